@@ -1,0 +1,13 @@
+// The platform the system runs on: the one header through which the product
+// reaches it.
+#pragma once
+
+#include "talix_platform/types.h"
+#include "talix_platform/log.h"
+#include "talix_platform/memory.h"
+#include "talix_platform/structures.h"
+#include "talix_platform/database.h"
+#include "talix_platform/text.h"
+#include "talix_platform/timedate.h"
+#include "talix_platform/dxl.h"
+#include "talix_platform/testing.h"

@@ -1,0 +1,169 @@
+// Databases, database objects, notes and items.
+//
+// A database is one SQLite file. A note opened is held in memory: item calls
+// work on that copy, and NoteUpdate writes the whole note back in one
+// transaction. Paths are relative to the data directory (notes.ini
+// "Directory", else the current directory) unless absolute; "\" and "/" are
+// both accepted. An empty server, or the local one, means this machine.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "talix_platform/types.h"
+
+namespace plat {
+
+constexpr WORD MAXPATH = 256;
+
+// ---- Paths and databases --------------------------------------------------
+
+// Builds "server!!file" (or the file alone for an empty or local server) into
+// out, which holds at least MAXPATH + 1 bytes.
+TPLAT_API STATUS PathNetBuild(const char* server, const char* file, char* out);
+// Splits "server!!file" or a plain file path. server and file each receive at
+// most MAXPATH characters plus the terminator (either may be null).
+TPLAT_API STATUS PathNetSplit(const char* path, char* server, char* file);
+
+// Opens a database by path (or "server!!path"). A missing file, a file that
+// is not a database or another server fail with a status of their own.
+TPLAT_API STATUS DbOpen(const char* path, DBHANDLE* db);
+// Creates a new, empty database file and opens it. Fails when the file
+// exists.
+TPLAT_API STATUS DbCreate(const char* path, DBHANDLE* db);
+TPLAT_API STATUS DbClose(DBHANDLE db);
+// The path the database was opened with, relative to the data directory when
+// it lies below it ("" when the handle is invalid); limit counts the
+// terminator.
+TPLAT_API STATUS DbPath(DBHANDLE db, char* out, WORD limit);
+// The 8-byte database identifier (replica id).
+TPLAT_API STATUS DbReplicaId(DBHANDLE db, DBID* id);
+// The data directory, without a trailing "/"; returns its length.
+TPLAT_API WORD DataDirectory(char* out, WORD limit);
+
+// ---- Database objects (attachment contents) -------------------------------
+
+constexpr WORD OBJECT_CLASS_FILE = 1;
+
+TPLAT_API STATUS DbAllocObject(DBHANDLE db, DWORD size, WORD objClass, DWORD* objectId);
+// Writes length bytes of a memory block's contents at offset into the object.
+TPLAT_API STATUS DbWriteObject(DBHANDLE db, DWORD objectId, DHANDLE block, DWORD offset, DWORD length);
+// Writes bytes from memory into the object (a convenience the importers use).
+TPLAT_API STATUS DbWriteObjectBytes(DBHANDLE db, DWORD objectId, const void* data, DWORD offset, DWORD length);
+// Reads length bytes from offset (length 0xFFFFFFFF: to the end) into a new
+// memory block, which the caller frees.
+TPLAT_API STATUS DbReadObject(DBHANDLE db, DWORD objectId, DWORD offset, DWORD length, DHANDLE* block);
+TPLAT_API STATUS DbObjectSize(DBHANDLE db, DWORD objectId, DWORD* size);
+TPLAT_API STATUS DbFreeObject(DBHANDLE db, DWORD objectId);
+
+// ---- Notes ----------------------------------------------------------------
+
+constexpr WORD OPEN_NOTE_DEFAULT = 0;
+constexpr WORD OPEN_NOTE_SHARE = 0x0100;
+constexpr WORD UPDATE_FORCE = 0x0001;
+constexpr WORD DELETE_NOTE_DEFAULT = 0x0200;
+
+// Header fields of an open note.
+enum NoteField : WORD {
+    NOTE_FIELD_DB = 0,        // DBHANDLE
+    NOTE_FIELD_ID = 1,        // NOTEID (0 until a new note is updated)
+    NOTE_FIELD_OID = 2,       // ORIGINATORID; its first 16 bytes are the UNID
+    NOTE_FIELD_CLASS = 3,     // WORD
+    NOTE_FIELD_MODIFIED = 4,  // TIMEDATE of the last update
+    NOTE_FIELD_CREATED = 5,   // TIMEDATE the note was first stored
+    NOTE_FIELD_ACCESSED = 6,  // TIMEDATE
+    NOTE_FIELD_ADDED = 7,     // TIMEDATE added to this database
+};
+
+// Creates a note in memory (class document, a new originator id); it is
+// stored by NoteUpdate.
+TPLAT_API STATUS NoteCreate(DBHANDLE db, NOTEHANDLE* note);
+TPLAT_API STATUS NoteOpen(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note);
+TPLAT_API STATUS NoteOpenByUNID(DBHANDLE db, const UNID* unid, WORD flags, NOTEHANDLE* note);
+// Writes the note and all its items in one transaction. A new note gets its
+// note id here; a note whose note id was set to 0 is stored as a new note.
+TPLAT_API STATUS NoteUpdate(NOTEHANDLE note, WORD flags);
+TPLAT_API STATUS NoteClose(NOTEHANDLE note);
+TPLAT_API STATUS NoteDelete(DBHANDLE db, NOTEID id, WORD flags);
+// Reads or writes a header field; out/in point at the field's type.
+TPLAT_API STATUS NoteGetInfo(NOTEHANDLE note, WORD field, void* out);
+TPLAT_API STATUS NoteSetInfo(NOTEHANDLE note, WORD field, const void* in);
+// Copies an open note, with all its items, into a new open note of the same
+// database (same header fields).
+TPLAT_API STATUS NoteCopy(NOTEHANDLE note, NOTEHANDLE* copy);
+// A new originator id (new universal id) for the database.
+TPLAT_API STATUS DbGenerateOID(DBHANDLE db, ORIGINATORID* oid);
+// Information about a stored note without opening it.
+TPLAT_API STATUS DbNoteInfo(DBHANDLE db, NOTEID id, ORIGINATORID* oid, TIMEDATE* modified, WORD* noteClass);
+TPLAT_API STATUS DbNoteInfoByUNID(DBHANDLE db, const UNID* unid, NOTEID* id, ORIGINATORID* oid,
+                                  TIMEDATE* modified, WORD* noteClass);
+// Calls back once per stored note in note-id order; a non-zero result stops
+// the walk and is returned.
+TPLAT_API STATUS DbScanNotes(DBHANDLE db, const std::function<STATUS(NOTEID, WORD noteClass)>& callback);
+
+// The encrypted mark of a note: selector 0 asks; NoteDecrypt clears the mark
+// and fills key (may be null) with an opaque 8-byte key.
+TPLAT_API bool NoteIsEncrypted(NOTEHANDLE note, WORD selector);
+TPLAT_API STATUS NoteDecrypt(NOTEHANDLE note, WORD selector, void* key);
+TPLAT_API STATUS NoteSetEncrypted(NOTEHANDLE note, bool encrypted);
+// The call made before a design note is updated (recorded, no effect).
+TPLAT_API STATUS NotePrepareDesignUpdate(NOTEHANDLE note);
+// The profile-note call by name (recorded, no effect).
+TPLAT_API STATUS NoteProfileCall(NOTEHANDLE note, const char* name, WORD length);
+
+// ---- Items ----------------------------------------------------------------
+
+// Finds the first item of a name (name compared ignoring case). Out pointers
+// may be null. The value block id names the value starting with its
+// data-type word; valueLength counts that word. Returns ERR_ITEM_NOT_FOUND
+// when there is none.
+TPLAT_API STATUS ItemInfo(NOTEHANDLE note, const char* name, WORD nameLength, BLOCKID* item,
+                          WORD* dataType, BLOCKID* value, DWORD* valueLength);
+// The next item of the same name after item; ERR_ITEM_NOT_FOUND at the end.
+TPLAT_API STATUS ItemInfoNext(NOTEHANDLE note, BLOCKID after, const char* name, WORD nameLength,
+                              BLOCKID* item, WORD* dataType, BLOCKID* value, DWORD* valueLength);
+TPLAT_API bool ItemIsPresent(NOTEHANDLE note, const char* name, WORD nameLength);
+// The name (terminated, at most limit bytes with the terminator), flags and
+// value of an item by its block id. Out pointers may be null.
+TPLAT_API STATUS ItemQuery(BLOCKID item, char* name, WORD limit, WORD* flags, WORD* dataType,
+                           BLOCKID* value, DWORD* valueLength);
+// Calls back once per item of an open note in stored order; a non-zero result
+// stops the walk and is returned.
+TPLAT_API STATUS ItemScan(NOTEHANDLE note, const std::function<STATUS(BLOCKID item)>& callback);
+
+// Appends an item: value points at the value without its data-type word.
+TPLAT_API STATUS ItemAppend(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength, WORD dataType,
+                            const void* value, DWORD valueLength);
+// Appends an item whose value (data-type word first) is the first
+// valueLength bytes of a memory block. The bytes are copied; the caller
+// keeps and frees the block.
+TPLAT_API STATUS ItemAppendByBlock(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength,
+                                   DHANDLE valueBlock, DWORD valueLength);
+// Deletes every item of a name; ERR_ITEM_NOT_FOUND when there is none.
+TPLAT_API STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength);
+// Copies an item (by its block id, possibly of another note) into a note.
+TPLAT_API STATUS ItemCopy(NOTEHANDLE note, BLOCKID item);
+
+// Typed items: text in the platform's character set (LMBCS).
+TPLAT_API STATUS ItemSetText(NOTEHANDLE note, const char* name, const char* text, WORD length);
+TPLAT_API STATUS ItemSetNumber(NOTEHANDLE note, const char* name, const NUMBER* number);
+TPLAT_API STATUS ItemSetTime(NOTEHANDLE note, const char* name, const TIMEDATE* time);
+// Text of a text item (the first entry of a text list), terminated and cut to
+// limit bytes with the terminator; returns the length, 0 when missing.
+TPLAT_API WORD ItemGetText(NOTEHANDLE note, const char* name, char* buf, WORD limit);
+TPLAT_API bool ItemGetNumber(NOTEHANDLE note, const char* name, NUMBER* number);
+TPLAT_API bool ItemGetTime(NOTEHANDLE note, const char* name, TIMEDATE* time);
+// Appends an entry to a text-list item (created when missing; a text item
+// becomes a list). allowDuplicate 0 skips an entry already present.
+TPLAT_API STATUS ItemAppendTextList(NOTEHANDLE note, const char* name, const char* text, WORD length,
+                                    bool allowDuplicate);
+// Number of entries of a text or text-list item, and entry i of it.
+TPLAT_API WORD ItemTextListCount(NOTEHANDLE note, const char* name);
+TPLAT_API bool ItemTextListEntry(NOTEHANDLE note, const char* name, WORD index, char* buf, WORD limit,
+                                 WORD* length);
+// The value of an item as text, list entries joined by separator; numbers as
+// "%g", times through TimeToText. Terminated, cut to limit bytes with the
+// terminator; returns the length (0 when missing).
+TPLAT_API WORD ItemConvertToText(NOTEHANDLE note, const char* name, char* buf, WORD limit, char separator);
+
+} // namespace plat

@@ -1,0 +1,21 @@
+// Controls of the stand-in that only tests and the host use.
+#pragma once
+
+#include "talix_platform/types.h"
+
+namespace plat {
+
+// Makes the next NoteUpdate fail after it has written afterItems items of a
+// note (a crash between two items); -1 turns the fault off. The failed update
+// leaves the stored note as it was.
+TPLAT_API void TestFailUpdateAfterItems(int afterItems);
+
+// Counts of the recorded no-op calls.
+TPLAT_API DWORD TestDesignUpdateCalls();
+TPLAT_API DWORD TestProfileCalls();
+
+// Open databases and notes still held; tests check they are all closed.
+TPLAT_API DWORD TestOpenDatabases();
+TPLAT_API DWORD TestOpenNotes();
+
+} // namespace plat

@@ -1,0 +1,81 @@
+// Status texts: the platform's own failures and the system statuses the
+// platform knows by number.
+#include <cstdio>
+#include <cstring>
+
+#include "status_codes.h"
+#include "talix_platform/log.h"
+
+namespace plat {
+
+namespace {
+
+struct StatusTextEntry {
+    STATUS status;
+    const char* text;
+};
+
+const StatusTextEntry kStatusTexts[] = {
+    {ERR_ITEM_NOT_FOUND, "Item not found"},
+    {ERR_WALK_RESTART, "The walk must start again"},
+    {ERR_KEY_NOT_FOUND, "Key not found in the view"},
+    {ERR_ENUM_DONE, "Enumeration complete"},
+    {ERR_INVALID_HANDLE, "Invalid handle"},
+    {ERR_NO_MEMORY, "Insufficient memory"},
+    {ERR_BAD_ARGUMENT, "Invalid argument"},
+    {ERR_LOCKED, "The block is locked"},
+    {ERR_UNKNOWN_STRUCT, "Unknown structure type"},
+    {ERR_FILE_NOT_FOUND, "File does not exist"},
+    {ERR_NOT_A_DATABASE, "File is not a database"},
+    {ERR_DB_EXISTS, "Database already exists"},
+    {ERR_SERVER_UNREACHABLE, "Server not responding"},
+    {ERR_DB_IO, "Database read or write failed"},
+    {ERR_PATH_TOO_LONG, "Path name too long"},
+    {ERR_BAD_PATH, "Invalid path name"},
+    {ERR_NOTE_NOT_FOUND, "Invalid or nonexistent document"},
+    {ERR_NOTE_DELETED, "Document has been deleted"},
+    {ERR_UNID_NOT_FOUND, "Cannot find a document with that universal id"},
+    {ERR_NOTE_UPDATE, "Document could not be saved"},
+    {ERR_UNID_EXISTS, "Another document has the same universal id"},
+    {ERR_NOT_ENCRYPTED, "Document is not encrypted"},
+    {ERR_OBJECT_NOT_FOUND, "Object does not exist"},
+    {ERR_OBJECT_RANGE, "Position is outside the object"},
+    {ERR_ITEM_TOO_LARGE, "Item value too large"},
+    {ERR_ITEM_TYPE, "Item is of the wrong type"},
+    {ERR_ITEM_NAME, "Invalid item name"},
+    {ERR_CHARSET, "Unknown character set"},
+    {ERR_TRANSLATE, "Text could not be translated"},
+    {ERR_TIME_TEXT, "Unable to interpret time or date"},
+    {ERR_TIME_VALUE, "Invalid time or date value"},
+    {ERR_DXL_XML, "DXL is not well-formed"},
+    {ERR_DXL_ELEMENT, "Unknown DXL element"},
+    {ERR_DXL_VALUE, "Invalid DXL value"},
+    {ERR_DXL_FILE, "Cannot read the DXL file"},
+    {ERR_INJECTED, "Injected fault"},
+};
+
+} // namespace
+
+WORD StatusText(STATUS status, char* buf, WORD limit) {
+    if (buf == nullptr || limit == 0) return 0;
+    STATUS masked = status & ERR_MASK;
+    const char* text = nullptr;
+    for (const auto& entry : kStatusTexts) {
+        if (entry.status == masked) {
+            text = entry.text;
+            break;
+        }
+    }
+    char fallback[48];
+    if (text == nullptr) {
+        std::snprintf(fallback, sizeof fallback, "Error %u", static_cast<unsigned>(masked));
+        text = fallback;
+    }
+    size_t length = std::strlen(text);
+    if (length > static_cast<size_t>(limit - 1)) length = limit - 1;
+    std::memcpy(buf, text, length);
+    buf[length] = '\0';
+    return static_cast<WORD>(length);
+}
+
+} // namespace plat

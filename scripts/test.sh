@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the project and runs its tests. With "asan" as argument, builds and
+# runs them under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+preset=${1:-debug}
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$jobs"
+ctest --preset "$preset" -j "$jobs"

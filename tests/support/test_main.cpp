@@ -1,0 +1,46 @@
+// The main of every test program: runs the tests and fails any test that
+// leaves a memory handle allocated, or a database or note open.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "talix_platform.h"
+
+namespace {
+
+class LeakCheck : public testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const testing::TestInfo&) override {
+        handles_ = plat::MemLiveCount();
+        databases_ = plat::TestOpenDatabases();
+        notes_ = plat::TestOpenNotes();
+    }
+    void OnTestEnd(const testing::TestInfo& info) override {
+        auto handles = plat::MemLiveCount();
+        auto databases = plat::TestOpenDatabases();
+        auto notes = plat::TestOpenNotes();
+        if (handles > handles_ || databases > databases_ || notes > notes_) {
+            std::fprintf(stderr, "%s.%s left %u memory handles, %u databases and %u notes behind\n",
+                         info.test_suite_name(), info.name(), handles - handles_,
+                         databases - databases_, notes - notes_);
+            leaked_ = true;
+        }
+    }
+    bool leaked() const { return leaked_; }
+
+private:
+    plat::DWORD handles_ = 0, databases_ = 0, notes_ = 0;
+    bool leaked_ = false;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    plat::LogSetEcho(false);
+    auto* check = new LeakCheck;
+    testing::UnitTest::GetInstance()->listeners().Append(check);
+    int result = RUN_ALL_TESTS();
+    if (result == 0 && check->leaked()) result = 1;
+    return result;
+}

@@ -1,0 +1,58 @@
+#include "support/test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace talix_test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate = fs::temp_directory_path() / ("talix-test-" + std::to_string(rd()));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+fs::path SampleDxlDir() { return fs::path(TALIX_SOURCE_DIR) / "samples" / "dxl"; }
+
+fs::path SharedDxlDir() {
+    if (const char* env = std::getenv("TALIX_DXL_DIR"); env != nullptr && *env != '\0') {
+        return fs::is_directory(env) ? fs::path(env) : fs::path();
+    }
+    fs::path beside = fs::path(TALIX_SOURCE_DIR).parent_path() / "shared" / "data" / "dxl";
+    return fs::is_directory(beside) ? beside : fs::path();
+}
+
+std::vector<fs::path> DxlFilesBelow(const fs::path& dir) {
+    std::vector<fs::path> files;
+    if (dir.empty() || !fs::is_directory(dir)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".xml") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+} // namespace talix_test

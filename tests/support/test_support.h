@@ -1,0 +1,35 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace talix_test {
+
+// A fresh, empty directory under the system's temporary directory, removed
+// with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The project's own DXL fixtures (always present).
+std::filesystem::path SampleDxlDir();
+// The folder of real exported notes, from TALIX_DXL_DIR or beside the
+// project; empty when it is absent (tests that need it skip).
+std::filesystem::path SharedDxlDir();
+// Every .xml file below a folder, sorted.
+std::vector<std::filesystem::path> DxlFilesBelow(const std::filesystem::path& dir);
+// The whole content of a file.
+std::string ReadFile(const std::filesystem::path& path);
+
+} // namespace talix_test
