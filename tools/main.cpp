@@ -1,2 +1,103 @@
-// The talix command-line program (its commands come with the importer).
-int main() { return 0; }
+// The talix program: imports exported notes into a database and lists what
+// a database holds (notes, items, item values, rich-text records).
+//
+//   talix [--verbose] COMMAND ARGS...
+//
+// Exit status 0 on success, 1 on failure, 2 on bad usage; errors go to
+// standard error as "talix: <what went wrong>".
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+namespace talix_cli {
+
+namespace {
+
+const Command kCommands[] = {
+    {"import", "import DB FILE.dxl...",
+     "Imports the notes of DXL files into database DB, creating it when it does not exist.\n"
+     "A note whose UNID is already in DB replaces it. A file that fails is reported and\n"
+     "the others are still imported. Prints one line per imported note: note id, UNID.\n",
+     RunImport},
+    {"notes", "notes DB",
+     "Lists the notes of DB in note-id order, one per line: note id, UNID, class and\n"
+     "title ($TITLE, else Subject).\n",
+     RunNotes},
+    {"items", "items DB NOTE",
+     "Lists the items of a note in stored order, one per line: name, data type, flags\n"
+     "and value length in bytes (counting the data-type word).\n",
+     RunItems},
+    {"value", "value DB NOTE ITEM [--index K]",
+     "Writes the stored value of an item (data-type word first) to standard output.\n"
+     "Without --index, the values of all items of that name follow one another;\n"
+     "--index K writes only the K-th of them (0 is the first).\n",
+     RunValue},
+    {"records", "records DB NOTE ITEM",
+     "Lists the CD records of a rich-text item (all items of that name, in order), one\n"
+     "per line: index, signature, record name, stored length and key fields.\n",
+     RunRecords},
+};
+
+void PrintUsage(std::FILE* out) {
+    std::fputs("usage: talix [--verbose] COMMAND ARGS...\n\ncommands:\n", out);
+    for (const auto& command : kCommands) std::fprintf(out, "  talix %s\n", command.usage);
+    std::fputs("\nNOTE is a note id (0x20FA or decimal) or a UNID of 32 hexadecimal digits.\n"
+               "--verbose shows the platform log on standard error.\n"
+               "Run 'talix COMMAND --help' for what a command does.\n",
+               out);
+}
+
+// The platform's message display: messages go to standard error.
+void ShowMessage(const char* text, plat::WORD) { std::fprintf(stderr, "talix: %s\n", text != nullptr ? text : ""); }
+
+} // namespace
+
+int Main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    bool verbose = false;
+    size_t next = 0;
+    while (next < args.size() && args[next].rfind("--", 0) == 0) {
+        if (args[next] == "--help") {
+            PrintUsage(stdout);
+            return kExitOk;
+        }
+        if (args[next] != "--verbose") {
+            std::fprintf(stderr, "talix: unknown option '%s'\n", args[next].c_str());
+            PrintUsage(stderr);
+            return kExitUsage;
+        }
+        verbose = true;
+        ++next;
+    }
+    if (next == args.size()) {
+        std::fputs("talix: no command given\n", stderr);
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    const Command* command = nullptr;
+    for (const auto& each : kCommands) {
+        if (args[next] == each.name) command = &each;
+    }
+    if (command == nullptr) {
+        std::fprintf(stderr, "talix: unknown command '%s'\n", args[next].c_str());
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    std::vector<std::string> commandArgs(args.begin() + static_cast<long>(next) + 1, args.end());
+    for (const auto& arg : commandArgs) {
+        if (arg == "--help") {
+            std::printf("usage: talix %s\n\n%s", command->usage, command->help);
+            return kExitOk;
+        }
+    }
+    plat::RegisterMessageProc(ShowMessage);
+    plat::LogSetEcho(verbose);
+    return command->run(*command, commandArgs);
+}
+
+} // namespace talix_cli
+
+int main(int argc, char** argv) { return talix_cli::Main(argc, argv); }

@@ -24,7 +24,8 @@ constexpr WORD XLATE_SET_TO_LMBCS = 8;       // the loaded set into LMBCS
 constexpr WORD XLATE_UNICODE_TO_SET = 64;    // a code point (4 bytes LE + 2 zero bytes) into the loaded set
 
 // Byte length of the LMBCS character at p (1 to 3), looking at no more than
-// available bytes; 1 for a byte that cannot start a character.
+// available bytes; 1 for a byte that cannot start a character, 0 when
+// available is 0.
 TPLAT_API WORD LmbcsCharLength(const BYTE* p, DWORD available = 3);
 // Number of characters of an LMBCS text of length bytes (up to a NUL).
 TPLAT_API DWORD LmbcsCharCount(const char* text, DWORD length);

@@ -27,7 +27,9 @@ struct TimeFields {
     // digits, minutes above them, the sign negated (west of GMT is positive),
     // so GMT-5 is 5 and GMT+5:30 is -3005.
     int zone = 0;
-    bool dst = false;     // daylight saving is observed in the zone
+    // TimeToFields: daylight saving is in force at that time (the fields are
+    // daylight time). TimeFromFields: the zone observes daylight saving.
+    bool dst = false;
     bool hasDate = true;
     bool hasTime = true;
 };

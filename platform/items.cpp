@@ -1,0 +1,557 @@
+// Items of open notes, and the block ids that name them.
+//
+// An item block id is (note handle, serial * 2); the block id of its value is
+// (note handle, serial * 2 + 1). The value bytes start with the data-type
+// word, little-endian, exactly as they are stored. Locking either block id
+// gives the address of those value bytes.
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "notes_internal.h"
+#include "status_codes.h"
+#include "talix_platform/database.h"
+#include "talix_platform/memory.h"
+#include "talix_platform/text.h"
+#include "talix_platform/timedate.h"
+
+namespace plat {
+
+namespace {
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+constexpr size_t kMaxNameLength = 255;
+constexpr DWORD kMaxSerial = 0x7FFFFFFF;
+constexpr WORD kTimeTextLimit = 80;
+constexpr WORD kRangeTextLimit = 163;
+
+WORD ReadWord(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
+
+void PutWord(std::vector<BYTE>& out, WORD word) {
+    out.push_back(static_cast<BYTE>(word & 0xFF));
+    out.push_back(static_cast<BYTE>(word >> 8));
+}
+
+void PutBytes(std::vector<BYTE>& out, const void* data, size_t length) {
+    const auto* bytes = static_cast<const BYTE*>(data);
+    out.insert(out.end(), bytes, bytes + length);
+}
+
+std::vector<BYTE> TypedValue(WORD dataType, const void* data, size_t length) {
+    std::vector<BYTE> value;
+    value.reserve(length + 2);
+    PutWord(value, dataType);
+    PutBytes(value, data, length);
+    return value;
+}
+
+WORD DataType(const NoteItem& item) { return ReadWord(item.data.value.data()); }
+
+BLOCKID ItemBlock(NOTEHANDLE note, const NoteItem& item) { return BLOCKID{note, item.serial * 2}; }
+BLOCKID ValueBlock(NOTEHANDLE note, const NoteItem& item) { return BLOCKID{note, item.serial * 2 + 1}; }
+
+// A name is 1 to 255 bytes of LMBCS without a NUL.
+bool ValidName(const char* name, size_t length) {
+    return name != nullptr && length >= 1 && length <= kMaxNameLength && std::memchr(name, 0, length) == nullptr;
+}
+
+bool NameMatches(const std::string& itemName, const char* name, size_t length) {
+    if (itemName.size() != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        char a = itemName[i], b = name[i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// The index of the first item of a name at or after start; npos when none.
+size_t FindFrom(const OpenNote& note, const char* name, size_t length, size_t start) {
+    for (size_t i = start; i < note.items.size(); ++i) {
+        if (NameMatches(note.items[i]->data.name, name, length)) return i;
+    }
+    return std::string::npos;
+}
+
+NoteItem* FindFirst(const OpenNote& note, const char* name) {
+    size_t index = FindFrom(note, name, std::strlen(name), 0);
+    return index == std::string::npos ? nullptr : note.items[index].get();
+}
+
+NoteItem* ResolveItem(BLOCKID block, OpenNote** note) {
+    OpenNote* open = Notes().Find(block.pool);
+    if (open == nullptr) return nullptr;
+    auto it = open->bySerial.find(block.block / 2);
+    if (it == open->bySerial.end()) return nullptr;
+    if (note != nullptr) *note = open;
+    return it->second;
+}
+
+STATUS NewItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE> value,
+               std::unique_ptr<NoteItem>* made) {
+    if (value.size() < 2) return ERR_BAD_ARGUMENT;
+    if (value.size() > kMaxStoredBytes) return ERR_ITEM_TOO_LARGE;
+    if (note.nextSerial > kMaxSerial) return ERR_NO_MEMORY;
+    auto item = std::make_unique<NoteItem>();
+    item->data.name = std::move(name);
+    item->data.flags = flags;
+    item->data.value = std::move(value);
+    item->serial = note.nextSerial++;
+    *made = std::move(item);
+    return NOERROR;
+}
+
+STATUS AppendItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE> value) {
+    std::unique_ptr<NoteItem> item;
+    STATUS status = NewItem(note, flags, std::move(name), std::move(value), &item);
+    if (status != NOERROR) return status;
+    note.bySerial[item->serial] = item.get();
+    note.items.push_back(std::move(item));
+    return NOERROR;
+}
+
+// Puts a new item in the place of the one at index (a changed value gets a
+// new serial: block ids of the old value are no longer valid).
+STATUS ReplaceItem(OpenNote& note, size_t index, WORD flags, std::vector<BYTE> value) {
+    std::unique_ptr<NoteItem> item;
+    STATUS status = NewItem(note, flags, note.items[index]->data.name, std::move(value), &item);
+    if (status != NOERROR) return status;
+    note.bySerial.erase(note.items[index]->serial);
+    note.bySerial[item->serial] = item.get();
+    note.items[index] = std::move(item);
+    return NOERROR;
+}
+
+void EraseAt(OpenNote& note, size_t index) {
+    note.bySerial.erase(note.items[index]->serial);
+    note.items.erase(note.items.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+// Sets the one item of a name to a value: the first item of the name takes
+// it (keeping its place), later ones are removed; appended when there is none.
+STATUS SetItem(NOTEHANDLE handle, const char* name, WORD dataType, const void* data, size_t length) {
+    if (name == nullptr || !ValidName(name, std::strlen(name))) return ERR_ITEM_NAME;
+    if (data == nullptr && length != 0) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    OpenNote* note = Notes().Find(handle);
+    if (note == nullptr) return ERR_INVALID_HANDLE;
+    size_t nameLength = std::strlen(name);
+    std::vector<BYTE> value = TypedValue(dataType, data, length);
+    size_t first = FindFrom(*note, name, nameLength, 0);
+    if (first == std::string::npos) return AppendItem(*note, ITEM_SUMMARY, name, std::move(value));
+    STATUS status = ReplaceItem(*note, first, note->items[first]->data.flags, std::move(value));
+    if (status != NOERROR) return status;
+    for (size_t later = FindFrom(*note, name, nameLength, first + 1); later != std::string::npos;
+         later = FindFrom(*note, name, nameLength, later)) {
+        EraseAt(*note, later);
+    }
+    return NOERROR;
+}
+
+void Describe(NOTEHANDLE note, const NoteItem& found, BLOCKID* item, WORD* dataType, BLOCKID* value,
+              DWORD* valueLength) {
+    if (item != nullptr) *item = ItemBlock(note, found);
+    if (dataType != nullptr) *dataType = DataType(found);
+    if (value != nullptr) *value = ValueBlock(note, found);
+    if (valueLength != nullptr) *valueLength = static_cast<DWORD>(found.data.value.size());
+}
+
+// The entries of a text item (one) or a text list; false for other types or
+// a list whose counts run past the value.
+bool TextEntries(const std::vector<BYTE>& value, std::vector<std::string_view>* entries) {
+    entries->clear();
+    const BYTE* data = value.data();
+    size_t size = value.size();
+    WORD dataType = ReadWord(data);
+    if (dataType == TYPE_TEXT) {
+        entries->emplace_back(reinterpret_cast<const char*>(data + 2), size - 2);
+        return true;
+    }
+    if (dataType != TYPE_TEXT_LIST || size < 4) return false;
+    size_t count = ReadWord(data + 2);
+    size_t offset = 4 + count * 2;
+    if (offset > size) return false;
+    for (size_t i = 0; i < count; ++i) {
+        size_t length = ReadWord(data + 4 + i * 2);
+        if (length > size - offset) return false;
+        entries->emplace_back(reinterpret_cast<const char*>(data + offset), length);
+        offset += length;
+    }
+    return true;
+}
+
+std::vector<BYTE> TextListValue(const std::vector<std::string_view>& entries) {
+    std::vector<BYTE> value;
+    PutWord(value, TYPE_TEXT_LIST);
+    PutWord(value, static_cast<WORD>(entries.size()));
+    for (std::string_view entry : entries) PutWord(value, static_cast<WORD>(entry.size()));
+    for (std::string_view entry : entries) PutBytes(value, entry.data(), entry.size());
+    return value;
+}
+
+// The entries and range pairs of a number or time value of a single or a
+// list type; false when the value is shorter than its counts say.
+struct RangeView {
+    const BYTE* entries = nullptr;
+    size_t entryCount = 0;
+    const BYTE* pairs = nullptr;
+    size_t pairCount = 0;
+};
+
+bool ReadRange(const std::vector<BYTE>& value, WORD single, WORD list, size_t entrySize, RangeView* view) {
+    const BYTE* data = value.data();
+    size_t size = value.size();
+    WORD dataType = ReadWord(data);
+    if (dataType == single) {
+        if (size < 2 + entrySize) return false;
+        *view = RangeView{data + 2, 1, nullptr, 0};
+        return true;
+    }
+    if (dataType != list || size < 6) return false;
+    size_t entries = ReadWord(data + 2), pairs = ReadWord(data + 4);
+    if ((entries + 2 * pairs) * entrySize > size - 6) return false;
+    *view = RangeView{data + 6, entries, data + 6 + entries * entrySize, pairs};
+    return true;
+}
+
+// The byte length of the longest run of whole LMBCS characters of text that
+// fits in limit bytes.
+size_t LmbcsFit(const char* text, size_t length, size_t limit) {
+    if (length <= limit) return length;
+    size_t at = 0;
+    while (at < length) {
+        size_t step = LmbcsCharLength(reinterpret_cast<const BYTE*>(text + at), static_cast<DWORD>(length - at));
+        if (step == 0) step = 1;
+        if (at + step > limit) break;
+        at += step;
+    }
+    return at;
+}
+
+// Copies text into buf (terminated, at most limit bytes with the terminator,
+// never cutting a character); returns the length copied.
+size_t CopyText(std::string_view text, char* buf, size_t limit) {
+    if (buf == nullptr || limit == 0) return 0;
+    size_t length = LmbcsFit(text.data(), text.size(), limit - 1);
+    if (length != 0) std::memcpy(buf, text.data(), length);
+    buf[length] = '\0';
+    return length;
+}
+
+std::string NumberText(const BYTE* p) {
+    NUMBER number;
+    std::memcpy(&number, p, sizeof number);
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", number);
+    return text;
+}
+
+std::string TimeText(const BYTE* p) {
+    TIMEDATE time;
+    std::memcpy(&time, p, sizeof time);
+    char text[kTimeTextLimit];
+    WORD length = 0;
+    if (TimeToText(&time, text, sizeof text, &length) != NOERROR) return std::string();
+    return std::string(text, length);
+}
+
+std::string TimeRangeText(const BYTE* p) {
+    TIMEDATE_PAIR pair;
+    std::memcpy(&pair, p, sizeof pair);
+    char text[kRangeTextLimit];
+    WORD length = 0;
+    if (TimeRangeToText(&pair, text, sizeof text, &length) != NOERROR) return std::string();
+    return std::string(text, length);
+}
+
+// The value of an item as text; false for a type that has no text form.
+bool ValueText(const std::vector<BYTE>& value, char separator, std::string* out) {
+    out->clear();
+    std::vector<std::string_view> entries;
+    if (TextEntries(value, &entries)) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (i != 0) out->push_back(separator);
+            out->append(entries[i]);
+        }
+        return true;
+    }
+    std::vector<std::string> parts;
+    RangeView range;
+    if (ReadRange(value, TYPE_NUMBER, TYPE_NUMBER_RANGE, sizeof(NUMBER), &range)) {
+        for (size_t i = 0; i < range.entryCount; ++i) parts.push_back(NumberText(range.entries + i * 8));
+        for (size_t i = 0; i < range.pairCount; ++i) {
+            parts.push_back(NumberText(range.pairs + i * 16) + " - " + NumberText(range.pairs + i * 16 + 8));
+        }
+    } else if (ReadRange(value, TYPE_TIME, TYPE_TIME_RANGE, sizeof(TIMEDATE), &range)) {
+        for (size_t i = 0; i < range.entryCount; ++i) parts.push_back(TimeText(range.entries + i * 8));
+        for (size_t i = 0; i < range.pairCount; ++i) parts.push_back(TimeRangeText(range.pairs + i * 16));
+    } else {
+        return false;
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i != 0) out->push_back(separator);
+        out->append(parts[i]);
+    }
+    return true;
+}
+
+} // namespace
+
+// ---- Finding and reading items ----------------------------------------------
+
+STATUS ItemInfo(NOTEHANDLE note, const char* name, WORD nameLength, BLOCKID* item, WORD* dataType,
+                BLOCKID* value, DWORD* valueLength) {
+    if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    size_t index = FindFrom(*open, name, nameLength, 0);
+    if (index == std::string::npos) return ERR_ITEM_NOT_FOUND;
+    Describe(note, *open->items[index], item, dataType, value, valueLength);
+    return NOERROR;
+}
+
+STATUS ItemInfoNext(NOTEHANDLE note, BLOCKID after, const char* name, WORD nameLength, BLOCKID* item,
+                    WORD* dataType, BLOCKID* value, DWORD* valueLength) {
+    if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr || after.pool != note) return ERR_INVALID_HANDLE;
+    NoteItem* previous = ResolveItem(after, nullptr);
+    if (previous == nullptr) return ERR_INVALID_HANDLE;
+    size_t position = 0;
+    while (open->items[position].get() != previous) ++position;
+    size_t index = FindFrom(*open, name, nameLength, position + 1);
+    if (index == std::string::npos) return ERR_ITEM_NOT_FOUND;
+    Describe(note, *open->items[index], item, dataType, value, valueLength);
+    return NOERROR;
+}
+
+bool ItemIsPresent(NOTEHANDLE note, const char* name, WORD nameLength) {
+    return ItemInfo(note, name, nameLength, nullptr, nullptr, nullptr, nullptr) == NOERROR;
+}
+
+STATUS ItemQuery(BLOCKID item, char* name, WORD limit, WORD* flags, WORD* dataType, BLOCKID* value,
+                 DWORD* valueLength) {
+    Lock lock(StorageMutex());
+    NoteItem* found = ResolveItem(item, nullptr);
+    if (found == nullptr) return ERR_INVALID_HANDLE;
+    CopyText(found->data.name, name, limit);
+    if (flags != nullptr) *flags = found->data.flags;
+    Describe(item.pool, *found, nullptr, dataType, value, valueLength);
+    return NOERROR;
+}
+
+STATUS ItemScan(NOTEHANDLE note, const std::function<STATUS(BLOCKID item)>& callback) {
+    if (!callback) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    // The serials are taken first, so that the callback may add or delete
+    // items: deleted ones are skipped, added ones are not visited.
+    std::vector<DWORD> serials;
+    serials.reserve(open->items.size());
+    for (const auto& item : open->items) serials.push_back(item->serial);
+    for (DWORD serial : serials) {
+        if (Notes().Find(note) != open) return ERR_INVALID_HANDLE;   // closed by the callback
+        if (open->bySerial.count(serial) == 0) continue;
+        STATUS status = callback(BLOCKID{note, serial * 2});
+        if (status != NOERROR) return status;
+    }
+    return NOERROR;
+}
+
+void* BlockLock(BLOCKID block) {
+    Lock lock(StorageMutex());
+    NoteItem* found = ResolveItem(block, nullptr);
+    return found == nullptr ? nullptr : found->data.value.data();
+}
+
+void BlockUnlock(BLOCKID block) {
+    // The value of an item stays in place until the item goes: nothing to do.
+}
+
+// ---- Adding, deleting and copying items ----------------------------------------
+
+STATUS ItemAppend(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength, WORD dataType,
+                  const void* value, DWORD valueLength) {
+    if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
+    if (value == nullptr && valueLength != 0) return ERR_BAD_ARGUMENT;
+    if (valueLength > kMaxStoredBytes - 2) return ERR_ITEM_TOO_LARGE;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    return AppendItem(*open, flags, std::string(name, nameLength), TypedValue(dataType, value, valueLength));
+}
+
+STATUS ItemAppendByBlock(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength, DHANDLE valueBlock,
+                         DWORD valueLength) {
+    if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
+    if (valueLength < 2) return ERR_BAD_ARGUMENT;   // the data-type word at least
+    if (valueLength > kMaxStoredBytes) return ERR_ITEM_TOO_LARGE;
+    const auto* data = static_cast<const BYTE*>(MemLock(valueBlock));
+    if (data == nullptr) return ERR_INVALID_HANDLE;
+    if (valueLength > MemSize(valueBlock)) {
+        MemUnlock(valueBlock);
+        return ERR_BAD_ARGUMENT;
+    }
+    std::vector<BYTE> value(data, data + valueLength);
+    MemUnlock(valueBlock);
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    return AppendItem(*open, flags, std::string(name, nameLength), std::move(value));
+}
+
+STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength) {
+    if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    size_t index = FindFrom(*open, name, nameLength, 0);
+    if (index == std::string::npos) return ERR_ITEM_NOT_FOUND;
+    for (; index != std::string::npos; index = FindFrom(*open, name, nameLength, index)) EraseAt(*open, index);
+    return NOERROR;
+}
+
+STATUS ItemCopy(NOTEHANDLE note, BLOCKID item) {
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    NoteItem* source = ResolveItem(item, nullptr);
+    if (source == nullptr) return ERR_INVALID_HANDLE;
+    ItemData copy = source->data;   // copied first: the source may be in this note
+    return AppendItem(*open, copy.flags, std::move(copy.name), std::move(copy.value));
+}
+
+// ---- Typed items --------------------------------------------------------------
+
+STATUS ItemSetText(NOTEHANDLE note, const char* name, const char* text, WORD length) {
+    return SetItem(note, name, TYPE_TEXT, text, length);
+}
+
+STATUS ItemSetNumber(NOTEHANDLE note, const char* name, const NUMBER* number) {
+    if (number == nullptr) return ERR_BAD_ARGUMENT;
+    return SetItem(note, name, TYPE_NUMBER, number, sizeof *number);
+}
+
+STATUS ItemSetTime(NOTEHANDLE note, const char* name, const TIMEDATE* time) {
+    if (time == nullptr) return ERR_BAD_ARGUMENT;
+    return SetItem(note, name, TYPE_TIME, time, sizeof *time);
+}
+
+WORD ItemGetText(NOTEHANDLE note, const char* name, char* buf, WORD limit) {
+    if (buf != nullptr && limit > 0) buf[0] = '\0';
+    if (name == nullptr || !ValidName(name, std::strlen(name))) return 0;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return 0;
+    NoteItem* item = FindFirst(*open, name);
+    std::vector<std::string_view> entries;
+    if (item == nullptr || !TextEntries(item->data.value, &entries) || entries.empty()) return 0;
+    return static_cast<WORD>(CopyText(entries[0], buf, limit));
+}
+
+namespace {
+
+// The first entry of a number or time item (single value or list).
+bool ReadFirstEntry(NOTEHANDLE note, const char* name, WORD singleType, WORD listType, size_t size, void* out) {
+    if (out == nullptr || name == nullptr || !ValidName(name, std::strlen(name))) return false;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return false;
+    NoteItem* item = FindFirst(*open, name);
+    RangeView range;
+    if (item == nullptr || !ReadRange(item->data.value, singleType, listType, size, &range) ||
+        range.entryCount == 0) {
+        return false;
+    }
+    std::memcpy(out, range.entries, size);
+    return true;
+}
+
+} // namespace
+
+bool ItemGetNumber(NOTEHANDLE note, const char* name, NUMBER* number) {
+    return ReadFirstEntry(note, name, TYPE_NUMBER, TYPE_NUMBER_RANGE, sizeof(NUMBER), number);
+}
+
+bool ItemGetTime(NOTEHANDLE note, const char* name, TIMEDATE* time) {
+    return ReadFirstEntry(note, name, TYPE_TIME, TYPE_TIME_RANGE, sizeof(TIMEDATE), time);
+}
+
+// ---- Text lists ---------------------------------------------------------------
+
+STATUS ItemAppendTextList(NOTEHANDLE note, const char* name, const char* text, WORD length,
+                          bool allowDuplicate) {
+    if (name == nullptr || !ValidName(name, std::strlen(name))) return ERR_ITEM_NAME;
+    if (text == nullptr && length != 0) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    std::string_view entry(text == nullptr ? "" : text, length);
+    size_t index = FindFrom(*open, name, std::strlen(name), 0);
+    if (index == std::string::npos) {
+        return AppendItem(*open, ITEM_SUMMARY, name, TextListValue({entry}));
+    }
+    NoteItem& item = *open->items[index];
+    std::vector<std::string_view> entries;
+    if (!TextEntries(item.data.value, &entries)) return ERR_ITEM_TYPE;
+    if (!allowDuplicate) {
+        for (std::string_view existing : entries) {
+            if (existing == entry) return NOERROR;
+        }
+    }
+    if (entries.size() >= 0xFFFF) return ERR_ITEM_TOO_LARGE;
+    for (std::string_view existing : entries) {
+        if (existing.size() > 0xFFFF) return ERR_ITEM_TOO_LARGE;   // a text too long to become an entry
+    }
+    entries.push_back(entry);
+    // The new value is built before the old one is replaced: the entries point into it.
+    std::vector<BYTE> value = TextListValue(entries);
+    return ReplaceItem(*open, index, item.data.flags, std::move(value));
+}
+
+WORD ItemTextListCount(NOTEHANDLE note, const char* name) {
+    if (name == nullptr || !ValidName(name, std::strlen(name))) return 0;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return 0;
+    NoteItem* item = FindFirst(*open, name);
+    std::vector<std::string_view> entries;
+    if (item == nullptr || !TextEntries(item->data.value, &entries)) return 0;
+    return static_cast<WORD>(entries.size());
+}
+
+bool ItemTextListEntry(NOTEHANDLE note, const char* name, WORD index, char* buf, WORD limit, WORD* length) {
+    if (length != nullptr) *length = 0;
+    if (buf != nullptr && limit > 0) buf[0] = '\0';
+    if (name == nullptr || !ValidName(name, std::strlen(name))) return false;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return false;
+    NoteItem* item = FindFirst(*open, name);
+    std::vector<std::string_view> entries;
+    if (item == nullptr || !TextEntries(item->data.value, &entries) || index >= entries.size()) return false;
+    size_t copied = CopyText(entries[index], buf, limit);
+    if (length != nullptr) *length = static_cast<WORD>(copied);
+    return true;
+}
+
+WORD ItemConvertToText(NOTEHANDLE note, const char* name, char* buf, WORD limit, char separator) {
+    if (buf != nullptr && limit > 0) buf[0] = '\0';
+    if (name == nullptr || !ValidName(name, std::strlen(name))) return 0;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return 0;
+    NoteItem* item = FindFirst(*open, name);
+    std::string text;
+    if (item == nullptr || !ValueText(item->data.value, separator, &text)) return 0;
+    return static_cast<WORD>(CopyText(text, buf, limit));
+}
+
+} // namespace plat

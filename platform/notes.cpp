@@ -1,0 +1,288 @@
+// Notes: held in memory while open, written back whole by NoteUpdate.
+#include <cstring>
+#include <mutex>
+
+#include "notes_internal.h"
+#include "status_codes.h"
+#include "talix_platform/database.h"
+#include "talix_platform/timedate.h"
+
+namespace plat {
+
+HandleTable<OpenNote>& Notes() {
+    static auto* table = new HandleTable<OpenNote>;
+    return *table;
+}
+
+ORIGINATORID NewOriginatorId() {
+    TIMEDATE now;
+    CurrentTime(&now);
+    ORIGINATORID oid;
+    oid.File.Innards[0] = RandomDword();
+    oid.File.Innards[1] = RandomDword();
+    oid.Note = now;
+    oid.Sequence = 1;
+    oid.SequenceTime = now;
+    return oid;
+}
+
+namespace {
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+bool IsUnset(const TIMEDATE& time) { return time.Innards[0] == 0 && time.Innards[1] == 0; }
+
+Store* FindStore(DBHANDLE db) {
+    OpenDatabase* open = Databases().Find(db);
+    return open == nullptr ? nullptr : open->store.get();
+}
+
+void AddLoadedItem(OpenNote& note, ItemData data) {
+    auto item = std::make_unique<NoteItem>();
+    item->data = std::move(data);
+    item->serial = note.nextSerial++;
+    note.bySerial[item->serial] = item.get();
+    note.items.push_back(std::move(item));
+}
+
+// Opens a stored note; the caller holds the lock.
+STATUS OpenStored(DBHANDLE db, Store& store, NOTEID id, NOTEHANDLE* note) {
+    auto open = std::make_unique<OpenNote>();
+    open->db = db;
+    STATUS status = store.ReadHeader(id, &open->header);
+    if (status != NOERROR) return status;
+    std::vector<ItemData> items;
+    status = store.ReadItems(id, &items);
+    if (status != NOERROR) return status;
+    for (ItemData& item : items) AddLoadedItem(*open, std::move(item));
+    *note = Notes().Add(std::move(open));
+    return NOERROR;
+}
+
+} // namespace
+
+STATUS NoteCreate(DBHANDLE db, NOTEHANDLE* note) {
+    if (note == nullptr) return ERR_BAD_ARGUMENT;
+    *note = NULLHANDLE;
+    Lock lock(StorageMutex());
+    if (FindStore(db) == nullptr) return ERR_INVALID_HANDLE;
+    auto open = std::make_unique<OpenNote>();
+    open->db = db;
+    open->header.oid = NewOriginatorId();
+    *note = Notes().Add(std::move(open));
+    return NOERROR;
+}
+
+STATUS NoteOpen(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note) {
+    if (note == nullptr) return ERR_BAD_ARGUMENT;
+    *note = NULLHANDLE;
+    Lock lock(StorageMutex());
+    Store* store = FindStore(db);
+    if (store == nullptr) return ERR_INVALID_HANDLE;
+    if (id == 0) return ERR_NOTE_NOT_FOUND;
+    return OpenStored(db, *store, id, note);
+}
+
+STATUS NoteOpenByUNID(DBHANDLE db, const UNID* unid, WORD flags, NOTEHANDLE* note) {
+    if (note == nullptr || unid == nullptr) return ERR_BAD_ARGUMENT;
+    *note = NULLHANDLE;
+    Lock lock(StorageMutex());
+    Store* store = FindStore(db);
+    if (store == nullptr) return ERR_INVALID_HANDLE;
+    NOTEID id = 0;
+    STATUS status = store->FindUnid(*unid, &id);
+    if (status != NOERROR) return status;
+    return OpenStored(db, *store, id, note);
+}
+
+STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    Store* store = FindStore(open->db);
+    if (store == nullptr) return ERR_INVALID_HANDLE;
+
+    // The dates go into a copy of the header, so that a failed update leaves
+    // the note in memory as it was.
+    NoteHeader header = open->header;
+    TIMEDATE now;
+    CurrentTime(&now);
+    if (!open->modifiedSet) header.modified = now;
+    if (IsUnset(header.created)) header.created = now;
+    if (IsUnset(header.added)) header.added = now;
+    if (IsUnset(header.accessed)) header.accessed = now;
+
+    std::vector<const ItemData*> items;
+    items.reserve(open->items.size());
+    for (const auto& item : open->items) items.push_back(&item->data);
+    STATUS status = store->WriteNote(&header, items, TakeInjectedUpdateFault());
+    if (status != NOERROR) return status;
+    open->header = header;
+    open->modifiedSet = false;
+    return NOERROR;
+}
+
+STATUS NoteClose(NOTEHANDLE note) {
+    Lock lock(StorageMutex());
+    if (Notes().Remove(note) == nullptr) return ERR_INVALID_HANDLE;
+    return NOERROR;
+}
+
+STATUS NoteDelete(DBHANDLE db, NOTEID id, WORD flags) {
+    Lock lock(StorageMutex());
+    Store* store = FindStore(db);
+    if (store == nullptr) return ERR_INVALID_HANDLE;
+    return store->DeleteNote(id);
+}
+
+STATUS NoteGetInfo(NOTEHANDLE note, WORD field, void* out) {
+    if (out == nullptr) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    const NoteHeader& header = open->header;
+    switch (field) {
+    case NOTE_FIELD_DB: std::memcpy(out, &open->db, sizeof open->db); break;
+    case NOTE_FIELD_ID: std::memcpy(out, &header.id, sizeof header.id); break;
+    case NOTE_FIELD_OID: std::memcpy(out, &header.oid, sizeof header.oid); break;
+    case NOTE_FIELD_CLASS: std::memcpy(out, &header.noteClass, sizeof header.noteClass); break;
+    case NOTE_FIELD_MODIFIED: std::memcpy(out, &header.modified, sizeof(TIMEDATE)); break;
+    case NOTE_FIELD_CREATED: std::memcpy(out, &header.created, sizeof(TIMEDATE)); break;
+    case NOTE_FIELD_ACCESSED: std::memcpy(out, &header.accessed, sizeof(TIMEDATE)); break;
+    case NOTE_FIELD_ADDED: std::memcpy(out, &header.added, sizeof(TIMEDATE)); break;
+    default: return ERR_BAD_ARGUMENT;
+    }
+    return NOERROR;
+}
+
+STATUS NoteSetInfo(NOTEHANDLE note, WORD field, const void* in) {
+    if (in == nullptr) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    NoteHeader& header = open->header;
+    switch (field) {
+    case NOTE_FIELD_ID: std::memcpy(&header.id, in, sizeof header.id); break;
+    case NOTE_FIELD_OID: std::memcpy(&header.oid, in, sizeof header.oid); break;
+    case NOTE_FIELD_CLASS: std::memcpy(&header.noteClass, in, sizeof header.noteClass); break;
+    case NOTE_FIELD_MODIFIED:
+        std::memcpy(&header.modified, in, sizeof(TIMEDATE));
+        open->modifiedSet = true;   // kept by the next update instead of the current time
+        break;
+    case NOTE_FIELD_CREATED: std::memcpy(&header.created, in, sizeof(TIMEDATE)); break;
+    case NOTE_FIELD_ACCESSED: std::memcpy(&header.accessed, in, sizeof(TIMEDATE)); break;
+    case NOTE_FIELD_ADDED: std::memcpy(&header.added, in, sizeof(TIMEDATE)); break;
+    default: return ERR_BAD_ARGUMENT;   // the database of a note cannot be changed
+    }
+    return NOERROR;
+}
+
+STATUS NoteCopy(NOTEHANDLE note, NOTEHANDLE* copy) {
+    if (copy == nullptr) return ERR_BAD_ARGUMENT;
+    *copy = NULLHANDLE;
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    auto duplicate = std::make_unique<OpenNote>();
+    duplicate->db = open->db;
+    duplicate->header = open->header;
+    duplicate->modifiedSet = open->modifiedSet;
+    for (const auto& item : open->items) AddLoadedItem(*duplicate, item->data);
+    *copy = Notes().Add(std::move(duplicate));
+    return NOERROR;
+}
+
+STATUS DbGenerateOID(DBHANDLE db, ORIGINATORID* oid) {
+    if (oid == nullptr) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    if (FindStore(db) == nullptr) return ERR_INVALID_HANDLE;
+    *oid = NewOriginatorId();
+    return NOERROR;
+}
+
+STATUS DbNoteInfo(DBHANDLE db, NOTEID id, ORIGINATORID* oid, TIMEDATE* modified, WORD* noteClass) {
+    Lock lock(StorageMutex());
+    Store* store = FindStore(db);
+    if (store == nullptr) return ERR_INVALID_HANDLE;
+    NoteHeader header;
+    STATUS status = store->ReadHeader(id, &header);
+    if (status != NOERROR) return status;
+    if (oid != nullptr) *oid = header.oid;
+    if (modified != nullptr) *modified = header.modified;
+    if (noteClass != nullptr) *noteClass = header.noteClass;
+    return NOERROR;
+}
+
+STATUS DbNoteInfoByUNID(DBHANDLE db, const UNID* unid, NOTEID* id, ORIGINATORID* oid, TIMEDATE* modified,
+                        WORD* noteClass) {
+    if (unid == nullptr) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    Store* store = FindStore(db);
+    if (store == nullptr) return ERR_INVALID_HANDLE;
+    NOTEID found = 0;
+    STATUS status = store->FindUnid(*unid, &found);
+    if (status != NOERROR) return status;
+    status = DbNoteInfo(db, found, oid, modified, noteClass);
+    if (status == NOERROR && id != nullptr) *id = found;
+    return status;
+}
+
+STATUS DbScanNotes(DBHANDLE db, const std::function<STATUS(NOTEID, WORD noteClass)>& callback) {
+    if (!callback) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    Store* store = FindStore(db);
+    if (store == nullptr) return ERR_INVALID_HANDLE;
+    // The list is read first, so the callback may open, update or delete notes.
+    std::vector<std::pair<NOTEID, WORD>> notes;
+    STATUS status = store->ListNotes(&notes);
+    if (status != NOERROR) return status;
+    for (const auto& [id, noteClass] : notes) {
+        status = callback(id, noteClass);
+        if (status != NOERROR) return status;
+    }
+    return NOERROR;
+}
+
+// ---- Encryption mark and recorded calls ------------------------------------
+
+bool NoteIsEncrypted(NOTEHANDLE note, WORD selector) {
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    return open != nullptr && open->header.encrypted;
+}
+
+STATUS NoteDecrypt(NOTEHANDLE note, WORD selector, void* key) {
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    if (!open->header.encrypted) return ERR_NOT_ENCRYPTED;
+    open->header.encrypted = false;
+    // The key is opaque to callers; the note part of the universal id serves.
+    if (key != nullptr) std::memcpy(key, &open->header.oid.Note, sizeof(TIMEDATE));
+    return NOERROR;
+}
+
+STATUS NoteSetEncrypted(NOTEHANDLE note, bool encrypted) {
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    open->header.encrypted = encrypted;
+    return NOERROR;
+}
+
+STATUS NotePrepareDesignUpdate(NOTEHANDLE note) {
+    Lock lock(StorageMutex());
+    if (Notes().Find(note) == nullptr) return ERR_INVALID_HANDLE;
+    CountDesignUpdateCall();
+    return NOERROR;
+}
+
+STATUS NoteProfileCall(NOTEHANDLE note, const char* name, WORD length) {
+    if (name == nullptr && length != 0) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    if (Notes().Find(note) == nullptr) return ERR_INVALID_HANDLE;
+    CountProfileCall();
+    return NOERROR;
+}
+
+} // namespace plat

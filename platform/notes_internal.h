@@ -1,0 +1,54 @@
+// Open databases and open notes, shared by the database, note and item calls.
+//
+// One lock guards them all; it is recursive because the walks (ItemScan,
+// DbScanNotes) call back into the platform while holding it.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "handles.h"
+#include "store.h"
+
+namespace plat {
+
+struct OpenDatabase {
+    std::unique_ptr<Store> store;
+    std::string shownPath;   // relative to the data directory when it lies below it
+};
+
+// An item of an open note. Its serial names it in block ids and is never
+// reused within the note; its value bytes stay where they are until the item
+// is deleted or changed, or the note closed.
+struct NoteItem {
+    ItemData data;
+    DWORD serial = 0;
+};
+
+struct OpenNote {
+    DBHANDLE db = NULLHANDLE;
+    NoteHeader header;
+    bool modifiedSet = false;   // NOTE_FIELD_MODIFIED was set since the last update
+    std::vector<std::unique_ptr<NoteItem>> items;   // in stored order
+    std::unordered_map<DWORD, NoteItem*> bySerial;
+    DWORD nextSerial = 1;
+};
+
+std::recursive_mutex& StorageMutex();
+HandleTable<OpenDatabase>& Databases();
+HandleTable<OpenNote>& Notes();
+
+// A random 32-bit word, for replica and universal ids.
+DWORD RandomDword();
+// A new originator id: a random file part, the current time as the note part.
+ORIGINATORID NewOriginatorId();
+
+// Testing controls (testing.cpp).
+int TakeInjectedUpdateFault();   // the pending fault, turned off once taken
+void CountDesignUpdateCall();
+void CountProfileCall();
+
+} // namespace plat

@@ -1,0 +1,37 @@
+// Controls of the stand-in that only tests and the host use.
+#include <atomic>
+#include <mutex>
+
+#include "notes_internal.h"
+#include "talix_platform/testing.h"
+
+namespace plat {
+
+namespace {
+
+std::atomic<int> g_failUpdateAfterItems{-1};
+std::atomic<DWORD> g_designUpdateCalls{0};
+std::atomic<DWORD> g_profileCalls{0};
+
+} // namespace
+
+void TestFailUpdateAfterItems(int afterItems) { g_failUpdateAfterItems.store(afterItems < 0 ? -1 : afterItems); }
+
+int TakeInjectedUpdateFault() { return g_failUpdateAfterItems.exchange(-1); }
+
+DWORD TestDesignUpdateCalls() { return g_designUpdateCalls.load(); }
+DWORD TestProfileCalls() { return g_profileCalls.load(); }
+void CountDesignUpdateCall() { ++g_designUpdateCalls; }
+void CountProfileCall() { ++g_profileCalls; }
+
+DWORD TestOpenDatabases() {
+    std::lock_guard<std::recursive_mutex> lock(StorageMutex());
+    return Databases().Count();
+}
+
+DWORD TestOpenNotes() {
+    std::lock_guard<std::recursive_mutex> lock(StorageMutex());
+    return Notes().Count();
+}
+
+} // namespace plat

@@ -1,0 +1,559 @@
+// DXL import: every item read back from the database against an independent
+// reading of the DXL, the note header, replacing notes, and bad input that
+// must leave the database as it was.
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formula_codec.h"
+#include "status_codes.h"
+#include "support/test_support.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace plat;
+namespace fs = std::filesystem;
+
+// ---- Reading what the database holds ------------------------------------------
+
+struct StoredItem {
+    std::string name;    // as stored (LMBCS)
+    WORD flags = 0;
+    WORD type = 0;
+    std::string value;   // after the data-type word
+};
+
+struct StoredNote {
+    WORD noteClass = 0;
+    ORIGINATORID oid;
+    std::vector<StoredItem> items;
+};
+
+StoredNote ReadNote(DBHANDLE db, NOTEID id) {
+    StoredNote stored;
+    NOTEHANDLE note = 0;
+    EXPECT_EQ(NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note), NOERROR);
+    if (note == 0) return stored;
+    NoteGetInfo(note, NOTE_FIELD_CLASS, &stored.noteClass);
+    NoteGetInfo(note, NOTE_FIELD_OID, &stored.oid);
+    ItemScan(note, [&](BLOCKID item) -> STATUS {
+        char name[1024];
+        StoredItem each;
+        BLOCKID value;
+        DWORD length = 0;
+        EXPECT_EQ(ItemQuery(item, name, sizeof name, &each.flags, &each.type, &value, &length), NOERROR);
+        each.name = name;
+        const auto* bytes = static_cast<const char*>(BlockLock(value));
+        EXPECT_GE(length, 2u);
+        if (bytes != nullptr && length >= 2) each.value.assign(bytes + 2, length - 2);
+        BlockUnlock(value);
+        stored.items.push_back(std::move(each));
+        return NOERROR;
+    });
+    NoteClose(note);
+    return stored;
+}
+
+// Note ids and UNIDs and item counts: what a database holds, to compare
+// before and after an import that must not change it.
+std::vector<std::string> Snapshot(DBHANDLE db) {
+    std::vector<std::string> notes;
+    DbScanNotes(db, [&](NOTEID id, WORD) -> STATUS {
+        StoredNote note = ReadNote(db, id);
+        std::string line = std::to_string(id) + " " + std::to_string(note.items.size());
+        for (const auto& item : note.items) line += " " + item.name + ":" + std::to_string(item.value.size());
+        notes.push_back(line);
+        return NOERROR;
+    });
+    return notes;
+}
+
+std::string UnidText(const ORIGINATORID& oid) {
+    char text[33];
+    std::snprintf(text, sizeof text, "%08X%08X%08X%08X", oid.File.Innards[1], oid.File.Innards[0], oid.Note.Innards[1],
+                  oid.Note.Innards[0]);
+    return text;
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+WORD Word(const std::string& bytes, size_t at) {
+    return static_cast<WORD>(static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8));
+}
+
+DWORD Dword(const std::string& bytes, size_t at) { return Word(bytes, at) | (static_cast<DWORD>(Word(bytes, at + 2)) << 16); }
+
+// LMBCS with 0x00 separators to UTF-8, piece by piece.
+std::string Native(const std::string& lmbcs) {
+    std::string out;
+    size_t start = 0;
+    for (size_t end; (end = lmbcs.find('\0', start)) != std::string::npos; start = end + 1) {
+        out += LmbcsToNative(lmbcs.substr(start, end - start)) + '\0';
+    }
+    return out + LmbcsToNative(lmbcs.substr(start));
+}
+
+// ---- An independent reading of the DXL -------------------------------------------
+
+std::string Base64(const std::string& text) {
+    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0, count = 0;
+    for (char c : text) {
+        size_t at = kAlphabet.find(c);
+        if (at == std::string::npos) continue;   // whitespace and padding
+        bits = (bits << 6) | static_cast<unsigned>(at);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out.push_back(static_cast<char>((bits >> count) & 0xFF));
+        }
+    }
+    return out;
+}
+
+std::string Prop(xmlNode* node, const char* name) {
+    xmlChar* value = xmlGetProp(node, BAD_CAST name);
+    std::string text = value != nullptr ? reinterpret_cast<char*>(value) : "";
+    xmlFree(value);
+    return text;
+}
+
+bool Named(xmlNode* node, const char* name) {
+    return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, BAD_CAST name) == 0;
+}
+
+std::vector<xmlNode*> Children(xmlNode* node, const char* name = nullptr) {
+    std::vector<xmlNode*> out;
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && (name == nullptr || Named(child, name))) out.push_back(child);
+    }
+    return out;
+}
+
+// Text content with a NUL for each <break/>.
+std::string TextOf(xmlNode* node) {
+    std::string out;
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (child->type == XML_TEXT_NODE) out += reinterpret_cast<const char*>(child->content);
+        if (Named(child, "break")) out.push_back('\0');
+    }
+    return out;
+}
+
+// Checks one <item> against the item read back; where names the place.
+void CheckItem(DBHANDLE db, xmlNode* item, const StoredItem& stored, const std::string& where) {
+    SCOPED_TRACE(where + " item " + Prop(item, "name"));
+    EXPECT_EQ(LmbcsToNative(stored.name), Prop(item, "name"));
+    WORD flags = 0;
+    const std::pair<const char*, WORD> kFlags[] = {{"sign", 1}, {"seal", 2}, {"summary", 4}, {"authors", 0x20},
+                                                   {"names", 0x40}, {"placeholder", 0x100}, {"protected", 0x200},
+                                                   {"readers", 0x400}};
+    for (const auto& [name, bit] : kFlags) {
+        if (Prop(item, name) == "true") flags |= bit;
+    }
+    EXPECT_EQ(stored.flags, flags);
+    xmlNode* value = Children(item).at(0);
+    std::string kind = reinterpret_cast<const char*>(value->name);
+    if (kind == "rawitemdata") {
+        EXPECT_EQ(stored.type, std::stoul(Prop(value, "type"), nullptr, 16));
+        EXPECT_EQ(stored.value, Base64(TextOf(value)));
+    } else if (kind == "text") {
+        EXPECT_EQ(stored.type, TYPE_TEXT);
+        EXPECT_EQ(Native(stored.value), TextOf(value));
+    } else if (kind == "textlist") {
+        EXPECT_EQ(stored.type, TYPE_TEXT_LIST);
+        auto entries = Children(value, "text");
+        ASSERT_EQ(Word(stored.value, 0), entries.size());
+        size_t at = 2 + 2 * entries.size();
+        for (size_t i = 0; i < entries.size(); ++i) {
+            WORD length = Word(stored.value, 2 + 2 * i);
+            ASSERT_LE(at + length, stored.value.size());
+            EXPECT_EQ(Native(stored.value.substr(at, length)), TextOf(entries[i]));
+            at += length;
+        }
+        EXPECT_EQ(at, stored.value.size());
+    } else if (kind == "number") {
+        EXPECT_EQ(stored.type, TYPE_NUMBER);
+        ASSERT_EQ(stored.value.size(), 8u);
+        double number = 0;
+        std::memcpy(&number, stored.value.data(), 8);
+        EXPECT_EQ(number, std::stod(TextOf(value)));
+    } else if (kind == "datetime") {
+        EXPECT_EQ(stored.type, TYPE_TIME);
+        TIMEDATE expected;
+        ASSERT_EQ(TimeFromExchangeText(TextOf(value).c_str(), Prop(value, "dst") == "true", &expected), NOERROR);
+        EXPECT_EQ(stored.value, std::string(reinterpret_cast<const char*>(&expected), 8));
+    } else if (kind == "formula") {
+        EXPECT_EQ(stored.type, TYPE_FORMULA);
+        if (Prop(value, "compiled") == "true") {
+            EXPECT_EQ(stored.value, Base64(TextOf(value)));
+        } else {
+            std::string source = NativeToLmbcs(TextOf(value));
+            ASSERT_EQ(stored.value.size(), 6 + source.size() + source.size() % 2);
+            EXPECT_EQ(Word(stored.value, 0), 0x5446);
+            EXPECT_EQ(Word(stored.value, 2), 1);
+            EXPECT_EQ(Word(stored.value, 4), source.size());
+            EXPECT_EQ(stored.value.substr(6, source.size()), source);
+        }
+    } else if (kind == "object") {
+        EXPECT_EQ(stored.type, TYPE_OBJECT);
+        xmlNode* file = Children(value, "file").at(0);
+        std::string name = NativeToLmbcs(Prop(file, "name"));
+        std::string data = Base64(TextOf(Children(file, "filedata").at(0)));
+        ASSERT_EQ(stored.value.size(), 36 + name.size());
+        EXPECT_EQ(Word(stored.value, 0), 0);                  // ObjectType
+        EXPECT_EQ(Word(stored.value, 6), name.size());        // FileNameLength
+        EXPECT_EQ(Dword(stored.value, 16), data.size());      // FileSize
+        EXPECT_EQ(stored.value.substr(36), name);
+        DHANDLE block = NULLHANDLE;
+        ASSERT_EQ(DbReadObject(db, Dword(stored.value, 2), 0, 0xFFFFFFFF, &block), NOERROR);
+        EXPECT_EQ(std::string(static_cast<const char*>(MemLock(block)), MemSize(block)), data);
+        MemUnlock(block);
+        MemFree(block);
+    } else if (kind == "numberlist" || kind == "datetimelist") {
+        EXPECT_EQ(stored.type, kind == "numberlist" ? TYPE_NUMBER_RANGE : TYPE_TIME_RANGE);
+    } else {
+        ADD_FAILURE() << "unexpected value element " << kind;
+    }
+}
+
+// Checks a note read back against its element: items in order, UNID and
+// sequence.
+void CheckNote(DBHANDLE db, xmlNode* element, const StoredNote& note, const std::string& where) {
+    auto items = Children(element, "item");
+    size_t first = 0;
+    if (Named(element, "sharedfield")) {   // its name comes first, as $TITLE
+        ASSERT_FALSE(note.items.empty());
+        EXPECT_EQ(note.items[0].name, "$TITLE");
+        EXPECT_EQ(note.items[0].value, Prop(element, "name"));
+        first = 1;
+    }
+    ASSERT_EQ(note.items.size(), items.size() + first);
+    for (size_t i = 0; i < items.size(); ++i) CheckItem(db, items[i], note.items[i + first], where);
+    for (xmlNode* info : Children(element, "noteinfo")) {
+        EXPECT_EQ(UnidText(note.oid), Prop(info, "unid"));
+        EXPECT_EQ(std::to_string(note.oid.Sequence), Prop(info, "sequence"));
+    }
+}
+
+// Imports a file into a fresh database and checks every note and item
+// against the DXL; returns the notes read back.
+std::vector<StoredNote> ImportAndCheck(const fs::path& path) {
+    SCOPED_TRACE(path.string());
+    talix_test::TempDir dir;
+    DBHANDLE db = 0;
+    EXPECT_EQ(DbCreate(dir.file("check.db").c_str(), &db), NOERROR);
+    DxlImportResult result;
+    EXPECT_EQ(DxlImportFile(db, path.c_str(), &result), NOERROR) << result.error;
+    EXPECT_EQ(result.error, "");
+
+    std::vector<StoredNote> stored;
+    std::string text = talix_test::ReadFile(path);
+    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, XML_PARSE_NONET);
+    xmlNode* root = xmlDocGetRootElement(doc);
+    std::vector<xmlNode*> notes = Named(root, "database") ? Children(root) : std::vector<xmlNode*>{root};
+    EXPECT_EQ(result.notes.size(), notes.size());
+    for (size_t n = 0; n < notes.size() && n < result.notes.size(); ++n) {
+        stored.push_back(ReadNote(db, result.notes[n]));
+        CheckNote(db, notes[n], stored.back(), path.filename());
+    }
+    xmlFreeDoc(doc);
+    DbClose(db);
+    return stored;
+}
+
+TEST(DxlImport, EverySampleFileReadsBackItemByItem) {
+    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
+    ASSERT_GE(files.size(), 10u);
+    for (const auto& file : files) ImportAndCheck(file);
+}
+
+TEST(DxlImport, EverySharedFileReadsBackItemByItem) {
+    auto files = talix_test::DxlFilesBelow(talix_test::SharedDxlDir());
+    if (files.empty()) GTEST_SKIP() << "the shared DXL folder is absent";
+    for (const auto& file : files) ImportAndCheck(file);
+
+    auto count = [](const StoredNote& note, const char* name) {
+        size_t n = 0;
+        for (const auto& item : note.items) n += item.name == name;
+        return n;
+    };
+    fs::path shared = talix_test::SharedDxlDir();
+    EXPECT_EQ(count(ImportAndCheck(shared / "testDbDesignForms/form-components.xml").at(0), "$Body"), 13u);
+    EXPECT_EQ(count(ImportAndCheck(shared / "testDbDesign/fileres-largels.xml").at(0), "$FileData"), 5u);
+}
+
+TEST(DxlImport, NoteHeaderClassAndOddRecordAsGiven) {
+    fs::path samples = talix_test::SampleDxlDir();
+    StoredNote form = ImportAndCheck(samples / "2194.xml").at(0);
+    EXPECT_EQ(form.noteClass, NOTE_CLASS_FORM);
+    EXPECT_EQ(ImportAndCheck(samples / "view-all.xml").at(0).noteClass, NOTE_CLASS_VIEW | NOTE_CLASS_DEFAULT);
+    EXPECT_EQ(ImportAndCheck(samples / "2206.xml").at(0).noteClass, NOTE_CLASS_INFO | NOTE_CLASS_DEFAULT);
+    EXPECT_EQ(ImportAndCheck(samples / "field-testfield.xml").at(0).noteClass, NOTE_CLASS_FIELD);
+
+    // $Info of form-testinher.xml: one 33-byte record, no pad byte.
+    StoredNote inher = ImportAndCheck(samples / "form-testinher.xml").at(0);
+    auto info = std::find_if(inher.items.begin(), inher.items.end(), [](auto& item) { return item.name == "$Info"; });
+    ASSERT_NE(info, inher.items.end());
+    EXPECT_EQ(info->value.size(), 33u);
+
+    // Dates of <noteinfo> land in the header; the DXL's note id does not.
+    talix_test::TempDir dir;
+    DBHANDLE db = 0;
+    ASSERT_EQ(DbCreate(dir.file("h.db").c_str(), &db), NOERROR);
+    DxlImportResult result;
+    ASSERT_EQ(DxlImportFile(db, (samples / "2194.xml").c_str(), &result), NOERROR) << result.error;
+    EXPECT_NE(result.notes.at(0), 892u);
+    NOTEHANDLE note = 0;
+    ASSERT_EQ(NoteOpen(db, result.notes[0], OPEN_NOTE_DEFAULT, &note), NOERROR);
+    TIMEDATE created, expected;
+    ORIGINATORID oid;
+    NoteGetInfo(note, NOTE_FIELD_CREATED, &created);
+    NoteGetInfo(note, NOTE_FIELD_OID, &oid);
+    ASSERT_EQ(TimeFromExchangeText("19870903T104705,79-05", false, &expected), NOERROR);
+    EXPECT_EQ(std::memcmp(&created, &expected, sizeof expected), 0);
+    ASSERT_EQ(TimeFromExchangeText("19891109T215306,18+00", false, &expected), NOERROR);
+    EXPECT_EQ(std::memcmp(&oid.SequenceTime, &expected, sizeof expected), 0);
+    NoteClose(note);
+    DbClose(db);
+}
+
+// ---- Values of every kind, in a DXL of our own ------------------------------------
+
+const char kAllKinds[] = R"(<?xml version='1.0' encoding='utf-8'?>
+<database>
+<note class='document'>
+<noteinfo unid='0123456789ABCDEF0123456789ABCDEF' sequence='3'/>
+<item name='Text' summary='true' names='true'><text>Zürich
+line two<break/>after</text></item>
+<item name='List' readers='true'><textlist><text>one</text><text>ç</text><text/></textlist></item>
+<item name='Number' protected='true'><number>-2.5e3</number></item>
+<item name='Numbers'><numberlist><number>1</number><number>0.25</number></numberlist></item>
+<item name='When'><datetime dst='true'>20200728T122240,71-04</datetime></item>
+<item name='Whens'><datetimelist><datetime>20200727</datetime><datetimepair><datetime>20200101</datetime><datetime>20200102</datetime></datetimepair></datetimelist></item>
+<item name='Odd'><formula>"ab"</formula></item>
+<item name='Even'><formula>@Now</formula></item>
+<item name='Raw'><rawitemdata type='1a'>AAEC</rawitemdata></item>
+<item name='Empty'><rawitemdata type='0'></rawitemdata></item>
+<item name='$FILE' sign='true'><object><file hosttype='cdstorage' compression='lz1' flags='storedindoc mime' name='a.txt' size='5'>
+<created><datetime>20210619T150226,17-04</datetime></created><filedata>aGVsbG8=</filedata></file></object></item>
+</note>
+<document><item name='Subject'><text>second</text></item></document>
+</database>)";
+
+TEST(DxlImport, ValuesOfEveryKindAreStoredInTheirFormat) {
+    talix_test::TempDir dir;
+    WriteFile(dir.path() / "kinds.xml", kAllKinds);
+    std::vector<StoredNote> notes = ImportAndCheck(dir.path() / "kinds.xml");
+    ASSERT_EQ(notes.size(), 2u);
+    const auto& items = notes[0].items;
+    ASSERT_EQ(items.size(), 11u);
+    EXPECT_EQ(UnidText(notes[0].oid), "0123456789ABCDEF0123456789ABCDEF");
+    EXPECT_EQ(notes[0].oid.Sequence, 3u);
+    EXPECT_EQ(notes[1].noteClass, NOTE_CLASS_DOCUMENT);
+
+    EXPECT_NE(items[0].value.find("\n"), std::string::npos);   // a literal newline stays 0x0A
+    EXPECT_EQ(items[0].value.find('\0'), items[0].value.size() - 6);
+    // Number lists and date lists: RANGE (entries, pairs), then the values.
+    EXPECT_EQ(items[3].type, TYPE_NUMBER_RANGE);
+    ASSERT_EQ(items[3].value.size(), 4u + 16u);
+    EXPECT_EQ(Word(items[3].value, 0), 2);
+    EXPECT_EQ(Word(items[3].value, 2), 0);
+    double second = 0;
+    std::memcpy(&second, items[3].value.data() + 12, 8);
+    EXPECT_EQ(second, 0.25);
+    EXPECT_EQ(items[5].type, TYPE_TIME_RANGE);
+    ASSERT_EQ(items[5].value.size(), 4u + 8u + 16u);
+    EXPECT_EQ(Word(items[5].value, 0), 1);
+    EXPECT_EQ(Word(items[5].value, 2), 1);
+    // Formula sources: an odd total gets one zero pad byte.
+    EXPECT_EQ(items[6].value, std::string("\x46\x54\x01\x00\x04\x00\"ab\"", 10));
+    EXPECT_EQ(items[7].value, std::string("\x46\x54\x01\x00\x04\x00@Now", 10));
+    EXPECT_EQ(items[8].type, 0x1A);
+    EXPECT_EQ(items[8].value, std::string("\x00\x01\x02", 3));
+    EXPECT_EQ(items[9].value, "");
+    // The file object: host type, compression, flags, size and dates.
+    const std::string& file = items[10].value;
+    EXPECT_EQ(Word(file, 8), 0x0800);
+    EXPECT_EQ(Word(file, 10), 2);
+    EXPECT_EQ(Word(file, 14), 0x0006);
+    TIMEDATE created;
+    ASSERT_EQ(TimeFromExchangeText("20210619T150226,17-04", false, &created), NOERROR);
+    EXPECT_EQ(file.substr(20, 8), std::string(reinterpret_cast<const char*>(&created), 8));
+
+    std::string source;
+    EXPECT_TRUE(FormulaContainerDecode(items[6].value.data(), items[6].value.size(), &source));
+    EXPECT_EQ(source, "\"ab\"");
+}
+
+TEST(DxlImport, FormulaContainerRejectsDamagedBytes) {
+    std::string container = FormulaContainerEncode("x := 1");
+    std::string source = "kept";
+    for (size_t cut = 0; cut < container.size(); ++cut) {
+        EXPECT_FALSE(FormulaContainerDecode(container.data(), cut, &source)) << cut;
+    }
+    std::string longer = container + '\0';
+    EXPECT_FALSE(FormulaContainerDecode(longer.data(), longer.size(), &source));
+    std::string badVersion = container;
+    badVersion[2] = 2;
+    EXPECT_FALSE(FormulaContainerDecode(badVersion.data(), badVersion.size(), &source));
+    std::string badPad = FormulaContainerEncode("odd");
+    badPad.back() = 'x';
+    EXPECT_FALSE(FormulaContainerDecode(badPad.data(), badPad.size(), &source));
+    EXPECT_EQ(source, "kept");
+    EXPECT_TRUE(FormulaContainerDecode(container.data(), container.size(), &source));
+    EXPECT_EQ(source, "x := 1");
+    EXPECT_EQ(FormulaContainerEncode(std::string(70000, 'a')), "");
+}
+
+TEST(DxlImport, SharedFieldLogsThatItsFieldDescriptionIsSkipped) {
+    LogClearRecent();
+    ImportAndCheck(talix_test::SampleDxlDir() / "field-testfield.xml");
+    bool logged = false;
+    for (const auto& entry : LogRecent()) logged = logged || entry.text.find("testfield") != std::string::npos;
+    EXPECT_TRUE(logged);
+}
+
+// ---- Replacing, and input that must store nothing ----------------------------------
+
+struct ImportDb {
+    talix_test::TempDir dir;
+    DBHANDLE db = 0;
+    ImportDb() { EXPECT_EQ(DbCreate(dir.file("t.db").c_str(), &db), NOERROR); }
+    ~ImportDb() { DbClose(db); }
+    STATUS Import(const std::string& text, DxlImportResult* result) {
+        return DxlImportText(db, text.data(), text.size(), "in.xml", result);
+    }
+};
+
+std::string OneNote(const std::string& unid, const std::string& items) {
+    return "<note class='form'><noteinfo unid='" + unid + "'/>" + items + "</note>";
+}
+
+TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
+    ImportDb t;
+    DxlImportResult first, again, changed;
+    std::string path = (talix_test::SampleDxlDir() / "2194.xml").string();
+    ASSERT_EQ(DxlImportFile(t.db, path.c_str(), &first), NOERROR) << first.error;
+    auto before = Snapshot(t.db);
+    ASSERT_EQ(DxlImportFile(t.db, path.c_str(), &again), NOERROR) << again.error;
+    EXPECT_EQ(again.notes, first.notes);
+    EXPECT_EQ(Snapshot(t.db), before);
+
+    // The replacing content, with an attachment, then content without it:
+    // the replaced attachment's object goes with it.
+    const std::string unid = "852559E00078377C052556C20056B593";
+    const std::string file = "<item name='$FILE'><object><file name='f' size='5'><filedata>aGVsbG8=</filedata></file>"
+                             "</object></item>";
+    ASSERT_EQ(t.Import(OneNote(unid, file), &changed), NOERROR) << changed.error;
+    EXPECT_EQ(changed.notes, first.notes);
+    StoredNote withFile = ReadNote(t.db, first.notes[0]);
+    ASSERT_EQ(withFile.items.size(), 1u);
+    DWORD object = Dword(withFile.items[0].value, 2), size = 0;
+    EXPECT_EQ(DbObjectSize(t.db, object, &size), NOERROR);
+    EXPECT_EQ(size, 5u);
+
+    ASSERT_EQ(t.Import(OneNote(unid, "<item name='Only'><text>x</text></item>"), &changed), NOERROR) << changed.error;
+    StoredNote note = ReadNote(t.db, first.notes[0]);
+    ASSERT_EQ(note.items.size(), 1u);
+    EXPECT_EQ(note.items[0].name, "Only");
+    EXPECT_EQ(Snapshot(t.db).size(), 1u);
+    EXPECT_NE(DbObjectSize(t.db, object, &size), NOERROR);
+}
+
+TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
+    ImportDb t;
+    DxlImportResult seed;
+    const std::string unid = "00000000000000010000000000000002";
+    ASSERT_EQ(t.Import(OneNote(unid, "<item name='Keep'><text>old</text></item>"), &seed), NOERROR) << seed.error;
+    const auto before = Snapshot(t.db);
+
+    const std::string good = "<note class='form'><item name='A'><text>a</text></item></note>";
+    struct Case {
+        std::string dxl;
+        const char* message;
+    } cases[] = {
+        {"<note class='form'><item name='A'><text>a</text></item>", "not well-formed"},
+        {"<note class='form'>\n<item name='A'><rawitemdata type='1'>AB$C</rawitemdata></item></note>", "in.xml:2:"},
+        {"<note class='form'><item name='A'><rawitemdata type='1'>ABC</rawitemdata></item></note>", "truncated"},
+        {"<note class='form'><item name='A'><rawitemdata type='xyz'>AAAA</rawitemdata></item></note>", "xyz"},
+        {"<note class='form'><item name='A'><rawitemdata type='10000'>AAAA</rawitemdata></item></note>", "10000"},
+        {"<note class='form'>\n\n<frob/></note>", "in.xml:3: unknown element <frob>"},
+        {"<note class='form'><item name='A'><number>12abc</number></item></note>", "12abc"},
+        {"<note class='form'><item name='A'><datetime>2020-07-28</datetime></item></note>", "2020-07-28"},
+        {"<note class='thing'/>", "thing"},
+        {"<note class='form'><item name='A'/></note>", "no value"},
+        {"<note class='form'><item name='A' sign='yes'><text/></item></note>", "sign"},
+        {"<note class='form'><noteinfo unid='123'/></note>", "unid"},
+        {"<note class='form'><item name='F'><object><file name='f' size='9'><filedata>aGVsbG8=</filedata></file>"
+         "</object></item></note>",
+         "size"},
+        {"<?xml version='1.0'?><!DOCTYPE note [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>"
+         "<note class='form'><item name='A'><text>&e;</text></item></note>",
+         "entit"},
+        {"<database>" + good + "<note class='form'><item name='B'><text><bold/></text></item></note></database>",
+         "<bold>"},
+        {"<database>" + OneNote(unid, "<item name='New'><text>new</text></item>") + "<junk/></database>", "<junk>"},
+        {"<form name='x'/>", "<form>"},
+        // Refused by the database while the notes are built in memory.
+        {"<database><note class='form'><item name='F'><object><file name='f' size='5'><filedata>aGVsbG8="
+         "</filedata></file></object></item></note>" +
+             OneNote(unid, "<item name='" + std::string(300, 'n') + "'><text/></item>") + "</database>",
+         "Invalid item name"},
+        {"", "not well-formed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dxl);
+        DxlImportResult result;
+        EXPECT_NE(t.Import(c.dxl, &result), NOERROR);
+        EXPECT_NE(result.error.find("in.xml"), std::string::npos) << result.error;
+        EXPECT_NE(result.error.find(c.message), std::string::npos) << result.error;
+        EXPECT_TRUE(result.notes.empty());
+        EXPECT_EQ(Snapshot(t.db), before);
+    }
+    DxlImportResult result;
+    EXPECT_EQ(DxlImportFile(t.db, t.dir.file("missing.xml").c_str(), &result), ERR_DXL_FILE);
+    EXPECT_NE(result.error.find("missing.xml"), std::string::npos);
+}
+
+TEST(DxlImport, FailedUpdateLeavesTheDatabaseAsItWas) {
+    ImportDb t;
+    DxlImportResult seed;
+    const std::string unid = "00000000000000010000000000000002";
+    ASSERT_EQ(t.Import(OneNote(unid, "<item name='Keep'><text>old</text></item>"), &seed), NOERROR) << seed.error;
+    const auto before = Snapshot(t.db);
+
+    // A replacement of the stored note and a new note with an attachment;
+    // the store fails while the first of them is written.
+    std::string dxl = "<database>" + OneNote(unid, "<item name='New'><text>new</text></item>") +
+                      "<note class='form'><item name='F'><object><file name='f' size='5'><filedata>aGVsbG8="
+                      "</filedata></file></object></item></note></database>";
+    for (int afterItems : {0, 1}) {
+        DxlImportResult result;
+        TestFailUpdateAfterItems(afterItems);
+        EXPECT_EQ(t.Import(dxl, &result), ERR_INJECTED);
+        TestFailUpdateAfterItems(-1);
+        EXPECT_NE(result.error.find("in.xml"), std::string::npos) << result.error;
+        EXPECT_TRUE(result.notes.empty());
+        EXPECT_EQ(Snapshot(t.db), before);
+    }
+    DxlImportResult result;
+    ASSERT_EQ(t.Import(dxl, &result), NOERROR) << result.error;
+    EXPECT_EQ(result.notes.at(0), seed.notes.at(0));
+    EXPECT_EQ(Snapshot(t.db).size(), 2u);
+}
+
+} // namespace

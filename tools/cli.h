@@ -1,0 +1,90 @@
+// Shared pieces of the talix program: exit statuses, messages, opening
+// databases and notes, and the text forms of the listings.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "talix_platform.h"
+
+namespace talix_cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// A command: its name, its usage line and help text, and what runs it with
+// the arguments that follow the command name.
+struct Command {
+    const char* name;
+    const char* usage;
+    const char* help;
+    int (*run)(const Command& command, const std::vector<std::string>& args);
+};
+
+// Prints "talix: <message>" on standard error and returns kExitFailed.
+int Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Prints "talix: <message>" and the command's usage line on standard error
+// and returns kExitUsage.
+int UsageError(const Command& command, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// The platform's text for a status.
+std::string StatusMessage(plat::STATUS status);
+
+// An open database, closed with the object.
+class Database {
+public:
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    // Opens path (creating it first when create is set and it does not open);
+    // on failure prints the reason and returns false.
+    bool Open(const std::string& path, bool create);
+    plat::DBHANDLE handle() const { return handle_; }
+
+private:
+    plat::DBHANDLE handle_ = 0;
+};
+
+// An open note, closed with the object.
+class Note {
+public:
+    Note() = default;
+    ~Note();
+    Note(const Note&) = delete;
+    Note& operator=(const Note&) = delete;
+    // Opens the note a NOTE argument names; on failure prints the reason and
+    // returns false.
+    bool Open(plat::DBHANDLE db, const std::string& noteArg);
+    plat::NOTEHANDLE handle() const { return handle_; }
+
+private:
+    plat::NOTEHANDLE handle_ = 0;
+};
+
+// True when text is a NOTE argument: a note id ("0x20FA" or decimal) or a
+// UNID of 32 hexadecimal digits.
+bool IsNoteArgument(const std::string& text);
+
+// The 32 upper-case hexadecimal digits of a UNID.
+std::string UnidText(const plat::UNID& unid);
+// Text for one field of a tab-separated line: control characters (tab,
+// newline, ...) escaped, cut first at maxChars characters (0: no limit).
+std::string Escape(std::string_view utf8, size_t maxChars = 0);
+
+// The values of every item of a name in an open note, in stored order.
+struct ItemValue {
+    plat::BLOCKID value;
+    plat::WORD type = 0;
+    plat::DWORD length = 0;   // counts the data-type word
+};
+std::vector<ItemValue> FindItems(plat::NOTEHANDLE note, const std::string& utf8Name);
+
+int RunImport(const Command& command, const std::vector<std::string>& args);
+int RunNotes(const Command& command, const std::vector<std::string>& args);
+int RunItems(const Command& command, const std::vector<std::string>& args);
+int RunValue(const Command& command, const std::vector<std::string>& args);
+int RunRecords(const Command& command, const std::vector<std::string>& args);
+
+} // namespace talix_cli

@@ -1,0 +1,184 @@
+// Messages, databases, notes and text forms shared by the commands.
+#include <cctype>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli.h"
+
+namespace talix_cli {
+
+namespace {
+
+void PrintMessage(const char* format, va_list args) {
+    std::fputs("talix: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+}
+
+bool IsHexDigits(const std::string& text, size_t from) {
+    if (from >= text.size()) return false;
+    for (size_t i = from; i < text.size(); ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+    }
+    return true;
+}
+
+bool IsDecimalDigits(const std::string& text) {
+    if (text.empty()) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// The note id of a NOTE argument that is not a UNID; false when it is not a
+// number of at most 32 bits.
+bool ParseNoteId(const std::string& text, plat::NOTEID* id) {
+    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (hex ? !IsHexDigits(text, 2) : !IsDecimalDigits(text)) return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
+    if (errno != 0 || *end != '\0' || value > 0xFFFFFFFFull) return false;
+    *id = static_cast<plat::NOTEID>(value);
+    return true;
+}
+
+bool ParseUnid(const std::string& text, plat::UNID* unid) {
+    if (text.size() != 32 || !IsHexDigits(text, 0)) return false;
+    plat::DWORD part[4];
+    for (int i = 0; i < 4; ++i) part[i] = static_cast<plat::DWORD>(std::strtoul(text.substr(i * 8, 8).c_str(), nullptr, 16));
+    unid->File.Innards[1] = part[0];
+    unid->File.Innards[0] = part[1];
+    unid->Note.Innards[1] = part[2];
+    unid->Note.Innards[0] = part[3];
+    return true;
+}
+
+} // namespace
+
+int Fail(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    PrintMessage(format, args);
+    va_end(args);
+    return kExitFailed;
+}
+
+int UsageError(const Command& command, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    PrintMessage(format, args);
+    va_end(args);
+    std::fprintf(stderr, "usage: talix %s\n", command.usage);
+    return kExitUsage;
+}
+
+std::string StatusMessage(plat::STATUS status) {
+    char text[256];
+    plat::StatusText(status, text, sizeof text);
+    return text;
+}
+
+Database::~Database() {
+    if (handle_ != 0) plat::DbClose(handle_);
+}
+
+bool Database::Open(const std::string& path, bool create) {
+    plat::STATUS status = plat::DbOpen(path.c_str(), &handle_);
+    if (status == plat::NOERROR) return true;
+    handle_ = 0;
+    if (create) {
+        // A database that does not open is created; when that fails too
+        // (something else is there, the folder is missing) both reasons count.
+        plat::STATUS created = plat::DbCreate(path.c_str(), &handle_);
+        if (created == plat::NOERROR) return true;
+        handle_ = 0;
+        Fail("cannot open %s: %s; cannot create it: %s", path.c_str(), StatusMessage(status).c_str(),
+             StatusMessage(created).c_str());
+        return false;
+    }
+    Fail("cannot open %s: %s", path.c_str(), StatusMessage(status).c_str());
+    return false;
+}
+
+Note::~Note() {
+    if (handle_ != 0) plat::NoteClose(handle_);
+}
+
+bool Note::Open(plat::DBHANDLE db, const std::string& noteArg) {
+    plat::STATUS status;
+    plat::UNID unid;
+    plat::NOTEID id = 0;
+    if (ParseUnid(noteArg, &unid)) {
+        status = plat::NoteOpenByUNID(db, &unid, plat::OPEN_NOTE_DEFAULT, &handle_);
+    } else if (ParseNoteId(noteArg, &id)) {
+        status = plat::NoteOpen(db, id, plat::OPEN_NOTE_DEFAULT, &handle_);
+    } else {
+        Fail("'%s' is neither a note id nor a UNID", noteArg.c_str());
+        return false;
+    }
+    if (status != plat::NOERROR) {
+        handle_ = 0;
+        Fail("cannot open note %s: %s", noteArg.c_str(), StatusMessage(status).c_str());
+        return false;
+    }
+    return true;
+}
+
+bool IsNoteArgument(const std::string& text) {
+    plat::UNID unid;
+    plat::NOTEID id;
+    return ParseUnid(text, &unid) || ParseNoteId(text, &id);
+}
+
+std::string UnidText(const plat::UNID& unid) {
+    char text[33];
+    std::snprintf(text, sizeof text, "%08X%08X%08X%08X", static_cast<unsigned>(unid.File.Innards[1]),
+                  static_cast<unsigned>(unid.File.Innards[0]), static_cast<unsigned>(unid.Note.Innards[1]),
+                  static_cast<unsigned>(unid.Note.Innards[0]));
+    return text;
+}
+
+std::string Escape(std::string_view utf8, size_t maxChars) {
+    std::string out;
+    size_t chars = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c & 0xC0) != 0x80 && maxChars != 0 && chars++ == maxChars) break;
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char code[8];
+                std::snprintf(code, sizeof code, "\\x%02X", c);
+                out += code;
+            } else {
+                out.push_back(static_cast<char>(c));
+            }
+        }
+    }
+    return out;
+}
+
+std::vector<ItemValue> FindItems(plat::NOTEHANDLE note, const std::string& utf8Name) {
+    std::vector<ItemValue> found;
+    std::string name = plat::NativeToLmbcs(utf8Name);
+    if (name.size() > 0xFFFF) return found;
+    auto length = static_cast<plat::WORD>(name.size());
+    plat::BLOCKID item;
+    ItemValue each;
+    plat::STATUS status = plat::ItemInfo(note, name.c_str(), length, &item, &each.type, &each.value, &each.length);
+    while (status == plat::NOERROR) {
+        found.push_back(each);
+        plat::BLOCKID after = item;
+        status = plat::ItemInfoNext(note, after, name.c_str(), length, &item, &each.type, &each.value, &each.length);
+    }
+    return found;
+}
+
+} // namespace talix_cli

@@ -1,0 +1,198 @@
+// The commands import, notes, items and value.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli.h"
+
+namespace talix_cli {
+
+namespace {
+
+// The first entry of a text or text-list item, in LMBCS; false when the
+// note has no such item or it holds no text.
+bool FirstTextEntry(plat::NOTEHANDLE note, const char* name, std::string* text) {
+    std::vector<ItemValue> items = FindItems(note, name);
+    if (items.empty()) return false;
+    const ItemValue& item = items.front();
+    if (item.length < 2 || (item.type != plat::TYPE_TEXT && item.type != plat::TYPE_TEXT_LIST)) return false;
+    const auto* value = static_cast<const unsigned char*>(plat::BlockLock(item.value));
+    if (value == nullptr) return false;
+    const unsigned char* data = value + 2;
+    size_t size = item.length - 2;
+    bool ok = true;
+    if (item.type == plat::TYPE_TEXT) {
+        text->assign(reinterpret_cast<const char*>(data), size);
+    } else {
+        // WORD count, WORD lengths, then the entries.
+        size_t count = size >= 2 ? (data[0] | (data[1] << 8)) : 0;
+        size_t first = size >= 4 ? (data[2] | (data[3] << 8)) : 0;
+        size_t start = 2 + 2 * count;
+        ok = count > 0 && start <= size && first <= size - start;
+        if (ok) text->assign(reinterpret_cast<const char*>(data + start), first);
+    }
+    plat::BlockUnlock(item.value);
+    return ok;
+}
+
+std::string NoteTitle(plat::NOTEHANDLE note) {
+    std::string title;
+    if (FirstTextEntry(note, "$TITLE", &title) && !title.empty()) return plat::LmbcsToNative(title);
+    if (FirstTextEntry(note, "Subject", &title)) return plat::LmbcsToNative(title);
+    return "";
+}
+
+// Reads K of "--index K" from args (removed from it); -1 when absent.
+bool TakeIndexOption(const Command& command, std::vector<std::string>* args, long* index, int* exitCode) {
+    *index = -1;
+    for (size_t i = 0; i < args->size(); ++i) {
+        if ((*args)[i] != "--index") continue;
+        if (i + 1 >= args->size()) {
+            *exitCode = UsageError(command, "--index needs a number");
+            return false;
+        }
+        const std::string& text = (*args)[i + 1];
+        if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
+            *exitCode = UsageError(command, "--index needs a number of 0 or more, not '%s'", text.c_str());
+            return false;
+        }
+        if (*index >= 0) {
+            *exitCode = UsageError(command, "--index given twice");
+            return false;
+        }
+        *index = std::strtol(text.c_str(), nullptr, 10);
+        args->erase(args->begin() + static_cast<long>(i), args->begin() + static_cast<long>(i) + 2);
+        --i;
+    }
+    return true;
+}
+
+// Any argument left that looks like an option is not one of this command.
+bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
+    for (const auto& arg : args) {
+        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int RunImport(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() < 2) return UsageError(command, "import needs a database and at least one DXL file");
+    Database db;
+    if (!db.Open(args[0], true)) return kExitFailed;
+    for (size_t i = 1; i < args.size(); ++i) {
+        plat::DxlImportResult result;
+        plat::STATUS status = plat::DxlImportFile(db.handle(), args[i].c_str(), &result);
+        if (status != plat::NOERROR) {
+            Fail("%s", result.error.empty() ? (args[i] + ": " + StatusMessage(status)).c_str() : result.error.c_str());
+            exitCode = kExitFailed;
+            continue;
+        }
+        for (plat::NOTEID id : result.notes) {
+            plat::ORIGINATORID oid;
+            plat::TIMEDATE modified;
+            plat::WORD noteClass = 0;
+            status = plat::DbNoteInfo(db.handle(), id, &oid, &modified, &noteClass);
+            if (status != plat::NOERROR) {
+                exitCode = Fail("cannot read note 0x%08X: %s", static_cast<unsigned>(id), StatusMessage(status).c_str());
+                continue;
+            }
+            std::printf("0x%08X\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str());
+        }
+    }
+    return exitCode;
+}
+
+int RunNotes(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() != 1) return UsageError(command, "notes needs exactly one database");
+    Database db;
+    if (!db.Open(args[0], false)) return kExitFailed;
+    std::vector<plat::NOTEID> ids;
+    plat::STATUS status = plat::DbScanNotes(db.handle(), [&](plat::NOTEID id, plat::WORD) -> plat::STATUS {
+        ids.push_back(id);
+        return plat::NOERROR;
+    });
+    if (status != plat::NOERROR) return Fail("cannot list the notes of %s: %s", args[0].c_str(), StatusMessage(status).c_str());
+    for (plat::NOTEID id : ids) {
+        plat::NOTEHANDLE note = 0;
+        status = plat::NoteOpen(db.handle(), id, plat::OPEN_NOTE_DEFAULT, &note);
+        plat::ORIGINATORID oid;
+        plat::WORD noteClass = 0;
+        if (status == plat::NOERROR) status = plat::NoteGetInfo(note, plat::NOTE_FIELD_OID, &oid);
+        if (status == plat::NOERROR) status = plat::NoteGetInfo(note, plat::NOTE_FIELD_CLASS, &noteClass);
+        if (status != plat::NOERROR) {
+            if (note != 0) plat::NoteClose(note);
+            exitCode = Fail("cannot read note 0x%08X: %s", static_cast<unsigned>(id), StatusMessage(status).c_str());
+            continue;
+        }
+        std::printf("0x%08X\t%s\t0x%04X\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str(),
+                    static_cast<unsigned>(noteClass), Escape(NoteTitle(note)).c_str());
+        plat::NoteClose(note);
+    }
+    return exitCode;
+}
+
+int RunItems(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() != 2) return UsageError(command, "items needs a database and a note");
+    if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
+    Database db;
+    Note note;
+    if (!db.Open(args[0], false) || !note.Open(db.handle(), args[1])) return kExitFailed;
+    std::vector<char> name(0x10000);
+    plat::STATUS status = plat::ItemScan(note.handle(), [&](plat::BLOCKID item) -> plat::STATUS {
+        plat::WORD flags = 0, type = 0;
+        plat::BLOCKID value;
+        plat::DWORD length = 0;
+        plat::STATUS queried = plat::ItemQuery(item, name.data(), static_cast<plat::WORD>(name.size() - 1), &flags,
+                                               &type, &value, &length);
+        if (queried != plat::NOERROR) return queried;
+        std::printf("%s\t0x%04X\t0x%04X\t%u\n", Escape(plat::LmbcsToNative(name.data())).c_str(),
+                    static_cast<unsigned>(type), static_cast<unsigned>(flags), static_cast<unsigned>(length));
+        return plat::NOERROR;
+    });
+    if (status != plat::NOERROR) return Fail("cannot list the items of note %s: %s", args[1].c_str(), StatusMessage(status).c_str());
+    return kExitOk;
+}
+
+int RunValue(const Command& command, const std::vector<std::string>& givenArgs) {
+    std::vector<std::string> args = givenArgs;
+    int exitCode = kExitOk;
+    long index = -1;
+    if (!TakeIndexOption(command, &args, &index, &exitCode) || !RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() != 3) return UsageError(command, "value needs a database, a note and an item name");
+    if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
+    Database db;
+    Note note;
+    if (!db.Open(args[0], false) || !note.Open(db.handle(), args[1])) return kExitFailed;
+    std::vector<ItemValue> items = FindItems(note.handle(), args[2]);
+    if (items.empty()) return Fail("note %s has no item '%s'", args[1].c_str(), args[2].c_str());
+    if (index >= 0) {
+        if (static_cast<size_t>(index) >= items.size()) {
+            return Fail("note %s has %zu item(s) named '%s': there is no index %ld", args[1].c_str(), items.size(),
+                        args[2].c_str(), index);
+        }
+        items = {items[static_cast<size_t>(index)]};
+    }
+    for (const ItemValue& item : items) {
+        const void* bytes = plat::BlockLock(item.value);
+        if (bytes == nullptr) return Fail("cannot read item '%s'", args[2].c_str());
+        size_t written = std::fwrite(bytes, 1, item.length, stdout);
+        plat::BlockUnlock(item.value);
+        if (written != item.length) return Fail("cannot write the value: %s", std::strerror(errno));
+    }
+    if (std::fflush(stdout) != 0) return Fail("cannot write the value: %s", std::strerror(errno));
+    return kExitOk;
+}
+
+} // namespace talix_cli

@@ -1,0 +1,174 @@
+// The records command: lists the CD records of a rich-text item, one per
+// line, walking the stored bytes without ever reading past a value.
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "cli.h"
+
+namespace talix_cli {
+
+namespace {
+
+constexpr size_t kTextCut = 60;   // characters of a text run shown
+
+// Signatures whose key fields the listing shows.
+constexpr plat::WORD kSigText = 0xFF85;
+constexpr plat::WORD kSigBidiText = 0xFFE4;
+constexpr plat::WORD kSigPabDefinition = 0xFF82;
+constexpr plat::WORD kSigPabReference = 0x0083;
+constexpr plat::WORD kSigTableBegin = 0x00A3;
+constexpr plat::WORD kSigNestedTableBegin = 0x00CF;
+constexpr plat::WORD kSigTableCell = 0x00A4;
+constexpr plat::WORD kSigNestedTableCell = 0x00D0;
+constexpr plat::WORD kSigHotspotBegin = 0xFFA9;
+constexpr plat::WORD kSigV4HotspotBegin = 0xFFAD;
+constexpr plat::WORD kSigV5HotspotBegin = 0xFF7E;
+constexpr plat::WORD kSigV6HotspotContinuation = 0xFF74;
+
+plat::WORD Word(const unsigned char* p) { return static_cast<plat::WORD>(p[0] | (p[1] << 8)); }
+
+plat::DWORD Dword(const unsigned char* p) {
+    return static_cast<plat::DWORD>(p[0] | (p[1] << 8) | (p[2] << 16)) | (static_cast<plat::DWORD>(p[3]) << 24);
+}
+
+// A short summary of the fields that matter most in the common records;
+// record points at the whole record (length bytes, header included).
+std::string KeyFields(plat::WORD signature, const unsigned char* record, size_t length) {
+    char text[160];
+    text[0] = '\0';
+    switch (signature) {
+    case kSigText:
+    case kSigBidiText:
+        if (length >= 8) {
+            std::string run = plat::LmbcsToNative(std::string_view(reinterpret_cast<const char*>(record + 8), length - 8));
+            std::snprintf(text, sizeof text, "font=0x%08X text=", static_cast<unsigned>(Dword(record + 4)));
+            return text + Escape(run, kTextCut);
+        }
+        break;
+    case kSigPabDefinition:
+        if (length >= 6) std::snprintf(text, sizeof text, "pabid=%u", Word(record + 4));
+        break;
+    case kSigPabReference:
+        if (length >= 4) std::snprintf(text, sizeof text, "pabid=%u", Word(record + 2));
+        break;
+    case kSigTableBegin:
+    case kSigNestedTableBegin:
+        if (length >= 14) {
+            std::snprintf(text, sizeof text, "leftmargin=%u flags=0x%04X", Word(record + 2), Word(record + 12));
+        }
+        break;
+    case kSigTableCell:
+    case kSigNestedTableCell:
+        if (length >= 16) {
+            std::snprintf(text, sizeof text, "row=%u column=%u rowspan=%u columnspan=%u", record[2], record[3],
+                          record[14], record[15]);
+        }
+        break;
+    case kSigHotspotBegin:
+    case kSigV4HotspotBegin:
+    case kSigV5HotspotBegin:
+    case kSigV6HotspotContinuation:
+        if (length >= 6) std::snprintf(text, sizeof text, "type=%u", Word(record + 4));
+        break;
+    default:
+        break;
+    }
+    return text;
+}
+
+// Reports damaged data after the records listed so far; returns false.
+bool Damaged(const char* format, ...) __attribute__((format(printf, 1, 2)));
+bool Damaged(const char* format, ...) {
+    std::fflush(stdout);
+    char what[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(what, sizeof what, format, args);
+    va_end(args);
+    Fail("%s", what);
+    return false;
+}
+
+// Lists the records of one value (data-type word first). index runs across
+// the items. Returns false, having reported it, when the value is damaged.
+bool ListRecords(const unsigned char* value, size_t length, size_t item, size_t* index) {
+    size_t offset = 2;
+    while (offset < length) {
+        size_t left = length - offset;
+        const unsigned char* record = value + offset;
+        plat::WORD signature = 0;
+        size_t header = 0, recordLength = 0;
+        if (left < 2) {
+            return Damaged("item %zu: damaged data at byte %zu: a record header needs 2 bytes, 1 is left", item, offset);
+        }
+        plat::WORD first = Word(record);
+        if (first < 0x0100) {           // long form: WORD signature, DWORD length
+            header = 6;
+            if (left >= header) recordLength = Dword(record + 2);
+            signature = first;
+        } else if ((first >> 8) == 0xFF) {   // word form: WORD signature, WORD length
+            header = 4;
+            if (left >= header) recordLength = Word(record + 2);
+            signature = first;
+        } else {                        // byte form: signature, then length
+            header = 2;
+            recordLength = first >> 8;
+            signature = first & 0xFF;
+        }
+        if (left < header) {
+            return Damaged("item %zu: damaged data at byte %zu: the record header of 0x%04X is cut off", item, offset, signature);
+        }
+        if (recordLength == 0) {
+            return Damaged("item %zu: damaged data at byte %zu: record 0x%04X has length 0", item, offset, signature);
+        }
+        if (recordLength < header) {
+            return Damaged("item %zu: damaged data at byte %zu: record 0x%04X is shorter (%zu) than its header", item, offset,
+                 signature, recordLength);
+        }
+        if (recordLength > left) {
+            return Damaged("item %zu: damaged data at byte %zu: record 0x%04X of length %zu runs past the end of the value (%zu "
+                 "bytes left)", item, offset, signature, recordLength, left);
+        }
+        plat::WORD type = 0;
+        const char* name = nullptr;
+        if (!plat::SignatureInfo(signature, &type, &name) || name == nullptr) name = "?";
+        std::printf("%zu\t0x%04X\t%s\t%zu\t%s\n", ++*index, static_cast<unsigned>(signature), name, recordLength,
+                    KeyFields(signature, record, recordLength).c_str());
+        // The next record starts at an even offset (an odd record has a pad
+        // byte, which a value may leave out at its very end).
+        offset += recordLength + (recordLength % 2);
+    }
+    return true;
+}
+
+} // namespace
+
+int RunRecords(const Command& command, const std::vector<std::string>& args) {
+    for (const auto& arg : args) {
+        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') return UsageError(command, "unknown option '%s'", arg.c_str());
+    }
+    if (args.size() != 3) return UsageError(command, "records needs a database, a note and an item name");
+    if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
+    Database db;
+    Note note;
+    if (!db.Open(args[0], false) || !note.Open(db.handle(), args[1])) return kExitFailed;
+    std::vector<ItemValue> items = FindItems(note.handle(), args[2]);
+    if (items.empty()) return Fail("note %s has no item '%s'", args[1].c_str(), args[2].c_str());
+    for (const ItemValue& item : items) {
+        if (item.type != plat::TYPE_COMPOSITE) {
+            return Fail("item '%s' is not rich text (data type 0x%04X)", args[2].c_str(), static_cast<unsigned>(item.type));
+        }
+    }
+    size_t index = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const auto* value = static_cast<const unsigned char*>(plat::BlockLock(items[i].value));
+        if (value == nullptr) return Fail("cannot read item '%s'", args[2].c_str());
+        bool ok = ListRecords(value, items[i].length, i + 1, &index);
+        plat::BlockUnlock(items[i].value);
+        if (!ok) return kExitFailed;
+    }
+    return kExitOk;
+}
+
+} // namespace talix_cli
