@@ -1,0 +1,79 @@
+// Font and colour specifications ("BLUE +UNDERLINE", "Courier 12",
+// "RGB255,128,0"): parsing them into font ids and colour values, and merging
+// a parsed specification into an existing font.
+#pragma once
+
+#include <cstdint>
+
+class ZervaRTItem;
+
+namespace talix {
+
+// The platform's 4-byte font id: face, attributes, colour index, point size.
+struct FontId {
+    std::uint8_t face = 0;
+    std::uint8_t attributes = 0;
+    std::uint8_t color = 0;
+    std::uint8_t size = 0;
+};
+static_assert(sizeof(FontId) == 4);
+
+std::uint32_t PackFontId(const FontId& font);
+FontId UnpackFontId(std::uint32_t packed);
+
+// Attribute bits.
+constexpr std::uint8_t kAttrBold = 0x01, kAttrItalic = 0x02, kAttrUnderline = 0x04, kAttrStrike = 0x08,
+                       kAttrSuperscript = 0x10, kAttrSubscript = 0x20, kAttrShadow = 0x80,
+                       kAttrEmboss = 0x90, kAttrExtrude = 0xA0;
+
+// A colour value: flags, red, green, blue, one zero byte.
+struct ColorValue {
+    std::uint16_t flags = 0;
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    std::uint8_t unused = 0;
+};
+static_assert(sizeof(ColorValue) == 6);
+
+constexpr std::uint16_t kColorIsRGB = 0x0001, kColorNoColor = 0x0004, kColorSystem = 0x0008,
+                        kColorHighlightYellow = 0x8000, kColorHighlightPink = 0x4000,
+                        kColorHighlightBlue = 0x2000;
+
+struct ParsedFontSpec {
+    FontId font;                       // face, attributes in place, colour index, size
+    std::uint8_t attributesSet = 0;
+    std::uint8_t attributesClear = 0;
+    std::uint16_t colorFlagsSet = 0;
+    std::uint16_t colorFlagsClear = 0;
+    std::uint32_t rgb = 0;             // r + 256 g + 65536 b
+    ColorValue color;                  // the specification's own colour value
+};
+
+struct FontSpecMask {
+    std::uint32_t face = 0, size = 0, color = 0, attributes = 0, attributesSet = 0, attributesClear = 0,
+                  colorFlags = 0, colorFlagsSet = 0, colorFlagsClear = 0;
+};
+
+constexpr int kPaletteSize = 240;
+// The RGB value of a palette index (0 for an index of 240 or more).
+std::uint32_t PaletteRGB(unsigned index);
+// The first palette index whose value equals rgb, else 0.
+std::uint8_t PaletteIndex(std::uint32_t rgb);
+
+// The process-wide client preference: 1 Notes client, 0 web client.
+extern std::uint32_t g_clientPreference;
+
+std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32_t* rgb);
+std::uint32_t ParseRGBValue(const char* text);
+int IsHexDigits(const char* text);
+const char* FindWholeWordNoCase(const char* text, const char* word);
+const char* FindKeywordNoCase(const char* text, const char* word);
+std::uint16_t ParseFontSpec(const char* text, const char* second, ZervaRTItem* item, ParsedFontSpec* spec1,
+                            ParsedFontSpec* spec2, FontSpecMask* mask1, FontSpecMask* mask2);
+std::uint16_t ApplyFontSpec(FontId* font, std::uint32_t* rgb, std::uint16_t* colorFlags,
+                            const ParsedFontSpec& spec, const FontSpecMask& mask);
+std::uint16_t MergeFontSpec(FontId* font, ColorValue* color, int* colorNeeded, int* effect,
+                            ParsedFontSpec* spec, const FontSpecMask& mask);
+
+} // namespace talix

@@ -1,0 +1,50 @@
+// The image of a paragraph definition record with its extension words, as
+// filled from a paragraph-style string.
+#pragma once
+
+#include <cstdint>
+
+namespace talix {
+
+constexpr int kMaxTabs = 20;
+
+struct CDPABDEFEXT {
+    std::uint16_t signature = 0xFF82;
+    std::uint16_t length = 0;
+    std::uint16_t pabId = 0;
+    std::uint16_t justifyMode = 0;       // 0 left, 1 right, 2 full, 3 centre, 4 none
+    std::uint16_t lineSpacing = 0;       // 0 single, 1 one and a half, 2 double
+    std::uint16_t spacingBefore = 0;
+    std::uint16_t spacingAfter = 0;
+    std::uint16_t leftMargin = 0;        // twips
+    std::uint16_t rightMargin = 0;
+    std::uint16_t firstLineLeftMargin = 0;
+    std::uint16_t tabs = 0;              // 0: evenly spaced at tab[0]
+    std::int16_t tab[kMaxTabs] = {};
+    std::uint16_t flags = 0;
+    std::uint32_t tabTypes = 0;          // two bits per tab
+    std::uint16_t flags2 = 0;
+    std::uint16_t unused = 0;
+    std::uint16_t leftMarginOffset = 0;
+    std::uint16_t leftMarginPercent = 0;
+    std::uint16_t firstLineOffset = 0;
+    std::uint16_t firstLinePercent = 0;
+    std::uint16_t rightMarginOffset = 0;
+    std::uint16_t rightMarginPercent = 0;
+    std::uint8_t unused2[4] = {};
+    std::uint32_t flags3 = 0;
+};
+
+// The host form of a paragraph definition record: 72 bytes of fixed part,
+// then six margin words, then the extension flags.
+static_assert(sizeof(CDPABDEFEXT) == 92);
+
+// Indexes of the paragraph mask switches.
+enum ParagraphMaskBit : int {
+    kPmLeftMargin = 0, kPmRightMargin, kPmFirstLineMargin, kPmSpacingAbove, kPmSpacingBelow,
+    kPmLineSpacing, kPmTabs, kPmTabInterval, kPmJustify, kPmFlagsInPlace, kPmFlagsSet, kPmFlagsClear,
+    kPmLeftExtension, kPmRightExtension, kPmFirstLineExtension, kPmShiftLeftOffset, kPmShiftRightOffset,
+    kPmShiftLeftPercent, kPmShiftRightPercent, kPmListType, kPmListClear, kParagraphMaskSize
+};
+
+} // namespace talix

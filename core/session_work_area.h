@@ -1,0 +1,67 @@
+// The session's large work area and the blocks of its output cache chain.
+#pragma once
+
+#include <cstdint>
+
+#include "core/statuses.h"
+
+class ZervaRTChunk;
+
+namespace talix {
+
+struct TrackedBlock;
+struct LinkMatchingCache;
+
+// One block of the output cache chain: always 1 MiB.
+struct OutputCacheBlock {
+    static constexpr std::uint32_t kCapacity = 1048576;
+    std::uint32_t capacity = kCapacity;
+    std::uint32_t used = 0;
+    std::uint8_t* data = nullptr;
+    OutputCacheBlock* next = nullptr;
+};
+
+// The font map left by the font-table merges for the record copier: the ids
+// of incoming faces and the ids they have in this note's table.
+struct FontMap {
+    std::uint16_t count = 0;
+    std::uint8_t oldIds[255] = {};
+    std::uint8_t newIds[255] = {};
+};
+
+constexpr std::uint32_t kPendingParagraphCapacity = 1000;
+constexpr std::uint32_t kParagraphImageSize = 92;
+
+struct SessionWorkArea {
+    LinkMatchingCache* linkMatching = nullptr;
+    // A copy of the last record appended by the append gate.
+    std::uint8_t lastRecord[kWorkBufferSize] = {};
+    std::uint8_t workBuffer1[kWorkBufferSize] = {};
+    std::uint8_t workBuffer2[kWorkBufferSize] = {};
+    std::uint8_t smallWorkBuffer[8000] = {};
+    // The option string of the operation that is running.
+    const char* runningOptions = nullptr;
+    // While set, released pool blocks stay locked for reuse.
+    std::uint32_t keepLocked = 1;
+    ZervaRTChunk* outputChunk = nullptr;
+    OutputCacheBlock* outputCache = nullptr;
+    TrackedBlock* trackedBlocks = nullptr;
+
+    // Paragraph definitions taken out of use by a removal or a change, put
+    // back by the append gate before the first reference to their id.
+    std::uint16_t pendingParagraphCount = 0;
+    std::uint8_t (*pendingParagraphs)[kParagraphImageSize] = nullptr;
+
+    // The current colour left by applying a font specification.
+    std::uint32_t currentRGB = 0;
+    std::uint16_t currentColorFlags = 0;
+    // Text written by the matching operations is marked while this is set.
+    std::uint32_t linkMark = 0;
+    FontMap fontMap;
+
+    // The first and last record index of the targets found by the last walk.
+    std::uint16_t foundFirstRecord = 0;
+    std::uint16_t foundLastRecord = 0;
+};
+
+} // namespace talix

@@ -1,0 +1,45 @@
+// The working record of a ZervaRTChunk.
+#pragma once
+
+#include <cstdint>
+
+class ZervaRTChunk;
+
+namespace talix {
+
+struct ChunkDefInfo;
+struct XMLGenContext;
+struct SortKey;
+
+constexpr std::uint32_t kChunkWorkTag = 2633;
+
+using ActOnTextProc = std::uint16_t (*)(ZervaRTChunk* chunk, char* text, std::uint16_t length);
+using QueryLinkDataProc = std::uint16_t (*)(ZervaRTChunk* chunk, std::uint16_t linkKind, char* replicaText,
+                                            std::uint16_t length, void* replicaId, void* viewId, void* noteId,
+                                            char* text1, std::uint16_t length1, char* text2,
+                                            std::uint16_t length2, char* text3, std::uint16_t length3);
+
+struct SavedString {
+    char* text = nullptr;
+    SavedString* next = nullptr;
+};
+
+struct ChunkWorkState {
+    std::uint32_t tag = kChunkWorkTag;
+    ChunkDefInfo* chain = nullptr;         // outermost level first
+    void* ownedBlock1 = nullptr;           // freed with the chunk
+    void* ownedBlock2 = nullptr;
+    std::uint32_t words[5] = {};
+    void* pointers[5] = {};
+    SavedString* savedStrings = nullptr;
+    std::uint32_t copyWord1 = 0;           // set by the copying operations
+    std::uint32_t copyWord2 = 0;
+    XMLGenContext* generation = nullptr;   // the context of a running generation
+    std::uint32_t singleTarget = 0;
+    ActOnTextProc actOnText = nullptr;
+    QueryLinkDataProc queryLinkData = nullptr;
+    std::uint32_t sortKeyCount = 0;
+    SortKey* sortKeys = nullptr;           // from the session's tracked pool
+};
+
+} // namespace talix
