@@ -119,6 +119,8 @@ STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
     if (status != NOERROR) return status;
     open->header = header;
     open->modifiedSet = false;
+    for (DWORD object : open->freeOnUpdate) store->FreeObject(object);
+    open->freeOnUpdate.clear();
     return NOERROR;
 }
 

@@ -35,6 +35,9 @@ struct OpenNote {
     std::vector<std::unique_ptr<NoteItem>> items;   // in stored order
     std::unordered_map<DWORD, NoteItem*> bySerial;
     DWORD nextSerial = 1;
+    // Database objects of attachments removed from the note: freed once the
+    // note is stored without them, so a note closed unsaved keeps its files.
+    std::vector<DWORD> freeOnUpdate;
 };
 
 std::recursive_mutex& StorageMutex();

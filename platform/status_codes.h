@@ -41,6 +41,34 @@ enum : STATUS {
     ERR_DXL_VALUE = 15072,          // a DXL value is not valid
     ERR_DXL_FILE = 15073,           // the DXL file cannot be read
     ERR_INJECTED = 15090,           // a fault injected by a test
+    ERR_FORMULA_SYNTAX = 15100,     // the formula has a syntax error
+    ERR_FORMULA_TOO_LONG = 15101,   // the formula is too long to compile
+    ERR_FORMULA_INVALID = 15102,    // the bytes are not a compiled formula
+    ERR_FORMULA_EVAL = 15103,       // the formula could not be evaluated
+    ERR_FORMULA_UNSUPPORTED = 15104, // an @function or statement the evaluator does not offer
+    ERR_DRIVER_UNKNOWN = 15105,     // no database driver of that name
+    ERR_DRIVER_ENTRY = 15106,       // the driver did not supply its entry points
+    ERR_DRIVER_RESULT = 15107,      // the driver returned a value that cannot be read
+    ERR_DESIGN_NOT_FOUND = 15120,   // no design note of that name and class
+    ERR_NOT_A_VIEW = 15121,         // the note is not a view
+    ERR_TOO_MANY_COLLECTIONS = 15122, // every collection handle is in use
+    ERR_KEY_TOO_LONG = 15123,       // a view key is longer than 255 bytes
+    ERR_NO_SUCH_ENTRY = 15124,      // no entry at that position
+    ERR_LIST_FULL = 15125,          // the text list would pass 65,535 bytes
+    ERR_NOT_ID_TABLE = 15126,       // the handle is not an id table
+    ERR_RECORD_DAMAGED = 15150,     // rich-text record data is damaged
+    ERR_WALK_RESTARTS = 15151,      // a walk restarted too many times
+    ERR_RECORD_FILE = 15152,        // the file is not a record file
+    ERR_RECORD_FILE_SHORT = 15153,  // the record file is cut short
+    ERR_DISK_FILE_OPEN = 15154,     // a file on disk cannot be opened or created
+    ERR_DISK_FILE_IO = 15155,       // a file on disk cannot be read or written
+    ERR_FILE_TOO_LARGE = 15156,     // the file is too large to attach
+    ERR_FILE_OBJECT = 15157,        // not an attachment, or a damaged one
+    ERR_LIBRARY_LOAD = 15158,       // the program library cannot be loaded
+    ERR_LIBRARY_ENTRY = 15159,      // the program library has no entry point
+    ERR_NAME_NOT_FOUND = 15160,     // the name is not in the address book
+    ERR_NAME_SPACE = 15161,         // unknown name space of the address book
+    ERR_BUFFER_SMALL = 15162,       // the result does not fit the buffer
 };
 
 } // namespace plat

@@ -86,5 +86,9 @@ int RunNotes(const Command& command, const std::vector<std::string>& args);
 int RunItems(const Command& command, const std::vector<std::string>& args);
 int RunValue(const Command& command, const std::vector<std::string>& args);
 int RunRecords(const Command& command, const std::vector<std::string>& args);
+int RunRecordsCommand(const Command& command, const std::vector<std::string>& args);
+int RunRewrite(const Command& command, const std::vector<std::string>& args);
+int RunView(const Command& command, const std::vector<std::string>& args);
+int RunFormula(const Command& command, const std::vector<std::string>& args);
 
 } // namespace talix_cli

@@ -35,10 +35,25 @@ const Command kCommands[] = {
      "Without --index, the values of all items of that name follow one another;\n"
      "--index K writes only the K-th of them (0 is the first).\n",
      RunValue},
-    {"records", "records DB NOTE ITEM",
+    {"records", "records DB NOTE ITEM [--host]",
      "Lists the CD records of a rich-text item (all items of that name, in order), one\n"
-     "per line: index, signature, record name, stored length and key fields.\n",
-     RunRecords},
+     "per line: index, signature, record name, stored length and key fields.\n"
+     "--host lists them as the library reads them: host-form length and the side data\n"
+     "the reader gives a record (text, table counts, cell links, graphic keys).\n",
+     RunRecordsCommand},
+    {"rewrite", "rewrite DB NOTE ITEM",
+     "Reads a rich-text item with the library and writes it back, then saves the note.\n"
+     "Prints the number of records written.\n",
+     RunRewrite},
+    {"view", "view DB VIEW [KEY]",
+     "Lists the entries of a view in the view's order, one per line: note id, then the\n"
+     "value of the first column (a category entry shows its category). With KEY, only\n"
+     "the entries whose key column equals KEY (ignoring case).\n",
+     RunView},
+    {"formula", "formula DB NOTE FORMULA",
+     "Evaluates FORMULA on a note and prints the result: its type (text, text list,\n"
+     "number, number list, time, time list) on the first line, then one value per line.\n",
+     RunFormula},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -39,6 +39,10 @@ public:
     std::uint16_t Save();
     ZervaRTChunk* DefineChunk(const char* definition);
     void CleanupTraces();
+    // Replaces the named MIME item of the note by a rich-text item.
+    std::uint16_t ConvertFromMIMEBackend(std::uint32_t noteHandle, const char* itemName, const char* options,
+                                         std::uint16_t optionsLength = 0, const char* unused = nullptr,
+                                         std::uint16_t unusedLength = 0);
 
     // ---- Font table and style mappings ---------------------------------
     std::uint16_t InitialFontTable();

@@ -1,0 +1,265 @@
+// Attachment look-ups over a note's "$FILE" items. A "$FILE" value is the
+// data-type word, the file descriptor in stored form (structure type 58) and
+// the stored file name, not terminated, of the length the descriptor gives.
+#include "core/attachments.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/record_forms.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kFileItem = "$FILE";
+constexpr plat::WORD kFileItemLength = 5;
+constexpr plat::WORD kFileObjectType = 58;
+
+// Host offsets of the descriptor's fields.
+constexpr std::uint32_t kObjectId = 4;
+constexpr std::uint32_t kNameLength = 8;
+constexpr std::uint32_t kFileSize = 20;
+constexpr std::uint32_t kDescriptorHostSize = 40;
+
+constexpr std::size_t kMaxStoredName = 255;
+constexpr std::size_t kShortBase = 24;     // bases this long or longer give "attN.ext"
+constexpr int kLastSuffix = 999;
+
+struct Attachment {
+    plat::BLOCKID item;
+    plat::BLOCKID value;
+    std::uint8_t descriptor[kDescriptorHostSize] = {};
+    std::string name;
+};
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(const std::string& stored, const char* wanted, std::size_t wantedLength) {
+    if (stored.size() != wantedLength) return false;
+    for (std::size_t i = 0; i < wantedLength; ++i) {
+        if (Lower(stored[i]) != Lower(wanted[i])) return false;
+    }
+    return true;
+}
+
+// Reads the descriptor and the name of a "$FILE" value; false when the value
+// is too short for them.
+bool ReadFileValue(plat::BLOCKID value, plat::DWORD length, Attachment* out) {
+    const std::uint32_t storedSize = plat::StructStoredLength(kFileObjectType);
+    if (storedSize == 0 || plat::StructHostLength(kFileObjectType) != kDescriptorHostSize ||
+        length < 2 + storedSize)
+        return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+    if (bytes == nullptr) return false;
+    const void* src = bytes + 2;
+    bool ok = plat::StructRead(&src, kFileObjectType, out->descriptor) == plat::NOERROR;
+    std::uint32_t nameLength = ReadWord(out->descriptor + kNameLength);
+    ok = ok && nameLength <= length - 2 - storedSize;
+    if (ok) out->name.assign(reinterpret_cast<const char*>(bytes) + 2 + storedSize, nameLength);
+    plat::BlockUnlock(value);
+    return ok;
+}
+
+// Finds the first attachment whose stored name matches (any attachment for
+// a null name). Returns 0 or the status that ended the walk (546).
+plat::STATUS FindAttachment(plat::NOTEHANDLE note, const char* name, Attachment* found) {
+    const std::size_t nameLength = name != nullptr ? std::strlen(name) : 0;
+    plat::BLOCKID item, value;
+    plat::WORD type = 0;
+    plat::DWORD length = 0;
+    plat::STATUS status = plat::ItemInfo(note, kFileItem, kFileItemLength, &item, &type, &value, &length);
+    while (status == plat::NOERROR) {
+        Attachment candidate;
+        candidate.item = item;
+        candidate.value = value;
+        if (ReadFileValue(value, length, &candidate) &&
+            (name == nullptr || SameName(candidate.name, name, nameLength))) {
+            *found = candidate;
+            return plat::NOERROR;
+        }
+        status = plat::ItemInfoNext(note, item, kFileItem, kFileItemLength, &item, &type, &value, &length);
+    }
+    return status;
+}
+
+bool HasAttachment(plat::NOTEHANDLE note, const char* name) {
+    Attachment ignored;
+    return FindAttachment(note, name, &ignored) == plat::NOERROR;
+}
+
+void CopyName(const std::string& name, char* out, std::uint32_t outSize) {
+    if (out == nullptr || outSize == 0) return;
+    std::size_t length = name.size() < outSize - 1 ? name.size() : outSize - 1;
+    std::memcpy(out, name.data(), length);
+    out[length] = '\0';
+}
+
+// Reads the whole database object of an attachment into a new memory block.
+plat::STATUS ReadObject(plat::NOTEHANDLE note, const Attachment& attachment, plat::DHANDLE* block,
+                        std::uint32_t* size) {
+    plat::DBHANDLE db = 0;
+    plat::STATUS status = plat::NoteGetInfo(note, plat::NOTE_FIELD_DB, &db);
+    const std::uint32_t objectId = ReadDword(attachment.descriptor + kObjectId);
+    plat::DWORD objectSize = 0;
+    if (status == plat::NOERROR) status = plat::DbObjectSize(db, objectId, &objectSize);
+    if (status == plat::NOERROR) status = plat::DbReadObject(db, objectId, 0, 0xFFFFFFFF, block);
+    if (status != plat::NOERROR) return status;
+    *size = objectSize < plat::MemSize(*block) ? objectSize : plat::MemSize(*block);
+    return plat::NOERROR;
+}
+
+// The name the copy of fileName gets in the target note; empty when every
+// candidate is taken.
+std::string ChooseStoredName(plat::NOTEHANDLE target, const char* fileName) {
+    std::string name(fileName, std::strlen(fileName) < kMaxStoredName ? std::strlen(fileName) : kMaxStoredName);
+    if (!HasAttachment(target, name.c_str())) return name;
+    const char* dot = std::strrchr(fileName, '.');
+    const std::size_t baseLength = dot != nullptr ? static_cast<std::size_t>(dot - fileName) : std::strlen(fileName);
+    const char* extension = dot != nullptr ? dot : "";
+    char candidate[kMaxStoredName + 1];
+    for (int n = 2; n <= kLastSuffix; ++n) {
+        if (baseLength < kShortBase) {
+            std::snprintf(candidate, sizeof candidate, "%.*s_%d%s", static_cast<int>(baseLength), fileName, n, extension);
+        } else {
+            std::snprintf(candidate, sizeof candidate, "att%d%s", n, extension);
+        }
+        if (!HasAttachment(target, candidate)) return candidate;
+    }
+    return std::string();
+}
+
+} // namespace
+
+STATUS ReadAttachmentToMemory(plat::NOTEHANDLE note, const char* fileName, char** data, std::uint32_t* size) {
+    if (fileName == nullptr || data == nullptr || size == nullptr) return kArgumentError;
+    *data = nullptr;
+    *size = 0;
+    Attachment attachment;
+    plat::STATUS status = FindAttachment(note, fileName, &attachment);
+    plat::DHANDLE block = 0;
+    std::uint32_t objectSize = 0;
+    if (status == plat::NOERROR) status = ReadObject(note, attachment, &block, &objectSize);
+    if (status != plat::NOERROR) return status;
+    char* buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(objectSize) + 1));
+    const void* bytes = plat::MemLock(block);
+    if (buffer != nullptr && bytes != nullptr) {
+        std::memcpy(buffer, bytes, objectSize);
+        buffer[objectSize] = '\0';
+    }
+    if (bytes != nullptr) plat::MemUnlock(block);
+    plat::MemFree(block);
+    if (buffer == nullptr || bytes == nullptr) {
+        std::free(buffer);
+        return kOutOfMemory;
+    }
+    *data = buffer;
+    *size = objectSize;
+    return kOK;
+}
+
+STATUS FindAttachmentItem(plat::NOTEHANDLE note, const char* fileName, plat::BLOCKID* block, std::uint32_t which) {
+    if (fileName == nullptr || block == nullptr) return kArgumentError;
+    Attachment attachment;
+    plat::STATUS status = FindAttachment(note, fileName, &attachment);
+    if (status == plat::NOERROR) *block = which != 0 ? attachment.value : attachment.item;
+    return status;
+}
+
+STATUS GetAttachmentSize(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* fileName, std::uint32_t* size,
+                         std::uint32_t fromObject) {
+    if (size == nullptr) return kOK;
+    *size = 0;
+    if (fileName == nullptr) return kArgumentError;
+    Attachment attachment;
+    plat::STATUS status = FindAttachment(note, fileName, &attachment);
+    if (status != plat::NOERROR) return status;
+    if (fromObject == 0) {
+        *size = ReadDword(attachment.descriptor + kFileSize);
+        return kOK;
+    }
+    plat::DWORD objectSize = 0;
+    status = plat::DbObjectSize(db, ReadDword(attachment.descriptor + kObjectId), &objectSize);
+    if (status == plat::NOERROR) *size = objectSize;
+    return status;
+}
+
+STATUS GetAttachmentStoredName(plat::NOTEHANDLE note, const char* fileName, char* storedName,
+                               std::uint32_t storedNameSize) {
+    if (fileName == nullptr || storedName == nullptr || storedNameSize == 0) return kArgumentError;
+    Attachment attachment;
+    plat::STATUS status = FindAttachment(note, fileName, &attachment);
+    if (status == plat::NOERROR) CopyName(attachment.name, storedName, storedNameSize);
+    return status;
+}
+
+int FindAttachmentName(plat::NOTEHANDLE note, char* name, std::uint32_t nameSize, std::uint32_t takeFirst) {
+    if (name == nullptr || nameSize == 0) return 0;
+    Attachment attachment;
+    if (name[0] != '\0') {
+        // A name that fills the buffer without a terminator is cut there.
+        std::string wanted(name, strnlen(name, nameSize));
+        return FindAttachment(note, wanted.c_str(), &attachment) == plat::NOERROR ? 1 : 0;
+    }
+    if (takeFirst == 0 || FindAttachment(note, nullptr, &attachment) != plat::NOERROR) return 0;
+    CopyName(attachment.name, name, nameSize);
+    return 1;
+}
+
+STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::NOTEHANDLE targetNote,
+                          const char* fileName, char* storedName, std::uint32_t storedNameSize) {
+    if (storedName != nullptr && storedNameSize > 0) storedName[0] = '\0';
+    if (fileName == nullptr) return kArgumentError;
+    Attachment source;
+    plat::STATUS status = FindAttachment(sourceNote, fileName, &source);
+    if (status != plat::NOERROR) return status & kStatusMask;
+
+    std::string name = ChooseStoredName(targetNote, fileName);
+    if (name.empty()) return kHtmlTreeLost;
+
+    plat::WORD itemFlags = 0;
+    status = plat::ItemQuery(source.item, nullptr, 0, &itemFlags, nullptr, nullptr, nullptr);
+    plat::DHANDLE content = 0;
+    std::uint32_t size = 0;
+    if (status == plat::NOERROR) status = ReadObject(sourceNote, source, &content, &size);
+    if (status != plat::NOERROR) return status & kStatusMask;
+
+    plat::DWORD objectId = 0;
+    status = plat::DbAllocObject(db, size, plat::OBJECT_CLASS_FILE, &objectId);
+    const bool allocated = status == plat::NOERROR;
+    if (status == plat::NOERROR && size > 0) status = plat::DbWriteObject(db, objectId, content, 0, size);
+    plat::MemFree(content);
+
+    // The new value: the data-type word, the source's descriptor naming the
+    // new object and the new name, then the name.
+    const std::uint32_t storedSize = plat::StructStoredLength(kFileObjectType);
+    const std::uint32_t valueLength = 2 + storedSize + static_cast<std::uint32_t>(name.size());
+    plat::DHANDLE valueBlock = 0;
+    if (status == plat::NOERROR) status = plat::MemAlloc(valueLength, plat::MEM_GROWABLE, &valueBlock);
+    if (status == plat::NOERROR) {
+        auto* value = static_cast<std::uint8_t*>(plat::MemLock(valueBlock));
+        WriteWord(value, plat::TYPE_OBJECT);
+        std::uint8_t descriptor[kDescriptorHostSize];
+        std::memcpy(descriptor, source.descriptor, sizeof descriptor);
+        WriteDword(descriptor + kObjectId, objectId);
+        WriteWord(descriptor + kNameLength, static_cast<std::uint16_t>(name.size()));
+        void* dst = value + 2;
+        status = plat::StructWrite(&dst, kFileObjectType, descriptor);
+        std::memcpy(value + 2 + storedSize, name.data(), name.size());
+        plat::MemUnlock(valueBlock);
+        if (status == plat::NOERROR)
+            status = plat::ItemAppendByBlock(targetNote, itemFlags, kFileItem, kFileItemLength, valueBlock, valueLength);
+        plat::MemFree(valueBlock);
+    }
+    if (status != plat::NOERROR) {
+        if (allocated) plat::DbFreeObject(db, objectId);
+        return status & kStatusMask;
+    }
+    CopyName(name, storedName, storedNameSize);
+    return kOK;
+}
+
+} // namespace talix

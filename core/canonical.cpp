@@ -1,0 +1,191 @@
+// Conversion of single CD records between their stored (canonical) form and
+// their host form: the four ZervaRTItem members. The fixed part of a record
+// is converted by the platform's structure calls by type code; the variable
+// parts that some records carry are converted step by step, never past
+// the record's end; whatever follows is copied as it is.
+#include <cstring>
+
+#include "core/item_work_state.h"
+#include "core/pool.h"
+#include "core/record_forms.h"
+#include "core/statuses.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// Records longer than this are not converted.
+constexpr std::uint32_t kMaxConvertibleLength = 64382;
+
+enum class Direction { ToStored, ToHost };
+
+// The item's work buffer 1 or 2, taken from the session's pool on first use.
+std::uint8_t* ItemWorkBuffer(ZervaRTItem* item, int which) {
+    if (item == nullptr || item->work == nullptr || item->session == nullptr) return nullptr;
+    ItemWorkState* work = item->work;
+    TrackedBlock*& block = which == 1 ? work->workBuffer1 : work->workBuffer2;
+    std::uint32_t& held = which == 1 ? work->workBuffer1Held : work->workBuffer2Held;
+    if (block == nullptr) {
+        block = QuorbelAllocateBlock(item->session, __LINE__, "rtitemi", kWorkBufferSize, 0);
+        if (block == nullptr) return nullptr;
+        held = 1;
+    }
+    return block->data;
+}
+
+// One step of a record's variable part: a structure of a type code, or
+// raw bytes (type kRawBytes) of a given size.
+constexpr std::uint16_t kRawBytes = 0xFFFF;
+struct Step {
+    std::uint16_t type;
+    std::uint32_t size;
+};
+
+constexpr std::uint16_t kSigParagraphDefinition = 0xFF82;
+constexpr std::uint16_t kSigStyleName = 0x00A6;
+constexpr std::uint16_t kOdsTimedate = 15;   // a replica id
+constexpr std::uint16_t kOdsNoteLink = 33;
+
+bool IsResourceSignature(std::uint16_t signature) {
+    switch (signature) {
+    case 0xFF5A: case 0xFF5B: case 0xFF71: case 0xFF78: case 0xFFF6: return true;
+    default: return false;
+    }
+}
+
+// The steps that follow the fixed part of a record, read from the fixed
+// part in host form. Returns their count (at most 8).
+int VariableSteps(std::uint16_t signature, const std::uint8_t* hostFixed, Step* steps) {
+    int count = 0;
+    if (signature == kSigParagraphDefinition) {
+        // Six margin words, then the extended-flags word and the word it
+        // announces.
+        steps[count++] = {plat::ODS_WORD, 12};
+        steps[count++] = {plat::ODS_DWORD, 4};
+        steps[count++] = {plat::ODS_DWORD, 4};
+    } else if (signature == kSigStyleName) {
+        for (int i = 0; i < 6; ++i) steps[count++] = {plat::ODS_WORD, 2};
+    } else if (IsResourceSignature(signature)) {
+        // Server hint and file hint, then by kind: a note link (inline, or a
+        // 2-byte index into the note's link list) or a replica id; then the
+        // kind's own text.
+        steps[count++] = {kRawBytes, ReadWord(hostFixed + 14)};
+        steps[count++] = {kRawBytes, ReadWord(hostFixed + 16)};
+        std::uint16_t kind = ReadWord(hostFixed + 8);
+        if (kind == 2) {
+            if (hostFixed[4] & 0x02) steps[count++] = {kOdsNoteLink, 40};
+            else steps[count++] = {plat::ODS_WORD, 2};
+        } else if (kind == 3) {
+            steps[count++] = {kOdsTimedate, 8};
+        }
+        steps[count++] = {kRawBytes, ReadWord(hostFixed + 12)};
+    }
+    return count;
+}
+
+// Converts one step between in and out. The structures used have the same
+// length in both forms; raw bytes are copied.
+bool ConvertStep(const Step& step, const std::uint8_t* in, std::uint8_t* out, Direction direction) {
+    if (step.type == kRawBytes) {
+        std::memcpy(out, in, step.size);
+        return true;
+    }
+    std::uint16_t unit = plat::StructStoredLength(step.type);
+    if (unit == 0 || unit != plat::StructHostLength(step.type) || step.size % unit != 0) return false;
+    for (std::uint32_t done = 0; done < step.size; done += unit) {
+        const void* src = in + done;
+        void* dst = out + done;
+        plat::STATUS status = direction == Direction::ToHost ? plat::StructRead(&src, step.type, dst)
+                                                             : plat::StructWrite(&dst, step.type, src);
+        if (status != plat::NOERROR) return false;
+    }
+    return true;
+}
+
+void* Convert(ZervaRTItem* item, const void* record, std::uint16_t signature, std::uint32_t* length,
+              Direction direction) {
+    if (length == nullptr || record == nullptr || *length > kMaxConvertibleLength) return nullptr;
+    std::uint8_t* out = ItemWorkBuffer(item, 1);
+    std::uint8_t* copy = ItemWorkBuffer(item, 2);
+    if (out == nullptr || copy == nullptr) return nullptr;
+
+    const std::uint32_t inLength = *length;
+    const SignatureForm* form = FindSignatureForm(signature);
+    std::uint32_t hostFixed = 0, storedFixed = 0;
+    if (form != nullptr && form->typeCode != kHeaderOnly) {
+        hostFixed = form->hostLength;
+        storedFixed = StoredFixedLength(form);
+    }
+    const std::uint32_t inFixed = direction == Direction::ToStored ? hostFixed : storedFixed;
+    const std::uint32_t outFixed = direction == Direction::ToStored ? storedFixed : hostFixed;
+    // Outside the table, without a layout, or shorter than its fixed part:
+    // the record is the same in both forms.
+    if (storedFixed == 0 || inLength < inFixed) {
+        std::memmove(out, record, inLength);
+        return out;
+    }
+
+    // The input goes into the second buffer first: the caller's record is
+    // never changed, and a record that lies in the first buffer (an earlier
+    // result) is not overwritten while it is read.
+    std::memmove(copy, record, inLength);
+    const std::uint8_t* in = copy;
+    const std::uint32_t outLength = inLength - inFixed + outFixed;
+    if (outLength > kWorkBufferSize) return nullptr;
+
+    const std::uint8_t* hostRecord = nullptr;
+    if (direction == Direction::ToStored) {
+        SetHostRecordLength(copy, signature, outLength);
+        const void* src = copy;
+        void* dst = out;
+        if (plat::StructWrite(&dst, form->typeCode, src) != plat::NOERROR) return nullptr;
+        hostRecord = copy;
+    } else {
+        const void* src = in;
+        if (plat::StructRead(&src, form->typeCode, out) != plat::NOERROR) return nullptr;
+        SetHostRecordLength(out, signature, outLength);
+        hostRecord = out;
+    }
+
+    Step steps[8];
+    int count = VariableSteps(signature, hostRecord, steps);
+    std::uint32_t inPos = inFixed, outPos = outFixed;
+    for (int i = 0; i < count; ++i) {
+        // A step that does not fit in what is left of the record ends the
+        // steps; the rest is copied below.
+        if (steps[i].size > inLength - inPos) break;
+        if (!ConvertStep(steps[i], in + inPos, out + outPos, direction)) return nullptr;
+        inPos += steps[i].size;
+        outPos += steps[i].size;
+    }
+    std::memcpy(out + outPos, in + inPos, inLength - inPos);
+    *length = outLength;
+    return out;
+}
+
+} // namespace
+
+} // namespace talix
+
+std::uint32_t ZervaRTItem::NonCanonicalLength(std::uint16_t signature, std::uint32_t length) {
+    const talix::SignatureForm* form = talix::FindSignatureForm(signature);
+    return form != nullptr ? form->hostLength : length;
+}
+
+std::uint32_t ZervaRTItem::CanonicalLength(std::uint16_t signature, std::uint32_t length) {
+    const talix::SignatureForm* form = talix::FindSignatureForm(signature);
+    if (form == nullptr) return length;
+    if (form->typeCode == talix::kHeaderOnly) return form->hostLength;
+    std::uint16_t stored = plat::StructStoredLength(form->typeCode);
+    return stored != 0 ? stored : length;
+}
+
+void* ZervaRTItem::ConvertToCanonicalData(const void* record, std::uint16_t signature, std::uint32_t* length) {
+    return talix::Convert(this, record, signature, length, talix::Direction::ToStored);
+}
+
+void* ZervaRTItem::ConvertFromCanonicalData(const void* record, std::uint16_t signature, std::uint32_t* length) {
+    return talix::Convert(this, record, signature, length, talix::Direction::ToHost);
+}

@@ -1,0 +1,367 @@
+// The rich-text item: construction and destruction, disconnecting, writing
+// the pending record list back, saving the note, handing out chunks and
+// creating a blank item.
+#include "talix/item.h"
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <new>
+#include <utility>
+
+#include "core/database_open.h"
+#include "core/font_spec.h"
+#include "core/host_message.h"
+#include "core/item_internal.h"
+#include "core/item_work_state.h"
+#include "core/owned_text.h"
+#include "core/paragraph_def.h"
+#include "core/pool.h"
+#include "core/record_io.h"
+#include "core/temp_directory.h"
+#include "engine/chunk_definition.h"
+#include "engine/chunk_setup.h"
+#include "talix/chunk.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+using namespace talix;
+
+namespace {
+
+// The standard faces every face table starts with.
+constexpr struct {
+    std::uint8_t face;
+    const char* name;
+} kFixedFaces[kFixedFaceCount] = {
+    {0, "Default Serif"},     {1, "Default Sans Serif"},     {2, "Default MultiLingual"},
+    {4, "Default Monospace"}, {3, "Default User Interface"}, {4, "COURIER"},
+    {0, "Roman"},             {1, "Swiss"},
+};
+
+// Structure type codes of the records of a blank item.
+constexpr plat::WORD kParagraphDefinitionType = 110;
+constexpr plat::WORD kParagraphReferenceType = 111;
+constexpr plat::WORD kTextType = 113;
+constexpr plat::DWORD kBlankItemSize = 96;
+
+plat::WORD NameLength(const char* name) { return static_cast<plat::WORD>(::strnlen(name, 0xFFFF)); }
+
+// Frees what the work state holds: style mappings, work buffers, record
+// lists and the definition chain.
+void FreeWorkContents(ZervaRTItem* item) {
+    ItemWorkState* work = item->work;
+    if (work == nullptr) return;
+    item->ClearStyleMappings(0);
+    item->ClearStyleMappings(1);
+    for (auto [block, held] : {std::pair{&work->workBuffer1, &work->workBuffer1Held},
+                               std::pair{&work->workBuffer2, &work->workBuffer2Held}}) {
+        if (*block != nullptr && item->session != nullptr) QuorbelReleaseBlock(item->session, *block);
+        *block = nullptr;
+        *held = 0;
+    }
+    DropRecordLists(item);
+    FreeChunkDefinition(work->definition);
+    work->definition = nullptr;
+}
+
+// Destroys every registered chunk defined on the item.
+void DestroyChunksOf(ZervaRTItem* item) {
+    if (item->session == nullptr) return;
+    ZervaRTChunk* chunk = item->session->chunks;
+    while (chunk != nullptr) {
+        ZervaRTChunk* next = chunk->next;
+        if (chunk->item == item) delete chunk;
+        chunk = next;
+    }
+}
+
+// A copy of one stored item, kept while the item is rewritten.
+struct SavedItem {
+    char name[256] = {};
+    plat::WORD flags = 0;
+    std::uint8_t* value = nullptr;   // data-type word first
+    plat::DWORD length = 0;
+    SavedItem* next = nullptr;
+};
+
+void FreeSavedItems(SavedItem* saved) {
+    while (saved != nullptr) {
+        SavedItem* next = saved->next;
+        delete[] saved->value;
+        delete saved;
+        saved = next;
+    }
+}
+
+// Copies every item of the name, in order. Returns 0 or the failure.
+STATUS SaveItems(plat::NOTEHANDLE note, const char* name, SavedItem** saved) {
+    *saved = nullptr;
+    SavedItem** tail = saved;
+    plat::BLOCKID item, value;
+    plat::DWORD length = 0;
+    STATUS status = plat::ItemInfo(note, name, NameLength(name), &item, nullptr, &value, &length);
+    while (status == plat::NOERROR) {
+        auto* copy = new (std::nothrow) SavedItem();
+        if (copy == nullptr) return kOutOfMemory;
+        *tail = copy;
+        tail = &copy->next;
+        status = plat::ItemQuery(item, copy->name, sizeof copy->name, &copy->flags, nullptr, nullptr, nullptr);
+        if (status != plat::NOERROR) return status;
+        copy->value = new (std::nothrow) std::uint8_t[length];
+        if (copy->value == nullptr) return kOutOfMemory;
+        const void* bytes = plat::BlockLock(value);
+        if (bytes == nullptr) return kOutOfMemory;
+        std::memcpy(copy->value, bytes, length);
+        plat::BlockUnlock(value);
+        copy->length = length;
+        status = plat::ItemInfoNext(note, item, name, NameLength(name), &item, nullptr, &value, &length);
+    }
+    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
+}
+
+// Puts the saved items back in place of whatever items the name has now.
+void RestoreItems(plat::NOTEHANDLE note, const char* name, const SavedItem* saved) {
+    plat::ItemDelete(note, name, NameLength(name));
+    for (; saved != nullptr; saved = saved->next) {
+        if (saved->length < 2) continue;
+        plat::WORD type = static_cast<plat::WORD>(saved->value[0] | (saved->value[1] << 8));
+        plat::ItemAppend(note, saved->flags, saved->name, NameLength(saved->name), type, saved->value + 2,
+                         saved->length - 2);
+    }
+}
+
+// Brings the database's design collection up to date after a design note
+// changed.
+void RefreshDesignCollection(plat::DBHANDLE db) {
+    plat::HCOLLECTION collection = 0;
+    if (plat::CollectionOpen(db, plat::NOTEID_DESIGN_COLLECTION, &collection) != plat::NOERROR) return;
+    plat::CollectionUpdate(collection);
+    plat::CollectionClose(collection);
+}
+
+} // namespace
+
+namespace talix {
+
+void DropRecordLists(ZervaRTItem* item) {
+    ItemWorkState* work = item->work;
+    if (work == nullptr) return;
+    for (ItemRecordList** list : {&work->current, &work->output}) {
+        if (*list == nullptr) continue;
+        FreeItemRecordList(item->session, *list);
+        delete *list;
+        *list = nullptr;
+    }
+}
+
+bool ItemReady(const ZervaRTItem* item) {
+    return item != nullptr && item->work != nullptr && item->session != nullptr && item->session->IsUsable();
+}
+
+void ReleaseConnection(ZervaRTItem* item) {
+    DropRecordLists(item);
+    bool owned = item->work == nullptr || item->work->borrowed == 0;
+    if (owned && item->noteHandle != 0) {
+        // Items that borrowed this note lose it with this item.
+        for (ZervaRTItem* other = item->session != nullptr ? item->session->items : nullptr; other != nullptr;
+             other = other->next) {
+            if (other != item && other->work != nullptr && other->work->borrowed != 0 &&
+                other->noteHandle == item->noteHandle && other->databaseHandle == item->databaseHandle)
+                other->CleanupTraces();
+        }
+    }
+    if (owned) CloseNoteAndDatabase(item->databaseHandle, item->noteHandle);
+    item->noteHandle = 0;
+    item->databaseHandle = 0;
+    item->connected = 0;
+    if (item->work != nullptr) item->work->borrowed = 0;
+}
+
+STATUS ResetDefaultChunk(ZervaRTItem* item) {
+    ZervaRTChunk* chunk = item->defaultChunk;
+    if (chunk == nullptr) {
+        chunk = new (std::nothrow) ZervaRTChunk(item->session, item);
+        if (chunk == nullptr) return kOutOfMemory;
+        if (chunk->work == nullptr) {
+            delete chunk;
+            return kOutOfMemory;
+        }
+        item->defaultChunk = chunk;
+    }
+    chunk->item = item;
+    return SetChunkDefinition(chunk, "Everything", nullptr);
+}
+
+} // namespace talix
+
+ZervaRTItem::ZervaRTItem(RARIvoSession* owner) : session(owner) {
+    actionHotspotFont = CopyOwnedText("DARKGREEN +UNDERLINE");
+    urlFont = CopyOwnedText("BLUE +UNDERLINE");
+    hyperlinkFont = CopyOwnedText("BLUE +UNDERLINE");
+    highlightFont = CopyOwnedText("RED +BOLD");
+    permanentPenFont = CopyOwnedText("BLUE +BOLD");
+    popUpFont = CopyOwnedText("Highlight");
+    importExportFile = CopyOwnedText("default.cd");
+
+    work = new (std::nothrow) ItemWorkState();
+    if (work != nullptr) {
+        for (std::uint16_t i = 0; i < kFixedFaceCount; ++i) {
+            work->faces[i].face = kFixedFaces[i].face;
+            std::snprintf(work->faces[i].name, sizeof work->faces[i].name, "%s", kFixedFaces[i].name);
+        }
+        work->faceCount = kFixedFaceCount;
+        // A text run (signature 0xFF85, length 8) in the item's default font.
+        const std::uint8_t textRun[8] = {0x85, 0xFF, 8, 0, defaultFontFace, defaultFontAttributes,
+                                         defaultFontColor, defaultFontSize};
+        std::memcpy(work->textTemplate, textRun, sizeof textRun);
+        std::memcpy(work->currentFont, textRun, sizeof textRun);
+        work->clientPreference = 1;
+        work->dropLargeParagraph = 1;
+    }
+    g_clientPreference = 1;
+    g_suppressMessages = suppressMessages;
+    if (session != nullptr) session->AddToRTITEMList(this);
+}
+
+ZervaRTItem::~ZervaRTItem() {
+    FreeOwnedText(server);
+    FreeOwnedText(databasePath);
+    FreeOwnedText(itemName);
+    FreeWorkContents(this);
+    if (work != nullptr) work->faceCount = kFixedFaceCount;
+    for (char** text : {&actionHotspotFont, &urlFont, &hyperlinkFont, &highlightFont, &permanentPenFont,
+                        &popUpFont, &importExportFile})
+        FreeOwnedText(*text);
+    ReleaseConnection(this);
+    delete defaultChunk;
+    defaultChunk = nullptr;
+    DestroyChunksOf(this);
+    delete work;
+    work = nullptr;
+    if (session != nullptr) session->RemoveFromRTITEMList(this);
+}
+
+void ZervaRTItem::CleanupTraces() {
+    connected = 0;
+    FreeOwnedText(server);
+    FreeOwnedText(databasePath);
+    FreeWorkContents(this);
+    FreeOwnedText(itemName);
+    ReleaseConnection(this);
+    // The default chunk is detached and emptied rather than destroyed: a
+    // caller may still hold it. It stays registered with the session.
+    if (defaultChunk != nullptr) {
+        ZervaRTChunk* chunk = defaultChunk;
+        defaultChunk = nullptr;
+        if (chunk->item == this) {
+            chunk->item = nullptr;
+            EmptyChunk(chunk);
+        }
+    }
+    DestroyChunksOf(this);
+}
+
+std::uint16_t ZervaRTItem::Commit() {
+    if (!ItemReady(this)) return kOutOfMemory;
+    ItemRecordList* list = work->current;
+    if (list == nullptr) return kOK;
+    if (noteHandle == 0 || itemName == nullptr || itemName[0] == '\0') return kArgumentError;
+
+    // The old items are kept until the new ones are all in the note, so that
+    // a failed write leaves the item as it was.
+    SavedItem* saved = nullptr;
+    STATUS status = SaveItems(noteHandle, itemName, &saved);
+    if (status == kOK) {
+        status = plat::ItemDelete(noteHandle, itemName, NameLength(itemName));
+        if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+    }
+    if (status == kOK) {
+        list->note = noteHandle;
+        list->itemName = itemName;
+        status = WriteItemRecords(list, this);
+        if (status != kOK) RestoreItems(noteHandle, itemName, saved);
+    }
+    FreeSavedItems(saved);
+    if (status != kOK) return status;
+    FreeItemRecordList(session, list);
+    delete list;
+    work->current = nullptr;
+    return kOK;
+}
+
+std::uint16_t ZervaRTItem::Save() {
+    if (!ItemReady(this)) return kOutOfMemory;
+    if (work->current != nullptr && cacheRecords != 0) {
+        STATUS status = Commit();
+        if (status != kOK) return status;
+    }
+    if (work->designFlag != 0) plat::NotePrepareDesignUpdate(noteHandle);
+    STATUS status = plat::NoteUpdate(noteHandle, plat::UPDATE_FORCE);
+    if (status == plat::NOERROR) {
+        plat::NoteGetInfo(noteHandle, plat::NOTE_FIELD_ID, &noteID);
+        if (work->designFlag != 0) RefreshDesignCollection(databaseHandle);
+    } else {
+        plat::StatusText(status, session->messageBuffer, 1024);
+        ShowHostMessage(session->messageBuffer);
+    }
+    return status;
+}
+
+ZervaRTChunk* ZervaRTItem::DefineChunk(const char* definition) {
+    if (!ItemReady(this) || connected == 0) return nullptr;
+    auto* chunk = new (std::nothrow) ZervaRTChunk(session, this);
+    if (chunk == nullptr) return nullptr;
+    if (SetChunkDefinition(chunk, definition, nullptr) != kOK) {
+        delete chunk;
+        return nullptr;
+    }
+    return chunk;
+}
+
+std::uint16_t ZervaRTItem::CreateBlankRichTextItem() {
+    if (!ItemReady(this)) return kOutOfMemory;
+    if (noteHandle == 0 || itemName == nullptr || itemName[0] == '\0') return kArgumentError;
+
+    plat::DHANDLE block = 0;
+    STATUS status = plat::MemAlloc(kBlankItemSize, plat::MEM_GROWABLE, &block);
+    if (status != plat::NOERROR) return status;
+    void* start = plat::MemLock(block);
+    if (start == nullptr) {
+        plat::MemFree(block);
+        return kOutOfMemory;
+    }
+    // Data type, a paragraph definition with its margin words, a reference
+    // to it and an empty text run, each in stored form.
+    CDPABDEFEXT definition;
+    definition.length = 82;
+    definition.pabId = 1;
+    definition.leftMargin = 1440;
+    definition.firstLineLeftMargin = 1440;
+    definition.tab[0] = 720;
+    definition.flags = 0x0100;
+    definition.flags2 = 0x0494;
+    const plat::WORD margins[6] = {1440, 0, 1440, 0, 0, 100};
+    const std::uint8_t reference[4] = {0x83, 4, 1, 0};
+    const plat::WORD dataType = plat::TYPE_COMPOSITE;
+
+    void* position = start;
+    status = plat::StructWrite(&position, plat::ODS_WORD, &dataType);
+    if (status == plat::NOERROR) status = plat::StructWrite(&position, kParagraphDefinitionType, &definition);
+    if (status == plat::NOERROR) status = plat::StructWrite(&position, plat::ODS_WORD, margins, 6);
+    if (status == plat::NOERROR) status = plat::StructWrite(&position, kParagraphReferenceType, reference);
+    if (status == plat::NOERROR) status = plat::StructWrite(&position, kTextType, work->textTemplate);
+    if (status == plat::NOERROR &&
+        static_cast<std::uint8_t*>(position) - static_cast<std::uint8_t*>(start) != kBlankItemSize)
+        status = kHtmlTreeLost;
+    plat::MemUnlock(block);
+
+    if (status == plat::NOERROR) {
+        status = plat::ItemDelete(noteHandle, itemName, NameLength(itemName));
+        if (status == plat::ERR_ITEM_NOT_FOUND) status = plat::NOERROR;
+    }
+    if (status == plat::NOERROR)
+        status = plat::ItemAppendByBlock(noteHandle, 0, itemName, NameLength(itemName), block, kBlankItemSize);
+    plat::MemFree(block);
+    return status;
+}

@@ -1,0 +1,151 @@
+// Option strings: the readers of keyword=value pairs and flag words, their
+// removal, and the case-insensitive substring search they are built on.
+#include "core/options.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace talix {
+
+namespace {
+
+bool IsAsciiAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsQuote(char c) { return c == '\'' || c == '"' || c == '|' || c == '~'; }
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(const char* a, std::size_t aLength, const char* b) {
+    std::size_t bLength = std::strlen(b);
+    if (aLength != bLength) return false;
+    for (std::size_t i = 0; i < aLength; ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+// Where the value of a key starts and how long it is. A keyword counts at
+// the start of the string or after a character that is neither a letter, a
+// digit nor a quote character; the first one that counts is used.
+bool FindValue(const char* options, const char* key, const char** value, std::size_t* length) {
+    if (options == nullptr || key == nullptr || key[0] == '\0') return false;
+    std::size_t keyLength = std::strlen(key);
+    for (const char* at = FindNoCase(options, key); at != nullptr; at = FindNoCase(at + 1, key)) {
+        if (at != options && (IsAsciiAlnum(at[-1]) || IsQuote(at[-1]))) continue;
+        const char* start = at + keyLength;
+        if (IsQuote(*start)) {
+            const char* close = std::strchr(start + 1, *start);
+            *value = start + 1;
+            *length = close != nullptr ? static_cast<std::size_t>(close - (start + 1)) : std::strlen(start + 1);
+        } else {
+            const char* blank = std::strchr(start, ' ');
+            *value = start;
+            *length = blank != nullptr ? static_cast<std::size_t>(blank - start) : std::strlen(start);
+        }
+        return true;
+    }
+    return false;
+}
+
+// Reads a key as GetOptionValue does; *value and *length describe the whole
+// value even when the copy in the buffer had to be cut.
+bool ReadValue(const char* options, const char* key, char* buffer, std::uint32_t bufferSize, const char** value,
+               std::size_t* length) {
+    if (!FindValue(options, key, value, length)) return false;
+    if (buffer != nullptr && bufferSize > 0) {
+        std::size_t copy = *length < bufferSize ? *length : bufferSize - 1;
+        std::memmove(buffer, *value, copy);
+        buffer[copy] = '\0';
+    }
+    return true;
+}
+
+} // namespace
+
+const char* FindNoCase(const char* text, const char* pattern) {
+    if (text == nullptr || pattern == nullptr) return nullptr;
+    if (pattern[0] == '\0') return text;
+    for (const char* start = text; *start != '\0'; ++start) {
+        std::size_t i = 0;
+        while (pattern[i] != '\0' && start[i] != '\0' && Lower(start[i]) == Lower(pattern[i])) ++i;
+        if (pattern[i] == '\0') return start;
+        if (start[i] == '\0') return nullptr;   // the rest of the text is shorter than the pattern
+    }
+    return nullptr;
+}
+
+int GetOptionValue(const char* options, const char* key, char* out, std::uint32_t outSize) {
+    const char* value = nullptr;
+    std::size_t length = 0;
+    return ReadValue(options, key, out, outSize, &value, &length) ? 1 : 0;
+}
+
+const char* FindOptionKey(const char* options, const char* flagWord) {
+    if (options == nullptr || flagWord == nullptr || flagWord[0] == '\0') return nullptr;
+    std::size_t wordLength = std::strlen(flagWord);
+    for (const char* at = FindNoCase(options, flagWord); at != nullptr; at = FindNoCase(at + 1, flagWord)) {
+        if (at != options && (IsAsciiAlnum(at[-1]) || at[-1] == '_')) continue;
+        if (IsAsciiAlnum(at[wordLength])) continue;
+        return at;
+    }
+    return nullptr;
+}
+
+int RemoveOption(char* options, const char* key) {
+    if (options == nullptr || key == nullptr || key[0] == '\0') return 0;
+    std::size_t keyLength = std::strlen(key);
+    char* at = nullptr;
+    for (const char* found = FindNoCase(options, key); found != nullptr; found = FindNoCase(found + 1, key)) {
+        if (found == options || !IsAsciiAlnum(found[-1])) {
+            at = options + (found - options);
+            break;
+        }
+    }
+    if (at == nullptr) return 0;
+
+    char* after = at + keyLength;
+    if (IsQuote(*after)) {
+        // A quoted value is blanked with its key so the other entries keep their places.
+        char* close = std::strchr(after + 1, *after);
+        char* end = close != nullptr ? close + 1 : after;
+        std::memset(at, ' ', static_cast<std::size_t>(end - at));
+    } else if (*after == ' ' || *after == '\0') {
+        std::memset(at, ' ', keyLength);
+    } else if (char* blank = std::strchr(after, ' ')) {
+        std::memmove(at, blank + 1, std::strlen(blank + 1) + 1);
+    } else {
+        *at = '\0';
+    }
+
+    std::size_t length = std::strlen(options);
+    while (length > 0 && (options[length - 1] == ' ' || options[length - 1] == '\n')) --length;
+    options[length] = '\0';
+    return 1;
+}
+
+std::uint32_t ApplyYesNoOption(const char* options, const char* key, char* buffer, std::uint32_t bufferSize,
+                               std::uint32_t mask, std::uint32_t flags) {
+    return ApplyFlagOption(options, key, buffer, bufferSize, mask, flags, "Yes", "No");
+}
+
+std::uint32_t ApplyFlagOption(const char* options, const char* key, char* buffer, std::uint32_t bufferSize,
+                              std::uint32_t mask, std::uint32_t flags, const char* yesWord, const char* noWord) {
+    const char* value = nullptr;
+    std::size_t length = 0;
+    if (!ReadValue(options, key, buffer, bufferSize, &value, &length) || length == 0) return flags;
+    if (EqualNoCase(value, length, yesWord != nullptr ? yesWord : "Yes")) return flags | mask;
+    if (noWord == nullptr || EqualNoCase(value, length, noWord)) return flags & ~mask;
+    return flags;
+}
+
+std::uint32_t GetYesNoOption(const char* options, const char* key, char* buffer, std::uint32_t bufferSize,
+                             std::uint32_t defaultValue) {
+    const char* value = nullptr;
+    std::size_t length = 0;
+    if (!ReadValue(options, key, buffer, bufferSize, &value, &length) || length == 0) return defaultValue;
+    if (defaultValue == 0) return EqualNoCase(value, length, "Yes") ? 1 : 0;
+    return EqualNoCase(value, length, "No") ? 0 : defaultValue;
+}
+
+} // namespace talix

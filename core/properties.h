@@ -1,0 +1,75 @@
+// Property tables: one row per property name, sorted by name ignoring case
+// and ended by a row whose name is null. The item table is here; the chunk
+// table has the same row layout.
+#pragma once
+
+#include <cstdint>
+
+#include "talix/export.h"
+
+namespace talix {
+
+struct PropertyTableEntry {
+    const char* name;
+    std::uint16_t valueType;     // kPropertyText or kPropertyNumber
+    std::uint16_t resultKind;    // where a getter leaves a text result; 7 for item numbers
+    std::uint16_t code;
+    std::uint16_t getOperation;  // 0 when none
+    std::uint16_t setOperation;  // 0 when none
+    std::uint16_t reserved;
+    std::uint32_t readOnly;
+    std::uint32_t isSwitch;      // 1 when the number is an on/off switch
+    std::uint32_t handledByCode; // 1 when the setter's own code handles the row
+};
+
+constexpr std::uint16_t kPropertyText = 0x0500;
+constexpr std::uint16_t kPropertyNumber = 0x0300;
+
+// Item property codes.
+enum ItemPropertyCode : std::uint16_t {
+    kPropAutoMergeText = 1801,
+    kPropAutoSave = 1802,
+    kPropContainerType = 1803,
+    kPropFilePath = 1805,
+    kPropHandle = 1808,
+    kPropHighlightFont = 1809,
+    kPropHyperlinkFont = 1810,
+    kPropIsConnected = 1811,
+    kPropModified = 1812,
+    kPropNoteID = 1813,
+    kPropPermanentPen = 1814,
+    kPropPermanentPenFont = 1815,
+    kPropServer = 1816,
+    kPropURLFont = 1818,
+    kPropDefaultTableWidth = 1819,
+    kPropForceToWindow = 1820,
+    kPropCacheRecords = 1821,
+    kPropImportNativeImages = 1822,
+    kPropImportExportFile = 1823,
+    kPropActionHotspotFont = 1824,
+    kPropWebQueryOpen = 1825,
+    kPropWebQuerySave = 1826,
+    kPropSuppressMessages = 1827,
+    kPropCacheLinkMatching = 1828,
+    kPropWindowTitle = 1829,
+    kPropPopUpFont = 1831,
+    kPropClientPreference = 1832,
+    kPropAutoDecrypt = 1833,
+    kPropHTMLHeadContent = 1834,
+};
+
+// The item-property table (29 rows and the terminating row).
+TALIX_API const PropertyTableEntry* ItemPropertyTable();
+
+// The row of that name (ignoring case), or null; the walk stops at the
+// first row whose name sorts after it, at the terminating row or after 999
+// rows.
+TALIX_API const PropertyTableEntry* FindItemProperty(const char* name);
+TALIX_API const PropertyTableEntry* FindChunkProperty(const char* name);
+
+// The quote character for a value written into a generated option string:
+// the first of apostrophe, double quote and vertical bar that does not occur
+// in the first length characters of text, else the tilde.
+TALIX_API char ChooseQuoteChar(const char* text, int length);
+
+} // namespace talix

@@ -1,0 +1,96 @@
+// The two forms of a CD record (stored and host) and the rules that tell
+// them apart: the signature table (host length of each signature's fixed
+// part and the platform's structure type code for it), the header form of a
+// decoded signature, and where a record keeps its length in each form.
+#pragma once
+
+#include <cstdint>
+
+#include "talix/export.h"
+
+namespace talix {
+
+// How a record keeps its signature and length.
+//   Byte: BYTE signature, BYTE length (2-byte header, length at offset 1).
+//   Word: WORD signature, WORD length (4-byte header, length at offset 2).
+//   Long: WORD signature, DWORD length; stored: 6-byte header, length at
+//         offset 2; host: signature, two zero bytes, length at offset 4
+//         (8-byte header).
+enum class HeaderForm : std::uint8_t { Byte, Word, Long };
+
+// The structure type code of signatures whose stored and host forms are the
+// same and that have no published layout: only their header is known.
+constexpr std::uint16_t kHeaderOnly = 0xFFFF;
+
+struct SignatureForm {
+    std::uint16_t signature;    // as records carry it: byte-form signatures are 0x00nn
+    std::uint16_t hostLength;   // host length of the fixed part, header included
+    std::uint16_t typeCode;     // the platform's structure type code, or kHeaderOnly
+};
+
+// The signature's entry, or null for a signature outside the table (such a
+// record is the same in both forms).
+const SignatureForm* FindSignatureForm(std::uint16_t signature);
+
+// The stored length of an entry's fixed part (the platform's on-disk length
+// of its structure type), looked up once; 0 for kHeaderOnly entries or a
+// type the platform does not know.
+std::uint16_t StoredFixedLength(const SignatureForm* form);
+
+// The header form of a signature as the record reader returns it. Below
+// 0x100 a decoded signature does not tell byte form from long form by
+// itself: the long-form signatures are a fixed list.
+HeaderForm SignatureHeaderForm(std::uint16_t signature);
+
+// Where the length of a record of this signature lies in host form. The
+// same as SignatureHeaderForm, except for records whose fixed structure
+// starts with a long header although the stored header reads as word form
+// (0xFFBE).
+TALIX_API HeaderForm LengthFieldForm(std::uint16_t signature);
+
+// The length kept in a host-form record, or 0 when fewer bytes than its
+// length field needs are given.
+std::uint32_t HostRecordLength(const std::uint8_t* record, std::uint32_t available, std::uint16_t signature);
+// Writes a length into a host-form record's length field (a byte-form
+// length keeps its low 8 bits). The record must hold the whole field.
+TALIX_API void SetHostRecordLength(std::uint8_t* record, std::uint16_t signature, std::uint32_t length);
+
+// The header of a stored record: its form, signature and length, decoded
+// from at most available bytes. Returns false when the header is cut off.
+struct StoredHeader {
+    HeaderForm form = HeaderForm::Byte;
+    std::uint16_t signature = 0;
+    std::uint32_t length = 0;
+    std::uint32_t headerSize = 0;   // 2, 4 or 6
+};
+bool DecodeStoredHeader(const std::uint8_t* record, std::uint32_t available, StoredHeader* header);
+// True when a decoded stored header has the form its signature calls for: a
+// long header only for the long-form signatures (and a byte header never
+// for them), and a zero high word behind the length of a 0xFFBE record,
+// whose structure keeps a 32-bit length there. A header that does not could
+// not be written back as it was read.
+bool HeaderFitsSignature(const StoredHeader& header, const std::uint8_t* record, std::uint32_t available);
+
+// Little-endian reads and writes of unaligned fields.
+inline std::uint16_t ReadWord(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t ReadDword(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline void WriteWord(std::uint8_t* p, std::uint16_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+inline void WriteDword(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+    p[2] = static_cast<std::uint8_t>(value >> 16);
+    p[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+// A length rounded up to even: records start at even offsets.
+inline std::uint32_t EvenLength(std::uint32_t length) { return length + (length & 1u); }
+
+} // namespace talix

@@ -1,0 +1,96 @@
+// Reading an item's CD records into a record list (host form) and writing a
+// record list back as items (stored form), with the output segments that
+// the record output builds into.
+//
+// Memory: a list made by SIAR or StartOutputSegment is a plain heap object
+// (delete it after freeing its contents); its nodes are heap objects whose
+// bytes and extras come from std::malloc; the stored-value copies and the
+// segment buffers and descriptors come from the session's tracked pool.
+#pragma once
+
+#include <cstdint>
+
+#include "core/record_list.h"
+#include "core/statuses.h"
+#include "talix/export.h"
+#include "talix_platform/types.h"
+
+class RARIvoSession;
+class ZervaRTItem;
+
+namespace talix {
+
+struct RecordOutput;
+struct RecordWalk;
+
+// Set by the reader on an odd-length record that ended its stored value
+// without the pad byte; the writer leaves the pad out again when the record
+// ends an item.
+constexpr std::uint16_t kNodeNoPad = 0x0010;
+// Set by the reader on an odd-length record whose stored pad byte was not
+// zero: the byte is kept in the flags' high byte (kNodePadShift) and the
+// writer writes it again, so that an unchanged item comes back byte for
+// byte.
+constexpr std::uint16_t kNodeKeptPad = 0x0020;
+constexpr int kNodePadShift = 8;
+
+// The status of a read that met damaged stored records (a header cut off, a
+// zero signature or length, a length below its header or past the end of the
+// value) or a record too large to hold; the records before it stay.
+constexpr STATUS kDamagedRecords = kHtmlTreeLost;
+
+// The largest output segment and the most record bytes one stored item holds.
+constexpr std::uint32_t kOutputSegmentCapacity = 64382;
+constexpr std::uint32_t kItemRecordBytes = 49022;
+
+// Reads every item of a name (the item's own note and name when note is 0)
+// into a record list: the given list, or a new one. Returns the list, also
+// when the read failed half way (it then holds the records before the
+// failure), or null when there is nothing to read into (no item, note or
+// name: status 1028; out of memory: 263). status (may be null) receives 0 or
+// the failure: always check it before using or writing back the list.
+// skipMode drops colour records and text wrappers; textExtraMode gives text
+// runs a pointer to their text; countCharactersMode gives text runs with
+// multibyte characters a converted copy of their text.
+TALIX_API ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int textExtraMode,
+                               int countCharactersMode, plat::NOTEHANDLE note, const char* itemName,
+                               STATUS* status);
+// Fills the list from its note's items of its name; returns 0, 263 or the
+// failure that ended the read.
+STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharactersMode, ItemRecordList* list);
+// Appends one stored record, whose header was checked to lie within what is
+// left of the current value, to the walk's list in host form, with the side
+// data its signature calls for, and moves the read position past it.
+// Returns 0, 263, or kDamagedRecords for a record too large to hold.
+STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, RecordWalk* walk);
+// Decodes one stored record header from at most available bytes. Returns
+// 0, or 546 when the header is cut off, its signature or length is 0, its
+// length is below the header's size, or its form is not the one its
+// signature has (such a record could not be written back as it was read).
+STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length,
+            std::uint16_t* signature);
+
+// Frees the nodes (with the bytes and extras they own), the segment buffers
+// and descriptors of a list and clears it; the list object itself stays
+// with the caller. FreeItemRecords keeps the list's note and name, so that
+// it can be read into again.
+TALIX_API void FreeItemRecordList(RARIvoSession* session, ItemRecordList* list);
+TALIX_API void FreeItemRecords(RARIvoSession* session, ItemRecordList* list);
+
+// Starts a new output segment for the record output (making the item's
+// output list on first use). Returns 0 or 263; on failure the output keeps
+// its previous segment.
+TALIX_API STATUS StartOutputSegment(RecordOutput* output);
+// Records the used length and the last record index of the current segment.
+TALIX_API STATUS CloseOutputSegment(RecordOutput* output);
+// Writes the list back as items of its name in its note (each at most
+// 49,022 bytes of stored records unless one record is larger), converting
+// each record to stored form. The caller deletes the old items first.
+// Returns 0 (also for a null or empty list) or the first failure, after
+// which nothing more is appended.
+TALIX_API STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
+// Frees the held memory handles of the output from index first on, then
+// unlocks and frees its work handle.
+TALIX_API void ReleaseHeldHandles(RecordOutput* output, std::uint16_t first);
+
+} // namespace talix

@@ -1,0 +1,566 @@
+// Reading a rich-text item into a record list: every stored item of the
+// name, in order, each record converted to host form into a node of its
+// own. Damaged stored data ends the read with a status; the records read
+// before it stay in the list.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "core/item_work_state.h"
+#include "core/pool.h"
+#include "core/record_forms.h"
+#include "core/record_io.h"
+#include "core/temp_directory.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+constexpr int kTableStackDepth = 10;
+
+// The state of one read over all items of a name. The table stack lives as
+// long as the read: a table may begin in one stored item and end in the
+// next.
+struct RecordWalk {
+    RARIvoSession* session = nullptr;
+    ZervaRTItem* item = nullptr;
+    std::uint16_t counter = 0;
+    int skipMode = 0;
+    int textExtraMode = 0;
+    int countCharactersMode = 0;
+    ItemRecordList* list = nullptr;
+    CDRecordNode* last = nullptr;
+    struct Table {
+        CDRecordNode* begin;
+        CDRecordNode* preTable;   // the last 0xFFFB node before the table began
+    } tables[kTableStackDepth] = {};
+    int tableDepth = 0;
+    CDRecordNode* lastPreTable = nullptr;
+    // Sum of the even-rounded stored lengths of the records kept from the
+    // current stored item: a graphic's key is its end's stored position.
+    std::uint32_t segmentBytes = 0;
+};
+
+namespace {
+
+constexpr const char* kSourceName = "rtproc4";
+
+constexpr std::uint16_t kSigText = 0xFF85;
+constexpr std::uint16_t kSigColor = 0x00D2;
+constexpr std::uint16_t kSigBegin = 0x00DD;
+constexpr std::uint16_t kSigEnd = 0x00DE;
+constexpr std::uint16_t kSigTableBegin = 0x00A3;
+constexpr std::uint16_t kSigNestedTableBegin = 0x00CF;
+constexpr std::uint16_t kSigTableCell = 0x00A4;
+constexpr std::uint16_t kSigNestedTableCell = 0x00D0;
+constexpr std::uint16_t kSigTableEnd = 0x00A5;
+constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
+constexpr std::uint16_t kSigPreTableBegin = 0xFFFB;
+constexpr std::uint16_t kSigBitmapHeader = 0x0095;
+constexpr std::uint16_t kSigGraphic = 0x0099;
+
+constexpr std::uint32_t kTextHeader = 8;          // a text run's fixed part
+constexpr std::uint32_t kMaxExtraText = 0xFFFF;   // an extra's text length is 16 bits
+
+bool Tracing() { return g_debugLevel > 2; }
+
+void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
+
+// Frees one node with the bytes and extras it owns.
+void FreeNode(CDRecordNode* node) {
+    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
+    if (node->extra != nullptr) {
+        if (node->flags & kNodeOwnsExtraText)
+            std::free(const_cast<char*>(static_cast<TextExtra*>(node->extra)->text));
+        std::free(node->extra);
+    }
+    delete node;
+}
+
+template <typename Extra>
+Extra* NewExtra() {
+    void* memory = std::calloc(1, sizeof(Extra));
+    return memory != nullptr ? new (memory) Extra{} : nullptr;
+}
+
+// The text of a run whose characters are counted: one-byte characters
+// count 1, multibyte ones 9. When the count exceeds the byte length, the
+// node gets a copy of the text with every multibyte character turned into
+// a character reference ("&#%u;") where its Unicode form is one 16-bit unit.
+// Returns false only when out of memory.
+bool AddCountedText(CDRecordNode* node) {
+    const std::uint8_t* text = node->bytes + kTextHeader;
+    const std::uint32_t length = node->length - kTextHeader;
+    std::uint32_t count = 0;
+    for (std::uint32_t at = 0; at < length;) {
+        std::uint32_t size = std::max<std::uint32_t>(1, plat::LmbcsCharLength(text + at, length - at));
+        count += size == 1 ? 1 : 9;
+        at += size;
+    }
+    if (count <= length) return true;
+
+    std::uint32_t capacity = std::min(count, kMaxExtraText);
+    char* converted = static_cast<char*>(std::malloc(capacity + 1));
+    TextExtra* extra = NewExtra<TextExtra>();
+    if (converted == nullptr || extra == nullptr) {
+        std::free(converted);
+        std::free(extra);
+        return false;
+    }
+    plat::CharsetHandle table = 0;
+    bool haveTable = plat::CharsetLoad(plat::CHARSET_UNICODE, &table) == plat::NOERROR;
+    std::uint32_t used = 0;
+    for (std::uint32_t at = 0; at < length;) {
+        std::uint32_t size = std::max<std::uint32_t>(1, plat::LmbcsCharLength(text + at, length - at));
+        char out[16];
+        std::uint32_t outLength = 0;
+        if (size > 1 && haveTable) {
+            char unicode[8];
+            plat::DWORD unicodeLength = 0;
+            plat::STATUS status = plat::CharsetTranslate(table, plat::XLATE_LMBCS_TO_SET,
+                                                         reinterpret_cast<const char*>(text + at), size, unicode,
+                                                         sizeof unicode, &unicodeLength);
+            if (status == plat::NOERROR && unicodeLength == 2) {
+                unsigned value = static_cast<std::uint8_t>(unicode[0]) | (static_cast<std::uint8_t>(unicode[1]) << 8);
+                outLength = static_cast<std::uint32_t>(std::snprintf(out, sizeof out, "&#%u;", value));
+            }
+        }
+        if (outLength == 0) {
+            std::memcpy(out, text + at, size);
+            outLength = size;
+        }
+        if (used + outLength > capacity) break;   // the 16-bit length holds no more
+        std::memcpy(converted + used, out, outLength);
+        used += outLength;
+        at += size;
+    }
+    if (haveTable) plat::CharsetUnload(table);
+    converted[used] = '\0';
+    extra->text = converted;
+    extra->length = static_cast<std::uint16_t>(used);
+    node->extra = extra;
+    node->flags |= kNodeOwnsExtraText;
+    return true;
+}
+
+// Gives a node the side data its signature calls for and keeps the table
+// stack. endsValue: the record is the last one of its stored item.
+bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
+    ItemRecordList* list = walk->list;
+    OutputSegment* segment = list->lastSegment;
+    switch (node->signature) {
+    case kSigText:
+        if (node->length < kTextHeader) return true;
+        if (walk->countCharactersMode) return AddCountedText(node);
+        if (walk->textExtraMode) {
+            TextExtra* extra = NewExtra<TextExtra>();
+            if (extra == nullptr) return false;
+            extra->text = reinterpret_cast<const char*>(node->bytes + kTextHeader);
+            extra->length = static_cast<std::uint16_t>(node->length - kTextHeader);
+            node->extra = extra;
+        }
+        return true;
+    case kSigTableBegin:
+    case kSigNestedTableBegin: {
+        TableExtra* extra = NewExtra<TableExtra>();
+        if (extra == nullptr) return false;
+        node->extra = extra;
+        // Beyond the tenth level the innermost entry is replaced.
+        if (walk->tableDepth == kTableStackDepth) --walk->tableDepth;
+        walk->tables[walk->tableDepth++] = {node, walk->lastPreTable};
+        walk->lastPreTable = nullptr;
+        return true;
+    }
+    case kSigTableEnd:
+    case kSigNestedTableEnd:
+        if (walk->tableDepth > 0) --walk->tableDepth;
+        return true;
+    case kSigTableCell:
+    case kSigNestedTableCell: {
+        if (walk->tableDepth == 0) {
+            node->signature = kSigTableCell;
+            return true;
+        }
+        const RecordWalk::Table& table = walk->tables[walk->tableDepth - 1];
+        CellExtra* extra = NewExtra<CellExtra>();
+        if (extra == nullptr) return false;
+        extra->preTable = table.preTable;
+        extra->tableBegin = table.begin;
+        node->extra = extra;
+        if (node->length >= 4) {
+            auto* counts = static_cast<TableExtra*>(table.begin->extra);
+            counts->rows = static_cast<std::uint16_t>(node->bytes[2] + 1);
+            counts->columns = std::max<std::uint16_t>(counts->columns, static_cast<std::uint16_t>(node->bytes[3] + 1));
+        }
+        return true;
+    }
+    case kSigPreTableBegin:
+        walk->lastPreTable = node;
+        return true;
+    case kSigBitmapHeader: {
+        GraphicExtra* extra = NewExtra<GraphicExtra>();
+        if (extra == nullptr) return false;
+        extra->key = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
+        extra->segment = segment->number;
+        node->extra = extra;
+        return true;
+    }
+    case kSigGraphic: {
+        GraphicExtra* extra = NewExtra<GraphicExtra>();
+        if (extra == nullptr) return false;
+        if (endsValue) {
+            // The graphic's key names the start of the next stored item.
+            extra->key = 2 + EvenLength(walk->item->NonCanonicalLength(node->signature, node->length));
+            extra->segment = static_cast<std::uint16_t>(segment->number + 1);
+        } else {
+            extra->key = 2 + walk->segmentBytes;
+            extra->segment = segment->number;
+        }
+        node->extra = extra;
+        return true;
+    }
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, RecordWalk* walk) {
+    ItemRecordList* list = walk->list;
+    const std::uint32_t step = std::min(EvenLength(length), list->remaining);
+    const bool endsValue = step == list->remaining;
+
+    ++walk->counter;
+    OutputSegment* segment = list->lastSegment;
+    if (segment->firstIndex == 0) segment->firstIndex = walk->counter;
+    segment->lastIndex = walk->counter;
+
+    bool skip = signature == kSigColor ||
+                ((signature == kSigBegin || signature == kSigEnd) && length >= 6 && ReadWord(record + 4) == kSigText);
+    if (walk->skipMode && skip) {
+        if (Tracing()) plat::LogLine(0, "SBR_1 - Step 3");
+        list->readPosition += step;
+        return kOK;
+    }
+
+    // A record whose host form would be longer than a record can be could
+    // not be written back: it is not held.
+    std::uint32_t hostLength = length;
+    const void* host = length <= kOutputSegmentCapacity
+                           ? walk->item->ConvertFromCanonicalData(record, signature, &hostLength)
+                           : nullptr;
+    if (host == nullptr || hostLength > kOutputSegmentCapacity) {
+        if (length > kOutputSegmentCapacity || host != nullptr) {
+            plat::LogLine(0, "Record 0x%04X of %u bytes is too large to hold", signature, length);
+            return kDamagedRecords;
+        }
+        LogOutOfMemory(__LINE__);
+        return kOutOfMemory;
+    }
+
+    CDRecordNode* node = new (std::nothrow) CDRecordNode{};
+    if (node == nullptr) {
+        plat::LogLine(0, list->head == nullptr ? "Out of memory at CDR4150" : "Out of memory at CDR4164");
+        return kOutOfMemory;
+    }
+    node->bytes = static_cast<std::uint8_t*>(std::malloc(EvenLength(hostLength)));
+    if (node->bytes == nullptr) {
+        delete node;
+        LogOutOfMemory(__LINE__);
+        return kOutOfMemory;
+    }
+    std::memcpy(node->bytes, host, hostLength);
+    if (hostLength & 1u) node->bytes[hostLength] = 0;
+    node->signature = signature;
+    node->length = hostLength;
+    node->flags = kNodeOwnsBytes;
+    if (length & 1u) {
+        if (list->remaining == length) {
+            node->flags |= kNodeNoPad;
+        } else if (record[length] != 0) {
+            node->flags |= static_cast<std::uint16_t>(kNodeKeptPad | (record[length] << kNodePadShift));
+        }
+    }
+
+    walk->segmentBytes += EvenLength(length);
+    if (!AddExtras(walk, node, endsValue)) {
+        FreeNode(node);
+        LogOutOfMemory(__LINE__);
+        return kOutOfMemory;
+    }
+    if (walk->last == nullptr) {
+        node->index = 1;
+        list->head = node;
+    } else {
+        node->index = static_cast<std::uint16_t>(walk->last->index + 1);
+        node->prev = walk->last;
+        walk->last->next = node;
+    }
+    walk->last = node;
+    list->tail = node;
+    list->readPosition += step;
+    return kOK;
+}
+
+namespace {
+
+// Copies a stored value into a new tracked block and makes it the list's
+// current segment (numbered one after the previous one). Returns 0 or 263.
+STATUS StartSegment(RecordWalk* walk, plat::BLOCKID value, std::uint32_t valueLength) {
+    ItemRecordList* list = walk->list;
+    const void* stored = plat::BlockLock(value);
+    if (stored == nullptr) return kDamagedRecords;
+    auto* copy = static_cast<std::uint8_t*>(QuorbelAllocate(walk->session, __LINE__, kSourceName, valueLength, 0));
+    if (copy != nullptr) std::memcpy(copy, stored, valueLength);
+    plat::BlockUnlock(value);
+    void* memory = QuorbelAllocate(walk->session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
+    if (copy == nullptr || memory == nullptr) {
+        if (copy != nullptr) ZervaDeallocate(walk->session, copy);
+        if (memory != nullptr) ZervaDeallocate(walk->session, memory);
+        return kOutOfMemory;
+    }
+    auto* segment = new (memory) OutputSegment{};
+    segment->start = copy;
+    segment->position = copy;
+    segment->size = valueLength;
+    if (list->lastSegment == nullptr) {
+        list->firstSegment = segment;
+    } else {
+        segment->number = static_cast<std::uint16_t>(list->lastSegment->number + 1);
+        list->lastSegment->next = segment;
+    }
+    list->lastSegment = segment;
+    list->valueStart = copy;
+    list->readPosition = copy + 2;
+    list->remaining = valueLength - 2;
+    walk->segmentBytes = 0;
+    return kOK;
+}
+
+// Walks the records of the current segment's value.
+STATUS WalkValue(RecordWalk* walk) {
+    ItemRecordList* list = walk->list;
+    while (list->remaining >= 2) {
+        std::uint32_t length = 0;
+        std::uint16_t signature = 0;
+        const std::uint32_t offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
+        if (GSBR(list->readPosition, list->remaining, &length, &signature) != kOK || length > list->remaining) {
+            plat::LogLine(0, "Damaged rich text in item %s at byte %u of segment %u: record 0x%04X of length %u, "
+                          "%u bytes left", list->itemName, offset, list->lastSegment->number, signature, length,
+                          list->remaining);
+            return kDamagedRecords;
+        }
+        list->recordLength = length;
+        list->recordSignature = signature;
+        STATUS status = SBR_1(list->readPosition, signature, length, walk);
+        if (status != kOK) return status;
+        list->remaining -= std::min(EvenLength(length), list->remaining);
+    }
+    return kOK;
+}
+
+// Holds an item that is not rich text as one text run of its value's text.
+STATUS ReadAsText(RecordWalk* walk) {
+    ItemRecordList* list = walk->list;
+    RARIvoSession* session = walk->session;
+    std::uint16_t textLength = plat::ItemConvertToText(list->note, list->itemName, session->textResult,
+                                                       RARIvoSession::kTextResultCapacity + 1, ';');
+    session->textResultLength = textLength;
+    const std::uint32_t length = textLength + kTextHeader;
+
+    void* memory = QuorbelAllocate(session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
+    CDRecordNode* node = new (std::nothrow) CDRecordNode{};
+    auto* bytes = static_cast<std::uint8_t*>(std::malloc(EvenLength(length)));
+    if (memory == nullptr || node == nullptr || bytes == nullptr) {
+        if (memory != nullptr) ZervaDeallocate(session, memory);
+        delete node;
+        std::free(bytes);
+        LogOutOfMemory(__LINE__);
+        return kOutOfMemory;
+    }
+    // The run follows whatever the list already holds.
+    const std::uint16_t index = static_cast<std::uint16_t>(walk->last != nullptr ? walk->last->index + 1 : 1);
+    auto* segment = new (memory) OutputSegment{};
+    segment->size = length;
+    segment->firstIndex = segment->lastIndex = index;
+    if (list->lastSegment != nullptr) {
+        segment->number = static_cast<std::uint16_t>(list->lastSegment->number + 1);
+        list->lastSegment->next = segment;
+    } else {
+        list->firstSegment = segment;
+    }
+    list->lastSegment = segment;
+
+    std::memcpy(bytes, walk->item->work->textTemplate, kTextHeader);
+    WriteWord(bytes, kSigText);
+    WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
+    std::memcpy(bytes + kTextHeader, session->textResult, textLength);
+    if (length & 1u) bytes[length] = 0;
+    node->signature = kSigText;
+    node->length = length;
+    node->index = index;
+    node->flags = kNodeOwnsBytes;
+    node->bytes = bytes;
+    if (walk->last != nullptr) {
+        node->prev = walk->last;
+        walk->last->next = node;
+    } else {
+        list->head = node;
+    }
+    list->tail = node;
+    return kOK;
+}
+
+} // namespace
+
+STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length, std::uint16_t* signature) {
+    StoredHeader header;
+    if (address != nullptr && DecodeStoredHeader(address, available, &header)) {
+        *length = header.length;
+        *signature = header.signature;
+        if (header.signature != 0 && header.length >= header.headerSize &&
+            HeaderFitsSignature(header, address, available))
+            return kOK;
+    } else {
+        *length = 0;
+        *signature = 0;
+    }
+    if (g_debugLevel >= 3)
+        plat::LogLine(0, "GSBR - Error: record_length=%ld record_type=%ld", static_cast<long>(*length),
+                      static_cast<long>(*signature));
+    return kItemNotFound;
+}
+
+STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharactersMode, ItemRecordList* list) {
+    if (item == nullptr || item->session == nullptr || item->work == nullptr || list == nullptr) return kArgumentError;
+    RecordWalk walk;
+    walk.session = item->session;
+    walk.item = item;
+    walk.skipMode = skipMode;
+    walk.textExtraMode = textExtraMode;
+    walk.countCharactersMode = countCharactersMode;
+    walk.list = list;
+    walk.last = list->tail;
+    walk.counter = list->tail != nullptr ? list->tail->index : 0;
+
+    const auto nameLength = static_cast<plat::WORD>(std::strlen(list->itemName));
+    plat::BLOCKID itemBlock, value;
+    plat::WORD dataType = 0;
+    plat::DWORD valueLength = 0;
+    plat::STATUS status = plat::ItemInfo(list->note, list->itemName, nameLength, &itemBlock, &dataType, &value,
+                                         &valueLength);
+    if (Tracing()) plat::LogLine(0, "SBR - Step 2: Remaining length=%ld", static_cast<long>(valueLength));
+    if (status == kItemNotFound) return kOK;
+    if (status != plat::NOERROR) return status;
+    list->valueType = dataType;
+    list->valueBlock = value;
+    list->valueLength = valueLength;
+    list->currentItem = itemBlock;
+    if (dataType != plat::TYPE_COMPOSITE) return ReadAsText(&walk);
+
+    STATUS result = kOK;
+    while (result == kOK) {
+        if (valueLength < 2) {
+            plat::LogLine(0, "Damaged rich text in item %s: a value of %u bytes", list->itemName, valueLength);
+            result = kDamagedRecords;
+            break;
+        }
+        result = StartSegment(&walk, value, valueLength);
+        if (result == kOK) result = WalkValue(&walk);
+        if (result != kOK) break;
+        list->previousItem = list->currentItem;
+        status = plat::ItemInfoNext(list->note, list->currentItem, list->itemName, nameLength, &itemBlock, &dataType,
+                                    &value, &valueLength);
+        if (status == kItemNotFound) break;
+        if (status != plat::NOERROR) {
+            result = status;
+            break;
+        }
+        list->currentItem = itemBlock;
+        list->valueBlock = value;
+        list->valueLength = valueLength;
+    }
+    if (Tracing()) {
+        plat::LogLine(0, "SBR - Step 35 (Oot): Remaining length=%ld record_length=%ld record_type=%ld",
+                      static_cast<long>(list->remaining), static_cast<long>(list->recordLength),
+                      static_cast<long>(list->recordSignature));
+    }
+    return result;
+}
+
+ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int textExtraMode,
+                     int countCharactersMode, plat::NOTEHANDLE note, const char* itemName, STATUS* status) {
+    STATUS ignored = kOK;
+    if (status == nullptr) status = &ignored;
+    *status = kArgumentError;
+    if (Tracing()) plat::LogLine(0, "SIAR - IN");
+    if (item == nullptr || item->session == nullptr || item->work == nullptr) return nullptr;
+    if (note == 0) {
+        note = item->noteHandle;
+        itemName = item->itemName;
+        if (note == 0) return nullptr;
+    }
+    if (Tracing()) plat::LogLine(0, "SIAR - Step 1");
+    if (itemName == nullptr || itemName[0] == '\0') return nullptr;
+    if (list == nullptr) {
+        list = new (std::nothrow) ItemRecordList{};
+        if (list == nullptr) {
+            *status = kOutOfMemory;
+            return nullptr;
+        }
+    }
+    if (Tracing()) plat::LogLine(0, "SIAR - Step 2");
+    list->note = note;
+    list->itemName = itemName;
+    if (Tracing()) plat::LogLine(0, "SIAR - Step 3");
+    *status = SBR(item, skipMode, textExtraMode, countCharactersMode, list);
+    if (Tracing()) {
+        plat::LogLine(0, "SIAR - Step 4");
+        plat::LogLine(0, "SIAR - OUT");
+    }
+    return list;
+}
+
+void FreeItemRecords(RARIvoSession* session, ItemRecordList* list) {
+    if (list == nullptr) return;
+    for (CDRecordNode* node = list->head; node != nullptr;) {
+        CDRecordNode* next = node->next;
+        FreeNode(node);
+        node = next;
+    }
+    // The list's value copy is the buffer of its last segment.
+    for (OutputSegment* segment = list->firstSegment; segment != nullptr;) {
+        OutputSegment* next = segment->next;
+        if (session != nullptr) {
+            if (segment->start != nullptr) ZervaDeallocate(session, segment->start);
+            ZervaDeallocate(session, segment);
+        }
+        segment = next;
+    }
+    plat::NOTEHANDLE note = list->note;
+    const char* itemName = list->itemName;
+    std::uint32_t outputFlag = list->outputFlag;
+    *list = ItemRecordList{};
+    list->note = note;
+    list->itemName = itemName;
+    list->outputFlag = outputFlag;
+}
+
+void FreeItemRecordList(RARIvoSession* session, ItemRecordList* list) {
+    if (list == nullptr) return;
+    FreeItemRecords(session, list);
+    *list = ItemRecordList{};
+}
+
+CDRecordNode* NextRecordNode(ItemRecordList* list, CDRecordNode* node) {
+    if (node != nullptr) return node->next;
+    return list != nullptr ? list->head : nullptr;
+}
+
+CDRecordNode* PrevRecordNode(CDRecordNode* node) { return node != nullptr ? node->prev : nullptr; }
+
+} // namespace talix

@@ -1,0 +1,97 @@
+// The session: the root of all work done through the library. It owns the
+// items and chunks made on it, its output cache chain, its tracked memory
+// pool and its work area.
+#include "talix/session.h"
+
+#include <new>
+
+#include "core/pool.h"
+#include "core/session_work_area.h"
+#include "core/temp_directory.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/version.h"
+#include "talix_platform.h"
+
+using namespace talix;
+
+RARIvoSession::RARIvoSession() {
+    version = LibraryVersion();
+    // A session without its work area refuses every operation that needs it
+    // (see IsUsable).
+    workArea = new (std::nothrow) SessionWorkArea();
+    if (workArea != nullptr) workArea->keepLocked = 1;
+}
+
+RARIvoSession::~RARIvoSession() {
+    // Destructors unregister their objects, so the heads move on.
+    while (items != nullptr) delete items;
+    while (chunks != nullptr) delete chunks;
+    if (workArea == nullptr) return;
+    workArea->runningOptions = nullptr;
+    CleanUpCachedStuff();
+    ZervaDeallocateAll(this, 0);
+    delete workArea;
+    workArea = nullptr;
+}
+
+void RARIvoSession::SetUp() {
+    plat::LONG trace = plat::IniGetInt("TalixDebug");
+    FixTempDirectory();
+    if (trace > 0) plat::LogLine(0, "TalixDebug: Temp directory='%s'", g_tempDirectory);
+}
+
+void RARIvoSession::AddToRTITEMList(ZervaRTItem* item) {
+    if (item == nullptr) return;
+    item->next = items;
+    items = item;
+}
+
+void RARIvoSession::AddToRTCHUNKList(ZervaRTChunk* chunk) {
+    if (chunk == nullptr) return;
+    chunk->next = chunks;
+    chunks = chunk;
+}
+
+void RARIvoSession::RemoveFromRTITEMList(ZervaRTItem* item) {
+    for (ZervaRTItem** link = &items; *link != nullptr; link = &(*link)->next) {
+        if (*link == item) {
+            *link = item->next;
+            item->next = nullptr;
+            return;
+        }
+    }
+}
+
+void RARIvoSession::RemoveFromRTCHUNKList(ZervaRTChunk* chunk) {
+    for (ZervaRTChunk** link = &chunks; *link != nullptr; link = &(*link)->next) {
+        if (*link == chunk) {
+            *link = chunk->next;
+            chunk->next = nullptr;
+            return;
+        }
+    }
+}
+
+void RARIvoSession::CreateCachedStuff() {
+    if (workArea == nullptr) return;
+    auto* block = new (std::nothrow) OutputCacheBlock();
+    if (block == nullptr) return;
+    block->data = new (std::nothrow) std::uint8_t[OutputCacheBlock::kCapacity]();
+    if (block->data == nullptr) {
+        delete block;
+        return;
+    }
+    OutputCacheBlock** link = &workArea->outputCache;
+    while (*link != nullptr) link = &(*link)->next;
+    *link = block;
+}
+
+void RARIvoSession::CleanUpCachedStuff() {
+    if (workArea == nullptr) return;
+    while (OutputCacheBlock* block = workArea->outputCache) {
+        workArea->outputCache = block->next;
+        delete[] block->data;
+        delete block;
+    }
+}

@@ -1,0 +1,143 @@
+// Program libraries: shared objects loaded with dlopen.
+//
+// A name ending ".dll" (any case) names a library by its stem: "x.dll", with
+// or without a directory, is "x.so" in the library directory (notes.ini
+// "LibraryDirectory", else the data directory). Any other name goes to dlopen
+// as it is. The handles given out are remembered, so that a handle unloaded
+// twice, or one never loaded, is refused instead of reaching dlclose.
+//
+// A library may carry its own status texts by exporting
+//     extern "C" WORD LibraryStatusText(WORD status, char* buf, WORD limit);
+// which writes the terminated text of a status into buf and returns its
+// length, 0 when it has none.
+#include <dlfcn.h>
+
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "attach_internal.h"
+#include "status_codes.h"
+#include "talix_platform/database.h"
+#include "talix_platform/library.h"
+#include "talix_platform/log.h"
+
+namespace plat {
+
+namespace {
+
+constexpr const char* kEntryPointName = "MainEntryPoint";
+constexpr const char* kStatusTextName = "LibraryStatusText";
+constexpr size_t kDirectoryLimit = 4096;
+
+using LibraryTextProc = WORD (*)(WORD status, char* buf, WORD limit);
+
+struct Loaded {
+    std::mutex mutex;
+    std::unordered_map<void*, int> counts;   // dlopen handle -> loads not yet unloaded
+};
+
+Loaded& LoadedLibraries() {
+    static auto* loaded = new Loaded;
+    return *loaded;
+}
+
+bool EndsWithDll(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return tail == ".dll";
+}
+
+// The file dlopen is given for a library name.
+std::string LibraryFile(const char* name) {
+    std::string path = DiskPath(name);
+    if (!EndsWithDll(path)) return path;
+    size_t slash = path.rfind('/');
+    std::string stem = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    stem.resize(stem.size() - 4);
+    char dir[kDirectoryLimit];
+    std::string directory;
+    if (IniGetText("LibraryDirectory", dir, sizeof dir) && dir[0] != '\0') {
+        directory = DiskPath(dir);
+    } else if (DataDirectory(dir, sizeof dir) > 0) {
+        directory = dir;
+    } else {
+        directory = ".";
+    }
+    if (directory.back() != '/') directory += '/';
+    return directory + stem + ".so";
+}
+
+bool IsLoaded(void* module) {
+    Loaded& loaded = LoadedLibraries();
+    std::lock_guard<std::mutex> lock(loaded.mutex);
+    return module != nullptr && loaded.counts.count(module) != 0;
+}
+
+} // namespace
+
+STATUS LibraryLoad(const char* name, ModuleHandle* module, void** entryPoint) {
+    if (module != nullptr) *module = nullptr;
+    if (entryPoint != nullptr) *entryPoint = nullptr;
+    if (name == nullptr || *name == '\0' || module == nullptr) return ERR_BAD_ARGUMENT;
+    std::string file = LibraryFile(name);
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* why = dlerror();
+        LogLine(ERR_LIBRARY_LOAD, "Cannot load program library %s: %s", file.c_str(), why != nullptr ? why : "");
+        return ERR_LIBRARY_LOAD;
+    }
+    void* entry = nullptr;
+    if (entryPoint != nullptr) {
+        entry = dlsym(handle, kEntryPointName);
+        if (entry == nullptr) {
+            LogLine(ERR_LIBRARY_ENTRY, "Program library %s has no %s", file.c_str(), kEntryPointName);
+            dlclose(handle);
+            return ERR_LIBRARY_ENTRY;
+        }
+    }
+    {
+        Loaded& loaded = LoadedLibraries();
+        std::lock_guard<std::mutex> lock(loaded.mutex);
+        ++loaded.counts[handle];
+    }
+    *module = handle;
+    if (entryPoint != nullptr) *entryPoint = entry;
+    return NOERROR;
+}
+
+void* LibraryProcedure(ModuleHandle module, const char* procedureName) {
+    if (procedureName == nullptr || *procedureName == '\0' || !IsLoaded(module)) return nullptr;
+    return dlsym(module, procedureName);
+}
+
+STATUS LibraryUnload(ModuleHandle module) {
+    {
+        Loaded& loaded = LoadedLibraries();
+        std::lock_guard<std::mutex> lock(loaded.mutex);
+        auto found = module == nullptr ? loaded.counts.end() : loaded.counts.find(module);
+        if (found == loaded.counts.end()) return ERR_INVALID_HANDLE;
+        if (--found->second == 0) loaded.counts.erase(found);
+    }
+    if (dlclose(module) != 0) return ERR_INVALID_HANDLE;
+    return NOERROR;
+}
+
+WORD LibraryStatusText(ModuleHandle module, STATUS status, char* buf, WORD limit) {
+    if (buf == nullptr || limit == 0) return 0;
+    auto proc = reinterpret_cast<LibraryTextProc>(LibraryProcedure(module, kStatusTextName));
+    if (proc != nullptr) {
+        buf[0] = '\0';
+        proc(static_cast<WORD>(status & ERR_MASK), buf, limit);
+        buf[limit - 1] = '\0';   // whatever the library wrote, the text ends inside the buffer
+        size_t length = std::strlen(buf);
+        if (length > 0) return static_cast<WORD>(length);
+    }
+    return StatusText(status, buf, limit);
+}
+
+} // namespace plat

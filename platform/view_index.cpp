@@ -1,0 +1,451 @@
+// Building the sorted entries of a view's collection from the view's own
+// items (see view_index.h), and making view notes.
+#include "view_index.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "status_codes.h"
+#include "talix_platform/database.h"
+#include "talix_platform/formula.h"
+#include "talix_platform/memory.h"
+#include "talix_platform/text.h"
+#include "talix_platform/timedate.h"
+#include "talix_platform/views.h"
+
+namespace plat {
+
+namespace {
+
+constexpr char kTitleItem[] = "$TITLE";
+constexpr char kSelectionItem[] = "$ViewSelection";
+constexpr char kColumnsItem[] = "$ViewColumns";
+constexpr char kFlagsItem[] = "$ViewColumnFlags";
+
+WORD GetWord(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
+
+// Every entry of a text or text-list item; an empty list when the note has
+// no such item.
+std::vector<std::string> TextEntries(NOTEHANDLE note, const char* name) {
+    std::vector<std::string> entries;
+    WORD count = ItemTextListCount(note, name);
+    std::vector<char> buffer(0x10000);
+    for (WORD i = 0; i < count; ++i) {
+        WORD length = 0;
+        if (!ItemTextListEntry(note, name, i, buffer.data(), 0xFFFF, &length)) break;
+        entries.emplace_back(buffer.data(), length);
+    }
+    return entries;
+}
+
+struct ColumnFlags {
+    bool sorted = false;
+    bool categorized = false;
+    bool descending = false;
+};
+
+// Reads "sorted", "categorized" and "descending" out of one flags entry
+// (words separated by blanks or commas, any case); other words are ignored.
+ColumnFlags ParseColumnFlags(const std::string& text) {
+    ColumnFlags flags;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == ',' || text[i] == '\t')) ++i;
+        size_t start = i;
+        while (i < text.size() && text[i] != ' ' && text[i] != ',' && text[i] != '\t') ++i;
+        std::string word = text.substr(start, i - start);
+        for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (word == "sorted") flags.sorted = true;
+        if (word == "categorized") flags.categorized = flags.sorted = true;
+        if (word == "descending") flags.descending = true;
+    }
+    return flags;
+}
+
+// A compiled column formula with an evaluation context open on it. The
+// compiled block stays locked while the context lives.
+class ColumnFormula {
+public:
+    ColumnFormula() = default;
+    ~ColumnFormula() {
+        if (compute_ != 0) ComputeStop(compute_);
+        if (compiled_ != NULLHANDLE) {
+            MemUnlock(compiled_);
+            MemFree(compiled_);
+        }
+    }
+    ColumnFormula(const ColumnFormula&) = delete;
+    ColumnFormula& operator=(const ColumnFormula&) = delete;
+
+    STATUS Start(const std::string& text) {
+        if (text.size() > 0xFFFF) return ERR_BAD_ARGUMENT;
+        WORD length = 0;
+        STATUS status = FormulaCompile(text.data(), static_cast<WORD>(text.size()), &compiled_, &length);
+        if (status != NOERROR) {
+            compiled_ = NULLHANDLE;
+            return status;
+        }
+        void* bytes = MemLock(compiled_);
+        if (bytes == nullptr) return ERR_INVALID_HANDLE;
+        HCOMPUTE compute = 0;
+        status = ComputeStart(bytes, &compute);
+        if (status == NOERROR) compute_ = compute;
+        return status;
+    }
+
+    STATUS Evaluate(NOTEHANDLE note, ViewValue* value) const;
+
+private:
+    DHANDLE compiled_ = NULLHANDLE;
+    HCOMPUTE compute_ = 0;
+};
+
+ViewValue NumberValue(NUMBER number) {
+    ViewValue value;
+    value.kind = ViewValue::kNumber;
+    value.number = number;
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", number);
+    value.text = text;
+    return value;
+}
+
+ViewValue TimeValue(const TIMEDATE& time) {
+    ViewValue value;
+    value.kind = ViewValue::kTime;
+    value.time = time;
+    char text[80];
+    WORD length = 0;
+    if (TimeToText(&time, text, sizeof text, &length) == NOERROR) value.text.assign(text, length);
+    return value;
+}
+
+// The value a column shows for a typed result (data-type word first): a
+// text, the first entry of a list, a number or a time. Anything else, or a
+// value cut short, shows as an empty text.
+ViewValue ResultValue(const BYTE* data, size_t size) {
+    ViewValue value;
+    if (size < 2) return value;
+    WORD type = GetWord(data);
+    const BYTE* body = data + 2;
+    size_t length = size - 2;
+    switch (type) {
+    case TYPE_TEXT:
+        value.text.assign(reinterpret_cast<const char*>(body), length);
+        break;
+    case TYPE_TEXT_LIST: {
+        if (length < 2) break;
+        size_t count = GetWord(body);
+        if (count == 0 || length < 2 + 2 * count) break;
+        size_t first = GetWord(body + 2);
+        if (first > length - 2 - 2 * count) break;
+        value.text.assign(reinterpret_cast<const char*>(body + 2 + 2 * count), first);
+        break;
+    }
+    case TYPE_NUMBER:
+        if (length >= sizeof(NUMBER)) {
+            NUMBER number;
+            std::memcpy(&number, body, sizeof number);
+            value = NumberValue(number);
+        }
+        break;
+    case TYPE_NUMBER_RANGE: {
+        // WORD list count, WORD range count, the numbers, then the pairs.
+        if (length < 4) break;
+        size_t numbers = GetWord(body), ranges = GetWord(body + 2);
+        if (numbers + ranges == 0 || length < 4 + sizeof(NUMBER)) break;
+        NUMBER number;
+        std::memcpy(&number, body + 4, sizeof number);
+        value = NumberValue(number);
+        break;
+    }
+    case TYPE_TIME:
+        if (length >= sizeof(TIMEDATE)) {
+            TIMEDATE time;
+            std::memcpy(&time, body, sizeof time);
+            value = TimeValue(time);
+        }
+        break;
+    case TYPE_TIME_RANGE: {
+        if (length < 4) break;
+        size_t times = GetWord(body), ranges = GetWord(body + 2);
+        if (times + ranges == 0 || length < 4 + sizeof(TIMEDATE)) break;
+        TIMEDATE time;   // the first time, or the lower end of the first range
+        std::memcpy(&time, body + 4, sizeof time);
+        value = TimeValue(time);
+        break;
+    }
+    default:
+        break;
+    }
+    return value;
+}
+
+STATUS ColumnFormula::Evaluate(NOTEHANDLE note, ViewValue* value) const {
+    DHANDLE result = NULLHANDLE;
+    WORD length = 0;
+    STATUS status = ComputeEvaluate(compute_, note, &result, &length);
+    if (status != NOERROR) {
+        if (result != NULLHANDLE) MemFree(result);
+        return status;
+    }
+    const auto* data = static_cast<const BYTE*>(MemLock(result));
+    size_t size = std::min<size_t>(length, MemSize(result));
+    *value = data == nullptr ? ViewValue() : ResultValue(data, size);
+    if (data != nullptr) MemUnlock(result);
+    MemFree(result);
+    return NOERROR;
+}
+
+// A document of the collection before it is sorted.
+struct Row {
+    NOTEID id = 0;
+    std::vector<ViewValue> values;
+};
+
+struct SortColumn {
+    size_t column = 0;
+    bool descending = false;
+    bool categorized = false;
+};
+
+int CompareRows(const Row& a, const Row& b, const std::vector<SortColumn>& sortColumns) {
+    for (const SortColumn& sort : sortColumns) {
+        int order = CompareViewValues(a.values[sort.column], b.values[sort.column]);
+        if (order != 0) return sort.descending ? -order : order;
+    }
+    return 0;
+}
+
+// Sorts the rows and lays them out as entries, a category entry before the
+// documents of every group of a categorized column.
+void LayOut(std::vector<Row> rows, const std::vector<SortColumn>& sortColumns, ViewIndex* index) {
+    std::sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+        int order = CompareRows(a, b, sortColumns);
+        return order != 0 ? order < 0 : a.id < b.id;
+    });
+    index->entries.clear();
+    index->entries.reserve(rows.size());
+    NOTEID categories = 0;
+    const Row* previous = nullptr;
+    for (Row& row : rows) {
+        // The first sort column (in column order) where this row's group
+        // differs from the previous row's; every categorized column from
+        // there on starts a new group.
+        size_t changedFrom = 0;
+        if (previous != nullptr) {
+            changedFrom = sortColumns.size();
+            for (size_t i = 0; i < sortColumns.size(); ++i) {
+                size_t column = sortColumns[i].column;
+                if (CompareViewValues(previous->values[column], row.values[column]) != 0) {
+                    changedFrom = i;
+                    break;
+                }
+            }
+        }
+        for (size_t i = changedFrom; i < sortColumns.size(); ++i) {
+            if (!sortColumns[i].categorized) continue;
+            ViewEntry category;
+            category.id = NOTEID_CATEGORY | ++categories;
+            category.categoryColumn = static_cast<int>(sortColumns[i].column);
+            category.values.assign(row.values.begin(), row.values.begin() + sortColumns[i].column + 1);
+            index->entries.push_back(std::move(category));
+        }
+        ViewEntry entry;
+        entry.id = row.id;
+        entry.values = row.values;
+        index->entries.push_back(std::move(entry));
+        previous = &row;
+    }
+}
+
+// The compiled selection formula of a view note (empty when it has none).
+STATUS ReadSelection(NOTEHANDLE note, std::vector<BYTE>* selection) {
+    selection->clear();
+    BLOCKID value;
+    WORD type = 0;
+    DWORD length = 0;
+    STATUS status = ItemInfo(note, kSelectionItem, sizeof kSelectionItem - 1, nullptr, &type, &value, &length);
+    if (status == ERR_ITEM_NOT_FOUND) return NOERROR;
+    if (status != NOERROR) return status;
+    if (type != TYPE_FORMULA || length <= 2) return ERR_ITEM_TYPE;
+    const auto* bytes = static_cast<const BYTE*>(BlockLock(value));
+    if (bytes == nullptr) return ERR_INVALID_HANDLE;
+    selection->assign(bytes + 2, bytes + length);
+    BlockUnlock(value);
+    return NOERROR;
+}
+
+// The documents a selection picks (every document without one).
+STATUS SelectDocuments(DBHANDLE db, const std::vector<BYTE>& selection, std::vector<NOTEID>* ids) {
+    if (selection.empty()) {
+        return DbScanNotes(db, [&](NOTEID id, WORD noteClass) -> STATUS {
+            if ((noteClass & ~NOTE_CLASS_DEFAULT) == NOTE_CLASS_DOCUMENT) ids->push_back(id);
+            return NOERROR;
+        });
+    }
+    return DbSearch(db, selection.data(), NOTE_CLASS_DOCUMENT, [&](const SearchMatch& match) -> STATUS {
+        if ((match.matchFlags & 0x0001) != 0) ids->push_back(match.noteId);
+        return NOERROR;
+    });
+}
+
+STATUS BuildFromView(DBHANDLE db, NOTEID viewId, ViewIndex* index) {
+    NOTEHANDLE view = NULLHANDLE;
+    STATUS status = NoteOpen(db, viewId, OPEN_NOTE_DEFAULT, &view);
+    if (status != NOERROR) return status;
+    WORD noteClass = 0;
+    status = NoteGetInfo(view, NOTE_FIELD_CLASS, &noteClass);
+    std::vector<BYTE> selection;
+    if (status == NOERROR && (noteClass & ~NOTE_CLASS_DEFAULT) != NOTE_CLASS_VIEW) status = ERR_NOT_A_VIEW;
+    if (status == NOERROR) status = ReadSelection(view, &selection);
+    std::vector<std::string> columnTexts = TextEntries(view, kColumnsItem);
+    std::vector<std::string> flagTexts = TextEntries(view, kFlagsItem);
+    NoteClose(view);
+    if (status != NOERROR) return status;
+
+    std::vector<ColumnFormula> formulas(columnTexts.size());
+    std::vector<SortColumn> sortColumns;
+    for (size_t i = 0; i < columnTexts.size(); ++i) {
+        status = formulas[i].Start(columnTexts[i]);
+        if (status != NOERROR) return status;
+        ColumnFlags flags = i < flagTexts.size() ? ParseColumnFlags(flagTexts[i]) : ColumnFlags();
+        if (flags.sorted) sortColumns.push_back({i, flags.descending, flags.categorized});
+    }
+    if (sortColumns.empty() && !columnTexts.empty()) {
+        ColumnFlags flags = flagTexts.empty() ? ColumnFlags() : ParseColumnFlags(flagTexts[0]);
+        sortColumns.push_back({0, flags.descending, false});
+    }
+
+    std::vector<NOTEID> ids;
+    status = SelectDocuments(db, selection, &ids);
+    if (status != NOERROR) return status;
+
+    std::vector<Row> rows;
+    rows.reserve(ids.size());
+    for (NOTEID id : ids) {
+        NOTEHANDLE note = NULLHANDLE;
+        status = NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note);
+        if (status != NOERROR) return status;
+        Row row;
+        row.id = id;
+        row.values.resize(formulas.size());
+        for (size_t i = 0; i < formulas.size() && status == NOERROR; ++i) status = formulas[i].Evaluate(note, &row.values[i]);
+        NoteClose(note);
+        if (status != NOERROR) return status;
+        rows.push_back(std::move(row));
+    }
+    LayOut(std::move(rows), sortColumns, index);
+    index->keyColumn = sortColumns.empty() ? -1 : static_cast<int>(sortColumns[0].column);
+    index->keyDescending = !sortColumns.empty() && sortColumns[0].descending;
+    return NOERROR;
+}
+
+// Every design note, with its "$TITLE" as its one column.
+STATUS BuildDesignCollection(DBHANDLE db, ViewIndex* index) {
+    std::vector<NOTEID> ids;
+    STATUS status = DbScanNotes(db, [&](NOTEID id, WORD noteClass) -> STATUS {
+        if ((noteClass & ~NOTE_CLASS_DEFAULT) != NOTE_CLASS_DOCUMENT) ids.push_back(id);
+        return NOERROR;
+    });
+    if (status != NOERROR) return status;
+    std::vector<Row> rows;
+    rows.reserve(ids.size());
+    for (NOTEID id : ids) {
+        NOTEHANDLE note = NULLHANDLE;
+        status = NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note);
+        if (status != NOERROR) return status;
+        Row row;
+        row.id = id;
+        row.values.resize(1);
+        std::vector<std::string> title = TextEntries(note, kTitleItem);
+        if (!title.empty()) row.values[0].text = title[0];
+        NoteClose(note);
+        rows.push_back(std::move(row));
+    }
+    LayOut(std::move(rows), {SortColumn{0, false, false}}, index);
+    index->keyColumn = 0;
+    index->keyDescending = false;
+    return NOERROR;
+}
+
+} // namespace
+
+int CompareViewValues(const ViewValue& a, const ViewValue& b) {
+    if (a.kind != b.kind) return a.kind < b.kind ? -1 : 1;
+    switch (a.kind) {
+    case ViewValue::kNumber: {
+        // NaN sorts after every number, and equal to itself.
+        bool aNan = std::isnan(a.number), bNan = std::isnan(b.number);
+        if (aNan || bNan) return aNan == bNan ? 0 : (aNan ? 1 : -1);
+        return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+    }
+    case ViewValue::kTime: {
+        // The day (the low 24 bits of the second word), then the time of day.
+        DWORD aDay = a.time.Innards[1] & 0xFFFFFF, bDay = b.time.Innards[1] & 0xFFFFFF;
+        if (aDay != bDay) return aDay < bDay ? -1 : 1;
+        if (a.time.Innards[0] != b.time.Innards[0]) return a.time.Innards[0] < b.time.Innards[0] ? -1 : 1;
+        return 0;
+    }
+    case ViewValue::kText:
+        return Collate(a.text.data(), static_cast<DWORD>(a.text.size()), b.text.data(),
+                       static_cast<DWORD>(b.text.size()), true, false);
+    }
+    return 0;
+}
+
+STATUS BuildViewIndex(DBHANDLE db, NOTEID viewId, ViewIndex* index) {
+    if (index == nullptr) return ERR_BAD_ARGUMENT;
+    ViewIndex built;
+    STATUS status = viewId == NOTEID_DESIGN_COLLECTION ? BuildDesignCollection(db, &built)
+                                                       : BuildFromView(db, viewId, &built);
+    if (status == NOERROR) *index = std::move(built);
+    return status;
+}
+
+STATUS ViewNoteCreate(DBHANDLE db, const ViewDefinition& view, NOTEID* id) {
+    if (id == nullptr || view.title.size() > 0xFFFF || view.selection.size() > 0xFFFF) return ERR_BAD_ARGUMENT;
+    *id = 0;
+    DHANDLE compiled = NULLHANDLE;
+    WORD compiledLength = 0;
+    if (!view.selection.empty()) {
+        STATUS status = FormulaCompile(view.selection.data(), static_cast<WORD>(view.selection.size()), &compiled,
+                                       &compiledLength);
+        if (status != NOERROR) return status;
+    }
+    NOTEHANDLE note = NULLHANDLE;
+    STATUS status = NoteCreate(db, &note);
+    WORD noteClass = NOTE_CLASS_VIEW;
+    if (status == NOERROR) status = NoteSetInfo(note, NOTE_FIELD_CLASS, &noteClass);
+    if (status == NOERROR) {
+        status = ItemSetText(note, kTitleItem, view.title.data(), static_cast<WORD>(view.title.size()));
+    }
+    if (status == NOERROR && compiled != NULLHANDLE) {
+        const void* bytes = MemLock(compiled);
+        status = bytes == nullptr ? static_cast<STATUS>(ERR_INVALID_HANDLE)
+                                  : ItemAppend(note, ITEM_SUMMARY, kSelectionItem, sizeof kSelectionItem - 1,
+                                               TYPE_FORMULA, bytes, compiledLength);
+        if (bytes != nullptr) MemUnlock(compiled);
+    }
+    for (size_t i = 0; i < view.columns.size() && status == NOERROR; ++i) {
+        const std::string& column = view.columns[i];
+        std::string flags = i < view.columnFlags.size() ? view.columnFlags[i] : std::string();
+        if (column.size() > 0xFFFF || flags.size() > 0xFFFF) status = ERR_BAD_ARGUMENT;
+        if (status == NOERROR) {
+            status = ItemAppendTextList(note, kColumnsItem, column.data(), static_cast<WORD>(column.size()), true);
+        }
+        if (status == NOERROR) {
+            status = ItemAppendTextList(note, kFlagsItem, flags.data(), static_cast<WORD>(flags.size()), true);
+        }
+    }
+    if (status == NOERROR) status = NoteUpdate(note, 0);
+    if (status == NOERROR) status = NoteGetInfo(note, NOTE_FIELD_ID, id);
+    if (note != NULLHANDLE) NoteClose(note);
+    if (compiled != NULLHANDLE) MemFree(compiled);
+    return status;
+}
+
+} // namespace plat

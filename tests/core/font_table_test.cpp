@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/font_spec.h"
+#include "core/item_work_state.h"
+#include "core/session_work_area.h"
+#include "support/test_support.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+using namespace talix;
+
+namespace {
+
+using Faces = std::vector<std::pair<int, std::string>>;
+using Bytes = std::vector<std::uint8_t>;
+
+// A font-table record in stored form (without the type word); declared
+// overrides the face count the record claims.
+Bytes FontTableRecord(const Faces& faces, int declared = -1) {
+    std::uint16_t words[3] = {0xFF8B, static_cast<std::uint16_t>(6 + 34 * faces.size()),
+                              static_cast<std::uint16_t>(declared >= 0 ? declared : faces.size())};
+    Bytes bytes;
+    for (std::uint16_t w : words) bytes.insert(bytes.end(), {std::uint8_t(w), std::uint8_t(w >> 8)});
+    for (const auto& [id, name] : faces) {
+        std::uint8_t face[34] = {static_cast<std::uint8_t>(id), 0};
+        std::memcpy(face + 2, name.data(), name.size() < 31 ? name.size() : 31);
+        bytes.insert(bytes.end(), face, face + 34);
+    }
+    return bytes;
+}
+
+Faces ManyFaces(int count) {
+    Faces faces;
+    for (int i = 0; i < count; ++i) faces.emplace_back(5 + i, "Face" + std::to_string(i));
+    return faces;
+}
+
+// The "$Fonts" of a note as stored: the value without its type word.
+Bytes StoredValue(plat::NOTEHANDLE note, plat::WORD* dataType = nullptr) {
+    plat::BLOCKID item, value;
+    plat::WORD type = 0;
+    plat::DWORD length = 0;
+    if (plat::ItemInfo(note, "$Fonts", 6, &item, &type, &value, &length) != 0) return {};
+    if (dataType != nullptr) *dataType = type;
+    const auto* data = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+    Bytes bytes(data + 2, data + length);
+    plat::BlockUnlock(value);
+    return bytes;
+}
+
+// The faces of a stored table, checking that the record's length field
+// covers them.
+Faces StoredFaces(plat::NOTEHANDLE note) {
+    Bytes bytes = StoredValue(note);
+    Faces faces;
+    if (bytes.size() < 6) return faces;
+    std::size_t count = bytes[4] | bytes[5] << 8;
+    EXPECT_EQ(static_cast<std::size_t>(bytes[2] | bytes[3] << 8), 6 + 34 * count);
+    for (std::size_t i = 0; i < count && 6 + 34 * (i + 1) <= bytes.size(); ++i) {
+        const char* name = reinterpret_cast<const char*>(bytes.data() + 6 + 34 * i + 2);
+        faces.emplace_back(bytes[6 + 34 * i], std::string(name, strnlen(name, 32)));
+    }
+    return faces;
+}
+
+class FontTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(plat::DbCreate(dir.file("fonts.nsf").c_str(), &db), 0);
+        dollarNote = Import("dollarfonts.xml");   // "$Fonts": Verdana 5
+        layoutNote = Import("form-layout.xml");   // "$Fonts": DaunPenh 5
+    }
+
+    void TearDown() override {
+        session.reset();
+        for (plat::NOTEHANDLE note : notes) plat::NoteClose(note);
+        if (db != 0) plat::DbClose(db);
+    }
+
+    plat::NOTEID Import(const char* file) {
+        plat::DxlImportResult result;
+        std::string path = (talix_test::SampleDxlDir() / file).string();
+        EXPECT_EQ(plat::DxlImportFile(db, path.c_str(), &result), 0) << result.error;
+        return result.notes.empty() ? 0 : result.notes.front();
+    }
+
+    // A note held open by the test: a stored one, or a new one with a table.
+    plat::NOTEHANDLE Open(plat::NOTEID id) {
+        plat::NOTEHANDLE note = 0;
+        EXPECT_EQ(id != 0 ? plat::NoteOpen(db, id, 0, &note) : plat::NoteCreate(db, &note), 0);
+        notes.push_back(note);
+        return note;
+    }
+    plat::NOTEHANDLE NewNote(const Bytes& table = {}) {
+        plat::NOTEHANDLE note = Open(0);
+        if (!table.empty()) {
+            EXPECT_EQ(plat::ItemAppend(note, 0, "$Fonts", 6, plat::TYPE_COMPOSITE, table.data(),
+                                       static_cast<plat::DWORD>(table.size())),
+                      0);
+        }
+        return note;
+    }
+
+    // An item connected to the rich text of a note the test holds open.
+    ZervaRTItem* Connect(plat::NOTEHANDLE note) {
+        auto* item = new ZervaRTItem(session.get());   // owned by the session
+        EXPECT_EQ(item->ConnectBackend(note, "Body", 1), 0);
+        EXPECT_EQ(item->connected, 1);
+        return item;
+    }
+
+    std::string FaceName(ZervaRTItem* item, std::uint8_t id) {
+        char name[32] = "untouched";
+        return item->FindFaceByID(id, name) ? std::string(name) : std::string("<none>");
+    }
+
+    std::uint16_t Merge(ZervaRTItem* item, const Bytes& record) {
+        return item->MergeWithCDFONTTABLE(record.data(), 0, static_cast<std::uint32_t>(record.size()));
+    }
+
+    const FontMap& Map() { return session->workArea->fontMap; }
+
+    talix_test::TempDir dir;
+    plat::DBHANDLE db = 0;
+    plat::NOTEID dollarNote = 0;
+    plat::NOTEID layoutNote = 0;
+    std::vector<plat::NOTEHANDLE> notes;
+    std::unique_ptr<RARIvoSession> session = std::make_unique<RARIvoSession>();
+};
+
+} // namespace
+
+TEST_F(FontTableTest, LoadsTheNoteFacesAfterTheFixedOnes) {
+    ZervaRTItem* item = Connect(Open(dollarNote));
+    ASSERT_EQ(item->InitialFontTable(), 0);
+    EXPECT_EQ(item->work->faceCount, 9);
+    EXPECT_EQ(FaceName(item, 5), "Verdana");
+    EXPECT_EQ(FaceName(item, 1), "Default Sans Serif");
+    EXPECT_EQ(FaceName(item, 4), "Default Monospace");
+    EXPECT_EQ(FaceName(item, 77), "<none>");
+
+    ZervaRTItem* bare = Connect(NewNote());
+    EXPECT_EQ(bare->InitialFontTable(), 0);
+    EXPECT_EQ(bare->work->faceCount, 8);
+    Bytes record = FontTableRecord({{5, "Tahoma"}, {6, "Georgia"}});
+    EXPECT_EQ(bare->RecordFontFaces(record.data()), 0);
+    EXPECT_EQ(FaceName(bare, 6), "Georgia");
+    EXPECT_EQ(bare->RecordFontFaces(nullptr), 0);
+    EXPECT_EQ(bare->work->faceCount, 8);
+
+    // A table stored as text, or claiming more faces than it holds.
+    plat::NOTEHANDLE text = NewNote();
+    ASSERT_EQ(plat::ItemSetText(text, "$Fonts", "5", 1), 0);
+    item = Connect(text);
+    EXPECT_EQ(item->InitialFontTable(), 257);
+    EXPECT_EQ(item->AddToFontTable("Arial", 0), 0);
+    plat::WORD type = 0;
+    StoredValue(text, &type);
+    EXPECT_EQ(type, plat::TYPE_TEXT);
+
+    plat::NOTEHANDLE damaged = NewNote(FontTableRecord({{5, "Alpha"}}, 3));
+    item = Connect(damaged);
+    EXPECT_EQ(item->InitialFontTable(), 257);
+    EXPECT_EQ(FaceName(item, 5), "Alpha");
+    Bytes before = StoredValue(damaged);
+    EXPECT_EQ(item->AddToFontTable("Beta", 0), 0);
+    EXPECT_EQ(StoredValue(damaged), before);
+}
+
+TEST_F(FontTableTest, AddingFacesWritesATableThatReadsBack) {
+    plat::NOTEHANDLE note = NewNote();
+    ZervaRTItem* item = Connect(note);
+    EXPECT_EQ(item->AddToFontTable("Verdana", 34), 5);
+    Bytes first = StoredValue(note);
+    EXPECT_EQ(first.size(), 40u);
+    EXPECT_EQ(first[7], 34);   // the family
+    EXPECT_EQ(StoredFaces(note), (Faces{{5, "Verdana"}}));
+
+    // Known names and generic families write nothing.
+    EXPECT_EQ(item->AddToFontTable("verdana", 0), 5);
+    EXPECT_EQ(item->DefineFont("monospace"), 4);
+    EXPECT_EQ(item->DefineFont("sans-serif"), 1);
+    EXPECT_EQ(item->DefineFont("cursive"), 0);
+    EXPECT_EQ(StoredValue(note), first);
+
+    EXPECT_EQ(item->DefineFont("Arial"), 6);
+    EXPECT_EQ(item->DefineFont(std::string(40, 'x').c_str()), 7);
+    EXPECT_EQ(StoredFaces(note), (Faces{{5, "Verdana"}, {6, "Arial"}, {7, std::string(31, 'x')}}));
+    EXPECT_EQ(item->work->faceCount, 11);
+    EXPECT_EQ(item->DefineFont((std::string(31, 'X') + "yz").c_str()), 7);   // same first 31 characters
+
+    // Stored and read again by another item.
+    ASSERT_EQ(plat::NoteUpdate(note, 0), 0);
+    plat::NOTEID id = 0;
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id);
+    ZervaRTItem* again = Connect(Open(id));
+    ASSERT_EQ(again->InitialFontTable(), 0);
+    EXPECT_EQ(FaceName(again, 6), "Arial");
+
+    // New ids follow the largest stored id, at least 4.
+    EXPECT_EQ(Connect(NewNote(FontTableRecord({{2, "Alpha"}})))->AddToFontTable("Beta", 0), 5);
+    plat::NOTEHANDLE high = NewNote(FontTableRecord({{9, "Alpha"}, {6, "Gamma"}}));
+    EXPECT_EQ(Connect(high)->AddToFontTable("Beta", 0), 10);
+    EXPECT_EQ(StoredFaces(high), (Faces{{9, "Alpha"}, {6, "Gamma"}, {10, "Beta"}}));
+
+    // A full table takes no new face but still answers the faces it has.
+    plat::NOTEHANDLE full = NewNote(FontTableRecord(ManyFaces(247)));
+    item = Connect(full);
+    EXPECT_EQ(item->AddToFontTable("Face246", 0), 251);
+    EXPECT_EQ(item->AddToFontTable("One More", 0), 0);
+    EXPECT_EQ(StoredFaces(full).size(), 247u);
+
+    // Refused: an item not connected, and no name.
+    EXPECT_EQ((new ZervaRTItem(session.get()))->DefineFont("Arial"), 0);
+    EXPECT_EQ(item->DefineFont(nullptr), 0);
+    EXPECT_EQ(item->AddToFontTable("", 0), 0);
+}
+
+TEST_F(FontTableTest, MergingIncomingTablesFillsTheFontMap) {
+    plat::NOTEHANDLE note = Open(dollarNote);
+    ZervaRTItem* item = Connect(note);
+
+    // A new face is added; a known one under another id is mapped.
+    ASSERT_EQ(Merge(item, FontTableRecord({{7, "VERDANA"}, {5, "Tahoma"}})), 0);
+    EXPECT_EQ(StoredFaces(note), (Faces{{5, "Verdana"}, {6, "Tahoma"}}));
+    EXPECT_EQ(item->work->faceCount, 10);
+    EXPECT_EQ(Map().count, 2);
+    EXPECT_EQ((Bytes{Map().oldIds[0], Map().newIds[0], Map().oldIds[1], Map().newIds[1]}), (Bytes{7, 5, 5, 6}));
+
+    // Faces all present: nothing written, the map still says where they went.
+    Bytes stored = StoredValue(note);
+    ASSERT_EQ(Merge(item, FontTableRecord({{9, "Tahoma"}})), 0);
+    EXPECT_EQ(StoredValue(note), stored);
+    EXPECT_EQ(Map().count, 1);
+    EXPECT_EQ(Map().newIds[0], 6);
+    ASSERT_EQ(Merge(item, FontTableRecord({{5, "Verdana"}, {6, "Tahoma"}})), 0);
+    EXPECT_EQ(Map().count, 0);
+
+    // A damaged incoming record is refused.
+    EXPECT_EQ(Merge(item, FontTableRecord({{5, "Arial"}}, 3)), 1028);
+    EXPECT_EQ(StoredValue(note), stored);
+
+    // A note without a table takes the incoming one as it is.
+    plat::NOTEHANDLE bare = NewNote();
+    ZervaRTItem* other = Connect(bare);
+    Bytes incoming = FontTableRecord({{7, "Tahoma"}, {8, "Georgia"}});
+    ASSERT_EQ(Merge(other, incoming), 0);
+    EXPECT_EQ(StoredValue(bare), incoming);
+    EXPECT_EQ(Map().count, 0);
+    EXPECT_EQ(FaceName(other, 8), "Georgia");
+
+    // What does not fit the table is refused whole.
+    plat::NOTEHANDLE crowded = NewNote(FontTableRecord(ManyFaces(246)));
+    item = Connect(crowded);
+    stored = StoredValue(crowded);
+    EXPECT_EQ(Merge(item, FontTableRecord({{5, "New One"}, {6, "New Two"}})), 257);
+    EXPECT_EQ(StoredValue(crowded), stored);
+    EXPECT_EQ(Map().count, 0);
+    EXPECT_NE(Merge(item, FontTableRecord(ManyFaces(256))), 0);
+    EXPECT_EQ(StoredValue(crowded), stored);
+    EXPECT_EQ(Merge(item, FontTableRecord({{5, "New One"}})), 0);
+    EXPECT_EQ(Map().newIds[0], 251);
+}
+
+TEST_F(FontTableTest, MergingTheTableOfAnotherNote) {
+    plat::NOTEHANDLE note = Open(dollarNote);
+    plat::NOTEHANDLE layout = Open(layoutNote);
+    ZervaRTItem* item = Connect(note);
+
+    ASSERT_EQ(item->MergeFontTables(layout), 0);
+    EXPECT_EQ(StoredFaces(note), (Faces{{5, "Verdana"}, {6, "DaunPenh"}}));
+    EXPECT_EQ(Map().count, 1);
+    EXPECT_EQ((Bytes{Map().oldIds[0], Map().newIds[0]}), (Bytes{5, 6}));
+    EXPECT_EQ(FaceName(item, 6), "DaunPenh");
+
+    // A note without a table changes nothing.
+    plat::NOTEHANDLE bare = NewNote();
+    Bytes before = StoredValue(note);
+    ASSERT_EQ(item->MergeFontTables(bare), 0);
+    EXPECT_EQ(StoredValue(note), before);
+    EXPECT_EQ(Map().count, 0);
+
+    // A note without a table gets a copy of the other one; the same faces
+    // in the same order then need no map.
+    ZervaRTItem* other = Connect(bare);
+    ASSERT_EQ(other->MergeFontTables(layout), 0);
+    EXPECT_EQ(StoredValue(bare), StoredValue(layout));
+    EXPECT_EQ(other->work->faceCount, 9);
+    ASSERT_EQ(other->MergeFontTables(layout), 0);
+    EXPECT_EQ(Map().count, 0);
+    EXPECT_EQ(StoredFaces(bare).size(), 1u);
+}
+
+TEST_F(FontTableTest, FontSpecificationsNameFacesOfTheTable) {
+    ZervaRTItem* item = Connect(Open(dollarNote));
+    ASSERT_EQ(item->DefineFont("Arial Black"), 6);
+    ASSERT_EQ(item->DefineFont("Arial"), 7);
+    struct Row {
+        const char* text;
+        std::uint8_t face, size, color;
+    };
+    const Row rows[] = {
+        {"Arial 12 DARKGREEN", 7, 12, 9},   // "Arial Black" does not occur
+        {"arial black 14", 6, 14, 0},       // the longest name that occurs wins
+        {"Courier 9", 4, 9, 0},
+        {"Times 8 RED", 1, 8, 2},           // no face of that name
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        ParsedFontSpec spec, spare;
+        FontSpecMask mask, spareMask;
+        ASSERT_EQ(ParseFontSpec(row.text, nullptr, item, &spec, &spare, &mask, &spareMask), 0);
+        FontId font{1, 0, 0, 10};
+        ApplyFontSpec(&font, nullptr, nullptr, spec, mask);
+        EXPECT_EQ(PackFontId(font), PackFontId(FontId{row.face, 0, row.color, row.size}));
+    }
+}
+
+TEST_F(FontTableTest, StyleMappings) {
+    auto* item = new ZervaRTItem(session.get());
+    item->CreateInternalStyleMapping("Heading", "Arial", 0x0A000105);
+    item->CreateInternalStyleMapping(std::string(200, 's').c_str(), std::string(50, 'f').c_str(), 0x0A000105);
+    item->CreateInternalStyleMapping("Body", nullptr, 0x0C000001);
+
+    StyleMappingInfo* found = item->GetStyleMappingByFontID(0x0A000105, 1);
+    ASSERT_NE(found, nullptr);
+    EXPECT_STREQ(found->styleName, "Heading");
+    EXPECT_STREQ(found->faceName, "Arial");
+    ASSERT_NE(found->next, nullptr);
+    EXPECT_EQ(std::string(found->next->styleName), std::string(127, 's'));
+    EXPECT_EQ(std::string(found->next->faceName), std::string(31, 'f'));
+    EXPECT_STREQ(item->GetStyleMappingByFontID(0x0C000001, 1)->styleName, "Body");
+    EXPECT_EQ(item->GetStyleMappingByFontID(0x0A000105, 0), nullptr);   // not an external mapping
+    EXPECT_EQ(item->GetStyleMappingByFontID(0x0B000105, 1), nullptr);
+
+    item->ClearStyleMappings(1);
+    EXPECT_EQ(item->GetStyleMappingByFontID(0x0A000105, 1), nullptr);
+    item->CreateInternalStyleMapping("Again", "Arial", 1);   // left for the item to free
+    EXPECT_NE(item->GetStyleMappingByFontID(1, 1), nullptr);
+}

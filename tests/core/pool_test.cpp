@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/pool.h"
+#include "core/session_work_area.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+using namespace talix;
+
+namespace {
+
+std::vector<std::string> g_shown;
+void RecordMessage(const char* text, plat::WORD) { g_shown.push_back(text); }
+
+bool LogHas(const std::string& text) {
+    for (const plat::LogEntry& entry : plat::LogRecent())
+        if (entry.text.find(text) != std::string::npos) return true;
+    return false;
+}
+
+class PoolTest : public testing::Test {
+protected:
+    void SetUp() override {
+        g_shown.clear();
+        plat::LogClearRecent();
+        plat::RegisterMessageProc(RecordMessage);
+    }
+    void TearDown() override { plat::RegisterMessageProc(nullptr); }
+    TrackedBlock* Take(std::uint32_t size, const char* file = "rtitemi", int line = 1, int zero = 0) {
+        return QuorbelAllocateBlock(session.get(), line, file, size, zero);
+    }
+    std::unique_ptr<RARIvoSession> session = std::make_unique<RARIvoSession>();
+};
+
+TEST_F(PoolTest, SmallBlocksArePlatformMemoryAndLargeOnesHeap) {
+    plat::DWORD before = plat::MemLiveCount();
+    TrackedBlock* one = Take(1);
+    TrackedBlock* below = Take(65349);
+    TrackedBlock* at = Take(65350);
+    ASSERT_TRUE(one && below && at);
+    EXPECT_EQ(one->size, 2u);
+    EXPECT_EQ(below->size, 65350u);
+    EXPECT_EQ(at->size, 65350u);
+    EXPECT_EQ(plat::MemLiveCount(), before + 2);   // the two small ones are platform memory
+    std::memset(below->data, 0x5A, below->size);
+    std::memset(at->data, 0x5A, at->size);
+
+    ZervaDeallocateAll(session.get(), 0);
+    EXPECT_EQ(plat::MemLiveCount(), before);
+    EXPECT_EQ(session->workArea->trackedBlocks, nullptr);
+    EXPECT_EQ(QuorbelAllocate(nullptr, 1, "rtitemi", 10, 0), nullptr);
+}
+
+TEST_F(PoolTest, ReleasedBlocksAreReusedFirstFitInListOrder) {
+    TrackedBlock* work = Take(65406, "rtproc2", 10);
+    std::memset(work->data, 0xAB, work->size);
+    QuorbelReleaseBlock(session.get(), work);
+
+    // A small request takes the released work buffer, whole, with its tag renewed;
+    // zero clears all of it, not only the bytes asked for.
+    TrackedBlock* again = Take(100, "averylongfilename", 77, 1);
+    EXPECT_EQ(again, work);
+    EXPECT_EQ(again->size, 65406u);
+    EXPECT_EQ(again->useCount, 2u);
+    EXPECT_EQ(again->line, 77);
+    EXPECT_STREQ(again->file, "averylong");
+    std::vector<std::uint8_t> zeros(again->size, 0);
+    EXPECT_EQ(std::memcmp(again->data, zeros.data(), zeros.size()), 0);
+
+    // Later blocks go behind all larger ones: the list runs work, 100, 50.
+    TrackedBlock* hundred = Take(100);
+    TrackedBlock* fifty = Take(50);
+    QuorbelReleaseBlock(session.get(), hundred);
+    QuorbelReleaseBlock(session.get(), fifty);
+    EXPECT_EQ(Take(8), hundred);   // first fit, not best fit
+    EXPECT_EQ(Take(8), fifty);
+
+    // A block taken with an empty file name is still in use.
+    TrackedBlock* unnamed = Take(40, "");
+    EXPECT_NE(Take(40), unnamed);
+}
+
+TEST_F(PoolTest, ReleaseUnlocksPlatformBlocksOnlyWhenAsked) {
+    TrackedBlock* block = Take(64);
+    void* address = block->data;
+    ZervaDeallocate(session.get(), address);
+    EXPECT_EQ(block->data, address);   // kept locked for reuse by default
+
+    session->workArea->keepLocked = 0;
+    EXPECT_EQ(Take(64), block);
+    QuorbelReleaseBlock(session.get(), block);
+    EXPECT_EQ(block->data, nullptr);
+    EXPECT_EQ(Take(10), block);
+    ASSERT_NE(block->data, nullptr);   // locked again on reuse
+    std::memset(block->data, 1, block->size);
+}
+
+TEST_F(PoolTest, StringsAndOptionValuesAreTrackedCopies) {
+    EXPECT_STREQ(QuorbelAllocateString(session.get(), 5, "rtitemi", "hello", 0), "hello");
+    EXPECT_STREQ(QuorbelAllocateString(session.get(), 5, "rtitemi", "abcdef", 3), "abc");
+    EXPECT_EQ(QuorbelAllocateString(session.get(), 5, "rtitemi", nullptr, 4), nullptr);
+
+    const char* options = "Alt='A picture' Empty= Other=1";
+    char* value = QuorbelAllocateOptionValue(session.get(), 6, "rtproc3", options, "Alt=");
+    EXPECT_STREQ(value, "A picture");
+    EXPECT_EQ(QuorbelAllocateOptionValue(session.get(), 6, "rtproc3", options, "Empty="), nullptr);
+    EXPECT_EQ(QuorbelAllocateOptionValue(session.get(), 6, "rtproc3", options, "Missing="), nullptr);
+    ZervaDeallocate(session.get(), value);
+    EXPECT_EQ(QuorbelAllocate(session.get(), 7, "rtproc3", 4, 0), value);
+}
+
+TEST_F(PoolTest, UnknownAddressIsReportedAndNamesNearbyBlocks) {
+    TrackedBlock* block = Take(200, "rtproc2", 42);
+    ZervaDeallocate(session.get(), block->data + 10);
+    ASSERT_EQ(g_shown.size(), 1u);
+    EXPECT_EQ(g_shown[0], "Attempted to deallocate a pointer not allocated through system.");
+    EXPECT_TRUE(LogHas("1) Might be related to item of size 200 allocated at line 42 in file rtproc2"));
+    EXPECT_NE(Take(16), block);   // still in use
+    ZervaDeallocate(session.get(), nullptr);
+    QuorbelReleaseBlock(session.get(), nullptr);
+    EXPECT_EQ(g_shown.size(), 1u);
+}
+
+TEST_F(PoolTest, FreeAllNamesBlocksStillInUse) {
+    plat::DWORD before = plat::MemLiveCount();
+    TrackedBlock* kept = Take(300, "rtproc4", 9);
+    QuorbelReleaseBlock(session.get(), kept);
+    ZervaDeallocateAll(session.get(), 1);   // nothing in use: nothing freed
+    EXPECT_EQ(session->workArea->trackedBlocks, kept);
+
+    EXPECT_EQ(Take(20, "rtitemi", 3), kept);
+    ZervaDeallocateAll(session.get(), 1);
+    EXPECT_EQ(session->workArea->trackedBlocks, nullptr);
+    EXPECT_EQ(plat::MemLiveCount(), before);
+    EXPECT_TRUE(LogHas("ZervaDeallocate all: Freeing item of size 300 allocated at line 3 in file rtitemi"));
+}
+
+} // namespace

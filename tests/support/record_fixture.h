@@ -1,0 +1,41 @@
+// Building rich-text items for tests from records given in host form: each
+// record is converted to stored form by the library, padded to even length,
+// and the records are stored as items of at most 49,022 bytes of records.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "talix_platform/types.h"
+
+namespace talix_test {
+
+// One record in host form with its signature (byte-form signatures as
+// 0x00nn).
+struct FixtureRecord {
+    std::uint16_t signature = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// A zero-filled host-form record of the given total length with its header
+// (signature and length in the signature's form) filled in.
+FixtureRecord HostRecord(std::uint16_t signature, std::uint32_t length);
+// A text run (0xFF85) in host form: font id, then the LMBCS text.
+FixtureRecord TextRecord(std::uint32_t fontId, std::string_view lmbcsText);
+
+// Little-endian field writers for filling in records.
+void PutWord(FixtureRecord* record, std::size_t offset, std::uint16_t value);
+void PutDword(FixtureRecord* record, std::size_t offset, std::uint32_t value);
+
+// Stores the records as the rich-text items (data type 1) of a name in an
+// open note (appended after any items of the name it already has). Returns
+// 0 or the first failure.
+plat::STATUS StoreRichTextItem(plat::NOTEHANDLE note, const std::string& itemName,
+                               const std::vector<FixtureRecord>& records);
+
+// The stored values (data-type word first) of every item of a name, in order.
+std::vector<std::string> StoredValues(plat::NOTEHANDLE note, const std::string& itemName);
+
+} // namespace talix_test

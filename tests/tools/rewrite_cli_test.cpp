@@ -1,0 +1,133 @@
+// talix rewrite and talix records --host, run as a user runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+    std::vector<std::string> lines() const {
+        std::vector<std::string> result;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) result.push_back(line);
+        return result;
+    }
+};
+
+class RewriteCommand : public testing::Test {
+protected:
+    Outcome Talix(const std::vector<std::string>& args) {
+        std::string command = Quoted(TALIX_CLI_PATH);
+        for (const auto& arg : args) command += " " + Quoted(arg);
+        command += " >" + Quoted(dir_.file("out")) + " 2>" + Quoted(dir_.file("err"));
+        Outcome run;
+        int raw = std::system(command.c_str());
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = talix_test::ReadFile(dir_.file("out"));
+        run.err = talix_test::ReadFile(dir_.file("err"));
+        return run;
+    }
+    static std::string Quoted(const std::string& arg) {
+        std::string quoted = "'";
+        for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return quoted + "'";
+    }
+    // Imports a file and returns the id of its first note.
+    std::string Import(const std::string& file) {
+        Outcome run = Talix({"import", db_, file});
+        EXPECT_EQ(run.status, 0) << run.err;
+        return run.out.substr(0, 10);
+    }
+    std::string Write(const std::string& name, const std::string& text) {
+        std::string path = dir_.file(name);
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        EXPECT_NE(file, nullptr);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+        return path;
+    }
+
+    talix_test::TempDir dir_;
+    std::string db_ = dir_.file("r.nsf");
+};
+
+TEST_F(RewriteCommand, RewritingAnItemKeepsItsStoredBytes) {
+    std::string id = Import((talix_test::SampleDxlDir() / "form-layout.xml").string());
+    Outcome before = Talix({"value", db_, id, "$Body"});
+    ASSERT_EQ(before.status, 0) << before.err;
+    Outcome listed = Talix({"records", db_, id, "$Body"});
+
+    Outcome rewritten = Talix({"rewrite", db_, id, "$Body"});
+    ASSERT_EQ(rewritten.status, 0) << rewritten.err;
+    EXPECT_EQ(rewritten.out, std::to_string(listed.lines().size()) + "\n");
+    EXPECT_EQ(Talix({"value", db_, id, "$Body"}).out, before.out);
+
+    // The odd last record of form-testinher.xml's "$Info" has no pad byte,
+    // before and after.
+    std::string inher = Import((talix_test::SampleDxlDir() / "form-testinher.xml").string());
+    before = Talix({"value", db_, inher, "$Info"});
+    ASSERT_EQ(Talix({"rewrite", db_, inher, "$Info"}).status, 0);
+    EXPECT_EQ(Talix({"value", db_, inher, "$Info"}).out, before.out);
+    EXPECT_EQ(before.out.size(), 35u);
+}
+
+TEST_F(RewriteCommand, DamagedOrOtherItemsAreNotWritten) {
+    // A paragraph, then a text record claiming 32 bytes where 6 are left.
+    std::string id = Import(Write("d.xml", "<note class='document'>"
+                                           "<item name='Body'><rawitemdata type='1'>gQKF/yAAAQAAAA==</rawitemdata></item>"
+                                           "<item name='Plain'><text>x</text></item></note>"));
+    Outcome before = Talix({"value", db_, id, "Body"});
+    Outcome damaged = Talix({"rewrite", db_, id, "Body"});
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_NE(damaged.err.find("nothing was written"), std::string::npos) << damaged.err;
+    EXPECT_EQ(Talix({"value", db_, id, "Body"}).out, before.out);
+    EXPECT_EQ(Talix({"rewrite", db_, id, "Plain"}).status, 1);
+    EXPECT_EQ(Talix({"rewrite", db_, id}).status, 2);
+
+    Outcome host = Talix({"records", "--host", db_, id, "Body"});
+    EXPECT_EQ(host.status, 1);
+    EXPECT_EQ(host.out, "1\t0x0081\tCD_PARAGRAPH\t2\t\n");
+}
+
+TEST_F(RewriteCommand, HostRecordsShowHostLengthsAndSideData) {
+    std::string id = Import((talix_test::SampleDxlDir() / "form-layout.xml").string());
+    Outcome host = Talix({"records", db_, id, "$Body", "--host"});
+    ASSERT_EQ(host.status, 0) << host.err;
+    Outcome stored = Talix({"records", db_, id, "$Body"});
+    auto hostLines = host.lines(), storedLines = stored.lines();
+    ASSERT_EQ(hostLines.size(), storedLines.size());
+    std::regex line("([0-9]+)\t(0x[0-9A-F]{4})\t([^\t]+)\t([0-9]+)\t(.*)");
+    bool longer = false;
+    for (std::size_t i = 0; i < hostLines.size(); ++i) {
+        std::smatch h, s;
+        ASSERT_TRUE(std::regex_match(hostLines[i], h, line)) << hostLines[i];
+        ASSERT_TRUE(std::regex_match(storedLines[i], s, line)) << storedLines[i];
+        EXPECT_EQ(h[1], s[1]);
+        EXPECT_EQ(h[2], s[2]);
+        longer = longer || std::stoul(h[4]) > std::stoul(s[4]);
+        EXPECT_GE(std::stoul(h[4]), std::stoul(s[4]));
+    }
+    EXPECT_TRUE(longer);
+    EXPECT_NE(host.out.find("\t0xFF85\tCD_TEXT\t24\ttext=I am layout text\n"), std::string::npos) << host.out;
+
+    // A table of two rows and two columns, with its cells pointing at it and
+    // at the pre-table record before it.
+    std::string tables = Import((talix_test::SampleDxlDir() / "form-testls.xml").string());
+    host = Talix({"records", "--host", db_, tables, "$Body"});
+    ASSERT_EQ(host.status, 0) << host.err;
+    EXPECT_NE(host.out.find("\n40\t0xFFFB\tCD_PRETABLEBEGIN\t48\t\n"), std::string::npos) << host.out;
+    EXPECT_NE(host.out.find("\n43\t0x00A3\tCD_TABLEBEGIN\t14\trows=2 columns=2\n"), std::string::npos);
+    EXPECT_NE(host.out.find("\n58\t0x00A4\tCD_TABLECELL\t18\ttable=43 pretable=40\n"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+// The command view: the entries of a view, or those of one key.
+#include <cstdio>
+#include <string>
+
+#include "../platform/view_index.h"
+#include "cli.h"
+
+namespace talix_cli {
+
+namespace {
+
+constexpr plat::DWORD kBatch = 1000;
+
+// Closes a collection with the object.
+class OpenCollection {
+public:
+    ~OpenCollection() {
+        if (handle != 0) plat::CollectionClose(handle);
+    }
+    plat::HCOLLECTION handle = 0;
+};
+
+} // namespace
+
+int RunView(const Command& command, const std::vector<std::string>& args) {
+    for (const auto& arg : args) {
+        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') return UsageError(command, "unknown option '%s'", arg.c_str());
+    }
+    if (args.size() < 2 || args.size() > 3) return UsageError(command, "view needs a database, a view name and at most one key");
+    Database db;
+    if (!db.Open(args[0], false)) return kExitFailed;
+
+    std::string viewName = plat::NativeToLmbcs(args[1]);
+    plat::NOTEID viewId = 0;
+    plat::STATUS status = plat::FindDesignNote(db.handle(), viewName.c_str(), plat::NOTE_CLASS_VIEW, &viewId);
+    if (status != plat::NOERROR) return Fail("view '%s' not found in %s: %s", args[1].c_str(), args[0].c_str(), StatusMessage(status).c_str());
+    OpenCollection collection;
+    status = plat::CollectionOpen(db.handle(), viewId, &collection.handle);
+    if (status != plat::NOERROR) return Fail("cannot open view '%s': %s", args[1].c_str(), StatusMessage(status).c_str());
+
+    plat::CollectionPosition position;
+    plat::DWORD left = 0xFFFFFFFF;   // entries still to list
+    if (args.size() == 3) {
+        std::string key = plat::NativeToLmbcs(args[2]);
+        if (key.size() > 0xFFFF) return Fail("the key is too long");
+        status = plat::CollectionFindByKey(collection.handle, key.data(), static_cast<plat::WORD>(key.size()), 0,
+                                           &position, &left);
+        if ((status & plat::ERR_MASK) == plat::ERR_KEY_NOT_FOUND) {
+            return Fail("no entry of view '%s' has the key '%s'", args[1].c_str(), args[2].c_str());
+        }
+        if (status != plat::NOERROR) return Fail("cannot look up '%s': %s", args[2].c_str(), StatusMessage(status).c_str());
+    }
+
+    bool more = true;
+    while (more && left > 0) {
+        plat::DWORD first = position.index == 0 ? 1 : position.index;
+        plat::DHANDLE ids = 0;
+        plat::DWORD count = 0;
+        status = plat::CollectionReadEntries(collection.handle, &position, left < kBatch ? left : kBatch, &ids, &count, &more);
+        if (status != plat::NOERROR) return Fail("cannot read view '%s': %s", args[1].c_str(), StatusMessage(status).c_str());
+        const auto* noteIds = static_cast<const plat::NOTEID*>(plat::MemLock(ids));
+        for (plat::DWORD i = 0; noteIds != nullptr && i < count; ++i) {
+            std::string text;
+            status = plat::CollectionEntryText(collection.handle, first + i, &text);
+            if (status != plat::NOERROR) break;
+            std::printf("0x%08X\t%s\n", static_cast<unsigned>(noteIds[i]), Escape(plat::LmbcsToNative(text)).c_str());
+        }
+        if (noteIds != nullptr) plat::MemUnlock(ids);
+        plat::MemFree(ids);
+        if (noteIds == nullptr) return Fail("cannot read view '%s'", args[1].c_str());
+        if (status != plat::NOERROR) return Fail("cannot read view '%s': %s", args[1].c_str(), StatusMessage(status).c_str());
+        left -= count;
+    }
+    return kExitOk;
+}
+
+} // namespace talix_cli
