@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, when any is missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libtidy-dev libsqlite3-dev libicu-dev libxml2-dev
+packages=(cmake ninja-build g++ clang pkg-config libtidy-dev libsqlite3-dev libicu-dev libxml2-dev
           libgtest-dev libbenchmark-dev)
 missing=()
 for p in "${packages[@]}"; do
