@@ -12,7 +12,6 @@ namespace talix {
 
 namespace {
 
-constexpr plat::WORD kFormClass = plat::NOTE_CLASS_FORM;
 // Copies look for a free name at most this many times.
 constexpr int kMaxCopyNameTries = 9999;
 constexpr plat::WORD kNoteTextLimit = 1024;
@@ -29,19 +28,19 @@ void Decrypt(plat::NOTEHANDLE note, std::uint16_t autoDecrypt, void* key) {
 }
 
 // The first name made from base ("base", "base1", "base2", ...) that no
-// design note of the database has, or the last one tried.
-void FreeDesignName(plat::DBHANDLE db, const char* base, char* name, std::size_t size) {
+// design note of the class has, or the last one tried.
+void FreeDesignName(plat::DBHANDLE db, const char* base, plat::WORD designClass, char* name, std::size_t size) {
     for (int attempt = 0; attempt < kMaxCopyNameTries; ++attempt) {
         if (attempt == 0) std::snprintf(name, size, "%s", base);
         else std::snprintf(name, size, "%s%d", base, attempt);
         plat::NOTEID existing = 0;
-        if (plat::FindDesignNote(db, name, kFormClass, &existing) != plat::NOERROR) return;
+        if (plat::FindDesignNote(db, name, designClass, &existing) != plat::NOERROR) return;
     }
 }
 
 // Replaces *note by an in-memory copy of it that will be stored as a new
 // note titled with a free name made from copyName. The source note is closed.
-STATUS CopyUnderFreeName(plat::DBHANDLE db, const char* copyName, plat::NOTEHANDLE* note) {
+STATUS CopyUnderFreeName(plat::DBHANDLE db, const char* copyName, plat::WORD designClass, plat::NOTEHANDLE* note) {
     plat::NOTEHANDLE copy = 0;
     STATUS status = plat::NoteCopy(*note, &copy);
     if (status == plat::NOERROR) {
@@ -52,7 +51,7 @@ STATUS CopyUnderFreeName(plat::DBHANDLE db, const char* copyName, plat::NOTEHAND
         if (status == plat::NOERROR) status = plat::NoteSetInfo(copy, plat::NOTE_FIELD_ID, &newId);
         if (status == plat::NOERROR) {
             char name[plat::MAXPATH + 16];
-            FreeDesignName(db, copyName, name, sizeof name);
+            FreeDesignName(db, copyName, designClass, name, sizeof name);
             auto length = static_cast<plat::WORD>(std::strlen(name));
             status = plat::ItemSetText(copy, "$TITLE", name, length);
             if (status == plat::NOERROR) status = plat::ItemSetText(copy, "$$ScriptName", name, length);
@@ -94,10 +93,10 @@ STATUS OpenDatabaseByName(RARIvoSession* session, const char* server, const char
 
 STATUS CopyDesignElementUnique(RARIvoSession* session, plat::DBHANDLE db, plat::NOTEID noteId,
                                const char* designName, const char* copyName, plat::NOTEHANDLE* note,
-                               std::uint16_t autoDecrypt, void* decryptionKey) {
+                               std::uint16_t autoDecrypt, void* decryptionKey, plat::WORD designClass) {
     *note = 0;
     if (!Empty(designName)) {
-        STATUS status = plat::FindDesignNote(db, designName, kFormClass, &noteId);
+        STATUS status = plat::FindDesignNote(db, designName, designClass, &noteId);
         if (status != plat::NOERROR) {
             if (!g_suppressMessages && session != nullptr) {
                 std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
@@ -119,16 +118,17 @@ STATUS CopyDesignElementUnique(RARIvoSession* session, plat::DBHANDLE db, plat::
     }
     Decrypt(*note, autoDecrypt, decryptionKey);
     if (Empty(copyName)) return plat::NOERROR;
-    return CopyUnderFreeName(db, copyName, note);
+    return CopyUnderFreeName(db, copyName, designClass, note);
 }
 
 STATUS OpenDesignNote(RARIvoSession* session, const char* server, const char* path, plat::NOTEID noteId,
                       const char* designName, const char* copyName, plat::DBHANDLE* db, plat::NOTEHANDLE* note,
-                      std::uint16_t autoDecrypt, void* decryptionKey) {
+                      std::uint16_t autoDecrypt, void* decryptionKey, plat::WORD designClass) {
     *note = 0;
     STATUS status = OpenDatabaseByName(session, server, path, db);
     if (status != plat::NOERROR) return status;
-    status = CopyDesignElementUnique(session, *db, noteId, designName, copyName, note, autoDecrypt, decryptionKey);
+    status = CopyDesignElementUnique(session, *db, noteId, designName, copyName, note, autoDecrypt, decryptionKey,
+                                     designClass);
     if (status != plat::NOERROR) {
         CloseNoteAndDatabase(*db, *note);
         *db = 0;

@@ -18,18 +18,20 @@ namespace talix {
 STATUS OpenDatabaseByName(RARIvoSession* session, const char* server, const char* path, plat::DBHANDLE* db);
 
 // Opens a database and one note of it: the design note named designName
-// (class form) when one is given, else the note noteId. With a copy name the
-// note returned is a new in-memory copy titled with the first free name made
-// from it. On failure both handles are closed and zeroed.
+// (of class designClass) when one is given, else the note noteId. With a copy
+// name the note returned is a new in-memory copy titled with the first free
+// name made from it. On failure both handles are closed and zeroed.
 TALIX_API STATUS OpenDesignNote(RARIvoSession* session, const char* server, const char* path, plat::NOTEID noteId,
                                 const char* designName, const char* copyName, plat::DBHANDLE* db,
-                                plat::NOTEHANDLE* note, std::uint16_t autoDecrypt, void* decryptionKey);
+                                plat::NOTEHANDLE* note, std::uint16_t autoDecrypt, void* decryptionKey,
+                                plat::WORD designClass = plat::NOTE_CLASS_FORM);
 
 // The design-note look-up, note open and copy of OpenDesignNote on a database
 // the caller has open (and keeps open).
 STATUS CopyDesignElementUnique(RARIvoSession* session, plat::DBHANDLE db, plat::NOTEID noteId,
                                const char* designName, const char* copyName, plat::NOTEHANDLE* note,
-                               std::uint16_t autoDecrypt, void* decryptionKey);
+                               std::uint16_t autoDecrypt, void* decryptionKey,
+                               plat::WORD designClass = plat::NOTE_CLASS_FORM);
 
 // Closes the note, then the database (either may be 0).
 void CloseNoteAndDatabase(plat::DBHANDLE db, plat::NOTEHANDLE note);

@@ -19,6 +19,7 @@
 #include "core/pool.h"
 #include "core/record_io.h"
 #include "core/temp_directory.h"
+#include "core/view_lookup.h"
 #include "engine/chunk_definition.h"
 #include "engine/chunk_setup.h"
 #include "talix/chunk.h"
@@ -129,15 +130,6 @@ void RestoreItems(plat::NOTEHANDLE note, const char* name, const SavedItem* save
         plat::ItemAppend(note, saved->flags, saved->name, NameLength(saved->name), type, saved->value + 2,
                          saved->length - 2);
     }
-}
-
-// Brings the database's design collection up to date after a design note
-// changed.
-void RefreshDesignCollection(plat::DBHANDLE db) {
-    plat::HCOLLECTION collection = 0;
-    if (plat::CollectionOpen(db, plat::NOTEID_DESIGN_COLLECTION, &collection) != plat::NOERROR) return;
-    plat::CollectionUpdate(collection);
-    plat::CollectionClose(collection);
 }
 
 } // namespace

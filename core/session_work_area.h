@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/statuses.h"
+#include "talix/export.h"
 
 class ZervaRTChunk;
 
@@ -27,6 +28,19 @@ struct FontMap {
     std::uint16_t count = 0;
     std::uint8_t oldIds[255] = {};
     std::uint8_t newIds[255] = {};
+};
+
+// The view collection opened by the last view search, kept for the next key
+// search of the same view of the same database; closed when the work area
+// goes (core/view_lookup.cpp).
+struct ViewCache {
+    std::uint32_t database = 0;
+    std::uint32_t viewId = 0;
+    std::uint16_t collection = 0;
+    ViewCache() = default;
+    ViewCache(const ViewCache&) = delete;
+    ViewCache& operator=(const ViewCache&) = delete;
+    TALIX_API ~ViewCache();
 };
 
 constexpr std::uint32_t kPendingParagraphCapacity = 1000;
@@ -62,6 +76,10 @@ struct SessionWorkArea {
     // The first and last record index of the targets found by the last walk.
     std::uint16_t foundFirstRecord = 0;
     std::uint16_t foundLastRecord = 0;
+    // Raised by the queries whether a chunk holds something or holds text.
+    std::uint32_t containsCount = 0;
+
+    ViewCache viewCache;
 };
 
 } // namespace talix

@@ -90,5 +90,9 @@ int RunRecordsCommand(const Command& command, const std::vector<std::string>& ar
 int RunRewrite(const Command& command, const std::vector<std::string>& args);
 int RunView(const Command& command, const std::vector<std::string>& args);
 int RunFormula(const Command& command, const std::vector<std::string>& args);
+int RunText(const Command& command, const std::vector<std::string>& args);
+int RunCount(const Command& command, const std::vector<std::string>& args);
+int RunDesign(const Command& command, const std::vector<std::string>& args);
+int RunCreateDesign(const Command& command, const std::vector<std::string>& args);
 
 } // namespace talix_cli

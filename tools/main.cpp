@@ -54,6 +54,27 @@ const Command kCommands[] = {
      "Evaluates FORMULA on a note and prints the result: its type (text, text list,\n"
      "number, number list, time, time list) on the first line, then one value per line.\n",
      RunFormula},
+    {"text", "text DB NOTE ITEM [CHUNK]",
+     "Prints the text of the text runs of a chunk of a rich-text item (default\n"
+     "\"Everything\"), such as \"Table 1; Row 2\", at most 65,340 bytes of it.\n",
+     RunText},
+    {"count", "count DB NOTE ITEM TYPE [CHUNK]",
+     "Prints the number of targets of a type (Table, Row, Section, Hotspot ...) within\n"
+     "a chunk of a rich-text item (default \"Everything\").\n",
+     RunCount},
+    {"design", "design DB KIND NAME",
+     "Lists the CD records of the content of a design element (as 'records' does), found\n"
+     "by kind and name. KIND: form, subform, page, shared-field, image-resource,\n"
+     "file-resource, frameset, xpage or custom-control.\n",
+     RunDesign},
+    {"create-design", "create-design DB KIND NAME [OPTIONS]",
+     "Creates a design element of KIND (form, subform, page, shared-field, image-resource\n"
+     "or file-resource) named NAME and saves it. OPTIONS: \"SourceFile=PATH\" (the content of\n"
+     "an image or file resource), \"Overwrite=Yes\" (empty an existing element instead of\n"
+     "keeping it), \"URLEncode=Yes\", \"OverrideSave=Yes\"; a text without \"=\" is a source\n"
+     "file and overwrites. Prints the note id and the name; a file resource made without\n"
+     "a source file has no content yet and prints \"-\" for its note id.\n",
+     RunCreateDesign},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -44,6 +44,40 @@ public:
                                          std::uint16_t optionsLength = 0, const char* unused = nullptr,
                                          std::uint16_t unusedLength = 0);
 
+    // ---- Design elements -------------------------------------------------
+    // Connect to the content item of the design element of that name. With a
+    // copy name the item works on an in-memory copy titled with the first
+    // free name made from the copy name; saving stores it as a new element.
+    std::uint16_t ConnectForm(const char* server, const char* database, const char* name, const char* copyName);
+    std::uint16_t ConnectSubform(const char* server, const char* database, const char* name, const char* copyName);
+    std::uint16_t ConnectPage(const char* server, const char* database, const char* name, const char* copyName);
+    std::uint16_t ConnectSharedField(const char* server, const char* database, const char* name,
+                                     const char* copyName);
+    std::uint16_t ConnectImageResource(const char* server, const char* database, const char* name,
+                                       const char* copyName);
+    std::uint16_t ConnectFrameSet(const char* server, const char* database, const char* name, const char* copyName);
+    std::uint16_t ConnectFileResource(const char* server, const char* database, const char* name,
+                                      const char* copyName);
+    // name, or name with ".xsp" appended when it does not end in it.
+    std::uint16_t ConnectXPage(const char* server, const char* database, const char* name, const char* copyName);
+    std::uint16_t ConnectCustomControl(const char* server, const char* database, const char* name,
+                                       const char* copyName);
+    // The shared worker: connects to itemName of the design element.
+    std::uint16_t ConnectFormBody(const char* server, const char* database, const char* name, const char* copyName,
+                                  const char* flagsPattern, const char* itemName);
+
+    // ---- File-resource content and export --------------------------------
+    // Replace the item (normally "$FileData") by a file header and the file
+    // segments of the content, and set "$FileSize".
+    std::uint16_t CreateFileResourceRichTextItem(const char* extension, const char* filePath);
+    std::uint16_t CreateFileResourceRichTextItemFromBuffer(const char* extension, const void* buffer,
+                                                           std::uint32_t size);
+    // Replaces every occurrence of findText in the file-resource content.
+    std::uint16_t ReplaceTextInFileResource(const char* findText, const char* replacementText);
+    // Writes the item to a file: file data, raw records or through an export
+    // filter, by the item and the type or the file's extension.
+    std::uint16_t Export(const char* filePath, const char* type);
+
     // ---- Font table and style mappings ---------------------------------
     std::uint16_t InitialFontTable();
     std::uint16_t RecordFontFaces(const void* fontTable);
@@ -73,6 +107,23 @@ public:
     int SetPropertyText(const char* name, const char* value, std::uint16_t length);
     std::uint16_t GetPropertyText(const char* name, char* buffer, std::uint16_t size);
     std::uint16_t SetFormulaItem(const char* itemName, const char* formula, std::uint16_t length);
+
+    // ---- Note-level operations on other items of the note --------------
+    // Writes "$HTMLCode" and the "$HTMLHeadTag" formula that load the web
+    // editor for a field (toolbar set "MirratDefault" when null). text is
+    // not used.
+    std::uint16_t SetupAlternateEditor(const char* text, const char* fieldName, std::uint16_t fieldNameLength,
+                                       const char* toolbarSet);
+    // Replaces "$Header" (header not 0) or "$Footer" by one header record.
+    std::uint16_t ResetHeaderFooter(int header, const char* text, std::uint32_t fontId, const char* faceName);
+    // The text of a formula item, terminated, into text (textSize bytes with
+    // the terminator). Returns its length; 0 and an empty text when the item
+    // is missing, not a formula, cannot be given back as text or does not
+    // fit.
+    std::uint16_t GetFormulaItem(const char* itemName, char* text, std::uint16_t textSize);
+    // The item's check text (lengthWidth + 2 x sumWidth digits and the
+    // terminator) into text; an empty text when the item is not connected.
+    std::uint16_t CalculateRTItemCRC(char* text, std::uint16_t lengthWidth, std::uint16_t sumWidth);
 
     // ---- Host and canonical record forms -------------------------------
     std::uint32_t NonCanonicalLength(std::uint16_t signature, std::uint32_t length);

@@ -33,6 +33,13 @@ public:
     void CreateCachedStuff();
     void CleanUpCachedStuff();
 
+    // Creates (or, with overwrite, empties) the design element kind "Form",
+    // "Page", "Subform", "Shared Field", "Image Resource" or "File Resource"
+    // named name and returns an item connected to its content; null on
+    // failure. The item belongs to the session like any other.
+    ZervaRTItem* CreateDesignElement(const char* kind, const char* server, const char* path, const char* name,
+                                     const char* options);
+
     // True when the work area was allocated; a session without one refuses work.
     bool IsUsable() const { return workArea != nullptr; }
 

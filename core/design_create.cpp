@@ -1,0 +1,282 @@
+// New design elements: the design note of each kind with its title, flags
+// and other items, and RARIvoSession::CreateDesignElement, which creates one
+// and connects an item to its content.
+#include "core/design_create.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "core/database_open.h"
+#include "core/host_message.h"
+#include "core/options.h"
+#include "core/temp_directory.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+using namespace talix;
+
+namespace {
+
+enum class Kind { Form, ImageResource, Page, SharedField, Subform, FileResource };
+
+struct DesignKind {
+    const char* name;
+    Kind kind;
+    const char* contentItem;
+    const char* flags;          // null: chosen by the name's extension
+    plat::WORD noteClass;
+    bool info;                  // has a "$Info" document record
+};
+
+constexpr DesignKind kKinds[] = {
+    {"Form", Kind::Form, "$Body", "", plat::NOTE_CLASS_FORM, true},
+    {"Image Resource", Kind::ImageResource, "$ImageData", "34CiQ", plat::NOTE_CLASS_FORM, false},
+    {"Page", Kind::Page, "$Body", "C34WQ", plat::NOTE_CLASS_FORM, true},
+    // Shared fields are field-class design notes, as their connect looks
+    // them up.
+    {"Shared Field", Kind::SharedField, "$Body", "", plat::NOTE_CLASS_FIELD, true},
+    {"Subform", Kind::Subform, "$Body", "CUA3", plat::NOTE_CLASS_FORM, true},
+    {"File Resource", Kind::FileResource, "$FileData", nullptr, plat::NOTE_CLASS_FORM, false},
+};
+
+// The document record of "$Info", host form.
+constexpr plat::WORD kDocumentType = 114;
+constexpr std::uint8_t kSigDocument = 0x86;
+
+const DesignKind* FindKind(const char* kind) {
+    if (kind == nullptr) return nullptr;
+    for (const DesignKind& each : kKinds)
+        if (strcasecmp(kind, each.name) == 0) return &each;
+    return nullptr;
+}
+
+plat::WORD TextLength(const char* text) { return static_cast<plat::WORD>(::strnlen(text, 0xFFFF)); }
+
+STATUS SetText(plat::NOTEHANDLE note, const char* item, const char* text) {
+    return plat::ItemSetText(note, item, text, TextLength(text));
+}
+
+STATUS SetNumber(plat::NOTEHANDLE note, const char* item, double value) {
+    plat::NUMBER number = value;
+    return plat::ItemSetNumber(note, item, &number);
+}
+
+// The name after its last "/", else after its last "\", else the whole name.
+const char* LastPart(const char* name) {
+    const char* slash = std::strrchr(name, '/');
+    if (slash == nullptr) slash = std::strrchr(name, '\\');
+    return slash != nullptr ? slash + 1 : name;
+}
+
+// The extension of a name from its last "." on, or "".
+const char* DotExtension(const char* name) {
+    const char* dot = std::strrchr(name, '.');
+    return dot != nullptr ? dot : "";
+}
+
+bool IsHtml(const char* extension) { return strcasecmp(extension, ".htm") == 0 || strcasecmp(extension, ".html") == 0; }
+
+// "$Info": one document record with paper colour 1, form flags 128 and the
+// extended paper colour 1.
+STATUS AppendInfo(plat::NOTEHANDLE note) {
+    const plat::WORD hostLength = plat::StructHostLength(kDocumentType);
+    const plat::WORD storedLength = plat::StructStoredLength(kDocumentType);
+    std::uint8_t host[64] = {};
+    std::uint8_t stored[64] = {};
+    if (hostLength < 14 || hostLength > sizeof host || storedLength > sizeof stored) return kHtmlTreeLost;
+    host[0] = kSigDocument;
+    host[1] = static_cast<std::uint8_t>(storedLength);
+    host[2] = 1;     // WORD at 2
+    host[4] = 128;   // WORD at 4
+    host[12] = 1;    // WORD at 12
+    void* position = stored;
+    STATUS status = plat::StructWrite(&position, kDocumentType, host);
+    if (status != plat::NOERROR) return status;
+    return plat::ItemAppend(note, 0, "$Info", 5, plat::TYPE_COMPOSITE, stored, storedLength);
+}
+
+// The items of a new design note of the kind.
+STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char* name) {
+    const bool fileResource = kind.kind == Kind::FileResource;
+    const char* extension = DotExtension(name);
+    STATUS status = SetText(note, "$TITLE", name);
+    if (status == kOK && kind.info) status = AppendInfo(note);
+    if (status == kOK) status = SetText(note, "$DesignerVersion", fileResource ? "6" : "5");
+    if (status == kOK) {
+        const char* flags = kind.flags;
+        if (flags == nullptr) {
+            flags = strcasecmp(extension, ".css") == 0 ? "D34C=Q" : IsHtml(extension) ? "345Cg>Q" : "345CgQ";
+        }
+        status = SetText(note, "$Flags", flags);
+    }
+    if (status != kOK) return status;
+    if (kind.kind == Kind::ImageResource) {
+        status = SetText(note, "$ImageNames", LastPart(name));
+        if (status == kOK) status = SetNumber(note, "$ImagesWide", 1.0);
+        if (status == kOK) status = SetNumber(note, "$ImagesHigh", 1.0);
+        if (status == kOK) status = SetNumber(note, "$ImagesColorize", 0.0);
+    } else if (fileResource) {
+        status = SetText(note, "$FlagsExt", "D");
+        if (status == kOK) status = SetText(note, "$FileNames", LastPart(name));
+        const char* mimeType = IsHtml(extension) ? "text/html" : strcasecmp(extension, ".txt") == 0 ? "text/plain" : nullptr;
+        if (status == kOK && mimeType != nullptr) status = SetText(note, "$MimeType", mimeType);
+        if (status == kOK) {
+            plat::TIMEDATE now;
+            plat::CurrentTime(&now);
+            status = plat::ItemSetTime(note, "$FileModDT", &now);
+        }
+    }
+    if (status == kOK) status = plat::NoteSetInfo(note, plat::NOTE_FIELD_CLASS, &kind.noteClass);
+    return status;
+}
+
+void Message(RARIvoSession* session, const char* format, const char* first, const char* second) {
+    if (g_suppressMessages != 0) return;
+    std::snprintf(session->messageBuffer, sizeof session->messageBuffer, format, first, second);
+    ShowHostMessage(session->messageBuffer);
+}
+
+bool OptionIsYes(RARIvoSession* session, const char* options, const char* key) {
+    return GetOptionValue(options, key, session->optionValue, sizeof session->optionValue) != 0 &&
+           strcasecmp(session->optionValue, "Yes") == 0;
+}
+
+// The name made safe for URLs: "\" to "/", blank to "+", ":" to "_".
+std::string UrlEncodedName(const char* name) {
+    std::string encoded = name;
+    for (char& c : encoded) {
+        if (c == '\\') c = '/';
+        else if (c == ' ') c = '+';
+        else if (c == ':') c = '_';
+    }
+    return encoded;
+}
+
+} // namespace
+
+namespace talix {
+
+STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, const char* server, const char* path,
+                               const char* name, const char* contentItem, int overwrite, int* existing) {
+    if (existing != nullptr) *existing = 0;
+    if (session == nullptr) return kArgumentError;
+    const DesignKind* kind = FindKind(kindName);
+    if (kind == nullptr) return kNoHtmlInput;
+    if (name == nullptr || name[0] == '\0' || ::strnlen(name, 0x10000) > 0xFFFF) return kArgumentError;
+    if (contentItem == nullptr || contentItem[0] == '\0') contentItem = kind->contentItem;
+
+    plat::DBHANDLE db = 0;
+    STATUS status = OpenDatabaseByName(session, server, path, &db);
+    if (status != kOK) {
+        Message(session, "TALIX: Database '%s' on server '%s' could not be accessed.", path != nullptr ? path : "",
+                server != nullptr ? server : "");
+        return status;
+    }
+
+    plat::NOTEHANDLE note = 0;
+    plat::NOTEID id = 0;
+    if (plat::FindDesignNote(db, name, kind->noteClass, &id) != plat::NOERROR) {
+        status = plat::NoteCreate(db, &note);
+        if (status == kOK) status = WriteNewElement(note, *kind, name);
+    } else if (overwrite != 0) {
+        status = plat::NoteOpen(db, id, plat::OPEN_NOTE_DEFAULT, &note);
+        if (status == kOK) {
+            status = plat::ItemDelete(note, contentItem, TextLength(contentItem));
+            if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+        }
+    } else {
+        Message(session, "TALIX: %s '%s' already exists.", kindName, name);
+        if (existing != nullptr) *existing = 1;
+        plat::DbClose(db);
+        return kOK;
+    }
+    if (status == kOK) status = plat::NoteUpdate(note, 0);
+    CloseNoteAndDatabase(db, note);
+    return status;
+}
+
+} // namespace talix
+
+ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char* server, const char* path,
+                                                const char* name, const char* options) {
+    const DesignKind* kind = FindKind(kindName);
+    if (!IsUsable() || kind == nullptr || name == nullptr) return nullptr;
+    auto* item = new (std::nothrow) ZervaRTItem(this);
+    if (item == nullptr) return nullptr;
+    if (item->work == nullptr) {
+        delete item;
+        return nullptr;
+    }
+
+    // The options: a text without "=" is the path of the source file and
+    // asks for overwriting; otherwise "SourceFile=", "Overwrite=",
+    // "URLEncode=" and "OverrideSave=".
+    const bool bareOptions = options != nullptr && options[0] != '\0' && std::strchr(options, '=') == nullptr;
+    std::string elementName = OptionIsYes(this, options, "URLEncode=") ? UrlEncodedName(name) : std::string(name);
+    const bool overwrite = bareOptions || OptionIsYes(this, options, "Overwrite=");
+    std::string sourceFile;
+    if (bareOptions) sourceFile = options;
+    else if (GetOptionValue(options, "SourceFile=", optionValue, sizeof optionValue) != 0) sourceFile = optionValue;
+    const bool overrideSave = OptionIsYes(this, options, "OverrideSave=");
+
+    // A source file that cannot be read would leave an empty file resource.
+    if (kind->kind == Kind::FileResource && !sourceFile.empty()) {
+        std::FILE* source = std::fopen(sourceFile.c_str(), "rb");
+        if (source == nullptr) {
+            delete item;
+            return nullptr;
+        }
+        std::fclose(source);
+    }
+
+    int existing = 0;
+    STATUS status = CreateDesignElementNote(this, kind->name, server, path, elementName.c_str(), kind->contentItem,
+                                            overwrite ? 1 : 0, &existing);
+    if (status != kOK) {
+        delete item;
+        return nullptr;
+    }
+
+    const char* element = elementName.c_str();
+    switch (kind->kind) {
+    case Kind::Form: status = item->ConnectForm(server, path, element, nullptr); break;
+    case Kind::Page: status = item->ConnectPage(server, path, element, nullptr); break;
+    case Kind::SharedField: status = item->ConnectSharedField(server, path, element, nullptr); break;
+    case Kind::Subform: status = item->ConnectSubform(server, path, element, nullptr); break;
+    case Kind::ImageResource:
+        status = item->ConnectImageResource(server, path, element, nullptr);
+        // An element that was kept as it is gets no new graphic.
+        if (status == kOK && item->connected != 0 && existing == 0 && !sourceFile.empty()) {
+            if (ZervaRTChunk* graphic = item->DefineChunk("Graphic 1")) {
+                if (graphic->Exists() != 0) graphic->Remove();
+                delete graphic;
+            }
+            if (ZervaRTChunk* everything = item->DefineChunk("Everything")) {
+                everything->AppendGraphic("File", sourceFile.c_str(), bareOptions ? nullptr : options);
+                delete everything;
+            }
+        }
+        break;
+    case Kind::FileResource:
+        if (sourceFile.empty()) return item;
+        status = item->ConnectFileResource(server, path, element, nullptr);
+        // An element that was kept as it is keeps its content.
+        if (status == kOK && item->connected != 0 && existing == 0) {
+            const char* dot = std::strrchr(element, '.');
+            status = item->CreateFileResourceRichTextItem(dot != nullptr ? dot + 1 : "txt", sourceFile.c_str());
+            if (status == kOK && !overrideSave) status = item->Save();
+        }
+        break;
+    }
+    if (status != kOK) {
+        delete item;
+        return nullptr;
+    }
+    return item;
+}

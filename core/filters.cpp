@@ -1,0 +1,201 @@
+// Export filters from notes.ini, the raw export of an item's records with
+// the note's font table, and the event procedures of a program library.
+#include "core/filters.h"
+
+#include <cctype>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "core/host_message.h"
+#include "core/options.h"
+#include "engine/chunk_work_state.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr int kLastFilterEntry = 99;
+constexpr plat::WORD kFilterCommand = 3;
+// The filter request block: the output file name in its first 100 bytes,
+// then a mark word, then the library handle.
+constexpr std::size_t kRequestNameSize = 100;
+constexpr std::uint32_t kRequestMark = 0x0A000001;
+constexpr const char* kFilterMessagePrefix = "TALIX: ";
+
+using FilterEntryPoint = plat::STATUS (*)(void* request, plat::WORD command, void* module, const void* parameter,
+                                          const char* source);
+
+struct FilterRequest {
+    char name[kRequestNameSize] = {};
+    std::uint32_t mark = kRequestMark;
+    void* module = nullptr;
+};
+static_assert(offsetof(FilterRequest, mark) == kRequestNameSize);
+
+// Copies length bytes of text, cut to the buffer, terminated.
+void CopyField(char* out, std::size_t size, const char* text, std::size_t length) {
+    if (out == nullptr || size == 0) return;
+    if (length >= size) length = size - 1;
+    std::memcpy(out, text, length);
+    out[length] = '\0';
+}
+
+// The start of field n (0-based) of a comma-separated text and its length.
+// False when the text has fewer fields.
+bool CommaField(const char* text, int n, const char** start, std::size_t* length) {
+    const char* p = text;
+    for (int i = 0; i < n; ++i) {
+        p = std::strchr(p, ',');
+        if (p == nullptr) return false;
+        ++p;
+    }
+    const char* end = std::strchr(p, ',');
+    *start = p;
+    *length = end != nullptr ? static_cast<std::size_t>(end - p) : std::strlen(p);
+    return true;
+}
+
+int CountCommas(const char* text) {
+    int commas = 0;
+    for (const char* p = text; *p != '\0'; ++p)
+        if (*p == ',') ++commas;
+    return commas;
+}
+
+// Appends the whole value of an item after its data-type word.
+bool WriteValue(std::FILE* file, plat::BLOCKID value, plat::DWORD length) {
+    if (length <= 2) return true;
+    const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+    if (bytes == nullptr) return false;
+    bool written = std::fwrite(bytes + 2, 1, length - 2, file) == length - 2;
+    plat::BlockUnlock(value);
+    return written;
+}
+
+// Writes the word 1, the font table and every item of the name. Returns 0
+// or the failure.
+STATUS WriteRawRecords(ZervaRTItem* item, std::FILE* file) {
+    const std::uint8_t version[2] = {1, 0};
+    if (std::fwrite(version, 1, sizeof version, file) != sizeof version) return kHtmlTreeLost;
+
+    plat::BLOCKID found, value;
+    plat::WORD dataType = 0;
+    plat::DWORD length = 0;
+    STATUS status = plat::ItemInfo(item->noteHandle, "$Fonts", 6, &found, &dataType, &value, &length);
+    if (status == plat::NOERROR) {
+        if (dataType != plat::TYPE_COMPOSITE) return kHtmlTreeLost;
+        if (!WriteValue(file, value, length)) return kHtmlTreeLost;
+    } else if (status != plat::ERR_ITEM_NOT_FOUND) {
+        return status;
+    }
+
+    const char* name = item->itemName;
+    plat::WORD nameLength = static_cast<plat::WORD>(::strnlen(name, 0xFFFF));
+    status = plat::ItemInfo(item->noteHandle, name, nameLength, &found, &dataType, &value, &length);
+    while (status == plat::NOERROR) {
+        if (dataType != plat::TYPE_COMPOSITE) {
+            item->ownError = kErrNotRichText;
+            return kHtmlTreeLost;
+        }
+        if (!WriteValue(file, value, length)) return kHtmlTreeLost;
+        status = plat::ItemInfoNext(item->noteHandle, found, name, nameLength, &found, &dataType, &value, &length);
+    }
+    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
+}
+
+} // namespace
+
+int FindEditFilter(RARIvoSession* session, char* fileName, char* libraryName, std::size_t librarySize,
+                   char* filterName, std::size_t filterSize, int import, int isExtension) {
+    if (session == nullptr || fileName == nullptr) return 0;
+    const char* extension = fileName;
+    if (isExtension == 0) {
+        char* dot = std::strrchr(fileName, '.');
+        if (dot == nullptr) return 0;
+        for (char* p = dot; *p != '\0'; ++p) *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+        extension = dot;
+    }
+    // An empty extension would be found in every entry.
+    if (extension[0] == '\0') return 0;
+
+    char* entry = session->messageBuffer;
+    for (int n = 1; n <= kLastFilterEntry; ++n) {
+        char variable[16];
+        std::snprintf(variable, sizeof variable, import != 0 ? "EDITIMP%d" : "EDITEXP%d", n);
+        if (!plat::IniGetText(variable, entry, RARIvoSession::kMessageCapacity) || entry[0] == '\0') continue;
+        if (CountCommas(entry) < 4 || FindNoCase(entry, extension) == nullptr) continue;
+        const char* field = nullptr;
+        std::size_t length = 0;
+        CommaField(entry, 2, &field, &length);
+        CopyField(libraryName, librarySize, field, length);
+        CommaField(entry, 3, &field, &length);
+        CopyField(filterName, filterSize, field, length);
+        return 1;
+    }
+    return 0;
+}
+
+STATUS ExportThroughFilter(RARIvoSession* session, const char* exportData, const char* libraryName,
+                           const char* fileName, char* outName, std::size_t outNameSize, const char* name) {
+    if (session == nullptr || libraryName == nullptr || exportData == nullptr) return kArgumentError;
+    FilterRequest request;
+    if (name != nullptr) {
+        std::size_t length = std::strlen(name);
+        if (length >= kRequestNameSize) return kArgumentError;
+        std::memcpy(request.name, name, length);
+    }
+
+    plat::ModuleHandle module = nullptr;
+    void* entry = nullptr;
+    STATUS status = plat::LibraryLoad(libraryName, &module, &entry);
+    if (status != plat::NOERROR) return status;
+    request.module = module;
+    status = reinterpret_cast<FilterEntryPoint>(entry)(&request, kFilterCommand, module, fileName, exportData);
+    if (status != plat::NOERROR) {
+        const std::size_t prefix = std::strlen(kFilterMessagePrefix);
+        std::memcpy(session->messageBuffer, kFilterMessagePrefix, prefix + 1);
+        plat::LibraryStatusText(module, status, session->messageBuffer + prefix,
+                                static_cast<plat::WORD>(RARIvoSession::kMessageCapacity - prefix));
+        ShowHostMessage(session->messageBuffer);
+        plat::LibraryUnload(module);
+        return status;
+    }
+    // The filter may have settled on another output name.
+    request.name[kRequestNameSize - 1] = '\0';
+    CopyField(outName, outNameSize, request.name, std::strlen(request.name));
+    plat::LibraryUnload(module);
+    return kOK;
+}
+
+STATUS ExportItemWithFonts(ZervaRTItem* item, const char* filePath) {
+    if (item == nullptr || item->noteHandle == 0 || item->itemName == nullptr || item->itemName[0] == '\0' ||
+        filePath == nullptr || filePath[0] == '\0')
+        return kArgumentError;
+    std::FILE* file = std::fopen(filePath, "w+b");
+    if (file == nullptr) return kHtmlTreeLost;
+    STATUS status = WriteRawRecords(item, file);
+    if (std::fclose(file) != 0 && status == kOK) status = kHtmlTreeLost;
+    if (status != kOK) std::remove(filePath);
+    return status;
+}
+
+void SetChunkCallbacks(ZervaRTChunk* chunk, void* module, const char* kind, const char* procedureName) {
+    if (chunk == nullptr || chunk->work == nullptr || module == nullptr || kind == nullptr || kind[0] == '\0')
+        return;
+    bool named = procedureName != nullptr && procedureName[0] != '\0';
+    if (strcasecmp(kind, "ActOnText") == 0) {
+        void* procedure = plat::LibraryProcedure(module, named ? procedureName : "ActOnText");
+        chunk->work->actOnText = reinterpret_cast<ActOnTextProc>(procedure);
+    } else if (strcasecmp(kind, "QueryLinkData") == 0) {
+        void* procedure = plat::LibraryProcedure(module, named ? procedureName : "QueryLinkData");
+        chunk->work->queryLinkData = reinterpret_cast<QueryLinkDataProc>(procedure);
+    }
+}
+
+} // namespace talix

@@ -1,0 +1,359 @@
+// Navigation of a chunk: the existence test, zooming in and out, sub-chunks,
+// counting targets, moving between targets, and the two finders. Every
+// question whether a definition matches anything is one query run of the
+// operation engine.
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <strings.h>
+
+#include "chunkops/find_elements.h"
+#include "core/font_spec.h"
+#include "core/item_work_state.h"
+#include "core/owned_text.h"
+#include "core/session_work_area.h"
+#include "engine/chunk_definition.h"
+#include "engine/chunk_types.h"
+#include "engine/chunk_work_state.h"
+#include "engine/exec_handlers.h"
+#include "engine/record_process.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+using namespace talix;
+
+namespace {
+
+constexpr std::uint16_t kMaxOccurrence = 0xFFFF;
+constexpr std::uint16_t kTypeText = 9;
+
+ChunkDefInfo* Chain(const ZervaRTChunk* chunk) { return chunk->work != nullptr ? chunk->work->chain : nullptr; }
+
+ChunkDefInfo* Innermost(ChunkDefInfo* chain) {
+    if (chain == nullptr) return nullptr;
+    while (chain->next != nullptr) chain = chain->next;
+    return chain;
+}
+
+// Renders the chain as the chunk's definition text. Memory short: the old
+// text stays.
+void RenderDefinition(ZervaRTChunk* chunk) {
+    char rendered[kScratchSize];
+    CalculateDefinition(Chain(chunk), rendered, sizeof rendered);
+    char* text = CopyOwnedText(rendered);
+    if (text == nullptr) return;
+    FreeOwnedText(chunk->definition);
+    chunk->definition = text;
+}
+
+// Parses text as levels inside the chunk's innermost level; *single becomes
+// 1 only when the chunk names a single target and so does the text.
+ChunkDefInfo* ParseInside(ZervaRTChunk* chunk, const char* text, std::uint32_t* single) {
+    std::uint32_t parsedSingle = 0;
+    ChunkDefInfo* parsed = ParseChunkDefinition(chunk->session, 0, Innermost(Chain(chunk)), text, &parsedSingle);
+    *single = (chunk->work != nullptr && chunk->work->singleTarget != 0 && parsedSingle != 0) ? 1 : 0;
+    return parsed;
+}
+
+// Links levels behind the chunk's innermost level (or makes them the chain).
+void AppendLevels(ZervaRTChunk* chunk, ChunkDefInfo* levels) {
+    ChunkDefInfo* innermost = Innermost(Chain(chunk));
+    if (innermost == nullptr) chunk->work->chain = levels;
+    else innermost->next = levels;
+}
+
+bool HasOccurrenceList(const ChunkDefInfo* level) { return level != nullptr && level->occurrenceCount != 0; }
+
+// Moves every occurrence of a level up by one (a range moves as a whole; a
+// missing range end stays 0). Occurrences stop at the largest number.
+void RaiseOccurrences(ChunkDefInfo* level) {
+    std::uint16_t count = level->occurrenceCount > kMaxOccurrences ? kMaxOccurrences : level->occurrenceCount;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        if (level->occurrenceStart[i] == kMaxOccurrence) continue;
+        ++level->occurrenceStart[i];
+        std::uint16_t& end = level->occurrenceEnd[i];
+        if (end != 0 && end >= level->occurrenceStart[i] && end != kMaxOccurrence) ++end;
+    }
+}
+
+// Moves every occurrence above 0 down by one; a range end follows unless it
+// lies below the new start or below 1.
+void LowerOccurrences(ChunkDefInfo* level) {
+    std::uint16_t count = level->occurrenceCount > kMaxOccurrences ? kMaxOccurrences : level->occurrenceCount;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        if (level->occurrenceStart[i] > 0) --level->occurrenceStart[i];
+        std::uint16_t& end = level->occurrenceEnd[i];
+        if (end >= 1 && end >= level->occurrenceStart[i]) --end;
+    }
+}
+
+// True when the chunk can run the engine at all.
+bool Usable(const ZervaRTChunk* chunk) {
+    return chunk->session != nullptr && chunk->session->workArea != nullptr && chunk->item != nullptr &&
+           chunk->item->work != nullptr && chunk->work != nullptr;
+}
+
+// The finders search within one target: every level must be Everything, or
+// plain or After with one occurrence, or Inside with one occurrence and a
+// level inside it.
+bool FinderChainUsable(const ChunkDefInfo* chain) {
+    for (const ChunkDefInfo* level = chain; level != nullptr; level = level->next) {
+        bool one = level->occurrenceCount == 1 && level->occurrenceEnd[0] <= level->occurrenceStart[0];
+        switch (level->relation) {
+        case kRelEverything: break;
+        case kRelPlain:
+        case kRelAfter:
+            if (!one) return false;
+            break;
+        case kRelInside:
+            if (!one || level->next == nullptr) return false;
+            break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+// The match mode named at the start of a match-kind text.
+std::uint16_t MatchModeFromText(const char* text) {
+    if (text == nullptr) return 0;
+    if (strncasecmp(text, "EXACT", 5) == 0 || strncasecmp(text, "ENTIRE", 5) == 0) return 1;
+    if (strncasecmp(text, "STARTS", 6) == 0) return 2;
+    if (strncasecmp(text, "ENDS", 4) == 0) return 3;
+    if (strncasecmp(text, "SUBSTR", 6) == 0) return 4;
+    if (strncasecmp(text, "EVENT", 5) == 0) return 5;
+    return 0;
+}
+
+// Writes "<type> <ordinal>" into the caller's buffer and returns the ordinal
+// as a word.
+std::uint16_t FoundDefinition(std::uint32_t ordinal, std::uint16_t type, char* buffer, std::uint16_t size) {
+    if (ordinal == 0) return 0;
+    if (ordinal > kMaxOccurrence) ordinal = kMaxOccurrence;
+    if (buffer != nullptr && size > 0)
+        std::snprintf(buffer, size, "%s %u", ChunkTypeName(type, "Error"), static_cast<unsigned>(ordinal));
+    return static_cast<std::uint16_t>(ordinal);
+}
+
+} // namespace
+
+namespace talix {
+
+int RunExistenceTest(ZervaRTChunk* chunk, std::uint16_t propertyCode) {
+    if (chunk == nullptr) return 0;
+    if (!Usable(chunk)) {
+        chunk->lastStatus = kArgumentError;
+        return 0;
+    }
+    SessionWorkArea* area = chunk->session->workArea;
+    ZervaRTItem* item = chunk->item;
+    area->foundFirstRecord = 0;
+    area->foundLastRecord = 0;
+    chunk->lastStatus = kOK;
+
+    const char* name = item->itemName;
+    bool present = name != nullptr &&
+                   plat::ItemInfo(item->noteHandle, name, static_cast<plat::WORD>(::strnlen(name, 0xFFFF)), nullptr,
+                                  nullptr, nullptr, nullptr) == plat::NOERROR;
+    if (present || item->work->mode == 2) {
+        std::uint32_t single = chunk->work->singleTarget;
+        STATUS status = PerformChunkAction(chunk, item->noteHandle, name, 1, propertyCode, 0, 0, 0, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr);
+        chunk->work->singleTarget = single;
+        if (status != kOK && status != kOperationComplete) {
+            chunk->lastStatus = status;
+            return 0;
+        }
+    }
+    if (chunk->lastStatus == kOK && item->autoSave != 0) plat::NoteUpdate(item->noteHandle, 1);
+    if (chunk->lastStatus == kOperationComplete) chunk->lastStatus = kOK;
+    return area->foundFirstRecord != 0 ? 1 : 0;
+}
+
+} // namespace talix
+
+int ZervaRTChunk::Exists() { return RunExistenceTest(this, kQueryExists); }
+
+int ZervaRTChunk::ZoomIn(const char* text) {
+    if (work == nullptr) return 0;
+    std::uint32_t single = 0;
+    ChunkDefInfo* levels = ParseInside(this, text, &single);
+    if (levels == nullptr) return 0;
+    if (unzoomedDefinition == nullptr) {
+        char rendered[kScratchSize];
+        CalculateDefinition(Chain(this), rendered, sizeof rendered);
+        unzoomedDefinition = CopyOwnedText(rendered);
+        if (unzoomedDefinition == nullptr) {
+            FreeChunkDefinition(levels);
+            return 0;
+        }
+    }
+    work->singleTarget = single;
+    AppendLevels(this, levels);
+    RenderDefinition(this);
+    targetType = Innermost(levels)->elementType;
+    return 1;
+}
+
+void ZervaRTChunk::ZoomOut() {
+    if (unzoomedDefinition == nullptr || work == nullptr) return;
+    if (definition == nullptr || std::strcmp(unzoomedDefinition, definition) != 0) {
+        FreeChunkDefinition(work->chain);
+        std::uint32_t single = 0;
+        work->chain = ParseChunkDefinition(session, 0, nullptr, unzoomedDefinition, &single);
+        work->singleTarget = single;
+        RenderDefinition(this);
+        ChunkDefInfo* innermost = Innermost(work->chain);
+        targetType = innermost != nullptr ? innermost->elementType : std::uint16_t{kTypeEverything};
+    }
+    FreeOwnedText(unzoomedDefinition);
+}
+
+ZervaRTChunk* ZervaRTChunk::DefineSubChunk(const char* text) {
+    if (work == nullptr) return nullptr;
+    auto* sub = new (std::nothrow) ZervaRTChunk(session, item);
+    if (sub == nullptr) return nullptr;
+    if (sub->work == nullptr) {
+        delete sub;
+        return nullptr;
+    }
+    ChunkDefInfo* last = nullptr;
+    for (const ChunkDefInfo* level = work->chain; level != nullptr; level = level->next) {
+        ChunkDefInfo* copy = CopyChunkLevel(level);
+        if (copy == nullptr) {
+            delete sub;
+            return nullptr;
+        }
+        if (last == nullptr) sub->work->chain = copy; else last->next = copy;
+        last = copy;
+    }
+    std::uint32_t parsedSingle = 0;
+    ChunkDefInfo* levels = ParseChunkDefinition(session, 0, last, text, &parsedSingle);
+    if (levels == nullptr) {
+        delete sub;
+        return nullptr;
+    }
+    sub->work->singleTarget = (work->singleTarget != 0 && parsedSingle != 0) ? 1 : 0;
+    AppendLevels(sub, levels);
+    sub->targetType = Innermost(levels)->elementType;
+    RenderDefinition(sub);
+    if (sub->definition == nullptr) {
+        delete sub;
+        return nullptr;
+    }
+    return sub;
+}
+
+std::int16_t ZervaRTChunk::GetCount(const char* typeText) {
+    if (typeText == nullptr || work == nullptr || session == nullptr) return -1;
+    // The type name with the first occurrence, in the session's second
+    // scratch buffer; a name that does not fit is refused.
+    char* scratch = session->optionValue;
+    std::size_t length = ::strnlen(typeText, kScratchSize);
+    if (length + 3 > kScratchSize) return -1;
+    std::memcpy(scratch, typeText, length);
+    std::memcpy(scratch + length, " 1", 3);
+
+    std::uint32_t single = 0;
+    ChunkDefInfo* levels = ParseInside(this, scratch, &single);
+    if (levels == nullptr) return -1;
+
+    ChunkDefInfo* innermost = Innermost(work->chain);
+    std::uint16_t savedFirst = innermost != nullptr ? innermost->occurrenceStart[0] : 0;
+    std::uint16_t savedType = targetType;
+    std::uint32_t savedSingle = work->singleTarget;
+    AppendLevels(this, levels);
+    ChunkDefInfo* counted = Innermost(levels);
+    targetType = counted->elementType;
+    work->singleTarget = single;
+
+    std::uint32_t count = 0;
+    if (counted->occurrenceCount != 0) {
+        while (RunExistenceTest(this, kQueryExists) != 0) {
+            count = counted->occurrenceStart[0];
+            if (count == kMaxOccurrence) break;
+            RaiseOccurrences(counted);
+        }
+    }
+
+    if (innermost != nullptr) {
+        innermost->next = nullptr;
+        innermost->occurrenceStart[0] = savedFirst;
+    } else {
+        work->chain = nullptr;
+    }
+    FreeChunkDefinition(levels);
+    targetType = savedType;
+    work->singleTarget = savedSingle;
+    return static_cast<std::int16_t>(count > 0x7FFF ? 0x7FFF : count);
+}
+
+int ZervaRTChunk::GetNextTarget(int) {
+    ChunkDefInfo* level = Innermost(Chain(this));
+    if (!HasOccurrenceList(level)) return 0;
+    RaiseOccurrences(level);
+    RenderDefinition(this);
+    return RunExistenceTest(this, kQueryExists);
+}
+
+int ZervaRTChunk::GetPreviousTarget() {
+    ChunkDefInfo* level = Innermost(Chain(this));
+    if (!HasOccurrenceList(level)) return 0;
+    LowerOccurrences(level);
+    RenderDefinition(this);
+    return RunExistenceTest(this, kQueryExists);
+}
+
+int ZervaRTChunk::GetLastTarget() {
+    ChunkDefInfo* level = Innermost(Chain(this));
+    if (!HasOccurrenceList(level)) return 0;
+    // Past the last target that exists, then back to it.
+    while (level->occurrenceStart[0] != kMaxOccurrence) {
+        RaiseOccurrences(level);
+        if (RunExistenceTest(this, kQueryExists) == 0) break;
+    }
+    int found = 0;
+    while (level->occurrenceStart[0] >= 1) {
+        LowerOccurrences(level);
+        if (level->occurrenceStart[0] < 1) break;
+        found = RunExistenceTest(this, kQueryExists);
+        if (found != 0) break;
+    }
+    RenderDefinition(this);
+    return found;
+}
+
+std::uint16_t ZervaRTChunk::FindTextChunk(int n, char* buffer, std::uint16_t bufferSize, const char* matchKind,
+                                          const char* fontSpec) {
+    if (!FinderChainUsable(Chain(this))) {
+        lastStatus = kErrFormula;
+        return 0;
+    }
+    std::uint16_t mode = MatchModeFromText(matchKind);
+    ParsedFontSpec spec;
+    FontSpecMask mask;
+    if (ParseFontSpec(fontSpec, nullptr, item, &spec, nullptr, &mask, nullptr) != kOK) return 0;
+    if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
+    const SessionWorkArea* area = session->workArea;
+    std::uint32_t ordinal =
+        FindTextRun(this, n, area->foundFirstRecord, area->foundLastRecord, nullptr, 0, mode, &spec, &mask);
+    return FoundDefinition(ordinal, kTypeText, buffer, bufferSize);
+}
+
+std::uint16_t ZervaRTChunk::FindNamedChunk(int n, const char* typeName, char* buffer, std::uint16_t bufferSize,
+                                           const char* matchKind, const char* name) {
+    if (!FinderChainUsable(Chain(this))) {
+        lastStatus = kErrFormula;
+        return 0;
+    }
+    std::uint16_t mode = MatchModeFromText(matchKind);
+    std::uint16_t type = FindChunkType(typeName);
+    if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
+    const SessionWorkArea* area = session->workArea;
+    std::uint16_t nameLength = name != nullptr ? static_cast<std::uint16_t>(::strnlen(name, 0xFFFF)) : 0;
+    std::uint32_t ordinal = FindNamedElement(this, n, area->foundFirstRecord, area->foundLastRecord, name,
+                                             nameLength, mode, static_cast<std::int16_t>(type));
+    return FoundDefinition(ordinal, type, buffer, bufferSize);
+}

@@ -1,0 +1,36 @@
+// The operation handlers that the executor inside a chunk hands a record to,
+// one family per file, and the existence test that navigation and the chunk
+// methods share.
+#pragma once
+
+#include <cstdint>
+
+#include "core/statuses.h"
+
+class ZervaRTChunk;
+
+namespace talix {
+
+struct RecordProcessContext;
+
+// The property and query codes (1, 2304, 2305). *passOn holds the record's
+// length on entry and is the length it is passed on with: left as it is to
+// keep the record, set to 0 to drop it. Returns 0, or 546 to end the walk.
+STATUS PropertyCodeRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t* passOn,
+                          RecordProcessContext* context);
+
+// Runs the query operation (1) with a property code over the chunk's item:
+// clears the session's found-record counters and the chunk's last status,
+// runs the engine when the item is in its note (or being created), keeps a
+// failure as the chunk's last status, updates the note when the item saves
+// itself, and reports 1298 as 0. Returns 1 when the run found the chunk
+// (the first-record counter is not 0), else 0.
+int RunExistenceTest(ZervaRTChunk* chunk, std::uint16_t propertyCode);
+
+// Property codes of the query.
+constexpr std::uint16_t kQueryExists = 2315;
+constexpr std::uint16_t kQueryFirstRecord = 2316;
+constexpr std::uint16_t kQueryLastRecord = 2321;
+constexpr std::uint16_t kQueryFinders = 2427;
+
+} // namespace talix

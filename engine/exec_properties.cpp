@@ -1,0 +1,56 @@
+// The property and query codes that the executor inside a chunk runs on
+// each record: the query that finds the chunk's records (1) and the tests
+// whether the chunk holds something (2304) or holds text (2305). They read
+// records only; every record is kept.
+#include "core/session_work_area.h"
+#include "engine/exec_handlers.h"
+#include "engine/record_process.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kText = 0xFF85;
+constexpr std::uint32_t kEmptyTextLength = 8;
+
+// Records that give a chunk structure but no content: paragraph records,
+// BEGIN and END wrappers, paragraph definitions and hide formulas, and an
+// empty text run.
+bool IsStructureOnly(std::uint16_t signature, std::uint32_t length) {
+    switch (signature) {
+    case kText: return length <= kEmptyTextLength;
+    case 0x0081: case 0x00DD: case 0x00DE: case 0x0083: case 0xFF82: case 0xFFBB: case 0x00BC: return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+STATUS PropertyCodeRecord(std::uint8_t*, std::uint16_t signature, std::uint32_t* passOn,
+                          RecordProcessContext* context) {
+    SessionWorkArea* area = context->session != nullptr ? context->session->workArea : nullptr;
+    if (area == nullptr) return kOK;
+    std::uint32_t length = *passOn;
+    switch (context->operation) {
+    case 1:
+        // The first record of the chunk is kept once, the last one at every
+        // record; the existence questions need only the first.
+        if (area->foundFirstRecord == 0) area->foundFirstRecord = context->recordCounter;
+        area->foundLastRecord = context->recordCounter;
+        if (context->operation2 == kQueryExists || context->operation2 == kQueryFirstRecord) return kItemNotFound;
+        return kOK;
+    case 2304:
+        if (IsStructureOnly(signature, length)) return kOK;
+        ++area->containsCount;
+        return kItemNotFound;
+    case 2305:
+        if (signature != kText || length <= kEmptyTextLength) return kOK;
+        ++area->containsCount;
+        return kItemNotFound;
+    default:
+        return kOK;
+    }
+}
+
+} // namespace talix

@@ -1,0 +1,208 @@
+// The operation engine: one numbered operation run over the record list of
+// the item a chunk belongs to. PerformChunkAction prepares the run's
+// context, walks the records through ProcessRecord, lets the chunk matcher
+// decide where the chunk starts and ends, and hands records to the three
+// executors (at chunk start, inside the chunk, at chunk end).
+#pragma once
+
+#include <cstdint>
+
+#include "builders/record_output.h"
+#include "core/font_spec.h"
+#include "core/paragraph_def.h"
+#include "core/record_list.h"
+#include "core/statuses.h"
+#include "talix/export.h"
+#include "talix_platform/types.h"
+
+class RARIvoSession;
+class ZervaRTChunk;
+
+namespace talix {
+
+struct ChunkDefInfo;
+struct LinkMatchingCache;
+
+// One sort key of a table row, or one entry of a position list (operation 2:
+// start and end record index, no text). Arrays of them come from the
+// session's tracked pool; a key's text too.
+struct SortKey {
+    std::uint16_t firstRecord = 0;   // first record index of the row or target
+    std::uint16_t lastRecord = 0;    // last record index of the row or target
+    std::uint32_t row = 0;           // row number: the last tie-break
+    char* text = nullptr;            // key text (tracked pool), or null
+    std::uint32_t length = 0;        // key length
+    std::uint32_t flag = 0;          // flagged keys sort first
+};
+static_assert(sizeof(SortKey) == 24);
+
+// The deepest BEGIN nesting the walk tracks.
+constexpr int kBeginStackDepth = 50;
+// The table nesting level the walk keeps stays below this.
+constexpr std::int32_t kWalkTableLevels = 9;
+// Paragraph definitions and 166 records collected for a generation.
+constexpr int kGenerationRecordSlots = 255;
+
+// The parsed paragraph style of an operation (a paragraph-style string read
+// by ZervaRTItem::ParseParagraphString).
+struct ParagraphStyleState {
+    CDPABDEFEXT definition[2];
+    std::uint16_t flagsSet = 0, flagsClear = 0;
+    std::uint16_t flags2Set = 0, flags2Clear = 0;
+    std::uint16_t flags3Set = 0, flags3Clear = 0;
+    std::uint32_t listType[2] = {};
+    std::uint32_t listClear[2] = {};
+    std::int32_t shiftLeftOffset = 0, shiftRightOffset = 0;
+    std::int32_t shiftLeftPercent = 0, shiftRightPercent = 0;
+    std::uint32_t mask[2] = {};
+    std::uint16_t status = 0;        // the parse's status
+};
+
+// The state of one operation run. Allocated zero-filled by
+// PerformChunkAction, owned by the run and freed at its end.
+struct RecordProcessContext {
+    RARIvoSession* session = nullptr;
+    // The record writer. In a run that does not write, the walk itself keeps
+    // its table nesting level (output.tableLevel, 0 to 9).
+    RecordOutput output;
+    std::uint32_t started = 0;               // 1 once the run is set up
+    std::uint32_t appendRow = 0;             // operation 2355
+
+    plat::NOTEHANDLE note = 0;
+    const char* itemName = nullptr;          // borrowed from the caller
+
+    // Ready-made records: a paragraph (0x81, length 2), a paragraph
+    // reference (0x83, length 4) and the current paragraph definition
+    // (0xFF82): the default one until the walk meets a definition outside a
+    // table cell.
+    std::uint8_t paragraphRecord[2] = {};
+    std::uint8_t paragraphReference[4] = {};
+    std::uint8_t paragraphDefinition[kParagraphImageSize] = {};
+    std::uint32_t paragraphDefinitionLength = 0;
+    std::uint16_t paragraphDefinitionId = 0; // the id loaded before the walk (2417, 2364, 25)
+    std::uint32_t emitDefinitionAgain = 0;
+
+    // The operation and its arguments.
+    std::uint16_t operation = 0;
+    std::uint16_t operation2 = 0;
+    std::uint16_t a3 = 0, a4 = 0, a5 = 0;
+    const char* argumentText = nullptr;
+    const char* secondArgument = nullptr;    // text operations: the font specification
+    void* pointer = nullptr;
+
+    // The walk's position.
+    std::uint16_t recordCounter = 0;         // 1-based index of the current record
+    std::uint16_t previousIndex = 0;
+    std::uint16_t previousSignature = 0;
+
+    // Sort keys (operation 11) or position entries (operation 2).
+    std::uint32_t sortKeyCount = 0;
+    std::uint32_t sortKeyCapacity = 0;
+    SortKey* sortKeys = nullptr;
+    std::uint16_t sortWord = 0;              // cleared before the walk
+
+    // Operation 2366: the records to remove.
+    std::uint16_t removeFirst = 0, removeLast = 0;
+
+    // The walk's nesting counters.
+    std::int32_t hotspotNesting = 0;
+    std::int32_t layerNesting = 0;
+    std::int32_t beginDepth = 0;             // 0 to 50
+    std::uint16_t beginStack[kBeginStackDepth] = {}; // inner signatures of open BEGIN records
+    std::int32_t tableNesting = 0;
+    std::uint16_t region = 0;                // set and cleared by 0xFF68 records
+    std::uint32_t inTablePrelude = 0;
+
+    // The chunk's chain as this run walks it: the first level, the level
+    // entered last and the level to be entered next (null when every level
+    // is entered). Levels are followed through their walk links.
+    ChunkDefInfo* firstLevel = nullptr;
+    ChunkDefInfo* matchedLevel = nullptr;
+    ChunkDefInfo* nextLevel = nullptr;
+    std::uint32_t chunkOpen = 0;             // 1 from the chunk's first record to its end
+
+    // A writing run: the index of the first record not yet passed to the
+    // output, 0 when none is pending.
+    std::uint16_t pendingCopyIndex = 0;
+
+    // Set by the executors for the current record.
+    std::uint32_t recordHandled = 0;
+    std::uint32_t skipRecord = 0;
+    std::uint32_t singleTargetDone = 0;
+
+    std::uint16_t textWildcards = 0;         // copied from the chunk
+    std::uint16_t setImpliedProperties = 0;
+    std::uint32_t writesItem = 0;            // the run rebuilds the item
+
+    // The operation's font and colour, and a second specification (2399).
+    ParsedFontSpec font;
+    FontSpecMask fontMask;
+    ParsedFontSpec font2;
+    FontSpecMask fontMask2;
+    std::uint16_t fontStatus = 0;            // the font parse's status (2368 keeps it)
+    ParagraphStyleState paragraph;
+
+    // Wiki delimiters: "((" and "))" unless the options give four characters.
+    char wikiOpen[3] = {};
+    char wikiClose[3] = {};
+
+    ZervaRTChunk* chunk = nullptr;
+    CDRecordNode* node = nullptr;            // the record being walked
+    LinkMatchingCache* linkMatching = nullptr;
+    ZervaRTChunk* sourceChunk = nullptr;
+
+    // State the executors keep within one run.
+    std::uint32_t chunkDone = 0;             // once-per-chunk operations are done
+    std::uint32_t consumedThrough = 0;       // records up to this index are already written
+    std::uint32_t cellMarker = 0;            // set by the walk at a cell, cleared per record
+    std::uint32_t finalText = 0;             // the executors wrote the final empty text run
+    std::uint32_t foundFlag = 0;             // operation 2405
+    std::uint32_t endDone = 0;               // once-per-run end operations
+    std::uint32_t replayIndex = 0;           // records to append again at chunk start
+    std::uint16_t errorWord = 0;             // handed to the chunk's error word
+    std::uint32_t resultWords[4] = {};       // running values of the property codes
+
+    // Operation 2419: records collected for the generator.
+    std::uint16_t definitionCount = 0;
+    CDRecordNode* definitions[kGenerationRecordSlots] = {};
+    std::uint16_t record166Count = 0;
+    CDRecordNode* records166[kGenerationRecordSlots] = {};
+};
+
+// Runs one operation over the records of the chunk's item. note and
+// itemName name the item (the item's own when 0 and null). extraChain,
+// when given, is walked behind the chunk's innermost level for this run
+// only. Returns 0 (a walk that ends with 546 is a normal end), 1028 for a
+// null chunk or an operation this engine cannot run, 1026 for a row
+// reorder without usable sort keys, 257 for damaged stored records, or the
+// status of an executor. The chunk's last status becomes 1298 after a run
+// that does not write, unless the run failed.
+TALIX_API STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char* itemName,
+                                    std::uint16_t operation, std::uint16_t operation2, std::uint16_t a3,
+                                    std::uint16_t a4, std::uint16_t a5, const char* argumentText,
+                                    const char* secondArgument, void* pointer, ChunkDefInfo* extraChain,
+                                    ZervaRTChunk* sourceChunk);
+
+// Walks the run's record list from its current node (context->node, or the
+// list's first node when none is set) to its end (or to a node of length 0). Returns the status that ended the walk
+// (546 is returned as it is: the caller turns it into 0).
+STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context);
+
+// One record of the walk: counts it, keeps the nesting counters, matches
+// the chain's levels and calls the executors. Returns 0 or the status that
+// ends the walk.
+STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                     RecordProcessContext* context);
+
+// The executors, dispatched by the context's operation code.
+// At the chunk's first record (recordCounter: its index).
+STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t recordCounter,
+                         RecordProcessContext* context);
+// For every record inside the chunk (context->node is the record's node).
+STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                          RecordProcessContext* context);
+// After the chunk's last record, or at the end of the item with an empty
+// text run.
+STATUS ProcessChunkEnd(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context);
+
+} // namespace talix

@@ -1,0 +1,474 @@
+// The record walk of an operation run: every record of the item passes
+// through ProcessRecord, which keeps the walk's nesting counters, lets each
+// level of the chunk's chain decide whether the record lies in its region,
+// and calls the executors when the chunk opens, for each record inside it
+// and when it closes.
+//
+// A level's region, by relation: Everything: every record. Plain: the
+// records of a selected element. Inside: the records between a selected
+// element's own first and last records. Outside: every record not in a
+// selected element. Before: the records before the first selected element.
+// After: the records after a selected element ends. Starts With: from a
+// selected element's first record on. Ends With: up to the end of a
+// selected element. A level is matched only on records that lie in the
+// regions of all the levels before it; when an outer region closes, the
+// levels within it start afresh. The chunk is open while a record lies in
+// the regions of all levels.
+#include <cstring>
+
+#include "engine/chunk_match.h"
+#include "engine/chunk_types.h"
+#include "engine/record_process.h"
+#include "core/item_work_state.h"
+#include "engine/chunk_work_state.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kSigBegin = 0x00DD;
+constexpr std::uint16_t kSigEnd = 0x00DE;
+constexpr std::uint16_t kSigText = 0xFF85;
+constexpr std::uint16_t kSigHotspot = 0xFFA9;
+constexpr std::uint16_t kSigV4Hotspot = 0xFFAD;
+constexpr std::uint16_t kSigV5Hotspot = 0xFF7E;
+constexpr std::uint16_t kSigHotspotEnd = 0x00AA;
+constexpr std::uint16_t kSigV4HotspotEnd = 0x00AE;
+constexpr std::uint16_t kSigHotspotEnd7F = 0x007F;
+constexpr std::uint16_t kSigLayer = 0x006C;
+constexpr std::uint16_t kSigTablePrelude = 0xFFFB;
+constexpr std::uint16_t kSigTableBegin = 0x00A3;
+constexpr std::uint16_t kSigNestedTableBegin = 0x00CF;
+constexpr std::uint16_t kSigCell = 0x00A4;
+constexpr std::uint16_t kSigNestedCell = 0x00D0;
+constexpr std::uint16_t kSigTableEnd = 0x00A5;
+constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
+constexpr std::uint16_t kSigPabDefinition = 0xFF82;
+constexpr std::uint16_t kSigPabReference = 0x0083;
+constexpr std::uint16_t kSigParagraph = 0x0081;
+constexpr std::uint16_t kSigLargeParagraph = 0xFF68;
+constexpr std::uint16_t kSigGraphic = 0x0099;
+
+// A record a writing run refuses: longer than this, or a signature below 89.
+constexpr std::uint32_t kLongestWritableRecord = 65536;
+constexpr std::uint16_t kLowestWritableSignature = 89;
+
+std::uint16_t Word(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
+    if (offset + 2 > length) return 0;
+    return static_cast<std::uint16_t>(record[offset] | record[offset + 1] << 8);
+}
+
+std::uint16_t InnermostBegin(const RecordProcessContext* context) {
+    return context->beginDepth > 0 ? context->beginStack[context->beginDepth - 1] : 0;
+}
+
+bool IsHotspotEnd(std::uint16_t signature) {
+    return signature == kSigHotspotEnd || signature == kSigV4HotspotEnd || signature == kSigHotspotEnd7F;
+}
+
+// Step 2 of the walk: the nesting counters and the running state.
+void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                      RecordProcessContext* context) {
+    switch (signature) {
+    case kSigBegin: {
+        const std::uint16_t inner = Word(record, length, 4);
+        if (inner == kSigTablePrelude) {
+            context->inTablePrelude = 1;
+            context->tableNesting += 1;
+        }
+        if (context->beginDepth < kBeginStackDepth) {
+            context->beginStack[context->beginDepth] = inner;
+            context->beginDepth += 1;
+        }
+        if (inner == kSigV5Hotspot || inner == kSigHotspot || inner == kSigV4Hotspot) context->hotspotNesting += 1;
+        if (inner == kSigLayer) context->layerNesting += 1;
+        break;
+    }
+    case kSigEnd: {
+        const std::uint16_t inner = Word(record, length, 4);
+        if (context->beginDepth > 0) context->beginDepth -= 1;
+        if (IsHotspotEnd(inner)) context->hotspotNesting -= 1;
+        if (inner == kSigLayer) context->layerNesting -= 1;
+        break;
+    }
+    case kSigTablePrelude:
+        if (context->inTablePrelude == 0) {
+            context->inTablePrelude = 1;
+            context->tableNesting += 1;
+        }
+        break;
+    case kSigTableBegin:
+    case kSigNestedTableBegin:
+        if (context->inTablePrelude == 0) context->tableNesting += 1;
+        break;
+    case kSigCell:
+    case kSigNestedCell:
+        context->inTablePrelude = 0;
+        context->cellMarker = 1;
+        break;
+    case kSigTableEnd:
+    case kSigNestedTableEnd:
+        if (context->tableNesting > 0) context->tableNesting -= 1;
+        context->inTablePrelude = 0;
+        break;
+    case kSigV4Hotspot:
+        if (InnermostBegin(context) != kSigV4Hotspot) context->hotspotNesting += 1;
+        break;
+    case kSigHotspot:
+        if (InnermostBegin(context) != kSigV4Hotspot && context->previousSignature != kSigV4Hotspot) {
+            context->hotspotNesting += 1;
+        }
+        break;
+    case kSigHotspotEnd:
+    case kSigV4HotspotEnd:
+        if (InnermostBegin(context) != kSigV4Hotspot) context->hotspotNesting -= 1;
+        break;
+    case kSigText:
+        // New text takes the font of the last run walked.
+        if (length >= 8 && context->chunk->item->work != nullptr) {
+            std::memcpy(context->chunk->item->work->textTemplate, record, 8);
+            context->chunk->item->work->textTemplate[2] = 8;
+            context->chunk->item->work->textTemplate[3] = 0;
+        }
+        break;
+    case kSigPabDefinition:
+        if (context->tableNesting == 0) {
+            const std::uint32_t size = length < kParagraphImageSize ? length : kParagraphImageSize;
+            std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
+            std::memcpy(context->paragraphDefinition, record, size);
+            context->paragraphDefinitionLength = size;
+        }
+        break;
+    case kSigPabReference:
+        if (context->tableNesting == 0 && length >= 4) std::memcpy(context->paragraphReference + 2, record + 2, 2);
+        break;
+    case kSigLargeParagraph:
+        if (context->chunkOpen == 0) {
+            const std::uint16_t word = Word(record, length, 6);
+            if ((word & 1u) != 0) context->region = 1;
+            if ((word & 2u) != 0) context->region = 0;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// What one record means for one level's region.
+struct LevelStep {
+    bool in = false;         // the record lies in the region
+    bool after = false;      // the region goes on after the record
+    bool restarted = false;  // a region closed at this record and a new one opened here
+};
+
+// Makes a level ready to be matched: its region opens at once for the
+// relations that begin with the records.
+void ArmLevel(ChunkDefInfo* level) {
+    LevelWalkState& walk = level->walk;
+    void* next = walk.pointers[kWalkNext];
+    void* previous = walk.pointers[kWalkPrevious];
+    walk = LevelWalkState{};
+    walk.pointers[kWalkNext] = next;
+    walk.pointers[kWalkPrevious] = previous;
+    walk.words[kWalkArmed] = 1;
+    switch (level->relation) {
+    case kRelEverything:
+    case kRelOutside:
+    case kRelEnd:
+        walk.words[kWalkActive] = 1;
+        break;
+    case kRelBefore: {
+        // Nothing lies before the first record or paragraph.
+        const std::uint16_t type = level->elementType;
+        const bool firstIsOne = level->occurrenceCount != 0 && level->occurrenceStart[0] == 1;
+        if ((type == 12 || type == 21 || type == 36) && firstIsOne) {
+            walk.words[kWalkDone] = 1;
+        } else {
+            walk.words[kWalkActive] = 1;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void DisarmLevel(ChunkDefInfo* level) { level->walk.words[kWalkArmed] = 0; }
+
+void RecordCounters(ChunkDefInfo* level, const RecordProcessContext* context) {
+    LevelWalkState& walk = level->walk;
+    walk.words[kWalkHotspotNesting] = static_cast<std::uint32_t>(context->hotspotNesting);
+    walk.words[kWalkLayerNesting] = static_cast<std::uint32_t>(context->layerNesting);
+    walk.words[kWalkTableNesting] = static_cast<std::uint32_t>(context->tableNesting);
+    walk.words[kWalkBeginDepth] = static_cast<std::uint32_t>(context->beginDepth);
+    walk.words[kWalkRegion] = context->region;
+}
+
+// Decides one record for one level: ends first (the record that ends one
+// element may start the next), then starts.
+LevelStep StepLevel(ChunkDefInfo* level, std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                    std::uint16_t previousSignature, RecordProcessContext* context) {
+    LevelWalkState& walk = level->walk;
+    std::uint32_t& active = walk.words[kWalkActive];
+    if (walk.words[kWalkEnterNext] != 0) {
+        walk.words[kWalkEnterNext] = 0;
+        active = 1;
+    }
+    LevelStep step;
+    step.in = active != 0;
+    step.after = active != 0;
+    const std::uint16_t relation = level->relation;
+    if (relation == kRelEverything) return step;
+
+    bool endedHere = false;
+    bool endBelongs = false;
+    bool selectedEnded = false;
+    if (walk.words[kWalkElementOpen] != 0) {
+        std::uint32_t counted = 0;
+        std::uint32_t endKept = 0;
+        const std::uint32_t reported =
+            MatchChunkEnd(level, record, signature, length, previousSignature, &counted, &endKept, 0, context);
+        if (reported != 0 || counted != 0) {
+            endedHere = true;
+            endBelongs = endKept == 0;
+            selectedEnded = walk.words[kWalkSelected] != 0;
+            const bool wasInside = active != 0;
+            walk.words[kWalkElementOpen] = 0;
+            walk.words[kWalkSelected] = 0;
+            walk.words[kWalkWaiting] = 0;
+            if (selectedEnded) {
+                switch (relation) {
+                case kRelPlain:
+                    step.in = wasInside && endBelongs;
+                    step.after = false;
+                    break;
+                case kRelInside:
+                    step.in = false;
+                    step.after = false;
+                    break;
+                case kRelEnd:
+                    step.in = wasInside && endBelongs;
+                    step.after = false;
+                    walk.words[kWalkDone] = 1;
+                    break;
+                case kRelAfter:
+                case kRelOutside:
+                    if (relation == kRelAfter && wasInside) break;
+                    if (endBelongs) {
+                        step.in = false;
+                        step.after = false;
+                        walk.words[kWalkEnterNext] = 1;
+                    } else {
+                        step.in = true;
+                        step.after = true;
+                    }
+                    break;
+                default:
+                    break;
+                }
+            }
+        }
+    }
+
+    const bool recordFree = !endedHere || !endBelongs;
+    const bool matching = walk.words[kWalkDone] == 0 && !(relation == kRelAfter && step.after) &&
+                          !(relation == kRelStart && step.after);
+    if (walk.words[kWalkElementOpen] == 0 && recordFree && matching) {
+        std::uint32_t single = 0;
+        const std::uint32_t selected =
+            MatchChunkStart(level, record, signature, length, previousSignature, &single, context);
+        if (walk.words[kWalkCounted] != 0) {
+            RecordCounters(level, context);
+            if (single == 0) {
+                walk.words[kWalkElementOpen] = 1;
+                walk.words[kWalkSelected] = selected;
+            }
+            if (selected != 0) {
+                const bool closedHere = endedHere && selectedEnded;
+                switch (relation) {
+                case kRelPlain:
+                    step.restarted = closedHere;
+                    step.in = true;
+                    step.after = single == 0;
+                    break;
+                case kRelInside: {
+                    if (single != 0) break;
+                    const std::uint16_t own = signature == kSigBegin ? Word(record, length, 4) : signature;
+                    if (IsMemberSignature(level->elementType, own)) {
+                        walk.words[kWalkWaiting] = 1;
+                    } else {
+                        step.restarted = closedHere;
+                        step.in = true;
+                        step.after = true;
+                    }
+                    break;
+                }
+                case kRelStart:
+                    step.in = true;
+                    step.after = true;
+                    break;
+                case kRelBefore:
+                    step.in = false;
+                    step.after = false;
+                    walk.words[kWalkDone] = 1;
+                    break;
+                case kRelOutside:
+                    step.in = false;
+                    step.after = false;
+                    walk.words[kWalkEnterNext] = 0;
+                    if (single != 0) walk.words[kWalkEnterNext] = 1;
+                    break;
+                case kRelEnd:
+                    if (single != 0) {
+                        step.after = false;
+                        walk.words[kWalkDone] = 1;
+                    }
+                    break;
+                case kRelAfter:
+                    if (single != 0) walk.words[kWalkEnterNext] = 1;
+                    break;
+                default:
+                    break;
+                }
+            }
+        }
+    } else if (relation == kRelInside && walk.words[kWalkWaiting] != 0 && !endedHere) {
+        std::uint32_t single = 0;
+        if (MatchChunkStart(level, record, signature, length, previousSignature, &single, context) != 0) {
+            walk.words[kWalkWaiting] = 0;
+            step.in = true;
+            step.after = true;
+        }
+    }
+    active = step.after ? 1 : 0;
+    return step;
+}
+
+// Whether a record inside the chunk goes to the executor inside the chunk:
+// some element types leave out some of their records.
+bool GivenToInsideExecutor(const ChunkDefInfo* innermost, std::uint16_t signature, const std::uint8_t* record,
+                           std::uint32_t length) {
+    if (innermost == nullptr) return true;
+    switch (innermost->elementType) {
+    case 10:
+        return signature != kSigText;
+    case 15:
+        if (signature == kSigEnd) return Word(record, length, 4) == kSigGraphic;
+        if (signature < 149 || signature > 160) return false;
+        return signature != kSigGraphic || innermost->walk.words[kWalkElementOpen] != 0;
+    case 21:
+    case 36:
+        return signature != kSigParagraph && signature != kSigTableEnd && signature != kSigTablePrelude &&
+               signature != kSigTableBegin && signature != kSigNestedTableBegin && signature != kSigNestedTableEnd;
+    default:
+        return true;
+    }
+}
+
+STATUS CloseChunk(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context) {
+    STATUS status = ProcessChunkEnd(record, signature, context);
+    context->chunkOpen = 0;
+    if (context->chunk->work != nullptr && context->chunk->work->singleTarget != 0) context->singleTargetDone = 1;
+    return status;
+}
+
+// Step 4 and 5: matches the chain's levels on the record and calls the
+// executors.
+STATUS MatchAndExecute(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                       std::uint16_t previousSignature, RecordProcessContext* context) {
+    bool chunkIn = context->firstLevel != nullptr;
+    bool chunkGoesOn = true;
+    bool restarted = false;
+    ChunkDefInfo* innermost = nullptr;
+    context->matchedLevel = nullptr;
+    context->nextLevel = context->firstLevel;
+    for (ChunkDefInfo* level = context->firstLevel; level != nullptr; level = WalkNext(level)) {
+        if (level->walk.words[kWalkArmed] == 0) ArmLevel(level);
+        const LevelStep step = StepLevel(level, record, signature, length, previousSignature, context);
+        if (step.restarted || !step.in) {
+            // A new region, or none: the levels within start afresh.
+            for (ChunkDefInfo* inner = WalkNext(level); inner != nullptr; inner = WalkNext(inner)) DisarmLevel(inner);
+        }
+        restarted = restarted || step.restarted;
+        if (!step.in) {
+            chunkIn = false;
+            break;
+        }
+        innermost = level;
+        context->matchedLevel = level;
+        context->nextLevel = WalkNext(level);
+        chunkGoesOn = chunkGoesOn && step.after;
+    }
+
+    STATUS status = kOK;
+    if (context->chunkOpen != 0 && (!chunkIn || restarted)) {
+        status = CloseChunk(record, signature, context);
+        if (status != kOK || context->singleTargetDone != 0) return status;
+    }
+    if (!chunkIn) return kOK;
+    if (context->chunkOpen == 0) {
+        context->chunkOpen = 1;
+        status = ProcessChunkStart(record, signature, context->recordCounter, context);
+        if (status != kOK) return status;
+    }
+    if (context->recordHandled == 0 && GivenToInsideExecutor(innermost, signature, record, length)) {
+        context->recordHandled = 1;
+        status = ProcessChunkRecord(record, signature, length, context);
+        if (status != kOK) return status;
+    }
+    if (!chunkGoesOn) status = CloseChunk(record, signature, context);
+    return status;
+}
+
+} // namespace
+
+STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                     RecordProcessContext* context) {
+    context->recordCounter = static_cast<std::uint16_t>(context->recordCounter + 1);
+    const std::uint16_t previousSignature = context->recordCounter == 1 ? 0 : context->previousSignature;
+    context->recordHandled = 0;
+    context->skipRecord = 0;
+
+    KeepRunningState(record, signature, length, context);
+
+    STATUS status = kOK;
+    if (context->singleTargetDone == 0) {
+        status = MatchAndExecute(record, signature, length, previousSignature, context);
+    }
+    // A writing run copies the records no executor took.
+    if (status == kOK && context->writesItem != 0 && context->recordHandled == 0 && context->pendingCopyIndex == 0) {
+        context->pendingCopyIndex = context->recordCounter;
+    }
+    context->cellMarker = 0;
+    return status;
+}
+
+STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
+    STATUS status = kOK;
+    CDRecordNode* first = context->node != nullptr ? context->node : (list != nullptr ? list->head : nullptr);
+    for (CDRecordNode* node = first; node != nullptr && node->length != 0; node = node->next) {
+        if (context->writesItem != 0 &&
+            (node->length > kLongestWritableRecord || node->signature < kLowestWritableSignature)) {
+            return kHtmlTreeLost;
+        }
+        context->node = node;
+        const std::uint16_t signature = node->signature;
+        if (context->writesItem == 0 && (signature == kSigTableBegin || signature == kSigNestedTableBegin) &&
+            context->output.tableLevel < kWalkTableLevels) {
+            context->output.tableLevel += 1;
+        }
+        status = ProcessRecord(node->bytes, signature, node->length, context);
+        if (context->writesItem == 0 && (signature == kSigTableEnd || signature == kSigNestedTableEnd) &&
+            context->output.tableLevel > 0) {
+            context->output.tableLevel -= 1;
+        }
+        context->previousIndex = node->index;
+        context->previousSignature = signature;
+        if (status != kOK) break;
+    }
+    return status;
+}
+
+} // namespace talix

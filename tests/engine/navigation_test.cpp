@@ -1,0 +1,186 @@
+// Chunk navigation seen from the chunk's methods: counting targets, moving
+// between them, zooming, sub-chunks, the queries and the finders.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/session_work_area.h"
+#include "engine/chunk_work_state.h"
+#include "engine/record_process.h"
+#include "fixture_items.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace {
+
+using namespace engine_test;
+
+using ChunkPtr = std::unique_ptr<ZervaRTChunk>;
+
+class NavigationTest : public ::testing::Test {
+protected:
+    ChunkPtr Define(plat::NOTEID id, const char* definition) {
+        EXPECT_EQ(item_.Connect("", db_.path().c_str(), id, "Body", 0), 0);
+        return ChunkPtr(item_.DefineChunk(definition));
+    }
+    static std::string TextOf(ZervaRTChunk* chunk) {
+        char buffer[1000];
+        chunk->GetText(nullptr, buffer, sizeof buffer, 1, " ");
+        return buffer;
+    }
+    // Runs an operation that only reads; its status must say so.
+    void Run(ZervaRTChunk* chunk, std::uint16_t operation, std::uint16_t operation2) {
+        talix::STATUS status = talix::PerformChunkAction(chunk, item_.noteHandle, item_.itemName, operation,
+                                                         operation2, 0, 0, 0, nullptr, nullptr, nullptr, nullptr,
+                                                         nullptr);
+        EXPECT_TRUE(status == 0 || status == 1298) << status;
+    }
+    talix::SessionWorkArea& Area() { return *session_.workArea; }
+
+    FixtureDatabase db_;
+    plat::NOTEID tables_ = db_.AddNote(TablesItem());
+    plat::NOTEID plain_ = db_.AddNote(Runs({"alpha", "beta"}));
+    RARIvoSession session_;
+    ZervaRTItem item_{&session_};
+};
+
+TEST_F(NavigationTest, CountsTargetsWithinTheChunk) {
+    ChunkPtr table = Define(tables_, "Table 1");
+    EXPECT_EQ(table->GetCount("Row"), 5);
+    EXPECT_EQ(table->GetCount("Column"), 3);   // not the nested table's
+    EXPECT_STREQ(table->definition, "Table 1");
+    EXPECT_EQ(table->targetType, 1);
+    EXPECT_EQ(Define(tables_, "Everything")->GetCount("Table"), 2);
+
+    ChunkPtr plain = Define(plain_, "Everything");
+    EXPECT_EQ(plain->GetCount("Table"), 0);
+    EXPECT_EQ(plain->GetCount("Text"), 2);
+    EXPECT_EQ(plain->GetCount("Nonsense"), -1);
+    EXPECT_EQ(plain->GetCount("Row"), -1);     // rows only inside a table
+    // A type text too long for the scratch buffer is refused, not copied.
+    EXPECT_EQ(plain->GetCount(std::string(5000, 'T').c_str()), -1);
+    EXPECT_STREQ(plain->definition, "Everything");
+}
+
+TEST_F(NavigationTest, MovesBetweenTargets) {
+    ChunkPtr range = Define(tables_, "Table 2-4");
+    EXPECT_EQ(range->GetNextTarget(0), 0);
+    EXPECT_STREQ(range->definition, "Table 3-5");
+
+    ChunkPtr table = Define(tables_, "Table 1");
+    EXPECT_EQ(table->GetNextTarget(0), 1);
+    EXPECT_EQ(TextOf(table.get()), "t2a t2b t2c t2d");
+    EXPECT_EQ(table->GetNextTarget(0), 0);
+    EXPECT_STREQ(table->definition, "Table 3");
+    EXPECT_EQ(table->GetPreviousTarget(), 1);
+    EXPECT_EQ(table->GetPreviousTarget(), 1);
+    EXPECT_EQ(table->GetPreviousTarget(), 0);
+    EXPECT_STREQ(table->definition, "Table 0");
+    EXPECT_EQ(table->GetLastTarget(), 1);
+    EXPECT_STREQ(table->definition, "Table 2");
+
+    ChunkPtr row = Define(tables_, "Table 1; Row 1");
+    EXPECT_EQ(row->GetLastTarget(), 1);
+    EXPECT_EQ(TextOf(row.get()), "r5c1 r5c2 r5c3");
+
+    ChunkPtr all = Define(tables_, "Table *");
+    EXPECT_EQ(all->GetNextTarget(0) + all->GetPreviousTarget() + all->GetLastTarget(), 0);
+    EXPECT_STREQ(all->definition, "Table *");
+
+    ChunkPtr none = Define(plain_, "Table 1");
+    EXPECT_EQ(none->GetLastTarget(), 0);
+    EXPECT_STREQ(none->definition, "Table 0");
+}
+
+TEST_F(NavigationTest, ZoomsAndMakesSubChunks) {
+    ChunkPtr table = Define(tables_, "Table 1");
+    EXPECT_EQ(table->ZoomIn("Row 2"), 1);
+    EXPECT_STREQ(table->definition, "Table 1; Row 2");
+    EXPECT_EQ(table->targetType, 5);
+    EXPECT_EQ(TextOf(table.get()), "r2c1 r2c2 n11 n12 n21 n22 r2c3");
+    EXPECT_EQ(table->ZoomIn("Column 3"), 1);
+    EXPECT_EQ(TextOf(table.get()), "r2c3");
+    EXPECT_EQ(table->ZoomIn("Bogus 1"), 0);
+    EXPECT_EQ(table->GetNextTarget(0), 0);     // moving while zoomed in
+    table->ZoomOut();
+    EXPECT_STREQ(table->definition, "Table 1");
+    EXPECT_EQ(table->targetType, 1);
+    table->ZoomOut();
+    EXPECT_STREQ(table->definition, "Table 1");
+
+    ChunkPtr sub(table->DefineSubChunk("Row 1"));
+    ASSERT_NE(sub, nullptr);
+    EXPECT_STREQ(sub->definition, "Table 1; Row 1");
+    EXPECT_EQ(sub->targetType, 5);
+    EXPECT_STREQ(table->definition, "Table 1");
+    ChunkPtr cell(sub->DefineSubChunk("Column 2"));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(table->DefineSubChunk("Nonsense 1"), nullptr);
+    // Sub-chunks hold their own levels.
+    table.reset();
+    EXPECT_EQ(TextOf(sub.get()), "r1c1 r1c2 r1c3");
+    EXPECT_EQ(TextOf(cell.get()), "r1c2");
+}
+
+TEST_F(NavigationTest, QueriesReadTheItemWithoutChangingIt) {
+    auto before = db_.Stored(tables_);
+    ChunkPtr table = Define(tables_, "Table 1");
+    Run(table.get(), 1, 2315);
+    EXPECT_EQ(table->lastStatus, 1298);
+    EXPECT_EQ(table->Exists(), 1);
+    EXPECT_EQ(table->lastStatus, 0);
+    EXPECT_EQ(Define(tables_, "Table 3")->Exists(), 0);
+    EXPECT_EQ(Define(tables_, "Table 2; Row 3")->Exists(), 0);
+
+    // A row's first and last records are its first cell record and its last
+    // cell's text: records 15 and 37, around the nested table's 14.
+    Run(Define(tables_, "Table 1; Row 2").get(), 1, 2321);
+    EXPECT_EQ(Area().foundFirstRecord, 15);
+    EXPECT_EQ(Area().foundLastRecord, 37);
+
+    // Holding something and holding text: a paragraph with an empty run
+    // holds neither.
+    for (auto [definition, count] : {std::pair{"Table 2", 1u}, {"Table 1; Row 1; Column 1", 1u}}) {
+        Area().containsCount = 0;
+        Run(Define(tables_, definition).get(), 2305, 0);
+        EXPECT_EQ(Area().containsCount, count) << definition;
+    }
+    ChunkPtr empty = Define(db_.AddNote(Runs({"", ""})), "Everything");
+    Area().containsCount = 0;
+    Run(empty.get(), 2304, 0);
+    Run(empty.get(), 2305, 0);
+    EXPECT_EQ(Area().containsCount, 0u);
+    Run(Define(plain_, "Everything").get(), 2304, 0);
+    EXPECT_EQ(Area().containsCount, 1u);
+
+    // The position list: one entry per target, from its first record.
+    ChunkPtr tables = Define(tables_, "Table *");
+    Run(tables.get(), 2, 0);
+    ASSERT_EQ(tables->work->sortKeyCount, 2u);
+    EXPECT_EQ(tables->work->sortKeys[0].firstRecord, 5);
+    EXPECT_GT(tables->work->sortKeys[1].firstRecord, tables->work->sortKeys[0].lastRecord);
+
+    EXPECT_EQ(db_.Stored(tables_), before);
+}
+
+TEST_F(NavigationTest, FindersNeedAChainOfSingleTargets) {
+    char buffer[64] = "untouched";
+    for (const char* definition : {"Table 1; Row *", "Inside Table 1", "Table 1-2"}) {
+        ChunkPtr chunk = Define(tables_, definition);
+        EXPECT_EQ(chunk->FindTextChunk(1, buffer, sizeof buffer, "EXACT", "Bold"), 0);
+        EXPECT_EQ(chunk->lastStatus, 20017) << definition;
+        chunk->lastStatus = 0;
+        EXPECT_EQ(chunk->FindNamedChunk(1, "Table", buffer, sizeof buffer, "EXACT", "x"), 0);
+        EXPECT_EQ(chunk->lastStatus, 20017) << definition;
+    }
+    // A usable chain is searched; the searches find nothing yet.
+    ChunkPtr row = Define(tables_, "Table 1; Row 2");
+    EXPECT_EQ(row->FindTextChunk(1, buffer, sizeof buffer, "SUBSTR", "Bold"), 0);
+    EXPECT_EQ(row->FindNamedChunk(1, "Table", buffer, sizeof buffer, "ENTIRE", "x"), 0);
+    EXPECT_EQ(row->lastStatus, 0);
+    EXPECT_STREQ(buffer, "untouched");
+}
+
+} // namespace

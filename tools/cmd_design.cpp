@@ -1,0 +1,119 @@
+// The commands design (the records of a design element's content, found by
+// kind and name through the library's connects) and create-design (a new
+// design element made by the library).
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+#include "cli.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix_cli {
+
+namespace {
+
+using Connector = std::uint16_t (ZervaRTItem::*)(const char*, const char*, const char*, const char*);
+
+struct DesignKind {
+    const char* word;          // as typed, without blanks, hyphens or underscores
+    const char* libraryName;   // the kind CreateDesignElement takes, or null
+    Connector connect;
+};
+
+constexpr DesignKind kKinds[] = {
+    {"form", "Form", &ZervaRTItem::ConnectForm},
+    {"subform", "Subform", &ZervaRTItem::ConnectSubform},
+    {"page", "Page", &ZervaRTItem::ConnectPage},
+    {"sharedfield", "Shared Field", &ZervaRTItem::ConnectSharedField},
+    {"imageresource", "Image Resource", &ZervaRTItem::ConnectImageResource},
+    {"fileresource", "File Resource", &ZervaRTItem::ConnectFileResource},
+    {"frameset", nullptr, &ZervaRTItem::ConnectFrameSet},
+    {"xpage", nullptr, &ZervaRTItem::ConnectXPage},
+    {"customcontrol", nullptr, &ZervaRTItem::ConnectCustomControl},
+};
+
+const DesignKind* FindKind(const std::string& text) {
+    std::string word;
+    for (char c : text) {
+        if (c != ' ' && c != '-' && c != '_') word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    for (const DesignKind& kind : kKinds)
+        if (word == kind.word) return &kind;
+    return nullptr;
+}
+
+bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
+    for (const auto& arg : args) {
+        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string NoteIdText(plat::NOTEID id) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(id));
+    return text;
+}
+
+} // namespace
+
+int RunDesign(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() != 3) return UsageError(command, "design needs a database, a kind and a name");
+    const DesignKind* kind = FindKind(args[1]);
+    if (kind == nullptr) return UsageError(command, "unknown design-element kind '%s'", args[1].c_str());
+
+    plat::NOTEID id = 0;
+    std::string itemName;
+    {
+        RARIvoSession session;
+        session.SetUp();
+        ZervaRTItem item(&session);
+        std::string name = plat::NativeToLmbcs(args[2]);
+        plat::STATUS status = (item.*kind->connect)("", args[0].c_str(), name.c_str(), nullptr);
+        if (status != plat::NOERROR) {
+            return Fail("cannot connect to %s '%s' in %s: %s", args[1].c_str(), args[2].c_str(), args[0].c_str(),
+                        StatusMessage(status).c_str());
+        }
+        id = item.noteID;
+        itemName = item.itemName != nullptr ? item.itemName : "";
+    }
+    return RunRecords(command, {args[0], NoteIdText(id), itemName});
+}
+
+int RunCreateDesign(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() != 3 && args.size() != 4) {
+        return UsageError(command, "create-design needs a database, a kind, a name and at most one option text");
+    }
+    const DesignKind* kind = FindKind(args[1]);
+    if (kind == nullptr || kind->libraryName == nullptr) {
+        return UsageError(command, "cannot create a design element of kind '%s'", args[1].c_str());
+    }
+
+    RARIvoSession session;
+    session.SetUp();
+    std::string name = plat::NativeToLmbcs(args[2]);
+    const char* options = args.size() == 4 ? args[3].c_str() : "";
+    ZervaRTItem* item = session.CreateDesignElement(kind->libraryName, "", args[0].c_str(), name.c_str(), options);
+    if (item == nullptr) return Fail("cannot create %s '%s' in %s", kind->libraryName, args[2].c_str(), args[0].c_str());
+    if (item->connected == 0) {
+        // A file resource made without a source file has no content yet.
+        std::printf("-\t%s\n", Escape(args[2]).c_str());
+        return kExitOk;
+    }
+    plat::STATUS status = item->Save();
+    if (status != plat::NOERROR) {
+        return Fail("cannot save %s '%s': %s", kind->libraryName, args[2].c_str(), StatusMessage(status).c_str());
+    }
+    std::printf("%s\t%s\n", NoteIdText(item->noteID).c_str(), Escape(args[2]).c_str());
+    return kExitOk;
+}
+
+} // namespace talix_cli
