@@ -10,74 +10,39 @@
 #include <string>
 #include <vector>
 
+#include "cli_fixture.h"
 #include "support/test_support.h"
 
 namespace {
 
+using talix_test::CliOutcome;
+
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-    std::vector<std::string> lines() const {
-        std::vector<std::string> result;
-        std::istringstream in(out);
-        for (std::string line; std::getline(in, line);) result.push_back(line);
-        return result;
-    }
-};
 
-std::string Quoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-class Cli : public testing::Test {
+class Cli : public talix_test::CliTest {
 protected:
-    Outcome Talix(const std::vector<std::string>& args) {
-        std::string command = Quoted(TALIX_CLI_PATH);
-        for (const auto& arg : args) command += " " + Quoted(arg);
-        command += " >" + Quoted(dir_.file("out")) + " 2>" + Quoted(dir_.file("err"));
-        Outcome run;
-        int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = talix_test::ReadFile(dir_.file("out"));
-        run.err = talix_test::ReadFile(dir_.file("err"));
-        return run;
-    }
-    std::string Write(const std::string& name, const std::string& text) {
-        std::string path = dir_.file(name);
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(file, nullptr);
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
-        return path;
-    }
-    std::string Sample(const char* name) { return (talix_test::SampleDxlDir() / name).string(); }
     // A database holding one note made of the given items; returns its id.
     std::string OneNoteDb(const std::string& items) {
-        Outcome run = Talix({"import", db_, Write("one.xml", "<note class='document'>" + items + "</note>")});
+        CliOutcome run = Talix({"import", db_, Write("one.xml", "<note class='document'>" + items + "</note>")});
         EXPECT_EQ(run.status, 0) << run.err;
         return run.out.substr(0, 10);
     }
 
-    talix_test::TempDir dir_;
-    std::string db_ = dir_.file("t.db");
 };
 
 TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
     auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
     std::vector<std::string> args = {"import", db_};
     for (const auto& file : files) args.push_back(file.string());
-    Outcome imported = Talix(args);
+    CliOutcome imported = Talix(args);
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_EQ(imported.err, "");
     auto lines = imported.lines();
     ASSERT_EQ(lines.size(), files.size());
     for (const auto& line : lines) EXPECT_TRUE(std::regex_match(line, std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}"))) << line;
 
-    Outcome notes = Talix({"notes", db_});
+    CliOutcome notes = Talix({"notes", db_});
     ASSERT_EQ(notes.status, 0) << notes.err;
     auto listed = notes.lines();
     ASSERT_EQ(listed.size(), lines.size());
@@ -91,7 +56,7 @@ TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
 
     // Importing notes that carry a UNID again replaces them: same notes,
     // same listing.
-    Outcome again = Talix({"import", db_, Sample("2194.xml"), Sample("styledtext.xml")});
+    CliOutcome again = Talix({"import", db_, Sample("2194.xml"), Sample("styledtext.xml")});
     EXPECT_EQ(again.status, 0) << again.err;
     ASSERT_EQ(again.lines().size(), 2u);
     EXPECT_NE(imported.out.find(again.lines()[0] + "\n"), std::string::npos);
@@ -100,10 +65,10 @@ TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
 }
 
 TEST_F(Cli, ItemsAndValuesOfANote) {
-    Outcome imported = Talix({"import", db_, Sample("2194.xml")});
+    CliOutcome imported = Talix({"import", db_, Sample("2194.xml")});
     ASSERT_EQ(imported.status, 0) << imported.err;
     std::string id = imported.out.substr(0, 10);
-    Outcome byUnid = Talix({"items", db_, "852559E00078377C052556C20056B593"});
+    CliOutcome byUnid = Talix({"items", db_, "852559E00078377C052556C20056B593"});
     ASSERT_EQ(byUnid.status, 0) << byUnid.err;
     auto items = byUnid.lines();
     ASSERT_EQ(items.size(), 9u);
@@ -113,10 +78,10 @@ TEST_F(Cli, ItemsAndValuesOfANote) {
     EXPECT_EQ(Talix({"items", db_, id}).out, byUnid.out);
     EXPECT_EQ(Talix({"items", db_, std::to_string(std::stoul(id, nullptr, 16))}).out, byUnid.out);
 
-    Outcome title = Talix({"value", db_, id, "$title"});
+    CliOutcome title = Talix({"value", db_, id, "$title"});
     EXPECT_EQ(title.status, 0) << title.err;
     EXPECT_EQ(title.out, std::string("\x00\x05Response", 10));
-    Outcome missing = Talix({"value", db_, id, "Nothing"});
+    CliOutcome missing = Talix({"value", db_, id, "Nothing"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("talix: "), std::string::npos);
     EXPECT_NE(missing.err.find("Nothing"), std::string::npos);
@@ -128,17 +93,17 @@ TEST_F(Cli, ItemsAndValuesOfANote) {
     EXPECT_EQ(Talix({"value", db_, other, "Part"}).out, std::string("\x00\x05one\x00\x03\0\0\0\0\0\0\0\x40", 15));
     EXPECT_EQ(Talix({"value", db_, other, "Part", "--index", "1"}).out, std::string("\x00\x03\0\0\0\0\0\0\0\x40", 10));
     EXPECT_EQ(Talix({"value", db_, other, "--index", "0", "Part"}).out, std::string("\x00\x05one", 5));
-    Outcome beyond = Talix({"value", db_, other, "Part", "--index", "2"});
+    CliOutcome beyond = Talix({"value", db_, other, "Part", "--index", "2"});
     EXPECT_EQ(beyond.status, 1);
     EXPECT_EQ(beyond.out, "");
     EXPECT_NE(beyond.err.find("index 2"), std::string::npos);
 }
 
 TEST_F(Cli, RecordLengthsAddUpToTheRichTextValue) {
-    Outcome imported = Talix({"import", db_, Sample("form-layout.xml")});
+    CliOutcome imported = Talix({"import", db_, Sample("form-layout.xml")});
     ASSERT_EQ(imported.status, 0) << imported.err;
     std::string id = imported.out.substr(0, 10);
-    Outcome records = Talix({"records", db_, id, "$Body"});
+    CliOutcome records = Talix({"records", db_, id, "$Body"});
     ASSERT_EQ(records.status, 0) << records.err;
     size_t total = 0, index = 0;
     for (const auto& line : records.lines()) {
@@ -148,7 +113,7 @@ TEST_F(Cli, RecordLengthsAddUpToTheRichTextValue) {
         size_t length = std::stoul(m[2]);
         total += length + length % 2;
     }
-    Outcome value = Talix({"value", db_, id, "$Body"});
+    CliOutcome value = Talix({"value", db_, id, "$Body"});
     ASSERT_EQ(value.status, 0);
     EXPECT_EQ(total, value.out.size() - 2);
     EXPECT_NE(records.out.find("\t0xFF85\tCD_TEXT\t24\tfont=0x0A000001 text=I am layout text\n"), std::string::npos);
@@ -157,11 +122,11 @@ TEST_F(Cli, RecordLengthsAddUpToTheRichTextValue) {
     // An odd record is followed by a pad byte, which the last record of a
     // value may leave out.
     std::string odd = OneNoteDb("<item name='Odd'><rawitemdata type='1'>hf8JAAEAAApBAIEC</rawitemdata></item>");
-    Outcome padded = Talix({"records", db_, odd, "Odd"});
+    CliOutcome padded = Talix({"records", db_, odd, "Odd"});
     EXPECT_EQ(padded.status, 0) << padded.err;
     EXPECT_EQ(padded.out, "1\t0xFF85\tCD_TEXT\t9\tfont=0x0A000001 text=A\n2\t0x0081\tCD_PARAGRAPH\t2\t\n");
-    Outcome inher = Talix({"import", db_, Sample("form-testinher.xml")});
-    Outcome info = Talix({"records", db_, inher.out.substr(0, 10), "$Info"});
+    CliOutcome inher = Talix({"import", db_, Sample("form-testinher.xml")});
+    CliOutcome info = Talix({"records", db_, inher.out.substr(0, 10), "$Info"});
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(info.out, "1\t0x0086\tCD_DOCUMENT\t33\t\n");
 }
@@ -172,32 +137,32 @@ TEST_F(Cli, RecordsOfDamagedOrOtherDataFail) {
     std::string id = OneNoteDb("<item name='Body'><rawitemdata type='1'>gQKF/yAAAQAAAA==</rawitemdata></item>"
                                "<item name='Zero'><rawitemdata type='1'>gQKBAgAAAAAAAA==</rawitemdata></item>"
                                "<item name='Plain'><text>x</text></item>");
-    Outcome past = Talix({"records", db_, id, "Body"});
+    CliOutcome past = Talix({"records", db_, id, "Body"});
     EXPECT_EQ(past.status, 1);
     EXPECT_EQ(past.out, "1\t0x0081\tCD_PARAGRAPH\t2\t\n");
     EXPECT_NE(past.err.find("talix: "), std::string::npos);
     EXPECT_NE(past.err.find("past the end"), std::string::npos) << past.err;
-    Outcome zero = Talix({"records", db_, id, "Zero"});
+    CliOutcome zero = Talix({"records", db_, id, "Zero"});
     EXPECT_EQ(zero.status, 1);
     EXPECT_EQ(zero.lines().size(), 2u);
     EXPECT_NE(zero.err.find("length 0"), std::string::npos) << zero.err;
-    Outcome plain = Talix({"records", db_, id, "Plain"});
+    CliOutcome plain = Talix({"records", db_, id, "Plain"});
     EXPECT_EQ(plain.status, 1);
     EXPECT_NE(plain.err.find("not rich text"), std::string::npos);
 }
 
 TEST_F(Cli, ImportGoesOnAfterAFailingFileAndShowsTheLogOnlyWhenVerbose) {
     std::string bad = Write("bad.xml", "<note class='form'>\n<item name='A'><number>x</number></item></note>");
-    Outcome run = Talix({"import", db_, Sample("2194.xml"), bad, Sample("view-all.xml")});
+    CliOutcome run = Talix({"import", db_, Sample("2194.xml"), bad, Sample("view-all.xml")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.lines().size(), 2u);
     EXPECT_NE(run.err.find("talix: " + bad + ":2: 'x' is not a number"), std::string::npos) << run.err;
     EXPECT_EQ(Talix({"notes", db_}).lines().size(), 2u);
 
-    Outcome quiet = Talix({"import", db_, Sample("field-testfield.xml")});
+    CliOutcome quiet = Talix({"import", db_, Sample("field-testfield.xml")});
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");
-    Outcome verbose = Talix({"--verbose", "import", db_, Sample("field-testfield.xml")});
+    CliOutcome verbose = Talix({"--verbose", "import", db_, Sample("field-testfield.xml")});
     EXPECT_EQ(verbose.status, 0);
     EXPECT_NE(verbose.err.find("testfield"), std::string::npos);
 }
@@ -221,16 +186,16 @@ TEST_F(Cli, UsageErrorsHelpAndMissingDatabases) {
         {{"items", "missing.db", "12"}, 1, "talix: cannot open missing.db"},
     };
     for (const auto& c : cases) {
-        Outcome run = Talix(c.args);
+        CliOutcome run = Talix(c.args);
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
         EXPECT_EQ(run.err.rfind("talix: ", 0), 0u) << run.err;
     }
-    Outcome help = Talix({"--help"});
+    CliOutcome help = Talix({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* command : {"import", "notes", "items", "value", "records"}) {
         EXPECT_NE(help.out.find(std::string("talix ") + command), std::string::npos);
-        Outcome commandHelp = Talix({command, "--help"});
+        CliOutcome commandHelp = Talix({command, "--help"});
         EXPECT_EQ(commandHelp.status, 0);
         EXPECT_EQ(commandHelp.out.rfind(std::string("usage: talix ") + command, 0), 0u) << commandHelp.out;
     }

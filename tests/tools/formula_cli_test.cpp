@@ -7,16 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "cli_fixture.h"
 #include "support/test_support.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using talix_test::CliOutcome;
 
-class FormulaCommand : public testing::Test {
+class FormulaCommand : public talix_test::CliTest {
 protected:
     void SetUp() override {
         std::string dxl = "<note class='document'><item name='Form'><text>Memo</text></item>"
@@ -27,35 +25,17 @@ protected:
         ASSERT_NE(out, nullptr);
         std::fwrite(dxl.data(), 1, dxl.size(), out);
         std::fclose(out);
-        Outcome run = Talix({"import", db_, file});
+        CliOutcome run = Talix({"import", db_, file});
         ASSERT_EQ(run.status, 0) << run.err;
         note_ = run.out.substr(0, run.out.find('\t'));
     }
 
-    Outcome Talix(const std::vector<std::string>& args) {
-        std::string command = Quoted(TALIX_CLI_PATH);
-        for (const auto& arg : args) command += " " + Quoted(arg);
-        command += " >" + Quoted(dir_.file("out")) + " 2>" + Quoted(dir_.file("err"));
-        Outcome run;
-        int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = talix_test::ReadFile(dir_.file("out"));
-        run.err = talix_test::ReadFile(dir_.file("err"));
-        return run;
-    }
-    static std::string Quoted(const std::string& arg) {
-        std::string quoted = "'";
-        for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
-    }
 
-    talix_test::TempDir dir_;
-    std::string db_ = dir_.file("f.nsf");
     std::string note_;
 };
 
 TEST_F(FormulaCommand, PrintsTheTypeThenOneValuePerLine) {
-    Outcome run = Talix({"formula", db_, note_, "Tags + \"ü\""});
+    CliOutcome run = Talix({"formula", db_, note_, "Tags + \"ü\""});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "text list\naü\nbü\n");
     run = Talix({"formula", db_, note_, "Count * (1 : 2.5)"});
@@ -67,7 +47,7 @@ TEST_F(FormulaCommand, PrintsTheTypeThenOneValuePerLine) {
 }
 
 TEST_F(FormulaCommand, ReportsFailuresAndBadUsage) {
-    Outcome run = Talix({"formula", db_, note_, "Count + (1"});
+    CliOutcome run = Talix({"formula", db_, note_, "Count + (1"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("offset 10"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");

@@ -9,65 +9,31 @@
 #include <string>
 #include <vector>
 
+#include "cli_fixture.h"
 #include "support/test_support.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-    std::vector<std::string> lines() const {
-        std::vector<std::string> result;
-        std::istringstream in(out);
-        for (std::string line; std::getline(in, line);) result.push_back(line);
-        return result;
-    }
-};
+using talix_test::CliOutcome;
 
-class RewriteCommand : public testing::Test {
+class RewriteCommand : public talix_test::CliTest {
 protected:
-    Outcome Talix(const std::vector<std::string>& args) {
-        std::string command = Quoted(TALIX_CLI_PATH);
-        for (const auto& arg : args) command += " " + Quoted(arg);
-        command += " >" + Quoted(dir_.file("out")) + " 2>" + Quoted(dir_.file("err"));
-        Outcome run;
-        int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = talix_test::ReadFile(dir_.file("out"));
-        run.err = talix_test::ReadFile(dir_.file("err"));
-        return run;
-    }
-    static std::string Quoted(const std::string& arg) {
-        std::string quoted = "'";
-        for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
-    }
     // Imports a file and returns the id of its first note.
     std::string Import(const std::string& file) {
-        Outcome run = Talix({"import", db_, file});
+        CliOutcome run = Talix({"import", db_, file});
         EXPECT_EQ(run.status, 0) << run.err;
         return run.out.substr(0, 10);
     }
-    std::string Write(const std::string& name, const std::string& text) {
-        std::string path = dir_.file(name);
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(file, nullptr);
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
-        return path;
-    }
 
-    talix_test::TempDir dir_;
-    std::string db_ = dir_.file("r.nsf");
 };
 
 TEST_F(RewriteCommand, RewritingAnItemKeepsItsStoredBytes) {
     std::string id = Import((talix_test::SampleDxlDir() / "form-layout.xml").string());
-    Outcome before = Talix({"value", db_, id, "$Body"});
+    CliOutcome before = Talix({"value", db_, id, "$Body"});
     ASSERT_EQ(before.status, 0) << before.err;
-    Outcome listed = Talix({"records", db_, id, "$Body"});
+    CliOutcome listed = Talix({"records", db_, id, "$Body"});
 
-    Outcome rewritten = Talix({"rewrite", db_, id, "$Body"});
+    CliOutcome rewritten = Talix({"rewrite", db_, id, "$Body"});
     ASSERT_EQ(rewritten.status, 0) << rewritten.err;
     EXPECT_EQ(rewritten.out, std::to_string(listed.lines().size()) + "\n");
     EXPECT_EQ(Talix({"value", db_, id, "$Body"}).out, before.out);
@@ -86,24 +52,24 @@ TEST_F(RewriteCommand, DamagedOrOtherItemsAreNotWritten) {
     std::string id = Import(Write("d.xml", "<note class='document'>"
                                            "<item name='Body'><rawitemdata type='1'>gQKF/yAAAQAAAA==</rawitemdata></item>"
                                            "<item name='Plain'><text>x</text></item></note>"));
-    Outcome before = Talix({"value", db_, id, "Body"});
-    Outcome damaged = Talix({"rewrite", db_, id, "Body"});
+    CliOutcome before = Talix({"value", db_, id, "Body"});
+    CliOutcome damaged = Talix({"rewrite", db_, id, "Body"});
     EXPECT_EQ(damaged.status, 1);
     EXPECT_NE(damaged.err.find("nothing was written"), std::string::npos) << damaged.err;
     EXPECT_EQ(Talix({"value", db_, id, "Body"}).out, before.out);
     EXPECT_EQ(Talix({"rewrite", db_, id, "Plain"}).status, 1);
     EXPECT_EQ(Talix({"rewrite", db_, id}).status, 2);
 
-    Outcome host = Talix({"records", "--host", db_, id, "Body"});
+    CliOutcome host = Talix({"records", "--host", db_, id, "Body"});
     EXPECT_EQ(host.status, 1);
     EXPECT_EQ(host.out, "1\t0x0081\tCD_PARAGRAPH\t2\t\n");
 }
 
 TEST_F(RewriteCommand, HostRecordsShowHostLengthsAndSideData) {
     std::string id = Import((talix_test::SampleDxlDir() / "form-layout.xml").string());
-    Outcome host = Talix({"records", db_, id, "$Body", "--host"});
+    CliOutcome host = Talix({"records", db_, id, "$Body", "--host"});
     ASSERT_EQ(host.status, 0) << host.err;
-    Outcome stored = Talix({"records", db_, id, "$Body"});
+    CliOutcome stored = Talix({"records", db_, id, "$Body"});
     auto hostLines = host.lines(), storedLines = stored.lines();
     ASSERT_EQ(hostLines.size(), storedLines.size());
     std::regex line("([0-9]+)\t(0x[0-9A-F]{4})\t([^\t]+)\t([0-9]+)\t(.*)");

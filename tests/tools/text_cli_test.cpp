@@ -7,42 +7,27 @@
 #include <string>
 #include <vector>
 
+#include "cli_fixture.h"
 #include "support/test_support.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using talix_test::CliOutcome;
 
-class TextCommand : public testing::Test {
+class TextCommand : public talix_test::CliTest {
 protected:
-    Outcome Talix(const std::vector<std::string>& args) {
-        std::string command = "'" TALIX_CLI_PATH "'";
-        for (const auto& arg : args) command += " '" + arg + "'";
-        command += " >'" + dir_.file("out") + "' 2>'" + dir_.file("err") + "'";
-        Outcome run;
-        int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = talix_test::ReadFile(dir_.file("out"));
-        run.err = talix_test::ReadFile(dir_.file("err"));
-        return run;
-    }
     // Imports a sample and returns the id of its note.
     std::string Sample(const char* name) {
-        Outcome run = Talix({"import", db_, (talix_test::SampleDxlDir() / name).string()});
+        CliOutcome run = Talix({"import", db_, (talix_test::SampleDxlDir() / name).string()});
         EXPECT_EQ(run.status, 0) << run.err;
         return run.out.substr(0, 10);
     }
 
-    talix_test::TempDir dir_;
-    std::string db_ = dir_.file("t.nsf");
 };
 
 TEST_F(TextCommand, PrintsTheTextOfAChunk) {
     std::string layout = Sample("form-layout.xml");
-    Outcome all = Talix({"text", db_, layout, "$Body"});
+    CliOutcome all = Talix({"text", db_, layout, "$Body"});
     ASSERT_EQ(all.status, 0) << all.err;
     EXPECT_NE(all.out.find("I am layout text"), std::string::npos) << all.out;
     EXPECT_EQ(Talix({"text", db_, layout, "$Body", "Everything"}).out, all.out);
@@ -53,7 +38,7 @@ TEST_F(TextCommand, PrintsTheTextOfAChunk) {
     EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 1; Row 2"}).out, "ananimated table\n");
     EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 5"}).out, "\n");
 
-    Outcome bad = Talix({"text", db_, tables, "$Body", "Nonsense 1"});
+    CliOutcome bad = Talix({"text", db_, tables, "$Body", "Nonsense 1"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("not a chunk definition"), std::string::npos) << bad.err;
     EXPECT_EQ(Talix({"text", db_, tables, "$Missing"}).status, 1);
@@ -65,21 +50,21 @@ TEST_F(TextCommand, PrintsTheTextOfAChunk) {
     std::ofstream(file) << "<note class='document'><item name='Body'>"
                            "<rawitemdata type='1'>gQKF/yAAAQAAAA==</rawitemdata></item></note>";
     std::string damaged = Talix({"import", db_, file}).out.substr(0, 10);
-    Outcome read = Talix({"text", db_, damaged, "Body"});
+    CliOutcome read = Talix({"text", db_, damaged, "Body"});
     EXPECT_EQ(read.status, 1);
     EXPECT_NE(read.err.find("cannot read the text"), std::string::npos) << read.err;
 }
 
 TEST_F(TextCommand, CountsTargetsOfAType) {
     std::string tables = Sample("form-testls.xml");
-    Outcome count = Talix({"count", db_, tables, "$Body", "Table"});
+    CliOutcome count = Talix({"count", db_, tables, "$Body", "Table"});
     ASSERT_EQ(count.status, 0) << count.err;
     EXPECT_EQ(count.out, "4\n");
     EXPECT_EQ(Talix({"count", db_, tables, "$Body", "Row", "Table 1"}).out, "2\n");
     EXPECT_EQ(Talix({"count", db_, tables, "$Body", "Column", "Table 4"}).out, "2\n");
     EXPECT_EQ(Talix({"count", db_, Sample("form-layout.xml"), "$Body", "Table"}).out, "0\n");
 
-    Outcome unknown = Talix({"count", db_, tables, "$Body", "Nonsense"});
+    CliOutcome unknown = Talix({"count", db_, tables, "$Body", "Nonsense"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("'Nonsense' cannot be counted"), std::string::npos) << unknown.err;
     EXPECT_EQ(Talix({"count", db_, tables, "$Body", "Row"}).status, 1);   // rows only inside a table

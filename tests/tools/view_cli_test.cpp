@@ -9,39 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "cli_fixture.h"
 #include "support/test_support.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using talix_test::CliOutcome;
 
-class ViewCommand : public testing::Test {
+class ViewCommand : public talix_test::CliTest {
 protected:
-    Outcome Talix(const std::vector<std::string>& args) {
-        std::string command = Quoted(TALIX_CLI_PATH);
-        for (const auto& arg : args) command += " " + Quoted(arg);
-        command += " >" + Quoted(dir_.file("out")) + " 2>" + Quoted(dir_.file("err"));
-        Outcome run;
-        int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = talix_test::ReadFile(dir_.file("out"));
-        run.err = talix_test::ReadFile(dir_.file("err"));
-        return run;
-    }
-    static std::string Quoted(const std::string& arg) {
-        std::string quoted = "'";
-        for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
-    }
     static std::string Text(const char* name, const std::string& value) {
         return std::string("<item name='") + name + "'><text>" + value + "</text></item>";
     }
 
-    talix_test::TempDir dir_;
-    std::string db_ = dir_.file("v.nsf");
 };
 
 TEST_F(ViewCommand, ListsTheEntriesOfAViewAndOfAKey) {
@@ -60,7 +40,7 @@ TEST_F(ViewCommand, ListsTheEntriesOfAViewAndOfAKey) {
     ASSERT_NE(out, nullptr);
     std::fwrite(dxl.data(), 1, dxl.size(), out);
     std::fclose(out);
-    Outcome imported = Talix({"import", db_, file});
+    CliOutcome imported = Talix({"import", db_, file});
     ASSERT_EQ(imported.status, 0) << imported.err;
     std::istringstream lines(imported.out);
     std::map<std::string, std::string> subjectOf;   // note id text -> subject
@@ -70,7 +50,7 @@ TEST_F(ViewCommand, ListsTheEntriesOfAViewAndOfAKey) {
         subjectOf[line.substr(0, 10)] = subject;
     }
 
-    Outcome all = Talix({"view", db_, "By Subject"});
+    CliOutcome all = Talix({"view", db_, "By Subject"});
     ASSERT_EQ(all.status, 0) << all.err;
     std::istringstream listed(all.out);
     std::string order;
@@ -81,15 +61,15 @@ TEST_F(ViewCommand, ListsTheEntriesOfAViewAndOfAKey) {
     }
     EXPECT_TRUE(order == "Apple apple fig leek pear " || order == "apple Apple fig leek pear ") << order;
 
-    Outcome key = Talix({"view", db_, "SUBJ", "APPLE"});
+    CliOutcome key = Talix({"view", db_, "SUBJ", "APPLE"});
     ASSERT_EQ(key.status, 0) << key.err;
     EXPECT_EQ(key.out, all.out.substr(0, 2 * 17));
 
-    Outcome missingKey = Talix({"view", db_, "subj", "plum"});
+    CliOutcome missingKey = Talix({"view", db_, "subj", "plum"});
     EXPECT_EQ(missingKey.status, 1);
     EXPECT_EQ(missingKey.out, "");
     EXPECT_NE(missingKey.err.find("plum"), std::string::npos);
-    Outcome missingView = Talix({"view", db_, "By Date"});
+    CliOutcome missingView = Talix({"view", db_, "By Date"});
     EXPECT_EQ(missingView.status, 1);
     EXPECT_NE(missingView.err.find("By Date"), std::string::npos);
     EXPECT_EQ(Talix({"view", db_}).status, 2);
