@@ -37,6 +37,13 @@ struct RecordOutput {
 
     std::uint16_t lastParagraphId = 0;
     std::uint16_t requestedParagraphId = 0;   // 0 = none
+    // The highest paragraph-definition id of the item being written: of its
+    // records as read (looked at once, when the gate first numbers a
+    // definition) and of every definition appended. New ids are numbered
+    // above it, so that they never collide with an id the item still uses.
+    // A run that knows the highest id may set it before appending.
+    std::uint16_t highestParagraphId = 0;
+    std::uint32_t highestParagraphIdKnown = 0;
     std::uint16_t tableStartParagraphId[kTableLevels] = {};
     std::uint16_t currentColumn[kTableLevels] = {};
     std::uint16_t currentRow[kTableLevels] = {};

@@ -21,6 +21,7 @@ class ZervaRTItem;
 namespace talix {
 
 struct RecordOutput;
+struct RecordProcessContext;
 struct RecordWalk;
 
 // Set by the reader on an odd-length record that ended its stored value
@@ -92,5 +93,13 @@ TALIX_API STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
 // Frees the held memory handles of the output from index first on, then
 // unlocks and frees its work handle.
 TALIX_API void ReleaseHeldHandles(RecordOutput* output, std::uint16_t first);
+
+// Appends the lines of a text file (each at most maxLineLength bytes; a
+// longer line goes on as the next one) as text runs in the item's current
+// font, with the run's ready-made paragraph and paragraph reference between
+// them. Returns 0, 259 when the file cannot be opened (the chunk's error
+// word becomes 20032), or the failure of an append.
+TALIX_API STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength,
+                                     RecordProcessContext* context);
 
 } // namespace talix

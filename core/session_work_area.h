@@ -76,8 +76,11 @@ struct SessionWorkArea {
     // The first and last record index of the targets found by the last walk.
     std::uint16_t foundFirstRecord = 0;
     std::uint16_t foundLastRecord = 0;
-    // Raised by the queries whether a chunk holds something or holds text.
+    // Raised by the queries whether a chunk holds something, holds text or
+    // lies inside a hotspot.
     std::uint32_t containsCount = 0;
+    // The signature of the chunk's first record (operation 2330).
+    std::uint16_t recordTypeWord = 0;
 
     ViewCache viewCache;
 };

@@ -1,10 +1,21 @@
 // The executor inside a chunk: the frame every record inside the located
 // chunk passes through (already-written test, dispatch by operation code,
-// the common tail), and operation 9, which collects the chunk's text.
+// the common tail that passes a kept record to the output of a writing
+// run), and the operations that read and replace the chunk's text: 9 (get
+// text), 10 (set text), the colour stripping of 2387/2388 and the cell
+// borders of 2393.
 #include <cstring>
 
+#include "builders/append_gate.h"
+#include "builders/basic_builders.h"
+#include "core/font_spec.h"
+#include "core/item_work_state.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
 #include "engine/exec_handlers.h"
 #include "engine/record_process.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
 #include "talix/session.h"
 
 namespace talix {
@@ -12,7 +23,16 @@ namespace talix {
 namespace {
 
 constexpr std::uint16_t kText = 0xFF85;
+constexpr std::uint16_t kBegin = 0x00DD;
+constexpr std::uint16_t kEnd = 0x00DE;
+constexpr std::uint16_t kTextColor = 0x00D2;
+constexpr std::uint16_t kCell = 0x00A4;
+constexpr std::uint16_t kNestedCell = 0x00D0;
 constexpr std::uint32_t kTextHeader = 8;
+constexpr std::uint32_t kBracketedSignature = 4;
+// Cell record: the border byte (two bits a side), the flags byte and the
+// extended border word (four bits a side).
+constexpr std::uint32_t kCellBorder = 10, kCellBorderWord = 12, kCellLength = 18;
 // The most text operation 9 collects.
 constexpr std::uint32_t kTextCap = 65340;
 
@@ -49,6 +69,139 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
     session->textResultLength = static_cast<std::uint16_t>(have);
 }
 
+bool BracketsText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint16_t wanted) {
+    return signature == wanted && length >= kBracketedSignature + 2 && ReadWord(record + kBracketedSignature) == kText;
+}
+
+FontId TemplateFont(const ZervaRTItem* item) {
+    const std::uint8_t* font = item->work->textTemplate + 4;
+    FontId id;
+    id.face = font[0];
+    id.attributes = font[1];
+    id.color = font[2];
+    id.size = font[3];
+    return id;
+}
+
+// Operation 10 at the chunk's first text run: the new text, in the font of
+// the runs before it with the caller's specification (or the permanent pen)
+// applied; coloured text is wrapped in CDBEGIN, colour record and CDEND.
+STATUS WriteNewText(std::uint32_t replacedLength, RecordProcessContext* context) {
+    ZervaRTItem* item = context->chunk->item;
+    SessionWorkArea* area = context->session->workArea;
+    RecordOutput* output = &context->output;
+    FontId font = TemplateFont(item);
+    area->currentRGB = 0;
+    area->currentColorFlags = 0;
+    const bool fontGiven = context->secondArgument != nullptr && context->secondArgument[0] != '\0';
+    if (item->permanentPen != 0 || fontGiven) {
+        ApplyFontSpec(&font, &area->currentRGB, &area->currentColorFlags, context->font, context->fontMask);
+    }
+
+    STATUS status = kOK;
+    if (replacedLength == kTextHeader) {
+        status = AppendTextRecord(nullptr, 0, &font, output);
+        if (status != kOK) return status;
+    }
+    if (output->tableJustEnded != 0) {
+        // Text right after a table starts a paragraph of the definition the
+        // table interrupted.
+        status = AppendRecord(context->paragraphRecord, 0x0081, sizeof context->paragraphRecord, output);
+        if (status != kOK) return status;
+        std::int32_t level = output->tableLevel + 1;
+        if (level >= kTableLevels) level = kTableLevels - 1;
+        output->requestedParagraphId = static_cast<std::uint16_t>(output->savedParagraphId[level]);
+        output->savedParagraphId[level] = 0;
+        output->tableJustEnded = 0;
+        status = AppendRecord(context->paragraphReference, 0x0083, sizeof context->paragraphReference, output);
+        output->requestedParagraphId = 0;
+        if (status != kOK) return status;
+    }
+    const bool coloured = area->currentRGB != 0 || area->currentColorFlags != 0;
+    if (coloured) {
+        status = AppendBeginRecord(kText, 0, output);
+        if (status != kOK) return status;
+    }
+    status = AppendTextRecord(context->argumentText, context->a3, &font, output);
+    if (status != kOK) return status;
+    item->modified = 1;
+    if (coloured) {
+        status = AppendColorRecord(static_cast<std::uint8_t>(kTextColor), area->currentRGB, area->currentColorFlags,
+                                   output);
+        if (status == kOK) status = AppendEndRecord(kText, 0, output);
+    }
+    return status;
+}
+
+// Operation 10: the chunk's first text run is replaced by the new text;
+// later non-empty runs go, empty runs and every other record stay.
+STATUS SetText(std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
+               RecordProcessContext* context) {
+    if (signature != kText) return kOK;
+    if (context->chunkDone != 0) {
+        if (length > kTextHeader) *passOn = 0;
+        return kOK;
+    }
+    context->chunkDone = 1;
+    *passOn = 0;
+    return WriteNewText(length, context);
+}
+
+// Operations 2387 and 2388: inside a link being built round the chunk, the
+// text brackets go and, from the first one on, the colour records.
+void StripTextColour(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                     std::uint32_t* passOn, RecordProcessContext* context) {
+    if (BracketsText(record, signature, length, kBegin)) {
+        context->chunkDone = 1;
+        *passOn = 0;
+    } else if (BracketsText(record, signature, length, kEnd)) {
+        *passOn = 0;
+    } else if (signature == kTextColor && context->chunkDone != 0) {
+        *passOn = 0;
+    }
+}
+
+// One side of a cell border from its character: "0", "1" or "2" give that
+// width in the border byte; digits give the extended width, "N" none; any
+// other character (or none) keeps the side as it is.
+void SetBorderSide(char side, int byteShift, int wordShift, std::uint8_t* borderByte, std::uint16_t* borderWord) {
+    if (side >= '0' && side <= '2') {
+        *borderByte = static_cast<std::uint8_t>((*borderByte & ~(3u << byteShift)) | ((side - '0') << byteShift));
+    }
+    int width = -1;
+    if (side == 'N' || side == 'n') width = 0;
+    else if (side >= '0' && side <= '9') width = side - '0';
+    if (width >= 0) {
+        *borderWord = static_cast<std::uint16_t>((*borderWord & ~(0xFu << wordShift)) | (width << wordShift));
+    }
+}
+
+// Operation 2393: a cell record is rebuilt with the borders of the argument
+// text, one character a side: top, bottom, left, right. The copy is passed
+// on; the record list itself is not changed.
+STATUS SetCellBorders(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                      std::uint32_t* passOn, RecordProcessContext* context) {
+    if ((signature != kCell && signature != kNestedCell) || length < kCellBorderWord + 2 || length > kCellLength)
+        return kOK;
+    std::uint8_t cell[kCellLength] = {};
+    std::memcpy(cell, record, length);
+    const char* sides = context->argumentText != nullptr ? context->argumentText : "";
+    char side[4] = {};
+    for (int i = 0; i < 4 && sides[i] != '\0'; ++i) side[i] = sides[i];
+    std::uint8_t border = cell[kCellBorder];
+    std::uint16_t word = ReadWord(cell + kCellBorderWord);
+    // Bits of each side: top, bottom, left, right.
+    const int byteShift[4] = {4, 6, 0, 2};
+    const int wordShift[4] = {8, 12, 0, 4};
+    for (int i = 0; i < 4; ++i) SetBorderSide(side[i], byteShift[i], wordShift[i], &border, &word);
+    cell[kCellBorder] = border;
+    WriteWord(cell + kCellBorderWord, word);
+    context->chunk->item->modified = 1;
+    *passOn = 0;
+    if (context->writesItem == 0) return kOK;
+    return AppendRecord(cell, signature, length, &context->output);
+}
+
 } // namespace
 
 STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
@@ -69,6 +222,18 @@ STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::ui
         case 9:
             CollectText(record, signature, length, context);
             break;
+        case 10:
+            status = SetText(signature, length, &passOn, context);
+            if (status != kOK) return status;
+            break;
+        case 2387:
+        case 2388:
+            StripTextColour(record, signature, length, &passOn, context);
+            break;
+        case 2393:
+            status = SetCellBorders(record, signature, length, &passOn, context);
+            if (status != kOK) return status;
+            break;
         case 1:
         case 2304:
         case 2305:
@@ -83,11 +248,26 @@ STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::ui
 
     context->cellMarker = 0;
     // Nothing is appended while the run does not rebuild the item, whatever
-    // the handler decided. Runs that rebuild it are refused before the walk
-    // until the record output can take the records passed on (passOn bytes,
-    // none for a dropped record); should one get here, it fails rather than
-    // lose them.
-    if (context->writesItem != 0) return kArgumentError;
+    // the handler decided.
+    if (context->writesItem == 0) return status;
+    if (passOn == 0) {
+        // A dropped or replaced record changes the item (highlighting marks
+        // text without changing it).
+        if (context->operation != 2372 && context->operation != 2373) context->chunk->item->modified = 1;
+        return status;
+    }
+    CDRecordNode* node = context->node;
+    SessionWorkArea* area = context->session->workArea;
+    // The matching operations keep the link mark of text they wrote before.
+    const bool keepMark = (context->operation == 2386 || context->operation == 2816) && node != nullptr &&
+                          node->bytes == record && (node->flags & kNodeLinkMark) != 0;
+    if (keepMark) area->linkMark = 1;
+    if (node != nullptr && node->bytes == record && passOn == node->length) {
+        status = AppendRecordNode(node, &context->output);
+    } else {
+        status = AppendRecord(record, signature, passOn, &context->output);
+    }
+    if (keepMark) area->linkMark = 0;
     return status;
 }
 

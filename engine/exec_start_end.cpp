@@ -1,18 +1,32 @@
 // The executors at a chunk's first record and after its last one, chosen by
 // the run's operation code: the existence query records the find, the
-// position list (operation 2) records where each target starts and ends.
+// position list (operation 2) records where each target starts and ends,
+// the append family writes before or after the chunk (exec_append.cpp), and
+// a few property codes read or mark the chunk's first or last record.
+#include <cstdio>
 #include <cstring>
 
+#include "builders/append_gate.h"
 #include "core/pool.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
 #include "engine/exec_handlers.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
 
 namespace talix {
 
 namespace {
 
 constexpr std::uint32_t kFirstPositionCapacity = 255;
+
+constexpr std::uint16_t kSigPassThroughStart = 0xFFCC;
+constexpr std::uint16_t kSigPassThroughEnd = 0xFFCD;
+constexpr std::uint32_t kPassThroughLength = 8;
+// Property code of the measurement query that asks for the right margin.
+constexpr std::uint16_t kMaxRightMargin = 2604;
 
 // A new position entry (start and end at the record counter) at the end of
 // the run's list, which grows from the tracked pool. Returns 0 or 263.
@@ -37,28 +51,117 @@ STATUS AddPosition(RecordProcessContext* context, std::uint16_t recordCounter) {
     return kOK;
 }
 
+// An answer of a property query: into the session's text result, and into
+// the scratch buffer the property reader takes it from.
+void PutAnswer(RecordProcessContext* context, const char* text, char* scratch) {
+    RARIvoSession* session = context->session;
+    const std::size_t length = std::strlen(text);
+    std::memcpy(session->textResult, text, length + 1);
+    session->textResultLength = static_cast<std::uint16_t>(length);
+    std::memcpy(scratch, text, length + 1);
+}
+
+// Whether the chunk's first record lies in a pass-through HTML bracket: a
+// bracket start before any bracket end, walking back from it.
+bool InsidePassThrough(const CDRecordNode* node) {
+    for (; node != nullptr; node = node->prev) {
+        if (node->signature == kSigPassThroughStart) return true;
+        if (node->signature == kSigPassThroughEnd) return false;
+    }
+    return false;
+}
+
+STATUS AppendPassThrough(std::uint16_t signature, RecordProcessContext* context) {
+    std::uint8_t record[kPassThroughLength] = {};
+    WriteWord(record, signature);
+    WriteWord(record + 2, kPassThroughLength);
+    context->chunk->item->modified = 1;
+    return AppendRecord(record, signature, kPassThroughLength, &context->output);
+}
+
+// Operation 48 at the start: op2 set brackets the chunk as pass-through
+// HTML (unless it already lies in a bracket); op2 0 closes the bracket the
+// chunk lies in before it, to be opened again after it.
+STATUS PassThroughAtStart(std::uint16_t signature, RecordProcessContext* context) {
+    const bool open = InsidePassThrough(context->node);
+    if (context->operation2 != 0) {
+        if (!open && signature != kSigPassThroughStart) return AppendPassThrough(kSigPassThroughStart, context);
+        return kOK;
+    }
+    if (open && signature != kSigPassThroughEnd) {
+        context->bracketReopen = 1;
+        return AppendPassThrough(kSigPassThroughEnd, context);
+    }
+    return kOK;
+}
+
+STATUS PassThroughAtEnd(std::uint16_t signature, RecordProcessContext* context) {
+    if (context->operation2 == 0) {
+        if (context->bracketReopen != 0 && signature != kSigPassThroughStart) {
+            context->bracketReopen = 0;
+            return AppendPassThrough(kSigPassThroughStart, context);
+        }
+        return kOK;
+    }
+    if (signature != kSigPassThroughEnd) return AppendPassThrough(kSigPassThroughEnd, context);
+    return kOK;
+}
+
+bool AppendsHere(const RecordProcessContext* context, bool atEnd) {
+    return IsAppendOperation(context->operation) && (context->chunk->appendAtEnd != 0) == atEnd;
+}
+
 } // namespace
 
-STATUS ProcessChunkStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
-    if (context == nullptr) return kArgumentError;
+STATUS ProcessChunkStart(std::uint8_t*, std::uint16_t signature, std::uint16_t recordCounter,
+                         RecordProcessContext* context) {
+    if (context == nullptr || context->chunk == nullptr || context->session == nullptr) return kArgumentError;
+    SessionWorkArea* area = context->session->workArea;
+    if (AppendsHere(context, false)) return AppendAtChunk(signature, false, context);
     switch (context->operation) {
     case 1:
-        if (context->operation2 == kQueryExists && context->chunk != nullptr)
-            context->chunk->lastStatus = kOperationComplete;
+        if (context->operation2 == kQueryExists) context->chunk->lastStatus = kOperationComplete;
         return kOK;
     case 2:
         return AddPosition(context, recordCounter);
+    case 47:
+        PutAnswer(context, InsidePassThrough(context->node) ? "TRUE" : "FALSE", context->session->messageBuffer);
+        return kItemNotFound;
+    case 48:
+        return PassThroughAtStart(signature, context);
+    case 54:
+        if (context->node != nullptr) context->node->flags = static_cast<std::uint16_t>(context->node->flags & ~kNodeLinkMark);
+        return kOK;
+    case 2330:
+        area->recordTypeWord = signature;
+        return kOK;
+    case 2615:
+        // The chunk starts inside a hotspot.
+        if (context->hotspotNesting > 0) ++area->containsCount;
+        return kOK;
     default:
         return kOK;
     }
 }
 
-STATUS ProcessChunkEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
-    if (context == nullptr) return kArgumentError;
+STATUS ProcessChunkEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext* context) {
+    if (context == nullptr || context->chunk == nullptr || context->session == nullptr) return kArgumentError;
+    if (AppendsHere(context, true)) return AppendAtChunk(signature, true, context);
     switch (context->operation) {
     case 2:
         if (context->sortKeyCount > 0) context->sortKeys[context->sortKeyCount - 1].lastRecord = context->recordCounter;
         return kOK;
+    case 36: {
+        // The smallest left or the largest right margin the inside
+        // executor found, in inches.
+        const std::uint32_t twips = context->operation2 == kMaxRightMargin ? context->resultWords[1] : context->resultWords[0];
+        char text[32];
+        std::snprintf(text, sizeof text, "%5.3f", twips / 1440.0);
+        PutAnswer(context, text, context->session->optionValue + kScratchSize);
+        return kOK;
+    }
+    case 48:
+        return PassThroughAtEnd(signature, context);
     default:
         return kOK;
     }

@@ -1,11 +1,12 @@
 // PerformChunkAction: one numbered operation run over the records of the
 // item a chunk belongs to. It prepares the run's context (arguments, the
 // operation's font and paragraph state, the chain's walk links), reads the
-// item's records when none are held, walks them and finishes the run.
+// item's records when none are held, walks them and finishes the run; a
+// run that rebuilds the item builds a new record list and commits it
+// (engine/commit.cpp).
 //
-// Operations that rebuild the item are refused until the writing half of
-// the engine (output segments, pending copies, commit and roll-back) is
-// built; OperationWritesItem says which they are.
+// Operations that rebuild the item through executors not built yet are
+// refused (1028) rather than run as if they had done their work.
 #include <cstdlib>
 #include <initializer_list>
 #include <iterator>
@@ -17,10 +18,13 @@
 #include "core/pool.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/walkers.h"
+#include "builders/append_gate.h"
 #include "engine/chunk_definition.h"
 #include "engine/chunk_match.h"
 #include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
+#include "engine/writing_run.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -41,6 +45,9 @@ constexpr std::uint16_t kLowWritingOperations[] = {4,  6,  8,  10, 17, 21, 23, 2
 constexpr std::uint16_t kReadingOperations[] = {2365, 2367, 2368, 2369, 2370, 2371, 2398, 2400, 2401,
                                                 2402, 2403, 2407, 2408, 2414, 2418, 2419, 2420, 2421,
                                                 2427, 2431, 2432, 2435, 2436, 2444, 2804, 2818};
+
+// Operations that rebuild the item and whose executors exist.
+constexpr std::uint16_t kAvailableWritingOperations[] = {10, 48, 49, 54, 2351, 2354, 2360, 2361, 2393, 2409, 2417};
 
 bool InList(const std::uint16_t* list, std::size_t count, std::uint16_t value) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -177,6 +184,19 @@ STATUS PrepareOperationState(RecordProcessContext* context) {
     case 2355:
         context->appendRow = 1;
         break;
+    case 2364:
+    case 2417: {
+        ParagraphStyleState& style = context->paragraph;
+        const STATUS status = item->ParseParagraphString(
+            context->argumentText != nullptr ? context->argumentText : "", nullptr, &style.definition[0], nullptr,
+            &style.flagsSet, &style.flagsClear, &style.flags2Set, &style.flags2Clear, &style.flags3Set,
+            &style.flags3Clear, &style.listType[0], nullptr, &style.listClear[0], nullptr, &style.shiftLeftOffset,
+            &style.shiftRightOffset, &style.shiftLeftPercent, &style.shiftRightPercent, style.mask[0], nullptr);
+        style.status = status;
+        if (status != kOK) return status;
+        if (operation == 2417) ParseFont(context, context->secondArgument, nullptr);
+        break;
+    }
     case 2363:
         ParseFont(context, context->argumentText, context->secondArgument);
         break;
@@ -274,9 +294,11 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     chunk->errorWord = 0;
 
     const bool writes = OperationWritesItem(operation, operation2);
-    // Not yet available: runs that rebuild the item, and the prologue of
-    // the copying operations.
-    if (writes || operation == 37) return kArgumentError;
+    // Not yet available: runs that rebuild the item through executors that
+    // are not built, and the prologue of the copying operations.
+    if ((writes && !InList(kAvailableWritingOperations, std::size(kAvailableWritingOperations), operation)) ||
+        operation == 37)
+        return kArgumentError;
 
     auto* context = new (std::nothrow) RecordProcessContext();
     if (context == nullptr) return kOutOfMemory;
@@ -312,7 +334,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
 
     SetWikiDelimiters(session, context);
     if (operation != 2356 && operation != 2357) context->output.forceMarginsMode = 1;
-    session->workArea->pendingParagraphCount = 0;
+    FreePendingParagraphs(session->workArea);
 
     if ((operation == 2373 || operation == 2392 || operation == 2398 || operation == 2399) &&
         context->textWildcards != 0) {
@@ -325,19 +347,38 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         chunk->work->generation->extraChain = 1;
     }
 
+    if (status == kOK && writes) status = StartWritingRun(context);
+
     ItemRecordList* list = nullptr;
     bool temporaryList = false;
     if (status == kOK) {
         context->recordCounter = 0;
         list = RecordsToWalk(item, context->note, context->itemName, &status, &temporaryList);
+        context->records = list;
     }
     if (status == kOK && list != nullptr) {
+        if (operation == 2417 || operation == 2364 || operation == 25) {
+            LoadPabDefinition(kAnyParagraphId, kLoadForward, context);
+        }
         if (operation == 2419) CollectForGeneration(list, context);
+        if (operation == 49) RemoveEmptyText(list, item);
+        if (writes) {
+            // New paragraph ids lie above every id the item uses.
+            FindHighestPabID(context);
+            if (context->highestParagraphId > context->output.highestParagraphId)
+                context->output.highestParagraphId = context->highestParagraphId;
+        }
         context->node = list->head;
         status = WalkRecords(list, context);
+        // A writing run whose walk an executor ended early still copies
+        // the records it did not reach.
+        if (writes && status == kItemNotFound && context->pendingNode == nullptr && context->node != nullptr)
+            context->pendingNode = context->node->next;
     }
 
     if (status == kItemNotFound) status = kOK;
+    // The records after the last one an executor took are copied as they are.
+    if (status == kOK && writes) status = FlushPendingCopies(context, nullptr);
     if (status == kOK && context->chunkOpen != 0) {
         // The item ended inside the chunk.
         std::uint8_t emptyText[8];
@@ -345,6 +386,19 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         status = ProcessChunkEnd(emptyText, 0xFF85, context);
         context->chunkOpen = 0;
         if (status == kItemNotFound) status = kOK;
+    }
+    if (context->errorWord == 0) context->errorWord = context->output.errorWord;
+    if (writes) {
+        status = FinishWritingRun(context, status);
+        // The clean-up of operation 49 changed the list before the walk. A
+        // list the item does not keep uncommitted is read again from the
+        // note by the next run, so that a failed run changes nothing.
+        if (status != kOK && operation == 49 && !temporaryList && item->cacheRecords == 0 &&
+            item->work->current != nullptr) {
+            FreeItemRecordList(session, item->work->current);
+            delete item->work->current;
+            item->work->current = nullptr;
+        }
     }
     if (operation == 2419) {
         XMLGenContext* generation = chunk->work->generation;
@@ -364,7 +418,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     if (!writes && (status == kOK || chunk->lastStatus == 0)) chunk->lastStatus = kOperationComplete;
     if (context->errorWord != 0) chunk->errorWord = context->errorWord;
 
-    session->workArea->pendingParagraphCount = 0;
+    FreePendingParagraphs(session->workArea);
     ReleaseSortKeys(session, context->sortKeys, context->sortKeyCount);
     // The levels' walk links point into this run only.
     for (ChunkDefInfo* level = context->firstLevel; level != nullptr;) {

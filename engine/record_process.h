@@ -54,8 +54,18 @@ struct ParagraphStyleState {
     std::uint32_t listClear[2] = {};
     std::int32_t shiftLeftOffset = 0, shiftRightOffset = 0;
     std::int32_t shiftLeftPercent = 0, shiftRightPercent = 0;
-    std::uint32_t mask[2] = {};
+    std::uint32_t mask[2][kParagraphMaskSize] = {};  // the given-field switches of each style
     std::uint16_t status = 0;        // the parse's status
+};
+
+// The state of a table-cell search (FindTableCell): rows and columns are
+// 1-based; the caller sets the first-cell index and the wanted cell.
+struct CellSearch {
+    std::uint16_t counter = 0;       // records seen
+    std::uint16_t firstCell = 0;     // index of the table's first cell record
+    std::uint16_t wantedRow = 0, wantedColumn = 0;
+    std::uint16_t foundRow = 0, foundColumn = 0;
+    std::uint16_t startRow = 0, startColumn = 0;
 };
 
 // The state of one operation run. Allocated zero-filled by
@@ -147,7 +157,9 @@ struct RecordProcessContext {
     char wikiClose[3] = {};
 
     ZervaRTChunk* chunk = nullptr;
+    ItemRecordList* records = nullptr;       // the list being walked
     CDRecordNode* node = nullptr;            // the record being walked
+    CDRecordNode* pendingNode = nullptr;     // the node of the pending-copy index
     LinkMatchingCache* linkMatching = nullptr;
     ZervaRTChunk* sourceChunk = nullptr;
 
@@ -161,6 +173,13 @@ struct RecordProcessContext {
     std::uint32_t replayIndex = 0;           // records to append again at chunk start
     std::uint16_t errorWord = 0;             // handed to the chunk's error word
     std::uint32_t resultWords[4] = {};       // running values of the property codes
+
+    // The highest paragraph-definition id of the item's records
+    // (FindHighestPabID); new ids are given above it.
+    std::uint16_t highestParagraphId = 0;
+    CellSearch cellSearch;
+    std::uint16_t attachmentWalkCounter = 0; // records seen by the attachment removal
+    std::uint32_t bracketReopen = 0;         // operation 48: reopen the pass-through bracket after the chunk
 
     // Operation 2419: records collected for the generator.
     std::uint16_t definitionCount = 0;

@@ -14,11 +14,16 @@
 // regions of all the levels before it; when an outer region closes, the
 // levels within it start afresh. The chunk is open while a record lies in
 // the regions of all levels.
+//
+// In a run that rebuilds the item, the records no executor takes wait as
+// pending copies and go to the output unchanged, in their order, before
+// anything an executor writes after them.
 #include <cstring>
 
 #include "engine/chunk_match.h"
 #include "engine/chunk_types.h"
 #include "engine/record_process.h"
+#include "engine/writing_run.h"
 #include "core/item_work_state.h"
 #include "engine/chunk_work_state.h"
 #include "talix/chunk.h"
@@ -367,8 +372,16 @@ bool GivenToInsideExecutor(const ChunkDefInfo* innermost, std::uint16_t signatur
     }
 }
 
+// A writing run first copies the records before the current one that no
+// executor took, so that what an executor writes lands after them.
+STATUS CopyPending(RecordProcessContext* context) {
+    if (context->writesItem == 0 || context->pendingNode == nullptr) return kOK;
+    return FlushPendingCopies(context, context->node);
+}
+
 STATUS CloseChunk(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context) {
-    STATUS status = ProcessChunkEnd(record, signature, context);
+    STATUS status = CopyPending(context);
+    if (status == kOK) status = ProcessChunkEnd(record, signature, context);
     context->chunkOpen = 0;
     if (context->chunk->work != nullptr && context->chunk->work->singleTarget != 0) context->singleTargetDone = 1;
     return status;
@@ -410,12 +423,14 @@ STATUS MatchAndExecute(std::uint8_t* record, std::uint16_t signature, std::uint3
     if (!chunkIn) return kOK;
     if (context->chunkOpen == 0) {
         context->chunkOpen = 1;
-        status = ProcessChunkStart(record, signature, context->recordCounter, context);
+        status = CopyPending(context);
+        if (status == kOK) status = ProcessChunkStart(record, signature, context->recordCounter, context);
         if (status != kOK) return status;
     }
     if (context->recordHandled == 0 && GivenToInsideExecutor(innermost, signature, record, length)) {
         context->recordHandled = 1;
-        status = ProcessChunkRecord(record, signature, length, context);
+        status = CopyPending(context);
+        if (status == kOK) status = ProcessChunkRecord(record, signature, length, context);
         if (status != kOK) return status;
     }
     if (!chunkGoesOn) status = CloseChunk(record, signature, context);
@@ -440,6 +455,7 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
     // A writing run copies the records no executor took.
     if (status == kOK && context->writesItem != 0 && context->recordHandled == 0 && context->pendingCopyIndex == 0) {
         context->pendingCopyIndex = context->recordCounter;
+        context->pendingNode = context->node;
     }
     context->cellMarker = 0;
     return status;

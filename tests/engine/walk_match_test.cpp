@@ -435,13 +435,14 @@ TEST_F(WalkMatchTest, AQueryLeavesTheCompletionStatusAndTheStoredItemAsItWas) {
               0);
     EXPECT_EQ(item_.modified, 0);
 
-    // A null chunk and, until writing runs exist, an operation that would
-    // rebuild the item are refused without touching anything.
+    // A null chunk and, until the table builders exist, an operation that
+    // would rebuild the item through them are refused without touching
+    // anything.
     EXPECT_EQ(talix::PerformChunkAction(nullptr, 0, nullptr, kQuery, 0, 0, 0, 0, nullptr, nullptr, nullptr,
                                         nullptr, nullptr),
               talix::kArgumentError);
     chunk->lastStatus = 0;
-    EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, 10, 0, 3, 0, 0, "new", nullptr, nullptr, nullptr,
+    EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, 2359, 0, 3, 0, 0, "new", nullptr, nullptr, nullptr,
                                         nullptr),
               talix::kArgumentError);
     EXPECT_EQ(chunk->lastStatus, 0);

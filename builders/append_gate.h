@@ -1,0 +1,64 @@
+// The append gate: the one way into the output of an operation run. Every
+// record that is built, copied or kept on its way into the item being
+// written passes AppendRecord, which turns it into a node at the end of the
+// item's output record list, numbers paragraph definitions, merges repeated
+// paragraph references, drops records the item must not hold and checks the
+// structure of tables, layout regions and file hotspots as the body grows.
+// While an HTML import runs, every record goes to the import's own list.
+//
+// The output record list is the only output: what the gate adds of its own
+// (the paragraph before a table, a paragraph definition put back before its
+// first reference) becomes a node like every other record. The segment
+// buffers only count the bytes of the records appended to them.
+#pragma once
+
+#include <cstdint>
+
+#include "builders/record_output.h"
+#include "core/record_list.h"
+#include "core/statuses.h"
+#include "talix/export.h"
+
+namespace talix {
+
+struct SessionWorkArea;
+
+// The most pending paragraph definitions a session holds.
+constexpr std::uint16_t kPendingParagraphLimit = 1000;
+
+// Appends one record given in host form. A record of odd length may be
+// handed over one zero byte longer while its own length field keeps the odd
+// length; otherwise the record's length field is made to agree with the
+// length given. The caller's bytes are never changed.
+// Returns 0 (appended, or dropped by a rule of the gate), 1027 after a
+// structure error (the output's error word becomes 20025 and the message
+// goes to the host's message callback; nothing is appended), 263 when memory
+// runs out, 1028 for a record shorter than its header (or a byte-form record
+// longer than 255 bytes), 257 for a record longer than an output segment
+// holds, or the status of the segment switch or of the HTML import's sink.
+TALIX_API STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length,
+                              RecordOutput* output);
+
+// Appends a copy of a node of a record list read from an item, as
+// AppendRecord does; the new node keeps the pad byte the record was stored
+// with, so that a record kept unchanged is written back byte for byte.
+TALIX_API STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output);
+
+// The id the gate gives the next paragraph definition that comes without
+// one: one above the highest id of the item being written and above the
+// last id given. Does not use the id up.
+TALIX_API std::uint16_t NextParagraphId(RecordOutput* output);
+
+// The session's pending paragraph definitions: definitions an operation took
+// out of use, put back by the gate before the first paragraph reference that
+// names their id (a definition with that id passing the gate removes it).
+// Saves a copy of a definition (at most 92 bytes; its length field is made
+// to agree with the bytes kept). Returns 0, 263, or 1028 when the session
+// already holds kPendingParagraphLimit definitions or the definition is
+// shorter than its header.
+TALIX_API STATUS SavePendingParagraph(SessionWorkArea* work, const std::uint8_t* definition,
+                                      std::uint32_t length);
+// Frees the pending paragraph definitions; the count becomes 0.
+TALIX_API void FreePendingParagraphs(SessionWorkArea* work);
+
+} // namespace talix

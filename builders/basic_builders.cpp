@@ -1,0 +1,182 @@
+// The small record builders: each lays its record out in host form and
+// hands it to the append gate.
+#include "builders/basic_builders.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "builders/append_gate.h"
+#include "core/pool.h"
+#include "core/record_forms.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kSourceName = "rtproc3";
+
+constexpr std::uint8_t kSigBegin = 0xDD;
+constexpr std::uint8_t kSigEnd = 0xDE;
+constexpr std::uint16_t kSigText = 0xFF85;
+constexpr std::uint16_t kSigTabLabel = 0xFFE3;
+
+constexpr std::uint32_t kTextHeader = 8;
+constexpr std::uint32_t kTabLabelLength = 140;
+constexpr std::uint32_t kTabLabelText = 127;
+constexpr std::uint32_t kFixedRecordLength = 20;
+
+// The default font: face 1, plain, colour 0, size 10.
+constexpr FontId kDefaultFont{1, 0, 0, 10};
+
+STATUS AppendWrapperRecord(std::uint8_t signature, std::uint16_t innerSignature, std::uint16_t version,
+                           RecordOutput* output) {
+    std::uint8_t record[6] = {signature, 6};
+    WriteWord(record + 2, version);
+    WriteWord(record + 4, innerSignature);
+    return AppendRecord(record, signature, sizeof record, output);
+}
+
+bool IsEnd(const CDRecordNode* node) { return node->signature == kSigEnd; }
+bool IsText(const CDRecordNode* node) { return node->signature == kSigText; }
+
+// The first walk over a saved run: the records before its first text run or
+// CDEND (the stop record, returned through stop) are appended.
+STATUS AppendOpening(const CDRecordNode* saved, RecordOutput* output, const CDRecordNode** stop, bool* sawBegin) {
+    *stop = nullptr;
+    *sawBegin = false;
+    for (const CDRecordNode* node = saved; node != nullptr; node = node->next) {
+        if (IsText(node) || IsEnd(node)) {
+            *stop = node;
+            return kOK;
+        }
+        if (node->signature == kSigBegin) *sawBegin = true;
+        const STATUS status = AppendRecordNode(node, output);
+        if (status != kOK) return status;
+    }
+    return kOK;
+}
+
+// The records after the saved text runs, up to and including the CDEND that
+// closes the run's wrapper.
+STATUS AppendClosing(const CDRecordNode* afterStop, RecordOutput* output, STATUS status) {
+    const CDRecordNode* node = afterStop;
+    while (node != nullptr && IsText(node)) node = node->next;
+    for (; node != nullptr; node = node->next) {
+        status = AppendRecordNode(node, output);
+        if (status != kOK || IsEnd(node)) break;
+    }
+    return status;
+}
+
+} // namespace
+
+STATUS AppendBeginRecord(std::uint16_t innerSignature, std::uint16_t version, RecordOutput* output) {
+    return AppendWrapperRecord(kSigBegin, innerSignature, version, output);
+}
+
+STATUS AppendEndRecord(std::uint16_t innerSignature, std::uint16_t version, RecordOutput* output) {
+    return AppendWrapperRecord(kSigEnd, innerSignature, version, output);
+}
+
+STATUS AppendColorRecord(std::uint8_t signature, std::uint32_t rgb, std::uint16_t flags, RecordOutput* output) {
+    std::uint8_t record[8] = {signature, 8};
+    WriteWord(record + 2, static_cast<std::uint16_t>(flags | kColorIsRGB));
+    record[4] = static_cast<std::uint8_t>(rgb);
+    record[5] = static_cast<std::uint8_t>(rgb >> 8);
+    record[6] = static_cast<std::uint8_t>(rgb >> 16);
+    return AppendRecord(record, signature, sizeof record, output);
+}
+
+STATUS AppendTextRecord(const char* text, std::uint32_t length, const FontId* font, RecordOutput* output) {
+    if (output == nullptr || output->session == nullptr) return kArgumentError;
+    if ((text == nullptr && length > 0) || length > kMaxTextRunLength) return kArgumentError;
+    const std::uint32_t recordLength = length + kTextHeader;
+    TrackedBlock* block = QuorbelAllocateBlock(output->session, __LINE__, kSourceName, recordLength, 0);
+    if (block == nullptr) return kOutOfMemory;
+    if (block->data == nullptr) {
+        QuorbelReleaseBlock(output->session, block);
+        return kOutOfMemory;
+    }
+    std::uint8_t* record = block->data;
+    const FontId& id = font != nullptr ? *font : kDefaultFont;
+    WriteWord(record, kSigText);
+    WriteWord(record + 2, static_cast<std::uint16_t>(recordLength));
+    record[4] = id.face;
+    record[5] = id.attributes;
+    record[6] = id.color;
+    record[7] = id.size;
+    if (length > 0) std::memcpy(record + kTextHeader, text, length);
+    const STATUS status = AppendRecord(record, kSigText, recordLength, output);
+    QuorbelReleaseBlock(output->session, block);
+    return status;
+}
+
+STATUS AppendNamedRecord(std::uint16_t flags, const char* label, std::uint32_t labelLength, RecordOutput* output) {
+    if (label == nullptr && labelLength > 0) return kArgumentError;
+    std::uint8_t record[kTabLabelLength] = {};
+    WriteWord(record, kSigTabLabel);
+    WriteWord(record + 2, static_cast<std::uint16_t>(kTabLabelLength));
+    const std::uint32_t kept = std::min(labelLength, kTabLabelText);
+    if (kept > 0) std::memcpy(record + 4, label, kept);
+    WriteWord(record + 138, flags);
+    return AppendRecord(record, kSigTabLabel, sizeof record, output);
+}
+
+STATUS AppendSmallFixedRecord(std::uint8_t signature, std::uint32_t value1, std::uint32_t value2,
+                              RecordOutput* output) {
+    std::uint8_t record[kFixedRecordLength] = {signature, static_cast<std::uint8_t>(kFixedRecordLength)};
+    WriteWord(record + 2, 2);
+    WriteWord(record + 4, 0x83);
+    WriteDword(record + 12, value1);
+    WriteDword(record + 16, value2);
+    return AppendRecord(record, signature, sizeof record, output);
+}
+
+STATUS AppendWrappedRecords(const CDRecordNode* saved, RecordOutput* output) {
+    const CDRecordNode* stop = nullptr;
+    bool sawBegin = false;
+    STATUS status = AppendOpening(saved, output, &stop, &sawBegin);
+    if (status != kOK || stop == nullptr) return status;
+    status = AppendRecordNode(stop, output);
+    if (status != kOK || !sawBegin || !IsText(stop)) return status;
+    return AppendClosing(stop->next, output, status);
+}
+
+STATUS AppendWrappedText(const CDRecordNode* saved, const char* text, std::uint32_t length, const FontId* font,
+                         RecordOutput* output) {
+    const CDRecordNode* stop = nullptr;
+    bool sawBegin = false;
+    STATUS status = AppendOpening(saved, output, &stop, &sawBegin);
+    if (status != kOK || stop == nullptr) return status;
+    const STATUS textStatus = AppendTextRecord(text, length, font, output);
+    if (IsEnd(stop)) {
+        // A wrapper without text: the new run goes inside it.
+        status = AppendRecordNode(stop, output);
+    } else {
+        status = sawBegin ? AppendClosing(stop->next, output, kOK) : kOK;
+    }
+    return textStatus != kOK ? textStatus : status;
+}
+
+int ParagraphPairEqual(const std::uint8_t* a, const std::uint8_t* b, int checkLengths) {
+    if (a == nullptr || b == nullptr) return 0;
+    const std::uint16_t lengthA = ReadWord(a + 2);
+    const std::uint16_t lengthB = ReadWord(b + 2);
+    if (checkLengths != 0 && lengthA != lengthB) return 0;
+    std::uint8_t slots[2][kParagraphImageSize] = {};
+    const std::uint8_t* sources[2] = {a, b};
+    const std::uint16_t lengths[2] = {lengthA, lengthB};
+    for (int i = 0; i < 2; ++i) {
+        std::uint8_t* slot = slots[i];
+        std::memcpy(slot, sources[i], std::min<std::uint32_t>(lengths[i], kParagraphImageSize));
+        WriteWord(slot + 2, 0);
+        WriteWord(slot + 4, 0);
+        // Only the tab positions within the tab count matter.
+        const std::uint16_t count = std::min<std::uint16_t>(ReadWord(slot + 20), kMaxTabs);
+        std::memset(slot + 22 + 2 * count, 0, 2u * (kMaxTabs - count));
+    }
+    return std::memcmp(slots[0], slots[1], kParagraphImageSize) == 0 ? 1 : 0;
+}
+
+} // namespace talix

@@ -1,0 +1,92 @@
+// The writing half of an operation run: starting the output, copying the
+// records no executor took, ending the run with its closing text run, and
+// the commit or roll-back that decides whether the rebuilt list replaces
+// the item.
+#include <cstring>
+#include <new>
+
+#include "builders/append_gate.h"
+#include "core/item_work_state.h"
+#include "core/record_forms.h"
+#include "core/record_io.h"
+#include "engine/record_process.h"
+#include "engine/writing_run.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kSigText = 0xFF85;
+constexpr std::uint32_t kEmptyTextLength = 8;
+
+void DiscardList(RARIvoSession* session, ItemRecordList* list) {
+    if (list == nullptr) return;
+    FreeItemRecordList(session, list);
+    delete list;
+}
+
+} // namespace
+
+STATUS StartWritingRun(RecordProcessContext* context) {
+    ZervaRTItem* item = context->chunk->item;
+    // A list a run before this one left half built is never written.
+    DiscardList(context->session, item->work->output);
+    item->work->output = nullptr;
+    return StartOutputSegment(&context->output);
+}
+
+STATUS FlushPendingCopies(RecordProcessContext* context, const CDRecordNode* stopBefore) {
+    CDRecordNode* node = context->pendingNode;
+    context->pendingNode = nullptr;
+    context->pendingCopyIndex = 0;
+    for (; node != nullptr && node != stopBefore && node->length != 0; node = node->next) {
+        const STATUS status = AppendRecordNode(node, &context->output);
+        if (status != kOK) return status;
+    }
+    return kOK;
+}
+
+STATUS FinishWritingRun(RecordProcessContext* context, STATUS status) {
+    ZervaRTItem* item = context->chunk->item;
+    ItemWorkState* work = item->work;
+    RecordOutput* output = &context->output;
+
+    if (status == kOK && context->finalText == 0) {
+        // The item ends with an empty text run in the font of the last run
+        // walked; the ready-made header carries that font, the record its
+        // own length.
+        std::uint8_t text[kEmptyTextLength];
+        std::memcpy(text, work->textTemplate, sizeof text);
+        SetHostRecordLength(text, kSigText, kEmptyTextLength);
+        status = AppendRecord(text, kSigText, kEmptyTextLength, output);
+    }
+    if (status == kOK) status = CloseOutputSegment(output);
+    ReleaseHeldHandles(output, 0);
+
+    ItemRecordList* built = work->output;
+    work->output = nullptr;
+    if (status != kOK) {
+        // The item keeps its records; nothing of the run is stored.
+        DiscardList(context->session, built);
+        return status;
+    }
+
+    ItemRecordList* old = work->current;
+    work->current = built;
+    if (item->cacheRecords == 0) {
+        status = item->Commit();
+        if (status != kOK) {
+            // The stored item is as it was (Commit puts the old items back):
+            // so is the record list.
+            DiscardList(context->session, work->current);
+            work->current = old;
+            return status;
+        }
+    }
+    if (old != built) DiscardList(context->session, old);
+    return kOK;
+}
+
+} // namespace talix

@@ -1,0 +1,331 @@
+// The append family of the executors at chunk start and end: anchors, new
+// lines and tabs, page breaks, paragraphs and text, written before the
+// chunk's first record (the chunk's append-at-end word 0) or after its last
+// one (the word set).
+#include <cstring>
+#include <initializer_list>
+
+#include "builders/append_gate.h"
+#include "builders/basic_builders.h"
+#include "core/item_work_state.h"
+#include "core/pool.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
+#include "engine/exec_handlers.h"
+#include "engine/record_process.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kSourceName = "rtproc";
+
+constexpr std::uint16_t kSigText = 0xFF85;
+constexpr std::uint16_t kSigParagraph = 0x0081;
+constexpr std::uint16_t kSigReference = 0x0083;
+constexpr std::uint16_t kSigDefinition = 0xFF82;
+constexpr std::uint16_t kSigHideFormula = 0xFFBB;
+constexpr std::uint16_t kSigAnchor = 0xFFCB;
+constexpr std::uint16_t kSigTextColor = 0x00D2;
+constexpr std::uint16_t kSigEnd = 0x00DE;
+constexpr std::uint16_t kSigHotspot = 0xFFA9;
+constexpr std::uint16_t kSigV4Hotspot = 0xFFAD;
+constexpr std::uint16_t kSigHotspotEnd = 0x00AA;
+constexpr std::uint16_t kSigV4HotspotEnd = 0x00AE;
+constexpr std::uint16_t kSigTablePrelude = 0xFFFB;
+constexpr std::uint16_t kSigTableBegin = 0x00A3;
+constexpr std::uint16_t kSigCell = 0x00A4;
+constexpr std::uint16_t kSigTableEnd = 0x00A5;
+constexpr std::uint16_t kSigNestedTableBegin = 0x00CF;
+constexpr std::uint16_t kSigNestedCell = 0x00D0;
+constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
+
+// Chunk types whose end is looked at one record early.
+constexpr std::uint16_t kTypeButton = 3, kTypeSection = 4, kTypeRow = 5;
+
+// Host offsets.
+constexpr std::uint32_t kBracketed = 4;        // CDBEGIN/CDEND: the bracketed signature
+constexpr std::uint32_t kDefinitionId = 4;     // CDPABDEFINITION
+constexpr std::uint32_t kDefinitionFlags = 62;
+constexpr std::uint32_t kReferenceId = 2;      // CDPABREFERENCE
+constexpr std::uint32_t kHideFormulaStart = 14;
+constexpr std::uint32_t kAnchorNameLength = 4, kAnchorNameStart = 12;
+
+constexpr std::uint16_t kFlagHidden = 0x0800;  // the paragraph has a hide formula
+constexpr std::uint16_t kFlagPageBreak = 0x0101;
+constexpr std::uint32_t kMaxRepeatedCharacters = 32;
+
+FontId DefaultFont(const ZervaRTItem* item) {
+    FontId font;
+    font.face = item->defaultFontFace;
+    font.attributes = item->defaultFontAttributes;
+    font.color = item->defaultFontColor;
+    font.size = item->defaultFontSize;
+    return font;
+}
+
+// The font of new text: the item's default font, with the operation's font
+// specification applied when the item writes with its permanent pen or the
+// caller gave a specification (penOnly: only the permanent pen counts). The
+// session's current colour is what the specification gave, else none.
+FontId TextFont(RecordProcessContext* context, bool penOnly) {
+    ZervaRTItem* item = context->chunk->item;
+    SessionWorkArea* area = context->session->workArea;
+    FontId font = DefaultFont(item);
+    area->currentRGB = 0;
+    area->currentColorFlags = 0;
+    const bool fontGiven = !penOnly && context->secondArgument != nullptr && context->secondArgument[0] != '\0';
+    if (item->permanentPen != 0 || fontGiven) {
+        ApplyFontSpec(&font, &area->currentRGB, &area->currentColorFlags, context->font, context->fontMask);
+    }
+    return font;
+}
+
+STATUS AppendParagraphRecord(RecordProcessContext* context) {
+    return AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord, &context->output);
+}
+
+// A paragraph reference to the id given, or to the walk's current one.
+STATUS AppendReference(RecordProcessContext* context, std::uint16_t id = 0) {
+    std::uint8_t reference[sizeof context->paragraphReference];
+    std::memcpy(reference, context->paragraphReference, sizeof reference);
+    if (id != 0) WriteWord(reference + kReferenceId, id);
+    return AppendRecord(reference, kSigReference, sizeof reference, &context->output);
+}
+
+// The walk's current paragraph definition, when the walk asks for it again.
+STATUS AppendDefinitionAgain(RecordProcessContext* context) {
+    if (context->emitDefinitionAgain == 0) return kOK;
+    return AppendRecord(context->paragraphDefinition, kSigDefinition, context->paragraphDefinitionLength,
+                        &context->output);
+}
+
+std::uint16_t InnerSignature(const CDRecordNode* node) {
+    if (node == nullptr || node->bytes == nullptr || node->length < kBracketed + 2) return 0;
+    return ReadWord(node->bytes + kBracketed);
+}
+
+bool OneOf(std::uint16_t value, std::initializer_list<std::uint16_t> list) {
+    for (std::uint16_t item : list)
+        if (item == value) return true;
+    return false;
+}
+
+// A record buffer from the tracked pool; null when out of memory.
+std::uint8_t* WorkRecord(RecordProcessContext* context, std::uint32_t length) {
+    return static_cast<std::uint8_t*>(QuorbelAllocate(context->session, __LINE__, kSourceName, length, 1));
+}
+
+// 2351: an anchor record carrying the name (argument text, a3 bytes), and
+// an empty text run after it (at the start) or before it (at the end).
+STATUS AppendAnchor(bool atEnd, RecordProcessContext* context) {
+    const std::uint32_t nameLength = context->a3;
+    if (nameLength > 0 && context->argumentText == nullptr) return kArgumentError;
+    const std::uint32_t length = EvenLength(kAnchorNameStart + nameLength);
+    // The record's 16-bit length field must hold its length.
+    if (length > 0xFFFF) return kArgumentError;
+    std::uint8_t* anchor = WorkRecord(context, length);
+    if (anchor == nullptr) return kOutOfMemory;
+    WriteWord(anchor, kSigAnchor);
+    WriteWord(anchor + 2, static_cast<std::uint16_t>(length));
+    WriteWord(anchor + kAnchorNameLength, static_cast<std::uint16_t>(nameLength));
+    if (nameLength > 0) std::memcpy(anchor + kAnchorNameStart, context->argumentText, nameLength);
+
+    RecordOutput* output = &context->output;
+    STATUS status = kOK;
+    if (atEnd) {
+        status = AppendTextRecord(nullptr, 0, nullptr, output);
+        if (status == kOK) status = AppendRecord(anchor, kSigAnchor, length, output);
+    } else {
+        status = AppendRecord(anchor, kSigAnchor, length, output);
+        if (status == kOK) status = AppendTextRecord(nullptr, 0, nullptr, output);
+    }
+    ZervaDeallocate(context->session, anchor);
+    return status;
+}
+
+// 2354 and 2360: op2 line breaks or tabs (at most 32) as one text run; new
+// lines with a3 set close the paragraph after them.
+STATUS AppendRepeated(char character, RecordProcessContext* context) {
+    char text[kMaxRepeatedCharacters];
+    std::uint32_t count = context->operation2 < kMaxRepeatedCharacters ? context->operation2 : kMaxRepeatedCharacters;
+    std::memset(text, character, count);
+    const FontId font = TextFont(context, true);
+    STATUS status = AppendTextRecord(text, count, &font, &context->output);
+    if (status != kOK || character != '\0' || context->a3 == 0) return status;
+    status = AppendParagraphRecord(context);
+    if (status == kOK) status = AppendReference(context);
+    return status;
+}
+
+// 2409: a paragraph, a definition with the page-break flag, a reference to
+// it, an empty text run and a paragraph.
+STATUS AppendPageBreak(RecordProcessContext* context) {
+    RecordOutput* output = &context->output;
+    STATUS status = AppendParagraphRecord(context);
+    if (status != kOK) return status;
+
+    CDPABDEFEXT definition;
+    definition.length = 72;
+    definition.pabId = NextParagraphId(output);
+    definition.leftMargin = 1440;
+    definition.firstLineLeftMargin = 1440;
+    definition.tab[0] = 720;
+    definition.flags = kFlagPageBreak;
+    std::uint8_t bytes[kParagraphImageSize] = {};
+    std::memcpy(bytes, &definition, sizeof bytes);
+    status = AppendRecord(bytes, kSigDefinition, 72, output);
+    if (status != kOK) return status;
+    status = AppendReference(context, definition.pabId);
+    if (status != kOK) return status;
+    const FontId font = DefaultFont(context->chunk->item);
+    status = AppendTextRecord(nullptr, 0, &font, output);
+    if (status != kOK) return status;
+    return AppendParagraphRecord(context);
+}
+
+// The hide formula of a new paragraph: the compiled formula the caller left
+// in the session's text result, in a 0xFFBB record naming the paragraph.
+STATUS AppendHideFormula(std::uint16_t id, RecordProcessContext* context) {
+    RARIvoSession* session = context->session;
+    std::uint32_t formulaLength = session->textResultLength;
+    if (formulaLength > RARIvoSession::kTextResultCapacity) formulaLength = RARIvoSession::kTextResultCapacity;
+    const std::uint32_t length = EvenLength(kHideFormulaStart + formulaLength);
+    if (length > 0xFFFF) return kArgumentError;
+    std::uint8_t* record = WorkRecord(context, length);
+    if (record == nullptr) return kOutOfMemory;
+    WriteWord(record, kSigHideFormula);
+    WriteWord(record + 2, static_cast<std::uint16_t>(length));
+    WriteWord(record + kDefinitionId, id);
+    std::memcpy(record + kHideFormulaStart, session->textResult, formulaLength);
+    STATUS status = AppendRecord(record, kSigHideFormula, length, &context->output);
+    ZervaDeallocate(session, record);
+    return status;
+}
+
+// 2417: a new paragraph whose definition is the walk's current one with a
+// new id and the operation's paragraph style, with the hide formula the
+// caller gave.
+STATUS AppendNewParagraph(bool atEnd, RecordProcessContext* context) {
+    RecordOutput* output = &context->output;
+    const std::uint16_t index = context->node != nullptr ? context->node->index : context->recordCounter;
+    STATUS status = kOK;
+    if (atEnd || index > 1) {
+        status = AppendParagraphRecord(context);
+        if (status != kOK) return status;
+    }
+
+    std::uint8_t definition[kParagraphImageSize] = {};
+    std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
+    const std::uint16_t id = NextParagraphId(output);
+    WriteWord(definition + kDefinitionId, id);
+    const ParagraphStyleState& style = context->paragraph;
+    status = SetParagraphDefinition(definition, &style.definition[0], style.flagsSet, style.flagsClear,
+                                    style.flags2Set, style.flags2Clear, style.flags3Set, style.flags3Clear,
+                                    style.listType[0], style.listClear[0], style.shiftLeftOffset,
+                                    style.shiftRightOffset, style.shiftLeftPercent, style.shiftRightPercent,
+                                    style.mask[0], 1, 0);
+    if (status != kOK) return status;
+    const bool hidden = context->session->textResultLength > 0;
+    if (hidden) {
+        WriteWord(definition + kDefinitionFlags,
+                  static_cast<std::uint16_t>(ReadWord(definition + kDefinitionFlags) | kFlagHidden));
+    }
+    std::uint32_t length = ReadWord(definition + 2);
+    if (length > kParagraphImageSize) length = kParagraphImageSize;
+    status = AppendRecord(definition, kSigDefinition, length, output);
+    if (status == kOK && hidden) status = AppendHideFormula(id, context);
+    if (status == kOK) status = AppendReference(context, id);
+    if (status != kOK) return status;
+    const FontId font = TextFont(context, false);
+    status = AppendTextRecord(nullptr, 0, &font, output);
+    if (status == kOK && !atEnd && index == 1) status = AppendParagraphRecord(context);
+    return status;
+}
+
+// 2361, the text itself: wrapped in CDBEGIN, colour record and CDEND when
+// the font specification gives a colour.
+STATUS AppendColouredText(RecordProcessContext* context) {
+    RecordOutput* output = &context->output;
+    SessionWorkArea* area = context->session->workArea;
+    const FontId font = TextFont(context, false);
+    const bool coloured = area->currentRGB != 0 || area->currentColorFlags != 0;
+    STATUS status = kOK;
+    if (coloured) {
+        status = AppendBeginRecord(kSigText, 0, output);
+        if (status != kOK) return status;
+    }
+    status = AppendTextRecord(context->argumentText, context->a3, &font, output);
+    if (status != kOK || !coloured) return status;
+    status = AppendColorRecord(static_cast<std::uint8_t>(kSigTextColor), area->currentRGB, area->currentColorFlags,
+                               output);
+    if (status == kOK) status = AppendEndRecord(kSigText, 0, output);
+    return status;
+}
+
+// 2361 at the start: the text, then (unless the chunk starts with text or a
+// hotspot) the paragraph it stands in is closed before the chunk.
+STATUS AppendTextAtStart(std::uint16_t signature, RecordProcessContext* context) {
+    STATUS status = AppendColouredText(context);
+    if (status != kOK) return status;
+    if (OneOf(signature, {kSigText, kSigHotspot, kSigV4Hotspot, kSigHotspotEnd, kSigV4HotspotEnd})) return kOK;
+    if (signature == kSigEnd &&
+        OneOf(InnerSignature(context->node), {kSigText, kSigV4Hotspot, kSigHotspot, kSigTablePrelude, kSigTableBegin}))
+        return kOK;
+    if (OneOf(signature, {kSigTableBegin, kSigTableEnd, kSigHotspotEnd, kSigNestedTableBegin, kSigNestedTableEnd})) {
+        status = AppendParagraphRecord(context);
+        if (status != kOK) return status;
+    }
+    status = AppendDefinitionAgain(context);
+    if (status == kOK) status = AppendReference(context);
+    return status;
+}
+
+// 2361 at the end: unless the chunk ends in text, a cell, a table end or a
+// hotspot, a paragraph is opened after it; then the text.
+STATUS AppendTextAtEnd(RecordProcessContext* context) {
+    const CDRecordNode* node = context->node;
+    const std::uint16_t type = context->chunk->targetType;
+    if (context->chunkOpen != 0 && node != nullptr && OneOf(type, {kTypeButton, kTypeSection, kTypeRow}))
+        node = node->prev;
+    const std::uint16_t signature = node != nullptr ? node->signature : 0;
+    const bool inText = OneOf(signature, {kSigText, kSigCell, kSigTableEnd, kSigNestedCell, kSigNestedTableEnd,
+                                          kSigV4Hotspot, kSigHotspot, kSigHotspotEnd, kSigV4HotspotEnd}) ||
+                        (signature == kSigEnd &&
+                         OneOf(InnerSignature(node), {kSigText, kSigTableBegin, kSigTableEnd, kSigV4Hotspot,
+                                                      kSigHotspot, kSigHotspotEnd, kSigV4HotspotEnd}));
+    STATUS status = kOK;
+    if (!inText && node != nullptr) {
+        if (signature == kSigTableBegin || signature == kSigNestedTableBegin) status = AppendParagraphRecord(context);
+        if (status == kOK) status = AppendDefinitionAgain(context);
+        if (status == kOK) status = AppendReference(context);
+        if (status != kOK) return status;
+    }
+    return AppendColouredText(context);
+}
+
+} // namespace
+
+bool IsAppendOperation(std::uint16_t operation) {
+    return OneOf(operation, {2351, 2354, 2360, 2361, 2409, 2417});
+}
+
+STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* context) {
+    STATUS status = kOK;
+    switch (context->operation) {
+    case 2351: status = AppendAnchor(atEnd, context); break;
+    case 2354: status = AppendRepeated('\0', context); break;
+    case 2360: status = AppendRepeated('\t', context); break;
+    case 2361: status = atEnd ? AppendTextAtEnd(context) : AppendTextAtStart(signature, context); break;
+    case 2409: status = AppendPageBreak(context); break;
+    case 2417: status = AppendNewParagraph(atEnd, context); break;
+    default: return kOK;
+    }
+    context->chunk->item->modified = 1;
+    return status;
+}
+
+} // namespace talix

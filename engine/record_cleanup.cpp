@@ -1,0 +1,104 @@
+// Taking nodes out of a record list before a run walks it: the unlinking of
+// one node and the empty-text clean-up of operation 49.
+#include <cstdlib>
+
+#include "core/record_forms.h"
+#include "engine/writing_run.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kSigText = 0xFF85;
+constexpr std::uint16_t kSigBegin = 0x00DD;
+constexpr std::uint16_t kSigEnd = 0x00DE;
+constexpr std::uint16_t kSigPassThroughStart = 0xFFCC;
+constexpr std::uint16_t kSigPassThroughEnd = 0xFFCD;
+constexpr std::uint32_t kEmptyTextLength = 8;
+constexpr std::uint32_t kBracketedSignature = 4;
+
+bool Is(const CDRecordNode* node, std::uint16_t signature) {
+    return node != nullptr && node->signature == signature;
+}
+
+bool IsEmptyText(const CDRecordNode* node) { return Is(node, kSigText) && node->length == kEmptyTextLength; }
+
+// A BEGIN or END that wraps a text run.
+bool IsTextWrapper(const CDRecordNode* node, std::uint16_t signature) {
+    return Is(node, signature) && node->bytes != nullptr && node->length >= kBracketedSignature + 2 &&
+           ReadWord(node->bytes + kBracketedSignature) == kSigText;
+}
+
+void Renumber(ItemRecordList* list) {
+    std::uint16_t index = 0;
+    for (CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        node->index = ++index;
+        list->tail = node;
+    }
+    if (list->head == nullptr) list->tail = nullptr;
+}
+
+} // namespace
+
+CDRecordNode* UnlinkRecordNode(ItemRecordList* list, CDRecordNode* node) {
+    if (node == nullptr) return nullptr;
+    CDRecordNode* next = node->next;
+    if (node->prev != nullptr) node->prev->next = next;
+    if (next != nullptr) next->prev = node->prev;
+    if (list != nullptr) {
+        if (list->head == node) list->head = next;
+        if (list->tail == node) list->tail = node->prev;
+        if (list->lastAppended == node) list->lastAppended = node->prev;
+    }
+    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
+    if (node->extra != nullptr) {
+        if (node->flags & kNodeOwnsExtraText) std::free(const_cast<char*>(static_cast<TextExtra*>(node->extra)->text));
+        std::free(node->extra);
+    }
+    delete node;
+    return next;
+}
+
+void RemoveEmptyText(ItemRecordList* list, const ZervaRTItem* item) {
+    if (list == nullptr) return;
+    const bool mergeText = item != nullptr && item->autoMergeText != 0;
+    CDRecordNode* node = list->head;
+    while (node != nullptr) {
+        CDRecordNode* next = node->next;
+        CDRecordNode* after = next != nullptr ? next->next : nullptr;
+        // After a removal the walk steps back one record, so that records
+        // that have just become neighbours are looked at together.
+        CDRecordNode* resume = nullptr;
+        bool removed = true;
+        if (mergeText && IsTextWrapper(node, kSigBegin) && IsEmptyText(next) && IsTextWrapper(after, kSigEnd)) {
+            resume = node->prev != nullptr ? node->prev : next;
+            UnlinkRecordNode(list, after);
+            UnlinkRecordNode(list, node);
+        } else if (Is(node, kSigText) && Is(next, kSigText) && (IsEmptyText(node) || IsEmptyText(next))) {
+            if (IsEmptyText(node)) {
+                resume = node->prev != nullptr ? node->prev : next;
+                UnlinkRecordNode(list, node);
+            } else {
+                resume = node;
+                UnlinkRecordNode(list, next);
+            }
+        } else if (Is(node, kSigPassThroughStart) && Is(next, kSigPassThroughEnd)) {
+            resume = node->prev != nullptr ? node->prev : after;
+            UnlinkRecordNode(list, next);
+            UnlinkRecordNode(list, node);
+        } else if (Is(node, kSigPassThroughStart) && IsEmptyText(next) && Is(after, kSigPassThroughEnd)) {
+            CDRecordNode* following = after->next;
+            resume = node->prev != nullptr ? node->prev : following;
+            UnlinkRecordNode(list, after);
+            UnlinkRecordNode(list, next);
+            UnlinkRecordNode(list, node);
+        } else {
+            removed = false;
+        }
+        node = removed ? resume : next;
+    }
+    Renumber(list);
+}
+
+} // namespace talix

@@ -1,0 +1,377 @@
+// Operation runs that rebuild an item: appends before and after a chunk,
+// setting a chunk's text, the empty-text clean-up, the pass-through and
+// cell-border operations, and the failures that must leave the stored item
+// as it was. Results are read back from the stored note.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/record_forms.h"
+#include "core/record_io.h"
+#include "core/session_work_area.h"
+#include "fixture_items.h"
+#include "support/op_runner.h"
+#include "support/structure_checker.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace engine_test;
+using talix_test::HostRecord;
+using talix_test::Op;
+using talix_test::Operation;
+using talix_test::RunOperation;
+using talix_test::TextOperation;
+
+constexpr std::uint16_t kText = 0xFF85, kParagraph = 0x81, kReference = 0x83, kDefinition = 0xFF82;
+constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kColor = 0xD2, kAnchor = 0xFFCB, kHide = 0xFFBB;
+constexpr std::uint16_t kHtmlBegin = 0xFFCC, kHtmlEnd = 0xFFCD;
+constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
+
+struct Rec {
+    std::uint16_t signature = 0;
+    std::vector<std::uint8_t> bytes;
+    std::uint16_t Word(std::size_t offset) const { return talix::ReadWord(bytes.data() + offset); }
+    std::string Text() const {
+        return signature == kText ? std::string(bytes.begin() + 8, bytes.end()) : std::string();
+    }
+};
+
+// The signatures of the records from the first given on.
+std::vector<std::uint16_t> Signatures(const std::vector<Rec>& records, std::size_t from = 0) {
+    std::vector<std::uint16_t> signatures;
+    for (std::size_t i = from; i < records.size(); ++i) signatures.push_back(records[i].signature);
+    return signatures;
+}
+
+std::vector<std::string> NonEmptyTexts(const std::vector<Rec>& records) {
+    std::vector<std::string> texts;
+    for (const Rec& record : records)
+        if (record.signature == kText && record.bytes.size() > 8) texts.push_back(record.Text());
+    return texts;
+}
+
+// A host record of the signature and length with one word set.
+talix_test::FixtureRecord With(std::uint16_t signature, std::uint32_t length, std::size_t offset = 0,
+                               std::uint16_t word = 0) {
+    talix_test::FixtureRecord record = HostRecord(signature, length);
+    if (offset != 0) talix_test::PutWord(&record, offset, word);
+    return record;
+}
+talix_test::FixtureRecord Definition(std::uint16_t id) { return With(kDefinition, 72, 4, id); }
+talix_test::FixtureRecord ReferenceTo(std::uint16_t id) { return With(kReference, 4, 2, id); }
+
+class WritingRunTest : public ::testing::Test {
+protected:
+    // Connects the item to a new note holding the records; the chunk is
+    // destroyed with the item.
+    ZervaRTChunk* Open(const Records& records, const char* definition = "Everything") {
+        id_ = db_.AddNote(records);
+        EXPECT_EQ(item_.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
+        return item_.DefineChunk(definition);
+    }
+
+    // Saves the note and reads its body back through the record reader; the
+    // structure checker must accept it.
+    std::vector<Rec> Saved() {
+        EXPECT_EQ(item_.Save(), 0);
+        RARIvoSession session;
+        ZervaRTItem reader(&session);
+        EXPECT_EQ(reader.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
+        EXPECT_EQ(status, 0);
+        std::vector<Rec> records;
+        if (list == nullptr) return records;
+        EXPECT_EQ(talix_test::CheckStructure(list), "");
+        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
+            records.push_back({node->signature, std::vector<std::uint8_t>(node->bytes, node->bytes + node->length)});
+        talix::FreeItemRecordList(&session, list);
+        delete list;
+        return records;
+    }
+
+    std::string TextOf(const char* definition) {
+        ZervaRTChunk* chunk = item_.DefineChunk(definition);
+        char buffer[256] = {};
+        if (chunk != nullptr) chunk->GetText(nullptr, buffer, sizeof buffer, 1, nullptr);
+        delete chunk;
+        return buffer;
+    }
+
+    FixtureDatabase db_;
+    RARIvoSession session_;
+    ZervaRTItem item_{&session_};
+    plat::NOTEID id_ = 0;
+};
+
+TEST_F(WritingRunTest, TextAppendedToABlankItemIsStoredInTheDefaultFontOrBracketedWithItsColour) {
+    ZervaRTChunk* chunk = Open(Runs({"old"}));
+    ASSERT_NE(chunk, nullptr);
+    ASSERT_EQ(item_.CreateBlankRichTextItem(), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(2361, "Hello")), 0);
+    EXPECT_EQ(item_.modified, 1);
+    std::vector<Rec> records = Saved();
+    ASSERT_EQ(NonEmptyTexts(records), std::vector<std::string>{"Hello"});
+    EXPECT_EQ(records[records.size() - 2].Word(4), 0x0001);   // face 1, plain
+    EXPECT_EQ(records[records.size() - 2].Word(6), 0x0A00);   // colour 0, size 10
+    EXPECT_EQ(TextOf("Everything"), "Hello");
+
+    chunk = Open(Runs({"old"}));
+    ASSERT_EQ(item_.CreateBlankRichTextItem(), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(2361, "Hello", "RED")), 0);
+    records = Saved();
+    ASSERT_EQ(records.size(), 8u);
+    EXPECT_EQ(Signatures(records, 3), (std::vector<std::uint16_t>{kBegin, kText, kColor, kEnd, kText}));
+    EXPECT_EQ(records[3].Word(4), kText);
+    EXPECT_EQ(records[4].Text(), "Hello");
+    EXPECT_NE(records[4].bytes[6], 0);   // a colour index of its own
+    EXPECT_EQ(records[6].Word(4), kText);
+}
+
+TEST_F(WritingRunTest, SetTextReplacesTheFirstRunAndKeepsEveryOtherRecord) {
+    Records body = Runs({"a", "", "b"});
+    body.push_back(Paragraph());
+    body.push_back(Text("c"));
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(10, "new")), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(NonEmptyTexts(records), std::vector<std::string>{"new"});
+    // "b" and "c" are gone; a closing empty run ends the item.
+    EXPECT_EQ(Signatures(records),
+              (std::vector<std::uint16_t>{kDefinition, kReference, kText, kText, kParagraph, kText}));
+    EXPECT_EQ(records[0].bytes, body[0].bytes);
+    EXPECT_EQ(records[1].bytes, body[1].bytes);
+    EXPECT_EQ(records[2].Word(4), 0x0001);   // the font of the run it replaced
+    EXPECT_EQ(records[3].bytes.size(), 8u);
+
+    // Text appended at a chunk's start goes before it; with a font that
+    // brings a colour, new text is bracketed.
+    chunk = Open(Runs({"x", "y"}), "Text 2");
+    chunk->appendAtEnd = 0;
+    EXPECT_EQ(RunOperation(chunk, TextOperation(2361, "new")), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(10, "blue", "BLUE +BOLD")), 0);
+    EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kDefinition, kReference, kText, kBegin, kText, kColor,
+                                                               kEnd, kText, kText}));
+    EXPECT_EQ(TextOf("Everything"), "xbluey");
+}
+
+TEST_F(WritingRunTest, CleanUpDropsEmptyTextAndTheGateOpensAParagraphBeforeATable) {
+    Records body = Runs({"x"});
+    for (const auto& record :
+         {HostRecord(kTableBegin, 14), HostRecord(kCell, 18), ReferenceTo(1), Text("c"), HostRecord(kTableEnd, 8),
+          Paragraph(), ReferenceTo(1), Text(""), Text("y"), With(kBegin, 6, 4, kText), Text(""),
+          With(kEnd, 6, 4, kText), HostRecord(kHtmlBegin, 8), HostRecord(kHtmlEnd, 8), HostRecord(kHtmlBegin, 8),
+          Text(""), HostRecord(kHtmlEnd, 8), Text("z")})
+        body.push_back(record);
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(49)), 0);
+    EXPECT_EQ(Signatures(Saved()),
+              (std::vector<std::uint16_t>{kDefinition, kReference, kText, kParagraph, kTableBegin, kCell, kReference,
+                                          kText, kTableEnd, kParagraph, kReference, kText, kText, kText}));
+}
+
+TEST_F(WritingRunTest, PageBreaksAndParagraphsGetDefinitionsOfNewIds) {
+    const Records body = {Definition(1), ReferenceTo(1), Text("a"), Paragraph(), Definition(7), ReferenceTo(7),
+                          Text("b")};
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(2409)), 0);
+    std::vector<Rec> records = Saved();
+    ASSERT_EQ(records.size(), 13u);
+    EXPECT_EQ(Signatures(records, 7),
+              (std::vector<std::uint16_t>{kParagraph, kDefinition, kReference, kText, kParagraph, kText}));
+    EXPECT_EQ(records[8].Word(4), 8);          // above every id the item uses
+    EXPECT_EQ(records[8].Word(62), 0x0101);    // page break
+    EXPECT_EQ(records[8].Word(14), 1440);
+    EXPECT_EQ(records[9].Word(2), 8);
+
+    // A paragraph with a style and a hide formula.
+    chunk = Open(body);
+    Operation paragraph = Op(2417, 0, 0, "LeftMargin=1in");
+    paragraph.textResult = "\x01\x02\x03";   // the compiled hide formula
+    EXPECT_EQ(RunOperation(chunk, paragraph), 0);
+    records = Saved();
+    ASSERT_EQ(records.size(), 12u);
+    EXPECT_EQ(Signatures(records, 7), (std::vector<std::uint16_t>{kParagraph, kDefinition, kHide, kReference, kText}));
+    EXPECT_EQ(records[8].Word(4), 8);
+    EXPECT_EQ(records[8].Word(14), 1440);
+    EXPECT_NE(records[8].Word(62) & 0x0800, 0);
+    EXPECT_EQ(records[9].Word(4), 8);
+    EXPECT_EQ(std::string(records[9].bytes.begin() + 14, records[9].bytes.begin() + 17), "\x01\x02\x03");
+    EXPECT_EQ(records[10].Word(2), 8);
+}
+
+TEST_F(WritingRunTest, NewLinesTabsAndAnchorsAtEitherEnd) {
+    ZervaRTChunk* chunk = Open(Runs({"a"}));
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(2354, 3, 1)), 0);   // and close the paragraph
+    EXPECT_EQ(RunOperation(chunk, Op(2360, 40)), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(2351, "end")), 0);
+    chunk->appendAtEnd = 0;
+    EXPECT_EQ(RunOperation(chunk, TextOperation(2351, "start")), 0);
+
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(Signatures(records),
+              (std::vector<std::uint16_t>{kAnchor, kText, kDefinition, kReference, kText, kText, kParagraph,
+                                          kReference, kText, kText, kText, kAnchor, kText}));
+    EXPECT_EQ(records[0].Word(4), 5);
+    EXPECT_EQ(records[0].bytes.size(), 18u);   // 12 + 5, rounded up to even
+    EXPECT_EQ(std::string(records[0].bytes.begin() + 12, records[0].bytes.begin() + 17), "start");
+    EXPECT_EQ(records[5].Text(), std::string(3, '\0'));
+    EXPECT_EQ(records[9].Text(), std::string(32, '\t'));
+    EXPECT_EQ(std::string(records[11].bytes.begin() + 12, records[11].bytes.begin() + 15), "end");
+}
+
+TEST_F(WritingRunTest, PassThroughBracketsAndCellBorders) {
+    Records body = Runs({"a"});
+    for (const auto& record : {HostRecord(kHtmlBegin, 8), Text("b"), HostRecord(kHtmlEnd, 8), Text("c")})
+        body.push_back(record);
+    ZervaRTChunk* chunk = Open(body, "Text 2");
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(47)), 0);
+    EXPECT_STREQ(session_.textResult, "TRUE");
+    ZervaRTChunk* last = item_.DefineChunk("Text 3");
+    EXPECT_EQ(RunOperation(last, Op(47)), 0);
+    EXPECT_STREQ(session_.textResult, "FALSE");
+    EXPECT_EQ(RunOperation(last, Op(48, 1)), 0);
+    EXPECT_EQ(RunOperation(last, Op(47)), 0);
+    EXPECT_STREQ(session_.textResult, "TRUE");
+    EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kDefinition, kReference, kText, kHtmlBegin, kText,
+                                                               kHtmlEnd, kHtmlBegin, kText, kHtmlEnd, kText}));
+
+    // Cell borders, one character a side: top, bottom, left, right.
+    Records table = Runs({"x"});
+    for (const auto& record : {HostRecord(kTableBegin, 14), With(kCell, 18, 10, 0x03), ReferenceTo(1), Text("c"),
+                               HostRecord(kTableEnd, 8)})
+        table.push_back(record);
+    chunk = Open(table, "Table 1");
+    EXPECT_EQ(RunOperation(chunk, Op(2393, 0, 0, "12x0")), 0);
+    const std::vector<Rec> records = Saved();
+    ASSERT_EQ(records[5].signature, kCell);
+    EXPECT_EQ(records[5].bytes[10], 0x10 | 0x80 | 0x03);   // the left border stays
+    EXPECT_EQ(records[5].Word(12), 0x2100);
+}
+
+TEST_F(WritingRunTest, FailedRunsLeaveTheStoredItemAsItWas) {
+    // A record of a signature below 89.
+    Records body = Runs({"a"});
+    body.push_back(HostRecord(0x0045, 6));
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    std::vector<std::string> before = db_.Stored(id_);
+    EXPECT_EQ(TextOf("Everything"), "a");
+    EXPECT_EQ(RunOperation(chunk, TextOperation(10, "new")), 257);
+    EXPECT_EQ(chunk->lastStatus, 257);
+    EXPECT_EQ(item_.Save(), 0);
+    EXPECT_EQ(db_.Stored(id_), before);
+
+    // A text too long for one run fails before the commit.
+    chunk = Open(Runs({"a"}));
+    before = db_.Stored(id_);
+    const std::string tooLong(65000, 'x');
+    EXPECT_NE(RunOperation(chunk, TextOperation(10, tooLong.c_str())), 0);
+    EXPECT_EQ(TextOf("Everything"), "a");
+    EXPECT_EQ(item_.Save(), 0);
+    EXPECT_EQ(db_.Stored(id_), before);
+
+    // The note update after the run fails.
+    chunk = Open(Runs({"a"}));
+    before = db_.Stored(id_);
+    item_.autoSave = 1;
+    plat::TestFailUpdateAfterItems(0);
+    EXPECT_NE(RunOperation(chunk, TextOperation(2361, "more")), 0);
+    plat::TestFailUpdateAfterItems(-1);
+    item_.autoSave = 0;
+    EXPECT_EQ(db_.Stored(id_), before);
+
+    // The commit itself fails: the note the item borrowed is gone. The item
+    // keeps the records it had.
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(db_.path().c_str(), &db), 0);
+    ASSERT_EQ(plat::NoteOpen(db, id_, 0, &note), 0);
+    {
+        ZervaRTItem borrower(&session_);
+        ASSERT_EQ(borrower.ConnectBackend(note, "Body", 0), 0);
+        ZervaRTChunk* all = borrower.DefineChunk("Everything");
+        EXPECT_EQ(RunOperation(all, Op(9, 0, 1)), 0);   // the records are read
+        plat::NoteClose(note);
+        EXPECT_NE(RunOperation(all, TextOperation(10, "new")), 0);
+        EXPECT_EQ(RunOperation(all, Op(9, 0, 1)), 0);
+        EXPECT_STREQ(session_.textResult, "a");
+    }
+    plat::DbClose(db);
+    EXPECT_EQ(db_.Stored(id_), before);
+}
+
+} // namespace
+
+namespace {
+
+// The clean-up run over every rich-text item of the exported notes: a run
+// that succeeds keeps the item's text; one that fails leaves the stored
+// item as it was.
+TEST(WritingRealData, CleanUpKeepsTheTextOrLeavesTheItemAsItWas) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("real.nsf");
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
+    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
+    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
+    for (const auto& file : files) {
+        plat::DxlImportResult result;
+        plat::DxlImportFile(db, file.string().c_str(), &result);
+    }
+    std::vector<std::pair<plat::NOTEID, std::string>> targets;
+    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
+        plat::NOTEHANDLE note = 0;
+        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
+        std::set<std::string> names;
+        plat::ItemScan(note, [&](plat::BLOCKID item) {
+            char name[256];
+            plat::WORD type = 0;
+            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
+                type == plat::TYPE_COMPOSITE && std::string(name) != "$ImageData")
+                names.insert(name);
+            return plat::STATUS{plat::NOERROR};
+        });
+        plat::NoteClose(note);
+        for (const auto& name : names) targets.emplace_back(id, name);
+        return plat::STATUS{plat::NOERROR};
+    });
+    plat::DbClose(db);
+
+    RARIvoSession session;
+    int rewritten = 0;
+    for (const auto& [id, name] : targets) {
+        SCOPED_TRACE("note " + std::to_string(id) + " item " + name);
+        ZervaRTItem item(&session);
+        item.Connect("", path.c_str(), id, name.c_str(), 0);
+        ASSERT_EQ(item.connected, 1);
+        ZervaRTChunk* everything = item.DefineChunk("Everything");
+        std::vector<char> before(70000), after(70000);
+        everything->GetText(nullptr, before.data(), 70000, 1, nullptr);
+        const std::vector<std::string> stored = talix_test::StoredValues(item.noteHandle, name);
+        Operation cleanUp;
+        cleanUp.code = 49;
+        if (RunOperation(everything, cleanUp) == 0) {
+            ++rewritten;
+            everything->GetText(nullptr, after.data(), 70000, 1, nullptr);
+            EXPECT_STREQ(after.data(), before.data());
+        } else {
+            EXPECT_EQ(talix_test::StoredValues(item.noteHandle, name), stored);
+        }
+    }
+    EXPECT_GT(rewritten, 10);
+}
+
+} // namespace
