@@ -12,6 +12,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "engine/exec_handlers.h"
+#include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -307,12 +308,9 @@ STATUS AppendTextAtEnd(RecordProcessContext* context) {
     return AppendColouredText(context);
 }
 
-} // namespace
-
-bool IsAppendOperation(std::uint16_t operation) {
-    return OneOf(operation, {2351, 2354, 2360, 2361, 2409, 2417});
-}
-
+// Writes the operation's records at the chunk's start (atEnd false;
+// signature is the chunk's first record) or after its end, and marks the
+// item modified. Returns 0 or the failure of an append.
 STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* context) {
     STATUS status = kOK;
     switch (context->operation) {
@@ -327,5 +325,24 @@ STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* 
     context->chunk->item->modified = 1;
     return status;
 }
+
+// The chunk's append-at-end word decides where an append writes.
+STATUS AppendAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+    return context->chunk->appendAtEnd == 0 ? AppendAtChunk(signature, false, context) : kOK;
+}
+STATUS AppendAtEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext* context) {
+    return context->chunk->appendAtEnd != 0 ? AppendAtChunk(signature, true, context) : kOK;
+}
+
+// Anchor, new lines, tabs, text, page break, paragraph.
+const OperationRow kRows[] = {
+    {2351, AppendAtStart, nullptr, AppendAtEnd}, {2354, AppendAtStart, nullptr, AppendAtEnd},
+    {2360, AppendAtStart, nullptr, AppendAtEnd}, {2361, AppendAtStart, nullptr, AppendAtEnd},
+    {2409, AppendAtStart, nullptr, AppendAtEnd}, {2417, AppendAtStart, nullptr, AppendAtEnd},
+};
+
+} // namespace
+
+const OperationFamily kAppendOperations = MakeFamily(kRows);
 
 } // namespace talix

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/statuses.h"
+#include "engine/operation_table.h"
 
 class ZervaRTChunk;
 
@@ -19,14 +20,6 @@ struct RecordProcessContext;
 STATUS PropertyCodeRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t* passOn,
                           RecordProcessContext* context);
 
-// The append family (2351 anchor, 2354 new lines, 2360 tabs, 2361 text,
-// 2409 page break, 2417 paragraph): IsAppendOperation tells them apart;
-// AppendAtChunk writes the operation's records at the chunk's start (atEnd
-// false; signature is the chunk's first record) or after its end, and marks
-// the item modified. Returns 0 or the failure of an append.
-bool IsAppendOperation(std::uint16_t operation);
-STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* context);
-
 // Runs the query operation (1) with a property code over the chunk's item:
 // clears the session's found-record counters and the chunk's last status,
 // runs the engine when the item is in its note (or being created), keeps a
@@ -34,6 +27,13 @@ STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* 
 // itself, and reports 1298 as 0. Returns 1 when the run found the chunk
 // (the first-record counter is not 0), else 0.
 int RunExistenceTest(ZervaRTChunk* chunk, std::uint16_t propertyCode);
+
+// The executors of the run's operation, looked up once per run.
+const OperationRow* OperationExecutors(RecordProcessContext* context);
+
+// The colour stripping of operations 2387/2388 inside a link being built
+// round the chunk, for the family that registers those operations.
+InsideExecutor StripTextColourExecutor();
 
 // Property codes of the query.
 constexpr std::uint16_t kQueryExists = 2315;

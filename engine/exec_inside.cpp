@@ -13,6 +13,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "engine/exec_handlers.h"
+#include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -202,7 +203,41 @@ STATUS SetCellBorders(const std::uint8_t* record, std::uint16_t signature, std::
     return AppendRecord(cell, signature, length, &context->output);
 }
 
+// Uniform executors over the handlers above.
+STATUS CollectTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
+                         RecordProcessContext* context) {
+    CollectText(record, signature, length, context);
+    return kOK;
+}
+STATUS SetTextInside(std::uint8_t*, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
+                     RecordProcessContext* context) {
+    return SetText(signature, length, passOn, context);
+}
+STATUS StripTextColourInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                             std::uint32_t* passOn, RecordProcessContext* context) {
+    StripTextColour(record, signature, length, passOn, context);
+    return kOK;
+}
+STATUS SetCellBordersInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                            std::uint32_t* passOn, RecordProcessContext* context) {
+    return SetCellBorders(record, signature, length, passOn, context);
+}
+
+// Get text, set text, cell borders. The colour stripping of 2387/2388 is
+// registered with the link builders that write round it (its executor is
+// StripTextColourInside).
+const OperationRow kRows[] = {
+    {9, nullptr, CollectTextInside, nullptr},
+    {10, nullptr, SetTextInside, nullptr},
+    {2393, nullptr, SetCellBordersInside, nullptr},
+};
+
 } // namespace
+
+const OperationFamily kInsideOperations = MakeFamily(kRows);
+
+// The colour stripping inside a link being built round the chunk.
+InsideExecutor StripTextColourExecutor() { return StripTextColourInside; }
 
 STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                           RecordProcessContext* context) {
@@ -218,31 +253,11 @@ STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::ui
         passOn = 0;
     } else {
         context->consumedThrough = 0;
-        switch (context->operation) {
-        case 9:
-            CollectText(record, signature, length, context);
-            break;
-        case 10:
-            status = SetText(signature, length, &passOn, context);
+        const OperationRow* row = OperationExecutors(context);
+        if (row != nullptr && row->inside != nullptr) {
+            // 546 from an executor ends the walk; any other status fails it.
+            status = row->inside(record, signature, length, &passOn, context);
             if (status != kOK) return status;
-            break;
-        case 2387:
-        case 2388:
-            StripTextColour(record, signature, length, &passOn, context);
-            break;
-        case 2393:
-            status = SetCellBorders(record, signature, length, &passOn, context);
-            if (status != kOK) return status;
-            break;
-        case 1:
-        case 2304:
-        case 2305:
-            status = PropertyCodeRecord(record, signature, &passOn, context);
-            if (status != kOK) return status;
-            break;
-        default:
-            // Operations without a handler here keep the record.
-            break;
         }
     }
 

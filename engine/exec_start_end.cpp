@@ -11,6 +11,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "engine/exec_handlers.h"
+#include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -107,64 +108,112 @@ STATUS PassThroughAtEnd(std::uint16_t signature, RecordProcessContext* context) 
     return kOK;
 }
 
-bool AppendsHere(const RecordProcessContext* context, bool atEnd) {
-    return IsAppendOperation(context->operation) && (context->chunk->appendAtEnd != 0) == atEnd;
+// Operation 1 at the start: the existence query leaves its completion status.
+STATUS QueryAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+    if (context->operation2 == kQueryExists) context->chunk->lastStatus = kOperationComplete;
+    return kOK;
 }
+
+// Operation 2: a position entry per target, from its first to its last record.
+STATUS PositionAtStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
+    return AddPosition(context, recordCounter);
+}
+STATUS PositionAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
+    if (context->sortKeyCount > 0) context->sortKeys[context->sortKeyCount - 1].lastRecord = context->recordCounter;
+    return kOK;
+}
+
+// Operation 36 at the end: the smallest left or the largest right margin the
+// walk found, in inches.
+STATUS MarginAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
+    const std::uint32_t twips =
+        context->operation2 == kMaxRightMargin ? context->resultWords[1] : context->resultWords[0];
+    char text[32];
+    std::snprintf(text, sizeof text, "%5.3f", twips / 1440.0);
+    PutAnswer(context, text, context->session->optionValue + kScratchSize);
+    return kOK;
+}
+
+// Operation 47: whether the chunk lies in a pass-through HTML bracket.
+STATUS PassThroughQuery(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+    PutAnswer(context, InsidePassThrough(context->node) ? "TRUE" : "FALSE", context->session->messageBuffer);
+    return kItemNotFound;
+}
+
+STATUS PassThroughStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+    return PassThroughAtStart(signature, context);
+}
+STATUS PassThroughEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext* context) {
+    return PassThroughAtEnd(signature, context);
+}
+
+// Operation 54: the chunk's first record loses its link mark.
+STATUS ClearLinkMark(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+    if (context->node != nullptr) {
+        context->node->flags = static_cast<std::uint16_t>(context->node->flags & ~kNodeLinkMark);
+    }
+    return kOK;
+}
+
+// Operation 2330: the signature of the chunk's first record.
+STATUS RecordTypeAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+    context->session->workArea->recordTypeWord = signature;
+    return kOK;
+}
+
+// Operation 2615: the chunk starts inside a hotspot.
+STATUS InsideHotspotAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+    if (context->hotspotNesting > 0) ++context->session->workArea->containsCount;
+    return kOK;
+}
+
+// The property and query codes inside the chunk.
+STATUS PropertyInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t, std::uint32_t* passOn,
+                      RecordProcessContext* context) {
+    return PropertyCodeRecord(record, signature, passOn, context);
+}
+
+const OperationRow kRows[] = {
+    {1, QueryAtStart, PropertyInside, nullptr},
+    {2, PositionAtStart, nullptr, PositionAtEnd},
+    {36, nullptr, nullptr, MarginAtEnd},
+    {47, PassThroughQuery, nullptr, nullptr},
+    {48, PassThroughStart, nullptr, PassThroughEnd},
+    {49, nullptr, nullptr, nullptr},   // the empty-text clean-up runs before the walk
+    {54, ClearLinkMark, nullptr, nullptr},
+    {2304, nullptr, PropertyInside, nullptr},
+    {2305, nullptr, PropertyInside, nullptr},
+    {2330, RecordTypeAtStart, nullptr, nullptr},
+    {2615, InsideHotspotAtStart, nullptr, nullptr},
+};
 
 } // namespace
 
-STATUS ProcessChunkStart(std::uint8_t*, std::uint16_t signature, std::uint16_t recordCounter,
-                         RecordProcessContext* context) {
-    if (context == nullptr || context->chunk == nullptr || context->session == nullptr) return kArgumentError;
-    SessionWorkArea* area = context->session->workArea;
-    if (AppendsHere(context, false)) return AppendAtChunk(signature, false, context);
-    switch (context->operation) {
-    case 1:
-        if (context->operation2 == kQueryExists) context->chunk->lastStatus = kOperationComplete;
-        return kOK;
-    case 2:
-        return AddPosition(context, recordCounter);
-    case 47:
-        PutAnswer(context, InsidePassThrough(context->node) ? "TRUE" : "FALSE", context->session->messageBuffer);
-        return kItemNotFound;
-    case 48:
-        return PassThroughAtStart(signature, context);
-    case 54:
-        if (context->node != nullptr) context->node->flags = static_cast<std::uint16_t>(context->node->flags & ~kNodeLinkMark);
-        return kOK;
-    case 2330:
-        area->recordTypeWord = signature;
-        return kOK;
-    case 2615:
-        // The chunk starts inside a hotspot.
-        if (context->hotspotNesting > 0) ++area->containsCount;
-        return kOK;
-    default:
-        return kOK;
+const OperationFamily kQueryOperations = MakeFamily(kRows);
+
+const OperationRow* OperationExecutors(RecordProcessContext* context) {
+    if (context->executorsFor != context->operation + 1u) {
+        context->executors = FindOperation(context->operation);
+        context->executorsFor = context->operation + 1u;
     }
+    return context->executors;
 }
 
-STATUS ProcessChunkEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext* context) {
-    if (context == nullptr || context->chunk == nullptr || context->session == nullptr) return kArgumentError;
-    if (AppendsHere(context, true)) return AppendAtChunk(signature, true, context);
-    switch (context->operation) {
-    case 2:
-        if (context->sortKeyCount > 0) context->sortKeys[context->sortKeyCount - 1].lastRecord = context->recordCounter;
-        return kOK;
-    case 36: {
-        // The smallest left or the largest right margin the inside
-        // executor found, in inches.
-        const std::uint32_t twips = context->operation2 == kMaxRightMargin ? context->resultWords[1] : context->resultWords[0];
-        char text[32];
-        std::snprintf(text, sizeof text, "%5.3f", twips / 1440.0);
-        PutAnswer(context, text, context->session->optionValue + kScratchSize);
-        return kOK;
-    }
-    case 48:
-        return PassThroughAtEnd(signature, context);
-    default:
-        return kOK;
-    }
+STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t recordCounter,
+                         RecordProcessContext* context) {
+    if (context == nullptr || context->chunk == nullptr || context->session == nullptr ||
+        context->session->workArea == nullptr)
+        return kArgumentError;
+    const OperationRow* row = OperationExecutors(context);
+    return row != nullptr && row->start != nullptr ? row->start(record, signature, recordCounter, context) : kOK;
+}
+
+STATUS ProcessChunkEnd(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context) {
+    if (context == nullptr || context->chunk == nullptr || context->session == nullptr ||
+        context->session->workArea == nullptr)
+        return kArgumentError;
+    const OperationRow* row = OperationExecutors(context);
+    return row != nullptr && row->end != nullptr ? row->end(record, signature, context) : kOK;
 }
 
 } // namespace talix

@@ -23,6 +23,7 @@
 #include "engine/chunk_definition.h"
 #include "engine/chunk_match.h"
 #include "engine/chunk_work_state.h"
+#include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/writing_run.h"
 #include "htmlgen/xml_gen_context.h"
@@ -46,8 +47,6 @@ constexpr std::uint16_t kReadingOperations[] = {2365, 2367, 2368, 2369, 2370, 23
                                                 2402, 2403, 2407, 2408, 2414, 2418, 2419, 2420, 2421,
                                                 2427, 2431, 2432, 2435, 2436, 2444, 2804, 2818};
 
-// Operations that rebuild the item and whose executors exist.
-constexpr std::uint16_t kAvailableWritingOperations[] = {10, 48, 49, 54, 2351, 2354, 2360, 2361, 2393, 2409, 2417};
 
 bool InList(const std::uint16_t* list, std::size_t count, std::uint16_t value) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -296,9 +295,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     const bool writes = OperationWritesItem(operation, operation2);
     // Not yet available: runs that rebuild the item through executors that
     // are not built, and the prologue of the copying operations.
-    if ((writes && !InList(kAvailableWritingOperations, std::size(kAvailableWritingOperations), operation)) ||
-        operation == 37)
-        return kArgumentError;
+    if ((writes && FindOperation(operation) == nullptr) || operation == 37) return kArgumentError;
 
     auto* context = new (std::nothrow) RecordProcessContext();
     if (context == nullptr) return kOutOfMemory;

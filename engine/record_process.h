@@ -70,6 +70,8 @@ struct CellSearch {
 
 // The state of one operation run. Allocated zero-filled by
 // PerformChunkAction, owned by the run and freed at its end.
+struct OperationRow;
+
 struct RecordProcessContext {
     RARIvoSession* session = nullptr;
     // The record writer. In a run that does not write, the walk itself keeps
@@ -167,6 +169,10 @@ struct RecordProcessContext {
     std::uint32_t chunkDone = 0;             // once-per-chunk operations are done
     std::uint32_t consumedThrough = 0;       // records up to this index are already written
     std::uint32_t cellMarker = 0;            // set by the walk at a cell, cleared per record
+    // The executors of the operation (engine/operation_table.h), looked up
+    // once per run; executorsFor is the operation + 1 they were found for.
+    const OperationRow* executors = nullptr;
+    std::uint32_t executorsFor = 0;
     std::uint32_t finalText = 0;             // the executors wrote the final empty text run
     std::uint32_t foundFlag = 0;             // operation 2405
     std::uint32_t endDone = 0;               // once-per-run end operations

@@ -1,0 +1,55 @@
+// The executors of each operation, by operation code: what it does at the
+// chunk's first record, for each record inside the chunk, and after the
+// chunk's last record. Every family of operations (queries, appends, text,
+// tables, hotspots, graphics ...) lists its rows in a table of its own file;
+// operation_table.cpp lists the families.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/statuses.h"
+
+namespace talix {
+
+struct RecordProcessContext;
+
+// At the chunk's first record (record counter of that record).
+using StartExecutor = STATUS (*)(std::uint8_t* record, std::uint16_t signature, std::uint16_t recordCounter,
+                                 RecordProcessContext* context);
+// For each record inside the chunk. *passOn holds the record's length on
+// entry and is the length it is passed on with: left as it is to keep the
+// record, 0 to drop it (or because the executor appended its replacement).
+// Returns 0, 546 to end the walk, or a failure.
+using InsideExecutor = STATUS (*)(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                                  std::uint32_t* passOn, RecordProcessContext* context);
+// After the chunk's last record (signature of the record that ends it).
+using EndExecutor = STATUS (*)(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context);
+
+struct OperationRow {
+    std::uint16_t operation = 0;
+    StartExecutor start = nullptr;
+    InsideExecutor inside = nullptr;
+    EndExecutor end = nullptr;
+};
+
+struct OperationFamily {
+    const OperationRow* rows = nullptr;
+    std::size_t count = 0;
+};
+
+template <std::size_t N>
+constexpr OperationFamily MakeFamily(const OperationRow (&rows)[N]) {
+    return OperationFamily{rows, N};
+}
+
+// The families (one per file of executors).
+extern const OperationFamily kQueryOperations;    // exec_start_end.cpp
+extern const OperationFamily kAppendOperations;   // exec_append.cpp
+extern const OperationFamily kInsideOperations;   // exec_inside.cpp
+
+// The row of an operation, or null when no executor of it is built. A run
+// that rebuilds the item is refused for an operation without a row.
+const OperationRow* FindOperation(std::uint16_t operation);
+
+} // namespace talix
