@@ -3,8 +3,10 @@
 
 #include <cstdint>
 
+#include "chunkops/operation_inputs.h"
 #include "core/statuses.h"
 #include "talix/export.h"
+#include "talix_platform/types.h"
 
 class ZervaRTChunk;
 
@@ -81,6 +83,19 @@ struct SessionWorkArea {
     std::uint32_t containsCount = 0;
     // The signature of the chunk's first record (operation 2330).
     std::uint16_t recordTypeWord = 0;
+    // The paragraph-definition id of the chunk's first paragraph record
+    // (operation 26).
+    std::uint16_t paragraphIdWord = 0;
+
+    // The hotspot that AppendHotspot or SetImageHotspot asks for, the ids the
+    // link builders parsed and the database hypertext links point into.
+    HotspotRequest hotspot;
+    ParsedLinkIds parsedLink;
+    LinkDatabase linkDatabase;
+    // The table that AppendTable asks for, and the cell colour to apply.
+    TableRequest table;
+    // The "$FILE" item (or value) of the file hotspot property code 65 found.
+    plat::BLOCKID attachmentBlock;
 
     ViewCache viewCache;
 };

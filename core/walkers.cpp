@@ -269,12 +269,14 @@ plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat:
     }
     const unsigned rowSpan = record[kCellRowSpan], columnSpan = record[kCellColumnSpan];
     if (rowSpan < 2 && columnSpan < 2) return plat::NOERROR;
-    // The cell covers its own row and column and the ones its spans reach
-    // below and to the right of it.
-    const unsigned lastRow = row + (rowSpan > 1 ? rowSpan : 1);
-    const unsigned lastColumn = column + (columnSpan > 1 ? columnSpan : 1);
-    if (search.wantedRow < row + 1 || search.wantedRow > lastRow) return plat::NOERROR;
-    if (search.wantedColumn < column + 1 || search.wantedColumn > lastColumn) return plat::NOERROR;
+    // A merged block keeps its spans on its last (bottom-right) cell, which
+    // covers the rows and columns its spans reach above and to the left of
+    // it (1-based: row - span + 2 to row + 1).
+    const int firstRow = static_cast<int>(row) - static_cast<int>(rowSpan > 1 ? rowSpan : 1) + 2;
+    const int firstColumn = static_cast<int>(column) - static_cast<int>(columnSpan > 1 ? columnSpan : 1) + 2;
+    const int wantedRow = search.wantedRow, wantedColumn = search.wantedColumn;
+    if (wantedRow < firstRow || wantedRow > static_cast<int>(row) + 1) return plat::NOERROR;
+    if (wantedColumn < firstColumn || wantedColumn > static_cast<int>(column) + 1) return plat::NOERROR;
     search.foundRow = static_cast<std::uint16_t>(row + 1);
     search.foundColumn = static_cast<std::uint16_t>(column + 1);
     return kEndEnumeration;

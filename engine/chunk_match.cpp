@@ -519,8 +519,11 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
     if (IsParagraphType(type)) {
         if (inFlag != 0) return 0;
         bool ends = signature == kSigParagraph || signature == kSigTablePrelude ||
+                    // A reference right after a paragraph record, a definition or a
+                    // definition's hide formula belongs to the paragraph that began
+                    // there, as at the start.
                     (signature == kSigPabReference && previousSignature != kSigParagraph &&
-                     previousSignature != kSigPabDefinition) ||
+                     previousSignature != kSigPabDefinition && previousSignature != kSigPabHide) ||
                     signature == kSigTableBegin || signature == kSigCell || signature == kSigTableEnd ||
                     signature == kSigNestedTableBegin || signature == kSigNestedCell ||
                     signature == kSigNestedTableEnd;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "chunkops/operation_inputs.h"
+
 class ZervaRTChunk;
 
 namespace talix {
@@ -40,6 +42,12 @@ struct ChunkWorkState {
     QueryLinkDataProc queryLinkData = nullptr;
     std::uint32_t sortKeyCount = 0;
     SortKey* sortKeys = nullptr;           // from the session's tracked pool
+    // Filled by the link, field and event-code methods for the builders.
+    LinkRequest linkRequest;
+    EventTexts eventTexts;
+    SavedFieldRecords savedFields;
+    // Graphic sizes set by operations 30 and 32 are in pixels, not twips.
+    std::uint32_t sizeInPixels = 0;
 };
 
 } // namespace talix

@@ -28,6 +28,11 @@ STATUS PropertyCodeRecord(std::uint8_t* record, std::uint16_t signature, std::ui
 // (the first-record counter is not 0), else 0.
 int RunExistenceTest(ZervaRTChunk* chunk, std::uint16_t propertyCode);
 
+// Operation 36 inside the chunk: the smallest left and largest right margin
+// of its cells and paragraph definitions (engine/exec_table_properties.cpp).
+STATUS MarginRangeInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
+                         RecordProcessContext* context);
+
 // The executors of the run's operation, looked up once per run.
 const OperationRow* OperationExecutors(RecordProcessContext* context);
 

@@ -10,6 +10,18 @@ const OperationFamily* const kFamilies[] = {
     &kQueryOperations,
     &kAppendOperations,
     &kInsideOperations,
+    &kHotspotOperations,
+    &kLinkOperations,
+    &kHotspotPropertyOperations,
+    &kEventOperations,
+    &kRemovalOperations,
+    &kParagraphOperations,
+    &kTextPropertyOperations,
+    &kTextRunOperations,
+    &kGraphicOperations,
+    &kTargetPropertyOperations,
+    &kTableOperations,
+    &kTablePropertyOperations,
 };
 
 } // namespace

@@ -47,6 +47,18 @@ constexpr OperationFamily MakeFamily(const OperationRow (&rows)[N]) {
 extern const OperationFamily kQueryOperations;    // exec_start_end.cpp
 extern const OperationFamily kAppendOperations;   // exec_append.cpp
 extern const OperationFamily kInsideOperations;   // exec_inside.cpp
+extern const OperationFamily kHotspotOperations;  // exec_hotspots.cpp
+extern const OperationFamily kLinkOperations;     // exec_links.cpp
+extern const OperationFamily kHotspotPropertyOperations; // exec_hotspot_properties.cpp
+extern const OperationFamily kEventOperations;    // exec_events.cpp
+extern const OperationFamily kRemovalOperations;  // exec_removals.cpp
+extern const OperationFamily kParagraphOperations; // exec_paragraphs.cpp
+extern const OperationFamily kTextPropertyOperations; // exec_text_properties.cpp
+extern const OperationFamily kTextRunOperations;  // exec_text_runs.cpp
+extern const OperationFamily kGraphicOperations;  // exec_graphics.cpp
+extern const OperationFamily kTargetPropertyOperations; // exec_target_properties.cpp
+extern const OperationFamily kTableOperations;   // exec_tables.cpp
+extern const OperationFamily kTablePropertyOperations; // exec_table_properties.cpp
 
 // The row of an operation, or null when no executor of it is built. A run
 // that rebuilds the item is refused for an operation without a row.

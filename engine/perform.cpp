@@ -40,7 +40,7 @@ constexpr std::uint16_t kSigPabDefinition = 0xFF82;
 constexpr std::uint16_t kSigRecord166 = 166;
 
 // Operations below 2351 that rebuild the item.
-constexpr std::uint16_t kLowWritingOperations[] = {4,  6,  8,  10, 17, 21, 23, 25, 30, 32, 34,
+constexpr std::uint16_t kLowWritingOperations[] = {4,  6,  8,  10, 17, 19, 21, 23, 25, 30, 32, 34,
                                                    40, 42, 44, 48, 49, 54, 55, 68, 69, 71};
 // Operations of 2351-2449 and 2801-2821 that do not.
 constexpr std::uint16_t kReadingOperations[] = {2365, 2367, 2368, 2369, 2370, 2371, 2398, 2400, 2401,
@@ -156,7 +156,10 @@ STATUS PrepareOperationState(RecordProcessContext* context) {
         } else if (item->permanentPen != 0) {
             font = TextOr(item->permanentPenFont, "BLUE +BOLD");
         }
-        ParseFont(context, font, nullptr);
+        // 2399 also restyles with the specification of the chunk's second
+        // event-return string, when it holds one.
+        const char* second = context->chunk->eventReturn[1];
+        ParseFont(context, font, operation == 2399 && second != nullptr && second[0] != '\0' ? second : nullptr);
         break;
     }
     case 2386:
@@ -186,11 +189,16 @@ STATUS PrepareOperationState(RecordProcessContext* context) {
     case 2364:
     case 2417: {
         ParagraphStyleState& style = context->paragraph;
+        // 2364: the second string names the fields a definition must agree
+        // with to be changed.
+        const bool criteria = operation == 2364;
         const STATUS status = item->ParseParagraphString(
-            context->argumentText != nullptr ? context->argumentText : "", nullptr, &style.definition[0], nullptr,
+            context->argumentText != nullptr ? context->argumentText : "",
+            criteria ? context->secondArgument : nullptr, &style.definition[0], &style.definition[1],
             &style.flagsSet, &style.flagsClear, &style.flags2Set, &style.flags2Clear, &style.flags3Set,
-            &style.flags3Clear, &style.listType[0], nullptr, &style.listClear[0], nullptr, &style.shiftLeftOffset,
-            &style.shiftRightOffset, &style.shiftLeftPercent, &style.shiftRightPercent, style.mask[0], nullptr);
+            &style.flags3Clear, &style.listType[0], &style.listType[1], &style.listClear[0], &style.listClear[1],
+            &style.shiftLeftOffset, &style.shiftRightOffset, &style.shiftLeftPercent, &style.shiftRightPercent,
+            style.mask[0], style.mask[1]);
         style.status = status;
         if (status != kOK) return status;
         if (operation == 2417) ParseFont(context, context->secondArgument, nullptr);
@@ -335,8 +343,11 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
 
     if ((operation == 2373 || operation == 2392 || operation == 2398 || operation == 2399) &&
         context->textWildcards != 0) {
-        const char* search = argumentText != nullptr ? argumentText : "";
-        if (std::strchr(search, '*') == nullptr && std::strchr(search, '?') == nullptr) context->textWildcards = 0;
+        // The search text is the second argument, a3 bytes long (0: up to its end).
+        const char* search = secondArgument != nullptr ? secondArgument : "";
+        const std::size_t length = a3 > 0 ? strnlen(search, a3) : std::strlen(search);
+        if (std::memchr(search, '*', length) == nullptr && std::memchr(search, '?', length) == nullptr)
+            context->textWildcards = 0;
     }
 
     STATUS status = PrepareOperationState(context);
@@ -383,6 +394,14 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         status = ProcessChunkEnd(emptyText, 0xFF85, context);
         context->chunkOpen = 0;
         if (status == kItemNotFound) status = kOK;
+    }
+    // 2366: the attachments that the file hotspots of the removed records
+    // name go too (the record range the calling method's query found), once
+    // the removal itself has worked.
+    if (status == kOK && operation == 2366 && session->workArea->foundFirstRecord > 0) {
+        context->removeFirst = session->workArea->foundFirstRecord;
+        context->removeLast = session->workArea->foundLastRecord;
+        status = RemoveChunkAttachments(chunk, context);
     }
     if (context->errorWord == 0) context->errorWord = context->output.errorWord;
     if (writes) {

@@ -8,10 +8,12 @@
 #include <cstdint>
 
 #include "builders/record_output.h"
+#include "chunkops/table_property_writers.h"
 #include "core/font_spec.h"
 #include "core/paragraph_def.h"
 #include "core/record_list.h"
 #include "core/statuses.h"
+#include "engine/table_run_state.h"
 #include "talix/export.h"
 #include "talix_platform/types.h"
 
@@ -183,6 +185,17 @@ struct RecordProcessContext {
     // The highest paragraph-definition id of the item's records
     // (FindHighestPabID); new ids are given above it.
     std::uint16_t highestParagraphId = 0;
+    // Paragraph changes (2364, 25): the definitions this run gave a new id,
+    // by the id they had, so that every reference to one definition shares
+    // its new copy; and the id of the definition that carries the hide
+    // formula of operation 25 (0 until one is written).
+    std::uint16_t renamedParagraphCount = 0;
+    std::uint16_t renamedFrom[kPendingParagraphCapacity] = {};
+    std::uint16_t renamedTo[kPendingParagraphCapacity] = {};
+    std::uint16_t hideCarrierId = 0;
+    // Removals (2389, 2390, 2391, 2430): the removal marks of the walked list
+    // are cleared once a run, before the first record is looked at.
+    std::uint32_t removalMarksCleared = 0;
     CellSearch cellSearch;
     std::uint16_t attachmentWalkCounter = 0; // records seen by the attachment removal
     std::uint32_t bracketReopen = 0;         // operation 48: reopen the pass-through bracket after the chunk
@@ -192,6 +205,33 @@ struct RecordProcessContext {
     CDRecordNode* definitions[kGenerationRecordSlots] = {};
     std::uint16_t record166Count = 0;
     CDRecordNode* records166[kGenerationRecordSlots] = {};
+
+    // Graphics and target properties: the record kinds operation 2437 has
+    // changed or added (bits), the graphic whose image operation 68 moves
+    // into an attachment with its last image record, and the writers' done
+    // flags of operation 2436 (engine/exec_target_properties.cpp).
+    std::uint32_t targetDone = 0;
+    CDRecordNode* storageGraphic = nullptr;
+    CDRecordNode* storageLast = nullptr;
+    PropertyWriterState writerState;
+
+    // Hotspot, link and field operations: the current element already has a
+    // frame target (44); the next field record gets the web editor (71); the
+    // text brackets the link round a chunk opened or closed by dropping
+    // their BEGIN or END, whose other half lies outside the chunk (2387,
+    // 2388); a field whose event code is
+    // rewritten is open (2416), with the inner signature of the wrapper
+    // written for it (0 when its own wrapper lies outside the chunk and
+    // stays).
+    std::uint32_t frameTargetSeen = 0;
+    std::uint32_t webEditorField = 0;
+    std::uint32_t openTextBrackets = 0;
+    std::uint32_t closedTextBrackets = 0;
+    std::uint32_t eventFieldOpen = 0;
+    std::uint16_t eventFieldWrapper = 0;
+
+    // Table operations (engine/exec_tables.cpp).
+    TableRunState table;
 };
 
 // Runs one operation over the records of the chunk's item. note and

@@ -360,8 +360,9 @@ bool GivenToInsideExecutor(const ChunkDefInfo* innermost, std::uint16_t signatur
     case 10:
         return signature != kSigText;
     case 15:
-        if (signature == kSigEnd) return Word(record, length, 4) == kSigGraphic;
-        if (signature < 149 || signature > 160) return false;
+        // Every record of the graphic (its image header and segments, its
+        // alternate text, caption and attributes too), but not the graphic
+        // record that starts the next one.
         return signature != kSigGraphic || innermost->walk.words[kWalkElementOpen] != 0;
     case 21:
     case 36:
@@ -452,6 +453,9 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
     if (context->singleTargetDone == 0) {
         status = MatchAndExecute(record, signature, length, previousSignature, context);
     }
+    // A record an executor already wrote with an earlier one (a text run
+    // read whole) counts as taken, also when the chunk ended before it.
+    if (context->node != nullptr && context->node->index <= context->consumedThrough) context->recordHandled = 1;
     // A writing run copies the records no executor took.
     if (status == kOK && context->writesItem != 0 && context->recordHandled == 0 && context->pendingCopyIndex == 0) {
         context->pendingCopyIndex = context->recordCounter;

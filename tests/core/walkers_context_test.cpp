@@ -73,23 +73,23 @@ protected:
 };
 
 TEST_F(ContextWalkers, TheCellThatCoversASpannedCellIsFoundWithinItsTable) {
-    // Row 1 of a 2 x 3 table: a cell spanning 2 rows and 2 columns, then
-    // one more; row 2: the two covered cells and one more. A second table
-    // has a cell that would cover row 2, column 3.
-    const std::vector<FixtureRecord> body = {Definition(1), Cell(0, 0, 2, 2), Cell(0, 2), Cell(1, 0), Cell(1, 1),
-                                             Cell(1, 2), HostRecord(0x00A5, 8), HostRecord(0x00A3, 14),
-                                             Cell(0, 2, 2, 1), HostRecord(0x00A5, 8)};
+    // A 2 x 3 table whose rows 1-2 and columns 1-2 are merged: the block's
+    // last (bottom-right) cell carries the spans. A second table has a cell
+    // that would cover column 3.
+    const std::vector<FixtureRecord> body = {Definition(1), Cell(0, 0), Cell(0, 1), Cell(0, 2), Cell(1, 0),
+                                             Cell(1, 1, 2, 2), Cell(1, 2), HostRecord(0x00A5, 8),
+                                             HostRecord(0x00A3, 14), Cell(1, 2, 2, 1), HostRecord(0x00A5, 8)};
     std::vector<FixtureRecord> records = {body[0], HostRecord(0x00A3, 14)};
     records.insert(records.end(), body.begin() + 1, body.end());
     context_->note = NewNote(records);
     context_->itemName = "Body";
     talix::CellSearch& search = context_->cellSearch;
 
-    search.wantedRow = 2;
-    search.wantedColumn = 2;
+    search.wantedRow = 1;
+    search.wantedColumn = 1;
     EXPECT_EQ(talix::FindTableCell(3, context_.get()), 0);
-    EXPECT_EQ(search.foundRow, 1);
-    EXPECT_EQ(search.foundColumn, 1);
+    EXPECT_EQ(search.foundRow, 2);
+    EXPECT_EQ(search.foundColumn, 2);
     EXPECT_EQ(search.startRow, 1);
     EXPECT_EQ(search.startColumn, 1);
 

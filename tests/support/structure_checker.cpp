@@ -10,6 +10,20 @@ namespace talix_test {
 
 namespace {
 
+// An END closes the BEGIN of the same inner signature; a hotspot's BEGIN
+// (inner signature the hotspot begin) is closed by an END whose inner
+// signature is that hotspot's end, as stored items do.
+bool ClosesBegin(std::uint16_t begin, std::uint16_t end) {
+    if (begin == end) return true;
+    switch (begin) {
+    case 0xFFA9: return end == 0x00AA;
+    case 0xFFAD: return end == 0x00AE || end == 0x00AA;
+    case 0xFF7E:
+    case 0xFF74: return end == 0x007F;
+    default: return false;
+    }
+}
+
 constexpr std::uint16_t kSigPabReference = 0x0083;
 constexpr std::uint16_t kSigTableBegin = 0x00A3, kSigCell = 0x00A4, kSigTableEnd = 0x00A5;
 constexpr std::uint16_t kSigNestedTableBegin = 0x00CF, kSigNestedCell = 0x00D0, kSigNestedTableEnd = 0x00D1;
@@ -62,7 +76,8 @@ std::string CheckStructure(const talix::CDRecordNode* first) {
             if (signature == kSigBegin) {
                 begins.push_back(inner);
             } else {
-                if (begins.empty() || begins.back() != inner) return Problem(position, node, "END without its BEGIN");
+                if (begins.empty() || !ClosesBegin(begins.back(), inner))
+                    return Problem(position, node, "END without its BEGIN");
                 begins.pop_back();
             }
             break;

@@ -1,0 +1,264 @@
+// The image builders that refer to their picture: an image fetched from a
+// URL or a file attachment (AppendBitmapImage), and a reference to an image
+// resource or a background reference (AppendGraphicRecords).
+#include "builders/graphic_builders.h"
+
+#include <cstring>
+#include <string>
+
+#include "builders/graphic_records.h"
+#include "core/options.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "engine/record_process.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kGraphicVersion = 1;        // of the CDBEGIN/CDEND pair
+constexpr std::uint8_t kGraphicSizeInPixels = 0x01;
+constexpr std::uint8_t kGraphicSpansLines = 0x02;
+constexpr std::uint32_t kImageSourceFixedLength = 24;
+constexpr std::uint32_t kAltTextFixedLength = 12;
+constexpr std::uint32_t kBitmapHeaderLength = 40;
+constexpr std::uint32_t kRepeatRecordLength = 12;
+constexpr std::uint16_t kDefaultPixels = 100;
+
+// Reference flags and the kinds of a background kept in the database.
+constexpr std::uint32_t kReferenceUsesFileHint = 8;
+constexpr std::uint16_t kStoredBackgroundType = 6;
+constexpr std::uint16_t kFileReferenceClass = 8;
+
+// The keys of the id/name texts, in record order.
+constexpr const char* kImageHtmlKeys[kIdNameTexts] = {"ImageHTMLID=",    "ImageHTMLClass=", "ImageHTMLStyle=",
+                                                      "ImageHTMLTitle=", "ImageHTMLOther=", "ImageHTMLName="};
+
+// An "ImageHTML..." value: the key is found anywhere in the options,
+// ignoring case; the character after its "=" is the quote and the value
+// runs to the next one. An empty or unclosed value counts as absent.
+bool QuotedAttribute(const char* options, const char* key, std::string* value) {
+    const char* at = FindNoCase(options, key);
+    if (at == nullptr) return false;
+    const char* start = at + std::strlen(key);
+    if (*start == '\0') return false;
+    const char* close = std::strchr(start + 1, *start);
+    if (close == nullptr || close == start + 1) return false;
+    value->assign(start + 1, close);
+    return true;
+}
+
+// The id/name texts of the "ImageHTML..." options. Returns whether the
+// other-attributes text was given.
+bool ImageHtmlTexts(const char* options, std::string (&texts)[kIdNameTexts]) {
+    bool otherGiven = false;
+    for (int i = 0; i < kIdNameTexts; ++i) {
+        const bool given = QuotedAttribute(options, kImageHtmlKeys[i], &texts[i]);
+        if (i == kOtherText) otherGiven = given;
+    }
+    return otherGiven;
+}
+
+bool LeftOrRight(const char* alignment) { return EqualsWord(alignment, "left") || EqualsWord(alignment, "right"); }
+
+// The float or vertical alignment record of an alignment text. The graphic
+// builder also understands the words of HTML alignment (words set): "left",
+// "right", and texts containing "top", "middle" or "bottom".
+bool AlignmentRecord(const std::string& value, bool words, BuiltRecord* record) {
+    const char* text = value.c_str();
+    const bool wordFloat = words && LeftOrRight(text);
+    if (wordFloat || (StartsWithWord(value, "WRAP") && !StartsWithWord(value, "WRAP_AROUND"))) {
+        std::uint16_t mode = 0;
+        if (StartsWithWord(value, "WRAP_FLOAT_LEFT") || (words && EqualsWord(text, "left"))) {
+            mode = 1;
+        } else if (StartsWithWord(value, "WRAP_FLOAT_RIGHT") || (words && EqualsWord(text, "right"))) {
+            mode = 2;
+        }
+        *record = FloatRecord(mode);
+        return true;
+    }
+    const bool top = words && FindNoCase(text, "top") != nullptr;
+    const bool middle = words && FindNoCase(text, "middle") != nullptr;
+    const bool bottom = words && FindNoCase(text, "bottom") != nullptr;
+    if (!StartsWithWord(value, "ALIGN") && !StartsWithWord(value, "WRAP_AROUND") && !top && !middle && !bottom)
+        return false;
+    std::uint16_t alignment = 0;
+    if (StartsWithWord(value, "ALIGN_TOP") || StartsWithWord(value, "WRAP_AROUND") || top) {
+        alignment = 2;
+    } else if (StartsWithWord(value, "ALIGN_CENTER") || middle) {
+        alignment = 1;
+    } else if (StartsWithWord(value, "ALIGN_BOTTOM") || bottom) {
+        alignment = 5;
+    }
+    *record = VerticalAlignRecord(alignment);
+    return true;
+}
+
+bool AltTextRecord(const std::string& text, BuiltRecord* record) {
+    if (text.size() > 0xFFFF || !TextRecord(kSigAltText, kAltTextFixedLength, text, record)) return false;
+    WriteWord(record->bytes.data() + 4, static_cast<std::uint16_t>(text.size()));
+    return true;
+}
+
+// The background repeat record of "Repeat=" (tile when absent).
+BuiltRecord RepeatRecord(const char* options) {
+    static const char* const kModes[] = {"REPEAT_O", "REPEAT_V", "REPEAT_H", "TILE", "SIZE_TO", "CENTER"};
+    std::uint8_t mode = 4;
+    std::string value;
+    if (OptionText(options, "Repeat=", &value)) {
+        for (std::uint8_t i = 0; i < 6; ++i) {
+            if (StartsWithWord(value, kModes[i])) {
+                mode = static_cast<std::uint8_t>(i + 1);
+                break;
+            }
+        }
+    }
+    BuiltRecord record = BlankRecord(kSigCellBackgroundData, kRepeatRecordLength);
+    record.bytes[4] = mode;
+    return record;
+}
+
+} // namespace
+
+STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const char* options,
+                         RecordProcessContext* context) {
+    if (context == nullptr || source == nullptr) return kArgumentError;
+    RecordBatch batch;
+    batch.push_back(EmptyTextRecord(NewTextFont(context)));
+    batch.push_back(BeginRecord(kSigGraphic, kGraphicVersion));
+
+    std::string wrap;
+    const bool wrapGiven = OptionText(options, "WrapText=", &wrap);
+    batch.push_back(GraphicRecord(wrapGiven && StartsWithWord(wrap, "WRAP") ? kGraphicSpansLines : 0, 0, 0, 0));
+
+    const std::string sourceText(source);
+    BuiltRecord sourceRecord;
+    if (sourceText.size() > 0xFFFF || !TextRecord(kSigStorageLink, kImageSourceFixedLength, sourceText, &sourceRecord))
+        return kArgumentError;
+    std::string loadType;
+    std::uint16_t load = 0;
+    if (OptionText(options, "LoadType=", &loadType)) load = EqualsWord(loadType.c_str(), "Deferred") ? 2 : 1;
+    WriteWord(sourceRecord.bytes.data() + 4, sourceKind == kImageSourceUrl ? 4 : 1);
+    WriteWord(sourceRecord.bytes.data() + 6, load);
+    WriteWord(sourceRecord.bytes.data() + 10, static_cast<std::uint16_t>(sourceText.size()));
+    batch.push_back(std::move(sourceRecord));
+
+    BuiltRecord header = BlankRecord(kSigBitmapHeader, kBitmapHeaderLength);
+    std::string value;
+    WriteWord(header.bytes.data() + 24,
+              OptionText(options, "ImageWidth=", &value) ? DecimalWord(value.c_str()) : kDefaultPixels);
+    WriteWord(header.bytes.data() + 26,
+              OptionText(options, "ImageHeight=", &value) ? DecimalWord(value.c_str()) : kDefaultPixels);
+    batch.push_back(std::move(header));
+
+    BuiltRecord record;
+    if (OptionText(options, "AltText=", &value) && !value.empty()) {
+        if (!AltTextRecord(value, &record)) return kArgumentError;
+        batch.push_back(std::move(record));
+    }
+    bool captioned = false;
+    if (CaptionRecord(options, context, &record, &captioned) != kOK) return kArgumentError;
+    if (captioned) batch.push_back(std::move(record));
+    if (wrapGiven && AlignmentRecord(wrap, false, &record)) batch.push_back(std::move(record));
+    if (FindNoCase(options, "ImageHTML") != nullptr) {
+        std::string texts[kIdNameTexts];
+        ImageHtmlTexts(options, texts);
+        if (!IdNameRecord(texts, &record)) return kArgumentError;
+        batch.push_back(std::move(record));
+    }
+    batch.push_back(EndRecord(kSigGraphic, kGraphicVersion));
+    return AppendBatch(batch, &context->output);
+}
+
+STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceClass, const char* name,
+                            const char* options, int background, RecordProcessContext* context, std::uint16_t width,
+                            std::uint16_t height, const char* altText, const char* alignment,
+                            const char* horizontalSpace, const char* verticalSpace, const char* border) {
+    if (context == nullptr || name == nullptr || resourceClass != kResourceClassImage) return kArgumentError;
+
+    // The name without its query part; the caller's text stays as it is.
+    std::string resourceName(name);
+    std::size_t cut = resourceName.find('?');
+    if (cut == std::string::npos) cut = resourceName.find('!');
+    if (cut != std::string::npos) resourceName.resize(cut);
+
+    std::string filePath;
+    const bool hasFile = OptionText(options, "FilePath=", &filePath) && !filePath.empty();
+    if (!hasFile) filePath.clear();
+    const std::uint32_t flags = hasFile ? kReferenceUsesFileHint : 0;
+    std::uint32_t replica[2] = {};
+    std::string value;
+    if (OptionText(options, "ReplicaID=", &value) && !ReplicaWords(value, replica)) replica[0] = replica[1] = 0;
+
+    RecordBatch batch;
+    BuiltRecord record;
+    if (background != 0) {
+        const bool stored = OptionText(options, "BackgroundStorage=", &value);
+        if (!ResourceRecord(kSigTableCellHref2, flags, stored ? kStoredBackgroundType : resourceType,
+                            stored ? kFileReferenceClass : resourceClass, std::string(), filePath,
+                            stored ? nullptr : replica, resourceName, &record))
+            return kArgumentError;
+        batch.push_back(std::move(record));
+        batch.push_back(RepeatRecord(options));
+        return AppendBatch(batch, &context->output);
+    }
+
+    // Copying the resource's own records in place of the reference is not
+    // available here: refuse rather than write something else.
+    if (OptionText(options, "MakeInLine=", &value) && EqualsWord(value.c_str(), "Yes")) return kHtmlTreeLost;
+
+    batch.push_back(BeginRecord(kSigGraphic, kGraphicVersion));
+    std::string wrap;
+    const bool wrapGiven = OptionText(options, "WrapText=", &wrap);
+    std::uint8_t graphicFlags = kGraphicSizeInPixels;
+    if (Given(alignment) && LeftOrRight(alignment)) {
+        graphicFlags |= kGraphicSpansLines;
+    } else if (wrapGiven && StartsWithWord(wrap, "WRAP")) {
+        graphicFlags |= kGraphicSpansLines;
+    }
+    batch.push_back(GraphicRecord(graphicFlags, width, height, 0));
+
+    const bool jpeg = OptionText(options, "ImageType=", &value) && StartsWithWord(value, "JP");
+    std::uint16_t imageWidth = width != 0 ? width : kDefaultPixels;
+    std::uint16_t imageHeight = height != 0 ? height : kDefaultPixels;
+    if (OptionText(options, "ImageWidth=", &value) || OptionText(options, "GraphicWidth=", &value))
+        imageWidth = DecimalWord(value.c_str());
+    if (OptionText(options, "ImageHeight=", &value) || OptionText(options, "GraphicHeight=", &value))
+        imageHeight = DecimalWord(value.c_str());
+    batch.push_back(ImageHeaderRecord(jpeg ? kImageTypeJpeg : kImageTypeGif, imageWidth, imageHeight, 0, 0));
+
+    std::string alt = Given(altText) ? std::string(altText) : std::string();
+    if (alt.empty() && OptionText(options, "AltText=", &value)) alt = value;
+    if (!alt.empty()) {
+        if (!AltTextRecord(alt, &record)) return kArgumentError;
+        batch.push_back(std::move(record));
+    }
+    if (Given(border)) batch.push_back(BorderRecord(DecimalWord(border), false));
+    bool captioned = false;
+    if (CaptionRecord(options, context, &record, &captioned) != kOK) return kArgumentError;
+    if (captioned) batch.push_back(std::move(record));
+    if (Given(alignment)) {
+        if (AlignmentRecord(alignment, true, &record)) batch.push_back(std::move(record));
+    } else if (wrapGiven && AlignmentRecord(wrap, true, &record)) {
+        batch.push_back(std::move(record));
+    }
+
+    if (!ResourceRecord(kSigHref, flags, resourceType, hasFile ? kFileReferenceClass : resourceClass, std::string(),
+                        filePath, replica, resourceName, &record))
+        return kArgumentError;
+    batch.push_back(std::move(record));
+
+    if (FindNoCase(options, "ImageHTML") != nullptr || Given(horizontalSpace) || Given(verticalSpace)) {
+        std::string texts[kIdNameTexts];
+        if (!ImageHtmlTexts(options, texts)) {
+            if (Given(horizontalSpace)) texts[kOtherText] += "hspace='" + std::string(horizontalSpace) + "' ";
+            if (Given(verticalSpace)) texts[kOtherText] += "vspace='" + std::string(verticalSpace) + "' ";
+        }
+        if (!IdNameRecord(texts, &record)) return kArgumentError;
+        batch.push_back(std::move(record));
+    }
+    batch.push_back(EndRecord(kSigGraphic, kGraphicVersion));
+    return AppendBatch(batch, &context->output);
+}
+
+} // namespace talix

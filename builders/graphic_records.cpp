@@ -1,0 +1,325 @@
+// The records the picture builders share, and the pixel size of GIF and
+// JPEG data.
+#include "builders/graphic_records.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "builders/append_gate.h"
+#include "builders/graphic_builders.h"
+#include "core/item_work_state.h"
+#include "core/options.h"
+#include "core/record_forms.h"
+#include "core/record_io.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "engine/record_process.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint32_t kBeginLength = 6;
+constexpr std::uint32_t kGraphicLength = 32;
+constexpr std::uint32_t kImageHeaderLength = 32;
+constexpr std::uint32_t kSegmentHeaderLength = 12;
+constexpr std::uint32_t kBorderLength = 60;
+constexpr std::uint32_t kCaptionFixedLength = 32;
+constexpr std::uint32_t kIdNameFixedPart = 26;
+constexpr std::uint32_t kResourceFixedLength = 28;
+
+// The longest option value read.
+constexpr std::uint32_t kOptionValueLimit = 8192;
+
+// The default font: face 1, plain, colour 0, 10 points.
+constexpr FontId kDefaultFont{1, 0, 0, 10};
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+} // namespace
+
+STATUS AppendBatch(const RecordBatch& batch, RecordOutput* output) {
+    for (const BuiltRecord& record : batch) {
+        const STATUS status =
+            AppendRecord(record.bytes.data(), record.signature, static_cast<std::uint32_t>(record.bytes.size()), output);
+        if (status != kOK) return status;
+    }
+    return kOK;
+}
+
+BuiltRecord BlankRecord(std::uint16_t signature, std::uint32_t length) {
+    BuiltRecord record;
+    record.signature = signature;
+    record.bytes.assign(EvenLength(length), 0);
+    WriteWord(record.bytes.data(), signature);
+    SetHostRecordLength(record.bytes.data(), signature, length);
+    return record;
+}
+
+bool TextRecord(std::uint16_t signature, std::uint32_t fixedLength, const std::string& text, BuiltRecord* record) {
+    const std::uint64_t length = static_cast<std::uint64_t>(fixedLength) + text.size();
+    if (EvenLength(static_cast<std::uint32_t>(std::min<std::uint64_t>(length, 0xFFFFFFFFu))) > kOutputSegmentCapacity)
+        return false;
+    *record = BlankRecord(signature, static_cast<std::uint32_t>(length));
+    if (!text.empty()) std::memcpy(record->bytes.data() + fixedLength, text.data(), text.size());
+    return true;
+}
+
+BuiltRecord BeginRecord(std::uint16_t innerSignature, std::uint16_t version) {
+    BuiltRecord record = BlankRecord(kSigBegin, kBeginLength);
+    WriteWord(record.bytes.data() + 2, version);
+    WriteWord(record.bytes.data() + 4, innerSignature);
+    return record;
+}
+
+BuiltRecord EndRecord(std::uint16_t innerSignature, std::uint16_t version) {
+    BuiltRecord record = BlankRecord(kSigEnd, kBeginLength);
+    WriteWord(record.bytes.data() + 2, version);
+    WriteWord(record.bytes.data() + 4, innerSignature);
+    return record;
+}
+
+BuiltRecord EmptyTextRecord(const FontId& font) {
+    BuiltRecord record = BlankRecord(kSigText, 8);
+    record.bytes[4] = font.face;
+    record.bytes[5] = font.attributes;
+    record.bytes[6] = font.color;
+    record.bytes[7] = font.size;
+    return record;
+}
+
+BuiltRecord GraphicRecord(std::uint8_t flags, std::uint16_t width, std::uint16_t height, std::uint16_t resize) {
+    BuiltRecord record = BlankRecord(kSigGraphic, kGraphicLength);
+    std::uint8_t* bytes = record.bytes.data();
+    WriteWord(bytes + 8, width);
+    WriteWord(bytes + 10, height);
+    WriteWord(bytes + 24, resize);
+    bytes[26] = 2;       // version
+    bytes[27] = flags;
+    return record;
+}
+
+BuiltRecord ImageHeaderRecord(std::uint16_t imageType, std::uint16_t width, std::uint16_t height,
+                              std::uint32_t dataSize, std::uint32_t segmentCount) {
+    BuiltRecord record = BlankRecord(kSigImageHeader, kImageHeaderLength);
+    std::uint8_t* bytes = record.bytes.data();
+    WriteWord(bytes + 8, imageType);
+    WriteWord(bytes + 10, width);
+    WriteWord(bytes + 12, height);
+    WriteDword(bytes + 16, dataSize);
+    WriteDword(bytes + 20, segmentCount);
+    return record;
+}
+
+std::uint32_t ImageSegmentCount(std::uint32_t size) {
+    return size / kImageSegmentData + (size % kImageSegmentData != 0 ? 1 : 0);
+}
+
+void AddImageSegments(const std::uint8_t* data, std::uint32_t size, RecordBatch* batch) {
+    for (std::uint64_t offset = 0; offset < size; offset += kImageSegmentData) {
+        const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(kImageSegmentData, size - offset));
+        const std::uint32_t padded = EvenLength(part);
+        BuiltRecord record = BlankRecord(kSigImageSegment, kSegmentHeaderLength + padded);
+        WriteWord(record.bytes.data() + 8, static_cast<std::uint16_t>(part));
+        WriteWord(record.bytes.data() + 10, static_cast<std::uint16_t>(padded));
+        std::memcpy(record.bytes.data() + kSegmentHeaderLength, data + offset, part);
+        batch->push_back(std::move(record));
+    }
+}
+
+BuiltRecord FloatRecord(std::uint16_t mode) {
+    BuiltRecord record = BlankRecord(kSigFloatPosition, 4);
+    WriteWord(record.bytes.data() + 2, mode);
+    return record;
+}
+
+BuiltRecord VerticalAlignRecord(std::uint16_t alignment) {
+    BuiltRecord record = BlankRecord(kSigVerticalAlign, 4);
+    WriteWord(record.bytes.data() + 2, alignment);
+    return record;
+}
+
+BuiltRecord BorderRecord(std::uint16_t width, bool rgbBlack) {
+    BuiltRecord record = BlankRecord(kSigBorderInfo, kBorderLength);
+    std::uint8_t* bytes = record.bytes.data();
+    WriteWord(bytes + 8, 1);   // style: solid
+    for (std::uint32_t side = 0; side < 4; ++side) WriteWord(bytes + 10 + 2 * side, width);
+    if (rgbBlack) WriteWord(bytes + 44, kColorIsRGB);
+    return record;
+}
+
+bool IdNameRecord(const std::string (&texts)[kIdNameTexts], BuiltRecord* record) {
+    std::string joined;
+    for (const std::string& text : texts) {
+        if (text.size() > 0xFFFF) return false;
+        joined += text;
+    }
+    if (!TextRecord(kSigIdName, kIdNameFixedPart, joined, record)) return false;
+    for (int i = 0; i < kIdNameTexts; ++i)
+        WriteWord(record->bytes.data() + 4 + 2 * i, static_cast<std::uint16_t>(texts[i].size()));
+    return true;
+}
+
+bool ResourceRecord(std::uint16_t signature, std::uint32_t flags, std::uint16_t type, std::uint16_t resourceClass,
+                    const std::string& server, const std::string& file, const std::uint32_t* replica,
+                    const std::string& name, BuiltRecord* record) {
+    if (server.size() > 0xFFFF || file.size() > 0xFFFF || name.size() > 0xFFFF) return false;
+    std::string variable = server + file;
+    if (replica != nullptr) {
+        std::uint8_t words[8];
+        WriteDword(words, replica[0]);
+        WriteDword(words + 4, replica[1]);
+        variable.append(reinterpret_cast<const char*>(words), sizeof words);
+    }
+    variable += name;
+    if (!TextRecord(signature, kResourceFixedLength, variable, record)) return false;
+    std::uint8_t* bytes = record->bytes.data();
+    WriteDword(bytes + 4, flags);
+    WriteWord(bytes + 8, type);
+    WriteWord(bytes + 10, resourceClass);
+    WriteWord(bytes + 12, static_cast<std::uint16_t>(name.size()));
+    WriteWord(bytes + 14, static_cast<std::uint16_t>(server.size()));
+    WriteWord(bytes + 16, static_cast<std::uint16_t>(file.size()));
+    return true;
+}
+
+bool ReplicaWords(const std::string& text, std::uint32_t words[2]) {
+    if (text.size() != 16) return false;
+    std::uint32_t halves[2] = {};
+    for (std::size_t i = 0; i < 16; ++i) {
+        const char c = Lower(text[i]);
+        std::uint32_t digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<std::uint32_t>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            digit = static_cast<std::uint32_t>(c - 'a' + 10);
+        } else {
+            return false;
+        }
+        halves[i / 8] = (halves[i / 8] << 4) | digit;
+    }
+    words[0] = halves[1];
+    words[1] = halves[0];
+    return true;
+}
+
+bool OptionText(const char* options, const char* key, std::string* value) {
+    static_assert(kOptionValueLimit > 1);
+    std::vector<char> buffer(kOptionValueLimit, '\0');
+    if (GetOptionValue(options, key, buffer.data(), kOptionValueLimit) == 0) return false;
+    value->assign(buffer.data());
+    return true;
+}
+
+bool StartsWithWord(const std::string& text, const char* word) {
+    const std::size_t length = std::strlen(word);
+    if (text.size() < length) return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (Lower(text[i]) != Lower(word[i])) return false;
+    return true;
+}
+
+bool EqualsWord(const char* text, const char* word) {
+    if (text == nullptr) return false;
+    const std::size_t length = std::strlen(word);
+    return std::strlen(text) == length && StartsWithWord(text, word);
+}
+
+std::uint16_t DecimalWord(const char* text) {
+    if (text == nullptr) return 0;
+    const long value = std::strtol(text, nullptr, 10);
+    return static_cast<std::uint16_t>(std::clamp<long>(value, 0, 0xFFFF));
+}
+
+FontId NewTextFont(const RecordProcessContext* context) {
+    const ZervaRTItem* item = context->output.item;
+    if (item == nullptr || item->work == nullptr || ReadWord(item->work->textTemplate) != kSigText)
+        return kDefaultFont;
+    const std::uint8_t* font = item->work->textTemplate + 4;
+    return FontId{font[0], font[1], font[2], font[3]};
+}
+
+STATUS CaptionRecord(const char* options, RecordProcessContext* context, BuiltRecord* record, bool* present) {
+    *present = false;
+    std::string caption;
+    if (!OptionText(options, "Caption=", &caption) || caption.empty()) return kOK;
+    if (!TextRecord(kSigCaption, kCaptionFixedLength, caption, record)) return kArgumentError;
+    std::uint8_t* bytes = record->bytes.data();
+    WriteWord(bytes + 4, static_cast<std::uint16_t>(caption.size()));
+
+    std::string position;
+    if (OptionText(options, "CaptionPosition=", &position) && StartsWithWord(position, "Center")) bytes[6] = 1;
+
+    FontId font{0, 0, 0, 10};
+    std::uint16_t colorFlags = kColorSystem;
+    std::uint32_t rgb = 0;
+    std::string fontText;
+    if (OptionText(options, "CaptionFont=", &fontText)) {
+        ParsedFontSpec spec;
+        FontSpecMask mask;
+        if (ParseFontSpec(fontText.c_str(), nullptr, context->output.item, &spec, nullptr, &mask, nullptr) == kOK) {
+            ApplyFontSpec(&font, nullptr, nullptr, spec, mask);
+            colorFlags = kColorIsRGB;
+            if (mask.color != 0) {
+                rgb = spec.rgb;
+            } else if (font.color < 16) {
+                // No colour named: the palette colour of the font's index,
+                // which also becomes the session's parsed colour.
+                rgb = PaletteRGB(font.color);
+                if (context->session != nullptr && context->session->workArea != nullptr) {
+                    context->session->workArea->currentRGB = rgb;
+                    context->session->workArea->currentColorFlags = kColorIsRGB;
+                }
+            }
+        }
+    }
+    bytes[8] = font.face;
+    bytes[9] = font.attributes;
+    bytes[10] = font.color;
+    bytes[11] = font.size;
+    WriteWord(bytes + 12, colorFlags);
+    bytes[14] = static_cast<std::uint8_t>(rgb);
+    bytes[15] = static_cast<std::uint8_t>(rgb >> 8);
+    bytes[16] = static_cast<std::uint8_t>(rgb >> 16);
+    *present = true;
+    return kOK;
+}
+
+bool GifPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height) {
+    if (data == nullptr || size < 10) return false;
+    *width = ReadWord(data + 6);
+    *height = ReadWord(data + 8);
+    return true;
+}
+
+bool JpegPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height) {
+    // The scan stops 10 bytes before the end, so that a frame header found
+    // lies whole inside the data.
+    if (data == nullptr || size < 12) return false;
+    const std::uint64_t limit = size - 10;
+    std::uint64_t at = 2;
+    while (at < limit) {
+        if (data[at] != 0xFF) {
+            ++at;
+            continue;
+        }
+        while (at < limit && data[at] == 0xFF) ++at;   // fill bytes
+        if (at >= limit) break;
+        const std::uint8_t marker = data[at];
+        if (marker >= 0xC0 && marker <= 0xC3) {
+            *height = static_cast<std::uint16_t>((data[at + 4] << 8) | data[at + 5]);
+            *width = static_cast<std::uint16_t>((data[at + 6] << 8) | data[at + 7]);
+            return true;
+        }
+        // Any other marker is skipped with its segment, whose length counts
+        // its own two bytes; a damaged length of 0 or 1 still moves on.
+        const std::uint32_t length = static_cast<std::uint32_t>((data[at + 1] << 8) | data[at + 2]);
+        at += 1 + std::max<std::uint64_t>(length, 2);
+    }
+    return false;
+}
+
+} // namespace talix

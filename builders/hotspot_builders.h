@@ -1,0 +1,84 @@
+// The records of clickable text: pop-up hotspots, URL hotspots, Notes links
+// (to a database, a view or a document, with or without visible text) and
+// hypertext links to another note of the same database. Every record goes
+// through the append gate of the run's record output; each builder returns
+// the first status of a hotspot, link-target, link or text record that the
+// gate refused (records already appended stay).
+#pragma once
+
+#include <cstdint>
+
+#include "chunkops/operation_inputs.h"
+#include "core/statuses.h"
+#include "talix/export.h"
+
+class RARIvoSession;
+
+namespace talix {
+
+struct RecordOutput;
+struct RecordProcessContext;
+
+// The hotspot end record (a byte record of the given signature, normally
+// 0xAE) and a CDEND whose inner signature is that signature.
+TALIX_API STATUS AppendHotspotEnd(RecordProcessContext* context, std::uint16_t signature);
+
+// A pop-up on visible text: the pop-up text is the hotspot's data. Options:
+// "Hotspot=Mouseover" (type 22, else 1) and "Style=" ("Highlight", "None").
+// The text is written in the item's PopUpFont, else "+Highlight".
+TALIX_API STATUS AppendPopupHotspot(const char* text, const char* popupText, const char* options,
+                                    RecordProcessContext* context);
+
+// Opens a URL hotspot and, unless noText is set, writes its text in the URL
+// font; the hotspot stays open. A length of 0 means the text is measured.
+// Returns 1028 for a missing or empty URL.
+TALIX_API STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* url,
+                                  std::uint32_t urlLength, RecordProcessContext* context, int noText);
+// AppendURLHotspot followed by the hotspot end and its CDEND.
+TALIX_API STATUS AppendURLHotspotWithEnd(const char* text, std::uint32_t textLength, const char* url,
+                                         std::uint32_t urlLength, RecordProcessContext* context);
+
+// A Notes link from the chunk's link request (engine/chunk_work_state.h).
+// With wrap set only the hotspot is opened around what the chunk holds (the
+// chunk-end executor closes it with AppendHotspotEnd). A target with ':',
+// '/' or '.' and visible text becomes a URL hotspot. Returns 1028 for a
+// missing or empty target, 257 for a target that is not a 16-character
+// replica id. The parsed ids are left in the session's work area.
+TALIX_API STATUS AppendNotesLinkHotspot(const char* text, std::uint32_t textLength,
+                                        RecordProcessContext* context, int wrap);
+// The same link, self-contained: it writes its visible text (kind 3) and
+// closes the hotspot, except for kind 1 (a link without text).
+TALIX_API STATUS AppendNotesLinkHotspotEx(const char* text, std::uint32_t textLength,
+                                          RecordProcessContext* context);
+
+// A hypertext link on text to the note noteId of the session's link database
+// (its replica id and view from the session's work area). The link text is
+// the description (the text when empty). Options (may be null): "Anchor=",
+// and "ID=", "Class=", "Style=", "Title=", "Other=", "Name=" for the link's
+// HTML attributes: the class "WikiLink$3" becomes "WikiLink" followed by the
+// operation's search text (its second argument), and in the title "$1"
+// stands for the text, "$2" for the link text. The text is written in the
+// operation's font. Returns the status of a failed look-up of the note.
+TALIX_API STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t noteId,
+                                     const char* options, RecordProcessContext* context);
+
+// ---- Shared with the other hotspot builders --------------------------------
+
+// A replica id of 16 hexadecimal characters: characters 9-16 give the first
+// word, 1-8 the second. A universal id of 32: characters 9-16, 1-8, 25-32,
+// 17-24 give its four words. Each group stops at its first character that is
+// not hexadecimal.
+TALIX_API void ParseReplicaIdText(const char* text, std::uint32_t words[2]);
+TALIX_API void ParseUniversalIdText(const char* text, std::uint32_t words[4]);
+
+// Writes the 40-byte note link into a record at out.
+void WriteNoteLink(std::uint8_t* out, const NoteLinkWords& link);
+
+// Appends an id/name record (0xFF7A) filled from the options "<prefix>HTMLID=",
+// "<prefix>HTMLClass=" ... when they give any attribute; a zero byte is
+// added to an odd length, and the header counts it. Returns 0 when nothing
+// was appended.
+STATUS AppendHTMLAttributeRecord(RARIvoSession* session, const char* prefix, const char* options,
+                                 RecordOutput* output);
+
+} // namespace talix

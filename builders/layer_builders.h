@@ -1,0 +1,68 @@
+// Layers: positioned boxes with their own paragraph and text, optionally
+// with a background image and colour. Their lengths follow the box model
+// of style sheets (pixels, percent, inches, em, ex, ch, "auto", "inherit").
+#pragma once
+
+#include <cstdint>
+
+#include "core/statuses.h"
+#include "talix/export.h"
+
+namespace talix {
+
+struct RecordProcessContext;
+
+// A length value as it lies inside a record in host form (24 bytes): u16
+// flags at 0, the f64 value at 8, the u8 unit at 16.
+constexpr std::uint32_t kLengthValueSize = 24;
+constexpr std::uint32_t kLengthFlagsOffset = 0;
+constexpr std::uint32_t kLengthNumberOffset = 8;
+constexpr std::uint32_t kLengthUnitOffset = 16;
+
+constexpr std::uint16_t kLengthAuto = 1;
+constexpr std::uint16_t kLengthInherit = 2;
+
+constexpr std::uint8_t kUnitNone = 0;
+constexpr std::uint8_t kUnitTwips = 1;
+constexpr std::uint8_t kUnitPixels = 2;
+constexpr std::uint8_t kUnitPercent = 3;
+constexpr std::uint8_t kUnitEm = 4;
+constexpr std::uint8_t kUnitEx = 5;
+constexpr std::uint8_t kUnitCh = 6;
+
+// Host offsets of the positioning record (byte signature 0x6B, 120 bytes).
+constexpr std::uint32_t kPositioningLength = 120;
+constexpr std::uint32_t kPositioningScheme = 2;      // u8: 0 static, 1 absolute, 2 relative, 3 fixed
+constexpr std::uint32_t kPositioningZIndex = 4;      // u32
+constexpr std::uint32_t kPositioningTop = 8;         // length values
+constexpr std::uint32_t kPositioningLeft = 32;
+constexpr std::uint32_t kPositioningBottom = 56;
+constexpr std::uint32_t kPositioningRight = 80;
+constexpr std::uint32_t kPositioningBrowserLeft = 104;   // f64
+constexpr std::uint32_t kPositioningBrowserRight = 112;  // f64
+
+// Host offsets of the box size record (byte signature 0x6A, 168 bytes).
+constexpr std::uint32_t kBoxSizeLength = 168;
+constexpr std::uint32_t kBoxSizeWidth = 8;
+constexpr std::uint32_t kBoxSizeHeight = 32;
+
+// Reads one length text into the 24-byte length value at lengthValue.
+// "auto" anywhere sets the auto flag, "inherit" the inherit flag; a flagged
+// length has unit none. Otherwise the number is read and the first unit
+// word found decides the unit ("px", "%", "in" as twips, "ch", "em", "ex");
+// without one, keepUnit 0 makes it pixels and keepUnit 1 keeps the unit the
+// value had. Null arguments change nothing.
+TALIX_API void ParseLayerLength(std::uint8_t* lengthValue, const char* text, std::uint32_t keepUnit);
+
+// Writes a layer at the output of the run: CDBEGIN, the layer record, the
+// optional id/name record, the positioning record (z-index, scheme, edges),
+// the box size record, an optional background colour and background image,
+// then the layer's paragraph (a new paragraph definition in the operation's
+// paragraph style, with the hide formula the session's text result holds),
+// its text run and CDEND. The position text holds top, left, width and
+// height separated by ";" and may be null. Returns 0, 1028 for a null
+// context, or the first failing append.
+TALIX_API STATUS AppendLayerRecords(std::uint32_t zIndex, RecordProcessContext* context, const char* options,
+                                    const char* position);
+
+} // namespace talix

@@ -1,0 +1,53 @@
+// Text search in the platform's character set (LMBCS): the wildcard search
+// the text-run operations use to find a search text in a run, and the
+// rewrite of a whole text with every occurrence of the running operation's
+// search text replaced.
+#pragma once
+
+#include <cstdint>
+
+#include "talix/export.h"
+
+namespace talix {
+
+struct RecordProcessContext;
+
+// The byte offset of the first match of pattern in text, or -1 (no match,
+// or an empty or null text or pattern). Texts are compared character by
+// character under the platform's collation, ignoring case and accents as
+// asked. With wildcards, "?" in the pattern matches any one character and
+// the first "*" any run of characters (a pattern ending in "*" matches to
+// the end of the text). With wholeWord, a match must start at the text's
+// start or after a character that is no letter or digit, and end at the
+// text's end or before such a character. *matchLength (may be null) gets
+// the number of bytes of text the match covers.
+TALIX_API std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const char* pattern,
+                                        std::uint16_t patternLength, std::uint32_t wildcards,
+                                        std::uint32_t ignoreCase, std::uint32_t ignoreAccents,
+                                        std::uint32_t wholeWord, std::uint16_t* matchLength);
+
+// The search text of an operation run (its second argument) and its length
+// (a3; 0 measures it). Null when the run has none.
+const char* RunSearchText(const RecordProcessContext* context, std::uint16_t* length);
+
+// FindTextWildcard with the run's search text, its wildcard switch and the
+// chunk's case, accent and whole-word switches.
+std::int32_t FindRunSearchText(const char* text, std::uint16_t textLength, const RecordProcessContext* context,
+                               std::uint16_t* matchLength);
+
+// Copies a matched text into the session's message buffer, cut to its
+// capacity and terminated (the calling methods read the last match there).
+void KeepMatchedText(const char* match, std::uint32_t length, RecordProcessContext* context);
+
+// Rewrites text with every occurrence of the run's search text replaced, left
+// to right without overlap, into the session's option-value buffer
+// (terminated). The replacement is the run's argument text: op2 bytes of it
+// (0 measures it; a null text is empty), or, for operation 2399, as many
+// bytes as the match covers, never more than the argument holds. Each match
+// is left in the message buffer. Returns the rewritten length, or -1 when the
+// rewritten text would not fit the buffer (the buffer's contents are then
+// undefined).
+TALIX_API std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength,
+                                           RecordProcessContext* context);
+
+} // namespace talix

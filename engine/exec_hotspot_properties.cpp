@@ -1,0 +1,314 @@
+// The property codes of hotspots, sections, anchors, buttons, frame targets
+// and event texts that the executor inside a chunk runs on each record:
+// reading a pop-up text (5), section title (7), anchor text (16), hotspot
+// border (18), action formula (20), button text (22), frame target (43)
+// and event text (61, 63), and changing them (6, 8, 17, 19, 21, 23, 44) or
+// the target of a URL link (55).
+//
+// A reading code takes its answer from the first record of its kind inside
+// the chunk. A changing code puts a rebuilt copy of the record in its place;
+// the record list being walked is never changed.
+#include <cstring>
+#include <iterator>
+
+#include "builders/append_gate.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "engine/chunk_type_table.h"
+#include "engine/exec_results.h"
+#include "engine/operation_table.h"
+#include "engine/record_process.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+// Hotspot begin records: type, flags and data length, then the data.
+constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12, kHotspotData = 16;
+// No border; a formula as data; a URL hotspot whose data is its URL.
+constexpr std::uint32_t kFlagNoBorder = 0x8, kFlagFormula = 0x10, kFlagUrlInData = 0x1000;
+constexpr std::uint16_t kTypePopup = 1, kTypeButton = 3, kTypeUrl = 11, kTypeMouseover = 22;
+// Section bar: the title after flags, font and bar colour.
+constexpr std::uint32_t kBarTitle = 14;
+// Anchor and frame target: the text length and the text.
+constexpr std::uint32_t kAnchorLength = 4, kAnchorText = 12;
+constexpr std::uint32_t kTargetLength = 4, kTargetText = 12;
+// Button: the label after the fixed part.
+constexpr std::uint32_t kButtonText = 16;
+// Event parts: the owner's signature, the text length and the text.
+constexpr std::uint32_t kPartOwner = 4, kPartLength = 6, kPartText = 18;
+// Link target records: the data type, the first length and the two hint
+// lengths, then the hints and the data.
+constexpr std::uint32_t kResourceType = 8, kResourceLength = 12, kResourceHint1 = 14, kResourceHint2 = 16;
+constexpr std::uint32_t kResourceData = 28;
+constexpr std::uint16_t kResourceUrl = 1;
+
+bool IsHotspotBegin(std::uint16_t signature) {
+    return signature == kSigHotspotBegin || signature == kSigV4HotspotBegin;
+}
+
+bool IsLinkResource(std::uint16_t signature) {
+    return signature == kSigTableCellHref2 || signature == kSigTableCellHref || signature == kSigHref2 ||
+           signature == kSigHref;
+}
+
+// A hotspot begin whose fixed part is whole, and its fields.
+struct Hotspot {
+    bool valid = false;
+    std::uint16_t type = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t dataLength = 0;   // bounded by the record
+};
+
+Hotspot ReadHotspot(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
+    Hotspot hotspot;
+    if (!IsHotspotBegin(signature) || length < kHotspotData) return hotspot;
+    hotspot.valid = true;
+    hotspot.type = ReadWord(record + kHotspotType);
+    hotspot.flags = ReadDword(record + kHotspotFlags);
+    hotspot.dataLength = ReadWord(record + kHotspotDataLength);
+    if (hotspot.dataLength > length - kHotspotData) hotspot.dataLength = length - kHotspotData;
+    return hotspot;
+}
+
+// Pop-ups and mouse-overs that show a text (not a formula).
+bool IsPopupText(const Hotspot& hotspot) {
+    return hotspot.valid && (hotspot.type == kTypePopup || hotspot.type == kTypeMouseover) &&
+           (hotspot.flags & kFlagFormula) == 0;
+}
+
+bool HasActionFormula(const Hotspot& hotspot) {
+    return hotspot.valid && (hotspot.type == kTypeButton || (hotspot.flags & kFlagFormula) != 0);
+}
+
+// The text of a field given by a length word and a start offset, bounded by
+// the record.
+std::uint32_t BoundedText(const std::uint8_t* record, std::uint32_t length, std::uint32_t lengthWord,
+                          std::uint32_t start) {
+    if (length < start) return 0;
+    const std::uint32_t stated = ReadWord(record + lengthWord);
+    return stated < length - start ? stated : length - start;
+}
+
+// Replaces the data of a hotspot begin: its 16-byte head with the new data
+// length, then the data.
+STATUS ReplaceHotspotData(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                          const char* data, std::uint32_t dataLength, std::uint32_t* passOn,
+                          RecordProcessContext* context) {
+    return ReplaceVariablePart(record, signature, length, kHotspotData, kHotspotDataLength, data, dataLength, passOn,
+                               context);
+}
+
+// Reading codes: the first record of their kind inside the chunk.
+void ReadProperty(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                  RecordProcessContext* context) {
+    if (context->chunkDone != 0) return;
+    const Hotspot hotspot = ReadHotspot(record, signature, length);
+    switch (context->operation) {
+    case 5: {
+        if (!IsPopupText(hotspot) || length <= kHotspotData || hotspot.dataLength == 0) return;
+        std::uint32_t textLength = hotspot.dataLength;
+        while (textLength > 0 && record[kHotspotData + textLength - 1] == 0) --textLength;
+        PutTextResult(context, record + kHotspotData, textLength);
+        break;
+    }
+    case 7:
+        if (signature != kSigBar) return;
+        PutScratch1(context, record + kBarTitle, length > kBarTitle ? length - kBarTitle : 0);
+        break;
+    case 16:
+        if (signature != kSigAnchor || length < kAnchorText) return;
+        PutTextResult(context, record + kAnchorText, BoundedText(record, length, kAnchorLength, kAnchorText));
+        break;
+    case 18:
+        if (!hotspot.valid) return;
+        PutScratch1(context, (hotspot.flags & kFlagNoBorder) == 0 ? "TRUE" : "FALSE",
+                    (hotspot.flags & kFlagNoBorder) == 0 ? 4 : 5);
+        break;
+    case 20:
+        if (!HasActionFormula(hotspot)) return;
+        PutTextResult(context, record + kHotspotData, hotspot.dataLength);
+        break;
+    case 22:
+        if (signature != kSigButton) return;
+        PutTextResult(context, record + kButtonText, length > kButtonText ? length - kButtonText : 0);
+        break;
+    case 43:
+        if (signature != kSigTarget || length < kTargetText) return;
+        PutScratch1(context, record + kTargetText, BoundedText(record, length, kTargetLength, kTargetText));
+        break;
+    case 61:
+    case 63: {
+        const std::uint16_t part = context->operation == 61 ? kSigClientBlobPart : kSigBlobPart;
+        const std::uint16_t owner = context->operation == 61 ? kSigClientEvent : kSigEvent;
+        if (signature != part || length < kPartText || ReadWord(record + kPartOwner) != owner) return;
+        PutTextResult(context, record + kPartText, BoundedText(record, length, kPartLength, kPartText));
+        break;
+    }
+    default:
+        return;
+    }
+    context->chunkDone = 1;
+}
+
+bool InList(std::uint16_t value, const std::uint16_t* list, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (list[i] != 0 && list[i] == value) return true;
+    return false;
+}
+
+// The signature a record stands for in the chunk-type table: an END record
+// stands for the signature it closes.
+std::uint16_t OwnSignature(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
+    if (signature == kSigEnd && length >= 6) return ReadWord(record + 4);
+    return signature;
+}
+
+bool IsEndOf(const ChunkTypeRow* row, const CDRecordNode* node) {
+    if (node->bytes == nullptr) return false;
+    const std::uint16_t own = OwnSignature(node->bytes, node->signature, node->length);
+    return InList(own, row->end, std::size(row->end));
+}
+
+// Whether the element that starts at node holds a frame target before (or
+// at) the record that ends it.
+bool ElementHasTarget(const CDRecordNode* node, const ChunkTypeRow* row) {
+    for (; node != nullptr; node = node->next) {
+        if (node->signature == kSigTarget) return true;
+        if (IsEndOf(row, node)) return false;
+    }
+    return false;
+}
+
+// 44: every frame target inside the chunk takes the new text; an element of
+// the chunk's type that has none gets one, before its first record that
+// starts or ends it.
+STATUS SetFrameTarget(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                      std::uint32_t* passOn, RecordProcessContext* context) {
+    const char* text = context->argumentText;
+    const std::uint32_t textLength = context->a3;
+    if (signature == kSigTarget) {
+        context->frameTargetSeen = 1;
+        return ReplaceVariablePart(record, signature, length, kTargetText, kTargetLength, text, textLength, passOn,
+                                   context);
+    }
+    const ChunkTypeRow* row = GetChunkTypeRow(context->chunk->targetType);
+    if (row == nullptr) return kOK;
+    const std::uint16_t own = OwnSignature(record, signature, length);
+    const bool starts = signature != kSigEnd && InList(own, row->start, std::size(row->start));
+    const bool ends = InList(own, row->end, std::size(row->end));
+    if (!starts && !ends) return kOK;
+    // A new element begins at its start record; one whose start lies before
+    // the chunk is taken at its first end record.
+    if (starts) context->frameTargetSeen = 0;
+    if (context->frameTargetSeen != 0) return kOK;
+    context->frameTargetSeen = 1;
+    if (context->node != nullptr && context->node->bytes == record && ElementHasTarget(context->node, row))
+        return kOK;
+
+    STATUS status = kOK;
+    std::uint8_t* target = BuildTextRecord(context, kSigTarget, kTargetText, kTargetLength, text, textLength, &status);
+    if (target == nullptr) return status;
+    context->chunk->item->modified = 1;
+    if (context->writesItem != 0)
+        status = AppendRecord(target, kSigTarget, EvenLength(kTargetText + textLength), &context->output);
+    ReleaseRecord(context, target);
+    return status;
+}
+
+// Changing codes.
+STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                      std::uint32_t* passOn, RecordProcessContext* context) {
+    const Hotspot hotspot = ReadHotspot(record, signature, length);
+    const char* text = context->argumentText;
+    const std::uint32_t textLength = context->a3;
+    switch (context->operation) {
+    case 6:
+        if (!IsPopupText(hotspot)) return kOK;
+        return ReplaceHotspotData(record, signature, length, text, textLength, passOn, context);
+    case 8:
+        if (signature != kSigBar) return kOK;
+        return ReplaceVariablePart(record, signature, length, kBarTitle, 0, text, textLength, passOn, context);
+    case 17:
+        // The first anchor only.
+        if (signature != kSigAnchor || context->chunkDone != 0) return kOK;
+        context->chunkDone = 1;
+        return ReplaceVariablePart(record, signature, length, kAnchorText, kAnchorLength, text, textLength, passOn,
+                                   context);
+    case 19: {
+        if (!hotspot.valid) return kOK;
+        const std::uint32_t flags =
+            context->a3 == 0 ? (hotspot.flags | kFlagNoBorder) : (hotspot.flags & ~kFlagNoBorder);
+        if (flags == hotspot.flags) return kOK;
+        std::uint8_t* copy = NewRecord(context, length);
+        if (copy == nullptr) return kOutOfMemory;
+        std::memcpy(copy, record, length);
+        WriteDword(copy + kHotspotFlags, flags);
+        const STATUS status = ReplaceRecord(copy, signature, length, passOn, context);
+        ReleaseRecord(context, copy);
+        return status;
+    }
+    case 21: {
+        // The compiled formula the caller left in the session's text result.
+        if (!HasActionFormula(hotspot)) return kOK;
+        RARIvoSession* session = context->session;
+        return ReplaceHotspotData(record, signature, length, session->textResult, session->textResultLength, passOn,
+                                  context);
+    }
+    case 23:
+        if (signature != kSigButton) return kOK;
+        return ReplaceVariablePart(record, signature, length, kButtonText, 0, text, textLength, passOn, context);
+    case 44:
+        return SetFrameTarget(record, signature, length, passOn, context);
+    case 55:
+        if (hotspot.valid) {
+            if (hotspot.type != kTypeUrl || (hotspot.flags & kFlagUrlInData) == 0) return kOK;
+            return ReplaceHotspotData(record, signature, length, text, textLength, passOn, context);
+        }
+        if (IsLinkResource(signature) && length >= kResourceData &&
+            ReadWord(record + kResourceType) == kResourceUrl) {
+            const std::uint32_t head =
+                kResourceData + ReadWord(record + kResourceHint1) + ReadWord(record + kResourceHint2);
+            if (head > length) return kOK;   // damaged: left as it is
+            return ReplaceVariablePart(record, signature, length, head, kResourceLength, text, textLength, passOn,
+                                       context);
+        }
+        return kOK;
+    default:
+        return kOK;
+    }
+}
+
+STATUS PropertyInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
+                      RecordProcessContext* context) {
+    switch (context->operation) {
+    case 5: case 7: case 16: case 18: case 20: case 22: case 43: case 61: case 63:
+        ReadProperty(record, signature, length, context);
+        return kOK;
+    default:
+        return ChangeProperty(record, signature, length, passOn, context);
+    }
+}
+
+// Pop-up text, section title, anchor text, hotspot border, action formula,
+// button text, frame target, URL link target and event texts.
+const OperationRow kRows[] = {
+    {5, nullptr, PropertyInside, nullptr},  {6, nullptr, PropertyInside, nullptr},
+    {7, nullptr, PropertyInside, nullptr},  {8, nullptr, PropertyInside, nullptr},
+    {16, nullptr, PropertyInside, nullptr}, {17, nullptr, PropertyInside, nullptr},
+    {18, nullptr, PropertyInside, nullptr}, {19, nullptr, PropertyInside, nullptr},
+    {20, nullptr, PropertyInside, nullptr}, {21, nullptr, PropertyInside, nullptr},
+    {22, nullptr, PropertyInside, nullptr}, {23, nullptr, PropertyInside, nullptr},
+    {43, nullptr, PropertyInside, nullptr}, {44, nullptr, PropertyInside, nullptr},
+    {55, nullptr, PropertyInside, nullptr}, {61, nullptr, PropertyInside, nullptr},
+    {63, nullptr, PropertyInside, nullptr},
+};
+
+} // namespace
+
+const OperationFamily kHotspotPropertyOperations = MakeFamily(kRows);
+
+} // namespace talix

@@ -1,0 +1,459 @@
+// Hotspot, section, button, image-map and field operations run on stored
+// items: the property codes that read and rewrite their records, links and
+// sections written round a chunk, hotspots and buttons from the calling
+// method's request, image-map areas, event code of fields, the web editor,
+// the text capture, and the properties of every such element of real items.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "chunkops/operation_inputs.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
+#include "engine/chunk_work_state.h"
+#include "hotspot_fixture.h"
+#include "support/op_runner.h"
+#include "support/test_support.h"
+#include "talix/chunk.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace engine_test;
+using talix_test::FixtureRecord;
+using talix_test::HostRecord;
+using talix_test::Op;
+using talix_test::Operation;
+using talix_test::PutDword;
+using talix_test::PutWord;
+using talix_test::RunOperation;
+
+constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kText = 0xFF85, kPopup = 0xFFA9, kV4 = 0xFFAD, kBar = 0xFFAC,
+                        kAnchor = 0xFFCB, kButton = 0xFFAB, kTarget = 0xFFF2, kEvent = 0xFFF9, kPart = 0xFFDC,
+                        kField = 0xFF8A, kExtField = 0xFFB0, kExt2Field = 0xFFFE, kMap = 0xFFF4, kArea = 0xFFF5,
+                        kHotspotEnd = 0xAE, kColor = 0xD2, kGraphic = 0x99, kLinkExport = 0xFF92, kHref = 0xFFF6;
+
+// A record of a signature whose fixed part (fixed bytes) is followed by text,
+// with the text's length at lengthWord when that is not 0.
+FixtureRecord TextRecord(std::uint16_t signature, std::uint32_t fixed, std::string_view text,
+                         std::size_t lengthWord = 0) {
+    FixtureRecord record = HostRecord(signature, static_cast<std::uint32_t>(fixed + text.size()));
+    if (lengthWord != 0) PutWord(&record, lengthWord, static_cast<std::uint16_t>(text.size()));
+    std::copy(text.begin(), text.end(), record.bytes.begin() + fixed);
+    return record;
+}
+FixtureRecord Field(std::string_view name) { return TextRecord(kField, 40, name, 32); }
+FixtureRecord Event(std::uint16_t code) {
+    FixtureRecord record = HostRecord(kEvent, 32);
+    PutWord(&record, 8, code);
+    PutWord(&record, 10, 4);   // JavaScript
+    return record;
+}
+FixtureRecord Part(std::uint16_t signature, std::uint16_t owner, std::string_view text) {
+    FixtureRecord record = TextRecord(signature, 18, text, 6);
+    PutWord(&record, 4, owner);
+    return record;
+}
+// A wrapped hotspot: CDBEGIN, the hotspot, its records, the end and CDEND.
+void AddHotspot(Records* records, const FixtureRecord& hotspot, const Records& inside) {
+    records->push_back(Bracket(kBegin, kV4));
+    records->push_back(hotspot);
+    records->insert(records->end(), inside.begin(), inside.end());
+    records->push_back(HostRecord(kHotspotEnd, 2));
+    records->push_back(Bracket(kEnd, kHotspotEnd));
+}
+
+std::string Data(const Rec& record, std::size_t offset) {
+    return record.bytes.size() > offset ? std::string(record.bytes.begin() + static_cast<long>(offset),
+                                                      record.bytes.end())
+                                        : std::string();
+}
+std::string CString(const Rec& record, std::size_t offset) { return Data(record, offset).c_str(); }
+const Rec* Find(const std::vector<Rec>& records, std::uint16_t signature, std::size_t nth = 0) {
+    for (const Rec& record : records)
+        if (record.signature == signature && nth-- == 0) return &record;
+    return nullptr;
+}
+std::uint32_t Dword(const Rec& record, std::size_t offset) { return talix::ReadDword(record.bytes.data() + offset); }
+
+class HotspotOperations : public HotspotTest {
+protected:
+    // Runs a reading code and gives what it left in a result place.
+    std::string Read(ZervaRTChunk* chunk, std::uint16_t code, const char* place) {
+        session_.textResult[0] = '\0';
+        session_.messageBuffer[0] = '\0';
+        EXPECT_EQ(RunOperation(chunk, Op(code)), 0) << code;
+        return place;
+    }
+    std::string TextResult(ZervaRTChunk* chunk, std::uint16_t code) { return Read(chunk, code, session_.textResult); }
+    std::string Scratch1(ZervaRTChunk* chunk, std::uint16_t code) { return Read(chunk, code, session_.messageBuffer); }
+
+    // Gives the chunk's saved-field slots buffers of their own.
+    void GiveSlots(ZervaRTChunk* chunk) {
+        for (int i = 0; i < talix::kSavedFieldSlots; ++i) {
+            buffers_[i].assign(talix::kSavedRecordCapacity, 0);
+            chunk->work->savedFields.slots[i].bytes = buffers_[i].data();
+        }
+    }
+
+    // Records with one element of each kind the property codes read.
+    static Records Elements() {
+        Records body = Runs({"a"});
+        AddHotspot(&body, Hotspot(kPopup, 1, 4, std::string("pop text\0", 9)), {Text("hot")});
+        AddHotspot(&body, Hotspot(kV4, 3, 0x10, std::string("\x01\x02\x03", 3)), {Text("act")});
+        AddHotspot(&body, Hotspot(kV4, 11, 0x1008, std::string("http://old/\0\0\0", 14)), {Text("url")});
+        for (const FixtureRecord& record :
+             {TextRecord(kBar, 14, std::string("First\0", 6)), TextRecord(kBar, 14, std::string("Second\0", 7)),
+              TextRecord(kAnchor, 12, "here", 4), TextRecord(kAnchor, 12, "there", 4), TextRecord(kButton, 16, "Press"),
+              TextRecord(kTarget, 12, "_blank", 4), Event(1), Part(kPart, kEvent, std::string("js()\0", 5)),
+              HostRecord(0xFF66, 32), Part(0xFF65, 0xFF66, "common()"), Text("z")})
+            body.push_back(record);
+        return body;
+    }
+
+    std::vector<std::uint8_t> buffers_[talix::kSavedFieldSlots];
+};
+
+// Reading codes take the first record of their kind; changing codes
+// rebuild the records, read back after the change.
+TEST_F(HotspotOperations, PropertyCodesReadAndRewriteTheirRecords) {
+    ZervaRTChunk* chunk = Open(Elements());
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(TextResult(chunk, 5), "pop text");   // without the data's terminator
+    EXPECT_EQ(Scratch1(chunk, 7), "First");
+    EXPECT_EQ(TextResult(chunk, 16), "here");
+    EXPECT_EQ(Scratch1(chunk, 18), "TRUE");
+    EXPECT_EQ(TextResult(chunk, 20), "\x01\x02\x03");
+    EXPECT_EQ(TextResult(chunk, 22), "Press");
+    EXPECT_EQ(Scratch1(chunk, 43), "_blank");
+    EXPECT_EQ(TextResult(chunk, 61), "common()");
+    EXPECT_EQ(TextResult(chunk, 63), "js()");
+    EXPECT_EQ(Scratch1(item_.DefineChunk("Text 1"), 7), "");   // none in the chunk
+
+    const std::string popup = "a longer pop-up", section = "New", anchor = "top", button = "Push", url = "http://new/";
+    auto set = [&](std::uint16_t code, std::uint16_t a3, const std::string& text) {
+        EXPECT_EQ(RunOperation(chunk, Op(code, 0, a3, text.c_str())), 0) << code;
+    };
+    set(6, static_cast<std::uint16_t>(popup.size()), popup);
+    set(8, 3, section);
+    set(17, 3, anchor);
+    set(19, 0, "");   // no border
+    set(23, 4, button);
+    set(55, static_cast<std::uint16_t>(url.size()), url);
+    Operation formula = Op(21);
+    formula.textResult = std::string("\x07\x08", 2);
+    EXPECT_EQ(RunOperation(chunk, formula), 0);
+
+    EXPECT_EQ(TextResult(chunk, 5), popup);
+    EXPECT_EQ(Scratch1(chunk, 7), section);
+    EXPECT_EQ(TextResult(chunk, 16), anchor);
+    EXPECT_EQ(Scratch1(chunk, 18), "FALSE");
+    EXPECT_EQ(TextResult(chunk, 20), "\x07\x08");
+    EXPECT_EQ(TextResult(chunk, 22), button);
+    const std::vector<Rec> records = Stored();
+    const Rec* pop = Find(records, kPopup);
+    ASSERT_NE(pop, nullptr);
+    EXPECT_EQ(pop->Word(2), 16 + popup.size());
+    EXPECT_EQ(Dword(*pop, 8), 4u | 8u);   // the other flags stay
+    EXPECT_EQ(CString(*Find(records, kBar, 1), 14), "New");   // every title
+    EXPECT_EQ(Find(records, kBar)->Word(2), 14 + 3);
+    EXPECT_EQ(std::string(Data(*Find(records, kAnchor, 1), 12)), "there");   // the first anchor only
+    EXPECT_EQ(Data(*Find(records, kV4, 1), 16).substr(0, url.size()), url);
+    EXPECT_EQ(Find(records, kV4, 1)->Word(12), url.size());
+
+    // The border comes back; the other flags stay as they were.
+    EXPECT_EQ(RunOperation(chunk, Op(19, 0, 1)), 0);
+    EXPECT_EQ(Dword(*Find(Stored(), kPopup), 8), 4u);
+}
+
+TEST_F(HotspotOperations, FrameTargetsAreRewrittenOrGivenToEachElement) {
+    Records body = Runs({"a"});
+    AddHotspot(&body, Hotspot(kV4, 2, 0, ""), {Text("one")});
+    AddHotspot(&body, Hotspot(kV4, 2, 0, ""), {TextRecord(kTarget, 12, "old", 4), Text("two")});
+    ZervaRTChunk* first = Open(body, "Hotspot 1");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(RunOperation(first, Op(44, 0, 4, "main")), 0);
+    ZervaRTChunk* second = item_.DefineChunk("Hotspot 2");
+    EXPECT_EQ(RunOperation(second, Op(44, 0, 3, "top")), 0);
+    EXPECT_EQ(Scratch1(first, 43), "main");
+    EXPECT_EQ(Scratch1(second, 43), "top");
+    const std::vector<Rec> records = Stored();
+    EXPECT_EQ(Count(records, kTarget), 2u);
+    // The new target stands before the hotspot it belongs to.
+    std::vector<std::uint16_t> before;
+    for (std::size_t i = 1; i < records.size(); ++i)
+        if (records[i].signature == kV4) before.push_back(records[i - 1].signature);
+    EXPECT_EQ(before, (std::vector<std::uint16_t>{kTarget, kBegin}));
+}
+
+TEST_F(HotspotOperations, LinksAndSectionsAroundAChunk) {
+    Records body = Runs({});
+    for (const FixtureRecord& record : {Bracket(kBegin, kText), Text("red"), HostRecord(kColor, 8), Bracket(kEnd, kText)})
+        body.push_back(record);
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    talix::LinkRequest request;
+    request.kind = talix::kLinkOnText;
+    request.target = "0123456789ABCDEF";
+    chunk->work->linkRequest = request;
+    EXPECT_EQ(RunOperation(chunk, Op(2387)), 0);
+    std::vector<Rec> records = Stored();
+    // The chunk's text, without its colour, is the link's text.
+    EXPECT_EQ(Count(records, kColor), 0u);
+    std::vector<std::uint16_t> tail;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].signature == kLinkExport)
+            for (std::size_t j = i + 1; j < records.size(); ++j) tail.push_back(records[j].signature);
+    EXPECT_EQ(tail, (std::vector<std::uint16_t>{kEnd, 0xFF82, 0x83, kText, kHotspotEnd, kEnd, kText}));
+
+    // A chunk that holds the start of a coloured run but not its end: the
+    // run's bracket is closed again after the link.
+    body = Runs({"a"});
+    for (const FixtureRecord& record : {Bracket(kBegin, kText), Text("red"), HostRecord(kColor, 8), Bracket(kEnd, kText)})
+        body.push_back(record);
+    chunk = Open(body, "Text 2");
+    chunk->work->linkRequest = request;
+    EXPECT_EQ(RunOperation(chunk, Op(2387)), 0);
+    EXPECT_EQ(Count(Stored(), kLinkExport), 1u);
+
+    // A section with a boxed bar and no title round the second text run.
+    chunk = Open(Runs({"a", "b"}), "Text 2");
+    Operation section = Op(2404, 0, 0, "");
+    section.options = "BorderStyle=Box";
+    EXPECT_EQ(RunOperation(chunk, section), 0);
+    records = Stored();
+    const Rec* bar = Find(records, kBar);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->Word(2), 15);
+    EXPECT_EQ(Dword(*bar, 4) & 0x70000000u, 0u);
+    EXPECT_NE(Dword(*bar, 4) & 0x04000000u, 0u);
+    std::size_t b = 0;
+    while (b < records.size() && records[b].Text() != "b") ++b;
+    ASSERT_LT(b + 5, records.size());
+    EXPECT_EQ(records[b + 1].signature, kHotspotEnd);
+    EXPECT_EQ(records[b + 3].signature, 0x81);
+}
+
+TEST_F(HotspotOperations, ButtonsAreWrittenFromTheRequestWithTheirWidthsClamped) {
+    const struct {
+        const char* options;
+        std::uint16_t width;
+        const char* message;
+        std::uint16_t fit;
+    } cases[] = {{"ButtonWidth=0.1", 360, "TALIX: Minimum button width of 0.25 used.", 0},
+                 {"ButtonWidth=30", 32760, "TALIX: Maximum button width of 22.75 used.", 0},
+                 {"ButtonFit=minimum", 2880, nullptr, 0x400}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.options);
+        ZervaRTChunk* chunk = Open(Runs({"a"}));
+        ASSERT_NE(chunk, nullptr);
+        session_.workArea->hotspot = {3, 0x10, 4};   // a button with a formula of 4 bytes
+        messages.clear();
+        Operation button = Op(2423);
+        button.argument = each.options;
+        button.second = "Press";
+        button.a5 = 5;
+        button.textResult = std::string(16, ' ') + "code";
+        EXPECT_EQ(RunOperation(chunk, button), 0);
+        const std::vector<Rec> records = Stored();
+        const Rec* hotspot = Find(records, kV4);
+        ASSERT_NE(hotspot, nullptr);
+        EXPECT_EQ(hotspot->Word(4), 3);
+        EXPECT_EQ(Data(*hotspot, 16).substr(0, 4), "code");
+        const Rec* record = Find(records, kButton);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->Word(6), each.width);
+        EXPECT_EQ(record->Word(4) & 0x400, each.fit);
+        EXPECT_EQ(Data(*record, 16).substr(0, 5), "Press");
+        EXPECT_EQ(messages, each.message != nullptr ? std::vector<std::string>{each.message}
+                                                    : std::vector<std::string>{});
+    }
+}
+
+TEST_F(HotspotOperations, ImageAreasStartAMapAfterTheGraphicThenJoinIt) {
+    Records body = Runs({"a"});
+    for (const FixtureRecord& record : {Bracket(kBegin, kGraphic), HostRecord(kGraphic, 32), HostRecord(0x7D, 32),
+                                        Bracket(kEnd, kGraphic), Text("after")})
+        body.push_back(record);
+    ZervaRTChunk* chunk = Open(body, "Graphic 1");
+    ASSERT_NE(chunk, nullptr);
+    Operation area = Op(2447, 0, 0, "rect left=10 top=10");
+    EXPECT_EQ(RunOperation(chunk, area), 0);
+    std::vector<Rec> records = Stored();
+    ASSERT_EQ(Count(records, kMap), 1u);
+    const Rec* map = Find(records, kMap);
+    EXPECT_EQ(map->Word(12), 2);   // rectangles
+    EXPECT_EQ(map->Word(14), 1);   // circles
+    const Rec* rectangle = Find(records, kArea);
+    ASSERT_NE(rectangle, nullptr);
+    EXPECT_EQ(rectangle->Word(8), 1);
+    EXPECT_EQ(Dword(*rectangle, 32), 10u);
+    EXPECT_EQ(Dword(*rectangle, 36), 10u);
+    EXPECT_EQ(Dword(*rectangle, 40), 30u);
+    EXPECT_EQ(Dword(*rectangle, 44), 30u);
+
+    // A second area goes into the same map, whose circle counter rises.
+    area.argument = "circle left=0 top=0 width=5 height=5";
+    EXPECT_EQ(RunOperation(item_.DefineChunk("Graphic 1"), area), 0);
+    records = Stored();
+    ASSERT_EQ(Count(records, kMap), 1u);
+    EXPECT_EQ(Count(records, kArea), 2u);
+    EXPECT_EQ(Find(records, kMap)->Word(12), 2);
+    EXPECT_EQ(Find(records, kMap)->Word(14), 2);
+    EXPECT_EQ(Find(records, kArea, 1)->Word(8), 2);
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "after"}));
+}
+
+TEST_F(HotspotOperations, FieldsGetFreeNamesAndTheirEventCodeIsRewritten) {
+    ZervaRTChunk* chunk = Open(Runs({"a"}));
+    ASSERT_NE(chunk, nullptr);
+    ASSERT_EQ(plat::ItemSetText(item_.noteHandle, "Total1", "x", 1), 0);
+    GiveSlots(chunk);
+    const FixtureRecord field = Field("Total1");
+    talix::SavedRecord& slot = chunk->work->savedFields.slots[talix::kSavedField];
+    std::memcpy(slot.bytes, field.bytes.data(), field.bytes.size());
+    slot.signature = kField;
+    slot.length = static_cast<std::uint32_t>(field.bytes.size());
+    talix::EventTexts& events = chunk->work->eventTexts;
+    events.count = 2;
+    events.texts[0] = "LotusScript:Entering:Print 1";
+    events.texts[1] = "Javascript:OnClick:code()";
+    EXPECT_EQ(RunOperation(chunk, Op(2411)), 0);
+
+    std::vector<Rec> records = Stored();
+    ASSERT_NE(Find(records, kField), nullptr);
+    EXPECT_EQ(Data(*Find(records, kField), 40).substr(0, 8), "Total1_1");
+    ASSERT_NE(Find(records, kEvent), nullptr);
+    EXPECT_EQ(Find(records, kEvent)->Word(8), 1);
+    EXPECT_EQ(CString(*Find(records, kPart), 18), "code()");
+    char text[4096] = {};
+    plat::WORD length = 0;
+    bool listed = false;
+    for (plat::WORD i = 0; i < plat::ItemTextListCount(item_.noteHandle, "$Fields"); ++i)
+        if (plat::ItemTextListEntry(item_.noteHandle, "$Fields", i, text, sizeof text, &length))
+            listed = listed || std::string(text, length) == "Total1_1";
+    EXPECT_TRUE(listed);
+    ASSERT_GT(plat::ItemGetText(item_.noteHandle, "$$Total1_1", text, sizeof text), 0);
+    EXPECT_EQ(std::string(text).rfind("'++LotusScript Development Environment:2:5:(Options):0:66", 0), 0u);
+    EXPECT_NE(std::string(text).find("Sub Entering(Source As Field)\nPrint 1\nEnd Sub"), std::string::npos);
+
+    // Rewriting: the field named "Total" gets the new JavaScript, its old one
+    // is handed back; the other field keeps everything.
+    Records body = Runs({"a"});
+    for (const char* name : {"Total", "Other"}) {
+        const std::string code = std::string(name) + "()";
+        for (const FixtureRecord& record : {Bracket(kBegin, kExt2Field), HostRecord(kExt2Field, 88), Field(name),
+                                            Event(1), Part(kPart, kEvent, code + std::string(1, '\0')),
+                                            HostRecord(0xFF5F, 16), Bracket(kEnd, kExt2Field), Text("")})
+            body.push_back(record);
+    }
+    chunk = Open(body);
+    GiveSlots(chunk);
+    chunk->work->eventTexts.count = 1;
+    chunk->work->eventTexts.texts[0] = "Javascript:OnClick:fresh()";
+    EXPECT_EQ(RunOperation(chunk, Op(2416, 0, 0, "total")), 0);
+    EXPECT_EQ(std::string(session_.textResult), "JavaScript:OnClick:Total()");
+    records = Stored();
+    EXPECT_EQ(CString(*Find(records, kPart, 0), 18), "fresh()");
+    EXPECT_EQ(CString(*Find(records, kPart, 1), 18), "Other()");
+    EXPECT_EQ(Count(records, kPart), 2u);
+    EXPECT_EQ(Count(records, kExt2Field), 2u);
+    EXPECT_EQ(Count(records, 0xFF5F), 2u);
+    EXPECT_EQ(CString(*Find(records, kField, 0), 40), "Total");
+}
+
+TEST_F(HotspotOperations, WebEditorRenamesMarkedFieldsAndCaptureKeepsTheLastMatch) {
+    Records body = Runs({"one key1", "two key2"});
+    FixtureRecord marked = HostRecord(kExtField, 20);
+    PutDword(&marked, 8, 0x10040);
+    for (const FixtureRecord& record : {marked, Field("Body2"), HostRecord(kExtField, 20), Field("Plain"), Text("")})
+        body.push_back(record);
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+
+    Operation capture = Op(2398, 0, 4);
+    capture.second = "key";
+    EXPECT_EQ(RunOperation(chunk, capture), 0);
+    EXPECT_STREQ(session_.messageBuffer, "key2");
+
+    EXPECT_EQ(RunOperation(chunk, Op(71, 1)), 0);
+    EXPECT_STREQ(session_.messageBuffer, "Body2_QVE");
+    EXPECT_TRUE(plat::ItemIsPresent(item_.noteHandle, "$HTMLCode", 9));
+    EXPECT_TRUE(plat::ItemIsPresent(item_.noteHandle, "$HTMLHeadTag", 12));
+    const std::vector<Rec> records = Stored();
+    EXPECT_EQ(Dword(*Find(records, kExtField), 8), 0u);
+    EXPECT_EQ(Find(records, kField)->Word(32), 9);
+    EXPECT_EQ(Data(*Find(records, kField), 40), "Body2_QVE");
+    EXPECT_EQ(Data(*Find(records, kField, 1), 40), "Plain");
+}
+
+// Every hotspot, button, section, field and link of the exported items is
+// found by its chunk type and its properties read without a failure.
+TEST(HotspotRealData, EveryElementIsFoundAndItsPropertiesRead) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("real.nsf");
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
+    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
+    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
+    for (const auto& file : files) {
+        plat::DxlImportResult result;
+        plat::DxlImportFile(db, file.string().c_str(), &result);
+    }
+    std::vector<std::pair<plat::NOTEID, std::string>> items;
+    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
+        plat::NOTEHANDLE note = 0;
+        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
+        std::set<std::string> names;
+        plat::ItemScan(note, [&](plat::BLOCKID item) {
+            char name[256];
+            plat::WORD type = 0;
+            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
+                type == plat::TYPE_COMPOSITE)
+                names.insert(name);
+            return plat::STATUS{plat::NOERROR};
+        });
+        plat::NoteClose(note);
+        for (const auto& name : names) items.emplace_back(id, name);
+        return plat::STATUS{plat::NOERROR};
+    });
+    plat::DbClose(db);
+
+    const struct {
+        const char* type;
+        std::vector<std::uint16_t> codes;
+    } kinds[] = {{"Hotspot", {5, 18, 20, 43}}, {"Button", {22, 20}}, {"Section", {7}},
+                 {"Field", {61, 63}},          {"Anchor", {16}},     {"Doclink", {15}}};
+    std::size_t found[std::size(kinds)] = {};
+    RARIvoSession session;
+    for (const auto& [id, name] : items) {
+        SCOPED_TRACE("note " + std::to_string(id) + " item " + name);
+        ZervaRTItem item(&session);
+        item.Connect("", path.c_str(), id, name.c_str(), 0);
+        for (std::size_t k = 0; k < std::size(kinds); ++k) {
+            for (int n = 1; n < 100; ++n) {
+                std::unique_ptr<ZervaRTChunk> chunk(
+                    item.DefineChunk((std::string(kinds[k].type) + " " + std::to_string(n)).c_str()));
+                ASSERT_NE(chunk, nullptr);
+                if (chunk->Exists() == 0) break;
+                ++found[k];
+                for (std::uint16_t code : kinds[k].codes) {
+                    session.textResultLength = 0;
+                    EXPECT_EQ(RunOperation(chunk.get(), Op(code, 2340)), 0);
+                    // Every button of these items has a label.
+                    if (code == 22) EXPECT_GT(session.textResultLength, 0);
+                }
+            }
+        }
+    }
+    EXPECT_GT(found[0], 0u);   // hotspots
+    EXPECT_GT(found[1], 0u);   // buttons
+    EXPECT_GT(found[3], 0u);   // fields
+}
+
+} // namespace

@@ -1,0 +1,359 @@
+// Removing a chunk's content, its hotspots, links, sections and fields:
+// what goes, what stays, and that the stored body stays well formed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/item_work_state.h"
+#include "core/session_work_area.h"
+#include "edit_fixture.h"
+#include "support/op_runner.h"
+#include "support/structure_checker.h"
+#include "support/test_support.h"
+#include "talix/chunk.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace engine_test;
+using talix_test::FixtureRecord;
+using talix_test::HostRecord;
+using talix_test::Op;
+using talix_test::Operation;
+using talix_test::PutWord;
+using talix_test::RunOperation;
+
+constexpr std::uint16_t kText = 0xFF85, kParagraph = 0x81, kReference = 0x83, kDefinition = 0xFF82;
+constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE;
+constexpr std::uint16_t kV4Hotspot = 0xFFAD, kHotspot = 0xFFA9, kV4End = 0xAE, kEndAA = 0xAA;
+constexpr std::uint16_t kAction = 0xFF71, kDocLink = 0xFF92, kButton = 0xFFAB, kBar = 0xFFAC;
+constexpr std::uint16_t kField = 0xFF8A, kExt2Field = 0xFFFE, kExtField = 0xFFB0;
+constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
+
+FixtureRecord ActionOfType(std::uint16_t type) { return With(kAction, 28, 8, type); }
+
+// A URL link bracketed as stored items hold it: CDBEGIN, its action record,
+// the hotspot, its text, the hotspot end, CDEND.
+void AddUrlLink(Records* records, const std::string& text, std::uint32_t flags = 0) {
+    for (auto record : {Bracket(kBegin, kV4Hotspot), ActionOfType(1), Hotspot(kV4Hotspot, 11, flags, "http://a.b/"),
+                        Text(text), With(kV4End, 2), Bracket(kEnd, kV4Hotspot)})
+        records->push_back(record);
+}
+
+// A button: hotspot of type 3, the button record, its label text, the end.
+void AddButton(Records* records, const std::string& label) {
+    for (auto record : {Hotspot(kHotspot, 3, 0, ""), With(kButton, 16), Text(label), With(kEndAA, 2)})
+        records->push_back(record);
+}
+
+// A document link icon in its bracket.
+void AddDocLink(Records* records) {
+    for (auto record : {Bracket(kBegin, kDocLink), With(kDocLink, 44), Bracket(kEnd, kDocLink)})
+        records->push_back(record);
+}
+
+// A field named name: optionally bracketed, its extension records and the
+// CDFIELD.
+void AddField(Records* records, const std::string& name, bool bracketed) {
+    FixtureRecord field = HostRecord(kField, static_cast<std::uint32_t>(40 + name.size()));
+    PutWord(&field, 32, static_cast<std::uint16_t>(name.size()));
+    std::copy(name.begin(), name.end(), field.bytes.begin() + 40);
+    if (bracketed) records->push_back(Bracket(kBegin, kExt2Field));
+    records->push_back(With(kExt2Field, 88));
+    records->push_back(With(kExtField, 20));
+    records->push_back(field);
+    if (bracketed) records->push_back(Bracket(kEnd, kExt2Field));
+}
+
+std::vector<std::string> FieldNames(const std::vector<Rec>& records) {
+    std::vector<std::string> names;
+    for (const Rec& record : records) {
+        if (record.signature == kField)
+            names.emplace_back(record.bytes.begin() + 40, record.bytes.begin() + 40 + record.Word(32));
+    }
+    return names;
+}
+
+class RemovalTest : public EditTest {};
+
+TEST_F(RemovalTest, RemovingHotspotsLeavesTheirTextAsPlainText) {
+    Records body = Runs({"a"});
+    AddUrlLink(&body, "link");
+    body.push_back(Text("b"));
+    // Whatever a link's bracket holds goes with it, text included.
+    body.push_back(Bracket(kBegin, kDocLink));
+    body.push_back(With(kDocLink, 44));
+    body.push_back(Text("icon"));
+    body.push_back(Bracket(kEnd, kDocLink));
+    AddButton(&body, "press");
+    body.push_back(Text("c"));
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+
+    EXPECT_EQ(RunOperation(chunk, Op(2389)), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "link", "b", "press", "c"}));
+    for (std::uint16_t gone : {kV4Hotspot, kHotspot, kV4End, kEndAA, kAction, kDocLink, kButton, kBegin, kEnd})
+        EXPECT_EQ(Count(records, gone), 0u) << std::hex << gone;
+    EXPECT_EQ(item_.modified, 1);
+}
+
+TEST_F(RemovalTest, RemovingLinksLeavesButtonsAndWithASwitchComputedLinks) {
+    Records body = Runs({"a"});
+    AddUrlLink(&body, "plain");
+    AddDocLink(&body);
+    AddButton(&body, "press");
+    AddUrlLink(&body, "computed", 0x1000);
+    body.push_back(Text("z"));
+
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(2390)), 0);
+    std::vector<Rec> records = Saved();
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "plain", "press", "computed", "z"}));
+    EXPECT_EQ(Count(records, kV4Hotspot), 0u);
+    EXPECT_EQ(Count(records, kAction), 0u);
+    EXPECT_EQ(Count(records, kV4End), 0u);
+    EXPECT_EQ(Count(records, kDocLink), 0u);
+    EXPECT_EQ(Count(records, kBegin), 0u);
+    // The button is left whole.
+    EXPECT_EQ(Count(records, kHotspot), 1u);
+    EXPECT_EQ(Count(records, kButton), 1u);
+    EXPECT_EQ(Count(records, kEndAA), 1u);
+
+    // With the switch a computed URL link with a URL action stays.
+    chunk = Open(body);
+    EXPECT_EQ(RunOperation(chunk, Op(2390, 1)), 0);
+    records = Saved();
+    ASSERT_EQ(Count(records, kV4Hotspot), 1u);
+    for (const Rec& record : records)
+        if (record.signature == kV4Hotspot) EXPECT_EQ(record.Word(8), 0x1000);
+    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(Count(records, kV4End), 1u);
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "plain", "press", "computed", "z"}));
+}
+
+TEST_F(RemovalTest, RemovingSectionsKeepsTheirContentAndOtherHotspots) {
+    Records body = Runs({"a"});
+    for (auto record : {Hotspot(kV4Hotspot, 12, 0, ""), Bracket(kBegin, kBar), With(kBar, 12), Text("Title"),
+                        Bracket(kEnd, kBar), Paragraph(), ReferenceTo(1), Text("inside")})
+        body.push_back(record);
+    AddButton(&body, "press");
+    body.push_back(With(kV4End, 2));
+    AddUrlLink(&body, "link");
+    body.push_back(Text("after"));
+
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(2391)), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(Count(records, kBar), 0u);
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "inside", "press", "link", "after"}));
+    // The section's title bracket went with it; the button and the link stay
+    // whole.
+    EXPECT_EQ(Count(records, kHotspot), 1u);
+    EXPECT_EQ(Count(records, kEndAA), 1u);
+    EXPECT_EQ(Count(records, kV4Hotspot), 1u);
+    EXPECT_EQ(Count(records, kV4End), 1u);
+    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(Count(records, kAction), 1u);
+}
+
+TEST_F(RemovalTest, RemovingFieldsByPatternTakesTheMatchingOnes) {
+    Records body = Runs({"a"});
+    AddField(&body, "Total", true);
+    body.push_back(Text("b"));
+    AddField(&body, "Name", true);
+    AddField(&body, "Totals", false);
+    AddField(&body, "SubTotal", false);
+    body.push_back(Text("c"));
+
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    talix_test::Operation remove = Op(2430, 4, 0, "Tot*");
+    EXPECT_EQ(RunOperation(chunk, remove), 0);
+    std::vector<Rec> records = Saved();
+    EXPECT_EQ(FieldNames(records), (std::vector<std::string>{"Name", "SubTotal"}));
+    EXPECT_EQ(Count(records, kExt2Field), 2u);
+    EXPECT_EQ(Count(records, kExtField), 2u);
+    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "b", "c"}));
+
+    // A length of 0 takes every field.
+    chunk = Open(body);
+    EXPECT_EQ(RunOperation(chunk, Op(2430, 0, 0, "Tot*")), 0);
+    records = Saved();
+    EXPECT_TRUE(FieldNames(records).empty());
+    EXPECT_EQ(Count(records, kExt2Field) + Count(records, kExtField) + Count(records, kBegin), 0u);
+}
+
+TEST_F(RemovalTest, RemovingAParagraphKeepsTheDefinitionsOthersStillUse) {
+    const Records body = {Definition(1), ReferenceTo(1), Text("a"), Paragraph(), Definition(2, 720),
+                          ReferenceTo(2), Text("b"), Paragraph(), ReferenceTo(2), Text("c")};
+    ZervaRTChunk* chunk = Open(body, "Paragraph 2");
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    std::vector<Rec> records = Saved();   // every reference names a definition before it
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "c"}));
+    ASSERT_EQ(Count(records, kDefinition), 2u);
+    for (const Rec& record : records)
+        if (record.signature == kDefinition && record.Word(4) == 2) EXPECT_EQ(record.bytes, body[4].bytes);
+
+    // Removing everything leaves an empty but well-formed item.
+    chunk = Open(body);
+    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    records = Saved();
+    EXPECT_TRUE(NonEmptyTexts(records).empty());
+}
+
+TEST_F(RemovalTest, RemovingTheInsideOfATableKeepsTheTable) {
+    ZervaRTChunk* chunk = Open(TablesItem(), "Inside Table 2");
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    const std::vector<Rec> records = Saved();
+    std::vector<std::string> texts = NonEmptyTexts(records);
+    for (const char* gone : {"t2a", "t2b", "t2c", "t2d"})
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), gone), 0) << gone;
+    for (const char* kept : {"Intro", "r1c1", "n22", "r5c3", "Between", "End"})
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), kept), 1) << kept;
+    // Both tables keep their begin, their cells and their end.
+    EXPECT_EQ(Count(records, kTableBegin), 2u);
+    EXPECT_EQ(Count(records, kCell), 15u + 4u);
+    EXPECT_EQ(Count(records, kTableEnd), 2u);
+}
+
+std::vector<std::string> g_messages;
+void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+
+TEST_F(RemovalTest, DefinitionsBeyondTheThousandthAreReportedAndStillRemoved) {
+    Records body;
+    for (std::uint16_t id = 1; id <= 1002; ++id) body.push_back(Definition(id));
+    body.push_back(ReferenceTo(1));
+    body.push_back(Text("a"));
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    g_messages.clear();
+    plat::RegisterMessageProc(CollectMessage);
+    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    plat::RegisterMessageProc(nullptr);
+    EXPECT_EQ(g_messages, std::vector<std::string>(2, "TALIX: Unable to save additional deleted PAB definitions."));
+    const std::vector<Rec> records = Saved();
+    EXPECT_TRUE(NonEmptyTexts(records).empty());
+    // The definition the closing reference names came back.
+    EXPECT_EQ(Count(records, kDefinition), 1u);
+}
+
+TEST_F(RemovalTest, RemovingAFileHotspotRemovesItsAttachment) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("notes.txt");
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("hello", file);
+        std::fclose(file);
+    }
+    Records body = Runs({"a"});
+    body.push_back(Hotspot(kV4Hotspot, 4, 0, std::string("notes.txt\0", 10)));
+    body.push_back(Text("file"));
+    body.push_back(With(kV4End, 2));
+    body.push_back(Text("z"));
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+    ASSERT_EQ(plat::NoteAttachFile(item_.noteHandle, "$FILE", 5, path.c_str(), "notes.txt", 0), 0);
+    ASSERT_EQ(plat::NoteUpdate(item_.noteHandle, 0), 0);
+
+    // The method asks for the chunk's record range first.
+    EXPECT_EQ(RunOperation(chunk, Op(1, 2321)), 0);
+    EXPECT_GT(session_.workArea->foundFirstRecord, 0);
+    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    Saved();
+    EXPECT_FALSE(plat::ItemIsPresent(item_.noteHandle, "$FILE", 5));
+}
+
+} // namespace
+
+namespace {
+
+// Every rich-text item of the samples and of the shared set, as (note, item
+// name) in a database of the test's own.
+std::vector<std::pair<plat::NOTEID, std::string>> RealItems(const std::string& path) {
+    plat::DBHANDLE db = 0;
+    EXPECT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
+    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
+    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
+    for (const auto& file : files) {
+        plat::DxlImportResult result;
+        plat::DxlImportFile(db, file.string().c_str(), &result);
+    }
+    std::vector<std::pair<plat::NOTEID, std::string>> targets;
+    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
+        plat::NOTEHANDLE note = 0;
+        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
+        std::set<std::string> names;
+        plat::ItemScan(note, [&](plat::BLOCKID item) {
+            char name[256];
+            plat::WORD type = 0;
+            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
+                type == plat::TYPE_COMPOSITE && std::string(name) != "$ImageData")
+                names.insert(name);
+            return plat::STATUS{plat::NOERROR};
+        });
+        plat::NoteClose(note);
+        for (const auto& name : names) targets.emplace_back(id, name);
+        return plat::STATUS{plat::NOERROR};
+    });
+    plat::DbClose(db);
+    return targets;
+}
+
+std::string AllText(ZervaRTItem* item) {
+    ZervaRTChunk* everything = item->DefineChunk("Everything");
+    std::vector<char> text(70000);
+    everything->GetText(nullptr, text.data(), 70000, 1, nullptr);
+    delete everything;
+    return text.data();
+}
+
+// On real items, removing hotspots, links, sections or fields and changing
+// paragraphs keep every text and a well-formed body.
+TEST(RealItemEdits, KeepTheTextAndAWellFormedBody) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("real.nsf");
+    const auto targets = RealItems(path);
+    ASSERT_FALSE(targets.empty());
+    struct Edit {
+        const char* chunk;
+        talix_test::Operation operation;
+    };
+    Operation changeAll = Op(2364, 0, 0, "LeftMargin=1.5 Justify=CENTER");
+    Operation changeOne = Op(2364, 0, 0, "RightMargin=0.5 +KEEP_WITH_NEXT");
+    const Edit edits[] = {{"Everything", Op(2389)},       {"Everything", Op(2390)}, {"Everything", Op(2391)},
+                          {"Everything", Op(2430)},       {"Everything", changeAll}, {"Paragraph 2", changeOne},
+                          {"Paragraph 3-4", changeOne}};
+    RARIvoSession session;
+    int changed = 0;
+    for (const auto& [id, name] : targets) {
+        for (const Edit& edit : edits) {
+            SCOPED_TRACE("note " + std::to_string(id) + " item " + name + " operation " +
+                         std::to_string(edit.operation.code) + " on " + edit.chunk);
+            ZervaRTItem item(&session);
+            item.Connect("", path.c_str(), id, name.c_str(), 0);
+            ASSERT_EQ(item.connected, 1);
+            const std::string before = AllText(&item);
+            const bool wellFormed = talix_test::CheckStructure(item.work->current).empty();
+            ZervaRTChunk* chunk = item.DefineChunk(edit.chunk);
+            ASSERT_EQ(RunOperation(chunk, edit.operation), 0);
+            changed += item.modified != 0 ? 1 : 0;
+            if (wellFormed) EXPECT_EQ(talix_test::CheckStructure(item.work->current), "");
+            EXPECT_EQ(AllText(&item), before);
+        }
+    }
+    EXPECT_GT(changed, 20);
+}
+
+} // namespace

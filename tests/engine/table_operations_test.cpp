@@ -1,0 +1,588 @@
+// Table operations run over stored items: appending tables (also inside a
+// cell), merging and unmerging cells, changing a table's properties, cell
+// colours, fit to window, row labels, HTML attributes, and the property
+// reads of tables and cells. Results are read back from the stored note.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/item_work_state.h"
+#include "core/record_forms.h"
+#include "core/record_io.h"
+#include "core/session_work_area.h"
+#include "fixture_items.h"
+#include "support/op_runner.h"
+#include "support/structure_checker.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace engine_test;
+using talix_test::Op;
+using talix_test::Operation;
+using talix_test::RunOperation;
+
+constexpr std::uint16_t kText = 0xFF85, kParagraph = 0x81, kReference = 0x83, kDefinition = 0xFF82;
+constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kExtension = 0xFFFB, kIdName = 0xFF7A, kCellIdName = 0xFF7B;
+constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
+constexpr std::uint16_t kNestedBegin = 0xCF, kNestedCell = 0xD0, kNestedEnd = 0xD1;
+constexpr std::uint16_t kCellColour = 0xD3, kRowCycle = 0xE1, kLabel = 0xFFE3;
+
+struct Rec {
+    std::uint16_t signature = 0;
+    std::vector<std::uint8_t> bytes;
+    std::uint16_t Word(std::size_t offset) const { return talix::ReadWord(bytes.data() + offset); }
+    std::uint32_t Dword(std::size_t offset) const { return talix::ReadDword(bytes.data() + offset); }
+};
+
+std::vector<Rec> Only(const std::vector<Rec>& records, std::uint16_t signature) {
+    std::vector<Rec> found;
+    for (const Rec& record : records)
+        if (record.signature == signature) found.push_back(record);
+    return found;
+}
+
+// An operation with its four words (and an argument text).
+Operation Words(std::uint16_t code, std::uint16_t op2, std::uint16_t a3, std::uint16_t a4 = 0, std::uint16_t a5 = 0,
+               const char* argument = nullptr) {
+    Operation operation = Op(code, op2, a3, argument);
+    operation.a4 = a4;
+    operation.a5 = a5;
+    return operation;
+}
+
+std::size_t Count(const std::vector<Rec>& records, std::uint16_t signature) { return Only(records, signature).size(); }
+
+// The index of the first record of a signature from a position on.
+std::size_t Find(const std::vector<Rec>& records, std::uint16_t signature, std::size_t from = 0) {
+    for (std::size_t i = from; i < records.size(); ++i)
+        if (records[i].signature == signature) return i;
+    return records.size();
+}
+
+class TableOperationTest : public ::testing::Test {
+protected:
+    // A note whose item holds a blank body and then a table of rows x
+    // columns, built as AppendTable builds it (columns of equal width).
+    void NewTable(std::uint16_t rows, std::uint16_t columns, const char* options = "",
+                  const std::vector<const char*>& columnOptions = {}, bool tableMode = false) {
+        id_ = db_.AddNote(Runs({"old"}));
+        ASSERT_EQ(item_.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
+        ASSERT_EQ(item_.CreateBlankRichTextItem(), 0);
+        Request(columns, columnOptions, tableMode);
+        ZervaRTChunk* all = item_.DefineChunk("Everything");
+        ASSERT_EQ(RunOperation(all, Op(2359, columns, rows, options)), 0);
+        ASSERT_EQ(item_.Save(), 0);
+    }
+
+    void Request(std::uint16_t columns, const std::vector<const char*>& columnOptions = {}, bool tableMode = false) {
+        talix::TableRequest& request = session_.workArea->table;
+        request = talix::TableRequest();
+        request.tableWidth = 8640;
+        request.fitToWindow = tableMode ? 1 : 0;
+        for (std::uint16_t column = 0; column < columns; ++column) {
+            request.columnWidths[column] = static_cast<std::uint16_t>(8640 / columns);
+            if (column < columnOptions.size()) request.columnOptions[column] = columnOptions[column];
+        }
+    }
+
+    // Runs an operation on a chunk of the item; the chunk goes with it.
+    std::uint16_t Run(const char* definition, const Operation& operation, std::uint32_t appendAtEnd = 1) {
+        ZervaRTChunk* chunk = item_.DefineChunk(definition);
+        if (chunk == nullptr) return 0xFFFF;
+        chunk->appendAtEnd = appendAtEnd;
+        const std::uint16_t status = RunOperation(chunk, operation);
+        delete chunk;
+        return status;
+    }
+
+    std::string Answer(const char* definition, const Operation& operation) {
+        EXPECT_EQ(Run(definition, operation), 0);
+        return session_.textResult;
+    }
+
+    // The stored body, read back; the structure checker must accept it.
+    std::vector<Rec> Saved() {
+        EXPECT_EQ(item_.Save(), 0);
+        RARIvoSession session;
+        ZervaRTItem reader(&session);
+        EXPECT_EQ(reader.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
+        EXPECT_EQ(status, 0);
+        std::vector<Rec> records;
+        if (list == nullptr) return records;
+        EXPECT_EQ(talix_test::CheckStructure(list), "");
+        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
+            records.push_back({node->signature, std::vector<std::uint8_t>(node->bytes, node->bytes + node->length)});
+        talix::FreeItemRecordList(&session, list);
+        delete list;
+        return records;
+    }
+
+    std::int16_t CountIn(const char* definition, const char* type) {
+        ZervaRTChunk* chunk = item_.DefineChunk(definition);
+        const std::int16_t count = chunk != nullptr ? chunk->GetCount(type) : -2;
+        delete chunk;
+        return count;
+    }
+
+    std::string TextOf(const char* definition) {
+        ZervaRTChunk* chunk = item_.DefineChunk(definition);
+        char buffer[512] = {};
+        if (chunk != nullptr) chunk->GetText(nullptr, buffer, sizeof buffer, 1, nullptr);
+        delete chunk;
+        return buffer;
+    }
+
+    FixtureDatabase db_;
+    RARIvoSession session_;
+    ZervaRTItem item_{&session_};
+    plat::NOTEID id_ = 0;
+};
+
+TEST_F(TableOperationTest, AnAppendedTableIsStoredInOrderAndReadsBackByRowAndColumn) {
+    NewTable(3, 2, "", {"Text=left", "Text=right"});
+    const std::vector<Rec> records = Saved();
+    // The blank body, then the table and the paragraph after it.
+    const std::size_t start = Find(records, kExtension) - 1;
+    ASSERT_LT(start + 1, records.size());
+    std::vector<std::uint16_t> expected = {kParagraph, kExtension, kTableBegin};
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            expected.push_back(kCell);
+            expected.push_back(kParagraph);
+            if (row == 0) expected.push_back(kDefinition);
+            expected.push_back(kReference);
+            expected.push_back(kText);
+        }
+    }
+    for (std::uint16_t signature : {kTableEnd, kParagraph, kReference, kText}) expected.push_back(signature);
+    std::vector<std::uint16_t> stored;
+    for (std::size_t i = start; i < records.size(); ++i) stored.push_back(records[i].signature);
+    EXPECT_EQ(stored, expected);
+
+    const std::vector<Rec> cells = Only(records, kCell);
+    ASSERT_EQ(cells.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(cells[i].bytes[2], i / 2);
+        EXPECT_EQ(cells[i].bytes[3], i % 2);
+        EXPECT_EQ(cells[i].Word(4), i % 2 == 0 ? 1440 : 5760);
+        EXPECT_EQ(cells[i].Word(6), i % 2 == 0 ? 5760 : 10080);
+    }
+    const Rec extension = Only(records, kExtension)[0];
+    EXPECT_EQ(extension.bytes[8], 3);
+    EXPECT_EQ(extension.bytes[9], 2);
+
+    EXPECT_EQ(CountIn("Table 1", "Row"), 3);
+    EXPECT_EQ(CountIn("Table 1", "Column"), 2);
+    EXPECT_EQ(TextOf("Table 1; Row 3; Column 2"), "right");
+    EXPECT_EQ(TextOf("Table 1; Row 2; Column 1"), "left");
+
+    // A table at the item's first record comes after a paragraph and an
+    // empty text run.
+    ZervaRTChunk* first = item_.DefineChunk("Everything");
+    first->appendAtEnd = 0;
+    Request(1);
+    EXPECT_EQ(RunOperation(first, Op(2443, 1, 1)), 0);
+    delete first;
+    const std::vector<Rec> after = Saved();
+    EXPECT_EQ(after[0].signature, kParagraph);
+    EXPECT_EQ(after[1].signature, kText);
+    EXPECT_EQ(after[2].signature, kParagraph);
+    EXPECT_EQ(after[3].signature, kExtension);
+    EXPECT_EQ(CountIn("Everything", "Table"), 2);
+}
+
+TEST_F(TableOperationTest, ATableInsideACellUsesTheNestedSignatures) {
+    NewTable(3, 2);
+    Request(2);
+    EXPECT_EQ(Run("Table 1; Row 1; Column 1", Op(2359, 2, 2, "")), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(Count(records, kNestedBegin), 1u);
+    EXPECT_EQ(Count(records, kNestedCell), 4u);
+    EXPECT_EQ(Count(records, kNestedEnd), 1u);
+    EXPECT_EQ(Count(records, kTableBegin), 1u);
+    EXPECT_EQ(Count(records, kCell), 6u);
+    // The nested table lies in the first cell; the outer table keeps its rows.
+    EXPECT_LT(Find(records, kNestedEnd), Find(records, kCell, Find(records, kCell) + 1));
+    EXPECT_EQ(CountIn("Table 1", "Row"), 3);
+    EXPECT_EQ(CountIn("Table 1; Row 1; Column 1", "Table"), 1);
+    EXPECT_EQ(Only(records, kExtension)[0].bytes[8], 3);
+    const std::vector<Rec> outerCells = Only(records, kCell);
+    EXPECT_EQ(outerCells.back().bytes[2], 2);
+}
+
+TEST_F(TableOperationTest, MergingMarksTheBlockAndPutsTheSpansOnItsLastCell) {
+    NewTable(3, 3);
+    const std::vector<std::string> before = db_.Stored(id_);
+    // A block that does not lie within the table is not merged.
+    EXPECT_EQ(Run("Table 1", Words(2405, 3, 3, 4, 4)), 257);
+    EXPECT_EQ(db_.Stored(id_), before);
+
+    EXPECT_EQ(Run("Table 1", Words(2405, 1, 1, 2, 2)), 0);
+    std::vector<Rec> records = Saved();
+    std::vector<Rec> cells = Only(records, kCell);
+    ASSERT_EQ(cells.size(), 9u);
+    EXPECT_EQ(cells[0].bytes[11] & 0x0C, 0x08);
+    EXPECT_EQ(cells[1].bytes[11] & 0x0C, 0x08);
+    EXPECT_EQ(cells[3].bytes[11] & 0x0C, 0x04);
+    EXPECT_EQ(cells[4].bytes[11] & 0x0C, 0);
+    EXPECT_EQ(cells[4].bytes[14], 2);
+    EXPECT_EQ(cells[4].bytes[15], 2);
+    for (int i : {0, 1, 2, 3, 5, 6, 7, 8}) {
+        EXPECT_EQ(cells[i].bytes[14], 1) << i;
+        EXPECT_EQ(cells[i].bytes[15], 1) << i;
+    }
+    // The last cell: a paragraph, a definition as wide as the block (within
+    // the inter-cell space) and one reference to it.
+    std::size_t owner = 0;
+    for (std::size_t i = 0, seen = 0; i < records.size(); ++i)
+        if (records[i].signature == kCell && seen++ == 4) owner = i;
+    ASSERT_EQ(records[owner + 1].signature, kParagraph);
+    ASSERT_EQ(records[owner + 2].signature, kDefinition);
+    ASSERT_EQ(records[owner + 3].signature, kReference);
+    EXPECT_EQ(records[owner + 4].signature, kText);
+    const Rec& block = records[owner + 2];
+    EXPECT_EQ(block.Word(14), cells[0].Word(4) + 40);
+    EXPECT_EQ(block.Word(16), cells[4].Word(6) - 40);
+    EXPECT_EQ(records[owner + 3].Word(2), block.Word(4));
+    std::size_t sameId = 0;
+    for (const Rec& definition : Only(records, kDefinition)) sameId += definition.Word(4) == block.Word(4) ? 1 : 0;
+    EXPECT_EQ(sameId, 1u);   // an id of its own
+
+    EXPECT_EQ(Answer("Table 1; Row 1; Column 1", Op(2601)), "TRUE");
+    EXPECT_EQ(Answer("Table 1; Row 2; Column 2", Op(2601)), "TRUE");
+    EXPECT_EQ(Answer("Table 1; Row 3; Column 1", Op(2601)), "FALSE");
+    EXPECT_EQ(Answer("Table 1; Row 3; Column 2", Op(2602)), "2");
+    EXPECT_EQ(Answer("Table 1; Row 3; Column 2", Op(2603)), "3");
+
+    // Merging again meets merged cells; nothing changes.
+    const std::vector<std::string> merged = db_.Stored(id_);
+    EXPECT_EQ(Run("Table 1", Words(2405, 2, 2, 3, 3)), 257);
+    EXPECT_EQ(db_.Stored(id_), merged);
+
+    EXPECT_EQ(Run("Table 1", Op(2406)), 0);
+    cells = Only(Saved(), kCell);
+    for (const Rec& cell : cells) {
+        EXPECT_EQ(cell.bytes[11] & 0x0C, 0);
+        EXPECT_EQ(cell.bytes[14], 1);
+        EXPECT_EQ(cell.bytes[15], 1);
+    }
+}
+
+TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
+    NewTable(2, 2);
+    EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, "RowCycleMilliseconds=500")), 0);
+    std::vector<Rec> records = Saved();
+    ASSERT_EQ(Count(records, kRowCycle), 1u);
+    const std::size_t cycle = Find(records, kRowCycle);
+    EXPECT_EQ(records[cycle + 1].signature, kTableEnd);
+    EXPECT_EQ(records[cycle].bytes.size(), 16u);
+    EXPECT_EQ(records[cycle].Dword(4), 500u);
+
+    // A second change sets the interval of the record it has.
+    EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, "RowCycleMilliseconds=700")), 0);
+    records = Saved();
+    ASSERT_EQ(Count(records, kRowCycle), 1u);
+    EXPECT_EQ(Only(records, kRowCycle)[0].Dword(4), 700u);
+
+    // A name longer than the room kept for the record.
+    const std::size_t lengthBefore = Only(records, kExtension)[0].bytes.size();
+    const std::string name(300, 'n');
+    const std::string options = "TableName='" + name + "' TableWidth=FIT_TO_WINDOW";
+    EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, options.c_str())), 0);
+    records = Saved();
+    const Rec extension = Only(records, kExtension)[0];
+    EXPECT_EQ(extension.bytes.size(), lengthBefore + 300);
+    EXPECT_EQ(extension.Word(42), 300);
+    EXPECT_EQ(std::string(extension.bytes.begin() + 48, extension.bytes.end()), name);
+    EXPECT_EQ(extension.Dword(4) & 0x41, 0x41u);
+    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 1);
+    EXPECT_EQ(Answer("Table 1", Op(33)), "");   // the answer goes to the first scratch buffer
+    EXPECT_STREQ(session_.messageBuffer, "TRUE");
+
+    // A table nested in a cell: the change reaches it alone and it keeps
+    // its nested signatures.
+    Request(1);
+    EXPECT_EQ(Run("Table 1; Row 1; Column 1", Op(2359, 1, 1, "")), 0);
+    EXPECT_EQ(Run("Table 1; Row 1; Column 1; Table 1", Op(2413, 0, 0, "TableColorStyle=SOLID RowCycleMilliseconds=9")),
+              0);
+    records = Saved();
+    ASSERT_EQ(Count(records, kNestedBegin), 1u);
+    EXPECT_EQ(Only(records, kNestedBegin)[0].Word(12) & 0x6F80, 0x6F80);
+    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 0x6F80, 0);
+    EXPECT_EQ(Count(records, kRowCycle), 2u);
+    EXPECT_EQ(records[Find(records, kNestedEnd) - 1].signature, kRowCycle);
+}
+
+TEST_F(TableOperationTest, CellColoursGoToEveryCellOnceAndReadBack) {
+    NewTable(2, 2);
+    talix::TableRequest& request = session_.workArea->table;
+    request.cellColorIndex = 0;
+    request.cellColorRGB = 0x030201;
+    EXPECT_EQ(Run("Table 1", Op(2394)), 0);
+    std::vector<Rec> records = Saved();
+    // Each cell is followed, before the next cell or the table end, by one
+    // colour record.
+    std::vector<std::uint16_t> order;
+    for (const Rec& record : records)
+        if (record.signature == kCell || record.signature == kCellColour || record.signature == kTableEnd)
+            order.push_back(record.signature);
+    EXPECT_EQ(order, (std::vector<std::uint16_t>{kCell, kCellColour, kCell, kCellColour, kCell, kCellColour, kCell,
+                                                 kCellColour, kTableEnd}));
+    for (const Rec& cell : Only(records, kCell)) EXPECT_EQ(cell.bytes[11] & 1, 1);
+    for (const Rec& colour : Only(records, kCellColour)) {
+        EXPECT_EQ(colour.bytes[4], 1);
+        EXPECT_EQ(colour.bytes[5], 2);
+        EXPECT_EQ(colour.bytes[6], 3);
+    }
+
+    // Colouring again changes the records the cells have.
+    request.cellColorRGB = 0x0A0B0C;
+    EXPECT_EQ(Run("Table 1", Op(2394)), 0);
+    records = Saved();
+    ASSERT_EQ(Count(records, kCellColour), 4u);
+    EXPECT_EQ(Only(records, kCellColour)[3].bytes[4], 0x0C);
+
+    // One cell; then the colour read back.
+    request.cellColorRGB = 0x112233;
+    EXPECT_EQ(Run("Table 1; Row 2; Column 1", Op(2394)), 0);
+    request = talix::TableRequest();
+    EXPECT_EQ(Run("Table 1; Row 2; Column 1", Op(38)), 0);
+    EXPECT_EQ(request.cellColorRGB, 0x112233u);
+    EXPECT_EQ(request.cellColorIndex, 0);
+
+    // A palette colour by index: the colour records go.
+    request.cellColorIndex = 4;
+    request.cellColorRGB = 0;
+    EXPECT_EQ(Run("Table 1", Op(2394)), 0);
+    records = Saved();
+    EXPECT_EQ(Count(records, kCellColour), 0u);
+    for (const Rec& cell : Only(records, kCell)) EXPECT_EQ(cell.Word(16), 4);
+    request = talix::TableRequest();
+    EXPECT_EQ(Run("Table 1; Row 1; Column 2", Op(38)), 0);
+    EXPECT_EQ(request.cellColorIndex, 4);
+}
+
+TEST_F(TableOperationTest, FitToWindowRecomputesTheCellWidths) {
+    NewTable(2, 2, "", {}, true);   // fractions of a 8,640-twip table
+    item_.work->forceToWindow = 1;
+    item_.defaultTableWidth = 7200;
+    EXPECT_EQ(Run("Table 1", Op(34, 0, 1)), 0);
+    std::vector<Rec> records = Saved();
+    for (const Rec& cell : Only(records, kCell)) {
+        const bool first = cell.bytes[3] == 0;
+        EXPECT_EQ(cell.Word(4), first ? 1440 : 1440 + 3600);
+        EXPECT_EQ(cell.Word(6), first ? 1440 + 3600 : 1440 + 7200);
+    }
+    EXPECT_EQ(Only(records, kExtension)[0].Dword(4) & 0x41, 0x41u);
+    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 1);
+
+    EXPECT_EQ(Run("Table 1", Op(34, 0, 0)), 0);
+    records = Saved();
+    EXPECT_EQ(Only(records, kExtension)[0].Dword(4) & 0x41, 0u);
+    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 0);
+    Run("Table 1", Op(33));
+    EXPECT_STREQ(session_.messageBuffer, "FALSE");
+
+    // The margins of a cell, and the smallest and largest margins.
+    EXPECT_EQ(Run("Table 1", Words(35, 2, 2)), 0);
+    EXPECT_EQ(session_.workArea->table.cellLeftMargin, 1440 + 3600);
+    EXPECT_EQ(session_.workArea->table.cellRightMargin, 1440 + 7200);
+    // The column definitions reach to their cells' old right edges.
+    EXPECT_EQ(Answer("Table 1", Op(36, 2604)), "6.972");
+    EXPECT_EQ(Answer("Table 1", Op(36, 2605)), "1.000");
+}
+
+TEST_F(TableOperationTest, RowLabelsAreSetOncePerRowAndCut) {
+    NewTable(2, 2, "", {"TabLabel=first"});
+    EXPECT_EQ(Run("Table 1; Row 2", Op(41)), 0);
+    EXPECT_STREQ(session_.messageBuffer, "first");
+
+    // The row without a label gets one after its first cell.
+    const char* label = "Renamed";
+    EXPECT_EQ(Run("Table 1", Words(42, 0, 7, 0, 0, label)), 0);
+    std::vector<Rec> records = Saved();
+    ASSERT_EQ(Count(records, kLabel), 2u);
+    for (const Rec& record : Only(records, kLabel)) {
+        EXPECT_STREQ(reinterpret_cast<const char*>(record.bytes.data() + 4), "Renamed");
+        EXPECT_EQ(record.bytes.size(), 140u);
+    }
+    std::vector<std::uint16_t> order;
+    for (const Rec& record : records)
+        if (record.signature == kCell || record.signature == kLabel) order.push_back(record.signature);
+    EXPECT_EQ(order, (std::vector<std::uint16_t>{kCell, kLabel, kCell, kCell, kLabel, kCell}));
+
+    // A one-column table: labels go before the next row and the table end;
+    // a label is cut to 127 bytes.
+    NewTable(2, 1);
+    const std::string longLabel(200, 'L');
+    EXPECT_EQ(Run("Table 1", Words(42, 0, 200, 0, 0, longLabel.c_str())), 0);
+    records = Saved();
+    ASSERT_EQ(Count(records, kLabel), 2u);
+    EXPECT_EQ(records[Find(records, kTableEnd) - 1].signature, kLabel);
+    EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(Only(records, kLabel)[0].bytes.data() + 4)), 127u);
+    EXPECT_EQ(Run("Table 1; Row 2", Op(41)), 0);
+    EXPECT_EQ(std::string(session_.messageBuffer), std::string(127, 'L'));
+}
+
+TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
+    // A table without a bracketed group gets one.
+    NewTable(2, 2);
+    Operation set = Op(2422, 3, 1);
+    set.second = "grid";
+    EXPECT_EQ(Run("Table 1", set), 0);
+    std::vector<Rec> records = Saved();
+    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(Count(records, kEnd), 1u);
+    ASSERT_EQ(Count(records, kIdName), 1u);
+    const std::size_t begin = Find(records, kBegin);
+    EXPECT_EQ(records[begin].Word(4), kExtension);
+    EXPECT_EQ(records[begin + 1].signature, kExtension);
+    EXPECT_EQ(records[begin + 2].signature, kIdName);
+    EXPECT_EQ(records[begin + 3].signature, kEnd);
+    EXPECT_EQ(Answer("Table 1", Words(2421, 3, 1)), "grid");
+
+    // Changing it replaces the text in place: still one pair, one record.
+    set.second = "wide-grid";
+    EXPECT_EQ(Run("Table 1", set), 0);
+    set.op2 = 2;   // the id
+    set.second = "t1";
+    EXPECT_EQ(Run("Table 1", set), 0);
+    records = Saved();
+    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(Count(records, kIdName), 1u);
+    EXPECT_EQ(Answer("Table 1", Words(2421, 3, 1)), "wide-grid");
+    EXPECT_EQ(Answer("Table 1", Words(2421, 2, 1)), "t1");
+
+    // A table built with a bracketed group takes the record inside it.
+    NewTable(1, 2, "BorderStyle=SOLID");
+    set = Op(2422, 4, 1);
+    set.second = "color: red";
+    EXPECT_EQ(Run("Table 1", set), 0);
+    records = Saved();
+    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(Count(records, kEnd), 1u);
+    EXPECT_EQ(Find(records, kIdName) + 1, Find(records, kEnd));
+    EXPECT_EQ(Answer("Table 1", Words(2421, 4, 1)), "color: red");
+
+    // Cells: a record after each cell of a row, changed on a second run.
+    set = Op(2422, 5, 2);
+    set.second = "tip";
+    EXPECT_EQ(Run("Table 1; Row 1", set), 0);
+    set.second = "other tip";
+    EXPECT_EQ(Run("Table 1; Row 1; Column 2", set), 0);
+    records = Saved();
+    ASSERT_EQ(Count(records, kCellIdName), 2u);
+    EXPECT_EQ(Find(records, kCellIdName) < Find(records, kCell, Find(records, kCell) + 1), true);
+    EXPECT_EQ(Answer("Table 1; Row 1; Column 1", Words(2421, 5, 2)), "tip");
+    EXPECT_EQ(Answer("Table 1; Row 1; Column 2", Words(2421, 5, 2)), "other tip");
+    EXPECT_EQ(Answer("Table 1; Row 1; Column 2", Words(2421, 3, 2)), "");
+}
+
+TEST_F(TableOperationTest, BordersAndPropertyTextOfATable) {
+    NewTable(2, 2,
+             "CellBorder=SD RowDisplay=TABBED TabSide=Left TableColorStyle=ALTERNATING_ROWS TableBodyColor=RED "
+             "TableColor=RGB1,2,3 RowCycleMilliseconds=250 TableHTMLClass=grid TabIndent=0.5 TabsEqual=Yes");
+    EXPECT_EQ(Answer("Table 1; Row 2; Column 2", Op(2407)), "2,2,1,2");
+    EXPECT_EQ(Answer("Table 1", Op(2407, 4)), "2");
+    EXPECT_EQ(Answer("Table 1", Op(2407, 3)), "1");
+    session_.textResult[0] = '\0';
+    session_.textResultLength = 0;
+    EXPECT_EQ(Run("Table 1", Op(2407, 9)), 0);
+    EXPECT_STREQ(session_.textResult, "");
+
+    const std::string words = Answer("Table 1", Op(2414, 29));
+    for (const char* word : {"TableWidth=FIXED ", "RowDisplay=TABBED TabSide=LEFT ", "TableBodyColor=Red ",
+                             "TableColor=RGB1,2,3 ", "TableColorStyle=Alternating_Rows ", "RowCycleMilliseconds=250 ",
+                             "TableHTMLClass='grid' ", "TabIndent=\"0.50\" ", "TabsEqual=Yes "})
+        EXPECT_NE(words.find(word), std::string::npos) << word << " in " << words;
+    // Each keyword once.
+    EXPECT_EQ(words.find("TableWidth="), words.rfind("TableWidth="));
+    EXPECT_EQ(Answer("Table 1", Op(2414, 0)), "TableWidth=FIXED ");
+}
+
+} // namespace
+
+namespace {
+
+// Every table of the rich-text items of the exported notes: counted, and
+// walked row by row and column by column.
+TEST(TablesRealData, EveryTableIsWalkedRowByRowAndColumnByColumn) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("real.nsf");
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
+    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
+    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
+    for (const auto& file : files) {
+        plat::DxlImportResult result;
+        plat::DxlImportFile(db, file.string().c_str(), &result);
+    }
+    std::vector<std::pair<plat::NOTEID, std::string>> targets;
+    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
+        plat::NOTEHANDLE note = 0;
+        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
+        std::vector<std::string> names;
+        plat::ItemScan(note, [&](plat::BLOCKID item) {
+            char name[256];
+            plat::WORD type = 0;
+            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
+                type == plat::TYPE_COMPOSITE && std::find(names.begin(), names.end(), name) == names.end())
+                names.emplace_back(name);
+            return plat::STATUS{plat::NOERROR};
+        });
+        plat::NoteClose(note);
+        for (const auto& name : names) targets.emplace_back(id, name);
+        return plat::STATUS{plat::NOERROR};
+    });
+    plat::DbClose(db);
+
+    RARIvoSession session;
+    int tables = 0, cells = 0;
+    for (const auto& [id, name] : targets) {
+        SCOPED_TRACE("note " + std::to_string(id) + " item " + name);
+        ZervaRTItem item(&session);
+        item.Connect("", path.c_str(), id, name.c_str(), 0);
+        ASSERT_EQ(item.connected, 1);
+        ZervaRTChunk* everything = item.DefineChunk("Everything");
+        const std::int16_t count = everything->GetCount("Table");
+        ASSERT_GE(count, 0);
+        for (int t = 1; t <= count; ++t) {
+            ++tables;
+            const std::string table = "Table " + std::to_string(t);
+            ZervaRTChunk* chunk = item.DefineChunk(table.c_str());
+            const std::int16_t rows = chunk->GetCount("Row");
+            EXPECT_GT(rows, 0) << table;
+            for (int row = 1; row <= rows; ++row) {
+                const std::string rowText = table + "; Row " + std::to_string(row);
+                ZervaRTChunk* rowChunk = item.DefineChunk(rowText.c_str());
+                EXPECT_EQ(rowChunk->Exists(), 1) << rowText;
+                const std::int16_t columns = rowChunk->GetCount("Column");
+                EXPECT_GT(columns, 0) << rowText;
+                for (int column = 1; column <= columns; ++column) {
+                    const std::string cellText = rowText + "; Column " + std::to_string(column);
+                    ZervaRTChunk* cell = item.DefineChunk(cellText.c_str());
+                    EXPECT_EQ(cell->Exists(), 1) << cellText;
+                    EXPECT_EQ(RunOperation(cell, Op(2407)), 0) << cellText;
+                    ++cells;
+                    delete cell;
+                }
+                delete rowChunk;
+            }
+            EXPECT_EQ(RunOperation(chunk, Op(2414, 29)), 0) << table;
+            delete chunk;
+        }
+    }
+    EXPECT_GT(tables, 0);
+    EXPECT_GT(cells, tables);
+}
+
+} // namespace
