@@ -10,6 +10,7 @@
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "engine/copy_source.h"
 #include "engine/record_process.h"
 
 namespace talix {
@@ -118,6 +119,25 @@ BuiltRecord RepeatRecord(const char* options) {
     return record;
 }
 
+// The records of a graphic made inline: the batch's first headCount
+// records, the image resource's own records (the copy restores the walk's
+// position), then the rest of the batch.
+STATUS AppendInlineResource(const RecordBatch& batch, std::size_t headCount, const std::string& resourceName,
+                            const char* options, RecordProcessContext* context) {
+    const RecordBatch head(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(headCount));
+    const RecordBatch tail(batch.begin() + static_cast<std::ptrdiff_t>(headCount), batch.end());
+    // Only a run on a chunk has a source to copy from.
+    if (context->chunk == nullptr) return kArgumentError;
+    STATUS status = AppendBatch(head, &context->output);
+    if (status != kOK) return status;
+    const CopyInputs saved = context->copyInputs;
+    context->copyInputs.sourceName = resourceName.c_str();
+    context->copyInputs.makeInlineOptions = options;
+    status = AppendSourceRichText(context->chunk, context, 0);
+    context->copyInputs = saved;
+    return status == kOK ? AppendBatch(tail, &context->output) : status;
+}
+
 } // namespace
 
 STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const char* options,
@@ -203,29 +223,33 @@ STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceCl
         return AppendBatch(batch, &context->output);
     }
 
-    // Copying the resource's own records in place of the reference is not
-    // available here: refuse rather than write something else.
-    if (OptionText(options, "MakeInLine=", &value) && EqualsWord(value.c_str(), "Yes")) return kHtmlTreeLost;
+    // Made inline, the resource's own records stand in place of the graphic
+    // record, image header and reference (copied between the CDBEGIN and the
+    // records after them).
+    const bool makeInline = OptionText(options, "MakeInLine=", &value) && EqualsWord(value.c_str(), "Yes");
 
     batch.push_back(BeginRecord(kSigGraphic, kGraphicVersion));
     std::string wrap;
     const bool wrapGiven = OptionText(options, "WrapText=", &wrap);
-    std::uint8_t graphicFlags = kGraphicSizeInPixels;
-    if (Given(alignment) && LeftOrRight(alignment)) {
-        graphicFlags |= kGraphicSpansLines;
-    } else if (wrapGiven && StartsWithWord(wrap, "WRAP")) {
-        graphicFlags |= kGraphicSpansLines;
-    }
-    batch.push_back(GraphicRecord(graphicFlags, width, height, 0));
+    if (!makeInline) {
+        std::uint8_t graphicFlags = kGraphicSizeInPixels;
+        if (Given(alignment) && LeftOrRight(alignment)) {
+            graphicFlags |= kGraphicSpansLines;
+        } else if (wrapGiven && StartsWithWord(wrap, "WRAP")) {
+            graphicFlags |= kGraphicSpansLines;
+        }
+        batch.push_back(GraphicRecord(graphicFlags, width, height, 0));
 
-    const bool jpeg = OptionText(options, "ImageType=", &value) && StartsWithWord(value, "JP");
-    std::uint16_t imageWidth = width != 0 ? width : kDefaultPixels;
-    std::uint16_t imageHeight = height != 0 ? height : kDefaultPixels;
-    if (OptionText(options, "ImageWidth=", &value) || OptionText(options, "GraphicWidth=", &value))
-        imageWidth = DecimalWord(value.c_str());
-    if (OptionText(options, "ImageHeight=", &value) || OptionText(options, "GraphicHeight=", &value))
-        imageHeight = DecimalWord(value.c_str());
-    batch.push_back(ImageHeaderRecord(jpeg ? kImageTypeJpeg : kImageTypeGif, imageWidth, imageHeight, 0, 0));
+        const bool jpeg = OptionText(options, "ImageType=", &value) && StartsWithWord(value, "JP");
+        std::uint16_t imageWidth = width != 0 ? width : kDefaultPixels;
+        std::uint16_t imageHeight = height != 0 ? height : kDefaultPixels;
+        if (OptionText(options, "ImageWidth=", &value) || OptionText(options, "GraphicWidth=", &value))
+            imageWidth = DecimalWord(value.c_str());
+        if (OptionText(options, "ImageHeight=", &value) || OptionText(options, "GraphicHeight=", &value))
+            imageHeight = DecimalWord(value.c_str());
+        batch.push_back(ImageHeaderRecord(jpeg ? kImageTypeJpeg : kImageTypeGif, imageWidth, imageHeight, 0, 0));
+    }
+    const std::size_t headCount = batch.size();
 
     std::string alt = Given(altText) ? std::string(altText) : std::string();
     if (alt.empty() && OptionText(options, "AltText=", &value)) alt = value;
@@ -243,10 +267,12 @@ STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceCl
         batch.push_back(std::move(record));
     }
 
-    if (!ResourceRecord(kSigHref, flags, resourceType, hasFile ? kFileReferenceClass : resourceClass, std::string(),
-                        filePath, replica, resourceName, &record))
-        return kArgumentError;
-    batch.push_back(std::move(record));
+    if (!makeInline) {
+        if (!ResourceRecord(kSigHref, flags, resourceType, hasFile ? kFileReferenceClass : resourceClass,
+                            std::string(), filePath, replica, resourceName, &record))
+            return kArgumentError;
+        batch.push_back(std::move(record));
+    }
 
     if (FindNoCase(options, "ImageHTML") != nullptr || Given(horizontalSpace) || Given(verticalSpace)) {
         std::string texts[kIdNameTexts];
@@ -258,7 +284,8 @@ STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceCl
         batch.push_back(std::move(record));
     }
     batch.push_back(EndRecord(kSigGraphic, kGraphicVersion));
-    return AppendBatch(batch, &context->output);
+    if (!makeInline) return AppendBatch(batch, &context->output);
+    return AppendInlineResource(batch, headCount, resourceName, options, context);
 }
 
 } // namespace talix

@@ -58,9 +58,10 @@ TALIX_API STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source,
 // Only resource class kResourceClassImage is handled. Texts after the
 // options may be null and the sizes 0 (not given). Returns 0, 1028 for
 // another class, a null name or context, or a record that cannot hold its
-// texts, 257 for "MakeInLine=Yes" (copying the resource's own records in
-// place of the reference is not available; nothing is appended), or the
-// first failing append.
+// texts, or the first failing append. With "MakeInLine=Yes" the resource's
+// own records ("$ImageData" of the image resource of the name, copied by
+// AppendSourceRichText, whose failure is returned) take the place of the
+// graphic record, image header and reference.
 TALIX_API STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceClass, const char* name,
                                       const char* options, int background, RecordProcessContext* context,
                                       std::uint16_t width, std::uint16_t height, const char* altText,

@@ -79,6 +79,16 @@ struct LinkDatabase {
     std::uint32_t view[4] = {};
 };
 
+// What LinkMatching hands operation 2386 besides its key cache (held in the
+// session's work area): the evaluation contexts (plat::HCOMPUTE, 0 for none)
+// of the result formula, evaluated on the note of each matched key, and of
+// the options formula, whose text result is the option string of that
+// match. The notes are opened in the link database (LinkDatabase).
+struct MatchingRequest {
+    std::uint32_t resultFormula = 0;
+    std::uint32_t optionsFormula = 0;
+};
+
 // The hotspot of AppendHotspot or SetImageHotspot (held in the session's work
 // area). The code lies in the session's text result: from kHotspotCodeOffset
 // for AppendHotspot (the bytes in front are the builder's), from its start
@@ -124,6 +134,22 @@ struct SavedRecord {
 };
 struct SavedFieldRecords {
     SavedRecord slots[kSavedFieldSlots];
+};
+
+// ---- Copying rich text from elsewhere ----------------------------------------
+
+// What the copying methods hand the engine (held in the session's work area):
+// the paragraph-definition id the copies number above (operation 37 leaves
+// the highest id of the chunk's item there, 50 when it has none), and the
+// source note that AppendRTItem opened with the name of its item (handles
+// owned and closed by the method; the name borrowed for the call). The cell
+// texts of AppendRow are the table request's column options: one option
+// string per column (0-19), "Text=" and the cell keywords, or the plain text.
+struct CopyRequest {
+    std::uint16_t paragraphIdBase = 0;
+    std::uint32_t sourceDatabase = 0;   // plat::DBHANDLE
+    std::uint32_t sourceNote = 0;       // plat::NOTEHANDLE
+    const char* sourceItemName = nullptr;
 };
 
 // ---- Graphics and layers ------------------------------------------------------

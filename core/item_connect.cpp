@@ -247,7 +247,8 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     if (note == 0 || name == nullptr || name[0] == '\0' || connected == 0) return kArgumentError;
     // Copying an item onto itself changes nothing.
     if (note == noteHandle && itemName != nullptr && strcasecmp(name, itemName) == 0) return kOK;
-    if (ItemPresent(note, name) && replace == 0) return kOK;
+    const bool existed = ItemPresent(note, name);
+    if (existed && replace == 0) return kOK;
 
     // The helper item must not reset the process-wide switches that making
     // an item sets.
@@ -257,7 +258,10 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     g_clientPreference = clientPreference;
     g_suppressMessages = suppressMessages;
     if (target == nullptr) return kHtmlTreeLost;
-    STATUS status = target->CreateBackend(note, name, replace);
+    // An existing target is connected as it stands, not blanked first: the
+    // copy replaces its records only when it succeeds. A target made here
+    // is taken out again when the copy fails.
+    STATUS status = existed ? target->ConnectBackend(note, name, 0) : target->CreateBackend(note, name, 0);
     if (status == kOK && target->connected == 0) status = kHtmlTreeLost;
     bool sameNote = target->databaseHandle == databaseHandle && note == noteHandle;
     if (status == kOK) {
@@ -267,6 +271,8 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     if (status == kOK) {
         target->modified = 1;
         if (sameNote && autoSave != 0) status = plat::NoteUpdate(noteHandle, plat::UPDATE_FORCE);
+    } else if (!existed) {
+        plat::ItemDelete(note, name, static_cast<plat::WORD>(std::strlen(name)));
     }
     delete target;
     return status;

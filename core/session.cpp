@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "chunkops/link_matching_cache.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
 #include "core/temp_directory.h"
@@ -28,6 +29,10 @@ RARIvoSession::~RARIvoSession() {
     while (items != nullptr) delete items;
     while (chunks != nullptr) delete chunks;
     if (workArea == nullptr) return;
+    // The key cache of the matching operations gives its handles and pool
+    // blocks back before the pool goes.
+    delete workArea->linkMatching;
+    workArea->linkMatching = nullptr;
     workArea->runningOptions = nullptr;
     CleanUpCachedStuff();
     ZervaDeallocateAll(this, 0);

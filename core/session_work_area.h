@@ -92,8 +92,12 @@ struct SessionWorkArea {
     HotspotRequest hotspot;
     ParsedLinkIds parsedLink;
     LinkDatabase linkDatabase;
+    // The formulas of the matching operation 2386.
+    MatchingRequest matching;
     // The table that AppendTable asks for, and the cell colour to apply.
     TableRequest table;
+    // The source and paragraph-id base of the copying operations.
+    CopyRequest copy;
     // The "$FILE" item (or value) of the file hotspot property code 65 found.
     plat::BLOCKID attachmentBlock;
 

@@ -40,6 +40,17 @@ const OperationRow* OperationExecutors(RecordProcessContext* context);
 // round the chunk, for the family that registers those operations.
 InsideExecutor StripTextColourExecutor();
 
+// The key texts of a position list (operation 2 inside the chunk), for the
+// family that registers operation 2 (engine/exec_rows.cpp).
+STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                             std::uint32_t* passOn, RecordProcessContext* context);
+
+// Operation 2396 before the walk: the run takes the chunk's sort keys and
+// sorts them by its argument text ("NUMERIC" compares numbers, "REVERSE"
+// descends). Returns 0, or 1026 for fewer than two keys or none with a text
+// (engine/exec_rows.cpp).
+STATUS SortRowKeys(RecordProcessContext* context);
+
 // Property codes of the query.
 constexpr std::uint16_t kQueryExists = 2315;
 constexpr std::uint16_t kQueryFirstRecord = 2316;

@@ -91,6 +91,14 @@ STATUS SectionStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessCo
         const STATUS status = AppendTextRecord(nullptr, 0, &font, &context->output);
         if (status != kOK) return status;
     }
+    // A section at the very start of the item comes before any paragraph
+    // definition: give its paragraph references the run's default
+    // definition first, so that every reference names a definition before it.
+    if (context->output.currentParagraphId == 0) {
+        const STATUS status = AppendRecord(context->paragraphDefinition, kSigPabDefinition,
+                                           context->paragraphDefinitionLength, &context->output);
+        if (status != kOK) return status;
+    }
     return AppendSectionRecords(context);
 }
 STATUS SectionEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {

@@ -175,7 +175,7 @@ STATUS PropertyInside(std::uint8_t* record, std::uint16_t signature, std::uint32
 
 const OperationRow kRows[] = {
     {1, QueryAtStart, PropertyInside, nullptr},
-    {2, PositionAtStart, nullptr, PositionAtEnd},
+    {2, PositionAtStart, PositionKeyTextInside, PositionAtEnd},
     {36, nullptr, MarginRangeInside, MarginAtEnd},
     {47, PassThroughQuery, nullptr, nullptr},
     {48, PassThroughStart, nullptr, PassThroughEnd},

@@ -1,31 +1,688 @@
+// The two whole-item copy passes. Each builds the target's new records in
+// an output list of its own (through the append gate), and only when the
+// whole source was walked are the target's old items replaced, by the
+// item's commit, which puts them back when the write fails. What a pass
+// does to the target note besides (attachments and OLE objects carried
+// over) is undone when the pass fails.
 #include "engine/link_fixups.h"
 
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+#include <set>
+
+#include "builders/append_gate.h"
+#include "builders/basic_builders.h"
+#include "builders/graphic_builders.h"
+#include "builders/record_output.h"
+#include "core/attachments.h"
+#include "core/base64.h"
+#include "core/host_message.h"
 #include "core/item_work_state.h"
+#include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "core/temp_directory.h"
+#include "engine/copy_source.h"
 #include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
 
 namespace talix {
 
-STATUS CopyRichTextWithLinks(ZervaRTItem* source, ZervaRTItem* target, int sameNote, std::uint16_t unused) {
-    if (source == nullptr || target == nullptr || target->work == nullptr) return kArgumentError;
-    // The records are copied unchanged for now. Link re-resolution (links
-    // into the source note's link tables rewritten as self-contained links,
-    // attachments and OLE objects carried over) is added here, on the list,
-    // before it is committed.
-    STATUS status = kOK;
-    ItemRecordList* list = SIAR(source, 0, nullptr, 0, 0, 0, nullptr, &status);
-    if (list == nullptr) return status != kOK ? status : kOutOfMemory;
+namespace {
+
+// A walk that the platform asks to start again does so at most this often.
+constexpr int kMaxRestarts = 8;
+// Old items no longer than this hold no hotspot worth looking at.
+constexpr plat::DWORD kSmallestHotspotItem = 120;
+
+constexpr plat::WORD kFileObjectType = 58;
+
+// Host offsets.
+constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
+constexpr std::uint16_t kHotspotFile = 4;
+constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;
+constexpr std::uint32_t kTextFace = 4;
+constexpr std::uint32_t kImageType = 8;
+constexpr std::uint16_t kImageJpeg = 2;
+// A stored "$OLEOBJINFO" value: the type word, then the record: name length
+// at 4, description length at 6, flags at 32, name and description at 48.
+constexpr std::uint32_t kInfoNameLength = 4, kInfoDescriptionLength = 6, kInfoFlags = 32, kInfoFixed = 48;
+// The descriptor of a "$FILE" value in host form: name length at 8.
+constexpr std::uint32_t kDescriptorHostSize = 40, kDescriptorNameLength = 8;
+
+constexpr std::uint8_t kFirstNoteFace = 5;
+constexpr std::uint8_t kUnusableFace = 200;
+constexpr std::size_t kLongestFileName = 255;
+constexpr std::uint32_t kBase64Start = 15;   // an image name's data starts at its sixteenth character
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+plat::WORD NameLength(const char* name) { return static_cast<plat::WORD>(strnlen(name, 0xFFFF)); }
+
+// The stored length of a record given in host form, rounded up to even as
+// the record lies in its item.
+std::uint32_t StoredLength(std::uint16_t signature, std::uint32_t length) {
+    const SignatureForm* form = FindSignatureForm(signature);
+    if (form != nullptr && form->typeCode != kHeaderOnly && length >= form->hostLength) {
+        const std::uint16_t stored = StoredFixedLength(form);
+        if (stored != 0) length = length - form->hostLength + stored;
+    }
+    return EvenLength(length);
+}
+
+// A "$FILE" item's stored file name; false when it is not a file object.
+bool FileItemName(plat::BLOCKID item, std::string* name) {
+    plat::WORD dataType = 0;
+    plat::BLOCKID value;
+    plat::DWORD length = 0;
+    const std::uint32_t stored = plat::StructStoredLength(kFileObjectType);
+    if (plat::ItemQuery(item, nullptr, 0, nullptr, &dataType, &value, &length) != plat::NOERROR ||
+        dataType != plat::TYPE_OBJECT || stored == 0 || length < 2 + stored ||
+        plat::StructHostLength(kFileObjectType) != kDescriptorHostSize)
+        return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+    if (bytes == nullptr) return false;
+    std::uint8_t descriptor[kDescriptorHostSize];
+    const void* source = bytes + 2;
+    bool ok = plat::StructRead(&source, kFileObjectType, descriptor) == plat::NOERROR;
+    const std::uint32_t nameLength = ReadWord(descriptor + kDescriptorNameLength);
+    ok = ok && nameLength <= length - 2 - stored;
+    if (ok) name->assign(reinterpret_cast<const char*>(bytes) + 2 + stored, nameLength);
+    plat::BlockUnlock(value);
+    return ok;
+}
+
+bool SameBlock(const plat::BLOCKID& a, const plat::BLOCKID& b) { return a.pool == b.pool && a.block == b.block; }
+
+// The first "$FILE" item of the name (ignoring case) that is none of the
+// items given.
+bool FindOtherFileItem(plat::NOTEHANDLE note, const std::string& name, const std::vector<plat::BLOCKID>& skip,
+                       plat::BLOCKID* found) {
+    plat::BLOCKID item;
+    plat::STATUS status = plat::ItemInfo(note, "$FILE", 5, &item, nullptr, nullptr, nullptr);
+    for (; status == plat::NOERROR;
+         status = plat::ItemInfoNext(note, item, "$FILE", 5, &item, nullptr, nullptr, nullptr)) {
+        bool skipped = false;
+        for (const plat::BLOCKID& other : skip) skipped = skipped || SameBlock(other, item);
+        std::string stored;
+        if (skipped || !FileItemName(item, &stored) || Lower(stored) != Lower(name)) continue;
+        *found = item;
+        return true;
+    }
+    return false;
+}
+
+// The last "$FILE" item of the note: the one an attach has just added.
+bool LastFileItem(plat::NOTEHANDLE note, plat::BLOCKID* last) {
+    plat::BLOCKID item;
+    bool found = false;
+    plat::STATUS status = plat::ItemInfo(note, "$FILE", 5, &item, nullptr, nullptr, nullptr);
+    while (status == plat::NOERROR) {
+        *last = item;
+        found = true;
+        status = plat::ItemInfoNext(note, item, "$FILE", 5, &item, nullptr, nullptr, nullptr);
+    }
+    return found;
+}
+
+// The description and flags of the note's OLE object of the name, from its
+// "$OLEOBJINFO" items; false when none describes it.
+bool FindOleInfo(plat::NOTEHANDLE note, const std::string& name, std::string* description, plat::WORD* flags) {
+    plat::BLOCKID item, value;
+    plat::WORD dataType = 0;
+    plat::DWORD length = 0;
+    plat::STATUS status = plat::ItemInfo(note, "$OLEOBJINFO", 11, &item, &dataType, &value, &length);
+    for (; status == plat::NOERROR;
+         status = plat::ItemInfoNext(note, item, "$OLEOBJINFO", 11, &item, &dataType, &value, &length)) {
+        if (length < 2 + kInfoFixed) continue;
+        const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+        if (bytes == nullptr) continue;
+        const std::uint8_t* info = bytes + 2;
+        const std::uint32_t nameLength = ReadWord(info + kInfoNameLength);
+        const std::uint32_t descriptionLength = ReadWord(info + kInfoDescriptionLength);
+        bool found = false;
+        if (2 + kInfoFixed + nameLength + descriptionLength <= length) {
+            const std::string stored(reinterpret_cast<const char*>(info + kInfoFixed), nameLength);
+            if (Lower(stored) == Lower(name)) {
+                description->assign(reinterpret_cast<const char*>(info + kInfoFixed + nameLength), descriptionLength);
+                *flags = static_cast<plat::WORD>(ReadDword(info + kInfoFlags));
+                found = true;
+            }
+        }
+        plat::BlockUnlock(value);
+        if (found) return true;
+    }
+    return false;
+}
+
+// A new empty file of the temporary directory for one extracted
+// attachment; empty when none can be made.
+std::string TemporaryFile() {
+    std::string path = std::string(g_tempDirectory, g_tempDirectoryLength) + "talix-carryXXXXXX";
+    const int descriptor = ::mkstemp(path.data());
+    if (descriptor < 0) return std::string();
+    ::close(descriptor);
+    return path;
+}
+
+// The name a record refers to: the attachment of a file hotspot or an OLE
+// object's name. False for other records.
+bool ReferencedFile(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::string* name,
+                    bool* ole) {
+    if (signature == kSigOleBegin) {
+        if (length < kOleName) return false;
+        std::uint32_t nameLength = ReadWord(record + kOleNameLength);
+        if (nameLength > length - kOleName || nameLength > kLongestFileName) return false;
+        name->assign(reinterpret_cast<const char*>(record + kOleName), nameLength);
+        *ole = true;
+        return !name->empty();
+    }
+    if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length <= kHotspotData ||
+        ReadWord(record + kHotspotType) != kHotspotFile)
+        return false;
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
+    const char* text = reinterpret_cast<const char*>(record + kHotspotData);
+    const std::size_t nameLength = strnlen(text, dataLength);
+    if (nameLength == 0 || nameLength > kLongestFileName) return false;
+    name->assign(text, nameLength);
+    *ole = false;
+    return true;
+}
+
+// ---- The state of one pass --------------------------------------------------
+
+struct CarriedOle {
+    std::string name;
+    bool replaced = false;   // the target held an object of the name before
+};
+
+struct PendingImage {
+    ImageOffsetInfo* entry = nullptr;   // an entry of the caller's list
+    std::string source;
+};
+
+struct CopyPass {
+    RecordOutput output;
+    ZervaRTItem* source = nullptr;
+    ZervaRTItem* target = nullptr;
+    int sameNote = 0;
+    std::uint32_t recordCounter = 0;
+    std::uint32_t offset = 2;                       // stored bytes of the target before the next record
+
+    // The link pass.
+    std::set<std::string> referenced;               // names (lower case) the new records refer to
+    std::set<std::string> carried;                  // names carried over
+    std::vector<plat::BLOCKID> attached;            // "$FILE" items added to the target
+    std::vector<CarriedOle> oleObjects;             // OLE objects written into the target
+
+    // The image pass: the caller's list (null when none is asked for).
+    ImageOffsetInfo** images = nullptr;
+    bool graphicOpen = false;
+    std::string baseUrl;
+    ImageOffsetInfo* added = nullptr;               // new entries, joined to the list on success
+    ImageOffsetInfo** addedTail = &added;
+    std::vector<PendingImage> pendingSources;
+
+    CopyPass() = default;
+    CopyPass(const CopyPass&) = delete;
+    CopyPass& operator=(const CopyPass&) = delete;
+    ~CopyPass() { FreeImageOffsetList(added); }
+};
+
+plat::NOTEHANDLE SourceNote(const CopyPass* pass) { return pass->source->noteHandle; }
+plat::NOTEHANDLE TargetNote(const CopyPass* pass) { return pass->target->noteHandle; }
+
+// Counts the stored bytes of the nodes the gate added after before (null:
+// from the list's head); *imageHeaderOffset (may be null) gets the offset
+// of the first image header among them, 0 when none.
+void CountAppended(CopyPass* pass, CDRecordNode* before, std::uint32_t* imageHeaderOffset) {
+    ItemRecordList* list = pass->target->work->output;
+    if (imageHeaderOffset != nullptr) *imageHeaderOffset = 0;
+    if (list == nullptr) return;
+    for (CDRecordNode* node = before != nullptr ? before->next : list->head; node != nullptr; node = node->next) {
+        if (node->signature == kSigImageHeader && imageHeaderOffset != nullptr && *imageHeaderOffset == 0)
+            *imageHeaderOffset = pass->offset;
+        pass->offset += StoredLength(node->signature, node->length);
+    }
+}
+
+CDRecordNode* OutputTail(CopyPass* pass) {
+    ItemRecordList* list = pass->target->work->output;
+    return list != nullptr ? list->tail : nullptr;
+}
+
+// Appends a record and counts what the gate added.
+STATUS Append(CopyPass* pass, const void* record, std::uint16_t signature, std::uint32_t length,
+              std::uint32_t* imageHeaderOffset = nullptr) {
+    CDRecordNode* before = OutputTail(pass);
+    const STATUS status = AppendRecord(record, signature, length, &pass->output);
+    CountAppended(pass, before, imageHeaderOffset);
+    return status;
+}
+
+// A text run whose face the font-table merge mapped to another face takes
+// the new one (into copy; false when the run stays as it is).
+bool RemapFace(const CopyPass* pass, const std::uint8_t* record, std::uint32_t length,
+               std::vector<std::uint8_t>* copy) {
+    if (pass->sameNote != 0 || length <= kTextFace || record[kTextFace] < kFirstNoteFace) return false;
+    const FontMap& map = pass->target->session->workArea->fontMap;
+    const std::uint16_t count = map.count < 255 ? map.count : 255;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        if (map.oldIds[i] != record[kTextFace]) continue;
+        if (map.newIds[i] >= kUnusableFace || map.newIds[i] == record[kTextFace]) return false;
+        copy->assign(record, record + length);
+        (*copy)[kTextFace] = map.newIds[i];
+        return true;
+    }
+    return false;
+}
+
+// Appends a record, a text run in the target's faces.
+STATUS AppendCopied(CopyPass* pass, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                    std::uint32_t* imageHeaderOffset = nullptr) {
+    std::vector<std::uint8_t> copy;
+    if (signature == kSigText && RemapFace(pass, record, length, &copy))
+        return Append(pass, copy.data(), signature, length, imageHeaderOffset);
+    return Append(pass, record, signature, length, imageHeaderOffset);
+}
+
+// ---- Carrying attachments and OLE objects over ----------------------------
+
+STATUS CarryAttachment(CopyPass* pass, const std::string& name) {
+    plat::BLOCKID item;
+    // An attachment the source note does not hold is not copied; the records
+    // are.
+    if (FindAttachmentItem(SourceNote(pass), name.c_str(), &item, 0) != kOK) return kOK;
+    const std::string path = TemporaryFile();
+    if (path.empty()) return kHtmlTreeLost;
+    plat::STATUS status = plat::NoteExtractFile(SourceNote(pass), item, path.c_str());
+    if (status == plat::NOERROR)
+        status = plat::NoteAttachFile(TargetNote(pass), "$FILE", 5, path.c_str(), name.c_str(), plat::ATTACH_DEFAULT);
+    std::remove(path.c_str());
+    if (status != plat::NOERROR) return status;
+    plat::BLOCKID added;
+    if (LastFileItem(TargetNote(pass), &added)) pass->attached.push_back(added);
+    pass->carried.insert(Lower(name));
+    return kOK;
+}
+
+STATUS CarryOleObject(CopyPass* pass, const std::string& name) {
+    std::string description;
+    plat::WORD flags = 0;
+    FindOleInfo(SourceNote(pass), name, &description, &flags);
+    plat::BLOCKID existing;
+    const bool replaced = FindAttachmentItem(TargetNote(pass), name.c_str(), &existing, 0) == kOK;
+    const std::string path = TemporaryFile();
+    if (path.empty()) return kHtmlTreeLost;
+    plat::STATUS status = plat::NoteExtractOleObject(SourceNote(pass), name.c_str(), path.c_str());
+    if (status == plat::NOERROR)
+        status = plat::NoteWriteOleObject(TargetNote(pass), path.c_str(), name.c_str(), description.c_str(), flags);
+    std::remove(path.c_str());
+    if (status != plat::NOERROR) return status;
+    pass->oleObjects.push_back(CarriedOle{name, replaced});
+    pass->carried.insert(Lower(name));
+    return kOK;
+}
+
+// Takes back what a failed pass added to the target note.
+void UndoCarried(CopyPass* pass) {
+    for (const plat::BLOCKID& item : pass->attached) plat::NoteDetachFile(TargetNote(pass), item);
+    for (const CarriedOle& object : pass->oleObjects) {
+        if (!object.replaced) plat::NoteRemoveOleObject(TargetNote(pass), object.name.c_str());
+    }
+    pass->attached.clear();
+    pass->oleObjects.clear();
+    pass->carried.clear();
+}
+
+// ---- Walking the source -----------------------------------------------------
+
+// Walks the records of every item of the source's name. Returns 0 (also
+// when there is no such item), 257 for an item that is not rich text, or the
+// status that stopped the walk (772 when it must start again).
+STATUS WalkSource(CopyPass* pass, plat::RecordCallback callback) {
+    const char* name = pass->source->itemName;
+    const plat::WORD nameLength = NameLength(name);
+    plat::BLOCKID item, value;
+    plat::WORD dataType = 0;
+    plat::DWORD length = 0;
+    plat::STATUS status = plat::ItemInfo(SourceNote(pass), name, nameLength, &item, &dataType, &value, &length);
+    while (status == plat::NOERROR) {
+        if (dataType != plat::TYPE_COMPOSITE) {
+            pass->source->ownError = kErrNotRichText;
+            return kHtmlTreeLost;
+        }
+        status = plat::EnumRecords(value, length, callback, pass);
+        if (status == plat::ERR_ENUM_DONE) status = plat::NOERROR;
+        if (status != plat::NOERROR) return status;
+        status = plat::ItemInfoNext(SourceNote(pass), item, name, nameLength, &item, &dataType, &value, &length);
+    }
+    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
+}
+
+void DiscardOutput(CopyPass* pass) {
+    ItemWorkState* work = pass->target->work;
+    ReleaseHeldHandles(&pass->output, 0);
+    if (work->output != nullptr) {
+        FreeItemRecordList(pass->target->session, work->output);
+        delete work->output;
+        work->output = nullptr;
+    }
+}
+
+void FreeAdded(CopyPass* pass) {
+    FreeImageOffsetList(pass->added);
+    pass->added = nullptr;
+    pass->addedTail = &pass->added;
+}
+
+// Starts (or starts again) the output and the pass's per-walk state.
+STATUS StartOutput(CopyPass* pass) {
+    DiscardOutput(pass);
+    RecordOutput fresh;
+    fresh.session = pass->target->session;
+    fresh.item = pass->target;
+    // The records are copied as they stand: the gate does not fit their
+    // margins to table cells.
+    fresh.forceMarginsMode = 1;
+    pass->output = fresh;
+    pass->recordCounter = 0;
+    pass->offset = 2;
+    pass->graphicOpen = false;
+    pass->referenced.clear();
+    FreeAdded(pass);
+    return StartOutputSegment(&pass->output);
+}
+
+// The names of the attachments and OLE objects the target's old items
+// refer to (items longer than 120 bytes).
+plat::STATUS CollectOldReference(const void* data, plat::WORD signature, plat::DWORD length, void* state) {
+    auto* names = static_cast<std::vector<std::pair<std::string, bool>>*>(state);
+    std::string name;
+    bool ole = false;
+    if (ReferencedFile(static_cast<const std::uint8_t*>(data), signature, length, &name, &ole))
+        names->emplace_back(name, ole);
+    return plat::NOERROR;
+}
+
+STATUS OldReferences(CopyPass* pass, std::vector<std::pair<std::string, bool>>* names) {
+    const char* name = pass->target->itemName;
+    const plat::WORD nameLength = NameLength(name);
+    plat::BLOCKID item, value;
+    plat::WORD dataType = 0;
+    plat::DWORD length = 0;
+    plat::STATUS status = plat::ItemInfo(TargetNote(pass), name, nameLength, &item, &dataType, &value, &length);
+    for (; status == plat::NOERROR;
+         status = plat::ItemInfoNext(TargetNote(pass), item, name, nameLength, &item, &dataType, &value, &length)) {
+        if (dataType != plat::TYPE_COMPOSITE || length <= kSmallestHotspotItem) continue;
+        // An old item that cannot be walked refers to nothing this pass
+        // could name.
+        plat::EnumRecords(value, length, CollectOldReference, names);
+    }
+    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
+}
+
+// Once the new records are stored: the old records' attachments and OLE
+// objects go, except those the new records refer to and did not bring
+// along (they are shared with the source, or kept as they were).
+void RemoveOldReferences(CopyPass* pass, const std::vector<std::pair<std::string, bool>>& names) {
+    std::set<std::string> done;
+    for (const auto& [name, ole] : names) {
+        const std::string key = Lower(name);
+        if (!done.insert(key).second) continue;
+        const bool carried = pass->carried.count(key) != 0;
+        if (pass->referenced.count(key) != 0 && !carried) continue;
+        if (ole) {
+            // A carried OLE object replaced the old one of its name.
+            if (!carried) plat::NoteRemoveOleObject(TargetNote(pass), name.c_str());
+            continue;
+        }
+        plat::BLOCKID old;
+        if (FindOtherFileItem(TargetNote(pass), name, pass->attached, &old)) {
+            const plat::STATUS status = plat::NoteDetachFile(TargetNote(pass), old);
+            if (status != plat::NOERROR)
+                plat::LogLine(status, "TALIX: The old attachment %s was not removed", name.c_str());
+        }
+    }
+}
+
+// Makes the built list the target's records. Returns 0 or the write's
+// failure (the target's stored items and pending list are then as they
+// were).
+STATUS CommitOutput(CopyPass* pass) {
+    ItemWorkState* work = pass->target->work;
+    ItemRecordList* built = work->output;
+    work->output = nullptr;
+    if (built == nullptr) {
+        built = new (std::nothrow) ItemRecordList();
+        if (built == nullptr) return kOutOfMemory;
+    }
+    ItemRecordList* old = work->current;
+    work->current = built;
+    const STATUS status = pass->target->Commit();
     if (status != kOK) {
-        FreeItemRecordList(source->session, list);
-        delete list;
+        FreeItemRecordList(pass->target->session, built);
+        delete built;
+        work->current = old;
         return status;
     }
-    if (ItemRecordList* pending = target->work->current) {
-        FreeItemRecordList(target->session, pending);
-        delete pending;
+    if (old != nullptr && old != built) {
+        FreeItemRecordList(pass->target->session, old);
+        delete old;
     }
-    target->work->current = list;
-    return target->Commit();
+    return kOK;
+}
+
+// The frame both passes share. prologue (may be null) appends what goes
+// before the source's records.
+STATUS RunPass(CopyPass* pass, plat::RecordCallback callback, STATUS (*prologue)(CopyPass*), bool links) {
+    ZervaRTItem* target = pass->target;
+    if (pass->sameNote == 0) {
+        const STATUS merged = target->MergeFontTables(SourceNote(pass));
+        if (merged != kOK) return merged;
+    }
+    STATUS status = kOK;
+    for (int attempt = 0;; ++attempt) {
+        status = StartOutput(pass);
+        if (status == kOK && prologue != nullptr) status = prologue(pass);
+        if (status == kOK) status = WalkSource(pass, callback);
+        if (status != plat::ERR_WALK_RESTART || attempt >= kMaxRestarts) break;
+        UndoCarried(pass);
+    }
+    if (status == kOK) status = CloseOutputSegment(&pass->output);
+    ReleaseHeldHandles(&pass->output, 0);
+
+    std::vector<std::pair<std::string, bool>> oldNames;
+    if (status == kOK && links) status = OldReferences(pass, &oldNames);
+    if (status == kOK) status = CommitOutput(pass);
+    if (status != kOK) {
+        DiscardOutput(pass);
+        UndoCarried(pass);
+        FreeAdded(pass);
+    } else if (links) {
+        RemoveOldReferences(pass, oldNames);
+    }
+    target->session->workArea->fontMap.count = 0;
+    return status;
+}
+
+bool UsableItem(const ZervaRTItem* item) {
+    return item != nullptr && item->work != nullptr && item->session != nullptr && item->session->IsUsable() &&
+           item->noteHandle != 0 && item->itemName != nullptr && item->itemName[0] != '\0';
+}
+
+// ---- Image URLs ---------------------------------------------------------------
+
+// "<database path below the data directory>/0/<universal id>/<item>/".
+std::string BaseUrl(const ZervaRTItem* target) {
+    char path[plat::MAXPATH + 1] = {};
+    plat::DbPath(target->databaseHandle, path, sizeof path);
+    char data[plat::MAXPATH + 1] = {};
+    const plat::WORD dataLength = plat::DataDirectory(data, sizeof data);
+    std::string relative(path);
+    if (dataLength > 0 && relative.size() > dataLength && Lower(relative.substr(0, dataLength)) == Lower(data) &&
+        (relative[dataLength] == '/' || relative[dataLength] == '\\'))
+        relative.erase(0, dataLength + 1u);
+    for (char& c : relative) {
+        if (c == '\\') c = '/';
+    }
+    plat::ORIGINATORID oid;
+    plat::NoteGetInfo(target->noteHandle, plat::NOTE_FIELD_OID, &oid);
+    char text[1200];
+    std::snprintf(text, sizeof text, "%s/0/%.8x%.8x%.8x%.8x/%s/", relative.c_str(),
+                  static_cast<unsigned>(oid.File.Innards[1]), static_cast<unsigned>(oid.File.Innards[0]),
+                  static_cast<unsigned>(oid.Note.Innards[1]), static_cast<unsigned>(oid.Note.Innards[0]),
+                  target->itemName);
+    return text;
+}
+
+std::string ImageUrl(const CopyPass* pass, std::uint32_t offset, std::uint16_t imageType) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d.%x?OpenElement&amp;FieldElemFormat=%s", 0, offset,
+                  imageType == kImageJpeg ? "jpeg" : "gif");
+    return pass->baseUrl + text;
+}
+
+// Before the records of an image list's pass: a paragraph reference, then
+// the images its entries carry as Base64 data, each followed by an empty
+// text run; their URLs are given to the entries when the pass succeeds.
+STATUS WriteListedImages(CopyPass* pass) {
+    pass->pendingSources.clear();
+    if (pass->images == nullptr) return kOK;
+    static const std::uint8_t kReference[4] = {0x83, 4, 1, 0};
+    STATUS status = Append(pass, kReference, kSigPabReference, sizeof kReference);
+    for (ImageOffsetInfo* entry = *pass->images; status == kOK && entry != nullptr; entry = entry->next) {
+        if (entry->name.size() <= kBase64Start) continue;
+        const auto textLength = static_cast<std::uint32_t>(entry->name.size() - kBase64Start);
+        std::vector<std::uint8_t> decoded(textLength / 4 * 3 + 3);
+        const std::uint32_t size = DecodeBase64(entry->name.data() + kBase64Start, decoded.data(), textLength,
+                                                static_cast<std::uint32_t>(decoded.size()));
+        CDRecordNode* before = OutputTail(pass);
+        status = WriteImageBufferRecords(decoded.data(), size, kImageTypeGif, &pass->output, 0, 0, nullptr);
+        std::uint32_t headerOffset = 0;
+        CountAppended(pass, before, &headerOffset);
+        if (status != kOK) break;
+        static const std::uint8_t kEmptyText[8] = {0x85, 0xFF, 8, 0, 1, 0, 0, 10};
+        status = Append(pass, kEmptyText, kSigText, sizeof kEmptyText);
+        pass->pendingSources.push_back(PendingImage{entry, ImageUrl(pass, headerOffset, kImageTypeGif)});
+    }
+    return status;
+}
+
+} // namespace
+
+// ---- The link pass --------------------------------------------------------------
+
+plat::STATUS FixLinkRecordCallback(const void* data, plat::WORD signature, plat::DWORD length, void* state) {
+    auto* pass = static_cast<CopyPass*>(state);
+    const auto* record = static_cast<const std::uint8_t*>(data);
+    ++pass->recordCounter;
+
+    // A link by index into the source note's link table becomes a
+    // self-contained link in its place (a broken one is dropped), so that
+    // the target holds no link into a table it lacks.
+    bool handled = false;
+    CDRecordNode* before = OutputTail(pass);
+    STATUS status = AppendInlineLink(record, signature, length, SourceNote(pass), false, &pass->output, &handled);
+    CountAppended(pass, before, nullptr);
+    if (status == kOK && !handled) status = AppendCopied(pass, record, signature, length);
+    if (status != kOK) return status;
+
+    std::string name;
+    bool ole = false;
+    if (!ReferencedFile(record, signature, length, &name, &ole)) return plat::NOERROR;
+    const std::string key = Lower(name);
+    pass->referenced.insert(key);
+    if (pass->sameNote != 0 || pass->carried.count(key) != 0) return plat::NOERROR;
+    return ole ? CarryOleObject(pass, name) : CarryAttachment(pass, name);
+}
+
+STATUS CopyRichTextWithLinks(ZervaRTItem* source, ZervaRTItem* target, int sameNote, std::uint16_t) {
+    if (!UsableItem(source) || !UsableItem(target)) return kArgumentError;
+    std::unique_ptr<CopyPass> pass(new (std::nothrow) CopyPass());
+    if (pass == nullptr) return kOutOfMemory;
+    pass->source = source;
+    pass->target = target;
+    pass->sameNote = sameNote;
+    return RunPass(pass.get(), FixLinkRecordCallback, nullptr, true);
+}
+
+// ---- The image pass ---------------------------------------------------------------
+
+plat::STATUS ImageURLCallback(const void* data, plat::WORD signature, plat::DWORD length, void* state) {
+    auto* pass = static_cast<CopyPass*>(state);
+    const auto* record = static_cast<const std::uint8_t*>(data);
+    const std::uint32_t number = pass->recordCounter++;
+
+    STATUS status = kOK;
+    if (signature == kSigGraphic) {
+        static const std::uint8_t kParagraph[2] = {0x81, 2};
+        static const std::uint8_t kReference[4] = {0x83, 4, 1, 0};
+        status = Append(pass, kParagraph, kSigParagraph, sizeof kParagraph);
+        if (status == kOK) status = Append(pass, kReference, kSigPabReference, sizeof kReference);
+        if (status != kOK) return status;
+        pass->graphicOpen = true;
+    } else if (pass->graphicOpen &&
+               (signature == kSigBorderInfo || signature == kSigIdName || signature == kSigAltText ||
+                signature == kSigEnd || signature == kSigBegin || signature == kSigParagraph ||
+                signature == kSigBidiText || signature == kSigText)) {
+        pass->graphicOpen = false;
+        static const std::uint8_t kEmptyText[8] = {0x85, 0xFF, 8, 0, 1, 0, 0, 10};
+        status = Append(pass, kEmptyText, kSigText, sizeof kEmptyText);
+        if (status != kOK) return status;
+    }
+    if (pass->images != nullptr && !pass->graphicOpen) return plat::NOERROR;
+
+    std::uint32_t headerOffset = 0;
+    status = AppendCopied(pass, record, signature, length, &headerOffset);
+    if (status != kOK || pass->images == nullptr || signature != kSigImageHeader) return status;
+    auto* entry = new (std::nothrow) ImageOffsetInfo();
+    if (entry == nullptr) return kOutOfMemory;
+    entry->recordNumber = static_cast<std::uint16_t>(number);
+    const std::uint16_t imageType = length >= kImageType + 2 ? ReadWord(record + kImageType) : 0;
+    entry->source = ImageUrl(pass, headerOffset, imageType);
+    *pass->addedTail = entry;
+    pass->addedTail = &entry->next;
+    return plat::NOERROR;
+}
+
+void FreeImageOffsetList(ImageOffsetInfo* list) {
+    while (list != nullptr) {
+        ImageOffsetInfo* next = list->next;
+        delete list;
+        list = next;
+    }
+}
+
+STATUS RewriteImagesAsURLs(ZervaRTItem* source, ZervaRTItem* target, int sameNote, ImageOffsetInfo** images) {
+    if (!UsableItem(source) || !UsableItem(target)) return kArgumentError;
+    std::unique_ptr<CopyPass> pass(new (std::nothrow) CopyPass());
+    if (pass == nullptr) return kOutOfMemory;
+    pass->source = source;
+    pass->target = target;
+    pass->sameNote = sameNote;
+    pass->images = images;
+    pass->baseUrl = BaseUrl(target);
+    const STATUS status = RunPass(pass.get(), ImageURLCallback, WriteListedImages, false);
+    if (status != kOK || images == nullptr) return status;
+    for (const PendingImage& pending : pass->pendingSources) pending.entry->source = pending.source;
+    ImageOffsetInfo** tail = images;
+    while (*tail != nullptr) tail = &(*tail)->next;
+    *tail = pass->added;
+    pass->added = nullptr;
+    return kOK;
 }
 
 } // namespace talix

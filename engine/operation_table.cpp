@@ -22,6 +22,12 @@ const OperationFamily* const kFamilies[] = {
     &kTargetPropertyOperations,
     &kTableOperations,
     &kTablePropertyOperations,
+    &kCopyOperations,
+    &kRowOperations,
+    &kMatchingOperations,
+    &kImportOperations,
+    &kFileNameOperations,
+    &kGenerationOperations,
 };
 
 } // namespace

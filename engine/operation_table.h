@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/statuses.h"
+#include "talix/export.h"
 
 namespace talix {
 
@@ -59,9 +60,15 @@ extern const OperationFamily kGraphicOperations;  // exec_graphics.cpp
 extern const OperationFamily kTargetPropertyOperations; // exec_target_properties.cpp
 extern const OperationFamily kTableOperations;   // exec_tables.cpp
 extern const OperationFamily kTablePropertyOperations; // exec_table_properties.cpp
+extern const OperationFamily kCopyOperations;    // exec_copy.cpp
+extern const OperationFamily kRowOperations;     // exec_rows.cpp
+extern const OperationFamily kMatchingOperations; // exec_matching.cpp
+extern const OperationFamily kImportOperations;   // exec_imports.cpp
+extern const OperationFamily kFileNameOperations; // exec_file_names.cpp
+extern const OperationFamily kGenerationOperations; // exec_generation.cpp
 
 // The row of an operation, or null when no executor of it is built. A run
 // that rebuilds the item is refused for an operation without a row.
-const OperationRow* FindOperation(std::uint16_t operation);
+TALIX_API const OperationRow* FindOperation(std::uint16_t operation);
 
 } // namespace talix

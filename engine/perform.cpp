@@ -23,6 +23,8 @@
 #include "engine/chunk_definition.h"
 #include "engine/chunk_match.h"
 #include "engine/chunk_work_state.h"
+#include "engine/copy_source.h"
+#include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/writing_run.h"
@@ -302,8 +304,10 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
 
     const bool writes = OperationWritesItem(operation, operation2);
     // Not yet available: runs that rebuild the item through executors that
-    // are not built, and the prologue of the copying operations.
-    if ((writes && FindOperation(operation) == nullptr) || operation == 37) return kArgumentError;
+    // are not built.
+    if (writes && FindOperation(operation) == nullptr) return kArgumentError;
+    // The prologue of the copying operations walks nothing.
+    if (operation == 37) return FindCopyParagraphIdBase(chunk);
 
     auto* context = new (std::nothrow) RecordProcessContext();
     if (context == nullptr) return kOutOfMemory;
@@ -351,6 +355,9 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     }
 
     STATUS status = PrepareOperationState(context);
+    // The row reorder sorts the chunk's keys first; without keys to sort
+    // nothing is walked.
+    if (status == kOK && operation == 2396) status = SortRowKeys(context);
     if (operation == 2419 && extraChain != nullptr && chunk->work->generation != nullptr) {
         chunk->work->generation->extraChain = 1;
     }

@@ -13,6 +13,7 @@
 #include "core/paragraph_def.h"
 #include "core/record_list.h"
 #include "core/statuses.h"
+#include "engine/copy_source.h"
 #include "engine/table_run_state.h"
 #include "talix/export.h"
 #include "talix_platform/types.h"
@@ -185,6 +186,9 @@ struct RecordProcessContext {
     // The highest paragraph-definition id of the item's records
     // (FindHighestPabID); new ids are given above it.
     std::uint16_t highestParagraphId = 0;
+    // Records appended from a record file: their paragraph ids are moved up
+    // by this (engine/record_conversion.h).
+    std::uint16_t importParagraphOffset = 0;
     // Paragraph changes (2364, 25): the definitions this run gave a new id,
     // by the id they had, so that every reference to one definition shares
     // its new copy; and the id of the definition that carries the hide
@@ -232,6 +236,12 @@ struct RecordProcessContext {
 
     // Table operations (engine/exec_tables.cpp).
     TableRunState table;
+
+    // Copying from elsewhere (engine/copy_source.h): the inputs of the next
+    // copy and, while one runs, its working state; the row operations' state.
+    CopyInputs copyInputs;
+    CopyWork* copyWork = nullptr;
+    RowRunState rows;
 };
 
 // Runs one operation over the records of the chunk's item. note and

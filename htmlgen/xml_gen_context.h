@@ -21,6 +21,7 @@ constexpr int kGenEquivalencePairs = 256;
 struct XMLGenContext {
     std::uint32_t options = 0;               // option flag word
     CDRecordNode* node = nullptr;            // the record generation starts from
+    CDRecordNode* firstNode = nullptr;       // the first record inside the chunk
     std::uint16_t elementType = 0;           // type of the first definition level (plain or Start)
     std::uint32_t extraChain = 0;            // an extra level chain was given to the run
     std::uint32_t workAreaWord = 0;          // a word of the session's work area

@@ -190,13 +190,14 @@ TEST_F(GraphicBuilders, ImageResourceAndBackgroundReferences) {
     EXPECT_EQ(Text(nodes[14], 26, 1), "t");
     EXPECT_EQ(talix_test::CheckStructure(item_.work->output), "");
 
-    // Another class, and a copy made inline, are refused with nothing appended.
+    // Another class, and a copy made inline outside a run on a chunk, are
+    // refused with nothing appended.
     EXPECT_EQ(talix::AppendGraphicRecords(3, 20, "x", nullptr, 0, context_.get(), 0, 0, nullptr, nullptr, nullptr,
                                           nullptr, nullptr),
               talix::kArgumentError);
     EXPECT_EQ(talix::AppendGraphicRecords(3, 19, "x", "MakeInLine=Yes", 0, context_.get(), 0, 0, nullptr, nullptr,
                                           nullptr, nullptr, nullptr),
-              talix::kHtmlTreeLost);
+              talix::kArgumentError);
     EXPECT_EQ(Nodes().size(), 16u);
 
     // Background references carry their repeat; one kept in the database

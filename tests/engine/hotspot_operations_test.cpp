@@ -14,9 +14,11 @@
 
 #include "chunkops/operation_inputs.h"
 #include "core/record_forms.h"
+#include "core/item_work_state.h"
 #include "core/session_work_area.h"
 #include "engine/chunk_work_state.h"
 #include "hotspot_fixture.h"
+#include "support/structure_checker.h"
 #include "support/op_runner.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -237,6 +239,13 @@ TEST_F(HotspotOperations, LinksAndSectionsAroundAChunk) {
     ASSERT_LT(b + 5, records.size());
     EXPECT_EQ(records[b + 1].signature, kHotspotEnd);
     EXPECT_EQ(records[b + 3].signature, 0x81);
+
+    // A section round an item that starts with its text: every paragraph
+    // reference it writes still names a definition given before it.
+    chunk = Open(Runs({"x"}), "Everything");
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, section), 0);
+    EXPECT_EQ(talix_test::CheckStructure(chunk->item->work->current), "");
 }
 
 TEST_F(HotspotOperations, ButtonsAreWrittenFromTheRequestWithTheirWidthsClamped) {

@@ -1,0 +1,263 @@
+#include "builders/filter_import.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/host_message.h"
+#include "core/options.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "core/temp_directory.h"
+#include "engine/record_conversion.h"
+#include "engine/record_process.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr plat::WORD kFilterCommand = 3;
+constexpr std::size_t kRequestNameSize = kFilterNameLimit + 1;
+constexpr std::uint32_t kRequestMark = 0x0A000001;
+constexpr std::uint32_t kStatusTextSize = 4096;
+constexpr const char* kDefaultRecordFile = "default.cd";
+constexpr std::size_t kResultPathSize = 1024;
+
+using FilterEntryPoint = plat::STATUS (*)(void* request, plat::WORD command, void* module, const void* parameter,
+                                          const char* source);
+
+// The request block: the output file name in its first 100 bytes, the mark
+// word, then the library handle.
+struct FilterRequest {
+    char name[kRequestNameSize] = {};
+    std::uint32_t mark = kRequestMark;
+    void* module = nullptr;
+};
+static_assert(offsetof(FilterRequest, mark) == kRequestNameSize);
+
+// Structure type codes of the records of a wrapped picture.
+constexpr plat::WORD kBitmapHeaderType = 162;
+constexpr plat::WORD kGraphicType = 166;
+constexpr plat::WORD kImageHeaderType = 705;
+constexpr plat::WORD kImageSegmentType = 706;
+constexpr std::size_t kHostScratch = 64;   // room for the host form of each of them
+
+// Host offsets.
+constexpr std::uint32_t kLongLength = 4;                 // a long header's length
+constexpr std::uint32_t kGraphicVersion = 26;
+constexpr std::uint8_t kWrappedGraphicVersion = 2;
+constexpr std::uint32_t kBitmapWidth = 24, kBitmapHeight = 26;
+constexpr std::uint32_t kImageType = 8, kImageWidth = 10, kImageHeight = 12, kImageDataSize = 16,
+                        kImageSegments = 20;
+constexpr std::uint32_t kSegmentDataSize = 8, kSegmentSize = 10;
+constexpr std::uint32_t kSegmentBytes = 10240;
+// An image header counts the image's bytes in 32 bits; its segments' count
+// must not exceed what a record walk can hold either.
+constexpr long kLargestImage = 0x7FFF0000L;
+
+bool ReadExactly(std::FILE* file, void* out, std::size_t length) {
+    return std::fread(out, 1, length, file) == length;
+}
+
+// Reads one stored structure of a type into host form; false when the file
+// ends first, the type is unknown or its record is not of the signature.
+bool ReadRecord(std::FILE* file, plat::WORD type, std::uint16_t signature, std::uint8_t* host) {
+    const plat::WORD stored = plat::StructStoredLength(type);
+    const plat::WORD hostLength = plat::StructHostLength(type);
+    if (stored == 0 || hostLength == 0 || hostLength > kHostScratch) return false;
+    std::uint8_t bytes[kHostScratch] = {};
+    if (!ReadExactly(file, bytes, stored)) return false;
+    const void* source = bytes;
+    std::memset(host, 0, kHostScratch);
+    if (plat::StructRead(&source, type, host) != plat::NOERROR) return false;
+    // A record of exactly its structure, as filters write these two.
+    return ReadWord(host) == signature && ReadDword(host + kLongLength) == stored;
+}
+
+// Writes one structure from host form in stored form.
+bool WriteRecord(std::FILE* file, plat::WORD type, const std::uint8_t* host) {
+    const plat::WORD stored = plat::StructStoredLength(type);
+    if (stored == 0 || stored > kHostScratch) return false;
+    std::uint8_t bytes[kHostScratch] = {};
+    void* dest = bytes;
+    if (plat::StructWrite(&dest, type, host) != plat::NOERROR) return false;
+    return std::fwrite(bytes, 1, stored, file) == stored;
+}
+
+// The records of the wrapped picture, written to output. False on any
+// failure of reading, converting or writing.
+bool WriteWrappedImage(std::FILE* image, long imageSize, std::FILE* filter, std::FILE* output,
+                       std::uint16_t imageType) {
+    std::uint8_t mark[2];
+    std::uint8_t graphic[kHostScratch];
+    std::uint8_t bitmap[kHostScratch];
+    if (!ReadExactly(filter, mark, sizeof mark) || !ReadRecord(filter, kGraphicType, kSigGraphic, graphic) ||
+        !ReadRecord(filter, kBitmapHeaderType, kSigBitmapHeader, bitmap))
+        return false;
+    graphic[kGraphicVersion] = kWrappedGraphicVersion;
+
+    const std::uint32_t size = static_cast<std::uint32_t>(imageSize);
+    const std::uint32_t segments = (size + kSegmentBytes - 1) / kSegmentBytes;
+    std::uint8_t header[kHostScratch] = {};
+    WriteWord(header, kSigImageHeader);
+    WriteDword(header + kLongLength, plat::StructStoredLength(kImageHeaderType));
+    WriteWord(header + kImageType, imageType);
+    WriteWord(header + kImageWidth, ReadWord(bitmap + kBitmapWidth));
+    WriteWord(header + kImageHeight, ReadWord(bitmap + kBitmapHeight));
+    WriteDword(header + kImageDataSize, size);
+    WriteDword(header + kImageSegments, segments);
+    if (std::fwrite(mark, 1, sizeof mark, output) != sizeof mark || !WriteRecord(output, kGraphicType, graphic) ||
+        !WriteRecord(output, kImageHeaderType, header))
+        return false;
+
+    const std::uint32_t headerLength = plat::StructStoredLength(kImageSegmentType);
+    std::vector<std::uint8_t> data(kSegmentBytes + 1);
+    for (std::uint32_t left = size; left > 0;) {
+        const std::uint32_t dataSize = left < kSegmentBytes ? left : kSegmentBytes;
+        const std::uint32_t segmentSize = EvenLength(dataSize);
+        if (!ReadExactly(image, data.data(), dataSize)) return false;
+        data[dataSize] = 0;
+        std::uint8_t segment[kHostScratch] = {};
+        WriteWord(segment, kSigImageSegment);
+        WriteDword(segment + kLongLength, headerLength + segmentSize);
+        WriteWord(segment + kSegmentDataSize, static_cast<std::uint16_t>(dataSize));
+        WriteWord(segment + kSegmentSize, static_cast<std::uint16_t>(segmentSize));
+        if (!WriteRecord(output, kImageSegmentType, segment) ||
+            std::fwrite(data.data(), 1, segmentSize, output) != segmentSize)
+            return false;
+        left -= dataSize;
+    }
+    return true;
+}
+
+void CloseFile(std::FILE* file) {
+    if (file != nullptr) std::fclose(file);
+}
+
+// Copies a text, cut to the buffer, terminated.
+void CopyText(char* out, std::size_t size, const char* text) {
+    if (out == nullptr || size == 0) return;
+    std::size_t length = std::strlen(text);
+    if (length >= size) length = size - 1;
+    std::memcpy(out, text, length);
+    out[length] = '\0';
+}
+
+// The filter's failure through the host's message procedure, in the
+// library's own words when it has them.
+void ReportFilterFailure(plat::ModuleHandle module, plat::STATUS status) {
+    std::vector<char> text(kStatusTextSize, '\0');
+    plat::LibraryStatusText(module, status, text.data(), static_cast<plat::WORD>(text.size()));
+    ShowHostMessage(text.data());
+}
+
+// The record file a filter is asked to write: the item's import/export file
+// name (without its directory) in the temporary directory.
+std::string ProposedOutput(const RecordProcessContext* context) {
+    const ZervaRTItem* item = context->output.item;
+    std::string name = item != nullptr && item->importExportFile != nullptr && item->importExportFile[0] != '\0'
+                           ? std::string(item->importExportFile)
+                           : std::string(kDefaultRecordFile);
+    const std::size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    if (name.empty()) name = kDefaultRecordFile;
+    return std::string(g_tempDirectory, g_tempDirectoryLength) + name;
+}
+
+} // namespace
+
+STATUS WrapImageAsCDFile(const char* imageFile, const char* filterFile, const char* outputFile,
+                         std::uint16_t imageType) {
+    if (imageFile == nullptr || filterFile == nullptr || outputFile == nullptr || outputFile[0] == '\0')
+        return kArgumentError;
+    std::FILE* image = std::fopen(imageFile, "rb");
+    std::FILE* filter = std::fopen(filterFile, "rb");
+    long imageSize = -1;
+    if (image != nullptr && std::fseek(image, 0, SEEK_END) == 0) {
+        imageSize = std::ftell(image);
+        if (std::fseek(image, 0, SEEK_SET) != 0) imageSize = -1;
+    }
+    if (image == nullptr || filter == nullptr || imageSize <= 0 || imageSize > kLargestImage) {
+        CloseFile(image);
+        CloseFile(filter);
+        return kArgumentError;
+    }
+    std::FILE* output = std::fopen(outputFile, "w+b");
+    bool written = output != nullptr && WriteWrappedImage(image, imageSize, filter, output, imageType);
+    if (output != nullptr && std::fclose(output) != 0) written = false;
+    CloseFile(image);
+    CloseFile(filter);
+    if (!written) {
+        if (output != nullptr) std::remove(outputFile);
+        return kArgumentError;
+    }
+    return kOK;
+}
+
+STATUS ImportFileThroughFilter(RecordProcessContext* context, const char* sourceFile, const char* libraryName,
+                               const char* filterParameter, char* resultPath, std::size_t resultSize,
+                               std::int16_t graphic, const char* proposedOutput) {
+    if (context == nullptr || sourceFile == nullptr || libraryName == nullptr || libraryName[0] == '\0' ||
+        resultPath == nullptr || resultSize == 0 || proposedOutput == nullptr)
+        return kArgumentError;
+    FilterRequest request;
+    const std::size_t nameLength = std::strlen(proposedOutput);
+    if (nameLength > kFilterNameLimit) return kArgumentError;
+    std::memcpy(request.name, proposedOutput, nameLength);
+
+    plat::ModuleHandle module = nullptr;
+    void* entry = nullptr;
+    plat::STATUS status = plat::LibraryLoad(libraryName, &module, &entry);
+    if (status != plat::NOERROR) return status;
+    if (entry == nullptr) {
+        plat::LibraryUnload(module);
+        return kArgumentError;
+    }
+    request.module = module;
+    status = reinterpret_cast<FilterEntryPoint>(entry)(&request, kFilterCommand, module, filterParameter,
+                                                        sourceFile);
+    if (status != plat::NOERROR) {
+        ReportFilterFailure(module, status);
+        plat::LibraryUnload(module);
+        if (nameLength > 0) std::remove(proposedOutput);
+        return status;
+    }
+    // The filter may have settled on another name; the block stays bounded.
+    request.name[kFilterNameLimit] = '\0';
+    CopyText(resultPath, resultSize, request.name);
+    plat::LibraryUnload(module);
+
+    std::uint16_t imageType = 0;
+    if (FindNoCase(libraryName, "IJPEG") != nullptr) {
+        imageType = 2;
+    } else if (FindNoCase(libraryName, "IGIF") != nullptr) {
+        imageType = 1;
+    }
+    if (graphic == 0 || imageType == 0) return kOK;
+    const std::string wrapped = std::string(g_tempDirectory, g_tempDirectoryLength) + kWrappedImageFile;
+    const std::string filterOutput(resultPath);
+    if (wrapped.size() >= resultSize || filterOutput == wrapped) return kOK;
+    if (WrapImageAsCDFile(sourceFile, filterOutput.c_str(), wrapped.c_str(), imageType) == kOK) {
+        std::remove(filterOutput.c_str());
+        CopyText(resultPath, resultSize, wrapped.c_str());
+    }
+    return kOK;
+}
+
+STATUS ImportThroughFilter(RecordProcessContext* context, const char* sourceFile, const char* libraryName,
+                           const char* filterName, std::int16_t graphic) {
+    if (context == nullptr) return kArgumentError;
+    const std::string proposed = ProposedOutput(context);
+    std::vector<char> result(kResultPathSize, '\0');
+    STATUS status = ImportFileThroughFilter(context, sourceFile, libraryName, filterName, result.data(),
+                                            result.size(), graphic, proposed.c_str());
+    if (status != kOK) return status;
+    status = ConvertItemRecords(result.data(), context);
+    std::remove(result.data());
+    return status;
+}
+
+} // namespace talix

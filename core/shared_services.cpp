@@ -1,0 +1,133 @@
+#include "core/shared_services.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "core/record_forms.h"
+#include "core/text_search.h"
+#include "engine/chunk_work_state.h"
+#include "talix/chunk.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr plat::WORD kFileObjectType = 58;
+constexpr std::uint32_t kDescriptorHostSize = 40;
+// Host offsets of the file-object descriptor's fields.
+constexpr std::uint32_t kDescriptorObjectId = 4;
+constexpr std::uint32_t kDescriptorNameLength = 8;
+constexpr std::uint32_t kDescriptorFileSize = 20;
+// The "$FILE" item refers to a database object.
+constexpr plat::WORD kFileItemFlags = 7;
+constexpr std::size_t kLongestFileName = 255;
+constexpr std::size_t kLongestPath = 256;
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Makes one directory; true when it exists afterwards.
+bool MakeDirectory(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    return errno == EEXIST && IsDirectory(path);
+}
+
+} // namespace
+
+STATUS AttachBufferAsFile(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* fileName, const void* buffer,
+                          std::uint32_t size) {
+    if (db == 0 || note == 0 || fileName == nullptr || fileName[0] == '\0' || (buffer == nullptr && size > 0))
+        return kArgumentError;
+    const std::size_t nameLength = std::strlen(fileName);
+    const std::uint32_t storedSize = plat::StructStoredLength(kFileObjectType);
+    if (nameLength > kLongestFileName || storedSize == 0 ||
+        plat::StructHostLength(kFileObjectType) != kDescriptorHostSize)
+        return kArgumentError;
+
+    plat::DWORD objectId = 0;
+    plat::STATUS status = plat::DbAllocObject(db, size, plat::OBJECT_CLASS_FILE, &objectId);
+    if (status != plat::NOERROR) return status & kStatusMask;
+    // The bytes go in before the item that names them.
+    if (size > 0) status = plat::DbWriteObjectBytes(db, objectId, buffer, 0, size);
+
+    // The value: the data-type word, the descriptor in stored form, the name.
+    const std::uint32_t valueLength = 2 + storedSize + static_cast<std::uint32_t>(nameLength);
+    plat::DHANDLE block = plat::NULLHANDLE;
+    if (status == plat::NOERROR) status = plat::MemAlloc(valueLength, plat::MEM_GROWABLE, &block);
+    if (status == plat::NOERROR) {
+        auto* value = static_cast<std::uint8_t*>(plat::MemLock(block));
+        if (value == nullptr) {
+            status = kOutOfMemory;
+        } else {
+            std::uint8_t descriptor[kDescriptorHostSize] = {};
+            WriteDword(descriptor + kDescriptorObjectId, objectId);
+            WriteWord(descriptor + kDescriptorNameLength, static_cast<std::uint16_t>(nameLength));
+            WriteDword(descriptor + kDescriptorFileSize, size);
+            WriteWord(value, plat::TYPE_OBJECT);
+            void* dest = value + 2;
+            status = plat::StructWrite(&dest, kFileObjectType, descriptor);
+            std::memcpy(value + 2 + storedSize, fileName, nameLength);
+            plat::MemUnlock(block);
+        }
+        if (status == plat::NOERROR)
+            status = plat::ItemAppendByBlock(note, kFileItemFlags, "$FILE", 5, block, valueLength);
+        plat::MemFree(block);
+    }
+    if (status != plat::NOERROR) {
+        plat::DbFreeObject(db, objectId);
+        return status & kStatusMask;
+    }
+    return kOK;
+}
+
+int CreateDirectoryPath(const char* path) {
+    if (path == nullptr || path[0] == '\0') return 0;
+    // Paths are built with "/" here; "\\" separates parts as well.
+    std::string full(path);
+    for (char& c : full) {
+        if (c == '\\') c = '/';
+    }
+    if (IsDirectory(full) || MakeDirectory(full)) return 1;
+    if (full.size() > kLongestPath) return 0;
+    // Each prefix up to a separator, from the left, is made when missing.
+    for (std::size_t i = 1; i < full.size(); ++i) {
+        if (full[i] != '/') continue;
+        const std::string prefix = full.substr(0, i);
+        if (!IsDirectory(prefix) && !MakeDirectory(prefix)) return 0;
+    }
+    return IsDirectory(full) || MakeDirectory(full) ? 1 : 0;
+}
+
+int CompareTextPosition(const char* text, std::uint16_t textLength, const char* pattern, std::uint16_t patternLength,
+                        std::uint16_t mode, const TextSearchOptions& options, std::uint16_t* matchLength) {
+    std::uint16_t length = 0;
+    if (matchLength != nullptr) *matchLength = 0;
+    if (mode == kPositionAny) return 1;
+    std::int32_t at = 0;
+    if (text != nullptr && textLength > 0) {
+        at = FindTextWildcard(text, textLength, pattern, patternLength, options.wildcards, options.ignoreCase,
+                              options.ignoreAccents, options.wholeWord, &length);
+        if (at < 0) length = 0;
+    }
+    if (matchLength != nullptr) *matchLength = length;
+    switch (mode) {
+    case kPositionWhole: return at == 0 && length >= textLength ? 1 : 0;
+    case kPositionStart: return at == 0 ? 1 : 0;
+    case kPositionEnd: return at >= 0 && static_cast<std::uint32_t>(at) + length == textLength ? 1 : 0;
+    case kPositionInside: return at >= 0 ? 1 : 0;
+    default: return 1;
+    }
+}
+
+ChunkDefInfo* GetChunkDefChain(const ZervaRTChunk* chunk) {
+    if (chunk == nullptr || chunk->work == nullptr) return nullptr;
+    return chunk->work->chain;
+}
+
+} // namespace talix

@@ -1,0 +1,260 @@
+// What a copy from another note carries along: Notes links held as indexes
+// into the source note's link table become self-contained links, and the
+// attachments of file hotspots and the OLE objects the records name are
+// copied into the target note.
+#include <strings.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "builders/append_gate.h"
+#include "core/attachments.h"
+#include "core/host_message.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "core/temp_directory.h"
+#include "engine/copy_source.h"
+#include "engine/copy_work.h"
+#include "engine/record_process.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr STATUS kErrMemory = 20024;
+constexpr const char* kBrokenLink = "TALIX: Broken $Links reference";
+constexpr const char* kMemoryError = "TALIX: Memory allocation error";
+
+// A note link: replica id, view id, note id.
+constexpr std::uint32_t kNoteLinkSize = 40;
+// "$Links" values: the data-type word, the count, then the links.
+constexpr std::uint32_t kLinkTableHeader = 4;
+
+// Link record 0xFF91: its index after the header; 0xFF92 holds the link there.
+constexpr std::uint32_t kIndexedLinkFixed = 6, kInlineLinkFixed = 44, kLinkIndex = 4;
+// Resource reference: flags, type, the two hint lengths; then the hints and
+// the link (index or inline link).
+constexpr std::uint32_t kResourceFlags = 4, kResourceType = 8, kServerHint = 14, kFileHint = 16;
+constexpr std::uint32_t kResourceFixed = 28;
+constexpr std::uint32_t kResourceLinkInline = 0x0002;
+constexpr std::uint16_t kResourceNoteLink = 2;
+
+// Hotspot: type, data length, data.
+constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
+constexpr std::uint16_t kFileHotspot = 4;
+// OLE object record: its name's length and the name.
+constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;
+// "$OLEOBJINFO" values (stored form after the data-type word): the name and
+// description lengths, the flags, then the name and the description.
+constexpr std::uint32_t kInfoNameLength = 4, kInfoDescriptionLength = 6, kInfoFlags = 32, kInfoFixed = 48;
+
+constexpr std::uint32_t kLongestName = 255;
+
+bool IsResourceReference(std::uint16_t signature) {
+    return signature == kSigTableCellHref2 || signature == kSigTableCellHref || signature == kSigHref2 ||
+           signature == kSigHref;
+}
+
+// The link of an index into the source note's link table. Returns false
+// when the note has no table or the index lies outside it.
+bool FindTableLink(plat::NOTEHANDLE note, bool formLinksOnly, std::uint16_t index, std::uint8_t* link) {
+    plat::BLOCKID value;
+    plat::DWORD length = 0;
+    plat::STATUS status = plat::ERR_ITEM_NOT_FOUND;
+    if (!formLinksOnly) status = plat::ItemInfo(note, "$Links", 6, nullptr, nullptr, &value, &length);
+    if (status != plat::NOERROR) status = plat::ItemInfo(note, "$FormLinks", 10, nullptr, nullptr, &value, &length);
+    if (status != plat::NOERROR) return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+    if (bytes == nullptr) return false;
+    bool found = false;
+    if (length >= kLinkTableHeader) {
+        std::uint32_t count = ReadWord(bytes + 2);
+        const std::uint32_t held = (length - kLinkTableHeader) / kNoteLinkSize;
+        if (count > held) count = held;
+        if (index < count) {
+            std::memcpy(link, bytes + kLinkTableHeader + kNoteLinkSize * index, kNoteLinkSize);
+            found = true;
+        }
+    }
+    plat::BlockUnlock(value);
+    return found;
+}
+
+// A temporary file of the session's temporary directory, created empty;
+// empty when none can be made.
+std::string NewTemporaryFile() {
+    std::string path = std::string(g_tempDirectory) + "talix_copyXXXXXX";
+    const int descriptor = mkstemp(path.data());
+    if (descriptor < 0) return std::string();
+    close(descriptor);
+    return path;
+}
+
+// The description and flags of an OLE object in the source's "$OLEOBJINFO"
+// items; false when none describes it.
+bool FindOleDescription(plat::NOTEHANDLE note, const std::string& name, std::string* description,
+                        plat::WORD* flags) {
+    plat::BLOCKID item, value;
+    plat::DWORD length = 0;
+    plat::STATUS status = plat::ItemInfo(note, "$OLEOBJINFO", 11, &item, nullptr, &value, &length);
+    while (status == plat::NOERROR) {
+        const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+        bool found = false;
+        if (bytes != nullptr && length >= 2 + kInfoFixed) {
+            const std::uint8_t* info = bytes + 2;
+            const std::uint32_t nameLength = ReadWord(info + kInfoNameLength);
+            const std::uint32_t descriptionLength = ReadWord(info + kInfoDescriptionLength);
+            if (kInfoFixed + nameLength + descriptionLength <= length - 2 && nameLength == name.size() &&
+                strncasecmp(reinterpret_cast<const char*>(info + kInfoFixed), name.c_str(), nameLength) == 0) {
+                description->assign(reinterpret_cast<const char*>(info + kInfoFixed + nameLength), descriptionLength);
+                *flags = static_cast<plat::WORD>(ReadDword(info + kInfoFlags));
+                found = true;
+            }
+        }
+        plat::BlockUnlock(value);
+        if (found) return true;
+        status = plat::ItemInfoNext(note, item, "$OLEOBJINFO", 11, &item, nullptr, &value, &length);
+    }
+    return false;
+}
+
+// The OLE object the record names, read from the source note into a
+// temporary file and written into the target note under its name.
+STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t length) {
+    if (length < kOleName) return kOK;
+    std::uint32_t nameLength = ReadWord(record + kOleNameLength);
+    if (nameLength > length - kOleName) nameLength = length - kOleName;
+    const std::string name(reinterpret_cast<const char*>(record + kOleName), strnlen(reinterpret_cast<const char*>(record + kOleName), nameLength));
+    if (name.empty() || name.size() > kLongestName) return kOK;
+    const std::string path = NewTemporaryFile();
+    if (path.empty()) return kHtmlTreeLost;
+    STATUS status = plat::NoteExtractOleObject(work->sourceNote, name.c_str(), path.c_str());
+    if (status == plat::NOERROR) {
+        std::string description;
+        plat::WORD flags = 0;
+        FindOleDescription(work->sourceNote, name, &description, &flags);
+        status = plat::NoteWriteOleObject(work->context->note, path.c_str(), name.c_str(), description.c_str(), flags);
+    } else if ((status & kStatusMask) == kItemNotFound) {
+        // The source holds no such object: the record is copied as it is.
+        status = kOK;
+    }
+    std::remove(path.c_str());
+    return status & kStatusMask;
+}
+
+// The file hotspot's attachment copied into the target note; a name the
+// target already holds is replaced by a free one, which the hotspot then
+// names.
+STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
+    const char* data = reinterpret_cast<const char*>(record + kHotspotData);
+    const std::uint32_t nameLength = static_cast<std::uint32_t>(strnlen(data, dataLength));
+    if (nameLength == 0 || nameLength > kLongestName) return AppendCopied(work, record, signature, length);
+    const std::string name(data, nameLength);
+
+    plat::DBHANDLE db = 0;
+    if (plat::NoteGetInfo(work->context->note, plat::NOTE_FIELD_DB, &db) != plat::NOERROR) return kArgumentError;
+    char stored[kLongestName + 1] = {};
+    const STATUS status = AttachImportedFile(db, work->sourceNote, work->context->note, name.c_str(), stored,
+                                             sizeof stored);
+    // No such attachment in the source: nothing to carry.
+    if (status == kItemNotFound) return AppendCopied(work, record, signature, length);
+    if (status != kOK) return status;
+    const std::uint32_t storedLength = static_cast<std::uint32_t>(std::strlen(stored));
+    if (storedLength == nameLength && std::memcmp(stored, data, nameLength) == 0)
+        return AppendCopied(work, record, signature, length);
+
+    // The hotspot names the attachment by its new name.
+    const std::uint32_t newLength = length - nameLength + storedLength;
+    const std::uint32_t newDataLength = dataLength - nameLength + storedLength;
+    if (newLength > 0xFFFF || newDataLength > 0xFFFF) return kHtmlTreeLost;
+    auto* renamed = static_cast<std::uint8_t*>(std::calloc(newLength + 1, 1));
+    if (renamed == nullptr) return kOutOfMemory;
+    std::memcpy(renamed, record, kHotspotData);
+    std::memcpy(renamed + kHotspotData, stored, storedLength);
+    std::memcpy(renamed + kHotspotData + storedLength, record + kHotspotData + nameLength,
+                length - kHotspotData - nameLength);
+    WriteWord(renamed + kHotspotDataLength, static_cast<std::uint16_t>(newDataLength));
+    SetHostRecordLength(renamed, signature, newLength);
+    const STATUS appended = AppendRecord(renamed, signature, newLength, &work->context->output);
+    std::free(renamed);
+    return appended;
+}
+
+} // namespace
+
+STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                        plat::NOTEHANDLE sourceNote, bool formLinksOnly, RecordOutput* output, bool* handled) {
+    if (handled == nullptr) return kArgumentError;
+    *handled = false;
+    if (record == nullptr || output == nullptr) return kOK;
+    std::uint32_t indexAt = 0;
+    if (signature == kSigLink2) {
+        if (length < kIndexedLinkFixed) return kOK;
+        indexAt = kLinkIndex;
+    } else if (IsResourceReference(signature)) {
+        if (length < kResourceFixed || ReadWord(record + kResourceType) != kResourceNoteLink ||
+            (ReadDword(record + kResourceFlags) & kResourceLinkInline) != 0)
+            return kOK;
+        indexAt = kResourceFixed + ReadWord(record + kServerHint) + ReadWord(record + kFileHint);
+        if (indexAt + 2 > length) return kOK;   // damaged: copied as it is
+    } else {
+        return kOK;
+    }
+    *handled = true;
+
+    std::uint8_t link[kNoteLinkSize];
+    if (!FindTableLink(sourceNote, formLinksOnly, ReadWord(record + indexAt), link)) {
+        ShowHostMessage(kBrokenLink);
+        return kOK;
+    }
+    // The link in place of the index; the bytes after the index follow it.
+    const std::uint16_t newSignature = signature == kSigLink2 ? kSigLinkExport2 : signature;
+    const std::uint32_t head = signature == kSigLink2 ? kLinkIndex : indexAt;
+    const std::uint32_t rest = length - indexAt - 2;
+    const std::uint32_t newLength = head + kNoteLinkSize + rest;
+    static_assert(kInlineLinkFixed == kLinkIndex + kNoteLinkSize);
+    if (newLength > 0xFFFF) return kHtmlTreeLost;
+    auto* inline_ = static_cast<std::uint8_t*>(std::calloc(newLength + 1, 1));
+    if (inline_ == nullptr) {
+        ShowHostMessage(kMemoryError);
+        output->errorWord = kErrMemory;
+        return kOutOfMemory;
+    }
+    std::memcpy(inline_, record, head);
+    std::memcpy(inline_ + head, link, kNoteLinkSize);
+    std::memcpy(inline_ + head + kNoteLinkSize, record + indexAt + 2, rest);
+    WriteWord(inline_, newSignature);
+    if (signature != kSigLink2) {
+        WriteDword(inline_ + kResourceFlags, ReadDword(record + kResourceFlags) | kResourceLinkInline);
+    }
+    SetHostRecordLength(inline_, newSignature, newLength);
+    const STATUS status = AppendRecord(inline_, newSignature, newLength, output);
+    std::free(inline_);
+    return status;
+}
+
+STATUS CarryAttachment(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                       bool* handled) {
+    *handled = false;
+    if ((signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length > kHotspotData &&
+        ReadWord(record + kHotspotType) == kFileHotspot) {
+        *handled = true;
+        return CarryFileHotspot(work, record, signature, length);
+    }
+    if (signature == kSigOleBegin) {
+        const STATUS status = CarryOleObject(work, record, length);
+        if (status != kOK) return status;
+        *handled = true;
+        return AppendCopied(work, record, signature, length);
+    }
+    return kOK;
+}
+
+} // namespace talix

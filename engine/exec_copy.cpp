@@ -1,0 +1,36 @@
+// The appends of rich text from elsewhere, before the chunk's first record
+// (the chunk's append-at-end word 0) or after its last one: a chunk of
+// another item (2356), a whole item of another note (2357), and the bodies
+// of subforms, forms and pages (2358, 2808, 2809). op2 is the paragraph-id
+// base the copied definitions are numbered above.
+#include "builders/record_output.h"
+#include "engine/copy_source.h"
+#include "engine/operation_table.h"
+#include "engine/record_process.h"
+#include "talix/chunk.h"
+
+namespace talix {
+
+namespace {
+
+STATUS CopyAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+    if (context->chunk->appendAtEnd != 0) return kOK;
+    return AppendSourceRichText(context->chunk, context, context->operation2);
+}
+
+STATUS CopyAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
+    if (context->chunk->appendAtEnd == 0) return kOK;
+    return AppendSourceRichText(context->chunk, context, context->operation2);
+}
+
+const OperationRow kRows[] = {
+    {2356, CopyAtStart, nullptr, CopyAtEnd}, {2357, CopyAtStart, nullptr, CopyAtEnd},
+    {2358, CopyAtStart, nullptr, CopyAtEnd}, {2808, CopyAtStart, nullptr, CopyAtEnd},
+    {2809, CopyAtStart, nullptr, CopyAtEnd},
+};
+
+} // namespace
+
+const OperationFamily kCopyOperations = MakeFamily(kRows);
+
+} // namespace talix

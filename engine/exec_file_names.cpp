@@ -1,0 +1,82 @@
+// Property code 12: the file name a record of the chunk refers to, left in
+// the session's first scratch buffer: the name of an OLE object (second
+// code 2326), or the attachment name (2337) or display name (2621) of a
+// file hotspot, or the attachment an image storage link names (2337,
+// 2621). The first matching record inside the chunk gives the answer.
+#include <cstring>
+
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "engine/exec_results.h"
+#include "engine/operation_table.h"
+#include "engine/record_process.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kOleName = 2326, kAttachmentName = 2337, kOriginalName = 2621;
+
+// Host offsets.
+constexpr std::uint32_t kOleNameLength = 14, kOleNameText = 20;
+constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
+constexpr std::uint16_t kHotspotFile = 4;
+constexpr std::uint32_t kStorageType = 4, kStorageNameLength = 10, kStorageName = 24;
+constexpr std::uint16_t kStorageAttachment = 1, kStorageNamed = 6;
+
+// A text of the record, cut to what the record holds.
+void PutRecordText(RecordProcessContext* context, const std::uint8_t* record, std::uint32_t length,
+                   std::uint32_t at, std::uint32_t textLength) {
+    if (at > length) textLength = 0;
+    else if (textLength > length - at) textLength = length - at;
+    PutScratch1(context, record + at, textLength);
+}
+
+// The file hotspot's data: the attachment name, a zero byte, the display
+// name, a zero byte.
+void PutHotspotName(RecordProcessContext* context, const std::uint8_t* record, std::uint32_t length) {
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
+    const char* data = reinterpret_cast<const char*>(record + kHotspotData);
+    const std::uint32_t first = static_cast<std::uint32_t>(strnlen(data, dataLength));
+    if (context->operation2 == kAttachmentName || dataLength == 0) {
+        PutScratch1(context, data, first);
+        return;
+    }
+    const std::uint32_t secondStart = first < dataLength ? first + 1 : dataLength;
+    PutScratch1(context, data + secondStart,
+                static_cast<std::uint32_t>(strnlen(data + secondStart, dataLength - secondStart)));
+}
+
+STATUS FileNameInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
+                      RecordProcessContext* context) {
+    if (context->chunkDone != 0) return kOK;
+    const std::uint16_t code = context->operation2;
+    if (code == kOleName && signature == kSigOleBegin && length >= kOleNameText) {
+        PutRecordText(context, record, length, kOleNameText, ReadWord(record + kOleNameLength));
+    } else if ((code == kAttachmentName || code == kOriginalName) &&
+               (signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length >= kHotspotData &&
+               ReadWord(record + kHotspotType) == kHotspotFile) {
+        PutHotspotName(context, record, length);
+    } else if ((code == kAttachmentName || code == kOriginalName) && signature == kSigStorageLink &&
+               length >= kStorageName) {
+        const std::uint16_t type = ReadWord(record + kStorageType);
+        const std::uint16_t nameLength = ReadWord(record + kStorageNameLength);
+        const bool named = (type == kStorageNamed || type == kStorageAttachment) && nameLength != 0;
+        PutRecordText(context, record, length, kStorageName, named ? nameLength : 0);
+    } else {
+        return kOK;
+    }
+    context->chunkDone = 1;
+    return kOK;
+}
+
+const OperationRow kRows[] = {
+    {12, nullptr, FileNameInside, nullptr},
+};
+
+} // namespace
+
+const OperationFamily kFileNameOperations = MakeFamily(kRows);
+
+} // namespace talix

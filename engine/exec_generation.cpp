@@ -1,0 +1,56 @@
+// Operation 2419, a generation over the chunk: the walk marks where the
+// chunk's records start and where it stands, and the chunk's end hands the
+// generation its position, its equivalent paragraph definitions and the
+// database's identifier before it renders.
+#include <cstring>
+
+#include "engine/graphic_utilities.h"
+#include "engine/chunk_work_state.h"
+#include "engine/operation_table.h"
+#include "engine/record_process.h"
+#include "htmlgen/xml_gen_context.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+XMLGenContext* Generation(const RecordProcessContext* context) {
+    return context->chunk->work != nullptr ? context->chunk->work->generation : nullptr;
+}
+
+// Every record inside the chunk is kept; the first is the generation's first
+// node, each in turn its current one.
+STATUS MarkGeneration(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t*, RecordProcessContext* context) {
+    XMLGenContext* generation = Generation(context);
+    if (generation == nullptr) return kOK;
+    if (generation->firstNode == nullptr) generation->firstNode = context->node;
+    generation->node = context->node;
+    return kOK;
+}
+
+STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
+    XMLGenContext* generation = Generation(context);
+    if (generation == nullptr) return kOK;
+    generation->node = context->node;
+    if ((generation->options & kGenCollectParagraphs) != 0) CollectPabDefinitions(context, generation);
+    plat::DBID id;
+    if (plat::DbReplicaId(context->chunk->item->databaseHandle, &id) == plat::NOERROR) {
+        static_assert(sizeof id == sizeof generation->databaseId);
+        std::memcpy(generation->databaseId, &id, sizeof id);
+    }
+    // The output waiting for the chunk is rendered now, as the final part.
+    return generation->pendingOutput != 0 ? PrXMLStr(generation, 0, 0, 1) : kOK;
+}
+
+const OperationRow kRows[] = {
+    {2419, nullptr, MarkGeneration, GenerateAtEnd},
+};
+
+} // namespace
+
+const OperationFamily kGenerationOperations = MakeFamily(kRows);
+
+} // namespace talix

@@ -1,0 +1,221 @@
+// The append family's imports, written before the chunk's first record (the
+// chunk's append-at-end word 0) or after its last one (the word set): a file
+// attached with its hotspot (2812), a file converted into rich text (2352:
+// text files, HTML files, files through an import filter, record files) and
+// HTML (2448).
+#include <strings.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "builders/append_gate.h"
+#include "builders/basic_builders.h"
+#include "builders/file_hotspot.h"
+#include "builders/filter_import.h"
+#include "core/attachments.h"
+#include "core/filters.h"
+#include "core/options.h"
+#include "core/record_forms.h"
+#include "core/record_io.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "engine/operation_table.h"
+#include "engine/record_conversion.h"
+#include "engine/record_process.h"
+#include "htmlimport/import_sink.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kLongestAttachmentName = 255;
+constexpr int kLastAttachmentSuffix = 999;
+constexpr std::uint32_t kDefaultLineLength = 132;
+constexpr std::uint32_t kLongestLine = 32000;
+constexpr std::size_t kFilterFieldSize = 256;
+constexpr std::uint16_t kGraphicWrapperVersion = 1;
+constexpr std::uint32_t kAltTextLength = 4, kAltText = 12;
+
+// Kinds of AppendHTML (operation 2448's second word).
+constexpr std::uint16_t kHtmlFile = 1, kHtmlText = 3, kHtmlOwnItem = 4;
+
+bool EndsWithNoCase(const std::string& text, const char* tail) {
+    const std::size_t length = std::strlen(tail);
+    return text.size() >= length && strcasecmp(text.c_str() + text.size() - length, tail) == 0;
+}
+
+// The part of a path after its last "\" or "/".
+std::string LastPart(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A failed import step leaves its error word for the chunk, unless one is
+// already kept.
+void KeepError(RecordProcessContext* context, std::uint16_t word) {
+    if (context->errorWord == 0 && context->chunk->errorWord == 0) context->errorWord = word;
+}
+
+const char* Text(const char* text) { return text != nullptr ? text : ""; }
+
+// ---- 2812: a file attachment with its hotspot --------------------------------
+
+// The name the attachment is stored under: the display name, or, while the
+// note holds an attachment of that name, the first free "Att<n><extension>".
+// Empty when every name is taken.
+std::string FreeAttachmentName(plat::NOTEHANDLE note, const std::string& display, const std::string& path) {
+    plat::BLOCKID found;
+    if (FindAttachmentItem(note, display.c_str(), &found, 0) != kOK) return display;
+    const std::string last = LastPart(path);
+    const std::size_t dot = last.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : last.substr(dot);
+    for (int n = 0; n <= kLastAttachmentSuffix; ++n) {
+        const std::string name = "Att" + std::to_string(n) + extension;
+        if (FindAttachmentItem(note, name.c_str(), &found, 0) != kOK) return name;
+    }
+    return std::string();
+}
+
+STATUS AppendFileAttachment(RecordProcessContext* context) {
+    const std::string path = Text(context->argumentText);
+    if (path.empty()) return kArgumentError;
+    const char* given = context->secondArgument;
+    std::string display = LastPart(given != nullptr && given[0] != '\0' ? std::string(given) : path);
+    if (display.size() > kLongestAttachmentName) display.resize(kLongestAttachmentName);
+    if (display.empty()) return kArgumentError;
+    const std::string stored = FreeAttachmentName(context->chunk->item->noteHandle, display, path);
+    if (stored.empty()) return kHtmlTreeLost;
+    return AppendFileHotspot(path.c_str(), stored.c_str(), display.c_str(), context->session->workArea->runningOptions,
+                             context);
+}
+
+// ---- 2352: a file converted into rich text -----------------------------------
+
+// The lines of a text file, "LineLength=" of the type text at a time.
+STATUS ImportTextFile(const std::string& path, const std::string& type, RecordProcessContext* context) {
+    char value[16] = {};
+    std::uint32_t lineLength = kDefaultLineLength;
+    if (GetOptionValue(type.c_str(), "LineLength=", value, sizeof value) != 0) {
+        const long asked = std::atol(value);
+        if (asked >= 1 && asked <= static_cast<long>(kLongestLine)) lineLength = static_cast<std::uint32_t>(asked);
+    }
+    return AppendTextFileLines(path.c_str(), lineLength, context);
+}
+
+// The converted file of an import filter, wrapped with the alternate text
+// when a graphic's options give one.
+STATUS ImportFiltered(const std::string& path, const char* library, const char* filter,
+                      RecordProcessContext* context) {
+    RecordOutput* output = &context->output;
+    const bool graphic = context->a5 != 0;
+    std::string alt;
+    if (graphic) {
+        std::string value(kScratchSize, '\0');
+        if (GetOptionValue(context->session->workArea->runningOptions, "AltText=", value.data(),
+                           static_cast<std::uint32_t>(value.size())) != 0)
+            alt = value.c_str();
+    }
+    STATUS status = kOK;
+    if (!alt.empty()) status = AppendBeginRecord(kSigGraphic, kGraphicWrapperVersion, output);
+    if (status == kOK) status = ImportThroughFilter(context, path.c_str(), library, filter, graphic ? 1 : 0);
+    if (status != kOK || alt.empty()) return status;
+
+    const std::uint32_t length = static_cast<std::uint32_t>(kAltText + alt.size());
+    if (length > 0xFFFF) return kArgumentError;
+    std::string record(EvenLength(length), '\0');
+    auto* bytes = reinterpret_cast<std::uint8_t*>(record.data());
+    WriteWord(bytes, kSigAltText);
+    WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
+    WriteWord(bytes + kAltTextLength, static_cast<std::uint16_t>(alt.size()));
+    std::memcpy(bytes + kAltText, alt.data(), alt.size());
+    status = AppendRecord(bytes, kSigAltText, length, output);
+    if (status == kOK) status = AppendEndRecord(kSigGraphic, kGraphicWrapperVersion, output);
+    return status;
+}
+
+STATUS AppendImportFile(RecordProcessContext* context) {
+    const std::string path = Text(context->argumentText);
+    const std::string type = Text(context->secondArgument);
+    if (path.empty()) return kArgumentError;
+    const std::size_t dot = type.rfind('.');
+    const std::string typeExtension = dot == std::string::npos ? std::string() : type.substr(dot);
+    const bool ownType = type.size() >= 5 && strncasecmp(type.c_str(), "Zerva", 5) == 0;
+    if (ownType && strcasecmp(typeExtension.c_str(), ".txt") == 0) return ImportTextFile(path, type, context);
+    if (ownType && strcasecmp(typeExtension.c_str(), ".htm") == 0)
+        return ImportHTMLFile(path.c_str(), type.c_str(), context);
+
+    char library[kFilterFieldSize] = {};
+    char filter[kFilterFieldSize] = {};
+    // The filter of the type, else the one of the path's extension; the
+    // look-up upper-cases the extension of what it is given, so it gets copies.
+    std::string typeCopy = type;
+    std::string pathCopy = path;
+    if ((!type.empty() && FindEditFilter(context->session, typeCopy.data(), library, sizeof library, filter,
+                                         sizeof filter, 1, 1) != 0) ||
+        FindEditFilter(context->session, pathCopy.data(), library, sizeof library, filter, sizeof filter, 1, 0) != 0)
+        return ImportFiltered(path, library, filter, context);
+    if (EndsWithNoCase(type, ".CD") || EndsWithNoCase(path, ".CD")) return ConvertItemRecords(path.c_str(), context);
+    return kArgumentError;
+}
+
+// ---- 2448: HTML ----------------------------------------------------------------
+
+STATUS AppendHtml(RecordProcessContext* context) {
+    STATUS status = kOK;
+    switch (context->operation2) {
+    case kHtmlFile:
+        status = ImportHTMLFile(Text(context->argumentText), context->secondArgument, context);
+        break;
+    case kHtmlText:
+        status = ImportHTMLText(Text(context->argumentText), 0, context->secondArgument, context, nullptr, 0);
+        if (status == kRenderingSkipped) context->errorWord = kRenderingSkipped;
+        break;
+    case kHtmlOwnItem:
+        status = ImportHTMLFromItem(context->records, nullptr, context->secondArgument, context);
+        break;
+    default:
+        return kOK;
+    }
+    return status;
+}
+
+// ---- Placement --------------------------------------------------------------------
+
+STATUS AppendImport(RecordProcessContext* context) {
+    STATUS status = kOK;
+    switch (context->operation) {
+    case 2812: status = AppendFileAttachment(context); break;
+    case 2352: status = AppendImportFile(context); break;
+    case 2448: status = AppendHtml(context); break;
+    default: return kOK;
+    }
+    if (status != kOK && context->operation != 2812) KeepError(context, kErrConversion);
+    context->chunk->item->modified = 1;
+    return status;
+}
+
+STATUS ImportAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+    return context->chunk->appendAtEnd == 0 ? AppendImport(context) : kOK;
+}
+
+STATUS ImportAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
+    return context->chunk->appendAtEnd != 0 ? AppendImport(context) : kOK;
+}
+
+// File attachment, file import, HTML.
+const OperationRow kRows[] = {
+    {2352, ImportAtStart, nullptr, ImportAtEnd},
+    {2448, ImportAtStart, nullptr, ImportAtEnd},
+    {2812, ImportAtStart, nullptr, ImportAtEnd},
+};
+
+} // namespace
+
+const OperationFamily kImportOperations = MakeFamily(kRows);
+
+} // namespace talix

@@ -1,0 +1,934 @@
+// The matching operations inside a chunk. 2386 looks for the keys of the
+// session's key cache in the chunk's text runs and, by its second word,
+// turns each key found into a link (0 or 2386), appends (2801) or inserts
+// (2803) the key's result next to it, highlights it (2802), collects the
+// result as a keyword (2804, nothing is written), gives it a pop-up (2805)
+// or replaces it by the result (2806). 2816 turns wiki references written
+// between delimiters, "((Page#Anchor|text))", into links.
+//
+// Both work on whole text runs: an optional text-effect record, an optional
+// text bracket (CDBEGIN of a text run with, after the text, an optional
+// colour record and the CDEND) and the text record. A run with something to
+// change is written again piece by piece, each piece of its own text inside
+// the run's wrapper (AppendWrappedText), and its old records are dropped.
+// What matching writes carries the link mark, so that a later pass of the
+// same call leaves it alone; text inside a hotspot is never matched.
+//
+// The text of a run is taken as it stands in the run: a link, a highlight or
+// an addition keeps the words as the author wrote them (the key as the key
+// list spells it is the result when there is no result formula).
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "builders/basic_builders.h"
+#include "builders/hotspot_builders.h"
+#include "chunkops/link_matching_cache.h"
+#include "core/font_spec.h"
+#include "core/options.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "core/text_search.h"
+#include "core/view_lookup.h"
+#include "engine/copy_source.h"
+#include "engine/operation_table.h"
+#include "engine/record_process.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// The modes of 2386 (its second word).
+constexpr std::uint16_t kModeLink = 2386, kModeAppend = 2801, kModeHighlight = 2802, kModeInsert = 2803,
+                        kModeKeyword = 2804, kModePopup = 2805, kModeReplace = 2806;
+
+constexpr std::uint32_t kTextHeader = 8;
+constexpr std::uint32_t kBracketedSignature = 4;
+constexpr std::uint32_t kFontOffset = 4;
+// The longest formula result taken as a match's addition, URL or pop-up.
+constexpr std::uint32_t kMaxResultLength = 32768;
+// The view wiki pages are looked up in when the operation names none.
+constexpr const char* kDefaultWikiView = "$QVWL";
+// Where "google:" and "talix:" wiki targets lead (settings of this system).
+constexpr const char* kWebSearchAddress = "https://www.google.com/search?q=";
+constexpr const char* kHelpPageAddress = "https://talix.example.org/help/";
+
+// ---- Text runs --------------------------------------------------------------
+
+struct TextRun {
+    const CDRecordNode* first = nullptr;
+    const CDRecordNode* text = nullptr;
+    const CDRecordNode* last = nullptr;
+
+    const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextHeader; }
+    std::uint32_t Length() const {
+        const std::uint32_t length = text->length - kTextHeader;
+        return length > 0xFFFF ? 0xFFFF : length;
+    }
+    FontId Font() const {
+        const std::uint8_t* at = text->bytes + kFontOffset;
+        return FontId{at[0], at[1], at[2], at[3]};
+    }
+};
+
+bool BracketsText(const CDRecordNode* node, std::uint16_t wanted) {
+    return node != nullptr && node->signature == wanted && node->length >= kBracketedSignature + 2 &&
+           ReadWord(node->bytes + kBracketedSignature) == kSigText;
+}
+
+bool Is(const CDRecordNode* node, std::uint16_t signature) {
+    return node != nullptr && node->length > 0 && node->signature == signature;
+}
+
+// The run that starts at node: [effect] [CDBEGIN [effect]] text, and after a
+// CDBEGIN [colour] CDEND. False when node starts no run of that form (a
+// bracket holding more than one text record is left alone).
+bool ReadRun(const CDRecordNode* node, TextRun* run) {
+    const CDRecordNode* at = node;
+    run->first = node;
+    if (Is(at, kSigTextEffect)) at = at->next;
+    const bool bracket = BracketsText(at, kSigBegin);
+    if (bracket) {
+        at = at->next;
+        if (Is(at, kSigTextEffect)) at = at->next;
+    }
+    if (!Is(at, kSigText) || at->length < kTextHeader) return false;
+    run->text = run->last = at;
+    if (!bracket) return true;
+    at = at->next;
+    if (Is(at, kSigColor)) at = at->next;
+    if (!BracketsText(at, kSigEnd)) return false;
+    run->last = at;
+    return true;
+}
+
+// The run starting at the record being walked that the operation may look
+// at: a text run without the link mark, outside any hotspot.
+bool RunToExamine(const std::uint8_t* record, RecordProcessContext* context, TextRun* run) {
+    const CDRecordNode* node = context->node;
+    if (node == nullptr || node->bytes != record || !ReadRun(node, run)) return false;
+    // What follows a text bracket's CDBEGIN belongs to the bracketed run,
+    // which is looked at (or left alone) from its CDBEGIN.
+    if (BracketsText(node->prev, kSigBegin)) return false;
+    if ((run->text->flags & kNodeLinkMark) != 0) return false;
+    // A run that writes sees what the append gate has open; a run that only
+    // reads has its walk's nesting.
+    if (context->writesItem != 0) {
+        const RecordOutput& output = context->output;
+        return output.actionHotspotOpen == 0 && output.popupHotspotOpen == 0;
+    }
+    return context->hotspotNesting <= 0;
+}
+
+// The run's later records are written (or read) with it.
+void ConsumeRun(const TextRun& run, std::uint32_t* passOn, RecordProcessContext* context) {
+    context->consumedThrough = run.last->index;
+    *passOn = 0;
+}
+
+// A piece of the run's text inside the run's wrapper, in its font.
+STATUS WritePiece(const TextRun& run, const char* text, std::uint32_t length, RecordProcessContext* context) {
+    if (length == 0) return kOK;
+    const FontId font = run.Font();
+    return AppendWrappedText(run.first, text, length, &font, &context->output);
+}
+
+// While it lives, what the append gate takes in carries the link mark.
+class LinkMarkScope {
+public:
+    explicit LinkMarkScope(RecordProcessContext* context) : area_(context->session->workArea) { area_->linkMark = 1; }
+    ~LinkMarkScope() { area_->linkMark = 0; }
+    LinkMarkScope(const LinkMarkScope&) = delete;
+    LinkMarkScope& operator=(const LinkMarkScope&) = delete;
+
+private:
+    SessionWorkArea* area_;
+};
+
+// While it lives, the running operation's option text is another one.
+class OptionsScope {
+public:
+    OptionsScope(RecordProcessContext* context, const char* options)
+        : area_(context->session->workArea), saved_(area_->runningOptions) {
+        area_->runningOptions = options;
+    }
+    ~OptionsScope() { area_->runningOptions = saved_; }
+    OptionsScope(const OptionsScope&) = delete;
+    OptionsScope& operator=(const OptionsScope&) = delete;
+
+private:
+    SessionWorkArea* area_;
+    const char* saved_;
+};
+
+// ---- Characters ---------------------------------------------------------------
+
+std::uint32_t CharLength(const char* p, std::uint32_t available) {
+    const plat::WORD length = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), available);
+    return length == 0 ? 1 : length;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsWordChar(const char* p, std::uint32_t available) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c < 0x80) return (c >= '0' && c <= '9') || IsAsciiLetter(static_cast<char>(c));
+    const plat::WORD kind = plat::LmbcsCharClass(reinterpret_cast<const plat::BYTE*>(p), available);
+    return kind == plat::CHAR_CLASS_ALPHA || kind == plat::CHAR_CLASS_DIGIT;
+}
+
+std::uint32_t CountChars(const char* text, std::uint32_t length) {
+    std::uint32_t count = 0;
+    for (std::uint32_t at = 0; at < length; at += CharLength(text + at, length - at)) ++count;
+    return count;
+}
+
+// The byte length of the first chars characters of a text.
+std::uint32_t CharsPrefix(const char* text, std::uint32_t length, std::uint32_t chars) {
+    std::uint32_t at = 0;
+    for (std::uint32_t n = 0; n < chars && at < length; ++n) at += CharLength(text + at, length - at);
+    return at < length ? at : length;
+}
+
+// The first character c (a one-byte character) from from on, or length.
+std::uint32_t FindChar(const char* text, std::uint32_t length, std::uint32_t from, char c) {
+    for (std::uint32_t at = from; at < length; at += CharLength(text + at, length - at)) {
+        if (text[at] == c) return at;
+    }
+    return length;
+}
+
+// The first place from from on where two one-byte characters stand, or length.
+std::uint32_t FindPair(const char* text, std::uint32_t length, std::uint32_t from, const char* pair) {
+    for (std::uint32_t at = from; at + 1 < length; at += CharLength(text + at, length - at)) {
+        if (text[at] == pair[0] && text[at + 1] == pair[1]) return at;
+    }
+    return length;
+}
+
+bool StartsWithNoCase(const char* text, std::uint32_t length, const char* prefix) {
+    const std::size_t prefixLength = std::strlen(prefix);
+    if (length < prefixLength) return false;
+    for (std::size_t i = 0; i < prefixLength; ++i) {
+        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
+    }
+    return true;
+}
+
+// ---- Finding keys ---------------------------------------------------------------
+
+// Per byte of a run's text.
+constexpr std::uint8_t kCharStart = 1;      // a character starts here
+constexpr std::uint8_t kWordChar = 2;       // it is a letter or a digit
+constexpr std::uint8_t kAfterBoundary = 4;  // it starts the text or follows a character that is neither
+
+constexpr std::uint32_t kNoWord = 0xFFFFFFFF;
+
+struct RunText {
+    const char* text = nullptr;
+    std::uint32_t length = 0;
+    std::vector<std::uint8_t> kinds;
+    // Per letter a-z, the text position of the first word starting with it.
+    std::uint32_t letterStart[26] = {};
+
+    bool EndsWord(std::uint32_t at) const { return at >= length || (kinds[at] & kWordChar) == 0; }
+    bool StartsWord(std::uint32_t at) const { return (kinds[at] & kAfterBoundary) != 0; }
+};
+
+// Classifies the run's characters and fills the cache's first-letter
+// positions: per letter, the record offset of the first word starting with
+// it, the run's record length when none does.
+void ReadRunText(const TextRun& run, LinkMatchingCache* cache, RunText* out) {
+    out->text = run.Text();
+    out->length = run.Length();
+    out->kinds.assign(out->length, 0);
+    for (std::uint32_t& start : out->letterStart) start = kNoWord;
+    bool previousWord = false;
+    for (std::uint32_t at = 0; at < out->length;) {
+        const std::uint32_t available = out->length - at;
+        const bool word = IsWordChar(out->text + at, available);
+        out->kinds[at] = static_cast<std::uint8_t>(kCharStart | (word ? kWordChar : 0) |
+                                                   (previousWord ? 0 : kAfterBoundary));
+        const char c = out->text[at];
+        if (!previousWord && IsAsciiLetter(c) && out->letterStart[LowerAscii(c) - 'a'] == kNoWord)
+            out->letterStart[LowerAscii(c) - 'a'] = at;
+        previousWord = word;
+        at += CharLength(out->text + at, available);
+    }
+    // The cache keeps them as record offsets (the text starts at 8), the
+    // run's record length standing for none.
+    const std::uint32_t recordLength = out->length + kTextHeader;
+    for (int i = 0; i < 26; ++i) {
+        const std::uint32_t offset = out->letterStart[i] == kNoWord ? recordLength : out->letterStart[i] + kTextHeader;
+        cache->letterStarts[i] = static_cast<std::uint16_t>(offset > 0xFFFF ? 0xFFFF : offset);
+    }
+}
+
+struct Key {
+    const char* text = nullptr;
+    std::uint16_t length = 0;          // bytes, at most kMaxKeyLength characters
+    std::uint16_t number = 0;          // its number over all lists
+    std::uint32_t searchFrom = 0;      // where its next place was looked for from
+    std::int32_t start = -1;           // its next place (-1: none), valid while searched
+    std::uint32_t end = 0;
+    bool searched = false;
+};
+
+struct Match {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+    const Key* key = nullptr;
+};
+
+// The key lists locked for one run; unlocked when it goes.
+class LockedLists {
+public:
+    explicit LockedLists(const LinkMatchingCache* cache) {
+        for (plat::DHANDLE list : cache->keyLists) {
+            if (list == 0) break;
+            const void* address = plat::MemLock(list);
+            if (address == nullptr) break;
+            handles_[count_] = list;
+            addresses_[count_++] = address;
+        }
+    }
+    ~LockedLists() {
+        for (int i = 0; i < count_; ++i) plat::MemUnlock(handles_[i]);
+    }
+    LockedLists(const LockedLists&) = delete;
+    LockedLists& operator=(const LockedLists&) = delete;
+    int count() const { return count_; }
+    const void* list(int i) const { return addresses_[i]; }
+
+private:
+    plat::DHANDLE handles_[kKeyListSlots] = {};
+    const void* addresses_[kKeyListSlots] = {};
+    int count_ = 0;
+};
+
+// The keys worth looking for in the run: at least 2 characters, no longer
+// than the run, not used up, and (when they begin with a letter) with a word
+// of the run starting with that letter. Keys are cut to kMaxKeyLength
+// characters. A list whose entry cannot be read ends there.
+std::vector<Key> CandidateKeys(const LinkMatchingCache* cache, const LockedLists& lists, const RunText& run) {
+    std::vector<Key> keys;
+    const std::uint32_t runChars = CountChars(run.text, run.length);
+    std::uint32_t number = 0;
+    for (int l = 0; l < lists.count() && number < cache->keyCount; ++l) {
+        const plat::WORD entries = plat::ListEntryCount(lists.list(l), true);
+        for (plat::WORD e = 0; e < entries && number < cache->keyCount; ++e, ++number) {
+            const char* text = nullptr;
+            plat::WORD length = 0;
+            if (plat::ListGetText(lists.list(l), true, e, &text, &length) != plat::NOERROR) {
+                // The rest of this list cannot be read; its keys keep their numbers.
+                number += entries - e;
+                break;
+            }
+            if (cache->singleMatch != 0 && cache->keyUsedFlags != nullptr && cache->keyUsedFlags[number] != 0)
+                continue;
+            std::uint32_t chars = CountChars(text, length);
+            std::uint32_t bytes = length;
+            if (chars > kMaxKeyLength) {
+                bytes = CharsPrefix(text, length, kMaxKeyLength);
+                chars = kMaxKeyLength;
+            }
+            if (chars < 2 || chars > runChars) continue;
+            Key key;
+            key.text = text;
+            key.length = static_cast<std::uint16_t>(bytes);
+            key.number = static_cast<std::uint16_t>(number);
+            // A key that must start a word and begins with a letter is
+            // looked for from the first word starting with that letter; the
+            // other kinds may stand inside a word and are looked for
+            // everywhere.
+            const bool startsWord = cache->matchKind != kMatchSubstring && cache->matchKind != kMatchEnds;
+            if (startsWord && IsAsciiLetter(text[0])) {
+                const std::uint32_t start = run.letterStart[LowerAscii(text[0]) - 'a'];
+                if (start == kNoWord) continue;
+                key.searchFrom = start;
+            }
+            keys.push_back(key);
+        }
+    }
+    return keys;
+}
+
+// Whether a place found for a key stands as the cache's match kind asks.
+bool Accepted(const RunText& run, std::uint32_t start, std::uint32_t end, std::uint16_t kind) {
+    switch (kind) {
+    case kMatchStarts: return run.StartsWord(start);
+    case kMatchEnds: return run.EndsWord(end);
+    case kMatchSubstring: return true;
+    default: return run.StartsWord(start) && run.EndsWord(end);
+    }
+}
+
+// The key's next accepted place at or after from (key->start -1 when none).
+void SearchKey(const RunText& run, const LinkMatchingCache* cache, bool ignoreAccents, std::uint32_t from, Key* key) {
+    key->searched = true;
+    key->start = -1;
+    std::uint32_t at = from > key->searchFrom ? from : key->searchFrom;
+    while (at < run.length) {
+        std::uint16_t matchLength = 0;
+        const auto available = static_cast<std::uint16_t>(run.length - at);
+        const std::int32_t found = FindTextWildcard(run.text + at, available, key->text, key->length, 0, 1,
+                                                    ignoreAccents ? 1 : 0, 0, &matchLength);
+        if (found < 0) return;
+        const std::uint32_t start = at + static_cast<std::uint32_t>(found);
+        const std::uint32_t end = start + matchLength;
+        if (Accepted(run, start, end, cache->matchKind)) {
+            key->start = static_cast<std::int32_t>(start);
+            key->end = end;
+            return;
+        }
+        at = start + CharLength(run.text + start, run.length - start);
+    }
+}
+
+// A partial match takes in the whole word it lies in.
+void WidenToWord(const RunText& run, Match* match) {
+    while (match->start > 0 && !run.StartsWord(match->start)) {
+        std::uint32_t previous = match->start - 1;
+        while (previous > 0 && (run.kinds[previous] & kCharStart) == 0) --previous;
+        match->start = previous;
+    }
+    while (!run.EndsWord(match->end)) match->end += CharLength(run.text + match->end, run.length - match->end);
+}
+
+// Every match of the run from left to right, without overlap: at each step
+// the key found first wins (the earlier list and entry on a tie). A key
+// used once is not tried again under single matching. The used flags of the
+// keys found are set.
+std::vector<Match> FindMatches(const RunText& run, LinkMatchingCache* cache, std::vector<Key>* keys,
+                               bool ignoreAccents) {
+    std::vector<Match> matches;
+    std::uint32_t cursor = 0;
+    while (cursor < run.length) {
+        Key* best = nullptr;
+        for (Key& key : *keys) {
+            if (key.searched && key.start < 0) continue;
+            if (!key.searched || static_cast<std::uint32_t>(key.start) < cursor)
+                SearchKey(run, cache, ignoreAccents, cursor, &key);
+            if (key.start < 0) continue;
+            if (best == nullptr || key.start < best->start) best = &key;
+        }
+        if (best == nullptr) break;
+        Match match{static_cast<std::uint32_t>(best->start), best->end, best};
+        if (cache->replaceExtra != 0 && cache->matchKind != kMatchWholeWord) WidenToWord(run, &match);
+        if (match.start < cursor) match.start = cursor;
+        matches.push_back(match);
+        cursor = match.end;
+        if (cache->keyUsedFlags != nullptr && best->number < cache->keyCount) cache->keyUsedFlags[best->number] = 1;
+        if (cache->singleMatch != 0) {
+            best->searched = true;
+            best->start = -1;
+        }
+    }
+    return matches;
+}
+
+// ---- The result of a key ---------------------------------------------------------
+
+// A note opened for one match, closed when it goes.
+class MatchedNote {
+public:
+    MatchedNote(plat::DBHANDLE db, plat::NOTEID id) {
+        if (db != 0 && id != 0 && plat::NoteOpen(db, id, 0, &note_) != plat::NOERROR) note_ = 0;
+    }
+    ~MatchedNote() {
+        if (note_ != 0) plat::NoteClose(note_);
+    }
+    MatchedNote(const MatchedNote&) = delete;
+    MatchedNote& operator=(const MatchedNote&) = delete;
+    plat::NOTEHANDLE handle() const { return note_; }
+
+private:
+    plat::NOTEHANDLE note_ = 0;
+};
+
+void AppendBounded(std::string* out, const char* text, std::size_t length) {
+    if (out->size() >= kMaxResultLength) return;
+    if (length > kMaxResultLength - out->size()) length = kMaxResultLength - out->size();
+    out->append(text, length);
+}
+
+void AppendNumber(std::string* out, const std::uint8_t* at) {
+    double number = 0;
+    std::memcpy(&number, at, sizeof number);
+    char text[40];
+    std::snprintf(text, sizeof text, "%g", number);
+    AppendBounded(out, text, std::strlen(text));
+}
+
+void AppendTime(std::string* out, const std::uint8_t* at) {
+    plat::TIMEDATE time;
+    std::memcpy(time.Innards, at, sizeof time.Innards);
+    char text[81];
+    plat::WORD length = 0;
+    if (plat::TimeToText(&time, text, sizeof text, &length) == plat::NOERROR) AppendBounded(out, text, length);
+}
+
+void AppendRange(std::string* out, const std::uint8_t* at) {
+    plat::TIMEDATE_PAIR range;
+    std::memcpy(range.Lower.Innards, at, sizeof range.Lower.Innards);
+    std::memcpy(range.Upper.Innards, at + 8, sizeof range.Upper.Innards);
+    char text[164];
+    plat::WORD length = 0;
+    if (plat::TimeRangeToText(&range, text, sizeof text, &length) == plat::NOERROR) AppendBounded(out, text, length);
+}
+
+// A typed formula result as text: a text as it is, list entries joined by
+// ";", numbers with "%g" (a number list: its first), times and time ranges
+// as the platform writes them. Anything else, or damaged bytes, give "".
+std::string ResultText(const std::uint8_t* bytes, std::uint32_t length) {
+    std::string out;
+    if (length < 2) return out;
+    const std::uint8_t* p = bytes + 2;
+    const std::uint32_t size = length - 2;
+    switch (ReadWord(bytes)) {
+    case plat::TYPE_TEXT:
+        AppendBounded(&out, reinterpret_cast<const char*>(p), size);
+        break;
+    case plat::TYPE_TEXT_LIST: {
+        if (size < 2) break;
+        const std::uint32_t count = ReadWord(p);
+        std::uint32_t offset = 2 + 2 * count;
+        if (offset > size) break;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint32_t entry = ReadWord(p + 2 + 2 * i);
+            if (entry > size - offset) break;
+            if (i > 0) AppendBounded(&out, ";", 1);
+            AppendBounded(&out, reinterpret_cast<const char*>(p + offset), entry);
+            offset += entry;
+        }
+        break;
+    }
+    case plat::TYPE_NUMBER:
+        if (size >= 8) AppendNumber(&out, p);
+        break;
+    case plat::TYPE_NUMBER_RANGE:
+        if (size >= 4 + 8 && ReadWord(p) > 0) AppendNumber(&out, p + 4);
+        break;
+    case plat::TYPE_TIME:
+        if (size >= 8) AppendTime(&out, p);
+        break;
+    case plat::TYPE_TIME_RANGE: {
+        if (size < 4) break;
+        const std::uint32_t count = ReadWord(p), pairs = ReadWord(p + 2);
+        if (4 + 8 * count + 16 * pairs > size) break;
+        const std::uint8_t* at = p + 4;
+        for (std::uint32_t i = 0; i < count; ++i, at += 8) {
+            if (!out.empty()) AppendBounded(&out, ";", 1);
+            AppendTime(&out, at);
+        }
+        for (std::uint32_t i = 0; i < pairs; ++i, at += 16) {
+            if (!out.empty()) AppendBounded(&out, ";", 1);
+            AppendRange(&out, at);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return out;
+}
+
+// Evaluates a formula context on a note; false when it fails.
+bool Evaluate(std::uint32_t compute, plat::NOTEHANDLE note, std::string* out) {
+    plat::DHANDLE result = 0;
+    plat::WORD resultLength = 0;
+    if (compute == 0 || plat::ComputeEvaluate(compute, note, &result, &resultLength) != plat::NOERROR) return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(plat::MemLock(result));
+    if (bytes != nullptr) {
+        *out = ResultText(bytes, resultLength);
+        plat::MemUnlock(result);
+    }
+    plat::MemFree(result);
+    return bytes != nullptr;
+}
+
+// The key as the key list spells it.
+std::string KeyText(const Key& key) { return std::string(key.text, key.length); }
+
+bool HasResultFormula(const RecordProcessContext* context) {
+    return context->argumentText != nullptr && context->argumentText[0] != '\0';
+}
+
+// A result formula that is an item name (none of blank, "@", double quote,
+// "+") brings in the rich text of that item of the key's note.
+bool ResultIsRichText(const RecordProcessContext* context) {
+    return HasResultFormula(context) && std::strpbrk(context->argumentText, " @\"+") == nullptr;
+}
+
+// What one match needs besides its place: the key's note (opened when a
+// formula is evaluated on it or rich text is copied from it), the result
+// and the option string of the match.
+struct MatchWork {
+    const Match* match = nullptr;
+    plat::NOTEID noteId = 0;
+    std::string found;        // the text as the run has it
+    std::string result;       // the formula's result, else the key
+    std::string options;      // the option string of this match
+};
+
+plat::NOTEID KeyNote(const LinkMatchingCache* cache, std::uint16_t number) {
+    if (cache->noteIdTable == 0 || number >= kNoteIdTableSize / sizeof(plat::NOTEID)) return 0;
+    const auto* ids = static_cast<const plat::NOTEID*>(plat::MemLock(cache->noteIdTable));
+    if (ids == nullptr) return 0;
+    const plat::NOTEID id = ids[number];
+    plat::MemUnlock(cache->noteIdTable);
+    return id;
+}
+
+// The result and the options of a match, evaluated on the key's note; a
+// formula that gives nothing (or fails) leaves the key as the result and
+// the running options as the options.
+void ComputeResult(RecordProcessContext* context, plat::NOTEHANDLE note, MatchWork* work) {
+    const SessionWorkArea* area = context->session->workArea;
+    work->result.clear();
+    if (HasResultFormula(context) && note != 0) Evaluate(area->matching.resultFormula, note, &work->result);
+    if (work->result.empty()) work->result = KeyText(*work->match->key);
+    const char* running = area->runningOptions;
+    work->options = running != nullptr ? running : "";
+    std::string evaluated;
+    if (area->matching.optionsFormula != 0 && note != 0 && Evaluate(area->matching.optionsFormula, note, &evaluated))
+        work->options = evaluated;
+}
+
+// ---- Writing a match --------------------------------------------------------------
+
+// The text of the match in the operation's font (the highlight font) over
+// the run's font; a colour brings a text bracket with a colour record.
+STATUS WriteHighlighted(const TextRun& run, const std::string& text, RecordProcessContext* context) {
+    FontId font = run.Font();
+    std::uint32_t rgb = 0;
+    std::uint16_t colorFlags = 0;
+    ApplyFontSpec(&font, &rgb, &colorFlags, context->font, context->fontMask);
+    RecordOutput* output = &context->output;
+    const bool colored = rgb != 0 || colorFlags != 0;
+    STATUS status = colored ? AppendBeginRecord(kSigText, 0, output) : kOK;
+    if (status == kOK) status = AppendTextRecord(text.data(), static_cast<std::uint32_t>(text.size()), &font, output);
+    if (status == kOK && colored) {
+        status = AppendColorRecord(static_cast<std::uint8_t>(kSigColor), rgb, colorFlags, output);
+        if (status == kOK) status = AppendEndRecord(kSigText, 0, output);
+    }
+    return status;
+}
+
+// The addition of 2801, 2803 and 2806: the result as text, or the rich text
+// of the item the result formula names, copied from the key's note.
+STATUS WriteAddition(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE note,
+                     RecordProcessContext* context) {
+    if (!ResultIsRichText(context) || note == 0) {
+        return WritePiece(run, work.result.data(), static_cast<std::uint32_t>(work.result.size()), context);
+    }
+    context->copyInputs = CopyInputs{};
+    context->copyInputs.sourceDatabase = context->session->workArea->linkDatabase.database;
+    context->copyInputs.sourceNote = note;
+    const STATUS status = AppendSourceRichText(context->chunk, context, context->output.highestParagraphId);
+    context->copyInputs = CopyInputs{};
+    return status;
+}
+
+// The hotspot kind of a plain link match with a result formula: "Hotspot="
+// of the match's options, "URL" when not given.
+bool UrlKind(const MatchWork& work) {
+    char kind[16] = {};
+    if (GetOptionValue(work.options.c_str(), "Hotspot=", kind, sizeof kind) == 0) return true;
+    return std::strlen(kind) == 3 && StartsWithNoCase(kind, 3, "URL");
+}
+
+STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE note, RecordProcessContext* context) {
+    const std::uint32_t foundLength = static_cast<std::uint32_t>(work.found.size());
+    OptionsScope options(context, work.options.c_str());
+    LinkMarkScope mark(context);
+    switch (context->operation2) {
+    case kModeAppend:
+        if (!ResultIsRichText(context)) {
+            const std::string both = work.found + work.result;
+            return WritePiece(run, both.data(), static_cast<std::uint32_t>(both.size()), context);
+        } else {
+            const STATUS status = WritePiece(run, work.found.data(), foundLength, context);
+            return status != kOK ? status : WriteAddition(run, work, note, context);
+        }
+    case kModeInsert:
+        if (!ResultIsRichText(context)) {
+            const std::string both = work.result + work.found;
+            return WritePiece(run, both.data(), static_cast<std::uint32_t>(both.size()), context);
+        } else {
+            const STATUS status = WriteAddition(run, work, note, context);
+            return status != kOK ? status : WritePiece(run, work.found.data(), foundLength, context);
+        }
+    case kModeReplace:
+        return WriteAddition(run, work, note, context);
+    case kModeHighlight:
+        return WriteHighlighted(run, work.found, context);
+    case kModePopup:
+        return AppendPopupHotspot(work.found.c_str(), work.result.c_str(), work.options.c_str(), context);
+    default:
+        // A link: to the key's document, or with a result formula a URL (or
+        // a pop-up, as "Hotspot=" says) on the result.
+        if (!HasResultFormula(context)) {
+            return AppendHypertextLink(work.found.c_str(), "", work.noteId, nullptr, context);
+        }
+        if (UrlKind(work)) {
+            return AppendURLHotspotWithEnd(work.found.data(), foundLength, work.result.data(),
+                                           static_cast<std::uint32_t>(work.result.size()), context);
+        }
+        return AppendPopupHotspot(work.found.c_str(), work.result.c_str(), work.options.c_str(), context);
+    }
+}
+
+// 2804: the result goes to the keyword list (the operation's second text),
+// after the separator when the list is not empty, while the list is shorter
+// than kKeywordListLimit.
+void CollectKeyword(const MatchWork& work, RecordProcessContext* context) {
+    // The keyword buffer is the caller's, handed over as the second text.
+    char* list = const_cast<char*>(context->secondArgument);
+    const std::size_t used = strnlen(list, kKeywordBufferSize - 1);
+    if (used >= kKeywordListLimit) return;
+    char separator[64] = ",";
+    if (used > 0) {
+        const char* options = work.options.c_str();
+        if (GetOptionValue(options, "Separator=", separator, sizeof separator) == 0) std::strcpy(separator, ",");
+    }
+    std::string addition = used > 0 ? separator : "";
+    addition += work.result;
+    std::size_t length = addition.size();
+    if (length > kKeywordBufferSize - 1 - used) length = kKeywordBufferSize - 1 - used;
+    std::memcpy(list + used, addition.data(), length);
+    list[used + length] = '\0';
+}
+
+bool KnownMode(std::uint16_t mode) {
+    return mode == 0 || mode == kModeLink || (mode >= kModeAppend && mode <= kModeReplace);
+}
+
+// 2386 at a record inside the chunk.
+STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32_t* passOn,
+                 RecordProcessContext* context) {
+    const std::uint16_t mode = context->operation2;
+    if (!KnownMode(mode)) return kArgumentError;
+    if (mode == kModeKeyword && context->secondArgument == nullptr) return kArgumentError;
+    LinkMatchingCache* cache = context->linkMatching;
+    if (cache == nullptr || cache->keyCount == 0 || cache->keyLists[0] == 0) return kOK;
+    TextRun run;
+    if (!RunToExamine(record, context, &run)) return kOK;
+    if (run.text->length < static_cast<std::uint32_t>(cache->shortestKeyLength) + kTextHeader) return kOK;
+
+    RunText text;
+    ReadRunText(run, cache, &text);
+    LockedLists lists(cache);
+    std::vector<Key> keys = CandidateKeys(cache, lists, text);
+    if (keys.empty()) return kOK;
+    const std::vector<Match> matches = FindMatches(text, cache, &keys, context->chunk->accentSensitive == 0);
+    if (matches.empty()) return kOK;
+
+    ConsumeRun(run, passOn, context);
+    const plat::DBHANDLE db = context->session->workArea->linkDatabase.database;
+    const SessionWorkArea* area = context->session->workArea;
+    const bool needNote = HasResultFormula(context) || area->matching.optionsFormula != 0;
+    std::uint32_t at = 0;
+    for (const Match& match : matches) {
+        MatchWork work;
+        work.match = &match;
+        work.noteId = KeyNote(cache, match.key->number);
+        work.found.assign(text.text + match.start, match.end - match.start);
+        MatchedNote note(needNote ? db : 0, work.noteId);
+        ComputeResult(context, note.handle(), &work);
+        if (mode == kModeKeyword) {
+            CollectKeyword(work, context);
+            continue;
+        }
+        STATUS status = WritePiece(run, text.text + at, match.start - at, context);
+        if (status == kOK) status = WriteMatch(run, work, note.handle(), context);
+        if (status != kOK) return status;
+        at = match.end;
+    }
+    if (mode == kModeKeyword) return kOK;
+    context->chunk->item->modified = 1;
+    return WritePiece(run, text.text + at, text.length - at, context);
+}
+
+// ---- Wiki references --------------------------------------------------------------
+
+// A wiki reference of a run: what lies between its delimiters, split.
+struct WikiReference {
+    std::string target;       // the whole target: page, "#", anchor
+    std::string page;         // the page title (the target up to its "#")
+    std::string anchor;       // after the "#", blanks, colons and double quotes made "_"
+    std::string shown;        // after "|", else the target
+    std::uint32_t end = 0;    // the text position after the closing delimiter
+};
+
+// The run's text as a wiki reference: it starts with the opening and ends
+// with the closing delimiter and, with a tag (the second text), the tag and
+// ":" follow the opening one (the tag ignoring case). The reference ends at
+// the first closing delimiter; the text after it stays text. False for any
+// other text, or a reference without a target.
+bool ReadWikiReference(const RecordProcessContext* context, const char* text, std::uint32_t length,
+                       WikiReference* out) {
+    const char* open = context->wikiOpen;
+    const char* close = context->wikiClose;
+    if (length < 4 || std::memcmp(text, open, 2) != 0 || std::memcmp(text + length - 2, close, 2) != 0) return false;
+    std::uint32_t at = 2;
+    const char* tag = context->secondArgument;
+    const std::uint32_t tagLength = tag != nullptr ? static_cast<std::uint32_t>(std::strlen(tag)) : 0;
+    if (tagLength > 0) {
+        if (length < 2 + tagLength + 1 + 2) return false;
+        if (plat::Collate(text + at, tagLength, tag, tagLength, true, false) != 0) return false;
+        at += tagLength;
+        if (text[at] != ':') return false;
+        ++at;
+    }
+    const std::uint32_t closeAt = FindPair(text, length, at, close);
+    if (closeAt >= length) return false;
+    const std::uint32_t bar = FindChar(text, closeAt, at, '|');
+    out->target.assign(text + at, bar - at);
+    if (bar < closeAt) out->shown.assign(text + bar + 1, closeAt - bar - 1);
+    if (out->shown.empty()) out->shown = out->target;
+    if (out->target.empty()) return false;
+    const std::uint32_t targetLength = static_cast<std::uint32_t>(out->target.size());
+    const std::uint32_t hash = FindChar(out->target.data(), targetLength, 0, '#');
+    out->page = out->target.substr(0, hash);
+    if (hash < targetLength) {
+        out->anchor = out->target.substr(hash + 1);
+        const auto anchorLength = static_cast<std::uint32_t>(out->anchor.size());
+        for (std::uint32_t i = 0; i < anchorLength; i += CharLength(out->anchor.data() + i, anchorLength - i)) {
+            char& c = out->anchor[i];
+            if (c == ' ' || c == ':' || c == '"') c = '_';
+        }
+    }
+    out->end = closeAt + 2;
+    return true;
+}
+
+// An option value in quotes: the first quote character the value does not
+// hold (a target never holds "|").
+std::string Quoted(const std::string& value) {
+    for (char quote : {'\'', '"', '|', '~'}) {
+        if (value.find(quote) == std::string::npos) return quote + value + quote;
+    }
+    return "''";
+}
+
+// The characters of a web address that stand for themselves; every other
+// byte is written as %XX, a blank as "+".
+std::string Escaped(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += c;
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        }
+    }
+    return out;
+}
+
+// The web address of a target that is one: a URL scheme, a web search or the
+// help page; false for a page to look up (and for every target shorter than
+// six characters). *scheme gets the word the link's class ends in.
+bool WikiAddress(const std::string& target, std::string* url, std::string* scheme) {
+    const auto length = static_cast<std::uint32_t>(target.size());
+    if (length < 6) return false;
+    for (const char* prefix : {"http:", "https:", "file:", "mailto:"}) {
+        if (StartsWithNoCase(target.data(), length, prefix)) {
+            *url = target;
+            scheme->assign(prefix, std::strlen(prefix) - 1);
+            return true;
+        }
+    }
+    if (StartsWithNoCase(target.data(), length, "google:")) {
+        *url = kWebSearchAddress + Escaped(target.substr(7));
+        *scheme = "google";
+        return true;
+    }
+    if (StartsWithNoCase(target.data(), length, "talix:")) {
+        *url = kHelpPageAddress + Escaped(target.substr(6));
+        *scheme = "talix";
+        return true;
+    }
+    return false;
+}
+
+// The first note the look-up view (or selection formula) finds for the
+// page title, 0 when none. Returns 0 or the look-up's failure.
+STATUS FindWikiPage(RecordProcessContext* context, const std::string& page, plat::NOTEID* id) {
+    *id = 0;
+    if (page.empty()) return kOK;   // an empty key would select every page
+    const plat::DBHANDLE db = context->session->workArea->linkDatabase.database;
+    if (db == 0) return kArgumentError;
+    const char* view = context->argumentText != nullptr && context->argumentText[0] != '\0' ? context->argumentText
+                                                                                            : kDefaultWikiView;
+    plat::DHANDLE table = 0;
+    const STATUS status = FindNotesByViewOrFormula(context->session, db, view, page.c_str(), &table, 0);
+    if (status != kOK) return status;
+    plat::NOTEID found = 0;
+    if (plat::IdScan(table, true, &found)) *id = found;
+    plat::IdDestroyTable(table);
+    return kOK;
+}
+
+// 2816 at a record inside the chunk: a run that is a wiki reference becomes
+// a URL link (an address) or a link to the page found; a page that is not
+// found leaves the run as it stands.
+STATUS MatchWiki(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32_t* passOn,
+                 RecordProcessContext* context) {
+    TextRun run;
+    if (context->writesItem == 0 || !RunToExamine(record, context, &run)) return kOK;
+    WikiReference reference;
+    if (!ReadWikiReference(context, run.Text(), run.Length(), &reference)) return kOK;
+
+    std::string url, scheme;
+    const bool address = WikiAddress(reference.target, &url, &scheme);
+    plat::NOTEID page = 0;
+    if (!address) {
+        const STATUS status = FindWikiPage(context, reference.page, &page);
+        if (status != kOK) return status;
+        if (page == 0) return kOK;
+    }
+
+    ConsumeRun(run, passOn, context);
+    context->chunk->item->modified = 1;
+    STATUS status = kOK;
+    {
+        LinkMarkScope mark(context);
+        if (address) {
+            const std::string attributes = "HTMLClass='WikiLink" + scheme + "' HTMLTitle=" + Quoted(reference.target);
+            OptionsScope options(context, attributes.c_str());
+            status = AppendURLHotspotWithEnd(reference.shown.data(), static_cast<std::uint32_t>(reference.shown.size()),
+                                             url.data(), static_cast<std::uint32_t>(url.size()), context);
+        } else {
+            std::string options = "Class='WikiLink$3' Title=" + Quoted(reference.target) + " ";
+            if (!reference.anchor.empty()) options += "Anchor=" + Quoted(reference.anchor);
+            status = AppendHypertextLink(reference.shown.c_str(), "", page, options.c_str(), context);
+        }
+    }
+    if (status != kOK) return status;
+    return WritePiece(run, run.Text() + reference.end, run.Length() - reference.end, context);
+}
+
+const OperationRow kRows[] = {
+    {2386, nullptr, MatchKeys, nullptr},
+    {2816, nullptr, MatchWiki, nullptr},
+};
+
+} // namespace
+
+const OperationFamily kMatchingOperations = MakeFamily(kRows);
+
+} // namespace talix

@@ -1,0 +1,376 @@
+// Table rows: collecting one sort key per row of the chunk's first table
+// (11), the key texts of a position list (2), sorting the keys before a
+// reorder, writing the rows in the sorted order (2396), and appending a copy
+// of a row, with its contents or as an empty row filled from the caller's
+// cell texts (2355).
+#include <strings.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "builders/append_gate.h"
+#include "core/item_work_state.h"
+#include "core/pool.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "core/sort_compare.h"
+#include "engine/chunk_work_state.h"
+#include "engine/copy_source.h"
+#include "engine/exec_handlers.h"
+#include "engine/operation_table.h"
+#include "engine/record_process.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kSourceName = "rtproc";
+constexpr std::uint32_t kFirstKeyCapacity = 255;
+constexpr std::uint32_t kLongestKey = 1023;
+constexpr std::uint16_t kTypeTable = 1;
+
+// Host offsets.
+constexpr std::uint32_t kCellColumn = 3;
+constexpr std::uint32_t kTextStart = 8;
+constexpr std::uint32_t kSectionTitle = 14;        // 0xFFAC
+constexpr std::uint32_t kLabelText = 4;            // 0xFFE3
+constexpr std::uint32_t kLabelLimit = 127;
+constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;   // 0xFFA7
+constexpr std::uint32_t kButtonText = 16;          // 0xFFAB
+constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
+
+bool IsTableBegin(std::uint16_t s) { return s == kSigTableBegin || s == kSigNestedTableBegin; }
+bool IsTableEnd(std::uint16_t s) { return s == kSigTableEnd || s == kSigNestedTableEnd; }
+bool IsCell(std::uint16_t s) { return s == kSigTableCell || s == kSigNestedTableCell; }
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+    return text != nullptr && strncasecmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// ---- Sort keys -----------------------------------------------------------------
+
+// A new key (first and last record at index) at the end of the run's array,
+// which grows from the tracked pool. Returns 0 or 263.
+STATUS AddKey(RecordProcessContext* context, std::uint16_t index) {
+    if (context->sortKeyCount == context->sortKeyCapacity) {
+        const std::uint32_t capacity =
+            context->sortKeyCapacity == 0 ? kFirstKeyCapacity : context->sortKeyCapacity * 2;
+        auto* grown = static_cast<SortKey*>(
+            QuorbelAllocate(context->session, __LINE__, kSourceName, capacity * sizeof(SortKey), 1));
+        if (grown == nullptr) return kOutOfMemory;
+        if (context->sortKeys != nullptr) {
+            std::memcpy(static_cast<void*>(grown), context->sortKeys, context->sortKeyCount * sizeof(SortKey));
+            ZervaDeallocate(context->session, context->sortKeys);
+        }
+        context->sortKeys = grown;
+        context->sortKeyCapacity = capacity;
+    }
+    SortKey& key = context->sortKeys[context->sortKeyCount];
+    key = SortKey();
+    key.firstRecord = index;
+    key.lastRecord = index;
+    key.row = context->sortKeyCount;
+    context->sortKeyCount += 1;
+    return kOK;
+}
+
+// The key's text: a terminated copy from the tracked pool. Returns 0 or 263.
+STATUS SetKeyText(RecordProcessContext* context, SortKey* key, const std::uint8_t* text, std::uint32_t length,
+                  std::uint32_t limit) {
+    length = static_cast<std::uint32_t>(strnlen(reinterpret_cast<const char*>(text), length));
+    if (length > limit) length = limit;
+    if (length == 0) return kOK;
+    key->text = QuorbelAllocateString(context->session, __LINE__, kSourceName, reinterpret_cast<const char*>(text),
+                                      length);
+    if (key->text == nullptr) return kOutOfMemory;
+    key->length = length;
+    return kOK;
+}
+
+// The text of a section title, a tab label, an OLE object's name or a
+// button, by the key kind; false when the record gives none.
+bool KindText(const char* kind, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+              const std::uint8_t** text, std::uint32_t* textLength, std::uint32_t* limit) {
+    *limit = kLongestKey;
+    if (StartsWithNoCase(kind, "SECTION")) {
+        if (signature != kSigBar || length <= kSectionTitle) return false;
+        *text = record + kSectionTitle;
+        *textLength = length - kSectionTitle;
+        return true;
+    }
+    if (StartsWithNoCase(kind, "TABLABEL") || StartsWithNoCase(kind, "ROWLABEL")) {
+        if (signature != kSigTableLabel || length <= kLabelText) return false;
+        *text = record + kLabelText;
+        *textLength = length - kLabelText;
+        *limit = kLabelLimit;
+        return true;
+    }
+    if (StartsWithNoCase(kind, "OLEFileName")) {
+        if (signature != kSigOleBegin || length <= kOleName) return false;
+        *text = record + kOleName;
+        *textLength = ReadWord(record + kOleNameLength);
+        if (*textLength > length - kOleName) *textLength = length - kOleName;
+        return true;
+    }
+    if (StartsWithNoCase(kind, "BUTTON")) {
+        if (signature != kSigButton || length <= kButtonText) return false;
+        *text = record + kButtonText;
+        *textLength = length - kButtonText;
+        return true;
+    }
+    return false;
+}
+
+// 11: one key per row of the first table inside the chunk. A cell of
+// column 0 opens a row; the key text is taken from the key column (op2: the
+// column counted from 1, 0 any column): its first non-empty text run (kind
+// "TEXT") or section title, or the row's tab label. With a3 set the rows
+// below a4 are title rows: flagged (they keep their places at the top), and
+// the first row has no key text.
+STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
+                       RecordProcessContext* context) {
+    RowRunState& rows = context->rows;
+    if (IsTableBegin(signature) && rows.tableKnown == 0) {
+        rows.tableKnown = 1;
+        rows.tableLevel = context->tableNesting;
+        return kOK;
+    }
+    if (rows.tableKnown == 0 || rows.tableDone != 0) return kOK;
+    const std::uint16_t index = context->node != nullptr ? context->node->index : context->recordCounter;
+    SortKey* key = context->sortKeyCount > 0 ? &context->sortKeys[context->sortKeyCount - 1] : nullptr;
+    if (IsTableEnd(signature) && context->tableNesting < rows.tableLevel) {
+        if (key != nullptr) key->lastRecord = static_cast<std::uint16_t>(index - 1);
+        rows.tableDone = 1;
+        return kOK;
+    }
+    if (IsCell(signature) && context->tableNesting == rows.tableLevel) {
+        rows.column = length > kCellColumn ? record[kCellColumn] : 0;
+        if (rows.column != 0) return kOK;
+        if (key != nullptr) key->lastRecord = static_cast<std::uint16_t>(index - 1);
+        const STATUS status = AddKey(context, index);
+        if (status != kOK) return status;
+        key = &context->sortKeys[context->sortKeyCount - 1];
+        if (context->a3 != 0 && key->row < context->a4) key->flag = 1;
+        return kOK;
+    }
+    if (key == nullptr || key->text != nullptr) return kOK;
+    const char* kind = context->secondArgument != nullptr && context->secondArgument[0] != '\0'
+                           ? context->secondArgument
+                           : "TEXT";
+    const bool labels = StartsWithNoCase(kind, "TABLABEL") || StartsWithNoCase(kind, "ROWLABEL");
+    if (!labels && context->operation2 != 0 && rows.column + 1u != context->operation2) return kOK;
+    if (strcasecmp(kind, "TEXT") == 0) {
+        if (signature != kSigText || length <= kTextStart) return kOK;
+        if (context->a3 != 0 && key->row == 0) return kOK;
+        return SetKeyText(context, key, record + kTextStart, length - kTextStart, kLongestKey);
+    }
+    const std::uint8_t* text = nullptr;
+    std::uint32_t textLength = 0, limit = 0;
+    if (StartsWithNoCase(kind, "SECTION") || labels) {
+        if (!KindText(kind, record, signature, length, &text, &textLength, &limit)) return kOK;
+        return SetKeyText(context, key, text, textLength, limit);
+    }
+    return kOK;
+}
+
+// ---- Copying rows ------------------------------------------------------------------
+
+// The paragraph definitions of a range of the run's records, saved with the
+// session's pending definitions: a row written before the rows it came after
+// gets the definition of each id put back before its first reference to it.
+STATUS SaveRangeDefinitions(RecordProcessContext* context, std::uint16_t first, std::uint16_t last) {
+    if (context->records == nullptr) return kOK;
+    for (const CDRecordNode* node = context->records->head; node != nullptr; node = node->next) {
+        if (node->index < first || node->index > last || node->signature != kSigPabDefinition) continue;
+        const STATUS status = SavePendingParagraph(context->session->workArea, node->bytes, node->length);
+        if (status == kOutOfMemory) return status;
+    }
+    return kOK;
+}
+
+// The table a row was just written into gets one row more in its
+// extension record: the last table begin still open in the output, and the
+// extension record before it.
+void CountNewRow(RecordProcessContext* context) {
+    ItemRecordList* output = context->chunk->item->work->output;
+    if (output == nullptr) return;
+    CDRecordNode* begin = nullptr;
+    int depth = 0;
+    for (CDRecordNode* node = output->tail; node != nullptr; node = node->prev) {
+        if (IsTableEnd(node->signature)) {
+            ++depth;
+        } else if (IsTableBegin(node->signature)) {
+            if (depth == 0) {
+                begin = node;
+                break;
+            }
+            --depth;
+        }
+    }
+    for (CDRecordNode* node = begin != nullptr ? begin->prev : nullptr; node != nullptr; node = node->prev) {
+        const std::uint16_t signature = node->signature;
+        if (signature == kSigPreTableBegin) {
+            if (node->bytes != nullptr && node->length > kExtensionRows && node->bytes[kExtensionRows] < 0xFF)
+                node->bytes[kExtensionRows] = static_cast<std::uint8_t>(node->bytes[kExtensionRows] + 1);
+            return;
+        }
+        if (signature == kSigText || signature == kSigPabReference || signature == kSigPabDefinition ||
+            IsCell(signature) || IsTableEnd(signature) || IsTableBegin(signature))
+            return;
+    }
+}
+
+// 2355: the row found by the calling method's query (op2 to a3) copied at
+// the walk's point; before rows it came after, its paragraph definitions are
+// put back where its references need them.
+STATUS CopyRow(RecordProcessContext* context, bool beforeSource) {
+    if (context->rows.rowsWritten != 0) return kOK;
+    context->rows.rowsWritten = 1;
+    context->copyInputs.first = context->operation2;
+    context->copyInputs.last = context->a3;
+    STATUS status = kOK;
+    if (beforeSource) status = SaveRangeDefinitions(context, context->operation2, context->a3);
+    if (status == kOK) status = AppendSourceRichText(context->chunk, context, 0);
+    if (status == kOK) {
+        CountNewRow(context);
+        context->chunk->item->modified = 1;
+    }
+    context->chunkDone = 1;
+    return status;
+}
+
+// A table chunk gets the row inside its first table: before the table end
+// (appended at the end) or before its first cell.
+STATUS RowInsideTable(std::uint8_t*, std::uint16_t signature, std::uint32_t, std::uint32_t*,
+                      RecordProcessContext* context) {
+    RowRunState& rows = context->rows;
+    if (context->chunk->targetType != kTypeTable || rows.rowsWritten != 0) return kOK;
+    if (IsTableBegin(signature) && rows.tableKnown == 0) {
+        rows.tableKnown = 1;
+        rows.tableLevel = context->tableNesting;
+        return kOK;
+    }
+    if (rows.tableKnown == 0) return kOK;
+    if (context->chunk->appendAtEnd != 0) {
+        if (IsTableEnd(signature) && context->tableNesting < rows.tableLevel) return CopyRow(context, false);
+    } else if (IsCell(signature) && context->tableNesting == rows.tableLevel) {
+        return CopyRow(context, true);
+    }
+    return kOK;
+}
+
+// Any other chunk (a row) gets the row before its first record or after
+// its last one.
+STATUS RowAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+    if (context->chunk->targetType == kTypeTable || context->chunk->appendAtEnd != 0) return kOK;
+    return CopyRow(context, true);
+}
+STATUS RowAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
+    if (context->chunk->targetType == kTypeTable || context->chunk->appendAtEnd == 0) return kOK;
+    return CopyRow(context, false);
+}
+
+// 2396 at the first row: every row in the sorted order (the keys' ranges),
+// each row's references finding their definitions put back where needed.
+STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+    if (context->rows.rowsWritten != 0) return kOK;
+    context->rows.rowsWritten = 1;
+    STATUS status = kOK;
+    for (std::uint32_t i = 0; status == kOK && i < context->sortKeyCount; ++i) {
+        const SortKey& key = context->sortKeys[i];
+        status = SaveRangeDefinitions(context, key.firstRecord, key.lastRecord);
+    }
+    for (std::uint32_t i = 0; status == kOK && i < context->sortKeyCount; ++i) {
+        const SortKey& key = context->sortKeys[i];
+        if (key.firstRecord == 0) continue;
+        context->copyInputs.first = key.firstRecord;
+        context->copyInputs.last = key.lastRecord;
+        status = AppendSourceRichText(context->chunk, context, 0);
+    }
+    context->chunk->item->modified = 1;
+    return status;
+}
+
+// 2396 inside: the rows as they stood are left out.
+STATUS DropRowRecord(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t* passOn, RecordProcessContext*) {
+    *passOn = 0;
+    return kOK;
+}
+
+const OperationRow kRows[] = {
+    {11, nullptr, CollectSortKeys, nullptr},
+    {2355, RowAtStart, RowInsideTable, RowAtEnd},
+    {2396, SortedRowsAtStart, DropRowRecord, nullptr},
+};
+
+} // namespace
+
+const OperationFamily kRowOperations = MakeFamily(kRows);
+
+// 2 inside the chunk: with a kind given (the second argument), the first
+// text of that kind in each target becomes the text of its position entry:
+// "TEXT" the first non-empty text run (in the column op2 counts from 1, 0
+// any column), "SECTION..." a section title, "OLEFileName..." an OLE
+// object's name, "BUTTON..." a button's text.
+STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
+                             RecordProcessContext* context) {
+    if (IsCell(signature)) context->rows.column = length > kCellColumn ? record[kCellColumn] : 0;
+    const char* kind = context->secondArgument;
+    if (kind == nullptr || kind[0] == '\0' || context->sortKeyCount == 0) return kOK;
+    SortKey* key = &context->sortKeys[context->sortKeyCount - 1];
+    if (key->text != nullptr) return kOK;
+    if (strcasecmp(kind, "TEXT") == 0) {
+        if (signature != kSigText || length <= kTextStart) return kOK;
+        if (context->operation2 != 0 && context->rows.column + 1u != context->operation2) return kOK;
+        return SetKeyText(context, key, record + kTextStart, length - kTextStart, kLongestKey);
+    }
+    const std::uint8_t* text = nullptr;
+    std::uint32_t textLength = 0, limit = 0;
+    if (StartsWithNoCase(kind, "TABLABEL") || StartsWithNoCase(kind, "ROWLABEL")) return kOK;
+    if (!KindText(kind, record, signature, length, &text, &textLength, &limit)) return kOK;
+    return SetKeyText(context, key, text, textLength, limit);
+}
+
+
+STATUS SortRowKeys(RecordProcessContext* context) {
+    ZervaRTChunk* chunk = context->chunk;
+    ChunkWorkState* state = chunk->work;
+    // The run takes the chunk's keys; they go with it.
+    context->sortKeys = state->sortKeys;
+    context->sortKeyCount = state->sortKeyCount;
+    context->sortKeyCapacity = state->sortKeyCount;
+    state->sortKeys = nullptr;
+    state->sortKeyCount = 0;
+
+    bool anyText = false;
+    for (std::uint32_t i = 0; i < context->sortKeyCount; ++i) {
+        if (context->sortKeys[i].text != nullptr && context->sortKeys[i].length > 0) anyText = true;
+    }
+    if (context->sortKeyCount < 2 || !anyText) return kNoSortKeys;
+
+    // The argument text, upper-cased, chooses the order.
+    char* order = context->session->messageBuffer;
+    const char* argument = context->argumentText != nullptr ? context->argumentText : "";
+    std::size_t i = 0;
+    for (; argument[i] != '\0' && i + 1 < RARIvoSession::kMessageCapacity; ++i)
+        order[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(argument[i])));
+    order[i] = '\0';
+    const bool numeric = std::strstr(order, "NUMERIC") != nullptr;
+    const bool reverse = std::strstr(order, "REVERSE") != nullptr;
+
+    g_sortSwitches = (chunk->accentSensitive != 0 ? kSortAccentSensitive : 0) |
+                     (chunk->caseSensitive != 0 ? kSortCaseSensitive : 0);
+    int (*compare)(const void*, const void*) = CompareSortKeysTextAscending;
+    if (numeric && reverse) compare = CompareSortKeysNumberDescending;
+    else if (numeric) compare = CompareSortKeysNumberAscending;
+    else if (reverse) compare = CompareSortKeysTextDescending;
+    std::qsort(context->sortKeys, context->sortKeyCount, sizeof(SortKey), compare);
+    return kOK;
+}
+
+} // namespace talix

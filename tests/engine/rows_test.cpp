@@ -1,0 +1,254 @@
+// Table rows: appending a copy of a row (with its contents, or as an empty
+// row filled from per-column cell texts) and sorting the rows of a table by
+// the keys of one column. Tables are built by the table append, cells
+// filled by setting their text, and the results read back from the note.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
+#include "edit_fixture.h"
+#include "engine/chunk_definition.h"
+#include "engine/chunk_work_state.h"
+#include "engine/record_process.h"
+#include "support/op_runner.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace {
+
+using engine_test::Rec;
+using talix_test::Op;
+using talix_test::Operation;
+using talix_test::RunOperation;
+
+using Table = std::vector<std::vector<std::string>>;
+
+constexpr std::uint16_t kCell = 0xA4, kTableEnd = 0xA5, kExtension = 0xFFFB, kCellColour = 0xD3;
+constexpr std::uint16_t kText = 0xFF85;
+
+class RowTest : public engine_test::EditTest {
+protected:
+    // A note whose body is a line of text and a table holding the texts,
+    // appended as AppendTable appends tables and filled cell by cell.
+    void NewTable(const Table& cells) {
+        ASSERT_NE(Open(engine_test::Runs({"intro"})), nullptr);
+        const auto rows = static_cast<std::uint16_t>(cells.size());
+        const auto columns = static_cast<std::uint16_t>(cells.front().size());
+        talix::TableRequest& request = session_.workArea->table;
+        request = talix::TableRequest();
+        request.tableWidth = 8640;
+        for (std::uint16_t column = 0; column < columns; ++column)
+            request.columnWidths[column] = static_cast<std::uint16_t>(8640 / columns);
+        ASSERT_EQ(Run("Everything", Op(2359, columns, rows, "")), 0);
+        request = talix::TableRequest();
+        for (std::size_t row = 0; row < cells.size(); ++row) {
+            for (std::size_t column = 0; column < cells[row].size(); ++column) {
+                const std::string cell = "Table 1; Row " + std::to_string(row + 1) + "; Column " +
+                                         std::to_string(column + 1);
+                ASSERT_EQ(Run(cell.c_str(), talix_test::TextOperation(10, cells[row][column].c_str())), 0) << cell;
+            }
+        }
+        ASSERT_EQ(item_.Save(), 0);
+    }
+
+    std::uint16_t Run(const char* definition, const Operation& operation, std::uint32_t appendAtEnd = 1) {
+        ZervaRTChunk* chunk = item_.DefineChunk(definition);
+        if (chunk == nullptr) return 0xFFFF;
+        chunk->appendAtEnd = appendAtEnd;
+        const std::uint16_t status = RunOperation(chunk, operation);
+        delete chunk;
+        return status;
+    }
+
+    // AppendRow as the chunk method runs it: the model row is located, then
+    // copied with its records' range.
+    std::uint16_t AppendRow(const char* definition, int row, bool keepContents, std::uint32_t appendAtEnd = 1) {
+        session_.workArea->foundFirstRecord = 0;
+        session_.workArea->foundLastRecord = 0;
+        const std::string model = "Table 1; Row " + std::to_string(row);
+        if (Run(model.c_str(), Op(1, 0)) != 0 || session_.workArea->foundFirstRecord == 0) return 0xFFFF;
+        Operation append = Op(2355, session_.workArea->foundFirstRecord, session_.workArea->foundLastRecord);
+        append.a4 = keepContents ? 1 : 0;
+        return Run(definition, append, appendAtEnd);
+    }
+
+    // SortByRow's two runs: the keys of a column (counted from 1), then the
+    // rows of "Table 1" rewritten in their order.
+    std::uint16_t Sort(std::uint16_t column, const char* order, std::uint16_t titleRows) {
+        ZervaRTChunk* table = item_.DefineChunk("Table 1");
+        Operation keys = Op(11, column, titleRows > 0 ? 1 : 0);
+        keys.a4 = titleRows;
+        keys.second = "TEXT";
+        std::uint16_t status = RunOperation(table, keys);
+        if (status == 0) {
+            // "Row *" names many targets: the run goes on after the first.
+            std::uint32_t single = 0;
+            talix::ChunkDefInfo* rows = talix::ParseChunkDefinition(&session_, 0, table->work->chain, "Row *", &single);
+            const std::uint32_t saved = table->work->singleTarget;
+            table->work->singleTarget = saved != 0 && single != 0 ? 1 : 0;
+            status = talix::PerformChunkAction(table, 0, nullptr, 2396, 0, 0, 0, 0, order, nullptr, nullptr, rows,
+                                               table);
+            table->work->singleTarget = saved;
+            talix::FreeChunkDefinition(rows);
+        }
+        delete table;
+        return status;
+    }
+
+    // The texts of the saved table's cells, row by row.
+    Table SavedCells() {
+        Table table;
+        for (const Rec& record : Saved()) {
+            if (record.signature == kCell) {
+                if (record.bytes[3] == 0) table.emplace_back();
+                table.back().emplace_back();
+            } else if (record.signature == kText && !table.empty() && !record.Text().empty()) {
+                table.back().back() += record.Text();
+            } else if (record.signature == kTableEnd) {
+                break;
+            }
+        }
+        return table;
+    }
+
+    int SavedRowCount() {
+        for (const Rec& record : Saved())
+            if (record.signature == kExtension) return record.bytes[8];
+        return -1;
+    }
+};
+
+const Table kNumbers = {{"Num", "Name"}, {"2", "two"}, {"10", "ten"}, {"1", "one"}};
+
+TEST_F(RowTest, RowsAreCopiedWithTheirContentsWhereTheChunkSays) {
+    NewTable({{"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}});
+    ASSERT_EQ(SavedRowCount(), 3);
+
+    // At the end of the table.
+    EXPECT_EQ(AppendRow("Table 1", 2, true), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}, {"b1", "b2"}}));
+    EXPECT_EQ(SavedRowCount(), 4);
+
+    // After a row chunk, and before the first row of a table chunk that
+    // appends before itself.
+    EXPECT_EQ(AppendRow("Table 1; Row 1", 3, true), 0);
+    EXPECT_EQ(AppendRow("Table 1", 1, true, 0), 0);
+    EXPECT_EQ(SavedCells(),
+              (Table{{"a1", "a2"}, {"a1", "a2"}, {"c1", "c2"}, {"b1", "b2"}, {"c1", "c2"}, {"b1", "b2"}}));
+    EXPECT_EQ(SavedRowCount(), 6);
+
+    // The cells of the copies are numbered by their new rows.
+    int row = -1;
+    for (const Rec& record : Saved())
+        if (record.signature == kCell) {
+            if (record.bytes[3] == 0) ++row;
+            EXPECT_EQ(record.bytes[2], row);
+        }
+}
+
+TEST_F(RowTest, AnEmptyRowTakesItsCellsFromTheCellTexts) {
+    NewTable({{"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}});
+    const std::string first = "Text='x' CellColor='red' RowHeight=0.5 TabLabel='Tab'";
+    const std::string second = "plain words";
+    session_.workArea->table.columnOptions[0] = first.c_str();
+    session_.workArea->table.columnOptions[1] = second.c_str();
+    EXPECT_EQ(AppendRow("Table 1", 1, false), 0);
+    session_.workArea->table = talix::TableRequest();
+
+    EXPECT_EQ(SavedCells(), (Table{{"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}, {"x", "plain words"}}));
+    const std::vector<Rec> records = Saved();
+    std::vector<const Rec*> cells;
+    const Rec* colour = nullptr;
+    const Rec* label = nullptr;
+    const Rec* height = nullptr;
+    for (const Rec& record : records) {
+        if (record.signature == kCell) cells.push_back(&record);
+        if (cells.size() == 7 && record.signature == kCellColour) colour = &record;
+        if (cells.size() == 7 && record.signature == 0xFFE3) label = &record;
+        if (cells.size() == 7 && record.signature == 0xE2) height = &record;
+    }
+    ASSERT_EQ(cells.size(), 8u);
+    EXPECT_EQ(cells[6]->bytes[11] & 0x01, 0x01);   // coloured by index
+    EXPECT_EQ(cells[7]->bytes[11] & 0x01, 0x00);
+    ASSERT_NE(colour, nullptr);
+    EXPECT_EQ(colour->bytes[4], 0xFF);              // red
+    EXPECT_EQ(colour->bytes[5], 0);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(label->bytes.data() + 4)), "Tab");
+    ASSERT_NE(height, nullptr);
+    EXPECT_EQ(height->Word(2), 720);
+    EXPECT_EQ(SavedRowCount(), 4);
+}
+
+TEST_F(RowTest, AModelRowWithARowSpannedCellIsRefusedAndNothingChanges) {
+    NewTable({{"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}});
+    Operation merge = Op(2405, 1, 1);
+    merge.a4 = 2;
+    merge.a5 = 1;
+    ASSERT_EQ(Run("Table 1", merge), 0);
+    ASSERT_EQ(item_.Save(), 0);
+    const std::vector<std::string> before = db_.Stored(id_);
+
+    EXPECT_EQ(AppendRow("Table 1", 1, true), 257);
+    EXPECT_EQ(AppendRow("Table 1", 2, false), 257);
+    EXPECT_EQ(db_.Stored(id_), before);
+    // A row without spanned cells still goes.
+    EXPECT_EQ(AppendRow("Table 1", 3, true), 0);
+    EXPECT_EQ(SavedCells().size(), 4u);
+}
+
+TEST_F(RowTest, RowsAreSortedByTheKeysOfOneColumnBelowTheTitleRows) {
+    NewTable(kNumbers);
+    EXPECT_EQ(Sort(1, "Reverse Numeric", 1), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"Num", "Name"}, {"10", "ten"}, {"2", "two"}, {"1", "one"}}));
+
+    EXPECT_EQ(Sort(1, "Numeric", 1), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"Num", "Name"}, {"1", "one"}, {"2", "two"}, {"10", "ten"}}));
+
+    // By the text of the second column, with no title row.
+    EXPECT_EQ(Sort(2, nullptr, 0), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"Num", "Name"}, {"1", "one"}, {"10", "ten"}, {"2", "two"}}));
+    EXPECT_EQ(Sort(2, "Reverse", 0), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"2", "two"}, {"10", "ten"}, {"1", "one"}, {"Num", "Name"}}));
+    EXPECT_EQ(SavedRowCount(), 4);
+}
+
+TEST_F(RowTest, APositionListTakesTheTextOfEachTargetByKind) {
+    NewTable(kNumbers);
+    ZervaRTChunk* rows = item_.DefineChunk("Table 1; Row *");
+    ASSERT_NE(rows, nullptr);
+    Operation positions = Op(2, 2);
+    positions.second = "TEXT";
+    ASSERT_EQ(RunOperation(rows, positions), 0);
+    std::vector<std::string> texts;
+    for (std::uint32_t i = 0; i < rows->work->sortKeyCount; ++i) {
+        const talix::SortKey& key = rows->work->sortKeys[i];
+        EXPECT_LT(key.firstRecord, key.lastRecord);
+        texts.emplace_back(key.text != nullptr ? key.text : "");
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"Name", "two", "ten", "one"}));
+
+    // Without a kind only the positions are listed.
+    ASSERT_EQ(RunOperation(rows, Op(2, 2)), 0);
+    ASSERT_EQ(rows->work->sortKeyCount, 4u);
+    EXPECT_EQ(rows->work->sortKeys[0].text, nullptr);
+}
+
+TEST_F(RowTest, NothingToSortLeavesTheTableAsItWas) {
+    NewTable({{"only", "row"}});
+    const std::vector<std::string> before = db_.Stored(id_);
+    EXPECT_EQ(Sort(1, "Numeric", 0), 1026);
+    EXPECT_EQ(db_.Stored(id_), before);
+
+    // Only the title row has a text: its key stays empty.
+    NewTable({{"title", "x"}, {"", "y"}, {"", "z"}});
+    const std::vector<std::string> untitled = db_.Stored(id_);
+    EXPECT_EQ(Sort(1, nullptr, 1), 1026);
+    EXPECT_EQ(db_.Stored(id_), untitled);
+}
+
+} // namespace
