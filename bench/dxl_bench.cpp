@@ -3,7 +3,6 @@
 // (ItemScan and BlockLock of each value).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "talix_platform.h"
 
 namespace {
@@ -42,20 +42,15 @@ double PeakResidentKb() {
 class ScratchDb {
 public:
     ScratchDb() {
-        dir_ = fs::temp_directory_path() / ("talix-bench-" + std::to_string(getpid()) + "-" + std::to_string(++count_));
-        fs::create_directories(dir_);
-        if (plat::DbCreate((dir_ / "bench.db").c_str(), &db_) != plat::NOERROR) db_ = 0;
+        if (dir_.path().empty() || plat::DbCreate(dir_.File("bench.db").c_str(), &db_) != plat::NOERROR) db_ = 0;
     }
     ~ScratchDb() {
         if (db_ != 0) plat::DbClose(db_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     plat::DBHANDLE db() const { return db_; }
 
 private:
-    static inline int count_ = 0;
-    fs::path dir_;
+    talix_bench::ScratchDir dir_;
     plat::DBHANDLE db_ = 0;
 };
 

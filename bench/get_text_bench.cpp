@@ -2,13 +2,12 @@
 // records and walking them), against reading its records alone, and the
 // walk alone over records already read.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/item_work_state.h"
 #include "core/record_io.h"
 #include "talix/chunk.h"
@@ -18,11 +17,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using talix_bench::kTextBufferSize;
 
 constexpr std::size_t kItemSize = 10u * 1024 * 1024;
-constexpr std::size_t kItemRecordBytes = 49022;
-constexpr std::uint32_t kTextBufferSize = 65342;
 
 void PutWord(std::string* out, std::uint16_t value) {
     out->push_back(static_cast<char>(value & 0xFF));
@@ -46,7 +43,7 @@ std::string StoredParagraph(std::size_t number) {
 // A database whose note "Body" item holds 10 MB of paragraphs, stored as
 // items of at most 49,022 bytes of records.
 struct BigItem {
-    std::string directory;
+    talix_bench::ScratchDir directory;
     std::string path;
     plat::NOTEID id = 0;
     std::size_t bytes = 0;
@@ -54,34 +51,22 @@ struct BigItem {
 
     BigItem() {
         plat::LogSetEcho(false);
-        char dir[] = "/tmp/talix-bench-XXXXXX";
-        if (mkdtemp(dir) == nullptr) return;
-        directory = dir;
-        path = directory + "/text.nsf";
+        if (directory.path().empty()) return;
+        path = directory.File("text.nsf");
         plat::DBHANDLE db = 0;
         plat::NOTEHANDLE note = 0;
         if (plat::DbCreate(path.c_str(), &db) != 0) return;
         if (plat::NoteCreate(db, &note) == 0) {
-            std::string value;
+            std::vector<std::string> paragraphs;
             for (std::size_t number = 1; bytes < kItemSize; ++number) {
-                std::string paragraph = StoredParagraph(number);
-                if (value.size() + paragraph.size() > kItemRecordBytes) {
-                    plat::ItemAppend(note, 0, "Body", 4, plat::TYPE_COMPOSITE, value.data(),
-                                     static_cast<plat::DWORD>(value.size()));
-                    value.clear();
-                }
-                value += paragraph;
-                bytes += paragraph.size();
+                paragraphs.push_back(StoredParagraph(number));
+                bytes += paragraphs.back().size();
             }
-            plat::ItemAppend(note, 0, "Body", 4, plat::TYPE_COMPOSITE, value.data(),
-                             static_cast<plat::DWORD>(value.size()));
+            talix_bench::StoreRecordItems(note, "Body", paragraphs);
             ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
             plat::NoteClose(note);
         }
         plat::DbClose(db);
-    }
-    ~BigItem() {
-        if (!directory.empty()) fs::remove_all(directory);
     }
 };
 
@@ -101,16 +86,10 @@ void ForgetRecords(ZervaRTItem* item) {
 
 void GetText(benchmark::State& state, bool readEachTime) {
     BigItem& big = Item();
-    if (!big.ready) {
-        state.SkipWithError("cannot build the item");
-        return;
-    }
+    if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
-    if (item.Connect("", big.path.c_str(), big.id, "Body", 0) != 0) {
-        state.SkipWithError("cannot connect to the item");
-        return;
-    }
+    if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     std::vector<char> buffer(kTextBufferSize);
     for (auto _ : state) {
@@ -134,16 +113,10 @@ BENCHMARK(BM_GetTextRecordsAlreadyRead)->Unit(benchmark::kMillisecond);
 
 void BM_ReadRecordsOnly(benchmark::State& state) {
     BigItem& big = Item();
-    if (!big.ready) {
-        state.SkipWithError("cannot build the item");
-        return;
-    }
+    if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
-    if (item.Connect("", big.path.c_str(), big.id, "Body", 0) != 0) {
-        state.SkipWithError("cannot connect to the item");
-        return;
-    }
+    if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
     for (auto _ : state) {
         talix::STATUS status = 0;
         talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);

@@ -2,14 +2,13 @@
 // against copying the same bytes with memcpy. The item is made of the real
 // records of the samples' rich-text bodies, repeated.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/record_io.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -20,7 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kItemSize = 10u * 1024 * 1024;
-constexpr std::size_t kItemRecordBytes = 49022;
 
 std::uint32_t Word(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 
@@ -65,7 +63,7 @@ std::vector<std::string> SampleRecords(plat::DBHANDLE db) {
 // A database whose note holds the 10 MB item "Body" as items of at most
 // 49,022 bytes of records.
 struct BigItem {
-    std::string directory;
+    talix_bench::ScratchDir directory;
     plat::DBHANDLE db = 0;
     plat::NOTEHANDLE note = 0;
     std::string bytes;   // the records, as stored
@@ -73,30 +71,21 @@ struct BigItem {
 
     BigItem() {
         plat::LogSetEcho(false);
-        char dir[] = "/tmp/talix-bench-XXXXXX";
-        if (mkdtemp(dir) == nullptr) return;
-        directory = dir;
-        if (plat::DbCreate((directory + "/bench.nsf").c_str(), &db) != 0) return;
+        if (directory.path().empty()) return;
+        if (plat::DbCreate(directory.File("bench.nsf").c_str(), &db) != 0) return;
         std::vector<std::string> records = SampleRecords(db);
         if (records.empty() || plat::NoteCreate(db, &note) != 0) return;
-        std::string value;
+        std::vector<std::string> repeated;
         for (std::size_t i = 0; bytes.size() < kItemSize; i = (i + 1) % records.size()) {
-            const std::string& record = records[i];
-            if (!value.empty() && value.size() + record.size() > kItemRecordBytes) {
-                plat::ItemAppend(note, 0, "Body", 4, plat::TYPE_COMPOSITE, value.data(),
-                                 static_cast<plat::DWORD>(value.size()));
-                value.clear();
-            }
-            value += record;
-            bytes += record;
+            repeated.push_back(records[i]);
+            bytes += records[i];
         }
-        plat::ItemAppend(note, 0, "Body", 4, plat::TYPE_COMPOSITE, value.data(), static_cast<plat::DWORD>(value.size()));
+        talix_bench::StoreRecordItems(note, "Body", repeated);
         ready = true;
     }
     ~BigItem() {
         if (note != 0) plat::NoteClose(note);
         if (db != 0) plat::DbClose(db);
-        if (!directory.empty()) fs::remove_all(directory);
     }
 };
 
@@ -107,10 +96,7 @@ BigItem& Item() {
 
 void BM_ReadAndWriteBack(benchmark::State& state) {
     BigItem& big = Item();
-    if (!big.ready) {
-        state.SkipWithError("cannot build the item");
-        return;
-    }
+    if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
     for (auto _ : state) {

@@ -2,13 +2,12 @@
 // to a blank item, and walking it: its text, its row and column counts, and
 // every row in turn.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/session_work_area.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
@@ -18,26 +17,23 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using talix_bench::kTextBufferSize;
 
 constexpr std::uint16_t kRows = 200;
 constexpr std::uint16_t kColumns = 10;
 constexpr std::uint16_t kAppendTable = 2359;
-constexpr std::uint32_t kTextBufferSize = 65342;
 
 // A database with one note; its "Body" item is made blank by each use.
 struct TableNote {
-    std::string directory;
+    talix_bench::ScratchDir directory;
     std::string path;
     plat::NOTEID id = 0;
     bool ready = false;
 
     TableNote() {
         plat::LogSetEcho(false);
-        char dir[] = "/tmp/talix-bench-XXXXXX";
-        if (mkdtemp(dir) == nullptr) return;
-        directory = dir;
-        path = directory + "/table.nsf";
+        if (directory.path().empty()) return;
+        path = directory.File("table.nsf");
         plat::DBHANDLE db = 0;
         plat::NOTEHANDLE note = 0;
         if (plat::DbCreate(path.c_str(), &db) != 0) return;
@@ -46,9 +42,6 @@ struct TableNote {
             plat::NoteClose(note);
         }
         plat::DbClose(db);
-    }
-    ~TableNote() {
-        if (!directory.empty()) fs::remove_all(directory);
     }
 };
 
@@ -85,16 +78,10 @@ std::vector<std::string> ColumnOptions() {
 
 void BM_AppendTable200x10(benchmark::State& state) {
     TableNote& note = Note();
-    if (!note.ready) {
-        state.SkipWithError("cannot build the note");
-        return;
-    }
+    if (!talix_bench::SkipUnless(state, note.ready, "cannot build the note")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
-    if (item.Connect("", note.path.c_str(), note.id, "Body", 1) != 0) {
-        state.SkipWithError("cannot connect to the item");
-        return;
-    }
+    if (!talix_bench::ConnectBody(state, &item, note.path, note.id, 1)) return;
     const std::vector<std::string> options = ColumnOptions();
     for (auto _ : state) {
         if (!AppendTable(&item, options)) {
@@ -109,10 +96,7 @@ BENCHMARK(BM_AppendTable200x10)->Unit(benchmark::kMillisecond);
 // The walks over an item holding the table.
 void WalkTable(benchmark::State& state, int walk) {
     TableNote& note = Note();
-    if (!note.ready) {
-        state.SkipWithError("cannot build the note");
-        return;
-    }
+    if (!talix_bench::SkipUnless(state, note.ready, "cannot build the note")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
     if (item.Connect("", note.path.c_str(), note.id, "Body", 1) != 0 || !AppendTable(&item, ColumnOptions())) {

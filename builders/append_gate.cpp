@@ -14,6 +14,8 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/signature_groups.h"
+#include "core/signatures.h"
 #include "htmlimport/import_sink.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -24,32 +26,6 @@ namespace talix {
 namespace {
 
 constexpr const char* kSourceName = "rtproc3";
-
-constexpr std::uint16_t kSigParagraph = 0x0081;
-constexpr std::uint16_t kSigPabReference = 0x0083;
-constexpr std::uint16_t kSigTableBegin = 0x00A3;
-constexpr std::uint16_t kSigCell = 0x00A4;
-constexpr std::uint16_t kSigTableEnd = 0x00A5;
-constexpr std::uint16_t kSigHotspotEnd = 0x00AA;
-constexpr std::uint16_t kSigV4HotspotEnd = 0x00AE;
-constexpr std::uint16_t kSigLayoutBegin = 0x00B7;
-constexpr std::uint16_t kSigNestedTableBegin = 0x00CF;
-constexpr std::uint16_t kSigNestedCell = 0x00D0;
-constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
-constexpr std::uint16_t kSigBegin = 0x00DD;
-constexpr std::uint16_t kSigEnd = 0x00DE;
-constexpr std::uint16_t kSigTableRowHeight = 0x00E2;
-constexpr std::uint16_t kSigAction5A = 0xFF5A;
-constexpr std::uint16_t kSigLargeParagraph = 0xFF68;
-constexpr std::uint16_t kSigAction71 = 0xFF71;
-constexpr std::uint16_t kSigAction78 = 0xFF78;
-constexpr std::uint16_t kSigPabDefinition = 0xFF82;
-constexpr std::uint16_t kSigText = 0xFF85;
-constexpr std::uint16_t kSigHotspot = 0xFFA9;
-constexpr std::uint16_t kSigV4Hotspot = 0xFFAD;
-constexpr std::uint16_t kSigTextEffect = 0xFFC3;
-constexpr std::uint16_t kSigActionF6 = 0xFFF6;
-constexpr std::uint16_t kSigTablePrelude = 0xFFFB;
 
 // Room kept free in a segment when deciding to start the next one.
 constexpr std::uint32_t kSegmentReserve = 16384;
@@ -79,9 +55,6 @@ std::uint32_t HeaderSize(std::uint16_t signature) {
     return 2;
 }
 
-bool IsTableBegin(std::uint16_t s) { return s == kSigTableBegin || s == kSigNestedTableBegin; }
-bool IsCell(std::uint16_t s) { return s == kSigCell || s == kSigNestedCell; }
-bool IsTableEnd(std::uint16_t s) { return s == kSigTableEnd || s == kSigNestedTableEnd; }
 bool IsTextWrapper(std::uint16_t signature, const std::uint8_t* copy) {
     return (signature == kSigBegin || signature == kSigEnd) && ReadWord(copy + 4) == kSigText;
 }
@@ -236,15 +209,15 @@ STATUS StructureError(RecordOutput* output, const char* message) {
 const char* StructureProblem(const std::uint8_t* copy, std::uint16_t signature, const RecordOutput* output) {
     const std::int32_t level = output->tableLevel;
     switch (signature) {
-    case kSigHotspot:
-    case kSigV4Hotspot:
+    case kSigHotspotBegin:
+    case kSigV4HotspotBegin:
         if (ReadWord(copy + 4) == 4) {
-            const bool open = signature == kSigHotspot ? (output->fileHotspotOpen || output->v4FileHotspotOpen)
+            const bool open = signature == kSigHotspotBegin ? (output->fileHotspotOpen || output->v4FileHotspotOpen)
                                                        : output->v4FileHotspotOpen != 0;
             if (open) return kMsgNestedFileHotspot;
         }
         break;
-    case kSigCell:
+    case kSigTableCell:
         if (output->inTable[level] == 0) return kMsgCellOutside;
         break;
     case kSigTableEnd:
@@ -252,7 +225,7 @@ const char* StructureProblem(const std::uint8_t* copy, std::uint16_t signature, 
         if (output->noCellYet[level] != 0) return kMsgNoCell;
         if (output->inTable[level] == 0) return kMsgTableEndOutside;
         break;
-    case kSigLayoutBegin:
+    case kSigLayout:
         if (output->inTable[level] != 0) return kMsgLayoutInTable;
         break;
     default:
@@ -260,8 +233,8 @@ const char* StructureProblem(const std::uint8_t* copy, std::uint16_t signature, 
     }
     // Stored tables carry their row heights between the table begin and the
     // first cell, so that record belongs to a table's prelude too.
-    if (output->inTable[level] != 0 && output->noCellYet[level] != 0 && !IsTableBegin(signature) &&
-        !IsCell(signature) && !IsTableEnd(signature) && signature != kSigTableRowHeight)
+    if (output->inTable[level] != 0 && output->noCellYet[level] != 0 && !IsTableBeginRecord(signature) &&
+        !IsCellRecord(signature) && !IsTableEndRecord(signature) && signature != kSigTableRowHeight)
         return kMsgInvalidTable;
     return nullptr;
 }
@@ -398,7 +371,7 @@ STATUS TableBeginRule(const std::uint8_t* copy, RecordOutput* output) {
     // A table starts a paragraph of its own.
     const CDRecordNode* last = LastNode(OutputList(output));
     const std::uint16_t previous = last != nullptr ? last->signature : 0;
-    if (previous != kSigParagraph && previous != kSigEnd && previous != kSigTablePrelude) {
+    if (previous != kSigParagraph && previous != kSigEnd && previous != kSigPreTableBegin) {
         const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
         const STATUS status = AppendNode(output, paragraph, kSigParagraph, 2);
         if (status != kOK) return status;
@@ -416,7 +389,7 @@ void HotspotBeginRule(std::uint16_t signature, const std::uint8_t* copy, RecordO
     }
     if (type == 11) output->actionHotspotOpen = 1;
     if (type == 4) {
-        if (signature == kSigHotspot) {
+        if (signature == kSigHotspotBegin) {
             output->fileHotspotOpen = 1;
         } else {
             output->v4FileHotspotOpen = 1;
@@ -489,8 +462,8 @@ STATUS SignatureRules(std::uint8_t* copy, std::uint16_t signature, std::uint32_t
     case kSigTableBegin:
     case kSigNestedTableBegin:
         return TableBeginRule(copy, output);
-    case kSigHotspot:
-    case kSigV4Hotspot:
+    case kSigHotspotBegin:
+    case kSigV4HotspotBegin:
         HotspotBeginRule(signature, copy, output);
         break;
     case kSigHotspotEnd:
@@ -501,16 +474,16 @@ STATUS SignatureRules(std::uint8_t* copy, std::uint16_t signature, std::uint32_t
         output->popupHotspotOpen = 0;
         output->hotspotParagraphIdSet = 0;
         break;
-    case kSigAction5A:
-    case kSigAction71:
-    case kSigAction78:
-    case kSigActionF6: {
+    case kSigTableCellHref2:
+    case kSigHref2:
+    case kSigTableCellHref:
+    case kSigHref: {
         const std::uint16_t type = ReadWord(copy + 8);
         if (type == 1 || type == 2) output->actionHotspotOpen = 1;
         break;
     }
-    case kSigCell:
-    case kSigNestedCell:
+    case kSigTableCell:
+    case kSigNestedTableCell:
         CellRule(copy, output);
         break;
     case kSigTableEnd:
@@ -542,7 +515,7 @@ void KeepLastKind(const std::uint8_t* copy, std::uint16_t signature, std::uint32
         output->insideTextWrapper = 1;
     } else {
         output->lastKind = kKindOther;
-        if (IsTableEnd(signature) && output->tableLevel > 0) {
+        if (IsTableEndRecord(signature) && output->tableLevel > 0) {
             ClearLevel(output, output->tableLevel);
             output->rowCounter[output->tableLevel] = 0;
             output->tableLevel -= 1;
@@ -616,7 +589,7 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
     length = SettleLength(copy, signature, length);
     if (length == 0) return kArgumentError;
 
-    if (IsTableBegin(signature) && output->tableLevel < kMaxTableLevel) output->tableLevel += 1;
+    if (IsTableBeginRecord(signature) && output->tableLevel < kMaxTableLevel) output->tableLevel += 1;
     output->tableLevel = std::clamp(output->tableLevel, 0, kMaxTableLevel);
     if (Dropped(copy, signature, length, output)) return kOK;
 

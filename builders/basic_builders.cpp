@@ -8,6 +8,7 @@
 #include "builders/append_gate.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/signatures.h"
 #include "talix/session.h"
 
 namespace talix {
@@ -15,11 +16,6 @@ namespace talix {
 namespace {
 
 constexpr const char* kSourceName = "rtproc3";
-
-constexpr std::uint8_t kSigBegin = 0xDD;
-constexpr std::uint8_t kSigEnd = 0xDE;
-constexpr std::uint16_t kSigText = 0xFF85;
-constexpr std::uint16_t kSigTabLabel = 0xFFE3;
 
 constexpr std::uint32_t kTextHeader = 8;
 constexpr std::uint32_t kTabLabelLength = 140;
@@ -115,12 +111,12 @@ STATUS AppendTextRecord(const char* text, std::uint32_t length, const FontId* fo
 STATUS AppendNamedRecord(std::uint16_t flags, const char* label, std::uint32_t labelLength, RecordOutput* output) {
     if (label == nullptr && labelLength > 0) return kArgumentError;
     std::uint8_t record[kTabLabelLength] = {};
-    WriteWord(record, kSigTabLabel);
+    WriteWord(record, kSigTableLabel);
     WriteWord(record + 2, static_cast<std::uint16_t>(kTabLabelLength));
     const std::uint32_t kept = std::min(labelLength, kTabLabelText);
     if (kept > 0) std::memcpy(record + 4, label, kept);
     WriteWord(record + 138, flags);
-    return AppendRecord(record, kSigTabLabel, sizeof record, output);
+    return AppendRecord(record, kSigTableLabel, sizeof record, output);
 }
 
 STATUS AppendSmallFixedRecord(std::uint8_t signature, std::uint32_t value1, std::uint32_t value2,

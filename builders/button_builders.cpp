@@ -29,7 +29,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kHotspotFixed = 16;
 constexpr std::uint32_t kButtonFixed = 16;
 constexpr std::uint32_t kControlLength = 64;
 constexpr std::uint32_t kTargetFixed = 12;
@@ -88,13 +87,6 @@ bool IsControl(std::uint16_t type) {
     return OneOf(type, {kHotspotSubform, kHotspotControl, kHotspotFileUpload, kHotspotLinkControl});
 }
 
-void PutFont(std::uint8_t* at, const FontId& font) {
-    at[0] = font.face;
-    at[1] = font.attributes;
-    at[2] = font.color;
-    at[3] = font.size;
-}
-
 // Applies the font specification of an option to a font, when present.
 void ApplyFontOption(RecordProcessContext* context, const char* options, const char* key, FontId* font) {
     char spec[256];
@@ -126,17 +118,8 @@ Code HotspotCode(RARIvoSession* session) {
 // from data and the rest are zero; the data length word says dataBytes.
 STATUS AppendHotspotBegin(std::uint16_t signature, std::uint16_t type, std::uint32_t flags, const char* data,
                           std::uint32_t dataLength, std::uint32_t dataBytes, RecordProcessContext* context) {
-    const std::uint32_t length = kHotspotFixed + dataBytes;
-    RecordScratch scratch(context->session, length + 1);
-    std::uint8_t* record = scratch.data();
-    if (record == nullptr) return scratch.failure();
-    WriteWord(record, signature);
-    WriteWord(record + 2, static_cast<std::uint16_t>(length));
-    WriteWord(record + 4, type);
-    WriteDword(record + 8, flags);
-    WriteWord(record + 12, static_cast<std::uint16_t>(dataBytes));
-    if (dataLength > 0) std::memcpy(record + kHotspotFixed, data, dataLength);
-    return AppendPaddedRecord(record, signature, length, false, &context->output);
+    return AppendHotspotRecord(signature, type, flags, data, dataLength, static_cast<std::uint16_t>(dataBytes),
+                               dataBytes, context);
 }
 
 // The button record: options (may be null) set its width, wrap, fit and
@@ -171,7 +154,7 @@ STATUS AppendButton(const char* text, std::uint32_t textLength, const char* opti
     WriteWord(record + 2, static_cast<std::uint16_t>(length));
     WriteWord(record + 4, flags);
     WriteWord(record + 6, width);
-    PutFont(record + 12, font);
+    WriteFontId(record + 12, font);
     if (textLength > 0) std::memcpy(record + kButtonFixed, text, textLength);
     return AppendPaddedRecord(record, kSigButton, length, false, &context->output);
 }
@@ -248,9 +231,9 @@ STATUS AppendControl(std::uint16_t type, const char* text, std::uint32_t textLen
     WriteDword(control + 8, flags);
     WriteWord(control + 12, width);
     WriteWord(control + 14, height);
-    PutFont(control + 16, font);
-    PutFont(control + 28, sub1);
-    PutFont(control + 32, sub2);
+    WriteFontId(control + 16, font);
+    WriteFontId(control + 28, sub1);
+    WriteFontId(control + 32, sub2);
     for (std::uint32_t colour : {38u, 44u}) {
         WriteWord(control + colour, 5);
         std::memset(control + colour + 2, 0xFF, 3);

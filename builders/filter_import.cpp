@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/filters.h"
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -19,24 +20,11 @@ namespace talix {
 
 namespace {
 
-constexpr plat::WORD kFilterCommand = 3;
-constexpr std::size_t kRequestNameSize = kFilterNameLimit + 1;
-constexpr std::uint32_t kRequestMark = 0x0A000001;
 constexpr std::uint32_t kStatusTextSize = 4096;
 constexpr const char* kDefaultRecordFile = "default.cd";
 constexpr std::size_t kResultPathSize = 1024;
 
-using FilterEntryPoint = plat::STATUS (*)(void* request, plat::WORD command, void* module, const void* parameter,
-                                          const char* source);
-
-// The request block: the output file name in its first 100 bytes, the mark
-// word, then the library handle.
-struct FilterRequest {
-    char name[kRequestNameSize] = {};
-    std::uint32_t mark = kRequestMark;
-    void* module = nullptr;
-};
-static_assert(offsetof(FilterRequest, mark) == kRequestNameSize);
+static_assert(kFilterNameLimit + 1 == kFilterRequestNameSize);
 
 // Structure type codes of the records of a wrapped picture.
 constexpr plat::WORD kBitmapHeaderType = 162;

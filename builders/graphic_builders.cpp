@@ -17,14 +17,9 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint16_t kGraphicVersion = 1;        // of the CDBEGIN/CDEND pair
-constexpr std::uint8_t kGraphicSizeInPixels = 0x01;
-constexpr std::uint8_t kGraphicSpansLines = 0x02;
 constexpr std::uint32_t kImageSourceFixedLength = 24;
-constexpr std::uint32_t kAltTextFixedLength = 12;
 constexpr std::uint32_t kBitmapHeaderLength = 40;
 constexpr std::uint32_t kRepeatRecordLength = 12;
-constexpr std::uint16_t kDefaultPixels = 100;
 
 // Reference flags and the kinds of a background kept in the database.
 constexpr std::uint32_t kReferenceUsesFileHint = 8;
@@ -60,8 +55,6 @@ bool ImageHtmlTexts(const char* options, std::string (&texts)[kIdNameTexts]) {
     return otherGiven;
 }
 
-bool LeftOrRight(const char* alignment) { return EqualsWord(alignment, "left") || EqualsWord(alignment, "right"); }
-
 // The float or vertical alignment record of an alignment text. The graphic
 // builder also understands the words of HTML alignment (words set): "left",
 // "right", and texts containing "top", "middle" or "bottom".
@@ -92,12 +85,6 @@ bool AlignmentRecord(const std::string& value, bool words, BuiltRecord* record) 
         alignment = 5;
     }
     *record = VerticalAlignRecord(alignment);
-    return true;
-}
-
-bool AltTextRecord(const std::string& text, BuiltRecord* record) {
-    if (text.size() > 0xFFFF || !TextRecord(kSigAltText, kAltTextFixedLength, text, record)) return false;
-    WriteWord(record->bytes.data() + 4, static_cast<std::uint16_t>(text.size()));
     return true;
 }
 

@@ -28,6 +28,7 @@ constexpr std::uint32_t kImageHeaderLength = 32;
 constexpr std::uint32_t kSegmentHeaderLength = 12;
 constexpr std::uint32_t kBorderLength = 60;
 constexpr std::uint32_t kCaptionFixedLength = 32;
+constexpr std::uint32_t kAltTextFixedLength = 12;
 constexpr std::uint32_t kIdNameFixedPart = 26;
 constexpr std::uint32_t kResourceFixedLength = 28;
 
@@ -65,6 +66,12 @@ bool TextRecord(std::uint16_t signature, std::uint32_t fixedLength, const std::s
         return false;
     *record = BlankRecord(signature, static_cast<std::uint32_t>(length));
     if (!text.empty()) std::memcpy(record->bytes.data() + fixedLength, text.data(), text.size());
+    return true;
+}
+
+bool AltTextRecord(const std::string& text, BuiltRecord* record) {
+    if (text.size() > 0xFFFF || !TextRecord(kSigAltText, kAltTextFixedLength, text, record)) return false;
+    WriteWord(record->bytes.data() + 4, static_cast<std::uint16_t>(text.size()));
     return true;
 }
 
@@ -227,6 +234,8 @@ bool EqualsWord(const char* text, const char* word) {
     const std::size_t length = std::strlen(word);
     return std::strlen(text) == length && StartsWithWord(text, word);
 }
+
+bool LeftOrRight(const char* alignment) { return EqualsWord(alignment, "left") || EqualsWord(alignment, "right"); }
 
 std::uint16_t DecimalWord(const char* text) {
     if (text == nullptr) return 0;

@@ -16,6 +16,13 @@ namespace talix {
 
 struct RecordProcessContext;
 
+constexpr std::uint16_t kGraphicVersion = 1;        // of the CDBEGIN/CDEND pair around a graphic
+// Graphic record flags.
+constexpr std::uint8_t kGraphicSizeInPixels = 0x01;
+constexpr std::uint8_t kGraphicSpansLines = 0x02;
+// The size of a picture whose own size is not known.
+constexpr std::uint16_t kDefaultPixels = 100;
+
 // One record in host form. A record of odd length carries one zero byte
 // more than its length field says, as the append gate takes it.
 struct BuiltRecord {
@@ -53,6 +60,10 @@ BuiltRecord VerticalAlignRecord(std::uint16_t alignment);
 // as RGB black.
 BuiltRecord BorderRecord(std::uint16_t width, bool rgbBlack);
 
+// The alternate-text record of a picture. Returns false when the text does
+// not fit a record.
+bool AltTextRecord(const std::string& text, BuiltRecord* record);
+
 // The six texts of an id/name record, in record order.
 enum IdNameText : int { kIdText = 0, kClassText, kStyleText, kTitleText, kOtherText, kNameText, kIdNameTexts };
 bool IdNameRecord(const std::string (&texts)[kIdNameTexts], BuiltRecord* record);
@@ -76,6 +87,8 @@ bool OptionText(const char* options, const char* key, std::string* value);
 bool StartsWithWord(const std::string& text, const char* word);
 // True when the text equals the word, ignoring case.
 bool EqualsWord(const char* text, const char* word);
+// True for the alignments "left" and "right", ignoring case.
+bool LeftOrRight(const char* alignment);
 // The decimal value of a text as atoi reads it, kept to 16 bits.
 std::uint16_t DecimalWord(const char* text);
 inline bool Given(const char* text) { return text != nullptr && text[0] != '\0'; }

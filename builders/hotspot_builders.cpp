@@ -56,25 +56,6 @@ void* ImportTextNode(RecordProcessContext* context) {
     return import != nullptr ? import->listNodeCursor : nullptr;
 }
 
-// A hotspot begin (0xFFAD or 0xFFA9): type, flags and the data length word,
-// then dataBytes bytes of data (which may be more than the data length word
-// says).
-STATUS AppendHotspotRecord(std::uint16_t signature, std::uint16_t type, std::uint32_t flags, const char* data,
-                           std::uint32_t dataLength, std::uint16_t dataLengthWord, std::uint32_t dataBytes,
-                           RecordProcessContext* context) {
-    const std::uint32_t length = kHotspotFixed + dataBytes;
-    RecordScratch scratch(context->session, length + 1);
-    std::uint8_t* record = scratch.data();
-    if (record == nullptr) return scratch.failure();
-    WriteWord(record, signature);
-    WriteWord(record + 2, static_cast<std::uint16_t>(length));
-    WriteWord(record + 4, type);
-    WriteDword(record + 8, flags);
-    WriteWord(record + 12, dataLengthWord);
-    if (dataLength > 0) std::memcpy(record + kHotspotFixed, data, dataLength);
-    return AppendPaddedRecord(record, signature, length, false, &context->output);
-}
-
 // The companion record 0xFF7E that precedes a link's target record.
 STATUS AppendCompanionRecord(RecordOutput* output) {
     std::uint8_t record[kCompanionLength] = {};
@@ -366,6 +347,22 @@ STATUS AppendHypertextAttributes(const char* text, const char* linkText, const c
 } // namespace
 
 // ---- Shared -----------------------------------------------------------------
+
+STATUS AppendHotspotRecord(std::uint16_t signature, std::uint16_t type, std::uint32_t flags, const char* data,
+                           std::uint32_t dataLength, std::uint16_t dataLengthWord, std::uint32_t dataBytes,
+                           RecordProcessContext* context) {
+    const std::uint32_t length = kHotspotFixed + dataBytes;
+    RecordScratch scratch(context->session, length + 1);
+    std::uint8_t* record = scratch.data();
+    if (record == nullptr) return scratch.failure();
+    WriteWord(record, signature);
+    WriteWord(record + 2, static_cast<std::uint16_t>(length));
+    WriteWord(record + 4, type);
+    WriteDword(record + 8, flags);
+    WriteWord(record + 12, dataLengthWord);
+    if (dataLength > 0) std::memcpy(record + kHotspotFixed, data, dataLength);
+    return AppendPaddedRecord(record, signature, length, false, &context->output);
+}
 
 void ParseReplicaIdText(const char* text, std::uint32_t words[2]) {
     const std::size_t length = text != nullptr ? std::strlen(text) : 0;

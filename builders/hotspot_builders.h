@@ -71,6 +71,14 @@ TALIX_API STATUS AppendHypertextLink(const char* text, const char* linkText, std
 TALIX_API void ParseReplicaIdText(const char* text, std::uint32_t words[2]);
 TALIX_API void ParseUniversalIdText(const char* text, std::uint32_t words[4]);
 
+// A hotspot begin (0xFFAD or 0xFFA9): type, flags and the data length word,
+// then dataBytes bytes of data, of which dataLength come from data and the
+// rest are zero (dataBytes may be more than the data length word says).
+// Returns the status of the gate.
+STATUS AppendHotspotRecord(std::uint16_t signature, std::uint16_t type, std::uint32_t flags, const char* data,
+                           std::uint32_t dataLength, std::uint16_t dataLengthWord, std::uint32_t dataBytes,
+                           RecordProcessContext* context);
+
 // Writes the 40-byte note link into a record at out.
 void WriteNoteLink(std::uint8_t* out, const NoteLinkWords& link);
 

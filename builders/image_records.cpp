@@ -21,11 +21,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint16_t kGraphicVersion = 1;        // of the CDBEGIN/CDEND pair
-constexpr std::uint8_t kGraphicSizeInPixels = 0x01;
-constexpr std::uint8_t kGraphicSpansLines = 0x02;
-constexpr std::uint32_t kAltTextFixedLength = 12;
-constexpr std::uint16_t kDefaultPixels = 100;
 // The least image data the builders accept: a GIF's size lies in its
 // first ten bytes.
 constexpr std::uint32_t kMinimumImageData = 10;
@@ -33,8 +28,6 @@ constexpr std::uint32_t kMinimumImageData = 10;
 struct FreeDeleter {
     void operator()(char* data) const { std::free(data); }
 };
-
-bool LeftOrRight(const char* alignment) { return EqualsWord(alignment, "left") || EqualsWord(alignment, "right"); }
 
 // The pixel size of the data by its image type; false when none is found.
 bool DataPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t imageType, std::uint16_t* width,
@@ -58,9 +51,7 @@ bool AddImageAttributes(const char* altText, const char* alignment, const char* 
                         const char* verticalSpace, BuiltRecord* border, RecordBatch* batch) {
     BuiltRecord record;
     if (Given(altText)) {
-        const std::string alt(altText);
-        if (alt.size() > 0xFFFF || !TextRecord(kSigAltText, kAltTextFixedLength, alt, &record)) return false;
-        WriteWord(record.bytes.data() + 4, static_cast<std::uint16_t>(alt.size()));
+        if (!AltTextRecord(altText, &record)) return false;
         batch->push_back(std::move(record));
     }
     if (border != nullptr) batch->push_back(std::move(*border));

@@ -64,11 +64,7 @@ FontId TemplateFont(const ZervaRTItem* item) {
     if (item == nullptr || item->work == nullptr) return font;
     const std::uint8_t* header = item->work->textTemplate;
     if (ReadWord(header) != kSigText) return font;
-    font.face = header[kTemplateFont];
-    font.attributes = header[kTemplateFont + 1];
-    font.color = header[kTemplateFont + 2];
-    font.size = header[kTemplateFont + 3];
-    return font;
+    return ReadFontId(header + kTemplateFont);
 }
 
 FontId FontFromSpec(ZervaRTItem* item, const char* spec, std::uint32_t* rgb, std::uint16_t* colorFlags,

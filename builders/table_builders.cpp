@@ -84,15 +84,6 @@ struct TableBuild {
     std::uint32_t blockSize = 0;
 };
 
-FontId DefaultFont(const ZervaRTItem* item) {
-    FontId font;
-    font.face = item->defaultFontFace;
-    font.attributes = item->defaultFontAttributes;
-    font.color = item->defaultFontColor;
-    font.size = item->defaultFontSize;
-    return font;
-}
-
 std::uint16_t Clamp(std::int32_t value) {
     return static_cast<std::uint16_t>(std::clamp<std::int32_t>(value, 0, 0xFFFF));
 }
@@ -346,7 +337,7 @@ STATUS AppendTableBegin(TableBuild* build, std::uint16_t signature) {
 // item's default font; bracketed with its colour when it has one), else an
 // empty text run in the item's default font.
 STATUS AppendCellText(TableBuild* build, const char* options) {
-    const FontId base = DefaultFont(build->item);
+    const FontId base = ItemDefaultFont(build->item);
     std::uint32_t textLength = 0;
     bool outOfMemory = false;
     char* text = CopyTableWord(build->session, kSourceName, options, "Text=", &textLength, &outOfMemory);
@@ -498,7 +489,7 @@ STATUS AppendRowsAndEnd(TableBuild* build) {
     }
     if (status == kOK) status = AppendReference(build, build->referenceAfter);
     if (status == kOK) {
-        const FontId font = DefaultFont(build->item);
+        const FontId font = ItemDefaultFont(build->item);
         status = AppendTextRecord(nullptr, 0, &font, output);
     }
     return status;

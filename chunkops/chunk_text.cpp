@@ -3,6 +3,7 @@
 // caller's buffer.
 #include <cstring>
 
+#include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "engine/chunk_definition.h"
 #include "engine/chunk_work_state.h"
@@ -30,10 +31,7 @@ void RunGetText(ZervaRTChunk* chunk, const char* subDefinition, int allRuns, con
         return;
     }
     const char* name = item->itemName;
-    bool present = name != nullptr &&
-                   plat::ItemInfo(item->noteHandle, name, static_cast<plat::WORD>(::strnlen(name, 0xFFFF)), nullptr,
-                                  nullptr, nullptr, nullptr) == plat::NOERROR;
-    if (present || item->work->mode == 2) {
+    if (ItemStored(item) || item->work->mode == 2) {
         std::uint32_t single = chunk->work->singleTarget;
         ChunkDefInfo* extra = nullptr;
         if (subDefinition != nullptr && subDefinition[0] != '\0') {

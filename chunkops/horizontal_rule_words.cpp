@@ -1,13 +1,12 @@
 // A horizontal rule's property words (FitToWindow, No3DShadow, Color,
 // GradientColor, Width, Height) and the option reader that changes a rule
 // from the same keywords.
-#include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 #include <strings.h>
 
 #include "chunkops/target_property_writers.h"
+#include "core/color_tables.h"
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -32,40 +31,12 @@ constexpr std::uint16_t kPosFit = 0, kPosShadow = 7, kPosColor = 8, kPosGradient
                         kPosHeight = 11, kAll = 12;
 
 constexpr int kStandardColors = 16;
-constexpr const char* kClientNames[kStandardColors] = {
-    "Black",   "White",    "Red",         "Green",      "Blue",     "Magenta", "Yellow", "Cyan",
-    "DarkRed", "DarkGreen", "DarkBlue",   "DarkMagenta", "DarkYellow", "DarkCyan", "Gray", "LightGray"};
-constexpr const char* kWebNames[kStandardColors] = {"Black", "White", "Red",  "Lime",   "Blue",  "Fuchsia",
-                                                    "Yellow", "Aqua", "Maroon", "Green", "Navy", "Purple",
-                                                    "Olive",  "Teal", "Gray",   "Silver"};
-
-void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
-    const std::size_t used = strnlen(text, capacity);
-    if (used + 1 >= capacity) return;
-    char word[128];
-    va_list args;
-    va_start(args, format);
-    const int length = std::vsnprintf(word, sizeof word, format, args);
-    va_end(args);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof word || used + length + 1 > capacity) return;
-    std::memcpy(text + used, word, static_cast<std::size_t>(length) + 1);
-}
-
-// The name of a colour index under the client preference; "COLOR%d" above
-// the standard colours.
-void ColorName(std::uint16_t index, char (&out)[40]) {
-    if (index < kStandardColors) {
-        std::snprintf(out, sizeof out, "%s", g_clientPreference != 0 ? kClientNames[index] : kWebNames[index]);
-    } else {
-        std::snprintf(out, sizeof out, "COLOR%d", index);
-    }
-}
 
 // The colour of a rule whose colour index is given, told by the colour
 // record after it when there is one.
 void RuleColor(std::uint16_t index, const CDRecordNode* colorNode, char (&out)[40]) {
     if (colorNode == nullptr || colorNode->bytes == nullptr || colorNode->length < kOneColorLength) {
-        ColorName(index, out);
+        StandardColorName(index, out, sizeof out);
         return;
     }
     const std::uint8_t* color = colorNode->bytes;
@@ -98,7 +69,7 @@ void RuleColor(std::uint16_t index, const CDRecordNode* colorNode, char (&out)[4
         }
         return;
     }
-    ColorName(index, out);
+    StandardColorName(index, out, sizeof out);
 }
 
 bool Asked(std::uint16_t selector, std::uint16_t position) { return selector == position || selector == kAll; }
@@ -157,7 +128,7 @@ STATUS WriteEmbeddedObjectProperties(const CDRecordNode* node, char* text, std::
     }
     if (Asked(selector, kPosGradient) && state->done[kPosGradient] == 0) {
         if ((flags & kHasGradient) != 0) {
-            ColorName(ReadWord(rule + kRuleGradient), color);
+            StandardColorName(ReadWord(rule + kRuleGradient), color, sizeof color);
             AppendWord(text, capacity, "GradientColor='%s' ", color);
         } else if (selector == kPosGradient) {
             AppendWord(text, capacity, "GradientColor='none' ");

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "core/signatures.h"
+
 namespace talix {
 
 // ---- Tables ------------------------------------------------------------------
@@ -135,6 +137,18 @@ struct SavedRecord {
 struct SavedFieldRecords {
     SavedRecord slots[kSavedFieldSlots];
 };
+
+// The slot of a record the field rewrite keeps, or -1.
+inline int SavedFieldSlotOf(std::uint16_t signature) {
+    switch (signature) {
+    case kSigField: return kSavedField;
+    case kSigEmbeddedCtl: return kSavedEmbeddedControl;
+    case kSigExt2Field: return kSavedExt2Field;
+    case kSigExtField: return kSavedExtField;
+    case kSigIdName: return kSavedIdName;
+    default: return -1;
+    }
+}
 
 // ---- Copying rich text from elsewhere ----------------------------------------
 

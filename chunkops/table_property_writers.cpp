@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/color_tables.h"
 #include "core/font_spec.h"
 #include "core/record_forms.h"
 
@@ -47,28 +48,13 @@ void MarkDone(PropertyWriterState* state, std::uint16_t position) {
     if (position < kPropertyWordPositions) state->done[position] = 1;
 }
 
-// The name of one of the sixteen standard colours under the client
-// preference, else "COLOR%d".
-void ColourName(unsigned index, char* out, std::size_t size) {
-    static const char* const kNotes[16] = {"Black",    "White",    "Red",        "Green",       "Blue",    "Magenta",
-                                           "Yellow",   "Cyan",     "DarkRed",    "DarkGreen",   "DarkBlue",
-                                           "DarkMagenta", "DarkYellow", "DarkCyan", "Gray",     "LightGray"};
-    static const char* const kWeb[16] = {"Black", "White", "Red",    "Lime",  "Blue", "Fuchsia", "Yellow", "Aqua",
-                                         "Maroon", "Green", "Navy", "Purple", "Olive", "Teal",   "Gray",   "Silver"};
-    if (index < 16) {
-        std::snprintf(out, size, "%s", g_clientPreference != 0 ? kNotes[index] : kWeb[index]);
-    } else {
-        std::snprintf(out, size, "COLOR%u", index);
-    }
-}
-
 // A style colour (red in the low byte): a palette colour by its name, any
 // other by its components.
 void ColourWord(std::uint32_t value, char* out, std::size_t size) {
     const std::uint32_t rgb = value & 0xFFFFFF;
     const unsigned index = PaletteIndex(rgb);
     if (rgb != 0 && index >= 1) {
-        ColourName(index, out, size);
+        StandardColorName(index, out, size);
     } else {
         std::snprintf(out, size, "RGB%u,%u,%u", rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
     }

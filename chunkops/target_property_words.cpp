@@ -30,19 +30,6 @@ constexpr std::uint16_t kPosTop = 0, kPosLeft = 1, kPosScheme = 8, kPosZIndex = 
                         kPosBrowserRight = 11;
 constexpr std::uint16_t kPosShape = 6, kPosTabIndex = 7, kAreaAll = 8;
 
-// Appends a formatted word to the text when it fits whole.
-void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
-    const std::size_t used = strnlen(text, capacity);
-    if (used + 1 >= capacity) return;
-    char word[4200];
-    va_list args;
-    va_start(args, format);
-    const int length = std::vsnprintf(word, sizeof word, format, args);
-    va_end(args);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof word || used + length + 1 > capacity) return;
-    std::memcpy(text + used, word, static_cast<std::size_t>(length) + 1);
-}
-
 // The text of a record whose length word and text lie at the offsets given,
 // cut to what the record holds.
 std::uint32_t RecordText(const std::uint8_t* record, std::uint32_t length, std::uint32_t lengthOffset,
@@ -93,29 +80,45 @@ bool Asked(std::uint16_t selector, std::uint16_t position, std::uint16_t all) {
     return selector == position || selector == all;
 }
 
+// The quoted word of a graphic's text record (its length word and text at
+// the offsets given), once per request.
+void WriteQuotedWord(const std::uint8_t* record, std::uint32_t length, std::uint32_t lengthOffset,
+                     std::uint32_t textOffset, const char* keyword, std::uint16_t position, char* text,
+                     std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state) {
+    if (text == nullptr || state == nullptr || !Asked(selector, position, kGraphicWordAll) ||
+        state->done[position] != 0)
+        return;
+    const char* value = "";
+    const std::uint32_t size = RecordText(record, length, lengthOffset, textOffset, &value);
+    AppendQuoted(text, capacity, keyword, value, size);
+    state->done[position] = 1;
+}
+
 } // namespace
+
+void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
+    const std::size_t used = strnlen(text, capacity);
+    if (used + 1 >= capacity) return;
+    char word[4200];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(word, sizeof word, format, args);
+    va_end(args);
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof word || used + length + 1 > capacity) return;
+    std::memcpy(text + used, word, static_cast<std::size_t>(length) + 1);
+}
 
 STATUS WriteAltTextProperty(const std::uint8_t* record, std::uint32_t length, char* text, std::uint32_t capacity,
                             std::uint16_t selector, PropertyWriterState* state) {
-    if (text == nullptr || state == nullptr || !Asked(selector, kPosAltText, kGraphicWordAll) ||
-        state->done[kPosAltText] != 0)
-        return kOK;
-    const char* alt = "";
-    const std::uint32_t size = RecordText(record, length, kAltTextLength, kAltText, &alt);
-    AppendQuoted(text, capacity, "AltText", alt, size);
-    state->done[kPosAltText] = 1;
+    WriteQuotedWord(record, length, kAltTextLength, kAltText, "AltText", kPosAltText, text, capacity, selector,
+                    state);
     return kOK;
 }
 
 STATUS WriteCaptionProperty(const std::uint8_t* record, std::uint32_t length, char* text, std::uint32_t capacity,
                             std::uint16_t selector, PropertyWriterState* state) {
-    if (text == nullptr || state == nullptr || !Asked(selector, kPosCaption, kGraphicWordAll) ||
-        state->done[kPosCaption] != 0)
-        return kOK;
-    const char* caption = "";
-    const std::uint32_t size = RecordText(record, length, kCaptionLength, kCaptionText, &caption);
-    AppendQuoted(text, capacity, "Caption", caption, size);
-    state->done[kPosCaption] = 1;
+    WriteQuotedWord(record, length, kCaptionLength, kCaptionText, "Caption", kPosCaption, text, capacity, selector,
+                    state);
     return kOK;
 }
 

@@ -19,6 +19,10 @@ class RARIvoSession;
 
 namespace talix {
 
+// Appends a formatted word to the text when it fits whole (a word of 4200
+// characters or more is left out as well). Shared by the writers below.
+void AppendWord(char* text, std::uint32_t capacity, const char* format, ...);
+
 // Selector that asks for every word of a graphic or a layer.
 constexpr std::uint16_t kGraphicWordAll = 17;
 constexpr std::uint16_t kLayerWordAll = 17;

@@ -5,14 +5,13 @@
 #include <vector>
 
 #include "core/record_list.h"
+#include "core/signatures.h"
 
 namespace talix {
 
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr std::uint16_t kImageHeader = 0x007D;
-constexpr std::uint16_t kImageSegment = 0x007C;
 // In host form an image segment holds its data length at 8 and its data from 12.
 constexpr std::uint32_t kSegmentDataLength = 8;
 constexpr std::uint32_t kSegmentData = 12;
@@ -28,15 +27,15 @@ int DecodeValue(unsigned char c) {
 }
 
 bool StartsImage(const CDRecordNode* header) {
-    return header != nullptr && header->signature == kImageHeader && header->next != nullptr &&
-           header->next->signature == kImageSegment;
+    return header != nullptr && header->signature == kSigImageHeader && header->next != nullptr &&
+           header->next->signature == kSigImageSegment;
 }
 
 // The image bytes of the segments after the header, each cut to its own
 // record so that a damaged length never reads past it.
 std::vector<std::uint8_t> ImageData(const CDRecordNode* header) {
     std::vector<std::uint8_t> data;
-    for (const CDRecordNode* node = header->next; node != nullptr && node->signature == kImageSegment;
+    for (const CDRecordNode* node = header->next; node != nullptr && node->signature == kSigImageSegment;
          node = node->next) {
         if (node->bytes == nullptr || node->length < kSegmentData) break;
         std::uint16_t length;

@@ -8,6 +8,7 @@
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/signatures.h"
 #include "core/statuses.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -43,8 +44,6 @@ struct Step {
     std::uint32_t size;
 };
 
-constexpr std::uint16_t kSigParagraphDefinition = 0xFF82;
-constexpr std::uint16_t kSigStyleName = 0x00A6;
 constexpr std::uint16_t kOdsTimedate = 15;   // a replica id
 constexpr std::uint16_t kOdsNoteLink = 33;
 
@@ -59,7 +58,7 @@ bool IsResourceSignature(std::uint16_t signature) {
 // part in host form. Returns their count (at most 8).
 int VariableSteps(std::uint16_t signature, const std::uint8_t* hostFixed, Step* steps) {
     int count = 0;
-    if (signature == kSigParagraphDefinition) {
+    if (signature == kSigPabDefinition) {
         // Six margin words, then the extended-flags word and the word it
         // announces.
         steps[count++] = {plat::ODS_WORD, 12};

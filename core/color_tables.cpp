@@ -1,10 +1,13 @@
-// The 240-entry colour palette indexed by the platform's colour index and the
-// table of named colours, one static table each.
+// The 240-entry colour palette indexed by the platform's colour index, the
+// table of named colours and the names of the sixteen standard colours, one
+// static table each.
 #include "core/color_tables.h"
 
 #include <cstdint>
+#include <cstdio>
 
 #include "core/font_spec.h"
+#include "core/options.h"
 
 namespace talix {
 
@@ -89,14 +92,13 @@ constexpr NamedColor kNamedColors[] = {
     {"VioletRed", "D02090"}, {"White", "FFFFFF"}, {"Yellow", "FFFF00"},
 };
 
-bool EqualNoCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
-        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 32) : *b;
-        if (x != y) return false;
-    }
-    return *a == *b;
-}
+constexpr unsigned kStandardColors = 16;
+constexpr const char* kClientNames[kStandardColors] = {
+    "Black",   "White",    "Red",         "Green",      "Blue",     "Magenta", "Yellow", "Cyan",
+    "DarkRed", "DarkGreen", "DarkBlue",   "DarkMagenta", "DarkYellow", "DarkCyan", "Gray", "LightGray"};
+constexpr const char* kWebNames[kStandardColors] = {"Black", "White", "Red",  "Lime",   "Blue",  "Fuchsia",
+                                                    "Yellow", "Aqua", "Maroon", "Green", "Navy", "Purple",
+                                                    "Olive",  "Teal", "Gray",   "Silver"};
 
 } // namespace
 
@@ -115,6 +117,14 @@ const char* NamedColorHex(const char* name) {
         if (EqualNoCase(row.name, name)) return row.hex;
     }
     return nullptr;
+}
+
+void StandardColorName(unsigned index, char* out, std::size_t size) {
+    if (index < kStandardColors) {
+        std::snprintf(out, size, "%s", g_clientPreference != 0 ? kClientNames[index] : kWebNames[index]);
+    } else {
+        std::snprintf(out, size, "COLOR%u", index);
+    }
 }
 
 } // namespace talix

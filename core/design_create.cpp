@@ -13,6 +13,7 @@
 #include "core/database_open.h"
 #include "core/host_message.h"
 #include "core/options.h"
+#include "core/signatures.h"
 #include "core/temp_directory.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -47,7 +48,6 @@ constexpr DesignKind kKinds[] = {
 
 // The document record of "$Info", host form.
 constexpr plat::WORD kDocumentType = 114;
-constexpr std::uint8_t kSigDocument = 0x86;
 
 const DesignKind* FindKind(const char* kind) {
     if (kind == nullptr) return nullptr;

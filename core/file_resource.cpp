@@ -15,6 +15,7 @@
 #include "core/filters.h"
 #include "core/item_internal.h"
 #include "core/record_forms.h"
+#include "core/signatures.h"
 #include "core/walkers.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -24,8 +25,6 @@ using namespace talix;
 
 namespace {
 
-constexpr std::uint16_t kSigFileHeader = 0x0061;
-constexpr std::uint16_t kSigFileSegment = 0x0060;
 constexpr plat::WORD kFileHeaderType = 835;
 constexpr plat::WORD kFileSegmentType = 836;
 constexpr std::size_t kFilterNameSize = 256;
@@ -52,8 +51,6 @@ struct FileSegmentRecord {
     std::uint32_t flags = 0;
     std::uint32_t reserved = 0;
 };
-
-plat::WORD NameLength(const char* name) { return static_cast<plat::WORD>(::strnlen(name, 0xFFFF)); }
 
 bool Usable(const ZervaRTItem* item) {
     return ItemReady(item) && item->noteHandle != 0 && item->itemName != nullptr && item->itemName[0] != '\0';

@@ -21,22 +21,7 @@ namespace talix {
 namespace {
 
 constexpr int kLastFilterEntry = 99;
-constexpr plat::WORD kFilterCommand = 3;
-// The filter request block: the output file name in its first 100 bytes,
-// then a mark word, then the library handle.
-constexpr std::size_t kRequestNameSize = 100;
-constexpr std::uint32_t kRequestMark = 0x0A000001;
 constexpr const char* kFilterMessagePrefix = "TALIX: ";
-
-using FilterEntryPoint = plat::STATUS (*)(void* request, plat::WORD command, void* module, const void* parameter,
-                                          const char* source);
-
-struct FilterRequest {
-    char name[kRequestNameSize] = {};
-    std::uint32_t mark = kRequestMark;
-    void* module = nullptr;
-};
-static_assert(offsetof(FilterRequest, mark) == kRequestNameSize);
 
 // Copies length bytes of text, cut to the buffer, terminated.
 void CopyField(char* out, std::size_t size, const char* text, std::size_t length) {
@@ -147,7 +132,7 @@ STATUS ExportThroughFilter(RARIvoSession* session, const char* exportData, const
     FilterRequest request;
     if (name != nullptr) {
         std::size_t length = std::strlen(name);
-        if (length >= kRequestNameSize) return kArgumentError;
+        if (length >= kFilterRequestNameSize) return kArgumentError;
         std::memcpy(request.name, name, length);
     }
 
@@ -155,6 +140,11 @@ STATUS ExportThroughFilter(RARIvoSession* session, const char* exportData, const
     void* entry = nullptr;
     STATUS status = plat::LibraryLoad(libraryName, &module, &entry);
     if (status != plat::NOERROR) return status;
+    // A library without the filter entry point is no filter.
+    if (entry == nullptr) {
+        plat::LibraryUnload(module);
+        return kHtmlTreeLost;
+    }
     request.module = module;
     status = reinterpret_cast<FilterEntryPoint>(entry)(&request, kFilterCommand, module, fileName, exportData);
     if (status != plat::NOERROR) {
@@ -167,7 +157,7 @@ STATUS ExportThroughFilter(RARIvoSession* session, const char* exportData, const
         return status;
     }
     // The filter may have settled on another output name.
-    request.name[kRequestNameSize - 1] = '\0';
+    request.name[kFilterRequestNameSize - 1] = '\0';
     CopyField(outName, outNameSize, request.name, std::strlen(request.name));
     plat::LibraryUnload(module);
     return kOK;

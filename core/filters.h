@@ -14,6 +14,21 @@ class ZervaRTChunk;
 
 namespace talix {
 
+// The request block a filter library's entry point is handed with command 3:
+// the output file name in its first 100 bytes, then a mark word, then the
+// library handle.
+constexpr std::uint16_t kFilterCommand = 3;
+constexpr std::size_t kFilterRequestNameSize = 100;
+constexpr std::uint32_t kFilterRequestMark = 0x0A000001;
+struct FilterRequest {
+    char name[kFilterRequestNameSize] = {};
+    std::uint32_t mark = kFilterRequestMark;
+    void* module = nullptr;
+};
+static_assert(offsetof(FilterRequest, mark) == kFilterRequestNameSize);
+using FilterEntryPoint = std::uint16_t (*)(void* request, std::uint16_t command, void* module,
+                                           const void* parameter, const char* source);
+
 // Finds the filter that serves an extension among the notes.ini entries
 // "EDITIMP1".."EDITIMP99" (import) or "EDITEXP1".."EDITEXP99" (export). An
 // entry is a comma-separated text with at least four commas that contains

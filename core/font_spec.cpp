@@ -311,6 +311,15 @@ std::uint32_t PackFontId(const FontId& font) {
            static_cast<std::uint32_t>(font.color) << 16 | static_cast<std::uint32_t>(font.size) << 24;
 }
 
+FontId ItemDefaultFont(const ZervaRTItem* item) {
+    FontId font;
+    font.face = item->defaultFontFace;
+    font.attributes = item->defaultFontAttributes;
+    font.color = item->defaultFontColor;
+    font.size = item->defaultFontSize;
+    return font;
+}
+
 FontId UnpackFontId(std::uint32_t packed) {
     FontId font;
     font.face = static_cast<std::uint8_t>(packed);

@@ -22,6 +22,16 @@ static_assert(sizeof(FontId) == 4);
 
 TALIX_API std::uint32_t PackFontId(const FontId& font);
 FontId UnpackFontId(std::uint32_t packed);
+// The 4-byte font id as records keep it, read from and written to at.
+inline FontId ReadFontId(const std::uint8_t* at) { return FontId{at[0], at[1], at[2], at[3]}; }
+inline void WriteFontId(std::uint8_t* at, const FontId& font) {
+    at[0] = font.face;
+    at[1] = font.attributes;
+    at[2] = font.color;
+    at[3] = font.size;
+}
+// The item's default font.
+FontId ItemDefaultFont(const ZervaRTItem* item);
 
 // Attribute bits.
 constexpr std::uint8_t kAttrBold = 0x01, kAttrItalic = 0x02, kAttrUnderline = 0x04, kAttrStrike = 0x08,

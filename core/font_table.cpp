@@ -8,6 +8,7 @@
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "core/statuses.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -21,7 +22,6 @@ constexpr char kFontsItem[] = "$Fonts";
 constexpr plat::WORD kFontsItemLength = 6;
 constexpr plat::WORD kFontTableType = 119;
 constexpr plat::WORD kFaceType = 120;
-constexpr std::uint16_t kFontTableSignature = 0xFF8B;
 constexpr std::uint32_t kTableStoredLength = 6;
 constexpr std::uint32_t kFaceStoredLength = 34;
 constexpr std::uint8_t kFirstNewFace = 5;
@@ -34,7 +34,7 @@ constexpr const char* kPoolTag = "fonttable";
 
 // The host form of the font-table record.
 struct FontTableHeader {
-    std::uint16_t signature = kFontTableSignature;
+    std::uint16_t signature = kSigFontTable;
     std::uint16_t length = 0;
     std::uint16_t fonts = 0;
 };

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/options.h"
+#include "core/record_forms.h"
 #include "talix/session.h"
 
 namespace talix {
@@ -19,14 +20,6 @@ constexpr int kTextCount = 6;
 constexpr int kNameText = 5;
 constexpr int kOtherText = 4;
 constexpr std::uint32_t kMaxRecordLength = 65535;
-
-std::uint16_t ReadWord(const std::uint8_t* at) {
-    std::uint16_t value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-void WriteWord(std::uint8_t* at, std::uint16_t value) { std::memcpy(at, &value, sizeof value); }
 
 // The six texts of an existing record; a text that runs past the record's
 // own length is cut at it.

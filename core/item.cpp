@@ -46,8 +46,6 @@ constexpr plat::WORD kParagraphReferenceType = 111;
 constexpr plat::WORD kTextType = 113;
 constexpr plat::DWORD kBlankItemSize = 96;
 
-plat::WORD NameLength(const char* name) { return static_cast<plat::WORD>(::strnlen(name, 0xFFFF)); }
-
 // Frees what the work state holds: style mappings, work buffers, record
 // lists and the definition chain.
 void FreeWorkContents(ZervaRTItem* item) {
@@ -145,6 +143,14 @@ void DropRecordLists(ZervaRTItem* item) {
         delete *list;
         *list = nullptr;
     }
+}
+
+plat::WORD NameLength(const char* name) { return static_cast<plat::WORD>(::strnlen(name, 0xFFFF)); }
+
+bool ItemStored(const ZervaRTItem* item) {
+    const char* name = item->itemName;
+    return name != nullptr && plat::ItemInfo(item->noteHandle, name, NameLength(name), nullptr, nullptr, nullptr,
+                                             nullptr) == plat::NOERROR;
 }
 
 bool ItemReady(const ZervaRTItem* item) {

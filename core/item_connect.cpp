@@ -39,8 +39,6 @@ bool StoreName(char*& field, const char* name) {
     return valid && copy != nullptr;
 }
 
-plat::WORD NameLength(const char* name) { return static_cast<plat::WORD>(::strnlen(name, 0xFFFF)); }
-
 bool ItemPresent(plat::NOTEHANDLE note, const char* name) {
     return name != nullptr && plat::ItemIsPresent(note, name, NameLength(name));
 }
@@ -101,6 +99,18 @@ STATUS BorrowNote(ZervaRTItem* item, plat::NOTEHANDLE note) {
     return plat::NOERROR;
 }
 
+// BorrowNote and the item's new name. Returns 0, the failure to borrow
+// (kept as the last status), or 257 for a bad name.
+STATUS BorrowNamedNote(ZervaRTItem* item, plat::NOTEHANDLE note, const char* name) {
+    STATUS status = BorrowNote(item, note);
+    if (status != kOK) {
+        item->lastStatus = status;
+        return status;
+    }
+    item->ownError = StoreName(item->itemName, name) ? 0 : kErrBadName;
+    return item->ownError != 0 ? kHtmlTreeLost : kOK;
+}
+
 // Connects to the item of the borrowed note: rich text connects, a MIME item
 // is converted first, any other type is refused with a message; a missing
 // item is created blank when asked. Then the face table is loaded. Returns 0
@@ -128,6 +138,16 @@ STATUS ConnectToNamedItem(ZervaRTItem* item, bool createWhenMissing) {
     }
     if (item->connected != 0) item->InitialFontTable();
     return kOK;
+}
+
+// The end of a Backend connection: a failure is kept as the last status;
+// a connected item gets its default chunk.
+STATUS FinishBackendConnection(ZervaRTItem* item, STATUS status) {
+    if (status != kOK) {
+        item->lastStatus = status;
+        return status;
+    }
+    return item->connected != 0 ? ResetDefaultChunk(item) : kOK;
 }
 
 } // namespace
@@ -180,37 +200,18 @@ std::uint16_t ZervaRTItem::CopyItem(const char* serverName, const char* database
 
 std::uint16_t ZervaRTItem::ConnectBackend(std::uint32_t note, const char* name, int create) {
     if (!ItemReady(this)) return kOutOfMemory;
-    STATUS status = BorrowNote(this, note);
-    if (status != kOK) {
-        lastStatus = status;
-        return status;
-    }
-    ownError = StoreName(itemName, name) ? 0 : kErrBadName;
-    if (ownError != 0) return kHtmlTreeLost;
-    status = ConnectToNamedItem(this, create != 0);
-    if (status != kOK) {
-        lastStatus = status;
-        return status;
-    }
-    return connected != 0 ? ResetDefaultChunk(this) : kOK;
+    STATUS status = BorrowNamedNote(this, note, name);
+    if (status != kOK) return status;
+    return FinishBackendConnection(this, ConnectToNamedItem(this, create != 0));
 }
 
 std::uint16_t ZervaRTItem::CreateBackend(std::uint32_t note, const char* name, int replace) {
     if (!ItemReady(this)) return kOutOfMemory;
-    STATUS status = BorrowNote(this, note);
-    if (status != kOK) {
-        lastStatus = status;
-        return status;
-    }
-    ownError = StoreName(itemName, name) ? 0 : kErrBadName;
-    if (ownError != 0) return kHtmlTreeLost;
+    STATUS status = BorrowNamedNote(this, note, name);
+    if (status != kOK) return status;
     if (replace != 0) status = CreateBlankRichTextItem();
     if (status == kOK) status = ConnectToNamedItem(this, true);
-    if (status != kOK) {
-        lastStatus = status;
-        return status;
-    }
-    return connected != 0 ? ResetDefaultChunk(this) : kOK;
+    return FinishBackendConnection(this, status);
 }
 
 void ZervaRTItem::ConnectBackendInternal(ZervaRTItem* other, const char* name) {

@@ -1,12 +1,21 @@
 // Helpers shared by the item's own files (construction and saving,
-// connecting).
+// connecting), two of them also by the code that reads an item's stored
+// items by name.
 #pragma once
 
 #include "core/statuses.h"
+#include "talix_platform/types.h"
 
 class ZervaRTItem;
 
 namespace talix {
+
+// The length of a name as the platform's item calls take it: its own
+// length, at most 65,535 bytes.
+plat::WORD NameLength(const char* name);
+
+// True when the item's note holds an item of the item's name.
+bool ItemStored(const ZervaRTItem* item);
 
 // True when the item can work: its session has its work area and the item
 // has its work state.

@@ -11,6 +11,7 @@
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/pool.h"
+#include "core/signatures.h"
 #include "core/walkers.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -25,10 +26,6 @@ constexpr plat::WORD kEventType = 637;
 constexpr plat::WORD kBlobPartType = 695;
 constexpr plat::WORD kEventEntryType = 847;
 constexpr plat::WORD kHeaderType = 117;
-constexpr plat::WORD kEventSignature = 0xFFF9;
-constexpr plat::WORD kBlobPartSignature = 0xFFDC;
-constexpr plat::WORD kEventEntrySignature = 0xFF5F;
-constexpr plat::WORD kHeaderSignature = 0xFF8E;
 
 constexpr plat::WORD kActionJavaScript = 4;
 constexpr plat::WORD kBlobMaximum = 16000;
@@ -41,7 +38,7 @@ constexpr const char* kDefaultToolbarSet = "MirratDefault";
 // Host forms of the records (natural alignment, as the platform's
 // structure table lays them out).
 struct EventRecord {
-    plat::WORD signature = kEventSignature;
+    plat::WORD signature = kSigEvent;
     plat::WORD length = 0;
     plat::DWORD flags = 0;
     plat::WORD eventType = 0;
@@ -52,7 +49,7 @@ struct EventRecord {
 };
 
 struct BlobPartRecord {
-    plat::WORD signature = kBlobPartSignature;
+    plat::WORD signature = kSigBlobPart;
     plat::WORD length = 0;
     plat::WORD ownerSignature = 0;
     plat::WORD partLength = 0;
@@ -61,7 +58,7 @@ struct BlobPartRecord {
 };
 
 struct EventEntryRecord {
-    plat::WORD signature = kEventEntrySignature;
+    plat::WORD signature = kSigEventLanguageEntry;
     plat::WORD length = 0;
     plat::WORD platform = 0;
     plat::WORD eventId = 0;
@@ -71,7 +68,7 @@ struct EventEntryRecord {
 };
 
 struct HeaderRecord {
-    plat::WORD signature = kHeaderSignature;
+    plat::WORD signature = kSigHeader;
     plat::WORD length = 0;
     std::uint8_t pitchAndFamily = 0;
     char faceName[32] = {};
@@ -87,8 +84,6 @@ bool HostLayoutsMatch() {
            plat::StructHostLength(kEventEntryType) == sizeof(EventEntryRecord) &&
            plat::StructHostLength(kHeaderType) == sizeof(HeaderRecord);
 }
-
-plat::WORD NameLength(const char* name) { return static_cast<plat::WORD>(::strnlen(name, 0xFFFF)); }
 
 STATUS DeleteItem(plat::NOTEHANDLE note, const char* name) {
     STATUS status = plat::ItemDelete(note, name, NameLength(name));
@@ -112,7 +107,7 @@ STATUS WriteJavaScriptEvent(RARIvoSession* session, void** position, plat::WORD 
     event.actionLength = static_cast<plat::DWORD>(length);
     BlobPartRecord part;
     part.length = static_cast<plat::WORD>(plat::StructStoredLength(kBlobPartType) + length);
-    part.ownerSignature = kEventSignature;
+    part.ownerSignature = kSigEvent;
     part.partLength = static_cast<plat::WORD>(length);
     part.blobMaximum = kBlobMaximum;
     STATUS status = plat::StructWrite(position, kEventType, &event);

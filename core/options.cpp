@@ -75,6 +75,15 @@ const char* FindNoCase(const char* text, const char* pattern) {
     return nullptr;
 }
 
+bool EqualNoCase(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
+        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 32) : *b;
+        if (x != y) return false;
+    }
+    return *a == *b;
+}
+
 int GetOptionValue(const char* options, const char* key, char* out, std::uint32_t outSize) {
     const char* value = nullptr;
     std::size_t length = 0;

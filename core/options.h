@@ -25,5 +25,7 @@ TALIX_API std::uint32_t ApplyFlagOption(const char* options, const char* key, ch
 TALIX_API std::uint32_t GetYesNoOption(const char* options, const char* key, char* buffer,
                                        std::uint32_t bufferSize, std::uint32_t defaultValue);
 TALIX_API const char* FindNoCase(const char* text, const char* pattern);
+// True when the two texts are equal but for the case of ASCII letters.
+bool EqualNoCase(const char* a, const char* b);
 
 } // namespace talix

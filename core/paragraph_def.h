@@ -4,12 +4,14 @@
 
 #include <cstdint>
 
+#include "core/signatures.h"
+
 namespace talix {
 
 constexpr int kMaxTabs = 20;
 
 struct CDPABDEFEXT {
-    std::uint16_t signature = 0xFF82;
+    std::uint16_t signature = kSigPabDefinition;
     std::uint16_t length = 0;
     std::uint16_t pabId = 0;
     std::uint16_t justifyMode = 0;       // 0 left, 1 right, 2 full, 3 centre, 4 none

@@ -17,15 +17,6 @@ constexpr double kTwipsPerInch = 1440.0;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool EqualNoCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
-        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 32) : *b;
-        if (x != y) return false;
-    }
-    return *a == *b;
-}
-
 // Reads a decimal number as far as it goes: an optional sign, digits, a
 // point and more digits. Anything else reads as 0.
 double ReadDecimal(const char* text) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <iterator>
 
+#include "core/signatures.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -186,10 +187,6 @@ bool IsLongFormSignature(std::uint16_t signature) {
     }
 }
 
-// CD_ACTION's fixed structure begins with a long header although its stored
-// first word reads as word form.
-constexpr std::uint16_t kSigAction = 0xFFBE;
-
 } // namespace
 
 const SignatureForm* FindSignatureForm(std::uint16_t signature) {
@@ -219,6 +216,8 @@ HeaderForm SignatureHeaderForm(std::uint16_t signature) {
     return HeaderForm::Byte;
 }
 
+// An action record's fixed structure begins with a long header although its
+// stored first word reads as word form.
 HeaderForm LengthFieldForm(std::uint16_t signature) {
     return signature == kSigAction ? HeaderForm::Long : SignatureHeaderForm(signature);
 }

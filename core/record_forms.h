@@ -90,6 +90,15 @@ inline void WriteDword(std::uint8_t* p, std::uint32_t value) {
     p[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
+// The word or double word at offset of a record of length bytes; 0 when the
+// record ends before the field does.
+inline std::uint16_t WordAt(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
+    return offset + 2 <= length ? ReadWord(record + offset) : 0;
+}
+inline std::uint32_t DwordAt(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
+    return offset + 4 <= length ? ReadDword(record + offset) : 0;
+}
+
 // A length rounded up to even: records start at even offsets.
 inline std::uint32_t EvenLength(std::uint32_t length) { return length + (length & 1u); }
 

@@ -12,6 +12,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/signatures.h"
 #include "core/temp_directory.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -47,20 +48,6 @@ struct RecordWalk {
 namespace {
 
 constexpr const char* kSourceName = "rtproc4";
-
-constexpr std::uint16_t kSigText = 0xFF85;
-constexpr std::uint16_t kSigColor = 0x00D2;
-constexpr std::uint16_t kSigBegin = 0x00DD;
-constexpr std::uint16_t kSigEnd = 0x00DE;
-constexpr std::uint16_t kSigTableBegin = 0x00A3;
-constexpr std::uint16_t kSigNestedTableBegin = 0x00CF;
-constexpr std::uint16_t kSigTableCell = 0x00A4;
-constexpr std::uint16_t kSigNestedTableCell = 0x00D0;
-constexpr std::uint16_t kSigTableEnd = 0x00A5;
-constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
-constexpr std::uint16_t kSigPreTableBegin = 0xFFFB;
-constexpr std::uint16_t kSigBitmapHeader = 0x0095;
-constexpr std::uint16_t kSigGraphic = 0x0099;
 
 constexpr std::uint32_t kTextHeader = 8;          // a text run's fixed part
 constexpr std::uint32_t kMaxExtraText = 0xFFFF;   // an extra's text length is 16 bits

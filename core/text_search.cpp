@@ -17,18 +17,6 @@ namespace talix {
 
 namespace {
 
-// The byte length of the character at p, never past the end of the text.
-std::uint32_t CharLength(const char* p, std::uint32_t available) {
-    const plat::WORD length = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), available);
-    return length == 0 ? 1 : length;
-}
-
-std::uint32_t CountChars(const char* text, std::uint32_t length) {
-    std::uint32_t count = 0;
-    for (std::uint32_t at = 0; at < length; at += CharLength(text + at, length - at)) ++count;
-    return count;
-}
-
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsAscii(char c) { return (static_cast<unsigned char>(c) & 0x80u) == 0; }
@@ -113,6 +101,17 @@ bool Append(char* out, std::uint32_t capacity, std::uint32_t* used, const char* 
 }
 
 } // namespace
+
+std::uint32_t CharLength(const char* p, std::uint32_t available) {
+    const plat::WORD length = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), available);
+    return length == 0 ? 1 : length;
+}
+
+std::uint32_t CountChars(const char* text, std::uint32_t length) {
+    std::uint32_t count = 0;
+    for (std::uint32_t at = 0; at < length; at += CharLength(text + at, length - at)) ++count;
+    return count;
+}
 
 std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const char* pattern,
                               std::uint16_t patternLength, std::uint32_t wildcards, std::uint32_t ignoreCase,

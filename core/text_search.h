@@ -12,6 +12,12 @@ namespace talix {
 
 struct RecordProcessContext;
 
+// The byte length of the character at p, never past available bytes (a byte
+// that starts no character counts as one).
+std::uint32_t CharLength(const char* p, std::uint32_t available);
+// The number of characters in length bytes of text.
+std::uint32_t CountChars(const char* text, std::uint32_t length);
+
 // The byte offset of the first match of pattern in text, or -1 (no match,
 // or an empty or null text or pattern). Texts are compared character by
 // character under the platform's collation, ignoring case and accents as

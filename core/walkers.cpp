@@ -10,6 +10,7 @@
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/signatures.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -18,11 +19,6 @@
 namespace talix {
 
 namespace {
-
-constexpr std::uint16_t kSigText = 0xFF85;
-constexpr std::uint16_t kSigParagraph = 0x0081;
-constexpr std::uint16_t kSigFileSegment = 0x0060;
-constexpr std::uint16_t kSigFileHeader = 0x0061;
 
 // Host offsets of the fields used.
 constexpr std::uint32_t kTextStart = 8;
@@ -231,15 +227,6 @@ STATUS FormatItemCRC(plat::NOTEHANDLE note, const char* itemName, char* out, std
 
 namespace {
 
-constexpr std::uint16_t kSigCell = 0x00A4;
-constexpr std::uint16_t kSigNestedCell = 0x00D0;
-constexpr std::uint16_t kSigTableEnd = 0x00A5;
-constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
-constexpr std::uint16_t kSigOleBegin = 0xFFA7;
-constexpr std::uint16_t kSigHotspot = 0xFFA9;
-constexpr std::uint16_t kSigV4Hotspot = 0xFFAD;
-constexpr std::uint16_t kSigPabDefinition = 0xFF82;
-
 // Host offsets of the fields used.
 constexpr std::uint32_t kCellRow = 2, kCellColumn = 3, kCellRowSpan = 14, kCellColumnSpan = 15;
 constexpr std::uint32_t kCellFixedPart = 16;
@@ -259,7 +246,7 @@ plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat:
     search.counter = static_cast<std::uint16_t>(search.counter + 1);
     if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && search.counter > search.firstCell)
         return kEndEnumeration;
-    if (signature != kSigCell && signature != kSigNestedCell) return plat::NOERROR;
+    if (signature != kSigTableCell && signature != kSigNestedTableCell) return plat::NOERROR;
     if (search.counter < search.firstCell || length < kCellFixedPart) return plat::NOERROR;
 
     const unsigned row = record[kCellRow], column = record[kCellColumn];
@@ -363,7 +350,7 @@ plat::STATUS RemoveHotspotAttachmentCallback(const void* data, plat::WORD signat
         const plat::STATUS status = plat::NoteRemoveOleObject(context->note, name);
         return status == kItemNotFound ? plat::NOERROR : status;
     }
-    if (signature != kSigHotspot && signature != kSigV4Hotspot) return plat::NOERROR;
+    if (signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) return plat::NOERROR;
     if (length <= kHotspotFixedPart) return plat::NOERROR;
     // The hotspot's data starts with the file name, ended by a zero byte or
     // by the data.

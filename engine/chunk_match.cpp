@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "core/record_list.h"
+#include "core/signature_groups.h"
+#include "core/signatures.h"
 #include "engine/chunk_type_table.h"
 #include "engine/chunk_types.h"
 #include "engine/record_process.h"
@@ -17,37 +19,6 @@
 namespace talix {
 
 namespace {
-
-constexpr std::uint16_t kSigBegin = 0x00DD;
-constexpr std::uint16_t kSigEnd = 0x00DE;
-constexpr std::uint16_t kSigText = 0xFF85;
-constexpr std::uint16_t kSigBidiText = 0xFFE4;
-constexpr std::uint16_t kSigTextEffect = 0xFFC3;
-constexpr std::uint16_t kSigTextEffectEnd = 0xFFE5;
-constexpr std::uint16_t kSigHotspot = 0xFFA9;
-constexpr std::uint16_t kSigV4Hotspot = 0xFFAD;
-constexpr std::uint16_t kSigParagraph = 0x0081;
-constexpr std::uint16_t kSigPabReference = 0x0083;
-constexpr std::uint16_t kSigPabDefinition = 0xFF82;
-constexpr std::uint16_t kSigPabHide = 0xFFBB;
-constexpr std::uint16_t kSigStyleName = 0x00A6;
-constexpr std::uint16_t kSigLargeParagraph = 0xFF68;
-constexpr std::uint16_t kSigTableBegin = 0x00A3;
-constexpr std::uint16_t kSigNestedTableBegin = 0x00CF;
-constexpr std::uint16_t kSigCell = 0x00A4;
-constexpr std::uint16_t kSigNestedCell = 0x00D0;
-constexpr std::uint16_t kSigTableEnd = 0x00A5;
-constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
-constexpr std::uint16_t kSigTablePrelude = 0xFFFB;
-constexpr std::uint16_t kSigHotspotEnd = 0x00AA;
-constexpr std::uint16_t kSigV4HotspotEnd = 0x00AE;
-constexpr std::uint16_t kSigHotspotEnd7F = 0x007F;
-constexpr std::uint16_t kSigGraphic = 0x0099;
-constexpr std::uint16_t kSigImageMap = 0xFFF4;
-constexpr std::uint16_t kSigImageArea = 0xFFF5;
-constexpr std::uint16_t kSigOleObject = 0xFFA7;
-constexpr std::uint16_t kSigIdName = 0xFF7A;
-constexpr std::uint16_t kSigCellIdName = 0xFF7B;
 
 constexpr std::uint32_t kTextHeader = 8;
 // Records looked at when searching ahead for a text run or a wrapped record.
@@ -59,8 +30,6 @@ bool IsTextLike(std::uint16_t type) {
 bool HasEndMarkers(std::uint16_t type) { return type == 22 || type == 25 || type == 26 || type == 37; }
 bool IsParagraphType(std::uint16_t type) { return type == 21 || type == 36; }
 bool IsTextRun(std::uint16_t signature) { return signature == kSigText || signature == kSigBidiText; }
-bool IsCell(std::uint16_t signature) { return signature == kSigCell || signature == kSigNestedCell; }
-bool IsTableEnd(std::uint16_t signature) { return signature == kSigTableEnd || signature == kSigNestedTableEnd; }
 
 bool InList(const std::uint16_t* list, int count, std::uint16_t signature) {
     if (signature == 0) return false;
@@ -213,7 +182,7 @@ bool NextTextIsNotBlank(const CDRecordNode* node) {
     for (int looked = 0; node != nullptr && looked < kLookAheadLimit; node = node->next, ++looked) {
         std::uint16_t s = node->signature;
         if (IsTextRun(s)) return node->length > kTextHeader;
-        if (IsCell(s) || s == kSigHotspotEnd || s == kSigV4HotspotEnd || s == kSigHotspotEnd7F ||
+        if (IsCellRecord(s) || s == kSigHotspotEnd || s == kSigV4HotspotEnd || s == kSigV5HotspotEnd ||
             s == kSigPabReference) {
             return false;
         }
@@ -237,7 +206,7 @@ bool OwnNestingClosed(const ChunkDefInfo* level, std::uint16_t type, const Recor
     }
     if (type == 29) return context->layerNesting < static_cast<std::int32_t>(walk.words[kWalkLayerNesting]);
     const ChunkTypeRow* row = GetChunkTypeRow(type);
-    if (row != nullptr && InList(row->start, 4, kSigV4Hotspot)) {
+    if (row != nullptr && InList(row->start, 4, kSigV4HotspotBegin)) {
         return context->hotspotNesting < static_cast<std::int32_t>(walk.words[kWalkHotspotNesting]);
     }
     return true;
@@ -286,7 +255,7 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
     const CDRecordNode* node = context->node;
 
     // A hotspot begin right after a V4 hotspot begin belongs to it.
-    if (signature == kSigHotspot && previousSignature == kSigV4Hotspot) return 0;
+    if (signature == kSigHotspotBegin && previousSignature == kSigV4HotspotBegin) return 0;
 
     if (IsParagraphType(type)) {
         if (signature == kSigPabReference &&
@@ -303,7 +272,7 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
     }
 
     // Text that continues a run after a text effect starts nothing.
-    if (IsTextLike(type) && (previousSignature == kSigTextEffectEnd || previousSignature == kSigTextEffect)) {
+    if (IsTextLike(type) && (previousSignature == kSigBidiTextEffect || previousSignature == kSigTextEffect)) {
         if (IsTextRun(signature) || (signature == kSigBegin && IsTextRun(InnerSignature(record, length)))) return 0;
     }
 
@@ -356,7 +325,7 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
         if (!starts) return 0;
     }
     if (row->positionField != 0) {
-        if (!IsCell(signature)) return 0;
+        if (!IsCellRecord(signature)) return 0;
         if (static_cast<std::uint32_t>(context->tableNesting) != RecordedTableNesting(level, context)) return 0;
     }
 
@@ -388,7 +357,7 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
     // Match text and start markers.
     const bool hasText = level->hasMatchText != 0 && level->matchText != nullptr && level->matchKind != kMatchNone;
     if (hasText && (level->matchKind == kMatchId || level->matchKind == kMatchName)) {
-        if (signature != kSigIdName && signature != kSigCellIdName) return 0;
+        if (signature != kSigIdName && signature != kSigTableCellIdName) return 0;
         if (!NameMatches(level, record, length)) return 0;
     } else if (hasText || row->markers[0] != nullptr) {
         const CDRecordNode* run = (type == 9 || (!hasText && row->markers[0] != nullptr)) ? OwnTextRun(node)
@@ -439,7 +408,7 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
     const LevelWalkState& walk = level->walk;
     const CDRecordNode* node = context->node;
 
-    if (signature == kSigHotspot && previousSignature == kSigV4Hotspot) return 0;
+    if (signature == kSigHotspotBegin && previousSignature == kSigV4HotspotBegin) return 0;
 
     if (HasEndMarkers(type)) {
         const CDRecordNode* run = OwnTextRun(node);
@@ -462,12 +431,12 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
         if (context->beginDepth >= static_cast<std::int32_t>(walk.words[kWalkBeginDepth])) return 0;
         std::uint16_t inner = InnerSignature(record, length);
         if (type == 13) {
-            if (inner != kSigOleObject) return 0;
+            if (inner != kSigOleBegin) return 0;
         } else if (type == 15) {
-            if (inner == kSigImageMap || inner == kSigImageArea) return 0;
+            if (inner == kSigMapElement || inner == kSigAreaElement) return 0;
             if (inner == kSigGraphic) {
                 const CDRecordNode* next = node != nullptr ? node->next : nullptr;
-                if (next != nullptr && next->signature == kSigBegin && InnerSignature(next) == kSigImageMap) return 0;
+                if (next != nullptr && next->signature == kSigBegin && InnerSignature(next) == kSigMapElement) return 0;
                 *endKept = 0;
             } else {
                 *endKept = 1;
@@ -506,9 +475,9 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
     if (row->positionField != 0) {
         const std::uint32_t tableLevel = RecordedTableNesting(level, context);
         bool ends = false;
-        if (IsTableEnd(signature)) {
+        if (IsTableEndRecord(signature)) {
             ends = static_cast<std::uint32_t>(context->tableNesting) < tableLevel;
-        } else if (IsCell(signature) && static_cast<std::uint32_t>(context->tableNesting) == tableLevel) {
+        } else if (IsCellRecord(signature) && static_cast<std::uint32_t>(context->tableNesting) == tableLevel) {
             ends = type == kTypeColumn || (length > 3 && record[3] == 0);
         }
         if (!ends) return 0;
@@ -518,14 +487,14 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
 
     if (IsParagraphType(type)) {
         if (inFlag != 0) return 0;
-        bool ends = signature == kSigParagraph || signature == kSigTablePrelude ||
+        bool ends = signature == kSigParagraph || signature == kSigPreTableBegin ||
                     // A reference right after a paragraph record, a definition or a
                     // definition's hide formula belongs to the paragraph that began
                     // there, as at the start.
                     (signature == kSigPabReference && previousSignature != kSigParagraph &&
                      previousSignature != kSigPabDefinition && previousSignature != kSigPabHide) ||
-                    signature == kSigTableBegin || signature == kSigCell || signature == kSigTableEnd ||
-                    signature == kSigNestedTableBegin || signature == kSigNestedCell ||
+                    signature == kSigTableBegin || signature == kSigTableCell || signature == kSigTableEnd ||
+                    signature == kSigNestedTableBegin || signature == kSigNestedTableCell ||
                     signature == kSigNestedTableEnd;
         if (ends) {
             *endKept = row->endKept;
@@ -544,11 +513,11 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
 
     if (type == 15) {
         const bool belongs = signature == 0x007C || signature == 0x007D || (signature >= 149 && signature <= 160) ||
-                             signature == 0xFFC4 || signature == 0xFFF9 || signature == kSigImageMap ||
-                             signature == kSigImageArea || signature == kSigIdName || signature == 0xFF76 ||
+                             signature == 0xFFC4 || signature == 0xFFF9 || signature == kSigMapElement ||
+                             signature == kSigAreaElement || signature == kSigIdName || signature == 0xFF76 ||
                              signature == 0xFFCA ||
-                             (signature == kSigBegin && (InnerSignature(record, length) == kSigImageMap ||
-                                                         InnerSignature(record, length) == kSigImageArea));
+                             (signature == kSigBegin && (InnerSignature(record, length) == kSigMapElement ||
+                                                         InnerSignature(record, length) == kSigAreaElement));
         if (belongs && !(inFlag == 0 && signature == kSigGraphic)) return 0;
         *endKept = row->endKept;
         return ReportEnd(level, row, counted);

@@ -9,6 +9,7 @@
 
 #include "chunkops/find_elements.h"
 #include "core/font_spec.h"
+#include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
 #include "core/session_work_area.h"
@@ -154,10 +155,7 @@ int RunExistenceTest(ZervaRTChunk* chunk, std::uint16_t propertyCode) {
     chunk->lastStatus = kOK;
 
     const char* name = item->itemName;
-    bool present = name != nullptr &&
-                   plat::ItemInfo(item->noteHandle, name, static_cast<plat::WORD>(::strnlen(name, 0xFFFF)), nullptr,
-                                  nullptr, nullptr, nullptr) == plat::NOERROR;
-    if (present || item->work->mode == 2) {
+    if (ItemStored(item) || item->work->mode == 2) {
         std::uint32_t single = chunk->work->singleTarget;
         STATUS status = PerformChunkAction(chunk, item->noteHandle, name, 1, propertyCode, 0, 0, 0, nullptr, nullptr,
                                            nullptr, nullptr, nullptr);

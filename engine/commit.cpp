@@ -9,6 +9,7 @@
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/signatures.h"
 #include "engine/record_process.h"
 #include "engine/writing_run.h"
 #include "talix/chunk.h"
@@ -18,7 +19,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint16_t kSigText = 0xFF85;
 constexpr std::uint32_t kEmptyTextLength = 8;
 
 void DiscardList(RARIvoSession* session, ItemRecordList* list) {

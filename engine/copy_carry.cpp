@@ -14,6 +14,7 @@
 #include "core/attachments.h"
 #include "core/host_message.h"
 #include "core/record_forms.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
 #include "engine/copy_source.h"
@@ -55,10 +56,6 @@ constexpr std::uint32_t kInfoNameLength = 4, kInfoDescriptionLength = 6, kInfoFl
 
 constexpr std::uint32_t kLongestName = 255;
 
-bool IsResourceReference(std::uint16_t signature) {
-    return signature == kSigTableCellHref2 || signature == kSigTableCellHref || signature == kSigHref2 ||
-           signature == kSigHref;
-}
 
 // The link of an index into the source note's link table. Returns false
 // when the note has no table or the index lies outside it.
@@ -198,7 +195,7 @@ STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std
     if (signature == kSigLink2) {
         if (length < kIndexedLinkFixed) return kOK;
         indexAt = kLinkIndex;
-    } else if (IsResourceReference(signature)) {
+    } else if (IsLinkResourceRecord(signature)) {
         if (length < kResourceFixed || ReadWord(record + kResourceType) != kResourceNoteLink ||
             (ReadDword(record + kResourceFlags) & kResourceLinkInline) != 0)
             return kOK;

@@ -16,6 +16,7 @@
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/copy_work.h"
 #include "engine/record_process.h"
@@ -36,8 +37,6 @@ constexpr std::uint32_t kRowHeightLength = 4;
 constexpr std::uint16_t kLabelTab = 2, kLabelRowName = 1;
 constexpr std::uint32_t kLabelLimit = 127;
 
-bool IsTableBegin(std::uint16_t s) { return s == kSigTableBegin || s == kSigNestedTableBegin; }
-bool IsTableEnd(std::uint16_t s) { return s == kSigTableEnd || s == kSigNestedTableEnd; }
 
 // The caller's text of the current cell's column, or null.
 const char* ColumnText(const CopyWork* work) {
@@ -200,11 +199,11 @@ STATUS FinishEmptyCell(CopyWork* work, const std::uint8_t* sourceRun, std::uint3
 STATUS CopyEmptyRowRecord(CopyWork* work, const std::uint8_t* record, std::uint16_t signature,
                           std::uint32_t length) {
     // Nested tables are left out whole.
-    if (IsTableBegin(signature)) {
+    if (IsTableBeginRecord(signature)) {
         work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth + 1);
         return kOK;
     }
-    if (IsTableEnd(signature)) {
+    if (IsTableEndRecord(signature)) {
         if (work->nestedDepth > 0) work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth - 1);
         return kOK;
     }

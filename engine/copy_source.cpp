@@ -20,6 +20,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/chunk_work_state.h"
 #include "engine/copy_work.h"
@@ -57,9 +58,6 @@ constexpr std::uint8_t kCellCovered = 0x08;
 // The highest target face a copied run may be given.
 constexpr std::uint8_t kHighestMappedFace = 199;
 
-bool IsTableBegin(std::uint16_t s) { return s == kSigTableBegin || s == kSigNestedTableBegin; }
-bool IsTableEnd(std::uint16_t s) { return s == kSigTableEnd || s == kSigNestedTableEnd; }
-bool IsCell(std::uint16_t s) { return s == kSigTableCell || s == kSigNestedTableCell; }
 
 std::uint16_t ClampMargin(std::int32_t value) {
     return static_cast<std::uint16_t>(value < 0 ? 0 : (value > 0xFFFF ? 0xFFFF : value));
@@ -439,17 +437,6 @@ bool IsFieldCompanion(std::uint16_t signature) {
     return signature == kSigExtField || signature == kSigExt2Field || signature == kSigEmbeddedCtl;
 }
 
-int SlotOf(std::uint16_t signature) {
-    switch (signature) {
-    case kSigField: return kSavedField;
-    case kSigEmbeddedCtl: return kSavedEmbeddedControl;
-    case kSigExt2Field: return kSavedExt2Field;
-    case kSigExtField: return kSavedExtField;
-    case kSigIdName: return kSavedIdName;
-    default: return -1;
-    }
-}
-
 // Whether a field record follows, with only field records and their
 // wrappers between.
 bool FieldAhead(const CDRecordNode* node) {
@@ -457,7 +444,7 @@ bool FieldAhead(const CDRecordNode* node) {
         if (node->signature == kSigField) return true;
         const bool wrapper = node->signature == kSigBegin && node->bytes != nullptr && node->length >= 6 &&
                              (IsFieldCompanion(ReadWord(node->bytes + 4)) || ReadWord(node->bytes + 4) == kSigField);
-        if (!wrapper && SlotOf(node->signature) < 0) return false;
+        if (!wrapper && SavedFieldSlotOf(node->signature) < 0) return false;
     }
     return false;
 }
@@ -484,7 +471,7 @@ STATUS InstallSlots(CopyWork* work) {
 }
 
 void SaveSlot(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    SavedRecord& slot = work->chunk->work->savedFields.slots[SlotOf(signature)];
+    SavedRecord& slot = work->chunk->work->savedFields.slots[SavedFieldSlotOf(signature)];
     const std::uint32_t kept = length < kSavedRecordCapacity ? length : kSavedRecordCapacity;
     std::memcpy(slot.bytes, record, kept);
     slot.signature = signature;
@@ -549,14 +536,14 @@ STATUS CopySourceRecords(std::uint8_t* record, std::uint16_t signature, std::uin
         if (signature == kSigPabDefinition) return kOK;
         // A cell that belongs to a cell above it, or reaches into the rows
         // below, cannot start a row of its own.
-        if (work->nestedDepth == 0 && IsCell(signature) && length > kCellRowSpan &&
+        if (work->nestedDepth == 0 && IsCellRecord(signature) && length > kCellRowSpan &&
             ((record[kCellFlags] & kCellCovered) != 0 || record[kCellRowSpan] > 1)) {
             context->output.errorWord = kErrFormula;
             return kHtmlTreeLost;
         }
         if (work->emptyRow) return CopyEmptyRowRecord(work, record, signature, length);
-        if (IsTableBegin(signature)) work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth + 1);
-        if (IsTableEnd(signature) && work->nestedDepth > 0)
+        if (IsTableBeginRecord(signature)) work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth + 1);
+        if (IsTableEndRecord(signature) && work->nestedDepth > 0)
             work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth - 1);
     }
 
@@ -619,7 +606,7 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
              node != nullptr && node->length != 0; node = node->next) {
             work->node = node;
             const std::uint16_t signature = node->signature;
-            if (context->writesItem == 0 && IsTableBegin(signature) && context->output.tableLevel < 9)
+            if (context->writesItem == 0 && IsTableBeginRecord(signature) && context->output.tableLevel < 9)
                 context->output.tableLevel += 1;
             status = CopySourceRecords(node->bytes, signature, node->length, context);
             if (status == kItemNotFound || status == plat::ERR_ENUM_DONE) {
@@ -628,7 +615,7 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
                 if (rangeEnd) break;
             }
             if (status != kOK) break;
-            if (context->writesItem == 0 && IsTableEnd(signature) && context->output.tableLevel > 0)
+            if (context->writesItem == 0 && IsTableEndRecord(signature) && context->output.tableLevel > 0)
                 context->output.tableLevel -= 1;
         }
         work->node = nullptr;

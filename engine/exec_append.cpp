@@ -11,6 +11,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
@@ -23,26 +24,6 @@ namespace talix {
 namespace {
 
 constexpr const char* kSourceName = "rtproc";
-
-constexpr std::uint16_t kSigText = 0xFF85;
-constexpr std::uint16_t kSigParagraph = 0x0081;
-constexpr std::uint16_t kSigReference = 0x0083;
-constexpr std::uint16_t kSigDefinition = 0xFF82;
-constexpr std::uint16_t kSigHideFormula = 0xFFBB;
-constexpr std::uint16_t kSigAnchor = 0xFFCB;
-constexpr std::uint16_t kSigTextColor = 0x00D2;
-constexpr std::uint16_t kSigEnd = 0x00DE;
-constexpr std::uint16_t kSigHotspot = 0xFFA9;
-constexpr std::uint16_t kSigV4Hotspot = 0xFFAD;
-constexpr std::uint16_t kSigHotspotEnd = 0x00AA;
-constexpr std::uint16_t kSigV4HotspotEnd = 0x00AE;
-constexpr std::uint16_t kSigTablePrelude = 0xFFFB;
-constexpr std::uint16_t kSigTableBegin = 0x00A3;
-constexpr std::uint16_t kSigCell = 0x00A4;
-constexpr std::uint16_t kSigTableEnd = 0x00A5;
-constexpr std::uint16_t kSigNestedTableBegin = 0x00CF;
-constexpr std::uint16_t kSigNestedCell = 0x00D0;
-constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
 
 // Chunk types whose end is looked at one record early.
 constexpr std::uint16_t kTypeButton = 3, kTypeSection = 4, kTypeRow = 5;
@@ -59,15 +40,6 @@ constexpr std::uint16_t kFlagHidden = 0x0800;  // the paragraph has a hide formu
 constexpr std::uint16_t kFlagPageBreak = 0x0101;
 constexpr std::uint32_t kMaxRepeatedCharacters = 32;
 
-FontId DefaultFont(const ZervaRTItem* item) {
-    FontId font;
-    font.face = item->defaultFontFace;
-    font.attributes = item->defaultFontAttributes;
-    font.color = item->defaultFontColor;
-    font.size = item->defaultFontSize;
-    return font;
-}
-
 // The font of new text: the item's default font, with the operation's font
 // specification applied when the item writes with its permanent pen or the
 // caller gave a specification (penOnly: only the permanent pen counts). The
@@ -75,7 +47,7 @@ FontId DefaultFont(const ZervaRTItem* item) {
 FontId TextFont(RecordProcessContext* context, bool penOnly) {
     ZervaRTItem* item = context->chunk->item;
     SessionWorkArea* area = context->session->workArea;
-    FontId font = DefaultFont(item);
+    FontId font = ItemDefaultFont(item);
     area->currentRGB = 0;
     area->currentColorFlags = 0;
     const bool fontGiven = !penOnly && context->secondArgument != nullptr && context->secondArgument[0] != '\0';
@@ -94,13 +66,13 @@ STATUS AppendReference(RecordProcessContext* context, std::uint16_t id = 0) {
     std::uint8_t reference[sizeof context->paragraphReference];
     std::memcpy(reference, context->paragraphReference, sizeof reference);
     if (id != 0) WriteWord(reference + kReferenceId, id);
-    return AppendRecord(reference, kSigReference, sizeof reference, &context->output);
+    return AppendRecord(reference, kSigPabReference, sizeof reference, &context->output);
 }
 
 // The walk's current paragraph definition, when the walk asks for it again.
 STATUS AppendDefinitionAgain(RecordProcessContext* context) {
     if (context->emitDefinitionAgain == 0) return kOK;
-    return AppendRecord(context->paragraphDefinition, kSigDefinition, context->paragraphDefinitionLength,
+    return AppendRecord(context->paragraphDefinition, kSigPabDefinition, context->paragraphDefinitionLength,
                         &context->output);
 }
 
@@ -178,11 +150,11 @@ STATUS AppendPageBreak(RecordProcessContext* context) {
     definition.flags = kFlagPageBreak;
     std::uint8_t bytes[kParagraphImageSize] = {};
     std::memcpy(bytes, &definition, sizeof bytes);
-    status = AppendRecord(bytes, kSigDefinition, 72, output);
+    status = AppendRecord(bytes, kSigPabDefinition, 72, output);
     if (status != kOK) return status;
     status = AppendReference(context, definition.pabId);
     if (status != kOK) return status;
-    const FontId font = DefaultFont(context->chunk->item);
+    const FontId font = ItemDefaultFont(context->chunk->item);
     status = AppendTextRecord(nullptr, 0, &font, output);
     if (status != kOK) return status;
     return AppendParagraphRecord(context);
@@ -198,11 +170,11 @@ STATUS AppendHideFormula(std::uint16_t id, RecordProcessContext* context) {
     if (length > 0xFFFF) return kArgumentError;
     std::uint8_t* record = WorkRecord(context, length);
     if (record == nullptr) return kOutOfMemory;
-    WriteWord(record, kSigHideFormula);
+    WriteWord(record, kSigPabHide);
     WriteWord(record + 2, static_cast<std::uint16_t>(length));
     WriteWord(record + kDefinitionId, id);
     std::memcpy(record + kHideFormulaStart, session->textResult, formulaLength);
-    STATUS status = AppendRecord(record, kSigHideFormula, length, &context->output);
+    STATUS status = AppendRecord(record, kSigPabHide, length, &context->output);
     ZervaDeallocate(session, record);
     return status;
 }
@@ -237,7 +209,7 @@ STATUS AppendNewParagraph(bool atEnd, RecordProcessContext* context) {
     }
     std::uint32_t length = ReadWord(definition + 2);
     if (length > kParagraphImageSize) length = kParagraphImageSize;
-    status = AppendRecord(definition, kSigDefinition, length, output);
+    status = AppendRecord(definition, kSigPabDefinition, length, output);
     if (status == kOK && hidden) status = AppendHideFormula(id, context);
     if (status == kOK) status = AppendReference(context, id);
     if (status != kOK) return status;
@@ -261,7 +233,7 @@ STATUS AppendColouredText(RecordProcessContext* context) {
     }
     status = AppendTextRecord(context->argumentText, context->a3, &font, output);
     if (status != kOK || !coloured) return status;
-    status = AppendColorRecord(static_cast<std::uint8_t>(kSigTextColor), area->currentRGB, area->currentColorFlags,
+    status = AppendColorRecord(static_cast<std::uint8_t>(kSigColor), area->currentRGB, area->currentColorFlags,
                                output);
     if (status == kOK) status = AppendEndRecord(kSigText, 0, output);
     return status;
@@ -272,9 +244,10 @@ STATUS AppendColouredText(RecordProcessContext* context) {
 STATUS AppendTextAtStart(std::uint16_t signature, RecordProcessContext* context) {
     STATUS status = AppendColouredText(context);
     if (status != kOK) return status;
-    if (OneOf(signature, {kSigText, kSigHotspot, kSigV4Hotspot, kSigHotspotEnd, kSigV4HotspotEnd})) return kOK;
-    if (signature == kSigEnd &&
-        OneOf(InnerSignature(context->node), {kSigText, kSigV4Hotspot, kSigHotspot, kSigTablePrelude, kSigTableBegin}))
+    if (OneOf(signature, {kSigText, kSigHotspotBegin, kSigV4HotspotBegin, kSigHotspotEnd, kSigV4HotspotEnd}))
+        return kOK;
+    if (signature == kSigEnd && OneOf(InnerSignature(context->node), {kSigText, kSigV4HotspotBegin, kSigHotspotBegin,
+                                                                      kSigPreTableBegin, kSigTableBegin}))
         return kOK;
     if (OneOf(signature, {kSigTableBegin, kSigTableEnd, kSigHotspotEnd, kSigNestedTableBegin, kSigNestedTableEnd})) {
         status = AppendParagraphRecord(context);
@@ -293,11 +266,12 @@ STATUS AppendTextAtEnd(RecordProcessContext* context) {
     if (context->chunkOpen != 0 && node != nullptr && OneOf(type, {kTypeButton, kTypeSection, kTypeRow}))
         node = node->prev;
     const std::uint16_t signature = node != nullptr ? node->signature : 0;
-    const bool inText = OneOf(signature, {kSigText, kSigCell, kSigTableEnd, kSigNestedCell, kSigNestedTableEnd,
-                                          kSigV4Hotspot, kSigHotspot, kSigHotspotEnd, kSigV4HotspotEnd}) ||
+    const bool inText = OneOf(signature, {kSigText, kSigTableCell, kSigTableEnd, kSigNestedTableCell,
+                                          kSigNestedTableEnd, kSigV4HotspotBegin, kSigHotspotBegin, kSigHotspotEnd,
+                                          kSigV4HotspotEnd}) ||
                         (signature == kSigEnd &&
-                         OneOf(InnerSignature(node), {kSigText, kSigTableBegin, kSigTableEnd, kSigV4Hotspot,
-                                                      kSigHotspot, kSigHotspotEnd, kSigV4HotspotEnd}));
+                         OneOf(InnerSignature(node), {kSigText, kSigTableBegin, kSigTableEnd, kSigV4HotspotBegin,
+                                                      kSigHotspotBegin, kSigHotspotEnd, kSigV4HotspotEnd}));
     STATUS status = kOK;
     if (!inText && node != nullptr) {
         if (signature == kSigTableBegin || signature == kSigNestedTableBegin) status = AppendParagraphRecord(context);

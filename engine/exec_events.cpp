@@ -70,18 +70,6 @@ bool IsFieldKind(std::uint16_t signature) {
            signature == kSigField;
 }
 
-// The slot of a record the field rewrite keeps, or -1.
-int SlotOf(std::uint16_t signature) {
-    switch (signature) {
-    case kSigField: return kSavedField;
-    case kSigEmbeddedCtl: return kSavedEmbeddedControl;
-    case kSigExt2Field: return kSavedExt2Field;
-    case kSigExtField: return kSavedExtField;
-    case kSigIdName: return kSavedIdName;
-    default: return -1;
-    }
-}
-
 std::uint16_t Inner(const CDRecordNode* node) {
     return node->bytes != nullptr && node->length >= kWrapped + 2 ? ReadWord(node->bytes + kWrapped) : 0;
 }
@@ -127,7 +115,7 @@ const CDRecordNode* FieldAhead(const CDRecordNode* node) {
     for (; node != nullptr; node = node->next) {
         if (node->signature == kSigField) return node;
         const bool wrapper = node->signature == kSigBegin && IsFieldKind(Inner(node));
-        if (!wrapper && SlotOf(node->signature) < 0) return nullptr;
+        if (!wrapper && SavedFieldSlotOf(node->signature) < 0) return nullptr;
     }
     return nullptr;
 }
@@ -135,7 +123,7 @@ const CDRecordNode* FieldAhead(const CDRecordNode* node) {
 // Keeps a record in its slot; false when the slot has no buffer.
 bool SaveRecord(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                 RecordProcessContext* context) {
-    const int slot = SlotOf(signature);
+    const int slot = SavedFieldSlotOf(signature);
     if (slot < 0) return false;
     SavedRecord& saved = Slots(context)[slot];
     if (saved.bytes == nullptr || length > kSavedRecordCapacity) return false;
@@ -254,7 +242,7 @@ STATUS EventCodeInside(std::uint8_t* record, std::uint16_t signature, std::uint3
         return RewriteField(record, signature, length, passOn, context);
     }
     const bool wrapper = WrapsField(record, signature, length, kSigBegin);
-    if (!wrapper && SlotOf(signature) < 0) return kOK;
+    if (!wrapper && SavedFieldSlotOf(signature) < 0) return kOK;
     if (context->eventFieldOpen == kNoField) {
         const CDRecordNode* field =
             context->node != nullptr && context->node->bytes == record ? FieldAhead(context->node) : nullptr;
@@ -326,13 +314,7 @@ STATUS WebEditorInside(std::uint8_t* record, std::uint16_t signature, std::uint3
         if (!switching) return kOK;
         const std::uint32_t cleared = flags & ~(kFlagWebEditor | kFlagWebEditorOff);
         if (cleared == flags) return kOK;
-        std::uint8_t* copy = NewRecord(context, length);
-        if (copy == nullptr) return kOutOfMemory;
-        std::memcpy(copy, record, length);
-        WriteDword(copy + kExtFieldFlags2, cleared);
-        const STATUS status = ReplaceRecord(copy, signature, length, passOn, context);
-        ReleaseRecord(context, copy);
-        return status;
+        return ReplaceDwordField(record, signature, length, kExtFieldFlags2, cleared, passOn, context);
     }
     if (signature != kSigField || context->webEditorField == 0) return kOK;
     context->webEditorField = 0;

@@ -23,6 +23,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/chunk_work_state.h"
 #include "engine/graphic_utilities.h"
@@ -76,14 +77,6 @@ void PutScratch(char* scratch, const char* text) {
     std::snprintf(scratch, kScratchSize, "%s", text);
 }
 
-std::uint16_t Word(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
-    return offset + 2 <= length ? ReadWord(record + offset) : 0;
-}
-
-bool IsResourceSignature(std::uint16_t signature) {
-    return signature == kSigHref || signature == kSigHref2 || signature == kSigTableCellHref ||
-           signature == kSigTableCellHref2;
-}
 
 // A resource reference that names an image resource.
 bool IsImageResource(const CDRecordNode* node) {
@@ -111,7 +104,7 @@ const CDRecordNode* FollowingResource(const CDRecordNode* node) {
     for (node = node->next; node != nullptr; node = node->next) {
         if (node->signature == kSigText || node->signature == kSigHotspotEnd || node->signature == kSigGraphic)
             return nullptr;
-        if (IsResourceSignature(node->signature) && node->bytes != nullptr) return node;
+        if (IsLinkResourceRecord(node->signature) && node->bytes != nullptr) return node;
     }
     return nullptr;
 }
@@ -238,7 +231,7 @@ STATUS ExportPicture(std::uint8_t* record, std::uint16_t signature, std::uint32_
     if (signature != kSigImageHeader) return kOK;
     context->chunkDone = 1;
     char* name = Scratch1(context);
-    if (!ExportFileName(context, Word(record, length, kImageType), name)) {
+    if (!ExportFileName(context, WordAt(record, length, kImageType), name)) {
         name[0] = '\0';
         return kArgumentError;
     }
@@ -280,10 +273,10 @@ void GetDimension(bool height, const std::uint8_t* record, std::uint16_t signatu
         break;
     }
     case kSigBitmapHeader:
-        value = Word(record, length, height ? kBitmapHeight : kBitmapWidth);
+        value = WordAt(record, length, height ? kBitmapHeight : kBitmapWidth);
         break;
     case kSigImageHeader:
-        value = Word(record, length, height ? kImageHeight : kImageWidth);
+        value = WordAt(record, length, height ? kImageHeight : kImageWidth);
         break;
     case kSigImageSegment: {
         std::uint16_t w = 0, h = 0;
@@ -308,12 +301,12 @@ void GetRatio(const std::uint8_t* record, std::uint16_t signature, std::uint32_t
     std::uint16_t width = 0, height = 0;
     switch (signature) {
     case kSigBitmapHeader:
-        width = Word(record, length, kBitmapWidth);
-        height = Word(record, length, kBitmapHeight);
+        width = WordAt(record, length, kBitmapWidth);
+        height = WordAt(record, length, kBitmapHeight);
         break;
     case kSigImageHeader:
-        width = Word(record, length, kImageWidth);
-        height = Word(record, length, kImageHeight);
+        width = WordAt(record, length, kImageWidth);
+        height = WordAt(record, length, kImageHeight);
         break;
     case kSigImageSegment:
         PixelSize(context->node, &width, &height);
@@ -415,8 +408,10 @@ void GetFormat(const std::uint8_t* record, std::uint16_t signature, std::uint32_
     context->chunkDone = 1;
 }
 
-// 51: the image resource a graphic refers to, or where its data is stored.
-void GetOffset(std::uint16_t signature, RecordProcessContext* context) {
+// 51 and 56: the image resource a graphic refers to or, without one, where
+// its data is stored: as "segment.key" (51), or as a name made from that
+// and the note's identity, upper-cased (56).
+void GraphicPlace(std::uint16_t signature, RecordProcessContext* context, bool asName) {
     const CDRecordNode* graphic = context->node;
     if (signature != kSigGraphic || graphic == nullptr || graphic->bytes == nullptr) return;
     char* scratch = Scratch1(context);
@@ -424,30 +419,21 @@ void GetOffset(std::uint16_t signature, RecordProcessContext* context) {
         std::uint16_t segment = 0;
         std::uint32_t key = 0;
         if (!StoredPosition(graphic, &segment, &key)) return;
-        std::snprintf(scratch, kScratchSize, "%d.%x", segment, key);
-    }
-    context->chunkDone = 1;
-}
-
-// 56: the image resource's name, or a name made from where the graphic's
-// data is stored and the note's identity, upper-cased.
-void GetGraphicName(std::uint16_t signature, RecordProcessContext* context) {
-    const CDRecordNode* graphic = context->node;
-    if (signature != kSigGraphic || graphic == nullptr || graphic->bytes == nullptr) return;
-    char* scratch = Scratch1(context);
-    if (!ImageResourceName(graphic, scratch)) {
-        std::uint16_t segment = 0;
-        std::uint32_t key = 0;
-        if (!StoredPosition(graphic, &segment, &key)) return;
-        const CDRecordNode* header = FollowingRecord(graphic, kSigImageHeader, kSigImageHeader, kSigImageHeader);
-        const bool jpeg = header != nullptr && Word(header->bytes, header->length, kImageType) == kImageTypeJpeg;
-        plat::ORIGINATORID oid;
-        if (plat::NoteGetInfo(context->note, plat::NOTE_FIELD_OID, &oid) != plat::NOERROR) oid = plat::ORIGINATORID();
-        std::snprintf(scratch, kScratchSize, "_%d_%.6d%.6x%.8lx%.8lx", jpeg ? 2 : 1, segment, key,
-                      static_cast<unsigned long>(oid.File.Innards[0]),
-                      static_cast<unsigned long>(oid.File.Innards[1]));
-        for (char* c = scratch; *c != '\0'; ++c) {
-            if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+        if (!asName) {
+            std::snprintf(scratch, kScratchSize, "%d.%x", segment, key);
+        } else {
+            const CDRecordNode* header = FollowingRecord(graphic, kSigImageHeader, kSigImageHeader, kSigImageHeader);
+            const bool jpeg =
+                header != nullptr && WordAt(header->bytes, header->length, kImageType) == kImageTypeJpeg;
+            plat::ORIGINATORID oid;
+            if (plat::NoteGetInfo(context->note, plat::NOTE_FIELD_OID, &oid) != plat::NOERROR)
+                oid = plat::ORIGINATORID();
+            std::snprintf(scratch, kScratchSize, "_%d_%.6d%.6x%.8lx%.8lx", jpeg ? 2 : 1, segment, key,
+                          static_cast<unsigned long>(oid.File.Innards[0]),
+                          static_cast<unsigned long>(oid.File.Innards[1]));
+            for (char* c = scratch; *c != '\0'; ++c) {
+                if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+            }
         }
     }
     context->chunkDone = 1;
@@ -516,7 +502,7 @@ void GetStorage(std::uint16_t signature, RecordProcessContext* context) {
         const std::uint16_t s = node->signature;
         if (s == kSigText || s == kSigHotspotEnd || s == kSigGraphic) break;
         if (s == kSigStorageLink) {
-            const std::uint16_t kind = Word(node->bytes, node->length, kLinkStorageType);
+            const std::uint16_t kind = WordAt(node->bytes, node->length, kLinkStorageType);
             text = kind == kStorageAttachment ? "Storage Link Attachment"
                    : kind == kStorageURL      ? "Storage Link URL"
                                               : "Storage Link";
@@ -526,7 +512,7 @@ void GetStorage(std::uint16_t signature, RecordProcessContext* context) {
             text = "Inline";
             break;
         }
-        if (IsResourceSignature(s) && node->bytes != nullptr) {
+        if (IsLinkResourceRecord(s) && node->bytes != nullptr) {
             if (!IsImageResource(node)) {
                 text = "Unknown";
             } else {
@@ -695,10 +681,10 @@ STATUS GraphicProperty(std::uint8_t* record, std::uint16_t signature, std::uint3
         }
         break;
     case 50: GetFormat(record, signature, length, context); break;
-    case 51: GetOffset(signature, context); break;
+    case 51: GraphicPlace(signature, context, false); break;
     case 52: GetRatio(record, signature, length, context); break;
     case 53: GetUnit(record, signature, length, context); break;
-    case 56: GetGraphicName(signature, context); break;
+    case 56: GraphicPlace(signature, context, true); break;
     case 65: return GetHotspotAttachment(record, signature, length, context);
     case 67: GetStorage(signature, context); break;
     default: break;

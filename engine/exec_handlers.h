@@ -45,6 +45,12 @@ InsideExecutor StripTextColourExecutor();
 STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                              std::uint32_t* passOn, RecordProcessContext* context);
 
+// A new entry (first and last record at index, the rest cleared) at the end
+// of the run's sort keys, the array that the position lists of operation 2
+// use as well; it grows from the tracked pool. Returns 0 or 263
+// (engine/exec_rows.cpp).
+STATUS AddSortKey(RecordProcessContext* context, std::uint16_t index);
+
 // Operation 2396 before the walk: the run takes the chunk's sort keys and
 // sorts them by its argument text ("NUMERIC" compares numbers, "REVERSE"
 // descends). Returns 0, or 1026 for fewer than two keys or none with a text

@@ -13,6 +13,7 @@
 
 #include "builders/append_gate.h"
 #include "core/record_forms.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/chunk_type_table.h"
 #include "engine/exec_results.h"
@@ -50,10 +51,6 @@ bool IsHotspotBegin(std::uint16_t signature) {
     return signature == kSigHotspotBegin || signature == kSigV4HotspotBegin;
 }
 
-bool IsLinkResource(std::uint16_t signature) {
-    return signature == kSigTableCellHref2 || signature == kSigTableCellHref || signature == kSigHref2 ||
-           signature == kSigHref;
-}
 
 // A hotspot begin whose fixed part is whole, and its fields.
 struct Hotspot {
@@ -243,13 +240,7 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
         const std::uint32_t flags =
             context->a3 == 0 ? (hotspot.flags | kFlagNoBorder) : (hotspot.flags & ~kFlagNoBorder);
         if (flags == hotspot.flags) return kOK;
-        std::uint8_t* copy = NewRecord(context, length);
-        if (copy == nullptr) return kOutOfMemory;
-        std::memcpy(copy, record, length);
-        WriteDword(copy + kHotspotFlags, flags);
-        const STATUS status = ReplaceRecord(copy, signature, length, passOn, context);
-        ReleaseRecord(context, copy);
-        return status;
+        return ReplaceDwordField(record, signature, length, kHotspotFlags, flags, passOn, context);
     }
     case 21: {
         // The compiled formula the caller left in the session's text result.
@@ -268,7 +259,7 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
             if (hotspot.type != kTypeUrl || (hotspot.flags & kFlagUrlInData) == 0) return kOK;
             return ReplaceHotspotData(record, signature, length, text, textLength, passOn, context);
         }
-        if (IsLinkResource(signature) && length >= kResourceData &&
+        if (IsLinkResourceRecord(signature) && length >= kResourceData &&
             ReadWord(record + kResourceType) == kResourceUrl) {
             const std::uint32_t head =
                 kResourceData + ReadWord(record + kResourceHint1) + ReadWord(record + kResourceHint2);

@@ -24,15 +24,6 @@ namespace {
 
 constexpr std::uint32_t kWrappedSignature = 4;   // CDBEGIN / CDEND: the signature they bracket
 
-FontId DefaultFont(const ZervaRTItem* item) {
-    FontId font;
-    font.face = item->defaultFontFace;
-    font.attributes = item->defaultFontAttributes;
-    font.color = item->defaultFontColor;
-    font.size = item->defaultFontSize;
-    return font;
-}
-
 bool IsWrapper(const CDRecordNode* node, std::uint16_t signature, std::uint16_t inner) {
     return node != nullptr && node->signature == signature && node->bytes != nullptr &&
            node->length >= kWrappedSignature + 2 && ReadWord(node->bytes + kWrappedSignature) == inner;
@@ -87,7 +78,7 @@ STATUS SectionStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessCo
     context->chunk->item->modified = 1;
     const CDRecordNode* previous = context->node != nullptr ? context->node->prev : nullptr;
     if (previous != nullptr && previous->signature != kSigText) {
-        const FontId font = DefaultFont(context->chunk->item);
+        const FontId font = ItemDefaultFont(context->chunk->item);
         const STATUS status = AppendTextRecord(nullptr, 0, &font, &context->output);
         if (status != kOK) return status;
     }
@@ -110,7 +101,7 @@ STATUS SectionEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
         status = AppendRecord(context->paragraphReference, kSigPabReference, sizeof context->paragraphReference,
                               output);
     if (status != kOK) return status;
-    const FontId font = DefaultFont(context->chunk->item);
+    const FontId font = ItemDefaultFont(context->chunk->item);
     return AppendTextRecord(nullptr, 0, &font, output);
 }
 

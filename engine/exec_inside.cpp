@@ -12,6 +12,7 @@
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
@@ -23,12 +24,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint16_t kText = 0xFF85;
-constexpr std::uint16_t kBegin = 0x00DD;
-constexpr std::uint16_t kEnd = 0x00DE;
-constexpr std::uint16_t kTextColor = 0x00D2;
-constexpr std::uint16_t kCell = 0x00A4;
-constexpr std::uint16_t kNestedCell = 0x00D0;
 constexpr std::uint32_t kTextHeader = 8;
 constexpr std::uint32_t kBracketedSignature = 4;
 // Cell record: the border byte (two bits a side), the flags byte and the
@@ -43,7 +38,7 @@ constexpr std::uint32_t kTextCap = 65340;
 // kTextCap bytes and stays terminated.
 void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                  RecordProcessContext* context) {
-    if (signature != kText || length <= kTextHeader || context->chunkDone != 0) return;
+    if (signature != kSigText || length <= kTextHeader || context->chunkDone != 0) return;
     RARIvoSession* session = context->session;
     const char* run = reinterpret_cast<const char*>(record) + kTextHeader;
     std::uint32_t runLength = length - kTextHeader;
@@ -71,17 +66,8 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
 }
 
 bool BracketsText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint16_t wanted) {
-    return signature == wanted && length >= kBracketedSignature + 2 && ReadWord(record + kBracketedSignature) == kText;
-}
-
-FontId TemplateFont(const ZervaRTItem* item) {
-    const std::uint8_t* font = item->work->textTemplate + 4;
-    FontId id;
-    id.face = font[0];
-    id.attributes = font[1];
-    id.color = font[2];
-    id.size = font[3];
-    return id;
+    return signature == wanted && length >= kBracketedSignature + 2 &&
+           ReadWord(record + kBracketedSignature) == kSigText;
 }
 
 // Operation 10 at the chunk's first text run: the new text, in the font of
@@ -91,7 +77,7 @@ STATUS WriteNewText(std::uint32_t replacedLength, RecordProcessContext* context)
     ZervaRTItem* item = context->chunk->item;
     SessionWorkArea* area = context->session->workArea;
     RecordOutput* output = &context->output;
-    FontId font = TemplateFont(item);
+    FontId font = ReadFontId(item->work->textTemplate + 4);
     area->currentRGB = 0;
     area->currentColorFlags = 0;
     const bool fontGiven = context->secondArgument != nullptr && context->secondArgument[0] != '\0';
@@ -120,16 +106,16 @@ STATUS WriteNewText(std::uint32_t replacedLength, RecordProcessContext* context)
     }
     const bool coloured = area->currentRGB != 0 || area->currentColorFlags != 0;
     if (coloured) {
-        status = AppendBeginRecord(kText, 0, output);
+        status = AppendBeginRecord(kSigText, 0, output);
         if (status != kOK) return status;
     }
     status = AppendTextRecord(context->argumentText, context->a3, &font, output);
     if (status != kOK) return status;
     item->modified = 1;
     if (coloured) {
-        status = AppendColorRecord(static_cast<std::uint8_t>(kTextColor), area->currentRGB, area->currentColorFlags,
+        status = AppendColorRecord(static_cast<std::uint8_t>(kSigColor), area->currentRGB, area->currentColorFlags,
                                    output);
-        if (status == kOK) status = AppendEndRecord(kText, 0, output);
+        if (status == kOK) status = AppendEndRecord(kSigText, 0, output);
     }
     return status;
 }
@@ -138,7 +124,7 @@ STATUS WriteNewText(std::uint32_t replacedLength, RecordProcessContext* context)
 // later non-empty runs go, empty runs and every other record stay.
 STATUS SetText(std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                RecordProcessContext* context) {
-    if (signature != kText) return kOK;
+    if (signature != kSigText) return kOK;
     if (context->chunkDone != 0) {
         if (length > kTextHeader) *passOn = 0;
         return kOK;
@@ -152,12 +138,12 @@ STATUS SetText(std::uint16_t signature, std::uint32_t length, std::uint32_t* pas
 // text brackets go and, from the first one on, the colour records.
 void StripTextColour(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                      std::uint32_t* passOn, RecordProcessContext* context) {
-    if (BracketsText(record, signature, length, kBegin)) {
+    if (BracketsText(record, signature, length, kSigBegin)) {
         context->chunkDone = 1;
         *passOn = 0;
-    } else if (BracketsText(record, signature, length, kEnd)) {
+    } else if (BracketsText(record, signature, length, kSigEnd)) {
         *passOn = 0;
-    } else if (signature == kTextColor && context->chunkDone != 0) {
+    } else if (signature == kSigColor && context->chunkDone != 0) {
         *passOn = 0;
     }
 }
@@ -182,7 +168,8 @@ void SetBorderSide(char side, int byteShift, int wordShift, std::uint8_t* border
 // on; the record list itself is not changed.
 STATUS SetCellBorders(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                       std::uint32_t* passOn, RecordProcessContext* context) {
-    if ((signature != kCell && signature != kNestedCell) || length < kCellBorderWord + 2 || length > kCellLength)
+    if ((signature != kSigTableCell && signature != kSigNestedTableCell) || length < kCellBorderWord + 2 ||
+        length > kCellLength)
         return kOK;
     std::uint8_t cell[kCellLength] = {};
     std::memcpy(cell, record, length);

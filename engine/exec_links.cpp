@@ -18,6 +18,7 @@
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/text_search.h"
 #include "engine/exec_results.h"
@@ -53,10 +54,6 @@ constexpr std::uint32_t kScratchText = kScratchSize - 1;
 
 constexpr const char* kBrokenLinks = "TALIX: Broken $Links reference";
 
-bool IsLinkResource(std::uint16_t signature) {
-    return signature == kSigTableCellHref2 || signature == kSigTableCellHref || signature == kSigHref2 ||
-           signature == kSigHref;
-}
 
 // A text of a record: where it starts and how long it is.
 struct Span {
@@ -128,7 +125,7 @@ LinkRecord ReadLinkRecord(const std::uint8_t* record, std::uint16_t signature, s
         link.found = true;
         link.resolved = LinkFromList(context->note, ReadWord(record + 4), link.link);
         SplitTexts(record, length, kIndexLinkTexts, &link);
-    } else if (IsLinkResource(signature) && length >= kResourceData &&
+    } else if (IsLinkResourceRecord(signature) && length >= kResourceData &&
                ReadWord(record + kResourceType) == kResourceNoteLink &&
                (ReadDword(record + kResourceFlags) & kResourceInline) == 0) {
         const std::uint32_t hint = ReadWord(record + kResourceHint1);
@@ -168,7 +165,8 @@ bool ReadUrl(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
         *url = {reinterpret_cast<const char*>(record + kHotspotData), dataLength};
         return true;
     }
-    if (IsLinkResource(signature) && length >= kResourceData && ReadWord(record + kResourceType) == kResourceUrl) {
+    if (IsLinkResourceRecord(signature) && length >= kResourceData &&
+        ReadWord(record + kResourceType) == kResourceUrl) {
         const std::uint32_t start = kResourceData + ReadWord(record + kResourceHint1) + ReadWord(record + kResourceHint2);
         if (start > length) return false;
         std::uint32_t urlLength = ReadWord(record + kResourceLength);
@@ -325,17 +323,6 @@ STATUS ChangeLinkProperty(const std::uint8_t* record, std::uint16_t signature, s
                          : BuildInlineLink(link, passOn, context);
 }
 
-// The font of the run being walked: the item's ready-made text-run header.
-FontId RunFont(const RecordProcessContext* context) {
-    const std::uint8_t* font = context->chunk->item->work->textTemplate + 4;
-    FontId id;
-    id.face = font[0];
-    id.attributes = font[1];
-    id.color = font[2];
-    id.size = font[3];
-    return id;
-}
-
 // 2385: every occurrence of the search text (the second argument, a3 bytes)
 // in a text run becomes a Notes link of the chunk's link request, with the
 // occurrence as its text; the text around it stays in the run's font.
@@ -346,7 +333,8 @@ STATUS LinkOccurrences(const std::uint8_t* record, std::uint16_t signature, std:
         return kOK;
     const char* text = reinterpret_cast<const char*>(record) + kTextHeader;
     const std::uint32_t textLength = length - kTextHeader > 0xFFFF ? 0xFFFF : length - kTextHeader;
-    const FontId font = RunFont(context);
+    // The font of the run being walked: the item's ready-made text-run header.
+    const FontId font = ReadFontId(context->chunk->item->work->textTemplate + 4);
     std::uint32_t at = 0;
     bool linked = false;
     while (at < textLength) {

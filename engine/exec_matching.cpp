@@ -72,8 +72,7 @@ struct TextRun {
         return length > 0xFFFF ? 0xFFFF : length;
     }
     FontId Font() const {
-        const std::uint8_t* at = text->bytes + kFontOffset;
-        return FontId{at[0], at[1], at[2], at[3]};
+        return ReadFontId(text->bytes + kFontOffset);
     }
 };
 
@@ -169,11 +168,6 @@ private:
 
 // ---- Characters ---------------------------------------------------------------
 
-std::uint32_t CharLength(const char* p, std::uint32_t available) {
-    const plat::WORD length = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), available);
-    return length == 0 ? 1 : length;
-}
-
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -182,12 +176,6 @@ bool IsWordChar(const char* p, std::uint32_t available) {
     if (c < 0x80) return (c >= '0' && c <= '9') || IsAsciiLetter(static_cast<char>(c));
     const plat::WORD kind = plat::LmbcsCharClass(reinterpret_cast<const plat::BYTE*>(p), available);
     return kind == plat::CHAR_CLASS_ALPHA || kind == plat::CHAR_CLASS_DIGIT;
-}
-
-std::uint32_t CountChars(const char* text, std::uint32_t length) {
-    std::uint32_t count = 0;
-    for (std::uint32_t at = 0; at < length; at += CharLength(text + at, length - at)) ++count;
-    return count;
 }
 
 // The byte length of the first chars characters of a text.

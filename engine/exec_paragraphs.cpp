@@ -420,12 +420,7 @@ STATUS HideFormulaAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t,
     }
     status = AppendHiddenReference(id, context);
     if (status != kOK) return status;
-    const ZervaRTItem* item = context->chunk->item;
-    FontId font;
-    font.face = item->defaultFontFace;
-    font.attributes = item->defaultFontAttributes;
-    font.color = item->defaultFontColor;
-    font.size = item->defaultFontSize;
+    const FontId font = ItemDefaultFont(context->chunk->item);
     return AppendTextRecord(nullptr, 0, &font, &context->output);
 }
 

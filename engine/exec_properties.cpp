@@ -3,6 +3,7 @@
 // whether the chunk holds something (2304) or holds text (2305). They read
 // records only; every record is kept.
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "engine/exec_handlers.h"
 #include "engine/record_process.h"
 #include "talix/session.h"
@@ -11,7 +12,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint16_t kText = 0xFF85;
 constexpr std::uint32_t kEmptyTextLength = 8;
 
 // Records that give a chunk structure but no content: paragraph records,
@@ -19,7 +19,7 @@ constexpr std::uint32_t kEmptyTextLength = 8;
 // empty text run.
 bool IsStructureOnly(std::uint16_t signature, std::uint32_t length) {
     switch (signature) {
-    case kText: return length <= kEmptyTextLength;
+    case kSigText: return length <= kEmptyTextLength;
     case 0x0081: case 0x00DD: case 0x00DE: case 0x0083: case 0xFF82: case 0xFFBB: case 0x00BC: return true;
     default: return false;
     }
@@ -45,7 +45,7 @@ STATUS PropertyCodeRecord(std::uint8_t*, std::uint16_t signature, std::uint32_t*
         ++area->containsCount;
         return kItemNotFound;
     case 2305:
-        if (signature != kText || length <= kEmptyTextLength) return kOK;
+        if (signature != kSigText || length <= kEmptyTextLength) return kOK;
         ++area->containsCount;
         return kItemNotFound;
     default:

@@ -15,6 +15,7 @@
 #include "core/host_message.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/text_search.h"
 #include "engine/chunk_definition.h"
@@ -62,9 +63,6 @@ std::uint16_t Bracketed(const CDRecordNode* node) {
 }
 
 bool IsHotspotBegin(std::uint16_t signature) { return IsHotspotBeginSignature(signature); }
-bool IsHotspotEnd(std::uint16_t signature) {
-    return signature == kSigV5HotspotEnd || signature == kSigHotspotEnd || signature == kSigV4HotspotEnd;
-}
 bool IsLinkRecord(std::uint16_t signature) { return signature == kSigLink2 || signature == kSigLinkExport2; }
 bool IsActionRecord(std::uint16_t signature) {
     return signature == kSigTableCellHref2 || signature == kSigTableCellHref || signature == kSigHref2 ||
@@ -288,7 +286,7 @@ bool HotspotIsLink(const CDRecordNode* from, bool spareComputed) {
     bool ended = false;
     for (const CDRecordNode* node = from; node != nullptr; node = node->next) {
         const std::uint16_t signature = node->signature;
-        if (IsHotspotEnd(signature)) {
+        if (IsHotspotEndRecord(signature)) {
             ended = true;
             break;
         }
@@ -328,7 +326,7 @@ const CDRecordNode* OpeningBracket(const CDRecordNode* begin) {
 void MarkLinkRecords(CDRecordNode* from, bool bracketed) {
     for (CDRecordNode* node = from; node != nullptr; node = node->next) {
         const std::uint16_t signature = node->signature;
-        if (IsHotspotEnd(signature)) {
+        if (IsHotspotEndRecord(signature)) {
             Mark(node);
             if (!bracketed) return;
             continue;
@@ -416,7 +414,7 @@ CDRecordNode* WalkSection(CDRecordNode* begin, const CDRecordNode* opening, bool
                 continue;
             }
             // Another hotspot: passed over with its records.
-            while (node->next != nullptr && !IsHotspotEnd(node->signature)) node = node->next;
+            while (node->next != nullptr && !IsHotspotEndRecord(node->signature)) node = node->next;
             continue;
         }
         if (signature == kSigBar) {
@@ -431,7 +429,7 @@ CDRecordNode* WalkSection(CDRecordNode* begin, const CDRecordNode* opening, bool
             node = end;
             continue;
         }
-        if (IsHotspotEnd(signature)) {
+        if (IsHotspotEndRecord(signature)) {
             if (mark) Mark(node);
             if (--depth == 0) break;
         }

@@ -58,6 +58,18 @@ STATUS ReplaceRecord(const std::uint8_t* record, std::uint16_t signature, std::u
     return AppendRecord(record, signature, EvenLength(length), &context->output);
 }
 
+STATUS ReplaceDwordField(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                         std::uint32_t offset, std::uint32_t value, std::uint32_t* passOn,
+                         RecordProcessContext* context) {
+    std::uint8_t* copy = NewRecord(context, length);
+    if (copy == nullptr) return kOutOfMemory;
+    std::memcpy(copy, record, length);
+    WriteDword(copy + offset, value);
+    const STATUS status = ReplaceRecord(copy, signature, length, passOn, context);
+    ReleaseRecord(context, copy);
+    return status;
+}
+
 std::uint8_t* BuildTextRecord(RecordProcessContext* context, std::uint16_t signature, std::uint32_t headLength,
                               std::uint32_t lengthWord, const char* text, std::uint32_t textLength,
                               STATUS* status) {

@@ -33,6 +33,13 @@ void ReleaseRecord(RecordProcessContext* context, std::uint8_t* record);
 STATUS ReplaceRecord(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                      std::uint32_t* passOn, RecordProcessContext* context);
 
+// Puts a copy of the current record (length bytes) whose 32-bit field at
+// offset holds value in its place (ReplaceRecord). Returns 0, 263 when out
+// of memory, or the append's failure.
+STATUS ReplaceDwordField(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                         std::uint32_t offset, std::uint32_t value, std::uint32_t* passOn,
+                         RecordProcessContext* context);
+
 // Builds a copy of the current record (oldLength bytes) with a new
 // variable part: its first headLength bytes (zeros where the old record is
 // shorter), then the text, in a record of headLength + textLength bytes

@@ -14,6 +14,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/sort_compare.h"
 #include "engine/chunk_work_state.h"
@@ -44,19 +45,16 @@ constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;   // 0xFFA7
 constexpr std::uint32_t kButtonText = 16;          // 0xFFAB
 constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
 
-bool IsTableBegin(std::uint16_t s) { return s == kSigTableBegin || s == kSigNestedTableBegin; }
-bool IsTableEnd(std::uint16_t s) { return s == kSigTableEnd || s == kSigNestedTableEnd; }
-bool IsCell(std::uint16_t s) { return s == kSigTableCell || s == kSigNestedTableCell; }
 
 bool StartsWithNoCase(const char* text, const char* prefix) {
     return text != nullptr && strncasecmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
+} // namespace
+
 // ---- Sort keys -----------------------------------------------------------------
 
-// A new key (first and last record at index) at the end of the run's array,
-// which grows from the tracked pool. Returns 0 or 263.
-STATUS AddKey(RecordProcessContext* context, std::uint16_t index) {
+STATUS AddSortKey(RecordProcessContext* context, std::uint16_t index) {
     if (context->sortKeyCount == context->sortKeyCapacity) {
         const std::uint32_t capacity =
             context->sortKeyCapacity == 0 ? kFirstKeyCapacity : context->sortKeyCapacity * 2;
@@ -70,13 +68,21 @@ STATUS AddKey(RecordProcessContext* context, std::uint16_t index) {
         context->sortKeys = grown;
         context->sortKeyCapacity = capacity;
     }
-    SortKey& key = context->sortKeys[context->sortKeyCount];
+    SortKey& key = context->sortKeys[context->sortKeyCount++];
     key = SortKey();
     key.firstRecord = index;
     key.lastRecord = index;
-    key.row = context->sortKeyCount;
-    context->sortKeyCount += 1;
     return kOK;
+}
+
+namespace {
+
+// A new key (first and last record at index) whose row is its place in the
+// run's array. Returns 0 or 263.
+STATUS AddKey(RecordProcessContext* context, std::uint16_t index) {
+    const STATUS status = AddSortKey(context, index);
+    if (status == kOK) context->sortKeys[context->sortKeyCount - 1].row = context->sortKeyCount - 1;
+    return status;
 }
 
 // The key's text: a terminated copy from the tracked pool. Returns 0 or 263.
@@ -135,7 +141,7 @@ bool KindText(const char* kind, const std::uint8_t* record, std::uint16_t signat
 STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                        RecordProcessContext* context) {
     RowRunState& rows = context->rows;
-    if (IsTableBegin(signature) && rows.tableKnown == 0) {
+    if (IsTableBeginRecord(signature) && rows.tableKnown == 0) {
         rows.tableKnown = 1;
         rows.tableLevel = context->tableNesting;
         return kOK;
@@ -143,12 +149,12 @@ STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint3
     if (rows.tableKnown == 0 || rows.tableDone != 0) return kOK;
     const std::uint16_t index = context->node != nullptr ? context->node->index : context->recordCounter;
     SortKey* key = context->sortKeyCount > 0 ? &context->sortKeys[context->sortKeyCount - 1] : nullptr;
-    if (IsTableEnd(signature) && context->tableNesting < rows.tableLevel) {
+    if (IsTableEndRecord(signature) && context->tableNesting < rows.tableLevel) {
         if (key != nullptr) key->lastRecord = static_cast<std::uint16_t>(index - 1);
         rows.tableDone = 1;
         return kOK;
     }
-    if (IsCell(signature) && context->tableNesting == rows.tableLevel) {
+    if (IsCellRecord(signature) && context->tableNesting == rows.tableLevel) {
         rows.column = length > kCellColumn ? record[kCellColumn] : 0;
         if (rows.column != 0) return kOK;
         if (key != nullptr) key->lastRecord = static_cast<std::uint16_t>(index - 1);
@@ -202,9 +208,9 @@ void CountNewRow(RecordProcessContext* context) {
     CDRecordNode* begin = nullptr;
     int depth = 0;
     for (CDRecordNode* node = output->tail; node != nullptr; node = node->prev) {
-        if (IsTableEnd(node->signature)) {
+        if (IsTableEndRecord(node->signature)) {
             ++depth;
-        } else if (IsTableBegin(node->signature)) {
+        } else if (IsTableBeginRecord(node->signature)) {
             if (depth == 0) {
                 begin = node;
                 break;
@@ -220,7 +226,7 @@ void CountNewRow(RecordProcessContext* context) {
             return;
         }
         if (signature == kSigText || signature == kSigPabReference || signature == kSigPabDefinition ||
-            IsCell(signature) || IsTableEnd(signature) || IsTableBegin(signature))
+            IsCellRecord(signature) || IsTableEndRecord(signature) || IsTableBeginRecord(signature))
             return;
     }
 }
@@ -250,15 +256,15 @@ STATUS RowInsideTable(std::uint8_t*, std::uint16_t signature, std::uint32_t, std
                       RecordProcessContext* context) {
     RowRunState& rows = context->rows;
     if (context->chunk->targetType != kTypeTable || rows.rowsWritten != 0) return kOK;
-    if (IsTableBegin(signature) && rows.tableKnown == 0) {
+    if (IsTableBeginRecord(signature) && rows.tableKnown == 0) {
         rows.tableKnown = 1;
         rows.tableLevel = context->tableNesting;
         return kOK;
     }
     if (rows.tableKnown == 0) return kOK;
     if (context->chunk->appendAtEnd != 0) {
-        if (IsTableEnd(signature) && context->tableNesting < rows.tableLevel) return CopyRow(context, false);
-    } else if (IsCell(signature) && context->tableNesting == rows.tableLevel) {
+        if (IsTableEndRecord(signature) && context->tableNesting < rows.tableLevel) return CopyRow(context, false);
+    } else if (IsCellRecord(signature) && context->tableNesting == rows.tableLevel) {
         return CopyRow(context, true);
     }
     return kOK;
@@ -319,7 +325,7 @@ const OperationFamily kRowOperations = MakeFamily(kRows);
 // object's name, "BUTTON..." a button's text.
 STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                              RecordProcessContext* context) {
-    if (IsCell(signature)) context->rows.column = length > kCellColumn ? record[kCellColumn] : 0;
+    if (IsCellRecord(signature)) context->rows.column = length > kCellColumn ? record[kCellColumn] : 0;
     const char* kind = context->secondArgument;
     if (kind == nullptr || kind[0] == '\0' || context->sortKeyCount == 0) return kOK;
     SortKey* key = &context->sortKeys[context->sortKeyCount - 1];

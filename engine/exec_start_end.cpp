@@ -10,6 +10,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
@@ -21,36 +22,9 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kFirstPositionCapacity = 255;
-
-constexpr std::uint16_t kSigPassThroughStart = 0xFFCC;
-constexpr std::uint16_t kSigPassThroughEnd = 0xFFCD;
 constexpr std::uint32_t kPassThroughLength = 8;
 // Property code of the measurement query that asks for the right margin.
 constexpr std::uint16_t kMaxRightMargin = 2604;
-
-// A new position entry (start and end at the record counter) at the end of
-// the run's list, which grows from the tracked pool. Returns 0 or 263.
-STATUS AddPosition(RecordProcessContext* context, std::uint16_t recordCounter) {
-    if (context->sortKeyCount == context->sortKeyCapacity) {
-        std::uint32_t capacity =
-            context->sortKeyCapacity == 0 ? kFirstPositionCapacity : context->sortKeyCapacity * 2;
-        auto* grown = static_cast<SortKey*>(
-            QuorbelAllocate(context->session, __LINE__, "rtproc", capacity * sizeof(SortKey), 1));
-        if (grown == nullptr) return kOutOfMemory;
-        if (context->sortKeys != nullptr) {
-            std::memcpy(static_cast<void*>(grown), context->sortKeys, context->sortKeyCount * sizeof(SortKey));
-            ZervaDeallocate(context->session, context->sortKeys);
-        }
-        context->sortKeys = grown;
-        context->sortKeyCapacity = capacity;
-    }
-    SortKey& entry = context->sortKeys[context->sortKeyCount++];
-    entry = SortKey();
-    entry.firstRecord = recordCounter;
-    entry.lastRecord = recordCounter;
-    return kOK;
-}
 
 // An answer of a property query: into the session's text result, and into
 // the scratch buffer the property reader takes it from.
@@ -66,8 +40,8 @@ void PutAnswer(RecordProcessContext* context, const char* text, char* scratch) {
 // bracket start before any bracket end, walking back from it.
 bool InsidePassThrough(const CDRecordNode* node) {
     for (; node != nullptr; node = node->prev) {
-        if (node->signature == kSigPassThroughStart) return true;
-        if (node->signature == kSigPassThroughEnd) return false;
+        if (node->signature == kSigHtmlBegin) return true;
+        if (node->signature == kSigHtmlEnd) return false;
     }
     return false;
 }
@@ -86,25 +60,25 @@ STATUS AppendPassThrough(std::uint16_t signature, RecordProcessContext* context)
 STATUS PassThroughAtStart(std::uint16_t signature, RecordProcessContext* context) {
     const bool open = InsidePassThrough(context->node);
     if (context->operation2 != 0) {
-        if (!open && signature != kSigPassThroughStart) return AppendPassThrough(kSigPassThroughStart, context);
+        if (!open && signature != kSigHtmlBegin) return AppendPassThrough(kSigHtmlBegin, context);
         return kOK;
     }
-    if (open && signature != kSigPassThroughEnd) {
+    if (open && signature != kSigHtmlEnd) {
         context->bracketReopen = 1;
-        return AppendPassThrough(kSigPassThroughEnd, context);
+        return AppendPassThrough(kSigHtmlEnd, context);
     }
     return kOK;
 }
 
 STATUS PassThroughAtEnd(std::uint16_t signature, RecordProcessContext* context) {
     if (context->operation2 == 0) {
-        if (context->bracketReopen != 0 && signature != kSigPassThroughStart) {
+        if (context->bracketReopen != 0 && signature != kSigHtmlBegin) {
             context->bracketReopen = 0;
-            return AppendPassThrough(kSigPassThroughStart, context);
+            return AppendPassThrough(kSigHtmlBegin, context);
         }
         return kOK;
     }
-    if (signature != kSigPassThroughEnd) return AppendPassThrough(kSigPassThroughEnd, context);
+    if (signature != kSigHtmlEnd) return AppendPassThrough(kSigHtmlEnd, context);
     return kOK;
 }
 
@@ -116,7 +90,7 @@ STATUS QueryAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessCo
 
 // Operation 2: a position entry per target, from its first to its last record.
 STATUS PositionAtStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
-    return AddPosition(context, recordCounter);
+    return AddSortKey(context, recordCounter);
 }
 STATUS PositionAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
     if (context->sortKeyCount > 0) context->sortKeys[context->sortKeyCount - 1].lastRecord = context->recordCounter;

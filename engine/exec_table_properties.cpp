@@ -143,7 +143,7 @@ STATUS TablePropertiesInside(std::uint8_t* record, std::uint16_t signature, std:
     PropertyWriterState* state = &context->writerState;
     const std::int32_t level = TableLevelOf(context, signature);
     const bool firstTable = context->table.levelKnown != 0 && level == context->table.level;
-    const std::uint16_t innermost = context->beginDepth > 0 ? context->beginStack[context->beginDepth - 1] : 0;
+    const std::uint16_t innermost = InnermostBegin(context);
 
     if (signature == kSigPreTableBegin && context->chunkDone == 0) {
         InFirstTable(context, signature, level);
@@ -171,7 +171,7 @@ STATUS HTMLValueInside(std::uint8_t* record, std::uint16_t signature, std::uint3
     if (signature != kSigIdName && signature != kSigTableCellIdName) return kOK;
     if (length < kIdNameTexts) return kOK;
     if (context->a3 == 1) {
-        const std::uint16_t innermost = context->beginDepth > 0 ? context->beginStack[context->beginDepth - 1] : 0;
+        const std::uint16_t innermost = InnermostBegin(context);
         if (signature != kSigIdName || innermost != kSigPreTableBegin || context->chunkDone != 0) return kOK;
     } else if (context->a3 == 2) {
         if (signature != kSigTableCellIdName || context->chunkDone != 0) return kOK;

@@ -573,7 +573,7 @@ STATUS TableAttributeInside(std::uint8_t* record, std::uint16_t signature, std::
                             std::uint32_t* passOn, RecordProcessContext* context) {
     TableRunState& state = context->table;
     const std::int32_t level = TableLevelOf(context, signature);
-    const std::uint16_t innermost = context->beginDepth > 0 ? context->beginStack[context->beginDepth - 1] : 0;
+    const std::uint16_t innermost = InnermostBegin(context);
     if (state.tableAttributesDone != 0) return kOK;
     if (signature == kSigPreTableBegin) {
         if (!InFirstTable(context, signature, level)) return kOK;

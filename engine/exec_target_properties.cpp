@@ -85,10 +85,6 @@ const char* Value(RecordProcessContext* context, const char* key) {
     return GetOptionValue(Options(context), key, value, kScratchSize) != 0 ? value : nullptr;
 }
 
-std::uint16_t InnermostBegin(const RecordProcessContext* context) {
-    return context->beginDepth > 0 ? context->beginStack[context->beginDepth - 1] : 0;
-}
-
 std::uint8_t* NewRecord(RecordProcessContext* context, std::uint32_t length) {
     return static_cast<std::uint8_t*>(QuorbelAllocate(context->session, __LINE__, kSourceName, length, 1));
 }

@@ -65,28 +65,6 @@ constexpr std::uint16_t kResourceUrl = 1, kResourceFormula = 0x0001;
 // Tab labels: a terminated name in a 128-byte field.
 constexpr std::uint32_t kLabelName = 4, kLabelField = 128, kLabelLongest = 127;
 
-std::uint16_t Word(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
-    return offset + 2 <= length ? ReadWord(record + offset) : 0;
-}
-std::uint32_t Dword(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
-    return offset + 4 <= length ? ReadDword(record + offset) : 0;
-}
-
-FontId ReadFont(const std::uint8_t* at) {
-    FontId font;
-    font.face = at[0];
-    font.attributes = at[1];
-    font.color = at[2];
-    font.size = at[3];
-    return font;
-}
-
-void WriteFont(std::uint8_t* at, const FontId& font) {
-    at[0] = font.face;
-    at[1] = font.attributes;
-    at[2] = font.color;
-    at[3] = font.size;
-}
 
 ColorValue ReadColor(const std::uint8_t* at) {
     ColorValue color;
@@ -130,9 +108,9 @@ struct TextRun {
     // as it was.
     bool OpenBracket() const { return begin != nullptr && end == nullptr; }
     bool WholeBracket() const { return begin != nullptr && end != nullptr; }
-    FontId OwnFont() const { return ReadFont(text->bytes + kFontOffset); }
+    FontId OwnFont() const { return ReadFontId(text->bytes + kFontOffset); }
     // The font that is tested and changed: the text-effect record's when there is one.
-    FontId RunFont() const { return ReadFont((effect != nullptr ? effect : text)->bytes + kFontOffset); }
+    FontId RunFont() const { return ReadFontId((effect != nullptr ? effect : text)->bytes + kFontOffset); }
     const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextHeader; }
     std::uint32_t TextLength() const {
         const std::uint32_t length = text->length - kTextHeader;
@@ -214,7 +192,7 @@ STATUS AppendEffect(const FontId& font, RecordOutput* output) {
     std::uint8_t record[kTextHeader] = {};
     WriteWord(record, kSigTextEffect);
     WriteWord(record + 2, static_cast<std::uint16_t>(kTextHeader));
-    WriteFont(record + kFontOffset, font);
+    WriteFontId(record + kFontOffset, font);
     return AppendRecord(record, kSigTextEffect, sizeof record, output);
 }
 
@@ -445,7 +423,7 @@ STATUS ChangeControlFont(const std::uint8_t* record, std::uint16_t signature, st
                          std::uint32_t* passOn, RecordProcessContext* context) {
     const std::uint32_t fontOffset = signature == kSigButton ? kButtonFontOffset : kBarFontOffset;
     if (length < fontOffset + 4) return kOK;
-    FontId font = ReadFont(record + fontOffset);
+    FontId font = ReadFontId(record + fontOffset);
     if (MatchFontID(font, context->font2, context->fontMask2) == 0) return kOK;
     SessionWorkArea* area = context->session->workArea;
     area->currentRGB = 0;
@@ -455,7 +433,7 @@ STATUS ChangeControlFont(const std::uint8_t* record, std::uint16_t signature, st
 
     TrackedBlock* block = CopyRecord(record, length, length, context);
     if (block == nullptr) return kOutOfMemory;
-    WriteFont(block->data + fontOffset, font);
+    WriteFontId(block->data + fontOffset, font);
     const bool colored = area->currentRGB != 0 || (signature == kSigBar && area->currentColorFlags != 0);
     const CDRecordNode* previous = context->node != nullptr ? context->node->prev : nullptr;
     const bool bracket = colored && !(previous != nullptr && previous->signature == kSigBegin);
@@ -492,9 +470,9 @@ bool LocateText(const std::uint8_t* record, std::uint16_t signature, std::uint32
     case kSigHotspotBegin:
     case kSigV4HotspotBegin: {
         if ((parts & (kPartUrl | kPartNonText | kPartFormula)) == 0 || length < kHotspotData) return false;
-        const std::uint16_t type = Word(record, length, kHotspotType);
-        const std::uint32_t flags = Dword(record, length, kHotspotFlags);
-        std::uint32_t dataLength = Word(record, length, kHotspotDataLength);
+        const std::uint16_t type = WordAt(record, length, kHotspotType);
+        const std::uint32_t flags = DwordAt(record, length, kHotspotFlags);
+        std::uint32_t dataLength = WordAt(record, length, kHotspotDataLength);
         if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
         where->offset = kHotspotData;
         where->length = dataLength;
@@ -517,7 +495,7 @@ bool LocateText(const std::uint8_t* record, std::uint16_t signature, std::uint32
     }
     case kSigBar: {
         if ((parts & (kPartNonText | kPartFormula)) == 0 || length < kBarTitle) return false;
-        const std::uint32_t flags = Dword(record, length, kBarFlags);
+        const std::uint32_t flags = DwordAt(record, length, kBarFlags);
         where->offset = (flags & kBarTitleAfterColor) != 0 ? kBarTitleShifted : kBarTitle;
         if (where->offset > length) return false;
         where->length = length - where->offset;
@@ -543,15 +521,15 @@ bool LocateText(const std::uint8_t* record, std::uint16_t signature, std::uint32
     case kSigHref2:
     case kSigHref: {
         if ((parts & (kPartNonText | kPartUrl)) == 0 || length < kResourceFixed) return false;
-        if (Word(record, length, kResourceType) != kResourceUrl) return false;
-        const std::uint32_t offset = kResourceFixed + Word(record, length, kResourceServerHint) +
-                                     Word(record, length, kResourceFileHint);
-        const std::uint32_t textLength = Word(record, length, kResourceTextLength);
+        if (WordAt(record, length, kResourceType) != kResourceUrl) return false;
+        const std::uint32_t offset = kResourceFixed + WordAt(record, length, kResourceServerHint) +
+                                     WordAt(record, length, kResourceFileHint);
+        const std::uint32_t textLength = WordAt(record, length, kResourceTextLength);
         if (offset + textLength > length) return false;
         where->offset = offset;
         where->length = textLength;
         where->lengthField = kResourceTextLength;
-        where->formula = (Word(record, length, kResourceFlags) & kResourceFormula) != 0;
+        where->formula = (WordAt(record, length, kResourceFlags) & kResourceFormula) != 0;
         return true;
     }
     default:

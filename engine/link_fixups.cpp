@@ -23,6 +23,7 @@
 #include "core/attachments.h"
 #include "core/base64.h"
 #include "core/host_message.h"
+#include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
@@ -67,8 +68,6 @@ std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
-
-plat::WORD NameLength(const char* name) { return static_cast<plat::WORD>(strnlen(name, 0xFFFF)); }
 
 // The stored length of a record given in host form, rounded up to even as
 // the record lies in its item.

@@ -16,8 +16,10 @@
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/pool.h"
+#include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "core/walkers.h"
 #include "builders/append_gate.h"
 #include "engine/chunk_definition.h"
@@ -38,8 +40,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint16_t kItemBeingCreated = 2;
-constexpr std::uint16_t kSigPabDefinition = 0xFF82;
-constexpr std::uint16_t kSigRecord166 = 166;
 
 // Operations below 2351 that rebuild the item.
 constexpr std::uint16_t kLowWritingOperations[] = {4,  6,  8,  10, 17, 19, 21, 23, 25, 30, 32, 34,
@@ -67,11 +67,6 @@ bool OperationWritesItem(std::uint16_t operation, std::uint16_t operation2) {
     return !InList(kReadingOperations, std::size(kReadingOperations), operation);
 }
 
-void PutWord(std::uint8_t* at, std::uint16_t value) {
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
 // Clears the walk state of every level and links the chain (and the extra
 // chain behind its innermost level) through the walk links.
 ChunkDefInfo* LinkWalk(ChunkDefInfo* chain, ChunkDefInfo* extra) {
@@ -94,7 +89,7 @@ void SetUpReadyRecords(RecordProcessContext* context) {
     context->paragraphRecord[1] = 2;
     context->paragraphReference[0] = 0x83;
     context->paragraphReference[1] = 4;
-    PutWord(context->paragraphReference + 2, 1);
+    WriteWord(context->paragraphReference + 2, 1);
 
     CDPABDEFEXT definition;
     definition.length = 72;
@@ -238,7 +233,7 @@ void CollectForGeneration(ItemRecordList* list, RecordProcessContext* context) {
     for (CDRecordNode* node = list->head; node != nullptr; node = node->next) {
         if (node->signature == kSigPabDefinition && context->definitionCount < kGenerationRecordSlots) {
             context->definitions[context->definitionCount++] = node;
-        } else if (node->signature == kSigRecord166 && context->record166Count < kGenerationRecordSlots) {
+        } else if (node->signature == kSigStyleName && context->record166Count < kGenerationRecordSlots) {
             context->records166[context->record166Count++] = node;
         }
     }

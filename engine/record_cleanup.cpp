@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "core/record_forms.h"
+#include "core/signatures.h"
 #include "engine/writing_run.h"
 #include "talix/item.h"
 
@@ -10,11 +11,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint16_t kSigText = 0xFF85;
-constexpr std::uint16_t kSigBegin = 0x00DD;
-constexpr std::uint16_t kSigEnd = 0x00DE;
-constexpr std::uint16_t kSigPassThroughStart = 0xFFCC;
-constexpr std::uint16_t kSigPassThroughEnd = 0xFFCD;
 constexpr std::uint32_t kEmptyTextLength = 8;
 constexpr std::uint32_t kBracketedSignature = 4;
 
@@ -83,11 +79,11 @@ void RemoveEmptyText(ItemRecordList* list, const ZervaRTItem* item) {
                 resume = node;
                 UnlinkRecordNode(list, next);
             }
-        } else if (Is(node, kSigPassThroughStart) && Is(next, kSigPassThroughEnd)) {
+        } else if (Is(node, kSigHtmlBegin) && Is(next, kSigHtmlEnd)) {
             resume = node->prev != nullptr ? node->prev : after;
             UnlinkRecordNode(list, next);
             UnlinkRecordNode(list, node);
-        } else if (Is(node, kSigPassThroughStart) && IsEmptyText(next) && Is(after, kSigPassThroughEnd)) {
+        } else if (Is(node, kSigHtmlBegin) && IsEmptyText(next) && Is(after, kSigHtmlEnd)) {
             CDRecordNode* following = after->next;
             resume = node->prev != nullptr ? node->prev : following;
             UnlinkRecordNode(list, after);

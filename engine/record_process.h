@@ -244,6 +244,11 @@ struct RecordProcessContext {
     RowRunState rows;
 };
 
+// The inner signature of the innermost open BEGIN record, or 0.
+inline std::uint16_t InnermostBegin(const RecordProcessContext* context) {
+    return context->beginDepth > 0 ? context->beginStack[context->beginDepth - 1] : 0;
+}
+
 // Runs one operation over the records of the chunk's item. note and
 // itemName name the item (the item's own when 0 and null). extraChain,
 // when given, is walked behind the chunk's innermost level for this run

@@ -20,11 +20,14 @@
 // anything an executor writes after them.
 #include <cstring>
 
+#include "core/signature_groups.h"
 #include "engine/chunk_match.h"
 #include "engine/chunk_types.h"
 #include "engine/record_process.h"
 #include "engine/writing_run.h"
 #include "core/item_work_state.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
 #include "engine/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -33,53 +36,17 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint16_t kSigBegin = 0x00DD;
-constexpr std::uint16_t kSigEnd = 0x00DE;
-constexpr std::uint16_t kSigText = 0xFF85;
-constexpr std::uint16_t kSigHotspot = 0xFFA9;
-constexpr std::uint16_t kSigV4Hotspot = 0xFFAD;
-constexpr std::uint16_t kSigV5Hotspot = 0xFF7E;
-constexpr std::uint16_t kSigHotspotEnd = 0x00AA;
-constexpr std::uint16_t kSigV4HotspotEnd = 0x00AE;
-constexpr std::uint16_t kSigHotspotEnd7F = 0x007F;
-constexpr std::uint16_t kSigLayer = 0x006C;
-constexpr std::uint16_t kSigTablePrelude = 0xFFFB;
-constexpr std::uint16_t kSigTableBegin = 0x00A3;
-constexpr std::uint16_t kSigNestedTableBegin = 0x00CF;
-constexpr std::uint16_t kSigCell = 0x00A4;
-constexpr std::uint16_t kSigNestedCell = 0x00D0;
-constexpr std::uint16_t kSigTableEnd = 0x00A5;
-constexpr std::uint16_t kSigNestedTableEnd = 0x00D1;
-constexpr std::uint16_t kSigPabDefinition = 0xFF82;
-constexpr std::uint16_t kSigPabReference = 0x0083;
-constexpr std::uint16_t kSigParagraph = 0x0081;
-constexpr std::uint16_t kSigLargeParagraph = 0xFF68;
-constexpr std::uint16_t kSigGraphic = 0x0099;
-
 // A record a writing run refuses: longer than this, or a signature below 89.
 constexpr std::uint32_t kLongestWritableRecord = 65536;
 constexpr std::uint16_t kLowestWritableSignature = 89;
-
-std::uint16_t Word(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
-    if (offset + 2 > length) return 0;
-    return static_cast<std::uint16_t>(record[offset] | record[offset + 1] << 8);
-}
-
-std::uint16_t InnermostBegin(const RecordProcessContext* context) {
-    return context->beginDepth > 0 ? context->beginStack[context->beginDepth - 1] : 0;
-}
-
-bool IsHotspotEnd(std::uint16_t signature) {
-    return signature == kSigHotspotEnd || signature == kSigV4HotspotEnd || signature == kSigHotspotEnd7F;
-}
 
 // Step 2 of the walk: the nesting counters and the running state.
 void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                       RecordProcessContext* context) {
     switch (signature) {
     case kSigBegin: {
-        const std::uint16_t inner = Word(record, length, 4);
-        if (inner == kSigTablePrelude) {
+        const std::uint16_t inner = WordAt(record, length, 4);
+        if (inner == kSigPreTableBegin) {
             context->inTablePrelude = 1;
             context->tableNesting += 1;
         }
@@ -87,18 +54,19 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
             context->beginStack[context->beginDepth] = inner;
             context->beginDepth += 1;
         }
-        if (inner == kSigV5Hotspot || inner == kSigHotspot || inner == kSigV4Hotspot) context->hotspotNesting += 1;
+        if (inner == kSigV5HotspotBegin || inner == kSigHotspotBegin || inner == kSigV4HotspotBegin)
+            context->hotspotNesting += 1;
         if (inner == kSigLayer) context->layerNesting += 1;
         break;
     }
     case kSigEnd: {
-        const std::uint16_t inner = Word(record, length, 4);
+        const std::uint16_t inner = WordAt(record, length, 4);
         if (context->beginDepth > 0) context->beginDepth -= 1;
-        if (IsHotspotEnd(inner)) context->hotspotNesting -= 1;
+        if (IsHotspotEndRecord(inner)) context->hotspotNesting -= 1;
         if (inner == kSigLayer) context->layerNesting -= 1;
         break;
     }
-    case kSigTablePrelude:
+    case kSigPreTableBegin:
         if (context->inTablePrelude == 0) {
             context->inTablePrelude = 1;
             context->tableNesting += 1;
@@ -108,8 +76,8 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
     case kSigNestedTableBegin:
         if (context->inTablePrelude == 0) context->tableNesting += 1;
         break;
-    case kSigCell:
-    case kSigNestedCell:
+    case kSigTableCell:
+    case kSigNestedTableCell:
         context->inTablePrelude = 0;
         context->cellMarker = 1;
         break;
@@ -118,17 +86,17 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
         if (context->tableNesting > 0) context->tableNesting -= 1;
         context->inTablePrelude = 0;
         break;
-    case kSigV4Hotspot:
-        if (InnermostBegin(context) != kSigV4Hotspot) context->hotspotNesting += 1;
+    case kSigV4HotspotBegin:
+        if (InnermostBegin(context) != kSigV4HotspotBegin) context->hotspotNesting += 1;
         break;
-    case kSigHotspot:
-        if (InnermostBegin(context) != kSigV4Hotspot && context->previousSignature != kSigV4Hotspot) {
+    case kSigHotspotBegin:
+        if (InnermostBegin(context) != kSigV4HotspotBegin && context->previousSignature != kSigV4HotspotBegin) {
             context->hotspotNesting += 1;
         }
         break;
     case kSigHotspotEnd:
     case kSigV4HotspotEnd:
-        if (InnermostBegin(context) != kSigV4Hotspot) context->hotspotNesting -= 1;
+        if (InnermostBegin(context) != kSigV4HotspotBegin) context->hotspotNesting -= 1;
         break;
     case kSigText:
         // New text takes the font of the last run walked.
@@ -151,7 +119,7 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
         break;
     case kSigLargeParagraph:
         if (context->chunkOpen == 0) {
-            const std::uint16_t word = Word(record, length, 6);
+            const std::uint16_t word = WordAt(record, length, 6);
             if ((word & 1u) != 0) context->region = 1;
             if ((word & 2u) != 0) context->region = 0;
         }
@@ -300,7 +268,7 @@ LevelStep StepLevel(ChunkDefInfo* level, std::uint8_t* record, std::uint16_t sig
                     break;
                 case kRelInside: {
                     if (single != 0) break;
-                    const std::uint16_t own = signature == kSigBegin ? Word(record, length, 4) : signature;
+                    const std::uint16_t own = signature == kSigBegin ? WordAt(record, length, 4) : signature;
                     if (IsMemberSignature(level->elementType, own)) {
                         walk.words[kWalkWaiting] = 1;
                     } else {
@@ -366,7 +334,7 @@ bool GivenToInsideExecutor(const ChunkDefInfo* innermost, std::uint16_t signatur
         return signature != kSigGraphic || innermost->walk.words[kWalkElementOpen] != 0;
     case 21:
     case 36:
-        return signature != kSigParagraph && signature != kSigTableEnd && signature != kSigTablePrelude &&
+        return signature != kSigParagraph && signature != kSigTableEnd && signature != kSigPreTableBegin &&
                signature != kSigTableBegin && signature != kSigNestedTableBegin && signature != kSigNestedTableEnd;
     default:
         return true;

@@ -9,16 +9,13 @@
 
 #include "builders/append_gate.h"
 #include "core/pool.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 
 namespace talix {
-
-inline bool IsTableBeginRecord(std::uint16_t s) { return s == kSigTableBegin || s == kSigNestedTableBegin; }
-inline bool IsCellRecord(std::uint16_t s) { return s == kSigTableCell || s == kSigNestedTableCell; }
-inline bool IsTableEndRecord(std::uint16_t s) { return s == kSigTableEnd || s == kSigNestedTableEnd; }
 
 // The walk's table level of a record: a table end belongs to the table it
 // ends (the walk has already left it).

@@ -5,29 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <string>
 
+#include "fuzz_support.h"
 #include "talix_platform.h"
 
 namespace {
-
-struct Fixture {
-    plat::DBHANDLE db = 0;
-    std::string directory;
-
-    Fixture() {
-        plat::LogSetEcho(false);
-        char dir[] = "/tmp/talix-fuzz-XXXXXX";
-        if (mkdtemp(dir) == nullptr) abort();
-        directory = dir;
-        if (plat::DbCreate((directory + "/fuzz.nsf").c_str(), &db) != 0) abort();
-    }
-    ~Fixture() {
-        plat::DbClose(db);
-        std::filesystem::remove_all(directory);
-    }
-};
 
 plat::DWORD CountNotes(plat::DBHANDLE db) {
     plat::DWORD count = 0;
@@ -41,7 +23,7 @@ plat::DWORD CountNotes(plat::DBHANDLE db) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Fixture fixture;
+    static talix_fuzz::ScratchDatabase fixture;
     plat::DWORD before = CountNotes(fixture.db);
     plat::DxlImportResult result;
     plat::STATUS status =

@@ -7,11 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <string>
 
 #include "core/item_work_state.h"
 #include "core/record_io.h"
+#include "fuzz_support.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -20,20 +19,15 @@ using namespace talix;
 
 namespace {
 
+// A note of the scratch database and an item object to read and write it.
 struct Fixture {
-    plat::DBHANDLE db = 0;
+    talix_fuzz::ScratchDatabase scratch;
     plat::NOTEHANDLE note = 0;
     RARIvoSession* session = nullptr;
     ZervaRTItem* item = nullptr;
 
-    std::string directory;
-
     Fixture() {
-        plat::LogSetEcho(false);
-        char dir[] = "/tmp/talix-fuzz-XXXXXX";
-        if (mkdtemp(dir) == nullptr) abort();
-        directory = dir;
-        if (plat::DbCreate((directory + "/fuzz.nsf").c_str(), &db) != 0 || plat::NoteCreate(db, &note) != 0) abort();
+        if (plat::NoteCreate(scratch.db, &note) != 0) abort();
         session = new RARIvoSession;
         item = new ZervaRTItem(session);
     }
@@ -41,8 +35,6 @@ struct Fixture {
         delete item;
         delete session;
         plat::NoteClose(note);
-        plat::DbClose(db);
-        std::filesystem::remove_all(directory);
     }
 };
 

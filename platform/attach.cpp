@@ -250,15 +250,27 @@ STATUS NoteAttachFile(NOTEHANDLE note, const char* itemName, WORD itemNameLength
     return status;
 }
 
-STATUS NoteExtractFile(NOTEHANDLE note, BLOCKID fileItem, const char* path) {
-    if (path == nullptr || *path == '\0') return ERR_BAD_ARGUMENT;
-    DBHANDLE db = NULLHANDLE;
-    STATUS status = NoteDatabase(note, &db);
+namespace {
+
+// The database of an open note and the database object its file item names.
+STATUS FileItemObject(NOTEHANDLE note, BLOCKID fileItem, DBHANDLE* db, DWORD* objectId) {
+    STATUS status = NoteDatabase(note, db);
     if (status != NOERROR) return status;
     FileObjectHost header;
     status = ReadFileItem(note, fileItem, &header, nullptr);
+    if (status == NOERROR) *objectId = header.RRV;
+    return status;
+}
+
+} // namespace
+
+STATUS NoteExtractFile(NOTEHANDLE note, BLOCKID fileItem, const char* path) {
+    if (path == nullptr || *path == '\0') return ERR_BAD_ARGUMENT;
+    DBHANDLE db = NULLHANDLE;
+    DWORD objectId = 0;
+    STATUS status = FileItemObject(note, fileItem, &db, &objectId);
     if (status != NOERROR) return status;
-    return WriteObjectToFile(db, header.RRV, DiskPath(path));
+    return WriteObjectToFile(db, objectId, DiskPath(path));
 }
 
 STATUS NoteReadAttachment(NOTEHANDLE note, BLOCKID fileItem, DHANDLE* data, DWORD* size) {
@@ -266,12 +278,10 @@ STATUS NoteReadAttachment(NOTEHANDLE note, BLOCKID fileItem, DHANDLE* data, DWOR
     *data = NULLHANDLE;
     *size = 0;
     DBHANDLE db = NULLHANDLE;
-    STATUS status = NoteDatabase(note, &db);
+    DWORD objectId = 0;
+    STATUS status = FileItemObject(note, fileItem, &db, &objectId);
     if (status != NOERROR) return status;
-    FileObjectHost header;
-    status = ReadFileItem(note, fileItem, &header, nullptr);
-    if (status != NOERROR) return status;
-    status = DbReadObject(db, header.RRV, 0, 0xFFFFFFFF, data);
+    status = DbReadObject(db, objectId, 0, 0xFFFFFFFF, data);
     if (status == NOERROR) *size = MemSize(*data);
     return status;
 }

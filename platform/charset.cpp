@@ -102,17 +102,6 @@ void ReplaceInvalidInput(const void*, UConverterToUnicodeArgs* args, const char*
     ucnv_cbToUWriteUChars(args, &replacement, 1, 0, error);
 }
 
-// Code points of UTF-16 units (an unpaired surrogate comes as itself).
-UChar32 NextCodePoint(const std::u16string& units, size_t* pos) {
-    UChar32 c = units[*pos];
-    ++*pos;
-    if (U16_IS_LEAD(c) && *pos < units.size() && U16_IS_TRAIL(units[*pos])) {
-        c = U16_GET_SUPPLEMENTARY(c, units[*pos]);
-        ++*pos;
-    }
-    return c;
-}
-
 // LMBCS of UTF-16 units into out, whole characters only.
 DWORD EncodeLmbcs(const std::u16string& units, char* out, DWORD limit) {
     DWORD written = 0;
@@ -120,7 +109,7 @@ DWORD EncodeLmbcs(const std::u16string& units, char* out, DWORD limit) {
     size_t pos = 0;
     while (pos < units.size()) {
         one.clear();
-        lmbcs::AppendCodePoint(one, NextCodePoint(units, &pos));
+        lmbcs::AppendCodePoint(one, lmbcs::NextUtf16(units, &pos));
         if (one.size() > limit - written) break;
         std::copy(one.begin(), one.end(), out + written);
         written += static_cast<DWORD>(one.size());
@@ -153,7 +142,7 @@ STATUS EncodeSet(const Table& table, const std::u16string& units, char* out, DWO
     clean.reserve(units.size());
     size_t pos = 0;
     while (pos < units.size()) {
-        UChar32 c = NextCodePoint(units, &pos);
+        UChar32 c = lmbcs::NextUtf16(units, &pos);
         if (U_IS_SURROGATE(c) || !uset_contains(table.representable, c)) c = '?';
         starts.push_back(clean.size());
         if (U_IS_BMP(c)) {

@@ -31,6 +31,7 @@
 
 #include <strings.h>
 
+#include "byte_order.h"
 #include "formula_codec.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
@@ -132,16 +133,6 @@ std::string Quote(std::string_view text) {
     size_t cut = kQuoteLimit;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
     return std::string(text.substr(0, cut)) + "...";
-}
-
-void PutWord(std::string* out, WORD value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>(value >> 8));
-}
-
-void PutDword(std::string* out, DWORD value) {
-    PutWord(out, static_cast<WORD>(value & 0xFFFF));
-    PutWord(out, static_cast<WORD>(value >> 16));
 }
 
 void PutTime(std::string* out, const TIMEDATE& time) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "attach_internal.h"
+#include "byte_order.h"
 #include "notes_internal.h"
 #include "status_codes.h"
 #include "structure_table.h"
@@ -44,13 +45,6 @@ struct RecordHeader {
     HeaderForm form = HeaderForm::Byte;
 };
 
-WORD ReadWord(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-
-DWORD ReadDword(const BYTE* p) {
-    return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
-           (static_cast<DWORD>(p[3]) << 24);
-}
-
 // The form and header size of a record from its first word.
 void HeaderShape(WORD first, RecordHeader* header) {
     if (first == kSigAction || (first >> 8) == 0) {
@@ -71,8 +65,8 @@ void HeaderShape(WORD first, RecordHeader* header) {
 // The length from a complete header (header->size bytes at p).
 void HeaderLength(const BYTE* p, RecordHeader* header) {
     switch (header->form) {
-    case HeaderForm::Long: header->length = ReadDword(p + 2); break;
-    case HeaderForm::Word: header->length = ReadWord(p + 2); break;
+    case HeaderForm::Long: header->length = GetDword(p + 2); break;
+    case HeaderForm::Word: header->length = GetWord(p + 2); break;
     case HeaderForm::Byte: header->length = p[1]; break;
     }
 }
@@ -82,7 +76,7 @@ void HeaderLength(const BYTE* p, RecordHeader* header) {
 // gives ERR_RECORD_DAMAGED.
 STATUS ReadHeader(const BYTE* p, size_t left, RecordHeader* header) {
     if (left < 2) return ERR_RECORD_DAMAGED;
-    HeaderShape(ReadWord(p), header);
+    HeaderShape(GetWord(p), header);
     if (left < header->size) return ERR_RECORD_DAMAGED;
     HeaderLength(p, header);
     if (header->length < header->size || header->length > left) return ERR_RECORD_DAMAGED;
@@ -138,7 +132,7 @@ STATUS ToHost(const BYTE* record, const RecordHeader& header, std::vector<BYTE>*
 // Walks the records of a composite value (type word first).
 STATUS WalkValue(const BYTE* value, size_t length, RecordCallback callback, void* context) {
     if (length < 2) return ERR_RECORD_DAMAGED;
-    if (ReadWord(value) != TYPE_COMPOSITE) return ERR_ITEM_TYPE;
+    if (GetWord(value) != TYPE_COMPOSITE) return ERR_ITEM_TYPE;
     std::vector<BYTE> host;
     size_t offset = 2;
     while (offset < length) {
@@ -215,7 +209,7 @@ STATUS EnumRecordFile(const char* path, RecordCallback callback, void* context) 
     STATUS status = NOERROR;
     if (!ReadExactly(file, mark, 2)) {
         status = std::ferror(file) ? ERR_DISK_FILE_IO : ERR_RECORD_FILE_SHORT;
-    } else if (ReadWord(mark) != kRecordFileMark) {
+    } else if (GetWord(mark) != kRecordFileMark) {
         status = ERR_RECORD_FILE;
     }
     std::vector<BYTE> record, host;
@@ -236,7 +230,7 @@ STATUS EnumRecordFile(const char* path, RecordCallback callback, void* context) 
             break;
         }
         RecordHeader header;
-        HeaderShape(ReadWord(head), &header);
+        HeaderShape(GetWord(head), &header);
         if (!ReadExactly(file, head + 2, header.size - 2)) {
             status = ERR_RECORD_FILE_SHORT;
             break;

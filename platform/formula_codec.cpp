@@ -1,18 +1,13 @@
 // Encoding and decoding of the formula container (see formula_codec.h).
 #include "formula_codec.h"
 
+#include "byte_order.h"
+
 namespace plat {
 
 namespace {
 
 constexpr size_t kHeaderLength = 6;
-
-void PutWord(std::string* out, WORD value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>(value >> 8));
-}
-
-WORD GetWord(const unsigned char* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
 
 } // namespace
 

@@ -390,40 +390,40 @@ STATUS FnIsAvailable(Evaluator& e, const Node& call, Value* out) {
     return NOERROR;
 }
 
-STATUS NeedNote(Evaluator& e, const Node& call) {
+// Reads one header field of the formula's document into *value; a formula
+// without arguments is required, and a document.
+template <typename T>
+STATUS ReadNoteField(Evaluator& e, const Node& call, WORD field, T* value) {
     STATUS status = CheckArguments(e, call, 0, 0);
     if (status == NOERROR && e.note() == NULLHANDLE) {
         status = e.Fail(ERR_FORMULA_EVAL, Name(call) + " needs a document");
     }
-    return status;
+    if (status != NOERROR) return status;
+    status = NoteGetInfo(e.note(), field, value);
+    if (status != NOERROR) return e.Fail(status, Name(call) + ": cannot read the document");
+    return NOERROR;
 }
 
 STATUS FnCreated(Evaluator& e, const Node& call, Value* out) {
-    STATUS status = NeedNote(e, call);
-    if (status != NOERROR) return status;
     TIMEDATE created;
-    status = NoteGetInfo(e.note(), NOTE_FIELD_CREATED, &created);
-    if (status != NOERROR) return e.Fail(status, Name(call) + ": cannot read the document");
+    STATUS status = ReadNoteField(e, call, NOTE_FIELD_CREATED, &created);
+    if (status != NOERROR) return status;
     *out = Value::Time(created);
     return NOERROR;
 }
 
 STATUS FnDocumentUniqueID(Evaluator& e, const Node& call, Value* out) {
-    STATUS status = NeedNote(e, call);
-    if (status != NOERROR) return status;
     ORIGINATORID oid;
-    status = NoteGetInfo(e.note(), NOTE_FIELD_OID, &oid);
-    if (status != NOERROR) return e.Fail(status, Name(call) + ": cannot read the document");
+    STATUS status = ReadNoteField(e, call, NOTE_FIELD_OID, &oid);
+    if (status != NOERROR) return status;
     *out = Value::Text(UnidText(UNID{oid.File, oid.Note}));
     return NOERROR;
 }
 
 STATUS FnNoteID(Evaluator& e, const Node& call, Value* out) {
-    STATUS status = NeedNote(e, call);
-    if (status != NOERROR) return status;
     NOTEID id = 0;
-    status = NoteGetInfo(e.note(), NOTE_FIELD_ID, &id);
-    if (status != NOERROR) return e.Fail(status, Name(call) + ": cannot read the document");
+    STATUS status = ReadNoteField(e, call, NOTE_FIELD_ID, &id);
+    if (status != NOERROR) return status;
     char text[16];
     std::snprintf(text, sizeof text, "NT%08X", static_cast<unsigned>(id));
     *out = Value::Text(text);

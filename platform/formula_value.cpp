@@ -8,22 +8,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "byte_order.h"
+
 namespace plat::formula {
 
 namespace {
 
 constexpr WORD TYPE_NOTEREF = 0x0004;
 constexpr size_t kWordMax = 0xFFFF;
-
-void PutWord(std::string* out, size_t value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-
-void PutDword(std::string* out, DWORD value) {
-    PutWord(out, value & 0xFFFF);
-    PutWord(out, value >> 16);
-}
 
 void PutTime(std::string* out, const TIMEDATE& time) {
     PutDword(out, time.Innards[0]);
@@ -35,10 +27,6 @@ void PutNumber(std::string* out, double number) {
     std::memcpy(bytes, &number, sizeof number);
     out->append(bytes, sizeof bytes);
 }
-
-WORD GetWord(const unsigned char* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-
-DWORD GetDword(const unsigned char* p) { return GetWord(p) | (static_cast<DWORD>(GetWord(p + 2)) << 16); }
 
 TIMEDATE GetTime(const unsigned char* p) {
     TIMEDATE time;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "byte_order.h"
 #include "notes_internal.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
@@ -27,8 +28,6 @@ constexpr size_t kMaxNameLength = 255;
 constexpr DWORD kMaxSerial = 0x7FFFFFFF;
 constexpr WORD kTimeTextLimit = 80;
 constexpr WORD kRangeTextLimit = 163;
-
-WORD ReadWord(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
 
 void PutWord(std::vector<BYTE>& out, WORD word) {
     out.push_back(static_cast<BYTE>(word & 0xFF));
@@ -48,7 +47,7 @@ std::vector<BYTE> TypedValue(WORD dataType, const void* data, size_t length) {
     return value;
 }
 
-WORD DataType(const NoteItem& item) { return ReadWord(item.data.value.data()); }
+WORD DataType(const NoteItem& item) { return GetWord(item.data.value.data()); }
 
 BLOCKID ItemBlock(NOTEHANDLE note, const NoteItem& item) { return BLOCKID{note, item.serial * 2}; }
 BLOCKID ValueBlock(NOTEHANDLE note, const NoteItem& item) { return BLOCKID{note, item.serial * 2 + 1}; }
@@ -166,17 +165,17 @@ bool TextEntries(const std::vector<BYTE>& value, std::vector<std::string_view>* 
     entries->clear();
     const BYTE* data = value.data();
     size_t size = value.size();
-    WORD dataType = ReadWord(data);
+    WORD dataType = GetWord(data);
     if (dataType == TYPE_TEXT) {
         entries->emplace_back(reinterpret_cast<const char*>(data + 2), size - 2);
         return true;
     }
     if (dataType != TYPE_TEXT_LIST || size < 4) return false;
-    size_t count = ReadWord(data + 2);
+    size_t count = GetWord(data + 2);
     size_t offset = 4 + count * 2;
     if (offset > size) return false;
     for (size_t i = 0; i < count; ++i) {
-        size_t length = ReadWord(data + 4 + i * 2);
+        size_t length = GetWord(data + 4 + i * 2);
         if (length > size - offset) return false;
         entries->emplace_back(reinterpret_cast<const char*>(data + offset), length);
         offset += length;
@@ -205,14 +204,14 @@ struct RangeView {
 bool ReadRange(const std::vector<BYTE>& value, WORD single, WORD list, size_t entrySize, RangeView* view) {
     const BYTE* data = value.data();
     size_t size = value.size();
-    WORD dataType = ReadWord(data);
+    WORD dataType = GetWord(data);
     if (dataType == single) {
         if (size < 2 + entrySize) return false;
         *view = RangeView{data + 2, 1, nullptr, 0};
         return true;
     }
     if (dataType != list || size < 6) return false;
-    size_t entries = ReadWord(data + 2), pairs = ReadWord(data + 4);
+    size_t entries = GetWord(data + 2), pairs = GetWord(data + 4);
     if ((entries + 2 * pairs) * entrySize > size - 6) return false;
     *view = RangeView{data + 6, entries, data + 6 + entries * entrySize, pairs};
     return true;

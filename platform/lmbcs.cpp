@@ -205,17 +205,6 @@ UChar32 NextUtf8(const char* text, int64_t length, int64_t* pos) {
     return c;
 }
 
-// Code points of decoded UTF-16 (an unpaired surrogate comes as itself).
-UChar32 NextUtf16(const std::u16string& units, size_t* pos) {
-    UChar32 c = units[*pos];
-    ++*pos;
-    if (U16_IS_LEAD(c) && *pos < units.size() && U16_IS_TRAIL(units[*pos])) {
-        c = U16_GET_SUPPLEMENTARY(c, units[*pos]);
-        ++*pos;
-    }
-    return c;
-}
-
 } // namespace
 
 // ---- Codec used by the other text files ---------------------------------------
@@ -241,6 +230,16 @@ std::u16string Decode(const char* text, std::size_t length) {
     }
     units.resize(static_cast<size_t>(count));
     return units;
+}
+
+UChar32 NextUtf16(const std::u16string& units, size_t* pos) {
+    UChar32 c = units[*pos];
+    ++*pos;
+    if (U16_IS_LEAD(c) && *pos < units.size() && U16_IS_TRAIL(units[*pos])) {
+        c = U16_GET_SUPPLEMENTARY(c, units[*pos]);
+        ++*pos;
+    }
+    return c;
 }
 
 void AppendCodePoint(std::string& out, UChar32 c) {
@@ -324,7 +323,7 @@ WORD LmbcsCharClass(const BYTE* p, DWORD available) {
     std::u16string units = lmbcs::Decode(reinterpret_cast<const char*>(p), length);
     if (units.empty()) return CHAR_CLASS_OTHER;
     size_t pos = 0;
-    UChar32 c = NextUtf16(units, &pos);
+    UChar32 c = lmbcs::NextUtf16(units, &pos);
     if (c == 0xFFFD) return CHAR_CLASS_OTHER;
     if (u_isdigit(c)) return CHAR_CLASS_DIGIT;
     // Combining marks belong to the letter they follow, so they do not break
@@ -354,7 +353,7 @@ std::string LmbcsToNative(std::string_view text) {
     std::string out;
     out.reserve(units.size() + units.size() / 2);
     size_t pos = 0;
-    while (pos < units.size()) lmbcs::AppendUtf8(out, NextUtf16(units, &pos));
+    while (pos < units.size()) lmbcs::AppendUtf8(out, lmbcs::NextUtf16(units, &pos));
     return out;
 }
 
@@ -383,7 +382,7 @@ DWORD LmbcsToNativeBuf(const char* text, DWORD length, char* out, DWORD limit) {
     size_t pos = 0;
     while (pos < units.size()) {
         one.clear();
-        lmbcs::AppendUtf8(one, NextUtf16(units, &pos));
+        lmbcs::AppendUtf8(one, lmbcs::NextUtf16(units, &pos));
         if (one.size() > limit - 1 - written) break;  // never half a character
         std::memcpy(out + written, one.data(), one.size());
         written += static_cast<DWORD>(one.size());

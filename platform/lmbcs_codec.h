@@ -13,6 +13,10 @@ namespace plat::lmbcs {
 // invalid or truncated sequence becomes U+FFFD.
 std::u16string Decode(const char* text, std::size_t length);
 
+// The code point of the UTF-16 units at *pos (an unpaired surrogate comes
+// as itself), moving *pos past it; *pos must lie within the units.
+UChar32 NextUtf16(const std::u16string& units, size_t* pos);
+
 // Appends the LMBCS form of one code point: the single byte of the
 // optimisation group, else a group-1 exception form, else the Unicode group
 // (two triples for a supplementary character). A value that is no code point

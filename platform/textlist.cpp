@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "byte_order.h"
 #include "status_codes.h"
 #include "talix_platform/lists.h"
 #include "talix_platform/memory.h"
@@ -15,13 +16,6 @@ namespace plat {
 namespace {
 
 constexpr size_t kMaxListSize = 0xFFFF;
-
-WORD GetWord(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-
-void PutWord(BYTE* p, WORD value) {
-    p[0] = static_cast<BYTE>(value & 0xFF);
-    p[1] = static_cast<BYTE>(value >> 8);
-}
 
 size_t PrefixSize(bool prefixDataType) { return prefixDataType ? 2 : 0; }
 

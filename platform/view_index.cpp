@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "byte_order.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/formula.h"
@@ -25,7 +26,6 @@ constexpr char kSelectionItem[] = "$ViewSelection";
 constexpr char kColumnsItem[] = "$ViewColumns";
 constexpr char kFlagsItem[] = "$ViewColumnFlags";
 
-WORD GetWord(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
 
 // Every entry of a text or text-list item; an empty list when the note has
 // no such item.

@@ -28,6 +28,9 @@ int Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Prints "talix: <message>" and the command's usage line on standard error
 // and returns kExitUsage.
 int UsageError(const Command& command, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// False, with *exitCode set by UsageError, when an argument looks like an
+// option ("--...") that the command does not take.
+bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode);
 // The platform's text for a status.
 std::string StatusMessage(plat::STATUS status);
 
@@ -80,6 +83,13 @@ struct ItemValue {
     plat::DWORD length = 0;   // counts the data-type word
 };
 std::vector<ItemValue> FindItems(plat::NOTEHANDLE note, const std::string& utf8Name);
+
+// Checks the arguments DB NOTE ITEM (after any option the command took out
+// of them), opens the database and the note and finds the item's values,
+// which with richText must all be rich text. False, with the exit code set
+// and the reason printed, when one of these fails.
+bool OpenItemArguments(const Command& command, const std::vector<std::string>& args, bool richText, Database* db,
+                       Note* note, std::vector<ItemValue>* items, int* exitCode);
 
 int RunImport(const Command& command, const std::vector<std::string>& args);
 int RunNotes(const Command& command, const std::vector<std::string>& args);

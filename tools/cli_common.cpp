@@ -128,6 +128,16 @@ bool Note::Open(plat::DBHANDLE db, const std::string& noteArg) {
     return true;
 }
 
+bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
+    for (const auto& arg : args) {
+        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 bool IsNoteArgument(const std::string& text) {
     plat::UNID unid;
     plat::NOTEID id;
@@ -179,6 +189,36 @@ std::vector<ItemValue> FindItems(plat::NOTEHANDLE note, const std::string& utf8N
         status = plat::ItemInfoNext(note, after, name.c_str(), length, &item, &each.type, &each.value, &each.length);
     }
     return found;
+}
+
+bool OpenItemArguments(const Command& command, const std::vector<std::string>& args, bool richText, Database* db,
+                       Note* note, std::vector<ItemValue>* items, int* exitCode) {
+    if (!RejectOptions(command, args, exitCode)) return false;
+    if (args.size() != 3) {
+        *exitCode = UsageError(command, "%s needs a database, a note and an item name", command.name);
+        return false;
+    }
+    if (!IsNoteArgument(args[1])) {
+        *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
+        return false;
+    }
+    if (!db->Open(args[0], false) || !note->Open(db->handle(), args[1])) {
+        *exitCode = kExitFailed;
+        return false;
+    }
+    *items = FindItems(note->handle(), args[2]);
+    if (items->empty()) {
+        *exitCode = Fail("note %s has no item '%s'", args[1].c_str(), args[2].c_str());
+        return false;
+    }
+    for (const ItemValue& item : *items) {
+        if (richText && item.type != plat::TYPE_COMPOSITE) {
+            *exitCode = Fail("item '%s' is not rich text (data type 0x%04X)", args[2].c_str(),
+                             static_cast<unsigned>(item.type));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace talix_cli

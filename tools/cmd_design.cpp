@@ -43,16 +43,6 @@ const DesignKind* FindKind(const std::string& text) {
     return nullptr;
 }
 
-bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string NoteIdText(plat::NOTEID id) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(id));

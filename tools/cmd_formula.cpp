@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "cli.h"
+#include "core/record_forms.h"
 
 namespace talix_cli {
 
 namespace {
 
-plat::WORD Word(const unsigned char* p) { return static_cast<plat::WORD>(p[0] | (p[1] << 8)); }
 
 plat::TIMEDATE Time(const unsigned char* p) {
     plat::TIMEDATE time;
@@ -45,7 +45,7 @@ bool DescribeResult(const unsigned char* bytes, size_t length, std::string* type
     if (length < 2) return false;
     const unsigned char* p = bytes + 2;
     size_t size = length - 2;
-    switch (Word(bytes)) {
+    switch (talix::ReadWord(bytes)) {
     case plat::TYPE_TEXT:
         *type = "text";
         values->push_back(plat::LmbcsToNative(std::string_view(reinterpret_cast<const char*>(p), size)));
@@ -53,11 +53,11 @@ bool DescribeResult(const unsigned char* bytes, size_t length, std::string* type
     case plat::TYPE_TEXT_LIST: {
         *type = "text list";
         if (size < 2) return false;
-        size_t count = Word(p);
+        size_t count = talix::ReadWord(p);
         size_t offset = 2 + 2 * count;
         if (offset > size) return false;
         for (size_t i = 0; i < count; ++i) {
-            size_t entry = Word(p + 2 + 2 * i);
+            size_t entry = talix::ReadWord(p + 2 + 2 * i);
             if (entry > size - offset) return false;
             values->push_back(plat::LmbcsToNative(std::string_view(reinterpret_cast<const char*>(p + offset), entry)));
             offset += entry;
@@ -72,7 +72,7 @@ bool DescribeResult(const unsigned char* bytes, size_t length, std::string* type
     case plat::TYPE_NUMBER_RANGE: {
         *type = "number list";
         if (size < 4) return false;
-        size_t count = Word(p);
+        size_t count = talix::ReadWord(p);
         if (4 + 8 * count > size) return false;
         for (size_t i = 0; i < count; ++i) values->push_back(NumberText(p + 4 + 8 * i));
         return true;
@@ -85,8 +85,8 @@ bool DescribeResult(const unsigned char* bytes, size_t length, std::string* type
     case plat::TYPE_TIME_RANGE: {
         *type = "time list";
         if (size < 4) return false;
-        size_t count = Word(p);
-        size_t pairs = Word(p + 2);
+        size_t count = talix::ReadWord(p);
+        size_t pairs = talix::ReadWord(p + 2);
         if (4 + 8 * count + 16 * pairs > size) return false;
         const unsigned char* entry = p + 4;
         for (size_t i = 0; i < count; ++i, entry += 8) values->push_back(TimeText(Time(entry)));

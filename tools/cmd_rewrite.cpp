@@ -16,46 +16,13 @@ namespace {
 
 constexpr size_t kTextCut = 60;   // characters of a text run shown
 
-bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
-// Checks the arguments DB NOTE ITEM and opens the note; false (with the
-// exit code set) when they are wrong or the note cannot be opened.
+// Checks the arguments DB NOTE ITEM of a rich-text item and opens the note;
+// false (with the exit code set) when they are wrong or the note cannot be
+// opened.
 bool OpenArguments(const Command& command, const std::vector<std::string>& args, Database* db, Note* note,
                    int* exitCode) {
-    if (!RejectOptions(command, args, exitCode)) return false;
-    if (args.size() != 3) {
-        *exitCode = UsageError(command, "%s needs a database, a note and an item name", command.name);
-        return false;
-    }
-    if (!IsNoteArgument(args[1])) {
-        *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
-        return false;
-    }
-    if (!db->Open(args[0], false) || !note->Open(db->handle(), args[1])) {
-        *exitCode = kExitFailed;
-        return false;
-    }
-    std::vector<ItemValue> items = FindItems(note->handle(), args[2]);
-    if (items.empty()) {
-        *exitCode = Fail("note %s has no item '%s'", args[1].c_str(), args[2].c_str());
-        return false;
-    }
-    for (const ItemValue& item : items) {
-        if (item.type != plat::TYPE_COMPOSITE) {
-            *exitCode = Fail("item '%s' is not rich text (data type 0x%04X)", args[2].c_str(),
-                             static_cast<unsigned>(item.type));
-            return false;
-        }
-    }
-    return true;
+    std::vector<ItemValue> items;
+    return OpenItemArguments(command, args, true, db, note, &items, exitCode);
 }
 
 // The side data the reader gave a record, as text.

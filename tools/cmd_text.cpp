@@ -75,16 +75,6 @@ private:
     ZervaRTChunk* chunk_ = nullptr;
 };
 
-bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 int RunText(const Command& command, const std::vector<std::string>& args) {

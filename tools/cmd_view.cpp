@@ -23,9 +23,8 @@ public:
 } // namespace
 
 int RunView(const Command& command, const std::vector<std::string>& args) {
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') return UsageError(command, "unknown option '%s'", arg.c_str());
-    }
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
     if (args.size() < 2 || args.size() > 3) return UsageError(command, "view needs a database, a view name and at most one key");
     Database db;
     if (!db.Open(args[0], false)) return kExitFailed;

@@ -68,17 +68,6 @@ bool TakeIndexOption(const Command& command, std::vector<std::string>* args, lon
     return true;
 }
 
-// Any argument left that looks like an option is not one of this command.
-bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 int RunImport(const Command& command, const std::vector<std::string>& args) {
@@ -169,14 +158,12 @@ int RunValue(const Command& command, const std::vector<std::string>& givenArgs) 
     std::vector<std::string> args = givenArgs;
     int exitCode = kExitOk;
     long index = -1;
-    if (!TakeIndexOption(command, &args, &index, &exitCode) || !RejectOptions(command, args, &exitCode)) return exitCode;
-    if (args.size() != 3) return UsageError(command, "value needs a database, a note and an item name");
-    if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
     Database db;
     Note note;
-    if (!db.Open(args[0], false) || !note.Open(db.handle(), args[1])) return kExitFailed;
-    std::vector<ItemValue> items = FindItems(note.handle(), args[2]);
-    if (items.empty()) return Fail("note %s has no item '%s'", args[1].c_str(), args[2].c_str());
+    std::vector<ItemValue> items;
+    if (!TakeIndexOption(command, &args, &index, &exitCode) ||
+        !OpenItemArguments(command, args, false, &db, &note, &items, &exitCode))
+        return exitCode;
     if (index >= 0) {
         if (static_cast<size_t>(index) >= items.size()) {
             return Fail("note %s has %zu item(s) named '%s': there is no index %ld", args[1].c_str(), items.size(),

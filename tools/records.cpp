@@ -5,6 +5,8 @@
 #include <string>
 
 #include "cli.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
 
 namespace talix_cli {
 
@@ -12,64 +14,45 @@ namespace {
 
 constexpr size_t kTextCut = 60;   // characters of a text run shown
 
-// Signatures whose key fields the listing shows.
-constexpr plat::WORD kSigText = 0xFF85;
-constexpr plat::WORD kSigBidiText = 0xFFE4;
-constexpr plat::WORD kSigPabDefinition = 0xFF82;
-constexpr plat::WORD kSigPabReference = 0x0083;
-constexpr plat::WORD kSigTableBegin = 0x00A3;
-constexpr plat::WORD kSigNestedTableBegin = 0x00CF;
-constexpr plat::WORD kSigTableCell = 0x00A4;
-constexpr plat::WORD kSigNestedTableCell = 0x00D0;
-constexpr plat::WORD kSigHotspotBegin = 0xFFA9;
-constexpr plat::WORD kSigV4HotspotBegin = 0xFFAD;
-constexpr plat::WORD kSigV5HotspotBegin = 0xFF7E;
-constexpr plat::WORD kSigV6HotspotContinuation = 0xFF74;
-
-plat::WORD Word(const unsigned char* p) { return static_cast<plat::WORD>(p[0] | (p[1] << 8)); }
-
-plat::DWORD Dword(const unsigned char* p) {
-    return static_cast<plat::DWORD>(p[0] | (p[1] << 8) | (p[2] << 16)) | (static_cast<plat::DWORD>(p[3]) << 24);
-}
-
 // A short summary of the fields that matter most in the common records;
 // record points at the whole record (length bytes, header included).
 std::string KeyFields(plat::WORD signature, const unsigned char* record, size_t length) {
     char text[160];
     text[0] = '\0';
     switch (signature) {
-    case kSigText:
-    case kSigBidiText:
+    case talix::kSigText:
+    case talix::kSigBidiText:
         if (length >= 8) {
             std::string run = plat::LmbcsToNative(std::string_view(reinterpret_cast<const char*>(record + 8), length - 8));
-            std::snprintf(text, sizeof text, "font=0x%08X text=", static_cast<unsigned>(Dword(record + 4)));
+            std::snprintf(text, sizeof text, "font=0x%08X text=", static_cast<unsigned>(talix::ReadDword(record + 4)));
             return text + Escape(run, kTextCut);
         }
         break;
-    case kSigPabDefinition:
-        if (length >= 6) std::snprintf(text, sizeof text, "pabid=%u", Word(record + 4));
+    case talix::kSigPabDefinition:
+        if (length >= 6) std::snprintf(text, sizeof text, "pabid=%u", talix::ReadWord(record + 4));
         break;
-    case kSigPabReference:
-        if (length >= 4) std::snprintf(text, sizeof text, "pabid=%u", Word(record + 2));
+    case talix::kSigPabReference:
+        if (length >= 4) std::snprintf(text, sizeof text, "pabid=%u", talix::ReadWord(record + 2));
         break;
-    case kSigTableBegin:
-    case kSigNestedTableBegin:
+    case talix::kSigTableBegin:
+    case talix::kSigNestedTableBegin:
         if (length >= 14) {
-            std::snprintf(text, sizeof text, "leftmargin=%u flags=0x%04X", Word(record + 2), Word(record + 12));
+            std::snprintf(text, sizeof text, "leftmargin=%u flags=0x%04X", talix::ReadWord(record + 2),
+                          talix::ReadWord(record + 12));
         }
         break;
-    case kSigTableCell:
-    case kSigNestedTableCell:
+    case talix::kSigTableCell:
+    case talix::kSigNestedTableCell:
         if (length >= 16) {
             std::snprintf(text, sizeof text, "row=%u column=%u rowspan=%u columnspan=%u", record[2], record[3],
                           record[14], record[15]);
         }
         break;
-    case kSigHotspotBegin:
-    case kSigV4HotspotBegin:
-    case kSigV5HotspotBegin:
-    case kSigV6HotspotContinuation:
-        if (length >= 6) std::snprintf(text, sizeof text, "type=%u", Word(record + 4));
+    case talix::kSigHotspotBegin:
+    case talix::kSigV4HotspotBegin:
+    case talix::kSigV5HotspotBegin:
+    case talix::kSigV6HotspotBeginContinuation:
+        if (length >= 6) std::snprintf(text, sizeof text, "type=%u", talix::ReadWord(record + 4));
         break;
     default:
         break;
@@ -102,14 +85,14 @@ bool ListRecords(const unsigned char* value, size_t length, size_t item, size_t*
         if (left < 2) {
             return Damaged("item %zu: damaged data at byte %zu: a record header needs 2 bytes, 1 is left", item, offset);
         }
-        plat::WORD first = Word(record);
+        plat::WORD first = talix::ReadWord(record);
         if (first < 0x0100) {           // long form: WORD signature, DWORD length
             header = 6;
-            if (left >= header) recordLength = Dword(record + 2);
+            if (left >= header) recordLength = talix::ReadDword(record + 2);
             signature = first;
         } else if ((first >> 8) == 0xFF) {   // word form: WORD signature, WORD length
             header = 4;
-            if (left >= header) recordLength = Word(record + 2);
+            if (left >= header) recordLength = talix::ReadWord(record + 2);
             signature = first;
         } else {                        // byte form: signature, then length
             header = 2;
@@ -145,21 +128,11 @@ bool ListRecords(const unsigned char* value, size_t length, size_t item, size_t*
 } // namespace
 
 int RunRecords(const Command& command, const std::vector<std::string>& args) {
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') return UsageError(command, "unknown option '%s'", arg.c_str());
-    }
-    if (args.size() != 3) return UsageError(command, "records needs a database, a note and an item name");
-    if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
+    int exitCode = kExitOk;
     Database db;
     Note note;
-    if (!db.Open(args[0], false) || !note.Open(db.handle(), args[1])) return kExitFailed;
-    std::vector<ItemValue> items = FindItems(note.handle(), args[2]);
-    if (items.empty()) return Fail("note %s has no item '%s'", args[1].c_str(), args[2].c_str());
-    for (const ItemValue& item : items) {
-        if (item.type != plat::TYPE_COMPOSITE) {
-            return Fail("item '%s' is not rich text (data type 0x%04X)", args[2].c_str(), static_cast<unsigned>(item.type));
-        }
-    }
+    std::vector<ItemValue> items;
+    if (!OpenItemArguments(command, args, true, &db, &note, &items, &exitCode)) return exitCode;
     size_t index = 0;
     for (size_t i = 0; i < items.size(); ++i) {
         const auto* value = static_cast<const unsigned char*>(plat::BlockLock(items[i].value));

@@ -9,6 +9,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/built_records.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
@@ -79,17 +80,8 @@ protected:
         for (const auto& record : records) ASSERT_EQ(Append(record), 0) << std::hex << record.signature;
     }
     talix::ItemRecordList* List() { return item_.work->output; }
-    std::vector<const talix::CDRecordNode*> Nodes() {
-        std::vector<const talix::CDRecordNode*> nodes;
-        for (auto* node = List() != nullptr ? List()->head : nullptr; node != nullptr; node = node->next)
-            nodes.push_back(node);
-        return nodes;
-    }
-    std::vector<std::uint16_t> Signatures() {
-        std::vector<std::uint16_t> signatures;
-        for (auto* node : Nodes()) signatures.push_back(node->signature);
-        return signatures;
-    }
+    std::vector<const talix::CDRecordNode*> Nodes() { return talix_test::ListNodes(List()); }
+    std::vector<std::uint16_t> Signatures() { return talix_test::ListSignatures(List()); }
 
     RARIvoSession session_;
     ZervaRTItem item_{&session_};
@@ -202,17 +194,9 @@ TEST_F(GateTest, TablesStartAParagraphAndKeepTheirCellState) {
     plat::NOTEHANDLE note = 0;
     ASSERT_EQ(plat::DbCreate(dir.file("gate.nsf").c_str(), &db), plat::NOERROR);
     ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
-    List()->note = note;
-    List()->itemName = "Body";
-    ASSERT_EQ(talix::WriteItemRecords(List(), &item_), 0);
-    talix::STATUS status = 1;
-    talix::ItemRecordList* read = talix::SIAR(&item_, 0, nullptr, 0, 0, note, "Body", &status);
-    ASSERT_NE(read, nullptr);
-    EXPECT_EQ(status, 0);
-    std::vector<std::uint16_t> stored;
-    for (auto* node = read->head; node != nullptr; node = node->next) stored.push_back(node->signature);
-    EXPECT_EQ(stored, Signatures());
-    talix::FreeItemRecordList(&session_, read);
+    talix::ItemRecordList* read = talix_test::StoreOutput(&item_, note);
+    EXPECT_EQ(talix_test::ListSignatures(read), Signatures());
+    if (read != nullptr) talix::FreeItemRecordList(&session_, read);
     delete read;
     plat::NoteClose(note);
     plat::DbClose(db);

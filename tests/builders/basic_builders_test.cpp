@@ -9,6 +9,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/built_records.h"
 #include "core/item_work_state.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
@@ -30,13 +31,7 @@ protected:
         output_.session = &session_;
         output_.item = &item_;
     }
-    std::vector<const talix::CDRecordNode*> Nodes() {
-        std::vector<const talix::CDRecordNode*> nodes;
-        const talix::ItemRecordList* list = item_.work->output;
-        for (auto* node = list != nullptr ? list->head : nullptr; node != nullptr; node = node->next)
-            nodes.push_back(node);
-        return nodes;
-    }
+    std::vector<const talix::CDRecordNode*> Nodes() { return talix_test::ListNodes(item_.work->output); }
     std::vector<std::uint8_t> Bytes(const talix::CDRecordNode* node) {
         return std::vector<std::uint8_t>(node->bytes, node->bytes + node->length);
     }

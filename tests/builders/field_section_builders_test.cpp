@@ -18,7 +18,6 @@
 #include "core/item_work_state.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
-#include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
@@ -36,11 +35,7 @@ using talix::WriteWord;
 
 class BuilderRun : public ::testing::Test {
 protected:
-    BuilderRun() : context_(std::make_unique<talix::RecordProcessContext>()) {
-        context_->session = &session_;
-        context_->output.session = &session_;
-        context_->output.item = &item_;
-        context_->chunk = &chunk_;
+    BuilderRun() : context_(talix_test::OutputContext(&session_, &item_, &chunk_)) {
         EXPECT_EQ(plat::DbCreate(dir_.file("fields.nsf").c_str(), &db_), plat::NOERROR);
         EXPECT_EQ(plat::NoteCreate(db_, &note_), plat::NOERROR);
         context_->note = note_;
@@ -51,13 +46,7 @@ protected:
         plat::NoteClose(note_);
         plat::DbClose(db_);
     }
-    void Restart() {
-        talix::ItemRecordList* list = item_.work->output;
-        item_.work->output = nullptr;
-        if (list == nullptr) return;
-        talix::FreeItemRecordList(&session_, list);
-        delete list;
-    }
+    void Restart() { talix_test::FreeOutput(&item_); }
     std::vector<const talix::CDRecordNode*> Nodes() const { return talix_test::ListNodes(item_.work->output); }
     std::string Shape() const { return talix_test::ListShape(item_.work->output); }
     std::string ItemText(const char* name) {

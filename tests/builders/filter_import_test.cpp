@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "builders/built_records.h"
 #include "builders/filter_import.h"
 #include "core/record_forms.h"
 #include "engine/record_process.h"
@@ -42,15 +43,12 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 
 class FilterImport : public ::testing::Test {
 protected:
-    FilterImport() : context_(std::make_unique<talix::RecordProcessContext>()) {
+    FilterImport() : context_(talix_test::OutputContext(&session_, &item_)) {
         // The test filter under a name that marks it as the JPEG filter.
         fs::copy_file(TALIX_TEST_FILTER_PATH, dir_.path() / "_IJPEG.so");
         plat::IniSet("LibraryDirectory", dir_.path().c_str());
         plat::IniSet("$TalixTempDirectory", (dir_.path().string() + "/").c_str());
         session_.SetUp();
-        context_->session = &session_;
-        context_->output.session = &session_;
-        context_->output.item = &item_;
         plat::RegisterMessageProc(&CaptureMessage);
         g_messages.clear();
     }

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "builders/built_records.h"
 #include "builders/graphic_builders.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
-#include "core/record_io.h"
 #include "engine/record_process.h"
 #include "support/structure_checker.h"
 #include "support/test_support.h"
@@ -51,23 +51,9 @@ std::vector<std::uint8_t> JpegData(std::uint8_t frameMarker, std::uint16_t app0L
 
 class GraphicBuilders : public ::testing::Test {
 protected:
-    GraphicBuilders() : context_(std::make_unique<talix::RecordProcessContext>()) {
-        context_->session = &session_;
-        context_->output.session = &session_;
-        context_->output.item = &item_;
-    }
-    std::vector<const talix::CDRecordNode*> Nodes() const {
-        std::vector<const talix::CDRecordNode*> nodes;
-        const talix::ItemRecordList* list = item_.work->output;
-        for (auto* node = list != nullptr ? list->head : nullptr; node != nullptr; node = node->next)
-            nodes.push_back(node);
-        return nodes;
-    }
-    std::vector<std::uint16_t> Signatures() const {
-        std::vector<std::uint16_t> signatures;
-        for (const auto* node : Nodes()) signatures.push_back(node->signature);
-        return signatures;
-    }
+    GraphicBuilders() : context_(talix_test::OutputContext(&session_, &item_)) {}
+    std::vector<const talix::CDRecordNode*> Nodes() const { return talix_test::ListNodes(item_.work->output); }
+    std::vector<std::uint16_t> Signatures() const { return talix_test::ListSignatures(item_.work->output); }
     static std::string Text(const talix::CDRecordNode* node, std::size_t offset, std::size_t length) {
         return std::string(reinterpret_cast<const char*>(node->bytes + offset), length);
     }
@@ -358,27 +344,7 @@ TEST_F(GraphicBuilders, AttachedImagesAndStorage) {
     ASSERT_EQ(talix::AppendGraphicRecords(3, 19, "bg", nullptr, 1, context_.get(), 0, 0, nullptr, nullptr, nullptr,
                                           nullptr, nullptr),
               0);
-    talix::ItemRecordList* output = item_.work->output;
-    output->note = note;
-    output->itemName = "Body";
-    ASSERT_EQ(talix::WriteItemRecords(output, &item_), 0);
-    talix::STATUS status = 0;
-    talix::ItemRecordList* back = talix::SIAR(&item_, 0, nullptr, 0, 0, note, "Body", &status);
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(status, 0);
-    nodes = Nodes();
-    const talix::CDRecordNode* read = back->head;
-    for (const auto* built : nodes) {
-        ASSERT_NE(read, nullptr);
-        EXPECT_EQ(read->signature, built->signature);
-        EXPECT_EQ(std::vector<std::uint8_t>(read->bytes, read->bytes + read->length),
-                  std::vector<std::uint8_t>(built->bytes, built->bytes + built->length))
-            << "record " << built->index;
-        read = read->next;
-    }
-    EXPECT_EQ(read, nullptr);
-    talix::FreeItemRecordList(&session_, back);
-    delete back;
+    talix_test::ExpectStoredAsBuilt(&item_, note);
     plat::NoteClose(note);
     plat::DbClose(db);
 }

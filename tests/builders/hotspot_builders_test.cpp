@@ -41,11 +41,7 @@ std::string Text(const talix::CDRecordNode* node, std::uint32_t offset, std::uin
 
 class HotspotBuilders : public ::testing::Test {
 protected:
-    HotspotBuilders() : context_(std::make_unique<talix::RecordProcessContext>()) {
-        context_->session = &session_;
-        context_->output.session = &session_;
-        context_->output.item = &item_;
-        context_->chunk = &chunk_;
+    HotspotBuilders() : context_(talix_test::OutputContext(&session_, &item_, &chunk_)) {
         g_messages.clear();
         plat::RegisterMessageProc(CollectMessage);
     }
@@ -58,13 +54,7 @@ protected:
     std::string Shape() const { return talix_test::ListShape(item_.work->output); }
     void ExpectWellFormed() const { EXPECT_EQ(talix_test::BuiltRecordProblem(item_.work->output), ""); }
     // Frees what was built so far; the next record starts a new list.
-    void Restart() {
-        talix::ItemRecordList* list = item_.work->output;
-        item_.work->output = nullptr;
-        if (list == nullptr) return;
-        talix::FreeItemRecordList(&session_, list);
-        delete list;
-    }
+    void Restart() { talix_test::FreeOutput(&item_); }
     void SetCode(const std::string& code, std::uint32_t offset) {
         std::memcpy(session_.textResult + offset, code.data(), code.size());
         session_.workArea->hotspot.codeLength = static_cast<std::uint32_t>(code.size());
@@ -465,26 +455,7 @@ TEST_F(HotspotBuilders, BuiltRecordsAreStoredAndReadBackUnchanged) {
     plat::NOTEHANDLE note = 0;
     ASSERT_EQ(plat::DbCreate(dir.file("hotspots.nsf").c_str(), &db), plat::NOERROR);
     ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
-    talix::ItemRecordList* built = item_.work->output;
-    built->note = note;
-    built->itemName = "Body";
-    ASSERT_EQ(talix::WriteItemRecords(built, &item_), 0);
-    talix::STATUS status = 1;
-    talix::ItemRecordList* read = talix::SIAR(&item_, 0, nullptr, 0, 0, note, "Body", &status);
-    ASSERT_NE(read, nullptr);
-    EXPECT_EQ(status, 0);
-    const talix::CDRecordNode* again = read->head;
-    for (const talix::CDRecordNode* node : Nodes()) {
-        ASSERT_NE(again, nullptr);
-        EXPECT_EQ(again->signature, node->signature);
-        EXPECT_EQ(std::vector<std::uint8_t>(again->bytes, again->bytes + again->length),
-                  std::vector<std::uint8_t>(node->bytes, node->bytes + node->length))
-            << std::hex << node->signature;
-        again = again->next;
-    }
-    EXPECT_EQ(again, nullptr);
-    talix::FreeItemRecordList(&session_, read);
-    delete read;
+    talix_test::ExpectStoredAsBuilt(&item_, note);
     plat::NoteClose(note);
     plat::DbClose(db);
 }

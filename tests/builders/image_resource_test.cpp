@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "builders/built_records.h"
 #include "builders/graphic_builders.h"
 #include "builders/image_resource.h"
 #include "core/base64.h"
@@ -45,10 +46,7 @@ class ImageResources : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(plat::DbCreate(path_.c_str(), &db_), 0);
-        context_ = std::make_unique<talix::RecordProcessContext>();
-        context_->session = &session_;
-        context_->output.session = &session_;
-        context_->output.item = &builder_;
+        context_ = talix_test::OutputContext(&session_, &builder_);
     }
     void TearDown() override {
         if (db_ != 0) plat::DbClose(db_);

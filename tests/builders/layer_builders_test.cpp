@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "builders/built_records.h"
 #include "builders/layer_builders.h"
 #include "core/item_work_state.h"
 #include "core/paragraph_def.h"
@@ -69,10 +70,7 @@ TEST(LayerLengths, TextsBecomeLengthsAndUnits) {
 
 class LayerBuilder : public ::testing::Test {
 protected:
-    LayerBuilder() : context_(std::make_unique<talix::RecordProcessContext>()) {
-        context_->session = &session_;
-        context_->output.session = &session_;
-        context_->output.item = &item_;
+    LayerBuilder() : context_(talix_test::OutputContext(&session_, &item_)) {
         // The ready-made current paragraph definition of a run.
         talix::CDPABDEFEXT definition;
         definition.length = 72;
@@ -82,18 +80,8 @@ protected:
         std::memcpy(context_->paragraphDefinition, &definition, sizeof definition);
         context_->paragraphDefinitionLength = 72;
     }
-    std::vector<const talix::CDRecordNode*> Nodes() const {
-        std::vector<const talix::CDRecordNode*> nodes;
-        const talix::ItemRecordList* list = item_.work->output;
-        for (auto* node = list != nullptr ? list->head : nullptr; node != nullptr; node = node->next)
-            nodes.push_back(node);
-        return nodes;
-    }
-    std::vector<std::uint16_t> Signatures() const {
-        std::vector<std::uint16_t> signatures;
-        for (const auto* node : Nodes()) signatures.push_back(node->signature);
-        return signatures;
-    }
+    std::vector<const talix::CDRecordNode*> Nodes() const { return talix_test::ListNodes(item_.work->output); }
+    std::vector<std::uint16_t> Signatures() const { return talix_test::ListSignatures(item_.work->output); }
 
     RARIvoSession session_;
     ZervaRTItem item_{&session_};

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "builders/append_gate.h"
+#include "builders/built_records.h"
 #include "builders/table_builders.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/paragraph_def.h"
-#include "core/record_io.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "engine/record_process.h"
@@ -41,16 +41,8 @@ protected:
     // A fresh output holding the paragraph the walk stands in: a definition
     // of id 1 with margins of 1,440 and a reference to it.
     void Restart() {
-        if (item_.work->output != nullptr) {
-            talix::FreeItemRecordList(&session_, item_.work->output);
-            delete item_.work->output;
-            item_.work->output = nullptr;
-        }
-        context_ = std::make_unique<talix::RecordProcessContext>();
-        context_->session = &session_;
-        context_->output.session = &session_;
-        context_->output.item = &item_;
-        context_->chunk = &chunk_;
+        talix_test::FreeOutput(&item_);
+        context_ = talix_test::OutputContext(&session_, &item_, &chunk_);
         talix::CDPABDEFEXT definition;
         definition.length = 72;
         definition.pabId = 1;

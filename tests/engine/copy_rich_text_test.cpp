@@ -27,6 +27,7 @@
 namespace {
 
 using engine_test::Definition;
+using engine_test::FileHotspot;
 using engine_test::Rec;
 using engine_test::ReferenceTo;
 using engine_test::Records;
@@ -64,16 +65,6 @@ FixtureRecord ResourceLink(std::uint16_t index, const std::string& hint, const s
     std::copy(hint.begin(), hint.end(), record.bytes.begin() + 28);
     PutWord(&record, 28 + hint.size(), index);
     std::copy(anchor.begin(), anchor.end(), record.bytes.begin() + 30 + static_cast<long>(hint.size()));
-    return record;
-}
-
-// A file hotspot naming an attachment: type 4, its data the name twice.
-FixtureRecord FileHotspot(const std::string& name) {
-    const std::string data = name + '\0' + name + '\0';
-    FixtureRecord record = HostRecord(0xFFA9, static_cast<std::uint32_t>(16 + data.size()));
-    PutWord(&record, 4, 4);
-    PutWord(&record, 12, static_cast<std::uint16_t>(data.size()));
-    std::copy(data.begin(), data.end(), record.bytes.begin() + 16);
     return record;
 }
 

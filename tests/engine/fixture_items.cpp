@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "talix_platform.h"
 
 namespace engine_test {
@@ -44,6 +46,14 @@ std::vector<std::string> FixtureDatabase::Stored(plat::NOTEID id) const {
 FixtureRecord Text(std::string_view text) { return talix_test::TextRecord(0x0A000001, text); }
 
 FixtureRecord Paragraph() { return HostRecord(0x0081, 2); }
+
+FixtureRecord FontTable(std::uint8_t face, const char* name) {
+    FixtureRecord table = HostRecord(0xFF8B, 6 + 34);
+    table.bytes[4] = 1;
+    table.bytes[6] = face;
+    std::memcpy(table.bytes.data() + 8, name, std::strlen(name));
+    return table;
+}
 
 FixtureRecord Reference() {
     FixtureRecord record = HostRecord(0x0083, 4);

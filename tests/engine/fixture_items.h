@@ -2,6 +2,7 @@
 // with one note per item, built from host-form records.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,8 @@ private:
 Records Runs(const std::vector<std::string>& texts);
 talix_test::FixtureRecord Text(std::string_view text);
 talix_test::FixtureRecord Paragraph();
+// A font table of one face: its number and name.
+talix_test::FixtureRecord FontTable(std::uint8_t face, const char* name);
 
 // "Intro", Table 1 of 5 rows and 3 columns whose cells hold "r<row>c<column>"
 // (1-based; the cell of row 2, column 2 also holds a nested table of 2 x 2

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "core/record_io.h"
 #include "fixture_items.h"
+#include "support/rich_text_items.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -111,33 +111,9 @@ bool ExpectedText(ZervaRTItem* item, std::string* text) {
 TEST(GetTextRealData, EveryItemYieldsItsTextAndCounts) {
     talix_test::TempDir dir;
     std::string path = dir.file("real.nsf");
-    plat::DBHANDLE db = 0;
-    ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
-    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
-    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
-    for (const auto& file : files) {
-        plat::DxlImportResult result;
-        plat::DxlImportFile(db, file.string().c_str(), &result);
-    }
-    // Every rich-text item name of every note.
-    std::vector<std::pair<plat::NOTEID, std::string>> targets;
-    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
-        plat::NOTEHANDLE note = 0;
-        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
-        std::set<std::string> names;
-        plat::ItemScan(note, [&](plat::BLOCKID item) {
-            char name[256];
-            plat::WORD type = 0;
-            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
-                type == plat::TYPE_COMPOSITE)
-                names.insert(name);
-            return plat::STATUS{plat::NOERROR};
-        });
-        plat::NoteClose(note);
-        for (const auto& name : names) targets.emplace_back(id, name);
-        return plat::STATUS{plat::NOERROR};
-    });
-    plat::DbClose(db);
+    std::vector<talix_test::NoteItem> targets;
+    const auto files = talix_test::SampleAndSharedDxlFiles();
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/true, &targets), plat::NOERROR);
 
     RARIvoSession session;
     int withText = 0, withTables = 0;

@@ -5,8 +5,6 @@
 
 #include "core/attachments.h"
 #include "core/record_forms.h"
-#include "core/record_io.h"
-#include "support/structure_checker.h"
 #include "talix_platform.h"
 
 namespace graphic_test {
@@ -120,50 +118,10 @@ Records GifPicture(const Bytes& gif, std::uint16_t width, std::uint16_t height, 
     return records;
 }
 
-std::uint16_t Rec::Word(std::size_t offset) const {
-    return offset + 2 <= bytes.size() ? talix::ReadWord(bytes.data() + offset) : 0;
-}
-
-std::uint32_t Rec::Dword(std::size_t offset) const {
-    return offset + 4 <= bytes.size() ? talix::ReadDword(bytes.data() + offset) : 0;
-}
-
-double Rec::Double(std::size_t offset) const {
-    double value = 0;
-    if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
-}
-
-std::string Rec::Text(std::size_t lengthAt, std::size_t textAt) const {
-    const std::size_t length = Word(lengthAt);
-    if (textAt + length > bytes.size()) return "<cut>";
-    return std::string(bytes.begin() + textAt, bytes.begin() + textAt + length);
-}
-
-std::vector<std::uint16_t> Signatures(const std::vector<Rec>& records, std::size_t from, std::size_t to) {
-    std::vector<std::uint16_t> signatures;
-    for (std::size_t i = from; i < records.size() && i < to; ++i) signatures.push_back(records[i].signature);
-    return signatures;
-}
-
 const Rec* Find(const std::vector<Rec>& records, std::uint16_t signature, std::size_t from) {
     for (std::size_t i = from; i < records.size(); ++i)
         if (records[i].signature == signature) return &records[i];
     return nullptr;
-}
-
-ZervaRTChunk* ItemTest::Open(const Records& records, const char* definition) {
-    id_ = db_.AddNote(records);
-    EXPECT_EQ(item_.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
-    return item_.DefineChunk(definition);
-}
-
-std::uint16_t ItemTest::Run(const char* definition, const talix_test::Operation& operation) {
-    ZervaRTChunk* chunk = item_.DefineChunk(definition);
-    if (chunk == nullptr) return 0xFFFF;
-    const std::uint16_t status = talix_test::RunOperation(chunk, operation);
-    delete chunk;
-    return status;
 }
 
 std::string ItemTest::Get(const char* definition, std::uint16_t code, std::uint16_t op2, int scratch) {
@@ -172,24 +130,6 @@ std::string ItemTest::Get(const char* definition, std::uint16_t code, std::uint1
     const std::uint16_t status = Run(definition, talix_test::Op(code, op2));
     EXPECT_EQ(status, 0) << "code " << code << " on " << definition;
     return place;
-}
-
-std::vector<Rec> ItemTest::Saved() {
-    EXPECT_EQ(item_.Save(), 0);
-    RARIvoSession session;
-    ZervaRTItem reader(&session);
-    EXPECT_EQ(reader.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
-    talix::STATUS status = 0;
-    talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
-    EXPECT_EQ(status, 0);
-    std::vector<Rec> records;
-    if (list == nullptr) return records;
-    EXPECT_EQ(talix_test::CheckStructure(list), "");
-    for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
-        records.push_back({node->signature, Bytes(node->bytes, node->bytes + node->length)});
-    talix::FreeItemRecordList(&session, list);
-    delete list;
-    return records;
 }
 
 std::string ItemTest::Attachment(const char* name) {

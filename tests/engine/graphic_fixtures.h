@@ -10,16 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "edit_fixture.h"
 #include "fixture_items.h"
-#include "support/op_runner.h"
 #include "talix/chunk.h"
-#include "talix/item.h"
-#include "talix/session.h"
 
 namespace graphic_test {
 
-using engine_test::FixtureDatabase;
+using engine_test::Rec;
 using engine_test::Records;
+using engine_test::Signatures;
 using talix_test::FixtureRecord;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -56,42 +55,18 @@ FixtureRecord IdName(const std::vector<std::string>& texts);
 // one segment, then the extra records, end.
 Records GifPicture(const Bytes& gif, std::uint16_t width, std::uint16_t height, const Records& extra = {});
 
-// One record read back from a saved body.
-struct Rec {
-    std::uint16_t signature = 0;
-    Bytes bytes;
-    std::uint16_t Word(std::size_t offset) const;
-    std::uint32_t Dword(std::size_t offset) const;
-    double Double(std::size_t offset) const;
-    std::string Text(std::size_t lengthAt, std::size_t textAt) const;
-};
-// The signatures of the records from from up to (not including) to.
-std::vector<std::uint16_t> Signatures(const std::vector<Rec>& records, std::size_t from = 0,
-                                      std::size_t to = SIZE_MAX);
 // The first record of a signature at or after from; null when there is none.
 const Rec* Find(const std::vector<Rec>& records, std::uint16_t signature, std::size_t from = 0);
 
 // Stores an item, opens it through a ZervaRTItem and runs operations on
 // chunks of it.
-class ItemTest : public ::testing::Test {
+class ItemTest : public engine_test::EditTest {
 protected:
-    // Connects the item to a new note holding the records; the chunks made
-    // are destroyed with the item.
-    ZervaRTChunk* Open(const Records& records, const char* definition = "Everything");
     ZervaRTChunk* Chunk(const char* definition) { return item_.DefineChunk(definition); }
-    // Runs an operation on a chunk of the item; returns its status.
-    std::uint16_t Run(const char* definition, const talix_test::Operation& operation);
     // A get code's answer: the run's scratch buffer (1 or 3) after it.
     std::string Get(const char* definition, std::uint16_t code, std::uint16_t op2 = 0, int scratch = 1);
-    // Saves the note and reads its body back; the structure must be sound.
-    std::vector<Rec> Saved();
     // The bytes of an attachment of the stored note ("" when it has none).
     std::string Attachment(const char* name);
-
-    FixtureDatabase db_;
-    RARIvoSession session_;
-    ZervaRTItem item_{&session_};
-    plat::NOTEID id_ = 0;
 };
 
 } // namespace graphic_test

@@ -20,12 +20,14 @@
 #include "engine/record_process.h"
 #include "graphic_fixtures.h"
 #include "htmlgen/xml_gen_context.h"
+#include "support/rich_text_items.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
 
 namespace {
 
 using namespace graphic_test;
+using engine_test::FileHotspot;
 using talix_test::HostRecord;
 using talix_test::Op;
 using talix_test::Operation;
@@ -287,14 +289,6 @@ TEST_F(GraphicOperationTest, StorageMovesTheImageIntoAnAttachmentAndInlineBrings
     EXPECT_EQ(link->Text(10, 24), "Graphic0");
 }
 
-// A file hotspot naming an attachment: type 4, its data the file name twice.
-FixtureRecord FileHotspot(const std::string& name) {
-    const std::string data = name + '\0' + name + '\0';
-    FixtureRecord record = HeadAndText(kSigFileHotspot, 16, 12, data);
-    talix_test::PutWord(&record, 4, 4);
-    return record;
-}
-
 TEST_F(GraphicOperationTest, FileHotspotsGiveTheirAttachmentAndTheSumOfTheirSizes) {
     Records body = engine_test::Runs({"a"});
     body.push_back(FileHotspot("one.txt"));
@@ -370,20 +364,6 @@ TEST_F(GraphicOperationTest, PicturesAndLayersAreAppendedAroundTheChunk) {
     EXPECT_EQ(box->Word(32) & 1, 1);                 // height: auto
 }
 
-// Every rich-text item of a note, by name.
-std::vector<std::string> RichTextItems(plat::NOTEHANDLE note) {
-    std::set<std::string> names;
-    plat::ItemScan(note, [&](plat::BLOCKID item) {
-        char name[256] = {};
-        plat::WORD type = 0;
-        if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
-            type == plat::TYPE_COMPOSITE)
-            names.insert(name);
-        return plat::STATUS{plat::NOERROR};
-    });
-    return {names.begin(), names.end()};
-}
-
 TEST(RealGraphics, EveryGraphicReportsItsSizeAndFormatAndAnImageResourceExportsItsData) {
     const std::filesystem::path shared = talix_test::SharedDxlDir();
     if (shared.empty()) GTEST_SKIP() << "the shared DXL set is absent";
@@ -400,7 +380,7 @@ TEST(RealGraphics, EveryGraphicReportsItsSizeAndFormatAndAnImageResourceExportsI
         for (plat::NOTEID id : result.notes) {
             plat::NOTEHANDLE note = 0;
             if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) continue;
-            for (const std::string& name : RichTextItems(note)) items.emplace_back(id, name);
+            for (const std::string& name : talix_test::RichTextItemNames(note)) items.emplace_back(id, name);
             plat::NoteClose(note);
             if (file.filename() == "imageres-untitled2.xml") imageResource = id;
         }

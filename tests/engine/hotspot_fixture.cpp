@@ -1,6 +1,5 @@
 #include "hotspot_fixture.h"
 
-#include "core/record_io.h"
 #include "talix_platform.h"
 
 namespace engine_test {
@@ -25,18 +24,8 @@ HotspotTest::~HotspotTest() { plat::RegisterMessageProc(nullptr); }
 
 std::vector<Rec> HotspotTest::Stored() {
     EXPECT_EQ(item_.Save(), 0);
-    RARIvoSession session;
-    ZervaRTItem reader(&session);
-    EXPECT_EQ(reader.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
-    talix::STATUS status = 0;
-    talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
-    EXPECT_EQ(status, 0);
     std::vector<Rec> records;
-    if (list == nullptr) return records;
-    for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
-        records.push_back({node->signature, std::vector<std::uint8_t>(node->bytes, node->bytes + node->length)});
-    talix::FreeItemRecordList(&session, list);
-    delete list;
+    EXPECT_EQ(ReadItemRecords(db_.path(), id_, "Body", /*checkStructure=*/false, &records), "");
     EXPECT_EQ(BracketProblem(records), "");
     return records;
 }

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "core/session_work_area.h"
 #include "engine/chunk_work_state.h"
 #include "hotspot_fixture.h"
+#include "support/rich_text_items.h"
 #include "support/structure_checker.h"
 #include "support/op_runner.h"
 #include "support/test_support.h"
@@ -406,32 +406,9 @@ TEST_F(HotspotOperations, WebEditorRenamesMarkedFieldsAndCaptureKeepsTheLastMatc
 TEST(HotspotRealData, EveryElementIsFoundAndItsPropertiesRead) {
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
-    plat::DBHANDLE db = 0;
-    ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
-    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
-    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
-    for (const auto& file : files) {
-        plat::DxlImportResult result;
-        plat::DxlImportFile(db, file.string().c_str(), &result);
-    }
-    std::vector<std::pair<plat::NOTEID, std::string>> items;
-    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
-        plat::NOTEHANDLE note = 0;
-        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
-        std::set<std::string> names;
-        plat::ItemScan(note, [&](plat::BLOCKID item) {
-            char name[256];
-            plat::WORD type = 0;
-            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
-                type == plat::TYPE_COMPOSITE)
-                names.insert(name);
-            return plat::STATUS{plat::NOERROR};
-        });
-        plat::NoteClose(note);
-        for (const auto& name : names) items.emplace_back(id, name);
-        return plat::STATUS{plat::NOERROR};
-    });
-    plat::DbClose(db);
+    std::vector<talix_test::NoteItem> items;
+    const auto files = talix_test::SampleAndSharedDxlFiles();
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/true, &items), plat::NOERROR);
 
     const struct {
         const char* type;

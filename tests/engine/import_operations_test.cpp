@@ -22,6 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using engine_test::FontTable;
 using engine_test::Rec;
 using talix::ReadDword;
 using talix::ReadWord;
@@ -44,15 +45,6 @@ std::string RecordFile(const engine_test::Records& records) {
         if (record.bytes.size() % 2 != 0) file.push_back('\0');
     }
     return file;
-}
-
-// A font table of one face.
-FixtureRecord FontTable(std::uint8_t face, const char* name) {
-    FixtureRecord table = HostRecord(0xFF8B, 6 + 34);
-    table.bytes[4] = 1;
-    table.bytes[6] = face;
-    std::memcpy(table.bytes.data() + 8, name, std::strlen(name));
-    return table;
 }
 
 class ImportOperations : public engine_test::EditTest {

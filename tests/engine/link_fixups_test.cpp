@@ -22,6 +22,7 @@
 namespace {
 
 using engine_test::Bracket;
+using engine_test::FontTable;
 using engine_test::Hotspot;
 using engine_test::Records;
 using engine_test::Text;
@@ -32,14 +33,6 @@ using talix_test::HostRecord;
 
 std::vector<std::string> g_messages;
 void CaptureMessage(const char* text, plat::WORD) { g_messages.push_back(text); }
-
-FixtureRecord FontTable(std::uint8_t face, const char* name) {
-    FixtureRecord table = HostRecord(0xFF8B, 6 + 34);
-    table.bytes[4] = 1;
-    table.bytes[6] = face;
-    std::memcpy(table.bytes.data() + 8, name, std::strlen(name));
-    return table;
-}
 
 // A file hotspot naming an attachment, with a text inside.
 Records FileHotspot(const std::string& name) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "core/session_work_area.h"
 #include "edit_fixture.h"
 #include "support/op_runner.h"
+#include "support/rich_text_items.h"
 #include "support/structure_checker.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -279,38 +279,6 @@ TEST_F(RemovalTest, RemovingAFileHotspotRemovesItsAttachment) {
 
 namespace {
 
-// Every rich-text item of the samples and of the shared set, as (note, item
-// name) in a database of the test's own.
-std::vector<std::pair<plat::NOTEID, std::string>> RealItems(const std::string& path) {
-    plat::DBHANDLE db = 0;
-    EXPECT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
-    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
-    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
-    for (const auto& file : files) {
-        plat::DxlImportResult result;
-        plat::DxlImportFile(db, file.string().c_str(), &result);
-    }
-    std::vector<std::pair<plat::NOTEID, std::string>> targets;
-    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
-        plat::NOTEHANDLE note = 0;
-        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
-        std::set<std::string> names;
-        plat::ItemScan(note, [&](plat::BLOCKID item) {
-            char name[256];
-            plat::WORD type = 0;
-            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
-                type == plat::TYPE_COMPOSITE && std::string(name) != "$ImageData")
-                names.insert(name);
-            return plat::STATUS{plat::NOERROR};
-        });
-        plat::NoteClose(note);
-        for (const auto& name : names) targets.emplace_back(id, name);
-        return plat::STATUS{plat::NOERROR};
-    });
-    plat::DbClose(db);
-    return targets;
-}
-
 std::string AllText(ZervaRTItem* item) {
     ZervaRTChunk* everything = item->DefineChunk("Everything");
     std::vector<char> text(70000);
@@ -324,7 +292,9 @@ std::string AllText(ZervaRTItem* item) {
 TEST(RealItemEdits, KeepTheTextAndAWellFormedBody) {
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
-    const auto targets = RealItems(path);
+    std::vector<talix_test::NoteItem> targets;
+    const auto files = talix_test::SampleAndSharedDxlFiles();
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/false, &targets), plat::NOERROR);
     ASSERT_FALSE(targets.empty());
     struct Edit {
         const char* chunk;

@@ -55,15 +55,6 @@ protected:
         ASSERT_EQ(item_.Save(), 0);
     }
 
-    std::uint16_t Run(const char* definition, const Operation& operation, std::uint32_t appendAtEnd = 1) {
-        ZervaRTChunk* chunk = item_.DefineChunk(definition);
-        if (chunk == nullptr) return 0xFFFF;
-        chunk->appendAtEnd = appendAtEnd;
-        const std::uint16_t status = RunOperation(chunk, operation);
-        delete chunk;
-        return status;
-    }
-
     // AppendRow as the chunk method runs it: the model row is located, then
     // copied with its records' range.
     std::uint16_t AppendRow(const char* definition, int row, bool keepContents, std::uint32_t appendAtEnd = 1) {

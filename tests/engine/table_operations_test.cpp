@@ -4,18 +4,15 @@
 // reads of tables and cells. Results are read back from the stored note.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/item_work_state.h"
-#include "core/record_forms.h"
-#include "core/record_io.h"
 #include "core/session_work_area.h"
-#include "fixture_items.h"
+#include "edit_fixture.h"
 #include "support/op_runner.h"
-#include "support/structure_checker.h"
+#include "support/rich_text_items.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -34,13 +31,6 @@ constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
 constexpr std::uint16_t kNestedBegin = 0xCF, kNestedCell = 0xD0, kNestedEnd = 0xD1;
 constexpr std::uint16_t kCellColour = 0xD3, kRowCycle = 0xE1, kLabel = 0xFFE3;
 
-struct Rec {
-    std::uint16_t signature = 0;
-    std::vector<std::uint8_t> bytes;
-    std::uint16_t Word(std::size_t offset) const { return talix::ReadWord(bytes.data() + offset); }
-    std::uint32_t Dword(std::size_t offset) const { return talix::ReadDword(bytes.data() + offset); }
-};
-
 std::vector<Rec> Only(const std::vector<Rec>& records, std::uint16_t signature) {
     std::vector<Rec> found;
     for (const Rec& record : records)
@@ -57,8 +47,6 @@ Operation Words(std::uint16_t code, std::uint16_t op2, std::uint16_t a3, std::ui
     return operation;
 }
 
-std::size_t Count(const std::vector<Rec>& records, std::uint16_t signature) { return Only(records, signature).size(); }
-
 // The index of the first record of a signature from a position on.
 std::size_t Find(const std::vector<Rec>& records, std::uint16_t signature, std::size_t from = 0) {
     for (std::size_t i = from; i < records.size(); ++i)
@@ -66,7 +54,7 @@ std::size_t Find(const std::vector<Rec>& records, std::uint16_t signature, std::
     return records.size();
 }
 
-class TableOperationTest : public ::testing::Test {
+class TableOperationTest : public EditTest {
 protected:
     // A note whose item holds a blank body and then a table of rows x
     // columns, built as AppendTable builds it (columns of equal width).
@@ -92,38 +80,9 @@ protected:
         }
     }
 
-    // Runs an operation on a chunk of the item; the chunk goes with it.
-    std::uint16_t Run(const char* definition, const Operation& operation, std::uint32_t appendAtEnd = 1) {
-        ZervaRTChunk* chunk = item_.DefineChunk(definition);
-        if (chunk == nullptr) return 0xFFFF;
-        chunk->appendAtEnd = appendAtEnd;
-        const std::uint16_t status = RunOperation(chunk, operation);
-        delete chunk;
-        return status;
-    }
-
     std::string Answer(const char* definition, const Operation& operation) {
         EXPECT_EQ(Run(definition, operation), 0);
         return session_.textResult;
-    }
-
-    // The stored body, read back; the structure checker must accept it.
-    std::vector<Rec> Saved() {
-        EXPECT_EQ(item_.Save(), 0);
-        RARIvoSession session;
-        ZervaRTItem reader(&session);
-        EXPECT_EQ(reader.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
-        talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
-        EXPECT_EQ(status, 0);
-        std::vector<Rec> records;
-        if (list == nullptr) return records;
-        EXPECT_EQ(talix_test::CheckStructure(list), "");
-        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
-            records.push_back({node->signature, std::vector<std::uint8_t>(node->bytes, node->bytes + node->length)});
-        talix::FreeItemRecordList(&session, list);
-        delete list;
-        return records;
     }
 
     std::int16_t CountIn(const char* definition, const char* type) {
@@ -132,19 +91,6 @@ protected:
         delete chunk;
         return count;
     }
-
-    std::string TextOf(const char* definition) {
-        ZervaRTChunk* chunk = item_.DefineChunk(definition);
-        char buffer[512] = {};
-        if (chunk != nullptr) chunk->GetText(nullptr, buffer, sizeof buffer, 1, nullptr);
-        delete chunk;
-        return buffer;
-    }
-
-    FixtureDatabase db_;
-    RARIvoSession session_;
-    ZervaRTItem item_{&session_};
-    plat::NOTEID id_ = 0;
 };
 
 TEST_F(TableOperationTest, AnAppendedTableIsStoredInOrderAndReadsBackByRowAndColumn) {
@@ -518,32 +464,9 @@ namespace {
 TEST(TablesRealData, EveryTableIsWalkedRowByRowAndColumnByColumn) {
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
-    plat::DBHANDLE db = 0;
-    ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
-    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
-    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
-    for (const auto& file : files) {
-        plat::DxlImportResult result;
-        plat::DxlImportFile(db, file.string().c_str(), &result);
-    }
-    std::vector<std::pair<plat::NOTEID, std::string>> targets;
-    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
-        plat::NOTEHANDLE note = 0;
-        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
-        std::vector<std::string> names;
-        plat::ItemScan(note, [&](plat::BLOCKID item) {
-            char name[256];
-            plat::WORD type = 0;
-            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
-                type == plat::TYPE_COMPOSITE && std::find(names.begin(), names.end(), name) == names.end())
-                names.emplace_back(name);
-            return plat::STATUS{plat::NOERROR};
-        });
-        plat::NoteClose(note);
-        for (const auto& name : names) targets.emplace_back(id, name);
-        return plat::STATUS{plat::NOERROR};
-    });
-    plat::DbClose(db);
+    std::vector<talix_test::NoteItem> targets;
+    const auto files = talix_test::SampleAndSharedDxlFiles();
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/true, &targets), plat::NOERROR);
 
     RARIvoSession session;
     int tables = 0, cells = 0;

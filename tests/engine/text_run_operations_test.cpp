@@ -4,15 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "core/record_forms.h"
-#include "core/record_io.h"
-#include "fixture_items.h"
+#include "edit_fixture.h"
 #include "support/op_runner.h"
-#include "support/structure_checker.h"
+#include "support/rich_text_items.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -70,13 +68,8 @@ FixtureRecord Make(std::uint16_t signature, std::uint32_t fixed, std::size_t at 
     std::memcpy(record.bytes.data() + fixed, text.data(), text.size());
     return record;
 }
-FixtureRecord Bracket(std::uint16_t signature) {
-    FixtureRecord record = HostRecord(signature, 6);
-    talix_test::PutWord(&record, 4, kText);
-    return record;
-}
-FixtureRecord OpenText() { return Bracket(kBegin); }
-FixtureRecord CloseText() { return Bracket(kEnd); }
+FixtureRecord OpenText() { return Bracket(kBegin, kText); }
+FixtureRecord CloseText() { return Bracket(kEnd, kText); }
 FixtureRecord Green() { return Make(kColor, 8, 2, 0x80000001); }
 FixtureRecord Label(const std::string& name) {
     FixtureRecord record = HostRecord(kLabel, 140);
@@ -124,20 +117,12 @@ Operation ChangeFont(const char* font, const char* criteria = nullptr, std::uint
 // Reads an item's body through the record reader; "" or the structure
 // checker's complaint in *problem.
 Saved ReadBody(const std::string& path, plat::NOTEID id, const char* name, std::string* problem = nullptr) {
-    RARIvoSession session;
-    ZervaRTItem reader(&session);
+    std::vector<engine_test::Rec> read;
+    const std::string found = ReadItemRecords(path, id, name, /*checkStructure=*/true, &read);
+    if (problem != nullptr) *problem = found;
     Saved records;
-    if (reader.Connect("", path.c_str(), id, name, 0) != 0) {
-        if (problem != nullptr) *problem = "<unreadable>";
-        return records;
-    }
-    talix::STATUS status = 0;
-    talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
-    if (problem != nullptr) *problem = status != 0 ? "<unreadable>" : talix_test::CheckStructure(list);
-    for (const talix::CDRecordNode* node = list != nullptr ? list->head : nullptr; node != nullptr; node = node->next)
-        records.push_back({node->signature, std::string(reinterpret_cast<const char*>(node->bytes), node->length)});
-    if (list != nullptr) talix::FreeItemRecordList(&session, list);
-    delete list;
+    for (const engine_test::Rec& record : read)
+        records.push_back({record.signature, std::string(record.bytes.begin(), record.bytes.end())});
     return records;
 }
 
@@ -326,30 +311,9 @@ TEST(TextRunRealData, ChangingTheFontOfEverythingKeepsTheText) {
     if (talix_test::SharedDxlDir().empty()) GTEST_SKIP() << "no shared DXL data";
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
-    plat::DBHANDLE db = 0;
-    ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
-    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) {
-        plat::DxlImportResult result;
-        plat::DxlImportFile(db, file.string().c_str(), &result);
-    }
-    std::vector<std::pair<plat::NOTEID, std::string>> targets;
-    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
-        plat::NOTEHANDLE note = 0;
-        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
-        std::set<std::string> names;
-        plat::ItemScan(note, [&](plat::BLOCKID item) {
-            char name[256];
-            plat::WORD type = 0;
-            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
-                type == plat::TYPE_COMPOSITE && std::string(name) != "$ImageData")
-                names.insert(name);
-            return plat::STATUS{plat::NOERROR};
-        });
-        plat::NoteClose(note);
-        for (const auto& name : names) targets.emplace_back(id, name);
-        return plat::STATUS{plat::NOERROR};
-    });
-    plat::DbClose(db);
+    std::vector<talix_test::NoteItem> targets;
+    const auto files = talix_test::DxlFilesBelow(talix_test::SharedDxlDir());
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/false, &targets), plat::NOERROR);
 
     int changed = 0;
     for (const auto& [id, name] : targets) {

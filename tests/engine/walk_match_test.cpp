@@ -14,83 +14,33 @@
 #include "core/item_work_state.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "edit_fixture.h"
 #include "engine/chunk_definition.h"
 #include "engine/chunk_type_table.h"
 #include "engine/chunk_types.h"
 #include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
+#include "fixture_items.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "support/record_fixture.h"
+#include "support/rich_text_items.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
 
 namespace {
 
+using engine_test::Bracket;
+using engine_test::Definition;
+using engine_test::Paragraph;
+using engine_test::Records;
+using engine_test::ReferenceTo;
+using engine_test::Text;
 using talix_test::FixtureRecord;
 using talix_test::HostRecord;
 using talix_test::PutDword;
 using talix_test::PutWord;
-using Records = std::vector<FixtureRecord>;
-
-// A database in a temporary folder with one note per item "Body".
-class Database {
-public:
-    Database() : path_(dir_.file("walk.nsf")) {
-        plat::DBHANDLE db = 0;
-        EXPECT_EQ(plat::DbCreate(path_.c_str(), &db), 0);
-        if (db != 0) plat::DbClose(db);
-    }
-    plat::NOTEID AddNote(const Records& records) {
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        plat::NOTEID id = 0;
-        EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
-        EXPECT_EQ(plat::NoteCreate(db, &note), 0);
-        if (note != 0) {
-            EXPECT_EQ(talix_test::StoreRichTextItem(note, "Body", records), 0);
-            EXPECT_EQ(plat::NoteUpdate(note, 0), 0);
-            EXPECT_EQ(plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id), 0);
-            plat::NoteClose(note);
-        }
-        if (db != 0) plat::DbClose(db);
-        return id;
-    }
-    std::vector<std::string> Stored(plat::NOTEID id) const {
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        std::vector<std::string> values;
-        if (plat::DbOpen(path_.c_str(), &db) != 0) return values;
-        if (plat::NoteOpen(db, id, 0, &note) == 0) {
-            values = talix_test::StoredValues(note, "Body");
-            plat::NoteClose(note);
-        }
-        plat::DbClose(db);
-        return values;
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    talix_test::TempDir dir_;
-    std::string path_;
-};
-
-// Face 1, 10 points, plain.
-FixtureRecord Text(std::string_view text) { return talix_test::TextRecord(0x0A000001, text); }
-FixtureRecord Paragraph() { return HostRecord(0x0081, 2); }
-
-FixtureRecord ParagraphReference(std::uint16_t id) {
-    FixtureRecord record = HostRecord(0x0083, 4);
-    PutWord(&record, 2, id);
-    return record;
-}
-
-FixtureRecord ParagraphDefinition(std::uint16_t id) {
-    FixtureRecord record = HostRecord(0xFF82, 72);
-    PutWord(&record, 4, id);
-    return record;
-}
 
 FixtureRecord TableBegin(bool nested = false) { return HostRecord(nested ? 0x00CF : 0x00A3, 14); }
 FixtureRecord TableEnd(bool nested = false) { return HostRecord(nested ? 0x00D1 : 0x00A5, 8); }
@@ -109,11 +59,11 @@ FixtureRecord Cell(std::uint8_t row, std::uint8_t column, bool nested = false) {
 // also holds a nested table of 2 x 2 cells), "Between", a table of 2 x 2
 // cells, "End".
 Records TablesItem() {
-    Records records = {ParagraphDefinition(1), ParagraphReference(1), Text("Intro"), Paragraph(), TableBegin()};
+    Records records = {Definition(1, 0), ReferenceTo(1), Text("Intro"), Paragraph(), TableBegin()};
     for (std::uint8_t row = 0; row < 5; ++row) {
         for (std::uint8_t column = 0; column < 3; ++column) {
             records.push_back(Cell(row, column));
-            records.push_back(ParagraphReference(1));
+            records.push_back(ReferenceTo(1));
             records.push_back(Text("r" + std::to_string(row + 1) + "c" + std::to_string(column + 1)));
             if (row == 1 && column == 1) {
                 records.push_back(TableBegin(true));
@@ -125,18 +75,18 @@ Records TablesItem() {
             }
         }
     }
-    for (auto record : {TableEnd(), Paragraph(), ParagraphReference(1), Text("Between"), Paragraph(), TableBegin()})
+    for (auto record : {TableEnd(), Paragraph(), ReferenceTo(1), Text("Between"), Paragraph(), TableBegin()})
         records.push_back(record);
     for (std::uint8_t cell = 0; cell < 4; ++cell) {
         records.push_back(Cell(cell / 2, cell % 2));
         records.push_back(Text("t" + std::to_string(cell)));
     }
-    for (auto record : {TableEnd(), Paragraph(), ParagraphReference(1), Text("End")}) records.push_back(record);
+    for (auto record : {TableEnd(), Paragraph(), ReferenceTo(1), Text("End")}) records.push_back(record);
     return records;
 }
 
 Records PlainItem(const std::vector<std::string>& runs) {
-    Records records = {ParagraphDefinition(1), ParagraphReference(1)};
+    Records records = {Definition(1, 0), ReferenceTo(1)};
     for (const auto& run : runs) records.push_back(Text(run));
     return records;
 }
@@ -145,17 +95,8 @@ constexpr std::uint16_t kQuery = 1;
 constexpr std::uint16_t kPositions = 2;
 constexpr std::uint16_t kLastRecordCode = 2321;
 
-FixtureRecord Begin(std::uint16_t inner) {
-    FixtureRecord record = HostRecord(0x00DD, 6);
-    PutWord(&record, 4, inner);
-    return record;
-}
-
-FixtureRecord End(std::uint16_t inner) {
-    FixtureRecord record = HostRecord(0x00DE, 6);
-    PutWord(&record, 4, inner);
-    return record;
-}
+FixtureRecord Begin(std::uint16_t inner) { return Bracket(0x00DD, inner); }
+FixtureRecord End(std::uint16_t inner) { return Bracket(0x00DE, inner); }
 
 // A hotspot begin of a type with its flag word.
 FixtureRecord Hotspot(std::uint16_t type, std::uint32_t flags, std::uint16_t signature = 0xFFA9) {
@@ -242,7 +183,7 @@ protected:
         return starts;
     }
 
-    Database db_;
+    engine_test::FixtureDatabase db_;
     RARIvoSession session_;
     ZervaRTItem item_{&session_};
     plat::NOTEID connectedTo_ = 0;
@@ -315,7 +256,7 @@ TEST_F(WalkMatchTest, RelationsTakeTheRecordsAroundAndWithinAnElement) {
 
 TEST_F(WalkMatchTest, HotspotTypesAreToldApartByKindAndFlags) {
     const Records records = {
-        ParagraphDefinition(1), ParagraphReference(1),
+        Definition(1, 0), ReferenceTo(1),
         Hotspot(3, 0), Text("button"), HotspotEnd(),                  // a button
         Hotspot(1, 0), Text("popup"), HotspotEnd(),                   // a pop-up
         Hotspot(1, 0x40000), Text("computed"), HotspotEnd(),          // computed text
@@ -348,7 +289,7 @@ TEST_F(WalkMatchTest, HotspotTypesAreToldApartByKindAndFlags) {
 
 TEST_F(WalkMatchTest, NestedHotspotsEndAtTheirOwnEnd) {
     const Records records = {
-        ParagraphDefinition(1), ParagraphReference(1),
+        Definition(1, 0), ReferenceTo(1),
         Hotspot(12, 0, 0xFFAD), Text("title"),                       // a section
         Hotspot(3, 0), Text("inner button"), HotspotEnd(),            // a button within it
         Text("section text"), HotspotEnd(0x00AE),
@@ -371,8 +312,8 @@ TEST_F(WalkMatchTest, MarkedTextAndStyledRunsSpanSeveralRecords) {
     FixtureRecord bolder = Text("bold two");
     bolder.bytes[5] = 0x01;
     const Records records = {
-        ParagraphDefinition(1), ParagraphReference(1), Text("plain"), bold, bolder, Text("plain again"),
-        Paragraph(), ParagraphReference(1), Text("<?XML version"), Text("<data/>"), Text("</xml>"), Text("tail"),
+        Definition(1, 0), ReferenceTo(1), Text("plain"), bold, bolder, Text("plain again"),
+        Paragraph(), ReferenceTo(1), Text("<?XML version"), Text("<data/>"), Text("</xml>"), Text("tail"),
     };
     const plat::NOTEID id = db_.AddNote(records);
     const std::uint16_t xml = IndexOf(records, TextIs("<?XML version"));
@@ -410,8 +351,8 @@ TEST_F(WalkMatchTest, TextRunsAreMatchedByTheirTextIgnoringCase) {
 }
 
 TEST_F(WalkMatchTest, ParagraphsRunFromOneParagraphRecordToTheNext) {
-    const Records records = {ParagraphDefinition(1), ParagraphReference(1), Text("one"), Paragraph(),
-                             ParagraphReference(1), Text("two"), Paragraph(), ParagraphReference(1), Text("three")};
+    const Records records = {Definition(1, 0), ReferenceTo(1), Text("one"), Paragraph(),
+                             ReferenceTo(1), Text("two"), Paragraph(), ReferenceTo(1), Text("three")};
     const plat::NOTEID id = db_.AddNote(records);
     const std::uint16_t second = IndexOf(records, Signature(0x0081), 1);
     const std::uint16_t third = IndexOf(records, Signature(0x0081), 2);
@@ -547,19 +488,11 @@ TEST(WalkRealData, EveryItemIsWalkedToItsEnd) {
         ASSERT_EQ(plat::DbCreate(path.c_str(), &db), 0);
         plat::DxlImportResult imported;
         ASSERT_EQ(plat::DxlImportFile(db, file.string().c_str(), &imported), 0) << file << imported.error;
-        std::vector<std::pair<plat::NOTEID, std::string>> found;
+        std::vector<talix_test::NoteItem> found;
         for (plat::NOTEID id : imported.notes) {
             plat::NOTEHANDLE note = 0;
             ASSERT_EQ(plat::NoteOpen(db, id, 0, &note), 0);
-            plat::ItemScan(note, [&](plat::BLOCKID item) -> plat::STATUS {
-                char name[256];
-                plat::WORD type = 0;
-                plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr);
-                bool seen = false;
-                for (const auto& each : found) seen = seen || (each.first == id && each.second == name);
-                if (type == plat::TYPE_COMPOSITE && !seen) found.emplace_back(id, name);
-                return 0;
-            });
+            for (const std::string& name : talix_test::RichTextItemNames(note)) found.emplace_back(id, name);
             plat::NoteClose(note);
         }
         plat::DbClose(db);

@@ -5,16 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "core/record_forms.h"
-#include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "fixture_items.h"
+#include "edit_fixture.h"
 #include "support/op_runner.h"
-#include "support/structure_checker.h"
+#include "support/rich_text_items.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -34,82 +32,7 @@ constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kColor = 0xD2, kAnchor = 0xF
 constexpr std::uint16_t kHtmlBegin = 0xFFCC, kHtmlEnd = 0xFFCD;
 constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
 
-struct Rec {
-    std::uint16_t signature = 0;
-    std::vector<std::uint8_t> bytes;
-    std::uint16_t Word(std::size_t offset) const { return talix::ReadWord(bytes.data() + offset); }
-    std::string Text() const {
-        return signature == kText ? std::string(bytes.begin() + 8, bytes.end()) : std::string();
-    }
-};
-
-// The signatures of the records from the first given on.
-std::vector<std::uint16_t> Signatures(const std::vector<Rec>& records, std::size_t from = 0) {
-    std::vector<std::uint16_t> signatures;
-    for (std::size_t i = from; i < records.size(); ++i) signatures.push_back(records[i].signature);
-    return signatures;
-}
-
-std::vector<std::string> NonEmptyTexts(const std::vector<Rec>& records) {
-    std::vector<std::string> texts;
-    for (const Rec& record : records)
-        if (record.signature == kText && record.bytes.size() > 8) texts.push_back(record.Text());
-    return texts;
-}
-
-// A host record of the signature and length with one word set.
-talix_test::FixtureRecord With(std::uint16_t signature, std::uint32_t length, std::size_t offset = 0,
-                               std::uint16_t word = 0) {
-    talix_test::FixtureRecord record = HostRecord(signature, length);
-    if (offset != 0) talix_test::PutWord(&record, offset, word);
-    return record;
-}
-talix_test::FixtureRecord Definition(std::uint16_t id) { return With(kDefinition, 72, 4, id); }
-talix_test::FixtureRecord ReferenceTo(std::uint16_t id) { return With(kReference, 4, 2, id); }
-
-class WritingRunTest : public ::testing::Test {
-protected:
-    // Connects the item to a new note holding the records; the chunk is
-    // destroyed with the item.
-    ZervaRTChunk* Open(const Records& records, const char* definition = "Everything") {
-        id_ = db_.AddNote(records);
-        EXPECT_EQ(item_.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
-        return item_.DefineChunk(definition);
-    }
-
-    // Saves the note and reads its body back through the record reader; the
-    // structure checker must accept it.
-    std::vector<Rec> Saved() {
-        EXPECT_EQ(item_.Save(), 0);
-        RARIvoSession session;
-        ZervaRTItem reader(&session);
-        EXPECT_EQ(reader.Connect("", db_.path().c_str(), id_, "Body", 0), 0);
-        talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
-        EXPECT_EQ(status, 0);
-        std::vector<Rec> records;
-        if (list == nullptr) return records;
-        EXPECT_EQ(talix_test::CheckStructure(list), "");
-        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
-            records.push_back({node->signature, std::vector<std::uint8_t>(node->bytes, node->bytes + node->length)});
-        talix::FreeItemRecordList(&session, list);
-        delete list;
-        return records;
-    }
-
-    std::string TextOf(const char* definition) {
-        ZervaRTChunk* chunk = item_.DefineChunk(definition);
-        char buffer[256] = {};
-        if (chunk != nullptr) chunk->GetText(nullptr, buffer, sizeof buffer, 1, nullptr);
-        delete chunk;
-        return buffer;
-    }
-
-    FixtureDatabase db_;
-    RARIvoSession session_;
-    ZervaRTItem item_{&session_};
-    plat::NOTEID id_ = 0;
-};
+class WritingRunTest : public EditTest {};
 
 TEST_F(WritingRunTest, TextAppendedToABlankItemIsStoredInTheDefaultFontOrBracketedWithItsColour) {
     ZervaRTChunk* chunk = Open(Runs({"old"}));
@@ -180,8 +103,8 @@ TEST_F(WritingRunTest, CleanUpDropsEmptyTextAndTheGateOpensAParagraphBeforeATabl
 }
 
 TEST_F(WritingRunTest, PageBreaksAndParagraphsGetDefinitionsOfNewIds) {
-    const Records body = {Definition(1), ReferenceTo(1), Text("a"), Paragraph(), Definition(7), ReferenceTo(7),
-                          Text("b")};
+    const Records body = {Definition(1, 0), ReferenceTo(1), Text("a"), Paragraph(),
+                          Definition(7, 0), ReferenceTo(7), Text("b")};
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
     EXPECT_EQ(RunOperation(chunk, Op(2409)), 0);
@@ -323,32 +246,9 @@ namespace {
 TEST(WritingRealData, CleanUpKeepsTheTextOrLeavesTheItemAsItWas) {
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
-    plat::DBHANDLE db = 0;
-    ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
-    auto files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
-    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
-    for (const auto& file : files) {
-        plat::DxlImportResult result;
-        plat::DxlImportFile(db, file.string().c_str(), &result);
-    }
-    std::vector<std::pair<plat::NOTEID, std::string>> targets;
-    plat::DbScanNotes(db, [&](plat::NOTEID id, plat::WORD) {
-        plat::NOTEHANDLE note = 0;
-        if (plat::NoteOpen(db, id, 0, &note) != plat::NOERROR) return plat::STATUS{plat::NOERROR};
-        std::set<std::string> names;
-        plat::ItemScan(note, [&](plat::BLOCKID item) {
-            char name[256];
-            plat::WORD type = 0;
-            if (plat::ItemQuery(item, name, sizeof name, nullptr, &type, nullptr, nullptr) == plat::NOERROR &&
-                type == plat::TYPE_COMPOSITE && std::string(name) != "$ImageData")
-                names.insert(name);
-            return plat::STATUS{plat::NOERROR};
-        });
-        plat::NoteClose(note);
-        for (const auto& name : names) targets.emplace_back(id, name);
-        return plat::STATUS{plat::NOERROR};
-    });
-    plat::DbClose(db);
+    std::vector<talix_test::NoteItem> targets;
+    const auto files = talix_test::SampleAndSharedDxlFiles();
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/false, &targets), plat::NOERROR);
 
     RARIvoSession session;
     int rewritten = 0;

@@ -143,8 +143,7 @@ TEST(EnumRecords, RealItemsConvertWithoutLoss) {
     TempDir dir;
     DBHANDLE db = NULLHANDLE;
     ASSERT_EQ(DbCreate(dir.file("samples.nsf").c_str(), &db), NOERROR);
-    std::vector<std::filesystem::path> files = talix_test::DxlFilesBelow(talix_test::SampleDxlDir());
-    for (const auto& file : talix_test::DxlFilesBelow(talix_test::SharedDxlDir())) files.push_back(file);
+    const std::vector<std::filesystem::path> files = talix_test::SampleAndSharedDxlFiles();
     std::vector<NOTEID> notes;
     for (const auto& file : files) {
         DxlImportResult result;

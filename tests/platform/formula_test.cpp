@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "evaluate_formula.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
@@ -88,23 +89,9 @@ Typed ReadTyped(const unsigned char* p, size_t length) {
 // Compiles a formula and evaluates it on a note; the status of the first
 // step that fails.
 STATUS Evaluate(NOTEHANDLE note, const std::string& text, Typed* result, bool* matches = nullptr) {
-    DHANDLE compiled = NULLHANDLE;
-    WORD compiledLength = 0;
-    STATUS status = FormulaCompile(text.data(), static_cast<WORD>(text.size()), &compiled, &compiledLength);
-    if (status != NOERROR) return status;
-    HCOMPUTE compute = 0;
-    status = ComputeStart(MemLock(compiled), &compute);
-    DHANDLE handle = NULLHANDLE;
-    WORD length = 0;
-    if (status == NOERROR) {
-        status = ComputeEvaluate(compute, note, &handle, &length, matches);
-        EXPECT_EQ(ComputeStop(compute), NOERROR);
-    }
-    MemFree(compiled);
-    if (status == NOERROR) {
-        *result = ReadTyped(static_cast<const unsigned char*>(MemLock(handle)), length);
-        MemFree(handle);
-    }
+    std::string value;
+    const STATUS status = talix_test::EvaluateFormula(note, text, &value, matches);
+    if (status == NOERROR) *result = ReadTyped(reinterpret_cast<const unsigned char*>(value.data()), value.size());
     return status;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "evaluate_formula.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
@@ -143,24 +144,7 @@ protected:
 
     // Evaluates a formula on the note; the raw result value.
     STATUS Run(const std::string& text, std::string* result) {
-        DHANDLE compiled = NULLHANDLE;
-        WORD compiledLength = 0;
-        STATUS status = FormulaCompile(text.data(), static_cast<WORD>(text.size()), &compiled, &compiledLength);
-        if (status != NOERROR) return status;
-        HCOMPUTE compute = 0;
-        status = ComputeStart(MemLock(compiled), &compute);
-        DHANDLE handle = NULLHANDLE;
-        WORD length = 0;
-        if (status == NOERROR) {
-            status = ComputeEvaluate(compute, note_, &handle, &length);
-            ComputeStop(compute);
-        }
-        MemFree(compiled);
-        if (status == NOERROR) {
-            result->assign(static_cast<const char*>(MemLock(handle)), length);
-            MemFree(handle);
-        }
-        return status;
+        return talix_test::EvaluateFormula(note_, text, result);
     }
 
     TempDir data_;

@@ -48,6 +48,12 @@ std::vector<fs::path> DxlFilesBelow(const fs::path& dir) {
     return files;
 }
 
+std::vector<fs::path> SampleAndSharedDxlFiles() {
+    std::vector<fs::path> files = DxlFilesBelow(SampleDxlDir());
+    for (const auto& file : DxlFilesBelow(SharedDxlDir())) files.push_back(file);
+    return files;
+}
+
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

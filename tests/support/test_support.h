@@ -29,6 +29,8 @@ std::filesystem::path SampleDxlDir();
 std::filesystem::path SharedDxlDir();
 // Every .xml file below a folder, sorted.
 std::vector<std::filesystem::path> DxlFilesBelow(const std::filesystem::path& dir);
+// The project's fixtures, then the shared folder's files (when present).
+std::vector<std::filesystem::path> SampleAndSharedDxlFiles();
 // The whole content of a file.
 std::string ReadFile(const std::filesystem::path& path);
 

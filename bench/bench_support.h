@@ -1,0 +1,83 @@
+// Helpers shared by the benchmarks: a scratch directory for their
+// databases, storing stored-form records as rich-text items, and connecting
+// an item with the run skipped when that fails.
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix_bench {
+
+// The buffer the benchmarks hand GetText.
+constexpr std::uint32_t kTextBufferSize = 65342;
+
+// A fresh directory in the system's temporary folder, removed with
+// everything in it when the object goes; its path is empty when it cannot
+// be made.
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::error_code ec;
+        std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+        if (ec) temp = "/tmp";
+        std::string pattern = (temp / "talix-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Stores records in stored form (each of even length) as the rich-text
+// items of a name in a note, each item holding whole records and at most
+// 49,022 bytes of them. Failures are not reported here: reading the item
+// back in the benchmark finds what is missing.
+inline void StoreRecordItems(plat::NOTEHANDLE note, const char* name, const std::vector<std::string>& records) {
+    constexpr std::size_t kItemRecordBytes = 49022;
+    const auto nameLength = static_cast<plat::WORD>(std::char_traits<char>::length(name));
+    std::string value;
+    auto append = [&] {
+        plat::ItemAppend(note, 0, name, nameLength, plat::TYPE_COMPOSITE, value.data(),
+                         static_cast<plat::DWORD>(value.size()));
+        value.clear();
+    };
+    for (const std::string& record : records) {
+        if (!value.empty() && value.size() + record.size() > kItemRecordBytes) append();
+        value += record;
+    }
+    if (!value.empty()) append();
+}
+
+// Skips the run with the message unless the condition holds; returns the
+// condition.
+inline bool SkipUnless(benchmark::State& state, bool condition, const char* message) {
+    if (!condition) state.SkipWithError(message);
+    return condition;
+}
+
+// Connects the item to the "Body" item of a note; when that fails the run
+// is skipped and false returned.
+inline bool ConnectBody(benchmark::State& state, ZervaRTItem* item, const std::string& path, plat::NOTEID id,
+                        int create = 0) {
+    return SkipUnless(state, item->Connect("", path.c_str(), id, "Body", create) == 0, "cannot connect to the item");
+}
+
+} // namespace talix_bench
