@@ -24,7 +24,7 @@ constexpr std::uint32_t kMaxFieldNameLength = 63;
 //   fieldName: the name to give the field (null or empty: the saved
 //     field's own name); at most 63 characters are used.
 //   fontText: null keeps the field's font; otherwise the field takes the
-//     font of the item's text-run template, with the specification applied
+//     font of the item's text-run template, with the font specification applied
 //     when the text is not empty.
 //   wrap: enclose the records in a CDBEGIN/CDEND pair and follow them with
 //     an empty text run.

@@ -56,7 +56,7 @@ bool OptionIs(const char* options, const char* key, const char* word);
 FontId TemplateFont(const ZervaRTItem* item);
 
 // The template font with a font specification applied. *colorGiven (may be
-// null) tells whether the specification named a colour; *rgb and *colorFlags
+// null) tells whether the font specification named a colour; *rgb and *colorFlags
 // receive its colour.
 FontId FontFromSpec(ZervaRTItem* item, const char* spec, std::uint32_t* rgb, std::uint16_t* colorFlags,
                     bool* colorGiven);

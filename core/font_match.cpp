@@ -24,7 +24,7 @@ bool AttributesMatch(FontId run, const ParsedFontSpec& spec, const FontSpecMask&
 bool ColorMatches(FontId run, const ColorValue* runColor, const ParsedFontSpec& spec) {
     if (runColor != nullptr && ((runColor->flags ^ spec.color.flags) & kColorIsRGB) != 0) {
         // One side is an RGB colour, the other is not: the run's RGB must be
-        // the specification's, or the standard colour of its index.
+        // the font specification's, or the standard colour of its index.
         const std::uint32_t rgb = ColorRGB(*runColor);
         if ((runColor->flags & kColorIsRGB) != 0 && rgb == spec.rgb) return true;
         for (unsigned index = 0; index < kStandardColors; ++index) {

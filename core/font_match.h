@@ -1,6 +1,6 @@
 // The font matchers: whether a text run's font (and colour) meets the
 // criteria of a parsed font specification. Only the criteria selected in
-// the specification's mask are tested.
+// the font specification's mask are tested.
 #pragma once
 
 #include "core/font_spec.h"
@@ -15,7 +15,7 @@ TALIX_API int MatchFontID(FontId run, const ParsedFontSpec& spec, const FontSpec
 
 // As MatchFontID, with the run's colour value (from the colour record that
 // follows it; null when it has none) taken into account: an RGB colour that
-// equals the specification's, or a standard colour of the specification's
+// equals the font specification's, or a standard colour of the font specification's
 // index, matches its colour; the colour flags to set, to clear and in place
 // (the highlight bits) are tested against the colour value's flags.
 TALIX_API int MatchFontAttributes(FontId run, const ColorValue* runColor, const ParsedFontSpec& spec,

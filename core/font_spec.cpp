@@ -128,7 +128,7 @@ const char* FindWord(const char* text, const char* word, bool letterAfterAllowed
     return nullptr;
 }
 
-// The parts of the specification copy whose digits are colour values, not
+// The parts of the font specification copy whose digits are colour values, not
 // point sizes: an RGB value, a "#" token, or a text that is six hex digits.
 bool DigitsBelongToColor(const char* copy, const char* run, const char* rgbStart, const char* rgbEnd) {
     if (rgbStart != nullptr && run >= rgbStart && run < rgbEnd) return true;
@@ -449,7 +449,7 @@ namespace {
 
 // The clear bits of a merge, narrowed so that clearing one effect does not
 // remove another effect that shares its bits. s: the font's attributes
-// before, n: the specification's attributes in place.
+// before, n: the font specification's attributes in place.
 std::uint8_t NarrowClearBits(std::uint8_t clear, std::uint8_t s, std::uint8_t n) {
     auto keep = [&](std::uint8_t bits) { return static_cast<std::uint8_t>(clear & ~bits); };
     if ((s & 160) == 32 && (n & 160) == 160) return keep(160);
@@ -528,7 +528,7 @@ std::uint16_t MergeFontSpec(FontId* font, ColorValue* color, int* colorNeeded, i
                                                          ~spec->colorFlagsClear);
         needed = flags != 0 ? 1 : 0;
         if (spec->rgb != 0) {
-            // The specification's own colour value carries the RGB; its
+            // The font specification's own colour value carries the RGB; its
             // highlight and system bits stay with it.
             spec->color.flags = static_cast<std::uint16_t>((spec->color.flags | kColorIsRGB) & ~kColorNoColor);
             spec->color.red = static_cast<std::uint8_t>(spec->rgb);

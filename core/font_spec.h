@@ -59,7 +59,7 @@ struct ParsedFontSpec {
     std::uint16_t colorFlagsSet = 0;
     std::uint16_t colorFlagsClear = 0;
     std::uint32_t rgb = 0;             // r + 256 g + 65536 b
-    ColorValue color;                  // the specification's own colour value
+    ColorValue color;                  // the font specification's own colour value
 };
 
 struct FontSpecMask {

@@ -43,7 +43,7 @@ constexpr std::uint32_t kMaxRepeatedCharacters = 32;
 // The font of new text: the item's default font, with the operation's font
 // specification applied when the item writes with its permanent pen or the
 // caller gave a specification (penOnly: only the permanent pen counts). The
-// session's current colour is what the specification gave, else none.
+// session's current colour is what the font specification gave, else none.
 FontId TextFont(RecordProcessContext* context, bool penOnly) {
     ZervaRTItem* item = context->chunk->item;
     SessionWorkArea* area = context->session->workArea;

@@ -197,7 +197,7 @@ STATUS AppendEffect(const FontId& font, RecordOutput* output) {
 }
 
 // The run's own colour record with the new colour value, or a new one (the
-// longer form when the specification's colour flags ask for it).
+// longer form when the font specification's colour flags ask for it).
 STATUS AppendColor(const TextRun& run, const ColorValue& color, std::uint16_t specFlags, RecordOutput* output) {
     std::uint8_t record[256] = {};
     std::uint32_t length = (specFlags & kColorFlagLongRecord) != 0 ? kLongColorRecordLength : kColorRecordLength;

@@ -153,7 +153,7 @@ STATUS PrepareOperationState(RecordProcessContext* context) {
         } else if (item->permanentPen != 0) {
             font = TextOr(item->permanentPenFont, "BLUE +BOLD");
         }
-        // 2399 also restyles with the specification of the chunk's second
+        // 2399 also restyles with the font specification of the chunk's second
         // event-return string, when it holds one.
         const char* second = context->chunk->eventReturn[1];
         ParseFont(context, font, operation == 2399 && second != nullptr && second[0] != '\0' ? second : nullptr);

@@ -174,7 +174,7 @@ TEST(FontSpecTest, MergeIntoExistingRunsAndColours) {
     EXPECT_EQ(color.flags, kColorHighlightYellow);
     EXPECT_EQ(needed, 1);
 
-    // Without a colour value the specification's own colour carries the RGB
+    // Without a colour value the font specification's own colour carries the RGB
     // and keeps its highlight.
     merge("RGB10,20,30 HIGHLIGHTYELLOW", &font, nullptr);
     EXPECT_EQ(needed, 1);
