@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "builders/builder_hooks.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -16,7 +17,6 @@
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "htmlimport/import_sink.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -572,7 +572,10 @@ std::uint16_t NextParagraphId(RecordOutput* output) {
 
 STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length, RecordOutput* output) {
     if (output == nullptr || (record == nullptr && length > 0)) return kArgumentError;
-    if (output->htmlImport != nullptr) return AddImportRecord(record, signature, length, output->htmlImport);
+    if (output->htmlImport != nullptr) {
+        if (g_htmlImportSink.AddImportRecord == nullptr) return kHtmlTreeLost;
+        return g_htmlImportSink.AddImportRecord(record, signature, length, output->htmlImport);
+    }
     if (output->session == nullptr || !output->session->IsUsable() || output->item == nullptr ||
         output->item->work == nullptr)
         return kArgumentError;

@@ -10,13 +10,13 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
+#include "core/chunk_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
-#include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -107,7 +107,7 @@ bool FreeName(plat::NOTEHANDLE note, const char* name, char (&out)[kItemNameCapa
 }
 
 // Appends a copy of a saved record (odd lengths padded).
-STATUS AppendSavedRecord(const SavedRecord& saved, bool evenHeader, RecordProcessContext* context) {
+STATUS AppendSavedRecord(const SavedRecord& saved, bool evenHeader, BuildContext* context) {
     RecordScratch scratch(context->session, saved.length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -166,7 +166,7 @@ void AddEvent(SourceText* source, const char* event, const char* code) {
 }
 
 // Writes the field's LotusScript events as the source item "$$<name>".
-STATUS WriteLotusScript(const EventTexts& events, const char* name, RecordProcessContext* context) {
+STATUS WriteLotusScript(const EventTexts& events, const char* name, BuildContext* context) {
     const char* entering = nullptr;
     const char* exiting = nullptr;
     for (std::uint16_t i = 0; i < events.count && i < kEventTextSlots; ++i) {
@@ -208,7 +208,7 @@ STATUS WriteLotusScript(const EventTexts& events, const char* name, RecordProces
 
 // Writes the field's JavaScript events. Returns 0, the gate's failure, or
 // 257 when an event name is not known (the other events are still written).
-STATUS WriteJavaScript(const EventTexts& events, RecordProcessContext* context) {
+STATUS WriteJavaScript(const EventTexts& events, BuildContext* context) {
     STATUS status = kOK;
     const std::size_t prefix = std::strlen(kJavaScriptPrefix);
     for (std::uint16_t i = 0; i < events.count && i < kEventTextSlots; ++i) {
@@ -242,7 +242,7 @@ std::uint16_t JavaScriptEventCode(const char* name) {
 
 STATUS AppendJavaScriptEvent(std::uint16_t eventSignature, std::uint16_t codeSignature, std::uint16_t eventCode,
                              const char* code, std::uint32_t codeLength, bool asField,
-                             RecordProcessContext* context) {
+                             BuildContext* context) {
     RecordOutput* output = &context->output;
     const std::uint32_t size = EvenLength(asField ? codeLength + 1 : codeLength);
     const std::uint32_t length = kCodeRecordFixed + size;
@@ -269,7 +269,7 @@ STATUS AppendJavaScriptEvent(std::uint16_t eventSignature, std::uint16_t codeSig
 }
 
 STATUS AppendEventCode(const char* fieldName, const char* fontText, int wrap, const char* mode,
-                       RecordProcessContext* context) {
+                       BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->chunk == nullptr ||
         context->chunk->work == nullptr || context->output.item == nullptr)
         return kArgumentError;

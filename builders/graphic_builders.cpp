@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
+#include "builders/build_context.h"
+#include "builders/builder_hooks.h"
 #include "builders/graphic_records.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/copy_source.h"
-#include "engine/record_process.h"
 
 namespace talix {
 
@@ -110,25 +110,22 @@ BuiltRecord RepeatRecord(const char* options) {
 // records, the image resource's own records (the copy restores the walk's
 // position), then the rest of the batch.
 STATUS AppendInlineResource(const RecordBatch& batch, std::size_t headCount, const std::string& resourceName,
-                            const char* options, RecordProcessContext* context) {
+                            const char* options, BuildContext* context) {
     const RecordBatch head(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(headCount));
     const RecordBatch tail(batch.begin() + static_cast<std::ptrdiff_t>(headCount), batch.end());
     // Only a run on a chunk has a source to copy from.
     if (context->chunk == nullptr) return kArgumentError;
     STATUS status = AppendBatch(head, &context->output);
     if (status != kOK) return status;
-    const CopyInputs saved = context->copyInputs;
-    context->copyInputs.sourceName = resourceName.c_str();
-    context->copyInputs.makeInlineOptions = options;
-    status = AppendSourceRichText(context->chunk, context, 0);
-    context->copyInputs = saved;
+    if (g_builderEngineHooks.AppendImageResourceInline == nullptr) return kHtmlTreeLost;
+    status = g_builderEngineHooks.AppendImageResourceInline(context, resourceName.c_str(), options);
     return status == kOK ? AppendBatch(tail, &context->output) : status;
 }
 
 } // namespace
 
 STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const char* options,
-                         RecordProcessContext* context) {
+                         BuildContext* context) {
     if (context == nullptr || source == nullptr) return kArgumentError;
     RecordBatch batch;
     batch.push_back(EmptyTextRecord(NewTextFont(context)));
@@ -178,7 +175,7 @@ STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const cha
 }
 
 STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceClass, const char* name,
-                            const char* options, int background, RecordProcessContext* context, std::uint16_t width,
+                            const char* options, int background, BuildContext* context, std::uint16_t width,
                             std::uint16_t height, const char* altText, const char* alignment,
                             const char* horizontalSpace, const char* verticalSpace, const char* border) {
     if (context == nullptr || name == nullptr || resourceClass != kResourceClassImage) return kArgumentError;

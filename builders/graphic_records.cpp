@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "builders/graphic_builders.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
@@ -14,7 +15,6 @@
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -243,7 +243,7 @@ std::uint16_t DecimalWord(const char* text) {
     return static_cast<std::uint16_t>(std::clamp<long>(value, 0, 0xFFFF));
 }
 
-FontId NewTextFont(const RecordProcessContext* context) {
+FontId NewTextFont(const BuildContext* context) {
     const ZervaRTItem* item = context->output.item;
     if (item == nullptr || item->work == nullptr || ReadWord(item->work->textTemplate) != kSigText)
         return kDefaultFont;
@@ -251,7 +251,7 @@ FontId NewTextFont(const RecordProcessContext* context) {
     return FontId{font[0], font[1], font[2], font[3]};
 }
 
-STATUS CaptionRecord(const char* options, RecordProcessContext* context, BuiltRecord* record, bool* present) {
+STATUS CaptionRecord(const char* options, BuildContext* context, BuiltRecord* record, bool* present) {
     *present = false;
     std::string caption;
     if (!OptionText(options, "Caption=", &caption) || caption.empty()) return kOK;

@@ -14,7 +14,7 @@
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 constexpr std::uint16_t kGraphicVersion = 1;        // of the CDBEGIN/CDEND pair around a graphic
 // Graphic record flags.
@@ -95,12 +95,12 @@ inline bool Given(const char* text) { return text != nullptr && text[0] != '\0';
 
 // The font for new text: the item's text template, or face 1, plain,
 // colour 0, 10 points when there is none.
-FontId NewTextFont(const RecordProcessContext* context);
+FontId NewTextFont(const BuildContext* context);
 
 // The caption record of "Caption=", "CaptionPosition=" and "CaptionFont=".
 // Returns 0 with *present false when there is no caption, 1028 when the
 // caption does not fit a record.
-STATUS CaptionRecord(const char* options, RecordProcessContext* context, BuiltRecord* record, bool* present);
+STATUS CaptionRecord(const char* options, BuildContext* context, BuiltRecord* record, bool* present);
 
 // The pixel size of image data: GIF from its logical screen, JPEG from its
 // first frame header (SOF0 to SOF3). Returns false when nothing is found.

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "builders/build_context.h"
 #include "builders/graphic_builders.h"
 #include "builders/graphic_records.h"
 #include "builders/table_builders.h"
-#include "core/record_forms.h"
 #include "core/attachments.h"
 #include "core/options.h"
+#include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 
 namespace talix {
 
@@ -103,7 +103,7 @@ STATUS ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
 } // namespace
 
 STATUS WriteAttachedImageRecords(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* attachmentName,
-                                 std::uint16_t imageType, RecordProcessContext* context, std::uint16_t width,
+                                 std::uint16_t imageType, BuildContext* context, std::uint16_t width,
                                  std::uint16_t height, const char* altText, const char* alignment,
                                  const char* horizontalSpace, const char* verticalSpace, const char* border) {
     static_cast<void>(db);   // the attachment's bytes are reached through its note
@@ -159,7 +159,7 @@ STATUS WriteImageBufferRecords(const std::uint8_t* data, std::uint32_t size, std
     return AppendBatch(batch, output);
 }
 
-STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, RecordProcessContext* context,
+STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, BuildContext* context,
                              std::uint16_t width, std::uint16_t height, const char* altText, const char* alignment,
                              const char* horizontalSpace, const char* verticalSpace, const char* borderWidth,
                              const char* borderOptions) {

@@ -7,6 +7,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
 #include "core/options.h"
@@ -14,7 +15,6 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -112,7 +112,7 @@ STATUS AppendReference(std::uint16_t id, RecordOutput* output) {
 
 // The title paragraph of a "PostReply" section: a definition of its own,
 // left-justified and shifted left by a quarter inch. *id receives its id.
-STATUS AppendPostReplyParagraph(RecordProcessContext* context, std::uint16_t* id) {
+STATUS AppendPostReplyParagraph(BuildContext* context, std::uint16_t* id) {
     RecordOutput* output = &context->output;
     ParagraphStyleState style;
     const STATUS parsed = output->item->ParseParagraphString(
@@ -140,7 +140,7 @@ STATUS AppendPostReplyParagraph(RecordProcessContext* context, std::uint16_t* id
 
 } // namespace
 
-STATUS AppendSectionRecords(RecordProcessContext* context) {
+STATUS AppendSectionRecords(BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->session->workArea == nullptr ||
         context->output.item == nullptr)
         return kArgumentError;

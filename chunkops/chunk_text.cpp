@@ -3,10 +3,10 @@
 // caller's buffer.
 #include <cstring>
 
+#include "core/chunk_definition.h"
+#include "core/chunk_work_state.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <strings.h>
 
+#include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/options.h"
-#include "engine/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"

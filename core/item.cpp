@@ -9,6 +9,8 @@
 #include <new>
 #include <utility>
 
+#include "core/chunk_definition.h"
+#include "core/chunk_setup.h"
 #include "core/database_open.h"
 #include "core/font_spec.h"
 #include "core/host_message.h"
@@ -20,8 +22,6 @@
 #include "core/record_io.h"
 #include "core/temp_directory.h"
 #include "core/view_lookup.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_setup.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
 #include "talix_platform.h"

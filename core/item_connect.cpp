@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/core_hooks.h"
 #include "core/database_open.h"
 #include "core/font_spec.h"
 #include "core/host_message.h"
@@ -14,7 +15,6 @@
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
 #include "core/temp_directory.h"
-#include "engine/link_fixups.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -266,7 +266,9 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     if (status == kOK && target->connected == 0) status = kHtmlTreeLost;
     bool sameNote = target->databaseHandle == databaseHandle && note == noteHandle;
     if (status == kOK) {
-        status = CopyRichTextWithLinks(this, target, sameNote ? 1 : 0, 0);
+        status = g_itemCopyHooks.CopyRichTextWithLinks != nullptr
+                     ? g_itemCopyHooks.CopyRichTextWithLinks(this, target, sameNote ? 1 : 0, 0)
+                     : kHtmlTreeLost;
         if (status == kOperationComplete) status = kOK;
     }
     if (status == kOK) {

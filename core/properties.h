@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 namespace talix {
 
 struct PropertyTableEntry {
@@ -59,17 +57,17 @@ enum ItemPropertyCode : std::uint16_t {
 };
 
 // The item-property table (29 rows and the terminating row).
-TALIX_API const PropertyTableEntry* ItemPropertyTable();
+const PropertyTableEntry* ItemPropertyTable();
 
 // The row of that name (ignoring case), or null; the walk stops at the
 // first row whose name sorts after it, at the terminating row or after 999
 // rows.
-TALIX_API const PropertyTableEntry* FindItemProperty(const char* name);
-TALIX_API const PropertyTableEntry* FindChunkProperty(const char* name);
+const PropertyTableEntry* FindItemProperty(const char* name);
+const PropertyTableEntry* FindChunkProperty(const char* name);
 
 // The quote character for a value written into a generated option string:
 // the first of apostrophe, double quote and vertical bar that does not occur
 // in the first length characters of text, else the tilde.
-TALIX_API char ChooseQuoteChar(const char* text, int length);
+char ChooseQuoteChar(const char* text, int length);
 
 } // namespace talix

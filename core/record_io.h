@@ -1,6 +1,5 @@
 // Reading an item's CD records into a record list (host form) and writing a
-// record list back as items (stored form), with the output segments that
-// the record output builds into.
+// record list back as items (stored form).
 //
 // Memory: a list made by SIAR or StartOutputSegment is a plain heap object
 // (delete it after freeing its contents); its nodes are heap objects whose
@@ -12,7 +11,6 @@
 
 #include "core/record_list.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -20,8 +18,6 @@ class ZervaRTItem;
 
 namespace talix {
 
-struct RecordOutput;
-struct RecordProcessContext;
 struct RecordWalk;
 
 // Set by the reader on an odd-length record that ended its stored value
@@ -53,9 +49,9 @@ constexpr std::uint32_t kItemRecordBytes = 49022;
 // skipMode drops colour records and text wrappers; textExtraMode gives text
 // runs a pointer to their text; countCharactersMode gives text runs with
 // multibyte characters a converted copy of their text.
-TALIX_API ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int textExtraMode,
-                               int countCharactersMode, plat::NOTEHANDLE note, const char* itemName,
-                               STATUS* status);
+ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int textExtraMode,
+                     int countCharactersMode, plat::NOTEHANDLE note, const char* itemName,
+                     STATUS* status);
 // Fills the list from its note's items of its name; returns 0, 263 or the
 // failure that ended the read.
 STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharactersMode, ItemRecordList* list);
@@ -75,31 +71,13 @@ STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t*
 // and descriptors of a list and clears it; the list object itself stays
 // with the caller. FreeItemRecords keeps the list's note and name, so that
 // it can be read into again.
-TALIX_API void FreeItemRecordList(RARIvoSession* session, ItemRecordList* list);
-TALIX_API void FreeItemRecords(RARIvoSession* session, ItemRecordList* list);
+void FreeItemRecordList(RARIvoSession* session, ItemRecordList* list);
+void FreeItemRecords(RARIvoSession* session, ItemRecordList* list);
 
-// Starts a new output segment for the record output (making the item's
-// output list on first use). Returns 0 or 263; on failure the output keeps
-// its previous segment.
-TALIX_API STATUS StartOutputSegment(RecordOutput* output);
-// Records the used length and the last record index of the current segment.
-TALIX_API STATUS CloseOutputSegment(RecordOutput* output);
 // Writes the list back as items of its name in its note (each at most
 // 49,022 bytes of stored records unless one record is larger), converting
 // each record to stored form. The caller deletes the old items first.
 // Returns 0 (also for a null or empty list) or the first failure, after
 // which nothing more is appended.
-TALIX_API STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
-// Frees the held memory handles of the output from index first on, then
-// unlocks and frees its work handle.
-TALIX_API void ReleaseHeldHandles(RecordOutput* output, std::uint16_t first);
-
-// Appends the lines of a text file (each at most maxLineLength bytes; a
-// longer line goes on as the next one) as text runs in the item's current
-// font, with the run's ready-made paragraph and paragraph reference between
-// them. Returns 0, 259 when the file cannot be opened (the chunk's error
-// word becomes 20032), or the failure of an append.
-TALIX_API STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength,
-                                     RecordProcessContext* context);
-
+STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
 } // namespace talix

@@ -9,11 +9,11 @@
 
 #include <cstring>
 
+#include "core/chunk_type_table.h"
+#include "core/chunk_types.h"
 #include "core/record_list.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "engine/chunk_type_table.h"
-#include "engine/chunk_types.h"
 #include "engine/record_process.h"
 
 namespace talix {

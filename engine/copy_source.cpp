@@ -14,6 +14,7 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/field_builder.h"
+#include "core/chunk_work_state.h"
 #include "core/database_open.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
@@ -22,7 +23,6 @@
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
 #include "engine/copy_work.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
@@ -666,6 +666,18 @@ STATUS FindCopyParagraphIdBase(ZervaRTChunk* chunk) {
     }
     chunk->session->workArea->copy.paragraphIdBase = highest != 0 ? highest : kNoDefinitionBase;
     return kOK;
+}
+
+STATUS AppendImageResourceInline(BuildContext* build, const char* resourceName, const char* options) {
+    // The builders run only inside an engine run: their context is the run's.
+    auto* context = static_cast<RecordProcessContext*>(build);
+    if (context == nullptr) return kArgumentError;
+    const CopyInputs saved = context->copyInputs;
+    context->copyInputs.sourceName = resourceName;
+    context->copyInputs.makeInlineOptions = options;
+    const STATUS status = AppendSourceRichText(context->chunk, context, 0);
+    context->copyInputs = saved;
+    return status;
 }
 
 } // namespace talix

@@ -4,11 +4,12 @@
 // database's identifier before it renders.
 #include <cstring>
 
+#include "core/chunk_work_state.h"
+#include "engine/engine_hooks.h"
+#include "engine/generation_state.h"
 #include "engine/graphic_utilities.h"
-#include "engine/chunk_work_state.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
-#include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -17,14 +18,14 @@ namespace talix {
 
 namespace {
 
-XMLGenContext* Generation(const RecordProcessContext* context) {
+GenerationWalkState* Generation(const RecordProcessContext* context) {
     return context->chunk->work != nullptr ? context->chunk->work->generation : nullptr;
 }
 
 // Every record inside the chunk is kept; the first is the generation's first
 // node, each in turn its current one.
 STATUS MarkGeneration(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t*, RecordProcessContext* context) {
-    XMLGenContext* generation = Generation(context);
+    GenerationWalkState* generation = Generation(context);
     if (generation == nullptr) return kOK;
     if (generation->firstNode == nullptr) generation->firstNode = context->node;
     generation->node = context->node;
@@ -32,7 +33,7 @@ STATUS MarkGeneration(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t
 }
 
 STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
-    XMLGenContext* generation = Generation(context);
+    GenerationWalkState* generation = Generation(context);
     if (generation == nullptr) return kOK;
     generation->node = context->node;
     if ((generation->options & kGenCollectParagraphs) != 0) CollectPabDefinitions(context, generation);
@@ -42,7 +43,8 @@ STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context
         std::memcpy(generation->databaseId, &id, sizeof id);
     }
     // The output waiting for the chunk is rendered now, as the final part.
-    return generation->pendingOutput != 0 ? PrXMLStr(generation, 0, 0, 1) : kOK;
+    if (generation->pendingOutput == 0) return kOK;
+    return g_generation.PrXMLStr != nullptr ? g_generation.PrXMLStr(generation, 0, 0, 1) : kHtmlTreeLost;
 }
 
 const OperationRow kRows[] = {

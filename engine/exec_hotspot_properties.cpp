@@ -12,10 +12,10 @@
 #include <iterator>
 
 #include "builders/append_gate.h"
+#include "core/chunk_type_table.h"
 #include "core/record_forms.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "engine/chunk_type_table.h"
 #include "engine/exec_results.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"

@@ -14,6 +14,7 @@
 #include "builders/basic_builders.h"
 #include "builders/file_hotspot.h"
 #include "builders/filter_import.h"
+#include "builders/record_conversion.h"
 #include "core/attachments.h"
 #include "core/filters.h"
 #include "core/options.h"
@@ -21,10 +22,9 @@
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "engine/engine_hooks.h"
 #include "engine/operation_table.h"
-#include "engine/record_conversion.h"
 #include "engine/record_process.h"
-#include "htmlimport/import_sink.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -147,7 +147,8 @@ STATUS AppendImportFile(RecordProcessContext* context) {
     const bool ownType = type.size() >= 5 && strncasecmp(type.c_str(), "Zerva", 5) == 0;
     if (ownType && strcasecmp(typeExtension.c_str(), ".txt") == 0) return ImportTextFile(path, type, context);
     if (ownType && strcasecmp(typeExtension.c_str(), ".htm") == 0)
-        return ImportHTMLFile(path.c_str(), type.c_str(), context);
+        return g_htmlImport.ImportHTMLFile != nullptr ? g_htmlImport.ImportHTMLFile(path.c_str(), type.c_str(), context)
+                                                      : kHtmlTreeLost;
 
     char library[kFilterFieldSize] = {};
     char filter[kFilterFieldSize] = {};
@@ -166,17 +167,21 @@ STATUS AppendImportFile(RecordProcessContext* context) {
 // ---- 2448: HTML ----------------------------------------------------------------
 
 STATUS AppendHtml(RecordProcessContext* context) {
+    const HtmlImportHooks& import = g_htmlImport;
     STATUS status = kOK;
     switch (context->operation2) {
     case kHtmlFile:
-        status = ImportHTMLFile(Text(context->argumentText), context->secondArgument, context);
+        if (import.ImportHTMLFile == nullptr) return kHtmlTreeLost;
+        status = import.ImportHTMLFile(Text(context->argumentText), context->secondArgument, context);
         break;
     case kHtmlText:
-        status = ImportHTMLText(Text(context->argumentText), 0, context->secondArgument, context, nullptr, 0);
+        if (import.ImportHTMLText == nullptr) return kHtmlTreeLost;
+        status = import.ImportHTMLText(Text(context->argumentText), 0, context->secondArgument, context, nullptr, 0);
         if (status == kRenderingSkipped) context->errorWord = kRenderingSkipped;
         break;
     case kHtmlOwnItem:
-        status = ImportHTMLFromItem(context->records, nullptr, context->secondArgument, context);
+        if (import.ImportHTMLFromItem == nullptr) return kHtmlTreeLost;
+        status = import.ImportHTMLFromItem(context->records, nullptr, context->secondArgument, context);
         break;
     default:
         return kOK;

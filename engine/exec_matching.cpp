@@ -24,8 +24,8 @@
 
 #include "builders/basic_builders.h"
 #include "builders/hotspot_builders.h"
-#include "chunkops/link_matching_cache.h"
 #include "core/font_spec.h"
+#include "core/link_matching_cache.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"

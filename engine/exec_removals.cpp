@@ -12,14 +12,14 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_type_table.h"
 #include "core/host_message.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/text_search.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_type_table.h"
 #include "engine/graphic_utilities.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
@@ -17,7 +18,6 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/sort_compare.h"
-#include "engine/chunk_work_state.h"
 #include "engine/copy_source.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"

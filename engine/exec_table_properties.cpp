@@ -8,12 +8,12 @@
 #include <cstring>
 
 #include "builders/table_builders.h"
-#include "chunkops/table_property_writers.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
-#include "core/walkers.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
+#include "engine/run_lookups.h"
+#include "engine/table_property_writers.h"
 #include "engine/table_walk.h"
 #include "talix/session.h"
 

@@ -6,12 +6,11 @@
 // take the first matching record of the chunk and keep every record.
 #include <cstring>
 
-#include "chunkops/font_property_writer.h"
-#include "chunkops/paragraph_property_writer.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "engine/engine_hooks.h"
 #include "engine/exec_results.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
@@ -70,8 +69,10 @@ void FontOfRun(RecordProcessContext* context) {
     const std::uint8_t* colourRecord =
         colour != nullptr && colour->signature == kSigColor && colour->length >= 8 ? colour->bytes : nullptr;
     context->chunkDone = 1;
-    WriteFontProperties(font, colourRecord, context->chunk->item, context->session->optionValue + kScratchSize,
-                        context->operation2);
+    char* output = context->session->optionValue + kScratchSize;
+    output[0] = '\0';
+    if (g_chunkOperations.WriteFontProperties != nullptr)
+        g_chunkOperations.WriteFontProperties(font, colourRecord, context->chunk->item, output, context->operation2);
 }
 
 // 14: the definition of the first paragraph record: the definition itself,
@@ -101,7 +102,7 @@ void ParagraphStyleText(std::uint16_t signature, RecordProcessContext* context) 
     context->chunkDone = 1;
     char* output = context->session->optionValue + kScratchSize;
     output[0] = '\0';
-    PABToPropertyText(0, &image, output, 0);
+    if (g_chunkOperations.PABToPropertyText != nullptr) g_chunkOperations.PABToPropertyText(0, &image, output, 0);
 }
 
 // 24: the first hide formula's compiled bytes, as the text result.

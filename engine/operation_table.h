@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -69,6 +68,6 @@ extern const OperationFamily kGenerationOperations; // exec_generation.cpp
 
 // The row of an operation, or null when no executor of it is built. A run
 // that rebuilds the item is refused for an operation without a row.
-TALIX_API const OperationRow* FindOperation(std::uint16_t operation);
+const OperationRow* FindOperation(std::uint16_t operation);
 
 } // namespace talix

@@ -13,6 +13,9 @@
 #include <cstring>
 #include <new>
 
+#include "builders/append_gate.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/pool.h"
@@ -21,16 +24,15 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/walkers.h"
-#include "builders/append_gate.h"
-#include "engine/chunk_definition.h"
 #include "engine/chunk_match.h"
-#include "engine/chunk_work_state.h"
 #include "engine/copy_source.h"
+#include "engine/engine_hooks.h"
 #include "engine/exec_handlers.h"
+#include "engine/generation_state.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_lookups.h"
 #include "engine/writing_run.h"
-#include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -211,7 +213,7 @@ STATUS PrepareOperationState(RecordProcessContext* context) {
         ParseFont(context, context->secondArgument, nullptr);
         break;
     case 2419: {
-        XMLGenContext* generation = context->chunk->work->generation;
+        GenerationWalkState* generation = context->chunk->work->generation;
         const ChunkDefInfo* first = context->chunk->work->chain;
         if (generation != nullptr) {
             if (first != nullptr && (first->relation == kRelStart || first->relation == kRelPlain)) {
@@ -229,7 +231,7 @@ STATUS PrepareOperationState(RecordProcessContext* context) {
 // Operation 2419: the item's paragraph definitions and its 166 records,
 // collected for the generator.
 void CollectForGeneration(ItemRecordList* list, RecordProcessContext* context) {
-    XMLGenContext* generation = context->chunk->work->generation;
+    GenerationWalkState* generation = context->chunk->work->generation;
     for (CDRecordNode* node = list->head; node != nullptr; node = node->next) {
         if (node->signature == kSigPabDefinition && context->definitionCount < kGenerationRecordSlots) {
             context->definitions[context->definitionCount++] = node;
@@ -419,9 +421,9 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         }
     }
     if (operation == 2419) {
-        XMLGenContext* generation = chunk->work->generation;
+        GenerationWalkState* generation = chunk->work->generation;
         if (status == kOK && generation != nullptr && generation->extraChain != 0) {
-            status = PrXMLStr(generation, 0, 0, 2);
+            status = g_generation.PrXMLStr != nullptr ? g_generation.PrXMLStr(generation, 0, 0, 2) : kHtmlTreeLost;
         }
     }
 

@@ -99,6 +99,6 @@ STATUS ImportHTMLText(const char*, std::uint32_t, const char*, RecordProcessCont
 
 STATUS ImportHTMLFromItem(ItemRecordList*, void*, const char*, RecordProcessContext*) { return kHtmlTreeLost; }
 
-STATUS CalcFontFromHTML(RecordProcessContext*, HTMLImportContext*, void*) { return kHtmlTreeLost; }
+STATUS CalcFontFromHTML(BuildContext*, HTMLImportContext*, void*) { return kHtmlTreeLost; }
 
 } // namespace talix

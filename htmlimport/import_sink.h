@@ -5,13 +5,13 @@
 
 #include <cstdint>
 
+#include "builders/html_import_context.h"
 #include "core/record_list.h"
 #include "core/statuses.h"
-#include "htmlimport/html_import_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
+struct BuildContext;
 struct RecordProcessContext;
 
 // Links a new node holding its own copy of the record (one zero byte more
@@ -19,12 +19,12 @@ struct RecordProcessContext;
 // insertion cursor, which then moves onto it, or at the end of the list.
 // Returns 0, 263 when memory runs out (the list is unchanged), or 1028 for
 // a null context or record.
-TALIX_API STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
-                                 HTMLImportContext* import);
+STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
+                       HTMLImportContext* import);
 
 // Frees every node of the import's record list with the bytes it owns and
 // empties the list.
-TALIX_API void FreeImportRecords(HTMLImportContext* import);
+void FreeImportRecords(HTMLImportContext* import);
 
 // Converts an HTML file, HTML text or the HTML held in the text records of
 // a record list into records appended through the context's record output.
@@ -35,6 +35,6 @@ STATUS ImportHTMLFromItem(ItemRecordList* source, void* auxiliary, const char* o
                           RecordProcessContext* context);
 // Writes the text of an import's text node as text runs in the fonts its
 // HTML ancestry gives.
-STATUS CalcFontFromHTML(RecordProcessContext* context, HTMLImportContext* import, void* textNode);
+STATUS CalcFontFromHTML(BuildContext* context, HTMLImportContext* import, void* textNode);
 
 } // namespace talix

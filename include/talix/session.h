@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "talix/export.h"
+#include "talix/version.h"
 
 class ZervaRTItem;
 class ZervaRTChunk;
@@ -49,7 +50,7 @@ public:
     static constexpr std::uint32_t kOptionValueCapacity = 8192;
     static constexpr std::uint32_t kMessagePrefixCapacity = 16;
 
-    double version = 4.31;
+    double version = TALIX_VERSION_NUMBER;
     std::uint16_t textResultLength = 0;
     char textResult[kTextResultCapacity + 2] = {};
     char statusText[kStatusTextCapacity] = {};

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/chunk_work_state.h"
 #include "core/filters.h"
-#include "engine/chunk_work_state.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "core/chunk_work_state.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
 #include "engine/graphic_utilities.h"
 #include "engine/record_process.h"
 #include "graphic_fixtures.h"

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "chunkops/operation_inputs.h"
+#include "core/chunk_work_state.h"
+#include "core/operation_inputs.h"
 #include "core/record_forms.h"
 #include "core/statuses.h"
 #include "hotspot_fixture.h"
-#include "engine/chunk_work_state.h"
 #include "support/op_runner.h"
 #include "talix/chunk.h"
 #include "talix_platform.h"

@@ -36,11 +36,11 @@ struct ChunkTypeRow {
 };
 
 // The row of a type 1-37, or null for type 0 (Everything) and unknown types.
-TALIX_API const ChunkTypeRow* GetChunkTypeRow(std::uint16_t type);
+const ChunkTypeRow* GetChunkTypeRow(std::uint16_t type);
 
 // The position of name (compared ignoring case) in the property list of a
 // type; the list's count when the name is null, empty or not in the list,
 // or when the type has no list (count 0).
-TALIX_API std::uint16_t FindChunkTypeProperty(std::uint16_t type, const char* name);
+std::uint16_t FindChunkTypeProperty(std::uint16_t type, const char* name);
 
 } // namespace talix

@@ -68,7 +68,7 @@ struct LinkMatchingCache {
     LinkMatchingCache& operator=(const LinkMatchingCache&) = delete;
     // Frees the key lists (up to the first empty slot), the note-id block
     // and the two pool blocks.
-    TALIX_API ~LinkMatchingCache();
+    ~LinkMatchingCache();
 };
 
 } // namespace talix

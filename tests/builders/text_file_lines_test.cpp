@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "core/item_work_state.h"
 #include "core/record_io.h"
-#include "engine/record_process.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -72,7 +73,7 @@ protected:
     talix_test::TempDir dir_;
     RARIvoSession session_;
     ZervaRTItem item_{&session_};
-    std::unique_ptr<talix::RecordProcessContext> context_ = std::make_unique<talix::RecordProcessContext>();
+    std::unique_ptr<talix::BuildContext> context_ = std::make_unique<talix::BuildContext>();
 };
 
 TEST_F(TextFileLines, EachLineIsARunAndParagraphsStandBetweenThem) {

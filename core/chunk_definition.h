@@ -47,15 +47,15 @@ struct ChunkDefInfo {
 // consulted only for the Row/Column rule of the first part. *singleTarget
 // (may be null) is 1 when every level is plain with one non-range
 // occurrence. Returns null when the text does not parse.
-TALIX_API ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
+ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
                                              const ChunkDefInfo* outer, const char* text,
                                              std::uint32_t* singleTarget);
 // Writes the canonical text of a chain into out (at most outSize bytes with
 // the terminator); a null chain gives "Everything".
-TALIX_API void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize);
+void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize);
 // Frees every level of a chain.
-TALIX_API void FreeChunkDefinition(ChunkDefInfo* chain);
+void FreeChunkDefinition(ChunkDefInfo* chain);
 // A deep copy of one level (its next link null), or null when out of memory.
-TALIX_API ChunkDefInfo* CopyChunkLevel(const ChunkDefInfo* level);
+ChunkDefInfo* CopyChunkLevel(const ChunkDefInfo* level);
 
 } // namespace talix

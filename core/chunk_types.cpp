@@ -1,14 +1,14 @@
 // The element types a chunk-definition level can name: their names, the
 // chunk-type table the matcher reads, and the property names each type
 // answers to.
-#include "engine/chunk_types.h"
+#include "core/chunk_types.h"
 
 #include <strings.h>
 
 #include <cstring>
 #include <initializer_list>
 
-#include "engine/chunk_type_table.h"
+#include "core/chunk_type_table.h"
 
 namespace talix {
 

@@ -31,24 +31,24 @@ struct PropertyWriterState {
 // The table extension record (0xFFFB): TableWidth, RowDisplay (with
 // Transition or TabSide), TableBodyColor, TableColor, CellBorderColor,
 // BorderEffects.
-TALIX_API STATUS WriteTableProperties(const std::uint8_t* record, std::uint32_t length, char* text,
+STATUS WriteTableProperties(const std::uint8_t* record, std::uint32_t length, char* text,
                                       std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
 // The table begin record (163 or 207): TableWidth, RowDisplay,
 // TableColorStyle, CellBorderStyle, CellBorderColor.
-TALIX_API STATUS WriteTableLayoutProperties(const std::uint8_t* record, std::uint32_t length, char* text,
+STATUS WriteTableLayoutProperties(const std::uint8_t* record, std::uint32_t length, char* text,
                                             std::uint32_t capacity, std::uint16_t selector,
                                             PropertyWriterState* state);
 // The row-cycle record (225): RowCycleMilliseconds.
-TALIX_API STATUS WriteRowCycleProperty(const std::uint8_t* record, std::uint32_t length, char* text,
+STATUS WriteRowCycleProperty(const std::uint8_t* record, std::uint32_t length, char* text,
                                        std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
 // The tab settings record (0xFF5C): TabIndent, TabsEqual. item may be null.
-TALIX_API STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, ZervaRTItem* item, char* text,
+STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, ZervaRTItem* item, char* text,
                                     std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
 // An id/name record (0xFF7A or 0xFF7B): the words "<prefix>HTMLId='...'",
 // HTMLClass, HTMLStyle, HTMLTitle, HTMLOther, HTMLName, whose keyword
 // positions start at base; allValue is the selector that asks for every
 // word. Nothing is written when one of the six flags is already set.
-TALIX_API STATUS WriteHTMLAttributeProperties(const std::uint8_t* record, std::uint32_t length, const char* prefix,
+STATUS WriteHTMLAttributeProperties(const std::uint8_t* record, std::uint32_t length, const char* prefix,
                                               std::uint16_t base, std::uint16_t allValue, char* text,
                                               std::uint32_t capacity, std::uint16_t selector,
                                               PropertyWriterState* state);

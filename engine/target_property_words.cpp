@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "chunkops/target_property_writers.h"
 #include "core/properties.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "engine/target_property_writers.h"
 
 namespace talix {
 

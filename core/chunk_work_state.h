@@ -3,14 +3,14 @@
 
 #include <cstdint>
 
-#include "chunkops/operation_inputs.h"
+#include "core/operation_inputs.h"
 
 class ZervaRTChunk;
 
 namespace talix {
 
 struct ChunkDefInfo;
-struct XMLGenContext;
+struct GenerationWalkState;
 struct SortKey;
 
 constexpr std::uint32_t kChunkWorkTag = 2633;
@@ -36,7 +36,7 @@ struct ChunkWorkState {
     SavedString* savedStrings = nullptr;
     std::uint32_t copyWord1 = 0;           // set by the copying operations
     std::uint32_t copyWord2 = 0;
-    XMLGenContext* generation = nullptr;   // the context of a running generation
+    GenerationWalkState* generation = nullptr; // the context of a running generation (htmlgen)
     std::uint32_t singleTarget = 0;
     ActOnTextProc actOnText = nullptr;
     QueryLinkDataProc queryLinkData = nullptr;

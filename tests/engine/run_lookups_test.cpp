@@ -12,6 +12,7 @@
 #include "core/record_forms.h"
 #include "core/walkers.h"
 #include "engine/record_process.h"
+#include "engine/run_lookups.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"

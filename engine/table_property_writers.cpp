@@ -1,7 +1,7 @@
 // The property-text writers of tables: the words of the table extension
 // record, the table begin record, the row-cycle record, the tab settings
 // record and the id/name records.
-#include "chunkops/table_property_writers.h"
+#include "engine/table_property_writers.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -11,7 +11,7 @@
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // Paragraph ids of the file's records are moved up by the item's paragraph
 // id base plus this.
@@ -25,10 +25,10 @@ constexpr std::uint16_t kImportParagraphIdOffset = 125;
 // the append gate (which stops the stream); a failure leaves 20032 as the
 // run's error word. What was appended before a failure stays in the run's
 // output (the run as a whole is then not committed).
-TALIX_API STATUS ConvertItemRecords(const char* recordFilePath, RecordProcessContext* context);
+STATUS ConvertItemRecords(const char* recordFilePath, BuildContext* context);
 
 // One record of the stream (host form; context is the run's
-// RecordProcessContext): a font table is merged into the item's font table
+// BuildContext): a font table is merged into the item's font table
 // and not appended; a text run whose face the merge mapped to another takes
 // the new face; the paragraph ids of paragraph definitions, references,
 // hide formulas, formula references and style names are moved by the run's

@@ -16,12 +16,12 @@ enum ChunkType : std::uint16_t {
 };
 
 // The name of a type ("Table"), or defaultText for a type of 38 or more.
-TALIX_API const char* ChunkTypeName(std::uint16_t type, const char* defaultText);
+const char* ChunkTypeName(std::uint16_t type, const char* defaultText);
 
 // The type whose name begins the text, compared ignoring case ("Rows 3" is
 // Row). Where several names begin the text the longest wins, so that
 // "ParagraphList" is not taken for "Paragraph". 0 (Everything) when no name
 // does.
-TALIX_API std::uint16_t FindChunkType(const char* text);
+std::uint16_t FindChunkType(const char* text);
 
 } // namespace talix

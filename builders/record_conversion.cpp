@@ -1,13 +1,13 @@
-#include "engine/record_conversion.h"
+#include "builders/record_conversion.h"
 
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -51,7 +51,7 @@ bool MoveIds(std::uint8_t* record, std::uint32_t length, const std::uint32_t* at
 }
 
 // The default paragraph definition the pass starts from.
-void ResetParagraphDefinition(RecordProcessContext* context) {
+void ResetParagraphDefinition(BuildContext* context) {
     std::uint16_t length = plat::StructStoredLength(kParagraphDefinitionType);
     if (length == 0 || length > kParagraphImageSize) length = 70;
     CDPABDEFEXT definition;
@@ -67,7 +67,7 @@ void ResetParagraphDefinition(RecordProcessContext* context) {
 
 } // namespace
 
-STATUS ConvertItemRecords(const char* recordFilePath, RecordProcessContext* context) {
+STATUS ConvertItemRecords(const char* recordFilePath, BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->session->workArea == nullptr ||
         recordFilePath == nullptr || recordFilePath[0] == '\0')
         return kArgumentError;
@@ -80,7 +80,7 @@ STATUS ConvertItemRecords(const char* recordFilePath, RecordProcessContext* cont
 }
 
 plat::STATUS ReemitRecordCallback(const void* data, plat::WORD signature, plat::DWORD length, void* state) {
-    auto* context = static_cast<RecordProcessContext*>(state);
+    auto* context = static_cast<BuildContext*>(state);
     const auto* record = static_cast<const std::uint8_t*>(data);
     ZervaRTItem* item = context->output.item;
     if (record == nullptr || item == nullptr) return kArgumentError;

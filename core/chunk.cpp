@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <new>
 
+#include "core/chunk_definition.h"
+#include "core/chunk_setup.h"
+#include "core/chunk_work_state.h"
 #include "core/owned_text.h"
 #include "core/pool.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_setup.h"
-#include "engine/chunk_work_state.h"
 #include "talix/item.h"
 #include "talix/session.h"
 

@@ -3,7 +3,7 @@
 // separated by ";"; each part becomes one level: a relation, an element type,
 // an optional match text and a list of occurrences. Parsing turns a text into
 // a chain of levels, rendering writes a chain back as canonical text.
-#include "engine/chunk_definition.h"
+#include "core/chunk_definition.h"
 
 #include <cctype>
 #include <cstddef>
@@ -13,8 +13,8 @@
 #include <initializer_list>
 #include <new>
 
+#include "core/chunk_types.h"
 #include "core/owned_text.h"
-#include "engine/chunk_types.h"
 
 namespace talix {
 

@@ -1,5 +1,5 @@
 // Freeing the key cache of the matching operations.
-#include "chunkops/link_matching_cache.h"
+#include "core/link_matching_cache.h"
 
 #include "core/pool.h"
 #include "talix_platform/memory.h"

@@ -5,12 +5,12 @@
 
 #include <strings.h>
 
-#include "chunkops/target_property_writers.h"
 #include "core/color_tables.h"
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "engine/target_property_writers.h"
 #include "talix/session.h"
 
 namespace talix {
