@@ -15,24 +15,27 @@ struct ChunkWorkState;
 
 class TALIX_API ZervaRTChunk {
 public:
+    // Makes a chunk on an item, with no definition yet, registered with the session.
     ZervaRTChunk(RARIvoSession* session, ZervaRTItem* item);
+    // Frees the chunk's definition and texts and takes it off its session's list.
     ~ZervaRTChunk();
     ZervaRTChunk(const ZervaRTChunk&) = delete;
     ZervaRTChunk& operator=(const ZervaRTChunk&) = delete;
 
     static constexpr int kEventReturnStrings = 6;
 
-    // Removes the chunk's content from its item.
+    // Removes the chunk's content from its item; returns 0 or the failure (also the chunk's last status).
     std::uint16_t Remove();
     // Appends a graphic: kind "URL" (source a URL), "FILE" or empty (source
-    // a file path) or "ATTACHMENT".
+    // a file path) or "ATTACHMENT"; returns 0 or the failure (also the
+    // chunk's last status).
     std::uint16_t AppendGraphic(const char* kind, const char* source, const char* options);
 
     // ---- Zooming, sub-chunks and moving between targets ------------------
     // Narrows the chunk to a definition inside its innermost level; 0 when
     // the text does not parse (the chunk is unchanged).
     int ZoomIn(const char* text);
-    // Restores the definition the chunk had before its first ZoomIn.
+    // Restores the definition the chunk had before its first ZoomIn (nothing when it is not zoomed).
     void ZoomOut();
     // A new chunk on the same item whose definition is this chunk's with the
     // text's levels inside it; null when the text does not parse.
@@ -42,16 +45,18 @@ public:
     // The number of targets of a type ("Row") within the chunk's target;
     // -1 when the type cannot be counted there.
     std::int16_t GetCount(const char* typeText);
-    // Move the innermost level to the next, previous or last occurrence; 1
-    // when the chunk then stands on a target that exists.
+    // Moves the innermost level to its next occurrence; 1 when the chunk then stands on a target that exists, else 0.
     int GetNextTarget(int unused = 0);
+    // Moves the innermost level to its previous occurrence; 1 when that target exists, else 0.
     int GetPreviousTarget();
+    // Moves the innermost level to its last occurrence; 1 when that target exists, else 0.
     int GetLastTarget();
-    // The n-th text run whose formatting matches a font specification, or
-    // the n-th element of a type whose name matches, written into buffer as
-    // a definition text; 0 when none is found.
+    // Writes into buffer the definition text of the n-th text run whose
+    // formatting matches a font specification ("Text 3"); returns its ordinal, 0 when none is found.
     std::uint16_t FindTextChunk(int n, char* buffer, std::uint16_t bufferSize, const char* matchKind,
                                 const char* fontSpec);
+    // Writes into buffer the definition text of the n-th element of a type
+    // whose name matches ("Table 2"); returns its ordinal, 0 when none is found.
     std::uint16_t FindNamedChunk(int n, const char* typeName, char* buffer, std::uint16_t bufferSize,
                                  const char* matchKind, const char* name);
 

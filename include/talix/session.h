@@ -17,7 +17,9 @@ struct SessionWorkArea;
 
 class TALIX_API RARIvoSession {
 public:
+    // Makes a session with its work area (see IsUsable).
     RARIvoSession();
+    // Deletes the items and chunks still made on the session and frees all it holds.
     ~RARIvoSession();
     RARIvoSession(const RARIvoSession&) = delete;
     RARIvoSession& operator=(const RARIvoSession&) = delete;
@@ -25,13 +27,18 @@ public:
     // Reads the trace level and fixes the process-wide temporary directory.
     void SetUp();
 
+    // Registers an item with the session (its constructor does); the session deletes what is registered.
     void AddToRTITEMList(ZervaRTItem* item);
+    // Registers a chunk with the session (its constructor does).
     void AddToRTCHUNKList(ZervaRTChunk* chunk);
+    // Takes an item off the session's list (its destructor does); nothing when it is not on it.
     void RemoveFromRTITEMList(ZervaRTItem* item);
+    // Takes a chunk off the session's list (its destructor does); nothing when it is not on it.
     void RemoveFromRTCHUNKList(ZervaRTChunk* chunk);
 
-    // The chain of 1 MiB output cache blocks used by the MIME writer.
+    // Adds one 1 MiB block to the output cache chain the MIME writer uses (nothing when memory is short).
     void CreateCachedStuff();
+    // Frees every block of the output cache chain.
     void CleanUpCachedStuff();
 
     // Creates (or, with overwrite, empties) the design element kind "Form",
