@@ -139,8 +139,7 @@ void DropRecordLists(ZervaRTItem* item) {
     if (work == nullptr) return;
     for (ItemRecordList** list : {&work->current, &work->output}) {
         if (*list == nullptr) continue;
-        FreeItemRecordList(item->session, *list);
-        delete *list;
+        DeleteItemRecordList(item->session, *list);
         *list = nullptr;
     }
 }
@@ -282,8 +281,7 @@ std::uint16_t ZervaRTItem::Commit() {
     }
     FreeSavedItems(saved);
     if (status != kOK) return status;
-    FreeItemRecordList(session, list);
-    delete list;
+    DeleteItemRecordList(session, list);
     work->current = nullptr;
     return kOK;
 }

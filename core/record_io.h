@@ -1,9 +1,8 @@
 // Reading an item's CD records into a record list (host form) and writing a
 // record list back as items (stored form).
 //
-// Memory: a list made by SIAR or StartOutputSegment is a plain heap object
-// (delete it after freeing its contents); its nodes are heap objects whose
-// bytes and extras come from std::malloc; the stored-value copies and the
+// Memory: a list made by SIAR or StartOutputSegment is freed whole by
+// DeleteItemRecordList (core/record_list.h); the stored-value copies and the
 // segment buffers and descriptors come from the session's tracked pool.
 #pragma once
 
@@ -66,13 +65,6 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 // signature has (such a record could not be written back as it was read).
 STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length,
             std::uint16_t* signature);
-
-// Frees the nodes (with the bytes and extras they own), the segment buffers
-// and descriptors of a list and clears it; the list object itself stays
-// with the caller. FreeItemRecords keeps the list's note and name, so that
-// it can be read into again.
-void FreeItemRecordList(RARIvoSession* session, ItemRecordList* list);
-void FreeItemRecords(RARIvoSession* session, ItemRecordList* list);
 
 // Writes the list back as items of its name in its note (each at most
 // 49,022 bytes of stored records unless one record is larger), converting

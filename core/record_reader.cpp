@@ -56,17 +56,6 @@ bool Tracing() { return g_debugLevel > 2; }
 
 void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
-// Frees one node with the bytes and extras it owns.
-void FreeNode(CDRecordNode* node) {
-    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-    if (node->extra != nullptr) {
-        if (node->flags & kNodeOwnsExtraText)
-            std::free(const_cast<char*>(static_cast<TextExtra*>(node->extra)->text));
-        std::free(node->extra);
-    }
-    delete node;
-}
-
 template <typename Extra>
 Extra* NewExtra() {
     void* memory = std::calloc(1, sizeof(Extra));
@@ -249,22 +238,11 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
         return kOutOfMemory;
     }
 
-    CDRecordNode* node = new (std::nothrow) CDRecordNode{};
+    CDRecordNode* node = NewRecordNode(host, signature, hostLength);
     if (node == nullptr) {
         plat::LogLine(0, list->head == nullptr ? "Out of memory at CDR4150" : "Out of memory at CDR4164");
         return kOutOfMemory;
     }
-    node->bytes = static_cast<std::uint8_t*>(std::malloc(EvenLength(hostLength)));
-    if (node->bytes == nullptr) {
-        delete node;
-        LogOutOfMemory(__LINE__);
-        return kOutOfMemory;
-    }
-    std::memcpy(node->bytes, host, hostLength);
-    if (hostLength & 1u) node->bytes[hostLength] = 0;
-    node->signature = signature;
-    node->length = hostLength;
-    node->flags = kNodeOwnsBytes;
     if (length & 1u) {
         if (list->remaining == length) {
             node->flags |= kNodeNoPad;
@@ -275,20 +253,13 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 
     walk->segmentBytes += EvenLength(length);
     if (!AddExtras(walk, node, endsValue)) {
-        FreeNode(node);
+        FreeRecordNode(node);
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
-    if (walk->last == nullptr) {
-        node->index = 1;
-        list->head = node;
-    } else {
-        node->index = static_cast<std::uint16_t>(walk->last->index + 1);
-        node->prev = walk->last;
-        walk->last->next = node;
-    }
+    node->index = static_cast<std::uint16_t>(walk->last != nullptr ? walk->last->index + 1 : 1);
+    LinkRecordNode(list, walk->last, node);
     walk->last = node;
-    list->tail = node;
     list->readPosition += step;
     return kOK;
 }
@@ -360,12 +331,10 @@ STATUS ReadAsText(RecordWalk* walk) {
     const std::uint32_t length = textLength + kTextHeader;
 
     void* memory = QuorbelAllocate(session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
-    CDRecordNode* node = new (std::nothrow) CDRecordNode{};
-    auto* bytes = static_cast<std::uint8_t*>(std::malloc(EvenLength(length)));
-    if (memory == nullptr || node == nullptr || bytes == nullptr) {
+    CDRecordNode* node = NewRecordNode(nullptr, kSigText, length);
+    if (memory == nullptr || node == nullptr) {
         if (memory != nullptr) ZervaDeallocate(session, memory);
-        delete node;
-        std::free(bytes);
+        FreeRecordNode(node);
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
@@ -382,23 +351,13 @@ STATUS ReadAsText(RecordWalk* walk) {
     }
     list->lastSegment = segment;
 
+    std::uint8_t* bytes = node->bytes;
     std::memcpy(bytes, walk->item->work->textTemplate, kTextHeader);
     WriteWord(bytes, kSigText);
     WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
     std::memcpy(bytes + kTextHeader, session->textResult, textLength);
-    if (length & 1u) bytes[length] = 0;
-    node->signature = kSigText;
-    node->length = length;
     node->index = index;
-    node->flags = kNodeOwnsBytes;
-    node->bytes = bytes;
-    if (walk->last != nullptr) {
-        node->prev = walk->last;
-        walk->last->next = node;
-    } else {
-        list->head = node;
-    }
-    list->tail = node;
+    LinkRecordNode(list, walk->last, node);
     return kOK;
 }
 
@@ -511,43 +470,5 @@ ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int 
     }
     return list;
 }
-
-void FreeItemRecords(RARIvoSession* session, ItemRecordList* list) {
-    if (list == nullptr) return;
-    for (CDRecordNode* node = list->head; node != nullptr;) {
-        CDRecordNode* next = node->next;
-        FreeNode(node);
-        node = next;
-    }
-    // The list's value copy is the buffer of its last segment.
-    for (OutputSegment* segment = list->firstSegment; segment != nullptr;) {
-        OutputSegment* next = segment->next;
-        if (session != nullptr) {
-            if (segment->start != nullptr) ZervaDeallocate(session, segment->start);
-            ZervaDeallocate(session, segment);
-        }
-        segment = next;
-    }
-    plat::NOTEHANDLE note = list->note;
-    const char* itemName = list->itemName;
-    std::uint32_t outputFlag = list->outputFlag;
-    *list = ItemRecordList{};
-    list->note = note;
-    list->itemName = itemName;
-    list->outputFlag = outputFlag;
-}
-
-void FreeItemRecordList(RARIvoSession* session, ItemRecordList* list) {
-    if (list == nullptr) return;
-    FreeItemRecords(session, list);
-    *list = ItemRecordList{};
-}
-
-CDRecordNode* NextRecordNode(ItemRecordList* list, CDRecordNode* node) {
-    if (node != nullptr) return node->next;
-    return list != nullptr ? list->head : nullptr;
-}
-
-CDRecordNode* PrevRecordNode(CDRecordNode* node) { return node != nullptr ? node->prev : nullptr; }
 
 } // namespace talix

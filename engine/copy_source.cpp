@@ -225,8 +225,7 @@ void ReleaseSlots(CopyWork* work) {
 void CloseSource(CopyWork* work) {
     ReleaseSlots(work);
     if (work->listRead && work->list != nullptr) {
-        FreeItemRecordList(work->context->session, work->list);
-        delete work->list;
+        DeleteItemRecordList(work->context->session, work->list);
     }
     work->list = nullptr;
     if (work->openedNote != 0) plat::NoteClose(work->openedNote);
@@ -650,8 +649,7 @@ STATUS FindCopyParagraphIdBase(ZervaRTChunk* chunk) {
         STATUS status = kOK;
         ItemRecordList* list = SIAR(item, 0, nullptr, 1, 0, 0, nullptr, &status);
         if (list != nullptr && status != kOK) {
-            FreeItemRecordList(chunk->session, list);
-            delete list;
+            DeleteItemRecordList(chunk->session, list);
             return status;
         }
         state->current = list;

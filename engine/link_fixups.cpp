@@ -375,8 +375,7 @@ void DiscardOutput(CopyPass* pass) {
     ItemWorkState* work = pass->target->work;
     ReleaseHeldHandles(&pass->output, 0);
     if (work->output != nullptr) {
-        FreeItemRecordList(pass->target->session, work->output);
-        delete work->output;
+        DeleteItemRecordList(pass->target->session, work->output);
         work->output = nullptr;
     }
 }
@@ -472,14 +471,12 @@ STATUS CommitOutput(CopyPass* pass) {
     work->current = built;
     const STATUS status = pass->target->Commit();
     if (status != kOK) {
-        FreeItemRecordList(pass->target->session, built);
-        delete built;
+        DeleteItemRecordList(pass->target->session, built);
         work->current = old;
         return status;
     }
     if (old != nullptr && old != built) {
-        FreeItemRecordList(pass->target->session, old);
-        delete old;
+        DeleteItemRecordList(pass->target->session, old);
     }
     return kOK;
 }

@@ -273,8 +273,7 @@ ItemRecordList* RecordsToWalk(ZervaRTItem* item, plat::NOTEHANDLE note, const ch
     if (*status != kOK) {
         // Damaged stored records: nothing is walked, and no half-read list
         // is kept.
-        FreeItemRecordList(item->session, list);
-        delete list;
+        DeleteItemRecordList(item->session, list);
         return nullptr;
     }
     if (ownItem) {
@@ -415,8 +414,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         // note by the next run, so that a failed run changes nothing.
         if (status != kOK && operation == 49 && !temporaryList && item->cacheRecords == 0 &&
             item->work->current != nullptr) {
-            FreeItemRecordList(session, item->work->current);
-            delete item->work->current;
+            DeleteItemRecordList(session, item->work->current);
             item->work->current = nullptr;
         }
     }
@@ -449,8 +447,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     }
     delete context;
     if (temporaryList) {
-        FreeItemRecordList(session, list);
-        delete list;
+        DeleteItemRecordList(session, list);
     }
     return status;
 }

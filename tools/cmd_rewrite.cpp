@@ -79,8 +79,7 @@ int RunHostRecords(const Command& command, const std::vector<std::string>& args)
         std::printf("%u\t0x%04X\t%s\t%u\t%s\n", node->index, static_cast<unsigned>(node->signature), name,
                     static_cast<unsigned>(node->length), ExtraText(node).c_str());
     }
-    talix::FreeItemRecordList(&session, list);
-    delete list;
+    talix::DeleteItemRecordList(&session, list);
     if (status != talix::kOK) {
         std::fflush(stdout);
         return Fail("item '%s' could not be read to its end: %s", args[2].c_str(), StatusMessage(status).c_str());
@@ -118,16 +117,14 @@ int RunRewrite(const Command& command, const std::vector<std::string>& args) {
     talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
     if (list == nullptr || status != talix::kOK) {
         if (list != nullptr) {
-            talix::FreeItemRecordList(&session, list);
-            delete list;
+            talix::DeleteItemRecordList(&session, list);
         }
         return Fail("cannot read item '%s': %s; nothing was written", args[2].c_str(), StatusMessage(status).c_str());
     }
     unsigned long records = 0;
     for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next) ++records;
     if (talix::ItemRecordList* pending = item.work->current) {
-        talix::FreeItemRecordList(&session, pending);
-        delete pending;
+        talix::DeleteItemRecordList(&session, pending);
     }
     item.work->current = list;
     status = item.Commit();

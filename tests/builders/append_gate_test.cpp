@@ -196,8 +196,7 @@ TEST_F(GateTest, TablesStartAParagraphAndKeepTheirCellState) {
     ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
     talix::ItemRecordList* read = talix_test::StoreOutput(&item_, note);
     EXPECT_EQ(talix_test::ListSignatures(read), Signatures());
-    if (read != nullptr) talix::FreeItemRecordList(&session_, read);
-    delete read;
+    talix::DeleteItemRecordList(&session_, read);
     plat::NoteClose(note);
     plat::DbClose(db);
 }

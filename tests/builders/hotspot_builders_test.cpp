@@ -400,8 +400,7 @@ TEST_F(HotspotBuilders, ImageMapAreas) {
     EXPECT_EQ(Shape(), "<FFF5 FFF5 >FFF5 ");
     EXPECT_EQ(Nodes()[1]->length, 32u);
     EXPECT_EQ(ReadWord(Nodes()[1]->bytes + 8), talix::kShapeDefault);
-    talix::FreeItemRecordList(&session_, first);
-    delete first;
+    talix::DeleteItemRecordList(&session_, first);
 }
 
 TEST(ImageMapArea, RectanglesAndPolygons) {

@@ -46,8 +46,7 @@ protected:
         ASSERT_EQ(talix::StartOutputSegment(&context_->output), 0);
     }
     void TearDown() override {
-        talix::FreeItemRecordList(&session_, item_.work->output);
-        delete item_.work->output;
+        talix::DeleteItemRecordList(&session_, item_.work->output);
         item_.work->output = nullptr;
     }
 

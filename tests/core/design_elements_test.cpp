@@ -146,8 +146,7 @@ TEST_F(DesignElements, EveryElementOfTheSharedDataConnectsReadsAndCopies) {
         ASSERT_NE(list, nullptr);
         EXPECT_EQ(status, 0);
         EXPECT_NE(list->head, nullptr);
-        talix::FreeItemRecordList(&session_, list);
-        delete list;
+        talix::DeleteItemRecordList(&session_, list);
 
         ASSERT_EQ((copy.*connect)("", path_.c_str(), name.c_str(), title.c_str()), 0);
         ASSERT_EQ(copy.Save(), 0);

@@ -429,8 +429,7 @@ TEST(RealGraphics, EveryGraphicReportsItsSizeAndFormatAndAnImageResourceExportsI
         if (node->signature == kSigImageSegment)
             data.append(reinterpret_cast<const char*>(node->bytes) + 12, talix::ReadWord(node->bytes + 8));
     }
-    talix::FreeItemRecordList(&session, list);
-    delete list;
+    talix::DeleteItemRecordList(&session, list);
     const std::string file = dir.file("resource.gif");
     ZervaRTChunk* chunk = item.DefineChunk("Graphic 1");
     ASSERT_NE(chunk, nullptr);

@@ -167,8 +167,7 @@ TEST_F(LinkFixups, AnItemCopiedToAnotherNoteKeepsItsLinksFontsAndAttachments) {
     EXPECT_EQ(indexed, 0u);
     EXPECT_EQ(inlined, 1u);
     EXPECT_STREQ(face, "Courier New");
-    talix::FreeItemRecordList(&session_, list);
-    delete list;
+    talix::DeleteItemRecordList(&session_, list);
 }
 
 TEST_F(LinkFixups, AFailedCopyLeavesTheTargetAsItWasAndACopyInOneNoteSharesItsAttachments) {

@@ -506,8 +506,7 @@ TEST(WalkRealData, EveryItemIsWalkedToItsEnd) {
             talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
             ASSERT_NE(list, nullptr);
             const std::uint16_t count = list->tail != nullptr ? list->tail->index : 0;
-            talix::FreeItemRecordList(&session, list);
-            delete list;
+            talix::DeleteItemRecordList(&session, list);
             for (const char* definition : {"Everything", "Table *", "Table *; Row *", "Section *", "Hotspot *",
                                            "Paragraph *", "Graphic *", "Text *"}) {
                 ZervaRTChunk* chunk = item.DefineChunk(definition);
