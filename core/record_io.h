@@ -66,6 +66,42 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length,
             std::uint16_t* signature);
 
+// What is wrong with a stored record, as the reader judges it.
+enum class RecordFault : std::uint8_t {
+    None,            // the record can be read
+    HeaderCut,       // fewer bytes are left than its header needs
+    ZeroLength,      // its length is 0
+    ZeroSignature,   // its signature is 0
+    BelowHeader,     // its length is below its header's size
+    WrongForm,       // its header has a form its signature does not have
+    PastEnd,         // its length runs past the end of the value
+    TooLarge,        // it is too large to hold in a record list
+    ShortValue,      // the value holds less than its data-type word
+};
+
+// Decodes the stored record header at `at` (available bytes are left in its
+// value) and judges it as the reader does before it reads the record: what
+// GSBR refuses, then a length past the end of the value. *length and
+// *signature get what the header says (the first word as the signature when
+// only it is there).
+RecordFault JudgeStoredRecord(const std::uint8_t* at, std::uint32_t available, std::uint32_t* length,
+                              std::uint16_t* signature);
+
+// Where and why a read of the list (SIAR, SBR) that returned kDamagedRecords
+// stopped: the stored item (1-based, in the order of the items of the name),
+// the byte offset of the damaged record in its value (the data-type word
+// counted), the fault, and the record's signature and length and the bytes
+// left in the value from it.
+struct RecordReadStop {
+    std::uint16_t item = 0;
+    std::uint32_t offset = 0;
+    RecordFault fault = RecordFault::None;
+    std::uint16_t signature = 0;
+    std::uint32_t length = 0;
+    std::uint32_t left = 0;
+};
+RecordReadStop DescribeReadStop(const ItemRecordList* list);
+
 // Writes the list back as items of its name in its note (each at most
 // 49,022 bytes of stored records unless one record is larger), converting
 // each record to stored form. The caller deletes the old items first.

@@ -363,22 +363,61 @@ STATUS ReadAsText(RecordWalk* walk) {
 
 } // namespace
 
-STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length, std::uint16_t* signature) {
+RecordFault JudgeStoredRecord(const std::uint8_t* at, std::uint32_t available, std::uint32_t* length,
+                              std::uint16_t* signature) {
     StoredHeader header;
-    if (address != nullptr && DecodeStoredHeader(address, available, &header)) {
-        *length = header.length;
-        *signature = header.signature;
-        if (header.signature != 0 && header.length >= header.headerSize &&
-            HeaderFitsSignature(header, address, available))
-            return kOK;
-    } else {
+    if (at == nullptr || !DecodeStoredHeader(at, available, &header)) {
+        *length = 0;
+        *signature = at != nullptr && available >= 2 ? ReadWord(at) : 0;
+        return RecordFault::HeaderCut;
+    }
+    *length = header.length;
+    *signature = header.signature;
+    if (header.length == 0) return RecordFault::ZeroLength;
+    if (header.signature == 0) return RecordFault::ZeroSignature;
+    if (header.length < header.headerSize) return RecordFault::BelowHeader;
+    if (!HeaderFitsSignature(header, at, available)) return RecordFault::WrongForm;
+    if (header.length > available) return RecordFault::PastEnd;
+    return RecordFault::None;
+}
+
+STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length, std::uint16_t* signature) {
+    switch (JudgeStoredRecord(address, available, length, signature)) {
+    case RecordFault::None:
+    case RecordFault::PastEnd:
+        return kOK;
+    case RecordFault::HeaderCut:
         *length = 0;
         *signature = 0;
+        break;
+    default:
+        break;
     }
     if (g_debugLevel >= 3)
         plat::LogLine(0, "GSBR - Error: record_length=%ld record_type=%ld", static_cast<long>(*length),
                       static_cast<long>(*signature));
     return kItemNotFound;
+}
+
+RecordReadStop DescribeReadStop(const ItemRecordList* list) {
+    RecordReadStop stop;
+    if (list == nullptr) return stop;
+    const OutputSegment* segment = list->lastSegment;
+    // A value too short for its data-type word stops the read before it
+    // becomes a segment of its own.
+    if (segment == nullptr || list->valueLength < 2 || list->readPosition == nullptr) {
+        stop.item = static_cast<std::uint16_t>(segment != nullptr ? segment->number + 2 : 1);
+        stop.fault = RecordFault::ShortValue;
+        stop.left = list->valueLength;
+        return stop;
+    }
+    stop.item = static_cast<std::uint16_t>(segment->number + 1);
+    stop.offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
+    stop.left = list->remaining;
+    stop.fault = JudgeStoredRecord(list->readPosition, list->remaining, &stop.length, &stop.signature);
+    // A record whose header holds stopped the read because it could not be held.
+    if (stop.fault == RecordFault::None) stop.fault = RecordFault::TooLarge;
+    return stop;
 }
 
 STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharactersMode, ItemRecordList* list) {
