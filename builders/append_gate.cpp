@@ -548,7 +548,7 @@ std::uint16_t NextParagraphId(RecordOutput* output) {
 STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length, RecordOutput* output) {
     if (output == nullptr || (record == nullptr && length > 0)) return kArgumentError;
     if (output->htmlImport != nullptr) {
-        if (g_htmlImportSink.AddImportRecord == nullptr) return kHtmlTreeLost;
+        if (g_htmlImportSink.AddImportRecord == nullptr) return kOperationFailed;
         return g_htmlImportSink.AddImportRecord(record, signature, length, output->htmlImport);
     }
     if (output->session == nullptr || !output->session->IsUsable() || output->item == nullptr ||

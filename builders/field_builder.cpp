@@ -17,6 +17,7 @@
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -49,10 +50,6 @@ const char* const kEventNames[] = {"OnClick",   "OnDblClick", "OnMouseDown", "On
 constexpr const char* kEnteringPrefix = "LotusScript:Entering:";
 constexpr const char* kExitingPrefix = "LotusScript:Exiting:";
 constexpr const char* kJavaScriptPrefix = "Javascript:";
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    return text != nullptr && std::strlen(text) >= std::strlen(prefix) && FindNoCase(text, prefix) == text;
-}
 
 // The texts of a field record: where the name starts and its length. False
 // when the record is damaged (its parts run past its length).
@@ -217,7 +214,7 @@ STATUS WriteJavaScript(const EventTexts& events, BuildContext* context) {
         const char* name = text + prefix;
         const std::uint16_t code = JavaScriptEventCode(name);
         if (code == 0) {
-            if (status == kOK) status = kHtmlTreeLost;
+            if (status == kOK) status = kOperationFailed;
             continue;
         }
         // The code starts one character after the name.
@@ -293,7 +290,7 @@ STATUS AppendEventCode(const char* fieldName, const char* fontText, int wrap, co
     const plat::NOTEHANDLE note = context->note;
     if (!modify) {
         char free[kItemNameCapacity];
-        if (!FreeName(note, name, free)) return kHtmlTreeLost;
+        if (!FreeName(note, name, free)) return kOperationFailed;
         std::memcpy(name, free, sizeof name);
         const std::uint32_t length = static_cast<std::uint32_t>(std::strlen(name));
         if ((length != nameLength || std::memcmp(field.bytes + nameStart, name, length) != 0) &&
@@ -340,7 +337,7 @@ STATUS AppendEventCode(const char* fieldName, const char* fontText, int wrap, co
     const STATUS script = WriteLotusScript(work->eventTexts, name, context);
     if (status == kOK) status = script;
     const STATUS javaScript = WriteJavaScript(work->eventTexts, context);
-    if (javaScript != kOK && javaScript != kHtmlTreeLost) return Consumed(javaScript);
+    if (javaScript != kOK && javaScript != kOperationFailed) return Consumed(javaScript);
     if (status == kOK) status = javaScript;
 
     if (status == kOK && Saved(slots[kSavedIdName], kSigIdName)) {

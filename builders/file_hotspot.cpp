@@ -147,7 +147,7 @@ STATUS AppendFileHotspot(const char* filePath, const char* attachmentName, const
         const plat::STATUS status =
             plat::NoteAttachFile(note, "$FILE", 5, filePath, attachmentName, plat::ATTACH_DEFAULT);
         if (status != plat::NOERROR) return status;
-        if (!LastFileItem(note, &attached)) return kHtmlTreeLost;
+        if (!LastFileItem(note, &attached)) return kOperationFailed;
     }
     const STATUS status = AppendHotspotRecords(attachmentName, display, options, context);
     // The run that fails is not stored: neither is the attachment made for it.

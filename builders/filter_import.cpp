@@ -13,6 +13,7 @@
 #include "core/record_forms.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 

@@ -83,10 +83,6 @@ bool ReplicaWords(const std::string& text, std::uint32_t words[2]);
 // The value of a keyword (GetOptionValue), at most 8,191 characters.
 // Returns false when the keyword is absent.
 bool OptionText(const char* options, const char* key, std::string* value);
-// True when the text begins with the word, ignoring case.
-bool StartsWithWord(const std::string& text, const char* word);
-// True when the text equals the word, ignoring case.
-bool EqualsWord(const char* text, const char* word);
 // True for the alignments "left" and "right", ignoring case.
 bool LeftOrRight(const char* alignment);
 // The decimal value of a text as atoi reads it, kept to 16 bits.

@@ -22,6 +22,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -171,7 +172,7 @@ const char* NonEmpty(const char* text) { return text != nullptr && text[0] != '\
 STATUS AppendLinkText(const char* text, std::uint32_t length, const char* spec, bool wrapColor,
                       BuildContext* context) {
     if (void* node = ImportTextNode(context)) {
-        if (g_htmlImportSink.CalcFontFromHTML == nullptr) return kHtmlTreeLost;
+        if (g_htmlImportSink.CalcFontFromHTML == nullptr) return kOperationFailed;
         return g_htmlImportSink.CalcFontFromHTML(context, context->output.htmlImport, node);
     }
     return AppendTextInFont(text, length, spec, wrapColor, context);
@@ -188,7 +189,7 @@ STATUS PrepareNotesLink(const LinkRequest& request, BuildContext* context, NoteL
                         LinkTexts* texts) {
     ParsedLinkIds& parsed = context->session->workArea->parsedLink;
     parsed = ParsedLinkIds{};
-    if (std::strlen(request.target) != 16) return kHtmlTreeLost;
+    if (std::strlen(request.target) != 16) return kOperationFailed;
     ParseReplicaIdText(request.target, parsed.link.replica);
     parsed.replicaParsed = 'Y';
     int level = 1;

@@ -21,6 +21,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "talix/session.h"
 
 namespace talix {

@@ -16,6 +16,7 @@
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 
 namespace talix {
 
@@ -63,9 +64,9 @@ bool AddImageAttributes(const char* altText, const char* alignment, const char* 
         batch->push_back(std::move(record));
     }
     if (Given(alignment)) {
-        if (EqualsWord(alignment, "left")) {
+        if (EqualNoCase(alignment, "left")) {
             batch->push_back(FloatRecord(1));
-        } else if (EqualsWord(alignment, "right")) {
+        } else if (EqualNoCase(alignment, "right")) {
             batch->push_back(FloatRecord(2));
         } else if (FindNoCase(alignment, "top") != nullptr) {
             batch->push_back(VerticalAlignRecord(2));
@@ -149,7 +150,7 @@ STATUS WriteImageBufferRecords(const std::uint8_t* data, std::uint32_t size, std
     if (size < kMinimumImageData) return kOutOfMemory;
     std::uint16_t imageWidth = kDefaultPixels, imageHeight = kDefaultPixels;
     if (!DataPixelSize(data, size, imageType, &imageWidth, &imageHeight) && imageType == kImageTypeJpeg)
-        return kHtmlTreeLost;
+        return kOperationFailed;
     if (width != 0) imageWidth = width;
     if (height != 0) imageHeight = height;
 
@@ -171,7 +172,7 @@ STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, BuildCon
     if (size < kMinimumImageData) return kOutOfMemory;
     std::uint16_t imageWidth = kDefaultPixels, imageHeight = kDefaultPixels;
     if (!DataPixelSize(data.data(), size, imageType, &imageWidth, &imageHeight) && imageType == kImageTypeJpeg)
-        return kHtmlTreeLost;
+        return kOperationFailed;
     if (width != 0) imageWidth = width;
     if (height != 0) imageHeight = height;
 

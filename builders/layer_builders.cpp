@@ -20,6 +20,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -79,11 +80,11 @@ BuiltRecord PositioningRecord(std::uint32_t zIndex, const char* options, const s
     std::string value;
     std::uint8_t scheme = 1;
     if (OptionText(options, "Scheme=", &value) || OptionText(options, "position=", &value)) {
-        if (EqualsWord(value.c_str(), "static")) {
+        if (EqualNoCase(value.c_str(), "static")) {
             scheme = 0;
-        } else if (EqualsWord(value.c_str(), "relative")) {
+        } else if (EqualNoCase(value.c_str(), "relative")) {
             scheme = 2;
-        } else if (EqualsWord(value.c_str(), "fixed")) {
+        } else if (EqualNoCase(value.c_str(), "fixed")) {
             scheme = 3;
         }
     }
@@ -119,12 +120,12 @@ BuiltRecord BoxSizeRecord(const char* options, const std::vector<std::string>& f
 std::uint8_t BackgroundRepeat(const char* options) {
     std::string value;
     if (!OptionText(options, "BackgroundRepeat=", &value)) return kRepeatTile;
-    if (EqualsWord(value.c_str(), "once")) return 1;
-    if (EqualsWord(value.c_str(), "tile")) return 4;
-    if (StartsWithWord(value, "vert")) return 2;
-    if (StartsWithWord(value, "horiz")) return 3;
-    if (StartsWithWord(value, "cente")) return 6;
-    if (StartsWithWord(value, "size")) return 5;
+    if (EqualNoCase(value.c_str(), "once")) return 1;
+    if (EqualNoCase(value.c_str(), "tile")) return 4;
+    if (StartsWithNoCase(value, "vert")) return 2;
+    if (StartsWithNoCase(value, "horiz")) return 3;
+    if (StartsWithNoCase(value, "cente")) return 6;
+    if (StartsWithNoCase(value, "size")) return 5;
     return kRepeatTile;
 }
 

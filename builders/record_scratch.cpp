@@ -12,6 +12,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 

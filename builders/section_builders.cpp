@@ -15,6 +15,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -47,10 +48,6 @@ constexpr BorderStyle kBorderStyles[] = {
     {"Box", 0},     {"Caption", 6},       {"WindowCaption", 6},           {"Gradient", 7}, {"TAB", 7},
     {"DIAGTAB", 7},
 };
-
-bool EqualNoCase(const char* value, const char* word) {
-    return std::strlen(value) == std::strlen(word) && FindNoCase(value, word) == value;
-}
 
 // The bar flags of the section options; *tabStyle receives the style of the
 // tab record (0 for none).

@@ -45,7 +45,7 @@ void RunGetText(ZervaRTChunk* chunk, const char* subDefinition, int allRuns, con
             }
             chunk->work->singleTarget = (single != 0 && extraSingle != 0) ? 1 : 0;
         }
-        STATUS status = PerformChunkAction(chunk, item->noteHandle, name, 9, kPropertyText, allRuns != 0 ? 1 : 0, 0,
+        STATUS status = PerformChunkAction(chunk, item->noteHandle, name, kOpGetText, kPropertyText, allRuns != 0 ? 1 : 0, 0,
                                            0, separator, nullptr, nullptr, extra, nullptr);
         chunk->work->singleTarget = single;
         FreeChunkDefinition(extra);

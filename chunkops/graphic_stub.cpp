@@ -5,11 +5,11 @@
 #include "talix/chunk.h"
 
 std::uint16_t ZervaRTChunk::Remove() {
-    lastStatus = talix::kHtmlTreeLost;
+    lastStatus = talix::kOperationFailed;
     return lastStatus;
 }
 
 std::uint16_t ZervaRTChunk::AppendGraphic(const char* kind, const char* source, const char* options) {
-    lastStatus = talix::kHtmlTreeLost;
+    lastStatus = talix::kOperationFailed;
     return lastStatus;
 }

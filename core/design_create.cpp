@@ -89,7 +89,7 @@ STATUS AppendInfo(plat::NOTEHANDLE note) {
     const plat::WORD storedLength = plat::StructStoredLength(kDocumentType);
     std::uint8_t host[64] = {};
     std::uint8_t stored[64] = {};
-    if (hostLength < 14 || hostLength > sizeof host || storedLength > sizeof stored) return kHtmlTreeLost;
+    if (hostLength < 14 || hostLength > sizeof host || storedLength > sizeof stored) return kOperationFailed;
     host[0] = kSigDocument;
     host[1] = static_cast<std::uint8_t>(storedLength);
     host[2] = 1;     // WORD at 2

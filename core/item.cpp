@@ -349,7 +349,7 @@ std::uint16_t ZervaRTItem::CreateBlankRichTextItem() {
     if (status == plat::NOERROR) status = plat::StructWrite(&position, kTextType, work->textTemplate);
     if (status == plat::NOERROR &&
         static_cast<std::uint8_t*>(position) - static_cast<std::uint8_t*>(start) != kBlankItemSize)
-        status = kHtmlTreeLost;
+        status = kOperationFailed;
     plat::MemUnlock(block);
 
     if (status == plat::NOERROR) {

@@ -22,8 +22,5 @@ std::uint32_t ApplyFlagOption(const char* options, const char* key, char* buffer
                               const char* yesWord, const char* noWord);
 std::uint32_t GetYesNoOption(const char* options, const char* key, char* buffer,
                              std::uint32_t bufferSize, std::uint32_t defaultValue);
-const char* FindNoCase(const char* text, const char* pattern);
-// True when the two texts are equal but for the case of ASCII letters.
-bool EqualNoCase(const char* a, const char* b);
 
 } // namespace talix

@@ -1,6 +1,7 @@
 // The item-property table, the name look-ups over the property tables, and
 // the quote-character chooser of generated option strings.
 #include "core/properties.h"
+#include "core/text_compare.h"
 
 #include <cstring>
 #include <initializer_list>
@@ -54,16 +55,6 @@ const PropertyTableEntry kItemProperties[] = {
 const PropertyTableEntry kChunkProperties[] = {
     {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
-
-int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a);
-        unsigned char y = static_cast<unsigned char>(*b);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
-    }
-}
 
 const PropertyTableEntry* FindSorted(const PropertyTableEntry* table, const char* name) {
     if (name == nullptr) return nullptr;

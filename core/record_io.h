@@ -33,7 +33,7 @@ constexpr int kNodePadShift = 8;
 // The status of a read that met damaged stored records (a header cut off, a
 // zero signature or length, a length below its header or past the end of the
 // value) or a record too large to hold; the records before it stay.
-constexpr STATUS kDamagedRecords = kHtmlTreeLost;
+constexpr STATUS kDamagedRecords = kOperationFailed;
 
 // The largest output segment and the most record bytes one stored item holds.
 constexpr std::uint32_t kOutputSegmentCapacity = 64382;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/operation_request.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
 #include "talix_platform/text.h"
@@ -16,8 +17,6 @@
 namespace talix {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsAscii(char c) { return (static_cast<unsigned char>(c) & 0x80u) == 0; }
 

@@ -42,9 +42,9 @@ STATUS ForEachValue(plat::NOTEHANDLE note, const char* name, Visit visit) {
     plat::DWORD length = 0;
     plat::STATUS status = plat::ItemInfo(note, name, nameLength, &item, &type, &value, &length);
     while (status == plat::NOERROR) {
-        if (type != plat::TYPE_COMPOSITE) return kHtmlTreeLost;
+        if (type != plat::TYPE_COMPOSITE) return kOperationFailed;
         const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
-        if (bytes == nullptr) return kHtmlTreeLost;
+        if (bytes == nullptr) return kOperationFailed;
         STATUS result = visit(bytes, static_cast<std::uint32_t>(length));
         plat::BlockUnlock(value);
         if (result == kStopWalk) return kOK;
@@ -162,9 +162,9 @@ STATUS MeasureItemContent(plat::NOTEHANDLE note, const char* itemName, char** te
 }
 
 STATUS ExportFileData(plat::NOTEHANDLE note, const char* filePath) {
-    if (filePath == nullptr || filePath[0] == '\0') return kHtmlTreeLost;
+    if (filePath == nullptr || filePath[0] == '\0') return kOperationFailed;
     std::FILE* file = std::fopen(filePath, "wb");
-    if (file == nullptr) return kHtmlTreeLost;
+    if (file == nullptr) return kOperationFailed;
     STATUS status = ForEachValue(note, "$FileData", [&](const std::uint8_t* value, std::uint32_t valueLength) {
         return ForEachStoredRecord(value, valueLength, [&](const std::uint8_t* record, std::uint16_t signature,
                                                            std::uint32_t recordLength) -> STATUS {
@@ -172,10 +172,10 @@ STATUS ExportFileData(plat::NOTEHANDLE note, const char* filePath) {
             std::uint32_t dataLength = 0;
             if (signature != kSigFileSegment || !FileSegmentData(record, recordLength, &data, &dataLength))
                 return kOK;
-            return std::fwrite(data, 1, dataLength, file) == dataLength ? kOK : kHtmlTreeLost;
+            return std::fwrite(data, 1, dataLength, file) == dataLength ? kOK : kOperationFailed;
         });
     });
-    if (std::fclose(file) != 0 && status == kOK) status = kHtmlTreeLost;
+    if (std::fclose(file) != 0 && status == kOK) status = kOperationFailed;
     if (status != kOK) std::remove(filePath);
     return status;
 }

@@ -157,7 +157,7 @@ int RunExistenceTest(ZervaRTChunk* chunk, std::uint16_t propertyCode) {
     const char* name = item->itemName;
     if (ItemStored(item) || item->work->mode == 2) {
         std::uint32_t single = chunk->work->singleTarget;
-        STATUS status = PerformChunkAction(chunk, item->noteHandle, name, 1, propertyCode, 0, 0, 0, nullptr, nullptr,
+        STATUS status = PerformChunkAction(chunk, item->noteHandle, name, kOpQuery, propertyCode, 0, 0, 0, nullptr, nullptr,
                                            nullptr, nullptr, nullptr);
         chunk->work->singleTarget = single;
         if (status != kOK && status != kOperationComplete) {

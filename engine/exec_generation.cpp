@@ -10,6 +10,7 @@
 #include "engine/graphic_utilities.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -44,11 +45,11 @@ STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context
     }
     // The output waiting for the chunk is rendered now, as the final part.
     if (generation->pendingOutput == 0) return kOK;
-    return g_generation.PrXMLStr != nullptr ? g_generation.PrXMLStr(generation, 0, 0, 1) : kHtmlTreeLost;
+    return g_generation.PrXMLStr != nullptr ? g_generation.PrXMLStr(generation, 0, 0, 1) : kOperationFailed;
 }
 
 const OperationRow kRows[] = {
-    {2419, nullptr, MarkGeneration, GenerateAtEnd},
+    {kOpGenerate, nullptr, MarkGeneration, GenerateAtEnd, &kGenerationSteps},
 };
 
 } // namespace

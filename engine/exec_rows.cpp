@@ -18,10 +18,12 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/sort_compare.h"
+#include "core/text_compare.h"
 #include "engine/copy_source.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -44,11 +46,6 @@ constexpr std::uint32_t kLabelLimit = 127;
 constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;   // 0xFFA7
 constexpr std::uint32_t kButtonText = 16;          // 0xFFAB
 constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
-
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    return text != nullptr && strncasecmp(text, prefix, std::strlen(prefix)) == 0;
-}
 
 } // namespace
 
@@ -309,9 +306,9 @@ STATUS DropRowRecord(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t*
 }
 
 const OperationRow kRows[] = {
-    {11, nullptr, CollectSortKeys, nullptr},
-    {2355, RowAtStart, RowInsideTable, RowAtEnd},
-    {2396, SortedRowsAtStart, DropRowRecord, nullptr},
+    {kOpCollectSortKeys, nullptr, CollectSortKeys, nullptr, &kSortKeySteps},
+    {kOpAppendRow, RowAtStart, RowInsideTable, RowAtEnd, &kRowAppendSteps},
+    {kOpReorderRows, SortedRowsAtStart, DropRowRecord, nullptr, &kReorderRowsSteps},
 };
 
 } // namespace
@@ -341,7 +338,6 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
     if (!KindText(kind, record, signature, length, &text, &textLength, &limit)) return kOK;
     return SetKeyText(context, key, text, textLength, limit);
 }
-
 
 STATUS SortRowKeys(RecordProcessContext* context) {
     ZervaRTChunk* chunk = context->chunk;

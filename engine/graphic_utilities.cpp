@@ -313,7 +313,7 @@ STATUS ExportGraphicToItem(RecordProcessContext* context, CDRecordNode* first, C
         return kOutOfMemory;
     const plat::NOTEHANDLE note = context->note;
     char name[16];
-    if (!FreeGraphicName(note, name, sizeof name)) return kHtmlTreeLost;
+    if (!FreeGraphicName(note, name, sizeof name)) return kOperationFailed;
     std::vector<std::uint8_t> content;
     if (!BuildObjectContent(context->chunk->item, first, last, &content)) return kOutOfMemory;
     // What stands for the image in the body goes first: when it cannot be

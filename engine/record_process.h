@@ -12,6 +12,7 @@
 #include "core/sort_compare.h"
 #include "core/statuses.h"
 #include "engine/copy_source.h"
+#include "engine/operation_codes.h"
 #include "engine/table_property_writers.h"
 #include "engine/table_run_state.h"
 #include "talix_platform/types.h"
@@ -97,6 +98,8 @@ struct RecordProcessContext : BuildContext {
     char wikiClose[3] = {};
 
     ItemRecordList* records = nullptr;       // the list being walked
+    bool temporaryRecords = false;           // the list is the run's own (another note or item)
+    ChunkDefInfo* extraChain = nullptr;      // walked behind the chunk's innermost level for this run
     CDRecordNode* pendingNode = nullptr;     // the node of the pending-copy index
     LinkMatchingCache* linkMatching = nullptr;
 

@@ -439,7 +439,7 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
     for (CDRecordNode* node = first; node != nullptr && node->length != 0; node = node->next) {
         if (context->writesItem != 0 &&
             (node->length > kLongestWritableRecord || node->signature < kLowestWritableSignature)) {
-            return kHtmlTreeLost;
+            return kOperationFailed;
         }
         context->node = node;
         const std::uint16_t signature = node->signature;

@@ -28,7 +28,7 @@ constexpr std::uint32_t kHotspotDataLength = 12, kHotspotFixedPart = 16;
 constexpr std::uint32_t kPabId = 4;
 
 // The answer of a callback that ends an enumeration on purpose.
-constexpr plat::STATUS kEndEnumeration = kHtmlTreeLost;
+constexpr plat::STATUS kEndEnumeration = kOperationFailed;
 // A name longer than this is no attachment name.
 constexpr std::uint32_t kLongestFileName = 255;
 
@@ -69,7 +69,7 @@ plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat:
 STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCallback callback,
                        RecordProcessContext* context, bool ownStop) {
     STATUS status = CheckItemsAreRichText(note, name);
-    if (status == kHtmlTreeLost) {
+    if (status == kOperationFailed) {
         if (context->errorWord == 0) context->errorWord = kErrNotRichText;
         return status;
     }

@@ -5,6 +5,6 @@
 
 namespace talix {
 
-STATUS PrXMLStr(XMLGenContext*, std::uint32_t, std::uint32_t, std::uint16_t) { return kHtmlTreeLost; }
+STATUS PrXMLStr(XMLGenContext*, std::uint32_t, std::uint32_t, std::uint16_t) { return kOperationFailed; }
 
 } // namespace talix

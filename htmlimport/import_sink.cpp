@@ -68,15 +68,15 @@ void FreeImportRecords(HTMLImportContext* import) {
 
 // Until the HTML import is built, nothing is converted: the callers record
 // the failure as a failed import.
-STATUS ImportHTMLFile(const char*, const char*, RecordProcessContext*) { return kHtmlTreeLost; }
+STATUS ImportHTMLFile(const char*, const char*, RecordProcessContext*) { return kOperationFailed; }
 
 STATUS ImportHTMLText(const char*, std::uint32_t, const char*, RecordProcessContext*, HTMLImportContext*,
                       std::uint16_t) {
-    return kHtmlTreeLost;
+    return kOperationFailed;
 }
 
-STATUS ImportHTMLFromItem(ItemRecordList*, void*, const char*, RecordProcessContext*) { return kHtmlTreeLost; }
+STATUS ImportHTMLFromItem(ItemRecordList*, void*, const char*, RecordProcessContext*) { return kOperationFailed; }
 
-STATUS CalcFontFromHTML(BuildContext*, HTMLImportContext*, void*) { return kHtmlTreeLost; }
+STATUS CalcFontFromHTML(BuildContext*, HTMLImportContext*, void*) { return kOperationFailed; }
 
 } // namespace talix

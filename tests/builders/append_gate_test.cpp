@@ -246,7 +246,7 @@ TEST_F(GateTest, LengthsFollowTheRecord) {
     // Records the output cannot hold are refused.
     FixtureRecord huge = HostRecord(0xFF85, 8);
     huge.bytes.resize(talix::kOutputSegmentCapacity + 2);
-    EXPECT_EQ(Append(huge), talix::kHtmlTreeLost);
+    EXPECT_EQ(Append(huge), talix::kOperationFailed);
     FixtureRecord cut = HostRecord(0xFF85, 8);
     cut.bytes.resize(3);
     EXPECT_EQ(Append(cut), talix::kArgumentError);

@@ -178,7 +178,7 @@ TEST_F(FieldBuilder, NamesScriptsAndEventFailures) {
     Save(talix::kSavedIdName, 0xFF7A, 26);
     Events({"LotusScript:Exiting:Sub Exiting(Source As Field)\nEnd Sub", "Javascript:OnHover:x()",
             "JAVASCRIPT:onblur=y()"});
-    EXPECT_EQ(talix::AppendEventCode(nullptr, nullptr, 0, "Add", context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::AppendEventCode(nullptr, nullptr, 0, "Add", context_.get()), talix::kOperationFailed);
     EXPECT_EQ(Shape(), "FF8A FFF9 FFDC ");
     EXPECT_EQ(Name(Nodes()[0]), "Total1");
     EXPECT_EQ(ReadWord(Nodes()[1]->bytes + 8), 12);
@@ -230,7 +230,7 @@ TEST_F(FieldBuilder, NoFreeNameLeftFails) {
         ASSERT_EQ(plat::ItemSetText(note_, name, "x", 1), plat::NOERROR);
     }
     SaveField("F");
-    EXPECT_EQ(talix::AppendEventCode(nullptr, nullptr, 1, "Add", context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::AppendEventCode(nullptr, nullptr, 1, "Add", context_.get()), talix::kOperationFailed);
     EXPECT_TRUE(Nodes().empty());
     EXPECT_EQ(plat::ItemTextListCount(note_, "$Fields"), 0);
 }

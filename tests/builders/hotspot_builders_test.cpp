@@ -94,7 +94,7 @@ TEST_F(HotspotBuilders, URLLinkOverText) {
     request.kind = talix::kLinkURL;
     request.target = "http://a.b/c";
     const std::size_t before = Nodes().size();
-    EXPECT_EQ(talix::AppendNotesLinkHotspotEx(nullptr, 0, context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::AppendNotesLinkHotspotEx(nullptr, 0, context_.get()), talix::kOperationFailed);
     request.target = "";
     EXPECT_EQ(talix::AppendNotesLinkHotspotEx("Home", 4, context_.get()), talix::kArgumentError);
     EXPECT_EQ(talix::AppendURLHotspot("Home", 4, "", 0, context_.get(), 0), talix::kArgumentError);
@@ -154,7 +154,7 @@ TEST_F(HotspotBuilders, LinkTargetsDecideTheKindOfLink) {
     EXPECT_EQ(request.kind, talix::kLinkURL);
     EXPECT_EQ(Shape(), "<FFAD FF7E FFF6 FFAD <FF85 FF85 D2 >FF85 AE >AE ");
     request.kind = talix::kLinkOnText;
-    EXPECT_EQ(talix::AppendNotesLinkHotspotEx(nullptr, 0, context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::AppendNotesLinkHotspotEx(nullptr, 0, context_.get()), talix::kOperationFailed);
 
     // A view id of 31 characters leaves a database link; a note id without
     // a view id is not used. Without text the link stands alone.

@@ -173,7 +173,7 @@ TEST_F(ImportOperations, HtmlIsNotConvertedYetAndSaysSo) {
     ZervaRTChunk* chunk = Open(engine_test::Runs({"Start"}));
     const std::vector<std::string> before = db_.Stored(id_);
     Operation operation = Op(2448, 3, 0, "<p>Hello</p>");
-    EXPECT_EQ(talix_test::RunOperation(chunk, operation), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix_test::RunOperation(chunk, operation), talix::kOperationFailed);
     EXPECT_EQ(chunk->errorWord, talix::kErrConversion);
     EXPECT_EQ(db_.Stored(id_), before);
     // The URL kind does nothing.

@@ -113,7 +113,7 @@ TEST_F(LinkTest, UrlAndDocumentLinksAreAppendedAtTheChunk) {
 
     // Without text a URL cannot be shown; an empty target is refused.
     const std::vector<std::string> before = db_.Stored(id_);
-    EXPECT_EQ(RunOperation(chunk, Op(2353)), talix::kHtmlTreeLost);
+    EXPECT_EQ(RunOperation(chunk, Op(2353)), talix::kOperationFailed);
     request.target = "";
     EXPECT_EQ(RunOperation(chunk, Op(2353, 0, 0, "Site")), talix::kArgumentError);
     EXPECT_EQ(item_.Save(), 0);

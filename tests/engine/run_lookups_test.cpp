@@ -102,7 +102,7 @@ TEST_F(ContextWalkers, TheCellThatCoversASpannedCellIsFoundWithinItsTable) {
     // An item that is not rich text.
     context_->note = NewNote({});
     ASSERT_EQ(plat::ItemSetText(context_->note, "Body", "text", 4), 0);
-    EXPECT_EQ(talix::FindTableCell(3, context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::FindTableCell(3, context_.get()), talix::kOperationFailed);
     EXPECT_EQ(context_->errorWord, talix::kErrNotRichText);
 }
 
