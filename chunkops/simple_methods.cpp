@@ -145,10 +145,14 @@ std::uint16_t ZervaRTChunk::AppendAnchor(const char* name, std::uint16_t nameLen
 std::uint16_t ZervaRTChunk::AppendText(const char* text, std::uint16_t length, const char* font) {
     if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
     ItemWorkState* state = item->work;
-    STATUS status = RunChunkOperation(this, kOpText, 0, length, 0, 0, text, font);
-    const bool hasText = length != 0 || (text != nullptr && text[0] != '\0');
+    // The engine writes the bytes it is told of: a length of 0 is the
+    // whole text, and no length reaches past the text.
+    const std::uint16_t bytes = text == nullptr ? 0
+                                : length == 0   ? TextLength16(text)
+                                                : static_cast<std::uint16_t>(strnlen(text, length));
+    STATUS status = RunChunkOperation(this, kOpText, 0, bytes, 0, 0, text, font);
     // Empty text runs the append left inside a group are merged away.
-    if (status == kOK && state->emptyTextAppended != 0 && hasText) status = RunChunkOperation(this, kOpCleanTextRuns);
+    if (status == kOK && state->emptyTextAppended != 0 && bytes != 0) status = RunChunkOperation(this, kOpCleanTextRuns);
     state->emptyTextAppended = 0;
     return status;
 }
