@@ -58,6 +58,8 @@ TextSearchOptions SearchOptions(const ZervaRTChunk* chunk) {
 bool TextMatches(const ZervaRTChunk* chunk, const char* text, std::uint32_t length, const char* search,
                  std::uint16_t searchLength, std::uint16_t mode) {
     if (length > 0xFFFF) length = 0xFFFF;
+    // An empty text holds no search text (only an empty one).
+    if (length == 0 && search != nullptr && searchLength > 0 && mode >= 1 && mode <= 4) return false;
     return CompareTextPosition(text, static_cast<std::uint16_t>(length), search != nullptr ? search : "",
                                search != nullptr ? searchLength : 0, mode, SearchOptions(chunk), nullptr) != 0;
 }
@@ -88,8 +90,9 @@ std::uint16_t GroupSignatureOf(std::int16_t type) {
     }
 }
 
-// The name an element's record gives: an HTML-attribute record's name text
-// (tables, layers), or a button record's bytes from its text on (buttons).
+// The name an element's record gives: the first text of an HTML-attribute
+// record, its id (tables, layers), or a button record's bytes from its text
+// on (buttons).
 bool ElementName(const CDRecordNode* node, std::int16_t type, const char** text, std::uint32_t* length) {
     if (node->bytes == nullptr) return false;
     if (type == kTypeButton) {

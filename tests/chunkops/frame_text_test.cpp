@@ -183,3 +183,36 @@ TEST_F(TextMethodsTest, EventReturnStringsAreOwnedCopies) {
 
 } // namespace
 } // namespace chunkops_test
+
+namespace chunkops_test {
+namespace {
+
+class FinderTest : public ChunkTest {};
+
+TEST_F(FinderTest, TextRunsByFontAndTextAndTablesByName) {
+    std::vector<talix_test::FixtureRecord> records = ParagraphStart();
+    records.push_back(TextRun("plain"));
+    for (const char* text : {"a", "b", "c"}) records.push_back(TextRun(text, true));
+    Open(NewNote(records));
+    ZervaRTChunk* chunk = Chunk();
+    char found[32] = {};
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "SUBSTR", "+Bold", "c"), 4);
+    EXPECT_STREQ(found, "Text 4");
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "EXACT", "+Bold", "b"), 3);
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "EXACT", "+Bold", "bc"), 0);
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "ANY", "+Bold", nullptr), 2);
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "SUBSTR", "+Bold", "plain"), 0);
+
+    EXPECT_EQ(chunk->AppendTable(1, 1, 0, "TableHTMLID=t1 TableHTMLName=n1", nullptr), 0);
+    EXPECT_EQ(chunk->AppendTable(1, 1, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(chunk->AppendTable(1, 1, 0, "TableHTMLID=t2", nullptr), 0);
+    EXPECT_EQ(chunk->FindNamedChunk(1, "TABLE", found, sizeof found, "EXACT", "t2"), 3);
+    EXPECT_STREQ(found, "Table 3");
+    EXPECT_EQ(chunk->FindNamedChunk(1, "Table", found, sizeof found, "STARTS", "t"), 1);
+    EXPECT_EQ(chunk->FindNamedChunk(1, "TABLE", found, sizeof found, "EXACT", "n1"), 0);
+    EXPECT_EQ(chunk->FindNamedChunk(1, "SECTION", found, sizeof found, "EXACT", "t2"), 0);
+    delete chunk;
+}
+
+} // namespace
+} // namespace chunkops_test
