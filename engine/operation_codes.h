@@ -140,6 +140,8 @@ enum OperationCode : std::uint16_t {
     kOpAppendFormBody = 2808,          // 2808
     kOpAppendPageBody = 2809,          // 2809
     kOpAppendFileAttachment = 2812,    // 2812
+    kOpRefreshAttachmentIcon = 2814,   // 2814: refused by the engine
+    kOpRenameAttachment = 2815,        // 2815: refused by the engine
     kOpWikiMatching = 2816,            // 2816
     kOpMatchingQuery = 2818,           // 2818: with 2819, a run that does not write
     kOpMatchingVariant = 2819,         // 2819: a matching run, prepared as 2386

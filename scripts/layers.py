@@ -12,7 +12,7 @@ import sys
 
 ORDER = [['include', 'platform'], ['core'], ['builders'], ['engine'],
          ['chunkops', 'htmlgen', 'htmlimport', 'mime', 'driver'], ['tools']]
-SKIP = {'tests', 'bench', 'fuzz', 'tools', 'build', 'samples', 'scripts'}
+SKIP = {'tests', 'bench', 'fuzz', 'tools', 'build', 'samples', 'scripts', 'cmake'}
 INCLUDE = re.compile(r'#\s*include\s*"([^"]+)"')
 
 
