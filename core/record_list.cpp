@@ -14,13 +14,19 @@ CDRecordNode* NewRecordNode(const void* bytes, std::uint16_t signature, std::uin
     auto* node = new (std::nothrow) CDRecordNode{};
     if (node == nullptr) return nullptr;
     // Room for the pad byte of an odd length; never an empty block.
-    const std::uint32_t size = length + (length & 1u);
-    node->bytes = static_cast<std::uint8_t*>(std::calloc(size > 0 ? size : 2, 1));
+    std::uint32_t size = length + (length & 1u);
+    if (size == 0) size = 2;
+    node->bytes = static_cast<std::uint8_t*>(std::malloc(size));
     if (node->bytes == nullptr) {
         delete node;
         return nullptr;
     }
-    if (bytes != nullptr && length > 0) std::memcpy(node->bytes, bytes, length);
+    if (bytes != nullptr && length > 0) {
+        std::memcpy(node->bytes, bytes, length);
+        std::memset(node->bytes + length, 0, size - length);
+    } else {
+        std::memset(node->bytes, 0, size);
+    }
     node->signature = signature;
     node->length = length;
     node->flags = kNodeOwnsBytes;
