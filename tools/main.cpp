@@ -131,7 +131,11 @@ int Main(int argc, char** argv) {
     }
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);
-    return command->run(*command, commandArgs);
+    int status = command->run(*command, commandArgs);
+    // The program plays the host: the database drivers a formula loaded end
+    // with it.
+    plat::UnregisterDrivers();
+    return status;
 }
 
 } // namespace talix_cli

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluate_formula.h"
+#include "support/evaluate_formula.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
@@ -92,7 +92,8 @@ STATUS TestPerform(void*, void* context, WORD function, WORD count, const DWORD*
 }
 
 extern "C" {
-static STATUS DBDInit(DriverBlock* block) {
+static STATUS DBDInit(void* driverBlock) {
+    auto* block = static_cast<DriverBlock*>(driverBlock);
     ++driver.inits;
     driver.module = reinterpret_cast<void**>(block)[1];   // the module handle at offset 8
     block->init = reinterpret_cast<void*>(&DBDInit);
@@ -105,7 +106,8 @@ static STATUS DBDInit(DriverBlock* block) {
 }
 
 // A driver that fills in too little of its block.
-static STATUS IncompleteDBDInit(DriverBlock* block) {
+static STATUS IncompleteDBDInit(void* driverBlock) {
+    auto* block = static_cast<DriverBlock*>(driverBlock);
     ++driver.inits;
     block->term = reinterpret_cast<void*>(&TestTerm);
     return NOERROR;
