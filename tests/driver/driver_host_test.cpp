@@ -152,6 +152,11 @@ TEST_F(FormulaHost, LoadsTheDriverByClassAndRunsItemFunctions) {
     for (const auto& entry : plat::LogRecent())
         loaded = loaded || entry.text.find("Database driver Talix loaded from program library") == 0;
     EXPECT_TRUE(loaded);
+    // The host found the library this program links: one instance, whose
+    // context the host's DBDInit made.
+    void* shared = nullptr;
+    EXPECT_EQ(DBDOpen(nullptr, &shared), 0);
+    EXPECT_NE(shared, nullptr);
 
     // Create makes the missing item and saves the note; Save answers 1 and
     // leaves the note as it was stored.

@@ -241,4 +241,23 @@ TEST_F(HostDriver, RegistrationReplacesAndRefuses) {
     EXPECT_EQ(Run(R"(@DbCommand("Missing"; "x"))", &result), ERR_DRIVER_UNKNOWN);
 }
 
+TEST_F(HostDriver, AnUnregisteredClassIsLoadedFromItsProgramLibrary) {
+    // notes.ini names the library of a class; a library without DBDInit is
+    // no driver.
+    IniSet("DBDriver_Filtered", TALIX_TEST_FILTER_PATH);
+    std::string result;
+    EXPECT_EQ(Run(R"(@DbCommand("filtered"; "x"))", &result), ERR_DRIVER_ENTRY);
+    EXPECT_NE(std::string(FormulaLastError()).find("talixtestfilter"), std::string::npos) << FormulaLastError();
+    IniSet("DBDriver_Filtered", "");
+    // Without an entry the class names "lib<class>.so"; a class that could
+    // name a path is refused before any library is looked for.
+    LogClearRecent();
+    EXPECT_EQ(Run(R"(@DbCommand("No_Such-Class"; "x"))", &result), ERR_DRIVER_UNKNOWN);
+    EXPECT_NE(std::string(FormulaLastError()).find("libno_such-class.so"), std::string::npos) << FormulaLastError();
+    LogClearRecent();
+    EXPECT_EQ(Run(R"(@DbCommand("../lib/x"; "x"))", &result), ERR_DRIVER_UNKNOWN);
+    EXPECT_TRUE(LogRecent().empty());
+    EXPECT_EQ(driver.performs, 0);
+}
+
 } // namespace
