@@ -71,39 +71,23 @@ constexpr DriverFunctionRow kGetChunkProperty = {"GetChunkProperty", 0, 1, 1, kA
 constexpr DriverFunctionRow kSetChunkProperty = {"SetChunkProperty", 1, 1, 2, kAllTypes, kSetterResult,
                                                  AM_RTChunkFunction, kOpSetChunkProperty};
 
-// Byte-wise comparison ignoring the case of ASCII letters.
-constexpr int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a);
-        unsigned char y = static_cast<unsigned char>(*b);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
-    }
-}
-
 // The searches stop at the first row that sorts after the name: a row out
 // of order could never be found.
 template <typename Row, std::size_t N>
-constexpr bool SortedByName(const Row (&rows)[N]) {
+constexpr bool SortedByName(const Row (&rows)[N], const char* Row::*name) {
     for (std::size_t i = 1; i + 1 < N; ++i)
-        if (CompareNoCase(rows[i - 1].name, rows[i].name) >= 0) return false;
+        if (CompareNamesNoCase(rows[i - 1].*name, rows[i].*name) >= 0) return false;
     return true;
 }
 
-template <std::size_t N>
-constexpr bool SortedAliases(const FunctionAlias (&rows)[N]) {
-    for (std::size_t i = 1; i + 1 < N; ++i)
-        if (CompareNoCase(rows[i - 1].from, rows[i].from) >= 0) return false;
-    return true;
-}
-
-static_assert(SortedByName(kItemFunctions) && SortedByName(kChunkFunctions) && SortedAliases(kFunctionAliases));
+static_assert(SortedByName(kItemFunctions, &DriverFunctionRow::name) &&
+              SortedByName(kChunkFunctions, &DriverFunctionRow::name) &&
+              SortedByName(kFunctionAliases, &FunctionAlias::from));
 
 // The row of that name in a sorted table, or null.
 const DriverFunctionRow* FindFunctionRow(const DriverFunctionRow* table, const char* name) {
     for (int row = 0; row < kMaxRows && table[row].name != nullptr; ++row) {
-        int order = CompareNoCase(name, table[row].name);
+        int order = CompareNamesNoCase(name, table[row].name);
         if (order == 0) return &table[row];
         if (order < 0) return nullptr;
     }
@@ -113,7 +97,7 @@ const DriverFunctionRow* FindFunctionRow(const DriverFunctionRow* table, const c
 // Replaces name by the target of its alias, if it has one.
 void ApplyAlias(char* name) {
     for (int row = 0; row < kMaxRows && kFunctionAliases[row].from != nullptr; ++row) {
-        int order = CompareNoCase(name, kFunctionAliases[row].from);
+        int order = CompareNamesNoCase(name, kFunctionAliases[row].from);
         if (order < 0) return;
         if (order == 0) {
             std::snprintf(name, kFunctionNameSize, "%s", kFunctionAliases[row].to);
