@@ -21,11 +21,16 @@ namespace {
 constexpr std::size_t kShortNoteText = 16;   // hexadecimal digits, after an optional "N"
 constexpr std::size_t kLongNoteText = 18;    // "N" and 17 characters
 
-// A bounded, terminated copy of an entry's bytes.
-void CopyEntry(const ArgEntry& entry, char* out, std::size_t outSize) {
-    std::size_t length = entry.size < outSize ? entry.size : outSize - 1;
+// A terminated copy of an entry's text (up to an embedded zero). A text
+// that does not fit is not cut, since a cut name could name another
+// database, note or item: false, and out is left empty.
+bool CopyEntry(const ArgEntry& entry, char* out, std::size_t outSize) {
+    std::size_t length = strnlen(reinterpret_cast<const char*>(entry.data), entry.size);
+    out[0] = '\0';
+    if (length >= outSize) return false;
     if (length > 0) std::memcpy(out, entry.data, length);
     out[length] = '\0';
+    return true;
 }
 
 const ArgValue& CurrentArg(const DriverContext* context) { return context->args[context->argCursor]; }
@@ -107,9 +112,10 @@ STATUS SplitServerPath(DriverContext* context, char* server, char* file) {
     file[0] = '\0';
     if (NextArgCount(context) >= 2) {
         const ArgValue& value = CurrentArg(context);
-        CopyEntry(value.entries[0], server, kServerFieldSize);
-        CopyEntry(value.entries[1], file, kServerFieldSize);
         Consume(context);
+        if (!CopyEntry(value.entries[0], server, kServerFieldSize) ||
+            !CopyEntry(value.entries[1], file, kServerFieldSize))
+            return kArgumentError;
         return file[0] == '\0' ? plat::PathNetSplit(g_defaultDatabasePath, server, file) : kOK;
     }
     NextArgText(context, g_defaultDatabasePath, context->scratchText, kScratchTextSize);
@@ -138,8 +144,9 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
     if (!IsNextArgText(context)) return kDrvMissingArgument;
 
     context->designElementName[0] = '\0';
-    if (NextArgCount(context) >= 2)
-        CopyEntry(CurrentArg(context).entries[1], context->designElementName, kDesignNameSize);
+    if (NextArgCount(context) >= 2 &&
+        !CopyEntry(CurrentArg(context).entries[1], context->designElementName, kDesignNameSize))
+        return kArgumentError;
     context->scratchText[0] = '\0';
     NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
     if (context->scratchText[0] == '\0') return kDrvMissingArgument;
@@ -161,23 +168,25 @@ STATUS ReadItemAndChunk(DriverContext* context, CallState* state) {
     if (!IsNextArgText(context)) return kOK;
     const ArgValue& value = CurrentArg(context);
     if (state->designElement) {
-        if (value.count == 1) {
-            CopyEntry(value.entries[0], state->chunkDefinition, kChunkDefinitionSize);
-        } else if (value.count >= 2) {
-            CopyEntry(value.entries[0], state->itemName, kItemNameFieldSize);
-            CopyEntry(value.entries[1], state->chunkDefinition, kChunkDefinitionSize);
-        }
         Consume(context);
-        return kOK;
+        bool fits = true;
+        if (value.count == 1) {
+            fits = CopyEntry(value.entries[0], state->chunkDefinition, kChunkDefinitionSize);
+        } else if (value.count >= 2) {
+            fits = CopyEntry(value.entries[0], state->itemName, kItemNameFieldSize) &&
+                   CopyEntry(value.entries[1], state->chunkDefinition, kChunkDefinitionSize);
+        }
+        return fits ? kOK : kArgumentError;
     }
     TraceStep(8);
-    if (value.count >= 2) CopyEntry(value.entries[1], state->chunkDefinition, kChunkDefinitionSize);
+    if (value.count >= 2 && !CopyEntry(value.entries[1], state->chunkDefinition, kChunkDefinitionSize))
+        return kArgumentError;
     context->scratchText[0] = '\0';
     NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
     if (context->scratchText[0] == '\0') return kDrvMissingArgument;
-    std::size_t length = strnlen(context->scratchText, kItemNameFieldSize - 1);
-    std::memcpy(state->itemName, context->scratchText, length);
-    state->itemName[length] = '\0';
+    std::size_t length = strnlen(context->scratchText, kItemNameFieldSize);
+    if (length >= kItemNameFieldSize) return kArgumentError;
+    std::memcpy(state->itemName, context->scratchText, length + 1);
     return kOK;
 }
 

@@ -34,19 +34,22 @@ struct CallState {
 // Reads the database argument into server and file: a text list of server
 // and file (an empty file: the current database), or one text holding the
 // whole path (empty or missing: the current database). Consumes it.
-// Returns 0 or the status of the path split.
+// Returns 0, 1028 for a server or file longer than 256 characters, or the
+// status of the path split.
 STATUS SplitServerPath(DriverContext* context, char* server, char* file);
 
 // Reads the database-and-note arguments. A design element (kind:name) is
 // connected here, into context->item. Returns 0 to go on (state->status
 // holds a connect failure), or the status that ends the call: 12545 for a
 // missing, empty or malformed note, 12551 for an unknown design-element
-// kind, or the platform's status of a failed path split, database open or
-// universal-id look-up.
+// kind, 1028 for a name that does not fit its field (names are not cut: a
+// cut name could address another database or element), or the platform's
+// status of a failed path split, database open or universal-id look-up.
 STATUS AddressDocument(DriverContext* context, CallState* state);
 
-// Reads the item-and-chunk argument when there is one. Returns 0 or 12545
-// for an empty item name.
+// Reads the item-and-chunk argument when there is one. Returns 0, 12545
+// for an empty item name, or 1028 for an item name longer than 255
+// characters or a chunk definition longer than 127.
 STATUS ReadItemAndChunk(DriverContext* context, CallState* state);
 
 } // namespace talix

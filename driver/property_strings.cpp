@@ -102,7 +102,9 @@ void ApplyItemProperties(ZervaRTItem* item, const char* properties) {
     if (item == nullptr) return;
     ApplyPairs(
         properties, FindItemProperty,
-        [item](const char* name, const char* value, std::uint16_t length) { item->SetPropertyText(name, value, length); },
+        [item](const char* name, const char* value, std::uint16_t length) {
+            item->SetPropertyText(name, value, length);
+        },
         [item](const char* name, double number) { item->SetPropertyNumber(name, number); });
 }
 

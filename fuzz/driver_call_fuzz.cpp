@@ -25,7 +25,9 @@ struct DriverHost {
         plat::IniSet("Directory", scratch.directory.c_str());
         plat::NOTEHANDLE note = plat::NULLHANDLE;
         if (plat::NoteCreate(scratch.db, &note) != 0) abort();
-        static const std::uint8_t body[] = {0x01, 0x00, 0x85, 0xFF, 0x0C, 0x00, 0x01, 0x00, 0x00, 0x0A, 't', 'e', 'x', 't'};
+        // A rich-text item of one text run.
+        static const std::uint8_t body[] = {0x01, 0x00, 0x85, 0xFF, 0x0C, 0x00, 0x01,
+                                            0x00, 0x00, 0x0A, 't',  'e',  'x',  't'};
         plat::ItemAppend(note, 0, "Body", 4, body[0], body + 2, sizeof body - 2);
         if (plat::NoteUpdate(note, 0) != 0) abort();
         plat::NoteClose(note);

@@ -146,6 +146,11 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
         {{TextArg("Create"), TimeArg(), TextArg("1")}, kMissing},
         {{TextArg("Create"), TextArg(""), TextArg(""), TextArg("Body")}, kMissing},
         {{TextArg("Create"), TextArg(""), TextArg("N" + HexNoteId(noteId_)), TextArg("")}, kMissing},
+        // Names that do not fit their fields are refused, never cut.
+        {{TextArg("Create"), TextListArg({"", std::string(257, 'f')}), TextArg("1"), TextArg("Body")}, 1028},
+        {{TextArg("Create"), TextArg(""), TextListArg({"Form", std::string(256, 'f')}), TextArg("Body")}, 1028},
+        {Join({TextArg("Create")}, At(std::string(256, 'i'))), 1028},
+        {{TextArg("Create"), TextArg(""), TextArg("1"), TextListArg({"Body", std::string(128, 'c')})}, 1028},
     };
     for (const Case& c : cases) {
         plat::LogClearRecent();
