@@ -34,12 +34,18 @@ struct DriverHost {
         if (DBDInit(block) != 0 || DBDOpen(nullptr, &context) != 0) abort();
         DBDSetOpenContext(nullptr, context, "fuzz.nsf", nullptr);
     }
+    ~DriverHost() {
+        DBDClose(nullptr, context);
+        DBDTerm(nullptr);
+    }
+    DriverHost(const DriverHost&) = delete;
+    DriverHost& operator=(const DriverHost&) = delete;
 };
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static auto* host = new DriverHost;
+    static DriverHost host;
     if (size < 2) return 0;
     std::uint16_t function = data[0] % 3;
     std::size_t count = data[1] % 70;
@@ -61,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         values.push_back(buffers.back().get());
     }
     std::uint32_t handle = 0, length = 0;
-    DBDPerformFunction(nullptr, host->context, function, static_cast<std::uint16_t>(count), lengths.data(),
+    DBDPerformFunction(nullptr, host.context, function, static_cast<std::uint16_t>(count), lengths.data(),
                        values.data(), &handle, &length);
     if (handle != 0) {
         if (length > plat::MemSize(handle)) abort();   // a length past the block handed out
