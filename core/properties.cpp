@@ -59,7 +59,7 @@ const PropertyTableEntry kChunkProperties[] = {
 const PropertyTableEntry* FindSorted(const PropertyTableEntry* table, const char* name) {
     if (name == nullptr) return nullptr;
     for (int row = 0; row < kMaxRows && table[row].name != nullptr; ++row) {
-        int order = CompareNoCase(name, table[row].name);
+        int order = CompareNamesNoCase(name, table[row].name);
         if (order == 0) return &table[row];
         if (order < 0) return nullptr;
     }
