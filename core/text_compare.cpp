@@ -69,12 +69,4 @@ const char* FindNoCase(const char* text, const char* pattern) {
     return nullptr;
 }
 
-int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(LowerAscii(*a));
-        unsigned char y = static_cast<unsigned char>(LowerAscii(*b));
-        if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
-    }
-}
-
 } // namespace talix

@@ -10,8 +10,8 @@
 namespace talix {
 
 // An ASCII letter in lower or upper case; every other byte as it is.
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The zero-terminated texts are equal.
 bool EqualNoCase(const char* a, const char* b);
@@ -32,8 +32,16 @@ bool ContainsNoCase(const char* text, std::size_t length, const char* part);
 // Where pattern first occurs in the zero-terminated text; the text itself
 // for an empty pattern; null when it does not occur.
 const char* FindNoCase(const char* text, const char* pattern);
-// The order of two zero-terminated texts with A-Z taken as a-z: below 0, 0
-// or above 0, as strcmp.
-int CompareNoCase(const char* a, const char* b);
+// The order of sorted tables of names: byte by byte, ASCII letters compared
+// as lower case. Negative, 0 or positive as a sorts before, with or after b.
+constexpr int CompareNamesNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = static_cast<unsigned char>(*a);
+        unsigned char y = static_cast<unsigned char>(*b);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
+    }
+}
 
 } // namespace talix
