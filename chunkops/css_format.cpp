@@ -21,15 +21,6 @@ constexpr unsigned kLightGray = 15;
 constexpr std::uint16_t kLengthAuto = 0x1, kLengthInherit = 0x2;
 constexpr std::size_t kLengthNumber = 8, kLengthUnit = 16;
 
-// A stored number cut toward zero into the 32-bit range the lengths are
-// written in; NaN counts as 0.
-long CutToLong(double number) {
-    if (std::isnan(number)) return 0;
-    if (number >= 2147483647.0) return 2147483647L;
-    if (number <= -2147483648.0) return -2147483647L - 1;
-    return static_cast<long>(number);
-}
-
 // Twips as inches at single precision, kept inside the float range.
 double TwipsAsInches(double twips) {
     if (std::isnan(twips)) return 0.0;
@@ -48,6 +39,13 @@ void AppendText(char* output, std::size_t capacity, const char* text) {
 }
 
 } // namespace
+
+long CutTowardZero(double number) {
+    if (std::isnan(number)) return 0;
+    if (number >= 2147483647.0) return 2147483647L;
+    if (number <= -2147483648.0) return -2147483647L - 1;
+    return static_cast<long>(number);
+}
 
 STATUS ColorToCSS(std::uint16_t index, char* output, int mode) {
     if (output == nullptr) return kOK;
@@ -77,11 +75,11 @@ void FormatCSSLength(const std::uint8_t* lengthValue, char* output, std::size_t 
     char text[96] = "";
     switch (lengthValue[kLengthUnit]) {
     case 1: std::snprintf(text, sizeof text, "%fin", TwipsAsInches(number)); break;
-    case 2: std::snprintf(text, sizeof text, "%ldpx", CutToLong(number)); break;
-    case 3: std::snprintf(text, sizeof text, "%ld%%", CutToLong(number)); break;
-    case 4: std::snprintf(text, sizeof text, "%ldem", CutToLong(number)); break;
-    case 5: std::snprintf(text, sizeof text, "%ldex", CutToLong(number)); break;
-    case 6: std::snprintf(text, sizeof text, "%ldch", CutToLong(number)); break;
+    case 2: std::snprintf(text, sizeof text, "%ldpx", CutTowardZero(number)); break;
+    case 3: std::snprintf(text, sizeof text, "%ld%%", CutTowardZero(number)); break;
+    case 4: std::snprintf(text, sizeof text, "%ldem", CutTowardZero(number)); break;
+    case 5: std::snprintf(text, sizeof text, "%ldex", CutTowardZero(number)); break;
+    case 6: std::snprintf(text, sizeof text, "%ldch", CutTowardZero(number)); break;
     default: break;
     }
     AppendText(output, capacity, text);

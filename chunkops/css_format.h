@@ -38,4 +38,8 @@ TALIX_API STATUS ColorToCSS(std::uint16_t index, char* output, int mode);
 // does not fit is left out.
 TALIX_API void FormatCSSLength(const std::uint8_t* lengthValue, char* output, std::size_t capacity);
 
+// A stored number cut toward zero as lengths and offsets are written: held
+// at the ends of the 32-bit range, NaN as 0.
+long CutTowardZero(double number);
+
 } // namespace talix
