@@ -40,25 +40,6 @@ enum ResultKind : std::uint16_t {
 // Kinds from here on are numbers: their text is formatted from the number.
 constexpr std::uint16_t kFirstNumberKind = 10;
 
-// Property codes the methods handle themselves.
-enum PropertyCode : std::uint16_t {
-    kCodeActionFormula = 2301,
-    kCodeDefinition = 2306,
-    kCodeExists = 2315,
-    kCodeFont = 2317,
-    kCodeFontFace = 2319,
-    kCodeTextWildcards = 2334,
-    kCodeTargetColumn = 2602,
-    kCodeTargetRow = 2603,
-    kCodeCaseSensitive = 2611,
-    kCodePassthruHTML = 2612,
-    kCodeSearchWordBoundaries = 2613,
-    kCodeSetImpliedProperties = 2616,
-    kCodeAccentSensitive = 2622,
-    kCodeTargetNth = 2623,
-    kCodeRegularExpression = 2632,
-};
-
 // The clean-up pass that runs after the pass-through bracket is set.
 constexpr std::uint16_t kOpTextRunCleanUp = 49;
 
@@ -71,11 +52,6 @@ constexpr std::uint16_t kStatusTextLimit = 1024;
 char* Scratch1(RARIvoSession* session) { return session->messageBuffer; }
 char* Scratch2(RARIvoSession* session) { return session->optionValue; }
 char* Scratch3(RARIvoSession* session) { return session->optionValue + kScratchSize; }
-
-void EmptyTextResult(RARIvoSession* session) {
-    session->textResult[0] = '\0';
-    session->textResultLength = 0;
-}
 
 // A text answer: its bytes and length (not terminated where it lies).
 struct Answer {
@@ -164,12 +140,12 @@ bool IsTrue(const char* text) { return EqualNoCase(text, "TRUE"); }
 // The chunk's search switch of a property code, or null.
 std::uint16_t* SearchSwitch(ZervaRTChunk* chunk, std::uint16_t code) {
     switch (code) {
-    case kCodeAccentSensitive: return &chunk->accentSensitive;
-    case kCodeCaseSensitive: return &chunk->caseSensitive;
-    case kCodeRegularExpression: return &chunk->regularExpression;
-    case kCodeSearchWordBoundaries: return &chunk->searchWordBoundaries;
-    case kCodeSetImpliedProperties: return &chunk->setImpliedProperties;
-    case kCodeTextWildcards: return &chunk->textWildcards;
+    case kChunkAccentSensitive: return &chunk->accentSensitive;
+    case kChunkCaseSensitive: return &chunk->caseSensitive;
+    case kChunkRegularExpression: return &chunk->regularExpression;
+    case kChunkSearchWordBoundaries: return &chunk->searchWordBoundaries;
+    case kChunkSetImpliedProperties: return &chunk->setImpliedProperties;
+    case kChunkTextWildcards: return &chunk->textWildcards;
     default: return nullptr;
     }
 }
@@ -179,7 +155,7 @@ std::uint16_t* SearchSwitch(ZervaRTChunk* chunk, std::uint16_t code) {
 // from the font writer that their get operation runs, as for the other
 // font properties.
 bool ReadByOperation(const PropertyTableEntry* row) {
-    return row->handledByCode == 0 || row->code == kCodeFont || row->code == kCodeFontFace;
+    return row->handledByCode == 0 || row->code == kChunkFont || row->code == kChunkFontFace;
 }
 
 // Empties the place a read of the row's kind leaves its answer in.
@@ -274,17 +250,17 @@ void ReadSpecialRow(ZervaRTChunk* chunk, const PropertyTableEntry* row, Answer* 
         return;
     }
     switch (row->code) {
-    case kCodeActionFormula:
+    case kChunkActionFormula:
         ReadActionFormula(chunk, row);
         *text = TextResultAnswer(session);
         break;
-    case kCodeDefinition:
+    case kChunkDefinition:
         if (chunk->definition != nullptr) *text = {chunk->definition, std::strlen(chunk->definition)};
         break;
-    case kCodeExists: *number = chunk->Exists() != 0 ? 1.0 : 0.0; break;
-    case kCodeTargetColumn:
-    case kCodeTargetRow:
-    case kCodeTargetNth: std::strcpy(Scratch3(session), "0"); break;
+    case kChunkExists: *number = chunk->Exists() != 0 ? 1.0 : 0.0; break;
+    case kChunkTargetColumn:
+    case kChunkTargetRow:
+    case kChunkTargetNth: std::strcpy(Scratch3(session), "0"); break;
     default: break;
     }
 }
@@ -416,7 +392,7 @@ int ZervaRTChunk::SetPropertyNumber(const char* name, double value) {
         *flag = word;
         return 1;
     }
-    if (row->code == kCodePassthruHTML) {
+    if (row->code == kChunkPassthruHTML) {
         // The bracket's own status is not kept: the clean-up pass decides.
         RunChunkOperation(this, row->setOperation, word);
         lastStatus = kOK;
@@ -442,6 +418,6 @@ int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint
         length = length == 0 ? TextLength16(value) : static_cast<std::uint16_t>(strnlen(value, length));
     }
     if (row->handledByCode == 0) return RunSetter(this, row->setOperation, row->code, length, value);
-    if (row->code == kCodeActionFormula) return SetActionFormula(this, row, value, length);
+    if (row->code == kChunkActionFormula) return SetActionFormula(this, row, value, length);
     return 0;
 }

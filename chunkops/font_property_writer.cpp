@@ -8,20 +8,13 @@
 #include "chunkops/css_format.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
+#include "core/properties.h"
 #include "core/record_forms.h"
 #include "talix/item.h"
 
 namespace talix {
 
 namespace {
-
-enum FontPropertyCode : std::uint16_t {
-    kCodeFont = 2317,
-    kCodeFontColor = 2318,
-    kCodeFontFace = 2319,
-    kCodePointSize = 2328,
-    kCodeTextAttributes = 2333,
-};
 
 // The colour record: its length byte, flags, components and a gradient's.
 constexpr std::uint32_t kColorLength = 1, kColorFlags = 2, kColorRed = 4, kGradientRed = 10;
@@ -121,16 +114,16 @@ STATUS WriteFontProperties(std::uint32_t fontId, const std::uint8_t* colorRecord
     char size[16];
     std::snprintf(size, sizeof size, "%dpt ", font.size);
     switch (propertyCode) {
-    case kCodeFont:
+    case kChunkFont:
         StyleWords(font, colorRecord, output);
         ColorWord(font, colorRecord, output);
         Append(output, kScratchSize, size);
         FaceName(font, item, output);
         break;
-    case kCodeTextAttributes: StyleWords(font, colorRecord, output); break;
-    case kCodeFontColor: ColorWord(font, colorRecord, output); break;
-    case kCodePointSize: Append(output, kScratchSize, size); break;
-    case kCodeFontFace: FaceName(font, item, output); break;
+    case kChunkTextAttributes: StyleWords(font, colorRecord, output); break;
+    case kChunkFontColor: ColorWord(font, colorRecord, output); break;
+    case kChunkPointSize: Append(output, kScratchSize, size); break;
+    case kChunkFontFace: FaceName(font, item, output); break;
     default: break;
     }
     const std::size_t length = strnlen(output, kScratchSize);

@@ -23,7 +23,6 @@ namespace {
 // font and its colour value (flags, red, green, blue).
 constexpr std::uint32_t kTabFontPart = 40, kTabFont = 48, kTabColorValue = 56, kColorValueLength = 6;
 constexpr std::uint16_t kTabFontPartLength = 14;
-constexpr std::uint16_t kCodeFont = 2317;
 
 // Keyword positions of the Table list.
 enum TableWord : std::uint16_t {
@@ -204,7 +203,7 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
                                            record[kTabColorValue + 1], record[kTabColorValue + 2],
                                            record[kTabColorValue + 3], record[kTabColorValue + 4], 0};
             char words[kScratchSize];
-            WriteFontProperties(ReadDword(record + kTabFont), color, item, words, kCodeFont);
+            WriteFontProperties(ReadDword(record + kTabFont), color, item, words, kChunkFont);
             const int size = static_cast<int>(strnlen(words, sizeof words));
             const char quote = ChooseQuoteChar(words, size);
             AppendWord(text, capacity, "TabFont=%c%.*s%c ", quote, size, words, quote);

@@ -28,11 +28,6 @@ constexpr std::uint16_t kTableTabIndent = 27;
 
 const char kEmpty[] = "";
 
-void EmptyTextResult(RARIvoSession* session) {
-    session->textResult[0] = '\0';
-    session->textResultLength = 0;
-}
-
 // The keyword under which a selected word stands in the words.
 const char* KeywordInWords(std::uint16_t type, std::uint16_t selector, const char* keyword) {
     return type == kTypeTable && selector == kTableTabIndent ? "TabIndent" : keyword;

@@ -26,6 +26,30 @@ struct PropertyTableEntry {
 constexpr std::uint16_t kPropertyText = 0x0500;
 constexpr std::uint16_t kPropertyNumber = 0x0300;
 
+// Chunk property codes that the chunk methods and the property writers
+// answer by code.
+enum ChunkPropertyCode : std::uint16_t {
+    kChunkActionFormula = 2301,
+    kChunkDefinition = 2306,
+    kChunkExists = 2315,
+    kChunkFont = 2317,
+    kChunkFontColor = 2318,
+    kChunkFontFace = 2319,
+    kChunkPointSize = 2328,
+    kChunkText = 2332,
+    kChunkTextAttributes = 2333,
+    kChunkTextWildcards = 2334,
+    kChunkTargetColumn = 2602,
+    kChunkTargetRow = 2603,
+    kChunkCaseSensitive = 2611,
+    kChunkPassthruHTML = 2612,
+    kChunkSearchWordBoundaries = 2613,
+    kChunkSetImpliedProperties = 2616,
+    kChunkAccentSensitive = 2622,
+    kChunkTargetNth = 2623,
+    kChunkRegularExpression = 2632,
+};
+
 // Item property codes.
 enum ItemPropertyCode : std::uint16_t {
     kPropAutoMergeText = 1801,

@@ -18,6 +18,7 @@ namespace chunkops_test {
 namespace {
 
 using talix_test::FixtureRecord;
+using talix_test::HeadAndText;
 using talix_test::HostRecord;
 using talix_test::PutDword;
 using talix_test::PutWord;
@@ -28,14 +29,6 @@ FixtureRecord Bracket(std::uint16_t signature, std::uint16_t inner) {
     FixtureRecord record = HostRecord(signature, 6);
     PutWord(&record, 2, 1);
     PutWord(&record, 4, inner);
-    return record;
-}
-
-FixtureRecord HeadAndText(std::uint16_t signature, std::uint32_t head, std::uint32_t lengthAt,
-                          const std::string& text) {
-    FixtureRecord record = HostRecord(signature, static_cast<std::uint32_t>(head + text.size()));
-    PutWord(&record, lengthAt, static_cast<std::uint16_t>(text.size()));
-    std::memcpy(record.bytes.data() + head, text.data(), text.size());
     return record;
 }
 
