@@ -237,6 +237,11 @@ void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* conte
 
 HTMLImportContext::HTMLImportContext() = default;
 
-HTMLImportContext::~HTMLImportContext() { FreeImportRecords(this); }
+// What a context holds on the heap goes with it; its tracked texts go with
+// the session's pool.
+HTMLImportContext::~HTMLImportContext() {
+    FreeImportRecords(this);
+    FreeOwnedText(blankAltText);
+}
 
 } // namespace talix
