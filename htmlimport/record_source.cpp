@@ -83,6 +83,14 @@ int RecordTextSource::NextByte() {
     return static_cast<unsigned char>(buffer_[position_++]);
 }
 
+void RecordTextSource::Unget(std::uint8_t byte) {
+    try {
+        pushed_.push_back(static_cast<char>(byte));
+    } catch (const std::bad_alloc&) {
+        failed_ = true;
+    }
+}
+
 bool RecordTextSource::AtEnd() {
     if (!pushed_.empty() || position_ < buffer_.size()) return false;
     return !SafeRefill();

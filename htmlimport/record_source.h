@@ -29,7 +29,7 @@ public:
     int NextByte();
     bool Failed() const { return failed_; }
     // Gives a byte back; the next call of NextByte returns it.
-    void Unget(std::uint8_t byte) { pushed_.push_back(static_cast<char>(byte)); }
+    void Unget(std::uint8_t byte);
     bool AtEnd();
 
     // What the whole text measures, without reading it: the bytes of record

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "htmlimport/cleanup_passes.h"
+#include "htmlimport/html_input.h"
 #include "htmlimport/import_options.h"
 #include "htmlimport/parser_drivers.h"
 #include "import_fixture.h"
@@ -162,6 +163,8 @@ TEST_F(ParseTree, BadInputEndsWithAStatusAndAnIntactTree) {
     EXPECT_EQ(ParseFile(dir_.file("missing.htm")), talix::kNoHtmlInput);
     EXPECT_EQ(ParseFile(dir_.path().string()), talix::kNoHtmlInput);
     EXPECT_EQ(talix::ParseHTMLFromRichText(nullptr, nullptr, "indent", import_.get()), talix::kNoHtmlInput);
+    // Input larger than the parser is given is refused before parsing.
+    EXPECT_EQ(ParseBuffer(std::string(talix::kMaxHtmlInput + 1, 'a')), talix::kOutOfMemory);
     // An element the parser does not know is counted as an error.
     EXPECT_EQ(ParseBuffer("<p><blorf>x</blorf></p>"), 0);
     EXPECT_GT(import_->parseErrors, 0u);
@@ -188,6 +191,21 @@ TEST_F(ParseTree, TenThousandNestedElementsParse) {
     // Nested bold merges into one element.
     ASSERT_EQ(ParseBuffer(bold), 0);
     EXPECT_EQ(BodyDump(), "body(b('y'))");
+}
+
+TEST_F(ParseTree, AncestorLookUpsFindEnclosingElements) {
+    ASSERT_EQ(ParseBuffer("<ol><li>a<ul><li><b>x</b></li></ul></li></ol>"), 0);
+    const talix::HtmlNode* bold = import_test::Body(*import_->document);
+    while (bold != nullptr && !bold->Is(talix::HtmlTag::kB)) bold = talix::NextInside(const_cast<talix::HtmlNode*>(bold), nullptr);
+    ASSERT_NE(bold, nullptr);
+    EXPECT_EQ(talix::CountEnclosingLists(bold->firstChild, "ol", "ul"), 2);
+    EXPECT_EQ(talix::CountEnclosingLists(bold, "UL", nullptr), 1);
+    const talix::HtmlNode* item = talix::FindAncestorElement(bold, "LI", nullptr);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->parent->tag, talix::HtmlTag::kUl);
+    EXPECT_EQ(talix::FindAncestorElement(bold, "table", "td"), nullptr);
+    EXPECT_EQ(talix::FindAncestorElement(bold, "", nullptr), nullptr);
+    EXPECT_STREQ(talix::AttributeValue(bold, "title"), nullptr);
 }
 
 TEST_F(ParseTree, TheIntegrityCheckFindsBrokenLinks) {

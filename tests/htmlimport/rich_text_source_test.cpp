@@ -64,6 +64,21 @@ TEST_F(RichTextSource, TextAndParagraphRecordsReadAsOneText) {
     EXPECT_EQ(BodyDump(), "body(p('ab cd') p('caf\x82'))");
 }
 
+TEST_F(RichTextSource, ParserKeywordsOfTheCallersOptionsReachTheParser) {
+    const std::vector<import_test::ListRecord> page = {Text("<center><font color=red>x</font></center><ul><p>y</p></ul>")};
+    ASSERT_EQ(ParseRecords(MakeList(page), nullptr), 0);
+    EXPECT_EQ(BodyDump(), "body(center(font[color=red]('x')) div[style=margin-left: 2em](p('y')))");
+    EXPECT_EQ(import_->errorsOnly, 0u);
+    // "clean" turns presentational markup into style rules.
+    ASSERT_EQ(ParseRecords(MakeList(page), "clean"), 0);
+    EXPECT_EQ(BodyDump(), "body(div[class=c1](font[color=red]('x')) div[style=margin-left: 2em](p('y')))");
+    // "errors" parses without converting; "xml" parses XML and runs no pass.
+    ASSERT_EQ(ParseRecords(MakeList(page), "errors"), 0);
+    EXPECT_EQ(import_->errorsOnly, 1u);
+    ASSERT_EQ(ParseRecords(MakeList({Text("<doc><ul><p>y</p></ul></doc>")}), "xml"), 0);
+    EXPECT_EQ(import_test::Dump(*import_->document, import_->document->Root()->firstChild), "doc(ul(p('y')))");
+}
+
 TEST_F(RichTextSource, MarkedTextReachesTheParserAsEscapedText) {
     EXPECT_EQ(Marked({Text("a[[<b>]]c")}), (std::vector<std::string>{"a[&lt;b&gt;]c"}));
     EXPECT_EQ(Marked({Text("x[[<i a=\"1\">&"), Paragraph(), Text("y]]z")}),
