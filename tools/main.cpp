@@ -117,7 +117,7 @@ const Command kCommands[] = {
      "the text of a text property (Text, Font, FontColor, ParagraphStyle ...), the number of\n"
      "a number property (PointSize, PABID, Exists ...).\n",
      RunGetProperty},
-    {"set-property", "set-property DB NOTE ITEM NAME VALUE [CHUNK] | set-property DB NOTE ITEM --list T [CHUNK]",
+    {"set-property", "set-property DB NOTE ITEM (NAME VALUE | --list T) [CHUNK]",
      "Sets a property of a chunk of a rich-text item (default \"Everything\") and saves the\n"
      "note: a number property takes a number VALUE. With --list, T is a text of Name=value\n"
      "words and the first property it names that can be set is set. A property that cannot\n"
