@@ -77,7 +77,8 @@ std::uint16_t CopyToBuffer(const Answer& answer, char* buffer, std::uint16_t siz
         const auto* bytes = reinterpret_cast<const plat::BYTE*>(answer.text);
         take = 0;
         while (take < size) {
-            const std::size_t next = plat::LmbcsCharLength(bytes + take, static_cast<plat::DWORD>(size - take));
+            const std::size_t next =
+                plat::LmbcsCharLength(bytes + take, static_cast<plat::DWORD>(answer.length - take));
             if (next == 0 || take + next > size) break;
             take += next;
         }

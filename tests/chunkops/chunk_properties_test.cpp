@@ -114,6 +114,16 @@ TEST_F(ChunkPropertiesTest, TextIsCutToTheSizeAndNumbersAgreeWithTheirText) {
     EXPECT_EQ(missing->GetPropertyNumber("Exists"), 0.0);
     delete missing;
     EXPECT_TRUE(g_messages.empty());
+
+    // A character of several bytes that does not fit whole is left out.
+    const std::string lmbcs = plat::NativeToLmbcs("ab\u03A9");
+    ASSERT_EQ(lmbcs.size(), 5u);
+    ZervaRTChunk* greek = Runs({{0x0A000001, lmbcs}}, "Text 1");
+    EXPECT_EQ(greek->GetPropertyText("Text", buffer, 4), 2);
+    EXPECT_STREQ(buffer, "ab");
+    EXPECT_EQ(greek->GetPropertyText("Text", buffer, 5), 5);
+    EXPECT_EQ(std::string(buffer), lmbcs);
+    delete greek;
 }
 
 TEST_F(ChunkPropertiesTest, FontPropertiesAreTheWordsOfTheRunsFont) {
