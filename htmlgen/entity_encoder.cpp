@@ -131,6 +131,13 @@ void PutNumeric(XMLGenContext* context, Sink* sink, const char* character, std::
     }
 }
 
+// Whether the Unicode-group character at p (3 bytes) holds a high
+// surrogate: a character beyond the 16-bit range written as two characters.
+bool HighSurrogate(const std::uint8_t* p) {
+    const std::uint8_t high = p[1] == 0xF6 ? p[2] : p[1];
+    return p[0] == 0x14 && high >= 0xD8 && high <= 0xDB;
+}
+
 void PutBlankRun(Sink* sink, const char* text, std::size_t length, std::size_t* i) {
     while (*i < length && text[*i] == ' ') {
         sink->Put("&nbsp;", 6);
@@ -193,6 +200,16 @@ void Encode(XMLGenContext* context, const char* text, std::size_t length, const 
         std::uint16_t n = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(text + i),
                                                 static_cast<plat::DWORD>(length - i));
         if (n == 0) n = 1;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(text + i);
+        if (n == 3 && i + 6 <= length && HighSurrogate(bytes) && bytes[3] == 0x14) {
+            // The two halves make one code point.
+            const std::int32_t codePoint = LmbcsCodePoint(text + i, 6);
+            if (codePoint >= 0x10000) {
+                PutReference(context, sink, static_cast<std::uint32_t>(codePoint));
+                i += 6;
+                continue;
+            }
+        }
         const bool control = n == 1 && b < 0x80;
         const char* name = (control || !xmlEntities) ? FindEntityByNativeText(nullptr, text + i, n) : nullptr;
         if (name != nullptr) {

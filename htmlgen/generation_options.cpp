@@ -309,9 +309,9 @@ STATUS ReadRow(OptionReader& reader, const OptionRow& row) {
 
 STATUS ReadGeneration(OptionReader& reader, const OptionRow& row) {
     XMLGenContext* context = reader.context;
-    std::uint32_t& word = SwitchWord(context, row.bit.word);
-    word = ApplyFlagOption(reader.options, row.keyword, reader.Value(), reader.Size(), row.bit.mask, word, row.word,
-                           nullptr);
+    std::uint32_t& word = SwitchWord(context, sw::kFragment.word);
+    word = ApplyFlagOption(reader.options, row.keyword, reader.Value(), reader.Size(), sw::kFragment.mask, word,
+                           "Fragment", nullptr);
     if (IsOn(context, sw::kFragment)) SetSwitch(context, sw::kMoveStylesInline, true);
     return kOK;
 }
@@ -549,23 +549,23 @@ STATUS ReadAutoTHFont(OptionReader& reader, const OptionRow& row) {
     return kOK;
 }
 
-std::uint16_t HandlingFromWords(std::string value, std::uint16_t middle) {
+// IGNORE, else DISK, else the third word (NAME or RESOURCE), else the
+// default, found in the upper-cased value.
+std::uint16_t HandlingFromWords(std::string value, const char* thirdWord) {
     Upper(&value);
     if (value.find("IGNORE") != std::string::npos) return kHandlingIgnore;
     if (value.find("DISK") != std::string::npos) return kHandlingDisk;
-    if (middle == kHandlingName ? value.find("NAME") != std::string::npos
-                                : value.find("RESOURCE") != std::string::npos)
-        return middle;
+    if (value.find(thirdWord) != std::string::npos) return kHandlingName;   // = kHandlingResource
     return kHandlingDefault;
 }
 
 STATUS ReadAttachmentHandling(OptionReader& reader, const OptionRow& row) {
-    if (reader.Get(row.keyword)) reader.context->attachmentHandling = HandlingFromWords(reader.Value(), kHandlingName);
+    if (reader.Get(row.keyword)) reader.context->attachmentHandling = HandlingFromWords(reader.Value(), "NAME");
     return kOK;
 }
 
 STATUS ReadImageHandling(OptionReader& reader, const OptionRow& row) {
-    if (reader.Get(row.keyword)) reader.context->imageHandling = HandlingFromWords(reader.Value(), kHandlingResource);
+    if (reader.Get(row.keyword)) reader.context->imageHandling = HandlingFromWords(reader.Value(), "RESOURCE");
     return kOK;
 }
 

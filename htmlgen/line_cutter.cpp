@@ -97,8 +97,9 @@ void CutIntoLines(const LineCutSettings& settings, const char* text, std::size_t
             }
         }
 
+        // The rest of the text is the last line when it fits.
         std::size_t cut = i;
-        if (stopped && i < length) {
+        if (stopped || column > max) {
             if (preferred > lineStart && preferredColumn < max) {
                 cut = preferred;
             } else if (ordinary > lineStart) {
@@ -109,6 +110,10 @@ void CutIntoLines(const LineCutSettings& settings, const char* text, std::size_t
                 cut = atMax;
             }
             if (settings.quotedPrintable) {
+                // A blank at the cut ends the line, so that it becomes a
+                // soft break and the decoded text keeps its blanks as they
+                // were.
+                if (cut < length && text[cut] == ' ') ++cut;
                 // An escape ("=" and two digits) stays on one line.
                 if (cut >= lineStart + 2 && text[cut - 1] == '=') {
                     cut -= 1;

@@ -25,10 +25,11 @@ struct LineCutSettings {
 // (before a blank or "<" outside a tag, after ">", after ";" outside a
 // tag) once the line reaches maxLineLength characters; without any, after
 // the last blank or after maxLineLength characters. A line feed restarts
-// the count. Characters are never split. Under quoted-printable an escape
-// is never split, a blank ending a line becomes "=20=" and other lines
-// followed by more text that does not begin with a blank end in a soft
-// break "=".
+// the count. Characters are never split; a blank at a cut begins the next
+// line. Under quoted-printable a blank at a cut ends the line instead and
+// becomes "=20=", an escape is never split, and other lines followed by more
+// text that does not begin with a blank end in a soft break "=", so that
+// the decoded text is the text as it was.
 void CutIntoLines(const LineCutSettings& settings, const char* text, std::size_t length, std::string* out);
 
 } // namespace talix

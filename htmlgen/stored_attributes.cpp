@@ -133,12 +133,12 @@ std::uint32_t JoinTextList(const void* list, std::uint32_t listSize, char* outpu
         plat::WORD entryLength = 0;
         const plat::STATUS read = plat::ListGetText(list, false, static_cast<plat::WORD>(i), &entry, &entryLength);
         if (read != plat::NOERROR) return fail(static_cast<STATUS>(read & kStatusMask));
-        const std::size_t after = i + 1 < count ? separatorLength : 0;
-        if (used + entryLength + after >= capacity) return fail(kOutOfMemory);
+        const std::size_t before = i > 0 ? separatorLength : 0;
+        if (used + before + entryLength >= capacity) return fail(kOutOfMemory);
+        if (before > 0) std::memcpy(output + used, separator, before);
+        used += before;
         std::memcpy(output + used, entry, entryLength);
         used += entryLength;
-        if (after > 0) std::memcpy(output + used, separator, after);
-        used += after;
         output[used] = '\0';
     }
     return static_cast<std::uint32_t>(used);

@@ -1,79 +1,20 @@
 // The commands text (the text of a chunk of a rich-text item) and count (the
 // number of targets of a type within a chunk).
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "chunk_of_item.h"
 #include "cli.h"
 #include "core/statuses.h"
 #include "talix/chunk.h"
-#include "talix/item.h"
-#include "talix/session.h"
 
 namespace talix_cli {
 
 namespace {
 
 constexpr std::uint32_t kTextBufferSize = 65342;
-
-// A session with one item connected to the DB NOTE ITEM of the arguments
-// and one chunk defined on it; everything is released with the object.
-class ChunkOfItem {
-public:
-    ~ChunkOfItem() {
-        delete chunk_;
-        delete item_;
-    }
-    // Prints the reason and returns false when the item cannot be reached or
-    // the definition does not parse.
-    bool Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
-              const std::string& itemName, const std::string& definition, int* exitCode) {
-        if (!IsNoteArgument(noteArg)) {
-            *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", noteArg.c_str());
-            return false;
-        }
-        plat::NOTEID id = 0;
-        {
-            Database db;
-            Note note;
-            if (!db.Open(dbPath, false) || !note.Open(db.handle(), noteArg)) {
-                *exitCode = kExitFailed;
-                return false;
-            }
-            std::vector<ItemValue> values = FindItems(note.handle(), itemName);
-            if (values.empty()) {
-                *exitCode = Fail("note %s has no item '%s'", noteArg.c_str(), itemName.c_str());
-                return false;
-            }
-            if (values.front().type != plat::TYPE_COMPOSITE) {
-                *exitCode = Fail("item '%s' is not rich text (data type 0x%04X)", itemName.c_str(),
-                                 static_cast<unsigned>(values.front().type));
-                return false;
-            }
-            plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, &id);
-        }
-        session_.SetUp();
-        item_ = new ZervaRTItem(&session_);
-        std::string lmbcsName = plat::NativeToLmbcs(itemName);
-        talix::STATUS status = item_->Connect("", dbPath.c_str(), id, lmbcsName.c_str(), 0);
-        if (status != talix::kOK || item_->connected == 0) {
-            *exitCode = Fail("cannot connect to item '%s': %s", itemName.c_str(), StatusMessage(status).c_str());
-            return false;
-        }
-        chunk_ = item_->DefineChunk(plat::NativeToLmbcs(definition).c_str());
-        if (chunk_ == nullptr) {
-            *exitCode = Fail("'%s' is not a chunk definition", definition.c_str());
-            return false;
-        }
-        return true;
-    }
-    ZervaRTChunk* chunk() const { return chunk_; }
-
-private:
-    RARIvoSession session_;
-    ZervaRTItem* item_ = nullptr;
-    ZervaRTChunk* chunk_ = nullptr;
-};
 
 } // namespace
 
@@ -89,8 +30,11 @@ int RunText(const Command& command, const std::vector<std::string>& args) {
     std::uint32_t length = target.chunk()->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
     if (target.chunk()->lastStatus != talix::kOK)
         return Fail("cannot read the text: %s", StatusMessage(target.chunk()->lastStatus).c_str());
+    // A zero byte in a text run ends a line.
+    std::replace(buffer.begin(), buffer.begin() + length, '\0', '\n');
     std::string text = plat::LmbcsToNative(std::string_view(buffer.data(), length));
-    std::printf("%s\n", text.c_str());
+    text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitOk;
 }
 
