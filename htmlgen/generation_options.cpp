@@ -367,18 +367,27 @@ STATUS ReadAddNewlines(OptionReader& reader, const OptionRow& row) {
 
 // ---- HTML and XHTML ------------------------------------------------------
 
-STATUS ReadOutputToEvent(OptionReader& reader, const OptionRow& row) {
-    XMLGenContext* context = reader.context;
-    if (!reader.Get(row.keyword)) return kOK;
-    const char* value = reader.Value();
-    if (Equal(value, "Yes")) {
-        context->eventChunkSize = kMimeEventChunk;
-    } else if (Equal(value, "No")) {
-        context->eventChunkSize = 0;
+// A number keyword that also takes "Yes" and "No"; 0 (and text) stays 0,
+// other numbers are clamped. False when the keyword is absent.
+bool ReadNumberOrYesNo(OptionReader& reader, const OptionRow& row, std::int64_t yes, std::int64_t no,
+                       std::int64_t* value) {
+    if (!reader.Get(row.keyword)) return false;
+    const char* text = reader.Value();
+    if (Equal(text, "Yes")) {
+        *value = yes;
+    } else if (Equal(text, "No")) {
+        *value = no;
     } else {
-        const std::int64_t chunk = Number(value);
-        context->eventChunkSize = static_cast<std::uint32_t>(chunk == 0 ? 0 : Clamped(chunk, row.clamp, chunk));
+        const std::int64_t number = Number(text);
+        *value = number == 0 ? 0 : Clamped(number, row.clamp, number);
     }
+    return true;
+}
+
+STATUS ReadOutputToEvent(OptionReader& reader, const OptionRow& row) {
+    std::int64_t chunk = 0;
+    if (ReadNumberOrYesNo(reader, row, kMimeEventChunk, 0, &chunk))
+        reader.context->eventChunkSize = static_cast<std::uint32_t>(chunk);
     return kOK;
 }
 
@@ -424,16 +433,8 @@ STATUS ReadAutoClass(OptionReader& reader, const OptionRow& row) {
 }
 
 STATUS ReadPreserveTabs(OptionReader& reader, const OptionRow& row) {
-    XMLGenContext* context = reader.context;
-    if (!reader.Get(row.keyword)) return kOK;
-    const char* value = reader.Value();
-    if (Equal(value, "Yes")) {
-        context->tabSpaces = 3;
-    } else if (Equal(value, "No")) {
-        context->tabSpaces = 0;
-    } else {
-        context->tabSpaces = static_cast<std::uint16_t>(Clamped(Number(value), row.clamp, 0));
-    }
+    std::int64_t spaces = 0;
+    if (ReadNumberOrYesNo(reader, row, 3, 0, &spaces)) reader.context->tabSpaces = static_cast<std::uint16_t>(spaces);
     return kOK;
 }
 
@@ -733,6 +734,24 @@ STATUS ReadResolveWiki(OptionReader& reader, const OptionRow& row) {
 
 // ---- The table ---------------------------------------------------------
 
+// A URL prefix whose default is DefaultURLDirectory=; heldEmpty: an empty
+// text rather than none without either; noneWord: the value that stands for
+// an empty text.
+OptionRow DirectoryURL(const char* keyword, char* GenTexts::*text, const char* noneWord = nullptr,
+                       bool heldEmpty = false) {
+    OptionRow row = Special(keyword, ReadDirectoryURL, Gate::Always, {}, heldEmpty ? 1 : 0);
+    row.text = text;
+    row.word = noneWord;
+    return row;
+}
+
+OptionRow LinkGraphic(const char* keyword, char* GenTexts::*text, const char* picture, const char* localName) {
+    OptionRow row = Graphic(keyword, text, picture, localName);
+    row.kind = Kind::Special;
+    row.special = ReadLinkGraphic;
+    return row;
+}
+
 // Read in every format.
 const OptionRow kEveryFormat[] = {
     Special("Generation=", ReadGeneration),
@@ -827,29 +846,12 @@ const OptionRow kMarkupOnly[] = {
     Special("DefaultSubdirectory=", ReadDefaultSubdirectory),
     Special("UseUNID=", ReadUseUnid),
     Special("DefaultURLDirectory=", ReadDefaultURLDirectory),
-    [] {
-        OptionRow row = Special("ImageURLDirectory=", ReadDirectoryURL, Gate::Always, {}, 1);
-        row.text = &GenTexts::imageURLDirectory;
-        return row;
-    }(),
+    DirectoryURL("ImageURLDirectory=", &GenTexts::imageURLDirectory, nullptr, true),
     Text("DBResource=", &GenTexts::dbResource, Gate::Always, Kind::UrlPrefix),
-    [] {
-        OptionRow row = Special("InPlaceImageURLDirectory=", ReadDirectoryURL);
-        row.text = &GenTexts::inPlaceImageURLDirectory;
-        row.word = "*NONE*";
-        return row;
-    }(),
+    DirectoryURL("InPlaceImageURLDirectory=", &GenTexts::inPlaceImageURLDirectory, "*NONE*"),
     Special("AttachmentDirectory=", ReadAttachmentDirectory, Gate::AttachmentDisk),
-    [] {
-        OptionRow row = Special("AttachmentURLDirectory=", ReadDirectoryURL);
-        row.text = &GenTexts::attachmentURLDirectory;
-        return row;
-    }(),
-    [] {
-        OptionRow row = Special("InPlaceAttachmentURLDirectory=", ReadDirectoryURL);
-        row.text = &GenTexts::inPlaceAttachmentURLDirectory;
-        return row;
-    }(),
+    DirectoryURL("AttachmentURLDirectory=", &GenTexts::attachmentURLDirectory),
+    DirectoryURL("InPlaceAttachmentURLDirectory=", &GenTexts::inPlaceAttachmentURLDirectory),
     Switch("URLEncodeFilenames=", sw::kURLEncodeFilenames),
     Switch("AutoQuoteHTMLParams=", sw::kAutoQuoteHTMLParams),
     Switch("MarkDelimitedHTML=", sw::kMarkDelimitedHTML),
@@ -862,30 +864,10 @@ const OptionRow kMarkupOnly[] = {
     Text("CSSCircleBulletGraphic=", &GenTexts::cssCircleBulletGraphic),
     Text("CSSSquareBulletGraphic=", &GenTexts::cssSquareBulletGraphic),
     Text("CSSCheckBulletGraphic=", &GenTexts::cssCheckBulletGraphic),
-    [] {
-        OptionRow row = Graphic("DBLinkGraphic=", &GenTexts::dbLinkGraphic, "_a_dblink", "dblink.gif");
-        row.kind = Kind::Special;
-        row.special = ReadLinkGraphic;
-        return row;
-    }(),
-    [] {
-        OptionRow row = Graphic("ViewLinkGraphic=", &GenTexts::viewLinkGraphic, "_a_viewlink", "viewlink.gif");
-        row.kind = Kind::Special;
-        row.special = ReadLinkGraphic;
-        return row;
-    }(),
-    [] {
-        OptionRow row = Graphic("DoclinkGraphic=", &GenTexts::doclinkGraphic, "_a_doclink", "doclink.gif");
-        row.kind = Kind::Special;
-        row.special = ReadLinkGraphic;
-        return row;
-    }(),
-    [] {
-        OptionRow row = Graphic("AnchorLinkGraphic=", &GenTexts::anchorLinkGraphic, "_an_anchorlink", "textlink.gif");
-        row.kind = Kind::Special;
-        row.special = ReadLinkGraphic;
-        return row;
-    }(),
+    LinkGraphic("DBLinkGraphic=", &GenTexts::dbLinkGraphic, "_a_dblink", "dblink.gif"),
+    LinkGraphic("ViewLinkGraphic=", &GenTexts::viewLinkGraphic, "_a_viewlink", "viewlink.gif"),
+    LinkGraphic("DoclinkGraphic=", &GenTexts::doclinkGraphic, "_a_doclink", "doclink.gif"),
+    LinkGraphic("AnchorLinkGraphic=", &GenTexts::anchorLinkGraphic, "_an_anchorlink", "textlink.gif"),
     Text("BrokenLinkGraphic=", &GenTexts::brokenLinkGraphic, Gate::Always, Kind::Trimmed),
     Text("BrokenLinkURL=", &GenTexts::brokenLinkURL, Gate::Always, Kind::Trimmed),
     Text("ExpandGraphic=", &GenTexts::expandGraphic, Gate::Always, Kind::Trimmed),
