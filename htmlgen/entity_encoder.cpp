@@ -30,7 +30,13 @@ struct Sink {
             full = true;
             return;
         }
-        std::memcpy(base + used, text, length);
+        // Most pieces are entities of a few bytes.
+        char* out = base + used;
+        if (length <= 16) {
+            for (std::size_t i = 0; i < length; ++i) out[i] = text[i];
+        } else {
+            std::memcpy(out, text, length);
+        }
         used += length;
     }
     void Put(char c) {
@@ -75,6 +81,21 @@ void PutEntity(Sink* sink, const char* name) {
     sink->Put('&');
     sink->Put(name, std::strlen(name));
     sink->Put(';');
+}
+
+// The references of the entity table's rows, "&name;", made once.
+struct EntityReferences {
+    std::string text[kEntityCount];
+    EntityReferences() {
+        const EntityRow* rows = EntityTable();
+        for (int i = 0; i < kEntityCount; ++i) text[i] = std::string("&") + rows[i].name + ";";
+    }
+};
+
+void PutEntityRow(Sink* sink, int row) {
+    static const EntityReferences references;
+    const std::string& reference = references.text[row];
+    sink->Put(reference.data(), reference.size());
 }
 
 // The character's own code point, read from its LMBCS bytes.
@@ -211,9 +232,9 @@ void Encode(XMLGenContext* context, const char* text, std::size_t length, const 
             }
         }
         const bool control = n == 1 && b < 0x80;
-        const char* name = (control || !xmlEntities) ? FindEntityByNativeText(nullptr, text + i, n) : nullptr;
-        if (name != nullptr) {
-            PutEntity(sink, name);
+        const int row = (control || !xmlEntities) ? FindEntityRow(nullptr, text + i, n) : -1;
+        if (row >= 0) {
+            PutEntityRow(sink, row);
         } else {
             PutNumeric(context, sink, text + i, n);
         }

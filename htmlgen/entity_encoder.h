@@ -30,6 +30,6 @@ TALIX_API STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text,
                                        int evaluateFormula, int urlMode);
 
 // Unloads the translation tables the encoder loaded for the run.
-void ReleaseEncoderTables(XMLGenContext* context);
+TALIX_API void ReleaseEncoderTables(XMLGenContext* context);
 
 } // namespace talix

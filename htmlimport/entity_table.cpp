@@ -138,14 +138,45 @@ std::uint32_t Key(const std::uint8_t* bytes, std::size_t length) {
     return key;
 }
 
+// Row + 1 by a three-byte form: open addressing over a fixed array (a key
+// of three bytes is never 0, which marks an empty slot).
+class ThreeByteForms {
+public:
+    void Insert(std::uint32_t key, std::int16_t value) {
+        for (std::size_t slot = Slot(key);; slot = (slot + 1) % kSlots) {
+            if (keys_[slot] == key) return;   // the first row of a form keeps it
+            if (keys_[slot] == 0) {
+                keys_[slot] = key;
+                values_[slot] = value;
+                return;
+            }
+        }
+    }
+    int Find(std::uint32_t key) const {
+        for (std::size_t slot = Slot(key);; slot = (slot + 1) % kSlots) {
+            if (keys_[slot] == key) return values_[slot];
+            if (keys_[slot] == 0) return 0;
+        }
+    }
+
+private:
+    static constexpr std::size_t kSlots = 1024;   // well above the forms of the table
+    static std::size_t Slot(std::uint32_t key) { return (key * 2654435761u) >> 22; }
+    std::array<std::uint32_t, kSlots> keys_{};
+    std::array<std::int16_t, kSlots> values_{};
+};
+
 struct Table {
     EntityRow rows[kEntityCount];
     std::string natives[kEntityCount];
-    // Row + 1 of each native form by its bytes (0: none), and of each code
-    // point that has a native form.
+    // Row + 1 of each native form by its bytes (0: none); the three-byte
+    // forms also hold the platform's own forms of the characters whose native
+    // forms are shorter (the Unicode group of a Greek letter): the same
+    // character, so the same row. By code point: every character with a
+    // native form, for its forms of another length.
     std::array<std::int16_t, 256> byOneByte{};
     std::vector<std::int16_t> byTwoBytes = std::vector<std::int16_t>(65536, 0);
-    std::unordered_map<std::uint32_t, std::int16_t> byThreeBytes;
+    ThreeByteForms byThreeBytes;
     std::unordered_map<std::uint32_t, std::int16_t> byCodePoint;
 
     Table() {
@@ -156,6 +187,7 @@ struct Table {
             const std::int32_t c = CodePointOf(form, 2);
             if (c >= 0) greek.emplace(c, static_cast<std::uint8_t>(b));
         }
+        std::vector<std::pair<std::string, int>> otherForms;
         for (int i = 0; i < kEntityCount; ++i) {
             const NameAndCode& entity = kEntities[i];
             rows[i].name = entity.name;
@@ -165,7 +197,8 @@ struct Table {
             AppendUtf8(utf8, entity.codePoint);
             // The platform's own short forms (a byte of group 1 or its
             // exception forms), else the Greek group, else the Unicode group.
-            std::string native = plat::NativeToLmbcs(utf8);
+            const std::string own = plat::NativeToLmbcs(utf8);
+            std::string native = own;
             const auto found = greek.find(static_cast<std::int32_t>(entity.codePoint));
             if (native.size() > 2 && found != greek.end()) {
                 native = std::string{static_cast<char>(kGroupGreek), static_cast<char>(found->second)};
@@ -173,35 +206,30 @@ struct Table {
             if (native.empty() || native.size() > 3) continue;
             natives[i] = native;
             rows[i].native = natives[i].c_str();
-            Index(i);
+            Index(native, i);
+            byCodePoint.emplace(entity.codePoint, static_cast<std::int16_t>(i + 1));
+            if (own.size() == 3 && own.size() != native.size()) otherForms.emplace_back(own, i);
         }
+        // After every native form, so that those come first.
+        for (const auto& [form, row] : otherForms) Index(form, row);
     }
 
-    void Index(int row) {
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(natives[row].data());
-        const std::size_t length = natives[row].size();
+    void Index(const std::string& form, int row) {
+        const std::uint32_t key = Key(reinterpret_cast<const std::uint8_t*>(form.data()), form.size());
         const auto value = static_cast<std::int16_t>(row + 1);
-        const std::uint32_t key = Key(bytes, length);
-        std::int16_t* slot = nullptr;
-        if (length == 1) {
-            slot = &byOneByte[key];
-        } else if (length == 2) {
-            slot = &byTwoBytes[key];
-        } else {
-            slot = &byThreeBytes.emplace(key, 0).first->second;
+        if (form.size() == 3) {
+            byThreeBytes.Insert(key, value);
+            return;
         }
-        if (*slot == 0) *slot = value;
-        byCodePoint.emplace(static_cast<std::uint32_t>(rows[row].codePoint), value);
+        std::int16_t& slot = form.size() == 1 ? byOneByte[key] : byTwoBytes[key];
+        if (slot == 0) slot = value;
     }
 
-    // Row + 1 of the native form with exactly these bytes, or 0.
+    // Row + 1 of the form with exactly these bytes, or 0.
     int Exact(const std::uint8_t* bytes, std::uint16_t length) const {
         if (length == 1) return byOneByte[bytes[0]];
         if (length == 2) return byTwoBytes[Key(bytes, 2)];
-        if (length == 3) {
-            const auto found = byThreeBytes.find(Key(bytes, 3));
-            return found != byThreeBytes.end() ? found->second : 0;
-        }
+        if (length == 3) return byThreeBytes.Find(Key(bytes, 3));
         return 0;
     }
 };
@@ -222,26 +250,31 @@ std::int32_t LmbcsCodePoint(const char* character, std::uint16_t length) {
 
 const EntityRow* EntityTable() { return TheTable().rows; }
 
-const char* FindEntityByNativeText(const void* characterSet, const char* character, std::uint16_t length) {
+int FindEntityRow(const void* characterSet, const char* character, std::uint16_t length) {
     (void)characterSet;
-    if (character == nullptr || length == 0) return nullptr;
+    if (character == nullptr || length == 0) return -1;
     const Table& table = TheTable();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(character);
     int row = table.Exact(bytes, length);
-    if (row != 0) return table.rows[row - 1].name;
+    if (row != 0) return row - 1;
     // The same character in a form of another length.
     const std::int32_t codePoint = CodePointOf(character, length);
     if (codePoint >= 0) {
         const auto found = table.byCodePoint.find(static_cast<std::uint32_t>(codePoint));
         if (found != table.byCodePoint.end() && table.natives[found->second - 1].size() != length)
-            return table.rows[found->second - 1].name;
+            return found->second - 1;
     }
     if (length == 1) {
         const std::uint8_t form[2] = {kGroupOneException, bytes[0]};
         row = table.Exact(form, 2);
-        if (row != 0) return table.rows[row - 1].name;
+        if (row != 0) return row - 1;
     }
-    return nullptr;
+    return -1;
+}
+
+const char* FindEntityByNativeText(const void* characterSet, const char* character, std::uint16_t length) {
+    const int row = FindEntityRow(characterSet, character, length);
+    return row >= 0 ? TheTable().rows[row].name : nullptr;
 }
 
 } // namespace talix

@@ -38,6 +38,9 @@ TALIX_API const EntityRow* EntityTable();
 TALIX_API const char* FindEntityByNativeText(const void* characterSet, const char* character,
                                              std::uint16_t length);
 
+// The same look-up giving the row's index in the table, or -1.
+TALIX_API int FindEntityRow(const void* characterSet, const char* character, std::uint16_t length);
+
 // The code point of one LMBCS character of length bytes (0xFFFD for bytes
 // that are no character), or -1 when they are not exactly one character.
 TALIX_API std::int32_t LmbcsCodePoint(const char* character, std::uint16_t length);
