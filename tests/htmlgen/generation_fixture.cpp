@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/pool.h"
+#include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
 #include "support/record_fixture.h"
@@ -37,9 +38,13 @@ Context::Context(RARIvoSession* session, std::uint32_t capacity)
     context_->writePosition = buffer_.data();
 }
 
-Context::~Context() { talix::ReleaseGenerationOptions(context_.get()); }
+Context::~Context() {
+    talix::ReleaseEncoderTables(context_.get());
+    talix::ReleaseGenerationOptions(context_.get());
+}
 
 std::uint16_t Context::Read(const char* options, std::uint16_t format, int mimeMode) {
+    talix::ReleaseEncoderTables(context_.get());
     talix::ReleaseGenerationOptions(context_.get());
     talix::XMLGenContext* context = context_.get();
     const auto files = std::make_pair(context->callerFile, context->callerFileName);

@@ -118,6 +118,16 @@ TEST_F(Generation, FragmentsAndPlainText) {
     EXPECT_EQ(Generate(paragraphs, "Plain Text", nullptr), "one twothree");
     EXPECT_EQ(Generate(paragraphs, "Plain Text", "NewlineOnParagraph=Yes"), "one two\r\nthree");
 
+    // An extra definition narrows the chunk; each of its ranges is written
+    // and the run is finished once.
+    ZervaRTChunk* tables = Define(engine_test::TablesItem());
+    EXPECT_EQ(Generate(tables, "Plain Text", nullptr, "Table 2"), "t2at2bt2ct2d");
+    EXPECT_EQ(Generate(tables, "Plain Text", nullptr, "Table 1; Row 2; Column 2"), "r2c2n11n12n21n22");
+    EXPECT_EQ(tables->lastStatus, 0);
+    const std::string narrowed = Generate(tables, "HTML", nullptr, "Table 2");
+    EXPECT_TRUE(EndsWith(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"></head><body></body></html>"))
+        << narrowed;
+
     // A MIME run without a file is a fragment unless Generation= says
     // otherwise.
     std::vector<char> buffer(1000);
