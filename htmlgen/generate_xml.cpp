@@ -96,6 +96,13 @@ bool OptionValue(const XMLGenContext* context, const char* key, std::string* val
     return true;
 }
 
+// A text of the document encoded into an attribute or element, line ends
+// dropped.
+void WriteEncoded(XMLGenContext* context, const std::string& text) {
+    const std::size_t length = text.size() > 0xFFFF ? 0xFFFF : text.size();
+    if (length > 0) WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(length), 1, 0, 0);
+}
+
 void WriteComment(XMLGenContext* context) {
     char comment[128];
     std::snprintf(comment, sizeof comment, "<!-- Talix %.2f, %.2d/%.2d/%.4d -->", LibraryVersion(),
@@ -109,10 +116,7 @@ void WriteHead(ZervaRTChunk* chunk, XMLGenContext* context, const char* extraDef
     const bool xhtml = context->format == kFormatXHTML;
     std::string value;
     AppendOutput(context, "<head><title>");
-    if (OptionValue(context, "Title=", &value) && !value.empty()) {
-        WriteXMLEncodedText(context, value.data(), static_cast<std::uint16_t>(value.size() > 0xFFFF ? 0xFFFF : value.size()),
-                            1, 0, 0);
-    }
+    if (OptionValue(context, "Title=", &value)) WriteEncoded(context, value);
     AppendOutput(context, "</title>");
     if (OptionValue(context, "BaseHREF=", &value) && !value.empty()) {
         AppendOutput(context, "<base href=\"");
@@ -128,10 +132,7 @@ void WriteHead(ZervaRTChunk* chunk, XMLGenContext* context, const char* extraDef
     std::string abstract = everything || chunk->definition == nullptr ? "" : chunk->definition;
     if (extra) abstract += (abstract.empty() ? "" : "; ") + std::string(extraDefinition);
     AppendOutput(context, "<meta name=\"ABSTRACT\" content=\"");
-    if (!abstract.empty()) {
-        WriteXMLEncodedText(context, abstract.data(),
-                            static_cast<std::uint16_t>(abstract.size() > 0xFFFF ? 0xFFFF : abstract.size()), 1, 0, 0);
-    }
+    WriteEncoded(context, abstract);
     AppendOutput(context, xhtml ? "\" />" : "\">");
 }
 
@@ -142,7 +143,8 @@ void WritePrologue(ZervaRTChunk* chunk, XMLGenContext* context, const char* extr
     if (context->format == kFormatText) return;
     const bool fragment = IsOn(context, sw::kFragment);
     const bool xhtml = context->format == kFormatXHTML;
-    if (!AppendOptionValue(context, "Doctype=") && !fragment) AppendOutput(context, xhtml ? kXhtmlDoctype : kHtmlDoctype);
+    if (!AppendOptionValue(context, "Doctype=") && !fragment)
+        AppendOutput(context, xhtml ? kXhtmlDoctype : kHtmlDoctype);
     if (!AppendOptionValue(context, "OpeningTag=") && !fragment) {
         AppendOutput(context, xhtml ? "<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"" : "<html lang=\"");
         if (!AppendOptionValue(context, "LanguageAbbrev=")) AppendOutput(context, "en");

@@ -418,7 +418,8 @@ void ApplyWords(XMLGenContext* context, const char* value, const WordBit* words,
 }
 
 STATUS ReadAutoTag(OptionReader& reader, const OptionRow& row) {
-    static const WordBit kWords[] = {{"Table", sw::kAutoTagTable}, {"Row", sw::kAutoTagRow}, {"Cell", sw::kAutoTagCell}};
+    static const WordBit kWords[] = {
+        {"Table", sw::kAutoTagTable}, {"Row", sw::kAutoTagRow}, {"Cell", sw::kAutoTagCell}};
     if (reader.Get(row.keyword)) ApplyWords(reader.context, reader.Value(), kWords, 3, 3);
     return kOK;
 }

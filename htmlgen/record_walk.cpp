@@ -55,7 +55,7 @@ STATUS FlushNearChunkSize(XMLGenContext* context) {
     if (!EventOutputOn(context)) return kOK;
     const std::uint32_t length = TextLength(context);
     const std::uint32_t limit = context->eventChunkSize > kEventMargin ? context->eventChunkSize - kEventMargin : 0;
-    if (length - context->flushMark <= limit) return kOK;
+    if (length <= context->flushMark || length - context->flushMark <= limit) return kOK;
     CompletePendingLink(context);
     return FlushOutput(context, 0);
 }
@@ -64,15 +64,12 @@ STATUS FlushNearChunkSize(XMLGenContext* context) {
 // when text events are on; text that still does not fit ends the walk with
 // 263, what was written staying in the buffer.
 STATUS AppendPlain(XMLGenContext* context, const char* text, std::size_t length) {
-    if (AppendOutput(context, text, length)) return kOK;
-    context->overflow = 0;
-    if (EventOutputOn(context)) {
+    auto fits = [&] { return length < context->capacity - TextLength(context); };
+    if (!fits() && EventOutputOn(context)) {
         const STATUS status = FlushOutput(context, 0);
         if (status != kOK) return status;
-        if (AppendOutput(context, text, length)) return kOK;
     }
-    context->overflow = 1;
-    return kOutOfMemory;
+    return AppendOutput(context, text, length) ? kOK : kOutOfMemory;
 }
 
 // One text run: a zero byte becomes a carriage return and line feed, a

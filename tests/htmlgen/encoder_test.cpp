@@ -97,7 +97,8 @@ TEST(EntityTable, RowsNativeFormsAndLookUp) {
 
     auto native = [&](const char* name) {
         for (int i = 0; i < talix::kEntityCount; ++i) {
-            if (std::strcmp(rows[i].name, name) == 0) return std::string(rows[i].native != nullptr ? rows[i].native : "");
+            if (std::strcmp(rows[i].name, name) == 0)
+                return std::string(rows[i].native != nullptr ? rows[i].native : "");
         }
         return std::string("?");
     };
