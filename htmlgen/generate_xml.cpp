@@ -8,17 +8,13 @@
 #include <cstring>
 #include <ctime>
 #include <new>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 
-#include "core/item_internal.h"
-#include "core/item_work_state.h"
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/pool.h"
-#include "engine/chunk_definition.h"
 #include "engine/chunk_work_state.h"
-#include "engine/record_process.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
@@ -43,40 +39,6 @@ constexpr const char* kXhtmlDoctype =
     "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
     "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">";
 constexpr const char* kHeadEnd = "</head>";
-
-// Runs operation 2419 over the chunk, narrowed by the extra definition, the
-// way the chunk methods run their operations: nothing runs (successfully)
-// for an item neither in its note nor being created; the engine's
-// completion status counts as success; a failure stays in the chunk's
-// status.
-void RunGenerationOperation(ZervaRTChunk* chunk, const char* extraDefinition) {
-    chunk->lastStatus = kOK;
-    ZervaRTItem* item = chunk->item;
-    if (item == nullptr || item->work == nullptr || chunk->work == nullptr) {
-        chunk->lastStatus = kArgumentError;
-        return;
-    }
-    if (!ItemStored(item) && item->work->mode != 2) return;
-    const std::uint32_t single = chunk->work->singleTarget;
-    ChunkDefInfo* extra = nullptr;
-    if (extraDefinition != nullptr && extraDefinition[0] != '\0') {
-        ChunkDefInfo* innermost = chunk->work->chain;
-        while (innermost != nullptr && innermost->next != nullptr) innermost = innermost->next;
-        std::uint32_t extraSingle = 0;
-        extra = ParseChunkDefinition(chunk->session, 0, innermost, extraDefinition, &extraSingle);
-        if (extra == nullptr) {
-            chunk->lastStatus = kArgumentError;
-            return;
-        }
-        chunk->work->singleTarget = (single != 0 && extraSingle != 0) ? 1 : 0;
-    }
-    const STATUS status = PerformChunkAction(chunk, item->noteHandle, item->itemName, kGenerationOperation, 0, 0, 0,
-                                             0, nullptr, nullptr, nullptr, extra, nullptr);
-    chunk->work->singleTarget = single;
-    FreeChunkDefinition(extra);
-    if (status != kOK && status != kOperationComplete) chunk->lastStatus = status;
-    if (chunk->lastStatus == kOperationComplete) chunk->lastStatus = kOK;
-}
 
 std::uint16_t FormatCode(const char* format) {
     if (format == nullptr) return kFormatHTML;
@@ -262,7 +224,7 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
 
     if (ReadGenerationOptions(context) != kOK) return;
     WritePrologue(this, context, extraDefinition);
-    if (errorWord == 0) RunGenerationOperation(this, extraDefinition);
+    if (errorWord == 0) AlterRichText(kGenerationOperation, 0, 0, 0, 0, nullptr, nullptr, extraDefinition, nullptr);
     // A chunk that matched nothing never reached the walk: its body is
     // opened here, so that the document stays whole.
     OpenBody(context);

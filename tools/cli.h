@@ -105,5 +105,8 @@ int RunHtml(const Command& command, const std::vector<std::string>& args);
 int RunCount(const Command& command, const std::vector<std::string>& args);
 int RunDesign(const Command& command, const std::vector<std::string>& args);
 int RunCreateDesign(const Command& command, const std::vector<std::string>& args);
+int RunAppend(const Command& command, const std::vector<std::string>& args);
+int RunEdit(const Command& command, const std::vector<std::string>& args);
+int RunQuery(const Command& command, const std::vector<std::string>& args);
 
 } // namespace talix_cli

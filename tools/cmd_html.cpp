@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "chunk_of_item.h"
+#include "chunk_target.h"
 #include "cli.h"
 #include "core/statuses.h"
 
@@ -125,7 +125,8 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     }
 
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything", &exitCode))
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything", false,
+                     &exitCode))
         return exitCode;
     std::string lmbcsOptions = plat::NativeToLmbcs(options);
     if (!hasMime && lmbcsOptions.find("OutputToEvent=") == std::string::npos) lmbcsOptions += " OutputToEvent=Yes";
@@ -166,7 +167,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
         g_writer = nullptr;
         failure = markup == nullptr ? "out of memory" : Failure(chunk);
         if (failure.empty()) {
-            const std::uint32_t length = target.session()->textResultLength;
+            const std::uint32_t length = chunk->session->textResultLength;
             writer.Write(markup, length < kMarkupBufferSize ? length : kMarkupBufferSize - 1);
         }
     }

@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "chunk_of_item.h"
+#include "chunk_target.h"
 #include "cli.h"
 #include "core/statuses.h"
 #include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
 
 namespace talix_cli {
 
@@ -24,7 +26,8 @@ int RunText(const Command& command, const std::vector<std::string>& args) {
     if (args.size() < 3 || args.size() > 4)
         return UsageError(command, "text needs a database, a note, an item name and at most one chunk");
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything", &exitCode))
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything", false,
+                     &exitCode))
         return exitCode;
     std::vector<char> buffer(kTextBufferSize);
     std::uint32_t length = target.chunk()->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
@@ -44,7 +47,8 @@ int RunCount(const Command& command, const std::vector<std::string>& args) {
     if (args.size() < 4 || args.size() > 5)
         return UsageError(command, "count needs a database, a note, an item name, a type and at most one chunk");
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", &exitCode))
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", false,
+                     &exitCode))
         return exitCode;
     std::int16_t count = target.chunk()->GetCount(args[3].c_str());
     if (count < 0) return Fail("'%s' cannot be counted in '%s'", args[3].c_str(), target.chunk()->definition);

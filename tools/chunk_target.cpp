@@ -1,6 +1,5 @@
-#include "chunk_of_item.h"
+#include "chunk_target.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "core/statuses.h"
@@ -13,7 +12,7 @@ ChunkOfItem::~ChunkOfItem() {
 }
 
 bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
-                       const std::string& itemName, const std::string& definition, int* exitCode) {
+                       const std::string& itemName, const std::string& definition, bool create, int* exitCode) {
     if (!IsNoteArgument(noteArg)) {
         *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", noteArg.c_str());
         return false;
@@ -27,21 +26,22 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
             return false;
         }
         std::vector<ItemValue> values = FindItems(note.handle(), itemName);
-        if (values.empty()) {
+        if (values.empty() && !create) {
             *exitCode = Fail("note %s has no item '%s'", noteArg.c_str(), itemName.c_str());
             return false;
         }
-        if (values.front().type != plat::TYPE_COMPOSITE) {
+        if (!values.empty() && values.front().type != plat::TYPE_COMPOSITE) {
             *exitCode = Fail("item '%s' is not rich text (data type 0x%04X)", itemName.c_str(),
                              static_cast<unsigned>(values.front().type));
             return false;
         }
         plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, &id);
     }
+    dbPath_ = dbPath;
     session_.SetUp();
     item_ = new ZervaRTItem(&session_);
     std::string lmbcsName = plat::NativeToLmbcs(itemName);
-    talix::STATUS status = item_->Connect("", dbPath.c_str(), id, lmbcsName.c_str(), 0);
+    talix::STATUS status = item_->Connect("", dbPath.c_str(), id, lmbcsName.c_str(), create ? 1 : 0);
     if (status != talix::kOK || item_->connected == 0) {
         *exitCode = Fail("cannot connect to item '%s': %s", itemName.c_str(), StatusMessage(status).c_str());
         return false;
