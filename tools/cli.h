@@ -101,6 +101,7 @@ int RunRewrite(const Command& command, const std::vector<std::string>& args);
 int RunView(const Command& command, const std::vector<std::string>& args);
 int RunFormula(const Command& command, const std::vector<std::string>& args);
 int RunText(const Command& command, const std::vector<std::string>& args);
+int RunHtml(const Command& command, const std::vector<std::string>& args);
 int RunCount(const Command& command, const std::vector<std::string>& args);
 int RunDesign(const Command& command, const std::vector<std::string>& args);
 int RunCreateDesign(const Command& command, const std::vector<std::string>& args);

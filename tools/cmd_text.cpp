@@ -1,5 +1,6 @@
 // The commands text (the text of a chunk of a rich-text item) and count (the
 // number of targets of a type within a chunk).
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,8 +33,11 @@ int RunText(const Command& command, const std::vector<std::string>& args) {
     std::uint32_t length = target.chunk()->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
     if (target.chunk()->lastStatus != talix::kOK)
         return Fail("cannot read the text: %s", StatusMessage(target.chunk()->lastStatus).c_str());
+    // A zero byte in a text run ends a line.
+    std::replace(buffer.begin(), buffer.begin() + length, '\0', '\n');
     std::string text = plat::LmbcsToNative(std::string_view(buffer.data(), length));
-    std::printf("%s\n", text.c_str());
+    text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitOk;
 }
 

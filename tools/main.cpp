@@ -58,8 +58,20 @@ const Command kCommands[] = {
      RunFormula},
     {"text", "text DB NOTE ITEM [CHUNK]",
      "Prints the text of the text runs of a chunk of a rich-text item (default\n"
-     "\"Everything\"), such as \"Table 1; Row 2\", at most 65,340 bytes of it.\n",
+     "\"Everything\"), such as \"Table 1; Row 2\", at most 65,340 bytes of it. A line end\n"
+     "within a text run starts a new line.\n",
      RunText},
+    {"html", "html DB NOTE ITEM [CHUNK] [--format html|xhtml|text|passthrough] [--options TEXT] [--out FILE] [--mime PART]",
+     "Renders a chunk of a rich-text item (default \"Everything\") as HTML 4.01 (the default),\n"
+     "XHTML 1.0 or plain text, written as UTF-8 to standard output or FILE. TEXT is a\n"
+     "string of generation options (\"Title=Notes PreserveSpaces=Yes\"); the markup is\n"
+     "handed on as it is made (OutputToEvent=Yes unless TEXT sets it), so any size comes\n"
+     "out whole. --mime renders for a MIME message: what is handed on goes to a part\n"
+     "file \"MP<PART>_<n>.htm\" that is attached to the note, which is saved; the part\n"
+     "file's name is printed (an empty line when none was needed), then the rest of the\n"
+     "markup. HTML and XHTML hold the document's frame: the body's records are not\n"
+     "rendered as markup.\n",
+     RunHtml},
     {"count", "count DB NOTE ITEM TYPE [CHUNK]",
      "Prints the number of targets of a type (Table, Row, Section, Hotspot ...) within\n"
      "a chunk of a rich-text item (default \"Everything\").\n",
