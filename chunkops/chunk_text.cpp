@@ -2,7 +2,9 @@
 // operation engine into the session's text result and copied to the
 // caller's buffer.
 #include <cstring>
+#include <string>
 
+#include "chunkops/chunk_text.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "engine/chunk_definition.h"
@@ -22,8 +24,10 @@ constexpr std::uint16_t kPropertyText = 2332;
 // Runs operation 9 over the chunk (narrowed to subDefinition when one is
 // given) and keeps the chunk's last status: 0 on success (the engine's 1298
 // included), else the failure. Nothing runs, successfully, when the item is
-// neither in its note nor being created.
-void RunGetText(ZervaRTChunk* chunk, const char* subDefinition, int allRuns, const char* separator) {
+// neither in its note nor being created. The text goes to the session's
+// text result, or whole to the string when one is given.
+void RunGetText(ZervaRTChunk* chunk, const char* subDefinition, int allRuns, const char* separator,
+                std::string* whole) {
     chunk->lastStatus = kOK;
     ZervaRTItem* item = chunk->item;
     if (item == nullptr || item->work == nullptr || chunk->work == nullptr) {
@@ -46,7 +50,7 @@ void RunGetText(ZervaRTChunk* chunk, const char* subDefinition, int allRuns, con
             chunk->work->singleTarget = (single != 0 && extraSingle != 0) ? 1 : 0;
         }
         STATUS status = PerformChunkAction(chunk, item->noteHandle, name, 9, kPropertyText, allRuns != 0 ? 1 : 0, 0,
-                                           0, separator, nullptr, nullptr, extra, nullptr);
+                                           0, separator, nullptr, whole, extra, nullptr);
         chunk->work->singleTarget = single;
         FreeChunkDefinition(extra);
         if (status != kOK && status != kOperationComplete) {
@@ -71,7 +75,7 @@ std::uint32_t ZervaRTChunk::GetText(const char* subDefinition, char* buffer, std
     session->textResult[0] = '\0';
     session->textResultLength = 0;
 
-    RunGetText(this, subDefinition, allRuns, separator);
+    RunGetText(this, subDefinition, allRuns, separator, nullptr);
     if (lastStatus != kOK) {
         // A failed run gives no text, not part of it.
         session->textResult[0] = '\0';
@@ -88,3 +92,15 @@ std::uint32_t ZervaRTChunk::GetText(const char* subDefinition, char* buffer, std
     buffer[length] = '\0';
     return length;
 }
+
+namespace talix {
+
+STATUS GetWholeChunkText(ZervaRTChunk* chunk, std::string* text) {
+    if (chunk == nullptr || text == nullptr) return kArgumentError;
+    text->clear();
+    RunGetText(chunk, nullptr, 1, nullptr, text);
+    if (chunk->lastStatus != kOK) text->clear();
+    return chunk->lastStatus;
+}
+
+} // namespace talix
