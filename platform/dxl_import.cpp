@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -266,9 +267,8 @@ struct BuiltNote {
     bool replaces = false;
 };
 
-bool SameUnid(const UNID& a, const UNID& b) {
-    return std::memcmp(&a, &b, sizeof(UNID)) == 0;
-}
+// A UNID as a key of the notes parsed so far.
+std::string UnidKey(const UNID& unid) { return std::string(reinterpret_cast<const char*>(&unid), sizeof unid); }
 
 class Importer {
 public:
@@ -313,6 +313,7 @@ private:
     STATUS status_ = NOERROR;
     std::string error_;
     std::vector<PendingNote> notes_;
+    std::unordered_map<std::string, size_t> noteByUnid_;   // index in notes_
     std::vector<BuiltNote> built_;
 };
 
@@ -594,13 +595,13 @@ bool Importer::ParseNote(xmlNode* node, bool sharedField) {
 
 // Adds a parsed note; a note whose UNID an earlier note of the same import
 // has replaces that one, as it would replace a stored note.
+// A note of a UNID given before takes the earlier one's place.
 void Importer::AddNote(PendingNote note) {
     if (note.unid) {
-        for (auto& earlier : notes_) {
-            if (earlier.unid && SameUnid(*earlier.unid, *note.unid)) {
-                earlier = std::move(note);
-                return;
-            }
+        auto [found, added] = noteByUnid_.emplace(UnidKey(*note.unid), notes_.size());
+        if (!added) {
+            notes_[found->second] = std::move(note);
+            return;
         }
     }
     notes_.push_back(std::move(note));

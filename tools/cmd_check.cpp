@@ -1,4 +1,5 @@
 // The check command: what is wrong in a database, one line per finding.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -80,6 +81,12 @@ int RunCheck(const Command& command, const std::vector<std::string>& args) {
         plat::NoteClose(note);
     }
 
+    // The file first, then notes, then objects, each by id.
+    auto rank = [](const plat::DbProblem& p) { return p.note != 0 ? 1 : p.object != 0 ? 2 : 0; };
+    std::stable_sort(problems.begin(), problems.end(), [&](const plat::DbProblem& a, const plat::DbProblem& b) {
+        if (rank(a) != rank(b)) return rank(a) < rank(b);
+        return a.note != b.note ? a.note < b.note : a.object < b.object;
+    });
     for (const plat::DbProblem& problem : problems) {
         if (problem.note != 0) {
             std::printf("note\t%s\t%s\n", NoteIdText(problem.note).c_str(), Escape(problem.what).c_str());

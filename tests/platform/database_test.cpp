@@ -12,6 +12,7 @@
 namespace {
 
 using namespace plat;
+using talix_test::IniOverride;
 using talix_test::TempDir;
 
 void WriteFile(const std::string& path, const std::string& content) {
@@ -19,12 +20,6 @@ void WriteFile(const std::string& path, const std::string& content) {
     out << content;
 }
 
-// Sets a notes.ini variable for the length of a test.
-struct IniOverride {
-    IniOverride(const char* name, const std::string& value) : name_(name) { IniSet(name, value.c_str()); }
-    ~IniOverride() { IniSet(name_, ""); }
-    const char* name_;
-};
 
 bool SameId(const DBID& a, const DBID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
