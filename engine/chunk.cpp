@@ -16,6 +16,7 @@
 #include "engine/chunk_work_state.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform.h"
 
 using namespace talix;
 
@@ -30,6 +31,10 @@ ZervaRTChunk::~ZervaRTChunk() {
     if (work != nullptr) {
         std::free(work->ownedBlock1);
         std::free(work->ownedBlock2);
+        for (std::uint32_t& handle : work->fieldBlocks) {
+            if (handle != 0) plat::MemFree(handle);
+            handle = 0;
+        }
         if (work->sortKeys != nullptr && session != nullptr) ZervaDeallocate(session, work->sortKeys);
         for (SavedString* saved = work->savedStrings; saved != nullptr;) {
             SavedString* next = saved->next;

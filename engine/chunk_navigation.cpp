@@ -383,7 +383,7 @@ int ZervaRTChunk::GetLastTarget() {
 }
 
 std::uint16_t ZervaRTChunk::FindTextChunk(int n, char* buffer, std::uint16_t bufferSize, const char* matchKind,
-                                          const char* fontSpec) {
+                                          const char* fontSpec, const char* searchText) {
     if (!FinderChainUsable(Chain(this))) {
         lastStatus = kErrFormula;
         return 0;
@@ -395,7 +395,9 @@ std::uint16_t ZervaRTChunk::FindTextChunk(int n, char* buffer, std::uint16_t buf
     if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
     const SessionWorkArea* area = session->workArea;
     std::uint32_t ordinal =
-        FindTextRun(this, n, area->foundFirstRecord, area->foundLastRecord, nullptr, 0, mode, &spec, &mask);
+        FindTextRun(this, n, area->foundFirstRecord, area->foundLastRecord, searchText,
+                    searchText != nullptr ? static_cast<std::uint16_t>(::strnlen(searchText, 0xFFFF)) : 0, mode,
+                    &spec, &mask);
     return FoundDefinition(ordinal, kTypeText, buffer, bufferSize);
 }
 

@@ -14,6 +14,7 @@ struct XMLGenContext;
 struct SortKey;
 
 constexpr std::uint32_t kChunkWorkTag = 2633;
+constexpr int kFieldWorkBlocks = 3;
 
 using ActOnTextProc = std::uint16_t (*)(ZervaRTChunk* chunk, char* text, std::uint16_t length);
 using QueryLinkDataProc = std::uint16_t (*)(ZervaRTChunk* chunk, std::uint16_t linkKind, char* replicaText,
@@ -48,6 +49,9 @@ struct ChunkWorkState {
     SavedFieldRecords savedFields;
     // Graphic sizes set by operations 30 and 32 are in pixels, not twips.
     std::uint32_t sizeInPixels = 0;
+    // The field work blocks (platform memory handles, 0 until taken), freed
+    // with the chunk.
+    std::uint32_t fieldBlocks[kFieldWorkBlocks] = {};
 };
 
 } // namespace talix

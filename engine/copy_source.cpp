@@ -602,8 +602,16 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
         CDRecordNode* walkNode = context->node;
         const std::uint16_t walkCounter = context->recordCounter;
         context->copyWork = work;
-        for (CDRecordNode* node = work->list != nullptr ? work->list->head : nullptr;
-             node != nullptr && node->length != 0; node = node->next) {
+        CDRecordNode* start = work->list != nullptr ? work->list->head : nullptr;
+        // A range of the run's own records whose first node is known starts
+        // there (the records before it are skipped either way).
+        const CDRecordNode* known = context->copyInputs.firstNode;
+        if (known != nullptr && work->list == context->records && context->writesItem != 0 && work->first > 1 &&
+            known->index == work->first) {
+            start = const_cast<CDRecordNode*>(known);
+            work->counter = static_cast<std::uint16_t>(work->first - 1);
+        }
+        for (CDRecordNode* node = start; node != nullptr && node->length != 0; node = node->next) {
             work->node = node;
             const std::uint16_t signature = node->signature;
             if (context->writesItem == 0 && IsTableBeginRecord(signature) && context->output.tableLevel < 9)

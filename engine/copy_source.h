@@ -22,6 +22,7 @@ namespace talix {
 
 struct RecordProcessContext;
 struct CopyWork;
+struct CDRecordNode;
 
 // What the caller of AppendSourceRichText sets in the run's context before
 // the copy (zero in a fresh context).
@@ -39,6 +40,9 @@ struct CopyInputs {
     // The options of an image resource made inline (2424): "ImageWidth=",
     // "ImageHeight=", "WrapText=".
     const char* makeInlineOptions = nullptr;
+    // The node of the run's own records at position first, when the caller
+    // knows it: the copy starts there instead of walking up to it.
+    CDRecordNode* firstNode = nullptr;
 };
 
 // What the row operations keep within one run (engine/exec_rows.cpp): the

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "builders/append_gate.h"
 #include "core/item_work_state.h"
@@ -288,17 +289,39 @@ STATUS RowAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
 STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
     if (context->rows.rowsWritten != 0) return kOK;
     context->rows.rowsWritten = 1;
+    // The run's records by position, so that each row is reached at once
+    // rather than by a walk from the first record.
+    std::vector<CDRecordNode*> nodeAt(1, nullptr);
+    for (CDRecordNode* node = context->records != nullptr ? context->records->head : nullptr; node != nullptr;
+         node = node->next) {
+        if (node->index != nodeAt.size()) {
+            nodeAt.clear();
+            break;
+        }
+        nodeAt.push_back(node);
+    }
     STATUS status = kOK;
     for (std::uint32_t i = 0; status == kOK && i < context->sortKeyCount; ++i) {
         const SortKey& key = context->sortKeys[i];
-        status = SaveRangeDefinitions(context, key.firstRecord, key.lastRecord);
+        if (key.firstRecord == 0 || key.firstRecord > key.lastRecord || key.lastRecord >= nodeAt.size()) {
+            status = SaveRangeDefinitions(context, key.firstRecord, key.lastRecord);
+            continue;
+        }
+        for (std::uint32_t at = key.firstRecord; status == kOK && at <= key.lastRecord; ++at) {
+            const CDRecordNode* node = nodeAt[at];
+            if (node->signature != kSigPabDefinition) continue;
+            if (SavePendingParagraph(context->session->workArea, node->bytes, node->length) == kOutOfMemory)
+                status = kOutOfMemory;
+        }
     }
     for (std::uint32_t i = 0; status == kOK && i < context->sortKeyCount; ++i) {
         const SortKey& key = context->sortKeys[i];
         if (key.firstRecord == 0) continue;
         context->copyInputs.first = key.firstRecord;
         context->copyInputs.last = key.lastRecord;
+        context->copyInputs.firstNode = key.firstRecord < nodeAt.size() ? nodeAt[key.firstRecord] : nullptr;
         status = AppendSourceRichText(context->chunk, context, 0);
+        context->copyInputs.firstNode = nullptr;
     }
     context->chunk->item->modified = 1;
     return status;

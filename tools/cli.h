@@ -105,6 +105,11 @@ struct StoredRecord {
 bool WalkStoredRecords(const unsigned char* value, size_t length, const std::function<void(const StoredRecord&)>& each,
                        std::string* damage);
 
+// False, having said where and what is damaged (the walk above, and the
+// status the platform's record reader gives), when a rich-text value of the
+// item is damaged: a command writes an item back only as it read it, whole.
+bool ItemUndamaged(const Command& command, const std::string& itemName, const std::vector<ItemValue>& items);
+
 int RunImport(const Command& command, const std::vector<std::string>& args);
 int RunNotes(const Command& command, const std::vector<std::string>& args);
 int RunItems(const Command& command, const std::vector<std::string>& args);
@@ -118,6 +123,9 @@ int RunText(const Command& command, const std::vector<std::string>& args);
 int RunCount(const Command& command, const std::vector<std::string>& args);
 int RunDesign(const Command& command, const std::vector<std::string>& args);
 int RunCreateDesign(const Command& command, const std::vector<std::string>& args);
+int RunAppend(const Command& command, const std::vector<std::string>& args);
+int RunEdit(const Command& command, const std::vector<std::string>& args);
+int RunQuery(const Command& command, const std::vector<std::string>& args);
 int RunCheck(const Command& command, const std::vector<std::string>& args);
 
 } // namespace talix_cli

@@ -25,32 +25,6 @@ bool OpenArguments(const Command& command, const std::vector<std::string>& args,
     return OpenItemArguments(command, args, true, db, note, &items, exitCode);
 }
 
-plat::STATUS AcceptRecord(const void*, plat::WORD, plat::DWORD, void*) { return plat::NOERROR; }
-
-// False, having said where and what, when a value of the item is damaged:
-// an item is written back only as it was read, whole.
-bool Undamaged(const std::string& itemName, const std::vector<ItemValue>& items) {
-    for (size_t i = 0; i < items.size(); ++i) {
-        const auto* value = static_cast<const unsigned char*>(plat::BlockLock(items[i].value));
-        if (value == nullptr) {
-            Fail("cannot read item '%s'; nothing was written", itemName.c_str());
-            return false;
-        }
-        std::string damage;
-        bool whole = WalkStoredRecords(value, items[i].length, nullptr, &damage);
-        plat::STATUS status = whole ? plat::NOERROR
-                                    : plat::EnumRecordsInMemory(value, items[i].length, AcceptRecord, nullptr);
-        plat::BlockUnlock(items[i].value);
-        if (!whole) {
-            std::string reader = status != plat::NOERROR ? ": " + StatusMessage(status) : std::string();
-            Fail("cannot rewrite item '%s': item %zu: %s%s; nothing was written", itemName.c_str(), i + 1,
-                 damage.c_str(), reader.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
 // The side data the reader gave a record, as text.
 std::string ExtraText(const talix::CDRecordNode* node) {
     char text[160];
@@ -134,7 +108,7 @@ int RunRewrite(const Command& command, const std::vector<std::string>& args) {
         Note note;
         std::vector<ItemValue> items;
         if (!OpenItemArguments(command, args, true, &db, &note, &items, &exitCode)) return exitCode;
-        if (!Undamaged(args[2], items)) return kExitFailed;
+        if (!ItemUndamaged(command, args[2], items)) return kExitFailed;
         plat::STATUS status = plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, &id);
         if (status != plat::NOERROR) return Fail("cannot read note %s: %s", args[1].c_str(), StatusMessage(status).c_str());
     }

@@ -79,6 +79,39 @@ const Command kCommands[] = {
      "file and overwrites. Prints the note id and the name; a file resource made without\n"
      "a source file has no content yet and prints \"-\" for its note id.\n",
      RunCreateDesign},
+    {"append", "append DB NOTE ITEM WHAT ARGS... [--chunk C] [--options T] [--font SPEC]",
+     "Appends to a chunk of a rich-text item (default \"Everything\"; the item is created\n"
+     "when missing) and saves the note. WHAT and its arguments:\n"
+     "  text TEXT | paragraph [STYLE] | newlines N | tabs N | page-break | anchor NAME\n"
+     "  table ROWS COLS [--column OPTIONS]... (one --column per column, in order)\n"
+     "  row [N] (a copy of row N, default 1, of the chunk's table)\n"
+     "  hotspot KIND CODE [TEXT] (KIND such as \"BUTTON LOTUSSCRIPT\" or \"ACTION FORMULA\")\n"
+     "  link URL [TEXT] | layer TOP LEFT HEIGHT WIDTH | graphic KIND SOURCE (KIND FILE or URL)\n"
+     "  chunk NOTE2 ITEM2 DEF | item NOTE2 ITEM2 (rich text of another note of DB)\n"
+     "  form|subform|page NAME (the body of that design element of DB)\n"
+     "  import FILE | attachment FILE [NAME] | html KIND SOURCE (KIND FILE or INLINE)\n"
+     "--options gives the option string of the append, --font the font specification\n"
+     "of text and paragraphs.\n",
+     RunAppend},
+    {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font SPEC]",
+     "Changes a chunk of a rich-text item and saves the note. ACTION and its arguments:\n"
+     "  remove | remove-links | remove-hotspots | remove-sections | remove-fields NAMES\n"
+     "  font SPEC [MATCH] | paragraph STYLE [STYLE2] | table PROPS\n"
+     "  highlight | highlight-text TEXT | set-text TEXT\n"
+     "  replace FIND REPL [SCOPE] (SCOPE: TEXT, NONTEXT, FORMULA, HIDEWHEN, URL, EVERYTHING)\n"
+     "  sort-rows COLUMN [--numeric] [--reverse] (further keys in --options)\n"
+     "  export-graphic FILE [FORMAT]\n",
+     RunEdit},
+    {"query", "query DB NOTE ITEM CHUNK WHAT ARGS...",
+     "Asks about a chunk of a rich-text item without changing it. WHAT and its arguments:\n"
+     "  text-run N SPEC [MODE TEXT]: the definition of the first text run in font SPEC\n"
+     "    (whose text matches TEXT by MODE: EXACT, STARTS, ENDS, SUBSTR) within the chunk\n"
+     "  named N TYPE [MODE NAME]: the definition of the first TYPE (Table, Button, Layer)\n"
+     "    whose name matches\n"
+     "  font-in-use SPEC: 1 when a text run of the chunk is in that font, else 0\n"
+     "  html-value ATTR [ELEMENT]: a stored HTML attribute (NAME, ID, CLASS, STYLE, TITLE,\n"
+     "    OTHER) of the chunk's table or cell (ELEMENT Table or Cell)\n",
+     RunQuery},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"
      "note names that are missing, notes whose header or items do not read back, and\n"

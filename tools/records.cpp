@@ -61,6 +61,8 @@ std::string KeyFields(plat::WORD signature, const unsigned char* record, size_t 
     return text;
 }
 
+plat::STATUS AcceptRecord(const void*, plat::WORD, plat::DWORD, void*) { return plat::NOERROR; }
+
 std::string Describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Describe(const char* format, ...) {
     char what[512];
@@ -121,6 +123,30 @@ bool WalkStoredRecords(const unsigned char* value, size_t length, const std::fun
         // The next record starts at an even offset (an odd record has a pad
         // byte, which a value may leave out at its very end).
         offset += recordLength + (recordLength % 2);
+    }
+    return true;
+}
+
+bool ItemUndamaged(const Command& command, const std::string& itemName, const std::vector<ItemValue>& items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].type != plat::TYPE_COMPOSITE) continue;
+        const auto* value = static_cast<const unsigned char*>(plat::BlockLock(items[i].value));
+        if (value == nullptr) {
+            Fail("cannot read item '%s'; nothing was written", itemName.c_str());
+            return false;
+        }
+        std::string damage;
+        bool whole = WalkStoredRecords(value, items[i].length, nullptr, &damage);
+        plat::STATUS status = whole ? plat::NOERROR
+                                    : plat::EnumRecordsInMemory(value, items[i].length, AcceptRecord, nullptr);
+        plat::BlockUnlock(items[i].value);
+        if (!whole) {
+            std::string reader = status != plat::NOERROR ? ": " + StatusMessage(status) : std::string();
+            const std::string verb = std::string(command.name) == "append" ? "append to" : command.name;
+            Fail("cannot %s item '%s': item %zu: %s%s; nothing was written", verb.c_str(), itemName.c_str(), i + 1,
+                 damage.c_str(), reader.c_str());
+            return false;
+        }
     }
     return true;
 }

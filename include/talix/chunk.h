@@ -22,11 +22,144 @@ public:
 
     static constexpr int kEventReturnStrings = 6;
 
-    // Removes the chunk's content from its item.
+    // Every method that reads or changes the item runs the operation
+    // engine through one frame: the last status is reset, an item that is
+    // neither in its note nor being created makes the method a successful
+    // no-op, the engine's completion status 1298 is reported as 0, and a
+    // successful change updates the note at once when the item's AutoSave
+    // is on. Methods returning a status also keep it in lastStatus.
+
+    // ---- The frame ---------------------------------------------------------
+    // Runs one engine operation with its words and texts over the chunk,
+    // narrowed to subDefinition when one is given; the outcome is in
+    // lastStatus.
+    void AlterRichText(std::uint16_t operation, std::uint16_t op2, std::uint16_t a3, std::uint16_t a4,
+                       std::uint16_t a5, const char* argument, const char* second, const char* subDefinition,
+                       ZervaRTChunk* source);
+
+    // ---- Removing, changing, highlighting ----------------------------------
+    // Removes the chunk's content (and the attachments its file hotspots name).
     std::uint16_t Remove();
-    // Appends a graphic: kind "URL" (source a URL), "FILE" or empty (source
-    // a file path) or "ATTACHMENT".
+    // Removes the sections, the links (n passed to the engine), the hotspots
+    // of the chunk.
+    std::uint16_t RemoveSections();
+    std::uint16_t RemoveLinks(int n);
+    std::uint16_t RemoveHotspots();
+    // Removes the fields named in names (length 0: the whole text).
+    std::uint16_t RemoveFields(const char* names, std::uint16_t length);
+    // Applies a font specification to the text runs (those matching
+    // matchFont when given); 0 without a font.
+    std::uint16_t ChangeFont(const char* font, const char* matchFont, int n);
+    // Applies a paragraph style to the paragraphs (matching style2 when
+    // given); 0 without a style.
+    std::uint16_t ChangeParagraph(const char* style, const char* style2, int n);
+    // Changes table properties from the first length bytes of a property
+    // string (the caller's text is not changed); 0 without properties.
+    std::uint16_t ChangeTable(const char* properties, std::uint16_t length);
+    // Highlights the chunk's text, or the occurrences of a text (length in
+    // characters, 0 the whole text; 20017 without a text).
+    std::uint16_t Highlight(int n);
+    std::uint16_t HighlightText(const char* text, std::uint16_t length);
+    // Turns the chunk's rich-text fields to the web editor; the message the
+    // engine leaves is copied into result (resultSize bytes with the
+    // terminator) when one is given.
+    std::uint16_t SwitchRTFieldsToHTMLEditor(int n, const char* options, char* result, std::uint32_t resultSize);
+    // Expands the paragraph definitions of the chunk.
+    void ExpandPabDefs(const char* options);
+
+    // ---- Appending ---------------------------------------------------------
+    // count new lines (a new paragraph after them when newParagraph) or
+    // tabs; any count, written 32 at a time.
+    std::uint16_t AppendNewLines(std::uint16_t count, int newParagraph);
+    std::uint16_t AppendTabs(std::uint16_t count);
+    std::uint16_t AppendPageBreak();
+    // An anchor named by the first nameLength bytes of name.
+    std::uint16_t AppendAnchor(const char* name, std::uint16_t nameLength);
+    // Text (length 0: measured) in a font specification (null: the item's
+    // permanent pen when it is on, else the current font).
+    std::uint16_t AppendText(const char* text, std::uint16_t length, const char* font);
+    // A new paragraph in a paragraph style and font, hidden when the formula
+    // (formulaLength bytes) is true; 257 for a formula that does not compile.
+    std::uint16_t AppendParagraph(const char* style, const char* font, const char* formula,
+                                  std::uint16_t formulaLength);
+    // Appends nothing: prepares the chunk's field work blocks (once per
+    // chunk; freed with it). Returns 0 or the allocation's failure.
+    std::uint16_t AppendField(const char* text1, std::uint16_t length1, const char* text2, std::uint16_t length2,
+                              const char* text3, std::uint16_t length3, const char* text4, std::uint16_t length4,
+                              const char* text5, std::uint16_t length5, const char* text6, std::uint16_t length6,
+                              const char* text7, std::uint16_t length7);
+    // A file from disk attached to the note with its icon (name: the name
+    // to attach under, else the file's own).
+    std::uint16_t AppendFileAttachment(const char* path, const char* name, int n, const char* options);
+    // Not supported by the engine: 1028.
+    std::uint16_t RefreshAttachmentIcon(int n, const char* options);
+    std::uint16_t RenameAttachment(const char* name, int n, const char* options);
+
+    // ---- Appending from elsewhere ------------------------------------------
+    // The chunk of definition in another note's item; 546 when it matches
+    // nothing there.
+    std::uint16_t AppendRTChunk(const char* server, const char* database, std::uint32_t noteID,
+                                const char* itemName, const char* definition, int keepParagraphs);
+    // The whole item of another note; 20017 without a database or item
+    // name, 1028 when the note has no such item.
+    std::uint16_t AppendRTItem(const char* server, const char* database, std::uint32_t noteID,
+                               const char* itemName);
+    // The body of the subform, page or form of that name in the item's own
+    // database; 0 without a name.
+    std::uint16_t AppendSubformBody(const char* name);
+    std::uint16_t AppendPageBody(const char* name);
+    std::uint16_t AppendFormBody(const char* name);
+    // A file converted by its extension (text, HTML, import filters).
+    std::uint16_t AppendImportFile(const char* path, const char* options);
+    // HTML: kind "FILE" or empty (source a path), "IN..." (source the HTML),
+    // "BodyContext" (the HTML held in the item), "URL" (does nothing);
+    // another kind: 1028.
+    std::uint16_t AppendHTML(const char* kind, const char* source, const char* options);
+    // A graphic: kind "URL" (source a URL), "FILE" or empty (source a file
+    // path: attached to the note when "Attach=" is given and not "No", else
+    // imported) or "ATTACHMENT" (does nothing); another kind: 1028.
     std::uint16_t AppendGraphic(const char* kind, const char* source, const char* options);
+    // Writes the chunk's graphic to a file; 1028 without a file name.
+    std::uint16_t ExportGraphic(const char* fileName, const char* format);
+
+    // ---- Tables ------------------------------------------------------------
+    // A table of rows (1-255) x columns (1-64); columnOptions holds one
+    // option string (or null) per column, at least min(columns, 20)
+    // entries, or is null. 20017 for a count out of range.
+    std::uint16_t AppendTable(std::uint16_t rows, std::uint16_t columns, int fitToWindow, const char* options,
+                              const char* const* columnOptions);
+    // A copy of row rowNumber (0: 1) of the chunk's table (or of the chunk's
+    // row) after the chunk: with its contents, or with cellOptions (at most
+    // cellCount entries, at most 20 used) as the new cells. 20016 when the
+    // chunk is neither a table nor a row.
+    std::uint16_t AppendRow(int keepContents, std::uint16_t rowNumber, const char* const* cellOptions,
+                            std::uint16_t cellCount = 20);
+    // Sorts the rows of the chunk's table by column (from 1) and up to five
+    // further keys of the options; 20023 when the chunk is not a table.
+    std::uint16_t SortByRow(std::uint16_t column, int titleRow, int numeric, int reverse, const char* options);
+
+    // ---- Hotspots, links, layers -------------------------------------------
+    // kind names the hotspot and its code ("BUTTON LOTUSSCRIPT", "ACTION
+    // FORMULA" ...); text (textLength 0: "Action Hotspot"). 1028 for a kind
+    // or code that cannot be used.
+    std::uint16_t AppendHotspot(const char* kind, const char* code, std::uint16_t codeLength, const char* options,
+                                const char* text, std::uint16_t textLength);
+    // An image-map area over the chunk's graphic, with code in language
+    // "FORMULA", "LOTUSSCRIPT" or "JAVASCRIPT" (another: 257).
+    std::uint16_t SetImageHotspot(const char* language, const char* code, std::uint16_t codeLength,
+                                  const char* areas, const char* shapes, std::uint16_t n);
+    // A URL link (target must hold ":", else 1028) around text; the link's
+    // further texts and their lengths are passed to the link builder.
+    std::uint16_t AppendLink(const char* text, std::uint16_t textLength, const char* target, const char* viewId,
+                             const char* noteId, const char* description, std::uint16_t descriptionLength,
+                             const char* hint, std::uint16_t hintLength, const char* anchor,
+                             std::uint16_t anchorLength);
+    // A layer at top/left of height x width (CSS lengths without blanks or
+    // ";"; 20017 otherwise), hidden when the formula is true. Returns the
+    // formula's compile status; the append's outcome is in lastStatus.
+    std::uint16_t AppendLayer(const char* top, const char* left, const char* height, const char* width,
+                              std::uint16_t n, const char* options, const char* paragraphStyle, const char* formula,
+                              std::uint16_t formulaLength);
 
     // ---- Zooming, sub-chunks and moving between targets ------------------
     // Narrows the chunk to a definition inside its innermost level; 0 when
@@ -50,8 +183,10 @@ public:
     // The n-th text run whose formatting matches a font specification, or
     // the n-th element of a type whose name matches, written into buffer as
     // a definition text; 0 when none is found.
+    // searchText (may be null: any text) is what the match kind compares
+    // the run's text with.
     std::uint16_t FindTextChunk(int n, char* buffer, std::uint16_t bufferSize, const char* matchKind,
-                                const char* fontSpec);
+                                const char* fontSpec, const char* searchText = nullptr);
     std::uint16_t FindNamedChunk(int n, const char* typeName, char* buffer, std::uint16_t bufferSize,
                                  const char* matchKind, const char* name);
 
@@ -62,6 +197,26 @@ public:
     // terminated; returns the length copied.
     std::uint32_t GetText(const char* subDefinition, char* buffer, std::uint32_t bufferSize, int allRuns,
                           const char* separator);
+    // Replaces the text of subDefinition's targets within the chunk (length
+    // in characters, 0: the whole text) in a font specification; 0 and
+    // nothing done without a sub-definition.
+    std::uint16_t SetText(const char* subDefinition, const char* text, std::uint16_t length, const char* font);
+    // Replaces find by replacement in the parts the scope names ("TEXT",
+    // "NONTEXT", "FORMULA", "HIDEWHEN", "URL", "EVERYTHING"; none: text);
+    // 20017 without both texts.
+    std::uint16_t ReplaceTextQuick(const char* find, std::uint16_t findLength, const char* replacement,
+                                   std::uint16_t replacementLength, const char* scope);
+    // 1 when a text run of the chunk uses the font specification, else 0.
+    int FontInUse(const char* font);
+    // The stored HTML attribute ("NAME", "ID", "CLASS", "STYLE", "TITLE",
+    // "OTHER") of the chunk's table or cell (element "Table", "Cell" or
+    // none); an empty text when there is none.
+    const char* GetHTMLValue(const char* attribute, const char* element);
+    // Keeps a copy of length bytes of text in event-return slot 1-6; another
+    // slot stores nothing and lowers the link kind by one.
+    void SetEventRetString(std::uint16_t slot, const char* text, std::uint16_t length);
+    // Frees the text of slot 1-6.
+    void CleanupEventRetString(std::uint16_t slot);
 
     RARIvoSession* session = nullptr;
     ZervaRTItem* item = nullptr;

@@ -75,6 +75,16 @@ TEST_F(RewriteCommand, DamagedOrOtherItemsAreNotWritten) {
     EXPECT_EQ(damaged.err, "talix: cannot rewrite item 'Body': item 2: damaged data at byte 16: a record header "
                            "needs 2 bytes, 1 is left: Damaged rich-text data; nothing was written\n");
     EXPECT_EQ(Talix({"value", db_, stray, "Body"}).out, before.out);
+
+    // The other commands that write the item back refuse it the same way.
+    CliOutcome edited = Talix({"edit", db_, stray, "Body", "Everything", "set-text", "new"});
+    EXPECT_EQ(edited.status, 1);
+    EXPECT_NE(edited.err.find("cannot edit item 'Body': item 2: damaged data at byte 16"), std::string::npos)
+        << edited.err;
+    CliOutcome appended = Talix({"append", db_, stray, "Body", "text", "more"});
+    EXPECT_EQ(appended.status, 1);
+    EXPECT_NE(appended.err.find("cannot append to item 'Body': item 2"), std::string::npos) << appended.err;
+    EXPECT_EQ(Talix({"value", db_, stray, "Body"}).out, before.out);
     EXPECT_EQ(Talix({"rewrite", db_, id}).status, 2);
 
     CliOutcome host = Talix({"records", "--host", db_, id, "Body"});

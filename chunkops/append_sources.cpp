@@ -1,0 +1,231 @@
+// The chunk methods that bring rich text in from elsewhere: a chunk or a
+// whole item of another note, the body of a design element, a converted
+// file, HTML and graphics; and the export of a chunk's graphic to a file.
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <strings.h>
+
+#include "chunkops/chunk_frame.h"
+#include "core/attachments.h"
+#include "core/database_open.h"
+#include "core/options.h"
+#include "core/session_work_area.h"
+#include "engine/chunk_work_state.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+using namespace talix;
+
+namespace {
+
+constexpr std::uint16_t kOpQuery = 1;
+constexpr std::uint16_t kOpParagraphIdBase = 37;
+constexpr std::uint16_t kOpSetGraphicStorage = 68;
+constexpr std::uint16_t kOpImportFile = 2352;
+constexpr std::uint16_t kOpCopyChunk = 2356;
+constexpr std::uint16_t kOpCopyItem = 2357;
+constexpr std::uint16_t kOpSubformBody = 2358;
+constexpr std::uint16_t kOpExportGraphic = 2367;
+constexpr std::uint16_t kOpPicture = 2438;
+constexpr std::uint16_t kOpHTML = 2448;
+constexpr std::uint16_t kOpFormBody = 2808;
+constexpr std::uint16_t kOpPageBody = 2809;
+
+// What operation 37 is told about the copy that follows it.
+constexpr std::uint16_t kBaseForDesignBody = 2, kBaseForImport = 3, kBaseForItem = 5;
+
+// The kinds of HTML source of operation 2448.
+constexpr std::uint16_t kHTMLFile = 1, kHTMLURL = 2, kHTMLText = 3, kHTMLOwnItem = 4;
+
+// The kinds of graphic of operation 2438.
+constexpr std::uint16_t kPictureAttachment = 1, kPictureURL = 2;
+
+// The longest attachment name, and the numbered names tried in turn.
+constexpr std::size_t kLongestAttachmentName = 255;
+constexpr int kNumberedNames = 1000;
+
+std::uint16_t& ParagraphIdBase(ZervaRTChunk* chunk) { return chunk->session->workArea->copy.paragraphIdBase; }
+
+// The frame around a copy: operation 37 first (its failure does not stop
+// the copy), then the copy with the paragraph-id base it left.
+STATUS CopyAfterBase(ZervaRTChunk* chunk, std::uint16_t baseFor, std::uint16_t operation, const char* argument,
+                     const char* second, ZervaRTChunk* source) {
+    RunChunkOperation(chunk, kOpParagraphIdBase, baseFor);
+    return RunChunkOperation(chunk, operation, ParagraphIdBase(chunk), 0, 0, 0, argument, second, source);
+}
+
+STATUS AppendDesignBody(ZervaRTChunk* chunk, std::uint16_t operation, const char* name) {
+    if (name == nullptr) return kOK;
+    if (!ChunkUsable(chunk)) return Refuse(chunk, kArgumentError);
+    return CopyAfterBase(chunk, kBaseForDesignBody, operation, name, nullptr, chunk);
+}
+
+// The name a file is attached under: its name after the last "\" (or,
+// without one, the last "/"), at most 255 bytes.
+std::string AttachmentNameOf(const char* path) {
+    const char* name = std::strrchr(path, '\\');
+    if (name == nullptr) name = std::strrchr(path, '/');
+    name = name != nullptr ? name + 1 : path;
+    return std::string(name, strnlen(name, kLongestAttachmentName));
+}
+
+bool NoteHoldsAttachment(plat::NOTEHANDLE note, const std::string& name) {
+    char stored[kLongestAttachmentName + 1];
+    return GetAttachmentStoredName(note, name.c_str(), stored, sizeof stored) == kOK;
+}
+
+// A name for the file that the note does not hold yet: its own, else the
+// first free "Att<n><extension>" for n from 0 to 999. False when all are
+// taken.
+bool FreeAttachmentName(plat::NOTEHANDLE note, const char* path, std::string* name) {
+    *name = AttachmentNameOf(path);
+    if (!NoteHoldsAttachment(note, *name)) return true;
+    const std::size_t dot = name->rfind('.');
+    const std::string extension = dot != std::string::npos ? name->substr(dot) : std::string();
+    for (int n = 0; n < kNumberedNames; ++n) {
+        char numbered[kLongestAttachmentName + 16];
+        std::snprintf(numbered, sizeof numbered, "Att%d%s", n, extension.c_str());
+        *name = std::string(numbered, strnlen(numbered, kLongestAttachmentName));
+        if (!NoteHoldsAttachment(note, *name)) return true;
+    }
+    return false;
+}
+
+// The attachment of that name taken out of the note again.
+void DetachByName(plat::NOTEHANDLE note, const std::string& name) {
+    plat::BLOCKID block;
+    if (FindAttachmentItem(note, name.c_str(), &block, 0) == kOK) plat::NoteDetachFile(note, block);
+}
+
+// A file attached to the note and shown as a picture. Nothing is left
+// attached when the picture cannot be appended.
+STATUS AppendAttachedPicture(ZervaRTChunk* chunk, const char* path, const char* options) {
+    const plat::NOTEHANDLE note = chunk->item->noteHandle;
+    std::string name;
+    if (!FreeAttachmentName(note, path, &name)) return Refuse(chunk, kArgumentError);
+    const plat::STATUS attached = plat::NoteAttachFile(note, "$FILE", 5, path, name.c_str(), plat::ATTACH_DEFAULT);
+    if (attached != plat::NOERROR) return Refuse(chunk, attached);
+    const STATUS status = RunChunkOperation(chunk, kOpPicture, kPictureAttachment, 0, 0, 0, name.c_str(), options);
+    if (status != kOK) DetachByName(note, name);
+    return status;
+}
+
+} // namespace
+
+std::uint16_t ZervaRTChunk::AppendRTChunk(const char* server, const char* database, std::uint32_t noteID,
+                                          const char* itemName, const char* definition, int keepParagraphs) {
+    if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
+    auto* sourceItem = new (std::nothrow) ZervaRTItem(session);
+    if (sourceItem == nullptr) return Refuse(this, kOutOfMemory);
+    STATUS status = sourceItem->Connect(server, database, noteID, itemName, 0);
+    if (status != kOK) {
+        delete sourceItem;
+        return Refuse(this, status);
+    }
+    ZervaRTChunk* source = sourceItem->DefineChunk(definition != nullptr ? definition : "Everything");
+    if (source == nullptr) {
+        delete sourceItem;
+        return Refuse(this, kOutOfMemory);
+    }
+    work->linkRequest.kind = 0;
+    SessionWorkArea* area = session->workArea;
+    area->foundFirstRecord = 0;
+    area->foundLastRecord = 0;
+    if (keepParagraphs == 0) RunChunkOperation(this, kOpParagraphIdBase, kBaseForImport);
+    RunChunkOperation(source, kOpQuery);
+    if (area->foundFirstRecord != 0) {
+        RunChunkOperation(this, kOpCopyChunk, ParagraphIdBase(this), keepParagraphs != 0 ? 1 : 0, 0, 0, nullptr,
+                          nullptr, source);
+    } else {
+        lastStatus = kItemNotFound;
+    }
+    delete source;
+    delete sourceItem;
+    return lastStatus;
+}
+
+std::uint16_t ZervaRTChunk::AppendRTItem(const char* server, const char* database, std::uint32_t noteID,
+                                         const char* itemName) {
+    if (database == nullptr || database[0] == '\0' || itemName == nullptr || itemName[0] == '\0')
+        return Refuse(this, kErrFormula);
+    if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
+    CopyRequest& copy = session->workArea->copy;
+    copy.sourceItemName = itemName;
+    STATUS status = OpenDesignNote(session, server, database, noteID, nullptr, nullptr, &copy.sourceDatabase,
+                                   &copy.sourceNote, item->autoDecrypt, item->decryptionKey);
+    if (status == kOK) {
+        if (!plat::ItemIsPresent(copy.sourceNote, itemName, static_cast<plat::WORD>(strnlen(itemName, 0xFFFF)))) {
+            status = kArgumentError;
+        } else {
+            status = CopyAfterBase(this, kBaseForItem, kOpCopyItem, itemName, nullptr, nullptr);
+            if (status != kOK && errorWord == 0) errorWord = kErrConversion;
+        }
+        CloseNoteAndDatabase(copy.sourceDatabase, copy.sourceNote);
+    }
+    copy.sourceDatabase = 0;
+    copy.sourceNote = 0;
+    copy.sourceItemName = nullptr;
+    lastStatus = status;
+    return status;
+}
+
+std::uint16_t ZervaRTChunk::AppendSubformBody(const char* name) { return AppendDesignBody(this, kOpSubformBody, name); }
+
+std::uint16_t ZervaRTChunk::AppendPageBody(const char* name) { return AppendDesignBody(this, kOpPageBody, name); }
+
+std::uint16_t ZervaRTChunk::AppendFormBody(const char* name) { return AppendDesignBody(this, kOpFormBody, name); }
+
+std::uint16_t ZervaRTChunk::AppendImportFile(const char* path, const char* options) {
+    if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
+    return CopyAfterBase(this, kBaseForImport, kOpImportFile, path, options, nullptr);
+}
+
+std::uint16_t ZervaRTChunk::AppendHTML(const char* kind, const char* source, const char* options) {
+    std::uint16_t htmlKind = 0;
+    if (kind == nullptr || kind[0] == '\0' || strcasecmp(kind, "FILE") == 0) htmlKind = kHTMLFile;
+    else if (strcasecmp(kind, "URL") == 0) htmlKind = kHTMLURL;
+    else if (strcasecmp(kind, "BodyContext") == 0) htmlKind = kHTMLOwnItem;
+    else if (strncasecmp(kind, "IN", 2) == 0) htmlKind = kHTMLText;
+    else return Refuse(this, kArgumentError);
+    if (htmlKind == kHTMLURL) return kOK;
+    if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
+    ParagraphIdBase(this) = 0;
+    return RunChunkOperation(this, kOpHTML, htmlKind, 0, 0, 0, source, options);
+}
+
+std::uint16_t ZervaRTChunk::AppendGraphic(const char* kind, const char* source, const char* options) {
+    const bool file = kind == nullptr || kind[0] == '\0' || strcasecmp(kind, "FILE") == 0;
+    const bool url = !file && strcasecmp(kind, "URL") == 0;
+    if (!file && !url) {
+        if (strcasecmp(kind, "ATTACHMENT") == 0) return kOK;
+        return Refuse(this, kArgumentError);
+    }
+    if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
+    if (source == nullptr || source[0] == '\0') return Refuse(this, kArgumentError);
+    if (url) return RunChunkOperation(this, kOpPicture, kPictureURL, 0, 0, 0, source, options);
+
+    char attach[16] = {};
+    if (GetOptionValue(options, "Attach=", attach, sizeof attach) != 0 && strcasecmp(attach, "no") != 0)
+        return AppendAttachedPicture(this, source, options);
+
+    // Imported: the options are the running operation's for the run.
+    SessionWorkArea* area = session->workArea;
+    const char* saved = area->runningOptions;
+    ParagraphIdBase(this) = 0;
+    area->runningOptions = options;
+    const STATUS status = RunChunkOperation(this, kOpImportFile, 1, 0, 0, 1, source);
+    area->runningOptions = saved;
+    return status;
+}
+
+std::uint16_t ZervaRTChunk::ExportGraphic(const char* fileName, const char* format) {
+    if (fileName == nullptr) return Refuse(this, kArgumentError);
+    // The graphic is stored inline first; a graphic that is already, or
+    // cannot be, still goes on to the export.
+    RunChunkOperation(this, kOpSetGraphicStorage, kOpExportGraphic, 0, 0, 0, "inline");
+    return RunChunkOperation(this, kOpExportGraphic, 0, 0, 0, 0, fileName, format);
+}

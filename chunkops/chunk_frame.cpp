@@ -1,0 +1,147 @@
+// The chunk method frame: one run of the operation engine with the chunk's
+// status, single-target flag and AutoSave handled the same way for every
+// method (chunkops/chunk_frame.h).
+#include "chunkops/chunk_frame.h"
+
+#include <cstring>
+
+#include "core/host_message.h"
+#include "core/item_internal.h"
+#include "core/item_work_state.h"
+#include "core/pool.h"
+#include "core/session_work_area.h"
+#include "engine/chunk_definition.h"
+#include "engine/chunk_work_state.h"
+#include "engine/record_process.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kItemBeingCreated = 2;
+
+ChunkDefInfo* Innermost(ChunkDefInfo* chain) {
+    while (chain != nullptr && chain->next != nullptr) chain = chain->next;
+    return chain;
+}
+
+// Steps 4 to 6 of the frame: the engine's run with the flag kept. Returns
+// the engine's status, or 1028 for a sub-definition that does not parse.
+STATUS RunEngine(ZervaRTChunk* chunk, const ChunkOperation& run) {
+    ZervaRTItem* item = chunk->item;
+    ChunkWorkState* work = chunk->work;
+    const std::uint32_t single = work->singleTarget;
+    ChunkDefInfo* extra = nullptr;
+    if (run.subDefinition != nullptr && run.subDefinition[0] != '\0') {
+        std::uint32_t extraSingle = 0;
+        extra = ParseChunkDefinition(chunk->session, 0, Innermost(work->chain), run.subDefinition, &extraSingle);
+        if (extra == nullptr) return kArgumentError;
+        work->singleTarget = (single != 0 && extraSingle != 0) ? 1 : 0;
+    }
+    const STATUS status = PerformChunkAction(chunk, item->noteHandle, item->itemName, run.operation, run.op2, run.a3,
+                                             run.a4, run.a5, run.argument, run.second, run.pointer, extra, run.source);
+    work->singleTarget = single;
+    FreeChunkDefinition(extra);
+    return status;
+}
+
+} // namespace
+
+bool ChunkUsable(const ZervaRTChunk* chunk) {
+    return chunk != nullptr && chunk->work != nullptr && chunk->session != nullptr && chunk->session->IsUsable() &&
+           chunk->item != nullptr && chunk->item->work != nullptr;
+}
+
+STATUS Refuse(ZervaRTChunk* chunk, STATUS status) {
+    if (chunk != nullptr) chunk->lastStatus = status;
+    return status;
+}
+
+void ReportToHost(ZervaRTChunk* chunk, const char* text) {
+    if (chunk == nullptr || chunk->session == nullptr || text == nullptr) return;
+    char* out = chunk->session->statusText;
+    const std::size_t length = strnlen(text, RARIvoSession::kStatusTextCapacity - 1);
+    std::memmove(out, text, length);
+    out[length] = '\0';
+    ShowHostMessage(out);
+}
+
+STATUS RunChunkOperation(ZervaRTChunk* chunk, const ChunkOperation& run) {
+    if (!ChunkUsable(chunk)) return Refuse(chunk, kArgumentError);
+    ZervaRTItem* item = chunk->item;
+    chunk->lastStatus = kOK;
+    if (ItemStored(item) || item->work->mode == kItemBeingCreated) {
+        const STATUS status = RunEngine(chunk, run);
+        if (status != kOK && status != kOperationComplete) {
+            chunk->lastStatus = status;
+            return status;
+        }
+    }
+    if (chunk->lastStatus != kOK) {
+        if (chunk->lastStatus != kOperationComplete) return chunk->lastStatus;
+        chunk->lastStatus = kOK;
+        return kOK;
+    }
+    // The update's own status does not change the method's.
+    if (item->autoSave != 0) plat::NoteUpdate(item->noteHandle, plat::UPDATE_FORCE);
+    return kOK;
+}
+
+STATUS RunChunkOperation(ZervaRTChunk* chunk, std::uint16_t operation, std::uint16_t op2, std::uint16_t a3,
+                         std::uint16_t a4, std::uint16_t a5, const char* argument, const char* second,
+                         ZervaRTChunk* source) {
+    ChunkOperation run;
+    run.operation = operation;
+    run.op2 = op2;
+    run.a3 = a3;
+    run.a4 = a4;
+    run.a5 = a5;
+    run.argument = argument;
+    run.second = second;
+    run.source = source;
+    return RunChunkOperation(chunk, run);
+}
+
+STATUS RunChunkOperationWithOptions(ZervaRTChunk* chunk, const ChunkOperation& run, const char* options) {
+    if (!ChunkUsable(chunk)) return Refuse(chunk, kArgumentError);
+    SessionWorkArea* area = chunk->session->workArea;
+    const char* saved = area->runningOptions;
+    TrackedBlock* copy = nullptr;
+    if (options != nullptr && options[0] != '\0') {
+        const std::size_t length = std::strlen(options);
+        if (length >= 0xFFFFFFFEu) return Refuse(chunk, kOutOfMemory);
+        copy = QuorbelAllocateBlock(chunk->session, __LINE__, kChunkMethodsTag, static_cast<std::uint32_t>(length + 1),
+                                    0);
+        if (copy == nullptr) return Refuse(chunk, kOutOfMemory);
+        std::memcpy(copy->data, options, length + 1);
+        area->runningOptions = reinterpret_cast<const char*>(copy->data);
+    } else {
+        area->runningOptions = nullptr;
+    }
+    const STATUS status = RunChunkOperation(chunk, run);
+    area->runningOptions = saved;
+    if (copy != nullptr) QuorbelReleaseBlock(chunk->session, copy);
+    return status;
+}
+
+} // namespace talix
+
+void ZervaRTChunk::AlterRichText(std::uint16_t operation, std::uint16_t op2, std::uint16_t a3, std::uint16_t a4,
+                                 std::uint16_t a5, const char* argument, const char* second,
+                                 const char* subDefinition, ZervaRTChunk* source) {
+    talix::ChunkOperation run;
+    run.operation = operation;
+    run.op2 = op2;
+    run.a3 = a3;
+    run.a4 = a4;
+    run.a5 = a5;
+    run.argument = argument;
+    run.second = second;
+    run.subDefinition = subDefinition;
+    run.source = source;
+    talix::RunChunkOperation(this, run);
+}

@@ -1,0 +1,209 @@
+// The searches behind the chunk finders: text runs by font and text, and
+// tables, buttons and layers by name. One pass over the item's record list,
+// comparing the record bytes in place.
+#include "chunkops/find_elements.h"
+
+#include <cstring>
+
+#include "core/font_match.h"
+#include "core/font_spec.h"
+#include "core/item_work_state.h"
+#include "core/record_list.h"
+#include "core/shared_services.h"
+#include "core/signatures.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint32_t kTextHeader = 8;        // a text run's text follows its header
+constexpr std::uint32_t kTextFontAt = 4;
+constexpr std::uint32_t kGroupSignatureAt = 4;  // of a BEGIN or END record
+constexpr std::uint32_t kColorValueAt = 2;      // of a colour record
+constexpr std::uint32_t kIdNameLengthAt = 4;    // of an HTML-attribute record
+constexpr std::uint32_t kIdNameTextAt = 26;
+constexpr std::uint32_t kButtonTextAt = 16;
+
+constexpr std::int16_t kTypeTable = 1, kTypeButton = 3, kTypeLayer = 29;
+
+// Elements of a type opened inside one another that keep their own names.
+constexpr int kDeepestElement = 32;
+
+std::uint16_t Word(const CDRecordNode* node, std::uint32_t at) {
+    if (node->bytes == nullptr || node->length < at + 2) return 0;
+    return static_cast<std::uint16_t>(node->bytes[at] | (node->bytes[at + 1] << 8));
+}
+
+bool IsBracket(const CDRecordNode* node, std::uint16_t bracket, std::uint16_t group) {
+    return node->signature == bracket && Word(node, kGroupSignatureAt) == group;
+}
+
+// Records numbered first to last (within not 0), or after last.
+bool InRange(const CDRecordNode* node, int within, std::uint16_t first, std::uint16_t last) {
+    if (within != 0) return node->index >= first && node->index <= last;
+    return node->index > last;
+}
+
+TextSearchOptions SearchOptions(const ZervaRTChunk* chunk) {
+    TextSearchOptions options;
+    options.wildcards = chunk->textWildcards != 0 ? 1 : 0;
+    options.ignoreCase = chunk->caseSensitive == 0 ? 1 : 0;
+    options.ignoreAccents = chunk->accentSensitive == 0 ? 1 : 0;
+    options.wholeWord = chunk->searchWordBoundaries != 0 ? 1 : 0;
+    return options;
+}
+
+bool TextMatches(const ZervaRTChunk* chunk, const char* text, std::uint32_t length, const char* search,
+                 std::uint16_t searchLength, std::uint16_t mode) {
+    if (length > 0xFFFF) length = 0xFFFF;
+    // An empty text holds no search text (only an empty one).
+    if (length == 0 && search != nullptr && searchLength > 0 && mode >= 1 && mode <= 4) return false;
+    return CompareTextPosition(text, static_cast<std::uint16_t>(length), search != nullptr ? search : "",
+                               search != nullptr ? searchLength : 0, mode, SearchOptions(chunk), nullptr) != 0;
+}
+
+// The colour value of the first colour record after a text group's BEGIN,
+// unless the group ends first.
+bool GroupColor(const CDRecordNode* begin, ColorValue* color) {
+    for (const CDRecordNode* node = begin->next; node != nullptr; node = node->next) {
+        if (IsBracket(node, kSigEnd, kSigText)) return false;
+        if (node->signature != kSigColor) continue;
+        if (node->bytes == nullptr || node->length < kColorValueAt + 5) return false;
+        const std::uint8_t* at = node->bytes + kColorValueAt;
+        color->flags = static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+        color->red = at[2];
+        color->green = at[3];
+        color->blue = at[4];
+        return true;
+    }
+    return false;
+}
+
+std::uint16_t GroupSignatureOf(std::int16_t type) {
+    switch (type) {
+    case kTypeTable: return kSigPreTableBegin;
+    case kTypeButton: return kSigButton;
+    case kTypeLayer: return kSigLayer;
+    default: return 0;
+    }
+}
+
+// The name an element's record gives: the first text of an HTML-attribute
+// record, its id (tables, layers), or a button record's bytes from its text
+// on (buttons).
+bool ElementName(const CDRecordNode* node, std::int16_t type, const char** text, std::uint32_t* length) {
+    if (node->bytes == nullptr) return false;
+    if (type == kTypeButton) {
+        if (node->signature != kSigButton || node->length < kButtonTextAt) return false;
+        *text = reinterpret_cast<const char*>(node->bytes + kButtonTextAt);
+        *length = static_cast<std::uint32_t>(strnlen(*text, node->length - kButtonTextAt));
+        return true;
+    }
+    if (node->signature != kSigIdName || node->length < kIdNameTextAt) return false;
+    const std::uint32_t room = node->length - kIdNameTextAt;
+    const std::uint16_t stated = Word(node, kIdNameLengthAt);
+    *text = reinterpret_cast<const char*>(node->bytes + kIdNameTextAt);
+    *length = stated < room ? stated : room;
+    return true;
+}
+
+struct OpenElement {
+    std::uint32_t ordinal = 0;
+    bool inRange = false;
+    bool named = false;
+};
+
+} // namespace
+
+std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
+                          const char* search, std::uint16_t searchLength, std::uint16_t matchMode,
+                          const ParsedFontSpec* criteria, const FontSpecMask* mask) {
+    if (first == 0 || last == 0 || chunk == nullptr || chunk->item == nullptr || chunk->item->work == nullptr)
+        return 0;
+    const ItemRecordList* list = chunk->item->work->current;
+    if (list == nullptr) return 0;
+    std::uint32_t count = 0;
+    bool inGroup = false;
+    bool groupHasColor = false;
+    ColorValue groupColor;
+    for (const CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        if (IsBracket(node, kSigBegin, kSigText)) {
+            ++count;
+            inGroup = true;
+            groupHasColor = GroupColor(node, &groupColor);
+            continue;
+        }
+        if (IsBracket(node, kSigEnd, kSigText)) {
+            inGroup = false;
+            continue;
+        }
+        if (node->signature != kSigText) continue;
+        // Runs inside a group are counted once, with their group.
+        if (!inGroup) ++count;
+        if (!InRange(node, within, first, last) || node->bytes == nullptr || node->length < kTextHeader) continue;
+        if (criteria != nullptr && mask != nullptr) {
+            const FontId font = ReadFontId(node->bytes + kTextFontAt);
+            const ColorValue* color = inGroup && groupHasColor ? &groupColor : nullptr;
+            if (MatchFontAttributes(font, color, *criteria, *mask) == 0) continue;
+        }
+        if (matchMode == 0) return count;
+        const char* text = reinterpret_cast<const char*>(node->bytes + kTextHeader);
+        if (TextMatches(chunk, text, node->length - kTextHeader, search, searchLength, matchMode)) return count;
+    }
+    return 0;
+}
+
+std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
+                               const char* name, std::uint16_t nameLength, std::uint16_t matchMode,
+                               std::int16_t chunkType) {
+    const std::uint16_t group = GroupSignatureOf(chunkType);
+    if (group == 0 || first == 0 || last == 0 || chunk == nullptr || chunk->item == nullptr ||
+        chunk->item->work == nullptr)
+        return 0;
+    const ItemRecordList* list = chunk->item->work->current;
+    if (list == nullptr) return 0;
+    // Modes 0 and 5 and above take any element; the others its name.
+    const bool anyElement = matchMode == 0 || matchMode > 4;
+    OpenElement open[kDeepestElement];
+    int depth = 0;      // elements open
+    int tracked = 0;    // of which the innermost kDeepestElement are tracked
+    std::uint32_t count = 0;
+    for (const CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        if (IsBracket(node, kSigBegin, group)) {
+            ++count;
+            const bool inRange = InRange(node, within, first, last);
+            if (inRange && anyElement) return count;
+            ++depth;
+            if (tracked < kDeepestElement) open[tracked++] = OpenElement{count, inRange, false};
+            continue;
+        }
+        if (IsBracket(node, kSigEnd, group)) {
+            if (depth > 0) {
+                if (tracked == depth) --tracked;
+                --depth;
+            }
+            continue;
+        }
+        if (depth == 0) {
+            // A record of the type outside a group is an element without a name.
+            if (node->signature == group) {
+                ++count;
+                if (anyElement && InRange(node, within, first, last)) return count;
+            }
+            continue;
+        }
+        if (tracked != depth) continue;
+        OpenElement& element = open[tracked - 1];
+        if (element.named) continue;
+        const char* text = nullptr;
+        std::uint32_t length = 0;
+        if (!ElementName(node, chunkType, &text, &length)) continue;
+        element.named = true;
+        if (element.inRange && TextMatches(chunk, text, length, name, nameLength, matchMode)) return element.ordinal;
+    }
+    return 0;
+}
+
+} // namespace talix

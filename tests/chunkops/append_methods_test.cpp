@@ -1,0 +1,282 @@
+// The appends: small appends, copies from other notes, graphics, HTML,
+// hotspots, links and layers; and the removal of a chunk.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "chunk_fixture.h"
+#include "core/attachments.h"
+#include "core/signatures.h"
+#include "engine/chunk_work_state.h"
+#include "talix_platform.h"
+
+namespace chunkops_test {
+namespace {
+
+std::vector<std::string> g_messages;
+void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+
+class AppendMethodsTest : public ChunkTest {
+protected:
+    AppendMethodsTest() {
+        g_messages.clear();
+        plat::RegisterMessageProc(CollectMessage);
+    }
+    ~AppendMethodsTest() override { plat::RegisterMessageProc(nullptr); }
+
+    // A note whose body holds the text "x"; item_ connected to it.
+    void OpenText() {
+        std::vector<talix_test::FixtureRecord> records = ParagraphStart();
+        records.push_back(TextRun("x"));
+        Open(NewNote(records));
+    }
+    std::string WriteGif(const std::string& name) {
+        const std::string path = dir_.file(name);
+        std::vector<char> gif(200, 0);
+        std::memcpy(gif.data(), "GIF89a", 6);
+        gif[6] = 4;   // 4 x 3
+        gif[8] = 3;
+        for (std::size_t i = 10; i < gif.size(); ++i) gif[i] = static_cast<char>(i * 7);
+        std::ofstream(path, std::ios::binary).write(gif.data(), static_cast<std::streamsize>(gif.size()));
+        return path;
+    }
+    bool NoteHolds(const char* attachment) {
+        char stored[300];
+        return talix::GetAttachmentStoredName(item_->noteHandle, attachment, stored, sizeof stored) == 0;
+    }
+};
+
+TEST_F(AppendMethodsTest, NewLinesAndTabsOfAnyCountAreWrittenInFull) {
+    OpenText();
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendNewLines(70, 0), 0);
+    EXPECT_EQ(chunk->AppendTabs(40), 0);
+    EXPECT_EQ(chunk->AppendTabs(3), 0);
+    EXPECT_EQ(chunk->AppendPageBreak(), 0);
+    EXPECT_EQ(chunk->AppendAnchor("place", 200), 0);   // a length past the name is cut to it
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    ASSERT_EQ(body.problem, "");
+    std::size_t newLines = 0, tabs = 0;
+    for (const std::string& text : body.texts) {
+        for (char c : text) {
+            newLines += c == '\0' ? 1 : 0;
+            tabs += c == '\t' ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(newLines, 70u);
+    EXPECT_EQ(tabs, 43u);
+    EXPECT_TRUE(body.Holds("place"));
+}
+
+TEST_F(AppendMethodsTest, ParagraphsTablePropertiesAndFieldBlocks) {
+    OpenText();
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendParagraph("LeftMargin=\"2.00\"", nullptr, "Form = \"Memo\"", 13), 0);
+    EXPECT_EQ(chunk->AppendParagraph(nullptr, nullptr, "Form = (", 8), 257);
+    EXPECT_EQ(chunk->lastStatus, 257);
+    EXPECT_EQ(chunk->AppendTable(2, 2, 0, nullptr, nullptr), 0);
+    // Blocks taken once for the chunk, freed with it (the test main
+    // counts handles left over).
+    EXPECT_EQ(chunk->AppendField("a", 1, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), 0);
+    EXPECT_EQ(chunk->AppendField(nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), 0);
+    delete chunk;
+
+    ZervaRTChunk* table = Chunk("Table 1");
+    char properties[] = "TableBorderColor=red BogusTail";
+    EXPECT_EQ(table->ChangeTable(properties, 20), 0);
+    EXPECT_STREQ(properties, "TableBorderColor=red BogusTail");
+    EXPECT_EQ(table->ChangeTable(nullptr, 5), 0);
+    EXPECT_EQ(table->ChangeTable(properties, 0), 0);
+    EXPECT_EQ(table->HighlightText(nullptr, 0), 20017);
+    delete table;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_EQ(body.Count(talix::kSigTableBegin), 1u);
+}
+
+TEST_F(AppendMethodsTest, RemoveTakesTheChunkAndLeavesTheRest) {
+    OpenText();
+    ZervaRTChunk* chunk = Chunk();
+    ASSERT_EQ(chunk->AppendTable(2, 2, 0, nullptr, nullptr), 0);
+    ASSERT_EQ(chunk->AppendText("after", 0, nullptr), 0);
+    delete chunk;
+    ZervaRTChunk* table = Chunk("Table 1");
+    EXPECT_EQ(table->Remove(), 0);
+    delete table;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_EQ(body.Count(talix::kSigTableBegin), 0u);
+    EXPECT_EQ(body.Joined(), "x|after");
+}
+
+TEST_F(AppendMethodsTest, RichTextComesFromAnotherNotesChunkOrItem) {
+    // The source: a note with a table.
+    OpenText();
+    const plat::NOTEID source = id_;
+    ZervaRTChunk* chunk = Chunk();
+    ASSERT_EQ(chunk->AppendTable(2, 3, 0, nullptr, nullptr), 0);
+    delete chunk;
+    Save();
+
+    OpenText();
+    chunk = Chunk();
+    EXPECT_EQ(chunk->AppendRTChunk("", path_.c_str(), source, "Body", "Table 1", 0), 0);
+    EXPECT_EQ(chunk->AppendRTChunk("", path_.c_str(), source, "Body", "Table 7", 0), 546);
+    EXPECT_EQ(chunk->AppendRTChunk("", path_.c_str(), 999999, "Body", "Table 1", 0), chunk->lastStatus);
+    EXPECT_NE(chunk->lastStatus, 0);
+    EXPECT_EQ(chunk->AppendRTItem("", path_.c_str(), source, "NoSuchItem"), 1028);
+    EXPECT_EQ(chunk->AppendRTItem("", nullptr, source, "Body"), 20017);
+    EXPECT_EQ(chunk->AppendRTItem("", path_.c_str(), source, ""), 20017);
+    EXPECT_EQ(chunk->AppendRTItem("", path_.c_str(), source, "Body"), 0);
+    // Design-element bodies: a missing name does nothing.
+    EXPECT_EQ(chunk->AppendSubformBody(nullptr), 0);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_EQ(body.Count(talix::kSigTableBegin), 2u);
+    EXPECT_EQ(body.Count(talix::kSigTableCell), 12u);
+}
+
+TEST_F(AppendMethodsTest, GraphicsAreAttachedUnderAFreeNameOrImported) {
+    // Pictures are imported through the import filter of their extension.
+    talix_test::TempDir library;
+    std::filesystem::copy_file(TALIX_TEST_FILTER_PATH, library.path() / "_IGIF.so");
+    plat::IniSet("LibraryDirectory", library.path().c_str());
+    plat::IniSet("EDITIMP1", "GIF Image,0,_IGIF.dll,GIF Image,.GIF");
+    OpenText();
+    const std::string gif = WriteGif("a.gif");
+    ASSERT_EQ(plat::NoteAttachFile(item_->noteHandle, "$FILE", 5, gif.c_str(), "a.gif", plat::ATTACH_DEFAULT), 0);
+    ASSERT_EQ(plat::NoteAttachFile(item_->noteHandle, "$FILE", 5, gif.c_str(), "Att0.gif", plat::ATTACH_DEFAULT), 0);
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendGraphic("FILE", gif.c_str(), "Attach=Yes"), 0);
+    EXPECT_TRUE(NoteHolds("Att1.gif"));
+    EXPECT_EQ(chunk->AppendGraphic("file", gif.c_str(), "Attach=no"), 0);
+    EXPECT_FALSE(NoteHolds("Att2.gif"));
+    EXPECT_EQ(chunk->AppendGraphic("ATTACHMENT", gif.c_str(), nullptr), 0);
+    EXPECT_EQ(chunk->AppendGraphic("Picture", gif.c_str(), nullptr), 1028);
+    EXPECT_EQ(chunk->AppendGraphic("FILE", nullptr, nullptr), 1028);
+    // A file that cannot be attached: nothing attached, nothing appended.
+    EXPECT_NE(chunk->AppendGraphic("FILE", dir_.file("missing.gif").c_str(), "Attach=Yes"), 0);
+    EXPECT_FALSE(NoteHolds("missing.gif"));
+    EXPECT_EQ(chunk->ExportGraphic(nullptr, nullptr), 1028);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_EQ(body.Count(talix::kSigGraphic), 2u);
+    for (const char* name : {"EDITIMP1", "LibraryDirectory"}) plat::IniSet(name, "");
+}
+
+TEST_F(AppendMethodsTest, AGraphicWithEveryNumberedNameTakenIsRefused) {
+    OpenText();
+    const std::string gif = WriteGif("b.gif");
+    ASSERT_EQ(plat::NoteAttachFile(item_->noteHandle, "$FILE", 5, gif.c_str(), "b.gif", plat::ATTACH_DEFAULT), 0);
+    for (int n = 0; n < 1000; ++n) {
+        const std::string name = "Att" + std::to_string(n) + ".gif";
+        ASSERT_EQ(plat::NoteAttachFile(item_->noteHandle, "$FILE", 5, gif.c_str(), name.c_str(),
+                                       plat::ATTACH_DEFAULT),
+                  0);
+    }
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendGraphic("FILE", gif.c_str(), "Attach=Yes"), 1028);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.Count(talix::kSigGraphic), 0u);
+    EXPECT_EQ(body.Joined(), "x");
+}
+
+TEST_F(AppendMethodsTest, HTMLKindsAndTheConversionsFailureWord) {
+    OpenText();
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendHTML("url", "http://example.org/", nullptr), 0);
+    EXPECT_EQ(chunk->AppendHTML("Markup", "<p>a</p>", nullptr), 1028);
+    const std::uint16_t status = chunk->AppendHTML("Inline", "<p>a</p>", nullptr);
+    if (status != 0) EXPECT_EQ(chunk->errorWord, 20014);
+    delete chunk;
+    EXPECT_EQ(TextOf("Everything", ""), status != 0 ? "x" : "xa");
+}
+
+TEST_F(AppendMethodsTest, HotspotsCarryTheirCodeOrAreRefused) {
+    OpenText();
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendHotspot("BUTTON LOTUSSCRIPT", "Print 1", 7, nullptr, "Press", 5), 0);
+    EXPECT_EQ(chunk->AppendHotspot("ACTION FORMULA", "@Command([FileSave])", 0, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(chunk->AppendHotspot("POPUP JAVASCRIPT", "alert(1)", 8, nullptr, "p", 1), 1028);
+    ASSERT_FALSE(g_messages.empty());
+    EXPECT_EQ(g_messages.back(), "Talix: Error in argument #1");
+    EXPECT_EQ(chunk->errorWord, 20017);
+    EXPECT_EQ(chunk->AppendHotspot("SUBFORM", "\"Sub\"", 5, nullptr, "s", 1), 1028);
+    EXPECT_EQ(g_messages.back(), "Talix: Attempt to add subform to data document failed");
+    EXPECT_EQ(chunk->AppendHotspot("FILEUPLOAD", nullptr, 0, nullptr, "u", 1), 1028);
+    EXPECT_EQ(chunk->AppendHotspot("LINK", nullptr, 0, nullptr, "l", 1), 1028);
+    EXPECT_EQ(chunk->AppendHotspot("ACTION FORMULA", "Form = (", 8, nullptr, "a", 1), 1028);
+    EXPECT_EQ(chunk->errorWord, 20017);
+    // Code the text result cannot hold after the builder's bytes is refused.
+    const std::string longCode(65500, 'a');
+    EXPECT_EQ(chunk->AppendHotspot("BUTTON JAVASCRIPT", longCode.c_str(), 65500, nullptr, "j", 1), 1028);
+    EXPECT_EQ(chunk->AppendHotspot("BUTTON JAVASCRIPT", longCode.c_str(), 60000, nullptr, "j", 1), 0);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_TRUE(body.Holds("'++LotusScript Development Environment:2:5:(Options):0:66\n\n"));
+    EXPECT_TRUE(body.Holds("Sub Click(Source As Button)\nPrint 1\nEnd Sub"));
+    EXPECT_TRUE(body.Holds("Action Hotspot"));
+    EXPECT_TRUE(body.Holds("Press"));
+    EXPECT_FALSE(body.Holds("alert(1)"));
+}
+
+TEST_F(AppendMethodsTest, LinksNeedATargetWithAColon) {
+    OpenText();
+    ZervaRTChunk* chunk = Chunk();
+    chunk->SetEventRetString(2, "kept?", 5);
+    EXPECT_EQ(chunk->AppendLink("site", 4, "nocolon", nullptr, nullptr, nullptr, 0, nullptr, 0, nullptr, 0), 1028);
+    EXPECT_EQ(chunk->eventReturn[1], nullptr);
+    EXPECT_EQ(chunk->AppendLink("site", 4, "http://example.org/", nullptr, nullptr, nullptr, 0, nullptr, 0,
+                                nullptr, 0),
+              0);
+    EXPECT_EQ(chunk->work->linkRequest.target, nullptr);
+    EXPECT_EQ(chunk->work->linkRequest.kind, 0);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_TRUE(body.Holds("http://example.org/"));
+    EXPECT_FALSE(body.Holds("nocolon"));
+}
+
+TEST_F(AppendMethodsTest, LayersTakeTheirDefaultGeometryAndRefuseBlanks) {
+    OpenText();
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendLayer(nullptr, "10px", "1 px", nullptr, 0, nullptr, nullptr, nullptr, 0), 20017);
+    ASSERT_FALSE(g_messages.empty());
+    EXPECT_EQ(g_messages.back(), "TALIX: Invalid 'height' for AppendLayer. No spaces or semicolons!");
+    EXPECT_EQ(chunk->AppendLayer("1;2", nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr, 0), 20017);
+    EXPECT_EQ(chunk->AppendLayer(nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(chunk->AppendLayer("auto", "auto", "150px", "250px", 0, nullptr, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(chunk->AppendLayer("auto", "auto", "150px", "250px", 0, nullptr, nullptr, "Form = \"Memo\"", 13), 0);
+    EXPECT_NE(chunk->AppendLayer("auto", "auto", "150px", "250px", 0, nullptr, nullptr, "Form = (", 8), 0);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    // The default geometry is the explicit one: width 250px, height 150px.
+    std::vector<std::string> boxes;
+    for (std::size_t i = 0; i < body.signatures.size(); ++i) {
+        if (body.signatures[i] == talix::kSigBoxSize) boxes.push_back(body.records[i]);
+    }
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[0], boxes[1]);
+}
+
+} // namespace
+} // namespace chunkops_test

@@ -1,0 +1,98 @@
+// talix append, edit and query, run as a user runs them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "support/test_support.h"
+
+namespace {
+
+using talix_test::CliOutcome;
+
+class ChunkCommands : public talix_test::CliTest {
+protected:
+    // A note of the sample export with a rich-text item "Memo" holding "start".
+    std::string NoteWithText() {
+        const std::string id = Import(Sample("2194.xml"));
+        EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "start"}).status, 0);
+        return id;
+    }
+};
+
+TEST_F(ChunkCommands, AppendEditAndQueryAChunk) {
+    const std::string id = NoteWithText();
+    CliOutcome table = Talix({"append", db_, id, "Memo", "table", "3", "2", "--column", "Width=2", "--options",
+                              "TableHTMLID=prices"});
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "bold", "--font", "+Bold"}).status, 0);
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "newlines", "40"}).status, 0);
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Row", "Table 1"}).out, "3\n");
+
+    CliOutcome named = Talix({"query", db_, id, "Memo", "Everything", "named", "1", "Table", "EXACT", "prices"});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.out, "Table 1\n");
+    CliOutcome run = Talix({"query", db_, id, "Memo", "Everything", "text-run", "1", "+Bold", "SUBSTR", "old"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo", run.out.substr(0, run.out.size() - 1)}).out, "bold\n");
+    EXPECT_EQ(Talix({"query", db_, id, "Memo", "Everything", "font-in-use", "+Bold"}).out, "1\n");
+    EXPECT_EQ(Talix({"query", db_, id, "Memo", "Everything", "font-in-use", "+Italic"}).out, "0\n");
+
+    EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "replace", "start", "begin"}).status, 0);
+    EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Table 1", "remove"}).status, 0);
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Table"}).out, "0\n");
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out.substr(0, 9), "beginbold");
+}
+
+TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
+    const std::string id = NoteWithText();
+    CliOutcome link = Talix({"append", db_, id, "Memo", "link", "nocolon", "text"});
+    EXPECT_EQ(link.status, 1);
+    EXPECT_NE(link.err.find("status 1028"), std::string::npos) << link.err;
+    CliOutcome hotspot = Talix({"append", db_, id, "Memo", "hotspot", "POPUP JAVASCRIPT", "alert(1)"});
+    EXPECT_EQ(hotspot.status, 1);
+    EXPECT_NE(hotspot.err.find("Talix: Error in argument #1"), std::string::npos) << hotspot.err;
+    CliOutcome layer = Talix({"append", db_, id, "Memo", "layer", "1px", "1px", "1 px", "20px"});
+    EXPECT_EQ(layer.status, 1);
+    EXPECT_NE(layer.err.find("Invalid 'height'"), std::string::npos) << layer.err;
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "table", "0", "2"}).status, 1);
+    EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "sort-rows", "1"}).status, 1);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "start\n");
+
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "table", "two", "2"}).status, 2);
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "teleport"}).status, 2);
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "text"}).status, 2);
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "x", "--colour", "red"}).status, 2);
+    EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "sort-rows", "0"}).status, 2);
+    EXPECT_EQ(Talix({"query", db_, id, "Memo", "Everything", "named", "1", "Table", "EXACT"}).status, 2);
+    EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Bogus 1", "remove"}).status, 1);
+    EXPECT_EQ(Talix({"edit", db_, id, "NoSuchItem", "Everything", "remove"}).status, 1);
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "--help"}).status, 0);
+}
+
+TEST_F(ChunkCommands, AnImageResourceMadeFromAGifHoldsItsGraphic) {
+    // Pictures come in through the import filter of their extension.
+    talix_test::TempDir library;
+    std::filesystem::copy_file(TALIX_TEST_FILTER_PATH, library.path() / "_IGIF.so");
+    const std::string ini = Write("notes.ini", "[Notes]\nLibraryDirectory=" + library.path().string() +
+                                                   "\nEDITIMP1=GIF Image,0,_IGIF.dll,GIF Image,.GIF\n");
+    std::string gif(200, '\0');
+    gif.replace(0, 6, "GIF89a");
+    gif[6] = 4;
+    gif[8] = 3;
+    const std::string picture = Write("logo.gif", gif);
+    ASSERT_EQ(Talix({"import", db_, Sample("2194.xml")}).status, 0);
+    ::setenv("NOTES_INI", ini.c_str(), 1);
+    CliOutcome created = Talix({"create-design", db_, "image-resource", "logo.gif", "SourceFile=" + picture});
+    ::unsetenv("NOTES_INI");
+    ASSERT_EQ(created.status, 0) << created.err;
+    CliOutcome records = Talix({"design", db_, "image-resource", "logo.gif"});
+    EXPECT_EQ(records.status, 0) << records.err;
+    EXPECT_NE(records.out.find("CD_GRAPHIC"), std::string::npos) << records.out;
+}
+
+} // namespace

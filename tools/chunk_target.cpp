@@ -1,0 +1,62 @@
+#include "chunk_target.h"
+
+#include <vector>
+
+#include "core/statuses.h"
+
+namespace talix_cli {
+
+ChunkOfItem::~ChunkOfItem() {
+    delete chunk_;
+    delete item_;
+}
+
+bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
+                       const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode) {
+    const bool create = use == ItemUse::kCreate;
+    if (!IsNoteArgument(noteArg)) {
+        *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", noteArg.c_str());
+        return false;
+    }
+    plat::NOTEID id = 0;
+    {
+        Database db;
+        Note note;
+        if (!db.Open(dbPath, false) || !note.Open(db.handle(), noteArg)) {
+            *exitCode = kExitFailed;
+            return false;
+        }
+        std::vector<ItemValue> values = FindItems(note.handle(), itemName);
+        if (values.empty() && !create) {
+            *exitCode = Fail("note %s has no item '%s'", noteArg.c_str(), itemName.c_str());
+            return false;
+        }
+        if (!values.empty() && values.front().type != plat::TYPE_COMPOSITE) {
+            *exitCode = Fail("item '%s' is not rich text (data type 0x%04X)", itemName.c_str(),
+                             static_cast<unsigned>(values.front().type));
+            return false;
+        }
+        if (use != ItemUse::kRead && !ItemUndamaged(command, itemName, values)) {
+            *exitCode = kExitFailed;
+            return false;
+        }
+        plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, &id);
+    }
+    dbPath_ = dbPath;
+    session_.SetUp();
+    item_ = new ZervaRTItem(&session_);
+    std::string lmbcsName = plat::NativeToLmbcs(itemName);
+    talix::STATUS status = item_->Connect("", dbPath.c_str(), id, lmbcsName.c_str(), create ? 1 : 0);
+    if (status != talix::kOK || item_->connected == 0) {
+        *exitCode = Fail("cannot connect to item '%s': %s", itemName.c_str(), StatusMessage(status).c_str());
+        return false;
+    }
+    chunk_ = item_->DefineChunk(plat::NativeToLmbcs(definition).c_str());
+    if (chunk_ == nullptr) {
+        *exitCode = Fail("'%s' is not a chunk definition", definition.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace talix_cli

@@ -1,0 +1,41 @@
+// The chunk a command works on: a session with one item connected to the
+// DB NOTE ITEM of the arguments and one chunk defined on it, all released
+// with the object.
+#pragma once
+
+#include <string>
+
+#include "cli.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix_cli {
+
+// What a command does with the item: reads it, writes it back, or writes
+// it back and creates it when it is missing.
+enum class ItemUse { kRead, kWrite, kCreate };
+
+class ChunkOfItem {
+public:
+    ChunkOfItem() = default;
+    ~ChunkOfItem();
+    ChunkOfItem(const ChunkOfItem&) = delete;
+    ChunkOfItem& operator=(const ChunkOfItem&) = delete;
+    // Prints the reason and returns false when the item cannot be reached
+    // (with kCreate, a missing item is created blank), when an item to be
+    // written back is damaged, or when the definition does not parse.
+    bool Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
+              const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode);
+    ZervaRTChunk* chunk() const { return chunk_; }
+    ZervaRTItem* item() const { return item_; }
+    const std::string& dbPath() const { return dbPath_; }
+
+private:
+    RARIvoSession session_;
+    ZervaRTItem* item_ = nullptr;
+    ZervaRTChunk* chunk_ = nullptr;
+    std::string dbPath_;
+};
+
+} // namespace talix_cli

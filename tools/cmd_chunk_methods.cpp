@@ -1,0 +1,350 @@
+// The commands append, edit and query: the chunk methods of the library
+// run on a chunk of a rich-text item. append and edit save the note when
+// the method worked; query changes nothing.
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "chunk_target.h"
+#include "cli.h"
+#include "core/statuses.h"
+
+namespace talix_cli {
+
+namespace {
+
+// The options a command takes out of its arguments: the value options
+// (their last value, or every value for --column) and the switches.
+struct CommandOptions {
+    std::map<std::string, std::string> values;
+    std::vector<std::string> columns;
+    bool numeric = false;
+    bool reverse = false;
+    const char* Value(const char* name) const {
+        auto found = values.find(name);
+        return found != values.end() ? found->second.c_str() : nullptr;
+    }
+};
+
+// Takes the options out of args. False, with the exit code set, for an
+// option the command does not take or one without its value.
+bool TakeOptions(const Command& command, std::vector<std::string>* args, const std::vector<std::string>& valued,
+                 const std::vector<std::string>& switches, CommandOptions* options, int* exitCode) {
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args->size(); ++i) {
+        const std::string& arg = (*args)[i];
+        if (arg.rfind("--", 0) != 0) {
+            rest.push_back(arg);
+            continue;
+        }
+        const std::string name = arg.substr(2);
+        bool known = false;
+        for (const std::string& each : switches) {
+            if (each != name) continue;
+            known = true;
+            if (name == "numeric") options->numeric = true;
+            if (name == "reverse") options->reverse = true;
+        }
+        for (const std::string& each : valued) {
+            if (each != name) continue;
+            known = true;
+            if (i + 1 >= args->size()) {
+                *exitCode = UsageError(command, "option '%s' needs a value", arg.c_str());
+                return false;
+            }
+            const std::string value = plat::NativeToLmbcs((*args)[++i]);
+            if (name == "column") options->columns.push_back(value);
+            else options->values[name] = value;
+        }
+        if (!known) {
+            *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
+            return false;
+        }
+    }
+    *args = rest;
+    return true;
+}
+
+std::string Lmbcs(const std::string& text) { return plat::NativeToLmbcs(text); }
+
+// A number argument of 0-65535; false when it is not one.
+bool Word(const std::string& text, std::uint16_t* value) {
+    char* end = nullptr;
+    const long number = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || number < 0 || number > 0xFFFF) return false;
+    *value = static_cast<std::uint16_t>(number);
+    return true;
+}
+
+// Reports a method that did not work.
+int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status) {
+    if (chunk->errorWord != 0)
+        return Fail("%s failed: status %u (error %u)", what.c_str(), static_cast<unsigned>(status),
+                    static_cast<unsigned>(chunk->errorWord));
+    return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(status));
+}
+
+// Saves the note after a method that worked.
+int Finish(const std::string& what, ChunkOfItem* target, talix::STATUS status) {
+    if (status != talix::kOK) return MethodFailed(what, target->chunk(), status);
+    const talix::STATUS saved = target->item()->Save();
+    if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
+    return kExitOk;
+}
+
+// The note id a NOTE argument names in the database.
+bool NoteIdOf(const std::string& dbPath, const std::string& noteArg, plat::NOTEID* id) {
+    Database db;
+    Note note;
+    if (!IsNoteArgument(noteArg) || !db.Open(dbPath, false) || !note.Open(db.handle(), noteArg)) return false;
+    plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, id);
+    return true;
+}
+
+// The argument count of each WHAT of append: the least and the most.
+struct Arity {
+    const char* what;
+    std::size_t least;
+    std::size_t most;
+};
+
+const Arity kAppendKinds[] = {
+    {"text", 1, 1},   {"paragraph", 0, 1}, {"newlines", 1, 1}, {"tabs", 1, 1},     {"page-break", 0, 0},
+    {"anchor", 1, 1}, {"table", 2, 2},     {"row", 0, 1},      {"hotspot", 2, 3},  {"link", 1, 2},
+    {"layer", 4, 4},  {"graphic", 2, 2},   {"chunk", 3, 3},    {"item", 2, 2},     {"form", 1, 1},
+    {"subform", 1, 1}, {"page", 1, 1},     {"import", 1, 1},   {"attachment", 1, 2}, {"html", 2, 2},
+};
+
+const Arity kEditActions[] = {
+    {"remove", 0, 0},        {"remove-links", 0, 0},  {"remove-hotspots", 0, 0}, {"remove-sections", 0, 0},
+    {"remove-fields", 1, 1}, {"font", 1, 2},          {"paragraph", 1, 2},       {"table", 1, 1},
+    {"highlight", 0, 0},     {"highlight-text", 1, 1}, {"set-text", 1, 1},       {"replace", 2, 3},
+    {"sort-rows", 1, 1},     {"export-graphic", 1, 2},
+};
+
+const Arity kQueries[] = {
+    {"text-run", 2, 4}, {"named", 2, 4}, {"font-in-use", 1, 1}, {"html-value", 1, 2},
+};
+
+// The arity row of a word; null when the word is not one of them.
+template <std::size_t N>
+const Arity* FindArity(const Arity (&rows)[N], const std::string& word) {
+    for (const Arity& row : rows) {
+        if (word == row.what) return &row;
+    }
+    return nullptr;
+}
+
+// Checks the word and its argument count. False, with the exit code set,
+// when either is wrong.
+template <std::size_t N>
+bool CheckArity(const Command& command, const Arity (&rows)[N], const std::string& word, std::size_t count,
+                int* exitCode) {
+    const Arity* row = FindArity(rows, word);
+    if (row == nullptr) {
+        *exitCode = UsageError(command, "unknown %s '%s'", command.name, word.c_str());
+        return false;
+    }
+    if (count < row->least || count > row->most) {
+        *exitCode = UsageError(command, "%s takes %zu to %zu arguments", word.c_str(), row->least, row->most);
+        return false;
+    }
+    return true;
+}
+
+talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::string>& a,
+                            const CommandOptions& options, ChunkOfItem* target, bool* usage) {
+    ZervaRTChunk* chunk = target->chunk();
+    const char* font = options.Value("font");
+    const char* optionText = options.Value("options");
+    std::uint16_t n1 = 0, n2 = 0;
+    if (what == "text") return chunk->AppendText(Lmbcs(a[0]).c_str(), 0, font);
+    if (what == "paragraph") {
+        const std::string style = a.empty() ? std::string() : Lmbcs(a[0]);
+        return chunk->AppendParagraph(style.c_str(), font, nullptr, 0);
+    }
+    if (what == "newlines" || what == "tabs") {
+        if (!Word(a[0], &n1)) return *usage = true, talix::kArgumentError;
+        return what == "tabs" ? chunk->AppendTabs(n1) : chunk->AppendNewLines(n1, 0);
+    }
+    if (what == "page-break") return chunk->AppendPageBreak();
+    if (what == "anchor") {
+        const std::string name = Lmbcs(a[0]);
+        return chunk->AppendAnchor(name.c_str(), static_cast<std::uint16_t>(name.size() > 0xFFFF ? 0xFFFF : name.size()));
+    }
+    if (what == "table") {
+        if (!Word(a[0], &n1) || !Word(a[1], &n2)) return *usage = true, talix::kArgumentError;
+        std::vector<const char*> columns;
+        for (const std::string& column : options.columns) columns.push_back(column.c_str());
+        columns.resize(n2 > columns.size() ? n2 : columns.size(), nullptr);
+        return chunk->AppendTable(n1, n2, 0, optionText, columns.empty() ? nullptr : columns.data());
+    }
+    if (what == "row") {
+        if (!a.empty() && !Word(a[0], &n1)) return *usage = true, talix::kArgumentError;
+        return chunk->AppendRow(1, n1, nullptr);
+    }
+    if (what == "hotspot") {
+        const std::string code = Lmbcs(a[1]);
+        const std::string text = a.size() > 2 ? Lmbcs(a[2]) : std::string();
+        return chunk->AppendHotspot(a[0].c_str(), code.c_str(), static_cast<std::uint16_t>(code.size()), optionText,
+                                    text.c_str(), static_cast<std::uint16_t>(text.size()));
+    }
+    if (what == "link") {
+        const std::string text = a.size() > 1 ? Lmbcs(a[1]) : a[0];
+        return chunk->AppendLink(text.c_str(), static_cast<std::uint16_t>(text.size()), a[0].c_str(), nullptr,
+                                 nullptr, nullptr, 0, nullptr, 0, nullptr, 0);
+    }
+    if (what == "layer") {
+        const talix::STATUS compiled = chunk->AppendLayer(a[0].c_str(), a[1].c_str(), a[2].c_str(), a[3].c_str(), 0,
+                                                   optionText, nullptr, nullptr, 0);
+        return compiled != talix::kOK ? compiled : chunk->lastStatus;
+    }
+    if (what == "graphic") return chunk->AppendGraphic(a[0].c_str(), a[1].c_str(), optionText);
+    if (what == "chunk" || what == "item") {
+        plat::NOTEID source = 0;
+        if (!NoteIdOf(target->dbPath(), a[0], &source)) return talix::kArgumentError;
+        const std::string item = Lmbcs(a[1]);
+        if (what == "item") return chunk->AppendRTItem("", target->dbPath().c_str(), source, item.c_str());
+        return chunk->AppendRTChunk("", target->dbPath().c_str(), source, item.c_str(), Lmbcs(a[2]).c_str(), 0);
+    }
+    if (what == "form") return chunk->AppendFormBody(Lmbcs(a[0]).c_str());
+    if (what == "subform") return chunk->AppendSubformBody(Lmbcs(a[0]).c_str());
+    if (what == "page") return chunk->AppendPageBody(Lmbcs(a[0]).c_str());
+    if (what == "import") return chunk->AppendImportFile(a[0].c_str(), optionText);
+    if (what == "attachment") {
+        const std::string name = a.size() > 1 ? Lmbcs(a[1]) : std::string();
+        return chunk->AppendFileAttachment(a[0].c_str(), name.empty() ? nullptr : name.c_str(), 0, optionText);
+    }
+    // html
+    const std::string source = a[0] == "file" || a[0] == "FILE" ? a[1] : Lmbcs(a[1]);
+    return chunk->AppendHTML(a[0].c_str(), source.c_str(), optionText);
+}
+
+talix::STATUS RunEditAction(const std::string& action, const std::vector<std::string>& a,
+                            const CommandOptions& options, ChunkOfItem* target, bool* usage) {
+    ZervaRTChunk* chunk = target->chunk();
+    std::vector<std::string> texts;
+    for (const std::string& each : a) texts.push_back(Lmbcs(each));
+    auto text = [&](std::size_t i) { return i < texts.size() ? texts[i].c_str() : nullptr; };
+    if (action == "remove") return chunk->Remove();
+    if (action == "remove-links") return chunk->RemoveLinks(0);
+    if (action == "remove-hotspots") return chunk->RemoveHotspots();
+    if (action == "remove-sections") return chunk->RemoveSections();
+    if (action == "remove-fields") return chunk->RemoveFields(text(0), 0);
+    if (action == "font") return chunk->ChangeFont(text(0), text(1), 0);
+    if (action == "paragraph") return chunk->ChangeParagraph(text(0), text(1), 0);
+    if (action == "table") {
+        const std::size_t length = texts[0].size() > 0xFFFF ? 0xFFFF : texts[0].size();
+        return chunk->ChangeTable(text(0), static_cast<std::uint16_t>(length));
+    }
+    if (action == "highlight") return chunk->Highlight(0);
+    if (action == "highlight-text") return chunk->HighlightText(text(0), 0);
+    if (action == "set-text") {
+        // The chunk's definition narrows the item's whole content.
+        ZervaRTChunk* everything = target->item()->DefineChunk("Everything");
+        if (everything == nullptr) return talix::kOutOfMemory;
+        const talix::STATUS status = everything->SetText(chunk->definition, text(0), 0, options.Value("font"));
+        chunk->errorWord = everything->errorWord;
+        delete everything;
+        return status;
+    }
+    if (action == "replace") {
+        return chunk->ReplaceTextQuick(text(0), static_cast<std::uint16_t>(texts[0].size()), text(1),
+                                       static_cast<std::uint16_t>(texts[1].size()), text(2));
+    }
+    if (action == "sort-rows") {
+        std::uint16_t column = 0;
+        if (!Word(a[0], &column) || column == 0) return *usage = true, talix::kArgumentError;
+        return chunk->SortByRow(column, 1, options.numeric ? 1 : 0, options.reverse ? 1 : 0, options.Value("options"));
+    }
+    // export-graphic
+    return chunk->ExportGraphic(a[0].c_str(), a.size() > 1 ? a[1].c_str() : nullptr);
+}
+
+} // namespace
+
+int RunAppend(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    CommandOptions options;
+    if (!TakeOptions(command, &args, {"chunk", "options", "font", "column"}, {}, &options, &exitCode))
+        return exitCode;
+    if (args.size() < 4) return UsageError(command, "append needs a database, a note, an item name and what to append");
+    const std::string what = args[3];
+    const std::vector<std::string> rest(args.begin() + 4, args.end());
+    if (!CheckArity(command, kAppendKinds, what, rest.size(), &exitCode)) return exitCode;
+    ChunkOfItem target;
+    const char* chunk = options.Value("chunk");
+    if (!target.Open(command, args[0], args[1], args[2], chunk != nullptr ? chunk : "Everything",
+                     ItemUse::kCreate, &exitCode))
+        return exitCode;
+    bool usage = false;
+    const talix::STATUS status = RunAppendKind(what, rest, options, &target, &usage);
+    if (usage) return UsageError(command, "%s needs numbers of 0 to 65535 where it takes counts", what.c_str());
+    return Finish("append " + what, &target, status);
+}
+
+int RunEdit(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    CommandOptions options;
+    if (!TakeOptions(command, &args, {"options", "font"}, {"numeric", "reverse"}, &options, &exitCode))
+        return exitCode;
+    if (args.size() < 5)
+        return UsageError(command, "edit needs a database, a note, an item name, a chunk and an action");
+    const std::string action = args[4];
+    const std::vector<std::string> rest(args.begin() + 5, args.end());
+    if (!CheckArity(command, kEditActions, action, rest.size(), &exitCode)) return exitCode;
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kWrite, &exitCode)) return exitCode;
+    bool usage = false;
+    const talix::STATUS status = RunEditAction(action, rest, options, &target, &usage);
+    if (usage) return UsageError(command, "sort-rows needs a column number from 1");
+    return Finish("edit " + action, &target, status);
+}
+
+int RunQuery(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() < 5)
+        return UsageError(command, "query needs a database, a note, an item name, a chunk and what to ask");
+    const std::string what = args[4];
+    const std::vector<std::string> a(args.begin() + 5, args.end());
+    if (!CheckArity(command, kQueries, what, a.size(), &exitCode)) return exitCode;
+    if ((what == "text-run" || what == "named") && a.size() == 3)
+        return UsageError(command, "%s takes a match mode together with its text", what.c_str());
+    std::uint16_t n = 0;
+    if ((what == "text-run" || what == "named") && !Word(a[0], &n))
+        return UsageError(command, "%s needs a number N", what.c_str());
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kRead, &exitCode)) return exitCode;
+    ZervaRTChunk* chunk = target.chunk();
+    std::vector<std::string> texts;
+    for (const std::string& each : a) texts.push_back(Lmbcs(each));
+    std::string answer;
+    if (what == "text-run" || what == "named") {
+        char found[256] = {};
+        const char* mode = a.size() > 2 ? a[2].c_str() : nullptr;
+        const char* text = a.size() > 3 ? texts[3].c_str() : nullptr;
+        const std::uint16_t ordinal =
+            what == "text-run" ? chunk->FindTextChunk(n, found, sizeof found, mode, texts[1].c_str(), text)
+                               : chunk->FindNamedChunk(n, a[1].c_str(), found, sizeof found, mode, text);
+        if (chunk->lastStatus != talix::kOK) return MethodFailed("query " + what, chunk, chunk->lastStatus);
+        if (ordinal == 0) return Fail("no %s matches", what == "text-run" ? "text run" : "element");
+        answer = found;
+    } else if (what == "font-in-use") {
+        const int used = chunk->FontInUse(texts[0].c_str());
+        if (chunk->lastStatus != talix::kOK) return MethodFailed("query " + what, chunk, chunk->lastStatus);
+        answer = used != 0 ? "1" : "0";
+    } else {
+        const char* value = chunk->GetHTMLValue(a[0].c_str(), a.size() > 1 ? a[1].c_str() : nullptr);
+        if (chunk->lastStatus != talix::kOK) return MethodFailed("query " + what, chunk, chunk->lastStatus);
+        answer = value;
+    }
+    std::printf("%s\n", plat::LmbcsToNative(answer).c_str());
+    return kExitOk;
+}
+
+} // namespace talix_cli
