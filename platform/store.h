@@ -133,6 +133,9 @@ private:
     void ObjectsRolledBack();
     STATUS ReserveObjectId(DWORD* objectId);
     STATUS StoredObjectSize(DWORD objectId, DWORD* size);
+    // ERR_OBJECT_RANGE unless offset and length lie within the object;
+    // *pending is the object while it is held in memory, else null.
+    STATUS LocateBytes(DWORD objectId, DWORD offset, DWORD length, PendingObject** pending);
 
     sqlite3* db_;
     std::string path_;

@@ -187,15 +187,23 @@ STATUS Store::ObjectSize(DWORD objectId, DWORD* size) {
     return NOERROR;
 }
 
-STATUS Store::WriteObject(DWORD objectId, const void* data, DWORD offset, DWORD length) {
+STATUS Store::LocateBytes(DWORD objectId, DWORD offset, DWORD length, PendingObject** pending) {
+    *pending = nullptr;
     DWORD size = 0;
     STATUS status = ObjectSize(objectId, &size);
     if (status != NOERROR) return status;
     if (offset > size || length > size - offset) return ERR_OBJECT_RANGE;
-    if (length == 0) return NOERROR;
     auto found = pending_->objects.find(objectId);
-    if (found != pending_->objects.end()) {
-        std::memcpy(found->second.bytes.data() + offset, data, length);
+    if (found != pending_->objects.end()) *pending = &found->second;
+    return NOERROR;
+}
+
+STATUS Store::WriteObject(DWORD objectId, const void* data, DWORD offset, DWORD length) {
+    PendingObject* pending = nullptr;
+    STATUS status = LocateBytes(objectId, offset, length, &pending);
+    if (status != NOERROR || length == 0) return status;
+    if (pending != nullptr) {
+        std::memcpy(pending->bytes.data() + offset, data, length);
         return NOERROR;
     }
     WriteScope scope(this);
@@ -210,14 +218,11 @@ STATUS Store::WriteObject(DWORD objectId, const void* data, DWORD offset, DWORD 
 }
 
 STATUS Store::ReadObject(DWORD objectId, void* out, DWORD offset, DWORD length) {
-    DWORD size = 0;
-    STATUS status = ObjectSize(objectId, &size);
-    if (status != NOERROR) return status;
-    if (offset > size || length > size - offset) return ERR_OBJECT_RANGE;
-    if (length == 0) return NOERROR;
-    auto found = pending_->objects.find(objectId);
-    if (found != pending_->objects.end()) {
-        std::memcpy(out, found->second.bytes.data() + offset, length);
+    PendingObject* pending = nullptr;
+    STATUS status = LocateBytes(objectId, offset, length, &pending);
+    if (status != NOERROR || length == 0) return status;
+    if (pending != nullptr) {
+        std::memcpy(out, pending->bytes.data() + offset, length);
         return NOERROR;
     }
     sqlite3_blob* blob = nullptr;
