@@ -85,12 +85,14 @@ int BusyWaitSeconds() {
     return static_cast<int>(seconds > kLongest ? kLongest : seconds);
 }
 
-Store::Store(sqlite3* db, std::string path) : db_(db), path_(std::move(path)), pending_(SharedPendingObjects(path_)) {
+Store::Store(sqlite3* db, std::string path)
+    : db_(db), statements_(new StatementCache(db)), path_(std::move(path)), pending_(SharedPendingObjects(path_)) {
     sqlite3_busy_timeout(db_, BusyWaitSeconds() * 1000);
 }
 
 Store::~Store() {
     AbortBatch();
+    statements_.reset();
     sqlite3_close_v2(db_);
 }
 
@@ -137,7 +139,7 @@ STATUS Store::Open(const std::string& path, std::unique_ptr<Store>* store) {
 
 STATUS Store::LoadInfo() {
     {
-        Statement id(db_, "PRAGMA application_id");
+        Statement id(*statements_, "PRAGMA application_id");
         if (id.prepareStatus() != SQLITE_OK) {
             int rc = sqlite3_errcode(db_);
             if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM) return Fail(rc, "open");
@@ -147,13 +149,13 @@ STATUS Store::LoadInfo() {
         if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM) return Fail(rc, "open");
         if (rc != SQLITE_ROW || id.ColumnInt(0) != kApplicationId) return ERR_NOT_A_DATABASE;
     }
-    Statement info(db_, "SELECT format, replica FROM dbinfo WHERE id = 1");
+    Statement info(*statements_, "SELECT format, replica FROM dbinfo WHERE id = 1");
     if (info.prepareStatus() != SQLITE_OK || info.Step() != SQLITE_ROW) return ERR_NOT_A_DATABASE;
     if (info.ColumnInt(0) != kFormat || !info.ColumnFixed(1, &replicaId_, sizeof replicaId_)) {
         return ERR_NOT_A_DATABASE;
     }
     for (const char* sql : kSchemaChecks) {
-        Statement check(db_, sql);
+        Statement check(*statements_, sql);
         if (check.prepareStatus() != SQLITE_OK) return ERR_NOT_A_DATABASE;
     }
     return NOERROR;
@@ -249,6 +251,9 @@ STATUS Store::BeginBatch() {
         return status;
     }
     batchOpen_ = true;
+    // The index made in the batch goes if the batch is abandoned.
+    indexBeforeBatch_ = objectIndexReady_;
+    objectIndexReady_ = true;
     batchAllocated_.clear();
     batchStored_.clear();
     return NOERROR;
@@ -259,7 +264,6 @@ STATUS Store::CommitBatch() {
     int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
     batchOpen_ = false;
-    objectIndexReady_ = true;
     batchAllocated_.clear();
     batchStored_.clear();
     return NOERROR;
@@ -269,11 +273,12 @@ void Store::AbortBatch() {
     if (!batchOpen_) return;
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     batchOpen_ = false;
+    objectIndexReady_ = indexBeforeBatch_;
     ObjectsRolledBack();
 }
 
 STATUS Store::ReadHeader(NOTEID id, NoteHeader* header) {
-    Statement select(db_, "SELECT oid, class, created, modified, accessed, added, encrypted FROM notes"
+    Statement select(*statements_, "SELECT oid, class, created, modified, accessed, added, encrypted FROM notes"
                           " WHERE note_id = ?");
     if (select.prepareStatus() != SQLITE_OK) return Fail(select.prepareStatus(), "read note");
     select.Int(1, id);
@@ -295,7 +300,7 @@ STATUS Store::ReadHeader(NOTEID id, NoteHeader* header) {
 }
 
 STATUS Store::FindUnid(const UNID& unid, NOTEID* id) {
-    Statement select(db_, "SELECT note_id FROM notes WHERE unid = ?");
+    Statement select(*statements_, "SELECT note_id FROM notes WHERE unid = ?");
     if (select.prepareStatus() != SQLITE_OK) return Fail(select.prepareStatus(), "find note");
     select.Blob(1, &unid, sizeof unid);
     int rc = select.Step();
@@ -306,7 +311,7 @@ STATUS Store::FindUnid(const UNID& unid, NOTEID* id) {
 }
 
 STATUS Store::ReadItems(NOTEID id, std::vector<ItemData>* items) {
-    Statement select(db_, "SELECT name, flags, value FROM items WHERE note_id = ? ORDER BY position");
+    Statement select(*statements_, "SELECT name, flags, value FROM items WHERE note_id = ? ORDER BY position");
     if (select.prepareStatus() != SQLITE_OK) return Fail(select.prepareStatus(), "read items");
     select.Int(1, id);
     std::vector<ItemData> read;
@@ -332,7 +337,7 @@ STATUS Store::ReadItems(NOTEID id, std::vector<ItemData>* items) {
 }
 
 STATUS Store::NextNoteId(NOTEID* id) {
-    Statement select(db_, "SELECT next_note_id FROM dbinfo WHERE id = 1");
+    Statement select(*statements_, "SELECT next_note_id FROM dbinfo WHERE id = 1");
     int rc = select.Step();
     if (rc != SQLITE_ROW) return Fail(rc, "assign a note id");
     sqlite3_int64 next = select.ColumnInt(0);
@@ -341,7 +346,7 @@ STATUS Store::NextNoteId(NOTEID* id) {
         LogLine(ERR_NOTE_UPDATE, "Database %s: no note ids left", path_.c_str());
         return ERR_NOTE_UPDATE;
     }
-    Statement update(db_, "UPDATE dbinfo SET next_note_id = ? WHERE id = 1");
+    Statement update(*statements_, "UPDATE dbinfo SET next_note_id = ? WHERE id = 1");
     update.Int(1, next + kNoteIdStep);
     rc = update.Step();
     if (rc != SQLITE_DONE) return Fail(rc, "assign a note id");
@@ -376,7 +381,7 @@ STATUS Store::WriteNote(NoteHeader* header, const std::vector<const ItemData*>& 
               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"
             : "UPDATE notes SET unid = ?, oid = ?, class = ?, created = ?, modified = ?, accessed = ?,"
               " added = ?, encrypted = ? WHERE note_id = ?";
-        Statement write(db_, sql);
+        Statement write(*statements_, sql);
         if (write.prepareStatus() != SQLITE_OK) return Fail(write.prepareStatus(), "update note");
         write.Blob(1, &unid, sizeof unid);
         write.Blob(2, &header->oid, sizeof header->oid);
@@ -392,13 +397,13 @@ STATUS Store::WriteNote(NoteHeader* header, const std::vector<const ItemData*>& 
         if (header->id != 0 && sqlite3_changes(db_) == 0) return ERR_NOTE_DELETED;
     }
     {
-        Statement erase(db_, "DELETE FROM items WHERE note_id = ?");
+        Statement erase(*statements_, "DELETE FROM items WHERE note_id = ?");
         erase.Int(1, id);
         rc = erase.Step();
         if (rc != SQLITE_DONE) return Fail(rc, "update note");
     }
     std::set<DWORD> after;
-    Statement insert(db_, "INSERT INTO items(note_id, position, name, flags, data_type, value)"
+    Statement insert(*statements_, "INSERT INTO items(note_id, position, name, flags, data_type, value)"
                           " VALUES (?, ?, ?, ?, ?, ?)");
     if (insert.prepareStatus() != SQLITE_OK) return Fail(insert.prepareStatus(), "update note");
     for (size_t position = 0;; ++position) {
@@ -451,12 +456,12 @@ STATUS Store::DeleteNote(NOTEID id) {
     std::set<DWORD> named;
     STATUS status = NamedObjects(id, &named);
     if (status != NOERROR) return status;
-    Statement note(db_, "DELETE FROM notes WHERE note_id = ?");
+    Statement note(*statements_, "DELETE FROM notes WHERE note_id = ?");
     note.Int(1, id);
     rc = note.Step();
     if (rc != SQLITE_DONE) return Fail(rc, "delete note");
     if (sqlite3_changes(db_) == 0) return ERR_NOTE_NOT_FOUND;
-    Statement items(db_, "DELETE FROM items WHERE note_id = ?");
+    Statement items(*statements_, "DELETE FROM items WHERE note_id = ?");
     items.Int(1, id);
     rc = items.Step();
     if (rc != SQLITE_DONE) return Fail(rc, "delete note");
@@ -467,7 +472,7 @@ STATUS Store::DeleteNote(NOTEID id) {
 }
 
 STATUS Store::ListNotes(std::vector<std::pair<NOTEID, WORD>>* notes) {
-    Statement select(db_, "SELECT note_id, class FROM notes ORDER BY note_id");
+    Statement select(*statements_, "SELECT note_id, class FROM notes ORDER BY note_id");
     if (select.prepareStatus() != SQLITE_OK) return Fail(select.prepareStatus(), "list notes");
     notes->clear();
     int rc;

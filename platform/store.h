@@ -65,6 +65,7 @@ struct PendingObject {
     std::vector<BYTE> bytes;
 };
 struct PendingObjects;
+class StatementCache;
 
 class Store {
 public:
@@ -138,10 +139,12 @@ private:
     STATUS LocateBytes(DWORD objectId, DWORD offset, DWORD length, PendingObject** pending);
 
     sqlite3* db_;
+    std::unique_ptr<StatementCache> statements_;
     std::string path_;
     DBID replicaId_;
     bool batchOpen_ = false;
-    bool objectIndexReady_ = false;
+    bool objectIndexReady_ = false;   // the object index is known to be there
+    bool indexBeforeBatch_ = false;
     std::shared_ptr<PendingObjects> pending_;
     // Within a batch: the objects allocated in it (dropped when it is
     // abandoned) and the pending objects stored in it (pending again then).

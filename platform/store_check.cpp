@@ -25,7 +25,7 @@ STATUS Store::Check(std::vector<DbProblem>* problems) {
     problems->clear();
     int rc;
     {
-        Statement integrity(db_, "PRAGMA integrity_check");
+        Statement integrity(*statements_, "PRAGMA integrity_check");
         while ((rc = integrity.Step()) == SQLITE_ROW) {
             const BYTE* text = integrity.ColumnBlob(0);
             std::string line(reinterpret_cast<const char*>(text), integrity.ColumnBytes(0));
@@ -36,13 +36,13 @@ STATUS Store::Check(std::vector<DbProblem>* problems) {
 
     std::set<DWORD> stored;
     {
-        Statement select(db_, "SELECT object_id FROM objects");
+        Statement select(*statements_, "SELECT object_id FROM objects");
         while ((rc = select.Step()) == SQLITE_ROW) stored.insert(static_cast<DWORD>(select.ColumnInt(0)));
         if (rc != SQLITE_DONE) return Fail(rc, "check");
     }
     std::set<DWORD> named;
     {
-        Statement select(db_, "SELECT note_id, name, value FROM items WHERE data_type = 3 ORDER BY note_id, position");
+        Statement select(*statements_, "SELECT note_id, name, value FROM items WHERE data_type = 3 ORDER BY note_id, position");
         while ((rc = select.Step()) == SQLITE_ROW) {
             NOTEID note = static_cast<NOTEID>(select.ColumnInt(0));
             std::string name = ItemName(select.ColumnBlob(1), select.ColumnBytes(1));

@@ -58,7 +58,7 @@ bool ObjectNamedBy(const BYTE* value, size_t length, DWORD* objectId) {
 }
 
 STATUS Store::NamedObjects(NOTEID id, std::set<DWORD>* objects) {
-    Statement select(db_, "SELECT value FROM items WHERE note_id = ? AND data_type = 3");
+    Statement select(*statements_, "SELECT value FROM items WHERE note_id = ? AND data_type = 3");
     select.Int(1, id);
     int rc;
     while ((rc = select.Step()) == SQLITE_ROW) {
@@ -69,7 +69,7 @@ STATUS Store::NamedObjects(NOTEID id, std::set<DWORD>* objects) {
 }
 
 STATUS Store::StorePendingObjects(const std::set<DWORD>& named, std::vector<DWORD>* stored) {
-    Statement insert(db_, "INSERT INTO objects(object_id, class, bytes) VALUES (?, ?, ?)");
+    Statement insert(*statements_, "INSERT INTO objects(object_id, class, bytes) VALUES (?, ?, ?)");
     for (DWORD object : named) {
         auto found = pending_->objects.find(object);
         if (found == pending_->objects.end()) continue;
@@ -89,8 +89,8 @@ STATUS Store::StorePendingObjects(const std::set<DWORD>& named, std::vector<DWOR
 // names any more. Runs within the scope of the write that let go of them.
 STATUS Store::FreeUnnamedObjects(const std::set<DWORD>& candidates) {
     if (candidates.empty()) return NOERROR;
-    Statement named(db_, "SELECT 1 FROM items WHERE data_type = 3 AND substr(value, 5, 4) = ? LIMIT 1");
-    Statement erase(db_, "DELETE FROM objects WHERE object_id = ?");
+    Statement named(*statements_, "SELECT 1 FROM items WHERE data_type = 3 AND substr(value, 5, 4) = ? LIMIT 1");
+    Statement erase(*statements_, "DELETE FROM objects WHERE object_id = ?");
     for (DWORD object : candidates) {
         BYTE id[4];
         PutDword(id, object);
@@ -133,14 +133,14 @@ STATUS Store::ReserveObjectId(DWORD* objectId) {
     WriteScope scope(this);
     int rc = scope.Begin();
     if (rc != SQLITE_OK) return Fail(rc, "allocate an object");
-    Statement raise(db_, "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'objects'");
+    Statement raise(*statements_, "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'objects'");
     if ((rc = raise.Step()) != SQLITE_DONE) return Fail(rc, "allocate an object");
     if (sqlite3_changes(db_) == 0) {
-        Statement first(db_, "INSERT INTO sqlite_sequence(name, seq)"
+        Statement first(*statements_, "INSERT INTO sqlite_sequence(name, seq)"
                              " SELECT 'objects', coalesce(max(object_id), 0) + 1 FROM objects");
         if ((rc = first.Step()) != SQLITE_DONE) return Fail(rc, "allocate an object");
     }
-    Statement read(db_, "SELECT seq FROM sqlite_sequence WHERE name = 'objects'");
+    Statement read(*statements_, "SELECT seq FROM sqlite_sequence WHERE name = 'objects'");
     if ((rc = read.Step()) != SQLITE_ROW) return Fail(rc, "allocate an object");
     sqlite3_int64 id = read.ColumnInt(0);
     if (id <= 0 || id > 0xFFFFFFFF) {
@@ -171,7 +171,7 @@ STATUS Store::AllocObject(DWORD size, WORD objClass, DWORD* objectId) {
 }
 
 STATUS Store::StoredObjectSize(DWORD objectId, DWORD* size) {
-    Statement select(db_, "SELECT length(bytes) FROM objects WHERE object_id = ?");
+    Statement select(*statements_, "SELECT length(bytes) FROM objects WHERE object_id = ?");
     select.Int(1, objectId);
     int rc = select.Step();
     if (rc == SQLITE_DONE) return ERR_OBJECT_NOT_FOUND;
@@ -238,7 +238,7 @@ STATUS Store::FreeObject(DWORD objectId) {
     WriteScope scope(this);
     int rc = scope.Begin();
     if (rc != SQLITE_OK) return Fail(rc, "free object");
-    Statement erase(db_, "DELETE FROM objects WHERE object_id = ?");
+    Statement erase(*statements_, "DELETE FROM objects WHERE object_id = ?");
     erase.Int(1, objectId);
     rc = erase.Step();
     if (rc != SQLITE_DONE) return Fail(rc, "free object");

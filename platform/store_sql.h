@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "store.h"
 
@@ -16,10 +17,75 @@ namespace plat {
 // has it open (path as the store was opened with).
 std::shared_ptr<PendingObjects> SharedPendingObjects(const std::string& path);
 
+// The statements of one connection, each prepared once and kept (by the
+// address of its text, so only for texts that live as long as the program).
+class StatementCache {
+public:
+    explicit StatementCache(sqlite3* db) : db_(db) {}
+    ~StatementCache() {
+        for (auto& [sql, entry] : entries_) sqlite3_finalize(entry.stmt);
+    }
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    // The statement of sql, ready to run, or null (with *rc set) when it
+    // cannot be prepared. One in use already gives a new one of its own
+    // (*owned set): the caller finalizes that one.
+    sqlite3_stmt* Take(const char* sql, int* rc, bool* owned) {
+        *owned = false;
+        Entry& entry = entries_[sql];
+        if (entry.stmt != nullptr && entry.inUse) {
+            sqlite3_stmt* stmt = nullptr;
+            *rc = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
+            *owned = true;
+            return stmt;
+        }
+        if (entry.stmt == nullptr) {
+            *rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &entry.stmt, nullptr);
+            if (*rc != SQLITE_OK) {
+                sqlite3_finalize(entry.stmt);
+                entry.stmt = nullptr;
+                return nullptr;
+            }
+        }
+        *rc = SQLITE_OK;
+        entry.inUse = true;
+        return entry.stmt;
+    }
+    // Gives a statement back: reset, its bindings cleared, so that it holds
+    // no read of the file open.
+    void Give(const char* sql, sqlite3_stmt* stmt) {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        entries_[sql].inUse = false;
+    }
+
+private:
+    struct Entry {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    sqlite3* db_;
+    std::unordered_map<const char*, Entry> entries_;
+};
+
 class Statement {
 public:
+    // A statement of its own, finalized with the object.
     Statement(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // A statement of the cache, given back with the object.
+    Statement(StatementCache& cache, const char* sql) : cache_(&cache), sql_(sql) {
+        bool owned = false;
+        stmt_ = cache.Take(sql, &rc_, &owned);
+        if (owned) cache_ = nullptr;
+    }
+    ~Statement() {
+        if (cache_ != nullptr && stmt_ != nullptr) {
+            cache_->Give(sql_, stmt_);
+        } else {
+            sqlite3_finalize(stmt_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -49,6 +115,8 @@ public:
     }
 
 private:
+    StatementCache* cache_ = nullptr;
+    const char* sql_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
     int rc_ = SQLITE_OK;
 };
