@@ -55,20 +55,10 @@ const PropertyTableEntry kChunkProperties[] = {
     {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 
-int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a);
-        unsigned char y = static_cast<unsigned char>(*b);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
-    }
-}
-
 const PropertyTableEntry* FindSorted(const PropertyTableEntry* table, const char* name) {
     if (name == nullptr) return nullptr;
     for (int row = 0; row < kMaxRows && table[row].name != nullptr; ++row) {
-        int order = CompareNoCase(name, table[row].name);
+        int order = CompareNamesNoCase(name, table[row].name);
         if (order == 0) return &table[row];
         if (order < 0) return nullptr;
     }

@@ -58,6 +58,18 @@ enum ItemPropertyCode : std::uint16_t {
     kPropHTMLHeadContent = 1834,
 };
 
+// The order of sorted tables of names: byte by byte, ASCII letters compared
+// as lower case. Negative, 0 or positive as a sorts before, with or after b.
+constexpr int CompareNamesNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = static_cast<unsigned char>(*a);
+        unsigned char y = static_cast<unsigned char>(*b);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
+    }
+}
+
 // The item-property table (29 rows and the terminating row).
 TALIX_API const PropertyTableEntry* ItemPropertyTable();
 

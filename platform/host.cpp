@@ -1,21 +1,6 @@
 // The host's side of the database-driver interface: the registry of drivers
-// by name and the calls that @DbLookup, @DbColumn and @DbCommand make.
-//
-// The entry points a driver writes into its block, all extern "C" and
-// returning a 16-bit status:
-//   DBDInit(DriverBlock* block)
-//   DBDTerm(void* reserved)
-//   DBDOpen(void* reserved, void** context)
-//   DBDClose(void* reserved, void* context)
-//   DBDSetOpenContext(void* reserved, void* context, const char* path, void* reserved2)
-//   DBDPerformFunction(void* reserved, void* context, WORD function, WORD argumentCount,
-//                      const DWORD* lengths, const void* const* values,
-//                      DWORD* resultHandle, DWORD* resultLength)
-// The host calls DBDInit when the driver is registered, DBDOpen once at the
-// driver's first call, then for every call DBDSetOpenContext with the path of
-// the database the formula runs in and DBDPerformFunction; DBDClose and
-// DBDTerm when the drivers are unregistered. Arguments and the result are
-// typed values (formula_value.h); the host frees the result handle.
+// by class name, the loading of a driver's program library on first use, and
+// the calls that @DbLookup, @DbColumn and @DbCommand make (see host.h).
 #include <memory>
 #include <mutex>
 
@@ -33,16 +18,10 @@ namespace plat {
 
 namespace {
 
-using TermProc = STATUS (*)(void* reserved);
-using OpenProc = STATUS (*)(void* reserved, void** context);
-using CloseProc = STATUS (*)(void* reserved, void* context);
-using SetOpenContextProc = STATUS (*)(void* reserved, void* context, const char* path, void* reserved2);
-using PerformFunctionProc = STATUS (*)(void* reserved, void* context, WORD function, WORD argumentCount,
-                                       const DWORD* lengths, const void* const* values, DWORD* resultHandle,
-                                       DWORD* resultLength);
-
 constexpr WORD kPathLimit = 512;      // the driver keeps at most 511 characters of it
 constexpr WORD kStatusTextLimit = 1024;
+constexpr size_t kClassNameLimit = 64;
+constexpr WORD kLibraryNameLimit = 1024;
 
 struct Driver {
     std::string foldedName;   // LMBCS, folded
@@ -73,9 +52,9 @@ Driver* FindDriver(const std::string& foldedName) {
 
 void ShutDown(Driver* driver) {
     if (driver->opened && driver->block.close != nullptr) {
-        reinterpret_cast<CloseProc>(driver->block.close)(nullptr, driver->context);
+        reinterpret_cast<DBDCloseProc*>(driver->block.close)(nullptr, driver->context);
     }
-    if (driver->block.term != nullptr) reinterpret_cast<TermProc>(driver->block.term)(nullptr);
+    if (driver->block.term != nullptr) reinterpret_cast<DBDTermProc*>(driver->block.term)(nullptr);
     if (driver->library != nullptr) LibraryUnload(driver->library);
     driver->opened = false;
     driver->context = nullptr;
@@ -111,7 +90,7 @@ STATUS AddDriver(const char* name, DriverInitProc init, void* module, ModuleHand
     if (status != NOERROR) return status;
     if (driver->block.open == nullptr || driver->block.setOpenContext == nullptr ||
         driver->block.performFunction == nullptr) {
-        if (driver->block.term != nullptr) reinterpret_cast<TermProc>(driver->block.term)(nullptr);
+        if (driver->block.term != nullptr) reinterpret_cast<DBDTermProc*>(driver->block.term)(nullptr);
         return ERR_DRIVER_ENTRY;
     }
     driver->library = library;
@@ -157,6 +136,28 @@ STATUS TakeResult(DHANDLE handle, DWORD length, formula::Value* result, std::str
     return status;
 }
 
+// A class name can name a library file: ASCII letters, digits, "_" and "-".
+bool IsClassName(std::string_view name) {
+    if (name.empty() || name.size() > kClassNameLimit) return false;
+    for (char c : name) {
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        bool digit = c >= '0' && c <= '9';
+        if (!letter && !digit && c != '_' && c != '-') return false;
+    }
+    return true;
+}
+
+// The program library of a driver class: notes.ini "DBDriver_<class>", else
+// "lib<class in lower case>.so".
+std::string DriverLibraryName(const std::string& className) {
+    std::string key = "DBDriver_" + className;
+    char configured[kLibraryNameLimit];
+    if (IniGetText(key.c_str(), configured, sizeof configured) && configured[0] != '\0') return configured;
+    std::string name = "lib";
+    for (char c : className) name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return name + ".so";
+}
+
 } // namespace
 
 STATUS RegisterDriver(const char* name, DriverInitProc init, void* module) {
@@ -186,13 +187,49 @@ void UnregisterDrivers() {
 
 namespace formula {
 
+namespace {
+
+// Loads and registers the driver of a class that nobody registered (the
+// rule is in host.h). The caller holds the registry lock.
+STATUS LoadDriver(std::string_view driverName, std::string* message) {
+    std::string className(driverName);
+    if (!IsClassName(className)) {
+        *message = "no database driver named '" + LmbcsToNative(driverName) + "' is registered";
+        return ERR_DRIVER_UNKNOWN;
+    }
+    std::string library = DriverLibraryName(className);
+    STATUS status = RegisterDriverLibrary(className.c_str(), library.c_str());
+    if (status == NOERROR) {
+        LogLine(0, "Database driver %s loaded from program library %s", className.c_str(), library.c_str());
+        return NOERROR;
+    }
+    if (status == ERR_LIBRARY_LOAD) {
+        *message = "no database driver named '" + className + "' is registered, and its program library " +
+                   library + " cannot be loaded";
+        return ERR_DRIVER_UNKNOWN;
+    }
+    if (status == ERR_DRIVER_ENTRY) {
+        *message = "the program library " + library + " of database driver '" + className +
+                   "' does not supply the driver's entry points";
+        return status;
+    }
+    char text[kStatusTextLimit];
+    StatusText(status, text, sizeof text);
+    *message = "database driver '" + className + "' could not be initialized: " + text;
+    return status;
+}
+
+} // namespace
+
 STATUS CallDriver(std::string_view driverName, WORD function, const std::vector<Value>& arguments, NOTEHANDLE note,
                   Value* result, std::string* message) {
     std::lock_guard<std::recursive_mutex> lock(State().mutex);
     Driver* driver = FindDriver(FoldName(driverName));
     if (driver == nullptr) {
-        *message = "no database driver named '" + LmbcsToNative(driverName) + "' is registered";
-        return ERR_DRIVER_UNKNOWN;
+        STATUS status = LoadDriver(driverName, message);
+        if (status != NOERROR) return status;
+        driver = FindDriver(FoldName(driverName));
+        if (driver == nullptr) return ERR_DRIVER_UNKNOWN;
     }
     if (arguments.size() > 0xFFFF) {
         *message = "too many arguments for the database driver";
@@ -212,11 +249,11 @@ STATUS CallDriver(std::string_view driverName, WORD function, const std::vector<
     std::string path;
     STATUS status = NoteDatabasePath(note, &path);
     if (status == NOERROR && !driver->opened) {
-        status = reinterpret_cast<OpenProc>(driver->block.open)(nullptr, &driver->context);
+        status = reinterpret_cast<DBDOpenProc*>(driver->block.open)(nullptr, &driver->context);
         driver->opened = status == NOERROR;
     }
     if (status == NOERROR) {
-        status = reinterpret_cast<SetOpenContextProc>(driver->block.setOpenContext)(nullptr, driver->context,
+        status = reinterpret_cast<DBDSetOpenContextProc*>(driver->block.setOpenContext)(nullptr, driver->context,
                                                                                     path.c_str(), nullptr);
     }
     if (status != NOERROR) {
@@ -225,7 +262,7 @@ STATUS CallDriver(std::string_view driverName, WORD function, const std::vector<
     }
     DWORD handle = NULLHANDLE;
     DWORD length = 0;
-    status = reinterpret_cast<PerformFunctionProc>(driver->block.performFunction)(
+    status = reinterpret_cast<DBDPerformFunctionProc*>(driver->block.performFunction)(
         nullptr, driver->context, function, static_cast<WORD>(arguments.size()), lengths.data(), values.data(),
         &handle, &length);
     if (status != NOERROR) {

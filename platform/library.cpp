@@ -2,15 +2,20 @@
 //
 // A name ending ".dll" (any case) names a library by its stem: "x.dll", with
 // or without a directory, is "x.so" in the library directory (notes.ini
-// "LibraryDirectory", else the data directory). Any other name goes to dlopen
-// as it is. The handles given out are remembered, so that a handle unloaded
-// twice, or one never loaded, is refused instead of reaching dlclose.
+// "LibraryDirectory", else the data directory). A name with a directory goes
+// to dlopen as it is. A name without one is taken from the libraries the
+// process already holds (so that a library the program links is not loaded
+// a second time beside it), else from the program directory (the directory
+// of this platform library), else through the system's search. The handles
+// given out are remembered, so that a handle unloaded twice, or one never
+// loaded, is refused instead of reaching dlclose.
 //
 // A library may carry its own status texts by exporting
 //     extern "C" WORD LibraryStatusText(WORD status, char* buf, WORD limit);
 // which writes the terminated text of a status into buf and returns its
 // length, 0 when it has none.
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <mutex>
@@ -72,6 +77,31 @@ std::string LibraryFile(const char* name) {
     return directory + stem + ".so";
 }
 
+// The directory of this platform library, ending in "/"; "" when unknown.
+std::string ProgramDirectory() {
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void*>(&LibraryLoad), &info) == 0 || info.dli_fname == nullptr) return "";
+    std::string path = info.dli_fname;
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// Opens a library file; *where gets the file opened, for the log.
+void* OpenLibrary(const std::string& file, std::string* where) {
+    *where = file;
+    if (file.find('/') != std::string::npos) return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (void* held = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) {
+        *where = file + ", already in the process,";
+        return held;
+    }
+    std::string beside = ProgramDirectory() + file;
+    if (beside != file && access(beside.c_str(), F_OK) == 0) {
+        *where = beside;
+        return dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 bool IsLoaded(void* module) {
     Loaded& loaded = LoadedLibraries();
     std::lock_guard<std::mutex> lock(loaded.mutex);
@@ -85,7 +115,8 @@ STATUS LibraryLoad(const char* name, ModuleHandle* module, void** entryPoint) {
     if (entryPoint != nullptr) *entryPoint = nullptr;
     if (name == nullptr || *name == '\0' || module == nullptr) return ERR_BAD_ARGUMENT;
     std::string file = LibraryFile(name);
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string where;
+    void* handle = OpenLibrary(file, &where);
     if (handle == nullptr) {
         const char* why = dlerror();
         LogLine(ERR_LIBRARY_LOAD, "Cannot load program library %s: %s", file.c_str(), why != nullptr ? why : "");
@@ -107,6 +138,7 @@ STATUS LibraryLoad(const char* name, ModuleHandle* module, void** entryPoint) {
     }
     *module = handle;
     if (entryPoint != nullptr) *entryPoint = entry;
+    LogLine(0, "Program library %s loaded", where.c_str());
     return NOERROR;
 }
 

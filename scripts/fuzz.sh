@@ -9,12 +9,15 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc 2>/dev/null || echo 2)"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-mkdir -p "$corpus/dxl" "$corpus/other"
+mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver"
 cp samples/dxl/*.xml "$corpus/dxl/"
+# One well-formed driver call: @DbCommand with "ItemNOOP", "", "N100", "Body".
+printf '\x02\x04\x0a\x00\x00\x05ItemNOOP\x02\x00\x00\x05\x06\x00\x00\x05N100\x00\x05Body' >"$corpus/driver/noop"
 for target in build/fuzz/fuzz/*_fuzz; do
   name=$(basename "$target")
   seeds="$corpus/other"
   [ "$name" = dxl_import_fuzz ] && seeds="$corpus/dxl"
+  [ "$name" = driver_call_fuzz ] && seeds="$corpus/driver"
   echo "== $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$seeds" 2>&1 | tail -n 3
 done

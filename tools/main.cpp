@@ -56,7 +56,9 @@ const Command kCommands[] = {
      RunView},
     {"formula", "formula DB NOTE FORMULA",
      "Evaluates FORMULA on a note and prints the result: its type (text, text list,\n"
-     "number, number list, time, time list) on the first line, then one value per line.\n",
+     "number, number list, time, time list) on the first line, then one value per line.\n"
+     "@DbCommand, @DbLookup and @DbColumn naming the class \"Talix\" reach the library's\n"
+     "formula driver, loaded on first use (see the README).\n",
      RunFormula},
     {"text", "text DB NOTE ITEM [CHUNK]",
      "Prints the whole text of the text runs of a chunk of a rich-text item (default\n"
@@ -175,7 +177,11 @@ int Main(int argc, char** argv) {
     }
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);
-    return command->run(*command, commandArgs);
+    int status = command->run(*command, commandArgs);
+    // The program plays the host: the database drivers a formula loaded end
+    // with it.
+    plat::UnregisterDrivers();
+    return status;
 }
 
 } // namespace talix_cli

@@ -218,6 +218,17 @@ public:
     // Frees the text of slot 1-6.
     void CleanupEventRetString(std::uint16_t slot);
 
+    // ---- Properties by name ----------------------------------------------
+    // The property as text in buffer (size bytes and the terminator);
+    // returns the length placed there, 0 for a name that is no property.
+    std::uint16_t GetPropertyText(const char* name, char* buffer, std::uint16_t size);
+    // The property as a number; 0 for a name that is no property.
+    double GetPropertyNumber(const char* name);
+    // Set a property; 1 on success, 0 on failure. With a null value the
+    // name is a string of Name=value pairs.
+    int SetPropertyText(const char* name, const char* value, std::uint16_t length);
+    int SetPropertyNumber(const char* name, double value);
+
     RARIvoSession* session = nullptr;
     ZervaRTItem* item = nullptr;
     ZervaRTChunk* next = nullptr;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluate_formula.h"
+#include "support/evaluate_formula.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"

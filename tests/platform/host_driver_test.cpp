@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluate_formula.h"
+#include "support/evaluate_formula.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
@@ -92,7 +92,8 @@ STATUS TestPerform(void*, void* context, WORD function, WORD count, const DWORD*
 }
 
 extern "C" {
-static STATUS DBDInit(DriverBlock* block) {
+static STATUS DBDInit(void* driverBlock) {
+    auto* block = static_cast<DriverBlock*>(driverBlock);
     ++driver.inits;
     driver.module = reinterpret_cast<void**>(block)[1];   // the module handle at offset 8
     block->init = reinterpret_cast<void*>(&DBDInit);
@@ -105,7 +106,8 @@ static STATUS DBDInit(DriverBlock* block) {
 }
 
 // A driver that fills in too little of its block.
-static STATUS IncompleteDBDInit(DriverBlock* block) {
+static STATUS IncompleteDBDInit(void* driverBlock) {
+    auto* block = static_cast<DriverBlock*>(driverBlock);
     ++driver.inits;
     block->term = reinterpret_cast<void*>(&TestTerm);
     return NOERROR;
@@ -237,6 +239,25 @@ TEST_F(HostDriver, RegistrationReplacesAndRefuses) {
     EXPECT_EQ(RegisterDriver("Null", nullptr), ERR_BAD_ARGUMENT);
     EXPECT_NE(RegisterDriverLibrary("Missing", "no-such-driver-library.so"), NOERROR);
     EXPECT_EQ(Run(R"(@DbCommand("Missing"; "x"))", &result), ERR_DRIVER_UNKNOWN);
+}
+
+TEST_F(HostDriver, AnUnregisteredClassIsLoadedFromItsProgramLibrary) {
+    // notes.ini names the library of a class; a library without DBDInit is
+    // no driver.
+    IniSet("DBDriver_Filtered", TALIX_TEST_FILTER_PATH);
+    std::string result;
+    EXPECT_EQ(Run(R"(@DbCommand("filtered"; "x"))", &result), ERR_DRIVER_ENTRY);
+    EXPECT_NE(std::string(FormulaLastError()).find("talixtestfilter"), std::string::npos) << FormulaLastError();
+    IniSet("DBDriver_Filtered", "");
+    // Without an entry the class names "lib<class>.so"; a class that could
+    // name a path is refused before any library is looked for.
+    LogClearRecent();
+    EXPECT_EQ(Run(R"(@DbCommand("No_Such-Class"; "x"))", &result), ERR_DRIVER_UNKNOWN);
+    EXPECT_NE(std::string(FormulaLastError()).find("libno_such-class.so"), std::string::npos) << FormulaLastError();
+    LogClearRecent();
+    EXPECT_EQ(Run(R"(@DbCommand("../lib/x"; "x"))", &result), ERR_DRIVER_UNKNOWN);
+    EXPECT_TRUE(LogRecent().empty());
+    EXPECT_EQ(driver.performs, 0);
 }
 
 } // namespace

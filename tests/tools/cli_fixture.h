@@ -27,6 +27,8 @@ protected:
     // Imports a file into db_ and returns the note id of its first note.
     std::string Import(const std::string& file);
 
+    // Runs talix as from a fresh shell: with no environment variables at all.
+    bool emptyEnvironment_ = false;
     TempDir dir_;
     std::string db_ = dir_.file("t.nsf");
 };

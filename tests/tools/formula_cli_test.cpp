@@ -46,6 +46,27 @@ TEST_F(FormulaCommand, PrintsTheTypeThenOneValuePerLine) {
     EXPECT_EQ(run.out, "text\ntwo\\nlines\n");
 }
 
+TEST_F(FormulaCommand, ReachesTheFormulaDriverByItsClassName) {
+    // Nothing is set up: no environment, no notes.ini, no registration.
+    emptyEnvironment_ = true;
+    std::string call = "@DbCommand(\"Talix\":\"\"; \"ItemNOOP\"; \"\"; \"N" + note_.substr(2) + "\"; \"Body\")";
+    CliOutcome run = Talix({"formula", db_, note_, call});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "number\n0\n");
+    run = Talix({"--verbose", "formula", db_, note_, call});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Program library libtalix.so"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Database driver Talix loaded from program library libtalix.so"), std::string::npos);
+    EXPECT_NE(run.err.find("AtTalix #23"), std::string::npos);
+
+    run = Talix({"formula", db_, note_, "@DbCommand(\"Talix\"; \"Foo\")"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("@Talix: Function 'Foo' not recognized."), std::string::npos) << run.err;
+    run = Talix({"formula", db_, note_, "@DbCommand(\"../x\"; \"Foo\")"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no database driver named '../x'"), std::string::npos) << run.err;
+}
+
 TEST_F(FormulaCommand, ReportsFailuresAndBadUsage) {
     CliOutcome run = Talix({"formula", db_, note_, "Count + (1"});
     EXPECT_EQ(run.status, 1);

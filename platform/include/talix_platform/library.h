@@ -1,7 +1,9 @@
 // Program libraries (shared objects): loading, looking up entry points,
 // unloading. A name ending ".dll" finds the ".so" of the same stem in the
 // directory named by notes.ini "LibraryDirectory" (else the data directory,
-// else the current directory).
+// else the current directory). A name without a directory is taken from the
+// libraries the process already holds, else from the program directory (the
+// directory of the platform library), else through the system's search.
 #pragma once
 
 #include "talix_platform/types.h"

@@ -1,4 +1,4 @@
-#include "evaluate_formula.h"
+#include "support/evaluate_formula.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,193 @@
+// Reading the addressing arguments of a driver call: which database, which
+// note (or design element), which item and which chunk.
+#include "driver/document_address.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "core/record_forms.h"
+#include "driver/arg_values.h"
+#include "driver/call_trace.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kShortNoteText = 16;   // hexadecimal digits, after an optional "N"
+constexpr std::size_t kLongNoteText = 18;    // "N" and 17 characters
+
+// A terminated copy of an entry's text (up to an embedded zero). A text
+// that does not fit is not cut, since a cut name could name another
+// database, note or item: false, and out is left empty.
+bool CopyEntry(const ArgEntry& entry, char* out, std::size_t outSize) {
+    std::size_t length = strnlen(reinterpret_cast<const char*>(entry.data), entry.size);
+    out[0] = '\0';
+    if (length >= outSize) return false;
+    if (length > 0) std::memcpy(out, entry.data, length);
+    out[length] = '\0';
+    return true;
+}
+
+const ArgValue& CurrentArg(const DriverContext* context) { return context->args[context->argCursor]; }
+
+void Consume(DriverContext* context) {
+    if (context->argCursor < context->argCount) ++context->argCursor;
+}
+
+// Looks the note id of the current note-reference argument up in the
+// database of server and file, and consumes the argument.
+STATUS LookUpUniversalId(DriverContext* context, CallState* state) {
+    const ArgValue& value = CurrentArg(context);
+    Consume(context);
+    if (value.count == 0) return kDrvMissingArgument;
+    const std::uint8_t* bytes = value.entries[0].data;
+    plat::UNID unid;
+    unid.File.Innards[0] = ReadDword(bytes);
+    unid.File.Innards[1] = ReadDword(bytes + 4);
+    unid.Note.Innards[0] = ReadDword(bytes + 8);
+    unid.Note.Innards[1] = ReadDword(bytes + 12);
+    STATUS status = plat::PathNetBuild(state->server, state->file, context->scratchText);
+    if (status != plat::NOERROR) return status;
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    status = plat::DbOpen(context->scratchText, &db);
+    if (status != plat::NOERROR) return status;
+    plat::NOTEID id = 0;
+    status = plat::DbNoteInfoByUNID(db, &unid, &id, nullptr, nullptr, nullptr);
+    plat::DbClose(db);
+    if (status == plat::NOERROR) state->noteId = id;
+    return status;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A note id written in hexadecimal: up to 16 characters after an optional
+// leading "N", or "N" and 17 characters. Reading stops at the first
+// character that is not a hexadecimal digit; a value beyond 32 bits gives
+// the largest 32-bit value. False for any other length.
+bool ParseNoteId(const char* text, std::uint32_t* noteId) {
+    std::size_t length = std::strlen(text);
+    const char* digits = text;
+    if (length <= kShortNoteText) {
+        if (*digits == 'N') ++digits;
+    } else if (length == kLongNoteText && text[0] == 'N') {
+        ++digits;
+    } else {
+        return false;
+    }
+    std::uint64_t value = 0;
+    for (int digit; (digit = HexDigit(*digits)) >= 0; ++digits) {
+        value = value * 16 + static_cast<std::uint64_t>(digit);
+        if (value > 0xFFFFFFFFull) value = 0x100000000ull;   // stays beyond 32 bits without overflowing
+    }
+    *noteId = value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(value);
+    return true;
+}
+
+using DesignConnect = std::uint16_t (ZervaRTItem::*)(const char*, const char*, const char*, const char*);
+
+// The connect method of a design-element kind, or null.
+DesignConnect DesignConnectFor(const char* kind) {
+    if (strcasecmp(kind, "FORM") == 0) return &ZervaRTItem::ConnectForm;
+    if (strncasecmp(kind, "IMAGE", 5) == 0) return &ZervaRTItem::ConnectImageResource;
+    if (strcasecmp(kind, "PAGE") == 0) return &ZervaRTItem::ConnectPage;
+    if (strcasecmp(kind, "SHAREDFIELD") == 0) return &ZervaRTItem::ConnectSharedField;
+    if (strcasecmp(kind, "SUBFORM") == 0) return &ZervaRTItem::ConnectSubform;
+    return nullptr;
+}
+
+} // namespace
+
+STATUS SplitServerPath(DriverContext* context, char* server, char* file) {
+    server[0] = '\0';
+    file[0] = '\0';
+    if (NextArgCount(context) >= 2) {
+        const ArgValue& value = CurrentArg(context);
+        Consume(context);
+        if (!CopyEntry(value.entries[0], server, kServerFieldSize) ||
+            !CopyEntry(value.entries[1], file, kServerFieldSize))
+            return kArgumentError;
+        return file[0] == '\0' ? plat::PathNetSplit(g_defaultDatabasePath, server, file) : kOK;
+    }
+    NextArgText(context, g_defaultDatabasePath, context->scratchText, kScratchTextSize);
+    return plat::PathNetSplit(context->scratchText, server, file);
+}
+
+STATUS AddressDocument(DriverContext* context, CallState* state) {
+    if (IsNextArgNoteRef(context)) {
+        STATUS status = plat::PathNetSplit(g_defaultDatabasePath, state->server, state->file);
+        if (status != plat::NOERROR) return status;
+    }
+    TraceStep(5);
+    if (IsNextArgNoteRef(context)) return LookUpUniversalId(context, state);
+    if (IsNextArgNumber(context)) {
+        state->noteHandle = static_cast<std::uint32_t>(NextArgInt(context, 0));
+        state->byHandle = true;
+        return kOK;
+    }
+    if (!IsNextArgText(context)) return kDrvMissingArgument;
+
+    TraceStep(6);
+    STATUS status = SplitServerPath(context, state->server, state->file);
+    if (status != kOK) return status;
+    if (IsNextArgNoteRef(context)) return LookUpUniversalId(context, state);
+    // A database without a note addresses nothing.
+    if (!IsNextArgText(context)) return kDrvMissingArgument;
+
+    context->designElementName[0] = '\0';
+    if (NextArgCount(context) >= 2 &&
+        !CopyEntry(CurrentArg(context).entries[1], context->designElementName, kDesignNameSize))
+        return kArgumentError;
+    context->scratchText[0] = '\0';
+    NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
+    if (context->scratchText[0] == '\0') return kDrvMissingArgument;
+
+    if (context->designElementName[0] == '\0')
+        return ParseNoteId(context->scratchText, &state->noteId) ? kOK : kDrvMissingArgument;
+
+    DesignConnect connect = DesignConnectFor(context->scratchText);
+    if (connect == nullptr) return kDrvUnknownDesignKind;
+    auto* item = new (std::nothrow) ZervaRTItem(context->session);
+    if (item == nullptr) return kDrvOutOfMemory;
+    context->item = item;
+    state->status = (item->*connect)(state->server, state->file, context->designElementName, nullptr);
+    state->designElement = true;
+    return kOK;
+}
+
+STATUS ReadItemAndChunk(DriverContext* context, CallState* state) {
+    if (!IsNextArgText(context)) return kOK;
+    const ArgValue& value = CurrentArg(context);
+    if (state->designElement) {
+        Consume(context);
+        bool fits = true;
+        if (value.count == 1) {
+            fits = CopyEntry(value.entries[0], state->chunkDefinition, kChunkDefinitionSize);
+        } else if (value.count >= 2) {
+            fits = CopyEntry(value.entries[0], state->itemName, kItemNameFieldSize) &&
+                   CopyEntry(value.entries[1], state->chunkDefinition, kChunkDefinitionSize);
+        }
+        return fits ? kOK : kArgumentError;
+    }
+    TraceStep(8);
+    if (value.count >= 2 && !CopyEntry(value.entries[1], state->chunkDefinition, kChunkDefinitionSize))
+        return kArgumentError;
+    context->scratchText[0] = '\0';
+    NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
+    if (context->scratchText[0] == '\0') return kDrvMissingArgument;
+    std::size_t length = strnlen(context->scratchText, kItemNameFieldSize);
+    if (length >= kItemNameFieldSize) return kArgumentError;
+    std::memcpy(state->itemName, context->scratchText, length + 1);
+    return kOK;
+}
+
+} // namespace talix

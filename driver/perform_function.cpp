@@ -1,0 +1,331 @@
+// The call sequence of the formula driver. Every step leaves its numbered
+// trace line in the platform log, and every end of a call, success or
+// failure, goes through CompleteCall.
+#include "driver/perform_function.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "core/host_message.h"
+#include "core/owned_text.h"
+#include "driver/arg_values.h"
+#include "driver/call_trace.h"
+#include "driver/document_address.h"
+#include "driver/function_tables.h"
+#include "driver/property_strings.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kFunctionDbLookup = 0;
+constexpr std::uint16_t kFunctionDbCommand = 2;
+constexpr const char* kDefaultItemName = "Body";
+
+// Puts a message into the scratch text and shows it through the host.
+void ShowNoName(DriverContext* context) {
+    std::snprintf(context->scratchText, sizeof context->scratchText,
+                  "@Talix: No function name or property specified.");
+    ShowHostMessage(context->scratchText);
+}
+
+void ShowNotRecognized(DriverContext* context, const char* name) {
+    std::snprintf(context->scratchText, sizeof context->scratchText, "@Talix: Function '%s' not recognized.", name);
+    ShowHostMessage(context->scratchText);
+}
+
+// Reads the function name and the property strings that come with it.
+// *nameLength gets the length of the name as given.
+STATUS ReadName(DriverContext* context, CallState* state, const std::uint32_t* lengths, const void* const* values,
+                std::uint16_t function, std::size_t* nameLength) {
+    ArgValue& name = context->name;
+    STATUS status;
+    if (function == kFunctionDbCommand) {
+        status = DecodeArgValue(values[0], lengths[0], &name);
+        state->consumed = true;
+    } else {
+        const char* implied = function == kFunctionDbLookup ? "DBLookup" : "DBColumn";
+        status = SetTextArgValue(implied, static_cast<std::uint32_t>(std::strlen(implied)), &name);
+    }
+    if (status != kOK) return status;
+
+    // A universal id list or a number in the name's place is the first
+    // addressing argument of a call without a name.
+    if (name.type == kValueNoteRefs || name.type == kValueNumberList) {
+        FreeArgValue(&name, false, true);
+        status = SetTextArgValue("", 0, &name);
+        if (status != kOK) return status;
+        state->consumed = false;
+    } else if (name.type != kValueText && name.type != kValueTextList) {
+        return kDrvWrongArgumentType;
+    }
+    if (name.count == 0) return kDrvMissingArgument;
+
+    if (name.count >= 2) {
+        const ArgEntry& entry = name.entries[1];
+        context->preProperties = CopyOwnedText(reinterpret_cast<const char*>(entry.data), entry.size);
+        if (context->preProperties == nullptr) return kDrvOutOfMemory;
+    }
+    if (name.count >= 3) {
+        const ArgEntry& entry = name.entries[2];
+        context->postProperties = CopyOwnedText(reinterpret_cast<const char*>(entry.data), entry.size);
+        if (context->postProperties == nullptr) return kDrvOutOfMemory;
+    }
+    const ArgEntry& first = name.entries[0];
+    std::size_t length = strnlen(reinterpret_cast<const char*>(first.data), first.size);
+    std::size_t kept = length < kFunctionNameSize ? length : kFunctionNameSize - 1;
+    std::memcpy(state->name, first.data, kept);
+    state->name[kept] = '\0';
+    *nameLength = length;
+    return kOK;
+}
+
+// Resolves the name. Returns 0 with *done set for "Initialize", which
+// ends the call without a result.
+STATUS ResolveName(DriverContext* context, CallState* state, std::size_t nameLength, bool* done) {
+    // No table name comes near the field's 31 characters: a longer name is
+    // refused under its first 31.
+    if (nameLength >= kFunctionNameSize) {
+        ShowNotRecognized(context, state->name);
+        return kDrvUnknownFunction;
+    }
+    state->found = ResolveFunctionName(state->name);
+    if (state->name[0] == '\0') {
+        ShowNoName(context);
+        return kDrvUnknownFunction;
+    }
+    if (state->found.kind == FoundKind::None) {
+        if (strcasecmp(state->name, "Initialize") == 0) {
+            *done = true;
+            return kOK;
+        }
+        ShowNotRecognized(context, state->name);
+        return kDrvUnknownFunction;
+    }
+    state->row = state->found.row;
+    context->propertyRow = state->found.property;
+    return kOK;
+}
+
+STATUS MakeSession(DriverContext* context) {
+    if (context->session != nullptr) return kOK;
+    auto* session = new (std::nothrow) RARIvoSession();
+    if (session == nullptr) return kDrvOutOfMemory;
+    if (!session->IsUsable()) {
+        delete session;
+        return kDrvOutOfMemory;
+    }
+    session->SetUp();
+    context->session = session;
+    TraceStep(1);
+    TraceStep(3);
+    return kOK;
+}
+
+// Connects the item to the addressed note (a design element was connected
+// while addressing) and defines the chunk of a chunk function or property.
+STATUS ConnectItem(DriverContext* context, CallState* state, bool noop) {
+    if (!state->designElement) {
+        if (!noop) {
+            context->item = new (std::nothrow) ZervaRTItem(context->session);
+            if (context->item == nullptr) return kDrvOutOfMemory;
+        }
+        if (state->noteHandle != 0 && !noop) {
+            state->status = context->item->ConnectBackend(state->noteHandle, state->itemName, 1);
+        } else {
+            TraceStep(9);
+            if (!noop) {
+                plat::LogLine(0, "AtTalix #10 server=%s filepath=%s fieldname=%s", state->server, state->file,
+                              state->itemName);
+                state->status =
+                    context->item->Connect(state->server, state->file, state->noteId, state->itemName, 1, "");
+                plat::LogLine(state->status, "AtTalix #11 server=%s filepath=%s fieldname=%s", state->server,
+                              state->file, state->itemName);
+            }
+        }
+    }
+    TraceStep(12);
+    bool chunkWork = state->found.kind == FoundKind::ChunkFunction || state->found.kind == FoundKind::ChunkProperty;
+    ZervaRTItem* item = context->item;
+    if (!noop && chunkWork && item != nullptr && item->connected != 0 && context->chunk == nullptr) {
+        TraceStep(13);
+        context->chunk = item->DefineChunk(state->chunkDefinition);
+        if (context->chunk != nullptr) item->defaultChunk = context->chunk;
+        TraceStep(14);
+    }
+    return kOK;
+}
+
+// Prepares the result by the row's kind: none, a number written by the
+// handler straight into a 10-byte block, or a list-capable block.
+STATUS PrepareResult(DriverContext* context, std::uint16_t resultKind, std::uint32_t* resultHandle,
+                     std::uint8_t** block) {
+    *block = nullptr;
+    FreeArgValue(&context->result, true, true);
+    if (resultKind == 0) return kOK;
+    if (resultKind == 1) {
+        auto* entry = static_cast<ArgEntry*>(std::calloc(1, sizeof(ArgEntry)));
+        if (entry == nullptr) return kDrvOutOfMemory;
+        *block = static_cast<std::uint8_t*>(AllocResultValue(resultHandle, kValueNumber, kNumberResultSize));
+        if (*block == nullptr) {
+            std::free(entry);
+            return kDrvOutOfMemory;
+        }
+        entry->data = *block + 2;
+        entry->size = 8;
+        context->result.type = kValueNumber;
+        context->result.length = kNumberResultSize;
+        context->result.count = 1;
+        context->result.entries = entry;
+        return kOK;
+    }
+    *block = static_cast<std::uint8_t*>(AllocResultValue(resultHandle, kValueNumber, kListResultSize));
+    return *block != nullptr ? kOK : kDrvOutOfMemory;
+}
+
+} // namespace
+
+void DestroyCallObjects(DriverContext* context, bool destroySession) {
+    if (context->chunk != nullptr) {
+        if (context->item != nullptr && context->item->defaultChunk == context->chunk)
+            context->item->defaultChunk = nullptr;
+        delete context->chunk;
+        context->chunk = nullptr;
+    }
+    delete context->item;
+    context->item = nullptr;
+    if (destroySession) {
+        delete context->session;
+        context->session = nullptr;
+    }
+}
+
+STATUS CompleteCall(DriverContext* context, STATUS status, std::uint32_t* resultHandle, std::uint32_t* resultLength) {
+    if (status != kOK) DestroyCallObjects(context, true);
+    FreeArgValue(&context->name, false, true);
+    FreeArgValue(&context->result, true, true);
+    for (ArgValue& arg : context->args) FreeArgValue(&arg, false, true);
+    context->argCount = 0;
+    context->argCursor = 0;
+    context->propertyRow = nullptr;
+    FreeOwnedText(context->preProperties);
+    FreeOwnedText(context->postProperties);
+    // A look-up's text list that a failed call left behind.
+    if (context->resultListHandle != 0) {
+        if (context->resultListPointer != nullptr) plat::MemUnlock(context->resultListHandle);
+        plat::MemFree(context->resultListHandle);
+        context->resultListHandle = 0;
+        context->resultListPointer = nullptr;
+        context->resultListSize = 0;
+    }
+    if (g_resultBlockLocked) ReleaseResultValue(resultHandle != nullptr ? *resultHandle : 0);
+    return static_cast<STATUS>(status & kStatusMask);
+}
+
+STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, const std::uint32_t* lengths,
+                       const void* const* values, std::uint32_t* resultHandle, std::uint32_t* resultLength,
+                       std::uint16_t function) {
+    // Without a place for the result handle a block would be lost.
+    if (resultHandle == nullptr || resultLength == nullptr ||
+        (argumentCount > 0 && (lengths == nullptr || values == nullptr)))
+        return CompleteCall(context, kDrvMissingArgument, nullptr, nullptr);
+    *resultHandle = 0;
+    *resultLength = 0;
+    auto end = [&](STATUS status) { return CompleteCall(context, status, resultHandle, resultLength); };
+
+    DestroyCallObjects(context, false);
+    context->argCursor = 0;
+    context->argCount = 0;
+    CallState state;
+    std::snprintf(state.chunkDefinition, sizeof state.chunkDefinition, "%s",
+                  function == kFunctionDbCommand ? "Everything" : "Table 1");
+    std::snprintf(state.itemName, sizeof state.itemName, "%s", kDefaultItemName);
+
+    if (argumentCount == 0) return end(kDrvMissingArgument);
+    std::size_t nameLength = 0;
+    STATUS status = ReadName(context, &state, lengths, values, function, &nameLength);
+    if (status != kOK) return end(status);
+    std::uint16_t skipped = state.consumed ? 1 : 0;
+    if (argumentCount - skipped > kMaxDriverArgs) return end(kDrvMissingArgument);
+    context->argCount = static_cast<std::uint16_t>(argumentCount - skipped);
+    for (std::uint16_t i = 0; i < context->argCount; ++i) {
+        status = DecodeArgValue(values[i + skipped], lengths[i + skipped], &context->args[i]);
+        if (status != kOK) return end(status);
+    }
+
+    bool done = false;
+    status = ResolveName(context, &state, nameLength, &done);
+    if (status != kOK || done) return end(status);
+    status = MakeSession(context);
+    if (status != kOK) return end(status);
+
+    TraceStep(4);
+    status = AddressDocument(context, &state);
+    if (status != kOK) return end(status);
+    TraceStep(7);
+    status = ReadItemAndChunk(context, &state);
+    if (status != kOK) return end(status);
+
+    bool noop = state.found.kind == FoundKind::ItemFunction && state.row->operationId == kOpItemNoop;
+    status = ConnectItem(context, &state, noop);
+    if (status != kOK) return end(status);
+
+    TraceStep(15);
+    if (context->preProperties != nullptr && !noop) {
+        TraceStep(16);
+        if (context->item != nullptr) {
+            ApplyItemProperties(context->item, context->preProperties);
+            if (context->chunk != nullptr) {
+                TraceStep(17);
+                ApplyChunkProperties(context->chunk, context->preProperties);
+            }
+        }
+    }
+
+    TraceStep(18);
+    if (state.found.kind == FoundKind::ItemProperty) {
+        TraceStep(19);
+        state.row = PropertyFunctionRow(state.found.kind, context);
+    } else if (state.found.kind == FoundKind::ChunkProperty) {
+        TraceStep(20);
+        state.row = PropertyFunctionRow(state.found.kind, context);
+    } else if (state.found.kind == FoundKind::ChunkFunction) {
+        TraceStep(21);
+    }
+    const DriverFunctionRow* row = state.row;
+
+    TraceStep(22);
+    TraceStep(23);
+    std::uint8_t* block = nullptr;
+    status = PrepareResult(context, row->resultKind, resultHandle, &block);
+    if (status != kOK) return end(status);
+    if (state.status != kOK) return end(state.status);
+
+    g_currentOperationId = row->operationId;
+    status = noop ? kOK : row->handler(context);
+    if (status == kOK && !noop) {
+        ZervaRTItem* item = context->item;
+        if (context->postProperties != nullptr && item != nullptr) {
+            ApplyItemProperties(item, context->postProperties);
+            if (context->chunk != nullptr) ApplyChunkProperties(context->chunk, context->postProperties);
+        }
+        if (row->saveAfter != 0 && !state.byHandle && row->operationId != kOpSave && item != nullptr)
+            status = item->Save();
+    }
+    DestroyCallObjects(context, false);
+
+    if (status == kOK && row->resultKind > 1 && block != nullptr)
+        status = StoreResultValue(context, block, kListResultSize);
+    if (status == kOK) *resultLength = context->result.length;
+    return end(status);
+}
+
+} // namespace talix

@@ -1,0 +1,183 @@
+// The row handlers of the formula driver. The item handler only shapes the
+// answer; the chunk handler reads and sets chunk properties and turns a
+// look-up's text list into the call's result.
+#include "driver/row_handlers.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/arg_values.h"
+#include "driver/function_tables.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// The longest property text a result block can carry after its type word.
+constexpr std::uint16_t kPropertyTextLimit = kListResultSize - 2;
+
+// Writes a number into the number result that the call sequence prepared.
+void WriteNumberResult(DriverContext* context, double number) {
+    ArgValue& result = context->result;
+    if (result.count >= 1 && result.entries[0].size >= sizeof number)
+        std::memcpy(const_cast<std::uint8_t*>(result.entries[0].data), &number, sizeof number);
+}
+
+// Frees the look-up's text list.
+void DropResultList(DriverContext* context) {
+    if (context->resultListHandle == 0) return;
+    if (context->resultListPointer != nullptr) plat::MemUnlock(context->resultListHandle);
+    plat::MemFree(context->resultListHandle);
+    context->resultListHandle = 0;
+    context->resultListPointer = nullptr;
+    context->resultListSize = 0;
+}
+
+// Moves the look-up's text list into the result as a ready-made value.
+STATUS TakeResultList(DriverContext* context) {
+    const void* list = plat::MemLock(context->resultListHandle);
+    auto* copy = list != nullptr ? static_cast<std::uint8_t*>(std::malloc(context->resultListSize)) : nullptr;
+    if (copy == nullptr) {
+        if (list != nullptr) plat::MemUnlock(context->resultListHandle);
+        DropResultList(context);
+        return kDrvOutOfMemory;
+    }
+    std::memcpy(copy, list, context->resultListSize);
+    plat::MemUnlock(context->resultListHandle);
+    FreeArgValue(&context->result, true, true);
+    context->result.raw = copy;
+    context->result.length = context->resultListSize;
+    context->result.type = kValueNone;
+    DropResultList(context);
+    return kOK;
+}
+
+// Reads the chunk property the call names into the result: a text or a
+// number.
+STATUS GetChunkProperty(DriverContext* context) {
+    const PropertyTableEntry* row = context->propertyRow;
+    if (row == nullptr) return kOK;
+    ZervaRTChunk* chunk = context->chunk;
+    if (row->valueType == kPropertyText) {
+        context->propertyText[0] = '\0';
+        std::uint16_t length = chunk->GetPropertyText(row->name, context->propertyText, kPropertyTextLimit);
+        if (length > kPropertyTextLimit) length = kPropertyTextLimit;
+        return SetOwnedResultValue(&context->result, kValueText, context->propertyText, length);
+    }
+    if (row->valueType == kPropertyNumber) {
+        double number = chunk->GetPropertyNumber(row->name);
+        return SetOwnedResultValue(&context->result, kValueNumber, &number, sizeof number);
+    }
+    return kOK;
+}
+
+// Sets the chunk property the call names from the next argument.
+STATUS SetChunkProperty(DriverContext* context) {
+    const PropertyTableEntry* row = context->propertyRow;
+    if (row == nullptr) return kDrvUnknownFunction;
+    ZervaRTChunk* chunk = context->chunk;
+    char* text = context->scratchText;
+    if (row->valueType == kPropertyText) {
+        if (!IsNextArgText(context)) return kDrvWrongArgumentType;
+        text[0] = '\0';
+        NextArgText(context, "", text, kScratchTextSize);
+        if (!chunk->SetPropertyText(row->name, text, static_cast<std::uint16_t>(std::strlen(text))))
+            return kDrvUnknownFunction;
+    } else if (row->valueType == kPropertyNumber) {
+        double number = 0.0;
+        if (IsNextArgNumber(context)) {
+            number = NextArgDouble(context, 0.0);
+        } else {
+            if (!IsNextArgText(context)) return kDrvWrongArgumentType;
+            text[0] = '\0';
+            NextArgText(context, "", text, kScratchTextSize);
+            if (text[0] == '\0') return kDrvMissingArgument;
+            number = std::strtod(text, nullptr);
+        }
+        if (!chunk->SetPropertyNumber(row->name, number)) return kDrvUnknownFunction;
+    } else {
+        return kDrvUnknownFunction;
+    }
+    g_numericResult = 1.0;
+    return kOK;
+}
+
+} // namespace
+
+STATUS AM_RTItemFunction(DriverContext* context) {
+    g_numericResult = 1.0;
+    ZervaRTItem* item = context->item;
+    if (context->session == nullptr || item == nullptr || item->connected == 0) return kDrvNoObject;
+    if (context->chunk == nullptr) {
+        context->chunk = item->DefineChunk("Everything");
+        if (context->chunk != nullptr) item->defaultChunk = context->chunk;
+    }
+    switch (g_currentOperationId) {
+    case kOpDisconnect:
+    case kOpCreate:
+    case kOpCreateBackend:
+    case kOpDefineChunk:
+    case kOpSave:
+    case kOpConvertToMime:
+    case kOpExportToMIME:
+    case kOpExportToHTML: WriteNumberResult(context, g_numericResult); break;
+    case kOpCopy:          // the number result stays 0
+    case kOpGenerateMIME:  // the result stays empty: a lone type word 0
+        break;
+    case kOpGetItemProperty:
+    case kOpSetItemProperty:
+    default: context->result.length = 0; break;
+    }
+    return kOK;
+}
+
+STATUS AM_RTChunkFunction(DriverContext* context) {
+    g_numericResult = 1.0;
+    const std::uint32_t operation = g_currentOperationId;
+    const bool lookUp = operation == kOpDBColumn || operation == kOpDBLookup;
+    if (lookUp) {
+        // The look-up adds its cells to an empty text list.
+        DropResultList(context);
+        FreeArgValue(&context->result, true, true);
+        context->result.type = kValueTextList;
+        plat::DHANDLE list = plat::NULLHANDLE;
+        void* address = nullptr;
+        plat::WORD size = 0;
+        STATUS status = plat::ListAllocate(0, 0, true, &list, &address, &size);
+        if (status != plat::NOERROR) return status;
+        context->resultListHandle = list;
+        context->resultListPointer = address;
+        context->resultListSize = size;
+    }
+    STATUS status = PerformChunkCommand(context, operation, 0, 0);
+    if (status != kOK) {
+        DropResultList(context);
+        return status;
+    }
+    if (!lookUp) return kOK;
+    // A look-up that switched the result to numbers keeps it as it is.
+    if (context->result.type != kValueTextList) {
+        DropResultList(context);
+        return kOK;
+    }
+    return TakeResultList(context);
+}
+
+STATUS PerformChunkCommand(DriverContext* context, std::uint32_t operation, std::uint32_t, std::uint32_t) {
+    bool needsChunk = operation != kOpSave && operation != kOpDisconnect;
+    if (context->session == nullptr || context->item == nullptr || (needsChunk && context->chunk == nullptr))
+        return kDrvNoObject;
+    g_numericResult = 0.0;
+    switch (operation) {
+    case kOpGetChunkProperty: return GetChunkProperty(context);
+    case kOpSetChunkProperty: return SetChunkProperty(context);
+    case kOpDBColumn:
+    case kOpDBLookup:   // the table look-ups are not offered yet
+    default: return kDrvUnknownFunction;
+    }
+}
+
+} // namespace talix

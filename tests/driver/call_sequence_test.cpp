@@ -1,0 +1,169 @@
+// Formula calls as the host makes them: names, the call sequence, document
+// addressing, and refusals of bad input.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver_calls.h"
+
+namespace {
+
+using namespace talix_test;
+
+constexpr plat::STATUS kMissing = 12545, kWrongType = 12546, kNotRecognized = 12550, kUnknownKind = 12551,
+                       kUnknownType = 12552;
+
+std::vector<std::string> Join(std::vector<std::string> head, const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+bool Shown(const std::string& text) {
+    for (const auto& message : ShownMessages())
+        if (message == text) return true;
+    return false;
+}
+
+using CallSequence = DriverCallTest;
+
+TEST_F(CallSequence, NamesAreResolvedThroughAliasesAndTables) {
+    // An alias replaces the name before the tables are searched.
+    DriverOutcome run = Command(Join({TextArg("connectFORM")}, At()));
+    EXPECT_EQ(run.status, kNotRecognized);
+    EXPECT_TRUE(Shown("@Talix: Function 'ConnectFormBody' not recognized.")) << testing::PrintToString(ShownMessages());
+
+    run = Command(Join({TextArg("Foo")}, At()));
+    EXPECT_EQ(run.status, kNotRecognized);
+    EXPECT_TRUE(Shown("@Talix: Function 'Foo' not recognized."));
+    EXPECT_FALSE(Logged("AtTalix #4"));   // the call ended at its name
+
+    // A name longer than the name field is refused under its first 31 characters.
+    run = Command(Join({TextArg(std::string(40, 'z'))}, At()));
+    EXPECT_EQ(run.status, kNotRecognized);
+    EXPECT_TRUE(Shown("@Talix: Function '" + std::string(31, 'z') + "' not recognized."));
+
+    // A number in the name's place leaves the call without a name.
+    run = Command(Join({NumberArg(5)}, At()));
+    EXPECT_EQ(run.status, kNotRecognized);
+    EXPECT_TRUE(Shown("@Talix: No function name or property specified."));
+
+    // "dblookup" named by @DbCommand finds the same row as @DbLookup itself;
+    // the look-up is a chunk function (its trace line), not a message.
+    ShownMessages().clear();
+    plat::LogClearRecent();
+    run = Command(Join({TextArg("dblookup")}, At()));
+    EXPECT_TRUE(Logged("AtTalix #21"));
+    EXPECT_TRUE(ShownMessages().empty());
+    plat::LogClearRecent();
+    DriverOutcome lookup = Call(0, At());
+    EXPECT_TRUE(Logged("AtTalix #21"));
+    EXPECT_EQ(lookup.status, run.status);
+    EXPECT_TRUE(ShownMessages().empty());
+
+    // "Initialize" succeeds with no result and makes no session.
+    plat::LogClearRecent();
+    run = Command({TextArg("initialize")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_FALSE(run.block);
+    EXPECT_TRUE(plat::LogRecent().empty());
+}
+
+TEST_F(CallSequence, TheFirstCallOfASessionTracesItsSetUp) {
+    std::vector<std::string> noop = Join({TextArg("ItemNOOP")}, At());
+    DriverOutcome run = Command(noop);
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.result, NumberArg(0));
+    EXPECT_TRUE(Logged("AtTalix #1"));
+    EXPECT_TRUE(Logged("AtTalix #3"));
+    EXPECT_TRUE(Logged("AtTalix #23"));
+    EXPECT_FALSE(Logged("AtTalix #10 server= filepath=calls.nsf fieldname=Body"));   // ItemNOOP connects nothing
+    EXPECT_FALSE(StoredItem("Body"));
+
+    plat::LogClearRecent();
+    ASSERT_EQ(Command(noop).status, 0);
+    EXPECT_FALSE(Logged("AtTalix #1"));
+    EXPECT_TRUE(Logged("AtTalix #4"));
+
+    // A failure ends the session: the next call starts a new one.
+    EXPECT_EQ(Command(Join({TextArg("ItemNOOP"), TextArg(""), TextListArg({"Frameset", "F"})}, {})).status,
+              kUnknownKind);
+    plat::LogClearRecent();
+    ASSERT_EQ(Command(noop).status, 0);
+    EXPECT_TRUE(Logged("AtTalix #1"));
+    EXPECT_TRUE(Logged("AtTalix #3"));
+}
+
+TEST_F(CallSequence, NotesAreAddressedByIdTextUniversalIdOrTheCurrentDatabase) {
+    std::string hex = HexNoteId(noteId_);
+    auto create = [&](const std::vector<std::string>& address, const std::string& item) {
+        return Command(Join(Join({TextArg("Create")}, address), {TextArg(item)}));
+    };
+    // "N1F2A" and "1F2A" name one note; so does "N" and 17 characters.
+    EXPECT_EQ(create({TextArg(""), TextArg("N" + hex)}, "A").result, NumberArg(1));
+    EXPECT_EQ(create({TextArg(""), TextArg(hex)}, "B").status, 0);
+    std::string padded = std::string(17 - hex.size(), '0') + hex;
+    EXPECT_EQ(create({TextArg(""), TextArg("N" + padded)}, "C").status, 0);
+    EXPECT_EQ(create({TextArg(""), TextArg(padded)}, "D").status, kMissing);   // 17 characters
+    EXPECT_NE(create({TextArg("calls.nsf"), TextArg("NT" + hex)}, "E").status, 0);   // note id 0
+    // The current database: an empty file entry, or a universal id alone.
+    EXPECT_EQ(create({TextListArg({"", ""}), TextArg(hex)}, "F").status, 0);
+    EXPECT_EQ(create({NoteRefArg(unid_)}, "G").status, 0);
+    EXPECT_EQ(create({TextArg("calls.nsf"), NoteRefArg(unid_)}, "H").status, 0);
+    for (const char* item : {"A", "B", "C", "F", "G", "H"}) EXPECT_TRUE(StoredItem(item)) << item;
+    EXPECT_FALSE(StoredItem("D"));
+    EXPECT_FALSE(StoredItem("E"));
+
+    // Without a note, or in a database that does not exist, nothing is made.
+    EXPECT_EQ(Command({TextArg("Create"), TextArg("calls.nsf")}).status, kMissing);
+    EXPECT_EQ(Command({TextArg("Create"), TextArg("calls.nsf"), NumberArg(5), TextArg("I")}).status, kMissing);
+    EXPECT_NE(create({TextArg("missing.nsf"), TextArg(hex)}, "J").status, 0);
+    plat::UNID other = unid_;
+    other.Note.Innards[0] ^= 0xFFFF;
+    EXPECT_NE(create({NoteRefArg(other)}, "K").status, 0);
+    EXPECT_FALSE(StoredItem("I"));
+}
+
+TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
+    plat::DWORD live = plat::MemLiveCount();
+    ASSERT_EQ(Command(Join({TextArg("ItemNOOP")}, At())).status, 0);   // a session to lose
+    std::vector<std::string> args65 = {TextArg("ItemNOOP")};
+    for (int i = 0; i < 65; ++i) args65.push_back(TextArg(""));
+    struct Case {
+        std::vector<std::string> args;
+        plat::STATUS status;
+    };
+    const Case cases[] = {
+        {{}, kMissing},
+        {Join({TimeArg()}, At()), kWrongType},
+        {Join({TextListArg({})}, At()), kMissing},
+        {Join({TextArg("Create"), TypeWord(0x9999)}, At()), kUnknownType},
+        {Join({TextArg("Create"), TextArg(""), TypeWord(plat::TYPE_TEXT_LIST) + std::string("\x05\x00", 2)}, {}),
+         kUnknownType},
+        {args65, kMissing},
+        {{TextArg("Create"), TextArg(""), TextArg(std::string(17, '1')), TextArg("Body")}, kMissing},
+        {{TextArg("Create"), TextArg(""), TextListArg({"Frameset", "F"}), TextArg("Body")}, kUnknownKind},
+        {{TextArg("Create"), TimeArg(), TextArg("1")}, kMissing},
+        {{TextArg("Create"), TextArg(""), TextArg(""), TextArg("Body")}, kMissing},
+        {{TextArg("Create"), TextArg(""), TextArg("N" + HexNoteId(noteId_)), TextArg("")}, kMissing},
+        // Names that do not fit their fields are refused, never cut.
+        {{TextArg("Create"), TextListArg({"", std::string(257, 'f')}), TextArg("1"), TextArg("Body")}, 1028},
+        {{TextArg("Create"), TextArg(""), TextListArg({"Form", std::string(256, 'f')}), TextArg("Body")}, 1028},
+        {Join({TextArg("Create")}, At(std::string(256, 'i'))), 1028},
+        {{TextArg("Create"), TextArg(""), TextArg("1"), TextListArg({"Body", std::string(128, 'c')})}, 1028},
+    };
+    for (const Case& c : cases) {
+        plat::LogClearRecent();
+        DriverOutcome run = Command(c.args);
+        EXPECT_EQ(run.status, c.status) << testing::PrintToString(c.args);
+        EXPECT_FALSE(Logged("AtTalix #22")) << "the handler's result was prepared";
+        EXPECT_EQ(plat::MemLiveCount(), live);
+    }
+    EXPECT_FALSE(StoredItem("Body"));
+    // The session went with the first failure.
+    plat::LogClearRecent();
+    ASSERT_EQ(Command(Join({TextArg("ItemNOOP")}, At())).status, 0);
+    EXPECT_TRUE(Logged("AtTalix #1"));
+}
+
+} // namespace

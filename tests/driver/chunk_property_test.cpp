@@ -1,0 +1,84 @@
+// Chunk properties named as @DbCommand functions: read with the addressing
+// arguments alone, set with one argument more.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/properties.h"
+#include "driver_calls.h"
+#include "talix/driver.h"
+
+namespace {
+
+using namespace talix_test;
+
+class ChunkProperties : public DriverCallTest {
+protected:
+    void SetUp() override {
+        if (talix::FindChunkProperty("Text") == nullptr) GTEST_SKIP() << "the chunk-property table has no rows yet";
+        DriverCallTest::SetUp();
+        plat::DBHANDLE db = plat::NULLHANDLE;
+        ASSERT_EQ(plat::DbOpen("calls.nsf", &db), plat::NOERROR);
+        plat::DxlImportResult imported;
+        ASSERT_EQ(plat::DxlImportFile(db, (SampleDxlDir() / "styledtext.xml").string().c_str(), &imported),
+                  plat::NOERROR)
+            << imported.error;
+        plat::DbClose(db);
+        ASSERT_FALSE(imported.notes.empty());
+        noteId_ = imported.notes.front();
+    }
+    void TearDown() override {
+        if (context_ != nullptr) DriverCallTest::TearDown();
+    }
+    std::vector<std::string> Property(const std::string& name, std::vector<std::string> value = {}) {
+        std::vector<std::string> args = {TextArg(name)};
+        for (const std::string& arg : At()) args.push_back(arg);
+        for (const std::string& arg : value) args.push_back(arg);
+        return args;
+    }
+    plat::TIMEDATE Modified() {
+        plat::DBHANDLE db = plat::NULLHANDLE;
+        plat::TIMEDATE modified;
+        if (plat::DbOpen("calls.nsf", &db) == plat::NOERROR) {
+            plat::DbNoteInfo(db, noteId_, nullptr, &modified, nullptr);
+            plat::DbClose(db);
+        }
+        return modified;
+    }
+};
+
+TEST_F(ChunkProperties, TextIsReadAndReplacedAndTheNoteSaved) {
+    DriverOutcome read = Command(Property("Text"));
+    ASSERT_EQ(read.status, 0);
+    ASSERT_GE(read.result.size(), 2u);
+    EXPECT_EQ(read.result.substr(0, 2), TypeWord(plat::TYPE_TEXT));
+    EXPECT_GT(read.result.size(), 2u);
+
+    plat::TIMEDATE before = Modified();
+    DriverOutcome set = Command(Property("text", {TextArg("Replaced")}));
+    ASSERT_EQ(set.status, 0);
+    EXPECT_EQ(set.result, TypeWord(0));
+    plat::TIMEDATE after = Modified();
+    EXPECT_TRUE(before.Innards[0] != after.Innards[0] || before.Innards[1] != after.Innards[1]);
+    read = Command(Property("Text"));
+    EXPECT_NE(read.result.find("Replaced"), std::string::npos);
+}
+
+TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
+    DriverOutcome run = Command(Property("Exists", {NumberArg(1)}));
+    EXPECT_EQ(run.status, 12550);
+    bool shown = false;
+    for (const auto& message : ShownMessages())
+        shown = shown || message.find("Unable to set read-only property 'Exists'") != std::string::npos;
+    EXPECT_TRUE(shown);
+
+    // A number property takes a number, or a text holding one.
+    EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(1)})).status, 0);
+    EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("1")})).status, 0);
+    EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("")})).status, 12545);
+    EXPECT_EQ(Command(Property("CaseSensitive", {TimeArg()})).status, 12546);
+    EXPECT_EQ(Command(Property("Text", {NumberArg(1)})).status, 12546);
+}
+
+} // namespace
