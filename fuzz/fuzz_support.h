@@ -26,12 +26,11 @@ struct ScratchDirectory {
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 };
 
-struct ScratchDatabase {
-    ScratchDirectory scratch;
+struct ScratchDatabase : ScratchDirectory {
     plat::DBHANDLE db = 0;
 
     ScratchDatabase() {
-        if (plat::DbCreate((scratch.directory + "/fuzz.nsf").c_str(), &db) != 0) abort();
+        if (plat::DbCreate((directory + "/fuzz.nsf").c_str(), &db) != 0) abort();
     }
     ~ScratchDatabase() { plat::DbClose(db); }
     ScratchDatabase(const ScratchDatabase&) = delete;
