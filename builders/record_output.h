@@ -89,6 +89,11 @@ struct RecordOutput {
 
     std::uint32_t restartBody = 0;
     HTMLImportContext* htmlImport = nullptr;
+    // The paragraph-definition templates of an HTML import (current,
+    // default, import), reset by the import from an item, and whether each
+    // holds a definition.
+    std::uint8_t importParagraphTemplates[3][kParagraphImageSize] = {};
+    std::uint32_t importParagraphTemplateSet[3] = {};
 
     // Kept by the segment and handle services.
     std::uint32_t segmentBytes = 0;           // bytes in the current segment
