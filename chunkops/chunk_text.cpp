@@ -2,9 +2,11 @@
 // replacing text, testing whether a font is used, reading stored HTML
 // attributes, and the six event-return strings.
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "chunkops/chunk_frame.h"
+#include "chunkops/chunk_text.h"
 #include "chunkops/method_support.h"
 #include "core/owned_text.h"
 #include "core/properties.h"
@@ -81,6 +83,23 @@ std::uint32_t ZervaRTChunk::GetText(const char* subDefinition, char* buffer, std
     buffer[length] = '\0';
     return length;
 }
+
+namespace talix {
+
+STATUS GetWholeChunkText(ZervaRTChunk* chunk, std::string* text) {
+    if (text == nullptr) return kArgumentError;
+    text->clear();
+    if (!ChunkUsable(chunk)) return Refuse(chunk, kArgumentError);
+    ChunkOperation run;
+    run.operation = kOpGetText;
+    run.op2 = kPropertyText;
+    run.a3 = 1;
+    run.pointer = text;
+    if (RunChunkOperation(chunk, run) != kOK) text->clear();
+    return chunk->lastStatus;
+}
+
+} // namespace talix
 
 std::uint16_t ZervaRTChunk::SetText(const char* subDefinition, const char* text, std::uint16_t length,
                                     const char* font) {

@@ -295,7 +295,8 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     if (!CheckArity(command, kAppendKinds, what, rest.size(), &exitCode)) return exitCode;
     ChunkOfItem target;
     const char* chunk = options.Value("chunk");
-    if (!target.Open(command, args[0], args[1], args[2], chunk != nullptr ? chunk : "Everything", true, &exitCode))
+    if (!target.Open(command, args[0], args[1], args[2], chunk != nullptr ? chunk : "Everything",
+                     ItemUse::kCreate, &exitCode))
         return exitCode;
     bool usage = false;
     const talix::STATUS status = RunAppendKind(what, rest, options, &target, &usage);
@@ -315,7 +316,7 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     const std::vector<std::string> rest(args.begin() + 5, args.end());
     if (!CheckArity(command, kEditActions, action, rest.size(), &exitCode)) return exitCode;
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args[3], false, &exitCode)) return exitCode;
+    if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kWrite, &exitCode)) return exitCode;
     bool usage = false;
     const talix::STATUS status = RunEditAction(action, rest, options, &target, &usage);
     if (usage && action == "set-target")
@@ -338,7 +339,7 @@ int RunQuery(const Command& command, const std::vector<std::string>& args) {
     if ((what == "text-run" || what == "named") && !Word(a[0], &n))
         return UsageError(command, "%s needs a number N", what.c_str());
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args[3], false, &exitCode)) return exitCode;
+    if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kRead, &exitCode)) return exitCode;
     ZervaRTChunk* chunk = target.chunk();
     std::vector<std::string> texts;
     for (const std::string& each : a) texts.push_back(Lmbcs(each));

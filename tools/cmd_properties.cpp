@@ -60,7 +60,7 @@ int RunGetProperty(const Command& command, const std::vector<std::string>& args)
     const talix::PropertyTableEntry* row = PropertyRow(args[3], &exitCode);
     if (row == nullptr) return exitCode;
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", false,
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", ItemUse::kRead,
                      &exitCode))
         return exitCode;
     ZervaRTChunk* chunk = target.chunk();
@@ -111,8 +111,8 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
             return UsageError(command, "'%s' takes a number, not '%s'", row->name, args[4].c_str());
     }
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args.size() > named ? args[named] : "Everything", false,
-                     &exitCode))
+    if (!target.Open(command, args[0], args[1], args[2], args.size() > named ? args[named] : "Everything",
+                     ItemUse::kWrite, &exitCode))
         return exitCode;
     ZervaRTChunk* chunk = target.chunk();
     const int messages = MessagesShown();
@@ -144,7 +144,7 @@ int RunPropertyText(const Command& command, const std::vector<std::string>& args
     if (what == "target" ? (extra < 1 || extra > 2) : what == "table" ? extra > 1 : what == "border" ? extra != 1 : true)
         return UsageError(command, "property-text takes: target TYPE [KEYWORD], table [KEYWORD] or border SIDE");
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args[3], false, &exitCode)) return exitCode;
+    if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kRead, &exitCode)) return exitCode;
     ZervaRTChunk* chunk = target.chunk();
     const char* text = nullptr;
     if (what == "target") text = chunk->GetTargetProperties(args[5].c_str(), extra > 1 ? args[6].c_str() : "");

@@ -19,8 +19,11 @@ namespace {
 const Command kCommands[] = {
     {"import", "import DB FILE.dxl...",
      "Imports the notes of DXL files into database DB, creating it when it does not exist.\n"
-     "A note whose UNID is already in DB replaces it. A file that fails is reported and\n"
-     "the others are still imported. Prints one line per imported note: note id, UNID.\n",
+     "A note whose UNID is already in DB replaces it. Each file lands whole or not at all,\n"
+     "whatever happens to the process; a file that fails is reported and the others are\n"
+     "still imported. An import waits for another process writing to DB up to 30 seconds\n"
+     "(notes.ini DatabaseBusyWait, in seconds) and then fails: the database is busy.\n"
+     "Prints one line per imported note: note id, UNID.\n",
      RunImport},
     {"notes", "notes DB",
      "Lists the notes of DB in note-id order, one per line: note id, UNID, class and\n"
@@ -43,7 +46,8 @@ const Command kCommands[] = {
      RunRecordsCommand},
     {"rewrite", "rewrite DB NOTE ITEM",
      "Reads a rich-text item with the library and writes it back, then saves the note.\n"
-     "Prints the number of records written.\n",
+     "Prints the number of records written. A damaged item (as 'records' reports it) is\n"
+     "refused and nothing is written.\n",
      RunRewrite},
     {"view", "view DB VIEW [KEY]",
      "Lists the entries of a view in the view's order, one per line: note id, then the\n"
@@ -57,9 +61,8 @@ const Command kCommands[] = {
      "formula driver, loaded on first use (see the README).\n",
      RunFormula},
     {"text", "text DB NOTE ITEM [CHUNK]",
-     "Prints the text of the text runs of a chunk of a rich-text item (default\n"
-     "\"Everything\"), such as \"Table 1; Row 2\", at most 65,340 bytes of it. A line end\n"
-     "within a text run starts a new line.\n",
+     "Prints the whole text of the text runs of a chunk of a rich-text item (default\n"
+     "\"Everything\"), such as \"Table 1; Row 2\"; a zero byte in a run is a line end.\n",
      RunText},
     {"html", "html DB NOTE ITEM [CHUNK] [--format html|xhtml|text|passthrough] [--options TEXT] [--out FILE] [--mime PART]",
      "Renders a chunk of a rich-text item (default \"Everything\") as HTML 4.01 (the default),\n"
@@ -143,6 +146,13 @@ const Command kCommands[] = {
      "  border SIDE: the border of the chunk's first cell (Left, Right, Top, Bottom; any\n"
      "    other text: all four, left,right,top,bottom)\n",
      RunPropertyText},
+    {"check", "check DB",
+     "Checks a database: the file's integrity, database objects no note names, objects a\n"
+     "note names that are missing, notes whose header or items do not read back, and\n"
+     "rich-text items with damaged records. Prints one line per finding: what it is about\n"
+     "(database, note or object), its note id or object id, and what is wrong. Exits 1\n"
+     "when it finds anything, 0 when the database is sound.\n",
+     RunCheck},
 };
 
 void PrintUsage(std::FILE* out) {
