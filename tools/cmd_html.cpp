@@ -125,8 +125,8 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     }
 
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything", false,
-                     &exitCode))
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything",
+                     hasMime ? ItemUse::kWrite : ItemUse::kRead, &exitCode))
         return exitCode;
     std::string lmbcsOptions = plat::NativeToLmbcs(options);
     if (!hasMime && lmbcsOptions.find("OutputToEvent=") == std::string::npos) lmbcsOptions += " OutputToEvent=Yes";
