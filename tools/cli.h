@@ -127,6 +127,13 @@ int RunCreateDesign(const Command& command, const std::vector<std::string>& args
 int RunAppend(const Command& command, const std::vector<std::string>& args);
 int RunEdit(const Command& command, const std::vector<std::string>& args);
 int RunQuery(const Command& command, const std::vector<std::string>& args);
+int RunGetProperty(const Command& command, const std::vector<std::string>& args);
+int RunSetProperty(const Command& command, const std::vector<std::string>& args);
+int RunPropertyText(const Command& command, const std::vector<std::string>& args);
 int RunCheck(const Command& command, const std::vector<std::string>& args);
+
+// The number of messages the library has shown through the host's message
+// procedure (each printed on standard error) since the program started.
+int MessagesShown();
 
 } // namespace talix_cli

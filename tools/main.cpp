@@ -113,7 +113,9 @@ const Command kCommands[] = {
      "  highlight | highlight-text TEXT | set-text TEXT\n"
      "  replace FIND REPL [SCOPE] (SCOPE: TEXT, NONTEXT, FORMULA, HIDEWHEN, URL, EVERYTHING)\n"
      "  sort-rows COLUMN [--numeric] [--reverse] (further keys in --options)\n"
-     "  export-graphic FILE [FORMAT]\n",
+     "  export-graphic FILE [FORMAT]\n"
+     "  set-target TYPE OPTIONS (the chunk's targets of TYPE: Graphic, Paragraph, HR, Layer,\n"
+     "    URLLink or ParagraphList, changed by the keyword=value words of OPTIONS)\n",
      RunEdit},
     {"query", "query DB NOTE ITEM CHUNK WHAT ARGS...",
      "Asks about a chunk of a rich-text item without changing it. WHAT and its arguments:\n"
@@ -125,6 +127,25 @@ const Command kCommands[] = {
      "  html-value ATTR [ELEMENT]: a stored HTML attribute (NAME, ID, CLASS, STYLE, TITLE,\n"
      "    OTHER) of the chunk's table or cell (ELEMENT Table or Cell)\n",
      RunQuery},
+    {"get-property", "get-property DB NOTE ITEM NAME [CHUNK]",
+     "Prints a property of a chunk of a rich-text item (default \"Everything\") by its name:\n"
+     "the text of a text property (Text, Font, FontColor, ParagraphStyle ...), the number of\n"
+     "a number property (PointSize, PABID, Exists ...).\n",
+     RunGetProperty},
+    {"set-property", "set-property DB NOTE ITEM (NAME VALUE | --list T) [CHUNK]",
+     "Sets a property of a chunk of a rich-text item (default \"Everything\") and saves the\n"
+     "note: a number property takes a number VALUE. With --list, T is a text of Name=value\n"
+     "words and the first property it names that can be set is set. A property that cannot\n"
+     "be set (read-only, or without a way to set it) is refused with a message.\n",
+     RunSetProperty},
+    {"property-text", "property-text DB NOTE ITEM CHUNK WHAT ARGS...",
+     "Prints the keyword=value words of a chunk of a rich-text item. WHAT and its arguments:\n"
+     "  target TYPE [KEYWORD]: the words of the chunk's targets of TYPE (Graphic, Layer, HR,\n"
+     "    Table, ImageMap, GraphicHotspot, Section, Field, URLLink), or the value of one\n"
+     "  table [KEYWORD]: the words of the chunk's table (or those of one keyword)\n"
+     "  border SIDE: the border of the chunk's first cell (Left, Right, Top, Bottom; any\n"
+     "    other text: all four, left,right,top,bottom)\n",
+     RunPropertyText},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"
      "note names that are missing, notes whose header or items do not read back, and\n"
@@ -143,10 +164,17 @@ void PrintUsage(std::FILE* out) {
                out);
 }
 
+int g_messagesShown = 0;
+
 // The platform's message display: messages go to standard error.
-void ShowMessage(const char* text, plat::WORD) { std::fprintf(stderr, "talix: %s\n", text != nullptr ? text : ""); }
+void ShowMessage(const char* text, plat::WORD) {
+    ++g_messagesShown;
+    std::fprintf(stderr, "talix: %s\n", text != nullptr ? text : "");
+}
 
 } // namespace
+
+int MessagesShown() { return g_messagesShown; }
 
 int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

@@ -257,6 +257,30 @@ public:
     int SetPropertyText(const char* name, const char* value, std::uint16_t length);
     int SetPropertyNumber(const char* name, double value);
 
+    // The common form of the two getters: mode 0 puts the text in buffer
+    // (at most size bytes, cut before a character that does not fit, and a
+    // terminator: the buffer holds size + 1 bytes; a size of 0 writes
+    // nothing), mode 1 puts the number in *number; either may be null.
+    // Returns the length of the text placed in buffer. A name that is no
+    // property returns 0 and writes no number. A run that fails leaves its
+    // status in lastStatus and gives an empty text or 0.
+    std::uint16_t GetPropertyInternal(const char* name, char* buffer, std::uint16_t size, double* number,
+                                      std::uint16_t mode);
+
+    // ---- Property text of targets ------------------------------------------
+    // The keyword=value words of the chunk's targets of a type ("Graphic",
+    // "Layer", "HR", "Table" ...): all of them, or the value alone of one
+    // keyword (empty when the target has no such word). The text lives in
+    // the session's text result until the next call.
+    const char* GetTargetProperties(const char* typeName, const char* keyword);
+    // The words of the chunk's table: those of one keyword of the Table
+    // list (whole words, not cut to the value), or every word.
+    const char* GetTableProperties(const char* keyword);
+    // The border of the chunk's first cell: one side ("Left", "Right",
+    // "Top", "Bottom", by the first letter) or, for any other text, all
+    // four as "left,right,top,bottom".
+    const char* GetCellBorder(const char* side);
+
     // ---- Generation ------------------------------------------------------
     // Renders the chunk (narrowed by extraDefinition when not empty) into a
     // new 65,406-byte block of the session's pool, zero-terminated, which
