@@ -9,17 +9,18 @@
 namespace talix {
 
 struct BuildContext;
-struct HTMLImportContext;
+struct HTMLImportView;
 
-// Filled by the HTML import (InstallHtmlImportHooks) at session set-up.
+// Filled by the HTML import (InstallHtmlImportHooks) at session set-up. The
+// import is the record output's: the HTML import's own context.
 struct HtmlImportSinkHooks {
     // While an import runs (output.htmlImport set) the append gate hands
     // every record to the import's own record list.
     STATUS (*AddImportRecord)(const void* record, std::uint16_t signature, std::uint32_t length,
-                              HTMLImportContext* import) = nullptr;
+                              HTMLImportView* import) = nullptr;
     // The hotspot builders write a link's visible text in the fonts the
     // import's current HTML text node gives.
-    STATUS (*CalcFontFromHTML)(BuildContext* context, HTMLImportContext* import, void* textNode) = nullptr;
+    STATUS (*CalcFontFromHTML)(BuildContext* context, HTMLImportView* import, void* textNode) = nullptr;
 };
 extern HtmlImportSinkHooks g_htmlImportSink;
 

@@ -12,7 +12,7 @@
 #include "builders/basic_builders.h"
 #include "builders/build_context.h"
 #include "builders/builder_hooks.h"
-#include "builders/html_import_context.h"
+#include "builders/html_import_view.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
 #include "core/chunk_work_state.h"
@@ -53,7 +53,7 @@ ZervaRTItem* Item(BuildContext* context) { return context->output.item; }
 // The HTML import's current text node, when the output belongs to an import
 // that stands at one.
 void* ImportTextNode(BuildContext* context) {
-    HTMLImportContext* import = context->output.htmlImport;
+    HTMLImportView* import = context->output.htmlImport;
     return import != nullptr ? import->listNodeCursor : nullptr;
 }
 
@@ -460,7 +460,7 @@ STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* 
     if (status != kOK) return status;
 
     if (noText == 0) {
-        const HTMLImportContext* import = output->htmlImport;
+        const HTMLImportView* import = output->htmlImport;
         const char* font = import != nullptr ? NonEmpty(import->fontColorText) : nullptr;
         if (font == nullptr) font = NonEmpty(Item(context)->urlFont);
         status = AppendLinkText(text, textLength, font != nullptr ? font : kDefaultLinkFont, true, context);

@@ -15,7 +15,7 @@ class ZervaRTItem;
 
 namespace talix {
 
-struct HTMLImportContext;
+struct HTMLImportView;
 
 constexpr int kTableLevels = 10;         // nesting levels 0 to 9
 constexpr int kColumnSlots = 64;         // remembered paragraph definitions per level
@@ -89,7 +89,12 @@ struct RecordOutput {
     std::uint32_t savedParagraphId[kTableLevels] = {};
 
     std::uint32_t restartBody = 0;
-    HTMLImportContext* htmlImport = nullptr;
+    HTMLImportView* htmlImport = nullptr;         // a running HTML import, whose context it is
+    // The paragraph-definition templates of an HTML import (current,
+    // default, import), reset by the import from an item, and whether each
+    // holds a definition.
+    std::uint8_t importParagraphTemplates[3][kParagraphImageSize] = {};
+    std::uint32_t importParagraphTemplateSet[3] = {};
 
     // Kept by the segment and handle services.
     std::uint32_t segmentBytes = 0;           // bytes in the current segment

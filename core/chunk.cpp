@@ -36,6 +36,8 @@ ZervaRTChunk::~ZervaRTChunk() {
             handle = 0;
         }
         if (work->sortKeys != nullptr && session != nullptr) ZervaDeallocate(session, work->sortKeys);
+        FreeInlineImages(work->inlineImages);
+        std::free(work->styleSheetText);
         for (SavedString* saved = work->savedStrings; saved != nullptr;) {
             SavedString* next = saved->next;
             std::free(saved->text);
@@ -49,6 +51,16 @@ ZervaRTChunk::~ZervaRTChunk() {
 }
 
 namespace talix {
+
+void FreeInlineImages(MIMEInlineImage* first) {
+    while (first != nullptr) {
+        MIMEInlineImage* next = first->next;
+        std::free(first->data);
+        std::free(first->contentId);
+        delete first;
+        first = next;
+    }
+}
 
 void EmptyChunk(ZervaRTChunk* chunk) {
     if (chunk == nullptr) return;

@@ -22,6 +22,20 @@ using QueryLinkDataProc = std::uint16_t (*)(ZervaRTChunk* chunk, std::uint16_t l
                                             char* text1, std::uint16_t length1, char* text2,
                                             std::uint16_t length2, char* text3, std::uint16_t length3);
 
+// A GIF or JPEG part of a MIME body, listed by its Content-ID for the
+// "cid:" images of an HTML import. The element is made with new; its data
+// and content id come from malloc and belong to it.
+struct MIMEInlineImage {
+    std::uint8_t* data = nullptr;
+    std::uint32_t length = 0;
+    std::uint16_t kind = 0;                // 1 GIF, 2 JPEG
+    char* contentId = nullptr;             // without its angle brackets
+    MIMEInlineImage* next = nullptr;
+};
+
+// Frees a list of inline images with their data.
+void FreeInlineImages(MIMEInlineImage* first);
+
 struct SavedString {
     char* text = nullptr;
     SavedString* next = nullptr;
@@ -52,6 +66,13 @@ struct ChunkWorkState {
     // The field work blocks (platform memory handles, 0 until taken), freed
     // with the chunk.
     std::uint32_t fieldBlocks[kFieldWorkBlocks] = {};
+    // The inline images of a MIME body for an HTML import, freed with the
+    // work state.
+    MIMEInlineImage* inlineImages = nullptr;
+    // A style sheet an HTML import applies before the document's own rules
+    // (from malloc; freed with the work state unless its setter took it back).
+    char* styleSheetText = nullptr;
+    std::uint32_t styleSheetLength = 0;
 };
 
 } // namespace talix

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "core/record_list.h"
 #include "core/statuses.h"
@@ -101,6 +102,16 @@ struct RecordReadStop {
     std::uint32_t left = 0;
 };
 RecordReadStop DescribeReadStop(const ItemRecordList* list);
+
+// Walks the stored records of one value (data-type word first, length bytes)
+// as the reader reads them: visit gets each record (stored form, its
+// signature, its stored length and its offset in the value) until the first
+// record the reader refuses. Returns true when the value is read to its end;
+// else *stop (may be null) says where and why (its item is 0).
+bool WalkStoredValue(const std::uint8_t* value, std::uint32_t length,
+                     const std::function<void(const std::uint8_t* record, std::uint16_t signature,
+                                              std::uint32_t length, std::uint32_t offset)>& visit,
+                     RecordReadStop* stop);
 
 // Writes the list back as items of its name in its note (each at most
 // 49,022 bytes of stored records unless one record is larger), converting

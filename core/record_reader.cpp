@@ -302,7 +302,9 @@ STATUS StartSegment(RecordWalk* walk, plat::BLOCKID value, std::uint32_t valueLe
 // Walks the records of the current segment's value.
 STATUS WalkValue(RecordWalk* walk) {
     ItemRecordList* list = walk->list;
-    while (list->remaining >= 2) {
+    // A byte left over after the last record is a header cut off: the item
+    // is damaged (written back without it, it would lose the byte).
+    while (list->remaining > 0) {
         std::uint32_t length = 0;
         std::uint16_t signature = 0;
         const std::uint32_t offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
@@ -418,6 +420,35 @@ RecordReadStop DescribeReadStop(const ItemRecordList* list) {
     // A record whose header holds stopped the read because it could not be held.
     if (stop.fault == RecordFault::None) stop.fault = RecordFault::TooLarge;
     return stop;
+}
+
+bool WalkStoredValue(const std::uint8_t* value, std::uint32_t length,
+                     const std::function<void(const std::uint8_t* record, std::uint16_t signature,
+                                              std::uint32_t length, std::uint32_t offset)>& visit,
+                     RecordReadStop* stop) {
+    RecordReadStop ignored;
+    if (stop == nullptr) stop = &ignored;
+    *stop = RecordReadStop{};
+    if (value == nullptr || length < 2) {
+        stop->fault = RecordFault::ShortValue;
+        stop->left = value != nullptr ? length : 0;
+        return false;
+    }
+    for (std::uint32_t offset = 2; offset < length;) {
+        const std::uint32_t left = length - offset;
+        std::uint32_t recordLength = 0;
+        std::uint16_t signature = 0;
+        RecordFault fault = JudgeStoredRecord(value + offset, left, &recordLength, &signature);
+        if (fault == RecordFault::None && recordLength > kOutputSegmentCapacity) fault = RecordFault::TooLarge;
+        if (fault != RecordFault::None) {
+            *stop = RecordReadStop{0, offset, fault, signature, recordLength, left};
+            return false;
+        }
+        if (visit) visit(value + offset, signature, recordLength, offset);
+        offset += std::min(EvenLength(recordLength), left);
+        if (offset >= length) break;
+    }
+    return true;
 }
 
 STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharactersMode, ItemRecordList* list) {

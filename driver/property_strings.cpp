@@ -13,9 +13,9 @@
 
 #include "core/options.h"
 #include "core/properties.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
-#include "core/text_compare.h"
 
 namespace talix {
 

@@ -5,12 +5,10 @@
 
 #include <cstdint>
 
-#include "core/paragraph_def.h"
 #include "core/record_list.h"
 #include "core/statuses.h"
 
 class ZervaRTChunk;
-class ZervaRTItem;
 
 namespace talix {
 
@@ -31,21 +29,15 @@ struct ChunkOperationHooks {
     std::uint32_t (*FindNamedElement)(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
                                       const char* name, std::uint16_t nameLength, std::uint16_t matchMode,
                                       std::int16_t chunkType) = nullptr;
-    // chunkops/font_property_writer.h: the font properties of a text run
-    // as text (property code 13).
-    STATUS (*WriteFontProperties)(std::uint32_t fontId, const std::uint8_t* colorRecord, ZervaRTItem* item,
-                                  char* output, std::uint16_t propertyCode) = nullptr;
-    // chunkops/paragraph_property_writer.h: a paragraph definition as
-    // property text (property code 14).
-    void (*PABToPropertyText)(int form, const CDPABDEFEXT* definition, char* output, int skipDefaults) = nullptr;
 };
 extern ChunkOperationHooks g_chunkOperations;
 
 // Filled by the generation (InstallGenerationHooks) at session set-up.
 struct GenerationHooks {
-    // htmlgen/xml_gen_context.h: renders the chunk of a running generation
-    // (the chunk work state's generation, whose own context it is).
-    STATUS (*PrXMLStr)(GenerationWalkState* context, std::uint32_t reserved1, std::uint32_t reserved2,
+    // htmlgen/xml_gen_context.h: the generation's record walk over the range
+    // the engine marked (the chunk work state's generation, whose own
+    // context it is); mode 0 a whole range, 1 one range of several, 2 finish.
+    STATUS (*PrXMLStr)(GenerationWalkState* context, std::uint32_t kind, std::uint32_t depth,
                        std::uint16_t mode) = nullptr;
 };
 extern GenerationHooks g_generation;

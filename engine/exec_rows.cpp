@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "builders/append_gate.h"
+#include "core/chunk_definition.h"
 #include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
@@ -20,6 +21,7 @@
 #include "core/signatures.h"
 #include "core/sort_compare.h"
 #include "core/text_compare.h"
+#include "engine/chunk_match.h"
 #include "engine/copy_source.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
@@ -345,6 +347,13 @@ const OperationFamily kRowOperations = MakeFamily(kRows);
 // object's name, "BUTTON..." a button's text.
 STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                              RecordProcessContext* context) {
+    // The key's row: the target's occurrence number at its level, taken at
+    // the first record inside it (a target with none stays 0, as the
+    // existence test does not find it either).
+    if (context->sortKeyCount > 0 && context->matchedLevel != nullptr) {
+        SortKey& key = context->sortKeys[context->sortKeyCount - 1];
+        if (key.row == 0) key.row = context->matchedLevel->walk.words[kWalkOccurrence];
+    }
     if (IsCellRecord(signature)) context->rows.column = length > kCellColumn ? record[kCellColumn] : 0;
     const char* kind = context->secondArgument;
     if (kind == nullptr || kind[0] == '\0' || context->sortKeyCount == 0) return kOK;

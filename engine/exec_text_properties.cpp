@@ -10,9 +10,10 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/engine_hooks.h"
 #include "engine/exec_results.h"
+#include "engine/font_property_writer.h"
 #include "engine/operation_table.h"
+#include "engine/paragraph_property_writer.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
@@ -66,13 +67,14 @@ void FontOfRun(RecordProcessContext* context) {
     if (node == nullptr) return;
     if (!effect) font = Dword(node, kFontId);
     const CDRecordNode* colour = node->next;
-    const std::uint8_t* colourRecord =
-        colour != nullptr && colour->signature == kSigColor && colour->length >= 8 ? colour->bytes : nullptr;
+    // The writer takes the colour record's length from its header byte.
+    const std::uint8_t* colourRecord = colour != nullptr && colour->signature == kSigColor && colour->length >= 8 &&
+                                               colour->bytes != nullptr && colour->bytes[1] <= colour->length
+                                           ? colour->bytes
+                                           : nullptr;
     context->chunkDone = 1;
-    char* output = context->session->optionValue + kScratchSize;
-    output[0] = '\0';
-    if (g_chunkOperations.WriteFontProperties != nullptr)
-        g_chunkOperations.WriteFontProperties(font, colourRecord, context->chunk->item, output, context->operation2);
+    WriteFontProperties(font, colourRecord, context->chunk->item, context->session->optionValue + kScratchSize,
+                        context->operation2);
 }
 
 // 14: the definition of the first paragraph record: the definition itself,
@@ -102,7 +104,7 @@ void ParagraphStyleText(std::uint16_t signature, RecordProcessContext* context) 
     context->chunkDone = 1;
     char* output = context->session->optionValue + kScratchSize;
     output[0] = '\0';
-    if (g_chunkOperations.PABToPropertyText != nullptr) g_chunkOperations.PABToPropertyText(0, &image, output, 0);
+    PABToPropertyText(0, &image, output, 0);
 }
 
 // 24: the first hide formula's compiled bytes, as the text result.

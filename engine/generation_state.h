@@ -17,17 +17,17 @@ constexpr int kGenRecordListSize = 255;
 constexpr int kGenEquivalencePairs = 256;
 
 struct GenerationWalkState {
-    std::uint32_t options = 0;               // option flag word
-    CDRecordNode* node = nullptr;            // the record generation starts from
-    CDRecordNode* firstNode = nullptr;       // the first record inside the chunk
-    std::uint16_t elementType = 0;           // type of the first definition level (plain or Start)
-    std::uint32_t extraChain = 0;            // an extra level chain was given to the run
+    std::uint32_t options = 0;               // switch word 0 (bits 0x800 and 0x2000: ConsolidatePABIDS)
+    CDRecordNode* node = nullptr;            // the walk's current record
+    CDRecordNode* firstNode = nullptr;       // the first record of the range the engine is collecting
+    CDRecordNode* endNode = nullptr;         // the last record of the range: the walk visits no later index
+    std::uint16_t elementType = 0;           // type of the chunk's target level (the table writer reads it)
+    std::uint32_t extraChain = 0;            // the run has an extra definition: ranges render in mode 1
     std::uint32_t workAreaWord = 0;          // a word of the session's work area
-    std::uint8_t databaseId[8] = {};         // the open database's identifier
-    std::uint32_t pendingOutput = 0;         // output is waiting to be rendered at chunk end
+    std::uint8_t databaseId[8] = {};         // the item's database's identifier
 
     // The item's paragraph definitions (0xFF82) and its records of
-    // signature 166, collected before the walk.
+    // signature 166, in list order, collected before the walk.
     std::uint16_t definitionCount = 0;
     CDRecordNode* definitions[kGenRecordListSize] = {};
     std::uint16_t record166Count = 0;

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 class ZervaRTItem;
 
@@ -32,25 +31,28 @@ struct PropertyWriterState {
 // Transition or TabSide), TableBodyColor, TableColor, CellBorderColor,
 // BorderEffects.
 STATUS WriteTableProperties(const std::uint8_t* record, std::uint32_t length, char* text,
-                                      std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
+                            std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
 // The table begin record (163 or 207): TableWidth, RowDisplay,
 // TableColorStyle, CellBorderStyle, CellBorderColor.
 STATUS WriteTableLayoutProperties(const std::uint8_t* record, std::uint32_t length, char* text,
-                                            std::uint32_t capacity, std::uint16_t selector,
-                                            PropertyWriterState* state);
+                                  std::uint32_t capacity, std::uint16_t selector,
+                                  PropertyWriterState* state);
 // The row-cycle record (225): RowCycleMilliseconds.
 STATUS WriteRowCycleProperty(const std::uint8_t* record, std::uint32_t length, char* text,
-                                       std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
-// The tab settings record (0xFF5C): TabIndent, TabsEqual. item may be null.
+                             std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
+// The tab settings record (0xFF5C): TabIndent, TabsEqual and, when the
+// record carries a tab font, TabFont with the font's words (those of the
+// Font property, face names from item, which may be null).
 STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, ZervaRTItem* item, char* text,
-                                    std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
-// An id/name record (0xFF7A or 0xFF7B): the words "<prefix>HTMLId='...'",
-// HTMLClass, HTMLStyle, HTMLTitle, HTMLOther, HTMLName, whose keyword
+                          std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
+// An id/name record (0xFF7A or 0xFF7B): the words "<prefix>HTMLId=",
+// HTMLClass, HTMLStyle, HTMLTitle, HTMLOther, HTMLName, each value between
+// quote characters it does not hold, whose keyword
 // positions start at base; allValue is the selector that asks for every
 // word. Nothing is written when one of the six flags is already set.
 STATUS WriteHTMLAttributeProperties(const std::uint8_t* record, std::uint32_t length, const char* prefix,
-                                              std::uint16_t base, std::uint16_t allValue, char* text,
-                                              std::uint32_t capacity, std::uint16_t selector,
-                                              PropertyWriterState* state);
+                                    std::uint16_t base, std::uint16_t allValue, char* text,
+                                    std::uint32_t capacity, std::uint16_t selector,
+                                    PropertyWriterState* state);
 
 } // namespace talix

@@ -10,9 +10,8 @@ namespace {
 
 // The engine hands over the chunk work state's generation, which the
 // generation made: its own context.
-STATUS RenderGeneration(GenerationWalkState* walk, std::uint32_t reserved1, std::uint32_t reserved2,
-                        std::uint16_t mode) {
-    return PrXMLStr(static_cast<XMLGenContext*>(walk), reserved1, reserved2, mode);
+STATUS RenderGeneration(GenerationWalkState* walk, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode) {
+    return PrXMLStr(static_cast<XMLGenContext*>(walk), kind, depth, mode);
 }
 
 } // namespace

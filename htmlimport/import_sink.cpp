@@ -1,9 +1,17 @@
-// The HTML import's record sink: while an import runs, the append gate
-// hands every record here, into the import's own record list. The import's
-// entry points fail until the HTML import is built.
+// The import record list: while an import runs, the append gate hands
+// every record here, into the import's own list; at the end of the import
+// the list is handed on, in order, through the gate into the item.
 #include "htmlimport/import_sink.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "builders/append_gate.h"
+#include "core/record_forms.h"
 #include "core/record_list.h"
+#include "engine/record_process.h"
+#include "talix/item.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -66,16 +74,32 @@ void FreeImportRecords(HTMLImportContext* import) {
     import->insertAfter = import->listTail = import->listHead = import->lastAdded = nullptr;
 }
 
-// Until the HTML import is built, nothing is converted: the callers record
-// the failure as a failed import.
-STATUS ImportHTMLFile(const char*, const char*, RecordProcessContext*) { return kOperationFailed; }
+STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import) {
+    if (context == nullptr || import == nullptr) return kArgumentError;
+    CDRecordNode* first = FirstOf(import->listTail != nullptr ? import->listTail : import->listHead);
+    std::uint16_t index = 0;
+    for (CDRecordNode* node = first; node != nullptr; node = node->next) node->index = ++index;
 
-STATUS ImportHTMLText(const char*, std::uint32_t, const char*, RecordProcessContext*, HTMLImportContext*,
-                      std::uint16_t) {
-    return kOperationFailed;
+    RecordOutput* output = &context->output;
+    if (output->item != nullptr) output->item->autoMergeText = 0;
+    if (output->htmlImport == import) output->htmlImport = nullptr;
+    output->restartBody = import->firstBlockInBody != 0 ? 1 : 0;
+
+    STATUS firstFailure = kOK;
+    for (CDRecordNode* node = first; node != nullptr;) {
+        CDRecordNode* next = node->next;
+        const STATUS status = AppendRecord(node->bytes, node->signature, EvenLength(node->length), output);
+        if (firstFailure == kOK) firstFailure = status;
+        output->restartBody = 0;
+        FreeRecordNode(node);
+        if (next != nullptr) next->prev = nullptr;
+        node = next;
+    }
+    output->restartBody = 0;
+    import->insertAfter = import->listTail = import->listHead = import->lastAdded = nullptr;
+    if (import->handOnStatus == kOK) import->handOnStatus = firstFailure;
+    return firstFailure;
 }
-
-STATUS ImportHTMLFromItem(ItemRecordList*, void*, const char*, RecordProcessContext*) { return kOperationFailed; }
 
 STATUS CalcFontFromHTML(BuildContext*, HTMLImportContext*, void*) { return kOperationFailed; }
 

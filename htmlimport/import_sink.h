@@ -1,13 +1,13 @@
-// The record sink of an HTML import and the import's entry points. The
-// entry points fail with 257 (nothing converted, nothing appended) until the
-// HTML import is built.
+// The HTML import as the rest of the system calls it: the record sink into
+// which the append gate hands every record built while an import runs, the
+// hand-on of those records to the item, and the import's entry points.
 #pragma once
 
 #include <cstdint>
 
-#include "builders/html_import_context.h"
 #include "core/record_list.h"
 #include "core/statuses.h"
+#include "htmlimport/html_import_context.h"
 
 namespace talix {
 
@@ -15,10 +15,11 @@ struct BuildContext;
 struct RecordProcessContext;
 
 // Links a new node holding its own copy of the record (one zero byte more
-// when the length is odd) into the import's record list: after the
-// insertion cursor, which then moves onto it, or at the end of the list.
-// Returns 0, 263 when memory runs out (the list is unchanged), or 1028 for
-// a null context or record.
+// when the length is odd; the node keeps the odd length) into the import's
+// record list: after the insertion cursor, which then moves onto it, or at
+// the end of the list. Returns 0, 263 when memory runs out (the list is
+// unchanged, and "Out of memory at <line> in html" is logged), or 1028 for a
+// null context or record.
 STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
                        HTMLImportContext* import);
 
@@ -26,11 +27,41 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
 // empties the list.
 void FreeImportRecords(HTMLImportContext* import);
 
-// Converts an HTML file, HTML text or the HTML held in the text records of
-// a record list into records appended through the context's record output.
+// Hands the import's records to the item, at the end of an import: numbers
+// them 1, 2, 3 ... in list order, sets the item's AutoMergeText to 0, detaches
+// the import from the record output (whose restart flag becomes the
+// import's first-block flag for the first record only), and passes every
+// record, in order and padded to an even length, through the append gate,
+// freeing each node. Every record is handed on; the first failure of the
+// gate is returned (0 when there is none) and kept as the context's
+// handOnStatus. The list is empty afterwards.
+STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import);
+
+// Converts the parsed tree of the import into records and hands them on,
+// then releases the tree. Returns 2 when the parser counted errors (nothing
+// is converted), else the first failure of the hand-on, else 1 when the
+// parser counted warnings, else the walk's status. With the parser keyword
+// "errors" nothing is converted either.
+std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, RecordProcessContext* context,
+                                        HTMLImportContext* import);
+
+// The import entry points. Each makes its import context (or, for the text
+// import, takes the caller's), reads its options, parses, converts and
+// releases. Results: 0; 257 when the parser counted errors or the tree lost
+// its integrity; 259 when there is no input (the run's error word becomes
+// 20032); 263 when memory runs out; 14409 when a text holds URL images;
+// any failure of the record gate as it comes.
+//
+// An HTML file.
 STATUS ImportHTMLFile(const char* filePath, const char* options, RecordProcessContext* context);
-STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* options, RecordProcessContext* context,
-                      HTMLImportContext* import, std::uint16_t mode);
+// HTML text of length bytes (0: a terminated text). Mode 0 imports; mode 1
+// only parses into the caller's context (which is emptied first and then
+// keeps the tree and the option text until ReleaseImportContext) and
+// returns the parse's status.
+STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* options,
+                      RecordProcessContext* context, HTMLImportContext* import, std::uint16_t mode);
+// The HTML held in the text records of a record list; auxiliary is the
+// value kept beside the list, which the image conversion reads.
 STATUS ImportHTMLFromItem(ItemRecordList* source, void* auxiliary, const char* options,
                           RecordProcessContext* context);
 // Writes the text of an import's text node as text runs in the fonts its

@@ -59,6 +59,7 @@ const CharsetEntry kCharsets[] = {
     {3301, "EUC-JP"},
     {3302, "EUC-TW"},
     {3276, "ISO-2022-JP"},
+    {CHARSET_MAC_ROMAN, "macintosh"},
     {144, "windows-874"},
     {64, "ibm-37"},
     {3072, "ibm-856"},

@@ -10,15 +10,21 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "${TALIX_JOBS:-$(nproc 2>/dev/null || echo 2)}"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver"
+mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html"
 cp samples/dxl/*.xml "$corpus/dxl/"
 # One well-formed driver call: @DbCommand with "ItemNOOP", "", "N100", "Body".
 printf '\x02\x04\x0a\x00\x00\x05ItemNOOP\x02\x00\x00\x05\x06\x00\x00\x05N100\x00\x05Body' >"$corpus/driver/noop"
+# The HTML import's first byte picks its options; the rest is the HTML.
+printf '\000<p>caf\303\251 <b><b>x</b></b></p><table><thead><tr><td rowspan=3>a<br></td></tr></thead></table>' \
+  >"$corpus/html/prose"
+printf '\201<html xmlns:o="urn:schemas-microsoft-com:office:office"><body><p class=MsoListBullet><![if !supportLists]>*<![endif]>x<o:p></o:p></p><ul><ul><p>y</ul></ul><img src="cid:a">' \
+  >"$corpus/html/word"
 for target in build/fuzz/fuzz/*_fuzz; do
   name=$(basename "$target")
   seeds="$corpus/other"
   [ "$name" = dxl_import_fuzz ] && seeds="$corpus/dxl"
   [ "$name" = driver_call_fuzz ] && seeds="$corpus/driver"
+  [ "$name" = html_import_fuzz ] && seeds="$corpus/html"
   echo "== $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$seeds" 2>&1 | tail -n 3
 done

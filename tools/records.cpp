@@ -1,6 +1,7 @@
 // The records command: lists the CD records of a rich-text item, one per
 // line, as the library's record reader reads them; damaged data ends the
-// listing with the reader's own judgement of it.
+// listing with the reader's own judgement of it. The same judgement tells
+// the commands that write an item back whether it is damaged.
 #include <cstdio>
 #include <string>
 
@@ -139,6 +140,14 @@ std::string StopText(const talix::RecordReadStop& stop) {
     return text;
 }
 
+// "damaged data at byte N: why", for a stop of the reader.
+std::string DamageText(const talix::RecordReadStop& stop) {
+    if (stop.fault == talix::RecordFault::ShortValue) return StopText(stop);
+    return "damaged data at byte " + std::to_string(stop.offset) + ": " + StopText(stop);
+}
+
+plat::STATUS AcceptRecord(const void*, plat::WORD, plat::DWORD, void*) { return plat::NOERROR; }
+
 // Lists the records of the item of the arguments DB NOTE ITEM as the
 // library's reader reads them: in stored form (the record as the item holds
 // it, with its key fields), or with host in host form with the side data
@@ -181,14 +190,48 @@ int ListRecords(const Command& command, const std::vector<std::string>& args, bo
     talix::DeleteItemRecordList(&session, list);
     if (status == talix::kOK) return kExitOk;
     std::fflush(stdout);
-    if (status == talix::kDamagedRecords) {
-        return Fail("item %u: damaged data at byte %u: %s", stop.item, static_cast<unsigned>(stop.offset),
-                    StopText(stop).c_str());
-    }
+    if (status == talix::kDamagedRecords) return Fail("item %u: %s", stop.item, DamageText(stop).c_str());
     return Fail("item '%s' could not be read to its end: %s", args[2].c_str(), StatusMessage(status).c_str());
 }
 
 } // namespace
+
+bool WalkStoredRecords(const unsigned char* value, size_t length, const std::function<void(const StoredRecord&)>& each,
+                       std::string* damage) {
+    talix::RecordReadStop stop;
+    const bool whole = talix::WalkStoredValue(
+        value, static_cast<std::uint32_t>(length),
+        [&](const std::uint8_t* record, std::uint16_t signature, std::uint32_t recordLength, std::uint32_t offset) {
+            if (each) each(StoredRecord{signature, offset, recordLength, record});
+        },
+        &stop);
+    if (!whole && damage != nullptr) *damage = DamageText(stop);
+    return whole;
+}
+
+bool ItemUndamaged(const Command& command, const std::string& itemName, const std::vector<ItemValue>& items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].type != plat::TYPE_COMPOSITE) continue;
+        const auto* value = static_cast<const unsigned char*>(plat::BlockLock(items[i].value));
+        if (value == nullptr) {
+            Fail("cannot read item '%s'; nothing was written", itemName.c_str());
+            return false;
+        }
+        std::string damage;
+        bool whole = WalkStoredRecords(value, items[i].length, nullptr, &damage);
+        plat::STATUS status = whole ? plat::NOERROR
+                                    : plat::EnumRecordsInMemory(value, items[i].length, AcceptRecord, nullptr);
+        plat::BlockUnlock(items[i].value);
+        if (!whole) {
+            std::string reader = status != plat::NOERROR ? ": " + StatusMessage(status) : std::string();
+            const std::string verb = std::string(command.name) == "append" ? "append to" : command.name;
+            Fail("cannot %s item '%s': item %zu: %s%s; nothing was written", verb.c_str(), itemName.c_str(), i + 1,
+                 damage.c_str(), reader.c_str());
+            return false;
+        }
+    }
+    return true;
+}
 
 int RunRecords(const Command& command, const std::vector<std::string>& args) {
     return ListRecords(command, args, false);

@@ -169,12 +169,19 @@ TEST_F(ImportOperations, RecordFilesTakeTheItemsFacesAndParagraphIdsAboveItsBase
     EXPECT_EQ(ids.size(), 3u);
 }
 
-TEST_F(ImportOperations, HtmlIsNotConvertedYetAndSaysSo) {
+TEST_F(ImportOperations, HtmlIsParsedAndItsFailuresReported) {
     ZervaRTChunk* chunk = Open(engine_test::Runs({"Start"}));
     const std::vector<std::string> before = db_.Stored(id_);
-    Operation operation = Op(2448, 3, 0, "<p>Hello</p>");
-    EXPECT_EQ(talix_test::RunOperation(chunk, operation), talix::kOperationFailed);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 3, 0, "<p>Hello</p>")), 0);
+    EXPECT_EQ(chunk->errorWord, 0);
+    // A parse error imports nothing; no text is no input.
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 3, 0, "<p>Hello<blorf></p>")), talix::kHtmlTreeLost);
     EXPECT_EQ(chunk->errorWord, talix::kErrConversion);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 3, 0, nullptr)), talix::kNoHtmlInput);
+    EXPECT_EQ(chunk->errorWord, talix::kErrImportFileMissing);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 3, 0, "<img src=\"http://h/a.gif\">")),
+              talix::kRenderingSkipped);
+    EXPECT_EQ(chunk->errorWord, talix::kRenderingSkipped);
     EXPECT_EQ(db_.Stored(id_), before);
     // The URL kind does nothing.
     EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 2, 0, "http://x")), 0);

@@ -30,7 +30,6 @@ protected:
         note_ = run.out.substr(0, run.out.find('\t'));
     }
 
-
     std::string note_;
 };
 

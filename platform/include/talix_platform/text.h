@@ -17,6 +17,9 @@ constexpr WORD CHARSET_UNICODE = 160;   // two bytes per character, low byte fir
 constexpr WORD CHARSET_UTF7 = 170;
 constexpr WORD CHARSET_UTF8 = 171;
 constexpr WORD CHARSET_LMBCS = 256;
+// The stand-in's own id for the Macintosh Roman set, which no character-set
+// name maps to: the HTML import reads "mac" input through it.
+constexpr WORD CHARSET_MAC_ROMAN = 3400;
 
 // Translation modes.
 constexpr WORD XLATE_LMBCS_TO_SET = 144;     // LMBCS into the loaded set

@@ -1,0 +1,104 @@
+// The state of one HTML import: made by an import entry point, filled with
+// the import's options, given the parsed tree by a parser driver, read and
+// written by the walk, and released before the entry point returns. While
+// it exists the running operation's record output points at it, so that
+// every record built for the import goes to the import's own record list
+// instead of the item.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "builders/html_import_view.h"
+#include "core/font_spec.h"
+#include "core/record_list.h"
+#include "talix_platform/types.h"
+
+class RARIvoSession;
+
+namespace talix {
+
+class HtmlDocument;
+
+constexpr std::uint32_t kImportPathSize = 512;      // BasePath, ImageView
+constexpr std::uint32_t kReplicaOptionSize = 28;    // "ReplicaID=" and 16 hexadecimal digits
+constexpr int kFontStackDepth = 10;
+constexpr int kHtmlFontSizes = 7;
+
+// The import's text node and hotspot font, which the record builders read,
+// come first (builders/html_import_view.h).
+struct HTMLImportContext : HTMLImportView {
+    RARIvoSession* session = nullptr;
+
+    // ---- The parse ------------------------------------------------------------
+    // The parsed and cleaned tree; released by the conversion's teardown.
+    std::unique_ptr<HtmlDocument> document;
+    // The parser's counts: errors stop the conversion (nothing is imported),
+    // warnings do not.
+    std::uint32_t parseErrors = 0;
+    std::uint32_t parseWarnings = 0;
+    // The parser keyword "errors": the tree is parsed but not converted.
+    std::uint32_t errorsOnly = 0;
+    // Set by the buffer driver when the document is Word 2000 output.
+    std::uint32_t isWord2000Document = 0;
+
+    // A copy of the caller's option string with room to spare (tracked);
+    // optionTextSize is the size of its block.
+    char* optionText = nullptr;
+    std::uint32_t optionTextSize = 0;
+
+    // ---- The import record list --------------------------------------------------
+    // When insertAfter is set, the next record is linked directly after it
+    // and the cursor moves onto the new node; otherwise records go to the end.
+    CDRecordNode* insertAfter = nullptr;
+    CDRecordNode* listTail = nullptr;
+    CDRecordNode* listHead = nullptr;
+    CDRecordNode* lastAdded = nullptr;
+    // Bytes of text since the last paragraph break (a run counts its length
+    // plus 20).
+    std::uint32_t textSinceParagraph = 0;
+
+    // ---- Options -----------------------------------------------------------------
+    std::uint32_t resolveLocalResources = 0;
+    std::uint32_t resolveDoclinks = 0;
+    std::uint32_t autoAttachFiles = 1;
+    std::uint32_t allowZeroSize = 0;
+    std::uint32_t preserveImageNotes = 0;
+    std::uint32_t suppressBlackBackground = 0;
+    char* blankAltText = nullptr;                 // heap; the alt text of an image given an empty one
+    char basePath[kImportPathSize] = {};
+    char imageView[kImportPathSize] = {};
+    char* localResourcePrefix = nullptr;          // tracked
+    char* resourceDatabasePath = nullptr;         // tracked; "DBResource=" when its database opened
+    plat::DBHANDLE resourceDatabase = 0;          // the item's database unless "DBResource=" opened one
+    std::uint32_t resourceDatabaseOpened = 0;     // closed at the release when set
+    char replicaIDOption[kReplicaOptionSize] = {};
+    char* doclinkText = nullptr;                  // tracked; the text shown for document links
+    char* passthruStartText = nullptr;            // tracked; only while pass-thru marking runs
+    char* passthruEndText = nullptr;
+    ItemRecordList* sourceRecordList = nullptr;   // rich-text import: the records holding the HTML
+    void* sourceAuxiliary = nullptr;              // and the value kept beside them
+
+    // ---- Fonts ---------------------------------------------------------------------
+    std::uint8_t baseFontSize = 10;
+    std::uint8_t htmlFontSizes[kHtmlFontSizes] = {8, 10, 12, 14, 18, 24, 32};   // sizes 1 to 7 in points
+    FontId fontStack[kFontStackDepth] = {};       // the bottom entry is the default font
+    std::uint16_t fontDepth = 0;
+    std::uint16_t paragraphPabId = 1;
+
+    // ---- The walk ------------------------------------------------------------------
+    // The status of the walk's last record call.
+    std::uint16_t status = 0;
+    // The first failure of the hand-on of the records to the item.
+    std::uint16_t handOnStatus = 0;
+    // The import's first block starts the body (the hand-on passes it on as
+    // the output's restart flag).
+    std::uint32_t firstBlockInBody = 0;
+
+    HTMLImportContext();
+    ~HTMLImportContext();
+    HTMLImportContext(const HTMLImportContext&) = delete;
+    HTMLImportContext& operator=(const HTMLImportContext&) = delete;
+};
+
+} // namespace talix

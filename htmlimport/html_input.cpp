@@ -1,0 +1,143 @@
+// Input encodings of the HTML import and the conversions around the parser.
+#include "htmlimport/html_input.h"
+
+#include <strings.h>
+
+#include <new>
+
+#include "core/charset_names.h"
+#include "core/options.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kValueSize = 64;
+
+// The platform set that stands for an encoding other than UTF-8 and LMBCS.
+std::uint16_t SetOf(const InputCharset& charset) {
+    switch (charset.encoding) {
+    case HtmlEncoding::kAscii:
+    case HtmlEncoding::kLatin1: return plat::CHARSET_LATIN1;
+    case HtmlEncoding::kIso2022: return 3276;
+    case HtmlEncoding::kMac: return plat::CHARSET_MAC_ROMAN;
+    case HtmlEncoding::kCharset: return charset.charsetId;
+    default: return 0;
+    }
+}
+
+bool PlainAscii(std::string_view text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 || (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ApplyCharEncodingValue(const char* value, InputCharset* charset) {
+    static const struct {
+        const char* name;
+        HtmlEncoding encoding;
+    } kNames[] = {
+        {"raw", HtmlEncoding::kRaw},       {"ascii", HtmlEncoding::kAscii}, {"latin1", HtmlEncoding::kLatin1},
+        {"utf8", HtmlEncoding::kUtf8},     {"utf-8", HtmlEncoding::kUtf8},  {"iso2022", HtmlEncoding::kIso2022},
+        {"mac", HtmlEncoding::kMac},
+    };
+    if (value == nullptr) return false;
+    for (const auto& row : kNames) {
+        if (strcasecmp(value, row.name) == 0) {
+            *charset = InputCharset{row.encoding, 0};
+            return true;
+        }
+    }
+    return false;
+}
+
+void ApplyCharEncodingOption(const char* options, InputCharset* charset) {
+    char value[kValueSize] = {};
+    if (GetOptionValue(options, "CharEncoding=", value, sizeof value) != 0) ApplyCharEncodingValue(value, charset);
+}
+
+InputCharset BufferInputCharset(const char* importOptions, const char* parserOptions) {
+    InputCharset charset;
+    char value[kValueSize] = {};
+    if (GetOptionValue(importOptions, "Charset=", value, sizeof value) != 0) {
+        if (strcasecmp(value, "ascii") == 0 || strcasecmp(value, "us-ascii") == 0) return {HtmlEncoding::kAscii, 0};
+        if (strcasecmp(value, "latin1") == 0) return {HtmlEncoding::kLatin1, 0};
+        // A set the platform can translate is read as that set; every other
+        // name leaves UTF-8.
+        const auto id = static_cast<std::uint16_t>(CharsetNameToId(value, plat::CHARSET_UTF8));
+        plat::CharsetHandle table = 0;
+        if (id != plat::CHARSET_UTF8 && plat::CharsetLoad(id, &table) == plat::NOERROR) {
+            plat::CharsetUnload(table);
+            return {HtmlEncoding::kCharset, id};
+        }
+        return charset;
+    }
+    char encoding[kValueSize] = {};
+    if (GetOptionValue(importOptions, "CharEncoding=", encoding, sizeof encoding) != 0 &&
+        ApplyCharEncodingValue(encoding, &charset))
+        return charset;
+    ApplyCharEncodingOption(parserOptions, &charset);
+    return charset;
+}
+
+STATUS InputAsUtf8(std::string_view input, InputCharset charset, std::string* storage, std::string_view* utf8) {
+    try {
+        if (charset.encoding == HtmlEncoding::kUtf8 || input.empty()) {
+            *utf8 = input;
+            return kOK;
+        }
+        if (charset.encoding == HtmlEncoding::kRaw || SetOf(charset) == plat::CHARSET_LMBCS) {
+            *storage = plat::LmbcsToNative(input);
+            *utf8 = *storage;
+            return kOK;
+        }
+        plat::CharsetHandle table = 0;
+        if (plat::CharsetLoad(SetOf(charset), &table) != plat::NOERROR) return kHtmlTreeLost;
+        // Every character of a set becomes at most three bytes of LMBCS.
+        std::string lmbcs(input.size() * 3 + 16, '\0');
+        plat::DWORD length = 0;
+        const plat::STATUS status =
+            plat::CharsetTranslate(table, plat::XLATE_SET_TO_LMBCS, input.data(), static_cast<plat::DWORD>(input.size()),
+                                   lmbcs.data(), static_cast<plat::DWORD>(lmbcs.size()), &length);
+        plat::CharsetUnload(table);
+        if (status != plat::NOERROR) return kHtmlTreeLost;
+        lmbcs.resize(length);
+        *storage = plat::LmbcsToNative(lmbcs);
+        *utf8 = *storage;
+        return kOK;
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    }
+}
+
+void AppendNativeText(std::string_view utf8, std::string* out) {
+    if (PlainAscii(utf8)) {
+        out->append(utf8);
+        return;
+    }
+    std::string spaced;
+    spaced.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size(); ++at) {
+        if (static_cast<unsigned char>(utf8[at]) == 0xC2 && at + 1 < utf8.size() &&
+            static_cast<unsigned char>(utf8[at + 1]) == 0xA0) {
+            spaced.push_back(' ');
+            ++at;
+        } else {
+            spaced.push_back(utf8[at]);
+        }
+    }
+    // A character of UTF-8 never takes more than twice its bytes in LMBCS.
+    const std::size_t old = out->size();
+    const std::size_t limit = spaced.size() * 2 + 4;
+    out->resize(old + limit);
+    const plat::DWORD written = plat::NativeToLmbcsBuf(spaced.data(), static_cast<plat::DWORD>(spaced.size()),
+                                                       out->data() + old, static_cast<plat::DWORD>(limit));
+    out->resize(old + written);
+}
+
+} // namespace talix

@@ -1,0 +1,267 @@
+// The parser drivers: input, parse, checks and clean-up passes.
+#include "htmlimport/parser_drivers.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "core/host_message.h"
+#include "core/options.h"
+#include "core/pool.h"
+#include "htmlimport/cleanup_passes.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/html_input.h"
+#include "htmlimport/passthru_marking.h"
+#include "htmlimport/record_source.h"
+#include "htmlimport/tidy_parse.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kPoolTag = "html";
+constexpr const char* kLostIntegrity = "Panic - HTML tree has lost its integrity";
+constexpr const char* kDefaultLinkText = "Link";
+constexpr plat::WORD kLinkTextBuffer = 256;
+constexpr plat::DWORD kLinkTextCharacters = 64;
+
+enum class Driver { kBuffer, kRichText, kFile };
+
+struct ParserKeywords {
+    bool xml = false;
+    bool clean = false;
+    bool errors = false;
+};
+
+ParserKeywords ReadKeywords(const char* parserOptions) {
+    ParserKeywords keywords;
+    keywords.xml = FindOptionKey(parserOptions, "xml") != nullptr;
+    keywords.clean = FindOptionKey(parserOptions, "clean") != nullptr;
+    keywords.errors = FindOptionKey(parserOptions, "errors") != nullptr;
+    return keywords;
+}
+
+STATUS LostIntegrity() {
+    plat::LogLine(0, "%s", kLostIntegrity);
+    ShowHostMessage(kLostIntegrity);
+    return kHtmlTreeLost;
+}
+
+void ReleaseLinkText(HTMLImportContext* import) {
+    if (import->doclinkText != nullptr) ZervaDeallocate(import->session, import->doclinkText);
+    import->doclinkText = nullptr;
+}
+
+void RunPasses(HTMLImportContext* import, Driver driver) {
+    HtmlDocument& document = *import->document;
+    NestedEmphasis(document);
+    if (driver == Driver::kBuffer) UnwrapPlainDivs(document);
+    List2BQ(document);
+    BQ2Div(document);
+    const bool word2000 = IsWord2000(document);
+    if (driver == Driver::kBuffer) import->isWord2000Document = word2000 ? 1 : 0;
+    if (word2000) {
+        if (driver != Driver::kFile) DropSections(document);
+        CleanWord2000(document);
+    }
+    UnwrapRowGroups(document);
+    DropTrailingBreaks(document);
+    if (driver == Driver::kFile) TrimRowSpans(document);
+}
+
+// Parses into the context and, unless the input is XML, checks and cleans
+// the tree.
+STATUS ParseInto(HTMLImportContext* import, const TidyParseRequest& request, Driver driver,
+                 const ParserKeywords& keywords) {
+    TidyParseResult result;
+    const STATUS status = ParseWithTidy(request, &result);
+    if (status != kOK) return status;
+    import->document = std::move(result.document);
+    import->parseErrors += result.errors;
+    import->parseWarnings += result.warnings;
+    import->errorsOnly = keywords.errors ? 1 : 0;
+    if (request.xmlInput) return kOK;
+
+    if (!CheckTreeIntegrity(*import->document)) {
+        import->document.reset();
+        return LostIntegrity();
+    }
+    if (driver == Driver::kBuffer && plat::IniGetInt("ZelundaNoImageSkip") == 0 &&
+        ContainsURLImage(import->document->Root())) {
+        RARIvoSession* session = import->session;
+        std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "%s: Rendering skipped due to URL images",
+                      session->messagePrefix);
+        plat::LogLine(0, "%s", session->messageBuffer);
+        ShowHostMessage(session->messageBuffer);
+        import->document.reset();
+        return kRenderingSkipped;
+    }
+    try {
+        RunPasses(import, driver);
+    } catch (const std::bad_alloc&) {
+        import->document.reset();
+        return kOutOfMemory;
+    }
+    if (!CheckTreeIntegrity(*import->document)) {
+        import->document.reset();
+        return LostIntegrity();
+    }
+    return kOK;
+}
+
+// Converts the input to UTF-8 and parses it.
+STATUS ParseText(HTMLImportContext* import, std::string_view input, InputCharset charset, Driver driver,
+                 const ParserKeywords& keywords) {
+    if (input.size() > kMaxHtmlInput) return kOutOfMemory;
+    std::string storage;
+    TidyParseRequest request;
+    const STATUS status = InputAsUtf8(input, charset, &storage, &request.utf8);
+    if (status != kOK) return status;
+    if (request.utf8.size() > kMaxHtmlInput) return kOutOfMemory;
+    request.tagOpenings = static_cast<std::size_t>(std::count(request.utf8.begin(), request.utf8.end(), '<'));
+    request.xmlInput = keywords.xml;
+    request.clean = keywords.clean;
+    return ParseInto(import, request, driver, keywords);
+}
+
+// The link text of document links: notes.ini "ZelundaDocLinkText", else
+// "Link"; enclosing double quotes dropped, cut to its first 64 characters.
+STATUS SetLinkText(HTMLImportContext* import) {
+    char text[kLinkTextBuffer] = {};
+    plat::WORD length = 0;
+    if (!plat::IniGetText("ZelundaDocLinkText", text, sizeof text, &length)) {
+        std::snprintf(text, sizeof text, "%s", kDefaultLinkText);
+    }
+    std::size_t size = std::strlen(text);
+    const char* start = text;
+    if (size >= 2 && text[0] == '"' && text[size - 1] == '"') {
+        ++start;
+        size -= 2;
+    }
+    size = plat::LmbcsByteLength(start, kLinkTextCharacters, static_cast<plat::DWORD>(size));
+    if (size == 0) return kOK;
+    import->doclinkText = QuorbelAllocateString(import->session, __LINE__, kPoolTag, start,
+                                                static_cast<std::uint32_t>(size));
+    return import->doclinkText != nullptr ? kOK : kOutOfMemory;
+}
+
+// Reads a whole file, refusing one larger than the import takes.
+STATUS ReadWholeFile(const char* path, std::string* content) {
+    std::FILE* file = path != nullptr && path[0] != '\0' ? std::fopen(path, "rb") : nullptr;
+    if (file == nullptr) return kNoHtmlInput;
+    STATUS status = kOK;
+    try {
+        char chunk[64 * 1024];
+        for (;;) {
+            const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
+            content->append(chunk, got);
+            if (content->size() > kMaxHtmlInput) {
+                status = kOutOfMemory;
+                break;
+            }
+            if (got < sizeof chunk) {
+                if (std::ferror(file)) status = kNoHtmlInput;
+                break;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        status = kOutOfMemory;
+    }
+    std::fclose(file);
+    return status;
+}
+
+// Reads a pass-thru marker of the option text into a tracked copy.
+STATUS CopyMarker(HTMLImportContext* import, const char* key, char** marker) {
+    char* value = import->session->optionValue;
+    if (GetOptionValue(import->optionText, key, value, RARIvoSession::kOptionValueCapacity) == 0 || value[0] == '\0')
+        return kArgumentError;
+    *marker = QuorbelAllocateString(import->session, __LINE__, kPoolTag, value, 0);
+    return *marker != nullptr ? kOK : kOutOfMemory;
+}
+
+STATUS MarkPassthru(HTMLImportContext* import, ItemRecordList* source) {
+    char value[8] = {};
+    if (GetOptionValue(import->optionText, "MarkPassthruHTML=", value, sizeof value) == 0 ||
+        strcasecmp(value, "Yes") != 0)
+        return kOK;
+    STATUS status = CopyMarker(import, "PassthruHTMLStart=", &import->passthruStartText);
+    if (status == kOK) status = CopyMarker(import, "PassthruHTMLEnd=", &import->passthruEndText);
+    if (status == kOK) status = MarkPassthruHTML(source, import);
+    for (char** marker : {&import->passthruStartText, &import->passthruEndText}) {
+        if (*marker != nullptr) ZervaDeallocate(import->session, *marker);
+        *marker = nullptr;
+    }
+    return status;
+}
+
+} // namespace
+
+STATUS ParseHTMLBuffer(const char* text, std::uint32_t length, const char* parserOptions, HTMLImportContext* import,
+                       RecordProcessContext*) {
+    if (import == nullptr || import->session == nullptr) return kArgumentError;
+    const ParserKeywords keywords = ReadKeywords(parserOptions);
+    const InputCharset charset = BufferInputCharset(import->optionText, parserOptions);
+    STATUS status = SetLinkText(import);
+    if (status != kOK) return status;
+    if (text == nullptr) return kNoHtmlInput;
+    const std::size_t size = length != 0 ? length : std::strlen(text);
+    if (size == 0) return kNoHtmlInput;
+    status = ParseText(import, std::string_view(text, size), charset, Driver::kBuffer, keywords);
+    if (status == kHtmlTreeLost || status == kRenderingSkipped) ReleaseLinkText(import);
+    return status;
+}
+
+STATUS ParseHTMLFromRichText(ItemRecordList* source, void* auxiliary, const char* parserOptions,
+                             HTMLImportContext* import) {
+    if (import == nullptr || import->session == nullptr) return kArgumentError;
+    if (source == nullptr) return kNoHtmlInput;
+    const ParserKeywords keywords = ReadKeywords(parserOptions);
+    import->sourceRecordList = source;
+    import->sourceAuxiliary = auxiliary;
+    STATUS status = MarkPassthru(import, source);
+    if (status != kOK) return status;
+
+    std::size_t bytes = 0;
+    TidyParseRequest request;
+    RecordTextSource::Measure(source, &bytes, &request.tagOpenings);
+    if (bytes > kMaxHtmlInput) return kOutOfMemory;
+    RecordTextSource records(source);
+    request.records = &records;
+    request.xmlInput = keywords.xml;
+    request.clean = keywords.clean;
+    return ParseInto(import, request, Driver::kRichText, keywords);
+}
+
+STATUS ParseHTMLFile(const char* path, const char* parserOptions, HTMLImportContext* import) {
+    if (import == nullptr || import->session == nullptr) return kArgumentError;
+    const ParserKeywords keywords = ReadKeywords(parserOptions);
+    InputCharset charset;
+    ApplyCharEncodingOption(parserOptions, &charset);
+    ApplyCharEncodingOption(import->optionText, &charset);
+    std::string content;
+    const STATUS status = ReadWholeFile(path, &content);
+    if (status != kOK) return status;
+    return ParseText(import, content, charset, Driver::kFile, keywords);
+}
+
+bool ContainsURLImage(const HtmlNode* node) {
+    if (node == nullptr) return false;
+    const HtmlNode* top = node->parent;
+    for (auto* at = const_cast<HtmlNode*>(node); at != nullptr; at = NextInside(at, top)) {
+        if (!at->Is(HtmlTag::kImg)) continue;
+        const HtmlAttr* src = FindAttribute(at, "src");
+        if (src != nullptr && src->value != nullptr && strncasecmp(src->value, "cid:", 4) != 0) return true;
+    }
+    return false;
+}
+
+} // namespace talix

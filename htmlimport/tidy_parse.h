@@ -1,0 +1,45 @@
+// Parsing HTML with the HTML Tidy library and copying its tree into the
+// import's own document tree. The library parses and nothing more: no
+// clean-up pass of its own runs (except its clean-and-repair when the
+// caller asks for "clean"), and none of its options that would change what
+// the import sees is on (backslashes and URIs are left as written, empty
+// elements and paragraphs are kept, literal attribute values keep their
+// case). "v:imagedata", "w:wrap" and "inputtarea" are declared as empty
+// inline elements and "o:p" as an inline one, so that HTML holding them
+// parses without errors. Diagnostics are counted, never shown.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "core/statuses.h"
+#include "htmlimport/html_dom.h"
+
+namespace talix {
+
+class RecordTextSource;
+
+struct TidyParseRequest {
+    // The input: UTF-8 text, or the text of a record list.
+    std::string_view utf8;
+    RecordTextSource* records = nullptr;
+    // How many "<" the input holds: no element nests deeper than that, and
+    // the parse gets a stack for that depth.
+    std::size_t tagOpenings = 0;
+    bool xmlInput = false;   // parse as XML
+    bool clean = false;      // the library's clean-and-repair (presentational markup to style rules)
+};
+
+struct TidyParseResult {
+    std::unique_ptr<HtmlDocument> document;
+    unsigned errors = 0;     // the library's counts of the parse
+    unsigned warnings = 0;
+};
+
+// Parses the input and copies the tree. Returns 0 (the document is set,
+// also when the library counted errors) or 263 when memory or a stack for
+// the parse cannot be had.
+STATUS ParseWithTidy(const TidyParseRequest& request, TidyParseResult* result);
+
+} // namespace talix
