@@ -266,9 +266,10 @@ public:
     std::uint16_t GetPropertyText(const char* name, char* buffer, std::uint16_t size);
     // The property as a number; 0 for a name that is no property.
     double GetPropertyNumber(const char* name);
-    // Set a property; 1 on success, 0 on failure. With a null value the
-    // name is a string of Name=value pairs.
+    // Sets a property from text; 1 on success, 0 on failure. With a null
+    // value the name is a string of Name=value pairs.
     int SetPropertyText(const char* name, const char* value, std::uint16_t length);
+    // Sets a property from a number; 1 on success, 0 on failure.
     int SetPropertyNumber(const char* name, double value);
 
     // The common form of the two getters: mode 0 puts the text in buffer
@@ -322,12 +323,13 @@ public:
                             ActOnText actOnText, QueryLinkData queryLinkData, int* iconFlags, int* collapseIcon,
                             ImageOffsetInfo* images);
     // The worker of both: the chunk's generation context must have been
-    // allocated zero-filled before the call.
+    // allocated zero-filled before the call; the outcome is in lastStatus.
     void GenerateXML(int unused, int mimeMode, const char* extraDefinition, const char* format, const char* options,
                      std::uint16_t optionsLength, char* buffer, std::uint32_t* capacity, std::uint16_t partNumber,
                      std::FILE* file, const char* fileName, ActOnText actOnText, QueryLinkData queryLinkData);
-    // Call the chunk's event procedures, when it holds them.
+    // Calls the chunk's ActOnText event procedure with the text, when it holds one.
     void RaiseActOnText(char* text, std::uint16_t length);
+    // Calls the chunk's QueryLinkData event procedure with the link's texts, when it holds one.
     void RaiseQueryLinkData(char* unused1, std::uint16_t unused2, std::uint16_t linkKind, char* replicaText,
                             char* viewIdText, char* noteIdText, char* text1, char* text2, char* text3);
 
