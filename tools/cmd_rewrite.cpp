@@ -11,19 +11,6 @@
 
 namespace talix_cli {
 
-namespace {
-
-// Checks the arguments DB NOTE ITEM of a rich-text item and opens the note;
-// false (with the exit code set) when they are wrong or the note cannot be
-// opened.
-bool OpenArguments(const Command& command, const std::vector<std::string>& args, Database* db, Note* note,
-                   int* exitCode) {
-    std::vector<ItemValue> items;
-    return OpenItemArguments(command, args, true, db, note, &items, exitCode);
-}
-
-} // namespace
-
 int RunRewrite(const Command& command, const std::vector<std::string>& args) {
     int exitCode = kExitOk;
     plat::NOTEID id = 0;
