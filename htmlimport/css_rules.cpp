@@ -204,8 +204,10 @@ void CSSRuleList::Append(std::unique_ptr<CSSRule> rule) {
     if (selector == nullptr) return;
     rule->order = static_cast<std::uint32_t>(rules_.size());
     if (rules_.size() == rules_.capacity()) rules_.reserve(rules_.empty() ? 16 : rules_.size() * 2);
-    std::vector<const CSSRule*>* bucket = &anyElement_;
-    if (!selector->element.empty()) {
+    std::vector<const CSSRule*>* bucket = nullptr;
+    if (selector->element.empty()) {
+        bucket = &byClass_[css::LowerCopy(selector->className)];
+    } else {
         const HtmlTag tag = LookupHtmlTag(selector->element);
         if (tag != HtmlTag::kUnknown) {
             const auto index = static_cast<std::size_t>(tag);
@@ -222,7 +224,7 @@ void CSSRuleList::Append(std::unique_ptr<CSSRule> rule) {
 void CSSRuleList::Clear() {
     byTag_.clear();
     byName_.clear();
-    anyElement_.clear();
+    byClass_.clear();
     rules_.clear();
 }
 

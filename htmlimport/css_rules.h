@@ -85,37 +85,45 @@ public:
     bool Empty() const { return rules_.empty(); }
     const CSSRule& operator[](std::size_t n) const { return *rules_[n]; }
 
-    // Calls visit(rule) for every rule whose rightmost compound names the
-    // element (compared without regard to case) or names no element, in list
-    // order, until visit returns true; returns that rule, or null.
+    // Calls visit(rule), in list order, for every rule whose rightmost
+    // compound names the element (compared without regard to case), and for
+    // every rule that names no element but the class classKey (lower case;
+    // such rules always name a class, and none is visited when classKey is
+    // null), until visit returns true; returns that rule, or null.
     template <typename Visit>
-    const CSSRule* FirstCandidate(const HtmlNode* element, Visit&& visit) const;
+    const CSSRule* FirstCandidate(const HtmlNode* element, const std::string* classKey, Visit&& visit) const;
 
 private:
     const std::vector<const CSSRule*>* RulesNamed(const HtmlNode* element) const;
 
     std::vector<std::unique_ptr<CSSRule>> rules_;
     // Rules for elements known by id (indexed by the id), for other names
-    // (by lower-case name), and for no element name.
+    // (by lower-case name), and for no element name (by lower-case class).
     std::vector<std::vector<const CSSRule*>> byTag_;
     std::unordered_map<std::string, std::vector<const CSSRule*>> byName_;
-    std::vector<const CSSRule*> anyElement_;
+    std::unordered_map<std::string, std::vector<const CSSRule*>> byClass_;
 };
 
 template <typename Visit>
-const CSSRule* CSSRuleList::FirstCandidate(const HtmlNode* element, Visit&& visit) const {
+const CSSRule* CSSRuleList::FirstCandidate(const HtmlNode* element, const std::string* classKey,
+                                           Visit&& visit) const {
     static const std::vector<const CSSRule*> kNone;
     const std::vector<const CSSRule*>* named = RulesNamed(element);
     if (named == nullptr) named = &kNone;
+    const std::vector<const CSSRule*>* classed = &kNone;
+    if (classKey != nullptr && !byClass_.empty()) {
+        const auto found = byClass_.find(*classKey);
+        if (found != byClass_.end()) classed = &found->second;
+    }
     // Both lists are in document order: merge them.
     std::size_t a = 0;
     std::size_t b = 0;
-    while (a < named->size() || b < anyElement_.size()) {
+    while (a < named->size() || b < classed->size()) {
         const CSSRule* rule;
-        if (b == anyElement_.size() || (a < named->size() && (*named)[a]->order < anyElement_[b]->order))
+        if (b == classed->size() || (a < named->size() && (*named)[a]->order < (*classed)[b]->order))
             rule = (*named)[a++];
         else
-            rule = anyElement_[b++];
+            rule = (*classed)[b++];
         if (visit(*rule)) return rule;
     }
     return nullptr;

@@ -46,11 +46,13 @@ TagGroup GroupOf(const HtmlNode* node) {
 
 // One pass over one list: the first candidate rule that matches and holds
 // the property.
+// classKey: the element's class in lower case, or null when no rule that
+// names only a class can match (the second pass, or no class value).
 StyleValue ScanRules(const CSSRuleList* list, const HtmlNode* element, const HtmlAttr* classAttribute,
-                     std::string_view property, bool classless) {
+                     const std::string* classKey, std::string_view property, bool classless) {
     StyleValue found;
     if (list == nullptr || list->Empty()) return found;
-    list->FirstCandidate(element, [&](const CSSRule& rule) {
+    list->FirstCandidate(element, classless ? nullptr : classKey, [&](const CSSRule& rule) {
         const CSSSelector* selector = rule.selector();
         if (classless ? !selector->className.empty() : !ClassMatches(classAttribute, selector->className))
             return false;
@@ -71,11 +73,14 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     const HtmlNode* element = NearestElement(node);
     if (element == nullptr) return std::nullopt;
     const HtmlAttr* classAttribute = FindAttribute(element, "class");
+    const bool withClass = classAttribute != nullptr && classAttribute->value != nullptr;
+    const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
     for (const bool classless : {false, true}) {
         if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s Step %d", property, classless ? 2 : 1);
-        StyleValue fromFirst = ScanRules(first, element, classAttribute, lowerName, classless);
+        const std::string* key = withClass ? &classKey : nullptr;
+        StyleValue fromFirst = ScanRules(first, element, classAttribute, key, lowerName, classless);
         if (fromFirst.has_value()) return fromFirst;
-        StyleValue fromSecond = ScanRules(second, element, classAttribute, lowerName, classless);
+        StyleValue fromSecond = ScanRules(second, element, classAttribute, key, lowerName, classless);
         if (fromSecond.has_value()) return fromSecond;
     }
     return std::nullopt;
