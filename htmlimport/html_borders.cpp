@@ -33,14 +33,10 @@ bool IsCellOrRow(const HtmlNode* node) {
 class BorderReader {
 public:
     BorderReader(const HTMLImportContext* import, const HtmlNode* node)
-        : import_(import), node_(node), first_(&import->styleRules1), second_(&import->styleRules2) {}
+        : import_(import), style_{node, &import->styleRules1, &import->styleRules2} {}
 
-    StyleValue Look(const char* property, bool searchUp) const {
-        return StyleAttrElem(node_, property, nullptr, nullptr, nullptr, nullptr, nullptr, searchUp, first_, second_);
-    }
-    StyleValue Own(const HtmlNode* node, const char* property) const {
-        return FindStyleValue(node, property, first_, second_);
-    }
+    StyleValue Look(const char* property, bool searchUp) const { return style_.Look(property, searchUp); }
+    StyleValue Own(const HtmlNode* node, const char* property) const { return style_.Of(node).Own(property); }
     // Whole pixels of a margin or padding value; a value with "%" is its
     // bare number; an empty one is 0.
     int Pixels(const std::string& value) const {
@@ -57,15 +53,15 @@ public:
         }
         return std::nullopt;
     }
-    const HtmlNode* Node() const { return node_; }
+    const HtmlNode* Node() const { return style_.node; }
 
     // margin-<side>, else the attribute, which then gives the opposite side
     // too; else margin-<opposite>.
     void OuterPair(const char* margin, const char* attribute, const char* opposite, const char* keyword,
                    const char* oppositeKeyword, std::string* text) const {
         std::uint16_t source = kStyleNotFound;
-        const StyleValue near =
-            StyleAttrElem(node_, margin, attribute, nullptr, nullptr, nullptr, &source, false, first_, second_);
+        const StyleValue near = StyleAttrElem(style_.node, margin, attribute, nullptr, nullptr, nullptr, &source,
+                                              false, style_.first, style_.second);
         const int pixels = near.has_value() ? Pixels(*near) : 0;
         if (pixels > 0) AppendOptionWord(text, keyword, std::to_string(pixels));
         const StyleValue far = source == kStyleFromAttribute ? near : Look(opposite, false);
@@ -75,9 +71,7 @@ public:
 
 private:
     const HTMLImportContext* import_;
-    const HtmlNode* node_;
-    const CSSRuleList* first_;
-    const CSSRuleList* second_;
+    ElementStyle style_;
 };
 
 // padding-left of the node, else of the nearest block ancestor that has its
@@ -133,7 +127,7 @@ const char* CellStyleOf(std::string_view style) {
 class CellBorders {
 public:
     CellBorders(const HTMLImportContext* import, std::string* text)
-        : first_(&import->styleRules1), second_(&import->styleRules2), text_(text) {}
+        : style_{nullptr, &import->styleRules1, &import->styleRules2}, text_(text) {}
 
     // A td, th or tr: its own colour and style, then a row's cells.
     int FromCellOrRow(const HtmlNode* node) {
@@ -170,7 +164,7 @@ private:
 
     StyleValue FirstOf(const HtmlNode* node, std::initializer_list<const char*> properties) const {
         for (const char* property : properties) {
-            StyleValue value = FindStyleValue(node, property, first_, second_);
+            StyleValue value = style_.Of(node).Own(property);
             if (value.has_value() && !value->empty()) return value;
         }
         return std::nullopt;
@@ -194,8 +188,7 @@ private:
         }
     }
 
-    const CSSRuleList* first_;
-    const CSSRuleList* second_;
+    ElementStyle style_;
     std::string* text_;
 };
 

@@ -27,22 +27,22 @@ void AppendFormat(std::string* text, const char* format, Args... args) {
     if (length > 0) text->append(buffer, static_cast<std::size_t>(length) < sizeof buffer ? length : sizeof buffer - 1);
 }
 
+bool IsCell(const HtmlNode* node) { return node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh); }
+
 class ParagraphReader {
 public:
     ParagraphReader(const HTMLImportContext* import, const HtmlNode* node)
-        : import_(import), node_(node), first_(&import->styleRules1), second_(&import->styleRules2) {}
+        : import_(import), style_{node, &import->styleRules1, &import->styleRules2} {}
 
-    StyleValue Look(const char* property, bool searchUp) const {
-        return StyleAttrElem(node_, property, nullptr, nullptr, nullptr, nullptr, nullptr, searchUp, first_, second_);
-    }
+    StyleValue Look(const char* property, bool searchUp) const { return style_.Look(property, searchUp); }
     float Length(const std::string& value) const { return StyleLengthInches(import_, value); }
     float Sum(const char* property, int depth) const {
-        return SumStyleLengthUpTree(import_, node_->parent, property, depth, false);
+        return SumStyleLengthUpTree(import_, style_.node->parent, property, depth, false);
     }
 
     // The nearest (first) and summed (second) left indent of a property.
     std::pair<float, float> LeftIndent(const char* property) const {
-        const bool cell = node_->Is(HtmlTag::kTd) || node_->Is(HtmlTag::kTh);
+        const bool cell = IsCell(style_.node);
         const StyleValue own = Look(property, false);
         if (own.has_value()) {
             const float length = Length(*own);
@@ -66,18 +66,12 @@ public:
         else if (oneAndHalf) AppendFormat(text, " %s='1.5'", keyword);
     }
 
-    const HtmlNode* Node() const { return node_; }
-    const CSSRuleList* First() const { return first_; }
-    const CSSRuleList* Second() const { return second_; }
+    StyleValue Own(const char* property) const { return style_.Own(property); }
 
 private:
     const HTMLImportContext* import_;
-    const HtmlNode* node_;
-    const CSSRuleList* first_;
-    const CSSRuleList* second_;
+    ElementStyle style_;
 };
-
-bool IsCell(const HtmlNode* node) { return node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh); }
 
 } // namespace
 
@@ -98,8 +92,7 @@ void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node
 
     if (const char* align = AttributeValue(node, "align"); align != nullptr) {
         AppendOptionWord(text, "Justify", align);
-    } else if (const StyleValue textAlign = FindStyleValue(node, "text-align", reader.First(), reader.Second());
-               textAlign.has_value()) {
+    } else if (const StyleValue textAlign = reader.Own("text-align"); textAlign.has_value()) {
         AppendOptionWord(text, "Justify", *textAlign);
     } else {
         AppendOptionWord(text, "Justify", node->Is(HtmlTag::kCenter) ? "center" : "left");

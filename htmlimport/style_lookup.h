@@ -94,6 +94,21 @@ TALIX_API StyleValue StyleAttrElem(const HtmlNode* node, const char* property, c
                                    const char* tag1, const char* tag2, const char* tag3, std::uint16_t* source,
                                    bool searchUp, const CSSRuleList* first, const CSSRuleList* second);
 
+// The look-ups of one element with a pair of rule lists.
+struct ElementStyle {
+    const HtmlNode* node = nullptr;
+    const CSSRuleList* first = nullptr;
+    const CSSRuleList* second = nullptr;
+
+    // The element's own value (FindStyleValue).
+    StyleValue Own(const char* property) const { return FindStyleValue(node, property, first, second); }
+    // The value searched as StyleAttrElem does, by property only.
+    StyleValue Look(const char* property, bool searchUp) const {
+        return StyleAttrElem(node, property, nullptr, nullptr, nullptr, nullptr, nullptr, searchUp, first, second);
+    }
+    ElementStyle Of(const HtmlNode* other) const { return ElementStyle{other, first, second}; }
+};
+
 // The node's first attribute of the name (compared without regard to case),
 // or null.
 inline const HtmlAttr* FindNodeAttribute(const HtmlNode* node, std::string_view name) {
