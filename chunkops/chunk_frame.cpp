@@ -43,7 +43,7 @@ STATUS RunEngine(ZervaRTChunk* chunk, const ChunkOperation& run) {
         work->singleTarget = (single != 0 && extraSingle != 0) ? 1 : 0;
     }
     const STATUS status = PerformChunkAction(chunk, item->noteHandle, item->itemName, run.operation, run.op2, run.a3,
-                                             run.a4, run.a5, run.argument, run.second, nullptr, extra, run.source);
+                                             run.a4, run.a5, run.argument, run.second, run.pointer, extra, run.source);
     work->singleTarget = single;
     FreeChunkDefinition(extra);
     return status;

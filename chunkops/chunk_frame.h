@@ -28,8 +28,9 @@ namespace talix {
 
 // One run of the engine as a chunk method asks for it: the operation, its
 // words and texts (what each means is the operation's), the sub-definition
-// that narrows the run (null or empty: the chunk itself) and the source
-// chunk of the copying operations.
+// that narrows the run (null or empty: the chunk itself), the source chunk
+// of the copying operations and what the run fills (operation 9: a
+// std::string taking the whole text).
 struct ChunkOperation {
     std::uint16_t operation = 0;
     std::uint16_t op2 = 0;
@@ -40,6 +41,7 @@ struct ChunkOperation {
     const char* second = nullptr;
     const char* subDefinition = nullptr;
     ZervaRTChunk* source = nullptr;
+    void* pointer = nullptr;
 };
 
 // The frame (see above). Returns the chunk's status: 0 on success. A chunk

@@ -2,11 +2,14 @@
 // replacing text, testing whether a font is used, reading stored HTML
 // attributes, and the six event-return strings.
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "chunkops/chunk_frame.h"
+#include "chunkops/chunk_text.h"
 #include "chunkops/method_support.h"
 #include "core/owned_text.h"
+#include "core/properties.h"
 #include "engine/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -21,8 +24,6 @@ constexpr std::uint16_t kOpSetText = 10;
 constexpr std::uint16_t kOpFontInUse = 2368;
 constexpr std::uint16_t kOpHTMLValue = 2421;
 constexpr std::uint16_t kOpReplaceText = 2392;
-// The property code of the chunk property Text.
-constexpr std::uint16_t kPropertyText = 2332;
 
 // The scope words of ReplaceTextQuick, as bits.
 constexpr std::uint16_t kScopeText = 1, kScopeNonText = 2, kScopeFormula = 4, kScopeHideWhen = 8, kScopeURL = 16,
@@ -40,11 +41,6 @@ std::uint16_t ScopeMask(const char* scope) {
     const char* text = std::strstr(scope, "TEXT");
     if (text != nullptr && (text == scope || text[-1] != 'N')) mask |= kScopeText;
     return mask;
-}
-
-void EmptyTextResult(RARIvoSession* session) {
-    session->textResult[0] = '\0';
-    session->textResultLength = 0;
 }
 
 // The number of a word in a list, compared whole and ignoring case; 0 when
@@ -70,7 +66,7 @@ std::uint32_t ZervaRTChunk::GetText(const char* subDefinition, char* buffer, std
 
     ChunkOperation run;
     run.operation = kOpGetText;
-    run.op2 = kPropertyText;
+    run.op2 = kChunkText;
     run.a3 = allRuns != 0 ? 1 : 0;
     run.argument = separator;
     run.subDefinition = subDefinition;
@@ -88,13 +84,30 @@ std::uint32_t ZervaRTChunk::GetText(const char* subDefinition, char* buffer, std
     return length;
 }
 
+namespace talix {
+
+STATUS GetWholeChunkText(ZervaRTChunk* chunk, std::string* text) {
+    if (text == nullptr) return kArgumentError;
+    text->clear();
+    if (!ChunkUsable(chunk)) return Refuse(chunk, kArgumentError);
+    ChunkOperation run;
+    run.operation = kOpGetText;
+    run.op2 = kPropertyText;
+    run.a3 = 1;
+    run.pointer = text;
+    if (RunChunkOperation(chunk, run) != kOK) text->clear();
+    return chunk->lastStatus;
+}
+
+} // namespace talix
+
 std::uint16_t ZervaRTChunk::SetText(const char* subDefinition, const char* text, std::uint16_t length,
                                     const char* font) {
     if (subDefinition == nullptr || subDefinition[0] == '\0') return kOK;
     if (text == nullptr) text = "";
     ChunkOperation run;
     run.operation = kOpSetText;
-    run.op2 = kPropertyText;
+    run.op2 = kChunkText;
     run.a3 = CharactersToBytes(text, length);
     run.argument = text;
     run.second = font;

@@ -5,8 +5,9 @@
 
 #include <strings.h>
 
+#include "chunkops/css_format.h"
+#include "chunkops/font_property_writer.h"
 #include "chunkops/target_property_writers.h"
-#include "core/color_tables.h"
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -22,54 +23,29 @@ constexpr std::uint32_t kRuleFlags = 4, kRuleWidth = 8, kRuleHeight = 10, kRuleC
                         kRuleLength = 16;
 constexpr std::uint32_t kHasColor = 0x1, kHasGradient = 0x2, kFitToWindow = 0x4, kNoShadow = 0x8;
 constexpr std::uint16_t kNoColorIndex = 0xFFFF;
-// The colour record after a rule: flags, red, green, blue, then a gradient.
-constexpr std::uint32_t kColorFlags = 2, kColorRed = 4, kGradientRed = 10, kOneColorLength = 8;
-constexpr std::uint16_t kColorGradient = 0x0010;
+// The colour record after a rule: its flags.
+constexpr std::uint32_t kColorFlags = 2, kOneColorLength = 8;
 
 // Keyword positions of the HR list.
 constexpr std::uint16_t kPosFit = 0, kPosShadow = 7, kPosColor = 8, kPosGradient = 9, kPosWidth = 10,
                         kPosHeight = 11, kAll = 12;
 
-constexpr int kStandardColors = 16;
-
 // The colour of a rule whose colour index is given, told by the colour
-// record after it when there is one.
-void RuleColor(std::uint16_t index, const CDRecordNode* colorNode, char (&out)[40]) {
+// record after it when there is one: a system colour, no colour, or the
+// colour word of fonts.
+void RuleColor(std::uint16_t index, const CDRecordNode* colorNode, char (&out)[64]) {
     if (colorNode == nullptr || colorNode->bytes == nullptr || colorNode->length < kOneColorLength) {
-        StandardColorName(index, out, sizeof out);
+        ColorToCSS(index, out, kColorAsName);
         return;
     }
-    const std::uint8_t* color = colorNode->bytes;
-    const std::uint16_t flags = ReadWord(color + kColorFlags);
+    const std::uint16_t flags = ReadWord(colorNode->bytes + kColorFlags);
     if ((flags & kColorSystem) != 0) {
         std::snprintf(out, sizeof out, "system");
-        return;
-    }
-    if ((flags & kColorNoColor) != 0) {
+    } else if ((flags & kColorNoColor) != 0) {
         std::snprintf(out, sizeof out, "none");
-        return;
+    } else {
+        WriteColorWord(index, colorNode->bytes, colorNode->length, out, sizeof out);
     }
-    const std::uint32_t rgb = color[kColorRed] | color[kColorRed + 1] << 8 | color[kColorRed + 2] << 16;
-    bool matches = false;
-    if (colorNode->length == kOneColorLength) {
-        for (int i = 0; i < kStandardColors; ++i) {
-            if (PaletteRGB(static_cast<unsigned>(i)) == rgb) {
-                matches = i == index;
-                break;
-            }
-        }
-    }
-    if ((flags & kColorIsRGB) != 0 && !matches) {
-        int used = std::snprintf(out, sizeof out, "RGB%d,%d,%d", color[kColorRed], color[kColorRed + 1],
-                                 color[kColorRed + 2]);
-        if ((flags & (kColorIsRGB | kColorGradient)) == (kColorIsRGB | kColorGradient) &&
-            colorNode->length > kOneColorLength && colorNode->length >= kGradientRed + 3 && used > 0) {
-            std::snprintf(out + used, sizeof out - used, " GRADIENT%d,%d,%d", color[kGradientRed],
-                          color[kGradientRed + 1], color[kGradientRed + 2]);
-        }
-        return;
-    }
-    StandardColorName(index, out, sizeof out);
 }
 
 bool Asked(std::uint16_t selector, std::uint16_t position) { return selector == position || selector == kAll; }
@@ -114,7 +90,7 @@ STATUS WriteEmbeddedObjectProperties(const CDRecordNode* node, char* text, std::
         if ((flags & kNoShadow) != 0) AppendWord(text, capacity, "No3DShadow='Yes' ");
         else if (selector == kPosShadow) AppendWord(text, capacity, "No3DShadow='No' ");
     }
-    char color[40];
+    char color[64];
     if (Asked(selector, kPosColor) && state->done[kPosColor] == 0) {
         if ((flags & kHasColor) != 0) {
             const CDRecordNode* next = node->next;
@@ -128,7 +104,7 @@ STATUS WriteEmbeddedObjectProperties(const CDRecordNode* node, char* text, std::
     }
     if (Asked(selector, kPosGradient) && state->done[kPosGradient] == 0) {
         if ((flags & kHasGradient) != 0) {
-            StandardColorName(ReadWord(rule + kRuleGradient), color, sizeof color);
+            ColorToCSS(ReadWord(rule + kRuleGradient), color, kColorAsName);
             AppendWord(text, capacity, "GradientColor='%s' ", color);
         } else if (selector == kPosGradient) {
             AppendWord(text, capacity, "GradientColor='none' ");

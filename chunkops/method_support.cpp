@@ -55,6 +55,11 @@ bool PutInTextResult(RARIvoSession* session, std::uint32_t offset, const void* b
     return true;
 }
 
+void EmptyTextResult(RARIvoSession* session) {
+    session->textResult[0] = '\0';
+    session->textResultLength = 0;
+}
+
 void ReportPlatformStatus(RARIvoSession* session, STATUS status) {
     // The message is cut to fit the error text.
     char text[RARIvoSession::kStatusTextCapacity - 8];

@@ -41,6 +41,9 @@ STATUS CompileFormula(const char* text, std::uint16_t length, CompiledFormula* c
 // the result emptied, when they do not fit.
 bool PutInTextResult(RARIvoSession* session, std::uint32_t offset, const void* bytes, std::uint32_t length);
 
+// Empties the session's text result (its text and its length).
+void EmptyTextResult(RARIvoSession* session);
+
 // "Talix: " and the platform's text for status, in the session's error
 // text and passed to the host's message procedure.
 void ReportPlatformStatus(RARIvoSession* session, STATUS status);

@@ -1,19 +1,28 @@
 // The property-text writers of tables: the words of the table extension
 // record, the table begin record, the row-cycle record, the tab settings
-// record and the id/name records.
+// record (with the tab font in the words of the font properties) and the
+// id/name records.
 #include "chunkops/table_property_writers.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "core/color_tables.h"
+#include "chunkops/css_format.h"
+#include "chunkops/font_property_writer.h"
 #include "core/font_spec.h"
+#include "core/properties.h"
 #include "core/record_forms.h"
+#include "core/signatures.h"
 
 namespace talix {
 
 namespace {
+
+// The tab settings record: the word that tells a tab font is there, the
+// font and its colour value (flags, red, green, blue).
+constexpr std::uint32_t kTabFontPart = 40, kTabFont = 48, kTabColorValue = 56, kColorValueLength = 6;
+constexpr std::uint16_t kTabFontPartLength = 14;
 
 // Keyword positions of the Table list.
 enum TableWord : std::uint16_t {
@@ -54,7 +63,9 @@ void ColourWord(std::uint32_t value, char* out, std::size_t size) {
     const std::uint32_t rgb = value & 0xFFFFFF;
     const unsigned index = PaletteIndex(rgb);
     if (rgb != 0 && index >= 1) {
-        StandardColorName(index, out, size);
+        char name[kCSSColorSize];
+        ColorToCSS(static_cast<std::uint16_t>(index), name, kColorAsName);
+        std::snprintf(out, size, "%s", name);
     } else {
         std::snprintf(out, size, "RGB%u,%u,%u", rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
     }
@@ -167,7 +178,7 @@ STATUS WriteRowCycleProperty(const std::uint8_t* record, std::uint32_t length, c
     return kOK;
 }
 
-STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, ZervaRTItem*, char* text,
+STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, ZervaRTItem* item, char* text,
                           std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state) {
     if (record == nullptr || text == nullptr || state == nullptr || length < 16) return kOK;
     if (Asked(selector, kWordTabIndent) && !Done(state, kWordTabIndent)) {
@@ -184,9 +195,21 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
             AppendWord(text, capacity, "TabsEqual=%s ", equal != 0 ? "Yes" : "No");
         MarkDone(state, kWordTabsEqual);
     }
-    // The tab font's words need the font-property writer; until then the
-    // word is left out.
-    if (Asked(selector, kWordTabFont)) MarkDone(state, kWordTabFont);
+    if (Asked(selector, kWordTabFont) && !Done(state, kWordTabFont)) {
+        if (length >= kTabColorValue + kColorValueLength && ReadWord(record + kTabFontPart) >= kTabFontPartLength) {
+            // The font's words, with its colour value as the colour record
+            // that would follow a run in that font.
+            const std::uint8_t color[8] = {static_cast<std::uint8_t>(kSigColor), 8, record[kTabColorValue],
+                                           record[kTabColorValue + 1], record[kTabColorValue + 2],
+                                           record[kTabColorValue + 3], record[kTabColorValue + 4], 0};
+            char words[kScratchSize];
+            WriteFontProperties(ReadDword(record + kTabFont), color, item, words, kChunkFont);
+            const int size = static_cast<int>(strnlen(words, sizeof words));
+            const char quote = ChooseQuoteChar(words, size);
+            AppendWord(text, capacity, "TabFont=%c%.*s%c ", quote, size, words, quote);
+        }
+        MarkDone(state, kWordTabFont);
+    }
     return kOK;
 }
 
@@ -206,8 +229,10 @@ STATUS WriteHTMLAttributeProperties(const std::uint8_t* record, std::uint32_t le
         if (textLength > length - position) textLength = length - position;
         const std::uint16_t word = static_cast<std::uint16_t>(base + i);
         if (selector == word || (selector == allValue && textLength > 0)) {
-            AppendWord(text, capacity, "%s%s='%.*s' ", prefix, kNames[i], static_cast<int>(textLength),
-                       reinterpret_cast<const char*>(record + position));
+            const char* value = reinterpret_cast<const char*>(record + position);
+            const char quote = ChooseQuoteChar(value, static_cast<int>(textLength));
+            AppendWord(text, capacity, "%s%s=%c%.*s%c ", prefix, kNames[i], quote, static_cast<int>(textLength),
+                       value, quote);
             MarkDone(state, word);
         }
         position += textLength;

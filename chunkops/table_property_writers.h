@@ -41,11 +41,14 @@ TALIX_API STATUS WriteTableLayoutProperties(const std::uint8_t* record, std::uin
 // The row-cycle record (225): RowCycleMilliseconds.
 TALIX_API STATUS WriteRowCycleProperty(const std::uint8_t* record, std::uint32_t length, char* text,
                                        std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
-// The tab settings record (0xFF5C): TabIndent, TabsEqual. item may be null.
+// The tab settings record (0xFF5C): TabIndent, TabsEqual and, when the
+// record carries a tab font, TabFont with the font's words (those of the
+// Font property, face names from item, which may be null).
 TALIX_API STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, ZervaRTItem* item, char* text,
                                     std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
-// An id/name record (0xFF7A or 0xFF7B): the words "<prefix>HTMLId='...'",
-// HTMLClass, HTMLStyle, HTMLTitle, HTMLOther, HTMLName, whose keyword
+// An id/name record (0xFF7A or 0xFF7B): the words "<prefix>HTMLId=",
+// HTMLClass, HTMLStyle, HTMLTitle, HTMLOther, HTMLName, each value between
+// quote characters it does not hold, whose keyword
 // positions start at base; allValue is the selector that asks for every
 // word. Nothing is written when one of the six flags is already set.
 TALIX_API STATUS WriteHTMLAttributeProperties(const std::uint8_t* record, std::uint32_t length, const char* prefix,

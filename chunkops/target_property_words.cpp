@@ -1,10 +1,12 @@
 // The property words of a graphic's alternate text and caption, an image
 // map's name, an image-map area's shape and tab index, and a layer's
-// position.
+// position, size and background.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "builders/layer_builders.h"
+#include "chunkops/css_format.h"
 #include "chunkops/target_property_writers.h"
 #include "core/properties.h"
 #include "core/record_forms.h"
@@ -19,15 +21,24 @@ constexpr std::uint32_t kAltTextLength = 4, kAltText = 12;
 constexpr std::uint32_t kCaptionLength = 4, kCaptionText = 32;
 constexpr std::uint32_t kMapNameLength = 8, kMapName = 36;
 constexpr std::uint32_t kAreaShape = 8, kAreaTabIndex = 10;
-constexpr std::uint32_t kSchemeOffset = 2, kZIndex = 4, kTop = 8, kLeft = 32, kBrowserLeft = 104,
-                        kBrowserRight = 112, kPositioningLength = 120;
-// A length value: flags, the number at 8, the unit at 16.
-constexpr std::uint32_t kLengthNumber = 8, kLengthUnit = 16;
 
 // Keyword positions.
 constexpr std::uint16_t kPosAltText = 0, kPosCaption = 1;
 constexpr std::uint16_t kPosTop = 0, kPosLeft = 1, kPosScheme = 8, kPosZIndex = 9, kPosBrowserLeft = 10,
-                        kPosBrowserRight = 11;
+                        kPosBrowserRight = 11, kPosBackgroundImage = 12, kPosBackgroundRepeat = 13,
+                        kPosBackgroundColor = 14, kPosWidth = 15, kPosHeight = 16;
+// The box size record holds its width and height whole.
+constexpr std::uint32_t kBoxSizeReadable = kBoxSizeHeight + kLengthValueSize;
+// A background colour record: flags and components.
+constexpr std::uint32_t kBackgroundFlags = 2, kBackgroundRed = 4, kBackgroundColorLength = 7;
+constexpr std::uint16_t kBackgroundIsRGB = 0x0001;
+// A reference to a named image: kind, class, name and hint lengths, then
+// the hints and the name.
+constexpr std::uint32_t kReferenceKind = 8, kReferenceClass = 10, kReferenceName = 12, kReferenceServer = 14,
+                        kReferenceFile = 16, kReferenceHead = 36;
+constexpr std::uint16_t kNamedElement = 3, kImageClass = 19;
+// The background properties record: how the image repeats.
+constexpr std::uint32_t kRepeatMode = 2;
 constexpr std::uint16_t kPosShape = 6, kPosTabIndex = 7, kAreaAll = 8;
 
 // The text of a record whose length word and text lie at the offsets given,
@@ -53,27 +64,13 @@ double ReadDouble(const std::uint8_t* p) {
     return value;
 }
 
-// A length value as a style length: "auto " and "inherit " by its flags,
-// the number by its unit, and one trailing blank less when it is flagged.
-void FormatLength(const std::uint8_t* value, char (&text)[96]) {
-    text[0] = '\0';
-    const std::uint16_t flags = ReadWord(value);
-    if ((flags & 1u) != 0) std::strcat(text, "auto ");
-    if ((flags & 2u) != 0) std::strcat(text, "inherit ");
-    const double number = ReadDouble(value + kLengthNumber);
-    const std::size_t used = std::strlen(text);
-    const long whole = static_cast<long>(number);
-    switch (value[kLengthUnit]) {
-    case 1: std::snprintf(text + used, sizeof text - used, "%fin", static_cast<float>(number / 1440.0)); break;
-    case 2: std::snprintf(text + used, sizeof text - used, "%ldpx", whole); break;
-    case 3: std::snprintf(text + used, sizeof text - used, "%ld%%", whole); break;
-    case 4: std::snprintf(text + used, sizeof text - used, "%ldem", whole); break;
-    case 5: std::snprintf(text + used, sizeof text - used, "%ldex", whole); break;
-    case 6: std::snprintf(text + used, sizeof text - used, "%ldch", whole); break;
-    default: break;
-    }
-    const std::size_t size = std::strlen(text);
-    if (flags != 0 && size > 0 && text[size - 1] == ' ') text[size - 1] = '\0';
+// "<keyword>='<length>' " of a length value, as style sheets write it;
+// without evenEmpty nothing when the length writes as nothing.
+void AppendLengthWord(char* out, std::uint32_t capacity, const char* keyword, const std::uint8_t* lengthValue,
+                      bool evenEmpty = true) {
+    char value[128] = "";
+    FormatCSSLength(lengthValue, value, sizeof value);
+    if (value[0] != '\0' || evenEmpty) AppendWord(out, capacity, "%s='%s' ", keyword, value);
 }
 
 bool Asked(std::uint16_t selector, std::uint16_t position, std::uint16_t all) {
@@ -127,7 +124,7 @@ STATUS WriteMapNameProperty(const std::uint8_t* record, std::uint16_t signature,
     if (text == nullptr || signature != kSigMapElement || selector > 1) return kOK;
     const char* name = "";
     const std::uint32_t size = RecordText(record, length, kMapNameLength, kMapName, &name);
-    AppendWord(text, capacity, "MapName='%.*s' ", static_cast<int>(size), name);
+    AppendQuoted(text, capacity, "MapName", name, size);
     return kOK;
 }
 
@@ -159,10 +156,10 @@ STATUS WriteLayerPositionProperties(const std::uint8_t* record, std::uint32_t le
         state->done[position] = 1;
         return true;
     };
-    if (wanted(kPosZIndex)) AppendWord(text, capacity, "ZIndex=%d ", static_cast<std::int32_t>(ReadDword(record + kZIndex)));
+    if (wanted(kPosZIndex)) AppendWord(text, capacity, "ZIndex=%d ", static_cast<std::int32_t>(ReadDword(record + kPositioningZIndex)));
     if (wanted(kPosScheme)) {
         const char* scheme = "absolute";
-        switch (record[kSchemeOffset]) {
+        switch (record[kPositioningScheme]) {
         case 0: scheme = "static"; break;
         case 2: scheme = "relative"; break;
         case 3: scheme = "fixed"; break;
@@ -171,17 +168,57 @@ STATUS WriteLayerPositionProperties(const std::uint8_t* record, std::uint32_t le
         AppendWord(text, capacity, "Scheme=%s ", scheme);
     }
     if (wanted(kPosBrowserLeft))
-        AppendWord(text, capacity, "BrowserLeftOffset=%ld ", static_cast<long>(ReadDouble(record + kBrowserLeft)));
+        AppendWord(text, capacity, "BrowserLeftOffset=%ld ", CutTowardZero(ReadDouble(record + kPositioningBrowserLeft)));
     if (wanted(kPosBrowserRight))
-        AppendWord(text, capacity, "BrowserRightOffset=%ld ", static_cast<long>(ReadDouble(record + kBrowserRight)));
-    char value[96];
-    if (wanted(kPosTop)) {
-        FormatLength(record + kTop, value);
-        AppendWord(text, capacity, "Top='%s' ", value);
+        AppendWord(text, capacity, "BrowserRightOffset=%ld ", CutTowardZero(ReadDouble(record + kPositioningBrowserRight)));
+    if (wanted(kPosTop)) AppendLengthWord(text, capacity, "Top", record + kPositioningTop);
+    if (wanted(kPosLeft)) AppendLengthWord(text, capacity, "Left", record + kPositioningLeft);
+    return kOK;
+}
+
+STATUS WriteLayerBoxProperties(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, char* text,
+                               std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state) {
+    if (record == nullptr || text == nullptr || state == nullptr) return kOK;
+    auto wanted = [&](std::uint16_t position) {
+        if (!Asked(selector, position, kLayerWordAll) || state->done[position] != 0) return false;
+        state->done[position] = 1;
+        return true;
+    };
+    switch (signature) {
+    case kSigBoxSize:
+        // A length that says nothing (no number, no switch) gives no word.
+        if (length < kBoxSizeReadable) break;
+        if (wanted(kPosWidth)) AppendLengthWord(text, capacity, "Width", record + kBoxSizeWidth, false);
+        if (wanted(kPosHeight)) AppendLengthWord(text, capacity, "Height", record + kBoxSizeHeight, false);
+        break;
+    case kSigBackgroundColor:
+        if (length < kBackgroundColorLength || (ReadWord(record + kBackgroundFlags) & kBackgroundIsRGB) == 0) break;
+        if (wanted(kPosBackgroundColor))
+            AppendWord(text, capacity, "BackgroundColor=RGB%d,%d,%d ", record[kBackgroundRed],
+                       record[kBackgroundRed + 1], record[kBackgroundRed + 2]);
+        break;
+    case kSigHref: {
+        if (length < kReferenceHead || ReadWord(record + kReferenceKind) != kNamedElement ||
+            ReadWord(record + kReferenceClass) != kImageClass)
+            break;
+        const std::uint32_t start =
+            kReferenceHead + ReadWord(record + kReferenceServer) + ReadWord(record + kReferenceFile);
+        const std::uint32_t size = ReadWord(record + kReferenceName);
+        if (start > length || size > length - start) break;
+        if (wanted(kPosBackgroundImage))
+            AppendQuoted(text, capacity, "BackgroundImage", reinterpret_cast<const char*>(record + start), size);
+        break;
     }
-    if (wanted(kPosLeft)) {
-        FormatLength(record + kLeft, value);
-        AppendWord(text, capacity, "Left='%s' ", value);
+    case kSigBackgroundProperties: {
+        if (length <= kRepeatMode) break;
+        static const char* const kRepeats[] = {nullptr, "once", "vertical", "horizontal", "tile", "size", "center"};
+        const std::uint8_t mode = record[kRepeatMode];
+        if (mode >= sizeof kRepeats / sizeof kRepeats[0] || kRepeats[mode] == nullptr) break;
+        if (wanted(kPosBackgroundRepeat)) AppendWord(text, capacity, "BackgroundRepeat=%s ", kRepeats[mode]);
+        break;
+    }
+    default:
+        break;
     }
     return kOK;
 }

@@ -35,8 +35,9 @@ TALIX_API STATUS WriteAltTextProperty(const std::uint8_t* record, std::uint32_t 
 // characters it does not hold (position 1).
 TALIX_API STATUS WriteCaptionProperty(const std::uint8_t* record, std::uint32_t length, char* text,
                                       std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
-// An image-map record (0xFFF4): "MapName='...'" for selector 0 or 1; other
-// records give nothing.
+// An image-map record (0xFFF4): "MapName=" and the name between quote
+// characters it does not hold, for selector 0 or 1; other records give
+// nothing.
 TALIX_API STATUS WriteMapNameProperty(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                                       char* text, std::uint32_t capacity, std::uint16_t selector,
                                       PropertyWriterState* state);
@@ -49,6 +50,14 @@ TALIX_API STATUS WriteHotspotShapeProperties(const CDRecordNode* node, char* tex
 TALIX_API STATUS WriteLayerPositionProperties(const std::uint8_t* record, std::uint32_t length, char* text,
                                               std::uint32_t capacity, std::uint16_t selector,
                                               PropertyWriterState* state);
+// The size and background records of a layer: the box size record (0x6A:
+// Width and Height), the background colour (0x72: BackgroundColor), the
+// reference to the background image (0xFFF6: BackgroundImage) and the
+// background properties (0x63: BackgroundRepeat), in the forms the layer
+// builder reads; other records give nothing.
+TALIX_API STATUS WriteLayerBoxProperties(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                                         char* text, std::uint32_t capacity, std::uint16_t selector,
+                                         PropertyWriterState* state);
 // A horizontal rule (0xFFC9) given by its node, so that the colour record
 // after it is seen: FitToWindow, No3DShadow, Color, GradientColor, Width
 // and Height (selector 12 asks for all).

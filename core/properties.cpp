@@ -49,18 +49,87 @@ const PropertyTableEntry kItemProperties[] = {
     {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 
-// The chunk-property rows come with the chunk operations; until then the
-// table holds only its terminating row.
+// name, value type, result kind, property code, get and set operations,
+// reserved, read-only, switch, special. A special row is answered and set
+// by the chunk's property methods themselves, never by running its
+// operations as they stand.
 const PropertyTableEntry kChunkProperties[] = {
+    {"AccentSensitive", N, 17, 2622, 0, 0, 0, 0, 0, 1},
+    {"ActionFormula", T, 0, 2301, 20, 21, 0, 0, 0, 1},
+    {"AnchorText", T, 0, 2302, 16, 17, 0, 0, 0, 0},
+    {"ButtonText", T, 0, 2303, 22, 23, 0, 0, 0, 0},
+    {"CaseSensitive", N, 17, 2611, 0, 0, 0, 0, 0, 1},
+    {"CellColor", T, 0, 2606, 38, 2394, 0, 0, 0, 1},
+    {"CellIsMerged", N, 13, 2601, 2601, 0, 0, 1, 0, 0},
+    {"ContainsSomething", N, 14, 2304, 2304, 0, 0, 1, 0, 0},
+    {"ContainsText", N, 14, 2305, 2305, 0, 0, 1, 0, 0},
+    {"Definition", T, 0, 2306, 0, 0, 0, 1, 0, 1},
+    {"Exists", N, 15, 2315, 2315, 0, 0, 1, 0, 1},
+    {"FileName", T, 1, 2337, 12, 0, 0, 1, 0, 0},
+    {"FileSize", N, 19, 2629, 66, 0, 0, 1, 0, 0},
+    {"FirstRecord", N, 15, 2316, 1, 0, 0, 1, 0, 0},
+    {"Font", T, 3, 2317, 13, 2363, 0, 0, 0, 1},
+    {"FontColor", T, 3, 2318, 13, 2363, 0, 0, 0, 0},
+    {"FontFace", T, 3, 2319, 13, 2363, 0, 0, 0, 1},
+    {"GraphicFormat", T, 1, 2617, 50, 0, 0, 1, 0, 0},
+    {"GraphicHeight", N, 19, 2345, 29, 0, 0, 0, 0, 0},
+    {"GraphicOffset", T, 1, 2618, 51, 0, 0, 1, 0, 0},
+    {"GraphicRatio", N, 19, 2619, 52, 0, 0, 1, 0, 0},
+    {"GraphicStorage", T, 1, 2630, 67, 68, 0, 0, 0, 0},
+    {"GraphicUnit", T, 1, 2620, 53, 0, 0, 1, 0, 0},
+    {"GraphicWidth", N, 19, 2346, 31, 0, 0, 0, 0, 0},
+    {"HideFormula", T, 0, 2333, 24, 25, 0, 0, 0, 0},
+    {"HotspotBorder", N, 11, 2320, 18, 0, 0, 0, 0, 0},
+    {"ImageInPixels", N, 11, 2607, 39, 0, 0, 0, 0, 0},
+    {"InsideHotspot", N, 14, 2615, 0, 0, 0, 1, 0, 0},
+    {"LastRecord", N, 16, 2321, 1, 0, 0, 1, 0, 0},
+    {"LinkAnchorText", T, 3, 2338, 15, 2362, 0, 0, 0, 1},
+    {"LinkHintServer", T, 3, 2339, 15, 2362, 0, 0, 0, 1},
+    {"LinkNoteUniversalID", T, 3, 2322, 15, 2362, 0, 0, 0, 1},
+    {"LinkPopupText", T, 3, 2340, 15, 2362, 0, 0, 0, 1},
+    {"LinkReplicaID", T, 3, 2323, 15, 2362, 0, 0, 0, 1},
+    {"LinkURL", T, 3, 2341, 15, 2362, 0, 1, 0, 0},
+    {"LinkViewUniversalID", T, 3, 2324, 15, 2362, 0, 0, 0, 1},
+    {"MaxRightMargin", N, 19, 2604, 36, 0, 0, 1, 0, 0},
+    {"MinLeftMargin", N, 19, 2605, 36, 0, 0, 1, 0, 0},
+    {"OLEFileName", T, 1, 2621, 12, 0, 0, 1, 0, 0},
+    {"OriginalFileName", T, 1, 2621, 12, 0, 0, 1, 0, 0},
+    {"PABID", N, 20, 2343, 26, 0, 0, 1, 0, 0},
+    {"ParagraphStyle", T, 3, 2327, 14, 2364, 0, 0, 0, 0},
+    {"PassthruHTML", N, 11, 2612, 47, 48, 0, 0, 0, 1},
+    {"PointSize", N, 19, 2328, 13, 0, 0, 0, 0, 0},
+    {"PopupText", T, 0, 2340, 15, 2362, 0, 0, 0, 1},
+    {"RecordType", N, 18, 2330, 0, 0, 0, 1, 0, 0},
+    {"RegularExpression", N, 17, 2632, 0, 0, 0, 0, 0, 1},
+    {"RowLabel", T, 1, 2608, 41, 42, 0, 0, 0, 0},
+    {"SearchWordBoundaries", N, 17, 2613, 0, 0, 0, 0, 0, 1},
+    {"SectionTitle", T, 1, 2331, 7, 8, 0, 0, 0, 0},
+    {"SetImpliedProperties", N, 17, 2616, 0, 0, 0, 0, 0, 1},
+    {"SimpleParagraphStyle", T, 3, 2614, 14, 2364, 0, 0, 0, 1},
+    {"StyleName", T, 1, 2344, 27, 0, 0, 1, 0, 0},
+    {"TableFitToWindow", N, 11, 2347, 33, 0, 0, 0, 0, 0},
+    {"TargetColumn", N, 19, 2602, 0, 0, 0, 1, 0, 1},
+    {"TargetFrame", T, 1, 2609, 43, 44, 0, 0, 0, 0},
+    {"TargetNth", N, 19, 2623, 0, 0, 0, 1, 0, 1},
+    {"TargetRow", N, 19, 2603, 0, 0, 0, 1, 0, 1},
+    {"TargetType", T, 1, 2348, 0, 0, 0, 1, 0, 1},
+    {"Text", T, 0, 2332, 9, 10, 0, 0, 0, 0},
+    {"TextAttributes", T, 3, 2333, 13, 2363, 0, 0, 0, 0},
+    {"TextWildcards", N, 17, 2334, 0, 0, 0, 0, 0, 1},
+    {"UnformattedText", T, 0, 2610, 9, 10, 0, 0, 0, 1},
+    {"UnzoomedDefinition", T, 0, 2335, 0, 0, 0, 1, 0, 1},
     {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 
-const PropertyTableEntry* FindSorted(const PropertyTableEntry* table, const char* name) {
+// The row of that name in a sorted table. The getters' walk stops at the
+// first row that sorts after the name; the setters' walk reads on to the
+// end of the table.
+const PropertyTableEntry* FindSorted(const PropertyTableEntry* table, const char* name, bool readOn) {
     if (name == nullptr) return nullptr;
     for (int row = 0; row < kMaxRows && table[row].name != nullptr; ++row) {
         int order = CompareNamesNoCase(name, table[row].name);
         if (order == 0) return &table[row];
-        if (order < 0) return nullptr;
+        if (order < 0 && !readOn) return nullptr;
     }
     return nullptr;
 }
@@ -69,9 +138,15 @@ const PropertyTableEntry* FindSorted(const PropertyTableEntry* table, const char
 
 const PropertyTableEntry* ItemPropertyTable() { return kItemProperties; }
 
-const PropertyTableEntry* FindItemProperty(const char* name) { return FindSorted(kItemProperties, name); }
+const PropertyTableEntry* FindItemProperty(const char* name) { return FindSorted(kItemProperties, name, false); }
 
-const PropertyTableEntry* FindChunkProperty(const char* name) { return FindSorted(kChunkProperties, name); }
+const PropertyTableEntry* ChunkPropertyTable() { return kChunkProperties; }
+
+const PropertyTableEntry* FindChunkProperty(const char* name) { return FindSorted(kChunkProperties, name, false); }
+
+const PropertyTableEntry* FindSettableChunkProperty(const char* name) {
+    return FindSorted(kChunkProperties, name, true);
+}
 
 char ChooseQuoteChar(const char* text, int length) {
     if (length < 1 || text == nullptr) return '\'';

@@ -1,6 +1,6 @@
 // Property tables: one row per property name, sorted by name ignoring case
-// and ended by a row whose name is null. The item table is here; the chunk
-// table has the same row layout.
+// and ended by a row whose name is null: the item table and the chunk
+// table.
 #pragma once
 
 #include <cstdint>
@@ -12,18 +12,43 @@ namespace talix {
 struct PropertyTableEntry {
     const char* name;
     std::uint16_t valueType;     // kPropertyText or kPropertyNumber
-    std::uint16_t resultKind;    // where a getter leaves a text result; 7 for item numbers
+    std::uint16_t resultKind;    // where a read leaves its answer (chunk rows); 7 for item numbers
     std::uint16_t code;
     std::uint16_t getOperation;  // 0 when none
     std::uint16_t setOperation;  // 0 when none
     std::uint16_t reserved;
     std::uint32_t readOnly;
     std::uint32_t isSwitch;      // 1 when the number is an on/off switch
-    std::uint32_t handledByCode; // 1 when the setter's own code handles the row
+    std::uint32_t handledByCode; // 1 when the owner's own code handles the row (item setters; chunk
+                                 // getters and setters: the special rows)
 };
 
 constexpr std::uint16_t kPropertyText = 0x0500;
 constexpr std::uint16_t kPropertyNumber = 0x0300;
+
+// Chunk property codes that the chunk methods and the property writers
+// answer by code.
+enum ChunkPropertyCode : std::uint16_t {
+    kChunkActionFormula = 2301,
+    kChunkDefinition = 2306,
+    kChunkExists = 2315,
+    kChunkFont = 2317,
+    kChunkFontColor = 2318,
+    kChunkFontFace = 2319,
+    kChunkPointSize = 2328,
+    kChunkText = 2332,
+    kChunkTextAttributes = 2333,
+    kChunkTextWildcards = 2334,
+    kChunkTargetColumn = 2602,
+    kChunkTargetRow = 2603,
+    kChunkCaseSensitive = 2611,
+    kChunkPassthruHTML = 2612,
+    kChunkSearchWordBoundaries = 2613,
+    kChunkSetImpliedProperties = 2616,
+    kChunkAccentSensitive = 2622,
+    kChunkTargetNth = 2623,
+    kChunkRegularExpression = 2632,
+};
 
 // Item property codes.
 enum ItemPropertyCode : std::uint16_t {
@@ -78,6 +103,13 @@ TALIX_API const PropertyTableEntry* ItemPropertyTable();
 // rows.
 TALIX_API const PropertyTableEntry* FindItemProperty(const char* name);
 TALIX_API const PropertyTableEntry* FindChunkProperty(const char* name);
+
+// The chunk-property table (64 rows and the terminating row).
+TALIX_API const PropertyTableEntry* ChunkPropertyTable();
+// The chunk row of that name (ignoring case), or null; unlike
+// FindChunkProperty the walk does not stop at a row that sorts after the
+// name: it ends at the terminating row or after 999 rows.
+TALIX_API const PropertyTableEntry* FindSettableChunkProperty(const char* name);
 
 // The quote character for a value written into a generated option string:
 // the first of apostrophe, double quote and vertical bar that does not occur

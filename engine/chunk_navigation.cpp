@@ -13,6 +13,7 @@
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
 #include "core/session_work_area.h"
+#include "engine/chunk_count.h"
 #include "engine/chunk_definition.h"
 #include "engine/chunk_types.h"
 #include "engine/chunk_work_state.h"
@@ -244,28 +245,59 @@ ZervaRTChunk* ZervaRTChunk::DefineSubChunk(const char* text) {
     return sub;
 }
 
-std::int16_t ZervaRTChunk::GetCount(const char* typeText) {
-    if (typeText == nullptr || work == nullptr || session == nullptr) return -1;
-    // The type name with the first occurrence, in the session's second
-    // scratch buffer; a name that does not fit is refused.
-    char* scratch = session->optionValue;
+namespace {
+
+// The level a count adds to the chunk: "<type> 1" parsed inside the chunk's
+// innermost level and linked behind it, with the chunk's state it changes.
+struct CountedLevel {
+    ChunkDefInfo* levels = nullptr;
+    ChunkDefInfo* innermost = nullptr;
+    std::uint16_t savedFirst = 0;
+    std::uint16_t savedType = 0;
+    std::uint32_t savedSingle = 0;
+};
+
+// False when the type cannot be counted within the chunk (or the name does
+// not fit the session's second scratch buffer).
+bool AddCountedLevel(ZervaRTChunk* chunk, const char* typeText, CountedLevel* counted) {
+    char* scratch = chunk->session->optionValue;
     std::size_t length = ::strnlen(typeText, kScratchSize);
-    if (length + 3 > kScratchSize) return -1;
+    if (length + 3 > kScratchSize) return false;
     std::memcpy(scratch, typeText, length);
     std::memcpy(scratch + length, " 1", 3);
 
     std::uint32_t single = 0;
-    ChunkDefInfo* levels = ParseInside(this, scratch, &single);
-    if (levels == nullptr) return -1;
+    counted->levels = ParseInside(chunk, scratch, &single);
+    if (counted->levels == nullptr) return false;
+    counted->innermost = Innermost(chunk->work->chain);
+    counted->savedFirst = counted->innermost != nullptr ? counted->innermost->occurrenceStart[0] : 0;
+    counted->savedType = chunk->targetType;
+    counted->savedSingle = chunk->work->singleTarget;
+    AppendLevels(chunk, counted->levels);
+    chunk->targetType = Innermost(counted->levels)->elementType;
+    chunk->work->singleTarget = single;
+    return true;
+}
 
-    ChunkDefInfo* innermost = Innermost(work->chain);
-    std::uint16_t savedFirst = innermost != nullptr ? innermost->occurrenceStart[0] : 0;
-    std::uint16_t savedType = targetType;
-    std::uint32_t savedSingle = work->singleTarget;
-    AppendLevels(this, levels);
-    ChunkDefInfo* counted = Innermost(levels);
-    targetType = counted->elementType;
-    work->singleTarget = single;
+void RemoveCountedLevel(ZervaRTChunk* chunk, const CountedLevel& counted) {
+    if (counted.innermost != nullptr) {
+        counted.innermost->next = nullptr;
+        counted.innermost->occurrenceStart[0] = counted.savedFirst;
+    } else {
+        chunk->work->chain = nullptr;
+    }
+    FreeChunkDefinition(counted.levels);
+    chunk->targetType = counted.savedType;
+    chunk->work->singleTarget = counted.savedSingle;
+}
+
+} // namespace
+
+std::int16_t ZervaRTChunk::GetCount(const char* typeText) {
+    if (typeText == nullptr || work == nullptr || session == nullptr) return -1;
+    CountedLevel added;
+    if (!AddCountedLevel(this, typeText, &added)) return -1;
+    ChunkDefInfo* counted = Innermost(added.levels);
 
     std::uint32_t count = 0;
     if (counted->occurrenceCount != 0) {
@@ -275,18 +307,45 @@ std::int16_t ZervaRTChunk::GetCount(const char* typeText) {
             RaiseOccurrences(counted);
         }
     }
-
-    if (innermost != nullptr) {
-        innermost->next = nullptr;
-        innermost->occurrenceStart[0] = savedFirst;
-    } else {
-        work->chain = nullptr;
-    }
-    FreeChunkDefinition(levels);
-    targetType = savedType;
-    work->singleTarget = savedSingle;
+    RemoveCountedLevel(this, added);
     return static_cast<std::int16_t>(count > 0x7FFF ? 0x7FFF : count);
 }
+
+namespace talix {
+
+// One walk over the item lists every target of the type (operation 2, whose
+// keys carry the occurrence number of each target found); the count is the
+// highest of them, which is what GetCount finds by asking for one
+// occurrence after the other.
+std::int64_t CountChunkTargets(ZervaRTChunk* chunk, const char* typeText) {
+    if (chunk == nullptr || typeText == nullptr || chunk->work == nullptr || chunk->session == nullptr) return -1;
+    CountedLevel added;
+    if (!AddCountedLevel(chunk, typeText, &added)) return -1;
+    Innermost(added.levels)->occurrenceCount = 0;   // every occurrence
+    chunk->work->singleTarget = 0;
+
+    std::uint32_t count = 0;
+    chunk->lastStatus = kOK;
+    ZervaRTItem* item = chunk->item;
+    if (!Usable(chunk)) {
+        chunk->lastStatus = kArgumentError;
+    } else if (ItemStored(item) || item->work->mode == 2) {
+        STATUS status = PerformChunkAction(chunk, item->noteHandle, item->itemName, 2, 0, 0, 0, 0, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr);
+        if (status != kOK && status != kOperationComplete) {
+            chunk->lastStatus = status;
+        } else {
+            chunk->lastStatus = kOK;
+            for (std::uint32_t i = 0; i < chunk->work->sortKeyCount; ++i) {
+                if (chunk->work->sortKeys[i].row > count) count = chunk->work->sortKeys[i].row;
+            }
+        }
+    }
+    RemoveCountedLevel(chunk, added);
+    return count;
+}
+
+} // namespace talix
 
 int ZervaRTChunk::GetNextTarget(int) {
     ChunkDefInfo* level = Innermost(Chain(this));

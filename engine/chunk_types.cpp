@@ -160,6 +160,9 @@ constexpr const char* kLayerProperties[] = {
     "BackgroundRepeat", "BackgroundColor", "Width", "Height",
 };
 
+constexpr std::uint16_t kTableTypeWithTabs = 1;
+constexpr std::uint16_t kTabIndentPosition = 27;   // "TabsIndent"
+
 struct TypeProperties {
     std::uint16_t type;
     std::uint16_t count;
@@ -204,6 +207,8 @@ std::uint16_t FindChunkTypeProperty(std::uint16_t type, const char* name) {
         for (std::uint16_t i = 0; i < entry.namedCount; ++i) {
             if (strcasecmp(name, entry.names[i]) == 0) return i;
         }
+        // The table's tab indent is also named as its word is written.
+        if (type == kTableTypeWithTabs && strcasecmp(name, "TabIndent") == 0) return kTabIndentPosition;
         return entry.count;
     }
     return 0;

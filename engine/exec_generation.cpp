@@ -1,7 +1,7 @@
-// Operation 2419, a generation over the chunk: the walk marks where the
-// chunk's records start and where it stands, and the chunk's end hands the
-// generation its position, its equivalent paragraph definitions and the
-// database's identifier before it renders.
+// Operation 2419, a generation over the chunk: the walk marks the first
+// and the last record of each range of the chunk, and each range's end hands
+// the generation its records, its equivalent paragraph definitions and the
+// database's identifier, and renders the range.
 #include <cstring>
 
 #include "engine/graphic_utilities.h"
@@ -21,28 +21,29 @@ XMLGenContext* Generation(const RecordProcessContext* context) {
     return context->chunk->work != nullptr ? context->chunk->work->generation : nullptr;
 }
 
-// Every record inside the chunk is kept; the first is the generation's first
-// node, each in turn its current one.
+// The first record inside the range and, record by record, its last one.
 STATUS MarkGeneration(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t*, RecordProcessContext* context) {
     XMLGenContext* generation = Generation(context);
     if (generation == nullptr) return kOK;
     if (generation->firstNode == nullptr) generation->firstNode = context->node;
-    generation->node = context->node;
+    generation->endNode = context->node;
     return kOK;
 }
 
+// The range's end: the walk renders it from its first record to its last,
+// as one range of several (mode 1) when the run has an extra definition.
 STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
     XMLGenContext* generation = Generation(context);
     if (generation == nullptr) return kOK;
-    generation->node = context->node;
+    generation->node = generation->firstNode;
+    generation->firstNode = nullptr;
     if ((generation->options & kGenCollectParagraphs) != 0) CollectPabDefinitions(context, generation);
     plat::DBID id;
     if (plat::DbReplicaId(context->chunk->item->databaseHandle, &id) == plat::NOERROR) {
         static_assert(sizeof id == sizeof generation->databaseId);
         std::memcpy(generation->databaseId, &id, sizeof id);
     }
-    // The output waiting for the chunk is rendered now, as the final part.
-    return generation->pendingOutput != 0 ? PrXMLStr(generation, 0, 0, 1) : kOK;
+    return PrXMLStr(generation, 0, 0, generation->extraChain != 0 ? 1 : 0);
 }
 
 const OperationRow kRows[] = {

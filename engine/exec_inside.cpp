@@ -5,6 +5,7 @@
 // text), 10 (set text), the colour stripping of 2387/2388 and the cell
 // borders of 2393.
 #include <cstring>
+#include <string>
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
@@ -35,13 +36,21 @@ constexpr std::uint32_t kTextCap = 65340;
 // Operation 9: the text of the chunk's non-empty text runs goes to the
 // session's text result; a3 = 0 takes the first run only, else every run
 // with the argument text written between runs. The result never grows past
-// kTextCap bytes and stays terminated.
+// kTextCap bytes and stays terminated. A run given a string (the run's
+// pointer) collects the same text into it instead, whole.
 void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                  RecordProcessContext* context) {
     if (signature != kSigText || length <= kTextHeader || context->chunkDone != 0) return;
     RARIvoSession* session = context->session;
     const char* run = reinterpret_cast<const char*>(record) + kTextHeader;
     std::uint32_t runLength = length - kTextHeader;
+    if (context->pointer != nullptr) {
+        auto* whole = static_cast<std::string*>(context->pointer);
+        if (context->a3 == 0) context->chunkDone = 1;
+        if (context->a3 != 0 && context->argumentText != nullptr && !whole->empty()) whole->append(context->argumentText);
+        whole->append(run, runLength);
+        return;
+    }
     std::uint32_t have = context->a3 == 0 ? 0 : session->textResultLength;
     const char* separator = context->a3 == 0 ? nullptr : context->argumentText;
     // A separator goes only between runs, so it counts only when a run is

@@ -26,6 +26,7 @@
 #include "builders/hotspot_builders.h"
 #include "chunkops/link_matching_cache.h"
 #include "core/font_spec.h"
+#include "core/formula_result.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
@@ -441,93 +442,6 @@ private:
     plat::NOTEHANDLE note_ = 0;
 };
 
-void AppendBounded(std::string* out, const char* text, std::size_t length) {
-    if (out->size() >= kMaxResultLength) return;
-    if (length > kMaxResultLength - out->size()) length = kMaxResultLength - out->size();
-    out->append(text, length);
-}
-
-void AppendNumber(std::string* out, const std::uint8_t* at) {
-    double number = 0;
-    std::memcpy(&number, at, sizeof number);
-    char text[40];
-    std::snprintf(text, sizeof text, "%g", number);
-    AppendBounded(out, text, std::strlen(text));
-}
-
-void AppendTime(std::string* out, const std::uint8_t* at) {
-    plat::TIMEDATE time;
-    std::memcpy(time.Innards, at, sizeof time.Innards);
-    char text[81];
-    plat::WORD length = 0;
-    if (plat::TimeToText(&time, text, sizeof text, &length) == plat::NOERROR) AppendBounded(out, text, length);
-}
-
-void AppendRange(std::string* out, const std::uint8_t* at) {
-    plat::TIMEDATE_PAIR range;
-    std::memcpy(range.Lower.Innards, at, sizeof range.Lower.Innards);
-    std::memcpy(range.Upper.Innards, at + 8, sizeof range.Upper.Innards);
-    char text[164];
-    plat::WORD length = 0;
-    if (plat::TimeRangeToText(&range, text, sizeof text, &length) == plat::NOERROR) AppendBounded(out, text, length);
-}
-
-// A typed formula result as text: a text as it is, list entries joined by
-// ";", numbers with "%g" (a number list: its first), times and time ranges
-// as the platform writes them. Anything else, or damaged bytes, give "".
-std::string ResultText(const std::uint8_t* bytes, std::uint32_t length) {
-    std::string out;
-    if (length < 2) return out;
-    const std::uint8_t* p = bytes + 2;
-    const std::uint32_t size = length - 2;
-    switch (ReadWord(bytes)) {
-    case plat::TYPE_TEXT:
-        AppendBounded(&out, reinterpret_cast<const char*>(p), size);
-        break;
-    case plat::TYPE_TEXT_LIST: {
-        if (size < 2) break;
-        const std::uint32_t count = ReadWord(p);
-        std::uint32_t offset = 2 + 2 * count;
-        if (offset > size) break;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint32_t entry = ReadWord(p + 2 + 2 * i);
-            if (entry > size - offset) break;
-            if (i > 0) AppendBounded(&out, ";", 1);
-            AppendBounded(&out, reinterpret_cast<const char*>(p + offset), entry);
-            offset += entry;
-        }
-        break;
-    }
-    case plat::TYPE_NUMBER:
-        if (size >= 8) AppendNumber(&out, p);
-        break;
-    case plat::TYPE_NUMBER_RANGE:
-        if (size >= 4 + 8 && ReadWord(p) > 0) AppendNumber(&out, p + 4);
-        break;
-    case plat::TYPE_TIME:
-        if (size >= 8) AppendTime(&out, p);
-        break;
-    case plat::TYPE_TIME_RANGE: {
-        if (size < 4) break;
-        const std::uint32_t count = ReadWord(p), pairs = ReadWord(p + 2);
-        if (4 + 8 * count + 16 * pairs > size) break;
-        const std::uint8_t* at = p + 4;
-        for (std::uint32_t i = 0; i < count; ++i, at += 8) {
-            if (!out.empty()) AppendBounded(&out, ";", 1);
-            AppendTime(&out, at);
-        }
-        for (std::uint32_t i = 0; i < pairs; ++i, at += 16) {
-            if (!out.empty()) AppendBounded(&out, ";", 1);
-            AppendRange(&out, at);
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return out;
-}
-
 // Evaluates a formula context on a note; false when it fails.
 bool Evaluate(std::uint32_t compute, plat::NOTEHANDLE note, std::string* out) {
     plat::DHANDLE result = 0;
@@ -535,7 +449,7 @@ bool Evaluate(std::uint32_t compute, plat::NOTEHANDLE note, std::string* out) {
     if (compute == 0 || plat::ComputeEvaluate(compute, note, &result, &resultLength) != plat::NOERROR) return false;
     const auto* bytes = static_cast<const std::uint8_t*>(plat::MemLock(result));
     if (bytes != nullptr) {
-        *out = ResultText(bytes, resultLength);
+        *out = FormulaResultText(bytes, resultLength, kMaxResultLength);
         plat::MemUnlock(result);
     }
     plat::MemFree(result);

@@ -18,6 +18,8 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/sort_compare.h"
+#include "engine/chunk_definition.h"
+#include "engine/chunk_match.h"
 #include "engine/chunk_work_state.h"
 #include "engine/copy_source.h"
 #include "engine/exec_handlers.h"
@@ -348,6 +350,13 @@ const OperationFamily kRowOperations = MakeFamily(kRows);
 // object's name, "BUTTON..." a button's text.
 STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                              RecordProcessContext* context) {
+    // The key's row: the target's occurrence number at its level, taken at
+    // the first record inside it (a target with none stays 0, as the
+    // existence test does not find it either).
+    if (context->sortKeyCount > 0 && context->matchedLevel != nullptr) {
+        SortKey& key = context->sortKeys[context->sortKeyCount - 1];
+        if (key.row == 0) key.row = context->matchedLevel->walk.words[kWalkOccurrence];
+    }
     if (IsCellRecord(signature)) context->rows.column = length > kCellColumn ? record[kCellColumn] : 0;
     const char* kind = context->secondArgument;
     if (kind == nullptr || kind[0] == '\0' || context->sortKeyCount == 0) return kOK;

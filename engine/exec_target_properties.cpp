@@ -661,13 +661,19 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
     case kTypeRule:
         if (signature == kSigHorizontalRule) WriteEmbeddedObjectProperties(context->node, text, capacity, selector, state);
         break;
-    case kTypeLayer:
+    case kTypeLayer: {
+        const std::uint16_t open = InnermostBegin(context);
         if (signature == kSigPositioning) {
             WriteLayerPositionProperties(record, length, text, capacity, selector, state);
-        } else if (signature == kSigIdName && InnermostBegin(context) != kSigBackgroundProperties) {
+        } else if (signature == kSigIdName && open != kSigBackgroundProperties) {
             WriteHTMLAttributeProperties(record, length, "Layer", 2, kLayerWordAll, text, capacity, selector, state);
+        } else if (open == kSigLayer || open == kSigBackgroundProperties) {
+            // The layer's own size and background, not those of what it holds.
+            if (signature != kSigHref || open == kSigBackgroundProperties)
+                WriteLayerBoxProperties(record, signature, length, text, capacity, selector, state);
         }
         break;
+    }
     case kTypeUrlLink:
         if (signature == kSigTarget && length >= kTargetHead) {
             std::uint32_t size = ReadWord(record + kTargetLength);

@@ -67,8 +67,11 @@ void FontOfRun(RecordProcessContext* context) {
     if (node == nullptr) return;
     if (!effect) font = Dword(node, kFontId);
     const CDRecordNode* colour = node->next;
-    const std::uint8_t* colourRecord =
-        colour != nullptr && colour->signature == kSigColor && colour->length >= 8 ? colour->bytes : nullptr;
+    // The writer takes the colour record's length from its header byte.
+    const std::uint8_t* colourRecord = colour != nullptr && colour->signature == kSigColor && colour->length >= 8 &&
+                                               colour->bytes != nullptr && colour->bytes[1] <= colour->length
+                                           ? colour->bytes
+                                           : nullptr;
     context->chunkDone = 1;
     WriteFontProperties(font, colourRecord, context->chunk->item, context->session->optionValue + kScratchSize,
                         context->operation2);

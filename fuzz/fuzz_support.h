@@ -1,6 +1,6 @@
-// A database for the fuzz targets that store what they read: made once in a
-// fresh directory under /tmp and kept for the whole run. A target cannot
-// run without it, so failing to make it aborts.
+// Scratch space for the fuzz targets that store what they read: a fresh
+// directory under /tmp kept for the whole run, and a database in it. A
+// target cannot run without them, so failing to make them aborts.
 #pragma once
 
 #include <stdlib.h>
@@ -12,21 +12,27 @@
 
 namespace talix_fuzz {
 
-struct ScratchDatabase {
-    plat::DBHANDLE db = 0;
+struct ScratchDirectory {
     std::string directory;
 
-    ScratchDatabase() {
+    ScratchDirectory() {
         plat::LogSetEcho(false);
         char dir[] = "/tmp/talix-fuzz-XXXXXX";
         if (mkdtemp(dir) == nullptr) abort();
         directory = dir;
+    }
+    ~ScratchDirectory() { std::filesystem::remove_all(directory); }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+};
+
+struct ScratchDatabase : ScratchDirectory {
+    plat::DBHANDLE db = 0;
+
+    ScratchDatabase() {
         if (plat::DbCreate((directory + "/fuzz.nsf").c_str(), &db) != 0) abort();
     }
-    ~ScratchDatabase() {
-        plat::DbClose(db);
-        std::filesystem::remove_all(directory);
-    }
+    ~ScratchDatabase() { plat::DbClose(db); }
     ScratchDatabase(const ScratchDatabase&) = delete;
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 };

@@ -1,35 +1,205 @@
-// The state of one HTML, XHTML or XML generation, as far as the record walk
-// and the executors set or read it, and the entry point that renders a
-// chunk from it.
+// The state of one HTML, XHTML or plain-text generation: what the operation
+// engine sets and reads while it runs the generation over a chunk, the
+// output (line buffer, files, events), the values of the option keywords,
+// and the walk's own state. One context lives for one call of
+// ZervaRTChunk::GenerateHTML or GenerateHTMLToMime; the chunk's work state
+// points to it for that call, which is how every writer finds it.
+//
+// The context comes zero-filled from the session's pool; every field not
+// said otherwise starts at zero. Later writers add their own state here
+// (close-tag stack, table state, style rules ...), each in a group of its
+// own.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
+#include "core/font_spec.h"
 #include "core/statuses.h"
+#include "talix/chunk.h"
+#include "talix_platform/text.h"
+#include "talix_platform/types.h"
+
+class RARIvoSession;
+class ZervaRTItem;
 
 namespace talix {
 
 struct CDRecordNode;
 
-// Option flag bits the engine reads.
+// ---- Bits of the first switch word that the operation engine reads --------
 constexpr std::uint32_t kGenCollectParagraphs = 0x0800;   // collect equivalent paragraph definitions first
 constexpr std::uint32_t kGenParagraphFlagsAgree = 0x2000; // equivalent definitions must have equal flags
 
 constexpr int kGenRecordListSize = 255;
 constexpr int kGenEquivalencePairs = 256;
 
+// Output formats.
+constexpr std::uint16_t kFormatText = 0;    // plain text or pass-through: no prologue, head or closing tags
+constexpr std::uint16_t kFormatHTML = 2;    // HTML 4.01 Transitional
+constexpr std::uint16_t kFormatXHTML = 4;   // XHTML 1.0 Transitional
+
+// Line ends the line writer puts after each line it cuts (AddNewlines=).
+enum class NewlineMode : std::uint8_t {
+    None = 0,  // lines are cut but joined without a separator
+    NL = 1,    // a zero byte ends each line (line feeds inside a line become zero bytes too)
+    CRLF = 2,  // carriage return and line feed (a line feed alone into the caller's file)
+};
+
+// Image and attachment handling modes.
+constexpr std::uint16_t kHandlingIgnore = 0;
+constexpr std::uint16_t kHandlingDefault = 1;
+constexpr std::uint16_t kHandlingDisk = 2;
+constexpr std::uint16_t kHandlingResource = 4;   // images: from image-resource design elements
+constexpr std::uint16_t kHandlingName = 4;       // attachments: by name
+constexpr std::uint16_t kHandlingMimeParts = 8;  // attachments of MIME output without a file
+
+// One switch of the option keywords: a mask within one of the seven switch
+// words (word 0 is the context's options word, words 1 to 6 its
+// switchWords).
+struct GenSwitch {
+    std::uint8_t word = 0;
+    std::uint32_t mask = 0;
+};
+
+// The switches, by keyword (Generation=Fragment, ContentTransferEncoding=
+// quoted-printable, AutoTag=, AutoClass=, RaiseLinkEvent=, SuppressFonts=
+// and SparseTable= have one switch per word they take).
+namespace sw {
+constexpr GenSwitch kFragment{0, 0x00000001};
+constexpr GenSwitch kTranslation{0, 0x00000002};
+constexpr GenSwitch kMakeURLHotspots{0, 0x00000004};
+constexpr GenSwitch kQuotedPrintable{0, 0x00000008};
+constexpr GenSwitch kForceParagraphs{0, 0x00000010};
+constexpr GenSwitch kOutputAllToEvent{0, 0x00000020};
+constexpr GenSwitch kPreserveSpaces{0, 0x00000040};
+constexpr GenSwitch kWAICompliant{0, 0x00000080};
+constexpr GenSwitch kMoveStylesInline{0, 0x00000100};
+constexpr GenSwitch kTabbedTablesInCSS{0, 0x00000200};
+constexpr GenSwitch kExtendedSpecialCharacters{0, 0x00000400};
+// ConsolidatePABIDS= sets both bits the engine reads.
+constexpr GenSwitch kConsolidatePABIDS{0, kGenCollectParagraphs | kGenParagraphFlagsAgree};
+constexpr GenSwitch kUsePTags{0, 0x00001000};
+constexpr GenSwitch kAllowEmptyDivs{0, 0x00004000};
+constexpr GenSwitch kRelativeIndents{0, 0x00008000};
+constexpr GenSwitch kSectionsInCSS{0, 0x00010000};
+constexpr GenSwitch kImageRelativeToPage{0, 0x00020000};
+constexpr GenSwitch kDoclinksRelative{0, 0x00040000};
+constexpr GenSwitch kFillEmptyTableCells{0, 0x00080000};
+constexpr GenSwitch kUseXMLEntities{0, 0x00100000};
+constexpr GenSwitch kEncapsulateTable{0, 0x00200000};
+constexpr GenSwitch kRespectHiddenFormulas{0, 0x00400000};
+constexpr GenSwitch kPreviewMode{0, 0x00800000};
+constexpr GenSwitch kWebMode{0, 0x01000000};
+constexpr GenSwitch kPreset{0, 0x02000000};          // Zelunda= or Duzuvore= is in force
+constexpr GenSwitch kMimeParts{0, 0x04000000};       // built-in graphics fall back to "cid:" references
+
+constexpr GenSwitch kAutoTagTable{1, 0x00000001};
+constexpr GenSwitch kAutoTagRow{1, 0x00000002};
+constexpr GenSwitch kAutoTagCell{1, 0x00000004};
+constexpr GenSwitch kAutoClassTable{1, 0x00000008};
+constexpr GenSwitch kAutoClassRow{1, 0x00000010};
+constexpr GenSwitch kAutoClassColumn{1, 0x00000020};
+constexpr GenSwitch kAutoClassSection{1, 0x00000040};
+constexpr GenSwitch kRaiseDocLinkEvents{1, 0x00000080};
+constexpr GenSwitch kRaiseURLLinkEvents{1, 0x00000100};
+constexpr GenSwitch kSuppressFontFace{1, 0x00000200};
+constexpr GenSwitch kSuppressFontAttributes{1, 0x00000400};
+constexpr GenSwitch kSuppressFontColor{1, 0x00000800};
+constexpr GenSwitch kSuppressFontSize{1, 0x00001000};
+constexpr GenSwitch kSuppressImages{1, 0x00002000};
+constexpr GenSwitch kSuppressAttachments{1, 0x00004000};
+constexpr GenSwitch kSuppressLinks{1, 0x00008000};
+constexpr GenSwitch kSuppressDivInfo{1, 0x00010000};
+constexpr GenSwitch kSparseTable{1, 0x00020000};
+constexpr GenSwitch kSparseWidth{1, 0x00040000};
+constexpr GenSwitch kHybridFontTags{1, 0x00080000};
+constexpr GenSwitch kStandardFontTags{1, 0x00100000};
+constexpr GenSwitch kCSSBorders{1, 0x00200000};
+constexpr GenSwitch kSupportRico{1, 0x00400000};
+constexpr GenSwitch kSupportDojo{1, 0x00800000};
+constexpr GenSwitch kOpenFormData{1, 0x01000000};
+constexpr GenSwitch kZelundaSections{1, 0x02000000};
+constexpr GenSwitch kZelundaTabs{1, 0x04000000};
+
+constexpr GenSwitch kImageOverwrite{2, 0x00000001};   // on ("No"): existing image files are kept
+constexpr GenSwitch kImageUseName{2, 0x00000002};
+constexpr GenSwitch kImageResourceToDisk{2, 0x00000004};
+constexpr GenSwitch kImageUNIDAsFolder{2, 0x00000008};
+constexpr GenSwitch kURLEncodeFilenames{2, 0x00000010};
+constexpr GenSwitch kAutoQuoteHTMLParams{2, 0x00000020};
+constexpr GenSwitch kMarkDelimitedHTML{2, 0x00000040};
+constexpr GenSwitch kAutoTHFont{2, 0x00000080};       // AutoTHFont= parsed: the header-cell font is in force
+} // namespace sw
+
+constexpr int kSwitchWords = 7;
+
+// A face the generation names in place of the platform's generic faces:
+// the face name and the CSS family list written for it.
+struct StaticFace {
+    char name[32] = {};
+    char families[64] = {};
+};
+constexpr int kStaticFaces = 5;   // sans serif, serif, monospace, multilingual, user interface
+
+// Option texts the generation holds as tracked copies of the session's pool
+// (none when absent or empty unless said otherwise); each is released at
+// the end of the run. Read by the writers of later steps.
+struct GenTexts {
+    char* doclinkText = nullptr;            // DoclinkText=, default "Link"
+    char* seeAttachedMsg = nullptr;         // SeeAttachedMsg= (with a preset only)
+    char* cssTabNoSelBackground = nullptr;  // CSSTabNoSelBackgroundColor= (TabbedTablesInCSS only)
+    char* cssTabNoSelText = nullptr;        // CSSTabNoSelTextColor=
+    char* cssTabSelBackground = nullptr;    // CSSTabSelBackgroundColor=
+    char* cssTabSelText = nullptr;          // CSSTabSelTextColor=
+    char* imageDirectory = nullptr;         // ImageDirectory= (a directory)
+    char* defaultSubdirectory = nullptr;    // DefaultSubdirectory=, or derived from the file name
+    char* imageURLDirectory = nullptr;      // ImageURLDirectory= (a URL prefix, always held)
+    char* dbResource = nullptr;             // DBResource=
+    char* inPlaceImageURLDirectory = nullptr;
+    char* attachmentDirectory = nullptr;    // AttachmentDirectory= (AttachmentHandling=DISK)
+    char* attachmentURLDirectory = nullptr;
+    char* inPlaceAttachmentURLDirectory = nullptr;
+    char* linkURLDirectory = nullptr;       // LinkURLDirectory=, default "notes://" (MIME) or "/"
+    char* attachmentGraphic = nullptr;
+    char* cssBulletGraphic = nullptr;
+    char* cssCircleBulletGraphic = nullptr;
+    char* cssSquareBulletGraphic = nullptr;
+    char* cssCheckBulletGraphic = nullptr;
+    char* dbLinkGraphic = nullptr;          // the built-in graphics, with their fallbacks
+    char* viewLinkGraphic = nullptr;
+    char* doclinkGraphic = nullptr;
+    char* anchorLinkGraphic = nullptr;
+    char* brokenLinkGraphic = nullptr;
+    char* brokenLinkURL = nullptr;
+    char* expandGraphic = nullptr;
+    char* collapseGraphic = nullptr;
+    char* tabGraphic = nullptr;
+    char* resolveWiki = nullptr;            // the URL prefix of wiki links (built when absent)
+    char* openDatabaseString = nullptr;
+    char* openViewString = nullptr;
+    char* openDocumentString = nullptr;
+    char* openImageResourceString = nullptr;
+    char* openElementString = nullptr;
+    char* blankAltString = nullptr;
+    char* fileNamesField = nullptr;         // FileNamesFld=
+    char* delimitedHTMLStart = nullptr;     // with MarkDelimitedHTML
+    char* delimitedHTMLEnd = nullptr;
+};
+
 struct XMLGenContext {
-    std::uint32_t options = 0;               // option flag word
-    CDRecordNode* node = nullptr;            // the record generation starts from
-    CDRecordNode* firstNode = nullptr;       // the first record inside the chunk
-    std::uint16_t elementType = 0;           // type of the first definition level (plain or Start)
-    std::uint32_t extraChain = 0;            // an extra level chain was given to the run
+    // ---- Set and read by the operation engine (operation 2419) ----------
+    std::uint32_t options = 0;               // switch word 0 (bits 0x800 and 0x2000: ConsolidatePABIDS)
+    CDRecordNode* node = nullptr;            // the walk's current record
+    CDRecordNode* firstNode = nullptr;       // the first record of the range the engine is collecting
+    CDRecordNode* endNode = nullptr;         // the last record of the range: the walk visits no later index
+    std::uint16_t elementType = 0;           // type of the chunk's target level (the table writer reads it)
+    std::uint32_t extraChain = 0;            // the run has an extra definition: ranges render in mode 1
     std::uint32_t workAreaWord = 0;          // a word of the session's work area
-    std::uint8_t databaseId[8] = {};         // the open database's identifier
-    std::uint32_t pendingOutput = 0;         // output is waiting to be rendered at chunk end
+    std::uint8_t databaseId[8] = {};         // the item's database's identifier
 
     // The item's paragraph definitions (0xFF82) and its records of
-    // signature 166, collected before the walk.
+    // signature 166, in list order, collected before the walk.
     std::uint16_t definitionCount = 0;
     CDRecordNode* definitions[kGenRecordListSize] = {};
     std::uint16_t record166Count = 0;
@@ -39,11 +209,114 @@ struct XMLGenContext {
     // id rendered in its place.
     std::uint16_t equivalenceCount = 0;
     std::uint16_t equivalence[kGenEquivalencePairs][2] = {};
+
+    // ---- Back references ---------------------------------------------------
+    RARIvoSession* session = nullptr;
+    ZervaRTChunk* chunk = nullptr;
+    ZervaRTItem* item = nullptr;
+
+    // ---- Output: the line buffer (htmlgen/line_buffer.h) -------------------
+    // Writers append at the write position and move it to the end of what
+    // they wrote; the text is always zero-terminated within the capacity. A
+    // writer may put a start tag at the write position without moving it
+    // and cancel it by writing a zero byte there.
+    char* buffer = nullptr;                  // the caller's buffer or a block of the pool
+    std::uint32_t capacity = 0;              // bytes of the buffer
+    char* writePosition = nullptr;
+    std::uint32_t callerBuffer = 0;          // the buffer is the caller's (not released)
+    std::uint32_t measuredLength = 0;        // byte length of the text, 0 until measured since the last change
+    std::uint32_t flushMark = 0;             // text length that stayed in memory at the last flush
+    std::uint32_t encodedLength = 0;         // bytes at the buffer's start already quoted-printable
+    std::uint32_t wrappedLength = 0;         // bytes at the buffer's start already cut into lines
+    std::uint32_t overflow = 0;              // a write did not fit: the run reports 263
+    std::uint32_t resultLength = 0;          // length of the markup the run leaves in the buffer
+    char* optionText = nullptr;              // tracked copy of the caller's option string, or none
+
+    std::uint16_t maxLineLength = 0;         // MaxLineLength: 0 = no wrapping
+    NewlineMode newlines = NewlineMode::None;
+    std::uint32_t eventChunkSize = 0;        // OutputToEvent: text is handed on near this size; 0 = off
+    std::uint16_t partSequence = 0;          // the next part file's sequence number
+
+    // ---- Output choice ---------------------------------------------------
+    std::uint16_t format = kFormatHTML;
+    int mimeMode = 0;                        // the markup is for a MIME message
+    std::uint16_t partNumber = 0;            // used in part-file names
+    std::FILE* callerFile = nullptr;         // the caller's open file (written, never closed)
+    const char* callerFileName = nullptr;    // its name, as the caller gave it (may be none)
+    std::FILE* partFile = nullptr;           // the part file being written, or none
+    char partFileName[128] = {};             // "MP<part>_<sequence>.htm"
+    char partFilePath[400] = {};             // the temporary directory and the name
+
+    // ---- Option values (htmlgen/generation_options.h) --------------------
+    std::uint32_t switchWords[kSwitchWords - 1] = {};   // switch words 1 to 6
+    std::uint16_t charsetId = 32;            // CharsetNum= / Charset=
+    std::uint16_t tabSpaces = 0;             // PreserveTabs=: blanks written for a tab, 0 to 80
+    std::uint16_t imageHandling = 0;         // ImageHandling= (kHandling*)
+    std::uint16_t attachmentHandling = 0;    // AttachmentHandling= (kHandling*)
+    int forceFontSize = 0;
+    int forceFontFace = 0;
+    int forceFontColor = 0;
+    int forceDirection = 0;
+    int newlineOnParagraph = 0;              // plain text: a line end for each paragraph
+    int localDominoSymbols = 0;
+    int attachmentTextInLink = 0;
+    int zelunda = 0;                         // Zelunda=Yes (the stricter preset)
+    int useUnid = 0;                         // UseUNID= gave 32 hexadecimal digits
+    std::uint32_t unidWords[4] = {};         // its four 8-digit words, in order
+    std::uint16_t fontSizeThresholds[6] = {};  // points of HTML font sizes 1 to 6 (default 8 ... 24)
+    ParsedFontSpec headerCellFont;           // AutoTHFont=, when sw::kAutoTHFont is on
+    FontSpecMask headerCellFontMask;
+    char basePathname[256] = {};             // BasePathname=
+    char openBrace[2] = {};                  // UseCurlyBracesInline=Yes: "{" and "}", else empty
+    char closeBrace[2] = {};
+    GenTexts texts;
+    StaticFace faces[kStaticFaces];
+
+    // The database of image resources opened for ImageHandling=RESOURCE (0
+    // when none; not closed when it is the item's own).
+    plat::DBHANDLE imageDatabase = 0;
+    std::uint32_t imageDatabaseOpened = 0;
+    // The caller's image substitutions (GenerateHTMLToMime), or none.
+    ZervaRTChunk::ImageOffsetInfo* images = nullptr;
+    // Built-in icons already embedded in this MIME message: doclink, view
+    // link, database link, text link, section collapse.
+    int iconUsed[5] = {};
+
+    // ---- Character-set translation (entity encoding) ---------------------
+    // Tables loaded once per run on first need, unloaded at its end.
+    plat::CharsetHandle latin1Table = 0;
+    plat::CharsetHandle unicodeTable = 0;
+    std::uint32_t tablesLoaded = 0;
+
+    // ---- Walk state (htmlgen/record_walk.cpp) ----------------------------
+    std::uint32_t bodyOpened = 0;            // the head was closed and the body opened
+    std::uint32_t tableOpen = 0;             // a table is left open for the next range
+    std::uint32_t rowOpen = 0;               // ... with a row open
+    const char* trailer = nullptr;           // text the last range writes after closing tables
+    char* pendingLink = nullptr;             // where the URL of an automatic link begins, or none
+    int commentMonth = 0, commentDay = 0, commentYear = 0;  // the local date of the generation comment
 };
 
-// Renders the chunk the context describes from its current record node.
-// mode 0: the chunk; 1: the chunk with the pending output; 2: the body only.
-// Returns 0 or a failure status.
-STATUS PrXMLStr(XMLGenContext* context, std::uint32_t reserved1, std::uint32_t reserved2, std::uint16_t mode);
+// The switch words of the context: 0 is the options word.
+inline std::uint32_t& SwitchWord(XMLGenContext* context, std::uint8_t word) {
+    return word == 0 ? context->options : context->switchWords[word - 1];
+}
+inline bool IsOn(const XMLGenContext* context, GenSwitch bit) {
+    const std::uint32_t value = bit.word == 0 ? context->options : context->switchWords[bit.word - 1];
+    return (value & bit.mask) == bit.mask;
+}
+inline void SetSwitch(XMLGenContext* context, GenSwitch bit, bool on) {
+    std::uint32_t& value = SwitchWord(context, bit.word);
+    value = on ? (value | bit.mask) : (value & ~bit.mask);
+}
+
+// The record walk: renders the records from the context's current node up
+// to its end node at the write position. kind: the inner signature of the
+// BEGIN record whose contents a nested call renders (0 for the outermost
+// call); depth: 0 for the outermost call. mode 0: a whole range; 1: one
+// range of a generation in several ranges (nothing closed for the next);
+// 2: finish only (close what the ranges left open, final flush). Returns 0,
+// 263 when the output does not fit, or the status of a flush.
+STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode);
 
 } // namespace talix

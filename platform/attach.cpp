@@ -2,10 +2,11 @@
 // followed by the stored file name; the FILEOBJECT's RRV names the database
 // object that holds the file's bytes.
 //
-// Attaching stores the file in a new database object at once and appends the
-// item to the note in memory. Detaching removes the item at once; its object
-// is freed when the note is next stored, so a note closed without saving
-// keeps its attachment whole.
+// Attaching copies the file into a new database object and appends the item
+// to the note in memory; the object is stored with the note's next update
+// (and dropped when no update stores it). Detaching removes the item at once;
+// its object is freed when the note is next stored without it, so a note
+// closed without saving keeps its attachment whole.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -208,7 +209,7 @@ STATUS WriteObjectToFile(DBHANDLE db, DWORD objectId, const std::string& path) {
     return status;
 }
 
-STATUS RemoveNoteItem(NOTEHANDLE note, BLOCKID item, DWORD objectId) {
+STATUS RemoveNoteItem(NOTEHANDLE note, BLOCKID item) {
     std::lock_guard<std::recursive_mutex> lock(StorageMutex());
     OpenNote* open = Notes().Find(note);
     if (open == nullptr || item.pool != note) return ERR_INVALID_HANDLE;
@@ -220,7 +221,6 @@ STATUS RemoveNoteItem(NOTEHANDLE note, BLOCKID item, DWORD objectId) {
         open->items.erase(open->items.begin() + static_cast<std::ptrdiff_t>(i));
         break;
     }
-    if (objectId != 0) open->freeOnUpdate.push_back(objectId);
     return NOERROR;
 }
 
@@ -290,7 +290,7 @@ STATUS NoteDetachFile(NOTEHANDLE note, BLOCKID fileItem) {
     FileObjectHost header;
     STATUS status = ReadFileItem(note, fileItem, &header, nullptr);
     if (status != NOERROR) return status;
-    return RemoveNoteItem(note, fileItem, header.RRV);
+    return RemoveNoteItem(note, fileItem);
 }
 
 } // namespace plat

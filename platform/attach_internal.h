@@ -67,7 +67,7 @@ STATUS AppendFileItem(NOTEHANDLE note, const char* itemName, WORD itemNameLength
                       std::string_view name);
 
 // Removes one item of an open note by its block id (item or value block id).
-// A non-zero objectId is freed once the note is stored without the item.
-STATUS RemoveNoteItem(NOTEHANDLE note, BLOCKID item, DWORD objectId);
+// A database object it names is freed once the note is stored without it.
+STATUS RemoveNoteItem(NOTEHANDLE note, BLOCKID item);
 
 } // namespace plat

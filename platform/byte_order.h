@@ -17,6 +17,11 @@ inline void PutWord(BYTE* p, WORD value) {
     p[1] = static_cast<BYTE>(value >> 8);
 }
 
+inline void PutDword(BYTE* p, DWORD value) {
+    PutWord(p, static_cast<WORD>(value & 0xFFFF));
+    PutWord(p + 2, static_cast<WORD>(value >> 16));
+}
+
 // Appends the value's bytes to out.
 inline void PutWord(std::string* out, WORD value) {
     out->push_back(static_cast<char>(value & 0xFF));

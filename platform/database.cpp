@@ -203,6 +203,35 @@ STATUS DbReplicaId(DBHANDLE db, DBID* id) {
     return NOERROR;
 }
 
+STATUS DbCheck(DBHANDLE db, std::vector<DbProblem>* problems) {
+    if (problems == nullptr) return ERR_BAD_ARGUMENT;
+    problems->clear();
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    return open->store->Check(problems);
+}
+
+STATUS DbBeginBatch(DBHANDLE db) {
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    return open->store->BeginBatch();
+}
+
+STATUS DbCommitBatch(DBHANDLE db) {
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    return open->store->CommitBatch();
+}
+
+void DbAbortBatch(DBHANDLE db) {
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    if (open != nullptr) open->store->AbortBatch();
+}
+
 // ---- Database objects ------------------------------------------------------
 
 STATUS DbAllocObject(DBHANDLE db, DWORD size, WORD objClass, DWORD* objectId) {

@@ -1,15 +1,16 @@
 // Import of exported notes in "binary" DXL: every item is an <item> element
 // with a typed value, binary values as base64 (<rawitemdata type='HEX'>).
 //
-// The import runs in three steps so that a file lands whole or not at all:
+// The import runs in two steps, and a file lands whole or not at all:
 //   1. parse: the XML is read and every note and item is checked and turned
 //      into stored value bytes in memory; nothing touches the database;
-//   2. build: each note is created (or the stored note of the same UNID is
-//      opened and emptied), attachment contents become database objects and
-//      the items are appended, all in memory;
-//   3. store: the notes are updated one after the other. When one update
-//      fails, the notes already stored are deleted again (replaced notes get
-//      their old content back) and the new objects are freed.
+//   2. store, as one batch of writes (one transaction, which takes the
+//      database's write lock first): each note is created (or the stored
+//      note of the same UNID is opened and emptied), attachment contents
+//      become database objects and the items are appended, then the notes are
+//      updated one after the other. Any failure abandons the batch, and the
+//      database is as it was; so it is when the process ends before the
+//      commit. Objects only a replaced content named are freed in the batch.
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -26,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -33,6 +35,7 @@
 
 #include "byte_order.h"
 #include "formula_codec.h"
+#include "notes_internal.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/dxl.h"
@@ -256,19 +259,16 @@ struct PendingNote {
     std::vector<PendingItem> items;
 };
 
-// A note of the build step: the open note and, for a replaced note, a second
-// handle on its stored content to restore it if the import fails.
+// A note of the store step: the open note, built in memory, and whether it
+// replaces a stored note.
 struct BuiltNote {
     NOTEHANDLE note = 0;
-    NOTEHANDLE original = 0;
-    std::vector<DWORD> oldObjects;   // objects of the replaced content, freed on success
     NOTEID id = 0;
-    bool stored = false;
+    bool replaces = false;
 };
 
-bool SameUnid(const UNID& a, const UNID& b) {
-    return std::memcmp(&a, &b, sizeof(UNID)) == 0;
-}
+// A UNID as a key of the notes parsed so far.
+std::string UnidKey(const UNID& unid) { return std::string(reinterpret_cast<const char*>(&unid), sizeof unid); }
 
 class Importer {
 public:
@@ -306,17 +306,15 @@ private:
     // ---- Build and store
     bool Build(const PendingNote& pending, BuiltNote* built);
     bool ClearItems(NOTEHANDLE note);
-    void CollectObjects(NOTEHANDLE note, std::vector<DWORD>* objects);
     bool Store(DxlImportResult* result);
-    void RollBack();
 
     DBHANDLE db_;
     std::string name_;
     STATUS status_ = NOERROR;
     std::string error_;
     std::vector<PendingNote> notes_;
+    std::unordered_map<std::string, size_t> noteByUnid_;   // index in notes_
     std::vector<BuiltNote> built_;
-    std::vector<DWORD> newObjects_;
 };
 
 bool Importer::Fail(STATUS status, const xmlNode* node, const char* format, ...) {
@@ -334,7 +332,7 @@ bool Importer::FailStatus(STATUS status, long line, const char* what) {
     char text[256];
     StatusText(status, text, sizeof text);
     status_ = status;
-    error_ = name_ + ":" + std::to_string(line) + ": " + what + ": " + text;
+    error_ = name_ + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + what + ": " + text;
     return false;
 }
 
@@ -597,13 +595,13 @@ bool Importer::ParseNote(xmlNode* node, bool sharedField) {
 
 // Adds a parsed note; a note whose UNID an earlier note of the same import
 // has replaces that one, as it would replace a stored note.
+// A note of a UNID given before takes the earlier one's place.
 void Importer::AddNote(PendingNote note) {
     if (note.unid) {
-        for (auto& earlier : notes_) {
-            if (earlier.unid && SameUnid(*earlier.unid, *note.unid)) {
-                earlier = std::move(note);
-                return;
-            }
+        auto [found, added] = noteByUnid_.emplace(UnidKey(*note.unid), notes_.size());
+        if (!added) {
+            notes_[found->second] = std::move(note);
+            return;
         }
     }
     notes_.push_back(std::move(note));
@@ -919,26 +917,6 @@ bool Importer::ClearItems(NOTEHANDLE note) {
     return status == NOERROR;
 }
 
-// The database objects the attachments of an open note name.
-void Importer::CollectObjects(NOTEHANDLE note, std::vector<DWORD>* objects) {
-    ItemScan(note, [&](BLOCKID item) -> STATUS {
-        WORD type = 0;
-        BLOCKID value;
-        DWORD length = 0;
-        if (ItemQuery(item, nullptr, 0, nullptr, &type, &value, &length) != NOERROR || type != TYPE_OBJECT ||
-            length < 2 + kFileObjectStored) {
-            return NOERROR;
-        }
-        const auto* bytes = static_cast<const BYTE*>(BlockLock(value));
-        if (bytes == nullptr) return NOERROR;
-        const void* src = bytes + 2;
-        FileObjectHost header{};
-        if (StructRead(&src, kFileObjectType, &header) == NOERROR) objects->push_back(header.RRV);
-        BlockUnlock(value);
-        return NOERROR;
-    });
-}
-
 bool Importer::Build(const PendingNote& pending, BuiltNote* built) {
     STATUS status = NOERROR;
     bool replaced = false;
@@ -950,11 +928,10 @@ bool Importer::Build(const PendingNote& pending, BuiltNote* built) {
         status = DbNoteInfoByUNID(db_, &*pending.unid, &existing, &oid, &modified, &noteClass);
         if (status == NOERROR) {
             replaced = true;
+            built->replaces = true;
             status = NoteOpen(db_, existing, OPEN_NOTE_DEFAULT, &built->note);
-            if (status == NOERROR) status = NoteOpen(db_, existing, OPEN_NOTE_DEFAULT, &built->original);
             if (status != NOERROR) return FailStatus(status, pending.line, "cannot open the stored note of that UNID");
             built->id = existing;
-            CollectObjects(built->original, &built->oldObjects);
             if (!ClearItems(built->note)) return FailStatus(ERR_NOTE_UPDATE, pending.line, "cannot replace the stored note");
         } else if (status != ERR_UNID_NOT_FOUND && status != ERR_NOTE_DELETED) {
             return FailStatus(status, pending.line, "cannot look the note's UNID up");
@@ -995,7 +972,6 @@ bool Importer::Build(const PendingNote& pending, BuiltNote* built) {
             DWORD objectId = 0;
             status = DbAllocObject(db_, size, OBJECT_CLASS_FILE, &objectId);
             if (status != NOERROR) return FailStatus(status, item.line, "cannot store the attachment");
-            newObjects_.push_back(objectId);
             if (size > 0) status = DbWriteObjectBytes(db_, objectId, item.file->bytes.data(), 0, size);
             if (status != NOERROR) return FailStatus(status, item.line, "cannot store the attachment");
             FileObjectHost header = item.file->header;
@@ -1022,38 +998,27 @@ bool Importer::Build(const PendingNote& pending, BuiltNote* built) {
 }
 
 bool Importer::Store(DxlImportResult* result) {
+    STATUS status = DbBeginBatch(db_);
+    if (status != NOERROR) return FailStatus(status, 0, "cannot import into the database");
+    bool ok = true;
     built_.resize(notes_.size());
-    for (size_t i = 0; i < notes_.size(); ++i) {
-        if (!Build(notes_[i], &built_[i])) return false;
-    }
-    for (size_t i = 0; i < built_.size(); ++i) {
+    for (size_t i = 0; ok && i < notes_.size(); ++i) ok = Build(notes_[i], &built_[i]);
+    for (size_t i = 0; ok && i < built_.size(); ++i) {
         BuiltNote& built = built_[i];
-        STATUS status = NoteUpdate(built.note, built.original != 0 ? UPDATE_FORCE : 0);
+        status = NoteUpdate(built.note, built.replaces ? UPDATE_FORCE : 0);
         if (status == NOERROR) status = NoteGetInfo(built.note, NOTE_FIELD_ID, &built.id);
-        if (status != NOERROR) return FailStatus(status, notes_[i].line, "cannot store the note");
-        built.stored = true;
+        if (status != NOERROR) ok = FailStatus(status, notes_[i].line, "cannot store the note");
     }
-    for (auto& built : built_) {
-        result->notes.push_back(built.id);
-        for (DWORD object : built.oldObjects) DbFreeObject(db_, object);
+    if (ok) {
+        status = DbCommitBatch(db_);
+        if (status != NOERROR) ok = FailStatus(status, 0, "cannot store the notes");
     }
+    if (!ok) {
+        DbAbortBatch(db_);
+        return false;
+    }
+    for (const auto& built : built_) result->notes.push_back(built.id);
     return true;
-}
-
-// Undoes what the store step did: new notes are deleted, replaced notes get
-// their old content back, new objects are freed.
-void Importer::RollBack() {
-    for (size_t i = built_.size(); i-- > 0;) {
-        const BuiltNote& built = built_[i];
-        if (!built.stored) continue;
-        if (built.original != 0) {
-            NoteUpdate(built.original, UPDATE_FORCE);
-        } else {
-            NoteDelete(db_, built.id, DELETE_NOTE_DEFAULT);
-        }
-    }
-    for (DWORD object : newObjects_) DbFreeObject(db_, object);
-    newObjects_.clear();
 }
 
 STATUS Importer::Run(const char* text, size_t length, DxlImportResult* result) {
@@ -1066,10 +1031,8 @@ STATUS Importer::Run(const char* text, size_t length, DxlImportResult* result) {
     }
     if (ok) {
         ok = Store(result);
-        if (!ok) RollBack();
         for (const auto& built : built_) {
             if (built.note != 0) NoteClose(built.note);
-            if (built.original != 0) NoteClose(built.original);
         }
     }
     if (!ok) {

@@ -119,8 +119,6 @@ STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
     if (status != NOERROR) return status;
     open->header = header;
     open->modifiedSet = false;
-    for (DWORD object : open->freeOnUpdate) store->FreeObject(object);
-    open->freeOnUpdate.clear();
     return NOERROR;
 }
 

@@ -35,9 +35,6 @@ struct OpenNote {
     std::vector<std::unique_ptr<NoteItem>> items;   // in stored order
     std::unordered_map<DWORD, NoteItem*> bySerial;
     DWORD nextSerial = 1;
-    // Database objects of attachments removed from the note: freed once the
-    // note is stored without them, so a note closed unsaved keeps its files.
-    std::vector<DWORD> freeOnUpdate;
 };
 
 std::recursive_mutex& StorageMutex();
@@ -49,8 +46,18 @@ DWORD RandomDword();
 // A new originator id: a random file part, the current time as the note part.
 ORIGINATORID NewOriginatorId();
 
+// A batch of writes to a database as one transaction (the DXL import): it
+// takes the write lock at once (waiting up to the busy wait) and commits
+// whole, or, abandoned, leaves the database as it was.
+STATUS DbBeginBatch(DBHANDLE db);
+STATUS DbCommitBatch(DBHANDLE db);
+void DbAbortBatch(DBHANDLE db);
+
 // Testing controls (testing.cpp).
 int TakeInjectedUpdateFault();   // the pending fault, turned off once taken
+// Ends the process at once (as a kill does) at the note write notes.ini
+// "TestKillAtNoteWrite" counts to, when set.
+void TestKillPoint();
 void CountDesignUpdateCall();
 void CountProfileCall();
 

@@ -125,12 +125,12 @@ STATUS RemoveObject(NOTEHANDLE note, std::string_view name) {
     if (status != NOERROR && status != ERR_ITEM_NOT_FOUND) return status;
     bool removed = false;
     if (status == NOERROR) {
-        status = RemoveNoteItem(note, fileItem, header.RRV);
+        status = RemoveNoteItem(note, fileItem);
         if (status != NOERROR) return status;
         removed = true;
     }
     for (BLOCKID info : FindInfoItems(note, name)) {
-        status = RemoveNoteItem(note, info, 0);
+        status = RemoveNoteItem(note, info);
         if (status != NOERROR) return status;
         removed = true;
     }
@@ -190,12 +190,12 @@ STATUS NoteWriteOleObject(NOTEHANDLE note, const char* path, const char* name, c
     status = ItemAppend(note, kItemFlagsObjectFile, kInfoItemName, kInfoItemNameLength, TYPE_COMPOSITE,
                         info.data(), static_cast<DWORD>(info.size()));
     if (status != NOERROR) {
-        RemoveNoteItem(note, LastItem(note), 0);   // the attachment just appended
+        RemoveNoteItem(note, LastItem(note));   // the attachment just appended
         DbFreeObject(db, header.RRV);
         return status;
     }
-    if (old == NOERROR) RemoveNoteItem(note, oldFile, oldHeader.RRV);
-    for (BLOCKID each : oldInfo) RemoveNoteItem(note, each, 0);
+    if (old == NOERROR) RemoveNoteItem(note, oldFile);
+    for (BLOCKID each : oldInfo) RemoveNoteItem(note, each);
     return NOERROR;
 }
 

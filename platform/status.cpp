@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "status_codes.h"
+#include "store.h"
 #include "talix_platform/log.h"
 
 namespace plat {
@@ -32,6 +33,7 @@ const StatusTextEntry kStatusTexts[] = {
     {ERR_DB_IO, "Database read or write failed"},
     {ERR_PATH_TOO_LONG, "Path name too long"},
     {ERR_BAD_PATH, "Invalid path name"},
+    {ERR_DB_BUSY, nullptr},   // built with the busy wait in force
     {ERR_NOTE_NOT_FOUND, "Invalid or nonexistent document"},
     {ERR_NOTE_DELETED, "Document has been deleted"},
     {ERR_UNID_NOT_FOUND, "Cannot find a document with that universal id"},
@@ -93,6 +95,14 @@ WORD StatusText(STATUS status, char* buf, WORD limit) {
             text = entry.text;
             break;
         }
+    }
+    char built[96];
+    if (masked == ERR_DB_BUSY) {
+        int seconds = BusyWaitSeconds();
+        std::snprintf(built, sizeof built,
+                      "the database is busy: another process is writing to it (waited %d second%s)", seconds,
+                      seconds == 1 ? "" : "s");
+        text = built;
     }
     char fallback[48];
     if (text == nullptr) {

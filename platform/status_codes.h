@@ -21,6 +21,7 @@ enum : STATUS {
     ERR_DB_IO = 15014,              // a database read or write failed
     ERR_PATH_TOO_LONG = 15015,      // the path is too long
     ERR_BAD_PATH = 15016,           // the path is not valid
+    ERR_DB_BUSY = 15017,            // another process held the write lock longer than the busy wait
     ERR_NOTE_NOT_FOUND = 15020,     // no note of that id
     ERR_NOTE_DELETED = 15021,       // the note has been deleted
     ERR_UNID_NOT_FOUND = 15022,     // no note of that universal id

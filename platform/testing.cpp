@@ -1,8 +1,10 @@
 // Controls of the stand-in that only tests and the host use.
 #include <atomic>
+#include <csignal>
 #include <mutex>
 
 #include "notes_internal.h"
+#include "talix_platform/log.h"
 #include "talix_platform/testing.h"
 
 namespace plat {
@@ -18,6 +20,12 @@ std::atomic<DWORD> g_profileCalls{0};
 void TestFailUpdateAfterItems(int afterItems) { g_failUpdateAfterItems.store(afterItems < 0 ? -1 : afterItems); }
 
 int TakeInjectedUpdateFault() { return g_failUpdateAfterItems.exchange(-1); }
+
+void TestKillPoint() {
+    static std::atomic<LONG> written{0};
+    LONG at = IniGetInt("TestKillAtNoteWrite");
+    if (at > 0 && ++written >= at) ::raise(SIGKILL);
+}
 
 DWORD TestDesignUpdateCalls() { return g_designUpdateCalls.load(); }
 DWORD TestProfileCalls() { return g_profileCalls.load(); }

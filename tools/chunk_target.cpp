@@ -12,7 +12,8 @@ ChunkOfItem::~ChunkOfItem() {
 }
 
 bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
-                       const std::string& itemName, const std::string& definition, bool create, int* exitCode) {
+                       const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode) {
+    const bool create = use == ItemUse::kCreate;
     if (!IsNoteArgument(noteArg)) {
         *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", noteArg.c_str());
         return false;
@@ -33,6 +34,10 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
         if (!values.empty() && values.front().type != plat::TYPE_COMPOSITE) {
             *exitCode = Fail("item '%s' is not rich text (data type 0x%04X)", itemName.c_str(),
                              static_cast<unsigned>(values.front().type));
+            return false;
+        }
+        if (use != ItemUse::kRead && !ItemUndamaged(command, itemName, values)) {
+            *exitCode = kExitFailed;
             return false;
         }
         plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, &id);

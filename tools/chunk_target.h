@@ -12,6 +12,10 @@
 
 namespace talix_cli {
 
+// What a command does with the item: reads it, writes it back, or writes
+// it back and creates it when it is missing.
+enum class ItemUse { kRead, kWrite, kCreate };
+
 class ChunkOfItem {
 public:
     ChunkOfItem() = default;
@@ -19,10 +23,10 @@ public:
     ChunkOfItem(const ChunkOfItem&) = delete;
     ChunkOfItem& operator=(const ChunkOfItem&) = delete;
     // Prints the reason and returns false when the item cannot be reached
-    // (with create, a missing item is created blank) or the definition does
-    // not parse.
+    // (with kCreate, a missing item is created blank), when an item to be
+    // written back is damaged, or when the definition does not parse.
     bool Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
-              const std::string& itemName, const std::string& definition, bool create, int* exitCode);
+              const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode);
     ZervaRTChunk* chunk() const { return chunk_; }
     ZervaRTItem* item() const { return item_; }
     const std::string& dbPath() const { return dbPath_; }

@@ -2,6 +2,7 @@
 // databases and notes, and the text forms of the listings.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,24 @@ std::vector<ItemValue> FindItems(plat::NOTEHANDLE note, const std::string& utf8N
 bool OpenItemArguments(const Command& command, const std::vector<std::string>& args, bool richText, Database* db,
                        Note* note, std::vector<ItemValue>* items, int* exitCode);
 
+// A record of a stored rich-text value, as the value holds it.
+struct StoredRecord {
+    plat::WORD signature = 0;
+    size_t offset = 0;                     // from the start of the value (its data-type word)
+    size_t length = 0;                     // stored length, header included
+    const unsigned char* bytes = nullptr;  // the whole record
+};
+// Walks the records of a stored rich-text value (data-type word first),
+// calling each (may be empty) for every record. False when the value is
+// damaged; *damage then says where and what ("damaged data at byte 16: ...").
+bool WalkStoredRecords(const unsigned char* value, size_t length, const std::function<void(const StoredRecord&)>& each,
+                       std::string* damage);
+
+// False, having said where and what is damaged (the walk above, and the
+// status the platform's record reader gives), when a rich-text value of the
+// item is damaged: a command writes an item back only as it read it, whole.
+bool ItemUndamaged(const Command& command, const std::string& itemName, const std::vector<ItemValue>& items);
+
 int RunImport(const Command& command, const std::vector<std::string>& args);
 int RunNotes(const Command& command, const std::vector<std::string>& args);
 int RunItems(const Command& command, const std::vector<std::string>& args);
@@ -101,11 +120,20 @@ int RunRewrite(const Command& command, const std::vector<std::string>& args);
 int RunView(const Command& command, const std::vector<std::string>& args);
 int RunFormula(const Command& command, const std::vector<std::string>& args);
 int RunText(const Command& command, const std::vector<std::string>& args);
+int RunHtml(const Command& command, const std::vector<std::string>& args);
 int RunCount(const Command& command, const std::vector<std::string>& args);
 int RunDesign(const Command& command, const std::vector<std::string>& args);
 int RunCreateDesign(const Command& command, const std::vector<std::string>& args);
 int RunAppend(const Command& command, const std::vector<std::string>& args);
 int RunEdit(const Command& command, const std::vector<std::string>& args);
 int RunQuery(const Command& command, const std::vector<std::string>& args);
+int RunGetProperty(const Command& command, const std::vector<std::string>& args);
+int RunSetProperty(const Command& command, const std::vector<std::string>& args);
+int RunPropertyText(const Command& command, const std::vector<std::string>& args);
+int RunCheck(const Command& command, const std::vector<std::string>& args);
+
+// The number of messages the library has shown through the host's message
+// procedure (each printed on standard error) since the program started.
+int MessagesShown();
 
 } // namespace talix_cli

@@ -91,10 +91,13 @@ bool Database::Open(const std::string& path, bool create) {
     if (status == plat::NOERROR) return true;
     handle_ = 0;
     if (create) {
-        // A database that does not open is created; when that fails too
-        // (something else is there, the folder is missing) both reasons count.
+        // A database that does not open is created; another process may
+        // create it meanwhile, and then it opens. When both fail (something
+        // else is there, the folder is missing) both reasons count.
         plat::STATUS created = plat::DbCreate(path.c_str(), &handle_);
         if (created == plat::NOERROR) return true;
+        handle_ = 0;
+        if (plat::DbOpen(path.c_str(), &handle_) == plat::NOERROR) return true;
         handle_ = 0;
         Fail("cannot open %s: %s; cannot create it: %s", path.c_str(), StatusMessage(status).c_str(),
              StatusMessage(created).c_str());

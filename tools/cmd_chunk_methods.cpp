@@ -1,8 +1,10 @@
 // The commands append, edit and query: the chunk methods of the library
-// run on a chunk of a rich-text item. append and edit save the note when
-// the method worked; query changes nothing.
+// (and, for edit set-target, the engine's operation that changes a target
+// from keyword=value words) run on a chunk of a rich-text item. append and
+// edit save the note when the method worked; query changes nothing.
 #include <cstdio>
 #include <cstdlib>
+#include <strings.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,10 +12,15 @@
 #include "chunk_target.h"
 #include "cli.h"
 #include "core/statuses.h"
+#include "engine/chunk_types.h"
 
 namespace talix_cli {
 
 namespace {
+
+// The engine's operation that applies keyword=value words to a chunk's
+// targets of a type.
+constexpr std::uint16_t kOpSetTargetProperties = 2437;
 
 // The options a command takes out of its arguments: the value options
 // (their last value, or every value for --column) and the switches.
@@ -121,8 +128,11 @@ const Arity kEditActions[] = {
     {"remove", 0, 0},        {"remove-links", 0, 0},  {"remove-hotspots", 0, 0}, {"remove-sections", 0, 0},
     {"remove-fields", 1, 1}, {"font", 1, 2},          {"paragraph", 1, 2},       {"table", 1, 1},
     {"highlight", 0, 0},     {"highlight-text", 1, 1}, {"set-text", 1, 1},       {"replace", 2, 3},
-    {"sort-rows", 1, 1},     {"export-graphic", 1, 2},
+    {"sort-rows", 1, 1},     {"export-graphic", 1, 2}, {"set-target", 2, 2},
 };
+
+// The target types whose properties set-target can change.
+const char* const kSettableTargets[] = {"Graphic", "Paragraph", "HR", "Layer", "URLLink", "ParagraphList"};
 
 const Arity kQueries[] = {
     {"text-run", 2, 4}, {"named", 2, 4}, {"font-in-use", 1, 1}, {"html-value", 1, 2},
@@ -259,6 +269,14 @@ talix::STATUS RunEditAction(const std::string& action, const std::vector<std::st
         if (!Word(a[0], &column) || column == 0) return *usage = true, talix::kArgumentError;
         return chunk->SortByRow(column, 1, options.numeric ? 1 : 0, options.reverse ? 1 : 0, options.Value("options"));
     }
+    if (action == "set-target") {
+        std::uint16_t type = 0;
+        for (const char* name : kSettableTargets)
+            if (strcasecmp(a[0].c_str(), name) == 0) type = talix::FindChunkType(name);
+        if (type == 0) return *usage = true, talix::kArgumentError;
+        chunk->AlterRichText(kOpSetTargetProperties, type, 0, 0, 0, text(1), nullptr, nullptr, nullptr);
+        return chunk->lastStatus;
+    }
     // export-graphic
     return chunk->ExportGraphic(a[0].c_str(), a.size() > 1 ? a[1].c_str() : nullptr);
 }
@@ -277,7 +295,8 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     if (!CheckArity(command, kAppendKinds, what, rest.size(), &exitCode)) return exitCode;
     ChunkOfItem target;
     const char* chunk = options.Value("chunk");
-    if (!target.Open(command, args[0], args[1], args[2], chunk != nullptr ? chunk : "Everything", true, &exitCode))
+    if (!target.Open(command, args[0], args[1], args[2], chunk != nullptr ? chunk : "Everything",
+                     ItemUse::kCreate, &exitCode))
         return exitCode;
     bool usage = false;
     const talix::STATUS status = RunAppendKind(what, rest, options, &target, &usage);
@@ -297,9 +316,11 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     const std::vector<std::string> rest(args.begin() + 5, args.end());
     if (!CheckArity(command, kEditActions, action, rest.size(), &exitCode)) return exitCode;
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args[3], false, &exitCode)) return exitCode;
+    if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kWrite, &exitCode)) return exitCode;
     bool usage = false;
     const talix::STATUS status = RunEditAction(action, rest, options, &target, &usage);
+    if (usage && action == "set-target")
+        return UsageError(command, "set-target takes Graphic, Paragraph, HR, Layer, URLLink or ParagraphList");
     if (usage) return UsageError(command, "sort-rows needs a column number from 1");
     return Finish("edit " + action, &target, status);
 }
@@ -318,7 +339,7 @@ int RunQuery(const Command& command, const std::vector<std::string>& args) {
     if ((what == "text-run" || what == "named") && !Word(a[0], &n))
         return UsageError(command, "%s needs a number N", what.c_str());
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args[3], false, &exitCode)) return exitCode;
+    if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kRead, &exitCode)) return exitCode;
     ZervaRTChunk* chunk = target.chunk();
     std::vector<std::string> texts;
     for (const std::string& each : a) texts.push_back(Lmbcs(each));

@@ -106,7 +106,9 @@ int RunRewrite(const Command& command, const std::vector<std::string>& args) {
     {
         Database db;
         Note note;
-        if (!OpenArguments(command, args, &db, &note, &exitCode)) return exitCode;
+        std::vector<ItemValue> items;
+        if (!OpenItemArguments(command, args, true, &db, &note, &items, &exitCode)) return exitCode;
+        if (!ItemUndamaged(command, args[2], items)) return kExitFailed;
         plat::STATUS status = plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, &id);
         if (status != plat::NOERROR) return Fail("cannot read note %s: %s", args[1].c_str(), StatusMessage(status).c_str());
     }

@@ -1,23 +1,22 @@
 // The commands text (the text of a chunk of a rich-text item) and count (the
-// number of targets of a type within a chunk).
+// number of targets of a type within a chunk). Both answer whole: the text
+// however long, the count however large.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "chunk_target.h"
+#include "chunkops/chunk_text.h"
 #include "cli.h"
 #include "core/statuses.h"
+#include "engine/chunk_count.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
 namespace talix_cli {
-
-namespace {
-
-constexpr std::uint32_t kTextBufferSize = 65342;
-
-} // namespace
 
 int RunText(const Command& command, const std::vector<std::string>& args) {
     int exitCode = kExitOk;
@@ -25,15 +24,24 @@ int RunText(const Command& command, const std::vector<std::string>& args) {
     if (args.size() < 3 || args.size() > 4)
         return UsageError(command, "text needs a database, a note, an item name and at most one chunk");
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything", false,
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything", ItemUse::kRead,
                      &exitCode))
         return exitCode;
-    std::vector<char> buffer(kTextBufferSize);
-    std::uint32_t length = target.chunk()->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
-    if (target.chunk()->lastStatus != talix::kOK)
-        return Fail("cannot read the text: %s", StatusMessage(target.chunk()->lastStatus).c_str());
-    std::string text = plat::LmbcsToNative(std::string_view(buffer.data(), length));
-    std::printf("%s\n", text.c_str());
+    std::string lmbcs;
+    talix::STATUS status = talix::GetWholeChunkText(target.chunk(), &lmbcs);
+    if (status != talix::kOK) return Fail("cannot read the text: %s", StatusMessage(status).c_str());
+    // A zero byte in a text run is a line end.
+    std::string text;
+    for (size_t start = 0; start <= lmbcs.size();) {
+        size_t end = lmbcs.find('\0', start);
+        if (end == std::string::npos) end = lmbcs.size();
+        if (start > 0) text.push_back('\n');
+        text += plat::LmbcsToNative(std::string_view(lmbcs).substr(start, end - start));
+        start = end + 1;
+    }
+    text.push_back('\n');
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        return Fail("cannot write the text: %s", std::strerror(errno));
     return kExitOk;
 }
 
@@ -43,14 +51,14 @@ int RunCount(const Command& command, const std::vector<std::string>& args) {
     if (args.size() < 4 || args.size() > 5)
         return UsageError(command, "count needs a database, a note, an item name, a type and at most one chunk");
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", false,
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", ItemUse::kRead,
                      &exitCode))
         return exitCode;
-    std::int16_t count = target.chunk()->GetCount(args[3].c_str());
+    std::int64_t count = talix::CountChunkTargets(target.chunk(), args[3].c_str());
     if (count < 0) return Fail("'%s' cannot be counted in '%s'", args[3].c_str(), target.chunk()->definition);
     if (target.chunk()->lastStatus != talix::kOK)
         return Fail("cannot count '%s': %s", args[3].c_str(), StatusMessage(target.chunk()->lastStatus).c_str());
-    std::printf("%d\n", count);
+    std::printf("%lld\n", static_cast<long long>(count));
     return kExitOk;
 }
 

@@ -19,8 +19,11 @@ namespace {
 const Command kCommands[] = {
     {"import", "import DB FILE.dxl...",
      "Imports the notes of DXL files into database DB, creating it when it does not exist.\n"
-     "A note whose UNID is already in DB replaces it. A file that fails is reported and\n"
-     "the others are still imported. Prints one line per imported note: note id, UNID.\n",
+     "A note whose UNID is already in DB replaces it. Each file lands whole or not at all,\n"
+     "whatever happens to the process; a file that fails is reported and the others are\n"
+     "still imported. An import waits for another process writing to DB up to 30 seconds\n"
+     "(notes.ini DatabaseBusyWait, in seconds) and then fails: the database is busy.\n"
+     "Prints one line per imported note: note id, UNID.\n",
      RunImport},
     {"notes", "notes DB",
      "Lists the notes of DB in note-id order, one per line: note id, UNID, class and\n"
@@ -43,7 +46,8 @@ const Command kCommands[] = {
      RunRecordsCommand},
     {"rewrite", "rewrite DB NOTE ITEM",
      "Reads a rich-text item with the library and writes it back, then saves the note.\n"
-     "Prints the number of records written.\n",
+     "Prints the number of records written. A damaged item (as 'records' reports it) is\n"
+     "refused and nothing is written.\n",
      RunRewrite},
     {"view", "view DB VIEW [KEY]",
      "Lists the entries of a view in the view's order, one per line: note id, then the\n"
@@ -57,9 +61,20 @@ const Command kCommands[] = {
      "formula driver, loaded on first use (see the README).\n",
      RunFormula},
     {"text", "text DB NOTE ITEM [CHUNK]",
-     "Prints the text of the text runs of a chunk of a rich-text item (default\n"
-     "\"Everything\"), such as \"Table 1; Row 2\", at most 65,340 bytes of it.\n",
+     "Prints the whole text of the text runs of a chunk of a rich-text item (default\n"
+     "\"Everything\"), such as \"Table 1; Row 2\"; a zero byte in a run is a line end.\n",
      RunText},
+    {"html", "html DB NOTE ITEM [CHUNK] [--format html|xhtml|text|passthrough] [--options TEXT] [--out FILE] [--mime PART]",
+     "Renders a chunk of a rich-text item (default \"Everything\") as HTML 4.01 (the default),\n"
+     "XHTML 1.0 or plain text, written as UTF-8 to standard output or FILE. TEXT is a\n"
+     "string of generation options (\"Title=Notes PreserveSpaces=Yes\"); the markup is\n"
+     "handed on as it is made (OutputToEvent=Yes unless TEXT sets it), so any size comes\n"
+     "out whole. --mime renders for a MIME message: what is handed on goes to a part\n"
+     "file \"MP<PART>_<n>.htm\" that is attached to the note, which is saved; the part\n"
+     "file's name is printed (an empty line when none was needed), then the rest of the\n"
+     "markup. HTML and XHTML hold the document's frame: the body's records are not\n"
+     "rendered as markup.\n",
+     RunHtml},
     {"count", "count DB NOTE ITEM TYPE [CHUNK]",
      "Prints the number of targets of a type (Table, Row, Section, Hotspot ...) within\n"
      "a chunk of a rich-text item (default \"Everything\").\n",
@@ -98,7 +113,9 @@ const Command kCommands[] = {
      "  highlight | highlight-text TEXT | set-text TEXT\n"
      "  replace FIND REPL [SCOPE] (SCOPE: TEXT, NONTEXT, FORMULA, HIDEWHEN, URL, EVERYTHING)\n"
      "  sort-rows COLUMN [--numeric] [--reverse] (further keys in --options)\n"
-     "  export-graphic FILE [FORMAT]\n",
+     "  export-graphic FILE [FORMAT]\n"
+     "  set-target TYPE OPTIONS (the chunk's targets of TYPE: Graphic, Paragraph, HR, Layer,\n"
+     "    URLLink or ParagraphList, changed by the keyword=value words of OPTIONS)\n",
      RunEdit},
     {"query", "query DB NOTE ITEM CHUNK WHAT ARGS...",
      "Asks about a chunk of a rich-text item without changing it. WHAT and its arguments:\n"
@@ -110,6 +127,32 @@ const Command kCommands[] = {
      "  html-value ATTR [ELEMENT]: a stored HTML attribute (NAME, ID, CLASS, STYLE, TITLE,\n"
      "    OTHER) of the chunk's table or cell (ELEMENT Table or Cell)\n",
      RunQuery},
+    {"get-property", "get-property DB NOTE ITEM NAME [CHUNK]",
+     "Prints a property of a chunk of a rich-text item (default \"Everything\") by its name:\n"
+     "the text of a text property (Text, Font, FontColor, ParagraphStyle ...), the number of\n"
+     "a number property (PointSize, PABID, Exists ...).\n",
+     RunGetProperty},
+    {"set-property", "set-property DB NOTE ITEM (NAME VALUE | --list T) [CHUNK]",
+     "Sets a property of a chunk of a rich-text item (default \"Everything\") and saves the\n"
+     "note: a number property takes a number VALUE. With --list, T is a text of Name=value\n"
+     "words and the first property it names that can be set is set. A property that cannot\n"
+     "be set (read-only, or without a way to set it) is refused with a message.\n",
+     RunSetProperty},
+    {"property-text", "property-text DB NOTE ITEM CHUNK WHAT ARGS...",
+     "Prints the keyword=value words of a chunk of a rich-text item. WHAT and its arguments:\n"
+     "  target TYPE [KEYWORD]: the words of the chunk's targets of TYPE (Graphic, Layer, HR,\n"
+     "    Table, ImageMap, GraphicHotspot, Section, Field, URLLink), or the value of one\n"
+     "  table [KEYWORD]: the words of the chunk's table (or those of one keyword)\n"
+     "  border SIDE: the border of the chunk's first cell (Left, Right, Top, Bottom; any\n"
+     "    other text: all four, left,right,top,bottom)\n",
+     RunPropertyText},
+    {"check", "check DB",
+     "Checks a database: the file's integrity, database objects no note names, objects a\n"
+     "note names that are missing, notes whose header or items do not read back, and\n"
+     "rich-text items with damaged records. Prints one line per finding: what it is about\n"
+     "(database, note or object), its note id or object id, and what is wrong. Exits 1\n"
+     "when it finds anything, 0 when the database is sound.\n",
+     RunCheck},
 };
 
 void PrintUsage(std::FILE* out) {
@@ -121,10 +164,17 @@ void PrintUsage(std::FILE* out) {
                out);
 }
 
+int g_messagesShown = 0;
+
 // The platform's message display: messages go to standard error.
-void ShowMessage(const char* text, plat::WORD) { std::fprintf(stderr, "talix: %s\n", text != nullptr ? text : ""); }
+void ShowMessage(const char* text, plat::WORD) {
+    ++g_messagesShown;
+    std::fprintf(stderr, "talix: %s\n", text != nullptr ? text : "");
+}
 
 } // namespace
+
+int MessagesShown() { return g_messagesShown; }
 
 int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,5 +1,6 @@
 // The records command: lists the CD records of a rich-text item, one per
-// line, walking the stored bytes without ever reading past a value.
+// line, walking the stored bytes without ever reading past a value. The same
+// walk tells the commands that write an item back whether it is damaged.
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -60,22 +61,22 @@ std::string KeyFields(plat::WORD signature, const unsigned char* record, size_t 
     return text;
 }
 
-// Reports damaged data after the records listed so far; returns false.
-bool Damaged(const char* format, ...) __attribute__((format(printf, 1, 2)));
-bool Damaged(const char* format, ...) {
-    std::fflush(stdout);
+plat::STATUS AcceptRecord(const void*, plat::WORD, plat::DWORD, void*) { return plat::NOERROR; }
+
+std::string Describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Describe(const char* format, ...) {
     char what[512];
     va_list args;
     va_start(args, format);
     std::vsnprintf(what, sizeof what, format, args);
     va_end(args);
-    Fail("%s", what);
-    return false;
+    return what;
 }
 
-// Lists the records of one value (data-type word first). index runs across
-// the items. Returns false, having reported it, when the value is damaged.
-bool ListRecords(const unsigned char* value, size_t length, size_t item, size_t* index) {
+} // namespace
+
+bool WalkStoredRecords(const unsigned char* value, size_t length, const std::function<void(const StoredRecord&)>& each,
+                       std::string* damage) {
     size_t offset = 2;
     while (offset < length) {
         size_t left = length - offset;
@@ -83,7 +84,8 @@ bool ListRecords(const unsigned char* value, size_t length, size_t item, size_t*
         plat::WORD signature = 0;
         size_t header = 0, recordLength = 0;
         if (left < 2) {
-            return Damaged("item %zu: damaged data at byte %zu: a record header needs 2 bytes, 1 is left", item, offset);
+            *damage = Describe("damaged data at byte %zu: a record header needs 2 bytes, 1 is left", offset);
+            return false;
         }
         plat::WORD first = talix::ReadWord(record);
         if (first < 0x0100) {           // long form: WORD signature, DWORD length
@@ -100,24 +102,24 @@ bool ListRecords(const unsigned char* value, size_t length, size_t item, size_t*
             signature = first & 0xFF;
         }
         if (left < header) {
-            return Damaged("item %zu: damaged data at byte %zu: the record header of 0x%04X is cut off", item, offset, signature);
+            *damage = Describe("damaged data at byte %zu: the record header of 0x%04X is cut off", offset, signature);
+            return false;
         }
         if (recordLength == 0) {
-            return Damaged("item %zu: damaged data at byte %zu: record 0x%04X has length 0", item, offset, signature);
+            *damage = Describe("damaged data at byte %zu: record 0x%04X has length 0", offset, signature);
+            return false;
         }
         if (recordLength < header) {
-            return Damaged("item %zu: damaged data at byte %zu: record 0x%04X is shorter (%zu) than its header", item, offset,
-                 signature, recordLength);
+            *damage = Describe("damaged data at byte %zu: record 0x%04X is shorter (%zu) than its header", offset,
+                               signature, recordLength);
+            return false;
         }
         if (recordLength > left) {
-            return Damaged("item %zu: damaged data at byte %zu: record 0x%04X of length %zu runs past the end of the value (%zu "
-                 "bytes left)", item, offset, signature, recordLength, left);
+            *damage = Describe("damaged data at byte %zu: record 0x%04X of length %zu runs past the end of the value "
+                               "(%zu bytes left)", offset, signature, recordLength, left);
+            return false;
         }
-        plat::WORD type = 0;
-        const char* name = nullptr;
-        if (!plat::SignatureInfo(signature, &type, &name) || name == nullptr) name = "?";
-        std::printf("%zu\t0x%04X\t%s\t%zu\t%s\n", ++*index, static_cast<unsigned>(signature), name, recordLength,
-                    KeyFields(signature, record, recordLength).c_str());
+        if (each) each(StoredRecord{signature, offset, recordLength, record});
         // The next record starts at an even offset (an odd record has a pad
         // byte, which a value may leave out at its very end).
         offset += recordLength + (recordLength % 2);
@@ -125,7 +127,29 @@ bool ListRecords(const unsigned char* value, size_t length, size_t item, size_t*
     return true;
 }
 
-} // namespace
+bool ItemUndamaged(const Command& command, const std::string& itemName, const std::vector<ItemValue>& items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].type != plat::TYPE_COMPOSITE) continue;
+        const auto* value = static_cast<const unsigned char*>(plat::BlockLock(items[i].value));
+        if (value == nullptr) {
+            Fail("cannot read item '%s'; nothing was written", itemName.c_str());
+            return false;
+        }
+        std::string damage;
+        bool whole = WalkStoredRecords(value, items[i].length, nullptr, &damage);
+        plat::STATUS status = whole ? plat::NOERROR
+                                    : plat::EnumRecordsInMemory(value, items[i].length, AcceptRecord, nullptr);
+        plat::BlockUnlock(items[i].value);
+        if (!whole) {
+            std::string reader = status != plat::NOERROR ? ": " + StatusMessage(status) : std::string();
+            const std::string verb = std::string(command.name) == "append" ? "append to" : command.name;
+            Fail("cannot %s item '%s': item %zu: %s%s; nothing was written", verb.c_str(), itemName.c_str(), i + 1,
+                 damage.c_str(), reader.c_str());
+            return false;
+        }
+    }
+    return true;
+}
 
 int RunRecords(const Command& command, const std::vector<std::string>& args) {
     int exitCode = kExitOk;
@@ -137,9 +161,20 @@ int RunRecords(const Command& command, const std::vector<std::string>& args) {
     for (size_t i = 0; i < items.size(); ++i) {
         const auto* value = static_cast<const unsigned char*>(plat::BlockLock(items[i].value));
         if (value == nullptr) return Fail("cannot read item '%s'", args[2].c_str());
-        bool ok = ListRecords(value, items[i].length, i + 1, &index);
+        std::string damage;
+        bool ok = WalkStoredRecords(value, items[i].length, [&](const StoredRecord& record) {
+            plat::WORD type = 0;
+            const char* name = nullptr;
+            if (!plat::SignatureInfo(record.signature, &type, &name) || name == nullptr) name = "?";
+            std::printf("%zu\t0x%04X\t%s\t%zu\t%s\n", ++index, static_cast<unsigned>(record.signature), name,
+                        record.length, KeyFields(record.signature, record.bytes, record.length).c_str());
+        }, &damage);
         plat::BlockUnlock(items[i].value);
-        if (!ok) return kExitFailed;
+        if (!ok) {
+            // The records listed so far come first.
+            std::fflush(stdout);
+            return Fail("item %zu: %s", i + 1, damage.c_str());
+        }
     }
     return kExitOk;
 }

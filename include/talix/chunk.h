@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "talix/export.h"
 
@@ -21,6 +22,33 @@ public:
     ZervaRTChunk& operator=(const ZervaRTChunk&) = delete;
 
     static constexpr int kEventReturnStrings = 6;
+
+    // The caller's event procedures of a generation. ActOnText receives the
+    // markup piece by piece (the text is not terminated at length); its
+    // result is not used. QueryLinkData is told of each link the generation
+    // meets: the link kind (0 document, view or database link, 2 URL), the
+    // replica text, the replica id (two 32-bit words), the view and note ids
+    // (two ids of two 32-bit words each: file part, then note part) and
+    // three texts, each with its length; its result is not used.
+    using ActOnText = std::uint16_t (*)(ZervaRTChunk* chunk, char* text, std::uint16_t length);
+    using QueryLinkData = std::uint16_t (*)(ZervaRTChunk* chunk, std::uint16_t linkKind, char* replicaText,
+                                            std::uint16_t replicaLength, void* replicaId, void* viewId,
+                                            void* noteId, char* text1, std::uint16_t length1, char* text2,
+                                            std::uint16_t length2, char* text3, std::uint16_t length3);
+
+    // One image substitution of a MIME generation, in a list the caller
+    // owns. A node with a name stands for a built-in picture ("_a_dblink",
+    // "_a_viewlink", "_a_doclink", "_an_anchorlink", "_a_collapse",
+    // "_a_tabletab", "_a_checked", "_a_unchecked"); one without a name
+    // replaces the image at its offset in the item. The replacement text is
+    // written as the image's source.
+    struct ImageOffsetInfo {
+        std::uint64_t offset = 0;
+        const char* name = nullptr;
+        char replacement[136] = {};
+        ImageOffsetInfo* next = nullptr;
+    };
+
 
     // Every method that reads or changes the item runs the operation
     // engine through one frame: the last status is reset, an item that is
@@ -228,6 +256,66 @@ public:
     // name is a string of Name=value pairs.
     int SetPropertyText(const char* name, const char* value, std::uint16_t length);
     int SetPropertyNumber(const char* name, double value);
+
+    // The common form of the two getters: mode 0 puts the text in buffer
+    // (at most size bytes, cut before a character that does not fit, and a
+    // terminator: the buffer holds size + 1 bytes; a size of 0 writes
+    // nothing), mode 1 puts the number in *number; either may be null.
+    // Returns the length of the text placed in buffer. A name that is no
+    // property returns 0 and writes no number. A run that fails leaves its
+    // status in lastStatus and gives an empty text or 0.
+    std::uint16_t GetPropertyInternal(const char* name, char* buffer, std::uint16_t size, double* number,
+                                      std::uint16_t mode);
+
+    // ---- Property text of targets ------------------------------------------
+    // The keyword=value words of the chunk's targets of a type ("Graphic",
+    // "Layer", "HR", "Table" ...): all of them, or the value alone of one
+    // keyword (empty when the target has no such word). The text lives in
+    // the session's text result until the next call.
+    const char* GetTargetProperties(const char* typeName, const char* keyword);
+    // The words of the chunk's table: those of one keyword of the Table
+    // list (whole words, not cut to the value), or every word.
+    const char* GetTableProperties(const char* keyword);
+    // The border of the chunk's first cell: one side ("Left", "Right",
+    // "Top", "Bottom", by the first letter) or, for any other text, all
+    // four as "left,right,top,bottom".
+    const char* GetCellBorder(const char* side);
+
+    // ---- Generation ------------------------------------------------------
+    // Renders the chunk (narrowed by extraDefinition when not empty) into a
+    // new 65,406-byte block of the session's pool, zero-terminated, which
+    // the caller owns (the pool frees it at the latest with the session):
+    // format "HTML" / "HTML 4.01..." (the default, also for an unknown or
+    // absent format), "XHTML" / "XHTML 1.0..." or "Plain Text" /
+    // "Passthrough"; options a string of generation keywords (an
+    // optionsLength of 0 measures it). Event procedures given replace those
+    // the chunk holds; null ones keep them. The markup's length is left in
+    // the session's result length; text already handed to ActOnText is not
+    // in the block. Null when no context or block can be had.
+    char* GenerateHTML(const char* extraDefinition, const char* format, const char* options,
+                       std::uint16_t optionsLength, ActOnText actOnText, QueryLinkData queryLinkData);
+    // Renders the chunk for a MIME message into the caller's buffer of
+    // *capacity bytes (or a block of the pool when none is given), the
+    // caller's open file, or a part file in the temporary directory that is
+    // attached to the note as "$FILE" and whose name (at most 127
+    // characters) goes to resultName (128 bytes, empty when none). On
+    // return *capacity holds the markup's length. iconFlags (four ints:
+    // doclink, view link, database link, text link) and collapseIcon are
+    // read and written back; images may be null.
+    void GenerateHTMLToMime(int unused, int mimeMode, const char* format, const char* options,
+                            std::uint16_t optionsLength, char* buffer, std::uint32_t* capacity,
+                            std::uint16_t partNumber, char* resultName, std::FILE* file, const char* fileName,
+                            ActOnText actOnText, QueryLinkData queryLinkData, int* iconFlags, int* collapseIcon,
+                            ImageOffsetInfo* images);
+    // The worker of both: the chunk's generation context must have been
+    // allocated zero-filled before the call.
+    void GenerateXML(int unused, int mimeMode, const char* extraDefinition, const char* format, const char* options,
+                     std::uint16_t optionsLength, char* buffer, std::uint32_t* capacity, std::uint16_t partNumber,
+                     std::FILE* file, const char* fileName, ActOnText actOnText, QueryLinkData queryLinkData);
+    // Call the chunk's event procedures, when it holds them.
+    void RaiseActOnText(char* text, std::uint16_t length);
+    void RaiseQueryLinkData(char* unused1, std::uint16_t unused2, std::uint16_t linkKind, char* replicaText,
+                            char* viewIdText, char* noteIdText, char* text1, char* text2, char* text3);
 
     RARIvoSession* session = nullptr;
     ZervaRTItem* item = nullptr;

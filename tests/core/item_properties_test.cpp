@@ -193,7 +193,6 @@ TEST(PropertyLookups, NamesAndQuoteCharacters) {
     EXPECT_EQ(FindItemProperty("AutoSav"), nullptr);
     EXPECT_EQ(FindItemProperty("Zzz"), nullptr);
     EXPECT_EQ(FindItemProperty(nullptr), nullptr);
-    EXPECT_EQ(FindChunkProperty("Text"), nullptr);
 
     EXPECT_EQ(ChooseQuoteChar("it's|", 5), '"');
     EXPECT_EQ(ChooseQuoteChar("plain", 5), '\'');

@@ -92,14 +92,6 @@ FixtureRecord ImageResource(const std::string& name, std::uint32_t flags) {
     return record;
 }
 
-FixtureRecord HeadAndText(std::uint16_t signature, std::uint32_t head, std::uint32_t lengthAt,
-                          const std::string& text) {
-    FixtureRecord record = HostRecord(signature, static_cast<std::uint32_t>(head + text.size()));
-    PutWord(&record, lengthAt, static_cast<std::uint16_t>(text.size()));
-    std::memcpy(record.bytes.data() + head, text.data(), text.size());
-    return record;
-}
-
 FixtureRecord IdName(const std::vector<std::string>& texts) {
     std::string joined;
     for (const std::string& text : texts) joined += text;

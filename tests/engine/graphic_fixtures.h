@@ -46,9 +46,7 @@ FixtureRecord ImageSegment(const Bytes& data);
 FixtureRecord BitmapHeader(std::uint16_t width, std::uint16_t height);
 // A reference to the image resource of the name (formula flag when set).
 FixtureRecord ImageResource(const std::string& name, std::uint32_t flags = 0);
-// A record of a fixed head and a text whose length word lies at lengthAt.
-FixtureRecord HeadAndText(std::uint16_t signature, std::uint32_t head, std::uint32_t lengthAt,
-                          const std::string& text);
+using talix_test::HeadAndText;
 // An id/name record of the six texts.
 FixtureRecord IdName(const std::vector<std::string>& texts);
 // The records of a GIF picture in its bracket: begin, graphic, header,

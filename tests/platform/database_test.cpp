@@ -12,6 +12,7 @@
 namespace {
 
 using namespace plat;
+using talix_test::IniOverride;
 using talix_test::TempDir;
 
 void WriteFile(const std::string& path, const std::string& content) {
@@ -19,12 +20,6 @@ void WriteFile(const std::string& path, const std::string& content) {
     out << content;
 }
 
-// Sets a notes.ini variable for the length of a test.
-struct IniOverride {
-    IniOverride(const char* name, const std::string& value) : name_(name) { IniSet(name, value.c_str()); }
-    ~IniOverride() { IniSet(name_, ""); }
-    const char* name_;
-};
 
 bool SameId(const DBID& a, const DBID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -172,11 +167,21 @@ TEST(Databases, ObjectsHoldBytes) {
     EXPECT_EQ(DbWriteObject(db, id, block, 0, 5), ERR_BAD_ARGUMENT);   // more than the block holds
     MemFree(block);
     EXPECT_EQ(DbWriteObjectBytes(db, id, "abc", 0xFFFFFFFF, 3), ERR_OBJECT_RANGE);
+    // A stored note names the first object (an object item: object type,
+    // then the object id); no note names the other.
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(db, &note), NOERROR);
+    BYTE descriptor[6] = {};
+    std::memcpy(descriptor + 2, &id, 4);
+    ASSERT_EQ(ItemAppend(note, 0, "$FILE", 5, TYPE_OBJECT, descriptor, sizeof descriptor), NOERROR);
+    ASSERT_EQ(NoteUpdate(note, 0), NOERROR);
+    NoteClose(note);
     DbClose(db);
 
-    // The bytes are kept in the file.
+    // The named object's bytes are kept in the file, the other is gone.
     ASSERT_EQ(DbOpen(path.c_str(), &db), NOERROR);
     DWORD size = 0;
+    EXPECT_EQ(DbObjectSize(db, other, &size), ERR_OBJECT_NOT_FOUND);
     ASSERT_EQ(DbObjectSize(db, id, &size), NOERROR);
     EXPECT_EQ(size, 10u);
     ASSERT_EQ(DbReadObject(db, id, 0, 0xFFFFFFFF, &block), NOERROR);

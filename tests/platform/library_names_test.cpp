@@ -13,14 +13,9 @@
 namespace {
 
 using namespace plat;
+using talix_test::IniOverride;
 using talix_test::TempDir;
 
-// Sets a notes.ini variable for the length of a test.
-struct IniOverride {
-    IniOverride(const char* name, const std::string& value) : name_(name) { IniSet(name, value.c_str()); }
-    ~IniOverride() { IniSet(name_, ""); }
-    const char* name_;
-};
 
 // The filter entry point: (request block, command, module, parameter, source).
 using FilterEntry = STATUS (*)(void* request, WORD command, void* module, const void* parameter, const char* source);

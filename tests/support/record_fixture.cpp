@@ -40,6 +40,14 @@ FixtureRecord TextRecord(std::uint32_t fontId, std::string_view lmbcsText) {
     return record;
 }
 
+FixtureRecord HeadAndText(std::uint16_t signature, std::uint32_t head, std::uint32_t lengthAt,
+                          std::string_view text) {
+    FixtureRecord record = HostRecord(signature, static_cast<std::uint32_t>(head + text.size()));
+    PutWord(&record, lengthAt, static_cast<std::uint16_t>(text.size()));
+    std::memcpy(record.bytes.data() + head, text.data(), text.size());
+    return record;
+}
+
 void PutWord(FixtureRecord* record, std::size_t offset, std::uint16_t value) {
     talix::WriteWord(record->bytes.data() + offset, value);
 }

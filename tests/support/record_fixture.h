@@ -25,6 +25,11 @@ FixtureRecord HostRecord(std::uint16_t signature, std::uint32_t length);
 // A text run (0xFF85) in host form: font id, then the LMBCS text.
 FixtureRecord TextRecord(std::uint32_t fontId, std::string_view lmbcsText);
 
+// A record of a fixed head (zeros) and a text after it, whose length word
+// lies at lengthAt.
+FixtureRecord HeadAndText(std::uint16_t signature, std::uint32_t head, std::uint32_t lengthAt,
+                          std::string_view text);
+
 // Little-endian field writers for filling in records.
 void PutWord(FixtureRecord* record, std::size_t offset, std::uint16_t value);
 void PutDword(FixtureRecord* record, std::size_t offset, std::uint32_t value);

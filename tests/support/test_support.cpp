@@ -6,6 +6,8 @@
 #include <random>
 #include <sstream>
 
+#include "talix_platform.h"
+
 namespace talix_test {
 
 namespace fs = std::filesystem;
@@ -60,5 +62,11 @@ std::string ReadFile(const fs::path& path) {
     out << in.rdbuf();
     return out.str();
 }
+
+IniOverride::IniOverride(const char* name, const std::string& value) : name_(name) {
+    plat::IniSet(name, value.c_str());
+}
+
+IniOverride::~IniOverride() { plat::IniSet(name_, ""); }
 
 } // namespace talix_test

@@ -34,4 +34,16 @@ std::vector<std::filesystem::path> SampleAndSharedDxlFiles();
 // The whole content of a file.
 std::string ReadFile(const std::filesystem::path& path);
 
+// Sets a notes.ini variable (in memory) for the length of a test.
+class IniOverride {
+public:
+    IniOverride(const char* name, const std::string& value);
+    ~IniOverride();
+    IniOverride(const IniOverride&) = delete;
+    IniOverride& operator=(const IniOverride&) = delete;
+
+private:
+    const char* name_;
+};
+
 } // namespace talix_test

@@ -71,4 +71,47 @@ TEST_F(TextCommand, CountsTargetsOfAType) {
     EXPECT_EQ(Talix({"count", db_, tables, "$Body"}).status, 2);
 }
 
+// A rich-text item of raw records, as a DXL note.
+std::string RichTextNote(const std::string& records) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string base64;
+    for (size_t i = 0; i < records.size(); i += 3) {
+        unsigned bits = static_cast<unsigned char>(records[i]) << 16;
+        if (i + 1 < records.size()) bits |= static_cast<unsigned char>(records[i + 1]) << 8;
+        if (i + 2 < records.size()) bits |= static_cast<unsigned char>(records[i + 2]);
+        base64 += kAlphabet[bits >> 18 & 63];
+        base64 += kAlphabet[bits >> 12 & 63];
+        base64 += i + 1 < records.size() ? kAlphabet[bits >> 6 & 63] : '=';
+        base64 += i + 2 < records.size() ? kAlphabet[bits & 63] : '=';
+    }
+    return "<note class='document'><item name='Body'><rawitemdata type='1'>" + base64 + "</rawitemdata></item></note>";
+}
+
+// A text run of the first font (word header, font id 1).
+std::string TextRun(const std::string& text) {
+    const size_t length = 8 + text.size();
+    std::string run = {'\x85', '\xFF', static_cast<char>(length & 0xFF), static_cast<char>(length >> 8), 1, 0, 0, 0};
+    run += text;
+    if (length % 2 != 0) run += '\0';
+    return run;
+}
+
+TEST_F(TextCommand, CountsAndTextsHaveNoCap) {
+    // 34,000 paragraph records.
+    std::string paragraphs;
+    for (int i = 0; i < 34000; ++i) paragraphs += "\x81\x02";
+    std::string many = Import(Write("many.xml", RichTextNote(paragraphs)));
+    CliOutcome count = Talix({"count", db_, many, "Body", "Record"});
+    ASSERT_EQ(count.status, 0) << count.err;
+    EXPECT_EQ(count.out, "34000\n");
+
+    // 80,000 characters in two runs, then a run holding a zero byte.
+    const std::string first = std::string(39999, 'a') + "b", second = std::string(39999, 'c') + "d";
+    std::string runs = "\x81\x02" + TextRun(first) + TextRun(second) + TextRun(std::string("up\0down", 7));
+    std::string text = Import(Write("text.xml", RichTextNote(runs)));
+    CliOutcome printed = Talix({"text", db_, text, "Body"});
+    ASSERT_EQ(printed.status, 0) << printed.err;
+    EXPECT_EQ(printed.out, first + second + "up\ndown\n");
+}
+
 } // namespace

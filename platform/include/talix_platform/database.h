@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "talix_platform/types.h"
 
@@ -25,11 +26,18 @@ TPLAT_API STATUS PathNetBuild(const char* server, const char* file, char* out);
 // most MAXPATH characters plus the terminator (either may be null).
 TPLAT_API STATUS PathNetSplit(const char* path, char* server, char* file);
 
+// Every write to a database (a note update or delete, an object written or
+// freed) is one transaction: it lands whole or not at all, whatever happens
+// to the process. A write waits for another process's write to end up to the
+// busy wait: notes.ini "DatabaseBusyWait" in seconds, 30 when unset; a
+// database held longer gives ERR_DB_BUSY and nothing is written.
+
 // Opens a database by path (or "server!!path"). A missing file, a file that
 // is not a database or another server fail with a status of their own.
 TPLAT_API STATUS DbOpen(const char* path, DBHANDLE* db);
 // Creates a new, empty database file and opens it. Fails when the file
-// exists.
+// exists. The file appears whole: another process finds it complete or not
+// at all.
 TPLAT_API STATUS DbCreate(const char* path, DBHANDLE* db);
 TPLAT_API STATUS DbClose(DBHANDLE db);
 // The path the database was opened with, relative to the data directory when
@@ -41,8 +49,25 @@ TPLAT_API STATUS DbReplicaId(DBHANDLE db, DBID* id);
 // The data directory, without a trailing "/"; returns its length.
 TPLAT_API WORD DataDirectory(char* out, WORD limit);
 
+// One finding of DbCheck, about a note (note != 0), an object (object != 0)
+// or the file itself.
+struct DbProblem {
+    NOTEID note = 0;
+    DWORD object = 0;
+    std::string what;
+};
+// Checks a database: the file's integrity, objects that no note names,
+// objects named but missing, notes whose header or items do not read back.
+// An empty list: nothing found.
+TPLAT_API STATUS DbCheck(DBHANDLE db, std::vector<DbProblem>* problems);
+
 // ---- Database objects (attachment contents) -------------------------------
 
+// A database object is kept while a stored note names it (an item of type
+// TYPE_OBJECT whose descriptor carries its id). A new object is stored with
+// the first update of a note that names it; one that no stored note names
+// is gone when the database is closed. An object a note update or delete
+// leaves unnamed is freed with it.
 constexpr WORD OBJECT_CLASS_FILE = 1;
 
 TPLAT_API STATUS DbAllocObject(DBHANDLE db, DWORD size, WORD objClass, DWORD* objectId);

@@ -10,6 +10,9 @@ namespace plat {
 // leaves the stored note as it was.
 TPLAT_API void TestFailUpdateAfterItems(int afterItems);
 
+// notes.ini "TestKillAtNoteWrite=N" (N > 0) ends the process at once, as a
+// kill does, in the middle of the N-th note write the process makes.
+
 // Counts of the recorded no-op calls.
 TPLAT_API DWORD TestDesignUpdateCalls();
 TPLAT_API DWORD TestProfileCalls();

@@ -1,0 +1,91 @@
+// The property text of a chunk's targets: the keyword=value words of its
+// graphics, layers, rules, image maps and tables (or the value of one of
+// them), the words of its table, and the border of its first cell. The
+// engine walks the target's records and the word writers append to the
+// session's text result, which the methods return.
+#include <cstdio>
+#include <cstring>
+
+#include "chunkops/chunk_frame.h"
+#include "chunkops/method_support.h"
+#include "core/options.h"
+#include "engine/chunk_type_table.h"
+#include "engine/chunk_types.h"
+#include "talix/chunk.h"
+#include "talix/session.h"
+
+using namespace talix;
+
+namespace {
+
+constexpr std::uint16_t kOpTargetProperties = 2436;
+constexpr std::uint16_t kOpTableProperties = 2414;
+constexpr std::uint16_t kOpCellBorder = 2407;
+
+// The Table list's TabsIndent, whose word the tab writer writes as
+// "TabIndent=" (the keyword the table builder reads).
+constexpr std::uint16_t kTableTabIndent = 27;
+
+const char kEmpty[] = "";
+
+// The keyword under which a selected word stands in the words.
+const char* KeywordInWords(std::uint16_t type, std::uint16_t selector, const char* keyword) {
+    return type == kTypeTable && selector == kTableTabIndent ? "TabIndent" : keyword;
+}
+
+} // namespace
+
+const char* ZervaRTChunk::GetTargetProperties(const char* typeName, const char* keyword) {
+    if (!ChunkUsable(this)) {
+        Refuse(this, kArgumentError);
+        return kEmpty;
+    }
+    const std::uint16_t type = FindChunkType(typeName);
+    const std::uint16_t selector = FindChunkTypeProperty(type, keyword);
+    session->messageBuffer[0] = '\0';
+    EmptyTextResult(session);
+    RunChunkOperation(this, kOpTargetProperties, selector, type);
+    if (keyword == nullptr || keyword[0] == '\0') return session->textResult;
+
+    // One keyword: its value alone, or nothing when no word carries it.
+    char* key = session->messageBuffer;
+    char* value = session->optionValue;
+    std::snprintf(key, kScratchSize, "%s=", KeywordInWords(type, selector, keyword));
+    value[0] = '\0';
+    if (GetOptionValue(session->textResult, key, value, kScratchSize) != 0) {
+        PutInTextResult(session, 0, value, static_cast<std::uint32_t>(std::strlen(value)));
+    } else {
+        EmptyTextResult(session);
+    }
+    return session->textResult;
+}
+
+const char* ZervaRTChunk::GetTableProperties(const char* keyword) {
+    if (!ChunkUsable(this)) {
+        Refuse(this, kArgumentError);
+        return kEmpty;
+    }
+    const std::uint16_t selector = FindChunkTypeProperty(kTypeTable, keyword);
+    session->messageBuffer[0] = '\0';
+    EmptyTextResult(session);
+    RunChunkOperation(this, kOpTableProperties, selector);
+    return session->textResult;
+}
+
+const char* ZervaRTChunk::GetCellBorder(const char* side) {
+    if (!ChunkUsable(this)) {
+        Refuse(this, kArgumentError);
+        return kEmpty;
+    }
+    std::uint16_t code = 0;
+    switch (side != nullptr ? side[0] : '\0') {
+    case 'L': case 'l': code = 1; break;
+    case 'R': case 'r': code = 2; break;
+    case 'T': case 't': code = 3; break;
+    case 'B': case 'b': code = 4; break;
+    default: break;
+    }
+    EmptyTextResult(session);
+    RunChunkOperation(this, kOpCellBorder, code);
+    return session->textResult;
+}

@@ -1,0 +1,80 @@
+// The generation's calls of the caller's event procedures: the markup handed
+// on piece by piece, and each link the generation meets, with its ids read
+// from their texts.
+#include <cstring>
+
+#include "engine/chunk_work_state.h"
+#include "talix/chunk.h"
+#include "talix_platform.h"
+
+namespace {
+
+// A text's length for an event, cut to 16 bits; 0 for none.
+std::uint16_t EventLength(const char* text) {
+    if (text == nullptr) return 0;
+    return static_cast<std::uint16_t>(strnlen(text, 0xFFFF));
+}
+
+// The hexadecimal number at the start of text, read up to count digits and
+// stopping at the first character that is no hexadecimal digit.
+std::uint32_t ReadHex(const char* text, std::size_t count) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < count && text[i] != '\0'; ++i) {
+        const char c = text[i];
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0) break;
+        value = (value << 4) | static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+// A replica id from its text: "XXXXXXXX:XXXXXXX" (16 characters) or
+// "_?XXXXXXXX:XXXXXXXX..." (at least 18 characters beginning with "_").
+plat::TIMEDATE ReplicaIdFromText(const char* text) {
+    plat::TIMEDATE id;
+    if (text == nullptr || std::strchr(text, ':') == nullptr) return id;
+    const std::size_t length = std::strlen(text);
+    if (length == 16) {
+        id.Innards[0] = ReadHex(text + 8, 8);
+        id.Innards[1] = ReadHex(text, 8);
+    } else if (length >= 18 && text[0] == '_') {
+        id.Innards[0] = ReadHex(text + 10, 8);
+        id.Innards[1] = ReadHex(text + 2, 8);
+    }
+    return id;
+}
+
+// A view or note id from 32 hexadecimal digits; zero for a text of another
+// length.
+plat::UNIVERSALNOTEID UnidFromText(const char* text) {
+    plat::UNIVERSALNOTEID id;
+    if (text == nullptr || std::strlen(text) != 32) return id;
+    id.File.Innards[0] = ReadHex(text + 8, 8);
+    id.File.Innards[1] = ReadHex(text, 8);
+    id.Note.Innards[0] = ReadHex(text + 24, 8);
+    id.Note.Innards[1] = ReadHex(text + 16, 8);
+    return id;
+}
+
+} // namespace
+
+void ZervaRTChunk::RaiseActOnText(char* text, std::uint16_t length) {
+    if (work == nullptr || work->actOnText == nullptr) return;
+    work->actOnText(this, text, length);
+}
+
+void ZervaRTChunk::RaiseQueryLinkData(char* unused1, std::uint16_t unused2, std::uint16_t linkKind,
+                                      char* replicaText, char* viewIdText, char* noteIdText, char* text1,
+                                      char* text2, char* text3) {
+    (void)unused1;
+    (void)unused2;
+    if (work == nullptr || work->queryLinkData == nullptr) return;
+    plat::TIMEDATE replicaId = ReplicaIdFromText(replicaText);
+    plat::UNIVERSALNOTEID viewId = UnidFromText(viewIdText);
+    plat::UNIVERSALNOTEID noteId = UnidFromText(noteIdText);
+    work->queryLinkData(this, linkKind, replicaText, EventLength(replicaText), &replicaId, &viewId, &noteId, text1,
+                        EventLength(text1), text2, EventLength(text2), text3, EventLength(text3));
+}

@@ -1,0 +1,258 @@
+#include "htmlgen/line_buffer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/options.h"
+#include "core/temp_directory.h"
+#include "engine/chunk_work_state.h"
+#include "htmlgen/line_cutter.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr int kPartFileTries = 100;
+constexpr std::size_t kLargestEvent = 0xFFFF;   // an event carries a 16-bit length
+
+std::size_t CharLength(const char* p, std::size_t available) {
+    if (static_cast<std::uint8_t>(*p) >= 0x20) return 1;
+    const std::size_t length =
+        plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), static_cast<plat::DWORD>(available));
+    return length == 0 ? 1 : length;
+}
+
+bool HasActOnText(const XMLGenContext* context) {
+    return context->chunk != nullptr && context->chunk->work != nullptr && context->chunk->work->actOnText != nullptr;
+}
+
+// Hands text to the chunk's ActOnText procedure in pieces of at most 65,535
+// bytes, each ending on a whole character.
+void RaiseText(XMLGenContext* context, char* text, std::size_t length) {
+    while (length > 0) {
+        std::size_t piece = 0;
+        while (piece < length) {
+            const std::size_t n = CharLength(text + piece, length - piece);
+            if (piece + n > kLargestEvent) break;
+            piece += n;
+        }
+        context->chunk->RaiseActOnText(text, static_cast<std::uint16_t>(piece));
+        text += piece;
+        length -= piece;
+    }
+}
+
+// Opens the next part file of a MIME run in the temporary directory: a file
+// of that name is replaced, and the new one is created exclusively, so that
+// nothing is ever written through a link someone left in its place.
+void OpenPartFile(XMLGenContext* context) {
+    const char* directory = g_tempDirectoryLength > 0 ? g_tempDirectory : "/tmp/";
+    const std::size_t directoryLength = std::strlen(directory);
+    const bool separator = directoryLength > 0 && (directory[directoryLength - 1] == '/' ||
+                                                   directory[directoryLength - 1] == '\\');
+    for (int attempt = 0; attempt < kPartFileTries; ++attempt) {
+        char name[sizeof context->partFileName];
+        std::snprintf(name, sizeof name, "MP%u_%u.htm", static_cast<unsigned>(context->partNumber),
+                      static_cast<unsigned>(context->partSequence + attempt));
+        char path[sizeof context->partFilePath];
+        const int written = std::snprintf(path, sizeof path, "%s%s%s", directory, separator ? "" : "/", name);
+        if (written < 0 || static_cast<std::size_t>(written) >= sizeof path) return;
+        ::unlink(path);
+        const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) continue;
+        std::FILE* file = ::fdopen(fd, "w");
+        if (file == nullptr) {
+            ::close(fd);
+            ::unlink(path);
+            continue;
+        }
+        context->partFile = file;
+        std::memcpy(context->partFileName, name, sizeof name);
+        std::memcpy(context->partFilePath, path, sizeof path);
+        context->partSequence = static_cast<std::uint16_t>(context->partSequence + 1);
+        return;
+    }
+}
+
+// The text stays in memory: terminated at its length, the write position
+// at its end.
+void KeepText(XMLGenContext* context, std::uint32_t length) {
+    context->buffer[length] = '\0';
+    context->writePosition = context->buffer + length;
+    context->measuredLength = length;
+    context->flushMark = length;
+}
+
+// Replaces the buffer's content by text (which fits).
+void ReplaceText(XMLGenContext* context, const std::string& text) {
+    ClearLineBuffer(context);
+    std::memcpy(context->buffer, text.data(), text.size());
+    KeepText(context, static_cast<std::uint32_t>(text.size()));
+}
+
+} // namespace
+
+std::uint32_t TextLength(const XMLGenContext* context) {
+    if (context == nullptr || context->buffer == nullptr || context->capacity == 0) return 0;
+    std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
+    if (used >= context->capacity) return context->capacity - 1;
+    return static_cast<std::uint32_t>(used + strnlen(context->writePosition, context->capacity - used));
+}
+
+void MoveToTextEnd(XMLGenContext* context) {
+    if (context == nullptr || context->buffer == nullptr || context->capacity == 0) return;
+    std::uint32_t length = TextLength(context);
+    if (length >= context->capacity) length = context->capacity - 1;
+    context->writePosition = context->buffer + length;
+    *context->writePosition = '\0';
+}
+
+bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length) {
+    if (context == nullptr || context->buffer == nullptr) return false;
+    MoveToTextEnd(context);
+    const std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
+    if (length >= context->capacity - used) {
+        context->overflow = 1;
+        return false;
+    }
+    if (length > 0) std::memcpy(context->writePosition, text, length);
+    context->writePosition += length;
+    *context->writePosition = '\0';
+    context->measuredLength = 0;
+    return true;
+}
+
+bool AppendOutput(XMLGenContext* context, const char* text) {
+    return AppendOutput(context, text, text != nullptr ? std::strlen(text) : 0);
+}
+
+bool AppendOptionValue(XMLGenContext* context, const char* key) {
+    if (context == nullptr || context->optionText == nullptr) return false;
+    std::vector<char> value(std::strlen(context->optionText) + 1);
+    if (GetOptionValue(context->optionText, key, value.data(), static_cast<std::uint32_t>(value.size())) == 0)
+        return false;
+    AppendOutput(context, value.data());
+    return true;
+}
+
+void ClearLineBuffer(XMLGenContext* context) {
+    std::memset(context->buffer, 0, context->capacity);
+    context->writePosition = context->buffer;
+    context->measuredLength = 0;
+    context->flushMark = 0;
+    context->encodedLength = 0;
+    context->wrappedLength = 0;
+    context->pendingLink = nullptr;
+}
+
+STATUS MeasureXMLLineBuffer(XMLGenContext* context, int final) {
+    (void)final;
+    if (context == nullptr) return kArgumentError;
+    context->measuredLength = TextLength(context);
+    return kOK;
+}
+
+STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final) {
+    (void)final;
+    if (context == nullptr || context->buffer == nullptr) return kArgumentError;
+    const std::uint32_t length = TextLength(context);
+    const std::uint32_t from = context->encodedLength < length ? context->encodedLength : length;
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out(context->buffer, from);
+    out.reserve(length + (length - from) / 2 + 16);
+    auto escape = [&out](std::uint8_t b) {
+        out += '=';
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    };
+    for (std::uint32_t i = from; i < length;) {
+        const auto b = static_cast<std::uint8_t>(context->buffer[i]);
+        const std::size_t n = CharLength(context->buffer + i, length - i);
+        if (n > 1) {
+            for (std::size_t k = 0; k < n; ++k) escape(static_cast<std::uint8_t>(context->buffer[i + k]));
+        } else if (b == 0) {
+            out += context->callerFile != nullptr ? "=0A" : "=0D=0A";
+        } else if (b == '=' || b >= 0x7F || (b < 0x20 && b != '\t')) {
+            escape(b);
+        } else {
+            out += static_cast<char>(b);
+        }
+        i += static_cast<std::uint32_t>(n);
+    }
+    if (out.size() >= context->capacity) return kOutOfMemory;
+    const std::uint32_t wrapped = context->wrappedLength;
+    ReplaceText(context, out);
+    context->encodedLength = static_cast<std::uint32_t>(out.size());
+    context->wrappedLength = wrapped < from ? wrapped : from;
+    return kOK;
+}
+
+STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
+    if (context == nullptr || context->buffer == nullptr) return kArgumentError;
+    const std::uint32_t length = TextLength(context);
+    context->measuredLength = length;
+    if (context->mimeMode != 0 && context->partFile == nullptr && final == 0 && context->callerFile == nullptr)
+        OpenPartFile(context);
+    const bool event = EventOutputOn(context) && final == 0 && HasActOnText(context);
+
+    if (context->maxLineLength == 0) {
+        if (context->callerFile != nullptr) {
+            std::fwrite(context->buffer, 1, length, context->callerFile);
+        } else if (context->partFile != nullptr) {
+            std::fwrite(context->buffer, 1, length, context->partFile);
+        } else if (event) {
+            RaiseText(context, context->buffer, length);
+        } else {
+            KeepText(context, length);
+            return kOK;
+        }
+        ClearLineBuffer(context);
+        return kOK;
+    }
+
+    // Text kept in memory by an earlier flush is already cut into lines.
+    const std::uint32_t wrapped = context->wrappedLength < length ? context->wrappedLength : length;
+    LineCutSettings settings;
+    settings.maxLineLength = context->maxLineLength;
+    settings.newlines = context->newlines;
+    settings.quotedPrintable = IsOn(context, sw::kQuotedPrintable);
+    settings.toCallerFile = context->callerFile != nullptr;
+    std::string lines(context->buffer, wrapped);
+    CutIntoLines(settings, context->buffer + wrapped, length - wrapped, &lines);
+
+    if (context->callerFile != nullptr) {
+        const std::string native = plat::LmbcsToNative(lines);
+        std::fwrite(native.data(), 1, native.size(), context->callerFile);
+    } else if (context->partFile != nullptr) {
+        std::fwrite(lines.data(), 1, lines.size(), context->partFile);
+    } else if (event) {
+        RaiseText(context, lines.data(), lines.size());
+    } else {
+        if (lines.size() >= context->capacity) return kOutOfMemory;
+        const bool encoded = context->encodedLength >= length;
+        ReplaceText(context, lines);
+        context->wrappedLength = static_cast<std::uint32_t>(lines.size());
+        if (encoded) context->encodedLength = context->wrappedLength;
+        return kOK;
+    }
+    ClearLineBuffer(context);
+    return kOK;
+}
+
+STATUS FlushOutput(XMLGenContext* context, int final) {
+    if (context == nullptr) return kArgumentError;
+    if (IsOn(context, sw::kTranslation)) MeasureXMLLineBuffer(context, final);
+    if (IsOn(context, sw::kQuotedPrintable)) {
+        const STATUS status = EncodeXMLLineBuffer(context, final);
+        if (status != kOK) return status;
+    }
+    return FlushXMLLineBuffer(context, final);
+}
+
+} // namespace talix

@@ -1,0 +1,40 @@
+// The HTML attributes that rich text stores for a table, cell, layer,
+// hotspot or image (an id/name record), written as attributes of the element
+// being opened; and text-list values joined into one text.
+#pragma once
+
+#include <cstdint>
+
+#include "core/statuses.h"
+#include "htmlgen/xml_gen_context.h"
+#include "talix/export.h"
+
+namespace talix {
+
+// Appends at the end of the text: for each non-empty text of the record
+// among id, name, class, style and title, ` id="..."` and so on, the text
+// entity-encoded without line ends; then the record's extra attributes. With
+// an extra text prepared by the caller (changed in place) or, when
+// AutoQuoteHTMLParams is off, a copy of the record's, the keys Caption=,
+// TalixDataTable=, TalixTH=, TalixTHEAD=, TalixTBODY=, TalixTFOOT= and src=
+// are removed and the rest written after a blank. With AutoQuoteHTMLParams
+// on the record's extra text is written with its unquoted values quoted.
+// record: the id/name record in host form, length bytes. Returns 0, 263 when
+// a work block cannot be had (what comes before the extra text is written)
+// or the output does not fit, 1028 for a record shorter than its fixed part.
+TALIX_API STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, XMLGenContext* context,
+                                       char* extraText);
+
+// Joins the entries of a text-list value (a 16-bit entry count, the 16-bit
+// entry lengths, the entries; listSize bytes) with the separator into output
+// (capacity bytes with the terminator). Returns the length of the joined
+// text. An entry that cannot be read ends the join with the platform's
+// status, masked with 0x3fff, as the result; output then holds what was
+// joined so far. A list damaged beyond its size gives 1028, a joined text
+// that does not fit 263 (output holds the entries that fit). *status (may
+// be null) receives 0 or the failure, so that a failure is never taken for
+// a length.
+TALIX_API std::uint32_t JoinTextList(const void* list, std::uint32_t listSize, char* output,
+                                     std::uint32_t capacity, const char* separator, STATUS* status = nullptr);
+
+} // namespace talix

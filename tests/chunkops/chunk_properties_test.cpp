@@ -1,0 +1,258 @@
+// Chunk properties by name: the table's look-ups, reading properties as
+// text and numbers, setting them singly or from a Name=value list, and the
+// refusals.
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "chunk_fixture.h"
+#include "core/item_work_state.h"
+#include "core/properties.h"
+#include "core/signatures.h"
+#include "talix_platform.h"
+
+namespace chunkops_test {
+namespace {
+
+using talix::PropertyTableEntry;
+using talix_test::FixtureRecord;
+
+// The messages the host was shown, with their codes.
+std::vector<std::pair<std::string, int>> g_messages;
+void CollectMessage(const char* text, plat::WORD code) { g_messages.emplace_back(text != nullptr ? text : "", code); }
+
+class ChunkPropertiesTest : public ChunkTest {
+protected:
+    ChunkPropertiesTest() {
+        g_messages.clear();
+        plat::RegisterMessageProc(CollectMessage);
+    }
+    ~ChunkPropertiesTest() override { plat::RegisterMessageProc(nullptr); }
+
+    // A chunk of a note whose body holds the runs (font ids given).
+    ZervaRTChunk* Runs(const std::vector<std::pair<std::uint32_t, std::string>>& runs, const char* definition) {
+        std::vector<FixtureRecord> body = ParagraphStart();
+        for (const auto& [font, text] : runs) body.push_back(talix_test::TextRecord(font, text));
+        Open(NewNote(body));
+        return Chunk(definition);
+    }
+    std::string Text(ZervaRTChunk* chunk, const char* name) {
+        char buffer[512];
+        const std::uint16_t length = chunk->GetPropertyText(name, buffer, sizeof buffer - 1);
+        return std::string(buffer, length);
+    }
+};
+
+std::string Case(const char* name, int (*change)(int)) {
+    std::string text = name;
+    for (char& c : text) c = static_cast<char>(change(static_cast<unsigned char>(c)));
+    return text;
+}
+
+TEST(ChunkPropertyTable, RowsAreSortedAndFoundInAnyCase) {
+    int rows = 0;
+    for (const PropertyTableEntry* row = talix::ChunkPropertyTable(); row->name != nullptr; ++row, ++rows) {
+        // The getters' walk stops at the first row that sorts after the name:
+        // every row is found only when the rows are in order.
+        EXPECT_EQ(talix::FindChunkProperty(Case(row->name, ::tolower).c_str()), row) << row->name;
+        EXPECT_EQ(talix::FindChunkProperty(Case(row->name, ::toupper).c_str()), row) << row->name;
+        EXPECT_EQ(talix::FindSettableChunkProperty(row->name), row) << row->name;
+    }
+    EXPECT_EQ(rows, 64);
+    EXPECT_STREQ(talix::FindChunkProperty("fontcolor")->name, "FontColor");
+    EXPECT_STREQ(talix::FindChunkProperty("FONTCOLOR")->name, "FontColor");
+    EXPECT_STREQ(talix::FindChunkProperty("Font")->name, "Font");
+    // Between FontFace and GraphicFormat: neither walk finds it.
+    EXPECT_EQ(talix::FindChunkProperty("FontG"), nullptr);
+    EXPECT_EQ(talix::FindSettableChunkProperty("FontG"), nullptr);
+    EXPECT_EQ(talix::FindChunkProperty(""), nullptr);
+    EXPECT_EQ(talix::FindChunkProperty(nullptr), nullptr);
+    EXPECT_EQ(talix::FindSettableChunkProperty("Zzz"), nullptr);
+}
+
+TEST_F(ChunkPropertiesTest, TextIsCutToTheSizeAndNumbersAgreeWithTheirText) {
+    ZervaRTChunk* chunk = Runs({{0x0A000001, "Hello World"}}, "Text 1");
+    char buffer[16];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(chunk->GetPropertyText("Text", buffer, 5), 5);
+    EXPECT_EQ(std::string(buffer, 5), "Hello");
+    EXPECT_EQ(buffer[5], '\0');
+    EXPECT_EQ(buffer[6], 'x');
+    // A buffer of size 0 receives nothing.
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(chunk->GetPropertyText("Text", buffer, 0), 0);
+    EXPECT_EQ(buffer[0], 'x');
+
+    // Unknown names: nothing, no number, no message.
+    EXPECT_EQ(chunk->GetPropertyText("NoSuchProperty", buffer, 10), 0);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(chunk->GetPropertyNumber("NoSuchProperty"), 0.0);
+    EXPECT_EQ(chunk->GetPropertyText(nullptr, buffer, 10), 0);
+
+    EXPECT_EQ(Text(chunk, "PointSize"), "10pt");
+    EXPECT_EQ(chunk->GetPropertyNumber("PointSize"), 10.0);
+    EXPECT_EQ(Text(chunk, "TargetRow"), "0.000000");
+    EXPECT_EQ(Text(chunk, "Definition"), "Text 1");
+    EXPECT_EQ(Text(chunk, "Exists"), "1.000000");
+    // Answered by the engine under its code, though its row names no operation.
+    EXPECT_EQ(chunk->GetPropertyNumber("RecordType"), static_cast<double>(talix::kSigText));
+    EXPECT_EQ(Text(chunk, "RecordType"), std::to_string(talix::kSigText));
+    // Text properties give no number.
+    EXPECT_EQ(chunk->GetPropertyNumber("Text"), 0.0);
+    delete chunk;
+
+    ZervaRTChunk* everything = Chunk("Everything");
+    EXPECT_EQ(Text(everything, "PABID"), "1");
+    EXPECT_EQ(everything->GetPropertyNumber("PABID"), 1.0);
+    EXPECT_EQ(everything->GetPropertyNumber("ContainsText"), 1.0);
+    delete everything;
+    ZervaRTChunk* missing = Chunk("Table 1");
+    EXPECT_EQ(missing->GetPropertyNumber("Exists"), 0.0);
+    delete missing;
+    EXPECT_TRUE(g_messages.empty());
+
+    // A character of several bytes that does not fit whole is left out.
+    const std::string lmbcs = plat::NativeToLmbcs("ab\u03A9");
+    ASSERT_EQ(lmbcs.size(), 5u);
+    ZervaRTChunk* greek = Runs({{0x0A000001, lmbcs}}, "Text 1");
+    EXPECT_EQ(greek->GetPropertyText("Text", buffer, 4), 2);
+    EXPECT_STREQ(buffer, "ab");
+    EXPECT_EQ(greek->GetPropertyText("Text", buffer, 5), 5);
+    EXPECT_EQ(std::string(buffer), lmbcs);
+    delete greek;
+}
+
+TEST_F(ChunkPropertiesTest, FontPropertiesAreTheWordsOfTheRunsFont) {
+    // Bold 12 pt in face 5, which the note's font table names Arial.
+    ZervaRTChunk* chunk = Runs({{0x0C000105, "Big"}, {0x0A050001, "Plain"}}, "Text 1");
+    ASSERT_EQ(item_->DefineFont("Arial"), 5);
+    EXPECT_EQ(Text(chunk, "Font"), "Bold Black 12pt Arial");
+    EXPECT_EQ(Text(chunk, "FontFace"), "Arial");
+    EXPECT_EQ(Text(chunk, "TextAttributes"), "Bold");
+    EXPECT_EQ(Text(chunk, "PointSize"), "12pt");
+    EXPECT_EQ(chunk->GetPropertyNumber("PointSize"), 12.0);
+    delete chunk;
+    ZervaRTChunk* second = Chunk("Text 2");
+    item_->work->clientPreference = 0;
+    EXPECT_EQ(Text(second, "FontColor"), "Fuchsia");
+    item_->work->clientPreference = 1;
+    EXPECT_EQ(Text(second, "FontColor"), "Magenta");
+    EXPECT_EQ(Text(second, "Font"), "Plain Magenta 10pt Default Sans Serif");
+    delete second;
+}
+
+TEST_F(ChunkPropertiesTest, SearchSwitchesLiveInTheChunk) {
+    ZervaRTChunk* chunk = Runs({{0x0A000001, "x"}}, "Everything");
+    EXPECT_EQ(chunk->SetPropertyNumber("CaseSensitive", 1.9), 1);
+    EXPECT_EQ(chunk->caseSensitive, 1);
+    EXPECT_EQ(Text(chunk, "CaseSensitive"), "1.000000");
+    EXPECT_EQ(chunk->GetPropertyNumber("casesensitive"), 1.0);
+    EXPECT_EQ(chunk->SetPropertyNumber("AccentSensitive", 0), 1);
+    EXPECT_EQ(chunk->GetPropertyNumber("AccentSensitive"), 0.0);
+    EXPECT_EQ(chunk->SetPropertyNumber("TextWildcards", -1), 1);
+    EXPECT_EQ(static_cast<std::int16_t>(chunk->textWildcards), -1);
+    EXPECT_EQ(chunk->GetPropertyNumber("TextWildcards"), 1.0);
+    // Values that are no integer of the range: NaN is 0, the others are held
+    // at the ends of the range before the low 16 bits are taken.
+    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", std::numeric_limits<double>::quiet_NaN()), 1);
+    EXPECT_EQ(chunk->regularExpression, 0);
+    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", 1e12), 1);
+    EXPECT_EQ(chunk->regularExpression, 0xFFFF);
+    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", -1e12), 1);
+    EXPECT_EQ(chunk->regularExpression, 0);
+    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", 65537.5), 1);
+    EXPECT_EQ(chunk->regularExpression, 1);
+    EXPECT_TRUE(g_messages.empty());
+    delete chunk;
+}
+
+TEST_F(ChunkPropertiesTest, RefusalsAndWhatCannotBeSet) {
+    ZervaRTChunk* chunk = Runs({{0x0A000001, "abc"}}, "Text 1");
+    chunk->lastStatus = 77;
+    EXPECT_EQ(chunk->SetPropertyNumber("Exists", 1), 0);
+    EXPECT_EQ(chunk->SetPropertyNumber("PointSize", 12), 0);
+    EXPECT_EQ(chunk->SetPropertyText("ContainsText", "1", 0), 0);
+    ASSERT_EQ(g_messages.size(), 3u);
+    EXPECT_EQ(g_messages[0].first, "Talix: Unable to set read-only property 'Exists'");
+    EXPECT_EQ(g_messages[1].first, "Talix: No handler enabled to set property 'PointSize'");
+    EXPECT_EQ(g_messages[2].first, "Talix: Unable to set read-only property 'ContainsText'");
+    for (const auto& message : g_messages) EXPECT_EQ(message.second, 6);
+    EXPECT_EQ(chunk->lastStatus, 77);
+
+    // Silent: unknown or empty names, special rows without a setter, lists
+    // naming nothing settable.
+    g_messages.clear();
+    EXPECT_EQ(chunk->SetPropertyText("Font", "Bold", 0), 0);
+    EXPECT_EQ(chunk->SetPropertyNumber("Font", 1), 0);
+    EXPECT_EQ(chunk->SetPropertyText("NoSuchProperty", "x", 0), 0);
+    EXPECT_EQ(chunk->SetPropertyText("", "x", 0), 0);
+    EXPECT_EQ(chunk->SetPropertyText(nullptr, "x", 0), 0);
+    EXPECT_EQ(chunk->SetPropertyNumber(nullptr, 1), 0);
+    EXPECT_EQ(chunk->SetPropertyText("Text", nullptr, 0), 0);
+    EXPECT_EQ(chunk->SetPropertyText("Bogus=1 Other=2", nullptr, 0), 0);
+    // A read-only row is not set through a list either.
+    EXPECT_EQ(chunk->SetPropertyText("LinkURL=http://x", nullptr, 0), 0);
+    EXPECT_TRUE(g_messages.empty());
+    delete chunk;
+    EXPECT_EQ(Stored(id_).Joined(), "abc");
+}
+
+TEST_F(ChunkPropertiesTest, TextAndListsSetTheTargetAndTheNoteKeepsIt) {
+    ZervaRTChunk* chunk = Runs({{0x0A000001, "abc"}, {0x0A000001, "def"}}, "Text 2");
+    EXPECT_EQ(chunk->SetPropertyText("Text", "xyz123", 3), 1);
+    // A list naming Text and then FontColor sets FontColor only (it comes
+    // first in the table).
+    EXPECT_EQ(chunk->SetPropertyText("Text=ignored FontColor=Red", nullptr, 0), 1);
+    EXPECT_EQ(Text(chunk, "FontColor"), "Red");
+    delete chunk;
+    Save();
+    EXPECT_EQ(Stored(id_).Joined(), "abc|xyz");
+    EXPECT_TRUE(g_messages.empty());
+}
+
+TEST_F(ChunkPropertiesTest, PassThroughIsBracketedAndTheRunsCleanedUp) {
+    ZervaRTChunk* chunk = Runs({{0x0A000001, "<b>x</b>"}}, "Text 1");
+    EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", -1), 1);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_EQ(body.Count(talix::kSigHtmlBegin), 1u);
+    EXPECT_EQ(body.Count(talix::kSigHtmlEnd), 1u);
+    EXPECT_EQ(body.Joined(), "<b>x</b>");
+}
+
+TEST_F(ChunkPropertiesTest, ActionFormulaIsCompiledAndGivenBackAsText) {
+    Open(NewNote());
+    ZervaRTChunk* everything = Chunk();
+    ASSERT_EQ(everything->AppendHotspot("ACTION FORMULA", "@Command([FileSave])", 0, nullptr, "Go", 2), 0);
+    delete everything;
+    Save();
+    ZervaRTChunk* hotspot = Chunk("Hotspot 1");
+    ASSERT_EQ(hotspot->Exists(), 1);
+    EXPECT_EQ(Text(hotspot, "ActionFormula"), "@Command([FileSave])");
+    const std::string formula = "@Uppercase(\"go\")";
+    EXPECT_EQ(hotspot->SetPropertyText("ActionFormula", formula.c_str(), 0), 1);
+    EXPECT_EQ(Text(hotspot, "ActionFormula"), formula);
+    EXPECT_TRUE(g_messages.empty());
+
+    EXPECT_EQ(hotspot->SetPropertyText("ActionFormula", "Form = (", 0), 0);
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0].first.rfind("Talix: ", 0), 0u);
+    EXPECT_GT(g_messages[0].first.size(), 7u);
+    EXPECT_EQ(Text(hotspot, "ActionFormula"), formula);
+    delete hotspot;
+
+    // A target without a formula gives an empty text.
+    Open(NewNote(ParagraphStart()));
+    ZervaRTChunk* plain = Chunk();
+    EXPECT_EQ(Text(plain, "ActionFormula"), "");
+    delete plain;
+}
+
+} // namespace
+} // namespace chunkops_test

@@ -1,0 +1,306 @@
+// The property text of targets, tables, fonts and paragraph definitions:
+// the words the chunk methods give for records built here, and the words
+// read back by the builders that take them.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "chunk_fixture.h"
+#include "chunkops/font_property_writer.h"
+#include "chunkops/paragraph_property_writer.h"
+#include "chunkops/target_property_writers.h"
+#include "core/font_spec.h"
+#include "core/item_work_state.h"
+#include "core/options.h"
+#include "core/signatures.h"
+
+namespace chunkops_test {
+namespace {
+
+using talix_test::FixtureRecord;
+using talix_test::HeadAndText;
+using talix_test::HostRecord;
+using talix_test::PutDword;
+using talix_test::PutWord;
+
+constexpr std::uint16_t kCodeFont = 2317, kCodeFontColor = 2318, kCodeTextAttributes = 2333;
+
+FixtureRecord Bracket(std::uint16_t signature, std::uint16_t inner) {
+    FixtureRecord record = HostRecord(signature, 6);
+    PutWord(&record, 2, 1);
+    PutWord(&record, 4, inner);
+    return record;
+}
+
+// A picture in its bracket with the extra records (alternate text,
+// caption ...) before its end.
+std::vector<FixtureRecord> Picture(const std::vector<FixtureRecord>& extra) {
+    FixtureRecord graphic = HostRecord(talix::kSigGraphic, 32);
+    graphic.bytes[26] = 2;
+    std::vector<FixtureRecord> records = ParagraphStart();
+    records.push_back(TextRun("a"));
+    records.push_back(Bracket(talix::kSigBegin, talix::kSigGraphic));
+    records.push_back(graphic);
+    records.insert(records.end(), extra.begin(), extra.end());
+    records.push_back(Bracket(talix::kSigEnd, talix::kSigGraphic));
+    return records;
+}
+
+// A horizontal rule: flags, width, height, colour index; no gradient.
+FixtureRecord Rule(std::uint32_t flags, std::uint16_t width, std::uint16_t height, std::uint16_t color) {
+    FixtureRecord rule = HostRecord(talix::kSigHorizontalRule, 16);
+    PutDword(&rule, 4, flags);
+    PutWord(&rule, 8, width);
+    PutWord(&rule, 10, height);
+    PutWord(&rule, 12, color);
+    PutWord(&rule, 14, 0xFFFF);
+    return rule;
+}
+
+// A colour record of one colour value, or with a gradient after it.
+std::vector<std::uint8_t> Colour(std::uint16_t flags, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                                 bool gradient = false) {
+    std::vector<std::uint8_t> record = {static_cast<std::uint8_t>(talix::kSigColor),
+                                        static_cast<std::uint8_t>(gradient ? 14 : 8),
+                                        static_cast<std::uint8_t>(flags),
+                                        static_cast<std::uint8_t>(flags >> 8),
+                                        r,
+                                        g,
+                                        b,
+                                        0};
+    if (gradient) record.insert(record.end(), {0, 0, 7, 8, 9, 0});
+    return record;
+}
+
+std::string FontWords(std::uint32_t fontId, const std::vector<std::uint8_t>& colour, std::uint16_t code,
+                      std::uint32_t preference = 1) {
+    const std::uint32_t saved = talix::g_clientPreference;
+    talix::g_clientPreference = preference;
+    std::vector<char> out(4096, 'x');
+    talix::WriteFontProperties(fontId, colour.empty() ? nullptr : colour.data(), nullptr, out.data(), code);
+    talix::g_clientPreference = saved;
+    return out.data();
+}
+
+TEST(FontWords, StylesColoursAndHighlights) {
+    EXPECT_EQ(FontWords(0x0A000001, {}, kCodeFont), "Plain Black 10pt");
+    EXPECT_EQ(FontWords(0x0A000301, {}, kCodeTextAttributes), "Bold Italic");
+    EXPECT_EQ(FontWords(0x0A020001, {}, kCodeFontColor, 0), "Red");
+    EXPECT_EQ(FontWords(0x0A050001, {}, kCodeFontColor, 0), "Fuchsia");
+    EXPECT_EQ(FontWords(0x0A050001, {}, kCodeFontColor, 1), "Magenta");
+    EXPECT_EQ(FontWords(0x0A140001, {}, kCodeFontColor), "COLOR20");
+    // A colour record: its own components unless they are the index's colour.
+    EXPECT_EQ(FontWords(0x0A000001, Colour(0x0001, 1, 2, 3), kCodeFontColor), "RGB1,2,3");
+    EXPECT_EQ(FontWords(0x0A020001, Colour(0x0001, 255, 0, 0), kCodeFontColor), "Red");
+    EXPECT_EQ(FontWords(0x0A000001, Colour(0x0001, 255, 0, 0), kCodeFontColor), "RGB255,0,0");
+    EXPECT_EQ(FontWords(0x0A000001, Colour(0x0011, 1, 2, 3, true), kCodeFontColor), "RGB1,2,3 GRADIENT7,8,9");
+    // Components that are not valid leave the index's name.
+    EXPECT_EQ(FontWords(0x0A040001, Colour(0x0000, 1, 2, 3), kCodeFontColor), "Blue");
+    // A highlight stands for Plain.
+    EXPECT_EQ(FontWords(0x0A000001, Colour(0x8000, 0, 0, 0), kCodeTextAttributes), "HighlightYellow");
+    EXPECT_EQ(FontWords(0x0A000401, Colour(0x4000, 0, 0, 0), kCodeTextAttributes), "Underline HighlightPink");
+    // The effects share their bits with the script positions.
+    EXPECT_EQ(FontWords(0x0A008001, {}, kCodeTextAttributes), "Shadowed");
+    EXPECT_EQ(FontWords(0x0A009001, {}, kCodeTextAttributes), "Superscript Embossed");
+    EXPECT_EQ(FontWords(0x0A00A001, {}, kCodeTextAttributes), "Subscript Extruded");
+    EXPECT_EQ(FontWords(0x0A000001, {}, 9999), "");
+}
+
+std::string Paragraph(const talix::CDPABDEFEXT& definition, int form, int skipDefaults) {
+    std::vector<char> out(4096, 'x');
+    talix::PABToPropertyText(form, &definition, out.data(), skipDefaults);
+    return out.data();
+}
+
+talix::CDPABDEFEXT DefaultParagraph() {
+    talix::CDPABDEFEXT definition;
+    definition.leftMargin = 1440;
+    definition.firstLineLeftMargin = 1440;
+    definition.tab[0] = 720;
+    return definition;
+}
+
+TEST(ParagraphWords, PropertyFormWithAndWithoutDefaults) {
+    talix::CDPABDEFEXT definition = DefaultParagraph();
+    EXPECT_EQ(Paragraph(definition, 0, 1), "NO_FLAGS");
+    EXPECT_EQ(Paragraph(definition, 0, 0),
+              "LeftMargin=\"1.00\" RightMargin=\"0.00\" LeftMarginFirst=\"1.00\" Above=\"SINGLE\" Below=\"SINGLE\" "
+              "InterLine=\"SINGLE\" TabInterval=\"0.5\" Justify=\"LEFT\" NO_FLAGS");
+    definition.leftMargin = 2160;
+    definition.tabs = 2;
+    definition.tab[0] = 1440;
+    definition.tab[1] = 3600;
+    definition.tabTypes = 1u << 2;
+    definition.spacingAfter = 2;
+    definition.justifyMode = 3;
+    EXPECT_EQ(Paragraph(definition, 0, 1),
+              "LeftMargin=\"1.50\" Below=\"DOUBLE\" Tabs=\"L1.00;R2.50\" Justify=\"CENTER\" NO_FLAGS");
+
+    talix::CDPABDEFEXT list = DefaultParagraph();
+    list.flags = 0x1000 | 0x0002;
+    list.flags2 = 0x1800;
+    EXPECT_EQ(Paragraph(list, 0, 1), "KEEP_WITH_NEXT Upper_Alpha_List");
+    list.flags = 0x0400;
+    list.flags2 = 0x1000 | 0x4000;
+    EXPECT_EQ(Paragraph(list, 0, 1), "Square_List RTL");
+    // HIDE_WEB alone still counts as a flag; a margin given as an offset.
+    talix::CDPABDEFEXT web = DefaultParagraph();
+    web.flags2 = 0x0001 | 0x0004;
+    web.leftMarginOffset = 720;
+    EXPECT_EQ(Paragraph(web, 0, 1), "LeftMarginOffset=\"0.50\" HIDE_WEB");
+}
+
+TEST(ParagraphWords, AttributeFormReadsBack) {
+    talix::CDPABDEFEXT definition = DefaultParagraph();
+    definition.rightMargin = 720;
+    definition.flags2 = 0x0008;
+    definition.leftMarginPercent = 25;
+    const std::string text = Paragraph(definition, 1, 0);
+    EXPECT_EQ(text, " leftmargin= 25% rightmargin='0.50' firstlineleftmargin='1.00in' TabInterval=0.50 Justify=LEFT "
+                    "NO_FLAGS");
+    // Single spacing everywhere writes no spacing word; tab stops are found
+    // as a word of their own.
+    definition.tabs = 1;
+    definition.tab[0] = 1440;
+    definition.lineSpacing = 1;
+    const std::string tabs = Paragraph(definition, 1, 0);
+    EXPECT_EQ(tabs.find("spacebefore"), std::string::npos);
+    char value[64] = "";
+    EXPECT_EQ(talix::GetOptionValue(tabs.c_str(), "linespacing=", value, sizeof value), 1);
+    EXPECT_STREQ(value, "1.5");
+    EXPECT_EQ(talix::GetOptionValue(tabs.c_str(), "Tabs=", value, sizeof value), 1);
+    EXPECT_STREQ(value, "L1.000000in");
+}
+
+TEST(TargetWords, QuotedValuesKeepTheirQuotes) {
+    char text[256] = "";
+    talix::PropertyWriterState state;
+    FixtureRecord map = HeadAndText(talix::kSigMapElement, 36, 8, "it's");
+    talix::WriteMapNameProperty(map.bytes.data(), map.signature, static_cast<std::uint32_t>(map.bytes.size()), text,
+                                sizeof text, 0, &state);
+    FixtureRecord idName = HostRecord(talix::kSigIdName, 26 + 7);
+    PutWord(&idName, 6, 7);
+    std::memcpy(idName.bytes.data() + 26, "a'b\"c|d", 7);
+    talix::WriteHTMLAttributeProperties(idName.bytes.data(), static_cast<std::uint32_t>(idName.bytes.size()),
+                                        "Graphic", 2, 17, text, sizeof text, 17, &state);
+    EXPECT_STREQ(text, "MapName=\"it's\" GraphicHTMLClass=~a'b\"c|d~ ");
+    char value[32];
+    ASSERT_EQ(talix::GetOptionValue(text, "MapName=", value, sizeof value), 1);
+    EXPECT_STREQ(value, "it's");
+    ASSERT_EQ(talix::GetOptionValue(text, "GraphicHTMLClass=", value, sizeof value), 1);
+    EXPECT_STREQ(value, "a'b\"c|d");
+    // A word that does not fit the text is left out whole.
+    char small[18] = "x ";
+    talix::WriteMapNameProperty(map.bytes.data(), map.signature, static_cast<std::uint32_t>(map.bytes.size()), small,
+                                sizeof small, 0, &state);
+    EXPECT_STREQ(small, "x MapName=\"it's\" ");
+    talix::WriteMapNameProperty(map.bytes.data(), map.signature, static_cast<std::uint32_t>(map.bytes.size()), small,
+                                sizeof small, 0, &state);
+    EXPECT_STREQ(small, "x MapName=\"it's\" ");
+    small[2] = '\0';
+    talix::WriteMapNameProperty(map.bytes.data(), map.signature, static_cast<std::uint32_t>(map.bytes.size()), small,
+                                sizeof small - 1, 0, &state);
+    EXPECT_STREQ(small, "x ");
+}
+
+class PropertyTextTest : public ChunkTest {};
+
+TEST_F(PropertyTextTest, GraphicAndRuleWordsAndTheRuleChangedByOptions) {
+    std::vector<FixtureRecord> body = Picture({HeadAndText(talix::kSigCaption, 32, 4, "it's")});
+    body.push_back(Rule(0x4, 100, 25, 0));
+    body.push_back(TextRun("b"));
+    body.push_back(Rule(0x1, 7200, 1440, 5));
+    body.push_back(TextRun("c"));
+    Open(NewNote(body));
+    ZervaRTChunk* graphic = Chunk("Graphic 1");
+    EXPECT_STREQ(graphic->GetTargetProperties("Graphic", nullptr), "Caption=\"it's\" ");
+    EXPECT_STREQ(graphic->GetTargetProperties("Graphic", "Caption"), "it's");
+    EXPECT_STREQ(graphic->GetTargetProperties("Graphic", "AltText"), "");
+    EXPECT_STREQ(graphic->GetTargetProperties("Graphic", "NoSuchKeyword"), "");
+    delete graphic;
+
+    ZervaRTChunk* rule = Chunk("HorizontalRule 1");
+    ASSERT_NE(rule, nullptr);
+    ASSERT_EQ(rule->Exists(), 1);
+    EXPECT_STREQ(rule->GetTargetProperties("HR", ""), "FitToWindow='Yes' Width='100%' Height='0.0' ");
+    EXPECT_STREQ(rule->GetTargetProperties("HR", "Color"), "");
+    rule->AlterRichText(2437, 27, 0, 0, 0, "FitToWindow=No Color=none", nullptr, nullptr, nullptr);
+    EXPECT_EQ(rule->lastStatus, 0);
+    EXPECT_STREQ(rule->GetTargetProperties("HR", nullptr), "Width='0.1' Height='0.0' ");
+    rule->AlterRichText(2437, 27, 0, 0, 0, "Color=Green No3DShadow=Yes", nullptr, nullptr, nullptr);
+    EXPECT_STREQ(rule->GetTargetProperties("HR", nullptr), "No3DShadow='Yes' Color='Green' Width='0.1' Height='0.0' ");
+    // A colour the colour reader does not take leaves the rule as it was.
+    rule->AlterRichText(2437, 27, 0, 0, 0, "Color=NoSuchColour", nullptr, nullptr, nullptr);
+    EXPECT_STREQ(rule->GetTargetProperties("HR", "Color"), "Green");
+    delete rule;
+
+    ZervaRTChunk* second = Chunk("HorizontalRule 2");
+    item_->work->clientPreference = 0;
+    EXPECT_STREQ(second->GetTargetProperties("HR", nullptr), "Color='Fuchsia' Width='5.0' Height='1.0' ");
+    delete second;
+}
+
+TEST_F(PropertyTextTest, TableWordsReadBackUnchangedThroughChangeTable) {
+    Open(NewNote(ParagraphStart()));
+    ZervaRTChunk* everything = Chunk();
+    ASSERT_EQ(everything->AppendTable(2, 2, 0,
+                                      "RowDisplay=TABBED TabSide=Bottom TabIndent=0.5 TabsEqual=Yes "
+                                      "TabFont='+Italic Blue 12' TableHTMLTitle=it's TableBodyColor=Red "
+                                      "TableColor=RGB1,2,3",
+                                      nullptr),
+              0);
+    delete everything;
+    ZervaRTChunk* table = Chunk("Table 1");
+    const std::string words = table->GetTableProperties(nullptr);
+    EXPECT_NE(words.find("RowDisplay=TABBED TabSide=BOTTOM "), std::string::npos) << words;
+    EXPECT_NE(words.find("TableBodyColor=Red TableColor=RGB1,2,3 "), std::string::npos) << words;
+    EXPECT_NE(words.find("TabIndent=\"0.50\" TabsEqual=Yes TabFont='Italic Blue 12pt Default Sans Serif' "),
+              std::string::npos)
+        << words;
+    EXPECT_NE(words.find("TableHTMLTitle=\"it's\" "), std::string::npos) << words;
+    EXPECT_STREQ(table->GetTableProperties("RowDisplay"), "RowDisplay=TABBED TabSide=BOTTOM ");
+    EXPECT_STREQ(table->GetTargetProperties("Table", "TabsIndent"), "0.50");
+    EXPECT_STREQ(table->GetTargetProperties("Table", "TabIndent"), "0.50");
+    EXPECT_STREQ(table->GetTargetProperties("Table", "TabFont"), "Italic Blue 12pt Default Sans Serif");
+
+    ASSERT_EQ(table->ChangeTable(words.c_str(), static_cast<std::uint16_t>(words.size())), 0);
+    EXPECT_EQ(table->GetTableProperties(nullptr), words);
+    delete table;
+    Save();
+    Open(id_);
+    ZervaRTChunk* again = Chunk("Table 1");
+    EXPECT_EQ(again->GetTableProperties(nullptr), words);
+    EXPECT_STREQ(again->GetCellBorder("left"), "1");
+    EXPECT_STREQ(again->GetCellBorder(nullptr), "1,1,1,1");
+    delete again;
+}
+
+TEST_F(PropertyTextTest, LayerWordsAreTheLayerBuildersOptions) {
+    Open(NewNote(ParagraphStart()));
+    ZervaRTChunk* everything = Chunk();
+    ASSERT_EQ(everything->AppendLayer("1in", "auto", "50px", "40%", 2,
+                                      "BackgroundColor=RGB10,20,30 BackgroundImage=back.gif BackgroundRepeat=horizontal",
+                                      nullptr, nullptr, 0),
+              0);
+    delete everything;
+    ZervaRTChunk* layer = Chunk("Layer 1");
+    const std::string words = layer->GetTargetProperties("Layer", nullptr);
+    EXPECT_EQ(words,
+              "ZIndex=2 Scheme=absolute BrowserLeftOffset=0 BrowserRightOffset=0 Top='1.000000in' Left='auto' "
+              "Width='40%' Height='50px' BackgroundColor=RGB10,20,30 BackgroundImage='back.gif' "
+              "BackgroundRepeat=horizontal ");
+    EXPECT_STREQ(layer->GetTargetProperties("Layer", "Height"), "50px");
+    EXPECT_STREQ(layer->GetTargetProperties("Layer", "BackgroundRepeat"), "horizontal");
+    delete layer;
+
+    // The words build the same layer again.
+    ZervaRTChunk* end = Chunk();
+    ASSERT_EQ(end->AppendLayer(nullptr, nullptr, nullptr, nullptr, 2, words.c_str(), nullptr, nullptr, 0), 0);
+    delete end;
+    ZervaRTChunk* copy = Chunk("Layer 2");
+    EXPECT_EQ(copy->GetTargetProperties("Layer", nullptr), words);
+    delete copy;
+}
+
+} // namespace
+} // namespace chunkops_test

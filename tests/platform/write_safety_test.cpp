@@ -1,0 +1,317 @@
+// Writes that land whole or not at all: a database whose write lock another
+// connection holds, database objects kept exactly as long as a stored note
+// names them, and the check that finds what is wrong in a database.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "status_codes.h"
+#include "support/test_support.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace plat;
+using talix_test::IniOverride;
+using talix_test::TempDir;
+
+// A connection of its own on a database file, as another process has one.
+class OtherConnection {
+public:
+    explicit OtherConnection(const std::string& path) { EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK); }
+    ~OtherConnection() { sqlite3_close(db_); }
+    OtherConnection(const OtherConnection&) = delete;
+    OtherConnection& operator=(const OtherConnection&) = delete;
+    int Run(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
+    long long Count(const char* table) {
+        sqlite3_stmt* stmt = nullptr;
+        std::string sql = std::string("SELECT count(*) FROM ") + table;
+        long long count = -1;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+            count = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return count;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+std::string Unid(int n) {
+    char text[33];
+    std::snprintf(text, sizeof text, "0000000000000001%016X", n);
+    return text;
+}
+
+// A note of a DXL file: a Subject and, when asked, an attachment.
+std::string DxlNote(int n, const std::string& subject, bool attachment) {
+    std::string note = "<note class='document'><noteinfo unid='" + Unid(n) + "'/><item name='Subject'><text>" +
+                       subject + "</text></item>";
+    if (attachment) {
+        note += "<item name='$FILE'><object><file name='f" + std::to_string(n) +
+                ".txt'><filedata>aGVsbG8=</filedata></file></object></item>";
+    }
+    return note + "</note>";
+}
+
+std::string Dxl(const std::vector<std::string>& notes) {
+    std::string text = "<database>";
+    for (const auto& note : notes) text += note;
+    return text + "</database>";
+}
+
+// Everything a database holds, byte for byte: each note's header fields and
+// items, and the bytes of the objects they name.
+std::string Dump(DBHANDLE db) {
+    std::string dump;
+    DbScanNotes(db, [&](NOTEID id, WORD) -> STATUS {
+        NOTEHANDLE note = NULLHANDLE;
+        EXPECT_EQ(NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note), NOERROR);
+        ORIGINATORID oid;
+        TIMEDATE modified;
+        NoteGetInfo(note, NOTE_FIELD_OID, &oid);
+        NoteGetInfo(note, NOTE_FIELD_MODIFIED, &modified);
+        dump += "note " + std::to_string(id) + " ";
+        dump.append(reinterpret_cast<const char*>(&oid), sizeof oid);
+        dump.append(reinterpret_cast<const char*>(&modified), sizeof modified);
+        ItemScan(note, [&](BLOCKID item) -> STATUS {
+            char name[256];
+            WORD flags = 0, type = 0;
+            BLOCKID value;
+            DWORD length = 0;
+            ItemQuery(item, name, sizeof name, &flags, &type, &value, &length);
+            const auto* bytes = static_cast<const char*>(BlockLock(value));
+            dump += std::string(" item ") + name + " " + std::to_string(flags) + " ";
+            dump.append(bytes, length);
+            if (type == TYPE_OBJECT && length >= 8) {
+                DWORD object = 0;
+                std::memcpy(&object, bytes + 4, 4);
+                DHANDLE block = NULLHANDLE;
+                EXPECT_EQ(DbReadObject(db, object, 0, 0xFFFFFFFF, &block), NOERROR);
+                dump += " object ";
+                if (block != NULLHANDLE) dump.append(static_cast<const char*>(MemLock(block)), MemSize(block));
+                MemFree(block);
+            }
+            BlockUnlock(value);
+            return NOERROR;
+        });
+        NoteClose(note);
+        return NOERROR;
+    });
+    return dump;
+}
+
+std::vector<DbProblem> Problems(DBHANDLE db) {
+    std::vector<DbProblem> problems;
+    EXPECT_EQ(DbCheck(db, &problems), NOERROR);
+    return problems;
+}
+
+struct Fixture {
+    TempDir dir;
+    std::string path = dir.file("w.nsf");
+    DBHANDLE db = NULLHANDLE;
+    Fixture() { EXPECT_EQ(DbCreate(path.c_str(), &db), NOERROR); }
+    ~Fixture() { DbClose(db); }
+    STATUS Import(const std::string& text, DxlImportResult* result) {
+        return DxlImportText(db, text.data(), text.size(), "in.xml", result);
+    }
+};
+
+TEST(WriteSafety, AHeldDatabaseChangesNothingAndSaysItIsBusy) {
+    Fixture t;
+    DxlImportResult seed;
+    ASSERT_EQ(t.Import(Dxl({DxlNote(1, "one", true), DxlNote(2, "two", false), DxlNote(3, "three", true)}), &seed),
+              NOERROR) << seed.error;
+    const std::string before = Dump(t.db);
+    NOTEHANDLE open = NULLHANDLE;
+    ASSERT_EQ(NoteOpen(t.db, seed.notes[0], OPEN_NOTE_DEFAULT, &open), NOERROR);
+
+    {
+        IniOverride wait("DatabaseBusyWait", "0");
+        OtherConnection other(t.path);
+        ASSERT_EQ(other.Run("BEGIN IMMEDIATE"), SQLITE_OK);
+
+        // An import that replaces the stored notes, and one of new notes.
+        const std::string replacing = Dxl({DxlNote(1, "new", false), DxlNote(2, "new", true), DxlNote(3, "new", true)});
+        const std::string adding = Dxl({DxlNote(7, "seven", true), DxlNote(8, "eight", false)});
+        for (const std::string* dxl : {&replacing, &adding}) {
+            DxlImportResult result;
+            EXPECT_EQ(t.Import(*dxl, &result), ERR_DB_BUSY);
+            EXPECT_NE(result.error.find("in.xml: cannot import into the database: the database is busy: another "
+                                        "process is writing to it (waited 0 seconds)"),
+                      std::string::npos)
+                << result.error;
+            EXPECT_TRUE(result.notes.empty());
+        }
+
+        // The other writes: an update, a new attachment, a delete.
+        ASSERT_EQ(ItemSetText(open, "Subject", "changed", 7), NOERROR);
+        EXPECT_EQ(NoteUpdate(open, 0), ERR_DB_BUSY);
+        std::ofstream(t.dir.file("a.txt")) << "attached";
+        EXPECT_EQ(NoteAttachFile(open, "$FILE", 5, t.dir.file("a.txt").c_str(), "a.txt", 0), ERR_DB_BUSY);
+        EXPECT_EQ(NoteDelete(t.db, seed.notes[1], 0), ERR_DB_BUSY);
+        EXPECT_EQ(Dump(t.db), before);
+        other.Run("ROLLBACK");
+    }
+    EXPECT_EQ(Dump(t.db), before);
+    EXPECT_TRUE(Problems(t.db).empty());
+    // The note kept its change in memory and stores it once the lock is free.
+    EXPECT_EQ(NoteUpdate(open, 0), NOERROR);
+    NoteClose(open);
+
+    // A write waits for a lock released within the busy wait.
+    {
+        IniOverride wait("DatabaseBusyWait", "20");
+        OtherConnection other(t.path);
+        ASSERT_EQ(other.Run("BEGIN IMMEDIATE"), SQLITE_OK);
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            other.Run("ROLLBACK");
+        });
+        DxlImportResult result;
+        EXPECT_EQ(t.Import(Dxl({DxlNote(1, "new", false), DxlNote(9, "nine", true)}), &result), NOERROR)
+            << result.error;
+        release.join();
+        EXPECT_EQ(result.notes.size(), 2u);
+    }
+    // The attachment of the replaced note 1 went with its old content.
+    EXPECT_TRUE(Problems(t.db).empty());
+    EXPECT_EQ(OtherConnection(t.path).Count("objects"), 2);
+}
+
+TEST(WriteSafety, ObjectsLiveAsLongAsAStoredNoteNamesThem) {
+    Fixture t;
+    std::ofstream(t.dir.file("a.txt")) << "attached bytes";
+    const std::string file = t.dir.file("a.txt");
+    OtherConnection reader(t.path);
+
+    // Attached but never stored: nothing stays behind, while the note reads it.
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(t.db, &note), NOERROR);
+    ASSERT_EQ(NoteAttachFile(note, "$FILE", 5, file.c_str(), "a.txt", 0), NOERROR);
+    BLOCKID item;
+    ASSERT_EQ(ItemInfo(note, "$FILE", 5, &item, nullptr, nullptr, nullptr), NOERROR);
+    DHANDLE data = NULLHANDLE;
+    DWORD size = 0;
+    ASSERT_EQ(NoteReadAttachment(note, item, &data, &size), NOERROR);
+    EXPECT_EQ(std::string(static_cast<const char*>(MemLock(data)), size), "attached bytes");
+    MemFree(data);
+    EXPECT_EQ(reader.Count("objects"), 0);
+    NoteClose(note);
+    DbClose(t.db);
+    ASSERT_EQ(DbOpen(t.path.c_str(), &t.db), NOERROR);
+    EXPECT_EQ(reader.Count("objects"), 0);
+
+    // A failed update stores nothing; the next one stores note and object.
+    ASSERT_EQ(NoteCreate(t.db, &note), NOERROR);
+    ASSERT_EQ(NoteAttachFile(note, "$FILE", 5, file.c_str(), "a.txt", 0), NOERROR);
+    TestFailUpdateAfterItems(1);
+    EXPECT_EQ(NoteUpdate(note, 0), ERR_INJECTED);
+    TestFailUpdateAfterItems(-1);
+    EXPECT_EQ(reader.Count("objects"), 0);
+    ASSERT_EQ(NoteUpdate(note, 0), NOERROR);
+    EXPECT_EQ(reader.Count("objects"), 1);
+    NOTEID first = 0;
+    NoteGetInfo(note, NOTE_FIELD_ID, &first);
+
+    // A copy stored as a note of its own names the same object: deleting
+    // one note keeps it for the other, deleting both frees it.
+    NOTEHANDLE copy = NULLHANDLE;
+    ASSERT_EQ(NoteCopy(note, &copy), NOERROR);
+    NoteClose(note);
+    ORIGINATORID oid;
+    ASSERT_EQ(DbGenerateOID(t.db, &oid), NOERROR);
+    NOTEID none = 0;
+    NoteSetInfo(copy, NOTE_FIELD_ID, &none);
+    NoteSetInfo(copy, NOTE_FIELD_OID, &oid);
+    ASSERT_EQ(NoteUpdate(copy, 0), NOERROR);
+    NOTEID second = 0;
+    NoteGetInfo(copy, NOTE_FIELD_ID, &second);
+    ASSERT_EQ(NoteDelete(t.db, first, 0), NOERROR);
+    ASSERT_EQ(ItemInfo(copy, "$FILE", 5, &item, nullptr, nullptr, nullptr), NOERROR);
+    ASSERT_EQ(NoteReadAttachment(copy, item, &data, &size), NOERROR);
+    MemFree(data);
+    EXPECT_EQ(reader.Count("objects"), 1);
+
+    // Detached and stored without it: freed with that update.
+    ASSERT_EQ(NoteDetachFile(copy, item), NOERROR);
+    EXPECT_EQ(reader.Count("objects"), 1);   // the stored note still names it
+    ASSERT_EQ(NoteUpdate(copy, 0), NOERROR);
+    EXPECT_EQ(reader.Count("objects"), 0);
+    NoteClose(copy);
+
+    // A deleted note takes its attachment with it.
+    ASSERT_EQ(NoteCreate(t.db, &note), NOERROR);
+    ASSERT_EQ(NoteAttachFile(note, "$FILE", 5, file.c_str(), "a.txt", 0), NOERROR);
+    ASSERT_EQ(NoteUpdate(note, 0), NOERROR);
+    NoteGetInfo(note, NOTE_FIELD_ID, &first);
+    NoteClose(note);
+    EXPECT_EQ(reader.Count("objects"), 1);
+    ASSERT_EQ(NoteDelete(t.db, first, 0), NOERROR);
+    EXPECT_EQ(reader.Count("objects"), 0);
+    EXPECT_EQ(NoteDelete(t.db, second, 0), NOERROR);
+    EXPECT_TRUE(Problems(t.db).empty());
+}
+
+TEST(WriteSafety, TheCheckFindsOrphansMissingObjectsAndUnreadableNotes) {
+    Fixture t;
+    DxlImportResult result;
+    ASSERT_EQ(t.Import(Dxl({DxlNote(1, "one", true), DxlNote(2, "two", false)}), &result), NOERROR) << result.error;
+    EXPECT_TRUE(Problems(t.db).empty());
+
+    // A note naming an object that is not there.
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(t.db, &note), NOERROR);
+    const BYTE descriptor[6] = {0, 0, 0x39, 0x30, 0, 0};   // object 12345
+    ASSERT_EQ(ItemAppend(note, 0, "$FILE", 5, TYPE_OBJECT, descriptor, sizeof descriptor), NOERROR);
+    ASSERT_EQ(NoteUpdate(note, 0), NOERROR);
+    NOTEID dangling = 0;
+    NoteGetInfo(note, NOTE_FIELD_ID, &dangling);
+    NoteClose(note);
+    {
+        // What only damage or another program leaves: an object no note
+        // names, an item without a value.
+        OtherConnection other(t.path);
+        ASSERT_EQ(other.Run("INSERT INTO objects(class, bytes) VALUES (1, x'0102')"), SQLITE_OK);
+        ASSERT_EQ(other.Run("UPDATE items SET value = x'00' WHERE name = CAST('Subject' AS BLOB) AND note_id = " +
+                            std::to_string(result.notes[1])),
+                  SQLITE_OK);
+    }
+    std::vector<DbProblem> problems = Problems(t.db);
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(problems[0].note, dangling);
+    EXPECT_EQ(problems[0].what, "item '$FILE' names object 12345, which does not exist");
+    EXPECT_EQ(problems[1].note, 0u);
+    EXPECT_NE(problems[1].object, 0u);
+    EXPECT_EQ(problems[1].what, "no note names it");
+    EXPECT_EQ(problems[2].note, result.notes[1]);
+    EXPECT_EQ(problems[2].what.rfind("its items do not read back", 0), 0u) << problems[2].what;
+}
+
+TEST(WriteSafety, ADatabaseIsCreatedWholeOrNotAtAll) {
+    TempDir dir;
+    std::string path = dir.file("c.nsf");
+    DBHANDLE first = NULLHANDLE, second = NULLHANDLE;
+    ASSERT_EQ(DbCreate(path.c_str(), &first), NOERROR);
+    EXPECT_EQ(DbCreate(path.c_str(), &second), ERR_DB_EXISTS);
+    EXPECT_EQ(DbCreate(dir.file("missing/c.nsf").c_str(), &second), ERR_BAD_PATH);
+    ASSERT_EQ(DbOpen(path.c_str(), &second), NOERROR);
+    DbClose(second);
+    DbClose(first);
+    // Nothing but the database (and its log while open) is left beside it.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        std::string name = entry.path().filename().string();
+        if (name.find("-wal") == std::string::npos && name.find("-shm") == std::string::npos) names.push_back(name);
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"c.nsf"});
+}
+
+} // namespace

@@ -1,0 +1,62 @@
+#include "support/markup_validators.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+#include <tidy/tidy.h>
+#include <tidy/tidybuffio.h>
+
+namespace talix_test {
+
+namespace {
+
+void CollectXmlError(void* context, xmlErrorPtr error) {
+    auto* report = static_cast<std::string*>(context);
+    if (error != nullptr && error->message != nullptr) {
+        *report += "line " + std::to_string(error->line) + ": " + error->message;
+    }
+}
+
+// Parses with the DTD loaded through the catalog (never the network);
+// returns whether the parse worked and, with validate, the document was
+// valid.
+bool ParseXml(const std::string& xml, bool validate, std::string* report) {
+    std::string messages;
+    xmlParserCtxtPtr parser = xmlNewParserCtxt();
+    if (parser == nullptr) return false;
+    xmlSetStructuredErrorFunc(&messages, CollectXmlError);
+    int options = XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_DTDATTR;
+    if (validate) options |= XML_PARSE_DTDVALID;
+    xmlDocPtr doc = xmlCtxtReadMemory(parser, xml.data(), static_cast<int>(xml.size()), "generated.xhtml", "UTF-8",
+                                      options);
+    const bool ok = doc != nullptr && parser->wellFormed != 0 && (!validate || parser->valid != 0) &&
+                    messages.empty();
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    if (doc != nullptr) xmlFreeDoc(doc);
+    xmlFreeParserCtxt(parser);
+    if (report != nullptr) *report = messages;
+    return ok;
+}
+
+} // namespace
+
+int TidyErrors(const std::string& html, std::string* report) {
+    TidyDoc doc = tidyCreate();
+    TidyBuffer errors;
+    tidyBufInit(&errors);
+    tidySetErrorBuffer(doc, &errors);
+    tidySetInCharEncoding(doc, "utf8");
+    tidyParseString(doc, html.c_str());
+    const int count = static_cast<int>(tidyErrorCount(doc));
+    if (report != nullptr) {
+        *report = errors.bp != nullptr ? std::string(reinterpret_cast<const char*>(errors.bp), errors.size) : "";
+    }
+    tidyBufFree(&errors);
+    tidyRelease(doc);
+    return count;
+}
+
+bool XmlWellFormed(const std::string& xml, std::string* report) { return ParseXml(xml, false, report); }
+
+bool XhtmlValid(const std::string& xhtml, std::string* report) { return ParseXml(xhtml, true, report); }
+
+} // namespace talix_test

@@ -1,0 +1,22 @@
+// Checks of generated markup: HTML through HTML Tidy's parser, XHTML through
+// libxml2 (well-formed, and valid against its DTD, which the system's XML
+// catalog supplies without network access).
+#pragma once
+
+#include <string>
+
+namespace talix_test {
+
+// The number of errors Tidy reports for an HTML document (UTF-8); its
+// diagnostics in *report when given.
+int TidyErrors(const std::string& html, std::string* report = nullptr);
+
+// True when the text is well-formed XML (the entities of its DTD known);
+// the parser's messages in *report when given.
+bool XmlWellFormed(const std::string& xml, std::string* report = nullptr);
+
+// True when the document is well-formed and valid against the DTD its
+// document type names.
+bool XhtmlValid(const std::string& xhtml, std::string* report = nullptr);
+
+} // namespace talix_test

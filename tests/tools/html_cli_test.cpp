@@ -1,0 +1,128 @@
+// talix html, run as a user runs it: the formats, streaming a large body,
+// a file of its own, MIME part files, and the line ends of talix text.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "support/markup_validators.h"
+#include "support/record_fixture.h"
+#include "support/test_support.h"
+#include "talix_platform.h"
+
+namespace {
+
+using talix_test::CliOutcome;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string WithoutCarriageReturns(std::string text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '\r') out += c;
+    }
+    return out;
+}
+
+class HtmlCommand : public talix_test::CliTest {
+protected:
+    // A note whose "Body" is a paragraph definition, a reference to it and
+    // text runs of the given LMBCS texts; returns its note id as text.
+    std::string Note(const std::vector<std::string>& texts) {
+        plat::DBHANDLE db = 0;
+        if (plat::DbOpen(db_.c_str(), &db) != plat::NOERROR) EXPECT_EQ(plat::DbCreate(db_.c_str(), &db), plat::NOERROR);
+        plat::NOTEHANDLE note = 0;
+        EXPECT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+        std::vector<talix_test::FixtureRecord> records = {talix_test::HostRecord(0xFF82, 72),
+                                                          talix_test::HostRecord(0x0083, 4)};
+        records[0].bytes[4] = 1;
+        records[1].bytes[2] = 1;
+        for (const std::string& text : texts) records.push_back(talix_test::TextRecord(0x0A000001, text));
+        EXPECT_EQ(talix_test::StoreRichTextItem(note, "Body", records), plat::NOERROR);
+        EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+        plat::NOTEID id = 0;
+        plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id);
+        plat::NoteClose(note);
+        plat::DbClose(db);
+        return std::to_string(id);
+    }
+};
+
+TEST_F(HtmlCommand, RendersEachFormatWhole) {
+    const std::string styled = Import(Sample("styledtext.xml"));
+    CliOutcome html = Talix({"html", db_, styled, "Body", "--options", "Title='Caf\xC3\xA9 <1>'"});
+    ASSERT_EQ(html.status, 0) << html.err;
+    EXPECT_TRUE(Has(html.out, "<title>Caf&eacute; &lt;1&gt;</title>")) << html.out;
+    std::string report;
+    EXPECT_EQ(talix_test::TidyErrors(html.out, &report), 0) << report;
+    CliOutcome xhtml = Talix({"html", db_, styled, "Body", "--format", "xhtml"});
+    ASSERT_EQ(xhtml.status, 0) << xhtml.err;
+    EXPECT_TRUE(talix_test::XhtmlValid(xhtml.out, &report)) << report;
+
+    // Plain text is the text talix text prints, line ends as CR LF.
+    const std::string text = Note({std::string("first") + '\0' + "second caf\x82", "!"});
+    CliOutcome plain = Talix({"html", db_, text, "Body", "--format", "text"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, "first\r\nsecond caf\xC3\xA9!");
+    CliOutcome printed = Talix({"text", db_, text, "Body"});
+    EXPECT_EQ(printed.out, "first\nsecond caf\xC3\xA9!\n");
+    EXPECT_EQ(WithoutCarriageReturns(plain.out) + "\n", printed.out);
+
+    // A body far larger than the generation's buffer streams out whole, to
+    // standard output or a file.
+    std::vector<std::string> runs;
+    std::string expected;
+    for (char c = 'a'; c <= 'j'; ++c) {
+        runs.emplace_back(20000, c);
+        expected += runs.back();
+    }
+    const std::string large = Note(runs);
+    CliOutcome streamed = Talix({"html", db_, large, "Body", "--format", "text"});
+    ASSERT_EQ(streamed.status, 0) << streamed.err;
+    EXPECT_EQ(streamed.out, expected);
+    const std::string file = dir_.file("out.txt");
+    CliOutcome written = Talix({"html", db_, large, "Body", "--format", "text", "--out", file});
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    EXPECT_EQ(talix_test::ReadFile(file), expected);
+}
+
+TEST_F(HtmlCommand, MimePartFilesAreAttachedAndNamed) {
+    setenv("TEMP", dir_.path().c_str(), 1);
+    std::string words;
+    while (words.size() < 20000) words += "lorem ipsum ";
+    const std::string id = Note({words});
+    CliOutcome mime = Talix({"html", db_, id, "Body", "--format", "text", "--mime", "7"});
+    unsetenv("TEMP");
+    ASSERT_EQ(mime.status, 0) << mime.err;
+    EXPECT_EQ(mime.lines().at(0), "MP7_0.htm");
+    CliOutcome items = Talix({"items", db_, id});
+    EXPECT_TRUE(Has(items.out, "$FILE")) << items.out;
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("MP7_0.htm")));
+
+    // A small body needs no part file.
+    CliOutcome small = Talix({"html", db_, Note({"tiny"}), "Body", "--mime", "7"});
+    ASSERT_EQ(small.status, 0) << small.err;
+    EXPECT_EQ(small.lines().at(0), "");
+}
+
+TEST_F(HtmlCommand, RefusesBadUsage) {
+    const std::string id = Note({"x"});
+    EXPECT_EQ(Talix({"html", db_, id, "Body", "--format", "pdf"}).status, 2);
+    EXPECT_EQ(Talix({"html", db_, id, "Body", "--mime", "x"}).status, 2);
+    EXPECT_EQ(Talix({"html", db_, id, "Body", "--format"}).status, 2);
+    EXPECT_EQ(Talix({"html", db_, id}).status, 2);
+    EXPECT_EQ(Talix({"html", db_, id, "Body", "--bogus", "1"}).status, 2);
+    EXPECT_EQ(Talix({"html", db_, id, "Missing"}).status, 1);
+    CliOutcome unwritable = Talix({"html", db_, id, "Body", "--out", dir_.file("no/such/dir/x.html")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(Has(unwritable.err, "cannot write")) << unwritable.err;
+    CliOutcome help = Talix({"html", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(Has(help.out, "--mime")) << help.out;
+}
+
+} // namespace

@@ -1,0 +1,104 @@
+// talix get-property, set-property, property-text and edit set-target, run
+// as a user runs them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "support/record_fixture.h"
+#include "talix_platform.h"
+
+namespace {
+
+using talix_test::CliOutcome;
+using talix_test::FixtureRecord;
+
+class PropertyCommands : public talix_test::CliTest {
+protected:
+    // A note of the sample export with a rich-text item "Memo" holding "start"
+    // (its second text run, after an empty one).
+    std::string NoteWithText() {
+        const std::string id = Import(Sample("2194.xml"));
+        EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "start"}).status, 0);
+        return id;
+    }
+};
+
+TEST_F(PropertyCommands, PropertiesAreReadAndSetByName) {
+    const std::string id = NoteWithText();
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Text", "Text 2"}).out, "start\n");
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "pointsize", "Text 2"}).out, "10\n");
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Exists"}).out, "1\n");
+
+    CliOutcome set = Talix({"set-property", db_, id, "Memo", "FontColor", "Red", "Text 2"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "FontColor", "Text 2"}).out, "Red\n");
+    set = Talix({"set-property", db_, id, "Memo", "--list", "Text=ignored FontColor=Blue", "Text 2"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Font", "Text 2"}).out,
+              "Plain Blue 10pt Default Sans Serif\n");
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "Text", "Änderung", "Text 2"}).status, 0);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "Änderung\n");
+}
+
+TEST_F(PropertyCommands, RefusalsAndUsageErrors) {
+    const std::string id = NoteWithText();
+    CliOutcome readOnly = Talix({"set-property", db_, id, "Memo", "Exists", "1"});
+    EXPECT_EQ(readOnly.status, 1);
+    EXPECT_EQ(readOnly.err, "talix: Talix: Unable to set read-only property 'Exists'\n");
+    CliOutcome noHandler = Talix({"set-property", db_, id, "Memo", "PointSize", "12"});
+    EXPECT_EQ(noHandler.status, 1);
+    EXPECT_EQ(noHandler.err, "talix: Talix: No handler enabled to set property 'PointSize'\n");
+    CliOutcome silent = Talix({"set-property", db_, id, "Memo", "Font", "Bold"});
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_NE(silent.err.find("nothing was set"), std::string::npos) << silent.err;
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "--list", "Bogus=1"}).status, 1);
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Bogus"}).status, 1);
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "PointSize", "twelve"}).status, 2);
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "--list"}).status, 2);
+    EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Everything", "border"}).status, 2);
+    EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Everything", "colour", "x"}).status, 2);
+    EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "set-target", "Table", "x=1"}).status, 2);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "start\n");
+}
+
+TEST_F(PropertyCommands, PropertyTextOfTablesAndRulesAndSetTarget) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "table", "2", "2", "--options", "RowDisplay=TABBED TabSide=Bottom"})
+                  .status,
+              0);
+    EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Table 1", "table", "RowDisplay"}).out,
+              "RowDisplay=TABBED TabSide=BOTTOM \n");
+    EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Table 1", "target", "Table", "RowDisplay"}).out, "TABBED\n");
+    EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Table 1; Row 1; Column 1", "border", "Top"}).out, "1\n");
+
+    // A note whose body holds a rule of 100 % by 25 twips.
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(db_.c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    FixtureRecord rule = talix_test::HostRecord(0xFFC9, 16);
+    talix_test::PutDword(&rule, 4, 0x4);
+    talix_test::PutWord(&rule, 8, 100);
+    talix_test::PutWord(&rule, 10, 25);
+    talix_test::PutWord(&rule, 14, 0xFFFF);
+    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Body", {rule, talix_test::TextRecord(0x0A000001, "after")}),
+              plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NOTEID ruleNote = 0;
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &ruleNote);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    const std::string ruleId = std::to_string(ruleNote);
+
+    EXPECT_EQ(Talix({"property-text", db_, ruleId, "Body", "HorizontalRule 1", "target", "HR"}).out,
+              "FitToWindow='Yes' Width='100%' Height='0.0' \n");
+    CliOutcome changed = Talix({"edit", db_, ruleId, "Body", "HorizontalRule 1", "set-target", "HR",
+                                "FitToWindow=No Color=none"});
+    EXPECT_EQ(changed.status, 0) << changed.err;
+    EXPECT_EQ(Talix({"property-text", db_, ruleId, "Body", "HorizontalRule 1", "target", "HR", "Width"}).out,
+              "0.1\n");
+}
+
+} // namespace

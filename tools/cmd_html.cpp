@@ -1,0 +1,181 @@
+// The command html: a chunk of a rich-text item rendered as HTML, XHTML or
+// plain text, streamed through the generation's text event so that any
+// size comes out whole; or rendered for a MIME message into a part file
+// attached to the note.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "chunk_target.h"
+#include "cli.h"
+#include "core/statuses.h"
+
+namespace talix_cli {
+
+namespace {
+
+constexpr std::uint32_t kMarkupBufferSize = 65406;
+
+struct FormatName {
+    const char* option;
+    const char* format;
+};
+constexpr FormatName kFormats[] = {
+    {"html", "HTML"}, {"xhtml", "XHTML"}, {"text", "Plain Text"}, {"passthrough", "Passthrough"}};
+
+// Takes "--NAME VALUE" out of args; false (with the exit code) for a
+// missing value or an option given twice.
+bool TakeValueOption(const Command& command, std::vector<std::string>* args, const char* name, std::string* value,
+                     bool* given, int* exitCode) {
+    *given = false;
+    for (size_t i = 0; i < args->size(); ++i) {
+        if ((*args)[i] != name) continue;
+        if (i + 1 >= args->size()) {
+            *exitCode = UsageError(command, "%s needs a value", name);
+            return false;
+        }
+        if (*given) {
+            *exitCode = UsageError(command, "%s given twice", name);
+            return false;
+        }
+        *value = (*args)[i + 1];
+        *given = true;
+        args->erase(args->begin() + static_cast<long>(i), args->begin() + static_cast<long>(i) + 2);
+        --i;
+    }
+    return true;
+}
+
+// Where the markup goes, as UTF-8: the text of each event, and what the
+// generation leaves in its buffer. An event that ends inside a character
+// keeps its first bytes for the next one.
+struct MarkupWriter {
+    std::FILE* out = stdout;
+    std::string pending;
+    bool failed = false;
+
+    void Write(const char* lmbcs, size_t length) {
+        pending.append(lmbcs, length);
+        size_t whole = 0;
+        while (whole < pending.size()) {
+            // A character's length shows in its first byte.
+            const size_t n = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(pending.data() + whole), 3);
+            if (whole + n > pending.size()) break;
+            whole += n;
+        }
+        const std::string native = plat::LmbcsToNative(std::string_view(pending.data(), whole));
+        if (std::fwrite(native.data(), 1, native.size(), out) != native.size()) failed = true;
+        pending.erase(0, whole);
+    }
+    void Finish() {
+        if (!pending.empty()) {
+            const std::string native = plat::LmbcsToNative(pending);
+            if (std::fwrite(native.data(), 1, native.size(), out) != native.size()) failed = true;
+            pending.clear();
+        }
+        if (std::fflush(out) != 0) failed = true;
+    }
+};
+
+MarkupWriter* g_writer = nullptr;
+
+std::uint16_t WriteEvent(ZervaRTChunk*, char* text, std::uint16_t length) {
+    if (g_writer != nullptr) g_writer->Write(text, length);
+    return 0;
+}
+
+// The reason a generation did not work, or empty.
+std::string Failure(ZervaRTChunk* chunk) {
+    if (chunk->errorWord == talix::kErrFormula) return "the image database cannot be opened";
+    if (chunk->lastStatus == talix::kOutOfMemory) return "the markup does not fit the generation's buffer";
+    if (chunk->lastStatus != talix::kOK) return StatusMessage(chunk->lastStatus);
+    return "";
+}
+
+} // namespace
+
+int RunHtml(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    std::string formatName = "html", options, outPath, part;
+    bool hasFormat = false, hasOptions = false, hasOut = false, hasMime = false;
+    if (!TakeValueOption(command, &args, "--format", &formatName, &hasFormat, &exitCode) ||
+        !TakeValueOption(command, &args, "--options", &options, &hasOptions, &exitCode) ||
+        !TakeValueOption(command, &args, "--out", &outPath, &hasOut, &exitCode) ||
+        !TakeValueOption(command, &args, "--mime", &part, &hasMime, &exitCode)) {
+        return exitCode;
+    }
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() < 3 || args.size() > 4)
+        return UsageError(command, "html needs a database, a note, an item name and at most one chunk");
+    const char* format = nullptr;
+    for (const FormatName& known : kFormats) {
+        if (formatName == known.option) format = known.format;
+    }
+    if (format == nullptr) return UsageError(command, "--format takes html, xhtml, text or passthrough");
+    unsigned long partNumber = 0;
+    if (hasMime) {
+        char* end = nullptr;
+        partNumber = std::strtoul(part.c_str(), &end, 10);
+        if (part.empty() || *end != '\0' || partNumber > 0xFFFF)
+            return UsageError(command, "--mime takes a part number from 0 to 65535, not '%s'", part.c_str());
+    }
+
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything",
+                     hasMime ? ItemUse::kWrite : ItemUse::kRead, &exitCode))
+        return exitCode;
+    std::string lmbcsOptions = plat::NativeToLmbcs(options);
+    if (!hasMime && lmbcsOptions.find("OutputToEvent=") == std::string::npos) lmbcsOptions += " OutputToEvent=Yes";
+    if (lmbcsOptions.size() > 0xFFFF) return UsageError(command, "--options is longer than 65,535 bytes");
+
+    MarkupWriter writer;
+    if (hasOut) {
+        writer.out = std::fopen(outPath.c_str(), "wb");
+        if (writer.out == nullptr) return Fail("cannot write %s: %s", outPath.c_str(), std::strerror(errno));
+    }
+    ZervaRTChunk* chunk = target.chunk();
+    std::string failure;
+    if (hasMime) {
+        // The part file holds what was handed on; the rest stays in the
+        // buffer and follows the part file's name.
+        std::vector<char> buffer(kMarkupBufferSize);
+        std::uint32_t capacity = kMarkupBufferSize;
+        char name[128] = {};
+        int icons[4] = {};
+        int collapse = 0;
+        chunk->GenerateHTMLToMime(0, 1, format, lmbcsOptions.c_str(), static_cast<std::uint16_t>(lmbcsOptions.size()),
+                                  buffer.data(), &capacity, static_cast<std::uint16_t>(partNumber), name, nullptr,
+                                  nullptr, nullptr, nullptr, icons, &collapse, nullptr);
+        failure = Failure(chunk);
+        if (failure.empty()) {
+            const talix::STATUS saved = target.item()->Save();
+            if (saved != talix::kOK) failure = "cannot save the note: " + StatusMessage(saved);
+        }
+        if (failure.empty()) {
+            std::printf("%s\n", name);
+            std::fflush(stdout);
+            writer.Write(buffer.data(), capacity < kMarkupBufferSize ? capacity : kMarkupBufferSize);
+        }
+    } else {
+        g_writer = &writer;
+        char* markup = chunk->GenerateHTML(nullptr, format, lmbcsOptions.c_str(),
+                                           static_cast<std::uint16_t>(lmbcsOptions.size()), WriteEvent, nullptr);
+        g_writer = nullptr;
+        failure = markup == nullptr ? "out of memory" : Failure(chunk);
+        if (failure.empty()) {
+            const std::uint32_t length = chunk->session->textResultLength;
+            writer.Write(markup, length < kMarkupBufferSize ? length : kMarkupBufferSize - 1);
+        }
+    }
+    writer.Finish();
+    if (hasOut) std::fclose(writer.out);
+    if (!failure.empty()) return Fail("cannot render the chunk: %s", failure.c_str());
+    if (writer.failed) return Fail("cannot write the markup");
+    return kExitOk;
+}
+
+} // namespace talix_cli

@@ -1,0 +1,159 @@
+// The commands get-property and set-property (chunk properties by name)
+// and property-text (the keyword=value words of a chunk's targets, its
+// table or its first cell's border).
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "chunk_target.h"
+#include "cli.h"
+#include "core/properties.h"
+#include "core/statuses.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+
+namespace talix_cli {
+
+namespace {
+
+// Room for the longest text a property gives, and its terminator.
+constexpr std::uint16_t kPropertyTextSize = 65535;
+
+std::string Lmbcs(const std::string& text) { return plat::NativeToLmbcs(text); }
+
+std::uint16_t Length16(const std::string& text) {
+    return static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size());
+}
+
+// A whole argument read as a number; false when it is not one.
+bool Number(const std::string& text, double* value) {
+    char* end = nullptr;
+    *value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end != nullptr && *end == '\0';
+}
+
+// The row of a property name; prints the reason when there is none.
+const talix::PropertyTableEntry* PropertyRow(const std::string& name, int* exitCode) {
+    const talix::PropertyTableEntry* row = talix::FindChunkProperty(name.c_str());
+    if (row == nullptr) *exitCode = Fail("'%s' is not a chunk property", name.c_str());
+    return row;
+}
+
+// A setter that gave 0: its own message was shown already, or this one says
+// what happened.
+int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefore) {
+    if (chunk->lastStatus != talix::kOK)
+        return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(chunk->lastStatus));
+    if (MessagesShown() != messagesBefore) return kExitFailed;
+    return Fail("%s: nothing was set", what.c_str());
+}
+
+} // namespace
+
+int RunGetProperty(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() < 4 || args.size() > 5)
+        return UsageError(command, "get-property needs a database, a note, an item name, a property name and at most "
+                                   "one chunk");
+    const talix::PropertyTableEntry* row = PropertyRow(args[3], &exitCode);
+    if (row == nullptr) return exitCode;
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", ItemUse::kRead,
+                     &exitCode))
+        return exitCode;
+    ZervaRTChunk* chunk = target.chunk();
+    std::string answer;
+    if (row->valueType == talix::kPropertyNumber) {
+        const double number = chunk->GetPropertyNumber(row->name);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.15g", number);
+        answer = text;
+    } else {
+        std::vector<char> buffer(static_cast<std::size_t>(kPropertyTextSize) + 1);
+        const std::uint16_t length = chunk->GetPropertyText(row->name, buffer.data(), kPropertyTextSize);
+        answer = plat::LmbcsToNative(std::string_view(buffer.data(), length));
+    }
+    if (chunk->lastStatus != talix::kOK)
+        return Fail("cannot read '%s': status %u", row->name, static_cast<unsigned>(chunk->lastStatus));
+    std::printf("%s\n", answer.c_str());
+    return kExitOk;
+}
+
+int RunSetProperty(const Command& command, const std::vector<std::string>& given) {
+    std::vector<std::string> args;
+    std::string list;
+    bool listed = false;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] != "--list") {
+            if (given[i].rfind("--", 0) == 0) return UsageError(command, "unknown option '%s'", given[i].c_str());
+            args.push_back(given[i]);
+            continue;
+        }
+        if (listed || i + 1 >= given.size()) return UsageError(command, "--list needs one text of Name=value pairs");
+        listed = true;
+        list = given[++i];
+    }
+    const std::size_t named = listed ? 3 : 5;
+    if (args.size() < named || args.size() > named + 1)
+        return UsageError(command, listed ? "set-property --list needs a database, a note, an item name and at most "
+                                            "one chunk"
+                                          : "set-property needs a database, a note, an item name, a property name, "
+                                            "a value and at most one chunk");
+    int exitCode = kExitOk;
+    const talix::PropertyTableEntry* row = nullptr;
+    double number = 0;
+    if (!listed) {
+        row = PropertyRow(args[3], &exitCode);
+        if (row == nullptr) return exitCode;
+        if (row->valueType == talix::kPropertyNumber && !Number(args[4], &number))
+            return UsageError(command, "'%s' takes a number, not '%s'", row->name, args[4].c_str());
+    }
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], args.size() > named ? args[named] : "Everything",
+                     ItemUse::kWrite, &exitCode))
+        return exitCode;
+    ZervaRTChunk* chunk = target.chunk();
+    const int messages = MessagesShown();
+    int set = 0;
+    std::string what = "set-property";
+    if (listed) {
+        set = chunk->SetPropertyText(Lmbcs(list).c_str(), nullptr, 0);
+    } else if (row->valueType == talix::kPropertyNumber) {
+        set = chunk->SetPropertyNumber(row->name, number);
+        what += std::string(" ") + row->name;
+    } else {
+        const std::string value = Lmbcs(args[4]);
+        set = chunk->SetPropertyText(row->name, value.c_str(), Length16(value));
+        what += std::string(" ") + row->name;
+    }
+    if (set == 0) return NotSet(chunk, what, messages);
+    const talix::STATUS saved = target.item()->Save();
+    if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
+    return kExitOk;
+}
+
+int RunPropertyText(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() < 5)
+        return UsageError(command, "property-text needs a database, a note, an item name, a chunk and what to write");
+    const std::string what = args[4];
+    const std::size_t extra = args.size() - 5;
+    if (what == "target" ? (extra < 1 || extra > 2) : what == "table" ? extra > 1 : what == "border" ? extra != 1 : true)
+        return UsageError(command, "property-text takes: target TYPE [KEYWORD], table [KEYWORD] or border SIDE");
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kRead, &exitCode)) return exitCode;
+    ZervaRTChunk* chunk = target.chunk();
+    const char* text = nullptr;
+    if (what == "target") text = chunk->GetTargetProperties(args[5].c_str(), extra > 1 ? args[6].c_str() : "");
+    else if (what == "table") text = chunk->GetTableProperties(extra > 0 ? args[5].c_str() : nullptr);
+    else text = chunk->GetCellBorder(args[5].c_str());
+    if (chunk->lastStatus != talix::kOK)
+        return Fail("cannot write the %s properties: status %u", what.c_str(), static_cast<unsigned>(chunk->lastStatus));
+    std::printf("%s\n", plat::LmbcsToNative(text).c_str());
+    return kExitOk;
+}
+
+} // namespace talix_cli
