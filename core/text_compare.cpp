@@ -1,8 +1,6 @@
 // Comparing texts without regard to the case of ASCII letters.
 #include "core/text_compare.h"
 
-#include <cstring>
-
 namespace talix {
 
 namespace {
@@ -16,6 +14,26 @@ bool SameBytes(const char* a, const char* b, std::size_t length) {
 
 } // namespace
 
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && SameBytes(a.data(), b.data(), a.size());
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return prefix.size() <= text.size() && SameBytes(text.data(), prefix.data(), prefix.size());
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+    return suffix.size() <= text.size() &&
+           SameBytes(text.data() + (text.size() - suffix.size()), suffix.data(), suffix.size());
+}
+
+std::size_t FindNoCaseIn(std::string_view text, std::string_view part) {
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+        if (SameBytes(text.data() + at, part.data(), part.size())) return at;
+    }
+    return std::string_view::npos;
+}
+
 bool EqualNoCase(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) return false;
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -24,37 +42,12 @@ bool EqualNoCase(const char* a, const char* b) {
     return *a == *b;
 }
 
-bool EqualNoCase(const char* text, std::size_t length, const char* word) {
-    return text != nullptr && word != nullptr && std::strlen(word) == length && SameBytes(text, word, length);
-}
-
 bool StartsWithNoCase(const char* text, const char* prefix) {
     if (text == nullptr || prefix == nullptr) return false;
     for (; *prefix != '\0'; ++text, ++prefix) {
         if (LowerAscii(*text) != LowerAscii(*prefix)) return false;   // the text's end differs too
     }
     return true;
-}
-
-bool StartsWithNoCase(const char* text, std::size_t length, const char* prefix) {
-    if (text == nullptr || prefix == nullptr) return false;
-    const std::size_t n = std::strlen(prefix);
-    return n <= length && SameBytes(text, prefix, n);
-}
-
-bool EndsWithNoCase(const char* text, std::size_t length, const char* suffix) {
-    if (text == nullptr || suffix == nullptr) return false;
-    const std::size_t n = std::strlen(suffix);
-    return n <= length && SameBytes(text + (length - n), suffix, n);
-}
-
-bool ContainsNoCase(const char* text, std::size_t length, const char* part) {
-    if (text == nullptr || part == nullptr) return false;
-    const std::size_t n = std::strlen(part);
-    for (std::size_t at = 0; at + n <= length; ++at) {
-        if (SameBytes(text + at, part, n)) return true;
-    }
-    return false;
 }
 
 const char* FindNoCase(const char* text, const char* pattern) {
