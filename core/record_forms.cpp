@@ -210,6 +210,38 @@ std::uint16_t StoredFixedLength(const SignatureForm* form) {
     return lengths[static_cast<std::size_t>(form - std::begin(kSignatureTable))];
 }
 
+namespace {
+
+// Decoded signatures are 0x00nn (byte and long form) or 0xFFnn (word form):
+// the table has a row for each, and one more for every other value.
+constexpr std::size_t kFormRows = 513;
+
+std::size_t FormRow(std::uint16_t signature) {
+    if (signature < 0x100) return signature;
+    if ((signature >> 8) == 0xFF) return 0x100 + (signature & 0xFF);
+    return kFormRows - 1;
+}
+
+} // namespace
+
+const RecordForm& RecordFormOf(std::uint16_t signature) {
+    static const auto rows = [] {
+        std::array<RecordForm, kFormRows> result{};
+        for (const SignatureForm& entry : kSignatureTable) {
+            RecordForm& row = result[FormRow(entry.signature)];
+            if (entry.typeCode == kHeaderOnly) continue;
+            const std::uint16_t stored = StoredFixedLength(&entry);
+            if (stored == 0) continue;
+            row.hostFixed = entry.hostLength;
+            row.storedFixed = stored;
+            row.typeCode = entry.typeCode;
+            row.same = stored == entry.hostLength;
+        }
+        return result;
+    }();
+    return rows[FormRow(signature)];
+}
+
 HeaderForm SignatureHeaderForm(std::uint16_t signature) {
     if ((signature & 0xFF00) == 0xFF00) return HeaderForm::Word;
     if (signature < 0x100 && IsLongFormSignature(signature)) return HeaderForm::Long;

@@ -35,6 +35,38 @@ const SignatureForm* FindSignatureForm(std::uint16_t signature);
 // type the platform does not know.
 std::uint16_t StoredFixedLength(const SignatureForm* form);
 
+// How a record of a signature converts between its two forms, found by
+// signature in one step (RecordFormOf).
+struct RecordForm {
+    std::uint16_t hostFixed = 0;     // the fixed part's host length (0: nothing to convert)
+    std::uint16_t storedFixed = 0;   // its stored length
+    std::uint16_t typeCode = 0;      // the platform's structure type code
+    // True when the two forms are the same bytes at every length: outside
+    // the table, without a layout, or a layout without padding (the host is
+    // little-endian, so only padding tells the forms apart).
+    bool same = true;
+};
+const RecordForm& RecordFormOf(std::uint16_t signature);
+
+// The length a record of inLength bytes has in the other form (toHost: from
+// stored to host). A record shorter than its fixed part is the same in both.
+inline std::uint32_t ConvertedRecordLength(const RecordForm& form, std::uint32_t inLength, bool toHost) {
+    if (form.same) return inLength;
+    const std::uint32_t inFixed = toHost ? form.storedFixed : form.hostFixed;
+    const std::uint32_t outFixed = toHost ? form.hostFixed : form.storedFixed;
+    return inLength < inFixed ? inLength : inLength - inFixed + outFixed;
+}
+
+// Converts one record of inLength bytes to the other form into out, which
+// holds capacity bytes and must not overlap the input: the fixed part by
+// the platform's structure calls, the variable parts some records carry
+// step by step (never past the record's end), the rest copied; the
+// converted record's length field gets its new length. Returns the new
+// length, or 0 when it does not fit in capacity or the platform refuses the
+// structure.
+std::uint32_t ConvertRecordForm(const RecordForm& form, std::uint16_t signature, const std::uint8_t* in,
+                                std::uint32_t inLength, std::uint8_t* out, std::uint32_t capacity, bool toHost);
+
 // The header form of a signature as the record reader returns it. Below
 // 0x100 a decoded signature does not tell byte form from long form by
 // itself: the long-form signatures are a fixed list.

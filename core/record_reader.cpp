@@ -28,7 +28,7 @@ constexpr int kTableStackDepth = 10;
 struct RecordWalk {
     RARIvoSession* session = nullptr;
     ZervaRTItem* item = nullptr;
-    std::uint16_t counter = 0;
+    std::uint32_t counter = 0;
     int skipMode = 0;
     int textExtraMode = 0;
     int countCharactersMode = 0;
@@ -56,9 +56,11 @@ bool Tracing() { return g_debugLevel > 2; }
 
 void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
+// A node's side data: its list's arena memory for a node of the arena,
+// else from the heap (freed with the node).
 template <typename Extra>
-Extra* NewExtra() {
-    void* memory = std::calloc(1, sizeof(Extra));
+Extra* NewExtra(ItemRecordList* list, const CDRecordNode* node) {
+    void* memory = (node->flags & kNodeInArena) != 0 ? ListMemory(list, sizeof(Extra)) : std::malloc(sizeof(Extra));
     return memory != nullptr ? new (memory) Extra{} : nullptr;
 }
 
@@ -67,7 +69,7 @@ Extra* NewExtra() {
 // node gets a copy of the text with every multibyte character turned into
 // a character reference ("&#%u;") where its Unicode form is one 16-bit unit.
 // Returns false only when out of memory.
-bool AddCountedText(CDRecordNode* node) {
+bool AddCountedText(ItemRecordList* list, CDRecordNode* node) {
     const std::uint8_t* text = node->bytes + kTextHeader;
     const std::uint32_t length = node->length - kTextHeader;
     std::uint32_t count = 0;
@@ -80,10 +82,9 @@ bool AddCountedText(CDRecordNode* node) {
 
     std::uint32_t capacity = std::min(count, kMaxExtraText);
     char* converted = static_cast<char*>(std::malloc(capacity + 1));
-    TextExtra* extra = NewExtra<TextExtra>();
-    if (converted == nullptr || extra == nullptr) {
+    TextExtra* extra = converted != nullptr ? NewExtra<TextExtra>(list, node) : nullptr;
+    if (extra == nullptr) {
         std::free(converted);
-        std::free(extra);
         return false;
     }
     plat::CharsetHandle table = 0;
@@ -130,9 +131,9 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
     switch (node->signature) {
     case kSigText:
         if (node->length < kTextHeader) return true;
-        if (walk->countCharactersMode) return AddCountedText(node);
+        if (walk->countCharactersMode) return AddCountedText(list, node);
         if (walk->textExtraMode) {
-            TextExtra* extra = NewExtra<TextExtra>();
+            TextExtra* extra = NewExtra<TextExtra>(list, node);
             if (extra == nullptr) return false;
             extra->text = reinterpret_cast<const char*>(node->bytes + kTextHeader);
             extra->length = static_cast<std::uint16_t>(node->length - kTextHeader);
@@ -141,7 +142,7 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
         return true;
     case kSigTableBegin:
     case kSigNestedTableBegin: {
-        TableExtra* extra = NewExtra<TableExtra>();
+        TableExtra* extra = NewExtra<TableExtra>(list, node);
         if (extra == nullptr) return false;
         node->extra = extra;
         // Beyond the tenth level the innermost entry is replaced.
@@ -161,7 +162,7 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
             return true;
         }
         const RecordWalk::Table& table = walk->tables[walk->tableDepth - 1];
-        CellExtra* extra = NewExtra<CellExtra>();
+        CellExtra* extra = NewExtra<CellExtra>(list, node);
         if (extra == nullptr) return false;
         extra->preTable = table.preTable;
         extra->tableBegin = table.begin;
@@ -177,7 +178,7 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
         walk->lastPreTable = node;
         return true;
     case kSigBitmapHeader: {
-        GraphicExtra* extra = NewExtra<GraphicExtra>();
+        GraphicExtra* extra = NewExtra<GraphicExtra>(list, node);
         if (extra == nullptr) return false;
         extra->key = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
         extra->segment = segment->number;
@@ -185,7 +186,7 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
         return true;
     }
     case kSigGraphic: {
-        GraphicExtra* extra = NewExtra<GraphicExtra>();
+        GraphicExtra* extra = NewExtra<GraphicExtra>(list, node);
         if (extra == nullptr) return false;
         if (endsValue) {
             // The graphic's key names the start of the next stored item.
@@ -201,6 +202,43 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
     default:
         return true;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A node for a stored record: a view into the stored value when the record
+// is the same in both forms and its pad byte (when its length is odd) is a
+// zero byte that follows it in the value; else bytes of the list's own,
+// converted to host form or copied. Null with *status 263 when memory is
+// short, or 257 for a record whose host form would be too large to hold.
+CDRecordNode* StoredRecordNode(ItemRecordList* list, const std::uint8_t* record, std::uint16_t signature,
+                               std::uint32_t length, bool padFollows, STATUS* status) {
+    *status = kOutOfMemory;
+    const RecordForm& form = RecordFormOf(signature);
+    const bool sameBytes = form.same || length < form.storedFixed;
+    if (sameBytes && ((length & 1u) == 0 || (padFollows && record[length] == 0)))
+        return list->arena != nullptr ? NewViewNode(list, record, signature, length)
+                                      : NewRecordNode(record, signature, length);
+    if (sameBytes) return NewListNode(list, record, signature, length);
+
+    const std::uint32_t hostLength = ConvertedRecordLength(form, length, true);
+    if (hostLength > kOutputSegmentCapacity) {
+        plat::LogLine(0, "Record 0x%04X of %u bytes is too large to hold", signature, length);
+        *status = kDamagedRecords;
+        return nullptr;
+    }
+    CDRecordNode* node = NewListNode(list, nullptr, signature, hostLength);
+    if (node == nullptr) return nullptr;
+    if (ConvertRecordForm(form, signature, record, length, node->bytes, hostLength, true) != hostLength) {
+        // The platform does not know the structure: the record cannot be held.
+        FreeRecordNode(node);
+        plat::LogLine(0, "Record 0x%04X of %u bytes cannot be converted", signature, length);
+        *status = kDamagedRecords;
+        return nullptr;
+    }
+    return node;
 }
 
 } // namespace
@@ -225,26 +263,20 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 
     // A record whose host form would be longer than a record can be could
     // not be written back: it is not held.
-    std::uint32_t hostLength = length;
-    const void* host = length <= kOutputSegmentCapacity
-                           ? walk->item->ConvertFromCanonicalData(record, signature, &hostLength)
-                           : nullptr;
-    if (host == nullptr || hostLength > kOutputSegmentCapacity) {
-        if (length > kOutputSegmentCapacity || host != nullptr) {
-            plat::LogLine(0, "Record 0x%04X of %u bytes is too large to hold", signature, length);
-            return kDamagedRecords;
-        }
-        LogOutOfMemory(__LINE__);
-        return kOutOfMemory;
+    if (length > kOutputSegmentCapacity) {
+        plat::LogLine(0, "Record 0x%04X of %u bytes is too large to hold", signature, length);
+        return kDamagedRecords;
     }
-
-    CDRecordNode* node = NewRecordNode(host, signature, hostLength);
+    const bool padFollows = (length & 1u) != 0 && list->remaining > length;
+    STATUS status = kOK;
+    CDRecordNode* node = StoredRecordNode(list, record, signature, length, padFollows, &status);
     if (node == nullptr) {
-        plat::LogLine(0, list->head == nullptr ? "Out of memory at CDR4150" : "Out of memory at CDR4164");
-        return kOutOfMemory;
+        if (status == kOutOfMemory)
+            plat::LogLine(0, list->head == nullptr ? "Out of memory at CDR4150" : "Out of memory at CDR4164");
+        return status;
     }
     if (length & 1u) {
-        if (list->remaining == length) {
+        if (!padFollows) {
             node->flags |= kNodeNoPad;
         } else if (record[length] != 0) {
             node->flags |= static_cast<std::uint16_t>(kNodeKeptPad | (record[length] << kNodePadShift));
@@ -257,7 +289,7 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
-    node->index = static_cast<std::uint16_t>(walk->last != nullptr ? walk->last->index + 1 : 1);
+    node->index = walk->last != nullptr ? walk->last->index + 1 : 1;
     LinkRecordNode(list, walk->last, node);
     walk->last = node;
     list->readPosition += step;
@@ -266,34 +298,26 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 
 namespace {
 
-// Copies a stored value into a new tracked block and makes it the list's
-// current segment (numbered one after the previous one). Returns 0 or 263.
+// Makes a stored value the list's current segment (numbered one after the
+// previous one): the list keeps the value and walks it where it lies.
+// Returns 0, 263, or 257 when the value cannot be kept.
 STATUS StartSegment(RecordWalk* walk, plat::BLOCKID value, std::uint32_t valueLength) {
     ItemRecordList* list = walk->list;
-    const void* stored = plat::BlockLock(value);
-    if (stored == nullptr) return kDamagedRecords;
-    auto* copy = static_cast<std::uint8_t*>(QuorbelAllocate(walk->session, __LINE__, kSourceName, valueLength, 0));
-    if (copy != nullptr) std::memcpy(copy, stored, valueLength);
-    plat::BlockUnlock(value);
-    void* memory = QuorbelAllocate(walk->session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
-    if (copy == nullptr || memory == nullptr) {
-        if (copy != nullptr) ZervaDeallocate(walk->session, copy);
-        if (memory != nullptr) ZervaDeallocate(walk->session, memory);
-        return kOutOfMemory;
+    plat::DHANDLE kept = 0;
+    if (plat::BlockKeep(value, &kept) != plat::NOERROR) return kDamagedRecords;
+    auto* stored = static_cast<std::uint8_t*>(plat::MemLock(kept));
+    OutputSegment* segment = stored != nullptr ? AddSegment(walk->session, list) : nullptr;
+    if (segment == nullptr) {
+        if (stored != nullptr) plat::MemUnlock(kept);
+        plat::MemFree(kept);
+        return stored == nullptr ? kDamagedRecords : kOutOfMemory;
     }
-    auto* segment = new (memory) OutputSegment{};
-    segment->start = copy;
-    segment->position = copy;
+    segment->kept = kept;
+    segment->start = stored;
+    segment->position = stored;
     segment->size = valueLength;
-    if (list->lastSegment == nullptr) {
-        list->firstSegment = segment;
-    } else {
-        segment->number = static_cast<std::uint16_t>(list->lastSegment->number + 1);
-        list->lastSegment->next = segment;
-    }
-    list->lastSegment = segment;
-    list->valueStart = copy;
-    list->readPosition = copy + 2;
+    list->valueStart = stored;
+    list->readPosition = stored + 2;
     list->remaining = valueLength - 2;
     walk->segmentBytes = 0;
     return kOK;
@@ -332,26 +356,17 @@ STATUS ReadAsText(RecordWalk* walk) {
     session->textResultLength = textLength;
     const std::uint32_t length = textLength + kTextHeader;
 
-    void* memory = QuorbelAllocate(session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
-    CDRecordNode* node = NewRecordNode(nullptr, kSigText, length);
-    if (memory == nullptr || node == nullptr) {
-        if (memory != nullptr) ZervaDeallocate(session, memory);
+    CDRecordNode* node = NewListNode(list, nullptr, kSigText, length);
+    OutputSegment* segment = node != nullptr ? AddSegment(session, list) : nullptr;
+    if (segment == nullptr) {
         FreeRecordNode(node);
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
     // The run follows whatever the list already holds.
-    const std::uint16_t index = static_cast<std::uint16_t>(walk->last != nullptr ? walk->last->index + 1 : 1);
-    auto* segment = new (memory) OutputSegment{};
+    const std::uint32_t index = walk->last != nullptr ? walk->last->index + 1 : 1;
     segment->size = length;
     segment->firstIndex = segment->lastIndex = index;
-    if (list->lastSegment != nullptr) {
-        segment->number = static_cast<std::uint16_t>(list->lastSegment->number + 1);
-        list->lastSegment->next = segment;
-    } else {
-        list->firstSegment = segment;
-    }
-    list->lastSegment = segment;
 
     std::uint8_t* bytes = node->bytes;
     std::memcpy(bytes, walk->item->work->textTemplate, kTextHeader);
@@ -523,7 +538,7 @@ ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int 
     if (Tracing()) plat::LogLine(0, "SIAR - Step 1");
     if (itemName == nullptr || itemName[0] == '\0') return nullptr;
     if (list == nullptr) {
-        list = new (std::nothrow) ItemRecordList{};
+        list = NewItemRecordList();
         if (list == nullptr) {
             *status = kOutOfMemory;
             return nullptr;

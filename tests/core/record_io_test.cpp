@@ -397,8 +397,9 @@ TEST_F(RecordIo, WritingStopsAtTheFirstFailure) {
     CDRecordNode* big = list->head;
     for (int i = 0; i < 55; ++i) big = big->next;
     big->length = 65000;
-    std::free(big->bytes);
+    if (big->flags & talix::kNodeOwnsBytes) std::free(big->bytes);
     big->bytes = static_cast<std::uint8_t*>(std::calloc(65000, 1));
+    big->flags = static_cast<std::uint16_t>((big->flags & ~talix::kNodeStoredView) | talix::kNodeOwnsBytes);
 
     list->itemName = "Copy";
     EXPECT_EQ(talix::WriteItemRecords(list, &item_), talix::kDamagedRecords);

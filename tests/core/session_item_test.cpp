@@ -134,11 +134,8 @@ void Append(talix::ItemRecordList* list, talix::CDRecordNode* node) {
 
 void DropLastRecord(talix::ItemRecordList* list) {
     talix::CDRecordNode* last = list->tail;
-    list->tail = last->prev;
-    list->tail->next = nullptr;
-    std::free(last->bytes);
-    std::free(last->extra);
-    delete last;
+    talix::UnlinkRecordNode(list, last);
+    talix::FreeRecordNode(last);
 }
 
 TEST_F(SessionItemTest, ConnectOpensTheNoteAndLoadsItsFaces) {
