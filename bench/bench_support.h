@@ -6,8 +6,12 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -64,6 +68,40 @@ inline void StoreRecordItems(plat::NOTEHANDLE note, const char* name, const std:
         value += record;
     }
     if (!value.empty()) append();
+}
+
+// The folder of real exported notes, found as the tests find it: from
+// TALIX_DXL_DIR, else beside the project; empty when it is absent (the
+// benchmarks that need it say so and stop).
+inline std::filesystem::path SharedDxlDir() {
+    namespace fs = std::filesystem;
+    if (const char* env = std::getenv("TALIX_DXL_DIR"); env != nullptr && *env != '\0')
+        return fs::is_directory(env) ? fs::path(env) : fs::path();
+    fs::path beside = fs::path(TALIX_SOURCE_DIR).parent_path() / "shared" / "data" / "dxl";
+    return fs::is_directory(beside) ? beside : fs::path();
+}
+
+// Every .xml file below a folder, sorted.
+inline std::vector<std::string> DxlFilesBelow(const std::filesystem::path& dir) {
+    std::vector<std::string> files;
+    if (dir.empty()) return files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".xml") files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The message of a benchmark that needs the shared files when they are absent.
+constexpr const char* kNoSharedData =
+    "the shared DXL files are not present (../shared/data/dxl beside the project, or TALIX_DXL_DIR)";
+
+// The bytes the heap allocator holds for the program (in use, and in large
+// blocks of their own): the difference across a step is what it allocated
+// and kept.
+inline std::int64_t HeapBytesInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
 }
 
 // Skips the run with the message unless the condition holds; returns the

@@ -3,6 +3,7 @@
 // is converted by the platform's structure calls by type code; the variable
 // parts that some records carry are converted step by step, never past
 // the record's end; whatever follows is copied as it is.
+#include <array>
 #include <cstring>
 
 #include "core/item_work_state.h"
@@ -84,22 +85,36 @@ int VariableSteps(std::uint16_t signature, const std::uint8_t* hostFixed, Step* 
     return count;
 }
 
+// The length of one structure of a step's type, looked up once; 0 when its
+// two forms differ in length or the platform does not know it.
+std::uint16_t StepUnit(std::uint16_t type) {
+    static const auto units = [] {
+        std::array<std::uint16_t, 4> result{};
+        const std::uint16_t types[] = {plat::ODS_WORD, plat::ODS_DWORD, kOdsTimedate, kOdsNoteLink};
+        for (std::size_t i = 0; i < result.size(); ++i) {
+            const std::uint16_t stored = plat::StructStoredLength(types[i]);
+            result[i] = stored == plat::StructHostLength(types[i]) ? stored : 0;
+        }
+        return result;
+    }();
+    switch (type) {
+    case plat::ODS_WORD: return units[0];
+    case plat::ODS_DWORD: return units[1];
+    case kOdsTimedate: return units[2];
+    case kOdsNoteLink: return units[3];
+    default: return 0;
+    }
+}
+
 // Converts one step between in and out. The structures used have the same
-// length in both forms; raw bytes are copied.
-bool ConvertStep(const Step& step, const std::uint8_t* in, std::uint8_t* out, Direction direction) {
-    if (step.type == kRawBytes) {
-        std::memcpy(out, in, step.size);
-        return true;
+// length in both forms, so with no padding in either and the host
+// little-endian, their two forms are the same bytes; raw bytes are copied.
+bool ConvertStep(const Step& step, const std::uint8_t* in, std::uint8_t* out) {
+    if (step.type != kRawBytes) {
+        const std::uint16_t unit = StepUnit(step.type);
+        if (unit == 0 || step.size % unit != 0) return false;
     }
-    std::uint16_t unit = plat::StructStoredLength(step.type);
-    if (unit == 0 || unit != plat::StructHostLength(step.type) || step.size % unit != 0) return false;
-    for (std::uint32_t done = 0; done < step.size; done += unit) {
-        const void* src = in + done;
-        void* dst = out + done;
-        plat::STATUS status = direction == Direction::ToHost ? plat::StructRead(&src, step.type, dst)
-                                                             : plat::StructWrite(&dst, step.type, src);
-        if (status != plat::NOERROR) return false;
-    }
+    std::memcpy(out, in, step.size);
     return true;
 }
 
@@ -138,7 +153,6 @@ void* Convert(ZervaRTItem* item, const void* record, std::uint16_t signature, st
 
 std::uint32_t ConvertRecordForm(const RecordForm& form, std::uint16_t signature, const std::uint8_t* in,
                                 std::uint32_t inLength, std::uint8_t* out, std::uint32_t capacity, bool toHost) {
-    const Direction direction = toHost ? Direction::ToHost : Direction::ToStored;
     const std::uint32_t inFixed = toHost ? form.storedFixed : form.hostFixed;
     const std::uint32_t outFixed = toHost ? form.hostFixed : form.storedFixed;
     const std::uint32_t outLength = ConvertedRecordLength(form, inLength, toHost);
@@ -177,7 +191,7 @@ std::uint32_t ConvertRecordForm(const RecordForm& form, std::uint16_t signature,
         // A step that does not fit in what is left of the record ends the
         // steps; the rest is copied below.
         if (steps[i].size > inLength - inPos) break;
-        if (!ConvertStep(steps[i], in + inPos, out + outPos, direction)) return 0;
+        if (!ConvertStep(steps[i], in + inPos, out + outPos)) return 0;
         inPos += steps[i].size;
         outPos += steps[i].size;
     }

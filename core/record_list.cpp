@@ -12,57 +12,42 @@
 
 namespace talix {
 
-// A list's arena: blocks taken from the heap one after the other and handed
-// out front to back; nothing is given back before the list goes.
-struct RecordArena {
-    struct Block {
-        Block* previous;
-        std::size_t size;     // usable bytes after the header
-        std::size_t used;
-    };
-    Block* current = nullptr;
-    std::size_t held = 0;     // bytes of all blocks, headers included
-};
-
 namespace {
 
 constexpr std::size_t kFirstBlock = 16 * 1024;
 constexpr std::size_t kLargestBlock = 1024 * 1024;
-constexpr std::size_t kAlignment = 8;
 
-std::size_t Aligned(std::size_t size) { return (size + kAlignment - 1) & ~(kAlignment - 1); }
+std::size_t BlockHeader() { return (sizeof(RecordArena::Block) + 7) & ~std::size_t{7}; }
 
-std::size_t BlockHeader() { return Aligned(sizeof(RecordArena::Block)); }
+} // namespace
 
-void* ArenaTake(RecordArena* arena, std::size_t size) {
-    size = Aligned(size);
+void* ArenaTakeFromNewBlock(RecordArena* arena, std::size_t size) {
     RecordArena::Block* block = arena->current;
-    if (block == nullptr || block->size - block->used < size) {
-        // Each block is twice the last one, up to the largest; a request
-        // larger than that gets a block of its own size.
-        std::size_t next = block == nullptr ? kFirstBlock : block->size * 2;
-        if (next > kLargestBlock) next = kLargestBlock;
-        if (next < size) next = size;
-        auto* made = static_cast<RecordArena::Block*>(std::malloc(BlockHeader() + next));
-        if (made == nullptr) return nullptr;
-        made->previous = block;
-        made->size = next;
-        made->used = 0;
-        arena->held += BlockHeader() + next;
+    // Each block is twice the last one, up to the largest; a request larger
+    // than that gets a block of its own size.
+    std::size_t next = block == nullptr ? kFirstBlock : block->size * 2;
+    if (next > kLargestBlock) next = kLargestBlock;
+    if (next < size) next = size;
+    auto* made = static_cast<RecordArena::Block*>(std::malloc(BlockHeader() + next));
+    if (made == nullptr) return nullptr;
+    made->size = next;
+    arena->held += BlockHeader() + next;
+    auto* memory = reinterpret_cast<std::uint8_t*>(made) + BlockHeader();
+    if (block != nullptr && next == size && arena->end - arena->free >= 64) {
         // A block made for one large request goes behind the current one,
-        // so the rest of the current block is still used.
-        if (block != nullptr && next == size && block->size - block->used >= kAlignment * 8) {
-            made->previous = block->previous;
-            block->previous = made;
-            made->used = size;
-            return reinterpret_cast<std::uint8_t*>(made) + BlockHeader();
-        }
-        arena->current = block = made;
+        // whose rest is still used.
+        made->previous = block->previous;
+        block->previous = made;
+        return memory;
     }
-    void* memory = reinterpret_cast<std::uint8_t*>(block) + BlockHeader() + block->used;
-    block->used += size;
+    made->previous = block;
+    arena->current = made;
+    arena->free = memory + size;
+    arena->end = memory + next;
     return memory;
 }
+
+namespace {
 
 void FreeArena(RecordArena* arena) {
     if (arena == nullptr) return;
@@ -92,10 +77,8 @@ void CopyPadded(std::uint8_t* to, const void* bytes, std::uint32_t length, std::
 // Frees what a node holds from std::malloc.
 void FreeHeapParts(CDRecordNode* node) {
     if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-    if (node->extra != nullptr) {
-        if (node->flags & kNodeOwnsExtraText) std::free(const_cast<char*>(static_cast<TextExtra*>(node->extra)->text));
-        if ((node->flags & kNodeInArena) == 0) std::free(node->extra);
-    }
+    if ((node->flags & kNodeOwnsExtraText) != 0 && RecordExtra(node) != nullptr)
+        std::free(const_cast<char*>(static_cast<TextExtra*>(RecordExtra(node))->text));
 }
 
 void Touch(ItemRecordList* list) {
@@ -117,13 +100,24 @@ ItemRecordList* NewItemRecordList() {
     return list;
 }
 
-CDRecordNode* NewRecordNode(const void* bytes, std::uint16_t signature, std::uint32_t length) {
-    auto* node = new (std::nothrow) CDRecordNode{};
+CDRecordNode* NewRecordNode(const void* bytes, std::uint16_t signature, std::uint32_t length, bool extraRoom) {
+    // A node with room for an extra is one block with the room in front;
+    // one without is made by new, as callers outside may make one.
+    CDRecordNode* node = nullptr;
+    if (extraRoom) {
+        auto* memory = static_cast<std::uint8_t*>(std::malloc(kExtraRoom + sizeof(CDRecordNode)));
+        if (memory != nullptr) {
+            node = new (memory + kExtraRoom) CDRecordNode{};
+            node->extraRoom = kExtraRoomFree;
+        }
+    } else {
+        node = new (std::nothrow) CDRecordNode{};
+    }
     if (node == nullptr) return nullptr;
     const std::uint32_t size = StorageSize(length);
     node->bytes = static_cast<std::uint8_t*>(std::malloc(size));
     if (node->bytes == nullptr) {
-        delete node;
+        FreeRecordNode(node);
         return nullptr;
     }
     CopyPadded(node->bytes, bytes, length, size);
@@ -138,31 +132,21 @@ void* ListMemory(ItemRecordList* list, std::size_t size) {
     return ArenaTake(list->arena, size);
 }
 
-CDRecordNode* NewListNode(ItemRecordList* list, const void* bytes, std::uint16_t signature, std::uint32_t length) {
-    if (list == nullptr || list->arena == nullptr) return NewRecordNode(bytes, signature, length);
+CDRecordNode* NewListNode(ItemRecordList* list, const void* bytes, std::uint16_t signature, std::uint32_t length,
+                          bool extraRoom) {
+    if (list == nullptr || list->arena == nullptr) return NewRecordNode(bytes, signature, length, extraRoom);
     const std::uint32_t size = StorageSize(length);
-    // The node and its bytes side by side.
-    void* memory = ArenaTake(list->arena, sizeof(CDRecordNode) + size);
+    const std::size_t room = extraRoom ? kExtraRoom : 0;
+    // The room, the node and its bytes side by side.
+    auto* memory = static_cast<std::uint8_t*>(ArenaTake(list->arena, room + sizeof(CDRecordNode) + size));
     if (memory == nullptr) return nullptr;
-    auto* node = new (memory) CDRecordNode{};
+    auto* node = new (memory + room) CDRecordNode{};
+    node->extraRoom = extraRoom ? kExtraRoomFree : 0;
     node->bytes = reinterpret_cast<std::uint8_t*>(node + 1);
     CopyPadded(node->bytes, bytes, length, size);
     node->signature = signature;
     node->length = length;
     node->flags = kNodeInArena;
-    return node;
-}
-
-CDRecordNode* NewViewNode(ItemRecordList* list, const std::uint8_t* stored, std::uint16_t signature,
-                          std::uint32_t length) {
-    if (list == nullptr || list->arena == nullptr) return nullptr;
-    void* memory = ArenaTake(list->arena, sizeof(CDRecordNode));
-    if (memory == nullptr) return nullptr;
-    auto* node = new (memory) CDRecordNode{};
-    node->bytes = const_cast<std::uint8_t*>(stored);
-    node->signature = signature;
-    node->length = length;
-    node->flags = kNodeInArena | kNodeStoredView;
     return node;
 }
 
@@ -182,42 +166,78 @@ OutputSegment* AddSegment(RARIvoSession* session, ItemRecordList* list) {
     return segment;
 }
 
-std::uint8_t* EditRecordBytes(CDRecordNode* node) {
+namespace {
+
+// Whether a node's extra is a text run's extra that points at the text in
+// its bytes (and so must follow new bytes).
+bool TextFollowsBytes(const CDRecordNode* node) {
+    const auto* extra = static_cast<const TextExtra*>(RecordExtra(node));
+    if (extra == nullptr || node->signature != 0xFF85 || node->length < 8) return false;
+    return extra->text == reinterpret_cast<const char*>(node->bytes + 8);
+}
+
+void PointTextAtBytes(CDRecordNode* node) {
+    auto* extra = static_cast<TextExtra*>(RecordExtra(node));
+    extra->text = reinterpret_cast<const char*>(node->bytes + 8);
+    extra->length = static_cast<std::uint16_t>(node->length >= 8 ? node->length - 8 : 0);
+}
+
+} // namespace
+
+std::uint8_t* EditRecordBytes(ItemRecordList* list, CDRecordNode* node) {
     if (node == nullptr) return nullptr;
     // Bytes replaced from std::malloc are the node's own whatever else the
     // flags say.
     if ((node->flags & kNodeStoredView) == 0 || (node->flags & kNodeOwnsBytes) != 0) return node->bytes;
     const std::uint32_t size = StorageSize(node->length);
-    auto* copy = static_cast<std::uint8_t*>(std::malloc(size));
+    const bool inArena = list != nullptr && list->arena != nullptr;
+    auto* copy = static_cast<std::uint8_t*>(inArena ? ArenaTake(list->arena, size) : std::malloc(size));
     if (copy == nullptr) return nullptr;
     CopyPadded(copy, node->bytes, node->length, size);
-    // A text extra pointing at the text moves with it.
-    if (node->extra != nullptr && (node->flags & kNodeOwnsExtraText) == 0 && node->length >= 8) {
-        auto* extra = static_cast<TextExtra*>(node->extra);
-        if (node->signature == 0xFF85 && extra->text == reinterpret_cast<const char*>(node->bytes + 8))
-            extra->text = reinterpret_cast<const char*>(copy + 8);
-    }
+    const bool follows = TextFollowsBytes(node);
     node->bytes = copy;
-    node->flags = static_cast<std::uint16_t>((node->flags & ~kNodeStoredView) | kNodeOwnsBytes);
+    node->flags = static_cast<std::uint16_t>(node->flags & ~kNodeStoredView);
+    if (!inArena) {
+        node->flags |= kNodeOwnsBytes;
+        if (list != nullptr) list->heapParts = 1;
+    }
+    if (follows) PointTextAtBytes(node);
+    Touch(list);
     return copy;
+}
+
+void AdoptRecordBytes(ItemRecordList* list, CDRecordNode* node, CDRecordNode* from) {
+    if (node == nullptr || from == nullptr) return;
+    bool follows = TextFollowsBytes(node);
+    if (RecordExtra(node) != nullptr && node->signature == 0xFF85 && (node->flags & kNodeOwnsExtraText) != 0) {
+        // A converted copy of the old text goes with it.
+        std::free(const_cast<char*>(static_cast<TextExtra*>(RecordExtra(node))->text));
+        node->flags = static_cast<std::uint16_t>(node->flags & ~kNodeOwnsExtraText);
+        follows = true;
+    }
+    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
+    node->bytes = from->bytes;
+    node->length = from->length;
+    // The stored pad byte of the old bytes means nothing for the new ones.
+    node->flags = static_cast<std::uint16_t>((node->flags & ~(0xFF30u | kNodeStoredView)) | kNodeOwnsBytes);
+    from->bytes = nullptr;
+    from->flags = static_cast<std::uint16_t>(from->flags & ~kNodeOwnsBytes);
+    FreeRecordNode(from);
+    if (follows) PointTextAtBytes(node);
+    if (list != nullptr) list->heapParts = 1;
+    Touch(list);
 }
 
 void FreeRecordNode(CDRecordNode* node) {
     if (node == nullptr) return;
     FreeHeapParts(node);
-    if ((node->flags & kNodeInArena) == 0) delete node;
-}
-
-void LinkRecordNode(ItemRecordList* list, CDRecordNode* after, CDRecordNode* node) {
-    CDRecordNode* next = after != nullptr ? after->next : list != nullptr ? list->head : nullptr;
-    node->prev = after;
-    node->next = next;
-    if (after != nullptr) after->next = node;
-    if (next != nullptr) next->prev = node;
-    if (list == nullptr) return;
-    Touch(list);
-    if (after == nullptr) list->head = node;
-    if (next == nullptr) list->tail = node;
+    if ((node->flags & kNodeInArena) != 0) return;
+    if (node->extraRoom != 0) {
+        node->~CDRecordNode();
+        std::free(reinterpret_cast<std::uint8_t*>(node) - kExtraRoom);
+    } else {
+        delete node;
+    }
 }
 
 void UnlinkRecordNode(ItemRecordList* list, CDRecordNode* node) {
@@ -235,10 +255,13 @@ void UnlinkRecordNode(ItemRecordList* list, CDRecordNode* node) {
 
 void DeleteItemRecordList(RARIvoSession* session, ItemRecordList* list) {
     if (list == nullptr) return;
-    for (CDRecordNode* node = list->head; node != nullptr;) {
-        CDRecordNode* next = node->next;
-        FreeRecordNode(node);
-        node = next;
+    // Nodes of the arena that hold nothing from the heap go with it.
+    if (list->arena == nullptr || list->heapParts != 0) {
+        for (CDRecordNode* node = list->head; node != nullptr;) {
+            CDRecordNode* next = node->next;
+            FreeRecordNode(node);
+            node = next;
+        }
     }
     // A read segment keeps its stored value; a segment of the record output
     // holds a buffer from the session's pool. Descriptors are arena memory,
@@ -261,10 +284,10 @@ std::size_t RecordListFootprint(const ItemRecordList* list) {
     if (list == nullptr) return 0;
     std::size_t bytes = sizeof *list + (list->arena != nullptr ? list->arena->held : 0);
     for (const CDRecordNode* node = list->head; node != nullptr; node = node->next) {
-        if ((node->flags & kNodeInArena) == 0) bytes += sizeof *node;
+        if ((node->flags & kNodeInArena) == 0) bytes += sizeof *node + (node->extraRoom != 0 ? kExtraRoom : 0);
         if (node->flags & kNodeOwnsBytes) bytes += StorageSize(node->length);
-        if (node->extra != nullptr && (node->flags & kNodeInArena) == 0) bytes += sizeof(TextExtra);
-        if (node->flags & kNodeOwnsExtraText) bytes += static_cast<const TextExtra*>(node->extra)->length + 1u;
+        if ((node->flags & kNodeOwnsExtraText) != 0 && RecordExtra(node) != nullptr)
+            bytes += static_cast<const TextExtra*>(RecordExtra(node))->length + 1u;
     }
     return bytes;
 }

@@ -56,14 +56,6 @@ bool Tracing() { return g_debugLevel > 2; }
 
 void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
-// A node's side data: its list's arena memory for a node of the arena,
-// else from the heap (freed with the node).
-template <typename Extra>
-Extra* NewExtra(ItemRecordList* list, const CDRecordNode* node) {
-    void* memory = (node->flags & kNodeInArena) != 0 ? ListMemory(list, sizeof(Extra)) : std::malloc(sizeof(Extra));
-    return memory != nullptr ? new (memory) Extra{} : nullptr;
-}
-
 // The text of a run whose characters are counted: one-byte characters
 // count 1, multibyte ones 9. When the count exceeds the byte length, the
 // node gets a copy of the text with every multibyte character turned into
@@ -82,7 +74,7 @@ bool AddCountedText(ItemRecordList* list, CDRecordNode* node) {
 
     std::uint32_t capacity = std::min(count, kMaxExtraText);
     char* converted = static_cast<char*>(std::malloc(capacity + 1));
-    TextExtra* extra = converted != nullptr ? NewExtra<TextExtra>(list, node) : nullptr;
+    TextExtra* extra = converted != nullptr ? MakeRecordExtra<TextExtra>(node) : nullptr;
     if (extra == nullptr) {
         std::free(converted);
         return false;
@@ -118,8 +110,8 @@ bool AddCountedText(ItemRecordList* list, CDRecordNode* node) {
     converted[used] = '\0';
     extra->text = converted;
     extra->length = static_cast<std::uint16_t>(used);
-    node->extra = extra;
     node->flags |= kNodeOwnsExtraText;
+    list->heapParts = 1;
     return true;
 }
 
@@ -133,18 +125,16 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
         if (node->length < kTextHeader) return true;
         if (walk->countCharactersMode) return AddCountedText(list, node);
         if (walk->textExtraMode) {
-            TextExtra* extra = NewExtra<TextExtra>(list, node);
+            TextExtra* extra = MakeRecordExtra<TextExtra>(node);
             if (extra == nullptr) return false;
             extra->text = reinterpret_cast<const char*>(node->bytes + kTextHeader);
             extra->length = static_cast<std::uint16_t>(node->length - kTextHeader);
-            node->extra = extra;
         }
         return true;
     case kSigTableBegin:
     case kSigNestedTableBegin: {
-        TableExtra* extra = NewExtra<TableExtra>(list, node);
+        TableExtra* extra = MakeRecordExtra<TableExtra>(node);
         if (extra == nullptr) return false;
-        node->extra = extra;
         // Beyond the tenth level the innermost entry is replaced.
         if (walk->tableDepth == kTableStackDepth) --walk->tableDepth;
         walk->tables[walk->tableDepth++] = {node, walk->lastPreTable};
@@ -162,13 +152,12 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
             return true;
         }
         const RecordWalk::Table& table = walk->tables[walk->tableDepth - 1];
-        CellExtra* extra = NewExtra<CellExtra>(list, node);
+        CellExtra* extra = MakeRecordExtra<CellExtra>(node);
         if (extra == nullptr) return false;
         extra->preTable = table.preTable;
         extra->tableBegin = table.begin;
-        node->extra = extra;
         if (node->length >= 4) {
-            auto* counts = static_cast<TableExtra*>(table.begin->extra);
+            auto* counts = static_cast<TableExtra*>(RecordExtra(table.begin));
             counts->rows = static_cast<std::uint16_t>(node->bytes[2] + 1);
             counts->columns = std::max<std::uint16_t>(counts->columns, static_cast<std::uint16_t>(node->bytes[3] + 1));
         }
@@ -178,15 +167,14 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
         walk->lastPreTable = node;
         return true;
     case kSigBitmapHeader: {
-        GraphicExtra* extra = NewExtra<GraphicExtra>(list, node);
+        GraphicExtra* extra = MakeRecordExtra<GraphicExtra>(node);
         if (extra == nullptr) return false;
         extra->key = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
         extra->segment = segment->number;
-        node->extra = extra;
         return true;
     }
     case kSigGraphic: {
-        GraphicExtra* extra = NewExtra<GraphicExtra>(list, node);
+        GraphicExtra* extra = MakeRecordExtra<GraphicExtra>(node);
         if (extra == nullptr) return false;
         if (endsValue) {
             // The graphic's key names the start of the next stored item.
@@ -196,7 +184,6 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
             extra->key = 2 + walk->segmentBytes;
             extra->segment = segment->number;
         }
-        node->extra = extra;
         return true;
     }
     default:
@@ -208,20 +195,22 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
 
 namespace {
 
-// A node for a stored record: a view into the stored value when the record
-// is the same in both forms and its pad byte (when its length is odd) is a
-// zero byte that follows it in the value; else bytes of the list's own,
-// converted to host form or copied. Null with *status 263 when memory is
-// short, or 257 for a record whose host form would be too large to hold.
-CDRecordNode* StoredRecordNode(ItemRecordList* list, const std::uint8_t* record, std::uint16_t signature,
-                               std::uint32_t length, bool padFollows, STATUS* status) {
+// Whether a stored record's host form is its stored bytes.
+inline bool SameInBothForms(const RecordForm& form, std::uint32_t length) {
+    return form.same || length < form.storedFixed;
+}
+
+// A node with bytes of the list's own for a stored record that is not
+// viewed where it lies: converted to host form, or copied (a record the same
+// in both forms whose pad byte is not a zero byte behind it, or a list
+// without an arena). Null with *status 263 when memory is short, or 257 for
+// a record whose host form would be too large to hold.
+[[gnu::noinline]] CDRecordNode* StoredRecordNode(ItemRecordList* list, const std::uint8_t* record,
+                                                std::uint16_t signature, std::uint32_t length, bool extraRoom,
+                                                STATUS* status) {
     *status = kOutOfMemory;
     const RecordForm& form = RecordFormOf(signature);
-    const bool sameBytes = form.same || length < form.storedFixed;
-    if (sameBytes && ((length & 1u) == 0 || (padFollows && record[length] == 0)))
-        return list->arena != nullptr ? NewViewNode(list, record, signature, length)
-                                      : NewRecordNode(record, signature, length);
-    if (sameBytes) return NewListNode(list, record, signature, length);
+    if (SameInBothForms(form, length)) return NewListNode(list, record, signature, length, extraRoom);
 
     const std::uint32_t hostLength = ConvertedRecordLength(form, length, true);
     if (hostLength > kOutputSegmentCapacity) {
@@ -229,7 +218,7 @@ CDRecordNode* StoredRecordNode(ItemRecordList* list, const std::uint8_t* record,
         *status = kDamagedRecords;
         return nullptr;
     }
-    CDRecordNode* node = NewListNode(list, nullptr, signature, hostLength);
+    CDRecordNode* node = NewListNode(list, nullptr, signature, hostLength, extraRoom);
     if (node == nullptr) return nullptr;
     if (ConvertRecordForm(form, signature, record, length, node->bytes, hostLength, true) != hostLength) {
         // The platform does not know the structure: the record cannot be held.
@@ -243,7 +232,25 @@ CDRecordNode* StoredRecordNode(ItemRecordList* list, const std::uint8_t* record,
 
 } // namespace
 
-STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, RecordWalk* walk) {
+namespace {
+
+// Whether a record may get side data, or changes the table stack, as it is
+// read: its node is made with room for an extra.
+bool HasExtras(std::uint16_t signature, const RecordWalk* walk) {
+    switch (signature) {
+    case kSigText:
+        return walk->countCharactersMode != 0 || walk->textExtraMode != 0;
+    case kSigTableBegin: case kSigNestedTableBegin: case kSigTableEnd: case kSigNestedTableEnd:
+    case kSigTableCell: case kSigNestedTableCell: case kSigPreTableBegin: case kSigBitmapHeader: case kSigGraphic:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// SBR_1 itself, made part of the walk over a value.
+[[gnu::always_inline]] inline STATUS ReadRecord(const std::uint8_t* record, std::uint16_t signature,
+                                                 std::uint32_t length, RecordWalk* walk) {
     ItemRecordList* list = walk->list;
     const std::uint32_t step = std::min(EvenLength(length), list->remaining);
     const bool endsValue = step == list->remaining;
@@ -269,7 +276,17 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
     }
     const bool padFollows = (length & 1u) != 0 && list->remaining > length;
     STATUS status = kOK;
-    CDRecordNode* node = StoredRecordNode(list, record, signature, length, padFollows, &status);
+    // A record the same in both forms is viewed where it lies, when its pad
+    // byte (for an odd length) is a zero byte behind it.
+    const RecordForm& form = RecordFormOf(signature);
+    const bool extras = HasExtras(signature, walk);
+    CDRecordNode* node = nullptr;
+    if (SameInBothForms(form, length) && ((length & 1u) == 0 || (padFollows && record[length] == 0)) &&
+        list->arena != nullptr) {
+        node = NewViewNode(list, record, signature, length, extras);
+    } else {
+        node = StoredRecordNode(list, record, signature, length, extras, &status);
+    }
     if (node == nullptr) {
         if (status == kOutOfMemory)
             plat::LogLine(0, list->head == nullptr ? "Out of memory at CDR4150" : "Out of memory at CDR4164");
@@ -284,7 +301,7 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
     }
 
     walk->segmentBytes += EvenLength(length);
-    if (!AddExtras(walk, node, endsValue)) {
+    if (extras && !AddExtras(walk, node, endsValue)) {
         FreeRecordNode(node);
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
@@ -294,6 +311,12 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
     walk->last = node;
     list->readPosition += step;
     return kOK;
+}
+
+} // namespace
+
+STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, RecordWalk* walk) {
+    return ReadRecord(record, signature, length, walk);
 }
 
 namespace {
@@ -331,8 +354,11 @@ STATUS WalkValue(RecordWalk* walk) {
     while (list->remaining > 0) {
         std::uint32_t length = 0;
         std::uint16_t signature = 0;
-        const std::uint32_t offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
-        if (GSBR(list->readPosition, list->remaining, &length, &signature) != kOK || length > list->remaining) {
+        // The value is walked front to back: its bytes ahead are fetched early.
+        __builtin_prefetch(list->readPosition + 512);
+        if (!DecodeSoundRecord(list->readPosition, list->remaining, &signature, &length) &&
+            (GSBR(list->readPosition, list->remaining, &length, &signature) != kOK || length > list->remaining)) {
+            const std::uint32_t offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
             plat::LogLine(0, "Damaged rich text in item %s at byte %u of segment %u: record 0x%04X of length %u, "
                           "%u bytes left", list->itemName, offset, list->lastSegment->number, signature, length,
                           list->remaining);
@@ -340,7 +366,7 @@ STATUS WalkValue(RecordWalk* walk) {
         }
         list->recordLength = length;
         list->recordSignature = signature;
-        STATUS status = SBR_1(list->readPosition, signature, length, walk);
+        STATUS status = ReadRecord(list->readPosition, signature, length, walk);
         if (status != kOK) return status;
         list->remaining -= std::min(EvenLength(length), list->remaining);
     }

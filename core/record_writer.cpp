@@ -44,14 +44,12 @@ struct Assembly {
 };
 
 // Whether a node's bytes are its stored record as it lies in its stored
-// value, pad byte included: a view whose pad, if any, was read with it, and
-// whose length field still says the node's length (the conversion writes
-// the node's length there).
-bool StoredAsItLies(const CDRecordNode* node, const RecordForm& form) {
+// value, pad byte included: a view (whose length is the one its header
+// says: a record is changed only through bytes of its own) whose pad, if
+// any, was read with it.
+bool StoredAsItLies(const CDRecordNode* node) {
     if ((node->flags & (kNodeStoredView | kNodeOwnsBytes)) != kNodeStoredView) return false;
-    if ((node->length & 1u) != 0 && (node->flags & (kNodeNoPad | kNodeKeptPad)) != 0) return false;
-    return form.hostFixed == 0 || node->length < form.hostFixed ||
-           HostRecordLength(node->bytes, node->length, node->signature) == node->length;
+    return (node->length & 1u) == 0 || (node->flags & (kNodeNoPad | kNodeKeptPad)) == 0;
 }
 
 } // namespace
@@ -78,8 +76,8 @@ STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item) {
             status = kDamagedRecords;
             break;
         }
+        const bool asItLies = StoredAsItLies(node);
         const RecordForm& form = RecordFormOf(node->signature);
-        const bool asItLies = StoredAsItLies(node, form);
         const std::uint32_t length = asItLies ? hostLength : ConvertedRecordLength(form, hostLength, false);
         const std::uint32_t pending = out.fill + out.runLength;
         if (pending > 2 && pending - 2 + length > kItemRecordBytes) {

@@ -139,10 +139,10 @@ bool ImageResourceName(const CDRecordNode* graphic, char* scratch) {
 // reader recorded them; false for records that were not read from the item.
 bool StoredPosition(const CDRecordNode* graphic, std::uint16_t* segment, std::uint32_t* key) {
     const CDRecordNode* after = FollowingRecord(graphic, kSigImageHeader, kSigText, kSigBitmapHeader);
-    const CDRecordNode* source = after != nullptr && after->signature == kSigBitmapHeader && after->extra != nullptr
+    const CDRecordNode* source = after != nullptr && after->signature == kSigBitmapHeader && RecordExtra(after) != nullptr
                                      ? after
                                      : graphic;
-    const auto* extra = static_cast<const GraphicExtra*>(source->extra);
+    const auto* extra = static_cast<const GraphicExtra*>(RecordExtra(source));
     if (extra == nullptr) return false;
     *segment = extra->segment;
     *key = extra->key;

@@ -264,31 +264,31 @@ TEST_F(RecordIo, ThreeSameNamedItemsGiveNumberedSegmentsAndRunningIndexes) {
     EXPECT_EQ(segments, (std::vector<std::tuple<int, int, int>>{{0, 1, 4}, {1, 5, 9}, {2, 10, 12}}));
 
     // The table's counts and its cells' links, across the items.
-    auto* counts = static_cast<talix::TableExtra*>(nodes[2]->extra);
+    auto* counts = static_cast<talix::TableExtra*>(talix::RecordExtra(nodes[2]));
     ASSERT_NE(counts, nullptr);
     EXPECT_EQ(counts->rows, 2);
     EXPECT_EQ(counts->columns, 2);
     for (int i : {3, 4, 6, 7}) {
-        auto* extra = static_cast<talix::CellExtra*>(nodes[i]->extra);
+        auto* extra = static_cast<talix::CellExtra*>(talix::RecordExtra(nodes[i]));
         ASSERT_NE(extra, nullptr) << i;
         EXPECT_EQ(extra->tableBegin, nodes[2]);
         EXPECT_EQ(extra->preTable, nodes[1]);
     }
     // After the table ends a cell has no table: it becomes a plain cell
     // without side data.
-    EXPECT_EQ(nodes[11]->extra, nullptr);
+    EXPECT_EQ(talix::RecordExtra(nodes[11]), nullptr);
 
     // Graphic keys: where the graphic ends in its stored item (type word,
     // then the even-rounded stored lengths of the records up to and
     // including the graphic, 28 bytes stored); at the end of an item, the
     // start of the next one.
-    auto* inside = static_cast<talix::GraphicExtra*>(nodes[5]->extra);
+    auto* inside = static_cast<talix::GraphicExtra*>(talix::RecordExtra(nodes[5]));
     EXPECT_EQ(inside->key, 2u + 18 + 28);
     EXPECT_EQ(inside->segment, 1);
-    auto* atEnd = static_cast<talix::GraphicExtra*>(nodes[8]->extra);
+    auto* atEnd = static_cast<talix::GraphicExtra*>(talix::RecordExtra(nodes[8]));
     EXPECT_EQ(atEnd->key, 2u + 32);
     EXPECT_EQ(atEnd->segment, 2);
-    auto* offset = static_cast<talix::GraphicExtra*>(nodes[9]->extra);
+    auto* offset = static_cast<talix::GraphicExtra*>(talix::RecordExtra(nodes[9]));
     EXPECT_EQ(offset->key, 2u);
     EXPECT_EQ(offset->segment, 2);
 }
@@ -313,21 +313,21 @@ TEST_F(RecordIo, ModesDropWrappersAndGiveTextRunsTheirText) {
     for (auto* node : nodes) signatures.push_back(node->signature);
     EXPECT_EQ(signatures, (std::vector<std::uint16_t>{0xFF85, 0x00DD, 0xFF85}));
     EXPECT_EQ(nodes[0]->index, 1);
-    EXPECT_EQ(nodes[0]->extra, nullptr);
+    EXPECT_EQ(talix::RecordExtra(nodes[0]), nullptr);
 
     nodes = Nodes(Read("Body", &status, 0, 1, 0));
     ASSERT_EQ(nodes.size(), 6u);
-    auto* text = static_cast<talix::TextExtra*>(nodes[2]->extra);
+    auto* text = static_cast<talix::TextExtra*>(talix::RecordExtra(nodes[2]));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::string(text->text, text->length), lmbcs);
     EXPECT_EQ(text->text, reinterpret_cast<const char*>(nodes[2]->bytes) + 8);
 
     nodes = Nodes(Read("Body", &status, 0, 0, 1));
-    text = static_cast<talix::TextExtra*>(nodes[2]->extra);
+    text = static_cast<talix::TextExtra*>(talix::RecordExtra(nodes[2]));
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(nodes[2]->flags & talix::kNodeOwnsExtraText);
     EXPECT_EQ(std::string(text->text, text->length), "a&#26085;b");
-    EXPECT_EQ(nodes[5]->extra, nullptr);   // plain text needs no copy
+    EXPECT_EQ(talix::RecordExtra(nodes[5]), nullptr);   // plain text needs no copy
 }
 
 TEST_F(RecordIo, OtherItemsAndMissingItemsAndBadArguments) {
@@ -396,10 +396,7 @@ TEST_F(RecordIo, WritingStopsAtTheFirstFailure) {
     // A record too large to write, after the first item's worth of records.
     CDRecordNode* big = list->head;
     for (int i = 0; i < 55; ++i) big = big->next;
-    big->length = 65000;
-    if (big->flags & talix::kNodeOwnsBytes) std::free(big->bytes);
-    big->bytes = static_cast<std::uint8_t*>(std::calloc(65000, 1));
-    big->flags = static_cast<std::uint16_t>((big->flags & ~talix::kNodeStoredView) | talix::kNodeOwnsBytes);
+    talix::AdoptRecordBytes(list, big, talix::NewRecordNode(nullptr, big->signature, 65000));
 
     list->itemName = "Copy";
     EXPECT_EQ(talix::WriteItemRecords(list, &item_), talix::kDamagedRecords);
