@@ -75,8 +75,8 @@ struct SessionWorkArea {
     FontMap fontMap;
 
     // The first and last record index of the targets found by the last walk.
-    std::uint16_t foundFirstRecord = 0;
-    std::uint16_t foundLastRecord = 0;
+    std::uint32_t foundFirstRecord = 0;
+    std::uint32_t foundLastRecord = 0;
     // Raised by the queries whether a chunk holds something, holds text or
     // lies inside a hotspot.
     std::uint32_t containsCount = 0;

@@ -522,7 +522,7 @@ STATUS CopySourceRecords(std::uint8_t* record, std::uint16_t signature, std::uin
                          RecordProcessContext* context) {
     if (context == nullptr || context->copyWork == nullptr || record == nullptr) return kArgumentError;
     CopyWork* work = context->copyWork;
-    work->counter = static_cast<std::uint16_t>(work->counter + 1);
+    work->counter = work->counter + 1;
     if (work->first != 0 || work->last != 0) {
         if (work->counter < work->first) return kOK;
         if (work->last != 0 && work->counter > work->last) return kItemNotFound;
@@ -598,7 +598,7 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
         work->targetTableLevel = context->output.tableLevel;
 
         CDRecordNode* walkNode = context->node;
-        const std::uint16_t walkCounter = context->recordCounter;
+        const std::uint32_t walkCounter = context->recordCounter;
         context->copyWork = work;
         CDRecordNode* start = work->list != nullptr ? work->list->head : nullptr;
         // A range of the run's own records whose first node is known starts
@@ -607,7 +607,7 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
         if (known != nullptr && work->list == context->records && context->writesItem != 0 && work->first > 1 &&
             known->index == work->first) {
             start = const_cast<CDRecordNode*>(known);
-            work->counter = static_cast<std::uint16_t>(work->first - 1);
+            work->counter = work->first - 1;
         }
         for (CDRecordNode* node = start; node != nullptr && node->length != 0; node = node->next) {
             work->node = node;

@@ -34,8 +34,8 @@ struct CopyWork {
     bool designSource = false;         // links come from "$FormLinks"
     bool imageResource = false;        // an image resource made inline
     bool sameNote = false;             // attachments and OLE objects stay where they are
-    std::uint16_t first = 0, last = 0;
-    std::uint16_t counter = 0;         // index of the source record being copied
+    std::uint32_t first = 0, last = 0;
+    std::uint32_t counter = 0;         // index of the source record being copied
     CDRecordNode* node = nullptr;      // its node
 
     // Paragraph ids: 0 keeps them; else new id = base + old id, unless an

@@ -153,7 +153,7 @@ bool StoredPosition(const CDRecordNode* graphic, std::uint16_t* segment, std::ui
 
 // A chunk that starts at the item's first record gets a paragraph and an
 // empty text run before what is appended.
-STATUS AppendPrefix(std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS AppendPrefix(std::uint32_t recordCounter, RecordProcessContext* context) {
     if (recordCounter != 1) return kOK;
     STATUS status = AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord,
                                  &context->output);
@@ -185,7 +185,7 @@ STATUS AppendPicture(RecordProcessContext* context) {
     return status;
 }
 
-STATUS PictureAtStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS PictureAtStart(std::uint8_t*, std::uint16_t, std::uint32_t recordCounter, RecordProcessContext* context) {
     if (context->chunk->appendAtEnd != 0) return kOK;
     const STATUS status = AppendPrefix(recordCounter, context);
     return status == kOK ? AppendPicture(context) : status;

@@ -49,7 +49,7 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
 // of the run's sort keys, the array that the position lists of operation 2
 // use as well; it grows from the tracked pool. Returns 0 or 263
 // (engine/exec_rows.cpp).
-STATUS AddSortKey(RecordProcessContext* context, std::uint16_t index);
+STATUS AddSortKey(RecordProcessContext* context, std::uint32_t index);
 
 // Operation 2396 before the walk: the run takes the chunk's sort keys and
 // sorts them by its argument text ("NUMERIC" compares numbers, "REVERSE"

@@ -273,7 +273,7 @@ bool StartsAtParagraph(std::uint16_t signature) {
 
 // A chunk that starts inside a paragraph: the definition in force there,
 // changed under a new id, and a reference to it open the chunk.
-STATUS ChangeParagraphAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+STATUS ChangeParagraphAtStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     if (context->writesItem == 0 || StartsAtParagraph(signature)) return kOK;
     CDPABDEFEXT image;
     std::uint16_t oldId = 0;
@@ -404,7 +404,7 @@ STATUS HideFormulaInside(std::uint8_t* record, std::uint16_t signature, std::uin
 // A chunk that starts inside a paragraph: the definition in force there,
 // flagged under a new id, with the formula, a reference to it and an empty
 // text run open the chunk.
-STATUS HideFormulaAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+STATUS HideFormulaAtStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     if (context->writesItem == 0 || StartsAtParagraph(signature)) return kOK;
     CDPABDEFEXT image;
     std::uint16_t oldId = 0;

@@ -35,8 +35,8 @@ constexpr int kGenerationRecordSlots = 255;
 // The state of a table-cell search (FindTableCell): rows and columns are
 // 1-based; the caller sets the first-cell index and the wanted cell.
 struct CellSearch {
-    std::uint16_t counter = 0;       // records seen
-    std::uint16_t firstCell = 0;     // index of the table's first cell record
+    std::uint32_t counter = 0;       // records seen
+    std::uint32_t firstCell = 0;     // index of the table's first cell record
     std::uint16_t wantedRow = 0, wantedColumn = 0;
     std::uint16_t foundRow = 0, foundColumn = 0;
     std::uint16_t startRow = 0, startColumn = 0;
@@ -54,8 +54,8 @@ struct RecordProcessContext : BuildContext {
     std::uint32_t emitDefinitionAgain = 0;
 
     // The walk's position.
-    std::uint16_t recordCounter = 0;         // 1-based index of the current record
-    std::uint16_t previousIndex = 0;
+    std::uint32_t recordCounter = 0;         // 1-based index of the current record
+    std::uint32_t previousIndex = 0;
     std::uint16_t previousSignature = 0;
 
     // Sort keys (operation 11) or position entries (operation 2).
@@ -65,7 +65,7 @@ struct RecordProcessContext : BuildContext {
     std::uint16_t sortWord = 0;              // cleared before the walk
 
     // Operation 2366: the records to remove.
-    std::uint16_t removeFirst = 0, removeLast = 0;
+    std::uint32_t removeFirst = 0, removeLast = 0;
 
     // The walk's nesting counters.
     std::int32_t hotspotNesting = 0;
@@ -86,7 +86,7 @@ struct RecordProcessContext : BuildContext {
 
     // A writing run: the index of the first record not yet passed to the
     // output, 0 when none is pending.
-    std::uint16_t pendingCopyIndex = 0;
+    std::uint32_t pendingCopyIndex = 0;
 
     // Set by the executors for the current record.
     std::uint32_t recordHandled = 0;
@@ -132,7 +132,7 @@ struct RecordProcessContext : BuildContext {
     // are cleared once a run, before the first record is looked at.
     std::uint32_t removalMarksCleared = 0;
     CellSearch cellSearch;
-    std::uint16_t attachmentWalkCounter = 0; // records seen by the attachment removal
+    std::uint32_t attachmentWalkCounter = 0; // records seen by the attachment removal
     std::uint32_t bracketReopen = 0;         // operation 48: reopen the pass-through bracket after the chunk
 
     // Operation 2419: records collected for the generator.
@@ -207,7 +207,7 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
 
 // The executors, dispatched by the context's operation code.
 // At the chunk's first record (recordCounter: its index).
-STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t recordCounter,
+STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint32_t recordCounter,
                          RecordProcessContext* context);
 // For every record inside the chunk (context->node is the record's node).
 STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,

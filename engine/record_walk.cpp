@@ -410,7 +410,7 @@ STATUS MatchAndExecute(std::uint8_t* record, std::uint16_t signature, std::uint3
 
 STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                      RecordProcessContext* context) {
-    context->recordCounter = static_cast<std::uint16_t>(context->recordCounter + 1);
+    context->recordCounter = context->recordCounter + 1;
     const std::uint16_t previousSignature = context->recordCounter == 1 ? 0 : context->previousSignature;
     context->recordHandled = 0;
     context->skipRecord = 0;

@@ -109,7 +109,7 @@ STATUS WritePlainRun(XMLGenContext* context, const CDRecordNode* node) {
 // Plain-text output: the text of the range's text runs, a line end for
 // each paragraph with NewlineOnParagraph; no markup.
 STATUS WritePlainText(XMLGenContext* context) {
-    const std::uint16_t last = context->endNode != nullptr ? context->endNode->index : 0;
+    const std::uint32_t last = context->endNode != nullptr ? context->endNode->index : 0;
     STATUS status = kOK;
     for (CDRecordNode* node = context->node; node != nullptr && node->index <= last; node = node->next) {
         context->node = node;

@@ -77,7 +77,7 @@ void FreeImportRecords(HTMLImportContext* import) {
 STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import) {
     if (context == nullptr || import == nullptr) return kArgumentError;
     CDRecordNode* first = FirstOf(import->listTail != nullptr ? import->listTail : import->listHead);
-    std::uint16_t index = 0;
+    std::uint32_t index = 0;
     for (CDRecordNode* node = first; node != nullptr; node = node->next) node->index = ++index;
 
     RecordOutput* output = &context->output;
