@@ -73,6 +73,10 @@ struct ChunkWorkState {
     // (from malloc; freed with the work state unless its setter took it back).
     char* styleSheetText = nullptr;
     std::uint32_t styleSheetLength = 0;
+    // The engine's resume points of the existence query (engine/walk_resume.h),
+    // freed with the chunk by the function the engine leaves beside them.
+    void* walkResume = nullptr;
+    void (*freeWalkResume)(void*) = nullptr;
 };
 
 } // namespace talix

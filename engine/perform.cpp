@@ -33,6 +33,7 @@
 #include "engine/record_process.h"
 #include "engine/run_lookups.h"
 #include "engine/run_steps.h"
+#include "engine/walk_resume.h"
 #include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -246,6 +247,13 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
                 context->output.highestParagraphId = context->highestParagraphId;
         }
         context->node = list->head;
+        // A walk that only reads ends once it has what it reads, when
+        // nothing of the operation comes after the walk.
+        if (!writes && steps.afterWalk == nullptr && steps.afterRun == nullptr) {
+            context->stopWhenDone = kStopAfterTarget;
+            if (row == nullptr || row->end == nullptr) context->stopWhenDone |= kStopWhenRead;
+        }
+        PrepareResume(chunk, list, context);
         status = WalkRecords(list, context);
         // A writing run whose walk an executor ended early still copies
         // the records it did not reach.

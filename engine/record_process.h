@@ -24,6 +24,11 @@ namespace talix {
 
 struct ChunkDefInfo;
 struct LinkMatchingCache;
+struct WalkResume;
+
+// RecordProcessContext::stopWhenDone.
+constexpr std::uint32_t kStopAfterTarget = 1;
+constexpr std::uint32_t kStopWhenRead = 2;
 
 // The deepest BEGIN nesting the walk tracks.
 constexpr int kBeginStackDepth = 50;
@@ -83,6 +88,7 @@ struct RecordProcessContext : BuildContext {
     ChunkDefInfo* matchedLevel = nullptr;
     ChunkDefInfo* nextLevel = nullptr;
     std::uint32_t chunkOpen = 0;             // 1 from the chunk's first record to its end
+    std::uint32_t chunkStarts = 0;           // the times the chunk opened in this run
 
     // A writing run: the index of the first record not yet passed to the
     // output, 0 when none is pending.
@@ -92,6 +98,14 @@ struct RecordProcessContext : BuildContext {
     std::uint32_t recordHandled = 0;
     std::uint32_t skipRecord = 0;
     std::uint32_t singleTargetDone = 0;
+    // A run that only reads: set by an executor that can take nothing more
+    // (get text at its cap); the walk then ends as after a single target.
+    std::uint32_t readDone = 0;
+    // Set by the run when nothing of the operation follows its walk: a walk
+    // that only reads ends once its single target is done (kStopAfterTarget)
+    // or, when the operation has nothing to do at a chunk's end, once
+    // readDone is set (kStopWhenRead).
+    std::uint32_t stopWhenDone = 0;
 
     // Wiki delimiters: "((" and "))" unless the options give four characters.
     char wikiOpen[3] = {};
@@ -102,6 +116,7 @@ struct RecordProcessContext : BuildContext {
     ChunkDefInfo* extraChain = nullptr;      // walked behind the chunk's innermost level for this run
     CDRecordNode* pendingNode = nullptr;     // the node of the pending-copy index
     LinkMatchingCache* linkMatching = nullptr;
+    WalkResume* resume = nullptr;            // an existence query that records where it finds a target
 
     // State the executors keep within one run.
     std::uint32_t chunkDone = 0;             // once-per-chunk operations are done

@@ -28,6 +28,7 @@
 #include "core/signatures.h"
 #include "engine/chunk_match.h"
 #include "engine/record_process.h"
+#include "engine/walk_resume.h"
 #include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -392,6 +393,7 @@ STATUS MatchAndExecute(std::uint8_t* record, std::uint16_t signature, std::uint3
     if (!chunkIn) return kOK;
     if (context->chunkOpen == 0) {
         context->chunkOpen = 1;
+        ++context->chunkStarts;
         status = CopyPending(context);
         if (status == kOK) status = ProcessChunkStart(record, signature, context->recordCounter, context);
         if (status != kOK) return status;
@@ -433,6 +435,30 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
     return status;
 }
 
+namespace {
+
+// What the rest of a walk that ends early would still have done: the text
+// template follows the last text run up to the end (or to a record of
+// length 0, where a walk stops).
+void FollowTextToTheEnd(const CDRecordNode* after, RecordProcessContext* context) {
+    const CDRecordNode* last = nullptr;
+    for (const CDRecordNode* node = after->next; node != nullptr && node->length != 0; node = node->next) {
+        if (node->signature == kSigText && node->length >= 8) last = node;
+    }
+    if (last == nullptr || context->chunk->item->work == nullptr) return;
+    std::uint8_t* textTemplate = context->chunk->item->work->textTemplate;
+    std::memcpy(textTemplate, last->bytes, 8);
+    textTemplate[2] = 8;
+    textTemplate[3] = 0;
+}
+
+bool ReadingDone(const RecordProcessContext* context) {
+    return ((context->stopWhenDone & kStopAfterTarget) != 0 && context->singleTargetDone != 0) ||
+           ((context->stopWhenDone & kStopWhenRead) != 0 && context->readDone != 0);
+}
+
+} // namespace
+
 STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
     STATUS status = kOK;
     CDRecordNode* first = context->node != nullptr ? context->node : (list != nullptr ? list->head : nullptr);
@@ -447,7 +473,9 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
             context->output.tableLevel < kWalkTableLevels) {
             context->output.tableLevel += 1;
         }
+        if (context->resume != nullptr) BeforeResumableRecord(context);
         status = ProcessRecord(node->bytes, signature, node->length, context);
+        if (context->resume != nullptr) AfterResumableRecord(context);
         if (context->writesItem == 0 && (signature == kSigTableEnd || signature == kSigNestedTableEnd) &&
             context->output.tableLevel > 0) {
             context->output.tableLevel -= 1;
@@ -455,6 +483,10 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
         context->previousIndex = node->index;
         context->previousSignature = signature;
         if (status != kOK) break;
+        if (ReadingDone(context)) {
+            FollowTextToTheEnd(node, context);
+            break;
+        }
     }
     return status;
 }
