@@ -111,6 +111,51 @@ inline bool SkipUnless(benchmark::State& state, bool condition, const char* mess
     return condition;
 }
 
+// One paragraph in stored form: a paragraph record, a reference to
+// paragraph definition 1 and a text run of about 100 bytes.
+inline std::string StoredParagraph(std::size_t number) {
+    std::string text = "Paragraph " + std::to_string(number) +
+                       " of the benchmark item, long enough to look like ordinary prose in a document.";
+    if (text.size() % 2 != 0) text.push_back('.');
+    std::string out = {'\x81', '\x02', '\x83', '\x04', '\x01', '\x00'};
+    const std::uint16_t length = static_cast<std::uint16_t>(8 + text.size());
+    out += std::string{'\x85', '\xFF', static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
+    out += std::string("\x01\x00\x00\x0A", 4);   // face 1, plain, black, 10 points
+    out += text;
+    return out;
+}
+
+// A database of its own whose note's "Body" item holds paragraphs up to
+// the given size, stored as items of at most 49,022 bytes of records.
+struct ParagraphsNote {
+    ScratchDir directory;
+    std::string path;
+    plat::NOTEID id = 0;
+    std::size_t bytes = 0;
+    std::size_t paragraphs = 0;
+    bool ready = false;
+
+    explicit ParagraphsNote(std::size_t size) {
+        plat::LogSetEcho(false);
+        if (directory.path().empty()) return;
+        path = directory.File("paragraphs.nsf");
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        if (plat::DbCreate(path.c_str(), &db) != 0) return;
+        if (plat::NoteCreate(db, &note) == 0) {
+            std::vector<std::string> records;
+            while (bytes < size) {
+                records.push_back(StoredParagraph(++paragraphs));
+                bytes += records.back().size();
+            }
+            StoreRecordItems(note, "Body", records);
+            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
+            plat::NoteClose(note);
+        }
+        plat::DbClose(db);
+    }
+};
+
 // Connects the item to the "Body" item of a note; when that fails the run
 // is skipped and false returned.
 inline bool ConnectBody(benchmark::State& state, ZervaRTItem* item, const std::string& path, plat::NOTEID id,

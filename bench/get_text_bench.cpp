@@ -1,9 +1,13 @@
-// Getting the text of "Everything" over a 10 MB rich-text item (reading its
-// records and walking them), against reading its records alone, and the
-// walk alone over records already read.
+// Over a 10 MB item of paragraphs: getting the text of "Everything"
+// (reading the records and walking them) against the bare read of its
+// records, and counting its paragraphs against one walk of its records,
+// each pair timed in the same iteration. Also the get-text alone on records
+// already read.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,61 +22,17 @@
 namespace {
 
 using talix_bench::kTextBufferSize;
+using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kItemSize = 10u * 1024 * 1024;
 
-void PutWord(std::string* out, std::uint16_t value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>(value >> 8));
+talix_bench::ParagraphsNote& Item() {
+    static talix_bench::ParagraphsNote note(kItemSize);
+    return note;
 }
 
-// One paragraph in stored form: a paragraph record, a reference to
-// paragraph definition 1 and a text run of about 100 bytes.
-std::string StoredParagraph(std::size_t number) {
-    std::string text = "Paragraph " + std::to_string(number) +
-                       " of the benchmark item, long enough to look like ordinary prose in a document.";
-    if (text.size() % 2 != 0) text.push_back('.');
-    std::string out = {'\x81', '\x02', '\x83', '\x04', '\x01', '\x00'};
-    PutWord(&out, 0xFF85);
-    PutWord(&out, static_cast<std::uint16_t>(8 + text.size()));
-    out += std::string("\x01\x00\x00\x0A", 4);   // face 1, plain, black, 10 points
-    out += text;
-    return out;
-}
-
-// A database whose note "Body" item holds 10 MB of paragraphs, stored as
-// items of at most 49,022 bytes of records.
-struct BigItem {
-    talix_bench::ScratchDir directory;
-    std::string path;
-    plat::NOTEID id = 0;
-    std::size_t bytes = 0;
-    bool ready = false;
-
-    BigItem() {
-        plat::LogSetEcho(false);
-        if (directory.path().empty()) return;
-        path = directory.File("text.nsf");
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        if (plat::DbCreate(path.c_str(), &db) != 0) return;
-        if (plat::NoteCreate(db, &note) == 0) {
-            std::vector<std::string> paragraphs;
-            for (std::size_t number = 1; bytes < kItemSize; ++number) {
-                paragraphs.push_back(StoredParagraph(number));
-                bytes += paragraphs.back().size();
-            }
-            talix_bench::StoreRecordItems(note, "Body", paragraphs);
-            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
-            plat::NoteClose(note);
-        }
-        plat::DbClose(db);
-    }
-};
-
-BigItem& Item() {
-    static BigItem item;
-    return item;
+double Seconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
 }
 
 // Drops the record list the engine keeps for the item, so that the next run
@@ -83,8 +43,86 @@ void ForgetRecords(ZervaRTItem* item) {
     item->work->current = nullptr;
 }
 
-void GetText(benchmark::State& state, bool readEachTime) {
-    BigItem& big = Item();
+// Each iteration: the text of "Everything" with the records read afresh,
+// then the bare read of the records ("x_read" is the ratio of the sums).
+void BM_GetTextEverythingAgainstRead(benchmark::State& state) {
+    auto& big = Item();
+    if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
+    ZervaRTChunk* chunk = item.DefineChunk("Everything");
+    std::vector<char> buffer(kTextBufferSize);
+    double texts = 0, reads = 0;
+    for (auto _ : state) {
+        ForgetRecords(&item);
+        const auto start = Clock::now();
+        const std::uint32_t length = chunk->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
+        const auto middle = Clock::now();
+        // Both read into memory the other has just given back.
+        ForgetRecords(&item);
+        const auto read = Clock::now();
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
+        const auto end = Clock::now();
+        talix::DeleteItemRecordList(&session, list);
+        if (chunk->lastStatus != 0 || length == 0 || status != 0) {
+            state.SkipWithError("get text or read failed");
+            break;
+        }
+        texts += Seconds(start, middle);
+        reads += Seconds(read, end);
+        state.SetIterationTime(Seconds(start, middle));
+    }
+    delete chunk;
+    if (reads > 0) {
+        state.counters["read_ms"] = reads * 1e3 / static_cast<double>(state.iterations());
+        state.counters["x_read"] = texts / reads;
+    }
+}
+BENCHMARK(BM_GetTextEverythingAgainstRead)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// Each iteration: GetCount("Paragraph") on the records already read, then
+// one walk over all of them (the existence query of a table the item does
+// not hold, on a chunk of its own) ("x_walk" is the ratio of the sums).
+void BM_CountParagraphsAgainstOneWalk(benchmark::State& state) {
+    auto& big = Item();
+    if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
+    ZervaRTChunk* everything = item.DefineChunk("Everything");
+    everything->GetCount("Table");   // reads the records
+    double counts = 0, walks = 0;
+    std::int16_t count = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        count = everything->GetCount("Paragraph");
+        const auto middle = Clock::now();
+        ZervaRTChunk* table = item.DefineChunk("Table 1");
+        const int found = table->Exists();
+        const auto end = Clock::now();
+        delete table;
+        if (count <= 0 || found != 0) {
+            state.SkipWithError("count or walk failed");
+            break;
+        }
+        counts += Seconds(start, middle);
+        walks += Seconds(middle, end);
+        state.SetIterationTime(Seconds(start, middle));
+    }
+    delete everything;
+    state.counters["paragraphs"] = static_cast<double>(big.paragraphs);
+    state.counters["count"] = count;
+    if (walks > 0) {
+        state.counters["walk_ms"] = walks * 1e3 / static_cast<double>(state.iterations());
+        state.counters["x_walk"] = counts / walks;
+    }
+}
+BENCHMARK(BM_CountParagraphsAgainstOneWalk)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_GetTextRecordsAlreadyRead(benchmark::State& state) {
+    auto& big = Item();
     if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -92,8 +130,7 @@ void GetText(benchmark::State& state, bool readEachTime) {
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     std::vector<char> buffer(kTextBufferSize);
     for (auto _ : state) {
-        if (readEachTime) ForgetRecords(&item);
-        std::uint32_t length = chunk->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
+        const std::uint32_t length = chunk->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
         if (chunk->lastStatus != 0 || length == 0) {
             state.SkipWithError("get text failed");
             break;
@@ -101,32 +138,7 @@ void GetText(benchmark::State& state, bool readEachTime) {
         benchmark::DoNotOptimize(length);
     }
     delete chunk;
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
 }
-
-void BM_GetTextEverything(benchmark::State& state) { GetText(state, true); }
-BENCHMARK(BM_GetTextEverything)->Unit(benchmark::kMillisecond);
-
-void BM_GetTextRecordsAlreadyRead(benchmark::State& state) { GetText(state, false); }
 BENCHMARK(BM_GetTextRecordsAlreadyRead)->Unit(benchmark::kMillisecond);
-
-void BM_ReadRecordsOnly(benchmark::State& state) {
-    BigItem& big = Item();
-    if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
-    RARIvoSession session;
-    ZervaRTItem item(&session);
-    if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
-    for (auto _ : state) {
-        talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
-        if (list == nullptr || status != 0) {
-            state.SkipWithError("read failed");
-            break;
-        }
-        talix::DeleteItemRecordList(&session, list);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
-}
-BENCHMARK(BM_ReadRecordsOnly)->Unit(benchmark::kMillisecond);
 
 } // namespace

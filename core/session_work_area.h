@@ -49,6 +49,10 @@ constexpr std::uint32_t kParagraphImageSize = 92;
 
 struct SessionWorkArea {
     LinkMatchingCache* linkMatching = nullptr;
+    // The operation engine's run context kept for the session's next run,
+    // freed with the session by the function the engine leaves beside it.
+    void* spareRunContext = nullptr;
+    void (*freeRunContext)(void*) = nullptr;
     // A copy of the last record appended by the append gate.
     std::uint8_t lastRecord[kWorkBufferSize] = {};
     std::uint8_t workBuffer1[kWorkBufferSize] = {};

@@ -55,6 +55,7 @@ struct OperationRow;
 // the rest is the walk's own state.
 struct RecordProcessContext : BuildContext {
     std::uint32_t started = 0;               // 1 once the run is set up
+    std::uint32_t spareUntouched = 0;        // kept by the session: its output tables are as new
     std::uint32_t appendRow = 0;             // operation 2355
     std::uint32_t emitDefinitionAgain = 0;
 
