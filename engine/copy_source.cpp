@@ -24,6 +24,7 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/copy_work.h"
+#include "engine/paragraph_index.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -223,6 +224,10 @@ void ReleaseSlots(CopyWork* work) {
 
 void CloseSource(CopyWork* work) {
     ReleaseSlots(work);
+    delete work->sourceDefinitions;
+    work->sourceDefinitions = nullptr;
+    delete work->targetDefinitions;
+    work->targetDefinitions = nullptr;
     if (work->listRead && work->list != nullptr) {
         DeleteItemRecordList(work->context->session, work->list);
     }
@@ -241,16 +246,23 @@ std::uint16_t Shifted(const CopyWork* work, std::uint16_t id) {
     return shifted <= 0xFFFF ? static_cast<std::uint16_t>(shifted) : id;
 }
 
-// The id of a definition of the target equal to the one given, else 0.
-std::uint16_t EqualTargetDefinition(const CopyWork* work, const std::uint8_t* definition, std::uint32_t length) {
+// The id of a definition of the target equal to the one given, else 0:
+// through the target's definitions by content, made on first use.
+std::uint16_t EqualTargetDefinition(CopyWork* work, const std::uint8_t* definition, std::uint32_t length) {
     const ItemRecordList* target = work->chunk->item->work->current;
     if (target == nullptr || length < kDefinitionId + 2) return 0;
-    for (const CDRecordNode* node = target->head; node != nullptr; node = node->next) {
-        if (node->signature != kSigPabDefinition || node->bytes == nullptr || node->length < kDefinitionId + 2)
-            continue;
-        if (ParagraphPairEqual(node->bytes, definition, 1) != 0) return ReadWord(node->bytes + kDefinitionId);
+    if (work->targetDefinitions == nullptr) {
+        work->targetDefinitions = new (std::nothrow) ParagraphsByContent(target);
+        if (work->targetDefinitions == nullptr) {
+            for (const CDRecordNode* node = target->head; node != nullptr; node = node->next) {
+                if (node->signature != kSigPabDefinition || node->bytes == nullptr || node->length < kDefinitionId + 2)
+                    continue;
+                if (ParagraphPairEqual(node->bytes, definition, 1) != 0) return ReadWord(node->bytes + kDefinitionId);
+            }
+            return 0;
+        }
     }
-    return 0;
+    return work->targetDefinitions->EqualId(definition);
 }
 
 // The new id of a source definition, recorded in the map.
@@ -280,15 +292,10 @@ STATUS MapReferencedId(CopyWork* work, std::uint16_t old, std::uint16_t* id) {
         *id = work->map[old];
         return kOK;
     }
-    const CDRecordNode* found = nullptr;
-    for (const CDRecordNode* node = work->node != nullptr ? work->node->prev : nullptr; node != nullptr;
-         node = node->prev) {
-        if (node->signature == kSigPabDefinition && node->bytes != nullptr && node->length >= kDefinitionId + 2 &&
-            ReadWord(node->bytes + kDefinitionId) == old) {
-            found = node;
-            break;
-        }
-    }
+    if (work->sourceDefinitions == nullptr) work->sourceDefinitions = new (std::nothrow) ParagraphIndex(work->list);
+    const CDRecordNode* found = work->sourceDefinitions != nullptr
+                                    ? work->sourceDefinitions->Nearest(work->node, old, false)
+                                    : ParagraphIndex::NearestByWalk(work->node, old, false);
     STATUS status = kOK;
     if (found != nullptr) {
         const std::uint16_t equal = EqualTargetDefinition(work, found->bytes, found->length);

@@ -18,6 +18,8 @@ class ZervaRTChunk;
 namespace talix {
 
 struct RecordProcessContext;
+class ParagraphIndex;
+class ParagraphsByContent;
 
 struct CopyWork {
     RecordProcessContext* context = nullptr;
@@ -45,6 +47,10 @@ struct CopyWork {
     std::uint16_t* map = nullptr;
     std::uint8_t defaultDefinition[kParagraphImageSize] = {};
     std::uint32_t defaultLength = 0;
+    // The source's definitions by id and the target's by content, made on
+    // first use and freed with the copy.
+    ParagraphIndex* sourceDefinitions = nullptr;
+    ParagraphsByContent* targetDefinitions = nullptr;
 
     // Row copies (2355): definitions are skipped; an empty row keeps of each
     // cell its record, first paragraph, first reference and first text run.

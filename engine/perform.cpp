@@ -32,6 +32,7 @@
 #include "engine/exec_handlers.h"
 #include "engine/generation_state.h"
 #include "engine/operation_table.h"
+#include "engine/paragraph_index.h"
 #include "engine/record_process.h"
 #include "engine/run_lookups.h"
 #include "engine/run_steps.h"
@@ -235,6 +236,11 @@ ItemRecordList* RecordsToWalk(ZervaRTItem* item, plat::NOTEHANDLE note, const ch
 
 } // namespace
 
+ParagraphIndex* RunParagraphIndex(RecordProcessContext* context) {
+    if (context->paragraphIndex == nullptr) context->paragraphIndex = new (std::nothrow) ParagraphIndex(context->records);
+    return context->paragraphIndex;
+}
+
 STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char* itemName, std::uint16_t operation,
                           std::uint16_t operation2, std::uint16_t a3, std::uint16_t a4, std::uint16_t a5,
                           const char* argumentText, const char* secondArgument, void* pointer,
@@ -365,6 +371,8 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         level->walk.pointers[kWalkPrevious] = nullptr;
         level = next;
     }
+    delete context->paragraphIndex;
+    context->paragraphIndex = nullptr;
     GiveBackRunContext(session, context);
     if (temporaryList) {
         DeleteItemRecordList(session, list);

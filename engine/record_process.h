@@ -25,6 +25,11 @@ namespace talix {
 struct ChunkDefInfo;
 struct LinkMatchingCache;
 struct WalkResume;
+class ParagraphIndex;
+
+// The run's paragraph index of the records it walks, made on first use;
+// null when memory is short.
+ParagraphIndex* RunParagraphIndex(RecordProcessContext* context);
 
 // RecordProcessContext::stopWhenDone.
 constexpr std::uint32_t kStopAfterTarget = 1;
@@ -118,6 +123,9 @@ struct RecordProcessContext : BuildContext {
     CDRecordNode* pendingNode = nullptr;     // the node of the pending-copy index
     LinkMatchingCache* linkMatching = nullptr;
     WalkResume* resume = nullptr;            // an existence query that records where it finds a target
+    // The paragraph definitions of the walked records by id, made on first
+    // use and freed with the run (engine/paragraph_index.h).
+    ParagraphIndex* paragraphIndex = nullptr;
 
     // State the executors keep within one run.
     std::uint32_t chunkDone = 0;             // once-per-chunk operations are done
