@@ -12,6 +12,7 @@ class ZervaRTChunk;
 namespace talix {
 
 struct TrackedBlock;
+struct PoolIndex;
 struct LinkMatchingCache;
 
 // One block of the output cache chain: always 1 MiB.
@@ -65,6 +66,9 @@ struct SessionWorkArea {
     ZervaRTChunk* outputChunk = nullptr;
     OutputCacheBlock* outputCache = nullptr;
     TrackedBlock* trackedBlocks = nullptr;
+    // The pool's index of its blocks (core/pool.cpp): by data address, and
+    // the free ones in list order.
+    PoolIndex* poolIndex = nullptr;
 
     // Paragraph definitions taken out of use by a removal or a change, put
     // back by the append gate before the first reference to their id.
