@@ -386,6 +386,64 @@ TEST_F(RecordIo, WritingSplitsItemsAtRecordBoundaries) {
     EXPECT_EQ(JoinedRecords(values), JoinedRecords(talix_test::StoredValues(note_, "Big")));
 }
 
+// Records read where they lie in the stored value and records with bytes of
+// their own meet in one list: a text changed among untouched runs, a record
+// taken out of the middle, a run given new bytes, paragraph definitions
+// converted to host form. The list is written back after its stored items
+// are gone (as a commit deletes them first), and the stored values never
+// see the change.
+TEST_F(RecordIo, RecordsViewedAndRecordsOfTheirOwnAreWrittenBackTogether) {
+    std::vector<FixtureRecord> records;
+    for (int i = 0; i < 40; ++i) {
+        if (i % 10 == 0) {
+            FixtureRecord definition = HostRecord(0xFF82, 72);
+            talix_test::PutWord(&definition, 4, static_cast<std::uint16_t>(i / 10 + 1));
+            records.push_back(definition);
+        }
+        records.push_back(HostRecord(0x0081, 2));
+        records.push_back(TextRecord(0, "run " + std::to_string(i) + (i % 2 == 0 ? "" : "x")));
+    }
+    ASSERT_EQ(talix_test::StoreRichTextItem(note_, "Body", records), 0);
+    const std::string stored = JoinedRecords(talix_test::StoredValues(note_, "Body"));
+    talix::STATUS status = 1;
+    ItemRecordList* list = Read("Body", &status);
+    ASSERT_EQ(status, 0);
+    std::vector<CDRecordNode*> nodes = Nodes(list);
+    ASSERT_EQ(nodes.size(), records.size());
+    int views = 0, own = 0;
+    for (const CDRecordNode* node : nodes) (node->flags & talix::kNodeStoredView ? views : own) += 1;
+    EXPECT_GT(views, 60);   // the text runs and paragraph records
+    EXPECT_EQ(own, 4);      // the definitions, converted
+
+    // A text changed in place among runs read as they lie.
+    CDRecordNode* changed = nodes[20];
+    ASSERT_EQ(changed->signature, 0xFF85);
+    std::uint8_t* bytes = talix::EditRecordBytes(list, changed);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_FALSE(changed->flags & talix::kNodeStoredView);
+    bytes[8] = 'R';
+    records[20].bytes[8] = 'R';
+    // A paragraph record taken out of the middle.
+    ASSERT_EQ(nodes[30]->signature, 0x0081);
+    talix::UnlinkRecordNode(list, nodes[30]);
+    talix::FreeRecordNode(nodes[30]);
+    records.erase(records.begin() + 30);
+    // A run given a longer text.
+    FixtureRecord longer = TextRecord(0, "a longer run of text");
+    ASSERT_EQ(nodes[39]->signature, 0xFF85);
+    talix::AdoptRecordBytes(list, nodes[39],
+                            talix::NewRecordNode(longer.bytes.data(), 0xFF85,
+                                                 static_cast<std::uint32_t>(longer.bytes.size())));
+    records[38] = longer;
+    EXPECT_EQ(JoinedRecords(talix_test::StoredValues(note_, "Body")), stored);
+
+    ASSERT_EQ(plat::ItemDelete(note_, "Body", 4), 0);
+    ASSERT_EQ(talix::WriteItemRecords(list, &item_), 0);
+    ASSERT_EQ(talix_test::StoreRichTextItem(note_, "Expected", records), 0);
+    EXPECT_EQ(JoinedRecords(talix_test::StoredValues(note_, "Body")),
+              JoinedRecords(talix_test::StoredValues(note_, "Expected")));
+}
+
 TEST_F(RecordIo, WritingStopsAtTheFirstFailure) {
     std::vector<FixtureRecord> records;
     for (int i = 0; i < 60; ++i) records.push_back(TextRecord(0, std::string(992, 'a')));
