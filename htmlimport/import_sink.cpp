@@ -33,26 +33,28 @@ CDRecordNode* FirstOf(CDRecordNode* node) {
 
 } // namespace
 
-STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
-                       HTMLImportContext* import) {
-    if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
+CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLImportContext* import) {
     auto* node = new (std::nothrow) CDRecordNode{};
+    if (node != nullptr) {
+        const std::uint32_t size = EvenLength(length);
+        node->bytes = static_cast<std::uint8_t*>(std::calloc(size > 0 ? size : 2, 1));
+        if (node->bytes == nullptr) {
+            delete node;
+            node = nullptr;
+        }
+    }
     if (node == nullptr) {
         LogOutOfMemory(__LINE__);
-        return kOutOfMemory;
+        if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        return nullptr;
     }
-    const std::uint32_t size = EvenLength(length);
-    node->bytes = static_cast<std::uint8_t*>(std::calloc(size > 0 ? size : 2, 1));
-    if (node->bytes == nullptr) {
-        delete node;
-        LogOutOfMemory(__LINE__);
-        return kOutOfMemory;
-    }
-    if (length > 0) std::memcpy(node->bytes, record, length);
     node->signature = signature;
     node->length = length;
     node->flags = kNodeOwnsBytes;
+    return node;
+}
 
+void LinkImportNode(CDRecordNode* node, HTMLImportContext* import) {
     if (import->insertAfter != nullptr) {
         CDRecordNode* after = import->insertAfter;
         node->prev = after;
@@ -76,6 +78,44 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
         import->listTail = node;
     }
     import->lastAdded = node;
+}
+
+void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import) {
+    if (node == nullptr || import == nullptr) return;
+    if (node->prev != nullptr) node->prev->next = node->next;
+    if (node->next != nullptr) node->next->prev = node->prev;
+    if (import->listHead == node) import->listHead = node->next;
+    if (import->listTail == node) import->listTail = node->prev;
+    if (import->insertAfter == node) import->insertAfter = node->prev;
+    if (import->lastAdded == node) import->lastAdded = node->prev;
+    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
+    delete node;
+}
+
+bool ReplaceImportRecordBytes(CDRecordNode* node, const void* record, std::uint32_t length,
+                              HTMLImportContext* import) {
+    if (node == nullptr || record == nullptr || length == 0) return false;
+    auto* bytes = static_cast<std::uint8_t*>(std::calloc(EvenLength(length), 1));
+    if (bytes == nullptr) {
+        LogOutOfMemory(__LINE__);
+        if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        return false;
+    }
+    std::memcpy(bytes, record, length);
+    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
+    node->bytes = bytes;
+    node->length = length;
+    node->flags |= kNodeOwnsBytes;
+    return true;
+}
+
+STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
+                       HTMLImportContext* import) {
+    if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
+    CDRecordNode* node = NewImportNode(signature, length, import);
+    if (node == nullptr) return kOutOfMemory;
+    if (length > 0) std::memcpy(node->bytes, record, length);
+    LinkImportNode(node, import);
     return kOK;
 }
 
@@ -118,7 +158,5 @@ STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* imp
     if (import->handOnStatus == kOK) import->handOnStatus = firstFailure;
     return firstFailure;
 }
-
-STATUS CalcFontFromHTML(RecordProcessContext*, HTMLImportContext*, void*) { return kHtmlTreeLost; }
 
 } // namespace talix

@@ -10,6 +10,7 @@
 // quotes, parentheses and comments end at the end of the text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,14 +41,37 @@ private:
     std::vector<StyleProp> props_;
 };
 
-// The parsed inline style of a node, kept in the node for the document's life.
-struct HtmlStyleCache {
-    StyleDeclarations declarations;
+struct CSSRule;
+class CSSRuleList;
+
+// The rules of two rule lists that match an element, as the look-up from
+// the rules finds them, kept while the lists stay as they were: for each
+// list the rules whose selector matches with the element's class, then
+// those without class whose selector matches without comparing classes, in
+// document order.
+struct MatchedRules {
+    const CSSRuleList* lists[2] = {};
+    std::uint64_t versions[2] = {};
+    bool known = false;
+    std::vector<const CSSRule*> withClass[2];
+    std::vector<const CSSRule*> withoutClass[2];
 };
 
+// What the look-ups keep of a node for the document's life: its parsed
+// inline style, and the rules that match it.
+struct HtmlStyleCache {
+    StyleDeclarations declarations;
+    bool styleRead = false;        // the style attribute was looked for
+    bool hasStyle = false;         // and found
+    MatchedRules rules;
+};
+
+// The node's cache, made on the first call. Throws std::bad_alloc.
+TALIX_API HtmlStyleCache* NodeStyleCache(const HtmlNode* node);
+
 // The node's parsed "style" attribute: parsed on the first call and kept in
-// the node; null when the node has no style attribute (the attribute is then
-// looked for again at the next call). Throws std::bad_alloc.
+// the node; null when the node has no style attribute. Throws
+// std::bad_alloc.
 TALIX_API const StyleDeclarations* NodeStyle(const HtmlNode* node);
 
 } // namespace talix

@@ -1,6 +1,8 @@
 // Look-ups over the inline style, the rule lists and the tree.
 #include "htmlimport/style_lookup.h"
 
+#include <vector>
+
 #include "core/temp_directory.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/css_text.h"
@@ -44,26 +46,55 @@ TagGroup GroupOf(const HtmlNode* node) {
     }
 }
 
-// One pass over one list: the first candidate rule that matches and holds
-// the property.
-// classKey: the element's class in lower case, or null when no rule that
-// names only a class can match (the second pass, or no class value).
-StyleValue ScanRules(const CSSRuleList* list, const HtmlNode* element, const HtmlAttr* classAttribute,
-                     const std::string* classKey, std::string_view property, bool classless) {
-    StyleValue found;
-    if (list == nullptr || list->Empty()) return found;
-    list->FirstCandidate(element, classless ? nullptr : classKey, [&](const CSSRule& rule) {
-        const CSSSelector* selector = rule.selector();
-        if (classless ? !selector->className.empty() : !ClassMatches(classAttribute, selector->className))
-            return false;
-        if (selector->outer != nullptr && MatchCSSContext(selector->outer, element->parent, classless) == 0)
-            return false;
-        const StyleDeclarations* declarations = rule.Declarations();
-        if (declarations == nullptr) return false;
-        found = FindStyleValueLower(declarations, property);
-        return found.has_value();
-    });
-    return found;
+// Whether a candidate rule matches the element: in the first pass with its
+// class (the whole class attribute against the rule's class), in the second
+// only when it names no class, comparing no classes up the tree.
+bool RuleMatches(const CSSRule& rule, const HtmlNode* element, const HtmlAttr* classAttribute, bool classless) {
+    const CSSSelector* selector = rule.selector();
+    if (classless ? !selector->className.empty() : !ClassMatches(classAttribute, selector->className)) return false;
+    return selector->outer == nullptr || MatchCSSContext(selector->outer, element->parent, classless) != 0;
+}
+
+// The rules of the two lists that match the element in each pass, found
+// once for each state of the lists and kept with the element.
+const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, const CSSRuleList* second) {
+    MatchedRules& matched = NodeStyleCache(element)->rules;
+    const CSSRuleList* lists[2] = {first, second};
+    bool current = matched.known;
+    for (int n = 0; n < 2 && current; ++n)
+        current = matched.lists[n] == lists[n] && (lists[n] == nullptr || matched.versions[n] == lists[n]->Version());
+    if (current) return matched;
+
+    const HtmlAttr* classAttribute = FindAttribute(element, "class");
+    const bool withClass = classAttribute != nullptr && classAttribute->value != nullptr;
+    const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
+    for (int n = 0; n < 2; ++n) {
+        matched.lists[n] = lists[n];
+        matched.versions[n] = lists[n] != nullptr ? lists[n]->Version() : 0;
+        matched.withClass[n].clear();
+        matched.withoutClass[n].clear();
+        if (lists[n] == nullptr || lists[n]->Empty()) continue;
+        for (const bool classless : {false, true}) {
+            std::vector<const CSSRule*>& into = classless ? matched.withoutClass[n] : matched.withClass[n];
+            lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
+                if (RuleMatches(rule, element, classAttribute, classless)) into.push_back(&rule);
+                return false;
+            });
+        }
+    }
+    matched.known = true;
+    return matched;
+}
+
+// The first rule of the list's pass that holds the property.
+StyleValue ScanRules(const std::vector<const CSSRule*>& rules, std::string_view property) {
+    for (const CSSRule* rule : rules) {
+        const StyleDeclarations* declarations = rule->Declarations();
+        if (declarations == nullptr) continue;
+        StyleValue found = FindStyleValueLower(declarations, property);
+        if (found.has_value()) return found;
+    }
+    return std::nullopt;
 }
 
 StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const char* property,
@@ -72,16 +103,23 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s", property);
     const HtmlNode* element = NearestElement(node);
     if (element == nullptr) return std::nullopt;
-    const HtmlAttr* classAttribute = FindAttribute(element, "class");
-    const bool withClass = classAttribute != nullptr && classAttribute->value != nullptr;
-    const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
+    // Lists none of whose rules declares the property (or a shorthand of
+    // it) are not scanned.
+    const bool firstMay = first != nullptr && first->MayAnswer(lowerName);
+    const bool secondMay = second != nullptr && second->MayAnswer(lowerName);
+    if (!firstMay && !secondMay) return std::nullopt;
+    const MatchedRules& matched = Matched(element, first, second);
     for (const bool classless : {false, true}) {
         if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s Step %d", property, classless ? 2 : 1);
-        const std::string* key = withClass ? &classKey : nullptr;
-        StyleValue fromFirst = ScanRules(first, element, classAttribute, key, lowerName, classless);
-        if (fromFirst.has_value()) return fromFirst;
-        StyleValue fromSecond = ScanRules(second, element, classAttribute, key, lowerName, classless);
-        if (fromSecond.has_value()) return fromSecond;
+        const auto& rules = classless ? matched.withoutClass : matched.withClass;
+        if (firstMay) {
+            StyleValue fromFirst = ScanRules(rules[0], lowerName);
+            if (fromFirst.has_value()) return fromFirst;
+        }
+        if (secondMay) {
+            StyleValue fromSecond = ScanRules(rules[1], lowerName);
+            if (fromSecond.has_value()) return fromSecond;
+        }
     }
     return std::nullopt;
 }

@@ -1,0 +1,117 @@
+// Importing HTML into a blank rich-text item: the whole import (operation
+// 2448 through AppendHTML: parse, clean-up passes, walk and the records
+// handed to the item's pending records; the note is not updated) against
+// the parser's own parse of the same bytes (its document released). The
+// inputs are kept in bench/data (made by scripts/make_import_bench_html.py):
+// prose with fonts and CSS, and a list-heavy document, each at 250 KB and
+// at 1 MB.
+#include <benchmark/benchmark.h>
+#include <tidy/tidy.h>
+#include <tidy/tidybuffio.h>
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "bench_support.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace {
+
+const char* const kInputs[] = {"import-prose-250k.html", "import-prose-1m.html", "import-lists-250k.html",
+                               "import-lists-1m.html"};
+
+std::string Input(std::int64_t which) {
+    std::ifstream file(std::string(TALIX_SOURCE_DIR) + "/bench/data/" + kInputs[which], std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+Bool TIDY_CALL Silence(TidyDoc, TidyReportLevel, uint, uint, ctmbstr) { return no; }
+
+// The parser as the import sets it up.
+void BM_ImportParserOwnParse(benchmark::State& state) {
+    const std::string html = Input(state.range(0));
+    if (!talix_bench::SkipUnless(state, !html.empty(), "the input is missing")) return;
+    state.SetLabel(kInputs[state.range(0)]);
+    for (auto _ : state) {
+        TidyDoc doc = tidyCreate();
+        tidySetReportFilter(doc, Silence);
+        tidyOptSetBool(doc, TidyQuiet, yes);
+        tidyOptSetBool(doc, TidyShowInfo, no);
+        tidySetInCharEncoding(doc, "utf8");
+        tidyOptSetBool(doc, TidyFixBackslash, no);
+        tidyOptSetBool(doc, TidyFixUri, no);
+        tidyOptSetBool(doc, TidyDropEmptyElems, no);
+        tidyOptSetBool(doc, TidyDropEmptyParas, no);
+        tidyOptSetBool(doc, TidyLowerLiterals, no);
+        tidyOptSetBool(doc, TidyMark, no);
+        tidyOptSetValue(doc, TidyEmptyTags, "v:imagedata w:wrap inputtarea");
+        tidyOptSetValue(doc, TidyInlineTags, "o:p");
+        TidyBuffer input;
+        tidyBufInit(&input);
+        tidyBufAttach(&input, reinterpret_cast<byte*>(const_cast<char*>(html.data())),
+                      static_cast<uint>(html.size()));
+        benchmark::DoNotOptimize(tidyParseBuffer(doc, &input));
+        tidyBufDetach(&input);
+        tidyRelease(doc);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * html.size()));
+}
+
+// A database with one note whose "Body" each run makes blank.
+struct ImportNote {
+    talix_bench::ScratchDir directory;
+    std::string path;
+    plat::NOTEID id = 0;
+    bool ready = false;
+
+    ImportNote() {
+        plat::LogSetEcho(false);
+        if (directory.path().empty()) return;
+        path = directory.File("import.nsf");
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        if (plat::DbCreate(path.c_str(), &db) != 0) return;
+        if (plat::NoteCreate(db, &note) == 0) {
+            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
+            plat::NoteClose(note);
+        }
+        plat::DbClose(db);
+    }
+};
+
+void BM_ImportWhole(benchmark::State& state) {
+    static ImportNote note;
+    const std::string html = Input(state.range(0));
+    if (!talix_bench::SkipUnless(state, note.ready && !html.empty(), "no note or no input")) return;
+    state.SetLabel(kInputs[state.range(0)]);
+    RARIvoSession session;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto item = std::make_unique<ZervaRTItem>(&session);
+        if (!talix_bench::ConnectBody(state, item.get(), note.path, note.id, 1) ||
+            !talix_bench::SkipUnless(state, item->CreateBlankRichTextItem() == 0, "no blank item"))
+            break;
+        std::unique_ptr<ZervaRTChunk> chunk(item->DefineChunk("Everything"));
+        state.ResumeTiming();
+        const std::uint16_t status = chunk->AppendHTML("Inline", html.c_str(), nullptr);
+        state.PauseTiming();
+        if (!talix_bench::SkipUnless(state, status == 0, "the import failed")) break;
+        chunk.reset();
+        item.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * html.size()));
+}
+
+BENCHMARK(BM_ImportParserOwnParse)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ImportWhole)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
