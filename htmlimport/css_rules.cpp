@@ -1,7 +1,6 @@
 // The rule list with its index by element name, and the style-sheet parser.
 #include "htmlimport/css_rules.h"
 
-#include <algorithm>
 #include <new>
 
 #include "core/host_message.h"
@@ -236,16 +235,11 @@ bool CSSRuleList::MayAnswer(std::string_view lowerProperty) const {
         for (const auto& rule : rules_) {
             const StyleDeclarations* declarations = rule->Declarations();
             if (declarations == nullptr) continue;
-            for (const StyleProp& prop : declarations->Props()) {
-                const std::string_view word = firstWord(prop.name);
-                if (std::find(declaredWords_.begin(), declaredWords_.end(), word) == declaredWords_.end())
-                    declaredWords_.emplace_back(word);
-            }
+            for (const StyleProp& prop : declarations->Props()) declaredWords_.emplace(firstWord(prop.name));
         }
         declaredWordsKnown_ = true;
     }
-    const std::string_view word = firstWord(lowerProperty);
-    return std::find(declaredWords_.begin(), declaredWords_.end(), word) != declaredWords_.end();
+    return declaredWords_.find(firstWord(lowerProperty)) != declaredWords_.end();
 }
 
 void CSSRuleList::Clear() {

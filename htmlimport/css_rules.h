@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/statuses.h"
@@ -110,7 +111,11 @@ private:
     std::unordered_map<std::string, std::vector<const CSSRule*>> byName_;
     std::unordered_map<std::string, std::vector<const CSSRule*>> byClass_;
     // The first words of the names the rules declare, once asked for.
-    mutable std::vector<std::string> declaredWords_;
+    struct WordHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>()(word); }
+    };
+    mutable std::unordered_set<std::string, WordHash, std::equal_to<>> declaredWords_;
     mutable bool declaredWordsKnown_ = false;
     std::uint64_t version_ = 0;
 };

@@ -132,17 +132,25 @@ bool IsMonospaceFamily(const std::string& family) {
     return strcasecmp(family.c_str(), "monospace") == 0 || strcasecmp(family.c_str(), "monotype") == 0;
 }
 
+// Whether a CSS font-size value is relative to the size around it (em or
+// a percentage).
+bool IsRelativeSize(std::string_view text) {
+    return !text.empty() && !css::IsAsciiLetter(text.front()) && text.find("px") == std::string_view::npos &&
+           text.find("pt") == std::string_view::npos &&
+           (text.find('%') != std::string_view::npos || text.find("em") != std::string_view::npos);
+}
+
 // A CSS font-size value as points: pixels at 0.77 point, points as their
-// whole number, a keyword through the size table, em and percentages
-// relative to the current size, else the whole number.
-std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& value, std::uint8_t current) {
+// whole number, a keyword through the size table, em and percentages of
+// the size around it, else the whole number.
+std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& value, std::uint8_t around) {
     const std::string_view text = css::TrimBlanks(value);
-    if (text.empty()) return current;
-    if (css::IsAsciiLetter(text.front())) return FontSizeKeywordToPoints(import, std::string(text).c_str(), current);
+    if (text.empty()) return around;
+    if (css::IsAsciiLetter(text.front())) return FontSizeKeywordToPoints(import, std::string(text).c_str(), around);
     if (text.find("px") != std::string_view::npos) return PixelPoints(LeadingNumber(text));
     if (text.find("pt") != std::string_view::npos) return Points(static_cast<double>(LeadingInteger(text)));
-    if (text.find('%') != std::string_view::npos) return Points(std::floor(current * LeadingNumber(text) / 100 + 0.5));
-    if (text.find("em") != std::string_view::npos) return Points(std::floor(current * LeadingNumber(text) + 0.5));
+    if (text.find('%') != std::string_view::npos) return Points(std::floor(around * LeadingNumber(text) / 100 + 0.5));
+    if (text.find("em") != std::string_view::npos) return Points(std::floor(around * LeadingNumber(text) + 0.5));
     return Points(static_cast<double>(LeadingInteger(text)));
 }
 
@@ -207,16 +215,21 @@ void ApplyDecorations(const RunStyle& style, const HtmlNode* parent, FontId* fon
 }
 
 // The size from CSS: the nearest font-size below the nearest font element
-// that has a size of its own.
+// that has a size of its own. A size relative to the one around it (em, a
+// percentage) takes the sizes further up as its base.
 void ApplyCssSize(const HTMLImportContext* import, const RunStyle& style, const HtmlNode* parent, FontId* font) {
+    std::vector<const std::string*> sizes;
     for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
         if (!at->IsElement()) continue;
-        if (at->Is(HtmlTag::kFont) && FindAttribute(at, "size") != nullptr) return;
+        if (at->Is(HtmlTag::kFont) && FindAttribute(at, "size") != nullptr) break;
         const std::string* size = style.Own(at, WalkMemo::kFontSize);
         if (size == nullptr) continue;
-        font->size = CssFontSize(import, *size, font->size);
-        return;
+        sizes.push_back(size);
+        if (!IsRelativeSize(css::TrimBlanks(*size))) break;
     }
+    std::uint8_t points = font->size;
+    for (auto size = sizes.rbegin(); size != sizes.rend(); ++size) points = CssFontSize(import, **size, points);
+    font->size = points;
 }
 
 // Parses a colour into the run; false when the text is no colour.

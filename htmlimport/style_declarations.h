@@ -57,13 +57,28 @@ struct MatchedRules {
     std::vector<const CSSRule*> withoutClass[2];
 };
 
+// The answer of a search up the tree that passed the node, for the
+// question of that id (and the kind of search: restricted to the node's
+// group of elements, or not).
+struct UpwardAnswer {
+    std::uint32_t question = 0;
+    bool restricted = false;
+    bool found = false;
+    std::uint16_t source = 0;
+    std::string value;
+};
+
 // What the look-ups keep of a node for the document's life: its parsed
-// inline style, and the rules that match it.
+// inline style, the rules that match it, and the answers of searches up the
+// tree that passed it (kept while the rule lists stay as they were).
 struct HtmlStyleCache {
     StyleDeclarations declarations;
     bool styleRead = false;        // the style attribute was looked for
     bool hasStyle = false;         // and found
     MatchedRules rules;
+    const CSSRuleList* upwardLists[2] = {};
+    std::uint64_t upwardVersions[2] = {};
+    std::vector<UpwardAnswer> upward;
 };
 
 // The node's cache, made on the first call. Throws std::bad_alloc.

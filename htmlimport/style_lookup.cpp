@@ -1,6 +1,9 @@
 // Look-ups over the inline style, the rule lists and the tree.
 #include "htmlimport/style_lookup.h"
 
+#include <algorithm>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/temp_directory.h"
@@ -105,8 +108,8 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     if (element == nullptr) return std::nullopt;
     // Lists none of whose rules declares the property (or a shorthand of
     // it) are not scanned.
-    const bool firstMay = first != nullptr && first->MayAnswer(lowerName);
-    const bool secondMay = second != nullptr && second->MayAnswer(lowerName);
+    const bool firstMay = first != nullptr && !first->Empty() && first->MayAnswer(lowerName);
+    const bool secondMay = second != nullptr && !second->Empty() && second->MayAnswer(lowerName);
     if (!firstMay && !secondMay) return std::nullopt;
     const MatchedRules& matched = Matched(element, first, second);
     for (const bool classless : {false, true}) {
@@ -165,47 +168,130 @@ int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node, bool igno
     return 1;
 }
 
+namespace {
+
+// The ids of the questions asked up the tree: one per distinct property,
+// attribute and tag names. Questions beyond kMostQuestions are not kept.
+constexpr std::size_t kMostQuestions = 4096;
+
+std::uint32_t QuestionId(const char* property, const char* attribute, const char* const tags[3]) {
+    static std::unordered_map<std::string, std::uint32_t> ids;
+    std::string key;
+    for (const char* part : {property, attribute, tags[0], tags[1], tags[2]}) {
+        key += part != nullptr ? part : "";
+        key += '\x1f';
+    }
+    const auto found = ids.find(key);
+    if (found != ids.end()) return found->second;
+    if (ids.size() >= kMostQuestions) return 0;
+    const auto id = static_cast<std::uint32_t>(ids.size() + 1);
+    ids.emplace(std::move(key), id);
+    return id;
+}
+
+// The node's kept answers, emptied when the rule lists changed since.
+std::vector<UpwardAnswer>& KeptAnswers(const HtmlNode* node, const CSSRuleList* first, const CSSRuleList* second) {
+    HtmlStyleCache* cache = NodeStyleCache(node);
+    const CSSRuleList* lists[2] = {first, second};
+    for (int n = 0; n < 2; ++n) {
+        const std::uint64_t version = lists[n] != nullptr ? lists[n]->Version() : 0;
+        if (cache->upwardLists[n] == lists[n] && cache->upwardVersions[n] == version) continue;
+        cache->upward.clear();
+        cache->upwardLists[n] = lists[n];
+        cache->upwardVersions[n] = version;
+    }
+    return cache->upward;
+}
+
+// What one element answers: its property (inline style, then the rules),
+// then its attribute, then its name among the tags.
+bool OwnAnswer(const HtmlNode* at, const char* property, const char* attribute, const char* const tags[3],
+               const CSSRuleList* first, const CSSRuleList* second, std::string* value, std::uint16_t* source) {
+    const bool tracing = Tracing();
+    if (tracing && at->name != nullptr) plat::LogLine(0, "StyleAttrElem: node_->element=%s", at->name);
+    if (property != nullptr && property[0] != '\0') {
+        StyleValue found = FindStyleValue(at, property, first, second);
+        if (found.has_value()) {
+            if (tracing) plat::LogLine(0, "StyleAttrElem: found propname with value=%s", found->c_str());
+            *source = kStyleFromCSS;
+            *value = std::move(*found);
+            return true;
+        }
+    }
+    if (attribute != nullptr && attribute[0] != '\0') {
+        if (const HtmlAttr* attr = FindAttribute(at, attribute); attr != nullptr) {
+            *value = attr->value != nullptr ? attr->value : "";
+            if (tracing) plat::LogLine(0, "StyleAttrElem: found attribute with value=%s", value->c_str());
+            *source = kStyleFromAttribute;
+            return true;
+        }
+    }
+    if (at->IsElement() && at->name != nullptr) {
+        for (std::uint16_t n = 0; n < 3; ++n) {
+            if (tags[n] == nullptr || !css::EqualsNoCase(at->name, tags[n])) continue;
+            *source = static_cast<std::uint16_t>(kStyleFromTag1 + n);
+            *value = tags[n];
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char* attribute, const char* tag1,
                          const char* tag2, const char* tag3, std::uint16_t* source, bool searchUp,
                          const CSSRuleList* first, const CSSRuleList* second) {
     if (source != nullptr) *source = kStyleNotFound;
     if (node == nullptr) return std::nullopt;
-    const bool tracing = Tracing();
-    if (tracing)
+    if (Tracing())
         plat::LogLine(0, "StyleAttrElem: propname=%s  attrname=%s", property != nullptr ? property : "(null)",
                       attribute != nullptr ? attribute : "(null)");
-    const bool withProperty = property != nullptr && property[0] != '\0';
-    const bool withAttribute = attribute != nullptr && attribute[0] != '\0';
     const char* const tags[3] = {tag1, tag2, tag3};
+    std::string value;
+    std::uint16_t from = kStyleNotFound;
+    if (!searchUp) {
+        if (!OwnAnswer(node, property, attribute, tags, first, second, &value, &from)) return std::nullopt;
+        if (source != nullptr) *source = from;
+        return value;
+    }
+
+    // Up the tree: an element of the block or table group searches no
+    // higher than its ancestors of the same group. The answer found is kept
+    // at every node the search passed, so that the searches of the elements
+    // below them end there.
     const TagGroup group = GroupOf(node);
+    const bool restricted = group != TagGroup::kNone;
+    const std::uint32_t question = QuestionId(property, attribute, tags);
+    std::vector<const HtmlNode*> passed;
+    bool found = false;
     for (const HtmlNode* at = node; at != nullptr; at = at->parent) {
-        if (at != node && (!searchUp || (group != TagGroup::kNone && GroupOf(at) != group))) break;
-        if (tracing && at->name != nullptr) plat::LogLine(0, "StyleAttrElem: node_->element=%s", at->name);
-        if (withProperty) {
-            StyleValue value = FindStyleValue(at, property, first, second);
-            if (value.has_value()) {
-                if (tracing) plat::LogLine(0, "StyleAttrElem: found propname with value=%s", value->c_str());
-                if (source != nullptr) *source = kStyleFromCSS;
-                return value;
+        if (at != node && restricted && GroupOf(at) != group) break;
+        if (question != 0) {
+            const std::vector<UpwardAnswer>& kept = KeptAnswers(at, first, second);
+            const auto known = std::find_if(kept.begin(), kept.end(), [&](const UpwardAnswer& answer) {
+                return answer.question == question && answer.restricted == restricted;
+            });
+            if (known != kept.end()) {
+                found = known->found;
+                from = known->source;
+                value = known->value;
+                break;
             }
         }
-        if (withAttribute) {
-            if (const HtmlAttr* attr = FindAttribute(at, attribute); attr != nullptr) {
-                std::string value = attr->value != nullptr ? attr->value : "";
-                if (tracing) plat::LogLine(0, "StyleAttrElem: found attribute with value=%s", value.c_str());
-                if (source != nullptr) *source = kStyleFromAttribute;
-                return value;
-            }
-        }
-        if (at->IsElement() && at->name != nullptr) {
-            for (std::uint16_t n = 0; n < 3; ++n) {
-                if (tags[n] == nullptr || !css::EqualsNoCase(at->name, tags[n])) continue;
-                if (source != nullptr) *source = static_cast<std::uint16_t>(kStyleFromTag1 + n);
-                return std::string(tags[n]);
-            }
+        passed.push_back(at);
+        if (OwnAnswer(at, property, attribute, tags, first, second, &value, &from)) {
+            found = true;
+            break;
         }
     }
-    return std::nullopt;
+    if (question != 0) {
+        for (const HtmlNode* at : passed)
+            KeptAnswers(at, first, second).push_back(UpwardAnswer{question, restricted, found, from, found ? value : ""});
+    }
+    if (!found) return std::nullopt;
+    if (source != nullptr) *source = from;
+    return value;
 }
 
 StyleValue FindInheritedAttr(const HtmlNode* node, const char* name, const char* tag1, const char* tag2) {

@@ -96,16 +96,22 @@ WalkTest::WalkTest() : path_(dir_.file("walk.nsf")) {
     plat::DbClose(db);
 }
 
-Imported WalkTest::Import(const std::string& html, const char* options) {
-    Imported result;
+plat::NOTEID WalkTest::NewNote() {
     plat::DBHANDLE db = 0;
     plat::NOTEHANDLE note = 0;
+    plat::NOTEID id = 0;
     EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), plat::NOERROR);
     EXPECT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
     EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
-    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &result.note);
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id);
     plat::NoteClose(note);
     plat::DbClose(db);
+    return id;
+}
+
+Imported WalkTest::Import(const std::string& html, const char* options, plat::NOTEID note) {
+    Imported result;
+    result.note = note != 0 ? note : NewNote();
 
     {
         ZervaRTItem item(&session_);

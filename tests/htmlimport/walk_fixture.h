@@ -46,9 +46,11 @@ struct Imported {
 class WalkTest : public ::testing::Test {
 protected:
     WalkTest();
-    // Appends the HTML (UTF-8) to a new note's blank body and saves the note
-    // (unless the import failed).
-    Imported Import(const std::string& html, const char* options = nullptr);
+    // A new note of the database.
+    plat::NOTEID NewNote();
+    // Appends the HTML (UTF-8) to the note's body (created blank; a new note
+    // when none is given) and saves the note (unless the import failed).
+    Imported Import(const std::string& html, const char* options = nullptr, plat::NOTEID note = 0);
     // The text of the note's body as GetText reads it, line ends as "\n".
     std::string BodyText(plat::NOTEID note);
 
