@@ -13,7 +13,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
-#include "core/walkers.h"
+#include "engine/run_lookups.h"
 #include "engine/record_process.h"
 #include "htmlimport/element_walk.h"
 #include "htmlimport/html_dom.h"

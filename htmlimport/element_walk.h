@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
 
 namespace talix {
 
@@ -33,18 +32,18 @@ struct ElementMemo {
 // The start pass of a start tag or empty element: the element handlers in
 // their order, the first whose element name matches (compared without
 // regard to case).
-TALIX_API StartAction StartElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+StartAction StartElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
                                    ElementMemo* memo);
 
 // The start pass of div, p, blockquote and center: the block preamble,
 // then the block's paragraph (definition, reference, border, empty run)
 // unless the block opens none.
-TALIX_API StartAction StartBlockParagraph(RecordProcessContext* context, HTMLImportContext* import,
+StartAction StartBlockParagraph(RecordProcessContext* context, HTMLImportContext* import,
                                           HtmlNode* node);
 
 // The closing pass of a start tag: restores what its start changed and
 // writes the records that end its structure.
-TALIX_API void CloseElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+void CloseElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
                             const ElementMemo& memo);
 
 } // namespace talix

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/item_work_state.h"
-#include "engine/record_process.h"
+#include "builders/build_context.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_import_context.h"
@@ -104,7 +104,7 @@ private:
 
 // The item's face of the name (compared without regard to case), else the
 // face defined for it.
-std::uint8_t FaceOfFamily(RecordProcessContext* context, const std::string& name) {
+std::uint8_t FaceOfFamily(BuildContext* context, const std::string& name) {
     ZervaRTItem* item = context->output.item;
     if (item == nullptr || item->work == nullptr || name.empty()) return 1;
     const ItemWorkState& work = *item->work;
@@ -160,7 +160,7 @@ void CopyFontColor(HTMLImportContext* import, const char* value) {
 }
 
 // Step by step, the font elements around the text, outermost first.
-void ApplyFontElements(RecordProcessContext* context, HTMLImportContext* import, const RunStyle& style,
+void ApplyFontElements(BuildContext* context, HTMLImportContext* import, const RunStyle& style,
                        const HtmlNode* parent, FontId* font) {
     std::vector<const HtmlNode*> fonts;
     for (const HtmlNode* at = parent; at != nullptr; at = at->parent)
@@ -206,12 +206,12 @@ void ApplyDecorations(const RunStyle& style, const HtmlNode* parent, FontId* fon
         }
     }
     if (decoration == nullptr) return;
-    if (css::ContainsNoCase(*decoration, "none")) {
+    if (ContainsNoCase(*decoration, "none")) {
         font->attributes &= static_cast<std::uint8_t>(~(kAttrUnderline | kAttrStrike));
         return;
     }
-    if (css::ContainsNoCase(*decoration, "underline")) font->attributes |= kAttrUnderline;
-    if (css::ContainsNoCase(*decoration, "line-through")) font->attributes |= kAttrStrike;
+    if (ContainsNoCase(*decoration, "underline")) font->attributes |= kAttrUnderline;
+    if (ContainsNoCase(*decoration, "line-through")) font->attributes |= kAttrStrike;
 }
 
 // The size from CSS: the nearest font-size below the nearest font element
@@ -265,7 +265,7 @@ void ApplyColor(const HTMLImportContext* import, const RunStyle& style, const Ht
 
 // The family from CSS (or tt): none below the nearest font element that
 // names a face.
-void ApplyFamily(RecordProcessContext* context, const HTMLImportContext* import, const RunStyle& style,
+void ApplyFamily(BuildContext* context, const HTMLImportContext* import, const RunStyle& style,
                  const HtmlNode* parent, FontId* font) {
     for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
         if (!at->IsElement()) continue;
@@ -296,7 +296,7 @@ bool ApplyHighlight(const RunStyle& style, const HtmlNode* parent, RunFont* run)
         if (background == nullptr) continue;
         const std::string_view value = css::TrimBlanks(*background);
         for (const Highlight& highlight : kHighlights) {
-            if (!css::EqualsNoCase(value, highlight.name)) continue;
+            if (!EqualNoCase(value, highlight.name)) continue;
             run->colored = true;
             run->colorFlags = static_cast<std::uint16_t>(run->colorFlags | highlight.flag);
             break;
@@ -308,7 +308,7 @@ bool ApplyHighlight(const RunStyle& style, const HtmlNode* parent, RunFont* run)
 
 // The words of the CSS font shorthand, each used word taken out; what
 // remains names the family.
-void ApplyFontShorthand(RecordProcessContext* context, const RunStyle& style, const HtmlNode* parent,
+void ApplyFontShorthand(BuildContext* context, const RunStyle& style, const HtmlNode* parent,
                         FontId* font) {
     const std::string* shorthand = style.Up(parent, WalkMemo::kFontUp);
     if (shorthand == nullptr) return;
@@ -321,13 +321,13 @@ void ApplyFontShorthand(RecordProcessContext* context, const RunStyle& style, co
         const std::string_view word(rest.data() + start, at - start);
         if (word.empty()) break;
         bool used = true;
-        if (css::ContainsNoCase(word, "none")) {
+        if (ContainsNoCase(word, "none")) {
             font->attributes &= static_cast<std::uint8_t>(~(kAttrUnderline | kAttrStrike));
-        } else if (css::EqualsNoCase(word, "normal") || css::EqualsNoCase(word, "lighter")) {
+        } else if (EqualNoCase(word, "normal") || EqualNoCase(word, "lighter")) {
             font->attributes &= static_cast<std::uint8_t>(~(kAttrBold | kAttrItalic));
-        } else if (css::EqualsNoCase(word, "italic")) {
+        } else if (EqualNoCase(word, "italic")) {
             font->attributes |= kAttrItalic;
-        } else if (css::EqualsNoCase(word, "bold") || css::EqualsNoCase(word, "bolder")) {
+        } else if (EqualNoCase(word, "bold") || EqualNoCase(word, "bolder")) {
             font->attributes |= kAttrBold;
         } else if (css::IsAsciiDigit(word.front()) && word.find("pt") != std::string_view::npos) {
             font->size = Points(static_cast<double>(LeadingInteger(word)));
@@ -383,7 +383,7 @@ std::uint8_t FontSizeKeywordToPoints(const HTMLImportContext* import, const char
     return current;
 }
 
-int ImportFaceId(RecordProcessContext* context, HTMLImportContext* import, const char* name, std::size_t maxChars) {
+int ImportFaceId(BuildContext* context, HTMLImportContext* import, const char* name, std::size_t maxChars) {
     if (name == nullptr) return -1;
     std::string_view value(name, strnlen(name, maxChars));
     value = value.substr(0, value.find(','));
@@ -409,7 +409,7 @@ int ImportFaceId(RecordProcessContext* context, HTMLImportContext* import, const
 namespace {
 
 // The font of the runs of a parent element, found anew.
-RunFont WorkOutRunFont(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* parent) {
+RunFont WorkOutRunFont(BuildContext* context, HTMLImportContext* import, const HtmlNode* parent) {
     RunFont run;
     const RunStyle style(import);
     FontId& font = run.font;
@@ -426,12 +426,12 @@ RunFont WorkOutRunFont(RecordProcessContext* context, HTMLImportContext* import,
 
     std::uint16_t source = kStyleNotFound;
     const std::string* weight = style.Up(parent, WalkMemo::kWeightUp, &source);
-    if (source >= kStyleFromTag1 || (weight != nullptr && css::ContainsNoCase(*weight, "bold")))
+    if (source >= kStyleFromTag1 || (weight != nullptr && ContainsNoCase(*weight, "bold")))
         font.attributes |= kAttrBold;
-    else if (weight != nullptr && css::ContainsNoCase(*weight, "lighter"))
+    else if (weight != nullptr && ContainsNoCase(*weight, "lighter"))
         font.attributes &= static_cast<std::uint8_t>(~kAttrBold);
     const std::string* slant = style.Up(parent, WalkMemo::kSlantUp, &source);
-    if (source >= kStyleFromTag1 || (slant != nullptr && css::ContainsNoCase(*slant, "italic")))
+    if (source >= kStyleFromTag1 || (slant != nullptr && ContainsNoCase(*slant, "italic")))
         font.attributes |= kAttrItalic;
     style.Up(parent, WalkMemo::kScriptUp, &source);
     if (source == kStyleFromTag1) font.attributes |= kAttrSubscript;
@@ -445,7 +445,7 @@ RunFont WorkOutRunFont(RecordProcessContext* context, HTMLImportContext* import,
     ApplyColor(import, style, parent, &run);
 
     const std::string* direction = style.Up(parent, WalkMemo::kDirectionUp);
-    import->rightToLeft = direction != nullptr && css::EqualsNoCase(css::TrimBlanks(*direction), "rtl") ? 1 : 0;
+    import->rightToLeft = direction != nullptr && EqualNoCase(css::TrimBlanks(*direction), "rtl") ? 1 : 0;
 
     ApplyFamily(context, import, style, parent, &font);
     const bool coloredBefore = run.colored;
@@ -456,7 +456,7 @@ RunFont WorkOutRunFont(RecordProcessContext* context, HTMLImportContext* import,
 
 } // namespace
 
-RunFont CalcRunFont(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* text) {
+RunFont CalcRunFont(BuildContext* context, HTMLImportContext* import, const HtmlNode* text) {
     const HtmlNode* parent = text != nullptr ? text->parent : nullptr;
     if (parent == nullptr || import == nullptr) return RunFont{};
     // The runs of one element share their font while the state they depend

@@ -8,20 +8,19 @@
 #include <cstdint>
 
 #include "core/font_spec.h"
-#include "talix/export.h"
 
 namespace talix {
 
 struct HTMLImportContext;
 struct HtmlNode;
-struct RecordProcessContext;
+struct BuildContext;
 
 // The point size of an HTML font size. Without a sign, 1 to 7 give the
 // context's sizes 1 to 7 and any other number its base size. With '+' or
 // '-' the size steps from the index of the current size (the largest i
 // whose size the current size reaches; 1 below size 1), up to 7 or down to
 // 1; index 0 gives the base size.
-TALIX_API std::uint8_t MapHTMLFontSize(const HTMLImportContext* import, long size, char sign,
+std::uint8_t MapHTMLFontSize(const HTMLImportContext* import, long size, char sign,
                                        std::uint8_t current);
 
 // The point size of a CSS size keyword (compared without regard to case):
@@ -29,7 +28,7 @@ TALIX_API std::uint8_t MapHTMLFontSize(const HTMLImportContext* import, long siz
 // 3, large 4, x-large 5, xx-large 6, smaller the largest size at or below
 // the current one (size 1 below it); any other word, and no word, keep the
 // current size.
-TALIX_API std::uint8_t FontSizeKeywordToPoints(const HTMLImportContext* import, const char* keyword,
+std::uint8_t FontSizeKeywordToPoints(const HTMLImportContext* import, const char* keyword,
                                                std::uint8_t current);
 
 // The face id of a face name as a font element or a family names it: the
@@ -41,7 +40,7 @@ TALIX_API std::uint8_t FontSizeKeywordToPoints(const HTMLImportContext* import, 
 // defined in the item's font table, remembered while the import holds
 // fewer than kRememberedFaces names. -1 when the name is empty (it names no
 // face).
-TALIX_API int ImportFaceId(RecordProcessContext* context, HTMLImportContext* import, const char* name,
+int ImportFaceId(BuildContext* context, HTMLImportContext* import, const char* name,
                                     std::size_t maxChars);
 
 // The font of the text node's run, and the colour record the run takes
@@ -54,6 +53,6 @@ struct RunFont {
     std::uint16_t colorFlags = 0;  // 1: text colour; highlight bits
     std::uint32_t rgb = 0;         // r + 256 g + 65536 b
 };
-TALIX_API RunFont CalcRunFont(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* text);
+RunFont CalcRunFont(BuildContext* context, HTMLImportContext* import, const HtmlNode* text);
 
 } // namespace talix

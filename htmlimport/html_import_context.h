@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "builders/html_import_view.h"
 #include "core/font_spec.h"
 #include "core/record_list.h"
 #include "htmlimport/css_rules.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -34,7 +34,9 @@ constexpr int kImportTableLevels = 10;
 // The character set of the HTML when nothing names one (UTF-8).
 constexpr std::uint16_t kUtf8Charset = 171;
 
-struct TALIX_API HTMLImportContext {
+// The import's text node and hotspot font, which the record builders read,
+// come first (builders/html_import_view.h).
+struct HTMLImportContext : HTMLImportView {
     RARIvoSession* session = nullptr;
 
     // ---- The parse ------------------------------------------------------------
@@ -122,11 +124,6 @@ struct TALIX_API HTMLImportContext {
     // The import's first block starts the body (the hand-on passes it on as
     // the output's restart flag).
     std::uint32_t firstBlockInBody = 0;
-
-    // The parser's text node whose font a hotspot's text takes, and the font
-    // text of a hotspot (used instead of the item's URL font when not empty).
-    void* listNodeCursor = nullptr;
-    char fontColorText[64] = {};
 
     // What the walk keeps of the answers it asked for (its own, for the
     // length of the walk; null outside it).

@@ -29,23 +29,23 @@ constexpr std::uint16_t kOneInch = 1440;             // twips
 constexpr std::uint16_t kTableFlagsSet = 0x86;
 constexpr std::uint32_t kBlockExtensionSet = 4;
 
-std::uint8_t* TextTemplate(RecordProcessContext* context) {
+std::uint8_t* TextTemplate(BuildContext* context) {
     ZervaRTItem* item = context != nullptr ? context->output.item : nullptr;
     return item != nullptr && item->work != nullptr ? item->work->textTemplate : nullptr;
 }
 
-const std::uint8_t* TextTemplate(const RecordProcessContext* context) {
-    return TextTemplate(const_cast<RecordProcessContext*>(context));
+const std::uint8_t* TextTemplate(const BuildContext* context) {
+    return TextTemplate(const_cast<BuildContext*>(context));
 }
 
 } // namespace
 
-FontId CurrentImportFont(const RecordProcessContext* context) {
+FontId CurrentImportFont(const BuildContext* context) {
     const std::uint8_t* textTemplate = TextTemplate(context);
     return textTemplate != nullptr ? ReadFontId(textTemplate + 4) : FontId{1, 0, 0, 10};
 }
 
-void SetCurrentImportFont(RecordProcessContext* context, const FontId& font) {
+void SetCurrentImportFont(BuildContext* context, const FontId& font) {
     if (std::uint8_t* textTemplate = TextTemplate(context)) WriteFontId(textTemplate + 4, font);
 }
 

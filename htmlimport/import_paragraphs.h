@@ -14,38 +14,38 @@
 
 #include "core/font_spec.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
 struct HTMLImportContext;
+struct BuildContext;
 struct RecordProcessContext;
 
 // The font id of the item's ready-made text run, and setting it.
-TALIX_API FontId CurrentImportFont(const RecordProcessContext* context);
-TALIX_API void SetCurrentImportFont(RecordProcessContext* context, const FontId& font);
+FontId CurrentImportFont(const BuildContext* context);
+void SetCurrentImportFont(BuildContext* context, const FontId& font);
 
 // An empty run, and a line break (a run of one zero byte), in the current
 // font.
-TALIX_API STATUS AppendEmptyRun(RecordProcessContext* context, HTMLImportContext* import);
-TALIX_API STATUS AppendLineBreak(RecordProcessContext* context, HTMLImportContext* import);
+STATUS AppendEmptyRun(RecordProcessContext* context, HTMLImportContext* import);
+STATUS AppendLineBreak(RecordProcessContext* context, HTMLImportContext* import);
 
 // The ready-made paragraph record, and the ready-made reference record.
-TALIX_API STATUS AppendParagraphRecord(RecordProcessContext* context);
-TALIX_API STATUS AppendReferenceRecord(RecordProcessContext* context);
+STATUS AppendParagraphRecord(RecordProcessContext* context);
+STATUS AppendReferenceRecord(RecordProcessContext* context);
 
 // A paragraph break: paragraph, reference and an empty run in the current
 // font; the text since the last paragraph starts again at 0. Returns the
 // first failure.
-TALIX_API STATUS AppendParagraphBreak(RecordProcessContext* context, HTMLImportContext* import);
+STATUS AppendParagraphBreak(RecordProcessContext* context, HTMLImportContext* import);
 
 // The id of the current paragraph reference, and changing it.
-TALIX_API std::uint16_t CurrentReferenceId(const RecordProcessContext* context);
-TALIX_API void SetReferenceId(RecordProcessContext* context, std::uint16_t id);
+std::uint16_t CurrentReferenceId(const RecordProcessContext* context);
+void SetReferenceId(RecordProcessContext* context, std::uint16_t id);
 
 // A paragraph-definition id above every id the item and the import use;
 // the next call gives the one after it.
-TALIX_API std::uint16_t TakeParagraphId(RecordProcessContext* context);
+std::uint16_t TakeParagraphId(RecordProcessContext* context);
 
 // How the parsed paragraph style starts before a paragraph-style text is
 // read: kBlockDefaults clears the parsed definition's two flag words and
@@ -57,28 +57,28 @@ enum class ParagraphReset { kBlockDefaults, kFlagWordsOnly };
 
 // Parses a paragraph-style text into the operation's parsed paragraph
 // style. Returns the parse's status.
-TALIX_API STATUS ParseImportParagraphStyle(RecordProcessContext* context, const HTMLImportContext* import,
+STATUS ParseImportParagraphStyle(RecordProcessContext* context, const HTMLImportContext* import,
                                            const char* text, ParagraphReset reset);
 
 // A copy of the current paragraph definition with the id given, into image
 // (kParagraphImageSize bytes). Returns its length.
-TALIX_API std::uint32_t CopyParagraphDefinition(const RecordProcessContext* context, std::uint16_t id,
+std::uint32_t CopyParagraphDefinition(const RecordProcessContext* context, std::uint16_t id,
                                                 std::uint8_t* image);
 // Applies the parsed paragraph style to a definition image.
-TALIX_API void ApplyParagraphStyle(const RecordProcessContext* context, std::uint8_t* image);
+void ApplyParagraphStyle(const RecordProcessContext* context, std::uint8_t* image);
 
 // Inside a table, a definition longer than 72 bytes loses one inch of each
 // of its margin words at offsets 72 and 76 that holds one inch or more.
-TALIX_API void CorrectTableMargins(const HTMLImportContext* import, std::uint8_t* image);
+void CorrectTableMargins(const HTMLImportContext* import, std::uint8_t* image);
 
 // Appends a paragraph definition of its own length.
-TALIX_API STATUS AppendDefinitionRecord(RecordProcessContext* context, const std::uint8_t* image);
+STATUS AppendDefinitionRecord(RecordProcessContext* context, const std::uint8_t* image);
 
 // A new paragraph definition from a paragraph-style text: the style parsed
 // (reset as told), a new id, a copy of the current definition with the
 // style applied and, inside tables, the margin correction; appended, and
 // the reference takes its id. Returns the first failure.
-TALIX_API STATUS AppendNewDefinition(RecordProcessContext* context, HTMLImportContext* import, const char* text,
+STATUS AppendNewDefinition(RecordProcessContext* context, HTMLImportContext* import, const char* text,
                                      ParagraphReset reset);
 
 } // namespace talix

@@ -8,7 +8,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -26,24 +25,24 @@ constexpr std::uint32_t kImportRunLength = 32000;
 // 12 points. The context's textSinceParagraph grows by length + 20.
 // Returns 0, 263 when memory runs out (nothing is added), or 1028 for a
 // null context or text, or a text longer than kImportRunLength.
-TALIX_API STATUS AddImportTextRecord(const char* text, std::uint32_t length, const std::uint8_t* textTemplate,
+STATUS AddImportTextRecord(const char* text, std::uint32_t length, const std::uint8_t* textTemplate,
                                      HTMLImportContext* import);
 
 // Text of any length as runs of at most kImportRunLength bytes, each ended
 // on a whole character; an empty text gives one empty run. Returns the
 // first failure (the runs before it stay).
-TALIX_API STATUS AddImportTextRuns(const char* text, std::uint32_t length, const std::uint8_t* textTemplate,
+STATUS AddImportTextRuns(const char* text, std::uint32_t length, const std::uint8_t* textTemplate,
                                    HTMLImportContext* import);
 
 // The begin (signature 221) and end (222) records, 6 bytes, around records
 // of the enclosed signature. Return 0, 263 or 1028 as above.
-TALIX_API STATUS AddImportBeginRecord(std::uint16_t enclosedSignature, std::uint16_t version,
+STATUS AddImportBeginRecord(std::uint16_t enclosedSignature, std::uint16_t version,
                                       HTMLImportContext* import);
-TALIX_API STATUS AddImportEndRecord(std::uint16_t enclosedSignature, std::uint16_t version,
+STATUS AddImportEndRecord(std::uint16_t enclosedSignature, std::uint16_t version,
                                     HTMLImportContext* import);
 
 // The signature of the import's text runs now: 0xFFE4 while the current
 // block is right to left, else 0xFF85.
-TALIX_API std::uint16_t ImportTextSignature(const HTMLImportContext* import);
+std::uint16_t ImportTextSignature(const HTMLImportContext* import);
 
 } // namespace talix

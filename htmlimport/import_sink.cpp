@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "builders/append_gate.h"
 #include "core/record_forms.h"
+#include "core/record_list.h"
 #include "engine/record_process.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -34,33 +36,17 @@ CDRecordNode* FirstOf(CDRecordNode* node) {
 } // namespace
 
 CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLImportContext* import) {
-    auto* node = new (std::nothrow) CDRecordNode{};
-    if (node != nullptr) {
-        const std::uint32_t size = EvenLength(length);
-        node->bytes = static_cast<std::uint8_t*>(std::calloc(size > 0 ? size : 2, 1));
-        if (node->bytes == nullptr) {
-            delete node;
-            node = nullptr;
-        }
-    }
+    CDRecordNode* node = NewRecordNode(nullptr, signature, length);
     if (node == nullptr) {
         LogOutOfMemory(__LINE__);
         if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
-        return nullptr;
     }
-    node->signature = signature;
-    node->length = length;
-    node->flags = kNodeOwnsBytes;
     return node;
 }
 
 void LinkImportNode(CDRecordNode* node, HTMLImportContext* import) {
     if (import->insertAfter != nullptr) {
-        CDRecordNode* after = import->insertAfter;
-        node->prev = after;
-        node->next = after->next;
-        if (after->next != nullptr) after->next->prev = node;
-        after->next = node;
+        LinkRecordNode(nullptr, import->insertAfter, node);
         import->insertAfter = node;
         if (import->listTail != nullptr) {
             import->listTail = LastOf(import->listTail);
@@ -72,9 +58,7 @@ void LinkImportNode(CDRecordNode* node, HTMLImportContext* import) {
         import->listHead = node;
         import->listTail = node;
     } else {
-        CDRecordNode* last = LastOf(import->listTail != nullptr ? import->listTail : import->listHead);
-        node->prev = last;
-        last->next = node;
+        LinkRecordNode(nullptr, LastOf(import->listTail != nullptr ? import->listTail : import->listHead), node);
         import->listTail = node;
     }
     import->lastAdded = node;
@@ -82,39 +66,36 @@ void LinkImportNode(CDRecordNode* node, HTMLImportContext* import) {
 
 void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import) {
     if (node == nullptr || import == nullptr) return;
-    if (node->prev != nullptr) node->prev->next = node->next;
-    if (node->next != nullptr) node->next->prev = node->prev;
     if (import->listHead == node) import->listHead = node->next;
     if (import->listTail == node) import->listTail = node->prev;
     if (import->insertAfter == node) import->insertAfter = node->prev;
     if (import->lastAdded == node) import->lastAdded = node->prev;
-    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-    delete node;
+    UnlinkRecordNode(nullptr, node);
+    FreeRecordNode(node);
 }
 
 bool ReplaceImportRecordBytes(CDRecordNode* node, const void* record, std::uint32_t length,
                               HTMLImportContext* import) {
     if (node == nullptr || record == nullptr || length == 0) return false;
-    auto* bytes = static_cast<std::uint8_t*>(std::calloc(EvenLength(length), 1));
-    if (bytes == nullptr) {
-        LogOutOfMemory(__LINE__);
-        if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
-        return false;
-    }
-    std::memcpy(bytes, record, length);
-    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-    node->bytes = bytes;
+    CDRecordNode* fresh = NewImportNode(node->signature, length, import);
+    if (fresh == nullptr) return false;
+    std::memcpy(fresh->bytes, record, length);
+    std::swap(node->bytes, fresh->bytes);
+    std::swap(node->flags, fresh->flags);
     node->length = length;
-    node->flags |= kNodeOwnsBytes;
+    FreeRecordNode(fresh);
     return true;
 }
 
 STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
                        HTMLImportContext* import) {
     if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
-    CDRecordNode* node = NewImportNode(signature, length, import);
-    if (node == nullptr) return kOutOfMemory;
-    if (length > 0) std::memcpy(node->bytes, record, length);
+    CDRecordNode* node = NewRecordNode(record, signature, length);
+    if (node == nullptr) {
+        LogOutOfMemory(__LINE__);
+        if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        return kOutOfMemory;
+    }
     LinkImportNode(node, import);
     return kOK;
 }
@@ -124,8 +105,7 @@ void FreeImportRecords(HTMLImportContext* import) {
     CDRecordNode* node = import->listHead != nullptr ? import->listHead : FirstOf(import->listTail);
     while (node != nullptr) {
         CDRecordNode* next = node->next;
-        if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-        delete node;
+        FreeRecordNode(node);
         node = next;
     }
     import->insertAfter = import->listTail = import->listHead = import->lastAdded = nullptr;
@@ -148,8 +128,7 @@ STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* imp
         const STATUS status = AppendRecord(node->bytes, node->signature, EvenLength(node->length), output);
         if (firstFailure == kOK) firstFailure = status;
         output->restartBody = 0;
-        if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-        delete node;
+        FreeRecordNode(node);
         if (next != nullptr) next->prev = nullptr;
         node = next;
     }

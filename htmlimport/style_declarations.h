@@ -15,8 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "talix/export.h"
-
 namespace talix {
 
 struct HtmlNode;
@@ -26,7 +24,7 @@ struct StyleProp {
     std::string value;
 };
 
-class TALIX_API StyleDeclarations {
+class StyleDeclarations {
 public:
     StyleDeclarations() = default;
     // Parses the text. Throws std::bad_alloc when memory runs out.
@@ -82,11 +80,11 @@ struct HtmlStyleCache {
 };
 
 // The node's cache, made on the first call. Throws std::bad_alloc.
-TALIX_API HtmlStyleCache* NodeStyleCache(const HtmlNode* node);
+HtmlStyleCache* NodeStyleCache(const HtmlNode* node);
 
 // The node's parsed "style" attribute: parsed on the first call and kept in
 // the node; null when the node has no style attribute. Throws
 // std::bad_alloc.
-TALIX_API const StyleDeclarations* NodeStyle(const HtmlNode* node);
+const StyleDeclarations* NodeStyle(const HtmlNode* node);
 
 } // namespace talix

@@ -9,7 +9,7 @@
 #include "core/attachments.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
+#include "builders/build_context.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_fonts.h"
@@ -57,7 +57,7 @@ bool GainsBlank(const HtmlDocument& document, const HtmlNode* node) {
 // The attached-file markers at the start of the text. Each marker whose
 // file the note holds becomes a file hotspot; *rest is what is left of the
 // text to write, and *ended says that nothing is.
-STATUS ConvertFileMarkers(RecordProcessContext* context, std::string_view text, std::string_view* rest,
+STATUS ConvertFileMarkers(BuildContext* context, std::string_view text, std::string_view* rest,
                           bool* ended) {
     *rest = text;
     *ended = false;
@@ -68,7 +68,7 @@ STATUS ConvertFileMarkers(RecordProcessContext* context, std::string_view text, 
         std::string_view marker = *rest;
         if (marker.size() >= 2 && marker[0] == ' ' && marker[1] == '(') marker.remove_prefix(1);
         if (marker.size() < kShortestMarker || marker[0] != '(' ||
-            !css::StartsWithNoCase(marker.substr(1), kMarkerOpening))
+            !StartsWithNoCase(marker.substr(1), kMarkerOpening))
             return status;
         const std::size_t apostrophe = marker.find("')", kMarkerName);
         if (apostrophe == std::string_view::npos || apostrophe + 1 < kFirstClose || apostrophe + 1 > kLastClose)
@@ -112,7 +112,7 @@ std::string RunText(const HtmlDocument& document, const HtmlNode* node, std::str
     return out;
 }
 
-STATUS WriteRun(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node,
+STATUS WriteRun(BuildContext* context, HTMLImportContext* import, const HtmlNode* node,
                 std::string_view text) {
     const HtmlDocument& document = *import->document;
     if (BlankTakenByElementBefore(document, node)) return kOK;
@@ -140,7 +140,7 @@ STATUS WriteRun(RecordProcessContext* context, HTMLImportContext* import, const 
 
 } // namespace
 
-STATUS CalcFontFromHTML(RecordProcessContext* context, HTMLImportContext* import, void* textNode) {
+STATUS CalcFontFromHTML(BuildContext* context, HTMLImportContext* import, void* textNode) {
     const auto* node = static_cast<const HtmlNode*>(textNode);
     if (context == nullptr || import == nullptr || import->document == nullptr || node == nullptr) return kArgumentError;
     if (node->end == 0 || node->start >= node->end) return kOK;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
 
 namespace talix {
 
@@ -18,7 +17,7 @@ struct RecordProcessContext;
 // otherwise, and, for a start tag, its closing pass. At level 1 the style
 // sheet the chunk carries is read first. The result is left in the
 // import's status.
-TALIX_API void HTMLNodeToRichText(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* first,
+void HTMLNodeToRichText(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* first,
                                   std::uint16_t level);
 
 } // namespace talix

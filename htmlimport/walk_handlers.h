@@ -9,39 +9,38 @@
 
 #include "core/statuses.h"
 #include "htmlimport/element_walk.h"
-#include "talix/export.h"
 
 namespace talix {
 
 // table, tr, and td or th: the start passes of a table, a row and a cell.
-TALIX_API StartAction StartTableFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
-TALIX_API StartAction StartTableRowFromHTML(RecordProcessContext* context, HTMLImportContext* import,
+StartAction StartTableFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+StartAction StartTableRowFromHTML(RecordProcessContext* context, HTMLImportContext* import,
                                             HtmlNode* node);
-TALIX_API StartAction StartTableCellFromHTML(RecordProcessContext* context, HTMLImportContext* import,
+StartAction StartTableCellFromHTML(RecordProcessContext* context, HTMLImportContext* import,
                                              HtmlNode* node);
 // The right margin a paragraph opened in a cell of that column of a table
 // at that depth takes when it has none of its own; 0 when none is known.
-TALIX_API std::uint16_t TableColumnRightMargin(const RecordProcessContext* context, const HTMLImportContext* import,
+std::uint16_t TableColumnRightMargin(const RecordProcessContext* context, const HTMLImportContext* import,
                                                std::uint16_t depth, std::uint16_t column);
 
 // ul and ol, li, and the closing of ul and ol.
-TALIX_API StartAction StartListFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
-TALIX_API StartAction StartListItemFromHTML(RecordProcessContext* context, HTMLImportContext* import,
+StartAction StartListFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+StartAction StartListItemFromHTML(RecordProcessContext* context, HTMLImportContext* import,
                                             HtmlNode* node);
-TALIX_API void CloseListFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+void CloseListFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
 
 // What the preamble of a block (div, p, blockquote, center) leaves for its
 // paragraph: made as usual, none (the children are walked), or the block
 // is skipped with its children.
 enum class BlockPreamble : std::uint8_t { kMakeParagraph, kNoParagraph, kSkipBlock };
 // The preamble of a block: reply sections, writing direction, layers.
-TALIX_API BlockPreamble RunBlockPreamble(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+BlockPreamble RunBlockPreamble(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
 // The start of a span: pass-thru HTML.
-TALIX_API void StartPassthruSpan(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+void StartPassthruSpan(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
 
 // An a element (named anchors, links, hotspots), and an img element (or a
 // v:imagedata); each returns the status of its last record.
-TALIX_API STATUS ConvertLinkFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
-TALIX_API STATUS ConvertImageFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+STATUS ConvertLinkFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+STATUS ConvertImageFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
 
 } // namespace talix

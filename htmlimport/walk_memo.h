@@ -16,14 +16,13 @@
 #include "core/paragraph_def.h"
 #include "core/statuses.h"
 #include "htmlimport/style_lookup.h"
-#include "talix/export.h"
 
 namespace talix {
 
 struct HTMLImportContext;
 struct HtmlNode;
 
-class TALIX_API WalkMemo {
+class WalkMemo {
 public:
     // The questions. The first group is asked of one element (its style
     // attribute and the rules); the second from an element up to the root,

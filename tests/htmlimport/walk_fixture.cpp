@@ -140,10 +140,7 @@ Imported WalkTest::Import(const std::string& html, const char* options, plat::NO
                 ItemRecord{node->signature, std::string(reinterpret_cast<const char*>(node->bytes), node->length)});
         }
     }
-    if (list != nullptr) {
-        talix::FreeItemRecordList(&session_, list);
-        delete list;
-    }
+    talix::DeleteItemRecordList(&session_, list);
     return result;
 }
 
