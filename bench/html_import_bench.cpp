@@ -18,6 +18,7 @@
 #include <string>
 
 #include "bench_support.h"
+#include "htmlimport/tidy_parse.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -35,8 +36,6 @@ std::string Input(std::int64_t which) {
     return content.str();
 }
 
-Bool TIDY_CALL Silence(TidyDoc, TidyReportLevel, uint, uint, ctmbstr) { return no; }
-
 // The parser as the import sets it up.
 void BM_ImportParserOwnParse(benchmark::State& state) {
     const std::string html = Input(state.range(0));
@@ -44,18 +43,7 @@ void BM_ImportParserOwnParse(benchmark::State& state) {
     state.SetLabel(kInputs[state.range(0)]);
     for (auto _ : state) {
         TidyDoc doc = tidyCreate();
-        tidySetReportFilter(doc, Silence);
-        tidyOptSetBool(doc, TidyQuiet, yes);
-        tidyOptSetBool(doc, TidyShowInfo, no);
-        tidySetInCharEncoding(doc, "utf8");
-        tidyOptSetBool(doc, TidyFixBackslash, no);
-        tidyOptSetBool(doc, TidyFixUri, no);
-        tidyOptSetBool(doc, TidyDropEmptyElems, no);
-        tidyOptSetBool(doc, TidyDropEmptyParas, no);
-        tidyOptSetBool(doc, TidyLowerLiterals, no);
-        tidyOptSetBool(doc, TidyMark, no);
-        tidyOptSetValue(doc, TidyEmptyTags, "v:imagedata w:wrap inputtarea");
-        tidyOptSetValue(doc, TidyInlineTags, "o:p");
+        talix::ConfigureImportParser(doc, false);
         TidyBuffer input;
         tidyBufInit(&input);
         tidyBufAttach(&input, reinterpret_cast<byte*>(const_cast<char*>(html.data())),
@@ -68,25 +56,8 @@ void BM_ImportParserOwnParse(benchmark::State& state) {
 }
 
 // A database with one note whose "Body" each run makes blank.
-struct ImportNote {
-    talix_bench::ScratchDir directory;
-    std::string path;
-    plat::NOTEID id = 0;
-    bool ready = false;
-
-    ImportNote() {
-        plat::LogSetEcho(false);
-        if (directory.path().empty()) return;
-        path = directory.File("import.nsf");
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        if (plat::DbCreate(path.c_str(), &db) != 0) return;
-        if (plat::NoteCreate(db, &note) == 0) {
-            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
-            plat::NoteClose(note);
-        }
-        plat::DbClose(db);
-    }
+struct ImportNote : talix_bench::OneNoteDatabase {
+    ImportNote() : OneNoteDatabase("import.nsf") {}
 };
 
 void BM_ImportWhole(benchmark::State& state) {

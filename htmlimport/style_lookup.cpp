@@ -2,6 +2,7 @@
 #include "htmlimport/style_lookup.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -106,12 +107,16 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s", property);
     const HtmlNode* element = NearestElement(node);
     if (element == nullptr) return std::nullopt;
-    // Lists none of whose rules declares the property (or a shorthand of
-    // it) are not scanned.
-    const bool firstMay = first != nullptr && !first->Empty() && first->MayAnswer(lowerName);
-    const bool secondMay = second != nullptr && !second->Empty() && second->MayAnswer(lowerName);
-    if (!firstMay && !secondMay) return std::nullopt;
+    if (first != nullptr && first->Empty()) first = nullptr;
+    if (second != nullptr && second->Empty()) second = nullptr;
+    if (first == nullptr && second == nullptr) return std::nullopt;
     const MatchedRules& matched = Matched(element, first, second);
+    // Lists with no rule for the element, or none of whose rules declares
+    // the property (or a shorthand of it), are not scanned.
+    auto holds = [&](int n) { return !matched.withClass[n].empty() || !matched.withoutClass[n].empty(); };
+    const bool firstMay = first != nullptr && holds(0) && first->MayAnswer(lowerName);
+    const bool secondMay = second != nullptr && holds(1) && second->MayAnswer(lowerName);
+    if (!firstMay && !secondMay) return std::nullopt;
     for (const bool classless : {false, true}) {
         if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s Step %d", property, classless ? 2 : 1);
         const auto& rules = classless ? matched.withoutClass : matched.withClass;
@@ -175,18 +180,28 @@ namespace {
 constexpr std::size_t kMostQuestions = 4096;
 
 std::uint32_t QuestionId(const char* property, const char* attribute, const char* const tags[3]) {
-    static std::unordered_map<std::string, std::uint32_t> ids;
-    std::string key;
-    for (const char* part : {property, attribute, tags[0], tags[1], tags[2]}) {
-        key += part != nullptr ? part : "";
-        key += '\x1f';
+    using Names = std::array<std::string, 5>;
+    static std::unordered_map<std::uint64_t, std::vector<std::pair<Names, std::uint32_t>>> ids;
+    static std::uint32_t count = 0;
+    const char* const parts[5] = {property, attribute, tags[0], tags[1], tags[2]};
+    std::uint64_t hash = 1469598103934665603ull;
+    for (const char* part : parts) {
+        for (const char* c = part; c != nullptr && *c != '\0'; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+        hash = (hash ^ 0x1f) * 1099511628211ull;
     }
-    const auto found = ids.find(key);
-    if (found != ids.end()) return found->second;
-    if (ids.size() >= kMostQuestions) return 0;
-    const auto id = static_cast<std::uint32_t>(ids.size() + 1);
-    ids.emplace(std::move(key), id);
-    return id;
+    auto same = [&](const Names& names) {
+        for (int n = 0; n < 5; ++n)
+            if (names[n] != (parts[n] != nullptr ? parts[n] : "")) return false;
+        return true;
+    };
+    std::vector<std::pair<Names, std::uint32_t>>& bucket = ids[hash];
+    for (const auto& [names, id] : bucket)
+        if (same(names)) return id;
+    if (count >= kMostQuestions) return 0;
+    Names names;
+    for (int n = 0; n < 5; ++n) names[n] = parts[n] != nullptr ? parts[n] : "";
+    bucket.emplace_back(std::move(names), ++count);
+    return count;
 }
 
 // The node's kept answers, emptied when the rule lists changed since.
@@ -248,6 +263,10 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
         plat::LogLine(0, "StyleAttrElem: propname=%s  attrname=%s", property != nullptr ? property : "(null)",
                       attribute != nullptr ? attribute : "(null)");
     const char* const tags[3] = {tag1, tag2, tag3};
+    // An empty list answers nothing: it counts as none, so that the answers
+    // kept for callers that pass it and for those that do not are shared.
+    if (first != nullptr && first->Empty()) first = nullptr;
+    if (second != nullptr && second->Empty()) second = nullptr;
     std::string value;
     std::uint16_t from = kStyleNotFound;
     if (!searchUp) {

@@ -1,6 +1,7 @@
 // The walk's frame: results and statuses, the walk's options and traces,
 // what the walk leaves out, and documents that nest deep or hold large
 // texts.
+#include <algorithm>
 #include <string>
 
 #include "core/record_io.h"
@@ -104,6 +105,20 @@ TEST_F(WalkTest, DeepAndLargeDocumentsKeepTheirText) {
     EXPECT_EQ(stacked.status, 0);
     EXPECT_EQ(stacked.Texts(), "in|out");
     EXPECT_EQ(stacked.Run("out").Font().size, 10);
+
+    // A text node of 5 MB: runs of at most 32,000 bytes each, nothing cut.
+    std::string huge(5 * 1024 * 1024, 'x');
+    for (std::size_t at = 7; at < huge.size(); at += 9) huge[at] = ' ';
+    const Imported big = Import("<p>" + huge + "</p>");
+    EXPECT_EQ(big.status, 0);
+    std::size_t kept = 0, longest = 0;
+    for (const auto& record : big.records) {
+        if (record.signature != talix::kSigText) continue;
+        kept += record.Text().size();
+        longest = std::max(longest, record.Text().size());
+    }
+    EXPECT_EQ(kept, huge.size());
+    EXPECT_LE(longest, 32000u);
 
     // Large script and style contents: the script never reaches the item,
     // the style sheet is read.
