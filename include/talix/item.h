@@ -86,7 +86,9 @@ public:
     std::uint8_t AddToFontTable(const char* faceName, std::uint8_t family);
     std::uint16_t MergeWithCDFONTTABLE(const void* fontTable, std::uint16_t unused, std::uint32_t length);
     std::uint16_t MergeFontTables(std::uint32_t noteHandle);
-    void CreateInternalStyleMapping(const char* styleName, const char* faceName, std::uint32_t fontId);
+    // Appends a font mapping of the generation (flags 0x10) with its opening
+    // and closing markup, each kept whole.
+    void CreateInternalStyleMapping(const char* opening, const char* closing, std::uint32_t fontId);
     talix::StyleMappingInfo* GetStyleMappingByFontID(std::uint32_t fontId, int internal);
     void ClearStyleMappings(int internal);
 

@@ -1,4 +1,4 @@
-#include "htmlgen/pab_match.h"
+#include "core/pab_match.h"
 
 namespace talix {
 
