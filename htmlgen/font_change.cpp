@@ -100,11 +100,16 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
     const FontId& current = context->currentFont;
     const bool waiCompliant = IsOn(context, sw::kWAICompliant);
 
-    // A span of another face, colour or size ends here.
+    // A span of another face, colour or size ends here; so does one whose
+    // colour value, underline or strike-through the new font does not have,
+    // which would otherwise carry over to its text.
+    constexpr std::uint8_t kDecoration = kAttrUnderline | kAttrStrike;
     if (IsOpen(context, "</span>") &&
         ((!suppressed.face && font.face != current.face) ||
-         (!suppressed.colour && (font.color != current.color || color != nullptr)) ||
-         (!suppressed.size && font.size != current.size))) {
+         (!suppressed.colour && (font.color != current.color || color != nullptr ||
+                                 context->currentColourGiven != 0)) ||
+         (!suppressed.size && font.size != current.size) ||
+         (!suppressed.attributes && (font.attributes & kDecoration) != (current.attributes & kDecoration)))) {
         CloseIfOpen(context, "</span>");
     }
     // Attributes the new font lacks end here, before anything is opened.
@@ -315,6 +320,7 @@ STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenCon
     }
     if (scratchOnly == 0 && markup.used > 0) AppendOutput(context, markup.out, markup.used);
     context->currentFont = *font;
+    context->currentColourGiven = color != nullptr ? 1 : 0;
     return kOK;
 }
 

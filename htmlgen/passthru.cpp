@@ -197,6 +197,9 @@ bool MarkDelimiter(ItemRecordList* list, CDRecordNode* node, const std::string& 
         delete bracket;
         return false;
     }
+    // The bracket shares the delimiter's record number: the operation
+    // engine hands a generation no record numbered 0 at a range's start.
+    bracket->index = node->index;
     if (before) {
         LinkBefore(list, node, bracket);
     } else {
@@ -214,6 +217,7 @@ void CloseAtEnd(ItemRecordList* list, DelimitedMarks* marks) {
         delete bracket;
         return;
     }
+    bracket->index = list->tail->index;
     LinkAfter(list, list->tail, bracket);
 }
 

@@ -33,7 +33,8 @@ struct DelimitedMarks;
 // followed by "<"; inside such a stretch a text record of exactly ">]"
 // becomes ">" and the end marker (default "<!--DelimitedEnd-->") with an
 // HTML-end record after it; a stretch still open at the list's end is
-// closed by an HTML-end record there. A marker longer than 55 bytes is
+// closed by an HTML-end record there. A bracket record shares the number
+// of the record it stands next to. A marker longer than 55 bytes is
 // refused for the default. Each change is complete before the next begins;
 // a node that cannot be allocated ends the marking. Returns 0; *marks
 // (may be null) receives what to undo, or null when nothing changed.

@@ -17,6 +17,7 @@
 #include "core/font_spec.h"
 #include "core/statuses.h"
 #include "talix/chunk.h"
+#include "talix/export.h"
 #include "talix_platform/text.h"
 #include "talix_platform/types.h"
 
@@ -358,6 +359,7 @@ struct XMLGenContext {
     // ---- Text runs and fonts (htmlgen/text_runs.h, htmlgen/font_change.h) --
     FontId baseFont;                         // the font the body inherits: runs in it need no markup
     FontId currentFont;                      // the font of the last font change written
+    int currentColourGiven = 0;              // ... and it came with a colour value
     int baseFontFlag = 0;                    // the base font itself is being written
     int insideLink = 0;                      // a link anchor is open around the text
     StyleMappingInfo* openMappings[kOpenMappings] = {};  // text-run mappings open, in opening order
@@ -405,6 +407,6 @@ inline void SetSwitch(XMLGenContext* context, GenSwitch bit, bool on) {
 // range of a generation in several ranges (nothing closed for the next);
 // 2: finish only (close what the ranges left open, final flush). Returns 0,
 // 263 when the output does not fit, or the status of a flush.
-STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode);
+TALIX_API STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode);
 
 } // namespace talix
