@@ -137,16 +137,16 @@ void Generate(benchmark::State& state, std::size_t size, bool mixed) {
 }
 
 void BM_WalkText10MB(benchmark::State& state) { Generate(state, 10 * kMegabyte, false); }
-BENCHMARK(BM_WalkText10MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WalkText10MB)->Unit(benchmark::kMillisecond);
 
 void BM_WalkText2_5MB(benchmark::State& state) { Generate(state, 10 * kMegabyte / 4, false); }
-BENCHMARK(BM_WalkText2_5MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WalkText2_5MB)->Unit(benchmark::kMillisecond);
 
 void BM_WalkMixed10MB(benchmark::State& state) { Generate(state, 10 * kMegabyte, true); }
-BENCHMARK(BM_WalkMixed10MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WalkMixed10MB)->Unit(benchmark::kMillisecond);
 
 void BM_WalkMixed2_5MB(benchmark::State& state) { Generate(state, 10 * kMegabyte / 4, true); }
-BENCHMARK(BM_WalkMixed2_5MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WalkMixed2_5MB)->Unit(benchmark::kMillisecond);
 
 // Reading the 10 MB item's records alone, the measure the walk is set
 // against.
@@ -168,6 +168,6 @@ void BM_WalkReadRecords10MB(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
 }
-BENCHMARK(BM_WalkReadRecords10MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WalkReadRecords10MB)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -90,6 +90,21 @@ void OpenElement(XMLGenContext* context, Markup* markup, const char* start, cons
     if (PushCloseTag(context, end)) ++context->fontPushes;
 }
 
+// Opens the elements of the attribute bits given, in this order, each
+// unless open: bold and italic (strong and em under WAICompliant; either
+// form counts as open), underline, strike-through, superscript, subscript.
+void OpenAttributes(XMLGenContext* context, Markup* markup, unsigned attributes) {
+    const bool wai = IsOn(context, sw::kWAICompliant);
+    if ((attributes & kAttrBold) != 0)
+        OpenElement(context, markup, wai ? "<strong>" : "<b>", wai ? "</strong>" : "</b>", wai ? "</b>" : "</strong>");
+    if ((attributes & kAttrItalic) != 0)
+        OpenElement(context, markup, wai ? "<em>" : "<i>", wai ? "</em>" : "</i>", wai ? "</i>" : "</em>");
+    if ((attributes & kAttrUnderline) != 0) OpenElement(context, markup, "<u>", "</u>");
+    if ((attributes & kAttrStrike) != 0) OpenElement(context, markup, "<s>", "</s>");
+    if ((attributes & kAttrSuperscript) != 0) OpenElement(context, markup, "<sup>", "</sup>");
+    if ((attributes & kAttrSubscript) != 0) OpenElement(context, markup, "<sub>", "</sub>");
+}
+
 void CloseIfOpen(XMLGenContext* context, const char* tag) { CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0); }
 
 // The CSS form: a span for face, size and colour, elements for bold,
@@ -213,18 +228,8 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
         }
     }
 
-    if (!suppressed.attributes && font.attributes != base.attributes) {
-        if ((font.attributes & kAttrBold) != 0) {
-            OpenElement(context, markup, waiCompliant ? "<strong>" : "<b>", waiCompliant ? "</strong>" : "</b>",
-                        waiCompliant ? "</b>" : "</strong>");
-        }
-        if ((font.attributes & kAttrItalic) != 0) {
-            OpenElement(context, markup, waiCompliant ? "<em>" : "<i>", waiCompliant ? "</em>" : "</i>",
-                        waiCompliant ? "</i>" : "</em>");
-        }
-        if ((font.attributes & kAttrSuperscript) != 0) OpenElement(context, markup, "<sup>", "</sup>");
-        if ((font.attributes & kAttrSubscript) != 0) OpenElement(context, markup, "<sub>", "</sub>");
-    }
+    if (!suppressed.attributes && font.attributes != base.attributes)
+        OpenAttributes(context, markup, font.attributes & ~(kAttrUnderline | kAttrStrike));
 }
 
 // The font-element form.
@@ -279,21 +284,7 @@ void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorVal
     }
 
     const std::uint8_t itemAttributes = context->item != nullptr ? context->item->defaultFontAttributes : 0;
-    if (!suppressed.attributes && font.attributes != itemAttributes) {
-        const bool waiCompliant = IsOn(context, sw::kWAICompliant);
-        if ((font.attributes & kAttrBold) != 0) {
-            OpenElement(context, markup, waiCompliant ? "<strong>" : "<b>", waiCompliant ? "</strong>" : "</b>",
-                        waiCompliant ? "</b>" : "</strong>");
-        }
-        if ((font.attributes & kAttrItalic) != 0) {
-            OpenElement(context, markup, waiCompliant ? "<em>" : "<i>", waiCompliant ? "</em>" : "</i>",
-                        waiCompliant ? "</i>" : "</em>");
-        }
-        if ((font.attributes & kAttrUnderline) != 0) OpenElement(context, markup, "<u>", "</u>");
-        if ((font.attributes & kAttrStrike) != 0) OpenElement(context, markup, "<s>", "</s>");
-        if ((font.attributes & kAttrSuperscript) != 0) OpenElement(context, markup, "<sup>", "</sup>");
-        if ((font.attributes & kAttrSubscript) != 0) OpenElement(context, markup, "<sub>", "</sub>");
-    }
+    if (!suppressed.attributes && font.attributes != itemAttributes) OpenAttributes(context, markup, font.attributes);
 }
 
 } // namespace

@@ -183,6 +183,20 @@ void ApplyRunMappings(XMLGenContext* context, const FontId& font) {
     }
 }
 
+// The characters a run writes as they stand, whatever the options:
+// printable ASCII but the markup characters, the blank and, with automatic
+// links, the first letters of the addresses that become links.
+struct PlainCharacters {
+    bool table[256] = {};
+    explicit PlainCharacters(bool links) {
+        for (int b = 0x21; b < 0x7F; ++b) table[b] = true;
+        for (char c : {'&', '<', '>', '"'}) table[static_cast<std::uint8_t>(c)] = false;
+        if (links) {
+            for (char c : {'h', 'H', 'm', 'M', 's', 'S'}) table[static_cast<std::uint8_t>(c)] = false;
+        }
+    }
+};
+
 // The characters of a run, written at the end of the output.
 class RunWriter {
 public:
@@ -195,6 +209,8 @@ public:
           lineBreakLength_(std::strlen(lineBreak_)),
           chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0) {
         MoveToTextEnd(context);
+        static const PlainCharacters plain(false), plainWithLinks(true);
+        plain_ = makeLinks_ ? plainWithLinks.table : plain.table;
     }
 
     // Writes one record's text; false once the output is full.
@@ -203,6 +219,22 @@ public:
         while (i < length) {
             if (context_->overflow != 0) return false;
             const auto b = static_cast<std::uint8_t>(text[i]);
+            if (context_->pendingLink == nullptr && IsPlain(b)) {
+                // A stretch of characters written as they stand, up to where
+                // the buffer is due to be handed on.
+                std::size_t end = i + 1;
+                std::size_t most = length;
+                if (chunk_ != 0) {
+                    const std::uint32_t written = Written();
+                    const std::size_t left = written > chunk_ + 40 ? 1 : chunk_ + 41 - written;
+                    if (most - i > left) most = i + left;
+                }
+                while (end < most && IsPlain(static_cast<std::uint8_t>(text[end]))) ++end;
+                if (!Put(text + i, end - i)) return false;
+                i = end;
+                if (!AfterCharacter(false)) return false;
+                continue;
+            }
             if (context_->pendingLink != nullptr) {
                 if (ContinuesLink(b)) {
                     if (!(b == '&' ? Put("&amp;", 5) : Put(text + i, 1))) return false;
@@ -265,6 +297,13 @@ public:
     }
 
 private:
+    bool IsPlain(std::uint8_t b) const { return plain_[b]; }
+    // The text written since the last hand-on that kept text in memory; the
+    // write position stays at the text's end while a run is written.
+    std::uint32_t Written() const {
+        const auto length = static_cast<std::uint32_t>(context_->writePosition - context_->buffer);
+        return length > context_->flushMark ? length - context_->flushMark : 0;
+    }
     std::size_t Room() const {
         return context_->capacity - static_cast<std::size_t>(context_->writePosition - context_->buffer);
     }
@@ -379,7 +418,7 @@ private:
     // own, so that addresses stay whole.
     bool AfterCharacter(bool blank) {
         if (chunk_ == 0) return context_->overflow == 0;
-        const std::uint32_t written = TextSinceFlush(context_);
+        const std::uint32_t written = Written();
         const bool due = blank ? written + 7 > chunk_ : written > chunk_ + 40;
         if (!due) return true;
         if (context_->pendingLink != nullptr && Room() > kLinkReserve) return true;
@@ -400,6 +439,7 @@ private:
     std::uint32_t chunk_;
     bool extraRead_ = false;
     std::vector<char> extra_;
+    const bool* plain_;
 };
 
 // Closes what the run opened but a span.
