@@ -175,6 +175,16 @@ void FontPrePass(XMLGenContext* context) {
     context->currentFont = context->baseFont;
 }
 
+// Whether the range's last record lies at or after its first: a range that
+// ends before it starts holds nothing (walking it by identity would run on
+// to the list's end).
+bool RangeReachesItsEnd(const XMLGenContext* context) {
+    for (const CDRecordNode* node = context->node; node != nullptr; node = node->next) {
+        if (node == context->endNode) return true;
+    }
+    return false;
+}
+
 // The check before and after each record: without OutputToEvent a buffer
 // close to full ends the walk (263); with it the text is handed on once it
 // nears the chunk size.
@@ -211,6 +221,7 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
     MoveToTextEnd(context);
     if (depth == 0 && context->tableOpen != 0) ReopenTable(context);
     if (mode == 2) return Finish(context);
+    if (depth == 0 && !RangeReachesItsEnd(context)) context->node = nullptr;
     if (context->format == kFormatText) {
         const STATUS status = WritePlainText(context);
         return status == kOK && context->overflow != 0 ? kOutOfMemory : status;

@@ -161,7 +161,8 @@ FixtureRecord Field(std::uint16_t dataType, const std::string& name) {
 }
 
 std::string WalkRecords(RARIvoSession* session, ZervaRTItem* item, const Records& records, const char* options,
-                        std::uint16_t format, talix::STATUS* status, std::uint32_t capacity) {
+                        std::uint16_t format, talix::STATUS* status, std::uint32_t capacity, std::size_t first,
+                        std::size_t last) {
     Context context(session, capacity);
     context.Read(options, format);
     context->item = item;
@@ -182,8 +183,9 @@ std::string WalkRecords(RARIvoSession* session, ZervaRTItem* item, const Records
         if (node.signature == talix::kSigPabDefinition && context->definitionCount < talix::kGenRecordListSize)
             context->definitions[context->definitionCount++] = &node;
     }
-    context->node = nodes.empty() ? nullptr : &nodes.front();
-    context->endNode = nodes.empty() ? nullptr : &nodes.back();
+    if (last >= nodes.size()) last = nodes.size() - 1;
+    context->node = nodes.empty() || first >= nodes.size() ? nullptr : &nodes[first];
+    context->endNode = nodes.empty() ? nullptr : &nodes[last];
     const talix::STATUS walked = talix::PrXMLStr(context.get(), 0, 0, 0);
     if (status != nullptr) *status = walked;
     return context.Text();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -87,8 +88,10 @@ FixtureRecord Field(std::uint16_t dataType, const std::string& name);
 // Renders records held in memory (not stored: damaged records too) as the
 // walk renders a whole range, with a context and buffer of the test's
 // own, and returns the text it leaves; *status gets the walk's status.
+// first and last: the positions of the range's first and last records
+// (the whole list by default).
 std::string WalkRecords(RARIvoSession* session, ZervaRTItem* item, const Records& records, const char* options,
                         std::uint16_t format = talix::kFormatHTML, talix::STATUS* status = nullptr,
-                        std::uint32_t capacity = 65406);
+                        std::uint32_t capacity = 65406, std::size_t first = 0, std::size_t last = SIZE_MAX);
 
 } // namespace htmlgen_test

@@ -272,6 +272,16 @@ TEST_F(Walk, DamagedRecordsAreClosedOrPassedOver) {
         EXPECT_TRUE(talix_test::XmlWellFormed("<div>" + text + "</div>", &report)) << options << report << text;
     }
 
+    // A range that ends before it starts renders nothing; one record long,
+    // that record.
+    const Records three = {TextBytes("one"), TextBytes("two"), Plain(0x0083, 4)};
+    EXPECT_EQ(htmlgen_test::WalkRecords(&session_, &item_, three, "Generation=Fragment", talix::kFormatHTML,
+                                        nullptr, 65406, 2, 0),
+              "");
+    EXPECT_EQ(htmlgen_test::WalkRecords(&session_, &item_, three, "Generation=Fragment", talix::kFormatHTML,
+                                        nullptr, 65406, 1, 1),
+              "two");
+
     // Deeply nested BEGIN records and tables go only so deep.
     Records deep;
     for (int i = 0; i < 5000; ++i) deep.push_back(Bracket(0xDD, static_cast<std::uint16_t>(i % 2 ? 0xFFA9 : 0x6C)));
