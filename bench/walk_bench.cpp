@@ -148,10 +148,9 @@ BENCHMARK(BM_WalkMixed10MB)->Unit(benchmark::kMillisecond);
 void BM_WalkMixed2_5MB(benchmark::State& state) { Generate(state, 10 * kMegabyte / 4, true); }
 BENCHMARK(BM_WalkMixed2_5MB)->Unit(benchmark::kMillisecond);
 
-// Reading the 10 MB item's records alone, the measure the walk is set
-// against.
-void BM_WalkReadRecords10MB(benchmark::State& state) {
-    TextItem& big = Item(10 * kMegabyte, false);
+// Reading the item's records alone, the measure the walk is set against.
+void ReadRecords(benchmark::State& state, std::size_t size) {
+    TextItem& big = Item(size, false);
     if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -168,6 +167,11 @@ void BM_WalkReadRecords10MB(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
 }
+
+void BM_WalkReadRecords10MB(benchmark::State& state) { ReadRecords(state, 10 * kMegabyte); }
 BENCHMARK(BM_WalkReadRecords10MB)->Unit(benchmark::kMillisecond);
+
+void BM_WalkReadRecords2_5MB(benchmark::State& state) { ReadRecords(state, 10 * kMegabyte / 4); }
+BENCHMARK(BM_WalkReadRecords2_5MB)->Unit(benchmark::kMillisecond);
 
 } // namespace

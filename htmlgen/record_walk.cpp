@@ -142,15 +142,22 @@ void ReopenTable(XMLGenContext* context) {
 
 // Each font of the range's text runs gets its markup once, as an internal
 // style mapping of the item: the opening markup and the closing tags it
-// pushed. Nothing is written; the close-tag stack is left empty.
-void FontPrePass(XMLGenContext* context) {
+// pushed. Nothing is written; the close-tag stack is left empty. The pass
+// also finds whether the range reaches its last record at all: false for a
+// range that ends before it starts (walking it by identity would run on to
+// the list's end).
+bool FontPrePass(XMLGenContext* context) {
     ZervaRTItem* item = context->item;
-    if (item == nullptr || item->work == nullptr) return;
     std::unordered_set<std::uint32_t> mapped;
-    for (const StyleMappingInfo* mapping = item->work->internalMappings; mapping != nullptr; mapping = mapping->next)
-        mapped.insert(mapping->fontId);
-    for (const CDRecordNode* node = context->node; InRange(context, node); node = node->next) {
-        if (!IsTextRun(node->signature) || !RunHasText(node)) continue;
+    if (item != nullptr && item->work != nullptr) {
+        for (const StyleMappingInfo* mapping = item->work->internalMappings; mapping != nullptr;
+             mapping = mapping->next)
+            mapped.insert(mapping->fontId);
+    }
+    bool reached = false;
+    for (const CDRecordNode* node = context->node; node != nullptr && !reached; node = node->next) {
+        reached = node == context->endNode;
+        if (item == nullptr || item->work == nullptr || !IsTextRun(node->signature) || !RunHasText(node)) continue;
         const std::uint32_t fontId = ReadDword(node->bytes + 4);
         if (!mapped.insert(fontId).second) continue;
         ColorValue colour;
@@ -173,11 +180,11 @@ void FontPrePass(XMLGenContext* context) {
     CloseOpenXMLTags(context, "*", 0, 0, nullptr, 0, 0, 0);
     context->tableDepth = 0;
     context->currentFont = context->baseFont;
+    return reached;
 }
 
-// Whether the range's last record lies at or after its first: a range that
-// ends before it starts holds nothing (walking it by identity would run on
-// to the list's end).
+// Whether the range's last record lies at or after its first (plain text
+// has no font pass to find it).
 bool RangeReachesItsEnd(const XMLGenContext* context) {
     for (const CDRecordNode* node = context->node; node != nullptr; node = node->next) {
         if (node == context->endNode) return true;
@@ -221,8 +228,8 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
     MoveToTextEnd(context);
     if (depth == 0 && context->tableOpen != 0) ReopenTable(context);
     if (mode == 2) return Finish(context);
-    if (depth == 0 && !RangeReachesItsEnd(context)) context->node = nullptr;
     if (context->format == kFormatText) {
+        if (depth == 0 && !RangeReachesItsEnd(context)) context->node = nullptr;
         const STATUS status = WritePlainText(context);
         return status == kOK && context->overflow != 0 ? kOutOfMemory : status;
     }
@@ -230,7 +237,7 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
     if (depth == 0) {
         const STATUS status = WriteHeadPass(context);
         if (status != kOK) return status;
-        FontPrePass(context);
+        if (!FontPrePass(context)) context->node = nullptr;
     }
 
     const WalkCall call{static_cast<std::uint16_t>(kind), static_cast<std::uint16_t>(depth > 0xFFFF ? 0xFFFF : depth)};
