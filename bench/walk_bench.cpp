@@ -16,6 +16,7 @@
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_io.h"
+#include "core/record_list.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -109,8 +110,7 @@ std::uint16_t Discard(ZervaRTChunk*, char*, std::uint16_t) { return 0; }
 // Drops the record list the item keeps, so that the next run reads it again.
 void ForgetRecords(ZervaRTItem* item) {
     if (item->work->current == nullptr) return;
-    talix::FreeItemRecordList(item->session, item->work->current);
-    delete item->work->current;
+    talix::DeleteItemRecordList(item->session, item->work->current);
     item->work->current = nullptr;
 }
 
@@ -162,8 +162,7 @@ void ReadRecords(benchmark::State& state, std::size_t size) {
             state.SkipWithError("read failed");
             break;
         }
-        talix::FreeItemRecordList(&session, list);
-        delete list;
+        talix::DeleteItemRecordList(&session, list);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
 }

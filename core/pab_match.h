@@ -48,7 +48,7 @@ constexpr std::uint32_t kListUpperRoman = 0x400;
 // only: it must be of at least one kind of the required mask, and of none of
 // the kinds 0x002 to 0x400 of the excluded mask. Both definitions are full
 // 92-byte images (bytes beyond a shorter stored record zero).
-TALIX_API int PABDefinitionsMatch(const CDPABDEFEXT* first, const CDPABDEFEXT* second, std::uint32_t required,
+int PABDefinitionsMatch(const CDPABDEFEXT* first, const CDPABDEFEXT* second, std::uint32_t required,
                                   std::uint32_t excluded, const PABMatchCriteria* criteria);
 
 } // namespace talix

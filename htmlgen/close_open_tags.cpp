@@ -3,7 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "core/options.h"
+#include "core/text_compare.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/line_buffer.h"
 

@@ -6,7 +6,6 @@
 #include <cstddef>
 
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -21,11 +20,11 @@ namespace talix {
 // a table, "</li>", "</div>" and "</p>" only inside a cell, row or table.
 // listCheck: "</li>", "</ul>", "</ol>", "</div>" and "</p>" close only when
 // open inside the current cell. Returns 1 when something was closed.
-TALIX_API int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mustBeOpen, char* buffer,
+int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mustBeOpen, char* buffer,
                                std::size_t capacity, int cellCheck, int listCheck);
 
 // The same, always into the output.
-TALIX_API int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen,
+int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen,
                                        int cellCheck, int listCheck);
 
 } // namespace talix

@@ -11,7 +11,6 @@
 #include <cstdint>
 
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -24,21 +23,21 @@ struct CloseTagEntry {
 // Records an open element (level 0) on top of the stack. False when
 // memory is exhausted: the stack is unchanged and the element's closing
 // tag simply goes unrecorded.
-TALIX_API bool PushCloseTag(XMLGenContext* context, const char* tag);
-TALIX_API bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t level);
+bool PushCloseTag(XMLGenContext* context, const char* tag);
+bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t level);
 
 // 1 when the top entry's tag (topOnly) or any entry's tag equals tag.
-TALIX_API int HasCloseTag(const XMLGenContext* context, const char* tag, int topOnly);
+int HasCloseTag(const XMLGenContext* context, const char* tag, int topOnly);
 
 // The level stored with the tag: topOnly, the top entry's level when its
 // tag equals tag; else the level of the innermost entry of that tag that
 // carries one. 0 when none.
-TALIX_API std::uint16_t FindCloseTag(const XMLGenContext* context, const char* tag, int topOnly);
+std::uint16_t FindCloseTag(const XMLGenContext* context, const char* tag, int topOnly);
 
 // 1 when an entry of tag lies above every entry of the (up to three, each
 // may be null) barrier tags, that is, the element is open inside the
 // innermost of the containers the barriers close.
-TALIX_API int HasCloseTagBefore(const XMLGenContext* context, const char* tag, const char* barrier1,
+int HasCloseTagBefore(const XMLGenContext* context, const char* tag, const char* barrier1,
                                 const char* barrier2 = nullptr, const char* barrier3 = nullptr);
 
 // The number of open elements: a position to pop back to.
@@ -49,13 +48,13 @@ inline std::uint32_t CloseTagDepth(const XMLGenContext* context) { return contex
 // text in buffer (capacity bytes with the terminator; null: the tags are
 // dropped). A tag that does not fit is dropped whole. Returns false when
 // one was dropped for want of room.
-TALIX_API bool PopCloseTags(XMLGenContext* context, std::uint32_t depth, char* buffer, std::size_t capacity);
+bool PopCloseTags(XMLGenContext* context, std::uint32_t depth, char* buffer, std::size_t capacity);
 
 // The top entry, or null on an empty stack; and its removal.
 const CloseTagEntry* TopCloseTag(const XMLGenContext* context);
 void DropTopCloseTag(XMLGenContext* context);
 
 // Releases the stack's storage (at the end of a run).
-TALIX_API void ReleaseCloseTags(XMLGenContext* context);
+void ReleaseCloseTags(XMLGenContext* context);
 
 } // namespace talix

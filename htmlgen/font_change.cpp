@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "chunkops/css_format.h"
-#include "core/options.h"
+#include "engine/css_format.h"
+#include "core/text_compare.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/line_buffer.h"

@@ -10,7 +10,6 @@
 #include "core/font_spec.h"
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -22,12 +21,12 @@ namespace talix {
 // rightToLeft marks the text right-to-left (and keeps ForceDirection on for
 // the rest of the run). The font becomes the current font; fontPushes
 // counts the closing tags pushed. Returns 0.
-TALIX_API STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenContext* context,
+STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenContext* context,
                                     int scratchOnly, int forceSize, int rightToLeft);
 
 // The HTML font size (1 to 7) of a point size, by the context's six
 // thresholds (8, 10, 12, 14, 18 and 24 points unless Font1= to Font6= say
 // otherwise).
-TALIX_API int HTMLFontSizeFromPoints(const XMLGenContext* context, std::uint8_t points);
+int HTMLFontSizeFromPoints(const XMLGenContext* context, std::uint8_t points);
 
 } // namespace talix

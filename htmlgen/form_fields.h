@@ -4,13 +4,12 @@
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
 // Writes the control for the field record at the context's current node
 // (the walk passes over it afterwards). A field of another data type, or a
 // record too short for its name, writes nothing. Returns 0.
-TALIX_API STATUS WriteXMLField(XMLGenContext* context, int unused);
+STATUS WriteXMLField(XMLGenContext* context, int unused);
 
 } // namespace talix

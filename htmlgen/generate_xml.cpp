@@ -11,12 +11,13 @@
 #include <string>
 #include <type_traits>
 
+#include "core/chunk_work_state.h"
 #include "core/host_message.h"
+#include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/pool.h"
-#include "engine/chunk_work_state.h"
-#include "core/item_work_state.h"
 #include "core/record_io.h"
+#include "core/text_compare.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
@@ -171,8 +172,7 @@ ItemRecordList* ListToMark(ZervaRTItem* item) {
     ItemRecordList* list = SIAR(item, 0, nullptr, 1, 0, 0, nullptr, &status);
     if (list == nullptr) return nullptr;
     if (status != kOK) {
-        FreeItemRecordList(item->session, list);
-        delete list;
+        DeleteItemRecordList(item->session, list);
         return nullptr;
     }
     work->current = list;
@@ -210,7 +210,8 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
                                const char* fileName, ActOnText actOnText, QueryLinkData queryLinkData) {
     (void)unused;
     if (session == nullptr || work == nullptr || work->generation == nullptr) return;
-    XMLGenContext* context = work->generation;
+    // Only the generation points the chunk at a generation: its own context.
+    auto* context = static_cast<XMLGenContext*>(work->generation);
     errorWord = 0;
     work->actOnText = actOnText;
     work->queryLinkData = queryLinkData;

@@ -65,55 +65,12 @@ bool CopyText(XMLGenContext* context, const char* text, std::size_t length) {
 
 // ---- Marking ---------------------------------------------------------------
 
+// A new HTML-begin or HTML-end record: its header and four zero bytes.
 CDRecordNode* NewBracket(std::uint16_t signature) {
-    auto* node = new (std::nothrow) CDRecordNode();
-    if (node == nullptr) return nullptr;
-    node->bytes = static_cast<std::uint8_t*>(std::calloc(kHtmlBracketLength, 1));
-    if (node->bytes == nullptr) {
-        delete node;
-        return nullptr;
-    }
-    WriteWord(node->bytes, signature);
-    WriteWord(node->bytes + 2, kHtmlBracketLength);
-    node->signature = signature;
-    node->length = kHtmlBracketLength;
-    node->flags = kNodeOwnsBytes;
-    return node;
-}
-
-void LinkBefore(ItemRecordList* list, CDRecordNode* at, CDRecordNode* node) {
-    node->next = at;
-    node->prev = at->prev;
-    if (at->prev != nullptr) {
-        at->prev->next = node;
-    } else {
-        list->head = node;
-    }
-    at->prev = node;
-}
-
-void LinkAfter(ItemRecordList* list, CDRecordNode* at, CDRecordNode* node) {
-    node->prev = at;
-    node->next = at->next;
-    if (at->next != nullptr) {
-        at->next->prev = node;
-    } else {
-        list->tail = node;
-    }
-    at->next = node;
-}
-
-void Unlink(ItemRecordList* list, CDRecordNode* node) {
-    if (node->prev != nullptr) {
-        node->prev->next = node->next;
-    } else {
-        list->head = node->next;
-    }
-    if (node->next != nullptr) {
-        node->next->prev = node->prev;
-    } else {
-        list->tail = node->prev;
-    }
+    std::uint8_t bytes[kHtmlBracketLength] = {};
+    WriteWord(bytes, signature);
+    WriteWord(bytes + 2, kHtmlBracketLength);
+    return NewRecordNode(bytes, signature, kHtmlBracketLength);
 }
 
 // The marker a generation writes: the option's text, or the default when
@@ -187,24 +144,18 @@ bool MarkDelimiter(ItemRecordList* list, CDRecordNode* node, const std::string& 
     CDRecordNode* bracket = NewBracket(signature);
     if (bracket == nullptr) return false;
     if (!Remember(marks, bracket)) {
-        std::free(bracket->bytes);
-        delete bracket;
+        FreeRecordNode(bracket);
         return false;
     }
     if (!ReplaceText(node, text, marks)) {
         marks->added.pop_back();
-        std::free(bracket->bytes);
-        delete bracket;
+        FreeRecordNode(bracket);
         return false;
     }
     // The bracket shares the delimiter's record number: the operation
     // engine hands a generation no record numbered 0 at a range's start.
     bracket->index = node->index;
-    if (before) {
-        LinkBefore(list, node, bracket);
-    } else {
-        LinkAfter(list, node, bracket);
-    }
+    LinkRecordNode(list, before ? node->prev : node, bracket);
     return true;
 }
 
@@ -213,12 +164,11 @@ void CloseAtEnd(ItemRecordList* list, DelimitedMarks* marks) {
     CDRecordNode* bracket = NewBracket(kSigHtmlEnd);
     if (bracket == nullptr) return;
     if (!Remember(marks, bracket)) {
-        std::free(bracket->bytes);
-        delete bracket;
+        FreeRecordNode(bracket);
         return;
     }
     bracket->index = list->tail->index;
-    LinkAfter(list, list->tail, bracket);
+    LinkRecordNode(list, list->tail, bracket);
 }
 
 } // namespace
@@ -311,9 +261,8 @@ void UnmarkDelimitedHTML(ItemRecordList* list, DelimitedMarks* marks) {
         }
     }
     for (CDRecordNode* node : marks->added) {
-        if (list != nullptr) Unlink(list, node);
-        std::free(node->bytes);
-        delete node;
+        UnlinkRecordNode(list, node);
+        FreeRecordNode(node);
     }
     delete marks;
 }

@@ -9,7 +9,6 @@
 #include "core/record_list.h"
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 class RARIvoSession;
 
@@ -21,7 +20,7 @@ namespace talix {
 // record adds a line end with NewlineOnParagraph. With OutputToEvent the
 // text is handed on as it grows. Returns 0, or the status of a hand-on that
 // failed (the output's overflow mark is set when text does not fit).
-TALIX_API STATUS WriteXMLPassthru(XMLGenContext* context, int unused);
+STATUS WriteXMLPassthru(XMLGenContext* context, int unused);
 
 // What MarkDelimitedHTML changed in a record list, so that it can be put
 // back once the generation is done: the list is the item's own, which a
@@ -38,13 +37,13 @@ struct DelimitedMarks;
 // refused for the default. Each change is complete before the next begins;
 // a node that cannot be allocated ends the marking. Returns 0; *marks
 // (may be null) receives what to undo, or null when nothing changed.
-TALIX_API STATUS MarkDelimitedHTML(RARIvoSession* session, ItemRecordList* list, const char* startMarker,
+STATUS MarkDelimitedHTML(RARIvoSession* session, ItemRecordList* list, const char* startMarker,
                                    const char* endMarker, DelimitedMarks** marks);
 
 // Puts the list back as it was before MarkDelimitedHTML and releases the
 // record of the changes.
-TALIX_API void UnmarkDelimitedHTML(ItemRecordList* list, DelimitedMarks* marks);
+void UnmarkDelimitedHTML(ItemRecordList* list, DelimitedMarks* marks);
 // Releases the record of the changes of a list that is gone.
-TALIX_API void DropDelimitedMarks(DelimitedMarks* marks);
+void DropDelimitedMarks(DelimitedMarks* marks);
 
 } // namespace talix

@@ -9,7 +9,6 @@
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -20,6 +19,6 @@ namespace talix {
 // END). emptyLineBreak: a run without text that stands alone in its
 // paragraph is written as a line break. Returns 0 (a write that does not
 // fit sets the context's overflow mark).
-TALIX_API STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineBreak);
+STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineBreak);
 
 } // namespace talix

@@ -6,9 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "chunkops/css_format.h"
 #include "core/options.h"
 #include "core/signature_groups.h"
+#include "core/text_compare.h"
+#include "engine/css_format.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/entity_encoder.h"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/options.h"
+#include "core/text_compare.h"
 #include "core/signature_groups.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/record_walk.h"

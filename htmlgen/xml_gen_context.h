@@ -16,8 +16,8 @@
 
 #include "core/font_spec.h"
 #include "core/statuses.h"
+#include "engine/generation_state.h"
 #include "talix/chunk.h"
-#include "talix/export.h"
 #include "talix_platform/text.h"
 #include "talix_platform/types.h"
 
@@ -28,13 +28,6 @@ namespace talix {
 
 struct CDRecordNode;
 struct StyleMappingInfo;
-
-// ---- Bits of the first switch word that the operation engine reads --------
-constexpr std::uint32_t kGenCollectParagraphs = 0x0800;   // collect equivalent paragraph definitions first
-constexpr std::uint32_t kGenParagraphFlagsAgree = 0x2000; // equivalent definitions must have equal flags
-
-constexpr int kGenRecordListSize = 255;
-constexpr int kGenEquivalencePairs = 256;
 
 // Output formats.
 constexpr std::uint16_t kFormatText = 0;    // plain text or pass-through: no prologue, head or closing tags
@@ -229,29 +222,10 @@ constexpr std::uint16_t kOpenMappings = 10;      // text-run mappings open at on
 constexpr std::uint32_t kFontMarkupSize = 1024;  // the longest font change is far shorter
 constexpr std::uint16_t kFlushedTailSize = 512;
 
-struct XMLGenContext {
-    // ---- Set and read by the operation engine (operation 2419) ----------
-    std::uint32_t options = 0;               // switch word 0 (bits 0x800 and 0x2000: ConsolidatePABIDS)
-    CDRecordNode* node = nullptr;            // the walk's current record
-    CDRecordNode* firstNode = nullptr;       // the first record of the range the engine is collecting
-    CDRecordNode* endNode = nullptr;         // the last record of the range: the walk visits no later index
-    std::uint16_t elementType = 0;           // type of the chunk's target level (the table writer reads it)
-    std::uint32_t extraChain = 0;            // the run has an extra definition: ranges render in mode 1
-    std::uint32_t workAreaWord = 0;          // a word of the session's work area
-    std::uint8_t databaseId[8] = {};         // the item's database's identifier
-
-    // The item's paragraph definitions (0xFF82) and its records of
-    // signature 166, in list order, collected before the walk.
-    std::uint16_t definitionCount = 0;
-    CDRecordNode* definitions[kGenRecordListSize] = {};
-    std::uint16_t record166Count = 0;
-    CDRecordNode* records166[kGenRecordListSize] = {};
-
-    // Paragraph-definition ids found equivalent: each pair maps an id to the
-    // id rendered in its place.
-    std::uint16_t equivalenceCount = 0;
-    std::uint16_t equivalence[kGenEquivalencePairs][2] = {};
-
+// What the operation engine sets and reads while it runs the generation over
+// a chunk (the option word, the walk's nodes, the collected paragraph
+// definitions ...) is the context's first part, engine/generation_state.h.
+struct XMLGenContext : GenerationWalkState {
     // ---- Back references ---------------------------------------------------
     RARIvoSession* session = nullptr;
     ZervaRTChunk* chunk = nullptr;
@@ -407,6 +381,6 @@ inline void SetSwitch(XMLGenContext* context, GenSwitch bit, bool on) {
 // range of a generation in several ranges (nothing closed for the next);
 // 2: finish only (close what the ranges left open, final flush). Returns 0,
 // 263 when the output does not fit, or the status of a flush.
-TALIX_API STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode);
+STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode);
 
 } // namespace talix
