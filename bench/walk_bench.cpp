@@ -13,10 +13,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/item_work_state.h"
 #include "core/pool.h"
-#include "core/record_io.h"
-#include "core/record_list.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -107,13 +104,6 @@ TextItem& Item(std::size_t size, bool mixed) {
 
 std::uint16_t Discard(ZervaRTChunk*, char*, std::uint16_t) { return 0; }
 
-// Drops the record list the item keeps, so that the next run reads it again.
-void ForgetRecords(ZervaRTItem* item) {
-    if (item->work->current == nullptr) return;
-    talix::DeleteItemRecordList(item->session, item->work->current);
-    item->work->current = nullptr;
-}
-
 // HTML of the whole item, streamed to the event; the records are read again
 // for every run.
 void Generate(benchmark::State& state, std::size_t size, bool mixed) {
@@ -124,7 +114,7 @@ void Generate(benchmark::State& state, std::size_t size, bool mixed) {
     if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     for (auto _ : state) {
-        ForgetRecords(&item);
+        talix_bench::ForgetRecords(&item);
         char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes", 0, Discard, nullptr);
         if (block == nullptr || chunk->lastStatus != 0) {
             state.SkipWithError("generation failed");
@@ -155,15 +145,7 @@ void ReadRecords(benchmark::State& state, std::size_t size) {
     RARIvoSession session;
     ZervaRTItem item(&session);
     if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
-    for (auto _ : state) {
-        talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 1, 0, 0, nullptr, &status);
-        if (list == nullptr || status != 0) {
-            state.SkipWithError("read failed");
-            break;
-        }
-        talix::DeleteItemRecordList(&session, list);
-    }
+    talix_bench::ReadRecordsEachIteration(state, &item, 1);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
 }
 
