@@ -87,7 +87,8 @@ const CDRecordNode* FindHideFormula(XMLGenContext* context, const CDRecordNode* 
 bool FormulaHides(const XMLGenContext* context, const CDRecordNode* record) {
     if (record->length <= kHideFormulaAt) return false;
     std::vector<std::uint8_t> formula(kFormulaCopySize, 0);
-    std::memcpy(formula.data(), record->bytes + kHideFormulaAt, record->length - kHideFormulaAt);
+    const std::size_t length = record->length - kHideFormulaAt;
+    std::memcpy(formula.data(), record->bytes + kHideFormulaAt, length < kFormulaCopySize ? length : kFormulaCopySize);
     plat::HCOMPUTE compute = 0;
     if (plat::ComputeStart(formula.data(), &compute) != plat::NOERROR) return false;
     bool hides = false;
