@@ -33,6 +33,7 @@
 #include "core/signatures.h"
 #include "core/text_search.h"
 #include "core/view_lookup.h"
+#include "engine/chunk_work_state.h"
 #include "engine/copy_source.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
@@ -656,6 +657,7 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
     }
     if (mode == kModeKeyword) return kOK;
     context->chunk->item->modified = 1;
+    context->chunk->work->passAgain = 1;
     return WritePiece(run, text.text + at, text.length - at, context);
 }
 
