@@ -130,11 +130,14 @@ bool LinkClassQualifies(const WikiSettings& settings, const std::string& cls) {
     return EqualsNoCase(rest, settings.tag.c_str());
 }
 
-// Phases 1 and 2: every link of the kind (type "ActionHotspot" or
-// "HyperLink") whose class qualifies gets its source text back as its text
-// and is then removed, leaving the text.
+// Phases 1 and 2: every hotspot (phase 1) or URL link (phase 2) whose class
+// qualifies gets its source text back as its text and is then removed,
+// leaving the text. Phase 1 looks at hotspots of every kind: the compose
+// hotspots carry formula code, which the "ActionHotspot" type passes over.
+// A link that is still there after its removal gets its own text back and
+// is passed over.
 void TurnLinksBack(ZervaRTChunk* chunk, const WikiSettings& settings, bool hotspots) {
-    const char* type = hotspots ? "ActionHotspot" : "HyperLink";
+    const char* type = hotspots ? "Hotspot" : "HyperLink";
     const char* element = hotspots ? "ActionFormula" : "Hyperlink";
     const std::int64_t targets = CountChunkTargets(chunk, type);
     if (targets <= 0) return;
@@ -146,16 +149,19 @@ void TurnLinksBack(ZervaRTChunk* chunk, const WikiSettings& settings, bool hotsp
         const std::string cls = target->GetHTMLValue("Class", element);
         const bool qualifies = hotspots ? ActionClassQualifies(settings, cls) : LinkClassQualifies(settings, cls);
         bool turned = false;
-        if (qualifies) {
+        std::string text;
+        if (qualifies && ReadText(target, kMaxWikiText, &text)) {
             const std::string title = target->GetHTMLValue("Title", element);
-            std::string text;
-            const bool whole = ReadText(target, kMaxWikiText, &text);
             const std::string source = SourceText(settings, text, title);
             // A source text longer than its place leaves the link as it is.
-            if (whole && source.size() <= kMaxSourceText &&
+            if (source.size() <= kMaxSourceText &&
                 target->SetPropertyText("Text", source.c_str(), static_cast<std::uint16_t>(source.size())) != 0) {
-                const STATUS removed = hotspots ? target->RemoveHotspots() : target->RemoveLinks(1);
-                turned = removed == kOK;
+                // Links are removed whole, those with a computed address too.
+                const STATUS removed = hotspots ? target->RemoveHotspots() : target->RemoveLinks(0);
+                std::string after;
+                turned = removed == kOK && !(target->Exists() != 0 && ReadText(target, kMaxWikiText, &after) &&
+                                             after == source);
+                if (!turned) target->SetPropertyText("Text", text.c_str(), static_cast<std::uint16_t>(text.size()));
             }
         }
         // A link turned back is gone: the same definition finds the next one.
