@@ -10,6 +10,7 @@
 #include "chunkops/link_matching_cache.h"
 #include "core/formula_result.h"
 #include "core/pool.h"
+#include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/text_search.h"
 #include "talix/session.h"
@@ -38,7 +39,10 @@ std::uint32_t LastCharAt(const char* text, std::uint32_t length) {
     return last;
 }
 
-// The key lists being filled and the number of keys stored.
+// The key lists being filled and the number of keys stored. The keys of
+// the current list are gathered, and the list is made whole when it is
+// full or the keys end: a text list holds at most 65,535 bytes (its type
+// word, count, lengths and texts).
 class KeyWriter {
 public:
     KeyWriter(LinkMatchingCache* cache, const KeySource& source) : cache_(cache), source_(source) {}
@@ -52,9 +56,10 @@ public:
             ++chars;
         }
         if (chars < source_.minLength) return;
-        if (source_.wordBoundaries &&
-            (!IsLetterAt(piece, bytes) || !IsLetterAt(piece + LastCharAt(piece, bytes), bytes - LastCharAt(piece, bytes))))
-            return;
+        if (source_.wordBoundaries) {
+            const std::uint32_t last = LastCharAt(piece, bytes);
+            if (!IsLetterAt(piece, bytes) || !IsLetterAt(piece + last, bytes - last)) return;
+        }
         if (cache_->keyCount >= kMaxMatchingKeys || !Store(piece, bytes)) {
             ++leftOut_;
             return;
@@ -69,32 +74,75 @@ public:
             cache_->shortestKeyLength = static_cast<std::uint16_t>(bytes);
     }
 
+    // Makes the last list. Returns 0, or the platform's failure to make the
+    // first list (a later list that cannot be made leaves its keys out).
+    plat::STATUS Finish() {
+        const plat::STATUS status = MakeList();
+        if (status != plat::NOERROR && current_ > 0) {
+            leftOut_ += static_cast<std::uint32_t>(pending_.size());
+            cache_->keyCount = static_cast<std::uint16_t>(cache_->keyCount - pending_.size());
+            return plat::NOERROR;
+        }
+        return status;
+    }
+
     std::uint32_t leftOut() const { return leftOut_; }
 
-    // The first list; false (with the platform's status) when it cannot be had.
-    plat::STATUS Start() { return plat::ListAllocate(0, 0, true, &cache_->keyLists[0], nullptr, &size_); }
-
 private:
-    // Adds the key to the current list, or to a new one when it is full;
+    // Type word, count, and per entry its length word.
+    static constexpr std::size_t kListHead = 4;
+    static constexpr std::size_t kListLimit = 0xFFFF;
+
+    // Keeps the key for the current list, or for a new one when it is full;
     // false when all the lists are full.
     bool Store(const char* key, std::uint32_t length) {
-        if (plat::ListAddEntry(cache_->keyLists[current_], true, &size_, 0xFFFF, key,
-                               static_cast<plat::WORD>(length)) == plat::NOERROR)
-            return true;
-        if (current_ + 1 >= kKeyListSlots) return false;
+        if (full_) return false;
+        if (pendingBytes_ + 2 + length > kListLimit) {
+            if (current_ + 1 >= kKeyListSlots || MakeList() != plat::NOERROR) {
+                full_ = true;
+                return false;
+            }
+            ++current_;
+        }
+        pending_.emplace_back(key, length);
+        pendingBytes_ += 2 + length;
+        return true;
+    }
+
+    // The gathered keys as the current list.
+    plat::STATUS MakeList() {
+        std::size_t texts = 0;
+        for (const std::string& key : pending_) texts += key.size();
+        void* address = nullptr;
         plat::WORD size = 0;
-        if (plat::ListAllocate(0, 0, true, &cache_->keyLists[current_ + 1], nullptr, &size) != plat::NOERROR)
-            return false;
-        ++current_;
-        size_ = size;
-        return plat::ListAddEntry(cache_->keyLists[current_], true, &size_, 0xFFFF, key,
-                                  static_cast<plat::WORD>(length)) == plat::NOERROR;
+        plat::DHANDLE& list = cache_->keyLists[current_];
+        const plat::STATUS status = plat::ListAllocate(static_cast<plat::WORD>(pending_.size()),
+                                                       static_cast<plat::WORD>(texts), true, &list, &address, &size);
+        if (status != plat::NOERROR) {
+            list = 0;
+            return status;
+        }
+        auto* bytes = static_cast<std::uint8_t*>(address);
+        std::uint8_t* lengths = bytes + kListHead;
+        std::uint8_t* text = lengths + 2 * pending_.size();
+        for (const std::string& key : pending_) {
+            WriteWord(lengths, static_cast<std::uint16_t>(key.size()));
+            lengths += 2;
+            std::memcpy(text, key.data(), key.size());
+            text += key.size();
+        }
+        plat::MemUnlock(list);
+        pending_.clear();
+        pendingBytes_ = kListHead;
+        return plat::NOERROR;
     }
 
     LinkMatchingCache* cache_;
     const KeySource& source_;
     int current_ = 0;
-    plat::WORD size_ = 0;
+    std::vector<std::string> pending_;
+    std::size_t pendingBytes_ = kListHead;
+    bool full_ = false;
     std::uint32_t leftOut_ = 0;
 };
 
@@ -180,13 +228,6 @@ STATUS BuildMatchingKeys(RARIvoSession* session, plat::DBHANDLE db, const plat::
     std::memset(cache->noteIds, 0, kNoteIdTableSize);
 
     KeyWriter writer(cache, source);
-    status = writer.Start();
-    if (status != plat::NOERROR) {
-        plat::MemUnlock(cache->noteIdTable);
-        cache->noteIds = nullptr;
-        return status;
-    }
-
     // One value buffer for every note, as large as the longest value.
     std::vector<char> buffer(kMaxValueLength + 1);
     std::string formulaValue;
@@ -204,8 +245,10 @@ STATUS BuildMatchingKeys(RARIvoSession* session, plat::DBHANDLE db, const plat::
         if (length > 0 && CountChars(value, length) >= source.minLength) AddValue(value, length, id, &writer);
         plat::NoteClose(note);
     }
+    status = writer.Finish();
     plat::MemUnlock(cache->noteIdTable);
     cache->noteIds = nullptr;
+    if (status != plat::NOERROR) return status;
     if (writer.leftOut() > 0) {
         plat::LogLine(0, "TALIX: %s left out %u keys: the key tables hold %u", source.method,
                       static_cast<unsigned>(writer.leftOut()), static_cast<unsigned>(kMaxMatchingKeys));

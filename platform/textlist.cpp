@@ -40,44 +40,6 @@ bool ReadEntries(const BYTE* list, size_t size, bool prefixDataType, std::vector
     return true;
 }
 
-// Appends an entry in place: the texts move up by one length word, the new
-// length and text go at the ends. The list has been checked by the caller.
-STATUS AppendEntry(DHANDLE list, bool prefixDataType, WORD* listSize, size_t textBytes, const char* text,
-                   WORD length) {
-    const size_t at = PrefixSize(prefixDataType);
-    const size_t oldSize = *listSize;
-    const size_t newSize = oldSize + 2 + length;
-    STATUS status = MemRealloc(list, static_cast<DWORD>(newSize > MemSize(list) ? newSize : MemSize(list)));
-    if (status != NOERROR) return status;
-    auto* bytes = static_cast<BYTE*>(MemLock(list));
-    if (bytes == nullptr) return ERR_INVALID_HANDLE;
-    const WORD count = GetWord(bytes + at);
-    const size_t lengthsEnd = at + 2 + 2 * static_cast<size_t>(count);
-    std::memmove(bytes + lengthsEnd + 2, bytes + lengthsEnd, textBytes);
-    PutWord(bytes + lengthsEnd, length);
-    PutWord(bytes + at, static_cast<WORD>(count + 1));
-    if (length > 0) std::memcpy(bytes + lengthsEnd + 2 + textBytes, text, length);
-    MemUnlock(list);
-    *listSize = static_cast<WORD>(newSize);
-    return NOERROR;
-}
-
-// The total length of the texts of a list of size bytes; false when the
-// list does not fit in them (or its type word is not that of a text list).
-bool TextBytes(const BYTE* list, size_t size, bool prefixDataType, size_t* textBytes) {
-    size_t at = PrefixSize(prefixDataType);
-    if (size < at + 2) return false;
-    if (prefixDataType && GetWord(list) != TYPE_TEXT_LIST) return false;
-    const size_t count = GetWord(list + at);
-    at += 2;
-    if (count > (size - at) / 2) return false;
-    size_t total = 0;
-    for (size_t i = 0; i < count; ++i) total += GetWord(list + at + 2 * i);
-    if (total > size - at - 2 * count) return false;
-    *textBytes = total;
-    return true;
-}
-
 } // namespace
 
 STATUS ListAllocate(WORD count, WORD size, bool prefixDataType, DHANDLE* list, void** address, WORD* listSize) {
@@ -133,19 +95,6 @@ STATUS ListGetText(const void* list, bool prefixDataType, WORD index, const char
 STATUS ListAddEntry(DHANDLE list, bool prefixDataType, WORD* listSize, WORD index, const char* text, WORD length) {
     if (listSize == nullptr || (text == nullptr && length != 0)) return ERR_BAD_ARGUMENT;
     DWORD blockSize = MemSize(list);
-    if (*listSize <= blockSize) {
-        // An entry added at the end goes in place, without rebuilding the list.
-        const auto* bytes = static_cast<const BYTE*>(MemLock(list));
-        if (bytes == nullptr) return ERR_INVALID_HANDLE;
-        size_t textBytes = 0;
-        const bool valid = TextBytes(bytes, *listSize, prefixDataType, &textBytes);
-        const WORD count = valid ? GetWord(bytes + PrefixSize(prefixDataType)) : 0;
-        MemUnlock(list);
-        if (valid && index >= count) {
-            if (static_cast<size_t>(*listSize) + 2 + length > kMaxListSize) return ERR_LIST_FULL;
-            return AppendEntry(list, prefixDataType, listSize, textBytes, text, length);
-        }
-    }
     const auto* bytes = static_cast<const BYTE*>(MemLock(list));
     if (bytes == nullptr) return ERR_INVALID_HANDLE;
     std::vector<std::string_view> entries;
