@@ -95,10 +95,12 @@ protected:
         }
         return notes;
     }
-    std::uint32_t UnidWord(plat::NOTEID id) const {
+    // The first word of the UNID of a note (or, with a name, of that view).
+    std::uint32_t UnidWord(plat::NOTEID id, const char* view = nullptr) const {
         plat::DBHANDLE db = 0;
         plat::ORIGINATORID oid;
         EXPECT_EQ(plat::DbOpen(keys_.c_str(), &db), plat::NOERROR);
+        if (view != nullptr) EXPECT_EQ(plat::FindDesignNote(db, view, plat::NOTE_CLASS_VIEW, &id), plat::NOERROR);
         EXPECT_EQ(plat::DbNoteInfo(db, id, &oid, nullptr, nullptr), plat::NOERROR);
         plat::DbClose(db);
         return oid.File.Innards[0];
@@ -133,6 +135,19 @@ TEST_F(LinkMatchingTest, KeysBecomeLinksAndAreKeptForTheCallsOfTheHour) {
     EXPECT_GT(Match(talix::kMatchModeLink, "Other"), 0u);
     // Options are no part of the identity: another MinLength reuses the keys.
     EXPECT_EQ(Match(talix::kMatchModeLink, "Other", "Term", nullptr, "MinLength=2"), 0u);
+    // Keys built with a result formula serve a call without one, whose
+    // document links then name the view.
+    EXPECT_GT(Match(talix::kMatchModeKeyword, "Terms", "Term", "Code + \"\""), 0u);
+    OpenText("alpha");
+    EXPECT_EQ(Match(talix::kMatchModeLink), 0u);
+    Save();
+    body = Stored(id_);
+    ASSERT_EQ(body.Count(talix::kSigLinkExport2), 1u);
+    for (std::size_t i = 0; i < body.records.size(); ++i) {
+        if (body.signatures[i] == talix::kSigLinkExport2)
+            EXPECT_EQ(talix::ReadDword(reinterpret_cast<const std::uint8_t*>(body.records[i].data()) + 12),
+                      UnidWord(0, "Terms"));
+    }
 
     // Without caching the keys are built for each call, by that call's
     // MinLength: 200 acts as 3, 100 keeps no key, 0 and 2 keep "de".
