@@ -17,16 +17,16 @@
 #include <strings.h>
 
 #include "chunkops/chunk_frame.h"
-#include "chunkops/link_matching_cache.h"
 #include "chunkops/matching_keys.h"
 #include "chunkops/matching_support.h"
 #include "chunkops/method_support.h"
+#include "core/chunk_work_state.h"
 #include "core/database_open.h"
+#include "core/link_matching_cache.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
 #include "core/view_lookup.h"
-#include "engine/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -179,7 +179,7 @@ struct PassData {
 
 void RunMatchingOperation(ZervaRTChunk* chunk, void* data) {
     const auto* pass = static_cast<const PassData*>(data);
-    RunChunkOperation(chunk, kOpMatchKeys, pass->mode, 0, 0, 0, pass->resultFormula, pass->keywords);
+    RunChunkOperation(chunk, kOpLinkMatching, pass->mode, 0, 0, 0, pass->resultFormula, pass->keywords);
 }
 
 // The matching switches of the options: "MatchText=", and "ReplaceExtra="
@@ -349,7 +349,7 @@ std::uint16_t ZervaRTChunk::LinkMatching(const char* server, const char* databas
         outcome = lastStatus;
         settings.Restore();
         if (mode != kMatchModeKeyword && settings.savedAutoMergeText() != 0) {
-            const STATUS merged = RunChunkOperation(this, kOpMergeTextRuns);
+            const STATUS merged = RunChunkOperation(this, kOpCleanUp);
             if (outcome == kOK) outcome = merged;
         }
         settings.RestoreCacheRecords();

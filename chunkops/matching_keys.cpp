@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "chunkops/chunk_frame.h"
-#include "chunkops/link_matching_cache.h"
 #include "core/formula_result.h"
+#include "core/link_matching_cache.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"

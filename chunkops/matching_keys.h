@@ -1,5 +1,5 @@
 // Building the keys of the matching methods into the session's key cache
-// (chunkops/link_matching_cache.h): one value per document, read from an
+// (core/link_matching_cache.h): one value per document, read from an
 // item or computed by a formula, split into keys at back-quotes.
 #pragma once
 

@@ -4,10 +4,10 @@
 
 #include <cstdio>
 
-#include "chunkops/link_matching_cache.h"
+#include "core/chunk_work_state.h"
 #include "core/host_message.h"
+#include "core/link_matching_cache.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"

@@ -7,26 +7,12 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
+#include "engine/operation_codes.h"
 
 class RARIvoSession;
 class ZervaRTChunk;
 
 namespace talix {
-
-// The modes of the matching operation (its second word).
-constexpr std::uint16_t kMatchModeLink = 2386;
-constexpr std::uint16_t kMatchModeAppend = 2801;
-constexpr std::uint16_t kMatchModeHighlight = 2802;
-constexpr std::uint16_t kMatchModeInsert = 2803;
-constexpr std::uint16_t kMatchModeKeyword = 2804;
-constexpr std::uint16_t kMatchModePopup = 2805;
-constexpr std::uint16_t kMatchModeReplace = 2806;
-
-// The operations the matching methods run.
-constexpr std::uint16_t kOpMatchKeys = 2386;
-constexpr std::uint16_t kOpMatchWiki = 2816;
-constexpr std::uint16_t kOpMergeTextRuns = 49;
 
 // The most runs of the matching operation one call makes.
 constexpr int kMaxMatchingRuns = 50;
@@ -90,6 +76,6 @@ using MatchingRun = void (*)(ZervaRTChunk* chunk, void* data);
 // Runs the operation (run with data) while the run leaves the chunk's
 // pass-again flag raised and its status 0, clearing the flag before each
 // run: at most kMaxMatchingRuns runs. Returns the number of runs made.
-TALIX_API int RunMatchingPasses(ZervaRTChunk* chunk, MatchingRun run, void* data);
+int RunMatchingPasses(ZervaRTChunk* chunk, MatchingRun run, void* data);
 
 } // namespace talix

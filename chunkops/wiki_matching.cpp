@@ -17,6 +17,7 @@
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/matching_support.h"
+#include "core/chunk_work_state.h"
 #include "core/database_open.h"
 #include "core/options.h"
 #include "core/owned_text.h"
@@ -24,7 +25,6 @@
 #include "core/properties.h"
 #include "core/session_work_area.h"
 #include "engine/chunk_count.h"
-#include "engine/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -365,7 +365,7 @@ std::uint16_t ZervaRTChunk::WikiMatching(const char* server, const char* databas
         if (settings.resolve) {
             work->passAgain = 0;
             lastStatus = kOK;
-            outcome = RunChunkOperation(this, kOpMatchWiki, 0, 0, 0, 0, view,
+            outcome = RunChunkOperation(this, kOpWikiMatching, 0, 0, 0, 0, view,
                                         settings.tag.empty() ? nullptr : settings.tag.c_str());
             // Texts whose look-up failed are not taken for pages to create.
             if (outcome == kOK) MakeComposeHotspots(this, settings, server, databasePath);

@@ -39,7 +39,7 @@ STATUS FindNotesByViewOrFormula(RARIvoSession* session, plat::DBHANDLE db, const
 
 // Closes the view collection the last view search kept open in the session
 // (nothing when none is open).
-TALIX_API void CloseViewSearch(RARIvoSession* session);
+void CloseViewSearch(RARIvoSession* session);
 
 // The selection search's per-note step: puts the id of a matching note into
 // the id table.

@@ -24,6 +24,7 @@
 
 #include "builders/basic_builders.h"
 #include "builders/hotspot_builders.h"
+#include "core/chunk_work_state.h"
 #include "core/font_spec.h"
 #include "core/formula_result.h"
 #include "core/link_matching_cache.h"
@@ -34,8 +35,8 @@
 #include "core/text_compare.h"
 #include "core/text_search.h"
 #include "core/view_lookup.h"
-#include "engine/chunk_work_state.h"
 #include "engine/copy_source.h"
+#include "engine/operation_codes.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
@@ -47,10 +48,6 @@
 namespace talix {
 
 namespace {
-
-// The modes of 2386 (its second word).
-constexpr std::uint16_t kModeLink = 2386, kModeAppend = 2801, kModeHighlight = 2802, kModeInsert = 2803,
-                        kModeKeyword = 2804, kModePopup = 2805, kModeReplace = 2806;
 
 constexpr std::uint32_t kTextHeader = 8;
 constexpr std::uint32_t kBracketedSignature = 4;
@@ -579,7 +576,7 @@ STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE no
     OptionsScope options(context, work.options.c_str());
     LinkMarkScope mark(context);
     switch (context->operation2) {
-    case kModeAppend:
+    case kMatchModeAppend:
         if (!ResultIsRichText(context)) {
             const std::string both = work.found + work.result;
             return WritePiece(run, both.data(), static_cast<std::uint32_t>(both.size()), context);
@@ -587,7 +584,7 @@ STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE no
             const STATUS status = WritePiece(run, work.found.data(), foundLength, context);
             return status != kOK ? status : WriteAddition(run, work, note, context);
         }
-    case kModeInsert:
+    case kMatchModeInsert:
         if (!ResultIsRichText(context)) {
             const std::string both = work.result + work.found;
             return WritePiece(run, both.data(), static_cast<std::uint32_t>(both.size()), context);
@@ -595,11 +592,11 @@ STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE no
             const STATUS status = WriteAddition(run, work, note, context);
             return status != kOK ? status : WritePiece(run, work.found.data(), foundLength, context);
         }
-    case kModeReplace:
+    case kMatchModeReplace:
         return WriteAddition(run, work, note, context);
-    case kModeHighlight:
+    case kMatchModeHighlight:
         return WriteHighlighted(run, work.found, context);
-    case kModePopup:
+    case kMatchModePopup:
         return AppendPopupHotspot(work.found.c_str(), work.result.c_str(), work.options.c_str(), context);
     default:
         // A link: to the key's document, or with a result formula a URL (or
@@ -637,7 +634,7 @@ void CollectKeyword(const MatchWork& work, RecordProcessContext* context) {
 }
 
 bool KnownMode(std::uint16_t mode) {
-    return mode == 0 || mode == kModeLink || (mode >= kModeAppend && mode <= kModeReplace);
+    return mode == 0 || mode == kMatchModeLink || (mode >= kMatchModeAppend && mode <= kMatchModeReplace);
 }
 
 // 2386 at a record inside the chunk.
@@ -645,7 +642,7 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
                  RecordProcessContext* context) {
     const std::uint16_t mode = context->operation2;
     if (!KnownMode(mode)) return kArgumentError;
-    if (mode == kModeKeyword && context->secondArgument == nullptr) return kArgumentError;
+    if (mode == kMatchModeKeyword && context->secondArgument == nullptr) return kArgumentError;
     LinkMatchingCache* cache = context->linkMatching;
     if (cache == nullptr || cache->keyCount == 0 || cache->keyLists[0] == 0) return kOK;
     TextRun run;
@@ -672,7 +669,7 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
         work.found.assign(text.text + match.start, match.end - match.start);
         MatchedNote note(needNote ? db : 0, work.noteId);
         ComputeResult(context, note.handle(), &work);
-        if (mode == kModeKeyword) {
+        if (mode == kMatchModeKeyword) {
             CollectKeyword(work, context);
             continue;
         }
@@ -681,7 +678,7 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
         if (status != kOK) return status;
         at = match.end;
     }
-    if (mode == kModeKeyword) return kOK;
+    if (mode == kMatchModeKeyword) return kOK;
     context->chunk->item->modified = 1;
     context->chunk->work->passAgain = 1;
     return WritePiece(run, text.text + at, text.length - at, context);

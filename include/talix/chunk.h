@@ -226,17 +226,23 @@ public:
     std::uint16_t LinkMatching(const char* server, const char* databasePath, const char* view,
                                const char* referenceField, const char* resultFormula, const char* options,
                                std::uint16_t mode);
-    // LinkMatching with the modes 2801 to 2806.
+    // LinkMatching with mode 2801: the result after each key found; its status.
     std::uint16_t AppendMatching(const char* server, const char* databasePath, const char* view,
                                  const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2802: each key found highlighted; its status.
     std::uint16_t HighlightMatching(const char* server, const char* databasePath, const char* view,
                                     const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2803: the result before each key found; its status.
     std::uint16_t InsertMatching(const char* server, const char* databasePath, const char* view,
                                  const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2804: the keys found (or their results) as a
+    // list in the session's text result, the item unchanged; its status.
     std::uint16_t KeywordMatching(const char* server, const char* databasePath, const char* view,
                                   const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2805: a pop-up on each key found; its status.
     std::uint16_t PopupMatching(const char* server, const char* databasePath, const char* view,
                                 const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2806: each key found replaced by its result; its status.
     std::uint16_t ReplaceMatching(const char* server, const char* databasePath, const char* view,
                                   const char* referenceField, const char* resultFormula, const char* options);
     // Keeps the wiki texts of the chunk up to date: texts such as

@@ -8,10 +8,10 @@
 
 #include "chunk_fixture.h"
 #include "chunkops/matching_support.h"
+#include "core/chunk_work_state.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
 #include "platform/view_index.h"
 #include "talix_platform.h"
 
