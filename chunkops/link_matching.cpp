@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <strings.h>
+#include <string_view>
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/matching_keys.h"
@@ -26,6 +26,7 @@
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
+#include "core/text_compare.h"
 #include "core/view_lookup.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -86,7 +87,8 @@ std::uint16_t MinLength(const char* options) {
     return length > kLongestMinLength ? kDefaultMinLength : length;
 }
 
-bool SameNoCase(const char* a, const char* b) { return strcasecmp(OrEmpty(a), OrEmpty(b)) == 0; }
+// Equal but for case; a null text is empty.
+bool SameNoCase(const char* a, const char* b) { return EqualNoCase(std::string_view(OrEmpty(a)), OrEmpty(b)); }
 
 // The cached keys serve this call: caching is on, the keys were built for
 // the same server, database, view, reference field (and result formula,
@@ -191,15 +193,15 @@ void ReadMatchSwitches(LinkMatchingCache* cache, const char* options, std::uint1
     if (options == nullptr) return;
     char value[64] = {};
     if (GetOptionValue(options, "MatchText=", value, sizeof value) != 0) {
-        if (strncasecmp(value, "Starts", 6) == 0) cache->matchKind = kMatchStarts;
-        else if (strncasecmp(value, "Ends", 4) == 0) cache->matchKind = kMatchEnds;
-        else if (strncasecmp(value, "Substr", 6) == 0) cache->matchKind = kMatchSubstring;
+        if (StartsWithNoCase(value, "Starts")) cache->matchKind = kMatchStarts;
+        else if (StartsWithNoCase(value, "Ends")) cache->matchKind = kMatchEnds;
+        else if (StartsWithNoCase(value, "Substr")) cache->matchKind = kMatchSubstring;
         value[0] = '\0';
-        if (GetOptionValue(options, "ReplaceExtra=", value, sizeof value) != 0 && strcasecmp(value, "Yes") == 0)
+        if (GetOptionValue(options, "ReplaceExtra=", value, sizeof value) != 0 && EqualNoCase(value, "Yes"))
             cache->replaceExtra = 1;
     }
     value[0] = '\0';
-    if (GetOptionValue(options, "SingleMatch=", value, sizeof value) != 0 && strcasecmp(value, "Yes") == 0)
+    if (GetOptionValue(options, "SingleMatch=", value, sizeof value) != 0 && EqualNoCase(value, "Yes"))
         cache->singleMatch = 1;
 }
 

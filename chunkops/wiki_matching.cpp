@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <strings.h>
+#include <string_view>
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/matching_support.h"
@@ -24,6 +24,7 @@
 #include "core/pool.h"
 #include "core/properties.h"
 #include "core/session_work_area.h"
+#include "core/text_compare.h"
 #include "engine/chunk_count.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -52,12 +53,6 @@ struct WikiSettings {
     bool resolve = true;
 };
 
-bool StartsNoCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && strncasecmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
-}
-
-bool EqualsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
-
 WikiSettings ReadSettings(const char* options) {
     WikiSettings settings;
     if (options == nullptr) return settings;
@@ -73,7 +68,7 @@ WikiSettings ReadSettings(const char* options) {
         settings.right.assign(value + 2, 2);
     }
     value[0] = '\0';
-    if (GetOptionValue(options, "ResolveTags=", value, sizeof value) != 0 && strcasecmp(value, "yes") != 0)
+    if (GetOptionValue(options, "ResolveTags=", value, sizeof value) != 0 && !EqualNoCase(value, "yes"))
         settings.resolve = false;
     value[0] = '\0';
     if (GetOptionValue(options, "Form=", value, sizeof value) != 0) settings.form = value;
@@ -118,16 +113,17 @@ std::string SourceText(const WikiSettings& settings, const std::string& text, co
 
 // Whether a class read from a link names a link of this call's kind.
 bool ActionClassQualifies(const WikiSettings& settings, const std::string& cls) {
-    if (settings.tag.empty()) return EqualsNoCase(cls, kWikiClass);
-    return StartsNoCase(cls, kWikiClass) && EqualsNoCase(cls.substr(std::strlen(kWikiClass)), settings.tag.c_str());
+    if (settings.tag.empty()) return EqualNoCase(std::string_view(cls), kWikiClass);
+    return StartsWithNoCase(std::string_view(cls), kWikiClass) &&
+           EqualNoCase(std::string_view(cls).substr(std::strlen(kWikiClass)), settings.tag);
 }
 
 bool LinkClassQualifies(const WikiSettings& settings, const std::string& cls) {
-    if (!StartsNoCase(cls, kWikiClass)) return false;
-    const std::string rest = cls.substr(std::strlen(kWikiClass));
-    if (EqualsNoCase(rest, "https") || EqualsNoCase(rest, "talix") || EqualsNoCase(rest, "file")) return true;
-    if (settings.tag.empty()) return rest.empty() || EqualsNoCase(rest, "google") || EqualsNoCase(rest, "http");
-    return EqualsNoCase(rest, settings.tag.c_str());
+    if (!StartsWithNoCase(std::string_view(cls), kWikiClass)) return false;
+    const std::string_view rest = std::string_view(cls).substr(std::strlen(kWikiClass));
+    if (EqualNoCase(rest, "https") || EqualNoCase(rest, "talix") || EqualNoCase(rest, "file")) return true;
+    if (settings.tag.empty()) return rest.empty() || EqualNoCase(rest, "google") || EqualNoCase(rest, "http");
+    return EqualNoCase(rest, settings.tag);
 }
 
 // Phases 1 and 2: every hotspot (phase 1) or URL link (phase 2) whose class
@@ -200,7 +196,7 @@ bool SplitWikiText(const WikiSettings& settings, const std::string& text, WikiTe
     std::size_t start = left;
     if (!settings.tag.empty()) {
         const std::string tagged = settings.tag + ":";
-        if (!StartsNoCase(text.substr(left), tagged)) return false;
+        if (!StartsWithNoCase(std::string_view(text).substr(left), tagged)) return false;
         start += tagged.size();
     }
     if (start > text.size() - right) return false;
