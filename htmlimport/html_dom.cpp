@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include "htmlimport/style_declarations.h"
+
 namespace talix {
 
 namespace {
@@ -34,12 +36,11 @@ HtmlDocument::HtmlDocument() {
 }
 
 HtmlDocument::~HtmlDocument() {
-    if (releaseStyle == nullptr) return;
     for (std::size_t b = 0; b < nodeBlocks_.size(); ++b) {
         const std::size_t used = b + 1 == nodeBlocks_.size() ? nodesInLastBlock_ : kNodesPerBlock;
         for (std::size_t i = 0; i < used; ++i) {
             HtmlNode& node = nodeBlocks_[b][i];
-            if (node.style != nullptr) releaseStyle(node.style);
+            delete node.style;
             node.style = nullptr;
         }
     }

@@ -74,9 +74,9 @@ struct HtmlNode {
     std::uint32_t start = 0;
     std::uint32_t end = 0;
 
-    // The parsed inline style, filled by the style look-up on first use and
-    // released through the document's releaseStyle hook.
-    HtmlStyleCache* style = nullptr;
+    // The parsed inline style, filled by the style look-up on first use (a
+    // cache, so also on a const node) and released with the document.
+    mutable HtmlStyleCache* style = nullptr;
     // The import-list record at which the element's conversion began.
     CDRecordNode* firstRecord = nullptr;
 
@@ -128,9 +128,6 @@ public:
     void SetAttribute(HtmlNode* node, std::string_view name, std::string_view value);
     // Removes every attribute of the name (compared without regard to case).
     static void RemoveAttribute(HtmlNode* node, std::string_view name);
-
-    // Called for every node that holds a style cache when the document goes.
-    void (*releaseStyle)(HtmlStyleCache* style) = nullptr;
 
     // Number of nodes made; for tests and benchmarks.
     std::size_t NodeCount() const { return nodeCount_; }

@@ -11,6 +11,7 @@
 
 #include "core/font_spec.h"
 #include "core/record_list.h"
+#include "htmlimport/css_rules.h"
 #include "talix/export.h"
 #include "talix_platform/types.h"
 
@@ -84,7 +85,28 @@ struct TALIX_API HTMLImportContext {
     std::uint16_t fontDepth = 0;
     std::uint16_t paragraphPabId = 1;
 
+    // ---- Units ---------------------------------------------------------------------
+    // Twips per pixel (1 to 99) and inches per em (0.05 to 1.0); read from
+    // the option text by ReadLengthOptions when the conversion starts.
+    float pixelMultiplier = 15.0f;
+    float emMultiplier = 0.15f;
+
+    // ---- Style rules -----------------------------------------------------------------
+    // The document's rules (style elements and linked sheets) in document
+    // order, and a second list that every look-up is given as well and
+    // nothing fills; both are emptied when the context is released.
+    CSSRuleList styleRules1;
+    CSSRuleList styleRules2;
+
     // ---- The walk ------------------------------------------------------------------
+    // The current block is right to left.
+    std::uint32_t rightToLeft = 0;
+    // Table nesting, 0 outside tables.
+    std::uint16_t tableLevel = 0;
+    // Layer nesting, 0 outside layers. A paragraph in a table cell or in a
+    // layer sits in a box of its own, so the page's one-inch left margin is
+    // not added to its offsets (see CalcParagraphFromHTML).
+    std::uint16_t layerLevel = 0;
     // The status of the walk's last record call.
     std::uint16_t status = 0;
     // The first failure of the hand-on of the records to the item.

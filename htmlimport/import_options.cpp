@@ -230,6 +230,8 @@ void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* conte
     release(import->optionText);
     import->optionTextSize = 0;
     import->document.reset();
+    import->styleRules1.Clear();
+    import->styleRules2.Clear();
     release(import->passthruStartText);
     release(import->passthruEndText);
     FreeImportRecords(import);

@@ -45,8 +45,8 @@ TALIX_API void SetBasePathFromFile(HTMLImportContext* import, const char* path);
 
 // Releases what an import context holds, in this order: the link text, the
 // resource prefix, the resource database (closed when the import opened it),
-// the blank alt text, the option text; then the tree, the pass-thru markers
-// and any records not handed on. The record output stops pointing at the
+// the blank alt text, the option text; then the tree, the style rules, the
+// pass-thru markers and any records not handed on. The record output stops pointing at the
 // context. The context itself stays with its owner.
 TALIX_API void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* context);
 

@@ -9,7 +9,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc 2>/dev/null || echo 2)"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html"
+mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html" "$corpus/css"
 cp samples/dxl/*.xml "$corpus/dxl/"
 # One well-formed driver call: @DbCommand with "ItemNOOP", "", "N100", "Body".
 printf '\x02\x04\x0a\x00\x00\x05ItemNOOP\x02\x00\x00\x05\x06\x00\x00\x05N100\x00\x05Body' >"$corpus/driver/noop"
@@ -18,12 +18,19 @@ printf '\000<p>caf\303\251 <b><b>x</b></b></p><table><thead><tr><td rowspan=3>a<
   >"$corpus/html/prose"
 printf '\201<html xmlns:o="urn:schemas-microsoft-com:office:office"><body><p class=MsoListBullet><![if !supportLists]>*<![endif]>x<o:p></o:p></p><ul><ul><p>y</ul></ul><img src="cid:a">' \
   >"$corpus/html/word"
+# The style code's first byte picks units and nesting; the rest is the sheet
+# and the style attribute.
+printf '\000p.a, div p { margin: 1px 2px 3px; border: 2px solid #ff0000 } @import x; .b{background:url(x) no-repeat}' \
+  >"$corpus/css/rules"
+printf '\377border-top: 12px dotted rgb(1, 2, 3); text-indent: 10%%; margin-right: 2in; padding-left: 1e400px' \
+  >"$corpus/css/style"
 for target in build/fuzz/fuzz/*_fuzz; do
   name=$(basename "$target")
   seeds="$corpus/other"
   [ "$name" = dxl_import_fuzz ] && seeds="$corpus/dxl"
   [ "$name" = driver_call_fuzz ] && seeds="$corpus/driver"
   [ "$name" = html_import_fuzz ] && seeds="$corpus/html"
+  [ "$name" = style_sheet_fuzz ] && seeds="$corpus/css"
   echo "== $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$seeds" 2>&1 | tail -n 3
 done

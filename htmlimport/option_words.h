@@ -1,0 +1,20 @@
+// Option words the import hands to the record builders: a blank, the
+// keyword, "=" and the value between quote characters, appended to an
+// option text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "talix/export.h"
+
+namespace talix {
+
+// Appends " keyword='value'". A value holding an apostrophe is enclosed in
+// the first of the other quote characters of option strings (double quote,
+// vertical bar, tilde) that it does not hold, so that the option reader
+// gets the value whole; a value holding all four is left out. Returns false
+// when it was left out.
+TALIX_API bool AppendOptionWord(std::string* text, std::string_view keyword, std::string_view value);
+
+} // namespace talix

@@ -1,0 +1,139 @@
+// Parsing "name: value; ..." texts.
+#include "htmlimport/style_declarations.h"
+
+#include <unordered_map>
+
+#include "htmlimport/css_text.h"
+#include "htmlimport/html_dom.h"
+
+namespace talix {
+
+namespace {
+
+// Lists longer than this are freed of repeated names through a hash map;
+// shorter ones (nearly all) by comparing pairs.
+constexpr std::size_t kLinearDedupe = 32;
+
+// Reads one part of a declaration text: up to a stop character outside
+// quotes, parentheses (when asked) and comments. Comments become one blank.
+class DeclarationReader {
+public:
+    explicit DeclarationReader(std::string_view text) : text_(text) {}
+
+    bool AtEnd() const { return at_ >= text_.size(); }
+    char Peek() const { return text_[at_]; }
+    void Step() { ++at_; }
+
+    // Collects characters into out until one of the stop characters is met
+    // at the outer level (it is not consumed) or the text ends.
+    void ReadUntil(std::string_view stops, bool nestParentheses, std::string* out) {
+        out->clear();
+        int depth = 0;
+        while (at_ < text_.size()) {
+            const char c = text_[at_];
+            if (c == '/' && at_ + 1 < text_.size() && text_[at_ + 1] == '*') {
+                SkipComment();
+                out->push_back(' ');
+                continue;
+            }
+            if (c == '"' || c == '\'') {
+                ReadQuoted(c, out);
+                continue;
+            }
+            if (depth == 0 && stops.find(c) != std::string_view::npos) return;
+            if (nestParentheses && c == '(') ++depth;
+            if (nestParentheses && c == ')' && depth > 0) --depth;
+            out->push_back(c);
+            ++at_;
+        }
+    }
+
+private:
+    void SkipComment() {
+        const std::size_t close = text_.find("*/", at_ + 2);
+        at_ = close == std::string_view::npos ? text_.size() : close + 2;
+    }
+
+    // A quoted string, copied with its quotes; a backslash takes the next
+    // character with it.
+    void ReadQuoted(char quote, std::string* out) {
+        out->push_back(quote);
+        ++at_;
+        while (at_ < text_.size()) {
+            const char c = text_[at_++];
+            out->push_back(c);
+            if (c == '\\' && at_ < text_.size()) {
+                out->push_back(text_[at_++]);
+                continue;
+            }
+            if (c == quote) return;
+        }
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
+void DropRepeatedNames(std::vector<StyleProp>* props) {
+    if (props->size() < 2) return;
+    std::vector<StyleProp> kept;
+    kept.reserve(props->size());
+    if (props->size() <= kLinearDedupe) {
+        for (StyleProp& prop : *props) {
+            StyleProp* earlier = nullptr;
+            for (StyleProp& k : kept)
+                if (k.name == prop.name) earlier = &k;
+            if (earlier != nullptr) earlier->value = std::move(prop.value);
+            else kept.push_back(std::move(prop));
+        }
+    } else {
+        std::unordered_map<std::string, std::size_t> placeOf;
+        for (StyleProp& prop : *props) {
+            const auto [it, added] = placeOf.emplace(prop.name, kept.size());
+            if (added) kept.push_back(std::move(prop));
+            else kept[it->second].value = std::move(prop.value);
+        }
+    }
+    props->swap(kept);
+}
+
+} // namespace
+
+StyleDeclarations::StyleDeclarations(std::string_view text) {
+    DeclarationReader reader(text);
+    std::string name;
+    std::string value;
+    while (!reader.AtEnd()) {
+        reader.ReadUntil(":;", false, &name);
+        if (reader.AtEnd() || reader.Peek() == ';') {
+            // No colon: not a declaration.
+            if (!reader.AtEnd()) reader.Step();
+            continue;
+        }
+        reader.Step();   // the colon
+        reader.ReadUntil(";", true, &value);
+        if (!reader.AtEnd()) reader.Step();
+        const std::string_view trimmedName = css::TrimBlanks(name);
+        if (trimmedName.empty()) continue;
+        props_.push_back(StyleProp{css::LowerCopy(trimmedName), std::string(css::TrimBlanks(value))});
+    }
+    DropRepeatedNames(&props_);
+}
+
+const StyleProp* StyleDeclarations::Find(std::string_view lowerName) const {
+    for (const StyleProp& prop : props_)
+        if (prop.name == lowerName) return &prop;
+    return nullptr;
+}
+
+const StyleDeclarations* NodeStyle(const HtmlNode* node) {
+    if (node == nullptr) return nullptr;
+    if (node->style != nullptr) return &node->style->declarations;
+    const HtmlAttr* attr = FindAttribute(node, "style");
+    if (attr == nullptr) return nullptr;
+    auto* cache = new HtmlStyleCache{StyleDeclarations(attr->value != nullptr ? attr->value : "")};
+    node->style = cache;
+    return &cache->declarations;
+}
+
+} // namespace talix
