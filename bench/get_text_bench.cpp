@@ -79,8 +79,7 @@ BigItem& Item() {
 // reads the item again.
 void ForgetRecords(ZervaRTItem* item) {
     if (item->work->current == nullptr) return;
-    talix::FreeItemRecordList(item->session, item->work->current);
-    delete item->work->current;
+    talix::DeleteItemRecordList(item->session, item->work->current);
     item->work->current = nullptr;
 }
 
@@ -124,8 +123,7 @@ void BM_ReadRecordsOnly(benchmark::State& state) {
             state.SkipWithError("read failed");
             break;
         }
-        talix::FreeItemRecordList(&session, list);
-        delete list;
+        talix::DeleteItemRecordList(&session, list);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
 }

@@ -19,6 +19,7 @@
 #include "bench_support.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_list.h"
 #include "driver/table_lookup.h"
 #include "talix/driver.h"
 #include "talix/item.h"
@@ -191,8 +192,7 @@ void BM_ReadRecords(benchmark::State& state) {
             break;
         }
         benchmark::DoNotOptimize(list->head);
-        talix::FreeItemRecordList(&session, list);
-        delete list;
+        talix::DeleteItemRecordList(&session, list);
     }
 }
 

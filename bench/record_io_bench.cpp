@@ -109,8 +109,7 @@ void BM_ReadAndWriteBack(benchmark::State& state) {
         plat::ItemDelete(big.note, "Copy", 4);
         list->itemName = "Copy";
         status = talix::WriteItemRecords(list, &item);
-        talix::FreeItemRecordList(&session, list);
-        delete list;
+        talix::DeleteItemRecordList(&session, list);
         if (status != 0) {
             state.SkipWithError("write failed");
             break;

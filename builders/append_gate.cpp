@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "builders/builder_hooks.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -16,7 +17,6 @@
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "htmlimport/import_sink.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -96,22 +96,11 @@ void CountSegmentBytes(RecordOutput* output, std::uint32_t length) {
 
 CDRecordNode* MakeNode(const std::uint8_t* bytes, std::uint16_t signature, std::uint32_t length,
                        const RecordOutput* output) {
-    auto* node = new (std::nothrow) CDRecordNode{};
+    CDRecordNode* node = NewRecordNode(bytes, signature, length);
     if (node == nullptr) {
         LogOutOfMemory(__LINE__);
         return nullptr;
     }
-    node->bytes = static_cast<std::uint8_t*>(std::malloc(EvenLength(length) > 0 ? EvenLength(length) : 2));
-    if (node->bytes == nullptr) {
-        delete node;
-        LogOutOfMemory(__LINE__);
-        return nullptr;
-    }
-    std::memcpy(node->bytes, bytes, length);
-    if (length & 1u) node->bytes[length] = 0;
-    node->signature = signature;
-    node->length = length;
-    node->flags = kNodeOwnsBytes;
     if (output->session->workArea->linkMark != 0) node->flags |= kNodeLinkMark;
     return node;
 }
@@ -122,15 +111,8 @@ STATUS AppendNode(RecordOutput* output, const std::uint8_t* bytes, std::uint16_t
     CDRecordNode* node = MakeNode(bytes, signature, length, output);
     if (node == nullptr) return kOutOfMemory;
     CDRecordNode* last = LastNode(list);
-    if (last == nullptr) {
-        node->index = 1;
-        list->head = node;
-    } else {
-        node->index = static_cast<std::uint16_t>(last->index + 1);
-        node->prev = last;
-        last->next = node;
-    }
-    list->tail = node;
+    node->index = static_cast<std::uint16_t>(last != nullptr ? last->index + 1 : 1);
+    LinkRecordNode(list, last, node);
     list->lastAppended = node;
     CountSegmentBytes(output, length);
     return kOK;
@@ -146,14 +128,7 @@ STATUS InsertBeforeLast(RecordOutput* output, const std::uint8_t* bytes, std::ui
     if (node == nullptr) return kOutOfMemory;
     node->index = last->index;
     last->index = static_cast<std::uint16_t>(last->index + 1);
-    node->prev = last->prev;
-    node->next = last;
-    if (last->prev != nullptr) {
-        last->prev->next = node;
-    } else {
-        list->head = node;
-    }
-    last->prev = node;
+    LinkRecordNode(list, last->prev, node);
     CountSegmentBytes(output, length);
     return kOK;
 }
@@ -572,7 +547,10 @@ std::uint16_t NextParagraphId(RecordOutput* output) {
 
 STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length, RecordOutput* output) {
     if (output == nullptr || (record == nullptr && length > 0)) return kArgumentError;
-    if (output->htmlImport != nullptr) return AddImportRecord(record, signature, length, output->htmlImport);
+    if (output->htmlImport != nullptr) {
+        if (g_htmlImportSink.AddImportRecord == nullptr) return kOperationFailed;
+        return g_htmlImportSink.AddImportRecord(record, signature, length, output->htmlImport);
+    }
     if (output->session == nullptr || !output->session->IsUsable() || output->item == nullptr ||
         output->item->work == nullptr)
         return kArgumentError;

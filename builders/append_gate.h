@@ -17,7 +17,6 @@
 #include "builders/record_output.h"
 #include "core/record_list.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -36,18 +35,18 @@ constexpr std::uint16_t kPendingParagraphLimit = 1000;
 // runs out, 1028 for a record shorter than its header (or a byte-form record
 // longer than 255 bytes), 257 for a record longer than an output segment
 // holds, or the status of the segment switch or of the HTML import's sink.
-TALIX_API STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length,
-                              RecordOutput* output);
+STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length,
+                    RecordOutput* output);
 
 // Appends a copy of a node of a record list read from an item, as
 // AppendRecord does; the new node keeps the pad byte the record was stored
 // with, so that a record kept unchanged is written back byte for byte.
-TALIX_API STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output);
+STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output);
 
 // The id the gate gives the next paragraph definition that comes without
 // one: one above the highest id of the item being written and above the
 // last id given. Does not use the id up.
-TALIX_API std::uint16_t NextParagraphId(RecordOutput* output);
+std::uint16_t NextParagraphId(RecordOutput* output);
 
 // The session's pending paragraph definitions: definitions an operation took
 // out of use, put back by the gate before the first paragraph reference that
@@ -56,9 +55,9 @@ TALIX_API std::uint16_t NextParagraphId(RecordOutput* output);
 // to agree with the bytes kept). Returns 0, 263, or 1028 when the session
 // already holds kPendingParagraphLimit definitions or the definition is
 // shorter than its header.
-TALIX_API STATUS SavePendingParagraph(SessionWorkArea* work, const std::uint8_t* definition,
-                                      std::uint32_t length);
+STATUS SavePendingParagraph(SessionWorkArea* work, const std::uint8_t* definition,
+                            std::uint32_t length);
 // Frees the pending paragraph definitions; the count becomes 0.
-TALIX_API void FreePendingParagraphs(SessionWorkArea* work);
+void FreePendingParagraphs(SessionWorkArea* work);
 
 } // namespace talix

@@ -3,12 +3,17 @@
 #include "builders/basic_builders.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
+#include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
 #include "talix/session.h"
 
 namespace talix {
@@ -173,6 +178,55 @@ int ParagraphPairEqual(const std::uint8_t* a, const std::uint8_t* b, int checkLe
         std::memset(slot + 22 + 2 * count, 0, 2u * (kMaxTabs - count));
     }
     return std::memcmp(slots[0], slots[1], kParagraphImageSize) == 0 ? 1 : 0;
+}
+
+STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength, BuildContext* context) {
+    if (context == nullptr || context->session == nullptr || context->output.item == nullptr ||
+        context->output.item->work == nullptr)
+        return kArgumentError;
+    std::FILE* file = filePath != nullptr ? std::fopen(filePath, "rb") : nullptr;
+    if (file == nullptr) {
+        if (context->chunk != nullptr) context->chunk->errorWord = kErrImportFileMissing;
+        return kNoHtmlInput;
+    }
+    RARIvoSession* session = context->session;
+    // The line is read into the session's text result.
+    char* line = session->textResult;
+    if (maxLineLength < 1) maxLineLength = 1;
+    // A longer line goes on as the next run: no run is longer than one
+    // text run can hold.
+    if (maxLineLength > kMaxTextRunLength) maxLineLength = kMaxTextRunLength;
+
+    const std::uint8_t* current = context->output.item->work->currentFont + 4;
+    FontId font;
+    font.face = current[0];
+    font.attributes = current[1];
+    font.color = current[2];
+    font.size = current[3];
+
+    STATUS status = kOK;
+    for (int c = std::fgetc(file); status == kOK && c != EOF;) {
+        // One line: up to a line break (CR, LF or CR LF, which is consumed)
+        // or maxLineLength bytes.
+        std::uint32_t length = 0;
+        while (c != EOF && c != '\r' && c != '\n' && length < maxLineLength) {
+            line[length++] = static_cast<char>(c);
+            c = std::fgetc(file);
+        }
+        if (c == '\r') c = std::fgetc(file);
+        if (c == '\n') c = std::fgetc(file);
+        line[length] = '\0';
+        status = AppendTextRecord(line, length, &font, &context->output);
+        if (status != kOK || c == EOF) break;
+        status = AppendRecord(context->paragraphRecord, 0x0081, sizeof context->paragraphRecord, &context->output);
+        if (status == kOK)
+            status = AppendRecord(context->paragraphReference, 0x0083, sizeof context->paragraphReference,
+                                  &context->output);
+    }
+    session->textResult[0] = '\0';
+    session->textResultLength = 0;
+    std::fclose(file);
+    return status;
 }
 
 } // namespace talix

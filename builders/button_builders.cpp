@@ -11,17 +11,18 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/field_builder.h"
 #include "builders/hotspot_builders.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
-#include "chunkops/operation_inputs.h"
 #include "core/host_message.h"
+#include "core/operation_inputs.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -88,7 +89,7 @@ bool IsControl(std::uint16_t type) {
 }
 
 // Applies the font specification of an option to a font, when present.
-void ApplyFontOption(RecordProcessContext* context, const char* options, const char* key, FontId* font) {
+void ApplyFontOption(BuildContext* context, const char* options, const char* key, FontId* font) {
     char spec[256];
     if (!OptionValue(options, key, spec, sizeof spec)) return;
     SessionWorkArea* area = context->session->workArea;
@@ -117,7 +118,7 @@ Code HotspotCode(RARIvoSession* session) {
 // A hotspot begin with dataBytes bytes of data, of which dataLength come
 // from data and the rest are zero; the data length word says dataBytes.
 STATUS AppendHotspotBegin(std::uint16_t signature, std::uint16_t type, std::uint32_t flags, const char* data,
-                          std::uint32_t dataLength, std::uint32_t dataBytes, RecordProcessContext* context) {
+                          std::uint32_t dataLength, std::uint32_t dataBytes, BuildContext* context) {
     return AppendHotspotRecord(signature, type, flags, data, dataLength, static_cast<std::uint16_t>(dataBytes),
                                dataBytes, context);
 }
@@ -125,7 +126,7 @@ STATUS AppendHotspotBegin(std::uint16_t signature, std::uint16_t type, std::uint
 // The button record: options (may be null) set its width, wrap, fit and
 // label font.
 STATUS AppendButton(const char* text, std::uint32_t textLength, const char* options,
-                    RecordProcessContext* context) {
+                    BuildContext* context) {
     std::uint16_t flags = 0;
     std::uint16_t width = kDefaultButtonWidth;
     FontId font{0, 0, 0, 0};
@@ -160,7 +161,7 @@ STATUS AppendButton(const char* text, std::uint32_t textLength, const char* opti
 }
 
 // The control-link record of an embedded control of type 19: the code.
-STATUS AppendCodeLink(const Code& code, RecordProcessContext* context) {
+STATUS AppendCodeLink(const Code& code, BuildContext* context) {
     const std::uint32_t length = kCodeLinkFixed + code.length;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
@@ -176,7 +177,7 @@ STATUS AppendCodeLink(const Code& code, RecordProcessContext* context) {
 
 // The control-link record of an embedded control of type 34: a note link
 // from "REPID=", "VIEWID=" and "UNID=".
-STATUS AppendNoteLink(const char* options, RecordProcessContext* context) {
+STATUS AppendNoteLink(const char* options, BuildContext* context) {
     char value[64];
     NoteLinkWords link;
     if (OptionValue(options, "UNID=", value, sizeof value) && std::strlen(value) == 32)
@@ -197,7 +198,7 @@ STATUS AppendNoteLink(const char* options, RecordProcessContext* context) {
 
 // The records of an embedded control (types 19 and 34).
 STATUS AppendControl(std::uint16_t type, const char* text, std::uint32_t textLength, const char* options,
-                     RecordProcessContext* context) {
+                     BuildContext* context) {
     RecordOutput* output = &context->output;
     char value[1024];
     STATUS status = kOK;
@@ -265,7 +266,7 @@ STATUS AppendControl(std::uint16_t type, const char* text, std::uint32_t textLen
 
 // The hotspot's own records between its opening and its HTML attributes.
 STATUS AppendBody(std::uint16_t type, std::uint32_t codeFlags, const char* text, std::uint32_t textLength,
-                  const char* options, RecordProcessContext* context) {
+                  const char* options, BuildContext* context) {
     RecordOutput* output = &context->output;
     const Code code = HotspotCode(context->session);
     const bool control = IsControl(type);
@@ -323,7 +324,7 @@ STATUS AppendBody(std::uint16_t type, std::uint32_t codeFlags, const char* text,
 } // namespace
 
 STATUS AppendButtonOrControl(std::uint16_t type, std::uint32_t codeFlags, const char* text, std::uint32_t textLength,
-                             const char* options, RecordProcessContext* context) {
+                             const char* options, BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->session->workArea == nullptr ||
         context->output.item == nullptr)
         return kArgumentError;

@@ -6,11 +6,10 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // Hotspot types.
 constexpr std::uint16_t kHotspotPopup = 1, kHotspotAction = 2, kHotspotButton = 3, kHotspotSubform = 14,
@@ -31,8 +30,8 @@ constexpr std::uint32_t kCodeFormula = 0x10, kCodeComputedText = 0x40010, kCodeL
 // with a message to the host. Returns 0, the status of the gate for the
 // embedded-control records (which ends the build), or the last failure of
 // the other records.
-TALIX_API STATUS AppendButtonOrControl(std::uint16_t type, std::uint32_t codeFlags, const char* text,
-                                       std::uint32_t textLength, const char* options,
-                                       RecordProcessContext* context);
+STATUS AppendButtonOrControl(std::uint16_t type, std::uint32_t codeFlags, const char* text,
+                             std::uint32_t textLength, const char* options,
+                             BuildContext* context);
 
 } // namespace talix

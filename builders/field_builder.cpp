@@ -10,13 +10,14 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
+#include "core/chunk_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -49,10 +50,6 @@ const char* const kEventNames[] = {"OnClick",   "OnDblClick", "OnMouseDown", "On
 constexpr const char* kEnteringPrefix = "LotusScript:Entering:";
 constexpr const char* kExitingPrefix = "LotusScript:Exiting:";
 constexpr const char* kJavaScriptPrefix = "Javascript:";
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    return text != nullptr && std::strlen(text) >= std::strlen(prefix) && FindNoCase(text, prefix) == text;
-}
 
 // The texts of a field record: where the name starts and its length. False
 // when the record is damaged (its parts run past its length).
@@ -107,7 +104,7 @@ bool FreeName(plat::NOTEHANDLE note, const char* name, char (&out)[kItemNameCapa
 }
 
 // Appends a copy of a saved record (odd lengths padded).
-STATUS AppendSavedRecord(const SavedRecord& saved, bool evenHeader, RecordProcessContext* context) {
+STATUS AppendSavedRecord(const SavedRecord& saved, bool evenHeader, BuildContext* context) {
     RecordScratch scratch(context->session, saved.length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -166,7 +163,7 @@ void AddEvent(SourceText* source, const char* event, const char* code) {
 }
 
 // Writes the field's LotusScript events as the source item "$$<name>".
-STATUS WriteLotusScript(const EventTexts& events, const char* name, RecordProcessContext* context) {
+STATUS WriteLotusScript(const EventTexts& events, const char* name, BuildContext* context) {
     const char* entering = nullptr;
     const char* exiting = nullptr;
     for (std::uint16_t i = 0; i < events.count && i < kEventTextSlots; ++i) {
@@ -208,7 +205,7 @@ STATUS WriteLotusScript(const EventTexts& events, const char* name, RecordProces
 
 // Writes the field's JavaScript events. Returns 0, the gate's failure, or
 // 257 when an event name is not known (the other events are still written).
-STATUS WriteJavaScript(const EventTexts& events, RecordProcessContext* context) {
+STATUS WriteJavaScript(const EventTexts& events, BuildContext* context) {
     STATUS status = kOK;
     const std::size_t prefix = std::strlen(kJavaScriptPrefix);
     for (std::uint16_t i = 0; i < events.count && i < kEventTextSlots; ++i) {
@@ -217,7 +214,7 @@ STATUS WriteJavaScript(const EventTexts& events, RecordProcessContext* context) 
         const char* name = text + prefix;
         const std::uint16_t code = JavaScriptEventCode(name);
         if (code == 0) {
-            if (status == kOK) status = kHtmlTreeLost;
+            if (status == kOK) status = kOperationFailed;
             continue;
         }
         // The code starts one character after the name.
@@ -242,7 +239,7 @@ std::uint16_t JavaScriptEventCode(const char* name) {
 
 STATUS AppendJavaScriptEvent(std::uint16_t eventSignature, std::uint16_t codeSignature, std::uint16_t eventCode,
                              const char* code, std::uint32_t codeLength, bool asField,
-                             RecordProcessContext* context) {
+                             BuildContext* context) {
     RecordOutput* output = &context->output;
     const std::uint32_t size = EvenLength(asField ? codeLength + 1 : codeLength);
     const std::uint32_t length = kCodeRecordFixed + size;
@@ -269,7 +266,7 @@ STATUS AppendJavaScriptEvent(std::uint16_t eventSignature, std::uint16_t codeSig
 }
 
 STATUS AppendEventCode(const char* fieldName, const char* fontText, int wrap, const char* mode,
-                       RecordProcessContext* context) {
+                       BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->chunk == nullptr ||
         context->chunk->work == nullptr || context->output.item == nullptr)
         return kArgumentError;
@@ -293,7 +290,7 @@ STATUS AppendEventCode(const char* fieldName, const char* fontText, int wrap, co
     const plat::NOTEHANDLE note = context->note;
     if (!modify) {
         char free[kItemNameCapacity];
-        if (!FreeName(note, name, free)) return kHtmlTreeLost;
+        if (!FreeName(note, name, free)) return kOperationFailed;
         std::memcpy(name, free, sizeof name);
         const std::uint32_t length = static_cast<std::uint32_t>(std::strlen(name));
         if ((length != nameLength || std::memcmp(field.bytes + nameStart, name, length) != 0) &&
@@ -340,7 +337,7 @@ STATUS AppendEventCode(const char* fieldName, const char* fontText, int wrap, co
     const STATUS script = WriteLotusScript(work->eventTexts, name, context);
     if (status == kOK) status = script;
     const STATUS javaScript = WriteJavaScript(work->eventTexts, context);
-    if (javaScript != kOK && javaScript != kHtmlTreeLost) return Consumed(javaScript);
+    if (javaScript != kOK && javaScript != kOperationFailed) return Consumed(javaScript);
     if (status == kOK) status = javaScript;
 
     if (status == kOK && Saved(slots[kSavedIdName], kSigIdName)) {

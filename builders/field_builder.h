@@ -8,11 +8,10 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // The highest number tried when a field name is made unique.
 constexpr std::uint32_t kMaxFieldNameNumber = 9999;
@@ -37,12 +36,12 @@ constexpr std::uint32_t kMaxFieldNameLength = 63;
 // write, 257 for an unrecognised JavaScript event (the other events are
 // still written), 1028 when no field record is saved or it is damaged, and
 // 257 when no free name is left (nothing appended then).
-TALIX_API STATUS AppendEventCode(const char* fieldName, const char* fontText, int wrap, const char* mode,
-                                 RecordProcessContext* context);
+STATUS AppendEventCode(const char* fieldName, const char* fontText, int wrap, const char* mode,
+                       BuildContext* context);
 
 // The event code of a JavaScript event name (compared case-insensitively
 // over the table name's length, "OnClick" 1 ... "OnSelect" 21), 0 when none.
-TALIX_API std::uint16_t JavaScriptEventCode(const char* name);
+std::uint16_t JavaScriptEventCode(const char* name);
 
 // A JavaScript event record (0xFFF9, or 0xFF66 for common code) and its code
 // record (0xFFDC, or 0xFF65) for code of the given length. asField: the
@@ -51,6 +50,6 @@ TALIX_API std::uint16_t JavaScriptEventCode(const char* name);
 // terminated, fixed word 20000).
 STATUS AppendJavaScriptEvent(std::uint16_t eventSignature, std::uint16_t codeSignature, std::uint16_t eventCode,
                              const char* code, std::uint32_t codeLength, bool asField,
-                             RecordProcessContext* context);
+                             BuildContext* context);
 
 } // namespace talix

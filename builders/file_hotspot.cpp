@@ -7,13 +7,13 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/filter_import.h"
 #include "builders/graphic_builders.h"
 #include "builders/graphic_records.h"
 #include "core/filters.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -69,7 +69,7 @@ bool LastFileItem(plat::NOTEHANDLE note, plat::BLOCKID* last) {
 
 // The records of the hotspot, from its CDBEGIN to its CDEND.
 STATUS AppendHotspotRecords(const std::string& attachmentName, const std::string& displayName, const char* options,
-                            RecordProcessContext* context) {
+                            BuildContext* context) {
     RecordOutput* output = &context->output;
     const std::string data = attachmentName + '\0' + displayName + '\0';
     BuiltRecord hotspot;
@@ -125,7 +125,7 @@ STATUS AppendHotspotRecords(const std::string& attachmentName, const std::string
 } // namespace
 
 STATUS AppendFileHotspot(const char* filePath, const char* attachmentName, const char* displayName,
-                         const char* options, RecordProcessContext* context) {
+                         const char* options, BuildContext* context) {
     if (filePath == nullptr || filePath[0] == '\0' || attachmentName == nullptr || attachmentName[0] == '\0' ||
         context == nullptr || context->output.item == nullptr)
         return kArgumentError;
@@ -147,7 +147,7 @@ STATUS AppendFileHotspot(const char* filePath, const char* attachmentName, const
         const plat::STATUS status =
             plat::NoteAttachFile(note, "$FILE", 5, filePath, attachmentName, plat::ATTACH_DEFAULT);
         if (status != plat::NOERROR) return status;
-        if (!LastFileItem(note, &attached)) return kHtmlTreeLost;
+        if (!LastFileItem(note, &attached)) return kOperationFailed;
     }
     const STATUS status = AppendHotspotRecords(attachmentName, display, options, context);
     // The run that fails is not stored: neither is the attachment made for it.

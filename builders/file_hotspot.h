@@ -5,11 +5,10 @@
 #pragma once
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // Attaches filePath to the run's note as "$FILE" under attachmentName
 // (unless "AlreadyAttached=Yes") and appends CDBEGIN, the file hotspot
@@ -23,7 +22,7 @@ struct RecordProcessContext;
 // attachment (nothing is written then), the status of the graphic's
 // conversion (the run's error word becomes 20014 when it held none), or the
 // first failing append.
-TALIX_API STATUS AppendFileHotspot(const char* filePath, const char* attachmentName, const char* displayName,
-                                   const char* options, RecordProcessContext* context);
+STATUS AppendFileHotspot(const char* filePath, const char* attachmentName, const char* displayName,
+                         const char* options, BuildContext* context);
 
 } // namespace talix

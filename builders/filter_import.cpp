@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "builders/build_context.h"
+#include "builders/record_conversion.h"
 #include "core/filters.h"
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
-#include "engine/record_conversion.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -144,7 +145,7 @@ void ReportFilterFailure(plat::ModuleHandle module, plat::STATUS status) {
 
 // The record file a filter is asked to write: the item's import/export file
 // name (without its directory) in the temporary directory.
-std::string ProposedOutput(const RecordProcessContext* context) {
+std::string ProposedOutput(const BuildContext* context) {
     const ZervaRTItem* item = context->output.item;
     std::string name = item != nullptr && item->importExportFile != nullptr && item->importExportFile[0] != '\0'
                            ? std::string(item->importExportFile)
@@ -185,7 +186,7 @@ STATUS WrapImageAsCDFile(const char* imageFile, const char* filterFile, const ch
     return kOK;
 }
 
-STATUS ImportFileThroughFilter(RecordProcessContext* context, const char* sourceFile, const char* libraryName,
+STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile, const char* libraryName,
                                const char* filterParameter, char* resultPath, std::size_t resultSize,
                                std::int16_t graphic, const char* proposedOutput) {
     if (context == nullptr || sourceFile == nullptr || libraryName == nullptr || libraryName[0] == '\0' ||
@@ -235,7 +236,7 @@ STATUS ImportFileThroughFilter(RecordProcessContext* context, const char* source
     return kOK;
 }
 
-STATUS ImportThroughFilter(RecordProcessContext* context, const char* sourceFile, const char* libraryName,
+STATUS ImportThroughFilter(BuildContext* context, const char* sourceFile, const char* libraryName,
                            const char* filterName, std::int16_t graphic) {
     if (context == nullptr) return kArgumentError;
     const std::string proposed = ProposedOutput(context);

@@ -9,11 +9,10 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // The record file that holds a picture wrapped by WrapImageAsCDFile, in the
 // temporary directory.
@@ -34,7 +33,7 @@ constexpr std::size_t kFilterNameLimit = 99;
 // argument or an output name that does not fit the request, the status of
 // the library load, or the filter's status (its text is shown through the
 // host's message procedure and the proposed output file is removed).
-TALIX_API STATUS ImportFileThroughFilter(RecordProcessContext* context, const char* sourceFile,
+STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile,
                                          const char* libraryName, const char* filterParameter, char* resultPath,
                                          std::size_t resultSize, std::int16_t graphic, const char* proposedOutput);
 
@@ -43,7 +42,7 @@ TALIX_API STATUS ImportFileThroughFilter(RecordProcessContext* context, const ch
 // its records to the run's output (ConvertItemRecords) and deletes it.
 // graphic as for ImportFileThroughFilter. Returns 0 or the failure of the
 // conversion or of an append.
-TALIX_API STATUS ImportThroughFilter(RecordProcessContext* context, const char* sourceFile, const char* libraryName,
+STATUS ImportThroughFilter(BuildContext* context, const char* sourceFile, const char* libraryName,
                                      const char* filterName, std::int16_t graphic);
 
 // Writes outputFile as a record file holding, in stored form: the first
@@ -55,7 +54,7 @@ TALIX_API STATUS ImportThroughFilter(RecordProcessContext* context, const char* 
 // is empty or too large for one image, or the filter's file does not start
 // with a graphic record and a bitmap header; on failure no output file is
 // left.
-TALIX_API STATUS WrapImageAsCDFile(const char* imageFile, const char* filterFile, const char* outputFile,
-                                   std::uint16_t imageType);
+STATUS WrapImageAsCDFile(const char* imageFile, const char* filterFile, const char* outputFile,
+                         std::uint16_t imageType);
 
 } // namespace talix

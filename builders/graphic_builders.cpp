@@ -6,12 +6,13 @@
 #include <cstring>
 #include <string>
 
+#include "builders/build_context.h"
+#include "builders/builder_hooks.h"
 #include "builders/graphic_records.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/copy_source.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 
 namespace talix {
 
@@ -61,11 +62,11 @@ bool ImageHtmlTexts(const char* options, std::string (&texts)[kIdNameTexts]) {
 bool AlignmentRecord(const std::string& value, bool words, BuiltRecord* record) {
     const char* text = value.c_str();
     const bool wordFloat = words && LeftOrRight(text);
-    if (wordFloat || (StartsWithWord(value, "WRAP") && !StartsWithWord(value, "WRAP_AROUND"))) {
+    if (wordFloat || (StartsWithNoCase(value, "WRAP") && !StartsWithNoCase(value, "WRAP_AROUND"))) {
         std::uint16_t mode = 0;
-        if (StartsWithWord(value, "WRAP_FLOAT_LEFT") || (words && EqualsWord(text, "left"))) {
+        if (StartsWithNoCase(value, "WRAP_FLOAT_LEFT") || (words && EqualNoCase(text, "left"))) {
             mode = 1;
-        } else if (StartsWithWord(value, "WRAP_FLOAT_RIGHT") || (words && EqualsWord(text, "right"))) {
+        } else if (StartsWithNoCase(value, "WRAP_FLOAT_RIGHT") || (words && EqualNoCase(text, "right"))) {
             mode = 2;
         }
         *record = FloatRecord(mode);
@@ -74,14 +75,14 @@ bool AlignmentRecord(const std::string& value, bool words, BuiltRecord* record) 
     const bool top = words && FindNoCase(text, "top") != nullptr;
     const bool middle = words && FindNoCase(text, "middle") != nullptr;
     const bool bottom = words && FindNoCase(text, "bottom") != nullptr;
-    if (!StartsWithWord(value, "ALIGN") && !StartsWithWord(value, "WRAP_AROUND") && !top && !middle && !bottom)
+    if (!StartsWithNoCase(value, "ALIGN") && !StartsWithNoCase(value, "WRAP_AROUND") && !top && !middle && !bottom)
         return false;
     std::uint16_t alignment = 0;
-    if (StartsWithWord(value, "ALIGN_TOP") || StartsWithWord(value, "WRAP_AROUND") || top) {
+    if (StartsWithNoCase(value, "ALIGN_TOP") || StartsWithNoCase(value, "WRAP_AROUND") || top) {
         alignment = 2;
-    } else if (StartsWithWord(value, "ALIGN_CENTER") || middle) {
+    } else if (StartsWithNoCase(value, "ALIGN_CENTER") || middle) {
         alignment = 1;
-    } else if (StartsWithWord(value, "ALIGN_BOTTOM") || bottom) {
+    } else if (StartsWithNoCase(value, "ALIGN_BOTTOM") || bottom) {
         alignment = 5;
     }
     *record = VerticalAlignRecord(alignment);
@@ -95,7 +96,7 @@ BuiltRecord RepeatRecord(const char* options) {
     std::string value;
     if (OptionText(options, "Repeat=", &value)) {
         for (std::uint8_t i = 0; i < 6; ++i) {
-            if (StartsWithWord(value, kModes[i])) {
+            if (StartsWithNoCase(value, kModes[i])) {
                 mode = static_cast<std::uint8_t>(i + 1);
                 break;
             }
@@ -110,25 +111,22 @@ BuiltRecord RepeatRecord(const char* options) {
 // records, the image resource's own records (the copy restores the walk's
 // position), then the rest of the batch.
 STATUS AppendInlineResource(const RecordBatch& batch, std::size_t headCount, const std::string& resourceName,
-                            const char* options, RecordProcessContext* context) {
+                            const char* options, BuildContext* context) {
     const RecordBatch head(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(headCount));
     const RecordBatch tail(batch.begin() + static_cast<std::ptrdiff_t>(headCount), batch.end());
     // Only a run on a chunk has a source to copy from.
     if (context->chunk == nullptr) return kArgumentError;
     STATUS status = AppendBatch(head, &context->output);
     if (status != kOK) return status;
-    const CopyInputs saved = context->copyInputs;
-    context->copyInputs.sourceName = resourceName.c_str();
-    context->copyInputs.makeInlineOptions = options;
-    status = AppendSourceRichText(context->chunk, context, 0);
-    context->copyInputs = saved;
+    if (g_builderEngineHooks.AppendImageResourceInline == nullptr) return kOperationFailed;
+    status = g_builderEngineHooks.AppendImageResourceInline(context, resourceName.c_str(), options);
     return status == kOK ? AppendBatch(tail, &context->output) : status;
 }
 
 } // namespace
 
 STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const char* options,
-                         RecordProcessContext* context) {
+                         BuildContext* context) {
     if (context == nullptr || source == nullptr) return kArgumentError;
     RecordBatch batch;
     batch.push_back(EmptyTextRecord(NewTextFont(context)));
@@ -136,7 +134,7 @@ STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const cha
 
     std::string wrap;
     const bool wrapGiven = OptionText(options, "WrapText=", &wrap);
-    batch.push_back(GraphicRecord(wrapGiven && StartsWithWord(wrap, "WRAP") ? kGraphicSpansLines : 0, 0, 0, 0));
+    batch.push_back(GraphicRecord(wrapGiven && StartsWithNoCase(wrap, "WRAP") ? kGraphicSpansLines : 0, 0, 0, 0));
 
     const std::string sourceText(source);
     BuiltRecord sourceRecord;
@@ -144,7 +142,7 @@ STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const cha
         return kArgumentError;
     std::string loadType;
     std::uint16_t load = 0;
-    if (OptionText(options, "LoadType=", &loadType)) load = EqualsWord(loadType.c_str(), "Deferred") ? 2 : 1;
+    if (OptionText(options, "LoadType=", &loadType)) load = EqualNoCase(loadType.c_str(), "Deferred") ? 2 : 1;
     WriteWord(sourceRecord.bytes.data() + 4, sourceKind == kImageSourceUrl ? 4 : 1);
     WriteWord(sourceRecord.bytes.data() + 6, load);
     WriteWord(sourceRecord.bytes.data() + 10, static_cast<std::uint16_t>(sourceText.size()));
@@ -178,7 +176,7 @@ STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const cha
 }
 
 STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceClass, const char* name,
-                            const char* options, int background, RecordProcessContext* context, std::uint16_t width,
+                            const char* options, int background, BuildContext* context, std::uint16_t width,
                             std::uint16_t height, const char* altText, const char* alignment,
                             const char* horizontalSpace, const char* verticalSpace, const char* border) {
     if (context == nullptr || name == nullptr || resourceClass != kResourceClassImage) return kArgumentError;
@@ -213,7 +211,7 @@ STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceCl
     // Made inline, the resource's own records stand in place of the graphic
     // record, image header and reference (copied between the CDBEGIN and the
     // records after them).
-    const bool makeInline = OptionText(options, "MakeInLine=", &value) && EqualsWord(value.c_str(), "Yes");
+    const bool makeInline = OptionText(options, "MakeInLine=", &value) && EqualNoCase(value.c_str(), "Yes");
 
     batch.push_back(BeginRecord(kSigGraphic, kGraphicVersion));
     std::string wrap;
@@ -222,12 +220,12 @@ STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceCl
         std::uint8_t graphicFlags = kGraphicSizeInPixels;
         if (Given(alignment) && LeftOrRight(alignment)) {
             graphicFlags |= kGraphicSpansLines;
-        } else if (wrapGiven && StartsWithWord(wrap, "WRAP")) {
+        } else if (wrapGiven && StartsWithNoCase(wrap, "WRAP")) {
             graphicFlags |= kGraphicSpansLines;
         }
         batch.push_back(GraphicRecord(graphicFlags, width, height, 0));
 
-        const bool jpeg = OptionText(options, "ImageType=", &value) && StartsWithWord(value, "JP");
+        const bool jpeg = OptionText(options, "ImageType=", &value) && StartsWithNoCase(value, "JP");
         std::uint16_t imageWidth = width != 0 ? width : kDefaultPixels;
         std::uint16_t imageHeight = height != 0 ? height : kDefaultPixels;
         if (OptionText(options, "ImageWidth=", &value) || OptionText(options, "GraphicWidth=", &value))

@@ -15,12 +15,11 @@
 
 #include "builders/record_output.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // Source kinds of AppendBitmapImage: only kImageSourceUrl makes the source
 // a URL; every other kind names a file attachment of the note.
@@ -49,8 +48,8 @@ constexpr std::uint16_t kResourceClassImage = 19;
 // vertical alignment and id/name records, CDEND. Returns 0, 1028 for a null
 // source or context or a record that cannot hold its text, or the first
 // failing append.
-TALIX_API STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const char* options,
-                                   RecordProcessContext* context);
+STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const char* options,
+                         BuildContext* context);
 
 // A reference to the image resource of the name (the part before its first
 // "?", else before its first "!"; the caller's text is not changed), or,
@@ -62,11 +61,11 @@ TALIX_API STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source,
 // own records ("$ImageData" of the image resource of the name, copied by
 // AppendSourceRichText, whose failure is returned) take the place of the
 // graphic record, image header and reference.
-TALIX_API STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceClass, const char* name,
-                                      const char* options, int background, RecordProcessContext* context,
-                                      std::uint16_t width, std::uint16_t height, const char* altText,
-                                      const char* alignment, const char* horizontalSpace,
-                                      const char* verticalSpace, const char* border);
+STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceClass, const char* name,
+                            const char* options, int background, BuildContext* context,
+                            std::uint16_t width, std::uint16_t height, const char* altText,
+                            const char* alignment, const char* horizontalSpace,
+                            const char* verticalSpace, const char* border);
 
 // A picture from the "$FILE" attachment of the name (matched ignoring
 // case) of the note: graphic record, image header and image segments,
@@ -74,25 +73,25 @@ TALIX_API STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t 
 // (100 when not given). Returns 0, 1028 when the note has no such
 // attachment, a platform status when it cannot be read, or the first
 // failing append.
-TALIX_API STATUS WriteAttachedImageRecords(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* attachmentName,
-                                           std::uint16_t imageType, RecordProcessContext* context,
-                                           std::uint16_t width, std::uint16_t height, const char* altText,
-                                           const char* alignment, const char* horizontalSpace,
-                                           const char* verticalSpace, const char* border);
+STATUS WriteAttachedImageRecords(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* attachmentName,
+                                 std::uint16_t imageType, BuildContext* context,
+                                 std::uint16_t width, std::uint16_t height, const char* altText,
+                                 const char* alignment, const char* horizontalSpace,
+                                 const char* verticalSpace, const char* border);
 
 // A picture from image data in memory: graphic record, image header and
 // image segments. Returns 0, 263 for fewer than 10 bytes of data, 257 for
 // JPEG data without a frame header, 1028 for a null output, or the first
 // failing append.
-TALIX_API STATUS WriteImageBufferRecords(const std::uint8_t* data, std::uint32_t size, std::uint16_t imageType,
-                                         RecordOutput* output, std::uint16_t width, std::uint16_t height,
-                                         const char* alignment);
+STATUS WriteImageBufferRecords(const std::uint8_t* data, std::uint32_t size, std::uint16_t imageType,
+                               RecordOutput* output, std::uint16_t width, std::uint16_t height,
+                               const char* alignment);
 
 // A picture from an image file: the whole file is its image data. Returns
 // 0, 259 when the file cannot be opened or read, 263 for a file of fewer
 // than 10 bytes, 257 for JPEG data without a frame header, or the first
 // failing append.
-TALIX_API STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, RecordProcessContext* context,
+STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, BuildContext* context,
                                        std::uint16_t width, std::uint16_t height, const char* altText,
                                        const char* alignment, const char* horizontalSpace,
                                        const char* verticalSpace, const char* borderWidth,

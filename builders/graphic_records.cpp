@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "builders/graphic_builders.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
@@ -14,7 +15,7 @@
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -37,8 +38,6 @@ constexpr std::uint32_t kOptionValueLimit = 8192;
 
 // The default font: face 1, plain, colour 0, 10 points.
 constexpr FontId kDefaultFont{1, 0, 0, 10};
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 } // namespace
 
@@ -197,7 +196,7 @@ bool ReplicaWords(const std::string& text, std::uint32_t words[2]) {
     if (text.size() != 16) return false;
     std::uint32_t halves[2] = {};
     for (std::size_t i = 0; i < 16; ++i) {
-        const char c = Lower(text[i]);
+        const char c = LowerAscii(text[i]);
         std::uint32_t digit = 0;
         if (c >= '0' && c <= '9') {
             digit = static_cast<std::uint32_t>(c - '0');
@@ -221,21 +220,7 @@ bool OptionText(const char* options, const char* key, std::string* value) {
     return true;
 }
 
-bool StartsWithWord(const std::string& text, const char* word) {
-    const std::size_t length = std::strlen(word);
-    if (text.size() < length) return false;
-    for (std::size_t i = 0; i < length; ++i)
-        if (Lower(text[i]) != Lower(word[i])) return false;
-    return true;
-}
-
-bool EqualsWord(const char* text, const char* word) {
-    if (text == nullptr) return false;
-    const std::size_t length = std::strlen(word);
-    return std::strlen(text) == length && StartsWithWord(text, word);
-}
-
-bool LeftOrRight(const char* alignment) { return EqualsWord(alignment, "left") || EqualsWord(alignment, "right"); }
+bool LeftOrRight(const char* alignment) { return EqualNoCase(alignment, "left") || EqualNoCase(alignment, "right"); }
 
 std::uint16_t DecimalWord(const char* text) {
     if (text == nullptr) return 0;
@@ -243,7 +228,7 @@ std::uint16_t DecimalWord(const char* text) {
     return static_cast<std::uint16_t>(std::clamp<long>(value, 0, 0xFFFF));
 }
 
-FontId NewTextFont(const RecordProcessContext* context) {
+FontId NewTextFont(const BuildContext* context) {
     const ZervaRTItem* item = context->output.item;
     if (item == nullptr || item->work == nullptr || ReadWord(item->work->textTemplate) != kSigText)
         return kDefaultFont;
@@ -251,7 +236,7 @@ FontId NewTextFont(const RecordProcessContext* context) {
     return FontId{font[0], font[1], font[2], font[3]};
 }
 
-STATUS CaptionRecord(const char* options, RecordProcessContext* context, BuiltRecord* record, bool* present) {
+STATUS CaptionRecord(const char* options, BuildContext* context, BuiltRecord* record, bool* present) {
     *present = false;
     std::string caption;
     if (!OptionText(options, "Caption=", &caption) || caption.empty()) return kOK;
@@ -260,7 +245,7 @@ STATUS CaptionRecord(const char* options, RecordProcessContext* context, BuiltRe
     WriteWord(bytes + 4, static_cast<std::uint16_t>(caption.size()));
 
     std::string position;
-    if (OptionText(options, "CaptionPosition=", &position) && StartsWithWord(position, "Center")) bytes[6] = 1;
+    if (OptionText(options, "CaptionPosition=", &position) && StartsWithNoCase(position, "Center")) bytes[6] = 1;
 
     FontId font{0, 0, 0, 10};
     std::uint16_t colorFlags = kColorSystem;

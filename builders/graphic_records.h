@@ -14,7 +14,7 @@
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 constexpr std::uint16_t kGraphicVersion = 1;        // of the CDBEGIN/CDEND pair around a graphic
 // Graphic record flags.
@@ -83,10 +83,6 @@ bool ReplicaWords(const std::string& text, std::uint32_t words[2]);
 // The value of a keyword (GetOptionValue), at most 8,191 characters.
 // Returns false when the keyword is absent.
 bool OptionText(const char* options, const char* key, std::string* value);
-// True when the text begins with the word, ignoring case.
-bool StartsWithWord(const std::string& text, const char* word);
-// True when the text equals the word, ignoring case.
-bool EqualsWord(const char* text, const char* word);
 // True for the alignments "left" and "right", ignoring case.
 bool LeftOrRight(const char* alignment);
 // The decimal value of a text as atoi reads it, kept to 16 bits.
@@ -95,12 +91,12 @@ inline bool Given(const char* text) { return text != nullptr && text[0] != '\0';
 
 // The font for new text: the item's text template, or face 1, plain,
 // colour 0, 10 points when there is none.
-FontId NewTextFont(const RecordProcessContext* context);
+FontId NewTextFont(const BuildContext* context);
 
 // The caption record of "Caption=", "CaptionPosition=" and "CaptionFont=".
 // Returns 0 with *present false when there is no caption, 1028 when the
 // caption does not fit a record.
-STATUS CaptionRecord(const char* options, RecordProcessContext* context, BuiltRecord* record, bool* present);
+STATUS CaptionRecord(const char* options, BuildContext* context, BuiltRecord* record, bool* present);
 
 // The pixel size of image data: GIF from its logical screen, JPEG from its
 // first frame header (SOF0 to SOF3). Returns false when nothing is found.

@@ -10,18 +10,19 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
+#include "builders/builder_hooks.h"
+#include "builders/html_import_view.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
+#include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/html_attributes.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
-#include "engine/record_process.h"
-#include "htmlimport/html_import_context.h"
-#include "htmlimport/import_sink.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -47,12 +48,12 @@ constexpr const char* kDefaultDescription = "Click here to view...";
 constexpr const char* kDefaultLinkFont = "BLUE +UNDERLINE";
 constexpr const char* kDefaultPopupFont = "+Highlight";
 
-ZervaRTItem* Item(RecordProcessContext* context) { return context->output.item; }
+ZervaRTItem* Item(BuildContext* context) { return context->output.item; }
 
 // The HTML import's current text node, when the output belongs to an import
 // that stands at one.
-void* ImportTextNode(RecordProcessContext* context) {
-    HTMLImportContext* import = context->output.htmlImport;
+void* ImportTextNode(BuildContext* context) {
+    HTMLImportView* import = context->output.htmlImport;
     return import != nullptr ? import->listNodeCursor : nullptr;
 }
 
@@ -67,7 +68,7 @@ STATUS AppendCompanionRecord(RecordOutput* output) {
 }
 
 // The link target record 0xFFF6 in URL form.
-STATUS AppendURLTarget(const char* url, std::uint32_t urlLength, RecordProcessContext* context) {
+STATUS AppendURLTarget(const char* url, std::uint32_t urlLength, BuildContext* context) {
     const std::uint32_t length = kTargetFixed + urlLength;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
@@ -91,7 +92,7 @@ struct LinkTexts {
 
 // The link target record 0xFFF6 in Notes-link form: hint, description, the
 // note link and the anchor.
-STATUS AppendNotesLinkTarget(const LinkTexts& texts, const NoteLinkWords& link, RecordProcessContext* context) {
+STATUS AppendNotesLinkTarget(const LinkTexts& texts, const NoteLinkWords& link, BuildContext* context) {
     const std::uint32_t length =
         kTargetFixed + kNoteLinkSize + texts.hintLength + texts.descriptionLength + texts.anchorLength;
     RecordScratch scratch(context->session, length + 1);
@@ -120,7 +121,7 @@ STATUS AppendNotesLinkTarget(const LinkTexts& texts, const NoteLinkWords& link, 
 // the description and the hint (withHint) and the anchor (when it has one),
 // each terminated.
 STATUS AppendLinkRecord(const LinkTexts& texts, bool withHint, const NoteLinkWords& link,
-                        RecordProcessContext* context) {
+                        BuildContext* context) {
     RecordOutput* output = &context->output;
     std::uint32_t length = kLinkFixed + texts.descriptionLength + 1;
     if (withHint) length += texts.hintLength + 1;
@@ -150,7 +151,7 @@ STATUS AppendLinkRecord(const LinkTexts& texts, bool withHint, const NoteLinkWor
 // text-run template. With wrapColor, a specification that names a colour
 // wraps the run with a colour record.
 STATUS AppendTextInFont(const char* text, std::uint32_t length, const char* spec, bool wrapColor,
-                        RecordProcessContext* context) {
+                        BuildContext* context) {
     RecordOutput* output = &context->output;
     std::uint32_t rgb = 0;
     std::uint16_t colorFlags = 0;
@@ -169,8 +170,11 @@ const char* NonEmpty(const char* text) { return text != nullptr && text[0] != '\
 // The visible text of a link, through the HTML import's font calculation
 // when the import stands at a text node.
 STATUS AppendLinkText(const char* text, std::uint32_t length, const char* spec, bool wrapColor,
-                      RecordProcessContext* context) {
-    if (void* node = ImportTextNode(context)) return CalcFontFromHTML(context, context->output.htmlImport, node);
+                      BuildContext* context) {
+    if (void* node = ImportTextNode(context)) {
+        if (g_htmlImportSink.CalcFontFromHTML == nullptr) return kOperationFailed;
+        return g_htmlImportSink.CalcFontFromHTML(context, context->output.htmlImport, node);
+    }
     return AppendTextInFont(text, length, spec, wrapColor, context);
 }
 
@@ -181,11 +185,11 @@ bool HasAny(const char* text, const char* characters) {
 // The Notes link of the chunk's link request: checks the target, parses the
 // ids (kept in the session's work area) and settles the texts. Returns 0,
 // 257 for a target that is not a replica id.
-STATUS PrepareNotesLink(const LinkRequest& request, RecordProcessContext* context, NoteLinkWords* link,
+STATUS PrepareNotesLink(const LinkRequest& request, BuildContext* context, NoteLinkWords* link,
                         LinkTexts* texts) {
     ParsedLinkIds& parsed = context->session->workArea->parsedLink;
     parsed = ParsedLinkIds{};
-    if (std::strlen(request.target) != 16) return kHtmlTreeLost;
+    if (std::strlen(request.target) != 16) return kOperationFailed;
     ParseReplicaIdText(request.target, parsed.link.replica);
     parsed.replicaParsed = 'Y';
     int level = 1;
@@ -229,7 +233,7 @@ STATUS PrepareNotesLink(const LinkRequest& request, RecordProcessContext* contex
 }
 
 // The two forms of the Notes link. exForm: the self-contained form.
-STATUS NotesLink(const char* text, std::uint32_t textLength, RecordProcessContext* context, bool wrap,
+STATUS NotesLink(const char* text, std::uint32_t textLength, BuildContext* context, bool wrap,
                  bool exForm) {
     if (context == nullptr || context->session == nullptr || Item(context) == nullptr ||
         context->chunk == nullptr || context->chunk->work == nullptr)
@@ -307,7 +311,7 @@ std::uint32_t GroupAt(const char* text, std::size_t textLength, std::size_t offs
 
 // The id/name record of a hypertext link from its own option keys.
 STATUS AppendHypertextAttributes(const char* text, const char* linkText, const char* options,
-                                 RecordProcessContext* context) {
+                                 BuildContext* context) {
     RARIvoSession* session = context->session;
     const char* search = NonEmpty(context->secondArgument);
     std::string texts[6];
@@ -350,7 +354,7 @@ STATUS AppendHypertextAttributes(const char* text, const char* linkText, const c
 
 STATUS AppendHotspotRecord(std::uint16_t signature, std::uint16_t type, std::uint32_t flags, const char* data,
                            std::uint32_t dataLength, std::uint16_t dataLengthWord, std::uint32_t dataBytes,
-                           RecordProcessContext* context) {
+                           BuildContext* context) {
     const std::uint32_t length = kHotspotFixed + dataBytes;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
@@ -398,7 +402,7 @@ STATUS AppendHTMLAttributeRecord(RARIvoSession* session, const char* prefix, con
 
 // ---- Builders ---------------------------------------------------------------
 
-STATUS AppendHotspotEnd(RecordProcessContext* context, std::uint16_t signature) {
+STATUS AppendHotspotEnd(BuildContext* context, std::uint16_t signature) {
     if (context == nullptr) return kArgumentError;
     const std::uint8_t record[2] = {static_cast<std::uint8_t>(signature), 2};
     const STATUS status = AppendRecord(record, signature, sizeof record, &context->output);
@@ -407,7 +411,7 @@ STATUS AppendHotspotEnd(RecordProcessContext* context, std::uint16_t signature) 
 }
 
 STATUS AppendPopupHotspot(const char* text, const char* popupText, const char* options,
-                          RecordProcessContext* context) {
+                          BuildContext* context) {
     if (context == nullptr || context->session == nullptr || Item(context) == nullptr) return kArgumentError;
     RARIvoSession* session = context->session;
     std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity, "Adding popup text to %s...",
@@ -437,7 +441,7 @@ STATUS AppendPopupHotspot(const char* text, const char* popupText, const char* o
 }
 
 STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* url, std::uint32_t urlLength,
-                        RecordProcessContext* context, int noText) {
+                        BuildContext* context, int noText) {
     if (context == nullptr || context->session == nullptr || Item(context) == nullptr) return kArgumentError;
     urlLength = TextLength(url, urlLength);
     // A URL that no record could hold is refused before anything is written.
@@ -456,7 +460,7 @@ STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* 
     if (status != kOK) return status;
 
     if (noText == 0) {
-        const HTMLImportContext* import = output->htmlImport;
+        const HTMLImportView* import = output->htmlImport;
         const char* font = import != nullptr ? NonEmpty(import->fontColorText) : nullptr;
         if (font == nullptr) font = NonEmpty(Item(context)->urlFont);
         status = AppendLinkText(text, textLength, font != nullptr ? font : kDefaultLinkFont, true, context);
@@ -468,23 +472,23 @@ STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* 
 }
 
 STATUS AppendURLHotspotWithEnd(const char* text, std::uint32_t textLength, const char* url,
-                               std::uint32_t urlLength, RecordProcessContext* context) {
+                               std::uint32_t urlLength, BuildContext* context) {
     const STATUS status = AppendURLHotspot(text, textLength, url, urlLength, context, 0);
     if (status != kOK) return status;
     return AppendHotspotEnd(context, kSigV4HotspotEnd);
 }
 
-STATUS AppendNotesLinkHotspot(const char* text, std::uint32_t textLength, RecordProcessContext* context,
+STATUS AppendNotesLinkHotspot(const char* text, std::uint32_t textLength, BuildContext* context,
                               int wrap) {
     return NotesLink(text, textLength, context, wrap != 0, false);
 }
 
-STATUS AppendNotesLinkHotspotEx(const char* text, std::uint32_t textLength, RecordProcessContext* context) {
+STATUS AppendNotesLinkHotspotEx(const char* text, std::uint32_t textLength, BuildContext* context) {
     return NotesLink(text, textLength, context, false, true);
 }
 
 STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t noteId, const char* options,
-                           RecordProcessContext* context) {
+                           BuildContext* context) {
     if (context == nullptr || context->session == nullptr || Item(context) == nullptr) return kArgumentError;
     RARIvoSession* session = context->session;
     const LinkDatabase& database = session->workArea->linkDatabase;

@@ -8,35 +8,34 @@
 
 #include <cstdint>
 
-#include "chunkops/operation_inputs.h"
+#include "core/operation_inputs.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 
 class RARIvoSession;
 
 namespace talix {
 
 struct RecordOutput;
-struct RecordProcessContext;
+struct BuildContext;
 
 // The hotspot end record (a byte record of the given signature, normally
 // 0xAE) and a CDEND whose inner signature is that signature.
-TALIX_API STATUS AppendHotspotEnd(RecordProcessContext* context, std::uint16_t signature);
+STATUS AppendHotspotEnd(BuildContext* context, std::uint16_t signature);
 
 // A pop-up on visible text: the pop-up text is the hotspot's data. Options:
 // "Hotspot=Mouseover" (type 22, else 1) and "Style=" ("Highlight", "None").
 // The text is written in the item's PopUpFont, else "+Highlight".
-TALIX_API STATUS AppendPopupHotspot(const char* text, const char* popupText, const char* options,
-                                    RecordProcessContext* context);
+STATUS AppendPopupHotspot(const char* text, const char* popupText, const char* options,
+                          BuildContext* context);
 
 // Opens a URL hotspot and, unless noText is set, writes its text in the URL
 // font; the hotspot stays open. A length of 0 means the text is measured.
 // Returns 1028 for a missing or empty URL.
-TALIX_API STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* url,
-                                  std::uint32_t urlLength, RecordProcessContext* context, int noText);
+STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* url,
+                        std::uint32_t urlLength, BuildContext* context, int noText);
 // AppendURLHotspot followed by the hotspot end and its CDEND.
-TALIX_API STATUS AppendURLHotspotWithEnd(const char* text, std::uint32_t textLength, const char* url,
-                                         std::uint32_t urlLength, RecordProcessContext* context);
+STATUS AppendURLHotspotWithEnd(const char* text, std::uint32_t textLength, const char* url,
+                               std::uint32_t urlLength, BuildContext* context);
 
 // A Notes link from the chunk's link request (engine/chunk_work_state.h).
 // With wrap set only the hotspot is opened around what the chunk holds (the
@@ -44,12 +43,12 @@ TALIX_API STATUS AppendURLHotspotWithEnd(const char* text, std::uint32_t textLen
 // '/' or '.' and visible text becomes a URL hotspot. Returns 1028 for a
 // missing or empty target, 257 for a target that is not a 16-character
 // replica id. The parsed ids are left in the session's work area.
-TALIX_API STATUS AppendNotesLinkHotspot(const char* text, std::uint32_t textLength,
-                                        RecordProcessContext* context, int wrap);
+STATUS AppendNotesLinkHotspot(const char* text, std::uint32_t textLength,
+                              BuildContext* context, int wrap);
 // The same link, self-contained: it writes its visible text (kind 3) and
 // closes the hotspot, except for kind 1 (a link without text).
-TALIX_API STATUS AppendNotesLinkHotspotEx(const char* text, std::uint32_t textLength,
-                                          RecordProcessContext* context);
+STATUS AppendNotesLinkHotspotEx(const char* text, std::uint32_t textLength,
+                                BuildContext* context);
 
 // A hypertext link on text to the note noteId of the session's link database
 // (its replica id and view from the session's work area). The link text is
@@ -59,8 +58,8 @@ TALIX_API STATUS AppendNotesLinkHotspotEx(const char* text, std::uint32_t textLe
 // operation's search text (its second argument), and in the title "$1"
 // stands for the text, "$2" for the link text. The text is written in the
 // operation's font. Returns the status of a failed look-up of the note.
-TALIX_API STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t noteId,
-                                     const char* options, RecordProcessContext* context);
+STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t noteId,
+                           const char* options, BuildContext* context);
 
 // ---- Shared with the other hotspot builders --------------------------------
 
@@ -68,8 +67,8 @@ TALIX_API STATUS AppendHypertextLink(const char* text, const char* linkText, std
 // word, 1-8 the second. A universal id of 32: characters 9-16, 1-8, 25-32,
 // 17-24 give its four words. Each group stops at its first character that is
 // not hexadecimal.
-TALIX_API void ParseReplicaIdText(const char* text, std::uint32_t words[2]);
-TALIX_API void ParseUniversalIdText(const char* text, std::uint32_t words[4]);
+void ParseReplicaIdText(const char* text, std::uint32_t words[2]);
+void ParseUniversalIdText(const char* text, std::uint32_t words[4]);
 
 // A hotspot begin (0xFFAD or 0xFFA9): type, flags and the data length word,
 // then dataBytes bytes of data, of which dataLength come from data and the
@@ -77,7 +76,7 @@ TALIX_API void ParseUniversalIdText(const char* text, std::uint32_t words[4]);
 // Returns the status of the gate.
 STATUS AppendHotspotRecord(std::uint16_t signature, std::uint16_t type, std::uint32_t flags, const char* data,
                            std::uint32_t dataLength, std::uint16_t dataLengthWord, std::uint32_t dataBytes,
-                           RecordProcessContext* context);
+                           BuildContext* context);
 
 // Writes the 40-byte note link into a record at out.
 void WriteNoteLink(std::uint8_t* out, const NoteLinkWords& link);

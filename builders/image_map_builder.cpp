@@ -13,6 +13,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/hotspot_builders.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
@@ -20,7 +21,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "talix/session.h"
 
 namespace talix {
@@ -85,7 +86,7 @@ const CDRecordNode* FollowingMap(const CDRecordNode* node, const CDRecordNode** 
 
 // Writes the map's records again, its header with the shape's counter raised.
 STATUS AppendExistingMap(const CDRecordNode* first, const CDRecordNode* end, std::uint16_t shape,
-                         RecordProcessContext* context) {
+                         BuildContext* context) {
     for (const CDRecordNode* node = first; node != end; node = node->next) {
         if (node->signature != kSigMapElement || node->length < kMapHeaderLength) {
             const STATUS status = AppendRecordNode(node, &context->output);
@@ -118,7 +119,7 @@ STATUS AppendNewMap(std::uint16_t shape, RecordOutput* output) {
 
 // The area's event record carrying its code (from the start of the
 // session's text result).
-STATUS AppendAreaEvent(std::uint16_t signature, RecordProcessContext* context) {
+STATUS AppendAreaEvent(std::uint16_t signature, BuildContext* context) {
     RARIvoSession* session = context->session;
     std::uint32_t codeLength = session->workArea->hotspot.codeLength;
     if (codeLength > RARIvoSession::kTextResultCapacity) codeLength = RARIvoSession::kTextResultCapacity;
@@ -190,7 +191,7 @@ std::uint32_t ParseImageMapArea(RARIvoSession* session, const char* areaText, st
     return 16;
 }
 
-STATUS AppendImageMap(const char* areaText, const char* options, RecordProcessContext* context) {
+STATUS AppendImageMap(const char* areaText, const char* options, BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->session->workArea == nullptr)
         return kArgumentError;
     RecordOutput* output = &context->output;

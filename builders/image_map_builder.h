@@ -6,13 +6,12 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 class RARIvoSession;
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // The most points of a polygon area, and the largest shape data.
 constexpr std::uint32_t kMaxPolygonPoints = 100;
@@ -30,13 +29,13 @@ constexpr std::uint16_t kShapeRectangle = 1, kShapeCircle = 2, kShapePolygon = 3
 // The operation's current node (context->node) is where the map stands: the
 // CDEND of an image map (the map stands before it), or a record followed by
 // an existing map, which is written again with the new area's counter raised.
-TALIX_API STATUS AppendImageMap(const char* areaText, const char* options, RecordProcessContext* context);
+STATUS AppendImageMap(const char* areaText, const char* options, BuildContext* context);
 
 // The shape data of an area text into shape (at least kMaxShapeData bytes,
 // host form): returns its size, 16 for a rectangle or circle ("left=",
 // "top=", "width=", "right=", "height=", "bottom="), 2 + 8 per point for a
 // polygon ("NumPoints=", "x1=", "y1=" ...), 0 for a polygon whose point count
 // is missing, 0 or above 100.
-TALIX_API std::uint32_t ParseImageMapArea(RARIvoSession* session, const char* areaText, std::uint8_t* shape);
+std::uint32_t ParseImageMapArea(RARIvoSession* session, const char* areaText, std::uint8_t* shape);
 
 } // namespace talix

@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "builders/build_context.h"
 #include "builders/graphic_builders.h"
 #include "builders/graphic_records.h"
 #include "builders/table_builders.h"
-#include "core/record_forms.h"
 #include "core/attachments.h"
 #include "core/options.h"
+#include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 
 namespace talix {
 
@@ -63,9 +64,9 @@ bool AddImageAttributes(const char* altText, const char* alignment, const char* 
         batch->push_back(std::move(record));
     }
     if (Given(alignment)) {
-        if (EqualsWord(alignment, "left")) {
+        if (EqualNoCase(alignment, "left")) {
             batch->push_back(FloatRecord(1));
-        } else if (EqualsWord(alignment, "right")) {
+        } else if (EqualNoCase(alignment, "right")) {
             batch->push_back(FloatRecord(2));
         } else if (FindNoCase(alignment, "top") != nullptr) {
             batch->push_back(VerticalAlignRecord(2));
@@ -103,7 +104,7 @@ STATUS ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
 } // namespace
 
 STATUS WriteAttachedImageRecords(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* attachmentName,
-                                 std::uint16_t imageType, RecordProcessContext* context, std::uint16_t width,
+                                 std::uint16_t imageType, BuildContext* context, std::uint16_t width,
                                  std::uint16_t height, const char* altText, const char* alignment,
                                  const char* horizontalSpace, const char* verticalSpace, const char* border) {
     static_cast<void>(db);   // the attachment's bytes are reached through its note
@@ -149,7 +150,7 @@ STATUS WriteImageBufferRecords(const std::uint8_t* data, std::uint32_t size, std
     if (size < kMinimumImageData) return kOutOfMemory;
     std::uint16_t imageWidth = kDefaultPixels, imageHeight = kDefaultPixels;
     if (!DataPixelSize(data, size, imageType, &imageWidth, &imageHeight) && imageType == kImageTypeJpeg)
-        return kHtmlTreeLost;
+        return kOperationFailed;
     if (width != 0) imageWidth = width;
     if (height != 0) imageHeight = height;
 
@@ -159,7 +160,7 @@ STATUS WriteImageBufferRecords(const std::uint8_t* data, std::uint32_t size, std
     return AppendBatch(batch, output);
 }
 
-STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, RecordProcessContext* context,
+STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, BuildContext* context,
                              std::uint16_t width, std::uint16_t height, const char* altText, const char* alignment,
                              const char* horizontalSpace, const char* verticalSpace, const char* borderWidth,
                              const char* borderOptions) {
@@ -171,7 +172,7 @@ STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, RecordPr
     if (size < kMinimumImageData) return kOutOfMemory;
     std::uint16_t imageWidth = kDefaultPixels, imageHeight = kDefaultPixels;
     if (!DataPixelSize(data.data(), size, imageType, &imageWidth, &imageHeight) && imageType == kImageTypeJpeg)
-        return kHtmlTreeLost;
+        return kOperationFailed;
     if (width != 0) imageWidth = width;
     if (height != 0) imageHeight = height;
 

@@ -84,8 +84,7 @@ public:
     explicit ResourceRecords(RARIvoSession* session) : item_(session) {}
     ~ResourceRecords() {
         if (list_ != nullptr) {
-            FreeItemRecordList(item_.session, list_);
-            delete list_;
+            DeleteItemRecordList(item_.session, list_);
         }
     }
     ResourceRecords(const ResourceRecords&) = delete;

@@ -8,7 +8,6 @@
 
 #include "core/record_list.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -25,14 +24,14 @@ namespace talix {
 // it the call returns 0 and changes nothing. Returns 0, 1028 when the node
 // does not start such a graphic, or the platform's status (the new note is
 // then not stored).
-TALIX_API STATUS SaveGraphicAsImageResource(RARIvoSession* session, const char* name, const CDRecordNode* graphic,
-                                            plat::DBHANDLE db, int replace);
+STATUS SaveGraphicAsImageResource(RARIvoSession* session, const char* name, const CDRecordNode* graphic,
+                                  plat::DBHANDLE db, int replace);
 
 // The length of the Base64 text of the image resource's picture (line ends
 // included, as EncodeImageResourceBase64 writes it); 0 when it cannot be
 // read.
-TALIX_API std::uint32_t MeasureImageResourceBase64(RARIvoSession* session, plat::DBHANDLE db, const char* name,
-                                                   int lfOnly, int lineBreak);
+std::uint32_t MeasureImageResourceBase64(RARIvoSession* session, plat::DBHANDLE db, const char* name,
+                                         int lfOnly, int lineBreak);
 
 // The Base64 text (RFC 4648, in lines of 76 characters when lineBreak is
 // set, each ended by CR LF, or by LF alone with lfOnly) of the image
@@ -41,25 +40,25 @@ TALIX_API std::uint32_t MeasureImageResourceBase64(RARIvoSession* session, plat:
 // Returns 0, 1028 for a null argument or a resource without image data, 263
 // when memory runs out, or the status of finding or opening the resource.
 // On failure *text is null and *length 0.
-TALIX_API STATUS EncodeImageResourceBase64(RARIvoSession* session, plat::DBHANDLE db, const char* name,
-                                           std::uint32_t* length, char** text, int lfOnly, int lineBreak);
+STATUS EncodeImageResourceBase64(RARIvoSession* session, plat::DBHANDLE db, const char* name,
+                                 std::uint32_t* length, char** text, int lfOnly, int lineBreak);
 
 // Writes the picture of the image resource of the name in the database
 // (server, path) to a file. Returns 0, the status of connecting to the
 // resource, 1028 when it holds no image data (no file is made) or 259 when
 // the file cannot be written.
-TALIX_API STATUS WriteImageResourceFile(RARIvoSession* session, const char* server, const char* database,
-                                        const char* name, const char* filePath);
+STATUS WriteImageResourceFile(RARIvoSession* session, const char* server, const char* database,
+                              const char* name, const char* filePath);
 
 // Writes the data of the image segments after the first image header at or
 // after the node to a file. Returns 0, or 1028 (and makes no file) when a
 // paragraph, paragraph reference or text run, a bitmap header or the end of
 // the list comes first, when the header is not followed by an image
 // segment, or when the file cannot be created or written.
-TALIX_API STATUS WriteImageSegmentsToFile(const char* filePath, const CDRecordNode* node);
+STATUS WriteImageSegmentsToFile(const char* filePath, const CDRecordNode* node);
 
 // Writes a buffer to a file. Returns 0, or 1028 when the file cannot be
 // created or written.
-TALIX_API STATUS WriteBufferToFile(const char* filePath, const void* buffer, std::uint32_t length);
+STATUS WriteBufferToFile(const char* filePath, const void* buffer, std::uint32_t length);
 
 } // namespace talix

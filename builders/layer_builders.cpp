@@ -10,6 +10,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/graphic_builders.h"
 #include "builders/graphic_records.h"
 #include "core/font_spec.h"
@@ -19,7 +20,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -79,11 +80,11 @@ BuiltRecord PositioningRecord(std::uint32_t zIndex, const char* options, const s
     std::string value;
     std::uint8_t scheme = 1;
     if (OptionText(options, "Scheme=", &value) || OptionText(options, "position=", &value)) {
-        if (EqualsWord(value.c_str(), "static")) {
+        if (EqualNoCase(value.c_str(), "static")) {
             scheme = 0;
-        } else if (EqualsWord(value.c_str(), "relative")) {
+        } else if (EqualNoCase(value.c_str(), "relative")) {
             scheme = 2;
-        } else if (EqualsWord(value.c_str(), "fixed")) {
+        } else if (EqualNoCase(value.c_str(), "fixed")) {
             scheme = 3;
         }
     }
@@ -119,12 +120,12 @@ BuiltRecord BoxSizeRecord(const char* options, const std::vector<std::string>& f
 std::uint8_t BackgroundRepeat(const char* options) {
     std::string value;
     if (!OptionText(options, "BackgroundRepeat=", &value)) return kRepeatTile;
-    if (EqualsWord(value.c_str(), "once")) return 1;
-    if (EqualsWord(value.c_str(), "tile")) return 4;
-    if (StartsWithWord(value, "vert")) return 2;
-    if (StartsWithWord(value, "horiz")) return 3;
-    if (StartsWithWord(value, "cente")) return 6;
-    if (StartsWithWord(value, "size")) return 5;
+    if (EqualNoCase(value.c_str(), "once")) return 1;
+    if (EqualNoCase(value.c_str(), "tile")) return 4;
+    if (StartsWithNoCase(value, "vert")) return 2;
+    if (StartsWithNoCase(value, "horiz")) return 3;
+    if (StartsWithNoCase(value, "cente")) return 6;
+    if (StartsWithNoCase(value, "size")) return 5;
     return kRepeatTile;
 }
 
@@ -175,7 +176,7 @@ bool AddBackground(const char* options, RecordBatch* batch) {
 // The layer's paragraph: a paragraph, a new definition in the operation's
 // paragraph style (hidden by the formula in the session's text result,
 // when there is one) and a reference to it.
-void AddParagraph(RecordProcessContext* context, RecordBatch* batch) {
+void AddParagraph(BuildContext* context, RecordBatch* batch) {
     batch->push_back(BlankRecord(kSigParagraph, 2));
 
     std::uint8_t definition[kParagraphImageSize] = {};
@@ -217,7 +218,7 @@ void AddParagraph(RecordProcessContext* context, RecordBatch* batch) {
 
 // The font of the layer's text: "TextFont=" changes the item's font for new
 // text; without it, the operation's font specification does.
-FontId LayerTextFont(const char* options, RecordProcessContext* context) {
+FontId LayerTextFont(const char* options, BuildContext* context) {
     FontId font = NewTextFont(context);
     ZervaRTItem* item = context->output.item;
     if (item == nullptr || item->work == nullptr) return font;
@@ -287,7 +288,7 @@ void ParseLayerLength(std::uint8_t* lengthValue, const char* text, std::uint32_t
     WriteDouble(lengthValue + kLengthNumberOffset, value);
 }
 
-STATUS AppendLayerRecords(std::uint32_t zIndex, RecordProcessContext* context, const char* options,
+STATUS AppendLayerRecords(std::uint32_t zIndex, BuildContext* context, const char* options,
                           const char* position) {
     if (context == nullptr || context->session == nullptr) return kArgumentError;
     RARIvoSession* session = context->session;

@@ -6,11 +6,10 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // A length value as it lies inside a record in host form (24 bytes): u16
 // flags at 0, the f64 value at 8, the u8 unit at 16.
@@ -52,7 +51,7 @@ constexpr std::uint32_t kBoxSizeHeight = 32;
 // word found decides the unit ("px", "%", "in" as twips, "ch", "em", "ex");
 // without one, keepUnit 0 makes it pixels and keepUnit 1 keeps the unit the
 // value had. Null arguments change nothing.
-TALIX_API void ParseLayerLength(std::uint8_t* lengthValue, const char* text, std::uint32_t keepUnit);
+void ParseLayerLength(std::uint8_t* lengthValue, const char* text, std::uint32_t keepUnit);
 
 // Writes a layer at the output of the run: CDBEGIN, the layer record, the
 // optional id/name record, the positioning record (z-index, scheme, edges),
@@ -62,7 +61,7 @@ TALIX_API void ParseLayerLength(std::uint8_t* lengthValue, const char* text, std
 // its text run and CDEND. The position text holds top, left, width and
 // height separated by ";" and may be null. Returns 0, 1028 for a null
 // context, or the first failing append.
-TALIX_API STATUS AppendLayerRecords(std::uint32_t zIndex, RecordProcessContext* context, const char* options,
+STATUS AppendLayerRecords(std::uint32_t zIndex, BuildContext* context, const char* options,
                                     const char* position);
 
 } // namespace talix

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/session_work_area.h"
+#include "core/statuses.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -14,7 +15,7 @@ class ZervaRTItem;
 
 namespace talix {
 
-struct HTMLImportContext;
+struct HTMLImportView;
 
 constexpr int kTableLevels = 10;         // nesting levels 0 to 9
 constexpr int kColumnSlots = 64;         // remembered paragraph definitions per level
@@ -88,7 +89,7 @@ struct RecordOutput {
     std::uint32_t savedParagraphId[kTableLevels] = {};
 
     std::uint32_t restartBody = 0;
-    HTMLImportContext* htmlImport = nullptr;
+    HTMLImportView* htmlImport = nullptr;         // a running HTML import, whose context it is
     // The paragraph-definition templates of an HTML import (current,
     // default, import), reset by the import from an item, and whether each
     // holds a definition.
@@ -101,5 +102,15 @@ struct RecordOutput {
     std::uint16_t heldHandleCount = 0;
     plat::DHANDLE workHandle = 0;
 };
+
+// Starts a new output segment for the record output (making the item's
+// output list on first use). Returns 0 or 263; on failure the output keeps
+// its previous segment.
+STATUS StartOutputSegment(RecordOutput* output);
+// Records the used length and the last record index of the current segment.
+STATUS CloseOutputSegment(RecordOutput* output);
+// Frees the held memory handles of the output from index first on, then
+// unlocks and frees its work handle.
+void ReleaseHeldHandles(RecordOutput* output, std::uint16_t first);
 
 } // namespace talix

@@ -5,13 +5,14 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "builders/record_output.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -83,7 +84,7 @@ FontId FontFromSpec(ZervaRTItem* item, const char* spec, std::uint32_t* rgb, std
     return font;
 }
 
-FontId OperationFont(RecordProcessContext* context) {
+FontId OperationFont(BuildContext* context) {
     FontId font = TemplateFont(context->output.item);
     SessionWorkArea* area = context->session->workArea;
     ApplyFontSpec(&font, &area->currentRGB, &area->currentColorFlags, context->font, context->fontMask);

@@ -15,7 +15,7 @@ class ZervaRTItem;
 namespace talix {
 
 struct RecordOutput;
-struct RecordProcessContext;
+struct BuildContext;
 
 // The longest record these builders lay out: a work buffer.
 constexpr std::uint32_t kMaxBuiltRecord = kWorkBufferSize;
@@ -63,7 +63,7 @@ FontId FontFromSpec(ZervaRTItem* item, const char* spec, std::uint32_t* rgb, std
 
 // The template font with the running operation's font specification applied
 // (the session's current colour receives its colour).
-FontId OperationFont(RecordProcessContext* context);
+FontId OperationFont(BuildContext* context);
 
 // A length given as 0 is measured; a given length never reaches past the
 // text's terminator.

@@ -7,6 +7,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
 #include "core/options.h"
@@ -14,7 +15,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -47,10 +48,6 @@ constexpr BorderStyle kBorderStyles[] = {
     {"Box", 0},     {"Caption", 6},       {"WindowCaption", 6},           {"Gradient", 7}, {"TAB", 7},
     {"DIAGTAB", 7},
 };
-
-bool EqualNoCase(const char* value, const char* word) {
-    return std::strlen(value) == std::strlen(word) && FindNoCase(value, word) == value;
-}
 
 // The bar flags of the section options; *tabStyle receives the style of the
 // tab record (0 for none).
@@ -112,7 +109,7 @@ STATUS AppendReference(std::uint16_t id, RecordOutput* output) {
 
 // The title paragraph of a "PostReply" section: a definition of its own,
 // left-justified and shifted left by a quarter inch. *id receives its id.
-STATUS AppendPostReplyParagraph(RecordProcessContext* context, std::uint16_t* id) {
+STATUS AppendPostReplyParagraph(BuildContext* context, std::uint16_t* id) {
     RecordOutput* output = &context->output;
     ParagraphStyleState style;
     const STATUS parsed = output->item->ParseParagraphString(
@@ -140,7 +137,7 @@ STATUS AppendPostReplyParagraph(RecordProcessContext* context, std::uint16_t* id
 
 } // namespace
 
-STATUS AppendSectionRecords(RecordProcessContext* context) {
+STATUS AppendSectionRecords(BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->session->workArea == nullptr ||
         context->output.item == nullptr)
         return kArgumentError;

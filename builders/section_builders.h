@@ -4,17 +4,16 @@
 #pragma once
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // Opens a section. The title is the operation's argument text, the options
 // are the session's running option text, the title font the item's font for
 // new text changed by the operation's font specification. Returns 0 or the
 // first failing status of the paragraph records, the text runs, the section
 // records or the closing of the bar.
-TALIX_API STATUS AppendSectionRecords(RecordProcessContext* context);
+STATUS AppendSectionRecords(BuildContext* context);
 
 } // namespace talix

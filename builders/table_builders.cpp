@@ -12,6 +12,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/graphic_builders.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
@@ -24,7 +25,6 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -67,7 +67,7 @@ constexpr std::uint32_t kImageFlags = 4, kImageType = 8, kImageClass = 10, kImag
 constexpr std::uint32_t kImageHinted = 12;
 
 struct TableBuild {
-    RecordProcessContext* context = nullptr;
+    BuildContext* context = nullptr;
     RecordOutput* output = nullptr;
     RARIvoSession* session = nullptr;
     ZervaRTItem* item = nullptr;
@@ -532,7 +532,7 @@ STATUS BuildTable(TableBuild* build) {
 
 } // namespace
 
-STATUS AppendTableRecords(std::uint16_t columns, std::uint16_t rows, RecordProcessContext* context) {
+STATUS AppendTableRecords(std::uint16_t columns, std::uint16_t rows, BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->session->workArea == nullptr ||
         context->chunk == nullptr || context->chunk->item == nullptr)
         return kArgumentError;

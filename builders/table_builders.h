@@ -12,13 +12,12 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 class RARIvoSession;
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 // Fixed lengths of the table records the builders write.
 constexpr std::uint32_t kTableBeginLength = 14;
@@ -43,7 +42,7 @@ constexpr std::uint16_t kMaxTableColumns = 64;
 // the output keeps, or an option text that cannot fit its record; 263 when
 // memory runs out; or the status of the first append that fails (the
 // records appended before it stay in the output).
-TALIX_API STATUS AppendTableRecords(std::uint16_t columns, std::uint16_t rows, RecordProcessContext* context);
+STATUS AppendTableRecords(std::uint16_t columns, std::uint16_t rows, BuildContext* context);
 
 // Applies table option words to a record of the given signature (host
 // form): 0xFFFB (table extension), 0xFF5C (tab settings), 163 or 207 (table
@@ -55,7 +54,7 @@ TALIX_API STATUS AppendTableRecords(std::uint16_t columns, std::uint16_t rows, R
 // item). Returns 0, 1028 for a null record or a buffer too small for the
 // record or its new name (the record is then unchanged); other signatures
 // are left alone.
-TALIX_API STATUS ParseTableProperties(RARIvoSession* session, RecordProcessContext* context,
+STATUS ParseTableProperties(RARIvoSession* session, BuildContext* context,
                                       std::uint16_t signature, std::uint8_t* record, std::uint32_t capacity,
                                       const char* options, int initial);
 
@@ -63,7 +62,7 @@ TALIX_API STATUS ParseTableProperties(RARIvoSession* session, RecordProcessConte
 // words of the options; with initial set the shadow first becomes 12 and
 // the thicknesses 0. Any other signature is left alone. Returns 0, or 1028
 // for a null record.
-TALIX_API STATUS ParseBorderSpec(RARIvoSession* session, std::uint16_t signature, std::uint8_t* record,
-                                 const char* options, int initial);
+STATUS ParseBorderSpec(RARIvoSession* session, std::uint16_t signature, std::uint8_t* record,
+                       const char* options, int initial);
 
 } // namespace talix

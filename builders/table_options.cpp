@@ -9,6 +9,7 @@
 
 #include "core/options.h"
 #include "core/pool.h"
+#include "core/text_compare.h"
 
 namespace talix {
 

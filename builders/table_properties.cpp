@@ -4,13 +4,13 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "builders/build_context.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
 #include "core/font_spec.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "talix/chunk.h"
 
 namespace talix {
@@ -178,7 +178,7 @@ STATUS ParseExtension(RARIvoSession* session, std::uint8_t* record, std::uint32_
 }
 
 // The tab settings record (0xFF5C).
-STATUS ParseTabSettings(RecordProcessContext* context, std::uint8_t* record, std::uint32_t capacity,
+STATUS ParseTabSettings(BuildContext* context, std::uint8_t* record, std::uint32_t capacity,
                         const char* options) {
     if (capacity < kTabSettingsLength) return kArgumentError;
     char value[kTableWordCapacity];
@@ -328,7 +328,7 @@ STATUS ParseBorderSpec(RARIvoSession*, std::uint16_t signature, std::uint8_t* re
     return kOK;
 }
 
-STATUS ParseTableProperties(RARIvoSession* session, RecordProcessContext* context, std::uint16_t signature,
+STATUS ParseTableProperties(RARIvoSession* session, BuildContext* context, std::uint16_t signature,
                             std::uint8_t* record, std::uint32_t capacity, const char* options, int initial) {
     if (record == nullptr) return kArgumentError;
     if (options == nullptr) options = "";

@@ -9,10 +9,11 @@
 
 #include "chunkops/chunk_frame.h"
 #include "core/attachments.h"
+#include "core/chunk_work_state.h"
 #include "core/database_open.h"
 #include "core/options.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
+#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -21,19 +22,6 @@
 using namespace talix;
 
 namespace {
-
-constexpr std::uint16_t kOpQuery = 1;
-constexpr std::uint16_t kOpParagraphIdBase = 37;
-constexpr std::uint16_t kOpSetGraphicStorage = 68;
-constexpr std::uint16_t kOpImportFile = 2352;
-constexpr std::uint16_t kOpCopyChunk = 2356;
-constexpr std::uint16_t kOpCopyItem = 2357;
-constexpr std::uint16_t kOpSubformBody = 2358;
-constexpr std::uint16_t kOpExportGraphic = 2367;
-constexpr std::uint16_t kOpPicture = 2438;
-constexpr std::uint16_t kOpHTML = 2448;
-constexpr std::uint16_t kOpFormBody = 2808;
-constexpr std::uint16_t kOpPageBody = 2809;
 
 // What operation 37 is told about the copy that follows it.
 constexpr std::uint16_t kBaseForDesignBody = 2, kBaseForImport = 3, kBaseForItem = 5;
@@ -54,7 +42,7 @@ std::uint16_t& ParagraphIdBase(ZervaRTChunk* chunk) { return chunk->session->wor
 // the copy), then the copy with the paragraph-id base it left.
 STATUS CopyAfterBase(ZervaRTChunk* chunk, std::uint16_t baseFor, std::uint16_t operation, const char* argument,
                      const char* second, ZervaRTChunk* source) {
-    RunChunkOperation(chunk, kOpParagraphIdBase, baseFor);
+    RunChunkOperation(chunk, kOpCopyPrologue, baseFor);
     return RunChunkOperation(chunk, operation, ParagraphIdBase(chunk), 0, 0, 0, argument, second, source);
 }
 
@@ -109,7 +97,7 @@ STATUS AppendAttachedPicture(ZervaRTChunk* chunk, const char* path, const char* 
     if (!FreeAttachmentName(note, path, &name)) return Refuse(chunk, kArgumentError);
     const plat::STATUS attached = plat::NoteAttachFile(note, "$FILE", 5, path, name.c_str(), plat::ATTACH_DEFAULT);
     if (attached != plat::NOERROR) return Refuse(chunk, attached);
-    const STATUS status = RunChunkOperation(chunk, kOpPicture, kPictureAttachment, 0, 0, 0, name.c_str(), options);
+    const STATUS status = RunChunkOperation(chunk, kOpAppendGraphic, kPictureAttachment, 0, 0, 0, name.c_str(), options);
     if (status != kOK) DetachByName(note, name);
     return status;
 }
@@ -135,10 +123,10 @@ std::uint16_t ZervaRTChunk::AppendRTChunk(const char* server, const char* databa
     SessionWorkArea* area = session->workArea;
     area->foundFirstRecord = 0;
     area->foundLastRecord = 0;
-    if (keepParagraphs == 0) RunChunkOperation(this, kOpParagraphIdBase, kBaseForImport);
+    if (keepParagraphs == 0) RunChunkOperation(this, kOpCopyPrologue, kBaseForImport);
     RunChunkOperation(source, kOpQuery);
     if (area->foundFirstRecord != 0) {
-        RunChunkOperation(this, kOpCopyChunk, ParagraphIdBase(this), keepParagraphs != 0 ? 1 : 0, 0, 0, nullptr,
+        RunChunkOperation(this, kOpAppendRichTextChunk, ParagraphIdBase(this), keepParagraphs != 0 ? 1 : 0, 0, 0, nullptr,
                           nullptr, source);
     } else {
         lastStatus = kItemNotFound;
@@ -161,7 +149,7 @@ std::uint16_t ZervaRTChunk::AppendRTItem(const char* server, const char* databas
         if (!plat::ItemIsPresent(copy.sourceNote, itemName, static_cast<plat::WORD>(strnlen(itemName, 0xFFFF)))) {
             status = kArgumentError;
         } else {
-            status = CopyAfterBase(this, kBaseForItem, kOpCopyItem, itemName, nullptr, nullptr);
+            status = CopyAfterBase(this, kBaseForItem, kOpAppendRichTextItem, itemName, nullptr, nullptr);
             if (status != kOK && errorWord == 0) errorWord = kErrConversion;
         }
         CloseNoteAndDatabase(copy.sourceDatabase, copy.sourceNote);
@@ -173,15 +161,15 @@ std::uint16_t ZervaRTChunk::AppendRTItem(const char* server, const char* databas
     return status;
 }
 
-std::uint16_t ZervaRTChunk::AppendSubformBody(const char* name) { return AppendDesignBody(this, kOpSubformBody, name); }
+std::uint16_t ZervaRTChunk::AppendSubformBody(const char* name) { return AppendDesignBody(this, kOpAppendSubformBody, name); }
 
-std::uint16_t ZervaRTChunk::AppendPageBody(const char* name) { return AppendDesignBody(this, kOpPageBody, name); }
+std::uint16_t ZervaRTChunk::AppendPageBody(const char* name) { return AppendDesignBody(this, kOpAppendPageBody, name); }
 
-std::uint16_t ZervaRTChunk::AppendFormBody(const char* name) { return AppendDesignBody(this, kOpFormBody, name); }
+std::uint16_t ZervaRTChunk::AppendFormBody(const char* name) { return AppendDesignBody(this, kOpAppendFormBody, name); }
 
 std::uint16_t ZervaRTChunk::AppendImportFile(const char* path, const char* options) {
     if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
-    return CopyAfterBase(this, kBaseForImport, kOpImportFile, path, options, nullptr);
+    return CopyAfterBase(this, kBaseForImport, kOpAppendImportFile, path, options, nullptr);
 }
 
 std::uint16_t ZervaRTChunk::AppendHTML(const char* kind, const char* source, const char* options) {
@@ -194,7 +182,7 @@ std::uint16_t ZervaRTChunk::AppendHTML(const char* kind, const char* source, con
     if (htmlKind == kHTMLURL) return kOK;
     if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
     ParagraphIdBase(this) = 0;
-    return RunChunkOperation(this, kOpHTML, htmlKind, 0, 0, 0, source, options);
+    return RunChunkOperation(this, kOpAppendHtml, htmlKind, 0, 0, 0, source, options);
 }
 
 std::uint16_t ZervaRTChunk::AppendGraphic(const char* kind, const char* source, const char* options) {
@@ -206,7 +194,7 @@ std::uint16_t ZervaRTChunk::AppendGraphic(const char* kind, const char* source, 
     }
     if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
     if (source == nullptr || source[0] == '\0') return Refuse(this, kArgumentError);
-    if (url) return RunChunkOperation(this, kOpPicture, kPictureURL, 0, 0, 0, source, options);
+    if (url) return RunChunkOperation(this, kOpAppendGraphic, kPictureURL, 0, 0, 0, source, options);
 
     char attach[16] = {};
     if (GetOptionValue(options, "Attach=", attach, sizeof attach) != 0 && strcasecmp(attach, "no") != 0)
@@ -217,7 +205,7 @@ std::uint16_t ZervaRTChunk::AppendGraphic(const char* kind, const char* source, 
     const char* saved = area->runningOptions;
     ParagraphIdBase(this) = 0;
     area->runningOptions = options;
-    const STATUS status = RunChunkOperation(this, kOpImportFile, 1, 0, 0, 1, source);
+    const STATUS status = RunChunkOperation(this, kOpAppendImportFile, 1, 0, 0, 1, source);
     area->runningOptions = saved;
     return status;
 }

@@ -5,13 +5,13 @@
 
 #include <cstring>
 
+#include "core/chunk_definition.h"
+#include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"

@@ -8,12 +8,14 @@
 #include <cstring>
 
 #include "chunkops/chunk_frame.h"
-#include "chunkops/css_format.h"
 #include "chunkops/method_support.h"
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/properties.h"
 #include "core/session_work_area.h"
+#include "core/text_compare.h"
+#include "engine/css_format.h"
+#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -41,7 +43,6 @@ enum ResultKind : std::uint16_t {
 constexpr std::uint16_t kFirstNumberKind = 10;
 
 // The clean-up pass that runs after the pass-through bracket is set.
-constexpr std::uint16_t kOpTextRunCleanUp = 49;
 
 constexpr std::uint16_t kModeText = 0;
 constexpr std::uint16_t kModeNumber = 1;
@@ -397,7 +398,7 @@ int ZervaRTChunk::SetPropertyNumber(const char* name, double value) {
         // The bracket's own status is not kept: the clean-up pass decides.
         RunChunkOperation(this, row->setOperation, word);
         lastStatus = kOK;
-        RunChunkOperation(this, kOpTextRunCleanUp);
+        RunChunkOperation(this, kOpCleanUp);
         return lastStatus == kOK ? 1 : 0;
     }
     return 0;

@@ -8,9 +8,10 @@
 #include "chunkops/chunk_frame.h"
 #include "chunkops/chunk_text.h"
 #include "chunkops/method_support.h"
+#include "core/chunk_work_state.h"
 #include "core/owned_text.h"
 #include "core/properties.h"
-#include "engine/chunk_work_state.h"
+#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -18,12 +19,6 @@
 using namespace talix;
 
 namespace {
-
-constexpr std::uint16_t kOpGetText = 9;
-constexpr std::uint16_t kOpSetText = 10;
-constexpr std::uint16_t kOpFontInUse = 2368;
-constexpr std::uint16_t kOpHTMLValue = 2421;
-constexpr std::uint16_t kOpReplaceText = 2392;
 
 // The scope words of ReplaceTextQuick, as bits.
 constexpr std::uint16_t kScopeText = 1, kScopeNonText = 2, kScopeFormula = 4, kScopeHideWhen = 8, kScopeURL = 16,
@@ -152,7 +147,7 @@ const char* ZervaRTChunk::GetHTMLValue(const char* attribute, const char* elemen
     const std::uint16_t attributeNumber = WordNumber(attribute, kAttributes, 6);
     if (attributeNumber == 0) return session->textResult;
     // A failure leaves its status in lastStatus and the text empty.
-    if (RunChunkOperation(this, kOpHTMLValue, attributeNumber, elementNumber, 0, 0, attribute) != kOK)
+    if (RunChunkOperation(this, kOpGetHtmlAttribute, attributeNumber, elementNumber, 0, 0, attribute) != kOK)
         EmptyTextResult(session);
     return session->textResult;
 }

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 class ZervaRTChunk;
 
@@ -13,6 +12,6 @@ namespace talix {
 // The text GetText gives for the whole chunk with every run, collected whole
 // (GetText stops at 65,340 bytes). Returns the chunk's last status; the text
 // is empty when it is not 0.
-TALIX_API STATUS GetWholeChunkText(ZervaRTChunk* chunk, std::string* text);
+STATUS GetWholeChunkText(ZervaRTChunk* chunk, std::string* text);
 
 } // namespace talix

@@ -10,11 +10,13 @@
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/method_support.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
+#include "core/text_compare.h"
+#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -22,11 +24,6 @@
 using namespace talix;
 
 namespace {
-
-constexpr std::uint16_t kOpLink = 2353;
-constexpr std::uint16_t kOpHotspot = 2423;
-constexpr std::uint16_t kOpLayer = 2442;
-constexpr std::uint16_t kOpImageArea = 2447;
 
 // Hotspot types.
 constexpr std::uint16_t kHotspotPopup = 1, kHotspotAction = 2, kHotspotButton = 3, kHotspotSubform = 14,
@@ -205,7 +202,7 @@ std::uint16_t ZervaRTChunk::AppendHotspot(const char* kind, const char* code, st
         text = kDefaultHotspotText;
         shownLength = sizeof kDefaultHotspotText - 1;
     }
-    return RunChunkOperation(this, kOpHotspot, 0, 0, static_cast<std::uint16_t>(request.codeLength), shownLength,
+    return RunChunkOperation(this, kOpAppendHotspot, 0, 0, static_cast<std::uint16_t>(request.codeLength), shownLength,
                              options, text);
 }
 
@@ -252,7 +249,7 @@ std::uint16_t ZervaRTChunk::SetImageHotspot(const char* language, const char* co
         request.codeLength = stored;
     }
     const char* shapeText = OrDefault(shapes, "Default");
-    return RunChunkOperation(this, kOpImageArea, 0, 0, static_cast<std::uint16_t>(request.codeLength), n, areas,
+    return RunChunkOperation(this, kOpAppendImageArea, 0, 0, static_cast<std::uint16_t>(request.codeLength), n, areas,
                              shapeText);
 }
 
@@ -277,7 +274,7 @@ std::uint16_t ZervaRTChunk::AppendLink(const char* text, std::uint16_t textLengt
     request.anchor = anchor;
     if (text != nullptr) textLength = static_cast<std::uint16_t>(strnlen(text, textLength));
     const STATUS status =
-        RunChunkOperation(this, kOpLink, textLength, descriptionLength, hintLength, anchorLength, text);
+        RunChunkOperation(this, kOpAppendLink, textLength, descriptionLength, hintLength, anchorLength, text);
     request = LinkRequest{};
     return status;
 }
@@ -327,7 +324,7 @@ std::uint16_t ZervaRTChunk::AppendLayer(const char* top, const char* left, const
     geometry += OrDefault(height, "150px");
     geometry += ';';
     if (paragraphStyle != nullptr) geometry += paragraphStyle;
-    const STATUS status = RunChunkOperation(this, kOpLayer, n, 0, 0, 0, options, geometry.c_str());
+    const STATUS status = RunChunkOperation(this, kOpAppendLayer, n, 0, 0, 0, options, geometry.c_str());
     session->textResultLength = 0;
     if (compileStatus != kOK) {
         lastStatus = kHtmlTreeLost;

@@ -6,10 +6,11 @@
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/method_support.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
+#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -18,31 +19,6 @@
 using namespace talix;
 
 namespace {
-
-// Operation codes of these methods.
-constexpr std::uint16_t kOpQuery = 1;
-constexpr std::uint16_t kOpCleanTextRuns = 49;
-constexpr std::uint16_t kOpExpandDefinitions = 69;
-constexpr std::uint16_t kOpSwitchToWebEditor = 71;
-constexpr std::uint16_t kOpAnchor = 2351;
-constexpr std::uint16_t kOpNewLines = 2354;
-constexpr std::uint16_t kOpTabs = 2360;
-constexpr std::uint16_t kOpText = 2361;
-constexpr std::uint16_t kOpChangeFont = 2363;
-constexpr std::uint16_t kOpChangeParagraph = 2364;
-constexpr std::uint16_t kOpRemove = 2366;
-constexpr std::uint16_t kOpHighlight = 2372;
-constexpr std::uint16_t kOpHighlightText = 2373;
-constexpr std::uint16_t kOpRemoveHotspots = 2389;
-constexpr std::uint16_t kOpRemoveLinks = 2390;
-constexpr std::uint16_t kOpRemoveSections = 2391;
-constexpr std::uint16_t kOpPageBreak = 2409;
-constexpr std::uint16_t kOpChangeTable = 2413;
-constexpr std::uint16_t kOpParagraph = 2417;
-constexpr std::uint16_t kOpRemoveFields = 2430;
-constexpr std::uint16_t kOpAttachFile = 2812;
-constexpr std::uint16_t kOpRefreshIcon = 2814;
-constexpr std::uint16_t kOpRenameAttachment = 2815;
 
 // The query code that leaves the chunk's first and last record numbers.
 constexpr std::uint16_t kQueryRecordRange = 2321;
@@ -128,18 +104,18 @@ std::uint16_t ZervaRTChunk::HighlightText(const char* text, std::uint16_t length
 }
 
 std::uint16_t ZervaRTChunk::AppendNewLines(std::uint16_t count, int newParagraph) {
-    return AppendCharacters(this, kOpNewLines, count, newParagraph);
+    return AppendCharacters(this, kOpAppendNewLines, count, newParagraph);
 }
 
-std::uint16_t ZervaRTChunk::AppendTabs(std::uint16_t count) { return AppendCharacters(this, kOpTabs, count, 0); }
+std::uint16_t ZervaRTChunk::AppendTabs(std::uint16_t count) { return AppendCharacters(this, kOpAppendTabs, count, 0); }
 
-std::uint16_t ZervaRTChunk::AppendPageBreak() { return RunChunkOperation(this, kOpPageBreak); }
+std::uint16_t ZervaRTChunk::AppendPageBreak() { return RunChunkOperation(this, kOpAppendPageBreak); }
 
 std::uint16_t ZervaRTChunk::AppendAnchor(const char* name, std::uint16_t nameLength) {
     // The engine takes nameLength bytes of the name: never more than it holds.
     if (name == nullptr) nameLength = 0;
     else nameLength = static_cast<std::uint16_t>(strnlen(name, nameLength));
-    return RunChunkOperation(this, kOpAnchor, 0, nameLength, 0, 0, name);
+    return RunChunkOperation(this, kOpAppendAnchor, 0, nameLength, 0, 0, name);
 }
 
 std::uint16_t ZervaRTChunk::AppendText(const char* text, std::uint16_t length, const char* font) {
@@ -150,9 +126,9 @@ std::uint16_t ZervaRTChunk::AppendText(const char* text, std::uint16_t length, c
     const std::uint16_t bytes = text == nullptr ? 0
                                 : length == 0   ? TextLength16(text)
                                                 : static_cast<std::uint16_t>(strnlen(text, length));
-    STATUS status = RunChunkOperation(this, kOpText, 0, bytes, 0, 0, text, font);
+    STATUS status = RunChunkOperation(this, kOpAppendText, 0, bytes, 0, 0, text, font);
     // Empty text runs the append left inside a group are merged away.
-    if (status == kOK && state->emptyTextAppended != 0 && bytes != 0) status = RunChunkOperation(this, kOpCleanTextRuns);
+    if (status == kOK && state->emptyTextAppended != 0 && bytes != 0) status = RunChunkOperation(this, kOpCleanUp);
     state->emptyTextAppended = 0;
     return status;
 }
@@ -171,19 +147,19 @@ std::uint16_t ZervaRTChunk::AppendParagraph(const char* style, const char* font,
             return Refuse(this, kHtmlTreeLost);
         }
     }
-    const STATUS status = RunChunkOperation(this, kOpParagraph, 0, 0, 0, 0, style, font);
+    const STATUS status = RunChunkOperation(this, kOpAppendParagraph, 0, 0, 0, 0, style, font);
     session->textResultLength = 0;
     return status;
 }
 
 void ZervaRTChunk::ExpandPabDefs(const char* options) {
-    RunChunkOperation(this, kOpExpandDefinitions, 0, 0, 0, 0, options);
+    RunChunkOperation(this, kOpExpandParagraphDefinitions, 0, 0, 0, 0, options);
 }
 
 std::uint16_t ZervaRTChunk::SwitchRTFieldsToHTMLEditor(int n, const char* options, char* result,
                                                        std::uint32_t resultSize) {
     ChunkOperation run;
-    run.operation = kOpSwitchToWebEditor;
+    run.operation = kOpUseWebEditor;
     run.op2 = static_cast<std::uint16_t>(n);
     if (ChunkUsable(this)) session->messageBuffer[0] = '\0';
     const STATUS status = RunChunkOperationWithOptions(this, run, options);
@@ -198,7 +174,7 @@ std::uint16_t ZervaRTChunk::SwitchRTFieldsToHTMLEditor(int n, const char* option
 
 std::uint16_t ZervaRTChunk::RefreshAttachmentIcon(int n, const char* options) {
     ChunkOperation run;
-    run.operation = kOpRefreshIcon;
+    run.operation = kOpRefreshAttachmentIcon;
     run.op2 = static_cast<std::uint16_t>(n);
     return RunChunkOperationWithOptions(this, run, options);
 }
@@ -213,7 +189,7 @@ std::uint16_t ZervaRTChunk::RenameAttachment(const char* name, int n, const char
 
 std::uint16_t ZervaRTChunk::AppendFileAttachment(const char* path, const char* name, int n, const char* options) {
     ChunkOperation run;
-    run.operation = kOpAttachFile;
+    run.operation = kOpAppendFileAttachment;
     run.op2 = static_cast<std::uint16_t>(n);
     run.argument = path;
     run.second = name;

@@ -11,6 +11,8 @@
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
+#include "core/text_compare.h"
+#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -18,12 +20,6 @@
 using namespace talix;
 
 namespace {
-
-constexpr std::uint16_t kOpQuery = 1;
-constexpr std::uint16_t kOpSortKeys = 11;
-constexpr std::uint16_t kOpAppendRow = 2355;
-constexpr std::uint16_t kOpAppendTable = 2359;
-constexpr std::uint16_t kOpReorderRows = 2396;
 
 constexpr std::uint16_t kTypeTable = 1, kTypeRow = 5;
 
@@ -137,7 +133,7 @@ struct SortPass {
 // their order. 1026 (nothing to sort) when the column gives fewer than two
 // keys or only empty ones.
 STATUS RunSortPass(ZervaRTChunk* chunk, const SortPass& pass) {
-    STATUS status = RunChunkOperation(chunk, kOpSortKeys, pass.column, pass.titleRow, pass.titleRows, 0, nullptr,
+    STATUS status = RunChunkOperation(chunk, kOpCollectSortKeys, pass.column, pass.titleRow, pass.titleRows, 0, nullptr,
                                       pass.keySource);
     if (status != kOK) return status;
     ChunkOperation reorder;

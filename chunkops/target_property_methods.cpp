@@ -8,19 +8,16 @@
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/method_support.h"
+#include "core/chunk_type_table.h"
+#include "core/chunk_types.h"
 #include "core/options.h"
-#include "engine/chunk_type_table.h"
-#include "engine/chunk_types.h"
+#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
 
 using namespace talix;
 
 namespace {
-
-constexpr std::uint16_t kOpTargetProperties = 2436;
-constexpr std::uint16_t kOpTableProperties = 2414;
-constexpr std::uint16_t kOpCellBorder = 2407;
 
 // The Table list's TabsIndent, whose word the tab writer writes as
 // "TabIndent=" (the keyword the table builder reads).
@@ -44,7 +41,7 @@ const char* ZervaRTChunk::GetTargetProperties(const char* typeName, const char* 
     const std::uint16_t selector = FindChunkTypeProperty(type, keyword);
     session->messageBuffer[0] = '\0';
     EmptyTextResult(session);
-    RunChunkOperation(this, kOpTargetProperties, selector, type);
+    RunChunkOperation(this, kOpGetTargetProperties, selector, type);
     if (keyword == nullptr || keyword[0] == '\0') return session->textResult;
 
     // One keyword: its value alone, or nothing when no word carries it.
@@ -68,7 +65,7 @@ const char* ZervaRTChunk::GetTableProperties(const char* keyword) {
     const std::uint16_t selector = FindChunkTypeProperty(kTypeTable, keyword);
     session->messageBuffer[0] = '\0';
     EmptyTextResult(session);
-    RunChunkOperation(this, kOpTableProperties, selector);
+    RunChunkOperation(this, kOpGetTableProperties, selector);
     return session->textResult;
 }
 
@@ -86,6 +83,6 @@ const char* ZervaRTChunk::GetCellBorder(const char* side) {
     default: break;
     }
     EmptyTextResult(session);
-    RunChunkOperation(this, kOpCellBorder, code);
+    RunChunkOperation(this, kOpGetCellBorder, code);
     return session->textResult;
 }

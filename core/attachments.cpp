@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/record_forms.h"
+#include "core/text_compare.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -36,12 +37,10 @@ struct Attachment {
     std::string name;
 };
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool SameName(const std::string& stored, const char* wanted, std::size_t wantedLength) {
     if (stored.size() != wantedLength) return false;
     for (std::size_t i = 0; i < wantedLength; ++i) {
-        if (Lower(stored[i]) != Lower(wanted[i])) return false;
+        if (LowerAscii(stored[i]) != LowerAscii(wanted[i])) return false;
     }
     return true;
 }
@@ -218,7 +217,7 @@ STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::
     if (status != plat::NOERROR) return status & kStatusMask;
 
     std::string name = ChooseStoredName(targetNote, fileName);
-    if (name.empty()) return kHtmlTreeLost;
+    if (name.empty()) return kOperationFailed;
 
     plat::WORD itemFlags = 0;
     status = plat::ItemQuery(source.item, nullptr, 0, &itemFlags, nullptr, nullptr, nullptr);

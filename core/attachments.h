@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 namespace talix {
@@ -15,30 +14,30 @@ namespace talix {
 // Reads the whole content of the attachment into a new buffer of its size
 // + 1 bytes (terminated; the caller frees it with std::free). Returns 0, 546
 // when there is no such attachment, or a platform status.
-TALIX_API STATUS ReadAttachmentToMemory(plat::NOTEHANDLE note, const char* fileName, char** data,
-                                        std::uint32_t* size);
+STATUS ReadAttachmentToMemory(plat::NOTEHANDLE note, const char* fileName, char** data,
+                              std::uint32_t* size);
 
 // The block id of the attachment's item (which 0) or of its value (which
 // not 0). Returns 0 or 546.
-TALIX_API STATUS FindAttachmentItem(plat::NOTEHANDLE note, const char* fileName, plat::BLOCKID* block,
-                                    std::uint32_t which);
+STATUS FindAttachmentItem(plat::NOTEHANDLE note, const char* fileName, plat::BLOCKID* block,
+                          std::uint32_t which);
 
 // The attachment's size: the size its descriptor records (fromObject 0) or
 // the size of the database object that holds it. A null size gives 0 at
 // once.
-TALIX_API STATUS GetAttachmentSize(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* fileName,
-                                   std::uint32_t* size, std::uint32_t fromObject);
+STATUS GetAttachmentSize(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* fileName,
+                         std::uint32_t* size, std::uint32_t fromObject);
 
 // Copies the attachment's stored name, with its own capitalisation, into
 // storedName (terminated, cut to storedNameSize bytes with the terminator).
-TALIX_API STATUS GetAttachmentStoredName(plat::NOTEHANDLE note, const char* fileName, char* storedName,
-                                         std::uint32_t storedNameSize);
+STATUS GetAttachmentStoredName(plat::NOTEHANDLE note, const char* fileName, char* storedName,
+                               std::uint32_t storedNameSize);
 
 // 1 when the note holds an attachment of the name in the buffer. With an
 // empty buffer and takeFirst set, the stored name of the note's first
 // attachment is copied into the buffer (cut to nameSize bytes with the
 // terminator) and 1 returned. 0 when nothing is found.
-TALIX_API int FindAttachmentName(plat::NOTEHANDLE note, char* name, std::uint32_t nameSize, std::uint32_t takeFirst);
+int FindAttachmentName(plat::NOTEHANDLE note, char* name, std::uint32_t nameSize, std::uint32_t takeFirst);
 
 // Copies the source note's attachment into a new database object of db and
 // a new "$FILE" item of the target note, under its own name when the target
@@ -48,7 +47,7 @@ TALIX_API int FindAttachmentName(plat::NOTEHANDLE note, char* name, std::uint32_
 // terminator). Returns 0 or a failure masked with 0x3fff (546: no such
 // attachment in the source; 257: every name is taken); on failure the
 // target note and database are left as they were.
-TALIX_API STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::NOTEHANDLE targetNote,
-                                    const char* fileName, char* storedName, std::uint32_t storedNameSize);
+STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::NOTEHANDLE targetNote,
+                          const char* fileName, char* storedName, std::uint32_t storedNameSize);
 
 } // namespace talix

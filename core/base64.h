@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "talix/export.h"
-
 namespace talix {
 
 struct CDRecordNode;
@@ -14,8 +12,8 @@ struct CDRecordNode;
 // Decodes textLength characters of Base64 into out, skipping every character
 // outside the alphabet ("=" included). Writes at most outSize bytes (three
 // quarters of the text length always suffice). Returns the bytes written.
-TALIX_API std::uint32_t DecodeBase64(const char* text, std::uint8_t* out, std::uint32_t textLength,
-                                     std::uint32_t outSize);
+std::uint32_t DecodeBase64(const char* text, std::uint8_t* out, std::uint32_t textLength,
+                           std::uint32_t outSize);
 
 // Encodes the data of the image segments that follow an image-header node,
 // in lines of 76 characters; with lineBreak every line ends with CR LF (LF
@@ -26,11 +24,11 @@ TALIX_API std::uint32_t DecodeBase64(const char* text, std::uint8_t* out, std::u
 // by an image segment, when out cannot hold the whole text and its
 // terminator, when neither out nor file is given, or when writing the file
 // fails.
-TALIX_API std::uint32_t EncodeImageBase64(char* out, std::uint32_t outSize, const CDRecordNode* header,
-                                          std::FILE* file, int lfOnly, int lineBreak);
+std::uint32_t EncodeImageBase64(char* out, std::uint32_t outSize, const CDRecordNode* header,
+                                std::FILE* file, int lfOnly, int lineBreak);
 
 // The characters EncodeImageBase64 places in a buffer for the same
 // arguments, line ends included, terminator not included.
-TALIX_API std::uint32_t Base64ImageLength(const CDRecordNode* header, int lfOnly, int lineBreak);
+std::uint32_t Base64ImageLength(const CDRecordNode* header, int lfOnly, int lineBreak);
 
 } // namespace talix

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/options.h"
+#include "core/text_compare.h"
 
 namespace talix {
 
@@ -43,11 +44,6 @@ const CharsetName kCharsetNames[] = {
     {"ISCII", 3358, false},
 };
 
-bool SameNoCase(const char* a, const char* b) {
-    std::size_t length = std::strlen(b);
-    return std::strlen(a) == length && FindNoCase(a, b) == a;
-}
-
 } // namespace
 
 std::uint32_t CharsetNameToId(const char* name, std::uint32_t defaultId) {
@@ -55,7 +51,7 @@ std::uint32_t CharsetNameToId(const char* name, std::uint32_t defaultId) {
     std::size_t length = std::strlen(name);
     for (const CharsetName& row : kCharsetNames) {
         bool match = row.contains ? (length >= 4 && std::strstr(name, row.name) != nullptr)
-                                  : SameNoCase(name, row.name);
+                                  : EqualNoCase(name, row.name);
         if (match) return row.id;
     }
     return defaultId;

@@ -4,12 +4,10 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 namespace talix {
 
 // The id of a character-set name (compared ignoring case); defaultId for a
 // null, empty or unrecognised name.
-TALIX_API std::uint32_t CharsetNameToId(const char* name, std::uint32_t defaultId);
+std::uint32_t CharsetNameToId(const char* name, std::uint32_t defaultId);
 
 } // namespace talix

@@ -8,6 +8,7 @@
 
 #include "core/font_spec.h"
 #include "core/options.h"
+#include "core/text_compare.h"
 
 namespace talix {
 

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -21,10 +20,10 @@ STATUS OpenDatabaseByName(RARIvoSession* session, const char* server, const char
 // (of class designClass) when one is given, else the note noteId. With a copy
 // name the note returned is a new in-memory copy titled with the first free
 // name made from it. On failure both handles are closed and zeroed.
-TALIX_API STATUS OpenDesignNote(RARIvoSession* session, const char* server, const char* path, plat::NOTEID noteId,
-                                const char* designName, const char* copyName, plat::DBHANDLE* db,
-                                plat::NOTEHANDLE* note, std::uint16_t autoDecrypt, void* decryptionKey,
-                                plat::WORD designClass = plat::NOTE_CLASS_FORM);
+STATUS OpenDesignNote(RARIvoSession* session, const char* server, const char* path, plat::NOTEID noteId,
+                      const char* designName, const char* copyName, plat::DBHANDLE* db,
+                      plat::NOTEHANDLE* note, std::uint16_t autoDecrypt, void* decryptionKey,
+                      plat::WORD designClass = plat::NOTE_CLASS_FORM);
 
 // The design-note look-up, note open and copy of OpenDesignNote on a database
 // the caller has open (and keeps open).

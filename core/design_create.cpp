@@ -89,7 +89,7 @@ STATUS AppendInfo(plat::NOTEHANDLE note) {
     const plat::WORD storedLength = plat::StructStoredLength(kDocumentType);
     std::uint8_t host[64] = {};
     std::uint8_t stored[64] = {};
-    if (hostLength < 14 || hostLength > sizeof host || storedLength > sizeof stored) return kHtmlTreeLost;
+    if (hostLength < 14 || hostLength > sizeof host || storedLength > sizeof stored) return kOperationFailed;
     host[0] = kSigDocument;
     host[1] = static_cast<std::uint8_t>(storedLength);
     host[2] = 1;     // WORD at 2
@@ -225,8 +225,9 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     else if (GetOptionValue(options, "SourceFile=", optionValue, sizeof optionValue) != 0) sourceFile = optionValue;
     const bool overrideSave = OptionIsYes(this, options, "OverrideSave=");
 
-    // A source file that cannot be read would leave an empty file resource.
-    if (kind->kind == Kind::FileResource && !sourceFile.empty()) {
+    // A source file that cannot be read would leave an empty file or image
+    // resource.
+    if ((kind->kind == Kind::FileResource || kind->kind == Kind::ImageResource) && !sourceFile.empty()) {
         std::FILE* source = std::fopen(sourceFile.c_str(), "rb");
         if (source == nullptr) {
             delete item;
@@ -252,14 +253,18 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     case Kind::ImageResource:
         status = item->ConnectImageResource(server, path, element, nullptr);
         // An element that was kept as it is gets no new graphic.
+        // The graphic's failure is the element's: no blank image is handed out.
         if (status == kOK && item->connected != 0 && existing == 0 && !sourceFile.empty()) {
             if (ZervaRTChunk* graphic = item->DefineChunk("Graphic 1")) {
-                if (graphic->Exists() != 0) graphic->Remove();
+                if (graphic->Exists() != 0) status = graphic->Remove();
                 delete graphic;
             }
-            if (ZervaRTChunk* everything = item->DefineChunk("Everything")) {
-                everything->AppendGraphic("File", sourceFile.c_str(), bareOptions ? nullptr : options);
+            ZervaRTChunk* everything = status == kOK ? item->DefineChunk("Everything") : nullptr;
+            if (everything != nullptr) {
+                status = everything->AppendGraphic("File", sourceFile.c_str(), bareOptions ? nullptr : options);
                 delete everything;
+            } else if (status == kOK) {
+                status = kOutOfMemory;
             }
         }
         break;

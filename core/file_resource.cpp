@@ -80,7 +80,7 @@ STATUS BuildValues(const char* extension, std::size_t extensionLength, const std
     if (headerStored == 0 || segmentStored == 0 ||
         plat::StructHostLength(kFileHeaderType) != sizeof(FileHeaderRecord) ||
         plat::StructHostLength(kFileSegmentType) != sizeof(FileSegmentRecord))
-        return kHtmlTreeLost;
+        return kOperationFailed;
     if (2 + headerStored + extensionLength + 1 > kWorkBufferSize) return kArgumentError;
 
     values->assign(1, NewValue());

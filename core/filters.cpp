@@ -8,9 +8,10 @@
 #include <cstring>
 #include <strings.h>
 
+#include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/options.h"
-#include "engine/chunk_work_state.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -67,15 +68,15 @@ bool WriteValue(std::FILE* file, plat::BLOCKID value, plat::DWORD length) {
 // or the failure.
 STATUS WriteRawRecords(ZervaRTItem* item, std::FILE* file) {
     const std::uint8_t version[2] = {1, 0};
-    if (std::fwrite(version, 1, sizeof version, file) != sizeof version) return kHtmlTreeLost;
+    if (std::fwrite(version, 1, sizeof version, file) != sizeof version) return kOperationFailed;
 
     plat::BLOCKID found, value;
     plat::WORD dataType = 0;
     plat::DWORD length = 0;
     STATUS status = plat::ItemInfo(item->noteHandle, "$Fonts", 6, &found, &dataType, &value, &length);
     if (status == plat::NOERROR) {
-        if (dataType != plat::TYPE_COMPOSITE) return kHtmlTreeLost;
-        if (!WriteValue(file, value, length)) return kHtmlTreeLost;
+        if (dataType != plat::TYPE_COMPOSITE) return kOperationFailed;
+        if (!WriteValue(file, value, length)) return kOperationFailed;
     } else if (status != plat::ERR_ITEM_NOT_FOUND) {
         return status;
     }
@@ -86,9 +87,9 @@ STATUS WriteRawRecords(ZervaRTItem* item, std::FILE* file) {
     while (status == plat::NOERROR) {
         if (dataType != plat::TYPE_COMPOSITE) {
             item->ownError = kErrNotRichText;
-            return kHtmlTreeLost;
+            return kOperationFailed;
         }
-        if (!WriteValue(file, value, length)) return kHtmlTreeLost;
+        if (!WriteValue(file, value, length)) return kOperationFailed;
         status = plat::ItemInfoNext(item->noteHandle, found, name, nameLength, &found, &dataType, &value, &length);
     }
     return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
@@ -143,7 +144,7 @@ STATUS ExportThroughFilter(RARIvoSession* session, const char* exportData, const
     // A library without the filter entry point is no filter.
     if (entry == nullptr) {
         plat::LibraryUnload(module);
-        return kHtmlTreeLost;
+        return kOperationFailed;
     }
     request.module = module;
     status = reinterpret_cast<FilterEntryPoint>(entry)(&request, kFilterCommand, module, fileName, exportData);
@@ -168,9 +169,9 @@ STATUS ExportItemWithFonts(ZervaRTItem* item, const char* filePath) {
         filePath == nullptr || filePath[0] == '\0')
         return kArgumentError;
     std::FILE* file = std::fopen(filePath, "w+b");
-    if (file == nullptr) return kHtmlTreeLost;
+    if (file == nullptr) return kOperationFailed;
     STATUS status = WriteRawRecords(item, file);
-    if (std::fclose(file) != 0 && status == kOK) status = kHtmlTreeLost;
+    if (std::fclose(file) != 0 && status == kOK) status = kOperationFailed;
     if (status != kOK) std::remove(filePath);
     return status;
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 class RARIvoSession;
 class ZervaRTItem;
@@ -38,8 +37,8 @@ using FilterEntryPoint = std::uint16_t (*)(void* request, std::uint16_t command,
 // from its last "." on, and that part is upper-cased in fileName itself;
 // pass a copy when the name must stay as it is. Returns 1 when an entry was
 // found, 0 otherwise (no "." in the name, no serving entry).
-TALIX_API int FindEditFilter(RARIvoSession* session, char* fileName, char* libraryName, std::size_t librarySize,
-                             char* filterName, std::size_t filterSize, int import, int isExtension);
+int FindEditFilter(RARIvoSession* session, char* fileName, char* libraryName, std::size_t librarySize,
+                   char* filterName, std::size_t filterSize, int import, int isExtension);
 
 // Runs an export filter: loads the library, hands it a request block holding
 // name (the proposed output file name, at most 99 bytes), the filter
@@ -50,9 +49,9 @@ TALIX_API int FindEditFilter(RARIvoSession* session, char* fileName, char* libra
 // status; a filter failure is shown through the host's message procedure as
 // "TALIX: " and the library's own text for the status, and returned; a name
 // too long for the request block gives 1028.
-TALIX_API STATUS ExportThroughFilter(RARIvoSession* session, const char* exportData, const char* libraryName,
-                                     const char* fileName, char* outName, std::size_t outNameSize,
-                                     const char* name);
+STATUS ExportThroughFilter(RARIvoSession* session, const char* exportData, const char* libraryName,
+                           const char* fileName, char* outName, std::size_t outNameSize,
+                           const char* name);
 
 // Writes the item's raw records with the note's font table to a file: the
 // word 1, the value of "$Fonts" without its type word (when the note has
@@ -61,7 +60,7 @@ TALIX_API STATUS ExportThroughFilter(RARIvoSession* session, const char* exportD
 // or name or an empty path; 257 when the file cannot be written, "$Fonts" is
 // not rich text, or an item of the name is not rich text (then the item's
 // own error is 20029); or a platform status. On failure no file is left.
-TALIX_API STATUS ExportItemWithFonts(ZervaRTItem* item, const char* filePath);
+STATUS ExportItemWithFonts(ZervaRTItem* item, const char* filePath);
 
 // Looks up an event procedure in a loaded program library and stores it
 // with the chunk: kind "ActOnText" or "QueryLinkData" (ignoring case), the
@@ -69,6 +68,6 @@ TALIX_API STATUS ExportItemWithFonts(ZervaRTItem* item, const char* filePath);
 // like the kind. A procedure that is not found leaves a null callback. A
 // chunk without a work state, a null module or an empty kind change
 // nothing; other kinds are ignored.
-TALIX_API void SetChunkCallbacks(ZervaRTChunk* chunk, void* module, const char* kind, const char* procedureName);
+void SetChunkCallbacks(ZervaRTChunk* chunk, void* module, const char* kind, const char* procedureName);
 
 } // namespace talix

@@ -9,6 +9,7 @@
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/statuses.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 
 namespace talix {
@@ -22,7 +23,6 @@ constexpr std::size_t kSpecCopyLength = 99;
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 unsigned HexValue(char c) {
     if (IsDigit(c)) return static_cast<unsigned>(c - '0');
@@ -34,13 +34,6 @@ unsigned HexValue(char c) {
 unsigned HexPair(const char* p) { return HexValue(p[0]) * 16 + HexValue(p[1]); }
 
 std::uint32_t MakeRGB(std::uint32_t r, std::uint32_t g, std::uint32_t b) { return r + 256 * g + 65536 * b; }
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix) {
-        if (Upper(*text) != Upper(*prefix)) return false;
-    }
-    return true;
-}
 
 // Reads a run of decimal digits; the value saturates instead of overflowing.
 std::uint32_t ReadNumber(const char** p) {
@@ -271,7 +264,7 @@ void ParseOneSpec(const char* text, ZervaRTItem* item, ParsedFontSpec* spec, Fon
         mask->face = 1;
     }
 
-    for (char* p = copy; *p != '\0'; ++p) *p = Upper(*p);
+    for (char* p = copy; *p != '\0'; ++p) *p = UpperAscii(*p);
 
     // A face of the item's table named in the text; the longest name wins.
     if (item != nullptr && item->work != nullptr) {

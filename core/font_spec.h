@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 class ZervaRTItem;
 
 namespace talix {
@@ -20,7 +18,7 @@ struct FontId {
 };
 static_assert(sizeof(FontId) == 4);
 
-TALIX_API std::uint32_t PackFontId(const FontId& font);
+std::uint32_t PackFontId(const FontId& font);
 FontId UnpackFontId(std::uint32_t packed);
 // The 4-byte font id as records keep it, read from and written to at.
 inline FontId ReadFontId(const std::uint8_t* at) { return FontId{at[0], at[1], at[2], at[3]}; }
@@ -74,19 +72,19 @@ std::uint32_t PaletteRGB(unsigned index);
 std::uint8_t PaletteIndex(std::uint32_t rgb);
 
 // The process-wide client preference: 1 Notes client, 0 web client.
-extern TALIX_API std::uint32_t g_clientPreference;
+extern std::uint32_t g_clientPreference;
 
-TALIX_API std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32_t* rgb);
-TALIX_API std::uint32_t ParseRGBValue(const char* text);
+std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32_t* rgb);
+std::uint32_t ParseRGBValue(const char* text);
 int IsHexDigits(const char* text);
 const char* FindWholeWordNoCase(const char* text, const char* word);
 const char* FindKeywordNoCase(const char* text, const char* word);
-TALIX_API std::uint16_t ParseFontSpec(const char* text, const char* second, ZervaRTItem* item,
-                                      ParsedFontSpec* spec1, ParsedFontSpec* spec2, FontSpecMask* mask1,
-                                      FontSpecMask* mask2);
-TALIX_API std::uint16_t ApplyFontSpec(FontId* font, std::uint32_t* rgb, std::uint16_t* colorFlags,
-                                      const ParsedFontSpec& spec, const FontSpecMask& mask);
-TALIX_API std::uint16_t MergeFontSpec(FontId* font, ColorValue* color, int* colorNeeded, int* effect,
-                                      ParsedFontSpec* spec, const FontSpecMask& mask);
+std::uint16_t ParseFontSpec(const char* text, const char* second, ZervaRTItem* item,
+                            ParsedFontSpec* spec1, ParsedFontSpec* spec2, FontSpecMask* mask1,
+                            FontSpecMask* mask2);
+std::uint16_t ApplyFontSpec(FontId* font, std::uint32_t* rgb, std::uint16_t* colorFlags,
+                            const ParsedFontSpec& spec, const FontSpecMask& mask);
+std::uint16_t MergeFontSpec(FontId* font, ColorValue* color, int* colorNeeded, int* effect,
+                            ParsedFontSpec* spec, const FontSpecMask& mask);
 
 } // namespace talix

@@ -10,6 +10,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/statuses.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -47,12 +48,10 @@ struct FontTableImage {
     FaceEntry faces[kFaceTableCapacity];
 };
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
 // Compares at most limit characters of two face names, ignoring case.
 bool SameFaceName(const char* a, const char* b, std::size_t limit) {
     for (std::size_t i = 0; i < limit; ++i) {
-        if (Upper(a[i]) != Upper(b[i])) return false;
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
         if (a[i] == '\0') return true;
     }
     return true;
@@ -69,14 +68,14 @@ void CopyFaceName(char* out, std::size_t size, const char* name) {
 // faces than a table can have.
 STATUS ParseFontTable(const std::uint8_t* record, std::uint32_t length, FontTableImage* image) {
     image->count = 0;
-    if (record == nullptr || length < kTableStoredLength) return kHtmlTreeLost;
+    if (record == nullptr || length < kTableStoredLength) return kOperationFailed;
     const void* src = record;
     FontTableHeader header;
-    if (plat::StructRead(&src, kFontTableType, &header) != plat::NOERROR) return kHtmlTreeLost;
-    if (header.fonts > kFaceTableCapacity) return kHtmlTreeLost;
-    if (kTableStoredLength + header.fonts * kFaceStoredLength > length) return kHtmlTreeLost;
+    if (plat::StructRead(&src, kFontTableType, &header) != plat::NOERROR) return kOperationFailed;
+    if (header.fonts > kFaceTableCapacity) return kOperationFailed;
+    if (kTableStoredLength + header.fonts * kFaceStoredLength > length) return kOperationFailed;
     for (std::uint16_t i = 0; i < header.fonts; ++i) {
-        if (plat::StructRead(&src, kFaceType, &image->faces[i]) != plat::NOERROR) return kHtmlTreeLost;
+        if (plat::StructRead(&src, kFaceType, &image->faces[i]) != plat::NOERROR) return kOperationFailed;
         image->faces[i].name[sizeof image->faces[i].name - 1] = '\0';
     }
     image->count = header.fonts;
@@ -105,10 +104,10 @@ std::uint32_t WriteFontTableValue(std::uint8_t* out, const FontTableImage& image
 // are kept then.
 STATUS LoadFaces(ItemWorkState* work, const std::uint8_t* record, std::uint32_t length) {
     work->faceCount = kFixedFaceCount;
-    if (record == nullptr || length < kTableStoredLength) return kHtmlTreeLost;
+    if (record == nullptr || length < kTableStoredLength) return kOperationFailed;
     const void* src = record;
     FontTableHeader header;
-    if (plat::StructRead(&src, kFontTableType, &header) != plat::NOERROR) return kHtmlTreeLost;
+    if (plat::StructRead(&src, kFontTableType, &header) != plat::NOERROR) return kOperationFailed;
     std::uint32_t present = (length - kTableStoredLength) / kFaceStoredLength;
     std::uint32_t wanted = header.fonts;
     std::uint32_t readable = wanted < present ? wanted : present;
@@ -119,7 +118,7 @@ STATUS LoadFaces(ItemWorkState* work, const std::uint8_t* record, std::uint32_t 
         entry.name[sizeof entry.name - 1] = '\0';
     }
     work->faceCount = static_cast<std::uint16_t>(kFixedFaceCount + readable);
-    return wanted > present ? kHtmlTreeLost : kOK;
+    return wanted > present ? kOperationFailed : kOK;
 }
 
 // The note's "$Fonts" item: its block ids, flags and a copy of its value.
@@ -135,7 +134,7 @@ STATUS FindFontsItem(plat::NOTEHANDLE note, FontsItem* found) {
     STATUS status = plat::ItemInfo(note, kFontsItem, kFontsItemLength, &found->item, &found->dataType,
                                    &found->value, &found->valueLength);
     if (status != plat::NOERROR) return status;
-    if (found->dataType != plat::TYPE_COMPOSITE || found->valueLength < 2) return kHtmlTreeLost;
+    if (found->dataType != plat::TYPE_COMPOSITE || found->valueLength < 2) return kOperationFailed;
     plat::ItemQuery(found->item, nullptr, 0, &found->flags, nullptr, nullptr, nullptr);
     return kOK;
 }
@@ -143,7 +142,7 @@ STATUS FindFontsItem(plat::NOTEHANDLE note, FontsItem* found) {
 // Reads the table of a found "$Fonts" item.
 STATUS ReadFontsItem(const FontsItem& found, FontTableImage* image) {
     const auto* value = static_cast<const std::uint8_t*>(plat::BlockLock(found.value));
-    if (value == nullptr) return kHtmlTreeLost;
+    if (value == nullptr) return kOperationFailed;
     STATUS status = ParseFontTable(value + 2, found.valueLength - 2, image);
     plat::BlockUnlock(found.value);
     return status;
@@ -223,7 +222,7 @@ STATUS MergeFaces(ZervaRTItem* item, FontMap* map, const FontsItem& own, const F
         map->newIds[i] = added.face;
         mapCount = static_cast<std::uint16_t>(i + 1);
     }
-    if (status == kOK && full) status = kHtmlTreeLost;
+    if (status == kOK && full) status = kOperationFailed;
     if (status != kOK || merged->count == existing) {
         map->count = status == kOK ? mapCount : 0;
         delete merged;
@@ -243,7 +242,7 @@ STATUS MergeFaces(ZervaRTItem* item, FontMap* map, const FontsItem& own, const F
     std::uint8_t* oldValue = block->data + oldOffset;
     const void* value = plat::BlockLock(own.value);
     if (value == nullptr) {
-        status = kHtmlTreeLost;
+        status = kOperationFailed;
     } else {
         std::memcpy(oldValue, value, own.valueLength);
         plat::BlockUnlock(own.value);
@@ -267,14 +266,14 @@ FontMap* SessionFontMap(ZervaRTItem* item) {
 } // namespace
 
 std::uint16_t ZervaRTItem::InitialFontTable() {
-    if (work == nullptr) return kHtmlTreeLost;
+    if (work == nullptr) return kOperationFailed;
     work->faceCount = kFixedFaceCount;
     FontsItem found;
     STATUS status = FindFontsItem(noteHandle, &found);
     if (status == plat::ERR_ITEM_NOT_FOUND) return kOK;
     if (status != kOK) return status;
     const auto* value = static_cast<const std::uint8_t*>(plat::BlockLock(found.value));
-    if (value == nullptr) return kHtmlTreeLost;
+    if (value == nullptr) return kOperationFailed;
     status = LoadFaces(work, value + 2, found.valueLength - 2);
     plat::BlockUnlock(found.value);
     return status;
@@ -384,7 +383,7 @@ std::uint16_t ZervaRTItem::MergeWithCDFONTTABLE(const void* fontTable, std::uint
     FontMap* map = SessionFontMap(this);
     if (map == nullptr) return kOutOfMemory;
     map->count = 0;
-    if (work == nullptr) return kHtmlTreeLost;
+    if (work == nullptr) return kOperationFailed;
 
     FontTableImage* incoming = new (std::nothrow) FontTableImage;
     if (incoming == nullptr) return kOutOfMemory;
@@ -412,7 +411,7 @@ std::uint16_t ZervaRTItem::MergeFontTables(std::uint32_t otherNote) {
     FontMap* map = SessionFontMap(this);
     if (map == nullptr) return kOutOfMemory;
     map->count = 0;
-    if (work == nullptr) return kHtmlTreeLost;
+    if (work == nullptr) return kOperationFailed;
 
     FontsItem other;
     STATUS status = FindFontsItem(otherNote, &other);

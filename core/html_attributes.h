@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 class RARIvoSession;
 
 namespace talix {
@@ -21,8 +19,8 @@ constexpr std::uint32_t kIdNameFixedLength = 26;
 // blank. Texts that do not fit the record's capacity (at most 65,535 bytes)
 // are cut. Returns 1 when the record carries anything new, else 0 (also when
 // the capacity cannot hold the fixed part, the record then untouched).
-TALIX_API int ApplyHTMLAttributeOptions(RARIvoSession* session, std::uint8_t* record, std::uint32_t capacity,
-                                        const std::uint8_t* oldRecord, const char* prefix, const char* options,
-                                        const char* extra);
+int ApplyHTMLAttributeOptions(RARIvoSession* session, std::uint8_t* record, std::uint32_t capacity,
+                              const std::uint8_t* oldRecord, const char* prefix, const char* options,
+                              const char* extra);
 
 } // namespace talix

@@ -9,6 +9,8 @@
 #include <new>
 #include <utility>
 
+#include "core/chunk_definition.h"
+#include "core/chunk_setup.h"
 #include "core/database_open.h"
 #include "core/font_spec.h"
 #include "core/host_message.h"
@@ -20,8 +22,6 @@
 #include "core/record_io.h"
 #include "core/temp_directory.h"
 #include "core/view_lookup.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_setup.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -139,8 +139,7 @@ void DropRecordLists(ZervaRTItem* item) {
     if (work == nullptr) return;
     for (ItemRecordList** list : {&work->current, &work->output}) {
         if (*list == nullptr) continue;
-        FreeItemRecordList(item->session, *list);
-        delete *list;
+        DeleteItemRecordList(item->session, *list);
         *list = nullptr;
     }
 }
@@ -282,8 +281,7 @@ std::uint16_t ZervaRTItem::Commit() {
     }
     FreeSavedItems(saved);
     if (status != kOK) return status;
-    FreeItemRecordList(session, list);
-    delete list;
+    DeleteItemRecordList(session, list);
     work->current = nullptr;
     return kOK;
 }
@@ -351,7 +349,7 @@ std::uint16_t ZervaRTItem::CreateBlankRichTextItem() {
     if (status == plat::NOERROR) status = plat::StructWrite(&position, kTextType, work->textTemplate);
     if (status == plat::NOERROR &&
         static_cast<std::uint8_t*>(position) - static_cast<std::uint8_t*>(start) != kBlankItemSize)
-        status = kHtmlTreeLost;
+        status = kOperationFailed;
     plat::MemUnlock(block);
 
     if (status == plat::NOERROR) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/core_hooks.h"
 #include "core/database_open.h"
 #include "core/font_spec.h"
 #include "core/host_message.h"
@@ -14,7 +15,6 @@
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
 #include "core/temp_directory.h"
-#include "engine/link_fixups.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -108,7 +108,7 @@ STATUS BorrowNamedNote(ZervaRTItem* item, plat::NOTEHANDLE note, const char* nam
         return status;
     }
     item->ownError = StoreName(item->itemName, name) ? 0 : kErrBadName;
-    return item->ownError != 0 ? kHtmlTreeLost : kOK;
+    return item->ownError != 0 ? kOperationFailed : kOK;
 }
 
 // Connects to the item of the borrowed note: rich text connects, a MIME item
@@ -157,7 +157,7 @@ std::uint16_t ZervaRTItem::Connect(const char* serverName, const char* database,
     if (!ItemReady(this)) return kOutOfMemory;
     STATUS status = OpenOwnNote(this, serverName, database, id, name);
     if (status != kOK) return status;
-    if (ownError != 0) return kHtmlTreeLost;
+    if (ownError != 0) return kOperationFailed;
     if (!ItemPresent(noteHandle, itemName)) {
         if (create == 0) return kOK;
         status = CreateBlankRichTextItem();
@@ -176,7 +176,7 @@ std::uint16_t ZervaRTItem::Create(const char* serverName, const char* database, 
     if (!ItemReady(this)) return kOutOfMemory;
     STATUS status = OpenOwnNote(this, serverName, database, id, name);
     if (status != kOK) return status;
-    if (ownError != 0) return kHtmlTreeLost;
+    if (ownError != 0) return kOperationFailed;
     if (replace != 0 || !ItemPresent(noteHandle, itemName)) {
         status = CreateBlankRichTextItem();
         if (status != kOK) {
@@ -195,7 +195,7 @@ std::uint16_t ZervaRTItem::CopyItem(const char* serverName, const char* database
     if (database == nullptr || database[0] == '\0' || name == nullptr || name[0] == '\0') return kErrBadName;
     STATUS status = OpenOwnNote(this, serverName, database, id, name);
     if (status != kOK) return status;
-    return ownError != 0 ? kHtmlTreeLost : kOK;
+    return ownError != 0 ? kOperationFailed : kOK;
 }
 
 std::uint16_t ZervaRTItem::ConnectBackend(std::uint32_t note, const char* name, int create) {
@@ -258,15 +258,17 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     auto* target = new (std::nothrow) ZervaRTItem(session);
     g_clientPreference = clientPreference;
     g_suppressMessages = suppressMessages;
-    if (target == nullptr) return kHtmlTreeLost;
+    if (target == nullptr) return kOperationFailed;
     // An existing target is connected as it stands, not blanked first: the
     // copy replaces its records only when it succeeds. A target made here
     // is taken out again when the copy fails.
     STATUS status = existed ? target->ConnectBackend(note, name, 0) : target->CreateBackend(note, name, 0);
-    if (status == kOK && target->connected == 0) status = kHtmlTreeLost;
+    if (status == kOK && target->connected == 0) status = kOperationFailed;
     bool sameNote = target->databaseHandle == databaseHandle && note == noteHandle;
     if (status == kOK) {
-        status = CopyRichTextWithLinks(this, target, sameNote ? 1 : 0, 0);
+        status = g_itemCopyHooks.CopyRichTextWithLinks != nullptr
+                     ? g_itemCopyHooks.CopyRichTextWithLinks(this, target, sameNote ? 1 : 0, 0)
+                     : kOperationFailed;
         if (status == kOperationComplete) status = kOK;
     }
     if (status == kOK) {

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "core/font_spec.h"
-#include "core/item_work_state.h"
 #include "core/host_message.h"
+#include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/owned_text.h"
 #include "core/properties.h"
 #include "core/statuses.h"
 #include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -238,7 +239,7 @@ std::uint16_t ZervaRTItem::SetFormulaItem(const char* name, const char* formula,
             plat::LogLine(status, "%s", session->textResult);
         }
         ownError = kErrFormula;
-        return kHtmlTreeLost;
+        return kOperationFailed;
     }
     const void* bytes = plat::MemLock(compiled);
     status = bytes != nullptr ? StoreFormulaItem(noteHandle, name, bytes, compiledLength) : kOutOfMemory;

@@ -241,7 +241,7 @@ std::uint16_t ZervaRTItem::SetupAlternateEditor(const char* text, const char* fi
     if (status != plat::NOERROR) {
         ReportCompileFailure(session, status);
         ownError = kErrFormula;
-        return kHtmlTreeLost;
+        return kOperationFailed;
     }
     const auto* bytes = static_cast<const std::uint8_t*>(plat::MemLock(compiled));
     if (bytes == nullptr) {

@@ -1,6 +1,7 @@
 // Option strings: the readers of keyword=value pairs and flag words, their
 // removal, and the case-insensitive substring search they are built on.
 #include "core/options.h"
+#include "core/text_compare.h"
 
 #include <cstddef>
 #include <cstring>
@@ -14,16 +15,6 @@ bool IsAsciiAlnum(char c) {
 }
 
 bool IsQuote(char c) { return c == '\'' || c == '"' || c == '|' || c == '~'; }
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(const char* a, std::size_t aLength, const char* b) {
-    std::size_t bLength = std::strlen(b);
-    if (aLength != bLength) return false;
-    for (std::size_t i = 0; i < aLength; ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
 
 // Where the value of a key starts and how long it is. A keyword counts at
 // the start of the string or after a character that is neither a letter, a
@@ -62,27 +53,6 @@ bool ReadValue(const char* options, const char* key, char* buffer, std::uint32_t
 }
 
 } // namespace
-
-const char* FindNoCase(const char* text, const char* pattern) {
-    if (text == nullptr || pattern == nullptr) return nullptr;
-    if (pattern[0] == '\0') return text;
-    for (const char* start = text; *start != '\0'; ++start) {
-        std::size_t i = 0;
-        while (pattern[i] != '\0' && start[i] != '\0' && Lower(start[i]) == Lower(pattern[i])) ++i;
-        if (pattern[i] == '\0') return start;
-        if (start[i] == '\0') return nullptr;   // the rest of the text is shorter than the pattern
-    }
-    return nullptr;
-}
-
-bool EqualNoCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
-        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 32) : *b;
-        if (x != y) return false;
-    }
-    return *a == *b;
-}
 
 int GetOptionValue(const char* options, const char* key, char* out, std::uint32_t outSize) {
     const char* value = nullptr;

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 class RARIvoSession;
 
 namespace talix {
@@ -14,18 +12,15 @@ namespace talix {
 // cut to outSize bytes with the terminator. Returns 1 when the key is
 // present (the value may be empty), 0 when it is absent or a text is null
 // (out untouched).
-TALIX_API int GetOptionValue(const char* options, const char* key, char* out, std::uint32_t outSize);
-TALIX_API const char* FindOptionKey(const char* options, const char* flagWord);
-TALIX_API int RemoveOption(char* options, const char* key);
-TALIX_API std::uint32_t ApplyYesNoOption(const char* options, const char* key, char* buffer,
-                                         std::uint32_t bufferSize, std::uint32_t mask, std::uint32_t flags);
-TALIX_API std::uint32_t ApplyFlagOption(const char* options, const char* key, char* buffer,
-                                        std::uint32_t bufferSize, std::uint32_t mask, std::uint32_t flags,
-                                        const char* yesWord, const char* noWord);
-TALIX_API std::uint32_t GetYesNoOption(const char* options, const char* key, char* buffer,
-                                       std::uint32_t bufferSize, std::uint32_t defaultValue);
-TALIX_API const char* FindNoCase(const char* text, const char* pattern);
-// True when the two texts are equal but for the case of ASCII letters.
-bool EqualNoCase(const char* a, const char* b);
+int GetOptionValue(const char* options, const char* key, char* out, std::uint32_t outSize);
+const char* FindOptionKey(const char* options, const char* flagWord);
+int RemoveOption(char* options, const char* key);
+std::uint32_t ApplyYesNoOption(const char* options, const char* key, char* buffer,
+                               std::uint32_t bufferSize, std::uint32_t mask, std::uint32_t flags);
+std::uint32_t ApplyFlagOption(const char* options, const char* key, char* buffer,
+                              std::uint32_t bufferSize, std::uint32_t mask, std::uint32_t flags,
+                              const char* yesWord, const char* noWord);
+std::uint32_t GetYesNoOption(const char* options, const char* key, char* buffer,
+                             std::uint32_t bufferSize, std::uint32_t defaultValue);
 
 } // namespace talix

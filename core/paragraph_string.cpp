@@ -6,6 +6,7 @@
 #include "core/options.h"
 #include "core/paragraph_def.h"
 #include "core/statuses.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 
 using namespace talix;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -26,15 +25,15 @@ struct TrackedBlock {
 // Blocks below this size are platform memory handles; larger ones come from the heap.
 constexpr std::uint32_t kPoolHeapThreshold = 65350;
 
-TALIX_API TrackedBlock* QuorbelAllocateBlock(RARIvoSession* session, int line, const char* file,
-                                             std::uint32_t size, int zero);
-TALIX_API void* QuorbelAllocate(RARIvoSession* session, int line, const char* file, std::uint32_t size, int zero);
-TALIX_API char* QuorbelAllocateString(RARIvoSession* session, int line, const char* file, const char* text,
-                                      std::uint32_t length);
-TALIX_API char* QuorbelAllocateOptionValue(RARIvoSession* session, int line, const char* file,
-                                           const char* options, const char* key);
-TALIX_API void QuorbelReleaseBlock(RARIvoSession* session, TrackedBlock* block);
-TALIX_API void ZervaDeallocate(RARIvoSession* session, void* data);
-TALIX_API void ZervaDeallocateAll(RARIvoSession* session, int onlyIfInUse);
+TrackedBlock* QuorbelAllocateBlock(RARIvoSession* session, int line, const char* file,
+                                   std::uint32_t size, int zero);
+void* QuorbelAllocate(RARIvoSession* session, int line, const char* file, std::uint32_t size, int zero);
+char* QuorbelAllocateString(RARIvoSession* session, int line, const char* file, const char* text,
+                            std::uint32_t length);
+char* QuorbelAllocateOptionValue(RARIvoSession* session, int line, const char* file,
+                                 const char* options, const char* key);
+void QuorbelReleaseBlock(RARIvoSession* session, TrackedBlock* block);
+void ZervaDeallocate(RARIvoSession* session, void* data);
+void ZervaDeallocateAll(RARIvoSession* session, int onlyIfInUse);
 
 } // namespace talix

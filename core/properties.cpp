@@ -1,6 +1,7 @@
 // The item-property table, the name look-ups over the property tables, and
 // the quote-character chooser of generated option strings.
 #include "core/properties.h"
+#include "core/text_compare.h"
 
 #include <cstring>
 #include <initializer_list>

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
+#include "core/text_compare.h"
 
 namespace talix {
 
@@ -83,37 +83,25 @@ enum ItemPropertyCode : std::uint16_t {
     kPropHTMLHeadContent = 1834,
 };
 
-// The order of sorted tables of names: byte by byte, ASCII letters compared
-// as lower case. Negative, 0 or positive as a sorts before, with or after b.
-constexpr int CompareNamesNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a);
-        unsigned char y = static_cast<unsigned char>(*b);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
-    }
-}
-
 // The item-property table (29 rows and the terminating row).
-TALIX_API const PropertyTableEntry* ItemPropertyTable();
+const PropertyTableEntry* ItemPropertyTable();
 
 // The row of that name (ignoring case), or null; the walk stops at the
 // first row whose name sorts after it, at the terminating row or after 999
 // rows.
-TALIX_API const PropertyTableEntry* FindItemProperty(const char* name);
-TALIX_API const PropertyTableEntry* FindChunkProperty(const char* name);
+const PropertyTableEntry* FindItemProperty(const char* name);
+const PropertyTableEntry* FindChunkProperty(const char* name);
 
 // The chunk-property table (64 rows and the terminating row).
-TALIX_API const PropertyTableEntry* ChunkPropertyTable();
+const PropertyTableEntry* ChunkPropertyTable();
 // The chunk row of that name (ignoring case), or null; unlike
 // FindChunkProperty the walk does not stop at a row that sorts after the
 // name: it ends at the terminating row or after 999 rows.
-TALIX_API const PropertyTableEntry* FindSettableChunkProperty(const char* name);
+const PropertyTableEntry* FindSettableChunkProperty(const char* name);
 
 // The quote character for a value written into a generated option string:
 // the first of apostrophe, double quote and vertical bar that does not occur
 // in the first length characters of text, else the tilde.
-TALIX_API char ChooseQuoteChar(const char* text, int length);
+char ChooseQuoteChar(const char* text, int length);
 
 } // namespace talix

@@ -6,8 +6,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 namespace talix {
 
 // How a record keeps its signature and length.
@@ -46,14 +44,14 @@ HeaderForm SignatureHeaderForm(std::uint16_t signature);
 // same as SignatureHeaderForm, except for records whose fixed structure
 // starts with a long header although the stored header reads as word form
 // (0xFFBE).
-TALIX_API HeaderForm LengthFieldForm(std::uint16_t signature);
+HeaderForm LengthFieldForm(std::uint16_t signature);
 
 // The length kept in a host-form record, or 0 when fewer bytes than its
 // length field needs are given.
 std::uint32_t HostRecordLength(const std::uint8_t* record, std::uint32_t available, std::uint16_t signature);
 // Writes a length into a host-form record's length field (a byte-form
 // length keeps its low 8 bits). The record must hold the whole field.
-TALIX_API void SetHostRecordLength(std::uint8_t* record, std::uint16_t signature, std::uint32_t length);
+void SetHostRecordLength(std::uint8_t* record, std::uint16_t signature, std::uint32_t length);
 
 // The header of a stored record: its form, signature and length, decoded
 // from at most available bytes. Returns false when the header is cut off.

@@ -1,18 +1,16 @@
 // Reading an item's CD records into a record list (host form) and writing a
-// record list back as items (stored form), with the output segments that
-// the record output builds into.
+// record list back as items (stored form).
 //
-// Memory: a list made by SIAR or StartOutputSegment is a plain heap object
-// (delete it after freeing its contents); its nodes are heap objects whose
-// bytes and extras come from std::malloc; the stored-value copies and the
+// Memory: a list made by SIAR or StartOutputSegment is freed whole by
+// DeleteItemRecordList (core/record_list.h); the stored-value copies and the
 // segment buffers and descriptors come from the session's tracked pool.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "core/record_list.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -20,8 +18,6 @@ class ZervaRTItem;
 
 namespace talix {
 
-struct RecordOutput;
-struct RecordProcessContext;
 struct RecordWalk;
 
 // Set by the reader on an odd-length record that ended its stored value
@@ -38,7 +34,7 @@ constexpr int kNodePadShift = 8;
 // The status of a read that met damaged stored records (a header cut off, a
 // zero signature or length, a length below its header or past the end of the
 // value) or a record too large to hold; the records before it stay.
-constexpr STATUS kDamagedRecords = kHtmlTreeLost;
+constexpr STATUS kDamagedRecords = kOperationFailed;
 
 // The largest output segment and the most record bytes one stored item holds.
 constexpr std::uint32_t kOutputSegmentCapacity = 64382;
@@ -53,9 +49,9 @@ constexpr std::uint32_t kItemRecordBytes = 49022;
 // skipMode drops colour records and text wrappers; textExtraMode gives text
 // runs a pointer to their text; countCharactersMode gives text runs with
 // multibyte characters a converted copy of their text.
-TALIX_API ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int textExtraMode,
-                               int countCharactersMode, plat::NOTEHANDLE note, const char* itemName,
-                               STATUS* status);
+ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int textExtraMode,
+                     int countCharactersMode, plat::NOTEHANDLE note, const char* itemName,
+                     STATUS* status);
 // Fills the list from its note's items of its name; returns 0, 263 or the
 // failure that ended the read.
 STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharactersMode, ItemRecordList* list);
@@ -71,35 +67,56 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length,
             std::uint16_t* signature);
 
-// Frees the nodes (with the bytes and extras they own), the segment buffers
-// and descriptors of a list and clears it; the list object itself stays
-// with the caller. FreeItemRecords keeps the list's note and name, so that
-// it can be read into again.
-TALIX_API void FreeItemRecordList(RARIvoSession* session, ItemRecordList* list);
-TALIX_API void FreeItemRecords(RARIvoSession* session, ItemRecordList* list);
+// What is wrong with a stored record, as the reader judges it.
+enum class RecordFault : std::uint8_t {
+    None,            // the record can be read
+    HeaderCut,       // fewer bytes are left than its header needs
+    ZeroLength,      // its length is 0
+    ZeroSignature,   // its signature is 0
+    BelowHeader,     // its length is below its header's size
+    WrongForm,       // its header has a form its signature does not have
+    PastEnd,         // its length runs past the end of the value
+    TooLarge,        // it is too large to hold in a record list
+    ShortValue,      // the value holds less than its data-type word
+};
 
-// Starts a new output segment for the record output (making the item's
-// output list on first use). Returns 0 or 263; on failure the output keeps
-// its previous segment.
-TALIX_API STATUS StartOutputSegment(RecordOutput* output);
-// Records the used length and the last record index of the current segment.
-TALIX_API STATUS CloseOutputSegment(RecordOutput* output);
+// Decodes the stored record header at `at` (available bytes are left in its
+// value) and judges it as the reader does before it reads the record: what
+// GSBR refuses, then a length past the end of the value. *length and
+// *signature get what the header says (the first word as the signature when
+// only it is there).
+RecordFault JudgeStoredRecord(const std::uint8_t* at, std::uint32_t available, std::uint32_t* length,
+                              std::uint16_t* signature);
+
+// Where and why a read of the list (SIAR, SBR) that returned kDamagedRecords
+// stopped: the stored item (1-based, in the order of the items of the name),
+// the byte offset of the damaged record in its value (the data-type word
+// counted), the fault, and the record's signature and length and the bytes
+// left in the value from it.
+struct RecordReadStop {
+    std::uint16_t item = 0;
+    std::uint32_t offset = 0;
+    RecordFault fault = RecordFault::None;
+    std::uint16_t signature = 0;
+    std::uint32_t length = 0;
+    std::uint32_t left = 0;
+};
+RecordReadStop DescribeReadStop(const ItemRecordList* list);
+
+// Walks the stored records of one value (data-type word first, length bytes)
+// as the reader reads them: visit gets each record (stored form, its
+// signature, its stored length and its offset in the value) until the first
+// record the reader refuses. Returns true when the value is read to its end;
+// else *stop (may be null) says where and why (its item is 0).
+bool WalkStoredValue(const std::uint8_t* value, std::uint32_t length,
+                     const std::function<void(const std::uint8_t* record, std::uint16_t signature,
+                                              std::uint32_t length, std::uint32_t offset)>& visit,
+                     RecordReadStop* stop);
+
 // Writes the list back as items of its name in its note (each at most
 // 49,022 bytes of stored records unless one record is larger), converting
 // each record to stored form. The caller deletes the old items first.
 // Returns 0 (also for a null or empty list) or the first failure, after
 // which nothing more is appended.
-TALIX_API STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
-// Frees the held memory handles of the output from index first on, then
-// unlocks and frees its work handle.
-TALIX_API void ReleaseHeldHandles(RecordOutput* output, std::uint16_t first);
-
-// Appends the lines of a text file (each at most maxLineLength bytes; a
-// longer line goes on as the next one) as text runs in the item's current
-// font, with the run's ready-made paragraph and paragraph reference between
-// them. Returns 0, 259 when the file cannot be opened (the chunk's error
-// word becomes 20032), or the failure of an append.
-TALIX_API STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength,
-                                     RecordProcessContext* context);
-
+STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
 } // namespace talix

@@ -7,6 +7,8 @@
 
 #include "talix_platform/types.h"
 
+class RARIvoSession;
+
 namespace talix {
 
 // Record node flags.
@@ -74,6 +76,30 @@ struct ItemRecordList {
     CDRecordNode* head = nullptr;
     CDRecordNode* tail = nullptr;            // the last node, for appending in constant time
 };
+
+// ---- The one place nodes are made, linked, unlinked and freed ----------------
+//
+// A node's bytes come from std::malloc and are owned by it (kNodeOwnsBytes);
+// its extras too. A list made by the reader or the record output is a plain
+// heap object that DeleteItemRecordList frees whole.
+
+// A new unlinked node of the signature holding its own copy of length bytes
+// (zeros when bytes is null), with one zero byte more when the length is odd;
+// null when memory is short.
+CDRecordNode* NewRecordNode(const void* bytes, std::uint16_t signature, std::uint32_t length);
+// Frees an unlinked node with the bytes and extras it owns; null-safe.
+void FreeRecordNode(CDRecordNode* node);
+// Links node in after `after`, or first when after is null. The list (may be
+// null for a chain of nodes without one) keeps its head and tail. Indexes
+// are the caller's.
+void LinkRecordNode(ItemRecordList* list, CDRecordNode* after, CDRecordNode* node);
+// Takes node out from between its neighbours; the list (may be null) moves
+// its head, tail and last appended node off it. The node stays with the
+// caller.
+void UnlinkRecordNode(ItemRecordList* list, CDRecordNode* node);
+// Frees a list whole: its nodes with what they own, its segment buffers and
+// descriptors (the session's tracked pool) and the list object; null-safe.
+void DeleteItemRecordList(RARIvoSession* session, ItemRecordList* list);
 
 // The first node when node is null, else the one after it; null-safe.
 CDRecordNode* NextRecordNode(ItemRecordList* list, CDRecordNode* node);

@@ -56,17 +56,6 @@ bool Tracing() { return g_debugLevel > 2; }
 
 void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
-// Frees one node with the bytes and extras it owns.
-void FreeNode(CDRecordNode* node) {
-    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-    if (node->extra != nullptr) {
-        if (node->flags & kNodeOwnsExtraText)
-            std::free(const_cast<char*>(static_cast<TextExtra*>(node->extra)->text));
-        std::free(node->extra);
-    }
-    delete node;
-}
-
 template <typename Extra>
 Extra* NewExtra() {
     void* memory = std::calloc(1, sizeof(Extra));
@@ -249,22 +238,11 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
         return kOutOfMemory;
     }
 
-    CDRecordNode* node = new (std::nothrow) CDRecordNode{};
+    CDRecordNode* node = NewRecordNode(host, signature, hostLength);
     if (node == nullptr) {
         plat::LogLine(0, list->head == nullptr ? "Out of memory at CDR4150" : "Out of memory at CDR4164");
         return kOutOfMemory;
     }
-    node->bytes = static_cast<std::uint8_t*>(std::malloc(EvenLength(hostLength)));
-    if (node->bytes == nullptr) {
-        delete node;
-        LogOutOfMemory(__LINE__);
-        return kOutOfMemory;
-    }
-    std::memcpy(node->bytes, host, hostLength);
-    if (hostLength & 1u) node->bytes[hostLength] = 0;
-    node->signature = signature;
-    node->length = hostLength;
-    node->flags = kNodeOwnsBytes;
     if (length & 1u) {
         if (list->remaining == length) {
             node->flags |= kNodeNoPad;
@@ -275,20 +253,13 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 
     walk->segmentBytes += EvenLength(length);
     if (!AddExtras(walk, node, endsValue)) {
-        FreeNode(node);
+        FreeRecordNode(node);
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
-    if (walk->last == nullptr) {
-        node->index = 1;
-        list->head = node;
-    } else {
-        node->index = static_cast<std::uint16_t>(walk->last->index + 1);
-        node->prev = walk->last;
-        walk->last->next = node;
-    }
+    node->index = static_cast<std::uint16_t>(walk->last != nullptr ? walk->last->index + 1 : 1);
+    LinkRecordNode(list, walk->last, node);
     walk->last = node;
-    list->tail = node;
     list->readPosition += step;
     return kOK;
 }
@@ -331,7 +302,9 @@ STATUS StartSegment(RecordWalk* walk, plat::BLOCKID value, std::uint32_t valueLe
 // Walks the records of the current segment's value.
 STATUS WalkValue(RecordWalk* walk) {
     ItemRecordList* list = walk->list;
-    while (list->remaining >= 2) {
+    // A byte left over after the last record is a header cut off: the item
+    // is damaged (written back without it, it would lose the byte).
+    while (list->remaining > 0) {
         std::uint32_t length = 0;
         std::uint16_t signature = 0;
         const std::uint32_t offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
@@ -360,12 +333,10 @@ STATUS ReadAsText(RecordWalk* walk) {
     const std::uint32_t length = textLength + kTextHeader;
 
     void* memory = QuorbelAllocate(session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
-    CDRecordNode* node = new (std::nothrow) CDRecordNode{};
-    auto* bytes = static_cast<std::uint8_t*>(std::malloc(EvenLength(length)));
-    if (memory == nullptr || node == nullptr || bytes == nullptr) {
+    CDRecordNode* node = NewRecordNode(nullptr, kSigText, length);
+    if (memory == nullptr || node == nullptr) {
         if (memory != nullptr) ZervaDeallocate(session, memory);
-        delete node;
-        std::free(bytes);
+        FreeRecordNode(node);
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
@@ -382,44 +353,102 @@ STATUS ReadAsText(RecordWalk* walk) {
     }
     list->lastSegment = segment;
 
+    std::uint8_t* bytes = node->bytes;
     std::memcpy(bytes, walk->item->work->textTemplate, kTextHeader);
     WriteWord(bytes, kSigText);
     WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
     std::memcpy(bytes + kTextHeader, session->textResult, textLength);
-    if (length & 1u) bytes[length] = 0;
-    node->signature = kSigText;
-    node->length = length;
     node->index = index;
-    node->flags = kNodeOwnsBytes;
-    node->bytes = bytes;
-    if (walk->last != nullptr) {
-        node->prev = walk->last;
-        walk->last->next = node;
-    } else {
-        list->head = node;
-    }
-    list->tail = node;
+    LinkRecordNode(list, walk->last, node);
     return kOK;
 }
 
 } // namespace
 
-STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length, std::uint16_t* signature) {
+RecordFault JudgeStoredRecord(const std::uint8_t* at, std::uint32_t available, std::uint32_t* length,
+                              std::uint16_t* signature) {
     StoredHeader header;
-    if (address != nullptr && DecodeStoredHeader(address, available, &header)) {
-        *length = header.length;
-        *signature = header.signature;
-        if (header.signature != 0 && header.length >= header.headerSize &&
-            HeaderFitsSignature(header, address, available))
-            return kOK;
-    } else {
+    if (at == nullptr || !DecodeStoredHeader(at, available, &header)) {
+        *length = 0;
+        *signature = at != nullptr && available >= 2 ? ReadWord(at) : 0;
+        return RecordFault::HeaderCut;
+    }
+    *length = header.length;
+    *signature = header.signature;
+    if (header.length == 0) return RecordFault::ZeroLength;
+    if (header.signature == 0) return RecordFault::ZeroSignature;
+    if (header.length < header.headerSize) return RecordFault::BelowHeader;
+    if (!HeaderFitsSignature(header, at, available)) return RecordFault::WrongForm;
+    if (header.length > available) return RecordFault::PastEnd;
+    return RecordFault::None;
+}
+
+STATUS GSBR(const std::uint8_t* address, std::uint32_t available, std::uint32_t* length, std::uint16_t* signature) {
+    switch (JudgeStoredRecord(address, available, length, signature)) {
+    case RecordFault::None:
+    case RecordFault::PastEnd:
+        return kOK;
+    case RecordFault::HeaderCut:
         *length = 0;
         *signature = 0;
+        break;
+    default:
+        break;
     }
     if (g_debugLevel >= 3)
         plat::LogLine(0, "GSBR - Error: record_length=%ld record_type=%ld", static_cast<long>(*length),
                       static_cast<long>(*signature));
     return kItemNotFound;
+}
+
+RecordReadStop DescribeReadStop(const ItemRecordList* list) {
+    RecordReadStop stop;
+    if (list == nullptr) return stop;
+    const OutputSegment* segment = list->lastSegment;
+    // A value too short for its data-type word stops the read before it
+    // becomes a segment of its own.
+    if (segment == nullptr || list->valueLength < 2 || list->readPosition == nullptr) {
+        stop.item = static_cast<std::uint16_t>(segment != nullptr ? segment->number + 2 : 1);
+        stop.fault = RecordFault::ShortValue;
+        stop.left = list->valueLength;
+        return stop;
+    }
+    stop.item = static_cast<std::uint16_t>(segment->number + 1);
+    stop.offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
+    stop.left = list->remaining;
+    stop.fault = JudgeStoredRecord(list->readPosition, list->remaining, &stop.length, &stop.signature);
+    // A record whose header holds stopped the read because it could not be held.
+    if (stop.fault == RecordFault::None) stop.fault = RecordFault::TooLarge;
+    return stop;
+}
+
+bool WalkStoredValue(const std::uint8_t* value, std::uint32_t length,
+                     const std::function<void(const std::uint8_t* record, std::uint16_t signature,
+                                              std::uint32_t length, std::uint32_t offset)>& visit,
+                     RecordReadStop* stop) {
+    RecordReadStop ignored;
+    if (stop == nullptr) stop = &ignored;
+    *stop = RecordReadStop{};
+    if (value == nullptr || length < 2) {
+        stop->fault = RecordFault::ShortValue;
+        stop->left = value != nullptr ? length : 0;
+        return false;
+    }
+    for (std::uint32_t offset = 2; offset < length;) {
+        const std::uint32_t left = length - offset;
+        std::uint32_t recordLength = 0;
+        std::uint16_t signature = 0;
+        RecordFault fault = JudgeStoredRecord(value + offset, left, &recordLength, &signature);
+        if (fault == RecordFault::None && recordLength > kOutputSegmentCapacity) fault = RecordFault::TooLarge;
+        if (fault != RecordFault::None) {
+            *stop = RecordReadStop{0, offset, fault, signature, recordLength, left};
+            return false;
+        }
+        if (visit) visit(value + offset, signature, recordLength, offset);
+        offset += std::min(EvenLength(recordLength), left);
+        if (offset >= length) break;
+    }
+    return true;
 }
 
 STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharactersMode, ItemRecordList* list) {
@@ -511,43 +540,5 @@ ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int 
     }
     return list;
 }
-
-void FreeItemRecords(RARIvoSession* session, ItemRecordList* list) {
-    if (list == nullptr) return;
-    for (CDRecordNode* node = list->head; node != nullptr;) {
-        CDRecordNode* next = node->next;
-        FreeNode(node);
-        node = next;
-    }
-    // The list's value copy is the buffer of its last segment.
-    for (OutputSegment* segment = list->firstSegment; segment != nullptr;) {
-        OutputSegment* next = segment->next;
-        if (session != nullptr) {
-            if (segment->start != nullptr) ZervaDeallocate(session, segment->start);
-            ZervaDeallocate(session, segment);
-        }
-        segment = next;
-    }
-    plat::NOTEHANDLE note = list->note;
-    const char* itemName = list->itemName;
-    std::uint32_t outputFlag = list->outputFlag;
-    *list = ItemRecordList{};
-    list->note = note;
-    list->itemName = itemName;
-    list->outputFlag = outputFlag;
-}
-
-void FreeItemRecordList(RARIvoSession* session, ItemRecordList* list) {
-    if (list == nullptr) return;
-    FreeItemRecords(session, list);
-    *list = ItemRecordList{};
-}
-
-CDRecordNode* NextRecordNode(ItemRecordList* list, CDRecordNode* node) {
-    if (node != nullptr) return node->next;
-    return list != nullptr ? list->head : nullptr;
-}
-
-CDRecordNode* PrevRecordNode(CDRecordNode* node) { return node != nullptr ? node->prev : nullptr; }
 
 } // namespace talix

@@ -5,7 +5,8 @@
 
 #include <new>
 
-#include "chunkops/link_matching_cache.h"
+#include "core/layer_hooks.h"
+#include "core/link_matching_cache.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
 #include "core/temp_directory.h"
@@ -17,6 +18,9 @@
 using namespace talix;
 
 RARIvoSession::RARIvoSession() {
+    // The folders above core fill the tables core, the builders and the
+    // engine call them through (once per process).
+    InstallLayerHooks();
     version = LibraryVersion();
     // A session without its work area refuses every operation that needs it
     // (see IsUsable).

@@ -3,9 +3,8 @@
 
 #include <cstdint>
 
-#include "chunkops/operation_inputs.h"
+#include "core/operation_inputs.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class ZervaRTChunk;
@@ -42,7 +41,7 @@ struct ViewCache {
     ViewCache() = default;
     ViewCache(const ViewCache&) = delete;
     ViewCache& operator=(const ViewCache&) = delete;
-    TALIX_API ~ViewCache();
+    ~ViewCache();
 };
 
 constexpr std::uint32_t kPendingParagraphCapacity = 1000;

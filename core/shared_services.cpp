@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/chunk_work_state.h"
 #include "core/record_forms.h"
 #include "core/text_search.h"
-#include "engine/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix_platform.h"
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class ZervaRTChunk;
@@ -21,13 +20,13 @@ struct ChunkDefInfo;
 // that a failure leaves neither behind. A size of 0 still adds the item.
 // Returns 0, 1028 for a missing argument or a name longer than 255 bytes,
 // or a platform status masked with 0x3fff.
-TALIX_API STATUS AttachBufferAsFile(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* fileName,
-                                    const void* buffer, std::uint32_t size);
+STATUS AttachBufferAsFile(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* fileName,
+                          const void* buffer, std::uint32_t size);
 
 // Makes the directory and every missing parent ("\" and "/" both separate
 // parts). Returns 1 when the directory exists at the end, 0 otherwise (also
 // for a null or empty path or one longer than 256 characters).
-TALIX_API int CreateDirectoryPath(const char* path);
+int CreateDirectoryPath(const char* path);
 
 // How CompareTextPosition searches (see FindTextWildcard).
 struct TextSearchOptions {
@@ -48,12 +47,12 @@ constexpr std::uint16_t kPositionInside = 4;   // the text holds the pattern
 // null) gets the length of the match, 0 when there is none. An empty text is
 // not searched: it counts as a match of length 0 at its start, so every mode
 // holds for it.
-TALIX_API int CompareTextPosition(const char* text, std::uint16_t textLength, const char* pattern,
-                                  std::uint16_t patternLength, std::uint16_t mode, const TextSearchOptions& options,
-                                  std::uint16_t* matchLength);
+int CompareTextPosition(const char* text, std::uint16_t textLength, const char* pattern,
+                        std::uint16_t patternLength, std::uint16_t mode, const TextSearchOptions& options,
+                        std::uint16_t* matchLength);
 
 // The first (outermost) level of the chunk's definition chain; null when
 // the chunk, its work state or its chain is missing.
-TALIX_API ChunkDefInfo* GetChunkDefChain(const ZervaRTChunk* chunk);
+ChunkDefInfo* GetChunkDefChain(const ZervaRTChunk* chunk);
 
 } // namespace talix

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/record_process.h"
 #include "talix_platform.h"
 
 namespace talix {

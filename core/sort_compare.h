@@ -9,24 +9,33 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 namespace talix {
 
-struct SortKey;
+// One sort key of a table row, or one entry of a position list (operation 2:
+// start and end record index, no text). Arrays of them come from the
+// session's tracked pool; a key's text too.
+struct SortKey {
+    std::uint16_t firstRecord = 0;   // first record index of the row or target
+    std::uint16_t lastRecord = 0;    // last record index of the row or target
+    std::uint32_t row = 0;           // row number: the last tie-break
+    char* text = nullptr;            // key text (tracked pool), or null
+    std::uint32_t length = 0;        // key length
+    std::uint32_t flag = 0;          // flagged keys sort first
+};
+static_assert(sizeof(SortKey) == 24);
 
 // The process-wide sort switches, set by the engine before it sorts:
 // kSortAccentSensitive and kSortCaseSensitive choose how texts collate;
 // kSortNumbersByText orders keys of equal numbers by their texts.
-extern TALIX_API std::uint32_t g_sortSwitches;
+extern std::uint32_t g_sortSwitches;
 constexpr std::uint32_t kSortAccentSensitive = 0x0001;
 constexpr std::uint32_t kSortCaseSensitive = 0x0002;
 constexpr std::uint32_t kSortNumbersByText = 0x0100;
 
 // Each takes two const SortKey* (as void pointers) and returns -1, 0 or 1.
-TALIX_API int CompareSortKeysNumberDescending(const void* a, const void* b);
-TALIX_API int CompareSortKeysNumberAscending(const void* a, const void* b);
-TALIX_API int CompareSortKeysTextDescending(const void* a, const void* b);
-TALIX_API int CompareSortKeysTextAscending(const void* a, const void* b);
+int CompareSortKeysNumberDescending(const void* a, const void* b);
+int CompareSortKeysNumberAscending(const void* a, const void* b);
+int CompareSortKeysTextDescending(const void* a, const void* b);
+int CompareSortKeysTextAscending(const void* a, const void* b);
 
 } // namespace talix

@@ -8,7 +8,8 @@ namespace talix {
 using STATUS = std::uint16_t;
 
 constexpr STATUS kOK = 0;
-constexpr STATUS kHtmlTreeLost = 257;        // also the general "did not work" of many operations
+constexpr STATUS kOperationFailed = 257;     // the general "did not work" of many operations
+constexpr STATUS kHtmlTreeLost = 257;        // the HTML import's parse tree is lost (the same number)
 constexpr STATUS kNoHtmlInput = 259;
 constexpr STATUS kOutOfMemory = 263;
 constexpr STATUS kItemNotFound = 546;        // also the normal end of a walk over same-named items

@@ -8,7 +8,8 @@
 
 #include <cstring>
 
-#include "engine/record_process.h"
+#include "core/operation_request.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
 #include "talix_platform/text.h"
@@ -16,8 +17,6 @@
 namespace talix {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsAscii(char c) { return (static_cast<unsigned char>(c) & 0x80u) == 0; }
 
@@ -157,7 +156,7 @@ std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const 
     return -1;
 }
 
-const char* RunSearchText(const RecordProcessContext* context, std::uint16_t* length) {
+const char* RunSearchText(const OperationRequest* context, std::uint16_t* length) {
     const char* search = context->secondArgument;
     *length = 0;
     if (search == nullptr) return nullptr;
@@ -170,7 +169,7 @@ const char* RunSearchText(const RecordProcessContext* context, std::uint16_t* le
     return search;
 }
 
-std::int32_t FindRunSearchText(const char* text, std::uint16_t textLength, const RecordProcessContext* context,
+std::int32_t FindRunSearchText(const char* text, std::uint16_t textLength, const OperationRequest* context,
                                std::uint16_t* matchLength) {
     std::uint16_t searchLength = 0;
     const char* search = RunSearchText(context, &searchLength);
@@ -182,14 +181,14 @@ std::int32_t FindRunSearchText(const char* text, std::uint16_t textLength, const
                             chunk->searchWordBoundaries != 0 ? 1 : 0, matchLength);
 }
 
-void KeepMatchedText(const char* match, std::uint32_t length, RecordProcessContext* context) {
+void KeepMatchedText(const char* match, std::uint32_t length, OperationRequest* context) {
     char* buffer = context->session->messageBuffer;
     if (length > RARIvoSession::kMessageCapacity - 1) length = RARIvoSession::kMessageCapacity - 1;
     std::memcpy(buffer, match, length);
     buffer[length] = '\0';
 }
 
-std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength, RecordProcessContext* context) {
+std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength, OperationRequest* context) {
     char* out = context->session->optionValue;
     const std::uint32_t capacity = RARIvoSession::kOptionValueCapacity - 1;   // room for the terminator
     std::uint32_t used = 0;

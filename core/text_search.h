@@ -6,11 +6,9 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 namespace talix {
 
-struct RecordProcessContext;
+struct OperationRequest;
 
 // The byte length of the character at p, never past available bytes (a byte
 // that starts no character counts as one).
@@ -27,23 +25,23 @@ std::uint32_t CountChars(const char* text, std::uint32_t length);
 // start or after a character that is no letter or digit, and end at the
 // text's end or before such a character. *matchLength (may be null) gets
 // the number of bytes of text the match covers.
-TALIX_API std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const char* pattern,
-                                        std::uint16_t patternLength, std::uint32_t wildcards,
-                                        std::uint32_t ignoreCase, std::uint32_t ignoreAccents,
-                                        std::uint32_t wholeWord, std::uint16_t* matchLength);
+std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const char* pattern,
+                              std::uint16_t patternLength, std::uint32_t wildcards,
+                              std::uint32_t ignoreCase, std::uint32_t ignoreAccents,
+                              std::uint32_t wholeWord, std::uint16_t* matchLength);
 
 // The search text of an operation run (its second argument) and its length
 // (a3; 0 measures it). Null when the run has none.
-const char* RunSearchText(const RecordProcessContext* context, std::uint16_t* length);
+const char* RunSearchText(const OperationRequest* context, std::uint16_t* length);
 
 // FindTextWildcard with the run's search text, its wildcard switch and the
 // chunk's case, accent and whole-word switches.
-std::int32_t FindRunSearchText(const char* text, std::uint16_t textLength, const RecordProcessContext* context,
+std::int32_t FindRunSearchText(const char* text, std::uint16_t textLength, const OperationRequest* context,
                                std::uint16_t* matchLength);
 
 // Copies a matched text into the session's message buffer, cut to its
 // capacity and terminated (the calling methods read the last match there).
-void KeepMatchedText(const char* match, std::uint32_t length, RecordProcessContext* context);
+void KeepMatchedText(const char* match, std::uint32_t length, OperationRequest* context);
 
 // Rewrites text with every occurrence of the run's search text replaced, left
 // to right without overlap, into the session's option-value buffer
@@ -53,7 +51,7 @@ void KeepMatchedText(const char* match, std::uint32_t length, RecordProcessConte
 // is left in the message buffer. Returns the rewritten length, or -1 when the
 // rewritten text would not fit the buffer (the buffer's contents are then
 // undefined).
-TALIX_API std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength,
-                                           RecordProcessContext* context);
+std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength,
+                                 OperationRequest* context);
 
 } // namespace talix

@@ -2,6 +2,6 @@
 
 namespace talix {
 
-double LibraryVersion() { return 4.31; }
+double LibraryVersion() { return TALIX_VERSION_NUMBER; }
 
 } // namespace talix

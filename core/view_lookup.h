@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/formula.h"
 #include "talix_platform/types.h"
 
@@ -35,8 +34,8 @@ constexpr std::uint16_t kNoteIdArrayCapacity = 16350;
 // failure, with *idTable 0 and a message in the session's text result that
 // is also shown through the host's message procedure: a formula that does
 // not compile, a search that fails, a view that is missing.
-TALIX_API STATUS FindNotesByViewOrFormula(RARIvoSession* session, plat::DBHANDLE db, const char* viewOrFormula,
-                                          const char* key, plat::DHANDLE* idTable, int copyIds);
+STATUS FindNotesByViewOrFormula(RARIvoSession* session, plat::DBHANDLE db, const char* viewOrFormula,
+                                const char* key, plat::DHANDLE* idTable, int copyIds);
 
 // The selection search's per-note step: puts the id of a matching note into
 // the id table.
@@ -44,9 +43,9 @@ STATUS CollectNoteIDCallback(plat::DHANDLE idTable, const plat::SearchMatch& mat
 
 // The process-wide note-id array filled by the last search with copyIds, and
 // its count; null (count 0) when there is none.
-TALIX_API const plat::NOTEID* NoteIdArray(std::uint16_t* count);
+const plat::NOTEID* NoteIdArray(std::uint16_t* count);
 // Frees the note-id array (its reader does this when done).
-TALIX_API void FreeNoteIdArray();
+void FreeNoteIdArray();
 
 // Brings the database's design collection up to date after a design note
 // was created or saved; failures are ignored.

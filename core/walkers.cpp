@@ -11,7 +11,6 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -43,9 +42,9 @@ STATUS ForEachValue(plat::NOTEHANDLE note, const char* name, Visit visit) {
     plat::DWORD length = 0;
     plat::STATUS status = plat::ItemInfo(note, name, nameLength, &item, &type, &value, &length);
     while (status == plat::NOERROR) {
-        if (type != plat::TYPE_COMPOSITE) return kHtmlTreeLost;
+        if (type != plat::TYPE_COMPOSITE) return kOperationFailed;
         const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
-        if (bytes == nullptr) return kHtmlTreeLost;
+        if (bytes == nullptr) return kOperationFailed;
         STATUS result = visit(bytes, static_cast<std::uint32_t>(length));
         plat::BlockUnlock(value);
         if (result == kStopWalk) return kOK;
@@ -163,9 +162,9 @@ STATUS MeasureItemContent(plat::NOTEHANDLE note, const char* itemName, char** te
 }
 
 STATUS ExportFileData(plat::NOTEHANDLE note, const char* filePath) {
-    if (filePath == nullptr || filePath[0] == '\0') return kHtmlTreeLost;
+    if (filePath == nullptr || filePath[0] == '\0') return kOperationFailed;
     std::FILE* file = std::fopen(filePath, "wb");
-    if (file == nullptr) return kHtmlTreeLost;
+    if (file == nullptr) return kOperationFailed;
     STATUS status = ForEachValue(note, "$FileData", [&](const std::uint8_t* value, std::uint32_t valueLength) {
         return ForEachStoredRecord(value, valueLength, [&](const std::uint8_t* record, std::uint16_t signature,
                                                            std::uint32_t recordLength) -> STATUS {
@@ -173,10 +172,10 @@ STATUS ExportFileData(plat::NOTEHANDLE note, const char* filePath) {
             std::uint32_t dataLength = 0;
             if (signature != kSigFileSegment || !FileSegmentData(record, recordLength, &data, &dataLength))
                 return kOK;
-            return std::fwrite(data, 1, dataLength, file) == dataLength ? kOK : kHtmlTreeLost;
+            return std::fwrite(data, 1, dataLength, file) == dataLength ? kOK : kOperationFailed;
         });
     });
-    if (std::fclose(file) != 0 && status == kOK) status = kHtmlTreeLost;
+    if (std::fclose(file) != 0 && status == kOK) status = kOperationFailed;
     if (status != kOK) std::remove(filePath);
     return status;
 }
@@ -225,193 +224,8 @@ STATUS FormatItemCRC(plat::NOTEHANDLE note, const char* itemName, char* out, std
     return kOK;
 }
 
-namespace {
-
-// Host offsets of the fields used.
-constexpr std::uint32_t kCellRow = 2, kCellColumn = 3, kCellRowSpan = 14, kCellColumnSpan = 15;
-constexpr std::uint32_t kCellFixedPart = 16;
-constexpr std::uint32_t kOleNameLength = 14, kOleFixedPart = 20;
-constexpr std::uint32_t kHotspotDataLength = 12, kHotspotFixedPart = 16;
-constexpr std::uint32_t kPabId = 4;
-
-// The answer of a callback that ends an enumeration on purpose.
-constexpr plat::STATUS kEndEnumeration = kHtmlTreeLost;
-// A name longer than this is no attachment name.
-constexpr std::uint32_t kLongestFileName = 255;
-
-plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat::DWORD length, void* state) {
-    auto* context = static_cast<RecordProcessContext*>(state);
-    CellSearch& search = context->cellSearch;
-    const auto* record = static_cast<const std::uint8_t*>(data);
-    search.counter = static_cast<std::uint16_t>(search.counter + 1);
-    if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && search.counter > search.firstCell)
-        return kEndEnumeration;
-    if (signature != kSigTableCell && signature != kSigNestedTableCell) return plat::NOERROR;
-    if (search.counter < search.firstCell || length < kCellFixedPart) return plat::NOERROR;
-
-    const unsigned row = record[kCellRow], column = record[kCellColumn];
-    if (search.counter == search.firstCell) {
-        search.startRow = static_cast<std::uint16_t>(row + 1);
-        search.startColumn = static_cast<std::uint16_t>(column + 1);
-    }
-    const unsigned rowSpan = record[kCellRowSpan], columnSpan = record[kCellColumnSpan];
-    if (rowSpan < 2 && columnSpan < 2) return plat::NOERROR;
-    // A merged block keeps its spans on its last (bottom-right) cell, which
-    // covers the rows and columns its spans reach above and to the left of
-    // it (1-based: row - span + 2 to row + 1).
-    const int firstRow = static_cast<int>(row) - static_cast<int>(rowSpan > 1 ? rowSpan : 1) + 2;
-    const int firstColumn = static_cast<int>(column) - static_cast<int>(columnSpan > 1 ? columnSpan : 1) + 2;
-    const int wantedRow = search.wantedRow, wantedColumn = search.wantedColumn;
-    if (wantedRow < firstRow || wantedRow > static_cast<int>(row) + 1) return plat::NOERROR;
-    if (wantedColumn < firstColumn || wantedColumn > static_cast<int>(column) + 1) return plat::NOERROR;
-    search.foundRow = static_cast<std::uint16_t>(row + 1);
-    search.foundColumn = static_cast<std::uint16_t>(column + 1);
-    return kEndEnumeration;
-}
-
-// Enumerates the records of every item of the name with the callback. An
-// item that is not rich text gives 257 with the error word 20029 before
-// anything is walked; the normal end of the items, a stop on purpose
-// (ownStop) and the enumeration's own end are success.
-STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCallback callback,
-                       RecordProcessContext* context, bool ownStop) {
-    STATUS status = ForEachValue(note, name, [](const std::uint8_t*, std::uint32_t) -> STATUS { return kOK; });
-    if (status == kHtmlTreeLost) {
-        if (context->errorWord == 0) context->errorWord = kErrNotRichText;
-        return status;
-    }
-    if (status != kOK) return status;
-    status = plat::EnumItemRecords(note, name, callback, context);
-    if (status == plat::NOERROR || status == kItemNotFound || status == plat::ERR_ENUM_DONE) return kOK;
-    if (ownStop && status == kEndEnumeration) return kOK;
-    return status;
-}
-
-bool InsideRemovalRange(const RecordProcessContext* context, std::uint16_t index) {
-    if (context->removeFirst == 0) return true;
-    return index >= context->removeFirst && index <= context->removeLast;
-}
-
-// The paragraph definition the loads start from.
-void DefaultPabDefinition(RecordProcessContext* context) {
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
-    std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
-    std::memcpy(context->paragraphDefinition, &definition, 72);
-    context->paragraphDefinitionLength = 72;
-    context->paragraphDefinitionId = 0;
-}
-
-void TakePabDefinition(const CDRecordNode* node, RecordProcessContext* context) {
-    const std::uint32_t size = node->length < kParagraphImageSize ? node->length : kParagraphImageSize;
-    std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
-    std::memcpy(context->paragraphDefinition, node->bytes, size);
-    context->paragraphDefinitionLength = size;
-    context->paragraphDefinitionId = ReadWord(node->bytes + kPabId);
-}
-
-bool IsWantedPab(const CDRecordNode* node, std::uint16_t wanted, const RecordProcessContext* context) {
-    if (node->signature != kSigPabDefinition || node->length < kPabId + 2 || node->bytes == nullptr) return false;
-    const std::uint16_t id = ReadWord(node->bytes + kPabId);
-    return (wanted == kAnyParagraphId || id == wanted) && id >= context->paragraphDefinitionId;
-}
-
-} // namespace
-
-STATUS FindTableCell(std::uint16_t firstCellIndex, RecordProcessContext* context) {
-    if (context == nullptr || context->itemName == nullptr) return kArgumentError;
-    CellSearch& search = context->cellSearch;
-    search.counter = 0;
-    search.firstCell = firstCellIndex;
-    search.foundRow = search.foundColumn = 0;
-    search.startRow = search.startColumn = 0;
-    return WalkItemRecords(context->note, context->itemName, FindTableCellCallback, context, true);
-}
-
-plat::STATUS RemoveHotspotAttachmentCallback(const void* data, plat::WORD signature, plat::DWORD length,
-                                             void* state) {
-    auto* context = static_cast<RecordProcessContext*>(state);
-    const auto* record = static_cast<const std::uint8_t*>(data);
-    context->attachmentWalkCounter = static_cast<std::uint16_t>(context->attachmentWalkCounter + 1);
-    if (!InsideRemovalRange(context, context->attachmentWalkCounter)) return plat::NOERROR;
-
-    char name[kLongestFileName + 1];
-    if (signature == kSigOleBegin) {
-        if (length < kOleFixedPart) return plat::NOERROR;
-        std::uint32_t nameLength = ReadWord(record + kOleNameLength);
-        if (nameLength > length - kOleFixedPart) nameLength = length - kOleFixedPart;
-        if (nameLength > kLongestFileName) nameLength = kLongestFileName;
-        std::memcpy(name, record + kOleFixedPart, nameLength);
-        name[nameLength] = '\0';
-        if (name[0] == '\0') return plat::NOERROR;
-        const plat::STATUS status = plat::NoteRemoveOleObject(context->note, name);
-        return status == kItemNotFound ? plat::NOERROR : status;
-    }
-    if (signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) return plat::NOERROR;
-    if (length <= kHotspotFixedPart) return plat::NOERROR;
-    // The hotspot's data starts with the file name, ended by a zero byte or
-    // by the data.
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
-    if (dataLength > length - kHotspotFixedPart) dataLength = length - kHotspotFixedPart;
-    const char* text = reinterpret_cast<const char*>(record + kHotspotFixedPart);
-    std::uint32_t nameLength = static_cast<std::uint32_t>(strnlen(text, dataLength));
-    if (nameLength == 0 || nameLength > kLongestFileName) return plat::NOERROR;
-    std::memcpy(name, text, nameLength);
-    name[nameLength] = '\0';
-    plat::BLOCKID item;
-    // A hotspot whose text names no attachment has nothing to remove; the
-    // walk goes on to the hotspots after it.
-    if (FindAttachmentItem(context->note, name, &item, 0) != kOK) return plat::NOERROR;
-    return plat::NoteDetachFile(context->note, item);
-}
-
-STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context) {
-    if (chunk == nullptr || context == nullptr || chunk->item == nullptr || chunk->item->itemName == nullptr)
-        return kArgumentError;
-    chunk->lastStatus = 0;
-    context->attachmentWalkCounter = 0;
-    return WalkItemRecords(context->note, chunk->item->itemName, RemoveHotspotAttachmentCallback, context, false);
-}
-
-void FindHighestPabID(RecordProcessContext* context) {
-    if (context == nullptr || context->records == nullptr) return;
-    for (const CDRecordNode* node = context->records->head; node != nullptr; node = node->next) {
-        if (node->signature != kSigPabDefinition || node->length < kPabId + 2 || node->bytes == nullptr) continue;
-        const std::uint16_t id = ReadWord(node->bytes + kPabId);
-        if (id > context->highestParagraphId) context->highestParagraphId = id;
-    }
-}
-
-STATUS LoadPabDefinition(std::uint16_t paragraphId, std::uint16_t flags, RecordProcessContext* context) {
-    if (context == nullptr) return kOK;
-    DefaultPabDefinition(context);
-    ItemRecordList* list = context->records;
-    if (list == nullptr) return kOK;
-    const bool fromCurrent = (flags & kLoadFromCurrent) != 0 && context->node != nullptr;
-    const bool firstMatch = (flags & kLoadFirstMatch) != 0;
-    bool found = false;
-    if ((flags & kLoadBackward) != 0) {
-        CDRecordNode* last = list->tail;
-        if (last == nullptr)
-            for (last = list->head; last != nullptr && last->next != nullptr; last = last->next) {}
-        for (CDRecordNode* node = fromCurrent ? context->node : last; node != nullptr; node = node->prev) {
-            if (!IsWantedPab(node, paragraphId, context)) continue;
-            TakePabDefinition(node, context);
-            found = true;
-            if (firstMatch) break;
-        }
-    }
-    if ((flags & kLoadForward) != 0 && !(firstMatch && found)) {
-        for (CDRecordNode* node = fromCurrent ? context->node : list->head; node != nullptr; node = node->next) {
-            if (!IsWantedPab(node, paragraphId, context)) continue;
-            TakePabDefinition(node, context);
-            if (firstMatch) break;
-        }
-    }
-    return kOK;
+STATUS CheckItemsAreRichText(plat::NOTEHANDLE note, const char* itemName) {
+    return ForEachValue(note, itemName, [](const std::uint8_t*, std::uint32_t) -> STATUS { return kOK; });
 }
 
 } // namespace talix

@@ -19,58 +19,58 @@ namespace talix {
 // the given length before an entry is pointed at. Returns 0, 12552 for an
 // unknown type word or counts that pass the value's end, 12583 when memory
 // is short. out is left empty on failure.
-TALIX_API STATUS DecodeArgValue(const void* value, std::uint32_t length, ArgValue* out);
+STATUS DecodeArgValue(const void* value, std::uint32_t length, ArgValue* out);
 
 // A one-entry text value (type 0x0500, not promoted) pointing at text.
 // Returns 0 or 12583.
-TALIX_API STATUS SetTextArgValue(const char* text, std::uint32_t length, ArgValue* out);
+STATUS SetTextArgValue(const char* text, std::uint32_t length, ArgValue* out);
 
 // Makes result a value of one entry holding an owned copy of size bytes of
 // data (a text, an 8-byte number); what it held before is freed. Returns 0
 // or 12583.
-TALIX_API STATUS SetOwnedResultValue(ArgValue* result, std::uint16_t type, const void* data, std::uint32_t size);
+STATUS SetOwnedResultValue(ArgValue* result, std::uint16_t type, const void* data, std::uint32_t size);
 
 // Makes result a number list (type 0x0301) of count owned 8-byte entries
 // holding the numbers; what it held before is freed. A count of 0 leaves
 // the list without entries. Returns 0 or 12583.
-TALIX_API STATUS SetOwnedNumberList(ArgValue* result, const double* numbers, std::uint16_t count);
+STATUS SetOwnedNumberList(ArgValue* result, const double* numbers, std::uint16_t count);
 
 // Frees the entry array with the entries' owned data, the raw bytes too when
 // freeRaw is set (results only: arguments point into the host's memory),
 // and zeroes the record when clear is set.
-TALIX_API void FreeArgValue(ArgValue* value, bool freeRaw, bool clear);
+void FreeArgValue(ArgValue* value, bool freeRaw, bool clear);
 
 // ---- The argument cursor ------------------------------------------------------
 // The current argument is args[argCursor] while argCursor < argCount. The
 // Next... operations that take a default advance the cursor when an
 // argument was left, whatever its type.
 
-TALIX_API bool IsNextArgNumber(const DriverContext* context);
-TALIX_API bool IsNextArgNoteRef(const DriverContext* context);
-TALIX_API bool IsNextArgText(const DriverContext* context);
+bool IsNextArgNumber(const DriverContext* context);
+bool IsNextArgNoteRef(const DriverContext* context);
+bool IsNextArgText(const DriverContext* context);
 // The entry count of the current argument, 0 when there is none.
-TALIX_API std::uint16_t NextArgCount(const DriverContext* context);
+std::uint16_t NextArgCount(const DriverContext* context);
 // The first number of the current argument, truncated (not a number: 0;
 // beyond the integer range: its nearest end), else the default.
-TALIX_API int NextArgInt(DriverContext* context, int defaultValue);
-TALIX_API double NextArgDouble(DriverContext* context, double defaultValue);
+int NextArgInt(DriverContext* context, int defaultValue);
+double NextArgDouble(DriverContext* context, double defaultValue);
 // Every number of the current argument into numbers (emptied first; none
 // when it is not a number); advances.
-TALIX_API void NextArgNumbers(DriverContext* context, std::vector<double>* numbers);
+void NextArgNumbers(DriverContext* context, std::vector<double>* numbers);
 // As NextArgInt, then its low 16 bits.
-TALIX_API std::uint16_t NextArgWord(DriverContext* context, std::uint16_t defaultValue);
+std::uint16_t NextArgWord(DriverContext* context, std::uint16_t defaultValue);
 // Fills n words from the entries of the current number argument, the default
 // where it has no entry (all of them when it is not a number); advances once.
-TALIX_API void NextArgWordList(DriverContext* context, std::uint16_t defaultValue, std::uint16_t* words,
-                               std::uint16_t n);
+void NextArgWordList(DriverContext* context, std::uint16_t defaultValue, std::uint16_t* words,
+                     std::uint16_t n);
 // Copies the first entry of the current text argument (the default instead
 // when that entry is empty and a default is given) into buffer, terminated.
 // A text that fits in size - 1 bytes is copied whole and its length
 // returned; a longer one is cut to size - 1 bytes and size is returned. When
 // the argument is missing or not text the default is copied under the same
 // rule; without a default 0 is returned and the buffer is not touched.
-TALIX_API std::uint16_t NextArgText(DriverContext* context, const char* defaultText, char* buffer,
-                                    std::uint16_t size);
+std::uint16_t NextArgText(DriverContext* context, const char* defaultText, char* buffer,
+                          std::uint16_t size);
 
 // ---- The result block ------------------------------------------------------------
 
@@ -78,18 +78,18 @@ TALIX_API std::uint16_t NextArgText(DriverContext* context, const char* defaultT
 // locks it, fills it with zeros and writes the type word; *handle gets the
 // handle, which goes to the host. Returns the block's address, or null when
 // memory is short or a block is locked.
-TALIX_API void* AllocResultValue(std::uint32_t* handle, std::uint16_t type, std::uint32_t size);
+void* AllocResultValue(std::uint32_t* handle, std::uint16_t type, std::uint32_t size);
 // Frees the text list a look-up builds its result in (ResultListHandle),
 // unlocking it first when it is locked, and clears its fields.
-TALIX_API void FreeResultList(DriverContext* context);
+void FreeResultList(DriverContext* context);
 // Unlocks the result block; the handle itself belongs to the host.
-TALIX_API void ReleaseResultValue(std::uint32_t handle);
+void ReleaseResultValue(std::uint32_t handle);
 // Writes the context's result into the block of capacity bytes: a
 // ready-made list (type 0, raw bytes of the result's length) is copied as
 // it is, anything else is encoded; the result's length becomes the bytes
 // written and its ready-made copy is freed. Returns 0, or 12583 when the
 // result does not fit the block (nothing is written then).
-TALIX_API STATUS StoreResultValue(DriverContext* context, void* block, std::uint32_t capacity);
+STATUS StoreResultValue(DriverContext* context, void* block, std::uint32_t capacity);
 // Encodes a value into out (capacity bytes): the type word written is 0x0500
 // for a text list of fewer than 2 entries, 0x0400 for a time list of one
 // 8-byte entry, 0x0300 for a number list of one entry, else the value's own
@@ -98,7 +98,7 @@ TALIX_API STATUS StoreResultValue(DriverContext* context, void* block, std::uint
 // after another. *length gets the bytes written. False, with nothing
 // written, when the value does not fit or an entry is too long for its
 // length word.
-TALIX_API bool EncodeResultValue(const ArgValue& value, std::uint8_t* out, std::uint32_t capacity,
-                                 std::uint32_t* length);
+bool EncodeResultValue(const ArgValue& value, std::uint8_t* out, std::uint32_t capacity,
+                       std::uint32_t* length);
 
 } // namespace talix

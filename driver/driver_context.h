@@ -7,7 +7,6 @@
 
 #include "core/properties.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 
 class RARIvoSession;
 class ZervaRTItem;
@@ -75,9 +74,9 @@ struct DriverContext {
 };
 
 // Process-wide values of the driver.
-TALIX_API extern char g_defaultDatabasePath[kDefaultPathSize];   // set by DBDSetOpenContext
-TALIX_API extern std::uint32_t g_currentOperationId;             // of the row whose handler runs
-TALIX_API extern double g_numericResult;                         // what handlers copy into a number result
-TALIX_API extern bool g_resultBlockLocked;                       // the call's result block is locked
+extern char g_defaultDatabasePath[kDefaultPathSize];   // set by DBDSetOpenContext
+extern std::uint32_t g_currentOperationId;             // of the row whose handler runs
+extern double g_numericResult;                         // what handlers copy into a number result
+extern bool g_resultBlockLocked;                       // the call's result block is locked
 
 } // namespace talix

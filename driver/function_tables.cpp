@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "core/text_compare.h"
 #include "driver/row_handlers.h"
 
 namespace talix {

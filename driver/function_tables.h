@@ -65,7 +65,7 @@ struct NameResolution {
 // Resolves a name: an alias first replaces name (a kFunctionNameSize field) by
 // its target, then the item functions, item properties, chunk functions and
 // chunk properties are searched; the first hit wins.
-TALIX_API NameResolution ResolveFunctionName(char* name);
+NameResolution ResolveFunctionName(char* name);
 
 // The row that runs for a property name: an item property reads when fewer
 // than two arguments follow the name and sets otherwise; a chunk property

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/options.h"
+#include "core/text_compare.h"
 
 namespace talix {
 

@@ -13,7 +13,7 @@ namespace talix {
 // The first occurrence of pattern in text, compared without regard to the
 // case of ASCII letters; null when there is none, and for a null or empty
 // text.
-TALIX_API const char* FindTextNoCase(const char* text, const char* pattern);
+const char* FindTextNoCase(const char* text, const char* pattern);
 
 // The value of keyword (with its "=") in the option text, copied into value
 // (size bytes with the terminator, cut to fit). The keyword counts at the
@@ -23,7 +23,7 @@ TALIX_API const char* FindTextNoCase(const char* text, const char* pattern);
 // none); any other value runs to the next blank. Returns 1 when the keyword
 // is present (its value may be empty), 0 when it is absent or a text is
 // null (value untouched).
-TALIX_API int DriverGetOptionValue(const char* options, const char* keyword, char* value, std::uint32_t size);
+int DriverGetOptionValue(const char* options, const char* keyword, char* value, std::uint32_t size);
 
 // Match modes of the key against its cell.
 constexpr std::uint16_t kKeyExact = 1, kKeyStarts = 2, kKeyEnds = 3, kKeySubstring = 4;

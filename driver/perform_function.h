@@ -15,15 +15,15 @@ namespace talix {
 // *resultHandle holds the result block (0 when the call made none; the host
 // frees it, also after a failure) and, on success, *resultLength the bytes
 // of the typed result. Returns the status masked with 0x3fff.
-TALIX_API STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, const std::uint32_t* lengths,
-                                 const void* const* values, std::uint32_t* resultHandle,
-                                 std::uint32_t* resultLength, std::uint16_t function);
+STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, const std::uint32_t* lengths,
+                       const void* const* values, std::uint32_t* resultHandle,
+                       std::uint32_t* resultLength, std::uint16_t function);
 
 // The end of every call: after a failure the chunk, the item and the session
 // are destroyed (the next call starts afresh); the call's values are freed;
 // the result block is unlocked. Returns the status masked with 0x3fff.
-TALIX_API STATUS CompleteCall(DriverContext* context, STATUS status, std::uint32_t* resultHandle,
-                              std::uint32_t* resultLength);
+STATUS CompleteCall(DriverContext* context, STATUS status, std::uint32_t* resultHandle,
+                    std::uint32_t* resultLength);
 
 // Destroys the call's chunk (clearing the item's default chunk first) and
 // item, and with destroySession the session too.

@@ -13,6 +13,7 @@
 
 #include "core/options.h"
 #include "core/properties.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 

@@ -3,8 +3,6 @@
 // the item (or of the chunk) is applied to it.
 #pragma once
 
-#include "talix/export.h"
-
 class ZervaRTItem;
 class ZervaRTChunk;
 
@@ -16,10 +14,10 @@ namespace talix {
 // or Yes and No for 1 and 0; any other value is passed over). Names that
 // are no item property are passed over; read-only ones are refused by the
 // item with its message.
-TALIX_API void ApplyItemProperties(ZervaRTItem* item, const char* properties);
+void ApplyItemProperties(ZervaRTItem* item, const char* properties);
 
 // The same for the chunk's properties, one name per call of the chunk's
 // setters.
-TALIX_API void ApplyChunkProperties(ZervaRTChunk* chunk, const char* properties);
+void ApplyChunkProperties(ZervaRTChunk* chunk, const char* properties);
 
 } // namespace talix

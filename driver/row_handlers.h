@@ -12,16 +12,16 @@ namespace talix {
 // Shapes the answer of an item function or item property: the work itself
 // (connecting, creating, property strings, saving) is the call sequence's.
 // Returns 0, or 12572 when no connected item is there.
-TALIX_API STATUS AM_RTItemFunction(DriverContext* context);
+STATUS AM_RTItemFunction(DriverContext* context);
 
 // Runs a chunk function or reads or sets a chunk property through
 // PerformChunkCommand and turns a look-up's text list into the result.
-TALIX_API STATUS AM_RTChunkFunction(DriverContext* context);
+STATUS AM_RTChunkFunction(DriverContext* context);
 
 // Checks the call's objects and dispatches on the operation: 1 and 2 are
 // the table look-ups (DBColumn and DBLookup), 59 reads and 60 sets the
 // chunk property named by the call; any other operation answers 12550.
-TALIX_API STATUS PerformChunkCommand(DriverContext* context, std::uint32_t operation, std::uint32_t unused1,
-                                     std::uint32_t unused2);
+STATUS PerformChunkCommand(DriverContext* context, std::uint32_t operation, std::uint32_t unused1,
+                           std::uint32_t unused2);
 
 } // namespace talix

@@ -17,10 +17,10 @@
 
 #include "chunkops/chunk_frame.h"
 #include "core/signatures.h"
-#include "engine/chunk_definition.h"
+#include "core/chunk_definition.h"
 #include "engine/chunk_match.h"
-#include "engine/chunk_types.h"
-#include "engine/chunk_work_state.h"
+#include "core/chunk_types.h"
+#include "core/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "engine/record_visitor.h"
 #include "talix/chunk.h"

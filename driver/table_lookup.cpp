@@ -22,8 +22,8 @@
 #include "driver/function_tables.h"
 #include "driver/lookup_options.h"
 #include "driver/table_cells.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_types.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_types.h"
 #include "talix/chunk.h"
 #include "talix_platform.h"
 

@@ -18,7 +18,7 @@ namespace talix {
 // chunks that are not a table or that name every occurrence, "KeyChunk=",
 // "ColumnChunk=", and "KeyProperty=" TabLabel or RowLabel.
 enum class LookUpRoute : std::uint8_t { SingleWalk, EveryCell };
-TALIX_API extern LookUpRoute g_lookUpRoute;
+extern LookUpRoute g_lookUpRoute;
 
 // Runs the look-up over the call's chunk with the arguments after the
 // addressing ones: DBLookup a key (a text, or a number list of row
@@ -29,6 +29,6 @@ TALIX_API extern LookUpRoute g_lookUpRoute;
 // option argument of another type; 546 when the chunk does not exist and
 // "RaiseError=" is "yes"; 12584 when the values do not fit the result
 // block; 12583 when memory is short; or the failure of a read of the item.
-TALIX_API STATUS TableLookUp(DriverContext* context, std::uint32_t operation);
+STATUS TableLookUp(DriverContext* context, std::uint32_t operation);
 
 } // namespace talix

@@ -3,8 +3,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 class ZervaRTChunk;
 
 namespace talix {
@@ -13,6 +11,6 @@ namespace talix {
 // chunk: the answer GetCount gives, found in one walk and without its
 // 16-bit cap. -1 when the type cannot be counted within the chunk; a walk
 // that fails leaves its status in the chunk's lastStatus (0 on success).
-TALIX_API std::int64_t CountChunkTargets(ZervaRTChunk* chunk, const char* typeText);
+std::int64_t CountChunkTargets(ZervaRTChunk* chunk, const char* typeText);
 
 } // namespace talix

@@ -9,11 +9,12 @@
 
 #include <cstring>
 
+#include "core/chunk_type_table.h"
+#include "core/chunk_types.h"
 #include "core/record_list.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "engine/chunk_type_table.h"
-#include "engine/chunk_types.h"
+#include "core/text_compare.h"
 #include "engine/record_process.h"
 
 namespace talix {
@@ -115,25 +116,6 @@ const CDRecordNode* OwnTextRun(const CDRecordNode* node) {
     }
     if (node->signature == kSigTextEffect) return FollowingTextRun(node);
     return nullptr;
-}
-
-bool StartsWithNoCase(const char* text, std::uint32_t length, const char* prefix) {
-    std::size_t n = std::strlen(prefix);
-    return n <= length && strncasecmp(text, prefix, n) == 0;
-}
-
-bool EndsWithNoCase(const char* text, std::uint32_t length, const char* suffix) {
-    std::size_t n = std::strlen(suffix);
-    return n <= length && strncasecmp(text + (length - n), suffix, n) == 0;
-}
-
-bool ContainsNoCase(const char* text, std::uint32_t length, const char* part) {
-    std::size_t n = std::strlen(part);
-    if (n == 0) return true;
-    for (std::uint32_t i = 0; i + n <= length; ++i) {
-        if (strncasecmp(text + i, part, n) == 0) return true;
-    }
-    return false;
 }
 
 // Compares a run's text with the level's match text by the level's kind.

@@ -7,16 +7,16 @@
 #include <new>
 #include <strings.h>
 
-#include "chunkops/find_elements.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_types.h"
+#include "core/chunk_work_state.h"
 #include "core/font_spec.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
 #include "core/session_work_area.h"
 #include "engine/chunk_count.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_types.h"
-#include "engine/chunk_work_state.h"
+#include "engine/engine_hooks.h"
 #include "engine/exec_handlers.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
@@ -158,7 +158,7 @@ int RunExistenceTest(ZervaRTChunk* chunk, std::uint16_t propertyCode) {
     const char* name = item->itemName;
     if (ItemStored(item) || item->work->mode == 2) {
         std::uint32_t single = chunk->work->singleTarget;
-        STATUS status = PerformChunkAction(chunk, item->noteHandle, name, 1, propertyCode, 0, 0, 0, nullptr, nullptr,
+        STATUS status = PerformChunkAction(chunk, item->noteHandle, name, kOpQuery, propertyCode, 0, 0, 0, nullptr, nullptr,
                                            nullptr, nullptr, nullptr);
         chunk->work->singleTarget = single;
         if (status != kOK && status != kOperationComplete) {
@@ -394,10 +394,10 @@ std::uint16_t ZervaRTChunk::FindTextChunk(int n, char* buffer, std::uint16_t buf
     if (ParseFontSpec(fontSpec, nullptr, item, &spec, nullptr, &mask, nullptr) != kOK) return 0;
     if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
     const SessionWorkArea* area = session->workArea;
-    std::uint32_t ordinal =
-        FindTextRun(this, n, area->foundFirstRecord, area->foundLastRecord, searchText,
-                    searchText != nullptr ? static_cast<std::uint16_t>(::strnlen(searchText, 0xFFFF)) : 0, mode,
-                    &spec, &mask);
+    if (g_chunkOperations.FindTextRun == nullptr) return 0;
+    std::uint32_t ordinal = g_chunkOperations.FindTextRun(
+        this, n, area->foundFirstRecord, area->foundLastRecord, searchText,
+        searchText != nullptr ? static_cast<std::uint16_t>(::strnlen(searchText, 0xFFFF)) : 0, mode, &spec, &mask);
     return FoundDefinition(ordinal, kTypeText, buffer, bufferSize);
 }
 
@@ -412,7 +412,8 @@ std::uint16_t ZervaRTChunk::FindNamedChunk(int n, const char* typeName, char* bu
     if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
     const SessionWorkArea* area = session->workArea;
     std::uint16_t nameLength = name != nullptr ? static_cast<std::uint16_t>(::strnlen(name, 0xFFFF)) : 0;
-    std::uint32_t ordinal = FindNamedElement(this, n, area->foundFirstRecord, area->foundLastRecord, name,
-                                             nameLength, mode, static_cast<std::int16_t>(type));
+    if (g_chunkOperations.FindNamedElement == nullptr) return 0;
+    std::uint32_t ordinal = g_chunkOperations.FindNamedElement(this, n, area->foundFirstRecord, area->foundLastRecord,
+                                                               name, nameLength, mode, static_cast<std::int16_t>(type));
     return FoundDefinition(ordinal, type, buffer, bufferSize);
 }

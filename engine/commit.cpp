@@ -23,8 +23,7 @@ constexpr std::uint32_t kEmptyTextLength = 8;
 
 void DiscardList(RARIvoSession* session, ItemRecordList* list) {
     if (list == nullptr) return;
-    FreeItemRecordList(session, list);
-    delete list;
+    DeleteItemRecordList(session, list);
 }
 
 } // namespace

@@ -56,7 +56,6 @@ constexpr std::uint32_t kInfoNameLength = 4, kInfoDescriptionLength = 6, kInfoFl
 
 constexpr std::uint32_t kLongestName = 255;
 
-
 // The link of an index into the source note's link table. Returns false
 // when the note has no table or the index lies outside it.
 bool FindTableLink(plat::NOTEHANDLE note, bool formLinksOnly, std::uint16_t index, std::uint8_t* link) {
@@ -129,7 +128,7 @@ STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t 
     const std::string name(reinterpret_cast<const char*>(record + kOleName), strnlen(reinterpret_cast<const char*>(record + kOleName), nameLength));
     if (name.empty() || name.size() > kLongestName) return kOK;
     const std::string path = NewTemporaryFile();
-    if (path.empty()) return kHtmlTreeLost;
+    if (path.empty()) return kOperationFailed;
     STATUS status = plat::NoteExtractOleObject(work->sourceNote, name.c_str(), path.c_str());
     if (status == plat::NOERROR) {
         std::string description;
@@ -170,7 +169,7 @@ STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_
     // The hotspot names the attachment by its new name.
     const std::uint32_t newLength = length - nameLength + storedLength;
     const std::uint32_t newDataLength = dataLength - nameLength + storedLength;
-    if (newLength > 0xFFFF || newDataLength > 0xFFFF) return kHtmlTreeLost;
+    if (newLength > 0xFFFF || newDataLength > 0xFFFF) return kOperationFailed;
     auto* renamed = static_cast<std::uint8_t*>(std::calloc(newLength + 1, 1));
     if (renamed == nullptr) return kOutOfMemory;
     std::memcpy(renamed, record, kHotspotData);
@@ -217,7 +216,7 @@ STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std
     const std::uint32_t rest = length - indexAt - 2;
     const std::uint32_t newLength = head + kNoteLinkSize + rest;
     static_assert(kInlineLinkFixed == kLinkIndex + kNoteLinkSize);
-    if (newLength > 0xFFFF) return kHtmlTreeLost;
+    if (newLength > 0xFFFF) return kOperationFailed;
     auto* inline_ = static_cast<std::uint8_t*>(std::calloc(newLength + 1, 1));
     if (inline_ == nullptr) {
         ShowHostMessage(kMemoryError);

@@ -18,6 +18,7 @@
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "engine/copy_work.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
@@ -36,7 +37,6 @@ constexpr std::uint16_t kTextColumns = 20;
 constexpr std::uint32_t kRowHeightLength = 4;
 constexpr std::uint16_t kLabelTab = 2, kLabelRowName = 1;
 constexpr std::uint32_t kLabelLimit = 127;
-
 
 // The caller's text of the current cell's column, or null.
 const char* ColumnText(const CopyWork* work) {

@@ -14,6 +14,7 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/field_builder.h"
+#include "core/chunk_work_state.h"
 #include "core/database_open.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
@@ -22,7 +23,6 @@
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
 #include "engine/copy_work.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
@@ -57,7 +57,6 @@ constexpr std::uint8_t kGraphicFloat = 0x02;
 constexpr std::uint8_t kCellCovered = 0x08;
 // The highest target face a copied run may be given.
 constexpr std::uint8_t kHighestMappedFace = 199;
-
 
 std::uint16_t ClampMargin(std::int32_t value) {
     return static_cast<std::uint16_t>(value < 0 ? 0 : (value > 0xFFFF ? 0xFFFF : value));
@@ -119,18 +118,18 @@ STATUS OpenSource(CopyWork* work) {
     work->first = context->copyInputs.first;
     work->last = context->copyInputs.last;
     // An image resource made inline, whatever operation builds its graphic.
-    work->imageResource = work->operation == 2424 || context->copyInputs.makeInlineOptions != nullptr;
-    switch (work->imageResource ? 2424 : work->operation) {
-    case 2355:
-    case 2396:
+    work->imageResource = work->operation == kOpAppendGraphicReference || context->copyInputs.makeInlineOptions != nullptr;
+    switch (work->imageResource ? std::uint16_t{kOpAppendGraphicReference} : work->operation) {
+    case kOpAppendRow:
+    case kOpReorderRows:
         // A row of the chunk's own item: the range is required.
         if (work->first == 0) return kArgumentError;
         work->sourceNote = context->note;
         work->sourceItem = context->itemName;
-        work->appendRow = work->operation == 2355;
+        work->appendRow = work->operation == kOpAppendRow;
         work->emptyRow = work->appendRow && context->a4 == 0;
         return kOK;
-    case 2356: {
+    case kOpAppendRichTextChunk: {
         ZervaRTChunk* source = context->sourceChunk;
         if (source == nullptr || source->item == nullptr) return kArgumentError;
         work->sourceNote = source->item->noteHandle;
@@ -142,20 +141,20 @@ STATUS OpenSource(CopyWork* work) {
         // copy the whole item.
         return work->first != 0 ? kOK : kArgumentError;
     }
-    case 2357:
+    case kOpAppendRichTextItem:
         work->sourceNote = area->copy.sourceNote;
         work->sourceItem = area->copy.sourceItemName != nullptr ? area->copy.sourceItemName : context->argumentText;
         work->adjustTables = true;
         return work->sourceNote != 0 && work->sourceItem != nullptr ? kOK : kArgumentError;
-    case 2386:
+    case kOpLinkMatching:
         work->sourceNote = context->copyInputs.sourceNote;
         work->sourceItem = named;
         work->adjustTables = true;
         return work->sourceNote != 0 && work->sourceItem != nullptr ? kOK : kArgumentError;
-    case 2358:
-    case 2424:
-    case 2808:
-    case 2809: {
+    case kOpAppendSubformBody:
+    case kOpAppendGraphicReference:
+    case kOpAppendFormBody:
+    case kOpAppendPageBody: {
         if (named == nullptr || named[0] == '\0') return kArgumentError;
         // The design element of that name in the item's own database.
         plat::DBHANDLE db = 0;
@@ -197,7 +196,7 @@ STATUS ReadSource(CopyWork* work) {
 // AppendRTChunk keeping paragraphs, the walk's current definition.
 void FillDefaultDefinition(CopyWork* work) {
     RecordProcessContext* context = work->context;
-    if (work->operation == 2356 && context->a3 != 0 && context->paragraphDefinitionLength >= kDefinitionId + 2) {
+    if (work->operation == kOpAppendRichTextChunk && context->a3 != 0 && context->paragraphDefinitionLength >= kDefinitionId + 2) {
         std::memcpy(work->defaultDefinition, context->paragraphDefinition, kParagraphImageSize);
         work->defaultLength = context->paragraphDefinitionLength;
         return;
@@ -225,8 +224,7 @@ void ReleaseSlots(CopyWork* work) {
 void CloseSource(CopyWork* work) {
     ReleaseSlots(work);
     if (work->listRead && work->list != nullptr) {
-        FreeItemRecordList(work->context->session, work->list);
-        delete work->list;
+        DeleteItemRecordList(work->context->session, work->list);
     }
     work->list = nullptr;
     if (work->openedNote != 0) plat::NoteClose(work->openedNote);
@@ -539,7 +537,7 @@ STATUS CopySourceRecords(std::uint8_t* record, std::uint16_t signature, std::uin
         if (work->nestedDepth == 0 && IsCellRecord(signature) && length > kCellRowSpan &&
             ((record[kCellFlags] & kCellCovered) != 0 || record[kCellRowSpan] > 1)) {
             context->output.errorWord = kErrFormula;
-            return kHtmlTreeLost;
+            return kOperationFailed;
         }
         if (work->emptyRow) return CopyEmptyRowRecord(work, record, signature, length);
         if (IsTableBeginRecord(signature)) work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth + 1);
@@ -585,7 +583,7 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
 
     STATUS status = OpenSource(work);
     if (status == kOK) work->sameNote = SameNote(work->sourceNote, context->note);
-    if (status == kOK && work->operation != 2355 && work->operation != 2396)
+    if (status == kOK && work->operation != kOpAppendRow && work->operation != kOpReorderRows)
         status = chunk->item->MergeFontTables(work->sourceNote);
     if (status == kOK) status = ReadSource(work);
     if (status == kOK && work->base != 0) {
@@ -658,8 +656,7 @@ STATUS FindCopyParagraphIdBase(ZervaRTChunk* chunk) {
         STATUS status = kOK;
         ItemRecordList* list = SIAR(item, 0, nullptr, 1, 0, 0, nullptr, &status);
         if (list != nullptr && status != kOK) {
-            FreeItemRecordList(chunk->session, list);
-            delete list;
+            DeleteItemRecordList(chunk->session, list);
             return status;
         }
         state->current = list;
@@ -674,6 +671,18 @@ STATUS FindCopyParagraphIdBase(ZervaRTChunk* chunk) {
     }
     chunk->session->workArea->copy.paragraphIdBase = highest != 0 ? highest : kNoDefinitionBase;
     return kOK;
+}
+
+STATUS AppendImageResourceInline(BuildContext* build, const char* resourceName, const char* options) {
+    // The builders run only inside an engine run: their context is the run's.
+    auto* context = static_cast<RecordProcessContext*>(build);
+    if (context == nullptr) return kArgumentError;
+    const CopyInputs saved = context->copyInputs;
+    context->copyInputs.sourceName = resourceName;
+    context->copyInputs.makeInlineOptions = options;
+    const STATUS status = AppendSourceRichText(context->chunk, context, 0);
+    context->copyInputs = saved;
+    return status;
 }
 
 } // namespace talix

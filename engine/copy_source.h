@@ -13,13 +13,13 @@
 
 #include "builders/record_output.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class ZervaRTChunk;
 
 namespace talix {
 
+struct BuildContext;
 struct RecordProcessContext;
 struct CopyWork;
 struct CDRecordNode;
@@ -68,8 +68,16 @@ struct RowRunState {
 // status of a failing source look-up (nothing is copied then), 257 with the
 // output's error word 20017 for a row with a row-spanned cell (2355), or
 // the first failing append.
-TALIX_API STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context,
-                                      std::uint16_t paragraphIdBase);
+STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context,
+                            std::uint16_t paragraphIdBase);
+
+// A graphic made inline (the builders' AppendImageResourceInline, see
+// builders/builder_hooks.h): copies the records of the named image resource
+// with the given options ("ImageWidth=", "ImageHeight=", "WrapText=") at the
+// point the walk has reached, as AppendSourceRichText does. context is the
+// builders' view of an engine run, whose context it is. Returns as
+// AppendSourceRichText does.
+STATUS AppendImageResourceInline(BuildContext* context, const char* resourceName, const char* options);
 
 // Writes one source record of a running copy (its node is the copy's
 // current node). Returns 0 (written, changed, replaced or skipped), 546 when
@@ -95,8 +103,8 @@ STATUS FindCopyParagraphIdBase(ZervaRTChunk* chunk);
 // record is left to the caller (*handled clear). Returns 0, a failing
 // append, or 263 after "TALIX: Memory allocation error" (the output's error
 // word becomes 20024).
-TALIX_API STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                                  plat::NOTEHANDLE sourceNote, bool formLinksOnly, RecordOutput* output,
-                                  bool* handled);
+STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                        plat::NOTEHANDLE sourceNote, bool formLinksOnly, RecordOutput* output,
+                        bool* handled);
 
 } // namespace talix

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "chunkops/operation_inputs.h"
+#include "core/operation_inputs.h"
 #include "core/record_list.h"
 #include "core/session_work_area.h"
 #include "core/statuses.h"

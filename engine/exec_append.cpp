@@ -15,6 +15,7 @@
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -288,12 +289,12 @@ STATUS AppendTextAtEnd(RecordProcessContext* context) {
 STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* context) {
     STATUS status = kOK;
     switch (context->operation) {
-    case 2351: status = AppendAnchor(atEnd, context); break;
-    case 2354: status = AppendRepeated('\0', context); break;
-    case 2360: status = AppendRepeated('\t', context); break;
-    case 2361: status = atEnd ? AppendTextAtEnd(context) : AppendTextAtStart(signature, context); break;
-    case 2409: status = AppendPageBreak(context); break;
-    case 2417: status = AppendNewParagraph(atEnd, context); break;
+    case kOpAppendAnchor: status = AppendAnchor(atEnd, context); break;
+    case kOpAppendNewLines: status = AppendRepeated('\0', context); break;
+    case kOpAppendTabs: status = AppendRepeated('\t', context); break;
+    case kOpAppendText: status = atEnd ? AppendTextAtEnd(context) : AppendTextAtStart(signature, context); break;
+    case kOpAppendPageBreak: status = AppendPageBreak(context); break;
+    case kOpAppendParagraph: status = AppendNewParagraph(atEnd, context); break;
     default: return kOK;
     }
     context->chunk->item->modified = 1;
@@ -310,9 +311,12 @@ STATUS AppendAtEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext*
 
 // Anchor, new lines, tabs, text, page break, paragraph.
 const OperationRow kRows[] = {
-    {2351, AppendAtStart, nullptr, AppendAtEnd}, {2354, AppendAtStart, nullptr, AppendAtEnd},
-    {2360, AppendAtStart, nullptr, AppendAtEnd}, {2361, AppendAtStart, nullptr, AppendAtEnd},
-    {2409, AppendAtStart, nullptr, AppendAtEnd}, {2417, AppendAtStart, nullptr, AppendAtEnd},
+    {kOpAppendAnchor, AppendAtStart, nullptr, AppendAtEnd},
+    {kOpAppendNewLines, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
+    {kOpAppendTabs, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
+    {kOpAppendText, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
+    {kOpAppendPageBreak, AppendAtStart, nullptr, AppendAtEnd},
+    {kOpAppendParagraph, AppendAtStart, nullptr, AppendAtEnd, &kAppendParagraphSteps},
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "engine/copy_source.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 
 namespace talix {
@@ -24,9 +25,12 @@ STATUS CopyAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
 }
 
 const OperationRow kRows[] = {
-    {2356, CopyAtStart, nullptr, CopyAtEnd}, {2357, CopyAtStart, nullptr, CopyAtEnd},
-    {2358, CopyAtStart, nullptr, CopyAtEnd}, {2808, CopyAtStart, nullptr, CopyAtEnd},
-    {2809, CopyAtStart, nullptr, CopyAtEnd},
+    {kOpCopyPrologue, nullptr, nullptr, nullptr, &kCopyPrologueSteps},
+    {kOpAppendRichTextChunk, CopyAtStart, nullptr, CopyAtEnd, &kCopyKeepingMarginsSteps},
+    {kOpAppendRichTextItem, CopyAtStart, nullptr, CopyAtEnd, &kCopyKeepingMarginsSteps},
+    {kOpAppendSubformBody, CopyAtStart, nullptr, CopyAtEnd},
+    {kOpAppendFormBody, CopyAtStart, nullptr, CopyAtEnd},
+    {kOpAppendPageBody, CopyAtStart, nullptr, CopyAtEnd},
 };
 
 } // namespace

@@ -10,14 +10,15 @@
 #include "builders/basic_builders.h"
 #include "builders/field_builder.h"
 #include "builders/record_scratch.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
 #include "core/text_search.h"
-#include "engine/chunk_work_state.h"
 #include "engine/exec_results.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -372,10 +373,10 @@ STATUS CaptureInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
 
 // Field appends, event-code rewrites, the web editor and the text capture.
 const OperationRow kRows[] = {
-    {71, nullptr, WebEditorInside, nullptr},
-    {2398, nullptr, CaptureInside, nullptr},
-    {2411, FieldAtStart, nullptr, FieldAtEnd},
-    {2416, nullptr, EventCodeInside, EventCodeEnd},
+    {kOpUseWebEditor, nullptr, WebEditorInside, nullptr},
+    {kOpCaptureText, nullptr, CaptureInside, nullptr, &kCaptureTextSteps},
+    {kOpAppendEventCode, FieldAtStart, nullptr, FieldAtEnd},
+    {kOpSetEventCode, nullptr, EventCodeInside, EventCodeEnd},
 };
 
 } // namespace

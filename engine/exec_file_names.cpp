@@ -72,7 +72,7 @@ STATUS FileNameInside(std::uint8_t* record, std::uint16_t signature, std::uint32
 }
 
 const OperationRow kRows[] = {
-    {12, nullptr, FileNameInside, nullptr},
+    {kOpGetFileName, nullptr, FileNameInside, nullptr},
 };
 
 } // namespace

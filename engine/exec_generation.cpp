@@ -4,11 +4,13 @@
 // database's identifier, and renders the range.
 #include <cstring>
 
+#include "core/chunk_work_state.h"
+#include "engine/engine_hooks.h"
+#include "engine/generation_state.h"
 #include "engine/graphic_utilities.h"
-#include "engine/chunk_work_state.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
-#include "htmlgen/xml_gen_context.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -17,13 +19,13 @@ namespace talix {
 
 namespace {
 
-XMLGenContext* Generation(const RecordProcessContext* context) {
+GenerationWalkState* Generation(const RecordProcessContext* context) {
     return context->chunk->work != nullptr ? context->chunk->work->generation : nullptr;
 }
 
 // The first record inside the range and, record by record, its last one.
 STATUS MarkGeneration(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t*, RecordProcessContext* context) {
-    XMLGenContext* generation = Generation(context);
+    GenerationWalkState* generation = Generation(context);
     if (generation == nullptr) return kOK;
     if (generation->firstNode == nullptr) generation->firstNode = context->node;
     generation->endNode = context->node;
@@ -33,7 +35,7 @@ STATUS MarkGeneration(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t
 // The range's end: the walk renders it from its first record to its last,
 // as one range of several (mode 1) when the run has an extra definition.
 STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
-    XMLGenContext* generation = Generation(context);
+    GenerationWalkState* generation = Generation(context);
     if (generation == nullptr) return kOK;
     generation->node = generation->firstNode;
     generation->firstNode = nullptr;
@@ -43,11 +45,12 @@ STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context
         static_assert(sizeof id == sizeof generation->databaseId);
         std::memcpy(generation->databaseId, &id, sizeof id);
     }
-    return PrXMLStr(generation, 0, 0, generation->extraChain != 0 ? 1 : 0);
+    if (g_generation.PrXMLStr == nullptr) return kOperationFailed;
+    return g_generation.PrXMLStr(generation, 0, 0, generation->extraChain != 0 ? 1 : 0);
 }
 
 const OperationRow kRows[] = {
-    {2419, nullptr, MarkGeneration, GenerateAtEnd},
+    {kOpGenerate, nullptr, MarkGeneration, GenerateAtEnd, &kGenerationSteps},
 };
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "builders/image_resource.h"
 #include "builders/layer_builders.h"
 #include "core/attachments.h"
+#include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/pool.h"
@@ -25,7 +26,7 @@
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
+#include "core/text_compare.h"
 #include "engine/graphic_utilities.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
@@ -76,7 +77,6 @@ char* Scratch3(RecordProcessContext* context) { return context->session->optionV
 void PutScratch(char* scratch, const char* text) {
     std::snprintf(scratch, kScratchSize, "%s", text);
 }
-
 
 // A resource reference that names an image resource.
 bool IsImageResource(const CDRecordNode* node) {
@@ -167,15 +167,15 @@ STATUS AppendPrefix(std::uint16_t recordCounter, RecordProcessContext* context) 
 STATUS AppendPicture(RecordProcessContext* context) {
     STATUS status = kOK;
     switch (context->operation) {
-    case 2438:
+    case kOpAppendGraphic:
         status = AppendBitmapImage(context->operation2, context->argumentText, context->secondArgument, context);
         break;
-    case 2424:
+    case kOpAppendGraphicReference:
         status = AppendGraphicRecords(context->operation2, context->a3, context->argumentText,
                                       context->secondArgument, 0, context, 0, 0, nullptr, nullptr, nullptr, nullptr,
                                       nullptr);
         break;
-    case 2442:
+    case kOpAppendLayer:
         status = AppendLayerRecords(context->operation2, context, context->argumentText, context->secondArgument);
         break;
     default:
@@ -656,63 +656,63 @@ STATUS GraphicProperty(std::uint8_t* record, std::uint16_t signature, std::uint3
     // Set codes act on every graphic of the chunk; the first record that
     // answers a get code wins.
     switch (operation) {
-    case 30: return signature == kSigGraphic ? SetDimension(true, record, length, passOn, context) : kOK;
-    case 32: return signature == kSigGraphic ? SetDimension(false, record, length, passOn, context) : kOK;
-    case 40:
+    case kOpSetGraphicHeight: return signature == kSigGraphic ? SetDimension(true, record, length, passOn, context) : kOK;
+    case kOpSetGraphicWidth: return signature == kSigGraphic ? SetDimension(false, record, length, passOn, context) : kOK;
+    case kOpSetImageInPixels:
         if (signature != kSigGraphic) return kOK;
         return ReplaceGraphic(record, length, passOn, context, [&](std::uint8_t* graphic) {
             graphic[kGraphicFlags] = context->a3 != 0
                                          ? static_cast<std::uint8_t>(graphic[kGraphicFlags] | kGraphicInPixels)
                                          : static_cast<std::uint8_t>(graphic[kGraphicFlags] & ~kGraphicInPixels);
         });
-    case 66: return AddAttachmentSize(record, signature, length, 0, context);
-    case 70: return AddAttachmentSize(record, signature, length, 1, context);
-    case 68: return SetStorage(signature, passOn, context);
+    case kOpGetAttachmentSizes: return AddAttachmentSize(record, signature, length, 0, context);
+    case kOpGetObjectSizes: return AddAttachmentSize(record, signature, length, 1, context);
+    case kOpSetGraphicStorage: return SetStorage(signature, passOn, context);
     default: break;
     }
     if (context->chunkDone != 0) return kOK;
     switch (operation) {
-    case 29: GetDimension(true, record, signature, length, context); break;
-    case 31: GetDimension(false, record, signature, length, context); break;
-    case 39:
+    case kOpGetGraphicHeight: GetDimension(true, record, signature, length, context); break;
+    case kOpGetGraphicWidth: GetDimension(false, record, signature, length, context); break;
+    case kOpGetImageInPixels:
         if (signature == kSigGraphic && length >= kGraphicLength) {
             PutScratch(Scratch1(context), (record[kGraphicFlags] & kGraphicInPixels) != 0 ? "TRUE" : "FALSE");
             context->chunkDone = 1;
         }
         break;
-    case 50: GetFormat(record, signature, length, context); break;
-    case 51: GraphicPlace(signature, context, false); break;
-    case 52: GetRatio(record, signature, length, context); break;
-    case 53: GetUnit(record, signature, length, context); break;
-    case 56: GraphicPlace(signature, context, true); break;
-    case 65: return GetHotspotAttachment(record, signature, length, context);
-    case 67: GetStorage(signature, context); break;
+    case kOpGetGraphicFormat: GetFormat(record, signature, length, context); break;
+    case kOpGetGraphicOffset: GraphicPlace(signature, context, false); break;
+    case kOpGetGraphicRatio: GetRatio(record, signature, length, context); break;
+    case kOpGetGraphicUnit: GetUnit(record, signature, length, context); break;
+    case kOpGetGraphicName: GraphicPlace(signature, context, true); break;
+    case kOpFindHotspotAttachment: return GetHotspotAttachment(record, signature, length, context);
+    case kOpGetGraphicStorage: GetStorage(signature, context); break;
     default: break;
     }
     return kOK;
 }
 
 const OperationRow kRows[] = {
-    {29, nullptr, GraphicProperty, nullptr},
-    {30, nullptr, GraphicProperty, nullptr},
-    {31, nullptr, GraphicProperty, nullptr},
-    {32, nullptr, GraphicProperty, nullptr},
-    {39, nullptr, GraphicProperty, nullptr},
-    {40, nullptr, GraphicProperty, nullptr},
-    {50, nullptr, GraphicProperty, nullptr},
-    {51, nullptr, GraphicProperty, nullptr},
-    {52, nullptr, GraphicProperty, nullptr},
-    {53, nullptr, GraphicProperty, nullptr},
-    {56, nullptr, GraphicProperty, nullptr},
-    {65, nullptr, GraphicProperty, nullptr},
-    {66, nullptr, GraphicProperty, nullptr},
-    {67, nullptr, GraphicProperty, nullptr},
-    {68, nullptr, GraphicProperty, StorageAtEnd},
-    {70, nullptr, GraphicProperty, nullptr},
-    {2367, nullptr, ExportPicture, ExportPictureAtEnd},
-    {2424, PictureAtStart, nullptr, PictureAtEnd},
-    {2438, PictureAtStart, nullptr, PictureAtEnd},
-    {2442, PictureAtStart, nullptr, PictureAtEnd},
+    {kOpGetGraphicHeight, nullptr, GraphicProperty, nullptr},
+    {kOpSetGraphicHeight, nullptr, GraphicProperty, nullptr},
+    {kOpGetGraphicWidth, nullptr, GraphicProperty, nullptr},
+    {kOpSetGraphicWidth, nullptr, GraphicProperty, nullptr},
+    {kOpGetImageInPixels, nullptr, GraphicProperty, nullptr},
+    {kOpSetImageInPixels, nullptr, GraphicProperty, nullptr},
+    {kOpGetGraphicFormat, nullptr, GraphicProperty, nullptr},
+    {kOpGetGraphicOffset, nullptr, GraphicProperty, nullptr},
+    {kOpGetGraphicRatio, nullptr, GraphicProperty, nullptr},
+    {kOpGetGraphicUnit, nullptr, GraphicProperty, nullptr},
+    {kOpGetGraphicName, nullptr, GraphicProperty, nullptr},
+    {kOpFindHotspotAttachment, nullptr, GraphicProperty, nullptr},
+    {kOpGetAttachmentSizes, nullptr, GraphicProperty, nullptr},
+    {kOpGetGraphicStorage, nullptr, GraphicProperty, nullptr},
+    {kOpSetGraphicStorage, nullptr, GraphicProperty, StorageAtEnd},
+    {kOpGetObjectSizes, nullptr, GraphicProperty, nullptr},
+    {kOpExportGraphic, nullptr, ExportPicture, ExportPictureAtEnd},
+    {kOpAppendGraphicReference, PictureAtStart, nullptr, PictureAtEnd},
+    {kOpAppendGraphic, PictureAtStart, nullptr, PictureAtEnd},
+    {kOpAppendLayer, PictureAtStart, nullptr, PictureAtEnd},
 };
 
 } // namespace

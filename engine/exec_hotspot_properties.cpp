@@ -12,10 +12,10 @@
 #include <iterator>
 
 #include "builders/append_gate.h"
+#include "core/chunk_type_table.h"
 #include "core/record_forms.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "engine/chunk_type_table.h"
 #include "engine/exec_results.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
@@ -50,7 +50,6 @@ constexpr std::uint16_t kResourceUrl = 1;
 bool IsHotspotBegin(std::uint16_t signature) {
     return signature == kSigHotspotBegin || signature == kSigV4HotspotBegin;
 }
-
 
 // A hotspot begin whose fixed part is whole, and its fields.
 struct Hotspot {
@@ -105,42 +104,42 @@ void ReadProperty(const std::uint8_t* record, std::uint16_t signature, std::uint
     if (context->chunkDone != 0) return;
     const Hotspot hotspot = ReadHotspot(record, signature, length);
     switch (context->operation) {
-    case 5: {
+    case kOpGetPopupText: {
         if (!IsPopupText(hotspot) || length <= kHotspotData || hotspot.dataLength == 0) return;
         std::uint32_t textLength = hotspot.dataLength;
         while (textLength > 0 && record[kHotspotData + textLength - 1] == 0) --textLength;
         PutTextResult(context, record + kHotspotData, textLength);
         break;
     }
-    case 7:
+    case kOpGetSectionTitle:
         if (signature != kSigBar) return;
         PutScratch1(context, record + kBarTitle, length > kBarTitle ? length - kBarTitle : 0);
         break;
-    case 16:
+    case kOpGetAnchorText:
         if (signature != kSigAnchor || length < kAnchorText) return;
         PutTextResult(context, record + kAnchorText, BoundedText(record, length, kAnchorLength, kAnchorText));
         break;
-    case 18:
+    case kOpGetHotspotBorder:
         if (!hotspot.valid) return;
         PutScratch1(context, (hotspot.flags & kFlagNoBorder) == 0 ? "TRUE" : "FALSE",
                     (hotspot.flags & kFlagNoBorder) == 0 ? 4 : 5);
         break;
-    case 20:
+    case kOpGetActionFormula:
         if (!HasActionFormula(hotspot)) return;
         PutTextResult(context, record + kHotspotData, hotspot.dataLength);
         break;
-    case 22:
+    case kOpGetButtonText:
         if (signature != kSigButton) return;
         PutTextResult(context, record + kButtonText, length > kButtonText ? length - kButtonText : 0);
         break;
-    case 43:
+    case kOpGetTargetFrame:
         if (signature != kSigTarget || length < kTargetText) return;
         PutScratch1(context, record + kTargetText, BoundedText(record, length, kTargetLength, kTargetText));
         break;
-    case 61:
-    case 63: {
-        const std::uint16_t part = context->operation == 61 ? kSigClientBlobPart : kSigBlobPart;
-        const std::uint16_t owner = context->operation == 61 ? kSigClientEvent : kSigEvent;
+    case kOpGetFieldEventText:
+    case kOpGetObjectEventText: {
+        const std::uint16_t part = context->operation == kOpGetFieldEventText ? kSigClientBlobPart : kSigBlobPart;
+        const std::uint16_t owner = context->operation == kOpGetFieldEventText ? kSigClientEvent : kSigEvent;
         if (signature != part || length < kPartText || ReadWord(record + kPartOwner) != owner) return;
         PutTextResult(context, record + kPartText, BoundedText(record, length, kPartLength, kPartText));
         break;
@@ -223,38 +222,38 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
     const char* text = context->argumentText;
     const std::uint32_t textLength = context->a3;
     switch (context->operation) {
-    case 6:
+    case kOpSetPopupText:
         if (!IsPopupText(hotspot)) return kOK;
         return ReplaceHotspotData(record, signature, length, text, textLength, passOn, context);
-    case 8:
+    case kOpSetSectionTitle:
         if (signature != kSigBar) return kOK;
         return ReplaceVariablePart(record, signature, length, kBarTitle, 0, text, textLength, passOn, context);
-    case 17:
+    case kOpSetAnchorText:
         // The first anchor only.
         if (signature != kSigAnchor || context->chunkDone != 0) return kOK;
         context->chunkDone = 1;
         return ReplaceVariablePart(record, signature, length, kAnchorText, kAnchorLength, text, textLength, passOn,
                                    context);
-    case 19: {
+    case kOpSetHotspotBorder: {
         if (!hotspot.valid) return kOK;
         const std::uint32_t flags =
             context->a3 == 0 ? (hotspot.flags | kFlagNoBorder) : (hotspot.flags & ~kFlagNoBorder);
         if (flags == hotspot.flags) return kOK;
         return ReplaceDwordField(record, signature, length, kHotspotFlags, flags, passOn, context);
     }
-    case 21: {
+    case kOpSetActionFormula: {
         // The compiled formula the caller left in the session's text result.
         if (!HasActionFormula(hotspot)) return kOK;
         RARIvoSession* session = context->session;
         return ReplaceHotspotData(record, signature, length, session->textResult, session->textResultLength, passOn,
                                   context);
     }
-    case 23:
+    case kOpSetButtonText:
         if (signature != kSigButton) return kOK;
         return ReplaceVariablePart(record, signature, length, kButtonText, 0, text, textLength, passOn, context);
-    case 44:
+    case kOpSetTargetFrame:
         return SetFrameTarget(record, signature, length, passOn, context);
-    case 55:
+    case kOpSetLinkTarget:
         if (hotspot.valid) {
             if (hotspot.type != kTypeUrl || (hotspot.flags & kFlagUrlInData) == 0) return kOK;
             return ReplaceHotspotData(record, signature, length, text, textLength, passOn, context);
@@ -276,7 +275,7 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
 STATUS PropertyInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                       RecordProcessContext* context) {
     switch (context->operation) {
-    case 5: case 7: case 16: case 18: case 20: case 22: case 43: case 61: case 63:
+    case kOpGetPopupText: case kOpGetSectionTitle: case kOpGetAnchorText: case kOpGetHotspotBorder: case kOpGetActionFormula: case kOpGetButtonText: case kOpGetTargetFrame: case kOpGetFieldEventText: case kOpGetObjectEventText:
         ReadProperty(record, signature, length, context);
         return kOK;
     default:
@@ -287,15 +286,23 @@ STATUS PropertyInside(std::uint8_t* record, std::uint16_t signature, std::uint32
 // Pop-up text, section title, anchor text, hotspot border, action formula,
 // button text, frame target, URL link target and event texts.
 const OperationRow kRows[] = {
-    {5, nullptr, PropertyInside, nullptr},  {6, nullptr, PropertyInside, nullptr},
-    {7, nullptr, PropertyInside, nullptr},  {8, nullptr, PropertyInside, nullptr},
-    {16, nullptr, PropertyInside, nullptr}, {17, nullptr, PropertyInside, nullptr},
-    {18, nullptr, PropertyInside, nullptr}, {19, nullptr, PropertyInside, nullptr},
-    {20, nullptr, PropertyInside, nullptr}, {21, nullptr, PropertyInside, nullptr},
-    {22, nullptr, PropertyInside, nullptr}, {23, nullptr, PropertyInside, nullptr},
-    {43, nullptr, PropertyInside, nullptr}, {44, nullptr, PropertyInside, nullptr},
-    {55, nullptr, PropertyInside, nullptr}, {61, nullptr, PropertyInside, nullptr},
-    {63, nullptr, PropertyInside, nullptr},
+    {kOpGetPopupText, nullptr, PropertyInside, nullptr},
+    {kOpSetPopupText, nullptr, PropertyInside, nullptr},
+    {kOpGetSectionTitle, nullptr, PropertyInside, nullptr},
+    {kOpSetSectionTitle, nullptr, PropertyInside, nullptr},
+    {kOpGetAnchorText, nullptr, PropertyInside, nullptr},
+    {kOpSetAnchorText, nullptr, PropertyInside, nullptr},
+    {kOpGetHotspotBorder, nullptr, PropertyInside, nullptr},
+    {kOpSetHotspotBorder, nullptr, PropertyInside, nullptr},
+    {kOpGetActionFormula, nullptr, PropertyInside, nullptr},
+    {kOpSetActionFormula, nullptr, PropertyInside, nullptr},
+    {kOpGetButtonText, nullptr, PropertyInside, nullptr},
+    {kOpSetButtonText, nullptr, PropertyInside, nullptr},
+    {kOpGetTargetFrame, nullptr, PropertyInside, nullptr},
+    {kOpSetTargetFrame, nullptr, PropertyInside, nullptr},
+    {kOpSetLinkTarget, nullptr, PropertyInside, nullptr},
+    {kOpGetFieldEventText, nullptr, PropertyInside, nullptr},
+    {kOpGetObjectEventText, nullptr, PropertyInside, nullptr},
 };
 
 } // namespace

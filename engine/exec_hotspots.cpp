@@ -14,6 +14,7 @@
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -40,7 +41,7 @@ bool Brackets(const std::uint8_t* record, std::uint16_t signature, std::uint32_t
 STATUS LinkAroundStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
     context->chunk->item->modified = 1;
     const std::uint32_t length = context->argumentText != nullptr ? context->operation2 : 0;
-    return AppendNotesLinkHotspot(context->argumentText, length, context, context->operation == 2387 ? 1 : 0);
+    return AppendNotesLinkHotspot(context->argumentText, length, context, context->operation == kOpLinkAroundChunk ? 1 : 0);
 }
 // Inside the link, the chunk's text loses its colour brackets. Brackets of
 // which only one half lies in the chunk are mended after the link: an END
@@ -169,11 +170,11 @@ STATUS ImageAreaEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
 
 // Links round a chunk, sections, programmable hotspots, image-map areas.
 const OperationRow kRows[] = {
-    {2387, LinkAroundStart, LinkAroundInside, HotspotAroundEnd},
-    {2388, LinkAroundStart, LinkAroundInside, HotspotAroundEnd},
-    {2404, SectionStart, nullptr, SectionEnd},
-    {2423, HotspotAtStart, nullptr, HotspotAtEnd},
-    {2447, nullptr, ImageAreaInside, ImageAreaEnd},
+    {kOpLinkAroundChunk, LinkAroundStart, LinkAroundInside, HotspotAroundEnd},
+    {kOpLinkWithText, LinkAroundStart, LinkAroundInside, HotspotAroundEnd},
+    {kOpAppendSection, SectionStart, nullptr, SectionEnd, &kSectionFontSteps},
+    {kOpAppendHotspot, HotspotAtStart, nullptr, HotspotAtEnd, &kHotspotFontSteps},
+    {kOpAppendImageArea, nullptr, ImageAreaInside, ImageAreaEnd},
 };
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "builders/basic_builders.h"
 #include "builders/file_hotspot.h"
 #include "builders/filter_import.h"
+#include "builders/record_conversion.h"
 #include "core/attachments.h"
 #include "core/filters.h"
 #include "core/options.h"
@@ -21,10 +22,10 @@
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
+#include "engine/engine_hooks.h"
 #include "engine/operation_table.h"
-#include "engine/record_conversion.h"
 #include "engine/record_process.h"
-#include "htmlimport/import_sink.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -43,11 +44,6 @@ constexpr std::uint32_t kAltTextLength = 4, kAltText = 12;
 
 // Kinds of AppendHTML (operation 2448's second word).
 constexpr std::uint16_t kHtmlFile = 1, kHtmlText = 3, kHtmlOwnItem = 4;
-
-bool EndsWithNoCase(const std::string& text, const char* tail) {
-    const std::size_t length = std::strlen(tail);
-    return text.size() >= length && strcasecmp(text.c_str() + text.size() - length, tail) == 0;
-}
 
 // The part of a path after its last "\" or "/".
 std::string LastPart(const std::string& path) {
@@ -89,7 +85,7 @@ STATUS AppendFileAttachment(RecordProcessContext* context) {
     if (display.size() > kLongestAttachmentName) display.resize(kLongestAttachmentName);
     if (display.empty()) return kArgumentError;
     const std::string stored = FreeAttachmentName(context->chunk->item->noteHandle, display, path);
-    if (stored.empty()) return kHtmlTreeLost;
+    if (stored.empty()) return kOperationFailed;
     return AppendFileHotspot(path.c_str(), stored.c_str(), display.c_str(), context->session->workArea->runningOptions,
                              context);
 }
@@ -147,7 +143,8 @@ STATUS AppendImportFile(RecordProcessContext* context) {
     const bool ownType = type.size() >= 5 && strncasecmp(type.c_str(), "Zerva", 5) == 0;
     if (ownType && strcasecmp(typeExtension.c_str(), ".txt") == 0) return ImportTextFile(path, type, context);
     if (ownType && strcasecmp(typeExtension.c_str(), ".htm") == 0)
-        return ImportHTMLFile(path.c_str(), type.c_str(), context);
+        return g_htmlImport.ImportHTMLFile != nullptr ? g_htmlImport.ImportHTMLFile(path.c_str(), type.c_str(), context)
+                                                      : kOperationFailed;
 
     char library[kFilterFieldSize] = {};
     char filter[kFilterFieldSize] = {};
@@ -159,24 +156,28 @@ STATUS AppendImportFile(RecordProcessContext* context) {
                                          sizeof filter, 1, 1) != 0) ||
         FindEditFilter(context->session, pathCopy.data(), library, sizeof library, filter, sizeof filter, 1, 0) != 0)
         return ImportFiltered(path, library, filter, context);
-    if (EndsWithNoCase(type, ".CD") || EndsWithNoCase(path, ".CD")) return ConvertItemRecords(path.c_str(), context);
+    if (EndsWithNoCase(type.data(), type.size(), ".CD") || EndsWithNoCase(path.data(), path.size(), ".CD")) return ConvertItemRecords(path.c_str(), context);
     return kArgumentError;
 }
 
 // ---- 2448: HTML ----------------------------------------------------------------
 
 STATUS AppendHtml(RecordProcessContext* context) {
+    const HtmlImportHooks& import = g_htmlImport;
     STATUS status = kOK;
     switch (context->operation2) {
     case kHtmlFile:
-        status = ImportHTMLFile(Text(context->argumentText), context->secondArgument, context);
+        if (import.ImportHTMLFile == nullptr) return kOperationFailed;
+        status = import.ImportHTMLFile(Text(context->argumentText), context->secondArgument, context);
         break;
     case kHtmlText:
-        status = ImportHTMLText(Text(context->argumentText), 0, context->secondArgument, context, nullptr, 0);
+        if (import.ImportHTMLText == nullptr) return kOperationFailed;
+        status = import.ImportHTMLText(Text(context->argumentText), 0, context->secondArgument, context, nullptr, 0);
         if (status == kRenderingSkipped) context->errorWord = kRenderingSkipped;
         break;
     case kHtmlOwnItem:
-        status = ImportHTMLFromItem(context->records, nullptr, context->secondArgument, context);
+        if (import.ImportHTMLFromItem == nullptr) return kOperationFailed;
+        status = import.ImportHTMLFromItem(context->records, nullptr, context->secondArgument, context);
         break;
     default:
         return kOK;
@@ -189,12 +190,12 @@ STATUS AppendHtml(RecordProcessContext* context) {
 STATUS AppendImport(RecordProcessContext* context) {
     STATUS status = kOK;
     switch (context->operation) {
-    case 2812: status = AppendFileAttachment(context); break;
-    case 2352: status = AppendImportFile(context); break;
-    case 2448: status = AppendHtml(context); break;
+    case kOpAppendFileAttachment: status = AppendFileAttachment(context); break;
+    case kOpAppendImportFile: status = AppendImportFile(context); break;
+    case kOpAppendHtml: status = AppendHtml(context); break;
     default: return kOK;
     }
-    if (status != kOK && context->operation != 2812) KeepError(context, kErrConversion);
+    if (status != kOK && context->operation != kOpAppendFileAttachment) KeepError(context, kErrConversion);
     context->chunk->item->modified = 1;
     return status;
 }
@@ -209,9 +210,9 @@ STATUS ImportAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) 
 
 // File attachment, file import, HTML.
 const OperationRow kRows[] = {
-    {2352, ImportAtStart, nullptr, ImportAtEnd},
-    {2448, ImportAtStart, nullptr, ImportAtEnd},
-    {2812, ImportAtStart, nullptr, ImportAtEnd},
+    {kOpAppendImportFile, ImportAtStart, nullptr, ImportAtEnd},
+    {kOpAppendHtml, ImportAtStart, nullptr, ImportAtEnd},
+    {kOpAppendFileAttachment, ImportAtStart, nullptr, ImportAtEnd},
 };
 
 } // namespace

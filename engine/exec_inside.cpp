@@ -17,6 +17,7 @@
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -223,9 +224,9 @@ STATUS SetCellBordersInside(std::uint8_t* record, std::uint16_t signature, std::
 // registered with the link builders that write round it (its executor is
 // StripTextColourInside).
 const OperationRow kRows[] = {
-    {9, nullptr, CollectTextInside, nullptr},
-    {10, nullptr, SetTextInside, nullptr},
-    {2393, nullptr, SetCellBordersInside, nullptr},
+    {kOpGetText, nullptr, CollectTextInside, nullptr},
+    {kOpSetText, nullptr, SetTextInside, nullptr, &kTextFontSteps},
+    {kOpSetCellBorders, nullptr, SetCellBordersInside, nullptr},
 };
 
 } // namespace
@@ -264,13 +265,13 @@ STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::ui
     if (passOn == 0) {
         // A dropped or replaced record changes the item (highlighting marks
         // text without changing it).
-        if (context->operation != 2372 && context->operation != 2373) context->chunk->item->modified = 1;
+        if (context->operation != kOpHighlight && context->operation != kOpHighlightText) context->chunk->item->modified = 1;
         return status;
     }
     CDRecordNode* node = context->node;
     SessionWorkArea* area = context->session->workArea;
     // The matching operations keep the link mark of text they wrote before.
-    const bool keepMark = (context->operation == 2386 || context->operation == 2816) && node != nullptr &&
+    const bool keepMark = (context->operation == kOpLinkMatching || context->operation == kOpWikiMatching) && node != nullptr &&
                           node->bytes == record && (node->flags & kNodeLinkMark) != 0;
     if (keepMark) area->linkMark = 1;
     if (node != nullptr && node->bytes == record && passOn == node->length) {

@@ -54,7 +54,6 @@ constexpr std::uint32_t kScratchText = kScratchSize - 1;
 
 constexpr const char* kBrokenLinks = "TALIX: Broken $Links reference";
 
-
 // A text of a record: where it starts and how long it is.
 struct Span {
     const char* text = nullptr;
@@ -300,7 +299,7 @@ STATUS ChangeLinkProperty(const std::uint8_t* record, std::uint16_t signature, s
     if (!link.found) return kOK;
     context->chunkDone = 1;
     // A link whose "$Links" entry is missing cannot be written inline.
-    if (!link.resolved) return kHtmlTreeLost;
+    if (!link.resolved) return kOperationFailed;
 
     const char* text = context->argumentText != nullptr ? context->argumentText : "";
     std::uint32_t textLength = context->a3 != 0 ? static_cast<std::uint32_t>(strnlen(text, context->a3))
@@ -372,9 +371,9 @@ STATUS LinkOccurrences(const std::uint8_t* record, std::uint16_t signature, std:
 STATUS LinkInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                   RecordProcessContext* context) {
     switch (context->operation) {
-    case 15: return ReadLinkProperty(record, signature, length, context);
-    case 2362: return ChangeLinkProperty(record, signature, length, passOn, context);
-    case 2385: return LinkOccurrences(record, signature, length, passOn, context);
+    case kOpGetLinkProperty: return ReadLinkProperty(record, signature, length, context);
+    case kOpSetLinkValue: return ChangeLinkProperty(record, signature, length, passOn, context);
+    case kOpLinkOccurrences: return LinkOccurrences(record, signature, length, passOn, context);
     default: return kOK;
     }
 }
@@ -397,11 +396,11 @@ STATUS AppendLinkAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* conte
 // regular-expression links make nothing of the records in this system, so
 // every record is kept (2807 has no executor of its own).
 const OperationRow kRows[] = {
-    {15, nullptr, LinkInside, nullptr},
-    {2353, AppendLinkAtStart, nullptr, AppendLinkAtEnd},
-    {2362, nullptr, LinkInside, nullptr},
-    {2385, nullptr, LinkInside, nullptr},
-    {2807, nullptr, nullptr, nullptr},
+    {kOpGetLinkProperty, nullptr, LinkInside, nullptr},
+    {kOpAppendLink, AppendLinkAtStart, nullptr, AppendLinkAtEnd},
+    {kOpSetLinkValue, nullptr, LinkInside, nullptr},
+    {kOpLinkOccurrences, nullptr, LinkInside, nullptr},
+    {kOpExpressionLinks, nullptr, nullptr, nullptr},
 };
 
 } // namespace

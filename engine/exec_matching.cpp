@@ -24,18 +24,20 @@
 
 #include "builders/basic_builders.h"
 #include "builders/hotspot_builders.h"
-#include "chunkops/link_matching_cache.h"
 #include "core/font_spec.h"
 #include "core/formula_result.h"
+#include "core/link_matching_cache.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "core/text_search.h"
 #include "core/view_lookup.h"
 #include "engine/copy_source.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -170,7 +172,6 @@ private:
 // ---- Characters ---------------------------------------------------------------
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsWordChar(const char* p, std::uint32_t available) {
     const auto c = static_cast<unsigned char>(*p);
@@ -200,15 +201,6 @@ std::uint32_t FindPair(const char* text, std::uint32_t length, std::uint32_t fro
         if (text[at] == pair[0] && text[at + 1] == pair[1]) return at;
     }
     return length;
-}
-
-bool StartsWithNoCase(const char* text, std::uint32_t length, const char* prefix) {
-    const std::size_t prefixLength = std::strlen(prefix);
-    if (length < prefixLength) return false;
-    for (std::size_t i = 0; i < prefixLength; ++i) {
-        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
-    }
-    return true;
 }
 
 // ---- Finding keys ---------------------------------------------------------------
@@ -825,8 +817,8 @@ STATUS MatchWiki(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
 }
 
 const OperationRow kRows[] = {
-    {2386, nullptr, MatchKeys, nullptr},
-    {2816, nullptr, MatchWiki, nullptr},
+    {kOpLinkMatching, nullptr, MatchKeys, nullptr, &kMatchingSteps},
+    {kOpWikiMatching, nullptr, MatchWiki, nullptr, &kMatchingSteps},
 };
 
 } // namespace

@@ -20,13 +20,14 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "core/host_message.h"
+#include "core/pab_match.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_results.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
-#include "htmlgen/pab_match.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -426,8 +427,8 @@ STATUS HideFormulaAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t,
 
 // Change paragraph; hide formula.
 const OperationRow kRows[] = {
-    {25, HideFormulaAtStart, HideFormulaInside, nullptr},
-    {2364, ChangeParagraphAtStart, ChangeParagraphInside, nullptr},
+    {kOpSetHideFormula, HideFormulaAtStart, HideFormulaInside, nullptr, &kHideFormulaSteps},
+    {kOpChangeParagraph, ChangeParagraphAtStart, ChangeParagraphInside, nullptr, &kChangeParagraphSteps},
 };
 
 } // namespace

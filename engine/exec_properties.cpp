@@ -33,18 +33,18 @@ STATUS PropertyCodeRecord(std::uint8_t*, std::uint16_t signature, std::uint32_t*
     if (area == nullptr) return kOK;
     std::uint32_t length = *passOn;
     switch (context->operation) {
-    case 1:
+    case kOpQuery:
         // The first record of the chunk is kept once, the last one at every
         // record; the existence questions need only the first.
         if (area->foundFirstRecord == 0) area->foundFirstRecord = context->recordCounter;
         area->foundLastRecord = context->recordCounter;
         if (context->operation2 == kQueryExists || context->operation2 == kQueryFirstRecord) return kItemNotFound;
         return kOK;
-    case 2304:
+    case kOpContainsSomething:
         if (IsStructureOnly(signature, length)) return kOK;
         ++area->containsCount;
         return kItemNotFound;
-    case 2305:
+    case kOpContainsText:
         if (signature != kSigText || length <= kEmptyTextLength) return kOK;
         ++area->containsCount;
         return kItemNotFound;

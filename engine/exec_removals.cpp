@@ -12,17 +12,18 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_type_table.h"
 #include "core/host_message.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/text_search.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_type_table.h"
 #include "engine/graphic_utilities.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -538,11 +539,11 @@ STATUS RemoveFields(std::uint8_t*, std::uint16_t signature, std::uint32_t, std::
 
 // Remove; remove hotspots, links, sections and fields.
 const OperationRow kRows[] = {
-    {2366, nullptr, RemoveContent, CloseUpAfterRemoval},
-    {2389, nullptr, RemoveHotspots, nullptr},
-    {2390, nullptr, RemoveLinks, nullptr},
-    {2391, nullptr, RemoveSections, nullptr},
-    {2430, nullptr, RemoveFields, nullptr},
+    {kOpRemove, nullptr, RemoveContent, CloseUpAfterRemoval, &kRemoveSteps},
+    {kOpRemoveHotspots, nullptr, RemoveHotspots, nullptr},
+    {kOpRemoveLinks, nullptr, RemoveLinks, nullptr},
+    {kOpRemoveSections, nullptr, RemoveSections, nullptr},
+    {kOpRemoveFields, nullptr, RemoveFields, nullptr},
 };
 
 } // namespace

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "builders/append_gate.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
@@ -18,13 +20,13 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/sort_compare.h"
-#include "engine/chunk_definition.h"
+#include "core/text_compare.h"
 #include "engine/chunk_match.h"
-#include "engine/chunk_work_state.h"
 #include "engine/copy_source.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -47,11 +49,6 @@ constexpr std::uint32_t kLabelLimit = 127;
 constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;   // 0xFFA7
 constexpr std::uint32_t kButtonText = 16;          // 0xFFAB
 constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
-
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    return text != nullptr && strncasecmp(text, prefix, std::strlen(prefix)) == 0;
-}
 
 } // namespace
 
@@ -334,9 +331,9 @@ STATUS DropRowRecord(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t*
 }
 
 const OperationRow kRows[] = {
-    {11, nullptr, CollectSortKeys, nullptr},
-    {2355, RowAtStart, RowInsideTable, RowAtEnd},
-    {2396, SortedRowsAtStart, DropRowRecord, nullptr},
+    {kOpCollectSortKeys, nullptr, CollectSortKeys, nullptr, &kSortKeySteps},
+    {kOpAppendRow, RowAtStart, RowInsideTable, RowAtEnd, &kRowAppendSteps},
+    {kOpReorderRows, SortedRowsAtStart, DropRowRecord, nullptr, &kReorderRowsSteps},
 };
 
 } // namespace
@@ -373,7 +370,6 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
     if (!KindText(kind, record, signature, length, &text, &textLength, &limit)) return kOK;
     return SetKeyText(context, key, text, textLength, limit);
 }
-
 
 STATUS SortRowKeys(RecordProcessContext* context) {
     ZervaRTChunk* chunk = context->chunk;

@@ -14,6 +14,7 @@
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -148,17 +149,17 @@ STATUS PropertyInside(std::uint8_t* record, std::uint16_t signature, std::uint32
 }
 
 const OperationRow kRows[] = {
-    {1, QueryAtStart, PropertyInside, nullptr},
-    {2, PositionAtStart, PositionKeyTextInside, PositionAtEnd},
-    {36, nullptr, MarginRangeInside, MarginAtEnd},
-    {47, PassThroughQuery, nullptr, nullptr},
-    {48, PassThroughStart, nullptr, PassThroughEnd},
-    {49, nullptr, nullptr, nullptr},   // the empty-text clean-up runs before the walk
-    {54, ClearLinkMark, nullptr, nullptr},
-    {2304, nullptr, PropertyInside, nullptr},
-    {2305, nullptr, PropertyInside, nullptr},
-    {2330, RecordTypeAtStart, nullptr, nullptr},
-    {2615, InsideHotspotAtStart, nullptr, nullptr},
+    {kOpQuery, QueryAtStart, PropertyInside, nullptr},
+    {kOpPositionList, PositionAtStart, PositionKeyTextInside, PositionAtEnd, &kSortKeySteps},
+    {kOpGetMarginRange, nullptr, MarginRangeInside, MarginAtEnd},
+    {kOpInPassThroughHtml, PassThroughQuery, nullptr, nullptr},
+    {kOpSetPassThroughHtml, PassThroughStart, nullptr, PassThroughEnd},
+    {kOpCleanUp, nullptr, nullptr, nullptr, &kCleanUpSteps},   // the empty-text clean-up runs before the walk
+    {kOpClearLinkMark, ClearLinkMark, nullptr, nullptr},
+    {kOpContainsSomething, nullptr, PropertyInside, nullptr},
+    {kOpContainsText, nullptr, PropertyInside, nullptr},
+    {kOpFirstRecordType, RecordTypeAtStart, nullptr, nullptr},
+    {kOpInsideHotspot, InsideHotspotAtStart, nullptr, nullptr},
 };
 
 } // namespace

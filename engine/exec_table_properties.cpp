@@ -8,12 +8,12 @@
 #include <cstring>
 
 #include "builders/table_builders.h"
-#include "chunkops/table_property_writers.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
-#include "core/walkers.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
+#include "engine/run_lookups.h"
+#include "engine/table_property_writers.h"
 #include "engine/table_walk.h"
 #include "talix/session.h"
 
@@ -195,12 +195,12 @@ STATUS CellAtStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t,
     if (!IsCellRecord(signature) || length < kTableCellLength) return kOK;
     char text[16];
     const std::uint8_t flags = record[kCellFlags];
-    if (context->operation == 2601) {
+    if (context->operation == kOpCellIsMerged) {
         const bool merged = (flags & (kCellCoveredLeft | kCellCoveredAbove)) != 0 || record[kCellRowSpan] > 1 ||
                             record[kCellColumnSpan] > 1;
         std::snprintf(text, sizeof text, "%s", merged ? "TRUE" : "FALSE");
     } else {
-        const bool column = context->operation == 2602;
+        const bool column = context->operation == kOpCellColumn;
         unsigned number = column ? record[kCellColumn] + 1u : record[kCellRow] + 1u;
         const bool covered = column ? (flags & (kCellCoveredLeft | kCellCoveredAbove)) != 0
                                     : (flags & kCellCoveredAbove) != 0;
@@ -234,16 +234,16 @@ STATUS CellAtStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t,
 }
 
 const OperationRow kRows[] = {
-    {33, nullptr, FitQueryInside, nullptr},
-    {35, nullptr, CellMarginsInside, nullptr},
-    {38, nullptr, CellColourInside, nullptr},
-    {41, nullptr, RowLabelQueryInside, nullptr},
-    {2407, nullptr, CellBorderInside, nullptr},
-    {2414, nullptr, TablePropertiesInside, nullptr},
-    {2421, nullptr, HTMLValueInside, nullptr},
-    {2601, CellAtStart, nullptr, nullptr},
-    {2602, CellAtStart, nullptr, nullptr},
-    {2603, CellAtStart, nullptr, nullptr},
+    {kOpGetTableFitToWindow, nullptr, FitQueryInside, nullptr},
+    {kOpGetCellMargins, nullptr, CellMarginsInside, nullptr},
+    {kOpGetCellColor, nullptr, CellColourInside, nullptr},
+    {kOpGetRowLabel, nullptr, RowLabelQueryInside, nullptr},
+    {kOpGetCellBorder, nullptr, CellBorderInside, nullptr},
+    {kOpGetTableProperties, nullptr, TablePropertiesInside, nullptr},
+    {kOpGetHtmlAttribute, nullptr, HTMLValueInside, nullptr},
+    {kOpCellIsMerged, CellAtStart, nullptr, nullptr},
+    {kOpCellColumn, CellAtStart, nullptr, nullptr},
+    {kOpCellRow, CellAtStart, nullptr, nullptr},
 };
 
 } // namespace

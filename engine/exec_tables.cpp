@@ -13,10 +13,10 @@
 #include "builders/basic_builders.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
+#include "core/chunk_types.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_types.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/table_walk.h"
@@ -326,7 +326,7 @@ STATUS MergeCell(std::uint8_t* record, std::uint16_t signature, std::uint32_t le
     if (row < range.firstRow || row > range.lastRow || column < range.firstColumn || column > range.lastColumn)
         return kOK;
     if ((record[kCellFlags] & kCellCovered) != 0 || record[kCellRowSpan] > 1 || record[kCellColumnSpan] > 1)
-        return kHtmlTreeLost;
+        return kOperationFailed;
 
     const CDRecordNode* node = context->node;
     const std::uint16_t space = node != nullptr ? CellSpace(node) : kDefaultCellSpace;
@@ -353,7 +353,7 @@ STATUS MergeCell(std::uint8_t* record, std::uint16_t signature, std::uint32_t le
                                  return kOK;
                              });
     }
-    if (state.mergeStarted == 0) return kHtmlTreeLost;
+    if (state.mergeStarted == 0) return kOperationFailed;
 
     // The owner: the cell, a paragraph, the block's definition and a
     // reference to it; the cell's own paragraph records are dropped.
@@ -406,14 +406,14 @@ STATUS MergeInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t 
         state.dropParagraphRecords = 0;
         state.firstTableDone = 1;
         // A block that does not lie within the table is not merged.
-        return state.mergeWritten != 0 ? kOK : kHtmlTreeLost;
+        return state.mergeWritten != 0 ? kOK : kOperationFailed;
     }
     if (state.dropParagraphRecords != 0 && (signature == kSigPabReference || signature == kSigParagraph)) *passOn = 0;
     return kOK;
 }
 
 STATUS MergeEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
-    return context->table.mergeWritten != 0 ? kOK : kHtmlTreeLost;
+    return context->table.mergeWritten != 0 ? kOK : kOperationFailed;
 }
 
 STATUS UnmergeInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
@@ -648,15 +648,15 @@ STATUS AttributeEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
 }
 
 const OperationRow kRows[] = {
-    {34, nullptr, FitInside, nullptr},
-    {42, nullptr, RowLabelInside, RowLabelEnd},
-    {2359, AppendTableAtStart, nullptr, AppendTableAtEnd},
-    {2394, ColourStart, ColourInside, ColourEnd},
-    {2405, nullptr, MergeInside, MergeEnd},
-    {2406, nullptr, UnmergeInside, nullptr},
-    {2413, nullptr, ChangeTableInside, nullptr},
-    {2422, nullptr, AttributeInside, AttributeEnd},
-    {2443, AppendTableAtStart, nullptr, AppendTableAtEnd},
+    {kOpSetTableFitToWindow, nullptr, FitInside, nullptr},
+    {kOpSetRowLabel, nullptr, RowLabelInside, RowLabelEnd},
+    {kOpAppendTable, AppendTableAtStart, nullptr, AppendTableAtEnd},
+    {kOpColorCells, ColourStart, ColourInside, ColourEnd},
+    {kOpMergeCells, nullptr, MergeInside, MergeEnd},
+    {kOpUnmergeCells, nullptr, UnmergeInside, nullptr},
+    {kOpChangeTable, nullptr, ChangeTableInside, nullptr},
+    {kOpSetHtmlAttribute, nullptr, AttributeInside, AttributeEnd},
+    {kOpAppendTableOfRequest, AppendTableAtStart, nullptr, AppendTableAtEnd},
 };
 
 } // namespace

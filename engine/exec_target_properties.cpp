@@ -21,15 +21,16 @@
 #include "builders/basic_builders.h"
 #include "builders/layer_builders.h"
 #include "builders/table_builders.h"
-#include "chunkops/table_property_writers.h"
-#include "chunkops/target_property_writers.h"
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/table_property_writers.h"
+#include "engine/target_property_writers.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -631,7 +632,7 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
     switch (context->a3) {
     case kTypeTable: {
         // A table's words are those of its own properties operation.
-        const OperationRow* row = FindOperation(2414);
+        const OperationRow* row = FindOperation(kOpGetTableProperties);
         if (row != nullptr && row->inside != nullptr) status = row->inside(record, signature, length, passOn, context);
         break;
     }
@@ -696,8 +697,8 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
 }
 
 const OperationRow kRows[] = {
-    {2436, nullptr, GetTargetProperties, nullptr},
-    {2437, nullptr, SetTargetProperties, SetTargetPropertiesAtEnd},
+    {kOpGetTargetProperties, nullptr, GetTargetProperties, nullptr},
+    {kOpSetTargetProperties, nullptr, SetTargetProperties, SetTargetPropertiesAtEnd},
 };
 
 } // namespace

@@ -6,14 +6,14 @@
 // take the first matching record of the chunk and keep every record.
 #include <cstring>
 
-#include "chunkops/font_property_writer.h"
-#include "chunkops/paragraph_property_writer.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_results.h"
+#include "engine/font_property_writer.h"
 #include "engine/operation_table.h"
+#include "engine/paragraph_property_writer.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
@@ -159,12 +159,12 @@ STATUS WidenDefinition(std::uint8_t* record, std::uint16_t signature, std::uint3
 STATUS TextPropertyInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                           RecordProcessContext* context) {
     switch (context->operation) {
-    case 13: FontOfRun(context); break;
-    case 14: ParagraphStyleText(signature, context); break;
-    case 24: HideFormulaBytes(record, signature, length, context); break;
-    case 26: ParagraphId(record, signature, length, context); break;
-    case 27: StyleName(record, signature, length, context); break;
-    case 69: return WidenDefinition(record, signature, length, passOn, context);
+    case kOpGetFontProperties: FontOfRun(context); break;
+    case kOpGetParagraphStyle: ParagraphStyleText(signature, context); break;
+    case kOpGetHideFormula: HideFormulaBytes(record, signature, length, context); break;
+    case kOpGetParagraphId: ParagraphId(record, signature, length, context); break;
+    case kOpGetStyleName: StyleName(record, signature, length, context); break;
+    case kOpExpandParagraphDefinitions: return WidenDefinition(record, signature, length, passOn, context);
     default: break;
     }
     return kOK;
@@ -173,9 +173,12 @@ STATUS TextPropertyInside(std::uint8_t* record, std::uint16_t signature, std::ui
 // Font, paragraph style, hide formula, paragraph id, style name, full
 // paragraph definitions.
 const OperationRow kRows[] = {
-    {13, nullptr, TextPropertyInside, nullptr}, {14, nullptr, TextPropertyInside, nullptr},
-    {24, nullptr, TextPropertyInside, nullptr}, {26, nullptr, TextPropertyInside, nullptr},
-    {27, nullptr, TextPropertyInside, nullptr}, {69, nullptr, TextPropertyInside, nullptr},
+    {kOpGetFontProperties, nullptr, TextPropertyInside, nullptr},
+    {kOpGetParagraphStyle, nullptr, TextPropertyInside, nullptr},
+    {kOpGetHideFormula, nullptr, TextPropertyInside, nullptr},
+    {kOpGetParagraphId, nullptr, TextPropertyInside, nullptr},
+    {kOpGetStyleName, nullptr, TextPropertyInside, nullptr},
+    {kOpExpandParagraphDefinitions, nullptr, TextPropertyInside, nullptr},
 };
 
 } // namespace

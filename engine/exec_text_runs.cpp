@@ -24,6 +24,7 @@
 #include "core/text_search.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_steps.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -64,7 +65,6 @@ constexpr std::uint32_t kResourceFlags = 4, kResourceType = 8, kResourceTextLeng
 constexpr std::uint16_t kResourceUrl = 1, kResourceFormula = 0x0001;
 // Tab labels: a terminated name in a 128-byte field.
 constexpr std::uint32_t kLabelName = 4, kLabelField = 128, kLabelLongest = 127;
-
 
 ColorValue ReadColor(const std::uint8_t* at) {
     ColorValue color;
@@ -287,13 +287,13 @@ void TestRunFont(const TextRun& run, RecordProcessContext* context) {
 // or as much of the argument text as the match covers (2399).
 const char* ReplacementFor(const char* match, std::uint32_t matchLength, RecordProcessContext* context,
                            std::uint32_t* length) {
-    if (context->operation == 2373) {
+    if (context->operation == kOpHighlightText) {
         *length = matchLength;
         return match;
     }
     KeepMatchedText(match, matchLength, context);
     const char* replacement = context->argumentText != nullptr ? context->argumentText : "";
-    if (context->operation == 2399) {
+    if (context->operation == kOpQuickReplace) {
         const std::uint32_t available = std::strlen(replacement);
         *length = matchLength < available ? matchLength : available;
     } else {
@@ -310,9 +310,9 @@ STATUS ReplaceInRun(const TextRun& run, RecordProcessContext* context) {
     NewLook look = LookOf(run);
     MergeLook(&look, &context->font, context->fontMask);
     const std::uint16_t operation = context->operation;
-    if (operation == 2392 || operation == 2399) {
+    if (operation == kOpReplaceText || operation == kOpQuickReplace) {
         const char* second = context->chunk->eventReturn[1];
-        const bool secondGiven = operation == 2399 && second != nullptr && second[0] != '\0';
+        const bool secondGiven = operation == kOpQuickReplace && second != nullptr && second[0] != '\0';
         if (secondGiven || context->chunk->item->permanentPen != 0) {
             MergeLook(&look, &context->font2, context->fontMask2);
         }
@@ -354,11 +354,11 @@ bool StartsRun(const std::uint8_t* record, std::uint16_t signature, std::uint32_
 // text runs only when its parts name them.
 bool RunOperationActs(const RecordProcessContext* context) {
     switch (context->operation) {
-    case 2392:
+    case kOpReplaceText:
         if ((context->a4 & kPartText) == 0) return false;
         [[fallthrough]];
-    case 2373:
-    case 2399:
+    case kOpHighlightText:
+    case kOpQuickReplace:
         return context->secondArgument != nullptr && context->a3 > 0;
     default:
         return true;
@@ -375,7 +375,7 @@ STATUS TextRunOperation(std::uint8_t* record, std::uint16_t signature, std::uint
     const CDRecordNode* node = context->node;
     TextRun run;
     const RunRead read = node != nullptr && node->bytes == record ? ReadRun(node, &run) : RunRead::NotARun;
-    if (read == RunRead::Malformed) return kHtmlTreeLost;
+    if (read == RunRead::Malformed) return kOperationFailed;
     const bool writes = context->writesItem != 0;
     if (read == RunRead::NotARun) {
         if (!writes) return kOK;
@@ -385,15 +385,15 @@ STATUS TextRunOperation(std::uint8_t* record, std::uint16_t signature, std::uint
     context->consumedThrough = run.last->index;
 
     switch (context->operation) {
-    case 2368:
+    case kOpFontInUse:
         TestRunFont(run, context);
         return kOK;
-    case 2363:
-    case 2372:
+    case kOpChangeFont:
+    case kOpHighlight:
         return writes ? ChangeRunFont(run, context) : kOK;
-    case 2373:
-    case 2392:
-    case 2399:
+    case kOpHighlightText:
+    case kOpReplaceText:
+    case kOpQuickReplace:
         return writes ? ReplaceInRun(run, context) : kOK;
     default:
         return writes ? AppendUnchanged(run, context) : kOK;
@@ -660,20 +660,20 @@ STATUS TextRunInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
     const std::uint16_t operation = context->operation;
     if (StartsRun(record, signature, length)) {
         // Once a font is found in use, every record is kept.
-        if (operation == 2368 && context->chunkDone != 0) return kOK;
+        if (operation == kOpFontInUse && context->chunkDone != 0) return kOK;
         if (!RunOperationActs(context)) return kOK;
         // The run's records are written back by the run operation.
         *passOn = 0;
         return TextRunOperation(record, signature, length, context);
     }
     switch (operation) {
-    case 2363:
-    case 2372:
+    case kOpChangeFont:
+    case kOpHighlight:
         if (context->operation2 != 0 && (signature == kSigButton || signature == kSigBar)) {
             return ChangeControlFont(record, signature, length, passOn, context);
         }
         return kOK;
-    case 2392:
+    case kOpReplaceText:
         return ReplaceInRecord(record, signature, length, passOn, context);
     default:
         return kOK;
@@ -681,12 +681,12 @@ STATUS TextRunInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
 }
 
 const OperationRow kRows[] = {
-    {2363, nullptr, TextRunInside, nullptr},
-    {2368, nullptr, TextRunInside, nullptr},
-    {2372, nullptr, TextRunInside, nullptr},
-    {2373, nullptr, TextRunInside, nullptr},
-    {2392, nullptr, TextRunInside, nullptr},
-    {2399, nullptr, TextRunInside, nullptr},
+    {kOpChangeFont, nullptr, TextRunInside, nullptr, &kChangeFontSteps},
+    {kOpFontInUse, nullptr, TextRunInside, nullptr, &kFontInUseSteps},
+    {kOpHighlight, nullptr, TextRunInside, nullptr, &kHighlightSteps},
+    {kOpHighlightText, nullptr, TextRunInside, nullptr, &kHighlightTextSteps},
+    {kOpReplaceText, nullptr, TextRunInside, nullptr, &kReplaceTextSteps},
+    {kOpQuickReplace, nullptr, TextRunInside, nullptr, &kReplaceTextSteps},
 };
 
 } // namespace

@@ -10,8 +10,8 @@
 #include "core/attachments.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
+#include "engine/generation_state.h"
 #include "engine/record_process.h"
-#include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -313,7 +313,7 @@ STATUS ExportGraphicToItem(RecordProcessContext* context, CDRecordNode* first, C
         return kOutOfMemory;
     const plat::NOTEHANDLE note = context->note;
     char name[16];
-    if (!FreeGraphicName(note, name, sizeof name)) return kHtmlTreeLost;
+    if (!FreeGraphicName(note, name, sizeof name)) return kOperationFailed;
     std::vector<std::uint8_t> content;
     if (!BuildObjectContent(context->chunk->item, first, last, &content)) return kOutOfMemory;
     // What stands for the image in the body goes first: when it cannot be
@@ -408,7 +408,7 @@ bool Equivalent(const Definition& a, const Definition& b, bool flagsAgree) {
 
 } // namespace
 
-void CollectPabDefinitions(RecordProcessContext* context, XMLGenContext* generation) {
+void CollectPabDefinitions(RecordProcessContext* context, GenerationWalkState* generation) {
     if (generation == nullptr) return;
     generation->equivalenceCount = 0;
     if (context == nullptr || context->records == nullptr) return;

@@ -9,12 +9,11 @@
 
 #include "core/record_list.h"
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
 struct RecordProcessContext;
-struct XMLGenContext;
+struct GenerationWalkState;
 
 // The pixel size of the graphic whose records start at first: from its
 // bitmap header, a resized graphic record's destination size, its image
@@ -23,7 +22,7 @@ struct XMLGenContext;
 // 100, so that a graphic without size records reports 100 x 100 (a caller's
 // non-zero values stay when nothing is found). Returns 1028 when an output
 // is missing, else 0.
-TALIX_API STATUS GetGraphicPixelSize(const CDRecordNode* first, std::uint16_t* width, std::uint16_t* height);
+STATUS GetGraphicPixelSize(const CDRecordNode* first, std::uint16_t* width, std::uint16_t* height);
 
 // Stores the records from first to last (inclusive, in stored form) as an
 // attachment of the run's note named "Graphic" (or the first free
@@ -45,7 +44,7 @@ bool IsHotspotSignature(std::uint16_t signature);
 // paragraph definitions of the run's record list (the first 256 of them):
 // each pair of definitions that render alike adds (later id, earlier id),
 // at most 256 pairs.
-TALIX_API void CollectPabDefinitions(RecordProcessContext* context, XMLGenContext* generation);
+void CollectPabDefinitions(RecordProcessContext* context, GenerationWalkState* generation);
 
 // A record handler that does nothing; returns 0.
 STATUS NoOpRecordHandler(RecordProcessContext* context, std::uint8_t* record, CDRecordNode* node, void* value);

@@ -305,7 +305,7 @@ STATUS CarryAttachment(CopyPass* pass, const std::string& name) {
     // are.
     if (FindAttachmentItem(SourceNote(pass), name.c_str(), &item, 0) != kOK) return kOK;
     const std::string path = TemporaryFile();
-    if (path.empty()) return kHtmlTreeLost;
+    if (path.empty()) return kOperationFailed;
     plat::STATUS status = plat::NoteExtractFile(SourceNote(pass), item, path.c_str());
     if (status == plat::NOERROR)
         status = plat::NoteAttachFile(TargetNote(pass), "$FILE", 5, path.c_str(), name.c_str(), plat::ATTACH_DEFAULT);
@@ -324,7 +324,7 @@ STATUS CarryOleObject(CopyPass* pass, const std::string& name) {
     plat::BLOCKID existing;
     const bool replaced = FindAttachmentItem(TargetNote(pass), name.c_str(), &existing, 0) == kOK;
     const std::string path = TemporaryFile();
-    if (path.empty()) return kHtmlTreeLost;
+    if (path.empty()) return kOperationFailed;
     plat::STATUS status = plat::NoteExtractOleObject(SourceNote(pass), name.c_str(), path.c_str());
     if (status == plat::NOERROR)
         status = plat::NoteWriteOleObject(TargetNote(pass), path.c_str(), name.c_str(), description.c_str(), flags);
@@ -361,7 +361,7 @@ STATUS WalkSource(CopyPass* pass, plat::RecordCallback callback) {
     while (status == plat::NOERROR) {
         if (dataType != plat::TYPE_COMPOSITE) {
             pass->source->ownError = kErrNotRichText;
-            return kHtmlTreeLost;
+            return kOperationFailed;
         }
         status = plat::EnumRecords(value, length, callback, pass);
         if (status == plat::ERR_ENUM_DONE) status = plat::NOERROR;
@@ -375,8 +375,7 @@ void DiscardOutput(CopyPass* pass) {
     ItemWorkState* work = pass->target->work;
     ReleaseHeldHandles(&pass->output, 0);
     if (work->output != nullptr) {
-        FreeItemRecordList(pass->target->session, work->output);
-        delete work->output;
+        DeleteItemRecordList(pass->target->session, work->output);
         work->output = nullptr;
     }
 }
@@ -472,14 +471,12 @@ STATUS CommitOutput(CopyPass* pass) {
     work->current = built;
     const STATUS status = pass->target->Commit();
     if (status != kOK) {
-        FreeItemRecordList(pass->target->session, built);
-        delete built;
+        DeleteItemRecordList(pass->target->session, built);
         work->current = old;
         return status;
     }
     if (old != nullptr && old != built) {
-        FreeItemRecordList(pass->target->session, old);
-        delete old;
+        DeleteItemRecordList(pass->target->session, old);
     }
     return kOK;
 }

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class ZervaRTItem;
@@ -29,7 +28,7 @@ struct ImageOffsetInfo {
 };
 
 // Deletes every entry of a list.
-TALIX_API void FreeImageOffsetList(ImageOffsetInfo* list);
+void FreeImageOffsetList(ImageOffsetInfo* list);
 
 // Replaces the target item's records by the records of every item of the
 // source item's name in the source note. Unless sameNote is set, the source
@@ -47,8 +46,8 @@ TALIX_API void FreeImageOffsetList(ImageOffsetInfo* list);
 // item, its note's attachments and OLE objects are as they were (OLE
 // objects of a name the target already held are replaced as they are
 // carried over).
-TALIX_API STATUS CopyRichTextWithLinks(ZervaRTItem* source, ZervaRTItem* target, int sameNote,
-                                       std::uint16_t unused);
+STATUS CopyRichTextWithLinks(ZervaRTItem* source, ZervaRTItem* target, int sameNote,
+                             std::uint16_t unused);
 
 // Replaces the target item's records by the source item's with every
 // picture preceded by a paragraph. With images (not null) only the pictures
@@ -58,8 +57,8 @@ TALIX_API STATUS CopyRichTextWithLinks(ZervaRTItem* source, ZervaRTItem* target,
 // of the entries given as Base64 data are written and get their URLs.
 // Returns as CopyRichTextWithLinks does (no attachments are carried over or
 // removed); on failure the target and the list are as they were.
-TALIX_API STATUS RewriteImagesAsURLs(ZervaRTItem* source, ZervaRTItem* target, int sameNote,
-                                     ImageOffsetInfo** images);
+STATUS RewriteImagesAsURLs(ZervaRTItem* source, ZervaRTItem* target, int sameNote,
+                           ImageOffsetInfo** images);
 
 // The per-record steps of the two passes (platform record callbacks whose
 // context is the pass's own state); a status other than 0 stops the walk.

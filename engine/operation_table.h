@@ -9,10 +9,13 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
+#include "engine/operation_codes.h"
+
+class ZervaRTChunk;
 
 namespace talix {
 
+struct ItemRecordList;
 struct RecordProcessContext;
 
 // At the chunk's first record (record counter of that record).
@@ -27,11 +30,37 @@ using InsideExecutor = STATUS (*)(std::uint8_t* record, std::uint16_t signature,
 // After the chunk's last record (signature of the record that ends it).
 using EndExecutor = STATUS (*)(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context);
 
+// What a run does around its walk for the operations that need more than
+// their executors (engine/run_steps.h); each step is optional.
+struct RunSteps {
+    // Runs in place of the whole run: the operation walks nothing.
+    STATUS (*instead)(ZervaRTChunk* chunk) = nullptr;
+    // Before the records are read: the operation's font, paragraph style or
+    // other inputs. Returns 0, or the status that ends the run.
+    STATUS (*prepare)(RecordProcessContext* context) = nullptr;
+    // Once the records are read, before the walk.
+    void (*beforeWalk)(ItemRecordList* list, RecordProcessContext* context) = nullptr;
+    // After the walk and the chunk's end, before a writing run is finished;
+    // gets and returns the run's status.
+    STATUS (*afterWalk)(RecordProcessContext* context, STATUS status) = nullptr;
+    // After the run is finished (a writing run committed or not); gets and
+    // returns the run's status.
+    STATUS (*afterRun)(RecordProcessContext* context, STATUS status) = nullptr;
+    std::uint32_t flags = 0;   // kSteps... below
+};
+
+// Copied in from elsewhere, the records keep their cell margins.
+constexpr std::uint32_t kStepsKeepMargins = 0x0001;
+// The search text (the second argument, a3 bytes) counts wildcards only when
+// it holds "*" or "?".
+constexpr std::uint32_t kStepsWildcardSearch = 0x0002;
+
 struct OperationRow {
     std::uint16_t operation = 0;
     StartExecutor start = nullptr;
     InsideExecutor inside = nullptr;
     EndExecutor end = nullptr;
+    const RunSteps* steps = nullptr;
 };
 
 struct OperationFamily {
@@ -70,6 +99,7 @@ extern const OperationFamily kVisitorOperations;  // exec_visitor.cpp
 
 // The row of an operation, or null when no executor of it is built. A run
 // that rebuilds the item is refused for an operation without a row.
-TALIX_API const OperationRow* FindOperation(std::uint16_t operation);
+// Operation codes are named in engine/operation_codes.h.
+const OperationRow* FindOperation(std::uint16_t operation);
 
 } // namespace talix

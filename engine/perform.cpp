@@ -13,6 +13,9 @@
 #include <cstring>
 #include <new>
 
+#include "builders/append_gate.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/pool.h"
@@ -21,16 +24,16 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/walkers.h"
-#include "builders/append_gate.h"
-#include "engine/chunk_definition.h"
 #include "engine/chunk_match.h"
-#include "engine/chunk_work_state.h"
 #include "engine/copy_source.h"
+#include "engine/engine_hooks.h"
 #include "engine/exec_handlers.h"
+#include "engine/generation_state.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/run_lookups.h"
+#include "engine/run_steps.h"
 #include "engine/writing_run.h"
-#include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -49,7 +52,6 @@ constexpr std::uint16_t kReadingOperations[] = {2365, 2367, 2368, 2369, 2370, 23
                                                 2402, 2403, 2407, 2408, 2414, 2418, 2419, 2420, 2421,
                                                 2427, 2431, 2432, 2435, 2436, 2444, 2804, 2818};
 
-
 bool InList(const std::uint16_t* list, std::size_t count, std::uint16_t value) {
     for (std::size_t i = 0; i < count; ++i) {
         if (list[i] == value) return true;
@@ -63,7 +65,9 @@ bool OperationWritesItem(std::uint16_t operation, std::uint16_t operation2) {
     }
     const bool tabled = operation <= 2449 || (operation >= 2801 && operation <= 2821);
     if (!tabled) return false;
-    if ((operation == 2386 && operation2 == 2804) || (operation == 2819 && operation2 == 2818)) return false;
+    if ((operation == kOpLinkMatching && operation2 == kOpKeywordList) ||
+        (operation == kOpMatchingVariant && operation2 == kOpMatchingQuery))
+        return false;
     return !InList(kReadingOperations, std::size(kReadingOperations), operation);
 }
 
@@ -121,137 +125,6 @@ void SetWikiDelimiters(RARIvoSession* session, RecordProcessContext* context) {
     context->wikiClose[2] = '\0';
 }
 
-const char* TextOr(const char* text, const char* fallback) {
-    return text != nullptr && text[0] != '\0' ? text : fallback;
-}
-
-STATUS ParseFont(RecordProcessContext* context, const char* text, const char* base) {
-    const STATUS status = ParseFontSpec(text != nullptr ? text : "", base, context->chunk->item, &context->font,
-                                        base != nullptr ? &context->font2 : nullptr, &context->fontMask,
-                                        base != nullptr ? &context->fontMask2 : nullptr);
-    context->fontStatus = status;
-    return status;
-}
-
-// Step 10 of preparing a run: the font and paragraph state per operation.
-// Returns a status that ends the run, or 0.
-STATUS PrepareOperationState(RecordProcessContext* context) {
-    ZervaRTItem* item = context->chunk->item;
-    const std::uint16_t operation = context->operation;
-    switch (operation) {
-    case 10:
-    case 2354:
-    case 2360:
-    case 2361:
-    case 2392:
-    case 2395:
-    case 2399: {
-        const char* font = "";
-        if ((operation == 10 || operation == 2361) && context->secondArgument != nullptr &&
-            context->secondArgument[0] != '\0') {
-            font = context->secondArgument;
-        } else if (item->permanentPen != 0) {
-            font = TextOr(item->permanentPenFont, "BLUE +BOLD");
-        }
-        // 2399 also restyles with the font specification of the chunk's second
-        // event-return string, when it holds one.
-        const char* second = context->chunk->eventReturn[1];
-        ParseFont(context, font, operation == 2399 && second != nullptr && second[0] != '\0' ? second : nullptr);
-        break;
-    }
-    case 2386:
-    case 2816:
-    case 2819:
-        context->linkMatching = context->session->workArea->linkMatching;
-        if (context->writesItem != 0) {
-            const char* font = TextOr(item->highlightFont, "BLUE");
-            if (context->pointer != nullptr) {
-                font = TextOr(item->urlFont, "BLUE +UNDERLINE");
-            } else if (context->operation2 == 2386 || context->operation2 == 2816 || context->operation2 == 2819) {
-                font = TextOr(item->hyperlinkFont, "BLUE +UNDERLINE");
-            }
-            ParseFont(context, font, nullptr);
-        }
-        break;
-    case 2372:
-    case 2373:
-        ParseFont(context, TextOr(item->highlightFont, "RED +BOLD"), nullptr);
-        break;
-    case 2423:
-        ParseFont(context, TextOr(item->actionHotspotFont, "DARKGREEN +UNDERLINE"), nullptr);
-        break;
-    case 2355:
-        context->appendRow = 1;
-        break;
-    case 2364:
-    case 2417: {
-        ParagraphStyleState& style = context->paragraph;
-        // 2364: the second string names the fields a definition must agree
-        // with to be changed.
-        const bool criteria = operation == 2364;
-        const STATUS status = item->ParseParagraphString(
-            context->argumentText != nullptr ? context->argumentText : "",
-            criteria ? context->secondArgument : nullptr, &style.definition[0], &style.definition[1],
-            &style.flagsSet, &style.flagsClear, &style.flags2Set, &style.flags2Clear, &style.flags3Set,
-            &style.flags3Clear, &style.listType[0], &style.listType[1], &style.listClear[0], &style.listClear[1],
-            &style.shiftLeftOffset, &style.shiftRightOffset, &style.shiftLeftPercent, &style.shiftRightPercent,
-            style.mask[0], style.mask[1]);
-        style.status = status;
-        if (status != kOK) return status;
-        if (operation == 2417) ParseFont(context, context->secondArgument, nullptr);
-        break;
-    }
-    case 2363:
-        ParseFont(context, context->argumentText, context->secondArgument);
-        break;
-    case 2368:
-        ParseFont(context, context->argumentText, nullptr);
-        break;
-    case 2404:
-        ParseFont(context, context->secondArgument, nullptr);
-        break;
-    case 2419: {
-        XMLGenContext* generation = context->chunk->work->generation;
-        const ChunkDefInfo* first = context->chunk->work->chain;
-        if (generation != nullptr) {
-            if (first != nullptr && (first->relation == kRelStart || first->relation == kRelPlain)) {
-                generation->elementType = first->elementType;
-            }
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return kOK;
-}
-
-// Operation 2419: the item's paragraph definitions and its 166 records,
-// collected for the generator.
-void CollectForGeneration(ItemRecordList* list, RecordProcessContext* context) {
-    XMLGenContext* generation = context->chunk->work->generation;
-    for (CDRecordNode* node = list->head; node != nullptr; node = node->next) {
-        if (node->signature == kSigPabDefinition && context->definitionCount < kGenerationRecordSlots) {
-            context->definitions[context->definitionCount++] = node;
-        } else if (node->signature == kSigStyleName && context->record166Count < kGenerationRecordSlots) {
-            context->records166[context->record166Count++] = node;
-        }
-    }
-    if (generation == nullptr) return;
-    generation->definitionCount = context->definitionCount;
-    std::memcpy(generation->definitions, context->definitions, sizeof context->definitions);
-    generation->record166Count = context->record166Count;
-    std::memcpy(generation->records166, context->records166, sizeof context->records166);
-}
-
-void ReleaseSortKeys(RARIvoSession* session, SortKey* keys, std::uint32_t count) {
-    if (keys == nullptr) return;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (keys[i].text != nullptr) ZervaDeallocate(session, keys[i].text);
-    }
-    ZervaDeallocate(session, keys);
-}
-
 // The records to walk: the item's own list, read when it holds none (an
 // item being created may have none yet: null with status 0). Records of
 // another note or item name are read into a list of the run's own
@@ -271,8 +144,7 @@ ItemRecordList* RecordsToWalk(ZervaRTItem* item, plat::NOTEHANDLE note, const ch
     if (*status != kOK) {
         // Damaged stored records: nothing is walked, and no half-read list
         // is kept.
-        FreeItemRecordList(item->session, list);
-        delete list;
+        DeleteItemRecordList(item->session, list);
         return nullptr;
     }
     if (ownItem) {
@@ -298,11 +170,15 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     chunk->errorWord = 0;
 
     const bool writes = OperationWritesItem(operation, operation2);
+    const OperationRow* row = FindOperation(operation);
     // Not yet available: runs that rebuild the item through executors that
     // are not built.
-    if (writes && FindOperation(operation) == nullptr) return kArgumentError;
-    // The prologue of the copying operations walks nothing.
-    if (operation == 37) return FindCopyParagraphIdBase(chunk);
+    if (writes && row == nullptr) return kArgumentError;
+    // What the run does around its walk beside the executors (none for an
+    // operation without a row).
+    static const RunSteps kNoSteps;
+    const RunSteps& steps = row != nullptr && row->steps != nullptr ? *row->steps : kNoSteps;
+    if (steps.instead != nullptr) return steps.instead(chunk);
 
     auto* context = new (std::nothrow) RecordProcessContext();
     if (context == nullptr) return kOutOfMemory;
@@ -329,6 +205,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     context->textWildcards = chunk->textWildcards;
     context->setImpliedProperties = chunk->setImpliedProperties;
     context->writesItem = writes ? 1 : 0;
+    context->extraChain = extraChain;
 
     // New text starts in the default font; the process-wide client
     // preference follows the item.
@@ -337,11 +214,10 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     g_clientPreference = item->work->clientPreference;
 
     SetWikiDelimiters(session, context);
-    if (operation != 2356 && operation != 2357) context->output.forceMarginsMode = 1;
+    if ((steps.flags & kStepsKeepMargins) == 0) context->output.forceMarginsMode = 1;
     FreePendingParagraphs(session->workArea);
 
-    if ((operation == 2373 || operation == 2392 || operation == 2398 || operation == 2399) &&
-        context->textWildcards != 0) {
+    if ((steps.flags & kStepsWildcardSearch) != 0 && context->textWildcards != 0) {
         // The search text is the second argument, a3 bytes long (0: up to its end).
         const char* search = secondArgument != nullptr ? secondArgument : "";
         const std::size_t length = a3 > 0 ? strnlen(search, a3) : std::strlen(search);
@@ -349,13 +225,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
             context->textWildcards = 0;
     }
 
-    STATUS status = PrepareOperationState(context);
-    // The row reorder sorts the chunk's keys first; without keys to sort
-    // nothing is walked.
-    if (status == kOK && operation == 2396) status = SortRowKeys(context);
-    if (operation == 2419 && extraChain != nullptr && chunk->work->generation != nullptr) {
-        chunk->work->generation->extraChain = 1;
-    }
+    STATUS status = steps.prepare != nullptr ? steps.prepare(context) : kOK;
 
     if (status == kOK && writes) status = StartWritingRun(context);
 
@@ -365,13 +235,10 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         context->recordCounter = 0;
         list = RecordsToWalk(item, context->note, context->itemName, &status, &temporaryList);
         context->records = list;
+        context->temporaryRecords = temporaryList;
     }
     if (status == kOK && list != nullptr) {
-        if (operation == 2417 || operation == 2364 || operation == 25) {
-            LoadPabDefinition(kAnyParagraphId, kLoadForward, context);
-        }
-        if (operation == 2419) CollectForGeneration(list, context);
-        if (operation == 49) RemoveEmptyText(list, item);
+        if (steps.beforeWalk != nullptr) steps.beforeWalk(list, context);
         if (writes) {
             // New paragraph ids lie above every id the item uses.
             FindHighestPabID(context);
@@ -397,42 +264,10 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         context->chunkOpen = 0;
         if (status == kItemNotFound) status = kOK;
     }
-    // 2366: the attachments that the file hotspots of the removed records
-    // name go too (the record range the calling method's query found), once
-    // the removal itself has worked.
-    if (status == kOK && operation == 2366 && session->workArea->foundFirstRecord > 0) {
-        context->removeFirst = session->workArea->foundFirstRecord;
-        context->removeLast = session->workArea->foundLastRecord;
-        status = RemoveChunkAttachments(chunk, context);
-    }
+    if (steps.afterWalk != nullptr) status = steps.afterWalk(context, status);
     if (context->errorWord == 0) context->errorWord = context->output.errorWord;
-    if (writes) {
-        status = FinishWritingRun(context, status);
-        // The clean-up of operation 49 changed the list before the walk. A
-        // list the item does not keep uncommitted is read again from the
-        // note by the next run, so that a failed run changes nothing.
-        if (status != kOK && operation == 49 && !temporaryList && item->cacheRecords == 0 &&
-            item->work->current != nullptr) {
-            FreeItemRecordList(session, item->work->current);
-            delete item->work->current;
-            item->work->current = nullptr;
-        }
-    }
-    if (operation == 2419) {
-        XMLGenContext* generation = chunk->work->generation;
-        if (status == kOK && generation != nullptr && generation->extraChain != 0) {
-            status = PrXMLStr(generation, 0, 0, 2);
-        }
-    }
-
-    // Position lists and sort keys stay with the chunk.
-    if (operation == 2 || operation == 11) {
-        ReleaseSortKeys(session, chunk->work->sortKeys, chunk->work->sortKeyCount);
-        chunk->work->sortKeys = context->sortKeys;
-        chunk->work->sortKeyCount = context->sortKeyCount;
-        context->sortKeys = nullptr;
-        context->sortKeyCount = 0;
-    }
+    if (writes) status = FinishWritingRun(context, status);
+    if (steps.afterRun != nullptr) status = steps.afterRun(context, status);
     if (!writes && (status == kOK || chunk->lastStatus == 0)) chunk->lastStatus = kOperationComplete;
     if (context->errorWord != 0) chunk->errorWord = context->errorWord;
 
@@ -447,8 +282,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     }
     delete context;
     if (temporaryList) {
-        FreeItemRecordList(session, list);
-        delete list;
+        DeleteItemRecordList(session, list);
     }
     return status;
 }

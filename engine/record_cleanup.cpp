@@ -1,7 +1,5 @@
-// Taking nodes out of a record list before a run walks it: the unlinking of
-// one node and the empty-text clean-up of operation 49.
-#include <cstdlib>
-
+// Taking nodes out of a record list before a run walks it: the empty-text
+// clean-up of operation 49.
 #include "core/record_forms.h"
 #include "core/signatures.h"
 #include "engine/writing_run.h"
@@ -26,6 +24,12 @@ bool IsTextWrapper(const CDRecordNode* node, std::uint16_t signature) {
            ReadWord(node->bytes + kBracketedSignature) == kSigText;
 }
 
+// Takes a node out of the list and frees it.
+void Drop(ItemRecordList* list, CDRecordNode* node) {
+    UnlinkRecordNode(list, node);
+    FreeRecordNode(node);
+}
+
 void Renumber(ItemRecordList* list) {
     std::uint16_t index = 0;
     for (CDRecordNode* node = list->head; node != nullptr; node = node->next) {
@@ -36,25 +40,6 @@ void Renumber(ItemRecordList* list) {
 }
 
 } // namespace
-
-CDRecordNode* UnlinkRecordNode(ItemRecordList* list, CDRecordNode* node) {
-    if (node == nullptr) return nullptr;
-    CDRecordNode* next = node->next;
-    if (node->prev != nullptr) node->prev->next = next;
-    if (next != nullptr) next->prev = node->prev;
-    if (list != nullptr) {
-        if (list->head == node) list->head = next;
-        if (list->tail == node) list->tail = node->prev;
-        if (list->lastAppended == node) list->lastAppended = node->prev;
-    }
-    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-    if (node->extra != nullptr) {
-        if (node->flags & kNodeOwnsExtraText) std::free(const_cast<char*>(static_cast<TextExtra*>(node->extra)->text));
-        std::free(node->extra);
-    }
-    delete node;
-    return next;
-}
 
 void RemoveEmptyText(ItemRecordList* list, const ZervaRTItem* item) {
     if (list == nullptr) return;
@@ -69,26 +54,26 @@ void RemoveEmptyText(ItemRecordList* list, const ZervaRTItem* item) {
         bool removed = true;
         if (mergeText && IsTextWrapper(node, kSigBegin) && IsEmptyText(next) && IsTextWrapper(after, kSigEnd)) {
             resume = node->prev != nullptr ? node->prev : next;
-            UnlinkRecordNode(list, after);
-            UnlinkRecordNode(list, node);
+            Drop(list, after);
+            Drop(list, node);
         } else if (Is(node, kSigText) && Is(next, kSigText) && (IsEmptyText(node) || IsEmptyText(next))) {
             if (IsEmptyText(node)) {
                 resume = node->prev != nullptr ? node->prev : next;
-                UnlinkRecordNode(list, node);
+                Drop(list, node);
             } else {
                 resume = node;
-                UnlinkRecordNode(list, next);
+                Drop(list, next);
             }
         } else if (Is(node, kSigHtmlBegin) && Is(next, kSigHtmlEnd)) {
             resume = node->prev != nullptr ? node->prev : after;
-            UnlinkRecordNode(list, next);
-            UnlinkRecordNode(list, node);
+            Drop(list, next);
+            Drop(list, node);
         } else if (Is(node, kSigHtmlBegin) && IsEmptyText(next) && Is(after, kSigHtmlEnd)) {
             CDRecordNode* following = after->next;
             resume = node->prev != nullptr ? node->prev : following;
-            UnlinkRecordNode(list, after);
-            UnlinkRecordNode(list, next);
-            UnlinkRecordNode(list, node);
+            Drop(list, after);
+            Drop(list, next);
+            Drop(list, node);
         } else {
             removed = false;
         }

@@ -7,15 +7,14 @@
 
 #include <cstdint>
 
-#include "builders/record_output.h"
-#include "chunkops/table_property_writers.h"
-#include "core/font_spec.h"
-#include "core/paragraph_def.h"
+#include "builders/build_context.h"
 #include "core/record_list.h"
+#include "core/sort_compare.h"
 #include "core/statuses.h"
 #include "engine/copy_source.h"
+#include "engine/operation_codes.h"
+#include "engine/table_property_writers.h"
 #include "engine/table_run_state.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -26,40 +25,12 @@ namespace talix {
 struct ChunkDefInfo;
 struct LinkMatchingCache;
 
-// One sort key of a table row, or one entry of a position list (operation 2:
-// start and end record index, no text). Arrays of them come from the
-// session's tracked pool; a key's text too.
-struct SortKey {
-    std::uint16_t firstRecord = 0;   // first record index of the row or target
-    std::uint16_t lastRecord = 0;    // last record index of the row or target
-    std::uint32_t row = 0;           // row number: the last tie-break
-    char* text = nullptr;            // key text (tracked pool), or null
-    std::uint32_t length = 0;        // key length
-    std::uint32_t flag = 0;          // flagged keys sort first
-};
-static_assert(sizeof(SortKey) == 24);
-
 // The deepest BEGIN nesting the walk tracks.
 constexpr int kBeginStackDepth = 50;
 // The table nesting level the walk keeps stays below this.
 constexpr std::int32_t kWalkTableLevels = 9;
 // Paragraph definitions and 166 records collected for a generation.
 constexpr int kGenerationRecordSlots = 255;
-
-// The parsed paragraph style of an operation (a paragraph-style string read
-// by ZervaRTItem::ParseParagraphString).
-struct ParagraphStyleState {
-    CDPABDEFEXT definition[2];
-    std::uint16_t flagsSet = 0, flagsClear = 0;
-    std::uint16_t flags2Set = 0, flags2Clear = 0;
-    std::uint16_t flags3Set = 0, flags3Clear = 0;
-    std::uint32_t listType[2] = {};
-    std::uint32_t listClear[2] = {};
-    std::int32_t shiftLeftOffset = 0, shiftRightOffset = 0;
-    std::int32_t shiftLeftPercent = 0, shiftRightPercent = 0;
-    std::uint32_t mask[2][kParagraphMaskSize] = {};  // the given-field switches of each style
-    std::uint16_t status = 0;        // the parse's status
-};
 
 // The state of a table-cell search (FindTableCell): rows and columns are
 // 1-based; the caller sets the first-cell index and the wanted cell.
@@ -71,39 +42,16 @@ struct CellSearch {
     std::uint16_t startRow = 0, startColumn = 0;
 };
 
-// The state of one operation run. Allocated zero-filled by
-// PerformChunkAction, owned by the run and freed at its end.
 struct OperationRow;
 
-struct RecordProcessContext {
-    RARIvoSession* session = nullptr;
-    // The record writer. In a run that does not write, the walk itself keeps
-    // its table nesting level (output.tableLevel, 0 to 9).
-    RecordOutput output;
+// The state of one operation run. Allocated zero-filled by
+// PerformChunkAction, owned by the run and freed at its end. The request
+// and what the builders see of the run come first (builders/build_context.h);
+// the rest is the walk's own state.
+struct RecordProcessContext : BuildContext {
     std::uint32_t started = 0;               // 1 once the run is set up
     std::uint32_t appendRow = 0;             // operation 2355
-
-    plat::NOTEHANDLE note = 0;
-    const char* itemName = nullptr;          // borrowed from the caller
-
-    // Ready-made records: a paragraph (0x81, length 2), a paragraph
-    // reference (0x83, length 4) and the current paragraph definition
-    // (0xFF82): the default one until the walk meets a definition outside a
-    // table cell.
-    std::uint8_t paragraphRecord[2] = {};
-    std::uint8_t paragraphReference[4] = {};
-    std::uint8_t paragraphDefinition[kParagraphImageSize] = {};
-    std::uint32_t paragraphDefinitionLength = 0;
-    std::uint16_t paragraphDefinitionId = 0; // the id loaded before the walk (2417, 2364, 25)
     std::uint32_t emitDefinitionAgain = 0;
-
-    // The operation and its arguments.
-    std::uint16_t operation = 0;
-    std::uint16_t operation2 = 0;
-    std::uint16_t a3 = 0, a4 = 0, a5 = 0;
-    const char* argumentText = nullptr;
-    const char* secondArgument = nullptr;    // text operations: the font specification
-    void* pointer = nullptr;
 
     // The walk's position.
     std::uint16_t recordCounter = 0;         // 1-based index of the current record
@@ -145,28 +93,15 @@ struct RecordProcessContext {
     std::uint32_t skipRecord = 0;
     std::uint32_t singleTargetDone = 0;
 
-    std::uint16_t textWildcards = 0;         // copied from the chunk
-    std::uint16_t setImpliedProperties = 0;
-    std::uint32_t writesItem = 0;            // the run rebuilds the item
-
-    // The operation's font and colour, and a second specification (2399).
-    ParsedFontSpec font;
-    FontSpecMask fontMask;
-    ParsedFontSpec font2;
-    FontSpecMask fontMask2;
-    std::uint16_t fontStatus = 0;            // the font parse's status (2368 keeps it)
-    ParagraphStyleState paragraph;
-
     // Wiki delimiters: "((" and "))" unless the options give four characters.
     char wikiOpen[3] = {};
     char wikiClose[3] = {};
 
-    ZervaRTChunk* chunk = nullptr;
     ItemRecordList* records = nullptr;       // the list being walked
-    CDRecordNode* node = nullptr;            // the record being walked
+    bool temporaryRecords = false;           // the list is the run's own (another note or item)
+    ChunkDefInfo* extraChain = nullptr;      // walked behind the chunk's innermost level for this run
     CDRecordNode* pendingNode = nullptr;     // the node of the pending-copy index
     LinkMatchingCache* linkMatching = nullptr;
-    ZervaRTChunk* sourceChunk = nullptr;
 
     // State the executors keep within one run.
     std::uint32_t chunkDone = 0;             // once-per-chunk operations are done
@@ -180,15 +115,11 @@ struct RecordProcessContext {
     std::uint32_t foundFlag = 0;             // operation 2405
     std::uint32_t endDone = 0;               // once-per-run end operations
     std::uint32_t replayIndex = 0;           // records to append again at chunk start
-    std::uint16_t errorWord = 0;             // handed to the chunk's error word
     std::uint32_t resultWords[4] = {};       // running values of the property codes
 
     // The highest paragraph-definition id of the item's records
     // (FindHighestPabID); new ids are given above it.
     std::uint16_t highestParagraphId = 0;
-    // Records appended from a record file: their paragraph ids are moved up
-    // by this (engine/record_conversion.h).
-    std::uint16_t importParagraphOffset = 0;
     // Paragraph changes (2364, 25): the definitions this run gave a new id,
     // by the id they had, so that every reference to one definition shares
     // its new copy; and the id of the definition that carries the hide
@@ -257,11 +188,11 @@ inline std::uint16_t InnermostBegin(const RecordProcessContext* context) {
 // reorder without usable sort keys, 257 for damaged stored records, or the
 // status of an executor. The chunk's last status becomes 1298 after a run
 // that does not write, unless the run failed.
-TALIX_API STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char* itemName,
-                                    std::uint16_t operation, std::uint16_t operation2, std::uint16_t a3,
-                                    std::uint16_t a4, std::uint16_t a5, const char* argumentText,
-                                    const char* secondArgument, void* pointer, ChunkDefInfo* extraChain,
-                                    ZervaRTChunk* sourceChunk);
+STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char* itemName,
+                          std::uint16_t operation, std::uint16_t operation2, std::uint16_t a3,
+                          std::uint16_t a4, std::uint16_t a5, const char* argumentText,
+                          const char* secondArgument, void* pointer, ChunkDefInfo* extraChain,
+                          ZervaRTChunk* sourceChunk);
 
 // Walks the run's record list from its current node (context->node, or the
 // list's first node when none is set) to its end (or to a node of length 0). Returns the status that ended the walk

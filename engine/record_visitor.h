@@ -11,11 +11,8 @@
 
 namespace talix {
 
-// The operation code; its run's pointer is a RecordVisitor.
-constexpr std::uint16_t kOpVisitRecords = 2901;
-
 // The caller's procedures (any may be null) and their state, reached from
-// the run's context as its pointer. An inside procedure that returns 546
+// the context of a run of kOpVisitRecords as its pointer. An inside procedure that returns 546
 // ends the walk; any other status but 0 fails the run.
 struct RecordVisitor {
     void* state = nullptr;

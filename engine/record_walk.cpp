@@ -20,15 +20,15 @@
 // anything an executor writes after them.
 #include <cstring>
 
-#include "core/signature_groups.h"
-#include "engine/chunk_match.h"
-#include "engine/chunk_types.h"
-#include "engine/record_process.h"
-#include "engine/writing_run.h"
+#include "core/chunk_types.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
+#include "core/signature_groups.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
+#include "engine/chunk_match.h"
+#include "engine/record_process.h"
+#include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 
@@ -436,7 +436,7 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
     for (CDRecordNode* node = first; node != nullptr && node->length != 0; node = node->next) {
         if (context->writesItem != 0 &&
             (node->length > kLongestWritableRecord || node->signature < kLowestWritableSignature)) {
-            return kHtmlTreeLost;
+            return kOperationFailed;
         }
         context->node = node;
         const std::uint16_t signature = node->signature;

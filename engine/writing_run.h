@@ -32,9 +32,6 @@ STATUS FlushPendingCopies(RecordProcessContext* context, const CDRecordNode* sto
 // Returns the run's final status.
 STATUS FinishWritingRun(RecordProcessContext* context, STATUS status);
 
-// Removes a node from its list, freeing what it owns; returns the next node.
-CDRecordNode* UnlinkRecordNode(ItemRecordList* list, CDRecordNode* node);
-
 // The empty-text clean-up of operation 49, before the walk: removes the
 // text wrappers around a single empty text run (when the item merges text),
 // the empty one of two adjacent text runs and empty pass-through brackets;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/chunk_definition.h"
+#include "core/chunk_definition.h"
 
 using namespace talix;
 

@@ -69,8 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (context->output.htmlImport != nullptr) abort();
 
     talix::ItemWorkState* work = blank->item.work;
-    talix::FreeItemRecordList(&blank->session, work->output);
-    delete work->output;
+    talix::DeleteItemRecordList(&blank->session, work->output);
     work->output = nullptr;
     if (plat::TestOpenNotes() != 1) abort();   // the item's own note only
     return 0;

@@ -10,6 +10,7 @@
 
 #include "core/html_attributes.h"
 #include "core/options.h"
+#include "core/text_compare.h"
 #include "talix/session.h"
 
 using namespace talix;

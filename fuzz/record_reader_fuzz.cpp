@@ -73,10 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         STATUS again = 0;
         ItemRecordList* copy = SIAR(fixture.item, 0, nullptr, 0, 0, fixture.note, "Copy", &again);
         if (copy == nullptr || again != kOK || (!skip && !SameRecords(list, copy))) abort();
-        FreeItemRecordList(fixture.session, copy);
-        delete copy;
+        DeleteItemRecordList(fixture.session, copy);
     }
-    FreeItemRecordList(fixture.session, list);
-    delete list;
+    DeleteItemRecordList(fixture.session, list);
     return 0;
 }

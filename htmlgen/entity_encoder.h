@@ -9,7 +9,6 @@
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -19,17 +18,17 @@ namespace talix {
 // evaluateFormula: the text is a formula whose result is encoded (its own
 // text when it does not compile or evaluate). Returns 0, or 263 when the
 // encoded text does not fit (nothing of it is written, the run reports 263).
-TALIX_API STATUS WriteXMLEncodedText(XMLGenContext* context, const char* text, std::uint16_t length,
-                                     int dropLineEnds, int allSpacesNonBreaking, int evaluateFormula);
+STATUS WriteXMLEncodedText(XMLGenContext* context, const char* text, std::uint16_t length,
+                           int dropLineEnds, int allSpacesNonBreaking, int evaluateFormula);
 
 // The same, appended to the zero-terminated text in output (capacity bytes
 // with the terminator). urlMode: "&" and blanks stay as they are. Returns 0,
 // or 263 when the result does not fit (output then unchanged).
-TALIX_API STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text, std::uint32_t length, char* output,
-                                       std::uint32_t capacity, int dropLineEnds, int allSpacesNonBreaking,
-                                       int evaluateFormula, int urlMode);
+STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text, std::uint32_t length, char* output,
+                             std::uint32_t capacity, int dropLineEnds, int allSpacesNonBreaking,
+                             int evaluateFormula, int urlMode);
 
 // Unloads the translation tables the encoder loaded for the run.
-TALIX_API void ReleaseEncoderTables(XMLGenContext* context);
+void ReleaseEncoderTables(XMLGenContext* context);
 
 } // namespace talix

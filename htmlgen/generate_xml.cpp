@@ -11,10 +11,11 @@
 #include <string>
 #include <type_traits>
 
+#include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/pool.h"
-#include "engine/chunk_work_state.h"
+#include "core/text_compare.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
@@ -185,7 +186,8 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
                                const char* fileName, ActOnText actOnText, QueryLinkData queryLinkData) {
     (void)unused;
     if (session == nullptr || work == nullptr || work->generation == nullptr) return;
-    XMLGenContext* context = work->generation;
+    // Only the generation points the chunk at a generation: its own context.
+    auto* context = static_cast<XMLGenContext*>(work->generation);
     errorWord = 0;
     work->actOnText = actOnText;
     work->queryLinkData = queryLinkData;

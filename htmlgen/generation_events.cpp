@@ -3,7 +3,7 @@
 // from their texts.
 #include <cstring>
 
-#include "engine/chunk_work_state.h"
+#include "core/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix_platform.h"
 

@@ -27,6 +27,7 @@
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -439,21 +440,13 @@ STATUS ReadPreserveTabs(OptionReader& reader, const OptionRow& row) {
     return kOK;
 }
 
-bool BeginsNoCase(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix) {
-        if (std::tolower(static_cast<unsigned char>(*text)) != std::tolower(static_cast<unsigned char>(*prefix)))
-            return false;
-    }
-    return true;
-}
-
 STATUS ReadRaiseLinkEvent(OptionReader& reader, const OptionRow& row) {
     XMLGenContext* context = reader.context;
     if (!reader.Get(row.keyword)) return kOK;
     const char* value = reader.Value();
-    const bool all = BeginsNoCase(value, "All");
-    if (all || BeginsNoCase(value, "Doc")) SetSwitch(context, sw::kRaiseDocLinkEvents, true);
-    if (all || BeginsNoCase(value, "URL")) SetSwitch(context, sw::kRaiseURLLinkEvents, true);
+    const bool all = StartsWithNoCase(value, "All");
+    if (all || StartsWithNoCase(value, "Doc")) SetSwitch(context, sw::kRaiseDocLinkEvents, true);
+    if (all || StartsWithNoCase(value, "URL")) SetSwitch(context, sw::kRaiseURLLinkEvents, true);
     return kOK;
 }
 
@@ -708,7 +701,7 @@ STATUS ReadResolveWiki(OptionReader& reader, const OptionRow& row) {
     char dataDirectory[512] = {};
     const std::size_t dataLength = plat::DataDirectory(dataDirectory, sizeof dataDirectory);
     if (dataLength > 0 && database.size() > dataLength &&
-        BeginsNoCase(database.c_str() + 1, std::string(dataDirectory, dataLength).c_str())) {
+        StartsWithNoCase(database.c_str() + 1, std::string(dataDirectory, dataLength).c_str())) {
         database = database.substr(1 + dataLength);
     }
     std::string form;

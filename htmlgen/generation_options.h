@@ -7,7 +7,6 @@
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -20,10 +19,10 @@ namespace talix {
 // ImageHandling=RESOURCE with a database that cannot be opened sets the
 // chunk's error word 20017. Returns 0, or 263 when a tracked copy cannot be
 // made (the values read so far stay, the run ends).
-TALIX_API STATUS ReadGenerationOptions(XMLGenContext* context);
+STATUS ReadGenerationOptions(XMLGenContext* context);
 
 // Releases every option text of the context and closes the image database
 // the options opened.
-TALIX_API void ReleaseGenerationOptions(XMLGenContext* context);
+void ReleaseGenerationOptions(XMLGenContext* context);
 
 } // namespace talix

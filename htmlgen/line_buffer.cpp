@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "core/chunk_work_state.h"
 #include "core/options.h"
 #include "core/temp_directory.h"
-#include "engine/chunk_work_state.h"
 #include "htmlgen/line_cutter.h"
 #include "talix_platform.h"
 

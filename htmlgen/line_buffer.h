@@ -10,22 +10,21 @@
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
 // The length of the text in the line buffer: from its start to the first
 // zero byte at or after the write position (line separators of the NL
 // newline mode may lie before it).
-TALIX_API std::uint32_t TextLength(const XMLGenContext* context);
+std::uint32_t TextLength(const XMLGenContext* context);
 // Moves the write position to the end of the text at it.
-TALIX_API void MoveToTextEnd(XMLGenContext* context);
+void MoveToTextEnd(XMLGenContext* context);
 // Appends length bytes at the end of the text and moves the write position
 // past them; the text stays zero-terminated. When they do not fit before the
 // buffer's last byte nothing is written, the context's overflow mark is set
 // and false returned: the run then ends with 263.
-TALIX_API bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length);
-TALIX_API bool AppendOutput(XMLGenContext* context, const char* text);
+bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length);
+bool AppendOutput(XMLGenContext* context, const char* text);
 // The value of an option keyword appended as it stands (unencoded); false
 // when the keyword is absent. A value that does not fit sets the overflow
 // mark.
@@ -35,24 +34,24 @@ bool AppendOptionValue(XMLGenContext* context, const char* key);
 void ClearLineBuffer(XMLGenContext* context);
 
 // Stores the byte length of the text as the measured length. Returns 0.
-TALIX_API STATUS MeasureXMLLineBuffer(XMLGenContext* context, int final);
+STATUS MeasureXMLLineBuffer(XMLGenContext* context, int final);
 // Encodes as quoted-printable the text not encoded yet: every byte of a
 // multibyte character, "=", bytes from 0x7F up and control bytes other than
 // tab as "=" and two upper-case hexadecimal digits; a zero byte (a line
 // separator) as "=0A" into the caller's file, "=0D=0A" elsewhere. Returns 0,
 // or 263 when the encoded text would not fit the buffer (the buffer then
 // stays as it was).
-TALIX_API STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final);
+STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final);
 // Hands the text on (see the header comment). final: the last flush of a
 // run; it opens no part file and raises no event. Text written to a
 // destination leaves the buffer; text with no destination stays, and a
 // buffer without room for more then ends the run (the walk's checks).
 // Returns 0, or 263 when the cut lines kept in memory would not fit the
 // buffer (nothing is lost: the buffer stays as it was).
-TALIX_API STATUS FlushXMLLineBuffer(XMLGenContext* context, int final);
+STATUS FlushXMLLineBuffer(XMLGenContext* context, int final);
 // The flush sequence: measures when Translation is on, encodes under
 // quoted-printable, then flushes. Returns the first failure.
-TALIX_API STATUS FlushOutput(XMLGenContext* context, int final);
+STATUS FlushOutput(XMLGenContext* context, int final);
 
 // Whether text is handed to the caller's ActOnText procedure as the
 // buffer fills (OutputToEvent with a chunk size).

@@ -11,6 +11,7 @@
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/record_walk.h"
 #include "talix_platform.h"

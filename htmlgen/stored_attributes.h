@@ -7,7 +7,6 @@
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -22,8 +21,8 @@ namespace talix {
 // record: the id/name record in host form, length bytes. Returns 0, 263 when
 // a work block cannot be had (what comes before the extra text is written)
 // or the output does not fit, 1028 for a record shorter than its fixed part.
-TALIX_API STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, XMLGenContext* context,
-                                       char* extraText);
+STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, XMLGenContext* context,
+                             char* extraText);
 
 // Joins the entries of a text-list value (a 16-bit entry count, the 16-bit
 // entry lengths, the entries; listSize bytes) with the separator into output
@@ -34,7 +33,7 @@ TALIX_API STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t
 // that does not fit 263 (output holds the entries that fit). *status (may
 // be null) receives 0 or the failure, so that a failure is never taken for
 // a length.
-TALIX_API std::uint32_t JoinTextList(const void* list, std::uint32_t listSize, char* output,
-                                     std::uint32_t capacity, const char* separator, STATUS* status = nullptr);
+std::uint32_t JoinTextList(const void* list, std::uint32_t listSize, char* output,
+                           std::uint32_t capacity, const char* separator, STATUS* status = nullptr);
 
 } // namespace talix

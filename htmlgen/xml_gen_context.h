@@ -16,6 +16,7 @@
 
 #include "core/font_spec.h"
 #include "core/statuses.h"
+#include "engine/generation_state.h"
 #include "talix/chunk.h"
 #include "talix_platform/text.h"
 #include "talix_platform/types.h"
@@ -26,13 +27,6 @@ class ZervaRTItem;
 namespace talix {
 
 struct CDRecordNode;
-
-// ---- Bits of the first switch word that the operation engine reads --------
-constexpr std::uint32_t kGenCollectParagraphs = 0x0800;   // collect equivalent paragraph definitions first
-constexpr std::uint32_t kGenParagraphFlagsAgree = 0x2000; // equivalent definitions must have equal flags
-
-constexpr int kGenRecordListSize = 255;
-constexpr int kGenEquivalencePairs = 256;
 
 // Output formats.
 constexpr std::uint16_t kFormatText = 0;    // plain text or pass-through: no prologue, head or closing tags
@@ -187,29 +181,10 @@ struct GenTexts {
     char* delimitedHTMLEnd = nullptr;
 };
 
-struct XMLGenContext {
-    // ---- Set and read by the operation engine (operation 2419) ----------
-    std::uint32_t options = 0;               // switch word 0 (bits 0x800 and 0x2000: ConsolidatePABIDS)
-    CDRecordNode* node = nullptr;            // the walk's current record
-    CDRecordNode* firstNode = nullptr;       // the first record of the range the engine is collecting
-    CDRecordNode* endNode = nullptr;         // the last record of the range: the walk visits no later index
-    std::uint16_t elementType = 0;           // type of the chunk's target level (the table writer reads it)
-    std::uint32_t extraChain = 0;            // the run has an extra definition: ranges render in mode 1
-    std::uint32_t workAreaWord = 0;          // a word of the session's work area
-    std::uint8_t databaseId[8] = {};         // the item's database's identifier
-
-    // The item's paragraph definitions (0xFF82) and its records of
-    // signature 166, in list order, collected before the walk.
-    std::uint16_t definitionCount = 0;
-    CDRecordNode* definitions[kGenRecordListSize] = {};
-    std::uint16_t record166Count = 0;
-    CDRecordNode* records166[kGenRecordListSize] = {};
-
-    // Paragraph-definition ids found equivalent: each pair maps an id to the
-    // id rendered in its place.
-    std::uint16_t equivalenceCount = 0;
-    std::uint16_t equivalence[kGenEquivalencePairs][2] = {};
-
+// What the operation engine sets and reads while it runs the generation over
+// a chunk (the option word, the walk's nodes, the collected paragraph
+// definitions ...) is the context's first part, engine/generation_state.h.
+struct XMLGenContext : GenerationWalkState {
     // ---- Back references ---------------------------------------------------
     RARIvoSession* session = nullptr;
     ZervaRTChunk* chunk = nullptr;

@@ -4,25 +4,24 @@
 #pragma once
 
 #include "htmlimport/html_dom.h"
-#include "talix/export.h"
 
 namespace talix {
 
 // ---- Markup simplification -------------------------------------------------
 
 // A b inside a b, or an i inside an i, gives way to its children.
-TALIX_API void NestedEmphasis(HtmlDocument& document);
+void NestedEmphasis(HtmlDocument& document);
 
 // A list (ul, ol, dir, menu) that holds content but no list item is HTML's
 // way of indenting; it becomes an implicit block quote holding that content.
-TALIX_API void List2BQ(HtmlDocument& document);
+void List2BQ(HtmlDocument& document);
 
 // An implicit block quote becomes a div indented by 2em a level; one whose
 // only child is a block quote absorbs it as one more level.
-TALIX_API void BQ2Div(HtmlDocument& document);
+void BQ2Div(HtmlDocument& document);
 
 // i becomes em and b becomes strong.
-TALIX_API void EmFromI(HtmlDocument& document);
+void EmFromI(HtmlDocument& document);
 
 // ---- Word 2000 output --------------------------------------------------------
 
@@ -30,14 +29,14 @@ TALIX_API void EmFromI(HtmlDocument& document);
 // declares Word's "urn:schemas-microsoft-com:office:office" namespace as
 // xmlns:o, or a head meta named "generator" has content beginning with
 // "Microsoft Word".
-TALIX_API bool IsWord2000(const HtmlDocument& document);
+bool IsWord2000(const HtmlDocument& document);
 
 // Removes Word's conditional sections: "<![if ...]>" (but not
 // "<![if !vml]>") with everything up to its matching "<![endif]>" (nested
 // ones counted), and every other section tag alone. A pruned
 // "<![if !supportEmptyParas]>" inside a table cell leaves a space in its
 // place, so that the cell keeps a line.
-TALIX_API void DropSections(HtmlDocument& document);
+void DropSections(HtmlDocument& document);
 
 // Strips what Word adds to a web page: nothing when the html element does not
 // declare xmlns:o; else the html element's attributes, style and meta
@@ -49,25 +48,25 @@ TALIX_API void DropSections(HtmlDocument& document);
 // lang attributes, a class beginning with "Mso", attributes named "x:...",
 // and, on td, th and tr, its width and height. Empty paragraphs stay: they
 // are lines of the document.
-TALIX_API void CleanWord2000(HtmlDocument& document);
+void CleanWord2000(HtmlDocument& document);
 
 // ---- Fix-ups for the walk ------------------------------------------------------
 
 // A div without attributes whose first child is a p gives way to its
 // children.
-TALIX_API void UnwrapPlainDivs(HtmlDocument& document);
+void UnwrapPlainDivs(HtmlDocument& document);
 
 // thead, tbody and tfoot give way to their rows; an empty one goes.
-TALIX_API void UnwrapRowGroups(HtmlDocument& document);
+void UnwrapRowGroups(HtmlDocument& document);
 
 // Line breaks that would only add an empty line: a td or th (with content)
 // loses a last br, or a last font that holds nothing but a br; an li loses a
 // last br; a single space between a br and a block that starts a line goes.
-TALIX_API void DropTrailingBreaks(HtmlDocument& document);
+void DropTrailingBreaks(HtmlDocument& document);
 
 // A td or th with a rowspan below 2 loses the attribute; one whose rowspan
 // reaches past the last row of its run of rows gets the number of rows left
 // (or loses the attribute when that is 1).
-TALIX_API void TrimRowSpans(HtmlDocument& document);
+void TrimRowSpans(HtmlDocument& document);
 
 } // namespace talix

@@ -4,8 +4,6 @@
 
 #include <string_view>
 
-#include "talix/export.h"
-
 namespace talix {
 
 struct HTMLImportContext;
@@ -14,7 +12,7 @@ struct HtmlNode;
 // Reads "PixelMultiplier=" (twips per pixel, kept within 1 to 99, else 15)
 // and "EMMultiplier=" (inches per em, kept within 0.05 to 1.0, else 0.15)
 // from the context's option text into the context.
-TALIX_API void ReadLengthOptions(HTMLImportContext* import);
+void ReadLengthOptions(HTMLImportContext* import);
 
 // A length text in inches. The unit is the first of "in", "cm", "mm",
 // "pt", "px", "em", "ex" (case-sensitive) whose letters lie inside the
@@ -25,12 +23,12 @@ TALIX_API void ReadLengthOptions(HTMLImportContext* import);
 // length, gives defaultValue. So "10px solid" is 10 pixels, "solid 10px"
 // the default, "inherit" 0 (its "in" is found and no number precedes it),
 // "12.5" 12 pixels. The context may be null (default units).
-TALIX_API float ParseCSSLength(const HTMLImportContext* import, const char* text, float defaultValue);
+float ParseCSSLength(const HTMLImportContext* import, const char* text, float defaultValue);
 
 // A length value as the paragraph and indent code reads it: a value holding
 // "%" is its number times 0.075 inch ("10%" is 0.75 inch), any other is
 // ParseCSSLength with default 0.
-TALIX_API float StyleLengthInches(const HTMLImportContext* import, std::string_view value);
+float StyleLengthInches(const HTMLImportContext* import, std::string_view value);
 
 // The length property on the node and its ancestors (inline style and the
 // context's rules; nodes that are no element are passed over). depth 0
@@ -39,21 +37,21 @@ TALIX_API float StyleLengthInches(const HTMLImportContext* import, std::string_v
 // the property. A td or th without the property ends the search with 0
 // added when depth is 0 or stopAtCell is set, and otherwise counts as a
 // level. Inches; 0 without node or property.
-TALIX_API float SumStyleLengthUpTree(const HTMLImportContext* import, const HtmlNode* node, const char* property,
-                                     int depth, bool stopAtCell);
+float SumStyleLengthUpTree(const HTMLImportContext* import, const HtmlNode* node, const char* property,
+                           int depth, bool stopAtCell);
 
 // Whole pixels of a length in inches (inches × 1440 ÷ PixelMultiplier), cut
 // toward zero; the rounding error of the float arithmetic does not cost a
 // pixel, and lengths beyond the int range are held at its ends.
-TALIX_API int InchesToPixels(const HTMLImportContext* import, float inches);
+int InchesToPixels(const HTMLImportContext* import, float inches);
 
 // The decimal number at the start of a text (after blanks), as "12.5in"
 // gives 12.5; 0 when the text does not begin with one.
-TALIX_API double LeadingNumber(std::string_view text);
+double LeadingNumber(std::string_view text);
 
 // The whole number at the start of a text (after blanks), as "12px" and
 // "12.7px" give 12; 0 when the text does not begin with one; numbers beyond
 // the range of long are held at its ends.
-TALIX_API long LeadingInteger(std::string_view text);
+long LeadingInteger(std::string_view text);
 
 } // namespace talix

@@ -22,7 +22,7 @@ bool IsAlphanumeric(char c) { return css::IsAsciiLetter(c) || css::IsAsciiDigit(
 
 // ":link" at the position, not followed by a letter or digit.
 bool IsLinkPseudoClass(std::string_view text, std::size_t at) {
-    if (!css::StartsWithNoCase(text.substr(at), ":link")) return false;
+    if (!StartsWithNoCase(text.substr(at), ":link")) return false;
     return at + 5 == text.size() || !IsAlphanumeric(text[at + 5]);
 }
 
@@ -125,7 +125,7 @@ private:
         while (end < text_.size() && (IsAlphanumeric(text_[end]) || text_[end] == '-')) ++end;
         const std::string_view keyword = text_.substr(at_ + 1, end - at_ - 1);
         for (const char* known : kAnnouncedAtRules) {
-            if (!css::EqualsNoCase(keyword, known)) continue;
+            if (!EqualNoCase(keyword, known)) continue;
             const std::string message = std::string(prefix_) + ": Ignoring @" + known + " rules for now";
             ShowHostMessage(message.c_str());
             break;

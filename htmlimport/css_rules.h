@@ -26,7 +26,6 @@
 
 #include "core/statuses.h"
 #include "htmlimport/style_declarations.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -48,7 +47,7 @@ struct CSSSelector {
 // A declaration block longer than this keeps its rule but supplies no value.
 constexpr std::size_t kMaxDeclarationText = 4096;
 
-struct TALIX_API CSSRule {
+struct CSSRule {
     // The compounds, rightmost first; selector() is the first of them.
     std::vector<CSSSelector> compounds;
     // The text between the block's braces; absent when the block is empty or
@@ -69,7 +68,7 @@ private:
 // A rule list in document order, indexed by the element name of each rule's
 // rightmost compound, so that the look-up for an element visits only the
 // rules for its name and the rules that name no element.
-class TALIX_API CSSRuleList {
+class CSSRuleList {
 public:
     CSSRuleList();
     ~CSSRuleList();
@@ -136,7 +135,7 @@ const CSSRule* CSSRuleList::FirstCandidate(const HtmlNode* element, const std::s
 // show "<prefix>: Ignoring @<name> rules for now" through the host's message
 // procedure. A rule that cannot be allocated is lost; the scan goes on.
 // Returns 0 (1028 without a context).
-TALIX_API STATUS ParseCSSRules(HTMLImportContext* import, const char* text, std::size_t length);
+STATUS ParseCSSRules(HTMLImportContext* import, const char* text, std::size_t length);
 
 // Reads the style sheet a link element names into the context's first rule
 // list. A link whose "rel" is present and not "stylesheet" (compared
@@ -153,6 +152,6 @@ TALIX_API STATUS ParseCSSRules(HTMLImportContext* import, const char* text, std:
 // dropped, and the text is handed to ParseCSSRules once.
 // Returns 0 (also when nothing is read), 259 when the sheet cannot be read,
 // 263 when memory runs out or the sheet is larger than the import takes.
-TALIX_API STATUS LoadLinkedStyleSheet(HTMLImportContext* import, const HtmlNode* link);
+STATUS LoadLinkedStyleSheet(HTMLImportContext* import, const HtmlNode* link);
 
 } // namespace talix

@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-#include "talix/export.h"
-
 namespace talix {
 
 // One entity: its name, its code point and its native form, the character's
@@ -25,7 +23,7 @@ struct EntityRow {
 constexpr int kEntityCount = 252;
 
 // The table, built on first use and kept for the life of the process.
-TALIX_API const EntityRow* EntityTable();
+const EntityRow* EntityTable();
 
 // The name of the entity whose native form is the character of length bytes
 // (one LMBCS character): the first row whose native form has the same bytes,
@@ -35,14 +33,14 @@ TALIX_API const EntityRow* EntityTable();
 // form of a control byte). Null when no row matches. characterSet names the
 // set the bytes are in; the platform's own set is the only one there is, so
 // it may be null.
-TALIX_API const char* FindEntityByNativeText(const void* characterSet, const char* character,
-                                             std::uint16_t length);
+const char* FindEntityByNativeText(const void* characterSet, const char* character,
+                                   std::uint16_t length);
 
 // The same look-up giving the row's index in the table, or -1.
-TALIX_API int FindEntityRow(const void* characterSet, const char* character, std::uint16_t length);
+int FindEntityRow(const void* characterSet, const char* character, std::uint16_t length);
 
 // The code point of one LMBCS character of length bytes (0xFFFD for bytes
 // that are no character), or -1 when they are not exactly one character.
-TALIX_API std::int32_t LmbcsCodePoint(const char* character, std::uint16_t length);
+std::int32_t LmbcsCodePoint(const char* character, std::uint16_t length);
 
 } // namespace talix

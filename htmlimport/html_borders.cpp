@@ -99,8 +99,8 @@ std::string_view ColourIn(std::string_view value) {
         return text.substr(0, at);
     };
     if (!value.empty() && value.front() == '#') return upToBlank(value);
-    if (css::StartsWithNoCase(value, "rgb")) return upTo(value, ')', true);
-    if (const std::size_t rgb = css::FindNoCaseIn(value, "rgb"); rgb != std::string_view::npos)
+    if (StartsWithNoCase(value, "rgb")) return upTo(value, ')', true);
+    if (const std::size_t rgb = FindNoCaseIn(value, "rgb"); rgb != std::string_view::npos)
         return upTo(value.substr(rgb), ')', true);
     if (const std::size_t hash = value.find('#'); hash != std::string_view::npos)
         return upToBlank(value.substr(hash));
@@ -120,7 +120,7 @@ const char* CellStyleOf(std::string_view style) {
     };
     for (const Row& row : kRows)
         for (const char* word : row.words)
-            if (word != nullptr && css::ContainsNoCase(style, word)) return row.style;
+            if (word != nullptr && ContainsNoCase(style, word)) return row.style;
     return nullptr;
 }
 
@@ -241,10 +241,10 @@ void CalcBorderSetFromHTML(const HTMLImportContext* import, const HtmlNode* node
         AppendOptionWord(text, "BorderColor", *colour);
 
     const StyleValue style = reader.FirstOf({{"border-style", up}, {"border-top-style", up}, {"border-left-style", up}});
-    if (style.has_value()) AppendOptionWord(text, "BorderStyle", css::EqualsNoCase(*style, "hidden") ? "none" : *style);
+    if (style.has_value()) AppendOptionWord(text, "BorderStyle", EqualNoCase(*style, "hidden") ? "none" : *style);
     else if (thickBorder) AppendOptionWord(text, "BorderStyle", "SOLID");
 
-    if (Holds(*text, "BorderStyle") && !css::ContainsNoCase(*text, "NONE")) {
+    if (Holds(*text, "BorderStyle") && !ContainsNoCase(*text, "NONE")) {
         const StyleValue padding = PaddingLeft(reader);
         const int pixels = padding.has_value() ? reader.Pixels(*padding) : 0;
         if (pixels > 0) AppendOptionWord(text, "PaddingLeft", std::to_string(pixels));

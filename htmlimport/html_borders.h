@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include "talix/export.h"
-
 namespace talix {
 
 struct HTMLImportContext;
@@ -32,8 +30,8 @@ struct HtmlNode;
 //   block ancestor (div, p, center, blockquote) that has one, when a style
 //   other than none was written; a block ancestor with a margin-left but no
 //   padding-left ends the search.
-TALIX_API void CalcBorderSetFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text,
-                                     bool suppressZero);
+void CalcBorderSetFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text,
+                           bool suppressZero);
 
 // Adds CellBorderColor and CellBorderStyle to the text, each only when the
 // text does not hold it yet, from the first td, th or tr at or below the
@@ -43,6 +41,6 @@ TALIX_API void CalcBorderSetFromHTML(const HTMLImportContext* import, const Html
 // "emboss" (groove, emboss, inset), "extrude" (ridge, extrude, outset) or
 // "none" (none, hidden); another style word is "solid" unless the border
 // width is 0 or less. Returns 1 when the text holds both words afterwards.
-TALIX_API int CalcCellBorderFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text);
+int CalcCellBorderFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text);
 
 } // namespace talix

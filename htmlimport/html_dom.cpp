@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/text_compare.h"
 #include "htmlimport/style_declarations.h"
 
 namespace talix {
@@ -15,10 +16,6 @@ namespace {
 
 constexpr std::size_t kArenaBlock = 64 * 1024;
 constexpr std::size_t kNodesPerBlock = 1024;
-
-bool SameNameNoCase(const char* a, std::string_view b) {
-    return a != nullptr && std::strlen(a) == b.size() && strncasecmp(a, b.data(), b.size()) == 0;
-}
 
 bool IsNamedElement(const HtmlNode* node, const char* name, const char* second) {
     if (!node->IsElement() || node->name == nullptr) return false;
@@ -173,7 +170,7 @@ void HtmlDocument::Rename(HtmlNode* node, const char* name) {
 
 void HtmlDocument::SetAttribute(HtmlNode* node, std::string_view name, std::string_view value) {
     for (HtmlAttr* attr = node->attributes; attr != nullptr; attr = attr->next) {
-        if (SameNameNoCase(attr->name, name)) {
+        if (EqualNoCase(name.data(), name.size(), attr->name)) {
             attr->value = CopyString(value);
             return;
         }
@@ -184,7 +181,7 @@ void HtmlDocument::SetAttribute(HtmlNode* node, std::string_view name, std::stri
 void HtmlDocument::RemoveAttribute(HtmlNode* node, std::string_view name) {
     HtmlAttr** slot = &node->attributes;
     while (*slot != nullptr) {
-        if (SameNameNoCase((*slot)->name, name)) *slot = (*slot)->next;
+        if (EqualNoCase(name.data(), name.size(), (*slot)->name)) *slot = (*slot)->next;
         else slot = &(*slot)->next;
     }
 }
@@ -200,7 +197,7 @@ HtmlNode* NextOutside(HtmlNode* node, const HtmlNode* top) {
 const HtmlAttr* FindAttribute(const HtmlNode* node, std::string_view name) {
     if (node == nullptr) return nullptr;
     for (const HtmlAttr* attr = node->attributes; attr != nullptr; attr = attr->next) {
-        if (SameNameNoCase(attr->name, name)) return attr;
+        if (EqualNoCase(name.data(), name.size(), attr->name)) return attr;
     }
     return nullptr;
 }

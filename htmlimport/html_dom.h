@@ -24,7 +24,6 @@
 #include <vector>
 
 #include "htmlimport/html_tags.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -84,7 +83,7 @@ struct HtmlNode {
     bool Is(HtmlTag wanted) const { return IsElement() && tag == wanted; }
 };
 
-class TALIX_API HtmlDocument {
+class HtmlDocument {
 public:
     HtmlDocument();
     ~HtmlDocument();
@@ -149,7 +148,7 @@ private:
 // The next node of a walk in document order that does not enter node's
 // children: its next sibling, else the next sibling of the nearest ancestor
 // below top that has one; null at the end.
-TALIX_API HtmlNode* NextOutside(HtmlNode* node, const HtmlNode* top);
+HtmlNode* NextOutside(HtmlNode* node, const HtmlNode* top);
 // The next node in document order below top (entering children first).
 inline HtmlNode* NextInside(HtmlNode* node, const HtmlNode* top) {
     return node->firstChild != nullptr ? node->firstChild : NextOutside(node, top);
@@ -157,21 +156,21 @@ inline HtmlNode* NextInside(HtmlNode* node, const HtmlNode* top) {
 
 // Attribute look-up: the first attribute of the name, compared without
 // regard to case, or null.
-TALIX_API const HtmlAttr* FindAttribute(const HtmlNode* node, std::string_view name);
+const HtmlAttr* FindAttribute(const HtmlNode* node, std::string_view name);
 // Its value: "" for an attribute without value, null when absent.
-TALIX_API const char* AttributeValue(const HtmlNode* node, std::string_view name);
+const char* AttributeValue(const HtmlNode* node, std::string_view name);
 
 // The nearest ancestor (from the parent upward) that is an element named name
 // or second (compared without regard to case; second may be null); null when
 // none or when name is null or empty.
-TALIX_API const HtmlNode* FindAncestorElement(const HtmlNode* node, const char* name, const char* second);
+const HtmlNode* FindAncestorElement(const HtmlNode* node, const char* name, const char* second);
 // How many ancestors are such elements (the walk asks with "ol" and "ul" for
 // the list nesting depth).
-TALIX_API int CountEnclosingLists(const HtmlNode* node, const char* name, const char* second);
+int CountEnclosingLists(const HtmlNode* node, const char* name, const char* second);
 
 // True when every link of the tree agrees with its neighbours: each child's
 // parent is the node whose child list holds it, sibling links run both ways,
 // and each list's first and last child are its ends.
-TALIX_API bool CheckTreeIntegrity(const HtmlDocument& document);
+bool CheckTreeIntegrity(const HtmlDocument& document);
 
 } // namespace talix

@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "builders/html_import_view.h"
 #include "core/font_spec.h"
 #include "core/record_list.h"
 #include "htmlimport/css_rules.h"
-#include "talix/export.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -26,7 +26,9 @@ constexpr std::uint32_t kReplicaOptionSize = 28;    // "ReplicaID=" and 16 hexad
 constexpr int kFontStackDepth = 10;
 constexpr int kHtmlFontSizes = 7;
 
-struct TALIX_API HTMLImportContext {
+// The import's text node and hotspot font, which the record builders read,
+// come first (builders/html_import_view.h).
+struct HTMLImportContext : HTMLImportView {
     RARIvoSession* session = nullptr;
 
     // ---- The parse ------------------------------------------------------------
@@ -114,11 +116,6 @@ struct TALIX_API HTMLImportContext {
     // The import's first block starts the body (the hand-on passes it on as
     // the output's restart flag).
     std::uint32_t firstBlockInBody = 0;
-
-    // The parser's text node whose font a hotspot's text takes, and the font
-    // text of a hotspot (used instead of the item's URL font when not empty).
-    void* listNodeCursor = nullptr;
-    char fontColorText[64] = {};
 
     HTMLImportContext();
     ~HTMLImportContext();

@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -37,27 +36,27 @@ constexpr std::size_t kMaxHtmlInput = 16u * 1024u * 1024u;
 // Applies a "CharEncoding=" value: "raw", "ascii", "latin1", "utf8" or
 // "utf-8", "iso2022" or "mac", compared without regard to case. Returns
 // false, leaving charset as it was, for any other value.
-TALIX_API bool ApplyCharEncodingValue(const char* value, InputCharset* charset);
+bool ApplyCharEncodingValue(const char* value, InputCharset* charset);
 
 // Applies "CharEncoding=" of an option text, when the option is present
 // and its value is one of the above.
-TALIX_API void ApplyCharEncodingOption(const char* options, InputCharset* charset);
+void ApplyCharEncodingOption(const char* options, InputCharset* charset);
 
 // The encoding of a buffer import: "Charset=" of the import options when
 // present ("ascii" or "us-ascii", "latin1", or the name of a set the
 // platform translates; UTF-8 for any other name), else "CharEncoding=" of
 // the import options, else of the parser options, else UTF-8.
-TALIX_API InputCharset BufferInputCharset(const char* importOptions, const char* parserOptions);
+InputCharset BufferInputCharset(const char* importOptions, const char* parserOptions);
 
 // The input as UTF-8: the input itself when it is UTF-8 already, else its
 // conversion, kept in storage. Returns 0, 257 when the platform cannot
 // translate the set, or 263 when memory runs out.
-TALIX_API STATUS InputAsUtf8(std::string_view input, InputCharset charset, std::string* storage, std::string_view* utf8);
+STATUS InputAsUtf8(std::string_view input, InputCharset charset, std::string* storage, std::string_view* utf8);
 
 // Text taken out of the parser's tree (UTF-8) appended to out in the
 // platform's own text (LMBCS). A non-breaking space becomes a plain space:
 // the parser keeps it where it drops other white space, which is all a hard
 // space has to do.
-TALIX_API void AppendNativeText(std::string_view utf8, std::string* out);
+void AppendNativeText(std::string_view utf8, std::string* out);
 
 } // namespace talix

@@ -55,8 +55,8 @@ public:
     void Spacing(const StyleValue& value, const char* keyword, const char* doubleWord, const char* oneAndHalfWord,
                  float doubleFrom, float oneAndHalfFrom, std::string* text) const {
         if (!value.has_value()) return;
-        bool doubled = css::EqualsNoCase(*value, doubleWord);
-        bool oneAndHalf = css::EqualsNoCase(*value, oneAndHalfWord);
+        bool doubled = EqualNoCase(*value, doubleWord);
+        bool oneAndHalf = EqualNoCase(*value, oneAndHalfWord);
         if (!doubled && !oneAndHalf) {
             const float length = Length(*value);
             doubled = length >= doubleFrom;

@@ -6,8 +6,6 @@
 
 #include <string>
 
-#include "talix/export.h"
-
 namespace talix {
 
 struct HTMLImportContext;
@@ -38,6 +36,6 @@ struct HtmlNode;
 //    percentage, " RightMarginOffset='%3.2fin'" for a length beyond the left
 //    margin.
 // A percentage where a length is needed counts 0.075 inch per percent.
-TALIX_API void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text);
+void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text);
 
 } // namespace talix

@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "talix/export.h"
-
 namespace talix {
 
 enum class HtmlTag : std::uint16_t {
@@ -33,17 +31,17 @@ enum class HtmlTag : std::uint16_t {
 
 // The id of an element name, compared without regard to case; kUnknown for
 // a name the import does not know by id.
-TALIX_API HtmlTag LookupHtmlTag(std::string_view name);
+HtmlTag LookupHtmlTag(std::string_view name);
 
 // The blocks that a trailing line break before them may be dropped for:
 // p, h1 to h6, ul, ol, pre, blockquote, div, align and center.
-TALIX_API bool IsBlockWithBreak(HtmlTag tag);
+bool IsBlockWithBreak(HtmlTag tag);
 
 // The two image-like tags declared to the parser besides the standard ones
 // ("v:imagedata" and "w:wrap"); the walk treats them apart.
-TALIX_API bool IsDeclaredImageTag(HtmlTag tag);
+bool IsDeclaredImageTag(HtmlTag tag);
 
 // ul, ol, dir and menu.
-TALIX_API bool IsListTag(HtmlTag tag);
+bool IsListTag(HtmlTag tag);
 
 } // namespace talix

@@ -6,7 +6,6 @@
 
 #include "core/statuses.h"
 #include "htmlimport/html_import_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -22,32 +21,32 @@ enum class ImportSource : std::uint8_t {
 // item's ready-made text run), "Size1=" to "Size7=", "LocalResourcePrefix=",
 // "DBResource=" with "ImageView=" and the replica option, and
 // "PreserveImageNotes=". Returns 0 or 263.
-TALIX_API STATUS ReadCommonImportOptions(HTMLImportContext* import, RecordProcessContext* context,
-                                         const char* options);
+STATUS ReadCommonImportOptions(HTMLImportContext* import, RecordProcessContext* context,
+                               const char* options);
 
 // The options an entry reads besides (the text and item imports after a
 // successful parse, the file import before parsing): "Duzuvore=",
 // "BasePathname=", "ResolveLocalResources=", "ResolveDoclinks=",
 // "AllowZeroSize=", "AutoAttachFiles=", "BlankAltString=", as far as the
 // entry knows them. Returns 0 or 263.
-TALIX_API STATUS ReadEntryImportOptions(HTMLImportContext* import, const char* options, ImportSource source);
+STATUS ReadEntryImportOptions(HTMLImportContext* import, const char* options, ImportSource source);
 
 // Copies the caller's option string into the context's tracked option text,
 // with room for what the walk appends to it: a text of more than 800
 // characters gets 1,401 bytes more (item import) or 201 (text and file
 // imports); a shorter one a block of 2,048 or 1,024 bytes. The item import
 // appends " indent". Returns 0 or 263.
-TALIX_API STATUS CopyImportOptionText(HTMLImportContext* import, const char* options, ImportSource source);
+STATUS CopyImportOptionText(HTMLImportContext* import, const char* options, ImportSource source);
 
 // The base path of a file import: the path up to and including its last
 // backslash, else its last slash; empty when it has neither.
-TALIX_API void SetBasePathFromFile(HTMLImportContext* import, const char* path);
+void SetBasePathFromFile(HTMLImportContext* import, const char* path);
 
 // Releases what an import context holds, in this order: the link text, the
 // resource prefix, the resource database (closed when the import opened it),
 // the blank alt text, the option text; then the tree, the style rules, the
 // pass-thru markers and any records not handed on. The record output stops pointing at the
 // context. The context itself stays with its owner.
-TALIX_API void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* context);
+void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* context);
 
 } // namespace talix

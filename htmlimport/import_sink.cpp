@@ -9,6 +9,7 @@
 
 #include "builders/append_gate.h"
 #include "core/record_forms.h"
+#include "core/record_list.h"
 #include "engine/record_process.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -36,29 +37,14 @@ CDRecordNode* FirstOf(CDRecordNode* node) {
 STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
                        HTMLImportContext* import) {
     if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
-    auto* node = new (std::nothrow) CDRecordNode{};
+    CDRecordNode* node = NewRecordNode(record, signature, length);
     if (node == nullptr) {
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
-    const std::uint32_t size = EvenLength(length);
-    node->bytes = static_cast<std::uint8_t*>(std::calloc(size > 0 ? size : 2, 1));
-    if (node->bytes == nullptr) {
-        delete node;
-        LogOutOfMemory(__LINE__);
-        return kOutOfMemory;
-    }
-    if (length > 0) std::memcpy(node->bytes, record, length);
-    node->signature = signature;
-    node->length = length;
-    node->flags = kNodeOwnsBytes;
 
     if (import->insertAfter != nullptr) {
-        CDRecordNode* after = import->insertAfter;
-        node->prev = after;
-        node->next = after->next;
-        if (after->next != nullptr) after->next->prev = node;
-        after->next = node;
+        LinkRecordNode(nullptr, import->insertAfter, node);
         import->insertAfter = node;
         if (import->listTail != nullptr) {
             import->listTail = LastOf(import->listTail);
@@ -70,9 +56,7 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
         import->listHead = node;
         import->listTail = node;
     } else {
-        CDRecordNode* last = LastOf(import->listTail != nullptr ? import->listTail : import->listHead);
-        node->prev = last;
-        last->next = node;
+        LinkRecordNode(nullptr, LastOf(import->listTail != nullptr ? import->listTail : import->listHead), node);
         import->listTail = node;
     }
     import->lastAdded = node;
@@ -84,8 +68,7 @@ void FreeImportRecords(HTMLImportContext* import) {
     CDRecordNode* node = import->listHead != nullptr ? import->listHead : FirstOf(import->listTail);
     while (node != nullptr) {
         CDRecordNode* next = node->next;
-        if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-        delete node;
+        FreeRecordNode(node);
         node = next;
     }
     import->insertAfter = import->listTail = import->listHead = import->lastAdded = nullptr;
@@ -108,8 +91,7 @@ STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* imp
         const STATUS status = AppendRecord(node->bytes, node->signature, EvenLength(node->length), output);
         if (firstFailure == kOK) firstFailure = status;
         output->restartBody = 0;
-        if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-        delete node;
+        FreeRecordNode(node);
         if (next != nullptr) next->prev = nullptr;
         node = next;
     }
@@ -119,6 +101,6 @@ STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* imp
     return firstFailure;
 }
 
-STATUS CalcFontFromHTML(RecordProcessContext*, HTMLImportContext*, void*) { return kHtmlTreeLost; }
+STATUS CalcFontFromHTML(BuildContext*, HTMLImportContext*, void*) { return kOperationFailed; }
 
 } // namespace talix

@@ -8,10 +8,10 @@
 #include "core/record_list.h"
 #include "core/statuses.h"
 #include "htmlimport/html_import_context.h"
-#include "talix/export.h"
 
 namespace talix {
 
+struct BuildContext;
 struct RecordProcessContext;
 
 // Links a new node holding its own copy of the record (one zero byte more
@@ -20,12 +20,12 @@ struct RecordProcessContext;
 // the end of the list. Returns 0, 263 when memory runs out (the list is
 // unchanged, and "Out of memory at <line> in html" is logged), or 1028 for a
 // null context or record.
-TALIX_API STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
-                                 HTMLImportContext* import);
+STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
+                       HTMLImportContext* import);
 
 // Frees every node of the import's record list with the bytes it owns and
 // empties the list.
-TALIX_API void FreeImportRecords(HTMLImportContext* import);
+void FreeImportRecords(HTMLImportContext* import);
 
 // Hands the import's records to the item, at the end of an import: numbers
 // them 1, 2, 3 ... in list order, sets the item's AutoMergeText to 0, detaches
@@ -35,15 +35,15 @@ TALIX_API void FreeImportRecords(HTMLImportContext* import);
 // freeing each node. Every record is handed on; the first failure of the
 // gate is returned (0 when there is none) and kept as the context's
 // handOnStatus. The list is empty afterwards.
-TALIX_API STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import);
+STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import);
 
 // Converts the parsed tree of the import into records and hands them on,
 // then releases the tree. Returns 2 when the parser counted errors (nothing
 // is converted), else the first failure of the hand-on, else 1 when the
 // parser counted warnings, else the walk's status. With the parser keyword
 // "errors" nothing is converted either.
-TALIX_API std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, RecordProcessContext* context,
-                                                  HTMLImportContext* import);
+std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, RecordProcessContext* context,
+                                        HTMLImportContext* import);
 
 // The import entry points. Each makes its import context (or, for the text
 // import, takes the caller's), reads its options, parses, converts and
@@ -53,19 +53,19 @@ TALIX_API std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, Rec
 // any failure of the record gate as it comes.
 //
 // An HTML file.
-TALIX_API STATUS ImportHTMLFile(const char* filePath, const char* options, RecordProcessContext* context);
+STATUS ImportHTMLFile(const char* filePath, const char* options, RecordProcessContext* context);
 // HTML text of length bytes (0: a terminated text). Mode 0 imports; mode 1
 // only parses into the caller's context (which is emptied first and then
 // keeps the tree and the option text until ReleaseImportContext) and
 // returns the parse's status.
-TALIX_API STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* options,
-                                RecordProcessContext* context, HTMLImportContext* import, std::uint16_t mode);
+STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* options,
+                      RecordProcessContext* context, HTMLImportContext* import, std::uint16_t mode);
 // The HTML held in the text records of a record list; auxiliary is the
 // value kept beside the list, which the image conversion reads.
-TALIX_API STATUS ImportHTMLFromItem(ItemRecordList* source, void* auxiliary, const char* options,
-                                    RecordProcessContext* context);
+STATUS ImportHTMLFromItem(ItemRecordList* source, void* auxiliary, const char* options,
+                          RecordProcessContext* context);
 // Writes the text of an import's text node as text runs in the fonts its
 // HTML ancestry gives.
-STATUS CalcFontFromHTML(RecordProcessContext* context, HTMLImportContext* import, void* textNode);
+STATUS CalcFontFromHTML(BuildContext* context, HTMLImportContext* import, void* textNode);
 
 } // namespace talix

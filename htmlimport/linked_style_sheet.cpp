@@ -26,7 +26,7 @@ bool IsLocalBase(std::string_view base) { return HasDriveOrBackslash(base) || (!
 bool FromWebEditor(const HTMLImportContext* import) {
     char editor[64];
     return GetOptionValue(import->optionText, "Duzuvore=", editor, sizeof editor) != 0 &&
-           css::ContainsNoCase(editor, "FCKeditor");
+           ContainsNoCase(editor, "FCKeditor");
 }
 
 // The path as this machine opens it: "\" read as "/", a drive letter left out.
@@ -91,7 +91,7 @@ std::string Tidied(std::string_view sheet) {
 STATUS LoadLinkedStyleSheet(HTMLImportContext* import, const HtmlNode* link) {
     if (import == nullptr || link == nullptr) return kArgumentError;
     const char* rel = AttributeValue(link, "rel");
-    if (rel != nullptr && !css::EqualsNoCase(rel, "stylesheet")) return kOK;
+    if (rel != nullptr && !EqualNoCase(rel, "stylesheet")) return kOK;
     const char* href = AttributeValue(link, "href");
     if (href == nullptr || href[0] == '\0') return kOK;
     try {
@@ -99,7 +99,7 @@ STATUS LoadLinkedStyleSheet(HTMLImportContext* import, const HtmlNode* link) {
         if (target.rfind("../../", 0) == 0 && FromWebEditor(import)) target.erase(0, 5);
         std::string path;
         if (HasDriveOrBackslash(target)) path = target;
-        else if (css::StartsWithNoCase(target, "http")) return kNoHtmlInput;   // not fetched
+        else if (StartsWithNoCase(target, "http")) return kNoHtmlInput;   // not fetched
         else if (IsLocalBase(import->basePath)) path = std::string(import->basePath) + target;
         else return kNoHtmlInput;
 

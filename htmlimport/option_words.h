@@ -6,8 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "talix/export.h"
-
 namespace talix {
 
 // Appends " keyword='value'". A value holding an apostrophe is enclosed in
@@ -15,6 +13,6 @@ namespace talix {
 // vertical bar, tilde) that it does not hold, so that the option reader
 // gets the value whole; a value holding all four is left out. Returns false
 // when it was left out.
-TALIX_API bool AppendOptionWord(std::string* text, std::string_view keyword, std::string_view value);
+bool AppendOptionWord(std::string* text, std::string_view keyword, std::string_view value);
 
 } // namespace talix

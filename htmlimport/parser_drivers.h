@@ -32,7 +32,6 @@
 #include <cstdint>
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -48,24 +47,24 @@ struct RecordProcessContext;
 // most 64 characters) and its Word 2000 flag. Unless notes.ini
 // "ZelundaNoImageSkip" is set, a document with URL images is refused with
 // 14409 and the message "<prefix>: Rendering skipped due to URL images".
-TALIX_API STATUS ParseHTMLBuffer(const char* text, std::uint32_t length, const char* parserOptions,
-                                 HTMLImportContext* import, RecordProcessContext* context);
+STATUS ParseHTMLBuffer(const char* text, std::uint32_t length, const char* parserOptions,
+                       HTMLImportContext* import, RecordProcessContext* context);
 
 // The text of the source list's text and paragraph records (the platform's
 // own text, whatever "CharEncoding=" says). With "MarkPassthruHTML=Yes" in
 // the import's option text, the text between "PassthruHTMLStart=" and
 // "PassthruHTMLEnd=" is marked first (1028 when a marker is missing).
-TALIX_API STATUS ParseHTMLFromRichText(ItemRecordList* source, void* auxiliary, const char* parserOptions,
-                                       HTMLImportContext* import);
+STATUS ParseHTMLFromRichText(ItemRecordList* source, void* auxiliary, const char* parserOptions,
+                             HTMLImportContext* import);
 
 // An HTML file, read in the encoding "CharEncoding=" of the import's option
 // text or of the parser options names (UTF-8 when neither does); 259 when
 // it cannot be read.
-TALIX_API STATUS ParseHTMLFile(const char* path, const char* parserOptions, HTMLImportContext* import);
+STATUS ParseHTMLFile(const char* path, const char* parserOptions, HTMLImportContext* import);
 
 // True when the node, a following sibling or a descendant of these is an img
 // whose first "src" attribute has a value not beginning with "cid:" (both
 // compared without regard to case); an src without a value does not count.
-TALIX_API bool ContainsURLImage(const HtmlNode* node);
+bool ContainsURLImage(const HtmlNode* node);
 
 } // namespace talix

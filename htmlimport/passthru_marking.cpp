@@ -23,40 +23,17 @@ constexpr std::uint32_t kTextHeader = 8;
 // The most text one rewritten run keeps; the rest goes on in further runs.
 constexpr std::size_t kMostRunText = kWorkBufferSize - kTextHeader;
 
-// A record of the list's own kind: bytes from malloc, owned by the node.
+// A text-like record of the signature: the header's first bytes (none: zero),
+// then the text; a node of the list's own kind.
 CDRecordNode* NewNode(std::uint16_t signature, const std::uint8_t* header, std::string_view text) {
-    auto* node = new (std::nothrow) CDRecordNode{};
-    if (node == nullptr) return nullptr;
     const auto length = static_cast<std::uint32_t>(kTextHeader + text.size());
-    node->bytes = static_cast<std::uint8_t*>(std::calloc(EvenLength(length), 1));
-    if (node->bytes == nullptr) {
-        delete node;
-        return nullptr;
-    }
+    CDRecordNode* node = NewRecordNode(nullptr, signature, length);
+    if (node == nullptr) return nullptr;
     if (header != nullptr) std::memcpy(node->bytes, header, kTextHeader);
     WriteWord(node->bytes, signature);
     WriteWord(node->bytes + 2, static_cast<std::uint16_t>(length));
     if (!text.empty()) std::memcpy(node->bytes + kTextHeader, text.data(), text.size());
-    node->signature = signature;
-    node->length = length;
-    node->flags = kNodeOwnsBytes;
     return node;
-}
-
-void LinkAfter(ItemRecordList* list, CDRecordNode* at, CDRecordNode* node) {
-    node->prev = at;
-    node->next = at->next;
-    if (at->next != nullptr) at->next->prev = node;
-    at->next = node;
-    if (list->tail == at) list->tail = node;
-}
-
-void LinkBefore(ItemRecordList* list, CDRecordNode* at, CDRecordNode* node) {
-    node->next = at;
-    node->prev = at->prev;
-    if (at->prev != nullptr) at->prev->next = node;
-    at->prev = node;
-    if (list->head == at) list->head = node;
 }
 
 // The length of the longest piece of text, from its start, that one run
@@ -84,7 +61,8 @@ CDRecordNode* StoreText(ItemRecordList* list, CDRecordNode* node, std::string_vi
     node->length = rewritten->length;
     // The stored pad byte of the old bytes means nothing for the new ones.
     node->flags = static_cast<std::uint16_t>((node->flags & ~0xFF30u) | kNodeOwnsBytes);
-    delete rewritten;
+    rewritten->bytes = nullptr;   // now the node's
+    FreeRecordNode(rewritten);
     if (node->extra != nullptr) {
         auto* extra = static_cast<TextExtra*>(node->extra);
         if (node->flags & kNodeOwnsExtraText) std::free(const_cast<char*>(extra->text));
@@ -97,7 +75,7 @@ CDRecordNode* StoreText(ItemRecordList* list, CDRecordNode* node, std::string_vi
         piece = std::max<std::size_t>(1, PieceLength(text.substr(at)));
         CDRecordNode* rest = NewNode(node->signature, node->bytes, text.substr(at, piece));
         if (rest == nullptr) return nullptr;
-        LinkAfter(list, last, rest);
+        LinkRecordNode(list, last, rest);
         last = rest;
     }
     return last;
@@ -175,12 +153,12 @@ CDRecordNode* MarkRun(ItemRecordList* list, CDRecordNode* node, MarkState& state
     if (openHtml) {
         CDRecordNode* open = NewNode(kSigHtmlBegin, nullptr, {});
         if (open == nullptr) return nullptr;
-        LinkBefore(list, node, open);
+        LinkRecordNode(list, node->prev, open);
     }
     if (closeHtml) {
         CDRecordNode* close = NewNode(kSigHtmlEnd, nullptr, {});
         if (close == nullptr) return nullptr;
-        LinkAfter(list, last, close);
+        LinkRecordNode(list, last, close);
         last = close;
     }
     return last;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "core/statuses.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -21,6 +20,6 @@ struct ItemRecordList;
 // before that record). A rewritten text longer than one record holds goes
 // on in further text runs of the same font. Returns 0, or 263 when memory
 // runs out.
-TALIX_API STATUS MarkPassthruHTML(ItemRecordList* list, HTMLImportContext* import);
+STATUS MarkPassthruHTML(ItemRecordList* list, HTMLImportContext* import);
 
 } // namespace talix

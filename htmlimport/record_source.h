@@ -13,14 +13,12 @@
 #include <cstdint>
 #include <string>
 
-#include "talix/export.h"
-
 namespace talix {
 
 struct CDRecordNode;
 struct ItemRecordList;
 
-class TALIX_API RecordTextSource {
+class RecordTextSource {
 public:
     explicit RecordTextSource(ItemRecordList* list) : list_(list) {}
 

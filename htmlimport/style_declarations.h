@@ -14,8 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "talix/export.h"
-
 namespace talix {
 
 struct HtmlNode;
@@ -25,7 +23,7 @@ struct StyleProp {
     std::string value;
 };
 
-class TALIX_API StyleDeclarations {
+class StyleDeclarations {
 public:
     StyleDeclarations() = default;
     // Parses the text. Throws std::bad_alloc when memory runs out.
@@ -48,6 +46,6 @@ struct HtmlStyleCache {
 // The node's parsed "style" attribute: parsed on the first call and kept in
 // the node; null when the node has no style attribute (the attribute is then
 // looked for again at the next call). Throws std::bad_alloc.
-TALIX_API const StyleDeclarations* NodeStyle(const HtmlNode* node);
+const StyleDeclarations* NodeStyle(const HtmlNode* node);
 
 } // namespace talix

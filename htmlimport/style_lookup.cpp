@@ -24,7 +24,7 @@ const HtmlNode* NearestElement(const HtmlNode* node) {
 bool ClassMatches(const HtmlAttr* classAttribute, const std::string& className) {
     if (classAttribute == nullptr) return className.empty();
     if (classAttribute->value == nullptr) return false;
-    return css::EqualsNoCase(classAttribute->value, className);
+    return EqualNoCase(classAttribute->value, className);
 }
 
 enum class TagGroup { kNone, kBlock, kTable };
@@ -114,7 +114,7 @@ int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node, bool igno
     while (compound != nullptr) {
         if (node == nullptr) return 0;
         if (!compound->element.empty() &&
-            (node->name == nullptr || !node->IsElement() || !css::EqualsNoCase(node->name, compound->element)))
+            (node->name == nullptr || !node->IsElement() || !EqualNoCase(node->name, compound->element)))
             return 0;
         if (ignoreClass) {
             if (!compound->className.empty()) return 0;
@@ -161,7 +161,7 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
         }
         if (at->IsElement() && at->name != nullptr) {
             for (std::uint16_t n = 0; n < 3; ++n) {
-                if (tags[n] == nullptr || !css::EqualsNoCase(at->name, tags[n])) continue;
+                if (tags[n] == nullptr || !EqualNoCase(at->name, tags[n])) continue;
                 if (source != nullptr) *source = static_cast<std::uint16_t>(kStyleFromTag1 + n);
                 return std::string(tags[n]);
             }

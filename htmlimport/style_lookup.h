@@ -21,7 +21,6 @@
 #include <string_view>
 
 #include "htmlimport/html_dom.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -42,8 +41,8 @@ enum StyleSource : std::uint16_t {
 // The value of property for the node: its own style attribute wins; else,
 // when a rule list is given, FindStyleValueFromCSSRules. Null node or empty
 // name: not found.
-TALIX_API StyleValue FindStyleValue(const HtmlNode* node, const char* property, const CSSRuleList* first,
-                                    const CSSRuleList* second);
+StyleValue FindStyleValue(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                          const CSSRuleList* second);
 
 // The value of property in one parsed list, with the shorthands expanded:
 // - an exact property wins;
@@ -61,7 +60,7 @@ TALIX_API StyleValue FindStyleValue(const HtmlNode* node, const char* property, 
 // The box rule: one word gives all four sides; two give top and bottom the
 // first, right and left the second; three give top the first, right and
 // left the second, bottom the third; four give top, right, bottom, left.
-TALIX_API StyleValue FindStyleValueInternal(const StyleDeclarations* list, const char* property);
+StyleValue FindStyleValueInternal(const StyleDeclarations* list, const char* property);
 
 // The value of property from the rule lists for the node's nearest element
 // (the node itself or its nearest element ancestor). Pass A: the first rule
@@ -72,14 +71,14 @@ TALIX_API StyleValue FindStyleValueInternal(const StyleDeclarations* list, const
 // nothing in either list, pass B does the same over the rules without
 // class, comparing no class of the element or its parents. The first list's
 // answer wins.
-TALIX_API StyleValue FindStyleValueFromCSSRules(const HtmlNode* node, const char* property,
-                                                const CSSRuleList* first, const CSSRuleList* second);
+StyleValue FindStyleValueFromCSSRules(const HtmlNode* node, const char* property,
+                                      const CSSRuleList* first, const CSSRuleList* second);
 
 // 1 when the compound chain matches the node and its parents (each outer
 // compound the parent of the element the previous one matched), else 0.
 // With ignoreClass a compound with a class never matches and no class
 // attribute is compared.
-TALIX_API int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node, bool ignoreClass);
+int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node, bool ignoreClass);
 
 // The first answer found at the node, then (with searchUp) at each ancestor:
 // at each node the property (inline style, then the rules), then the
@@ -90,9 +89,9 @@ TALIX_API int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node,
 // no higher than its block ancestors, one of the table group (td, th, tr,
 // table) no higher than its table ancestors. Any of property, attribute and
 // the tags may be null.
-TALIX_API StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char* attribute,
-                                   const char* tag1, const char* tag2, const char* tag3, std::uint16_t* source,
-                                   bool searchUp, const CSSRuleList* first, const CSSRuleList* second);
+StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char* attribute,
+                         const char* tag1, const char* tag2, const char* tag3, std::uint16_t* source,
+                         bool searchUp, const CSSRuleList* first, const CSSRuleList* second);
 
 // The look-ups of one element with a pair of rule lists.
 struct ElementStyle {
@@ -118,6 +117,6 @@ inline const HtmlAttr* FindNodeAttribute(const HtmlNode* node, std::string_view 
 // The node's own attribute; else, with tag1, that of its nearest ancestor
 // named tag1; else, with tag2, that of the nearest element named tag2 above
 // that ancestor (above the node when there is none).
-TALIX_API StyleValue FindInheritedAttr(const HtmlNode* node, const char* name, const char* tag1, const char* tag2);
+StyleValue FindInheritedAttr(const HtmlNode* node, const char* name, const char* tag1, const char* tag2);
 
 } // namespace talix

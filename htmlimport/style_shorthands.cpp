@@ -44,10 +44,10 @@ bool HasBlank(string_view text) {
 
 bool BeginsWithDigit(string_view word) { return !word.empty() && css::IsAsciiDigit(word.front()); }
 bool IsColourWord(string_view word) {
-    return (!word.empty() && word.front() == '#') || css::StartsWithNoCase(word, "rgb");
+    return (!word.empty() && word.front() == '#') || StartsWithNoCase(word, "rgb");
 }
 bool IsOther(string_view word) { return !BeginsWithDigit(word) && !IsColourWord(word); }
-bool IsNone(string_view word) { return css::EqualsNoCase(word, "none"); }
+bool IsNone(string_view word) { return EqualNoCase(word, "none"); }
 
 // The first word, the second, and the rest after the second.
 struct BorderWords {
@@ -96,7 +96,7 @@ StyleValue BorderColour(const BorderWords& words) {
     if (IsColourWord(words.w2)) return std::string(words.w2);
     if (IsColourWord(words.w1)) return std::string(words.w1);
     if (words.rest.size() < 3) return std::string();
-    if (css::EndsWithNoCase(words.rest, "pt") || css::EndsWithNoCase(words.rest, "px")) return std::string(words.w2);
+    if (EndsWithNoCase(words.rest, "pt") || EndsWithNoCase(words.rest, "px")) return std::string(words.w2);
     return std::string();
 }
 
@@ -115,7 +115,7 @@ string_view FirstNumberWord(string_view value) {
             inColourGroup = word.find(')') == kNone;
             continue;
         }
-        if (css::StartsWithNoCase(word, "rgb")) {
+        if (StartsWithNoCase(word, "rgb")) {
             inColourGroup = word.find(')') == kNone;
             continue;
         }
@@ -162,7 +162,7 @@ StyleValue SideLonghand(const StyleDeclarations* list, string_view name) {
         if (!number.empty()) return std::string(number);
         if (fromShorthand) {
             for (const char* keyword : {"thick", "thin", "medium"})
-                if (css::ContainsNoCase(value, keyword)) return std::string(keyword);
+                if (ContainsNoCase(value, keyword)) return std::string(keyword);
             return std::nullopt;
         }
         if (side == kNoSide) return std::nullopt;
@@ -238,7 +238,7 @@ StyleValue BoxSide(const StyleDeclarations* list, string_view shorthand, string_
 
 bool IsPositionWord(string_view word) {
     for (const char* position : {"center", "top", "left", "right", "bottom"})
-        if (css::StartsWithNoCase(word, position)) return true;
+        if (StartsWithNoCase(word, position)) return true;
     return false;
 }
 
@@ -249,25 +249,25 @@ StyleValue BackgroundPart(const StyleDeclarations* list, string_view what) {
     const std::size_t count = css::SplitWords(background->value, t, 4);
     if (what == "color") {
         if (count == 0) return std::nullopt;
-        if (!css::StartsWithNoCase(t[0], "url")) {
+        if (!StartsWithNoCase(t[0], "url")) {
             std::string colour(t[0]);
             // "rgb(1, 2, 3)" written with blanks comes back whole.
-            if (css::StartsWithNoCase(t[0], "rgb(") && t[0].back() == ',') {
+            if (StartsWithNoCase(t[0], "rgb(") && t[0].back() == ',') {
                 for (std::size_t n = 1; n < 3 && n < count; ++n) colour.append(t[n]);
             }
             return colour;
         }
-        if (count < 2 || css::ContainsNoCase(t[1], "repeat") || IsPositionWord(t[1])) return std::nullopt;
+        if (count < 2 || ContainsNoCase(t[1], "repeat") || IsPositionWord(t[1])) return std::nullopt;
         return std::string(t[1]);
     }
     if (what == "image") {
         for (std::size_t n = 0; n < 3 && n < count; ++n)
-            if (css::StartsWithNoCase(t[n], "url")) return std::string(t[n]);
+            if (StartsWithNoCase(t[n], "url")) return std::string(t[n]);
         return std::nullopt;
     }
     if (what == "repeat") {
         for (std::size_t n = 1; n < count; ++n)
-            if (css::ContainsNoCase(t[n], "repeat")) return std::string(t[n]);
+            if (ContainsNoCase(t[n], "repeat")) return std::string(t[n]);
         return std::nullopt;
     }
     if (what == "position") {

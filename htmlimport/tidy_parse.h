@@ -15,7 +15,6 @@
 
 #include "core/statuses.h"
 #include "htmlimport/html_dom.h"
-#include "talix/export.h"
 
 namespace talix {
 
@@ -41,6 +40,6 @@ struct TidyParseResult {
 // Parses the input and copies the tree. Returns 0 (the document is set,
 // also when the library counted errors) or 263 when memory or a stack for
 // the parse cannot be had.
-TALIX_API STATUS ParseWithTidy(const TidyParseRequest& request, TidyParseResult* result);
+STATUS ParseWithTidy(const TidyParseRequest& request, TidyParseResult* result);
 
 } // namespace talix

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_compare.h"
 #include "htmlimport/cleanup_passes.h"
 
 namespace talix {
@@ -15,10 +16,6 @@ constexpr const char* kOfficeNamespace = "urn:schemas-microsoft-com:office:offic
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    return text != nullptr && strncasecmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
 bool ValueIs(const HtmlNode* node, const char* name, const char* wanted) {

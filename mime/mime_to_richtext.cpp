@@ -8,5 +8,5 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandle, cons
     // MIME parts are not turned into rich text yet: the note is left as it
     // is and the failure says so, so that callers find the item's type
     // unchanged.
-    return talix::kHtmlTreeLost;
+    return talix::kOperationFailed;
 }

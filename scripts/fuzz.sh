@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for a bounded time
 # (seconds per target, default 20), starting from the project's own samples.
+# TALIX_JOBS sets how many build jobs run at once (default: one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 seconds=${1:-20}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc 2>/dev/null || echo 2)"
+cmake --build --preset fuzz -j "${TALIX_JOBS:-$(nproc 2>/dev/null || echo 2)}"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html" "$corpus/css"

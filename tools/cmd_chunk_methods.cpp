@@ -11,8 +11,9 @@
 
 #include "chunk_target.h"
 #include "cli.h"
+#include "core/chunk_types.h"
 #include "core/statuses.h"
-#include "engine/chunk_types.h"
+#include "engine/operation_codes.h"
 
 namespace talix_cli {
 
@@ -20,7 +21,6 @@ namespace {
 
 // The engine's operation that applies keyword=value words to a chunk's
 // targets of a type.
-constexpr std::uint16_t kOpSetTargetProperties = 2437;
 
 // The options a command takes out of its arguments: the value options
 // (their last value, or every value for --column) and the switches.
@@ -274,7 +274,7 @@ talix::STATUS RunEditAction(const std::string& action, const std::vector<std::st
         for (const char* name : kSettableTargets)
             if (strcasecmp(a[0].c_str(), name) == 0) type = talix::FindChunkType(name);
         if (type == 0) return *usage = true, talix::kArgumentError;
-        chunk->AlterRichText(kOpSetTargetProperties, type, 0, 0, 0, text(1), nullptr, nullptr, nullptr);
+        chunk->AlterRichText(talix::kOpSetTargetProperties, type, 0, 0, 0, text(1), nullptr, nullptr, nullptr);
         return chunk->lastStatus;
     }
     // export-graphic

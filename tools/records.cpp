@@ -1,13 +1,16 @@
 // The records command: lists the CD records of a rich-text item, one per
-// line, walking the stored bytes without ever reading past a value. The same
-// walk tells the commands that write an item back whether it is damaged.
-#include <cstdarg>
+// line, as the library's record reader reads them; damaged data ends the
+// listing with the reader's own judgement of it. The same judgement tells
+// the commands that write an item back whether it is damaged.
 #include <cstdio>
 #include <string>
 
 #include "cli.h"
 #include "core/record_forms.h"
+#include "core/record_io.h"
 #include "core/signatures.h"
+#include "talix/item.h"
+#include "talix/session.h"
 
 namespace talix_cli {
 
@@ -61,70 +64,149 @@ std::string KeyFields(plat::WORD signature, const unsigned char* record, size_t 
     return text;
 }
 
+// The side data the reader gave a record, as text.
+std::string ExtraText(const talix::CDRecordNode* node) {
+    char text[160];
+    text[0] = '\0';
+    if (node->extra == nullptr) return text;
+    switch (node->signature) {
+    case 0xFF85: {
+        const auto* extra = static_cast<const talix::TextExtra*>(node->extra);
+        std::string run = plat::LmbcsToNative(std::string_view(extra->text, extra->length));
+        return "text=" + Escape(run, kTextCut);
+    }
+    case 0x00A3:
+    case 0x00CF: {
+        const auto* extra = static_cast<const talix::TableExtra*>(node->extra);
+        std::snprintf(text, sizeof text, "rows=%u columns=%u", extra->rows, extra->columns);
+        break;
+    }
+    case 0x00A4:
+    case 0x00D0: {
+        const auto* extra = static_cast<const talix::CellExtra*>(node->extra);
+        std::snprintf(text, sizeof text, "table=%u pretable=%u", extra->tableBegin->index,
+                      extra->preTable != nullptr ? extra->preTable->index : 0);
+        break;
+    }
+    case 0x0095:
+    case 0x0099: {
+        const auto* extra = static_cast<const talix::GraphicExtra*>(node->extra);
+        std::snprintf(text, sizeof text, "%s=%u segment=%u", node->signature == 0x0099 ? "key" : "offset", extra->key,
+                      extra->segment);
+        break;
+    }
+    default:
+        break;
+    }
+    return text;
+}
+
+// Why the reader stopped, in words.
+std::string StopText(const talix::RecordReadStop& stop) {
+    char text[256];
+    const unsigned signature = stop.signature;
+    const unsigned long length = stop.length, left = stop.left;
+    switch (stop.fault) {
+    case talix::RecordFault::HeaderCut:
+        if (stop.left < 2) std::snprintf(text, sizeof text, "a record header needs 2 bytes, %lu is left", left);
+        else std::snprintf(text, sizeof text, "the record header of 0x%04X is cut off", signature);
+        break;
+    case talix::RecordFault::ZeroLength:
+        std::snprintf(text, sizeof text, "record 0x%04X has length 0", signature);
+        break;
+    case talix::RecordFault::ZeroSignature:
+        std::snprintf(text, sizeof text, "a record of length %lu has signature 0", length);
+        break;
+    case talix::RecordFault::BelowHeader:
+        std::snprintf(text, sizeof text, "record 0x%04X is shorter (%lu) than its header", signature, length);
+        break;
+    case talix::RecordFault::WrongForm:
+        std::snprintf(text, sizeof text, "record 0x%04X has a header its signature does not have", signature);
+        break;
+    case talix::RecordFault::PastEnd:
+        std::snprintf(text, sizeof text,
+                      "record 0x%04X of length %lu runs past the end of the value (%lu bytes left)", signature,
+                      length, left);
+        break;
+    case talix::RecordFault::TooLarge:
+        std::snprintf(text, sizeof text, "record 0x%04X of length %lu is too large to hold", signature, length);
+        break;
+    case talix::RecordFault::ShortValue:
+        std::snprintf(text, sizeof text, "a value of %lu bytes holds no data type", left);
+        return text;
+    case talix::RecordFault::None:
+        return "no fault";
+    }
+    return text;
+}
+
+// "damaged data at byte N: why", for a stop of the reader.
+std::string DamageText(const talix::RecordReadStop& stop) {
+    if (stop.fault == talix::RecordFault::ShortValue) return StopText(stop);
+    return "damaged data at byte " + std::to_string(stop.offset) + ": " + StopText(stop);
+}
+
 plat::STATUS AcceptRecord(const void*, plat::WORD, plat::DWORD, void*) { return plat::NOERROR; }
 
-std::string Describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Describe(const char* format, ...) {
-    char what[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(what, sizeof what, format, args);
-    va_end(args);
-    return what;
+// Lists the records of the item of the arguments DB NOTE ITEM as the
+// library's reader reads them: in stored form (the record as the item holds
+// it, with its key fields), or with host in host form with the side data
+// the reader gives it. Records the reader could not read are reported after
+// the ones it read.
+int ListRecords(const Command& command, const std::vector<std::string>& args, bool host) {
+    int exitCode = kExitOk;
+    std::vector<ItemValue> values;
+    Database db;
+    Note note;
+    if (!OpenItemArguments(command, args, true, &db, &note, &values, &exitCode)) return exitCode;
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    const std::string name = plat::NativeToLmbcs(args[2]);
+    talix::STATUS status = talix::kOK;
+    talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, host ? 1 : 0, 0, note.handle(), name.c_str(), &status);
+    if (list == nullptr) return Fail("cannot read item '%s': %s", args[2].c_str(), StatusMessage(status).c_str());
+    for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        plat::WORD type = 0;
+        const char* signatureName = nullptr;
+        if (!plat::SignatureInfo(node->signature, &type, &signatureName) || signatureName == nullptr)
+            signatureName = "?";
+        std::uint32_t length = node->length;
+        std::string fields;
+        if (host) {
+            fields = ExtraText(node);
+        } else {
+            const void* stored = item.ConvertToCanonicalData(node->bytes, node->signature, &length);
+            if (stored == nullptr) {
+                talix::DeleteItemRecordList(&session, list);
+                std::fflush(stdout);
+                return Fail("cannot convert record %u of item '%s'", node->index, args[2].c_str());
+            }
+            fields = KeyFields(node->signature, static_cast<const unsigned char*>(stored), length);
+        }
+        std::printf("%u\t0x%04X\t%s\t%u\t%s\n", node->index, static_cast<unsigned>(node->signature), signatureName,
+                    static_cast<unsigned>(length), fields.c_str());
+    }
+    const talix::RecordReadStop stop = talix::DescribeReadStop(list);
+    talix::DeleteItemRecordList(&session, list);
+    if (status == talix::kOK) return kExitOk;
+    std::fflush(stdout);
+    if (status == talix::kDamagedRecords) return Fail("item %u: %s", stop.item, DamageText(stop).c_str());
+    return Fail("item '%s' could not be read to its end: %s", args[2].c_str(), StatusMessage(status).c_str());
 }
 
 } // namespace
 
 bool WalkStoredRecords(const unsigned char* value, size_t length, const std::function<void(const StoredRecord&)>& each,
                        std::string* damage) {
-    size_t offset = 2;
-    while (offset < length) {
-        size_t left = length - offset;
-        const unsigned char* record = value + offset;
-        plat::WORD signature = 0;
-        size_t header = 0, recordLength = 0;
-        if (left < 2) {
-            *damage = Describe("damaged data at byte %zu: a record header needs 2 bytes, 1 is left", offset);
-            return false;
-        }
-        plat::WORD first = talix::ReadWord(record);
-        if (first < 0x0100) {           // long form: WORD signature, DWORD length
-            header = 6;
-            if (left >= header) recordLength = talix::ReadDword(record + 2);
-            signature = first;
-        } else if ((first >> 8) == 0xFF) {   // word form: WORD signature, WORD length
-            header = 4;
-            if (left >= header) recordLength = talix::ReadWord(record + 2);
-            signature = first;
-        } else {                        // byte form: signature, then length
-            header = 2;
-            recordLength = first >> 8;
-            signature = first & 0xFF;
-        }
-        if (left < header) {
-            *damage = Describe("damaged data at byte %zu: the record header of 0x%04X is cut off", offset, signature);
-            return false;
-        }
-        if (recordLength == 0) {
-            *damage = Describe("damaged data at byte %zu: record 0x%04X has length 0", offset, signature);
-            return false;
-        }
-        if (recordLength < header) {
-            *damage = Describe("damaged data at byte %zu: record 0x%04X is shorter (%zu) than its header", offset,
-                               signature, recordLength);
-            return false;
-        }
-        if (recordLength > left) {
-            *damage = Describe("damaged data at byte %zu: record 0x%04X of length %zu runs past the end of the value "
-                               "(%zu bytes left)", offset, signature, recordLength, left);
-            return false;
-        }
-        if (each) each(StoredRecord{signature, offset, recordLength, record});
-        // The next record starts at an even offset (an odd record has a pad
-        // byte, which a value may leave out at its very end).
-        offset += recordLength + (recordLength % 2);
-    }
-    return true;
+    talix::RecordReadStop stop;
+    const bool whole = talix::WalkStoredValue(
+        value, static_cast<std::uint32_t>(length),
+        [&](const std::uint8_t* record, std::uint16_t signature, std::uint32_t recordLength, std::uint32_t offset) {
+            if (each) each(StoredRecord{signature, offset, recordLength, record});
+        },
+        &stop);
+    if (!whole && damage != nullptr) *damage = DamageText(stop);
+    return whole;
 }
 
 bool ItemUndamaged(const Command& command, const std::string& itemName, const std::vector<ItemValue>& items) {
@@ -152,31 +234,17 @@ bool ItemUndamaged(const Command& command, const std::string& itemName, const st
 }
 
 int RunRecords(const Command& command, const std::vector<std::string>& args) {
-    int exitCode = kExitOk;
-    Database db;
-    Note note;
-    std::vector<ItemValue> items;
-    if (!OpenItemArguments(command, args, true, &db, &note, &items, &exitCode)) return exitCode;
-    size_t index = 0;
-    for (size_t i = 0; i < items.size(); ++i) {
-        const auto* value = static_cast<const unsigned char*>(plat::BlockLock(items[i].value));
-        if (value == nullptr) return Fail("cannot read item '%s'", args[2].c_str());
-        std::string damage;
-        bool ok = WalkStoredRecords(value, items[i].length, [&](const StoredRecord& record) {
-            plat::WORD type = 0;
-            const char* name = nullptr;
-            if (!plat::SignatureInfo(record.signature, &type, &name) || name == nullptr) name = "?";
-            std::printf("%zu\t0x%04X\t%s\t%zu\t%s\n", ++index, static_cast<unsigned>(record.signature), name,
-                        record.length, KeyFields(record.signature, record.bytes, record.length).c_str());
-        }, &damage);
-        plat::BlockUnlock(items[i].value);
-        if (!ok) {
-            // The records listed so far come first.
-            std::fflush(stdout);
-            return Fail("item %zu: %s", i + 1, damage.c_str());
-        }
+    return ListRecords(command, args, false);
+}
+
+int RunRecordsCommand(const Command& command, const std::vector<std::string>& args) {
+    std::vector<std::string> rest;
+    bool host = false;
+    for (const auto& arg : args) {
+        if (arg == "--host") host = true;
+        else rest.push_back(arg);
     }
-    return kExitOk;
+    return ListRecords(command, rest, host);
 }
 
 } // namespace talix_cli

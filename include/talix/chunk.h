@@ -16,7 +16,9 @@ struct ChunkWorkState;
 
 class TALIX_API ZervaRTChunk {
 public:
+    // Makes a chunk on an item, with no definition yet, registered with the session.
     ZervaRTChunk(RARIvoSession* session, ZervaRTItem* item);
+    // Frees the chunk's definition and texts and takes it off its session's list.
     ~ZervaRTChunk();
     ZervaRTChunk(const ZervaRTChunk&) = delete;
     ZervaRTChunk& operator=(const ZervaRTChunk&) = delete;
@@ -49,7 +51,6 @@ public:
         ImageOffsetInfo* next = nullptr;
     };
 
-
     // Every method that reads or changes the item runs the operation
     // engine through one frame: the last status is reset, an item that is
     // neither in its note nor being created makes the method a successful
@@ -66,12 +67,14 @@ public:
                        ZervaRTChunk* source);
 
     // ---- Removing, changing, highlighting ----------------------------------
+    // Each returns 0 or the failure unless it says otherwise.
     // Removes the chunk's content (and the attachments its file hotspots name).
     std::uint16_t Remove();
-    // Removes the sections, the links (n passed to the engine), the hotspots
-    // of the chunk.
+    // Removes the chunk's sections, keeping their text.
     std::uint16_t RemoveSections();
+    // Removes the chunk's links, keeping their text (n is passed to the engine).
     std::uint16_t RemoveLinks(int n);
+    // Removes the chunk's hotspots, keeping their text.
     std::uint16_t RemoveHotspots();
     // Removes the fields named in names (length 0: the whole text).
     std::uint16_t RemoveFields(const char* names, std::uint16_t length);
@@ -84,22 +87,26 @@ public:
     // Changes table properties from the first length bytes of a property
     // string (the caller's text is not changed); 0 without properties.
     std::uint16_t ChangeTable(const char* properties, std::uint16_t length);
-    // Highlights the chunk's text, or the occurrences of a text (length in
-    // characters, 0 the whole text; 20017 without a text).
+    // Highlights the chunk's text.
     std::uint16_t Highlight(int n);
+    // Highlights the occurrences of a text (length in characters, 0 the
+    // whole text); 20017 without a text.
     std::uint16_t HighlightText(const char* text, std::uint16_t length);
     // Turns the chunk's rich-text fields to the web editor; the message the
     // engine leaves is copied into result (resultSize bytes with the
-    // terminator) when one is given.
+    // terminator) when one is given. Returns 0 or the failure.
     std::uint16_t SwitchRTFieldsToHTMLEditor(int n, const char* options, char* result, std::uint32_t resultSize);
-    // Expands the paragraph definitions of the chunk.
+    // Expands the paragraph definitions of the chunk; the outcome is in lastStatus.
     void ExpandPabDefs(const char* options);
 
     // ---- Appending ---------------------------------------------------------
-    // count new lines (a new paragraph after them when newParagraph) or
-    // tabs; any count, written 32 at a time.
+    // Each returns 0 or the failure unless it says otherwise.
+    // count new lines (a new paragraph after them when newParagraph); any
+    // count, written 32 at a time.
     std::uint16_t AppendNewLines(std::uint16_t count, int newParagraph);
+    // count tabs, written 32 at a time.
     std::uint16_t AppendTabs(std::uint16_t count);
+    // A page break: a new paragraph whose definition breaks the page.
     std::uint16_t AppendPageBreak();
     // An anchor named by the first nameLength bytes of name.
     std::uint16_t AppendAnchor(const char* name, std::uint16_t nameLength);
@@ -119,11 +126,13 @@ public:
     // A file from disk attached to the note with its icon (name: the name
     // to attach under, else the file's own).
     std::uint16_t AppendFileAttachment(const char* path, const char* name, int n, const char* options);
-    // Not supported by the engine: 1028.
+    // Not supported by the engine: returns 1028.
     std::uint16_t RefreshAttachmentIcon(int n, const char* options);
+    // Not supported by the engine: returns 1028.
     std::uint16_t RenameAttachment(const char* name, int n, const char* options);
 
     // ---- Appending from elsewhere ------------------------------------------
+    // Each returns 0 or the failure unless it says otherwise.
     // The chunk of definition in another note's item; 546 when it matches
     // nothing there.
     std::uint16_t AppendRTChunk(const char* server, const char* database, std::uint32_t noteID,
@@ -132,10 +141,11 @@ public:
     // name, 1028 when the note has no such item.
     std::uint16_t AppendRTItem(const char* server, const char* database, std::uint32_t noteID,
                                const char* itemName);
-    // The body of the subform, page or form of that name in the item's own
-    // database; 0 without a name.
+    // The body of the subform of that name in the item's own database; 0 without a name.
     std::uint16_t AppendSubformBody(const char* name);
+    // The body of the page of that name in the item's own database; 0 without a name.
     std::uint16_t AppendPageBody(const char* name);
+    // The body of the form of that name in the item's own database; 0 without a name.
     std::uint16_t AppendFormBody(const char* name);
     // A file converted by its extension (text, HTML, import filters).
     std::uint16_t AppendImportFile(const char* path, const char* options);
@@ -151,6 +161,7 @@ public:
     std::uint16_t ExportGraphic(const char* fileName, const char* format);
 
     // ---- Tables ------------------------------------------------------------
+    // Each returns 0 or the failure unless it says otherwise.
     // A table of rows (1-255) x columns (1-64); columnOptions holds one
     // option string (or null) per column, at least min(columns, 20)
     // entries, or is null. 20017 for a count out of range.
@@ -167,6 +178,7 @@ public:
     std::uint16_t SortByRow(std::uint16_t column, int titleRow, int numeric, int reverse, const char* options);
 
     // ---- Hotspots, links, layers -------------------------------------------
+    // Each returns 0 or the failure unless it says otherwise.
     // kind names the hotspot and its code ("BUTTON LOTUSSCRIPT", "ACTION
     // FORMULA" ...); text (textLength 0: "Action Hotspot"). 1028 for a kind
     // or code that cannot be used.
@@ -193,7 +205,7 @@ public:
     // Narrows the chunk to a definition inside its innermost level; 0 when
     // the text does not parse (the chunk is unchanged).
     int ZoomIn(const char* text);
-    // Restores the definition the chunk had before its first ZoomIn.
+    // Restores the definition the chunk had before its first ZoomIn (nothing when it is not zoomed).
     void ZoomOut();
     // A new chunk on the same item whose definition is this chunk's with the
     // text's levels inside it; null when the text does not parse.
@@ -203,18 +215,20 @@ public:
     // The number of targets of a type ("Row") within the chunk's target;
     // -1 when the type cannot be counted there.
     std::int16_t GetCount(const char* typeText);
-    // Move the innermost level to the next, previous or last occurrence; 1
-    // when the chunk then stands on a target that exists.
+    // Moves the innermost level to its next occurrence; 1 when the chunk then stands on a target that exists, else 0.
     int GetNextTarget(int unused = 0);
+    // Moves the innermost level to its previous occurrence; 1 when that target exists, else 0.
     int GetPreviousTarget();
+    // Moves the innermost level to its last occurrence; 1 when that target exists, else 0.
     int GetLastTarget();
-    // The n-th text run whose formatting matches a font specification, or
-    // the n-th element of a type whose name matches, written into buffer as
-    // a definition text; 0 when none is found.
-    // searchText (may be null: any text) is what the match kind compares
-    // the run's text with.
+    // Writes into buffer the definition text of the n-th text run whose
+    // formatting matches a font specification ("Text 3"; searchText, may be
+    // null for any text, is what the match kind compares the run's text
+    // with); returns its ordinal, 0 when none is found.
     std::uint16_t FindTextChunk(int n, char* buffer, std::uint16_t bufferSize, const char* matchKind,
                                 const char* fontSpec, const char* searchText = nullptr);
+    // Writes into buffer the definition text of the n-th element of a type
+    // whose name matches ("Table 2"); returns its ordinal, 0 when none is found.
     std::uint16_t FindNamedChunk(int n, const char* typeName, char* buffer, std::uint16_t bufferSize,
                                  const char* matchKind, const char* name);
 
@@ -226,12 +240,12 @@ public:
     std::uint32_t GetText(const char* subDefinition, char* buffer, std::uint32_t bufferSize, int allRuns,
                           const char* separator);
     // Replaces the text of subDefinition's targets within the chunk (length
-    // in characters, 0: the whole text) in a font specification; 0 and
-    // nothing done without a sub-definition.
+    // in characters, 0: the whole text) in a font specification; returns 0
+    // or the failure (0 and nothing done without a sub-definition).
     std::uint16_t SetText(const char* subDefinition, const char* text, std::uint16_t length, const char* font);
     // Replaces find by replacement in the parts the scope names ("TEXT",
     // "NONTEXT", "FORMULA", "HIDEWHEN", "URL", "EVERYTHING"; none: text);
-    // 20017 without both texts.
+    // returns 0, 20017 without both texts, or the failure.
     std::uint16_t ReplaceTextQuick(const char* find, std::uint16_t findLength, const char* replacement,
                                    std::uint16_t replacementLength, const char* scope);
     // 1 when a text run of the chunk uses the font specification, else 0.
@@ -243,7 +257,7 @@ public:
     // Keeps a copy of length bytes of text in event-return slot 1-6; another
     // slot stores nothing and lowers the link kind by one.
     void SetEventRetString(std::uint16_t slot, const char* text, std::uint16_t length);
-    // Frees the text of slot 1-6.
+    // Frees the text of slot 1-6 (nothing for another slot).
     void CleanupEventRetString(std::uint16_t slot);
 
     // ---- Properties by name ----------------------------------------------
@@ -252,9 +266,10 @@ public:
     std::uint16_t GetPropertyText(const char* name, char* buffer, std::uint16_t size);
     // The property as a number; 0 for a name that is no property.
     double GetPropertyNumber(const char* name);
-    // Set a property; 1 on success, 0 on failure. With a null value the
-    // name is a string of Name=value pairs.
+    // Sets a property from text; 1 on success, 0 on failure. With a null
+    // value the name is a string of Name=value pairs.
     int SetPropertyText(const char* name, const char* value, std::uint16_t length);
+    // Sets a property from a number; 1 on success, 0 on failure.
     int SetPropertyNumber(const char* name, double value);
 
     // The common form of the two getters: mode 0 puts the text in buffer
@@ -308,12 +323,13 @@ public:
                             ActOnText actOnText, QueryLinkData queryLinkData, int* iconFlags, int* collapseIcon,
                             ImageOffsetInfo* images);
     // The worker of both: the chunk's generation context must have been
-    // allocated zero-filled before the call.
+    // allocated zero-filled before the call; the outcome is in lastStatus.
     void GenerateXML(int unused, int mimeMode, const char* extraDefinition, const char* format, const char* options,
                      std::uint16_t optionsLength, char* buffer, std::uint32_t* capacity, std::uint16_t partNumber,
                      std::FILE* file, const char* fileName, ActOnText actOnText, QueryLinkData queryLinkData);
-    // Call the chunk's event procedures, when it holds them.
+    // Calls the chunk's ActOnText event procedure with the text, when it holds one.
     void RaiseActOnText(char* text, std::uint16_t length);
+    // Calls the chunk's QueryLinkData event procedure with the link's texts, when it holds one.
     void RaiseQueryLinkData(char* unused1, std::uint16_t unused2, std::uint16_t linkKind, char* replicaText,
                             char* viewIdText, char* noteIdText, char* text1, char* text2, char* text3);
 

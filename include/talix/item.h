@@ -16,81 +16,129 @@ struct StyleMappingInfo;
 
 class TALIX_API ZervaRTItem {
 public:
+    // Makes an unconnected item registered with the session, with the default fonts and switches.
     explicit ZervaRTItem(RARIvoSession* session);
+    // Closes what the item opened, deletes its chunks and takes it off its session's list.
     ~ZervaRTItem();
     ZervaRTItem(const ZervaRTItem&) = delete;
     ZervaRTItem& operator=(const ZervaRTItem&) = delete;
 
     // ---- Connecting, creating, copying, saving ---------------------------
+    // Opens the note (server, database path, note id) and connects to the
+    // named item, making a blank one first when it is missing and create is
+    // set; returns 0 (also when the item is missing: not connected) or the failure.
     std::uint16_t Connect(const char* server, const char* database, std::uint32_t noteID, const char* itemName,
                           int create, const char* extra = nullptr);
+    // Opens the note and connects to the named item, made blank when it is
+    // missing or replace is set; returns 0 or the failure.
     std::uint16_t Create(const char* server, const char* database, std::uint32_t noteID, const char* itemName,
                          int replace, const char* extra = nullptr);
+    // Opens the note and keeps the item's names without connecting (for a
+    // later CopyBackend); returns 0, 20013 for a missing name or the failure.
     std::uint16_t CopyItem(const char* server, const char* database, std::uint32_t noteID, const char* itemName,
                            int flag);
+    // Connects to the named item of a note the caller has open (a blank one
+    // is made when it is missing and create is set); returns 0 or the failure.
     std::uint16_t ConnectBackend(std::uint32_t noteHandle, const char* itemName, int create);
+    // Connects to the named item of a note the caller has open, made blank
+    // first when replace is set; returns 0 or the failure.
     std::uint16_t CreateBackend(std::uint32_t noteHandle, const char* itemName, int replace);
+    // Connects to the named item of the note another item has open; a
+    // failure is kept in lastStatus.
     void ConnectBackendInternal(ZervaRTItem* other, const char* itemName);
+    // Copies this item's records into the named item of an open note
+    // (replacing it when replace is set); returns 0 or the failure, after
+    // which the target is as it was.
     std::uint16_t CopyBackend(std::uint32_t noteHandle, const char* itemName, int replace);
+    // Replaces the item in its note by a blank rich-text item (one empty
+    // paragraph); returns 0 or the failure.
     std::uint16_t CreateBlankRichTextItem();
     // Writes the pending record list back. Returns 0 or the failure; on
     // failure the stored item is unchanged and the list stays pending.
     std::uint16_t Commit();
+    // Stores the note (committing first when records are cached); returns 0 or the failure.
     std::uint16_t Save();
+    // A new chunk on the item for a definition text ("Table 1; Row 2"); null
+    // when the item is not connected or the text does not parse.
     ZervaRTChunk* DefineChunk(const char* definition);
+    // Disconnects the item: closes what it opened, frees its record lists and deletes its chunks.
     void CleanupTraces();
-    // Replaces the named MIME item of the note by a rich-text item.
+    // Replaces the named MIME item of the note by a rich-text item; returns 0 or the failure.
     std::uint16_t ConvertFromMIMEBackend(std::uint32_t noteHandle, const char* itemName, const char* options,
                                          std::uint16_t optionsLength = 0, const char* unused = nullptr,
                                          std::uint16_t unusedLength = 0);
 
     // ---- Design elements -------------------------------------------------
-    // Connect to the content item of the design element of that name. With a
-    // copy name the item works on an in-memory copy titled with the first
-    // free name made from the copy name; saving stores it as a new element.
+    // Each connects to the content item of the design element of that name
+    // and kind and returns 0 or the failure. With a copy name the item works
+    // on an in-memory copy titled with the first free name made from the
+    // copy name; saving stores it as a new element.
+    // A form ("$Body").
     std::uint16_t ConnectForm(const char* server, const char* database, const char* name, const char* copyName);
+    // A subform ("$Body").
     std::uint16_t ConnectSubform(const char* server, const char* database, const char* name, const char* copyName);
+    // A page ("$Body").
     std::uint16_t ConnectPage(const char* server, const char* database, const char* name, const char* copyName);
+    // A shared field ("$Body").
     std::uint16_t ConnectSharedField(const char* server, const char* database, const char* name,
                                      const char* copyName);
+    // An image resource ("$ImageData").
     std::uint16_t ConnectImageResource(const char* server, const char* database, const char* name,
                                        const char* copyName);
+    // A frame set.
     std::uint16_t ConnectFrameSet(const char* server, const char* database, const char* name, const char* copyName);
+    // A file resource ("$FileData").
     std::uint16_t ConnectFileResource(const char* server, const char* database, const char* name,
                                       const char* copyName);
-    // name, or name with ".xsp" appended when it does not end in it.
+    // An XPage: name, or name with ".xsp" appended when it does not end in it.
     std::uint16_t ConnectXPage(const char* server, const char* database, const char* name, const char* copyName);
+    // A custom control.
     std::uint16_t ConnectCustomControl(const char* server, const char* database, const char* name,
                                        const char* copyName);
-    // The shared worker: connects to itemName of the design element.
+    // The shared worker: connects to itemName of the design element whose
+    // flags match the pattern; returns 0 or the failure.
     std::uint16_t ConnectFormBody(const char* server, const char* database, const char* name, const char* copyName,
                                   const char* flagsPattern, const char* itemName);
 
     // ---- File-resource content and export --------------------------------
-    // Replace the item (normally "$FileData") by a file header and the file
-    // segments of the content, and set "$FileSize".
+    // Replaces the item (normally "$FileData") by a file header and the file
+    // segments of a file's content, and sets "$FileSize"; returns 0 or the failure.
     std::uint16_t CreateFileResourceRichTextItem(const char* extension, const char* filePath);
+    // The same with the content taken from a buffer; returns 0 or the failure.
     std::uint16_t CreateFileResourceRichTextItemFromBuffer(const char* extension, const void* buffer,
                                                            std::uint32_t size);
-    // Replaces every occurrence of findText in the file-resource content.
+    // Replaces every occurrence of findText in the file-resource content; returns 0 or the failure.
     std::uint16_t ReplaceTextInFileResource(const char* findText, const char* replacementText);
     // Writes the item to a file: file data, raw records or through an export
-    // filter, by the item and the type or the file's extension.
+    // filter, by the item and the type or the file's extension; returns 0 or the failure.
     std::uint16_t Export(const char* filePath, const char* type);
 
     // ---- Font table and style mappings ---------------------------------
+    // Loads the item's face table from its note's font table; returns 0 or the failure.
     std::uint16_t InitialFontTable();
+    // Loads the face table from a stored font table record (null: the standard faces only); returns 0.
     std::uint16_t RecordFontFaces(const void* fontTable);
+    // Copies the name of the face with that id into name; 1 when the face is known, else 0.
     int FindFaceByID(std::uint8_t faceId, char* name);
+    // The face id of a face name, added to the note's font table when new; 0 unconnected or on failure.
     std::uint8_t DefineFont(const char* faceName);
+    // The face id of a face name, added with its family to the note's font table when new; 0 on failure.
     std::uint8_t AddToFontTable(const char* faceName, std::uint8_t family);
+    // Merges a font table record into the note's (id changes: session font map); returns 0 or the failure.
     std::uint16_t MergeWithCDFONTTABLE(const void* fontTable, std::uint16_t unused, std::uint32_t length);
+    // Merges another note's font table into this one's (id changes: session font map); returns 0 or the failure.
     std::uint16_t MergeFontTables(std::uint32_t noteHandle);
+    // Adds an internal mapping between a named style, a face and a font id.
     void CreateInternalStyleMapping(const char* styleName, const char* faceName, std::uint32_t fontId);
+    // The internal or external style mapping of a font id, or null.
     talix::StyleMappingInfo* GetStyleMappingByFontID(std::uint32_t fontId, int internal);
+    // Deletes every internal (internal not 0) or external style mapping.
     void ClearStyleMappings(int internal);
 
     // ---- Paragraph-style strings ---------------------------------------
+    // Reads a paragraph-style string (and a second one) into definitions,
+    // set and clear words, list types, margin shifts and given-field masks;
+    // returns 0, or 1028 for a null string.
     std::uint16_t ParseParagraphString(const char* string, const char* second, talix::CDPABDEFEXT* def1,
                                        talix::CDPABDEFEXT* def2, std::uint16_t* flagsSet, std::uint16_t* flagsClear,
                                        std::uint16_t* flags2Set, std::uint16_t* flags2Clear,
@@ -102,33 +150,45 @@ public:
                                        std::uint32_t* mask1, std::uint32_t* mask2);
 
     // ---- Properties ------------------------------------------------------
+    // Sets a number property of the item by name; returns 0 (an unknown or read-only name changes nothing).
     std::uint16_t SetPropertyNumber(const char* name, double value);
+    // The value of a number property by name; 0 for an unknown name.
     double GetPropertyNumber(const char* name);
+    // Sets a text property by name (value null: name is an option string
+    // setting every property it names); 1 when taken, else 0.
     int SetPropertyText(const char* name, const char* value, std::uint16_t length);
+    // Copies a text property into buffer (and the session's text result); returns the length copied.
     std::uint16_t GetPropertyText(const char* name, char* buffer, std::uint16_t size);
+    // Compiles a formula into the named item of the note (empty: deletes it);
+    // returns 0, 257 when it does not compile, or the failure.
     std::uint16_t SetFormulaItem(const char* itemName, const char* formula, std::uint16_t length);
 
     // ---- Note-level operations on other items of the note --------------
     // Writes "$HTMLCode" and the "$HTMLHeadTag" formula that load the web
     // editor for a field (toolbar set "MirratDefault" when null). text is
-    // not used.
+    // not used. Returns 0 or the failure.
     std::uint16_t SetupAlternateEditor(const char* text, const char* fieldName, std::uint16_t fieldNameLength,
                                        const char* toolbarSet);
-    // Replaces "$Header" (header not 0) or "$Footer" by one header record.
+    // Replaces "$Header" (header not 0) or "$Footer" by one header record; returns 0 or the failure.
     std::uint16_t ResetHeaderFooter(int header, const char* text, std::uint32_t fontId, const char* faceName);
     // The text of a formula item, terminated, into text (textSize bytes with
     // the terminator). Returns its length; 0 and an empty text when the item
     // is missing, not a formula, cannot be given back as text or does not
     // fit.
     std::uint16_t GetFormulaItem(const char* itemName, char* text, std::uint16_t textSize);
-    // The item's check text (lengthWidth + 2 x sumWidth digits and the
-    // terminator) into text; an empty text when the item is not connected.
+    // Writes the item's check text (lengthWidth + 2 x sumWidth digits and
+    // the terminator) into text (empty when the item is not connected);
+    // returns 0 or the failure.
     std::uint16_t CalculateRTItemCRC(char* text, std::uint16_t lengthWidth, std::uint16_t sumWidth);
 
     // ---- Host and canonical record forms -------------------------------
+    // The host-form length of a record's fixed part (length when it has no known layout).
     std::uint32_t NonCanonicalLength(std::uint16_t signature, std::uint32_t length);
+    // The stored-form length of a record's fixed part (length when it has no known layout).
     std::uint32_t CanonicalLength(std::uint16_t signature, std::uint32_t length);
+    // A host-form record converted to stored form in the item's work buffer (*length: its length); null on failure.
     void* ConvertToCanonicalData(const void* record, std::uint16_t signature, std::uint32_t* length);
+    // A stored record converted to host form in the item's work buffer (*length: its length); null on failure.
     void* ConvertFromCanonicalData(const void* record, std::uint16_t signature, std::uint32_t* length);
 
     // ---- Fields ------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "talix/export.h"
+#include "talix/version.h"
 
 class ZervaRTItem;
 class ZervaRTChunk;
@@ -16,7 +17,9 @@ struct SessionWorkArea;
 
 class TALIX_API RARIvoSession {
 public:
+    // Makes a session with its work area (see IsUsable).
     RARIvoSession();
+    // Deletes the items and chunks still made on the session and frees all it holds.
     ~RARIvoSession();
     RARIvoSession(const RARIvoSession&) = delete;
     RARIvoSession& operator=(const RARIvoSession&) = delete;
@@ -24,13 +27,18 @@ public:
     // Reads the trace level and fixes the process-wide temporary directory.
     void SetUp();
 
+    // Registers an item with the session (its constructor does); the session deletes what is registered.
     void AddToRTITEMList(ZervaRTItem* item);
+    // Registers a chunk with the session (its constructor does).
     void AddToRTCHUNKList(ZervaRTChunk* chunk);
+    // Takes an item off the session's list (its destructor does); nothing when it is not on it.
     void RemoveFromRTITEMList(ZervaRTItem* item);
+    // Takes a chunk off the session's list (its destructor does); nothing when it is not on it.
     void RemoveFromRTCHUNKList(ZervaRTChunk* chunk);
 
-    // The chain of 1 MiB output cache blocks used by the MIME writer.
+    // Adds one 1 MiB block to the output cache chain the MIME writer uses (nothing when memory is short).
     void CreateCachedStuff();
+    // Frees every block of the output cache chain.
     void CleanUpCachedStuff();
 
     // Creates (or, with overwrite, empties) the design element kind "Form",
@@ -49,7 +57,7 @@ public:
     static constexpr std::uint32_t kOptionValueCapacity = 8192;
     static constexpr std::uint32_t kMessagePrefixCapacity = 16;
 
-    double version = 4.31;
+    double version = TALIX_VERSION_NUMBER;
     std::uint16_t textResultLength = 0;
     char textResult[kTextResultCapacity + 2] = {};
     char statusText[kStatusTextCapacity] = {};

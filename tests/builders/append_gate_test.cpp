@@ -196,8 +196,7 @@ TEST_F(GateTest, TablesStartAParagraphAndKeepTheirCellState) {
     ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
     talix::ItemRecordList* read = talix_test::StoreOutput(&item_, note);
     EXPECT_EQ(talix_test::ListSignatures(read), Signatures());
-    if (read != nullptr) talix::FreeItemRecordList(&session_, read);
-    delete read;
+    talix::DeleteItemRecordList(&session_, read);
     plat::NoteClose(note);
     plat::DbClose(db);
 }
@@ -247,7 +246,7 @@ TEST_F(GateTest, LengthsFollowTheRecord) {
     // Records the output cannot hold are refused.
     FixtureRecord huge = HostRecord(0xFF85, 8);
     huge.bytes.resize(talix::kOutputSegmentCapacity + 2);
-    EXPECT_EQ(Append(huge), talix::kHtmlTreeLost);
+    EXPECT_EQ(Append(huge), talix::kOperationFailed);
     FixtureRecord cut = HostRecord(0xFF85, 8);
     cut.bytes.resize(3);
     EXPECT_EQ(Append(cut), talix::kArgumentError);

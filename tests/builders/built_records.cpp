@@ -75,8 +75,7 @@ void FreeOutput(ZervaRTItem* item) {
     talix::ItemRecordList* list = item->work->output;
     item->work->output = nullptr;
     if (list == nullptr) return;
-    talix::FreeItemRecordList(item->session, list);
-    delete list;
+    talix::DeleteItemRecordList(item->session, list);
 }
 
 talix::ItemRecordList* StoreOutput(ZervaRTItem* item, plat::NOTEHANDLE note) {
@@ -113,8 +112,7 @@ void ExpectStoredAsBuilt(ZervaRTItem* item, plat::NOTEHANDLE note) {
         again = again->next;
     }
     EXPECT_EQ(again, nullptr);
-    talix::FreeItemRecordList(item->session, read);
-    delete read;
+    talix::DeleteItemRecordList(item->session, read);
 }
 
 } // namespace talix_test

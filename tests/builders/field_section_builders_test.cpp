@@ -13,13 +13,13 @@
 #include "builders/field_builder.h"
 #include "builders/hotspot_builders.h"
 #include "builders/section_builders.h"
-#include "chunkops/operation_inputs.h"
+#include "core/chunk_work_state.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
+#include "core/operation_inputs.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -178,7 +178,7 @@ TEST_F(FieldBuilder, NamesScriptsAndEventFailures) {
     Save(talix::kSavedIdName, 0xFF7A, 26);
     Events({"LotusScript:Exiting:Sub Exiting(Source As Field)\nEnd Sub", "Javascript:OnHover:x()",
             "JAVASCRIPT:onblur=y()"});
-    EXPECT_EQ(talix::AppendEventCode(nullptr, nullptr, 0, "Add", context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::AppendEventCode(nullptr, nullptr, 0, "Add", context_.get()), talix::kOperationFailed);
     EXPECT_EQ(Shape(), "FF8A FFF9 FFDC ");
     EXPECT_EQ(Name(Nodes()[0]), "Total1");
     EXPECT_EQ(ReadWord(Nodes()[1]->bytes + 8), 12);
@@ -230,7 +230,7 @@ TEST_F(FieldBuilder, NoFreeNameLeftFails) {
         ASSERT_EQ(plat::ItemSetText(note_, name, "x", 1), plat::NOERROR);
     }
     SaveField("F");
-    EXPECT_EQ(talix::AppendEventCode(nullptr, nullptr, 1, "Add", context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::AppendEventCode(nullptr, nullptr, 1, "Add", context_.get()), talix::kOperationFailed);
     EXPECT_TRUE(Nodes().empty());
     EXPECT_EQ(plat::ItemTextListCount(note_, "$Fields"), 0);
 }

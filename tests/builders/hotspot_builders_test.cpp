@@ -13,12 +13,12 @@
 #include "builders/button_builders.h"
 #include "builders/hotspot_builders.h"
 #include "builders/image_map_builder.h"
-#include "chunkops/operation_inputs.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
+#include "core/operation_inputs.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
@@ -94,7 +94,7 @@ TEST_F(HotspotBuilders, URLLinkOverText) {
     request.kind = talix::kLinkURL;
     request.target = "http://a.b/c";
     const std::size_t before = Nodes().size();
-    EXPECT_EQ(talix::AppendNotesLinkHotspotEx(nullptr, 0, context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::AppendNotesLinkHotspotEx(nullptr, 0, context_.get()), talix::kOperationFailed);
     request.target = "";
     EXPECT_EQ(talix::AppendNotesLinkHotspotEx("Home", 4, context_.get()), talix::kArgumentError);
     EXPECT_EQ(talix::AppendURLHotspot("Home", 4, "", 0, context_.get(), 0), talix::kArgumentError);
@@ -154,7 +154,7 @@ TEST_F(HotspotBuilders, LinkTargetsDecideTheKindOfLink) {
     EXPECT_EQ(request.kind, talix::kLinkURL);
     EXPECT_EQ(Shape(), "<FFAD FF7E FFF6 FFAD <FF85 FF85 D2 >FF85 AE >AE ");
     request.kind = talix::kLinkOnText;
-    EXPECT_EQ(talix::AppendNotesLinkHotspotEx(nullptr, 0, context_.get()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::AppendNotesLinkHotspotEx(nullptr, 0, context_.get()), talix::kOperationFailed);
 
     // A view id of 31 characters leaves a database link; a note id without
     // a view id is not used. Without text the link stands alone.
@@ -400,8 +400,7 @@ TEST_F(HotspotBuilders, ImageMapAreas) {
     EXPECT_EQ(Shape(), "<FFF5 FFF5 >FFF5 ");
     EXPECT_EQ(Nodes()[1]->length, 32u);
     EXPECT_EQ(ReadWord(Nodes()[1]->bytes + 8), talix::kShapeDefault);
-    talix::FreeItemRecordList(&session_, first);
-    delete first;
+    talix::DeleteItemRecordList(&session_, first);
 }
 
 TEST(ImageMapArea, RectanglesAndPolygons) {

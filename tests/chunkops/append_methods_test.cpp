@@ -9,8 +9,8 @@
 
 #include "chunk_fixture.h"
 #include "core/attachments.h"
+#include "core/chunk_work_state.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
 #include "talix_platform.h"
 
 namespace chunkops_test {

@@ -99,10 +99,7 @@ Body ChunkTest::Stored(plat::NOTEID id, const char* itemName) const {
                 body.texts.emplace_back(reinterpret_cast<const char*>(node->bytes) + 8, node->length - 8);
         }
     }
-    if (list != nullptr) {
-        talix::FreeItemRecordList(&session, list);
-        delete list;
-    }
+    talix::DeleteItemRecordList(&session, list);
     return body;
 }
 

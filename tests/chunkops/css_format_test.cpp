@@ -6,8 +6,8 @@
 #include <limits>
 #include <string>
 
-#include "chunkops/css_format.h"
 #include "core/font_spec.h"
+#include "engine/css_format.h"
 
 namespace {
 

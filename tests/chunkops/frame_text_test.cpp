@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "chunk_fixture.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/chunk_work_state.h"
 #include "talix_platform.h"
 
 namespace chunkops_test {

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "chunk_fixture.h"
-#include "chunkops/font_property_writer.h"
-#include "chunkops/paragraph_property_writer.h"
-#include "chunkops/target_property_writers.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/signatures.h"
+#include "engine/font_property_writer.h"
+#include "engine/paragraph_property_writer.h"
+#include "engine/target_property_writers.h"
 
 namespace chunkops_test {
 namespace {

@@ -146,8 +146,7 @@ TEST_F(DesignElements, EveryElementOfTheSharedDataConnectsReadsAndCopies) {
         ASSERT_NE(list, nullptr);
         EXPECT_EQ(status, 0);
         EXPECT_NE(list->head, nullptr);
-        talix::FreeItemRecordList(&session_, list);
-        delete list;
+        talix::DeleteItemRecordList(&session_, list);
 
         ASSERT_EQ((copy.*connect)("", path_.c_str(), name.c_str(), title.c_str()), 0);
         ASSERT_EQ(copy.Save(), 0);
@@ -279,6 +278,15 @@ TEST_F(DesignElements, RefusesWhatItCannotCreateAndEncodesNamesOnACopy) {
     EXPECT_EQ(session_.CreateDesignElement("File Resource", "", path_.c_str(), "x.txt", "SourceFile=/no/such"),
               nullptr);
     EXPECT_EQ(Find("x.txt") + Find("V"), 0u);
+    // An image resource is not handed out blank: neither for a file that
+    // cannot be read nor for one the graphic append refuses.
+    EXPECT_EQ(session_.CreateDesignElement("Image Resource", "", path_.c_str(), "gone.gif", "SourceFile=/no/such"),
+              nullptr);
+    EXPECT_EQ(Find("gone.gif"), 0u);
+    std::string notImage = WriteFile("notes.gif", "plain text, not a picture");
+    EXPECT_EQ(session_.CreateDesignElement("Image Resource", "", path_.c_str(), "notes.gif",
+                                           ("SourceFile=" + notImage).c_str()),
+              nullptr);
 
     char name[] = "my dir\\logo: 1.gif";
     ZervaRTItem* encoded = session_.CreateDesignElement("Image Resource", "", path_.c_str(), name, "URLEncode=Yes");

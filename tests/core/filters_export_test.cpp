@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/chunk_work_state.h"
 #include "core/filters.h"
-#include "engine/chunk_work_state.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -83,14 +83,14 @@ TEST(RawExport, WritesTheFontTableThenEveryItemOrNothing) {
 
     // A file that cannot be created, a font table or an item that is not
     // rich text: a failure and no file.
-    EXPECT_EQ(talix::ExportItemWithFonts(&item, dir.file("no/dir/x.cd").c_str()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::ExportItemWithFonts(&item, dir.file("no/dir/x.cd").c_str()), talix::kOperationFailed);
     ASSERT_EQ(plat::ItemDelete(note, "$Fonts", 6), plat::NOERROR);
     ASSERT_EQ(plat::ItemSetText(note, "$Fonts", "Arial", 5), plat::NOERROR);
-    EXPECT_EQ(talix::ExportItemWithFonts(&item, path.c_str()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::ExportItemWithFonts(&item, path.c_str()), talix::kOperationFailed);
     EXPECT_FALSE(std::filesystem::exists(path));
     ASSERT_EQ(plat::ItemDelete(note, "$Fonts", 6), plat::NOERROR);
     ASSERT_EQ(plat::ItemAppend(note, 0, "Body", 4, plat::TYPE_TEXT, "abc", 3), plat::NOERROR);
-    EXPECT_EQ(talix::ExportItemWithFonts(&item, path.c_str()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::ExportItemWithFonts(&item, path.c_str()), talix::kOperationFailed);
     EXPECT_EQ(item.ownError, talix::kErrNotRichText);
     EXPECT_FALSE(std::filesystem::exists(path));
     plat::NoteClose(note);

@@ -176,7 +176,7 @@ TEST_F(ItemProperties, FormulaPropertiesAreStoredAsCompiledItems) {
 
     EXPECT_EQ(item->SetFormulaItem("$Custom", "1 + 2", 5), kOK);
     EXPECT_EQ(ItemType("$Custom"), plat::TYPE_FORMULA);
-    EXPECT_EQ(item->SetFormulaItem("$Custom", "1 +", 3), kHtmlTreeLost);
+    EXPECT_EQ(item->SetFormulaItem("$Custom", "1 +", 3), kOperationFailed);
     EXPECT_EQ(ItemType("$Custom"), plat::TYPE_FORMULA);
     EXPECT_EQ(item->SetFormulaItem("$Custom", nullptr, 0), kOK);
     EXPECT_EQ(ItemType("$Custom"), 0);

@@ -44,7 +44,7 @@ protected:
         return list;
     }
     ~RecordIo() override {
-        for (auto& list : lists_) talix::FreeItemRecordList(&session_, list.get());
+        for (ItemRecordList* list : lists_) talix::DeleteItemRecordList(&session_, list);
     }
     void AppendRaw(const char* name, const std::string& records) {
         ASSERT_EQ(plat::ItemAppend(note_, 0, name, static_cast<plat::WORD>(std::strlen(name)), plat::TYPE_COMPOSITE,
@@ -62,7 +62,7 @@ protected:
     plat::NOTEHANDLE note_ = 0;
     RARIvoSession session_;
     ZervaRTItem item_{&session_};
-    std::vector<std::unique_ptr<ItemRecordList>> lists_;
+    std::vector<ItemRecordList*> lists_;
 };
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -136,8 +136,7 @@ void RoundTripFiles(const std::vector<std::filesystem::path>& files) {
                 plat::NOTEHANDLE copy = 0;
                 if (list == nullptr || plat::NoteCreate(db, &copy) != 0) {
                     ADD_FAILURE() << where << ": nothing read";
-                    talix::FreeItemRecordList(&session, list);
-                    delete list;
+                    talix::DeleteItemRecordList(&session, list);
                     continue;
                 }
                 list->note = copy;
@@ -150,8 +149,7 @@ void RoundTripFiles(const std::vector<std::filesystem::path>& files) {
                 EXPECT_TRUE(actual == expected) << where << ": " << actual.size() << " bytes written for "
                                                 << expected.size() << ", first difference at byte " << differ;
                 ExpectItemSizes(written, where);
-                talix::FreeItemRecordList(&session, list);
-                delete list;
+                talix::DeleteItemRecordList(&session, list);
                 plat::NoteClose(copy);
                 ++checked;
             }

@@ -175,7 +175,7 @@ TEST_F(SessionItemTest, ConnectFailuresAreReported) {
     EXPECT_EQ(item.ownError, talix::kErrBadName);
     EXPECT_TRUE(Shown("TALIX: Invalid database name"));
 
-    EXPECT_EQ(item.Connect("", path_.c_str(), styled_, longName.c_str(), 1), talix::kHtmlTreeLost);
+    EXPECT_EQ(item.Connect("", path_.c_str(), styled_, longName.c_str(), 1), talix::kOperationFailed);
     EXPECT_EQ(item.connected, 0);
 
     g_messages.clear();
@@ -233,7 +233,7 @@ TEST_F(SessionItemTest, BackendFamilyWorksOnTheCallersNote) {
         EXPECT_EQ(item.connected, 0);
         EXPECT_TRUE(Shown("Cannot connect to item of type 25.  Not rich text!"));
 
-        EXPECT_EQ(item.ConnectBackend(note, "", 1), talix::kHtmlTreeLost);
+        EXPECT_EQ(item.ConnectBackend(note, "", 1), talix::kOperationFailed);
         EXPECT_EQ(item.ownError, talix::kErrBadName);
         EXPECT_EQ(item.ConnectBackend(note, "Missing", 0), 0);
         EXPECT_EQ(item.connected, 0);

@@ -103,11 +103,11 @@ TEST_F(Walkers, ItemTextJoinsTheRunsOfEveryItem) {
 
     ASSERT_EQ(plat::ItemSetText(note_, "Subject", "text", 4), 0);
     Measure("Subject", 0, 0, &status);
-    EXPECT_EQ(status, talix::kHtmlTreeLost);
+    EXPECT_EQ(status, talix::kOperationFailed);
     std::string damaged("\x85\xFF\x40\x00", 4);
     ASSERT_EQ(plat::ItemAppend(note_, 0, "Bad", 3, plat::TYPE_COMPOSITE, damaged.data(), 4), 0);
     EXPECT_EQ(Measure("Bad", 0, 0, &status), "<null>");
-    EXPECT_EQ(status, talix::kHtmlTreeLost);
+    EXPECT_EQ(status, talix::kOperationFailed);
     EXPECT_EQ(talix::MeasureItemContent(note_, "Body", nullptr, nullptr, 0, 0), talix::kOutOfMemory);
 }
 
@@ -122,8 +122,8 @@ TEST_F(Walkers, FileResourceDataIsReadAndExported) {
     std::string path = dir_.file("out.bin");
     EXPECT_EQ(talix::ExportFileData(note_, path.c_str()), 0);
     EXPECT_EQ(talix_test::ReadFile(path), first + second);
-    EXPECT_EQ(talix::ExportFileData(note_, ""), talix::kHtmlTreeLost);
-    EXPECT_EQ(talix::ExportFileData(note_, dir_.file("no/such/dir/out.bin").c_str()), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::ExportFileData(note_, ""), talix::kOperationFailed);
+    EXPECT_EQ(talix::ExportFileData(note_, dir_.file("no/such/dir/out.bin").c_str()), talix::kOperationFailed);
 
     // Without a file header there is no data; a header that records less
     // than the segments hold bounds what is read.

@@ -152,11 +152,16 @@ TEST_F(FormulaHost, LoadsTheDriverByClassAndRunsItemFunctions) {
     for (const auto& entry : plat::LogRecent())
         loaded = loaded || entry.text.find("Database driver Talix loaded from program library") == 0;
     EXPECT_TRUE(loaded);
-    // The host found the library this program links: one instance, whose
-    // context the host's DBDInit made.
+    // The host loaded the product library once: its driver context is the
+    // one the host's DBDInit made, and the library is found again as it is.
+    plat::ModuleHandle module = nullptr;
+    ASSERT_EQ(plat::LibraryLoad("libtalix.so", &module, nullptr), plat::NOERROR);
+    auto* open = reinterpret_cast<DBDOpenProc*>(plat::LibraryProcedure(module, "DBDOpen"));
+    ASSERT_NE(open, nullptr);
     void* shared = nullptr;
-    EXPECT_EQ(DBDOpen(nullptr, &shared), 0);
+    EXPECT_EQ(open(nullptr, &shared), 0);
     EXPECT_NE(shared, nullptr);
+    EXPECT_EQ(plat::LibraryUnload(module), plat::NOERROR);
 
     // Create makes the missing item and saves the note; Save answers 1 and
     // leaves the note as it was stored.

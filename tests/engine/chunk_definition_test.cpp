@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "engine/chunk_definition.h"
-#include "engine/chunk_types.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_types.h"
 
 namespace {
 

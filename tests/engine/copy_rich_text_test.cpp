@@ -338,13 +338,11 @@ TEST(CopyRealData, TheBodyOfEveryFormAndSubformCopiesWhole) {
             talix::ItemRecordList* body = talix::SIAR(&item, 0, nullptr, 0, 0, design, "$Body", &status);
             plat::NoteClose(design);
             if (status != 0) {   // damaged stored records are not copied
-                talix::FreeItemRecordList(&session, body);
-                delete body;
+                talix::DeleteItemRecordList(&session, body);
                 continue;
             }
             const std::string expected = "start" + TextOf(body);
-            talix::FreeItemRecordList(&session, body);
-            delete body;
+            talix::DeleteItemRecordList(&session, body);
 
             ZervaRTChunk* chunk = item.DefineChunk("Everything");
             ASSERT_EQ(RunOperation(chunk, Op(37, 2)), 0);
@@ -353,8 +351,7 @@ TEST(CopyRealData, TheBodyOfEveryFormAndSubformCopiesWhole) {
             EXPECT_EQ(status, 0);
             EXPECT_EQ(talix_test::CheckStructure(copy), "");
             EXPECT_EQ(TextOf(copy), expected);
-            talix::FreeItemRecordList(&session, copy);
-            delete copy;
+            talix::DeleteItemRecordList(&session, copy);
             ++copied;
         }
         plat::DbClose(db);

@@ -51,8 +51,7 @@ std::string ReadItemRecords(const std::string& path, plat::NOTEID id, const char
         records->push_back({node->signature, std::vector<std::uint8_t>(node->bytes, node->bytes + node->length)});
     const std::string problem =
         status != 0 ? "<unreadable>" : checkStructure ? talix_test::CheckStructure(list) : std::string();
-    talix::FreeItemRecordList(&session, list);
-    delete list;
+    talix::DeleteItemRecordList(&session, list);
     return problem;
 }
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/chunk_work_state.h"
 #include "core/session_work_area.h"
 #include "edit_fixture.h"
-#include "engine/chunk_work_state.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "support/op_runner.h"

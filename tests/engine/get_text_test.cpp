@@ -102,8 +102,7 @@ bool ExpectedText(ZervaRTItem* item, std::string* text) {
         if (node->signature == 0xFF85 && node->length > 8)
             text->append(reinterpret_cast<const char*>(node->bytes) + 8, node->length - 8);
     }
-    talix::FreeItemRecordList(item->session, list);
-    delete list;
+    talix::DeleteItemRecordList(item->session, list);
     if (text->size() > kTextCap) text->resize(kTextCap);
     return status == 0;
 }

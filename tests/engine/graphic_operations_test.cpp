@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "core/chunk_work_state.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
 #include "engine/graphic_utilities.h"
 #include "engine/record_process.h"
 #include "graphic_fixtures.h"
@@ -429,8 +429,7 @@ TEST(RealGraphics, EveryGraphicReportsItsSizeAndFormatAndAnImageResourceExportsI
         if (node->signature == kSigImageSegment)
             data.append(reinterpret_cast<const char*>(node->bytes) + 12, talix::ReadWord(node->bytes + 8));
     }
-    talix::FreeItemRecordList(&session, list);
-    delete list;
+    talix::DeleteItemRecordList(&session, list);
     const std::string file = dir.file("resource.gif");
     ZervaRTChunk* chunk = item.DefineChunk("Graphic 1");
     ASSERT_NE(chunk, nullptr);

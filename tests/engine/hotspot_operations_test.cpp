@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "chunkops/operation_inputs.h"
-#include "core/record_forms.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
+#include "core/operation_inputs.h"
+#include "core/record_forms.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
 #include "hotspot_fixture.h"
+#include "support/op_runner.h"
 #include "support/rich_text_items.h"
 #include "support/structure_checker.h"
-#include "support/op_runner.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
 #include "talix_platform.h"

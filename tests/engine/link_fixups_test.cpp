@@ -167,8 +167,7 @@ TEST_F(LinkFixups, AnItemCopiedToAnotherNoteKeepsItsLinksFontsAndAttachments) {
     EXPECT_EQ(indexed, 0u);
     EXPECT_EQ(inlined, 1u);
     EXPECT_STREQ(face, "Courier New");
-    talix::FreeItemRecordList(&session_, list);
-    delete list;
+    talix::DeleteItemRecordList(&session_, list);
 }
 
 TEST_F(LinkFixups, AFailedCopyLeavesTheTargetAsItWasAndACopyInOneNoteSharesItsAttachments) {
@@ -182,7 +181,7 @@ TEST_F(LinkFixups, AFailedCopyLeavesTheTargetAsItWasAndACopyInOneNoteSharesItsAt
     ASSERT_EQ(source_.Connect("", db_.path().c_str(), sourceId, "Body", 0), 0);
     ASSERT_EQ(target_.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
     const std::vector<std::string> before = talix_test::StoredValues(target_.noteHandle, "Body");
-    EXPECT_EQ(talix::CopyRichTextWithLinks(&source_, &target_, 0, 0), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix::CopyRichTextWithLinks(&source_, &target_, 0, 0), talix::kOperationFailed);
     EXPECT_EQ(source_.ownError, talix::kErrNotRichText);
     EXPECT_EQ(talix_test::StoredValues(target_.noteHandle, "Body"), before);
     EXPECT_FALSE(HasAttachment(target_.noteHandle, "a.txt"));

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "chunkops/link_matching_cache.h"
+#include "core/link_matching_cache.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"

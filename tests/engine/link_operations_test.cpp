@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "chunkops/operation_inputs.h"
+#include "core/chunk_work_state.h"
+#include "core/operation_inputs.h"
 #include "core/record_forms.h"
 #include "core/statuses.h"
 #include "hotspot_fixture.h"
-#include "engine/chunk_work_state.h"
 #include "support/op_runner.h"
 #include "talix/chunk.h"
 #include "talix_platform.h"
@@ -113,7 +113,7 @@ TEST_F(LinkTest, UrlAndDocumentLinksAreAppendedAtTheChunk) {
 
     // Without text a URL cannot be shown; an empty target is refused.
     const std::vector<std::string> before = db_.Stored(id_);
-    EXPECT_EQ(RunOperation(chunk, Op(2353)), talix::kHtmlTreeLost);
+    EXPECT_EQ(RunOperation(chunk, Op(2353)), talix::kOperationFailed);
     request.target = "";
     EXPECT_EQ(RunOperation(chunk, Op(2353, 0, 0, "Site")), talix::kArgumentError);
     EXPECT_EQ(item_.Save(), 0);

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "core/chunk_work_state.h"
 #include "core/session_work_area.h"
-#include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "fixture_items.h"
 #include "talix/chunk.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/pab_match.h"
 #include "core/session_work_area.h"
 #include "edit_fixture.h"
-#include "htmlgen/pab_match.h"
 #include "support/op_runner.h"
 #include "talix/chunk.h"
 #include "talix/session.h"

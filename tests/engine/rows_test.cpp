@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "core/chunk_definition.h"
+#include "core/chunk_work_state.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "edit_fixture.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "support/op_runner.h"
 #include "talix/chunk.h"

@@ -11,22 +11,22 @@
 #include <string_view>
 #include <vector>
 
+#include "core/chunk_definition.h"
+#include "core/chunk_type_table.h"
+#include "core/chunk_types.h"
+#include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "edit_fixture.h"
-#include "engine/chunk_definition.h"
-#include "engine/chunk_type_table.h"
-#include "engine/chunk_types.h"
-#include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "fixture_items.h"
-#include "talix/chunk.h"
-#include "talix/item.h"
-#include "talix/session.h"
 #include "support/record_fixture.h"
 #include "support/rich_text_items.h"
 #include "support/test_support.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
 #include "talix_platform.h"
 
 namespace {
@@ -506,8 +506,7 @@ TEST(WalkRealData, EveryItemIsWalkedToItsEnd) {
             talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
             ASSERT_NE(list, nullptr);
             const std::uint16_t count = list->tail != nullptr ? list->tail->index : 0;
-            talix::FreeItemRecordList(&session, list);
-            delete list;
+            talix::DeleteItemRecordList(&session, list);
             for (const char* definition : {"Everything", "Table *", "Table *; Row *", "Section *", "Hotspot *",
                                            "Paragraph *", "Graphic *", "Text *"}) {
                 ZervaRTChunk* chunk = item.DefineChunk(definition);

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/attachments.h"
+#include "core/chunk_work_state.h"
 #include "core/pool.h"
-#include "engine/chunk_work_state.h"
 #include "generation_fixture.h"
 #include "support/markup_validators.h"
 #include "support/test_support.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/chunk_work_state.h"
+#include "core/chunk_work_state.h"
 #include "generation_fixture.h"
 #include "htmlgen/stored_attributes.h"
 #include "talix/session.h"

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "builders/append_gate.h"
+#include "core/chunk_work_state.h"
 #include "core/record_forms.h"
-#include "engine/chunk_work_state.h"
 #include "htmlimport/import_options.h"
 #include "htmlimport/import_sink.h"
 #include "import_fixture.h"

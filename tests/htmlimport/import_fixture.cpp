@@ -94,11 +94,9 @@ void ImportTest::SetUp() {
 void ImportTest::TearDown() {
     talix::ReleaseImportContext(import_.get(), context_.get());
     for (talix::ItemRecordList* list : lists_) {
-        talix::FreeItemRecordList(&session_, list);
-        delete list;
+        talix::DeleteItemRecordList(&session_, list);
     }
-    talix::FreeItemRecordList(&session_, item_.work->output);
-    delete item_.work->output;
+    talix::DeleteItemRecordList(&session_, item_.work->output);
     item_.work->output = nullptr;
 }
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "core/chunk_work_state.h"
 #include "core/session_work_area.h"
 #include "core/statuses.h"
-#include "engine/chunk_work_state.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"

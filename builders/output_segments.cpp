@@ -1,0 +1,94 @@
+// The output segments the record output builds into, and the memory
+// handles it holds until its run ends.
+#include <new>
+
+#include "builders/record_output.h"
+#include "core/item_work_state.h"
+#include "core/pool.h"
+#include "core/record_io.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kSourceName = "rtproc2";
+
+} // namespace
+
+STATUS StartOutputSegment(RecordOutput* output) {
+    if (output == nullptr || output->item == nullptr || output->item->work == nullptr) return kArgumentError;
+    ZervaRTItem* item = output->item;
+    ItemWorkState* work = item->work;
+    if (work->output == nullptr) {
+        work->output = new (std::nothrow) ItemRecordList{};
+        if (work->output == nullptr) return kOutOfMemory;
+        work->output->note = item->noteHandle;
+        work->output->itemName = item->itemName;
+        work->output->outputFlag = 1;
+    }
+    ItemRecordList* list = work->output;
+
+    auto* buffer = static_cast<std::uint8_t*>(
+        QuorbelAllocate(output->session, __LINE__, kSourceName, kOutputSegmentCapacity, 0));
+    void* memory = QuorbelAllocate(output->session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
+    if (buffer == nullptr || memory == nullptr) {
+        // The output keeps its previous segment.
+        if (buffer != nullptr) ZervaDeallocate(output->session, buffer);
+        if (memory != nullptr) ZervaDeallocate(output->session, memory);
+        return kOutOfMemory;
+    }
+
+    output->capacity = kOutputSegmentCapacity;
+    output->segmentBytes = 0;
+    output->segmentStart = output->writePosition = buffer;
+    list->valueStart = list->readPosition = buffer;
+    list->valueLength = kOutputSegmentCapacity;
+
+    auto* segment = new (memory) OutputSegment{};
+    if (list->lastSegment == nullptr) {
+        segment->firstIndex = segment->lastIndex = 1;
+        list->firstSegment = segment;
+    } else {
+        segment->number = static_cast<std::uint16_t>(list->lastSegment->number + 1);
+        segment->firstIndex = segment->lastIndex = static_cast<std::uint16_t>(list->lastSegment->lastIndex + 1);
+        list->lastSegment->next = segment;
+    }
+    list->lastSegment = segment;
+    segment->size = kOutputSegmentCapacity;
+    segment->start = segment->position = buffer;
+    return kOK;
+}
+
+STATUS CloseOutputSegment(RecordOutput* output) {
+    if (output == nullptr || output->item == nullptr || output->item->work == nullptr) return kOK;
+    ItemRecordList* list = output->item->work->output;
+    if (list == nullptr || list->lastSegment == nullptr) return kOK;
+    OutputSegment* segment = list->lastSegment;
+    segment->size = static_cast<std::uint32_t>(output->writePosition - output->segmentStart);
+    if (list->lastAppended != nullptr) segment->lastIndex = list->lastAppended->index;
+    return kOK;
+}
+
+void ReleaseHeldHandles(RecordOutput* output, std::uint16_t first) {
+    if (output == nullptr) return;
+    std::uint16_t count = output->heldHandleCount;
+    if (count > kHeldHandleCapacity) count = kHeldHandleCapacity;
+    for (std::uint16_t i = first; i < count; ++i) {
+        HeldHandle& held = output->heldHandles[i];
+        if (held.handle != plat::NULLHANDLE) {
+            if (held.locked) plat::MemUnlock(held.handle);
+            plat::MemFree(held.handle);
+        }
+        held = HeldHandle{};
+    }
+    output->heldHandleCount = 0;
+    if (output->workHandle != plat::NULLHANDLE) {
+        plat::MemUnlock(output->workHandle);
+        plat::MemFree(output->workHandle);
+        output->workHandle = plat::NULLHANDLE;
+    }
+}
+
+} // namespace talix

@@ -1,0 +1,405 @@
+// Chunk-definition texts such as "Table 1; Row 2-3,5; Column *",
+// "Inside Section 2" or "Text Starts 'Hello' 2". A text is a list of parts
+// separated by ";"; each part becomes one level: a relation, an element type,
+// an optional match text and a list of occurrences. Parsing turns a text into
+// a chain of levels, rendering writes a chain back as canonical text.
+#include "core/chunk_definition.h"
+
+#include <cctype>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <new>
+
+#include "core/chunk_types.h"
+#include "core/owned_text.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+struct Keyword {
+    const char* word;
+    std::uint16_t value;
+};
+
+// Relation words, tried in this order as prefixes of a part's first word.
+constexpr Keyword kRelationWords[] = {
+    {"EVERYTHING", kRelEverything}, {"CONTAINS", kRelPlain}, {"INSIDE", kRelInside},
+    {"OUTSIDE", kRelOutside},       {"BEFORE", kRelBefore},  {"AFTER", kRelAfter},
+    {"START", kRelStart},           {"END", kRelEnd},
+};
+
+// Type words, tried in this order as prefixes of the type word: where two
+// words share a start the order decides. The longer of two such words comes
+// first (GRAPHICHOTSPOT before GRAPHIC, PARAGRAPHLIST before PARAGRAPH), so
+// that every type can be named.
+constexpr Keyword kTypeWords[] = {
+    {"EVERYTHING", 0},     {"TABLE", 1},           {"HOTSPOT", 2},        {"COLUMN", 6},
+    {"ROW", 5},            {"BUTTON", 3},          {"SECTION", 4},        {"DOCLINK", 8},
+    {"FILE", 7},           {"RECORD", 12},         {"STYLIZEDTEXT", 10},  {"RAWTEXT", 11},
+    {"OLEOBJECT", 13},     {"ANCHOR", 14},         {"GRAPHICHOTSPOT", 33}, {"GRAPHIC", 15},
+    {"HYPERLINK", 16},     {"POPUP", 18},          {"ACTIONHOTSPOT", 17}, {"FIELD", 19},
+    {"EVENT", 20},         {"PARAGRAPHLIST", 36},  {"PARAGRAPH", 21},     {"XML", 22},
+    {"HTML", 25},          {"XHTML", 26},          {"SUBFORM", 23},       {"COMPUTEDTEXT", 24},
+    {"HORIZONTALRULE", 27}, {"PASSTHRUHTML", 28},  {"LAYER", 29},         {"LAYOUT", 30},
+    {"URLLINK", 31},       {"IMAGEHOTSPOT", 33},   {"IMAGEMAP", 32},      {"IGNORE", 34},
+    {"DELIMITEDHTML", 37}, {"TEXT", 9},            {"NONBLANKTEXT", 35},
+};
+
+// Words in front of a match text that say how it is compared; any other word
+// means an exact comparison.
+constexpr Keyword kMatchWords[] = {
+    {"STARTS", kMatchStarts}, {"ENDS", kMatchEnds}, {"SUBSTR", kMatchSubstring},
+    {"ID", kMatchId},         {"NAME", kMatchName},
+};
+
+bool IsQuote(char c) { return c == '\'' || c == '"' || c == '|'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A part of the text: the upper-cased copy for the keywords, the text as the
+// caller wrote it for match texts, and the part's bounds in both.
+struct Part {
+    const char* upper;
+    const char* original;
+    std::size_t end;
+};
+
+bool StartsWith(const Part& part, std::size_t at, const char* word) {
+    std::size_t length = std::strlen(word);
+    return at <= part.end && part.end - at >= length && std::memcmp(part.upper + at, word, length) == 0;
+}
+
+std::size_t FindBefore(const Part& part, std::size_t from, std::size_t to, char c) {
+    for (std::size_t i = from; i < to; ++i)
+        if (part.upper[i] == c) return i;
+    return kNone;
+}
+
+std::size_t Find(const Part& part, std::size_t from, char c) { return FindBefore(part, from, part.end, c); }
+
+std::size_t SkipBlanks(const Part& part, std::size_t at) {
+    while (at < part.end && part.upper[at] == ' ') ++at;
+    return at;
+}
+
+// A number as the runtime's decimal conversion reads it: leading blanks, then
+// digits, 0 when there are none. Values past the 16-bit range are held at
+// 65,535.
+std::uint16_t ReadNumber(const char* text, std::size_t begin, std::size_t end) {
+    std::size_t i = begin;
+    while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i < end && text[i] == '+') ++i;
+    std::uint32_t value = 0;
+    for (; i < end && IsDigit(text[i]); ++i) {
+        value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
+        if (value > 0xFFFF) value = 0xFFFF;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+// Fills the level's occurrences from the list [begin, part.end): empty means
+// the first occurrence, "*" anywhere means every occurrence, otherwise
+// comma-separated entries "n" or "n-m". More entries than a level holds fail.
+bool ParseOccurrences(const Part& part, std::size_t begin, ChunkDefInfo* level) {
+    if (begin >= part.end) {
+        level->occurrenceCount = 1;
+        level->occurrenceStart[0] = 1;
+        return true;
+    }
+    if (Find(part, begin, '*') != kNone) {
+        level->occurrenceCount = 0;
+        return true;
+    }
+    std::uint16_t count = 0;
+    std::size_t entry = begin;
+    while (true) {
+        std::size_t comma = Find(part, entry, ',');
+        std::size_t entryEnd = comma == kNone ? part.end : comma;
+        if (count == kMaxOccurrences) return false;
+        // A "-" that is the entry's first character is not a range mark.
+        std::size_t dash = FindBefore(part, entry + 1, entryEnd, '-');
+        level->occurrenceStart[count] = ReadNumber(part.upper, entry, dash == kNone ? entryEnd : dash);
+        level->occurrenceEnd[count] = dash == kNone ? 0 : ReadNumber(part.upper, dash + 1, entryEnd);
+        ++count;
+        if (comma == kNone) break;
+        entry = comma + 1;
+    }
+    level->occurrenceCount = count;
+    return true;
+}
+
+// Reads the optional match text and the occurrences that follow the type
+// word at typeAt.
+bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo* level) {
+    std::size_t blank = Find(part, typeAt, ' ');
+    if (blank == kNone) return ParseOccurrences(part, part.end, level);
+    std::size_t rest = SkipBlanks(part, blank);
+    if (rest >= part.end || IsDigit(part.upper[rest]) || part.upper[rest] == '*')
+        return ParseOccurrences(part, rest, level);
+
+    std::uint16_t kind = kMatchExact;
+    if (!IsQuote(part.upper[rest])) {
+        for (const Keyword& word : kMatchWords) {
+            if (StartsWith(part, rest, word.word)) {
+                kind = word.value;
+                break;
+            }
+        }
+    }
+    // The match text starts at the first quote character; a digit or "*"
+    // before any quote means there is none and the occurrences begin there.
+    std::size_t quote = kNone;
+    std::size_t scan = rest;
+    for (; scan < part.end; ++scan) {
+        char c = part.upper[scan];
+        if (IsQuote(c)) {
+            quote = scan;
+            break;
+        }
+        if (IsDigit(c) || c == '*') break;
+    }
+    if (quote == kNone) return ParseOccurrences(part, scan, level);
+
+    std::size_t close = Find(part, quote + 1, part.upper[quote]);
+    std::size_t textEnd = close == kNone ? part.end : close;
+    level->matchText = CopyOwnedText(part.original + quote + 1, textEnd - quote - 1);
+    if (level->matchText == nullptr) return false;
+    level->hasMatchText = 1;
+    level->matchKind = kind;
+    std::size_t after = close == kNone ? part.end : SkipBlanks(part, close + 1);
+    return ParseOccurrences(part, after, level);
+}
+
+// A Column level must follow a Table or Row level, a Row level a Table or
+// Column level; the level before is plain, or Inside ("Inside Table 1; Row 2"
+// names the rows of that table).
+bool RowColumnAllowed(std::uint16_t type, const ChunkDefInfo* previous) {
+    if (type != kTypeRow && type != kTypeColumn) return true;
+    if (previous == nullptr || (previous->relation != kRelPlain && previous->relation != kRelInside)) return false;
+    std::uint16_t other = type == kTypeRow ? kTypeColumn : kTypeRow;
+    return previous->elementType == kTypeTable || previous->elementType == other;
+}
+
+// Parses one part into a new level; null when it does not parse.
+ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo* previous) {
+    std::size_t start = SkipBlanks(part, begin);
+    std::size_t blank = Find(part, start, ' ');
+    if (blank == kNone && !StartsWith(part, start, "EVERYTHING")) return nullptr;
+
+    std::uint16_t relation = kRelPlain;
+    bool relationWord = false;
+    for (const Keyword& word : kRelationWords) {
+        if (StartsWith(part, start, word.word)) {
+            relation = word.value;
+            relationWord = true;
+            break;
+        }
+    }
+
+    auto* level = new (std::nothrow) ChunkDefInfo();
+    if (level == nullptr) return nullptr;
+    level->relation = relation;
+    if (relation == kRelEverything) {
+        level->elementType = kTypeEverything;
+        level->occurrenceCount = 0;
+        return level;
+    }
+
+    std::size_t typeAt = start;
+    if (relationWord) {
+        typeAt = SkipBlanks(part, blank);
+        if ((relation == kRelStart || relation == kRelEnd) && StartsWith(part, typeAt, "WITH") &&
+            (typeAt + 4 == part.end || part.upper[typeAt + 4] == ' '))
+            typeAt = SkipBlanks(part, typeAt + 4);
+    }
+    bool typeFound = false;
+    for (const Keyword& word : kTypeWords) {
+        if (StartsWith(part, typeAt, word.word)) {
+            level->elementType = word.value;
+            typeFound = true;
+            break;
+        }
+    }
+    if (!typeFound || !RowColumnAllowed(level->elementType, previous) ||
+        !ParseMatchAndOccurrences(part, typeAt, level)) {
+        FreeChunkDefinition(level);
+        return nullptr;
+    }
+    return level;
+}
+
+// Appends to a fixed buffer, cutting what does not fit; the text stays
+// terminated.
+struct BoundedText {
+    char* out;
+    std::uint32_t size;
+    std::uint32_t used = 0;
+
+    void Append(const char* text) {
+        for (; *text != '\0' && used + 1 < size; ++text) out[used++] = *text;
+        out[used] = '\0';
+    }
+    void AppendChar(char c) {
+        char text[2] = {c, '\0'};
+        Append(text);
+    }
+    void AppendNumber(unsigned value) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%u", value);
+        Append(text);
+    }
+};
+
+const char* RelationText(std::uint16_t relation) {
+    switch (relation) {
+    case kRelEverything: return "Everything";
+    case kRelPlain: return "";
+    case kRelInside: return "Inside ";
+    case kRelOutside: return "Outside ";
+    case kRelBefore: return "Before ";
+    case kRelAfter: return "After ";
+    case kRelStart: return "Starts With ";
+    case kRelEnd: return "Ends With ";
+    default: return "Error ";
+    }
+}
+
+const char* MatchKindText(std::uint16_t kind) {
+    switch (kind) {
+    case kMatchStarts: return "Starts ";
+    case kMatchEnds: return "Ends ";
+    case kMatchSubstring:
+    case kMatchId: return "Substring ";
+    default: return "";
+    }
+}
+
+// Match texts are written in double quotes; a text that holds a double quote
+// gets another quote character the parser knows, so the written definition
+// reads back to the same text.
+char QuoteFor(const char* text) {
+    for (char quote : {'"', '\'', '|'})
+        if (std::strchr(text, quote) == nullptr) return quote;
+    return '"';
+}
+
+void RenderLevel(const ChunkDefInfo* level, BoundedText& out) {
+    out.Append(RelationText(level->relation));
+    if (!(level->relation == kRelEverything && level->elementType == kTypeEverything)) {
+        out.Append(ChunkTypeName(level->elementType, "Error"));
+        out.AppendChar(' ');
+    }
+    if (level->matchKind != kMatchNone && level->matchText != nullptr) {
+        out.Append(MatchKindText(level->matchKind));
+        char quote = QuoteFor(level->matchText);
+        out.AppendChar(quote);
+        out.Append(level->matchText);
+        out.AppendChar(quote);
+        out.AppendChar(' ');
+    }
+    if (level->relation == kRelEverything) return;
+    if (level->occurrenceCount == 0) {
+        out.AppendChar('*');
+        return;
+    }
+    std::uint16_t count = level->occurrenceCount > kMaxOccurrences ? kMaxOccurrences : level->occurrenceCount;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        if (i > 0) out.AppendChar(',');
+        out.AppendNumber(level->occurrenceStart[i]);
+        if (level->occurrenceEnd[i] > level->occurrenceStart[i]) {
+            out.AppendChar('-');
+            out.AppendNumber(level->occurrenceEnd[i]);
+        }
+    }
+}
+
+} // namespace
+
+ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused, const ChunkDefInfo* outer,
+                                   const char* text, std::uint32_t* singleTarget) {
+    if (singleTarget != nullptr) *singleTarget = 1;
+    if (text == nullptr || text[0] == '\0') return nullptr;
+
+    std::size_t length = std::strlen(text);
+    char* upper = CopyOwnedText(text, length);
+    if (upper == nullptr) return nullptr;
+    for (std::size_t i = 0; i < length; ++i)
+        upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[i])));
+
+    ChunkDefInfo* head = nullptr;
+    ChunkDefInfo* last = nullptr;
+    bool failed = false;
+    std::size_t begin = 0;
+    while (begin < length) {
+        const char* separator = static_cast<const char*>(std::memchr(upper + begin, ';', length - begin));
+        std::size_t end = separator == nullptr ? length : static_cast<std::size_t>(separator - upper);
+        if (end > begin) {   // consecutive separators give no part
+            Part part{upper, text, end};
+            ChunkDefInfo* level = ParsePart(part, begin, last != nullptr ? last : outer);
+            if (level == nullptr) {
+                failed = true;
+                break;
+            }
+            if (last == nullptr) head = level; else last->next = level;
+            last = level;
+            bool single = level->relation == kRelPlain && level->occurrenceCount == 1 &&
+                          level->occurrenceEnd[0] <= level->occurrenceStart[0];
+            if (!single && singleTarget != nullptr) *singleTarget = 0;
+        }
+        begin = end + 1;
+    }
+    std::free(upper);
+    if (failed || head == nullptr) {
+        FreeChunkDefinition(head);
+        return nullptr;
+    }
+    return head;
+}
+
+void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize) {
+    if (out == nullptr || outSize == 0) return;
+    BoundedText text{out, outSize};
+    out[0] = '\0';
+    if (chain == nullptr) {
+        text.Append("Everything");
+        return;
+    }
+    for (const ChunkDefInfo* level = chain; level != nullptr; level = level->next) {
+        if (level != chain) text.Append("; ");
+        RenderLevel(level, text);
+    }
+}
+
+void FreeChunkDefinition(ChunkDefInfo* chain) {
+    while (chain != nullptr) {
+        ChunkDefInfo* next = chain->next;
+        std::free(chain->matchText);
+        delete chain;
+        chain = next;
+    }
+}
+
+ChunkDefInfo* CopyChunkLevel(const ChunkDefInfo* level) {
+    if (level == nullptr) return nullptr;
+    auto* copy = new (std::nothrow) ChunkDefInfo(*level);
+    if (copy == nullptr) return nullptr;
+    copy->next = nullptr;
+    // The walk's state belongs to the walk over the original level.
+    copy->walk = LevelWalkState();
+    if (level->matchText != nullptr) {
+        copy->matchText = CopyOwnedText(level->matchText);
+        if (copy->matchText == nullptr) {
+            copy->hasMatchText = 0;
+            FreeChunkDefinition(copy);
+            return nullptr;
+        }
+    }
+    return copy;
+}
+
+} // namespace talix

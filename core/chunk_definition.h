@@ -1,0 +1,61 @@
+// Chunk-definition levels: parsing definition texts into a chain of levels
+// and rendering a chain back as canonical text.
+#pragma once
+
+#include <cstdint>
+
+#include "talix/export.h"
+
+class RARIvoSession;
+
+namespace talix {
+
+constexpr int kMaxOccurrences = 100;
+
+// Relations of a level.
+enum Relation : std::uint16_t {
+    kRelEverything = 1, kRelPlain = 2, kRelInside = 3, kRelOutside = 4,
+    kRelBefore = 5, kRelAfter = 6, kRelStart = 7, kRelEnd = 8,
+};
+
+// Match kinds of a level's match text.
+enum MatchKind : std::uint16_t {
+    kMatchNone = 0, kMatchExact = 1, kMatchStarts = 2, kMatchEnds = 3, kMatchSubstring = 4,
+    kMatchId = 6, kMatchName = 7,
+};
+
+// The walk's per-level state, owned by the operation engine.
+struct LevelWalkState {
+    std::uint32_t words[16] = {};
+    void* pointers[4] = {};
+};
+
+struct ChunkDefInfo {
+    std::uint16_t relation = 0;
+    std::uint16_t elementType = 0;
+    std::uint16_t occurrenceCount = 0;          // 0: every occurrence
+    std::uint16_t occurrenceStart[kMaxOccurrences] = {};
+    std::uint16_t occurrenceEnd[kMaxOccurrences] = {};
+    char* matchText = nullptr;                  // owned, in the case it was written
+    std::uint32_t hasMatchText = 0;
+    std::uint16_t matchKind = kMatchNone;
+    ChunkDefInfo* next = nullptr;
+    LevelWalkState walk;
+};
+
+// Parses a definition text into a new chain (not linked to outer). outer is
+// consulted only for the Row/Column rule of the first part. *singleTarget
+// (may be null) is 1 when every level is plain with one non-range
+// occurrence. Returns null when the text does not parse.
+ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
+                                             const ChunkDefInfo* outer, const char* text,
+                                             std::uint32_t* singleTarget);
+// Writes the canonical text of a chain into out (at most outSize bytes with
+// the terminator); a null chain gives "Everything".
+void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize);
+// Frees every level of a chain.
+void FreeChunkDefinition(ChunkDefInfo* chain);
+// A deep copy of one level (its next link null), or null when out of memory.
+ChunkDefInfo* CopyChunkLevel(const ChunkDefInfo* level);
+
+} // namespace talix

@@ -1,0 +1,144 @@
+// A horizontal rule's property words (FitToWindow, No3DShadow, Color,
+// GradientColor, Width, Height) and the option reader that changes a rule
+// from the same keywords.
+#include <cstdio>
+
+#include <strings.h>
+
+#include "core/font_spec.h"
+#include "core/options.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "engine/css_format.h"
+#include "engine/font_property_writer.h"
+#include "engine/target_property_writers.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+// Host offsets of the rule record and its flags.
+constexpr std::uint32_t kRuleFlags = 4, kRuleWidth = 8, kRuleHeight = 10, kRuleColor = 12, kRuleGradient = 14,
+                        kRuleLength = 16;
+constexpr std::uint32_t kHasColor = 0x1, kHasGradient = 0x2, kFitToWindow = 0x4, kNoShadow = 0x8;
+constexpr std::uint16_t kNoColorIndex = 0xFFFF;
+// The colour record after a rule: its flags.
+constexpr std::uint32_t kColorFlags = 2, kOneColorLength = 8;
+
+// Keyword positions of the HR list.
+constexpr std::uint16_t kPosFit = 0, kPosShadow = 7, kPosColor = 8, kPosGradient = 9, kPosWidth = 10,
+                        kPosHeight = 11, kAll = 12;
+
+// The colour of a rule whose colour index is given, told by the colour
+// record after it when there is one: a system colour, no colour, or the
+// colour word of fonts.
+void RuleColor(std::uint16_t index, const CDRecordNode* colorNode, char (&out)[64]) {
+    if (colorNode == nullptr || colorNode->bytes == nullptr || colorNode->length < kOneColorLength) {
+        ColorToCSS(index, out, kColorAsName);
+        return;
+    }
+    const std::uint16_t flags = ReadWord(colorNode->bytes + kColorFlags);
+    if ((flags & kColorSystem) != 0) {
+        std::snprintf(out, sizeof out, "system");
+    } else if ((flags & kColorNoColor) != 0) {
+        std::snprintf(out, sizeof out, "none");
+    } else {
+        WriteColorWord(index, colorNode->bytes, colorNode->length, out, sizeof out);
+    }
+}
+
+bool Asked(std::uint16_t selector, std::uint16_t position) { return selector == position || selector == kAll; }
+
+// "Yes" sets the bit, "No" clears it, anything else leaves it.
+void ApplyYesNo(const char* options, const char* key, char* value, std::uint32_t* flags, std::uint32_t bit) {
+    if (GetOptionValue(options, key, value, kScratchSize) == 0) return;
+    if (strcasecmp(value, "Yes") == 0) *flags |= bit;
+    if (strcasecmp(value, "No") == 0) *flags &= ~bit;
+}
+
+// "none" takes the colour away; a colour specification sets it.
+void ApplyColor(const char* options, const char* key, char* value, std::uint8_t* record, std::uint32_t* flags,
+                std::uint32_t bit, std::uint32_t indexOffset) {
+    if (GetOptionValue(options, key, value, kScratchSize) == 0) return;
+    if (strcasecmp(value, "none") == 0) {
+        *flags &= ~bit;
+        WriteWord(record + indexOffset, kNoColorIndex);
+        return;
+    }
+    std::uint16_t index = 0;
+    std::uint32_t rgb = 0;
+    if (ParseColorSpec(value, &index, &rgb) != kOK) return;
+    *flags |= bit;
+    WriteWord(record + indexOffset, index);
+}
+
+} // namespace
+
+STATUS WriteEmbeddedObjectProperties(const CDRecordNode* node, char* text, std::uint32_t capacity,
+                                     std::uint16_t selector, PropertyWriterState* state) {
+    if (node == nullptr || node->signature != kSigHorizontalRule || node->bytes == nullptr ||
+        node->length < kRuleLength || text == nullptr || state == nullptr)
+        return kOK;
+    const std::uint8_t* rule = node->bytes;
+    const std::uint32_t flags = ReadDword(rule + kRuleFlags);
+    if (Asked(selector, kPosFit)) {
+        if ((flags & kFitToWindow) != 0) AppendWord(text, capacity, "FitToWindow='Yes' ");
+        else if (selector == kPosFit) AppendWord(text, capacity, "FitToWindow='No' ");
+    }
+    if (Asked(selector, kPosShadow)) {
+        if ((flags & kNoShadow) != 0) AppendWord(text, capacity, "No3DShadow='Yes' ");
+        else if (selector == kPosShadow) AppendWord(text, capacity, "No3DShadow='No' ");
+    }
+    char color[64];
+    if (Asked(selector, kPosColor) && state->done[kPosColor] == 0) {
+        if ((flags & kHasColor) != 0) {
+            const CDRecordNode* next = node->next;
+            RuleColor(ReadWord(rule + kRuleColor), next != nullptr && next->signature == kSigColor ? next : nullptr,
+                      color);
+            AppendWord(text, capacity, "Color='%s' ", color);
+        } else if (selector == kPosColor) {
+            AppendWord(text, capacity, "Color='none' ");
+        }
+        state->done[kPosColor] = 1;
+    }
+    if (Asked(selector, kPosGradient) && state->done[kPosGradient] == 0) {
+        if ((flags & kHasGradient) != 0) {
+            ColorToCSS(ReadWord(rule + kRuleGradient), color, kColorAsName);
+            AppendWord(text, capacity, "GradientColor='%s' ", color);
+        } else if (selector == kPosGradient) {
+            AppendWord(text, capacity, "GradientColor='none' ");
+        }
+        state->done[kPosGradient] = 1;
+    }
+    if (Asked(selector, kPosWidth)) {
+        const std::uint16_t width = ReadWord(rule + kRuleWidth);
+        if ((flags & kFitToWindow) != 0) {
+            AppendWord(text, capacity, "Width='%d%%' ", width);
+        } else {
+            AppendWord(text, capacity, "Width='%3.1f' ", static_cast<double>(static_cast<float>(width / 1440.0)));
+        }
+    }
+    if (Asked(selector, kPosHeight)) {
+        const std::uint16_t height = ReadWord(rule + kRuleHeight);
+        AppendWord(text, capacity, "Height='%3.1f' ", static_cast<double>(static_cast<float>(height / 1440.0)));
+    }
+    return kOK;
+}
+
+STATUS ApplyEmbeddedObjectOptions(RARIvoSession* session, std::uint16_t signature, std::uint8_t* record,
+                                  std::uint32_t length, const char* options, int) {
+    if (session == nullptr || record == nullptr || options == nullptr || signature != kSigHorizontalRule ||
+        length < kRuleLength)
+        return kOK;
+    char* value = session->optionValue;
+    std::uint32_t flags = ReadDword(record + kRuleFlags);
+    ApplyYesNo(options, "FitToWindow=", value, &flags, kFitToWindow);
+    ApplyYesNo(options, "No3DShadow=", value, &flags, kNoShadow);
+    ApplyColor(options, "Color=", value, record, &flags, kHasColor, kRuleColor);
+    ApplyColor(options, "GradientColor=", value, record, &flags, kHasGradient, kRuleGradient);
+    WriteDword(record + kRuleFlags, flags);
+    return kOK;
+}
+
+} // namespace talix

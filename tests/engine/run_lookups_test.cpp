@@ -1,0 +1,182 @@
+// The item walkers that work for an operation run: the search for the cell
+// that covers a spanned cell, the removal of the attachments hotspots name,
+// and the look-ups of paragraph definitions in a record list.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/attachments.h"
+#include "core/record_forms.h"
+#include "core/walkers.h"
+#include "engine/record_process.h"
+#include "engine/run_lookups.h"
+#include "support/record_fixture.h"
+#include "support/test_support.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace {
+
+using talix_test::FixtureRecord;
+using talix_test::HostRecord;
+using talix_test::PutWord;
+
+FixtureRecord Cell(std::uint8_t row, std::uint8_t column, std::uint8_t rowSpan = 1, std::uint8_t columnSpan = 1) {
+    FixtureRecord cell = HostRecord(0x00A4, 18);
+    cell.bytes[2] = row;
+    cell.bytes[3] = column;
+    cell.bytes[14] = rowSpan;
+    cell.bytes[15] = columnSpan;
+    return cell;
+}
+
+FixtureRecord FileHotspot(const std::string& fileName) {
+    const std::string data = fileName + '\0';
+    FixtureRecord hotspot = HostRecord(0xFFA9, static_cast<std::uint32_t>(16 + data.size()));
+    PutWord(&hotspot, 4, 4);
+    PutWord(&hotspot, 12, static_cast<std::uint16_t>(data.size()));
+    std::copy(data.begin(), data.end(), hotspot.bytes.begin() + 16);
+    return hotspot;
+}
+
+FixtureRecord Definition(std::uint16_t id) {
+    FixtureRecord definition = HostRecord(0xFF82, 72);
+    PutWord(&definition, 4, id);
+    return definition;
+}
+
+class ContextWalkers : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(plat::DbCreate(dir_.file("c.nsf").c_str(), &db_), 0); }
+    void TearDown() override {
+        for (plat::NOTEHANDLE note : notes_) plat::NoteClose(note);
+        plat::DbClose(db_);
+    }
+    plat::NOTEHANDLE NewNote(const std::vector<FixtureRecord>& body) {
+        plat::NOTEHANDLE note = 0;
+        EXPECT_EQ(plat::NoteCreate(db_, &note), 0);
+        notes_.push_back(note);
+        if (!body.empty()) {
+            EXPECT_EQ(talix_test::StoreRichTextItem(note, "Body", body), 0);
+        }
+        return note;
+    }
+
+    talix_test::TempDir dir_;
+    plat::DBHANDLE db_ = 0;
+    std::vector<plat::NOTEHANDLE> notes_;
+    std::unique_ptr<talix::RecordProcessContext> context_ = std::make_unique<talix::RecordProcessContext>();
+};
+
+TEST_F(ContextWalkers, TheCellThatCoversASpannedCellIsFoundWithinItsTable) {
+    // A 2 x 3 table whose rows 1-2 and columns 1-2 are merged: the block's
+    // last (bottom-right) cell carries the spans. A second table has a cell
+    // that would cover column 3.
+    const std::vector<FixtureRecord> body = {Definition(1), Cell(0, 0), Cell(0, 1), Cell(0, 2), Cell(1, 0),
+                                             Cell(1, 1, 2, 2), Cell(1, 2), HostRecord(0x00A5, 8),
+                                             HostRecord(0x00A3, 14), Cell(1, 2, 2, 1), HostRecord(0x00A5, 8)};
+    std::vector<FixtureRecord> records = {body[0], HostRecord(0x00A3, 14)};
+    records.insert(records.end(), body.begin() + 1, body.end());
+    context_->note = NewNote(records);
+    context_->itemName = "Body";
+    talix::CellSearch& search = context_->cellSearch;
+
+    search.wantedRow = 1;
+    search.wantedColumn = 1;
+    EXPECT_EQ(talix::FindTableCell(3, context_.get()), 0);
+    EXPECT_EQ(search.foundRow, 2);
+    EXPECT_EQ(search.foundColumn, 2);
+    EXPECT_EQ(search.startRow, 1);
+    EXPECT_EQ(search.startColumn, 1);
+
+    search.wantedColumn = 3;
+    EXPECT_EQ(talix::FindTableCell(3, context_.get()), 0);
+    EXPECT_EQ(search.foundRow, 0);
+    EXPECT_EQ(search.foundColumn, 0);
+
+    // An item that is not rich text.
+    context_->note = NewNote({});
+    ASSERT_EQ(plat::ItemSetText(context_->note, "Body", "text", 4), 0);
+    EXPECT_EQ(talix::FindTableCell(3, context_.get()), talix::kOperationFailed);
+    EXPECT_EQ(context_->errorWord, talix::kErrNotRichText);
+}
+
+TEST_F(ContextWalkers, AttachmentsNamedByHotspotsAreRemovedWithinTheRange) {
+    const std::string path = dir_.file("file.txt");
+    std::ofstream(path) << "content";
+    plat::NOTEHANDLE note = NewNote({Definition(1), FileHotspot("missing.txt"), talix_test::TextRecord(0, "m"),
+                                     HostRecord(0x00AA, 2), FileHotspot("file.txt"), talix_test::TextRecord(0, "f"),
+                                     HostRecord(0x00AA, 2)});
+    ASSERT_EQ(plat::NoteAttachFile(note, "$FILE", 5, path.c_str(), "file.txt", plat::ATTACH_DEFAULT), 0);
+    plat::NOTEID id = 0;
+    ASSERT_EQ(plat::NoteUpdate(note, 0), 0);
+    ASSERT_EQ(plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id), 0);
+
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    ASSERT_EQ(item.Connect("", dir_.file("c.nsf").c_str(), id, "Body", 0), 0);
+    ZervaRTChunk* chunk = item.DefineChunk("Everything");
+    ASSERT_NE(chunk, nullptr);
+    context_->note = item.noteHandle;
+    context_->itemName = "Body";
+    plat::BLOCKID block;
+
+    // Outside the range nothing goes.
+    context_->removeFirst = 1;
+    context_->removeLast = 4;
+    EXPECT_EQ(talix::RemoveChunkAttachments(chunk, context_.get()), 0);
+    EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "file.txt", &block, 0), 0);
+
+    // A hotspot that names no attachment does not stop the walk.
+    context_->removeFirst = 0;
+    EXPECT_EQ(talix::RemoveChunkAttachments(chunk, context_.get()), 0);
+    EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "file.txt", &block, 0), talix::kItemNotFound);
+}
+
+TEST_F(ContextWalkers, ParagraphDefinitionsAreLoadedByIdAndDirection) {
+    std::vector<FixtureRecord> records = {Definition(3), HostRecord(0x0083, 4), Definition(5),
+                                          talix_test::TextRecord(0, "t"), Definition(2)};
+    std::vector<talix::CDRecordNode> nodes(records.size());
+    talix::ItemRecordList list;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        nodes[i].signature = records[i].signature;
+        nodes[i].length = static_cast<std::uint32_t>(records[i].bytes.size());
+        nodes[i].index = static_cast<std::uint16_t>(i + 1);
+        nodes[i].bytes = records[i].bytes.data();
+        nodes[i].next = i + 1 < nodes.size() ? &nodes[i + 1] : nullptr;
+        nodes[i].prev = i > 0 ? &nodes[i - 1] : nullptr;
+    }
+    list.head = &nodes.front();
+    list.tail = &nodes.back();
+    talix::RecordProcessContext& context = *context_;
+    auto loaded = [&](std::uint16_t id, std::uint16_t flags) {
+        EXPECT_EQ(talix::LoadPabDefinition(id, flags, &context), 0);
+        return talix::ReadWord(context.paragraphDefinition + 4);
+    };
+
+    // No list: the default definition.
+    EXPECT_EQ(loaded(talix::kAnyParagraphId, talix::kLoadForward), 0);
+    EXPECT_EQ(talix::ReadWord(context.paragraphDefinition + 14), 1440);
+    EXPECT_EQ(talix::ReadWord(context.paragraphDefinition + 18), 1440);
+    EXPECT_EQ(talix::ReadWord(context.paragraphDefinition + 22), 720);
+
+    context.records = &list;
+    EXPECT_EQ(loaded(talix::kAnyParagraphId, talix::kLoadForward), 5);   // never a lower id after a higher one
+    EXPECT_EQ(loaded(talix::kAnyParagraphId, talix::kLoadBackward), 5);
+    EXPECT_EQ(loaded(talix::kAnyParagraphId, talix::kLoadBackward | talix::kLoadFirstMatch), 2);
+    EXPECT_EQ(loaded(3, talix::kLoadForward), 3);
+    EXPECT_EQ(loaded(4, talix::kLoadForward | talix::kLoadBackward), 0);
+    context.node = &nodes[3];
+    EXPECT_EQ(loaded(talix::kAnyParagraphId, talix::kLoadForward | talix::kLoadFromCurrent), 2);
+    EXPECT_EQ(loaded(talix::kAnyParagraphId, talix::kLoadBackward | talix::kLoadFromCurrent), 5);
+
+    talix::FindHighestPabID(&context);
+    EXPECT_EQ(context.highestParagraphId, 5);
+}
+
+} // namespace
