@@ -145,6 +145,9 @@ enum OperationCode : std::uint16_t {
     kOpWikiMatching = 2816,            // 2816
     kOpMatchingQuery = 2818,           // 2818: with 2819, a run that does not write
     kOpMatchingVariant = 2819,         // 2819: a matching run, prepared as 2386
+
+    // ---- Readers above the engine ----------------------------------------------
+    kOpVisitRecords = 2901,            // 2901: the chunk's records handed to a RecordVisitor
 };
 
 // The modes of kOpLinkMatching (its second word): what becomes of each key
