@@ -291,16 +291,7 @@ STATUS ParagraphDefinitionRule(std::uint8_t* copy, std::uint32_t length, RecordO
     output->lastParagraphId = id;
     NoteParagraphId(output, id);
 
-    if (output->cellJustBegun[level] != 0 && output->rowCounter[level] == 0) {
-        const std::uint16_t column = output->currentColumn[level];
-        if (column < kColumnSlots) {
-            std::uint8_t* slot = output->columnSlots[level][column];
-            std::memset(slot, 0, kParagraphImageSize);
-            std::memcpy(slot, copy, std::min<std::uint32_t>(length, kParagraphImageSize));
-            SetCellBounds(slot, output, level);
-        }
-        output->cellJustBegun[level] = 0;
-    }
+    RememberColumnDefinition(output, copy, length);
 
     SessionWorkArea* work = output->session->workArea;
     const int pending = FindPending(work, id);
@@ -543,6 +534,20 @@ std::uint16_t NextParagraphId(RecordOutput* output) {
     }
     const std::uint16_t base = std::max(output->lastParagraphId, output->highestParagraphId);
     return base < 0xFFFF ? static_cast<std::uint16_t>(base + 1) : base;
+}
+
+void RememberColumnDefinition(RecordOutput* output, const std::uint8_t* definition, std::uint32_t length) {
+    if (output == nullptr || definition == nullptr) return;
+    const std::int32_t level = std::clamp(output->tableLevel, 0, kMaxTableLevel);
+    if (output->cellJustBegun[level] == 0 || output->rowCounter[level] != 0) return;
+    const std::uint16_t column = output->currentColumn[level];
+    if (column < kColumnSlots) {
+        std::uint8_t* slot = output->columnSlots[level][column];
+        std::memset(slot, 0, kParagraphImageSize);
+        std::memcpy(slot, definition, std::min<std::uint32_t>(length, kParagraphImageSize));
+        SetCellBounds(slot, output, level);
+    }
+    output->cellJustBegun[level] = 0;
 }
 
 STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length, RecordOutput* output) {
