@@ -161,14 +161,8 @@ void RoundTripFiles(const std::vector<std::filesystem::path>& files) {
     EXPECT_GT(checked, 0);
 }
 
-TEST(RecordRoundTrip, EveryRichTextItemOfTheSamplesComesBackByteForByte) {
-    RoundTripFiles(talix_test::DxlFilesBelow(talix_test::SampleDxlDir()));
-}
-
-TEST(RecordRoundTrip, EveryRichTextItemOfTheSharedFilesComesBackByteForByte) {
-    auto files = talix_test::DxlFilesBelow(talix_test::SharedDxlDir());
-    if (files.empty()) GTEST_SKIP() << "the shared DXL files are not present";
-    RoundTripFiles(files);
+TEST(RecordRoundTrip, EveryRichTextItemOfTheRealFilesComesBackByteForByte) {
+    RoundTripFiles(talix_test::SampleAndSharedDxlFiles());
 }
 
 TEST_F(RecordIo, DamagedValuesEndTheReadWithAStatusAndKeepWhatWasRead) {
