@@ -368,6 +368,10 @@ STATUS MergeInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t 
     const std::int32_t level = TableLevelOf(context, signature);
     if (IsCellRecord(signature)) {
         if (!InFirstTable(context, signature, level)) return kOK;
+        // Any cell ends the dropping of the last cell's paragraph records.
+        // A cell outside the block leaves the block's definition pending:
+        // such cells lie between the first and the last cell of every block
+        // narrower than the table, and the last cell needs the definition.
         state.dropParagraphRecords = 0;
         if (length < kTableCellLength) return kOK;
         return MergeCell(record, signature, length, passOn, context);
