@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/item_work_state.h"
+#include "core/record_io.h"
+#include "core/record_list.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -78,6 +81,29 @@ inline bool SkipUnless(benchmark::State& state, bool condition, const char* mess
 inline bool ConnectBody(benchmark::State& state, ZervaRTItem* item, const std::string& path, plat::NOTEID id,
                         int create = 0) {
     return SkipUnless(state, item->Connect("", path.c_str(), id, "Body", create) == 0, "cannot connect to the item");
+}
+
+// Drops the record list the item keeps, so that the next operation reads
+// the item again.
+inline void ForgetRecords(ZervaRTItem* item) {
+    if (item->work->current == nullptr) return;
+    talix::DeleteItemRecordList(item->session, item->work->current);
+    item->work->current = nullptr;
+}
+
+// Reads the item's records into a list of their own and frees it, once per
+// iteration (textExtraMode as the reader takes it); the run is skipped when
+// a read fails.
+inline void ReadRecordsEachIteration(benchmark::State& state, ZervaRTItem* item, int textExtraMode) {
+    for (auto _ : state) {
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = talix::SIAR(item, 0, nullptr, textExtraMode, 0, 0, nullptr, &status);
+        if (list == nullptr || status != 0) {
+            state.SkipWithError("read failed");
+            break;
+        }
+        talix::DeleteItemRecordList(item->session, list);
+    }
 }
 
 } // namespace talix_bench

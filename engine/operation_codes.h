@@ -146,6 +146,21 @@ enum OperationCode : std::uint16_t {
     kOpWikiMatching = 2816,            // 2816
     kOpMatchingQuery = 2818,           // 2818: with 2819, a run that does not write
     kOpMatchingVariant = 2819,         // 2819: a matching run, prepared as 2386
+
+    // ---- Readers above the engine ----------------------------------------------
+    kOpVisitRecords = 2901,            // 2901: the chunk's records handed to a RecordVisitor
+};
+
+// The modes of kOpLinkMatching (its second word): what becomes of each key
+// found in the text.
+enum MatchingMode : std::uint16_t {
+    kMatchModeLink = 2386,             // a link to the key's document (or a URL or pop-up on the result)
+    kMatchModeAppend = 2801,           // the result after the text found
+    kMatchModeHighlight = 2802,        // the text found in the operation's font
+    kMatchModeInsert = 2803,           // the result before the text found
+    kMatchModeKeyword = 2804,          // the result added to a keyword list; nothing written
+    kMatchModePopup = 2805,            // a pop-up showing the result
+    kMatchModeReplace = 2806,          // the result instead of the text found
 };
 
 } // namespace talix

@@ -60,5 +60,10 @@ int TakeInjectedUpdateFault();   // the pending fault, turned off once taken
 void TestKillPoint();
 void CountDesignUpdateCall();
 void CountProfileCall();
+// A note opened by note id or universal id through the platform's interface
+// is counted (TestNotesOpened); the stand-in's own reads (view indexes,
+// searches, imports) open their notes uncounted.
+void CountNoteOpened();
+STATUS NoteOpenUncounted(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note);
 
 } // namespace plat

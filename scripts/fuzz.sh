@@ -32,6 +32,12 @@ for target in build/fuzz/fuzz/*_fuzz; do
   [ "$name" = driver_call_fuzz ] && seeds="$corpus/driver"
   [ "$name" = html_import_fuzz ] && seeds="$corpus/html"
   [ "$name" = style_sheet_fuzz ] && seeds="$corpus/css"
+  # Seeds kept with the sources, for targets whose input is binary.
+  if [ -d "fuzz/seeds/$name" ]; then
+    mkdir -p "$corpus/$name"
+    cp fuzz/seeds/"$name"/* "$corpus/$name/"
+    seeds="$corpus/$name"
+  fi
   echo "== $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$seeds" 2>&1 | tail -n 3
 done

@@ -59,4 +59,18 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
     return true;
 }
 
+int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status) {
+    if (chunk->errorWord != 0)
+        return Fail("%s failed: status %u (error %u)", what.c_str(), static_cast<unsigned>(status),
+                    static_cast<unsigned>(chunk->errorWord));
+    return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(status));
+}
+
+int SaveAfterMethod(const std::string& what, ChunkOfItem* target, talix::STATUS status) {
+    if (status != talix::kOK) return MethodFailed(what, target->chunk(), status);
+    const talix::STATUS saved = target->item()->Save();
+    if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
+    return kExitOk;
+}
+
 } // namespace talix_cli

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli.h"
+#include "core/statuses.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -37,5 +38,13 @@ private:
     ZervaRTChunk* chunk_ = nullptr;
     std::string dbPath_;
 };
+
+// Reports a chunk method that did not work ("<what> failed: status N", with
+// the chunk's error word when it has one) and returns kExitFailed.
+int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status);
+
+// After a chunk method that changes the item: its failure reported, or the
+// note saved (a failed save reported). Returns the exit code.
+int SaveAfterMethod(const std::string& what, ChunkOfItem* target, talix::STATUS status);
 
 } // namespace talix_cli

@@ -85,22 +85,6 @@ bool Word(const std::string& text, std::uint16_t* value) {
     return true;
 }
 
-// Reports a method that did not work.
-int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status) {
-    if (chunk->errorWord != 0)
-        return Fail("%s failed: status %u (error %u)", what.c_str(), static_cast<unsigned>(status),
-                    static_cast<unsigned>(chunk->errorWord));
-    return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(status));
-}
-
-// Saves the note after a method that worked.
-int Finish(const std::string& what, ChunkOfItem* target, talix::STATUS status) {
-    if (status != talix::kOK) return MethodFailed(what, target->chunk(), status);
-    const talix::STATUS saved = target->item()->Save();
-    if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
-    return kExitOk;
-}
-
 // The note id a NOTE argument names in the database.
 bool NoteIdOf(const std::string& dbPath, const std::string& noteArg, plat::NOTEID* id) {
     Database db;
@@ -301,7 +285,7 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     bool usage = false;
     const talix::STATUS status = RunAppendKind(what, rest, options, &target, &usage);
     if (usage) return UsageError(command, "%s needs numbers of 0 to 65535 where it takes counts", what.c_str());
-    return Finish("append " + what, &target, status);
+    return SaveAfterMethod("append " + what, &target, status);
 }
 
 int RunEdit(const Command& command, const std::vector<std::string>& given) {
@@ -322,7 +306,7 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     if (usage && action == "set-target")
         return UsageError(command, "set-target takes Graphic, Paragraph, HR, Layer, URLLink or ParagraphList");
     if (usage) return UsageError(command, "sort-rows needs a column number from 1");
-    return Finish("edit " + action, &target, status);
+    return SaveAfterMethod("edit " + action, &target, status);
 }
 
 int RunQuery(const Command& command, const std::vector<std::string>& args) {

@@ -334,23 +334,31 @@ TEST_F(FontTableTest, FontSpecificationsNameFacesOfTheTable) {
 
 TEST_F(FontTableTest, StyleMappings) {
     auto* item = new ZervaRTItem(session.get());
-    item->CreateInternalStyleMapping("Heading", "Arial", 0x0A000105);
-    item->CreateInternalStyleMapping(std::string(200, 's').c_str(), std::string(50, 'f').c_str(), 0x0A000105);
-    item->CreateInternalStyleMapping("Body", nullptr, 0x0C000001);
+    item->CreateInternalStyleMapping("<b>", "</b>", 0x0A000105);
+    // Markup longer than its place is kept whole, never cut inside a tag.
+    const std::string opening = "<span style=\"" + std::string(200, 's') + "\">";
+    const std::string closing = "</sub></sup></s></u></i></b></font>";
+    item->CreateInternalStyleMapping(opening.c_str(), closing.c_str(), 0x0A000105);
+    item->CreateInternalStyleMapping("<i>", nullptr, 0x0C000001);
 
     StyleMappingInfo* found = item->GetStyleMappingByFontID(0x0A000105, 1);
     ASSERT_NE(found, nullptr);
-    EXPECT_STREQ(found->styleName, "Heading");
-    EXPECT_STREQ(found->faceName, "Arial");
+    EXPECT_STREQ(MappingOpening(*found), "<b>");
+    EXPECT_STREQ(MappingClosing(*found), "</b>");
+    EXPECT_EQ(found->flags, 0x10);
     ASSERT_NE(found->next, nullptr);
-    EXPECT_EQ(std::string(found->next->styleName), std::string(127, 's'));
-    EXPECT_EQ(std::string(found->next->faceName), std::string(31, 'f'));
-    EXPECT_STREQ(item->GetStyleMappingByFontID(0x0C000001, 1)->styleName, "Body");
+    EXPECT_EQ(MappingOpening(*found->next), opening);
+    EXPECT_EQ(MappingClosing(*found->next), closing);
+    EXPECT_STREQ(MappingOpening(*item->GetStyleMappingByFontID(0x0C000001, 1)), "<i>");
+    EXPECT_STREQ(MappingClosing(*item->GetStyleMappingByFontID(0x0C000001, 1)), "");
     EXPECT_EQ(item->GetStyleMappingByFontID(0x0A000105, 0), nullptr);   // not an external mapping
     EXPECT_EQ(item->GetStyleMappingByFontID(0x0B000105, 1), nullptr);
 
     item->ClearStyleMappings(1);
     EXPECT_EQ(item->GetStyleMappingByFontID(0x0A000105, 1), nullptr);
-    item->CreateInternalStyleMapping("Again", "Arial", 1);   // left for the item to free
+    item->CreateInternalStyleMapping("Again", opening.c_str(), 1);   // left for the item to free
+    item->CreateInternalStyleMapping("<u>", "</u>", 2);
     EXPECT_NE(item->GetStyleMappingByFontID(1, 1), nullptr);
+    EXPECT_STREQ(MappingOpening(*item->GetStyleMappingByFontID(2, 1)), "<u>");
+    delete item;
 }

@@ -16,6 +16,9 @@ TPLAT_API void TestFailUpdateAfterItems(int afterItems);
 // Counts of the recorded no-op calls.
 TPLAT_API DWORD TestDesignUpdateCalls();
 TPLAT_API DWORD TestProfileCalls();
+// The number of stored notes opened (by note id or universal id) since the
+// process started; a test takes the difference over what it runs.
+TPLAT_API DWORD TestNotesOpened();
 
 // Open databases and notes still held; tests check they are all closed.
 TPLAT_API DWORD TestOpenDatabases();
