@@ -1,9 +1,8 @@
 // Table rows: collecting one sort key per row of the chunk's first table
 // (11), the key texts of a position list (2), sorting the keys before a
 // reorder, writing the rows in the sorted order (2396) or in the order the
-// keys stand (2397), and appending a copy
-// of a row, with its contents or as an empty row filled from the caller's
-// cell texts (2355).
+// keys stand (2397), and appending a copy of a row, with its contents or as
+// an empty row filled from the caller's cell texts (2355).
 #include <strings.h>
 
 #include <algorithm>
