@@ -35,14 +35,6 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
-// Drops the record list the engine keeps for the item, so that the next run
-// reads the item again.
-void ForgetRecords(ZervaRTItem* item) {
-    if (item->work->current == nullptr) return;
-    talix::DeleteItemRecordList(item->session, item->work->current);
-    item->work->current = nullptr;
-}
-
 // Each iteration: the text of "Everything" with the records read afresh,
 // then the bare read of the records ("x_read" is the ratio of the sums).
 void BM_GetTextEverythingAgainstRead(benchmark::State& state) {
@@ -55,12 +47,12 @@ void BM_GetTextEverythingAgainstRead(benchmark::State& state) {
     std::vector<char> buffer(kTextBufferSize);
     double texts = 0, reads = 0;
     for (auto _ : state) {
-        ForgetRecords(&item);
+        talix_bench::ForgetRecords(&item);
         const auto start = Clock::now();
         const std::uint32_t length = chunk->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
         const auto middle = Clock::now();
         // Both read into memory the other has just given back.
-        ForgetRecords(&item);
+        talix_bench::ForgetRecords(&item);
         const auto read = Clock::now();
         talix::STATUS status = 0;
         talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);

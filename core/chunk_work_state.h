@@ -73,6 +73,9 @@ struct ChunkWorkState {
     // (from malloc; freed with the work state unless its setter took it back).
     char* styleSheetText = nullptr;
     std::uint32_t styleSheetLength = 0;
+    // Raised by the matching operation 2386 when it changed the record
+    // list, so that the matching methods run it once more; they clear it.
+    std::uint32_t passAgain = 0;
     // The engine's resume points of the existence query (engine/walk_resume.h),
     // freed with the chunk by the function the engine leaves beside them.
     void* walkResume = nullptr;

@@ -4,6 +4,7 @@
 // executors and the builders.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/signatures.h"
@@ -89,6 +90,24 @@ struct LinkDatabase {
 struct MatchingRequest {
     std::uint32_t resultFormula = 0;
     std::uint32_t optionsFormula = 0;
+};
+
+// What the keys of the key cache were read with (held in the session's work
+// area beside the cache): the texts of the call that built them, each in a
+// place of its own size with its terminator (a text that does not fit is not
+// kept: those keys are not cached), the universal id of the view their
+// links open, and when they were stored (seconds since the epoch; 0 when
+// there is no valid identity).
+constexpr std::size_t kIdentityTextPlace = 256;   // server, database path, view
+constexpr std::size_t kIdentityNamePlace = 64;    // reference field, result formula
+struct MatchingIdentity {
+    char server[kIdentityTextPlace] = {};
+    char database[kIdentityTextPlace] = {};
+    char view[kIdentityTextPlace] = {};
+    char referenceField[kIdentityNamePlace] = {};
+    char resultFormula[kIdentityNamePlace] = {};
+    std::uint32_t viewId[4] = {};
+    std::int64_t cacheTime = 0;
 };
 
 // The hotspot of AppendHotspot or SetImageHotspot (held in the session's work

@@ -79,8 +79,7 @@ STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item) {
         const bool asItLies = StoredAsItLies(node);
         const RecordForm& form = RecordFormOf(node->signature);
         const std::uint32_t length = asItLies ? hostLength : ConvertedRecordLength(form, hostLength, false);
-        const std::uint32_t pending = out.fill + out.runLength;
-        if (pending > 2 && pending - 2 + length > kItemRecordBytes) {
+        if (StartsNewStoredItem(out.fill + out.runLength, length)) {
             out.Flush();
             status = AppendItem(list, block, out.droppablePad ? out.fill - 1 : out.fill);
             out.fill = 2;

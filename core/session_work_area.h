@@ -101,6 +101,8 @@ struct SessionWorkArea {
     LinkDatabase linkDatabase;
     // The formulas of the matching operation 2386.
     MatchingRequest matching;
+    // What the keys of the link-matching cache were read with.
+    MatchingIdentity matchingIdentity;
     // The table that AppendTable asks for, and the cell colour to apply.
     TableRequest table;
     // The source and paragraph-id base of the copying operations.

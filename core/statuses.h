@@ -36,6 +36,7 @@ constexpr STATUS kDrvUnknownDesignKind = 12551;
 constexpr STATUS kDrvUnknownValueType = 12552;
 constexpr STATUS kDrvNoObject = 12572;
 constexpr STATUS kDrvOutOfMemory = 12583;
+constexpr STATUS kDrvResultTooLarge = 12584;   // a table look-up's values do not fit the result block
 
 // Platform statuses are compared after masking.
 constexpr STATUS kStatusMask = 0x3fff;

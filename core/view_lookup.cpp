@@ -170,6 +170,10 @@ STATUS SearchByView(RARIvoSession* session, plat::DBHANDLE db, const char* viewN
 
 ViewCache::~ViewCache() { CloseCache(*this); }
 
+void CloseViewSearch(RARIvoSession* session) {
+    if (session != nullptr && session->workArea != nullptr) CloseCache(session->workArea->viewCache);
+}
+
 STATUS CollectNoteIDCallback(plat::DHANDLE idTable, const plat::SearchMatch& match) {
     if ((match.matchFlags & 0x0001) == 0) return plat::NOERROR;
     return plat::IdInsert(idTable, match.noteId);

@@ -37,6 +37,10 @@ constexpr std::uint16_t kNoteIdArrayCapacity = 16350;
 STATUS FindNotesByViewOrFormula(RARIvoSession* session, plat::DBHANDLE db, const char* viewOrFormula,
                                 const char* key, plat::DHANDLE* idTable, int copyIds);
 
+// Closes the view collection the last view search kept open in the session
+// (nothing when none is open).
+void CloseViewSearch(RARIvoSession* session);
+
 // The selection search's per-note step: puts the id of a matching note into
 // the id table.
 STATUS CollectNoteIDCallback(plat::DHANDLE idTable, const plat::SearchMatch& match);

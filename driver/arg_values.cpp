@@ -218,6 +218,31 @@ STATUS SetOwnedResultValue(ArgValue* result, std::uint16_t type, const void* dat
     return kOK;
 }
 
+STATUS SetOwnedNumberList(ArgValue* result, const double* numbers, std::uint16_t count) {
+    FreeArgValue(result, true, true);
+    result->type = kValueNumberList;
+    result->length = 6;
+    if (count == 0) return kOK;
+    // One block holds every number; the first entry owns it.
+    auto* entries = static_cast<ArgEntry*>(std::calloc(count, sizeof(ArgEntry)));
+    auto* block = static_cast<std::uint8_t*>(std::malloc(std::size_t{count} * kNumberSize));
+    if (entries == nullptr || block == nullptr) {
+        std::free(entries);
+        std::free(block);
+        return kDrvOutOfMemory;
+    }
+    std::memcpy(block, numbers, std::size_t{count} * kNumberSize);
+    for (std::uint16_t i = 0; i < count; ++i) {
+        entries[i].data = block + std::size_t{i} * kNumberSize;
+        entries[i].size = kNumberSize;
+    }
+    entries[0].owned = true;
+    result->length += std::uint32_t{count} * kNumberSize;
+    result->count = count;
+    result->entries = entries;
+    return kOK;
+}
+
 void FreeArgValue(ArgValue* value, bool freeRaw, bool clear) {
     if (value == nullptr) return;
     if (value->entries != nullptr) {
@@ -267,6 +292,14 @@ double NextArgDouble(DriverContext* context, double defaultValue) {
     return result;
 }
 
+void NextArgNumbers(DriverContext* context, std::vector<double>* numbers) {
+    numbers->clear();
+    const ArgValue* value = Current(context);
+    if (IsNumber(value))
+        for (std::uint16_t k = 0; k < value->count; ++k) numbers->push_back(NumberAt(*value, k));
+    Advance(context);
+}
+
 std::uint16_t NextArgWord(DriverContext* context, std::uint16_t defaultValue) {
     const ArgValue* value = Current(context);
     std::uint16_t result = IsNumber(value) && value->count > 0 ? TruncateToWord(NumberAt(*value, 0)) : defaultValue;
@@ -307,6 +340,16 @@ void* AllocResultValue(std::uint32_t* handle, std::uint16_t type, std::uint32_t 
     g_resultBlockLocked = true;
     *handle = block;
     return address;
+}
+
+void FreeResultList(DriverContext* context) {
+    if (context->resultListHandle != 0) {
+        if (context->resultListPointer != nullptr) plat::MemUnlock(context->resultListHandle);
+        plat::MemFree(context->resultListHandle);
+    }
+    context->resultListHandle = 0;
+    context->resultListPointer = nullptr;
+    context->resultListSize = 0;
 }
 
 void ReleaseResultValue(std::uint32_t handle) {

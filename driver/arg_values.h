@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "driver/driver_context.h"
 
@@ -29,6 +30,11 @@ STATUS SetTextArgValue(const char* text, std::uint32_t length, ArgValue* out);
 // or 12583.
 STATUS SetOwnedResultValue(ArgValue* result, std::uint16_t type, const void* data, std::uint32_t size);
 
+// Makes result a number list (type 0x0301) of count owned 8-byte entries
+// holding the numbers; what it held before is freed. A count of 0 leaves
+// the list without entries. Returns 0 or 12583.
+STATUS SetOwnedNumberList(ArgValue* result, const double* numbers, std::uint16_t count);
+
 // Frees the entry array with the entries' owned data, the raw bytes too when
 // freeRaw is set (results only: arguments point into the host's memory),
 // and zeroes the record when clear is set.
@@ -48,6 +54,9 @@ std::uint16_t NextArgCount(const DriverContext* context);
 // beyond the integer range: its nearest end), else the default.
 int NextArgInt(DriverContext* context, int defaultValue);
 double NextArgDouble(DriverContext* context, double defaultValue);
+// Every number of the current argument into numbers (emptied first; none
+// when it is not a number); advances.
+void NextArgNumbers(DriverContext* context, std::vector<double>* numbers);
 // As NextArgInt, then its low 16 bits.
 std::uint16_t NextArgWord(DriverContext* context, std::uint16_t defaultValue);
 // Fills n words from the entries of the current number argument, the default
@@ -70,6 +79,9 @@ std::uint16_t NextArgText(DriverContext* context, const char* defaultText, char*
 // handle, which goes to the host. Returns the block's address, or null when
 // memory is short or a block is locked.
 void* AllocResultValue(std::uint32_t* handle, std::uint16_t type, std::uint32_t size);
+// Frees the text list a look-up builds its result in (ResultListHandle),
+// unlocking it first when it is locked, and clears its fields.
+void FreeResultList(DriverContext* context);
 // Unlocks the result block; the handle itself belongs to the host.
 void ReleaseResultValue(std::uint32_t handle);
 // Writes the context's result into the block of capacity bytes: a

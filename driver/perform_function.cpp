@@ -219,13 +219,7 @@ STATUS CompleteCall(DriverContext* context, STATUS status, std::uint32_t* result
     FreeOwnedText(context->preProperties);
     FreeOwnedText(context->postProperties);
     // A look-up's text list that a failed call left behind.
-    if (context->resultListHandle != 0) {
-        if (context->resultListPointer != nullptr) plat::MemUnlock(context->resultListHandle);
-        plat::MemFree(context->resultListHandle);
-        context->resultListHandle = 0;
-        context->resultListPointer = nullptr;
-        context->resultListSize = 0;
-    }
+    FreeResultList(context);
     if (g_resultBlockLocked) ReleaseResultValue(resultHandle != nullptr ? *resultHandle : 0);
     return static_cast<STATUS>(status & kStatusMask);
 }

@@ -8,6 +8,7 @@
 
 #include "driver/arg_values.h"
 #include "driver/function_tables.h"
+#include "driver/table_lookup.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -26,23 +27,13 @@ void WriteNumberResult(DriverContext* context, double number) {
         std::memcpy(const_cast<std::uint8_t*>(result.entries[0].data), &number, sizeof number);
 }
 
-// Frees the look-up's text list.
-void DropResultList(DriverContext* context) {
-    if (context->resultListHandle == 0) return;
-    if (context->resultListPointer != nullptr) plat::MemUnlock(context->resultListHandle);
-    plat::MemFree(context->resultListHandle);
-    context->resultListHandle = 0;
-    context->resultListPointer = nullptr;
-    context->resultListSize = 0;
-}
-
 // Moves the look-up's text list into the result as a ready-made value.
 STATUS TakeResultList(DriverContext* context) {
     const void* list = plat::MemLock(context->resultListHandle);
     auto* copy = list != nullptr ? static_cast<std::uint8_t*>(std::malloc(context->resultListSize)) : nullptr;
     if (copy == nullptr) {
         if (list != nullptr) plat::MemUnlock(context->resultListHandle);
-        DropResultList(context);
+        FreeResultList(context);
         return kDrvOutOfMemory;
     }
     std::memcpy(copy, list, context->resultListSize);
@@ -51,7 +42,7 @@ STATUS TakeResultList(DriverContext* context) {
     context->result.raw = copy;
     context->result.length = context->resultListSize;
     context->result.type = kValueNone;
-    DropResultList(context);
+    FreeResultList(context);
     return kOK;
 }
 
@@ -140,7 +131,7 @@ STATUS AM_RTChunkFunction(DriverContext* context) {
     const bool lookUp = operation == kOpDBColumn || operation == kOpDBLookup;
     if (lookUp) {
         // The look-up adds its cells to an empty text list.
-        DropResultList(context);
+        FreeResultList(context);
         FreeArgValue(&context->result, true, true);
         context->result.type = kValueTextList;
         plat::DHANDLE list = plat::NULLHANDLE;
@@ -154,13 +145,13 @@ STATUS AM_RTChunkFunction(DriverContext* context) {
     }
     STATUS status = PerformChunkCommand(context, operation, 0, 0);
     if (status != kOK) {
-        DropResultList(context);
+        FreeResultList(context);
         return status;
     }
     if (!lookUp) return kOK;
     // A look-up that switched the result to numbers keeps it as it is.
     if (context->result.type != kValueTextList) {
-        DropResultList(context);
+        FreeResultList(context);
         return kOK;
     }
     return TakeResultList(context);
@@ -175,7 +166,7 @@ STATUS PerformChunkCommand(DriverContext* context, std::uint32_t operation, std:
     case kOpGetChunkProperty: return GetChunkProperty(context);
     case kOpSetChunkProperty: return SetChunkProperty(context);
     case kOpDBColumn:
-    case kOpDBLookup:   // the table look-ups are not offered yet
+    case kOpDBLookup: return TableLookUp(context, operation);
     default: return kDrvUnknownFunction;
     }
 }

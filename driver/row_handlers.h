@@ -18,9 +18,9 @@ STATUS AM_RTItemFunction(DriverContext* context);
 // PerformChunkCommand and turns a look-up's text list into the result.
 STATUS AM_RTChunkFunction(DriverContext* context);
 
-// Checks the call's objects and dispatches on the operation: 59 reads and
-// 60 sets the chunk property named by the call; the table look-ups (1 and
-// 2) and any other operation answer 12550.
+// Checks the call's objects and dispatches on the operation: 1 and 2 are
+// the table look-ups (DBColumn and DBLookup), 59 reads and 60 sets the
+// chunk property named by the call; any other operation answers 12550.
 STATUS PerformChunkCommand(DriverContext* context, std::uint32_t operation, std::uint32_t unused1,
                            std::uint32_t unused2);
 

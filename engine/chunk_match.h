@@ -70,4 +70,24 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
 // one of the type's member records.
 bool IsMemberSignature(std::uint16_t type, std::uint16_t signature);
 
+// What one record means for one level's region.
+struct LevelStep {
+    bool in = false;         // the record lies in the region
+    bool after = false;      // the region goes on after the record
+    bool restarted = false;  // a region closed at this record and a new one opened here
+};
+
+// Makes a level ready to be matched: its walk state is cleared (its walk
+// links kept) and its region opens at once for the relations that begin
+// with the records. The walk arms a level when the records first lie in the
+// regions of all the levels before it.
+void ArmLevel(ChunkDefInfo* level);
+
+// Decides one record (the context's current node) for one armed level:
+// ends first (the record that ends one element may start the next), then
+// starts. A reader that follows a level of its own inside the chunk steps
+// it with this, as the walk steps the chain's levels.
+LevelStep StepLevel(ChunkDefInfo* level, std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                    std::uint16_t previousSignature, RecordProcessContext* context);
+
 } // namespace talix

@@ -24,6 +24,7 @@
 
 #include "builders/basic_builders.h"
 #include "builders/hotspot_builders.h"
+#include "core/chunk_work_state.h"
 #include "core/font_spec.h"
 #include "core/formula_result.h"
 #include "core/link_matching_cache.h"
@@ -35,6 +36,7 @@
 #include "core/text_search.h"
 #include "core/view_lookup.h"
 #include "engine/copy_source.h"
+#include "engine/operation_codes.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
@@ -46,10 +48,6 @@
 namespace talix {
 
 namespace {
-
-// The modes of 2386 (its second word).
-constexpr std::uint16_t kModeLink = 2386, kModeAppend = 2801, kModeHighlight = 2802, kModeInsert = 2803,
-                        kModeKeyword = 2804, kModePopup = 2805, kModeReplace = 2806;
 
 constexpr std::uint32_t kTextHeader = 8;
 constexpr std::uint32_t kBracketedSignature = 4;
@@ -277,7 +275,8 @@ public:
             const void* address = plat::MemLock(list);
             if (address == nullptr) break;
             handles_[count_] = list;
-            addresses_[count_++] = address;
+            sizes_[count_] = plat::MemSize(list);
+            addresses_[count_++] = static_cast<const std::uint8_t*>(address);
         }
     }
     ~LockedLists() {
@@ -286,32 +285,39 @@ public:
     LockedLists(const LockedLists&) = delete;
     LockedLists& operator=(const LockedLists&) = delete;
     int count() const { return count_; }
-    const void* list(int i) const { return addresses_[i]; }
+    const std::uint8_t* list(int i) const { return addresses_[i]; }
+    std::uint32_t size(int i) const { return sizes_[i]; }
 
 private:
     plat::DHANDLE handles_[kKeyListSlots] = {};
-    const void* addresses_[kKeyListSlots] = {};
+    const std::uint8_t* addresses_[kKeyListSlots] = {};
+    std::uint32_t sizes_[kKeyListSlots] = {};
     int count_ = 0;
 };
 
 // The keys worth looking for in the run: at least 2 characters, no longer
 // than the run, not used up, and (when they begin with a letter) with a word
 // of the run starting with that letter. Keys are cut to kMaxKeyLength
-// characters. A list whose entry cannot be read ends there.
+// characters. The entries of a list (its type word, count, lengths, texts)
+// are read in order; an entry past the list's block ends that list, its
+// keys keeping their numbers.
 std::vector<Key> CandidateKeys(const LinkMatchingCache* cache, const LockedLists& lists, const RunText& run) {
     std::vector<Key> keys;
     const std::uint32_t runChars = CountChars(run.text, run.length);
     std::uint32_t number = 0;
     for (int l = 0; l < lists.count() && number < cache->keyCount; ++l) {
-        const plat::WORD entries = plat::ListEntryCount(lists.list(l), true);
+        const std::uint8_t* list = lists.list(l);
+        const std::uint32_t size = lists.size(l);
+        const plat::WORD entries = size >= 4 ? plat::ListEntryCount(list, true) : 0;
+        std::uint32_t offset = 4 + 2u * entries;
         for (plat::WORD e = 0; e < entries && number < cache->keyCount; ++e, ++number) {
-            const char* text = nullptr;
-            plat::WORD length = 0;
-            if (plat::ListGetText(lists.list(l), true, e, &text, &length) != plat::NOERROR) {
-                // The rest of this list cannot be read; its keys keep their numbers.
+            const std::uint32_t length = offset <= size ? ReadWord(list + 4 + 2u * e) : 0;
+            if (offset > size || length > size - offset) {
                 number += entries - e;
                 break;
             }
+            const char* text = reinterpret_cast<const char*>(list + offset);
+            offset += length;
             if (cache->singleMatch != 0 && cache->keyUsedFlags != nullptr && cache->keyUsedFlags[number] != 0)
                 continue;
             std::uint32_t chars = CountChars(text, length);
@@ -351,25 +357,51 @@ bool Accepted(const RunText& run, std::uint32_t start, std::uint32_t end, std::u
     }
 }
 
+// Compares a key with the text at a place while both are plain (ASCII)
+// characters, ignoring case as the search does: 1 when the key matches
+// (*length the bytes it covers), 0 when it does not, -1 when a character
+// that is not plain comes first (the collation decides then).
+int PlainCompare(const char* text, std::uint32_t available, const char* key, std::uint32_t keyLength,
+                 std::uint32_t* length) {
+    for (std::uint32_t i = 0; i < keyLength; ++i) {
+        if (i >= available) return 0;
+        const auto a = static_cast<unsigned char>(text[i]), b = static_cast<unsigned char>(key[i]);
+        if (((a | b) & 0x80u) != 0) return -1;
+        if (LowerAscii(static_cast<char>(a)) != LowerAscii(static_cast<char>(b))) return 0;
+    }
+    *length = keyLength;
+    return 1;
+}
+
 // The key's next accepted place at or after from (key->start -1 when none).
+// Each place is tried where the key would begin: places where a key that
+// must start a word cannot are passed over, plain characters are compared
+// at once, and the collation's search is anchored in a window as long as
+// the key's characters can be.
 void SearchKey(const RunText& run, const LinkMatchingCache* cache, bool ignoreAccents, std::uint32_t from, Key* key) {
     key->searched = true;
     key->start = -1;
-    std::uint32_t at = from > key->searchFrom ? from : key->searchFrom;
-    while (at < run.length) {
-        std::uint16_t matchLength = 0;
-        const auto available = static_cast<std::uint16_t>(run.length - at);
-        const std::int32_t found = FindTextWildcard(run.text + at, available, key->text, key->length, 0, 1,
-                                                    ignoreAccents ? 1 : 0, 0, &matchLength);
-        if (found < 0) return;
-        const std::uint32_t start = at + static_cast<std::uint32_t>(found);
-        const std::uint32_t end = start + matchLength;
-        if (Accepted(run, start, end, cache->matchKind)) {
-            key->start = static_cast<std::int32_t>(start);
-            key->end = end;
+    const bool startsWord = cache->matchKind == kMatchWholeWord || cache->matchKind == kMatchStarts;
+    // An LMBCS character takes at most three bytes.
+    const std::uint32_t window = 3 * CountChars(key->text, key->length);
+    for (std::uint32_t at = from > key->searchFrom ? from : key->searchFrom; at < run.length; ++at) {
+        if ((run.kinds[at] & kCharStart) == 0 || (startsWord && !run.StartsWord(at))) continue;
+        std::uint32_t matchLength = 0;
+        const int plain = PlainCompare(run.text + at, run.length - at, key->text, key->length, &matchLength);
+        if (plain == 0) continue;
+        if (plain < 0) {
+            const std::uint32_t available = run.length - at < window ? run.length - at : window;
+            std::uint16_t found = 0;
+            if (FindTextWildcard(run.text + at, static_cast<std::uint16_t>(available), key->text, key->length, 0, 1,
+                                 ignoreAccents ? 1 : 0, 0, &found) != 0)
+                continue;
+            matchLength = found;
+        }
+        if (Accepted(run, at, at + matchLength, cache->matchKind)) {
+            key->start = static_cast<std::int32_t>(at);
+            key->end = at + matchLength;
             return;
         }
-        at = start + CharLength(run.text + start, run.length - start);
     }
 }
 
@@ -544,7 +576,7 @@ STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE no
     OptionsScope options(context, work.options.c_str());
     LinkMarkScope mark(context);
     switch (context->operation2) {
-    case kModeAppend:
+    case kMatchModeAppend:
         if (!ResultIsRichText(context)) {
             const std::string both = work.found + work.result;
             return WritePiece(run, both.data(), static_cast<std::uint32_t>(both.size()), context);
@@ -552,7 +584,7 @@ STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE no
             const STATUS status = WritePiece(run, work.found.data(), foundLength, context);
             return status != kOK ? status : WriteAddition(run, work, note, context);
         }
-    case kModeInsert:
+    case kMatchModeInsert:
         if (!ResultIsRichText(context)) {
             const std::string both = work.result + work.found;
             return WritePiece(run, both.data(), static_cast<std::uint32_t>(both.size()), context);
@@ -560,11 +592,11 @@ STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE no
             const STATUS status = WriteAddition(run, work, note, context);
             return status != kOK ? status : WritePiece(run, work.found.data(), foundLength, context);
         }
-    case kModeReplace:
+    case kMatchModeReplace:
         return WriteAddition(run, work, note, context);
-    case kModeHighlight:
+    case kMatchModeHighlight:
         return WriteHighlighted(run, work.found, context);
-    case kModePopup:
+    case kMatchModePopup:
         return AppendPopupHotspot(work.found.c_str(), work.result.c_str(), work.options.c_str(), context);
     default:
         // A link: to the key's document, or with a result formula a URL (or
@@ -602,7 +634,7 @@ void CollectKeyword(const MatchWork& work, RecordProcessContext* context) {
 }
 
 bool KnownMode(std::uint16_t mode) {
-    return mode == 0 || mode == kModeLink || (mode >= kModeAppend && mode <= kModeReplace);
+    return mode == 0 || mode == kMatchModeLink || (mode >= kMatchModeAppend && mode <= kMatchModeReplace);
 }
 
 // 2386 at a record inside the chunk.
@@ -610,7 +642,7 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
                  RecordProcessContext* context) {
     const std::uint16_t mode = context->operation2;
     if (!KnownMode(mode)) return kArgumentError;
-    if (mode == kModeKeyword && context->secondArgument == nullptr) return kArgumentError;
+    if (mode == kMatchModeKeyword && context->secondArgument == nullptr) return kArgumentError;
     LinkMatchingCache* cache = context->linkMatching;
     if (cache == nullptr || cache->keyCount == 0 || cache->keyLists[0] == 0) return kOK;
     TextRun run;
@@ -637,7 +669,7 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
         work.found.assign(text.text + match.start, match.end - match.start);
         MatchedNote note(needNote ? db : 0, work.noteId);
         ComputeResult(context, note.handle(), &work);
-        if (mode == kModeKeyword) {
+        if (mode == kMatchModeKeyword) {
             CollectKeyword(work, context);
             continue;
         }
@@ -646,8 +678,9 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
         if (status != kOK) return status;
         at = match.end;
     }
-    if (mode == kModeKeyword) return kOK;
+    if (mode == kMatchModeKeyword) return kOK;
     context->chunk->item->modified = 1;
+    context->chunk->work->passAgain = 1;
     return WritePiece(run, text.text + at, text.length - at, context);
 }
 

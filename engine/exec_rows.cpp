@@ -1,10 +1,11 @@
 // Table rows: collecting one sort key per row of the chunk's first table
 // (11), the key texts of a position list (2), sorting the keys before a
-// reorder, writing the rows in the sorted order (2396), and appending a copy
-// of a row, with its contents or as an empty row filled from the caller's
-// cell texts (2355).
+// reorder, writing the rows in the sorted order (2396) or in the order the
+// keys stand (2397), and appending a copy of a row, with its contents or as
+// an empty row filled from the caller's cell texts (2355).
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -232,11 +233,15 @@ void CountNewRow(RecordProcessContext* context) {
 }
 
 // 2355: the row found by the calling method's query (op2 to a3) copied at
-// the walk's point; before rows it came after, its paragraph definitions are
-// put back where its references need them.
-// A record index the calling method hands over in a 16-bit word: the
-// index its query found, kept whole by the session, when the word holds its
-// low bits (an item of more than 65,535 records has indexes above them).
+// the walk's point. Written before the rows it came after, its references
+// may name definitions that stand later in the item (in the row itself or,
+// for a row below the first, in the rows before it): the definitions from
+// the walk's point to the row's end are put back where the copy's
+// references need them.
+//
+// The row's record indexes come in 16-bit words: the indexes the calling
+// method's query found, which the session keeps whole, when the words hold
+// their low bits (an item of more than 65,535 records has indexes above).
 std::uint32_t WholeIndex(std::uint16_t word, std::uint32_t found) {
     return (found & 0xFFFFu) == word ? found : word;
 }
@@ -248,7 +253,11 @@ STATUS CopyRow(RecordProcessContext* context, bool beforeSource) {
     context->copyInputs.first = WholeIndex(context->operation2, area->foundFirstRecord);
     context->copyInputs.last = WholeIndex(context->a3, area->foundLastRecord);
     STATUS status = kOK;
-    if (beforeSource) status = SaveRangeDefinitions(context, context->copyInputs.first, context->copyInputs.last);
+    if (beforeSource) {
+        const std::uint32_t first = context->copyInputs.first;
+        const std::uint32_t here = context->node != nullptr ? context->node->index : first;
+        status = SaveRangeDefinitions(context, std::min(here, first), context->copyInputs.last);
+    }
     if (status == kOK) status = AppendSourceRichText(context->chunk, context, 0);
     if (status == kOK) {
         CountNewRow(context);
@@ -289,8 +298,9 @@ STATUS RowAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
     return CopyRow(context, false);
 }
 
-// 2396 at the first row: every row in the sorted order (the keys' ranges),
-// each row's references finding their definitions put back where needed.
+// 2396 and 2397 at the first row: every row in the keys' order (the keys'
+// ranges), each row's references finding their definitions put back where
+// needed.
 STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->rows.rowsWritten != 0) return kOK;
     context->rows.rowsWritten = 1;
@@ -332,7 +342,7 @@ STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProc
     return status;
 }
 
-// 2396 inside: the rows as they stood are left out.
+// 2396 and 2397 inside: the rows as they stood are left out.
 STATUS DropRowRecord(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t* passOn, RecordProcessContext*) {
     *passOn = 0;
     return kOK;
@@ -342,6 +352,7 @@ const OperationRow kRows[] = {
     {kOpCollectSortKeys, nullptr, CollectSortKeys, nullptr, &kSortKeySteps},
     {kOpAppendRow, RowAtStart, RowInsideTable, RowAtEnd, &kRowAppendSteps},
     {kOpReorderRows, SortedRowsAtStart, DropRowRecord, nullptr, &kReorderRowsSteps},
+    {kOpReorderRowsAsKeyed, SortedRowsAtStart, DropRowRecord, nullptr, &kKeyedRowsSteps},
 };
 
 } // namespace
@@ -379,15 +390,28 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
     return SetKeyText(context, key, text, textLength, limit);
 }
 
-STATUS SortRowKeys(RecordProcessContext* context) {
-    ZervaRTChunk* chunk = context->chunk;
-    ChunkWorkState* state = chunk->work;
-    // The run takes the chunk's keys; they go with it.
+namespace {
+
+// The run takes the chunk's keys; they go with it.
+void TakeChunkKeys(RecordProcessContext* context) {
+    ChunkWorkState* state = context->chunk->work;
     context->sortKeys = state->sortKeys;
     context->sortKeyCount = state->sortKeyCount;
     context->sortKeyCapacity = state->sortKeyCount;
     state->sortKeys = nullptr;
     state->sortKeyCount = 0;
+}
+
+} // namespace
+
+STATUS TakeRowKeys(RecordProcessContext* context) {
+    TakeChunkKeys(context);
+    return context->sortKeyCount == 0 ? kNoSortKeys : kOK;
+}
+
+STATUS SortRowKeys(RecordProcessContext* context) {
+    ZervaRTChunk* chunk = context->chunk;
+    TakeChunkKeys(context);
 
     bool anyText = false;
     for (std::uint32_t i = 0; i < context->sortKeyCount; ++i) {

@@ -105,7 +105,8 @@ enum OperationCode : std::uint16_t {
     kOpReplaceText = 2392,             // 2392
     kOpSetCellBorders = 2393,          // 2393
     kOpColorCells = 2394,              // 2394
-    kOpReorderRows = 2396,             // 2396
+    kOpReorderRows = 2396,             // 2396: the rows sorted by the chunk's keys
+    kOpReorderRowsAsKeyed = 2397,      // 2397: the rows in the order the chunk's keys stand
     kOpCaptureText = 2398,             // 2398
     kOpQuickReplace = 2399,            // 2399
     kOpAppendSection = 2404,           // 2404
@@ -145,6 +146,21 @@ enum OperationCode : std::uint16_t {
     kOpWikiMatching = 2816,            // 2816
     kOpMatchingQuery = 2818,           // 2818: with 2819, a run that does not write
     kOpMatchingVariant = 2819,         // 2819: a matching run, prepared as 2386
+
+    // ---- Readers above the engine ----------------------------------------------
+    kOpVisitRecords = 2901,            // 2901: the chunk's records handed to a RecordVisitor
+};
+
+// The modes of kOpLinkMatching (its second word): what becomes of each key
+// found in the text.
+enum MatchingMode : std::uint16_t {
+    kMatchModeLink = 2386,             // a link to the key's document (or a URL or pop-up on the result)
+    kMatchModeAppend = 2801,           // the result after the text found
+    kMatchModeHighlight = 2802,        // the text found in the operation's font
+    kMatchModeInsert = 2803,           // the result before the text found
+    kMatchModeKeyword = 2804,          // the result added to a keyword list; nothing written
+    kMatchModePopup = 2805,            // a pop-up showing the result
+    kMatchModeReplace = 2806,          // the result instead of the text found
 };
 
 } // namespace talix

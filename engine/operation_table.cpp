@@ -28,6 +28,7 @@ const OperationFamily* const kFamilies[] = {
     &kImportOperations,
     &kFileNameOperations,
     &kGenerationOperations,
+    &kVisitorOperations,
 };
 
 } // namespace

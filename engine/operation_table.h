@@ -95,6 +95,7 @@ extern const OperationFamily kMatchingOperations; // exec_matching.cpp
 extern const OperationFamily kImportOperations;   // exec_imports.cpp
 extern const OperationFamily kFileNameOperations; // exec_file_names.cpp
 extern const OperationFamily kGenerationOperations; // exec_generation.cpp
+extern const OperationFamily kVisitorOperations;  // exec_visitor.cpp
 
 // The row of an operation, or null when no executor of it is built. A run
 // that rebuilds the item is refused for an operation without a row.

@@ -130,15 +130,8 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
     }
 }
 
-// What one record means for one level's region.
-struct LevelStep {
-    bool in = false;         // the record lies in the region
-    bool after = false;      // the region goes on after the record
-    bool restarted = false;  // a region closed at this record and a new one opened here
-};
+} // namespace
 
-// Makes a level ready to be matched: its region opens at once for the
-// relations that begin with the records.
 void ArmLevel(ChunkDefInfo* level) {
     LevelWalkState& walk = level->walk;
     void* next = walk.pointers[kWalkNext];
@@ -169,6 +162,8 @@ void ArmLevel(ChunkDefInfo* level) {
     }
 }
 
+namespace {
+
 void DisarmLevel(ChunkDefInfo* level) { level->walk.words[kWalkArmed] = 0; }
 
 void RecordCounters(ChunkDefInfo* level, const RecordProcessContext* context) {
@@ -180,8 +175,8 @@ void RecordCounters(ChunkDefInfo* level, const RecordProcessContext* context) {
     walk.words[kWalkRegion] = context->region;
 }
 
-// Decides one record for one level: ends first (the record that ends one
-// element may start the next), then starts.
+} // namespace
+
 LevelStep StepLevel(ChunkDefInfo* level, std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                     std::uint16_t previousSignature, RecordProcessContext* context) {
     LevelWalkState& walk = level->walk;
@@ -319,6 +314,8 @@ LevelStep StepLevel(ChunkDefInfo* level, std::uint8_t* record, std::uint16_t sig
     active = step.after ? 1 : 0;
     return step;
 }
+
+namespace {
 
 // Whether a record inside the chunk goes to the executor inside the chunk:
 // some element types leave out some of their records.

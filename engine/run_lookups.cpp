@@ -80,7 +80,7 @@ STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCall
     return status;
 }
 
-bool InsideRemovalRange(const RecordProcessContext* context, std::uint16_t index) {
+bool InsideRemovalRange(const RecordProcessContext* context, std::uint32_t index) {
     if (context->removeFirst == 0) return true;
     return index >= context->removeFirst && index <= context->removeLast;
 }

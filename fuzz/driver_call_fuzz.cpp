@@ -25,9 +25,18 @@ struct DriverHost {
         plat::IniSet("Directory", scratch.directory.c_str());
         plat::NOTEHANDLE note = plat::NULLHANDLE;
         if (plat::NoteCreate(scratch.db, &note) != 0) abort();
-        // A rich-text item of one text run.
-        static const std::uint8_t body[] = {0x01, 0x00, 0x85, 0xFF, 0x0C, 0x00, 0x01,
-                                            0x00, 0x00, 0x0A, 't',  'e',  'x',  't'};
+        // A rich-text item of one text run, then a table of 2 x 2 cells
+        // ("a", "1"; "b", "2") for the look-ups.
+        static const std::uint8_t body[] = {
+            0x01, 0x00, 0x85, 0xFF, 0x0C, 0x00, 0x01, 0x00, 0x00, 0x0A, 't',  'e',  'x',  't',
+            0xA3, 14,   0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+#define TALIX_FUZZ_CELL(row, column, text)                                                              \
+            0xA4, 18, row, column, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                           \
+            0x85, 0xFF, 0x09, 0x00, 0x01, 0x00, 0x00, 0x0A, text, 0x00
+            TALIX_FUZZ_CELL(0, 0, 'a'), TALIX_FUZZ_CELL(0, 1, '1'), TALIX_FUZZ_CELL(1, 0, 'b'),
+            TALIX_FUZZ_CELL(1, 1, '2'),
+#undef TALIX_FUZZ_CELL
+            0xA5, 6,    0,    0,    0,    0};
         plat::ItemAppend(note, 0, "Body", 4, body[0], body + 2, sizeof body - 2);
         if (plat::NoteUpdate(note, 0) != 0) abort();
         plat::NoteClose(note);

@@ -2,6 +2,7 @@
 // asked for is opened and the formula evaluated on it; the notes it selects
 // are handed to the callback.
 #include "formula_eval.h"
+#include "notes_internal.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/formula.h"
@@ -42,7 +43,7 @@ STATUS DbSearch(DBHANDLE db, const void* compiledSelection, WORD noteClassMask,
         bool selected = true;
         if (compiledSelection != nullptr) {
             NOTEHANDLE note = NULLHANDLE;
-            status = NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note);
+            status = NoteOpenUncounted(db, id, OPEN_NOTE_DEFAULT, &note);
             // A note the callback has deleted meanwhile is passed over.
             if (status == ERR_NOTE_NOT_FOUND || status == ERR_NOTE_DELETED) continue;
             if (status != NOERROR) return status;

@@ -944,7 +944,7 @@ bool Importer::Build(const PendingNote& pending, BuiltNote* built) {
         if (status == NOERROR) {
             replaced = true;
             built->replaces = true;
-            status = NoteOpen(db_, existing, OPEN_NOTE_DEFAULT, &built->note);
+            status = NoteOpenUncounted(db_, existing, OPEN_NOTE_DEFAULT, &built->note);
             if (status != NOERROR) return FailStatus(status, pending.line, "cannot open the stored note of that UNID");
             built->id = existing;
             if (!ClearItems(built->note)) return FailStatus(ERR_NOTE_UPDATE, pending.line, "cannot replace the stored note");

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "notes_internal.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/log.h"
@@ -193,7 +194,7 @@ STATUS NameLookupItem(const char* server, const char* nameSpace, const char* nam
     status = DbScanNotes(db, [&](NOTEID id, WORD noteClass) -> STATUS {
         if (noteClass != NOTE_CLASS_DOCUMENT) return NOERROR;
         NOTEHANDLE note = NULLHANDLE;
-        STATUS opened = NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note);
+        STATUS opened = NoteOpenUncounted(db, id, OPEN_NOTE_DEFAULT, &note);
         if (opened != NOERROR) return opened;
         bool found = IsPersonNamed(note, wanted);
         if (found) {

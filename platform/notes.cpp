@@ -74,6 +74,12 @@ STATUS NoteCreate(DBHANDLE db, NOTEHANDLE* note) {
 }
 
 STATUS NoteOpen(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note) {
+    const STATUS status = NoteOpenUncounted(db, id, flags, note);
+    if (status == NOERROR) CountNoteOpened();
+    return status;
+}
+
+STATUS NoteOpenUncounted(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note) {
     if (note == nullptr) return ERR_BAD_ARGUMENT;
     *note = NULLHANDLE;
     Lock lock(StorageMutex());
@@ -92,7 +98,9 @@ STATUS NoteOpenByUNID(DBHANDLE db, const UNID* unid, WORD flags, NOTEHANDLE* not
     NOTEID id = 0;
     STATUS status = store->FindUnid(*unid, &id);
     if (status != NOERROR) return status;
-    return OpenStored(db, *store, id, note);
+    status = OpenStored(db, *store, id, note);
+    if (status == NOERROR) CountNoteOpened();
+    return status;
 }
 
 STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {

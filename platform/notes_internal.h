@@ -77,5 +77,10 @@ bool ReadOnlyKeptValues();       // TestReadOnlyKeptValues is on
 void TestKillPoint();
 void CountDesignUpdateCall();
 void CountProfileCall();
+// A note opened by note id or universal id through the platform's interface
+// is counted (TestNotesOpened); the stand-in's own reads (view indexes,
+// searches, imports) open their notes uncounted.
+void CountNoteOpened();
+STATUS NoteOpenUncounted(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note);
 
 } // namespace plat

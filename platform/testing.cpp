@@ -14,6 +14,7 @@ namespace {
 std::atomic<int> g_failUpdateAfterItems{-1};
 std::atomic<DWORD> g_designUpdateCalls{0};
 std::atomic<DWORD> g_profileCalls{0};
+std::atomic<DWORD> g_notesOpened{0};
 std::atomic<bool> g_readOnlyKeptValues{false};
 
 } // namespace
@@ -35,6 +36,8 @@ DWORD TestDesignUpdateCalls() { return g_designUpdateCalls.load(); }
 DWORD TestProfileCalls() { return g_profileCalls.load(); }
 void CountDesignUpdateCall() { ++g_designUpdateCalls; }
 void CountProfileCall() { ++g_profileCalls; }
+DWORD TestNotesOpened() { return g_notesOpened.load(); }
+void CountNoteOpened() { ++g_notesOpened; }
 
 DWORD TestOpenDatabases() {
     std::lock_guard<std::recursive_mutex> lock(StorageMutex());

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "notes_internal.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/formula.h"
@@ -295,7 +296,7 @@ STATUS SelectDocuments(DBHANDLE db, const std::vector<BYTE>& selection, std::vec
 
 STATUS BuildFromView(DBHANDLE db, NOTEID viewId, ViewIndex* index) {
     NOTEHANDLE view = NULLHANDLE;
-    STATUS status = NoteOpen(db, viewId, OPEN_NOTE_DEFAULT, &view);
+    STATUS status = NoteOpenUncounted(db, viewId, OPEN_NOTE_DEFAULT, &view);
     if (status != NOERROR) return status;
     WORD noteClass = 0;
     status = NoteGetInfo(view, NOTE_FIELD_CLASS, &noteClass);
@@ -328,7 +329,7 @@ STATUS BuildFromView(DBHANDLE db, NOTEID viewId, ViewIndex* index) {
     rows.reserve(ids.size());
     for (NOTEID id : ids) {
         NOTEHANDLE note = NULLHANDLE;
-        status = NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note);
+        status = NoteOpenUncounted(db, id, OPEN_NOTE_DEFAULT, &note);
         if (status != NOERROR) return status;
         Row row;
         row.id = id;
@@ -356,7 +357,7 @@ STATUS BuildDesignCollection(DBHANDLE db, ViewIndex* index) {
     rows.reserve(ids.size());
     for (NOTEID id : ids) {
         NOTEHANDLE note = NULLHANDLE;
-        status = NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note);
+        status = NoteOpenUncounted(db, id, OPEN_NOTE_DEFAULT, &note);
         if (status != NOERROR) return status;
         Row row;
         row.id = id;

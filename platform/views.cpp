@@ -7,6 +7,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "notes_internal.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/memory.h"
@@ -95,7 +96,7 @@ STATUS FindDesignNote(DBHANDLE db, const char* name, WORD noteClass, NOTEID* id)
     STATUS status = DbScanNotes(db, [&](NOTEID noteId, WORD storedClass) -> STATUS {
         if ((storedClass & ~NOTE_CLASS_DEFAULT) != wanted) return NOERROR;
         NOTEHANDLE note = NULLHANDLE;
-        STATUS opened = NoteOpen(db, noteId, OPEN_NOTE_DEFAULT, &note);
+        STATUS opened = NoteOpenUncounted(db, noteId, OPEN_NOTE_DEFAULT, &note);
         if (opened != NOERROR) return opened;
         std::vector<char> buffer(0x10000);
         WORD count = ItemTextListCount(note, "$TITLE");

@@ -13,7 +13,7 @@ ChunkOfItem::~ChunkOfItem() {
 
 bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
                        const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode) {
-    const bool create = use == ItemUse::kCreate;
+    const bool create = use == ItemUse::kCreate || use == ItemUse::kReplace;
     if (!IsNoteArgument(noteArg)) {
         *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", noteArg.c_str());
         return false;
@@ -36,7 +36,7 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
                              static_cast<unsigned>(values.front().type));
             return false;
         }
-        if (use != ItemUse::kRead && !ItemUndamaged(command, itemName, values)) {
+        if ((use == ItemUse::kWrite || use == ItemUse::kCreate) && !ItemUndamaged(command, itemName, values)) {
             *exitCode = kExitFailed;
             return false;
         }
@@ -51,12 +51,33 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
         *exitCode = Fail("cannot connect to item '%s': %s", itemName.c_str(), StatusMessage(status).c_str());
         return false;
     }
+    if (use == ItemUse::kReplace) {
+        status = item_->CreateBlankRichTextItem();
+        if (status != talix::kOK) {
+            *exitCode = Fail("cannot make item '%s' blank: %s", itemName.c_str(), StatusMessage(status).c_str());
+            return false;
+        }
+    }
     chunk_ = item_->DefineChunk(plat::NativeToLmbcs(definition).c_str());
     if (chunk_ == nullptr) {
         *exitCode = Fail("'%s' is not a chunk definition", definition.c_str());
         return false;
     }
     return true;
+}
+
+int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status) {
+    if (chunk->errorWord != 0)
+        return Fail("%s failed: status %u (error %u)", what.c_str(), static_cast<unsigned>(status),
+                    static_cast<unsigned>(chunk->errorWord));
+    return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(status));
+}
+
+int SaveAfterMethod(const std::string& what, ChunkOfItem* target, talix::STATUS status) {
+    if (status != talix::kOK) return MethodFailed(what, target->chunk(), status);
+    const talix::STATUS saved = target->item()->Save();
+    if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
+    return kExitOk;
 }
 
 } // namespace talix_cli

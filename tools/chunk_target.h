@@ -6,15 +6,17 @@
 #include <string>
 
 #include "cli.h"
+#include "core/statuses.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
 namespace talix_cli {
 
-// What a command does with the item: reads it, writes it back, or writes
-// it back and creates it when it is missing.
-enum class ItemUse { kRead, kWrite, kCreate };
+// What a command does with the item: reads it, writes it back, writes it
+// back and creates it when it is missing, or writes it anew from a blank
+// item (whatever it held, damaged or not, gives way).
+enum class ItemUse { kRead, kWrite, kCreate, kReplace };
 
 class ChunkOfItem {
 public:
@@ -24,7 +26,8 @@ public:
     ChunkOfItem& operator=(const ChunkOfItem&) = delete;
     // Prints the reason and returns false when the item cannot be reached
     // (with kCreate, a missing item is created blank), when an item to be
-    // written back is damaged, or when the definition does not parse.
+    // written back is damaged, when a blank item cannot be made for
+    // kReplace, or when the definition does not parse.
     bool Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
               const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode);
     ZervaRTChunk* chunk() const { return chunk_; }
@@ -37,5 +40,13 @@ private:
     ZervaRTChunk* chunk_ = nullptr;
     std::string dbPath_;
 };
+
+// Reports a chunk method that did not work ("<what> failed: status N", with
+// the chunk's error word when it has one) and returns kExitFailed.
+int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status);
+
+// After a chunk method that changes the item: its failure reported, or the
+// note saved (a failed save reported). Returns the exit code.
+int SaveAfterMethod(const std::string& what, ChunkOfItem* target, talix::STATUS status);
 
 } // namespace talix_cli

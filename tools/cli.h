@@ -67,6 +67,11 @@ private:
     plat::NOTEHANDLE handle_ = 0;
 };
 
+// Takes "--NAME VALUE" (name with its dashes) out of args. False, with
+// *exitCode set by UsageError, for a missing value or an option given twice.
+bool TakeValueOption(const Command& command, std::vector<std::string>* args, const char* name, std::string* value,
+                     bool* given, int* exitCode);
+
 // True when text is a NOTE argument: a note id ("0x20FA" or decimal) or a
 // UNID of 32 hexadecimal digits.
 bool IsNoteArgument(const std::string& text);
@@ -125,12 +130,15 @@ int RunCount(const Command& command, const std::vector<std::string>& args);
 int RunDesign(const Command& command, const std::vector<std::string>& args);
 int RunCreateDesign(const Command& command, const std::vector<std::string>& args);
 int RunAppend(const Command& command, const std::vector<std::string>& args);
+int RunImportHtml(const Command& command, const std::vector<std::string>& args);
 int RunEdit(const Command& command, const std::vector<std::string>& args);
 int RunQuery(const Command& command, const std::vector<std::string>& args);
 int RunGetProperty(const Command& command, const std::vector<std::string>& args);
 int RunSetProperty(const Command& command, const std::vector<std::string>& args);
 int RunPropertyText(const Command& command, const std::vector<std::string>& args);
 int RunCheck(const Command& command, const std::vector<std::string>& args);
+int RunMatch(const Command& command, const std::vector<std::string>& args);
+int RunWiki(const Command& command, const std::vector<std::string>& args);
 
 // The number of messages the library has shown through the host's message
 // procedure (each printed on standard error) since the program started.

@@ -141,6 +141,27 @@ bool RejectOptions(const Command& command, const std::vector<std::string>& args,
     return true;
 }
 
+bool TakeValueOption(const Command& command, std::vector<std::string>* args, const char* name, std::string* value,
+                     bool* given, int* exitCode) {
+    *given = false;
+    for (size_t i = 0; i < args->size(); ++i) {
+        if ((*args)[i] != name) continue;
+        if (i + 1 >= args->size()) {
+            *exitCode = UsageError(command, "%s needs a value", name);
+            return false;
+        }
+        if (*given) {
+            *exitCode = UsageError(command, "%s given twice", name);
+            return false;
+        }
+        *value = (*args)[i + 1];
+        *given = true;
+        args->erase(args->begin() + static_cast<long>(i), args->begin() + static_cast<long>(i) + 2);
+        --i;
+    }
+    return true;
+}
+
 bool IsNoteArgument(const std::string& text) {
     plat::UNID unid;
     plat::NOTEID id;

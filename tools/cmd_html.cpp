@@ -26,29 +26,6 @@ struct FormatName {
 constexpr FormatName kFormats[] = {
     {"html", "HTML"}, {"xhtml", "XHTML"}, {"text", "Plain Text"}, {"passthrough", "Passthrough"}};
 
-// Takes "--NAME VALUE" out of args; false (with the exit code) for a
-// missing value or an option given twice.
-bool TakeValueOption(const Command& command, std::vector<std::string>* args, const char* name, std::string* value,
-                     bool* given, int* exitCode) {
-    *given = false;
-    for (size_t i = 0; i < args->size(); ++i) {
-        if ((*args)[i] != name) continue;
-        if (i + 1 >= args->size()) {
-            *exitCode = UsageError(command, "%s needs a value", name);
-            return false;
-        }
-        if (*given) {
-            *exitCode = UsageError(command, "%s given twice", name);
-            return false;
-        }
-        *value = (*args)[i + 1];
-        *given = true;
-        args->erase(args->begin() + static_cast<long>(i), args->begin() + static_cast<long>(i) + 2);
-        --i;
-    }
-    return true;
-}
-
 // Where the markup goes, as UTF-8: the text of each event, and what the
 // generation leaves in its buffer. An event that ends inside a character
 // keeps its first bytes for the next one.

@@ -106,6 +106,15 @@ const Command kCommands[] = {
      "--options gives the option string of the append, --font the font specification\n"
      "of text and paragraphs.\n",
      RunAppend},
+    {"import-html", "import-html DB NOTE ITEM FILE.html [--options TEXT] [--replace]",
+     "Imports an HTML file into a rich-text item (created when missing; with --replace\n"
+     "it starts from a blank item) and saves the note. Paragraphs, fonts, colours,\n"
+     "headings, rules and line breaks become rich text; the text of tables, lists and\n"
+     "links is kept as text, images are left out. --options gives the import options\n"
+     "(\"PixelMultiplier=\", \"EMMultiplier=\", \"Size1=\" to \"Size7=\", \"CharEncoding=\" ...).\n"
+     "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
+     "parse; 259 with 20032: no such file) and saves nothing.\n",
+     RunImportHtml},
     {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font SPEC]",
      "Changes a chunk of a rich-text item and saves the note. ACTION and its arguments:\n"
      "  remove | remove-links | remove-hotspots | remove-sections | remove-fields NAMES\n"
@@ -146,6 +155,32 @@ const Command kCommands[] = {
      "  border SIDE: the border of the chunk's first cell (Left, Right, Top, Bottom; any\n"
      "    other text: all four, left,right,top,bottom)\n",
      RunPropertyText},
+    {"match", "match DB NOTE ITEM MODE KEYDB VIEW FIELD [CHUNK] [--result FORMULA] [--options TEXT]",
+     "Looks in a chunk of a rich-text item (default \"Everything\") for keys read from the\n"
+     "documents of VIEW of the key database KEYDB (a view name, or a \"SELECT \" formula):\n"
+     "the value of the item FIELD, split at back-quotes, or of FIELD as a formula when it\n"
+     "begins with a double quote, \"@\" or \"(\". Each key found becomes, by MODE:\n"
+     "  link: a link to the key's document (with --result: a URL link to the result)\n"
+     "  append, insert, replace: the result after, before or instead of the text\n"
+     "  highlight: the text in the item's highlight font; popup: a pop-up with the result\n"
+     "  keyword: the keys found are printed, joined by \",\" (\"Separator=\"), and the\n"
+     "    item is left as it is\n"
+     "FORMULA is evaluated on the key's document (without it the result is the key).\n"
+     "TEXT is an option string: MinLength=N (shortest key kept, default 3), MatchText=\n"
+     "Starts|Ends|Substr, ReplaceExtra=Yes, SingleMatch=Yes, Hotspot=, Separator=.\n"
+     "The other modes save the note.\n",
+     RunMatch},
+    {"wiki", "wiki DB NOTE ITEM KEYDB VIEW [CHUNK] [--options TEXT] [--server S]",
+     "Resolves the wiki texts of a chunk of a rich-text item (default \"Everything\"), such\n"
+     "as \"((Page#Part|label))\": a text whose page VIEW of KEYDB finds by its first column\n"
+     "becomes a link to that document, an address (http:, https:, file:, mailto:,\n"
+     "google:, talix:) a URL link, and any other an action hotspot that composes a new\n"
+     "document of KEYDB with the page as its subject. Links an earlier run made are\n"
+     "turned back into their texts first. TEXT: Tag=T (only \"((T:...))\" texts),\n"
+     "WikiDelimiters=<<>> (four characters), ResolveTags=No (only turn links back),\n"
+     "Form=F (the form of composed documents). S is the server written into the compose\n"
+     "formula (a text beginning with \"@\" is written as a formula). Saves the note.\n",
+     RunWiki},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"
      "note names that are missing, notes whose header or items do not read back, and\n"

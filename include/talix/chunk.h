@@ -201,6 +201,65 @@ public:
                               std::uint16_t n, const char* options, const char* paragraphStyle, const char* formula,
                               std::uint16_t formulaLength);
 
+    // ---- Matching ----------------------------------------------------------
+    // Looks for keys in the chunk's text and acts on each occurrence by the
+    // mode: 2386 (and any mode outside 2801-2806) a document link to the
+    // key's document (with a result formula: a URL hotspot on its result, or
+    // a pop-up when the options say "Hotspot=" another kind), 2801 the
+    // result appended after the text, 2802 the text highlighted, 2803 the
+    // result inserted before it, 2804 the result added to a keyword list
+    // left in the session's text result (the item unchanged), 2805 a pop-up
+    // showing the result, 2806 the text replaced by the result. The keys
+    // come from the documents that view (a view name, or a "SELECT "
+    // formula) of the database on server finds: the value of the item
+    // referenceField, or of that formula when it begins with a double quote,
+    // "@" or "(", split at back-quotes. resultFormula (may be null) is
+    // evaluated on the key's document; options is an option string
+    // ("MinLength=", "MatchText=", "ReplaceExtra=", "SingleMatch=",
+    // "Hotspot=", "Separator=") or a formula giving one per match. The keys
+    // are kept in the session for the calls of the same hour with the same
+    // server, database, view, reference field and result formula. Returns 0,
+    // 20017 for a missing argument or a key formula that does not compile,
+    // 20014 for a result or options formula that does not compile (the
+    // compile status in lastStatus), 263 when memory is short, or the
+    // failure to open or search the key database or to change the item.
+    std::uint16_t LinkMatching(const char* server, const char* databasePath, const char* view,
+                               const char* referenceField, const char* resultFormula, const char* options,
+                               std::uint16_t mode);
+    // LinkMatching with mode 2801: the result after each key found; its status.
+    std::uint16_t AppendMatching(const char* server, const char* databasePath, const char* view,
+                                 const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2802: each key found highlighted; its status.
+    std::uint16_t HighlightMatching(const char* server, const char* databasePath, const char* view,
+                                    const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2803: the result before each key found; its status.
+    std::uint16_t InsertMatching(const char* server, const char* databasePath, const char* view,
+                                 const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2804: the keys found (or their results) as a
+    // list in the session's text result, the item unchanged; its status.
+    std::uint16_t KeywordMatching(const char* server, const char* databasePath, const char* view,
+                                  const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2805: a pop-up on each key found; its status.
+    std::uint16_t PopupMatching(const char* server, const char* databasePath, const char* view,
+                                const char* referenceField, const char* resultFormula, const char* options);
+    // LinkMatching with mode 2806: each key found replaced by its result; its status.
+    std::uint16_t ReplaceMatching(const char* server, const char* databasePath, const char* view,
+                                  const char* referenceField, const char* resultFormula, const char* options);
+    // Keeps the wiki texts of the chunk up to date: texts such as
+    // "((Page#Part|label))" (other delimiters with "WikiDelimiters=", a
+    // "Tag=" before a ":") whose page view (or a "SELECT " formula) of the
+    // database finds become links to the document found, addresses become
+    // URL links, and the others action hotspots that compose a new document
+    // ("Form=") with the page as its subject; links an earlier call made
+    // are turned back into their texts first ("ResolveTags=No": only that).
+    // referenceField must be given; with linkFormula given no view link
+    // context is read. A server beginning with "@" is a formula for the
+    // compose command and the database is opened locally. Returns 0, 20017
+    // for a missing argument, 263 when memory is short, or the failure to
+    // open the database or read its link context; the item is committed.
+    std::uint16_t WikiMatching(const char* server, const char* databasePath, const char* view,
+                               const char* referenceField, const char* linkFormula, const char* options);
+
     // ---- Zooming, sub-chunks and moving between targets ------------------
     // Narrows the chunk to a definition inside its innermost level; 0 when
     // the text does not parse (the chunk is unchanged).

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "cli_fixture.h"
+#include "support/record_fixture.h"
 #include "support/test_support.h"
+#include "talix_platform.h"
 
 namespace {
 
@@ -64,6 +66,49 @@ TEST_F(FormulaCommand, ReachesTheFormulaDriverByItsClassName) {
     run = Talix({"formula", db_, note_, "@DbCommand(\"../x\"; \"Foo\")"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no database driver named '../x'"), std::string::npos) << run.err;
+}
+
+TEST_F(FormulaCommand, LooksValuesUpInATableOfTheBody) {
+    // A note whose "Body" holds a table of the rows (a, 1), (b, 2), (c, 3).
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(db_.c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    std::vector<talix_test::FixtureRecord> records = {talix_test::HostRecord(0x00A3, 14)};
+    const char* cells[3][2] = {{"a", "1"}, {"b", "2"}, {"c", "3"}};
+    for (std::uint8_t row = 0; row < 3; ++row) {
+        for (std::uint8_t column = 0; column < 2; ++column) {
+            talix_test::FixtureRecord cell = talix_test::HostRecord(0x00A4, 18);
+            cell.bytes[2] = row;
+            cell.bytes[3] = column;
+            records.push_back(cell);
+            records.push_back(talix_test::TextRecord(0x0A000001, cells[row][column]));
+        }
+    }
+    records.push_back(talix_test::HostRecord(0x00A5, 8));
+    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Body", records), plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NOTEID id = 0;
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(id));
+    const std::string address = "\"Talix\":\"\"; \"\"; \"N" + std::string(hex) + "\"; \"Body\"";
+
+    CliOutcome run = Talix({"formula", db_, note_, "@DbColumn(" + address + "; 2)"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "text list\n1\n2\n3\n");
+    run = Talix({"formula", db_, note_, "@DbLookup(" + address + "; \"b\"; 2)"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "text\n2\n");
+    run = Talix({"formula", db_, note_, "@DbLookup(" + address + "; \"b\"; 2; \"Format=Number\")"});
+    EXPECT_EQ(run.out, "number\n2\n");
+    // A chunk that names no table, with the error asked for.
+    run = Talix({"formula", db_, note_,
+                 "@DbColumn(\"Talix\":\"\"; \"\"; \"N" + std::string(hex) + "\"; \"Body\":\"Table 9\"; 2; \"RaiseError=yes\")"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Item not found"), std::string::npos) << run.err;
 }
 
 TEST_F(FormulaCommand, ReportsFailuresAndBadUsage) {

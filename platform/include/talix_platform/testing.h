@@ -16,6 +16,9 @@ TPLAT_API void TestFailUpdateAfterItems(int afterItems);
 // Counts of the recorded no-op calls.
 TPLAT_API DWORD TestDesignUpdateCalls();
 TPLAT_API DWORD TestProfileCalls();
+// The number of stored notes opened (by note id or universal id) since the
+// process started; a test takes the difference over what it runs.
+TPLAT_API DWORD TestNotesOpened();
 
 // While on, BlockKeep hands out a copy of the value in read-only pages, so
 // that code writing into bytes it views in a stored value ends the process

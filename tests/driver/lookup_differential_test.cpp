@@ -1,0 +1,179 @@
+// The single walk of the table look-ups against the reads of one cell at a
+// time: over the test tables and every table of the rich-text items of the
+// real exported notes, @DbColumn of each column (plain, whole texts,
+// sideways, as numbers) and @DbLookup of each first-column value return
+// the same status and the same bytes both ways.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driver/table_lookup.h"
+#include "driver_calls.h"
+#include "support/rich_text_items.h"
+#include "table_notes.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace talix_test;
+using Strings = std::vector<std::string>;
+using talix::LookUpRoute;
+
+constexpr plat::WORD kDbLookup = 0, kDbColumn = 1;
+constexpr int kMostColumns = 64;
+
+class LookUpRoutes : public DriverCallTest {
+protected:
+    void TearDown() override {
+        talix::g_lookUpRoute = LookUpRoute::SingleWalk;
+        DriverCallTest::TearDown();
+    }
+
+    // Runs the call both ways; the results must agree. Returns the single
+    // walk's outcome.
+    DriverOutcome Both(plat::WORD function, const Strings& args, const std::string& what) {
+        talix::g_lookUpRoute = LookUpRoute::SingleWalk;
+        DriverOutcome walked = Call(function, args);
+        talix::g_lookUpRoute = LookUpRoute::EveryCell;
+        DriverOutcome read = Call(function, args);
+        talix::g_lookUpRoute = LookUpRoute::SingleWalk;
+        EXPECT_EQ(walked.status, read.status) << what;
+        EXPECT_EQ(walked.result, read.result) << what << "\n walked: " << testing::PrintToString(Texts(walked.result))
+                                              << "\n read:   " << testing::PrintToString(Texts(read.result));
+        ++calls_;
+        return walked;
+    }
+
+    // Every comparison of one chunk of an item: each column in four ways,
+    // then each first-column value as an exact and a starting key.
+    void CompareChunk(const std::string& database, plat::NOTEID id, const std::string& item,
+                      const std::string& chunk, int columns) {
+        const Strings address = {TextArg(database), TextArg("N" + HexNoteId(id)), TextListArg({item, chunk})};
+        const std::string where = database + " " + HexNoteId(id) + " " + item + " " + chunk;
+        auto with = [&](Strings tail) {
+            Strings args = address;
+            args.insert(args.end(), tail.begin(), tail.end());
+            return args;
+        };
+        for (int column = 1; column <= columns; ++column) {
+            for (const char* options : {"", "CompleteText=yes Separator=/", "SidewaysTable=yes",
+                                        "Format=Number SkipTitle=yes"}) {
+                Both(kDbColumn, with({NumberArg(column), TextArg(options)}),
+                     where + " column " + std::to_string(column) + " " + options);
+            }
+        }
+        const int valueColumn = columns >= 2 ? 2 : 1;
+        DriverOutcome first = Both(kDbColumn, with({NumberArg(1)}), where + " keys");
+        std::set<std::string> keys;
+        for (const std::string& key : Texts(first.result))
+            if (!key.empty()) keys.insert(key);
+        for (const std::string& key : keys) {
+            Both(kDbLookup, with({TextArg(key), NumberArg(valueColumn)}), where + " key " + key);
+            Both(kDbLookup, with({TextArg(key.substr(0, 1)), NumberArg(valueColumn), TextArg("KeyMatch=STARTS")}),
+                 where + " key starting " + key.substr(0, 1));
+        }
+        Both(kDbLookup, with({NumberListArg({2, 1, 5}), NumberArg(valueColumn)}), where + " rows");
+    }
+
+    // Every table of an item, found through the chunk methods.
+    int CompareItem(const std::string& database, plat::NOTEID id, const std::string& item) {
+        RARIvoSession session;
+        ZervaRTItem rtItem(&session);
+        if (rtItem.Connect("", database.c_str(), id, item.c_str(), 0) != 0) return 0;
+        ZervaRTChunk* everything = rtItem.DefineChunk("Everything");
+        const int tables = everything != nullptr ? everything->GetCount("Table") : 0;
+        delete everything;
+        for (int table = 1; table <= tables; ++table) {
+            const std::string name = "Table " + std::to_string(table);
+            ZervaRTChunk* chunk = rtItem.DefineChunk(name.c_str());
+            int columns = chunk != nullptr ? chunk->GetCount("Column") : 0;
+            delete chunk;
+            if (columns > kMostColumns) columns = kMostColumns;
+            CompareChunk(database, id, item, name, columns < 1 ? 1 : columns);
+        }
+        return tables;
+    }
+
+    int calls_ = 0;
+};
+
+TEST_F(LookUpRoutes, TestTablesReadAlike) {
+    // Cells of several runs, empty ones, a title, a nested table in a cell,
+    // a second table, labels, and rows past 256 whose numbers repeat.
+    Records records = Paragraph("Before");
+    TableRows first = {{Cell{"Name"}, Cell{"Value"}, Cell{"Note"}},
+                       {Cell{"a"}, Cell{"1", "", "one"}, Cell{}},
+                       {Cell{"", "b"}, Cell{"2"}, Cell{"x", "y"}},
+                       {Cell{"bc"}, Cell{"$3,000.25"}, Cell{"last"}}};
+    AddTable(&records, first, {"title", "first", "second", "third"});
+    records.push_back(HostRecord(0x0081, 2));
+    AddTable(&records, TextRows({{"c", "3"}, {"b", "2"}}));
+    const plat::NOTEID id = AddBodyNote("calls.nsf", records);
+    Records long_ = Paragraph("Long");
+    std::vector<std::vector<std::string>> many;
+    for (int row = 1; row <= 260; ++row) many.push_back({"k" + std::to_string(row % 3), std::to_string(row)});
+    AddTable(&long_, TextRows(many));
+    const plat::NOTEID longId = AddBodyNote("calls.nsf", long_);
+
+    // A table whose second row's middle cell holds a nested table.
+    Records nested = Paragraph("Nested");
+    Records inner;
+    AddTable(&inner, TextRows({{"n1", "n2"}, {"n3", "n4"}}));
+    for (FixtureRecord& record : inner) {
+        if (record.signature == 0x00A3) record = HostRecord(0x00CF, 14);
+        if (record.signature == 0x00A5) record = HostRecord(0x00D1, 8);
+        if (record.signature == 0x00A4) {
+            FixtureRecord cell = HostRecord(0x00D0, 18);
+            cell.bytes[2] = record.bytes[2];
+            cell.bytes[3] = record.bytes[3];
+            record = cell;
+        }
+    }
+    Records outer;
+    AddTable(&outer, TextRows({{"p", "q", "r"}, {"s", "t", "u"}}));
+    // After the cell record, reference and text of row 2, column 2 ("t").
+    std::size_t at = 0;
+    for (std::size_t i = 0, cells = 0; i < outer.size(); ++i)
+        if (outer[i].signature == 0x00A4 && ++cells == 5) at = i + 3;
+    outer.insert(outer.begin() + static_cast<long>(at), inner.begin(), inner.end());
+    nested.insert(nested.end(), outer.begin(), outer.end());
+    const plat::NOTEID nestedId = AddBodyNote("calls.nsf", nested);
+
+    for (const char* chunk : {"Table 1", "Table 2", "Table 1,2", "Inside Table 1", "Table 3"})
+        CompareChunk("calls.nsf", id, "Body", chunk, 3);
+    CompareChunk("calls.nsf", longId, "Body", "Table 1", 2);
+    for (const char* chunk : {"Table 1", "Table 2", "Table 1-2"}) CompareChunk("calls.nsf", nestedId, "Body", chunk, 3);
+    EXPECT_GT(calls_, 150);
+
+    // The walk gives what the look-up's own test cases expect.
+    DriverOutcome run = Call(kDbColumn, {TextArg("calls.nsf"), TextArg("N" + HexNoteId(nestedId)), TextArg("Body"),
+                                         NumberArg(2), TextArg("CompleteText=yes Separator=,")});
+    EXPECT_EQ(Texts(run.result), (Strings{"q", "t,n1,n2,n3,n4"}));
+    // Rows are numbered by a byte: a table counts at most 256 of them.
+    run = Call(kDbColumn, {TextArg("calls.nsf"), TextArg("N" + HexNoteId(longId)), TextArg("Body"), NumberArg(2)});
+    EXPECT_EQ(Texts(run.result).size(), 256u);
+    // A chunk naming two tables reads both tables' cells of a position.
+    run = Call(kDbColumn, {TextArg("calls.nsf"), TextArg("N" + HexNoteId(id)), TextListArg({"Body", "Table 1,2"}),
+                           NumberArg(1), TextArg("CompleteText=yes Separator=+")});
+    EXPECT_EQ(Texts(run.result), (Strings{"Name+c", "a+b", "b", "bc"}));
+}
+
+TEST_F(LookUpRoutes, RealTablesReadAlike) {
+    const std::string database = "real.nsf";
+    std::vector<NoteItem> items;
+    ASSERT_EQ(ImportRichTextItems(data_.file(database), SampleAndSharedDxlFiles(), false, &items), plat::NOERROR);
+    ASSERT_FALSE(items.empty());
+    int tables = 0;
+    for (const auto& [id, name] : items) tables += CompareItem(database, id, name);
+    RecordProperty("tables", tables);
+    RecordProperty("calls", calls_);
+    // The samples hold 4 tables; the shared set many more.
+    EXPECT_GE(tables, SharedDxlDir().empty() ? 4 : 10);
+}
+
+} // namespace

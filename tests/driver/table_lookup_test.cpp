@@ -1,0 +1,281 @@
+// @DbColumn and @DbLookup over tables held in rich text, as the host calls
+// them: keys, columns, options, number results, missing chunks and
+// refusals. Every case runs over both ways a look-up reads its cells: the
+// single walk and one read per cell.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/table_lookup.h"
+#include "driver_calls.h"
+#include "table_notes.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace talix_test;
+
+constexpr plat::STATUS kMissing = 12545, kWrongType = 12546, kTooLarge = 12584, kNotFound = 546;
+constexpr plat::WORD kDbLookup = 0, kDbColumn = 1;
+using Strings = std::vector<std::string>;
+
+class TableLookUps : public DriverCallTest, public testing::WithParamInterface<talix::LookUpRoute> {
+protected:
+    void SetUp() override {
+        DriverCallTest::SetUp();
+        talix::g_lookUpRoute = GetParam();
+    }
+    void TearDown() override {
+        talix::g_lookUpRoute = talix::LookUpRoute::SingleWalk;
+        DriverCallTest::TearDown();
+    }
+
+    // A note whose "Body" holds a paragraph, then the table.
+    plat::NOTEID Cells(const TableRows& rows, const Strings& labels = {}) {
+        Records records = Paragraph("Before");
+        AddTable(&records, rows, labels);
+        return AddBodyNote("calls.nsf", records);
+    }
+    plat::NOTEID Table(const std::vector<Strings>& texts) { return Cells(TextRows(texts)); }
+
+    static Strings Address(plat::NOTEID id, const std::string& chunk = "") {
+        return {TextArg(""), TextArg("N" + HexNoteId(id)), chunk.empty() ? TextArg("Body") : TextListArg({"Body", chunk})};
+    }
+    DriverOutcome Column(plat::NOTEID id, const std::string& column, const std::string& options = "",
+                         const std::string& chunk = "") {
+        Strings args = Address(id, chunk);
+        args.push_back(column);
+        args.push_back(TextArg(options));
+        return Call(kDbColumn, args);
+    }
+    DriverOutcome Lookup(plat::NOTEID id, const std::string& key, const std::string& column,
+                         const std::string& options = "", const std::string& chunk = "") {
+        Strings args = Address(id, chunk);
+        args.push_back(key);
+        args.push_back(column);
+        args.push_back(TextArg(options));
+        return Call(kDbLookup, args);
+    }
+    Strings ColumnTexts(plat::NOTEID id, double column, const std::string& options = "") {
+        DriverOutcome run = Column(id, NumberArg(column), options);
+        EXPECT_EQ(run.status, 0);
+        return Texts(run.result);
+    }
+    Strings LookupTexts(plat::NOTEID id, const std::string& key, double column, const std::string& options = "") {
+        DriverOutcome run = Lookup(id, key, NumberArg(column), options);
+        EXPECT_EQ(run.status, 0);
+        return Texts(run.result);
+    }
+};
+
+TEST_P(TableLookUps, ColumnsAndKeysSelectTheRows) {
+    const plat::NOTEID abc = Table({{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    EXPECT_EQ(ColumnTexts(abc, 2), (Strings{"1", "2", "3"}));
+    EXPECT_EQ(ColumnTexts(abc, 1), (Strings{"a", "b", "c"}));
+    DriverOutcome one = Lookup(abc, TextArg("b"), NumberArg(2));
+    EXPECT_EQ(one.result.substr(0, 2), TypeWord(plat::TYPE_TEXT_LIST));
+    EXPECT_EQ(Texts(one.result), Strings{"2"});
+    // An empty key takes every row; row numbers take their rows in row order.
+    EXPECT_EQ(LookupTexts(abc, TextArg(""), 2), (Strings{"1", "2", "3"}));
+    EXPECT_EQ(LookupTexts(abc, NumberListArg({3, 1}), 2), (Strings{"1", "3"}));
+    EXPECT_EQ(LookupTexts(abc, NumberListArg({0, 70000, -2}), 2), Strings{});
+    EXPECT_EQ(LookupTexts(abc, TextArg("d"), 2), Strings{});
+    // Without a column argument the first column is returned.
+    DriverOutcome bare = Call(kDbLookup, [&] { Strings args = Address(abc); args.push_back(TextArg("c")); return args; }());
+    EXPECT_EQ(bare.status, 0);
+    EXPECT_EQ(Texts(bare.result), Strings{"c"});
+
+    const plat::NOTEID abbc = Table({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"bc", "4"}});
+    EXPECT_EQ(LookupTexts(abbc, TextArg("b"), 2), Strings{"2"});
+    EXPECT_EQ(LookupTexts(abbc, TextArg("b"), 2, "KeyMatch=STARTS"), (Strings{"2", "4"}));
+    EXPECT_EQ(LookupTexts(abbc, TextArg("C"), 2, "KeyMatch=substring"), (Strings{"3", "4"}));
+    // The key is compared as the chunk's settings say: case is ignored
+    // unless CaseSensitive is set; with TextWildcards a "*" matches the rest.
+    EXPECT_EQ(LookupTexts(abbc, TextArg("B"), 2), Strings{"2"});
+    // (@DbCommand's chunk is "Everything" unless the call names one.)
+    Strings sensitive = {TextListArg({"DBLookup", "CaseSensitive=1"})};
+    for (const std::string& arg : Address(abbc, "Table 1")) sensitive.push_back(arg);
+    sensitive.push_back(TextArg("B"));
+    sensitive.push_back(NumberArg(2));
+    DriverOutcome run = Command(sensitive);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Texts(run.result), Strings{});
+    sensitive[sensitive.size() - 2] = TextArg("b");
+    EXPECT_EQ(Texts(Command(sensitive).result), Strings{"2"});
+    Strings wild = {TextListArg({"DBLookup", "TextWildcards=1"})};
+    for (const std::string& arg : Address(abbc, "Table 1")) wild.push_back(arg);
+    wild.push_back(TextArg("b*"));
+    wild.push_back(NumberArg(2));
+    run = Command(wild);
+    EXPECT_EQ(Texts(run.result), (Strings{"2", "4"}));
+
+    // Keywords glued to a letter are not keywords.
+    run = Lookup(abbc, TextArg("c"), NumberArg(2), "KeyMatch='ENDS' Format=Number");
+    EXPECT_EQ(Numbers(run.result), (std::vector<double>{3, 4}));
+    run = Lookup(abbc, TextArg("c"), NumberArg(2), "xKeyMatch=ENDS Format=Number");
+    EXPECT_EQ(Numbers(run.result), std::vector<double>{3});
+    // A quote left open runs to the end of the options.
+    EXPECT_EQ(LookupTexts(abbc, TextArg("b"), 2, "KeyMatch='STARTS"), (Strings{"2", "4"}));
+    // KeyColumn= out of range reads the first column.
+    EXPECT_EQ(LookupTexts(abbc, TextArg("4"), 1, "KeyColumn=2"), Strings{"bc"});
+    EXPECT_EQ(LookupTexts(abbc, TextArg("b"), 2, "KeyColumn=99"), Strings{"2"});
+    EXPECT_EQ(LookupTexts(abbc, TextArg("b"), 2, "KeyColumn=0"), Strings{"2"});
+}
+
+TEST_P(TableLookUps, NumberFormatsReadFromTheFirstDigit) {
+    const plat::NOTEID id = Table({{"a", "2"}, {"b", "$1,234.50"}, {"c", "none"}, {"d", "-2.5 kg"}, {"e", "x.5"}});
+    DriverOutcome run = Lookup(id, TextArg("a"), NumberArg(2), "Format=Number");
+    ASSERT_EQ(run.result.size(), 10u);
+    EXPECT_EQ(run.result.substr(0, 2), TypeWord(plat::TYPE_NUMBER));
+    EXPECT_EQ(Numbers(run.result), std::vector<double>{2});
+    EXPECT_EQ(Numbers(Lookup(id, TextArg("b"), NumberArg(2), "Format=Currency").result), std::vector<double>{1});
+    EXPECT_EQ(Numbers(Lookup(id, TextArg("c"), NumberArg(2), "format=currency").result), std::vector<double>{0});
+    EXPECT_EQ(Numbers(Column(id, NumberArg(2), "Format=Number").result),
+              (std::vector<double>{2, 1, 0, -2.5, 0.5}));
+    // No match: an empty number list.
+    run = Lookup(id, TextArg("z"), NumberArg(2), "Format=Number");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.result.substr(0, 2), TypeWord(plat::TYPE_NUMBER_RANGE));
+    EXPECT_TRUE(Numbers(run.result).empty());
+}
+
+TEST_P(TableLookUps, TitleRowsAreSkippedAndTablesReadSideways) {
+    const plat::NOTEID id = Table({{"Name", "Value"}, {"a", "1"}, {"b", "2"}});
+    EXPECT_EQ(ColumnTexts(id, 2, "SkipTitle=yes"), (Strings{"1", "2"}));
+    EXPECT_EQ(ColumnTexts(id, 2, "SkipTitle=2"), Strings{"2"});
+    EXPECT_EQ(ColumnTexts(id, 2, "SkipTitle=no"), (Strings{"Value", "1", "2"}));
+    // A number not below the row count leaves nothing; one below 1 skips nothing.
+    EXPECT_EQ(ColumnTexts(id, 2, "SkipTitle=3"), Strings{});
+    EXPECT_EQ(ColumnTexts(id, 2, "SkipTitle=9"), Strings{});
+    EXPECT_EQ(ColumnTexts(id, 2, "SkipTitle=-1"), (Strings{"Value", "1", "2"}));
+    EXPECT_EQ(LookupTexts(id, TextArg("b"), 2, "SkipTitle=yes"), Strings{"2"});
+
+    // Sideways, the records are the columns: three of them, each read in the
+    // row the column argument names; the key lies in the key column's row.
+    const plat::NOTEID wide = Table({{"x", "y", "z"}, {"1", "2", "3"}});
+    EXPECT_EQ(ColumnTexts(wide, 2, "SidewaysTable=yes"), (Strings{"1", "2", "3"}));
+    EXPECT_EQ(ColumnTexts(wide, 1, "SidewaysTable=yes SkipTitle=yes"), (Strings{"y", "z"}));
+    EXPECT_EQ(LookupTexts(wide, TextArg("z"), 2, "SidewaysTable=yes"), Strings{"3"});
+    EXPECT_EQ(LookupTexts(wide, TextArg("3"), 1, "SidewaysTable=yes KeyColumn=2"), Strings{"z"});
+}
+
+TEST_P(TableLookUps, CellsAreReadWholeOrByTheirFirstRun) {
+    TableRows rows = {{Cell{"a"}, Cell{"first", "", "second", "third"}}, {Cell{}, Cell{"empty key"}},
+                      {Cell{"", "late"}, Cell{"4"}}};
+    const plat::NOTEID id = Cells(rows);
+    EXPECT_EQ(ColumnTexts(id, 2), (Strings{"first", "empty key", "4"}));
+    EXPECT_EQ(ColumnTexts(id, 2, "CompleteText=yes Separator='|'"), (Strings{"first|second|third", "empty key", "4"}));
+    EXPECT_EQ(ColumnTexts(id, 2, "CompleteText=yes"), (Strings{"firstsecondthird", "empty key", "4"}));
+    // The key is the cell's first non-blank text: an empty cell matches no
+    // key, a cell whose first run is empty is keyed by the next one.
+    EXPECT_EQ(LookupTexts(id, TextArg("late"), 2), Strings{"4"});
+    EXPECT_EQ(ColumnTexts(id, 1), (Strings{"a", "", "late"}));
+
+    // Texts are cut at 255 bytes, before a character that would not fit whole.
+    const std::string omega = plat::NativeToLmbcs("\u03A9");
+    ASSERT_GT(omega.size(), 1u);
+    const std::string cut(253, 'x');
+    const plat::NOTEID longCells = Table({{std::string(300, 'a'), cut + omega}});
+    EXPECT_EQ(ColumnTexts(longCells, 1), Strings{std::string(255, 'a')});
+    EXPECT_EQ(ColumnTexts(longCells, 2), Strings{cut + (cut.size() + omega.size() <= 255 ? omega : "")});
+}
+
+TEST_P(TableLookUps, LabelsAndPropertiesStandForCells) {
+    const plat::NOTEID id = Cells(TextRows({{"a", "1"}, {"b", "2"}, {"c", "3"}}), {"first", "second", "third"});
+    EXPECT_EQ(LookupTexts(id, TextArg("second"), 2, "KeyProperty=RowLabel"), Strings{"2"});
+    EXPECT_EQ(LookupTexts(id, TextArg("th"), 1, "KeyProperty=TabLabel KeyMatch=STARTS"), Strings{"c"});
+    // A chunk property named as the column is returned for every row; one
+    // named as the key is compared for every row.
+    DriverOutcome run = Column(id, TextArg("Definition"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Texts(run.result), (Strings{"Table 1", "Table 1", "Table 1"}));
+    EXPECT_EQ(LookupTexts(id, TextArg("Table 1"), 2, "KeyProperty=Definition"), (Strings{"1", "2", "3"}));
+    EXPECT_EQ(LookupTexts(id, TextArg("Table 2"), 2, "KeyProperty=Definition"), Strings{});
+}
+
+TEST_P(TableLookUps, MissingChunksAndBadArguments) {
+    const plat::NOTEID id = Table({{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    // A chunk that names no table gives one empty value, or 546 when asked.
+    DriverOutcome run = Column(id, NumberArg(1), "", "Table 9");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Texts(run.result), Strings{""});
+    EXPECT_EQ(Numbers(Column(id, NumberArg(1), "Format=Number", "Table 9").result), std::vector<double>{0});
+    plat::LogClearRecent();
+    EXPECT_EQ(ColumnTexts(id, 1), (Strings{"a", "b", "c"}));
+    EXPECT_FALSE(Logged("AtTalix #1"));   // the session lives on
+    run = Column(id, NumberArg(1), "RaiseError=yes", "Table 9");
+    EXPECT_EQ(run.status, kNotFound);
+    plat::LogClearRecent();
+    EXPECT_EQ(ColumnTexts(id, 1), (Strings{"a", "b", "c"}));
+    EXPECT_TRUE(Logged("AtTalix #1"));    // the failure ended the session
+
+    EXPECT_EQ(Column(id, NumberArg(0)).status, kMissing);
+    EXPECT_EQ(Column(id, TextArg("")).status, kMissing);
+    EXPECT_EQ(Column(id, NumberArg(65)).status, kMissing);
+    EXPECT_EQ(Column(id, NumberArg(-1)).status, kMissing);
+    EXPECT_EQ(Column(id, TimeArg()).status, kWrongType);
+    EXPECT_EQ(Lookup(id, TimeArg(), NumberArg(1)).status, kWrongType);
+    Strings args = Address(id);
+    args.push_back(NumberArg(1));
+    args.push_back(NumberArg(5));
+    EXPECT_EQ(Call(kDbColumn, args).status, kWrongType);
+    // The column's own limit.
+    EXPECT_EQ(ColumnTexts(id, 64), (Strings{"", "", ""}));
+
+    // A chunk of another element is read by its first non-blank texts.
+    run = Column(id, NumberArg(1), "", "Paragraph 1");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Texts(run.result), Strings{"Before"});
+    // An item that is not rich text holds no table; a table whose records
+    // are damaged fails the look-up rather than reading as missing.
+    run = Call(kDbColumn, {TextArg(""), TextArg("N" + HexNoteId(noteId_)), TextArg("Subject"), NumberArg(1)});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Texts(run.result), Strings{""});
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    plat::NOTEHANDLE note = plat::NULLHANDLE;
+    ASSERT_EQ(plat::DbOpen("calls.nsf", &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    Records records = Paragraph("x");
+    AddTable(&records, TextRows({{"a", "1"}}));
+    ASSERT_EQ(StoreRichTextItem(note, "Body", records), plat::NOERROR);
+    std::string value = StoredValues(note, "Body").front();
+    value.resize(value.size() - 9);   // into the last cell's text run
+    ASSERT_EQ(plat::ItemDelete(note, "Body", 4), plat::NOERROR);
+    ASSERT_EQ(plat::ItemAppend(note, 0, "Body", 4, plat::TYPE_COMPOSITE, value.data() + 2,
+                               static_cast<plat::DWORD>(value.size() - 2)),
+              plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NOTEID damaged = 0;
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &damaged);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    run = Column(damaged, NumberArg(1));
+    EXPECT_EQ(run.status, 257);
+    EXPECT_EQ(run.result, "");
+}
+
+TEST_P(TableLookUps, ResultsThatDoNotFitAreRefused) {
+    std::vector<Strings> texts(255, Strings{std::string(255, 'v')});
+    const plat::NOTEID full = Table(texts);
+    ShownMessages().clear();
+    DriverOutcome run = Column(full, NumberArg(1));
+    EXPECT_EQ(run.status, kTooLarge);
+    ASSERT_EQ(ShownMessages().size(), 1u);
+    EXPECT_NE(ShownMessages().front().find("do not fit"), std::string::npos);
+    // Fewer rows fit, whole.
+    run = Column(full, NumberArg(1), "SkipTitle=10");
+    EXPECT_EQ(run.status, 0);
+    const Strings values = Texts(run.result);
+    ASSERT_EQ(values.size(), 245u);
+    EXPECT_EQ(values.back(), std::string(255, 'v'));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, TableLookUps,
+                         testing::Values(talix::LookUpRoute::SingleWalk, talix::LookUpRoute::EveryCell),
+                         [](const testing::TestParamInfo<talix::LookUpRoute>& info) {
+                             return info.param == talix::LookUpRoute::SingleWalk ? std::string("SingleWalk")
+                                                                                 : std::string("EveryCell");
+                         });
+
+} // namespace

@@ -1,0 +1,81 @@
+// talix match and talix wiki, run as a user runs them against a key database
+// imported from DXL.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "support/test_support.h"
+
+namespace {
+
+using talix_test::CliOutcome;
+
+class MatchingCommands : public talix_test::CliTest {
+protected:
+    static std::string Text(const char* name, const std::string& value) {
+        return std::string("<item name='") + name + "'><text>" + value + "</text></item>";
+    }
+    static std::string View(const char* title, const char* column) {
+        return "<note class='view'>" + Text("$TITLE", title) +
+               "<item name='$ViewColumns'><textlist><text>" + column + "</text></textlist></item>"
+               "<item name='$ViewColumnFlags'><textlist><text>sorted</text></textlist></item></note>";
+    }
+
+    // A key database (view "Terms" by Term, view "Pages" by Subject) and a
+    // note of db_ whose "Memo" holds the text.
+    std::string Prepare(const std::string& text) {
+        std::string dxl = "<database>";
+        for (const char* term : {"alpha", "beta`gamma", "de"})
+            dxl += "<note class='document'>" + Text("Term", term) + "</note>";
+        dxl += "<note class='document'>" + Text("Subject", "Home") + "</note>";
+        dxl += View("Terms", "Term") + View("Pages", "Subject") + "</database>";
+        const CliOutcome keys = Talix({"import", keys_, Write("keys.xml", dxl)});
+        EXPECT_EQ(keys.status, 0) << keys.err;
+        const std::string id = Import(Sample("2194.xml"));
+        EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", text}).status, 0);
+        return id;
+    }
+
+    std::string keys_ = dir_.file("keys.nsf");
+};
+
+TEST_F(MatchingCommands, KeywordsLinksAndWikiTexts) {
+    const std::string id = Prepare("alpha gamma de ((Home)) ((New))");
+    CliOutcome keywords = Talix({"match", db_, id, "Memo", "keyword", keys_, "Terms", "Term"});
+    ASSERT_EQ(keywords.status, 0) << keywords.err;
+    EXPECT_EQ(keywords.out, "alpha,gamma\n");
+    EXPECT_EQ(Talix({"match", db_, id, "Memo", "keyword", keys_, "Terms", "Term", "--options", "Separator=;"}).out,
+              "alpha;gamma\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Hotspot"}).out, "0\n");
+
+    CliOutcome linked = Talix({"match", db_, id, "Memo", "link", keys_, "Terms", "Term"});
+    ASSERT_EQ(linked.status, 0) << linked.err;
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Hotspot"}).out, "2\n");
+    CliOutcome appended = Talix({"match", db_, id, "Memo", "append", keys_, "Terms", "Term", "--result", "\"!\"",
+                                 "--options", "MinLength=2"});
+    ASSERT_EQ(appended.status, 0) << appended.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha gamma de! ((Home)) ((New))\n");
+
+    CliOutcome wiki = Talix({"wiki", db_, id, "Memo", keys_, "Pages"});
+    ASSERT_EQ(wiki.status, 0) << wiki.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha gamma de! Home New\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Hotspot"}).out, "4\n");
+    CliOutcome back = Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--options", "ResolveTags=No"});
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha gamma de! ((Home)) ((New))\n");
+}
+
+TEST_F(MatchingCommands, RefusalsAndUsageErrors) {
+    const std::string id = Prepare("alpha");
+    EXPECT_EQ(Talix({"match", db_, id, "Memo", "shout", keys_, "Terms", "Term"}).status, 2);
+    EXPECT_EQ(Talix({"wiki", db_, id, "Memo", keys_}).status, 2);
+    CliOutcome missingView = Talix({"match", db_, id, "Memo", "link", keys_, "Nowhere", "Term"});
+    EXPECT_EQ(missingView.status, 1);
+    EXPECT_NE(missingView.err.find("View 'Nowhere' not found"), std::string::npos) << missingView.err;
+    EXPECT_EQ(Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--server", "Far/Away"}).status, 1);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha\n");
+}
+
+} // namespace
