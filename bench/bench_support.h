@@ -9,10 +9,12 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -114,51 +116,6 @@ inline bool SkipUnless(benchmark::State& state, bool condition, const char* mess
     return condition;
 }
 
-// One paragraph in stored form: a paragraph record, a reference to
-// paragraph definition 1 and a text run of about 100 bytes.
-inline std::string StoredParagraph(std::size_t number) {
-    std::string text = "Paragraph " + std::to_string(number) +
-                       " of the benchmark item, long enough to look like ordinary prose in a document.";
-    if (text.size() % 2 != 0) text.push_back('.');
-    std::string out = {'\x81', '\x02', '\x83', '\x04', '\x01', '\x00'};
-    const std::uint16_t length = static_cast<std::uint16_t>(8 + text.size());
-    out += std::string{'\x85', '\xFF', static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
-    out += std::string("\x01\x00\x00\x0A", 4);   // face 1, plain, black, 10 points
-    out += text;
-    return out;
-}
-
-// A database of its own whose note's "Body" item holds paragraphs up to
-// the given size, stored as items of at most 49,022 bytes of records.
-struct ParagraphsNote {
-    ScratchDir directory;
-    std::string path;
-    plat::NOTEID id = 0;
-    std::size_t bytes = 0;
-    std::size_t paragraphs = 0;
-    bool ready = false;
-
-    explicit ParagraphsNote(std::size_t size) {
-        plat::LogSetEcho(false);
-        if (directory.path().empty()) return;
-        path = directory.File("paragraphs.nsf");
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        if (plat::DbCreate(path.c_str(), &db) != 0) return;
-        if (plat::NoteCreate(db, &note) == 0) {
-            std::vector<std::string> records;
-            while (bytes < size) {
-                records.push_back(StoredParagraph(++paragraphs));
-                bytes += records.back().size();
-            }
-            StoreRecordItems(note, "Body", records);
-            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
-            plat::NoteClose(note);
-        }
-        plat::DbClose(db);
-    }
-};
-
 // Connects the item to the "Body" item of a note; when that fails the run
 // is skipped and false returned.
 inline bool ConnectBody(benchmark::State& state, ZervaRTItem* item, const std::string& path, plat::NOTEID id,
@@ -188,6 +145,90 @@ struct OneNoteDatabase {
         plat::DbClose(db);
     }
 };
+
+// Stores the records (stored form, each of even length) as the note's
+// "Body" items, as StoreRecordItems does, and updates the note. Returns
+// false when a step fails.
+inline bool StoreBody(const std::string& path, plat::NOTEID id, const std::vector<std::string>& records) {
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    if (plat::DbOpen(path.c_str(), &db) != 0) return false;
+    bool stored = plat::NoteOpen(db, id, 0, &note) == 0;
+    if (stored) {
+        StoreRecordItems(note, "Body", records);
+        stored = plat::NoteUpdate(note, 0) == 0;
+        plat::NoteClose(note);
+    }
+    plat::DbClose(db);
+    return stored;
+}
+
+// One paragraph in stored form: a paragraph record, a reference to
+// paragraph definition 1 and a text run of about 100 bytes.
+inline std::string StoredParagraph(std::size_t number) {
+    std::string text = "Paragraph " + std::to_string(number) +
+                       " of the benchmark item, long enough to look like ordinary prose in a document.";
+    if (text.size() % 2 != 0) text.push_back('.');
+    std::string out = {'\x81', '\x02', '\x83', '\x04', '\x01', '\x00'};
+    const std::uint16_t length = static_cast<std::uint16_t>(8 + text.size());
+    out += std::string{'\x85', '\xFF', static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
+    out += std::string("\x01\x00\x00\x0A", 4);   // face 1, plain, black, 10 points
+    out += text;
+    return out;
+}
+
+// A database of its own whose note's "Body" item holds paragraphs up to
+// the given size.
+struct ParagraphsNote : OneNoteDatabase {
+    std::size_t bytes = 0;
+    std::size_t paragraphs = 0;
+
+    explicit ParagraphsNote(std::size_t size) : OneNoteDatabase("paragraphs.nsf") {
+        std::vector<std::string> records;
+        while (bytes < size) {
+            records.push_back(StoredParagraph(++paragraphs));
+            bytes += records.back().size();
+        }
+        if (ready) ready = StoreBody(path, id, records);
+    }
+};
+
+// Seconds from one point to another.
+inline double Seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// The seconds a step takes, or a negative number when it fails.
+inline double TimeStep(const std::function<bool()>& step) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = step();
+    const double seconds = Seconds(start, std::chrono::steady_clock::now());
+    return ok ? seconds : -1;
+}
+
+// Two steps timed in each iteration, each returning its seconds (negative:
+// it failed, and the run stops). The iteration's time is the first's; the
+// counters give the second's mean in milliseconds (secondName) and the
+// ratio of the sums, first to second (ratioName).
+inline void RatioOfSteps(benchmark::State& state, const std::function<double()>& first,
+                         const std::function<double()>& second, const char* secondName, const char* ratioName) {
+    double firsts = 0, seconds = 0;
+    for (auto _ : state) {
+        const double a = first();
+        const double b = a >= 0 ? second() : -1;
+        if (a < 0 || b < 0) {
+            state.SkipWithError("a step failed");
+            return;
+        }
+        firsts += a;
+        seconds += b;
+        state.SetIterationTime(a);
+    }
+    if (seconds > 0) {
+        state.counters[secondName] = seconds * 1e3 / static_cast<double>(state.iterations());
+        state.counters[ratioName] = firsts / seconds;
+    }
+}
 
 // Drops the record list the item keeps, so that the next operation reads
 // the item again.

@@ -9,7 +9,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
+#include <memory>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -145,35 +145,28 @@ void BM_DxlImportAgainstLibxml2(benchmark::State& state) {
         out << in.rdbuf();
         texts.push_back(out.str());
     }
-    using Clock = std::chrono::steady_clock;
-    double imports = 0, parses = 0;
-    for (auto _ : state) {
-        ScratchDb scratch;
-        if (scratch.db() == 0) {
-            state.SkipWithError("cannot create the database");
-            break;
-        }
-        const auto start = Clock::now();
-        const bool imported = ImportAll(scratch.db(), files, state);
-        const auto middle = Clock::now();
-        for (const std::string& text : texts) {
-            xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                                          XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                                              XML_PARSE_BIG_LINES | XML_PARSE_NOCDATA);
-            benchmark::DoNotOptimize(doc);
-            xmlFreeDoc(doc);
-        }
-        const auto end = Clock::now();
-        if (!imported) break;
-        imports += std::chrono::duration<double>(middle - start).count();
-        parses += std::chrono::duration<double>(end - middle).count();
-        state.SetIterationTime(std::chrono::duration<double>(middle - start).count());
-    }
+    // The database of each iteration is made (and closed) outside the timing.
+    std::unique_ptr<ScratchDb> scratch;
+    auto import = [&] {
+        scratch = std::make_unique<ScratchDb>();
+        if (scratch->db() == 0) return -1.0;
+        return talix_bench::TimeStep([&] { return ImportAll(scratch->db(), files, state); });
+    };
+    auto parse = [&] {
+        scratch.reset();
+        return talix_bench::TimeStep([&] {
+            for (const std::string& text : texts) {
+                xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                                  XML_PARSE_BIG_LINES | XML_PARSE_NOCDATA);
+                if (doc == nullptr) return false;
+                xmlFreeDoc(doc);
+            }
+            return true;
+        });
+    };
+    talix_bench::RatioOfSteps(state, import, parse, "libxml2_ms", "x_libxml2");
     state.counters["files"] = static_cast<double>(files.size());
-    if (parses > 0) {
-        state.counters["libxml2_ms"] = parses * 1e3 / static_cast<double>(state.iterations());
-        state.counters["x_libxml2"] = imports / parses;
-    }
 }
 BENCHMARK(BM_DxlImportAgainstLibxml2)->Unit(benchmark::kMillisecond)->UseManualTime();
 

@@ -5,7 +5,6 @@
 // already read.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,17 +21,12 @@
 namespace {
 
 using talix_bench::kTextBufferSize;
-using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kItemSize = 10u * 1024 * 1024;
 
 talix_bench::ParagraphsNote& Item() {
     static talix_bench::ParagraphsNote note(kItemSize);
     return note;
-}
-
-double Seconds(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double>(to - from).count();
 }
 
 // Each iteration: the text of "Everything" with the records read afresh,
@@ -43,34 +37,27 @@ void BM_GetTextEverythingAgainstRead(benchmark::State& state) {
     RARIvoSession session;
     ZervaRTItem item(&session);
     if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
-    ZervaRTChunk* chunk = item.DefineChunk("Everything");
+    std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
     std::vector<char> buffer(kTextBufferSize);
-    double texts = 0, reads = 0;
-    for (auto _ : state) {
+    // Each reads into memory the other has just given back.
+    auto text = [&] {
         talix_bench::ForgetRecords(&item);
-        const auto start = Clock::now();
-        const std::uint32_t length = chunk->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
-        const auto middle = Clock::now();
-        // Both read into memory the other has just given back.
+        return talix_bench::TimeStep([&] {
+            return chunk->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr) > 0 && chunk->lastStatus == 0;
+        });
+    };
+    auto read = [&] {
         talix_bench::ForgetRecords(&item);
-        const auto read = Clock::now();
+        talix::ItemRecordList* list = nullptr;
         talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
-        const auto end = Clock::now();
+        const double seconds = talix_bench::TimeStep([&] {
+            list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
+            return list != nullptr && status == 0;
+        });
         talix::DeleteItemRecordList(&session, list);
-        if (chunk->lastStatus != 0 || length == 0 || status != 0) {
-            state.SkipWithError("get text or read failed");
-            break;
-        }
-        texts += Seconds(start, middle);
-        reads += Seconds(read, end);
-        state.SetIterationTime(Seconds(start, middle));
-    }
-    delete chunk;
-    if (reads > 0) {
-        state.counters["read_ms"] = reads * 1e3 / static_cast<double>(state.iterations());
-        state.counters["x_read"] = texts / reads;
-    }
+        return seconds;
+    };
+    talix_bench::RatioOfSteps(state, text, read, "read_ms", "x_read");
 }
 BENCHMARK(BM_GetTextEverythingAgainstRead)->Unit(benchmark::kMillisecond)->UseManualTime();
 
@@ -83,33 +70,19 @@ void BM_CountParagraphsAgainstOneWalk(benchmark::State& state) {
     RARIvoSession session;
     ZervaRTItem item(&session);
     if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
-    ZervaRTChunk* everything = item.DefineChunk("Everything");
+    std::unique_ptr<ZervaRTChunk> everything(item.DefineChunk("Everything"));
     everything->GetCount("Table");   // reads the records
-    double counts = 0, walks = 0;
     std::int16_t count = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        count = everything->GetCount("Paragraph");
-        const auto middle = Clock::now();
-        ZervaRTChunk* table = item.DefineChunk("Table 1");
-        const int found = table->Exists();
-        const auto end = Clock::now();
-        delete table;
-        if (count <= 0 || found != 0) {
-            state.SkipWithError("count or walk failed");
-            break;
-        }
-        counts += Seconds(start, middle);
-        walks += Seconds(middle, end);
-        state.SetIterationTime(Seconds(start, middle));
-    }
-    delete everything;
+    auto counting = [&] { return talix_bench::TimeStep([&] { return (count = everything->GetCount("Paragraph")) > 0; }); };
+    auto walk = [&] {
+        return talix_bench::TimeStep([&] {
+            std::unique_ptr<ZervaRTChunk> table(item.DefineChunk("Table 1"));
+            return table->Exists() == 0 && table->lastStatus == 0;
+        });
+    };
+    talix_bench::RatioOfSteps(state, counting, walk, "walk_ms", "x_walk");
     state.counters["paragraphs"] = static_cast<double>(big.paragraphs);
     state.counters["count"] = count;
-    if (walks > 0) {
-        state.counters["walk_ms"] = walks * 1e3 / static_cast<double>(state.iterations());
-        state.counters["x_walk"] = counts / walks;
-    }
 }
 BENCHMARK(BM_CountParagraphsAgainstOneWalk)->Unit(benchmark::kMillisecond)->UseManualTime();
 

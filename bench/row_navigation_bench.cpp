@@ -7,7 +7,6 @@
 // columns with a text in each cell.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,35 +20,16 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr std::uint16_t kColumns = 5;
 
-double Seconds(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double>(to - from).count();
-}
-
-// A database of its own with one note whose "Body" holds tables of the
-// given rows.
-struct TableNote {
-    talix_bench::ScratchDir directory;
-    std::string path;
-    plat::NOTEID id = 0;
+// A database of its own whose note's "Body" holds tables of the given rows,
+// each with a text in each cell.
+struct TableNote : talix_bench::OneNoteDatabase {
     std::uint16_t rows = 0;
     int tables = 0;
-    bool ready = false;
 
-    TableNote(std::uint16_t rowCount, int tableCount) : rows(rowCount), tables(tableCount) {
-        plat::LogSetEcho(false);
-        if (directory.path().empty()) return;
-        path = directory.File("rows.nsf");
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        if (plat::DbCreate(path.c_str(), &db) != 0) return;
-        if (plat::NoteCreate(db, &note) == 0) {
-            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
-            plat::NoteClose(note);
-        }
-        plat::DbClose(db);
+    TableNote(std::uint16_t rowCount, int tableCount)
+        : OneNoteDatabase("rows.nsf"), rows(rowCount), tables(tableCount) {
         if (ready) ready = Fill();
     }
 
@@ -61,11 +41,10 @@ struct TableNote {
         for (int column = 0; column < kColumns; ++column) texts.push_back("Text='cell " + std::to_string(column) + "'");
         std::vector<const char*> options;
         for (const std::string& text : texts) options.push_back(text.c_str());
-        ZervaRTChunk* everything = item.DefineChunk("Everything");
+        std::unique_ptr<ZervaRTChunk> everything(item.DefineChunk("Everything"));
         bool ok = true;
         for (int table = 0; ok && table < tables; ++table)
             ok = everything->AppendTable(rows, kColumns, 0, nullptr, options.data()) == 0;
-        delete everything;
         return ok && item.Save() == 0;
     }
 };
@@ -106,25 +85,9 @@ void BM_RowByRowAgainstOneWalk255(benchmark::State& state) {
     ZervaRTItem item(&session);
     if (!talix_bench::ConnectBody(state, &item, note.path, note.id)) return;
     OneWalk(&item, note.rows);   // reads the records
-    double byRow = 0, walks = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        const int rows = RowByRow(&item, 1);
-        const auto middle = Clock::now();
-        const bool walked = OneWalk(&item, note.rows);
-        const auto end = Clock::now();
-        if (rows != note.rows || !walked) {
-            state.SkipWithError("the walks failed");
-            break;
-        }
-        byRow += Seconds(start, middle);
-        walks += Seconds(middle, end);
-        state.SetIterationTime(Seconds(start, middle));
-    }
-    if (walks > 0) {
-        state.counters["walk_ms"] = walks * 1e3 / static_cast<double>(state.iterations());
-        state.counters["x_walk"] = byRow / walks;
-    }
+    auto byRow = [&] { return talix_bench::TimeStep([&] { return RowByRow(&item, 1) == note.rows; }); };
+    auto walk = [&] { return talix_bench::TimeStep([&] { return OneWalk(&item, note.rows); }); };
+    talix_bench::RatioOfSteps(state, byRow, walk, "walk_ms", "x_walk");
 }
 BENCHMARK(BM_RowByRowAgainstOneWalk255)->Unit(benchmark::kMillisecond)->UseManualTime();
 
@@ -138,25 +101,11 @@ void RowsAgainstFourTimesAsMany(benchmark::State& state, int fewer, int more) {
     ZervaRTItem smallItem(&session), largeItem(&session);
     if (!talix_bench::ConnectBody(state, &smallItem, small.path, small.id)) return;
     if (!talix_bench::ConnectBody(state, &largeItem, large.path, large.id)) return;
-    double n = 0, n4 = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        const int smallRows = RowByRow(&smallItem, small.tables);
-        const auto middle = Clock::now();
-        const int largeRows = RowByRow(&largeItem, large.tables);
-        const auto end = Clock::now();
-        if (smallRows != small.rows * small.tables || largeRows != large.rows * large.tables) {
-            state.SkipWithError("the walks failed");
-            break;
-        }
-        n += Seconds(start, middle);
-        n4 += Seconds(middle, end);
-        state.SetIterationTime(Seconds(middle, end));
-    }
-    if (n > 0) {
-        state.counters["n_ms"] = n * 1e3 / static_cast<double>(state.iterations());
-        state.counters["x_4n"] = n4 / n;
-    }
+    auto walk = [](ZervaRTItem* item, const TableNote& note) {
+        return talix_bench::TimeStep([&] { return RowByRow(item, note.tables) == note.rows * note.tables; });
+    };
+    talix_bench::RatioOfSteps(state, [&] { return walk(&largeItem, large); }, [&] { return walk(&smallItem, small); },
+                              "n_ms", "x_4n");
 }
 
 void BM_RowByRow252Against63(benchmark::State& state) { RowsAgainstFourTimesAsMany(state, 3, 4); }

@@ -6,7 +6,6 @@
 // is the ratio of the sums.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,12 +19,6 @@
 #include "talix_platform.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double>(to - from).count();
-}
 
 void PutWord(std::string* out, std::uint16_t value) {
     out->push_back(static_cast<char>(value & 0xFF));
@@ -56,27 +49,11 @@ std::string DefinedParagraph(std::uint16_t number) {
     return out;
 }
 
-// A note of its own in a database of its own.
-struct Note {
-    talix_bench::ScratchDir directory;
-    std::string path;
-    plat::NOTEID id = 0;
-    bool ready = false;
-
-    // records: the stored records of its "Body" (none: no item).
-    explicit Note(const std::vector<std::string>& records) {
-        plat::LogSetEcho(false);
-        if (directory.path().empty()) return;
-        path = directory.File("scaling.nsf");
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        if (plat::DbCreate(path.c_str(), &db) != 0) return;
-        if (plat::NoteCreate(db, &note) == 0) {
-            if (!records.empty()) talix_bench::StoreRecordItems(note, "Body", records);
-            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
-            plat::NoteClose(note);
-        }
-        plat::DbClose(db);
+// A note of its own in a database of its own whose "Body" holds the
+// records (none: no item).
+struct Note : talix_bench::OneNoteDatabase {
+    explicit Note(const std::vector<std::string>& records) : OneNoteDatabase("scaling.nsf") {
+        if (ready && !records.empty()) ready = talix_bench::StoreBody(path, id, records);
     }
 };
 
@@ -86,27 +63,10 @@ std::vector<std::string> Paragraphs(std::uint16_t count) {
     return records;
 }
 
-// Times one step on the small and the large case in each iteration.
+// Times one step on the large and the small case in each iteration.
 void Scaling(benchmark::State& state, const std::function<bool(int)>& step) {
-    double n = 0, n4 = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        const bool small = step(0);
-        const auto middle = Clock::now();
-        const bool large = step(1);
-        const auto end = Clock::now();
-        if (!small || !large) {
-            state.SkipWithError("the operation failed");
-            break;
-        }
-        n += Seconds(start, middle);
-        n4 += Seconds(middle, end);
-        state.SetIterationTime(Seconds(middle, end));
-    }
-    if (n > 0) {
-        state.counters["n_ms"] = n * 1e3 / static_cast<double>(state.iterations());
-        state.counters["x_4n"] = n4 / n;
-    }
+    talix_bench::RatioOfSteps(state, [&] { return talix_bench::TimeStep([&] { return step(1); }); },
+                              [&] { return talix_bench::TimeStep([&] { return step(0); }); }, "n_ms", "x_4n");
 }
 
 // The paragraphs' left margins changed, on the whole item; the item is
