@@ -232,7 +232,10 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context);
 
 // One record of the walk: counts it, keeps the nesting counters, matches
 // the chain's levels and calls the executors. Returns 0 or the status that
-// ends the walk.
+// ends the walk. The record's bytes are its node's, for most records read
+// from an item a view into the stored value: they are read only. An
+// executor that changes a record in place takes its writable bytes with
+// EditRecordBytes(context->records, context->node) (core/record_list.h).
 STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                      RecordProcessContext* context);
 
