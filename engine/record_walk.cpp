@@ -436,11 +436,14 @@ namespace {
 
 // What the rest of a walk that ends early would still have done: the text
 // template follows the last text run up to the end (or to a record of
-// length 0, where a walk stops).
+// length 0, where a walk stops). A resumable run knows that run without
+// walking the rest each time.
 void FollowTextToTheEnd(const CDRecordNode* after, RecordProcessContext* context) {
     const CDRecordNode* last = nullptr;
-    for (const CDRecordNode* node = after->next; node != nullptr && node->length != 0; node = node->next) {
-        if (node->signature == kSigText && node->length >= 8) last = node;
+    if (!LastTextRunAfter(context, after, &last)) {
+        for (const CDRecordNode* node = after->next; node != nullptr && node->length != 0; node = node->next) {
+            if (IsTemplateTextRun(node)) last = node;
+        }
     }
     if (last == nullptr || context->chunk->item->work == nullptr) return;
     std::uint8_t* textTemplate = context->chunk->item->work->textTemplate;
@@ -449,9 +452,14 @@ void FollowTextToTheEnd(const CDRecordNode* after, RecordProcessContext* context
     textTemplate[3] = 0;
 }
 
+// An existence query that resumes also ends once its outermost level can
+// select nothing more (the row after a table's last, say): the rest of the
+// records cannot hold a target.
 bool ReadingDone(const RecordProcessContext* context) {
-    return ((context->stopWhenDone & kStopAfterTarget) != 0 && context->singleTargetDone != 0) ||
-           ((context->stopWhenDone & kStopWhenRead) != 0 && context->readDone != 0);
+    if ((context->stopWhenDone & kStopAfterTarget) != 0 && context->singleTargetDone != 0) return true;
+    if ((context->stopWhenDone & kStopWhenRead) != 0 && context->readDone != 0) return true;
+    return (context->stopWhenDone & kStopAfterTarget) != 0 && context->resume != nullptr &&
+           context->chunkOpen == 0 && context->firstLevel != nullptr && NothingLeftToSelect(context->firstLevel);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/record_list.h"
+#include "core/signatures.h"
 #include "engine/chunk_match.h"
 #include "engine/exec_handlers.h"
 #include "engine/record_process.h"
@@ -47,6 +48,7 @@ struct WalkState {
 struct WalkPoint {
     CDRecordNode* node = nullptr;   // the record that opened a target
     std::uint32_t index = 0;        // its index, which orders the points
+    std::uint32_t position = 0;     // its place in the list, the first record's 0
     std::uint32_t maxCounted = 0;   // the highest occurrence the innermost level counted before it
     WalkState state;                // the walk just before it
 };
@@ -79,6 +81,19 @@ struct WalkResume {
     std::uint32_t maxCounted = 0;
     WalkPoint before;                // the walk before the current record
     std::uint32_t startsBefore = 0;  // the run's chunk starts before it
+    std::uint32_t position = 0;      // the current record's place in the list
+    std::uint32_t nextPosition = 0;  // the next record's
+
+    // The list's stretches between records of length 0, made at the first
+    // question about the last text run (LastTextRunAfter).
+    struct Stretch {
+        std::uint32_t end = 0;                  // place of the record of length 0 that ends it
+        std::uint32_t lastTextPosition = 0;     // place of its last text run
+        const CDRecordNode* lastText = nullptr; // null: it has none
+    };
+    const ItemRecordList* list = nullptr;
+    bool stretchesReady = false;
+    std::vector<Stretch> stretches;
 };
 
 namespace {
@@ -202,7 +217,15 @@ void PrepareResume(ZervaRTChunk* chunk, ItemRecordList* list, RecordProcessConte
         resume->listEdits = list->edits;
         resume->chain = std::move(chain);
         resume->points.clear();
+        resume->stretches.clear();
+        resume->stretchesReady = false;
     }
+    if (resume->list != list) {
+        resume->list = list;
+        resume->stretches.clear();
+        resume->stretchesReady = false;
+    }
+    resume->nextPosition = 0;
     resume->levels = count;
     std::copy(levels, levels + count, resume->level);
     resume->opened = false;
@@ -215,6 +238,7 @@ void PrepareResume(ZervaRTChunk* chunk, ItemRecordList* list, RecordProcessConte
         Restore(point->state, resume, context);
         context->node = point->node;
         resume->maxCounted = point->maxCounted;
+        resume->nextPosition = point->position;
         break;
     }
     context->resume = resume;
@@ -222,9 +246,11 @@ void PrepareResume(ZervaRTChunk* chunk, ItemRecordList* list, RecordProcessConte
 
 void BeforeResumableRecord(RecordProcessContext* context) {
     WalkResume* resume = context->resume;
+    resume->position = resume->nextPosition++;
     if (resume->opened) return;
     resume->before.node = context->node;
     resume->before.index = context->node->index;
+    resume->before.position = resume->position;
     resume->before.maxCounted = resume->maxCounted;
     resume->startsBefore = context->chunkStarts;
     Save(context, resume, &resume->before.state);
@@ -239,6 +265,37 @@ void AfterResumableRecord(RecordProcessContext* context) {
     // The record opened the first target of the walk.
     resume->opened = true;
     Remember(resume, resume->before);
+}
+
+bool IsTemplateTextRun(const CDRecordNode* node) { return node->signature == kSigText && node->length >= 8; }
+
+bool LastTextRunAfter(const RecordProcessContext* context, const CDRecordNode* after, const CDRecordNode** last) {
+    WalkResume* resume = context->resume;
+    if (resume == nullptr || resume->list == nullptr || after != context->node) return false;
+    if (!resume->stretchesReady) {
+        WalkResume::Stretch stretch;
+        std::uint32_t position = 0;
+        for (const CDRecordNode* node = resume->list->head; node != nullptr; node = node->next, ++position) {
+            if (node->length == 0) {
+                stretch.end = position;
+                resume->stretches.push_back(stretch);
+                stretch = WalkResume::Stretch{};
+            } else if (IsTemplateTextRun(node)) {
+                stretch.lastText = node;
+                stretch.lastTextPosition = position;
+            }
+        }
+        stretch.end = 0xFFFFFFFFu;
+        resume->stretches.push_back(stretch);
+        resume->stretchesReady = true;
+    }
+    // The stretch of the current record: the first that ends after it.
+    const std::uint32_t at = resume->position;
+    auto stretch = std::upper_bound(resume->stretches.begin(), resume->stretches.end(), at,
+                                    [](std::uint32_t place, const WalkResume::Stretch& s) { return place < s.end; });
+    if (stretch == resume->stretches.end()) return false;
+    *last = stretch->lastText != nullptr && stretch->lastTextPosition > at ? stretch->lastText : nullptr;
+    return true;
 }
 
 void FreeWalkResume(void* resume) { delete static_cast<WalkResume*>(resume); }

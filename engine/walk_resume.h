@@ -18,6 +18,7 @@ class ZervaRTChunk;
 
 namespace talix {
 
+struct CDRecordNode;
 struct ItemRecordList;
 struct RecordProcessContext;
 struct WalkResume;
@@ -32,6 +33,16 @@ void PrepareResume(ZervaRTChunk* chunk, ItemRecordList* list, RecordProcessConte
 // state (context->resume).
 void BeforeResumableRecord(RecordProcessContext* context);
 void AfterResumableRecord(RecordProcessContext* context);
+
+// The last text run with a whole header after `after` (the record the
+// walk is at) up to the end of the records or to a record of length 0,
+// from the run's resume state: the first such question on a list walks it
+// once and keeps the answer for each stretch between records of length 0.
+// False when the run has no resume state (the caller walks the rest).
+bool LastTextRunAfter(const RecordProcessContext* context, const CDRecordNode* after, const CDRecordNode** last);
+
+// A text run whose header the text template can take.
+bool IsTemplateTextRun(const CDRecordNode* node);
 
 // Frees a chunk's points; null-safe.
 void FreeWalkResume(void* resume);
