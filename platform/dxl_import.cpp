@@ -33,6 +33,7 @@
 #include <vector>
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "byte_order.h"
 #include "formula_codec.h"
@@ -1100,7 +1101,14 @@ STATUS DxlImportFile(DBHANDLE db, const char* path, DxlImportResult* result) {
         result->error = std::string(path) + ": cannot read the file: " + std::strerror(errno);
         return ERR_DXL_FILE;
     }
+    // Read straight into a string sized by the file's length (a file that
+    // grows meanwhile is read to its end all the same).
     std::string text;
+    struct stat info;
+    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        text.resize(static_cast<size_t>(info.st_size));
+    size_t filled = std::fread(text.data(), 1, text.size(), file);
+    text.resize(filled);
     char buffer[65536];
     size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
