@@ -88,7 +88,7 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     EXPECT_EQ(streamed.out, expected);
     CliOutcome markup = Talix({"html", db_, large, "Body", "--format", "xhtml"});
     ASSERT_EQ(markup.status, 0) << markup.err;
-    EXPECT_TRUE(Has(markup.out, "<body><br />" + expected + "</body>"));
+    EXPECT_TRUE(Has(markup.out, "<div class=\"pabid1\">" + expected + "</div></body>"));
     const std::string file = dir_.file("out.txt");
     CliOutcome written = Talix({"html", db_, large, "Body", "--format", "text", "--out", file});
     ASSERT_EQ(written.status, 0) << written.err;

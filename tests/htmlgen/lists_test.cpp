@@ -1,0 +1,217 @@
+// Paragraphs of list definitions as HTML lists: one list per run of
+// paragraphs, nesting by the first-line margins, items with their type,
+// spacing and the look of their text, lists' indents, and the XHTML form.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "generation_fixture.h"
+#include "support/markup_validators.h"
+
+namespace {
+
+using htmlgen_test::Colour;
+using htmlgen_test::Definition;
+using htmlgen_test::DefinitionFields;
+using htmlgen_test::GenerationTest;
+using htmlgen_test::Plain;
+using htmlgen_test::Records;
+using htmlgen_test::Reference;
+using htmlgen_test::TextBytes;
+using htmlgen_test::TextRun;
+
+constexpr std::uint16_t kBulleted = 0x0400, kNumbered = 0x1000;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
+// What lies between the body's tags.
+std::string Body(const std::string& markup) {
+    const std::size_t tag = markup.find("<body");
+    const std::size_t start = markup.find('>', tag) + 1;
+    return markup.substr(start, markup.rfind("</body>") - start);
+}
+
+// A right-to-left run in the default font.
+talix_test::FixtureRecord BidiRun(const std::string& text) {
+    talix_test::FixtureRecord run = TextRun(1, 0, 0, 12, text);
+    run.signature = 0xFFE4;
+    talix_test::PutWord(&run, 0, 0xFFE4);
+    return run;
+}
+
+DefinitionFields List(std::uint16_t id, std::uint16_t flags, std::uint16_t firstLine, std::uint16_t flags2 = 0) {
+    DefinitionFields fields;
+    fields.id = id;
+    fields.flags = flags;
+    fields.left = firstLine;
+    fields.firstLine = firstLine;
+    fields.flags2 = flags2;
+    return fields;
+}
+
+class Lists : public GenerationTest {
+protected:
+    void ExpectValid(ZervaRTChunk* chunk, const char* options = nullptr) {
+        std::string report;
+        EXPECT_EQ(talix_test::TidyErrors(Generate(chunk, "HTML", options), &report), 0) << report;
+        const std::string xhtml = Generate(chunk, "XHTML", options);
+        EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
+    }
+};
+
+TEST_F(Lists, ParagraphsOfOneDefinitionAreItemsOfOneList) {
+    const Records records = {Definition(List(2, kBulleted, 1440)), Reference(2), TextBytes("a"), Reference(2),
+                             TextBytes("b"), Reference(2), TextBytes("c")};
+    ZervaRTChunk* chunk = Define(records);
+    EXPECT_EQ(Body(Generate(chunk, "HTML", nullptr)), "<ul class=\"pabid2\"><li>a<li>b<li>c</ul>");
+    EXPECT_EQ(Body(Generate(chunk, "XHTML", nullptr)),
+              "<ul class=\"pabid2\"><li>a</li><li>b</li><li>c</li></ul>");
+    ExpectValid(chunk);
+
+    // Font elements: the type stands on the list and its items.
+    const Records roman = {Definition(List(3, kNumbered, 1440, 0x0802)), Reference(3), TextBytes("i"), Reference(3),
+                           TextBytes("ii")};
+    EXPECT_EQ(Body(Generate(Define(roman), "HTML", "StandardFontTags=Yes")),
+              "<ol type=\"I\"><li type=\"I\">i<li type=\"I\">ii</ol>");
+
+    // Inline styles: the list's rule on the list, the type on the item.
+    EXPECT_EQ(Body(Generate(Define(roman), "HTML", "MoveStylesInline=Yes")),
+              "<ol style=\"padding-left: 0.25in; margin-left: 0.75in; list-style-type: upper-roman; margin-top: 0; "
+              "margin-bottom: 0;\"><li style=\"list-style-type: upper-roman; \">i"
+              "<li style=\"list-style-type: upper-roman; \">ii</ol>");
+
+    // An empty paragraph of a list is kept as an empty item when the list
+    // ends after it.
+    const Records empty = {Definition(1), Definition(List(2, kNumbered, 1440)), Reference(2), TextBytes("a"),
+                           Reference(2), TextBytes(""), Reference(1), TextBytes("after")};
+    ZervaRTChunk* withEmpty = Define(empty);
+    EXPECT_EQ(Body(Generate(withEmpty, "HTML", nullptr)),
+              "<ol class=\"pabid2\"><li style=\"list-style-type: decimal; \">a<li style=\"list-style-type: decimal; \">"
+              "<br><li></li></ol><div class=\"pabid1\">after</div>");
+    ExpectValid(withEmpty);
+}
+
+TEST_F(Lists, ListsNestByTheirFirstLineMargins) {
+    const Records numbered = {Definition(List(3, kNumbered, 1440)), Definition(List(4, kNumbered, 2160)),
+                              Reference(3), TextBytes("one"), Reference(4), TextBytes("inner"), Reference(3),
+                              TextBytes("two")};
+    ZervaRTChunk* chunk = Define(numbered);
+    // Numbered items name their type; the inner list is indented from the
+    // outer one.
+    const std::string item = "<li style=\"list-style-type: decimal; \">";
+    EXPECT_EQ(Body(Generate(chunk, "HTML", nullptr)),
+              "<ol class=\"pabid3\">" + item + "one<ol class=\"pabid4\" style=\"padding-left: 0.12in; \">" + item +
+                  "inner</ol>" + item + "two</ol>");
+    // XHTML: the inner list lies inside the outer item.
+    EXPECT_EQ(Body(Generate(chunk, "XHTML", nullptr)),
+              "<ol class=\"pabid3\">" + item + "one<ol class=\"pabid4\" style=\"padding-left: 0.12in; \">" + item +
+                  "inner</li></ol></li>" + item + "two</li></ol>");
+    ExpectValid(chunk);
+
+    // Bulleted lists of the same margins close both at the third paragraph
+    // and start a new list.
+    const Records bulleted = {Definition(List(3, kBulleted, 1440)), Definition(List(4, kBulleted, 2160)),
+                              Reference(3), TextBytes("one"), Reference(4), TextBytes("inner"), Reference(3),
+                              TextBytes("two")};
+    ZervaRTChunk* bullets = Define(bulleted);
+    const std::string body = Body(Generate(bullets, "HTML", nullptr));
+    EXPECT_EQ(body, "<ul class=\"pabid3\"><li>one<ul class=\"pabid4\" style=\"padding-left: 0.12in; \"><li>inner</ul>"
+                    "</ul><ul class=\"pabid3\"><li>two</ul>");
+    ExpectValid(bullets);
+
+    // Three levels deep and back, with lists left open through a table.
+    const Records deep = {Definition(List(1, kNumbered, 1440)), Definition(List(2, kNumbered, 2160)),
+                          Definition(List(3, kNumbered, 2880)), Reference(1), TextBytes("1"), Reference(2),
+                          TextBytes("2"), Reference(3), TextBytes("3"), Reference(1), TextBytes("1b"),
+                          Reference(3), TextBytes("3b")};
+    ZervaRTChunk* three = Define(deep);
+    const std::string nested = Body(Generate(three, "XHTML", nullptr));
+    EXPECT_EQ(Count(nested, "<ol"), 4u) << nested;
+    EXPECT_EQ(Count(nested, "</ol>"), 4u) << nested;
+    ExpectValid(three);
+}
+
+TEST_F(Lists, FiftyLevelsAtMost) {
+    Records records;
+    for (std::uint16_t id = 1; id <= 52; ++id)
+        records.push_back(Definition(List(id, kNumbered, static_cast<std::uint16_t>(1440 + 100 * id))));
+    for (std::uint16_t id = 1; id <= 52; ++id) {
+        records.push_back(Reference(id));
+        records.push_back(TextBytes("level " + std::to_string(id)));
+    }
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(Generate(chunk, "XHTML", nullptr));
+    EXPECT_EQ(Count(body, "<ol"), 50u) << body;
+    EXPECT_EQ(Count(body, "<li"), 52u) << body;
+    EXPECT_TRUE(Has(body, "level 50</li><li>level 51</li><li>level 52</li></ol>")) << body;
+    ExpectValid(chunk);
+}
+
+TEST_F(Lists, ItemsCarryTheLookOfTheirText) {
+    DefinitionFields spaced = List(1, kBulleted, 1440);
+    spaced.lineSpacing = 2;
+    spaced.after = 1;
+    const Records records = {Definition(spaced),           Reference(1), TextRun(1, 0x04, 2, 12, "red"),
+                             Reference(1),                 TextRun(1, 0, 0, 10, "plain"),
+                             Reference(1),                 TextRun(1, 0, 0, 10, "marked"),
+                             Colour(0, 0, 0, 0x8001),      Reference(1),
+                             BidiRun("rtl"),               Reference(1),
+                             TextRun(1, 0, 0, 12, "after")};
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(Generate(chunk, "HTML", nullptr));
+    EXPECT_TRUE(Has(body, "<li style=\"line-height: 2em; margin-bottom: 0.5em; font-size: 12pt; "
+                          "color: rgb(255,0,0); text-decoration: underline; \">"))
+        << body;
+    // A span the run before opened stays open into the next item (the
+    // font change of the item's text ends it).
+    EXPECT_TRUE(Has(body, "<li style=\"line-height: 2em; margin-bottom: 0.5em; \"></span>plain")) << body;
+    EXPECT_TRUE(Has(body, "<li style=\"line-height: 2em; margin-bottom: 0.5em; background: #ffffc2;\">")) << body;
+    // A right-to-left run: later items say left-to-right.
+    EXPECT_TRUE(Has(body, "margin-bottom: 0.5em; font-size: 12pt; direction: rtl;\">")) << body;
+    EXPECT_TRUE(Has(body, "margin-bottom: 0.5em; font-size: 12pt; direction: ltr;\">")) << body;
+    ExpectValid(chunk);
+}
+
+TEST_F(Lists, IndentsOfListElements) {
+    // Offsets of an inch and of an inch and a half at the top level, and
+    // a list nested a quarter inch deeper.
+    auto offset = [](std::uint16_t id, std::uint16_t twips) {
+        DefinitionFields fields = List(id, kBulleted, twips, 0x0004);
+        fields.extension = true;
+        fields.leftOffset = twips;
+        return fields;
+    };
+    const Records records = {Definition(offset(1, 1440)), Definition(offset(2, 2160)), Definition(offset(3, 2520)),
+                             Definition(9),               Reference(1),                TextBytes("a"),
+                             Reference(9),                TextBytes("gap"),            Reference(2),
+                             TextBytes("b"),              Reference(3),                TextBytes("c")};
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(Generate(chunk, "HTML", nullptr));
+    EXPECT_TRUE(Has(body, "<ul class=\"pabid1\" style=\"padding-left: 0.00in; margin-left: 0.00in; \"><li>a"))
+        << body;
+    EXPECT_TRUE(Has(body, "<ul class=\"pabid2\" style=\"padding-left: 0.25in; margin-left: 0.25in; \"><li>b"))
+        << body;
+    EXPECT_TRUE(Has(body, "<ul class=\"pabid3\" style=\"padding-left: 0.12in; margin-left: 0.12in; \"><li>c"))
+        << body;
+    ExpectValid(chunk);
+}
+
+TEST_F(Lists, AnItemThatBeginsWithAPicture) {
+    const Records records = {Definition(List(1, kBulleted, 1440)), Reference(1), TextBytes("a"),
+                             Reference(1), htmlgen_test::Bracket(0xDD, 0x0099), TextBytes("picture"),
+                             htmlgen_test::Bracket(0xDE, 0x0099), Reference(1), TextBytes("b")};
+    ZervaRTChunk* chunk = Define(records);
+    // HTML leaves the item's start tag out; XHTML has every item whole.
+    const std::string html = Body(Generate(chunk, "HTML", nullptr));
+    EXPECT_EQ(html, "<ul class=\"pabid1\"><li>apicture<li>b</ul>");
+    const std::string xhtml = Body(Generate(chunk, "XHTML", nullptr));
+    EXPECT_EQ(xhtml, "<ul class=\"pabid1\"><li>a</li><li>picture</li><li>b</li></ul>");
+    ExpectValid(chunk);
+}
+
+} // namespace
