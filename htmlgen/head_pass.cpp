@@ -325,6 +325,15 @@ void EndHead(XMLGenContext* context) {
     AppendOutput(context, "</head>");
 }
 
+// The lists a previous range left open were closed at its end: their
+// levels are forgotten, so that a list paragraph of this range opens its
+// list again rather than add an item to none.
+void ForgetClosedLists(XMLGenContext* context) {
+    if (HasCloseTag(context, "</ol>", 0) != 0 || HasCloseTag(context, "</ul>", 0) != 0) return;
+    for (const CDRecordNode*& definition : context->listDefinitions) definition = nullptr;
+    context->listLevel = 0;
+}
+
 } // namespace
 
 void OpenBody(XMLGenContext* context) {
@@ -356,6 +365,7 @@ STATUS WriteHeadPass(XMLGenContext* context) {
     context->tableDepth = 0;
     context->layerDepth = 0;
     ReleaseStyleRules(context);
+    ForgetClosedLists(context);
     // Later ranges of a generation lie in the body the first one opened:
     // they rebuild their rules but write no head.
     const bool head = context->bodyOpened == 0;

@@ -25,11 +25,10 @@ bool AddClassRule(XMLGenContext* context, std::uint16_t id, const char* text) {
 }
 
 const char* FindClassRule(const XMLGenContext* context, std::uint16_t id) {
-    if (context->classRuleCount == 0) return nullptr;
     for (std::uint16_t i = 0; i < context->classRuleCount; ++i) {
         if (context->classRules[i].id == id) return context->classRules[i].text;
     }
-    return context->classRules[0].text;
+    return nullptr;
 }
 
 bool HasBorderRule(const XMLGenContext* context, const char* code) {

@@ -18,7 +18,7 @@ namespace talix {
 bool AddClassRule(XMLGenContext* context, std::uint16_t id, const char* text);
 
 // The rule for a paragraph definition id: the first stored with the id,
-// else the first stored at all, else null.
+// else null (a paragraph whose definition has no rule is a plain one).
 const char* FindClassRule(const XMLGenContext* context, std::uint16_t id);
 
 // Whether a border code has a rule; storing a copy of a new code's rule

@@ -215,3 +215,51 @@ TEST_F(Lists, AnItemThatBeginsWithAPicture) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Lists, EachRangeOfAGenerationOpensItsOwnLists) {
+    // Two cells of one column, each a list paragraph: rendered as two
+    // ranges, each closing what it opened.
+    Records records = {Definition(List(1, kBulleted, 1440)), Reference(1), TextBytes("intro"), Plain(0x00A3, 14)};
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            talix_test::FixtureRecord cell = Plain(0x00A4, 18);
+            cell.bytes[2] = static_cast<std::uint8_t>(row);
+            cell.bytes[3] = static_cast<std::uint8_t>(column);
+            records.push_back(cell);
+            records.push_back(Definition(List(1, kBulleted, 1440)));
+            records.push_back(Reference(1));
+            records.push_back(TextBytes("r" + std::to_string(row) + "c" + std::to_string(column)));
+        }
+    }
+    records.push_back(Plain(0x00A5, 8));
+    ZervaRTChunk* chunk = Define(records);
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr, "Table 1; Column 1");
+    EXPECT_EQ(Body(xhtml), "<ul class=\"pabid1\"><li>r0c0</li></ul><ul class=\"pabid1\"><li>r1c0</li></ul>");
+    std::string report;
+    EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report;
+}
+
+// Tables that are full drop what comes later: the 101st list definition
+// makes plain paragraphs, the 1,025th definition has no rule.
+TEST_F(Lists, FullTablesDropLaterEntries) {
+    Records records;
+    for (std::uint16_t id = 1; id <= 101; ++id)
+        records.push_back(Definition(List(id, kBulleted, static_cast<std::uint16_t>(1440 + id))));
+    for (std::uint16_t id = 102; id <= 1030; ++id) records.push_back(Definition(id));
+    for (std::uint16_t id : {1, 100, 101}) {
+        records.push_back(Reference(id));
+        records.push_back(TextBytes("p" + std::to_string(id)));
+    }
+    talix::STATUS status = 1;
+    const std::string text = htmlgen_test::WalkRecords(&session_, &item_, records, nullptr, talix::kFormatHTML, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Count(text, ".pabid"), 1024u);
+    EXPECT_TRUE(Has(text, "div.pabid1024 {} </style>")) << text.substr(text.size() - 400);
+    EXPECT_TRUE(Has(text, "<ul class=\"pabid1\"><li>p1<ul class=\"pabid100\"><li>p100</ul></ul>"
+                          "<div class=\"pabid101\">p101</div>"))
+        << text.substr(text.size() - 400);
+}
+
+} // namespace
