@@ -321,7 +321,8 @@ void EndHead(XMLGenContext* context) {
         AppendOutput(context, "\n", 1);
         WriteLines(context, kSectionScript, sizeof kSectionScript / sizeof kSectionScript[0]);
     }
-    if (IsOn(context, sw::kTabbedTablesInCSS) && !AppendOptionValue(context, "TabbedCSSHeader=")) WriteTabScript(context);
+    if (IsOn(context, sw::kTabbedTablesInCSS) && !AppendOptionValue(context, "TabbedCSSHeader="))
+        WriteTabScript(context);
     AppendOutput(context, "</head>");
 }
 

@@ -98,7 +98,8 @@ STATUS WriteXMLListStyle(XMLGenContext* context, const CDRecordNode* reference, 
     const CDRecordNode* outer = OuterListReference(context, reference, indent);
     Remember(context, reference, outer);
     long amount = indent;
-    if (outer != nullptr) amount -= Indent(ReadParagraphFields(NearestDefinitionBefore(context, outer, NodeWord(outer, 2))));
+    if (outer != nullptr)
+        amount -= Indent(ReadParagraphFields(NearestDefinitionBefore(context, outer, NodeWord(outer, 2))));
     MoveToTextEnd(context);
 
     long padding = 0, margin = 0;

@@ -295,7 +295,8 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
         const std::string rule = found != nullptr ? found : "";
         const char* margin = FindNoCase(rule.c_str(), "margin-left: ");
         std::size_t zero = std::string::npos;
-        if (margin != nullptr && StartsWithNoCase(margin, kZeroMargin)) zero = static_cast<std::size_t>(margin - rule.c_str());
+        if (margin != nullptr && StartsWithNoCase(margin, kZeroMargin))
+            zero = static_cast<std::size_t>(margin - rule.c_str());
         const bool zeroLast = zero != std::string::npos && zero + kZeroMarginLength >= rule.size();
         if (rule.empty() || zeroLast) {
             if (!IsOn(context, sw::kAllowEmptyDivs) && border == nullptr) return;

@@ -253,7 +253,8 @@ TEST_F(Lists, FullTablesDropLaterEntries) {
         records.push_back(TextBytes("p" + std::to_string(id)));
     }
     talix::STATUS status = 1;
-    const std::string text = htmlgen_test::WalkRecords(&session_, &item_, records, nullptr, talix::kFormatHTML, &status);
+    const std::string text =
+        htmlgen_test::WalkRecords(&session_, &item_, records, nullptr, talix::kFormatHTML, &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Count(text, ".pabid"), 1024u);
     EXPECT_TRUE(Has(text, "div.pabid1024 {} </style>")) << text.substr(text.size() - 400);

@@ -179,3 +179,42 @@ TEST_F(Paragraphs, NoLineBreakBeforeATableInAHiddenCell) {
 }
 
 } // namespace
+
+namespace {
+
+// Definitions cut short are read within their length; a reference whose
+// definition is missing is a plain paragraph.
+TEST_F(Paragraphs, DamagedAndMissingDefinitions) {
+    Records records;
+    for (std::uint32_t length : {6u, 20u, 63u, 64u, 73u}) {
+        FixtureRecord definition = Plain(0xFF82, length);
+        if (length >= 6) talix_test::PutWord(&definition, 4, static_cast<std::uint16_t>(length));
+        if (length >= 64) talix_test::PutWord(&definition, 62, 0x1400);
+        records.push_back(definition);
+    }
+    for (std::uint16_t id : {6, 20, 63, 64, 73, 99}) {
+        records.push_back(Reference(id));
+        records.push_back(TextBytes("p" + std::to_string(id)));
+    }
+    for (const char* options : {"", "MoveStylesInline=Yes", "StandardFontTags=Yes", "UsePTags=Yes CSSBorders=Yes"}) {
+        for (std::uint16_t format : {talix::kFormatHTML, talix::kFormatXHTML}) {
+            talix::STATUS status = 1;
+            const std::string text =
+                htmlgen_test::WalkRecords(&session_, &item_, records, options, format, &status);
+            EXPECT_EQ(status, 0) << options;
+            for (const char* word : {"p6", "p20", "p63", "p64", "p73", "p99"}) EXPECT_TRUE(Has(text, word)) << text;
+            if (format != talix::kFormatXHTML) continue;
+            std::string report;
+            const std::string body = text.substr(text.find("<body"));
+            EXPECT_TRUE(talix_test::XmlWellFormed(body.substr(0, body.find('>') + 1) + "<div>" +
+                                                      body.substr(body.find('>') + 1) + "</div></body>",
+                                                  &report))
+                << options << report << text;
+        }
+    }
+    const std::string plain = htmlgen_test::WalkRecords(&session_, &item_, records, nullptr);
+    EXPECT_TRUE(Has(plain, "<div class=\"pabid99\">p99</div>")) << plain;
+    EXPECT_FALSE(Has(plain, "pabid99 {")) << plain;
+}
+
+} // namespace
