@@ -186,10 +186,13 @@ TEST_F(Lists, IndentsOfListElements) {
         fields.leftOffset = twips;
         return fields;
     };
+    // After a deeper list, a list between the two nests in the shallower.
     const Records records = {Definition(offset(1, 1440)), Definition(offset(2, 2160)), Definition(offset(3, 2520)),
-                             Definition(9),               Reference(1),                TextBytes("a"),
-                             Reference(9),                TextBytes("gap"),            Reference(2),
-                             TextBytes("b"),              Reference(3),                TextBytes("c")};
+                             Definition(offset(4, 3240)), Definition(offset(5, 3000)), Definition(9),
+                             Reference(1),                TextBytes("a"),              Reference(9),
+                             TextBytes("gap"),            Reference(2),                TextBytes("b"),
+                             Reference(3),                TextBytes("c"),              Reference(4),
+                             TextBytes("d"),              Reference(5),                TextBytes("e")};
     ZervaRTChunk* chunk = Define(records);
     const std::string body = Body(Generate(chunk, "HTML", nullptr));
     EXPECT_TRUE(Has(body, "<ul class=\"pabid1\" style=\"padding-left: 0.00in; margin-left: 0.00in; \"><li>a"))
@@ -197,6 +200,8 @@ TEST_F(Lists, IndentsOfListElements) {
     EXPECT_TRUE(Has(body, "<ul class=\"pabid2\" style=\"padding-left: 0.25in; margin-left: 0.25in; \"><li>b"))
         << body;
     EXPECT_TRUE(Has(body, "<ul class=\"pabid3\" style=\"padding-left: 0.12in; margin-left: 0.12in; \"><li>c"))
+        << body;
+    EXPECT_TRUE(Has(body, "<li>d</ul><ul class=\"pabid5\" style=\"padding-left: 0.12in; margin-left: 0.21in; \"><li>e"))
         << body;
     ExpectValid(chunk);
 }
