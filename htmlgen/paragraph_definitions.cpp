@@ -65,16 +65,31 @@ CDPABDEFEXT ParagraphImage(const CDRecordNode* definition) {
     return image;
 }
 
-const CDRecordNode* NearestDefinitionBefore(const XMLGenContext* context, const CDRecordNode* node,
-                                            std::uint16_t id) {
+const CDRecordNode* NearestDefinitionBefore(XMLGenContext* context, const CDRecordNode* node, std::uint16_t id) {
     if (node == nullptr) return nullptr;
     // The engine collects every definition of the item unless there are
     // more than its list holds.
     if (context->definitionCount < kGenRecordListSize) return FindDefinitionBefore(context, node, id);
+    // Otherwise walk back over the records, stopping where an earlier walk
+    // for the id began: what it found holds from there on back.
+    DefinitionMemo& memo = context->definitionMemo[id & (kDefinitionMemoSlots - 1)];
+    if (memo.from != nullptr && memo.id == id && node->index <= memo.from->index &&
+        (memo.found == nullptr || memo.found->index < node->index))
+        return memo.found;
+    const bool extends = memo.from != nullptr && memo.id == id && memo.from->index < node->index;
+    const CDRecordNode* found = nullptr;
     for (const CDRecordNode* at = node->prev; at != nullptr; at = at->prev) {
-        if (at->signature == kSigPabDefinition && NodeWord(at, kIdAt) == id) return at;
+        if (at->signature == kSigPabDefinition && NodeWord(at, kIdAt) == id) {
+            found = at;
+            break;
+        }
+        if (extends && at == memo.from) {
+            found = memo.found;
+            break;
+        }
     }
-    return nullptr;
+    memo = DefinitionMemo{node, found, id};
+    return found;
 }
 
 void AddUsedPABDefinition(XMLGenContext* context, CDRecordNode* definition) {

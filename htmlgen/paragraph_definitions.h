@@ -64,9 +64,9 @@ CDPABDEFEXT ParagraphImage(const CDRecordNode* definition);
 
 // The nearest definition of the id before the node: from the definitions
 // the engine collected while they are all there, else by walking back over
-// the records.
-const CDRecordNode* NearestDefinitionBefore(const XMLGenContext* context, const CDRecordNode* node,
-                                            std::uint16_t id);
+// the records (remembering what each walk found, so that paragraphs of one
+// definition do not each walk back to the start).
+const CDRecordNode* NearestDefinitionBefore(XMLGenContext* context, const CDRecordNode* node, std::uint16_t id);
 
 // Records a list definition as used (once; a full list drops it).
 void AddUsedPABDefinition(XMLGenContext* context, CDRecordNode* definition);

@@ -246,6 +246,17 @@ struct ListNestingMemo {
 };
 constexpr std::uint16_t kListNestingMemoSlots = 64;
 
+// What a walk back over the records for the nearest definition of an id
+// found: no definition of the id lies after `found` up to `from`, so the
+// answer holds for every record in that stretch. One slot per low byte of
+// the id.
+struct DefinitionMemo {
+    const CDRecordNode* from = nullptr;
+    const CDRecordNode* found = nullptr;   // null: none before `from`
+    std::uint16_t id = 0;
+};
+constexpr std::uint16_t kDefinitionMemoSlots = 256;
+
 // The first text run found from a record on: the answer holds for every
 // record from `from` up to `run` (or, when no run was found, to the end).
 struct FirstRunMemo {
@@ -400,6 +411,7 @@ struct XMLGenContext : GenerationWalkState {
     std::uint16_t styleNameIndex = 0;        // position + 1 in records166 of the current paragraph's name, 0 none
     ListNestingMemo listNesting[kListNestingMemoSlots];
     std::uint16_t listNestingNext = 0;
+    DefinitionMemo definitionMemo[kDefinitionMemoSlots];
     FirstRunMemo firstRunMemo;
 
     // ---- Close-tag stack (htmlgen/close_tag_stack.h) ---------------------

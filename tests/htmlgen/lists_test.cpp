@@ -269,3 +269,40 @@ TEST_F(Lists, FullTablesDropLaterEntries) {
 }
 
 } // namespace
+
+namespace {
+
+// With more definitions than the engine collects, definitions are found by
+// walking back over the records; the lists come out the same.
+TEST_F(Lists, ManyDefinitionsGiveTheSameLists) {
+    auto offset = [](std::uint16_t id, std::uint16_t twips, std::uint16_t flags) {
+        DefinitionFields fields = List(id, flags, twips, 0x0004);
+        fields.extension = true;
+        fields.leftOffset = twips;
+        return fields;
+    };
+    Records lists = {Definition(offset(1, 1440, kBulleted)), Definition(offset(2, 2160, kBulleted)),
+                     Definition(offset(3, 2520, kNumbered)), Definition(offset(4, 3240, kBulleted)),
+                     Definition(offset(5, 3000, kNumbered)), Definition(9)};
+    for (int round = 0; round < 3; ++round) {
+        for (std::uint16_t id : {1, 2, 3, 4, 5, 3, 1, 9, 5, 2, 1}) {
+            lists.push_back(Reference(id));
+            lists.push_back(TextBytes("r" + std::to_string(round) + "p" + std::to_string(id)));
+        }
+        // A later definition of an id stands for the paragraphs after it.
+        lists.push_back(Definition(offset(2, static_cast<std::uint16_t>(2160 + 360 * round), kBulleted)));
+    }
+    Records many;
+    for (std::uint16_t id = 1000; id < 1300; ++id) many.push_back(Definition(id));
+    many.insert(many.end(), lists.begin(), lists.end());
+
+    for (const char* format : {"HTML", "XHTML"}) {
+        const std::string few = Body(Generate(Define(lists), format, nullptr));
+        const std::string all = Body(Generate(Define(many), format, nullptr));
+        EXPECT_EQ(all, few) << format;
+        EXPECT_TRUE(Has(all, "padding-left: 0.12in; margin-left: 0.21in; ")) << all;
+    }
+    ExpectValid(Define(many));
+}
+
+} // namespace

@@ -83,6 +83,10 @@ TEST_F(Paragraphs, InlineRulesLoseAZeroLeftMargin) {
     ZervaRTChunk* chunk = Define(records);
     const std::string html = Generate(chunk, "HTML", "MoveStylesInline=Yes");
     EXPECT_FALSE(Has(html, "<style")) << html;
+    std::string report;
+    EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << report;
+    for (const char* options : {"MoveStylesInline=Yes", "MoveStylesInline=Yes UsePTags=Yes"})
+        EXPECT_TRUE(talix_test::XhtmlValid(Generate(chunk, "XHTML", options), &report)) << options << report;
     EXPECT_EQ(Body(html), "<div style=\"text-indent: 0.50in;\">a</div><div style=\"margin-left: 0.50in;\">b</div>"
                           "<div>c</div>");
     // Paragraph elements keep the whole rule; without empty divisions a

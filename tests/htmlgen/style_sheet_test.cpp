@@ -145,6 +145,7 @@ TEST_F(StyleSheet, EquivalentDefinitionsShareOneClass) {
     const std::string apart = Generate(chunk, "HTML", nullptr);
     EXPECT_TRUE(Has(apart, "div.pabid1 {} div.pabid2 {} ")) << apart;
     EXPECT_TRUE(Has(apart, "<div class=\"pabid2\">two")) << apart;
+    ExpectValid(merged, Generate(chunk, "XHTML", "ConsolidatePABIDS=Yes"));
 }
 
 TEST_F(StyleSheet, CellBordersHaveRulesInTheStyleElement) {
