@@ -226,4 +226,20 @@ std::string DecodeQuotedPrintable(const std::string& text) {
     return out;
 }
 
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
+std::string Body(const std::string& markup) {
+    const std::size_t tag = markup.find("<body");
+    const std::size_t end = markup.rfind("</body>");
+    if (tag == std::string::npos || end == std::string::npos) return markup;
+    const std::size_t start = markup.find('>', tag) + 1;
+    return markup.substr(start, end - start);
+}
+
 } // namespace htmlgen_test

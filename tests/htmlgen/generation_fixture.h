@@ -63,6 +63,12 @@ private:
     std::string options_;
 };
 
+// Whether the text holds the part; how often it holds it (not
+// overlapping); what lies between a document's body tags.
+bool Has(const std::string& text, const std::string& part);
+std::size_t Count(const std::string& text, const std::string& part);
+std::string Body(const std::string& markup);
+
 // Decodes quoted-printable text: soft line breaks vanish, escapes become
 // their bytes, hard line ends (CR LF) stay.
 std::string DecodeQuotedPrintable(const std::string& text);

@@ -13,7 +13,10 @@ namespace {
 using htmlgen_test::Colour;
 using htmlgen_test::Definition;
 using htmlgen_test::DefinitionFields;
+using htmlgen_test::Body;
+using htmlgen_test::Count;
 using htmlgen_test::GenerationTest;
+using htmlgen_test::Has;
 using htmlgen_test::Plain;
 using htmlgen_test::Records;
 using htmlgen_test::Reference;
@@ -22,19 +25,7 @@ using htmlgen_test::TextRun;
 
 constexpr std::uint16_t kBulleted = 0x0400, kNumbered = 0x1000;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
-    return count;
-}
 
-// What lies between the body's tags.
-std::string Body(const std::string& markup) {
-    const std::size_t tag = markup.find("<body");
-    const std::size_t start = markup.find('>', tag) + 1;
-    return markup.substr(start, markup.rfind("</body>") - start);
-}
 
 // A right-to-left run in the default font.
 talix_test::FixtureRecord BidiRun(const std::string& text) {

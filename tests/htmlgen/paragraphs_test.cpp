@@ -14,7 +14,10 @@ namespace {
 
 using htmlgen_test::Definition;
 using htmlgen_test::DefinitionFields;
+using htmlgen_test::Body;
+using htmlgen_test::Count;
 using htmlgen_test::GenerationTest;
+using htmlgen_test::Has;
 using htmlgen_test::ParagraphBreak;
 using htmlgen_test::Plain;
 using htmlgen_test::Records;
@@ -22,13 +25,7 @@ using htmlgen_test::Reference;
 using htmlgen_test::TextBytes;
 using talix_test::FixtureRecord;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::string Body(const std::string& markup) {
-    const std::size_t tag = markup.find("<body");
-    const std::size_t start = markup.find('>', tag) + 1;
-    return markup.substr(start, markup.rfind("</body>") - start);
-}
 
 DefinitionFields Fields(std::uint16_t id, std::uint16_t justification = 0) {
     DefinitionFields fields;

@@ -14,7 +14,10 @@ namespace {
 
 using htmlgen_test::Definition;
 using htmlgen_test::DefinitionFields;
+using htmlgen_test::Body;
+using htmlgen_test::Count;
 using htmlgen_test::GenerationTest;
+using htmlgen_test::Has;
 using htmlgen_test::ParagraphBreak;
 using htmlgen_test::Plain;
 using htmlgen_test::Records;
@@ -23,12 +26,6 @@ using htmlgen_test::TextBytes;
 using htmlgen_test::TextRun;
 using talix_test::FixtureRecord;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
-    return count;
-}
 
 // The style element's text (the first one), or empty.
 std::string StyleElement(const std::string& markup) {

@@ -36,14 +36,6 @@ constexpr std::uint8_t kRed = 2;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// The body of a generated document: what lies between the body's tags.
-std::string Body(const std::string& markup) {
-    const std::size_t start = markup.find("<body>");
-    const std::size_t end = markup.rfind("</body>");
-    if (start == std::string::npos || end == std::string::npos) return markup;
-    return markup.substr(start + 6, end - start - 6);
-}
-
 std::string g_events;
 int g_pieces = 0;
 std::uint16_t Concatenate(ZervaRTChunk*, char* text, std::uint16_t length) {
