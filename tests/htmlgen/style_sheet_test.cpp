@@ -143,6 +143,23 @@ TEST_F(StyleSheet, EquivalentDefinitionsShareOneClass) {
     EXPECT_TRUE(Has(apart, "div.pabid1 {} div.pabid2 {} ")) << apart;
     EXPECT_TRUE(Has(apart, "<div class=\"pabid2\">two")) << apart;
     ExpectValid(merged, Generate(chunk, "XHTML", "ConsolidatePABIDS=Yes"));
+
+    // The remap holds 256 pairs: 25 equal definitions fill it (300 pairs),
+    // so that three equal ones after them keep their own classes.
+    Records many;
+    for (std::uint16_t id = 1; id <= 25; ++id) many.push_back(Definition(id));
+    for (std::uint16_t id = 26; id <= 28; ++id) many.push_back(Definition(id, 3));
+    for (std::uint16_t id : {25, 26, 28}) {
+        many.push_back(Reference(id));
+        many.push_back(TextBytes("p" + std::to_string(id)));
+    }
+    const std::string full = Generate(Define(many), "HTML", "ConsolidatePABIDS=Yes");
+    EXPECT_EQ(StyleElement(full), "<style type=\"text/css\">div.pabid1 {} div.pabid26 {} div.pabid27 {} "
+                                  "div.pabid28 {} </style>")
+        << full;
+    EXPECT_TRUE(Has(full, "<div class=\"pabid1\">p25</div><div align='center' class=\"pabid26\">p26</div>"
+                          "<div align='center' class=\"pabid28\">p28</div>"))
+        << full;
 }
 
 TEST_F(StyleSheet, CellBordersHaveRulesInTheStyleElement) {
