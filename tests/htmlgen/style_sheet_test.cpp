@@ -270,6 +270,9 @@ TEST_F(StyleSheet, ScriptsAndTheHeadTag) {
     EXPECT_LT(sections.find("ul#tabnav li {"), head);
     std::string report;
     EXPECT_TRUE(talix_test::XhtmlValid(sections, &report)) << report;
+    const std::string sectionsHtml =
+        Generate(chunk, "HTML", "SectionsInCSS=Yes SupportRico=Yes TabbedTablesInCSS=Yes");
+    EXPECT_EQ(talix_test::TidyErrors(sectionsHtml, &report), 0) << report << sectionsHtml;
     // Headers given by the options stand in for the built-in ones.
     const std::string given = Generate(chunk, "HTML", "SupportRico=Yes RicoHeader=<!--r--> SectionsInCSS=Yes "
                                                       "SectionCSSHeader=<!--s-->");
