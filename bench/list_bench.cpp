@@ -2,13 +2,16 @@
 // each a list paragraph of one of 200 definitions (numbered and bulleted,
 // on three levels of first-line margins), taken in turn level 1, 2, 3 so
 // that lists open, nest and close all the way through; HTML streamed to a
-// text event that does nothing, the records held by the item.
+// text event that does nothing, the records held by the item. The same
+// with 300 definitions, more than the engine collects, so that definitions
+// are found by walking back over the records.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_support.h"
@@ -21,6 +24,7 @@
 namespace {
 
 constexpr int kDefinitions = 200;
+constexpr int kManyDefinitions = 300;
 constexpr int kLevels = 3;
 constexpr std::uint16_t kStoredDefinitionLength = 70;
 
@@ -67,7 +71,7 @@ struct ListItem {
     plat::NOTEID id = 0;
     bool ready = false;
 
-    explicit ListItem(int paragraphs) {
+    ListItem(int paragraphs, int definitions) {
         plat::LogSetEcho(false);
         if (directory.path().empty()) return;
         path = directory.File("lists.nsf");
@@ -76,8 +80,8 @@ struct ListItem {
         if (plat::DbCreate(path.c_str(), &db) != 0) return;
         if (plat::NoteCreate(db, &note) == 0) {
             std::vector<std::string> records;
-            for (int id = 1; id <= kDefinitions; ++id) records.push_back(StoredDefinition(id));
-            const int groups = kDefinitions / kLevels;
+            for (int id = 1; id <= definitions; ++id) records.push_back(StoredDefinition(id));
+            const int groups = definitions / kLevels;
             for (int i = 0; i < paragraphs; ++i) {
                 const int group = (i / kLevels) % groups;
                 records.push_back(StoredReference(group * kLevels + i % kLevels + 1));
@@ -91,17 +95,17 @@ struct ListItem {
     }
 };
 
-ListItem& Item(int paragraphs) {
-    static std::map<int, std::unique_ptr<ListItem>> items;
-    auto& item = items[paragraphs];
-    if (item == nullptr) item = std::make_unique<ListItem>(paragraphs);
+ListItem& Item(int paragraphs, int definitions) {
+    static std::map<std::pair<int, int>, std::unique_ptr<ListItem>> items;
+    auto& item = items[{paragraphs, definitions}];
+    if (item == nullptr) item = std::make_unique<ListItem>(paragraphs, definitions);
     return *item;
 }
 
 std::uint16_t Discard(ZervaRTChunk*, char*, std::uint16_t) { return 0; }
 
-void Generate(benchmark::State& state, int paragraphs, const char* format) {
-    ListItem& list = Item(paragraphs);
+void Generate(benchmark::State& state, int paragraphs, const char* format, int definitions = kDefinitions) {
+    ListItem& list = Item(paragraphs, definitions);
     if (!talix_bench::SkipUnless(state, list.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -130,5 +134,11 @@ BENCHMARK(BM_ListsXhtml5000)->Unit(benchmark::kMillisecond);
 
 void BM_ListsXhtml20000(benchmark::State& state) { Generate(state, 20000, "XHTML"); }
 BENCHMARK(BM_ListsXhtml20000)->Unit(benchmark::kMillisecond);
+
+void BM_ListsManyDefinitionsHtml5000(benchmark::State& state) { Generate(state, 5000, "HTML", kManyDefinitions); }
+BENCHMARK(BM_ListsManyDefinitionsHtml5000)->Unit(benchmark::kMillisecond);
+
+void BM_ListsManyDefinitionsHtml20000(benchmark::State& state) { Generate(state, 20000, "HTML", kManyDefinitions); }
+BENCHMARK(BM_ListsManyDefinitionsHtml20000)->Unit(benchmark::kMillisecond);
 
 } // namespace
