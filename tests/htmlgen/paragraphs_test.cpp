@@ -177,6 +177,21 @@ TEST_F(Paragraphs, NoLineBreakBeforeATableInAHiddenCell) {
     EXPECT_EQ(body, "<div class=\"pabid1\">before<br></div><div align='left' class=\"pabid1\">inner</div>");
     const std::string forced = Body(Generate(chunk, "HTML", "ForceParagraphs=Yes"));
     EXPECT_NE(forced.find("<br>"), forced.rfind("<br>")) << forced;
+
+    // A cell whose first paragraph is offset less than 21 twips starts
+    // plain: the paragraph opens nothing; a deeper offset opens a division.
+    auto cellOffset = [this](std::uint16_t twips) {
+        DefinitionFields offset = Fields(2);
+        offset.extension = true;
+        offset.flags2 = 0x0004;
+        offset.leftOffset = twips;
+        const Records cell = {Definition(1), Reference(1), TextBytes("before"), Plain(0x00A3, 14),
+                              Plain(0x00A4, 18), Definition(offset), Reference(2), TextBytes("cell"),
+                              Plain(0x00A5, 8)};
+        return Body(Generate(Define(cell), "HTML", nullptr));
+    };
+    EXPECT_EQ(cellOffset(20), "<div class=\"pabid1\">before<br></div>cell");
+    EXPECT_TRUE(Has(cellOffset(21), "<div align='left' class=\"pabid2\">cell</div>")) << cellOffset(21);
 }
 
 } // namespace
