@@ -93,7 +93,12 @@ const CDRecordNode* FirstRunFrom(XMLGenContext* context, const CDRecordNode* fro
     FirstRunMemo& memo = context->firstRunMemo;
     if (memo.from != nullptr) {
         for (const CDRecordNode* at = from; at != nullptr; at = at->prev) {
-            if (at == memo.from) return memo.run;
+            if (at == memo.from) {
+                // The answer holds from here on: the next look walks back
+                // only this far.
+                memo.from = from;
+                return memo.run;
+            }
             if (IsTextRun(at->signature)) break;
         }
     }

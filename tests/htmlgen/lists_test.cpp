@@ -166,6 +166,12 @@ TEST_F(Lists, ItemsCarryTheLookOfTheirText) {
     EXPECT_TRUE(Has(body, "margin-bottom: 0.5em; font-size: 12pt; direction: rtl;\">")) << body;
     EXPECT_TRUE(Has(body, "margin-bottom: 0.5em; font-size: 12pt; direction: ltr;\">")) << body;
     ExpectValid(chunk);
+
+    // Items without text of their own take the look of the next text.
+    const Records empty = {Definition(List(1, kBulleted, 1440)), Reference(1), Reference(1), Reference(1),
+                           Reference(1), TextRun(1, 0, 2, 10, "red")};
+    const std::string items = Body(Generate(Define(empty), "XHTML", nullptr));
+    EXPECT_EQ(Count(items, "<li style=\"color: rgb(255,0,0); \">"), 4u) << items;
 }
 
 TEST_F(Lists, IndentsOfListElements) {
