@@ -69,17 +69,6 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The stored length of a record given in host form, rounded up to even as
-// the record lies in its item.
-std::uint32_t StoredLength(std::uint16_t signature, std::uint32_t length) {
-    const SignatureForm* form = FindSignatureForm(signature);
-    if (form != nullptr && form->typeCode != kHeaderOnly && length >= form->hostLength) {
-        const std::uint16_t stored = StoredFixedLength(form);
-        if (stored != 0) length = length - form->hostLength + stored;
-    }
-    return EvenLength(length);
-}
-
 // A "$FILE" item's stored file name; false when it is not a file object.
 bool FileItemName(plat::BLOCKID item, std::string* name) {
     plat::WORD dataType = 0;
@@ -253,7 +242,7 @@ void CountAppended(CopyPass* pass, CDRecordNode* before, std::uint32_t* imageHea
     for (CDRecordNode* node = before != nullptr ? before->next : list->head; node != nullptr; node = node->next) {
         if (node->signature == kSigImageHeader && imageHeaderOffset != nullptr && *imageHeaderOffset == 0)
             *imageHeaderOffset = pass->offset;
-        pass->offset += StoredLength(node->signature, node->length);
+        pass->offset += StoredRecordLength(node->signature, node->length);
     }
 }
 
