@@ -129,23 +129,29 @@ bool RenderContent(HotspotCall* call) {
 
 // ---- Attributes of the records that follow a link -------------------------
 
+// The attribute a record gives the link it follows: a target record's
+// target, an id/name record's attributes. True for a target.
+bool WriteLinkAttribute(XMLGenContext* context, const CDRecordNode* at) {
+    if (at->signature == kSigTarget && at->length >= kTargetTextAt) {
+        std::uint32_t length = NodeWord(at, kTargetLengthAt);
+        if (length > at->length - kTargetTextAt) length = at->length - kTargetTextAt;
+        AppendOutput(context, " target=\"");
+        AppendAttributeValue(context,
+                             LiteralText({reinterpret_cast<const char*>(at->bytes) + kTargetTextAt, length}, length));
+        AppendOutput(context, "\"");
+        return true;
+    }
+    if (at->signature == kSigIdName && at->bytes != nullptr) WriteIDNameAttributes(at->bytes, at->length, context, nullptr);
+    return false;
+}
+
 // Adds the target and id/name attributes of the records after the current
 // one up to the range's end.
 void WriteLinkAttributes(HotspotCall* call) {
     XMLGenContext* context = call->context;
     for (const CDRecordNode* at = context->node != nullptr ? context->node->next : nullptr;
          InRange(context, at) && !IsRangeEnd(at); at = at->next) {
-        if (at->signature == kSigTarget && at->length >= kTargetTextAt) {
-            std::uint32_t length = NodeWord(at, kTargetLengthAt);
-            if (length > at->length - kTargetTextAt) length = at->length - kTargetTextAt;
-            AppendOutput(context, " target=\"");
-            AppendAttributeValue(context,
-                                 LiteralText({reinterpret_cast<const char*>(at->bytes) + kTargetTextAt, length}, length));
-            AppendOutput(context, "\"");
-            call->targetWritten = true;
-        } else if (at->signature == kSigIdName && at->bytes != nullptr) {
-            WriteIDNameAttributes(at->bytes, at->length, context, nullptr);
-        }
+        if (WriteLinkAttribute(context, at)) call->targetWritten = true;
     }
 }
 
@@ -216,16 +222,8 @@ void WriteFollowingLink(HotspotCall* call) {
             ProcessXMLDoclink(context, call->kind, call->depth, 0, &inPage);
             RemoveFinalBracket(context);
             opened = true;
-        } else if (opened && at->signature == kSigTarget && at->length >= kTargetTextAt) {
-            std::uint32_t length = NodeWord(at, kTargetLengthAt);
-            if (length > at->length - kTargetTextAt) length = at->length - kTargetTextAt;
-            AppendOutput(context, " target=\"");
-            AppendAttributeValue(context,
-                                 LiteralText({reinterpret_cast<const char*>(at->bytes) + kTargetTextAt, length}, length));
-            AppendOutput(context, "\"");
+        } else if (opened && WriteLinkAttribute(context, at)) {
             target = true;
-        } else if (opened && at->signature == kSigIdName && at->bytes != nullptr) {
-            WriteIDNameAttributes(at->bytes, at->length, context, nullptr);
         }
     }
     // Without a link record there is no address: the text stands alone.

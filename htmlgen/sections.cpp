@@ -107,6 +107,25 @@ void WriteInTitleFont(XMLGenContext* context, const CDRecordNode* node, const st
 
 // ---- The plain and CSS styles --------------------------------------------------
 
+// The start of one of a CSS section's two blocks (its division, given by
+// the pattern with the id and the display), the link that switches to the
+// other, and the heading with the switch's picture.
+void WriteSwitchBlock(XMLGenContext* context, const char* division, int id, const char* display, char action,
+                      const char* picture, const char* alt) {
+    char text[256];
+    std::snprintf(text, sizeof text, division, id, display);
+    AppendOutput(context, text);
+    std::snprintf(text, sizeof text, "<a href=\"#\" onclick=\"expandCollapseSection(%d,'%c')\">\n<h3><img src='", id,
+                  action);
+    AppendOutput(context, text);
+    AppendOutput(context, picture);
+    AppendOutput(context, "' alt='");
+    AppendOutput(context, alt);
+    AppendOutput(context, "' border='0'");
+    AppendOutput(context, EmptyEnd(context));
+    AppendOutput(context, "\n");
+}
+
 void WritePlainSection(XMLGenContext* context, const CDRecordNode* node) {
     const std::string title = Title(node);
     const bool css = IsOn(context, sw::kSectionsInCSS);
@@ -116,24 +135,15 @@ void WritePlainSection(XMLGenContext* context, const CDRecordNode* node) {
     const bool includeGiven = GenerationOption(context, "SectionIncludeTitle=", &includeTitle);
     // Without SectionIncludeTitle= a section shows its title.
     std::string titleSwitch = includeGiven ? includeTitle : "YES";
-    char text[512];
     if (GenerationOption(context, "SectionOpenTag=", &tag)) {
         AppendOutput(context, tag.c_str());
     } else if (!css) {
         AppendOutput(context, includeGiven && !EqualNoCase(includeTitle.c_str(), "YES") ? "<hr /><h3>" : "<hr />");
     } else {
         if (HasCloseTag(context, "</div>", 1) != 0) CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
-        const char* expand = context->texts.expandGraphic != nullptr ? context->texts.expandGraphic : "/icons/expand.gif";
-        std::snprintf(text, sizeof text,
-                      "\n<div id=\"sctn%dc\" style=\"display: %s\">\n"
-                      "<a href=\"#\" onclick=\"expandCollapseSection(%d,'e')\">\n",
-                      id, expanded ? "none" : "block", id);
-        AppendOutput(context, text);
-        AppendOutput(context, "<h3><img src='");
-        AppendOutput(context, expand);
-        AppendOutput(context, "' alt='expand section' border='0'");
-        AppendOutput(context, EmptyEnd(context));
-        AppendOutput(context, "\n");
+        WriteSwitchBlock(context, "\n<div id=\"sctn%dc\" style=\"display: %s\">\n", id, expanded ? "none" : "block",
+                         'e', context->texts.expandGraphic != nullptr ? context->texts.expandGraphic : "/icons/expand.gif",
+                         "expand section");
         titleSwitch = "YES";
     }
     if (EqualNoCase(titleSwitch.c_str(), "YES")) WriteEncoded(context, title);
@@ -142,18 +152,11 @@ void WritePlainSection(XMLGenContext* context, const CDRecordNode* node) {
     } else if (!css) {
         if (includeGiven && !EqualNoCase(includeTitle.c_str(), "YES")) AppendOutput(context, "</h3>");
     } else {
-        const char* collapse =
-            context->texts.collapseGraphic != nullptr ? context->texts.collapseGraphic : "/icons/collapse.gif";
-        std::snprintf(text, sizeof text,
-                      "</h3></a></div>\n<div id=\"sctn%de\" style=\"display: %s\">\n"
-                      "<a href=\"#\" onclick=\"expandCollapseSection(%d,'c')\">\n",
-                      id, expanded ? "block" : "none", id);
-        AppendOutput(context, text);
-        AppendOutput(context, "<h3><img src='");
-        AppendOutput(context, collapse);
-        AppendOutput(context, "' alt='collapse section' border='0'");
-        AppendOutput(context, EmptyEnd(context));
-        AppendOutput(context, "\n");
+        WriteSwitchBlock(context, "</h3></a></div>\n<div id=\"sctn%de\" style=\"display: %s\">\n", id,
+                         expanded ? "block" : "none", 'c',
+                         context->texts.collapseGraphic != nullptr ? context->texts.collapseGraphic
+                                                                   : "/icons/collapse.gif",
+                         "collapse section");
         WriteEncoded(context, title);
         AppendOutput(context, "</h3></a>\n");
         PushCloseTagLevel(context, "</div>", context->hotspotLevel);
