@@ -118,8 +118,8 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     while (!urlDirectory.empty() && urlDirectory.back() == '/') urlDirectory.pop_back();
     const std::string directory =
         context->texts.attachmentDirectory != nullptr ? context->texts.attachmentDirectory : g_tempDirectory;
-    if (context->attachmentDirectoryMade == 0 && CreateDirectoryPath(directory.c_str()) != 0)
-        context->attachmentDirectoryMade = 1;
+    if (context->attachmentDirectoryMade == 0)
+        context->attachmentDirectoryMade = CreateDirectoryPath(directory.c_str()) != 0 ? 1 : -1;
 
     // A name that is no file name (".", "..", empty) is neither extracted
     // nor linked.
@@ -127,7 +127,7 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     const bool named = SafeFileName(names.file.empty() ? names.internal : names.file, &file);
     if (!named) KeepStatus(context, kArgumentError);
     const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
-    if (named && context->attachmentDirectoryMade != 0) {
+    if (named && context->attachmentDirectoryMade > 0) {
         plat::BLOCKID item;
         STATUS status = note != 0 ? FindAttachmentItem(note, names.internal.c_str(), &item, 0) : kItemNotFound;
         if (status == kOK) {

@@ -240,12 +240,18 @@ std::string URLDirectoryPrefix(const XMLGenContext* context, bool slashAlways) {
     return prefix;
 }
 
-// The directory pictures are exported to, made the first time.
-std::string ExportDirectory(XMLGenContext* context) {
-    if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') return g_tempDirectory;
-    if (context->imageDirectoryMade == 0 && CreateDirectoryPath(context->texts.imageDirectory) != 0)
-        context->imageDirectoryMade = 1;
-    return context->texts.imageDirectory;
+// The directory pictures are exported to (ImageDirectory=, made the first
+// time a run needs it, else the temporary directory); false when it cannot
+// be made: the run exports no files then.
+bool ExportDirectory(XMLGenContext* context, std::string* directory) {
+    if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') {
+        *directory = g_tempDirectory;
+        return true;
+    }
+    *directory = context->texts.imageDirectory;
+    if (context->imageDirectoryMade == 0)
+        context->imageDirectoryMade = CreateDirectoryPath(context->texts.imageDirectory) != 0 ? 1 : -1;
+    return context->imageDirectoryMade > 0;
 }
 
 // The item's name as part of a file name.
@@ -276,25 +282,27 @@ void WriteDiskSource(Picture* picture) {
     std::string name;
     if (IsOn(context, sw::kImageUseName) && SafeFileName(picture->htmlName, &name)) {
         if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
-        ExportPicture(picture, JoinFilePath(ExportDirectory(context), name));
+        std::string directory;
+        if (ExportDirectory(context, &directory)) ExportPicture(picture, JoinFilePath(directory, name));
         Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, false) + name) + "\"");
         WriteWAIAlt(picture, "Unidentified image: " + picture->htmlName);
         return;
     }
     const std::string file = ItemFileName(context) + "_" + Decimal(picture->instance) + "_" + HexNumber(picture->key) +
                              "." + picture->Extension();
-    std::string directory = ExportDirectory(context);
+    std::string directory;
+    const bool made = ExportDirectory(context, &directory);
     std::string relative = file;
     if (IsOn(context, sw::kImageUNIDAsFolder)) {
         relative = Hex4(DocumentUnid(context)) + "/" + file;
     } else if (context->texts.defaultSubdirectory != nullptr) {
-        std::string sub;
-        if (SafeFileName(context->texts.defaultSubdirectory, &sub)) relative = sub + "/" + file;
+        relative = std::string(context->texts.defaultSubdirectory) + "/" + file;
     }
     const std::string path = JoinFilePath(directory, relative);
     const std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos && slash > directory.size()) CreateDirectoryPath(path.substr(0, slash).c_str());
-    ExportPicture(picture, path);
+    if (made && (slash == std::string::npos || slash <= directory.size() ||
+                 CreateDirectoryPath(path.substr(0, slash).c_str()) != 0))
+        ExportPicture(picture, path);
     Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, false) + relative) + "\"");
     WriteWAIAlt(picture, std::string("Unidentified ") + (picture->jpeg ? "jpeg" : "gif") + " image");
 }
@@ -416,13 +424,14 @@ void WriteImageResource(Picture* picture) {
     picture->srcSettled = true;
     if (context->imageHandling == kHandlingDisk && IsOn(context, sw::kImageResourceToDisk)) {
         std::string file;
-        if (SafeFileName(name, &file) && context->item != nullptr) {
-            const std::string path = JoinFilePath(ExportDirectory(context), file);
+        std::string directory;
+        if (SafeFileName(name, &file) && context->item != nullptr && ExportDirectory(context, &directory)) {
+            const std::string path = JoinFilePath(directory, file);
             KeepStatus(context, WriteImageResourceFile(context->session, context->item->server,
                                                        context->item->databasePath, name.c_str(), path.c_str()));
         }
-        const std::string directory = context->texts.imageURLDirectory != nullptr ? context->texts.imageURLDirectory : "";
-        Put(context, " src=\"" + AttributeValue(directory.empty() ? file : URLDirectoryPrefix(context, true) + file) + "\"");
+        const bool urlDirectory = context->texts.imageURLDirectory != nullptr && context->texts.imageURLDirectory[0] != '\0';
+        Put(context, " src=\"" + AttributeValue(urlDirectory ? URLDirectoryPrefix(context, true) + file : file) + "\"");
         return;
     }
     if (context->mimeMode == 0) {

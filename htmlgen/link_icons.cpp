@@ -82,10 +82,9 @@ STATUS WriteLinkIconFile(XMLGenContext* context, LinkIcon icon) {
     std::string directory;
     if (context->texts.imageDirectory != nullptr && context->texts.imageDirectory[0] != '\0') {
         directory = context->texts.imageDirectory;
-        if (context->imageDirectoryMade == 0) {
-            if (CreateDirectoryPath(directory.c_str()) == 0) return kOK;
-            context->imageDirectoryMade = 1;
-        }
+        if (context->imageDirectoryMade == 0)
+            context->imageDirectoryMade = CreateDirectoryPath(directory.c_str()) != 0 ? 1 : -1;
+        if (context->imageDirectoryMade < 0) return kOK;
     } else {
         directory = g_tempDirectory;
     }

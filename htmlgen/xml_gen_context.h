@@ -362,9 +362,9 @@ struct XMLGenContext : GenerationWalkState {
     std::uint16_t sectionCounter = 0;        // sections written; ids are counter + 1
     int anchorPending = 0;                   // an anchor start tag may still take attributes
     int attachmentOpen = 0;                  // an attachment hotspot is being written
-    int attachmentDirectoryMade = 0;         // AttachmentDirectory= was created in this run
+    int attachmentDirectoryMade = 0;         // AttachmentDirectory= was created in this run (-1: it cannot be)
     int iconWritten[kLinkIconFiles] = {};    // built-in link icons written as files in this run
-    int imageDirectoryMade = 0;              // ImageDirectory= was created in this run
+    int imageDirectoryMade = 0;              // ImageDirectory= was created in this run (-1: it cannot be)
     // The nesting (walkNesting) of the walk that renders a hotspot's
     // content: it stops at the hotspot's end record, which the hotspot
     // writer then handles. 0 when none.

@@ -17,10 +17,10 @@ using talix_test::PutWord;
 namespace {
 
 void Append(FixtureRecord* record, std::size_t at, const Bytes& bytes) {
-    std::memcpy(record->bytes.data() + at, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(record->bytes.data() + at, bytes.data(), bytes.size());
 }
 void Append(FixtureRecord* record, std::size_t at, const std::string& text) {
-    std::memcpy(record->bytes.data() + at, text.data(), text.size());
+    if (!text.empty()) std::memcpy(record->bytes.data() + at, text.data(), text.size());
 }
 
 } // namespace
