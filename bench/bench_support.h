@@ -83,6 +83,29 @@ inline bool ConnectBody(benchmark::State& state, ZervaRTItem* item, const std::s
     return SkipUnless(state, item->Connect("", path.c_str(), id, "Body", create) == 0, "cannot connect to the item");
 }
 
+// A database of its own, in a scratch directory, holding one empty note;
+// ready is false when a step failed.
+struct OneNoteDatabase {
+    ScratchDir directory;
+    std::string path;
+    plat::NOTEID id = 0;
+    bool ready = false;
+
+    explicit OneNoteDatabase(const char* fileName) {
+        plat::LogSetEcho(false);
+        if (directory.path().empty()) return;
+        path = directory.File(fileName);
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        if (plat::DbCreate(path.c_str(), &db) != 0) return;
+        if (plat::NoteCreate(db, &note) == 0) {
+            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
+            plat::NoteClose(note);
+        }
+        plat::DbClose(db);
+    }
+};
+
 // Drops the record list the item keeps, so that the next operation reads
 // the item again.
 inline void ForgetRecords(ZervaRTItem* item) {

@@ -272,6 +272,15 @@ std::uint16_t ZervaRTItem::InitialFontTable() {
     FontsItem found;
     STATUS status = FindFontsItem(noteHandle, &found);
     if (status == plat::ERR_ITEM_NOT_FOUND) return kOK;
+    if (status != kOK && found.dataType != plat::TYPE_COMPOSITE && found.dataType != 0) {
+        // A "$Fonts" of another kind (views keep the names of their fonts
+        // as a text list there) holds no font table: the item is used with
+        // the standard faces alone.
+        plat::LogLine(0, "The \"$Fonts\" item of note %08X is not a font table (data type 0x%04X): only the "
+                         "standard faces are known",
+                      static_cast<unsigned>(noteID), static_cast<unsigned>(found.dataType));
+        return kOK;
+    }
     if (status != kOK) return status;
     const auto* value = static_cast<const std::uint8_t*>(plat::BlockLock(found.value));
     if (value == nullptr) return kOperationFailed;

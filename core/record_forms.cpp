@@ -210,15 +210,6 @@ std::uint16_t StoredFixedLength(const SignatureForm* form) {
     return lengths[static_cast<std::size_t>(form - std::begin(kSignatureTable))];
 }
 
-std::uint32_t StoredRecordLength(std::uint16_t signature, std::uint32_t hostLength) {
-    const SignatureForm* form = FindSignatureForm(signature);
-    if (form != nullptr && form->typeCode != kHeaderOnly && hostLength >= form->hostLength) {
-        const std::uint16_t stored = StoredFixedLength(form);
-        if (stored != 0) hostLength = hostLength - form->hostLength + stored;
-    }
-    return EvenLength(hostLength);
-}
-
 HeaderForm SignatureHeaderForm(std::uint16_t signature) {
     if ((signature & 0xFF00) == 0xFF00) return HeaderForm::Word;
     if (signature < 0x100 && IsLongFormSignature(signature)) return HeaderForm::Long;

@@ -35,10 +35,6 @@ const SignatureForm* FindSignatureForm(std::uint16_t signature);
 // type the platform does not know.
 std::uint16_t StoredFixedLength(const SignatureForm* form);
 
-// The length a record given in host form has in stored form, rounded up to
-// even as the record lies in its item.
-std::uint32_t StoredRecordLength(std::uint16_t signature, std::uint32_t hostLength);
-
 // The header form of a signature as the record reader returns it. Below
 // 0x100 a decoded signature does not tell byte form from long form by
 // itself: the long-form signatures are a fixed list.

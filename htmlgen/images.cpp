@@ -594,7 +594,7 @@ std::uint16_t GraphicNameKey(ZervaRTItem* item, const OutputSegment* segment, co
     std::uint32_t key = plat::StructStoredLength(plat::ODS_WORD);
     const std::uint16_t first = segment != nullptr ? segment->firstIndex : 0;
     for (const CDRecordNode* at = graphic; at != nullptr; at = at->prev) {
-        key += StoredRecordLength(at->signature, at->length);
+        key += EvenLength(at->length);
         if (at->index <= first) break;
     }
     return static_cast<std::uint16_t>(key);

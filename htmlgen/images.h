@@ -10,11 +10,11 @@ class ZervaRTItem;
 
 namespace talix {
 
-// The key of a picture: the byte offset just past its graphic record in its
-// stored item (the item's data-type word counted), from the stored lengths
-// of the records of the item segment that holds it, each made even; its
-// low 16 bits. The record reader keeps the same key with the graphic's
-// node.
+// The key of a picture: the position just past its graphic record in its
+// stored item (the item's data-type word counted), measured on the records
+// of the item segment that holds it as the list holds them, each length
+// made even; its low 16 bits. The record reader keeps the same key with the
+// graphic's node.
 std::uint16_t GraphicNameKey(ZervaRTItem* item, const OutputSegment* segment, const CDRecordNode* graphic);
 
 } // namespace talix

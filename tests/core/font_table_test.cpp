@@ -156,11 +156,19 @@ TEST_F(FontTableTest, LoadsTheNoteFacesAfterTheFixedOnes) {
     EXPECT_EQ(bare->RecordFontFaces(nullptr), 0);
     EXPECT_EQ(bare->work->faceCount, 8);
 
-    // A table stored as text, or claiming more faces than it holds.
+    // A "$Fonts" stored as text (as views keep the names of their fonts):
+    // the item is usable with the standard faces alone, the log says why,
+    // and no face is written over the text.
     plat::NOTEHANDLE text = NewNote();
     ASSERT_EQ(plat::ItemSetText(text, "$Fonts", "5", 1), 0);
     item = Connect(text);
-    EXPECT_EQ(item->InitialFontTable(), 257);
+    plat::LogClearRecent();
+    EXPECT_EQ(item->InitialFontTable(), 0);
+    EXPECT_EQ(item->work->faceCount, 8);
+    EXPECT_EQ(FaceName(item, 5), "<none>");
+    const std::vector<plat::LogEntry> log = plat::LogRecent();
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().text.find("is not a font table"), std::string::npos) << log.back().text;
     EXPECT_EQ(item->AddToFontTable("Arial", 0), 0);
     plat::WORD type = 0;
     StoredValue(text, &type);

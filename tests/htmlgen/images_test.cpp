@@ -41,13 +41,13 @@ TEST_F(ImagesTest, SourcesByImageHandling) {
     const Records picture = Picture(gif);
     records.insert(records.end(), picture.begin(), picture.end());
     ZervaRTChunk* chunk = Define(records);
-    // The picture's graphic record ends 2 + 10 (text) + 6 (BEGIN) + 28
-    // bytes into the stored item: key 0x2e.
+    // The picture's graphic record ends 2 + 10 (text) + 6 (BEGIN) + 32
+    // bytes into its item, as the list holds the records: key 0x32.
     const std::string body = Body(chunk, nullptr);
     // The database lies outside the data directory: its whole path.
     const std::string path = db_.path();
     EXPECT_EQ(body, "a<img src=\"" + path + "/0/" + NoteUnid() +
-                        "/Body/0.2e?OpenElement&amp;FieldElemFormat=gif\" border=\"0\" height=\"100\" width=\"100\">");
+                        "/Body/0.32?OpenElement&amp;FieldElemFormat=gif\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_EQ(Body(chunk, "ImageHandling=IGNORE"), "a");
     EXPECT_EQ(Body(chunk, "SuppressImages=Yes"), "a");
 
@@ -55,8 +55,8 @@ TEST_F(ImagesTest, SourcesByImageHandling) {
     // leaves an existing file alone.
     talix_test::TempDir dir;
     const std::string options = "ImageHandling=DISK ImageDirectory=" + dir.file("pictures");
-    EXPECT_EQ(Body(chunk, options.c_str()), "a<img src=\"Body_0_2e.gif\" border=\"0\" height=\"100\" width=\"100\">");
-    const std::string file = dir.file("pictures/Body_0_2e.gif");
+    EXPECT_EQ(Body(chunk, options.c_str()), "a<img src=\"Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
+    const std::string file = dir.file("pictures/Body_0_32.gif");
     EXPECT_EQ(talix_test::ReadFile(file), std::string(gif.begin(), gif.end()));
     {
         std::ofstream(file, std::ios::binary) << "old";
@@ -66,8 +66,8 @@ TEST_F(ImagesTest, SourcesByImageHandling) {
     Body(chunk, options.c_str());
     EXPECT_EQ(talix_test::ReadFile(file), std::string(gif.begin(), gif.end()));
     EXPECT_EQ(Body(chunk, (options + " ImageURLDirectory=c:\\web ImageUNIDAsFolder=Yes UseUNID=" + kUnid).c_str()),
-              "a<img src=\"file://c:/web/" + kUnid + "/Body_0_2e.gif\" border=\"0\" height=\"100\" width=\"100\">");
-    EXPECT_TRUE(std::filesystem::exists(dir.file("pictures/" + kUnid + "/Body_0_2e.gif")));
+              "a<img src=\"file://c:/web/" + kUnid + "/Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("pictures/" + kUnid + "/Body_0_32.gif")));
 }
 
 TEST_F(ImagesTest, MimePartsAndSubstitutions) {
@@ -85,8 +85,8 @@ TEST_F(ImagesTest, MimePartsAndSubstitutions) {
         while (!markup.empty() && (markup.back() == '\n' || markup.back() == '\r')) markup.pop_back();
         return markup;
     };
-    // A JPEG of the first item, key 0x24: its Content-ID in upper case.
-    EXPECT_EQ(render(nullptr), "<img src=\"cid:_2_00000000002400000000FEDCBA98\" border=\"0\" height=\"100\" width=\"100\">");
+    // A JPEG of the first item, key 0x28: its Content-ID in upper case.
+    EXPECT_EQ(render(nullptr), "<img src=\"cid:_2_00000000002800000000FEDCBA98\" border=\"0\" height=\"100\" width=\"100\">");
     // A substitution for the picture whose image header is record 3 (from 0).
     ZervaRTChunk::ImageOffsetInfo other, mine;
     other.recordNumber = 7;

@@ -154,7 +154,8 @@ TEST(GenerationRealData, EveryItemRendersItsTextAndValidMarkup) {
         }
     }
     EXPECT_GT(withText, 0);
-    EXPECT_GT(runsFound, 100);
+    // The samples hold some fifty text runs; the shared set many more.
+    EXPECT_GT(runsFound, talix_test::SharedDxlDir().empty() ? 40 : 100);
 }
 
 } // namespace
