@@ -242,7 +242,7 @@ std::string URLDirectoryPrefix(const XMLGenContext* context, bool slashAlways) {
 
 // The directory pictures are exported to (ImageDirectory=, made the first
 // time a run needs it, else the temporary directory); false when it cannot
-// be made: the run exports no files then.
+// be made: the run exports no files then and its status says so.
 bool ExportDirectory(XMLGenContext* context, std::string* directory) {
     if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') {
         *directory = g_tempDirectory;
@@ -251,6 +251,7 @@ bool ExportDirectory(XMLGenContext* context, std::string* directory) {
     *directory = context->texts.imageDirectory;
     if (context->imageDirectoryMade == 0)
         context->imageDirectoryMade = CreateDirectoryPath(context->texts.imageDirectory) != 0 ? 1 : -1;
+    if (context->imageDirectoryMade < 0) KeepStatus(context, kArgumentError);
     return context->imageDirectoryMade > 0;
 }
 

@@ -120,6 +120,13 @@ TEST_F(DoclinksTest, IconFilesAreWrittenOncePerRun) {
     std::filesystem::remove(dir.file("icons/new/doclink.gif"));
     Body(chunk, options.c_str());
     EXPECT_TRUE(std::filesystem::exists(dir.file("icons/new/doclink.gif")));
+    EXPECT_EQ(chunk->lastStatus, 0);
+
+    // A directory that cannot be made: the links stand, the status says
+    // the icon is missing.
+    const std::string blocked = "LocalDominoSymbols=Yes ImageDirectory=" + dir.file("icons/new/doclink.gif/sub");
+    EXPECT_NE(Body(chunk, blocked.c_str()).find("<img src=\"doclink.gif\""), std::string::npos);
+    EXPECT_EQ(chunk->lastStatus, 1028);
 }
 
 TEST_F(DoclinksTest, TheLinkEventMayRewriteADocumentLink) {

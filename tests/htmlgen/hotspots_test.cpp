@@ -214,7 +214,8 @@ TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade)
               "<a href=\"\" OnClick=\"a(); return false;\" OnClick=\"b(); return false;\">go</a>");
 
     // An attachment directory that cannot be made (a file stands in its
-    // way): nothing is extracted, the link to the URL directory stands.
+    // way): nothing is extracted, the link to the URL directory stands, and
+    // the status says so.
     talix_test::TempDir dir;
     { std::ofstream(dir.file("blocker")) << "file"; }
     Bytes data = TextData("ATT1");
@@ -227,6 +228,7 @@ TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade)
                                 " AttachmentURLDirectory=http://files/";
     EXPECT_EQ(Body(chunk, options.c_str()), "<a href=\"http://files/x.txt\">x.txtfile</a>");
     EXPECT_FALSE(std::filesystem::exists(dir.file("blocker/sub/x.txt")));
+    EXPECT_EQ(chunk->lastStatus, 1028);
 }
 
 } // namespace

@@ -68,6 +68,13 @@ TEST_F(ImagesTest, SourcesByImageHandling) {
     EXPECT_EQ(Body(chunk, (options + " ImageURLDirectory=c:\\web ImageUNIDAsFolder=Yes UseUNID=" + kUnid).c_str()),
               "a<img src=\"file://c:/web/" + kUnid + "/Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_TRUE(std::filesystem::exists(dir.file("pictures/" + kUnid + "/Body_0_32.gif")));
+    EXPECT_EQ(chunk->lastStatus, 0);
+
+    // A directory that cannot be made (a file stands in its way): the
+    // markup stands, no file is written, and the status says so.
+    const std::string blocked = "ImageHandling=DISK ImageDirectory=" + file + "/sub";
+    EXPECT_EQ(Body(chunk, blocked.c_str()), "a<img src=\"Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_EQ(chunk->lastStatus, 1028);
 }
 
 TEST_F(ImagesTest, MimePartsAndSubstitutions) {
