@@ -641,11 +641,14 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     }
     if (!picture.srcSettled && picture.resource != nullptr) WriteImageResource(&picture);
 
-    // A picture without image data of any kind writes nothing.
+    // A picture without image data of any kind writes nothing. One whose
+    // source is settled (a stored src, an image resource, exported or not)
+    // is written in every mode: its data lies elsewhere.
     const bool hasData = picture.srcSettled || picture.imageHeader != nullptr || picture.bitmapHeader != nullptr ||
                          picture.reference != nullptr;
     const bool follows = InRange(context, graphic->next);
-    if (!follows || !hasData || (picture.imageHeader == nullptr && context->imageHandling != kHandlingDefault)) {
+    if (!follows || !hasData ||
+        (!picture.srcSettled && picture.imageHeader == nullptr && context->imageHandling != kHandlingDefault)) {
         context->buffer[start] = '\0';
         context->writePosition = context->buffer + start;
         context->measuredLength = 0;
