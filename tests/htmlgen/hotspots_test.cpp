@@ -205,6 +205,14 @@ TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade)
     EXPECT_EQ(Body(broken, nullptr), "kept after");
     EXPECT_NE(broken->lastStatus, 0);
 
+    // Targets and anchors from records keep the attribute whole.
+    const std::uint32_t view[4] = {1, 2, 3, 4}, document[4] = {5, 6, 7, 8};
+    Records quoted = URLHotspot("http://x", "t", {Target("a\"b<c&d")});
+    quoted.push_back(ExportedLink(NoteLink(1, 2, view, document), "", "", "p&q \"r\""));
+    const std::string attributes = Body(Define(quoted), nullptr);
+    EXPECT_NE(attributes.find("target=\"a&quot;b&lt;c&amp;d\">t</a>"), std::string::npos) << attributes;
+    EXPECT_NE(attributes.find("#p&amp;q%20&quot;r&quot;\"><img"), std::string::npos) << attributes;
+
     // Event types 0 and past the known ones are clicks.
     Records events = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
     for (const Records& event : {Event(0, "a()"), Event(40, "b()")})
