@@ -44,6 +44,15 @@ std::uint16_t QueryLink(ZervaRTChunk* chunk, std::uint16_t kind, char* replica, 
     return 0;
 }
 
+// A procedure that names the database, view and document itself.
+std::uint16_t AnswerParts(ZervaRTChunk* chunk, std::uint16_t, char*, std::uint16_t, void*, void*, void*, char*,
+                          std::uint16_t, char*, std::uint16_t, char*, std::uint16_t) {
+    chunk->SetEventRetString(1, "db&1.nsf", 8);
+    chunk->SetEventRetString(2, "V", 1);
+    chunk->SetEventRetString(3, "D", 1);
+    return 0;
+}
+
 class DoclinksTest : public ActiveContentTest {};
 
 TEST_F(DoclinksTest, LinkURLsByKindAndOption) {
@@ -145,6 +154,19 @@ TEST_F(DoclinksTest, TheLinkEventMayRewriteADocumentLink) {
     g_doc.answer = nullptr;
     block = chunk->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=Doc", 0, nullptr, QueryLink);
     EXPECT_NE(BodyOf(block).find("<a href=\"" + kPath + "?OpenDocument\">"), std::string::npos) << block;
+    talix::ZervaDeallocate(&session_, block);
+
+    // Link kind 0: the answer's parts make the path; another kind asks for
+    // no address at all.
+    ZervaRTChunk* anchored =
+        Define({ExportedLink(NoteLink(0x12345678, 0x9ABCDEF0, kView, kDocument), "", "", "a b")});
+    anchored->work->linkRequest.kind = 0;
+    block = anchored->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=Doc", 0, nullptr, AnswerParts);
+    EXPECT_NE(BodyOf(block).find("<a href=\"/db&amp;1.nsf/V/D?OpenDocument#a%20b\"><img"), std::string::npos) << block;
+    talix::ZervaDeallocate(&session_, block);
+    anchored->work->linkRequest.kind = 1;
+    block = anchored->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=Doc", 0, nullptr, AnswerParts);
+    EXPECT_NE(BodyOf(block).find("<a href=\"\"><img"), std::string::npos) << block;
     talix::ZervaDeallocate(&session_, block);
 }
 
