@@ -105,13 +105,14 @@ TEST_F(DoclinksTest, LinksByIndexIntoTheLinkList) {
     EXPECT_NE(body.find("<a href=\"/\"><img src=\"/icons/actn116.gif\" border=\"0\"></a>"), std::string::npos) << body;
     EXPECT_EQ(g_messages, std::vector<std::string>{"TALIX: Broken $Links reference - not in list"});
 
-    // A note without the list: every such link is broken, and the rest of
-    // the body is still rendered.
+    // A note without the list: every such link is broken, the rest of the
+    // body is still rendered, and the status says what was missing.
     g_messages.clear();
     ZervaRTChunk* without = DefineWith({IndexedLink(0, "x"), TextBytes("after")}, {});
     EXPECT_EQ(Body(without, "BrokenLinkURL=/broken BrokenLinkGraphic=/b.gif"),
               "<a href=\"/broken\"><img src=\"/b.gif\" border=\"0\"></a>after");
     EXPECT_EQ(g_messages, std::vector<std::string>{"TALIX: Broken $Links reference"});
+    EXPECT_NE(without->lastStatus, 0);
     plat::RegisterMessageProc(nullptr);
 }
 

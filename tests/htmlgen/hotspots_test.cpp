@@ -190,11 +190,12 @@ TEST_F(HotspotsTest, AttachmentsByHandling) {
     EXPECT_EQ(Body(chunk, "AttachmentHandling=NAME AttachmentTextInLink=No"), "see <a name=\"../../x\"></a>file here");
 
     // An attachment the note does not hold: the link stands, nothing is
-    // extracted.
+    // extracted, and the status says so.
     std::filesystem::remove(dir.file("out/att/x"));
     ZervaRTChunk* missing = DefineWith(named, {});
     EXPECT_EQ(Body(missing, options.c_str()), "see <a href=\"http://files/x\">xfile</a> here");
     EXPECT_FALSE(std::filesystem::exists(dir.file("out/att/x")));
+    EXPECT_NE(missing->lastStatus, 0);
 }
 
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
