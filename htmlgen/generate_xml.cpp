@@ -24,6 +24,7 @@
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru.h"
 #include "htmlgen/record_walk.h"
+#include "htmlgen/style_rules.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -54,16 +55,6 @@ std::uint16_t FormatCode(const char* format) {
     return kFormatHTML;
 }
 
-// The value of an option keyword, or none when it is absent.
-bool OptionValue(const XMLGenContext* context, const char* key, std::string* value) {
-    if (context->optionText == nullptr) return false;
-    value->assign(std::strlen(context->optionText) + 1, '\0');
-    if (GetOptionValue(context->optionText, key, value->data(), static_cast<std::uint32_t>(value->size())) == 0)
-        return false;
-    value->resize(std::strlen(value->c_str()));
-    return true;
-}
-
 // A text of the document encoded into an attribute or element, line ends
 // dropped.
 void WriteEncoded(XMLGenContext* context, const std::string& text) {
@@ -84,9 +75,9 @@ void WriteHead(ZervaRTChunk* chunk, XMLGenContext* context, const char* extraDef
     const bool xhtml = context->format == kFormatXHTML;
     std::string value;
     AppendOutput(context, "<head><title>");
-    if (OptionValue(context, "Title=", &value)) WriteEncoded(context, value);
+    if (GenerationOption(context, "Title=", &value)) WriteEncoded(context, value);
     AppendOutput(context, "</title>");
-    if (OptionValue(context, "BaseHREF=", &value) && !value.empty()) {
+    if (GenerationOption(context, "BaseHREF=", &value) && !value.empty()) {
         AppendOutput(context, "<base href=\"");
         AppendOutput(context, value.c_str());
         AppendOutput(context, xhtml ? "\" />" : "\">");
@@ -153,8 +144,10 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     if (context == nullptr) return;
     if (context->partFile != nullptr) std::fclose(context->partFile);
     ReleaseCloseTags(context);
+    ReleaseStyleRules(context);
     ReleaseGenerationOptions(context);
     ReleaseEncoderTables(context);
+    if (context->linkList != nullptr) ZervaDeallocate(chunk->session, context->linkList);
     if (context->optionText != nullptr) ZervaDeallocate(chunk->session, context->optionText);
     if (context->callerBuffer == 0 && context->buffer != nullptr) ZervaDeallocate(chunk->session, context->buffer);
     ZervaDeallocate(chunk->session, context);
@@ -258,6 +251,10 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
                           &marks);
     }
     if (errorWord == 0) AlterRichText(kGenerationOperation, 0, 0, 0, 0, nullptr, nullptr, extraDefinition, nullptr);
+    // A failure a writer kept is the run's outcome even where the operation
+    // frame reads its status as the normal end of a walk (an attachment
+    // whose "$FILE" item is missing, a "$Links" item that is not there).
+    if (lastStatus == kOK && context->keptStatus != kOK) lastStatus = context->keptStatus;
     // The marks were for this generation only: the item's records are put
     // back as they were, so that a later save writes none of them.
     if (marks != nullptr) {
