@@ -60,6 +60,10 @@ struct SessionWorkArea {
     std::uint32_t keepLocked = 1;
     ZervaRTChunk* outputChunk = nullptr;
     OutputCacheBlock* outputCache = nullptr;
+    // "Event Restart" while the MIME writer hands a finished piece to the
+    // ActOnText procedure, empty otherwise: the collecting procedure starts
+    // a new output cache block for such a piece.
+    char eventMarker[16] = {};
     TrackedBlock* trackedBlocks = nullptr;
 
     // Paragraph definitions taken out of use by a removal or a change, put
