@@ -22,50 +22,69 @@ constexpr const char* kEventRestart = "Event Restart";
 constexpr std::size_t kLargestEvent = 0xFFFF;   // an event carries a 16-bit length
 constexpr std::size_t kPartMargin = 132;        // room a related part leaves in the buffer
 
+// The buffer stages the text of a piece. With a procedure, text that does
+// not fit is handed on at once as the piece's continuation: only the first
+// call of a piece carries the marker, so the collecting procedure keeps a
+// piece in one block.
 class BufferWriter {
 public:
     explicit BufferWriter(MimeRun* run) : run_(run) {}
 
     std::size_t Room() const { return run_->capacity > run_->used ? run_->capacity - run_->used : 0; }
 
-    // Appends the text when it fits before the buffer's last byte.
+    // Appends the text to the piece. Without a procedure it must fit
+    // before the buffer's last byte; false when it does not.
     bool Append(const std::string& text) {
-        if (text.size() >= Room()) return false;
+        if (text.size() >= Room()) {
+            if (run_->actOnText == nullptr) return false;
+            Flush();
+            if (text.size() >= Room()) {
+                std::string copy = text;
+                Raise(copy.data(), copy.size());
+                return true;
+            }
+        }
         std::memcpy(run_->buffer + run_->used, text.data(), text.size());
         run_->used += static_cast<std::uint32_t>(text.size());
         run_->buffer[run_->used] = '\0';
         return true;
     }
-    // Hands the buffer's text over as one event and empties the buffer.
+    // Ends the piece: what the buffer holds is handed on.
     void HandOver() {
-        if (run_->actOnText == nullptr || run_->used == 0) return;
-        Raise(run_->buffer, run_->used);
-        std::memset(run_->buffer, 0, run_->used);
-        run_->used = 0;
+        Flush();
+        pieceOpen_ = false;
     }
-    // Hands a text over as one event, in calls of at most 65,535 bytes of
-    // which only the first carries the marker.
+    // Hands text on as part of the piece, in calls of at most 65,535 bytes.
     void Raise(char* text, std::size_t length) {
+        if (run_->actOnText == nullptr) return;
         char* marker = run_->session->workArea->eventMarker;
-        bool first = true;
         while (length > 0) {
             const std::size_t piece = length < kLargestEvent ? length : kLargestEvent;
-            if (first) std::snprintf(marker, sizeof run_->session->workArea->eventMarker, "%s", kEventRestart);
+            if (!pieceOpen_) std::snprintf(marker, sizeof run_->session->workArea->eventMarker, "%s", kEventRestart);
+            pieceOpen_ = true;
             run_->actOnText(run_->chunk, text, static_cast<std::uint16_t>(piece));
             marker[0] = '\0';
-            first = false;
             text += piece;
             length -= piece;
         }
     }
 
 private:
+    void Flush() {
+        if (run_->actOnText == nullptr || run_->used == 0) return;
+        Raise(run_->buffer, run_->used);
+        std::memset(run_->buffer, 0, run_->used);
+        run_->used = 0;
+    }
+
     MimeRun* run_;
+    bool pieceOpen_ = false;
 };
 
 // The HTML body: generated into the rest of the buffer. A body the
 // generation kept in a part file of the note is taken back out of the note.
 void WriteHtmlBody(MimeRun* run, BufferWriter* out) {
+    out->HandOver();
     if (out->Room() < 2) {
         run->Fail(kOutOfMemory);
         return;
@@ -94,11 +113,7 @@ void WriteHtmlBody(MimeRun* run, BufferWriter* out) {
         run->Fail(status);
         return;
     }
-    if (run->actOnText != nullptr) {
-        out->Raise(body.data(), body.size());
-    } else if (!out->Append(body)) {
-        run->Fail(kOutOfMemory);
-    }
+    if (!out->Append(body)) run->Fail(kOutOfMemory);
 }
 
 } // namespace

@@ -46,9 +46,8 @@ STATUS AssembleMimePart(std::uint32_t flags, std::uint8_t partType, const MimePa
                         std::uint8_t* value, std::uint32_t capacity, std::uint32_t* valueLength) {
     const std::uint32_t offset = MimePartTextOffset();
     if (MimePartHeaderLength() == 0) return kOperationFailed;
-    const std::uint64_t total =
-        std::uint64_t{offset} + texts.boundary.size() + texts.headers.size() + texts.body.size();
-    if (total > capacity) return kArgumentError;
+    const std::uint64_t data = std::uint64_t{texts.boundary.size()} + texts.headers.size() + texts.body.size();
+    if (data > kLargestPartData || offset + data > capacity) return kArgumentError;
     std::uint8_t* at = value + offset;
     for (std::string_view text : {texts.boundary, texts.headers, texts.body}) {
         if (!text.empty()) std::memcpy(at, text.data(), text.size());

@@ -66,7 +66,7 @@ STATUS WriteMimePartHeader(std::uint8_t* value, std::uint32_t capacity, std::uin
 
 // Assembles a whole part value into value (capacity bytes): the texts and
 // then the header. Returns as WriteMimePartHeader; nothing is written when
-// the texts do not fit.
+// the part is refused.
 STATUS AssembleMimePart(std::uint32_t flags, std::uint8_t partType, const MimePartTexts& texts,
                         std::uint8_t* value, std::uint32_t capacity, std::uint32_t* valueLength);
 

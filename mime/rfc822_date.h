@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "talix_platform/timedate.h"
 #include "talix_platform/types.h"
 
 namespace talix {
@@ -14,5 +15,7 @@ namespace talix {
 // daylight saving time (an hour past 11 becomes 0). Returns 1, or 0 with
 // out empty when the time has no calendar fields.
 int FormatRFC822Date(const plat::TIMEDATE* time, std::string* out);
+// The same text from calendar fields.
+void FormatRFC822Fields(const plat::TimeFields& fields, std::string* out);
 
 } // namespace talix

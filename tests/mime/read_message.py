@@ -8,7 +8,7 @@ tests compare, one tab-separated line each:
   part    PATH  TYPE  CONTENT-ID  FILENAME  HEX
                                    every part, depth first; HEX is the
                                    decoded payload of a leaf part
-Values have backslashes, tabs and line ends escaped (\\\\, \\t, \\r, \\n).
+Values have backslashes, tabs and line ends escaped with a backslash.
 PATH is "0" for the message and "0.1.2" for the second part of its first
 part."""
 import email
