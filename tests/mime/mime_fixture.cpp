@@ -63,33 +63,46 @@ std::vector<const ReadPart*> ReadMessage::Parts(const std::string& type) const {
     return found;
 }
 
-ReadMessage ReadMessageFile(const std::string& path) {
-    ReadMessage message;
-    const std::string command = "python3 '" TALIX_MIME_READER "' '" + path + "' 2>&1";
+std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths) {
+    std::vector<ReadMessage> messages;
+    std::string command = "python3 '" TALIX_MIME_READER "'";
+    for (const std::string& path : paths) command += " '" + path + "'";
+    command += " 2>&1";
     std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return message;
+    if (pipe == nullptr) return messages;
     std::string output;
     char buffer[65536];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
     if (::pclose(pipe) != 0) {
-        ADD_FAILURE() << "the email package could not read " << path << ":\n" << output;
-        return message;
+        ADD_FAILURE() << "the email package could not read the messages:\n" << output;
+        return messages;
     }
-    message.read = true;
     std::stringstream lines(output);
     std::string line;
     while (std::getline(lines, line)) {
         const std::vector<std::string> fields = Fields(line);
-        if (fields.size() >= 3 && fields[0] == "header") {
-            message.headers.emplace_back(fields[1], Unescape(fields[2]));
+        if (fields.size() >= 2 && fields[0] == "file") {
+            messages.emplace_back();
+            messages.back().read = true;
+        } else if (messages.empty()) {
+            continue;
+        } else if (fields.size() >= 3 && fields[0] == "header") {
+            messages.back().headers.emplace_back(fields[1], Unescape(fields[2]));
         } else if (fields.size() >= 3 && fields[0] == "defect") {
-            message.defects.push_back(fields[1] + " " + fields[2]);
+            messages.back().defects.push_back(fields[1] + " " + fields[2]);
         } else if (fields.size() >= 6 && fields[0] == "part") {
-            message.parts.push_back({fields[1], fields[2], Unescape(fields[3]), Unescape(fields[4]), FromHex(fields[5])});
+            messages.back().parts.push_back(
+                {fields[1], fields[2], Unescape(fields[3]), Unescape(fields[4]), FromHex(fields[5])});
         }
     }
-    return message;
+    EXPECT_EQ(messages.size(), paths.size());
+    return messages;
+}
+
+ReadMessage ReadMessageFile(const std::string& path) {
+    std::vector<ReadMessage> messages = ReadMessageFiles({path});
+    return messages.empty() ? ReadMessage() : messages.front();
 }
 
 Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height) {

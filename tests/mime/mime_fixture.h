@@ -45,6 +45,8 @@ struct ReadMessage {
 
 // Reads a message file with Python's email package.
 ReadMessage ReadMessageFile(const std::string& path);
+// Reads several at once (one run of the package).
+std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths);
 
 // The records of a JPEG picture (begin, graphic, header, segment, end).
 Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height);

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Reads a MIME message with Python's email package and prints what the
-tests compare, one tab-separated line each:
+"""Reads MIME messages with Python's email package and prints what the
+tests compare: for each file a line "file PATH", then one tab-separated
+line each:
   header  NAME  VALUE              the top-level header lines, in order
   defect  PATH  DEFECT             every defect of the message, a part or a
                                    header (the generated From and To
@@ -20,10 +21,10 @@ def clean(text):
     return str(text).replace('\\', '\\\\').replace('\r', '\\r').replace('\n', '\\n').replace('\t', '\\t')
 
 
-def main():
-    with open(sys.argv[1], 'rb') as source:
+def describe(path, out):
+    with open(path, 'rb') as source:
         message = email.message_from_binary_file(source, policy=policy.default)
-    out = []
+    out.append('file\t%s' % path)
     for name, value in message.raw_items():
         out.append('header\t%s\t%s' % (name, clean(value)))
 
@@ -47,6 +48,12 @@ def main():
                 walk(child, '%s.%d' % (path, number))
 
     walk(message, '0')
+
+
+def main():
+    out = []
+    for path in sys.argv[1:]:
+        describe(path, out)
     sys.stdout.write('\n'.join(out) + '\n')
 
 
