@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/attachments.h"
 #include "core/base64.h"
 #include "core/mime_ids.h"
 #include "core/session_work_area.h"
@@ -89,6 +90,30 @@ TEST_F(BufferForm, PiecesOfTheEntity) {
     char buffer[4] = "abc";
     item_.GenerateMIMEForRTItem(0, nullptr, nullptr, nullptr, "", 0, "", 0, buffer, nullptr, nullptr, nullptr);
     EXPECT_STREQ(buffer, "abc");
+}
+
+TEST_F(BufferForm, ABodyLargerThanTheBufferComesWhole) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) texts.push_back("Row" + std::to_string(i) + std::string(240, 'q'));
+    Store(engine_test::Runs(texts));
+    std::vector<char> buffer(8000);
+    std::uint32_t size = 8000;
+    item_.GenerateMIMEForRTItem(0, nullptr, nullptr, "Plain Text", "", 0, "", 0, buffer.data(), &size, nullptr,
+                                nullptr);
+    EXPECT_EQ(item_.lastStatus, 0);
+    std::vector<char> piece(1048577);
+    size = 1048577;
+    item_.GenerateMIMEForRTItem(3, nullptr, nullptr, "Plain Text", "", 0, "", 0, piece.data(), &size, nullptr,
+                                nullptr);
+    std::string body;
+    for (std::uint32_t i = 0; i < size; ++i) {
+        if (piece[i] != '\r' && piece[i] != '\n' && piece[i] != ' ') body += piece[i];
+    }
+    EXPECT_EQ(body.find("Row0qqq"), 0u);
+    EXPECT_NE(body.find("Row299" + std::string(240, 'q')), std::string::npos);
+    // The part file the generation made is not left in the note.
+    char name[128] = {};
+    EXPECT_EQ(talix::FindAttachmentName(item_.noteHandle, name, sizeof name, 1), 0) << name;
 }
 
 struct Event {

@@ -105,6 +105,8 @@ TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
                  graphic_test::End(0x99)},
                 {graphic_test::Begin(0x99), graphic_test::Graphic(), graphic_test::ImageResource("pic.png"),
                  graphic_test::End(0x99)},
+                {graphic_test::Begin(0x99), graphic_test::Graphic(), graphic_test::ImageResource("missing.gif"),
+                 graphic_test::End(0x99)},
                 {graphic_test::Begin(0x99), graphic_test::Graphic(), graphic_test::ImageResource("logo.gif"),
                  graphic_test::End(0x99)}}));
     // The image resource "logo.gif" holds the GIF too.
@@ -152,7 +154,8 @@ TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
     std::vector<std::string> gifIds;
     for (const ReadPart* part : gifs) gifIds.push_back(part->id);
     // The picture, the table tab and the two boxes once each, the GIF image
-    // resource once; the PNG resource is left out.
+    // resource once; the PNG resource and the one that is missing are left
+    // out.
     EXPECT_EQ(gifIds, (std::vector<std::string>{"<" + ids[0] + ">", "<_a_tabletab>", "<_a_checked>",
                                                 "<_a_unchecked>", "<logo.gif>"}));
     for (const ReadPart* part : gifs) {
