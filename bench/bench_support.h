@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/item_work_state.h"
+#include "core/record_io.h"
+#include "core/record_list.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -78,6 +81,52 @@ inline bool SkipUnless(benchmark::State& state, bool condition, const char* mess
 inline bool ConnectBody(benchmark::State& state, ZervaRTItem* item, const std::string& path, plat::NOTEID id,
                         int create = 0) {
     return SkipUnless(state, item->Connect("", path.c_str(), id, "Body", create) == 0, "cannot connect to the item");
+}
+
+// A database of its own, in a scratch directory, holding one empty note;
+// ready is false when a step failed.
+struct OneNoteDatabase {
+    ScratchDir directory;
+    std::string path;
+    plat::NOTEID id = 0;
+    bool ready = false;
+
+    explicit OneNoteDatabase(const char* fileName) {
+        plat::LogSetEcho(false);
+        if (directory.path().empty()) return;
+        path = directory.File(fileName);
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        if (plat::DbCreate(path.c_str(), &db) != 0) return;
+        if (plat::NoteCreate(db, &note) == 0) {
+            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
+            plat::NoteClose(note);
+        }
+        plat::DbClose(db);
+    }
+};
+
+// Drops the record list the item keeps, so that the next operation reads
+// the item again.
+inline void ForgetRecords(ZervaRTItem* item) {
+    if (item->work->current == nullptr) return;
+    talix::DeleteItemRecordList(item->session, item->work->current);
+    item->work->current = nullptr;
+}
+
+// Reads the item's records into a list of their own and frees it, once per
+// iteration (textExtraMode as the reader takes it); the run is skipped when
+// a read fails.
+inline void ReadRecordsEachIteration(benchmark::State& state, ZervaRTItem* item, int textExtraMode) {
+    for (auto _ : state) {
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = talix::SIAR(item, 0, nullptr, textExtraMode, 0, 0, nullptr, &status);
+        if (list == nullptr || status != 0) {
+            state.SkipWithError("read failed");
+            break;
+        }
+        talix::DeleteItemRecordList(item->session, list);
+    }
 }
 
 } // namespace talix_bench

@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/item_work_state.h"
-#include "core/record_io.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -75,14 +73,6 @@ BigItem& Item() {
     return item;
 }
 
-// Drops the record list the engine keeps for the item, so that the next run
-// reads the item again.
-void ForgetRecords(ZervaRTItem* item) {
-    if (item->work->current == nullptr) return;
-    talix::DeleteItemRecordList(item->session, item->work->current);
-    item->work->current = nullptr;
-}
-
 void GetText(benchmark::State& state, bool readEachTime) {
     BigItem& big = Item();
     if (!talix_bench::SkipUnless(state, big.ready, "cannot build the item")) return;
@@ -92,7 +82,7 @@ void GetText(benchmark::State& state, bool readEachTime) {
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     std::vector<char> buffer(kTextBufferSize);
     for (auto _ : state) {
-        if (readEachTime) ForgetRecords(&item);
+        if (readEachTime) talix_bench::ForgetRecords(&item);
         std::uint32_t length = chunk->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr);
         if (chunk->lastStatus != 0 || length == 0) {
             state.SkipWithError("get text failed");
@@ -116,15 +106,7 @@ void BM_ReadRecordsOnly(benchmark::State& state) {
     RARIvoSession session;
     ZervaRTItem item(&session);
     if (!talix_bench::ConnectBody(state, &item, big.path, big.id)) return;
-    for (auto _ : state) {
-        talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
-        if (list == nullptr || status != 0) {
-            state.SkipWithError("read failed");
-            break;
-        }
-        talix::DeleteItemRecordList(&session, list);
-    }
+    talix_bench::ReadRecordsEachIteration(state, &item, 0);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
 }
 BENCHMARK(BM_ReadRecordsOnly)->Unit(benchmark::kMillisecond);

@@ -18,24 +18,8 @@ constexpr std::uint16_t kColumns = 5;
 
 // A database with one note whose "Body" holds a table of rows x 5 columns;
 // column 1 holds distinct keys in a scrambled order, the others a fixed text.
-struct SortNote {
-    talix_bench::ScratchDir directory;
-    std::string path;
-    plat::NOTEID id = 0;
-    bool ready = false;
-
-    explicit SortNote(std::uint16_t rows) {
-        plat::LogSetEcho(false);
-        if (directory.path().empty()) return;
-        path = directory.File("sort.nsf");
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        if (plat::DbCreate(path.c_str(), &db) != 0) return;
-        if (plat::NoteCreate(db, &note) == 0) {
-            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
-            plat::NoteClose(note);
-        }
-        plat::DbClose(db);
+struct SortNote : talix_bench::OneNoteDatabase {
+    explicit SortNote(std::uint16_t rows) : OneNoteDatabase("sort.nsf") {
         if (ready) ready = Fill(rows);
     }
 

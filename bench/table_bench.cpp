@@ -24,25 +24,8 @@ constexpr std::uint16_t kColumns = 10;
 constexpr std::uint16_t kAppendTable = 2359;
 
 // A database with one note; its "Body" item is made blank by each use.
-struct TableNote {
-    talix_bench::ScratchDir directory;
-    std::string path;
-    plat::NOTEID id = 0;
-    bool ready = false;
-
-    TableNote() {
-        plat::LogSetEcho(false);
-        if (directory.path().empty()) return;
-        path = directory.File("table.nsf");
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        if (plat::DbCreate(path.c_str(), &db) != 0) return;
-        if (plat::NoteCreate(db, &note) == 0) {
-            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
-            plat::NoteClose(note);
-        }
-        plat::DbClose(db);
-    }
+struct TableNote : talix_bench::OneNoteDatabase {
+    TableNote() : OneNoteDatabase("table.nsf") {}
 };
 
 TableNote& Note() {

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "builders/builder_hooks.h"
+#include "builders/table_builders.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -74,6 +75,20 @@ std::uint32_t SettleLength(std::uint8_t* copy, std::uint16_t signature, std::uin
     if (LengthFieldForm(signature) == HeaderForm::Word && length > 0xFFFF) return 0;
     if (field != length) SetHostRecordLength(copy, signature, length);
     return length;
+}
+
+// A table begin and a table cell carry the lengths of their structures in
+// their length bytes (14 and 18): one handed over shorter is completed with
+// zero fields, so that its length byte says 14 or 18 and the item holds as
+// many bytes. A longer one keeps its length: cutting it would lose its
+// tail, and a length byte shorter than the record would have the reader
+// take that tail for a record of its own.
+std::uint32_t CompleteTableRecord(std::uint8_t* copy, std::uint16_t signature, std::uint32_t length) {
+    const std::uint32_t full =
+        IsTableBeginRecord(signature) ? kTableBeginLength : (IsCellRecord(signature) ? kTableCellLength : 0);
+    if (length >= full) return length;
+    SetHostRecordLength(copy, signature, full);
+    return full;
 }
 
 ItemRecordList* OutputList(RecordOutput* output) { return output->item->work->output; }
@@ -291,16 +306,7 @@ STATUS ParagraphDefinitionRule(std::uint8_t* copy, std::uint32_t length, RecordO
     output->lastParagraphId = id;
     NoteParagraphId(output, id);
 
-    if (output->cellJustBegun[level] != 0 && output->rowCounter[level] == 0) {
-        const std::uint16_t column = output->currentColumn[level];
-        if (column < kColumnSlots) {
-            std::uint8_t* slot = output->columnSlots[level][column];
-            std::memset(slot, 0, kParagraphImageSize);
-            std::memcpy(slot, copy, std::min<std::uint32_t>(length, kParagraphImageSize));
-            SetCellBounds(slot, output, level);
-        }
-        output->cellJustBegun[level] = 0;
-    }
+    RememberColumnDefinition(output, copy, length);
 
     SessionWorkArea* work = output->session->workArea;
     const int pending = FindPending(work, id);
@@ -545,6 +551,20 @@ std::uint16_t NextParagraphId(RecordOutput* output) {
     return base < 0xFFFF ? static_cast<std::uint16_t>(base + 1) : base;
 }
 
+void RememberColumnDefinition(RecordOutput* output, const std::uint8_t* definition, std::uint32_t length) {
+    if (output == nullptr || definition == nullptr) return;
+    const std::int32_t level = std::clamp(output->tableLevel, 0, kMaxTableLevel);
+    if (output->cellJustBegun[level] == 0 || output->rowCounter[level] != 0) return;
+    const std::uint16_t column = output->currentColumn[level];
+    if (column < kColumnSlots) {
+        std::uint8_t* slot = output->columnSlots[level][column];
+        std::memset(slot, 0, kParagraphImageSize);
+        std::memcpy(slot, definition, std::min<std::uint32_t>(length, kParagraphImageSize));
+        SetCellBounds(slot, output, level);
+    }
+    output->cellJustBegun[level] = 0;
+}
+
 STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length, RecordOutput* output) {
     if (output == nullptr || (record == nullptr && length > 0)) return kArgumentError;
     if (output->htmlImport != nullptr) {
@@ -566,6 +586,7 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
     std::memset(copy + length, 0, std::min(kFieldReach, kWorkBufferSize - length));
     length = SettleLength(copy, signature, length);
     if (length == 0) return kArgumentError;
+    length = CompleteTableRecord(copy, signature, length);
 
     if (IsTableBeginRecord(signature) && output->tableLevel < kMaxTableLevel) output->tableLevel += 1;
     output->tableLevel = std::clamp(output->tableLevel, 0, kMaxTableLevel);

@@ -48,6 +48,13 @@ STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output);
 // last id given. Does not use the id up.
 std::uint16_t NextParagraphId(RecordOutput* output);
 
+// The first paragraph definition of a cell of a table's first row is
+// remembered for the cell's column (with the cell's bounds as its margins),
+// as the gate does for the definitions that pass it; an operation that takes
+// such a definition out of the item keeps it remembered this way. Does
+// nothing at any other point of the output.
+void RememberColumnDefinition(RecordOutput* output, const std::uint8_t* definition, std::uint32_t length);
+
 // The session's pending paragraph definitions: definitions an operation took
 // out of use, put back by the gate before the first paragraph reference that
 // names their id (a definition with that id passing the gate removes it).

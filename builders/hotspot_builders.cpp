@@ -22,6 +22,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -504,7 +505,9 @@ STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t
     link.note[2] = oid.Note.Innards[0];
     link.note[3] = oid.Note.Innards[1];
 
-    if (Item(context)->suppressMessages == 0) {
+    // The process-wide message switch (set from the SuppressMessages of the
+    // items made) decides, as for every message of the session.
+    if (g_suppressMessages == 0) {
         std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity, "Adding hypertext link to %s...",
                       text != nullptr ? text : "");
         ShowHostMessage(session->messageBuffer);

@@ -2,6 +2,7 @@
 // looking faces up, adding a face, merging the font table of rich text that
 // comes from another note (leaving the font map for the record copier), and
 // the item's style mappings.
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -271,6 +272,15 @@ std::uint16_t ZervaRTItem::InitialFontTable() {
     FontsItem found;
     STATUS status = FindFontsItem(noteHandle, &found);
     if (status == plat::ERR_ITEM_NOT_FOUND) return kOK;
+    if (status != kOK && found.dataType != plat::TYPE_COMPOSITE && found.dataType != 0) {
+        // A "$Fonts" of another kind (views keep the names of their fonts
+        // as a text list there) holds no font table: the item is used with
+        // the standard faces alone.
+        plat::LogLine(0, "The \"$Fonts\" item of note %08X is not a font table (data type 0x%04X): only the "
+                         "standard faces are known",
+                      static_cast<unsigned>(noteID), static_cast<unsigned>(found.dataType));
+        return kOK;
+    }
     if (status != kOK) return status;
     const auto* value = static_cast<const std::uint8_t*>(plat::BlockLock(found.value));
     if (value == nullptr) return kOperationFailed;
@@ -449,17 +459,56 @@ std::uint16_t ZervaRTItem::MergeFontTables(std::uint32_t otherNote) {
     return status;
 }
 
-void ZervaRTItem::CreateInternalStyleMapping(const char* styleName, const char* faceName, std::uint32_t fontId) {
+namespace {
+
+// Copies a markup text into its place of a mapping when it fits; a longer
+// one is held whole in a copy of its own. False when out of memory.
+bool KeepMarkup(const char* text, char* place, std::size_t size, char** whole) {
+    if (text == nullptr) return true;
+    const std::size_t length = std::strlen(text);
+    if (length < size) {
+        std::memcpy(place, text, length + 1);
+        return true;
+    }
+    *whole = static_cast<char*>(std::malloc(length + 1));
+    if (*whole == nullptr) return false;
+    std::memcpy(*whole, text, length + 1);
+    return true;
+}
+
+void FreeMapping(StyleMappingInfo* mapping) {
+    std::free(mapping->longOpening);
+    std::free(mapping->longClosing);
+    delete mapping;
+}
+
+} // namespace
+
+void ZervaRTItem::CreateInternalStyleMapping(const char* opening, const char* closing, std::uint32_t fontId) {
     if (work == nullptr) return;
     auto* node = new (std::nothrow) StyleMappingInfo();
     if (node == nullptr) return;
     node->flags = kStyleMappingInternal;
     node->fontId = fontId;
-    if (styleName != nullptr) CopyFaceName(node->styleName, sizeof node->styleName, styleName);
-    if (faceName != nullptr) CopyFaceName(node->faceName, sizeof node->faceName, faceName);
-    StyleMappingInfo** tail = &work->internalMappings;
-    while (*tail != nullptr) tail = &(*tail)->next;
-    *tail = node;
+    node->fontCriteria.font = UnpackFontId(fontId);
+    if (!KeepMarkup(opening, node->opening, sizeof node->opening, &node->longOpening) ||
+        !KeepMarkup(closing, node->closing, sizeof node->closing, &node->longClosing)) {
+        FreeMapping(node);
+        return;
+    }
+    if (work->internalMappings == nullptr) {
+        work->internalMappings = node;
+    } else {
+        // The tail is kept so that a generation of many fonts appends in
+        // constant time; a list someone else built is walked to its end.
+        StyleMappingInfo* tail = work->internalMappingsTail;
+        if (tail == nullptr || tail->next != nullptr) {
+            tail = work->internalMappings;
+            while (tail->next != nullptr) tail = tail->next;
+        }
+        tail->next = node;
+    }
+    work->internalMappingsTail = node;
 }
 
 StyleMappingInfo* ZervaRTItem::GetStyleMappingByFontID(std::uint32_t fontId, int internal) {
@@ -478,7 +527,8 @@ void ZervaRTItem::ClearStyleMappings(int internal) {
     StyleMappingInfo*& head = internal ? work->internalMappings : work->externalMappings;
     while (head != nullptr) {
         StyleMappingInfo* next = head->next;
-        delete head;
+        FreeMapping(head);
         head = next;
     }
+    if (internal) work->internalMappingsTail = nullptr;
 }

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "core/font_spec.h"
+#include "core/pab_match.h"
+#include "core/paragraph_def.h"
 #include "core/record_list.h"
 
 namespace talix {
@@ -21,17 +24,47 @@ struct FaceEntry {
 constexpr std::uint16_t kFixedFaceCount = 8;
 constexpr std::uint16_t kFaceTableCapacity = 255;
 
-// One mapping between a font id and a named style.
+// One mapping between a font id or a paragraph and markup: callers set the
+// external ones (a text-run mapping opens its markup around the text runs
+// whose font meets its criteria; a paragraph mapping around the paragraphs
+// it matches), the generation makes the internal ones (the markup of each
+// font it renders). The texts are zero-terminated.
 struct StyleMappingInfo {
-    std::uint32_t fontId = 0;
+    std::uint32_t fontId = 0;              // the packed font id a font mapping is looked up by
+    ParsedFontSpec fontCriteria;           // what a text run's font must meet (MatchFontID)
+    FontSpecMask fontEnable;               // ... in the fields switched on here
+    CDPABDEFEXT paragraph;                 // the paragraph definition to compare with
+    std::uint32_t listKindsRequired = 0;   // kList* masks
+    std::uint32_t listKindsExcluded = 0;
+    PABMatchCriteria paragraphCriteria;
     char styleName[128] = {};
-    char faceName[32] = {};
-    std::uint16_t flags = 0;             // 16 internal, 4 external
+    char opening[128] = {};                // the opening markup (up to 127 characters)
+    char closing[32] = {};                 // the closing markup (up to 31 characters)
+    char extra[128] = {};                  // written before the opening markup
+    char listClosing[32] = {};             // closes the list a paragraph mapping opened
+    // An opening or closing text made by the generation that does not fit
+    // its place is held whole here (owned, freed with the mapping) and the
+    // place stays empty: markup is never cut inside a tag.
+    char* longOpening = nullptr;
+    char* longClosing = nullptr;
+    std::uint16_t flags = 0;
     StyleMappingInfo* next = nullptr;
 };
 
-constexpr std::uint16_t kStyleMappingInternal = 16;
-constexpr std::uint16_t kStyleMappingExternal = 4;
+// Mapping flags.
+constexpr std::uint16_t kStyleMappingByStyleName = 0x01;   // paragraphs by their style name
+constexpr std::uint16_t kStyleMappingByParagraph = 0x02;   // paragraphs by their definition
+constexpr std::uint16_t kStyleMappingExternal = 0x04;      // a text-run mapping
+constexpr std::uint16_t kStyleMappingInternal = 0x10;      // a font mapping the generation made
+constexpr std::uint16_t kStyleMappingNoFonts = 0x20;       // its paragraphs' runs get no font markup
+
+// The whole opening and closing markup of a mapping.
+inline const char* MappingOpening(const StyleMappingInfo& mapping) {
+    return mapping.longOpening != nullptr ? mapping.longOpening : mapping.opening;
+}
+inline const char* MappingClosing(const StyleMappingInfo& mapping) {
+    return mapping.longClosing != nullptr ? mapping.longClosing : mapping.closing;
+}
 
 struct ItemWorkState {
     ChunkDefInfo* definition = nullptr;  // a chain of levels kept for the item
@@ -47,6 +80,7 @@ struct ItemWorkState {
     std::uint16_t faceCount = kFixedFaceCount;
     StyleMappingInfo* externalMappings = nullptr;
     StyleMappingInfo* internalMappings = nullptr;
+    StyleMappingInfo* internalMappingsTail = nullptr;   // the last internal mapping, for appending
     std::uint32_t forceToWindow = 0;
     std::uint8_t textTemplate[8] = {};   // a text run record (0xFF85, length 8, the default font)
     std::uint8_t currentFont[8] = {};

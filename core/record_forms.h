@@ -88,8 +88,11 @@ inline void WriteDword(std::uint8_t* p, std::uint32_t value) {
     p[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
-// The word or double word at offset of a record of length bytes; 0 when the
-// record ends before the field does.
+// The byte, word or double word at offset of a record of length bytes; 0
+// when the record ends before the field does.
+inline std::uint8_t ByteAt(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
+    return offset < length ? record[offset] : 0;
+}
 inline std::uint16_t WordAt(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
     return offset + 2 <= length ? ReadWord(record + offset) : 0;
 }

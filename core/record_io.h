@@ -40,6 +40,16 @@ constexpr STATUS kDamagedRecords = kOperationFailed;
 constexpr std::uint32_t kOutputSegmentCapacity = 64382;
 constexpr std::uint32_t kItemRecordBytes = 49022;
 
+// Whether WriteItemRecords starts a new stored item before a record of the
+// given stored length (without its pad byte), the current item's value
+// holding fill bytes (its data-type word included): it does when the record
+// would take the item's records past kItemRecordBytes, unless the item holds
+// no record yet. Those who need to know where a record will be stored (the
+// item number and the offset in that item) follow the same rule.
+inline bool StartsNewStoredItem(std::uint32_t fill, std::uint32_t storedLength) {
+    return fill > 2 && fill - 2 + storedLength > kItemRecordBytes;
+}
+
 // Reads every item of a name (the item's own note and name when note is 0)
 // into a record list: the given list, or a new one. Returns the list, also
 // when the read failed half way (it then holds the records before the

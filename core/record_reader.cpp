@@ -40,8 +40,10 @@ struct RecordWalk {
     } tables[kTableStackDepth] = {};
     int tableDepth = 0;
     CDRecordNode* lastPreTable = nullptr;
-    // Sum of the even-rounded stored lengths of the records kept from the
-    // current stored item: a graphic's key is its end's stored position.
+    // Sum of the even-rounded lengths, in host form, of the records kept
+    // from the current stored item: a graphic's key is 2 more than that sum
+    // at its end, measured on the records as the list holds them (as the
+    // name an image is given from the list is measured).
     std::uint32_t segmentBytes = 0;
 };
 
@@ -251,7 +253,7 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
         }
     }
 
-    walk->segmentBytes += EvenLength(length);
+    walk->segmentBytes += EvenLength(hostLength);
     if (!AddExtras(walk, node, endsValue)) {
         FreeRecordNode(node);
         LogOutOfMemory(__LINE__);

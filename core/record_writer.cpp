@@ -50,7 +50,7 @@ STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item) {
             status = kOutOfMemory;
             break;
         }
-        if (fill > 2 && fill - 2 + length > kItemRecordBytes) {
+        if (StartsNewStoredItem(fill, length)) {
             status = AppendItem(list, block, droppablePad ? fill - 1 : fill);
             fill = 2;
         }

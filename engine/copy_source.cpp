@@ -7,6 +7,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -60,6 +61,11 @@ constexpr std::uint8_t kHighestMappedFace = 199;
 
 std::uint16_t ClampMargin(std::int32_t value) {
     return static_cast<std::uint16_t>(value < 0 ? 0 : (value > 0xFFFF ? 0xFFFF : value));
+}
+
+// The operations that copy rows of the chunk's own table.
+bool FromOwnRows(std::uint16_t operation) {
+    return operation == kOpAppendRow || operation == kOpReorderRows || operation == kOpReorderRowsAsKeyed;
 }
 
 // Whether two note handles name the same note: the same handle, or notes
@@ -122,6 +128,7 @@ STATUS OpenSource(CopyWork* work) {
     switch (work->imageResource ? std::uint16_t{kOpAppendGraphicReference} : work->operation) {
     case kOpAppendRow:
     case kOpReorderRows:
+    case kOpReorderRowsAsKeyed:
         // A row of the chunk's own item: the range is required.
         if (work->first == 0) return kArgumentError;
         work->sourceNote = context->note;
@@ -411,6 +418,33 @@ STATUS FitToTargetCell(CopyWork* work, std::uint16_t signature, EditableRecord* 
     return kOK;
 }
 
+// Row copies with their contents and reorders: a reference that opens a
+// cell of the first row written into the target's table is preceded by the
+// paragraph definition the table remembers for the cell's column (when it
+// remembers one), and names it.
+STATUS PlaceColumnDefinition(CopyWork* work, std::uint16_t signature) {
+    const bool rows = (work->appendRow && !work->emptyRow) || work->operation == kOpReorderRows ||
+                      work->operation == kOpReorderRowsAsKeyed;
+    if (signature != kSigPabReference || !rows) return kOK;
+    RecordOutput* output = &work->context->output;
+    const std::int32_t level = output->tableLevel;
+    if (output->inTable[level] == 0 || output->cellJustBegun[level] == 0 || output->rowCounter[level] != 0)
+        return kOK;
+    const std::uint16_t column = output->currentColumn[level];
+    if (column >= kColumnSlots) return kOK;
+    std::uint8_t definition[kParagraphImageSize];
+    std::memcpy(definition, output->columnSlots[level][column], sizeof definition);
+    const std::uint16_t id = ReadWord(definition + kDefinitionId);
+    if (id == 0) return kOK;
+    const std::uint32_t length =
+        std::clamp<std::uint32_t>(ReadWord(definition + 2), kDefinitionId + 2, kParagraphImageSize);
+    output->requestedParagraphId = id;
+    const STATUS status = AppendRecord(definition, kSigPabDefinition, length, output);
+    // The reference that follows names it.
+    output->requestedParagraphId = status == kOK ? id : 0;
+    return status;
+}
+
 // ---- Fonts -------------------------------------------------------------------------
 
 STATUS MapFontFace(CopyWork* work, EditableRecord* record, std::uint32_t length) {
@@ -553,6 +587,7 @@ STATUS CopySourceRecords(std::uint8_t* record, std::uint16_t signature, std::uin
         status = FitToTargetCell(work, signature, &edited, length, work->targetTableLevel);
     }
     if (status == kOK && signature == kSigText) status = MapFontFace(work, &edited, length);
+    if (status == kOK) status = PlaceColumnDefinition(work, signature);
     if (status != kOK) return status;
 
     bool handled = false;
@@ -583,8 +618,7 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
 
     STATUS status = OpenSource(work);
     if (status == kOK) work->sameNote = SameNote(work->sourceNote, context->note);
-    if (status == kOK && work->operation != kOpAppendRow && work->operation != kOpReorderRows)
-        status = chunk->item->MergeFontTables(work->sourceNote);
+    if (status == kOK && !FromOwnRows(work->operation)) status = chunk->item->MergeFontTables(work->sourceNote);
     if (status == kOK) status = ReadSource(work);
     if (status == kOK && work->base != 0) {
         work->map = static_cast<std::uint16_t*>(std::calloc(kIdMapSize, sizeof(std::uint16_t)));

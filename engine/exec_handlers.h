@@ -57,6 +57,12 @@ STATUS AddSortKey(RecordProcessContext* context, std::uint16_t index);
 // (engine/exec_rows.cpp).
 STATUS SortRowKeys(RecordProcessContext* context);
 
+// Operation 2397 before the walk: the run takes the chunk's sort keys in the
+// order they stand. Returns 0, or 1026 when the chunk holds no key (the rows
+// would be dropped with nothing written in their place)
+// (engine/exec_rows.cpp).
+STATUS TakeRowKeys(RecordProcessContext* context);
+
 // Property codes of the query.
 constexpr std::uint16_t kQueryExists = 2315;
 constexpr std::uint16_t kQueryFirstRecord = 2316;

@@ -15,6 +15,7 @@
 #include "core/chunk_definition.h"
 #include "core/chunk_type_table.h"
 #include "core/host_message.h"
+#include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
@@ -147,8 +148,11 @@ bool IsContainerRecord(std::uint16_t type, const CDRecordNode* node, std::uint16
 }
 
 // A paragraph definition that goes is kept among the session's pending
-// definitions, so that the gate puts it back before a later reference to it.
+// definitions, so that the gate puts it back before a later reference to it;
+// the first one of a cell of a table's first row stays remembered for the
+// cell's column, as it would have been had it been kept.
 STATUS SaveRemovedDefinition(const std::uint8_t* record, std::uint32_t length, RecordProcessContext* context) {
+    RememberColumnDefinition(&context->output, record, length);
     SessionWorkArea* area = context->session->workArea;
     if (area->pendingParagraphCount >= kPendingParagraphLimit) {
         ShowHostMessage(kMsgDeletedDefinitions);
@@ -180,6 +184,44 @@ bool ClosesSection(const CDRecordNode* end) {
             return false;
     }
     return false;
+}
+
+// Whether the output written so far holds a paragraph definition of the id,
+// or one waits among the session's pending definitions for its first
+// reference. The output is looked through as it grows, each node once (its
+// last node each time, as the gate may put a definition in before it).
+bool DefinitionAvailable(std::uint16_t id, RecordProcessContext* context) {
+    const SessionWorkArea* area = context->session->workArea;
+    for (int i = 0; area->pendingParagraphs != nullptr && i < area->pendingParagraphCount; ++i) {
+        if (ReadWord(area->pendingParagraphs[i] + 4) == id) return true;
+    }
+    const ItemRecordList* output = context->chunk->item->work->output;
+    if (output == nullptr) return false;
+    CDRecordNode* through = context->definitionsThrough;
+    for (CDRecordNode* node = through != nullptr ? through->next : output->head; node != nullptr; node = node->next) {
+        if (node->signature == kSigPabDefinition && node->bytes != nullptr && node->length >= 6)
+            context->definitionsWritten.set(ReadWord(node->bytes + 4));
+        if (node->next != nullptr) context->definitionsThrough = node;
+    }
+    return context->definitionsWritten.test(id);
+}
+
+// The reference that closes the paragraph up names the definition in force
+// before the removed part. An item that holds no definition of that id
+// before it (its first paragraphs had none of their own) gets the walk's
+// current definition under the id first, so that the reference never names
+// a definition the item lacks.
+STATUS DefineClosingReference(RecordProcessContext* context) {
+    RecordOutput* output = &context->output;
+    const std::uint16_t id = ReadWord(context->paragraphReference + 2);
+    if (id == 0 || output->requestedParagraphId != 0 || output->pendingReferenceId != 0 ||
+        DefinitionAvailable(id, context))
+        return kOK;
+    output->requestedParagraphId = id;
+    const STATUS status = AppendRecord(context->paragraphDefinition, kSigPabDefinition,
+                                       context->paragraphDefinitionLength, output);
+    output->requestedParagraphId = 0;
+    return status;
 }
 
 // After the removed range the paragraph it leaves is closed up, by the
@@ -220,6 +262,7 @@ STATUS CloseUpAfterRemoval(std::uint8_t*, std::uint16_t signature, RecordProcess
     context->chunk->item->modified = 1;
     STATUS status = kOK;
     if (both && paragraphFirst) status = AppendRecord(paragraph, kSigParagraph, 2, output);
+    if (status == kOK) status = DefineClosingReference(context);
     if (status == kOK) status = AppendRecord(reference, kSigPabReference, 4, output);
     if (status == kOK && both && !paragraphFirst) status = AppendRecord(paragraph, kSigParagraph, 2, output);
     return status;

@@ -1,10 +1,11 @@
 // Table rows: collecting one sort key per row of the chunk's first table
 // (11), the key texts of a position list (2), sorting the keys before a
-// reorder, writing the rows in the sorted order (2396), and appending a copy
-// of a row, with its contents or as an empty row filled from the caller's
-// cell texts (2355).
+// reorder, writing the rows in the sorted order (2396) or in the order the
+// keys stand (2397), and appending a copy of a row, with its contents or as
+// an empty row filled from the caller's cell texts (2355).
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -232,15 +233,21 @@ void CountNewRow(RecordProcessContext* context) {
 }
 
 // 2355: the row found by the calling method's query (op2 to a3) copied at
-// the walk's point; before rows it came after, its paragraph definitions are
-// put back where its references need them.
+// the walk's point. Written before the rows it came after, its references
+// may name definitions that stand later in the item (in the row itself or,
+// for a row below the first, in the rows before it): the definitions from
+// the walk's point to the row's end are put back where the copy's
+// references need them.
 STATUS CopyRow(RecordProcessContext* context, bool beforeSource) {
     if (context->rows.rowsWritten != 0) return kOK;
     context->rows.rowsWritten = 1;
     context->copyInputs.first = context->operation2;
     context->copyInputs.last = context->a3;
     STATUS status = kOK;
-    if (beforeSource) status = SaveRangeDefinitions(context, context->operation2, context->a3);
+    if (beforeSource) {
+        const std::uint16_t here = context->node != nullptr ? context->node->index : context->operation2;
+        status = SaveRangeDefinitions(context, std::min(here, context->operation2), context->a3);
+    }
     if (status == kOK) status = AppendSourceRichText(context->chunk, context, 0);
     if (status == kOK) {
         CountNewRow(context);
@@ -281,8 +288,9 @@ STATUS RowAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
     return CopyRow(context, false);
 }
 
-// 2396 at the first row: every row in the sorted order (the keys' ranges),
-// each row's references finding their definitions put back where needed.
+// 2396 and 2397 at the first row: every row in the keys' order (the keys'
+// ranges), each row's references finding their definitions put back where
+// needed.
 STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
     if (context->rows.rowsWritten != 0) return kOK;
     context->rows.rowsWritten = 1;
@@ -324,7 +332,7 @@ STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProc
     return status;
 }
 
-// 2396 inside: the rows as they stood are left out.
+// 2396 and 2397 inside: the rows as they stood are left out.
 STATUS DropRowRecord(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t* passOn, RecordProcessContext*) {
     *passOn = 0;
     return kOK;
@@ -334,6 +342,7 @@ const OperationRow kRows[] = {
     {kOpCollectSortKeys, nullptr, CollectSortKeys, nullptr, &kSortKeySteps},
     {kOpAppendRow, RowAtStart, RowInsideTable, RowAtEnd, &kRowAppendSteps},
     {kOpReorderRows, SortedRowsAtStart, DropRowRecord, nullptr, &kReorderRowsSteps},
+    {kOpReorderRowsAsKeyed, SortedRowsAtStart, DropRowRecord, nullptr, &kKeyedRowsSteps},
 };
 
 } // namespace
@@ -371,15 +380,28 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
     return SetKeyText(context, key, text, textLength, limit);
 }
 
-STATUS SortRowKeys(RecordProcessContext* context) {
-    ZervaRTChunk* chunk = context->chunk;
-    ChunkWorkState* state = chunk->work;
-    // The run takes the chunk's keys; they go with it.
+namespace {
+
+// The run takes the chunk's keys; they go with it.
+void TakeChunkKeys(RecordProcessContext* context) {
+    ChunkWorkState* state = context->chunk->work;
     context->sortKeys = state->sortKeys;
     context->sortKeyCount = state->sortKeyCount;
     context->sortKeyCapacity = state->sortKeyCount;
     state->sortKeys = nullptr;
     state->sortKeyCount = 0;
+}
+
+} // namespace
+
+STATUS TakeRowKeys(RecordProcessContext* context) {
+    TakeChunkKeys(context);
+    return context->sortKeyCount == 0 ? kNoSortKeys : kOK;
+}
+
+STATUS SortRowKeys(RecordProcessContext* context) {
+    ZervaRTChunk* chunk = context->chunk;
+    TakeChunkKeys(context);
 
     bool anyText = false;
     for (std::uint32_t i = 0; i < context->sortKeyCount; ++i) {

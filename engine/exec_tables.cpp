@@ -1,7 +1,8 @@
 // The table operations that write: appending a table (2359, 2443), colouring
 // cells (2394), fitting a table to the window (34), setting row labels (42),
-// merging and unmerging cells (2405, 2406), changing a table's properties
-// (2413) and setting an HTML attribute of a table or its cells (2422).
+// merging and unmerging cells (2405, 2406), changing the properties of the
+// tables of a chunk (2413) and setting an HTML attribute of a table or its
+// cells (2422).
 //
 // Records are never changed in the item's own list: a changed record is
 // appended as a copy in its place, so that a run that fails leaves the item
@@ -260,37 +261,6 @@ STATUS RowLabelEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) 
 
 // ---- Merging and unmerging --------------------------------------------------
 
-// The paragraph definition a cell's paragraphs use: the one its first
-// paragraph reference names, looked up before that reference, else from the
-// list's start. Returns false when the cell has no reference or the
-// definition is not found.
-bool CellDefinition(const CDRecordNode* cell, std::uint8_t* definition) {
-    const CDRecordNode* reference = nullptr;
-    for (const CDRecordNode* node = cell->next; node != nullptr; node = node->next) {
-        const std::uint16_t signature = node->signature;
-        if (IsCellRecord(signature) || IsTableBeginRecord(signature) || IsTableEndRecord(signature)) break;
-        if (signature == kSigPabReference && node->length >= 4) {
-            reference = node;
-            break;
-        }
-    }
-    if (reference == nullptr) return false;
-    const std::uint16_t id = ReadWord(reference->bytes + 2);
-    auto matches = [id](const CDRecordNode* node) {
-        return node->signature == kSigPabDefinition && node->length >= 6 && ReadWord(node->bytes + 4) == id;
-    };
-    const CDRecordNode* found = nullptr;
-    for (const CDRecordNode* node = reference; node != nullptr && found == nullptr; node = node->prev)
-        if (matches(node)) found = node;
-    for (const CDRecordNode* node = reference; node != nullptr && found == nullptr; node = node->next)
-        if (matches(node)) found = node;
-    if (found == nullptr) return false;
-    std::memset(definition, 0, kParagraphImageSize);
-    std::memcpy(definition, found->bytes, std::min<std::uint32_t>(found->length, kParagraphImageSize));
-    WriteWord(definition + 2, static_cast<std::uint16_t>(std::min<std::uint32_t>(found->length, kParagraphImageSize)));
-    return true;
-}
-
 // The inter-cell space of the table a cell belongs to.
 std::uint16_t CellSpace(const CDRecordNode* cell) {
     int depth = 0;
@@ -331,11 +301,12 @@ STATUS MergeCell(std::uint8_t* record, std::uint16_t signature, std::uint32_t le
     const CDRecordNode* node = context->node;
     const std::uint16_t space = node != nullptr ? CellSpace(node) : kDefaultCellSpace;
     if (row == range.firstRow && column == range.firstColumn) {
+        // The block takes the definition kept for the first cell's column:
+        // the walk's definition where the table's first row was walked,
+        // which the records of a table do not change.
         std::uint8_t* definition = state.mergeDefinition;
-        if (node == nullptr || !CellDefinition(node, definition)) {
-            std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
-            WriteWord(definition + 2, static_cast<std::uint16_t>(context->paragraphDefinitionLength));
-        }
+        std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
+        WriteWord(definition + 2, static_cast<std::uint16_t>(context->paragraphDefinitionLength));
         const std::uint16_t left =
             static_cast<std::uint16_t>(std::min<std::uint32_t>(ReadWord(record + kCellLeft) + space, 0xFFFF));
         WriteWord(definition + 14, left);
@@ -397,6 +368,10 @@ STATUS MergeInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t 
     const std::int32_t level = TableLevelOf(context, signature);
     if (IsCellRecord(signature)) {
         if (!InFirstTable(context, signature, level)) return kOK;
+        // Any cell ends the dropping of the last cell's paragraph records.
+        // A cell outside the block leaves the block's definition pending:
+        // such cells lie between the first and the last cell of every block
+        // narrower than the table, and the last cell needs the definition.
         state.dropParagraphRecords = 0;
         if (length < kTableCellLength) return kOK;
         return MergeCell(record, signature, length, passOn, context);
@@ -440,19 +415,17 @@ std::uint32_t Interval(const char* value) {
     return interval > 0 ? static_cast<std::uint32_t>(interval) : 0;
 }
 
-// The property string changes the first table of the chunk: its extension
-// and begin records, its row-cycle record (one is added before the table end
-// when it has none).
+// The property string changes every table inside the chunk, nested tables
+// too: its extension and begin records (each keeps its own signature), its
+// row-cycle record (one is added before the table end when the table has
+// none).
 STATUS ChangeTableInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                          std::uint32_t* passOn, RecordProcessContext* context) {
-    TableRunState& state = context->table;
     const char* options = context->argumentText != nullptr ? context->argumentText : "";
-    const std::int32_t level = TableLevelOf(context, signature);
     RARIvoSession* session = context->session;
     char value[kTableWordCapacity];
 
     if (signature == kSigPreTableBegin || IsTableBeginRecord(signature)) {
-        if (!InFirstTable(context, signature, level)) return kOK;
         std::uint32_t capacity = length;
         if (signature == kSigPreTableBegin) {
             // Room for the properties and for a name as long as the options.
@@ -468,7 +441,6 @@ STATUS ChangeTableInside(std::uint8_t* record, std::uint16_t signature, std::uin
                              });
     }
     if (signature == kSigTimerInfo) {
-        if (state.levelKnown == 0 || state.firstTableDone != 0 || level != state.level) return kOK;
         if (!RowCycleGiven(context, value) || length < kCycleInterval + 4) return kOK;
         const std::uint32_t interval = Interval(value);
         return ReplaceRecord(context, record, signature, length, length, passOn,
@@ -478,8 +450,6 @@ STATUS ChangeTableInside(std::uint8_t* record, std::uint16_t signature, std::uin
                              });
     }
     if (IsTableEndRecord(signature)) {
-        if (!InFirstTable(context, signature, level)) return kOK;
-        state.firstTableDone = 1;
         const CDRecordNode* node = context->node;
         const CDRecordNode* before = node != nullptr ? node->prev : nullptr;
         const bool hasCycle =

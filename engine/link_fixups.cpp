@@ -69,15 +69,14 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The stored length of a record given in host form, rounded up to even as
-// the record lies in its item.
+// The stored length of a record given in host form (without its pad byte).
 std::uint32_t StoredLength(std::uint16_t signature, std::uint32_t length) {
     const SignatureForm* form = FindSignatureForm(signature);
     if (form != nullptr && form->typeCode != kHeaderOnly && length >= form->hostLength) {
         const std::uint16_t stored = StoredFixedLength(form);
         if (stored != 0) length = length - form->hostLength + stored;
     }
-    return EvenLength(length);
+    return length;
 }
 
 // A "$FILE" item's stored file name; false when it is not a file object.
@@ -207,6 +206,11 @@ struct CarriedOle {
     bool replaced = false;   // the target held an object of the name before
 };
 
+struct StoredPlace {
+    std::uint16_t item = 0;
+    std::uint32_t offset = 2;
+};
+
 struct PendingImage {
     ImageOffsetInfo* entry = nullptr;   // an entry of the caller's list
     std::string source;
@@ -218,7 +222,10 @@ struct CopyPass {
     ZervaRTItem* target = nullptr;
     int sameNote = 0;
     std::uint32_t recordCounter = 0;
-    std::uint32_t offset = 2;                       // stored bytes of the target before the next record
+    // Where the next record will be stored: the number of the target's
+    // stored item (0 for the first) and the offset in that item's value
+    // (its data-type word first), as the item writer splits the records.
+    StoredPlace next;
 
     // The link pass.
     std::set<std::string> referenced;               // names (lower case) the new records refer to
@@ -243,17 +250,22 @@ struct CopyPass {
 plat::NOTEHANDLE SourceNote(const CopyPass* pass) { return pass->source->noteHandle; }
 plat::NOTEHANDLE TargetNote(const CopyPass* pass) { return pass->target->noteHandle; }
 
-// Counts the stored bytes of the nodes the gate added after before (null:
-// from the list's head); *imageHeaderOffset (may be null) gets the offset
-// of the first image header among them, 0 when none.
-void CountAppended(CopyPass* pass, CDRecordNode* before, std::uint32_t* imageHeaderOffset) {
+// Places the nodes the gate added after before (null: from the list's
+// head) in the target's stored items; *imageHeader (may be null) gets the
+// place of the first image header among them (offset 0 when none).
+void CountAppended(CopyPass* pass, CDRecordNode* before, StoredPlace* imageHeader) {
     ItemRecordList* list = pass->target->work->output;
-    if (imageHeaderOffset != nullptr) *imageHeaderOffset = 0;
+    if (imageHeader != nullptr) *imageHeader = StoredPlace{0, 0};
     if (list == nullptr) return;
     for (CDRecordNode* node = before != nullptr ? before->next : list->head; node != nullptr; node = node->next) {
-        if (node->signature == kSigImageHeader && imageHeaderOffset != nullptr && *imageHeaderOffset == 0)
-            *imageHeaderOffset = pass->offset;
-        pass->offset += StoredLength(node->signature, node->length);
+        const std::uint32_t stored = StoredLength(node->signature, node->length);
+        if (StartsNewStoredItem(pass->next.offset, stored)) {
+            pass->next.item = static_cast<std::uint16_t>(pass->next.item + 1);
+            pass->next.offset = 2;
+        }
+        if (node->signature == kSigImageHeader && imageHeader != nullptr && imageHeader->offset == 0)
+            *imageHeader = pass->next;
+        pass->next.offset += EvenLength(stored);
     }
 }
 
@@ -264,10 +276,10 @@ CDRecordNode* OutputTail(CopyPass* pass) {
 
 // Appends a record and counts what the gate added.
 STATUS Append(CopyPass* pass, const void* record, std::uint16_t signature, std::uint32_t length,
-              std::uint32_t* imageHeaderOffset = nullptr) {
+              StoredPlace* imageHeader = nullptr) {
     CDRecordNode* before = OutputTail(pass);
     const STATUS status = AppendRecord(record, signature, length, &pass->output);
-    CountAppended(pass, before, imageHeaderOffset);
+    CountAppended(pass, before, imageHeader);
     return status;
 }
 
@@ -290,11 +302,11 @@ bool RemapFace(const CopyPass* pass, const std::uint8_t* record, std::uint32_t l
 
 // Appends a record, a text run in the target's faces.
 STATUS AppendCopied(CopyPass* pass, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                    std::uint32_t* imageHeaderOffset = nullptr) {
+                    StoredPlace* imageHeader = nullptr) {
     std::vector<std::uint8_t> copy;
     if (signature == kSigText && RemapFace(pass, record, length, &copy))
-        return Append(pass, copy.data(), signature, length, imageHeaderOffset);
-    return Append(pass, record, signature, length, imageHeaderOffset);
+        return Append(pass, copy.data(), signature, length, imageHeader);
+    return Append(pass, record, signature, length, imageHeader);
 }
 
 // ---- Carrying attachments and OLE objects over ----------------------------
@@ -397,7 +409,7 @@ STATUS StartOutput(CopyPass* pass) {
     fresh.forceMarginsMode = 1;
     pass->output = fresh;
     pass->recordCounter = 0;
-    pass->offset = 2;
+    pass->next = StoredPlace();
     pass->graphicOpen = false;
     pass->referenced.clear();
     FreeAdded(pass);
@@ -544,10 +556,12 @@ std::string BaseUrl(const ZervaRTItem* target) {
     return text;
 }
 
-std::string ImageUrl(const CopyPass* pass, std::uint32_t offset, std::uint16_t imageType) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%d.%x?OpenElement&amp;FieldElemFormat=%s", 0, offset,
-                  imageType == kImageJpeg ? "jpeg" : "gif");
+// The URL of an image: the number of the stored item its header lies in and
+// the header's offset in that item.
+std::string ImageUrl(const CopyPass* pass, const StoredPlace& header, std::uint16_t imageType) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%u.%x?OpenElement&amp;FieldElemFormat=%s", static_cast<unsigned>(header.item),
+                  static_cast<unsigned>(header.offset), imageType == kImageJpeg ? "jpeg" : "gif");
     return pass->baseUrl + text;
 }
 
@@ -567,12 +581,12 @@ STATUS WriteListedImages(CopyPass* pass) {
                                                 static_cast<std::uint32_t>(decoded.size()));
         CDRecordNode* before = OutputTail(pass);
         status = WriteImageBufferRecords(decoded.data(), size, kImageTypeGif, &pass->output, 0, 0, nullptr);
-        std::uint32_t headerOffset = 0;
-        CountAppended(pass, before, &headerOffset);
+        StoredPlace header;
+        CountAppended(pass, before, &header);
         if (status != kOK) break;
         static const std::uint8_t kEmptyText[8] = {0x85, 0xFF, 8, 0, 1, 0, 0, 10};
         status = Append(pass, kEmptyText, kSigText, sizeof kEmptyText);
-        pass->pendingSources.push_back(PendingImage{entry, ImageUrl(pass, headerOffset, kImageTypeGif)});
+        pass->pendingSources.push_back(PendingImage{entry, ImageUrl(pass, header, kImageTypeGif)});
     }
     return status;
 }
@@ -641,14 +655,14 @@ plat::STATUS ImageURLCallback(const void* data, plat::WORD signature, plat::DWOR
     }
     if (pass->images != nullptr && !pass->graphicOpen) return plat::NOERROR;
 
-    std::uint32_t headerOffset = 0;
-    status = AppendCopied(pass, record, signature, length, &headerOffset);
+    StoredPlace header;
+    status = AppendCopied(pass, record, signature, length, &header);
     if (status != kOK || pass->images == nullptr || signature != kSigImageHeader) return status;
     auto* entry = new (std::nothrow) ImageOffsetInfo();
     if (entry == nullptr) return kOutOfMemory;
     entry->recordNumber = static_cast<std::uint16_t>(number);
     const std::uint16_t imageType = length >= kImageType + 2 ? ReadWord(record + kImageType) : 0;
-    entry->source = ImageUrl(pass, headerOffset, imageType);
+    entry->source = ImageUrl(pass, header, imageType);
     *pass->addedTail = entry;
     pass->addedTail = &entry->next;
     return plat::NOERROR;

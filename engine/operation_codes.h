@@ -105,7 +105,8 @@ enum OperationCode : std::uint16_t {
     kOpReplaceText = 2392,             // 2392
     kOpSetCellBorders = 2393,          // 2393
     kOpColorCells = 2394,              // 2394
-    kOpReorderRows = 2396,             // 2396
+    kOpReorderRows = 2396,             // 2396: the rows sorted by the chunk's keys
+    kOpReorderRowsAsKeyed = 2397,      // 2397: the rows in the order the chunk's keys stand
     kOpCaptureText = 2398,             // 2398
     kOpQuickReplace = 2399,            // 2399
     kOpAppendSection = 2404,           // 2404

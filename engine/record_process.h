@@ -5,6 +5,7 @@
 // executors (at chunk start, inside the chunk, at chunk end).
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 
 #include "builders/build_context.h"
@@ -131,6 +132,12 @@ struct RecordProcessContext : BuildContext {
     // Removals (2389, 2390, 2391, 2430): the removal marks of the walked list
     // are cleared once a run, before the first record is looked at.
     std::uint32_t removalMarksCleared = 0;
+    // Remove (2366): the paragraph-definition ids the output holds, as far
+    // as it has been looked through (every node up to and including
+    // definitionsThrough, which is never the output's last node: a pending
+    // definition the gate puts back goes in before that one).
+    std::bitset<65536> definitionsWritten;
+    CDRecordNode* definitionsThrough = nullptr;
     CellSearch cellSearch;
     std::uint16_t attachmentWalkCounter = 0; // records seen by the attachment removal
     std::uint32_t bracketReopen = 0;         // operation 48: reopen the pass-through bracket after the chunk

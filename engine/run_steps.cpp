@@ -244,6 +244,7 @@ const RunSteps kSectionFontSteps = {.prepare = PrepareSectionFont};
 const RunSteps kGenerationSteps = {
     .prepare = PrepareGeneration, .beforeWalk = CollectForGeneration, .afterRun = RenderGenerationBody};
 const RunSteps kReorderRowsSteps = {.prepare = SortRowKeys};
+const RunSteps kKeyedRowsSteps = {.prepare = TakeRowKeys};
 const RunSteps kCleanUpSteps = {.beforeWalk = RemoveEmptyTextOfItem, .afterRun = ForgetFailedCleanUp};
 const RunSteps kRemoveSteps = {.afterWalk = RemoveRemovedAttachments};
 const RunSteps kSortKeySteps = {.afterRun = KeepSortKeys};

@@ -31,6 +31,7 @@ extern const RunSteps kFontInUseSteps;         // 2368
 extern const RunSteps kSectionFontSteps;       // 2404
 extern const RunSteps kGenerationSteps;        // 2419
 extern const RunSteps kReorderRowsSteps;       // 2396
+extern const RunSteps kKeyedRowsSteps;         // 2397
 extern const RunSteps kCleanUpSteps;           // 49
 extern const RunSteps kRemoveSteps;            // 2366
 extern const RunSteps kSortKeySteps;           // 2, 11: the keys stay with the chunk

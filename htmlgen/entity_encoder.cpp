@@ -166,6 +166,34 @@ void PutBlankRun(Sink* sink, const char* text, std::size_t length, std::size_t* 
     }
 }
 
+// One character that is neither printable ASCII nor a tab: its named
+// entity (a control character's always, another's unless UseXMLEntities is
+// on), else its numeric reference. Returns the bytes it took.
+std::size_t EncodeOne(XMLGenContext* context, const char* text, std::size_t available, bool xmlEntities,
+                      Sink* sink) {
+    const auto b = static_cast<std::uint8_t>(text[0]);
+    std::uint16_t n = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(text),
+                                            static_cast<plat::DWORD>(available));
+    if (n == 0) n = 1;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
+    if (n == 3 && available >= 6 && HighSurrogate(bytes) && bytes[3] == 0x14) {
+        // The two halves make one code point.
+        const std::int32_t codePoint = LmbcsCodePoint(text, 6);
+        if (codePoint >= 0x10000) {
+            PutReference(context, sink, static_cast<std::uint32_t>(codePoint));
+            return 6;
+        }
+    }
+    const bool control = n == 1 && b < 0x80;
+    const int row = (control || !xmlEntities) ? FindEntityRow(nullptr, text, n) : -1;
+    if (row >= 0) {
+        PutEntityRow(sink, row);
+    } else {
+        PutNumeric(context, sink, text, n);
+    }
+    return n;
+}
+
 void Encode(XMLGenContext* context, const char* text, std::size_t length, const Switches& switches, Sink* sink) {
     const bool xmlEntities = IsOn(context, sw::kUseXMLEntities);
     const bool preserveSpaces = IsOn(context, sw::kPreserveSpaces);
@@ -218,27 +246,7 @@ void Encode(XMLGenContext* context, const char* text, std::size_t length, const 
             ++i;
             continue;
         }
-        std::uint16_t n = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(text + i),
-                                                static_cast<plat::DWORD>(length - i));
-        if (n == 0) n = 1;
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(text + i);
-        if (n == 3 && i + 6 <= length && HighSurrogate(bytes) && bytes[3] == 0x14) {
-            // The two halves make one code point.
-            const std::int32_t codePoint = LmbcsCodePoint(text + i, 6);
-            if (codePoint >= 0x10000) {
-                PutReference(context, sink, static_cast<std::uint32_t>(codePoint));
-                i += 6;
-                continue;
-            }
-        }
-        const bool control = n == 1 && b < 0x80;
-        const int row = (control || !xmlEntities) ? FindEntityRow(nullptr, text + i, n) : -1;
-        if (row >= 0) {
-            PutEntityRow(sink, row);
-        } else {
-            PutNumeric(context, sink, text + i, n);
-        }
-        i += n;
+        i += EncodeOne(context, text + i, length - i, xmlEntities, sink);
     }
 }
 
@@ -331,6 +339,19 @@ STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text, std::uint
     }
     output[sink.used] = '\0';
     return kOK;
+}
+
+std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_t available, char* out,
+                            std::size_t room, std::size_t* written) {
+    *written = 0;
+    if (context == nullptr || text == nullptr || available == 0 || out == nullptr || room == 0) return 0;
+    Sink sink;
+    sink.base = out;
+    sink.capacity = room;
+    const std::size_t taken = EncodeOne(context, text, available, IsOn(context, sw::kUseXMLEntities), &sink);
+    if (sink.full) return 0;
+    *written = sink.used;
+    return taken;
 }
 
 void ReleaseEncoderTables(XMLGenContext* context) {

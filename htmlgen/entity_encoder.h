@@ -5,6 +5,7 @@
 // evaluated as a formula on the chunk's note.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/statuses.h"
@@ -27,6 +28,17 @@ STATUS WriteXMLEncodedText(XMLGenContext* context, const char* text, std::uint16
 STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text, std::uint32_t length, char* output,
                              std::uint32_t capacity, int dropLineEnds, int allSpacesNonBreaking,
                              int evaluateFormula, int urlMode);
+
+// Encodes one character of text (available bytes) that is neither
+// printable ASCII nor a tab, as text writers that handle the other
+// characters themselves need: its named entity (a control character's
+// always, another's unless UseXMLEntities is on), else its numeric
+// reference (none, in XHTML, for a code point XML forbids). Writes at most
+// room bytes at out (no terminator) and their count to *written. Returns
+// the bytes of text it took (its character, or two that make one code
+// point), or 0 when the reference does not fit (nothing written).
+std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_t available, char* out,
+                            std::size_t room, std::size_t* written);
 
 // Unloads the translation tables the encoder loaded for the run.
 void ReleaseEncoderTables(XMLGenContext* context);

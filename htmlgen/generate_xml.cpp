@@ -13,12 +13,16 @@
 
 #include "core/chunk_work_state.h"
 #include "core/host_message.h"
+#include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/pool.h"
+#include "core/record_io.h"
 #include "core/text_compare.h"
+#include "htmlgen/close_tag_stack.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/passthru.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
@@ -34,6 +38,7 @@ namespace {
 constexpr const char* kSourceName = "htmlgen";
 constexpr std::uint32_t kBlockSize = kWorkBufferSize;
 constexpr std::uint16_t kGenerationOperation = 2419;
+constexpr std::uint16_t kItemBeingCreated = 2;   // the item's work-state mode while it is not in the note
 constexpr plat::WORD kAttachFlags = 2304;
 constexpr const char* kHtmlDoctype = "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">";
 constexpr const char* kXhtmlDoctype =
@@ -147,12 +152,31 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     static_assert(std::is_trivially_destructible_v<XMLGenContext>);
     if (context == nullptr) return;
     if (context->partFile != nullptr) std::fclose(context->partFile);
+    ReleaseCloseTags(context);
     ReleaseGenerationOptions(context);
     ReleaseEncoderTables(context);
     if (context->optionText != nullptr) ZervaDeallocate(chunk->session, context->optionText);
     if (context->callerBuffer == 0 && context->buffer != nullptr) ZervaDeallocate(chunk->session, context->buffer);
     ZervaDeallocate(chunk->session, context);
     chunk->work->generation = nullptr;
+}
+
+// The item's record list as the generation's walk will read it: the list
+// the item holds, else read now and held as the operation engine holds it.
+// None when the item cannot be read.
+ItemRecordList* ListToMark(ZervaRTItem* item) {
+    if (item == nullptr || item->work == nullptr) return nullptr;
+    ItemWorkState* work = item->work;
+    if (work->current != nullptr || work->mode == kItemBeingCreated) return work->current;
+    STATUS status = kOK;
+    ItemRecordList* list = SIAR(item, 0, nullptr, 1, 0, 0, nullptr, &status);
+    if (list == nullptr) return nullptr;
+    if (status != kOK) {
+        DeleteItemRecordList(item->session, list);
+        return nullptr;
+    }
+    work->current = list;
+    return list;
 }
 
 void ClearSessionResult(RARIvoSession* session) {
@@ -226,7 +250,23 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
 
     if (ReadGenerationOptions(context) != kOK) return;
     WritePrologue(this, context, extraDefinition);
+    ItemRecordList* marked = nullptr;
+    DelimitedMarks* marks = nullptr;
+    if (IsOn(context, sw::kMarkDelimitedHTML) && errorWord == 0) {
+        marked = ListToMark(item);
+        MarkDelimitedHTML(session, marked, context->texts.delimitedHTMLStart, context->texts.delimitedHTMLEnd,
+                          &marks);
+    }
     if (errorWord == 0) AlterRichText(kGenerationOperation, 0, 0, 0, 0, nullptr, nullptr, extraDefinition, nullptr);
+    // The marks were for this generation only: the item's records are put
+    // back as they were, so that a later save writes none of them.
+    if (marks != nullptr) {
+        if (item->work != nullptr && item->work->current == marked) {
+            UnmarkDelimitedHTML(marked, marks);
+        } else {
+            DropDelimitedMarks(marks);
+        }
+    }
     // A chunk that matched nothing never reached the walk: its body is
     // opened here, so that the document stays whole.
     OpenBody(context);

@@ -36,7 +36,9 @@ bool HasActOnText(const XMLGenContext* context) {
 // bytes, each ending on a whole character.
 void RaiseText(XMLGenContext* context, char* text, std::size_t length) {
     while (length > 0) {
-        std::size_t piece = 0;
+        // Text that fits one event goes whole; longer text is cut on a
+        // character boundary.
+        std::size_t piece = length <= kLargestEvent ? length : 0;
         while (piece < length) {
             const std::size_t n = CharLength(text + piece, length - piece);
             if (piece + n > kLargestEvent) break;

@@ -1,65 +1,56 @@
 // PrXMLStr, the generation's record walk: called by the operation engine at
 // the end of each range of the chunk (and once more to finish a generation
-// in several ranges). It writes plain text itself; for HTML and XHTML it
-// closes the head and opens the body before the first range. The body's
-// records are rendered by the writers of each kind of content.
+// in several ranges), and by the writers of tables, hotspots and layers for
+// the content of their element, one level deeper. It writes plain text
+// itself; for HTML and XHTML the outermost call writes the head, gives each
+// font of the range its markup as an internal style mapping, hands every
+// record to the writer of its kind (htmlgen/walk_dispatch.h), hands the
+// buffer on as it fills and closes what is still open at the end.
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <unordered_set>
 
-#include "core/options.h"
+#include "core/item_work_state.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
-#include "core/text_compare.h"
+#include "htmlgen/close_open_tags.h"
+#include "htmlgen/close_tag_stack.h"
+#include "htmlgen/font_change.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/record_walk.h"
+#include "htmlgen/walk_dispatch.h"
+#include "htmlgen/walk_output.h"
+#include "htmlgen/walk_records.h"
+#include "htmlgen/walk_writers.h"
+#include "talix/item.h"
 #include "talix_platform.h"
 
 namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kTextRunHeader = 8;     // header and font id before a text run's text
-constexpr std::uint32_t kEventMargin = 40;      // room the walk keeps below the event chunk size
+constexpr std::uint32_t kRecordReserve = 500;   // room kept for a record's markup without OutputToEvent
+constexpr std::uint32_t kEventMargin = 40;      // ... and below the event chunk size with it
 constexpr const char* kTableEnd = "</table>";
-
-void Trace(const char* line) {
-    if (g_debugLevel > 2) plat::LogLine(0, "%s", line);
-}
+constexpr std::size_t kClosingSize = 256;       // the closing tags of one font's markup
 
 void ReadDebugLevel() {
     const plat::LONG level = plat::IniGetInt("ZelundaDebug");
     g_debugLevel = static_cast<std::uint16_t>(level < 0 ? 0 : (level > 0xFFFF ? 0xFFFF : level));
 }
 
-// Completes an automatic link whose URL the text writer left open: the
-// URL closes the start tag, stands again as the link's text, and the link
-// ends.
-void CompletePendingLink(XMLGenContext* context) {
-    if (context->pendingLink == nullptr) return;
-    MoveToTextEnd(context);
-    const std::size_t length = static_cast<std::size_t>(context->writePosition - context->pendingLink);
-    const std::size_t urlLength = strnlen(context->pendingLink, length);
-    std::string url(context->pendingLink, urlLength);
-    const std::size_t end = url.find('"');
-    if (end != std::string::npos) url.resize(end);
-    context->pendingLink = nullptr;
-    AppendOutput(context, "\">", 2);
-    AppendOutput(context, url.data(), url.size());
-    AppendOutput(context, "</a>", 4);
-}
+// Counts the walks in progress for the nesting bound.
+class NestingGuard {
+public:
+    explicit NestingGuard(XMLGenContext* context) : context_(context) { ++context_->walkNesting; }
+    ~NestingGuard() { --context_->walkNesting; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
 
-// Hands the text on once it nears the event chunk size (since the last
-// flush that kept text in memory).
-STATUS FlushNearChunkSize(XMLGenContext* context) {
-    if (!EventOutputOn(context)) return kOK;
-    const std::uint32_t length = TextLength(context);
-    const std::uint32_t limit = context->eventChunkSize > kEventMargin ? context->eventChunkSize - kEventMargin : 0;
-    if (length <= context->flushMark || length - context->flushMark <= limit) return kOK;
-    CompletePendingLink(context);
-    return FlushOutput(context, 0);
-}
+private:
+    XMLGenContext* context_;
+};
 
 // Appends bytes of plain text. A buffer without room is handed on first
 // when text events are on; text that still does not fit ends the walk with
@@ -109,25 +100,25 @@ STATUS WritePlainRun(XMLGenContext* context, const CDRecordNode* node) {
 // Plain-text output: the text of the range's text runs, a line end for
 // each paragraph with NewlineOnParagraph; no markup.
 STATUS WritePlainText(XMLGenContext* context) {
-    const std::uint16_t last = context->endNode != nullptr ? context->endNode->index : 0;
     STATUS status = kOK;
-    for (CDRecordNode* node = context->node; node != nullptr && node->index <= last; node = node->next) {
+    for (CDRecordNode* node = context->node; InRange(context, node); node = node->next) {
         context->node = node;
-        if ((node->signature == kSigText || node->signature == kSigBidiText) && node->length > kTextRunHeader) {
+        if (IsTextRun(node->signature) && RunHasText(node)) {
             status = WritePlainRun(context, node);
         } else if (node->signature == kSigParagraph && context->newlineOnParagraph != 0) {
             status = AppendPlain(context, "\r\n", 2);
         } else {
             continue;
         }
-        if (status == kOK) status = FlushNearChunkSize(context);
+        if (status == kOK && EventOutputOn(context) &&
+            TextSinceFlush(context) + kEventMargin > EventChunkLimit(context))
+            status = CutLineBuffer(context);
         if (status != kOK) return status;
     }
     return FlushOutput(context, 1);
 }
 
-// Appends what closes a table the previous range left open, and the
-// trailer text.
+// Appends what closes a table the previous range left open.
 void CloseOpenTable(XMLGenContext* context) {
     if (context->tableOpen != 0) {
         if (context->rowOpen != 0) AppendOutput(context, "</tr>");
@@ -149,57 +140,145 @@ void ReopenTable(XMLGenContext* context) {
     }
 }
 
-} // namespace
-
-void OpenBody(XMLGenContext* context) {
-    if (context == nullptr || context->bodyOpened != 0 || context->format == kFormatText) return;
-    context->bodyOpened = 1;
-    const bool fragment = IsOn(context, sw::kFragment);
-    if (!fragment) {
-        // HeadTag= markup without a head start tag leaves no head to close.
-        bool headOpen = true;
-        if (context->optionText != nullptr) {
-            std::string headTag(std::strlen(context->optionText) + 1, '\0');
-            if (GetOptionValue(context->optionText, "HeadTag=", headTag.data(),
-                               static_cast<std::uint32_t>(headTag.size())) != 0) {
-                headOpen = FindNoCase(headTag.c_str(), "<head>") != nullptr;
-            }
-        }
-        if (headOpen) AppendOutput(context, "</head>");
-        if (context->newlines != NewlineMode::None && !IsOn(context, sw::kQuotedPrintable))
-            AppendOutput(context, "\n", 1);
+// Each font of the range's text runs gets its markup once, as an internal
+// style mapping of the item: the opening markup and the closing tags it
+// pushed. Nothing is written; the close-tag stack is left empty. The pass
+// also finds whether the range reaches its last record at all: false for a
+// range that ends before it starts (walking it by identity would run on to
+// the list's end).
+bool FontPrePass(XMLGenContext* context) {
+    ZervaRTItem* item = context->item;
+    std::unordered_set<std::uint32_t> mapped;
+    if (item != nullptr && item->work != nullptr) {
+        for (const StyleMappingInfo* mapping = item->work->internalMappings; mapping != nullptr;
+             mapping = mapping->next)
+            mapped.insert(mapping->fontId);
     }
-    if (!AppendOptionValue(context, "OpeningBody=") && !fragment) AppendOutput(context, "<body>");
+    bool reached = false;
+    for (const CDRecordNode* node = context->node; node != nullptr && !reached; node = node->next) {
+        reached = node == context->endNode;
+        if (item == nullptr || item->work == nullptr || !IsTextRun(node->signature) || !RunHasText(node)) continue;
+        const std::uint32_t fontId = ReadDword(node->bytes + 4);
+        if (!mapped.insert(fontId).second) continue;
+        ColorValue colour;
+        const CDRecordNode* next = node->next;
+        const bool hasColour = next != nullptr && next->signature == kSigColor;
+        if (hasColour) {
+            colour.flags = NodeWord(next, 2);
+            colour.red = NodeByte(next, 4);
+            colour.green = NodeByte(next, 5);
+            colour.blue = NodeByte(next, 6);
+        }
+        const FontId font = UnpackFontId(fontId);
+        const std::uint32_t depth = CloseTagDepth(context);
+        WriteXMLFontChange(&font, hasColour ? &colour : nullptr, context, 1, 0, node->signature == kSigBidiText);
+        char closing[kClosingSize] = {};
+        PopCloseTags(context, depth, closing, sizeof closing);
+        item->CreateInternalStyleMapping(context->fontMarkup, closing, fontId);
+        CloseOpenXMLTags(context, "*", 0, 0, nullptr, 0, 0, 0);
+    }
+    CloseOpenXMLTags(context, "*", 0, 0, nullptr, 0, 0, 0);
+    context->tableDepth = 0;
+    context->currentFont = context->baseFont;
+    return reached;
 }
 
+// Whether the range's last record lies at or after its first (plain text
+// has no font pass to find it).
+bool RangeReachesItsEnd(const XMLGenContext* context) {
+    for (const CDRecordNode* node = context->node; node != nullptr; node = node->next) {
+        if (node == context->endNode) return true;
+    }
+    return false;
+}
+
+// The check before and after each record: without OutputToEvent a buffer
+// close to full ends the walk (263); with it the text is handed on once it
+// nears the chunk size.
+STATUS CheckBuffer(XMLGenContext* context) {
+    if (context->overflow != 0) return kOutOfMemory;
+    if (!EventOutputOn(context)) {
+        const std::uint32_t limit = context->capacity > kRecordReserve ? context->capacity - kRecordReserve : 0;
+        return TextLength(context) > limit ? kOutOfMemory : kOK;
+    }
+    const std::uint32_t chunk = EventChunkLimit(context);
+    if (TextSinceFlush(context) + kEventMargin > chunk) return CutLineBuffer(context);
+    return kOK;
+}
+
+// The last call of a generation in several ranges: what the ranges left
+// open closes, and the text goes out.
+STATUS Finish(XMLGenContext* context) {
+    TraceStep("PrXMLStr - Step 2");
+    if (context->tableOpen != 0) {
+        CloseOpenTable(context);
+        if (context->trailer != nullptr) AppendOutput(context, context->trailer);
+    }
+    const STATUS status = FlushOutput(context, 1);
+    return status == kOK && context->overflow != 0 ? kOutOfMemory : status;
+}
+
+} // namespace
+
 STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode) {
-    (void)kind;
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
+    NestingGuard nesting(context);
     ReadDebugLevel();
-    Trace("PrXMLStr - IN");
+    TraceStep("PrXMLStr - IN");
     MoveToTextEnd(context);
     if (depth == 0 && context->tableOpen != 0) ReopenTable(context);
+    if (mode == 2) return Finish(context);
+    if (context->format == kFormatText) {
+        if (depth == 0 && !RangeReachesItsEnd(context)) context->node = nullptr;
+        const STATUS status = WritePlainText(context);
+        return status == kOK && context->overflow != 0 ? kOutOfMemory : status;
+    }
 
+    if (depth == 0) {
+        const STATUS status = WriteHeadPass(context);
+        if (status != kOK) return status;
+        if (!FontPrePass(context)) context->node = nullptr;
+    }
+
+    const WalkCall call{static_cast<std::uint16_t>(kind), static_cast<std::uint16_t>(depth > 0xFFFF ? 0xFFFF : depth)};
     STATUS status = kOK;
-    if (mode == 2) {
-        Trace("PrXMLStr - Step 2");
-        if (context->tableOpen != 0) {
-            CloseOpenTable(context);
-            if (context->trailer != nullptr) AppendOutput(context, context->trailer);
+    bool stoppedAtCell = false;
+    for (;;) {
+        const STATUS room = CheckBuffer(context);
+        if (room == kOutOfMemory) return kOutOfMemory;
+        if (status == kOK) status = room;
+        if (status != kOK || !InRange(context, context->node)) break;
+        TraceStep("PrXMLStr - Step 5");
+        const StepResult result = DispatchRecord(context, call);
+        if (result.step == WalkStep::Return) return context->overflow != 0 ? kOutOfMemory : result.status;
+        if (result.step == WalkStep::StopAtCell) {
+            stoppedAtCell = true;
+            break;
         }
-        status = FlushOutput(context, 1);
-    } else if (context->format == kFormatText) {
-        status = WritePlainText(context);
-    } else if (depth == 0) {
-        OpenBody(context);
-        // The end of an outermost call: in mode 0 the open table and the
-        // trailer close, and the text goes out for the last time.
-        MoveToTextEnd(context);
-        if (mode == 0) {
-            CloseOpenTable(context);
-            if (context->trailer != nullptr) AppendOutput(context, context->trailer);
-            status = FlushOutput(context, IsOn(context, sw::kOutputAllToEvent) ? 0 : 1);
+        status = result.status;
+    }
+
+    if (stoppedAtCell) {
+        // The table writer may have asked to go on from another record.
+        TableLevelState* level = CurrentTableLevel(context);
+        if (level->resumeFlag != 0 && level->resumeNode != nullptr) {
+            context->node = level->resumeNode;
+            level->resumeNode = nullptr;
+            level->resumeFlag = 0;
         }
+        return status;
+    }
+    if (depth > 0) return status;
+
+    // The end of the body: everything still open closes; a whole range
+    // closes the table it left open and hands the text on for the last time.
+    CloseOpenXMLTags(context, "*", 1, 0, nullptr, 0, 0, 0);
+    MoveToTextEnd(context);
+    if (mode == 0) {
+        CloseOpenTable(context);
+        if (context->trailer != nullptr) AppendOutput(context, context->trailer);
+        const STATUS flushed = FlushOutput(context, IsOn(context, sw::kOutputAllToEvent) ? 0 : 1);
+        if (status == kOK) status = flushed;
     }
     if (status == kOK && context->overflow != 0) status = kOutOfMemory;
     return status;

@@ -90,16 +90,27 @@ STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, X
         AppendOutput(context, "\"", 1);
     }
     if (lengths[kExtra] > 0) {
+        // XHTML needs every value quoted: the text is always written as
+        // AutoQuoteHTMLParams writes it there.
+        const bool quote = context->format == kFormatXHTML;
         if (extraText != nullptr) {
             RemoveOwnKeys(extraText);
-            WriteExtra(context, extraText);
+            if (quote) {
+                WriteAutoQuoted(context, extraText, std::strlen(extraText));
+            } else {
+                WriteExtra(context, extraText);
+            }
         } else if (!IsOn(context, sw::kAutoQuoteHTMLParams)) {
             auto* copy = static_cast<char*>(
                 QuorbelAllocate(context->session, __LINE__, kSourceName, lengths[kExtra] + 1, 1));
             if (copy == nullptr) return kOutOfMemory;
             std::memcpy(copy, texts[kExtra], lengths[kExtra]);
             RemoveOwnKeys(copy);
-            WriteExtra(context, copy);
+            if (quote) {
+                WriteAutoQuoted(context, copy, std::strlen(copy));
+            } else {
+                WriteExtra(context, copy);
+            }
             ZervaDeallocate(context->session, copy);
         } else {
             WriteAutoQuoted(context, texts[kExtra], lengths[kExtra]);

@@ -17,7 +17,8 @@ namespace talix {
 // AutoQuoteHTMLParams is off, a copy of the record's, the keys Caption=,
 // TalixDataTable=, TalixTH=, TalixTHEAD=, TalixTBODY=, TalixTFOOT= and src=
 // are removed and the rest written after a blank. With AutoQuoteHTMLParams
-// on the record's extra text is written with its unquoted values quoted.
+// on the record's extra text is written with its unquoted values quoted; in
+// XHTML every extra text is written quoted so.
 // record: the id/name record in host form, length bytes. Returns 0, 263 when
 // a work block cannot be had (what comes before the extra text is written)
 // or the output does not fit, 1028 for a record shorter than its fixed part.

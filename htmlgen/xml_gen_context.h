@@ -27,6 +27,7 @@ class ZervaRTItem;
 namespace talix {
 
 struct CDRecordNode;
+struct StyleMappingInfo;
 
 // Output formats.
 constexpr std::uint16_t kFormatText = 0;    // plain text or pass-through: no prologue, head or closing tags
@@ -181,6 +182,46 @@ struct GenTexts {
     char* delimitedHTMLEnd = nullptr;
 };
 
+struct CloseTagEntry;
+
+// The state of one table nesting level (0: outside every table).
+struct TableLevelState {
+    CDRecordNode* cellNode = nullptr;        // the cell that governs paragraph margins in it
+    CDRecordNode* resumeNode = nullptr;      // where the table writer resumes after a nested walk
+    int resumeFlag = 0;
+    int lineBreakNeeded = 0;                 // the table writer owes a line break
+    int emptyCell = 0;                       // the current cell has written no character yet
+};
+// Table levels with a state of their own; a deeper table shares a spare
+// state that nothing relies on.
+constexpr std::uint16_t kGenTableLevels = 64;
+
+// A remembered look-up of a paragraph's hide-when formula: the answer for
+// the paragraph reference at `from` (the formula record, or none).
+struct HideFormulaMemo {
+    const CDRecordNode* from = nullptr;
+    std::uint16_t id = 0;
+    const CDRecordNode* formula = nullptr;
+};
+constexpr std::uint16_t kHideMemoSlots = 16;
+
+// What the last text run found around it, so that a stretch of runs is
+// examined once, not once per run.
+struct TextRunMemo {
+    const CDRecordNode* run = nullptr;       // the run examined
+    int beginBefore = 0;                     // only text records lie between it and a BEGIN before it
+    int colourKnown = 0;                     // lastColour was looked for
+    const CDRecordNode* lastColour = nullptr;  // the last colour record of the text and colour records after it
+    const CDRecordNode* emptyRun = nullptr;  // the last empty run tested for standing alone
+    int emptyBackward = 0;                   // ... no text in its paragraph before it
+    int emptyForwardKnown = 0;
+    int emptyForward = 0;                    // ... no text, rule or table after it in its paragraph
+};
+
+constexpr std::uint16_t kOpenMappings = 10;      // text-run mappings open at once
+constexpr std::uint32_t kFontMarkupSize = 1024;  // the longest font change is far shorter
+constexpr std::uint16_t kFlushedTailSize = 512;
+
 // What the operation engine sets and reads while it runs the generation over
 // a chunk (the option word, the walk's nodes, the collected paragraph
 // definitions ...) is the context's first part, engine/generation_state.h.
@@ -270,7 +311,55 @@ struct XMLGenContext : GenerationWalkState {
     const char* trailer = nullptr;           // text the last range writes after closing tables
     char* pendingLink = nullptr;             // where the URL of an automatic link begins, or none
     int commentMonth = 0, commentDay = 0, commentYear = 0;  // the local date of the generation comment
+    int pendingBreak = 0;                    // a paragraph record was met and no paragraph reference since
+    int skipParagraphs = 0;                  // paragraph records are passed over (a hide marker is in force)
+    int rightToLeftSeen = 0;                 // a right-to-left paragraph definition was rendered
+    std::uint16_t currentDefinition = 0;     // position + 1 in definitions of the current paragraph's, 0 none
+    std::uint16_t previousDefinition = 0;    // ... of the previous paragraph's
+    std::uint16_t tableDepth = 0;            // tables begun and not ended
+    std::uint16_t layerDepth = 0;            // layers begun and not ended
+    std::uint16_t outermostLayerDepth = 0;   // the walk depth at which the outermost layer began, 0 none
+    std::uint16_t walkNesting = 0;           // nested walks in progress (bounded: see record_walk.cpp)
+    CDRecordNode* tableRecord = nullptr;     // the table-begin or pre-table record the table writer starts at
+    int noBreakBeforeTable = 0;              // the paragraph start asks for no line break before a table
+    int sectionBox = 0;                      // a message-header section's division is open
+    TableLevelState tableLevels[kGenTableLevels];
+    TableLevelState spareTableLevel;         // the state of a table deeper than the levels kept
+    HideFormulaMemo hideMemo[kHideMemoSlots];
+    std::uint16_t hideMemoNext = 0;
+    const CDRecordNode* ruleMemo = nullptr;           // the last rule written ...
+    const CDRecordNode* ruleMemoReference = nullptr;  // ... and the paragraph reference it lies in
+
+    // ---- Text runs and fonts (htmlgen/text_runs.h, htmlgen/font_change.h) --
+    FontId baseFont;                         // the font the body inherits: runs in it need no markup
+    FontId currentFont;                      // the font of the last font change written
+    int currentColourGiven = 0;              // ... and it came with a colour value
+    int baseFontFlag = 0;                    // the base font itself is being written
+    int insideLink = 0;                      // a link anchor is open around the text
+    StyleMappingInfo* openMappings[kOpenMappings] = {};  // text-run mappings open, in opening order
+    std::uint16_t openMappingCount = 0;
+    StyleMappingInfo* paragraphMapping = nullptr;        // the mapping the current paragraph opened
+    char fontMarkup[kFontMarkupSize] = {};   // the markup of the last font change (scratch)
+    std::uint32_t fontPushes = 0;            // closing tags the last font change pushed
+    TextRunMemo runMemo;                     // what the last text run found around it
+    // The last bytes handed on by a flush during the walk: checks of what
+    // was written just before see across a flush as if it had not happened.
+    char flushedTail[kFlushedTailSize] = {};
+    std::uint16_t flushedTailLength = 0;
+
+    // ---- Close-tag stack (htmlgen/close_tag_stack.h) ---------------------
+    CloseTagEntry* closeTags = nullptr;      // owned storage (grown as needed), released with the run
+    std::uint32_t closeTagCount = 0;
+    std::uint32_t closeTagCapacity = 0;
 };
+
+// The state of the current table level; a table deeper than the levels
+// kept gets the spare state, cleared for it.
+inline TableLevelState* CurrentTableLevel(XMLGenContext* context) {
+    if (context->tableDepth < kGenTableLevels) return &context->tableLevels[context->tableDepth];
+    context->spareTableLevel = TableLevelState();
+    return &context->spareTableLevel;
+}
 
 // The switch words of the context: 0 is the options word.
 inline std::uint32_t& SwitchWord(XMLGenContext* context, std::uint8_t word) {

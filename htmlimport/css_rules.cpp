@@ -13,6 +13,11 @@ namespace talix {
 
 namespace {
 
+// The versions of the rule lists of the process: each change of any list
+// takes the next.
+std::uint64_t g_listVersions = 0;
+std::uint64_t NextListVersion() { return ++g_listVersions; }
+
 constexpr std::size_t kNone = std::string_view::npos;
 
 // The at-rules that are announced when skipped.
@@ -196,13 +201,15 @@ const StyleDeclarations* CSSRule::Declarations() const {
     return parsed_.get();
 }
 
-CSSRuleList::CSSRuleList() = default;
+CSSRuleList::CSSRuleList() : version_(NextListVersion()) {}
 CSSRuleList::~CSSRuleList() = default;
 
 void CSSRuleList::Append(std::unique_ptr<CSSRule> rule) {
     const CSSSelector* selector = rule->selector();
     if (selector == nullptr) return;
     rule->order = static_cast<std::uint32_t>(rules_.size());
+    declaredWordsKnown_ = false;
+    version_ = NextListVersion();
     if (rules_.size() == rules_.capacity()) rules_.reserve(rules_.empty() ? 16 : rules_.size() * 2);
     std::vector<const CSSRule*>* bucket = nullptr;
     if (selector->element.empty()) {
@@ -221,7 +228,23 @@ void CSSRuleList::Append(std::unique_ptr<CSSRule> rule) {
     rules_.push_back(std::move(rule));
 }
 
+bool CSSRuleList::MayAnswer(std::string_view lowerProperty) const {
+    const auto firstWord = [](std::string_view name) { return name.substr(0, name.find('-')); };
+    if (!declaredWordsKnown_) {
+        declaredWords_.clear();
+        for (const auto& rule : rules_) {
+            const StyleDeclarations* declarations = rule->Declarations();
+            if (declarations == nullptr) continue;
+            for (const StyleProp& prop : declarations->Props()) declaredWords_.emplace(firstWord(prop.name));
+        }
+        declaredWordsKnown_ = true;
+    }
+    return declaredWords_.find(firstWord(lowerProperty)) != declaredWords_.end();
+}
+
 void CSSRuleList::Clear() {
+    declaredWordsKnown_ = false;
+    version_ = NextListVersion();
     byTag_.clear();
     byName_.clear();
     byClass_.clear();

@@ -78,6 +78,9 @@ struct HtmlNode {
     mutable HtmlStyleCache* style = nullptr;
     // The import-list record at which the element's conversion began.
     CDRecordNode* firstRecord = nullptr;
+    // Where the walk's memo keeps what it found for the node (0: nowhere
+    // yet); the memo checks that the place is the node's before it reads it.
+    mutable std::uint32_t memoSlot = 0;
 
     bool IsElement() const { return type == HtmlNodeType::kStartTag || type == HtmlNodeType::kStartEndTag; }
     bool Is(HtmlTag wanted) const { return IsElement() && tag == wanted; }

@@ -20,11 +20,19 @@ class RARIvoSession;
 namespace talix {
 
 class HtmlDocument;
+class WalkMemo;
 
 constexpr std::uint32_t kImportPathSize = 512;      // BasePath, ImageView
 constexpr std::uint32_t kReplicaOptionSize = 28;    // "ReplicaID=" and 16 hexadecimal digits
 constexpr int kFontStackDepth = 10;
 constexpr int kHtmlFontSizes = 7;
+// Face names met in font elements that the import remembers with their ids.
+constexpr int kRememberedFaces = 10;
+constexpr int kRememberedFaceName = 32;
+// Table nesting levels whose paragraph reference the walk keeps.
+constexpr int kImportTableLevels = 10;
+// The character set of the HTML when nothing names one (UTF-8).
+constexpr std::uint16_t kUtf8Charset = 171;
 
 // The import's text node and hotspot font, which the record builders read,
 // come first (builders/html_import_view.h).
@@ -116,6 +124,50 @@ struct HTMLImportContext : HTMLImportView {
     // The import's first block starts the body (the hand-on passes it on as
     // the output's restart flag).
     std::uint32_t firstBlockInBody = 0;
+
+    // What the walk keeps of the answers it asked for (its own, for the
+    // length of the walk; null outside it).
+    WalkMemo* walkMemo = nullptr;
+
+    // The first status of a record the import could not keep (out of
+    // memory): the conversion reports it even when later records went in.
+    std::uint16_t lostRecordStatus = 0;
+    // The Notes character set the HTML names ("charset=" of the options, else
+    // a content-type meta element of the head); the tree's text is already
+    // the platform's own.
+    std::uint16_t charset = kUtf8Charset;
+
+    // Switches the start of an element sets for its content and its close
+    // clears: the text of a style element is CSS, the head's text is
+    // dropped, the children of a script are not walked, the text of a link
+    // is written by the link itself, a link hotspot is open, the next image
+    // is not converted, whitespace of pre text is kept, a pass-thru span is
+    // open.
+    std::uint32_t inStyleElement = 0;
+    std::uint32_t inHead = 0;
+    std::uint32_t skipChildren = 0;
+    std::uint32_t skipText = 0;
+    std::uint32_t hotspotOpen = 0;
+    std::uint32_t skipNextImage = 0;
+    std::uint32_t inPre = 0;
+    std::uint32_t passthruOpen = 0;
+    // The point size of the open heading, 0 outside headings.
+    std::uint16_t headingSize = 0;
+
+    // Faces named by font elements, with the ids the item gave them.
+    char faceNames[kRememberedFaces][kRememberedFaceName + 1] = {};
+    std::uint8_t faceIds[kRememberedFaces] = {};
+    std::uint16_t faceCount = 0;
+
+    // The page colour of a body bgcolor: its colour index, and the colour
+    // record as stored in "$PaperColorEx".
+    double paperColor = 0;
+    std::uint8_t paperColorData[16] = {};
+    std::uint32_t paperColorLength = 0;
+
+    // The paragraph reference in force when the table of each level began
+    // (0: none).
+    std::uint16_t savedTablePab[kImportTableLevels + 1] = {};
 
     HTMLImportContext();
     ~HTMLImportContext();

@@ -77,20 +77,6 @@ bool Usable(const RecordProcessContext* context) { return context != nullptr && 
 
 } // namespace
 
-std::uint32_t ConvertHTMLTreeToRichText(const char*, RecordProcessContext* context, HTMLImportContext* import) {
-    if (context == nullptr || import == nullptr) return kArgumentError;
-    if (import->errorsOnly == 0 && import->parseErrors == 0 && import->document != nullptr) {
-        import->status = kOK;
-        // The tree walk converts the document here.
-    }
-    HandOnImportRecords(context, import);
-    import->document.reset();
-    if (import->parseErrors != 0) return kParserErrors;
-    if (import->handOnStatus != kOK) return import->handOnStatus;
-    if (import->parseWarnings != 0) return kParserWarnings;
-    return import->status;
-}
-
 STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* options, RecordProcessContext* context,
                       HTMLImportContext* given, std::uint16_t mode) {
     if (!Usable(context)) return kArgumentError;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "builders/append_gate.h"
 #include "core/record_forms.h"
@@ -34,15 +35,16 @@ CDRecordNode* FirstOf(CDRecordNode* node) {
 
 } // namespace
 
-STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
-                       HTMLImportContext* import) {
-    if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
-    CDRecordNode* node = NewRecordNode(record, signature, length);
+CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLImportContext* import) {
+    CDRecordNode* node = NewRecordNode(nullptr, signature, length);
     if (node == nullptr) {
         LogOutOfMemory(__LINE__);
-        return kOutOfMemory;
+        if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
     }
+    return node;
+}
 
+void LinkImportNode(CDRecordNode* node, HTMLImportContext* import) {
     if (import->insertAfter != nullptr) {
         LinkRecordNode(nullptr, import->insertAfter, node);
         import->insertAfter = node;
@@ -60,6 +62,41 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
         import->listTail = node;
     }
     import->lastAdded = node;
+}
+
+void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import) {
+    if (node == nullptr || import == nullptr) return;
+    if (import->listHead == node) import->listHead = node->next;
+    if (import->listTail == node) import->listTail = node->prev;
+    if (import->insertAfter == node) import->insertAfter = node->prev;
+    if (import->lastAdded == node) import->lastAdded = node->prev;
+    UnlinkRecordNode(nullptr, node);
+    FreeRecordNode(node);
+}
+
+bool ReplaceImportRecordBytes(CDRecordNode* node, const void* record, std::uint32_t length,
+                              HTMLImportContext* import) {
+    if (node == nullptr || record == nullptr || length == 0) return false;
+    CDRecordNode* fresh = NewImportNode(node->signature, length, import);
+    if (fresh == nullptr) return false;
+    std::memcpy(fresh->bytes, record, length);
+    std::swap(node->bytes, fresh->bytes);
+    std::swap(node->flags, fresh->flags);
+    node->length = length;
+    FreeRecordNode(fresh);
+    return true;
+}
+
+STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
+                       HTMLImportContext* import) {
+    if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
+    CDRecordNode* node = NewRecordNode(record, signature, length);
+    if (node == nullptr) {
+        LogOutOfMemory(__LINE__);
+        if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        return kOutOfMemory;
+    }
+    LinkImportNode(node, import);
     return kOK;
 }
 
@@ -76,31 +113,28 @@ void FreeImportRecords(HTMLImportContext* import) {
 
 STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import) {
     if (context == nullptr || import == nullptr) return kArgumentError;
-    CDRecordNode* first = FirstOf(import->listTail != nullptr ? import->listTail : import->listHead);
-    std::uint16_t index = 0;
-    for (CDRecordNode* node = first; node != nullptr; node = node->next) node->index = ++index;
-
+    CDRecordNode* first = import->listHead != nullptr ? import->listHead : FirstOf(import->listTail);
     RecordOutput* output = &context->output;
     if (output->item != nullptr) output->item->autoMergeText = 0;
     if (output->htmlImport == import) output->htmlImport = nullptr;
     output->restartBody = import->firstBlockInBody != 0 ? 1 : 0;
 
     STATUS firstFailure = kOK;
-    for (CDRecordNode* node = first; node != nullptr;) {
-        CDRecordNode* next = node->next;
+    std::uint16_t index = 0;
+    for (CDRecordNode* node = first; node != nullptr; node = node->next) {
+        node->index = ++index;
         const STATUS status = AppendRecord(node->bytes, node->signature, EvenLength(node->length), output);
         if (firstFailure == kOK) firstFailure = status;
         output->restartBody = 0;
-        FreeRecordNode(node);
-        if (next != nullptr) next->prev = nullptr;
-        node = next;
     }
     output->restartBody = 0;
-    import->insertAfter = import->listTail = import->listHead = import->lastAdded = nullptr;
+    // The nodes go once all are handed on: freed one by one between the
+    // gate's own allocations, the small blocks they leave make every large
+    // allocation of the gate slower, the more the longer the list.
+    import->listHead = first;
+    FreeImportRecords(import);
     if (import->handOnStatus == kOK) import->handOnStatus = firstFailure;
     return firstFailure;
 }
-
-STATUS CalcFontFromHTML(BuildContext*, HTMLImportContext*, void*) { return kOperationFailed; }
 
 } // namespace talix

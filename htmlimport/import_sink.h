@@ -18,10 +18,28 @@ struct RecordProcessContext;
 // when the length is odd; the node keeps the odd length) into the import's
 // record list: after the insertion cursor, which then moves onto it, or at
 // the end of the list. Returns 0, 263 when memory runs out (the list is
-// unchanged, and "Out of memory at <line> in html" is logged), or 1028 for a
-// null context or record.
+// unchanged, "Out of memory at <line> in html" is logged, and the context
+// keeps 263 as its lostRecordStatus), or 1028 for a null context or record.
 STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
-                       HTMLImportContext* import);
+                                 HTMLImportContext* import);
+
+// The two steps of AddImportRecord, for records an import lays out in
+// place: a node owning zeroed bytes of the length (one more when it is odd),
+// or null when memory runs out (logged, and kept as the context's
+// lostRecordStatus); and the linking of a node by the list's rule (after
+// the cursor, which moves onto it, else at the end), which also makes it
+// the context's lastAdded.
+CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLImportContext* import);
+void LinkImportNode(CDRecordNode* node, HTMLImportContext* import);
+
+// Takes a node out of the import's record list and frees it; a cursor or
+// an end of the list resting on it moves to the node before it.
+void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import);
+
+// Gives a node of the import's record list new bytes (a copy of length
+// bytes of record). False, with the node unchanged, when memory runs out.
+bool ReplaceImportRecordBytes(CDRecordNode* node, const void* record, std::uint32_t length,
+                                        HTMLImportContext* import);
 
 // Frees every node of the import's record list with the bytes it owns and
 // empties the list.

@@ -126,14 +126,24 @@ const StyleProp* StyleDeclarations::Find(std::string_view lowerName) const {
     return nullptr;
 }
 
+HtmlStyleCache* NodeStyleCache(const HtmlNode* node) {
+    if (node == nullptr) return nullptr;
+    if (node->style == nullptr) node->style = new HtmlStyleCache;
+    return node->style;
+}
+
 const StyleDeclarations* NodeStyle(const HtmlNode* node) {
     if (node == nullptr) return nullptr;
-    if (node->style != nullptr) return &node->style->declarations;
-    const HtmlAttr* attr = FindAttribute(node, "style");
-    if (attr == nullptr) return nullptr;
-    auto* cache = new HtmlStyleCache{StyleDeclarations(attr->value != nullptr ? attr->value : "")};
-    node->style = cache;
-    return &cache->declarations;
+    HtmlStyleCache* cache = node->style;
+    if (cache == nullptr || !cache->styleRead) {
+        const HtmlAttr* attr = FindAttribute(node, "style");
+        if (attr == nullptr && cache == nullptr) return nullptr;
+        cache = NodeStyleCache(node);
+        if (attr != nullptr) cache->declarations = StyleDeclarations(attr->value != nullptr ? attr->value : "");
+        cache->styleRead = true;
+        cache->hasStyle = attr != nullptr;
+    }
+    return cache->hasStyle ? &cache->declarations : nullptr;
 }
 
 } // namespace talix

@@ -10,6 +10,7 @@
 // quotes, parentheses and comments end at the end of the text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,14 +39,52 @@ private:
     std::vector<StyleProp> props_;
 };
 
-// The parsed inline style of a node, kept in the node for the document's life.
-struct HtmlStyleCache {
-    StyleDeclarations declarations;
+struct CSSRule;
+class CSSRuleList;
+
+// The rules of two rule lists that match an element, as the look-up from
+// the rules finds them, kept while the lists stay as they were: for each
+// list the rules whose selector matches with the element's class, then
+// those without class whose selector matches without comparing classes, in
+// document order.
+struct MatchedRules {
+    const CSSRuleList* lists[2] = {};
+    std::uint64_t versions[2] = {};
+    bool known = false;
+    std::vector<const CSSRule*> withClass[2];
+    std::vector<const CSSRule*> withoutClass[2];
 };
 
+// The answer of a search up the tree that passed the node, for the
+// question of that id (and the kind of search: restricted to the node's
+// group of elements, or not).
+struct UpwardAnswer {
+    std::uint32_t question = 0;
+    bool restricted = false;
+    bool found = false;
+    std::uint16_t source = 0;
+    std::string value;
+};
+
+// What the look-ups keep of a node for the document's life: its parsed
+// inline style, the rules that match it, and the answers of searches up the
+// tree that passed it (kept while the rule lists stay as they were).
+struct HtmlStyleCache {
+    StyleDeclarations declarations;
+    bool styleRead = false;        // the style attribute was looked for
+    bool hasStyle = false;         // and found
+    MatchedRules rules;
+    const CSSRuleList* upwardLists[2] = {};
+    std::uint64_t upwardVersions[2] = {};
+    std::vector<UpwardAnswer> upward;
+};
+
+// The node's cache, made on the first call. Throws std::bad_alloc.
+HtmlStyleCache* NodeStyleCache(const HtmlNode* node);
+
 // The node's parsed "style" attribute: parsed on the first call and kept in
-// the node; null when the node has no style attribute (the attribute is then
-// looked for again at the next call). Throws std::bad_alloc.
+// the node; null when the node has no style attribute. Throws
+// std::bad_alloc.
 const StyleDeclarations* NodeStyle(const HtmlNode* node);
 
 } // namespace talix

@@ -1,6 +1,12 @@
 // Look-ups over the inline style, the rule lists and the tree.
 #include "htmlimport/style_lookup.h"
 
+#include <algorithm>
+#include <array>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 #include "core/temp_directory.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/css_text.h"
@@ -44,26 +50,55 @@ TagGroup GroupOf(const HtmlNode* node) {
     }
 }
 
-// One pass over one list: the first candidate rule that matches and holds
-// the property.
-// classKey: the element's class in lower case, or null when no rule that
-// names only a class can match (the second pass, or no class value).
-StyleValue ScanRules(const CSSRuleList* list, const HtmlNode* element, const HtmlAttr* classAttribute,
-                     const std::string* classKey, std::string_view property, bool classless) {
-    StyleValue found;
-    if (list == nullptr || list->Empty()) return found;
-    list->FirstCandidate(element, classless ? nullptr : classKey, [&](const CSSRule& rule) {
-        const CSSSelector* selector = rule.selector();
-        if (classless ? !selector->className.empty() : !ClassMatches(classAttribute, selector->className))
-            return false;
-        if (selector->outer != nullptr && MatchCSSContext(selector->outer, element->parent, classless) == 0)
-            return false;
-        const StyleDeclarations* declarations = rule.Declarations();
-        if (declarations == nullptr) return false;
-        found = FindStyleValueLower(declarations, property);
-        return found.has_value();
-    });
-    return found;
+// Whether a candidate rule matches the element: in the first pass with its
+// class (the whole class attribute against the rule's class), in the second
+// only when it names no class, comparing no classes up the tree.
+bool RuleMatches(const CSSRule& rule, const HtmlNode* element, const HtmlAttr* classAttribute, bool classless) {
+    const CSSSelector* selector = rule.selector();
+    if (classless ? !selector->className.empty() : !ClassMatches(classAttribute, selector->className)) return false;
+    return selector->outer == nullptr || MatchCSSContext(selector->outer, element->parent, classless) != 0;
+}
+
+// The rules of the two lists that match the element in each pass, found
+// once for each state of the lists and kept with the element.
+const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, const CSSRuleList* second) {
+    MatchedRules& matched = NodeStyleCache(element)->rules;
+    const CSSRuleList* lists[2] = {first, second};
+    bool current = matched.known;
+    for (int n = 0; n < 2 && current; ++n)
+        current = matched.lists[n] == lists[n] && (lists[n] == nullptr || matched.versions[n] == lists[n]->Version());
+    if (current) return matched;
+
+    const HtmlAttr* classAttribute = FindAttribute(element, "class");
+    const bool withClass = classAttribute != nullptr && classAttribute->value != nullptr;
+    const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
+    for (int n = 0; n < 2; ++n) {
+        matched.lists[n] = lists[n];
+        matched.versions[n] = lists[n] != nullptr ? lists[n]->Version() : 0;
+        matched.withClass[n].clear();
+        matched.withoutClass[n].clear();
+        if (lists[n] == nullptr || lists[n]->Empty()) continue;
+        for (const bool classless : {false, true}) {
+            std::vector<const CSSRule*>& into = classless ? matched.withoutClass[n] : matched.withClass[n];
+            lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
+                if (RuleMatches(rule, element, classAttribute, classless)) into.push_back(&rule);
+                return false;
+            });
+        }
+    }
+    matched.known = true;
+    return matched;
+}
+
+// The first rule of the list's pass that holds the property.
+StyleValue ScanRules(const std::vector<const CSSRule*>& rules, std::string_view property) {
+    for (const CSSRule* rule : rules) {
+        const StyleDeclarations* declarations = rule->Declarations();
+        if (declarations == nullptr) continue;
+        StyleValue found = FindStyleValueLower(declarations, property);
+        if (found.has_value()) return found;
+    }
+    return std::nullopt;
 }
 
 StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const char* property,
@@ -72,16 +107,27 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s", property);
     const HtmlNode* element = NearestElement(node);
     if (element == nullptr) return std::nullopt;
-    const HtmlAttr* classAttribute = FindAttribute(element, "class");
-    const bool withClass = classAttribute != nullptr && classAttribute->value != nullptr;
-    const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
+    if (first != nullptr && first->Empty()) first = nullptr;
+    if (second != nullptr && second->Empty()) second = nullptr;
+    if (first == nullptr && second == nullptr) return std::nullopt;
+    const MatchedRules& matched = Matched(element, first, second);
+    // Lists with no rule for the element, or none of whose rules declares
+    // the property (or a shorthand of it), are not scanned.
+    auto holds = [&](int n) { return !matched.withClass[n].empty() || !matched.withoutClass[n].empty(); };
+    const bool firstMay = first != nullptr && holds(0) && first->MayAnswer(lowerName);
+    const bool secondMay = second != nullptr && holds(1) && second->MayAnswer(lowerName);
+    if (!firstMay && !secondMay) return std::nullopt;
     for (const bool classless : {false, true}) {
         if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s Step %d", property, classless ? 2 : 1);
-        const std::string* key = withClass ? &classKey : nullptr;
-        StyleValue fromFirst = ScanRules(first, element, classAttribute, key, lowerName, classless);
-        if (fromFirst.has_value()) return fromFirst;
-        StyleValue fromSecond = ScanRules(second, element, classAttribute, key, lowerName, classless);
-        if (fromSecond.has_value()) return fromSecond;
+        const auto& rules = classless ? matched.withoutClass : matched.withClass;
+        if (firstMay) {
+            StyleValue fromFirst = ScanRules(rules[0], lowerName);
+            if (fromFirst.has_value()) return fromFirst;
+        }
+        if (secondMay) {
+            StyleValue fromSecond = ScanRules(rules[1], lowerName);
+            if (fromSecond.has_value()) return fromSecond;
+        }
     }
     return std::nullopt;
 }
@@ -127,47 +173,144 @@ int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node, bool igno
     return 1;
 }
 
+namespace {
+
+// The ids of the questions asked up the tree: one per distinct property,
+// attribute and tag names. Questions beyond kMostQuestions are not kept.
+constexpr std::size_t kMostQuestions = 4096;
+
+std::uint32_t QuestionId(const char* property, const char* attribute, const char* const tags[3]) {
+    using Names = std::array<std::string, 5>;
+    static std::unordered_map<std::uint64_t, std::vector<std::pair<Names, std::uint32_t>>> ids;
+    static std::uint32_t count = 0;
+    const char* const parts[5] = {property, attribute, tags[0], tags[1], tags[2]};
+    std::uint64_t hash = 1469598103934665603ull;
+    for (const char* part : parts) {
+        for (const char* c = part; c != nullptr && *c != '\0'; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+        hash = (hash ^ 0x1f) * 1099511628211ull;
+    }
+    auto same = [&](const Names& names) {
+        for (int n = 0; n < 5; ++n)
+            if (names[n] != (parts[n] != nullptr ? parts[n] : "")) return false;
+        return true;
+    };
+    std::vector<std::pair<Names, std::uint32_t>>& bucket = ids[hash];
+    for (const auto& [names, id] : bucket)
+        if (same(names)) return id;
+    if (count >= kMostQuestions) return 0;
+    Names names;
+    for (int n = 0; n < 5; ++n) names[n] = parts[n] != nullptr ? parts[n] : "";
+    bucket.emplace_back(std::move(names), ++count);
+    return count;
+}
+
+// The node's kept answers, emptied when the rule lists changed since.
+std::vector<UpwardAnswer>& KeptAnswers(const HtmlNode* node, const CSSRuleList* first, const CSSRuleList* second) {
+    HtmlStyleCache* cache = NodeStyleCache(node);
+    const CSSRuleList* lists[2] = {first, second};
+    for (int n = 0; n < 2; ++n) {
+        const std::uint64_t version = lists[n] != nullptr ? lists[n]->Version() : 0;
+        if (cache->upwardLists[n] == lists[n] && cache->upwardVersions[n] == version) continue;
+        cache->upward.clear();
+        cache->upwardLists[n] = lists[n];
+        cache->upwardVersions[n] = version;
+    }
+    return cache->upward;
+}
+
+// What one element answers: its property (inline style, then the rules),
+// then its attribute, then its name among the tags.
+bool OwnAnswer(const HtmlNode* at, const char* property, const char* attribute, const char* const tags[3],
+               const CSSRuleList* first, const CSSRuleList* second, std::string* value, std::uint16_t* source) {
+    const bool tracing = Tracing();
+    if (tracing && at->name != nullptr) plat::LogLine(0, "StyleAttrElem: node_->element=%s", at->name);
+    if (property != nullptr && property[0] != '\0') {
+        StyleValue found = FindStyleValue(at, property, first, second);
+        if (found.has_value()) {
+            if (tracing) plat::LogLine(0, "StyleAttrElem: found propname with value=%s", found->c_str());
+            *source = kStyleFromCSS;
+            *value = std::move(*found);
+            return true;
+        }
+    }
+    if (attribute != nullptr && attribute[0] != '\0') {
+        if (const HtmlAttr* attr = FindAttribute(at, attribute); attr != nullptr) {
+            *value = attr->value != nullptr ? attr->value : "";
+            if (tracing) plat::LogLine(0, "StyleAttrElem: found attribute with value=%s", value->c_str());
+            *source = kStyleFromAttribute;
+            return true;
+        }
+    }
+    if (at->IsElement() && at->name != nullptr) {
+        for (std::uint16_t n = 0; n < 3; ++n) {
+            if (tags[n] == nullptr || !EqualNoCase(at->name, tags[n])) continue;
+            *source = static_cast<std::uint16_t>(kStyleFromTag1 + n);
+            *value = tags[n];
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char* attribute, const char* tag1,
                          const char* tag2, const char* tag3, std::uint16_t* source, bool searchUp,
                          const CSSRuleList* first, const CSSRuleList* second) {
     if (source != nullptr) *source = kStyleNotFound;
     if (node == nullptr) return std::nullopt;
-    const bool tracing = Tracing();
-    if (tracing)
+    if (Tracing())
         plat::LogLine(0, "StyleAttrElem: propname=%s  attrname=%s", property != nullptr ? property : "(null)",
                       attribute != nullptr ? attribute : "(null)");
-    const bool withProperty = property != nullptr && property[0] != '\0';
-    const bool withAttribute = attribute != nullptr && attribute[0] != '\0';
     const char* const tags[3] = {tag1, tag2, tag3};
+    // An empty list answers nothing: it counts as none, so that the answers
+    // kept for callers that pass it and for those that do not are shared.
+    if (first != nullptr && first->Empty()) first = nullptr;
+    if (second != nullptr && second->Empty()) second = nullptr;
+    std::string value;
+    std::uint16_t from = kStyleNotFound;
+    if (!searchUp) {
+        if (!OwnAnswer(node, property, attribute, tags, first, second, &value, &from)) return std::nullopt;
+        if (source != nullptr) *source = from;
+        return value;
+    }
+
+    // Up the tree: an element of the block or table group searches no
+    // higher than its ancestors of the same group. The answer found is kept
+    // at every node the search passed, so that the searches of the elements
+    // below them end there.
     const TagGroup group = GroupOf(node);
+    const bool restricted = group != TagGroup::kNone;
+    const std::uint32_t question = QuestionId(property, attribute, tags);
+    std::vector<const HtmlNode*> passed;
+    bool found = false;
     for (const HtmlNode* at = node; at != nullptr; at = at->parent) {
-        if (at != node && (!searchUp || (group != TagGroup::kNone && GroupOf(at) != group))) break;
-        if (tracing && at->name != nullptr) plat::LogLine(0, "StyleAttrElem: node_->element=%s", at->name);
-        if (withProperty) {
-            StyleValue value = FindStyleValue(at, property, first, second);
-            if (value.has_value()) {
-                if (tracing) plat::LogLine(0, "StyleAttrElem: found propname with value=%s", value->c_str());
-                if (source != nullptr) *source = kStyleFromCSS;
-                return value;
+        if (at != node && restricted && GroupOf(at) != group) break;
+        if (question != 0) {
+            const std::vector<UpwardAnswer>& kept = KeptAnswers(at, first, second);
+            const auto known = std::find_if(kept.begin(), kept.end(), [&](const UpwardAnswer& answer) {
+                return answer.question == question && answer.restricted == restricted;
+            });
+            if (known != kept.end()) {
+                found = known->found;
+                from = known->source;
+                value = known->value;
+                break;
             }
         }
-        if (withAttribute) {
-            if (const HtmlAttr* attr = FindAttribute(at, attribute); attr != nullptr) {
-                std::string value = attr->value != nullptr ? attr->value : "";
-                if (tracing) plat::LogLine(0, "StyleAttrElem: found attribute with value=%s", value.c_str());
-                if (source != nullptr) *source = kStyleFromAttribute;
-                return value;
-            }
-        }
-        if (at->IsElement() && at->name != nullptr) {
-            for (std::uint16_t n = 0; n < 3; ++n) {
-                if (tags[n] == nullptr || !EqualNoCase(at->name, tags[n])) continue;
-                if (source != nullptr) *source = static_cast<std::uint16_t>(kStyleFromTag1 + n);
-                return std::string(tags[n]);
-            }
+        passed.push_back(at);
+        if (OwnAnswer(at, property, attribute, tags, first, second, &value, &from)) {
+            found = true;
+            break;
         }
     }
-    return std::nullopt;
+    if (question != 0) {
+        for (const HtmlNode* at : passed)
+            KeptAnswers(at, first, second).push_back(UpwardAnswer{question, restricted, found, from, found ? value : ""});
+    }
+    if (!found) return std::nullopt;
+    if (source != nullptr) *source = from;
+    return value;
 }
 
 StyleValue FindInheritedAttr(const HtmlNode* node, const char* name, const char* tag1, const char* tag2) {

@@ -35,7 +35,9 @@ int TIDY_CALL SourceGetByte(void* data) { return static_cast<RecordTextSource*>(
 void TIDY_CALL SourceUngetByte(void* data, byte value) { static_cast<RecordTextSource*>(data)->Unget(value); }
 Bool TIDY_CALL SourceAtEnd(void* data) { return static_cast<RecordTextSource*>(data)->AtEnd() ? yes : no; }
 
-void Configure(TidyDoc doc, const TidyParseRequest& request) {
+} // namespace
+
+void ConfigureImportParser(TidyDoc doc, bool xmlInput) {
     tidySetReportFilter(doc, Silence);
     tidyOptSetBool(doc, TidyQuiet, yes);
     tidyOptSetBool(doc, TidyShowInfo, no);
@@ -55,8 +57,10 @@ void Configure(TidyDoc doc, const TidyParseRequest& request) {
     tidyOptSetBool(doc, TidyMark, no);
     tidyOptSetValue(doc, TidyEmptyTags, kEmptyInlineTags);
     tidyOptSetValue(doc, TidyInlineTags, kInlineTags);
-    if (request.xmlInput) tidyOptSetBool(doc, TidyXmlTags, yes);
+    if (xmlInput) tidyOptSetBool(doc, TidyXmlTags, yes);
 }
+
+namespace {
 
 struct CopyState {
     TidyDoc doc;
@@ -146,7 +150,7 @@ void RunParse(void* data) {
         job->status = kOutOfMemory;
         return;
     }
-    Configure(doc, request);
+    ConfigureImportParser(doc, request.xmlInput);
     if (request.records != nullptr) {
         TidyInputSource source;
         tidyInitSource(&source, request.records, SourceGetByte, SourceUngetByte, SourceAtEnd);

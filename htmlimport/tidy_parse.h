@@ -13,6 +13,8 @@
 #include <memory>
 #include <string_view>
 
+#include <tidy/tidy.h>
+
 #include "core/statuses.h"
 #include "htmlimport/html_dom.h"
 
@@ -36,6 +38,11 @@ struct TidyParseResult {
     unsigned errors = 0;     // the library's counts of the parse
     unsigned warnings = 0;
 };
+
+// Sets a fresh document of the library up as the import parses with: its
+// diagnostics silenced and counted, UTF-8 input, nothing changed that the
+// import would see, the import's own tags declared; XML input when asked.
+void ConfigureImportParser(TidyDoc doc, bool xmlInput);
 
 // Parses the input and copies the tree. Returns 0 (the document is set,
 // also when the library counted errors) or 263 when memory or a stack for

@@ -19,6 +19,9 @@ printf '\000<p>caf\303\251 <b><b>x</b></b></p><table><thead><tr><td rowspan=3>a<
   >"$corpus/html/prose"
 printf '\201<html xmlns:o="urn:schemas-microsoft-com:office:office"><body><p class=MsoListBullet><![if !supportLists]>*<![endif]>x<o:p></o:p></p><ul><ul><p>y</ul></ul><img src="cid:a">' \
   >"$corpus/html/word"
+# The walk's elements: style rules, headings, fonts, breaks, pre, rules, blocks and the page colour.
+printf '\000<style>p.a{color:red;font-size:12px}</style><h2 dir=rtl>T</h2><font face="Arial" size=+2 color=blue>f<br>g</font><pre>a\nb</pre><hr><blockquote><div style="border:1px solid;margin-left:2em">q</div></blockquote><body bgcolor=white>' \
+  >"$corpus/html/walk"
 # The style code's first byte picks units and nesting; the rest is the sheet
 # and the style attribute.
 printf '\000p.a, div p { margin: 1px 2px 3px; border: 2px solid #ff0000 } @import x; .b{background:url(x) no-repeat}' \
@@ -32,6 +35,12 @@ for target in build/fuzz/fuzz/*_fuzz; do
   [ "$name" = driver_call_fuzz ] && seeds="$corpus/driver"
   [ "$name" = html_import_fuzz ] && seeds="$corpus/html"
   [ "$name" = style_sheet_fuzz ] && seeds="$corpus/css"
+  # Seeds kept with the sources, for targets whose input is binary.
+  if [ -d "fuzz/seeds/$name" ]; then
+    mkdir -p "$corpus/$name"
+    cp fuzz/seeds/"$name"/* "$corpus/$name/"
+    seeds="$corpus/$name"
+  fi
   echo "== $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$seeds" 2>&1 | tail -n 3
 done

@@ -13,7 +13,7 @@ ChunkOfItem::~ChunkOfItem() {
 
 bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
                        const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode) {
-    const bool create = use == ItemUse::kCreate;
+    const bool create = use == ItemUse::kCreate || use == ItemUse::kReplace;
     if (!IsNoteArgument(noteArg)) {
         *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", noteArg.c_str());
         return false;
@@ -36,7 +36,7 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
                              static_cast<unsigned>(values.front().type));
             return false;
         }
-        if (use != ItemUse::kRead && !ItemUndamaged(command, itemName, values)) {
+        if ((use == ItemUse::kWrite || use == ItemUse::kCreate) && !ItemUndamaged(command, itemName, values)) {
             *exitCode = kExitFailed;
             return false;
         }
@@ -50,6 +50,13 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
     if (status != talix::kOK || item_->connected == 0) {
         *exitCode = Fail("cannot connect to item '%s': %s", itemName.c_str(), StatusMessage(status).c_str());
         return false;
+    }
+    if (use == ItemUse::kReplace) {
+        status = item_->CreateBlankRichTextItem();
+        if (status != talix::kOK) {
+            *exitCode = Fail("cannot make item '%s' blank: %s", itemName.c_str(), StatusMessage(status).c_str());
+            return false;
+        }
     }
     chunk_ = item_->DefineChunk(plat::NativeToLmbcs(definition).c_str());
     if (chunk_ == nullptr) {

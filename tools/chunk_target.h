@@ -13,9 +13,10 @@
 
 namespace talix_cli {
 
-// What a command does with the item: reads it, writes it back, or writes
-// it back and creates it when it is missing.
-enum class ItemUse { kRead, kWrite, kCreate };
+// What a command does with the item: reads it, writes it back, writes it
+// back and creates it when it is missing, or writes it anew from a blank
+// item (whatever it held, damaged or not, gives way).
+enum class ItemUse { kRead, kWrite, kCreate, kReplace };
 
 class ChunkOfItem {
 public:
@@ -25,7 +26,8 @@ public:
     ChunkOfItem& operator=(const ChunkOfItem&) = delete;
     // Prints the reason and returns false when the item cannot be reached
     // (with kCreate, a missing item is created blank), when an item to be
-    // written back is damaged, or when the definition does not parse.
+    // written back is damaged, when a blank item cannot be made for
+    // kReplace, or when the definition does not parse.
     bool Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
               const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode);
     ZervaRTChunk* chunk() const { return chunk_; }

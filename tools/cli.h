@@ -130,6 +130,7 @@ int RunCount(const Command& command, const std::vector<std::string>& args);
 int RunDesign(const Command& command, const std::vector<std::string>& args);
 int RunCreateDesign(const Command& command, const std::vector<std::string>& args);
 int RunAppend(const Command& command, const std::vector<std::string>& args);
+int RunImportHtml(const Command& command, const std::vector<std::string>& args);
 int RunEdit(const Command& command, const std::vector<std::string>& args);
 int RunQuery(const Command& command, const std::vector<std::string>& args);
 int RunGetProperty(const Command& command, const std::vector<std::string>& args);

@@ -29,6 +29,7 @@ struct CommandOptions {
     std::vector<std::string> columns;
     bool numeric = false;
     bool reverse = false;
+    bool replace = false;
     const char* Value(const char* name) const {
         auto found = values.find(name);
         return found != values.end() ? found->second.c_str() : nullptr;
@@ -53,6 +54,7 @@ bool TakeOptions(const Command& command, std::vector<std::string>* args, const s
             known = true;
             if (name == "numeric") options->numeric = true;
             if (name == "reverse") options->reverse = true;
+            if (name == "replace") options->replace = true;
         }
         for (const std::string& each : valued) {
             if (each != name) continue;
@@ -92,6 +94,14 @@ bool NoteIdOf(const std::string& dbPath, const std::string& noteArg, plat::NOTEI
     if (!IsNoteArgument(noteArg) || !db.Open(dbPath, false) || !note.Open(db.handle(), noteArg)) return false;
     plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, id);
     return true;
+}
+
+// HTML appended to the chunk: a file (its path as given), or HTML text,
+// which the import reads as UTF-8 unless the options name another set, as
+// it stands.
+talix::STATUS AppendHtmlSource(ZervaRTChunk* chunk, const std::string& kind, const std::string& source,
+                               const char* options) {
+    return chunk->AppendHTML(kind.c_str(), source.c_str(), options);
 }
 
 // The argument count of each WHAT of append: the least and the most.
@@ -211,9 +221,7 @@ talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::stri
         const std::string name = a.size() > 1 ? Lmbcs(a[1]) : std::string();
         return chunk->AppendFileAttachment(a[0].c_str(), name.empty() ? nullptr : name.c_str(), 0, optionText);
     }
-    // html
-    const std::string source = a[0] == "file" || a[0] == "FILE" ? a[1] : Lmbcs(a[1]);
-    return chunk->AppendHTML(a[0].c_str(), source.c_str(), optionText);
+    return AppendHtmlSource(chunk, a[0], a[1], optionText);
 }
 
 talix::STATUS RunEditAction(const std::string& action, const std::vector<std::string>& a,
@@ -286,6 +294,20 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     const talix::STATUS status = RunAppendKind(what, rest, options, &target, &usage);
     if (usage) return UsageError(command, "%s needs numbers of 0 to 65535 where it takes counts", what.c_str());
     return SaveAfterMethod("append " + what, &target, status);
+}
+
+int RunImportHtml(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    CommandOptions options;
+    if (!TakeOptions(command, &args, {"options"}, {"replace"}, &options, &exitCode)) return exitCode;
+    if (args.size() != 4)
+        return UsageError(command, "import-html needs a database, a note, an item name and an HTML file");
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], "Everything",
+                     options.replace ? ItemUse::kReplace : ItemUse::kCreate, &exitCode))
+        return exitCode;
+    return SaveAfterMethod("import-html", &target, AppendHtmlSource(target.chunk(), "file", args[3], options.Value("options")));
 }
 
 int RunEdit(const Command& command, const std::vector<std::string>& given) {

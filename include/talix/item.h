@@ -185,8 +185,9 @@ public:
     std::uint16_t MergeWithCDFONTTABLE(const void* fontTable, std::uint16_t unused, std::uint32_t length);
     // Merges another note's font table into this one's (id changes: session font map); returns 0 or the failure.
     std::uint16_t MergeFontTables(std::uint32_t noteHandle);
-    // Adds an internal mapping between a named style, a face and a font id.
-    void CreateInternalStyleMapping(const char* styleName, const char* faceName, std::uint32_t fontId);
+    // Appends a font mapping of the generation (flags 0x10) with its opening
+    // and closing markup, each kept whole.
+    void CreateInternalStyleMapping(const char* opening, const char* closing, std::uint32_t fontId);
     // The internal or external style mapping of a font id, or null.
     talix::StyleMappingInfo* GetStyleMappingByFontID(std::uint32_t fontId, int internal);
     // Deletes every internal (internal not 0) or external style mapping.

@@ -109,8 +109,20 @@ TEST_F(GateTest, DropsAndMergesRecords) {
     AppendAll({Definition(0), Text("b"), Reference(0)});
     EXPECT_EQ(ReadWord(Nodes().back()->bytes + 2), 4);
 
+    // A reference merged into the one before it takes the id the gate gives
+    // the new one: an id requested for it is used up there, not left for
+    // the next definition.
+    AppendAll({Text("c"), Reference(4)});
+    output_.requestedParagraphId = 2;
+    AppendAll({Reference(9), Definition(0)});
+    const auto merged = Nodes();
+    EXPECT_EQ(merged[merged.size() - 2]->signature, kReference);
+    EXPECT_EQ(ReadWord(merged[merged.size() - 2]->bytes + 2), 2);
+    EXPECT_EQ(ReadWord(merged.back()->bytes + 4), 5);
+    EXPECT_EQ(output_.requestedParagraphId, 0);
+
     // The session keeps a copy of the last record appended.
-    EXPECT_EQ(session_.workArea->lastRecord[0], kReference);
+    EXPECT_EQ(session_.workArea->lastRecord[0], kDefinition & 0xFF);
 }
 
 TEST_F(GateTest, ImageDataItemsHoldNoTextOrParagraphs) {
@@ -243,6 +255,27 @@ TEST_F(GateTest, LengthsFollowTheRecord) {
     EXPECT_EQ(Nodes().back()->length, 14u);
     EXPECT_EQ(ReadWord(Nodes().back()->bytes + 2), 14);
 
+    // A table begin and a cell shorter than their structures are completed
+    // to them, their length bytes saying 14 and 18; a longer cell keeps its
+    // length.
+    FixtureRecord shortBegin = TableBegin(40);
+    shortBegin.bytes.resize(10);
+    FixtureRecord shortCell = Cell(0, 100, 2000);
+    shortCell.bytes.resize(12);
+    FixtureRecord longCell = Cell(1, 2000, 4000);
+    longCell.bytes.resize(20, 0x5A);
+    AppendAll({shortBegin, shortCell, Text("x"), longCell, Text("y"), HostRecord(kTableEnd, 8)});
+    std::vector<std::size_t> lengths;
+    for (const auto* node : Nodes()) {
+        if (node->signature == kTableBegin || node->signature == kCell) {
+            lengths.push_back(node->length);
+            EXPECT_EQ(node->bytes[1], node->length);
+        }
+    }
+    EXPECT_EQ(lengths, (std::vector<std::size_t>{14, 18, 20}));
+    for (const auto* node : Nodes())
+        if (node->signature == kCell && node->length == 20) EXPECT_EQ(node->bytes[19], 0x5A);
+
     // Records the output cannot hold are refused.
     FixtureRecord huge = HostRecord(0xFF85, 8);
     huge.bytes.resize(talix::kOutputSegmentCapacity + 2);
@@ -250,7 +283,7 @@ TEST_F(GateTest, LengthsFollowTheRecord) {
     FixtureRecord cut = HostRecord(0xFF85, 8);
     cut.bytes.resize(3);
     EXPECT_EQ(Append(cut), talix::kArgumentError);
-    EXPECT_EQ(Nodes().size(), 2u);
+    EXPECT_EQ(Nodes().size(), 9u);
     EXPECT_EQ(talix_test::CheckStructure(List()), "");
 }
 

@@ -19,6 +19,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/temp_directory.h"
 #include "engine/record_process.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
@@ -218,6 +219,21 @@ TEST_F(HotspotBuilders, HypertextLinksPointAtANoteOfTheLinkDatabase) {
     EXPECT_EQ(ReadWord(names->bytes + 6), 11);
     EXPECT_EQ(Text(names, 26, 18), "WikiLinkTagPage ()");
     EXPECT_EQ(ReadWord(names->bytes + 10), 7);
+
+    EXPECT_EQ(g_messages, std::vector<std::string>{"Adding hypertext link to Page..."});
+
+    // The process-wide switch silences the message, whatever the item says.
+    g_messages.clear();
+    Restart();
+    item_.suppressMessages = 1;
+    ASSERT_EQ(talix::AppendHypertextLink("Other", "", id, nullptr, context_.get()), 0);
+    EXPECT_EQ(g_messages, std::vector<std::string>{"Adding hypertext link to Other..."});
+    Restart();
+    item_.suppressMessages = 0;
+    talix::g_suppressMessages = 1;
+    ASSERT_EQ(talix::AppendHypertextLink("Quiet", "", id, nullptr, context_.get()), 0);
+    talix::g_suppressMessages = 0;
+    EXPECT_EQ(g_messages.size(), 1u);
 
     // A note the database does not hold: its status, nothing written.
     Restart();

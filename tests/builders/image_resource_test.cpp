@@ -185,8 +185,7 @@ TEST_F(ImageResources, PicturesOfARecordListAreWrittenToFiles) {
 }
 
 TEST_F(ImageResources, TheImageResourceOfRealDataExportsItsPicture) {
-    const auto source = talix_test::SharedDxlDir() / "testDbDesign" / "imageres-untitled2.xml";
-    if (talix_test::SharedDxlDir().empty() || !std::filesystem::exists(source)) GTEST_SKIP() << "no shared DXL data";
+    const auto source = talix_test::SampleDxlDir() / "imageres-untitled2.xml";
     plat::DxlImportResult result;
     ASSERT_EQ(plat::DxlImportFile(db_, source.string().c_str(), &result), 0) << result.error;
     const std::string file = dir_.file("untitled.gif");

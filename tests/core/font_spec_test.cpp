@@ -174,6 +174,18 @@ TEST(FontSpecTest, MergeIntoExistingRunsAndColours) {
     EXPECT_EQ(color.flags, kColorHighlightYellow);
     EXPECT_EQ(needed, 1);
 
+    // A new colour keeps the highlight the run has; a highlight word adds
+    // its flag to it; BLACK drops the RGB value and keeps the highlights.
+    color = ColorValue{kColorHighlightPink, 0, 0, 0, 0};
+    merge("RED", &font, &color);
+    EXPECT_EQ(color.flags, kColorIsRGB | kColorHighlightPink);
+    EXPECT_EQ(color.red, 0xFF);
+    merge("HIGHLIGHTBLUE", &font, &color);
+    EXPECT_EQ(color.flags, kColorIsRGB | kColorHighlightPink | kColorHighlightBlue);
+    merge("BLACK", &font, &color);
+    EXPECT_EQ(color.flags, kColorHighlightPink | kColorHighlightBlue);
+    EXPECT_EQ(needed, 1);
+
     // Without a colour value the font specification's own colour carries the RGB
     // and keeps its highlight.
     merge("RGB10,20,30 HIGHLIGHTYELLOW", &font, nullptr);

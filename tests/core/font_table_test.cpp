@@ -156,11 +156,19 @@ TEST_F(FontTableTest, LoadsTheNoteFacesAfterTheFixedOnes) {
     EXPECT_EQ(bare->RecordFontFaces(nullptr), 0);
     EXPECT_EQ(bare->work->faceCount, 8);
 
-    // A table stored as text, or claiming more faces than it holds.
+    // A "$Fonts" stored as text (as views keep the names of their fonts):
+    // the item is usable with the standard faces alone, the log says why,
+    // and no face is written over the text.
     plat::NOTEHANDLE text = NewNote();
     ASSERT_EQ(plat::ItemSetText(text, "$Fonts", "5", 1), 0);
     item = Connect(text);
-    EXPECT_EQ(item->InitialFontTable(), 257);
+    plat::LogClearRecent();
+    EXPECT_EQ(item->InitialFontTable(), 0);
+    EXPECT_EQ(item->work->faceCount, 8);
+    EXPECT_EQ(FaceName(item, 5), "<none>");
+    const std::vector<plat::LogEntry> log = plat::LogRecent();
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().text.find("is not a font table"), std::string::npos) << log.back().text;
     EXPECT_EQ(item->AddToFontTable("Arial", 0), 0);
     plat::WORD type = 0;
     StoredValue(text, &type);
@@ -326,23 +334,31 @@ TEST_F(FontTableTest, FontSpecificationsNameFacesOfTheTable) {
 
 TEST_F(FontTableTest, StyleMappings) {
     auto* item = new ZervaRTItem(session.get());
-    item->CreateInternalStyleMapping("Heading", "Arial", 0x0A000105);
-    item->CreateInternalStyleMapping(std::string(200, 's').c_str(), std::string(50, 'f').c_str(), 0x0A000105);
-    item->CreateInternalStyleMapping("Body", nullptr, 0x0C000001);
+    item->CreateInternalStyleMapping("<b>", "</b>", 0x0A000105);
+    // Markup longer than its place is kept whole, never cut inside a tag.
+    const std::string opening = "<span style=\"" + std::string(200, 's') + "\">";
+    const std::string closing = "</sub></sup></s></u></i></b></font>";
+    item->CreateInternalStyleMapping(opening.c_str(), closing.c_str(), 0x0A000105);
+    item->CreateInternalStyleMapping("<i>", nullptr, 0x0C000001);
 
     StyleMappingInfo* found = item->GetStyleMappingByFontID(0x0A000105, 1);
     ASSERT_NE(found, nullptr);
-    EXPECT_STREQ(found->styleName, "Heading");
-    EXPECT_STREQ(found->faceName, "Arial");
+    EXPECT_STREQ(MappingOpening(*found), "<b>");
+    EXPECT_STREQ(MappingClosing(*found), "</b>");
+    EXPECT_EQ(found->flags, 0x10);
     ASSERT_NE(found->next, nullptr);
-    EXPECT_EQ(std::string(found->next->styleName), std::string(127, 's'));
-    EXPECT_EQ(std::string(found->next->faceName), std::string(31, 'f'));
-    EXPECT_STREQ(item->GetStyleMappingByFontID(0x0C000001, 1)->styleName, "Body");
+    EXPECT_EQ(MappingOpening(*found->next), opening);
+    EXPECT_EQ(MappingClosing(*found->next), closing);
+    EXPECT_STREQ(MappingOpening(*item->GetStyleMappingByFontID(0x0C000001, 1)), "<i>");
+    EXPECT_STREQ(MappingClosing(*item->GetStyleMappingByFontID(0x0C000001, 1)), "");
     EXPECT_EQ(item->GetStyleMappingByFontID(0x0A000105, 0), nullptr);   // not an external mapping
     EXPECT_EQ(item->GetStyleMappingByFontID(0x0B000105, 1), nullptr);
 
     item->ClearStyleMappings(1);
     EXPECT_EQ(item->GetStyleMappingByFontID(0x0A000105, 1), nullptr);
-    item->CreateInternalStyleMapping("Again", "Arial", 1);   // left for the item to free
+    item->CreateInternalStyleMapping("Again", opening.c_str(), 1);   // left for the item to free
+    item->CreateInternalStyleMapping("<u>", "</u>", 2);
     EXPECT_NE(item->GetStyleMappingByFontID(1, 1), nullptr);
+    EXPECT_STREQ(MappingOpening(*item->GetStyleMappingByFontID(2, 1)), "<u>");
+    delete item;
 }

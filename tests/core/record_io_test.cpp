@@ -10,6 +10,7 @@
 
 #include "builders/record_output.h"
 #include "core/item_work_state.h"
+#include "core/record_forms.h"
 #include "core/record_io.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
@@ -160,14 +161,8 @@ void RoundTripFiles(const std::vector<std::filesystem::path>& files) {
     EXPECT_GT(checked, 0);
 }
 
-TEST(RecordRoundTrip, EveryRichTextItemOfTheSamplesComesBackByteForByte) {
-    RoundTripFiles(talix_test::DxlFilesBelow(talix_test::SampleDxlDir()));
-}
-
-TEST(RecordRoundTrip, EveryRichTextItemOfTheSharedFilesComesBackByteForByte) {
-    auto files = talix_test::DxlFilesBelow(talix_test::SharedDxlDir());
-    if (files.empty()) GTEST_SKIP() << "the shared DXL files are not present";
-    RoundTripFiles(files);
+TEST(RecordRoundTrip, EveryRichTextItemOfTheRealFilesComesBackByteForByte) {
+    RoundTripFiles(talix_test::SampleAndSharedDxlFiles());
 }
 
 TEST_F(RecordIo, DamagedValuesEndTheReadWithAStatusAndKeepWhatWasRead) {
@@ -233,21 +228,32 @@ TEST_F(RecordIo, OddRecordsArePaddedAndAnOddLastRecordWithoutPadComesBackWithout
 }
 
 TEST_F(RecordIo, ThreeSameNamedItemsGiveNumberedSegmentsAndRunningIndexes) {
-    // A table that begins in the first item and ends in the third; graphic
-    // records in the middle of an item and at the end of one.
-    FixtureRecord preTable = HostRecord(0xFFFB, 48);
-    FixtureRecord tableBegin = HostRecord(0x00A3, 14);
+    // Stored as real items hold them: a table that begins in the first item
+    // and ends in the third; graphic records in the middle of an item and at
+    // the end of one.
+    using talix_test::StoredDword;
+    using talix_test::StoredHeader;
+    using talix_test::StoredRecord;
+    using talix_test::StoredWord;
+    const std::string text = StoredRecord(StoredHeader::Word, 0xFF85, StoredDword(0) + "one");
+    const std::string preTable = StoredRecord(StoredHeader::Word, 0xFFFB, std::string(40, '\0'));
+    const std::string tableBegin = StoredRecord(StoredHeader::Byte, 0xA3, std::string(12, '\0'));
     auto cell = [](int row, int column) {
-        FixtureRecord record = HostRecord(0x00A4, 18);
-        record.bytes[2] = static_cast<std::uint8_t>(row);
-        record.bytes[3] = static_cast<std::uint8_t>(column);
-        return record;
+        return StoredRecord(StoredHeader::Byte, 0xA4,
+                            std::string{static_cast<char>(row), static_cast<char>(column)} + std::string(14, '\0'));
     };
-    FixtureRecord graphic = HostRecord(0x0099, 32);
-    FixtureRecord bitmap = HostRecord(0x0095, 40);
-    ASSERT_EQ(talix_test::StoreRichTextItem(note_, "Body", {TextRecord(0, "one"), preTable, tableBegin, cell(0, 0)}), 0);
-    ASSERT_EQ(talix_test::StoreRichTextItem(note_, "Body", {cell(0, 1), graphic, cell(1, 0), cell(1, 1), graphic}), 0);
-    ASSERT_EQ(talix_test::StoreRichTextItem(note_, "Body", {bitmap, HostRecord(0x00A5, 8), cell(3, 4)}), 0);
+    // A graphic: its destination width at stored offset 6, its version byte
+    // at 24, in a long header of 6 bytes.
+    const std::string graphic = StoredRecord(StoredHeader::Long, 0x99,
+                                             StoredWord(0x1234) + std::string(16, '\0') + "\x07" + std::string(3, '\0'));
+    ASSERT_EQ(graphic.size(), 28u);
+    const std::string bitmap = StoredRecord(StoredHeader::Long, 0x95, std::string(32, '\0'));
+    const std::string tableEnd = StoredRecord(StoredHeader::Byte, 0xA5, StoredDword(0xAABBCCDD));
+    ASSERT_EQ(talix_test::StoreStoredItems(note_, "Body",
+                                           {{text, preTable, tableBegin, cell(0, 0)},
+                                            {cell(0, 1), graphic, cell(1, 0), cell(1, 1), graphic},
+                                            {bitmap, tableEnd, cell(3, 4)}}),
+              0);
 
     talix::STATUS status = 1;
     ItemRecordList* list = Read("Body", &status);
@@ -262,6 +268,17 @@ TEST_F(RecordIo, ThreeSameNamedItemsGiveNumberedSegmentsAndRunningIndexes) {
     for (auto* segment = list->firstSegment; segment != nullptr; segment = segment->next)
         segments.emplace_back(segment->number, segment->firstIndex, segment->lastIndex);
     EXPECT_EQ(segments, (std::vector<std::tuple<int, int, int>>{{0, 1, 4}, {1, 5, 9}, {2, 10, 12}}));
+
+    // The host forms: the long header's length at offset 4 behind two pad
+    // bytes, the fields after it 2 bytes further on; a table end's reserved
+    // word moved to a four-byte boundary.
+    EXPECT_EQ(nodes[5]->length, 32u);
+    EXPECT_EQ(talix::ReadDword(nodes[5]->bytes + 4), 32u);
+    EXPECT_EQ(talix::ReadWord(nodes[5]->bytes + 8), 0x1234);
+    EXPECT_EQ(nodes[5]->bytes[26], 7);
+    EXPECT_EQ(nodes[10]->length, 8u);
+    EXPECT_EQ(talix::ReadDword(nodes[10]->bytes + 4), 0xAABBCCDDu);
+    EXPECT_EQ(nodes[1]->length, 48u);
 
     // The table's counts and its cells' links, across the items.
     auto* counts = static_cast<talix::TableExtra*>(nodes[2]->extra);
@@ -278,19 +295,68 @@ TEST_F(RecordIo, ThreeSameNamedItemsGiveNumberedSegmentsAndRunningIndexes) {
     // without side data.
     EXPECT_EQ(nodes[11]->extra, nullptr);
 
-    // Graphic keys: where the graphic ends in its stored item (type word,
-    // then the even-rounded stored lengths of the records up to and
-    // including the graphic, 28 bytes stored); at the end of an item, the
-    // start of the next one.
+    // Graphic keys: 2 and the even-rounded lengths of the records of its
+    // item up to and including the graphic, as the list holds them (host
+    // form: 18 for the cell, 32 for the graphic); at the end of an item, 2
+    // and its own length, in the next item.
     auto* inside = static_cast<talix::GraphicExtra*>(nodes[5]->extra);
-    EXPECT_EQ(inside->key, 2u + 18 + 28);
+    EXPECT_EQ(inside->key, 2u + 18 + 32);
     EXPECT_EQ(inside->segment, 1);
     auto* atEnd = static_cast<talix::GraphicExtra*>(nodes[8]->extra);
     EXPECT_EQ(atEnd->key, 2u + 32);
     EXPECT_EQ(atEnd->segment, 2);
+    // A bitmap header's offset is where it starts in its stored item.
     auto* offset = static_cast<talix::GraphicExtra*>(nodes[9]->extra);
     EXPECT_EQ(offset->key, 2u);
     EXPECT_EQ(offset->segment, 2);
+
+    // Written back, the records are the stored bytes they were read from.
+    list->note = note_;
+    list->itemName = "Copy";
+    ASSERT_EQ(talix::WriteItemRecords(list, &item_), 0);
+    EXPECT_EQ(JoinedRecords(talix_test::StoredValues(note_, "Copy")),
+              JoinedRecords(talix_test::StoredValues(note_, "Body")));
+}
+
+TEST_F(RecordIo, ParagraphDefinitionsReadFromStoredBytesGainTheirHostPadding) {
+    using talix_test::StoredHeader;
+    using talix_test::StoredRecord;
+    using talix_test::StoredWord;
+    // Stored: 70 bytes of fixed part (its tab types double word at 64, its
+    // second flags word at 68), then one with the six margin words (82).
+    std::string fixed = StoredWord(7) + StoredWord(3) + std::string(6, '\0') + StoredWord(1440) + std::string(46, '\0') +
+                        StoredWord(0x0400) + talix_test::StoredDword(0x01020304) + StoredWord(0x8000);
+    const std::string plain = StoredRecord(StoredHeader::Word, 0xFF82, fixed);
+    ASSERT_EQ(plain.size(), 70u);
+    std::string margins;
+    for (std::uint16_t word : {100, 1, 200, 2, 300, 3}) margins += StoredWord(word);
+    const std::string extended = StoredRecord(StoredHeader::Word, 0xFF82, fixed + margins);
+    ASSERT_EQ(talix_test::StoreStoredItems(note_, "Body", {{plain, extended}}), 0);
+
+    talix::STATUS status = 1;
+    auto nodes = Nodes(Read("Body", &status));
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(nodes.size(), 2u);
+    EXPECT_EQ(nodes[0]->length, 72u);
+    EXPECT_EQ(nodes[1]->length, 84u);
+    for (CDRecordNode* node : nodes) {
+        EXPECT_EQ(talix::ReadWord(node->bytes + 2), node->length);
+        EXPECT_EQ(talix::ReadWord(node->bytes + 4), 7);
+        EXPECT_EQ(talix::ReadWord(node->bytes + 6), 3);
+        EXPECT_EQ(talix::ReadWord(node->bytes + 14), 1440);
+        EXPECT_EQ(talix::ReadWord(node->bytes + 62), 0x0400);
+        EXPECT_EQ(talix::ReadDword(node->bytes + 64), 0x01020304u);
+        EXPECT_EQ(talix::ReadWord(node->bytes + 68), 0x8000);
+    }
+    // The margin words follow the host form's two pad bytes.
+    EXPECT_EQ(talix::ReadWord(nodes[1]->bytes + 72), 100);
+    EXPECT_EQ(talix::ReadWord(nodes[1]->bytes + 82), 3);
+
+    ItemRecordList* list = lists_.back();
+    list->note = note_;
+    list->itemName = "Copy";
+    ASSERT_EQ(talix::WriteItemRecords(list, &item_), 0);
+    EXPECT_EQ(talix_test::StoredValues(note_, "Copy"), talix_test::StoredValues(note_, "Body"));
 }
 
 TEST_F(RecordIo, ModesDropWrappersAndGiveTextRunsTheirText) {

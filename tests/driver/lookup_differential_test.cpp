@@ -172,8 +172,8 @@ TEST_F(LookUpRoutes, RealTablesReadAlike) {
     for (const auto& [id, name] : items) tables += CompareItem(database, id, name);
     RecordProperty("tables", tables);
     RecordProperty("calls", calls_);
-    if (SharedDxlDir().empty()) GTEST_SKIP() << "no shared data: " << tables << " tables compared";
-    EXPECT_GT(tables, 0);
+    // The samples hold 4 tables; the shared set many more.
+    EXPECT_GE(tables, SharedDxlDir().empty() ? 4 : 10);
 }
 
 } // namespace

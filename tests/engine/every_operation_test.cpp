@@ -29,7 +29,7 @@ using talix_test::Operation;
 // The rows of the executors at a chunk's start and end.
 const std::uint16_t kStartEndOperations[] = {
     1,    2,    2351, 2354, 2360, 2409, 2417, 2361, 2812, 2352, 2448, 2353, 2423, 2442, 2359, 2443,
-    2411, 2438, 2424, 2355, 2356, 2357, 2358, 2808, 2809, 2396, 2387, 2388, 2404, 2366, 2394, 42,
+    2411, 2438, 2424, 2355, 2356, 2357, 2358, 2808, 2809, 2396, 2397, 2387, 2388, 2404, 2366, 2394, 42,
     2422, 2447, 2419, 2437, 2364, 25,   47,   48,   36,   54,   2330, 2601, 2602, 2603, 2615};
 // The property codes inside a chunk.
 const std::uint16_t kPropertyCodes[] = {1,  2,  5,  6,  7,  8,  11, 12, 13, 14, 16, 17, 18, 19, 20,   21,
@@ -140,7 +140,7 @@ TEST_F(EveryOperation, EachCodeHasItsExecutorsAndRunsOnASmallItem) {
         }
         const std::uint16_t status = RunOnce(code);
         // Reordering rows without sort keys has nothing to do: 1026.
-        EXPECT_EQ(status, code == 2396 ? talix::kNoSortKeys : 0) << code;
+        EXPECT_EQ(status, code == 2396 || code == 2397 ? talix::kNoSortKeys : 0) << code;
         Saved();   // the structure checker accepts what the run left
         item_.CleanupTraces();
     }

@@ -365,8 +365,6 @@ TEST_F(GraphicOperationTest, PicturesAndLayersAreAppendedAroundTheChunk) {
 }
 
 TEST(RealGraphics, EveryGraphicReportsItsSizeAndFormatAndAnImageResourceExportsItsData) {
-    const std::filesystem::path shared = talix_test::SharedDxlDir();
-    if (shared.empty()) GTEST_SKIP() << "the shared DXL set is absent";
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
     plat::DBHANDLE db = 0;
@@ -374,7 +372,7 @@ TEST(RealGraphics, EveryGraphicReportsItsSizeAndFormatAndAnImageResourceExportsI
     int graphics = 0;
     std::vector<std::pair<plat::NOTEID, std::string>> items;
     plat::NOTEID imageResource = 0;
-    for (const std::filesystem::path& file : talix_test::DxlFilesBelow(shared)) {
+    for (const std::filesystem::path& file : talix_test::SampleAndSharedDxlFiles()) {
         plat::DxlImportResult result;
         if (plat::DxlImportFile(db, file.string().c_str(), &result) != plat::NOERROR) continue;
         for (plat::NOTEID id : result.notes) {

@@ -257,4 +257,47 @@ TEST_F(LinkFixups, ImagesAreServedByUrlsThatCarryTheirOffsetInTheStoredItem) {
     EXPECT_EQ(signatures.size(), body.size() + 2 * 3);
 }
 
+TEST_F(LinkFixups, ImagesPastTheFirstStoredItemAreAddressedInTheItemThatHoldsThem) {
+    // Eight pictures of 9,000 bytes of data each: more than one stored item
+    // holds.
+    Records body = engine_test::Runs({"pictures"});
+    for (int i = 0; i < 8; ++i) {
+        FixtureRecord graphic = HostRecord(0x99, 32), header = HostRecord(0x7D, 32);
+        FixtureRecord segment = HostRecord(0x7C, 12 + 9000);
+        talix_test::PutWord(&header, 8, 1);
+        talix_test::PutDword(&header, 16, 9000);
+        talix_test::PutDword(&header, 20, 1);
+        talix_test::PutWord(&segment, 8, 9000);
+        talix_test::PutWord(&segment, 10, 9000);
+        body = Join(body, {Bracket(0xDD, 0x99), graphic, header, segment, Bracket(0xDE, 0x99), Text("x")});
+    }
+    const plat::NOTEID id = Note(body);
+    ASSERT_EQ(source_.Connect("", db_.path().c_str(), id, "Body", 0), 0);
+    ASSERT_EQ(target_.CreateBackend(source_.noteHandle, "Copy", 1), 0);
+    talix::ImageOffsetInfo* list = nullptr;
+    ASSERT_EQ(talix::RewriteImagesAsURLs(&source_, &target_, 1, &list), 0);
+
+    // Where each image header is stored: the item's number and its offset
+    // in that item.
+    const std::vector<std::string> stored = talix_test::StoredValues(source_.noteHandle, "Copy");
+    ASSERT_EQ(stored.size(), 2u);
+    std::vector<std::string> places;
+    for (std::size_t item = 0; item < stored.size(); ++item) {
+        for (const auto& [signature, offset] : StoredRecords(stored[item])) {
+            char place[64];
+            std::snprintf(place, sizeof place, "/Copy/%zu.%x?", item, offset);
+            if (signature == 0x7D) places.push_back(place);
+        }
+    }
+    ASSERT_EQ(places.size(), 8u);
+    std::size_t i = 0;
+    for (const talix::ImageOffsetInfo* entry = list; entry != nullptr; entry = entry->next, ++i) {
+        ASSERT_LT(i, places.size());
+        EXPECT_NE(entry->source.find(places[i]), std::string::npos) << entry->source << " " << places[i];
+    }
+    EXPECT_EQ(i, 8u);
+    EXPECT_NE(places.back().find("/Copy/1."), std::string::npos);
+    talix::FreeImageOffsetList(list);
+}
+
 } // namespace

@@ -8,9 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "builders/append_gate.h"
 #include "core/item_work_state.h"
+#include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "edit_fixture.h"
+#include "engine/record_process.h"
 #include "support/op_runner.h"
 #include "support/rich_text_items.h"
 #include "support/structure_checker.h"
@@ -225,6 +228,72 @@ TEST_F(RemovalTest, RemovingTheInsideOfATableKeepsTheTable) {
     EXPECT_EQ(Count(records, kTableBegin), 2u);
     EXPECT_EQ(Count(records, kCell), 15u + 4u);
     EXPECT_EQ(Count(records, kTableEnd), 2u);
+}
+
+TEST_F(RemovalTest, RemovingATableBeforeTheFirstDefinitionLeavesNoReferenceWithoutOne) {
+    // An item whose first paragraph has no definition of its own (such as
+    // the body of a file resource), then a table whose cells use one, then
+    // a paragraph of a definition of its own.
+    Records body = {Text("before"), Paragraph(), With(kTableBegin, 14), With(kCell, 18), Paragraph(),
+                    Definition(3, 1500), ReferenceTo(3), Text("cell"), With(kTableEnd, 8), Paragraph(),
+                    Definition(5, 720), ReferenceTo(5), Text("after")};
+    ZervaRTChunk* chunk = Open(body, "Table 1");
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    // The checker finds every reference's definition before it.
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"before", "after"}));
+    EXPECT_EQ(Count(records, kTableBegin) + Count(records, kCell) + Count(records, kTableEnd), 0u);
+    // The paragraph after the table keeps its own definition.
+    std::uint16_t last = 0;
+    for (const Rec& record : records)
+        if (record.signature == kReference) last = record.Word(2);
+    EXPECT_EQ(last, 5);
+}
+
+TEST_F(RemovalTest, ADefinitionRemovedFromAFirstRowCellStaysRememberedForItsColumn) {
+    ZervaRTChunk* chunk = Open(Runs({"a"}));
+    ASSERT_NE(chunk, nullptr);
+    // The run's state where the output stands in a cell of column 2 of a
+    // table's first row, its paragraph not yet defined.
+    talix::RecordProcessContext context;
+    context.session = &session_;
+    context.chunk = chunk;
+    context.operation = 2366;
+    context.recordCounter = 1;
+    context.output.session = &session_;
+    context.output.item = &item_;
+    context.output.tableLevel = 1;
+    context.output.inTable[1] = 1;
+    context.output.cellJustBegun[1] = 1;
+    context.output.currentColumn[1] = 2;
+    context.output.columnSpacing[1] = 40;
+    context.output.cellLeftMargin[1] = 3000;
+    context.output.cellRightMargin[1] = 5000;
+    FixtureRecord definition = Definition(7, 100);
+    PutWord(&definition, 6, 3);
+    std::vector<std::uint8_t> bytes = definition.bytes;
+    EXPECT_EQ(talix::ProcessChunkRecord(bytes.data(), kDefinition, static_cast<std::uint32_t>(bytes.size()), &context),
+              0);
+    const std::uint8_t* slot = context.output.columnSlots[1][2];
+    EXPECT_EQ(talix::ReadWord(slot + 4), 7);
+    EXPECT_EQ(talix::ReadWord(slot + 6), 3);
+    EXPECT_EQ(talix::ReadWord(slot + 14), 3040);   // the cell's bounds
+    EXPECT_EQ(talix::ReadWord(slot + 16), 4960);
+    EXPECT_EQ(context.output.cellJustBegun[1], 0u);
+    // It is kept for the references after the removed part as well.
+    EXPECT_EQ(session_.workArea->pendingParagraphCount, 1);
+
+    // In a later row the column keeps the definition of the first row.
+    context.output.cellJustBegun[1] = 1;
+    context.output.rowCounter[1] = 1;
+    FixtureRecord later = Definition(8, 100);
+    bytes = later.bytes;
+    EXPECT_EQ(talix::ProcessChunkRecord(bytes.data(), kDefinition, static_cast<std::uint32_t>(bytes.size()), &context),
+              0);
+    EXPECT_EQ(talix::ReadWord(slot + 4), 7);
+    EXPECT_EQ(session_.workArea->pendingParagraphCount, 2);
+    talix::FreePendingParagraphs(session_.workArea);
 }
 
 std::vector<std::string> g_messages;

@@ -4,6 +4,8 @@
 // filled by setting their text, and the results read back from the note.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,11 @@ protected:
     // appended as AppendTable appends tables and filled cell by cell.
     void NewTable(const Table& cells) {
         ASSERT_NE(Open(engine_test::Runs({"intro"})), nullptr);
+        AddTable(cells, 1);
+    }
+
+    // Appends table number `number` of the item at its end, holding the texts.
+    void AddTable(const Table& cells, int number) {
         const auto rows = static_cast<std::uint16_t>(cells.size());
         const auto columns = static_cast<std::uint16_t>(cells.front().size());
         talix::TableRequest& request = session_.workArea->table;
@@ -47,8 +54,8 @@ protected:
         request = talix::TableRequest();
         for (std::size_t row = 0; row < cells.size(); ++row) {
             for (std::size_t column = 0; column < cells[row].size(); ++column) {
-                const std::string cell = "Table 1; Row " + std::to_string(row + 1) + "; Column " +
-                                         std::to_string(column + 1);
+                const std::string cell = "Table " + std::to_string(number) + "; Row " + std::to_string(row + 1) +
+                                         "; Column " + std::to_string(column + 1);
                 ASSERT_EQ(Run(cell.c_str(), talix_test::TextOperation(10, cells[row][column].c_str())), 0) << cell;
             }
         }
@@ -68,23 +75,29 @@ protected:
     }
 
     // SortByRow's two runs: the keys of a column (counted from 1), then the
-    // rows of "Table 1" rewritten in their order.
-    std::uint16_t Sort(std::uint16_t column, const char* order, std::uint16_t titleRows) {
-        ZervaRTChunk* table = item_.DefineChunk("Table 1");
+    // rows of the table rewritten in their order: 2396 sorts the keys by the
+    // order words first, 2397 takes them as they stand (after arrange, when
+    // given, has reordered them).
+    std::uint16_t Sort(std::uint16_t column, const char* order, std::uint16_t titleRows, std::uint16_t code = 2396,
+                       const std::function<void(talix::ChunkWorkState*)>& arrange = nullptr,
+                       const char* definition = "Table 1") {
+        ZervaRTChunk* table = item_.DefineChunk(definition);
         Operation keys = Op(11, column, titleRows > 0 ? 1 : 0);
         keys.a4 = titleRows;
         keys.second = "TEXT";
         std::uint16_t status = RunOperation(table, keys);
         if (status == 0) {
+            if (arrange) arrange(table->work);
             // "Row *" names many targets: the run goes on after the first.
             std::uint32_t single = 0;
             talix::ChunkDefInfo* rows = talix::ParseChunkDefinition(&session_, 0, table->work->chain, "Row *", &single);
             const std::uint32_t saved = table->work->singleTarget;
             table->work->singleTarget = saved != 0 && single != 0 ? 1 : 0;
-            status = talix::PerformChunkAction(table, 0, nullptr, 2396, 0, 0, 0, 0, order, nullptr, nullptr, rows,
+            status = talix::PerformChunkAction(table, 0, nullptr, code, 0, 0, 0, 0, order, nullptr, nullptr, rows,
                                                table);
             table->work->singleTarget = saved;
             talix::FreeChunkDefinition(rows);
+            keysLeft_ = table->work->sortKeyCount;
         }
         delete table;
         return status;
@@ -105,6 +118,8 @@ protected:
         }
         return table;
     }
+
+    std::uint32_t keysLeft_ = 0;
 
     int SavedRowCount() {
         for (const Rec& record : Saved())
@@ -240,6 +255,77 @@ TEST_F(RowTest, NothingToSortLeavesTheTableAsItWas) {
     const std::vector<std::string> untitled = db_.Stored(id_);
     EXPECT_EQ(Sort(1, nullptr, 1), 1026);
     EXPECT_EQ(db_.Stored(id_), untitled);
+}
+
+TEST_F(RowTest, RowsAreWrittenInTheOrderTheirKeysStand) {
+    NewTable(kNumbers);
+    // The keys as collected, turned round: the rows follow them, the
+    // number of rows stays, and the run uses the keys up.
+    auto reverse = [](talix::ChunkWorkState* work) {
+        std::reverse(work->sortKeys, work->sortKeys + work->sortKeyCount);
+    };
+    EXPECT_EQ(Sort(2, nullptr, 0, 2397, reverse), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"1", "one"}, {"10", "ten"}, {"2", "two"}, {"Num", "Name"}}));
+    EXPECT_EQ(keysLeft_, 0u);
+    EXPECT_EQ(SavedRowCount(), 4);
+
+    // Keys without texts order the rows as well (a column the table lacks
+    // gives none); sorting them would have nothing to go by.
+    EXPECT_EQ(Sort(5, nullptr, 0, 2397, reverse), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"Num", "Name"}, {"2", "two"}, {"10", "ten"}, {"1", "one"}}));
+    EXPECT_EQ(Sort(5, nullptr, 0, 2396), talix::kNoSortKeys);
+
+    // A chunk without keys: the rows are not dropped.
+    const std::vector<std::string> before = db_.Stored(id_);
+    EXPECT_EQ(Run("Table 1", Op(2397)), talix::kNoSortKeys);
+    EXPECT_EQ(db_.Stored(id_), before);
+}
+
+TEST_F(RowTest, ARowCopiedBeforeTheRowsItCameAfterFindsItsParagraphDefinitions) {
+    // The rows below the first refer to the definitions the first row holds;
+    // a copy of the second row before the first brings them with it.
+    NewTable({{"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}});
+    EXPECT_EQ(AppendRow("Table 1", 2, true, 0), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"b1", "b2"}, {"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}}));
+    EXPECT_EQ(AppendRow("Table 1; Row 1", 4, true, 0), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"c1", "c2"}, {"b1", "b2"}, {"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}}));
+}
+
+TEST_F(RowTest, TheFirstRowWrittenStartsWithTheDefinitionRememberedForItsColumn) {
+    // Two tables: the first one's first row leaves its definitions
+    // remembered for its columns when the second table is rewritten.
+    NewTable({{"a1", "a2"}, {"b1", "b2"}});
+    AddTable({{"x", "3"}, {"y", "1"}, {"z", "2"}}, 2);
+    ASSERT_EQ(Sort(2, "Numeric", 0, 2396, nullptr, "Table 2"), 0);
+
+    const std::vector<Rec> records = Saved();
+    std::vector<std::size_t> begins, cells;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].signature == 0xA3) begins.push_back(i);
+        if (records[i].signature == kCell) cells.push_back(i);
+    }
+    ASSERT_EQ(begins.size(), 2u);
+    ASSERT_EQ(cells.size(), 10u);
+    // The definition of the first table's first column.
+    std::size_t first = cells[0];
+    while (first < records.size() && records[first].signature != 0xFF82) ++first;
+    ASSERT_LT(first, cells[1]);
+    const std::uint16_t columnId = records[first].Word(4);
+
+    // The second table's first cell: a paragraph, that definition (within
+    // the cell's bounds) and a reference to it.
+    const std::size_t cell = cells[4];
+    ASSERT_GT(cell, begins[1]);
+    EXPECT_EQ(records[cell + 1].signature, 0x81);
+    ASSERT_EQ(records[cell + 2].signature, 0xFF82);
+    EXPECT_EQ(records[cell + 2].Word(4), columnId);
+    EXPECT_EQ(records[cell + 2].Word(14), records[cell].Word(4) + records[begins[1]].Word(8));
+    ASSERT_EQ(records[cell + 3].signature, 0x83);
+    EXPECT_EQ(records[cell + 3].Word(2), columnId);
+    std::vector<std::string> texts;
+    for (std::size_t i = begins[1]; i < records.size(); ++i)
+        if (records[i].signature == kText && !records[i].Text().empty()) texts.push_back(records[i].Text());
+    EXPECT_EQ(texts, (std::vector<std::string>{"y", "1", "z", "2", "x", "3"}));
 }
 
 } // namespace

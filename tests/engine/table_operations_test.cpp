@@ -223,6 +223,59 @@ TEST_F(TableOperationTest, MergingMarksTheBlockAndPutsTheSpansOnItsLastCell) {
     }
 }
 
+TEST_F(TableOperationTest, AMergedBlockTakesTheDefinitionKeptForItsColumns) {
+    // Centred body paragraphs, then a table of 3 x 3 cells whose paragraphs
+    // use a right-aligned definition of their own.
+    talix_test::FixtureRecord centred = Definition(1, 0);
+    talix_test::PutWord(&centred, 6, 3);
+    talix_test::FixtureRecord right = Definition(2, 0);
+    talix_test::PutWord(&right, 6, 1);
+    Records records = {centred, ReferenceTo(1), Text("body"), talix_test::HostRecord(kParagraph, 2),
+                       With(kTableBegin, 14, 4, 40)};
+    for (std::uint8_t row = 0; row < 3; ++row) {
+        for (std::uint8_t column = 0; column < 3; ++column) {
+            talix_test::FixtureRecord cell = talix_test::HostRecord(kCell, 18);
+            cell.bytes[2] = row;
+            cell.bytes[3] = column;
+            talix_test::PutWord(&cell, 4, static_cast<std::uint16_t>(1440 + column * 2880));
+            talix_test::PutWord(&cell, 6, static_cast<std::uint16_t>(1440 + (column + 1) * 2880));
+            cell.bytes[14] = cell.bytes[15] = 1;
+            records.push_back(cell);
+            records.push_back(talix_test::HostRecord(kParagraph, 2));
+            if (row == 0 && column == 0) records.push_back(right);
+            records.push_back(ReferenceTo(2));
+            records.push_back(Text("r" + std::to_string(row + 1) + "c" + std::to_string(column + 1)));
+        }
+    }
+    for (auto record : {talix_test::HostRecord(kTableEnd, 8), talix_test::HostRecord(kParagraph, 2), ReferenceTo(1),
+                        Text("after")})
+        records.push_back(record);
+    ASSERT_NE(Open(records), nullptr);
+
+    // Rows 2 and 3 of columns 2 and 3: between the block's first and last
+    // cells lies a cell outside it, which leaves the block's definition
+    // waiting for its last cell.
+    EXPECT_EQ(Run("Table 1", Words(2405, 2, 2, 3, 3)), 0);
+    const std::vector<Rec> saved = Saved();
+    std::vector<std::size_t> cells;
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        if (saved[i].signature == kCell) cells.push_back(i);
+    ASSERT_EQ(cells.size(), 9u);
+    const std::size_t owner = cells[8];
+    EXPECT_EQ(saved[owner].bytes[14], 2);
+    EXPECT_EQ(saved[owner].bytes[15], 2);
+    ASSERT_EQ(saved[owner + 2].signature, kDefinition);
+    const Rec& block = saved[owner + 2];
+    // The column's definition is the body's (centred), not the one the
+    // block's first cell refers to (right-aligned); its margins span the
+    // block within the inter-cell space.
+    EXPECT_EQ(block.Word(6), 3);
+    EXPECT_EQ(block.Word(14), 1440 + 2880 + 40);
+    EXPECT_EQ(block.Word(18), 1440 + 2880 + 40);
+    EXPECT_EQ(block.Word(16), 1440 + 3 * 2880 - 40);
+    EXPECT_EQ(saved[owner + 3].Word(2), block.Word(4));
+}
+
 TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     NewTable(2, 2);
     EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, "RowCycleMilliseconds=500")), 0);
@@ -266,6 +319,16 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 0x6F80, 0);
     EXPECT_EQ(Count(records, kRowCycle), 2u);
     EXPECT_EQ(records[Find(records, kNestedEnd) - 1].signature, kRowCycle);
+
+    // On the outer table's chunk the change reaches every table in it, the
+    // nested one too, each keeping its signatures.
+    EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, "TableColorStyle=SOLID RowCycleMilliseconds=300")), 0);
+    records = Saved();
+    ASSERT_EQ(Count(records, kRowCycle), 2u);
+    for (const Rec& cycle : Only(records, kRowCycle)) EXPECT_EQ(cycle.Dword(4), 300u);
+    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 0x6F80, 0x6F80);
+    EXPECT_EQ(Count(records, kNestedBegin), 1u);
+    EXPECT_EQ(Count(records, kNestedEnd), 1u);
 }
 
 TEST_F(TableOperationTest, CellColoursGoToEveryCellOnceAndReadBack) {

@@ -308,11 +308,10 @@ TEST_F(TextRunTest, ARunIsReadWholeAndWrittenOnce) {
 // item did (real data also closes a hotspot's BEGIN with the END of the
 // hotspot's end record, which the checker does not pair).
 TEST(TextRunRealData, ChangingTheFontOfEverythingKeepsTheText) {
-    if (talix_test::SharedDxlDir().empty()) GTEST_SKIP() << "no shared DXL data";
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
     std::vector<talix_test::NoteItem> targets;
-    const auto files = talix_test::DxlFilesBelow(talix_test::SharedDxlDir());
+    const auto files = talix_test::SampleAndSharedDxlFiles();
     ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/false, &targets), plat::NOERROR);
 
     int changed = 0;

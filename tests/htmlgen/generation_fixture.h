@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "fixture_items.h"
+#include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -64,5 +66,32 @@ private:
 // Decodes quoted-printable text: soft line breaks vanish, escapes become
 // their bytes, hard line ends (CR LF) stay.
 std::string DecodeQuotedPrintable(const std::string& text);
+
+// Records of the walk's tests, in host form.
+using talix_test::FixtureRecord;
+// A text run in a font: face, attribute bits, colour index, point size.
+FixtureRecord TextRun(std::uint8_t face, std::uint8_t attributes, std::uint8_t colour, std::uint8_t size,
+                  const std::string& lmbcs);
+FixtureRecord Colour(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint16_t flags = 1);
+FixtureRecord Definition(std::uint16_t id, std::uint16_t justification = 0, std::uint16_t flags = 0,
+                         std::uint16_t flags2 = 0);
+FixtureRecord Reference(std::uint16_t id);
+FixtureRecord ParagraphBreak();
+FixtureRecord HideMarker(bool on);
+// A hide-when formula of a paragraph id, compiled.
+FixtureRecord HideWhen(std::uint16_t id, const std::string& formula);
+FixtureRecord Rule(std::uint32_t flags, std::uint16_t width, std::uint16_t height, std::uint16_t colour);
+FixtureRecord Bracket(std::uint16_t signature, std::uint16_t inner);   // BEGIN (0xDD) or END (0xDE)
+FixtureRecord Plain(std::uint16_t signature, std::uint32_t length);    // zero-filled
+FixtureRecord Field(std::uint16_t dataType, const std::string& name);
+
+// Renders records held in memory (not stored: damaged records too) as the
+// walk renders a whole range, with a context and buffer of the test's
+// own, and returns the text it leaves; *status gets the walk's status.
+// first and last: the positions of the range's first and last records
+// (the whole list by default).
+std::string WalkRecords(RARIvoSession* session, ZervaRTItem* item, const Records& records, const char* options,
+                        std::uint16_t format = talix::kFormatHTML, talix::STATUS* status = nullptr,
+                        std::uint32_t capacity = 65406, std::size_t first = 0, std::size_t last = SIZE_MAX);
 
 } // namespace htmlgen_test

@@ -65,7 +65,7 @@ TEST_F(Generation, EachFormatWritesItsDocumentFrame) {
     EXPECT_TRUE(Has(html, "<title>A&lt;B</title>")) << html;
     EXPECT_TRUE(Has(html, "<meta http-equiv=\"Content-Style-Type\" content=\"text/css\" />")) << html;
     EXPECT_FALSE(Has(html, "ABSTRACT")) << html;
-    EXPECT_TRUE(EndsWith(html, "</head><body></body></html>")) << html;
+    EXPECT_TRUE(EndsWith(html, "</head><body><br>Hello</body></html>")) << html;
     std::string report;
     EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << report;
     EXPECT_EQ(chunk->lastStatus, 0);
@@ -97,17 +97,17 @@ TEST_F(Generation, EachFormatWritesItsDocumentFrame) {
     EXPECT_EQ(Generate(chunk, "HTML",
                        "Doctype=~<!DOCTYPE html>~ OpeningTag=<html> HeadTag=<head><title>t</title></head> "
                        "ClosingBody=</body> ClosingTag=</html> Preface=P Postscript=Q"),
-              "P<!DOCTYPE html><html><head><title>t</title></head><body></body></html>Q");
+              "P<!DOCTYPE html><html><head><title>t</title></head><body><br>no table here</body></html>Q");
     // A head given without its start tag is not closed by the walk.
     EXPECT_EQ(Generate(chunk, "HTML", "Generation=Full HeadTag=<title>t</title> OpeningTag=<html> Doctype=D"),
-              "D<html><title>t</title><body></body></html>");
+              "D<html><title>t</title><body><br>no table here</body></html>");
 }
 
 TEST_F(Generation, FragmentsAndPlainText) {
     const std::string text = std::string("ab") + '\0' + "c";
     ZervaRTChunk* chunk = Define({engine_test::Runs({})[0], engine_test::Runs({})[1], TextBytes(text)});
-    EXPECT_EQ(Generate(chunk, "HTML", "Generation=Fragment"), "");
-    EXPECT_EQ(Generate(chunk, "XHTML", "Generation=Fragment Doctype=X Preface=P"), "PX");
+    EXPECT_EQ(Generate(chunk, "HTML", "Generation=Fragment"), "<br>ab<br>c");
+    EXPECT_EQ(Generate(chunk, "XHTML", "Generation=Fragment Doctype=X Preface=P"), "PX<br />ab<br />c");
     EXPECT_EQ(Generate(chunk, "Plain Text", "Preface=P Postscript=Q"), "Pab\r\ncQ");
     EXPECT_EQ(Generate(chunk, "passthrough", nullptr), "ab\r\nc");
 
@@ -125,7 +125,8 @@ TEST_F(Generation, FragmentsAndPlainText) {
     EXPECT_EQ(Generate(tables, "Plain Text", nullptr, "Table 1; Row 2; Column 2"), "r2c2n11n12n21n22");
     EXPECT_EQ(tables->lastStatus, 0);
     const std::string narrowed = Generate(tables, "HTML", nullptr, "Table 2");
-    EXPECT_TRUE(EndsWith(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"></head><body></body></html>"))
+    EXPECT_TRUE(EndsWith(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"></head><body><br><br>t2a<br>t2b<br>t2c"
+                                   "<br>t2d</body></html>"))
         << narrowed;
 
     // A MIME run without a file is a fragment unless Generation= says
@@ -140,7 +141,9 @@ TEST_F(Generation, FragmentsAndPlainText) {
     capacity = 1000;
     chunk->GenerateHTMLToMime(0, 1, "HTML", nullptr, 0, buffer.data(), &capacity, 0, name, nullptr, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(capacity, 0u);
+    const std::string fragment(buffer.data(), capacity);
+    EXPECT_TRUE(StartsWith(fragment, "<br>Intro")) << fragment;
+    EXPECT_TRUE(Has(fragment, "t2d<br>End")) << fragment;
 }
 
 TEST_F(Generation, ALargeBodyStreamsThroughTheTextEventOrEndsWith263) {

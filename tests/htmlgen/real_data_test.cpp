@@ -1,13 +1,19 @@
-// Every rich-text item of the exported notes: its plain text is the text
-// GetText reads (line ends where the runs hold zero bytes), and its HTML and
-// XHTML pass the validators.
+// Every rich-text item of the exported notes, rendered as `talix html`
+// renders it (streamed through the text event): its plain text is the text
+// GetText reads (line ends where the runs hold zero bytes); its HTML passes
+// HTML Tidy without errors; its XHTML parses, and its body's text holds
+// the text of every text run of the item, in order (whitespace aside),
+// except the runs of pass-through HTML, which stand as markup.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/item_work_state.h"
 #include "core/pool.h"
+#include "core/record_list.h"
+#include "core/signatures.h"
 #include "support/markup_validators.h"
 #include "support/rich_text_items.h"
 #include "support/test_support.h"
@@ -53,6 +59,46 @@ std::string ExpectedPlainText(ZervaRTChunk* chunk) {
     return plat::LmbcsToNative(text);
 }
 
+// UTF-8 text without whitespace (no-break spaces included) and without the
+// control characters XML cannot hold.
+std::string Squeezed(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c <= 0x20) continue;
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA0) {
+            ++i;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// The texts of the item's text runs outside pass-through HTML, each piece
+// between line breaks on its own, as UTF-8 without whitespace.
+std::vector<std::string> RunTexts(const talix::ItemRecordList* list) {
+    std::vector<std::string> pieces;
+    bool passthru = false;
+    for (const talix::CDRecordNode* node = list != nullptr ? list->head : nullptr; node != nullptr;
+         node = node->next) {
+        if (node->signature == talix::kSigHtmlBegin) passthru = true;
+        if (node->signature == talix::kSigHtmlEnd) passthru = false;
+        if (passthru || (node->signature != talix::kSigText && node->signature != talix::kSigBidiText) ||
+            node->length <= 8)
+            continue;
+        const std::string text(reinterpret_cast<const char*>(node->bytes) + 8, node->length - 8);
+        std::size_t start = 0;
+        for (std::size_t end = 0; end <= text.size(); ++end) {
+            if (end < text.size() && text[end] != '\0') continue;
+            const std::string piece = Squeezed(plat::LmbcsToNative(text.substr(start, end - start)));
+            if (!piece.empty()) pieces.push_back(piece);
+            start = end + 1;
+        }
+    }
+    return pieces;
+}
+
 TEST(GenerationRealData, EveryItemRendersItsTextAndValidMarkup) {
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
@@ -63,6 +109,7 @@ TEST(GenerationRealData, EveryItemRendersItsTextAndValidMarkup) {
 
     RARIvoSession session;
     int withText = 0;
+    int runsFound = 0;
     for (const auto& [id, name] : targets) {
         ZervaRTItem item(&session);
         if (item.Connect("", path.c_str(), id, name.c_str(), 0) != 0) continue;
@@ -78,11 +125,25 @@ TEST(GenerationRealData, EveryItemRendersItsTextAndValidMarkup) {
 
         std::string report;
         const std::string html = Render(chunk.get(), "HTML");
+        EXPECT_EQ(chunk->lastStatus, 0) << where;
         EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << where << "\n" << report;
         const std::string xhtml = Render(chunk.get(), "XHTML");
-        EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << where << "\n" << report;
+        EXPECT_EQ(chunk->lastStatus, 0) << where;
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << where << "\n" << report;
+
+        const std::string body = Squeezed(talix_test::XhtmlBodyText(xhtml));
+        std::size_t at = 0;
+        for (const std::string& piece : RunTexts(item.work->current)) {
+            const std::size_t found = body.find(piece, at);
+            EXPECT_NE(found, std::string::npos) << where << ": \"" << piece << "\" after " << at;
+            if (found == std::string::npos) break;
+            at = found + piece.size();
+            ++runsFound;
+        }
     }
     EXPECT_GT(withText, 0);
+    // The samples hold some fifty text runs; the shared set many more.
+    EXPECT_GT(runsFound, talix_test::SharedDxlDir().empty() ? 40 : 100);
 }
 
 } // namespace

@@ -59,6 +59,13 @@ TEST(StoredAttributes, WrittenInOrderEncodedAndQuoted) {
     EXPECT_EQ(Attributes(context, {"", "", "", "", "title='x' alt=a\"b<c", ""}),
               " title='x' alt=\"a&quot;b&lt;c\"");
 
+    // XHTML quotes what is left of every extra text.
+    context.Read(nullptr, talix::kFormatXHTML);
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "onclick=go() Caption=x width=5", ""}),
+              " onclick=\"go()\" width=\"5\"");
+    char xhtmlPrepared[] = "TalixTH=1 border=0";
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "ignored", ""}, xhtmlPrepared), " border=\"0\"");
+
     // A record whose texts pass its end writes nothing.
     std::vector<std::uint8_t> damaged = IdName({"abc", "", "", "", "", ""});
     damaged.resize(27);

@@ -47,10 +47,12 @@ protected:
 };
 
 TEST_F(ImportEntries, StatusesOfTheThreeEntries) {
-    const std::vector<std::uint16_t> before = OutputSignatures();
     EXPECT_EQ(Text("<p>x</p>"), 0);
     // Warnings alone (no doctype, no title) import.
     EXPECT_EQ(Text("<p>x<b>y</p>"), 0);
+    EXPECT_EQ(OutputTexts(), (std::vector<std::string>{"", "x", "", "x", "y"}));
+    // The failures add no record.
+    std::vector<std::uint16_t> before = OutputSignatures();
     EXPECT_EQ(Text(nullptr), talix::kNoHtmlInput);
     EXPECT_EQ(context_->errorWord, talix::kErrImportFileMissing);
     // A parse error imports nothing.
@@ -61,6 +63,7 @@ TEST_F(ImportEntries, StatusesOfTheThreeEntries) {
     EXPECT_EQ(context_->output.htmlImport, nullptr);
 
     EXPECT_EQ(talix::ImportHTMLFile(WriteFile("a.htm", "<p>x</p>").c_str(), nullptr, context_.get()), 0);
+    before = OutputSignatures();
     context_->errorWord = 0;
     EXPECT_EQ(talix::ImportHTMLFile(dir_.file("none.htm").c_str(), nullptr, context_.get()), talix::kNoHtmlInput);
     EXPECT_EQ(context_->errorWord, talix::kErrImportFileMissing);
@@ -69,12 +72,13 @@ TEST_F(ImportEntries, StatusesOfTheThreeEntries) {
     context_->errorWord = 0;
     EXPECT_EQ(talix::ImportHTMLFromItem(nullptr, nullptr, nullptr, context_.get()), talix::kNoHtmlInput);
     EXPECT_EQ(context_->errorWord, talix::kErrImportFileMissing);
+    EXPECT_EQ(OutputSignatures(), before);
     talix::ItemRecordList* list = MakeList({import_test::Text("<p>x</p>")});
     EXPECT_EQ(talix::ImportHTMLFromItem(list, nullptr, "Size1=6", context_.get()), 0);
     // The item import starts its paragraph templates afresh.
     EXPECT_EQ(talix::ReadWord(context_->output.importParagraphTemplates[2] + 14), 1440);
     EXPECT_EQ(context_->output.htmlImport, nullptr);
-    EXPECT_EQ(OutputSignatures(), before);
+    EXPECT_EQ(OutputTexts().back(), "x");
 
     // Parse only: the caller's context keeps the tree until it releases it.
     talix::HTMLImportContext trial;

@@ -59,4 +59,28 @@ bool XmlWellFormed(const std::string& xml, std::string* report) { return ParseXm
 
 bool XhtmlValid(const std::string& xhtml, std::string* report) { return ParseXml(xhtml, true, report); }
 
+std::string XhtmlBodyText(const std::string& xhtml) {
+    std::string messages;
+    xmlSetStructuredErrorFunc(&messages, CollectXmlError);
+    xmlDocPtr doc = xmlReadMemory(xhtml.data(), static_cast<int>(xhtml.size()), "generated.xhtml", "UTF-8",
+                                  XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_NOENT);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    if (doc == nullptr) return "";
+    std::string text;
+    // The body: the second element child of the root (after the head), or
+    // the whole document when it has none.
+    xmlNodePtr node = xmlDocGetRootElement(doc);
+    xmlNodePtr body = nullptr;
+    for (xmlNodePtr child = node != nullptr ? node->children : nullptr; child != nullptr; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && xmlStrEqual(child->name, BAD_CAST "body")) body = child;
+    }
+    xmlChar* content = xmlNodeGetContent(body != nullptr ? body : node);
+    if (content != nullptr) {
+        text = reinterpret_cast<const char*>(content);
+        xmlFree(content);
+    }
+    xmlFreeDoc(doc);
+    return text;
+}
+
 } // namespace talix_test

@@ -19,4 +19,8 @@ bool XmlWellFormed(const std::string& xml, std::string* report = nullptr);
 // document type names.
 bool XhtmlValid(const std::string& xhtml, std::string* report = nullptr);
 
+// The text of an XHTML document's body as UTF-8, entities decoded (empty
+// when the document does not parse).
+std::string XhtmlBodyText(const std::string& xhtml);
+
 } // namespace talix_test

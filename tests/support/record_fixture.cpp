@@ -76,6 +76,42 @@ plat::STATUS StoreRichTextItem(plat::NOTEHANDLE note, const std::string& itemNam
     return value.empty() ? plat::NOERROR : AppendValue(note, itemName, value);
 }
 
+std::string StoredWord(std::uint16_t value) {
+    return std::string{static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+}
+
+std::string StoredDword(std::uint32_t value) {
+    return StoredWord(static_cast<std::uint16_t>(value)) + StoredWord(static_cast<std::uint16_t>(value >> 16));
+}
+
+std::string StoredRecord(StoredHeader form, std::uint16_t signature, const std::string& body) {
+    switch (form) {
+    case StoredHeader::Byte: {
+        const std::size_t length = 2 + body.size();
+        return std::string{static_cast<char>(signature), static_cast<char>(length)} + body;
+    }
+    case StoredHeader::Word:
+        return StoredWord(signature) + StoredWord(static_cast<std::uint16_t>(4 + body.size())) + body;
+    case StoredHeader::Long:
+        return StoredWord(signature) + StoredDword(static_cast<std::uint32_t>(6 + body.size())) + body;
+    }
+    return body;
+}
+
+plat::STATUS StoreStoredItems(plat::NOTEHANDLE note, const std::string& itemName,
+                              const std::vector<std::vector<std::string>>& values) {
+    for (const std::vector<std::string>& records : values) {
+        std::string value;
+        for (const std::string& record : records) {
+            value += record;
+            if (record.size() % 2 != 0) value.push_back('\0');
+        }
+        const plat::STATUS status = AppendValue(note, itemName, value);
+        if (status != plat::NOERROR) return status;
+    }
+    return plat::NOERROR;
+}
+
 std::vector<std::string> StoredValues(plat::NOTEHANDLE note, const std::string& itemName) {
     std::vector<std::string> values;
     const auto nameLength = static_cast<plat::WORD>(itemName.size());

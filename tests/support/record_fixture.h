@@ -35,10 +35,29 @@ void PutWord(FixtureRecord* record, std::size_t offset, std::uint16_t value);
 void PutDword(FixtureRecord* record, std::size_t offset, std::uint32_t value);
 
 // Stores the records as the rich-text items (data type 1) of a name in an
-// open note (appended after any items of the name it already has). Returns
-// 0 or the first failure.
+// open note (appended after any items of the name it already has), each
+// converted to stored form by the library. Returns 0 or the first failure.
 plat::STATUS StoreRichTextItem(plat::NOTEHANDLE note, const std::string& itemName,
                                const std::vector<FixtureRecord>& records);
+
+// Records in stored form, written byte by byte as real items hold them and
+// without the library's conversion, so that a test of the conversion sees
+// the library's result against bytes it did not make.
+enum class StoredHeader {
+    Byte,   // a byte signature and a byte length (2 bytes)
+    Word,   // a word signature and a word length (4 bytes)
+    Long,   // a word signature and a double-word length (6 bytes)
+};
+// A stored record: its header in the given form, then the body; the length
+// in the header counts both.
+std::string StoredRecord(StoredHeader form, std::uint16_t signature, const std::string& body);
+// Little-endian words and double words of a stored body.
+std::string StoredWord(std::uint16_t value);
+std::string StoredDword(std::uint32_t value);
+// Stores each value (its stored records, each padded to even length) as one
+// rich-text item of the name, in order. Returns 0 or the first failure.
+plat::STATUS StoreStoredItems(plat::NOTEHANDLE note, const std::string& itemName,
+                              const std::vector<std::vector<std::string>>& values);
 
 // The stored values (data-type word first) of every item of a name, in order.
 std::vector<std::string> StoredValues(plat::NOTEHANDLE note, const std::string& itemName);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 #include <sstream>
 
 #include "talix_platform.h"
@@ -32,12 +33,24 @@ TempDir::~TempDir() {
 
 fs::path SampleDxlDir() { return fs::path(TALIX_SOURCE_DIR) / "samples" / "dxl"; }
 
-fs::path SharedDxlDir() {
+namespace {
+
+fs::path FindSharedDxlDir() {
     if (const char* env = std::getenv("TALIX_DXL_DIR"); env != nullptr && *env != '\0') {
         return fs::is_directory(env) ? fs::path(env) : fs::path();
     }
     fs::path beside = fs::path(TALIX_SOURCE_DIR).parent_path() / "shared" / "data" / "dxl";
     return fs::is_directory(beside) ? beside : fs::path();
+}
+
+} // namespace
+
+fs::path SharedDxlDir() {
+    fs::path dir = FindSharedDxlDir();
+    const char* required = std::getenv("TALIX_REQUIRE_SHARED_DXL");
+    if (dir.empty() && required != nullptr && *required != '\0' && std::string(required) != "0")
+        throw std::runtime_error("the shared DXL set is required here (TALIX_REQUIRE_SHARED_DXL) but absent");
+    return dir;
 }
 
 std::vector<fs::path> DxlFilesBelow(const fs::path& dir) {

@@ -25,7 +25,10 @@ private:
 // The project's own DXL fixtures (always present).
 std::filesystem::path SampleDxlDir();
 // The folder of real exported notes, from TALIX_DXL_DIR or beside the
-// project; empty when it is absent (tests that need it skip).
+// project; empty when it is absent (the real-data tests then run over the
+// project's own samples alone). Where the environment says the shared set
+// belongs (TALIX_REQUIRE_SHARED_DXL set and not "0", as in CI), its absence
+// throws, failing the test that asked.
 std::filesystem::path SharedDxlDir();
 // Every .xml file below a folder, sorted.
 std::vector<std::filesystem::path> DxlFilesBelow(const std::filesystem::path& dir);

@@ -56,6 +56,9 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     CliOutcome html = Talix({"html", db_, styled, "Body", "--options", "Title='Caf\xC3\xA9 <1>'"});
     ASSERT_EQ(html.status, 0) << html.err;
     EXPECT_TRUE(Has(html.out, "<title>Caf&eacute; &lt;1&gt;</title>")) << html.out;
+    // The body's text with its fonts.
+    EXPECT_TRUE(Has(html.out, "<span style=\"font-family: monospace; \">This is monospace text")) << html.out;
+    EXPECT_TRUE(Has(html.out, "<b><i>This is serif italic bold text</i></b>")) << html.out;
     std::string report;
     EXPECT_EQ(talix_test::TidyErrors(html.out, &report), 0) << report;
     CliOutcome xhtml = Talix({"html", db_, styled, "Body", "--format", "xhtml"});
@@ -83,6 +86,9 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     CliOutcome streamed = Talix({"html", db_, large, "Body", "--format", "text"});
     ASSERT_EQ(streamed.status, 0) << streamed.err;
     EXPECT_EQ(streamed.out, expected);
+    CliOutcome markup = Talix({"html", db_, large, "Body", "--format", "xhtml"});
+    ASSERT_EQ(markup.status, 0) << markup.err;
+    EXPECT_TRUE(Has(markup.out, "<body><br />" + expected + "</body>"));
     const std::string file = dir_.file("out.txt");
     CliOutcome written = Talix({"html", db_, large, "Body", "--format", "text", "--out", file});
     ASSERT_EQ(written.status, 0) << written.err;

@@ -1,0 +1,99 @@
+#include "htmlgen/close_open_tags.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "core/text_compare.h"
+#include "htmlgen/close_tag_stack.h"
+#include "htmlgen/line_buffer.h"
+
+namespace talix {
+
+namespace {
+
+// Closing tags after which a line feed keeps output readable.
+constexpr const char* kBlockTags[] = {"</table>", "</tr>", "</body>", "</ul>", "</ol>", "</div>", "</p>"};
+
+bool Same(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
+
+bool OneOf(const char* tag, std::initializer_list<const char*> tags) {
+    for (const char* candidate : tags) {
+        if (EqualNoCase(tag, candidate)) return true;
+    }
+    return false;
+}
+
+bool AnyOpen(const XMLGenContext* context, std::initializer_list<const char*> tags) {
+    for (std::uint32_t i = 0; i < context->closeTagCount; ++i) {
+        if (OneOf(context->closeTags[i].tag, tags)) return true;
+    }
+    return false;
+}
+
+// The cell check: the tag closes only inside the container it belongs in.
+bool CellCheckPasses(const XMLGenContext* context, const char* tag) {
+    if (OneOf(tag, {"</td>", "</th>"})) return AnyOpen(context, {"</tr>", "</table>"});
+    if (OneOf(tag, {"</tr>"})) return AnyOpen(context, {"</table>"});
+    if (OneOf(tag, {"</li>", "</div>", "</p>"})) return AnyOpen(context, {"</td>", "</th>", "</tr>", "</table>"});
+    return true;
+}
+
+// The list check: the tag is open inside the current cell (or outside every
+// cell).
+bool ListCheckPasses(const XMLGenContext* context, const char* tag) {
+    if (!OneOf(tag, {"</li>", "</ul>", "</ol>", "</div>", "</p>"})) return true;
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        const char* entry = context->closeTags[i].tag;
+        if (Same(entry, tag)) return true;
+        if (OneOf(entry, {"</td>", "</th>", "</tr>", "</table>"})) return false;
+    }
+    return true;
+}
+
+bool IsBlockTag(const char* tag) {
+    for (const char* block : kBlockTags) {
+        if (EqualNoCase(tag, block)) return true;
+    }
+    return false;
+}
+
+void AppendTo(char* buffer, std::size_t capacity, const char* tag) {
+    if (buffer == nullptr || capacity == 0) return;
+    const std::size_t used = strnlen(buffer, capacity - 1);
+    const std::size_t length = std::strlen(tag);
+    if (length >= capacity - used) return;
+    std::memcpy(buffer + used, tag, length + 1);
+}
+
+} // namespace
+
+int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mustBeOpen, char* buffer,
+                     std::size_t capacity, int cellCheck, int listCheck) {
+    if (context == nullptr || tag == nullptr || context->closeTagCount == 0) return 0;
+    if (mustBeOpen != 0 && HasCloseTag(context, tag, 0) == 0) return 0;
+    if (cellCheck != 0 && !CellCheckPasses(context, tag)) return 0;
+    if (listCheck != 0 && !ListCheckPasses(context, tag)) return 0;
+
+    const bool lineFeeds = context->newlines != NewlineMode::None && !IsOn(context, sw::kQuotedPrintable);
+    while (context->closeTagCount > 0) {
+        const char* popped = TopCloseTag(context)->tag;
+        DropTopCloseTag(context);
+        if (write != 0) {
+            if (buffer != nullptr) {
+                AppendTo(buffer, capacity, popped);
+            } else {
+                AppendOutput(context, popped);
+                if (lineFeeds && IsBlockTag(popped)) AppendOutput(context, "\n", 1);
+            }
+        }
+        if (Same(popped, tag)) break;
+    }
+    return 1;
+}
+
+int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen, int cellCheck,
+                             int listCheck) {
+    return CloseOpenXMLTags(context, tag, write, mustBeOpen, nullptr, 0, cellCheck, listCheck);
+}
+
+} // namespace talix

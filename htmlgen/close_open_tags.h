@@ -1,0 +1,30 @@
+// Closing open elements: everything opened after an element is closed with
+// it, innermost first, through the close-tag stack, so that the markup stays
+// well nested even where the records end constructs out of order.
+#pragma once
+
+#include <cstddef>
+
+#include "htmlgen/xml_gen_context.h"
+
+namespace talix {
+
+// Pops the close-tag stack down to and including the innermost entry of
+// tag (a tag no entry has, such as "*", pops everything) and, with write,
+// writes each popped tag: appended to the zero-terminated text in buffer
+// (capacity bytes with its terminator; a tag that does not fit is dropped),
+// or, with no buffer, to the output at the write position, a line feed
+// after a block closing tag under AddNewlines (not under quoted-printable).
+// mustBeOpen: nothing happens unless an entry of tag is open. cellCheck:
+// "</td>" and "</th>" close only inside a row or table, "</tr>" only inside
+// a table, "</li>", "</div>" and "</p>" only inside a cell, row or table.
+// listCheck: "</li>", "</ul>", "</ol>", "</div>" and "</p>" close only when
+// open inside the current cell. Returns 1 when something was closed.
+int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mustBeOpen, char* buffer,
+                               std::size_t capacity, int cellCheck, int listCheck);
+
+// The same, always into the output.
+int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen,
+                                       int cellCheck, int listCheck);
+
+} // namespace talix

@@ -1,0 +1,60 @@
+// The close-tag stack of a generation: for every element the generator has
+// opened and not yet closed, the text of its closing tag (and a nesting
+// level some writers store with it), innermost on top. Writers ask whether
+// an element of a kind is open, open inside the current container, or at
+// which level; the closing of open elements (htmlgen/close_open_tags.h) pops
+// it. Tag texts are compared whole and case-sensitively; they are not
+// copied: a pushed text must live as long as the generation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "htmlgen/xml_gen_context.h"
+
+namespace talix {
+
+// One open element.
+struct CloseTagEntry {
+    const char* tag = nullptr;
+    std::uint16_t level = 0;   // 0: no level
+};
+
+// Records an open element (level 0) on top of the stack. False when
+// memory is exhausted: the stack is unchanged and the element's closing
+// tag simply goes unrecorded.
+bool PushCloseTag(XMLGenContext* context, const char* tag);
+bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t level);
+
+// 1 when the top entry's tag (topOnly) or any entry's tag equals tag.
+int HasCloseTag(const XMLGenContext* context, const char* tag, int topOnly);
+
+// The level stored with the tag: topOnly, the top entry's level when its
+// tag equals tag; else the level of the innermost entry of that tag that
+// carries one. 0 when none.
+std::uint16_t FindCloseTag(const XMLGenContext* context, const char* tag, int topOnly);
+
+// 1 when an entry of tag lies above every entry of the (up to three, each
+// may be null) barrier tags, that is, the element is open inside the
+// innermost of the containers the barriers close.
+int HasCloseTagBefore(const XMLGenContext* context, const char* tag, const char* barrier1,
+                                const char* barrier2 = nullptr, const char* barrier3 = nullptr);
+
+// The number of open elements: a position to pop back to.
+inline std::uint32_t CloseTagDepth(const XMLGenContext* context) { return context->closeTagCount; }
+
+// Pops every entry above the given depth (a depth not below the current one
+// pops nothing), appending each tag, innermost first, to the zero-terminated
+// text in buffer (capacity bytes with the terminator; null: the tags are
+// dropped). A tag that does not fit is dropped whole. Returns false when
+// one was dropped for want of room.
+bool PopCloseTags(XMLGenContext* context, std::uint32_t depth, char* buffer, std::size_t capacity);
+
+// The top entry, or null on an empty stack; and its removal.
+const CloseTagEntry* TopCloseTag(const XMLGenContext* context);
+void DropTopCloseTag(XMLGenContext* context);
+
+// Releases the stack's storage (at the end of a run).
+void ReleaseCloseTags(XMLGenContext* context);
+
+} // namespace talix

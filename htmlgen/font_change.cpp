@@ -1,0 +1,318 @@
+#include "htmlgen/font_change.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/css_format.h"
+#include "core/text_compare.h"
+#include "htmlgen/close_open_tags.h"
+#include "htmlgen/close_tag_stack.h"
+#include "htmlgen/line_buffer.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kFaceNameSize = 64;   // a face name (31) or the family list standing for it (63)
+
+// A bounded text being built: a piece that does not fit is left out whole.
+struct Markup {
+    char* out;
+    std::size_t capacity;
+    std::size_t used = 0;
+
+    Markup(char* buffer, std::size_t size) : out(buffer), capacity(size) { out[0] = '\0'; }
+    void Put(const char* text) {
+        const std::size_t length = std::strlen(text);
+        if (length >= capacity - used) return;
+        std::memcpy(out + used, text, length + 1);
+        used += length;
+    }
+    template <typename... Args>
+    void Format(const char* format, Args... args) {
+        char piece[64];
+        const int written = std::snprintf(piece, sizeof piece, format, args...);
+        if (written > 0 && static_cast<std::size_t>(written) < sizeof piece) Put(piece);
+    }
+    // A text of the record set inside a quoted attribute value: the
+    // characters that would end the value or open markup are written as
+    // references.
+    void PutAttributeText(const char* text) {
+        for (const char* p = text; *p != '\0'; ++p) {
+            switch (*p) {
+            case '&': Put("&amp;"); break;
+            case '<': Put("&lt;"); break;
+            case '"': Put("&quot;"); break;
+            case '\'': Put("&#39;"); break;
+            default: {
+                const char one[2] = {*p, '\0'};
+                Put(one);
+            }
+            }
+        }
+    }
+};
+
+struct Suppressed {
+    bool face, size, attributes, colour;
+    bool All() const { return face && size && attributes && colour; }
+};
+
+Suppressed ReadSuppressed(const XMLGenContext* context) {
+    return Suppressed{IsOn(context, sw::kSuppressFontFace), IsOn(context, sw::kSuppressFontSize),
+                      IsOn(context, sw::kSuppressFontAttributes), IsOn(context, sw::kSuppressFontColor)};
+}
+
+// The name written for a face: its name in the item's face table, or the
+// family list of the static face of that name. Empty for a face the table
+// does not hold.
+void FaceName(const XMLGenContext* context, std::uint8_t face, char* name) {
+    name[0] = '\0';
+    char stored[32] = {};
+    if (context->item == nullptr || context->item->FindFaceByID(face, stored) == 0) return;
+    for (const StaticFace& known : context->faces) {
+        if (known.name[0] != '\0' && EqualNoCase(stored, known.name)) {
+            std::snprintf(name, kFaceNameSize, "%s", known.families);
+            return;
+        }
+    }
+    std::snprintf(name, kFaceNameSize, "%s", stored);
+}
+
+bool IsOpen(const XMLGenContext* context, const char* tag) { return HasCloseTag(context, tag, 0) != 0; }
+
+// Opens an element unless its kind is open, pushing its closing tag.
+void OpenElement(XMLGenContext* context, Markup* markup, const char* start, const char* end,
+                 const char* otherEnd = nullptr) {
+    if (IsOpen(context, end) || (otherEnd != nullptr && IsOpen(context, otherEnd))) return;
+    markup->Put(start);
+    if (PushCloseTag(context, end)) ++context->fontPushes;
+}
+
+// Opens the elements of the attribute bits given, in this order, each
+// unless open: bold and italic (strong and em under WAICompliant; either
+// form counts as open), underline, strike-through, superscript, subscript.
+void OpenAttributes(XMLGenContext* context, Markup* markup, unsigned attributes) {
+    const bool wai = IsOn(context, sw::kWAICompliant);
+    if ((attributes & kAttrBold) != 0)
+        OpenElement(context, markup, wai ? "<strong>" : "<b>", wai ? "</strong>" : "</b>", wai ? "</b>" : "</strong>");
+    if ((attributes & kAttrItalic) != 0)
+        OpenElement(context, markup, wai ? "<em>" : "<i>", wai ? "</em>" : "</i>", wai ? "</i>" : "</em>");
+    if ((attributes & kAttrUnderline) != 0) OpenElement(context, markup, "<u>", "</u>");
+    if ((attributes & kAttrStrike) != 0) OpenElement(context, markup, "<s>", "</s>");
+    if ((attributes & kAttrSuperscript) != 0) OpenElement(context, markup, "<sup>", "</sup>");
+    if ((attributes & kAttrSubscript) != 0) OpenElement(context, markup, "<sub>", "</sub>");
+}
+
+void CloseIfOpen(XMLGenContext* context, const char* tag) { CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0); }
+
+// The CSS form: a span for face, size and colour, elements for bold,
+// italic, superscript and subscript.
+void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
+               const Suppressed& suppressed, Markup* markup) {
+    const FontId& base = context->baseFont;
+    const FontId& current = context->currentFont;
+    const bool waiCompliant = IsOn(context, sw::kWAICompliant);
+
+    // A span of another face, colour or size ends here; so does one whose
+    // colour value, underline or strike-through the new font does not have,
+    // which would otherwise carry over to its text.
+    constexpr std::uint8_t kDecoration = kAttrUnderline | kAttrStrike;
+    if (IsOpen(context, "</span>") &&
+        ((!suppressed.face && font.face != current.face) ||
+         (!suppressed.colour && (font.color != current.color || color != nullptr ||
+                                 context->currentColourGiven != 0)) ||
+         (!suppressed.size && font.size != current.size) ||
+         (!suppressed.attributes && (font.attributes & kDecoration) != (current.attributes & kDecoration)))) {
+        CloseIfOpen(context, "</span>");
+    }
+    // Attributes the new font lacks end here, before anything is opened.
+    const std::uint8_t ended = static_cast<std::uint8_t>(current.attributes & ~font.attributes);
+    if ((ended & kAttrBold) != 0) {
+        CloseIfOpen(context, "</b>");
+        if (waiCompliant) CloseIfOpen(context, "</strong>");
+    }
+    if ((ended & kAttrItalic) != 0) {
+        CloseIfOpen(context, "</i>");
+        if (waiCompliant) CloseIfOpen(context, "</em>");
+    }
+    if ((ended & kAttrSuperscript) != 0) CloseIfOpen(context, "</sup>");
+    if ((ended & kAttrSubscript) != 0) CloseIfOpen(context, "</sub>");
+    MoveToTextEnd(context);
+
+    const bool differsFromBase = font.color != base.color || color != nullptr || context->forceFontFace != 0 ||
+                                 context->forceFontSize != 0 || forceSize != 0 || context->forceFontColor != 0 ||
+                                 font.face != base.face || font.attributes != base.attributes ||
+                                 font.size != base.size;
+    const bool differsFromCurrent = HasCloseTag(context, "</span>", 1) == 0 || font.color != current.color ||
+                                    color != nullptr || font.face != current.face ||
+                                    font.attributes != current.attributes || font.size != current.size ||
+                                    rightToLeft != 0 || context->forceDirection != 0;
+    if (differsFromBase && differsFromCurrent) {
+        char text[kFontMarkupSize];
+        Markup span(text, sizeof text);
+        span.Put("<span style=\"");
+        span.Put(context->openBrace);
+        bool property = false;
+        if (!suppressed.size && (context->forceFontSize != 0 || font.size != base.size)) {
+            span.Format("font-size: %dpt; ", font.size);
+            property = true;
+        }
+        if (!suppressed.colour && color != nullptr) {
+            const char* highlight = (color->flags & kColorHighlightYellow) != 0 ? "#ffffc2;"
+                                    : (color->flags & kColorHighlightPink) != 0 ? "#ffe0e6;"
+                                    : (color->flags & kColorHighlightBlue) != 0 ? "#e0ffff;"
+                                                                                : nullptr;
+            if (highlight != nullptr) {
+                span.Put("background: ");
+                span.Put(highlight);
+                property = true;
+            }
+        }
+        if (!suppressed.colour && (context->forceFontColor != 0 || font.color != base.color)) {
+            char value[kCSSColorSize];
+            if (color != nullptr) {
+                std::snprintf(value, sizeof value, "rgb(%d,%d,%d)", color->red, color->green, color->blue);
+            } else {
+                ColorToCSS(font.color, value, kColorAsRGB);
+            }
+            span.Put("color: ");
+            span.Put(value);
+            span.Put("; ");
+            property = true;
+        }
+        if (!suppressed.attributes) {
+            const std::uint8_t decoration = font.attributes & (kAttrUnderline | kAttrStrike);
+            const char* text = nullptr;
+            if (font.attributes == base.attributes) {
+                if (context->insideLink != 0 && (font.attributes & kAttrUnderline) == 0)
+                    text = "text-decoration: none; ";
+            } else if (decoration == (kAttrUnderline | kAttrStrike)) {
+                text = "text-decoration: underline line-through; ";
+            } else if (decoration == kAttrUnderline) {
+                text = "text-decoration: underline; ";
+            } else if (decoration == kAttrStrike) {
+                text = "text-decoration: line-through; ";
+            } else if (context->insideLink != 0) {
+                text = "text-decoration: none; ";
+            }
+            if (text != nullptr) {
+                span.Put(text);
+                property = true;
+            }
+        }
+        if (!suppressed.face && (context->forceFontFace != 0 || font.face != base.face)) {
+            char name[kFaceNameSize];
+            FaceName(context, font.face, name);
+            if (name[0] != '\0') {
+                span.Put("font-family: ");
+                span.PutAttributeText(name);
+                span.Put("; ");
+                property = true;
+            }
+        }
+        if (rightToLeft != 0) {
+            span.Put("direction: rtl;");
+            context->forceDirection = 1;
+            property = true;
+        } else if (context->forceDirection != 0) {
+            span.Put("direction: ltr;");
+            property = true;
+        }
+        if (property) {
+            span.Put(context->closeBrace);
+            span.Put("\">");
+            markup->Put(text);
+            if (PushCloseTag(context, "</span>")) ++context->fontPushes;
+        }
+    }
+
+    if (!suppressed.attributes && font.attributes != base.attributes)
+        OpenAttributes(context, markup, font.attributes & ~(kAttrUnderline | kAttrStrike));
+}
+
+// The font-element form.
+void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize,
+                      int rightToLeft, const Suppressed& suppressed, Markup* markup) {
+    const FontId& base = context->baseFont;
+    const int size = HTMLFontSizeFromPoints(context, font.size);
+    const bool colourChanged = context->forceFontColor != 0 || font.color != base.color;
+    const bool faceChanged = context->forceFontFace != 0 || font.face != base.face;
+    const bool sizeChanged = context->forceFontSize != 0 || forceSize != 0 ||
+                             size != HTMLFontSizeFromPoints(context, base.size);
+    const bool colourStays = suppressed.colour || (!colourChanged && color == nullptr);
+    const bool faceStays = suppressed.face || !faceChanged;
+    const bool sizeStays = suppressed.size || !sizeChanged;
+    if (!(colourStays && faceStays && sizeStays)) {
+        const bool baseFont = IsOn(context, sw::kStandardFontTags) && !IsOn(context, sw::kFragment) &&
+                              context->baseFontFlag != 0;
+        markup->Put(baseFont ? "<basefont" : "<font");
+        if (!suppressed.colour && colourChanged) {
+            char value[kCSSColorSize];
+            if (color != nullptr) {
+                std::snprintf(value, sizeof value, "#%02x%02x%02x", color->red, color->green, color->blue);
+            } else {
+                ColorToCSS(font.color, value, kColorAsName);
+            }
+            markup->Put(" color='");
+            markup->PutAttributeText(value);
+            markup->Put("'");
+        }
+        if (!suppressed.size && sizeChanged) markup->Format(" size='%d'", size);
+        if (!suppressed.face && faceChanged) {
+            char name[kFaceNameSize];
+            FaceName(context, font.face, name);
+            if (name[0] != '\0') {
+                markup->Put(" face='");
+                markup->PutAttributeText(name);
+                markup->Put("'");
+            }
+        }
+        if (rightToLeft != 0) {
+            markup->Put(" dir='rtl'");
+            context->forceDirection = 1;
+        } else if (context->forceDirection != 0) {
+            markup->Put(" dir='ltr'");
+        }
+        if (baseFont) {
+            markup->Put("/>");
+        } else {
+            markup->Put(">");
+            if (PushCloseTag(context, "</font>")) ++context->fontPushes;
+        }
+    }
+
+    const std::uint8_t itemAttributes = context->item != nullptr ? context->item->defaultFontAttributes : 0;
+    if (!suppressed.attributes && font.attributes != itemAttributes) OpenAttributes(context, markup, font.attributes);
+}
+
+} // namespace
+
+int HTMLFontSizeFromPoints(const XMLGenContext* context, std::uint8_t points) {
+    for (int size = 1; size <= 6; ++size) {
+        if (points <= context->fontSizeThresholds[size - 1]) return size;
+    }
+    return 7;
+}
+
+STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenContext* context, int scratchOnly,
+                          int forceSize, int rightToLeft) {
+    if (font == nullptr || context == nullptr) return kArgumentError;
+    context->fontPushes = 0;
+    Markup markup(context->fontMarkup, sizeof context->fontMarkup);
+    const Suppressed suppressed = ReadSuppressed(context);
+    if (!suppressed.All()) {
+        if (!IsOn(context, sw::kStandardFontTags) && !IsOn(context, sw::kHybridFontTags)) {
+            BuildSpan(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
+        } else {
+            BuildFontElement(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
+        }
+    }
+    if (scratchOnly == 0 && markup.used > 0) AppendOutput(context, markup.out, markup.used);
+    context->currentFont = *font;
+    context->currentColourGiven = color != nullptr ? 1 : 0;
+    return kOK;
+}
+
+} // namespace talix

@@ -1,0 +1,32 @@
+// The markup of a change of font: a CSS span with bold, italic, superscript
+// and subscript elements, or (StandardFontTags, HybridFontTags) a font
+// element with bold, italic, underline, strike-through, superscript and
+// subscript elements. Each element opened pushes its closing tag. A font
+// equal to the body's base font needs no markup.
+#pragma once
+
+#include <cstdint>
+
+#include "core/font_spec.h"
+#include "core/statuses.h"
+#include "htmlgen/xml_gen_context.h"
+
+namespace talix {
+
+// Builds the markup for a change to font (with the colour value of the
+// colour record after its text, or null) in the context's fontMarkup and,
+// unless scratchOnly, appends it to the output; closes first what the
+// change ends (a span of another face, colour or size; attributes the new
+// font lacks). forceSize writes the size even when it is the base's;
+// rightToLeft marks the text right-to-left (and keeps ForceDirection on for
+// the rest of the run). The font becomes the current font; fontPushes
+// counts the closing tags pushed. Returns 0.
+STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenContext* context,
+                                    int scratchOnly, int forceSize, int rightToLeft);
+
+// The HTML font size (1 to 7) of a point size, by the context's six
+// thresholds (8, 10, 12, 14, 18 and 24 points unless Font1= to Font6= say
+// otherwise).
+int HTMLFontSizeFromPoints(const XMLGenContext* context, std::uint8_t points);
+
+} // namespace talix

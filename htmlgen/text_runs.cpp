@@ -1,0 +1,541 @@
+#include "htmlgen/text_runs.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/font_match.h"
+#include "core/item_work_state.h"
+#include "core/options.h"
+#include "htmlgen/close_open_tags.h"
+#include "htmlgen/close_tag_stack.h"
+#include "htmlgen/entity_encoder.h"
+#include "htmlgen/font_change.h"
+#include "htmlgen/line_buffer.h"
+#include "htmlgen/walk_output.h"
+#include "htmlgen/walk_records.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+// The font elements a run closes at its end (a span outlives it).
+constexpr const char* kRunClosings[] = {"</font>", "</b>", "</strong>", "</i>", "</em>",
+                                        "</u>",    "</s>", "</sup>",    "</sub>"};
+// Room an open automatic link may use before the buffer is handed on with
+// the link cut: links are completed whole where they fit.
+constexpr std::uint32_t kLinkReserve = 512;
+constexpr std::uint8_t kFixedPitchFace = 4;
+
+bool IsText(const CDRecordNode* node) { return node != nullptr && IsTextRun(node->signature); }
+bool HasText(const CDRecordNode* node) { return IsText(node) && RunHasText(node); }
+// A run that carries a font id (the record holds its fixed part).
+bool HasFont(const CDRecordNode* node) {
+    return IsText(node) && node->bytes != nullptr && node->length >= kTextRunHeader;
+}
+bool SameFont(const CDRecordNode* a, const CDRecordNode* b) {
+    return HasFont(a) && HasFont(b) && std::memcmp(a->bytes + 4, b->bytes + 4, 4) == 0;
+}
+
+// Records after an empty run that show it does not stand alone.
+bool EndsLoneRun(const CDRecordNode* node) {
+    if (HasText(node)) return true;
+    switch (node->signature) {
+    case kSigHorizontalRule:
+    case kSigV5HotspotEnd:
+    case kSigTableBegin:
+    case kSigTableCell:
+    case kSigTableEnd:
+    case kSigHotspotEnd:
+    case kSigV4HotspotEnd:
+    case kSigNestedTableBegin:
+    case kSigNestedTableCell:
+    case kSigNestedTableEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether a run without text stands alone in its paragraph: no text before
+// it since the paragraph's reference, and no text, rule, table or hotspot
+// end after it before the next reference. The answer for the previous
+// empty run is reused where the scans would pass over it, so that a
+// stretch of empty runs is examined once.
+bool StandsAlone(XMLGenContext* context, const CDRecordNode* run) {
+    TextRunMemo& memo = context->runMemo;
+    bool backward = true, reachedMemo = false, crossed = false;
+    for (const CDRecordNode* at = run->prev; at != nullptr; at = at->prev) {
+        if (at == memo.emptyRun) {
+            backward = memo.emptyBackward != 0;
+            reachedMemo = true;
+            break;
+        }
+        if (at->signature == kSigPabReference) break;
+        if (HasText(at)) {
+            backward = false;
+            break;
+        }
+        if (EndsLoneRun(at)) crossed = true;
+    }
+    bool forward = false;
+    if (backward) {
+        if (reachedMemo && memo.emptyForwardKnown != 0 && !crossed) {
+            forward = memo.emptyForward != 0;
+        } else {
+            forward = true;
+            for (const CDRecordNode* at = run->next; at != nullptr && at->signature != kSigPabReference;
+                 at = at->next) {
+                if (EndsLoneRun(at)) {
+                    forward = false;
+                    break;
+                }
+            }
+        }
+    }
+    memo.emptyRun = run;
+    memo.emptyBackward = backward ? 1 : 0;
+    memo.emptyForwardKnown = backward ? 1 : 0;
+    memo.emptyForward = forward ? 1 : 0;
+    return backward && forward;
+}
+
+// Whether only text records lie between the run and a BEGIN record before
+// it (the previous run's answer is reused within a stretch of text).
+bool BeginBefore(const TextRunMemo& memo, const CDRecordNode* run) {
+    const CDRecordNode* at = run->prev;
+    for (; at != nullptr && IsText(at); at = at->prev) {
+        if (at == memo.run && memo.run != nullptr) return memo.beginBefore != 0;
+    }
+    return at != nullptr && at->signature == kSigBegin;
+}
+
+bool TextOrColour(const CDRecordNode* node) { return IsText(node) || node->signature == kSigColor; }
+
+// The last colour record among the text and colour records after the run.
+const CDRecordNode* LastColourAfter(const TextRunMemo& memo, const CDRecordNode* run) {
+    if (memo.colourKnown != 0 && memo.run != nullptr) {
+        bool passed = false;
+        for (const CDRecordNode* at = run->prev; at != nullptr && TextOrColour(at); at = at->prev) {
+            if (at == memo.run) return passed ? nullptr : memo.lastColour;
+            if (at == memo.lastColour) passed = true;
+        }
+    }
+    const CDRecordNode* last = nullptr;
+    for (const CDRecordNode* at = run->next; at != nullptr && TextOrColour(at); at = at->next) {
+        if (at->signature == kSigColor) last = at;
+    }
+    return last;
+}
+
+// The colour value of the run: after a BEGIN, the last colour record of
+// the text and colour records that follow; otherwise the record right
+// after the run when it is a colour record.
+bool RunColour(XMLGenContext* context, const CDRecordNode* run, ColorValue* value) {
+    TextRunMemo& memo = context->runMemo;
+    const bool begin = BeginBefore(memo, run);
+    const CDRecordNode* colour = nullptr;
+    if (begin) {
+        colour = LastColourAfter(memo, run);
+        memo.colourKnown = 1;
+        memo.lastColour = colour;
+    } else {
+        memo.colourKnown = 0;
+        memo.lastColour = nullptr;
+        if (run->next != nullptr && run->next->signature == kSigColor) colour = run->next;
+    }
+    memo.run = run;
+    memo.beginBefore = begin ? 1 : 0;
+    if (colour == nullptr) return false;
+    value->flags = NodeWord(colour, 2);
+    value->red = NodeByte(colour, 4);
+    value->green = NodeByte(colour, 5);
+    value->blue = NodeByte(colour, 6);
+    return true;
+}
+
+// The caller's text-run mappings: those whose font criteria the run no
+// longer meets close (with what was opened after them); those it meets
+// open, at most ten at a time.
+void ApplyRunMappings(XMLGenContext* context, const FontId& font) {
+    for (std::uint16_t i = context->openMappingCount; i-- > 0;) {
+        const StyleMappingInfo* mapping = context->openMappings[i];
+        if (i >= context->openMappingCount ||
+            MatchFontID(font, mapping->fontCriteria, mapping->fontEnable) != 0)
+            continue;
+        CloseOpenXMLTagsToOutput(context, MappingClosing(*mapping), 1, 1, 0, 0);
+        context->openMappingCount = i;
+    }
+    if (context->item == nullptr || context->item->work == nullptr) return;
+    for (StyleMappingInfo* mapping = context->item->work->externalMappings; mapping != nullptr;
+         mapping = mapping->next) {
+        if (context->openMappingCount >= kOpenMappings) break;
+        if ((mapping->flags & kStyleMappingExternal) == 0 ||
+            MatchFontID(font, mapping->fontCriteria, mapping->fontEnable) == 0)
+            continue;
+        bool open = false;
+        for (std::uint16_t i = 0; i < context->openMappingCount; ++i) open = open || context->openMappings[i] == mapping;
+        if (open) continue;
+        AppendOutput(context, MappingOpening(*mapping));
+        if (MappingClosing(*mapping)[0] != '\0') PushCloseTag(context, MappingClosing(*mapping));
+        context->openMappings[context->openMappingCount++] = mapping;
+    }
+}
+
+// The characters a run writes as they stand, whatever the options:
+// printable ASCII but the markup characters, the blank and, with automatic
+// links, the first letters of the addresses that become links.
+struct PlainCharacters {
+    bool table[256] = {};
+    explicit PlainCharacters(bool links) {
+        for (int b = 0x21; b < 0x7F; ++b) table[b] = true;
+        for (char c : {'&', '<', '>', '"'}) table[static_cast<std::uint8_t>(c)] = false;
+        if (links) {
+            for (char c : {'h', 'H', 'm', 'M', 's', 'S'}) table[static_cast<std::uint8_t>(c)] = false;
+        }
+    }
+};
+
+// The characters of a run, written at the end of the output.
+class RunWriter {
+public:
+    RunWriter(XMLGenContext* context, std::uint8_t face)
+        : context_(context),
+          makeLinks_(IsOn(context, sw::kMakeURLHotspots)),
+          preserveSpaces_(IsOn(context, sw::kPreserveSpaces)),
+          face_(face),
+          lineBreak_(LineBreakText(context)),
+          lineBreakLength_(std::strlen(lineBreak_)),
+          chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0) {
+        MoveToTextEnd(context);
+        static const PlainCharacters plain(false), plainWithLinks(true);
+        plain_ = makeLinks_ ? plainWithLinks.table : plain.table;
+    }
+
+    // Writes one record's text; false once the output is full.
+    bool Write(const char* text, std::size_t length) {
+        std::size_t i = 0;
+        while (i < length) {
+            if (context_->overflow != 0) return false;
+            const auto b = static_cast<std::uint8_t>(text[i]);
+            if (context_->pendingLink == nullptr && IsPlain(b)) {
+                // A stretch of characters written as they stand, up to where
+                // the buffer is due to be handed on.
+                std::size_t end = i + 1;
+                std::size_t most = length;
+                if (chunk_ != 0) {
+                    const std::uint32_t written = Written();
+                    const std::size_t left = written > chunk_ + 40 ? 1 : chunk_ + 41 - written;
+                    if (most - i > left) most = i + left;
+                }
+                while (end < most && IsPlain(static_cast<std::uint8_t>(text[end]))) ++end;
+                if (!Put(text + i, end - i)) return false;
+                i = end;
+                if (!AfterCharacter(false)) return false;
+                continue;
+            }
+            if (context_->pendingLink != nullptr) {
+                if (ContinuesLink(b)) {
+                    if (!(b == '&' ? Put("&amp;", 5) : Put(text + i, 1))) return false;
+                    ++i;
+                    if (!AfterCharacter(false)) return false;
+                    continue;
+                }
+                CompletePendingLink(context_);
+            } else if (makeLinks_ && StartLink(text, length, &i)) {
+                if (!AfterCharacter(false)) return false;
+                continue;
+            }
+            bool blank = false;
+            if (b == 0) {
+                if (!Put(lineBreak_, lineBreakLength_)) return false;
+                CurrentTableLevel(context_)->emptyCell = 0;
+                blank = true;
+                ++i;
+            } else if (b == '\t') {
+                if (context_->tabSpaces == 0) {
+                    if (!Put(" ", 1)) return false;
+                } else {
+                    for (std::uint16_t k = 0; k < context_->tabSpaces; ++k) {
+                        if (!Put("&nbsp;", 6)) return false;
+                    }
+                }
+                blank = true;
+                ++i;
+            } else if (b == ' ') {
+                if (!WriteBlanks(text, length, &i)) return false;
+                blank = true;
+            } else if (b == '&') {
+                if (!Put("&amp;", 5)) return false;
+                ++i;
+            } else if (b == '"') {
+                if (!Put("&quot;", 6)) return false;
+                ++i;
+            } else if (b == '<') {
+                if (!Put("&lt;", 4)) return false;
+                ++i;
+            } else if (b == '>') {
+                if (!Put("&gt;", 4)) return false;
+                ++i;
+            } else if ((b >= 0x20 && b < 0x80) || b == '\n' || b == '\r') {
+                if (!Put(text + i, 1)) return false;
+                ++i;
+            } else {
+                // Outside ASCII, or a control character: its entity or
+                // reference, never the raw byte.
+                std::size_t written = 0;
+                const std::size_t taken = EncodeCharacter(context_, text + i, length - i, context_->writePosition,
+                                                          Room(), &written);
+                if (taken == 0) return Full();
+                Advance(written);
+                i += taken;
+            }
+            if (!AfterCharacter(blank)) return false;
+        }
+        return context_->overflow == 0;
+    }
+
+private:
+    bool IsPlain(std::uint8_t b) const { return plain_[b]; }
+    // The text written since the last hand-on that kept text in memory; the
+    // write position stays at the text's end while a run is written.
+    std::uint32_t Written() const {
+        const auto length = static_cast<std::uint32_t>(context_->writePosition - context_->buffer);
+        return length > context_->flushMark ? length - context_->flushMark : 0;
+    }
+    std::size_t Room() const {
+        return context_->capacity - static_cast<std::size_t>(context_->writePosition - context_->buffer);
+    }
+    bool Full() {
+        *context_->writePosition = '\0';
+        context_->overflow = 1;
+        return false;
+    }
+    void Advance(std::size_t length) {
+        context_->writePosition += length;
+        *context_->writePosition = '\0';
+        context_->measuredLength = 0;
+    }
+    bool Put(const char* text, std::size_t length) {
+        if (length >= Room()) return Full();
+        std::memcpy(context_->writePosition, text, length);
+        Advance(length);
+        return true;
+    }
+
+    // Blanks: with PreserveSpaces a blank stays one only between words
+    // (and not in the fixed-pitch face); otherwise it and the blanks after
+    // it are non-breaking.
+    bool WriteBlanks(const char* text, std::size_t length, std::size_t* i) {
+        const bool single = *i + 1 < length && text[*i + 1] != ' ' && face_ != kFixedPitchFace;
+        if (!preserveSpaces_ || single) {
+            ++*i;
+            return Put(" ", 1);
+        }
+        while (*i < length && text[*i] == ' ') {
+            if (!Put("&nbsp;", 6)) return false;
+            ++*i;
+        }
+        return true;
+    }
+
+    static bool ContinuesLink(std::uint8_t b) {
+        if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9')) return true;
+        return b != 0 && std::strchr("-#,._?!=/\\%@';&", b) != nullptr;
+    }
+
+    // An address at i opens an automatic link: the anchor's start, then the
+    // address's prefix as it stands; the link stays open for the rest.
+    bool StartLink(const char* text, std::size_t length, std::size_t* i) {
+        const std::size_t left = length - *i;
+        const char* at = text + *i;
+        std::size_t prefix = 0;
+        bool web = false;
+        switch (at[0]) {
+        case 'h':
+        case 'H':
+            if (left >= 10 && StartsNoCase(at, left, "https://")) {
+                prefix = 8;
+            } else if (left >= 10 && StartsNoCase(at, left, "http://")) {
+                prefix = 7;
+            }
+            web = true;
+            break;
+        case 'm':
+        case 'M':
+            if (left >= 11 && StartsNoCase(at, left, "mailto:")) prefix = 7;
+            break;
+        case 's':
+        case 'S':
+            if (left >= 11 && StartsNoCase(at, left, "skype:")) prefix = 6;
+            break;
+        default:
+            break;
+        }
+        if (prefix == 0) return false;
+        if (web && ExtraParameters()[0] != '\0') {
+            if (!Put("<a ", 3) || !Put(extra_.data(), std::strlen(extra_.data())) || !Put(" href=\"", 7))
+                return false;
+        } else if (!Put("<a href=\"", 9)) {
+            return false;
+        }
+        context_->pendingLink = context_->writePosition;
+        if (!Put(at, prefix)) return false;
+        *i += prefix;
+        return true;
+    }
+
+    static bool StartsNoCase(const char* text, std::size_t length, const char* prefix) {
+        const std::size_t size = std::strlen(prefix);
+        if (length < size) return false;
+        for (std::size_t k = 0; k < size; ++k) {
+            char c = text[k];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != prefix[k]) return false;
+        }
+        return true;
+    }
+
+    // ExtraURLHotspotParams=, read once per run.
+    const char* ExtraParameters() {
+        if (!extraRead_) {
+            extraRead_ = true;
+            const char* options = context_->optionText;
+            extra_.assign(options != nullptr ? std::strlen(options) + 1 : 1, '\0');
+            if (options != nullptr) {
+                GetOptionValue(options, "ExtraURLHotspotParams=", extra_.data(),
+                               static_cast<std::uint32_t>(extra_.size()));
+            }
+        }
+        return extra_.data();
+    }
+
+    // With text handed on as it is written, the buffer is handed on once
+    // it grows past the chunk size (after a blank, line break or tab a
+    // little before, to cut where a line may end). An open automatic link
+    // is completed first; while there is room it is left to end on its
+    // own, so that addresses stay whole.
+    bool AfterCharacter(bool blank) {
+        if (chunk_ == 0) return context_->overflow == 0;
+        const std::uint32_t written = Written();
+        const bool due = blank ? written + 7 > chunk_ : written > chunk_ + 40;
+        if (!due) return true;
+        if (context_->pendingLink != nullptr && Room() > kLinkReserve) return true;
+        if (CutLineBuffer(context_) != kOK) {
+            context_->overflow = 1;
+            return false;
+        }
+        MoveToTextEnd(context_);
+        return context_->overflow == 0;
+    }
+
+    XMLGenContext* context_;
+    bool makeLinks_;
+    bool preserveSpaces_;
+    std::uint8_t face_;
+    const char* lineBreak_;
+    std::size_t lineBreakLength_;
+    std::uint32_t chunk_;
+    bool extraRead_ = false;
+    std::vector<char> extra_;
+    const bool* plain_;
+};
+
+// Closes what the run opened but a span.
+void CloseRunElements(XMLGenContext* context) {
+    for (const char* tag : kRunClosings) {
+        if (HasCloseTag(context, tag, 0) != 0) CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0);
+    }
+}
+
+// Removes font markup that repeats, byte for byte, what was written right
+// before it, with the closing tags it pushed.
+void DropRepeatedMarkup(XMLGenContext* context, std::size_t markupLength) {
+    if (markupLength == 0) return;
+    const std::size_t end = TextLength(context);
+    if (end < markupLength) return;
+    const std::size_t start = end - markupLength;
+    if (!WrittenBefore(context, start, context->buffer + start, markupLength)) return;
+    std::memset(context->buffer + start, 0, markupLength);
+    context->writePosition = context->buffer + start;
+    context->measuredLength = 0;
+    const std::uint32_t depth = CloseTagDepth(context);
+    PopCloseTags(context, depth > context->fontPushes ? depth - context->fontPushes : 0, nullptr, 0);
+}
+
+void Finish(XMLGenContext* context, std::uint16_t kind) {
+    if (IsTextRun(kind)) {
+        CDRecordNode* node = context->node;
+        while (InRange(context, node) && node->signature != kSigEnd) node = node->next;
+        context->node = node;
+        if (HasCloseTag(context, "</span>", 0) != 0) CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
+    }
+    TraceStep("ProcessXMLText - OUT");
+}
+
+} // namespace
+
+STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineBreak) {
+    if (context == nullptr || context->buffer == nullptr) return kArgumentError;
+    TraceStep("ProcessXMLText - IN");
+    CDRecordNode* node = context->node;
+    while (InRange(context, node) && !IsText(node) && node->signature != kSigEnd) node = node->next;
+    context->node = node;
+    if (!InRange(context, node) || !IsText(node)) {
+        Finish(context, kind);
+        return kOK;
+    }
+    const bool lone = !HasText(node) && HasFont(node) && !IsOn(context, sw::kStandardFontTags) &&
+                      StandsAlone(context, node);
+    if (!HasText(node) && !lone) {
+        context->node = node->next;
+        Finish(context, kind);
+        return kOK;
+    }
+
+    const FontId font = ReadFontId(node->bytes + 4);
+    ApplyRunMappings(context, font);
+    TraceStep("ProcessXMLText - About to check color value");
+    ColorValue colour;
+    const bool hasColour = RunColour(context, node, &colour);
+    if (context->paragraphMapping == nullptr || (context->paragraphMapping->flags & kStyleMappingNoFonts) == 0) {
+        WriteXMLFontChange(&font, hasColour ? &colour : nullptr, context, 0, 0, node->signature == kSigBidiText);
+        MoveToTextEnd(context);
+        DropRepeatedMarkup(context, strnlen(context->fontMarkup, sizeof context->fontMarkup));
+    }
+
+    RunWriter writer(context, font.face);
+    if (!HasText(node)) {
+        // A paragraph of nothing but an empty run: a line break, when asked.
+        if (emptyLineBreak != 0) {
+            CurrentTableLevel(context)->emptyCell = 0;
+            writer.Write("", 1);
+        }
+    } else {
+        CurrentTableLevel(context)->emptyCell = 0;
+    }
+    TraceStep("ProcessXMLText - #2");
+    CDRecordNode* last = node;
+    for (CDRecordNode* run = node; run != nullptr;) {
+        if (HasText(run) &&
+            !writer.Write(reinterpret_cast<const char*>(run->bytes) + kTextRunHeader, run->length - kTextRunHeader))
+            break;
+        last = run;
+        // Empty runs of the same font are passed over; a run of the same
+        // font right after them continues this one without new markup.
+        CDRecordNode* next = run->next;
+        while (InRange(context, next) && IsText(next) && !HasText(next) && SameFont(next, node)) {
+            last = next;
+            next = next->next;
+        }
+        run = InRange(context, next) && HasText(next) && SameFont(next, node) ? next : nullptr;
+    }
+    CompletePendingLink(context);
+    CloseRunElements(context);
+    context->node = last->next;
+    Finish(context, kind);
+    return kOK;
+}
+
+} // namespace talix

@@ -1,0 +1,55 @@
+// The record walk's handling of one record, by its signature, and the
+// paragraph references it handles itself (hidden paragraphs, the current
+// paragraph definition).
+#pragma once
+
+#include <cstdint>
+
+#include "core/statuses.h"
+#include "htmlgen/xml_gen_context.h"
+
+namespace talix {
+
+// One call of the walk: the signature of the BEGIN record whose content it
+// renders (0 for none) and its depth (0 for the outermost call).
+struct WalkCall {
+    std::uint16_t kind = 0;
+    std::uint16_t depth = 0;
+};
+
+// What the walk does after a record.
+enum class WalkStep : std::uint8_t {
+    Next,        // go on with the current node (a failure status ends the loop)
+    Return,      // the element this call renders has ended: return the status
+    StopAtCell,  // a cell of the table this call renders a cell of: end the loop
+};
+
+struct StepResult {
+    WalkStep step = WalkStep::Next;
+    STATUS status = kOK;
+};
+
+// Nested walks (BEGIN records, tables, layers) go at most this deep; a
+// deeper element's content is rendered by the walk it lies in.
+constexpr std::uint16_t kMaxWalkNesting = 100;
+
+// Handles the record at the context's current node and moves the current
+// node past what it consumed.
+StepResult DispatchRecord(XMLGenContext* context, const WalkCall& call);
+
+// A paragraph reference met while hide markers are not in force: the
+// current paragraph definition is looked up; a hidden paragraph is passed
+// over with its content, a visible one starts (htmlgen/walk_writers.h).
+void HandleParagraphReference(XMLGenContext* context);
+
+// The paragraph definition of the id nearest before the node (one of the
+// definitions the engine collected), or null; and its position + 1 in the
+// context's definitions, or 0.
+std::uint16_t FindDefinitionPosition(const XMLGenContext* context, const CDRecordNode* node, std::uint16_t id);
+const CDRecordNode* FindDefinitionBefore(const XMLGenContext* context, const CDRecordNode* node,
+                                         std::uint16_t id);
+
+// The current paragraph's definition, or null.
+const CDRecordNode* CurrentDefinition(const XMLGenContext* context);
+
+} // namespace talix

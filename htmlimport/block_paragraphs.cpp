@@ -1,0 +1,151 @@
+// Block paragraphs: div, p, blockquote and center open a rich-text
+// paragraph with a definition of their own, made from their alignment,
+// margins, indents and spacing, and a border when they have one.
+#include <string>
+
+#include "builders/append_gate.h"
+#include "builders/table_builders.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "engine/record_process.h"
+#include "htmlimport/element_walk.h"
+#include "htmlimport/html_borders.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/html_paragraph.h"
+#include "htmlimport/import_paragraphs.h"
+#include "htmlimport/import_sink.h"
+#include "htmlimport/walk_handlers.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint32_t kFlagsWord = 62;
+constexpr std::uint16_t kBlockFlagsKept = 0xF801;
+constexpr std::uint32_t kFixedDefinition = 72;
+constexpr std::uint32_t kRightMarginWord = 16;
+constexpr std::uint32_t kBorderLength = 60;
+
+bool IsCellElement(const HtmlNode* node) {
+    return node != nullptr && (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh));
+}
+
+bool IsTextRun(const CDRecordNode* node) { return node->signature == kSigText || node->signature == kSigBidiText; }
+
+bool IsCell(const CDRecordNode* node) {
+    return node->signature == kSigTableCell || node->signature == kSigNestedTableCell;
+}
+
+// Blocks that open no paragraph of their own; their children are walked.
+bool OpensNoParagraph(const HTMLImportContext* import, const HtmlNode* node) {
+    const HtmlNode* parent = node->parent;
+    if (parent == nullptr || node->prev != nullptr) return false;
+    const bool plain = (node->Is(HtmlTag::kDiv) || node->Is(HtmlTag::kP)) && node->attributes == nullptr;
+    if (plain && (parent->Is(HtmlTag::kDiv) || parent->Is(HtmlTag::kP) || parent->Is(HtmlTag::kCenter) ||
+                  IsCellElement(parent)))
+        return true;
+    return import->isWord2000Document != 0 && node->Is(HtmlTag::kP) && parent->Is(HtmlTag::kDiv);
+}
+
+// A block first in a table cell replaces the cell's own definition.
+void ReplaceCellDefinition(HTMLImportContext* import, const HtmlNode* node) {
+    if (node->prev != nullptr || !IsCellElement(node->parent) || import->tableLevel == 0 ||
+        import->insertAfter == nullptr)
+        return;
+    for (CDRecordNode* at = import->insertAfter->prev; at != nullptr; at = at->prev) {
+        if (IsCell(at) || IsTextRun(at)) return;
+        if (at->signature != kSigPabDefinition) continue;
+        CDRecordNode* before = at->prev;
+        RemoveImportRecord(at, import);
+        import->insertAfter = before;
+        return;
+    }
+}
+
+// The column of the cell the insertion point lies in: the first cell record
+// of the current depth going back from the insertion point; -1 when none.
+int EnclosingCellColumn(const HTMLImportContext* import) {
+    int depth = 0;
+    for (const CDRecordNode* at = import->insertAfter; at != nullptr; at = at->prev) {
+        if (at->signature == kSigTableEnd || at->signature == kSigNestedTableEnd) {
+            ++depth;
+        } else if (at->signature == kSigTableBegin || at->signature == kSigNestedTableBegin) {
+            if (--depth < 0) return -1;
+        } else if (depth == 0 && IsCell(at) && at->length > 3) {
+            return at->bytes[3];
+        }
+    }
+    return -1;
+}
+
+// Inside a table: the margin correction, and a right margin from the
+// column when the definition has none.
+void FitToCell(const RecordProcessContext* context, const HTMLImportContext* import, std::uint8_t* image) {
+    if (import->tableLevel < 1 || ReadWord(image + 2) <= kFixedDefinition) return;
+    CorrectTableMargins(import, image);
+    if (ReadWord(image + kRightMarginWord) != 0) return;
+    const int column = EnclosingCellColumn(import);
+    if (column < 0) return;
+    const std::uint16_t margin =
+        TableColumnRightMargin(context, import, import->tableLevel, static_cast<std::uint16_t>(column));
+    if (margin != 0) WriteWord(image + kRightMarginWord, margin);
+}
+
+STATUS AppendBorder(RecordProcessContext* context, const HTMLImportContext* import, const HtmlNode* node) {
+    std::string border;
+    CalcBorderSetFromHTML(import, node, &border, true);
+    if (border.empty()) return kOK;
+    std::uint8_t record[kBorderLength] = {};
+    WriteWord(record, kSigBorderInfo);
+    WriteWord(record + 2, kBorderLength);
+    ParseBorderSpec(context->session, kSigBorderInfo, record, border.c_str(), 0);
+    return AppendRecord(record, kSigBorderInfo, sizeof record, &context->output);
+}
+
+} // namespace
+
+StartAction StartBlockParagraph(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+    switch (RunBlockPreamble(context, import, node)) {
+    case BlockPreamble::kSkipBlock: return StartAction::kSkipElement;
+    case BlockPreamble::kNoParagraph: return StartAction::kWalkChildren;
+    case BlockPreamble::kMakeParagraph: break;
+    }
+    const HtmlNode* parent = node->parent;
+    const bool firstInBody = node->prev == nullptr && parent != nullptr && parent->Is(HtmlTag::kBody) &&
+                             parent->type == HtmlNodeType::kStartTag;
+    // An empty block first in the body opens nothing; only its close runs.
+    if (node->firstChild == nullptr && node->prev == nullptr && parent != nullptr && parent->Is(HtmlTag::kBody))
+        return StartAction::kSkipChildren;
+    if (OpensNoParagraph(import, node)) return StartAction::kWalkChildren;
+
+    std::string text;
+    CalcParagraphFromHTML(import, node, &text);
+    ParseImportParagraphStyle(context, import, text.c_str(), ParagraphReset::kBlockDefaults);
+    std::uint8_t image[kParagraphImageSize];
+    const std::uint16_t id = TakeParagraphId(context);
+    CopyParagraphDefinition(context, id, image);
+    WriteWord(image + kFlagsWord, static_cast<std::uint16_t>(ReadWord(image + kFlagsWord) & kBlockFlagsKept));
+    ReplaceCellDefinition(import, node);
+    ApplyParagraphStyle(context, image);
+
+    STATUS status = kOK;
+    if (firstInBody) {
+        import->firstBlockInBody = 1;
+    } else if (import->insertAfter == nullptr || import->insertAfter->signature != kSigParagraph) {
+        status = AppendParagraphRecord(context);
+    }
+    SetReferenceId(context, id);
+    FitToCell(context, import, image);
+    status = AppendDefinitionRecord(context, image);
+    status = AppendReferenceRecord(context);
+    const STATUS border = AppendBorder(context, import, node);
+    if (border != kOK) status = border;
+    status = AppendEmptyRun(context, import);
+    import->status = status;
+    import->textSinceParagraph = 0;
+    return StartAction::kWalkChildren;
+}
+
+} // namespace talix

@@ -1,0 +1,272 @@
+// The closing pass of the walk: what an element's start changed (font,
+// colour, paragraph definition, flags) is restored, and the records that end
+// its structure are written (hotspot end, pass-thru end, paragraph breaks
+// after blocks).
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "builders/append_gate.h"
+#include "builders/hotspot_builders.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "core/temp_directory.h"
+#include "engine/run_lookups.h"
+#include "engine/record_process.h"
+#include "htmlimport/element_walk.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/import_paragraphs.h"
+#include "htmlimport/import_records.h"
+#include "htmlimport/import_sink.h"
+#include "htmlimport/walk_handlers.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kPassthruClass = "NotesPassthruHTML";
+constexpr std::uint32_t kPassthruEndLength = 8;
+constexpr const char* kUndoQuoteIndent = "ShiftLeftOffset='-0.25' ShiftRightOffset='0.25'";
+constexpr std::uint32_t kJustifyWord = 6;
+constexpr std::uint32_t kLeftMarginWord = 14;
+constexpr std::uint32_t kFlags2Word = 68, kLeftOffsetWord = 72, kFirstLineOffsetWord = 76;
+constexpr std::uint16_t kOneInch = 1440, kHalfInch = 720;
+constexpr std::uint16_t kUsesLeftOffset = 0x0004;
+constexpr std::uint32_t kFixedDefinition = 72;
+
+bool IsBlockElement(const HtmlNode* node) {
+    return node != nullptr && node->IsElement() && IsBlockWithBreak(node->tag);
+}
+
+bool IsHeading(const HtmlNode* node) {
+    if (node == nullptr || !node->IsElement() || node->name == nullptr) return false;
+    const char* name = node->name;
+    return (name[0] == 'h' || name[0] == 'H') && name[1] >= '1' && name[1] <= '6' && name[2] == '\0';
+}
+
+bool FirstInBody(const HtmlNode* node) {
+    return node->prev == nullptr && node->parent != nullptr && node->parent->Is(HtmlTag::kBody) &&
+           node->parent->type == HtmlNodeType::kStartTag;
+}
+
+// The paragraph record, unless the block is the first of the body (the
+// hand-on then restarts the body with it).
+STATUS ParagraphUnlessFirstInBody(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    if (FirstInBody(node)) {
+        import->firstBlockInBody = 1;
+        return kOK;
+    }
+    return AppendParagraphRecord(context);
+}
+
+void CloseFont(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    if (import->fontDepth > 0) --import->fontDepth;
+    SetCurrentImportFont(context, import->fontStack[import->fontDepth]);
+    import->fontColorText[0] = '\0';
+    for (const HtmlNode* at = node->parent; at != nullptr; at = at->parent) {
+        if (!at->Is(HtmlTag::kFont)) continue;
+        for (const HtmlAttr* attr = at->attributes; attr != nullptr; attr = attr->next) {
+            if (strcasecmp(attr->name, "color") == 0 && attr->value != nullptr)
+                std::snprintf(import->fontColorText, sizeof import->fontColorText, "%s", attr->value);
+        }
+        if (import->fontColorText[0] != '\0') return;
+    }
+}
+
+// The records after the inner table that ends: the insertion point goes
+// back into the enclosing cell.
+CDRecordNode* BackIntoCell(HTMLImportContext* import) {
+    auto isTableEnd = [](const CDRecordNode* n) {
+        return n != nullptr && (n->signature == kSigTableEnd || n->signature == kSigNestedTableEnd);
+    };
+    auto isCell = [](const CDRecordNode* n) {
+        return n->signature == kSigTableCell || n->signature == kSigNestedTableCell;
+    };
+    CDRecordNode* at = import->lastAdded;
+    if (at == nullptr) return nullptr;
+    if (isTableEnd(at->next)) {
+        at = at->next->next;
+    } else if (at->next != nullptr && at->next->signature == kSigTableCellColor && isTableEnd(at->next->next)) {
+        at = at->next->next;
+    }
+    if (at == nullptr) return nullptr;
+    while (at->next != nullptr && !isCell(at->next) && !isTableEnd(at->next)) at = at->next;
+    if (isTableEnd(at->next)) {
+        at = at->next;
+        while (at != nullptr && at->signature != kSigText && at->signature != kSigBidiText && at->signature != kSigBegin)
+            at = at->next;
+    }
+    return at;
+}
+
+void CloseTable(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    if (import->tableLevel > 0) --import->tableLevel;
+    if (import->tableLevel > 0) {
+        CDRecordNode* at = BackIntoCell(import);
+        import->lastAdded = at;
+        import->insertAfter = at;
+        return;
+    }
+    import->insertAfter = nullptr;
+    std::uint8_t* definition = context->paragraphDefinition;
+    if ((ReadWord(definition + kFlags2Word) & kUsesLeftOffset) != 0 &&
+        ReadWord(definition + kLeftOffsetWord) + kHalfInch < ReadWord(definition + kLeftMarginWord)) {
+        for (std::uint32_t offset : {kLeftOffsetWord, kFirstLineOffsetWord})
+            WriteWord(definition + offset, static_cast<std::uint16_t>(ReadWord(definition + offset) + kOneInch));
+    }
+    std::uint16_t& saved = import->savedTablePab[import->tableLevel + 1];
+    const HtmlNode* parent = node->parent;
+    if (saved != 0 && !IsBlockElement(parent) && !IsBlockElement(node->next)) {
+        SetReferenceId(context, saved);
+        const std::uint32_t kept = import->textSinceParagraph;
+        import->status = AppendParagraphBreak(context, import);
+        import->textSinceParagraph = kept;
+    }
+    saved = 0;
+}
+
+void CloseDiv(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    WriteWord(context->paragraphDefinition + kJustifyWord, 0);
+    ParseImportParagraphStyle(context, import, "", ParagraphReset::kBlockDefaults);
+    const HtmlNode* next = node->next;
+    if (next == nullptr || next->Is(HtmlTag::kTable)) return;
+    if (node->prev != nullptr && node->prev->Is(HtmlTag::kTable)) return;
+    if (import->isWord2000Document != 0 && node->firstChild != nullptr && node->firstChild->Is(HtmlTag::kP)) return;
+    if (IsBlockElement(next)) return;
+    if (next->Is(HtmlTag::kBr) && IsBlockElement(next->next)) return;
+    AppendParagraphRecord(context);
+    std::uint8_t image[kParagraphImageSize];
+    const std::uint16_t id = TakeParagraphId(context);
+    CopyParagraphDefinition(context, id, image);
+    AppendDefinitionRecord(context, image);
+    SetReferenceId(context, id);
+    AppendReferenceRecord(context);
+    // The run of a division's end takes the writer's default font.
+    import->status = AddImportTextRecord("", 0, nullptr, import);
+    import->textSinceParagraph = 0;
+}
+
+void CloseSpan(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    const char* nodeClass = AttributeValue(node, "class");
+    if (import->passthruOpen == 0 || nodeClass == nullptr || std::strcmp(nodeClass, kPassthruClass) != 0) return;
+    import->passthruOpen = 0;
+    for (const HtmlNode* at = node->parent; at != nullptr; at = at->parent) {
+        const char* outerClass = at->Is(HtmlTag::kSpan) ? AttributeValue(at, "class") : nullptr;
+        if (outerClass != nullptr && std::strcmp(outerClass, kPassthruClass) == 0) {
+            import->passthruOpen = 1;
+            return;
+        }
+    }
+    std::uint8_t record[kPassthruEndLength] = {};
+    WriteWord(record, kSigHtmlEnd);
+    WriteWord(record + 2, kPassthruEndLength);
+    AppendRecord(record, kSigHtmlEnd, sizeof record, &context->output);
+}
+
+void CloseHeading(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node,
+                  const ElementMemo& memo) {
+    if (memo.restoreFont) {
+        FontId font = CurrentImportFont(context);
+        font.size = memo.restoreSize;
+        if (memo.restoreClearsBold) font.attributes &= static_cast<std::uint8_t>(~kAttrBold);
+        SetCurrentImportFont(context, font);
+    }
+    import->headingSize = 0;
+    const HtmlNode* next = node->next;
+    if (next == nullptr || next->Is(HtmlTag::kDiv) || next->Is(HtmlTag::kP) || next->Is(HtmlTag::kBlockquote) ||
+        next->Is(HtmlTag::kTable) || next->Is(HtmlTag::kCenter) || IsHeading(next))
+        return;
+    import->status = AppendParagraphBreak(context, import);
+}
+
+void CloseBlockquote(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    // A quoted mail reply ends with nothing of its own; what follows it is
+    // walked as usual.
+    const char* quoteClass = AttributeValue(node, "class");
+    if (quoteClass != nullptr && strcasecmp(quoteClass, "gmail_quote") == 0) return;
+    ParagraphUnlessFirstInBody(context, import, node);
+    AppendNewDefinition(context, import, kUndoQuoteIndent, ParagraphReset::kFlagWordsOnly);
+    AppendReferenceRecord(context);
+    import->status = AppendEmptyRun(context, import);
+    import->textSinceParagraph = 0;
+}
+
+void CloseParagraph(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    SetReferenceId(context, import->paragraphPabId);
+    const HtmlNode* next = node->next;
+    if (next == nullptr || next->Is(HtmlTag::kTable) || IsBlockElement(next)) return;
+    if (node->prev != nullptr && node->prev->Is(HtmlTag::kTable)) return;
+    ParagraphUnlessFirstInBody(context, import, node);
+    const std::uint16_t level = import->tableLevel;
+    if (level >= 1 && level <= kImportTableLevels) {
+        std::uint16_t& saved = import->savedTablePab[level];
+        LoadPabDefinition(saved, kLoadBackward | kLoadForward, context);
+        std::uint8_t* definition = context->paragraphDefinition;
+        SetReferenceId(context, ReadWord(definition + 4));
+        const std::uint32_t length = ReadWord(definition + 2);
+        const bool left = ReadWord(definition + kLeftOffsetWord) >= kOneInch;
+        const bool first = length > kFixedDefinition && ReadWord(definition + kFirstLineOffsetWord) >= kOneInch;
+        if (left || first) {
+            const std::uint16_t id = TakeParagraphId(context);
+            for (std::uint32_t offset : {kLeftOffsetWord, kFirstLineOffsetWord}) {
+                const std::uint16_t value = ReadWord(definition + offset);
+                if (value >= kOneInch) WriteWord(definition + offset, static_cast<std::uint16_t>(value - kOneInch));
+            }
+            WriteWord(definition + 4, id);
+            context->paragraphDefinitionId = id;
+            saved = id;
+            SetReferenceId(context, id);
+            TakeParagraphId(context);
+            AppendDefinitionRecord(context, definition);
+        }
+    }
+    AppendReferenceRecord(context);
+    import->status = AppendEmptyRun(context, import);
+    import->textSinceParagraph = 0;
+}
+
+bool IsListElement(const HtmlNode* node) { return node->Is(HtmlTag::kUl) || node->Is(HtmlTag::kOl); }
+
+} // namespace
+
+void CloseElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node, const ElementMemo& memo) {
+    const bool tracing = g_debugLevel > 2;
+    if (tracing) plat::LogLine(0, "POSTPROCESS StartTag in with %s", node->name);
+    if (node->Is(HtmlTag::kA)) {
+        if (import->hotspotOpen != 0) {
+            AppendHotspotEnd(context, kSigV4HotspotEnd);
+            import->hotspotOpen = 0;
+        }
+        import->fontColorText[0] = '\0';
+        import->skipText = 0;
+    } else if (node->Is(HtmlTag::kFont)) {
+        CloseFont(context, import, node);
+    } else if (node->Is(HtmlTag::kHead)) {
+        import->inHead = 0;
+    } else if (node->Is(HtmlTag::kTable)) {
+        CloseTable(context, import, node);
+    } else if (IsListElement(node)) {
+        CloseListFromHTML(context, import, node);
+    } else if (node->Is(HtmlTag::kDiv)) {
+        CloseDiv(context, import, node);
+    } else if (node->Is(HtmlTag::kSpan)) {
+        CloseSpan(context, import, node);
+    } else if (IsHeading(node)) {
+        CloseHeading(context, import, node, memo);
+    } else if (node->Is(HtmlTag::kBlockquote)) {
+        CloseBlockquote(context, import, node);
+    } else if (node->Is(HtmlTag::kP)) {
+        CloseParagraph(context, import, node);
+    } else if (node->Is(HtmlTag::kPre)) {
+        import->inPre = 0;
+    } else if (node->Is(HtmlTag::kDl)) {
+        import->status = AppendLineBreak(context, import);
+    }
+    if (tracing) plat::LogLine(0, "POSTPROCESS StartTag done with %s", node->name);
+}
+
+} // namespace talix

@@ -1,0 +1,296 @@
+// The start pass of the walk: the element handlers in their order, and
+// those of the inline and simple elements (line breaks, font elements,
+// style, links, head and body, script, headings, images, horizontal
+// rules, pre and dl).
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "builders/append_gate.h"
+#include "core/font_spec.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "engine/record_process.h"
+#include "core/session_work_area.h"
+#include "htmlimport/css_lengths.h"
+#include "htmlimport/css_rules.h"
+#include "htmlimport/element_walk.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/html_fonts.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/html_paragraph.h"
+#include "htmlimport/import_paragraphs.h"
+#include "htmlimport/import_sink.h"
+#include "htmlimport/walk_handlers.h"
+#include "htmlimport/walk_memo.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// A line break once this much text (each run counting 20 more) has gone
+// into the paragraph starts a new paragraph instead.
+constexpr std::uint32_t kLongParagraph = 16001;
+constexpr std::size_t kFaceAttributeChars = 32;
+constexpr std::uint8_t kHeadingSizes[6] = {20, 16, 12, 10, 9, 7};
+
+// The horizontal rule: flags, width (percent) and height, and two colour
+// words.
+constexpr std::uint32_t kRuleLength = 16;
+constexpr std::uint32_t kRuleFlags = 13;
+constexpr std::uint16_t kRuleWidth = 100, kRuleHeight = 25, kRuleColor = 0xFFFF;
+
+constexpr const char* kPaperColorEx = "$PaperColorEx";
+constexpr const char* kPaperColor = "$PaperColor";
+constexpr plat::WORD kPaperColorFlags = plat::ITEM_SUMMARY;
+constexpr plat::WORD kPaperColorType = plat::TYPE_COMPOSITE;
+
+bool IsTextRun(const CDRecordNode* node) {
+    return node != nullptr && (node->signature == kSigText || node->signature == kSigBidiText);
+}
+
+bool IsCell(const CDRecordNode* node) {
+    return node->signature == kSigTableCell || node->signature == kSigNestedTableCell;
+}
+
+int HeadingLevel(const HtmlNode* node) {
+    const char* name = node->name;
+    if (name == nullptr || (name[0] != 'h' && name[0] != 'H') || name[1] < '1' || name[1] > '6' || name[2] != '\0')
+        return 0;
+    return name[1] - '0';
+}
+
+bool IsBlockElement(const HtmlNode* node) { return node != nullptr && node->IsElement() && IsBlockWithBreak(node->tag); }
+
+// Nothing after text (or at the end of the records), else an empty run.
+STATUS EmptyRunUnlessAfterText(RecordProcessContext* context, HTMLImportContext* import, bool* wrote) {
+    const CDRecordNode* at = import->insertAfter;
+    *wrote = !(at == nullptr || IsTextRun(at));
+    return *wrote ? AppendEmptyRun(context, import) : kOK;
+}
+
+void LineBreak(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    if (import->textSinceParagraph >= kLongParagraph) {
+        AppendParagraphBreak(context, import);
+        import->status = kOK;
+        return;
+    }
+    const HtmlNode* parent = node->parent;
+    bool wrote = true;
+    const bool firstInDiv =
+        parent != nullptr && node->prev == nullptr &&
+        (parent->Is(HtmlTag::kDiv) ||
+         (parent->Is(HtmlTag::kSpan) && parent->prev == nullptr && parent->parent != nullptr &&
+          parent->parent->Is(HtmlTag::kDiv)));
+    if (firstInDiv || IsBlockElement(node->next)) {
+        EmptyRunUnlessAfterText(context, import, &wrote);
+    } else {
+        AppendLineBreak(context, import);
+    }
+    if (wrote) import->status = kOK;
+}
+
+void FontElement(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    import->fontColorText[0] = '\0';
+    FontId font = import->fontStack[import->fontDepth];
+    for (const HtmlAttr* attr = node->attributes; attr != nullptr; attr = attr->next) {
+        const char* value = attr->value != nullptr ? attr->value : "";
+        if (strcasecmp(attr->name, "face") == 0) {
+            const int id = ImportFaceId(context, import, value, kFaceAttributeChars);
+            if (id >= 0) font.face = static_cast<std::uint8_t>(id);
+        } else if (strcasecmp(attr->name, "size") == 0) {
+            // A signed size steps from the current one; any other is a size of its own.
+            const bool sign = value[0] == '+' || value[0] == '-';
+            font.size = MapHTMLFontSize(import, LeadingInteger(sign ? value + 1 : value), value[0], font.size);
+        } else if (strcasecmp(attr->name, "color") == 0) {
+            std::snprintf(import->fontColorText, sizeof import->fontColorText, "%s", value);
+        }
+    }
+    if (import->fontDepth < kFontStackDepth - 1) ++import->fontDepth;
+    import->fontStack[import->fontDepth] = font;
+    SetCurrentImportFont(context, font);
+}
+
+// A style element is CSS when its first attribute is type="text/css". One
+// written without attributes is CSS too: the parser gives such an element
+// no type, where HTML of before took it as text/css (and gave it that type
+// as its first attribute).
+void StyleElement(HTMLImportContext* import, const HtmlNode* node) {
+    const HtmlAttr* first = node->attributes;
+    if (first == nullptr || (strcasecmp(first->name, "type") == 0 && first->value != nullptr &&
+                             strcasecmp(first->value, "text/css") == 0))
+        import->inStyleElement = 1;
+}
+
+void Link(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+    if (import->hotspotOpen != 0) {
+        const bool named = FindAttribute(node, "name") != nullptr;
+        if (!named || FindAttribute(node, "href") != nullptr) return;
+    }
+    import->status = ConvertLinkFromHTML(context, import, node);
+}
+
+// The body's class (so that rules for the item's body apply) and its page
+// colour.
+void Body(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+    ZervaRTItem* item = context->output.item;
+    if (FindAttribute(node, "class") == nullptr && import->document != nullptr) {
+        const std::string name = std::string("RTF") + (item != nullptr && item->itemName != nullptr ? item->itemName : "");
+        import->document->SetAttribute(node, "class", name);
+        if (import->walkMemo != nullptr) import->walkMemo->ForgetStyles();
+    }
+    const char* color = AttributeValue(node, "bgcolor");
+    if (color == nullptr || color[0] == '\0' || strcasecmp(color, "transparent") == 0 || item == nullptr) return;
+    std::uint16_t index = 0;
+    std::uint32_t rgb = 0;
+    if (ParseColorSpec(color, &index, &rgb) != kOK) return;
+    std::uint8_t record[8] = {static_cast<std::uint8_t>(kSigColor), 8};
+    WriteWord(record + 2, kColorIsRGB);
+    record[4] = static_cast<std::uint8_t>(rgb);
+    record[5] = static_cast<std::uint8_t>(rgb >> 8);
+    record[6] = static_cast<std::uint8_t>(rgb >> 16);
+    std::uint32_t length = sizeof record;
+    const void* stored = item->ConvertToCanonicalData(record, kSigColor, &length);
+    if (stored == nullptr || length > sizeof import->paperColorData) return;
+    std::memcpy(import->paperColorData, stored, length);
+    import->paperColorLength = length;
+    // One page colour: an earlier one of the note gives way.
+    const plat::WORD nameLength = static_cast<plat::WORD>(std::strlen(kPaperColorEx));
+    plat::ItemDelete(item->noteHandle, kPaperColorEx, nameLength);
+    import->status = plat::ItemAppend(item->noteHandle, kPaperColorFlags, kPaperColorEx, nameLength, kPaperColorType,
+                                      import->paperColorData, length);
+    import->paperColor = index;
+    const plat::NUMBER number = import->paperColor;
+    import->status = plat::ItemSetNumber(item->noteHandle, kPaperColor, &number);
+}
+
+bool IsCellElement(const HtmlNode* node) { return node != nullptr && (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh)); }
+
+// A heading first in a table cell takes the cell's paragraph over: the
+// cell's own definition gives way to the heading's paragraph, or, when the
+// cell already holds text, is rebuilt from the heading's paragraph
+// properties. False when the heading writes no paragraph start of its own.
+bool HeadingInCell(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node,
+                   const FontId& headingFont) {
+    if (node->prev != nullptr || !IsCellElement(node->parent) || import->tableLevel == 0 ||
+        import->insertAfter == nullptr)
+        return true;
+    bool sawText = false;
+    for (CDRecordNode* at = import->insertAfter->prev; at != nullptr; at = at->prev) {
+        if (IsCell(at)) return true;
+        if (IsTextRun(at) && at->length != 8 && !sawText) {
+            sawText = true;
+            SetCurrentImportFont(context, headingFont);
+            continue;
+        }
+        if (at->signature != kSigPabDefinition) continue;
+        if (!sawText) {
+            CDRecordNode* before = at->prev;
+            RemoveImportRecord(at, import);
+            import->insertAfter = before;
+            return true;
+        }
+        std::string text;
+        CalcParagraphFromHTML(import, node, &text);
+        ParseImportParagraphStyle(context, import, text.c_str(), ParagraphReset::kBlockDefaults);
+        std::uint8_t image[kParagraphImageSize] = {};
+        std::memcpy(image, at->bytes, std::min<std::uint32_t>(at->length, kParagraphImageSize));
+        WriteWord(image + 2, static_cast<std::uint16_t>(std::min<std::uint32_t>(at->length, kParagraphImageSize)));
+        ApplyParagraphStyle(context, image);
+        ReplaceImportRecordBytes(at, image, ReadWord(image + 2), import);
+        return false;
+    }
+    return true;
+}
+
+void Heading(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node, int level,
+             ElementMemo* memo) {
+    FontId font = CurrentImportFont(context);
+    memo->restoreFont = true;
+    memo->restoreSize = font.size;
+    memo->restoreClearsBold = (font.attributes & kAttrBold) == 0;
+    import->headingSize = kHeadingSizes[level - 1];
+    font.attributes |= kAttrBold;
+    font.size = kHeadingSizes[level - 1];
+    if (HeadingInCell(context, import, node, font)) {
+        AppendParagraphRecord(context);
+        AppendReferenceRecord(context);
+    }
+    SetCurrentImportFont(context, font);
+    AppendEmptyRun(context, import);
+    import->textSinceParagraph = 0;
+    import->status = kOK;
+}
+
+void HorizontalRule(RecordProcessContext* context, HTMLImportContext* import) {
+    AppendEmptyRun(context, import);
+    std::uint8_t record[kRuleLength] = {};
+    WriteWord(record, kSigHorizontalRule);
+    WriteWord(record + 2, kRuleLength);
+    WriteDword(record + 4, kRuleFlags);
+    WriteWord(record + 8, kRuleWidth);
+    WriteWord(record + 10, kRuleHeight);
+    WriteWord(record + 12, kRuleColor);
+    WriteWord(record + 14, kRuleColor);
+    import->status = AppendRecord(record, kSigHorizontalRule, sizeof record, &context->output);
+    AppendEmptyRun(context, import);
+    import->status = kOK;
+}
+
+} // namespace
+
+StartAction StartElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+                         ElementMemo* memo) {
+    if (node->name == nullptr || node->name[0] == '\0') return StartAction::kWalkChildren;
+    switch (node->tag) {
+    case HtmlTag::kBr: LineBreak(context, import, node); break;
+    case HtmlTag::kFont: FontElement(context, import, node); break;
+    case HtmlTag::kStyle: StyleElement(import, node); break;
+    case HtmlTag::kA: Link(context, import, node); break;
+    case HtmlTag::kLink: import->status = LoadLinkedStyleSheet(import, node); break;
+    case HtmlTag::kHead: import->inHead = 1; break;
+    case HtmlTag::kBody: Body(context, import, node); break;
+    case HtmlTag::kScript: return StartAction::kSkipChildren;
+    case HtmlTag::kDiv:
+    case HtmlTag::kP:
+    case HtmlTag::kBlockquote:
+    case HtmlTag::kCenter: return StartBlockParagraph(context, import, node);
+    case HtmlTag::kSpan: StartPassthruSpan(context, import, node); break;
+    case HtmlTag::kImg:
+    case HtmlTag::kVmlImageData:
+        if (import->skipNextImage != 0) {
+            import->skipNextImage = 0;
+        } else {
+            import->status = ConvertImageFromHTML(context, import, node);
+        }
+        break;
+    case HtmlTag::kHr: HorizontalRule(context, import); break;
+    case HtmlTag::kTable: return StartTableFromHTML(context, import, node);
+    case HtmlTag::kTr: return StartTableRowFromHTML(context, import, node);
+    case HtmlTag::kTd:
+    case HtmlTag::kTh: return StartTableCellFromHTML(context, import, node);
+    case HtmlTag::kUl:
+    case HtmlTag::kOl: return StartListFromHTML(context, import, node);
+    case HtmlTag::kLi: return StartListItemFromHTML(context, import, node);
+    case HtmlTag::kPre:
+        import->inPre = 1;
+        AppendParagraphBreak(context, import);
+        import->status = kOK;
+        break;
+    case HtmlTag::kDl:
+        AppendLineBreak(context, import);
+        import->status = kOK;
+        break;
+    default:
+        if (const int level = HeadingLevel(node)) Heading(context, import, node, level, memo);
+        break;
+    }
+    return StartAction::kWalkChildren;
+}
+
+} // namespace talix

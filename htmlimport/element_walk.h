@@ -1,0 +1,49 @@
+// The two passes the tree walk of an HTML import makes over each element:
+// the start pass when the walk meets the element (it decides whether the
+// children are walked), and the closing pass after its children.
+#pragma once
+
+#include <cstdint>
+
+
+namespace talix {
+
+struct HTMLImportContext;
+struct HtmlNode;
+struct RecordProcessContext;
+
+// What the walk does after an element's start pass.
+enum class StartAction : std::uint8_t {
+    kWalkChildren,   // the children, then the closing pass (the normal case)
+    kSkipChildren,   // no children; the closing pass still runs
+    kSkipElement,    // on to the next sibling: no children and no closing pass
+    kEndSiblings,    // the siblings after the element are not walked either
+};
+
+// What the walk keeps of an element from its start pass to its closing
+// pass: the font a heading restores when it ends (its size, and whether
+// bold is taken off).
+struct ElementMemo {
+    bool restoreFont = false;
+    std::uint8_t restoreSize = 0;
+    bool restoreClearsBold = false;
+};
+
+// The start pass of a start tag or empty element: the element handlers in
+// their order, the first whose element name matches (compared without
+// regard to case).
+StartAction StartElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+                                   ElementMemo* memo);
+
+// The start pass of div, p, blockquote and center: the block preamble,
+// then the block's paragraph (definition, reference, border, empty run)
+// unless the block opens none.
+StartAction StartBlockParagraph(RecordProcessContext* context, HTMLImportContext* import,
+                                          HtmlNode* node);
+
+// The closing pass of a start tag: restores what its start changed and
+// writes the records that end its structure.
+void CloseElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+                            const ElementMemo& memo);
+
+} // namespace talix

@@ -1,0 +1,494 @@
+// The font of a run of imported text.
+#include "htmlimport/html_fonts.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/item_work_state.h"
+#include "builders/build_context.h"
+#include "htmlimport/css_lengths.h"
+#include "htmlimport/css_text.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/style_lookup.h"
+#include "htmlimport/walk_memo.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+// Points per CSS pixel.
+constexpr double kPointsPerPixel = 0.77;
+constexpr std::uint8_t kFontElementSize = 12;   // what the first face or size of a font element starts from
+constexpr std::uint8_t kLinkColor = 4;          // the colour index of link text without a colour of its own
+constexpr std::uint8_t kMonospaceFace = 4;
+constexpr std::size_t kFaceNameChars = 31;      // of a family or a face attribute
+constexpr std::size_t kFontColorChars = sizeof(HTMLImportContext::fontColorText) - 1;
+
+// Heading sizes of h1 to h6.
+constexpr std::uint8_t kHeadingSizes[6] = {20, 16, 12, 10, 9, 7};
+
+struct GenericFace {
+    const char* name;
+    std::uint8_t face;
+};
+constexpr GenericFace kGenericFaces[] = {
+    {"sans-serif", 1}, {"Default Sans Serif", 1}, {"Swiss", 1},   {"serif", 0},
+    {"Default Serif", 0}, {"Roman", 0},          {"Default MultiLingual", 2},
+    {"Courier", 4},    {"Default Monospace", 4}, {"Default User Interface", 3},
+};
+
+struct Highlight {
+    const char* name;
+    std::uint16_t flag;
+};
+constexpr Highlight kHighlights[] = {
+    {"#ffffc2", kColorHighlightYellow}, {"rgb(255,255,194)", kColorHighlightYellow},
+    {"rgb(255, 255, 194)", kColorHighlightYellow}, {"yellow", kColorHighlightYellow},
+    {"green", kColorHighlightYellow},   {"#ffe0e6", kColorHighlightPink},
+    {"rgb(255,224,230)", kColorHighlightPink},     {"rgb(255, 224, 230)", kColorHighlightPink},
+    {"pink", kColorHighlightPink},      {"red", kColorHighlightPink},
+    {"#e0ffff", kColorHighlightBlue},   {"rgb(224,255,255)", kColorHighlightBlue},
+    {"rgb(224, 255, 255)", kColorHighlightBlue},   {"blue", kColorHighlightBlue},
+    {"aqua", kColorHighlightBlue},
+};
+
+StyleValue Copy(const std::string* value) { return value != nullptr ? StyleValue(*value) : std::nullopt; }
+
+std::uint8_t SizeAt(const HTMLImportContext* import, int index) {
+    return index <= 0 ? import->baseFontSize : import->htmlFontSizes[std::min(index, kHtmlFontSizes) - 1];
+}
+
+std::uint8_t Points(double points) {
+    if (!(points >= 1)) return 1;
+    return points >= 255 ? 255 : static_cast<std::uint8_t>(points);
+}
+
+// A number of pixels as points, to the nearest whole point (halves up).
+std::uint8_t PixelPoints(double pixels) { return Points(std::floor(pixels * kPointsPerPixel + 0.5)); }
+
+// h1 to h6: the level, else 0.
+int HeadingLevel(const HtmlNode* node) {
+    if (node == nullptr || !node->IsElement() || node->name == nullptr) return 0;
+    const char* name = node->name;
+    if ((name[0] != 'h' && name[0] != 'H') || name[1] < '1' || name[1] > '6' || name[2] != '\0') return 0;
+    return name[1] - '0';
+}
+
+// The look-ups of the run: through the walk's memo, or a memo of the run's
+// own when no walk runs.
+class RunStyle {
+public:
+    explicit RunStyle(const HTMLImportContext* import)
+        : memo_(import->walkMemo != nullptr ? import->walkMemo : &own_.emplace(import)) {}
+
+    const std::string* Own(const HtmlNode* node, WalkMemo::Question question) const {
+        return memo_->Ask(node, question);
+    }
+    const std::string* Up(const HtmlNode* from, WalkMemo::Question question, std::uint16_t* source = nullptr) const {
+        return memo_->Ask(from, question, source);
+    }
+
+private:
+    std::optional<WalkMemo> own_;
+    WalkMemo* memo_;
+};
+
+// The item's face of the name (compared without regard to case), else the
+// face defined for it.
+std::uint8_t FaceOfFamily(BuildContext* context, const std::string& name) {
+    ZervaRTItem* item = context->output.item;
+    if (item == nullptr || item->work == nullptr || name.empty()) return 1;
+    const ItemWorkState& work = *item->work;
+    const int count = std::min<int>(work.faceCount, kFaceTableCapacity);
+    for (int i = 0; i < count; ++i) {
+        if (strncasecmp(work.faces[i].name, name.c_str(), sizeof work.faces[i].name) == 0 &&
+            name.size() < sizeof work.faces[i].name)
+            return work.faces[i].face;
+    }
+    return item->DefineFont(name.c_str());
+}
+
+// A family value cut at its first comma, with enclosing quotes and blanks
+// removed.
+std::string FirstFamily(std::string_view value) {
+    const std::size_t comma = value.find(',');
+    if (comma != std::string_view::npos) value = value.substr(0, comma);
+    value = css::TrimBlanks(value);
+    while (value.size() >= 2 && (value.front() == '\'' || value.front() == '"') && value.back() == value.front())
+        value = css::TrimBlanks(value.substr(1, value.size() - 2));
+    return std::string(value);
+}
+
+bool IsMonospaceFamily(const std::string& family) {
+    return strcasecmp(family.c_str(), "monospace") == 0 || strcasecmp(family.c_str(), "monotype") == 0;
+}
+
+// Whether a CSS font-size value is relative to the size around it (em or
+// a percentage).
+bool IsRelativeSize(std::string_view text) {
+    return !text.empty() && !css::IsAsciiLetter(text.front()) && text.find("px") == std::string_view::npos &&
+           text.find("pt") == std::string_view::npos &&
+           (text.find('%') != std::string_view::npos || text.find("em") != std::string_view::npos);
+}
+
+// A CSS font-size value as points: pixels at 0.77 point, points as their
+// whole number, a keyword through the size table, em and percentages of
+// the size around it, else the whole number.
+std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& value, std::uint8_t around) {
+    const std::string_view text = css::TrimBlanks(value);
+    if (text.empty()) return around;
+    if (css::IsAsciiLetter(text.front())) return FontSizeKeywordToPoints(import, std::string(text).c_str(), around);
+    if (text.find("px") != std::string_view::npos) return PixelPoints(LeadingNumber(text));
+    if (text.find("pt") != std::string_view::npos) return Points(static_cast<double>(LeadingInteger(text)));
+    if (text.find('%') != std::string_view::npos) return Points(std::floor(around * LeadingNumber(text) / 100 + 0.5));
+    if (text.find("em") != std::string_view::npos) return Points(std::floor(around * LeadingNumber(text) + 0.5));
+    return Points(static_cast<double>(LeadingInteger(text)));
+}
+
+void CopyFontColor(HTMLImportContext* import, const char* value) {
+    std::snprintf(import->fontColorText, sizeof import->fontColorText, "%.*s", static_cast<int>(kFontColorChars),
+                  value);
+}
+
+// Step by step, the font elements around the text, outermost first.
+void ApplyFontElements(BuildContext* context, HTMLImportContext* import, const RunStyle& style,
+                       const HtmlNode* parent, FontId* font) {
+    std::vector<const HtmlNode*> fonts;
+    for (const HtmlNode* at = parent; at != nullptr; at = at->parent)
+        if (at->Is(HtmlTag::kFont)) fonts.push_back(at);
+    bool sized = false;
+    for (auto element = fonts.rbegin(); element != fonts.rend(); ++element) {
+        for (const HtmlAttr* attr = (*element)->attributes; attr != nullptr; attr = attr->next) {
+            const char* value = attr->value != nullptr ? attr->value : "";
+            const bool face = strcasecmp(attr->name, "face") == 0;
+            const bool size = strcasecmp(attr->name, "size") == 0;
+            if ((face || size) && !sized) {
+                font->size = kFontElementSize;
+                sized = true;
+            }
+            if (face) {
+                const std::string* family = style.Own(*element, WalkMemo::kFontFamily);
+                const int id = ImportFaceId(context, import, family != nullptr ? family->c_str() : value,
+                                            kFaceNameChars);
+                if (id >= 0) font->face = static_cast<std::uint8_t>(id);
+            } else if (size) {
+                const bool signed_ = value[0] == '+' || value[0] == '-';
+                font->size = MapHTMLFontSize(import, LeadingInteger(signed_ ? value + 1 : value),
+                                             signed_ ? value[0] : '\0', font->size);
+            } else if (strcasecmp(attr->name, "color") == 0) {
+                CopyFontColor(import, value);
+            }
+        }
+    }
+}
+
+// u, a, s and strike around the text, and the nearest text-decoration of
+// the other elements.
+void ApplyDecorations(const RunStyle& style, const HtmlNode* parent, FontId* font) {
+    const std::string* decoration = nullptr;
+    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
+        if (!at->IsElement()) continue;
+        if (at->Is(HtmlTag::kU) || at->Is(HtmlTag::kA)) {
+            font->attributes |= kAttrUnderline;
+        } else if (at->Is(HtmlTag::kS) || at->Is(HtmlTag::kStrike)) {
+            font->attributes |= kAttrStrike;
+        } else if (decoration == nullptr) {
+            decoration = style.Own(at, WalkMemo::kTextDecoration);
+        }
+    }
+    if (decoration == nullptr) return;
+    if (ContainsNoCase(*decoration, "none")) {
+        font->attributes &= static_cast<std::uint8_t>(~(kAttrUnderline | kAttrStrike));
+        return;
+    }
+    if (ContainsNoCase(*decoration, "underline")) font->attributes |= kAttrUnderline;
+    if (ContainsNoCase(*decoration, "line-through")) font->attributes |= kAttrStrike;
+}
+
+// The size from CSS: the nearest font-size below the nearest font element
+// that has a size of its own. A size relative to the one around it (em, a
+// percentage) takes the sizes further up as its base.
+void ApplyCssSize(const HTMLImportContext* import, const RunStyle& style, const HtmlNode* parent, FontId* font) {
+    std::vector<const std::string*> sizes;
+    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
+        if (!at->IsElement()) continue;
+        if (at->Is(HtmlTag::kFont) && FindAttribute(at, "size") != nullptr) break;
+        const std::string* size = style.Own(at, WalkMemo::kFontSize);
+        if (size == nullptr) continue;
+        sizes.push_back(size);
+        if (!IsRelativeSize(css::TrimBlanks(*size))) break;
+    }
+    std::uint8_t points = font->size;
+    for (auto size = sizes.rbegin(); size != sizes.rend(); ++size) points = CssFontSize(import, **size, points);
+    font->size = points;
+}
+
+// Parses a colour into the run; false when the text is no colour.
+bool TakeColor(const char* text, RunFont* run) {
+    std::uint16_t index = run->font.color;
+    std::uint32_t rgb = 0;
+    if (text == nullptr || ParseColorSpec(text, &index, &rgb) != kOK) return false;
+    run->font.color = static_cast<std::uint8_t>(index);
+    run->colored = true;
+    run->colorFlags = static_cast<std::uint16_t>(run->colorFlags | kColorIsRGB);
+    run->rgb = rgb;
+    return true;
+}
+
+void ApplyColor(const HTMLImportContext* import, const RunStyle& style, const HtmlNode* parent, RunFont* run) {
+    const bool inLink = parent->Is(HtmlTag::kA);
+    // Link text asks the link alone.
+    const StyleValue color =
+        inLink ? StyleAttrElem(parent, "color", "color", nullptr, nullptr, nullptr, nullptr, false,
+                               import->styleRules1.Empty() ? nullptr : &import->styleRules1,
+                               import->styleRules2.Empty() ? nullptr : &import->styleRules2)
+               : Copy(style.Up(parent, WalkMemo::kColorUp));
+    const bool fontColor = import->fontColorText[0] != '\0';
+    if (color.has_value()) {
+        const bool taken = TakeColor(color->c_str(), run);
+        if ((!taken || run->font.color == 0) && fontColor) TakeColor(import->fontColorText, run);
+    } else if (inLink) {
+        run->font.color = kLinkColor;
+    } else if (fontColor) {
+        TakeColor(import->fontColorText, run);
+    }
+}
+
+// The family from CSS (or tt): none below the nearest font element that
+// names a face.
+void ApplyFamily(BuildContext* context, const HTMLImportContext* import, const RunStyle& style,
+                 const HtmlNode* parent, FontId* font) {
+    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
+        if (!at->IsElement()) continue;
+        if (at->Is(HtmlTag::kFont) && FindAttribute(at, "face") != nullptr) return;
+        if (at->Is(HtmlTag::kTt)) {
+            font->face = kMonospaceFace;
+            return;
+        }
+        const std::string* family = style.Own(at, WalkMemo::kFontFamily);
+        if (family == nullptr) continue;
+        const std::string name = FirstFamily(*family);
+        if (IsMonospaceFamily(name)) {
+            font->face = kMonospaceFace;
+        } else if (!name.empty()) {
+            font->face = FaceOfFamily(context, name);
+        }
+        return;
+    }
+    if (import->inPre != 0) font->face = kMonospaceFace;
+}
+
+// The background colour below the enclosing cell; true when one was found.
+bool ApplyHighlight(const RunStyle& style, const HtmlNode* parent, RunFont* run) {
+    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
+        if (!at->IsElement()) continue;
+        if (at->Is(HtmlTag::kTd) || at->Is(HtmlTag::kTh)) return false;
+        const std::string* background = style.Own(at, WalkMemo::kBackgroundColor);
+        if (background == nullptr) continue;
+        const std::string_view value = css::TrimBlanks(*background);
+        for (const Highlight& highlight : kHighlights) {
+            if (!EqualNoCase(value, highlight.name)) continue;
+            run->colored = true;
+            run->colorFlags = static_cast<std::uint16_t>(run->colorFlags | highlight.flag);
+            break;
+        }
+        return true;
+    }
+    return false;
+}
+
+// The words of the CSS font shorthand, each used word taken out; what
+// remains names the family.
+void ApplyFontShorthand(BuildContext* context, const RunStyle& style, const HtmlNode* parent,
+                        FontId* font) {
+    const std::string* shorthand = style.Up(parent, WalkMemo::kFontUp);
+    if (shorthand == nullptr) return;
+    std::string rest = *shorthand;
+    std::size_t at = 0;
+    while (at < rest.size()) {
+        while (at < rest.size() && css::IsBlank(rest[at])) ++at;
+        const std::size_t start = at;
+        while (at < rest.size() && !css::IsBlank(rest[at])) ++at;
+        const std::string_view word(rest.data() + start, at - start);
+        if (word.empty()) break;
+        bool used = true;
+        if (ContainsNoCase(word, "none")) {
+            font->attributes &= static_cast<std::uint8_t>(~(kAttrUnderline | kAttrStrike));
+        } else if (EqualNoCase(word, "normal") || EqualNoCase(word, "lighter")) {
+            font->attributes &= static_cast<std::uint8_t>(~(kAttrBold | kAttrItalic));
+        } else if (EqualNoCase(word, "italic")) {
+            font->attributes |= kAttrItalic;
+        } else if (EqualNoCase(word, "bold") || EqualNoCase(word, "bolder")) {
+            font->attributes |= kAttrBold;
+        } else if (css::IsAsciiDigit(word.front()) && word.find("pt") != std::string_view::npos) {
+            font->size = Points(static_cast<double>(LeadingInteger(word)));
+        } else if (css::IsAsciiDigit(word.front()) && word.find("px") != std::string_view::npos) {
+            font->size = PixelPoints(LeadingNumber(word));
+        } else {
+            used = false;
+        }
+        if (used) std::fill(rest.begin() + static_cast<long>(start), rest.begin() + static_cast<long>(at), ' ');
+    }
+    std::string_view family = rest;
+    while (!family.empty() && css::IsBlank(family.front())) family.remove_prefix(1);
+    if (family.empty()) return;
+    if (family.front() == '\'' || family.front() == '"') {
+        const std::size_t close = family.find(family.front(), 1);
+        family = family.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+    } else {
+        family = family.substr(0, family.find(','));
+    }
+    while (!family.empty() && css::IsBlank(family.back())) family.remove_suffix(1);
+    if (!family.empty()) font->face = FaceOfFamily(context, std::string(family));
+}
+
+} // namespace
+
+std::uint8_t MapHTMLFontSize(const HTMLImportContext* import, long size, char sign, std::uint8_t current) {
+    if (import == nullptr) return current;
+    if (sign != '+' && sign != '-') return size >= 1 && size <= kHtmlFontSizes ? SizeAt(import, static_cast<int>(size))
+                                                                            : import->baseFontSize;
+    int index = 1;
+    for (int i = 1; i <= kHtmlFontSizes; ++i)
+        if (current >= SizeAt(import, i)) index = i;
+    const long step = std::clamp<long>(size, -kHtmlFontSizes, kHtmlFontSizes);
+    long result = sign == '+' ? std::min<long>(index + step, kHtmlFontSizes) : (index > step ? index - step : 1);
+    result = std::clamp<long>(result, 0, kHtmlFontSizes);
+    return SizeAt(import, static_cast<int>(result));
+}
+
+std::uint8_t FontSizeKeywordToPoints(const HTMLImportContext* import, const char* keyword, std::uint8_t current) {
+    if (import == nullptr || keyword == nullptr || keyword[0] == '\0') return current;
+    const std::uint8_t s1 = SizeAt(import, 1), s2 = SizeAt(import, 2);
+    if (strcasecmp(keyword, "xx-small") == 0) return s1;
+    if (strcasecmp(keyword, "x-small") == 0) return s2 >= s1 + 2 ? static_cast<std::uint8_t>(s1 + (s2 - s1) / 2) : s1;
+    static const char* const kWords[] = {"small", "medium", "large", "x-large", "xx-large"};
+    for (int n = 0; n < 5; ++n)
+        if (strcasecmp(keyword, kWords[n]) == 0) return SizeAt(import, n + 2);
+    if (strcasecmp(keyword, "smaller") == 0) {
+        std::uint8_t size = s1;
+        for (int i = 1; i <= kHtmlFontSizes; ++i)
+            if (SizeAt(import, i) <= current) size = SizeAt(import, i);
+        return size;
+    }
+    return current;
+}
+
+int ImportFaceId(BuildContext* context, HTMLImportContext* import, const char* name, std::size_t maxChars) {
+    if (name == nullptr) return -1;
+    std::string_view value(name, strnlen(name, maxChars));
+    value = value.substr(0, value.find(','));
+    auto strip = [](char c) { return c == ' ' || c == '\t' || c == '\'' || c == '"'; };
+    while (!value.empty() && strip(value.back())) value.remove_suffix(1);
+    while (!value.empty() && strip(value.front())) value.remove_prefix(1);
+    if (value.empty()) return -1;
+    const std::string face(value);
+    for (const GenericFace& generic : kGenericFaces)
+        if (strcasecmp(face.c_str(), generic.name) == 0) return generic.face;
+    for (int n = 0; n < import->faceCount && n < kRememberedFaces; ++n)
+        if (strcasecmp(import->faceNames[n], face.c_str()) == 0) return import->faceIds[n];
+    ZervaRTItem* item = context->output.item;
+    const std::uint8_t id = item != nullptr ? item->DefineFont(face.c_str()) : 0;
+    if (import->faceCount < kRememberedFaces) {
+        std::snprintf(import->faceNames[import->faceCount], sizeof import->faceNames[0], "%s", face.c_str());
+        import->faceIds[import->faceCount] = id;
+        ++import->faceCount;
+    }
+    return id;
+}
+
+namespace {
+
+// The font of the runs of a parent element, found anew.
+RunFont WorkOutRunFont(BuildContext* context, HTMLImportContext* import, const HtmlNode* parent) {
+    RunFont run;
+    const RunStyle style(import);
+    FontId& font = run.font;
+
+    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
+        if (const int level = HeadingLevel(at)) {
+            font.attributes |= kAttrBold;
+            font.size = kHeadingSizes[level - 1];
+            break;
+        }
+    }
+    ApplyFontElements(context, import, style, parent, &font);
+    ApplyDecorations(style, parent, &font);
+
+    std::uint16_t source = kStyleNotFound;
+    const std::string* weight = style.Up(parent, WalkMemo::kWeightUp, &source);
+    if (source >= kStyleFromTag1 || (weight != nullptr && ContainsNoCase(*weight, "bold")))
+        font.attributes |= kAttrBold;
+    else if (weight != nullptr && ContainsNoCase(*weight, "lighter"))
+        font.attributes &= static_cast<std::uint8_t>(~kAttrBold);
+    const std::string* slant = style.Up(parent, WalkMemo::kSlantUp, &source);
+    if (source >= kStyleFromTag1 || (slant != nullptr && ContainsNoCase(*slant, "italic")))
+        font.attributes |= kAttrItalic;
+    style.Up(parent, WalkMemo::kScriptUp, &source);
+    if (source == kStyleFromTag1) font.attributes |= kAttrSubscript;
+    if (source == kStyleFromTag1 + 1) font.attributes |= kAttrSuperscript;
+
+    if (import->headingSize != 0) {
+        font.size = static_cast<std::uint8_t>(std::min<std::uint16_t>(import->headingSize, 255));
+    } else {
+        ApplyCssSize(import, style, parent, &font);
+    }
+    ApplyColor(import, style, parent, &run);
+
+    const std::string* direction = style.Up(parent, WalkMemo::kDirectionUp);
+    import->rightToLeft = direction != nullptr && EqualNoCase(css::TrimBlanks(*direction), "rtl") ? 1 : 0;
+
+    ApplyFamily(context, import, style, parent, &font);
+    const bool coloredBefore = run.colored;
+    if (ApplyHighlight(style, parent, &run) && !coloredBefore) ApplyFontShorthand(context, style, parent, &font);
+    if (import->headingSize != 0) font.attributes |= kAttrBold;
+    return run;
+}
+
+} // namespace
+
+RunFont CalcRunFont(BuildContext* context, HTMLImportContext* import, const HtmlNode* text) {
+    const HtmlNode* parent = text != nullptr ? text->parent : nullptr;
+    if (parent == nullptr || import == nullptr) return RunFont{};
+    // The runs of one element share their font while the state they depend
+    // on stays the same.
+    WalkMemo* memo = import->walkMemo;
+    if (const WalkMemo::RunMemo* kept = memo != nullptr ? memo->FindRun(parent) : nullptr;
+        kept != nullptr && kept->headingSize == import->headingSize && kept->inPre == import->inPre &&
+        kept->colorTextBefore == import->fontColorText) {
+        RunFont run;
+        run.font = ReadFontId(kept->font);
+        run.colored = kept->colored;
+        run.colorFlags = kept->colorFlags;
+        run.rgb = kept->rgb;
+        CopyFontColor(import, kept->colorTextAfter.c_str());
+        import->rightToLeft = kept->rightToLeft;
+        return run;
+    }
+    WalkMemo::RunMemo fresh;
+    if (memo != nullptr) fresh.colorTextBefore = import->fontColorText;
+    const RunFont run = WorkOutRunFont(context, import, parent);
+    if (memo != nullptr) {
+        fresh.headingSize = import->headingSize;
+        fresh.inPre = import->inPre;
+        WriteFontId(fresh.font, run.font);
+        fresh.colored = run.colored;
+        fresh.colorFlags = run.colorFlags;
+        fresh.rgb = run.rgb;
+        fresh.colorTextAfter = import->fontColorText;
+        fresh.rightToLeft = import->rightToLeft;
+        memo->KeepRun(parent, std::move(fresh));
+    }
+    return run;
+}
+
+} // namespace talix

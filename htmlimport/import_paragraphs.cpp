@@ -1,0 +1,204 @@
+// The paragraph records of the import's walk.
+#include "htmlimport/import_paragraphs.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "builders/append_gate.h"
+#include "builders/basic_builders.h"
+#include "core/item_work_state.h"
+#include "core/record_forms.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "engine/record_process.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/import_records.h"
+#include "htmlimport/walk_memo.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint32_t kFixedDefinition = 72;       // a definition without its margin words
+constexpr std::uint32_t kLeftOffsetWord = 72, kFirstLineOffsetWord = 76;
+constexpr std::uint16_t kOneInch = 1440;             // twips
+// The set words a block paragraph starts from: 0x86 of the first inside a
+// table, 4 of the fifth.
+constexpr std::uint16_t kTableFlagsSet = 0x86;
+constexpr std::uint32_t kBlockExtensionSet = 4;
+
+std::uint8_t* TextTemplate(BuildContext* context) {
+    ZervaRTItem* item = context != nullptr ? context->output.item : nullptr;
+    return item != nullptr && item->work != nullptr ? item->work->textTemplate : nullptr;
+}
+
+const std::uint8_t* TextTemplate(const BuildContext* context) {
+    return TextTemplate(const_cast<BuildContext*>(context));
+}
+
+} // namespace
+
+FontId CurrentImportFont(const BuildContext* context) {
+    const std::uint8_t* textTemplate = TextTemplate(context);
+    return textTemplate != nullptr ? ReadFontId(textTemplate + 4) : FontId{1, 0, 0, 10};
+}
+
+void SetCurrentImportFont(BuildContext* context, const FontId& font) {
+    if (std::uint8_t* textTemplate = TextTemplate(context)) WriteFontId(textTemplate + 4, font);
+}
+
+STATUS AppendEmptyRun(RecordProcessContext* context, HTMLImportContext* import) {
+    return AddImportTextRecord("", 0, TextTemplate(context), import);
+}
+
+STATUS AppendLineBreak(RecordProcessContext* context, HTMLImportContext* import) {
+    static const char kBreak[1] = {'\0'};
+    return AddImportTextRecord(kBreak, 1, TextTemplate(context), import);
+}
+
+STATUS AppendParagraphRecord(RecordProcessContext* context) {
+    context->paragraphRecord[0] = static_cast<std::uint8_t>(kSigParagraph);
+    context->paragraphRecord[1] = 2;
+    return AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord, &context->output);
+}
+
+STATUS AppendReferenceRecord(RecordProcessContext* context) {
+    context->paragraphReference[0] = static_cast<std::uint8_t>(kSigPabReference);
+    context->paragraphReference[1] = 4;
+    return AppendRecord(context->paragraphReference, kSigPabReference, sizeof context->paragraphReference,
+                        &context->output);
+}
+
+STATUS AppendParagraphBreak(RecordProcessContext* context, HTMLImportContext* import) {
+    STATUS status = AppendParagraphRecord(context);
+    if (status == kOK) status = AppendReferenceRecord(context);
+    if (status == kOK) status = AppendEmptyRun(context, import);
+    import->textSinceParagraph = 0;
+    return status;
+}
+
+std::uint16_t CurrentReferenceId(const RecordProcessContext* context) {
+    return ReadWord(context->paragraphReference + 2);
+}
+
+void SetReferenceId(RecordProcessContext* context, std::uint16_t id) {
+    WriteWord(context->paragraphReference + 2, id);
+}
+
+std::uint16_t TakeParagraphId(RecordProcessContext* context) {
+    // The gate knows the ids of the item being written; the run knows those
+    // of the item as read and every id given here before.
+    const std::uint16_t gateNext = NextParagraphId(&context->output);
+    const std::uint16_t highest = std::max<std::uint16_t>(context->highestParagraphId,
+                                                          static_cast<std::uint16_t>(gateNext - 1));
+    const std::uint16_t id = highest < 0xFFFF ? static_cast<std::uint16_t>(highest + 1) : highest;
+    context->highestParagraphId = id;
+    context->output.highestParagraphId = std::max(context->output.highestParagraphId, id);
+    return id;
+}
+
+STATUS ParseImportParagraphStyle(RecordProcessContext* context, const HTMLImportContext* import, const char* text,
+                                 ParagraphReset reset) {
+    ParagraphStyleState& style = context->paragraph;
+    style.definition[0].flags = 0;
+    style.definition[0].flags2 = 0;
+    if (reset == ParagraphReset::kBlockDefaults) {
+        style.flagsSet = import->tableLevel >= 1 ? kTableFlagsSet : 0;
+        style.flagsClear = style.flags2Set = style.flags2Clear = style.flags3Clear = 0;
+        style.flags3Set = static_cast<std::uint16_t>(kBlockExtensionSet);
+    }
+    // The words the style starts from stay; the text adds to them.
+    const std::uint16_t kept[6] = {style.flagsSet,  style.flagsClear, style.flags2Set,
+                                   style.flags2Clear, style.flags3Set, style.flags3Clear};
+    // Shifts are steps of this text only.
+    style.shiftLeftOffset = style.shiftRightOffset = style.shiftLeftPercent = style.shiftRightPercent = 0;
+    std::int32_t* shifts[4] = {&style.shiftLeftOffset, &style.shiftRightOffset, &style.shiftLeftPercent,
+                               &style.shiftRightPercent};
+    std::uint16_t* words[6] = {&style.flagsSet,   &style.flagsClear, &style.flags2Set,
+                               &style.flags2Clear, &style.flags3Set, &style.flags3Clear};
+    ZervaRTItem* item = context->output.item;
+    if (item == nullptr) return kArgumentError;
+    const std::string key = text != nullptr ? text : "";
+    WalkMemo* memo = import->walkMemo;
+    STATUS status = kOK;
+    if (const WalkMemo::ParsedParagraph* parsed = memo != nullptr ? memo->FindParagraph(key) : nullptr) {
+        style.definition[0] = parsed->definition;
+        for (int n = 0; n < 6; ++n) *words[n] = parsed->words[n];
+        style.listType[0] = parsed->listType;
+        style.listClear[0] = parsed->listClear;
+        for (int n = 0; n < 4; ++n) *shifts[n] = parsed->shifts[n];
+        std::memcpy(style.mask[0], parsed->mask, sizeof parsed->mask);
+        status = parsed->status;
+    } else {
+        status = item->ParseParagraphString(key.c_str(), nullptr, &style.definition[0], nullptr, &style.flagsSet,
+                                            &style.flagsClear, &style.flags2Set, &style.flags2Clear,
+                                            &style.flags3Set, &style.flags3Clear, &style.listType[0], nullptr,
+                                            &style.listClear[0], nullptr, &style.shiftLeftOffset,
+                                            &style.shiftRightOffset, &style.shiftLeftPercent,
+                                            &style.shiftRightPercent, style.mask[0], nullptr);
+        if (memo != nullptr) {
+            WalkMemo::ParsedParagraph parsed;
+            parsed.definition = style.definition[0];
+            for (int n = 0; n < 6; ++n) parsed.words[n] = *words[n];
+            parsed.listType = style.listType[0];
+            parsed.listClear = style.listClear[0];
+            for (int n = 0; n < 4; ++n) parsed.shifts[n] = *shifts[n];
+            std::memcpy(parsed.mask, style.mask[0], sizeof parsed.mask);
+            parsed.status = status;
+            memo->KeepParagraph(key, parsed);
+        }
+    }
+    for (int n = 0; n < 6; ++n) *words[n] = static_cast<std::uint16_t>(*words[n] | kept[n]);
+    style.status = status;
+    return status;
+}
+
+std::uint32_t CopyParagraphDefinition(const RecordProcessContext* context, std::uint16_t id, std::uint8_t* image) {
+    std::memcpy(image, context->paragraphDefinition, kParagraphImageSize);
+    WriteWord(image, kSigPabDefinition);
+    std::uint32_t length = ReadWord(image + 2);
+    if (length < kFixedDefinition || length > kParagraphImageSize) {
+        length = std::clamp<std::uint32_t>(context->paragraphDefinitionLength, kFixedDefinition, kParagraphImageSize);
+        WriteWord(image + 2, static_cast<std::uint16_t>(length));
+    }
+    WriteWord(image + 4, id);
+    return length;
+}
+
+void ApplyParagraphStyle(const RecordProcessContext* context, std::uint8_t* image) {
+    const ParagraphStyleState& style = context->paragraph;
+    SetParagraphDefinition(image, &style.definition[0], style.flagsSet, style.flagsClear, style.flags2Set,
+                           style.flags2Clear, style.flags3Set, style.flags3Clear, style.listType[0],
+                           style.listClear[0], style.shiftLeftOffset, style.shiftRightOffset, style.shiftLeftPercent,
+                           style.shiftRightPercent, style.mask[0], 1, 0);
+}
+
+void CorrectTableMargins(const HTMLImportContext* import, std::uint8_t* image) {
+    if (import->tableLevel < 1 || ReadWord(image + 2) <= kFixedDefinition) return;
+    for (std::uint32_t offset : {kLeftOffsetWord, kFirstLineOffsetWord}) {
+        const std::uint16_t value = ReadWord(image + offset);
+        if (value >= kOneInch) WriteWord(image + offset, static_cast<std::uint16_t>(value - kOneInch));
+    }
+}
+
+STATUS AppendDefinitionRecord(RecordProcessContext* context, const std::uint8_t* image) {
+    const std::uint32_t length = std::min<std::uint32_t>(ReadWord(image + 2), kParagraphImageSize);
+    return AppendRecord(image, kSigPabDefinition, length, &context->output);
+}
+
+STATUS AppendNewDefinition(RecordProcessContext* context, HTMLImportContext* import, const char* text,
+                           ParagraphReset reset) {
+    ParseImportParagraphStyle(context, import, text, reset);
+    std::uint8_t image[kParagraphImageSize];
+    const std::uint16_t id = TakeParagraphId(context);
+    CopyParagraphDefinition(context, id, image);
+    ApplyParagraphStyle(context, image);
+    CorrectTableMargins(import, image);
+    const STATUS status = AppendDefinitionRecord(context, image);
+    SetReferenceId(context, id);
+    return status;
+}
+
+} // namespace talix

@@ -1,0 +1,84 @@
+// The paragraph records the walk of an HTML import writes again and again:
+// the empty run and the line break in the current font, the paragraph
+// start (paragraph, reference, empty run), new paragraph definitions made
+// from a paragraph-style text, and the margin correction inside tables.
+//
+// The current font is the font id of the item's ready-made text run; the
+// current paragraph definition, the ready-made paragraph and reference
+// records and the parsed paragraph style are those of the operation's
+// context. Records go through the append gate, which hands them to the
+// import's record list.
+#pragma once
+
+#include <cstdint>
+
+#include "core/font_spec.h"
+#include "core/statuses.h"
+
+namespace talix {
+
+struct HTMLImportContext;
+struct BuildContext;
+struct RecordProcessContext;
+
+// The font id of the item's ready-made text run, and setting it.
+FontId CurrentImportFont(const BuildContext* context);
+void SetCurrentImportFont(BuildContext* context, const FontId& font);
+
+// An empty run, and a line break (a run of one zero byte), in the current
+// font.
+STATUS AppendEmptyRun(RecordProcessContext* context, HTMLImportContext* import);
+STATUS AppendLineBreak(RecordProcessContext* context, HTMLImportContext* import);
+
+// The ready-made paragraph record, and the ready-made reference record.
+STATUS AppendParagraphRecord(RecordProcessContext* context);
+STATUS AppendReferenceRecord(RecordProcessContext* context);
+
+// A paragraph break: paragraph, reference and an empty run in the current
+// font; the text since the last paragraph starts again at 0. Returns the
+// first failure.
+STATUS AppendParagraphBreak(RecordProcessContext* context, HTMLImportContext* import);
+
+// The id of the current paragraph reference, and changing it.
+std::uint16_t CurrentReferenceId(const RecordProcessContext* context);
+void SetReferenceId(RecordProcessContext* context, std::uint16_t id);
+
+// A paragraph-definition id above every id the item and the import use;
+// the next call gives the one after it.
+std::uint16_t TakeParagraphId(RecordProcessContext* context);
+
+// How the parsed paragraph style starts before a paragraph-style text is
+// read: kBlockDefaults clears the parsed definition's two flag words and
+// sets the six set and clear words to the block defaults (the first 0x86
+// inside a table, the fifth 4, the others 0); kFlagWordsOnly clears only
+// the two flag words and keeps the six words. The parse adds what the text
+// names to these words.
+enum class ParagraphReset { kBlockDefaults, kFlagWordsOnly };
+
+// Parses a paragraph-style text into the operation's parsed paragraph
+// style. Returns the parse's status.
+STATUS ParseImportParagraphStyle(RecordProcessContext* context, const HTMLImportContext* import,
+                                           const char* text, ParagraphReset reset);
+
+// A copy of the current paragraph definition with the id given, into image
+// (kParagraphImageSize bytes). Returns its length.
+std::uint32_t CopyParagraphDefinition(const RecordProcessContext* context, std::uint16_t id,
+                                                std::uint8_t* image);
+// Applies the parsed paragraph style to a definition image.
+void ApplyParagraphStyle(const RecordProcessContext* context, std::uint8_t* image);
+
+// Inside a table, a definition longer than 72 bytes loses one inch of each
+// of its margin words at offsets 72 and 76 that holds one inch or more.
+void CorrectTableMargins(const HTMLImportContext* import, std::uint8_t* image);
+
+// Appends a paragraph definition of its own length.
+STATUS AppendDefinitionRecord(RecordProcessContext* context, const std::uint8_t* image);
+
+// A new paragraph definition from a paragraph-style text: the style parsed
+// (reset as told), a new id, a copy of the current definition with the
+// style applied and, inside tables, the margin correction; appended, and
+// the reference takes its id. Returns the first failure.
+STATUS AppendNewDefinition(RecordProcessContext* context, HTMLImportContext* import, const char* text,
+                                     ParagraphReset reset);
+
+} // namespace talix

@@ -1,0 +1,155 @@
+// CalcFontFromHTML: a text node of the import as text runs in the font its
+// HTML gives it, and the attached-file markers of mail text as file
+// hotspots.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "builders/file_hotspot.h"
+#include "core/attachments.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "builders/build_context.h"
+#include "htmlimport/css_text.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/html_fonts.h"
+#include "htmlimport/import_records.h"
+#include "htmlimport/import_sink.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+// "(See attached file: 'name')": the marker's opening, where its closing
+// parenthesis may stand (0-based, counted from the opening parenthesis),
+// and how much text a further marker needs.
+constexpr std::string_view kMarkerOpening = "See attached file: '";
+constexpr std::size_t kMarkerName = 1 + kMarkerOpening.size();
+constexpr std::size_t kFirstClose = 23, kLastClose = 148;
+constexpr std::size_t kShortestMarker = 24, kShortestFurther = 25;
+constexpr const char* kAttachedOptions = "AlreadyAttached='Yes'";
+constexpr std::uint16_t kWrapperVersion = 0;
+constexpr std::uint32_t kColorRecordLength = 8;
+
+bool IsTextNode(const HtmlNode* node) { return node != nullptr && node->type == HtmlNodeType::kText; }
+
+bool IsSpanOrFont(const HtmlNode* node) { return node != nullptr && (node->Is(HtmlTag::kSpan) || node->Is(HtmlTag::kFont)); }
+
+bool IsSingleBlank(const HtmlDocument& document, const HtmlNode* node) {
+    return IsTextNode(node) && document.Text(node) == " ";
+}
+
+// A blank between a span or font element and what follows belongs to the
+// text that ends the element: the blank itself writes nothing when the
+// element before it begins with text, and that element's last text gains
+// it.
+bool BlankTakenByElementBefore(const HtmlDocument& document, const HtmlNode* node) {
+    if (!IsSingleBlank(document, node) || !IsSpanOrFont(node->prev)) return false;
+    const HtmlNode* first = node->prev->firstChild;
+    return IsTextNode(first) && first->end > first->start;
+}
+
+bool GainsBlank(const HtmlDocument& document, const HtmlNode* node) {
+    return IsSpanOrFont(node->parent) && IsSingleBlank(document, node->parent->next);
+}
+
+// The attached-file markers at the start of the text. Each marker whose
+// file the note holds becomes a file hotspot; *rest is what is left of the
+// text to write, and *ended says that nothing is.
+STATUS ConvertFileMarkers(BuildContext* context, std::string_view text, std::string_view* rest,
+                          bool* ended) {
+    *rest = text;
+    *ended = false;
+    ZervaRTItem* item = context->output.item;
+    if (item == nullptr) return kOK;
+    STATUS status = kOK;
+    for (;;) {
+        std::string_view marker = *rest;
+        if (marker.size() >= 2 && marker[0] == ' ' && marker[1] == '(') marker.remove_prefix(1);
+        if (marker.size() < kShortestMarker || marker[0] != '(' ||
+            !StartsWithNoCase(marker.substr(1), kMarkerOpening))
+            return status;
+        const std::size_t apostrophe = marker.find("')", kMarkerName);
+        if (apostrophe == std::string_view::npos || apostrophe + 1 < kFirstClose || apostrophe + 1 > kLastClose)
+            return status;
+        const std::string name(marker.substr(kMarkerName, apostrophe - kMarkerName));
+        plat::BLOCKID found;
+        if (name.empty() || FindAttachmentItem(item->noteHandle, name.c_str(), &found, 0) != kOK) return status;
+        const STATUS made = AppendFileHotspot(name.c_str(), name.c_str(), nullptr, kAttachedOptions, context);
+        if (made != kOK) return status;
+        status = made;
+        std::string_view after = marker.substr(apostrophe + 2);
+        const std::size_t next = after.find('(');
+        if (next == std::string_view::npos || after.size() - next < kShortestFurther) {
+            *ended = true;
+            return status;
+        }
+        *rest = after.substr(next);
+    }
+}
+
+STATUS AddColorRecord(const RunFont& run, HTMLImportContext* import) {
+    std::uint8_t record[kColorRecordLength] = {static_cast<std::uint8_t>(kSigColor), kColorRecordLength};
+    WriteWord(record + 2, run.colorFlags);
+    record[4] = static_cast<std::uint8_t>(run.rgb);
+    record[5] = static_cast<std::uint8_t>(run.rgb >> 8);
+    record[6] = static_cast<std::uint8_t>(run.rgb >> 16);
+    return AddImportRecord(record, kSigColor, sizeof record, import);
+}
+
+// The run's text as it is written: pre text keeps its line ends as breaks
+// within the paragraph; other text may gain the blank after its element.
+std::string RunText(const HtmlDocument& document, const HtmlNode* node, std::string_view text,
+                    const HTMLImportContext* import) {
+    std::string out(text);
+    if (import->inPre != 0) {
+        std::replace(out.begin(), out.end(), '\n', '\0');
+        std::replace(out.begin(), out.end(), '\r', '\0');
+    } else if (GainsBlank(document, node)) {
+        out += ' ';
+    }
+    return out;
+}
+
+STATUS WriteRun(BuildContext* context, HTMLImportContext* import, const HtmlNode* node,
+                std::string_view text) {
+    const HtmlDocument& document = *import->document;
+    if (BlankTakenByElementBefore(document, node)) return kOK;
+    const RunFont run = CalcRunFont(context, import, node);
+    const std::uint16_t signature = ImportTextSignature(import);
+    std::uint8_t textTemplate[8] = {};
+    WriteWord(textTemplate, signature);
+    WriteWord(textTemplate + 2, 8);
+    WriteFontId(textTemplate + 4, run.font);
+
+    STATUS status = kOK;
+    if (run.colored) status = AddImportBeginRecord(signature, kWrapperVersion, import);
+    if (status == kOK) {
+        const std::string out = RunText(document, node, text, import);
+        status = AddImportTextRuns(out.data(), static_cast<std::uint32_t>(out.size()), textTemplate, import);
+    }
+    if (run.colored) {
+        // The bracket is closed whatever became of the text.
+        const STATUS colorStatus = AddColorRecord(run, import);
+        const STATUS endStatus = AddImportEndRecord(signature, kWrapperVersion, import);
+        if (status == kOK) status = colorStatus != kOK ? colorStatus : endStatus;
+    }
+    return status;
+}
+
+} // namespace
+
+STATUS CalcFontFromHTML(BuildContext* context, HTMLImportContext* import, void* textNode) {
+    const auto* node = static_cast<const HtmlNode*>(textNode);
+    if (context == nullptr || import == nullptr || import->document == nullptr || node == nullptr) return kArgumentError;
+    if (node->end == 0 || node->start >= node->end) return kOK;
+    const std::string_view text = import->document->Text(node);
+    std::string_view rest;
+    bool ended = false;
+    const STATUS markers = ConvertFileMarkers(context, text, &rest, &ended);
+    if (ended) return markers;
+    return WriteRun(context, import, node, rest);
+}
+
+} // namespace talix

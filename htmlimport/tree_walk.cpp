@@ -1,0 +1,231 @@
+// The tree walk of an HTML import: the set-up of the conversion (units,
+// character set), the walk over the parsed tree node by node, and the
+// hand-on of the records it collected to the item.
+//
+// The walk keeps its own stack of sibling lists, one entry per level of
+// the tree, so that however deep the document nests, the C++ stack does
+// not grow with it.
+#include "htmlimport/tree_walk.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/charset_names.h"
+#include "core/options.h"
+#include "core/temp_directory.h"
+#include "engine/run_lookups.h"
+#include "core/chunk_work_state.h"
+#include "engine/record_process.h"
+#include "htmlimport/css_lengths.h"
+#include "htmlimport/css_rules.h"
+#include "htmlimport/element_walk.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/import_sink.h"
+#include "htmlimport/walk_memo.h"
+#include "talix/chunk.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// The conversion's results that are no statuses.
+constexpr std::uint32_t kParserWarnings = 1;
+constexpr std::uint32_t kParserErrors = 2;
+// The walk's debug level is notes.ini "MirratDebug" less this.
+constexpr long kDebugOffset = 4;
+constexpr const char* kSectionTag = "<<SectionTag>>";
+constexpr std::uint32_t kOptionValueSize = 256;
+
+bool Tracing() { return g_debugLevel > 2; }
+
+void SetDebugLevel() {
+    const long level = plat::IniGetInt("MirratDebug") - kDebugOffset;
+    g_debugLevel = static_cast<std::uint16_t>(level < 0 ? 0 : (level > 0xFFFF ? 0xFFFF : level));
+}
+
+const HtmlNode* ChildElement(const HtmlNode* parent, HtmlTag tag) {
+    for (const HtmlNode* node = parent != nullptr ? parent->firstChild : nullptr; node != nullptr; node = node->next)
+        if (node->Is(tag)) return node;
+    return nullptr;
+}
+
+// The character set a content-type meta element of the head names: the
+// first whose "name" is content-type and whose content gives one.
+std::string MetaCharset(const HtmlDocument& document) {
+    const HtmlNode* html = ChildElement(document.Root(), HtmlTag::kHtml);
+    const HtmlNode* head = ChildElement(html, HtmlTag::kHead);
+    for (const HtmlNode* meta = head != nullptr ? head->firstChild : nullptr; meta != nullptr; meta = meta->next) {
+        if (!meta->Is(HtmlTag::kMeta)) continue;
+        const char* name = AttributeValue(meta, "name");
+        const char* content = AttributeValue(meta, "content");
+        if (name == nullptr || strcasecmp(name, "content-type") != 0 || content == nullptr) continue;
+        char value[kOptionValueSize] = {};
+        if (GetOptionValue(content, "charset=", value, sizeof value) != 0 && value[0] != '\0') return value;
+    }
+    return std::string();
+}
+
+// The walk's options: units, the black-background switch and the
+// character set.
+void ReadWalkOptions(HTMLImportContext* import) {
+    ReadLengthOptions(import);
+    char value[kOptionValueSize] = {};
+    const char* options = import->optionText;
+    import->suppressBlackBackground =
+        GetOptionValue(options, "SuppressBlackBackground=", value, sizeof value) != 0 && strcasecmp(value, "Yes") == 0
+            ? 1
+            : 0;
+    std::string charset;
+    if (GetOptionValue(options, "charset=", value, sizeof value) != 0) {
+        charset = value;
+    } else if (import->document != nullptr) {
+        charset = MetaCharset(*import->document);
+    }
+    import->charset = kUtf8Charset;
+    if (!charset.empty()) import->charset = static_cast<std::uint16_t>(CharsetNameToId(charset.c_str(), kUtf8Charset));
+}
+
+// A text node: CSS inside a style element, dropped in the head and while a
+// link writes its own text, else text runs.
+void TextNode(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+    if (Tracing()) plat::LogLine(0, "TextNode in");
+    if (node->end != 0) {
+        if (import->inStyleElement != 0) {
+            const std::string_view css = import->document->Text(node);
+            ParseCSSRules(import, css.data(), css.size());
+            import->status = kOK;
+        } else if (import->inHead == 0 && import->skipText == 0) {
+            import->status = CalcFontFromHTML(context, import, node);
+            if (node->end > node->start) import->insertAfter = import->lastAdded;
+        }
+    }
+    if (Tracing()) plat::LogLine(0, "TextNode out");
+}
+
+void SectionTag(RecordProcessContext* context) {
+    RARIvoSession* session = context->session;
+    if (session == nullptr) return;
+    std::snprintf(session->textResult, sizeof session->textResult, "%s", kSectionTag);
+}
+
+// One sibling list being walked: the node the walk stands at, its level,
+// and what the node's start pass left for its closing pass.
+struct SiblingList {
+    HtmlNode* node;
+    std::uint16_t level;
+    ElementMemo memo;
+};
+
+// The start pass of a node.
+StartAction StartNode(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+                      ElementMemo* memo) {
+    switch (node->type) {
+    case HtmlNodeType::kText:
+        TextNode(context, import, node);
+        return StartAction::kWalkChildren;
+    case HtmlNodeType::kStartTag:
+    case HtmlNodeType::kStartEndTag:
+        if (node->name == nullptr || node->name[0] == '\0') return StartAction::kWalkChildren;
+        if (Tracing()) plat::LogLine(0, "StartTag in with %s", node->name);
+        import->inStyleElement = 0;
+        return StartElement(context, import, node, memo);
+    case HtmlNodeType::kSection:
+        SectionTag(context);
+        return StartAction::kWalkChildren;
+    case HtmlNodeType::kComment:
+    case HtmlNodeType::kProcessingInstruction:
+        return StartAction::kSkipChildren;
+    default:
+        return StartAction::kWalkChildren;
+    }
+}
+
+// After the node's children (or in their place): its closing pass, then on
+// to its next sibling.
+void FinishNode(RecordProcessContext* context, HTMLImportContext* import, SiblingList* list) {
+    HtmlNode* node = list->node;
+    if (node->type == HtmlNodeType::kStartTag && node->name != nullptr && node->name[0] != '\0')
+        CloseElement(context, import, node, list->memo);
+    list->node = node->next;
+}
+
+} // namespace
+
+void HTMLNodeToRichText(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* first,
+                        std::uint16_t level) {
+    if (context == nullptr || import == nullptr) return;
+    if (level == 1 && context->chunk != nullptr && context->chunk->work != nullptr) {
+        const ChunkWorkState* work = context->chunk->work;
+        if (work->styleSheetText != nullptr && work->styleSheetLength != 0) {
+            ParseCSSRules(import, work->styleSheetText, work->styleSheetLength);
+            import->status = kOK;
+        }
+    }
+    if (first == nullptr) return;
+    std::vector<SiblingList> lists;
+    lists.push_back(SiblingList{first, level, {}});
+    while (!lists.empty()) {
+        SiblingList& list = lists.back();
+        if (list.node == nullptr) {
+            lists.pop_back();
+            if (!lists.empty()) FinishNode(context, import, &lists.back());
+            continue;
+        }
+        HtmlNode* node = list.node;
+        import->skipChildren = 0;
+        list.memo = ElementMemo{};
+        const StartAction action = StartNode(context, import, node, &list.memo);
+        if (action == StartAction::kEndSiblings) {
+            lists.pop_back();
+            if (!lists.empty()) FinishNode(context, import, &lists.back());
+            continue;
+        }
+        if (action == StartAction::kSkipElement) {
+            list.node = node->next;
+            continue;
+        }
+        if (action == StartAction::kWalkChildren && import->skipChildren == 0 && node->firstChild != nullptr) {
+            const std::uint16_t childLevel = static_cast<std::uint16_t>(list.level + 1);
+            lists.push_back(SiblingList{node->firstChild, childLevel, {}});
+            continue;
+        }
+        FinishNode(context, import, &list);
+    }
+}
+
+std::uint32_t ConvertHTMLTreeToRichText(const char*, RecordProcessContext* context, HTMLImportContext* import) {
+    if (context == nullptr || import == nullptr) return kArgumentError;
+    ReadWalkOptions(import);
+    if (import->errorsOnly == 0 && import->parseErrors == 0 && import->document != nullptr) {
+        SetDebugLevel();
+        // New paragraph ids lie above every id of the item.
+        FindHighestPabID(context);
+        import->status = kOK;
+        try {
+            WalkMemo memo(import);
+            import->walkMemo = &memo;
+            HTMLNodeToRichText(context, import, import->document->Root(), 1);
+        } catch (const std::bad_alloc&) {
+            if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        }
+        import->walkMemo = nullptr;
+    }
+    HandOnImportRecords(context, import);
+    import->styleRules1.Clear();
+    import->styleRules2.Clear();
+    import->document.reset();
+    if (import->parseErrors != 0) return kParserErrors;
+    if (import->handOnStatus != kOK) return import->handOnStatus;
+    if (import->lostRecordStatus != kOK) return import->lostRecordStatus;
+    if (import->parseWarnings != 0) return kParserWarnings;
+    return import->status;
+}
+
+} // namespace talix

@@ -1,0 +1,46 @@
+// The element handlers of the tree walk that convert tables, lists, links,
+// images, layers, reply sections and pass-thru spans. Each has the form the
+// walk calls it in; the handlers written so far walk the children of these
+// elements like any other (their text is kept) and write nothing of their
+// own.
+#pragma once
+
+#include <cstdint>
+
+#include "core/statuses.h"
+#include "htmlimport/element_walk.h"
+
+namespace talix {
+
+// table, tr, and td or th: the start passes of a table, a row and a cell.
+StartAction StartTableFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+StartAction StartTableRowFromHTML(RecordProcessContext* context, HTMLImportContext* import,
+                                            HtmlNode* node);
+StartAction StartTableCellFromHTML(RecordProcessContext* context, HTMLImportContext* import,
+                                             HtmlNode* node);
+// The right margin a paragraph opened in a cell of that column of a table
+// at that depth takes when it has none of its own; 0 when none is known.
+std::uint16_t TableColumnRightMargin(const RecordProcessContext* context, const HTMLImportContext* import,
+                                               std::uint16_t depth, std::uint16_t column);
+
+// ul and ol, li, and the closing of ul and ol.
+StartAction StartListFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+StartAction StartListItemFromHTML(RecordProcessContext* context, HTMLImportContext* import,
+                                            HtmlNode* node);
+void CloseListFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+
+// What the preamble of a block (div, p, blockquote, center) leaves for its
+// paragraph: made as usual, none (the children are walked), or the block
+// is skipped with its children.
+enum class BlockPreamble : std::uint8_t { kMakeParagraph, kNoParagraph, kSkipBlock };
+// The preamble of a block: reply sections, writing direction, layers.
+BlockPreamble RunBlockPreamble(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+// The start of a span: pass-thru HTML.
+void StartPassthruSpan(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+
+// An a element (named anchors, links, hotspots), and an img element (or a
+// v:imagedata); each returns the status of its last record.
+STATUS ConvertLinkFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+STATUS ConvertImageFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+
+} // namespace talix

@@ -1,0 +1,172 @@
+// The walk's memo of style answers and parsed paragraph styles.
+#include "htmlimport/walk_memo.h"
+
+#include <cstdint>
+
+#include "htmlimport/css_rules.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/html_import_context.h"
+
+namespace talix {
+
+namespace {
+
+// Paragraph-style texts kept at most; the memo starts again when full.
+constexpr std::size_t kMostParagraphs = 512;
+
+struct QuestionRow {
+    const char* property;
+    const char* attribute;
+    const char* tag1;
+    const char* tag2;
+};
+
+constexpr QuestionRow kQuestionRows[WalkMemo::kQuestions] = {
+    {"text-decoration", nullptr, nullptr, nullptr},
+    {"font-size", nullptr, nullptr, nullptr},
+    {"font-family", nullptr, nullptr, nullptr},
+    {"background-color", nullptr, nullptr, nullptr},
+    {"font-weight", nullptr, "b", "strong"},
+    {"font-style", nullptr, "i", "em"},
+    {nullptr, nullptr, "sub", "sup"},
+    {"color", "color", nullptr, nullptr},
+    {"direction", "dir", nullptr, nullptr},
+    {"font", nullptr, nullptr, nullptr},
+};
+
+const CSSRuleList* Rules(const CSSRuleList& list) { return list.Empty() ? nullptr : &list; }
+
+} // namespace
+
+WalkMemo::WalkMemo(const HTMLImportContext* import) : import_(import) {
+    ruleCount_ = import->styleRules1.Size() + import->styleRules2.Size();
+}
+
+void WalkMemo::ForgetStyles() {
+    answers_.clear();
+    strings_.clear();
+    runs_.clear();
+}
+
+void WalkMemo::CheckRules() {
+    const std::size_t count = import_->styleRules1.Size() + import_->styleRules2.Size();
+    if (count == ruleCount_) return;
+    ForgetStyles();
+    ruleCount_ = count;
+}
+
+const WalkMemo::Answers* WalkMemo::Placed(const HtmlNode* node) const {
+    const std::uint32_t slot = node->memoSlot;
+    if (slot == 0 || slot > answers_.size() || answers_[slot - 1].node != node) return nullptr;
+    return &answers_[slot - 1];
+}
+
+std::size_t WalkMemo::Place(const HtmlNode* node) {
+    if (const Answers* placed = Placed(node)) return static_cast<std::size_t>(placed - answers_.data());
+    answers_.emplace_back();
+    answers_.back().node = node;
+    node->memoSlot = static_cast<std::uint32_t>(answers_.size());
+    return answers_.size() - 1;
+}
+
+void WalkMemo::Keep(std::size_t at, Question question, const std::string* value, std::uint16_t source) {
+    Answers& answers = answers_[at];
+    const auto bit = static_cast<std::uint16_t>(1u << question);
+    answers.known |= bit;
+    answers.source[question] = static_cast<std::uint8_t>(source);
+    if (value == nullptr) return;
+    answers.found |= bit;
+    answers.value[question] = static_cast<std::uint32_t>(strings_.size());
+    strings_.push_back(*value);
+}
+
+bool WalkMemo::OwnUpAnswer(const HtmlNode* element, Question question, std::string* value,
+                           std::uint16_t* source) const {
+    const QuestionRow& row = kQuestionRows[question];
+    StyleValue answer = StyleAttrElem(element, row.property, row.attribute, row.tag1, row.tag2, nullptr, source, false,
+                                      Rules(import_->styleRules1), Rules(import_->styleRules2));
+    if (!answer.has_value()) return false;
+    *value = std::move(*answer);
+    return true;
+}
+
+const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std::uint16_t* source) {
+    if (source != nullptr) *source = kStyleNotFound;
+    if (element == nullptr || question >= kQuestions) return nullptr;
+    CheckRules();
+    const auto bit = static_cast<std::uint16_t>(1u << question);
+    if (question < kWeightUp) {
+        const std::size_t at = Place(element);
+        if ((answers_[at].known & bit) == 0) {
+            const StyleValue value = FindStyleValue(element, kQuestionRows[question].property,
+                                                    Rules(import_->styleRules1), Rules(import_->styleRules2));
+            Keep(at, question, value.has_value() ? &*value : nullptr, kStyleFromCSS);
+        }
+        const Answers& answers = answers_[at];
+        return (answers.found & bit) != 0 ? &strings_[answers.value[question]] : nullptr;
+    }
+
+    // The elements from this one up to the first that knows its answer; then
+    // each answers for itself or takes the answer of the element above it.
+    chain_.clear();
+    std::size_t above = SIZE_MAX;
+    for (const HtmlNode* node = element; node != nullptr; node = node->parent) {
+        if (!node->IsElement()) continue;
+        const std::size_t at = Place(node);
+        if ((answers_[at].known & bit) != 0) {
+            above = at;
+            break;
+        }
+        chain_.push_back(at);
+    }
+    for (auto at = chain_.rbegin(); at != chain_.rend(); ++at) {
+        std::string value;
+        std::uint16_t from = kStyleNotFound;
+        if (OwnUpAnswer(answers_[*at].node, question, &value, &from)) {
+            Keep(*at, question, &value, from);
+        } else if (above != SIZE_MAX && (answers_[above].found & bit) != 0) {
+            Answers& answers = answers_[*at];
+            answers.known |= bit;
+            answers.found |= bit;
+            answers.source[question] = answers_[above].source[question];
+            answers.value[question] = answers_[above].value[question];
+        } else {
+            Keep(*at, question, nullptr, kStyleNotFound);
+        }
+        above = *at;
+    }
+    const Answers* answers = Placed(element);
+    if (answers == nullptr || (answers->found & bit) == 0) return nullptr;
+    if (source != nullptr) *source = answers->source[question];
+    return &strings_[answers->value[question]];
+}
+
+const WalkMemo::RunMemo* WalkMemo::FindRun(const HtmlNode* parent) {
+    CheckRules();
+    const Answers* answers = parent != nullptr ? Placed(parent) : nullptr;
+    return answers != nullptr && answers->run != 0 ? &runs_[answers->run - 1] : nullptr;
+}
+
+void WalkMemo::KeepRun(const HtmlNode* parent, RunMemo memo) {
+    if (parent == nullptr) return;
+    CheckRules();
+    const std::size_t at = Place(parent);
+    if (answers_[at].run != 0) {
+        runs_[answers_[at].run - 1] = std::move(memo);
+        return;
+    }
+    runs_.push_back(std::move(memo));
+    answers_[at].run = static_cast<std::uint32_t>(runs_.size());
+}
+
+const WalkMemo::ParsedParagraph* WalkMemo::FindParagraph(const std::string& text) const {
+    const auto found = paragraphs_.find(text);
+    return found != paragraphs_.end() ? &found->second : nullptr;
+}
+
+void WalkMemo::KeepParagraph(const std::string& text, const ParsedParagraph& parsed) {
+    if (paragraphs_.size() >= kMostParagraphs) paragraphs_.clear();
+    paragraphs_.emplace(text, parsed);
+}
+
+} // namespace talix

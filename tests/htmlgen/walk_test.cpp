@@ -1,0 +1,297 @@
+// The record walk over items built from records: text runs with their
+// fonts, entities and automatic links, line breaks, rules, hidden
+// paragraphs, pass-through HTML, form fields, the text event, a full buffer
+// and damaged records.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/item_work_state.h"
+#include "core/pool.h"
+#include "generation_fixture.h"
+#include "htmlgen/xml_gen_context.h"
+#include "support/markup_validators.h"
+#include "talix_platform.h"
+
+namespace {
+
+using htmlgen_test::Bracket;
+using htmlgen_test::Colour;
+using htmlgen_test::Definition;
+using htmlgen_test::Field;
+using htmlgen_test::GenerationTest;
+using htmlgen_test::HideMarker;
+using htmlgen_test::HideWhen;
+using htmlgen_test::ParagraphBreak;
+using htmlgen_test::Plain;
+using htmlgen_test::Records;
+using htmlgen_test::Reference;
+using htmlgen_test::Rule;
+using htmlgen_test::TextRun;
+using htmlgen_test::TextBytes;
+
+constexpr std::uint8_t kBold = 0x01, kItalic = 0x02, kUnderline = 0x04, kStrike = 0x08;
+constexpr std::uint8_t kRed = 2;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The body of a generated document: what lies between the body's tags.
+std::string Body(const std::string& markup) {
+    const std::size_t start = markup.find("<body>");
+    const std::size_t end = markup.rfind("</body>");
+    if (start == std::string::npos || end == std::string::npos) return markup;
+    return markup.substr(start + 6, end - start - 6);
+}
+
+std::string g_events;
+int g_pieces = 0;
+std::uint16_t Concatenate(ZervaRTChunk*, char* text, std::uint16_t length) {
+    g_events.append(text, length);
+    ++g_pieces;
+    return 0;
+}
+
+class Walk : public GenerationTest {
+protected:
+    std::string Fragment(ZervaRTChunk* chunk, const std::string& options = "", const char* format = "HTML") {
+        return Generate(chunk, format, ("Generation=Fragment " + options).c_str());
+    }
+};
+
+TEST_F(Walk, TextRunsWriteTheirFontChanges) {
+    ZervaRTChunk* chunk = Define({TextRun(1, kBold, 0, 10, "Hello "), TextRun(5, 0, kRed, 12, "world")});
+    ASSERT_EQ(item_.DefineFont("Arial"), 5);
+
+    EXPECT_EQ(Fragment(chunk), "<b>Hello </b><span style=\"font-size: 12pt; color: rgb(255,0,0); "
+                               "font-family: Arial; \">world</span>");
+    EXPECT_EQ(Fragment(chunk, "SuppressFonts=all"), "Hello world");
+    EXPECT_EQ(Fragment(chunk, "SuppressFonts=face"),
+              "<b>Hello </b><span style=\"font-size: 12pt; color: rgb(255,0,0); \">world</span>");
+    EXPECT_EQ(Fragment(chunk, "WAICompliant=Yes UseCurlyBracesInline=Yes"),
+              "<strong>Hello </strong><span style=\"{font-size: 12pt; color: rgb(255,0,0); "
+              "font-family: Arial; }\">world</span>");
+    // Font elements: sizes by the thresholds, colours by name.
+    EXPECT_EQ(Fragment(chunk, "StandardFontTags=Yes"),
+              "<b>Hello </b><font color='Red' size='3' face='Arial'>world</font>");
+
+    ZervaRTChunk* large = Define({TextRun(1, 0, 0, 13, "big")});
+    EXPECT_EQ(Fragment(large, "StandardFontTags=Yes"), "<font size='4'>big</font>");
+    EXPECT_EQ(Fragment(large, "StandardFontTags=Yes Font4=12"), "<font size='5'>big</font>");
+
+    // Runs of one font continue one another; a colour record colours the
+    // run before it; decorations and the face of the base font are CSS.
+    // A plain run after a decorated one is not decorated.
+    ZervaRTChunk* runs = Define({TextRun(1, kItalic, 0, 10, "a"), TextRun(1, kItalic, 0, 10, ""),
+                                 TextRun(1, kItalic, 0, 10, "b"), TextRun(1, kUnderline | kStrike, 4, 10, "c"),
+                                 Colour(1, 2, 3), TextRun(1, 0, 0, 10, "d")});
+    EXPECT_EQ(Fragment(runs), "<i>ab</i><span style=\"color: rgb(1,2,3); text-decoration: underline line-through; \">"
+                              "c</span>d");
+    EXPECT_EQ(Fragment(runs, "ForceFontFace=Yes"),
+              "<span style=\"font-family: sans-serif; \"><i>ab</i></span><span style=\"color: rgb(1,2,3); "
+              "text-decoration: underline line-through; font-family: sans-serif; \">c</span>"
+              "<span style=\"font-family: sans-serif; \">d</span>");
+    // A highlighted run's background ends with it.
+    ZervaRTChunk* marked = Define({TextRun(1, 0, 0, 10, "e"), Colour(0, 0, 0, 0x8001), TextRun(1, 0, 0, 10, "f")});
+    EXPECT_EQ(Fragment(marked), "<span style=\"background: #ffffc2;\">e</span>f");
+
+    // Every font of a document is kept as the item's markup for it, whole
+    // even where it is longer than its place.
+    const std::uint32_t styled = 1u | (kBold | kItalic | kUnderline | kStrike) << 8 | kRed << 16 | 12u << 24;
+    ZervaRTChunk* longest = Define({TextRun(1, kBold | kItalic | kUnderline | kStrike, kRed, 12, "x")});
+    const std::string document =
+        Generate(longest, "XHTML", "ForceFontFace=Yes SubstituteFont1=AVeryLongFamilyNameForTheTest31");
+    const talix::StyleMappingInfo* mapping = item_.GetStyleMappingByFontID(styled, 1);
+    ASSERT_NE(mapping, nullptr);
+    const std::string opening = talix::MappingOpening(*mapping);
+    EXPECT_GT(opening.size(), 127u);
+    EXPECT_TRUE(Has(document, opening + "x</i></b></span>")) << document << "\n" << opening;
+    EXPECT_STREQ(talix::MappingClosing(*mapping), "</i></b></span>");
+    std::string report;
+    EXPECT_TRUE(talix_test::XhtmlValid(document, &report)) << report;
+}
+
+TEST_F(Walk, TextIsEncodedAndAddressesBecomeLinks) {
+    ZervaRTChunk* link = Define({TextBytes("go http://a.example/x?y=1&z=2, now")});
+    EXPECT_EQ(Fragment(link, "MakeURLHotspots=Yes"),
+              "go <a href=\"http://a.example/x?y=1&amp;z=2,\">http://a.example/x?y=1&amp;z=2,</a> now");
+    EXPECT_EQ(Fragment(link), "go http://a.example/x?y=1&amp;z=2, now");
+
+    ZervaRTChunk* others =
+        Define({TextBytes("see http://ab"), TextBytes(" mailto:me@x.org<b> HTTPS://h.example:8080/")});
+    EXPECT_EQ(Fragment(others, "MakeURLHotspots=Yes ExtraURLHotspotParams='target=\"_blank\"'"),
+              "see http://ab <a href=\"mailto:me@x.org\">mailto:me@x.org</a>&lt;b&gt; <a target=\"_blank\" "
+              "href=\"HTTPS://h.example\">HTTPS://h.example</a>:8080/");
+
+    // Line breaks, tabs, blanks and characters outside ASCII.
+    const std::string text = std::string("ab") + '\0' + "c\t d  e \x82";
+    ZervaRTChunk* chunk = Define({TextBytes(text)});
+    EXPECT_EQ(Fragment(chunk), "ab<br>c  d  e &eacute;");
+    EXPECT_EQ(Fragment(chunk, "", "XHTML"), "ab<br />c  d  e &eacute;");
+    EXPECT_EQ(Fragment(chunk, "PreserveSpaces=Yes PreserveTabs=2 UseXMLEntities=Yes"),
+              "ab<br>c&nbsp;&nbsp; d&nbsp;&nbsp;e &#233;");
+    ZervaRTChunk* paragraph = Define({ParagraphBreak(), TextBytes("x")});
+    EXPECT_EQ(Fragment(paragraph), "<br>x");
+    EXPECT_EQ(Fragment(paragraph, "", "XHTML"), "<br />x");
+
+    // A paragraph of nothing but an empty run is a line break.
+    ZervaRTChunk* empty = Define({Definition(1), Reference(1), TextBytes(""), Reference(1), TextBytes("y")});
+    EXPECT_EQ(Fragment(empty), "<br><br><br>y");
+}
+
+TEST_F(Walk, RulesAnchorsFieldsAndPassThrough) {
+    ZervaRTChunk* rule = Define({Definition(1, 3), Reference(1), Rule(0x8, 7200, 30, 0), TextBytes("t"),
+                                 Rule(0x4, 50, 15, kRed), Colour(0, 128, 0)});
+    EXPECT_EQ(Fragment(rule), "<br><hr width=\"480\" size=\"2\" align='center' noshade style=\"color: rgb(0,0,0);\">"
+                              "t<hr width=\"50%\" size=\"1\" align='center' style=\"color: rgb(0,128,0);\">");
+    const std::string xhtml = Generate(rule, "XHTML", nullptr);
+    EXPECT_TRUE(Has(xhtml, "<hr width=\"480\" size=\"2\" align='center' noshade=\"noshade\" "
+                           "style=\"color: rgb(0,0,0);\" />"));
+    std::string report;
+    EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report;
+
+    ZervaRTChunk* fields = Define({Field(1, "Body"), Field(0x500, "Subject"), Field(0x501, "Tags"),
+                                   Field(0x300, "Count"), talix_test::HeadAndText(0xFFCB, 12, 4, "top")});
+    EXPECT_EQ(Fragment(fields), "<textarea name=\"Body\" rows=\"7\" cols=\"50\"></textarea>"
+                                "<input type=\"text\" name=\"Subject\" value=\"\">"
+                                "<input type=\"text\" name=\"Tags\" value=\"\"><a name=\"top\"></a>");
+    const std::string form = Generate(fields, "XHTML", nullptr);
+    EXPECT_TRUE(Has(form, "<input type=\"text\" name=\"Tags\" value=\"\" />"));
+    EXPECT_TRUE(talix_test::XhtmlValid(form, &report)) << report;
+    EXPECT_EQ(talix_test::TidyErrors(Generate(fields, "HTML", nullptr), &report), 0) << report;
+
+    const talix_test::FixtureRecord begin = Plain(0xFFCC, 8), end = Plain(0xFFCD, 8);
+    ZervaRTChunk* passthru = Define({begin, TextBytes("<b>x</b>"), end, TextBytes("&")});
+    EXPECT_EQ(Fragment(passthru), "<b>x</b>&amp;");
+    // Skipped, the stretch is text like any other.
+    EXPECT_EQ(Fragment(passthru, "SkipPassthru=yes"), "&lt;b&gt;x&lt;/b&gt;&amp;");
+}
+
+TEST_F(Walk, DelimitedHtmlIsMarkedForTheGenerationOnly) {
+    const Records records = {TextBytes("["), TextBytes("[<"), TextBytes("b"), TextBytes(">]"), TextBytes(">]")};
+    ZervaRTChunk* chunk = Define(records);
+    const std::vector<std::string> stored = db_.Stored(item_.noteID);
+    EXPECT_EQ(Fragment(chunk, "MarkDelimitedHTML=Yes"),
+              "[<!--DelimitedStart--><b><!--DelimitedEnd-->&gt;]");
+    EXPECT_EQ(Fragment(chunk, "MarkDelimitedHTML=Yes DelimitedHTMLStart=S DelimitedHTMLEnd=E"), "[S<b>E&gt;]");
+    EXPECT_EQ(Fragment(chunk), "[[&lt;b&gt;]&gt;]");
+
+    // The item keeps its records: its text and, saved, its stored bytes.
+    std::vector<char> text(100);
+    EXPECT_EQ(chunk->GetText(nullptr, text.data(), 100, 1, nullptr), 8u);
+    EXPECT_EQ(std::string(text.data(), 8), "[[<b>]>]");
+    item_.cacheRecords = 1;
+    EXPECT_EQ(Fragment(chunk, "MarkDelimitedHTML=Yes"), "[<!--DelimitedStart--><b><!--DelimitedEnd-->&gt;]");
+    EXPECT_EQ(item_.Save(), 0);
+    EXPECT_EQ(db_.Stored(item_.noteID), stored);
+
+    // A stretch without its end reaches to the end of the item.
+    ZervaRTChunk* open = Define({TextBytes("[<"), TextBytes("i>x&")});
+    EXPECT_EQ(Fragment(open, "MarkDelimitedHTML=Yes"), "<!--DelimitedStart--><i>x&");
+}
+
+TEST_F(Walk, HiddenParagraphsArePassedOver) {
+    const Records records = {Definition(1), Definition(2, 0, 0x10), Definition(3, 0, 0x800), Definition(4, 0, 0x800),
+                             HideWhen(3, "1"), HideWhen(4, "0"),
+                             Reference(1), TextBytes("a"), Reference(2), TextBytes("b"), ParagraphBreak(),
+                             TextBytes("c"), Reference(3), TextBytes("d"), Reference(4), TextBytes("e"),
+                             HideMarker(true), Reference(1), TextBytes("f"), ParagraphBreak(), TextBytes("g"),
+                             HideMarker(false), Reference(1), TextBytes("h")};
+    ZervaRTChunk* chunk = Define(records);
+    EXPECT_EQ(Fragment(chunk), "<br>a<br>b<br>c<br>d<br>efg<br>h");
+    EXPECT_EQ(Fragment(chunk, "RespectHiddenFormulas=Yes"), "<br>a<br>efg<br>h");
+    // In preview mode flag 0x40 hides instead of 0x10.
+    EXPECT_EQ(Fragment(chunk, "RespectHiddenFormulas=Yes PreviewMode=Yes"), "<br>a<br>b<br>c<br>efg<br>h");
+}
+
+TEST_F(Walk, TextEventsHandOnWhatTheBufferWouldHold) {
+    // Runs in changing fonts, addresses and entities: about 40 KB.
+    Records records = {Definition(1), Reference(1)};
+    for (int i = 0; i < 250; ++i) {
+        records.push_back(TextRun(1, static_cast<std::uint8_t>(i % 3), static_cast<std::uint8_t>(i % 4), 10,
+                              "word \x82 http://x.example/" + std::to_string(i) + "&q " + std::string(30, 'a')));
+        if (i % 7 == 0) records.push_back(ParagraphBreak());
+    }
+    ZervaRTChunk* chunk = Define(records);
+    const std::string whole = Generate(chunk, "XHTML", "MakeURLHotspots=Yes OutputToEvent=No");
+    EXPECT_EQ(chunk->lastStatus, 0);
+    ASSERT_GT(whole.size(), 30000u);
+    std::string report;
+    EXPECT_TRUE(talix_test::XhtmlValid(whole, &report)) << report;
+
+    for (const char* size : {"Yes", "5", "200"}) {
+        g_events.clear();
+        g_pieces = 0;
+        const std::string options = std::string("MakeURLHotspots=Yes OutputToEvent=") + size;
+        const std::string tail = Generate(chunk, "XHTML", options.c_str(), nullptr, Concatenate);
+        EXPECT_EQ(chunk->lastStatus, 0);
+        EXPECT_EQ(g_events + tail, whole) << size;
+        EXPECT_GT(g_pieces, std::string(size) == "Yes" ? 3 : 100) << size;
+    }
+
+    // Without events a body larger than the buffer ends with 263: what was
+    // written stays, nothing past the buffer.
+    Records big = records;
+    for (int i = 0; i < 3; ++i) big.insert(big.end(), records.begin() + 2, records.end());
+    ZervaRTChunk* large = Define(big);
+    g_events.clear();
+    const std::string kept = Generate(large, "XHTML", "MakeURLHotspots=Yes OutputToEvent=No");
+    EXPECT_EQ(large->lastStatus, 263);
+    EXPECT_LE(kept.size(), 65405u);
+    EXPECT_GT(kept.size(), 60000u);
+    const std::string full = Generate(large, "XHTML", "MakeURLHotspots=Yes", nullptr, Concatenate);
+    EXPECT_EQ(large->lastStatus, 0);
+    const std::string streamed = g_events + full;
+    EXPECT_EQ(streamed.substr(0, kept.size() - 200), kept.substr(0, kept.size() - 200));
+}
+
+TEST_F(Walk, DamagedRecordsAreClosedOrPassedOver) {
+    // Records the store would refuse: runs without text or font, short
+    // rules, cells and anchors, BEGIN and END out of balance, a table
+    // without its end, a cell outside any table.
+    const Records records = {
+        Plain(0xFF85, 4),         TextRun(1, kBold, kRed, 14, "a"),  Plain(0xFFC9, 10), Bracket(0xDD, 0xFFA9),
+        Bracket(0xDD, 0x6C),      TextRun(1, kItalic, 0, 10, "b"),   Bracket(0xDE, 0x6C), Bracket(0xDE, 0x6C),
+        Bracket(0xDE, 0xFFA9),    Bracket(0xDE, 0x1234),         Plain(0x00A4, 4),    TextRun(1, 0, 0, 10, "c"),
+        Plain(0xFFCB, 8),         Plain(0x00A3, 14),             Plain(0x00A4, 18),   TextRun(1, kBold, 0, 10, "d"),
+        Plain(0x00DD, 3),         Plain(0xFF8A, 40),             Plain(0xFFBB, 4),    Plain(0x0083, 2),
+        Plain(0xFFCC, 8),         TextRun(1, 0, 0, 10, "e"),
+    };
+    for (const char* options : {"Generation=Fragment", "Generation=Fragment StandardFontTags=Yes",
+                                "Generation=Fragment RespectHiddenFormulas=Yes MakeURLHotspots=Yes"}) {
+        talix::STATUS status = 1;
+        const std::string text = htmlgen_test::WalkRecords(&session_, &item_, records, options, talix::kFormatXHTML,
+                                                           &status);
+        EXPECT_EQ(status, 0) << options;
+        EXPECT_TRUE(Has(text, "a")) << text;
+        EXPECT_TRUE(Has(text, "b")) << text;
+        EXPECT_TRUE(Has(text, "c")) << text;
+        EXPECT_TRUE(Has(text, "d")) << text;
+        EXPECT_TRUE(Has(text, "e")) << text;
+        std::string report;
+        EXPECT_TRUE(talix_test::XmlWellFormed("<div>" + text + "</div>", &report)) << options << report << text;
+    }
+
+    // A range that ends before it starts renders nothing; one record long,
+    // that record.
+    const Records three = {TextBytes("one"), TextBytes("two"), Plain(0x0083, 4)};
+    EXPECT_EQ(htmlgen_test::WalkRecords(&session_, &item_, three, "Generation=Fragment", talix::kFormatHTML,
+                                        nullptr, 65406, 2, 0),
+              "");
+    EXPECT_EQ(htmlgen_test::WalkRecords(&session_, &item_, three, "Generation=Fragment", talix::kFormatHTML,
+                                        nullptr, 65406, 1, 1),
+              "two");
+
+    // Deeply nested BEGIN records and tables go only so deep.
+    Records deep;
+    for (int i = 0; i < 5000; ++i) deep.push_back(Bracket(0xDD, static_cast<std::uint16_t>(i % 2 ? 0xFFA9 : 0x6C)));
+    for (int i = 0; i < 5000; ++i) deep.push_back(Plain(0x00CF, 14));
+    deep.push_back(TextRun(1, kBold, 0, 10, "deep"));
+    talix::STATUS status = 1;
+    const std::string text =
+        htmlgen_test::WalkRecords(&session_, &item_, deep, "Generation=Fragment", talix::kFormatHTML, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(Has(text, "<b>deep</b>")) << text.substr(0, 200);
+}
+
+} // namespace

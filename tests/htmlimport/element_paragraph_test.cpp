@@ -1,0 +1,124 @@
+// Element starts and closes as the records they write: headings, line
+// breaks, horizontal rules, definition lists, block paragraphs and their
+// definitions, and the paragraph breaks after blocks.
+#include <string>
+
+#include "core/signatures.h"
+#include "walk_fixture.h"
+
+namespace {
+
+using import_test::Imported;
+using import_test::ItemRecord;
+using import_test::WalkTest;
+
+constexpr std::uint8_t kBold = 0x01;
+
+// The layout with the line-break runs (one zero byte) shown as '~'.
+std::string Shown(const Imported& imported) {
+    std::string layout = imported.Layout();
+    for (char& c : layout)
+        if (c == '\0') c = '~';
+    return layout;
+}
+
+const ItemRecord* Definition(const Imported& imported, std::uint16_t id) {
+    for (const ItemRecord& record : imported.records)
+        if (record.signature == talix::kSigPabDefinition && record.Word(4) == id) return &record;
+    return nullptr;
+}
+
+TEST_F(WalkTest, HeadingsStartParagraphsInTheirFont) {
+    const Imported heading = Import("<h2>T</h2>text");
+    ASSERT_EQ(heading.status, 0);
+    EXPECT_EQ(Shown(heading), "P R1 '' 'T' P R1 '' 'text' ''");
+    EXPECT_EQ(heading.Run("T").Font().size, 16);
+    EXPECT_EQ(heading.Run("T").Font().attributes, kBold);
+    // The run after the heading is back in the size before it, not bold.
+    EXPECT_EQ(heading.Run("text").Font().size, 10);
+    EXPECT_EQ(heading.Run("text").Font().attributes, 0);
+    EXPECT_EQ(heading.records[6].Font().size, 10);
+
+    // A block after the heading makes its own paragraph: no break between.
+    EXPECT_EQ(Shown(Import("<h2>T</h2><p>x</p>")), "P R1 '' 'T' P D2 R2 '' 'x' ''");
+    const Imported small = Import("<p>a</p><h4>b</h4>c");
+    EXPECT_EQ(Shown(small), "D2 R2 '' 'a' P R1 '' 'b' P R1 '' 'c' ''");
+    EXPECT_EQ(small.Run("b").Font().size, 10);
+    EXPECT_EQ(small.Run("b").Font().attributes, kBold);
+    EXPECT_EQ(small.records[6].Font().attributes, kBold);   // the heading's own empty run
+}
+
+TEST_F(WalkTest, LineBreaksRulesAndDefinitionLists) {
+    // A break in text is a run of one zero byte; one that starts a division
+    // after text writes nothing.
+    EXPECT_EQ(Shown(Import("<p>x</p><div>a<br>b</div><div><br>c</div>")),
+              "D2 R2 '' 'x' P D3 R3 '' 'a' '~' 'b' P D4 R4 '' 'c' ''");
+    // A break before a block writes nothing either.
+    EXPECT_EQ(Shown(Import("<div class=\"k\">a<br><p>b</p></div>")), "D2 R2 '' 'a' P D3 R3 '' 'b' ''");
+
+    // A break in a paragraph that holds more than 16,000 bytes of text
+    // starts a new paragraph instead.
+    std::string text;
+    while (text.size() < 16000) text += "twenty bytes of text";
+    const Imported longer = Import("<p>" + text + "<br>after</p>");
+    EXPECT_NE(Shown(longer).find("' P R2 '' 'after'"), std::string::npos);
+    const Imported shorter = Import("<p>" + text.substr(0, 15000) + "<br>after</p>");
+    EXPECT_NE(Shown(shorter).find("' '~' 'after'"), std::string::npos);
+
+    const Imported rule = Import("<p>a</p><hr><p>b</p>");
+    ASSERT_EQ(rule.status, 0);
+    EXPECT_EQ(Shown(rule), "D2 R2 '' 'a' R1 '' HR '' P D3 R3 '' 'b' ''");
+    const ItemRecord& hr = rule.records[6];
+    ASSERT_EQ(hr.signature, talix::kSigHorizontalRule);
+    EXPECT_EQ(hr.bytes.size(), 16u);
+    EXPECT_EQ(hr.Dword(4), 13u);
+    EXPECT_EQ(hr.Word(8), 100);
+    EXPECT_EQ(hr.Word(10), 25);
+    EXPECT_EQ(hr.Word(12), 0xFFFF);
+    EXPECT_EQ(hr.Word(14), 0xFFFF);
+
+    EXPECT_EQ(Shown(Import("<dl><dt>t</dt><dd>d</dd></dl>z")), "'~' 't' 'd' '~' 'z' ''");
+}
+
+TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
+    const Imported centred = Import("<p style=\"margin-left:0.5in;text-align:center\">c</p><p>d</p>");
+    ASSERT_EQ(centred.status, 0);
+    EXPECT_EQ(centred.problem, "");
+    const ItemRecord* definition = Definition(centred, 2);
+    ASSERT_NE(definition, nullptr);
+    EXPECT_EQ(definition->Word(6), 3);        // centred
+    EXPECT_EQ(definition->Word(14), 2160);    // left margin 1.50in
+    EXPECT_EQ(definition->Word(18), 2160);    // first line
+    const ItemRecord* plain = Definition(centred, 3);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->Word(6), 0);
+    EXPECT_EQ(plain->Word(14), 1440);
+
+    // A block quote first in the body: no paragraph record at its start or
+    // close, its indent undone by a definition of its own at the close.
+    const Imported quote = Import("<blockquote>q</blockquote>after");
+    EXPECT_EQ(Shown(quote), "D2 R2 '' 'q' D3 R3 '' 'after' ''");
+    EXPECT_GT(Definition(quote, 2)->Word(14), Definition(quote, 3)->Word(14));
+    EXPECT_EQ(Shown(Import("<p>x</p><blockquote>q</blockquote>after")),
+              "D2 R2 '' 'x' P D3 R3 '' 'q' P D4 R4 '' 'after' ''");
+
+    // An empty paragraph first in the body writes nothing.
+    EXPECT_EQ(Shown(Import("<p></p><p>y</p>")), "P D2 R2 '' 'y' ''");
+    // A p directly in a division without attributes has no paragraph of its
+    // own; with attributes it has.
+    EXPECT_EQ(Shown(Import("<div class=\"k\"><p>inner</p>tail</div>")), "D2 R2 '' 'inner' P R1 '' 'tail' ''");
+    EXPECT_EQ(Shown(Import("<div class=\"k\"><p class=\"m\">inner</p></div>")), "D2 R2 '' P D3 R3 '' 'inner' ''");
+
+    // A division ends with a paragraph of a copied definition whose run
+    // takes the default font.
+    const Imported division = Import("<div class=\"k\">d</div>tail");
+    EXPECT_EQ(Shown(division), "D2 R2 '' 'd' P D3 R3 '' 'tail' ''");
+    EXPECT_EQ(division.records[7].Font().size, 12);
+
+    // A border of a block becomes a border record after its reference.
+    const Imported bordered = Import("<p style=\"border:1px solid red\">b</p>");
+    EXPECT_EQ(Shown(bordered), "D2 R2 BORDER '' 'b' ''");
+    EXPECT_EQ(bordered.records[2].bytes.size(), 60u);
+}
+
+} // namespace

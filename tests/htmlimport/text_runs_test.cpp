@@ -1,0 +1,223 @@
+// Text nodes imported as text runs: the fonts, colours, highlights and
+// direction their HTML and CSS give them, long texts, blanks, pre text and
+// attached-file markers.
+#include <fstream>
+#include <string>
+
+#include "core/font_spec.h"
+#include "core/item_work_state.h"
+#include "core/signatures.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+#include "walk_fixture.h"
+
+namespace {
+
+using import_test::Imported;
+using import_test::WalkTest;
+
+constexpr std::uint8_t kBold = 0x01, kItalic = 0x02, kUnderline = 0x04, kStrike = 0x08, kSuper = 0x10,
+                       kSub = 0x20;
+
+class TextRuns : public WalkTest {
+protected:
+    // The point size of the first run of the text.
+    int Size(const Imported& imported, const std::string& text) { return imported.Run(text).Font().size; }
+    // The faces of the note's font table: how many carry the name.
+    int FacesNamed(plat::NOTEID note, const char* name) {
+        ZervaRTItem item(&session_);
+        EXPECT_EQ(item.Connect("", path_.c_str(), note, "Body", 0), 0);
+        int count = 0;
+        for (int i = 0; i < item.work->faceCount; ++i) count += std::string(item.work->faces[i].name) == name ? 1 : 0;
+        return count;
+    }
+    int FaceCount(plat::NOTEID note) {
+        ZervaRTItem item(&session_);
+        EXPECT_EQ(item.Connect("", path_.c_str(), note, "Body", 0), 0);
+        return item.work->faceCount;
+    }
+};
+
+TEST_F(TextRuns, RunsTakeTheFontOfTheirElements) {
+    const Imported hello = Import("<p>Hello <b>bold</b> <i>it</i></p>");
+    ASSERT_EQ(hello.status, 0);
+    EXPECT_EQ(hello.problem, "");
+    // The first paragraph of the body writes its definition and reference,
+    // and no paragraph record.
+    EXPECT_EQ(hello.Layout().substr(0, 6), "D2 R2 ");
+    EXPECT_EQ(hello.Count(talix::kSigParagraph), 0u);
+    EXPECT_EQ(hello.Texts(), "Hello |bold| |it");
+    const talix::FontId plain = hello.Run("Hello ").Font();
+    EXPECT_EQ(plain.face, 1);
+    EXPECT_EQ(plain.size, 10);
+    EXPECT_EQ(plain.attributes, 0);
+    EXPECT_EQ(hello.Run("bold").Font().attributes, kBold);
+    EXPECT_EQ(hello.Run(" ").Font().attributes, 0);
+    EXPECT_EQ(hello.Run("it").Font().attributes, kItalic);
+    EXPECT_EQ(BodyText(hello.note), "Hello bold it");
+
+    const Imported styles = Import(
+        "<p><u>u</u><s>s</s><strike>k</strike><sub>b</sub><sup>p</sup><strong><em>x</em></strong>"
+        "<a href=\"http://a\">link</a><span style=\"text-decoration:none\"><u>no</u></span>"
+        "<span style=\"font-weight:bold;font-style:italic\">css</span><b style=\"font-weight:lighter\">light</b></p>");
+    EXPECT_EQ(styles.Run("u").Font().attributes, kUnderline);
+    EXPECT_EQ(styles.Run("s").Font().attributes, kStrike);
+    EXPECT_EQ(styles.Run("k").Font().attributes, kStrike);
+    EXPECT_EQ(styles.Run("b").Font().attributes, kSub);
+    EXPECT_EQ(styles.Run("p").Font().attributes, kSuper);
+    EXPECT_EQ(styles.Run("x").Font().attributes, kBold | kItalic);
+    // Link text without a colour of its own: underlined, in colour 4.
+    EXPECT_EQ(styles.Run("link").Font().attributes, kUnderline);
+    EXPECT_EQ(styles.Run("link").Font().color, 4);
+    EXPECT_EQ(styles.Run("no").Font().attributes, 0);
+    EXPECT_EQ(styles.Run("css").Font().attributes, kBold | kItalic);
+    EXPECT_EQ(styles.Run("light").Font().attributes, 0);
+}
+
+TEST_F(TextRuns, SizesFromFontElementsAndCss) {
+    const Imported sizes = Import(
+        "<p><font size=\"5\">five</font><font size=\"3\"><font size=\"+1\">up</font></font>"
+        "<font size=\"-2\">down</font><font size=\"9\">nine</font>"
+        "<span style=\"font-size:16px\">px</span><span style=\"font-size:10.5pt\">pt</span>"
+        "<span style=\"font-size:large\">large</span><span style=\"font-size:x-small\">xs</span>"
+        "<span style=\"font-size:smaller\">smaller</span></p>"
+        "<p style=\"font-size:20pt\"><span style=\"font-size:80%\">percent</span>"
+        "<span style=\"font-size:0.5em\">em</span><span style=\"font-size:1000px\">huge</span></p>"
+        "<p><font size=\"7\"><span style=\"font-size:8pt\">inner</span></font></p>",
+        "Size7=40");
+    ASSERT_EQ(sizes.status, 0);
+    EXPECT_EQ(Size(sizes, "five"), 18);
+    EXPECT_EQ(Size(sizes, "up"), 14);
+    EXPECT_EQ(Size(sizes, "down"), 8);
+    EXPECT_EQ(Size(sizes, "nine"), 10);
+    EXPECT_EQ(Size(sizes, "px"), 12);
+    EXPECT_EQ(Size(sizes, "pt"), 10);
+    EXPECT_EQ(Size(sizes, "large"), 14);
+    EXPECT_EQ(Size(sizes, "xs"), 9);
+    EXPECT_EQ(Size(sizes, "smaller"), 10);
+    // Relative sizes take the size around them; no size leaves the range
+    // of a font id.
+    EXPECT_EQ(Size(sizes, "percent"), 16);
+    EXPECT_EQ(Size(sizes, "em"), 10);
+    EXPECT_EQ(Size(sizes, "huge"), 255);
+    // A font element with a size keeps the CSS of the elements inside it
+    // away from its text ... but not the CSS of elements within.
+    EXPECT_EQ(Size(sizes, "inner"), 8);
+    const Imported options = Import("<p><font size=\"7\">seven</font></p>", "Size7=40");
+    EXPECT_EQ(Size(options, "seven"), 40);
+}
+
+TEST_F(TextRuns, FacesAreDefinedOnceAndGenericNamesTouchNoTable) {
+    const Imported faces = Import(
+        "<p><font face=\"'Arial', Helvetica\">a</font><font face=\"Arial, Helvetica\">b</font>"
+        "<font face=\"Courier\">c</font><font face=\"serif\">d</font><tt>e</tt>"
+        "<span style=\"font-family:'Trebuchet MS', sans-serif\">f</span>"
+        "<span style=\"font-family:monospace\">g</span></p><pre>h</pre>");
+    ASSERT_EQ(faces.status, 0);
+    const int arial = faces.Run("a").Font().face;
+    EXPECT_GT(arial, 4);
+    EXPECT_EQ(faces.Run("b").Font().face, arial);
+    EXPECT_EQ(FacesNamed(faces.note, "Arial"), 1);
+    EXPECT_EQ(faces.Run("c").Font().face, 4);
+    EXPECT_EQ(faces.Run("d").Font().face, 0);
+    EXPECT_EQ(faces.Run("e").Font().face, 4);
+    EXPECT_GT(faces.Run("f").Font().face, 4);
+    EXPECT_NE(faces.Run("f").Font().face, arial);
+    EXPECT_EQ(faces.Run("g").Font().face, 4);
+    EXPECT_EQ(faces.Run("h").Font().face, 4);
+
+    const Imported generic = Import("<p><font face=\"serif\">s</font><font face=\"Default Sans Serif\">d</font></p>");
+    EXPECT_EQ(generic.Run("s").Font().face, 0);
+    EXPECT_EQ(generic.Run("d").Font().face, 1);
+    EXPECT_EQ(FaceCount(generic.note), talix::kFixedFaceCount);
+}
+
+TEST_F(TextRuns, ColoursHighlightsAndDirection) {
+    std::uint16_t red = 0;
+    std::uint32_t rgb = 0;
+    ASSERT_EQ(talix::ParseColorSpec("red", &red, &rgb), 0);
+    const Imported colored = Import("<style>p.x{color:red}</style><p class=\"x\">r</p>"
+                                    "<p><font color=\"#0000ff\">f</font></p>");
+    ASSERT_EQ(colored.status, 0);
+    EXPECT_EQ(colored.Layout().substr(0, 19), "D2 R2 '' B 'r' C1 E");
+    EXPECT_EQ(colored.Run("r").Font().color, red);
+    const auto& record = colored.records[5];
+    ASSERT_EQ(record.signature, talix::kSigColor);
+    EXPECT_EQ(record.bytes.substr(4, 3), std::string("\xff\x00\x00", 3));
+    EXPECT_EQ(colored.records[3].Word(4), talix::kSigText);   // the bracket names the run it holds
+    EXPECT_NE(colored.Layout().find("B 'f' C1 E"), std::string::npos);
+
+    const Imported highlights = Import(
+        "<p><span style=\"background-color:yellow\">y</span><span style=\"background-color:#FFFFC2\">c2</span>"
+        "<span style=\"background-color:#ffffc3\">c3</span><span style=\"background-color:pink\">pk</span>"
+        "<span style=\"background-color:aqua\">aq</span></p>");
+    EXPECT_EQ(highlights.Layout().substr(0, 60),
+              "D2 R2 '' B 'y' C8000 E B 'c2' C8000 E 'c3' B 'pk' C4000 E B ");
+    EXPECT_NE(highlights.Layout().find("B 'aq' C2000 E"), std::string::npos);
+
+    const Imported rtl = Import("<div dir=\"rtl\"><p>r <span style=\"color:green\">g</span></p></div><p>l</p>");
+    EXPECT_EQ(rtl.Run("r ").signature, talix::kSigBidiText);
+    EXPECT_NE(rtl.Layout().find("B <g> C1 E"), std::string::npos);
+    for (const auto& each : rtl.records)
+        if (each.signature == talix::kSigBegin) EXPECT_EQ(each.Word(4), talix::kSigBidiText);
+    EXPECT_EQ(rtl.Run("l").signature, talix::kSigText);
+}
+
+TEST_F(TextRuns, BlanksPreTextAndLongTexts) {
+    const Imported blanks = Import("<p><span>a</span> <span>b</span> <b>c</b> <span><b>d</b></span> e</p>");
+    // A blank after a span that begins with text goes to the span's text.
+    EXPECT_EQ(blanks.Texts(), "a |b |c| |d| e");
+
+    const Imported pre = Import("<pre>one\ntwo</pre><p>after</p>");
+    EXPECT_EQ(pre.Run(std::string("one\0two", 7)).Font().face, 4);
+    EXPECT_EQ(pre.Run("after").Font().face, 1);
+
+    // A text node longer than one run holds becomes several runs: nothing
+    // is cut, no character is split.
+    std::string text;
+    while (text.size() < 100000) text += "caf\xC3\xA9 ";
+    const Imported longText = Import("<p>" + text + "</p>");
+    ASSERT_EQ(longText.status, 0);
+    EXPECT_EQ(longText.problem, "");
+    std::string joined;
+    int runs = 0;
+    for (const auto& record : longText.records) {
+        if (record.signature != talix::kSigText || record.bytes.size() <= 8) continue;
+        EXPECT_LE(record.bytes.size(), 32008u);
+        joined += record.Text();
+        ++runs;
+    }
+    EXPECT_GE(runs, 3);
+    EXPECT_EQ(plat::LmbcsToNative(joined), text.substr(0, text.size() - 1));
+}
+
+TEST_F(TextRuns, AttachedFileMarkersBecomeFileHotspots) {
+    const std::string file = dir_.file("report.doc");
+    std::ofstream(file) << "report";
+    auto noteWithAttachment = [&] {
+        const plat::NOTEID id = NewNote();
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+        EXPECT_EQ(plat::NoteOpen(db, id, 0, &note), 0);
+        EXPECT_EQ(plat::NoteAttachFile(note, "$FILE", 5, file.c_str(), "report.doc", plat::ATTACH_DEFAULT), 0);
+        EXPECT_EQ(plat::NoteUpdate(note, 0), 0);
+        plat::NoteClose(note);
+        plat::DbClose(db);
+        return id;
+    };
+
+    const Imported marked = Import("<p>(See attached file: 'report.doc')</p>", nullptr, noteWithAttachment());
+    ASSERT_EQ(marked.status, 0);
+    EXPECT_EQ(marked.problem, "");
+    EXPECT_EQ(marked.Count(talix::kSigV4HotspotBegin) + marked.Count(talix::kSigHotspotBegin), 1u);
+    EXPECT_EQ(marked.Texts().find("See attached"), std::string::npos);
+
+    // A marker naming a file the note does not hold stays text.
+    const Imported unmarked =
+        Import("<p>(See attached file: 'other.doc') and more</p>", nullptr, noteWithAttachment());
+    EXPECT_EQ(unmarked.Texts(), "(See attached file: 'other.doc') and more");
+    EXPECT_EQ(unmarked.Count(talix::kSigV4HotspotBegin) + unmarked.Count(talix::kSigHotspotBegin), 0u);
+}
+
+} // namespace

@@ -1,0 +1,160 @@
+#include "walk_fixture.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "core/record_io.h"
+#include "core/record_list.h"
+#include "core/signatures.h"
+#include "support/structure_checker.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace import_test {
+
+namespace {
+
+// The records of a blank item: a definition, its reference, an empty run.
+constexpr std::size_t kBlankRecords = 3;
+
+std::string Hex(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%X", value);
+    return text;
+}
+
+} // namespace
+
+std::uint16_t ItemRecord::Word(std::size_t offset) const {
+    if (offset + 2 > bytes.size()) return 0;
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[offset]) |
+                                      static_cast<std::uint8_t>(bytes[offset + 1]) << 8);
+}
+
+std::uint32_t ItemRecord::Dword(std::size_t offset) const {
+    return Word(offset) | static_cast<std::uint32_t>(Word(offset + 2)) << 16;
+}
+
+std::string ItemRecord::Text() const { return bytes.size() > 8 ? bytes.substr(8) : std::string(); }
+
+talix::FontId ItemRecord::Font() const {
+    if (bytes.size() < 8) return {};
+    return talix::ReadFontId(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4);
+}
+
+std::string Imported::Layout() const {
+    std::string layout;
+    for (const ItemRecord& record : records) {
+        std::string token;
+        switch (record.signature) {
+        case talix::kSigParagraph: token = "P"; break;
+        case talix::kSigPabReference: token = "R" + std::to_string(record.Word(2)); break;
+        case talix::kSigPabDefinition: token = "D" + std::to_string(record.Word(4)); break;
+        case talix::kSigText: token = "'" + record.Text() + "'"; break;
+        case talix::kSigBidiText: token = "<" + record.Text() + ">"; break;
+        case talix::kSigHorizontalRule: token = "HR"; break;
+        case talix::kSigBegin: token = "B"; break;
+        case talix::kSigEnd: token = "E"; break;
+        case talix::kSigColor: token = "C" + Hex(record.Word(2)); break;
+        case talix::kSigBorderInfo: token = "BORDER"; break;
+        default: token = "#" + Hex(record.signature); break;
+        }
+        layout += (layout.empty() ? "" : " ") + token;
+    }
+    return layout;
+}
+
+std::string Imported::Texts() const {
+    std::string texts;
+    for (const ItemRecord& record : records) {
+        if ((record.signature != talix::kSigText && record.signature != talix::kSigBidiText) || record.bytes.size() <= 8)
+            continue;
+        texts += (texts.empty() ? "" : "|") + record.Text();
+    }
+    return texts;
+}
+
+const ItemRecord& Imported::Run(const std::string& text) const {
+    static const ItemRecord kNone;
+    for (const ItemRecord& record : records)
+        if ((record.signature == talix::kSigText || record.signature == talix::kSigBidiText) && record.Text() == text)
+            return record;
+    ADD_FAILURE() << "no run '" << text << "' in " << Layout();
+    return kNone;
+}
+
+std::size_t Imported::Count(std::uint16_t signature) const {
+    std::size_t count = 0;
+    for (const ItemRecord& record : records) count += record.signature == signature ? 1 : 0;
+    return count;
+}
+
+WalkTest::WalkTest() : path_(dir_.file("walk.nsf")) {
+    plat::DBHANDLE db = 0;
+    EXPECT_EQ(plat::DbCreate(path_.c_str(), &db), plat::NOERROR);
+    plat::DbClose(db);
+}
+
+plat::NOTEID WalkTest::NewNote() {
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    plat::NOTEID id = 0;
+    EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), plat::NOERROR);
+    EXPECT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    return id;
+}
+
+Imported WalkTest::Import(const std::string& html, const char* options, plat::NOTEID note) {
+    Imported result;
+    result.note = note != 0 ? note : NewNote();
+
+    {
+        ZervaRTItem item(&session_);
+        EXPECT_EQ(item.Connect("", path_.c_str(), result.note, "Body", 1), 0);
+        std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+        result.status = chunk->AppendHTML("Inline", html.c_str(), options);
+        result.errorWord = chunk->errorWord;
+        if (result.status == 0) EXPECT_EQ(item.Save(), 0);
+    }
+
+    ZervaRTItem item(&session_);
+    if (item.Connect("", path_.c_str(), result.note, "Body", 0) != 0) {
+        result.problem = "<not connected>";
+        return result;
+    }
+    talix::STATUS status = 0;
+    talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
+    if (list == nullptr || status != 0) {
+        result.problem = "<unreadable>";
+    } else {
+        result.problem = talix_test::CheckStructure(list);
+        std::size_t index = 0;
+        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next, ++index) {
+            if (index < kBlankRecords) continue;
+            result.records.push_back(
+                ItemRecord{node->signature, std::string(reinterpret_cast<const char*>(node->bytes), node->length)});
+        }
+    }
+    talix::DeleteItemRecordList(&session_, list);
+    return result;
+}
+
+std::string WalkTest::BodyText(plat::NOTEID note) {
+    ZervaRTItem item(&session_);
+    if (item.Connect("", path_.c_str(), note, "Body", 0) != 0) return "<not connected>";
+    std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+    std::vector<char> buffer(1 << 20);
+    const std::uint32_t length =
+        chunk->GetText(nullptr, buffer.data(), static_cast<std::uint32_t>(buffer.size()), 1, nullptr);
+    std::string text(buffer.data(), length);
+    for (char& c : text)
+        if (c == '\0') c = '\n';
+    return plat::LmbcsToNative(text);
+}
+
+} // namespace import_test

@@ -1,0 +1,48 @@
+// talix import-html, run as a user runs it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli_fixture.h"
+
+namespace {
+
+using talix_test::CliOutcome;
+
+class ImportHtmlCommand : public talix_test::CliTest {};
+
+TEST_F(ImportHtmlCommand, ImportsAFileAndReportsWhatFails) {
+    const std::string id = Import(Sample("2194.xml"));
+    const std::string page = Write("page.html", "<p>Hello <b>bold</b> <i>it</i></p>");
+
+    CliOutcome imported = Talix({"import-html", db_, id, "Imported", page});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Hello bold it\n");
+    // Again: the item keeps what it held and takes the page once more.
+    ASSERT_EQ(Talix({"import-html", db_, id, "Imported", page}).status, 0);
+    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Hello bold itHello bold it\n");
+    // --replace starts from a blank item.
+    const std::string other = Write("other.html", "<h2>Title</h2>text &amp; more");
+    ASSERT_EQ(Talix({"import-html", db_, id, "Imported", other, "--replace"}).status, 0);
+    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Titletext & more\n");
+
+    // Failures name the status and the error word, and change nothing.
+    CliOutcome missing = Talix({"import-html", db_, id, "Imported", dir_.file("none.html")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("import-html failed: status 259 (error 20032)"), std::string::npos) << missing.err;
+    CliOutcome broken = Talix({"import-html", db_, id, "Imported", Write("broken.html", "<p>a<blorf>b</blorf>")});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.err.find("import-html failed: status 257 (error 20014)"), std::string::npos) << broken.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Titletext & more\n");
+
+    // Options reach the import; usage errors exit 2.
+    const std::string wide = Write("wide.html", "<p style=\"margin-left:96px\">w</p>");
+    EXPECT_EQ(Talix({"import-html", db_, id, "Wide", wide, "--options", "PixelMultiplier=30"}).status, 0);
+    EXPECT_EQ(Talix({"import-html", db_, id, "Wide"}).status, 2);
+    EXPECT_EQ(Talix({"import-html", db_, id, "Wide", wide, "--bogus"}).status, 2);
+    CliOutcome help = Talix({"import-html", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--replace"), std::string::npos);
+}
+
+} // namespace
