@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/record_forms.h"
@@ -35,34 +36,36 @@ STATUS ReadNoteToken(plat::NOTEHANDLE note, char* token) {
     return kOK;
 }
 
-PictureHeaders FindPictureHeaders(const CDRecordNode* first) {
-    PictureHeaders headers;
-    // The pictures met since the last record that ends a search, each with
-    // the number of image headers seen before it; at the end of the run
-    // those that an image header followed get the run's last one.
-    std::vector<std::pair<const CDRecordNode*, std::size_t>> waiting;
-    const CDRecordNode* lastHeader = nullptr;
-    std::size_t headerCount = 0;
-    auto closeRun = [&] {
-        for (const auto& [picture, before] : waiting) {
-            if (headerCount > before) headers[picture] = lastHeader;
-        }
-        waiting.clear();
-        lastHeader = nullptr;
-        headerCount = 0;
-    };
-    for (const CDRecordNode* node = first; node != nullptr; node = node->next) {
-        if (EndsPictureSearch(node->signature)) {
-            closeRun();
-        } else if (node->signature == kSigImageHeader) {
-            lastHeader = node;
-            ++headerCount;
-        } else if (node->signature == kSigGraphic && node->extra != nullptr) {
-            waiting.emplace_back(node, headerCount);
-        }
+void PictureHeaderFinder::CloseRun() {
+    // The pictures an image header followed get the run's last one.
+    for (const auto& [picture, before] : waiting_) {
+        if (headerCount_ > before) headers_[picture] = lastHeader_;
     }
-    closeRun();
-    return headers;
+    waiting_.clear();
+    lastHeader_ = nullptr;
+    headerCount_ = 0;
+}
+
+void PictureHeaderFinder::Next(const CDRecordNode* node) {
+    if (EndsPictureSearch(node->signature)) {
+        CloseRun();
+    } else if (node->signature == kSigImageHeader) {
+        lastHeader_ = node;
+        ++headerCount_;
+    } else if (node->signature == kSigGraphic && node->extra != nullptr) {
+        waiting_.emplace_back(node, headerCount_);
+    }
+}
+
+PictureHeaders& PictureHeaderFinder::Finish() {
+    CloseRun();
+    return headers_;
+}
+
+PictureHeaders FindPictureHeaders(const CDRecordNode* first) {
+    PictureHeaderFinder finder;
+    for (const CDRecordNode* node = first; node != nullptr; node = node->next) finder.Next(node);
+    return std::move(finder.Finish());
 }
 
 std::uint16_t ImageHeaderType(const CDRecordNode* header) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/statuses.h"
 #include "talix_platform/types.h"
@@ -30,6 +32,24 @@ STATUS ReadNoteToken(plat::NOTEHANDLE note, char* token);
 // the chain.
 using PictureHeaders = std::unordered_map<const CDRecordNode*, const CDRecordNode*>;
 PictureHeaders FindPictureHeaders(const CDRecordNode* first);
+
+// The same, for a walk that has other work to do on each record: give it
+// every record of the chain in order, then call Finish.
+class PictureHeaderFinder {
+public:
+    void Next(const CDRecordNode* node);
+    // Ends the walk; the pictures found.
+    PictureHeaders& Finish();
+
+private:
+    void CloseRun();
+    PictureHeaders headers_;
+    // The pictures met since the last record that ends a search, each with
+    // the number of image headers seen before it.
+    std::vector<std::pair<const CDRecordNode*, std::size_t>> waiting_;
+    const CDRecordNode* lastHeader_ = nullptr;
+    std::size_t headerCount_ = 0;
+};
 
 // The Content-ID of a picture whose image header is given, without the
 // angle brackets: "_<kind>_<index><offset><last 16 digits of the token>",

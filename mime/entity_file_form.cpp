@@ -7,8 +7,6 @@
 #include <string>
 
 #include "core/attachments.h"
-#include "core/item_work_state.h"
-#include "core/record_list.h"
 #include "core/text_compare.h"
 #include "mime/entity_records.h"
 #include "mime/entity_writer.h"
@@ -102,7 +100,7 @@ void WriteAttachments(MimeRun* run, FileWriter* out) {
     if (eml ? run->options.Holds("FileHandling=", "DISK") : !run->options.Holds("FileHandling=", "PLACE")) return;
     const plat::NOTEHANDLE note = run->item->noteHandle;
     std::string attachment, fileName;
-    for (const CDRecordNode* node = run->item->work->current->head; node != nullptr; node = node->next) {
+    for (const CDRecordNode* node : run->scan.marks) {
         if (!FileHotspotNames(node, &attachment, &fileName)) continue;
         plat::BLOCKID block;
         const STATUS found = FindAttachmentItem(note, attachment.c_str(), &block, 0);
@@ -125,8 +123,7 @@ void WriteAttachments(MimeRun* run, FileWriter* out) {
 
 void WriteFileForm(MimeRun* run, std::FILE* file) {
     FileWriter out(run, file);
-    const CDRecordNode* first = run->item->work->current != nullptr ? run->item->work->current->head : nullptr;
-    DecideLevels(first, &run->mixed, &run->related);
+    run->mixed = run->scan.mixed;
     // A file always has the related level and the alternative one.
     run->related = true;
     run->multipart = true;
@@ -156,7 +153,7 @@ void WriteFileForm(MimeRun* run, std::FILE* file) {
     out.CloseLine(MimeLevel::Related);
 
     if (run->mixed) {
-        if (first != nullptr) WriteAttachments(run, &out);
+        WriteAttachments(run, &out);
         out.CloseLine(MimeLevel::Mixed);
     }
 }

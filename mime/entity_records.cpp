@@ -1,6 +1,7 @@
 #include "mime/entity_records.h"
 
 #include <cstring>
+#include <utility>
 
 #include "core/record_forms.h"
 #include "core/record_list.h"
@@ -108,35 +109,51 @@ bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference
     return !name.empty();
 }
 
-void DecideLevels(const CDRecordNode* first, bool* mixed, bool* related) {
+EntityScan ScanEntityRecords(const CDRecordNode* first) {
+    EntityScan scan;
+    PictureHeaderFinder pictures;
     bool insideFile = false;
     std::string attachment, fileName;
-    for (const CDRecordNode* node = first; node != nullptr && !(*mixed && *related); node = node->next) {
+    for (const CDRecordNode* node = first; node != nullptr; node = node->next) {
+        pictures.Next(node);
+        bool mark = false;
         switch (node->signature) {
         case kSigHotspotBegin:
             if (FileHotspotNames(node, &attachment, &fileName)) {
-                *mixed = true;
+                scan.mixed = true;
                 insideFile = true;
+                mark = true;
             }
             break;
         case kSigHotspotEnd:
             insideFile = false;
             break;
         case kSigImageHeader:
-            if (!insideFile) *related = true;
+            if (!insideFile) scan.related = true;
+            break;
+        case kSigGraphic:
+            mark = node->extra != nullptr;
             break;
         case kSigBar:
         case kSigLink2:
         case kSigLinkExport2:
-            *related = true;
+            scan.related = true;
+            mark = true;
             break;
         default:
-            if (IsTableTab(node) || CheckBoxKind(node) != 0 || (IsResourceRecord(node->signature) &&
-                                                                 (IsLinkRecord(node) || IsNamedImageReference(node))))
-                *related = true;
+            if (IsTableTab(node) || CheckBoxKind(node) != 0) {
+                scan.related = true;
+                mark = true;
+            } else if (IsResourceRecord(node->signature)) {
+                mark = true;
+                if (IsLinkRecord(node) || IsNamedImageReference(node)) scan.related = true;
+            }
             break;
         }
+        if (mark) scan.marks.push_back(node);
     }
+    scan.pictures = std::move(pictures.Finish());
+    return scan;
 }
 
 } // namespace talix

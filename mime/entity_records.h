@@ -5,7 +5,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "core/mime_ids.h"
 #include "talix_platform/types.h"
 
 namespace talix {
@@ -34,8 +36,16 @@ struct ImageResourceReference {
 };
 bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference* reference);
 
-// Decides the mixed (file attachments) and related (pictures and icons)
-// levels from the item's records, stopping once both are found.
-void DecideLevels(const CDRecordNode* first, bool* mixed, bool* related);
+// What one walk over the item's records finds: the mixed (file
+// attachments) and related (pictures and icons) levels, the records the
+// related and attachment parts come from, in order, and the image header
+// of each picture.
+struct EntityScan {
+    bool mixed = false;
+    bool related = false;
+    std::vector<const CDRecordNode*> marks;
+    PictureHeaders pictures;
+};
+EntityScan ScanEntityRecords(const CDRecordNode* first);
 
 } // namespace talix

@@ -294,6 +294,7 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         }
     }
     if (run.form != MimeForm::File) AddIconEntries(&run);
+    if (run.form != MimeForm::Note && work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
 
     if (run.form == MimeForm::Note) {
         WriteNoteForm(&run);

@@ -13,6 +13,7 @@
 
 #include "core/mime_ids.h"
 #include "core/statuses.h"
+#include "mime/entity_records.h"
 #include "mime/mime_options.h"
 #include "talix/chunk.h"
 #include "talix_platform/types.h"
@@ -59,6 +60,7 @@ struct MimeRun {
     bool mixed = false;
     bool related = false;
     bool multipart = false;
+    EntityScan scan;               // file and buffer forms: what the item's records call for
     int linkFlags[4] = {};         // doclink, view link, database link, anchor link icons used
     int sectionFlag = 0;           // the section icon used
     // The generation's image list: the eight icons, then the pictures of

@@ -8,7 +8,6 @@
 
 #include "builders/image_resource.h"
 #include "core/base64.h"
-#include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
@@ -128,10 +127,8 @@ bool PicturePart(const MimeRun& run, const CDRecordNode* picture, const CDRecord
 } // namespace
 
 STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const RelatedPart&)>& emit) {
-    const ItemRecordList* list = run.item->work != nullptr ? run.item->work->current : nullptr;
-    if (list == nullptr) return kOK;
     const bool allIcons = run.form != MimeForm::Buffer;
-    const PictureHeaders headers = FindPictureHeaders(list->head);
+    const PictureHeaders& headers = run.scan.pictures;
     bool iconWritten[kMimeIconCount] = {};
     std::set<std::string> resources;
     auto icon = [&](IconKind kind, bool named) -> STATUS {
@@ -142,7 +139,8 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
     };
 
     STATUS status = kOK;
-    for (const CDRecordNode* node = list->head; node != nullptr && status == kOK; node = node->next) {
+    for (const CDRecordNode* node : run.scan.marks) {
+        if (status != kOK) break;
         RelatedPart part;
         ImageResourceReference reference;
         if (IsLinkRecord(node)) {
