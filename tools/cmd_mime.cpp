@@ -135,7 +135,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
     const std::string path = taken.hasOut ? taken.out : TemporaryEmlFile();
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
     ZervaRTItem* item = target.item();
-    item->ExportToMIME(plat::NativeToLmbcs(path).c_str(), nullptr, nullptr, nullptr, options.c_str(), 0,
+    item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0,
                        htmlOptions.c_str(), 0, nullptr);
     int result = kExitOk;
     if (item->lastStatus != talix::kOK) {

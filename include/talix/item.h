@@ -106,10 +106,12 @@ public:
     // entry, the piece's length on return), terminated. Without actOnText
     // the pieces are collected in the session's output cache: part 0 runs
     // the writer and answers the pieces joined (at most *size - 1 and
-    // 65,404 bytes, whole pieces only); part 1 is the mail header lines,
-    // part 2 the HTML part's header, part 3 its body, then one piece per
-    // picture or icon. A part beyond the last is empty. A null buffer or
-    // size does nothing.
+    // 65,404 bytes, whole pieces only); the later parts answer the pieces
+    // of that run: part 1 the mail header lines, part 2 the HTML part's
+    // header, then its body (when it is not empty) and one piece per
+    // picture or icon. A part beyond the last is empty. With actOnText the
+    // writer runs for every part and hands the pieces to it. A null buffer
+    // or size does nothing.
     void GenerateMIMEForRTItem(std::uint16_t part, const char* htmlHeader, const char* plainHeader,
                                const char* kind, const char* mimeOptions, std::uint16_t mimeOptionsLength,
                                const char* htmlOptions, std::uint16_t htmlOptionsLength, char* buffer,

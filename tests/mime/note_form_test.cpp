@@ -186,6 +186,21 @@ TEST_F(NoteForm, AlternativeLevelsAndAPlainPart) {
     EXPECT_EQ(read.parts[2].type, "text/html");
 }
 
+TEST_F(NoteForm, PicturesStayInTheRenderingCopy) {
+    const std::vector<std::uint8_t> gif = graphic_test::GifData(6, 6, 200);
+    Records records = engine_test::Runs({"Picture"});
+    const Records picture = graphic_test::GifPicture(gif, 6, 6);
+    records.insert(records.end(), picture.begin(), picture.end());
+    Store(records);
+    Convert("MimeBody", "");
+    ASSERT_EQ(item_.lastStatus, 0);
+    // One text/html part; the picture's data is in the copy.
+    EXPECT_EQ(Values("MimeBody").size(), 1u);
+    std::string copy;
+    for (const std::string& value : Values("MimeBody_M$")) copy += value;
+    EXPECT_NE(copy.find(std::string(gif.begin(), gif.end())), std::string::npos);
+}
+
 TEST_F(NoteForm, ALargeBodyIsKeptInAnAttachment) {
     std::vector<std::string> texts;
     for (int i = 0; i < 400; ++i) texts.push_back("Line " + std::to_string(i) + " " + std::string(200, 'w'));
