@@ -252,6 +252,14 @@ TEST_F(NoteForm, AFailedRunLeavesTheNoteAsItWas) {
     EXPECT_NE(item_.lastStatus, 0);
     EXPECT_TRUE(Values("Other").empty());
     EXPECT_EQ(talix::FindAttachmentName(item_.noteHandle, name, sizeof name, 0), 0);
+
+    // A name the note cannot hold is refused before anything is written.
+    const std::string tooLong(300, 'N');
+    Convert(tooLong.c_str(), "MultiPart=Yes");
+    EXPECT_NE(item_.lastStatus, 0);
+    EXPECT_EQ(item_.ownError, 20014);
+    for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(Values(names[i]), before[i]) << names[i];
+    EXPECT_TRUE(Values((tooLong.substr(0, 60) + "_M$").c_str()).empty());
 }
 
 } // namespace
