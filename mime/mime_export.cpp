@@ -19,11 +19,6 @@ namespace {
 constexpr const char* kEventRestart = "Event Restart";
 constexpr std::uint32_t kJoinedPiecesLimit = 65404;
 
-OutputCacheBlock* LastBlock(OutputCacheBlock* block) {
-    while (block != nullptr && block->next != nullptr) block = block->next;
-    return block;
-}
-
 // The pieces of the output cache as a part answers them: part 0 joins the
 // blocks that fit whole, part n is block n.
 void AnswerPart(const SessionWorkArea* area, std::uint16_t part, char* buffer, std::uint32_t* size,
@@ -58,10 +53,11 @@ std::uint16_t AppendToEventBuffer(ZervaRTChunk* chunk, char* data, std::uint16_t
     SessionWorkArea* area = session->workArea;
     if (area->outputCache == nullptr || StartsWithNoCase(area->eventMarker, kEventRestart))
         session->CreateCachedStuff();
-    OutputCacheBlock* block = LastBlock(area->outputCache);
-    if (block == nullptr || block->data == nullptr || data == nullptr) return 0;
-    const std::uint32_t room = block->capacity > block->used ? block->capacity - block->used : 0;
+    OutputCacheBlock* block = area->lastOutputCache;
+    if (block == nullptr || data == nullptr) return 0;
+    const std::uint32_t room = block->Reserve(length);
     const std::uint32_t take = length < room ? length : room;
+    if (take == 0) return 0;
     std::memcpy(block->data + block->used, data, take);
     block->used += take;
     return 0;

@@ -208,4 +208,25 @@ TEST_F(BufferForm, LinesAppendedToTheOutputChunk) {
     EXPECT_EQ(std::string(text.data(), length), std::string("first line\0first\0", 17));
 }
 
+// A piece per picture.
+TEST_F(BufferForm, FiveThousandPicturesAreFiveThousandPieces) {
+    Records records = engine_test::Runs({"Many"});
+    for (int i = 0; i < 5000; ++i) {
+        const Records picture = graphic_test::GifPicture(graphic_test::GifData(1, 1, 24 + i % 7), 1, 1);
+        records.insert(records.end(), picture.begin(), picture.end());
+    }
+    Store(records);
+    Piece(0);
+    EXPECT_EQ(item_.lastStatus, 0);
+    EXPECT_EQ(Blocks(session_), 5003u);
+    // Each piece holds the memory its text needs, not a whole block's.
+    std::size_t held = 0;
+    for (const talix::OutputCacheBlock* block = session_.workArea->outputCache; block != nullptr; block = block->next)
+        held += block->allocated;
+    EXPECT_LT(held, 64u << 20);
+    const std::string last = Piece(5003);
+    EXPECT_NE(last.find("Content-Type: image/gif"), std::string::npos);
+    EXPECT_EQ(Piece(5004), "");
+}
+
 } // namespace
