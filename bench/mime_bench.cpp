@@ -28,8 +28,9 @@ constexpr std::size_t kGifSize = 10000;
 // form.
 std::string Stored(ZervaRTItem* item, std::uint16_t signature, std::vector<std::uint8_t> host) {
     talix::SetHostRecordLength(host.data(), signature, static_cast<std::uint32_t>(host.size()));
-    std::uint32_t length = 0;
+    std::uint32_t length = static_cast<std::uint32_t>(host.size());
     const void* stored = item->ConvertToCanonicalData(host.data(), signature, &length);
+    if (stored == nullptr) return "";
     std::string record(static_cast<const char*>(stored), length);
     if (record.size() % 2 != 0) record.push_back('\0');
     return record;
@@ -48,6 +49,8 @@ std::vector<std::string> Picture(ZervaRTItem* item, std::size_t number) {
     for (std::size_t i = 0; i < gif.size(); ++i) gif[i] = static_cast<std::uint8_t>(i * 31 + number);
     std::memcpy(gif.data(), "GIF89a", 6);
     std::vector<std::uint8_t> begin = Host(0x00DD, 6), end = Host(0x00DE, 6);
+    talix::WriteWord(begin.data() + 2, 1);
+    talix::WriteWord(end.data() + 2, 1);
     talix::WriteWord(begin.data() + 4, 0x0099);
     talix::WriteWord(end.data() + 4, 0x0099);
     std::vector<std::uint8_t> graphic = Host(0x0099, 32);
@@ -106,7 +109,10 @@ struct MimeItem {
                 }
             }
             talix_bench::StoreRecordItems(note, "Body", records);
-            ready = plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
+            // Every picture's records were made.
+            bool whole = pictures == 0;
+            for (const std::string& record : records) whole = whole && !record.empty();
+            ready = whole && plat::NoteUpdate(note, 0) == 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id) == 0;
             plat::NoteClose(note);
         }
         plat::DbClose(db);
