@@ -21,6 +21,7 @@
 #include "htmlimport/import_paragraphs.h"
 #include "htmlimport/import_records.h"
 #include "htmlimport/import_sink.h"
+#include "htmlimport/table_grid.h"
 #include "htmlimport/walk_handlers.h"
 #include "talix_platform.h"
 
@@ -36,7 +37,6 @@ constexpr std::uint32_t kLeftMarginWord = 14;
 constexpr std::uint32_t kFlags2Word = 68, kLeftOffsetWord = 72, kFirstLineOffsetWord = 76;
 constexpr std::uint16_t kOneInch = 1440, kHalfInch = 720;
 constexpr std::uint16_t kUsesLeftOffset = 0x0004;
-constexpr std::uint32_t kFixedDefinition = 72;
 
 bool IsBlockElement(const HtmlNode* node) {
     return node != nullptr && node->IsElement() && IsBlockWithBreak(node->tag);
@@ -77,38 +77,21 @@ void CloseFont(RecordProcessContext* context, HTMLImportContext* import, const H
     }
 }
 
-// The records after the inner table that ends: the insertion point goes
-// back into the enclosing cell.
-CDRecordNode* BackIntoCell(HTMLImportContext* import) {
-    auto isTableEnd = [](const CDRecordNode* n) {
-        return n != nullptr && (n->signature == kSigTableEnd || n->signature == kSigNestedTableEnd);
-    };
-    auto isCell = [](const CDRecordNode* n) {
-        return n->signature == kSigTableCell || n->signature == kSigNestedTableCell;
-    };
-    CDRecordNode* at = import->lastAdded;
-    if (at == nullptr) return nullptr;
-    if (isTableEnd(at->next)) {
-        at = at->next->next;
-    } else if (at->next != nullptr && at->next->signature == kSigTableCellColor && isTableEnd(at->next->next)) {
-        at = at->next->next;
+void CloseTable(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node,
+                const ElementMemo& memo) {
+    // A table walked as the content around it ends nothing.
+    if (!memo.tableConverted) return;
+    CDRecordNode* after = import->lastAdded;
+    if (ImportTableLevel* level = CurrentTableLevel(import)) {
+        after = EndOfTable(*level, import);
+        level->table = nullptr;
     }
-    if (at == nullptr) return nullptr;
-    while (at->next != nullptr && !isCell(at->next) && !isTableEnd(at->next)) at = at->next;
-    if (isTableEnd(at->next)) {
-        at = at->next;
-        while (at != nullptr && at->signature != kSigText && at->signature != kSigBidiText && at->signature != kSigBegin)
-            at = at->next;
-    }
-    return at;
-}
-
-void CloseTable(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
     if (import->tableLevel > 0) --import->tableLevel;
     if (import->tableLevel > 0) {
-        CDRecordNode* at = BackIntoCell(import);
-        import->lastAdded = at;
-        import->insertAfter = at;
+        // An inner table ended: what follows it goes after it, in the cell
+        // around it.
+        import->lastAdded = after;
+        import->insertAfter = after;
         return;
     }
     import->insertAfter = nullptr;
@@ -203,26 +186,10 @@ void CloseParagraph(RecordProcessContext* context, HTMLImportContext* import, co
     ParagraphUnlessFirstInBody(context, import, node);
     const std::uint16_t level = import->tableLevel;
     if (level >= 1 && level <= kImportTableLevels) {
-        std::uint16_t& saved = import->savedTablePab[level];
-        LoadPabDefinition(saved, kLoadBackward | kLoadForward, context);
-        std::uint8_t* definition = context->paragraphDefinition;
-        SetReferenceId(context, ReadWord(definition + 4));
-        const std::uint32_t length = ReadWord(definition + 2);
-        const bool left = ReadWord(definition + kLeftOffsetWord) >= kOneInch;
-        const bool first = length > kFixedDefinition && ReadWord(definition + kFirstLineOffsetWord) >= kOneInch;
-        if (left || first) {
-            const std::uint16_t id = TakeParagraphId(context);
-            for (std::uint32_t offset : {kLeftOffsetWord, kFirstLineOffsetWord}) {
-                const std::uint16_t value = ReadWord(definition + offset);
-                if (value >= kOneInch) WriteWord(definition + offset, static_cast<std::uint16_t>(value - kOneInch));
-            }
-            WriteWord(definition + 4, id);
-            context->paragraphDefinitionId = id;
-            saved = id;
-            SetReferenceId(context, id);
-            TakeParagraphId(context);
-            AppendDefinitionRecord(context, definition);
-        }
+        // The reference takes the loaded id, or the id of the corrected
+        // copy; an id is left free after the copy's.
+        if (ReloadTableParagraph(context, import, level)) TakeParagraphId(context);
+        else SetReferenceId(context, ReadWord(context->paragraphDefinition + 4));
     }
     AppendReferenceRecord(context);
     import->status = AppendEmptyRun(context, import);
@@ -248,7 +215,7 @@ void CloseElement(RecordProcessContext* context, HTMLImportContext* import, Html
     } else if (node->Is(HtmlTag::kHead)) {
         import->inHead = 0;
     } else if (node->Is(HtmlTag::kTable)) {
-        CloseTable(context, import, node);
+        CloseTable(context, import, node, memo);
     } else if (IsListElement(node)) {
         CloseListFromHTML(context, import, node);
     } else if (node->Is(HtmlTag::kDiv)) {

@@ -270,7 +270,7 @@ StartAction StartElement(RecordProcessContext* context, HTMLImportContext* impor
         }
         break;
     case HtmlTag::kHr: HorizontalRule(context, import); break;
-    case HtmlTag::kTable: return StartTableFromHTML(context, import, node);
+    case HtmlTag::kTable: return StartTableFromHTML(context, import, node, memo);
     case HtmlTag::kTr: return StartTableRowFromHTML(context, import, node);
     case HtmlTag::kTd:
     case HtmlTag::kTh: return StartTableCellFromHTML(context, import, node);

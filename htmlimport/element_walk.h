@@ -22,11 +22,13 @@ enum class StartAction : std::uint8_t {
 
 // What the walk keeps of an element from its start pass to its closing
 // pass: the font a heading restores when it ends (its size, and whether
-// bold is taken off).
+// bold is taken off), and whether a table was converted (a table nested
+// too deep, or without rows, is walked as the content around it).
 struct ElementMemo {
     bool restoreFont = false;
     std::uint8_t restoreSize = 0;
     bool restoreClearsBold = false;
+    bool tableConverted = false;
 };
 
 // The start pass of a start tag or empty element: the element handlers in

@@ -21,6 +21,7 @@ namespace talix {
 
 class HtmlDocument;
 class WalkMemo;
+struct ImportTables;
 
 constexpr std::uint32_t kImportPathSize = 512;      // BasePath, ImageView
 constexpr std::uint32_t kReplicaOptionSize = 28;    // "ReplicaID=" and 16 hexadecimal digits
@@ -29,8 +30,9 @@ constexpr int kHtmlFontSizes = 7;
 // Face names met in font elements that the import remembers with their ids.
 constexpr int kRememberedFaces = 10;
 constexpr int kRememberedFaceName = 32;
-// Table nesting levels whose paragraph reference the walk keeps.
-constexpr int kImportTableLevels = 10;
+// The deepest table nesting the import converts: the levels the record
+// writer keeps (a table nested deeper is taken into the cell around it).
+constexpr int kImportTableLevels = 9;
 // The character set of the HTML when nothing names one (UTF-8).
 constexpr std::uint16_t kUtf8Charset = 171;
 
@@ -168,6 +170,11 @@ struct HTMLImportContext : HTMLImportView {
     // The paragraph reference in force when the table of each level began
     // (0: none).
     std::uint16_t savedTablePab[kImportTableLevels + 1] = {};
+    // The counts of the table being started, and the tables being converted
+    // by level (made when the first table starts; table_grid.h).
+    std::uint8_t tableRows = 0;
+    std::uint8_t tableColumns = 0;
+    std::unique_ptr<ImportTables> tables;
 
     HTMLImportContext();
     ~HTMLImportContext();

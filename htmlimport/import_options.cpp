@@ -16,6 +16,7 @@
 #include "engine/record_process.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/import_sink.h"
+#include "htmlimport/table_grid.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"

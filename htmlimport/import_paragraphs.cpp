@@ -12,6 +12,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/record_process.h"
+#include "engine/run_lookups.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_records.h"
 #include "htmlimport/walk_memo.h"
@@ -181,6 +182,28 @@ void CorrectTableMargins(const HTMLImportContext* import, std::uint8_t* image) {
         const std::uint16_t value = ReadWord(image + offset);
         if (value >= kOneInch) WriteWord(image + offset, static_cast<std::uint16_t>(value - kOneInch));
     }
+}
+
+bool ReloadTableParagraph(RecordProcessContext* context, HTMLImportContext* import, int level) {
+    if (level < 1 || level > kImportTableLevels) return false;
+    std::uint16_t& saved = import->savedTablePab[level];
+    LoadPabDefinition(saved, kLoadBackward | kLoadForward, context);
+    std::uint8_t* definition = context->paragraphDefinition;
+    const std::uint32_t length = ReadWord(definition + 2);
+    const bool left = ReadWord(definition + kLeftOffsetWord) >= kOneInch;
+    const bool first = length > kFixedDefinition && ReadWord(definition + kFirstLineOffsetWord) >= kOneInch;
+    if (!left && !first) return false;
+    const std::uint16_t id = TakeParagraphId(context);
+    for (std::uint32_t offset : {kLeftOffsetWord, kFirstLineOffsetWord}) {
+        const std::uint16_t value = ReadWord(definition + offset);
+        if (value >= kOneInch) WriteWord(definition + offset, static_cast<std::uint16_t>(value - kOneInch));
+    }
+    WriteWord(definition + 4, id);
+    context->paragraphDefinitionId = id;
+    saved = id;
+    SetReferenceId(context, id);
+    AppendDefinitionRecord(context, definition);
+    return true;
 }
 
 STATUS AppendDefinitionRecord(RecordProcessContext* context, const std::uint8_t* image) {

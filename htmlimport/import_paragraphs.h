@@ -71,6 +71,15 @@ void ApplyParagraphStyle(const RecordProcessContext* context, std::uint8_t* imag
 // of its margin words at offsets 72 and 76 that holds one inch or more.
 void CorrectTableMargins(const HTMLImportContext* import, std::uint8_t* image);
 
+// The paragraph a table at level (1 to 9) interrupted: loads the paragraph
+// definition in force when the table began (the level's saved id) as the
+// current definition. When its margin word at offset 72, or (in a
+// definition longer than 72 bytes) the one at 76, holds an inch or more,
+// each such word loses an inch, the definition takes a new id, which
+// becomes the level's saved id, the current definition's and the
+// reference's, and it is appended. Returns true when it was appended.
+bool ReloadTableParagraph(RecordProcessContext* context, HTMLImportContext* import, int level);
+
 // Appends a paragraph definition of its own length.
 STATUS AppendDefinitionRecord(RecordProcessContext* context, const std::uint8_t* image);
 

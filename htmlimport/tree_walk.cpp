@@ -26,6 +26,7 @@
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_sink.h"
+#include "htmlimport/table_grid.h"
 #include "htmlimport/walk_memo.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
@@ -216,6 +217,9 @@ std::uint32_t ConvertHTMLTreeToRichText(const char*, RecordProcessContext* conte
             if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
         }
         import->walkMemo = nullptr;
+        // What the tables kept points into the records handed on next.
+        import->tables.reset();
+        import->tableLevel = 0;
     }
     HandOnImportRecords(context, import);
     import->styleRules1.Clear();

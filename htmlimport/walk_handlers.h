@@ -1,6 +1,6 @@
 // The element handlers of the tree walk that convert tables, lists, links,
 // images, layers, reply sections and pass-thru spans. Each has the form the
-// walk calls it in; the handlers written so far walk the children of these
+// walk calls it in; handlers not written yet walk the children of their
 // elements like any other (their text is kept) and write nothing of their
 // own.
 #pragma once
@@ -13,7 +13,9 @@
 namespace talix {
 
 // table, tr, and td or th: the start passes of a table, a row and a cell.
-StartAction StartTableFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node);
+// The table's memo tells its closing pass whether the table was converted.
+StartAction StartTableFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+                               ElementMemo* memo);
 StartAction StartTableRowFromHTML(RecordProcessContext* context, HTMLImportContext* import,
                                             HtmlNode* node);
 StartAction StartTableCellFromHTML(RecordProcessContext* context, HTMLImportContext* import,

@@ -1,6 +1,7 @@
 // Every rich-text item of the exported notes, rendered as HTML by the
 // generator and imported again into an item of a new note: the HTML parses
-// without errors, and the imported item holds the original's words.
+// without errors, and the imported item holds the original's words and its
+// tables (as many, the first with as many rows and columns).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "core/pool.h"
+#include "engine/chunk_count.h"
 #include "support/rich_text_items.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -54,6 +56,31 @@ std::string Words(ZervaRTChunk* chunk) {
     return plat::LmbcsToNative(text);
 }
 
+// The tables of an item, and the rows and columns of its first table.
+struct TableShape {
+    std::int64_t tables = 0, rows = 0, columns = 0;
+};
+
+std::int64_t CountIn(ZervaRTItem* item, const char* chunk, const char* type) {
+    std::unique_ptr<ZervaRTChunk> defined(item->DefineChunk(chunk));
+    return defined != nullptr ? talix::CountChunkTargets(defined.get(), type) : -1;
+}
+
+TableShape ShapeOf(ZervaRTItem* item) {
+    TableShape shape;
+    shape.tables = CountIn(item, "Everything", "Table");
+    if (shape.tables > 0) {
+        shape.rows = CountIn(item, "Table 1", "Row");
+        shape.columns = CountIn(item, "Table 1", "Column");
+    }
+    return shape;
+}
+
+std::string Describe(const TableShape& shape) {
+    return std::to_string(shape.tables) + " tables, the first " + std::to_string(shape.rows) + " x " +
+           std::to_string(shape.columns);
+}
+
 // Whether the body of the HTML holds any text (outside its tags).
 bool BodyHasText(const std::string& html) {
     std::size_t at = html.find("<body");
@@ -78,6 +105,7 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
 
     RARIvoSession session;
     int compared = 0, withText = 0, withoutBody = 0, leftOut = 0, imported = 0;
+    int tablesCompared = 0, withTables = 0, tablesNotRendered = 0;
     for (const auto& [id, name] : items) {
         const std::string where = std::to_string(id) + " " + name;
         ZervaRTItem original(&session);
@@ -86,6 +114,7 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
         ASSERT_NE(chunk, nullptr);
         const std::string words = Words(chunk.get());
         if (chunk->lastStatus != 0) continue;   // an item the reader refuses
+        const TableShape tables = ShapeOf(&original);
         const std::string html = Render(chunk.get());
         ASSERT_FALSE(html.empty()) << where;
 
@@ -109,6 +138,14 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
             ++leftOut;
             continue;
         }
+        // The tables: compared once the generator writes them as tables.
+        if (tables.tables > 0) ++withTables;
+        if (tables.tables > 0 && html.find("<table") == std::string::npos) {
+            ++tablesNotRendered;
+        } else {
+            EXPECT_EQ(Describe(ShapeOf(&target)), Describe(tables)) << where;
+            ++tablesCompared;
+        }
         // The generator writes the text of a body only once it renders
         // bodies; until then there is nothing to compare.
         if (!words.empty() && !BodyHasText(html)) {
@@ -122,6 +159,8 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
     }
     std::printf("imported %d items: %d compared (%d with text), %d without a rendered body, %d left out\n", imported,
                 compared, withText, withoutBody, leftOut);
+    std::printf("tables: %d items compared, %d items hold tables, %d of them rendered without tables\n",
+                tablesCompared, withTables, tablesNotRendered);
     EXPECT_GT(imported, 0);
     EXPECT_GT(withText, 0);
 }

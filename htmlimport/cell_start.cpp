@@ -1,0 +1,395 @@
+// The start of a table cell (td, th) in the walk: the import's insertion
+// point moves into the cell's place in the table skeleton, so that the
+// cell's content lands there, and the cell record takes the cell's
+// alignment, borders, vertical alignment (spread over the positions a
+// spanning cell covers), background image, background colour, header scope
+// and tab label.
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "builders/append_gate.h"
+#include "builders/basic_builders.h"
+#include "core/font_spec.h"
+#include "core/html_attributes.h"
+#include "core/record_forms.h"
+#include "core/signatures.h"
+#include "core/text_compare.h"
+#include "core/temp_directory.h"
+#include "engine/record_process.h"
+#include "htmlimport/css_lengths.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/import_paragraphs.h"
+#include "htmlimport/style_lookup.h"
+#include "htmlimport/table_grid.h"
+#include "htmlimport/table_tabs.h"
+#include "htmlimport/walk_handlers.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// Cell record fields.
+constexpr std::uint32_t kCellRow = 2, kCellColumn = 3, kCellBorderByte = 10, kCellFlags = 11,
+                        kCellBorderWord = 12, kCellRowSpan = 14, kCellColumnSpan = 15, kCellColor = 16;
+constexpr std::uint8_t kCellColored = 0x01, kCellCentred = 0x20, kCellBottom = 0x80;
+constexpr std::uint16_t kSingleEverySide = 0x1111;
+constexpr std::uint8_t kSingleBorderByte = 0x55;
+constexpr std::uint16_t kMaxSideWidth = 15;   // a side's width has four bits
+
+// The justification word of a paragraph definition.
+constexpr std::uint32_t kJustifyWord = 6;
+constexpr std::uint16_t kJustifyRight = 1, kJustifyBlock = 2, kJustifyCentre = 3;
+
+// The header-cell scope record and the tab-label number.
+constexpr std::uint8_t kSigHeaderScope = 0x57;
+constexpr std::uint32_t kScopeMark = 0x26FF7B;
+constexpr std::uint32_t kScopeColumn = 1, kScopeRow = 2, kScopeBoth = 3;
+constexpr std::uint16_t kTabLabelNumber = 2;
+
+// The records naming a cell's background image: a MIME part by content id
+// (its id after the fixed part, kind 3 of class 19), or a style text.
+constexpr std::uint32_t kPartImageFixed = 36;
+constexpr std::uint16_t kPartImageKind = 3, kPartImageClass = 19;
+constexpr std::uint32_t kLongestRecord = 0xFFF0;
+
+bool IsCell(const CDRecordNode* node) {
+    return node->signature == kSigTableCell || node->signature == kSigNestedTableCell;
+}
+
+// Appended records that the cell's content goes in front of.
+void StepBackFrom(HTMLImportContext* import, std::uint16_t signature) {
+    if (import->insertAfter != nullptr && import->insertAfter->signature == signature)
+        import->insertAfter = import->insertAfter->prev;
+}
+
+class CellStart {
+public:
+    CellStart(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node, CDRecordNode* cell)
+        : context_(context), import_(import), node_(node), cell_(cell) {}
+
+    void Alignment();
+    void Borders();
+    void BackgroundImage();
+    void BackgroundColour();
+    void HeaderScope();
+
+private:
+    StyleValue Own(const HtmlNode* node, const char* property) const {
+        return FindStyleValue(node, property, &import_->styleRules1, &import_->styleRules2);
+    }
+    void SetSide(std::uint16_t* word, long width, int shift) {
+        const auto kept = static_cast<std::uint16_t>(std::clamp<long>(width, 0, kMaxSideWidth));
+        *word = static_cast<std::uint16_t>(*word | (kept << shift));
+        given_ = true;
+    }
+    void Spread(std::uint16_t word, std::uint8_t borderByte, std::uint8_t vertical);
+
+    RecordProcessContext* context_;
+    HTMLImportContext* import_;
+    const HtmlNode* node_;
+    CDRecordNode* cell_;
+    bool given_ = false;
+};
+
+// The cell's horizontal alignment goes to the definitions of its
+// paragraphs.
+void CellStart::Alignment() {
+    std::string align;
+    if (const char* attribute = AttributeValue(node_, "align")) align = attribute;
+    else if (StyleValue css = Own(node_, "text-align")) align = *css;
+    std::uint16_t justify = 0;
+    if (strcasecmp(align.c_str(), "center") == 0) justify = kJustifyCentre;
+    else if (strcasecmp(align.c_str(), "right") == 0) justify = kJustifyRight;
+    else if (strcasecmp(align.c_str(), "justify") == 0) justify = kJustifyBlock;
+    if (justify == 0) return;
+    for (CDRecordNode* at = import_->insertAfter; at != nullptr && !IsCell(at); at = at->prev) {
+        if (at->signature == kSigPabDefinition && at->length >= kJustifyWord + 2)
+            WriteWord(at->bytes + kJustifyWord, justify);
+    }
+}
+
+// Each side's width from the cell's CSS (its row's for the widths), else
+// the table's border attribute; then the vertical alignment, spread with
+// the borders over the positions a spanning cell covers.
+void CellStart::Borders() {
+    std::uint8_t* bytes = cell_->bytes;
+    std::uint16_t word = 0;
+    long fallback = 0;
+    if (import_->isWord2000Document != 0) {
+        if (const char* border = AttributeValue(node_, "border")) fallback = border[0] != '\0' ? LeadingInteger(border) : 1;
+    }
+    const HtmlNode* row = FindAncestorElement(node_, "tr", nullptr);
+    struct Side {
+        const char* style;
+        const char* width;
+        int shift;
+    };
+    static constexpr Side kSides[4] = {{"border-top-style", "border-top-width", 8},
+                                       {"border-bottom-style", "border-bottom-width", 12},
+                                       {"border-left-style", "border-left-width", 0},
+                                       {"border-right-style", "border-right-width", 4}};
+    for (const Side& side : kSides) {
+        bool toWidth = false;
+        if (side.shift == 0) {
+            StyleValue left = Own(node_, "border-left");
+            if (left.has_value() && strcasecmp(left->c_str(), "none") == 0) {
+                given_ = true;
+                toWidth = true;
+            }
+        }
+        if (!toWidth) {
+            StyleValue style = Own(node_, side.style);
+            if (style.has_value() && strcasecmp(style->c_str(), "none") == 0) {
+                SetSide(&word, fallback, side.shift);
+                continue;
+            }
+        }
+        StyleValue width = Own(node_, side.width);
+        if (!width.has_value() && row != nullptr) width = Own(row, side.width);
+        if (!width.has_value()) {
+            if (fallback != 0) SetSide(&word, fallback, side.shift);
+            continue;
+        }
+        if (strcasecmp(width->c_str(), "none") == 0) {
+            SetSide(&word, fallback, side.shift);
+            continue;
+        }
+        long pixels = LeadingInteger(*width);
+        if (pixels == 0) {
+            if (ContainsNoCase(*width, "thin")) pixels = 1;
+            else if (ContainsNoCase(*width, "medium")) pixels = 2;
+            else if (ContainsNoCase(*width, "thick")) pixels = 4;
+        }
+        SetSide(&word, pixels, side.shift);
+    }
+    if (!given_) {
+        const HtmlNode* table = FindAncestorElement(node_, "table", nullptr);
+        if (const char* border = table != nullptr ? AttributeValue(table, "border") : nullptr) {
+            const long width = border[0] != '\0' ? LeadingInteger(border) : 1;
+            for (int shift : {8, 12, 0, 4}) SetSide(&word, width, shift);
+        }
+    }
+    WriteWord(bytes + kCellBorderWord, word);
+
+    std::uint8_t vertical = 0;
+    bool verticalGiven = false;
+    if (StyleValue valign = FindInheritedAttr(node_, "valign", "tr", "table")) {
+        verticalGiven = true;
+        if (strcasecmp(valign->c_str(), "middle") == 0 || strcasecmp(valign->c_str(), "center") == 0)
+            vertical = kCellCentred;
+        else if (strcasecmp(valign->c_str(), "bottom") == 0)
+            vertical = kCellBottom;
+    }
+    if (verticalGiven)
+        bytes[kCellFlags] = static_cast<std::uint8_t>((bytes[kCellFlags] & ~(kCellCentred | kCellBottom)) | vertical);
+
+    if (word == kSingleEverySide && bytes[kCellBorderByte] == 0) bytes[kCellBorderByte] = kSingleBorderByte;
+    Spread(word, bytes[kCellBorderByte], vertical);
+}
+
+// The borders and vertical alignment of a spanning cell go to every
+// position it covers, in its rows and columns up to its own.
+void CellStart::Spread(std::uint16_t word, std::uint8_t borderByte, std::uint8_t vertical) {
+    const std::uint8_t* bytes = cell_->bytes;
+    const int row = bytes[kCellRow];
+    const int column = bytes[kCellColumn];
+    const int rows = std::min(std::max(bytes[kCellRowSpan], std::uint8_t{1}) - 1, row);
+    const int columns = std::min(std::max(bytes[kCellColumnSpan], std::uint8_t{1}) - 1, column);
+    if (rows + columns == 0) return;
+    for (int r = row - rows; r <= row; ++r) {
+        for (int c = column - columns; c <= column; ++c) {
+            if (r == row && c == column) continue;
+            CDRecordNode* covered = GridCellRecord(import_, r, c);
+            if (covered == nullptr || covered->length <= kCellBorderWord + 1) continue;
+            WriteWord(covered->bytes + kCellBorderWord, word);
+            covered->bytes[kCellBorderByte] = borderByte;
+            if (vertical != 0)
+                covered->bytes[kCellFlags] =
+                    static_cast<std::uint8_t>((covered->bytes[kCellFlags] & ~(kCellCentred | kCellBottom)) | vertical);
+        }
+    }
+}
+
+// A background image: a MIME part named by its content id, or any other
+// image as a style text of the cell.
+void CellStart::BackgroundImage() {
+    StyleValue image = Own(node_, "background-image");
+    if (!image.has_value() || !StartsWithNoCase(*image, "url(")) return;
+    const std::string& value = *image;
+    std::vector<std::uint8_t> record;
+    std::uint16_t signature = 0;
+    if (StartsWithNoCase(std::string_view(value).substr(4), "cid:")) {
+        const std::string id = value.substr(8, value.size() > 8 ? value.size() - 9 : 0);
+        std::uint32_t length = kPartImageFixed + static_cast<std::uint32_t>(id.size());
+        length += length & 1u;
+        if (length > kLongestRecord) return;
+        signature = kSigTableCellHref;
+        record.assign(length + 1, 0);
+        WriteWord(record.data(), signature);
+        WriteWord(record.data() + 2, static_cast<std::uint16_t>(length));
+        WriteWord(record.data() + 8, kPartImageKind);
+        WriteWord(record.data() + 10, kPartImageClass);
+        WriteWord(record.data() + 12, static_cast<std::uint16_t>(id.size()));
+        std::memcpy(record.data() + kPartImageFixed, id.data(), id.size());
+        record.resize(length);
+    } else {
+        std::string style = "background: ";
+        if (StyleValue whole = Own(node_, "background")) {
+            style += *whole;
+        } else {
+            style += value;
+            for (const char* part : {"background-color", "background-repeat", "background-position"})
+                if (StyleValue given = Own(node_, part); given.has_value() && !given->empty()) style += " " + *given;
+        }
+        style += ";";
+        std::uint32_t length = kIdNameFixedLength + static_cast<std::uint32_t>(style.size());
+        length += length & 1u;
+        if (length > kLongestRecord) return;
+        signature = kSigTableCellIdName;
+        record.assign(length + 1, 0);
+        WriteWord(record.data(), signature);
+        WriteWord(record.data() + 2, static_cast<std::uint16_t>(length));
+        WriteWord(record.data() + 8, static_cast<std::uint16_t>(style.size()));
+        std::memcpy(record.data() + kIdNameFixedLength, style.data(), style.size());
+        record.resize(length);
+    }
+    import_->status = AppendRecord(record.data(), signature, static_cast<std::uint32_t>(record.size()), &context_->output);
+    if (signature == kSigTableCellIdName) StepBackFrom(import_, signature);
+}
+
+// The cell's background colour: its own CSS, its row's, its table's, then
+// the bgcolor attributes in the same order.
+void CellStart::BackgroundColour() {
+    const HtmlNode* row = FindAncestorElement(node_, "tr", nullptr);
+    const HtmlNode* table = row != nullptr ? FindAncestorElement(row, "table", nullptr) : nullptr;
+    StyleValue colour = Own(node_, "background-color");
+    if (!colour.has_value() && row != nullptr) colour = Own(row, "background-color");
+    if (!colour.has_value() && table != nullptr) colour = Own(table, "background-color");
+    for (const HtmlNode* holder : {node_, row, table}) {
+        if (colour.has_value() || holder == nullptr) continue;
+        if (const char* attribute = AttributeValue(holder, "bgcolor")) colour = std::string(attribute);
+    }
+    if (!colour.has_value() || colour->empty() || strcasecmp(colour->c_str(), "transparent") == 0) return;
+    // "windowtext" is the colour of the current text.
+    std::uint16_t index = CurrentImportFont(context_).color;
+    std::uint32_t rgb = 0;
+    if (ParseColorSpec(colour->c_str(), &index, &rgb) != 0) return;
+    if (import_->suppressBlackBackground != 0 && index == 0 && rgb == 0) return;
+    const bool tracing = g_debugLevel > 2;
+    if (tracing) plat::LogLine(0, "After FSV-#9");
+    WriteWord(cell_->bytes + kCellColor, index);
+    cell_->bytes[kCellFlags] = static_cast<std::uint8_t>(cell_->bytes[kCellFlags] | kCellColored);
+    if (tracing) plat::LogLine(0, "After FSV-#10");
+    import_->status = AppendColorRecord(static_cast<std::uint8_t>(kSigTableCellColor), rgb, 0, &context_->output);
+    StepBackFrom(import_, kSigTableCellColor);
+}
+
+// A header cell's scope: by column (also without scope), by row, or both.
+void CellStart::HeaderScope() {
+    if (!node_->Is(HtmlTag::kTh)) return;
+    std::uint32_t kind = kScopeColumn;
+    if (const char* scope = AttributeValue(node_, "scope")) {
+        const bool byRow = ContainsNoCase(scope, "row");
+        const bool byColumn = ContainsNoCase(scope, "col");
+        kind = byRow && byColumn ? kScopeBoth : (byRow ? kScopeRow : kScopeColumn);
+    }
+    import_->status = AppendSmallFixedRecord(kSigHeaderScope, kind, kScopeMark, &context_->output);
+    StepBackFrom(import_, kSigHeaderScope);
+}
+
+// Whether the cell's row is a tab row: the rows of a tabbed table were told
+// apart when its grid was filled; the row asked last is remembered.
+bool InTabRow(HTMLImportContext* import, ImportTableLevel* level, const HtmlNode* cell) {
+    const HtmlNode* row = cell->parent;
+    if (row == nullptr) return false;
+    if (level->tabbed) {
+        const auto place = level->places.find(row);
+        if (place != level->places.end()) return place->second.row < 0;
+    }
+    if (level->askedRow != row) {
+        level->askedRow = row;
+        level->askedRowIsTab = FindTableTabMarker(import, row, nullptr, 0) != 0;
+    }
+    return level->askedRowIsTab;
+}
+
+// A paragraph break where the content of a cell that has no cell record of
+// its own goes, taking the paragraph reference given; an empty cell writes
+// nothing.
+void BreakBefore(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* cell,
+                 std::uint16_t reference) {
+    if (cell->firstChild == nullptr) return;
+    if (reference != 0) SetReferenceId(context, reference);
+    import->status = AppendParagraphBreak(context, import);
+}
+
+// The reference of a grid cell's paragraph: the last one before its end.
+std::uint16_t CellReference(const CDRecordNode* last) {
+    for (const CDRecordNode* at = last; at != nullptr && !IsCell(at); at = at->prev)
+        if (at->signature == kSigPabReference && at->length >= 4) return ReadWord(at->bytes + 2);
+    return 0;
+}
+
+} // namespace
+
+StartAction StartTableCellFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+    ImportTableLevel* level = CurrentTableLevel(import);
+    if (level == nullptr) return StartAction::kWalkChildren;
+    const int depth = import->tableLevel;
+    const ImportTableLevel* outer = depth > 1 ? TableLevelAt(import, depth - 1) : nullptr;
+    if ((level->tabbed || (outer != nullptr && outer->tabbed)) && InTabRow(import, level, node))
+        return StartAction::kEndSiblings;
+
+    const CellPlace place = PlaceCell(node, import);
+    switch (place.target) {
+    case CellTarget::kNone:
+        return StartAction::kWalkChildren;
+    case CellTarget::kRowPastGrid:
+        // Rows the grid cannot hold follow the table, a paragraph a cell.
+        if (!level->inRowPastGrid) import->insertAfter = level->afterTable;
+        level->inRowPastGrid = true;
+        BreakBefore(context, import, node, import->savedTablePab[depth]);
+        return StartAction::kWalkChildren;
+    case CellTarget::kPastLastColumn:
+        // Cells past the last column go at the end of their row's last cell.
+        level->inRowPastGrid = false;
+        import->insertAfter = place.last;
+        BreakBefore(context, import, node, CellReference(place.last));
+        return StartAction::kWalkChildren;
+    case CellTarget::kGrid:
+        break;
+    }
+    level->inRowPastGrid = false;
+    level->currentCell = place.cell;
+    import->insertAfter = place.last;
+    StepBackFrom(import, kSigTableCellColor);
+    if (place.cell == nullptr || place.cell->length <= kCellColor + 1) return StartAction::kWalkChildren;
+
+    CellStart start(context, import, node, place.cell);
+    start.Alignment();
+    start.Borders();
+    start.BackgroundImage();
+    start.BackgroundColour();
+    start.HeaderScope();
+
+    // The first cell of a row of a tabbed table takes the label of the tab
+    // shown in the row before it.
+    const HtmlNode* row = node->parent;
+    if (level->tabbed && node->prev == nullptr && row != nullptr && row->prev != nullptr) {
+        char label[kTabLabelSize] = {};
+        if (FindTableTabMarker(import, row->prev, label, sizeof label) != 0) {
+            import->status = AppendNamedRecord(kTabLabelNumber, label, static_cast<std::uint32_t>(std::strlen(label)),
+                                               &context->output);
+            StepBackFrom(import, kSigTableLabel);
+        }
+    }
+    return StartAction::kWalkChildren;
+}
+
+} // namespace talix

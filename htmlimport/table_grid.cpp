@@ -1,0 +1,253 @@
+// The grid of an HTML table: counting, spans, and where each cell goes.
+#include "htmlimport/table_grid.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "core/record_list.h"
+#include "core/signatures.h"
+#include "htmlimport/css_lengths.h"
+#include "htmlimport/html_dom.h"
+#include "htmlimport/table_tabs.h"
+
+namespace talix {
+
+namespace {
+
+bool IsCellElement(const HtmlNode* node) { return node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh); }
+
+bool IsRowGroup(const HtmlNode* node) {
+    return node->Is(HtmlTag::kTbody) || node->Is(HtmlTag::kThead) || node->Is(HtmlTag::kTfoot) ||
+           node->Is(HtmlTag::kColgroup);
+}
+
+// A span attribute: its whole number; missing, below 1 or no number counts
+// as 1.
+int Span(const HtmlNode* cell, const char* name) {
+    const char* value = AttributeValue(cell, name);
+    if (value == nullptr) return 1;
+    const long number = LeadingInteger(value);
+    return number < 1 ? 1 : static_cast<int>(std::min<long>(number, 0xFFFF));
+}
+
+// A row that holds nothing but one empty element.
+bool SingleEmptyElement(const HtmlNode* row) {
+    const HtmlNode* only = row->firstChild;
+    return only != nullptr && only == row->lastChild && only->IsElement() && only->firstChild == nullptr;
+}
+
+// Calls visit for each cell of a row, up to a tr among them.
+template <typename Visit>
+void ForEachCell(const HtmlNode* row, const Visit& visit) {
+    for (const HtmlNode* node = row->firstChild; node != nullptr; node = node->next) {
+        if (node->Is(HtmlTag::kTr)) break;
+        if (IsCellElement(node)) visit(node);
+    }
+}
+
+bool Taken(const SpanGrid& grid, int row, int column) { return (grid.flags[row][column] & kGridTaken) != 0; }
+
+// The first position of the row from column on that no cell of an earlier
+// row takes.
+int FreeFrom(const SpanGrid& grid, int row, int column) {
+    while (column < kGridColumns && Taken(grid, row, column)) ++column;
+    return column;
+}
+
+// Marks a spanning cell whose first row and column are given, its spans cut
+// to the table's grid; returns the spans kept.
+void MarkSpans(SpanGrid& grid, const ImportTableLevel& level, GridPlace* place) {
+    const int row = place->row;
+    const int first = place->column;
+    const int lastRow = std::min(row + place->rowSpan, static_cast<int>(level.rows)) - 1;
+    const int lastColumn = std::min(first + place->columnSpan, static_cast<int>(level.columns)) - 1;
+    place->rowSpan = lastRow - row + 1;
+    place->columnSpan = lastColumn - first + 1;
+    grid.flags[row][first] |= kGridSpanStart;
+    grid.rowSpans[lastRow][lastColumn] = static_cast<std::uint8_t>(place->rowSpan);
+    grid.columnSpans[lastRow][lastColumn] = static_cast<std::uint8_t>(place->columnSpan);
+    for (int r = row; r <= lastRow; ++r) {
+        for (int c = first; c <= lastColumn; ++c) {
+            std::uint16_t& flags = grid.flags[r][c];
+            if (c < lastColumn && (flags & kGridRowCovered) == 0) flags |= kGridColumnCovered;
+            if (r < lastRow) flags = static_cast<std::uint16_t>((flags | kGridRowCovered) & ~kGridColumnCovered);
+            if (r > row) flags |= kGridTaken;
+        }
+    }
+}
+
+const GridPlace* PlaceOf(const ImportTableLevel& level, const HtmlNode* node) {
+    const auto found = level.places.find(node);
+    return found != level.places.end() ? &found->second : nullptr;
+}
+
+// The last record of the grid cell at index: the record before the next
+// cell record of the table, or before its end.
+CDRecordNode* LastRecordOf(const ImportTableLevel& level, std::size_t index) {
+    const CDRecordNode* next = index + 1 < level.cells.size() ? level.cells[index + 1] : level.tableEnd;
+    return next != nullptr ? next->prev : nullptr;
+}
+
+// The last row and column of a row or cell of the level, cut to the grid;
+// false when the node is none of the level's or is a tab row.
+bool LastPosition(const ImportTableLevel& level, const HtmlNode* node, int* row, int* column) {
+    const GridPlace* place = PlaceOf(level, node);
+    if (place == nullptr || place->row < 0) return false;
+    int first = place->column;
+    int columnSpan = place->columnSpan;
+    int rowSpan = place->rowSpan;
+    if (node->Is(HtmlTag::kTr)) {
+        // A row answers as its second position, with the spans of its
+        // first cell.
+        first = 0;
+        if (place->row < level.rows && level.grid != nullptr)
+            first = FreeFrom(*level.grid, place->row, FreeFrom(*level.grid, place->row, 0) + 1);
+        const GridPlace* cell = node->firstChild != nullptr ? PlaceOf(level, node->firstChild) : nullptr;
+        columnSpan = cell != nullptr ? cell->columnSpan : 1;
+        rowSpan = cell != nullptr ? cell->rowSpan : 1;
+    }
+    *row = place->row + rowSpan - 1;
+    *column = first + columnSpan - 1;
+    return true;
+}
+
+} // namespace
+
+ImportTableLevel* TableLevelAt(HTMLImportContext* import, int level) {
+    if (import == nullptr || level < 1 || level > kImportTableLevels) return nullptr;
+    if (import->tables == nullptr) {
+        import->tables.reset(new (std::nothrow) ImportTables());
+        if (import->tables == nullptr) return nullptr;
+    }
+    return &import->tables->levels[level];
+}
+
+ImportTableLevel* CurrentTableLevel(HTMLImportContext* import) {
+    if (import == nullptr || import->tables == nullptr || import->tableLevel < 1 ||
+        import->tableLevel > kImportTableLevels)
+        return nullptr;
+    ImportTableLevel* level = &import->tables->levels[import->tableLevel];
+    return level->table != nullptr ? level : nullptr;
+}
+
+std::vector<const HtmlNode*> TableRows(const HtmlNode* firstChild) {
+    std::vector<const HtmlNode*> rows;
+    for (const HtmlNode* node = firstChild; node != nullptr; node = node->next) {
+        if (node->Is(HtmlTag::kTr)) {
+            rows.push_back(node);
+        } else if (IsRowGroup(node)) {
+            for (const HtmlNode* child = node->firstChild; child != nullptr; child = child->next)
+                if (child->Is(HtmlTag::kTr)) rows.push_back(child);
+        }
+    }
+    return rows;
+}
+
+void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild, std::uint8_t* rows,
+                    std::uint8_t* columns) {
+    const bool tabbed = FindTableTabMarker(import, firstChild, nullptr, 0) != 0;
+    int rowCount = 0;
+    int widest = 1;
+    int spannedRows = 0;   // rows the last counted row still spans into
+    for (const HtmlNode* row : TableRows(firstChild)) {
+        if (tabbed && FindTableTabMarker(import, row, nullptr, 0) != 0) continue;
+        if (spannedRows > 1 && SingleEmptyElement(row)) {
+            --spannedRows;
+            continue;
+        }
+        int width = 0;
+        int height = 0;
+        ForEachCell(row, [&](const HtmlNode* cell) {
+            width = std::min(width + Span(cell, "colspan"), kGridColumns);
+            const int span = Span(cell, "rowspan");
+            height = height == 0 ? span : std::min(height, span);
+        });
+        if (height == 0) height = 1;
+        widest = std::max(widest, width);
+        rowCount = std::min(rowCount + height, kGridRows);
+        spannedRows = height;
+    }
+    if (rows != nullptr) *rows = static_cast<std::uint8_t>(rowCount);
+    if (columns != nullptr) *columns = static_cast<std::uint8_t>(widest);
+}
+
+void FillTableSpans(HTMLImportContext* import, const HtmlNode* firstChild) {
+    ImportTableLevel* level = CurrentTableLevel(import);
+    if (level == nullptr || level->grid == nullptr) return;
+    SpanGrid& grid = *level->grid;
+    int index = 0;
+    for (const HtmlNode* row : TableRows(firstChild)) {
+        if (level->tabbed && FindTableTabMarker(import, row, nullptr, 0) != 0) {
+            level->places[row] = GridPlace{};
+            continue;
+        }
+        const int rowIndex = index++;
+        level->places[row] = GridPlace{rowIndex, 0, 1, 1};
+        const bool inGrid = rowIndex < level->rows;
+        int position = 0;
+        ForEachCell(row, [&](const HtmlNode* cell) {
+            GridPlace place{rowIndex, position, Span(cell, "rowspan"), Span(cell, "colspan")};
+            if (inGrid) {
+                place.column = FreeFrom(grid, rowIndex, position);
+                if (place.column < level->columns && (place.rowSpan > 1 || place.columnSpan > 1))
+                    MarkSpans(grid, *level, &place);
+            }
+            position = std::min(place.column + place.columnSpan, kGridColumns + 1);
+            level->places[cell] = place;
+        });
+    }
+}
+
+CDRecordNode* ComputeCellColumn(const HtmlNode* node, HTMLImportContext* import, std::uint8_t* row,
+                                std::uint8_t* column) {
+    const ImportTableLevel* level = CurrentTableLevel(import);
+    int lastRow = 0, lastColumn = 0;
+    const bool known = level != nullptr && node != nullptr && LastPosition(*level, node, &lastRow, &lastColumn);
+    if (row != nullptr || column != nullptr) {
+        if (row != nullptr) *row = known ? static_cast<std::uint8_t>(std::min(lastRow, 255)) : 0;
+        if (column != nullptr) *column = known ? static_cast<std::uint8_t>(std::min(lastColumn, 255)) : 0;
+        return nullptr;
+    }
+    if (!known || lastRow >= level->rows || lastColumn >= level->columns) return nullptr;
+    return LastRecordOf(*level, static_cast<std::size_t>(lastRow) * level->columns + lastColumn);
+}
+
+CellPlace PlaceCell(const HtmlNode* cell, HTMLImportContext* import) {
+    CellPlace result;
+    const ImportTableLevel* level = CurrentTableLevel(import);
+    if (level == nullptr || level->cells.empty()) return result;
+    const GridPlace* place = PlaceOf(*level, cell);
+    if (place == nullptr || place->row < 0 || !IsCellElement(cell)) return result;
+    if (place->row >= level->rows) {
+        result.target = CellTarget::kRowPastGrid;
+        return result;
+    }
+    if (place->column >= level->columns) {
+        result.target = CellTarget::kPastLastColumn;
+        result.row = place->row;
+        result.column = level->columns - 1;
+    } else {
+        result.target = CellTarget::kGrid;
+        result.row = place->row + place->rowSpan - 1;
+        result.column = place->column + place->columnSpan - 1;
+    }
+    const std::size_t index = static_cast<std::size_t>(result.row) * level->columns + result.column;
+    if (index >= level->cells.size()) return CellPlace{};
+    result.cell = level->cells[index];
+    result.last = LastRecordOf(*level, index);
+    return result;
+}
+
+CDRecordNode* EndOfTable(const ImportTableLevel& level, const HTMLImportContext* import) {
+    return level.inRowPastGrid ? import->insertAfter : level.afterTable;
+}
+
+CDRecordNode* GridCellRecord(HTMLImportContext* import, int row, int column) {
+    const ImportTableLevel* level = CurrentTableLevel(import);
+    if (level == nullptr || row < 0 || column < 0 || row >= level->rows || column >= level->columns) return nullptr;
+    const std::size_t index = static_cast<std::size_t>(row) * level->columns + column;
+    return index < level->cells.size() ? level->cells[index] : nullptr;
+}
+
+} // namespace talix

@@ -1,0 +1,407 @@
+// HTML tables imported into an item and read back: the table skeleton, its
+// widths and spacing, spanning cells, nesting, the attributes of cells,
+// tabbed tables and section headers, and tables too large or too deep for
+// a rich-text table.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/signatures.h"
+#include "engine/chunk_count.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "walk_fixture.h"
+
+namespace {
+
+using import_test::Imported;
+using import_test::ItemRecord;
+
+using Position = std::pair<int, int>;
+
+std::vector<const ItemRecord*> Of(const Imported& imported, std::uint16_t signature) {
+    std::vector<const ItemRecord*> found;
+    for (const ItemRecord& record : imported.records)
+        if (record.signature == signature) found.push_back(&record);
+    return found;
+}
+
+std::uint8_t Byte(const ItemRecord* record, std::size_t offset) {
+    return offset < record->bytes.size() ? static_cast<std::uint8_t>(record->bytes[offset]) : 0;
+}
+
+// The texts of the cells of the first outermost table by row and column
+// (the texts of tables inside a cell count to that cell), joined by "|".
+std::map<Position, std::string> CellTexts(const Imported& imported) {
+    std::map<Position, std::string> texts;
+    int depth = 0;
+    bool done = false;
+    Position at{-1, -1};
+    for (const ItemRecord& record : imported.records) {
+        if (done) break;
+        switch (record.signature) {
+        case talix::kSigTableBegin: depth = 1; break;
+        case talix::kSigNestedTableBegin: ++depth; break;
+        case talix::kSigNestedTableEnd: --depth; break;
+        case talix::kSigTableEnd: done = true; break;
+        case talix::kSigTableCell: at = {Byte(&record, 2), Byte(&record, 3)}; texts[at]; break;
+        case talix::kSigText:
+            if (depth >= 1 && record.bytes.size() > 8) {
+                std::string& cell = texts[at];
+                cell += (cell.empty() ? "" : "|") + record.Text();
+            }
+            break;
+        default: break;
+        }
+    }
+    return texts;
+}
+
+// The cell records of the first outermost table by row and column.
+std::map<Position, const ItemRecord*> Cells(const Imported& imported) {
+    std::map<Position, const ItemRecord*> cells;
+    for (const ItemRecord& record : imported.records) {
+        if (record.signature == talix::kSigTableEnd) break;
+        if (record.signature == talix::kSigTableCell) cells[{Byte(&record, 2), Byte(&record, 3)}] = &record;
+    }
+    return cells;
+}
+
+// The record of a signature that follows the first cell holding a text,
+// within that cell; null when none.
+const ItemRecord* InCellOf(const Imported& imported, const std::string& text, std::uint16_t signature) {
+    const auto& records = imported.records;
+    for (std::size_t at = 0; at < records.size(); ++at) {
+        if (records[at].signature != talix::kSigText || records[at].Text() != text) continue;
+        std::size_t start = at;
+        while (start > 0 && records[start].signature != talix::kSigTableCell) --start;
+        for (std::size_t n = start + 1; n < records.size(); ++n) {
+            if (records[n].signature == talix::kSigTableCell || records[n].signature == talix::kSigTableEnd) break;
+            if (records[n].signature == signature) return &records[n];
+        }
+    }
+    return nullptr;
+}
+
+class TableImport : public import_test::WalkTest {
+protected:
+    // The targets of a type within a chunk of the imported item, as
+    // `talix count` counts them.
+    std::int64_t Count(plat::NOTEID note, const char* type, const char* chunk = "Everything") {
+        ZervaRTItem item(&session_);
+        if (item.Connect("", path_.c_str(), note, "Body", 0) != 0) return -2;
+        std::unique_ptr<ZervaRTChunk> defined(item.DefineChunk(chunk));
+        return defined != nullptr ? talix::CountChunkTargets(defined.get(), type) : -3;
+    }
+};
+
+TEST_F(TableImport, ATableBecomesRowsOfCells) {
+    const Imported table = Import(
+        "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td><td>d</td></tr><tr><td>e</td><td>f</td></tr></table>");
+    ASSERT_EQ(table.status, 0);
+    EXPECT_EQ(table.problem, "");
+    const auto lead = Of(table, talix::kSigPreTableBegin);
+    ASSERT_EQ(lead.size(), 1u);
+    EXPECT_EQ(Byte(lead[0], 8), 3);
+    EXPECT_EQ(Byte(lead[0], 9), 2);
+    // Each cell: its record, a paragraph, its definition, a reference to
+    // it, and its text.
+    EXPECT_NE(table.Layout().find("#FFFB #A3 #A4 P D"), std::string::npos) << table.Layout();
+    EXPECT_NE(table.Layout().find("'f' #A5"), std::string::npos) << table.Layout();
+    const std::map<Position, std::string> expected = {{{0, 0}, "a"}, {{0, 1}, "b"}, {{1, 0}, "c"},
+                                                      {{1, 1}, "d"}, {{2, 0}, "e"}, {{2, 1}, "f"}};
+    EXPECT_EQ(CellTexts(table), expected);
+    EXPECT_EQ(Count(table.note, "Table"), 1);
+    EXPECT_EQ(Count(table.note, "Row", "Table 1"), 3);
+    EXPECT_EQ(Count(table.note, "Column", "Table 1"), 2);
+}
+
+TEST_F(TableImport, WidthsAndSpacing) {
+    // "100%" fits the window: the lead record's flag and table-begin flags 3.
+    const Imported fit = Import("<table width=\"100%\"><tr><td>a</td></tr></table>");
+    ASSERT_EQ(Of(fit, talix::kSigPreTableBegin).size(), 1u);
+    EXPECT_EQ(Of(fit, talix::kSigPreTableBegin)[0]->Dword(4) & 1u, 1u);
+    EXPECT_EQ(Of(fit, talix::kSigTableBegin)[0]->Word(12), 3);
+    const Imported plain = Import("<table><tr><td>a</td></tr></table>");
+    EXPECT_EQ(Of(plain, talix::kSigPreTableBegin)[0]->Dword(4) & 1u, 0u);
+    EXPECT_EQ(Of(plain, talix::kSigTableBegin)[0]->Word(12), 2);
+    // A table after it starts without the switch.
+    const Imported both = Import("<table width=\"100%\"><tr><td>a</td></tr></table><table><tr><td>b</td></tr></table>");
+    ASSERT_EQ(Of(both, talix::kSigTableBegin).size(), 2u);
+    EXPECT_EQ(Of(both, talix::kSigTableBegin)[1]->Word(12), 2);
+
+    // 576 pixels are six inches: the first row's cells of one, one and two
+    // inches share them out as 2,160, 2,160 and 4,320 twips.
+    const Imported columns = Import(
+        "<table width=\"576\"><tr><td width=\"96\">a</td><td width=\"96\">b</td><td width=\"192\">c</td></tr>"
+        "<tr><td>d</td><td>e</td><td>f</td></tr></table>");
+    const auto cells = Cells(columns);
+    ASSERT_EQ(cells.size(), 6u);
+    std::vector<int> widths;
+    for (int column = 0; column < 3; ++column)
+        widths.push_back(cells.at({0, column})->Word(6) - cells.at({0, column})->Word(4));
+    EXPECT_EQ(widths, (std::vector<int>{2160, 2160, 4320}));
+
+    // A nested table of 50% takes half of the cell around it.
+    const Imported nested = Import(
+        "<table width=\"576\"><tr><td>out<table width=\"50%\"><tr><td>in</td></tr></table></td></tr></table>");
+    const auto inner = Of(nested, talix::kSigNestedTableCell);
+    ASSERT_EQ(inner.size(), 1u);
+    EXPECT_EQ(inner[0]->Word(6) - inner[0]->Word(4), 4320);
+
+    // Cell spacing in pixels: 20 twips each, never below 40.
+    for (const auto& [spacing, twips] : std::vector<std::pair<int, int>>{{2, 40}, {5, 100}, {1, 20}}) {
+        const Imported spaced =
+            Import("<table cellspacing=\"" + std::to_string(spacing) + "\"><tr><td>a</td></tr></table>");
+        const auto begin = Of(spaced, talix::kSigTableBegin);
+        ASSERT_EQ(begin.size(), 1u);
+        EXPECT_EQ(begin[0]->Word(8), twips) << spacing;
+        EXPECT_EQ(begin[0]->Word(4), std::max(40, twips)) << spacing;
+    }
+}
+
+TEST_F(TableImport, SpanningCellsFindTheirPlaces) {
+    // A cell spanning two rows pushes the next row's first cell to column 1;
+    // its own content goes to its last row.
+    const Imported rows = Import("<table><tr><td rowspan=\"2\">A</td><td>B</td></tr><tr><td>C</td></tr></table>");
+    EXPECT_EQ(rows.problem, "");
+    EXPECT_EQ(CellTexts(rows), (std::map<Position, std::string>{{{0, 0}, ""}, {{0, 1}, "B"}, {{1, 0}, "A"}, {{1, 1}, "C"}}));
+    EXPECT_EQ(Byte(Cells(rows).at({0, 0}), 11) & 0x08, 0x08);   // merged away vertically
+    EXPECT_EQ(Byte(Cells(rows).at({1, 0}), 14), 2);
+
+    // Three columns spanned first in a row of four: the first two are merged
+    // away horizontally, the third carries the spans and the content.
+    const Imported columns =
+        Import("<table><tr><td colspan=\"3\">W</td><td>x</td></tr><tr><td>1</td><td>2</td><td>3</td><td>4</td></tr>"
+               "</table>");
+    const auto cells = Cells(columns);
+    ASSERT_EQ(cells.size(), 8u);
+    EXPECT_EQ(Byte(cells.at({0, 0}), 11) & 0x04, 0x04);
+    EXPECT_EQ(Byte(cells.at({0, 1}), 11) & 0x04, 0x04);
+    EXPECT_EQ(Byte(cells.at({0, 2}), 11) & 0x0C, 0);
+    EXPECT_EQ(Byte(cells.at({0, 2}), 14), 1);
+    EXPECT_EQ(Byte(cells.at({0, 2}), 15), 3);
+    EXPECT_EQ(CellTexts(columns).at({0, 2}), "W");
+    EXPECT_EQ(CellTexts(columns).at({0, 3}), "x");
+
+    // A row whose cells all span three rows counts three; the two rows of a
+    // single empty cell after it are taken into it.
+    const Imported tall = Import(
+        "<table><tr><td rowspan=\"3\">a</td><td rowspan=\"3\">b</td></tr><tr><td></td></tr><tr><td></td></tr>"
+        "<tr><td>c</td><td>d</td></tr></table>");
+    EXPECT_EQ(tall.problem, "");
+    EXPECT_EQ(Byte(Of(tall, talix::kSigPreTableBegin)[0], 8), 4);
+    EXPECT_EQ(CellTexts(tall).at({2, 0}), "a");
+    EXPECT_EQ(CellTexts(tall).at({3, 1}), "d");
+
+    // A cell spanning rows and columns: the cells after it in its rows go
+    // round it.
+    const Imported block = Import(
+        "<table><tr><td rowspan=\"2\" colspan=\"2\">X</td><td>y</td></tr><tr><td>z</td></tr></table>");
+    EXPECT_EQ(CellTexts(block), (std::map<Position, std::string>{
+                                    {{0, 0}, ""}, {{0, 1}, ""}, {{0, 2}, "y"}, {{1, 0}, ""}, {{1, 1}, "X"}, {{1, 2}, "z"}}));
+
+    // Spans of 0, -1 and text count as 1.
+    const Imported odd = Import("<table><tr><td colspan=\"0\">a</td><td colspan=\"-1\" rowspan=\"abc\">b</td></tr></table>");
+    EXPECT_EQ(Byte(Of(odd, talix::kSigPreTableBegin)[0], 9), 2);
+    EXPECT_EQ(CellTexts(odd), (std::map<Position, std::string>{{{0, 0}, "a"}, {{0, 1}, "b"}}));
+}
+
+TEST_F(TableImport, NestedTablesStayInTheirCell) {
+    const Imported nested = Import(
+        "<table><tr><td>a<table><tr><td>i</td><td>j</td></tr></table>after</td><td>z</td></tr></table><p>y</p>");
+    ASSERT_EQ(nested.status, 0);
+    EXPECT_EQ(nested.problem, "");
+    const std::string layout = nested.Layout();
+    const std::size_t outer = layout.find("#A4");
+    const std::size_t inner = layout.find("#CF");
+    const std::size_t innerEnd = layout.find("#D1");
+    const std::size_t after = layout.find("'after'");
+    const std::size_t next = layout.find("#A4", outer + 1);
+    EXPECT_LT(outer, inner) << layout;
+    EXPECT_LT(innerEnd, after) << layout;
+    EXPECT_LT(after, next) << layout;
+    EXPECT_EQ(Of(nested, talix::kSigNestedTableCell).size(), 2u);
+    EXPECT_EQ(CellTexts(nested).at({0, 0}), "a|i|j|after");
+    // A table followed by a paragraph adds no paragraph of its own after it.
+    EXPECT_NE(layout.find("#A5 P D"), std::string::npos) << layout;
+}
+
+TEST_F(TableImport, CellColoursScopesBordersAndAlignment) {
+    auto colourOf = [](const Imported& imported, const std::string& text) -> int {
+        const ItemRecord* colour = InCellOf(imported, text, talix::kSigTableCellColor);
+        if (colour == nullptr) return -1;
+        return Byte(colour, 4) << 16 | Byte(colour, 5) << 8 | Byte(colour, 6);
+    };
+    const Imported colours = Import(
+        "<html><head><style type=\"text/css\">tr.red { background-color: #ff0000 }</style></head><body>"
+        "<table><tr class=\"red\"><td>row</td><td style=\"background-color: #0000ff\">own</td></tr></table>"
+        "<table bgcolor=\"#00ff00\"><tr><td>table</td><td bgcolor=\"transparent\">clear</td></tr></table>"
+        "<table><tr><td style=\"background-color: transparent\">none</td></tr></table></body></html>");
+    ASSERT_EQ(colours.problem, "");
+    EXPECT_EQ(colourOf(colours, "row"), 0xFF0000);
+    EXPECT_EQ(colourOf(colours, "own"), 0x0000FF);
+    EXPECT_EQ(colourOf(colours, "table"), 0x00FF00);
+    EXPECT_EQ(colourOf(colours, "clear"), -1);
+    EXPECT_EQ(colourOf(colours, "none"), -1);
+    const auto coloured = Cells(colours);
+    EXPECT_EQ(Byte(coloured.at({0, 0}), 11) & 0x01, 0x01);
+
+    const Imported black = Import(
+        "<table><tr><td bgcolor=\"#000000\">black</td><td bgcolor=\"#202020\">grey</td></tr></table>",
+        "SuppressBlackBackground=Yes");
+    EXPECT_EQ(colourOf(black, "black"), -1);
+    EXPECT_EQ(colourOf(black, "grey"), 0x202020);
+
+    // Header cells: by column unless the scope names rows.
+    const Imported headers = Import(
+        "<table><tr><th scope=\"col\">c</th><th scope=\"row\">r</th><th scope=\"rowgroup col\">b</th><th>n</th></tr>"
+        "</table>");
+    std::vector<std::uint32_t> kinds;
+    for (const ItemRecord* scope : Of(headers, 0x57)) kinds.push_back(scope->Dword(12));
+    EXPECT_EQ(kinds, (std::vector<std::uint32_t>{1, 2, 3, 1}));
+    EXPECT_EQ(headers.problem, "");
+
+    // The border attribute gives every side of every cell; a table after it
+    // does not inherit it.
+    auto borders = [&](const std::string& attribute) {
+        const Imported bordered = Import("<table " + attribute + "><tr><td>a</td></tr></table>"
+                                         "<table><tr><td>b</td></tr></table>");
+        const auto cells = Of(bordered, talix::kSigTableCell);
+        EXPECT_EQ(cells.size(), 2u) << attribute;
+        return cells.size() == 2 ? std::vector<int>{Byte(cells[0], 10), cells[0]->Word(12), Byte(cells[1], 10),
+                                                    cells[1]->Word(12)}
+                                 : std::vector<int>{};
+    };
+    EXPECT_EQ(borders("border=\"0\""), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(borders("border=\"\""), (std::vector<int>{0x55, 0x1111, 0, 0}));
+    EXPECT_EQ(borders("border=\"3\""), (std::vector<int>{0, 0x3333, 0, 0}));
+    EXPECT_EQ(borders("border=\"2\""), (std::vector<int>{0xAA, 0x2222, 0, 0}));
+    // CSS widths win over the attribute, side by side.
+    const Imported styled = Import(
+        "<table border=\"2\"><tr><td style=\"border-top-width: medium; border-left-width: 3px; "
+        "border-bottom-style: none\">a</td></tr></table>");
+    EXPECT_EQ(Of(styled, talix::kSigTableCell)[0]->Word(12), 0x0203);
+
+    // The row's vertical alignment reaches its cells; text alignment goes to
+    // the cell's paragraph.
+    const Imported aligned = Import(
+        "<table><tr valign=\"middle\"><td>m</td><td valign=\"bottom\" align=\"center\">b</td></tr></table>");
+    const auto cells = Cells(aligned);
+    EXPECT_EQ(Byte(cells.at({0, 0}), 11) & 0xA0, 0x20);
+    EXPECT_EQ(Byte(cells.at({0, 1}), 11) & 0xA0, 0x80);
+    const ItemRecord* definition = InCellOf(aligned, "b", talix::kSigPabDefinition);
+    ASSERT_NE(definition, nullptr);
+    EXPECT_EQ(definition->Word(6), 3);
+
+    // A background image of a MIME part names its content id.
+    const Imported image = Import("<table><tr><td style=\"background-image: url(cid:pic1)\">p</td></tr></table>");
+    const auto parts = Of(image, talix::kSigTableCellHref);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0]->Word(12), 4);
+    EXPECT_EQ(parts[0]->bytes.substr(36, 4), "pic1");
+    EXPECT_EQ(image.problem, "");
+}
+
+TEST_F(TableImport, TabbedTablesAndSectionHeaders) {
+    const char* tabbed =
+        "<table>"
+        "<tr><td><table><tr><td><img src=\"cid:_a_tabletab\">First</td></tr></table></td></tr>"
+        "<tr><td>content one</td></tr>"
+        "<tr><td><table><tr><td><img alt=\"TableTab\">Second</td></tr></table></td></tr>"
+        "<tr><td>content two</td></tr>"
+        "</table>";
+    const Imported tabs = Import(tabbed);
+    ASSERT_EQ(tabs.status, 0);
+    EXPECT_EQ(tabs.problem, "");
+    const auto lead = Of(tabs, talix::kSigPreTableBegin);
+    ASSERT_EQ(lead.size(), 1u);
+    EXPECT_EQ(Byte(lead[0], 8), 2);      // the marker rows are no rows
+    EXPECT_EQ(Byte(lead[0], 20), 4);     // shown as tabs
+    std::vector<std::string> labels;
+    for (const ItemRecord* label : Of(tabs, talix::kSigTableLabel)) labels.push_back(label->bytes.substr(4).c_str());
+    EXPECT_EQ(labels, (std::vector<std::string>{"First", "Second"}));
+    EXPECT_EQ(tabs.Texts(), "content one|content two");
+    EXPECT_EQ(Of(tabs, talix::kSigNestedTableBegin).size(), 0u);
+
+    // A collapsed section's header table is no table.
+    const Imported section = Import(
+        "<div><table><tr><td><img src=\"cid:_a_collapse\"></td><td>Ann</td><td>Re: x</td><td>Mon</td></tr></table>"
+        "<p>body</p></div>");
+    EXPECT_EQ(Of(section, talix::kSigTableBegin).size(), 0u);
+    EXPECT_EQ(section.Texts(), "body");
+}
+
+TEST_F(TableImport, TablesBeyondWhatATableHolds) {
+    // 300 rows of 70 columns: 255 rows of 64 columns; the cells past the
+    // last column go to their row's last cell, the rows past the last row
+    // follow the table; every text is kept.
+    std::string big = "<table>";
+    std::set<std::string> words;
+    for (int row = 0; row < 300; ++row) {
+        big += "<tr>";
+        for (int column = 0; column < 70; ++column) {
+            const std::string word = "r" + std::to_string(row) + "c" + std::to_string(column);
+            words.insert(word);
+            big += "<td>" + word + "</td>";
+        }
+        big += "</tr>";
+    }
+    big += "</table><p>end</p>";
+    const Imported wide = Import(big);
+    ASSERT_EQ(wide.status, 0);
+    EXPECT_EQ(wide.problem, "");
+    const auto lead = Of(wide, talix::kSigPreTableBegin);
+    ASSERT_EQ(lead.size(), 1u);
+    EXPECT_EQ(Byte(lead[0], 8), 255);
+    EXPECT_EQ(Byte(lead[0], 9), 64);
+    EXPECT_EQ(Of(wide, talix::kSigTableCell).size(), 255u * 64u);
+    std::set<std::string> kept;
+    for (const ItemRecord& record : wide.records)
+        if (record.signature == talix::kSigText && record.bytes.size() > 8) kept.insert(record.Text());
+    for (const std::string& word : words) ASSERT_EQ(kept.count(word), 1u) << word;
+    EXPECT_EQ(CellTexts(wide).at({3, 63}), "r3c63|r3c64|r3c65|r3c66|r3c67|r3c68|r3c69");
+    const std::string layout = wide.Layout();
+    EXPECT_LT(layout.find("#A5"), layout.find("'r255c0'"));
+    EXPECT_LT(layout.find("'r299c69'"), layout.find("'end'"));
+
+    // 2,000 rows; spans of 1,000 and nonsense; cells outside any row.
+    std::string tall = "<table><tr><td rowspan=\"1000\" colspan=\"1000\">s</td><td colspan=\"abc\">t</td></tr>";
+    for (int row = 0; row < 2000; ++row) tall += "<tr><td>" + std::to_string(row) + "</td></tr>";
+    tall += "<td>loose</td></table>";
+    const Imported rows = Import(tall);
+    ASSERT_EQ(rows.status, 0);
+    EXPECT_EQ(rows.problem, "");
+    EXPECT_LE(Byte(Of(rows, talix::kSigPreTableBegin)[0], 8), 255);
+    const std::string texts = "|" + rows.Texts() + "|";
+    for (const char* word : {"|s|", "|t|", "|0|", "|254|", "|255|", "|1999|", "|loose|"})
+        EXPECT_NE(texts.find(word), std::string::npos) << word;
+
+    // Twenty tables, each in a cell of the one before: nine levels of
+    // tables, the rest taken into the innermost cell, nothing lost.
+    std::string deep;
+    for (int level = 0; level < 20; ++level) deep += "<table><tr><td>L" + std::to_string(level);
+    for (int level = 0; level < 20; ++level) deep += "</td></tr></table>";
+    const Imported nested = Import(deep + "<p>after</p>");
+    ASSERT_EQ(nested.status, 0);
+    EXPECT_EQ(nested.problem, "");
+    EXPECT_EQ(Of(nested, talix::kSigTableBegin).size(), 1u);
+    EXPECT_EQ(Of(nested, talix::kSigNestedTableBegin).size(), 8u);
+    std::string expected;
+    for (int level = 0; level < 20; ++level) expected += "L" + std::to_string(level) + "|";
+    EXPECT_EQ(nested.Texts(), expected + "after");
+
+    // A marker row without a label is an ordinary row.
+    const Imported unlabelled = Import(
+        "<table><tr><td><table><tr><td><img src=\"cid:_a_tabletab\"></td></tr></table></td></tr>"
+        "<tr><td>c</td></tr></table>");
+    EXPECT_EQ(unlabelled.problem, "");
+    EXPECT_EQ(Byte(Of(unlabelled, talix::kSigPreTableBegin)[0], 8), 2);
+    EXPECT_EQ(unlabelled.Texts(), "c");
+}
+
+} // namespace
