@@ -10,22 +10,20 @@
 #include <string>
 
 #include "core/statuses.h"
+#include "talix/chunk.h"
 #include "talix_platform/types.h"
 
 class ZervaRTItem;
 
 namespace talix {
 
-// One image of an image list: the record number of its image header in the
-// source item (counted from 0), a name (for an image given as data: the
-// text whose characters from the sixteenth on are its Base64 data) and the
-// URL that replaces it. Lists are chains of heap entries (new).
-struct ImageOffsetInfo {
-    std::uint16_t recordNumber = 0;
-    std::string name;
-    std::string source;
-    ImageOffsetInfo* next = nullptr;
-};
+// One image of an image list: the list type of the generation's callers
+// (include/talix/chunk.h). The rewrite gives each image header the record
+// number it has in the source item (counted from 0) and the URL that
+// replaces it; an entry's name (for an image given as data: the text whose
+// characters from the sixteenth on are its Base64 data). Lists are chains of
+// heap entries (new).
+using ImageOffsetInfo = ZervaRTChunk::ImageOffsetInfo;
 
 // Deletes every entry of a list.
 void FreeImageOffsetList(ImageOffsetInfo* list);

@@ -54,16 +54,6 @@ std::uint16_t FormatCode(const char* format) {
     return kFormatHTML;
 }
 
-// The value of an option keyword, or none when it is absent.
-bool OptionValue(const XMLGenContext* context, const char* key, std::string* value) {
-    if (context->optionText == nullptr) return false;
-    value->assign(std::strlen(context->optionText) + 1, '\0');
-    if (GetOptionValue(context->optionText, key, value->data(), static_cast<std::uint32_t>(value->size())) == 0)
-        return false;
-    value->resize(std::strlen(value->c_str()));
-    return true;
-}
-
 // A text of the document encoded into an attribute or element, line ends
 // dropped.
 void WriteEncoded(XMLGenContext* context, const std::string& text) {
@@ -84,9 +74,9 @@ void WriteHead(ZervaRTChunk* chunk, XMLGenContext* context, const char* extraDef
     const bool xhtml = context->format == kFormatXHTML;
     std::string value;
     AppendOutput(context, "<head><title>");
-    if (OptionValue(context, "Title=", &value)) WriteEncoded(context, value);
+    if (GenerationOption(context, "Title=", &value)) WriteEncoded(context, value);
     AppendOutput(context, "</title>");
-    if (OptionValue(context, "BaseHREF=", &value) && !value.empty()) {
+    if (GenerationOption(context, "BaseHREF=", &value) && !value.empty()) {
         AppendOutput(context, "<base href=\"");
         AppendOutput(context, value.c_str());
         AppendOutput(context, xhtml ? "\" />" : "\">");

@@ -210,7 +210,7 @@ STATUS StoreText(XMLGenContext* context, char** slot, const char* text) {
 // The first image substitution named picture, or none.
 const char* ImageReplacement(const XMLGenContext* context, const char* picture) {
     for (const ZervaRTChunk::ImageOffsetInfo* node = context->images; node != nullptr; node = node->next) {
-        if (node->name != nullptr && std::strcmp(node->name, picture) == 0) return node->replacement;
+        if (node->name == picture) return node->source.c_str();
     }
     return nullptr;
 }
@@ -685,7 +685,10 @@ STATUS ReadLinkURLDirectory(OptionReader& reader, const OptionRow& row) {
 STATUS ReadLinkGraphic(OptionReader& reader, const OptionRow& row) {
     if (reader.context->localDominoSymbols != 0)
         return StoreText(reader.context, &(reader.context->texts.*row.text), row.localName);
-    return ReadText(reader, row);
+    // Otherwise read as any graphic with a built-in fallback.
+    OptionRow graphic = row;
+    graphic.kind = Kind::Graphic;
+    return ReadText(reader, graphic);
 }
 
 // The URL prefix of wiki links: the database's path under the data
@@ -965,6 +968,16 @@ STATUS ReadGenerationOptions(XMLGenContext* context) {
         if (status != kOK) return status;
     }
     return kOK;
+}
+
+bool GenerationOption(const XMLGenContext* context, const char* key, std::string* value) {
+    value->clear();
+    if (context == nullptr || context->optionText == nullptr) return false;
+    std::string text(std::strlen(context->optionText) + 1, '\0');
+    if (GetOptionValue(context->optionText, key, text.data(), static_cast<std::uint32_t>(text.size())) == 0)
+        return false;
+    value->assign(text.c_str());
+    return true;
 }
 
 void ReleaseGenerationOptions(XMLGenContext* context) {

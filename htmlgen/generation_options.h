@@ -5,6 +5,8 @@
 // read here.
 #pragma once
 
+#include <string>
+
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
 
@@ -20,6 +22,10 @@ namespace talix {
 // chunk's error word 20017. Returns 0, or 263 when a tracked copy cannot be
 // made (the values read so far stay, the run ends).
 STATUS ReadGenerationOptions(XMLGenContext* context);
+
+// The value of a keyword the writers read from the option text themselves
+// (never cut); false when the keyword is absent or there are no options.
+bool GenerationOption(const XMLGenContext* context, const char* key, std::string* value);
 
 // Releases every option text of the context and closes the image database
 // the options opened.

@@ -214,8 +214,9 @@ STATUS Finish(XMLGenContext* context) {
         CloseOpenTable(context);
         if (context->trailer != nullptr) AppendOutput(context, context->trailer);
     }
-    const STATUS status = FlushOutput(context, 1);
-    return status == kOK && context->overflow != 0 ? kOutOfMemory : status;
+    STATUS status = FlushOutput(context, 1);
+    if (status == kOK && context->overflow != 0) status = kOutOfMemory;
+    return status == kOK ? context->keptStatus : status;
 }
 
 } // namespace
@@ -281,6 +282,9 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
         if (status == kOK) status = flushed;
     }
     if (status == kOK && context->overflow != 0) status = kOutOfMemory;
+    // A failure the writers kept without stopping is the run's outcome
+    // once the whole output is written.
+    if (status == kOK && mode == 0) status = context->keptStatus;
     return status;
 }
 

@@ -41,18 +41,23 @@ void WriteExtra(XMLGenContext* context, const char* text) {
     AppendOutput(context, text);
 }
 
-// The extra text with every unquoted value put in double quotes and the
-// angle brackets as entities.
 void WriteAutoQuoted(XMLGenContext* context, const char* text, std::size_t length) {
-    std::string out = " ";
+    const std::string out = " " + AutoQuoteAttributes(std::string_view(text, length));
+    AppendOutput(context, out.data(), out.size());
+}
+
+} // namespace
+
+std::string AutoQuoteAttributes(std::string_view text) {
+    std::string out;
     bool inValue = false;
-    for (std::size_t i = 0; i < length; ++i) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '<') {
             out += "&lt;";
         } else if (c == '>') {
             out += "&gt;";
-        } else if (!inValue && c == '=' && i + 1 < length && text[i + 1] != '"' && text[i + 1] != '\'') {
+        } else if (!inValue && c == '=' && i + 1 < text.size() && text[i + 1] != '"' && text[i + 1] != '\'') {
             out += "=\"";
             inValue = true;
         } else if (inValue && (c == '"' || c == '\'')) {
@@ -65,10 +70,8 @@ void WriteAutoQuoted(XMLGenContext* context, const char* text, std::size_t lengt
         }
     }
     if (inValue) out += '"';
-    AppendOutput(context, out.data(), out.size());
+    return out;
 }
-
-} // namespace
 
 STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, XMLGenContext* context,
                              char* extraText) {

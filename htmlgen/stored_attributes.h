@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
@@ -24,6 +26,11 @@ namespace talix {
 // or the output does not fit, 1028 for a record shorter than its fixed part.
 STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, XMLGenContext* context,
                              char* extraText);
+
+// Other attributes with every unquoted value put in double quotes (up to
+// the next blank), "<" and ">" as entities and quote characters inside a
+// value as "&quot;".
+std::string AutoQuoteAttributes(std::string_view text);
 
 // Joins the entries of a text-list value (a 16-bit entry count, the 16-bit
 // entry lengths, the entries; listSize bytes) with the separator into output

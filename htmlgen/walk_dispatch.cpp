@@ -47,6 +47,17 @@ StepResult Return(STATUS status = kOK) { return StepResult{WalkStep::Return, sta
 void PassOver(XMLGenContext* context) {
     if (context->node != nullptr) context->node = context->node->next;
 }
+// After a hotspot range: whether the bracket this call renders was a
+// hotspot's, closed by the END of the hotspot's end record, which the
+// hotspot writer passed over.
+bool HotspotBracketEnded(const XMLGenContext* context, const WalkCall& call) {
+    const CDRecordNode* node = context->node;
+    const bool hotspotKind =
+        call.kind == kSigV4HotspotBegin || call.kind == kSigHotspotBegin || call.kind == kSigV5HotspotBegin;
+    return hotspotKind && call.depth > 0 && node != nullptr && node->prev != nullptr &&
+           node->prev->signature == kSigEnd && IsHotspotEndRecord(InnerSignature(node->prev));
+}
+
 // After a writer that may have consumed records itself: passes over the
 // record only when the writer left the walk on it.
 void PassOverIfOn(XMLGenContext* context, const CDRecordNode* node) {
@@ -345,9 +356,17 @@ StepResult DispatchRecord(XMLGenContext* context, const WalkCall& call) {
     case kSigV4HotspotBegin: {
         const STATUS status = PXMLH(context, call.kind, static_cast<std::uint16_t>(call.depth + 1));
         PassOverIfOn(context, node);
-        if (status == kOK && NestedEnd(context, call)) return Return();
+        if (status == kOK && (NestedEnd(context, call) || HotspotBracketEnded(context, call))) return Return();
         return Next(status);
     }
+    case kSigV5HotspotEnd:
+    case kSigHotspotEnd:
+    case kSigV4HotspotEnd:
+        // The walk that renders a hotspot's content ends at the hotspot's
+        // end, which the hotspot writer handles.
+        if (context->hotspotContentWalk != 0 && context->hotspotContentWalk == context->walkNesting) return Return();
+        PassOver(context);
+        return Next();
     case kSigLayout: {
         const STATUS status = WriteXMLLayoutRegion(context, static_cast<std::uint16_t>(call.depth + 1));
         PassOverIfOn(context, node);

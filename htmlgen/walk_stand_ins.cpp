@@ -116,18 +116,6 @@ STATUS WriteXMLTable(XMLGenContext* context, std::uint16_t kind, int depth) {
     return status;
 }
 
-STATUS PXMLH(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
-    (void)kind;
-    (void)depth;
-    PassOver(context);
-    return kOK;
-}
-
-STATUS WriteXMLSectionStart(XMLGenContext* context) {
-    (void)context;
-    return kOK;
-}
-
 STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     (void)kind;
     PassOver(context);
@@ -137,23 +125,6 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
 STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
     (void)depth;
     PassOver(context);
-    return kOK;
-}
-
-STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth, int withIcon,
-                         int* inPageAnchor) {
-    (void)context;
-    (void)kind;
-    (void)depth;
-    (void)withIcon;
-    (void)inPageAnchor;
-    return kOK;
-}
-
-STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
-    (void)context;
-    (void)kind;
-    (void)depth;
     return kOK;
 }
 

@@ -219,6 +219,8 @@ struct TextRunMemo {
 };
 
 constexpr std::uint16_t kOpenMappings = 10;      // text-run mappings open at once
+constexpr std::uint16_t kHotspotSlots = 50;      // hotspot levels that keep their section record
+constexpr int kLinkIconFiles = 4;                // database, view, document and anchor link icons
 constexpr std::uint32_t kFontMarkupSize = 1024;  // the longest font change is far shorter
 constexpr std::uint16_t kFlushedTailSize = 512;
 
@@ -351,6 +353,28 @@ struct XMLGenContext : GenerationWalkState {
     CloseTagEntry* closeTags = nullptr;      // owned storage (grown as needed), released with the run
     std::uint32_t closeTagCount = 0;
     std::uint32_t closeTagCapacity = 0;
+
+    // ---- Hotspots, sections, links and pictures (htmlgen/hotspots.h ...) ---
+    std::uint16_t hotspotLevel = 0;          // hotspot ranges begun and not ended
+    // The section record opened at each hotspot level (ZelundaSections
+    // style), or none; levels from kHotspotSlots on keep none.
+    const CDRecordNode* sectionSlots[kHotspotSlots] = {};
+    std::uint16_t sectionCounter = 0;        // sections written; ids are counter + 1
+    int anchorPending = 0;                   // an anchor start tag may still take attributes
+    int attachmentOpen = 0;                  // an attachment hotspot is being written
+    int attachmentDirectoryMade = 0;         // AttachmentDirectory= was created in this run (-1: it cannot be)
+    int iconWritten[kLinkIconFiles] = {};    // built-in link icons written as files in this run
+    int imageDirectoryMade = 0;              // ImageDirectory= was created in this run (-1: it cannot be)
+    // The nesting (walkNesting) of the walk that renders a hotspot's
+    // content: it stops at the hotspot's end record, which the hotspot
+    // writer then handles. 0 when none.
+    std::uint16_t hotspotContentWalk = 0;
+    int unidKnown = 0;                       // documentUnid holds the document's universal id
+    std::uint32_t documentUnid[4] = {};      // as written: file part high, low, note part high, low
+    // A failure that does not stop the rendering (a missing attachment, a
+    // link table or a formula that failed, a file not written): the run
+    // reports it when nothing worse happened.
+    STATUS keptStatus = 0;
 };
 
 // The state of the current table level; a table deeper than the levels

@@ -72,8 +72,10 @@ const Command kCommands[] = {
      "out whole. --mime renders for a MIME message: what is handed on goes to a part\n"
      "file \"MP<PART>_<n>.htm\" that is attached to the note, which is saved; the part\n"
      "file's name is printed (an empty line when none was needed), then the rest of the\n"
-     "markup. HTML and XHTML hold the document's frame: the body's records are not\n"
-     "rendered as markup.\n",
+     "markup. Every generation option applies, among them the handling of pictures\n"
+     "(ImageHandling=IGNORE, DISK with ImageDirectory=, RESOURCE with ImageFilePath=) and\n"
+     "of attachments (AttachmentHandling=DISK with AttachmentDirectory=, NAME), and the\n"
+     "style of sections (SectionsInCSS=Yes, ZelundaSections=Yes).\n",
      RunHtml},
     {"count", "count DB NOTE ITEM TYPE [CHUNK]",
      "Prints the number of targets of a type (Table, Row, Section, Hotspot ...) within\n"

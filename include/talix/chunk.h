@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "talix/export.h"
 
@@ -38,16 +39,18 @@ public:
                                             void* noteId, char* text1, std::uint16_t length1, char* text2,
                                             std::uint16_t length2, char* text3, std::uint16_t length3);
 
-    // One image substitution of a MIME generation, in a list the caller
-    // owns. A node with a name stands for a built-in picture ("_a_dblink",
-    // "_a_viewlink", "_a_doclink", "_an_anchorlink", "_a_collapse",
-    // "_a_tabletab", "_a_checked", "_a_unchecked"); one without a name
-    // replaces the image at its offset in the item. The replacement text is
-    // written as the image's source.
+    // One entry of an image list, in a list the caller owns: what a MIME
+    // generation puts in place of a picture, and what the rewriting of an
+    // item's pictures as URLs hands back. An entry with a name stands for a
+    // built-in picture ("_a_dblink", "_a_viewlink", "_a_doclink",
+    // "_an_anchorlink", "_a_collapse", "_a_tabletab", "_a_checked",
+    // "_a_unchecked"); one without a name stands for the picture whose image
+    // header is record recordNumber of the item (counted from 0 over all its
+    // records). The source text is written as the picture's source.
     struct ImageOffsetInfo {
-        std::uint64_t offset = 0;
-        const char* name = nullptr;
-        char replacement[136] = {};
+        std::uint16_t recordNumber = 0;
+        std::string name;
+        std::string source;
         ImageOffsetInfo* next = nullptr;
     };
 

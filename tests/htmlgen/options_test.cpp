@@ -146,7 +146,7 @@ TEST(GenerationOptions, TextsTheirDefaultsAndFallbacks) {
     EXPECT_STREQ(context->texts.linkURLDirectory, "notes://");
     ZervaRTChunk::ImageOffsetInfo tab;
     tab.name = "_a_tabletab";
-    std::snprintf(tab.replacement, sizeof tab.replacement, "tab.gif");
+    tab.source = "tab.gif";
     context->images = &tab;
     context.Read("LocalDominoSymbols=Yes DoclinkGraphic=mine.gif");
     EXPECT_STREQ(context->texts.tabGraphic, "tab.gif");

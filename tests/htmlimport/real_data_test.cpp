@@ -31,10 +31,11 @@ std::uint16_t Stream(ZervaRTChunk*, char* text, std::uint16_t length) {
     return 0;
 }
 
-// The chunk as HTML, in UTF-8.
+// The chunk as HTML, in UTF-8. Pictures are left out: they hold no words,
+// and an import refuses HTML that refers to pictures by URL.
 std::string Render(ZervaRTChunk* chunk) {
     g_streamed.clear();
-    char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes", 0, Stream, nullptr);
+    char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes ImageHandling=IGNORE", 0, Stream, nullptr);
     if (block == nullptr) return std::string();
     g_streamed.append(block, chunk->session->textResultLength);
     talix::ZervaDeallocate(chunk->session, block);

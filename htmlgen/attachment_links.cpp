@@ -1,0 +1,235 @@
+// File-attachment hotspots: by AttachmentHandling, a link to the
+// attachment on the web server, the attachment extracted into a directory
+// and linked there, its name as an anchor, or a line naming it; left out
+// under SuppressAttachments and, in a MIME message, where the attachment
+// travels as a part of its own.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/attachments.h"
+#include "core/shared_services.h"
+#include "core/signatures.h"
+#include "core/temp_directory.h"
+#include "htmlgen/close_open_tags.h"
+#include "htmlgen/document_addresses.h"
+#include "htmlgen/entity_encoder.h"
+#include "htmlgen/generation_options.h"
+#include "htmlgen/hotspots.h"
+#include "htmlgen/line_buffer.h"
+#include "htmlgen/walk_records.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint32_t kDataLengthAt = 12, kDataAt = 16;
+constexpr const char* kSeeAttached = "See attached file: ";
+
+// The attachment's internal name and the name of the attached file, each
+// ended by a zero byte in the hotspot's data.
+struct AttachmentNames {
+    std::string internal;
+    std::string file;
+};
+
+bool ReadNames(const CDRecordNode* node, AttachmentNames* names) {
+    if (node->length <= kDataAt) return false;
+    std::uint32_t length = NodeWord(node, kDataLengthAt);
+    if (length > node->length - kDataAt) length = node->length - kDataAt;
+    if (length == 0) return false;
+    const char* data = reinterpret_cast<const char*>(node->bytes) + kDataAt;
+    const std::size_t first = strnlen(data, length);
+    names->internal.assign(data, first);
+    if (first + 1 < length) names->file.assign(data + first + 1, strnlen(data + first + 1, length - first - 1));
+    return true;
+}
+
+void WriteText(XMLGenContext* context, const std::string& text) {
+    if (text.empty()) return;
+    WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+                        1, 0, 0);
+}
+
+// "(See attached file: 'name')" in italics.
+void WriteSeeAttached(XMLGenContext* context, const std::string& file) {
+    const char* message = context->texts.seeAttachedMsg != nullptr ? context->texts.seeAttachedMsg : kSeeAttached;
+    AppendOutput(context, "<i>(");
+    WriteText(context, message);
+    AppendOutput(context, "'");
+    WriteText(context, file);
+    AppendOutput(context, "')</i>");
+}
+
+// The AttachmentGraphic= picture with the file name as its alternative.
+void WriteAttachmentGraphic(XMLGenContext* context, const std::string& file) {
+    if (context->texts.attachmentGraphic == nullptr) return;
+    AppendOutput(context, "<img src=\"");
+    AppendOutput(context, context->texts.attachmentGraphic);
+    AppendOutput(context, "\" alt=\" ");
+    AppendAttributeValue(context, file);
+    AppendOutput(context, context->format == kFormatXHTML ? " \" border=\"0\" />" : " \" border=\"0\">");
+}
+
+// A link to the attachment on the web server that serves the document.
+void WriteServerLink(HotspotCall* call, const AttachmentNames& names) {
+    XMLGenContext* context = call->context;
+    std::string base = context->texts.inPlaceAttachmentURLDirectory != nullptr
+                           ? std::string(context->texts.inPlaceAttachmentURLDirectory)
+                           : "/" + DatabaseURLPath(context);
+    const std::uint32_t* unid = DocumentUnid(context);
+    const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
+    if (context->texts.fileNamesField != nullptr && note != 0) {
+        KeepStatus(context, static_cast<STATUS>(
+                                plat::ItemAppendTextList(note, context->texts.fileNamesField, names.internal.data(),
+                                                         static_cast<plat::WORD>(names.internal.size()), true) &
+                                kStatusMask));
+    }
+    char id[40];
+    std::snprintf(id, sizeof id, "%.8x%.8x%.8x%.8x", unid[0], unid[1], unid[2], unid[3]);
+    AppendOutput(context, "<a href=\"");
+    AppendOutput(context, base.c_str());
+    AppendOutput(context, "/0/");
+    AppendOutput(context, id);
+    AppendOutput(context, "/$FILE/");
+    AppendAttributeValue(context, names.internal);
+    AppendOutput(context, "\"");
+    std::string extra;
+    if (GenerationOption(context, "ExtraFileHotspotParams=", &extra)) {
+        AppendOutput(context, " ");
+        AppendOutput(context, extra.c_str());
+    }
+    EndAnchorTag(call);
+    OpenAnchor(call);
+}
+
+// The attachment extracted into AttachmentDirectory= (under its own file
+// name, its last path component only) and a link to it there.
+void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
+    XMLGenContext* context = call->context;
+    std::string urlDirectory = context->texts.attachmentURLDirectory != nullptr
+                                   ? std::string(context->texts.attachmentURLDirectory)
+                                   : std::string(g_tempDirectory);
+    for (char& c : urlDirectory) {
+        if (c == '\\') c = '/';
+    }
+    while (!urlDirectory.empty() && urlDirectory.back() == '/') urlDirectory.pop_back();
+    const std::string directory =
+        context->texts.attachmentDirectory != nullptr ? context->texts.attachmentDirectory : g_tempDirectory;
+    if (context->attachmentDirectoryMade == 0)
+        context->attachmentDirectoryMade = CreateDirectoryPath(directory.c_str()) != 0 ? 1 : -1;
+
+    // A name that is no file name (".", "..", empty) is neither extracted
+    // nor linked.
+    std::string file;
+    const bool named = SafeFileName(names.file.empty() ? names.internal : names.file, &file);
+    if (!named) KeepStatus(context, kArgumentError);
+    const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
+    if (named && context->attachmentDirectoryMade > 0) {
+        plat::BLOCKID item;
+        STATUS status = note != 0 ? FindAttachmentItem(note, names.internal.c_str(), &item, 0) : kItemNotFound;
+        if (status == kOK) {
+            const std::string path = JoinFilePath(directory, file);
+            status = static_cast<STATUS>(plat::NoteExtractFile(note, item, path.c_str()) & kStatusMask);
+        }
+        KeepStatus(context, status);
+    }
+
+    std::string extra;
+    const bool hasExtra = GenerationOption(context, "ExtraFileHotspotParams=", &extra);
+    if (named) {
+        AppendOutput(context, "<a href=\"");
+        AppendAttributeValue(context, urlDirectory + "/");
+        if (IsOn(context, sw::kURLEncodeFilenames)) {
+            std::string encoded;
+            for (const char c : file) encoded += c == ' ' ? std::string("%20") : std::string(1, c == '\\' ? '/' : c);
+            AppendAttributeValue(context, encoded);
+        } else {
+            AppendAttributeValue(context, file);
+        }
+        AppendOutput(context, "\"");
+        if (hasExtra) {
+            AppendOutput(context, " ");
+            AppendOutput(context, extra.c_str());
+        }
+        EndAnchorTag(call);
+    }
+    WriteAttachmentGraphic(context, file.empty() ? names.file : file);
+    if (context->attachmentTextInLink != 0) WriteText(context, file.empty() ? names.file : file);
+    if (named) OpenAnchor(call);
+}
+
+// The attachment named by an anchor of its name.
+void WriteNamedAttachment(XMLGenContext* context, const AttachmentNames& names) {
+    if (IsOn(context, sw::kPreset)) {
+        WriteSeeAttached(context, names.file);
+        return;
+    }
+    AppendOutput(context, "<a name=\"");
+    AppendAttributeValue(context, names.file);
+    AppendOutput(context, "\"></a>");
+    WriteAttachmentGraphic(context, names.file);
+    if (context->attachmentTextInLink == 0) return;
+    if (context->mimeMode != 0) {
+        AppendOutput(context, "&lt;attachment: ");
+        WriteText(context, names.file);
+        AppendOutput(context, "&gt;");
+    } else {
+        WriteText(context, names.file);
+    }
+}
+
+} // namespace
+
+bool WriteAttachmentHotspot(HotspotCall* call) {
+    XMLGenContext* context = call->context;
+    if (IsOn(context, sw::kSuppressAttachments)) {
+        if (g_debugLevel > 0) plat::LogLine(0, "Attachment suppressed due to SuppressAttachments setting");
+        PassOverRange(context);
+        if (call->inLink) {
+            CloseOpenXMLTagsToOutput(context, "</a>", 1, 1, 0, 0);
+            call->inLink = false;
+            context->insideLink = 0;
+        }
+        return true;
+    }
+    const std::uint16_t handling = context->attachmentHandling;
+    if (context->mimeMode != 0 && context->callerFile != nullptr && handling != kHandlingDisk &&
+        handling != kHandlingName) {
+        // The attachment travels as a part of the message.
+        if (PassOverRange(context)) return true;
+        context->node = context->node->next;
+        return false;
+    }
+    AttachmentNames names;
+    if (!ReadNames(context->node, &names) || call->inLink) {
+        context->node = context->node->next;
+        return false;
+    }
+    context->attachmentOpen = 1;
+    switch (handling) {
+    case kHandlingDefault:
+        WriteServerLink(call, names);
+        break;
+    case kHandlingDisk:
+        WriteExtractedLink(call, names);
+        break;
+    case kHandlingName:
+        WriteNamedAttachment(context, names);
+        break;
+    case kHandlingMimeParts:
+        WriteSeeAttached(context, names.file);
+        break;
+    default:
+        break;
+    }
+    MoveToTextEnd(context);
+    context->node = context->node->next;
+    return false;
+}
+
+void EndAttachment(XMLGenContext* context) { context->attachmentOpen = 0; }
+
+} // namespace talix

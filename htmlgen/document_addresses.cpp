@@ -1,0 +1,128 @@
+#include "htmlgen/document_addresses.h"
+
+#include <cstring>
+#include <vector>
+
+#include "core/formula_result.h"
+#include "core/text_compare.h"
+#include "htmlgen/line_buffer.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// A compiled formula is read from a zero-padded copy: the platform reads
+// its length from the formula itself, which a damaged record may overstate.
+constexpr std::size_t kFormulaCopySize = 0x10000 + 16;
+constexpr std::uint32_t kLongestResult = 65341;
+
+} // namespace
+
+std::string DatabaseURLPath(const XMLGenContext* context) {
+    const ZervaRTItem* item = context->item;
+    std::string path = item != nullptr && item->databasePath != nullptr ? item->databasePath : "";
+    char dataDirectory[512] = {};
+    std::size_t dataLength = plat::DataDirectory(dataDirectory, sizeof dataDirectory);
+    while (dataLength > 0 && (dataDirectory[dataLength - 1] == '/' || dataDirectory[dataLength - 1] == '\\'))
+        --dataLength;
+    if (dataLength > 0 && path.size() > dataLength &&
+        StartsWithNoCase(path, std::string_view(dataDirectory, dataLength)) &&
+        (path[dataLength] == '/' || path[dataLength] == '\\')) {
+        path.erase(0, dataLength + 1);
+    }
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    const std::size_t bang = path.find("!!");
+    if (bang != std::string::npos) path.erase(0, bang + 2);
+    while (!path.empty() && path.front() == '/') path.erase(0, 1);
+    return path;
+}
+
+const std::uint32_t* DocumentUnid(XMLGenContext* context) {
+    if (context->unidKnown != 0) return context->documentUnid;
+    context->unidKnown = 1;
+    if (context->useUnid != 0) {
+        std::memcpy(context->documentUnid, context->unidWords, sizeof context->documentUnid);
+        return context->documentUnid;
+    }
+    plat::ORIGINATORID oid;
+    const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
+    if (note != 0 && plat::NoteGetInfo(note, plat::NOTE_FIELD_OID, &oid) == plat::NOERROR) {
+        context->documentUnid[0] = oid.File.Innards[1];
+        context->documentUnid[1] = oid.File.Innards[0];
+        context->documentUnid[2] = oid.Note.Innards[1];
+        context->documentUnid[3] = oid.Note.Innards[0];
+    }
+    return context->documentUnid;
+}
+
+std::string AttributeValue(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        case '<': out += "&lt;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+void AppendAttributeValue(XMLGenContext* context, std::string_view text) {
+    const std::string value = AttributeValue(text);
+    AppendOutput(context, value.data(), value.size());
+}
+
+bool SafeFileName(std::string_view name, std::string* safe) {
+    safe->clear();
+    const std::size_t cut = name.find_last_of("/\\");
+    if (cut != std::string_view::npos) name.remove_prefix(cut + 1);
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0) break;
+        *safe += byte < 0x20 || byte == 0x7F || c == ':' ? '_' : c;
+    }
+    if (safe->empty() || *safe == "." || *safe == "..") {
+        safe->clear();
+        return false;
+    }
+    return true;
+}
+
+std::string JoinFilePath(const std::string& directory, const std::string& name) {
+    if (directory.empty()) return name;
+    const char last = directory.back();
+    return last == '/' || last == '\\' ? directory + name : directory + "/" + name;
+}
+
+STATUS EvaluateStoredFormula(const XMLGenContext* context, const std::uint8_t* compiled, std::uint32_t length,
+                             std::string* text) {
+    text->clear();
+    if (length > kLongestStoredFormula) length = kLongestStoredFormula;
+    std::vector<std::uint8_t> formula(kFormulaCopySize, 0);
+    if (compiled != nullptr && length > 0) std::memcpy(formula.data(), compiled, length);
+    plat::HCOMPUTE compute = 0;
+    plat::STATUS status = plat::ComputeStart(formula.data(), &compute);
+    if (status != plat::NOERROR) return static_cast<STATUS>(status & kStatusMask);
+    plat::DHANDLE result = 0;
+    plat::WORD resultLength = 0;
+    const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
+    status = plat::ComputeEvaluate(compute, note, &result, &resultLength);
+    if (status == plat::NOERROR) {
+        const auto* value = static_cast<const std::uint8_t*>(plat::MemLock(result));
+        if (value != nullptr) {
+            *text = FormulaResultText(value, resultLength, kLongestResult);
+            plat::MemUnlock(result);
+        }
+        plat::MemFree(result);
+    }
+    plat::ComputeStop(compute);
+    return static_cast<STATUS>(status & kStatusMask);
+}
+
+} // namespace talix

@@ -1,0 +1,62 @@
+// What the writers of links, attachments and pictures build addresses and
+// file names from: the item's database as a URL path, the document's
+// universal id, texts taken from records written into attribute values,
+// file names taken from records, and the formulas records hold.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/statuses.h"
+#include "htmlgen/xml_gen_context.h"
+
+namespace talix {
+
+// The item's database path as it stands in URLs: the local data directory
+// taken off its front (compared without case, with the separator after
+// it), backslashes as slashes, and of a path holding "!!" only what follows
+// it. No leading slash.
+std::string DatabaseURLPath(const XMLGenContext* context);
+
+// The document's universal id as written in URLs, as four 32-bit words in
+// writing order (file part high and low word, note part high and low
+// word): the UseUNID= value when given, else the note's own (zeros when the
+// note cannot tell it). Read once per run.
+const std::uint32_t* DocumentUnid(XMLGenContext* context);
+
+// A text taken from a record, made fit for an attribute value: "&", the
+// double quote and "<" become entities; other bytes stay as they are.
+std::string AttributeValue(std::string_view text);
+// The same, appended at the end of the output.
+void AppendAttributeValue(XMLGenContext* context, std::string_view text);
+
+// A file name taken from a record, made safe to create in a directory the
+// caller names: only its last path component is kept (after the last "/" or
+// "\\"), control characters and ":" become "_". False (and an empty name)
+// for a name that is then empty, "." or "..".
+bool SafeFileName(std::string_view name, std::string* safe);
+
+// A directory and a file name joined with one "/" between them.
+std::string JoinFilePath(const std::string& directory, const std::string& name);
+
+// The longest formula a record's formula evaluation takes.
+constexpr std::uint32_t kLongestStoredFormula = 65341;
+
+// Evaluates a compiled formula held in a record (length bytes, cut to
+// kLongestStoredFormula) on the chunk's note and gives its result as text:
+// a text as it is, a text list joined by ";", a number by "%g", times as
+// the platform writes them; any other type gives "". Returns 0, or the
+// platform's status (masked) when the formula cannot be opened or
+// evaluated: *text is then empty.
+STATUS EvaluateStoredFormula(const XMLGenContext* context, const std::uint8_t* compiled, std::uint32_t length,
+                             std::string* text);
+
+// Keeps a status that does not stop the rendering: the run reports the
+// first one kept when nothing else failed.
+inline void KeepStatus(XMLGenContext* context, STATUS status) {
+    if (status != kOK && context->keptStatus == kOK) context->keptStatus = status;
+}
+
+} // namespace talix

@@ -1,0 +1,698 @@
+// PXMLGr: one picture as an img element. Where its bytes come from in the
+// output follows the image handling: a URL into the document on the web
+// server, a file exported next to the output, a MIME part named by its
+// Content-ID (or the caller's substitution), an image-resource design
+// element, or the URL or attachment the picture already refers to. Then
+// its size, border, spacing, alignment, alternative text and stored HTML
+// attributes.
+#include "htmlgen/images.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "builders/image_resource.h"
+#include "core/item_work_state.h"
+#include "core/options.h"
+#include "core/record_forms.h"
+#include "core/shared_services.h"
+#include "core/signatures.h"
+#include "core/temp_directory.h"
+#include "core/text_compare.h"
+#include "htmlgen/cell_navigation.h"
+#include "htmlgen/document_addresses.h"
+#include "htmlgen/entity_encoder.h"
+#include "htmlgen/line_buffer.h"
+#include "htmlgen/stored_attributes.h"
+#include "htmlgen/walk_output.h"
+#include "htmlgen/walk_records.h"
+#include "htmlgen/walk_writers.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// Graphic record: destination size, resize word, flags byte.
+constexpr std::uint32_t kDestWidthAt = 8, kDestHeightAt = 10, kResizeAt = 24, kGraphicFlagsAt = 27;
+constexpr std::uint8_t kSizeInPixels = 0x01;
+// Image header: type, width, height. Bitmap header: width, height.
+constexpr std::uint32_t kImageTypeAt = 8, kImageWidthAt = 10, kImageHeightAt = 12;
+constexpr std::uint32_t kBitmapWidthAt = 24, kBitmapHeightAt = 26;
+constexpr std::uint16_t kImageJpeg = 2;
+// Image reference: kind, text length, text.
+constexpr std::uint32_t kReferenceKindAt = 4, kReferenceLengthAt = 10, kReferenceTextAt = 24;
+constexpr std::uint16_t kReferenceAttachment = 1, kReferenceURL = 4;
+// Resource reference: flags, type, class, name length, hint lengths; the
+// database id after the hints, the name after the id.
+constexpr std::uint32_t kResourceFlagsAt = 4, kResourceTypeAt = 8, kResourceClassAt = 10, kResourceNameAt = 12,
+                        kServerHintAt = 14, kFileHintAt = 16, kResourceIdAt = 28, kResourceFixed = 36;
+constexpr std::uint16_t kNamedElement = 3, kImageResourceClass = 19;
+constexpr std::uint32_t kResourceFormula = 0x1;
+// Alternative text: length, text.
+constexpr std::uint32_t kAltLengthAt = 4, kAltTextAt = 12;
+// Border record: border-off word, width, flags, the four spacing words.
+constexpr std::uint32_t kBorderOffAt = 8, kBorderWidthAt = 12, kBorderFlagsAt = 24, kSpaceTopAt = 36,
+                        kSpaceLeftAt = 38, kSpaceBottomAt = 40, kSpaceRightAt = 42;
+constexpr std::uint16_t kBorderOn = 0x1;
+// Float and vertical-alignment records: their word.
+constexpr std::uint32_t kAlignAt = 2;
+// An id/name record: its six text lengths, then the texts.
+constexpr std::uint32_t kIdNameLengthsAt = 4, kIdNameTexts = 26;
+constexpr int kExtraText = 4, kNameText = 5;
+constexpr std::uint32_t kTwipsPerPixel = 15;
+constexpr int kDefaultSize = 100;
+
+bool Xhtml(const XMLGenContext* context) { return context->format == kFormatXHTML; }
+
+bool EndsScan(const CDRecordNode* node) {
+    return node->signature == kSigEnd || node->signature == kSigText || node->signature == kSigBidiText;
+}
+
+std::string NodeText(const CDRecordNode* node, std::uint32_t at, std::uint32_t length) {
+    if (node->bytes == nullptr || at >= node->length) return {};
+    if (length > node->length - at) length = node->length - at;
+    return std::string(reinterpret_cast<const char*>(node->bytes) + at, length);
+}
+
+std::string Hex4(const std::uint32_t* words) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.8x%.8x%.8x%.8x", words[0], words[1], words[2], words[3]);
+    return text;
+}
+
+std::string Decimal(long value) { return std::to_string(value); }
+
+std::string HexNumber(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%x", value);
+    return text;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// The records of one picture and what the scans found in them.
+struct Picture {
+    XMLGenContext* context = nullptr;
+    CDRecordNode* graphic = nullptr;
+    const CDRecordNode* imageHeader = nullptr;
+    const CDRecordNode* bitmapHeader = nullptr;
+    const CDRecordNode* altText = nullptr;
+    const CDRecordNode* floatRecord = nullptr;
+    const CDRecordNode* alignRecord = nullptr;
+    const CDRecordNode* reference = nullptr;
+    const CDRecordNode* resource = nullptr;
+    const CDRecordNode* border = nullptr;
+    std::string attributes;          // the other attributes of the HTML attributes record
+    std::string htmlName;            // its name, which ImageUseName uses
+    bool hasAttributes = false;
+    bool srcSettled = false;
+    bool heightWritten = false;
+    bool widthWritten = false;
+    bool jpeg = false;
+    std::uint16_t instance = 0;      // the stored item that holds the picture
+    std::uint32_t key = 0;
+
+    const char* Extension() const { return jpeg ? "jpg" : "gif"; }
+};
+
+void Put(XMLGenContext* context, const std::string& text) { AppendOutput(context, text.data(), text.size()); }
+
+void PutAttribute(XMLGenContext* context, const char* name, const std::string& value) {
+    Put(context, std::string(" ") + name + "=\"" + AttributeValue(value) + "\"");
+}
+
+// The value of a key of the picture's other attributes (empty when absent).
+bool AttributeOption(const Picture& picture, const char* key, std::string* value) {
+    value->clear();
+    if (!picture.hasAttributes) return false;
+    std::vector<char> out(picture.attributes.size() + 1, '\0');
+    if (GetOptionValue(picture.attributes.c_str(), key, out.data(), static_cast<std::uint32_t>(out.size())) == 0)
+        return false;
+    value->assign(out.data());
+    return true;
+}
+
+// Takes a key and its value out of the other attributes; the blanks the
+// removal leaves (outside quoted values) shrink to one.
+void RemoveAttribute(Picture* picture, const char* key) {
+    if (!picture->hasAttributes) return;
+    std::vector<char> text(picture->attributes.begin(), picture->attributes.end());
+    text.push_back('\0');
+    if (RemoveOption(text.data(), key) == 0) return;
+    std::string squeezed;
+    char quote = 0;
+    for (const char* at = text.data(); *at != '\0'; ++at) {
+        if (quote == 0 && (*at == '"' || *at == '\'')) {
+            quote = *at;
+        } else if (quote != 0 && *at == quote) {
+            quote = 0;
+        }
+        if (quote == 0 && *at == ' ' && (squeezed.empty() || squeezed.back() == ' ')) continue;
+        squeezed += *at;
+    }
+    while (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+    picture->attributes = squeezed;
+}
+
+// The item segment (stored item) whose records hold the node, or null.
+const OutputSegment* SegmentOf(const XMLGenContext* context, const CDRecordNode* node) {
+    const ZervaRTItem* item = context->item;
+    const ItemRecordList* list = item != nullptr && item->work != nullptr ? item->work->current : nullptr;
+    for (const OutputSegment* segment = list != nullptr ? list->firstSegment : nullptr; segment != nullptr;
+         segment = segment->next) {
+        if (node->index >= segment->firstIndex && node->index <= segment->lastIndex) return segment;
+    }
+    return nullptr;
+}
+
+// ---- The first scan: the picture's records --------------------------------------
+
+void ReadPicture(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    for (const CDRecordNode* at = picture->graphic; InRange(context, at) && !EndsScan(at); at = at->next) {
+        switch (at->signature) {
+        case kSigImageHeader: picture->imageHeader = at; break;
+        case kSigBitmapHeader: picture->bitmapHeader = at; break;
+        case kSigAltText: picture->altText = at; break;
+        case kSigFloatPosition: picture->floatRecord = at; break;
+        case kSigVerticalAlign: picture->alignRecord = at; break;
+        case kSigStorageLink: picture->reference = at; break;
+        case kSigBorderInfo: picture->border = at; break;
+        case kSigHref:
+            if (NodeWord(at, kResourceTypeAt) == kNamedElement && NodeWord(at, kResourceClassAt) == kImageResourceClass)
+                picture->resource = at;
+            break;
+        case kSigIdName:
+        case kSigTableCellIdName: {
+            std::uint32_t offset = kIdNameTexts;
+            std::uint32_t lengths[6];
+            for (int i = 0; i < 6; ++i) lengths[i] = NodeWord(at, kIdNameLengthsAt + 2 * i);
+            for (int i = 0; i < kExtraText; ++i) offset += lengths[i];
+            const std::string extra = NodeText(at, offset, lengths[kExtraText]);
+            picture->htmlName = NodeText(at, offset + lengths[kExtraText], lengths[kNameText]);
+            picture->htmlName.resize(strnlen(picture->htmlName.c_str(), picture->htmlName.size()));
+            const std::string plain(extra.c_str());
+            picture->attributes = IsOn(context, sw::kAutoQuoteHTMLParams) ? AutoQuoteAttributes(plain) : plain;
+            picture->hasAttributes = true;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    picture->jpeg = picture->imageHeader != nullptr && NodeWord(picture->imageHeader, kImageTypeAt) == kImageJpeg;
+}
+
+// The instance and key of the picture: those the record reader kept with
+// its node, else found from its item segment.
+void NamePicture(Picture* picture) {
+    const CDRecordNode* graphic = picture->graphic;
+    if (graphic->extra != nullptr) {
+        const auto* kept = static_cast<const GraphicExtra*>(graphic->extra);
+        picture->instance = kept->segment;
+        picture->key = kept->key;
+        return;
+    }
+    const OutputSegment* segment = SegmentOf(picture->context, graphic);
+    picture->instance = segment != nullptr ? segment->number : 0;
+    picture->key = GraphicNameKey(picture->context->item, segment, graphic);
+}
+
+// ---- Sources by mode -----------------------------------------------------------
+
+// "file://" before a directory given as a drive path, the directory and a
+// slash when there is one.
+std::string URLDirectoryPrefix(const XMLGenContext* context, bool slashAlways) {
+    const std::string directory = context->texts.imageURLDirectory != nullptr ? context->texts.imageURLDirectory : "";
+    std::string prefix = directory.size() > 1 && directory[1] == ':' ? "file://" : "";
+    prefix += directory;
+    if (slashAlways || !directory.empty()) prefix += "/";
+    return prefix;
+}
+
+// The directory pictures are exported to (ImageDirectory=, made the first
+// time a run needs it, else the temporary directory); false when it cannot
+// be made: the run exports no files then.
+bool ExportDirectory(XMLGenContext* context, std::string* directory) {
+    if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') {
+        *directory = g_tempDirectory;
+        return true;
+    }
+    *directory = context->texts.imageDirectory;
+    if (context->imageDirectoryMade == 0)
+        context->imageDirectoryMade = CreateDirectoryPath(context->texts.imageDirectory) != 0 ? 1 : -1;
+    return context->imageDirectoryMade > 0;
+}
+
+// The item's name as part of a file name.
+std::string ItemFileName(const XMLGenContext* context) {
+    std::string name = context->item != nullptr && context->item->itemName != nullptr ? context->item->itemName : "";
+    std::string safe;
+    return SafeFileName(name, &safe) ? safe : "item";
+}
+
+// Writes the picture's image data to the file unless ImageOverwrite=No
+// keeps one that exists.
+void ExportPicture(Picture* picture, const std::string& path) {
+    XMLGenContext* context = picture->context;
+    if (IsOn(context, sw::kImageOverwrite) && FileExists(path)) return;
+    KeepStatus(context, WriteImageSegmentsToFile(path.c_str(), picture->graphic));
+}
+
+// The alternative text WAICompliant asks for when the picture has none.
+void WriteWAIAlt(Picture* picture, const std::string& text) {
+    std::string stored;
+    if (IsOn(picture->context, sw::kWAICompliant) && picture->altText == nullptr &&
+        !AttributeOption(*picture, "alt=", &stored))
+        PutAttribute(picture->context, "alt", text);
+}
+
+void WriteDiskSource(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    std::string name;
+    if (IsOn(context, sw::kImageUseName) && SafeFileName(picture->htmlName, &name)) {
+        if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
+        std::string directory;
+        if (ExportDirectory(context, &directory)) ExportPicture(picture, JoinFilePath(directory, name));
+        Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, false) + name) + "\"");
+        WriteWAIAlt(picture, "Unidentified image: " + picture->htmlName);
+        return;
+    }
+    const std::string file = ItemFileName(context) + "_" + Decimal(picture->instance) + "_" + HexNumber(picture->key) +
+                             "." + picture->Extension();
+    std::string directory;
+    const bool made = ExportDirectory(context, &directory);
+    std::string relative = file;
+    if (IsOn(context, sw::kImageUNIDAsFolder)) {
+        relative = Hex4(DocumentUnid(context)) + "/" + file;
+    } else if (context->texts.defaultSubdirectory != nullptr) {
+        relative = std::string(context->texts.defaultSubdirectory) + "/" + file;
+    }
+    const std::string path = JoinFilePath(directory, relative);
+    const std::size_t slash = path.rfind('/');
+    if (made && (slash == std::string::npos || slash <= directory.size() ||
+                 CreateDirectoryPath(path.substr(0, slash).c_str()) != 0))
+        ExportPicture(picture, path);
+    Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, false) + relative) + "\"");
+    WriteWAIAlt(picture, std::string("Unidentified ") + (picture->jpeg ? "jpeg" : "gif") + " image");
+}
+
+// The base of URLs into the document: InPlaceImageURLDirectory=, else "/"
+// and the database's path.
+std::string BaseURL(const XMLGenContext* context) {
+    if (context->texts.inPlaceImageURLDirectory != nullptr) return context->texts.inPlaceImageURLDirectory;
+    return "/" + DatabaseURLPath(context);
+}
+
+// The URL of the picture as an element of the document's item.
+std::string ElementSource(Picture* picture, const char* extension) {
+    XMLGenContext* context = picture->context;
+    const std::string base = BaseURL(context);
+    const std::string element = Decimal(picture->instance) + "." + HexNumber(picture->key);
+    std::string source;
+    if (IsOn(context, sw::kImageRelativeToPage)) {
+        source = base + (base.empty() ? "" : "/") + AttributeValue(ItemFileName(context)) + "/" + element;
+    } else {
+        source = base + "/0/" + Hex4(DocumentUnid(context)) + "/" + AttributeValue(ItemFileName(context)) + "/" + element;
+    }
+    source += context->texts.openElementString != nullptr ? context->texts.openElementString
+                                                           : "?OpenElement&amp;FieldElemFormat=";
+    return source + extension;
+}
+
+// The Content-ID of the picture's MIME part, or the caller's substitution.
+std::string MimeSource(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    const CDRecordNode* header = picture->imageHeader;
+    if (header != nullptr) {
+        for (const ZervaRTChunk::ImageOffsetInfo* entry = context->images; entry != nullptr; entry = entry->next) {
+            if (entry->name.empty() && entry->recordNumber + 1u == header->index) return entry->source;
+        }
+    }
+    const std::uint32_t* unid = DocumentUnid(context);
+    char id[80];
+    std::snprintf(id, sizeof id, "_%d_%.6u%.6x%.8x%.8x", picture->jpeg ? 2 : 1, static_cast<unsigned>(picture->instance),
+                  static_cast<unsigned>(picture->key), unid[2], unid[3]);
+    std::string text = id;
+    for (char& c : text) c = UpperAscii(c);
+    return "cid:" + text;
+}
+
+void WriteDefaultSource(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    const CDRecordNode* reference = picture->reference;
+    const std::uint16_t referenceKind = reference != nullptr ? NodeWord(reference, kReferenceKindAt) : 0;
+    if (referenceKind == kReferenceAttachment || referenceKind == kReferenceURL) {
+        std::string text = NodeText(reference, kReferenceTextAt, NodeWord(reference, kReferenceLengthAt));
+        text.resize(strnlen(text.c_str(), text.size()));
+        if (referenceKind == kReferenceURL) {
+            PutAttribute(context, "src", text);
+            return;
+        }
+        const std::string name = AttributeValue(text);
+        const std::string where = IsOn(context, sw::kImageRelativeToPage) ? Hex4(DocumentUnid(context))
+                                                                          : BaseURL(context) + "/0/" + Hex4(DocumentUnid(context));
+        Put(context, " src=\"" + where + "/$File/" + name + "/" + name + ".gif?OpenElement\"");
+        return;
+    }
+    if (context->mimeMode != 0) {
+        Put(context, " src=\"" + AttributeValue(MimeSource(picture)) + "\"");
+        WriteWAIAlt(picture, picture->bitmapHeader != nullptr ? "Unidentified GIF image"
+                                                              : std::string("Unidentified ") +
+                                                                    (picture->jpeg ? "jpeg" : "gif") + " image");
+        return;
+    }
+    if (picture->bitmapHeader != nullptr) {
+        Put(context, " src=\"" + ElementSource(picture, "gif") + "\"");
+        WriteWAIAlt(picture, "Unidentified GIF image");
+        return;
+    }
+    Put(context, " src=\"" + ElementSource(picture, picture->Extension()) + "\"");
+}
+
+void WriteResourceSource(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    std::string name;
+    if (IsOn(context, sw::kImageUseName) && SafeFileName(picture->htmlName, &name)) {
+        if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
+    } else {
+        name = Hex4(DocumentUnid(context)) + "_" + ItemFileName(context) + "_" + Decimal(picture->instance) + "_" +
+               HexNumber(picture->key) + "." + picture->Extension();
+    }
+    if (context->imageDatabase != 0) {
+        KeepStatus(context, SaveGraphicAsImageResource(context->session, name.c_str(), picture->graphic,
+                                                       context->imageDatabase, IsOn(context, sw::kImageOverwrite) ? 0 : 1));
+    }
+    const char* open = context->texts.openImageResourceString != nullptr ? context->texts.openImageResourceString
+                                                                          : "?OpenImageResource";
+    Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, true) + name) + open + "\"");
+    WriteWAIAlt(picture, "Image resource " + name);
+}
+
+// The name of the image resource the picture refers to (a formula's result
+// when it is one), cut at its first "|".
+std::string ResourceName(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    const CDRecordNode* resource = picture->resource;
+    const std::uint32_t at = kResourceFixed + NodeWord(resource, kServerHintAt) + NodeWord(resource, kFileHintAt);
+    const std::string data = NodeText(resource, at, NodeWord(resource, kResourceNameAt));
+    std::string name;
+    if ((NodeDword(resource, kResourceFlagsAt) & kResourceFormula) != 0) {
+        KeepStatus(context, EvaluateStoredFormula(context, reinterpret_cast<const std::uint8_t*>(data.data()),
+                                                  static_cast<std::uint32_t>(data.size()), &name));
+    } else {
+        name = data.c_str();
+    }
+    return name.substr(0, name.find('|'));
+}
+
+// A picture that names an image resource.
+void WriteImageResource(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    const std::string name = ResourceName(picture);
+    if (name.empty()) return;
+    picture->srcSettled = true;
+    if (context->imageHandling == kHandlingDisk && IsOn(context, sw::kImageResourceToDisk)) {
+        std::string file;
+        std::string directory;
+        if (SafeFileName(name, &file) && context->item != nullptr && ExportDirectory(context, &directory)) {
+            const std::string path = JoinFilePath(directory, file);
+            KeepStatus(context, WriteImageResourceFile(context->session, context->item->server,
+                                                       context->item->databasePath, name.c_str(), path.c_str()));
+        }
+        const bool urlDirectory = context->texts.imageURLDirectory != nullptr && context->texts.imageURLDirectory[0] != '\0';
+        Put(context, " src=\"" + AttributeValue(urlDirectory ? URLDirectoryPrefix(context, true) + file : file) + "\"");
+        return;
+    }
+    if (context->mimeMode == 0) {
+        const char* open = context->texts.openImageResourceString != nullptr ? context->texts.openImageResourceString
+                                                                              : "?OpenImageResource";
+        const std::string path = DatabaseURLPath(context);
+        std::string source;
+        if (context->texts.inPlaceImageURLDirectory != nullptr) {
+            source = std::string(context->texts.inPlaceImageURLDirectory) + "/" + AttributeValue(name);
+        } else if (path.empty()) {
+            source = AttributeValue(name);
+        } else {
+            source = "/" + path + "/" + AttributeValue(name);
+        }
+        Put(context, " src=\"" + source + open + "\"");
+        return;
+    }
+    std::string part = name;
+    for (char& c : part) {
+        if (c == '\\' || c == '/') c = '_';
+    }
+    PutAttribute(context, "src", "cid:" + part);
+    if (!IsOn(context, sw::kWAICompliant) || picture->altText != nullptr) return;
+    const CDRecordNode* resource = picture->resource;
+    const std::uint32_t idAt = kResourceIdAt + NodeWord(resource, kServerHintAt) + NodeWord(resource, kFileHintAt);
+    const std::uint32_t low = NodeDword(resource, idAt), high = NodeDword(resource, idAt + 4);
+    std::string alt = name;
+    if (high == 0 && low == 0xE00) alt += " from user mail file";
+    else if (high == 0 && low == 0xE01) alt += " from address book";
+    else if (high == 0 && low == 0xE02) alt += " from headlines";
+    else if (high == 0 && low == 0xE03) alt += " from bookmark db";
+    else if (high != 0 || low != 0) {
+        char id[40];
+        std::snprintf(id, sizeof id, " from __%.8X%.8X.nsf", high, low);
+        alt += id;
+    }
+    PutAttribute(context, "alt", alt);
+}
+
+// ---- Sizes -------------------------------------------------------------------------
+
+// One dimension from the other attributes ("height=", "width="), else the
+// graphic record's destination size when it is resized, else the bitmap
+// header's own size.
+void WriteDimension(Picture* picture, const char* name, std::uint32_t destinationAt, std::uint32_t bitmapAt,
+                    bool* written) {
+    XMLGenContext* context = picture->context;
+    std::string value;
+    const std::string key = std::string(name) + "=";
+    if (AttributeOption(*picture, key.c_str(), &value) && !value.empty()) {
+        PutAttribute(context, name, value);
+        RemoveAttribute(picture, key.c_str());
+        *written = true;
+        return;
+    }
+    const CDRecordNode* graphic = picture->graphic;
+    const std::uint16_t destination = NodeWord(graphic, destinationAt);
+    if (NodeWord(graphic, kResizeAt) != 0 && destination != 0) {
+        const bool pixels = (NodeByte(graphic, kGraphicFlagsAt) & kSizeInPixels) != 0;
+        PutAttribute(context, name, Decimal(pixels ? destination : destination / kTwipsPerPixel));
+        *written = true;
+        return;
+    }
+    const std::uint16_t own = picture->bitmapHeader != nullptr ? NodeWord(picture->bitmapHeader, bitmapAt) : 0;
+    if (own != 0) {
+        PutAttribute(context, name, Decimal(own));
+        *written = true;
+    }
+}
+
+// A header's own size, where none was written yet.
+void WriteHeaderSize(Picture* picture, const CDRecordNode* header, std::uint32_t widthAt, std::uint32_t heightAt) {
+    const std::uint16_t height = NodeWord(header, heightAt), width = NodeWord(header, widthAt);
+    if (!picture->heightWritten && height != 0) {
+        PutAttribute(picture->context, "height", Decimal(height));
+        picture->heightWritten = true;
+    }
+    if (!picture->widthWritten && width != 0) {
+        PutAttribute(picture->context, "width", Decimal(width));
+        picture->widthWritten = true;
+    }
+}
+
+void WriteBorder(Picture* picture, const CDRecordNode* border) {
+    XMLGenContext* context = picture->context;
+    if (NodeWord(border, kBorderOffAt) == 0 && (NodeWord(border, kBorderFlagsAt) & kBorderOn) == 0) {
+        Put(context, " border=\"0\"");
+    } else {
+        PutAttribute(context, "border", Decimal(NodeWord(border, kBorderWidthAt)));
+    }
+    const std::uint16_t top = NodeWord(border, kSpaceTopAt), bottom = NodeWord(border, kSpaceBottomAt);
+    const std::uint16_t left = NodeWord(border, kSpaceLeftAt), right = NodeWord(border, kSpaceRightAt);
+    if (top + bottom != 0) PutAttribute(context, "vspace", Decimal(top > bottom ? top : bottom));
+    if (left + right != 0) PutAttribute(context, "hspace", Decimal(left > right ? left : right));
+    char style[1024] = {};
+    WriteXMLBorderStyle(border->bytes, border->length, context, style, sizeof style);
+    Put(context, " style=\"" + AttributeValue(style) + "\"");
+}
+
+void WriteAltText(Picture* picture, const CDRecordNode* record) {
+    XMLGenContext* context = picture->context;
+    std::string text = NodeText(record, kAltTextAt, NodeWord(record, kAltLengthAt));
+    text.resize(strnlen(text.c_str(), text.size()));
+    Put(context, " alt=\"");
+    const char* blank = context->texts.blankAltString;
+    if (!(blank != nullptr && text == blank) && !text.empty())
+        WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+                            1, 0, 0);
+    Put(context, "\"");
+}
+
+// The other attributes written with the id/name record; those written from
+// records of their own (or already from these attributes) are left out.
+void WriteStoredAttributes(Picture* picture, const CDRecordNode* record) {
+    if (picture->altText != nullptr) RemoveAttribute(picture, "alt=");
+    if (picture->border != nullptr) {
+        for (const char* key : {"border=", "vspace=", "hspace="}) RemoveAttribute(picture, key);
+    }
+    if (picture->heightWritten) RemoveAttribute(picture, "height=");
+    if (picture->widthWritten) RemoveAttribute(picture, "width=");
+    std::vector<char> extra(picture->attributes.begin(), picture->attributes.end());
+    extra.push_back('\0');
+    KeepStatus(picture->context, WriteIDNameAttributes(record->bytes, record->length, picture->context,
+                                                       picture->hasAttributes ? extra.data() : nullptr));
+}
+
+void SetDebugLevel() {
+    const plat::LONG level = plat::IniGetInt("MirratDebug") - 4;
+    g_debugLevel = static_cast<std::uint16_t>(level < 0 ? 0 : (level > 0xFFFF ? 0xFFFF : level));
+}
+
+void Trace(const char* line) {
+    if (g_debugLevel > 2) plat::LogLine(0, "%s", line);
+}
+
+bool InPictureSkip(std::uint16_t signature) {
+    switch (signature) {
+    case kSigPatternTable: case kSigColorTable: case kSigMetafile: case kSigBitmapSegment: case kSigBitmapHeader:
+    case kSigStorageLink: case kSigImageSegment: case kSigImageHeader: case kSigGraphic:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool EndsSuppressedPicture(std::uint16_t signature) {
+    switch (signature) {
+    case kSigEnd: case kSigText: case kSigV5HotspotEnd: case kSigTableCell: case kSigTableEnd: case kSigHotspotEnd:
+    case kSigV4HotspotEnd: case kSigNestedTableCell: case kSigNestedTableEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::uint16_t GraphicNameKey(ZervaRTItem* item, const OutputSegment* segment, const CDRecordNode* graphic) {
+    (void)item;
+    std::uint32_t key = plat::StructStoredLength(plat::ODS_WORD);
+    const std::uint16_t first = segment != nullptr ? segment->firstIndex : 0;
+    for (const CDRecordNode* at = graphic; at != nullptr; at = at->prev) {
+        key += EvenLength(at->length);
+        if (at->index <= first) break;
+    }
+    return static_cast<std::uint16_t>(key);
+}
+
+STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
+    (void)kind;
+    (void)depth;
+    SetDebugLevel();
+    Trace("PXMLGr - IN");
+    CDRecordNode* graphic = context->node;
+    if (graphic == nullptr || graphic->bytes == nullptr) return kOK;
+    if (context->attachmentHandling == kHandlingMimeParts && context->attachmentOpen != 0) {
+        while (InRange(context, context->node) && InPictureSkip(context->node->signature))
+            context->node = context->node->next;
+        return kOK;
+    }
+    if (context->imageHandling == kHandlingIgnore ||
+        (context->mimeMode != 0 && context->attachmentOpen != 0 && context->attachmentHandling == kHandlingName &&
+         context->texts.attachmentGraphic != nullptr))
+        return kOK;
+    if (IsOn(context, sw::kSuppressImages) && context->attachmentOpen == 0) {
+        if (g_debugLevel != 0) plat::LogLine(0, "Image suppressed due to SuppressImages setting");
+        CDRecordNode* at = graphic;
+        while (InRange(context, at->next) && !EndsSuppressedPicture(at->next->signature)) at = at->next;
+        context->node = at;
+        return kOK;
+    }
+
+    Picture picture;
+    picture.context = context;
+    picture.graphic = graphic;
+    ReadPicture(&picture);
+    MoveToTextEnd(context);
+    const std::uint32_t start = TextLength(context);
+    Put(context, "<img");
+
+    std::string stored;
+    if (AttributeOption(picture, "src=", &stored) && !stored.empty()) {
+        PutAttribute(context, "src", stored);
+        RemoveAttribute(&picture, "src=");
+        picture.srcSettled = true;
+    }
+    if (!picture.srcSettled && picture.resource != nullptr) WriteImageResource(&picture);
+
+    // A picture without image data of any kind writes nothing.
+    const bool hasData = picture.srcSettled || picture.imageHeader != nullptr || picture.bitmapHeader != nullptr ||
+                         picture.reference != nullptr;
+    const bool follows = InRange(context, graphic->next);
+    if (!follows || !hasData || (picture.imageHeader == nullptr && context->imageHandling != kHandlingDefault)) {
+        context->buffer[start] = '\0';
+        context->writePosition = context->buffer + start;
+        context->measuredLength = 0;
+        SetDebugLevel();
+        return kOK;
+    }
+    if (!picture.srcSettled) {
+        NamePicture(&picture);
+        switch (context->imageHandling) {
+        case kHandlingDisk: WriteDiskSource(&picture); break;
+        case kHandlingResource: WriteResourceSource(&picture); break;
+        default: WriteDefaultSource(&picture); break;
+        }
+        picture.srcSettled = true;
+    }
+    WriteDimension(&picture, "height", kDestHeightAt, kBitmapHeightAt, &picture.heightWritten);
+    WriteDimension(&picture, "width", kDestWidthAt, kBitmapWidthAt, &picture.widthWritten);
+
+    for (const CDRecordNode* at = graphic->next; InRange(context, at) && !EndsScan(at); at = at->next) {
+        switch (at->signature) {
+        case kSigBitmapHeader: WriteHeaderSize(&picture, at, kBitmapWidthAt, kBitmapHeightAt); break;
+        case kSigImageHeader: WriteHeaderSize(&picture, at, kImageWidthAt, kImageHeightAt); break;
+        case kSigAltText: WriteAltText(&picture, at); break;
+        case kSigIdName:
+        case kSigTableCellIdName: WriteStoredAttributes(&picture, at); break;
+        case kSigBorderInfo: WriteBorder(&picture, at); break;
+        default: break;
+        }
+    }
+    std::string value;
+    if (picture.border == nullptr && !AttributeOption(picture, "border=", &value)) Put(context, " border=\"0\"");
+    if (picture.floatRecord != nullptr) {
+        Put(context, NodeWord(picture.floatRecord, kAlignAt) == 1 ? " align='left'" : " align='right'");
+    } else if (picture.alignRecord != nullptr) {
+        switch (NodeWord(picture.alignRecord, kAlignAt)) {
+        case 1: Put(context, " align='middle'"); break;
+        case 2: Put(context, " align='top'"); break;
+        case 5: Put(context, " align='bottom'"); break;
+        default: break;
+        }
+    }
+    if (!picture.heightWritten) Put(context, " height=\"" + std::to_string(kDefaultSize) + "\"");
+    if (!picture.widthWritten) Put(context, " width=\"" + std::to_string(kDefaultSize) + "\"");
+    Put(context, Xhtml(context) ? " />" : ">");
+    MoveToTextEnd(context);
+    SetDebugLevel();
+    Trace("PXMLGr - OUT");
+    return context->overflow != 0 ? kOutOfMemory : kOK;
+}
+
+} // namespace talix

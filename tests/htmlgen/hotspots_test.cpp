@@ -1,0 +1,200 @@
+// Hotspot ranges rendered by a generation: URL hotspots and link
+// resources, pop-ups, JavaScript events, wiki links, links made of the
+// records that follow, attachments, and what the link event may change.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "active_content_fixture.h"
+#include "support/markup_validators.h"
+#include "support/test_support.h"
+#include "core/pool.h"
+#include "talix_platform.h"
+
+namespace htmlgen_test {
+namespace {
+
+struct LinkEvent {
+    std::uint16_t kind = 0;
+    std::string replica;
+    int calls = 0;
+    const char* answer = nullptr;
+};
+LinkEvent g_event;
+
+std::uint16_t QueryLink(ZervaRTChunk* chunk, std::uint16_t kind, char* replica, std::uint16_t length, void*, void*,
+                        void*, char*, std::uint16_t, char*, std::uint16_t, char*, std::uint16_t) {
+    ++g_event.calls;
+    g_event.kind = kind;
+    g_event.replica.assign(replica != nullptr ? replica : "", length);
+    if (g_event.answer != nullptr)
+        chunk->SetEventRetString(1, g_event.answer, static_cast<std::uint16_t>(std::strlen(g_event.answer)));
+    return 0;
+}
+
+class HotspotsTest : public ActiveContentTest {};
+
+TEST_F(HotspotsTest, URLHotspotsAndLinkResourcesBecomeAnchors) {
+    Records records = URLHotspot("http://x.example/a", "site", {Target("_blank")});
+    const Records formula = {Bracket(0xDD, 0xFFAD),
+                             HotspotBegin(0xFFAD, 11, 0x1010, CompiledFormula("\"http://a.example\" : \"b\"")),
+                             TextBytes("two"), HotspotEnd(), Bracket(0xDE, 0x00AE), TextBytes(" after")};
+    records.insert(records.end(), formula.begin(), formula.end());
+    // The resource form with the companion record before it, and a URL
+    // whose characters must not break the attribute.
+    const Records resource = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFF7E, 32, 8, {}), URLResource("http://q?a=1&b=\"2\""),
+                              HotspotBegin(0xFFAD, 11, 0x1000, TextData("ignored")), TextBytes("res"), HotspotEnd(),
+                              Bracket(0xDE, 0x00AE)};
+    records.insert(records.end(), resource.begin(), resource.end());
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = BodyOf(Generate(chunk, "HTML", nullptr));
+    EXPECT_NE(body.find("<a href=\"http://x.example/a\" target=\"_blank\">site</a>"), std::string::npos) << body;
+    EXPECT_NE(body.find("<a href=\"http://a.example;b\">two</a> after"), std::string::npos) << body;
+    EXPECT_NE(body.find("<a href=\"http://q?a=1&amp;b=&quot;2&quot;\">res</a>"), std::string::npos) << body;
+    EXPECT_EQ(chunk->lastStatus, 0);
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+
+    // SuppressLinks leaves the text; URLEncodeFilenames writes backslashes
+    // and blanks as URLs want them.
+    EXPECT_EQ(Body(chunk, "SuppressLinks=Yes").find("<a "), std::string::npos);
+    ZervaRTChunk* encoded = Define(URLHotspot("file:\\\\srv\\my doc.txt", "doc"));
+    EXPECT_NE(Body(encoded, "URLEncodeFilenames=Yes").find("<a href=\"file://srv/my%20doc.txt\">doc</a>"),
+              std::string::npos);
+    // An empty URL writes no anchor.
+    ZervaRTChunk* empty = Define(URLHotspot("", "plain"));
+    EXPECT_EQ(Body(empty, nullptr), "plain");
+}
+
+TEST_F(HotspotsTest, TheLinkEventMayRewriteAURL) {
+    ZervaRTChunk* chunk = Define(URLHotspot("http://x.example/a", "site"));
+    g_event = LinkEvent();
+    g_event.answer = "http://r.example";
+    char* block = chunk->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=URL", 0, nullptr, QueryLink);
+    ASSERT_NE(block, nullptr);
+    const std::string body = BodyOf(block);
+    talix::ZervaDeallocate(&session_, block);
+    EXPECT_EQ(g_event.calls, 1);
+    EXPECT_EQ(g_event.kind, 2);
+    EXPECT_EQ(g_event.replica, "http://x.example/a");
+    EXPECT_EQ(body, "<a href=\"http://r.example\">site</a>");
+
+    // A procedure that answers nothing leaves the URL; so does an answer
+    // left from an earlier link.
+    g_event.answer = nullptr;
+    block = chunk->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=All", 0, nullptr, QueryLink);
+    EXPECT_EQ(BodyOf(block), "<a href=\"http://x.example/a\">site</a>");
+    talix::ZervaDeallocate(&session_, block);
+}
+
+TEST_F(HotspotsTest, PopupsAndEvents) {
+    Records records = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 1, 4, TextData("Tip")), TextBytes("word"),
+                       HotspotEnd(), Bracket(0xDE, 0x00AE)};
+    ZervaRTChunk* popup = Define(records);
+    EXPECT_EQ(Body(popup, nullptr),
+              "<a onclick=\"return false;\" title=\"Tip\" style=\"text-decoration: none; background: #ffffc2\">word</a>");
+    EXPECT_EQ(Body(popup, "StandardFontTags=Yes"), "<a onclick=\"return false;\" title=\"Tip\" href=\"\">word</a>");
+
+    // A formula's result shown in place, without an anchor.
+    ZervaRTChunk* inPlace = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 1, 0x40010, CompiledFormula("\"a<b\"")),
+                                    TextBytes("x"), HotspotEnd(), Bracket(0xDE, 0x00AE)});
+    EXPECT_EQ(Body(inPlace, nullptr), "a&lt;bx");
+
+    Records events = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
+    for (const Records& event : {Event(1, "f()"), Event(5, "g();"), Event(25, "h(\"q\")")})
+        events.insert(events.end(), event.begin(), event.end());
+    events.push_back(TextBytes("go"));
+    events.push_back(HotspotEnd());
+    events.push_back(Bracket(0xDE, 0x00AE));
+    events.push_back(TextBytes(" on"));
+    ZervaRTChunk* chunk = Define(events);
+    EXPECT_EQ(Body(chunk, nullptr),
+              "<a href=\"\" OnClick=\"f(); return false;\" OnMouseOver=\"g();return false;\" "
+              "OnClick=\"h(&quot;q&quot;); return false;\">go</a> on");
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+    EXPECT_NE(xhtml.find("<a href=\"\" onclick=\"f(); return false;\" onmouseover="), std::string::npos) << xhtml;
+}
+
+TEST_F(HotspotsTest, WikiLinksAndLinksOfFollowingRecords) {
+    const std::uint32_t view[4] = {0x11, 0x22, 0x33, 0x44}, document[4] = {0x55, 0x66, 0x77, 0x88};
+    Records records = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x10, CompiledFormula("1")),
+                       IdName({"", "WikiLink", "", "Big Topic", "", ""}), TextBytes("[[Big Topic]]"), HotspotEnd(),
+                       Bracket(0xDE, 0x00AE)};
+    // A URL hotspot whose link is a link record after it.
+    const Records following = {HotspotBegin(0xFFAD, 11, 0x1, {}), ExportedLink(NoteLink(1, 2, view, document), "c", ""),
+                               Target("main"), TextBytes("doc"), HotspotEnd(), TextBytes(" end")};
+    records.insert(records.end(), following.begin(), following.end());
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(chunk, "ResolveWiki=//srv/db.nsf/Resolve?OpenAgent&amp;Text=");
+    EXPECT_NE(body.find("<a href=\"http://srv/db.nsf/Resolve?OpenAgent&amp;Text=Big+Topic\" class=\"WikiLink\" "
+                        "target=\"_top\">[[Big Topic]]</a>"),
+              std::string::npos)
+        << body;
+    EXPECT_NE(body.find("<a href=\"//__0000000200000001.NSF/000000220000001100000044000000"), std::string::npos) << body;
+    EXPECT_NE(body.find("?OpenDocument\" target=\"main\">doc</a> end"), std::string::npos) << body;
+
+    // The script form keeps the attribute whole.
+    const std::string xhtml = Generate(chunk, "XHTML", "UseJavaScript=Yes ResolveWiki=/db.nsf/Form?OpenForm");
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+    EXPECT_NE(xhtml.find("onclick=\"var newWin = window.open(&quot;/db.nsf/Form?OpenForm&quot;);"), std::string::npos)
+        << xhtml;
+}
+
+TEST_F(HotspotsTest, AHotspotEndsWhereItsRecordsSayAndContentAfterItStaysOutside) {
+    // Two hotspots in one paragraph inside a table cell: each anchor holds
+    // its own text only, and the table keeps its cells.
+    Records records = {Definition(1), Reference(1), TextBytes("a ")};
+    for (const Records& hotspot : {URLHotspot("http://one", "one"), URLHotspot("http://two", "two")}) {
+        records.insert(records.end(), hotspot.begin(), hotspot.end());
+        records.push_back(TextBytes(" b"));
+    }
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(chunk, nullptr);
+    EXPECT_NE(body.find("a <a href=\"http://one\">one</a> b<a href=\"http://two\">two</a> b"), std::string::npos) << body;
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+    EXPECT_EQ(talix_test::XhtmlBodyText(xhtml), "a one btwo b");
+}
+
+TEST_F(HotspotsTest, AttachmentsByHandling) {
+    talix_test::TempDir dir;
+    const Records records = {TextBytes("see "), Bracket(0xDD, 0xFFAD),
+                             HotspotBegin(0xFFA9, 4, 0, TextData("ATT1") ), TextBytes("file"), HotspotEnd(0x00AA),
+                             Bracket(0xDE, 0x00AA), TextBytes(" here")};
+    // The hotspot names the attachment "ATT1" and the file "../../x".
+    Records named = records;
+    Bytes data = TextData("ATT1");
+    const Bytes file = TextData("../../x");
+    data.insert(data.end(), file.begin(), file.end());
+    named[2] = HotspotBegin(0xFFA9, 4, 0, data);
+    ZervaRTChunk* chunk = DefineWith(named, {}, {{"ATT1", "attachment bytes"}});
+
+    const std::string server = Body(chunk, "UseUNID=0123456789abcdef0123456789abcdef");
+    EXPECT_NE(server.find("see <a href=\"/"), std::string::npos) << server;
+    EXPECT_NE(server.find("/0/0123456789abcdef0123456789abcdef/$FILE/ATT1\">file</a> here"), std::string::npos)
+        << server;
+
+    const std::string options = "AttachmentHandling=DISK AttachmentDirectory=" + dir.file("out/att") +
+                                " AttachmentURLDirectory=http://files";
+    const std::string disk = Body(chunk, options.c_str());
+    EXPECT_EQ(disk, "see <a href=\"http://files/x\">xfile</a> here");
+    EXPECT_EQ(talix_test::ReadFile(dir.file("out/att/x")), "attachment bytes");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x")));
+    EXPECT_EQ(chunk->lastStatus, 0);
+
+    EXPECT_EQ(Body(chunk, "SuppressAttachments=Yes"), "see  here");
+    EXPECT_EQ(Body(chunk, "AttachmentHandling=NAME AttachmentTextInLink=No"), "see <a name=\"../../x\"></a>file here");
+
+    // An attachment the note does not hold: the link stands, nothing is
+    // extracted.
+    std::filesystem::remove(dir.file("out/att/x"));
+    ZervaRTChunk* missing = DefineWith(named, {});
+    EXPECT_EQ(Body(missing, options.c_str()), "see <a href=\"http://files/x\">xfile</a> here");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/att/x")));
+}
+
+} // namespace
+} // namespace htmlgen_test

@@ -1,0 +1,170 @@
+// Pictures rendered by a generation under each image handling: the URL
+// into the document, files exported to a directory, MIME parts and the
+// caller's substitutions; sizes, borders, alternative texts and stored
+// attributes; and the key that names a picture.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "active_content_fixture.h"
+#include "core/item_work_state.h"
+#include "core/record_list.h"
+#include "htmlgen/images.h"
+#include "support/markup_validators.h"
+#include "support/test_support.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace htmlgen_test {
+namespace {
+
+const std::string kUnid = "0123456789abcdef0123456789abcdef";
+
+class ImagesTest : public ActiveContentTest {
+protected:
+    // The universal id of the note the chunk's item is in.
+    std::string NoteUnid() {
+        plat::ORIGINATORID oid;
+        plat::NoteGetInfo(item_.noteHandle, plat::NOTE_FIELD_OID, &oid);
+        char text[40];
+        std::snprintf(text, sizeof text, "%.8x%.8x%.8x%.8x", oid.File.Innards[1], oid.File.Innards[0],
+                      oid.Note.Innards[1], oid.Note.Innards[0]);
+        return text;
+    }
+};
+
+TEST_F(ImagesTest, SourcesByImageHandling) {
+    const Bytes gif = GifBytes(301);
+    Records records = {TextBytes("a")};
+    const Records picture = Picture(gif);
+    records.insert(records.end(), picture.begin(), picture.end());
+    ZervaRTChunk* chunk = Define(records);
+    // The picture's graphic record ends 2 + 10 (text) + 6 (BEGIN) + 32
+    // bytes into its item, as the list holds the records: key 0x32.
+    const std::string body = Body(chunk, nullptr);
+    // The database lies outside the data directory: its whole path.
+    const std::string path = db_.path();
+    EXPECT_EQ(body, "a<img src=\"" + path + "/0/" + NoteUnid() +
+                        "/Body/0.32?OpenElement&amp;FieldElemFormat=gif\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_EQ(Body(chunk, "ImageHandling=IGNORE"), "a");
+    EXPECT_EQ(Body(chunk, "SuppressImages=Yes"), "a");
+
+    // Exported files: byte-equal to the picture's data; ImageOverwrite=No
+    // leaves an existing file alone.
+    talix_test::TempDir dir;
+    const std::string options = "ImageHandling=DISK ImageDirectory=" + dir.file("pictures");
+    EXPECT_EQ(Body(chunk, options.c_str()), "a<img src=\"Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
+    const std::string file = dir.file("pictures/Body_0_32.gif");
+    EXPECT_EQ(talix_test::ReadFile(file), std::string(gif.begin(), gif.end()));
+    {
+        std::ofstream(file, std::ios::binary) << "old";
+    }
+    Body(chunk, (options + " ImageOverwrite=No").c_str());
+    EXPECT_EQ(talix_test::ReadFile(file), "old");
+    Body(chunk, options.c_str());
+    EXPECT_EQ(talix_test::ReadFile(file), std::string(gif.begin(), gif.end()));
+    EXPECT_EQ(Body(chunk, (options + " ImageURLDirectory=c:\\web ImageUNIDAsFolder=Yes UseUNID=" + kUnid).c_str()),
+              "a<img src=\"file://c:/web/" + kUnid + "/Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("pictures/" + kUnid + "/Body_0_32.gif")));
+}
+
+TEST_F(ImagesTest, MimePartsAndSubstitutions) {
+    const Records records = Picture(GifBytes(64), {}, 2);
+    ZervaRTChunk* chunk = Define(records);
+    std::vector<char> buffer(65406);
+    auto render = [&](ZervaRTChunk::ImageOffsetInfo* images) {
+        std::uint32_t capacity = static_cast<std::uint32_t>(buffer.size());
+        char name[128] = {};
+        int icons[4] = {};
+        int collapse = 0;
+        chunk->GenerateHTMLToMime(0, 1, "HTML", "UseUNID=0123456789ABCDEF00000000FEDCBA98", 0, buffer.data(), &capacity,
+                                  0, name, nullptr, nullptr, nullptr, nullptr, icons, &collapse, images);
+        std::string markup(buffer.data(), capacity);
+        while (!markup.empty() && (markup.back() == '\n' || markup.back() == '\r')) markup.pop_back();
+        return markup;
+    };
+    // A JPEG of the first item, key 0x28: its Content-ID in upper case.
+    EXPECT_EQ(render(nullptr), "<img src=\"cid:_2_00000000002800000000FEDCBA98\" border=\"0\" height=\"100\" width=\"100\">");
+    // A substitution for the picture whose image header is record 3 (from 0).
+    ZervaRTChunk::ImageOffsetInfo other, mine;
+    other.recordNumber = 7;
+    other.source = "wrong";
+    mine.recordNumber = 2;
+    mine.source = "http://served/picture.jpeg";
+    other.next = &mine;
+    EXPECT_EQ(render(&other), "<img src=\"http://served/picture.jpeg\" border=\"0\" height=\"100\" width=\"100\">");
+}
+
+TEST_F(ImagesTest, SizesBordersAltTextsAndStoredAttributes) {
+    Records records = {Bracket(0xDD, 0x0099), Graphic(0, 1500, 1), ImageHeader(1, 40, 30, 10),
+                       ImageSegment(GifBytes(10)), AltText("A & B"), Bracket(0xDE, 0x0099)};
+    const Records pixels = {Bracket(0xDD, 0x0099), Graphic(20, 12, 1, 1), ImageHeader(1, 40, 30, 10),
+                            ImageSegment(GifBytes(10)), AltText("blank"), Bracket(0xDE, 0x0099)};
+    records.insert(records.end(), pixels.begin(), pixels.end());
+    const Records stored = {Bracket(0xDD, 0x0099), Graphic(), ImageHeader(1, 0, 0, 10), ImageSegment(GifBytes(10)),
+                            IdName({"pic", "", "", "", "src=\"/x.gif\" height=7 onclick=\"go()\"", ""}),
+                            Bracket(0xDE, 0x0099)};
+    records.insert(records.end(), stored.begin(), stored.end());
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(chunk, "BlankAltString=blank");
+    // A resize of 1,500 twips: 100 pixels; the header's width where the
+    // graphic record gives none.
+    EXPECT_NE(body.find("height=\"100\" width=\"40\" alt=\"A &amp; B\" border=\"0\">"), std::string::npos) << body;
+    EXPECT_NE(body.find("height=\"12\" width=\"20\" alt=\"\" border=\"0\">"), std::string::npos) << body;
+    // A stored source wins; the stored height is written once.
+    EXPECT_NE(body.find("<img src=\"/x.gif\" height=\"7\" id=\"pic\" onclick=\"go()\" border=\"0\" width=\"100\">"),
+              std::string::npos)
+        << body;
+    const std::string xhtml = Generate(chunk, "XHTML", "BlankAltString=blank");
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+    EXPECT_EQ(talix_test::TidyErrors(Generate(chunk, "HTML", nullptr), &report), 0) << report;
+
+    // A picture without image data writes nothing.
+    ZervaRTChunk* empty = Define({TextBytes("x"), Bracket(0xDD, 0x0099), Graphic(), Bracket(0xDE, 0x0099)});
+    EXPECT_EQ(Body(empty, nullptr), "x");
+}
+
+TEST_F(ImagesTest, NamesTakenFromRecordsStayInTheDirectory) {
+    talix_test::TempDir dir;
+    const Records records = Picture(GifBytes(20), {IdName({"", "", "", "", "", "../../escape"})});
+    ZervaRTChunk* chunk = Define(records);
+    const std::string options = "ImageHandling=DISK ImageUseName=Yes ImageDirectory=" + dir.file("in/here");
+    EXPECT_EQ(Body(chunk, options.c_str()),
+              "<img src=\"escape.gif\" name=\"../../escape\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("in/here/escape.gif")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("escape.gif")));
+}
+
+TEST_F(ImagesTest, TheKeyIsTheOneTheReaderKeeps) {
+    // Pictures in two stored items: the writer splits the records into
+    // items of at most 49,022 bytes.
+    Records records;
+    for (int i = 0; i < 6; ++i) {
+        const Records picture = Picture(GifBytes(20000 + 17 * i));
+        records.insert(records.end(), picture.begin(), picture.end());
+        records.push_back(TextBytes("t"));
+    }
+    ZervaRTChunk* chunk = Define(records);
+    Generate(chunk, "HTML", nullptr);
+    const talix::ItemRecordList* list = item_.work->current;
+    ASSERT_NE(list, nullptr);
+    int graphics = 0;
+    for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        if (node->signature != 0x0099) continue;
+        const auto* kept = static_cast<const talix::GraphicExtra*>(node->extra);
+        ASSERT_NE(kept, nullptr);
+        const talix::OutputSegment* segment = list->firstSegment;
+        while (segment != nullptr && segment->number != kept->segment) segment = segment->next;
+        ASSERT_NE(segment, nullptr);
+        EXPECT_EQ(talix::GraphicNameKey(&item_, segment, node), static_cast<std::uint16_t>(kept->key));
+        ++graphics;
+    }
+    EXPECT_EQ(graphics, 6);
+    EXPECT_NE(list->firstSegment->next, nullptr);
+}
+
+} // namespace
+} // namespace htmlgen_test

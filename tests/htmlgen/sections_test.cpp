@@ -1,0 +1,118 @@
+// Collapsible sections rendered by a generation: the plain style, the CSS
+// style with its expand and collapse blocks, and the ZelundaSections style
+// with its title bars, message headers and closing rules.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "active_content_fixture.h"
+#include "support/markup_validators.h"
+#include "support/record_fixture.h"
+
+namespace htmlgen_test {
+namespace {
+
+constexpr std::uint32_t kExpanded = 0x10;
+
+std::uint32_t Border(std::uint32_t style) { return style << 28; }
+
+// A section as the section builder writes one: its hotspot, its bar between
+// brackets, the body, the hotspot's end.
+Records Section(std::uint32_t flags, const std::string& title, const std::string& body, const Records& afterBar = {}) {
+    Records records = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 12, 8, {}), Bracket(0xDD, 0xFFAC),
+                       SectionBar(flags, title)};
+    records.insert(records.end(), afterBar.begin(), afterBar.end());
+    records.push_back(Bracket(0xDE, 0xFFAC));
+    records.push_back(TextBytes(body));
+    records.push_back(HotspotEnd());
+    records.push_back(Bracket(0xDE, 0x00AE));
+    return records;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+class SectionsTest : public ActiveContentTest {};
+
+TEST_F(SectionsTest, CSSSectionsGetNumberedBlocksThatCloseWithTheirSection) {
+    Records records;
+    for (int i = 1; i <= 3; ++i) {
+        const Records section = Section(i == 1 ? kExpanded : 0, "Title " + std::to_string(i), "body " + std::to_string(i));
+        records.insert(records.end(), section.begin(), section.end());
+        records.push_back(TextBytes(" between"));
+    }
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(chunk, "SectionsInCSS=Yes");
+    EXPECT_NE(body.find("<div id=\"sctn1c\" style=\"display: none\">"), std::string::npos) << body;
+    EXPECT_NE(body.find("<div id=\"sctn1e\" style=\"display: block\">"), std::string::npos);
+    EXPECT_NE(body.find("<div id=\"sctn2c\" style=\"display: block\">"), std::string::npos);
+    EXPECT_NE(body.find("<div id=\"sctn3e\" style=\"display: none\">"), std::string::npos);
+    EXPECT_NE(body.find("expandCollapseSection(3,'c')"), std::string::npos);
+    // Each body closes with its section: the text between sections lies
+    // outside every section's block.
+    EXPECT_NE(body.find("</h3></a>\nbody 1</div> between"), std::string::npos) << body;
+    EXPECT_NE(body.find("</h3></a>\nbody 3</div> between"), std::string::npos) << body;
+
+    const std::string xhtml = Generate(chunk, "XHTML", "SectionsInCSS=Yes");
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+
+    // The plain style: a rule and the title.
+    EXPECT_NE(Body(chunk, nullptr).find("<hr />Title 1body 1"), std::string::npos) << Body(chunk, nullptr);
+    EXPECT_NE(Body(chunk, "SectionOpenTag=<h2> SectionCloseTag=</h2>").find("<h2>Title 2</h2>body 2"),
+              std::string::npos);
+}
+
+TEST_F(SectionsTest, ZelundaSectionsDrawTitleBarsAndClosingRules) {
+    Records records = Section(Border(5), "Five", "inside", {Colour(0x12, 0x34, 0x56)});
+    const Records plain = Section(Border(1), "One", "second");
+    records.insert(records.end(), plain.begin(), plain.end());
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(chunk, "ZelundaSections=Yes");
+    EXPECT_NE(body.find("<img src='/icons/graycol.gif' border='0' width='16' height='16' alt='Click to collapse "
+                        "section'>Five</td></tr></table>inside"),
+              std::string::npos)
+        << body;
+    EXPECT_NE(body.find("inside<hr width='100%' size='1px' color='#123456' style='margin-top: 0.25em;'><br>"
+                        "<hr width='100%' size='1px' color='#123456'>"),
+              std::string::npos)
+        << body;
+    // Border style 1 ends with no rule.
+    EXPECT_EQ(Count(body, "<hr"), 2u);
+
+    const std::string xhtml = Generate(chunk, "XHTML", "ZelundaSections=Yes");
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+
+    // In a MIME message the collapse picture is a part of its own.
+    EXPECT_EQ(talix_test::TidyErrors(Generate(chunk, "HTML", "ZelundaSections=Yes")), 0);
+}
+
+TEST_F(SectionsTest, MessageHeadersSplitTheirTitle) {
+    talix_test::FixtureRecord header = talix_test::HostRecord(0x0062, 16);
+    talix_test::PutWord(&header, 4, 128);
+    Records records = Section(Border(0), "Ann---Monday---Plans", "text", {header});
+    const Records bare = Section(Border(0), "Just a title", "more", {header});
+    records.insert(records.end(), bare.begin(), bare.end());
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(chunk, "ZelundaSections=Yes");
+    const std::size_t sender = body.find(">Ann<"), subject = body.find(">Plans<"), date = body.find(">Monday<");
+    ASSERT_NE(sender, std::string::npos) << body;
+    ASSERT_NE(subject, std::string::npos);
+    ASSERT_NE(date, std::string::npos);
+    EXPECT_LT(sender, subject);
+    EXPECT_LT(subject, date);
+    EXPECT_NE(body.find(">No Subject<"), std::string::npos);
+    EXPECT_NE(body.find(">No Date<"), std::string::npos);
+    // Every division the header opens it also closes.
+    EXPECT_EQ(Count(body, "<div"), Count(body, "</div>"));
+    const std::string xhtml = Generate(chunk, "XHTML", "ZelundaSections=Yes");
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+}
+
+} // namespace
+} // namespace htmlgen_test
