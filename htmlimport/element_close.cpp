@@ -71,7 +71,8 @@ void CloseFont(RecordProcessContext* context, HTMLImportContext* import, const H
         if (!at->Is(HtmlTag::kFont)) continue;
         for (const HtmlAttr* attr = at->attributes; attr != nullptr; attr = attr->next) {
             if (strcasecmp(attr->name, "color") == 0 && attr->value != nullptr)
-                std::snprintf(import->fontColorText, sizeof import->fontColorText, "%s", attr->value);
+                std::snprintf(import->fontColorText, sizeof import->fontColorText, "%.*s", kFontColorChars,
+                              attr->value);
         }
         if (import->fontColorText[0] != '\0') return;
     }
