@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "support/test_support.h"
 #include "talix/session.h"
 #include "talix_platform/types.h"
+
+class ZervaRTItem;
 
 namespace import_test {
 
@@ -57,6 +60,8 @@ protected:
     talix_test::TempDir dir_;
     std::string path_;
     RARIvoSession session_;
+    // Called with the item the HTML goes into, before the HTML is appended.
+    std::function<void(ZervaRTItem*)> beforeImport_;
 };
 
 } // namespace import_test
