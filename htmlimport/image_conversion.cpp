@@ -5,6 +5,7 @@
 // part of the message, an attachment of a note, a graphic of a rich-text
 // item, a file on disk, or a URL.
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -262,10 +263,15 @@ STATUS ImageFromMemory(BuildContext* context, HTMLImportContext* import, const I
     return status != kOK ? status : end;
 }
 
+// The MIME parts of the message: those of the item's default chunk, else
+// of the chunk the import runs on.
 const MIMEInlineImage* InlineParts(BuildContext* context) {
     const ZervaRTItem* item = context->output.item;
-    const ZervaRTChunk* chunk = item != nullptr ? item->defaultChunk : nullptr;
-    return chunk != nullptr && chunk->work != nullptr ? chunk->work->inlineImages : nullptr;
+    for (const ZervaRTChunk* chunk : {item != nullptr ? item->defaultChunk : nullptr, context->chunk}) {
+        if (chunk != nullptr && chunk->work != nullptr && chunk->work->inlineImages != nullptr)
+            return chunk->work->inlineImages;
+    }
+    return nullptr;
 }
 
 std::uint16_t TypeOfName(const std::string& name) {
@@ -343,6 +349,16 @@ STATUS NoteByViewKey(BuildContext* context, HTMLImportContext* import, const Ima
 
 bool IsDrivePath(std::string_view path) { return path.size() >= 2 && path[1] == ':'; }
 
+// A path of the local file system: a drive path, a path from the root of a
+// drive ("\\"), or, as this machine writes them, a rooted path that names
+// a directory that exists (a web path such as "/db.nsf" names none).
+bool IsLocalPath(std::string_view path) {
+    if (IsDrivePath(path) || (!path.empty() && path[0] == '\\')) return true;
+    if (path.empty() || path[0] != '/') return false;
+    struct stat info {};
+    return ::stat(std::string(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // A picture file on disk: the source after the base path unless it is a
 // full path already. A file that cannot be read writes nothing.
 STATUS ImageFile(BuildContext* context, HTMLImportContext* import, const ImageRequest& request,
@@ -398,10 +414,8 @@ STATUS ConvertImage(RecordProcessContext* context, HTMLImportContext* import, Ht
     }
     if (import->resolveLocalResources != 0 && LocalResource(context, import, request, &status)) return status;
     // 5: a file path (a URL is none).
-    const std::string_view originalBase(import->basePath);
     const bool url = StartsWithNoCase(source, "http");
-    if (!url && (IsDrivePath(source) || source[0] == '\\' || IsDrivePath(originalBase) ||
-                 (!originalBase.empty() && originalBase[0] == '\\')))
+    if (!url && (IsDrivePath(source) || source[0] == '\\' || IsLocalPath(import->basePath)))
         return ImageFile(context, import, request, basePath);
     // 6: a MIME part of the message.
     if (StartsWithNoCase(source, "cid:")) {

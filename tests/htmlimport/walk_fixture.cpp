@@ -117,7 +117,7 @@ Imported WalkTest::Import(const std::string& html, const char* options, plat::NO
         ZervaRTItem item(&session_);
         EXPECT_EQ(item.Connect("", path_.c_str(), result.note, "Body", 1), 0);
         std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
-        if (beforeImport_) beforeImport_(&item);
+        if (beforeImport_) beforeImport_(&item, chunk.get());
         result.status = chunk->AppendHTML("Inline", html.c_str(), options);
         result.errorWord = chunk->errorWord;
         if (result.status == 0) EXPECT_EQ(item.Save(), 0);

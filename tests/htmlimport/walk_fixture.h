@@ -15,6 +15,7 @@
 #include "talix/session.h"
 #include "talix_platform/types.h"
 
+class ZervaRTChunk;
 class ZervaRTItem;
 
 namespace import_test {
@@ -60,8 +61,9 @@ protected:
     talix_test::TempDir dir_;
     std::string path_;
     RARIvoSession session_;
-    // Called with the item the HTML goes into, before the HTML is appended.
-    std::function<void(ZervaRTItem*)> beforeImport_;
+    // Called with the item the HTML goes into and the chunk that appends it,
+    // before the HTML is appended.
+    std::function<void(ZervaRTItem*, ZervaRTChunk*)> beforeImport_;
 };
 
 } // namespace import_test
