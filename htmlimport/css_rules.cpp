@@ -208,7 +208,6 @@ void CSSRuleList::Append(std::unique_ptr<CSSRule> rule) {
     const CSSSelector* selector = rule->selector();
     if (selector == nullptr) return;
     rule->order = static_cast<std::uint32_t>(rules_.size());
-    declaredWordsKnown_ = false;
     version_ = NextListVersion();
     if (rules_.size() == rules_.capacity()) rules_.reserve(rules_.empty() ? 16 : rules_.size() * 2);
     std::vector<const CSSRule*>* bucket = nullptr;
@@ -228,22 +227,7 @@ void CSSRuleList::Append(std::unique_ptr<CSSRule> rule) {
     rules_.push_back(std::move(rule));
 }
 
-bool CSSRuleList::MayAnswer(std::string_view lowerProperty) const {
-    const auto firstWord = [](std::string_view name) { return name.substr(0, name.find('-')); };
-    if (!declaredWordsKnown_) {
-        declaredWords_.clear();
-        for (const auto& rule : rules_) {
-            const StyleDeclarations* declarations = rule->Declarations();
-            if (declarations == nullptr) continue;
-            for (const StyleProp& prop : declarations->Props()) declaredWords_.emplace(firstWord(prop.name));
-        }
-        declaredWordsKnown_ = true;
-    }
-    return declaredWords_.find(firstWord(lowerProperty)) != declaredWords_.end();
-}
-
 void CSSRuleList::Clear() {
-    declaredWordsKnown_ = false;
     version_ = NextListVersion();
     byTag_.clear();
     byName_.clear();

@@ -22,7 +22,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "core/statuses.h"
@@ -82,11 +81,6 @@ public:
     void Clear();
 
     std::size_t Size() const { return rules_.size(); }
-    // Whether a rule of the list declares a property whose name begins with
-    // the same word (up to its first "-") as the lower-case property: only
-    // such rules can answer for it, shorthands included. Throws
-    // std::bad_alloc.
-    bool MayAnswer(std::string_view lowerProperty) const;
     bool Empty() const { return rules_.empty(); }
     const CSSRule& operator[](std::size_t n) const { return *rules_[n]; }
     // A number that changes whenever the list does (no two lists share one).
@@ -109,13 +103,6 @@ private:
     std::vector<std::vector<const CSSRule*>> byTag_;
     std::unordered_map<std::string, std::vector<const CSSRule*>> byName_;
     std::unordered_map<std::string, std::vector<const CSSRule*>> byClass_;
-    // The first words of the names the rules declare, once asked for.
-    struct WordHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>()(word); }
-    };
-    mutable std::unordered_set<std::string, WordHash, std::equal_to<>> declaredWords_;
-    mutable bool declaredWordsKnown_ = false;
     std::uint64_t version_ = 0;
 };
 

@@ -53,7 +53,14 @@ struct MatchedRules {
     bool known = false;
     std::vector<const CSSRule*> withClass[2];
     std::vector<const CSSRule*> withoutClass[2];
+    // For each list, a bit for the first word of every property its matched
+    // rules declare (see DeclaredWordBit): a property whose bit is clear is
+    // declared by none of them, nor is any shorthand of it.
+    std::uint64_t declaredWords[2] = {};
 };
+
+// The bit of a property's first word ("border" of "border-top-width").
+std::uint64_t DeclaredWordBit(std::string_view lowerProperty);
 
 // The answer of a search up the tree that passed the node, for the
 // question of that id (and the kind of search: restricted to the node's

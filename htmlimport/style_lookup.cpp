@@ -77,11 +77,16 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
         matched.versions[n] = lists[n] != nullptr ? lists[n]->Version() : 0;
         matched.withClass[n].clear();
         matched.withoutClass[n].clear();
+        matched.declaredWords[n] = 0;
         if (lists[n] == nullptr || lists[n]->Empty()) continue;
         for (const bool classless : {false, true}) {
             std::vector<const CSSRule*>& into = classless ? matched.withoutClass[n] : matched.withClass[n];
             lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
-                if (RuleMatches(rule, element, classAttribute, classless)) into.push_back(&rule);
+                if (!RuleMatches(rule, element, classAttribute, classless)) return false;
+                into.push_back(&rule);
+                if (const StyleDeclarations* declarations = rule.Declarations())
+                    for (const StyleProp& prop : declarations->Props())
+                        matched.declaredWords[n] |= DeclaredWordBit(prop.name);
                 return false;
             });
         }
@@ -113,9 +118,9 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     const MatchedRules& matched = Matched(element, first, second);
     // Lists with no rule for the element, or none of whose rules declares
     // the property (or a shorthand of it), are not scanned.
-    auto holds = [&](int n) { return !matched.withClass[n].empty() || !matched.withoutClass[n].empty(); };
-    const bool firstMay = first != nullptr && holds(0) && first->MayAnswer(lowerName);
-    const bool secondMay = second != nullptr && holds(1) && second->MayAnswer(lowerName);
+    const std::uint64_t bit = DeclaredWordBit(lowerName);
+    const bool firstMay = first != nullptr && (matched.declaredWords[0] & bit) != 0;
+    const bool secondMay = second != nullptr && (matched.declaredWords[1] & bit) != 0;
     if (!firstMay && !secondMay) return std::nullopt;
     for (const bool classless : {false, true}) {
         if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s Step %d", property, classless ? 2 : 1);
@@ -133,6 +138,13 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
 }
 
 } // namespace
+
+std::uint64_t DeclaredWordBit(std::string_view lowerProperty) {
+    const std::string_view word = lowerProperty.substr(0, lowerProperty.find('-'));
+    std::uint64_t hash = 1469598103934665603ull;
+    for (const char c : word) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return std::uint64_t{1} << (hash % 64);
+}
 
 StyleValue FindStyleValue(const HtmlNode* node, const char* property, const CSSRuleList* first,
                           const CSSRuleList* second) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes the HTML inputs of the import benchmark into bench/data: prose with
-fonts and CSS, and a list-heavy document, each at 250 KB and at 1 MB. The
-output depends on nothing but this script (a fixed-seed generator), so the
-files can be made again byte for byte."""
+fonts and CSS, and a list-heavy document, each at 250 KB and at 1 MB, and a
+table-heavy document of 250 and of 1,000 rows of 5 columns (tables of 250
+rows each). The output depends on nothing but this script (a fixed-seed
+generator), so the files can be made again byte for byte."""
 import os
 import random
 
@@ -123,6 +124,40 @@ def lists(rng, size):
     return "".join(out)
 
 
+TABLE_ROWS = 250
+
+
+def cell(rng):
+    kind = rng.randint(0, 5)
+    text = words(rng, rng.randint(1, 5))
+    if kind == 0:
+        return "<b>%s</b>" % text
+    if kind == 1:
+        return '<span class="key">%s</span> %s' % (text, words(rng, 2))
+    if kind == 2:
+        return "%d.%02d" % (rng.randint(0, 99999), rng.randint(0, 99))
+    return text
+
+
+def tables(rng, rows):
+    out = ["<!DOCTYPE html>\n<html><head><title>Tables</title>", STYLE, "</head><body>\n"]
+    for first in range(0, rows, TABLE_ROWS):
+        out.append("<p>%s</p>\n" % sentence(rng))
+        out.append('<table border="1" cellpadding="2" width="100%">\n')
+        out.append("<tr>%s</tr>\n" % "".join("<th>%s</th>" % words(rng, 2).title() for _ in range(5)))
+        for row in range(first + 1, min(first + TABLE_ROWS, rows)):
+            if row % 10 == 0:
+                cells = '<td colspan="2">%s</td>%s' % (cell(rng), "".join("<td>%s</td>" % cell(rng) for _ in range(3)))
+            elif row % 7 == 0:
+                cells = '<td bgcolor="#eeeeee">%s</td>%s' % (cell(rng), "".join("<td>%s</td>" % cell(rng) for _ in range(4)))
+            else:
+                cells = "".join("<td>%s</td>" % cell(rng) for _ in range(5))
+            out.append("<tr>%s</tr>\n" % cells)
+        out.append("</table>\n")
+    out.append("</body></html>\n")
+    return "".join(out)
+
+
 def main():
     here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "bench", "data")
     os.makedirs(here, exist_ok=True)
@@ -131,6 +166,10 @@ def main():
             rng = random.Random("%s-%s" % (name, label))
             with open(os.path.join(here, "import-%s-%s.html" % (name, label)), "w", encoding="utf-8", newline="\n") as f:
                 f.write(make(rng, size))
+    for rows in (TABLE_ROWS, 4 * TABLE_ROWS):
+        rng = random.Random("tables-%d" % rows)
+        with open(os.path.join(here, "import-tables-%d.html" % rows), "w", encoding="utf-8", newline="\n") as f:
+            f.write(tables(rng, rows))
 
 
 if __name__ == "__main__":
