@@ -120,6 +120,9 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
         context->texts.attachmentDirectory != nullptr ? context->texts.attachmentDirectory : g_tempDirectory;
     if (context->attachmentDirectoryMade == 0)
         context->attachmentDirectoryMade = CreateDirectoryPath(directory.c_str()) != 0 ? 1 : -1;
+    // Nothing is extracted into a directory that could not be made; the
+    // link still stands, and the run's status says the file is missing.
+    if (context->attachmentDirectoryMade < 0) KeepStatus(context, kArgumentError);
 
     // A name that is no file name (".", "..", empty) is neither extracted
     // nor linked.

@@ -248,6 +248,10 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
                           &marks);
     }
     if (errorWord == 0) AlterRichText(kGenerationOperation, 0, 0, 0, 0, nullptr, nullptr, extraDefinition, nullptr);
+    // A failure a writer kept is the run's outcome even where the operation
+    // frame reads its status as the normal end of a walk (an attachment
+    // whose "$FILE" item is missing, a "$Links" item that is not there).
+    if (lastStatus == kOK && context->keptStatus != kOK) lastStatus = context->keptStatus;
     // The marks were for this generation only: the item's records are put
     // back as they were, so that a later save writes none of them.
     if (marks != nullptr) {

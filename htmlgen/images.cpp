@@ -242,7 +242,7 @@ std::string URLDirectoryPrefix(const XMLGenContext* context, bool slashAlways) {
 
 // The directory pictures are exported to (ImageDirectory=, made the first
 // time a run needs it, else the temporary directory); false when it cannot
-// be made: the run exports no files then.
+// be made: the run exports no files then and its status says so.
 bool ExportDirectory(XMLGenContext* context, std::string* directory) {
     if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') {
         *directory = g_tempDirectory;
@@ -251,6 +251,7 @@ bool ExportDirectory(XMLGenContext* context, std::string* directory) {
     *directory = context->texts.imageDirectory;
     if (context->imageDirectoryMade == 0)
         context->imageDirectoryMade = CreateDirectoryPath(context->texts.imageDirectory) != 0 ? 1 : -1;
+    if (context->imageDirectoryMade < 0) KeepStatus(context, kArgumentError);
     return context->imageDirectoryMade > 0;
 }
 
@@ -640,11 +641,14 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     }
     if (!picture.srcSettled && picture.resource != nullptr) WriteImageResource(&picture);
 
-    // A picture without image data of any kind writes nothing.
+    // A picture without image data of any kind writes nothing. One whose
+    // source is settled (a stored src, an image resource, exported or not)
+    // is written in every mode: its data lies elsewhere.
     const bool hasData = picture.srcSettled || picture.imageHeader != nullptr || picture.bitmapHeader != nullptr ||
                          picture.reference != nullptr;
     const bool follows = InRange(context, graphic->next);
-    if (!follows || !hasData || (picture.imageHeader == nullptr && context->imageHandling != kHandlingDefault)) {
+    if (!follows || !hasData ||
+        (!picture.srcSettled && picture.imageHeader == nullptr && context->imageHandling != kHandlingDefault)) {
         context->buffer[start] = '\0';
         context->writePosition = context->buffer + start;
         context->measuredLength = 0;

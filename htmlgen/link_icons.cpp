@@ -84,7 +84,9 @@ STATUS WriteLinkIconFile(XMLGenContext* context, LinkIcon icon) {
         directory = context->texts.imageDirectory;
         if (context->imageDirectoryMade == 0)
             context->imageDirectoryMade = CreateDirectoryPath(directory.c_str()) != 0 ? 1 : -1;
-        if (context->imageDirectoryMade < 0) return kOK;
+        // A directory that could not be made: the markup stands, the run
+        // reports that the file is missing.
+        if (context->imageDirectoryMade < 0) return kArgumentError;
     } else {
         directory = g_tempDirectory;
     }

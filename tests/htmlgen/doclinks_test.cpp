@@ -44,6 +44,15 @@ std::uint16_t QueryLink(ZervaRTChunk* chunk, std::uint16_t kind, char* replica, 
     return 0;
 }
 
+// A procedure that names the database, view and document itself.
+std::uint16_t AnswerParts(ZervaRTChunk* chunk, std::uint16_t, char*, std::uint16_t, void*, void*, void*, char*,
+                          std::uint16_t, char*, std::uint16_t, char*, std::uint16_t) {
+    chunk->SetEventRetString(1, "db&1.nsf", 8);
+    chunk->SetEventRetString(2, "V", 1);
+    chunk->SetEventRetString(3, "D", 1);
+    return 0;
+}
+
 class DoclinksTest : public ActiveContentTest {};
 
 TEST_F(DoclinksTest, LinkURLsByKindAndOption) {
@@ -96,13 +105,14 @@ TEST_F(DoclinksTest, LinksByIndexIntoTheLinkList) {
     EXPECT_NE(body.find("<a href=\"/\"><img src=\"/icons/actn116.gif\" border=\"0\"></a>"), std::string::npos) << body;
     EXPECT_EQ(g_messages, std::vector<std::string>{"TALIX: Broken $Links reference - not in list"});
 
-    // A note without the list: every such link is broken, and the rest of
-    // the body is still rendered.
+    // A note without the list: every such link is broken, the rest of the
+    // body is still rendered, and the status says what was missing.
     g_messages.clear();
     ZervaRTChunk* without = DefineWith({IndexedLink(0, "x"), TextBytes("after")}, {});
     EXPECT_EQ(Body(without, "BrokenLinkURL=/broken BrokenLinkGraphic=/b.gif"),
               "<a href=\"/broken\"><img src=\"/b.gif\" border=\"0\"></a>after");
     EXPECT_EQ(g_messages, std::vector<std::string>{"TALIX: Broken $Links reference"});
+    EXPECT_NE(without->lastStatus, 0);
     plat::RegisterMessageProc(nullptr);
 }
 
@@ -120,6 +130,13 @@ TEST_F(DoclinksTest, IconFilesAreWrittenOncePerRun) {
     std::filesystem::remove(dir.file("icons/new/doclink.gif"));
     Body(chunk, options.c_str());
     EXPECT_TRUE(std::filesystem::exists(dir.file("icons/new/doclink.gif")));
+    EXPECT_EQ(chunk->lastStatus, 0);
+
+    // A directory that cannot be made: the links stand, the status says
+    // the icon is missing.
+    const std::string blocked = "LocalDominoSymbols=Yes ImageDirectory=" + dir.file("icons/new/doclink.gif/sub");
+    EXPECT_NE(Body(chunk, blocked.c_str()).find("<img src=\"doclink.gif\""), std::string::npos);
+    EXPECT_EQ(chunk->lastStatus, 1028);
 }
 
 TEST_F(DoclinksTest, TheLinkEventMayRewriteADocumentLink) {
@@ -138,6 +155,19 @@ TEST_F(DoclinksTest, TheLinkEventMayRewriteADocumentLink) {
     g_doc.answer = nullptr;
     block = chunk->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=Doc", 0, nullptr, QueryLink);
     EXPECT_NE(BodyOf(block).find("<a href=\"" + kPath + "?OpenDocument\">"), std::string::npos) << block;
+    talix::ZervaDeallocate(&session_, block);
+
+    // Link kind 0: the answer's parts make the path; another kind asks for
+    // no address at all.
+    ZervaRTChunk* anchored =
+        Define({ExportedLink(NoteLink(0x12345678, 0x9ABCDEF0, kView, kDocument), "", "", "a b")});
+    anchored->work->linkRequest.kind = 0;
+    block = anchored->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=Doc", 0, nullptr, AnswerParts);
+    EXPECT_NE(BodyOf(block).find("<a href=\"/db&amp;1.nsf/V/D?OpenDocument#a%20b\"><img"), std::string::npos) << block;
+    talix::ZervaDeallocate(&session_, block);
+    anchored->work->linkRequest.kind = 1;
+    block = anchored->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=Doc", 0, nullptr, AnswerParts);
+    EXPECT_NE(BodyOf(block).find("<a href=\"\"><img"), std::string::npos) << block;
     talix::ZervaDeallocate(&session_, block);
 }
 

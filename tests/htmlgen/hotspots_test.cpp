@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "active_content_fixture.h"
@@ -189,11 +190,54 @@ TEST_F(HotspotsTest, AttachmentsByHandling) {
     EXPECT_EQ(Body(chunk, "AttachmentHandling=NAME AttachmentTextInLink=No"), "see <a name=\"../../x\"></a>file here");
 
     // An attachment the note does not hold: the link stands, nothing is
-    // extracted.
+    // extracted, and the status says so.
     std::filesystem::remove(dir.file("out/att/x"));
     ZervaRTChunk* missing = DefineWith(named, {});
     EXPECT_EQ(Body(missing, options.c_str()), "see <a href=\"http://files/x\">xfile</a> here");
     EXPECT_FALSE(std::filesystem::exists(dir.file("out/att/x")));
+    EXPECT_NE(missing->lastStatus, 0);
+}
+
+TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
+    // A formula that does not evaluate: its status, and the text gathered
+    // so far (none, so no anchor).
+    ZervaRTChunk* broken = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 11, 0x1010, Bytes(12, 0xEE)),
+                                   TextBytes("kept"), HotspotEnd(), Bracket(0xDE, 0x00AE), TextBytes(" after")});
+    EXPECT_EQ(Body(broken, nullptr), "kept after");
+    EXPECT_NE(broken->lastStatus, 0);
+
+    // Targets and anchors from records keep the attribute whole.
+    const std::uint32_t view[4] = {1, 2, 3, 4}, document[4] = {5, 6, 7, 8};
+    Records quoted = URLHotspot("http://x", "t", {Target("a\"b<c&d")});
+    quoted.push_back(ExportedLink(NoteLink(1, 2, view, document), "", "", "p&q \"r\""));
+    const std::string attributes = Body(Define(quoted), nullptr);
+    EXPECT_NE(attributes.find("target=\"a&quot;b&lt;c&amp;d\">t</a>"), std::string::npos) << attributes;
+    EXPECT_NE(attributes.find("#p&amp;q%20&quot;r&quot;\"><img"), std::string::npos) << attributes;
+
+    // Event types 0 and past the known ones are clicks.
+    Records events = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
+    for (const Records& event : {Event(0, "a()"), Event(40, "b()")})
+        events.insert(events.end(), event.begin(), event.end());
+    for (const FixtureRecord& record : {TextBytes("go"), HotspotEnd(), Bracket(0xDE, 0x00AE)}) events.push_back(record);
+    EXPECT_EQ(Body(Define(events), nullptr),
+              "<a href=\"\" OnClick=\"a(); return false;\" OnClick=\"b(); return false;\">go</a>");
+
+    // An attachment directory that cannot be made (a file stands in its
+    // way): nothing is extracted, the link to the URL directory stands, and
+    // the status says so.
+    talix_test::TempDir dir;
+    { std::ofstream(dir.file("blocker")) << "file"; }
+    Bytes data = TextData("ATT1");
+    const Bytes file = TextData("x.txt");
+    data.insert(data.end(), file.begin(), file.end());
+    ZervaRTChunk* chunk = DefineWith({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, data), TextBytes("file"),
+                                      HotspotEnd(0x00AA), Bracket(0xDE, 0x00AA)},
+                                     {}, {{"ATT1", "bytes"}});
+    const std::string options = "AttachmentHandling=DISK AttachmentDirectory=" + dir.file("blocker/sub") +
+                                " AttachmentURLDirectory=http://files/";
+    EXPECT_EQ(Body(chunk, options.c_str()), "<a href=\"http://files/x.txt\">x.txtfile</a>");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("blocker/sub/x.txt")));
+    EXPECT_EQ(chunk->lastStatus, 1028);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // attributes; and the key that names a picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -68,6 +69,13 @@ TEST_F(ImagesTest, SourcesByImageHandling) {
     EXPECT_EQ(Body(chunk, (options + " ImageURLDirectory=c:\\web ImageUNIDAsFolder=Yes UseUNID=" + kUnid).c_str()),
               "a<img src=\"file://c:/web/" + kUnid + "/Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_TRUE(std::filesystem::exists(dir.file("pictures/" + kUnid + "/Body_0_32.gif")));
+    EXPECT_EQ(chunk->lastStatus, 0);
+
+    // A directory that cannot be made (a file stands in its way): the
+    // markup stands, no file is written, and the status says so.
+    const std::string blocked = "ImageHandling=DISK ImageDirectory=" + file + "/sub";
+    EXPECT_EQ(Body(chunk, blocked.c_str()), "a<img src=\"Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_EQ(chunk->lastStatus, 1028);
 }
 
 TEST_F(ImagesTest, MimePartsAndSubstitutions) {
@@ -164,6 +172,41 @@ TEST_F(ImagesTest, TheKeyIsTheOneTheReaderKeeps) {
     }
     EXPECT_EQ(graphics, 6);
     EXPECT_NE(list->firstSegment->next, nullptr);
+}
+
+TEST_F(ImagesTest, ImageResourcesAreStoredReferredToAndExported) {
+    // RESOURCE: the picture becomes an image resource of the database.
+    const Bytes gif = GifBytes(77);
+    Records records = {TextBytes("a")};
+    const Records picture = Picture(gif);
+    records.insert(records.end(), picture.begin(), picture.end());
+    ZervaRTChunk* stored = Define(records);
+    const std::string name = NoteUnid() + "_Body_0_32.gif";
+    const std::string saved = Body(stored, "ImageHandling=RESOURCE");
+    EXPECT_NE(saved.find(name + "?OpenImageResource\""), std::string::npos) << saved;
+    EXPECT_EQ(stored->lastStatus, 0);
+
+    // A picture that names the resource ("|" ends the name): a URL to it,
+    // or with ImageResourceToDisk its data exported under its name.
+    auto reference = [](const std::string& resource) {
+        talix_test::FixtureRecord record =
+            talix_test::HostRecord(0xFFF6, static_cast<std::uint32_t>(36 + resource.size()));
+        talix_test::PutWord(&record, 8, 3);
+        talix_test::PutWord(&record, 10, 19);
+        talix_test::PutWord(&record, 12, static_cast<std::uint16_t>(resource.size()));
+        std::copy(resource.begin(), resource.end(), record.bytes.begin() + 36);
+        return record;
+    };
+    ZervaRTChunk* chunk =
+        Define({Bracket(0xDD, 0x0099), Graphic(), reference(name + "|alias"), Bracket(0xDE, 0x0099)});
+    EXPECT_EQ(Body(chunk, nullptr),
+              "<img src=\"" + db_.path() + "/" + name + "?OpenImageResource\" border=\"0\" height=\"100\" width=\"100\">");
+    talix_test::TempDir dir;
+    const std::string options = "ImageHandling=DISK ImageResourceToDisk=Yes ImageDirectory=" + dir.file("res");
+    EXPECT_EQ(Body(chunk, options.c_str()),
+              "<img src=\"" + name + "\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_EQ(talix_test::ReadFile(dir.file("res/" + name)), std::string(gif.begin(), gif.end()));
+    EXPECT_EQ(chunk->lastStatus, 0);
 }
 
 } // namespace

@@ -53,6 +53,9 @@ TEST(GenerationRealData, PicturesKeepTheirKeysAndExportAsExportGraphicDoes) {
         std::string report;
         EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << where << "\n" << report;
         EXPECT_EQ(talix_test::TidyErrors(Render(chunk.get(), "HTML", options), &report), 0) << where << "\n" << report;
+        // Exporting the pictures keeps every text the default rendering has.
+        EXPECT_EQ(talix_test::XhtmlBodyText(xhtml), talix_test::XhtmlBodyText(Render(chunk.get(), "XHTML", "")))
+            << where;
 
         // Every graphic, in order: its key, and its exported file (compared
         // once the walk over the records is done: an export may change them).

@@ -114,5 +114,39 @@ TEST_F(SectionsTest, MessageHeadersSplitTheirTitle) {
     EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
 }
 
+TEST_F(SectionsTest, SectionsNestedBeyondTheTrackedLevelsStayWellFormed) {
+    // Sections each inside the one before: every tracked level closes with
+    // its rules; sixty levels go past those tracked (and past the walk's
+    // nesting bound), which get no rule, and nothing is lost or left open.
+    auto nested = [](int depth) {
+        Records records;
+        for (int i = 0; i < depth; ++i) {
+            const Records start = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 12, 8, {}), Bracket(0xDD, 0xFFAC),
+                                   SectionBar(Border(5), "T" + std::to_string(i)), Bracket(0xDE, 0xFFAC),
+                                   TextBytes(" b" + std::to_string(i))};
+            records.insert(records.end(), start.begin(), start.end());
+        }
+        for (int i = 0; i < depth; ++i) {
+            records.push_back(HotspotEnd());
+            records.push_back(Bracket(0xDE, 0x00AE));
+        }
+        records.push_back(TextBytes(" end"));
+        return records;
+    };
+    EXPECT_EQ(Count(Body(Define(nested(10)), "ZelundaSections=Yes"), "<hr"), 20u);
+    ZervaRTChunk* chunk = Define(nested(60));
+    for (const char* options : {"ZelundaSections=Yes", "SectionsInCSS=Yes"}) {
+        const std::string xhtml = Generate(chunk, "XHTML", options);
+        std::string report;
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << options << report;
+        const std::string text = talix_test::XhtmlBodyText(xhtml);
+        EXPECT_NE(text.find("b0"), std::string::npos) << options;
+        EXPECT_NE(text.find("b59"), std::string::npos) << options;
+        EXPECT_NE(text.find(" end"), std::string::npos) << options;
+        EXPECT_EQ(chunk->lastStatus, 0) << options;
+    }
+    EXPECT_LE(Count(Body(chunk, "ZelundaSections=Yes"), "<hr"), 2u * 49);
+}
+
 } // namespace
 } // namespace htmlgen_test
