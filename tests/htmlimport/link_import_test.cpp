@@ -1,7 +1,6 @@
 // Anchors imported as links: URL hotspots with their target frames and font
 // texts, named anchors, links within the document, Notes links from web and
 // Notes addresses, and file hotspots; damaged and oversized addresses.
-#include <fstream>
 #include <string>
 
 #include "core/signatures.h"
@@ -46,21 +45,6 @@ protected:
     void SetUp() override { plat::IniSet("ZelundaNoImageSkip", "1"); }
     void TearDown() override { plat::IniSet("ZelundaNoImageSkip", ""); }
 
-    // A note holding report.doc.
-    plat::NOTEID NoteWithAttachment() {
-        const std::string file = dir_.file("report.doc");
-        std::ofstream(file) << "report";
-        const plat::NOTEID id = NewNote();
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
-        EXPECT_EQ(plat::NoteOpen(db, id, 0, &note), 0);
-        EXPECT_EQ(plat::NoteAttachFile(note, "$FILE", 5, file.c_str(), "report.doc", plat::ATTACH_DEFAULT), 0);
-        EXPECT_EQ(plat::NoteUpdate(note, 0), 0);
-        plat::NoteClose(note);
-        plat::DbClose(db);
-        return id;
-    }
     // The universal id of a stored note as 32 upper-case digits.
     std::string UnidOf(plat::NOTEID id) {
         plat::DBHANDLE db = 0;
@@ -314,7 +298,7 @@ TEST_F(LinkImport, NotesLinksInTheItem) {
 TEST_F(LinkImport, FileHotspots) {
     // A file attached to the note, named after "$File/": the caption is the
     // anchor's text cut to 31 characters.
-    const plat::NOTEID note = NoteWithAttachment();
+    const plat::NOTEID note = NoteWithAttachment("report.doc");
     const std::string caption(40, 'c');
     const Imported file =
         Import("<p><a href=\"/db.nsf/0/" + UnidOf(note) + "/$File/report.doc\">" + caption + "</a></p>", nullptr, note);

@@ -1,6 +1,7 @@
 #include "walk_fixture.h"
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
 
 #include "core/record_io.h"
@@ -104,6 +105,21 @@ plat::NOTEID WalkTest::NewNote() {
     EXPECT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
     EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
     plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    return id;
+}
+
+plat::NOTEID WalkTest::NoteWithAttachment(const std::string& name) {
+    const std::string file = dir_.file(name);
+    std::ofstream(file) << "report";
+    const plat::NOTEID id = NewNote();
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), plat::NOERROR);
+    EXPECT_EQ(plat::NoteOpen(db, id, 0, &note), plat::NOERROR);
+    EXPECT_EQ(plat::NoteAttachFile(note, "$FILE", 5, file.c_str(), name.c_str(), plat::ATTACH_DEFAULT), plat::NOERROR);
+    EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
     plat::NoteClose(note);
     plat::DbClose(db);
     return id;

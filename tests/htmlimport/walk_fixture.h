@@ -52,6 +52,9 @@ protected:
     WalkTest();
     // A new note of the database.
     plat::NOTEID NewNote();
+    // A new note holding a file of the test's directory, attached as name
+    // (the file is written with a few bytes first).
+    plat::NOTEID NoteWithAttachment(const std::string& name);
     // Appends the HTML (UTF-8) to the note's body (created blank; a new note
     // when none is given) and saves the note (unless the import failed).
     Imported Import(const std::string& html, const char* options = nullptr, plat::NOTEID note = 0);
