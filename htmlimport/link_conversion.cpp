@@ -257,6 +257,13 @@ STATUS ReplicaLink(BuildContext* context, HTMLImportContext* import, const Ancho
     const STATUS status = BuildNotesLink(context, import, anchor, ids, withText ? &text : nullptr);
     import->listNodeCursor = nullptr;
     import->skipNextImage = 1;
+    // The link holds the first text of the anchor only: that text leaves the
+    // tree, and the anchor's other texts are still written after the link
+    // instead of being dropped.
+    if (withText) {
+        HtmlDocument::Unlink(textNode);
+        import->skipText = 0;
+    }
     return status;
 }
 

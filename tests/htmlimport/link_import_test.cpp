@@ -198,8 +198,8 @@ TEST_F(LinkImport, NamedAnchorsAndLinksWithinTheDocument) {
     EXPECT_EQ(up.Texts(), "up");
     EXPECT_EQ(up.Count(talix::kSigV4HotspotEnd), 1u);
 
-    // A name and an address: the anchor first, then the link; "#" alone is
-    // a link to "#" (a URL hotspot).
+    // A name and an address: the anchor first, then the link; "#" alone
+    // links to the note itself.
     const Imported both = Import("<p><a name=\"n\" href=\"http://x.com/\">both</a><a href=\"#\">hash</a></p>");
     ASSERT_EQ(both.status, 0);
     EXPECT_EQ(both.problem, "");
@@ -280,6 +280,23 @@ TEST_F(LinkImport, NotesLinksInTheItem) {
     EXPECT_EQ(text.problem, "");
     EXPECT_EQ(text.Texts(), "Doc| after");
     EXPECT_EQ(text.Count(talix::kSigV4HotspotEnd), 1u);
+    // The link takes the anchor's first text; the others follow it.
+    const Imported more = Import("<p><a href=\"" + address + "\">Doc <b>more</b></a></p>", options);
+    ASSERT_EQ(more.status, 0);
+    EXPECT_EQ(more.problem, "");
+    EXPECT_EQ(more.Texts(), "Doc |more");
+    EXPECT_EQ(more.Count(talix::kSigV4HotspotEnd), 1u);
+
+    // The document-link text stands for the link's icon: a link without
+    // text, the text gone.
+    plat::IniSet("ZelundaDocLinkText", "(Link)");
+    const Imported marker = Import("<p><a href=\"" + address + "\"><span>(link)</span></a>x</p>", options);
+    plat::IniSet("ZelundaDocLinkText", "");
+    ASSERT_EQ(marker.status, 0);
+    EXPECT_EQ(marker.problem, "");
+    EXPECT_EQ(marker.Count(talix::kSigLinkExport2), 1u);
+    EXPECT_EQ(marker.Count(talix::kSigV4HotspotBegin), 0u);
+    EXPECT_EQ(marker.Texts(), "x");
 
     // A "/__" address whose replica id is a host name becomes a URL hotspot
     // that the link builder closes: the a's close adds no second end.
