@@ -145,7 +145,14 @@ TEST_F(ImageImport, PicturesFromDiskAndUrls) {
         ASSERT_EQ(url.status, 0) << options;
         EXPECT_EQ(url.problem, "");
         EXPECT_EQ(url.Count(talix::kSigGraphic), 1u);
-        EXPECT_TRUE(AnyRecordHolds(url, "http://x.com/p.gif"));
+        const ItemRecord* link = First(url, talix::kSigStorageLink);
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(link->Word(4), 4);   // a URL
+        EXPECT_EQ(link->Word(6), 2);   // loaded when shown
+        EXPECT_NE(link->bytes.find("http://x.com/p.gif"), std::string::npos);
+        const ItemRecord* bitmap = First(url, talix::kSigBitmapHeader);
+        ASSERT_NE(bitmap, nullptr);
+        EXPECT_EQ(bitmap->Word(24), 30);
     }
 
     // A source of 1 MB is refused by the builder; the import neither

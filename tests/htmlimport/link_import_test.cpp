@@ -168,6 +168,7 @@ TEST_F(LinkImport, NamedAnchorsAndLinksWithinTheDocument) {
     const Imported named = Import("<p>a<a name=\"top\">hidden</a>b</p>");
     ASSERT_EQ(named.status, 0);
     EXPECT_EQ(named.problem, "");
+    EXPECT_NE(named.Layout().find("#FFCB ''"), std::string::npos) << named.Layout();
     const ItemRecord* anchor = First(named, talix::kSigAnchor);
     ASSERT_NE(anchor, nullptr);
     EXPECT_EQ(anchor->Word(4), 3);
@@ -305,6 +306,17 @@ TEST_F(LinkImport, NotesLinksInTheItem) {
     EXPECT_EQ(host.problem, "");
     EXPECT_EQ(host.Count(talix::kSigV4HotspotEnd), 1u);
     EXPECT_EQ(host.Texts(), "Site");
+
+    // A fragment names the anchor of the link, each "%20" a blank, also at
+    // its very end.
+    const Imported fragment =
+        Import("<p><a href=\"/db/" + kView + "/" + kNote + "#a%20b%20\">t</a></p>", "ResolveDoclinks=Yes BasePathname=db");
+    ASSERT_EQ(fragment.status, 0);
+    EXPECT_EQ(fragment.problem, "");
+    link = First(fragment, talix::kSigLinkExport2);
+    ASSERT_NE(link, nullptr);
+    EXPECT_NE(link->bytes.find(std::string("a b ") + '\0'), std::string::npos);
+    EXPECT_EQ(Words(*link, kLinkNoteAt), "FEDCBA9876543210FEDCBA9876543210");
 
     // The same addresses without the option are URL hotspots.
     const Imported plain = Import("<p><a href=\"" + address + "\">Doc</a></p>");
