@@ -1,6 +1,7 @@
 // Anchors imported as links: URL hotspots with their target frames and font
 // texts, named anchors, links within the document, Notes links from web and
 // Notes addresses, and file hotspots; damaged and oversized addresses.
+#include <fstream>
 #include <string>
 
 #include "core/signatures.h"
@@ -11,6 +12,7 @@
 #include "htmlimport/link_addresses.h"
 #include "htmlimport/node_search.h"
 #include "import_fixture.h"
+#include "platform/view_index.h"
 #include "talix_platform.h"
 #include "walk_fixture.h"
 
@@ -366,6 +368,59 @@ TEST_F(LinkImport, FileHotspots) {
     ASSERT_EQ(inLink.status, 0);
     EXPECT_EQ(inLink.Count(talix::kSigGraphic), 0u);
     EXPECT_EQ(inLink.Texts(), "t");
+}
+
+TEST_F(LinkImport, ResourceNotesOfFileHotspots) {
+    // A view of resource notes by key, and one note holding a picture.
+    const std::string picture = dir_.file("icon.gif");
+    std::ofstream(picture, std::ios::binary)
+        << std::string(reinterpret_cast<const char*>(talix::kAttachmentIcon), talix::kAttachmentIconSize);
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    plat::NOTEID view = 0;
+    ASSERT_EQ(plat::ViewNoteCreate(db, plat::ViewDefinition{"Files", "SELECT Form = \"Res\"", {"Key"}, {"sorted"}}, &view),
+              0);
+    const auto addResource = [&] {
+        plat::NOTEHANDLE note = 0;
+        plat::NOTEID id = 0;
+        EXPECT_EQ(plat::NoteCreate(db, &note), 0);
+        EXPECT_EQ(plat::ItemSetText(note, "Form", "Res", 3), 0);
+        EXPECT_EQ(plat::ItemSetText(note, "Key", "key", 3), 0);
+        EXPECT_EQ(plat::NoteAttachFile(note, "$FILE", 5, picture.c_str(), "icon.gif", plat::ATTACH_DEFAULT), 0);
+        EXPECT_EQ(plat::NoteUpdate(note, 0), 0);
+        plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id);
+        plat::NoteClose(note);
+        return id;
+    };
+    const auto exists = [&](plat::NOTEID id) {
+        plat::NOTEHANDLE note = 0;
+        if (plat::NoteOpen(db, id, 0, &note) != 0) return false;
+        plat::NoteClose(note);
+        return true;
+    };
+    const std::string html = "<p><a href=\"/db.nsf/Files/key/$File/doc.gif\"><img src=\"pic.gif\"></a></p>";
+
+    // The resource's picture is copied into the note and shown in the
+    // hotspot under its stored name; the resource note is deleted.
+    const plat::NOTEID first = addResource();
+    const Imported shown = Import(html, "ImageView=Files BasePathname=db.nsf");
+    ASSERT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.problem, "");
+    const ItemRecord* hotspot = First(shown, talix::kSigHotspotBegin);
+    ASSERT_NE(hotspot, nullptr);
+    EXPECT_EQ(TextAt(*hotspot, 16), "icon.gif");
+    EXPECT_EQ(TextAt(*hotspot, 16 + 9), "doc.gif");
+    const ItemRecord* header = First(shown, talix::kSigImageHeader);
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->Dword(16), talix::kAttachmentIconSize);
+    EXPECT_FALSE(exists(first));
+
+    // With PreserveImageNotes the resource note stays.
+    const plat::NOTEID second = addResource();
+    const Imported kept = Import(html, "ImageView=Files BasePathname=db.nsf PreserveImageNotes=Yes");
+    ASSERT_EQ(kept.status, 0);
+    EXPECT_TRUE(exists(second));
+    plat::DbClose(db);
 }
 
 } // namespace
