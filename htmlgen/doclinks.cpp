@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/host_message.h"
+#include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
@@ -55,10 +56,13 @@ struct LinkParts {
 
 std::uint32_t Word32(const std::uint8_t* link, int index) { return ReadDword(link + 4 * index); }
 
-// Entry index of the note's "$Links" list ("$FormLinks" when the note has
-// no "$Links"); shows the message of a missing list or entry and gives the
-// look-up's failure (546 for a missing list, 0 for a missing entry).
-bool LinkFromList(plat::NOTEHANDLE note, std::uint16_t index, std::uint8_t* out, STATUS* failure) {
+// Reads the note's "$Links" list ("$FormLinks" when the note has no
+// "$Links") into the context once per run, so that a body of many links
+// looks it up once. The status of the look-up, 0 when the list was read.
+STATUS ReadLinkList(XMLGenContext* context) {
+    if (context->linkListRead != 0) return context->linkListStatus;
+    context->linkListRead = 1;
+    const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
     plat::BLOCKID value;
     plat::DWORD length = 0;
     plat::STATUS status = note != 0 ? plat::ItemInfo(note, "$Links", 6, nullptr, nullptr, &value, &length)
@@ -66,12 +70,38 @@ bool LinkFromList(plat::NOTEHANDLE note, std::uint16_t index, std::uint8_t* out,
     if (status != plat::NOERROR && note != 0)
         status = plat::ItemInfo(note, "$FormLinks", 10, nullptr, nullptr, &value, &length);
     if (status != plat::NOERROR) {
+        context->linkListStatus = static_cast<STATUS>(status & kStatusMask);
+        return context->linkListStatus;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+    if (bytes != nullptr && length > 0) {
+        auto* copy = static_cast<std::uint8_t*>(
+            QuorbelAllocate(context->session, __LINE__, "htmlgen", static_cast<std::uint32_t>(length), 0));
+        if (copy != nullptr) {
+            std::memcpy(copy, bytes, length);
+            context->linkList = copy;
+            context->linkListLength = static_cast<std::uint32_t>(length);
+        } else {
+            context->linkListStatus = kOutOfMemory;
+        }
+    }
+    if (bytes != nullptr) plat::BlockUnlock(value);
+    return context->linkListStatus;
+}
+
+// Entry index of the note's "$Links" list; shows the message of a missing
+// list or entry and gives the look-up's failure (546 for a missing list, 0
+// for a missing entry).
+bool LinkFromList(XMLGenContext* context, std::uint16_t index, std::uint8_t* out, STATUS* failure) {
+    const STATUS status = ReadLinkList(context);
+    if (status != kOK) {
         ShowHostMessage(kBrokenLinks);
-        *failure = static_cast<STATUS>(status & kStatusMask);
+        *failure = status;
         return false;
     }
+    const std::uint8_t* bytes = context->linkList;
+    const std::uint32_t length = context->linkListLength;
     bool found = false;
-    const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
     if (bytes != nullptr && length >= kListHeader) {
         const std::uint32_t count = ReadWord(bytes + 2);
         const std::uint64_t end = kListHeader + (static_cast<std::uint64_t>(index) + 1) * kNoteLinkSize;
@@ -80,7 +110,6 @@ bool LinkFromList(plat::NOTEHANDLE note, std::uint16_t index, std::uint8_t* out,
             found = true;
         }
     }
-    if (bytes != nullptr) plat::BlockUnlock(value);
     if (!found) ShowHostMessage(kNotInList);
     return found;
 }
@@ -130,8 +159,7 @@ void ReadResource(XMLGenContext* context, const CDRecordNode* node, LinkParts* p
     } else {
         const std::uint16_t index = NodeWord(node, at);
         at = at + 2 <= length ? at + 2 : length;
-        const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
-        if (!LinkFromList(note, index, parts->link, failure)) parts->broken = true;
+        if (!LinkFromList(context, index, parts->link, failure)) parts->broken = true;
     }
     take(NodeWord(node, kResourceDataLength), &parts->anchor);
     parts->anchor.resize(strnlen(parts->anchor.c_str(), parts->anchor.size()));
@@ -148,8 +176,7 @@ LinkParts ReadLink(XMLGenContext* context, const CDRecordNode* node, STATUS* fai
         std::memcpy(parts.link, node->bytes + kExportLink, kNoteLinkSize);
         SplitTexts(node, kExportTexts, &parts);
     } else if (node->signature == kSigLink2) {
-        const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
-        if (!LinkFromList(note, NodeWord(node, kIndexAt), parts.link, failure)) parts.broken = true;
+        if (!LinkFromList(context, NodeWord(node, kIndexAt), parts.link, failure)) parts.broken = true;
         SplitTexts(node, kIndexTexts, &parts);
     } else if (IsLinkResourceRecord(node->signature)) {
         ReadResource(context, node, &parts, failure);

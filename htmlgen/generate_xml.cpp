@@ -145,6 +145,7 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     ReleaseCloseTags(context);
     ReleaseGenerationOptions(context);
     ReleaseEncoderTables(context);
+    if (context->linkList != nullptr) ZervaDeallocate(chunk->session, context->linkList);
     if (context->optionText != nullptr) ZervaDeallocate(chunk->session, context->optionText);
     if (context->callerBuffer == 0 && context->buffer != nullptr) ZervaDeallocate(chunk->session, context->buffer);
     ZervaDeallocate(chunk->session, context);

@@ -369,6 +369,12 @@ struct XMLGenContext : GenerationWalkState {
     // content: it stops at the hotspot's end record, which the hotspot
     // writer then handles. 0 when none.
     std::uint16_t hotspotContentWalk = 0;
+    // The note's "$Links" list, read once per run (a tracked block of the
+    // session, released with the context), and the status of reading it.
+    int linkListRead = 0;
+    STATUS linkListStatus = 0;
+    std::uint8_t* linkList = nullptr;
+    std::uint32_t linkListLength = 0;
     int unidKnown = 0;                       // documentUnid holds the document's universal id
     std::uint32_t documentUnid[4] = {};      // as written: file part high, low, note part high, low
     // A failure that does not stop the rendering (a missing attachment, a
