@@ -24,6 +24,7 @@
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru.h"
 #include "htmlgen/record_walk.h"
+#include "htmlgen/style_rules.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -143,6 +144,7 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     if (context == nullptr) return;
     if (context->partFile != nullptr) std::fclose(context->partFile);
     ReleaseCloseTags(context);
+    ReleaseStyleRules(context);
     ReleaseGenerationOptions(context);
     ReleaseEncoderTables(context);
     if (context->linkList != nullptr) ZervaDeallocate(chunk->session, context->linkList);

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "core/options.h"
+#include "htmlgen/paragraph_definitions.h"
+#include "htmlgen/paragraph_start.h"
 #include "htmlgen/walk_dispatch.h"
 #include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
-#include "htmlgen/walk_writers.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 

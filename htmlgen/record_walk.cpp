@@ -17,12 +17,13 @@
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/font_change.h"
+#include "htmlgen/head_pass.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/record_walk.h"
+#include "htmlgen/style_rules.h"
 #include "htmlgen/walk_dispatch.h"
 #include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
-#include "htmlgen/walk_writers.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -40,16 +41,23 @@ void ReadDebugLevel() {
     g_debugLevel = static_cast<std::uint16_t>(level < 0 ? 0 : (level > 0xFFFF ? 0xFFFF : level));
 }
 
-// Counts the walks in progress for the nesting bound.
+// Counts the walks in progress for the nesting bound; the outermost walk
+// empties the range's style rules whichever way it returns.
 class NestingGuard {
 public:
-    explicit NestingGuard(XMLGenContext* context) : context_(context) { ++context_->walkNesting; }
-    ~NestingGuard() { --context_->walkNesting; }
+    NestingGuard(XMLGenContext* context, std::uint32_t depth) : context_(context), outermost_(depth == 0) {
+        ++context_->walkNesting;
+    }
+    ~NestingGuard() {
+        --context_->walkNesting;
+        if (outermost_) ReleaseStyleRules(context_);
+    }
     NestingGuard(const NestingGuard&) = delete;
     NestingGuard& operator=(const NestingGuard&) = delete;
 
 private:
     XMLGenContext* context_;
+    bool outermost_;
 };
 
 // Appends bytes of plain text. A buffer without room is handed on first
@@ -223,7 +231,7 @@ STATUS Finish(XMLGenContext* context) {
 
 STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
-    NestingGuard nesting(context);
+    NestingGuard nesting(context, depth);
     ReadDebugLevel();
     TraceStep("PrXMLStr - IN");
     MoveToTextEnd(context);

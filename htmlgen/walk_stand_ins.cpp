@@ -1,26 +1,15 @@
 // The writers the walk hands records to, as they stand until each is built
 // (htmlgen/walk_writers.h): they pass over the records that start their
 // element and leave the content to the walk, so that it is rendered as
-// plain text; a paragraph starts with a line break, and the head pass only
-// fixes the base font, closes the head and opens the body.
-#include <cstring>
-#include <string>
-
-#include "core/options.h"
-#include "core/text_compare.h"
+// plain text.
 #include "core/signature_groups.h"
-#include "htmlgen/line_buffer.h"
 #include "htmlgen/record_walk.h"
-#include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
 #include "htmlgen/walk_writers.h"
-#include "talix/item.h"
 
 namespace talix {
 
 namespace {
-
-constexpr FontId kDefaultFont{1, 0, 0, 10};
 
 void PassOver(XMLGenContext* context) {
     if (context->node != nullptr) context->node = context->node->next;
@@ -41,52 +30,6 @@ void PassOverTableStart(XMLGenContext* context) {
 }
 
 } // namespace
-
-void OpenBody(XMLGenContext* context) {
-    if (context == nullptr || context->bodyOpened != 0 || context->format == kFormatText) return;
-    context->bodyOpened = 1;
-    const bool fragment = IsOn(context, sw::kFragment);
-    if (!fragment) {
-        // HeadTag= markup without a head start tag leaves no head to close.
-        bool headOpen = true;
-        if (context->optionText != nullptr) {
-            std::string headTag(std::strlen(context->optionText) + 1, '\0');
-            if (GetOptionValue(context->optionText, "HeadTag=", headTag.data(),
-                               static_cast<std::uint32_t>(headTag.size())) != 0) {
-                headOpen = FindNoCase(headTag.c_str(), "<head>") != nullptr;
-            }
-        }
-        if (headOpen) AppendOutput(context, "</head>");
-        if (context->newlines != NewlineMode::None && !IsOn(context, sw::kQuotedPrintable))
-            AppendOutput(context, "\n", 1);
-    }
-    if (!AppendOptionValue(context, "OpeningBody=") && !fragment) AppendOutput(context, "<body>");
-}
-
-STATUS WriteHeadPass(XMLGenContext* context) {
-    context->tableDepth = 0;
-    context->layerDepth = 0;
-    if (context->item != nullptr) {
-        context->item->defaultFontFace = kDefaultFont.face;
-        context->item->defaultFontColor = kDefaultFont.color;
-        context->item->defaultFontSize = kDefaultFont.size;
-    }
-    context->baseFont = kDefaultFont;
-    context->currentFont = kDefaultFont;
-    OpenBody(context);
-    return kOK;
-}
-
-std::uint16_t RemapPABID(XMLGenContext* context, std::uint16_t id) {
-    (void)context;
-    return id;
-}
-
-void WriteParagraphStart(XMLGenContext* context, std::uint16_t remappedId) {
-    (void)remappedId;
-    AppendLineBreak(context);
-    PassOver(context);
-}
 
 STATUS WriteXMLTable(XMLGenContext* context, std::uint16_t kind, int depth) {
     if (context->tableDepth < 0xFFFF) ++context->tableDepth;

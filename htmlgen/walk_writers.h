@@ -1,6 +1,6 @@
-// The writers the record walk hands records to: the head of the document,
-// paragraph starts, tables, hotspots and sections, layers and layout
-// regions, links and pictures. Each takes the running generation with its
+// The writers the record walk hands records to: tables, hotspots and
+// sections, layers and layout regions, links and pictures (the head of the
+// document and the paragraph start have headers of their own). Each takes the running generation with its
 // current node on the record that starts its content and leaves the
 // current node where the walk goes on (the writers that return a status
 // give it back to the walk, which ends on a failure).
@@ -12,21 +12,6 @@
 #include "htmlgen/xml_gen_context.h"
 
 namespace talix {
-
-// The head pass of an outermost walk: the style sheet, the document's base
-// font, the end of the head and the body's start tag. Returns 0, or 263
-// when a block cannot be had.
-STATUS WriteHeadPass(XMLGenContext* context);
-
-// The id that paragraph definition id stands for once equivalent
-// definitions are merged.
-std::uint16_t RemapPABID(XMLGenContext* context, std::uint16_t id);
-
-// The start of a visible paragraph at the paragraph reference at the
-// current node (remappedId: its definition's id after RemapPABID; the
-// context's current definition is set): what the previous paragraph opened
-// is closed and what this one needs is opened. Passes over the reference.
-void WriteParagraphStart(XMLGenContext* context, std::uint16_t remappedId);
 
 // A table, from its table-begin, pre-table or (when the range starts inside
 // a table) cell record up to its end; the cells' content is rendered by the

@@ -191,6 +191,8 @@ struct TableLevelState {
     int resumeFlag = 0;
     int lineBreakNeeded = 0;                 // the table writer owes a line break
     int emptyCell = 0;                       // the current cell has written no character yet
+    std::uint16_t beginWords[2] = {};        // the words at bytes 8 and 10 of the table's begin record
+    int tabbed = 0;                          // the table is written as a tabbed table
 };
 // Table levels with a state of their own; a deeper table shares a spare
 // state that nothing relies on.
@@ -216,6 +218,50 @@ struct TextRunMemo {
     int emptyBackward = 0;                   // ... no text in its paragraph before it
     int emptyForwardKnown = 0;
     int emptyForward = 0;                    // ... no text, rule or table after it in its paragraph
+};
+
+// A paragraph-class rule of the style sheet: its text (owned) and the id
+// of the paragraph definition it belongs to.
+struct ClassRule {
+    char* text = nullptr;
+    std::uint16_t id = 0;
+};
+// A cell-border rule: its text (owned) and the cell's border code, the
+// widths of its top, right, bottom and left borders as decimal digits.
+struct BorderRule {
+    char* text = nullptr;
+    char code[12] = {};
+};
+constexpr std::uint16_t kMaxClassRules = 1024;
+constexpr std::uint16_t kMaxBorderRules = 20;
+constexpr std::uint16_t kUsedListDefinitions = 100;
+constexpr std::uint16_t kMaxListLevel = 50;
+
+// What the search for the list a list element nests in found for one
+// paragraph reference: the nearest reference before it whose list is
+// indented less (none: the list is at the top level).
+struct ListNestingMemo {
+    const CDRecordNode* reference = nullptr;
+    const CDRecordNode* outer = nullptr;
+};
+constexpr std::uint16_t kListNestingMemoSlots = 64;
+
+// What a walk back over the records for the nearest definition of an id
+// found: no definition of the id lies after `found` up to `from`, so the
+// answer holds for every record in that stretch. One slot per low byte of
+// the id.
+struct DefinitionMemo {
+    const CDRecordNode* from = nullptr;
+    const CDRecordNode* found = nullptr;   // null: none before `from`
+    std::uint16_t id = 0;
+};
+constexpr std::uint16_t kDefinitionMemoSlots = 256;
+
+// The first text run found from a record on: the answer holds for every
+// record from `from` up to `run` (or, when no run was found, to the end).
+struct FirstRunMemo {
+    const CDRecordNode* from = nullptr;
+    const CDRecordNode* run = nullptr;
 };
 
 constexpr std::uint16_t kOpenMappings = 10;      // text-run mappings open at once
@@ -348,6 +394,27 @@ struct XMLGenContext : GenerationWalkState {
     // was written just before see across a flush as if it had not happened.
     char flushedTail[kFlushedTailSize] = {};
     std::uint16_t flushedTailLength = 0;
+
+    // ---- The style sheet (htmlgen/head_pass.h, htmlgen/style_rules.h) -----
+    std::uint8_t faceVotes[256] = {};        // text runs by face id, by point size and by colour index
+    std::uint8_t sizeVotes[256] = {};
+    std::uint8_t colourVotes[256] = {};
+    ClassRule classRules[kMaxClassRules];    // the rules of the current range, in the order composed
+    std::uint16_t classRuleCount = 0;
+    BorderRule borderRules[kMaxBorderRules];
+    std::uint16_t borderRuleCount = 0;
+    const char* backgroundColour = nullptr;  // the body's background colour
+
+    // ---- Paragraphs and lists (htmlgen/paragraph_start.h, list_paragraphs.h)
+    CDRecordNode* usedListDefinitions[kUsedListDefinitions] = {};  // filled from the front
+    std::uint16_t listLevel = 0;             // lists open, 0 to kMaxListLevel
+    const CDRecordNode* listDefinitions[kMaxListLevel + 1] = {};   // the definition open at each level (1 up)
+    std::uint16_t lastParagraphId = 0;       // the id of the last paragraph started
+    std::uint16_t styleNameIndex = 0;        // position + 1 in records166 of the current paragraph's name, 0 none
+    ListNestingMemo listNesting[kListNestingMemoSlots];
+    std::uint16_t listNestingNext = 0;
+    DefinitionMemo definitionMemo[kDefinitionMemoSlots];
+    FirstRunMemo firstRunMemo;
 
     // ---- Close-tag stack (htmlgen/close_tag_stack.h) ---------------------
     CloseTagEntry* closeTags = nullptr;      // owned storage (grown as needed), released with the run

@@ -10,6 +10,7 @@
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/style_rules.h"
 #include "support/record_fixture.h"
 #include "talix_platform.h"
 
@@ -44,6 +45,7 @@ Context::Context(RARIvoSession* session, std::uint32_t capacity)
 
 Context::~Context() {
     talix::ReleaseCloseTags(context_.get());
+    talix::ReleaseStyleRules(context_.get());
     talix::ReleaseEncoderTables(context_.get());
     talix::ReleaseGenerationOptions(context_.get());
 }
@@ -52,6 +54,7 @@ std::uint16_t Context::Read(const char* options, std::uint16_t format, int mimeM
     talix::ReleaseCloseTags(context_.get());
     talix::ReleaseEncoderTables(context_.get());
     talix::ReleaseGenerationOptions(context_.get());
+    talix::ReleaseStyleRules(context_.get());
     talix::XMLGenContext* context = context_.get();
     const auto files = std::make_pair(context->callerFile, context->callerFileName);
     const auto images = context->images;
@@ -106,6 +109,21 @@ FixtureRecord Definition(std::uint16_t id, std::uint16_t justification, std::uin
     talix_test::PutWord(&record, 18, 1440);
     talix_test::PutWord(&record, 62, flags);
     talix_test::PutWord(&record, 68, flags2);
+    return record;
+}
+
+FixtureRecord Definition(const DefinitionFields& f) {
+    FixtureRecord record = talix_test::HostRecord(0xFF82, f.extension ? 92 : 72);
+    const std::pair<std::size_t, std::uint16_t> words[] = {
+        {4, f.id},     {6, f.justification}, {8, f.lineSpacing}, {10, f.before}, {12, f.after},
+        {14, f.left},  {16, f.right},        {18, f.firstLine},  {62, f.flags},  {68, f.flags2}};
+    for (const auto& [at, value] : words) talix_test::PutWord(&record, at, value);
+    if (f.extension) {
+        const std::pair<std::size_t, std::uint16_t> margins[] = {{72, f.leftOffset},      {74, f.leftPercent},
+                                                                 {76, f.firstLineOffset}, {78, f.firstLinePercent},
+                                                                 {80, f.rightOffset},     {82, f.rightPercent}};
+        for (const auto& [at, value] : margins) talix_test::PutWord(&record, at, value);
+    }
     return record;
 }
 
@@ -182,6 +200,8 @@ std::string WalkRecords(RARIvoSession* session, ZervaRTItem* item, const Records
         node.next = i + 1 < records.size() ? &nodes[i + 1] : nullptr;
         if (node.signature == talix::kSigPabDefinition && context->definitionCount < talix::kGenRecordListSize)
             context->definitions[context->definitionCount++] = &node;
+        if (node.signature == talix::kSigStyleName && context->record166Count < talix::kGenRecordListSize)
+            context->records166[context->record166Count++] = &node;
     }
     if (last >= nodes.size()) last = nodes.size() - 1;
     context->node = nodes.empty() || first >= nodes.size() ? nullptr : &nodes[first];
@@ -204,6 +224,22 @@ std::string DecodeQuotedPrintable(const std::string& text) {
         }
     }
     return out;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
+std::string Body(const std::string& markup) {
+    const std::size_t tag = markup.find("<body");
+    const std::size_t end = markup.rfind("</body>");
+    if (tag == std::string::npos || end == std::string::npos) return markup;
+    const std::size_t start = markup.find('>', tag) + 1;
+    return markup.substr(start, end - start);
 }
 
 } // namespace htmlgen_test

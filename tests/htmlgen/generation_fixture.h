@@ -63,6 +63,12 @@ private:
     std::string options_;
 };
 
+// Whether the text holds the part; how often it holds it (not
+// overlapping); what lies between a document's body tags.
+bool Has(const std::string& text, const std::string& part);
+std::size_t Count(const std::string& text, const std::string& part);
+std::string Body(const std::string& markup);
+
 // Decodes quoted-printable text: soft line breaks vanish, escapes become
 // their bytes, hard line ends (CR LF) stay.
 std::string DecodeQuotedPrintable(const std::string& text);
@@ -75,6 +81,19 @@ FixtureRecord TextRun(std::uint8_t face, std::uint8_t attributes, std::uint8_t c
 FixtureRecord Colour(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint16_t flags = 1);
 FixtureRecord Definition(std::uint16_t id, std::uint16_t justification = 0, std::uint16_t flags = 0,
                          std::uint16_t flags2 = 0);
+// A paragraph definition of every field; with extension, 92 bytes that
+// hold the margin words.
+struct DefinitionFields {
+    std::uint16_t id = 1;
+    std::uint16_t justification = 0;
+    std::uint16_t lineSpacing = 0, before = 0, after = 0;
+    std::uint16_t left = 1440, right = 0, firstLine = 1440;
+    std::uint16_t flags = 0, flags2 = 0;
+    bool extension = false;
+    std::uint16_t leftOffset = 0, leftPercent = 0, firstLineOffset = 0, firstLinePercent = 0, rightOffset = 0,
+                  rightPercent = 0;
+};
+FixtureRecord Definition(const DefinitionFields& fields);
 FixtureRecord Reference(std::uint16_t id);
 FixtureRecord ParagraphBreak();
 FixtureRecord HideMarker(bool on);

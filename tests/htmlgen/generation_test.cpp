@@ -65,7 +65,9 @@ TEST_F(Generation, EachFormatWritesItsDocumentFrame) {
     EXPECT_TRUE(Has(html, "<title>A&lt;B</title>")) << html;
     EXPECT_TRUE(Has(html, "<meta http-equiv=\"Content-Style-Type\" content=\"text/css\" />")) << html;
     EXPECT_FALSE(Has(html, "ABSTRACT")) << html;
-    EXPECT_TRUE(EndsWith(html, "</head><body><br>Hello</body></html>")) << html;
+    EXPECT_TRUE(EndsWith(html, "</style></head><body text='#000000' bgcolor='#ffffff'><div class=\"pabid1\">Hello</div>"
+                               "</body></html>"))
+        << html;
     std::string report;
     EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << report;
     EXPECT_EQ(chunk->lastStatus, 0);
@@ -86,7 +88,9 @@ TEST_F(Generation, EachFormatWritesItsDocumentFrame) {
     // the chunk, encoded like any attribute value.
     ZervaRTChunk* table = Define(engine_test::Runs({"no table here"}), "Table 1");
     const std::string empty = Generate(table, "XHTML", nullptr);
-    EXPECT_TRUE(Has(empty, "<meta name=\"ABSTRACT\" content=\"Table 1\" /></head><body></body></html>")) << empty;
+    EXPECT_TRUE(Has(empty, "<meta name=\"ABSTRACT\" content=\"Table 1\" /></head>"
+                           "<body text='#000000' bgcolor='#ffffff'></body></html>"))
+        << empty;
     EXPECT_TRUE(talix_test::XhtmlValid(empty, &report)) << report;
     const std::string narrowed = Generate(chunk, "HTML", nullptr, "Bogus \"x\"");
     EXPECT_TRUE(Has(narrowed, "<meta name=\"ABSTRACT\" content=\"Bogus &quot;x&quot;\">")) << narrowed;
@@ -97,17 +101,21 @@ TEST_F(Generation, EachFormatWritesItsDocumentFrame) {
     EXPECT_EQ(Generate(chunk, "HTML",
                        "Doctype=~<!DOCTYPE html>~ OpeningTag=<html> HeadTag=<head><title>t</title></head> "
                        "ClosingBody=</body> ClosingTag=</html> Preface=P Postscript=Q"),
-              "P<!DOCTYPE html><html><head><title>t</title></head><body><br>no table here</body></html>Q");
+              "P<!DOCTYPE html><html><head><title>t</title><style type=\"text/css\">"
+              "div.pabid1 {margin-left: -1.00in; } </style></head><body text='#000000' bgcolor='#ffffff'>"
+              "<div class=\"pabid1\">no table here</div></body></html>Q");
     // A head given without its start tag is not closed by the walk.
     EXPECT_EQ(Generate(chunk, "HTML", "Generation=Full HeadTag=<title>t</title> OpeningTag=<html> Doctype=D"),
-              "D<html><title>t</title><body><br>no table here</body></html>");
+              "D<html><title>t</title><style type=\"text/css\">div.pabid1 {margin-left: -1.00in; } </style>"
+              "<body text='#000000' bgcolor='#ffffff'><div class=\"pabid1\">no table here</div></body></html>");
 }
 
 TEST_F(Generation, FragmentsAndPlainText) {
     const std::string text = std::string("ab") + '\0' + "c";
     ZervaRTChunk* chunk = Define({engine_test::Runs({})[0], engine_test::Runs({})[1], TextBytes(text)});
-    EXPECT_EQ(Generate(chunk, "HTML", "Generation=Fragment"), "<br>ab<br>c");
-    EXPECT_EQ(Generate(chunk, "XHTML", "Generation=Fragment Doctype=X Preface=P"), "PX<br />ab<br />c");
+    EXPECT_EQ(Generate(chunk, "HTML", "Generation=Fragment"), "<div style=\"margin-left: -1.00in;\">ab<br>c</div>");
+    EXPECT_EQ(Generate(chunk, "XHTML", "Generation=Fragment Doctype=X Preface=P"),
+              "PX<div style=\"margin-left: -1.00in;\">ab<br />c</div>");
     EXPECT_EQ(Generate(chunk, "Plain Text", "Preface=P Postscript=Q"), "Pab\r\ncQ");
     EXPECT_EQ(Generate(chunk, "passthrough", nullptr), "ab\r\nc");
 
@@ -125,25 +133,27 @@ TEST_F(Generation, FragmentsAndPlainText) {
     EXPECT_EQ(Generate(tables, "Plain Text", nullptr, "Table 1; Row 2; Column 2"), "r2c2n11n12n21n22");
     EXPECT_EQ(tables->lastStatus, 0);
     const std::string narrowed = Generate(tables, "HTML", nullptr, "Table 2");
-    EXPECT_TRUE(EndsWith(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"></head><body><br><br>t2a<br>t2b<br>t2c"
-                                   "<br>t2d</body></html>"))
+    EXPECT_TRUE(EndsWith(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"></head><body text='#000000' "
+                                   "bgcolor='#ffffff'><br><div align='left' class=\"pabid1\">t2a</div>"
+                                   "<div align='left' class=\"pabid1\">t2b</div><div align='left' class=\"pabid1\">t2c"
+                                   "</div><div align='left' class=\"pabid1\">t2d</div></body></html>"))
         << narrowed;
 
     // A MIME run without a file is a fragment unless Generation= says
     // otherwise.
-    std::vector<char> buffer(1000);
-    std::uint32_t capacity = 1000;
+    std::vector<char> buffer(4000);
+    std::uint32_t capacity = 4000;
     char name[128] = "x";
     chunk->GenerateHTMLToMime(0, 1, "HTML", "Generation=Full", 0, buffer.data(), &capacity, 0, name, nullptr,
                               nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_TRUE(StartsWith(std::string(buffer.data(), capacity), kHtmlDoctype)) << buffer.data();
     EXPECT_STREQ(name, "");
-    capacity = 1000;
+    capacity = 4000;
     chunk->GenerateHTMLToMime(0, 1, "HTML", nullptr, 0, buffer.data(), &capacity, 0, name, nullptr, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr);
     const std::string fragment(buffer.data(), capacity);
-    EXPECT_TRUE(StartsWith(fragment, "<br>Intro")) << fragment;
-    EXPECT_TRUE(Has(fragment, "t2d<br>End")) << fragment;
+    EXPECT_TRUE(StartsWith(fragment, "<div style=\"margin-left: -1.00in;\">Intro")) << fragment;
+    EXPECT_TRUE(Has(fragment, "t2d</div>\n<div style=\"margin-left: -1.00in;\">End")) << fragment;
 }
 
 TEST_F(Generation, ALargeBodyStreamsThroughTheTextEventOrEndsWith263) {
@@ -182,7 +192,7 @@ TEST_F(Generation, AnImageDatabaseThatCannotBeOpenedStopsTheBody) {
     ZervaRTChunk* chunk = Define(engine_test::Runs({"x"}));
     const std::string html = Generate(chunk, "HTML", "ImageHandling=RESOURCE ImageFilePath=missing/none.nsf");
     EXPECT_EQ(chunk->errorWord, 20017);
-    EXPECT_TRUE(EndsWith(html, "<body></body></html>")) << html;
+    EXPECT_TRUE(EndsWith(html, "<body text='#000000' bgcolor='#ffffff'></body></html>")) << html;
     EXPECT_EQ(talix_test::TidyErrors(html), 0);
     EXPECT_EQ(plat::TestOpenDatabases(), 1u);   // the item's own
 

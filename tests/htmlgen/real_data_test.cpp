@@ -3,10 +3,13 @@
 // GetText reads (line ends where the runs hold zero bytes); its HTML passes
 // HTML Tidy without errors; its XHTML parses, and its body's text holds
 // the text of every text run of the item, in order (whitespace aside),
-// except the runs of pass-through HTML, which stand as markup.
+// except the runs of pass-through HTML, which stand as markup; its style
+// element holds a class rule for each paragraph definition.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -99,6 +102,25 @@ std::vector<std::string> RunTexts(const talix::ItemRecordList* list) {
     return pieces;
 }
 
+// The class rules of the document's style element: one per paragraph
+// definition rendered as a class.
+std::size_t ClassRules(const std::string& markup) {
+    const std::size_t start = markup.find("<style type=\"text/css\">");
+    const std::size_t end = markup.find("</style>", start);
+    if (start == std::string::npos || end == std::string::npos) return 0;
+    static const std::regex rule("(div|ul|ol)\\.pabid[0-9]+ \\{");
+    const std::string sheet = markup.substr(start, end - start);
+    return static_cast<std::size_t>(
+        std::distance(std::sregex_iterator(sheet.begin(), sheet.end(), rule), std::sregex_iterator()));
+}
+
+std::size_t Definitions(const talix::ItemRecordList* list) {
+    std::size_t count = 0;
+    for (const talix::CDRecordNode* node = list != nullptr ? list->head : nullptr; node != nullptr; node = node->next)
+        count += node->signature == talix::kSigPabDefinition ? 1 : 0;
+    return count;
+}
+
 // A run's status: 0, or the status of a formula held in a record that the
 // stand-in cannot evaluate (one compiled by another system): the run goes
 // on without its result and reports it.
@@ -122,6 +144,7 @@ TEST(GenerationRealData, EveryItemRendersItsTextAndValidMarkup) {
     RARIvoSession session;
     int withText = 0;
     int runsFound = 0;
+    int withDivisions = 0;
     for (const auto& [id, name] : targets) {
         ZervaRTItem item(&session);
         if (item.Connect("", path.c_str(), id, name.c_str(), 0) != 0) continue;
@@ -143,6 +166,11 @@ TEST(GenerationRealData, EveryItemRendersItsTextAndValidMarkup) {
         EXPECT_TRUE(RenderedWithoutFailure(chunk->lastStatus)) << where << ": " << chunk->lastStatus;
         EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << where << "\n" << report;
 
+        // One class rule per definition, and the paragraphs' divisions.
+        const std::size_t definitions = Definitions(item.work->current);
+        EXPECT_EQ(ClassRules(html), definitions < 1024 ? definitions : 1024) << where;
+        if (html.find("<div class=\"pabid") != std::string::npos) ++withDivisions;
+
         const std::string body = Squeezed(talix_test::XhtmlBodyText(xhtml));
         std::size_t at = 0;
         for (const std::string& piece : RunTexts(item.work->current)) {
@@ -156,6 +184,7 @@ TEST(GenerationRealData, EveryItemRendersItsTextAndValidMarkup) {
     EXPECT_GT(withText, 0);
     // The samples hold some fifty text runs; the shared set many more.
     EXPECT_GT(runsFound, talix_test::SharedDxlDir().empty() ? 40 : 100);
+    EXPECT_GT(withDivisions, 0);
 }
 
 } // namespace

@@ -36,14 +36,6 @@ constexpr std::uint8_t kRed = 2;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// The body of a generated document: what lies between the body's tags.
-std::string Body(const std::string& markup) {
-    const std::size_t start = markup.find("<body>");
-    const std::size_t end = markup.rfind("</body>");
-    if (start == std::string::npos || end == std::string::npos) return markup;
-    return markup.substr(start + 6, end - start - 6);
-}
-
 std::string g_events;
 int g_pieces = 0;
 std::uint16_t Concatenate(ZervaRTChunk*, char* text, std::uint16_t length) {
@@ -136,14 +128,14 @@ TEST_F(Walk, TextIsEncodedAndAddressesBecomeLinks) {
 
     // A paragraph of nothing but an empty run is a line break.
     ZervaRTChunk* empty = Define({Definition(1), Reference(1), TextBytes(""), Reference(1), TextBytes("y")});
-    EXPECT_EQ(Fragment(empty), "<br><br><br>y");
+    EXPECT_EQ(Fragment(empty), "<div><br></div><div>y</div>");
 }
 
 TEST_F(Walk, RulesAnchorsFieldsAndPassThrough) {
     ZervaRTChunk* rule = Define({Definition(1, 3), Reference(1), Rule(0x8, 7200, 30, 0), TextBytes("t"),
                                  Rule(0x4, 50, 15, kRed), Colour(0, 128, 0)});
-    EXPECT_EQ(Fragment(rule), "<br><hr width=\"480\" size=\"2\" align='center' noshade style=\"color: rgb(0,0,0);\">"
-                              "t<hr width=\"50%\" size=\"1\" align='center' style=\"color: rgb(0,128,0);\">");
+    EXPECT_EQ(Fragment(rule), "<div><hr width=\"480\" size=\"2\" align='center' noshade style=\"color: rgb(0,0,0);\">"
+                              "t<hr width=\"50%\" size=\"1\" align='center' style=\"color: rgb(0,128,0);\"></div>");
     const std::string xhtml = Generate(rule, "XHTML", nullptr);
     EXPECT_TRUE(Has(xhtml, "<hr width=\"480\" size=\"2\" align='center' noshade=\"noshade\" "
                            "style=\"color: rgb(0,0,0);\" />"));
@@ -198,10 +190,11 @@ TEST_F(Walk, HiddenParagraphsArePassedOver) {
                              HideMarker(true), Reference(1), TextBytes("f"), ParagraphBreak(), TextBytes("g"),
                              HideMarker(false), Reference(1), TextBytes("h")};
     ZervaRTChunk* chunk = Define(records);
-    EXPECT_EQ(Fragment(chunk), "<br>a<br>b<br>c<br>d<br>efg<br>h");
-    EXPECT_EQ(Fragment(chunk, "RespectHiddenFormulas=Yes"), "<br>a<br>efg<br>h");
+    EXPECT_EQ(Fragment(chunk), "<div>a</div><div>b<br>c</div><div>d</div><div>efg</div><div>h</div>");
+    EXPECT_EQ(Fragment(chunk, "RespectHiddenFormulas=Yes"), "<div>a</div><div>efg</div><div>h</div>");
     // In preview mode flag 0x40 hides instead of 0x10.
-    EXPECT_EQ(Fragment(chunk, "RespectHiddenFormulas=Yes PreviewMode=Yes"), "<br>a<br>b<br>c<br>efg<br>h");
+    EXPECT_EQ(Fragment(chunk, "RespectHiddenFormulas=Yes PreviewMode=Yes"),
+              "<div>a</div><div>b<br>c</div><div>efg</div><div>h</div>");
 }
 
 TEST_F(Walk, TextEventsHandOnWhatTheBufferWouldHold) {

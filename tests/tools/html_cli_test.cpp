@@ -88,12 +88,20 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     EXPECT_EQ(streamed.out, expected);
     CliOutcome markup = Talix({"html", db_, large, "Body", "--format", "xhtml"});
     ASSERT_EQ(markup.status, 0) << markup.err;
-    EXPECT_TRUE(Has(markup.out, "<body><br />" + expected + "</body>"));
+    EXPECT_TRUE(Has(markup.out, "<div class=\"pabid1\">" + expected + "</div></body>"));
     const std::string file = dir_.file("out.txt");
     CliOutcome written = Talix({"html", db_, large, "Body", "--format", "text", "--out", file});
     ASSERT_EQ(written.status, 0) << written.err;
     EXPECT_EQ(written.out, "");
     EXPECT_EQ(talix_test::ReadFile(file), expected);
+
+    // The paragraphs' options reach the generation.
+    const std::string two = Note({"one"});
+    CliOutcome paragraphs = Talix({"html", db_, two, "Body", "--options", "UsePTags=Yes MoveStylesInline=Yes"});
+    ASSERT_EQ(paragraphs.status, 0) << paragraphs.err;
+    EXPECT_TRUE(Has(paragraphs.out, "<p style=\"margin-left: -1.00in; margin-bottom: 0.5em;\">one</p>"))
+        << paragraphs.out;
+    EXPECT_FALSE(Has(paragraphs.out, "<style")) << paragraphs.out;
 }
 
 TEST_F(HtmlCommand, MimePartFilesAreAttachedAndNamed) {

@@ -1,0 +1,396 @@
+#include "htmlgen/head_pass.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/font_spec.h"
+#include "core/options.h"
+#include "core/signature_groups.h"
+#include "core/text_compare.h"
+#include "htmlgen/class_rules.h"
+#include "htmlgen/close_tag_stack.h"
+#include "htmlgen/font_change.h"
+#include "htmlgen/line_buffer.h"
+#include "htmlgen/paragraph_definitions.h"
+#include "htmlgen/record_walk.h"
+#include "htmlgen/style_rules.h"
+#include "htmlgen/style_text.h"
+#include "htmlgen/walk_output.h"
+#include "htmlgen/walk_records.h"
+#include "talix/item.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kStyleStart = "<style type=\"text/css\">";
+constexpr FontId kDefaultFont{1, 0, 0, 10};
+constexpr std::uint8_t kStartVotes = 50;
+constexpr std::uint8_t kStaticFaceInCSS = 255;   // the face of a static font named by a family list
+constexpr std::size_t kClosingSize = 256;
+// A table begin's two words the table writer reads.
+constexpr std::uint32_t kTableWordAt[2] = {8, 10};
+
+constexpr const char* kSectionScript[] = {
+    "<script language=\"javascript\" type=\"text/javascript\">",
+    "<!--",
+    "function expandCollapseSection(i,ch){",
+    "  if (document.getElementById){",
+    "    document.getElementById('sctn'+i+'e').style.display='none';",
+    "    document.getElementById('sctn'+i+'c').style.display='none';",
+    "    document.getElementById('sctn'+i+ch).style.display='block';",
+    "",
+    "  }",
+    "}",
+    "-->",
+    "</script>",
+};
+
+constexpr const char* kTabStyle[] = {
+    "<style type=\"text/css\">",
+    "",
+    "ul#tabnav {",
+    "font: bold 11px verdana, arial, sans-serif;",
+    "list-style-type: none;",
+    "padding-bottom: 24px;",
+    "border-bottom:1px solid #6c6;",
+    "margin: 0;",
+    "}",
+    "ul#tabnav li {",
+    "float: left;",
+    "height: 21px;",
+    "background-color: #cfc;",
+    "margin: 2px 2px 0 2px;",
+    "border: 1px solid #6c6;",
+    "}",
+    "body#tab1 li.tab1, body#tab2 li.tab2,",
+    "body#tab3 li.tab3, body#tab4 li.tab4 {",
+    "border-bottom: 1px solid #fff;",
+    "background-color: #fff;",
+    "}",
+    "body#tab1 li.tab1 a, body#tab2 li.tab2 a,",
+    "body#tab3 li.tab3 a, body#tab4 li.tab4 a {",
+    "color: #000;",
+    "}",
+    "",
+    "#tabnav a {",
+    "float: left;",
+    "display: block;",
+    "color: #666;",
+    "text-decoration: none;",
+    "padding: 4px;",
+    "}",
+    "#tabnav a:hover {",
+    "background: #fff;",
+    "}",
+    "</style>",
+};
+
+bool LineFeeds(const XMLGenContext* context) {
+    return context->newlines != NewlineMode::None && !IsOn(context, sw::kQuotedPrintable);
+}
+
+// The value of an option keyword; false when it is absent.
+bool OptionValue(const XMLGenContext* context, const char* key, std::string* value) {
+    if (context->optionText == nullptr) return false;
+    std::vector<char> text(std::strlen(context->optionText) + 1, '\0');
+    if (GetOptionValue(context->optionText, key, text.data(), static_cast<std::uint32_t>(text.size())) == 0)
+        return false;
+    value->assign(text.data());
+    return true;
+}
+
+void Vote(std::uint8_t* votes, std::uint8_t index) {
+    if (votes[index] < 0xFF) ++votes[index];
+}
+
+// The rule of a cell's border code, once per code and up to the table's
+// size.
+STATUS AddCellBorderRule(XMLGenContext* context, const CDRecordNode* cell) {
+    const std::string code = CellBorderCode(cell);
+    if (HasBorderRule(context, code.c_str()) || context->borderRuleCount >= kMaxBorderRules) return kOK;
+    return AddBorderRule(context, code.c_str(), ComposeBorderRule(context, cell).c_str()) ? kOK : kOutOfMemory;
+}
+
+// Step through the range: font votes, table and layer nesting, and the
+// rules of paragraph definitions and cell borders.
+STATUS ScanRange(XMLGenContext* context) {
+    bool listImageSeen = false;
+    for (CDRecordNode* node = context->node; InRange(context, node); node = node->next) {
+        const std::uint16_t signature = node->signature;
+        if (IsTextRun(signature)) {
+            if (!RunHasText(node)) continue;
+            const FontId font = UnpackFontId(NodeDword(node, 4));
+            Vote(context->faceVotes, font.face);
+            Vote(context->sizeVotes, font.size);
+            Vote(context->colourVotes, font.color);
+        } else if (IsTableBeginRecord(signature)) {
+            if (context->tableDepth < 0xFFFF) ++context->tableDepth;
+            TableLevelState* level = CurrentTableLevel(context);
+            level->cellNode = nullptr;
+            for (int i = 0; i < 2; ++i) level->beginWords[i] = NodeWord(node, kTableWordAt[i]);
+        } else if (IsTableEndRecord(signature)) {
+            CurrentTableLevel(context)->cellNode = nullptr;
+            if (context->tableDepth > 0) --context->tableDepth;
+        } else if (signature == kSigBegin && InnerSignature(node) == kSigLayer) {
+            if (context->layerDepth < 0xFFFF) ++context->layerDepth;
+        } else if (signature == kSigEnd && InnerSignature(node) == kSigLayer) {
+            if (context->layerDepth > 0) --context->layerDepth;
+        } else if (IsCellRecord(signature)) {
+            if (!IsOn(context, sw::kCSSBorders)) continue;
+            CurrentTableLevel(context)->cellNode = node;
+            if (IsOn(context, sw::kStandardFontTags)) continue;
+            const STATUS status = AddCellBorderRule(context, node);
+            if (status != kOK) return status;
+        } else if (signature == kSigPabDefinition) {
+            const std::uint16_t id = NodeWord(node, 4);
+            if (RemapPABID(context, id) != id) continue;
+            if (!AddClassRule(context, id, ComposeClassRule(context, node, &listImageSeen).c_str()))
+                return kOutOfMemory;
+        }
+    }
+    return kOK;
+}
+
+// The end of the style element: the rules, or nothing at all when there
+// are none to write.
+void FinishStyleElement(XMLGenContext* context, bool startWritten) {
+    const bool standard = IsOn(context, sw::kStandardFontTags);
+    const bool hybrid = IsOn(context, sw::kHybridFontTags);
+    if (standard && !hybrid) {
+        // Font elements use no classes; what AddStyleSheetInfo= put in the
+        // element is closed.
+        if (!CutTrailing(context, kStyleStart) && startWritten) AppendOutput(context, "</style>");
+        return;
+    }
+    // Nothing to write (or font elements with classes in hybrid form): a
+    // bare start tag goes again.
+    const bool rules = context->classRuleCount > 0 || context->borderRuleCount > 0;
+    if ((!rules || standard) && CutTrailing(context, kStyleStart)) return;
+    if (IsOn(context, sw::kMoveStylesInline)) return;
+    const char* lineFeed = LineFeeds(context) ? "\n" : "";
+    AppendOutput(context, lineFeed);
+    for (std::uint16_t i = 0; i < context->classRuleCount; ++i) {
+        AppendOutput(context, context->classRules[i].text);
+        AppendOutput(context, lineFeed);
+    }
+    // The border classes the cells carry.
+    for (std::uint16_t i = 0; i < context->borderRuleCount; ++i) {
+        AppendOutput(context, context->borderRules[i].text);
+        AppendOutput(context, "} ");
+        AppendOutput(context, lineFeed);
+    }
+    AppendOutput(context, "</style>");
+}
+
+// The index whose votes exceed those of every lower index and of the
+// starting one.
+std::uint8_t Elect(const std::uint8_t* votes, std::uint8_t start, unsigned startVotes) {
+    std::uint8_t best = start;
+    unsigned bestVotes = startVotes;
+    for (unsigned i = 0; i < 256; ++i) {
+        if (votes[i] > bestVotes) {
+            best = static_cast<std::uint8_t>(i);
+            bestVotes = votes[i];
+        }
+    }
+    return best;
+}
+
+// The declarations of a font's rendered span: between its braces under
+// UseCurlyBracesInline, else between the first two double quotes.
+bool CutDeclarations(const XMLGenContext* context, const std::string& markup, std::string* declarations) {
+    const bool braces = std::strcmp(context->openBrace, "{") == 0;
+    const char open = braces ? '{' : '"';
+    const char close = braces ? '}' : '"';
+    const std::size_t start = markup.find(open);
+    if (start == std::string::npos) return false;
+    const std::size_t end = markup.find(close, start + 1);
+    if (end == std::string::npos) return false;
+    *declarations = markup.substr(start + 1, end - start - 1);
+    return true;
+}
+
+// The font most of the range's text is in becomes the body's: a body rule
+// (or, for a fragment in font elements, a font element around it), so that
+// text in it needs no markup of its own.
+void WriteDominantFont(XMLGenContext* context) {
+    FontId elected;
+    elected.face = Elect(context->faceVotes, kDefaultFont.face, 1);
+    elected.size = Elect(context->sizeVotes, kDefaultFont.size, 1);
+    elected.color = Elect(context->colourVotes, kDefaultFont.color, 10);
+    ZervaRTItem* item = context->item;
+    if (item != nullptr) {
+        item->defaultFontFace = kDefaultFont.face;
+        item->defaultFontColor = kDefaultFont.color;
+        item->defaultFontSize = kDefaultFont.size;
+    }
+    FontId start = kDefaultFont;
+    if (std::strchr(context->faces[0].name, ',') != nullptr) start.face = kStaticFaceInCSS;
+    context->baseFont = start;
+    context->currentFont = start;
+    const bool fragment = IsOn(context, sw::kFragment);
+    if (elected.face == kDefaultFont.face && elected.color == kDefaultFont.color &&
+        elected.size == kDefaultFont.size) {
+        if (!fragment) AppendOptionValue(context, "OpeningGlobalStyle=");
+        return;
+    }
+
+    const std::uint32_t depth = CloseTagDepth(context);
+    context->baseFontFlag = 1;
+    WriteXMLFontChange(&elected, nullptr, context, 1, 0, 0);
+    context->baseFontFlag = 0;
+    const std::string opening = context->fontMarkup;
+    char closing[kClosingSize] = {};
+    PopCloseTags(context, depth, closing, sizeof closing);
+    context->currentFont = start;
+    if (item != nullptr) item->CreateInternalStyleMapping(opening.c_str(), closing, PackFontId(elected));
+
+    const bool standard = IsOn(context, sw::kStandardFontTags);
+    bool adopted = false;
+    if (!standard && !fragment) {
+        std::string declarations;
+        if (AppendOptionValue(context, "OpeningGlobalStyle=")) {
+            adopted = true;
+        } else if (opening.size() > 20 && CutDeclarations(context, opening, &declarations)) {
+            AppendOutput(context, std::string(kStyleStart) + "body {" + declarations + "}</style>");
+            adopted = true;
+        }
+    } else if (standard && fragment && opening.size() > 6) {
+        AppendOutput(context, opening);
+        context->trailer = "</font>";
+        adopted = true;
+    }
+    // The body inherits the font only where it was written for the body.
+    if (adopted) {
+        context->baseFont = elected;
+        context->currentFont = elected;
+    }
+}
+
+void WriteLines(XMLGenContext* context, const char* const* lines, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        AppendOutput(context, lines[i]);
+        AppendOutput(context, "\n", 1);
+    }
+}
+
+const char* Or(const char* text, const char* otherwise) { return text != nullptr ? text : otherwise; }
+
+void WriteTabScript(XMLGenContext* context) {
+    const GenTexts& texts = context->texts;
+    std::string script = "\n<script language=\"javascript\" type=\"text/javascript\">\n<!--\n"
+                         "function switchTab(numberOfTabs, tbl, i){\n"
+                         "  if (document.getElementById){\n"
+                         "    for (f=1;f<numberOfTabs+1;f++){\n"
+                         "      document.getElementById('ttbl'+tbl+'row'+f).style.display='none';\n";
+    AppendFormat(&script, "      document.getElementById('t'+tbl+'link'+f).style.background='%s';\n",
+                 Or(texts.cssTabNoSelBackground, "#999966"));
+    AppendFormat(&script, "      document.getElementById('t'+tbl+'link'+f).style.color='%s';\n",
+                 Or(texts.cssTabNoSelText, "#333333"));
+    script += "    }\n"
+              "    document.getElementById('ttbl'+tbl+'row'+i).style.display='block';\n";
+    AppendFormat(&script, "    document.getElementById('t'+tbl+'link'+i).style.background='%s';\n",
+                 Or(texts.cssTabSelBackground, "#cccc99"));
+    AppendFormat(&script, "    document.getElementById('t'+tbl+'link'+i).style.color='%s';\n",
+                 Or(texts.cssTabSelText, "#ffffcc"));
+    script += "  }\n}\n-->\n</script>\n";
+    AppendOutput(context, script);
+    WriteLines(context, kTabStyle, sizeof kTabStyle / sizeof kTabStyle[0]);
+}
+
+// The scripts and styles the options ask for and the end of the head,
+// unless HeadTag= gave a head of its own (or none). A complete head whose
+// end the prologue took off to leave it open is closed again.
+void EndHead(XMLGenContext* context) {
+    std::string headTag;
+    const bool given = OptionValue(context, "HeadTag=", &headTag);
+    const bool complete = given && (FindNoCase(headTag.c_str(), "<head>") == nullptr ||
+                                    FindNoCase(headTag.c_str(), "</head>") != nullptr);
+    if (complete) {
+        if (FindNoCase(headTag.c_str(), "<head>") != nullptr && EndsWithNoCase(headTag, "</head>"))
+            AppendOutput(context, "</head>");
+        return;
+    }
+    if (IsOn(context, sw::kSupportRico) && !AppendOptionValue(context, "RicoHeader=")) {
+        AppendOutput(context, "<script type=\"text/javascript\" src=\"prototype-1.4.0/dist/prototype.js\"></script>");
+        AppendOutput(context, "<script type=\"text/javascript\" src=\"rico.js\"></script>");
+    }
+    if (IsOn(context, sw::kSectionsInCSS) && !AppendOptionValue(context, "SectionCSSHeader=")) {
+        AppendOutput(context, "\n", 1);
+        WriteLines(context, kSectionScript, sizeof kSectionScript / sizeof kSectionScript[0]);
+    }
+    if (IsOn(context, sw::kTabbedTablesInCSS) && !AppendOptionValue(context, "TabbedCSSHeader="))
+        WriteTabScript(context);
+    AppendOutput(context, "</head>");
+}
+
+// The lists a previous range left open were closed at its end: their
+// levels are forgotten, so that a list paragraph of this range opens its
+// list again rather than add an item to none.
+void ForgetClosedLists(XMLGenContext* context) {
+    if (HasCloseTag(context, "</ol>", 0) != 0 || HasCloseTag(context, "</ul>", 0) != 0) return;
+    for (const CDRecordNode*& definition : context->listDefinitions) definition = nullptr;
+    context->listLevel = 0;
+}
+
+} // namespace
+
+void OpenBody(XMLGenContext* context) {
+    if (context == nullptr || context->bodyOpened != 0 || context->format == kFormatText) return;
+    context->bodyOpened = 1;
+    const bool fragment = IsOn(context, sw::kFragment);
+    if (!fragment) {
+        EndHead(context);
+        if (LineFeeds(context)) AppendOutput(context, "\n", 1);
+    }
+    context->backgroundColour = "#ffffff";
+    if (AppendOptionValue(context, "OpeningBody=") || fragment) return;
+    if (IsOn(context, sw::kStandardFontTags)) {
+        AppendOutput(context, "<body bgcolor='#ffffff'>");
+        return;
+    }
+    const unsigned colour = context->baseFont.color;
+    unsigned rgb = 0;   // red in the high byte
+    if (colour >= 1 && colour < kPaletteSize) {
+        const std::uint32_t value = PaletteRGB(colour);   // red in the low byte
+        rgb = ((value & 0xFF) << 16) | (value & 0xFF00) | ((value >> 16) & 0xFF);
+    }
+    std::string tag;
+    AppendFormat(&tag, "<body text='#%06x' bgcolor='#ffffff'>", rgb);
+    AppendOutput(context, tag);
+}
+
+STATUS WriteHeadPass(XMLGenContext* context) {
+    context->tableDepth = 0;
+    context->layerDepth = 0;
+    ReleaseStyleRules(context);
+    ForgetClosedLists(context);
+    // Later ranges of a generation lie in the body the first one opened:
+    // they rebuild their rules but write no head.
+    const bool head = context->bodyOpened == 0;
+    const bool startWritten = head && !IsOn(context, sw::kMoveStylesInline);
+    if (startWritten) AppendOutput(context, kStyleStart);
+    TraceStep("PrXMLStr - Step 3");
+    context->faceVotes[kDefaultFont.face] = kStartVotes;
+    context->sizeVotes[kDefaultFont.size] = kStartVotes;
+    context->colourVotes[kDefaultFont.color] = kStartVotes;
+
+    const STATUS status = ScanRange(context);
+    // A range that starts or ends inside a table or layer leaves the walk
+    // its own count.
+    context->tableDepth = 0;
+    context->layerDepth = 0;
+    if (status != kOK) return status;
+    if (head) {
+        AppendOptionValue(context, "AddStyleSheetInfo=");
+        FinishStyleElement(context, startWritten);
+        WriteDominantFont(context);
+    }
+    TraceStep("PrXMLStr - Step 4");
+    OpenBody(context);
+    return context->overflow != 0 ? kOutOfMemory : kOK;
+}
+
+} // namespace talix
