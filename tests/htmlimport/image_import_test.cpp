@@ -10,11 +10,15 @@
 #include <vector>
 
 #include "core/chunk_work_state.h"
+#include "builders/image_resource.h"
 #include "core/pool.h"
+#include "core/record_io.h"
+#include "core/record_list.h"
 #include "core/signatures.h"
 #include "htmlimport/attachment_icon.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_import_context.h"
+#include "htmlimport/image_sources.h"
 #include "import_fixture.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -204,6 +208,51 @@ TEST_F(ImageImport, GraphicsOfAnItemComeBackWithTheElementsSize) {
     ASSERT_EQ(unknown.status, 0);
     EXPECT_EQ(ImageData(unknown), "");
     EXPECT_TRUE(AnyRecordHolds(unknown, "OpenElement"));
+}
+
+TEST_F(ImageImport, ImageResourcesAreReferredTo) {
+    // Two image resources made of an imported picture of 13 x 11 pixels.
+    WithInlinePart();
+    const Imported original = Import("<p><img src=\"cid:abc\"></p>");
+    ASSERT_EQ(original.status, 0);
+    beforeImport_ = nullptr;
+    {
+        ZervaRTItem item(&session_);
+        ASSERT_EQ(item.Connect("", path_.c_str(), original.note, "Body", 0), 0);
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
+        ASSERT_NE(list, nullptr);
+        const talix::CDRecordNode* graphic = list->head;
+        while (graphic != nullptr && graphic->signature != talix::kSigGraphic) graphic = graphic->next;
+        ASSERT_NE(graphic, nullptr);
+        for (const char* name : {"icons/fileatt.gif", "logo.gif"})
+            EXPECT_EQ(talix::SaveGraphicAsImageResource(&session_, name, graphic, item.databaseHandle, 1), 0);
+        talix::DeleteItemRecordList(&session_, list);
+    }
+    // The resource's size where the element gives none.
+    const std::string resolved = "ResolveLocalResources=Yes";
+    ASSERT_EQ(talix::ReadImageResourceSize(&session_, 0, "", nullptr, nullptr), 0);
+    const Imported icon =
+        Import("<p><a href=\"http://x.com/\"><img src=\"/icons/fileatt.gif\" height=\"5\">f</a></p>", resolved.c_str());
+    ASSERT_EQ(icon.status, 0);
+    EXPECT_EQ(icon.problem, "");
+    EXPECT_TRUE(AnyRecordHolds(icon, "icons/fileatt.gif"));
+    EXPECT_EQ(ImageData(icon), "");
+    const ItemRecord* graphic = First(icon, talix::kSigGraphic);
+    ASSERT_NE(graphic, nullptr);
+    EXPECT_EQ(graphic->Word(8), 13);
+    EXPECT_EQ(graphic->Word(10), 5);
+
+    // Under the local resource prefix: the name after the prefix; a name
+    // no resource has is a picture by URL.
+    const Imported logo = Import("<p><img src=\"/images/logo.gif\"><img src=\"/images/none.gif\"></p>", resolved.c_str());
+    ASSERT_EQ(logo.status, 0);
+    EXPECT_EQ(logo.problem, "");
+    EXPECT_EQ(logo.Count(talix::kSigGraphic), 2u);
+    EXPECT_TRUE(AnyRecordHolds(logo, "logo.gif"));
+    const ItemRecord* byUrl = First(logo, talix::kSigStorageLink);
+    ASSERT_NE(byUrl, nullptr);
+    EXPECT_NE(byUrl->bytes.find("/images/none.gif"), std::string::npos);
 }
 
 class ImageLengths : public import_test::ImportTest {};
