@@ -57,6 +57,7 @@ constexpr std::uint32_t kAnchorNameAt = 12;      // the name in a named-anchor r
 constexpr std::uint32_t kTargetNameAt = 12;      // the frame name in a target record
 constexpr std::uint16_t kFileHotspotType = 4;
 constexpr std::uint32_t kFileHotspotFlags = 8;
+constexpr std::uint32_t kHotspotFixedLength = 16;   // a hotspot-begin record before its data
 constexpr std::uint32_t kStoredNameSize = 256;
 constexpr char kViewIconName[] = "vwicn005.gif";
 constexpr char kResourceIconName[] = "icon.gif";
@@ -294,7 +295,8 @@ STATUS AppendFileHotspotBegin(BuildContext* context, const std::string& first, c
     data += second;
     data += '\0';
     const auto dataLength = static_cast<std::uint32_t>(data.size());
-    if (dataLength > 0xFFFF) return kArgumentError;
+    // Texts no record can hold are refused before anything is written.
+    if (kHotspotFixedLength + EvenLength(dataLength) > kMaxBuiltRecord) return kArgumentError;
     STATUS status = AppendBeginRecord(kSigV4HotspotBegin, 0, &context->output);
     if (status != kOK) return status;
     return AppendHotspotRecord(kSigHotspotBegin, kFileHotspotType, kFileHotspotFlags, data.data(), dataLength,
@@ -322,7 +324,7 @@ STATUS NoteAttachmentHotspot(BuildContext* context, HTMLImportContext* import, c
     bool image = false, viewIcon = false;
     ChainCaption(import, anchor.node, &caption, &image, &viewIcon);
     const STATUS status = AppendFileHotspotBegin(context, caption, fileName);
-    import->hotspotOpen = 1;
+    if (status == kOK) import->hotspotOpen = 1;
     return status;
 }
 
@@ -386,7 +388,7 @@ STATUS ResourceAttachmentHotspot(BuildContext* context, HTMLImportContext* impor
     import->linkViewIcon = viewIcon ? 1 : 0;
 
     STATUS status = AppendFileHotspotBegin(context, storedName, fileText);
-    import->hotspotOpen = 1;
+    if (status == kOK) import->hotspotOpen = 1;
     if (status == kOK && !image) {
         status = AppendAttachmentIcon(context);
     } else if (status == kOK && !viewIcon && resource != 0) {

@@ -363,6 +363,14 @@ TEST_F(LinkImport, FileHotspots) {
     EXPECT_EQ(segment->bytes.substr(12, 139),
               std::string(reinterpret_cast<const char*>(talix::kAttachmentIcon), talix::kAttachmentIconSize));
 
+    // A file name no record can hold: no hotspot, the text kept.
+    const Imported huge = Import("<p><a href=\"/db.nsf/Files/key/$File/" + std::string(100000, 'x') + "\">doc</a></p>",
+                                 "ImageView=Files BasePathname=db.nsf");
+    EXPECT_EQ(huge.problem, "");
+    EXPECT_EQ(huge.Count(talix::kSigHotspotBegin), 0u);
+    EXPECT_EQ(huge.Count(talix::kSigV4HotspotEnd), 0u);
+    EXPECT_EQ(huge.Texts(), "doc");
+
     // Inside an open link hotspot the document-link icon writes nothing.
     const Imported inLink = Import("<p><a href=\"http://x.com/\"><img src=\"/icons/doclink.gif\">t</a></p>");
     ASSERT_EQ(inLink.status, 0);
