@@ -171,7 +171,8 @@ STATUS SameDocumentLink(BuildContext* context, HTMLImportContext* import, const 
         AppendNotesLinkHotspotEx(text.c_str(), static_cast<std::uint32_t>(text.size()), context);
     slots.Clear();
     import->hotspotOpen = 0;
-    import->skipText = 1;
+    // A link the builder refused leaves its text to the walk.
+    import->skipText = status == kOK ? 1 : 0;
     return status;
 }
 
@@ -200,6 +201,7 @@ STATUS BuildNotesLink(BuildContext* context, HTMLImportContext* import, const An
                                                    context);
     slots.Clear();
     import->hotspotOpen = 0;
+    if (status != kOK) import->skipText = 0;
     return status;
 }
 
@@ -261,7 +263,7 @@ STATUS ReplicaLink(BuildContext* context, HTMLImportContext* import, const Ancho
     // The link holds the first text of the anchor only: that text leaves the
     // tree, and the anchor's other texts are still written after the link
     // instead of being dropped.
-    if (withText) {
+    if (withText && status == kOK) {
         HtmlDocument::Unlink(textNode);
         import->skipText = 0;
     }

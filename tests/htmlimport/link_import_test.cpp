@@ -1,6 +1,7 @@
 // Anchors imported as links: URL hotspots with their target frames and font
 // texts, named anchors, links within the document, Notes links from web and
 // Notes addresses, and file hotspots; damaged and oversized addresses.
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -200,6 +201,14 @@ TEST_F(LinkImport, NamedAnchorsAndLinksWithinTheDocument) {
     EXPECT_NE(link->bytes.find("my%20top"), std::string::npos);
     EXPECT_EQ(up.Texts(), "up");
     EXPECT_EQ(up.Count(talix::kSigV4HotspotEnd), 1u);
+
+    // A link text no record can hold: no link, the text kept.
+    const std::string longText(70000, 't');
+    const Imported huge = Import("<p><a href=\"#x\">" + longText + "</a></p>");
+    EXPECT_EQ(huge.problem, "");
+    EXPECT_EQ(huge.Count(talix::kSigLinkExport2), 0u);
+    const std::string texts = huge.Texts();
+    EXPECT_EQ(static_cast<std::size_t>(std::count(texts.begin(), texts.end(), 't')), longText.size());
 
     // A name and an address: the anchor first, then the link; "#" alone
     // links to the note itself.
