@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
+#include "core/base64.h"
 #include "core/record_forms.h"
 #include "core/text_compare.h"
 #include "talix_platform.h"
@@ -259,6 +261,26 @@ STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::
     }
     CopyName(name, storedName, storedNameSize);
     return kOK;
+}
+
+STATUS SetupBase64Alphabet(plat::NOTEHANDLE note, int unused, const char* attachmentName, const char* fileFields,
+                           std::FILE* file, int lfOnly) {
+    (void)unused;
+    (void)fileFields;
+    if (attachmentName == nullptr || attachmentName[0] == '\0' || file == nullptr) return kArgumentError;
+    char* data = nullptr;
+    std::uint32_t size = 0;
+    STATUS status = ReadAttachmentToMemory(note, attachmentName, &data, &size);
+    if (status != kOK) return status;
+    std::string text;
+    try {
+        AppendBase64Lines(reinterpret_cast<const std::uint8_t*>(data), size, lfOnly, 1, &text);
+    } catch (const std::bad_alloc&) {
+        status = kOutOfMemory;
+    }
+    std::free(data);
+    if (status == kOK && std::fwrite(text.data(), 1, text.size(), file) != text.size()) status = kOperationFailed;
+    return status;
 }
 
 } // namespace talix

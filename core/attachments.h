@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "core/statuses.h"
 #include "talix_platform/types.h"
@@ -49,5 +50,15 @@ int FindAttachmentName(plat::NOTEHANDLE note, char* name, std::uint32_t nameSize
 // target note and database are left as they were.
 STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::NOTEHANDLE targetNote,
                           const char* fileName, char* storedName, std::uint32_t storedNameSize);
+
+// The attachment encoder of MIME files: writes the whole content of the
+// note's attachment of that name to file as Base64 in lines of 76
+// characters, each ended by LF (CR LF when lfOnly is 0). unused and
+// fileFields are not read. Returns 0, 1028 for a missing argument, 546 when
+// the note has no such attachment, 263 when memory runs out, 257 when the
+// file cannot be written, or the platform's status for an unreadable
+// attachment; nothing is written on a failure before the first line.
+STATUS SetupBase64Alphabet(plat::NOTEHANDLE note, int unused, const char* attachmentName, const char* fileFields,
+                           std::FILE* file, int lfOnly);
 
 } // namespace talix

@@ -47,13 +47,6 @@ std::vector<std::uint8_t> ImageData(const CDRecordNode* header) {
     return data;
 }
 
-std::uint64_t EncodedLength(std::uint64_t bytes, int lfOnly, int lineBreak) {
-    std::uint64_t characters = (bytes + 2) / 3 * 4;
-    if (!lineBreak) return characters;
-    std::uint64_t lines = (characters + kLineCharacters - 1) / kLineCharacters;
-    return characters + lines * (lfOnly ? 1 : 2);
-}
-
 } // namespace
 
 std::uint32_t DecodeBase64(const char* text, std::uint8_t* out, std::uint32_t textLength, std::uint32_t outSize) {
@@ -76,59 +69,58 @@ std::uint32_t DecodeBase64(const char* text, std::uint8_t* out, std::uint32_t te
     return written;
 }
 
+std::uint64_t Base64LinesLength(std::uint64_t size, int lfOnly, int lineBreak) {
+    const std::uint64_t characters = (size + 2) / 3 * 4;
+    if (!lineBreak) return characters;
+    const std::uint64_t lines = (characters + kLineCharacters - 1) / kLineCharacters;
+    return characters + lines * (lfOnly ? 1 : 2);
+}
+
+void AppendBase64Lines(const std::uint8_t* data, std::size_t size, int lfOnly, int lineBreak, std::string* out) {
+    out->reserve(out->size() + static_cast<std::size_t>(Base64LinesLength(size, lfOnly, lineBreak)));
+    std::size_t position = 0;
+    while (position < size) {
+        // One line: up to 57 bytes, the last group padded with "=".
+        for (std::size_t group = 0; group < kLineCharacters / 4 && position < size; ++group) {
+            const std::size_t count = size - position < 3 ? size - position : 3;
+            std::uint32_t triple = static_cast<std::uint32_t>(data[position]) << 16;
+            if (count > 1) triple |= static_cast<std::uint32_t>(data[position + 1]) << 8;
+            if (count > 2) triple |= data[position + 2];
+            out->push_back(kAlphabet[(triple >> 18) & 63]);
+            out->push_back(kAlphabet[(triple >> 12) & 63]);
+            out->push_back(count > 1 ? kAlphabet[(triple >> 6) & 63] : '=');
+            out->push_back(count > 2 ? kAlphabet[triple & 63] : '=');
+            position += count;
+        }
+        if (lineBreak) out->append(lfOnly ? "\n" : "\r\n");
+    }
+}
+
 std::uint32_t Base64ImageLength(const CDRecordNode* header, int lfOnly, int lineBreak) {
     if (!StartsImage(header)) return 0;
-    std::uint64_t length = EncodedLength(ImageData(header).size(), lfOnly, lineBreak);
+    std::uint64_t length = Base64LinesLength(ImageData(header).size(), lfOnly, lineBreak);
     return length > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(length);
 }
 
 std::uint32_t EncodeImageBase64(char* out, std::uint32_t outSize, const CDRecordNode* header, std::FILE* file,
                                 int lfOnly, int lineBreak) {
     if (!StartsImage(header) || (file == nullptr && out == nullptr)) return 0;
-    std::vector<std::uint8_t> data = ImageData(header);
+    const std::vector<std::uint8_t> data = ImageData(header);
+    // The whole text must fit: a cut Base64 text would be corrupt data.
+    if (file == nullptr && Base64LinesLength(data.size(), lfOnly, lineBreak) >= outSize) {
+        if (outSize > 0) out[0] = '\0';
+        return 0;
+    }
+    std::string text;
+    AppendBase64Lines(data.data(), data.size(), lfOnly, lineBreak, &text);
     if (file == nullptr) {
-        // The whole text must fit: a cut Base64 text would be corrupt data.
-        if (EncodedLength(data.size(), lfOnly, lineBreak) >= outSize) {
-            if (outSize > 0) out[0] = '\0';
-            return 0;
-        }
-        out[0] = '\0';
+        std::memcpy(out, text.data(), text.size());
+        out[text.size()] = '\0';
+        return static_cast<std::uint32_t>(text.size());
     }
-    const char* lineEnd = lfOnly ? "\n" : "\r\n";
-    std::size_t lineEndLength = lfOnly ? 1 : 2;
-
-    std::uint32_t produced = 0;
-    char line[kLineCharacters];
-    std::size_t position = 0;
-    while (position < data.size()) {
-        // One line: up to 57 bytes, the last group padded with "=".
-        std::size_t lineLength = 0;
-        for (std::size_t group = 0; group < kLineCharacters / 4 && position < data.size(); ++group) {
-            std::size_t count = data.size() - position < 3 ? data.size() - position : 3;
-            std::uint32_t triple = static_cast<std::uint32_t>(data[position]) << 16;
-            if (count > 1) triple |= static_cast<std::uint32_t>(data[position + 1]) << 8;
-            if (count > 2) triple |= data[position + 2];
-            line[lineLength++] = kAlphabet[(triple >> 18) & 63];
-            line[lineLength++] = kAlphabet[(triple >> 12) & 63];
-            line[lineLength++] = count > 1 ? kAlphabet[(triple >> 6) & 63] : '=';
-            line[lineLength++] = count > 2 ? kAlphabet[triple & 63] : '=';
-            position += count;
-        }
-        if (file != nullptr) {
-            if (std::fwrite(line, 1, lineLength, file) != lineLength) return 0;
-            if (lineBreak && std::fwrite(lineEnd, 1, lineEndLength, file) != lineEndLength) return 0;
-            produced += static_cast<std::uint32_t>(lineLength);
-        } else {
-            std::memcpy(out + produced, line, lineLength);
-            produced += static_cast<std::uint32_t>(lineLength);
-            if (lineBreak) {
-                std::memcpy(out + produced, lineEnd, lineEndLength);
-                produced += static_cast<std::uint32_t>(lineEndLength);
-            }
-            out[produced] = '\0';
-        }
-    }
-    return produced;
+    if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) return 0;
+    // For a file the line ends are not counted.
+    return static_cast<std::uint32_t>(Base64LinesLength(data.size(), lfOnly, 0));
 }
 
 } // namespace talix

@@ -1,9 +1,12 @@
-// Base64: decoding MIME and data texts, and encoding the image data held in
-// rich text (an image header followed by image segments) for inline images.
+// Base64: decoding MIME and data texts, encoding bytes in lines, and
+// encoding the image data held in rich text (an image header followed by
+// image segments) for inline images.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace talix {
 
@@ -14,6 +17,13 @@ struct CDRecordNode;
 // quarters of the text length always suffice). Returns the bytes written.
 std::uint32_t DecodeBase64(const char* text, std::uint8_t* out, std::uint32_t textLength,
                            std::uint32_t outSize);
+
+// Appends the Base64 text of size bytes to out, in lines of 76 characters;
+// with lineBreak every line ends with CR LF (LF alone with lfOnly).
+void AppendBase64Lines(const std::uint8_t* data, std::size_t size, int lfOnly, int lineBreak, std::string* out);
+
+// The characters AppendBase64Lines appends for size bytes.
+std::uint64_t Base64LinesLength(std::uint64_t size, int lfOnly, int lineBreak);
 
 // Encodes the data of the image segments that follow an image-header node,
 // in lines of 76 characters; with lineBreak every line ends with CR LF (LF

@@ -3,6 +3,7 @@
 // pool and its work area.
 #include "talix/session.h"
 
+#include <cstdlib>
 #include <new>
 
 #include "core/layer_hooks.h"
@@ -82,25 +83,47 @@ void RARIvoSession::RemoveFromRTCHUNKList(ZervaRTChunk* chunk) {
     }
 }
 
+namespace talix {
+
+std::uint32_t OutputCacheBlock::Reserve(std::uint32_t length) {
+    const std::uint32_t room = capacity > used ? capacity - used : 0;
+    const std::uint32_t wanted = used + (length < room ? length : room);
+    if (wanted > allocated) {
+        // Doubling keeps the copies of a growing block linear.
+        std::uint32_t size = allocated < 4096 ? 4096 : allocated;
+        while (size < wanted) size = size > capacity / 2 ? capacity : size * 2;
+        if (size > capacity) size = capacity;
+        void* grown = std::realloc(data, size);
+        if (grown == nullptr) return 0;
+        data = static_cast<std::uint8_t*>(grown);
+        allocated = size;
+    }
+    return allocated - used;
+}
+
+} // namespace talix
+
 void RARIvoSession::CreateCachedStuff() {
     if (workArea == nullptr) return;
     auto* block = new (std::nothrow) OutputCacheBlock();
     if (block == nullptr) return;
-    block->data = new (std::nothrow) std::uint8_t[OutputCacheBlock::kCapacity]();
-    if (block->data == nullptr) {
-        delete block;
-        return;
+    if (workArea->outputCache == nullptr) {
+        workArea->outputCache = block;
+    } else {
+        OutputCacheBlock* last =
+            workArea->lastOutputCache != nullptr ? workArea->lastOutputCache : workArea->outputCache;
+        while (last->next != nullptr) last = last->next;
+        last->next = block;
     }
-    OutputCacheBlock** link = &workArea->outputCache;
-    while (*link != nullptr) link = &(*link)->next;
-    *link = block;
+    workArea->lastOutputCache = block;
 }
 
 void RARIvoSession::CleanUpCachedStuff() {
     if (workArea == nullptr) return;
     while (OutputCacheBlock* block = workArea->outputCache) {
         workArea->outputCache = block->next;
-        delete[] block->data;
+        std::free(block->data);
         delete block;
     }
+    workArea->lastOutputCache = nullptr;
 }

@@ -14,13 +14,20 @@ namespace talix {
 struct TrackedBlock;
 struct LinkMatchingCache;
 
-// One block of the output cache chain: always 1 MiB.
+// One block of the output cache chain: it holds up to 1 MiB. Its data area
+// grows as text arrives, so that a chain of many short pieces (one per
+// picture of a message) does not hold a whole MiB for each.
 struct OutputCacheBlock {
     static constexpr std::uint32_t kCapacity = 1048576;
     std::uint32_t capacity = kCapacity;
     std::uint32_t used = 0;
-    std::uint8_t* data = nullptr;
+    std::uint8_t* data = nullptr;      // null until text arrives
+    std::uint32_t allocated = 0;       // bytes of the data area
     OutputCacheBlock* next = nullptr;
+
+    // Makes room for length more bytes, as far as the capacity allows; the
+    // room there is (0 when memory runs out).
+    std::uint32_t Reserve(std::uint32_t length);
 };
 
 // The font map left by the font-table merges for the record copier: the ids
@@ -60,6 +67,11 @@ struct SessionWorkArea {
     std::uint32_t keepLocked = 1;
     ZervaRTChunk* outputChunk = nullptr;
     OutputCacheBlock* outputCache = nullptr;
+    OutputCacheBlock* lastOutputCache = nullptr;   // the chain's last block
+    // "Event Restart" while the MIME writer hands a finished piece to the
+    // ActOnText procedure, empty otherwise: the collecting procedure starts
+    // a new output cache block for such a piece.
+    char eventMarker[16] = {};
     TrackedBlock* trackedBlocks = nullptr;
 
     // Paragraph definitions taken out of use by a removal or a change, put

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "htmlgen/generation_options.h"
 #include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/style_text.h"
 #include "htmlgen/walk_records.h"
@@ -23,14 +24,6 @@ constexpr std::uint8_t kCellWideBorders = 0x02;
 
 const char* LineEnd(const XMLGenContext* context) {
     return context->newlines != NewlineMode::None && !IsOn(context, sw::kQuotedPrintable) ? "\n" : " ";
-}
-
-// The replacement the caller gave for a built-in picture, or null.
-const char* NamedImage(const XMLGenContext* context, const char* name) {
-    for (const ZervaRTChunk::ImageOffsetInfo* node = context->images; node != nullptr; node = node->next) {
-        if (node->name != nullptr && std::strcmp(node->name, name) == 0) return node->replacement;
-    }
-    return nullptr;
 }
 
 void LeftMargin(XMLGenContext* context, const ParagraphFields& f, std::string* rule) {
@@ -120,7 +113,7 @@ void ListStyle(const XMLGenContext* context, const ParagraphFields& f, bool* lis
             graphic = texts.cssCircleBulletGraphic;
         } else if ((f.flags2 & kPara2ListStyle2000) != 0) {
             style = "circle";
-            const char* named = NamedImage(context, "_a_unchecked");
+            const char* named = ImageReplacement(context, "_a_unchecked");
             graphic = named != nullptr ? named : texts.cssCheckBulletGraphic;
         } else if ((f.flags2 & kPara2ListStyle1000) != 0) {
             style = "square";
@@ -128,7 +121,7 @@ void ListStyle(const XMLGenContext* context, const ParagraphFields& f, bool* lis
         } else {
             style = "disc";
             if ((f.flags2 & kPara2ListStyle2) != 0) {
-                const char* named = NamedImage(context, "_a_checked");
+                const char* named = ImageReplacement(context, "_a_checked");
                 graphic = named != nullptr ? named : texts.cssCheckBulletGraphic;
             } else {
                 graphic = texts.cssBulletGraphic;

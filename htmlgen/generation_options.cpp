@@ -207,14 +207,6 @@ STATUS StoreText(XMLGenContext* context, char** slot, const char* text) {
     return *slot != nullptr ? kOK : kOutOfMemory;
 }
 
-// The first image substitution named picture, or none.
-const char* ImageReplacement(const XMLGenContext* context, const char* picture) {
-    for (const ZervaRTChunk::ImageOffsetInfo* node = context->images; node != nullptr; node = node->next) {
-        if (node->name == picture) return node->source.c_str();
-    }
-    return nullptr;
-}
-
 bool GateOpen(Gate gate, OptionReader& reader) {
     XMLGenContext* context = reader.context;
     switch (gate) {
@@ -989,6 +981,13 @@ void ReleaseGenerationOptions(XMLGenContext* context) {
     if (context->imageDatabaseOpened != 0 && context->imageDatabase != 0) plat::DbClose(context->imageDatabase);
     context->imageDatabase = 0;
     context->imageDatabaseOpened = 0;
+}
+
+const char* ImageReplacement(const XMLGenContext* context, const char* picture) {
+    for (const ZervaRTChunk::ImageOffsetInfo* node = context->images; node != nullptr; node = node->next) {
+        if (node->name == picture) return node->source.c_str();
+    }
+    return nullptr;
 }
 
 } // namespace talix

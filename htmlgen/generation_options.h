@@ -31,4 +31,8 @@ bool GenerationOption(const XMLGenContext* context, const char* key, std::string
 // the options opened.
 void ReleaseGenerationOptions(XMLGenContext* context);
 
+// The source the caller gave in place of a built-in picture ("_a_checked"
+// ...), or null.
+const char* ImageReplacement(const XMLGenContext* context, const char* picture);
+
 } // namespace talix

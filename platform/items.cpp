@@ -15,6 +15,7 @@
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/memory.h"
+#include "talix_platform/structures.h"
 #include "talix_platform/text.h"
 #include "talix_platform/timedate.h"
 
@@ -268,8 +269,30 @@ std::string TimeRangeText(const BYTE* p) {
 }
 
 // The value of an item as text; false for a type that has no text form.
+// The native value of an RFC 822 text item (the text its descriptor counts
+// first, before the header name, delimiter and body); false when the
+// descriptor or the text runs past the value.
+bool Rfc822NativeText(const std::vector<BYTE>& value, std::string* out) {
+    constexpr WORD kDescriptorType = 675;
+    const size_t stored = StructStoredLength(kDescriptorType);
+    if (GetWord(value.data()) != TYPE_RFC822_TEXT || stored == 0 || value.size() < 2 + stored) return false;
+    struct Descriptor {
+        WORD version;
+        DWORD flags;
+        WORD nativeLength, nameLength, delimiterLength, bodyLength;
+    } descriptor{};
+    static_assert(sizeof(Descriptor) == 16);
+    if (StructHostLength(kDescriptorType) != sizeof descriptor) return false;
+    const void* src = value.data() + 2;
+    if (StructRead(&src, kDescriptorType, &descriptor) != NOERROR) return false;
+    if (descriptor.nativeLength > value.size() - 2 - stored) return false;
+    out->assign(reinterpret_cast<const char*>(value.data() + 2 + stored), descriptor.nativeLength);
+    return true;
+}
+
 bool ValueText(const std::vector<BYTE>& value, char separator, std::string* out) {
     out->clear();
+    if (value.size() >= 2 && GetWord(value.data()) == TYPE_RFC822_TEXT) return Rfc822NativeText(value, out);
     std::vector<std::string_view> entries;
     if (TextEntries(value, &entries)) {
         for (size_t i = 0; i < entries.size(); ++i) {

@@ -193,6 +193,30 @@ const Command kCommands[] = {
      "Form=F (the form of composed documents). S is the server written into the compose\n"
      "formula (a text beginning with \"@\" is written as a formula). Saves the note.\n",
      RunWiki},
+    {"mime", "mime DB NOTE ITEM [--out FILE] [--part N] [--options TEXT] [--html-options TEXT]",
+     "Writes a rich-text item as a MIME message (a .eml file any mail reader opens) to\n"
+     "FILE, or to standard output: mail header lines, then a multipart/related entity\n"
+     "(multipart/mixed when the item holds file attachments) whose text/html part is the\n"
+     "item rendered as HTML, with its pictures and the icons it shows as parts of their\n"
+     "own and its attachments encoded. Line ends are LF. TEXT after --options is a string\n"
+     "of MIME options (\"UseMailFields=Yes\" takes the header lines from the note's mail\n"
+     "items; \"ExpSubject=...\", \"ExpFrom=...\" and the other Exp options give them;\n"
+     "\"charset=\", \"QuotedPrintable=Yes\", \"SkipHTML=Yes\", \"FileHandling=DISK\" ...);\n"
+     "after --html-options the generation's options. --part N prints piece N of the\n"
+     "entity as the library hands it out piece by piece: 0 all pieces joined (at most\n"
+     "65,404 bytes), 1 the header lines, 2 the HTML part's header, 3 its body, then one\n"
+     "piece per picture or icon; a piece past the last is empty. The note is not saved.\n",
+     RunMime},
+    {"to-mime", "to-mime DB NOTE ITEM [--name OUT] [--options TEXT] [--html-options TEXT]",
+     "Stores a rich-text item as MIME part items of its own note, named OUT (default:\n"
+     "the item's name), with the items of a native MIME note (MIME_Version, $MessageID,\n"
+     "$NoteHasNativeMIME, $MsgTrackFlags, $MIMETrack), then saves the note. The part\n"
+     "items are one text/html part, or with \"MultiPart=Yes\" or \"AltMimeField=FIELD\" a\n"
+     "multipart/alternative level (the text/plain part from the rich text of FIELD).\n"
+     "Pictures stay in a copy of the item named \"OUT_M$\" to which the HTML refers.\n"
+     "Refused when the note has items named OUT, unless TEXT holds \"Overwrite=Yes\"; a\n"
+     "refused or failed run leaves the note as it was.\n",
+     RunToMime},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"
      "note names that are missing, notes whose header or items do not read back, and\n"

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "talix/chunk.h"
 #include "talix/export.h"
 
 class RARIvoSession;
@@ -67,6 +68,64 @@ public:
     std::uint16_t ConvertFromMIMEBackend(std::uint32_t noteHandle, const char* itemName, const char* options,
                                          std::uint16_t optionsLength = 0, const char* unused = nullptr,
                                          std::uint16_t unusedLength = 0);
+
+    // ---- Exporting as MIME -------------------------------------------------
+    // The item as a MIME entity: mail header lines, then a multipart body
+    // whose text/html part the HTML generation makes from the item, with
+    // the pictures and icons it shows and the attachments of its file
+    // hotspots as parts of their own. The outcome is in lastStatus (0 or
+    // the failure) and, on failure, ownError (20014 unless said otherwise).
+    //   outputName     the file (ExportToMIME, default "export.mht") or the
+    //                  name of the MIME part items (ConvertToMIME, default
+    //                  the item's own name)
+    //   htmlHeader     the text/html part's header lines (null or empty:
+    //                  text/html in us-ascii, or quoted-printable under the
+    //                  options "QuotedPrintable=Yes" and "charset=")
+    //   plainHeader    the text/plain part's header lines (null or empty:
+    //                  "AltMimeHeader=", else text/plain in us-ascii)
+    //   kind           the generation's kind of output ("HTML", ...)
+    //   mimeOptions    the MIME options (length 0: measured), htmlOptions
+    //                  the generation's options (length 0: measured)
+    // Writes a .eml/.mht file (LF line ends). A file that cannot be opened
+    // is reported ("TALIX: Export to MIME filename '%s' invalid") with
+    // status and error word 546.
+    void ExportToMIME(const char* outputName, const char* htmlHeader, const char* plainHeader, const char* kind,
+                      const char* mimeOptions, std::uint16_t mimeOptionsLength, const char* htmlOptions,
+                      std::uint16_t htmlOptionsLength, ZervaRTChunk::QueryLinkData queryLinkData);
+    // Stores the entity as MIME part items of the item's own note (data
+    // type 25, one per part) with "MIME_Version", "$MessageID",
+    // "$NoteHasNativeMIME", "$MsgTrackFlags" and "$MIMETrack". Refused with
+    // 260 when items of the output name exist, unless "Overwrite=Yes". The
+    // note is updated only with "ForceSave=Yes"; otherwise the caller saves
+    // it. A refused or failed conversion leaves the note's items as they
+    // were.
+    void ConvertToMIME(const char* outputName, const char* htmlHeader, const char* plainHeader, const char* kind,
+                       const char* mimeOptions, std::uint16_t mimeOptionsLength, const char* htmlOptions,
+                       std::uint16_t htmlOptionsLength, ZervaRTChunk::QueryLinkData queryLinkData);
+    // One numbered piece of the entity into buffer (*size: its capacity on
+    // entry, the piece's length on return), terminated. Without actOnText
+    // the pieces are collected in the session's output cache: part 0 runs
+    // the writer and answers the pieces joined (at most *size - 1 and
+    // 65,404 bytes, whole pieces only); the later parts answer the pieces
+    // of that run: part 1 the mail header lines, part 2 the HTML part's
+    // header, then its body (when it is not empty) and one piece per
+    // picture or icon. A part beyond the last is empty. With actOnText the
+    // writer runs for every part and hands the pieces to it. A null buffer
+    // or size does nothing.
+    void GenerateMIMEForRTItem(std::uint16_t part, const char* htmlHeader, const char* plainHeader,
+                               const char* kind, const char* mimeOptions, std::uint16_t mimeOptionsLength,
+                               const char* htmlOptions, std::uint16_t htmlOptionsLength, char* buffer,
+                               std::uint32_t* size, ZervaRTChunk::ActOnText actOnText,
+                               ZervaRTChunk::QueryLinkData queryLinkData);
+    // The writer of the three: to a file (toFile set, no buffer), into the
+    // note (no buffer), or piece by piece through actOnText into buffer
+    // (*size its capacity; on return the bytes not handed on). bodyMode 1
+    // writes the text/html body; 0 a text/plain main body.
+    void SaveAsMimeInternal(const char* outputName, const char* htmlHeader, const char* plainHeader,
+                            const char* kind, const char* mimeOptions, std::uint16_t mimeOptionsLength,
+                            const char* htmlOptions, std::uint16_t htmlOptionsLength, char* buffer,
+                            std::uint32_t* size, int bodyMode, int toFile, ZervaRTChunk::ActOnText actOnText,
+                            ZervaRTChunk::QueryLinkData queryLinkData);
 
     // ---- Design elements -------------------------------------------------
     // Each connects to the content item of the design element of that name

@@ -244,11 +244,6 @@ std::string ActiveContentTest::Body(ZervaRTChunk* chunk, const char* options, co
     return BodyOf(Generate(chunk, format, options));
 }
 
-std::string BodyOf(const std::string& markup) {
-    const std::size_t start = markup.find("<body>");
-    const std::size_t end = markup.rfind("</body>");
-    if (start == std::string::npos || end == std::string::npos || end < start) return markup;
-    return markup.substr(start + 6, end - start - 6);
-}
+std::string BodyOf(const std::string& markup) { return htmlgen_test::Body(markup); }
 
 } // namespace htmlgen_test

@@ -190,7 +190,7 @@ TPLAT_API WORD ItemTextListCount(NOTEHANDLE note, const char* name);
 TPLAT_API bool ItemTextListEntry(NOTEHANDLE note, const char* name, WORD index, char* buf, WORD limit,
                                  WORD* length);
 // The value of an item as text, list entries joined by separator; numbers as
-// "%g", times through TimeToText. Terminated, cut to limit bytes with the
+// "%g", times through TimeToText; an RFC 822 text item as its native value. Terminated, cut to limit bytes with the
 // terminator; returns the length (0 when missing).
 TPLAT_API WORD ItemConvertToText(NOTEHANDLE note, const char* name, char* buf, WORD limit, char separator);
 

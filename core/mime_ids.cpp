@@ -1,0 +1,92 @@
+#include "core/mime_ids.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "core/record_forms.h"
+#include "core/record_list.h"
+#include "core/signatures.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+// Host offsets of an image header.
+constexpr std::uint32_t kImageType = 8, kImageDataSize = 16;
+constexpr std::uint16_t kImageTypeJpeg = 2;
+constexpr std::size_t kTokenTail = 16;
+
+bool EndsPictureSearch(std::uint16_t signature) {
+    return signature == kSigText || signature == kSigBidiText || signature == kSigEnd;
+}
+
+} // namespace
+
+STATUS ReadNoteToken(plat::NOTEHANDLE note, char* token) {
+    token[0] = '\0';
+    plat::ORIGINATORID oid;
+    const plat::STATUS status = plat::NoteGetInfo(note, plat::NOTE_FIELD_OID, &oid);
+    if (status != plat::NOERROR) return status;
+    std::snprintf(token, kNoteTokenSize, "%.8X%.8X%.8X%.8X", oid.File.Innards[1], oid.File.Innards[0],
+                  oid.Note.Innards[1], oid.Note.Innards[0]);
+    return kOK;
+}
+
+void PictureHeaderFinder::CloseRun() {
+    // The pictures an image header followed get the run's last one.
+    for (const auto& [picture, before] : waiting_) {
+        if (headerCount_ > before) headers_[picture] = lastHeader_;
+    }
+    waiting_.clear();
+    lastHeader_ = nullptr;
+    headerCount_ = 0;
+}
+
+void PictureHeaderFinder::Next(const CDRecordNode* node) {
+    if (EndsPictureSearch(node->signature)) {
+        CloseRun();
+    } else if (node->signature == kSigImageHeader) {
+        lastHeader_ = node;
+        ++headerCount_;
+    } else if (node->signature == kSigGraphic && node->extra != nullptr) {
+        waiting_.emplace_back(node, headerCount_);
+    }
+}
+
+PictureHeaders& PictureHeaderFinder::Finish() {
+    CloseRun();
+    return headers_;
+}
+
+PictureHeaders FindPictureHeaders(const CDRecordNode* first) {
+    PictureHeaderFinder finder;
+    for (const CDRecordNode* node = first; node != nullptr; node = node->next) finder.Next(node);
+    return std::move(finder.Finish());
+}
+
+std::uint16_t ImageHeaderType(const CDRecordNode* header) {
+    if (header == nullptr || header->bytes == nullptr || header->length < kImageType + 2) return 0;
+    return ReadWord(header->bytes + kImageType);
+}
+
+std::string PictureContentId(const CDRecordNode* picture, const CDRecordNode* header, const char* token) {
+    if (picture == nullptr || picture->signature != kSigGraphic || picture->extra == nullptr || header == nullptr ||
+        header->bytes == nullptr || header->length < kImageDataSize + 4 || token == nullptr)
+        return "";
+    if (ReadDword(header->bytes + kImageDataSize) == 0) return "";
+    const auto* reference = static_cast<const GraphicExtra*>(picture->extra);
+    const std::size_t tokenLength = std::strlen(token);
+    const char* tail = tokenLength > kTokenTail ? token + tokenLength - kTokenTail : token;
+    char id[64];
+    std::snprintf(id, sizeof id, "_%d_%.6u%.6x%s", ImageHeaderType(header) == kImageTypeJpeg ? 2 : 1,
+                  static_cast<unsigned>(reference->segment), static_cast<unsigned>(reference->key), tail);
+    std::string text(id);
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+} // namespace talix

@@ -1,0 +1,64 @@
+// The identifiers a MIME message made from a note's rich text uses, shared
+// by the MIME entity writer and the HTML generation so that the two agree:
+// the note's token (its universal id as 32 hexadecimal digits, whose last
+// 16 end every boundary) and the Content-ID of each picture.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "core/statuses.h"
+#include "talix_platform/types.h"
+
+namespace talix {
+
+struct CDRecordNode;
+
+constexpr std::uint32_t kNoteTokenSize = 33;   // 32 digits and the terminator
+
+// The note's universal id from its originator id, as 32 upper-case
+// hexadecimal digits (file part high and low word, note part high and low
+// word), terminated, into token. Returns 0 or the platform's status (token
+// is then empty).
+STATUS ReadNoteToken(plat::NOTEHANDLE note, char* token);
+
+// For every picture of a record chain (a graphic record carrying the
+// reader's picture reference: the offset and index of its stored data), the
+// last image header that follows it before the next text run, right-to-left
+// text run or end record; pictures without one are left out. One pass over
+// the chain.
+using PictureHeaders = std::unordered_map<const CDRecordNode*, const CDRecordNode*>;
+PictureHeaders FindPictureHeaders(const CDRecordNode* first);
+
+// The same, for a walk that has other work to do on each record: give it
+// every record of the chain in order, then call Finish.
+class PictureHeaderFinder {
+public:
+    void Next(const CDRecordNode* node);
+    // Ends the walk; the pictures found.
+    PictureHeaders& Finish();
+
+private:
+    void CloseRun();
+    PictureHeaders headers_;
+    // The pictures met since the last record that ends a search, each with
+    // the number of image headers seen before it.
+    std::vector<std::pair<const CDRecordNode*, std::size_t>> waiting_;
+    const CDRecordNode* lastHeader_ = nullptr;
+    std::size_t headerCount_ = 0;
+};
+
+// The Content-ID of a picture whose image header is given, without the
+// angle brackets: "_<kind>_<index><offset><last 16 digits of the token>",
+// upper-cased, kind 1 for GIF and 2 for JPEG, the index as 6 decimal
+// digits and the offset as 6 hexadecimal digits (at least). Empty when the
+// picture carries no reference or the header records no image data.
+std::string PictureContentId(const CDRecordNode* picture, const CDRecordNode* header, const char* token);
+
+// The image type of an image header (1 GIF, 2 JPEG, ...); 0 when too short.
+std::uint16_t ImageHeaderType(const CDRecordNode* header);
+
+} // namespace talix

@@ -1,0 +1,161 @@
+// The file form of the MIME entity writer: after the mail header lines, a
+// multipart/related (multipart/mixed when the item holds file attachments)
+// entity with LF line ends: the text/html part in a multipart/alternative
+// level, the icons, pictures and image resources, then the attachments.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/attachments.h"
+#include "core/text_compare.h"
+#include "mime/entity_records.h"
+#include "mime/entity_writer.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr const char* kPreamble = "\nThis is a multipart message in MIME format.\n\n";
+
+class FileWriter {
+public:
+    FileWriter(MimeRun* run, std::FILE* file) : run_(run), file_(file) {}
+
+    void Write(const std::string& text) {
+        if (text.empty()) return;
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) run_->Fail(kOperationFailed);
+        last_ = text.back();
+    }
+    // A boundary line starts a line of its own.
+    void PartLine(MimeLevel level) {
+        if (last_ != '\n') Write("\n");
+        Write(talix::PartLine(level, run_->tail) + "\n");
+    }
+    void CloseLine(MimeLevel level) {
+        if (last_ != '\n') Write("\n");
+        Write(talix::CloseLine(level, run_->tail) + "\n\n");
+    }
+    // Takes note of what another writer put in the file.
+    void Resync() {
+        std::fflush(file_);
+        if (std::fseek(file_, -1, SEEK_END) == 0) {
+            const int c = std::fgetc(file_);
+            if (c != EOF) last_ = static_cast<char>(c);
+        }
+        std::fseek(file_, 0, SEEK_END);
+    }
+    std::FILE* file() const { return file_; }
+
+private:
+    MimeRun* run_;
+    std::FILE* file_;
+    char last_ = '\n';
+};
+
+void Generate(MimeRun* run, FileWriter* out, const char* kind, const std::string& options, std::uint16_t partNumber) {
+    std::fflush(out->file());
+    std::uint32_t capacity = 0;
+    char name[128] = {};
+    ZervaRTChunk* chunk = run->chunk;
+    chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
+                              static_cast<std::uint16_t>(options.size() > 0xFFFF ? 0xFFFF : options.size()), nullptr,
+                              &capacity, partNumber, name, out->file(), run->outputName.c_str(), run->actOnText,
+                              run->queryLinkData, run->linkFlags, &run->sectionFlag, nullptr);
+    if (chunk->lastStatus != kOK) run->Fail(chunk->lastStatus);
+    out->Resync();
+}
+
+// The main body: the text/html part, or in body mode 0 a text/plain body
+// (the attachment that holds it, else the item as plain text).
+void WriteMainBody(MimeRun* run, FileWriter* out) {
+    out->PartLine(MimeLevel::Alternative);
+    if (run->bodyMode != 0) {
+        out->Write(plat::LmbcsToNative(LfLines(run->htmlHeader)) + "\n\n");
+        Generate(run, out, run->kind.empty() ? nullptr : run->kind.c_str(), run->htmlOptions, 2);
+        return;
+    }
+    out->Write(plat::LmbcsToNative(LfLines(PlainHeader(*run))) + "\n\n");
+    if (run->bodyAttachment.empty()) {
+        Generate(run, out, "Plain Text", run->options.text(), 3);
+        return;
+    }
+    char* data = nullptr;
+    std::uint32_t size = 0;
+    const STATUS status = ReadAttachmentToMemory(run->item->noteHandle, run->bodyAttachment.c_str(), &data, &size);
+    if (status != kOK) {
+        run->Fail(status);
+        return;
+    }
+    out->Write(std::string(data, size));
+    std::free(data);
+}
+
+// Each file hotspot's attachment, encoded, when the output takes them: a
+// ".eml" file unless "FileHandling=" holds "DISK", another file only when
+// it holds "PLACE".
+void WriteAttachments(MimeRun* run, FileWriter* out) {
+    const bool eml = ContainsNoCase(run->outputName, ".eml");
+    if (eml ? run->options.Holds("FileHandling=", "DISK") : !run->options.Holds("FileHandling=", "PLACE")) return;
+    const plat::NOTEHANDLE note = run->item->noteHandle;
+    std::string attachment, fileName;
+    for (const CDRecordNode* node : run->scan.marks) {
+        if (!FileHotspotNames(node, &attachment, &fileName)) continue;
+        plat::BLOCKID block;
+        const STATUS found = FindAttachmentItem(note, attachment.c_str(), &block, 0);
+        if (found != kOK) {
+            // A hotspot whose attachment is gone loses its part; the run
+            // says so.
+            run->Fail(found);
+            continue;
+        }
+        out->PartLine(MimeLevel::Mixed);
+        out->Write("Content-Type: application/octet-stream; name=" + QuotedParameter(plat::LmbcsToNative(attachment)) +
+                   "\nContent-Disposition: attachment; filename=" + QuotedParameter(plat::LmbcsToNative(fileName)) +
+                   "\nContent-Transfer-Encoding: base64\n\n");
+        run->Fail(SetupBase64Alphabet(note, 0, attachment.c_str(), nullptr, out->file(), 1));
+        out->Resync();
+    }
+}
+
+} // namespace
+
+void WriteFileForm(MimeRun* run, std::FILE* file) {
+    FileWriter out(run, file);
+    run->mixed = run->scan.mixed;
+    // A file always has the related level and the alternative one.
+    run->related = true;
+    run->multipart = true;
+
+    const MimeLevel top = run->mixed ? MimeLevel::Mixed : MimeLevel::Related;
+    out.Write(std::string("Content-Type: multipart/") + (run->mixed ? "mixed" : "related") + ";\n\tboundary=\"" +
+              BoundaryParameter(top, run->tail) + "\";\n\ttype=\"text/html\"\n\n");
+    out.Write(kPreamble);
+    if (run->mixed) {
+        out.PartLine(MimeLevel::Mixed);
+        out.Write("Content-Type: multipart/related;\n\ttype=\"multipart/alternative\";\n\tboundary=\"" +
+                  BoundaryParameter(MimeLevel::Related, run->tail) + "\"\n\n");
+    }
+    out.PartLine(MimeLevel::Related);
+    out.Write("Content-Type: multipart/alternative;\n\tboundary=\"" +
+              BoundaryParameter(MimeLevel::Alternative, run->tail) + "\"\n\n");
+    if (!run->options.Is("SkipHTML=", "Yes")) WriteMainBody(run, &out);
+    out.CloseLine(MimeLevel::Alternative);
+
+    const STATUS status = WalkRelatedParts(*run, [&](const RelatedPart& part) {
+        out.PartLine(MimeLevel::Related);
+        out.Write(part.headers);
+        out.Write(part.body);
+        return kOK;
+    });
+    run->Fail(status);
+    out.CloseLine(MimeLevel::Related);
+
+    if (run->mixed) {
+        WriteAttachments(run, &out);
+        out.CloseLine(MimeLevel::Mixed);
+    }
+}
+
+} // namespace talix

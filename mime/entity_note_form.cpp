@@ -1,0 +1,293 @@
+// The note form of the MIME entity writer: the entity as MIME part items of
+// the item's own note, all under the output name, with the note-level items
+// of a native MIME note ("MIME_Version", "$MessageID", "$NoteHasNativeMIME",
+// "$MsgTrackFlags", "$MIMETrack") and the save rules.
+//
+// The note form does not walk the item's records: its HTML refers to the
+// pictures through the rendering copy ("<name>_M$") it leaves in the note,
+// so it writes no related, picture, icon, attachment or mixed parts; its
+// levels come from "MultiPart=" and "AltMimeField=" alone. A refused run
+// changes nothing; a run that fails after it began puts back every item it
+// replaced and takes away every item and attachment it added.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/attachments.h"
+#include "core/host_message.h"
+#include "core/item_internal.h"
+#include "core/item_work_state.h"
+#include "core/kept_items.h"
+#include "core/text_compare.h"
+#include "mime/entity_writer.h"
+#include "mime/mail_headers.h"
+#include "mime/mime_part.h"
+#include "mime/rfc822_text.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr STATUS kTargetExists = 260;
+constexpr plat::WORD kPartItemFlags = 3;
+constexpr plat::WORD kNoteItemFlags = 4;
+constexpr std::uint32_t kWorkBlockSize = kWorkBufferSize;
+constexpr std::uint32_t kPartSpace = 65394;       // what a part may fill of the work block
+constexpr std::size_t kFieldNameLength = 32;
+constexpr std::uint16_t kItemBeingCreated = 2;
+constexpr plat::WORD kUserNameSize = 256;
+constexpr const char* kCrLf = "\r\n";
+
+class NoteWriter {
+public:
+    explicit NoteWriter(MimeRun* run)
+        : run_(run), item_(run->item), note_(run->item->noteHandle), target_(run->outputName) {}
+    ~NoteWriter() {
+        if (block_ != 0) plat::MemFree(block_);
+    }
+
+    void Write();
+
+private:
+    plat::WORD TargetLength() const { return NameLength(target_.c_str()); }
+    bool Begin();
+    STATUS WriteNoteItems();
+    void AppendPart(std::uint32_t flags, std::uint8_t type, const std::string& boundary, const std::string& headers,
+                    const std::string& body);
+    void GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std::string& options, std::uint16_t partNumber,
+                       std::uint32_t flags, const std::string& boundary, const std::string& headers,
+                       ZervaRTChunk::ImageOffsetInfo* images);
+    void PlainPart();
+    void MainPart();
+    STATUS Track();
+    void SaveRules();
+    void Rollback();
+
+    MimeRun* run_;
+    ZervaRTItem* item_;
+    plat::NOTEHANDLE note_;
+    std::string target_;
+    plat::DHANDLE block_ = 0;
+    std::uint8_t* work_ = nullptr;
+    // The items this run replaces, as they were, and the attachments it adds.
+    std::vector<std::pair<std::string, std::vector<KeptItem>>> kept_;
+    std::vector<std::string> attached_;
+    std::uint16_t oldMode_ = 0;
+};
+
+bool NoteWriter::Begin() {
+    // A target that exists is replaced only when the caller says so; the
+    // note is not touched otherwise.
+    if (plat::ItemIsPresent(note_, target_.c_str(), TargetLength()) && !run_->options.Is("Overwrite=", "Yes")) {
+        run_->Fail(kTargetExists);
+        return false;
+    }
+    STATUS status = plat::MemAlloc(kWorkBlockSize, plat::MEM_GROWABLE, &block_);
+    if (status == plat::NOERROR) {
+        work_ = static_cast<std::uint8_t*>(plat::MemLock(block_));
+        if (work_ == nullptr) status = kOutOfMemory;
+    }
+    const std::string copyName = RenderingCopyName(run_->outputName);
+    for (const std::string& name : {target_, copyName, std::string("MIME_Version"), std::string("$MessageID"),
+                                    std::string("$NoteHasNativeMIME"), std::string("$MsgTrackFlags"),
+                                    std::string("$MIMETrack")}) {
+        if (status != kOK) break;
+        kept_.emplace_back(name, std::vector<KeptItem>());
+        status = KeepItems(note_, name.c_str(), &kept_.back().second);
+    }
+    oldMode_ = item_->work->mode;
+    if (status == kOK) status = MakeRenderingCopy(run_, copyName);
+    if (status == kOK) status = WriteNoteItems();
+    if (status == kOK) {
+        status = plat::ItemDelete(note_, target_.c_str(), TargetLength());
+        if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+        if (EqualNoCase(target_.c_str(), item_->itemName)) item_->work->mode = kItemBeingCreated;
+    }
+    if (status == kOK) {
+        status = BodyAttachment(run_);
+        if (run_->bodyAttached) attached_.push_back(run_->bodyAttachment);
+    }
+    run_->Fail(status);
+    return status == kOK;
+}
+
+// "MIME_Version" (an RFC 822 text: "1.0", then "MIME-Version: 1.0") and
+// "$MessageID" from the note's universal id.
+STATUS NoteWriter::WriteNoteItems() {
+    std::vector<std::uint8_t> version;
+    STATUS status = BuildRfc822Value("1.0", "MIME-Version", ": ", "1.0\r\n", &version);
+    if (status != kOK) return status;
+    plat::ItemDelete(note_, "MIME_Version", 12);
+    status = plat::ItemAppend(note_, kNoteItemFlags, "MIME_Version", 12, plat::TYPE_RFC822_TEXT, version.data(),
+                              static_cast<plat::DWORD>(version.size()));
+    if (status != plat::NOERROR) return status;
+    const std::string token = run_->token;
+    const std::string id = "<OF" + token.substr(0, 8) + "." + token.substr(8, 8) + "-ON" + token.substr(16, 8) + "." +
+                           token.substr(24, 8) + "@LocalDomain>";
+    plat::ItemDelete(note_, "$MessageID", 10);
+    return plat::ItemAppend(note_, kNoteItemFlags, "$MessageID", 10, plat::TYPE_TEXT, id.data(),
+                            static_cast<plat::DWORD>(id.size()));
+}
+
+void NoteWriter::AppendPart(std::uint32_t flags, std::uint8_t type, const std::string& boundary,
+                            const std::string& headers, const std::string& body) {
+    std::uint32_t length = 0;
+    STATUS status = AssembleMimePart(flags, type, {boundary, headers, body}, work_, kWorkBlockSize, &length);
+    if (status == kOK) status = plat::ItemAppendByBlock(note_, kPartItemFlags, target_.c_str(), TargetLength(), block_, length);
+    run_->Fail(status);
+}
+
+// A part whose body the generation writes into the rest of the work block,
+// after a CR LF; a body the generation kept in a part file of the note is
+// named instead.
+void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std::string& options,
+                               std::uint16_t partNumber, std::uint32_t flags, const std::string& boundary,
+                               const std::string& headers, ZervaRTChunk::ImageOffsetInfo* images) {
+    const std::uint32_t offset = MimePartTextOffset();
+    const std::size_t texts = boundary.size() + headers.size();
+    if (MimePartHeaderLength() == 0 || offset + texts + 2 + 2 > kPartSpace) {
+        run_->Fail(MimePartHeaderLength() == 0 ? kOperationFailed : kArgumentError);
+        return;
+    }
+    std::memcpy(work_ + offset, boundary.data(), boundary.size());
+    std::memcpy(work_ + offset + boundary.size(), headers.data(), headers.size());
+    std::uint8_t* body = work_ + offset + texts;
+    std::memcpy(body, kCrLf, 2);
+    std::uint32_t capacity = static_cast<std::uint32_t>(kPartSpace - MimePartHeaderLength() - texts - 2);
+    char name[128] = {};
+    chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
+                              static_cast<std::uint16_t>(options.size() > 0xFFFF ? 0xFFFF : options.size()),
+                              reinterpret_cast<char*>(body + 2), &capacity, partNumber, name, nullptr,
+                              run_->outputName.c_str(), run_->actOnText, run_->queryLinkData, run_->linkFlags,
+                              &run_->sectionFlag, images);
+    if (chunk->lastStatus != kOK) {
+        run_->Fail(chunk->lastStatus);
+        return;
+    }
+    std::uint32_t bodyLength = 2 + capacity;
+    if (name[0] != '\0') {
+        attached_.push_back(name);
+        const std::size_t nameLength = std::strlen(name);
+        std::memcpy(body, name, nameLength);
+        bodyLength = static_cast<std::uint32_t>(nameLength);
+        flags |= kPartBodyInFile;
+    }
+    std::uint32_t length = 0;
+    STATUS status = WriteMimePartHeader(work_, kWorkBlockSize, flags, kPartBody,
+                                        static_cast<std::uint32_t>(boundary.size()),
+                                        static_cast<std::uint32_t>(headers.size()), bodyLength, &length);
+    if (status == kOK)
+        status = plat::ItemAppendByBlock(note_, kPartItemFlags, target_.c_str(), TargetLength(), block_, length);
+    run_->Fail(status);
+}
+
+// The text/plain part: the rich text of the field "AltMimeField=" names, as
+// plain text.
+void NoteWriter::PlainPart() {
+    std::string field = run_->options.Value("AltMimeField=");
+    if (field.size() > kFieldNameLength) field.resize(kFieldNameLength);
+    if (field.empty()) return;
+    ZervaRTItem alternative(run_->session);
+    alternative.ConnectBackendInternal(item_, field.c_str());
+    if (alternative.connected == 0 || alternative.defaultChunk == nullptr) return;
+    GeneratedPart(alternative.defaultChunk, "Plain Text", run_->options.text(), 1,
+                  kPartHasBoundary | kPartHasHeaders, PartLine(MimeLevel::Alternative, run_->tail) + kCrLf,
+                  PlainHeader(*run_) + kCrLf + kCrLf, nullptr);
+}
+
+// The text/html part (in body mode 0 a text/plain main body), a member of
+// the alternative level when there is one.
+void NoteWriter::MainPart() {
+    const std::string boundary = run_->multipart ? PartLine(MimeLevel::Alternative, run_->tail) + kCrLf : "";
+    const std::uint32_t flags = kPartHasHeaders | (run_->multipart ? kPartHasBoundary : 0);
+    if (run_->bodyMode != 0) {
+        GeneratedPart(run_->chunk, run_->kind.empty() ? nullptr : run_->kind.c_str(), run_->htmlOptions, 2, flags,
+                      boundary, run_->htmlHeader + kCrLf + kCrLf, run_->ImageList());
+        return;
+    }
+    const std::string headers = PlainHeader(*run_) + kCrLf + kCrLf;
+    if (!run_->bodyAttachment.empty()) {
+        AppendPart(flags | kPartBodyInFile, kPartBody, boundary, headers, run_->bodyAttachment);
+        return;
+    }
+    GeneratedPart(run_->chunk, "Plain Text", run_->options.text(), 3, flags, boundary, headers, nullptr);
+}
+
+// The tracking items of a native MIME note.
+STATUS NoteWriter::Track() {
+    STATUS status = plat::ItemSetText(note_, "$NoteHasNativeMIME", "1", 1);
+    if (status == plat::NOERROR) status = plat::ItemSetText(note_, "$MsgTrackFlags", "0", 1);
+    if (status != plat::NOERROR) return status;
+    std::string track;
+    if (!run_->options.Get("MimeTrack=", &track)) {
+        char user[kUserNameSize] = {}, canonical[kUserNameSize] = {}, abbreviated[kUserNameSize] = {};
+        const bool named = plat::UserName(user, sizeof user) == plat::NOERROR &&
+                           plat::NameCanonicalize(user, canonical, sizeof canonical) == plat::NOERROR &&
+                           plat::NameAbbreviate(canonical, abbreviated, sizeof abbreviated) == plat::NOERROR;
+        const std::string process = run_->options.Value("ProcName=");
+        track = std::string("Itemized by ") + kIdentificationText;
+        if (named && !process.empty()) track += " in '" + process + "' on " + abbreviated;
+        else if (named) track += std::string(" on ") + abbreviated;
+    }
+    return plat::ItemSetText(note_, "$MIMETrack", track.data(),
+                             static_cast<plat::WORD>(track.size() > 0xFFFF ? 0xFFFF : track.size()));
+}
+
+// Body mode 1 updates the note only with "ForceSave=Yes"; body mode 0
+// unless "OverrideSave=Yes".
+void NoteWriter::SaveRules() {
+    const bool update = run_->bodyMode == 1 ? run_->options.Is("ForceSave=", "YES")
+                                            : !run_->options.Is("OverrideSave=", "YES");
+    if (!update) return;
+    const plat::STATUS status = plat::NoteUpdate(note_, plat::UPDATE_FORCE);
+    if (status == plat::NOERROR) return;
+    char text[1024];
+    plat::StatusText(status, text, sizeof text);
+    ShowHostMessage(text);
+    plat::LogLine(0, "Error: %s", text);
+    run_->Fail(status);
+}
+
+void NoteWriter::Rollback() {
+    for (const auto& [name, items] : kept_) RestoreItems(note_, name.c_str(), items);
+    for (const std::string& name : attached_) {
+        plat::BLOCKID file;
+        if (FindAttachmentItem(note_, name.c_str(), &file, 0) == kOK) plat::NoteDetachFile(note_, file);
+    }
+    item_->work->mode = oldMode_;
+}
+
+void NoteWriter::Write() {
+    if (!Begin()) {
+        if (!kept_.empty()) Rollback();
+        return;
+    }
+    // Without pictures or attachments the levels are the caller's choice: an
+    // alternative level for "MultiPart=Yes" or a text/plain part.
+    std::string field = run_->options.Value("AltMimeField=");
+    run_->multipart = run_->options.Is("MultiPart=", "Yes") || !field.empty();
+    if (run_->multipart) {
+        AppendPart(kPartHasHeaders, kPartProlog, "",
+                   "Content-Type: multipart/alternative; boundary=\"" +
+                       BoundaryParameter(MimeLevel::Alternative, run_->tail) + "\"" + kCrLf + kCrLf,
+                   kCrLf);
+        PlainPart();
+    }
+    if (!run_->options.Is("SkipHTML=", "Yes")) MainPart();
+    if (run_->multipart) {
+        AppendPart(kPartHasBoundary, kPartClosing, CloseLine(MimeLevel::Alternative, run_->tail) + kCrLf, "", "");
+    }
+    if (run_->status == kOK) run_->Fail(Track());
+    if (run_->status == kOK) SaveRules();
+    if (run_->status != kOK) Rollback();
+}
+
+} // namespace
+
+void WriteNoteForm(MimeRun* run) { NoteWriter(run).Write(); }
+
+} // namespace talix

@@ -1,0 +1,336 @@
+// ZervaRTItem::SaveAsMimeInternal: the set-up shared by the three forms of
+// the MIME entity writer (output name, part headers, the note's token, the
+// item's records, the rendering copy, the file and the mail header lines),
+// then the form's own writing.
+#include "mime/entity_writer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/attachments.h"
+#include "core/host_message.h"
+#include "core/item_internal.h"
+#include "core/item_work_state.h"
+#include "core/record_io.h"
+#include "core/text_compare.h"
+#include "engine/link_fixups.h"
+#include "mime/mail_headers.h"
+#include "mime/mime_icons.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kCopyNameLength = 60;
+constexpr std::size_t kTokenTail = 16;
+constexpr const char* kDefaultFile = "export.mht";
+
+const char* LevelWord(MimeLevel level) {
+    switch (level) {
+    case MimeLevel::Mixed: return "mixed";
+    case MimeLevel::Related: return "related";
+    case MimeLevel::Alternative: break;
+    }
+    return "alternative";
+}
+
+bool Given(const char* text) { return text != nullptr && text[0] != '\0'; }
+
+// The text/html part's header: the given one, else us-ascii, or
+// quoted-printable in the charset the options name.
+std::string HtmlHeader(const char* given, const MimeOptions& options) {
+    if (Given(given)) return given;
+    const std::string charset = options.Value("charset=", "us-ascii");
+    if (options.Is("QuotedPrintable=", "Yes") || !EqualNoCase(charset.c_str(), "us-ascii"))
+        return "Content-Type: text/html; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
+    return "Content-Type: text/html; charset=\"us-ascii\"";
+}
+
+// Reads the item's records when they are not read yet, after writing back
+// changes it still holds.
+STATUS ReadRecords(ZervaRTItem* item) {
+    ItemWorkState* work = item->work;
+    if (work->current != nullptr && item->cacheRecords != 0) {
+        const STATUS status = item->Commit();
+        if (status != kOK) return status;
+    }
+    if (work->current != nullptr) return kOK;
+    STATUS status = kOK;
+    ItemRecordList* list = SIAR(item, 0, nullptr, 1, 0, 0, nullptr, &status);
+    if (list == nullptr) return kOutOfMemory;
+    if (status != kOK) {
+        DeleteItemRecordList(item->session, list);
+        return status;
+    }
+    work->current = list;
+    return kOK;
+}
+
+plat::WORD StoredType(const ZervaRTItem* item) {
+    plat::WORD type = 0;
+    if (plat::ItemInfo(item->noteHandle, item->itemName, NameLength(item->itemName), nullptr, &type, nullptr,
+                       nullptr) != plat::NOERROR)
+        return 0;
+    return type;
+}
+
+} // namespace
+
+STATUS BodyAttachment(MimeRun* run) {
+    if (run->options.Get("UseAttachedFile=", &run->bodyAttachment)) return kOK;
+    std::string path;
+    if (!run->options.Get("AttachedFile=", &path) || path.empty()) return kOK;
+    const std::size_t slash = path.find_last_of("\\/");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const plat::STATUS status =
+        plat::NoteAttachFile(run->item->noteHandle, "$FILE", 5, path.c_str(), name.c_str(), plat::ATTACH_DEFAULT);
+    if (status != plat::NOERROR) return status;
+    run->bodyAttachment = name;
+    run->bodyAttached = true;
+    return kOK;
+}
+
+namespace {
+
+// The eight icons of the generation's image list, named as the icon parts'
+// Content-IDs.
+void AddIconEntries(MimeRun* run) {
+    const MimeIcon* icons = MimeIcons();
+    for (std::size_t i = 0; i < kMimeIconCount; ++i) {
+        auto entry = std::make_unique<ZervaRTChunk::ImageOffsetInfo>();
+        entry->offset = i + 1;
+        entry->name = icons[i].name;
+        std::snprintf(entry->replacement, sizeof entry->replacement, "cid:%s", icons[i].name);
+        if (!run->images.empty()) run->images.back()->next = entry.get();
+        run->images.push_back(std::move(entry));
+    }
+}
+
+std::FILE* OpenOutputFile(MimeRun* run) {
+    std::FILE* file = std::fopen(run->outputName.c_str(), "w+");
+    if (file != nullptr) return file;
+    std::snprintf(run->session->messageBuffer, RARIvoSession::kMessageCapacity,
+                  "TALIX: Export to MIME filename '%s' invalid", run->outputName.c_str());
+    ShowHostMessage(run->session->messageBuffer);
+    run->item->lastStatus = kItemNotFound;
+    run->item->ownError = kItemNotFound;
+    run->status = kItemNotFound;
+    return nullptr;
+}
+
+void WriteHeaderLinesToFile(MimeRun* run, std::FILE* file, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        const std::string text = plat::LmbcsToNative(line) + "\n";
+        if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) run->Fail(kOperationFailed);
+    }
+}
+
+} // namespace
+
+std::string BoundaryParameter(MimeLevel level, const std::string& tail) {
+    return std::string("=_") + LevelWord(level) + " " + tail + "_=";
+}
+std::string PartLine(MimeLevel level, const std::string& tail) { return "--" + BoundaryParameter(level, tail); }
+std::string CloseLine(MimeLevel level, const std::string& tail) { return PartLine(level, tail) + "--"; }
+
+void MimeRun::Fail(STATUS failure) {
+    if (failure == kOK || status != kOK) return;
+    status = failure;
+    item->lastStatus = failure;
+    item->ownError = kErrConversion;
+}
+
+std::string PlainHeader(const MimeRun& run) {
+    if (!run.plainHeader.empty()) return run.plainHeader;
+    std::string header;
+    if (run.options.Get("AltMimeHeader=", &header) && !header.empty()) return header;
+    const std::string charset = run.options.Value("charset=", "us-ascii");
+    if (run.options.Is("QuotedPrintable=", "Yes"))
+        return "Content-Type: text/plain; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
+    if (!EqualNoCase(charset.c_str(), "us-ascii")) return "Content-Type: text/plain; charset=\"" + charset + "\"";
+    return "Content-Type: text/plain; charset=\"us-ascii\"";
+}
+
+std::string QuotedParameter(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string LfLines(std::string text) {
+    std::size_t at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+    return text;
+}
+
+std::string RenderingCopyName(const std::string& outputName) {
+    return outputName.substr(0, kCopyNameLength) + "_M$";
+}
+
+STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName) {
+    ImageOffsetInfo* list = nullptr;
+    ImageOffsetInfo** tail = &list;
+    for (const auto& icon : run->images) {
+        auto* entry = new (std::nothrow) ImageOffsetInfo();
+        if (entry == nullptr) {
+            FreeImageOffsetList(list);
+            return kOutOfMemory;
+        }
+        entry->recordNumber = static_cast<std::uint16_t>(icon->offset);
+        entry->name = icon->name;
+        entry->source = icon->replacement;
+        *tail = entry;
+        tail = &entry->next;
+    }
+    STATUS status = kOK;
+    {
+        ZervaRTItem copy(run->session);
+        status = copy.CreateBackend(run->item->noteHandle, copyName.c_str(), 1);
+        if (status == kOK) status = RewriteImagesAsURLs(run->item, &copy, 1, &list);
+        if (status == kOK) status = copy.Commit();
+    }
+    // The entries the rewriting added (after the icons) are the pictures,
+    // each with the URL of its copy.
+    std::size_t index = 0;
+    for (ImageOffsetInfo* entry = list; status == kOK && entry != nullptr; entry = entry->next, ++index) {
+        if (index < kMimeIconCount) continue;
+        auto image = std::make_unique<ZervaRTChunk::ImageOffsetInfo>();
+        image->offset = entry->recordNumber;
+        std::snprintf(image->replacement, sizeof image->replacement, "%s", entry->source.c_str());
+        run->images.back()->next = image.get();
+        run->images.push_back(std::move(image));
+    }
+    FreeImageOffsetList(list);
+    return status;
+}
+
+STATUS TakeAttachment(plat::NOTEHANDLE note, const std::string& name, std::string* content) {
+    char* data = nullptr;
+    std::uint32_t size = 0;
+    STATUS status = ReadAttachmentToMemory(note, name.c_str(), &data, &size);
+    if (status != kOK) return status;
+    content->append(data, size);
+    std::free(data);
+    plat::BLOCKID item;
+    status = FindAttachmentItem(note, name.c_str(), &item, 0);
+    if (status == kOK) status = plat::NoteDetachFile(note, item);
+    return status;
+}
+
+} // namespace talix
+
+using namespace talix;
+
+void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHeader, const char* plainHeader,
+                                     const char* kind, const char* mimeOptions, std::uint16_t mimeOptionsLength,
+                                     const char* htmlOptions, std::uint16_t htmlOptionsLength, char* buffer,
+                                     std::uint32_t* size, int bodyMode, int toFile, ZervaRTChunk::ActOnText actOnText,
+                                     ZervaRTChunk::QueryLinkData queryLinkData) {
+    lastStatus = kOK;
+    ownError = 0;
+    MimeRun run;
+    run.item = this;
+    run.session = session;
+    if (!ItemReady(this) || session == nullptr || !session->IsUsable()) {
+        lastStatus = kOutOfMemory;
+        ownError = kErrConversion;
+        return;
+    }
+    run.form = buffer != nullptr ? MimeForm::Buffer : (toFile != 0 ? MimeForm::File : MimeForm::Note);
+    run.options = MimeOptions(mimeOptions, mimeOptionsLength);
+    run.htmlOptions = MimeOptions(htmlOptions, htmlOptionsLength).text();
+    run.bodyMode = bodyMode;
+    run.actOnText = actOnText;
+    run.queryLinkData = queryLinkData;
+    run.kind = Given(kind) ? kind : "";
+    if (run.form == MimeForm::Buffer) {
+        run.buffer = buffer;
+        run.capacity = size != nullptr ? *size : 0;
+        if (size != nullptr) *size = 0;
+    }
+
+    // The output name, the part headers, the note's token.
+    if (Given(outputName)) run.outputName = outputName;
+    else if (run.form == MimeForm::Buffer) run.outputName = "0";
+    else if (run.form == MimeForm::File) run.outputName = kDefaultFile;
+    else if (itemName != nullptr) run.outputName = itemName;
+    if (run.outputName.empty() || noteHandle == 0 || itemName == nullptr) {
+        run.Fail(kArgumentError);
+        return;
+    }
+    run.htmlHeader = HtmlHeader(htmlHeader, run.options);
+    if (Given(plainHeader)) run.plainHeader = plainHeader;
+    // A quoted-printable header gets a quoted-printable body.
+    if (!Given(htmlHeader) && ContainsNoCase(run.htmlHeader, "quoted-printable") &&
+        !ContainsNoCase(run.htmlOptions, "ContentTransferEncoding="))
+        run.htmlOptions += " ContentTransferEncoding=quoted-printable";
+    const STATUS tokenStatus = ReadNoteToken(noteHandle, run.token);
+    if (tokenStatus != kOK) {
+        run.Fail(tokenStatus);
+        return;
+    }
+    run.tail = std::string(run.token + std::strlen(run.token) - kTokenTail);
+
+    // A file export of an item that is itself stored MIME copies its parts.
+    const bool copyStoredParts = run.form == MimeForm::File && run.options.Is("UseMailFields=", "Yes") &&
+                                 StoredType(this) == plat::TYPE_MIME_PART;
+    if (defaultChunk == nullptr && ResetDefaultChunk(this) != kOK) {
+        run.Fail(kOutOfMemory);
+        return;
+    }
+    run.chunk = defaultChunk;
+    if (!copyStoredParts) {
+        const STATUS status = ReadRecords(this);
+        if (status != kOK) {
+            run.Fail(status == kDamagedRecords ? status : kOutOfMemory);
+            return;
+        }
+    }
+    if (run.form != MimeForm::File) AddIconEntries(&run);
+    if (run.form != MimeForm::Note && work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
+
+    if (run.form == MimeForm::Note) {
+        WriteNoteForm(&run);
+        return;
+    }
+    if (run.form == MimeForm::Buffer) {
+        const STATUS status = MakeRenderingCopy(&run, RenderingCopyName(run.outputName));
+        if (status != kOK) {
+            run.Fail(status);
+            return;
+        }
+    }
+
+    MailHeaderSource source;
+    source.session = session;
+    source.note = noteHandle;
+    source.database = databaseHandle;
+    source.noteId = noteID;
+    source.itemName = itemName;
+    source.token = run.token;
+    const std::vector<std::string> lines = MailHeaderLines(source, run.options);
+    if (run.form == MimeForm::Buffer) {
+        WriteBufferForm(&run, lines);
+        if (size != nullptr) *size = run.actOnText != nullptr ? 0 : run.used;
+        return;
+    }
+
+    std::FILE* file = OpenOutputFile(&run);
+    if (file == nullptr) return;
+    WriteHeaderLinesToFile(&run, file, lines);
+    if (copyStoredParts) {
+        run.Fail(WriteMIMEPartItems(session, noteHandle, itemName, file));
+    } else {
+        run.Fail(BodyAttachment(&run));
+        WriteFileForm(&run, file);
+    }
+    if (std::fflush(file) != 0) run.Fail(kOperationFailed);
+    std::fclose(file);
+}

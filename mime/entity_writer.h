@@ -1,0 +1,131 @@
+// The state of one run of the MIME entity writer (ZervaRTItem::
+// SaveAsMimeInternal) and the parts of its work that live in files of their
+// own: the decisions taken from the item's records, the related parts
+// (icons, pictures, image resources), and the three forms of output.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/mime_ids.h"
+#include "core/statuses.h"
+#include "mime/entity_records.h"
+#include "mime/mime_options.h"
+#include "talix/chunk.h"
+#include "talix_platform/types.h"
+
+class RARIvoSession;
+class ZervaRTItem;
+
+namespace talix {
+
+struct CDRecordNode;
+
+enum class MimeForm { File, Note, Buffer };
+
+// The multipart levels of the entity.
+enum class MimeLevel { Mixed, Related, Alternative };
+
+// The boundary parameter of a level ("=_related <tail>_=") and its part
+// and closing lines, without line ends.
+std::string BoundaryParameter(MimeLevel level, const std::string& tail);
+std::string PartLine(MimeLevel level, const std::string& tail);
+std::string CloseLine(MimeLevel level, const std::string& tail);
+
+struct MimeRun {
+    ZervaRTItem* item = nullptr;
+    RARIvoSession* session = nullptr;
+    ZervaRTChunk* chunk = nullptr;
+    MimeForm form = MimeForm::File;
+
+    std::string outputName;
+    std::string htmlHeader;        // the text/html part header, without its line ends
+    std::string plainHeader;       // the given text/plain part header (may be empty)
+    std::string kind;              // the generator's kind of output
+    MimeOptions options;
+    std::string htmlOptions;
+    char* buffer = nullptr;        // buffer form: the caller's buffer
+    std::uint32_t capacity = 0;
+    std::uint32_t used = 0;
+    int bodyMode = 1;
+    ZervaRTChunk::ActOnText actOnText = nullptr;
+    ZervaRTChunk::QueryLinkData queryLinkData = nullptr;
+
+    char token[kNoteTokenSize] = {};
+    std::string tail;              // the token's last 16 digits: every boundary ends in them
+    bool mixed = false;
+    bool related = false;
+    bool multipart = false;
+    EntityScan scan;               // file and buffer forms: what the item's records call for
+    int linkFlags[4] = {};         // doclink, view link, database link, anchor link icons used
+    int sectionFlag = 0;           // the section icon used
+    // The generation's image list: the eight icons, then the pictures of
+    // the rendering copy (note and buffer forms).
+    std::vector<std::unique_ptr<ZervaRTChunk::ImageOffsetInfo>> images;
+    std::string bodyAttachment;    // UseAttachedFile= or the file AttachedFile= attached
+    bool bodyAttached = false;     // ... attached by this run
+
+    STATUS status = kOK;           // the first failure; later parts are still written
+
+    // Records a failure (the first one is kept) in the run and the item.
+    void Fail(STATUS failure);
+    // The head of the generation's image list, or null.
+    ZervaRTChunk::ImageOffsetInfo* ImageList() const { return images.empty() ? nullptr : images.front().get(); }
+};
+
+// ---- Related parts (related_parts.cpp) -------------------------------------
+
+// One part of the related level: its header lines (each ended by LF, then
+// the empty line) and its Base64 body in lines ended by LF.
+struct RelatedPart {
+    std::string headers;
+    std::string body;
+};
+// Calls emit for each icon, picture and image resource the records call
+// for, in record order; each icon once, each image resource name once. The
+// buffer form carries only the link icons. Stops at the first status emit
+// returns.
+STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const RelatedPart&)>& emit);
+
+// ---- The forms ----------------------------------------------------------
+
+void WriteFileForm(MimeRun* run, std::FILE* file);
+void WriteBufferForm(MimeRun* run, const std::vector<std::string>& headerLines);
+// The note form from the target check to the save rules (entity_note_form.cpp).
+void WriteNoteForm(MimeRun* run);
+// Copies the item's stored MIME parts to the file (stored_parts_copy.cpp).
+STATUS WriteMIMEPartItems(RARIvoSession* session, plat::NOTEHANDLE note, const char* itemName, std::FILE* file);
+STATUS WriteMIMEPartItem(RARIvoSession* session, plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
+                         std::uint32_t valueLength, std::FILE* file);
+
+// ---- Shared steps (entity_writer.cpp) ---------------------------------------
+
+// "UseAttachedFile=" names the attachment that holds a main text/plain
+// body; else "AttachedFile=" names a file on disk that is attached to the
+// note for it (under its name after the last "\" or "/"). Returns 0 or the
+// failure to attach.
+STATUS BodyAttachment(MimeRun* run);
+// The text/plain part's header: the given one, else "AltMimeHeader=", else
+// us-ascii (quoted-printable, or another charset, as the options say).
+std::string PlainHeader(const MimeRun& run);
+// A text as a quoted header parameter value: in double quotes, with
+// backslashes and double quotes escaped.
+std::string QuotedParameter(const std::string& text);
+// The text with each CR LF made LF.
+std::string LfLines(std::string text);
+
+// The rendering copy: a rich-text item named after the output name (cut to
+// 60 characters) and "_M$" that holds the item's pictures as URLs, whose
+// entries are added to the run's image list. Returns 0 or the failure.
+STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName);
+// The name of the rendering copy.
+std::string RenderingCopyName(const std::string& outputName);
+// Reads the attachment into text and deletes it from the note: what the
+// generation left in a part file of the note belongs to the output.
+STATUS TakeAttachment(plat::NOTEHANDLE note, const std::string& name, std::string* content);
+
+} // namespace talix

@@ -1,0 +1,170 @@
+// The parts of the related level in the file and buffer forms: the icons
+// the records and the generation called for, the item's pictures (each
+// under the Content-ID the generation gives it) and the shared image
+// resources the item refers to.
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "builders/image_resource.h"
+#include "core/base64.h"
+#include "core/pool.h"
+#include "core/record_list.h"
+#include "core/signatures.h"
+#include "core/text_compare.h"
+#include "mime/entity_records.h"
+#include "mime/entity_writer.h"
+#include "mime/mime_icons.h"
+#include "talix/item.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kBase64Line = 76;
+constexpr std::uint16_t kImageTypeJpeg = 2;
+
+// Special database ids of image resources that live outside the item's
+// database: the low word of the reference's replica id.
+constexpr std::uint32_t kMailDatabase = 0x0E00, kAddressBook = 0x0E01, kHeadlines = 0x0E02, kBookmarks = 0x0E03;
+
+std::string LinesOf(const char* base64) {
+    std::string text(base64);
+    std::string lines;
+    for (std::size_t at = 0; at < text.size(); at += kBase64Line) lines += text.substr(at, kBase64Line) + "\n";
+    return lines;
+}
+
+RelatedPart IconPart(const MimeIcon& icon, bool named) {
+    RelatedPart part;
+    part.headers = "Content-Type: image/gif";
+    if (named) part.headers += std::string("; name=\"") + icon.fileName + "\"";
+    part.headers += std::string("\nContent-Transfer-Encoding: base64\nContent-ID: <") + icon.name + ">\n\n";
+    part.body = LinesOf(icon.base64);
+    return part;
+}
+
+// The database an image resource reference points to: the item's own (not
+// to be closed) or one opened here.
+struct ResourceDatabase {
+    plat::DBHANDLE handle = 0;
+    bool opened = false;
+    ~ResourceDatabase() {
+        if (opened) plat::DbClose(handle);
+    }
+};
+
+void OpenResourceDatabase(const ZervaRTItem* item, const ImageResourceReference& reference,
+                          ResourceDatabase* database) {
+    const plat::DBID& id = reference.replica;
+    // A reference with a path, or with no replica id, is to the item's own
+    // database.
+    if (reference.hasPath || (id.Innards[0] == 0 && id.Innards[1] == 0)) {
+        database->handle = item->databaseHandle;
+        return;
+    }
+    std::string path;
+    switch (id.Innards[0] & 0xFFFF) {
+    case kMailDatabase: {
+        char server[257] = {}, file[257] = {};
+        plat::IniGetText("MailServer", server, sizeof server);
+        plat::IniGetText("MailFile", file, sizeof file);
+        path = std::string(server) + "!!" + file;
+        if (server[0] == '\0') path = file;
+        break;
+    }
+    case kAddressBook: path = "names.nsf"; break;
+    case kHeadlines: path = "Headline.nsf"; break;
+    case kBookmarks: path = "bookmark.nsf"; break;
+    default: {
+        char name[64];
+        std::snprintf(name, sizeof name, "__%.8X%.8X.nsf", id.Innards[1], id.Innards[0]);
+        path = name;
+        break;
+    }
+    }
+    if (plat::DbOpen(path.c_str(), &database->handle) == plat::NOERROR) database->opened = true;
+}
+
+// The part of a shared image resource, or false when it is not to be
+// written (a PNG, bitmap or SVG resource, one already written, one that
+// cannot be read).
+bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& reference, std::set<std::string>* written,
+                       RelatedPart* part) {
+    const std::string& name = reference.name;
+    std::string_view view(name);
+    if (EndsWithNoCase(view, ".png") || EndsWithNoCase(view, ".bmp") || EndsWithNoCase(view, ".svg")) return false;
+    if (!written->insert(name).second) return false;
+    const char* type = EndsWithNoCase(view, ".jpg") || EndsWithNoCase(view, ".jpeg") ? "jpeg" : "gif";
+    ResourceDatabase database;
+    OpenResourceDatabase(run.item, reference, &database);
+    if (database.handle == 0) return false;
+    std::uint32_t length = 0;
+    char* text = nullptr;
+    if (EncodeImageResourceBase64(run.session, database.handle, name.c_str(), &length, &text, 1, 1) != kOK)
+        return false;
+    part->body.assign(text, length);
+    ZervaDeallocate(run.session, text);
+    part->headers = std::string("Content-Type: image/") + type + "; name=" + QuotedParameter(name) +
+                    "\nContent-Transfer-Encoding: base64\nContent-ID: <" + name + ">\n\n";
+    return true;
+}
+
+bool PicturePart(const MimeRun& run, const CDRecordNode* picture, const CDRecordNode* header, RelatedPart* part) {
+    const std::string id = PictureContentId(picture, header, run.token);
+    const std::uint32_t length = id.empty() ? 0 : Base64ImageLength(header, 1, 1);
+    if (length == 0) return false;
+    std::string body(length + 1, '\0');
+    if (EncodeImageBase64(body.data(), length + 1, header, nullptr, 1, 1) != length) return false;
+    body.resize(length);
+    part->body = std::move(body);
+    part->headers = std::string("Content-Type: image/") + (ImageHeaderType(header) == kImageTypeJpeg ? "jpeg" : "gif") +
+                    "\nContent-Transfer-Encoding: base64\nContent-ID: <" + id + ">\n\n";
+    return true;
+}
+
+} // namespace
+
+STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const RelatedPart&)>& emit) {
+    const bool allIcons = run.form != MimeForm::Buffer;
+    const PictureHeaders& headers = run.scan.pictures;
+    bool iconWritten[kMimeIconCount] = {};
+    std::set<std::string> resources;
+    auto icon = [&](IconKind kind, bool named) -> STATUS {
+        const auto index = static_cast<std::size_t>(kind);
+        if (iconWritten[index]) return kOK;
+        iconWritten[index] = true;
+        return emit(IconPart(MimeIconOf(kind), named));
+    };
+
+    STATUS status = kOK;
+    for (const CDRecordNode* node : run.scan.marks) {
+        if (status != kOK) break;
+        RelatedPart part;
+        ImageResourceReference reference;
+        if (IsLinkRecord(node)) {
+            for (int kind = 0; kind < 4 && status == kOK; ++kind) {
+                if (run.linkFlags[kind] != 0) status = icon(static_cast<IconKind>(kind), false);
+            }
+        }
+        if (status != kOK) break;
+        if (ReadImageResourceReference(node, &reference)) {
+            if (ImageResourcePart(run, reference, &resources, &part)) status = emit(part);
+        } else if (node->signature == kSigGraphic) {
+            const auto found = headers.find(node);
+            if (found != headers.end() && PicturePart(run, node, found->second, &part)) status = emit(part);
+        } else if (!allIcons) {
+            continue;
+        } else if (node->signature == kSigBar && run.sectionFlag != 0) {
+            status = icon(IconKind::Section, true);
+        } else if (IsTableTab(node)) {
+            status = icon(IconKind::TableTab, true);
+        } else if (const int box = CheckBoxKind(node)) {
+            status = icon(box == 2 ? IconKind::Checked : IconKind::Unchecked, true);
+        }
+    }
+    return status;
+}
+
+} // namespace talix

@@ -1,0 +1,210 @@
+// The mail header lines of the MIME writer: from the note's mail items with
+// "UseMailFields=Yes", from the options, and their defaults; the date text;
+// note items as header text; the directory look-up.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "mime/header_items.h"
+#include "mime/rfc822_date.h"
+#include "mime/rfc822_text.h"
+#include "mime_fixture.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace mime_test;
+
+// The header lines of an exported file: the lines before the top
+// Content-Type line.
+std::vector<std::string> HeaderLines(const std::string& path) {
+    std::vector<std::string> lines;
+    const std::string text = talix_test::ReadFile(path);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        if (line.rfind("Content-Type: multipart/", 0) == 0) break;
+        lines.push_back(line);
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return lines;
+}
+
+void AddText(plat::NOTEHANDLE note, const char* name, const std::string& text) {
+    ASSERT_EQ(plat::ItemAppend(note, 0, name, static_cast<plat::WORD>(std::strlen(name)), plat::TYPE_TEXT,
+                               text.data(), static_cast<plat::DWORD>(text.size())),
+              0);
+}
+
+plat::TIMEDATE Time(int year, int month, int day, int hour, int minute, int second, int zone, bool dst) {
+    plat::TimeFields fields;
+    fields.year = year;
+    fields.month = month;
+    fields.day = day;
+    fields.hour = hour;
+    fields.minute = minute;
+    fields.second = second;
+    fields.zone = zone;
+    fields.dst = dst;
+    plat::TIMEDATE time;
+    EXPECT_EQ(plat::TimeFromFields(&fields, &time), 0);
+    return time;
+}
+
+class MailHeaders : public MimeTest {};
+
+TEST_F(MailHeaders, MailFieldsGiveTheLines) {
+    // The address book of the data directory knows Jo Doe's address.
+    talix_test::IniOverride directory("Directory", dir_.path().string());
+    {
+        plat::DBHANDLE book = 0;
+        plat::NOTEHANDLE person = 0;
+        ASSERT_EQ(plat::DbCreate(dir_.file("names.nsf").c_str(), &book), 0);
+        ASSERT_EQ(plat::NoteCreate(book, &person), 0);
+        plat::ItemSetText(person, "Form", "Person", 6);
+        plat::ItemSetText(person, "FullName", "CN=Jo Doe/O=Org", 15);
+        plat::ItemSetText(person, "InternetAddress", "jo@example.com", 14);
+        ASSERT_EQ(plat::NoteUpdate(person, 0), 0);
+        plat::NoteClose(person);
+        plat::DbClose(book);
+    }
+    Store(engine_test::Runs({"Mail"}));
+    const plat::NOTEHANDLE note = item_.noteHandle;
+    AddText(note, "Received", "from a by b; first");
+    AddText(note, "Received", "from b by c; second");
+    plat::ItemSetText(note, "From", "CN=Jo Doe/O=Org", 15);
+    plat::ItemSetText(note, "SendTo", "al@example.com", 14);
+    plat::ItemSetText(note, "CopyTo", "cc@example.com", 14);
+    plat::ItemSetText(note, "Subject", "Hi", 2);
+    plat::ItemSetText(note, "Importance", "1", 1);
+    const plat::TIMEDATE posted = Time(2025, 1, 15, 9, 5, 3, 5, false);
+    plat::ItemSetTime(note, "PostedDate", &posted);
+
+    EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes")),
+              (std::vector<std::string>{"Received: from a by b; first", "Received: from b by c; second",
+                                        "From: jo@example.com", "To: al@example.com", "Cc: cc@example.com",
+                                        "MIME-Version: <Not successfully retrieved>", "Subject: Hi",
+                                        "Date: Wed, 15 Jan 2025 09:05:03 -0500", "X-MSMail-Priority: High",
+                                        "X-Priority: 1", "Importance: High",
+                                        "X-MIMETrack: Produced By Zerva Software ExportToMime", "X-Unsent: 1",
+                                        "X-MimeOLE: Produced By Talix - ExportToMime method",
+                                        "Precendence: <Not successfully retrieved>"}));
+    EXPECT_EQ(item_.lastStatus, 0);
+
+    // An importance other than "1" gives the default priority alone; without
+    // the switch the note's items are not read.
+    plat::ItemSetText(note, "Importance", "2", 1);
+    std::vector<std::string> lines = HeaderLines(Export("UseMailFields=Yes"));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "X-Priority: 3"), 1);
+    for (const std::string& line : lines) {
+        EXPECT_NE(line.rfind("X-MSMail-Priority", 0), 0u) << line;
+        EXPECT_NE(line.rfind("Importance", 0), 0u) << line;
+    }
+    plat::ItemSetText(note, "Importance", "1", 1);
+    lines = HeaderLines(Export(""));
+    EXPECT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[5], "X-Priority: 3");
+    EXPECT_EQ(lines[0], "Received: (from Talix API); ");
+
+    // An unknown person keeps the name; the Internet address wins over it.
+    plat::ItemSetText(note, "From", "CN=Nobody/O=Org", 15);
+    EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes"))[2], "From: CN=Nobody/O=Org");
+    plat::ItemSetText(note, "INetFrom", "direct@example.com", 18);
+    EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes"))[2], "From: direct@example.com");
+}
+
+TEST_F(MailHeaders, OptionsGiveTheLinesAndEmptyOptionsNone) {
+    Store(engine_test::Runs({"Options"}));
+    std::vector<std::string> lines = HeaderLines(
+        Export("ExpMimeVer=1.0 ExpFrom= ExpTo='x@example.com' ExpSubject='Two words' MimeTrack='X-MIMETrack: mine' "
+               "ExpUnsent= ExpImportance=Low ExpDeliveredDate='today'"));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Received: (from Talix API); ", "To: x@example.com", "1.0",
+                                               "Subject: Two words", "Delivery-date: today", "X-MSMail-Priority: Low",
+                                               "X-Priority: 3", "X-MIMETrack: mine",
+                                               "X-MimeOLE: Produced By Talix - ExportToMime method"}));
+    lines = HeaderLines(Export("ExpMimeVer='MIME-Version: 1.0' ExpDate= UseMailFields=Yes"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "MIME-Version: 1.0"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Date: <Not successfully retrieved>"), lines.end());
+}
+
+TEST(Rfc822Date, DayMonthTimeAndZone) {
+    std::string text;
+    const plat::TIMEDATE winter = Time(2025, 1, 15, 9, 5, 3, 5, false);
+    ASSERT_EQ(talix::FormatRFC822Date(&winter, &text), 1);
+    EXPECT_EQ(text, "Wed, 15 Jan 2025 09:05:03 -0500");
+    const plat::TIMEDATE summer = Time(2025, 7, 8, 23, 0, 0, 5, true);
+    ASSERT_EQ(talix::FormatRFC822Date(&summer, &text), 1);
+    EXPECT_EQ(text, "Tue,  8 Jul 2025 23:00:00 -0400");
+
+    // The zone is read as the platform's zone value gives it: -100 is one
+    // minute east; daylight saving past hour 11 comes back to 0.
+    plat::TimeFields fields;
+    fields.year = 2025;
+    fields.month = 3;
+    fields.day = 2;
+    fields.weekday = 1;
+    fields.zone = -100;
+    talix::FormatRFC822Fields(fields, &text);
+    EXPECT_EQ(text, "Sun,  2 Mar 2025 00:00:00 +0001");
+    fields.zone = -11;
+    fields.dst = true;
+    talix::FormatRFC822Fields(fields, &text);
+    EXPECT_EQ(text.substr(text.size() - 5), "+0000");
+    fields.weekday = 9;
+    fields.month = 13;
+    talix::FormatRFC822Fields(fields, &text);
+    EXPECT_EQ(text.substr(0, 4), "???,");
+    EXPECT_NE(text.find(" ??? "), std::string::npos);
+
+    plat::TIMEDATE none;
+    none.Innards[0] = plat::ALLDAY;
+    none.Innards[1] = plat::ANYDAY;
+    EXPECT_EQ(talix::FormatRFC822Date(&none, &text), 0);
+    EXPECT_EQ(text, "");
+}
+
+TEST_F(MailHeaders, ItemsOfEveryTypeAsHeaderText) {
+    Store(engine_test::Runs({"Items"}));
+    const plat::NOTEHANDLE note = item_.noteHandle;
+    const auto add = [&](plat::WORD type, const std::string& value) {
+        ASSERT_EQ(plat::ItemAppend(note, 0, "Multi", 5, type, value.data(), static_cast<plat::DWORD>(value.size())), 0);
+    };
+    add(plat::TYPE_TEXT, "plain");
+    add(plat::TYPE_TEXT_LIST, std::string("\x02\x00\x01\x00\x02\x00" "abc", 9));
+    const double number = 12.5;
+    add(plat::TYPE_NUMBER, std::string(reinterpret_cast<const char*>(&number), 8));
+    const plat::TIMEDATE t1 = Time(2025, 1, 15, 9, 5, 3, 0, false), t2 = Time(2025, 1, 16, 9, 5, 3, 0, false);
+    add(plat::TYPE_TIME, std::string(reinterpret_cast<const char*>(&t1), 8));
+    add(plat::TYPE_TIME_RANGE, std::string("\x01\x00\x01\x00", 4) + std::string(reinterpret_cast<const char*>(&t1), 8) +
+                                   std::string(reinterpret_cast<const char*>(&t1), 8) +
+                                   std::string(reinterpret_cast<const char*>(&t2), 8));
+    std::vector<std::uint8_t> rfc822;
+    ASSERT_EQ(talix::BuildRfc822Value("1.0", "MIME-Version", ": ", "1.0\r\n", &rfc822), 0);
+    add(plat::TYPE_RFC822_TEXT, std::string(rfc822.begin(), rfc822.end()));
+    add(plat::TYPE_NUMBER_RANGE, std::string("\x00\x00\x00\x00", 4));
+    add(plat::TYPE_TEXT_LIST, std::string("\x09\x00\x01\x00", 4));   // counts past the value
+
+    char time1[80] = {}, range[163] = {};
+    plat::WORD length = 0;
+    plat::TimeToText(&t1, time1, sizeof time1, &length);
+    const plat::TIMEDATE_PAIR pair{t1, t2};
+    plat::TimeRangeToText(&pair, range, sizeof range, &length);
+    std::string text;
+    EXPECT_EQ(talix::WriteItemsAsHeaders(note, "Multi", "H: ", ";", "|", "?", &text), 0);
+    EXPECT_EQ(text, std::string("H: plain|H: a;bc|H: 12.5|H: ") + time1 + "|H: " + time1 + ";" + range +
+                        "|H: 1.0|H: ?|H: ?");
+    text.clear();
+    EXPECT_EQ(talix::WriteItemsAsHeaders(note, "Missing", "H: ", ";", "|", "?", &text), 0);
+    EXPECT_EQ(text, "");
+
+    char out[64];
+    EXPECT_EQ(talix::LookupDirectoryItem("", "$Users", "InternetAddress", "CN=Nobody/O=Org", out, sizeof out), 1028);
+    EXPECT_STREQ(out, "CN=Nobody/O=Org");
+}
+
+} // namespace

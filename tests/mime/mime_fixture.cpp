@@ -1,0 +1,176 @@
+#include "mime_fixture.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "support/record_fixture.h"
+#include "talix_platform.h"
+
+namespace mime_test {
+
+namespace {
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            const char c = text[++i];
+            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::stringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '\t')) fields.push_back(field);
+    if (!line.empty() && line.back() == '\t') fields.emplace_back();
+    return fields;
+}
+
+} // namespace
+
+std::vector<std::string> ReadMessage::HeaderNames() const {
+    std::vector<std::string> names;
+    for (const auto& header : headers) names.push_back(header.first);
+    return names;
+}
+
+std::string ReadMessage::Header(const std::string& name) const {
+    for (const auto& header : headers) {
+        if (header.first == name) return header.second;
+    }
+    return "";
+}
+
+std::vector<const ReadPart*> ReadMessage::Parts(const std::string& type) const {
+    std::vector<const ReadPart*> found;
+    for (const ReadPart& part : parts) {
+        if (part.type == type) found.push_back(&part);
+    }
+    return found;
+}
+
+std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths) {
+    std::vector<ReadMessage> messages;
+    std::string command = "python3 '" TALIX_MIME_READER "'";
+    for (const std::string& path : paths) command += " '" + path + "'";
+    command += " 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return messages;
+    std::string output;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    if (::pclose(pipe) != 0) {
+        ADD_FAILURE() << "the email package could not read the messages:\n" << output;
+        return messages;
+    }
+    std::stringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> fields = Fields(line);
+        if (fields.size() >= 2 && fields[0] == "file") {
+            messages.emplace_back();
+            messages.back().read = true;
+        } else if (messages.empty()) {
+            continue;
+        } else if (fields.size() >= 3 && fields[0] == "header") {
+            messages.back().headers.emplace_back(fields[1], Unescape(fields[2]));
+        } else if (fields.size() >= 3 && fields[0] == "defect") {
+            messages.back().defects.push_back(fields[1] + " " + fields[2]);
+        } else if (fields.size() >= 6 && fields[0] == "part") {
+            messages.back().parts.push_back(
+                {fields[1], fields[2], Unescape(fields[3]), Unescape(fields[4]), FromHex(fields[5])});
+        }
+    }
+    EXPECT_EQ(messages.size(), paths.size());
+    return messages;
+}
+
+ReadMessage ReadMessageFile(const std::string& path) {
+    std::vector<ReadMessage> messages = ReadMessageFiles({path});
+    return messages.empty() ? ReadMessage() : messages.front();
+}
+
+Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height) {
+    using namespace graphic_test;
+    return {Begin(kSigGraphic), Graphic(),
+            ImageHeader(2, width, height, static_cast<std::uint32_t>(jpeg.size()), 1), ImageSegment(jpeg),
+            End(kSigGraphic)};
+}
+
+Records FileHotspot(const std::string& attachment, const std::string& fileName) {
+    std::string data = attachment + '\0' + fileName + '\0';
+    talix_test::FixtureRecord hotspot = talix_test::HostRecord(graphic_test::kSigFileHotspot,
+                                                               static_cast<std::uint32_t>(16 + data.size()));
+    talix_test::PutWord(&hotspot, 4, 4);
+    talix_test::PutWord(&hotspot, 12, static_cast<std::uint16_t>(data.size()));
+    std::memcpy(hotspot.bytes.data() + 16, data.data(), data.size());
+    return {hotspot, engine_test::Text(fileName), talix_test::HostRecord(0x00AA, 2)};
+}
+
+void MimeTest::Store(const Records& records, const std::vector<std::pair<std::string, std::string>>& attachments) {
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    if (plat::DbOpen(path_.c_str(), &db) != plat::NOERROR) {
+        ASSERT_EQ(plat::DbCreate(path_.c_str(), &db), plat::NOERROR);
+    }
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    EXPECT_EQ(talix_test::StoreRichTextItem(note, "Body", records), plat::NOERROR);
+    for (const auto& [name, content] : attachments) {
+        const std::string file = dir_.file("attach-" + name);
+        std::ofstream(file, std::ios::binary) << content;
+        EXPECT_EQ(plat::NoteAttachFile(note, "$FILE", 5, file.c_str(), name.c_str(), plat::ATTACH_DEFAULT),
+                  plat::NOERROR);
+    }
+    EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &noteId_);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    ASSERT_EQ(item_.Connect("", path_.c_str(), noteId_, "Body", 0), 0);
+    ASSERT_NE(item_.connected, 0);
+}
+
+std::string MimeTest::Export(const std::string& options, const std::string& htmlOptions, const std::string& name) {
+    const std::string path = dir_.file(name);
+    item_.ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0, htmlOptions.c_str(), 0, nullptr);
+    return path;
+}
+
+std::vector<std::string> MimeTest::Values(const char* name) const {
+    return talix_test::StoredValues(item_.noteHandle, name);
+}
+
+std::vector<std::string> MimeTest::StoredValues(const char* name) const {
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    std::vector<std::string> values;
+    if (plat::DbOpen(path_.c_str(), &db) != plat::NOERROR) return values;
+    if (plat::NoteOpen(db, noteId_, 0, &note) == plat::NOERROR) {
+        values = talix_test::StoredValues(note, name);
+        plat::NoteClose(note);
+    }
+    plat::DbClose(db);
+    return values;
+}
+
+std::string MimeTest::Text(const char* name) const {
+    char text[4096] = {};
+    const plat::WORD length = plat::ItemGetText(item_.noteHandle, name, text, sizeof text);
+    return std::string(text, length);
+}
+
+} // namespace mime_test

@@ -1,0 +1,81 @@
+// Helpers of the MIME writer's tests: notes built from host-form records
+// (with attachments), the item connected to them, and messages read back by
+// Python's email package.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "graphic_fixtures.h"
+#include "support/test_support.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace mime_test {
+
+using engine_test::Records;
+using graphic_test::Bytes;
+
+// One part of a message as the email package reads it.
+struct ReadPart {
+    std::string path;       // "0", "0.1", "0.1.2" ...
+    std::string type;       // "text/html"
+    std::string id;         // the Content-ID header as it stands
+    std::string filename;
+    std::string payload;    // the decoded payload of a leaf part
+};
+
+struct ReadMessage {
+    bool read = false;      // the reader ran and gave an answer
+    std::vector<std::pair<std::string, std::string>> headers;   // top level, in order
+    std::vector<std::string> defects;
+    std::vector<ReadPart> parts;
+
+    std::vector<std::string> HeaderNames() const;
+    // The value of the first header of the name ("" when none).
+    std::string Header(const std::string& name) const;
+    // The parts of a content type.
+    std::vector<const ReadPart*> Parts(const std::string& type) const;
+};
+
+// Reads a message file with Python's email package.
+ReadMessage ReadMessageFile(const std::string& path);
+// Reads several at once (one run of the package).
+std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths);
+
+// The records of a JPEG picture (begin, graphic, header, segment, end).
+Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height);
+// A file hotspot naming an attachment and the file it came from, with a
+// text run inside.
+Records FileHotspot(const std::string& attachment, const std::string& fileName);
+
+// A test with a database, a note built from records and the item "Body"
+// connected to it.
+class MimeTest : public testing::Test {
+protected:
+    // Stores the records as "Body" of a new note with the attachments
+    // (stored name, content) and connects item_ to it.
+    void Store(const Records& records, const std::vector<std::pair<std::string, std::string>>& attachments = {});
+    // ExportToMIME into a file of the test's folder; returns its path.
+    std::string Export(const std::string& options = "", const std::string& htmlOptions = "",
+                       const std::string& name = "out.eml");
+    // The stored values (data-type word first) of the items of a name, as
+    // the open note holds them, or as the database holds them (stored).
+    std::vector<std::string> Values(const char* name) const;
+    std::vector<std::string> StoredValues(const char* name) const;
+    // The text of a text item of the open note.
+    std::string Text(const char* name) const;
+
+    talix_test::TempDir dir_;
+    std::string path_ = dir_.file("mime.nsf");
+    plat::NOTEID noteId_ = 0;
+    RARIvoSession session_;
+    ZervaRTItem item_{&session_};
+};
+
+} // namespace mime_test

@@ -1,0 +1,265 @@
+// The note form of the MIME writer: the part items and note-level items it
+// stores, each read back field by field, the refusal of an existing target,
+// the save rules, and a failed run that leaves the note as it was.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "core/attachments.h"
+#include "core/mime_ids.h"
+#include "mime/mime_part.h"
+#include "mime_fixture.h"
+#include "support/record_fixture.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace mime_test;
+
+struct StoredPart {
+    talix::MIMEPartHeader header;
+    std::string boundary, headers, body;
+};
+
+// The parts of the open note's items of a name, each taken apart.
+std::vector<StoredPart> Parts(const std::vector<std::string>& values) {
+    std::vector<StoredPart> parts;
+    for (const std::string& value : values) {
+        StoredPart part;
+        talix::MimePartTexts texts;
+        EXPECT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(value.data()),
+                                       static_cast<std::uint32_t>(value.size()), &part.header, &texts),
+                  0);
+        part.boundary = texts.boundary;
+        part.headers = texts.headers;
+        part.body = texts.body;
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+plat::WORD ItemFlags(plat::NOTEHANDLE note, const char* name) {
+    plat::BLOCKID item;
+    plat::WORD flags = 0;
+    EXPECT_EQ(plat::ItemInfo(note, name, static_cast<plat::WORD>(std::strlen(name)), &item, nullptr, nullptr, nullptr),
+              0);
+    plat::ItemQuery(item, nullptr, 0, &flags, nullptr, nullptr, nullptr);
+    return flags;
+}
+
+class NoteForm : public MimeTest {
+protected:
+    void Convert(const char* name, const std::string& options, const char* kind = nullptr) {
+        item_.ConvertToMIME(name, nullptr, nullptr, kind, options.c_str(), 0, "", 0, nullptr);
+    }
+    std::string Tail() {
+        char token[talix::kNoteTokenSize] = {};
+        talix::ReadNoteToken(item_.noteHandle, token);
+        return std::string(token + 16);
+    }
+};
+
+TEST_F(NoteForm, ASinglePartAndTheItemsOfANativeMimeNote) {
+    Store(engine_test::Runs({"One part"}));
+    Convert("MimeBody", "");
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<StoredPart> parts = Parts(Values("MimeBody"));
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0].header.version, 2);
+    EXPECT_EQ(parts[0].header.flags, 2u);
+    EXPECT_EQ(parts[0].header.partType, 2);
+    EXPECT_EQ(parts[0].boundary, "");
+    EXPECT_EQ(parts[0].headers, "Content-Type: text/html; charset=\"us-ascii\"\r\n\r\n");
+    EXPECT_EQ(parts[0].body.substr(0, 2), "\r\n");
+    EXPECT_EQ(ItemFlags(item_.noteHandle, "MimeBody"), 3);
+
+    // "MIME_Version": the RFC 822 descriptor in stored form, then the text.
+    const std::vector<std::string> version = Values("MIME_Version");
+    ASSERT_EQ(version.size(), 1u);
+    const std::string expected = std::string("\x02\x05" "\x0e\x00" "\x0a\x00\x00\x00" "\x03\x00\x0c\x00\x02\x00\x05\x00", 16) +
+                                 "1.0MIME-Version: 1.0\r\n";
+    EXPECT_EQ(version[0], expected);
+    EXPECT_EQ(ItemFlags(item_.noteHandle, "MIME_Version"), 4);
+    EXPECT_TRUE(std::regex_match(Text("$MessageID"),
+                                 std::regex("<OF[0-9A-F]{8}\\.[0-9A-F]{8}-ON[0-9A-F]{8}\\.[0-9A-F]{8}@LocalDomain>")))
+        << Text("$MessageID");
+    EXPECT_EQ(Text("$MessageID").substr(23, 8) + Text("$MessageID").substr(32, 8), Tail());
+    EXPECT_EQ(Text("$NoteHasNativeMIME"), "1");
+    EXPECT_EQ(Text("$MsgTrackFlags"), "0");
+    EXPECT_EQ(Text("$MIMETrack").rfind("Itemized by Talix on ", 0), 0u) << Text("$MIMETrack");
+    // The rendering copy stays; nothing is stored until the note is saved.
+    EXPECT_EQ(Values("MimeBody_M$").size(), 1u);
+    EXPECT_TRUE(StoredValues("MimeBody").empty());
+    EXPECT_EQ(item_.Save(), 0);
+    EXPECT_EQ(StoredValues("MimeBody").size(), 1u);
+
+    Convert("Tracked", "MimeTrack='Tracked by hand'");
+    EXPECT_EQ(Text("$MIMETrack"), "Tracked by hand");
+}
+
+TEST_F(NoteForm, AnExistingTargetIsRefusedUnlessOverwritten) {
+    Store(engine_test::Runs({"Twice"}));
+    Convert("MimeBody", "MultiPart=Yes");
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<std::string> before = Values("MimeBody"), version = Values("MIME_Version"),
+                                   id = Values("$MessageID"), copy = Values("MimeBody_M$");
+    ASSERT_EQ(before.size(), 3u);
+    Convert("MimeBody", "");
+    EXPECT_EQ(item_.lastStatus, 260);
+    EXPECT_EQ(item_.ownError, 20014);
+    EXPECT_EQ(Values("MimeBody"), before);
+    EXPECT_EQ(Values("MIME_Version"), version);
+    EXPECT_EQ(Values("$MessageID"), id);
+    EXPECT_EQ(Values("MimeBody_M$"), copy);
+
+    Convert("MimeBody", "Overwrite=Yes");
+    EXPECT_EQ(item_.lastStatus, 0);
+    EXPECT_EQ(Values("MimeBody").size(), 1u);
+    // The item's own name is a target like any other.
+    Convert(nullptr, "");
+    EXPECT_EQ(item_.lastStatus, 260);
+    Convert(nullptr, "Overwrite=yes");
+    EXPECT_EQ(item_.lastStatus, 0);
+    ASSERT_EQ(Values("Body").size(), 1u);
+    EXPECT_EQ(Values("Body")[0].substr(0, 2), std::string("\x19\x00", 2));
+}
+
+TEST_F(NoteForm, ForceSaveUpdatesTheNote) {
+    Store(engine_test::Runs({"Saved"}));
+    Convert("NotSaved", "ForceSave=Y");
+    EXPECT_EQ(item_.lastStatus, 0);
+    EXPECT_TRUE(StoredValues("NotSaved").empty());
+    Convert("Saved", "ForceSave=yes");
+    EXPECT_EQ(item_.lastStatus, 0);
+    EXPECT_EQ(StoredValues("Saved").size(), 1u);
+    EXPECT_EQ(StoredValues("NotSaved").size(), 1u);   // the one update stores the note as it stands
+}
+
+TEST_F(NoteForm, AlternativeLevelsAndAPlainPart) {
+    Store(engine_test::Runs({"Rich words"}));
+    ASSERT_EQ(talix_test::StoreRichTextItem(item_.noteHandle, "Alt", engine_test::Runs({"Plain words"})), 0);
+    const std::string tail = Tail();
+
+    Convert("Multi", "MultiPart=Yes");
+    ASSERT_EQ(item_.lastStatus, 0);
+    std::vector<StoredPart> parts = Parts(Values("Multi"));
+    ASSERT_EQ(parts.size(), 3u);
+    EXPECT_EQ(parts[0].header.flags, 2u);
+    EXPECT_EQ(parts[0].header.partType, 1);
+    EXPECT_EQ(parts[0].headers,
+              "Content-Type: multipart/alternative; boundary=\"=_alternative " + tail + "_=\"\r\n\r\n");
+    EXPECT_EQ(parts[0].body, "\r\n");
+    EXPECT_EQ(parts[1].header.flags, 3u);
+    EXPECT_EQ(parts[1].header.partType, 2);
+    EXPECT_EQ(parts[1].boundary, "--=_alternative " + tail + "_=\r\n");
+    EXPECT_EQ(parts[2].header.flags, 1u);
+    EXPECT_EQ(parts[2].header.partType, 3);
+    EXPECT_EQ(parts[2].boundary, "--=_alternative " + tail + "_=--\r\n");
+    EXPECT_EQ(parts[2].headers + parts[2].body, "");
+
+    Convert("WithPlain", "AltMimeField=Alt");
+    ASSERT_EQ(item_.lastStatus, 0);
+    parts = Parts(Values("WithPlain"));
+    ASSERT_EQ(parts.size(), 4u);
+    EXPECT_EQ(parts[1].header.flags, 3u);
+    EXPECT_EQ(parts[1].header.partType, 2);
+    EXPECT_EQ(parts[1].boundary, "--=_alternative " + tail + "_=\r\n");
+    EXPECT_EQ(parts[1].headers, "Content-Type: text/plain; charset=\"us-ascii\"\r\n\r\n");
+    EXPECT_NE(parts[1].body.find("Plain words"), std::string::npos) << parts[1].body;
+    EXPECT_EQ(parts[2].headers.substr(0, 23), "Content-Type: text/html");
+
+    // Put together, the parts are a message a mail reader reads whole.
+    std::string message = "MIME-Version: 1.0\r\n";
+    for (const StoredPart& part : parts) message += part.boundary + part.headers + part.body;
+    const std::string path = dir_.file("parts.eml");
+    std::ofstream(path, std::ios::binary) << message;
+    const ReadMessage read = ReadMessageFile(path);
+    EXPECT_TRUE(read.defects.empty()) << testing::PrintToString(read.defects);
+    ASSERT_EQ(read.parts.size(), 3u);
+    EXPECT_EQ(read.parts[1].type, "text/plain");
+    EXPECT_NE(read.parts[1].payload.find("Plain words"), std::string::npos);
+    EXPECT_EQ(read.parts[2].type, "text/html");
+}
+
+TEST_F(NoteForm, PicturesStayInTheRenderingCopy) {
+    const std::vector<std::uint8_t> gif = graphic_test::GifData(6, 6, 200);
+    Records records = engine_test::Runs({"Picture"});
+    const Records picture = graphic_test::GifPicture(gif, 6, 6);
+    records.insert(records.end(), picture.begin(), picture.end());
+    Store(records);
+    Convert("MimeBody", "");
+    ASSERT_EQ(item_.lastStatus, 0);
+    // One text/html part; the picture's data is in the copy.
+    EXPECT_EQ(Values("MimeBody").size(), 1u);
+    std::string copy;
+    for (const std::string& value : Values("MimeBody_M$")) copy += value;
+    EXPECT_NE(copy.find(std::string(gif.begin(), gif.end())), std::string::npos);
+}
+
+TEST_F(NoteForm, ALargeBodyIsKeptInAnAttachment) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 400; ++i) texts.push_back("Line " + std::to_string(i) + " " + std::string(200, 'w'));
+    Store(engine_test::Runs(texts));
+    Convert("Large", "", "Plain Text");
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<StoredPart> parts = Parts(Values("Large"));
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0].header.flags, 2u | 4u);
+    ASSERT_FALSE(parts[0].body.empty());
+    char* data = nullptr;
+    std::uint32_t size = 0;
+    ASSERT_EQ(talix::ReadAttachmentToMemory(item_.noteHandle, parts[0].body.c_str(), &data, &size), 0)
+        << parts[0].body;
+    // The generation cuts the text into lines.
+    std::string content;
+    for (std::uint32_t i = 0; i < size; ++i) {
+        if (data[i] != '\r' && data[i] != '\n' && data[i] != ' ') content += data[i];
+    }
+    std::free(data);
+    EXPECT_EQ(content.find("Line0www"), 0u);
+    EXPECT_NE(content.find("Line399www"), std::string::npos);
+}
+
+TEST_F(NoteForm, AFailedRunLeavesTheNoteAsItWas) {
+    Store(engine_test::Runs({"Kept"}));
+    Convert("MimeBody", "");
+    ASSERT_EQ(item_.lastStatus, 0);
+    const char* names[] = {"MimeBody", "MimeBody_M$", "MIME_Version", "$MessageID", "$MIMETrack", "Body"};
+    std::vector<std::vector<std::string>> before;
+    for (const char* name : names) before.push_back(Values(name));
+
+    // The forced update fails after the parts were written.
+    plat::TestFailUpdateAfterItems(0);
+    Convert("MimeBody", "Overwrite=Yes ForceSave=Yes MultiPart=Yes MimeTrack=Other");
+    plat::TestFailUpdateAfterItems(-1);
+    EXPECT_NE(item_.lastStatus, 0);
+    EXPECT_EQ(item_.ownError, 20014);
+    for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(Values(names[i]), before[i]) << names[i];
+    EXPECT_TRUE(StoredValues("MimeBody").empty());
+
+    // A text/plain body kept in an attachment goes with the parts.
+    std::vector<std::string> texts(300, std::string(250, 'p'));
+    ASSERT_EQ(talix_test::StoreRichTextItem(item_.noteHandle, "Alt", engine_test::Runs(texts)), 0);
+    char name[128] = "MP1_0.htm";
+    plat::TestFailUpdateAfterItems(0);
+    Convert("Other", "ForceSave=Yes AltMimeField=Alt");
+    plat::TestFailUpdateAfterItems(-1);
+    EXPECT_NE(item_.lastStatus, 0);
+    EXPECT_TRUE(Values("Other").empty());
+    EXPECT_EQ(talix::FindAttachmentName(item_.noteHandle, name, sizeof name, 0), 0);
+
+    // A name the note cannot hold is refused before anything is written.
+    const std::string tooLong(300, 'N');
+    Convert(tooLong.c_str(), "MultiPart=Yes");
+    EXPECT_NE(item_.lastStatus, 0);
+    EXPECT_EQ(item_.ownError, 20014);
+    for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(Values(names[i]), before[i]) << names[i];
+    EXPECT_TRUE(Values((tooLong.substr(0, 60) + "_M$").c_str()).empty());
+}
+
+} // namespace

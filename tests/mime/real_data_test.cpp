@@ -1,0 +1,74 @@
+// Every rich-text item of the exported notes written as a MIME file: the
+// email package reads each message without a defect, and its HTML part is
+// the HTML the generation gives for a MIME message.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mime_fixture.h"
+#include "support/rich_text_items.h"
+#include "support/test_support.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace mime_test;
+
+// The HTML the generation writes into a file for a MIME message.
+std::string GeneratedHtml(ZervaRTItem* item, const std::string& path) {
+    std::unique_ptr<ZervaRTChunk> chunk(item->DefineChunk("Everything"));
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (chunk == nullptr || file == nullptr) return "<none>";
+    std::uint32_t capacity = 0;
+    char name[128] = {};
+    int icons[4] = {}, section = 0;
+    chunk->GenerateHTMLToMime(0, 1, nullptr, "", 0, nullptr, &capacity, 2, name, file, path.c_str(), nullptr, nullptr,
+                              icons, &section, nullptr);
+    std::fclose(file);
+    return talix_test::ReadFile(path);
+}
+
+TEST(MimeRealData, EveryItemIsAMessageTheEmailPackageReads) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("real.nsf");
+    std::vector<talix_test::NoteItem> targets;
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, talix_test::SampleAndSharedDxlFiles(), false, &targets),
+              plat::NOERROR);
+    ASSERT_FALSE(targets.empty());
+
+    RARIvoSession session;
+    std::vector<std::string> files, expected, names;
+    for (const auto& [id, name] : targets) {
+        ZervaRTItem item(&session);
+        if (item.Connect("", path.c_str(), id, name.c_str(), 0) != 0 || item.connected == 0) continue;
+        const std::string where = "note " + std::to_string(id) + " item " + name;
+        const std::string file = dir.file("item" + std::to_string(files.size()) + ".eml");
+        item.ExportToMIME(file.c_str(), nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
+        if (item.lastStatus == 257) continue;   // an item the record reader refuses
+        ASSERT_EQ(item.lastStatus, 0) << where;
+        std::string html = GeneratedHtml(&item, dir.file("item.htm"));
+        // The line end before the closing boundary belongs to the boundary.
+        if (!html.empty() && html.back() == '\n') html.pop_back();
+        files.push_back(file);
+        expected.push_back(html);
+        names.push_back(where);
+    }
+    ASSERT_FALSE(files.empty());
+    const std::vector<ReadMessage> messages = ReadMessageFiles(files);
+    ASSERT_EQ(messages.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const ReadMessage& message = messages[i];
+        EXPECT_TRUE(message.defects.empty()) << names[i] << ": " << testing::PrintToString(message.defects);
+        const std::vector<const ReadPart*> html = message.Parts("text/html");
+        ASSERT_EQ(html.size(), 1u) << names[i];
+        EXPECT_EQ(html[0]->payload, expected[i]) << names[i];
+    }
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+// The commands mime (a rich-text item as a MIME file, or one piece of the
+// entity as the library hands it out piece by piece) and to-mime (the item
+// stored as MIME part items of its own note).
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "chunk_target.h"
+#include "cli.h"
+#include "core/statuses.h"
+#include "core/temp_directory.h"
+
+namespace talix_cli {
+
+namespace {
+
+constexpr std::uint32_t kPieceBufferSize = 1048577;   // one output cache block and its terminator
+constexpr talix::STATUS kTargetExists = 260;
+
+struct MimeArguments {
+    std::string out, part, options, htmlOptions, name;
+    bool hasOut = false, hasPart = false, hasOptions = false, hasHtmlOptions = false, hasName = false;
+};
+
+// Why a conversion failed, in words.
+int ConversionFailed(const char* what, const ZervaRTItem* item, const std::string& target) {
+    if (item->lastStatus == kTargetExists)
+        return Fail("%s refused: the note already has items named '%s' (--options Overwrite=Yes replaces them)",
+                    what, target.c_str());
+    if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
+        return Fail("%s failed: the file cannot be written", what);
+    return Fail("%s failed: status %u (error %u): %s", what, static_cast<unsigned>(item->lastStatus),
+                static_cast<unsigned>(item->ownError), StatusMessage(item->lastStatus).c_str());
+}
+
+// Copies a file to standard output.
+bool CopyToStandardOutput(const std::string& path) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return false;
+    char buffer[65536];
+    bool ok = true;
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        if (std::fwrite(buffer, 1, n, stdout) != n) ok = false;
+    }
+    std::fclose(in);
+    return std::fflush(stdout) == 0 && ok;
+}
+
+// A new empty file "<temporary directory>talix-XXXXXX.eml".
+std::string TemporaryEmlFile() {
+    std::string pattern = std::string(talix::g_tempDirectoryLength > 0 ? talix::g_tempDirectory : "/tmp/") +
+                          "talix-XXXXXX.eml";
+    const int fd = ::mkstemps(pattern.data(), 4);
+    if (fd < 0) return "";
+    ::close(fd);
+    return pattern;
+}
+
+int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string& options,
+               const std::string& htmlOptions) {
+    char* end = nullptr;
+    const unsigned long part = std::strtoul(args.part.c_str(), &end, 10);
+    std::vector<char> buffer(kPieceBufferSize);
+    std::uint32_t size = kPieceBufferSize;
+    ZervaRTItem* item = target->item();
+    // The pieces after the first are those the first run left.
+    if (part != 0) {
+        item->GenerateMIMEForRTItem(0, nullptr, nullptr, nullptr, options.c_str(), 0, htmlOptions.c_str(), 0,
+                                    buffer.data(), &size, nullptr, nullptr);
+        size = kPieceBufferSize;
+    }
+    item->GenerateMIMEForRTItem(static_cast<std::uint16_t>(part), nullptr, nullptr, nullptr, options.c_str(), 0,
+                                htmlOptions.c_str(), 0, buffer.data(), &size, nullptr, nullptr);
+    if (item->lastStatus != talix::kOK) return ConversionFailed("mime", item, "");
+    const std::string text = plat::LmbcsToNative(std::string_view(buffer.data(), size));
+    std::FILE* out = stdout;
+    if (args.hasOut) {
+        out = std::fopen(args.out.c_str(), "wb");
+        if (out == nullptr) return Fail("cannot write %s: %s", args.out.c_str(), std::strerror(errno));
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    const bool closed = args.hasOut ? std::fclose(out) == 0 : std::fflush(out) == 0;
+    if (!written || !closed) return Fail("cannot write the piece");
+    return kExitOk;
+}
+
+bool TakeMimeArguments(const Command& command, std::vector<std::string>* args, MimeArguments* taken,
+                       int* exitCode) {
+    return TakeValueOption(command, args, "--out", &taken->out, &taken->hasOut, exitCode) &&
+           TakeValueOption(command, args, "--part", &taken->part, &taken->hasPart, exitCode) &&
+           TakeValueOption(command, args, "--options", &taken->options, &taken->hasOptions, exitCode) &&
+           TakeValueOption(command, args, "--html-options", &taken->htmlOptions, &taken->hasHtmlOptions, exitCode) &&
+           TakeValueOption(command, args, "--name", &taken->name, &taken->hasName, exitCode) &&
+           RejectOptions(command, *args, exitCode);
+}
+
+bool TextsFit(const Command& command, const MimeArguments& args, int* exitCode) {
+    if (args.options.size() > 0xFFFF || args.htmlOptions.size() > 0xFFFF) {
+        *exitCode = UsageError(command, "an option text is longer than 65,535 bytes");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunMime(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    MimeArguments taken;
+    if (!TakeMimeArguments(command, &args, &taken, &exitCode)) return exitCode;
+    if (taken.hasName) return UsageError(command, "mime takes no --name");
+    if (args.size() != 3) return UsageError(command, "mime needs a database, a note and an item name");
+    if (taken.hasPart && (taken.part.empty() || taken.part.size() > 5 ||
+                          taken.part.find_first_not_of("0123456789") != std::string::npos ||
+                          std::strtoul(taken.part.c_str(), nullptr, 10) > 0xFFFF))
+        return UsageError(command, "--part takes a number from 0 to 65535, not '%s'", taken.part.c_str());
+    if (!TextsFit(command, taken, &exitCode)) return exitCode;
+
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
+    const std::string options = plat::NativeToLmbcs(taken.options);
+    const std::string htmlOptions = plat::NativeToLmbcs(taken.htmlOptions);
+    if (taken.hasPart) return WritePiece(taken, &target, options, htmlOptions);
+
+    // Without --out the file is made in the temporary directory and copied
+    // to standard output.
+    const std::string path = taken.hasOut ? taken.out : TemporaryEmlFile();
+    if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
+    ZervaRTItem* item = target.item();
+    item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0,
+                       htmlOptions.c_str(), 0, nullptr);
+    int result = kExitOk;
+    if (item->lastStatus != talix::kOK) {
+        result = ConversionFailed("mime", item, "");
+    } else if (!taken.hasOut && !CopyToStandardOutput(path)) {
+        result = Fail("cannot write the message to standard output");
+    }
+    if (!taken.hasOut) ::unlink(path.c_str());
+    return result;
+}
+
+int RunToMime(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    MimeArguments taken;
+    if (!TakeMimeArguments(command, &args, &taken, &exitCode)) return exitCode;
+    if (taken.hasOut || taken.hasPart) return UsageError(command, "to-mime takes neither --out nor --part");
+    if (args.size() != 3) return UsageError(command, "to-mime needs a database, a note and an item name");
+    if (!TextsFit(command, taken, &exitCode)) return exitCode;
+
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kWrite, &exitCode)) return exitCode;
+    ZervaRTItem* item = target.item();
+    const std::string name = taken.hasName ? taken.name : args[2];
+    item->ConvertToMIME(plat::NativeToLmbcs(name).c_str(), nullptr, nullptr, nullptr,
+                        plat::NativeToLmbcs(taken.options).c_str(), 0, plat::NativeToLmbcs(taken.htmlOptions).c_str(),
+                        0, nullptr);
+    if (item->lastStatus != talix::kOK) return ConversionFailed("to-mime", item, name);
+    const talix::STATUS saved = item->Save();
+    if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
+    return kExitOk;
+}
+
+} // namespace talix_cli
