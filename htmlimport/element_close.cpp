@@ -211,6 +211,9 @@ void CloseElement(RecordProcessContext* context, HTMLImportContext* import, Html
         }
         import->fontColorText[0] = '\0';
         import->skipText = 0;
+        // The link icon a link skips lies inside its anchor: an image after
+        // the anchor is converted.
+        import->skipNextImage = 0;
     } else if (node->Is(HtmlTag::kFont)) {
         CloseFont(context, import, node);
     } else if (node->Is(HtmlTag::kHead)) {

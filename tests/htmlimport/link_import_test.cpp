@@ -299,6 +299,11 @@ TEST_F(LinkImport, NotesLinksInTheItem) {
     EXPECT_EQ(more.Texts(), "Doc |more");
     EXPECT_EQ(more.Count(talix::kSigV4HotspotEnd), 1u);
 
+    // An image after a link without one is converted.
+    const Imported after = Import("<p><a href=\"" + address + "\">Doc</a><img src=\"http://x.com/p.gif\"></p>", options);
+    ASSERT_EQ(after.status, 0);
+    EXPECT_EQ(after.Count(talix::kSigGraphic), 1u);
+
     // The document-link text stands for the link's icon: a link without
     // text, the text gone.
     plat::IniSet("ZelundaDocLinkText", "(Link)");
