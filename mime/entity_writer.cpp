@@ -102,9 +102,9 @@ void AddIconEntries(MimeRun* run) {
     const MimeIcon* icons = MimeIcons();
     for (std::size_t i = 0; i < kMimeIconCount; ++i) {
         auto entry = std::make_unique<ZervaRTChunk::ImageOffsetInfo>();
-        entry->offset = i + 1;
+        entry->recordNumber = static_cast<std::uint16_t>(i + 1);
         entry->name = icons[i].name;
-        std::snprintf(entry->replacement, sizeof entry->replacement, "cid:%s", icons[i].name);
+        entry->source = std::string("cid:") + icons[i].name;
         if (!run->images.empty()) run->images.back()->next = entry.get();
         run->images.push_back(std::move(entry));
     }
@@ -183,9 +183,9 @@ STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName) {
             FreeImageOffsetList(list);
             return kOutOfMemory;
         }
-        entry->recordNumber = static_cast<std::uint16_t>(icon->offset);
+        entry->recordNumber = icon->recordNumber;
         entry->name = icon->name;
-        entry->source = icon->replacement;
+        entry->source = icon->source;
         *tail = entry;
         tail = &entry->next;
     }
@@ -202,8 +202,8 @@ STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName) {
     for (ImageOffsetInfo* entry = list; status == kOK && entry != nullptr; entry = entry->next, ++index) {
         if (index < kMimeIconCount) continue;
         auto image = std::make_unique<ZervaRTChunk::ImageOffsetInfo>();
-        image->offset = entry->recordNumber;
-        std::snprintf(image->replacement, sizeof image->replacement, "%s", entry->source.c_str());
+        image->recordNumber = entry->recordNumber;
+        image->source = entry->source;
         run->images.back()->next = image.get();
         run->images.push_back(std::move(image));
     }

@@ -2,6 +2,7 @@
 
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "talix_platform.h"
 
@@ -38,6 +39,15 @@ plat::STATUS ImportRichTextItems(const std::string& path, const std::vector<std:
     });
     plat::DbClose(db);
     return plat::NOERROR;
+}
+
+bool RanOverRealItem(std::uint16_t status) {
+    static const std::uint16_t unreadable = [] {
+        const std::vector<std::uint8_t> foreign(64, 0);
+        plat::HCOMPUTE compute = 0;
+        return static_cast<std::uint16_t>(plat::ComputeStart(foreign.data(), &compute) & 0x3fff);
+    }();
+    return status == 0 || status == unreadable;
 }
 
 } // namespace talix_test

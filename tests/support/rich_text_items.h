@@ -3,6 +3,7 @@
 // names of the rich-text items of its notes.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -25,5 +26,10 @@ std::vector<std::string> RichTextItemNames(plat::NOTEHANDLE note);
 // or the failure to create the database.
 plat::STATUS ImportRichTextItems(const std::string& path, const std::vector<std::filesystem::path>& files,
                                  bool withImageData, std::vector<NoteItem>* items);
+
+// Whether a run over a real item ended well: 0, or the status of a formula
+// held in a record that the stand-in cannot evaluate (one compiled by
+// another system), which a run passes over and reports.
+bool RanOverRealItem(std::uint16_t status);
 
 } // namespace talix_test
