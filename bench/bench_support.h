@@ -6,9 +6,15 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,6 +75,40 @@ inline void StoreRecordItems(plat::NOTEHANDLE note, const char* name, const std:
     if (!value.empty()) append();
 }
 
+// The folder of real exported notes, found as the tests find it: from
+// TALIX_DXL_DIR, else beside the project; empty when it is absent (the
+// benchmarks that need it say so and stop).
+inline std::filesystem::path SharedDxlDir() {
+    namespace fs = std::filesystem;
+    if (const char* env = std::getenv("TALIX_DXL_DIR"); env != nullptr && *env != '\0')
+        return fs::is_directory(env) ? fs::path(env) : fs::path();
+    fs::path beside = fs::path(TALIX_SOURCE_DIR).parent_path() / "shared" / "data" / "dxl";
+    return fs::is_directory(beside) ? beside : fs::path();
+}
+
+// Every .xml file below a folder, sorted.
+inline std::vector<std::string> DxlFilesBelow(const std::filesystem::path& dir) {
+    std::vector<std::string> files;
+    if (dir.empty()) return files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".xml") files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The message of a benchmark that needs the shared files when they are absent.
+constexpr const char* kNoSharedData =
+    "the shared DXL files are not present (../shared/data/dxl beside the project, or TALIX_DXL_DIR)";
+
+// The bytes the heap allocator holds for the program (in use, and in large
+// blocks of their own): the difference across a step is what it allocated
+// and kept.
+inline std::int64_t HeapBytesInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
+}
+
 // Skips the run with the message unless the condition holds; returns the
 // condition.
 inline bool SkipUnless(benchmark::State& state, bool condition, const char* message) {
@@ -105,6 +145,90 @@ struct OneNoteDatabase {
         plat::DbClose(db);
     }
 };
+
+// Stores the records (stored form, each of even length) as the note's
+// "Body" items, as StoreRecordItems does, and updates the note. Returns
+// false when a step fails.
+inline bool StoreBody(const std::string& path, plat::NOTEID id, const std::vector<std::string>& records) {
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    if (plat::DbOpen(path.c_str(), &db) != 0) return false;
+    bool stored = plat::NoteOpen(db, id, 0, &note) == 0;
+    if (stored) {
+        StoreRecordItems(note, "Body", records);
+        stored = plat::NoteUpdate(note, 0) == 0;
+        plat::NoteClose(note);
+    }
+    plat::DbClose(db);
+    return stored;
+}
+
+// One paragraph in stored form: a paragraph record, a reference to
+// paragraph definition 1 and a text run of about 100 bytes.
+inline std::string StoredParagraph(std::size_t number) {
+    std::string text = "Paragraph " + std::to_string(number) +
+                       " of the benchmark item, long enough to look like ordinary prose in a document.";
+    if (text.size() % 2 != 0) text.push_back('.');
+    std::string out = {'\x81', '\x02', '\x83', '\x04', '\x01', '\x00'};
+    const std::uint16_t length = static_cast<std::uint16_t>(8 + text.size());
+    out += std::string{'\x85', '\xFF', static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
+    out += std::string("\x01\x00\x00\x0A", 4);   // face 1, plain, black, 10 points
+    out += text;
+    return out;
+}
+
+// A database of its own whose note's "Body" item holds paragraphs up to
+// the given size.
+struct ParagraphsNote : OneNoteDatabase {
+    std::size_t bytes = 0;
+    std::size_t paragraphs = 0;
+
+    explicit ParagraphsNote(std::size_t size) : OneNoteDatabase("paragraphs.nsf") {
+        std::vector<std::string> records;
+        while (bytes < size) {
+            records.push_back(StoredParagraph(++paragraphs));
+            bytes += records.back().size();
+        }
+        if (ready) ready = StoreBody(path, id, records);
+    }
+};
+
+// Seconds from one point to another.
+inline double Seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// The seconds a step takes, or a negative number when it fails.
+inline double TimeStep(const std::function<bool()>& step) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = step();
+    const double seconds = Seconds(start, std::chrono::steady_clock::now());
+    return ok ? seconds : -1;
+}
+
+// Two steps timed in each iteration, each returning its seconds (negative:
+// it failed, and the run stops). The iteration's time is the first's; the
+// counters give the second's mean in milliseconds (secondName) and the
+// ratio of the sums, first to second (ratioName).
+inline void RatioOfSteps(benchmark::State& state, const std::function<double()>& first,
+                         const std::function<double()>& second, const char* secondName, const char* ratioName) {
+    double firsts = 0, seconds = 0;
+    for (auto _ : state) {
+        const double a = first();
+        const double b = a >= 0 ? second() : -1;
+        if (a < 0 || b < 0) {
+            state.SkipWithError("a step failed");
+            return;
+        }
+        firsts += a;
+        seconds += b;
+        state.SetIterationTime(a);
+    }
+    if (seconds > 0) {
+        state.counters[secondName] = seconds * 1e3 / static_cast<double>(state.iterations());
+        state.counters[ratioName] = firsts / seconds;
+    }
+}
 
 // Drops the record list the item keeps, so that the next operation reads
 // the item again.

@@ -1,11 +1,18 @@
-// DXL import and read-back: every file of the shared set (else the samples)
-// imported into a fresh database, then every item of every note read back
-// (ItemScan and BlockLock of each value).
+// DXL import and read-back: every file of the shared set imported into a
+// fresh database, then every item of every note read back (ItemScan and
+// BlockLock of each value); and the import alone against libxml2's own
+// parse of the same files in the same iteration (the database made outside
+// the timing). The shared files are found as the tests find them; without
+// them the benchmarks say so and stop.
 #include <benchmark/benchmark.h>
+#include <libxml/parser.h>
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,20 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path DxlDir() {
-    if (const char* env = std::getenv("TALIX_DXL_DIR"); env != nullptr && fs::is_directory(env)) return env;
-    fs::path shared = fs::path(TALIX_SOURCE_DIR).parent_path() / "shared" / "data" / "dxl";
-    return fs::is_directory(shared) ? shared : fs::path(TALIX_SOURCE_DIR) / "samples" / "dxl";
-}
-
-std::vector<std::string> DxlFiles() {
-    std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(DxlDir())) {
-        if (entry.is_regular_file() && entry.path().extension() == ".xml") files.push_back(entry.path().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
+std::vector<std::string> DxlFiles() { return talix_bench::DxlFilesBelow(talix_bench::SharedDxlDir()); }
 
 double PeakResidentKb() {
     rusage usage{};
@@ -104,6 +98,7 @@ void SetCounters(benchmark::State& state, double items, double bytes) {
 void BM_DxlImportAndReadBack(benchmark::State& state) {
     plat::LogSetEcho(false);
     std::vector<std::string> files = DxlFiles();
+    if (!talix_bench::SkipUnless(state, !files.empty(), talix_bench::kNoSharedData)) return;
     double items = 0, bytes = 0;
     for (auto _ : state) {
         ScratchDb scratch;
@@ -122,8 +117,10 @@ BENCHMARK(BM_DxlImportAndReadBack)->Unit(benchmark::kMillisecond)->UseRealTime()
 // The read-back alone, from a database imported once.
 void BM_DxlReadBack(benchmark::State& state) {
     plat::LogSetEcho(false);
+    const std::vector<std::string> files = DxlFiles();
+    if (!talix_bench::SkipUnless(state, !files.empty(), talix_bench::kNoSharedData)) return;
     ScratchDb scratch;
-    if (scratch.db() == 0 || !ImportAll(scratch.db(), DxlFiles(), state)) {
+    if (scratch.db() == 0 || !ImportAll(scratch.db(), files, state)) {
         if (scratch.db() == 0) state.SkipWithError("cannot create the database");
         return;
     }
@@ -132,5 +129,45 @@ void BM_DxlReadBack(benchmark::State& state) {
     SetCounters(state, items, bytes);
 }
 BENCHMARK(BM_DxlReadBack)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Each iteration: the import of every file into a database made before the
+// timing, then libxml2 parsing the same files (read from memory, with the
+// importer's parse options) into documents it frees ("x_libxml2" is the
+// ratio of the sums).
+void BM_DxlImportAgainstLibxml2(benchmark::State& state) {
+    plat::LogSetEcho(false);
+    const std::vector<std::string> files = DxlFiles();
+    if (!talix_bench::SkipUnless(state, !files.empty(), talix_bench::kNoSharedData)) return;
+    std::vector<std::string> texts;
+    for (const std::string& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        texts.push_back(out.str());
+    }
+    // The database of each iteration is made (and closed) outside the timing.
+    std::unique_ptr<ScratchDb> scratch;
+    auto import = [&] {
+        scratch = std::make_unique<ScratchDb>();
+        if (scratch->db() == 0) return -1.0;
+        return talix_bench::TimeStep([&] { return ImportAll(scratch->db(), files, state); });
+    };
+    auto parse = [&] {
+        scratch.reset();
+        return talix_bench::TimeStep([&] {
+            for (const std::string& text : texts) {
+                xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                                  XML_PARSE_BIG_LINES | XML_PARSE_NOCDATA);
+                if (doc == nullptr) return false;
+                xmlFreeDoc(doc);
+            }
+            return true;
+        });
+    };
+    talix_bench::RatioOfSteps(state, import, parse, "libxml2_ms", "x_libxml2");
+    state.counters["files"] = static_cast<double>(files.size());
+}
+BENCHMARK(BM_DxlImportAgainstLibxml2)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace

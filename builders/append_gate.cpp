@@ -110,8 +110,8 @@ void CountSegmentBytes(RecordOutput* output, std::uint32_t length) {
 }
 
 CDRecordNode* MakeNode(const std::uint8_t* bytes, std::uint16_t signature, std::uint32_t length,
-                       const RecordOutput* output) {
-    CDRecordNode* node = NewRecordNode(bytes, signature, length);
+                       RecordOutput* output) {
+    CDRecordNode* node = NewListNode(OutputList(output), bytes, signature, length);
     if (node == nullptr) {
         LogOutOfMemory(__LINE__);
         return nullptr;
@@ -126,7 +126,7 @@ STATUS AppendNode(RecordOutput* output, const std::uint8_t* bytes, std::uint16_t
     CDRecordNode* node = MakeNode(bytes, signature, length, output);
     if (node == nullptr) return kOutOfMemory;
     CDRecordNode* last = LastNode(list);
-    node->index = static_cast<std::uint16_t>(last != nullptr ? last->index + 1 : 1);
+    node->index = last != nullptr ? last->index + 1 : 1;
     LinkRecordNode(list, last, node);
     list->lastAppended = node;
     CountSegmentBytes(output, length);
@@ -142,7 +142,7 @@ STATUS InsertBeforeLast(RecordOutput* output, const std::uint8_t* bytes, std::ui
     CDRecordNode* node = MakeNode(bytes, signature, length, output);
     if (node == nullptr) return kOutOfMemory;
     node->index = last->index;
-    last->index = static_cast<std::uint16_t>(last->index + 1);
+    last->index = last->index + 1;
     LinkRecordNode(list, last->prev, node);
     CountSegmentBytes(output, length);
     return kOK;

@@ -160,24 +160,23 @@ STATUS AppendWrappedText(const CDRecordNode* saved, const char* text, std::uint3
     return textStatus != kOK ? textStatus : status;
 }
 
+void ParagraphComparisonImage(const std::uint8_t* definition, std::uint8_t* image) {
+    std::memset(image, 0, kParagraphImageSize);
+    std::memcpy(image, definition, std::min<std::uint32_t>(ReadWord(definition + 2), kParagraphImageSize));
+    WriteWord(image + 2, 0);
+    WriteWord(image + 4, 0);
+    // Only the tab positions within the tab count matter.
+    const std::uint16_t count = std::min<std::uint16_t>(ReadWord(image + 20), kMaxTabs);
+    std::memset(image + 22 + 2 * count, 0, 2u * (kMaxTabs - count));
+}
+
 int ParagraphPairEqual(const std::uint8_t* a, const std::uint8_t* b, int checkLengths) {
     if (a == nullptr || b == nullptr) return 0;
-    const std::uint16_t lengthA = ReadWord(a + 2);
-    const std::uint16_t lengthB = ReadWord(b + 2);
-    if (checkLengths != 0 && lengthA != lengthB) return 0;
-    std::uint8_t slots[2][kParagraphImageSize] = {};
-    const std::uint8_t* sources[2] = {a, b};
-    const std::uint16_t lengths[2] = {lengthA, lengthB};
-    for (int i = 0; i < 2; ++i) {
-        std::uint8_t* slot = slots[i];
-        std::memcpy(slot, sources[i], std::min<std::uint32_t>(lengths[i], kParagraphImageSize));
-        WriteWord(slot + 2, 0);
-        WriteWord(slot + 4, 0);
-        // Only the tab positions within the tab count matter.
-        const std::uint16_t count = std::min<std::uint16_t>(ReadWord(slot + 20), kMaxTabs);
-        std::memset(slot + 22 + 2 * count, 0, 2u * (kMaxTabs - count));
-    }
-    return std::memcmp(slots[0], slots[1], kParagraphImageSize) == 0 ? 1 : 0;
+    if (checkLengths != 0 && ReadWord(a + 2) != ReadWord(b + 2)) return 0;
+    std::uint8_t images[2][kParagraphImageSize];
+    ParagraphComparisonImage(a, images[0]);
+    ParagraphComparisonImage(b, images[1]);
+    return std::memcmp(images[0], images[1], kParagraphImageSize) == 0 ? 1 : 0;
 }
 
 STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength, BuildContext* context) {

@@ -69,6 +69,9 @@ STATUS AppendWrappedText(const CDRecordNode* saved, const char* text, std::uint3
 // length, id and the tab positions beyond their tab counts; 0 otherwise,
 // and 0 when checkLengths is set and their lengths differ.
 int ParagraphPairEqual(const std::uint8_t* a, const std::uint8_t* b, int checkLengths);
+// The 92 bytes ParagraphPairEqual compares of a definition: as many as its
+// length gives, with length and id 0 and the tabs beyond its count 0.
+void ParagraphComparisonImage(const std::uint8_t* definition, std::uint8_t* image);
 
 // Merges a parsed paragraph style into a paragraph definition (host form,
 // with room for 92 bytes; bytes beyond its current length are read as 0).

@@ -1,6 +1,5 @@
 // The output segments the record output builds into, and the memory
 // handles it holds until its run ends.
-#include <new>
 
 #include "builders/record_output.h"
 #include "core/item_work_state.h"
@@ -22,7 +21,7 @@ STATUS StartOutputSegment(RecordOutput* output) {
     ZervaRTItem* item = output->item;
     ItemWorkState* work = item->work;
     if (work->output == nullptr) {
-        work->output = new (std::nothrow) ItemRecordList{};
+        work->output = NewItemRecordList();
         if (work->output == nullptr) return kOutOfMemory;
         work->output->note = item->noteHandle;
         work->output->itemName = item->itemName;
@@ -32,11 +31,11 @@ STATUS StartOutputSegment(RecordOutput* output) {
 
     auto* buffer = static_cast<std::uint8_t*>(
         QuorbelAllocate(output->session, __LINE__, kSourceName, kOutputSegmentCapacity, 0));
-    void* memory = QuorbelAllocate(output->session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
-    if (buffer == nullptr || memory == nullptr) {
+    const OutputSegment* previous = list->lastSegment;
+    OutputSegment* segment = buffer != nullptr ? AddSegment(output->session, list) : nullptr;
+    if (segment == nullptr) {
         // The output keeps its previous segment.
         if (buffer != nullptr) ZervaDeallocate(output->session, buffer);
-        if (memory != nullptr) ZervaDeallocate(output->session, memory);
         return kOutOfMemory;
     }
 
@@ -46,16 +45,7 @@ STATUS StartOutputSegment(RecordOutput* output) {
     list->valueStart = list->readPosition = buffer;
     list->valueLength = kOutputSegmentCapacity;
 
-    auto* segment = new (memory) OutputSegment{};
-    if (list->lastSegment == nullptr) {
-        segment->firstIndex = segment->lastIndex = 1;
-        list->firstSegment = segment;
-    } else {
-        segment->number = static_cast<std::uint16_t>(list->lastSegment->number + 1);
-        segment->firstIndex = segment->lastIndex = static_cast<std::uint16_t>(list->lastSegment->lastIndex + 1);
-        list->lastSegment->next = segment;
-    }
-    list->lastSegment = segment;
+    segment->firstIndex = segment->lastIndex = previous != nullptr ? previous->lastIndex + 1 : 1;
     segment->size = kOutputSegmentCapacity;
     segment->start = segment->position = buffer;
     return kOK;

@@ -41,7 +41,7 @@ bool IsBracket(const CDRecordNode* node, std::uint16_t bracket, std::uint16_t gr
 }
 
 // Records numbered first to last (within not 0), or after last.
-bool InRange(const CDRecordNode* node, int within, std::uint16_t first, std::uint16_t last) {
+bool InRange(const CDRecordNode* node, int within, std::uint32_t first, std::uint32_t last) {
     if (within != 0) return node->index >= first && node->index <= last;
     return node->index > last;
 }
@@ -117,7 +117,7 @@ struct OpenElement {
 
 } // namespace
 
-std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
+std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint32_t first, std::uint32_t last,
                           const char* search, std::uint16_t searchLength, std::uint16_t matchMode,
                           const ParsedFontSpec* criteria, const FontSpecMask* mask) {
     if (first == 0 || last == 0 || chunk == nullptr || chunk->item == nullptr || chunk->item->work == nullptr)
@@ -155,7 +155,7 @@ std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint16_t first, 
     return 0;
 }
 
-std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
+std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint32_t first, std::uint32_t last,
                                const char* name, std::uint16_t nameLength, std::uint16_t matchMode,
                                std::int16_t chunkType) {
     const std::uint16_t group = GroupSignatureOf(chunkType);

@@ -17,10 +17,10 @@ struct FontSpecMask;
 
 // Match modes: 0 any, 1 whole text, 2 starts with, 3 ends with, 4 contains,
 // 5 and above any.
-std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
+std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint32_t first, std::uint32_t last,
                           const char* search, std::uint16_t searchLength, std::uint16_t matchMode,
                           const ParsedFontSpec* criteria, const FontSpecMask* mask);
-std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
+std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint32_t first, std::uint32_t last,
                                const char* name, std::uint16_t nameLength, std::uint16_t matchMode,
                                std::int16_t chunkType);
 

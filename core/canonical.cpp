@@ -3,6 +3,7 @@
 // is converted by the platform's structure calls by type code; the variable
 // parts that some records carry are converted step by step, never past
 // the record's end; whatever follows is copied as it is.
+#include <array>
 #include <cstring>
 
 #include "core/item_work_state.h"
@@ -84,87 +85,119 @@ int VariableSteps(std::uint16_t signature, const std::uint8_t* hostFixed, Step* 
     return count;
 }
 
+// The length of one structure of a step's type, looked up once; 0 when its
+// two forms differ in length or the platform does not know it.
+std::uint16_t StepUnit(std::uint16_t type) {
+    static const auto units = [] {
+        std::array<std::uint16_t, 4> result{};
+        const std::uint16_t types[] = {plat::ODS_WORD, plat::ODS_DWORD, kOdsTimedate, kOdsNoteLink};
+        for (std::size_t i = 0; i < result.size(); ++i) {
+            const std::uint16_t stored = plat::StructStoredLength(types[i]);
+            result[i] = stored == plat::StructHostLength(types[i]) ? stored : 0;
+        }
+        return result;
+    }();
+    switch (type) {
+    case plat::ODS_WORD: return units[0];
+    case plat::ODS_DWORD: return units[1];
+    case kOdsTimedate: return units[2];
+    case kOdsNoteLink: return units[3];
+    default: return 0;
+    }
+}
+
 // Converts one step between in and out. The structures used have the same
-// length in both forms; raw bytes are copied.
-bool ConvertStep(const Step& step, const std::uint8_t* in, std::uint8_t* out, Direction direction) {
-    if (step.type == kRawBytes) {
-        std::memcpy(out, in, step.size);
-        return true;
+// length in both forms, so with no padding in either and the host
+// little-endian, their two forms are the same bytes; raw bytes are copied.
+bool ConvertStep(const Step& step, const std::uint8_t* in, std::uint8_t* out) {
+    if (step.type != kRawBytes) {
+        const std::uint16_t unit = StepUnit(step.type);
+        if (unit == 0 || step.size % unit != 0) return false;
     }
-    std::uint16_t unit = plat::StructStoredLength(step.type);
-    if (unit == 0 || unit != plat::StructHostLength(step.type) || step.size % unit != 0) return false;
-    for (std::uint32_t done = 0; done < step.size; done += unit) {
-        const void* src = in + done;
-        void* dst = out + done;
-        plat::STATUS status = direction == Direction::ToHost ? plat::StructRead(&src, step.type, dst)
-                                                             : plat::StructWrite(&dst, step.type, src);
-        if (status != plat::NOERROR) return false;
-    }
+    std::memcpy(out, in, step.size);
     return true;
+}
+
+// The length field of a record in stored form: where the host form keeps
+// it, except that a long length lies at offset 2 (after the signature word).
+void SetStoredRecordLength(std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
+    switch (LengthFieldForm(signature)) {
+    case HeaderForm::Byte: record[1] = static_cast<std::uint8_t>(length); break;
+    case HeaderForm::Word: WriteWord(record + 2, static_cast<std::uint16_t>(length)); break;
+    case HeaderForm::Long: WriteDword(record + 2, length); break;
+    }
 }
 
 void* Convert(ZervaRTItem* item, const void* record, std::uint16_t signature, std::uint32_t* length,
               Direction direction) {
     if (length == nullptr || record == nullptr || *length > kMaxConvertibleLength) return nullptr;
     std::uint8_t* out = ItemWorkBuffer(item, 1);
-    std::uint8_t* copy = ItemWorkBuffer(item, 2);
-    if (out == nullptr || copy == nullptr) return nullptr;
-
-    const std::uint32_t inLength = *length;
-    const SignatureForm* form = FindSignatureForm(signature);
-    std::uint32_t hostFixed = 0, storedFixed = 0;
-    if (form != nullptr && form->typeCode != kHeaderOnly) {
-        hostFixed = form->hostLength;
-        storedFixed = StoredFixedLength(form);
+    if (out == nullptr) return nullptr;
+    const auto* in = static_cast<const std::uint8_t*>(record);
+    // A record that lies in the first buffer (an earlier result) is read
+    // from a copy in the second one.
+    if (in + *length > out && in < out + kWorkBufferSize) {
+        std::uint8_t* copy = ItemWorkBuffer(item, 2);
+        if (copy == nullptr) return nullptr;
+        std::memmove(copy, in, *length);
+        in = copy;
     }
-    const std::uint32_t inFixed = direction == Direction::ToStored ? hostFixed : storedFixed;
-    const std::uint32_t outFixed = direction == Direction::ToStored ? storedFixed : hostFixed;
+    const std::uint32_t converted = ConvertRecordForm(RecordFormOf(signature), signature, in, *length, out,
+                                                      kWorkBufferSize, direction == Direction::ToHost);
+    if (converted == 0 && *length != 0) return nullptr;
+    *length = converted;
+    return out;
+}
+
+} // namespace
+
+std::uint32_t ConvertRecordForm(const RecordForm& form, std::uint16_t signature, const std::uint8_t* in,
+                                std::uint32_t inLength, std::uint8_t* out, std::uint32_t capacity, bool toHost) {
+    const std::uint32_t inFixed = toHost ? form.storedFixed : form.hostFixed;
+    const std::uint32_t outFixed = toHost ? form.hostFixed : form.storedFixed;
+    const std::uint32_t outLength = ConvertedRecordLength(form, inLength, toHost);
+    if (outLength > capacity) return 0;
     // Outside the table, without a layout, or shorter than its fixed part:
     // the record is the same in both forms.
-    if (storedFixed == 0 || inLength < inFixed) {
-        std::memmove(out, record, inLength);
-        return out;
+    if (form.hostFixed == 0 || inLength < inFixed) {
+        std::memcpy(out, in, inLength);
+        return inLength;
+    }
+    if (form.same) {
+        // The same bytes; only the length field follows the length given.
+        std::memcpy(out, in, inLength);
+        if (toHost) SetHostRecordLength(out, signature, outLength);
+        else SetStoredRecordLength(out, signature, outLength);
+        return outLength;
     }
 
-    // The input goes into the second buffer first: the caller's record is
-    // never changed, and a record that lies in the first buffer (an earlier
-    // result) is not overwritten while it is read.
-    std::memmove(copy, record, inLength);
-    const std::uint8_t* in = copy;
-    const std::uint32_t outLength = inLength - inFixed + outFixed;
-    if (outLength > kWorkBufferSize) return nullptr;
-
     const std::uint8_t* hostRecord = nullptr;
-    if (direction == Direction::ToStored) {
-        SetHostRecordLength(copy, signature, outLength);
-        const void* src = copy;
-        void* dst = out;
-        if (plat::StructWrite(&dst, form->typeCode, src) != plat::NOERROR) return nullptr;
-        hostRecord = copy;
-    } else {
+    if (toHost) {
         const void* src = in;
-        if (plat::StructRead(&src, form->typeCode, out) != plat::NOERROR) return nullptr;
+        if (plat::StructRead(&src, form.typeCode, out) != plat::NOERROR) return 0;
         SetHostRecordLength(out, signature, outLength);
         hostRecord = out;
+    } else {
+        void* dst = out;
+        if (plat::StructWrite(&dst, form.typeCode, in) != plat::NOERROR) return 0;
+        SetStoredRecordLength(out, signature, outLength);
+        hostRecord = in;
     }
 
     Step steps[8];
-    int count = VariableSteps(signature, hostRecord, steps);
+    const int count = VariableSteps(signature, hostRecord, steps);
     std::uint32_t inPos = inFixed, outPos = outFixed;
     for (int i = 0; i < count; ++i) {
         // A step that does not fit in what is left of the record ends the
         // steps; the rest is copied below.
         if (steps[i].size > inLength - inPos) break;
-        if (!ConvertStep(steps[i], in + inPos, out + outPos, direction)) return nullptr;
+        if (!ConvertStep(steps[i], in + inPos, out + outPos)) return 0;
         inPos += steps[i].size;
         outPos += steps[i].size;
     }
     std::memcpy(out + outPos, in + inPos, inLength - inPos);
-    *length = outLength;
-    return out;
+    return outLength;
 }
-
-} // namespace
 
 } // namespace talix
 

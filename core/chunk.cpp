@@ -37,6 +37,7 @@ ZervaRTChunk::~ZervaRTChunk() {
         }
         if (work->sortKeys != nullptr && session != nullptr) ZervaDeallocate(session, work->sortKeys);
         FreeInlineImages(work->inlineImages);
+        if (work->walkResume != nullptr && work->freeWalkResume != nullptr) work->freeWalkResume(work->walkResume);
         std::free(work->styleSheetText);
         for (SavedString* saved = work->savedStrings; saved != nullptr;) {
             SavedString* next = saved->next;

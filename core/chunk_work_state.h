@@ -76,6 +76,10 @@ struct ChunkWorkState {
     // Raised by the matching operation 2386 when it changed the record
     // list, so that the matching methods run it once more; they clear it.
     std::uint32_t passAgain = 0;
+    // The engine's resume points of the existence query (engine/walk_resume.h),
+    // freed with the chunk by the function the engine leaves beside them.
+    void* walkResume = nullptr;
+    void (*freeWalkResume)(void*) = nullptr;
 };
 
 } // namespace talix

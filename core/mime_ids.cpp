@@ -52,7 +52,7 @@ void PictureHeaderFinder::Next(const CDRecordNode* node) {
     } else if (node->signature == kSigImageHeader) {
         lastHeader_ = node;
         ++headerCount_;
-    } else if (node->signature == kSigGraphic && node->extra != nullptr) {
+    } else if (node->signature == kSigGraphic && RecordExtra(node) != nullptr) {
         waiting_.emplace_back(node, headerCount_);
     }
 }
@@ -74,11 +74,11 @@ std::uint16_t ImageHeaderType(const CDRecordNode* header) {
 }
 
 std::string PictureContentId(const CDRecordNode* picture, const CDRecordNode* header, const char* token) {
-    if (picture == nullptr || picture->signature != kSigGraphic || picture->extra == nullptr || header == nullptr ||
+    if (picture == nullptr || picture->signature != kSigGraphic || RecordExtra(picture) == nullptr || header == nullptr ||
         header->bytes == nullptr || header->length < kImageDataSize + 4 || token == nullptr)
         return "";
     if (ReadDword(header->bytes + kImageDataSize) == 0) return "";
-    const auto* reference = static_cast<const GraphicExtra*>(picture->extra);
+    const auto* reference = static_cast<const GraphicExtra*>(RecordExtra(picture));
     const std::size_t tokenLength = std::strlen(token);
     const char* tail = tokenLength > kTokenTail ? token + tokenLength - kTokenTail : token;
     char id[64];

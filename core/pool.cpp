@@ -2,6 +2,13 @@
 // and line of the code that took them; a released block stays in the
 // session's list, marked free, and is handed out again to the next request it
 // fits. Only ZervaDeallocateAll gives memory back.
+//
+// The list keeps its order (the first block, then the rest from the largest
+// down, equal sizes in the order they came), and the first free block that
+// fits, in that order, is handed out. An index beside it finds that block
+// and the block of a data address without a walk over the list: after the
+// first block the list's sizes never grow, so the first free block there is
+// the only one that can fit.
 #include "core/pool.h"
 
 #include <cstdint>
@@ -9,6 +16,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <set>
+#include <unordered_map>
+#include <utility>
 
 #include "core/host_message.h"
 #include "core/options.h"
@@ -19,12 +29,53 @@
 
 namespace talix {
 
+struct PoolIndex {
+    std::unordered_map<const void*, TrackedBlock*> byData;   // every block with a data address
+    // The free blocks after the first one, in list order: by size from the
+    // largest down, then in the order they were made.
+    std::set<std::pair<std::uint64_t, TrackedBlock*>> freeBlocks;
+    std::set<std::pair<std::uint64_t, TrackedBlock*>> allBlocks;   // every block after the first, the same way
+    std::unordered_map<const TrackedBlock*, std::uint64_t> orderOf;
+    std::uint32_t made = 0;
+    // A heap block whose memory was not obtained has size 0 where it lies:
+    // the list is then searched whole.
+    bool sizesOutOfOrder = false;
+};
+
 namespace {
 
 // The largest block the pool will make; larger requests are cut to it.
 constexpr std::uint64_t kMaxBlockSize = 4294967239u;
 
 bool InUse(const TrackedBlock* block) { return block->file[0] != '\0'; }
+
+// The index of the session's pool, made with its first block; null when
+// memory was short then (the list is then walked until it is emptied).
+PoolIndex* IndexOf(SessionWorkArea* area) {
+    if (area->poolIndex == nullptr && area->trackedBlocks == nullptr) area->poolIndex = new (std::nothrow) PoolIndex;
+    return area->poolIndex;
+}
+
+// Whether the index can stand for the list's order.
+bool Ordered(const PoolIndex* index) { return index != nullptr && !index->sizesOutOfOrder; }
+
+bool IsHead(const SessionWorkArea* area, const TrackedBlock* block) { return area->trackedBlocks == block; }
+
+void SetFree(SessionWorkArea* area, TrackedBlock* block, bool free) {
+    PoolIndex* index = area->poolIndex;
+    if (!Ordered(index) || IsHead(area, block)) return;
+    const auto order = index->orderOf.find(block);
+    if (order == index->orderOf.end()) return;
+    if (free) index->freeBlocks.emplace(order->second, block);
+    else index->freeBlocks.erase({order->second, block});
+}
+
+void SetData(SessionWorkArea* area, TrackedBlock* block, std::uint8_t* data) {
+    PoolIndex* index = area->poolIndex;
+    if (index != nullptr && block->data != nullptr) index->byData.erase(block->data);
+    block->data = data;
+    if (index != nullptr && data != nullptr) index->byData[data] = block;
+}
 
 // Marks a block as held by the caller. An empty or missing file name would
 // make the block look free while it is held, so it is replaced by "?".
@@ -35,25 +86,57 @@ void MarkInUse(RARIvoSession* session, TrackedBlock* block, int line, const char
     std::memset(block->file, 0, sizeof block->file);
     std::strncpy(block->file, tag, sizeof block->file - 1);
     ++block->useCount;
+    SetFree(session->workArea, block, false);
 }
 
 // A platform block that was unlocked on release is locked again on reuse.
-void EnsureLocked(TrackedBlock* block) {
+void EnsureLocked(SessionWorkArea* area, TrackedBlock* block) {
     if (block->notesMemory && block->data == nullptr && block->handle != plat::NULLHANDLE)
-        block->data = static_cast<std::uint8_t*>(plat::MemLock(block->handle));
+        SetData(area, block, static_cast<std::uint8_t*>(plat::MemLock(block->handle)));
 }
 
 // The first block ever made stays at the head; every later one goes behind
 // all blocks at least as large as the requested size.
 void Insert(SessionWorkArea* area, TrackedBlock* block, std::uint32_t requested) {
+    PoolIndex* index = IndexOf(area);
     if (area->trackedBlocks == nullptr) {
         area->trackedBlocks = block;
-        return;
+    } else if (Ordered(index) && block->size != 0) {
+        // Behind the last block of at least its size: sizes are even, so a
+        // block at least as large as the requested size is at least as large
+        // as the new one.
+        const std::uint64_t order = (static_cast<std::uint64_t>(0xFFFFFFFFu - block->size) << 32) | ++index->made;
+        index->orderOf[block] = order;
+        auto after = index->allBlocks.lower_bound({order, nullptr});
+        TrackedBlock* previous = after == index->allBlocks.begin() ? area->trackedBlocks : std::prev(after)->second;
+        index->allBlocks.emplace(order, block);
+        block->next = previous->next;
+        previous->next = block;
+    } else {
+        if (index != nullptr) index->sizesOutOfOrder = true;
+        TrackedBlock* previous = area->trackedBlocks;
+        while (previous->next != nullptr && previous->next->size >= requested) previous = previous->next;
+        block->next = previous->next;
+        previous->next = block;
     }
-    TrackedBlock* previous = area->trackedBlocks;
-    while (previous->next != nullptr && previous->next->size >= requested) previous = previous->next;
-    block->next = previous->next;
-    previous->next = block;
+    if (index != nullptr && block->data != nullptr) index->byData[block->data] = block;
+}
+
+// The first free block in list order that holds size bytes, or null.
+TrackedBlock* FirstFit(SessionWorkArea* area, std::uint32_t size) {
+    const PoolIndex* index = area->poolIndex;
+    if (Ordered(index)) {
+        TrackedBlock* head = area->trackedBlocks;
+        if (head != nullptr && !InUse(head) && head->size >= size) return head;
+        // After the head no block is larger than the first free one.
+        if (index->freeBlocks.empty()) return nullptr;
+        TrackedBlock* first = index->freeBlocks.begin()->second;
+        return first->size >= size ? first : nullptr;
+    }
+    for (TrackedBlock* block = area->trackedBlocks; block != nullptr; block = block->next) {
+        if (!InUse(block) && block->size >= size) return block;
+    }
+    return nullptr;
 }
 
 // Hands out a block of at least size bytes: a free one in list order, else
@@ -65,10 +148,9 @@ TrackedBlock* HandOut(RARIvoSession* session, int line, const char* file, std::u
     if (session == nullptr || session->workArea == nullptr) return nullptr;
     SessionWorkArea* area = session->workArea;
 
-    for (TrackedBlock* block = area->trackedBlocks; block != nullptr; block = block->next) {
-        if (InUse(block) || block->size < size) continue;
+    if (TrackedBlock* block = FirstFit(area, size)) {
         MarkInUse(session, block, line, file);
-        EnsureLocked(block);
+        EnsureLocked(area, block);
         if (zero && block->data != nullptr) std::memset(block->data, 0, block->size);
         *reused = true;
         return block;
@@ -110,7 +192,7 @@ TrackedBlock* HandOut(RARIvoSession* session, int line, const char* file, std::u
 
     Insert(area, block, size);
     MarkInUse(session, block, line, file);
-    EnsureLocked(block);
+    EnsureLocked(area, block);
     if (zero && block->data != nullptr) std::memset(block->data, 0, block->size);
     return block;
 }
@@ -176,21 +258,32 @@ void QuorbelReleaseBlock(RARIvoSession* session, TrackedBlock* block) {
     block->owner = session;
     block->line = 0;
     std::memset(block->file, 0, sizeof block->file);
-    bool keepLocked = session == nullptr || session->workArea == nullptr || session->workArea->keepLocked != 0;
+    SessionWorkArea* area = session != nullptr ? session->workArea : nullptr;
+    if (area != nullptr) SetFree(area, block, true);
+    bool keepLocked = area == nullptr || area->keepLocked != 0;
     if (keepLocked) return;
     if (block->notesMemory && block->handle != plat::NULLHANDLE && block->data != nullptr) {
         plat::MemUnlock(block->handle);
-        block->data = nullptr;
+        SetData(area, block, nullptr);
     }
 }
 
 void ZervaDeallocate(RARIvoSession* session, void* data) {
     if (data == nullptr || session == nullptr || session->workArea == nullptr) return;
-    TrackedBlock* head = session->workArea->trackedBlocks;
-    for (TrackedBlock* block = head; block != nullptr; block = block->next) {
-        if (block->data == data) {
-            QuorbelReleaseBlock(session, block);
+    SessionWorkArea* area = session->workArea;
+    TrackedBlock* head = area->trackedBlocks;
+    if (const PoolIndex* index = area->poolIndex) {
+        const auto found = index->byData.find(data);
+        if (found != index->byData.end()) {
+            QuorbelReleaseBlock(session, found->second);
             return;
+        }
+    } else {
+        for (TrackedBlock* block = head; block != nullptr; block = block->next) {
+            if (block->data == data) {
+                QuorbelReleaseBlock(session, block);
+                return;
+            }
         }
     }
 
@@ -245,6 +338,8 @@ void ZervaDeallocateAll(RARIvoSession* session, int onlyIfInUse) {
         FreeMemory(block);
         delete block;
     }
+    delete area->poolIndex;
+    area->poolIndex = nullptr;
     // The statistics are left in the message buffer only, to keep the log quiet.
     std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity,
                   "ZervaDeallocate all: Total_size=%ld Total_usage=%ld (max=%ld with %ld bytes), "

@@ -176,17 +176,6 @@ constexpr bool SortedBySignature() {
 }
 static_assert(SortedBySignature());
 
-// The decoded signatures below 0x100 whose records carry a long (DWORD)
-// length; every other one below 0x100 is byte form.
-bool IsLongFormSignature(std::uint16_t signature) {
-    switch (signature) {
-    case 0x60: case 0x61: case 0x7C: case 0x7D: case 0xC5: case 0xF3:
-        return true;
-    default:
-        return signature >= 0x94 && signature <= 0xA0;
-    }
-}
-
 } // namespace
 
 const SignatureForm* FindSignatureForm(std::uint16_t signature) {
@@ -209,6 +198,34 @@ std::uint16_t StoredFixedLength(const SignatureForm* form) {
     if (form < std::begin(kSignatureTable) || form >= std::end(kSignatureTable)) return 0;
     return lengths[static_cast<std::size_t>(form - std::begin(kSignatureTable))];
 }
+
+namespace {
+
+std::array<RecordForm, kRecordFormRows> MakeRecordForms() {
+    std::array<RecordForm, kRecordFormRows> rows{};
+    for (const SignatureForm& entry : kSignatureTable) {
+        RecordForm& row = rows[RecordFormRow(entry.signature)];
+        if (entry.typeCode == kHeaderOnly) continue;
+        const std::uint16_t stored = StoredFixedLength(&entry);
+        if (stored == 0) continue;
+        row.hostFixed = entry.hostLength;
+        row.storedFixed = stored;
+        row.typeCode = entry.typeCode;
+        row.same = stored == entry.hostLength;
+        switch (LengthFieldForm(entry.signature)) {
+        case HeaderForm::Byte: row.lengthField = 1; break;
+        case HeaderForm::Word: row.lengthField = 2; break;
+        case HeaderForm::Long: row.lengthField = 4; break;
+        }
+    }
+    return rows;
+}
+
+const std::array<RecordForm, kRecordFormRows> kRecordForms = MakeRecordForms();
+
+} // namespace
+
+const RecordForm* const g_recordForms = kRecordForms.data();
 
 HeaderForm SignatureHeaderForm(std::uint16_t signature) {
     if ((signature & 0xFF00) == 0xFF00) return HeaderForm::Word;

@@ -4,6 +4,7 @@
 // decoded signature, and where a record keeps its length in each form.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace talix {
@@ -34,6 +35,63 @@ const SignatureForm* FindSignatureForm(std::uint16_t signature);
 // of its structure type), looked up once; 0 for kHeaderOnly entries or a
 // type the platform does not know.
 std::uint16_t StoredFixedLength(const SignatureForm* form);
+
+// How a record of a signature converts between its two forms, found by
+// signature in one step (RecordFormOf).
+struct RecordForm {
+    std::uint16_t hostFixed = 0;     // the fixed part's host length (0: nothing to convert)
+    std::uint16_t storedFixed = 0;   // its stored length
+    std::uint16_t typeCode = 0;      // the platform's structure type code
+    // True when the two forms are the same bytes at every length: outside
+    // the table, without a layout, or a layout without padding (the host is
+    // little-endian, so only padding tells the forms apart).
+    bool same = true;
+    // Where a record of the table keeps its length in host form: 1 (the
+    // byte at offset 1), 2 (the word at 2) or 4 (the double word at 4); 0
+    // outside the table.
+    std::uint8_t lengthField = 0;
+};
+
+// Decoded signatures are 0x00nn (byte and long form) or 0xFFnn (word
+// form): the table has a row for each, and one more for every other value.
+constexpr std::size_t kRecordFormRows = 513;
+inline std::size_t RecordFormRow(std::uint16_t signature) {
+    if (signature < 0x100) return signature;
+    if ((signature >> 8) == 0xFF) return 0x100 + (signature & 0xFF);
+    return kRecordFormRows - 1;
+}
+extern const RecordForm* const g_recordForms;   // kRecordFormRows rows, made when the library loads
+inline const RecordForm& RecordFormOf(std::uint16_t signature) { return g_recordForms[RecordFormRow(signature)]; }
+
+// The length a record of inLength bytes has in the other form (toHost: from
+// stored to host). A record shorter than its fixed part is the same in both.
+inline std::uint32_t ConvertedRecordLength(const RecordForm& form, std::uint32_t inLength, bool toHost) {
+    if (form.same) return inLength;
+    const std::uint32_t inFixed = toHost ? form.storedFixed : form.hostFixed;
+    const std::uint32_t outFixed = toHost ? form.hostFixed : form.storedFixed;
+    return inLength < inFixed ? inLength : inLength - inFixed + outFixed;
+}
+
+// Converts one record of inLength bytes to the other form into out, which
+// holds capacity bytes and must not overlap the input: the fixed part by
+// the platform's structure calls, the variable parts some records carry
+// step by step (never past the record's end), the rest copied; the
+// converted record's length field gets its new length. Returns the new
+// length, or 0 when it does not fit in capacity or the platform refuses the
+// structure.
+std::uint32_t ConvertRecordForm(const RecordForm& form, std::uint16_t signature, const std::uint8_t* in,
+                                std::uint32_t inLength, std::uint8_t* out, std::uint32_t capacity, bool toHost);
+
+// The decoded signatures below 0x100 whose records carry a long (DWORD)
+// length; every other one below 0x100 is byte form.
+inline bool IsLongFormSignature(std::uint16_t signature) {
+    switch (signature) {
+    case 0x60: case 0x61: case 0x7C: case 0x7D: case 0xC5: case 0xF3:
+        return true;
+    default:
+        return signature >= 0x94 && signature <= 0xA0;
+    }
+}
 
 // The header form of a signature as the record reader returns it. Below
 // 0x100 a decoded signature does not tell byte form from long form by
@@ -102,5 +160,37 @@ inline std::uint32_t DwordAt(const std::uint8_t* record, std::uint32_t length, s
 
 // A length rounded up to even: records start at even offsets.
 inline std::uint32_t EvenLength(std::uint32_t length) { return length + (length & 1u); }
+
+// Decodes the stored record at `at`, with available bytes left in its
+// value, when the reader takes it as it is: its header whole and of the
+// form its signature has, signature and length not 0, the length at least
+// the header's and within what is left. False otherwise (DecodeStoredHeader
+// and HeaderFitsSignature tell why).
+inline bool DecodeSoundRecord(const std::uint8_t* at, std::uint32_t available, std::uint16_t* signature,
+                              std::uint32_t* length) {
+    if (available < 2) return false;
+    const std::uint16_t first = ReadWord(at);
+    std::uint32_t size = 0, header = 0;
+    if (first < 0x0100) {
+        if (available < 6 || !IsLongFormSignature(first)) return false;
+        size = ReadDword(at + 2);
+        header = 6;
+    } else if ((first >> 8) == 0xFF) {
+        if (available < 4) return false;
+        size = ReadWord(at + 2);
+        header = 4;
+        // An action record keeps a 32-bit length there: its high word is 0.
+        if (first == 0xFFBE && size >= 6 && available >= 6 && ReadWord(at + 4) != 0) return false;
+    } else {
+        size = first >> 8;
+        header = 2;
+        if (IsLongFormSignature(first & 0xFF)) return false;
+    }
+    const std::uint16_t decoded = header == 2 ? static_cast<std::uint16_t>(first & 0xFF) : first;
+    if (decoded == 0 || size < header || size > available) return false;
+    *signature = decoded;
+    *length = size;
+    return true;
+}
 
 } // namespace talix

@@ -28,7 +28,7 @@ constexpr int kTableStackDepth = 10;
 struct RecordWalk {
     RARIvoSession* session = nullptr;
     ZervaRTItem* item = nullptr;
-    std::uint16_t counter = 0;
+    std::uint32_t counter = 0;
     int skipMode = 0;
     int textExtraMode = 0;
     int countCharactersMode = 0;
@@ -58,18 +58,12 @@ bool Tracing() { return g_debugLevel > 2; }
 
 void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
-template <typename Extra>
-Extra* NewExtra() {
-    void* memory = std::calloc(1, sizeof(Extra));
-    return memory != nullptr ? new (memory) Extra{} : nullptr;
-}
-
 // The text of a run whose characters are counted: one-byte characters
 // count 1, multibyte ones 9. When the count exceeds the byte length, the
 // node gets a copy of the text with every multibyte character turned into
 // a character reference ("&#%u;") where its Unicode form is one 16-bit unit.
 // Returns false only when out of memory.
-bool AddCountedText(CDRecordNode* node) {
+bool AddCountedText(ItemRecordList* list, CDRecordNode* node) {
     const std::uint8_t* text = node->bytes + kTextHeader;
     const std::uint32_t length = node->length - kTextHeader;
     std::uint32_t count = 0;
@@ -82,10 +76,9 @@ bool AddCountedText(CDRecordNode* node) {
 
     std::uint32_t capacity = std::min(count, kMaxExtraText);
     char* converted = static_cast<char*>(std::malloc(capacity + 1));
-    TextExtra* extra = NewExtra<TextExtra>();
-    if (converted == nullptr || extra == nullptr) {
+    TextExtra* extra = converted != nullptr ? MakeRecordExtra<TextExtra>(node) : nullptr;
+    if (extra == nullptr) {
         std::free(converted);
-        std::free(extra);
         return false;
     }
     plat::CharsetHandle table = 0;
@@ -119,8 +112,8 @@ bool AddCountedText(CDRecordNode* node) {
     converted[used] = '\0';
     extra->text = converted;
     extra->length = static_cast<std::uint16_t>(used);
-    node->extra = extra;
     node->flags |= kNodeOwnsExtraText;
+    list->heapParts = 1;
     return true;
 }
 
@@ -132,20 +125,18 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
     switch (node->signature) {
     case kSigText:
         if (node->length < kTextHeader) return true;
-        if (walk->countCharactersMode) return AddCountedText(node);
+        if (walk->countCharactersMode) return AddCountedText(list, node);
         if (walk->textExtraMode) {
-            TextExtra* extra = NewExtra<TextExtra>();
+            TextExtra* extra = MakeRecordExtra<TextExtra>(node);
             if (extra == nullptr) return false;
             extra->text = reinterpret_cast<const char*>(node->bytes + kTextHeader);
             extra->length = static_cast<std::uint16_t>(node->length - kTextHeader);
-            node->extra = extra;
         }
         return true;
     case kSigTableBegin:
     case kSigNestedTableBegin: {
-        TableExtra* extra = NewExtra<TableExtra>();
+        TableExtra* extra = MakeRecordExtra<TableExtra>(node);
         if (extra == nullptr) return false;
-        node->extra = extra;
         // Beyond the tenth level the innermost entry is replaced.
         if (walk->tableDepth == kTableStackDepth) --walk->tableDepth;
         walk->tables[walk->tableDepth++] = {node, walk->lastPreTable};
@@ -163,13 +154,12 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
             return true;
         }
         const RecordWalk::Table& table = walk->tables[walk->tableDepth - 1];
-        CellExtra* extra = NewExtra<CellExtra>();
+        CellExtra* extra = MakeRecordExtra<CellExtra>(node);
         if (extra == nullptr) return false;
         extra->preTable = table.preTable;
         extra->tableBegin = table.begin;
-        node->extra = extra;
         if (node->length >= 4) {
-            auto* counts = static_cast<TableExtra*>(table.begin->extra);
+            auto* counts = static_cast<TableExtra*>(RecordExtra(table.begin));
             counts->rows = static_cast<std::uint16_t>(node->bytes[2] + 1);
             counts->columns = std::max<std::uint16_t>(counts->columns, static_cast<std::uint16_t>(node->bytes[3] + 1));
         }
@@ -179,15 +169,14 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
         walk->lastPreTable = node;
         return true;
     case kSigBitmapHeader: {
-        GraphicExtra* extra = NewExtra<GraphicExtra>();
+        GraphicExtra* extra = MakeRecordExtra<GraphicExtra>(node);
         if (extra == nullptr) return false;
         extra->key = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
         extra->segment = segment->number;
-        node->extra = extra;
         return true;
     }
     case kSigGraphic: {
-        GraphicExtra* extra = NewExtra<GraphicExtra>();
+        GraphicExtra* extra = MakeRecordExtra<GraphicExtra>(node);
         if (extra == nullptr) return false;
         if (endsValue) {
             // The graphic's key names the start of the next stored item.
@@ -197,7 +186,6 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
             extra->key = 2 + walk->segmentBytes;
             extra->segment = segment->number;
         }
-        node->extra = extra;
         return true;
     }
     default:
@@ -207,7 +195,64 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
 
 } // namespace
 
-STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, RecordWalk* walk) {
+namespace {
+
+// Whether a stored record's host form is its stored bytes.
+inline bool SameInBothForms(const RecordForm& form, std::uint32_t length) {
+    return form.same || length < form.storedFixed;
+}
+
+// A node with bytes of the list's own for a stored record that is not
+// viewed where it lies: converted to host form, or copied (a record the same
+// in both forms whose pad byte is not a zero byte behind it, or a list
+// without an arena). Null with *status 263 when memory is short, or 257 for
+// a record whose host form would be too large to hold.
+[[gnu::noinline]] CDRecordNode* StoredRecordNode(ItemRecordList* list, const std::uint8_t* record,
+                                                std::uint16_t signature, std::uint32_t length, bool extraRoom,
+                                                STATUS* status) {
+    *status = kOutOfMemory;
+    const RecordForm& form = RecordFormOf(signature);
+    if (SameInBothForms(form, length)) return NewListNode(list, record, signature, length, extraRoom);
+
+    const std::uint32_t hostLength = ConvertedRecordLength(form, length, true);
+    if (hostLength > kOutputSegmentCapacity) {
+        plat::LogLine(0, "Record 0x%04X of %u bytes is too large to hold", signature, length);
+        *status = kDamagedRecords;
+        return nullptr;
+    }
+    CDRecordNode* node = NewListNode(list, nullptr, signature, hostLength, extraRoom);
+    if (node == nullptr) return nullptr;
+    if (ConvertRecordForm(form, signature, record, length, node->bytes, hostLength, true) != hostLength) {
+        // The platform does not know the structure: the record cannot be held.
+        FreeRecordNode(node);
+        plat::LogLine(0, "Record 0x%04X of %u bytes cannot be converted", signature, length);
+        *status = kDamagedRecords;
+        return nullptr;
+    }
+    return node;
+}
+
+} // namespace
+
+namespace {
+
+// Whether a record may get side data, or changes the table stack, as it is
+// read: its node is made with room for an extra.
+bool HasExtras(std::uint16_t signature, const RecordWalk* walk) {
+    switch (signature) {
+    case kSigText:
+        return walk->countCharactersMode != 0 || walk->textExtraMode != 0;
+    case kSigTableBegin: case kSigNestedTableBegin: case kSigTableEnd: case kSigNestedTableEnd:
+    case kSigTableCell: case kSigNestedTableCell: case kSigPreTableBegin: case kSigBitmapHeader: case kSigGraphic:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// SBR_1 itself, made part of the walk over a value.
+[[gnu::always_inline]] inline STATUS ReadRecord(const std::uint8_t* record, std::uint16_t signature,
+                                                 std::uint32_t length, RecordWalk* walk) {
     ItemRecordList* list = walk->list;
     const std::uint32_t step = std::min(EvenLength(length), list->remaining);
     const bool endsValue = step == list->remaining;
@@ -227,75 +272,78 @@ STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 
     // A record whose host form would be longer than a record can be could
     // not be written back: it is not held.
-    std::uint32_t hostLength = length;
-    const void* host = length <= kOutputSegmentCapacity
-                           ? walk->item->ConvertFromCanonicalData(record, signature, &hostLength)
-                           : nullptr;
-    if (host == nullptr || hostLength > kOutputSegmentCapacity) {
-        if (length > kOutputSegmentCapacity || host != nullptr) {
-            plat::LogLine(0, "Record 0x%04X of %u bytes is too large to hold", signature, length);
-            return kDamagedRecords;
-        }
-        LogOutOfMemory(__LINE__);
-        return kOutOfMemory;
+    if (length > kOutputSegmentCapacity) {
+        plat::LogLine(0, "Record 0x%04X of %u bytes is too large to hold", signature, length);
+        return kDamagedRecords;
     }
-
-    CDRecordNode* node = NewRecordNode(host, signature, hostLength);
+    const bool padFollows = (length & 1u) != 0 && list->remaining > length;
+    STATUS status = kOK;
+    // A record the same in both forms is viewed where it lies, when its pad
+    // byte (for an odd length) is a zero byte behind it.
+    const RecordForm& form = RecordFormOf(signature);
+    const bool extras = HasExtras(signature, walk);
+    CDRecordNode* node = nullptr;
+    if (SameInBothForms(form, length) && ((length & 1u) == 0 || (padFollows && record[length] == 0)) &&
+        list->arena != nullptr) {
+        node = NewViewNode(list, record, signature, length, extras);
+    } else {
+        node = StoredRecordNode(list, record, signature, length, extras, &status);
+    }
     if (node == nullptr) {
-        plat::LogLine(0, list->head == nullptr ? "Out of memory at CDR4150" : "Out of memory at CDR4164");
-        return kOutOfMemory;
+        if (status == kOutOfMemory)
+            plat::LogLine(0, list->head == nullptr ? "Out of memory at CDR4150" : "Out of memory at CDR4164");
+        return status;
     }
     if (length & 1u) {
-        if (list->remaining == length) {
+        if (!padFollows) {
             node->flags |= kNodeNoPad;
         } else if (record[length] != 0) {
             node->flags |= static_cast<std::uint16_t>(kNodeKeptPad | (record[length] << kNodePadShift));
         }
     }
 
-    walk->segmentBytes += EvenLength(hostLength);
-    if (!AddExtras(walk, node, endsValue)) {
+    // A graphic's key measures the records as the list holds them.
+    walk->segmentBytes += EvenLength(node->length);
+    if (extras && !AddExtras(walk, node, endsValue)) {
         FreeRecordNode(node);
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
-    node->index = static_cast<std::uint16_t>(walk->last != nullptr ? walk->last->index + 1 : 1);
+    node->index = walk->last != nullptr ? walk->last->index + 1 : 1;
     LinkRecordNode(list, walk->last, node);
     walk->last = node;
     list->readPosition += step;
     return kOK;
 }
 
+} // namespace
+
+STATUS SBR_1(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, RecordWalk* walk) {
+    return ReadRecord(record, signature, length, walk);
+}
+
 namespace {
 
-// Copies a stored value into a new tracked block and makes it the list's
-// current segment (numbered one after the previous one). Returns 0 or 263.
+// Makes a stored value the list's current segment (numbered one after the
+// previous one): the list keeps the value and walks it where it lies.
+// Returns 0, 263, or 257 when the value cannot be kept.
 STATUS StartSegment(RecordWalk* walk, plat::BLOCKID value, std::uint32_t valueLength) {
     ItemRecordList* list = walk->list;
-    const void* stored = plat::BlockLock(value);
-    if (stored == nullptr) return kDamagedRecords;
-    auto* copy = static_cast<std::uint8_t*>(QuorbelAllocate(walk->session, __LINE__, kSourceName, valueLength, 0));
-    if (copy != nullptr) std::memcpy(copy, stored, valueLength);
-    plat::BlockUnlock(value);
-    void* memory = QuorbelAllocate(walk->session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
-    if (copy == nullptr || memory == nullptr) {
-        if (copy != nullptr) ZervaDeallocate(walk->session, copy);
-        if (memory != nullptr) ZervaDeallocate(walk->session, memory);
-        return kOutOfMemory;
+    plat::DHANDLE kept = 0;
+    if (plat::BlockKeep(value, &kept) != plat::NOERROR) return kDamagedRecords;
+    auto* stored = static_cast<std::uint8_t*>(plat::MemLock(kept));
+    OutputSegment* segment = stored != nullptr ? AddSegment(walk->session, list) : nullptr;
+    if (segment == nullptr) {
+        if (stored != nullptr) plat::MemUnlock(kept);
+        plat::MemFree(kept);
+        return stored == nullptr ? kDamagedRecords : kOutOfMemory;
     }
-    auto* segment = new (memory) OutputSegment{};
-    segment->start = copy;
-    segment->position = copy;
+    segment->kept = kept;
+    segment->start = stored;
+    segment->position = stored;
     segment->size = valueLength;
-    if (list->lastSegment == nullptr) {
-        list->firstSegment = segment;
-    } else {
-        segment->number = static_cast<std::uint16_t>(list->lastSegment->number + 1);
-        list->lastSegment->next = segment;
-    }
-    list->lastSegment = segment;
-    list->valueStart = copy;
-    list->readPosition = copy + 2;
+    list->valueStart = stored;
+    list->readPosition = stored + 2;
     list->remaining = valueLength - 2;
     walk->segmentBytes = 0;
     return kOK;
@@ -309,8 +357,11 @@ STATUS WalkValue(RecordWalk* walk) {
     while (list->remaining > 0) {
         std::uint32_t length = 0;
         std::uint16_t signature = 0;
-        const std::uint32_t offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
-        if (GSBR(list->readPosition, list->remaining, &length, &signature) != kOK || length > list->remaining) {
+        // The value is walked front to back: its bytes ahead are fetched early.
+        __builtin_prefetch(list->readPosition + 512);
+        if (!DecodeSoundRecord(list->readPosition, list->remaining, &signature, &length) &&
+            (GSBR(list->readPosition, list->remaining, &length, &signature) != kOK || length > list->remaining)) {
+            const std::uint32_t offset = static_cast<std::uint32_t>(list->readPosition - list->valueStart);
             plat::LogLine(0, "Damaged rich text in item %s at byte %u of segment %u: record 0x%04X of length %u, "
                           "%u bytes left", list->itemName, offset, list->lastSegment->number, signature, length,
                           list->remaining);
@@ -318,7 +369,7 @@ STATUS WalkValue(RecordWalk* walk) {
         }
         list->recordLength = length;
         list->recordSignature = signature;
-        STATUS status = SBR_1(list->readPosition, signature, length, walk);
+        STATUS status = ReadRecord(list->readPosition, signature, length, walk);
         if (status != kOK) return status;
         list->remaining -= std::min(EvenLength(length), list->remaining);
     }
@@ -334,26 +385,17 @@ STATUS ReadAsText(RecordWalk* walk) {
     session->textResultLength = textLength;
     const std::uint32_t length = textLength + kTextHeader;
 
-    void* memory = QuorbelAllocate(session, __LINE__, kSourceName, sizeof(OutputSegment), 1);
-    CDRecordNode* node = NewRecordNode(nullptr, kSigText, length);
-    if (memory == nullptr || node == nullptr) {
-        if (memory != nullptr) ZervaDeallocate(session, memory);
+    CDRecordNode* node = NewListNode(list, nullptr, kSigText, length);
+    OutputSegment* segment = node != nullptr ? AddSegment(session, list) : nullptr;
+    if (segment == nullptr) {
         FreeRecordNode(node);
         LogOutOfMemory(__LINE__);
         return kOutOfMemory;
     }
     // The run follows whatever the list already holds.
-    const std::uint16_t index = static_cast<std::uint16_t>(walk->last != nullptr ? walk->last->index + 1 : 1);
-    auto* segment = new (memory) OutputSegment{};
+    const std::uint32_t index = walk->last != nullptr ? walk->last->index + 1 : 1;
     segment->size = length;
     segment->firstIndex = segment->lastIndex = index;
-    if (list->lastSegment != nullptr) {
-        segment->number = static_cast<std::uint16_t>(list->lastSegment->number + 1);
-        list->lastSegment->next = segment;
-    } else {
-        list->firstSegment = segment;
-    }
-    list->lastSegment = segment;
 
     std::uint8_t* bytes = node->bytes;
     std::memcpy(bytes, walk->item->work->textTemplate, kTextHeader);
@@ -525,7 +567,7 @@ ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int 
     if (Tracing()) plat::LogLine(0, "SIAR - Step 1");
     if (itemName == nullptr || itemName[0] == '\0') return nullptr;
     if (list == nullptr) {
-        list = new (std::nothrow) ItemRecordList{};
+        list = NewItemRecordList();
         if (list == nullptr) {
             *status = kOutOfMemory;
             return nullptr;

@@ -38,6 +38,9 @@ RARIvoSession::~RARIvoSession() {
     // blocks back before the pool goes.
     delete workArea->linkMatching;
     workArea->linkMatching = nullptr;
+    if (workArea->spareRunContext != nullptr && workArea->freeRunContext != nullptr)
+        workArea->freeRunContext(workArea->spareRunContext);
+    workArea->spareRunContext = nullptr;
     workArea->runningOptions = nullptr;
     CleanUpCachedStuff();
     ZervaDeallocateAll(this, 0);

@@ -12,6 +12,7 @@ class ZervaRTChunk;
 namespace talix {
 
 struct TrackedBlock;
+struct PoolIndex;
 struct LinkMatchingCache;
 
 // One block of the output cache chain: it holds up to 1 MiB. Its data area
@@ -56,6 +57,10 @@ constexpr std::uint32_t kParagraphImageSize = 92;
 
 struct SessionWorkArea {
     LinkMatchingCache* linkMatching = nullptr;
+    // The operation engine's run context kept for the session's next run,
+    // freed with the session by the function the engine leaves beside it.
+    void* spareRunContext = nullptr;
+    void (*freeRunContext)(void*) = nullptr;
     // A copy of the last record appended by the append gate.
     std::uint8_t lastRecord[kWorkBufferSize] = {};
     std::uint8_t workBuffer1[kWorkBufferSize] = {};
@@ -73,6 +78,9 @@ struct SessionWorkArea {
     // a new output cache block for such a piece.
     char eventMarker[16] = {};
     TrackedBlock* trackedBlocks = nullptr;
+    // The pool's index of its blocks (core/pool.cpp): by data address, and
+    // the free ones in list order.
+    PoolIndex* poolIndex = nullptr;
 
     // Paragraph definitions taken out of use by a removal or a change, put
     // back by the append gate before the first reference to their id.
@@ -87,8 +95,8 @@ struct SessionWorkArea {
     FontMap fontMap;
 
     // The first and last record index of the targets found by the last walk.
-    std::uint16_t foundFirstRecord = 0;
-    std::uint16_t foundLastRecord = 0;
+    std::uint32_t foundFirstRecord = 0;
+    std::uint32_t foundLastRecord = 0;
     // Raised by the queries whether a chunk holds something, holds text or
     // lies inside a hotspot.
     std::uint32_t containsCount = 0;

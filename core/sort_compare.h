@@ -15,14 +15,14 @@ namespace talix {
 // start and end record index, no text). Arrays of them come from the
 // session's tracked pool; a key's text too.
 struct SortKey {
-    std::uint16_t firstRecord = 0;   // first record index of the row or target
-    std::uint16_t lastRecord = 0;    // last record index of the row or target
+    std::uint32_t firstRecord = 0;   // first record index of the row or target
+    std::uint32_t lastRecord = 0;    // last record index of the row or target
     std::uint32_t row = 0;           // row number: the last tie-break
     char* text = nullptr;            // key text (tracked pool), or null
     std::uint32_t length = 0;        // key length
     std::uint32_t flag = 0;          // flagged keys sort first
 };
-static_assert(sizeof(SortKey) == 24);
+static_assert(sizeof(SortKey) == 32);
 
 // The process-wide sort switches, set by the engine before it sorts:
 // kSortAccentSensitive and kSortCaseSensitive choose how texts collate;

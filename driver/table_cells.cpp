@@ -76,7 +76,7 @@ void CloseKey(Collector* collector) {
     if (collector->singleTarget) collector->key = nullptr;
 }
 
-STATUS CellStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS CellStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     auto* collector = static_cast<Collector*>(RunVisitor(context)->state);
     collector->value = nullptr;
     collector->key = nullptr;

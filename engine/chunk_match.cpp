@@ -7,6 +7,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/chunk_type_table.h"
@@ -218,6 +219,19 @@ bool OccurrenceSelected(const ChunkDefInfo* level, std::uint32_t n) {
         if (end > start && n >= start && n <= end) return true;
     }
     return false;
+}
+
+bool NothingLeftToSelect(const ChunkDefInfo* level) {
+    if (level->relation != kRelPlain || level->occurrenceCount == 0) return false;
+    const LevelWalkState& walk = level->walk;
+    if (walk.words[kWalkArmed] == 0 || walk.words[kWalkElementOpen] != 0) return false;
+    const int count = level->occurrenceCount > kMaxOccurrences ? kMaxOccurrences : level->occurrenceCount;
+    std::uint32_t highest = 0;
+    for (int i = 0; i < count; ++i) {
+        highest = std::max<std::uint32_t>(highest, level->occurrenceStart[i]);
+        highest = std::max<std::uint32_t>(highest, level->occurrenceEnd[i]);
+    }
+    return walk.words[kWalkOccurrence] >= highest;
 }
 
 bool IsMemberSignature(std::uint16_t type, std::uint16_t signature) {

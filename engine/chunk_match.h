@@ -46,6 +46,11 @@ inline ChunkDefInfo* WalkPrevious(const ChunkDefInfo* level) {
 // selects every occurrence; at most 100 entries are examined).
 bool OccurrenceSelected(const ChunkDefInfo* level, std::uint32_t n);
 
+// True when the level counts its elements on (plain relation, an
+// occurrence list) and has counted past every occurrence its list can
+// select, with no element open: no later record can be in its region.
+bool NothingLeftToSelect(const ChunkDefInfo* level);
+
 // Whether the record (the context's current node) starts an element of the
 // level's type that the occurrence list selects. Counts every element that
 // starts (and sets kWalkCounted then, selected or not). *single receives 1

@@ -15,7 +15,9 @@
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "engine/chunk_count.h"
+#include "engine/chunk_match.h"
 #include "engine/engine_hooks.h"
 #include "engine/exec_handlers.h"
 #include "engine/record_process.h"
@@ -279,6 +281,36 @@ bool AddCountedLevel(ZervaRTChunk* chunk, const char* typeText, CountedLevel* co
     return true;
 }
 
+// Counts the targets of the counted level (the chain's innermost) in one
+// walk with every occurrence selected: the number of occurrences from 1 on
+// that each hold a record the executor inside the chunk is given, at most
+// tally->limit. That is what asking for one occurrence after the other
+// finds when the level is plain (an occurrence's records lie in the chunk
+// exactly when that occurrence alone is selected) and no record 0xFF68 is
+// met (whose region switch is read only while no chunk is open). False
+// when the count must be found by asking.
+bool TallyTargets(ZervaRTChunk* chunk, ChunkDefInfo* counted, OccurrenceTally* tally, std::uint32_t* count) {
+    ZervaRTItem* item = chunk->item;
+    if (counted->relation != kRelPlain || !Usable(chunk) || !(ItemStored(item) || item->work->mode == 2)) return false;
+    const std::uint16_t occurrences = counted->occurrenceCount;
+    const std::uint32_t single = chunk->work->singleTarget;
+    counted->occurrenceCount = 0;
+    chunk->work->singleTarget = 0;
+    const STATUS status = PerformChunkAction(chunk, item->noteHandle, item->itemName, kOpQuery, kQueryTally, 0, 0, 0,
+                                             nullptr, nullptr, tally, nullptr, nullptr);
+    counted->occurrenceCount = occurrences;
+    chunk->work->singleTarget = single;
+    if (status != kOK && status != kOperationComplete) return false;
+    const ItemRecordList* list = item->work->current;
+    for (const CDRecordNode* node = list != nullptr ? list->head : nullptr; node != nullptr; node = node->next) {
+        if (node->signature == kSigLargeParagraph) return false;
+    }
+    std::uint32_t n = 0;
+    while (n < tally->limit && n + 1 < tally->seen.size() && tally->seen[n + 1]) ++n;
+    *count = n;
+    return true;
+}
+
 void RemoveCountedLevel(ZervaRTChunk* chunk, const CountedLevel& counted) {
     if (counted.innermost != nullptr) {
         counted.innermost->next = nullptr;
@@ -300,7 +332,19 @@ std::int16_t ZervaRTChunk::GetCount(const char* typeText) {
     ChunkDefInfo* counted = Innermost(added.levels);
 
     std::uint32_t count = 0;
-    if (counted->occurrenceCount != 0) {
+    OccurrenceTally tally;
+    tally.limit = kMaxOccurrence;
+    if (counted->occurrenceCount == 0) {
+        // Nothing to count.
+    } else if (TallyTargets(this, counted, &tally, &count)) {
+        // What the last question asked one by one leaves: no find after the
+        // last target, or the find of the last countable one.
+        SessionWorkArea* area = session->workArea;
+        area->foundFirstRecord = area->foundLastRecord = count == kMaxOccurrence ? tally.firstAtLimit : 0;
+        if (count == kMaxOccurrence)
+            std::memcpy(item->work->textTemplate, tally.templateAtLimit, sizeof tally.templateAtLimit);
+        lastStatus = kOK;
+    } else {
         while (RunExistenceTest(this, kQueryExists) != 0) {
             count = counted->occurrenceStart[0];
             if (count == kMaxOccurrence) break;
@@ -327,7 +371,11 @@ std::int64_t CountChunkTargets(ZervaRTChunk* chunk, const char* typeText) {
     std::uint32_t count = 0;
     chunk->lastStatus = kOK;
     ZervaRTItem* item = chunk->item;
-    if (!Usable(chunk)) {
+    OccurrenceTally tally;
+    tally.limit = 0xFFFFFFFFu;
+    if (Usable(chunk) && TallyTargets(chunk, Innermost(added.levels), &tally, &count)) {
+        chunk->lastStatus = kOK;
+    } else if (!Usable(chunk)) {
         chunk->lastStatus = kArgumentError;
     } else if (ItemStored(item) || item->work->mode == 2) {
         STATUS status = PerformChunkAction(chunk, item->noteHandle, item->itemName, 2, 0, 0, 0, 0, nullptr, nullptr,

@@ -25,6 +25,7 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/copy_work.h"
+#include "engine/paragraph_index.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -230,6 +231,10 @@ void ReleaseSlots(CopyWork* work) {
 
 void CloseSource(CopyWork* work) {
     ReleaseSlots(work);
+    delete work->sourceDefinitions;
+    work->sourceDefinitions = nullptr;
+    delete work->targetDefinitions;
+    work->targetDefinitions = nullptr;
     if (work->listRead && work->list != nullptr) {
         DeleteItemRecordList(work->context->session, work->list);
     }
@@ -248,16 +253,23 @@ std::uint16_t Shifted(const CopyWork* work, std::uint16_t id) {
     return shifted <= 0xFFFF ? static_cast<std::uint16_t>(shifted) : id;
 }
 
-// The id of a definition of the target equal to the one given, else 0.
-std::uint16_t EqualTargetDefinition(const CopyWork* work, const std::uint8_t* definition, std::uint32_t length) {
+// The id of a definition of the target equal to the one given, else 0:
+// through the target's definitions by content, made on first use.
+std::uint16_t EqualTargetDefinition(CopyWork* work, const std::uint8_t* definition, std::uint32_t length) {
     const ItemRecordList* target = work->chunk->item->work->current;
     if (target == nullptr || length < kDefinitionId + 2) return 0;
-    for (const CDRecordNode* node = target->head; node != nullptr; node = node->next) {
-        if (node->signature != kSigPabDefinition || node->bytes == nullptr || node->length < kDefinitionId + 2)
-            continue;
-        if (ParagraphPairEqual(node->bytes, definition, 1) != 0) return ReadWord(node->bytes + kDefinitionId);
+    if (work->targetDefinitions == nullptr) {
+        work->targetDefinitions = new (std::nothrow) ParagraphsByContent(target);
+        if (work->targetDefinitions == nullptr) {
+            for (const CDRecordNode* node = target->head; node != nullptr; node = node->next) {
+                if (node->signature != kSigPabDefinition || node->bytes == nullptr || node->length < kDefinitionId + 2)
+                    continue;
+                if (ParagraphPairEqual(node->bytes, definition, 1) != 0) return ReadWord(node->bytes + kDefinitionId);
+            }
+            return 0;
+        }
     }
-    return 0;
+    return work->targetDefinitions->EqualId(definition);
 }
 
 // The new id of a source definition, recorded in the map.
@@ -287,15 +299,10 @@ STATUS MapReferencedId(CopyWork* work, std::uint16_t old, std::uint16_t* id) {
         *id = work->map[old];
         return kOK;
     }
-    const CDRecordNode* found = nullptr;
-    for (const CDRecordNode* node = work->node != nullptr ? work->node->prev : nullptr; node != nullptr;
-         node = node->prev) {
-        if (node->signature == kSigPabDefinition && node->bytes != nullptr && node->length >= kDefinitionId + 2 &&
-            ReadWord(node->bytes + kDefinitionId) == old) {
-            found = node;
-            break;
-        }
-    }
+    if (work->sourceDefinitions == nullptr) work->sourceDefinitions = new (std::nothrow) ParagraphIndex(work->list);
+    const CDRecordNode* found = work->sourceDefinitions != nullptr
+                                    ? work->sourceDefinitions->Nearest(work->node, old, false)
+                                    : ParagraphIndex::NearestByWalk(work->node, old, false);
     STATUS status = kOK;
     if (found != nullptr) {
         const std::uint16_t equal = EqualTargetDefinition(work, found->bytes, found->length);
@@ -556,7 +563,7 @@ STATUS CopySourceRecords(std::uint8_t* record, std::uint16_t signature, std::uin
                          RecordProcessContext* context) {
     if (context == nullptr || context->copyWork == nullptr || record == nullptr) return kArgumentError;
     CopyWork* work = context->copyWork;
-    work->counter = static_cast<std::uint16_t>(work->counter + 1);
+    work->counter = work->counter + 1;
     if (work->first != 0 || work->last != 0) {
         if (work->counter < work->first) return kOK;
         if (work->last != 0 && work->counter > work->last) return kItemNotFound;
@@ -632,7 +639,7 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
         work->targetTableLevel = context->output.tableLevel;
 
         CDRecordNode* walkNode = context->node;
-        const std::uint16_t walkCounter = context->recordCounter;
+        const std::uint32_t walkCounter = context->recordCounter;
         context->copyWork = work;
         CDRecordNode* start = work->list != nullptr ? work->list->head : nullptr;
         // A range of the run's own records whose first node is known starts
@@ -641,7 +648,7 @@ STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context, 
         if (known != nullptr && work->list == context->records && context->writesItem != 0 && work->first > 1 &&
             known->index == work->first) {
             start = const_cast<CDRecordNode*>(known);
-            work->counter = static_cast<std::uint16_t>(work->first - 1);
+            work->counter = work->first - 1;
         }
         for (CDRecordNode* node = start; node != nullptr && node->length != 0; node = node->next) {
             work->node = node;

@@ -29,8 +29,8 @@ struct CDRecordNode;
 struct CopyInputs {
     // The records of the source to copy, by 1-based index; 0 and 0 copy all.
     // Operations 2355, 2356 and 2396 set the range themselves.
-    std::uint16_t first = 0;
-    std::uint16_t last = 0;
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
     // The note of the matched document (2386); the item is the argument text.
     plat::DBHANDLE sourceDatabase = 0;
     plat::NOTEHANDLE sourceNote = 0;

@@ -18,6 +18,8 @@ class ZervaRTChunk;
 namespace talix {
 
 struct RecordProcessContext;
+class ParagraphIndex;
+class ParagraphsByContent;
 
 struct CopyWork {
     RecordProcessContext* context = nullptr;
@@ -34,8 +36,8 @@ struct CopyWork {
     bool designSource = false;         // links come from "$FormLinks"
     bool imageResource = false;        // an image resource made inline
     bool sameNote = false;             // attachments and OLE objects stay where they are
-    std::uint16_t first = 0, last = 0;
-    std::uint16_t counter = 0;         // index of the source record being copied
+    std::uint32_t first = 0, last = 0;
+    std::uint32_t counter = 0;         // index of the source record being copied
     CDRecordNode* node = nullptr;      // its node
 
     // Paragraph ids: 0 keeps them; else new id = base + old id, unless an
@@ -45,6 +47,10 @@ struct CopyWork {
     std::uint16_t* map = nullptr;
     std::uint8_t defaultDefinition[kParagraphImageSize] = {};
     std::uint32_t defaultLength = 0;
+    // The source's definitions by id and the target's by content, made on
+    // first use and freed with the copy.
+    ParagraphIndex* sourceDefinitions = nullptr;
+    ParagraphsByContent* targetDefinitions = nullptr;
 
     // Row copies (2355): definitions are skipped; an empty row keeps of each
     // cell its record, first paragraph, first reference and first text run.

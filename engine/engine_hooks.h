@@ -23,10 +23,10 @@ struct RecordProcessContext;
 struct ChunkOperationHooks {
     // chunkops/find_elements.h: the searches behind FindTextChunk and
     // FindNamedChunk (0: nothing found).
-    std::uint32_t (*FindTextRun)(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
+    std::uint32_t (*FindTextRun)(ZervaRTChunk* chunk, int within, std::uint32_t first, std::uint32_t last,
                                  const char* search, std::uint16_t searchLength, std::uint16_t matchMode,
                                  const ParsedFontSpec* criteria, const FontSpecMask* mask) = nullptr;
-    std::uint32_t (*FindNamedElement)(ZervaRTChunk* chunk, int within, std::uint16_t first, std::uint16_t last,
+    std::uint32_t (*FindNamedElement)(ZervaRTChunk* chunk, int within, std::uint32_t first, std::uint32_t last,
                                       const char* name, std::uint16_t nameLength, std::uint16_t matchMode,
                                       std::int16_t chunkType) = nullptr;
 };

@@ -185,7 +185,7 @@ STATUS AppendHideFormula(std::uint16_t id, RecordProcessContext* context) {
 // caller gave.
 STATUS AppendNewParagraph(bool atEnd, RecordProcessContext* context) {
     RecordOutput* output = &context->output;
-    const std::uint16_t index = context->node != nullptr ? context->node->index : context->recordCounter;
+    const std::uint32_t index = context->node != nullptr ? context->node->index : context->recordCounter;
     STATUS status = kOK;
     if (atEnd || index > 1) {
         status = AppendParagraphRecord(context);
@@ -302,7 +302,7 @@ STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* 
 }
 
 // The chunk's append-at-end word decides where an append writes.
-STATUS AppendAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+STATUS AppendAtStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     return context->chunk->appendAtEnd == 0 ? AppendAtChunk(signature, false, context) : kOK;
 }
 STATUS AppendAtEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext* context) {

@@ -14,7 +14,7 @@ namespace talix {
 
 namespace {
 
-STATUS CopyAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS CopyAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->chunk->appendAtEnd != 0) return kOK;
     return AppendSourceRichText(context->chunk, context, context->operation2);
 }

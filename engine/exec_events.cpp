@@ -282,7 +282,7 @@ STATUS EventCodeEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
 // event texts, named argument text or made unique, before or after the
 // chunk. A field written before the item's first record gets a paragraph
 // and an empty text run in front of it.
-STATUS AppendField(bool atStart, std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS AppendField(bool atStart, std::uint32_t recordCounter, RecordProcessContext* context) {
     context->chunk->item->modified = 1;
     if (atStart && recordCounter == 1) {
         STATUS status =
@@ -293,7 +293,7 @@ STATUS AppendField(bool atStart, std::uint16_t recordCounter, RecordProcessConte
     }
     return AppendEventCode(context->argumentText, context->secondArgument, 1, "Add", context);
 }
-STATUS FieldAtStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS FieldAtStart(std::uint8_t*, std::uint16_t, std::uint32_t recordCounter, RecordProcessContext* context) {
     return context->chunk->appendAtEnd == 0 ? AppendField(true, recordCounter, context) : kOK;
 }
 STATUS FieldAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {

@@ -139,10 +139,10 @@ bool ImageResourceName(const CDRecordNode* graphic, char* scratch) {
 // reader recorded them; false for records that were not read from the item.
 bool StoredPosition(const CDRecordNode* graphic, std::uint16_t* segment, std::uint32_t* key) {
     const CDRecordNode* after = FollowingRecord(graphic, kSigImageHeader, kSigText, kSigBitmapHeader);
-    const CDRecordNode* source = after != nullptr && after->signature == kSigBitmapHeader && after->extra != nullptr
+    const CDRecordNode* source = after != nullptr && after->signature == kSigBitmapHeader && RecordExtra(after) != nullptr
                                      ? after
                                      : graphic;
-    const auto* extra = static_cast<const GraphicExtra*>(source->extra);
+    const auto* extra = static_cast<const GraphicExtra*>(RecordExtra(source));
     if (extra == nullptr) return false;
     *segment = extra->segment;
     *key = extra->key;
@@ -153,7 +153,7 @@ bool StoredPosition(const CDRecordNode* graphic, std::uint16_t* segment, std::ui
 
 // A chunk that starts at the item's first record gets a paragraph and an
 // empty text run before what is appended.
-STATUS AppendPrefix(std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS AppendPrefix(std::uint32_t recordCounter, RecordProcessContext* context) {
     if (recordCounter != 1) return kOK;
     STATUS status = AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord,
                                  &context->output);
@@ -185,7 +185,7 @@ STATUS AppendPicture(RecordProcessContext* context) {
     return status;
 }
 
-STATUS PictureAtStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS PictureAtStart(std::uint8_t*, std::uint16_t, std::uint32_t recordCounter, RecordProcessContext* context) {
     if (context->chunk->appendAtEnd != 0) return kOK;
     const STATUS status = AppendPrefix(recordCounter, context);
     return status == kOK ? AppendPicture(context) : status;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/statuses.h"
 #include "engine/operation_table.h"
@@ -49,7 +50,7 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
 // of the run's sort keys, the array that the position lists of operation 2
 // use as well; it grows from the tracked pool. Returns 0 or 263
 // (engine/exec_rows.cpp).
-STATUS AddSortKey(RecordProcessContext* context, std::uint16_t index);
+STATUS AddSortKey(RecordProcessContext* context, std::uint32_t index);
 
 // Operation 2396 before the walk: the run takes the chunk's sort keys and
 // sorts them by its argument text ("NUMERIC" compares numbers, "REVERSE"
@@ -68,5 +69,18 @@ constexpr std::uint16_t kQueryExists = 2315;
 constexpr std::uint16_t kQueryFirstRecord = 2316;
 constexpr std::uint16_t kQueryLastRecord = 2321;
 constexpr std::uint16_t kQueryFinders = 2427;
+// The engine's own: which occurrences of the innermost level hold a record
+// given to the executor inside the chunk, every occurrence selected
+// (context->pointer: an OccurrenceTally).
+constexpr std::uint16_t kQueryTally = 0xFFF0;
+
+// What a tally run finds: the occurrences seen, and for the highest one a
+// count stops at, its first record and the text template after it.
+struct OccurrenceTally {
+    std::vector<bool> seen;            // by occurrence number
+    std::uint32_t limit = 0;           // occurrences above this are not kept
+    std::uint32_t firstAtLimit = 0;    // the first record given for occurrence `limit`
+    std::uint8_t templateAtLimit[8] = {};
+};
 
 } // namespace talix

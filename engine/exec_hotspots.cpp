@@ -38,7 +38,7 @@ bool Brackets(const std::uint8_t* record, std::uint16_t signature, std::uint32_t
 // 2387, 2388: a Notes link (the chunk's link request) opened before the
 // chunk: round the chunk's own text (2387), or with the argument text (op2
 // bytes) written first (2388); closed after the chunk.
-STATUS LinkAroundStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS LinkAroundStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     context->chunk->item->modified = 1;
     const std::uint32_t length = context->argumentText != nullptr ? context->operation2 : 0;
     return AppendNotesLinkHotspot(context->argumentText, length, context, context->operation == kOpLinkAroundChunk ? 1 : 0);
@@ -75,7 +75,7 @@ STATUS HotspotAroundEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* cont
 
 // 2404: a section (title: the argument text; options: the running option
 // text) whose body is the chunk.
-STATUS SectionStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS SectionStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     context->chunk->item->modified = 1;
     const CDRecordNode* previous = context->node != nullptr ? context->node->prev : nullptr;
     if (previous != nullptr && previous->signature != kSigText) {
@@ -116,7 +116,7 @@ STATUS AppendHotspot(RecordProcessContext* context) {
     return AppendButtonOrControl(request.type, request.codeFlags, context->secondArgument, textLength,
                                  context->argumentText, context);
 }
-STATUS HotspotAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS HotspotAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     return context->chunk->appendAtEnd == 0 ? AppendHotspot(context) : kOK;
 }
 STATUS HotspotAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {

@@ -200,7 +200,7 @@ STATUS AppendImport(RecordProcessContext* context) {
     return status;
 }
 
-STATUS ImportAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS ImportAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     return context->chunk->appendAtEnd == 0 ? AppendImport(context) : kOK;
 }
 

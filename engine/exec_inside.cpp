@@ -47,7 +47,7 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
     std::uint32_t runLength = length - kTextHeader;
     if (context->pointer != nullptr) {
         auto* whole = static_cast<std::string*>(context->pointer);
-        if (context->a3 == 0) context->chunkDone = 1;
+        if (context->a3 == 0) context->chunkDone = context->readDone = 1;
         if (context->a3 != 0 && context->argumentText != nullptr && !whole->empty()) whole->append(context->argumentText);
         whole->append(run, runLength);
         return;
@@ -58,13 +58,13 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
     // already there.
     std::uint32_t separatorLength = (separator != nullptr && have > 0) ? std::strlen(separator) : 0;
 
-    if (context->a3 == 0) context->chunkDone = 1;
+    if (context->a3 == 0) context->chunkDone = context->readDone = 1;
     if (have + separatorLength > kTextCap) {
-        context->chunkDone = 1;
+        context->chunkDone = context->readDone = 1;
         return;
     }
     if (have + separatorLength + runLength > kTextCap) {
-        context->chunkDone = 1;
+        context->chunkDone = context->readDone = 1;
         runLength = kTextCap - have - separatorLength;
     }
     char* out = session->textResult + have;

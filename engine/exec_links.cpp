@@ -385,7 +385,7 @@ STATUS AppendLink(RecordProcessContext* context) {
     const std::uint32_t length = context->argumentText != nullptr ? context->operation2 : 0;
     return AppendNotesLinkHotspotEx(context->argumentText, length, context);
 }
-STATUS AppendLinkAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS AppendLinkAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     return context->chunk->appendAtEnd == 0 ? AppendLink(context) : kOK;
 }
 STATUS AppendLinkAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {

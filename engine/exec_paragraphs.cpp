@@ -26,6 +26,7 @@
 #include "core/signatures.h"
 #include "engine/exec_results.h"
 #include "engine/operation_table.h"
+#include "engine/paragraph_index.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
 #include "talix/chunk.h"
@@ -64,24 +65,18 @@ std::uint32_t ImageLength(const CDPABDEFEXT& image) {
     return length;
 }
 
-// The nearest definition of the id before the node, else the first after it.
-const CDRecordNode* DefinitionById(const CDRecordNode* from, std::uint16_t id) {
-    auto isIt = [id](const CDRecordNode* node) {
-        return node->signature == kSigPabDefinition && node->bytes != nullptr &&
-               node->length >= kShortestDefinition && ReadWord(node->bytes + kDefinitionId) == id;
-    };
-    for (const CDRecordNode* node = from != nullptr ? from->prev : nullptr; node != nullptr; node = node->prev)
-        if (isIt(node)) return node;
-    for (const CDRecordNode* node = from != nullptr ? from->next : nullptr; node != nullptr; node = node->next)
-        if (isIt(node)) return node;
-    return nullptr;
+// The nearest definition of the id before the node, else the first after
+// it, through the run's index of the walked records.
+const CDRecordNode* DefinitionById(RecordProcessContext* context, const CDRecordNode* from, std::uint16_t id) {
+    if (const ParagraphIndex* index = RunParagraphIndex(context)) return index->Nearest(from, id, true);
+    return ParagraphIndex::NearestByWalk(from, id, true);
 }
 
 // The definition in force at the current record: that of the last reference
 // before it in the same paragraph context (whole tables before it passed
 // over), else the walk's current definition. *id gets the id of that
 // reference, 0 when none was found.
-void DefinitionInForce(const RecordProcessContext* context, CDPABDEFEXT* image, std::uint16_t* id) {
+void DefinitionInForce(RecordProcessContext* context, CDPABDEFEXT* image, std::uint16_t* id) {
     *id = 0;
     int tables = 0;
     const CDRecordNode* node = context->node != nullptr ? context->node->prev : nullptr;
@@ -99,7 +94,7 @@ void DefinitionInForce(const RecordProcessContext* context, CDPABDEFEXT* image, 
             break;
         }
     }
-    const CDRecordNode* definition = *id != 0 ? DefinitionById(node, *id) : nullptr;
+    const CDRecordNode* definition = *id != 0 ? DefinitionById(context, node, *id) : nullptr;
     if (definition != nullptr) {
         LoadImage(image, definition->bytes, definition->length);
     } else {
@@ -238,11 +233,16 @@ STATUS ChangeReference(const std::uint8_t* record, std::uint32_t length, std::ui
     const std::uint16_t oldId = ReadWord(record + kReferenceId);
     std::uint16_t id = RenamedId(context, oldId);
     if (id == 0) {
-        const CDRecordNode* definition = DefinitionById(context->node, oldId);
+        const CDRecordNode* definition = DefinitionById(context, context->node, oldId);
         if (definition == nullptr) return kOK;
         CDPABDEFEXT image;
         LoadImage(&image, definition->bytes, definition->length);
-        if (!MeetsCriteria(image, context)) return kOK;
+        // A definition that fails the criteria fails them for every reference.
+        ParagraphIndex* index = RunParagraphIndex(context);
+        const int known = index != nullptr ? index->Criteria(definition) : -1;
+        const bool met = known >= 0 ? known != 0 : MeetsCriteria(image, context);
+        if (index != nullptr && known < 0) index->RememberCriteria(definition, met);
+        if (!met) return kOK;
         if (!CanRename(context)) {
             ShowHostMessage(kMsgObsoletedDefinitions);
             return kOK;
@@ -273,7 +273,7 @@ bool StartsAtParagraph(std::uint16_t signature) {
 
 // A chunk that starts inside a paragraph: the definition in force there,
 // changed under a new id, and a reference to it open the chunk.
-STATUS ChangeParagraphAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+STATUS ChangeParagraphAtStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     if (context->writesItem == 0 || StartsAtParagraph(signature)) return kOK;
     CDPABDEFEXT image;
     std::uint16_t oldId = 0;
@@ -364,7 +364,7 @@ STATUS HideReference(const std::uint8_t* record, std::uint32_t length, std::uint
     if (!ChangesInPlace(context)) {
         id = RenamedId(context, oldId);
         if (id == 0) {
-            const CDRecordNode* definition = DefinitionById(context->node, oldId);
+            const CDRecordNode* definition = DefinitionById(context, context->node, oldId);
             if (definition == nullptr) return kOK;
             if (!CanRename(context)) {
                 ShowHostMessage(kMsgObsoletedDefinitions);
@@ -404,7 +404,7 @@ STATUS HideFormulaInside(std::uint8_t* record, std::uint16_t signature, std::uin
 // A chunk that starts inside a paragraph: the definition in force there,
 // flagged under a new id, with the formula, a reference to it and an empty
 // text run open the chunk.
-STATUS HideFormulaAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+STATUS HideFormulaAtStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     if (context->writesItem == 0 || StartsAtParagraph(signature)) return kOK;
     CDPABDEFEXT image;
     std::uint16_t oldId = 0;

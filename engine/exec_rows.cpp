@@ -55,7 +55,7 @@ constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row co
 
 // ---- Sort keys -----------------------------------------------------------------
 
-STATUS AddSortKey(RecordProcessContext* context, std::uint16_t index) {
+STATUS AddSortKey(RecordProcessContext* context, std::uint32_t index) {
     if (context->sortKeyCount == context->sortKeyCapacity) {
         const std::uint32_t capacity =
             context->sortKeyCapacity == 0 ? kFirstKeyCapacity : context->sortKeyCapacity * 2;
@@ -80,7 +80,7 @@ namespace {
 
 // A new key (first and last record at index) whose row is its place in the
 // run's array. Returns 0 or 263.
-STATUS AddKey(RecordProcessContext* context, std::uint16_t index) {
+STATUS AddKey(RecordProcessContext* context, std::uint32_t index) {
     const STATUS status = AddSortKey(context, index);
     if (status == kOK) context->sortKeys[context->sortKeyCount - 1].row = context->sortKeyCount - 1;
     return status;
@@ -148,17 +148,17 @@ STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint3
         return kOK;
     }
     if (rows.tableKnown == 0 || rows.tableDone != 0) return kOK;
-    const std::uint16_t index = context->node != nullptr ? context->node->index : context->recordCounter;
+    const std::uint32_t index = context->node != nullptr ? context->node->index : context->recordCounter;
     SortKey* key = context->sortKeyCount > 0 ? &context->sortKeys[context->sortKeyCount - 1] : nullptr;
     if (IsTableEndRecord(signature) && context->tableNesting < rows.tableLevel) {
-        if (key != nullptr) key->lastRecord = static_cast<std::uint16_t>(index - 1);
+        if (key != nullptr) key->lastRecord = index - 1;
         rows.tableDone = 1;
         return kOK;
     }
     if (IsCellRecord(signature) && context->tableNesting == rows.tableLevel) {
         rows.column = length > kCellColumn ? record[kCellColumn] : 0;
         if (rows.column != 0) return kOK;
-        if (key != nullptr) key->lastRecord = static_cast<std::uint16_t>(index - 1);
+        if (key != nullptr) key->lastRecord = index - 1;
         const STATUS status = AddKey(context, index);
         if (status != kOK) return status;
         key = &context->sortKeys[context->sortKeyCount - 1];
@@ -190,7 +190,7 @@ STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint3
 // The paragraph definitions of a range of the run's records, saved with the
 // session's pending definitions: a row written before the rows it came after
 // gets the definition of each id put back before its first reference to it.
-STATUS SaveRangeDefinitions(RecordProcessContext* context, std::uint16_t first, std::uint16_t last) {
+STATUS SaveRangeDefinitions(RecordProcessContext* context, std::uint32_t first, std::uint32_t last) {
     if (context->records == nullptr) return kOK;
     for (const CDRecordNode* node = context->records->head; node != nullptr; node = node->next) {
         if (node->index < first || node->index > last || node->signature != kSigPabDefinition) continue;
@@ -238,15 +238,25 @@ void CountNewRow(RecordProcessContext* context) {
 // for a row below the first, in the rows before it): the definitions from
 // the walk's point to the row's end are put back where the copy's
 // references need them.
+//
+// The row's record indexes come in 16-bit words: the indexes the calling
+// method's query found, which the session keeps whole, when the words hold
+// their low bits (an item of more than 65,535 records has indexes above).
+std::uint32_t WholeIndex(std::uint16_t word, std::uint32_t found) {
+    return (found & 0xFFFFu) == word ? found : word;
+}
+
 STATUS CopyRow(RecordProcessContext* context, bool beforeSource) {
     if (context->rows.rowsWritten != 0) return kOK;
     context->rows.rowsWritten = 1;
-    context->copyInputs.first = context->operation2;
-    context->copyInputs.last = context->a3;
+    const SessionWorkArea* area = context->session->workArea;
+    context->copyInputs.first = WholeIndex(context->operation2, area->foundFirstRecord);
+    context->copyInputs.last = WholeIndex(context->a3, area->foundLastRecord);
     STATUS status = kOK;
     if (beforeSource) {
-        const std::uint16_t here = context->node != nullptr ? context->node->index : context->operation2;
-        status = SaveRangeDefinitions(context, std::min(here, context->operation2), context->a3);
+        const std::uint32_t first = context->copyInputs.first;
+        const std::uint32_t here = context->node != nullptr ? context->node->index : first;
+        status = SaveRangeDefinitions(context, std::min(here, first), context->copyInputs.last);
     }
     if (status == kOK) status = AppendSourceRichText(context->chunk, context, 0);
     if (status == kOK) {
@@ -279,7 +289,7 @@ STATUS RowInsideTable(std::uint8_t*, std::uint16_t signature, std::uint32_t, std
 
 // Any other chunk (a row) gets the row before its first record or after
 // its last one.
-STATUS RowAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS RowAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->chunk->targetType == kTypeTable || context->chunk->appendAtEnd != 0) return kOK;
     return CopyRow(context, true);
 }
@@ -291,7 +301,7 @@ STATUS RowAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
 // 2396 and 2397 at the first row: every row in the keys' order (the keys'
 // ranges), each row's references finding their definitions put back where
 // needed.
-STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->rows.rowsWritten != 0) return kOK;
     context->rows.rowsWritten = 1;
     // The run's records by position, so that each row is reached at once

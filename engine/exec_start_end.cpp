@@ -84,13 +84,13 @@ STATUS PassThroughAtEnd(std::uint16_t signature, RecordProcessContext* context) 
 }
 
 // Operation 1 at the start: the existence query leaves its completion status.
-STATUS QueryAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS QueryAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->operation2 == kQueryExists) context->chunk->lastStatus = kOperationComplete;
     return kOK;
 }
 
 // Operation 2: a position entry per target, from its first to its last record.
-STATUS PositionAtStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS PositionAtStart(std::uint8_t*, std::uint16_t, std::uint32_t recordCounter, RecordProcessContext* context) {
     return AddSortKey(context, recordCounter);
 }
 STATUS PositionAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
@@ -110,12 +110,12 @@ STATUS MarginAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) 
 }
 
 // Operation 47: whether the chunk lies in a pass-through HTML bracket.
-STATUS PassThroughQuery(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS PassThroughQuery(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     PutAnswer(context, InsidePassThrough(context->node) ? "TRUE" : "FALSE", context->session->messageBuffer);
     return kItemNotFound;
 }
 
-STATUS PassThroughStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+STATUS PassThroughStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     return PassThroughAtStart(signature, context);
 }
 STATUS PassThroughEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext* context) {
@@ -123,7 +123,7 @@ STATUS PassThroughEnd(std::uint8_t*, std::uint16_t signature, RecordProcessConte
 }
 
 // Operation 54: the chunk's first record loses its link mark.
-STATUS ClearLinkMark(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS ClearLinkMark(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->node != nullptr) {
         context->node->flags = static_cast<std::uint16_t>(context->node->flags & ~kNodeLinkMark);
     }
@@ -131,13 +131,13 @@ STATUS ClearLinkMark(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessC
 }
 
 // Operation 2330: the signature of the chunk's first record.
-STATUS RecordTypeAtStart(std::uint8_t*, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+STATUS RecordTypeAtStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     context->session->workArea->recordTypeWord = signature;
     return kOK;
 }
 
 // Operation 2615: the chunk starts inside a hotspot.
-STATUS InsideHotspotAtStart(std::uint8_t*, std::uint16_t, std::uint16_t, RecordProcessContext* context) {
+STATUS InsideHotspotAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->hotspotNesting > 0) ++context->session->workArea->containsCount;
     return kOK;
 }
@@ -174,7 +174,7 @@ const OperationRow* OperationExecutors(RecordProcessContext* context) {
     return context->executors;
 }
 
-STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t recordCounter,
+STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint32_t recordCounter,
                          RecordProcessContext* context) {
     if (context == nullptr || context->chunk == nullptr || context->session == nullptr ||
         context->session->workArea == nullptr)

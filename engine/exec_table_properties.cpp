@@ -189,7 +189,7 @@ STATUS HTMLValueInside(std::uint8_t* record, std::uint16_t signature, std::uint3
 
 // 2601: whether the chunk's first cell is merged; 2602 and 2603 its column
 // and row (for a covered cell those of the cell that covers it).
-STATUS CellAtStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t, RecordProcessContext* context) {
+STATUS CellAtStart(std::uint8_t* record, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     const CDRecordNode* node = context->node;
     const std::uint32_t length = node != nullptr && node->bytes == record ? node->length : kTableCellLength;
     if (!IsCellRecord(signature) || length < kTableCellLength) return kOK;

@@ -51,7 +51,7 @@ constexpr std::uint32_t kColorLength = 8;
 
 // An append at the item's first record is preceded by a paragraph and an
 // empty text run.
-STATUS AppendPrefix(std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS AppendPrefix(std::uint32_t recordCounter, RecordProcessContext* context) {
     if (recordCounter != 1) return kOK;
     const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
     STATUS status = AppendRecord(paragraph, kSigParagraph, sizeof paragraph, &context->output);
@@ -60,7 +60,7 @@ STATUS AppendPrefix(std::uint16_t recordCounter, RecordProcessContext* context) 
     return status;
 }
 
-STATUS AppendTableAtStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS AppendTableAtStart(std::uint8_t*, std::uint16_t, std::uint32_t recordCounter, RecordProcessContext* context) {
     if (context->chunk->appendAtEnd != 0) return kOK;
     context->chunk->item->modified = 1;
     const STATUS status = AppendPrefix(recordCounter, context);
@@ -88,7 +88,7 @@ STATUS AppendCellColour(RecordProcessContext* context) {
                              context->session->workArea->table.cellColorRGB, 0, &context->output);
 }
 
-STATUS ColourStart(std::uint8_t*, std::uint16_t, std::uint16_t recordCounter, RecordProcessContext* context) {
+STATUS ColourStart(std::uint8_t*, std::uint16_t, std::uint32_t recordCounter, RecordProcessContext* context) {
     context->table.chunkStart = recordCounter;
     return kOK;
 }

@@ -7,7 +7,7 @@ namespace talix {
 
 namespace {
 
-STATUS VisitStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t recordCounter,
+STATUS VisitStart(std::uint8_t* record, std::uint16_t signature, std::uint32_t recordCounter,
                   RecordProcessContext* context) {
     RecordVisitor* visitor = RunVisitor(context);
     return visitor != nullptr && visitor->start != nullptr ? visitor->start(record, signature, recordCounter, context)

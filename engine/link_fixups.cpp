@@ -476,7 +476,7 @@ STATUS CommitOutput(CopyPass* pass) {
     ItemRecordList* built = work->output;
     work->output = nullptr;
     if (built == nullptr) {
-        built = new (std::nothrow) ItemRecordList();
+        built = NewItemRecordList();
         if (built == nullptr) return kOutOfMemory;
     }
     ItemRecordList* old = work->current;

@@ -19,7 +19,7 @@ struct ItemRecordList;
 struct RecordProcessContext;
 
 // At the chunk's first record (record counter of that record).
-using StartExecutor = STATUS (*)(std::uint8_t* record, std::uint16_t signature, std::uint16_t recordCounter,
+using StartExecutor = STATUS (*)(std::uint8_t* record, std::uint16_t signature, std::uint32_t recordCounter,
                                  RecordProcessContext* context);
 // For each record inside the chunk. *passOn holds the record's length on
 // entry and is the length it is passed on with: left as it is to keep the

@@ -7,8 +7,10 @@
 //
 // Operations that rebuild the item through executors not built yet are
 // refused (1028) rather than run as if they had done their work.
+#include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
+#include <type_traits>
 #include <iterator>
 #include <cstring>
 #include <new>
@@ -30,9 +32,11 @@
 #include "engine/exec_handlers.h"
 #include "engine/generation_state.h"
 #include "engine/operation_table.h"
+#include "engine/paragraph_index.h"
 #include "engine/record_process.h"
 #include "engine/run_lookups.h"
 #include "engine/run_steps.h"
+#include "engine/walk_resume.h"
 #include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -125,6 +129,81 @@ void SetWikiDelimiters(RARIvoSession* session, RecordProcessContext* context) {
     context->wikiClose[2] = '\0';
 }
 
+// ---- The run's context ------------------------------------------------------
+
+const RecordProcessContext& PristineContext() {
+    static const RecordProcessContext pristine{};
+    return pristine;
+}
+
+void DeleteRunContext(void* context) { delete static_cast<RecordProcessContext*>(context); }
+
+// Whether a run's context comes back with its record output's large tables
+// as they started: nothing passed the append gate's segment check, before
+// which the gate writes none of them, and no HTML import set its templates.
+bool OutputTablesUntouched(const RecordProcessContext* context) {
+    const RecordOutput& output = context->output;
+    for (std::uint32_t set : output.importParagraphTemplateSet)
+        if (set != 0) return false;
+    return context->writesItem == 0 && output.segmentStart == nullptr && output.htmlImport == nullptr;
+}
+
+// Makes a used context as new: the bytes of a new one are copied over it,
+// all of them, or (untouched) all but the record output's large tables.
+void ResetRunContext(RecordProcessContext* context, bool untouched) {
+    static_assert(std::is_trivially_copyable_v<RecordProcessContext>);
+    const RecordProcessContext& pristine = PristineContext();
+    if (!untouched) {
+        std::memcpy(static_cast<void*>(context), &pristine, sizeof pristine);
+        return;
+    }
+    auto* to = reinterpret_cast<unsigned char*>(context);
+    const auto* from = reinterpret_cast<const unsigned char*>(&pristine);
+    auto offset = [&](const void* field) {
+        return static_cast<std::size_t>(static_cast<const unsigned char*>(field) - to);
+    };
+    struct Skip {
+        std::size_t begin, end;
+    };
+    Skip skips[] = {
+        {offset(context->output.columnSlots), offset(context->output.columnSlots) + sizeof context->output.columnSlots},
+        {offset(context->output.savedParagraph),
+         offset(context->output.savedParagraph) + sizeof context->output.savedParagraph},
+        {offset(context->output.importParagraphTemplates),
+         offset(context->output.importParagraphTemplates) + sizeof context->output.importParagraphTemplates},
+    };
+    std::sort(std::begin(skips), std::end(skips), [](const Skip& a, const Skip& b) { return a.begin < b.begin; });
+    std::size_t at = 0;
+    for (const Skip& skip : skips) {
+        std::memcpy(to + at, from + at, skip.begin - at);
+        at = skip.end;
+    }
+    std::memcpy(to + at, from + at, sizeof pristine - at);
+}
+
+// The session's spare context when it has one (a run within a run gets a
+// new one), made as new.
+RecordProcessContext* TakeRunContext(RARIvoSession* session) {
+    SessionWorkArea* area = session->workArea;
+    auto* context = static_cast<RecordProcessContext*>(area->spareRunContext);
+    if (context == nullptr) return new (std::nothrow) RecordProcessContext();
+    area->spareRunContext = nullptr;
+    ResetRunContext(context, context->spareUntouched != 0);
+    return context;
+}
+
+// Keeps the context for the session's next run, or frees it.
+void GiveBackRunContext(RARIvoSession* session, RecordProcessContext* context) {
+    SessionWorkArea* area = session->workArea;
+    if (area->spareRunContext != nullptr) {
+        delete context;
+        return;
+    }
+    context->spareUntouched = OutputTablesUntouched(context) ? 1 : 0;
+    area->spareRunContext = context;
+    area->freeRunContext = DeleteRunContext;
+}
+
 // The records to walk: the item's own list, read when it holds none (an
 // item being created may have none yet: null with status 0). Records of
 // another note or item name are read into a list of the run's own
@@ -157,6 +236,11 @@ ItemRecordList* RecordsToWalk(ZervaRTItem* item, plat::NOTEHANDLE note, const ch
 
 } // namespace
 
+ParagraphIndex* RunParagraphIndex(RecordProcessContext* context) {
+    if (context->paragraphIndex == nullptr) context->paragraphIndex = new (std::nothrow) ParagraphIndex(context->records);
+    return context->paragraphIndex;
+}
+
 STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char* itemName, std::uint16_t operation,
                           std::uint16_t operation2, std::uint16_t a3, std::uint16_t a4, std::uint16_t a5,
                           const char* argumentText, const char* secondArgument, void* pointer,
@@ -180,7 +264,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     const RunSteps& steps = row != nullptr && row->steps != nullptr ? *row->steps : kNoSteps;
     if (steps.instead != nullptr) return steps.instead(chunk);
 
-    auto* context = new (std::nothrow) RecordProcessContext();
+    RecordProcessContext* context = TakeRunContext(session);
     if (context == nullptr) return kOutOfMemory;
 
     context->firstLevel = LinkWalk(chunk->work->chain, extraChain);
@@ -246,6 +330,13 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
                 context->output.highestParagraphId = context->highestParagraphId;
         }
         context->node = list->head;
+        // A walk that only reads ends once it has what it reads, when
+        // nothing of the operation comes after the walk.
+        if (!writes && steps.afterWalk == nullptr && steps.afterRun == nullptr) {
+            context->stopWhenDone = kStopAfterTarget;
+            if (row == nullptr || row->end == nullptr) context->stopWhenDone |= kStopWhenRead;
+        }
+        PrepareResume(chunk, list, context);
         status = WalkRecords(list, context);
         // A writing run whose walk an executor ended early still copies
         // the records it did not reach.
@@ -280,7 +371,9 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
         level->walk.pointers[kWalkPrevious] = nullptr;
         level = next;
     }
-    delete context;
+    delete context->paragraphIndex;
+    context->paragraphIndex = nullptr;
+    GiveBackRunContext(session, context);
     if (temporaryList) {
         DeleteItemRecordList(session, list);
     }

@@ -31,7 +31,7 @@ void Drop(ItemRecordList* list, CDRecordNode* node) {
 }
 
 void Renumber(ItemRecordList* list) {
-    std::uint16_t index = 0;
+    std::uint32_t index = 0;
     for (CDRecordNode* node = list->head; node != nullptr; node = node->next) {
         node->index = ++index;
         list->tail = node;

@@ -25,6 +25,16 @@ namespace talix {
 
 struct ChunkDefInfo;
 struct LinkMatchingCache;
+struct WalkResume;
+class ParagraphIndex;
+
+// The run's paragraph index of the records it walks, made on first use;
+// null when memory is short.
+ParagraphIndex* RunParagraphIndex(RecordProcessContext* context);
+
+// RecordProcessContext::stopWhenDone.
+constexpr std::uint32_t kStopAfterTarget = 1;
+constexpr std::uint32_t kStopWhenRead = 2;
 
 // The deepest BEGIN nesting the walk tracks.
 constexpr int kBeginStackDepth = 50;
@@ -36,8 +46,8 @@ constexpr int kGenerationRecordSlots = 255;
 // The state of a table-cell search (FindTableCell): rows and columns are
 // 1-based; the caller sets the first-cell index and the wanted cell.
 struct CellSearch {
-    std::uint16_t counter = 0;       // records seen
-    std::uint16_t firstCell = 0;     // index of the table's first cell record
+    std::uint32_t counter = 0;       // records seen
+    std::uint32_t firstCell = 0;     // index of the table's first cell record
     std::uint16_t wantedRow = 0, wantedColumn = 0;
     std::uint16_t foundRow = 0, foundColumn = 0;
     std::uint16_t startRow = 0, startColumn = 0;
@@ -51,12 +61,13 @@ struct OperationRow;
 // the rest is the walk's own state.
 struct RecordProcessContext : BuildContext {
     std::uint32_t started = 0;               // 1 once the run is set up
+    std::uint32_t spareUntouched = 0;        // kept by the session: its output tables are as new
     std::uint32_t appendRow = 0;             // operation 2355
     std::uint32_t emitDefinitionAgain = 0;
 
     // The walk's position.
-    std::uint16_t recordCounter = 0;         // 1-based index of the current record
-    std::uint16_t previousIndex = 0;
+    std::uint32_t recordCounter = 0;         // 1-based index of the current record
+    std::uint32_t previousIndex = 0;
     std::uint16_t previousSignature = 0;
 
     // Sort keys (operation 11) or position entries (operation 2).
@@ -66,7 +77,7 @@ struct RecordProcessContext : BuildContext {
     std::uint16_t sortWord = 0;              // cleared before the walk
 
     // Operation 2366: the records to remove.
-    std::uint16_t removeFirst = 0, removeLast = 0;
+    std::uint32_t removeFirst = 0, removeLast = 0;
 
     // The walk's nesting counters.
     std::int32_t hotspotNesting = 0;
@@ -84,15 +95,24 @@ struct RecordProcessContext : BuildContext {
     ChunkDefInfo* matchedLevel = nullptr;
     ChunkDefInfo* nextLevel = nullptr;
     std::uint32_t chunkOpen = 0;             // 1 from the chunk's first record to its end
+    std::uint32_t chunkStarts = 0;           // the times the chunk opened in this run
 
     // A writing run: the index of the first record not yet passed to the
     // output, 0 when none is pending.
-    std::uint16_t pendingCopyIndex = 0;
+    std::uint32_t pendingCopyIndex = 0;
 
     // Set by the executors for the current record.
     std::uint32_t recordHandled = 0;
     std::uint32_t skipRecord = 0;
     std::uint32_t singleTargetDone = 0;
+    // A run that only reads: set by an executor that can take nothing more
+    // (get text at its cap); the walk then ends as after a single target.
+    std::uint32_t readDone = 0;
+    // Set by the run when nothing of the operation follows its walk: a walk
+    // that only reads ends once its single target is done (kStopAfterTarget)
+    // or, when the operation has nothing to do at a chunk's end, once
+    // readDone is set (kStopWhenRead).
+    std::uint32_t stopWhenDone = 0;
 
     // Wiki delimiters: "((" and "))" unless the options give four characters.
     char wikiOpen[3] = {};
@@ -103,6 +123,10 @@ struct RecordProcessContext : BuildContext {
     ChunkDefInfo* extraChain = nullptr;      // walked behind the chunk's innermost level for this run
     CDRecordNode* pendingNode = nullptr;     // the node of the pending-copy index
     LinkMatchingCache* linkMatching = nullptr;
+    WalkResume* resume = nullptr;            // an existence query that records where it finds a target
+    // The paragraph definitions of the walked records by id, made on first
+    // use and freed with the run (engine/paragraph_index.h).
+    ParagraphIndex* paragraphIndex = nullptr;
 
     // State the executors keep within one run.
     std::uint32_t chunkDone = 0;             // once-per-chunk operations are done
@@ -139,7 +163,7 @@ struct RecordProcessContext : BuildContext {
     std::bitset<65536> definitionsWritten;
     CDRecordNode* definitionsThrough = nullptr;
     CellSearch cellSearch;
-    std::uint16_t attachmentWalkCounter = 0; // records seen by the attachment removal
+    std::uint32_t attachmentWalkCounter = 0; // records seen by the attachment removal
     std::uint32_t bracketReopen = 0;         // operation 48: reopen the pass-through bracket after the chunk
 
     // Operation 2419: records collected for the generator.
@@ -208,13 +232,16 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context);
 
 // One record of the walk: counts it, keeps the nesting counters, matches
 // the chain's levels and calls the executors. Returns 0 or the status that
-// ends the walk.
+// ends the walk. The record's bytes are its node's, for most records read
+// from an item a view into the stored value: they are read only. An
+// executor that changes a record in place takes its writable bytes with
+// EditRecordBytes(context->records, context->node) (core/record_list.h).
 STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                      RecordProcessContext* context);
 
 // The executors, dispatched by the context's operation code.
 // At the chunk's first record (recordCounter: its index).
-STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint16_t recordCounter,
+STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint32_t recordCounter,
                          RecordProcessContext* context);
 // For every record inside the chunk (context->node is the record's node).
 STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,

@@ -28,6 +28,7 @@
 #include "core/signatures.h"
 #include "engine/chunk_match.h"
 #include "engine/record_process.h"
+#include "engine/walk_resume.h"
 #include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -389,6 +390,7 @@ STATUS MatchAndExecute(std::uint8_t* record, std::uint16_t signature, std::uint3
     if (!chunkIn) return kOK;
     if (context->chunkOpen == 0) {
         context->chunkOpen = 1;
+        ++context->chunkStarts;
         status = CopyPending(context);
         if (status == kOK) status = ProcessChunkStart(record, signature, context->recordCounter, context);
         if (status != kOK) return status;
@@ -407,7 +409,7 @@ STATUS MatchAndExecute(std::uint8_t* record, std::uint16_t signature, std::uint3
 
 STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                      RecordProcessContext* context) {
-    context->recordCounter = static_cast<std::uint16_t>(context->recordCounter + 1);
+    context->recordCounter = context->recordCounter + 1;
     const std::uint16_t previousSignature = context->recordCounter == 1 ? 0 : context->previousSignature;
     context->recordHandled = 0;
     context->skipRecord = 0;
@@ -430,6 +432,38 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
     return status;
 }
 
+namespace {
+
+// What the rest of a walk that ends early would still have done: the text
+// template follows the last text run up to the end (or to a record of
+// length 0, where a walk stops). A resumable run knows that run without
+// walking the rest each time.
+void FollowTextToTheEnd(const CDRecordNode* after, RecordProcessContext* context) {
+    const CDRecordNode* last = nullptr;
+    if (!LastTextRunAfter(context, after, &last)) {
+        for (const CDRecordNode* node = after->next; node != nullptr && node->length != 0; node = node->next) {
+            if (IsTemplateTextRun(node)) last = node;
+        }
+    }
+    if (last == nullptr || context->chunk->item->work == nullptr) return;
+    std::uint8_t* textTemplate = context->chunk->item->work->textTemplate;
+    std::memcpy(textTemplate, last->bytes, 8);
+    textTemplate[2] = 8;
+    textTemplate[3] = 0;
+}
+
+// An existence query that resumes also ends once its outermost level can
+// select nothing more (the row after a table's last, say): the rest of the
+// records cannot hold a target.
+bool ReadingDone(const RecordProcessContext* context) {
+    if ((context->stopWhenDone & kStopAfterTarget) != 0 && context->singleTargetDone != 0) return true;
+    if ((context->stopWhenDone & kStopWhenRead) != 0 && context->readDone != 0) return true;
+    return (context->stopWhenDone & kStopAfterTarget) != 0 && context->resume != nullptr &&
+           context->chunkOpen == 0 && context->firstLevel != nullptr && NothingLeftToSelect(context->firstLevel);
+}
+
+} // namespace
+
 STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
     STATUS status = kOK;
     CDRecordNode* first = context->node != nullptr ? context->node : (list != nullptr ? list->head : nullptr);
@@ -444,7 +478,9 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
             context->output.tableLevel < kWalkTableLevels) {
             context->output.tableLevel += 1;
         }
+        if (context->resume != nullptr) BeforeResumableRecord(context);
         status = ProcessRecord(node->bytes, signature, node->length, context);
+        if (context->resume != nullptr) AfterResumableRecord(context);
         if (context->writesItem == 0 && (signature == kSigTableEnd || signature == kSigNestedTableEnd) &&
             context->output.tableLevel > 0) {
             context->output.tableLevel -= 1;
@@ -452,6 +488,10 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
         context->previousIndex = node->index;
         context->previousSignature = signature;
         if (status != kOK) break;
+        if (ReadingDone(context)) {
+            FollowTextToTheEnd(node, context);
+            break;
+        }
     }
     return status;
 }

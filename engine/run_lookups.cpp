@@ -36,7 +36,7 @@ plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat:
     auto* context = static_cast<RecordProcessContext*>(state);
     CellSearch& search = context->cellSearch;
     const auto* record = static_cast<const std::uint8_t*>(data);
-    search.counter = static_cast<std::uint16_t>(search.counter + 1);
+    search.counter = search.counter + 1;
     if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && search.counter > search.firstCell)
         return kEndEnumeration;
     if (signature != kSigTableCell && signature != kSigNestedTableCell) return plat::NOERROR;
@@ -80,7 +80,7 @@ STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCall
     return status;
 }
 
-bool InsideRemovalRange(const RecordProcessContext* context, std::uint16_t index) {
+bool InsideRemovalRange(const RecordProcessContext* context, std::uint32_t index) {
     if (context->removeFirst == 0) return true;
     return index >= context->removeFirst && index <= context->removeLast;
 }
@@ -114,7 +114,7 @@ bool IsWantedPab(const CDRecordNode* node, std::uint16_t wanted, const RecordPro
 
 } // namespace
 
-STATUS FindTableCell(std::uint16_t firstCellIndex, RecordProcessContext* context) {
+STATUS FindTableCell(std::uint32_t firstCellIndex, RecordProcessContext* context) {
     if (context == nullptr || context->itemName == nullptr) return kArgumentError;
     CellSearch& search = context->cellSearch;
     search.counter = 0;
@@ -128,7 +128,7 @@ plat::STATUS RemoveHotspotAttachmentCallback(const void* data, plat::WORD signat
                                              void* state) {
     auto* context = static_cast<RecordProcessContext*>(state);
     const auto* record = static_cast<const std::uint8_t*>(data);
-    context->attachmentWalkCounter = static_cast<std::uint16_t>(context->attachmentWalkCounter + 1);
+    context->attachmentWalkCounter = context->attachmentWalkCounter + 1;
     if (!InsideRemovalRange(context, context->attachmentWalkCounter)) return plat::NOERROR;
 
     char name[kLongestFileName + 1];

@@ -22,7 +22,7 @@ struct RecordProcessContext;
 // The search ends at that cell or at the first table end after the first
 // cell. Returns 0 (found or not), 257 for an item that is not rich text
 // (error word 20029 in the context) or a platform status.
-STATUS FindTableCell(std::uint16_t firstCellIndex, RecordProcessContext* context);
+STATUS FindTableCell(std::uint32_t firstCellIndex, RecordProcessContext* context);
 
 // Removes from the run's note the attachments and OLE objects that the
 // hotspots and OLE records of the item refer to, limited to the context's

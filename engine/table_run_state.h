@@ -11,7 +11,7 @@
 namespace talix {
 
 struct TableRunState {
-    std::uint16_t chunkStart = 0;            // index of the chunk's first record
+    std::uint32_t chunkStart = 0;            // index of the chunk's first record
     // The walk's table level of the first table met inside the chunk, and
     // whether that table has ended.
     std::uint32_t levelKnown = 0;

@@ -217,8 +217,8 @@ void ReadPicture(Picture* picture) {
 // its node, else found from its item segment.
 void NamePicture(Picture* picture) {
     const CDRecordNode* graphic = picture->graphic;
-    if (graphic->extra != nullptr) {
-        const auto* kept = static_cast<const GraphicExtra*>(graphic->extra);
+    if (const void* extra = RecordExtra(graphic); extra != nullptr) {
+        const auto* kept = static_cast<const GraphicExtra*>(extra);
         picture->instance = kept->segment;
         picture->key = kept->key;
         return;

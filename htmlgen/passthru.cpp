@@ -120,8 +120,8 @@ bool ReplaceText(CDRecordNode* node, const std::string& text, DelimitedMarks* ma
     node->bytes = bytes;
     node->length = length;
     node->flags |= kNodeOwnsBytes;
-    if (node->extra != nullptr && (node->flags & kNodeOwnsExtraText) == 0) {
-        auto* extra = static_cast<TextExtra*>(node->extra);
+    if (RecordExtra(node) != nullptr && (node->flags & kNodeOwnsExtraText) == 0) {
+        auto* extra = static_cast<TextExtra*>(RecordExtra(node));
         extra->text = reinterpret_cast<const char*>(bytes + kTextRunHeader);
         extra->length = static_cast<std::uint16_t>(text.size());
     }
@@ -254,8 +254,8 @@ void UnmarkDelimitedHTML(ItemRecordList* list, DelimitedMarks* marks) {
         node->bytes = it->bytes;
         node->length = it->length;
         node->flags = it->flags;
-        if (node->extra != nullptr && (node->flags & kNodeOwnsExtraText) == 0) {
-            auto* extra = static_cast<TextExtra*>(node->extra);
+        if (RecordExtra(node) != nullptr && (node->flags & kNodeOwnsExtraText) == 0) {
+            auto* extra = static_cast<TextExtra*>(RecordExtra(node));
             extra->text = reinterpret_cast<const char*>(node->bytes + kTextRunHeader);
             extra->length = static_cast<std::uint16_t>(node->length - kTextRunHeader);
         }

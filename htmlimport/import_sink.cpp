@@ -120,7 +120,7 @@ STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* imp
     output->restartBody = import->firstBlockInBody != 0 ? 1 : 0;
 
     STATUS firstFailure = kOK;
-    std::uint16_t index = 0;
+    std::uint32_t index = 0;
     for (CDRecordNode* node = first; node != nullptr; node = node->next) {
         node->index = ++index;
         const STATUS status = AppendRecord(node->bytes, node->signature, EvenLength(node->length), output);

@@ -201,8 +201,8 @@ std::vector<CopiedRecord> GraphicRecords(const CDRecordNode* match, const ImageR
 // the source holds.
 const CDRecordNode* MatchGraphic(const ItemRecordList* list, const char* itemName, const std::string& source) {
     for (const CDRecordNode* at = list != nullptr ? list->head : nullptr; at != nullptr; at = at->next) {
-        if ((at->signature != kSigGraphic && at->signature != kSigBitmapHeader) || at->extra == nullptr) continue;
-        const auto* extra = static_cast<const GraphicExtra*>(at->extra);
+        if ((at->signature != kSigGraphic && at->signature != kSigBitmapHeader) || RecordExtra(at) == nullptr) continue;
+        const auto* extra = static_cast<const GraphicExtra*>(RecordExtra(at));
         char name[96];
         std::snprintf(name, sizeof name, "%.31s/%d.%x?", itemName != nullptr ? itemName : "",
                       static_cast<int>(extra->segment), extra->key);

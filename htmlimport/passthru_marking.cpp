@@ -56,20 +56,7 @@ CDRecordNode* StoreText(ItemRecordList* list, CDRecordNode* node, std::string_vi
     std::size_t piece = PieceLength(text);
     CDRecordNode* rewritten = NewNode(node->signature, node->bytes, text.substr(0, piece));
     if (rewritten == nullptr) return nullptr;
-    if (node->flags & kNodeOwnsBytes) std::free(node->bytes);
-    node->bytes = rewritten->bytes;
-    node->length = rewritten->length;
-    // The stored pad byte of the old bytes means nothing for the new ones.
-    node->flags = static_cast<std::uint16_t>((node->flags & ~0xFF30u) | kNodeOwnsBytes);
-    rewritten->bytes = nullptr;   // now the node's
-    FreeRecordNode(rewritten);
-    if (node->extra != nullptr) {
-        auto* extra = static_cast<TextExtra*>(node->extra);
-        if (node->flags & kNodeOwnsExtraText) std::free(const_cast<char*>(extra->text));
-        node->flags = static_cast<std::uint16_t>(node->flags & ~kNodeOwnsExtraText);
-        extra->text = reinterpret_cast<const char*>(node->bytes + kTextHeader);
-        extra->length = static_cast<std::uint16_t>(node->length - kTextHeader);
-    }
+    AdoptRecordBytes(list, node, rewritten);
     CDRecordNode* last = node;
     for (std::size_t at = piece; at < text.size(); at += piece) {
         piece = std::max<std::size_t>(1, PieceLength(text.substr(at)));

@@ -21,8 +21,8 @@ bool IsTextRun(const CDRecordNode* node) {
 // The text of a text run: its separately held text when it has one, else
 // the bytes after its header.
 std::string_view RunText(const CDRecordNode* node) {
-    if (node->signature == kSigText && node->extra != nullptr) {
-        const auto* extra = static_cast<const TextExtra*>(node->extra);
+    if (node->signature == kSigText && RecordExtra(node) != nullptr) {
+        const auto* extra = static_cast<const TextExtra*>(RecordExtra(node));
         if (extra->text != nullptr) return std::string_view(extra->text, extra->length);
     }
     if (node->bytes == nullptr) return {};

@@ -132,7 +132,7 @@ EntityScan ScanEntityRecords(const CDRecordNode* first) {
             if (!insideFile) scan.related = true;
             break;
         case kSigGraphic:
-            mark = node->extra != nullptr;
+            mark = RecordExtra(node) != nullptr;
             break;
         case kSigBar:
         case kSigLink2:

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstddef>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "byte_order.h"
 #include "formula_codec.h"
@@ -150,26 +152,65 @@ void PutNumber(std::string* out, double value) {
     out->append(bytes, 8);
 }
 
-int Base64Value(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
+// What each byte is in base64 text: a value (0 to 63), or one of these.
+constexpr std::uint8_t kBase64Space = 64, kBase64Pad = 65, kBase64Invalid = 66;
+
+constexpr std::array<std::uint8_t, 256> MakeBase64Table() {
+    std::array<std::uint8_t, 256> table{};
+    for (auto& entry : table) entry = kBase64Invalid;
+    for (int i = 0; i < 26; ++i) {
+        table['A' + i] = static_cast<std::uint8_t>(i);
+        table['a' + i] = static_cast<std::uint8_t>(26 + i);
+    }
+    for (int i = 0; i < 10; ++i) table['0' + i] = static_cast<std::uint8_t>(52 + i);
+    table['+'] = 62;
+    table['/'] = 63;
+    table['='] = kBase64Pad;
+    for (char c : {' ', '\t', '\r', '\n'}) table[static_cast<unsigned char>(c)] = kBase64Space;
+    return table;
 }
 
-// Decodes base64 text (whitespace anywhere is ignored). On failure *why
-// says what is wrong.
+constexpr std::array<std::uint8_t, 256> kBase64Table = MakeBase64Table();
+
+// Decodes base64 text (whitespace anywhere is ignored) into a buffer sized
+// for it at once. On failure *why says what is wrong.
 bool Base64Decode(std::string_view text, std::string* out, std::string* why) {
-    out->clear();
-    out->reserve(text.size() / 4 * 3);
+    out->resize(text.size() / 4 * 3 + 3);
+    char* to = out->data();
     DWORD quad = 0;
     int filled = 0;
     int padding = 0;
-    for (char ch : text) {
-        if (IsSpace(ch)) continue;
-        if (ch == '=') {
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        // Whole groups of four data characters at once; anything else
+        // (whitespace, padding, a bad character) goes one by one below.
+        while (filled == 0 && padding == 0 && at + 4 <= text.size()) {
+            const std::uint8_t a = kBase64Table[in[at]], b = kBase64Table[in[at + 1]];
+            const std::uint8_t c = kBase64Table[in[at + 2]], d = kBase64Table[in[at + 3]];
+            if ((a | b | c | d) >= 64) break;
+            const DWORD group = (DWORD{a} << 18) | (DWORD{b} << 12) | (DWORD{c} << 6) | d;
+            to[0] = static_cast<char>((group >> 16) & 0xFF);
+            to[1] = static_cast<char>((group >> 8) & 0xFF);
+            to[2] = static_cast<char>(group & 0xFF);
+            to += 3;
+            at += 4;
+        }
+        if (at >= text.size()) break;
+        const std::uint8_t value = kBase64Table[in[at]];
+        if (value < 64 && padding == 0 && filled < 4) {
+            quad = (quad << 6) | value;
+            if (++filled == 4) {
+                to[0] = static_cast<char>((quad >> 16) & 0xFF);
+                to[1] = static_cast<char>((quad >> 8) & 0xFF);
+                to[2] = static_cast<char>(quad & 0xFF);
+                to += 3;
+                quad = 0;
+                filled = 0;
+            }
+            continue;
+        }
+        if (value == kBase64Space) continue;
+        if (value == kBase64Pad) {
             if (filled < 2 || filled + padding >= 4) {
                 *why = "misplaced '=' in base64 data";
                 return false;
@@ -177,30 +218,20 @@ bool Base64Decode(std::string_view text, std::string* out, std::string* why) {
             ++padding;
             if (filled + padding == 4) {
                 if (filled == 2) {          // 12 bits: one byte
-                    out->push_back(static_cast<char>((quad >> 4) & 0xFF));
+                    *to++ = static_cast<char>((quad >> 4) & 0xFF);
                 } else {                    // 18 bits: two bytes
-                    out->push_back(static_cast<char>((quad >> 10) & 0xFF));
-                    out->push_back(static_cast<char>((quad >> 2) & 0xFF));
+                    *to++ = static_cast<char>((quad >> 10) & 0xFF);
+                    *to++ = static_cast<char>((quad >> 2) & 0xFF);
                 }
                 filled = 4;   // the data is complete: only whitespace may follow
             }
             continue;
         }
-        int value = Base64Value(static_cast<unsigned char>(ch));
-        if (value < 0 || padding > 0 || filled == 4) {
-            *why = value < 0 ? "invalid character '" + Quote(std::string_view(&ch, 1)) + "' in base64 data"
-                             : std::string("base64 data continues after its end");
-            return false;
-        }
-        quad = (quad << 6) | static_cast<DWORD>(value);
-        if (++filled == 4) {
-            out->push_back(static_cast<char>((quad >> 16) & 0xFF));
-            out->push_back(static_cast<char>((quad >> 8) & 0xFF));
-            out->push_back(static_cast<char>(quad & 0xFF));
-            quad = 0;
-            filled = 0;
-        }
+        *why = value == kBase64Invalid ? "invalid character '" + Quote(text.substr(at, 1)) + "' in base64 data"
+                                       : std::string("base64 data continues after its end");
+        return false;
     }
+    out->resize(static_cast<std::size_t>(to - out->data()));
     if (padding > 0 && filled != 4) {
         *why = "truncated base64 data";
         return false;
@@ -1070,7 +1101,14 @@ STATUS DxlImportFile(DBHANDLE db, const char* path, DxlImportResult* result) {
         result->error = std::string(path) + ": cannot read the file: " + std::strerror(errno);
         return ERR_DXL_FILE;
     }
+    // Read straight into a string sized by the file's length (a file that
+    // grows meanwhile is read to its end all the same).
     std::string text;
+    struct stat info;
+    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        text.resize(static_cast<size_t>(info.st_size));
+    size_t filled = std::fread(text.data(), 1, text.size(), file);
+    text.resize(filled);
     char buffer[65536];
     size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);

@@ -5,17 +5,22 @@
 // word, little-endian, exactly as they are stored. Locking either block id
 // gives the address of those value bytes.
 #include <cstdio>
+#include <memory>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <cstring>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "byte_order.h"
+#include "memory_internal.h"
 #include "notes_internal.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/memory.h"
 #include "talix_platform/structures.h"
+#include "talix_platform/testing.h"
 #include "talix_platform/text.h"
 #include "talix_platform/timedate.h"
 
@@ -395,6 +400,36 @@ void* BlockLock(BLOCKID block) {
 
 void BlockUnlock(BLOCKID block) {
     // The value of an item stays in place until the item goes: nothing to do.
+}
+
+namespace {
+
+// A copy of a value in pages that cannot be written (the testing control
+// TestReadOnlyKeptValues).
+STATUS KeepReadOnlyCopy(const std::vector<BYTE>& value, DHANDLE* handle) {
+    const long page = ::sysconf(_SC_PAGESIZE);
+    const std::size_t size = (value.size() + static_cast<std::size_t>(page)) / page * page;
+    void* pages = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) return ERR_NO_MEMORY;
+    std::memcpy(pages, value.data(), value.size());
+    ::mprotect(pages, size, PROT_READ);
+    std::shared_ptr<const void> keeper(pages, [size](const void* at) { ::munmap(const_cast<void*>(at), size); });
+    return AddKeptBlock(std::move(keeper), static_cast<BYTE*>(pages), static_cast<DWORD>(value.size()), handle);
+}
+
+} // namespace
+
+STATUS BlockKeep(BLOCKID block, DHANDLE* handle) {
+    if (handle == nullptr) return ERR_BAD_ARGUMENT;
+    *handle = NULLHANDLE;
+    Lock lock(StorageMutex());
+    // Only a value's block id (odd) names bytes a caller reads.
+    if ((block.block & 1u) == 0) return ERR_INVALID_HANDLE;
+    NoteItem* found = ResolveItem(block, nullptr);
+    if (found == nullptr) return ERR_INVALID_HANDLE;
+    if (ReadOnlyKeptValues()) return KeepReadOnlyCopy(found->data.value, handle);
+    if (found->kept == nullptr) found->kept = std::make_shared<KeptValue>();
+    return AddKeptBlock(found->kept, found->data.value.data(), static_cast<DWORD>(found->data.value.size()), handle);
 }
 
 // ---- Adding, deleting and copying items ----------------------------------------

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "handles.h"
+#include "memory_internal.h"
 #include "status_codes.h"
 #include "talix_platform/memory.h"
 
@@ -18,8 +20,13 @@ struct MemBlock {
     DWORD size = 0;
     WORD flags = 0;
     DWORD locks = 0;
+    // A block that keeps another's bytes readable (BlockKeep) does not own
+    // them: the keeper does, and lets them go with the last block.
+    std::shared_ptr<const void> keeper;
 
-    ~MemBlock() { std::free(data); }
+    ~MemBlock() {
+        if (keeper == nullptr) std::free(data);
+    }
 };
 
 struct MemoryState {
@@ -91,11 +98,24 @@ STATUS MemRealloc(DHANDLE handle, DWORD size) {
     std::lock_guard<std::mutex> lock(state.mutex);
     MemBlock* block = state.blocks.Find(handle);
     if (block == nullptr) return ERR_INVALID_HANDLE;
+    if (block->keeper != nullptr) return ERR_BAD_ARGUMENT;   // kept bytes never move
     auto* data = static_cast<BYTE*>(std::realloc(block->data, StorageSize(size)));
     if (data == nullptr) return ERR_NO_MEMORY;   // the block is left as it was
     if (size > block->size) std::memset(data + block->size, 0, size - block->size);
     block->data = data;
     block->size = size;
+    return NOERROR;
+}
+
+STATUS AddKeptBlock(std::shared_ptr<const void> keeper, BYTE* data, DWORD size, DHANDLE* handle) {
+    *handle = NULLHANDLE;
+    auto block = std::make_unique<MemBlock>();
+    block->data = data;
+    block->size = size;
+    block->keeper = std::move(keeper);
+    MemoryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    *handle = state.blocks.Add(std::move(block));
     return NOERROR;
 }
 

@@ -20,12 +20,28 @@ struct OpenDatabase {
     std::string shownPath;   // relative to the data directory when it lies below it
 };
 
+// The value bytes of an item that memory handles keep (BlockKeep): the
+// item hands its bytes over when it goes while a handle still holds them.
+struct KeptValue {
+    std::vector<BYTE> bytes;
+};
+
 // An item of an open note. Its serial names it in block ids and is never
 // reused within the note; its value bytes stay where they are until the item
-// is deleted or changed, or the note closed.
+// is deleted or changed, or the note closed, or, when kept, until the last
+// handle that keeps them is freed.
 struct NoteItem {
     ItemData data;
     DWORD serial = 0;
+    std::shared_ptr<KeptValue> kept;
+
+    NoteItem() = default;
+    NoteItem(const NoteItem&) = delete;
+    NoteItem& operator=(const NoteItem&) = delete;
+    // Moving the vector keeps its buffer, so kept addresses stay valid.
+    ~NoteItem() {
+        if (kept != nullptr && kept.use_count() > 1) kept->bytes = std::move(data.value);
+    }
 };
 
 struct OpenNote {
@@ -55,6 +71,7 @@ void DbAbortBatch(DBHANDLE db);
 
 // Testing controls (testing.cpp).
 int TakeInjectedUpdateFault();   // the pending fault, turned off once taken
+bool ReadOnlyKeptValues();       // TestReadOnlyKeptValues is on
 // Ends the process at once (as a kill does) at the note write notes.ini
 // "TestKillAtNoteWrite" counts to, when set.
 void TestKillPoint();

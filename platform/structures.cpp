@@ -98,21 +98,29 @@ struct Entry {
 };
 
 // Every structure known by type code with its layout, in ascending type code
-// order; computed on first use.
-const std::vector<Entry>& Entries() {
-    static const std::vector<Entry> entries = [] {
-        std::vector<Entry> result;
-        for (const StructDef* def : StructDefsByType()) result.push_back(Entry{def, LayOut(*def)});
-        return result;
-    }();
-    return entries;
+// order, and the entry of each type code found by the code itself (every
+// record conversion asks for one); made on first use.
+struct Tables {
+    std::vector<Entry> entries;
+    std::vector<const Entry*> byType;
+};
+
+Tables MakeTables() {
+    Tables tables;
+    for (const StructDef* def : StructDefsByType()) tables.entries.push_back(Entry{def, LayOut(*def)});
+    if (!tables.entries.empty()) tables.byType.assign(tables.entries.back().def->type + 1u, nullptr);
+    for (const Entry& entry : tables.entries) tables.byType[entry.def->type] = &entry;
+    return tables;
+}
+
+const Tables& GetTables() {
+    static const Tables tables = MakeTables();
+    return tables;
 }
 
 const Entry* Find(WORD type) {
-    const std::vector<Entry>& entries = Entries();
-    auto it = std::lower_bound(entries.begin(), entries.end(), type,
-                               [](const Entry& entry, WORD t) { return entry.def->type < t; });
-    return it == entries.end() || it->def->type != type ? nullptr : &*it;
+    const Tables& tables = GetTables();
+    return type < tables.byType.size() ? tables.byType[type] : nullptr;
 }
 
 // The layout of a type that can be converted: known and with a published
@@ -134,6 +142,21 @@ WORD StructHostLength(WORD type) {
     return entry == nullptr ? 0 : entry->layout.hostLength;
 }
 
+namespace {
+
+// Copies one run: most are a field or two, copied without a call.
+inline void CopyRun(BYTE* to, const BYTE* from, WORD length) {
+    switch (length) {
+    case 1: *to = *from; break;
+    case 2: std::memcpy(to, from, 2); break;
+    case 4: std::memcpy(to, from, 4); break;
+    case 8: std::memcpy(to, from, 8); break;
+    default: std::memcpy(to, from, length); break;
+    }
+}
+
+} // namespace
+
 STATUS StructRead(const void** src, WORD type, void* dest, WORD count) {
     if (src == nullptr || *src == nullptr || dest == nullptr) return ERR_BAD_ARGUMENT;
     const Layout* layout = ConvertibleLayout(type);
@@ -143,9 +166,7 @@ STATUS StructRead(const void** src, WORD type, void* dest, WORD count) {
     BYTE* out = static_cast<BYTE*>(dest);
     std::memset(out, 0, static_cast<std::size_t>(layout->hostLength) * count);
     for (WORD i = 0; i < count; ++i) {
-        for (const Run& run : layout->runs) {
-            std::memcpy(out + run.host, in + run.stored, run.length);
-        }
+        for (const Run& run : layout->runs) CopyRun(out + run.host, in + run.stored, run.length);
         in += layout->storedLength;
         out += layout->hostLength;
     }
@@ -161,9 +182,7 @@ STATUS StructWrite(void** dest, WORD type, const void* src, WORD count) {
     const BYTE* in = static_cast<const BYTE*>(src);
     BYTE* out = static_cast<BYTE*>(*dest);
     for (WORD i = 0; i < count; ++i) {
-        for (const Run& run : layout->runs) {
-            std::memcpy(out + run.stored, in + run.host, run.length);
-        }
+        for (const Run& run : layout->runs) CopyRun(out + run.stored, in + run.host, run.length);
         in += layout->hostLength;
         out += layout->storedLength;
     }

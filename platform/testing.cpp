@@ -15,6 +15,7 @@ std::atomic<int> g_failUpdateAfterItems{-1};
 std::atomic<DWORD> g_designUpdateCalls{0};
 std::atomic<DWORD> g_profileCalls{0};
 std::atomic<DWORD> g_notesOpened{0};
+std::atomic<bool> g_readOnlyKeptValues{false};
 
 } // namespace
 
@@ -27,6 +28,9 @@ void TestKillPoint() {
     LONG at = IniGetInt("TestKillAtNoteWrite");
     if (at > 0 && ++written >= at) ::raise(SIGKILL);
 }
+
+void TestReadOnlyKeptValues(bool on) { g_readOnlyKeptValues.store(on); }
+bool ReadOnlyKeptValues() { return g_readOnlyKeptValues.load(); }
 
 DWORD TestDesignUpdateCalls() { return g_designUpdateCalls.load(); }
 DWORD TestProfileCalls() { return g_profileCalls.load(); }

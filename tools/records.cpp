@@ -68,29 +68,29 @@ std::string KeyFields(plat::WORD signature, const unsigned char* record, size_t 
 std::string ExtraText(const talix::CDRecordNode* node) {
     char text[160];
     text[0] = '\0';
-    if (node->extra == nullptr) return text;
+    if (talix::RecordExtra(node) == nullptr) return text;
     switch (node->signature) {
     case 0xFF85: {
-        const auto* extra = static_cast<const talix::TextExtra*>(node->extra);
+        const auto* extra = static_cast<const talix::TextExtra*>(talix::RecordExtra(node));
         std::string run = plat::LmbcsToNative(std::string_view(extra->text, extra->length));
         return "text=" + Escape(run, kTextCut);
     }
     case 0x00A3:
     case 0x00CF: {
-        const auto* extra = static_cast<const talix::TableExtra*>(node->extra);
+        const auto* extra = static_cast<const talix::TableExtra*>(talix::RecordExtra(node));
         std::snprintf(text, sizeof text, "rows=%u columns=%u", extra->rows, extra->columns);
         break;
     }
     case 0x00A4:
     case 0x00D0: {
-        const auto* extra = static_cast<const talix::CellExtra*>(node->extra);
+        const auto* extra = static_cast<const talix::CellExtra*>(talix::RecordExtra(node));
         std::snprintf(text, sizeof text, "table=%u pretable=%u", extra->tableBegin->index,
                       extra->preTable != nullptr ? extra->preTable->index : 0);
         break;
     }
     case 0x0095:
     case 0x0099: {
-        const auto* extra = static_cast<const talix::GraphicExtra*>(node->extra);
+        const auto* extra = static_cast<const talix::GraphicExtra*>(talix::RecordExtra(node));
         std::snprintf(text, sizeof text, "%s=%u segment=%u", node->signature == 0x0099 ? "key" : "offset", extra->key,
                       extra->segment);
         break;

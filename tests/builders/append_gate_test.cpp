@@ -100,7 +100,8 @@ TEST_F(GateTest, DropsAndMergesRecords) {
     EXPECT_EQ(ReadWord(nodes[3]->bytes + 2), 3);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         EXPECT_EQ(nodes[i]->index, i + 1);
-        EXPECT_EQ(nodes[i]->flags, talix::kNodeOwnsBytes);
+        // Bytes of its own in the output list's arena, and no marks.
+        EXPECT_EQ(nodes[i]->flags, talix::kNodeInArena);
     }
     EXPECT_EQ(item_.autoMergeText, 0);
     EXPECT_EQ(talix_test::CheckStructure(List()), "");

@@ -140,4 +140,48 @@ TEST_F(PoolTest, FreeAllNamesBlocksStillInUse) {
     EXPECT_TRUE(LogHas("ZervaDeallocate all: Freeing item of size 300 allocated at line 3 in file rtitemi"));
 }
 
+// Many blocks taken and given back in a mixed order, by block and by
+// address, with release unlocking platform blocks or not: every hand-out is
+// the first free block in list order that is large enough (or a new block
+// where none is), and the list keeps its order.
+TEST_F(PoolTest, HandOutsFollowTheListOrderThroughManyBlocks) {
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::uint32_t range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % range;
+    };
+    std::vector<TrackedBlock*> held;
+    for (int step = 0; step < 4000; ++step) {
+        if (step == 2000) session->workArea->keepLocked = 0;
+        if (!held.empty() && next(3) == 0) {
+            const std::size_t at = next(static_cast<std::uint32_t>(held.size()));
+            TrackedBlock* block = held[at];
+            held.erase(held.begin() + static_cast<std::ptrdiff_t>(at));
+            if (next(2) == 0) QuorbelReleaseBlock(session.get(), block);
+            else ZervaDeallocate(session.get(), block->data);
+            continue;
+        }
+        const std::uint32_t sizes[] = {8, 40, 100, 1000, 4000, 65406, 70000};
+        const std::uint32_t size = sizes[next(7)] + next(30);
+        TrackedBlock* expected = nullptr;
+        for (TrackedBlock* block = session->workArea->trackedBlocks; block != nullptr; block = block->next) {
+            if (block->file[0] == '\0' && block->size >= size) {
+                expected = block;
+                break;
+            }
+        }
+        TrackedBlock* got = Take(size, "rtproc3", step % 60000, static_cast<int>(step % 2));
+        ASSERT_NE(got, nullptr);
+        if (expected != nullptr) ASSERT_EQ(got, expected) << "step " << step;
+        ASSERT_NE(got->data, nullptr);
+        got->data[size - 1] = 1;
+        held.push_back(got);
+    }
+    // After the first block the sizes never grow.
+    const TrackedBlock* first = session->workArea->trackedBlocks;
+    for (const TrackedBlock* block = first->next; block != nullptr && block->next != nullptr; block = block->next)
+        EXPECT_GE(block->size, block->next->size);
+    EXPECT_TRUE(g_shown.empty());
+}
+
 } // namespace

@@ -281,32 +281,32 @@ TEST_F(RecordIo, ThreeSameNamedItemsGiveNumberedSegmentsAndRunningIndexes) {
     EXPECT_EQ(nodes[1]->length, 48u);
 
     // The table's counts and its cells' links, across the items.
-    auto* counts = static_cast<talix::TableExtra*>(nodes[2]->extra);
+    auto* counts = static_cast<talix::TableExtra*>(talix::RecordExtra(nodes[2]));
     ASSERT_NE(counts, nullptr);
     EXPECT_EQ(counts->rows, 2);
     EXPECT_EQ(counts->columns, 2);
     for (int i : {3, 4, 6, 7}) {
-        auto* extra = static_cast<talix::CellExtra*>(nodes[i]->extra);
+        auto* extra = static_cast<talix::CellExtra*>(talix::RecordExtra(nodes[i]));
         ASSERT_NE(extra, nullptr) << i;
         EXPECT_EQ(extra->tableBegin, nodes[2]);
         EXPECT_EQ(extra->preTable, nodes[1]);
     }
     // After the table ends a cell has no table: it becomes a plain cell
     // without side data.
-    EXPECT_EQ(nodes[11]->extra, nullptr);
+    EXPECT_EQ(talix::RecordExtra(nodes[11]), nullptr);
 
     // Graphic keys: 2 and the even-rounded lengths of the records of its
     // item up to and including the graphic, as the list holds them (host
     // form: 18 for the cell, 32 for the graphic); at the end of an item, 2
     // and its own length, in the next item.
-    auto* inside = static_cast<talix::GraphicExtra*>(nodes[5]->extra);
+    auto* inside = static_cast<talix::GraphicExtra*>(talix::RecordExtra(nodes[5]));
     EXPECT_EQ(inside->key, 2u + 18 + 32);
     EXPECT_EQ(inside->segment, 1);
-    auto* atEnd = static_cast<talix::GraphicExtra*>(nodes[8]->extra);
+    auto* atEnd = static_cast<talix::GraphicExtra*>(talix::RecordExtra(nodes[8]));
     EXPECT_EQ(atEnd->key, 2u + 32);
     EXPECT_EQ(atEnd->segment, 2);
     // A bitmap header's offset is where it starts in its stored item.
-    auto* offset = static_cast<talix::GraphicExtra*>(nodes[9]->extra);
+    auto* offset = static_cast<talix::GraphicExtra*>(talix::RecordExtra(nodes[9]));
     EXPECT_EQ(offset->key, 2u);
     EXPECT_EQ(offset->segment, 2);
 
@@ -379,21 +379,21 @@ TEST_F(RecordIo, ModesDropWrappersAndGiveTextRunsTheirText) {
     for (auto* node : nodes) signatures.push_back(node->signature);
     EXPECT_EQ(signatures, (std::vector<std::uint16_t>{0xFF85, 0x00DD, 0xFF85}));
     EXPECT_EQ(nodes[0]->index, 1);
-    EXPECT_EQ(nodes[0]->extra, nullptr);
+    EXPECT_EQ(talix::RecordExtra(nodes[0]), nullptr);
 
     nodes = Nodes(Read("Body", &status, 0, 1, 0));
     ASSERT_EQ(nodes.size(), 6u);
-    auto* text = static_cast<talix::TextExtra*>(nodes[2]->extra);
+    auto* text = static_cast<talix::TextExtra*>(talix::RecordExtra(nodes[2]));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::string(text->text, text->length), lmbcs);
     EXPECT_EQ(text->text, reinterpret_cast<const char*>(nodes[2]->bytes) + 8);
 
     nodes = Nodes(Read("Body", &status, 0, 0, 1));
-    text = static_cast<talix::TextExtra*>(nodes[2]->extra);
+    text = static_cast<talix::TextExtra*>(talix::RecordExtra(nodes[2]));
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(nodes[2]->flags & talix::kNodeOwnsExtraText);
     EXPECT_EQ(std::string(text->text, text->length), "a&#26085;b");
-    EXPECT_EQ(nodes[5]->extra, nullptr);   // plain text needs no copy
+    EXPECT_EQ(talix::RecordExtra(nodes[5]), nullptr);   // plain text needs no copy
 }
 
 TEST_F(RecordIo, OtherItemsAndMissingItemsAndBadArguments) {
@@ -452,6 +452,64 @@ TEST_F(RecordIo, WritingSplitsItemsAtRecordBoundaries) {
     EXPECT_EQ(JoinedRecords(values), JoinedRecords(talix_test::StoredValues(note_, "Big")));
 }
 
+// Records read where they lie in the stored value and records with bytes of
+// their own meet in one list: a text changed among untouched runs, a record
+// taken out of the middle, a run given new bytes, paragraph definitions
+// converted to host form. The list is written back after its stored items
+// are gone (as a commit deletes them first), and the stored values never
+// see the change.
+TEST_F(RecordIo, RecordsViewedAndRecordsOfTheirOwnAreWrittenBackTogether) {
+    std::vector<FixtureRecord> records;
+    for (int i = 0; i < 40; ++i) {
+        if (i % 10 == 0) {
+            FixtureRecord definition = HostRecord(0xFF82, 72);
+            talix_test::PutWord(&definition, 4, static_cast<std::uint16_t>(i / 10 + 1));
+            records.push_back(definition);
+        }
+        records.push_back(HostRecord(0x0081, 2));
+        records.push_back(TextRecord(0, "run " + std::to_string(i) + (i % 2 == 0 ? "" : "x")));
+    }
+    ASSERT_EQ(talix_test::StoreRichTextItem(note_, "Body", records), 0);
+    const std::string stored = JoinedRecords(talix_test::StoredValues(note_, "Body"));
+    talix::STATUS status = 1;
+    ItemRecordList* list = Read("Body", &status);
+    ASSERT_EQ(status, 0);
+    std::vector<CDRecordNode*> nodes = Nodes(list);
+    ASSERT_EQ(nodes.size(), records.size());
+    int views = 0, own = 0;
+    for (const CDRecordNode* node : nodes) (node->flags & talix::kNodeStoredView ? views : own) += 1;
+    EXPECT_GT(views, 60);   // the text runs and paragraph records
+    EXPECT_EQ(own, 4);      // the definitions, converted
+
+    // A text changed in place among runs read as they lie.
+    CDRecordNode* changed = nodes[20];
+    ASSERT_EQ(changed->signature, 0xFF85);
+    std::uint8_t* bytes = talix::EditRecordBytes(list, changed);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_FALSE(changed->flags & talix::kNodeStoredView);
+    bytes[8] = 'R';
+    records[20].bytes[8] = 'R';
+    // A paragraph record taken out of the middle.
+    ASSERT_EQ(nodes[30]->signature, 0x0081);
+    talix::UnlinkRecordNode(list, nodes[30]);
+    talix::FreeRecordNode(nodes[30]);
+    records.erase(records.begin() + 30);
+    // A run given a longer text.
+    FixtureRecord longer = TextRecord(0, "a longer run of text");
+    ASSERT_EQ(nodes[39]->signature, 0xFF85);
+    talix::AdoptRecordBytes(list, nodes[39],
+                            talix::NewRecordNode(longer.bytes.data(), 0xFF85,
+                                                 static_cast<std::uint32_t>(longer.bytes.size())));
+    records[38] = longer;
+    EXPECT_EQ(JoinedRecords(talix_test::StoredValues(note_, "Body")), stored);
+
+    ASSERT_EQ(plat::ItemDelete(note_, "Body", 4), 0);
+    ASSERT_EQ(talix::WriteItemRecords(list, &item_), 0);
+    ASSERT_EQ(talix_test::StoreRichTextItem(note_, "Expected", records), 0);
+    EXPECT_EQ(JoinedRecords(talix_test::StoredValues(note_, "Body")),
+              JoinedRecords(talix_test::StoredValues(note_, "Expected")));
+}
+
 TEST_F(RecordIo, WritingStopsAtTheFirstFailure) {
     std::vector<FixtureRecord> records;
     for (int i = 0; i < 60; ++i) records.push_back(TextRecord(0, std::string(992, 'a')));
@@ -462,9 +520,7 @@ TEST_F(RecordIo, WritingStopsAtTheFirstFailure) {
     // A record too large to write, after the first item's worth of records.
     CDRecordNode* big = list->head;
     for (int i = 0; i < 55; ++i) big = big->next;
-    big->length = 65000;
-    std::free(big->bytes);
-    big->bytes = static_cast<std::uint8_t*>(std::calloc(65000, 1));
+    talix::AdoptRecordBytes(list, big, talix::NewRecordNode(nullptr, big->signature, 65000));
 
     list->itemName = "Copy";
     EXPECT_EQ(talix::WriteItemRecords(list, &item_), talix::kDamagedRecords);

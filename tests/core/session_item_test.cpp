@@ -126,19 +126,14 @@ talix::CDRecordNode* NewNode(std::uint16_t signature, std::uint32_t length) {
 }
 
 void Append(talix::ItemRecordList* list, talix::CDRecordNode* node) {
-    node->prev = list->tail;
     node->index = list->tail != nullptr ? list->tail->index + 1 : 1;
-    if (list->tail != nullptr) list->tail->next = node; else list->head = node;
-    list->tail = node;
+    talix::LinkRecordNode(list, list->tail, node);
 }
 
 void DropLastRecord(talix::ItemRecordList* list) {
     talix::CDRecordNode* last = list->tail;
-    list->tail = last->prev;
-    list->tail->next = nullptr;
-    std::free(last->bytes);
-    std::free(last->extra);
-    delete last;
+    talix::UnlinkRecordNode(list, last);
+    talix::FreeRecordNode(last);
 }
 
 TEST_F(SessionItemTest, ConnectOpensTheNoteAndLoadsItsFaces) {

@@ -6,9 +6,12 @@
 #include <string>
 
 #include "core/chunk_work_state.h"
+#include "core/item_work_state.h"
 #include "core/session_work_area.h"
 #include "engine/record_process.h"
 #include "fixture_items.h"
+#include "support/rich_text_items.h"
+#include "support/test_support.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -181,6 +184,87 @@ TEST_F(NavigationTest, FindersNeedAChainOfSingleTargets) {
     EXPECT_EQ(row->FindNamedChunk(1, "Table", buffer, sizeof buffer, "ENTIRE", "x"), 0);
     EXPECT_EQ(row->lastStatus, 0);
     EXPECT_STREQ(buffer, "untouched");
+}
+
+// Where a target was found: whether it exists and its first and last
+// records.
+struct Found {
+    int exists = 0;
+    std::uint32_t first = 0, last = 0;
+    bool operator==(const Found&) const = default;
+};
+
+Found Now(int exists, const talix::SessionWorkArea& area) {
+    return Found{exists, area.foundFirstRecord, area.foundLastRecord};
+}
+
+// Moving from target to target (forward, back, to the last) finds, at
+// every step, what a new chunk of that definition finds walking from the
+// first record; and a count is the number of targets found one after the
+// other. Over every rich-text item of the samples and the shared files.
+TEST(NavigationRealData, MovingBetweenTargetsFindsWhatAWalkFromTheStartFinds) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("real.nsf");
+    std::vector<talix_test::NoteItem> items;
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, talix_test::SampleAndSharedDxlFiles(), false, &items), 0);
+    ASSERT_FALSE(items.empty());
+    RARIvoSession session;
+    const talix::SessionWorkArea& area = *session.workArea;
+    constexpr int kMostSteps = 150;
+    int compared = 0;
+    for (const talix_test::NoteItem& each : items) {
+        ZervaRTItem item(&session);
+        // Items the system keeps for itself that do not connect are not this test's.
+        if (item.Connect("", path.c_str(), each.first, each.second.c_str(), 0) != 0) continue;
+        // A walk that stops once it has its text leaves the font of the
+        // item's last text run for new text, as a walk to the end does.
+        std::vector<std::string> fonts;
+        for (const char* definition : {"Text 1", "Paragraph 2", "Everything"}) {
+            ChunkPtr chunk(item.DefineChunk(definition));
+            char text[64];
+            chunk->GetText(nullptr, text, sizeof text, 0, nullptr);
+            fonts.emplace_back(reinterpret_cast<const char*>(item.work->textTemplate), 8);
+        }
+        EXPECT_EQ(fonts[0], fonts[2]);
+        EXPECT_EQ(fonts[1], fonts[2]);
+        for (const std::string type : {"Paragraph", "Table", "Text", "Hotspot", "Graphic", "Record",
+                                       "Table 1; Row", "Table 1; Column", "Table 1; Row 2; Column"}) {
+            SCOPED_TRACE(each.second + " of note " + std::to_string(each.first) + ": " + type);
+            // What a chunk walking from the first record finds for target n.
+            auto fresh = [&](int n) {
+                ChunkPtr chunk(item.DefineChunk((type + " " + std::to_string(n)).c_str()));
+                const int exists = chunk != nullptr ? chunk->Exists() : 0;
+                return Now(exists, area);
+            };
+            ChunkPtr moving(item.DefineChunk((type + " 1").c_str()));
+            ASSERT_NE(moving, nullptr);
+            std::vector<Found> expected{Found{}};
+            Found found = Now(moving->Exists(), area);
+            int n = 1;
+            for (; n <= kMostSteps; ++n) {
+                expected.push_back(fresh(n));
+                ASSERT_EQ(found, expected[n]) << "forward to " << n;
+                ++compared;
+                if (found.exists == 0) break;
+                found = Now(moving->GetNextTarget(0), area);
+            }
+            if (n > kMostSteps) continue;
+            for (int back = n - 1; back >= 1; --back) {
+                ASSERT_EQ(Now(moving->GetPreviousTarget(), area), expected[back]) << "back to " << back;
+            }
+            const int last = n - 1;
+            if (last > 0) {
+                ASSERT_EQ(Now(moving->GetLastTarget(), area), expected[last]) << "last";
+            }
+            // The count within the chunk the type's outer levels name.
+            const std::size_t split = type.rfind("; ");
+            ChunkPtr within(item.DefineChunk(split == std::string::npos ? "Everything" : type.substr(0, split).c_str()));
+            const std::string counted = split == std::string::npos ? type : type.substr(split + 2);
+            EXPECT_EQ(within->GetCount(counted.c_str()), last) << "count";
+            EXPECT_EQ(area.foundFirstRecord, 0u);
+        }
+    }
+    EXPECT_GT(compared, 1000);
 }
 
 } // namespace

@@ -162,7 +162,7 @@ TEST_F(ImagesTest, TheKeyIsTheOneTheReaderKeeps) {
     int graphics = 0;
     for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next) {
         if (node->signature != 0x0099) continue;
-        const auto* kept = static_cast<const talix::GraphicExtra*>(node->extra);
+        const auto* kept = static_cast<const talix::GraphicExtra*>(talix::RecordExtra(node));
         ASSERT_NE(kept, nullptr);
         const talix::OutputSegment* segment = list->firstSegment;
         while (segment != nullptr && segment->number != kept->segment) segment = segment->next;

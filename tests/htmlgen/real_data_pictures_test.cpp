@@ -66,7 +66,7 @@ TEST(GenerationRealData, PicturesKeepTheirKeysAndExportAsExportGraphicDoes) {
             if (node->signature != talix::kSigGraphic) continue;
             ++number;
             ++pictures;
-            const auto* kept = static_cast<const talix::GraphicExtra*>(node->extra);
+            const auto* kept = static_cast<const talix::GraphicExtra*>(talix::RecordExtra(node));
             ASSERT_NE(kept, nullptr) << where;
             const talix::OutputSegment* segment = list->firstSegment;
             while (segment != nullptr && segment->number != kept->segment) segment = segment->next;

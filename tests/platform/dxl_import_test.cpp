@@ -441,6 +441,35 @@ std::string OneNote(const std::string& unid, const std::string& items) {
     return "<note class='form'><noteinfo unid='" + unid + "'/>" + items + "</note>";
 }
 
+// Base64 values are decoded across line breaks and blanks, with one or two
+// pad characters (and blanks after them).
+TEST(DxlImport, Base64ValuesDecodeAcrossWhitespaceAndPadding) {
+    ImportDb t;
+    DxlImportResult result;
+    ASSERT_EQ(t.Import("<note class='form'>"
+                       "<item name='Two'><rawitemdata type='1'>AAEC\n AwQ=\n</rawitemdata></item>"
+                       "<item name='One'><rawitemdata type='1'>AAEC Aw== </rawitemdata></item>"
+                       "<item name='None'><rawitemdata type='1'>AAECAwQF</rawitemdata></item></note>",
+                       &result),
+              NOERROR)
+        << result.error;
+    ASSERT_EQ(result.notes.size(), 1u);
+    NOTEHANDLE note = 0;
+    ASSERT_EQ(NoteOpen(t.db, result.notes[0], 0, &note), NOERROR);
+    auto value = [note](const char* name) {
+        BLOCKID item, block;
+        WORD type = 0;
+        DWORD length = 0;
+        if (ItemInfo(note, name, static_cast<WORD>(std::strlen(name)), &item, &type, &block, &length) != NOERROR)
+            return std::string("missing");
+        return std::string(static_cast<const char*>(BlockLock(block)), length);
+    };
+    EXPECT_EQ(value("Two"), std::string("\x01\x00\x00\x01\x02\x03\x04", 7));
+    EXPECT_EQ(value("One"), std::string("\x01\x00\x00\x01\x02\x03", 6));
+    EXPECT_EQ(value("None"), std::string("\x01\x00\x00\x01\x02\x03\x04\x05", 8));
+    NoteClose(note);
+}
+
 TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
     ImportDb t;
     DxlImportResult first, again, changed;
@@ -487,6 +516,10 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
         {"<note class='form'><item name='A'><text>a</text></item>", "not well-formed"},
         {"<note class='form'>\n<item name='A'><rawitemdata type='1'>AB$C</rawitemdata></item></note>", "in.xml:2:"},
         {"<note class='form'><item name='A'><rawitemdata type='1'>ABC</rawitemdata></item></note>", "truncated"},
+        {"<note class='form'><item name='A'><rawitemdata type='1'>AB=</rawitemdata></item></note>", "truncated"},
+        {"<note class='form'><item name='A'><rawitemdata type='1'>A=AA</rawitemdata></item></note>", "misplaced '='"},
+        {"<note class='form'><item name='A'><rawitemdata type='1'>AAE=AAAA</rawitemdata></item></note>",
+         "continues after its end"},
         {"<note class='form'><item name='A'><rawitemdata type='xyz'>AAAA</rawitemdata></item></note>", "xyz"},
         {"<note class='form'><item name='A'><rawitemdata type='10000'>AAAA</rawitemdata></item></note>", "10000"},
         {"<note class='form'>\n\n<frob/></note>", "in.xml:3: unknown element <frob>"},

@@ -3,7 +3,10 @@
 #include <cstring>
 #include <set>
 
+#include <string>
+
 #include "status_codes.h"
+#include "support/test_support.h"
 #include "talix_platform.h"
 
 namespace {
@@ -67,6 +70,55 @@ TEST(MemoryHandles, EmptyBlocksAndHandleReuse) {
         EXPECT_TRUE(seen.insert(handle).second) << "handle " << handle << " reused";
         MemFree(handle);
     }
+}
+
+// A kept value stays readable where BlockLock showed it, unchanged, after
+// its item is deleted, replaced or its note closed, until its handle is
+// freed; only a value's block id can be kept, and a kept block does not move.
+TEST(MemoryHandles, KeptValuesOutliveTheirItems) {
+    TestReadOnlyKeptValues(false);
+    talix_test::TempDir dir;
+    DBHANDLE db = 0;
+    ASSERT_EQ(DbCreate(dir.file("k.nsf").c_str(), &db), NOERROR);
+    NOTEHANDLE note = 0;
+    ASSERT_EQ(NoteCreate(db, &note), NOERROR);
+    const DWORD live = MemLiveCount();
+    const char value[] = "\x01\x00kept bytes";
+    DHANDLE kept[3] = {};
+    const BYTE* where[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "Item" + std::to_string(i);
+        ASSERT_EQ(ItemAppend(note, 0, name.c_str(), static_cast<WORD>(name.size()), TYPE_COMPOSITE, value + 2,
+                             sizeof value - 3),
+                  NOERROR);
+        BLOCKID item, block;
+        WORD type = 0;
+        DWORD length = 0;
+        ASSERT_EQ(ItemInfo(note, name.c_str(), static_cast<WORD>(name.size()), &item, &type, &block, &length),
+                  NOERROR);
+        EXPECT_NE(BlockKeep(item, &kept[i]), NOERROR);   // an item's own block id is not a value's
+        ASSERT_EQ(BlockKeep(block, &kept[i]), NOERROR);
+        where[i] = static_cast<const BYTE*>(BlockLock(block));
+        EXPECT_EQ(MemLock(kept[i]), where[i]);
+        EXPECT_EQ(MemSize(kept[i]), length);
+        EXPECT_EQ(MemRealloc(kept[i], 4), ERR_BAD_ARGUMENT);
+    }
+    EXPECT_EQ(MemLiveCount(), live + 3);
+    // The first item deleted, the second replaced, the third gone with the note.
+    ASSERT_EQ(ItemDelete(note, "Item0", 5), NOERROR);
+    ASSERT_EQ(ItemSetText(note, "Item1", "new", 3), NOERROR);
+    ASSERT_EQ(NoteClose(note), NOERROR);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::memcmp(where[i], value, sizeof value - 1), 0) << i;
+        EXPECT_EQ(MemFree(kept[i]), NOERROR);
+    }
+    EXPECT_EQ(MemLiveCount(), live);
+    BLOCKID bogus{note, 7};
+    DHANDLE none = NULLHANDLE;
+    EXPECT_NE(BlockKeep(bogus, &none), NOERROR);
+    EXPECT_EQ(none, NULLHANDLE);
+    DbClose(db);
+    TestReadOnlyKeptValues(true);
 }
 
 TEST(MemoryHandles, InvalidHandlesAreRefused) {

@@ -1,5 +1,7 @@
 // The main of every test program: runs the tests and fails any test that
-// leaves a memory handle allocated, or a database or note open.
+// leaves a memory handle allocated, or a database or note open. The stored
+// values record lists view are read-only pages, so that code writing into
+// one ends the test program.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -38,6 +40,7 @@ private:
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     plat::LogSetEcho(false);
+    plat::TestReadOnlyKeptValues(true);
     auto* check = new LeakCheck;
     testing::UnitTest::GetInstance()->listeners().Append(check);
     int result = RUN_ALL_TESTS();

@@ -26,5 +26,13 @@ TPLAT_API DWORD MemLiveCount();
 // starts with its data-type word). Null when the block id is not valid.
 TPLAT_API void* BlockLock(BLOCKID block);
 TPLAT_API void BlockUnlock(BLOCKID block);
+// Keeps the bytes an item value's block id names readable where BlockLock
+// shows them, unchanged, until the returned memory handle is freed
+// (MemFree), even after the item is deleted or replaced or its note is
+// closed: a record list can point into a stored value instead of copying
+// it. MemLock of the handle gives the same address, MemSize the value's
+// length; the bytes are read-only and the block cannot be reallocated.
+// Returns 0, or a failure for a block id that names no value.
+TPLAT_API STATUS BlockKeep(BLOCKID block, DHANDLE* handle);
 
 } // namespace plat

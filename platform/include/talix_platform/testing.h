@@ -20,6 +20,11 @@ TPLAT_API DWORD TestProfileCalls();
 // process started; a test takes the difference over what it runs.
 TPLAT_API DWORD TestNotesOpened();
 
+// While on, BlockKeep hands out a copy of the value in read-only pages, so
+// that code writing into bytes it views in a stored value ends the process
+// at once instead of changing the note. The test programs turn it on.
+TPLAT_API void TestReadOnlyKeptValues(bool on);
+
 // Open databases and notes still held; tests check they are all closed.
 TPLAT_API DWORD TestOpenDatabases();
 TPLAT_API DWORD TestOpenNotes();
