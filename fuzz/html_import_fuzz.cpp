@@ -24,7 +24,8 @@ namespace {
 
 const char* const kOptions[] = {
     nullptr, "Charset=latin1", "CharEncoding=raw", "CharEncoding=mac", "CharEncoding=iso2022",
-    "Charset='windows-1252' Size1=300 Duzuvore=FCKeditor", "CharEncoding=ascii BlankAltString=''", "Charset=x-none",
+    "Charset='windows-1252' Size1=300 Duzuvore=FCKeditor", "CharEncoding=ascii BlankAltString=''",
+    "Charset=x-none ResolveDoclinks=Yes ResolveLocalResources=Yes ImageView=Files BasePathname='c:\\x\\'",
 };
 
 struct BlankItem {

@@ -22,6 +22,13 @@ constexpr double kInchesPerCentimetre = 1.0 / 2.54;
 constexpr double kInchesPerMillimetre = 1.0 / 25.4;
 constexpr double kInchesPerPoint = 1.0 / 72.0;
 constexpr double kInchesPerPercent = 0.075;
+// The unit factors of image sizes, as the import has always written them
+// (a point slightly above 1/72 inch, so twelve points are sixteen pixels).
+constexpr double kImageInchesPerPoint = 0.0138889;
+constexpr double kImageInchesPerCentimetre = 0.3937008;
+constexpr double kImageInchesPerMillimetre = 0.03937008;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 constexpr float kDefaultPixelMultiplier = 15.0f;
 constexpr float kDefaultEMMultiplier = 0.15f;
@@ -200,6 +207,37 @@ int InchesToPixels(const HTMLImportContext* import, float inches) {
     if (cut >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
     if (cut <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
     return static_cast<int>(cut);
+}
+
+std::uint16_t ParseHTMLLength(const HTMLImportContext* import, const char* text, std::uint16_t defaultValue) {
+    if (text == nullptr) return defaultValue;
+    const std::string_view value(text);
+    const double pixelMultiplier = import != nullptr ? import->pixelMultiplier : 15.0;
+    const double emMultiplier = import != nullptr ? import->emMultiplier : 0.15;
+    struct Unit {
+        const char* name;
+        double inches;   // per unit; 0 for pixels
+    };
+    const Unit units[] = {{"in", 1.0},          {"cm", kImageInchesPerCentimetre}, {"mm", kImageInchesPerMillimetre},
+                          {"pt", kImageInchesPerPoint}, {"px", 0.0},   {"em", emMultiplier},
+                          {"ex", emMultiplier}};
+    double pixels = 0;
+    bool withUnit = false;
+    for (const Unit& unit : units) {
+        if (value.find(unit.name) == std::string_view::npos) continue;
+        withUnit = true;
+        pixels = unit.inches == 0.0 ? static_cast<double>(LeadingInteger(value))
+                                    : LeadingNumber(value) * unit.inches * kTwipsPerInch / pixelMultiplier;
+        break;
+    }
+    if (!withUnit) {
+        if (value.empty() || !IsDigit(value.front()) || !IsDigit(value.back())) return defaultValue;
+        pixels = static_cast<double>(LeadingInteger(value));
+        const bool zeroAllowed = import != nullptr && import->allowZeroSize != 0;
+        if (pixels < 1 && !(zeroAllowed && pixels == 0)) return defaultValue;
+    }
+    if (!(pixels > 0)) return 0;
+    return pixels >= 65535.0 ? 65535 : static_cast<std::uint16_t>(pixels);
 }
 
 } // namespace talix

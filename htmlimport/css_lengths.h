@@ -2,6 +2,7 @@
 // length added up over an element and its ancestors (nested indents).
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace talix {
@@ -24,6 +25,16 @@ void ReadLengthOptions(HTMLImportContext* import);
 // the default, "inherit" 0 (its "in" is found and no number precedes it),
 // "12.5" 12 pixels. The context may be null (default units).
 float ParseCSSLength(const HTMLImportContext* import, const char* text, float defaultValue);
+
+// The pixels of an image's width or height as written: the first of the
+// units "in", "cm", "mm", "pt", "px", "em", "ex" found anywhere in the text
+// decides (inches, centimetres, millimetres and points through 1,440 twips
+// per inch and the context's PixelMultiplier; em and ex through its
+// EMMultiplier; pixels as the whole number). A text without a unit must
+// begin and end with a digit and give at least 1 (0 too with the context's
+// AllowZeroSize); anything else, a percentage among them, and a null text
+// give defaultValue. Results are held within 0 to 65,535.
+std::uint16_t ParseHTMLLength(const HTMLImportContext* import, const char* text, std::uint16_t defaultValue);
 
 // A length value as the paragraph and indent code reads it: a value holding
 // "%" is its number times 0.075 inch ("10%" is 0.75 inch), any other is

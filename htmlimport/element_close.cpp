@@ -71,7 +71,8 @@ void CloseFont(RecordProcessContext* context, HTMLImportContext* import, const H
         if (!at->Is(HtmlTag::kFont)) continue;
         for (const HtmlAttr* attr = at->attributes; attr != nullptr; attr = attr->next) {
             if (strcasecmp(attr->name, "color") == 0 && attr->value != nullptr)
-                std::snprintf(import->fontColorText, sizeof import->fontColorText, "%s", attr->value);
+                std::snprintf(import->fontColorText, sizeof import->fontColorText, "%.*s", kFontColorChars,
+                              attr->value);
         }
         if (import->fontColorText[0] != '\0') return;
     }
@@ -210,6 +211,9 @@ void CloseElement(RecordProcessContext* context, HTMLImportContext* import, Html
         }
         import->fontColorText[0] = '\0';
         import->skipText = 0;
+        // The link icon a link skips lies inside its anchor: an image after
+        // the anchor is converted.
+        import->skipNextImage = 0;
     } else if (node->Is(HtmlTag::kFont)) {
         CloseFont(context, import, node);
     } else if (node->Is(HtmlTag::kHead)) {

@@ -31,7 +31,6 @@ constexpr std::uint8_t kFontElementSize = 12;   // what the first face or size o
 constexpr std::uint8_t kLinkColor = 4;          // the colour index of link text without a colour of its own
 constexpr std::uint8_t kMonospaceFace = 4;
 constexpr std::size_t kFaceNameChars = 31;      // of a family or a face attribute
-constexpr std::size_t kFontColorChars = sizeof(HTMLImportContext::fontColorText) - 1;
 
 // Heading sizes of h1 to h6.
 constexpr std::uint8_t kHeadingSizes[6] = {20, 16, 12, 10, 9, 7};
@@ -489,6 +488,62 @@ RunFont CalcRunFont(BuildContext* context, HTMLImportContext* import, const Html
         memo->KeepRun(parent, std::move(fresh));
     }
     return run;
+}
+
+void BuildLinkFontText(const HTMLImportContext* import, const HtmlNode* anchor, std::uint8_t currentSize,
+                       char* out, std::size_t size) {
+    if (out == nullptr || size == 0) return;
+    const CSSRuleList* first = import->styleRules1.Empty() ? nullptr : &import->styleRules1;
+    const CSSRuleList* second = import->styleRules2.Empty() ? nullptr : &import->styleRules2;
+    const auto own = [&](const char* property) { return FindStyleValue(anchor, property, first, second); };
+
+    std::string text;
+    StyleValue color = own("color");
+    if (!color.has_value()) {
+        const char* link = AttributeValue(anchor, "link");
+        if (link != nullptr) color = std::string(link);
+    }
+    text = color.has_value() ? color->substr(0, kFontColorChars) : std::string("Blue");
+
+    const StyleValue decoration = own("text-decoration");
+    if (decoration.has_value() && EqualNoCase(css::TrimBlanks(*decoration), "none")) {
+        text += " -Underline -Strikethrough";
+    } else if (decoration.has_value()) {
+        if (ContainsNoCase(*decoration, "underline")) text += " +Underline";
+        if (ContainsNoCase(*decoration, "line-through")) text += " +Strikethrough";
+    } else {
+        text += " +Underline";
+    }
+
+    const StyleValue fontSize = own("font-size");
+    if (fontSize.has_value()) {
+        const std::string_view value = css::TrimBlanks(*fontSize);
+        long points;
+        if (fontSize->find("px") != std::string::npos) {
+            points = static_cast<long>(std::floor(std::min(LeadingNumber(value), 1e9) * kPointsPerPixel + 0.5));
+        } else if (fontSize->find("pt") != std::string::npos) {
+            points = LeadingInteger(value);
+        } else if (!value.empty() && css::IsAsciiLetter(value.front())) {
+            points = FontSizeKeywordToPoints(import, std::string(value).c_str(), currentSize);
+        } else {
+            points = LeadingInteger(value);
+        }
+        text += " " + std::to_string(points) + "pt";
+    }
+
+    const StyleValue style = own("font-style");
+    if (style.has_value() && ContainsNoCase(*style, "normal")) {
+        text += " -italic";
+    } else if (style.has_value() && ContainsNoCase(*style, "italic")) {
+        text += " +italic";
+    }
+    const StyleValue weight = own("font-weight");
+    if (weight.has_value() && (ContainsNoCase(*weight, "normal") || ContainsNoCase(*weight, "lighter"))) {
+        text += " -bold";
+    } else if (weight.has_value() && ContainsNoCase(*weight, "bold")) {
+        text += " +bold";
+    }
+    std::snprintf(out, size, "%s", text.c_str());
 }
 
 } // namespace talix

@@ -55,4 +55,15 @@ struct RunFont {
 };
 RunFont CalcRunFont(BuildContext* context, HTMLImportContext* import, const HtmlNode* text);
 
+// The font text of a URL hotspot's anchor, written into out (cut to size
+// bytes with its terminator): the anchor's CSS color, else its link
+// attribute, cut to kFontColorChars characters, else "Blue"; then
+// " -Underline -Strikethrough" for text-decoration none, else " +Underline"
+// (when the value holds "underline" or there is none) and " +Strikethrough"
+// (line-through); " <n>pt" from font-size (pixels at 0.77 point, halves up;
+// points; a keyword from the current size); " -italic" or " +italic" from
+// font-style; " -bold" or " +bold" from font-weight.
+void BuildLinkFontText(const HTMLImportContext* import, const HtmlNode* anchor, std::uint8_t currentSize,
+                       char* out, std::size_t size);
+
 } // namespace talix

@@ -153,6 +153,12 @@ struct HTMLImportContext : HTMLImportView {
     std::uint32_t skipNextImage = 0;
     std::uint32_t inPre = 0;
     std::uint32_t passthruOpen = 0;
+    // The image of the anchor being converted is the view icon: an image
+    // inside it takes no attachment icon.
+    std::uint32_t linkViewIcon = 0;
+    // The universal id of the default view of the item's database as 32
+    // upper-case hexadecimal digits; filled by the first link that needs it.
+    char defaultViewId[33] = {};
     // The point size of the open heading, 0 outside headings.
     std::uint16_t headingSize = 0;
 

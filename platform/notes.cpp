@@ -86,6 +86,20 @@ STATUS NoteOpenUncounted(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note) {
     Store* store = FindStore(db);
     if (store == nullptr) return ERR_INVALID_HANDLE;
     if (id == 0) return ERR_NOTE_NOT_FOUND;
+    // The reserved id of the default view names the view design note marked
+    // as the database's default, whatever id it is stored under.
+    if (id == NOTEID_DEFAULT_VIEW) {
+        std::vector<std::pair<NOTEID, WORD>> notes;
+        const STATUS listed = store->ListNotes(&notes);
+        if (listed != NOERROR) return listed;
+        id = 0;
+        for (const auto& [stored, noteClass] : notes) {
+            if (noteClass != (NOTE_CLASS_VIEW | NOTE_CLASS_DEFAULT)) continue;
+            id = stored;
+            break;
+        }
+        if (id == 0) return ERR_NOTE_NOT_FOUND;
+    }
     return OpenStored(db, *store, id, note);
 }
 

@@ -1,7 +1,6 @@
 // Text nodes imported as text runs: the fonts, colours, highlights and
 // direction their HTML and CSS give them, long texts, blanks, pre text and
 // attached-file markers.
-#include <fstream>
 #include <string>
 
 #include "core/font_spec.h"
@@ -192,22 +191,7 @@ TEST_F(TextRuns, BlanksPreTextAndLongTexts) {
 }
 
 TEST_F(TextRuns, AttachedFileMarkersBecomeFileHotspots) {
-    const std::string file = dir_.file("report.doc");
-    std::ofstream(file) << "report";
-    auto noteWithAttachment = [&] {
-        const plat::NOTEID id = NewNote();
-        plat::DBHANDLE db = 0;
-        plat::NOTEHANDLE note = 0;
-        EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
-        EXPECT_EQ(plat::NoteOpen(db, id, 0, &note), 0);
-        EXPECT_EQ(plat::NoteAttachFile(note, "$FILE", 5, file.c_str(), "report.doc", plat::ATTACH_DEFAULT), 0);
-        EXPECT_EQ(plat::NoteUpdate(note, 0), 0);
-        plat::NoteClose(note);
-        plat::DbClose(db);
-        return id;
-    };
-
-    const Imported marked = Import("<p>(See attached file: 'report.doc')</p>", nullptr, noteWithAttachment());
+    const Imported marked = Import("<p>(See attached file: 'report.doc')</p>", nullptr, NoteWithAttachment("report.doc"));
     ASSERT_EQ(marked.status, 0);
     EXPECT_EQ(marked.problem, "");
     EXPECT_EQ(marked.Count(talix::kSigV4HotspotBegin) + marked.Count(talix::kSigHotspotBegin), 1u);
@@ -215,7 +199,7 @@ TEST_F(TextRuns, AttachedFileMarkersBecomeFileHotspots) {
 
     // A marker naming a file the note does not hold stays text.
     const Imported unmarked =
-        Import("<p>(See attached file: 'other.doc') and more</p>", nullptr, noteWithAttachment());
+        Import("<p>(See attached file: 'other.doc') and more</p>", nullptr, NoteWithAttachment("report.doc"));
     EXPECT_EQ(unmarked.Texts(), "(See attached file: 'other.doc') and more");
     EXPECT_EQ(unmarked.Count(talix::kSigV4HotspotBegin) + unmarked.Count(talix::kSigHotspotBegin), 0u);
 }

@@ -1,6 +1,7 @@
 #include "walk_fixture.h"
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
 
 #include "core/record_io.h"
@@ -109,6 +110,21 @@ plat::NOTEID WalkTest::NewNote() {
     return id;
 }
 
+plat::NOTEID WalkTest::NoteWithAttachment(const std::string& name) {
+    const std::string file = dir_.file(name);
+    std::ofstream(file) << "report";
+    const plat::NOTEID id = NewNote();
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), plat::NOERROR);
+    EXPECT_EQ(plat::NoteOpen(db, id, 0, &note), plat::NOERROR);
+    EXPECT_EQ(plat::NoteAttachFile(note, "$FILE", 5, file.c_str(), name.c_str(), plat::ATTACH_DEFAULT), plat::NOERROR);
+    EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    return id;
+}
+
 Imported WalkTest::Import(const std::string& html, const char* options, plat::NOTEID note) {
     Imported result;
     result.note = note != 0 ? note : NewNote();
@@ -117,6 +133,7 @@ Imported WalkTest::Import(const std::string& html, const char* options, plat::NO
         ZervaRTItem item(&session_);
         EXPECT_EQ(item.Connect("", path_.c_str(), result.note, "Body", 1), 0);
         std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+        if (beforeImport_) beforeImport_(&item, chunk.get());
         result.status = chunk->AppendHTML("Inline", html.c_str(), options);
         result.errorWord = chunk->errorWord;
         if (result.status == 0) EXPECT_EQ(item.Save(), 0);

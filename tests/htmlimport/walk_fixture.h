@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@
 #include "support/test_support.h"
 #include "talix/session.h"
 #include "talix_platform/types.h"
+
+class ZervaRTChunk;
+class ZervaRTItem;
 
 namespace import_test {
 
@@ -48,6 +52,9 @@ protected:
     WalkTest();
     // A new note of the database.
     plat::NOTEID NewNote();
+    // A new note holding a file of the test's directory, attached as name
+    // (the file is written with a few bytes first).
+    plat::NOTEID NoteWithAttachment(const std::string& name);
     // Appends the HTML (UTF-8) to the note's body (created blank; a new note
     // when none is given) and saves the note (unless the import failed).
     Imported Import(const std::string& html, const char* options = nullptr, plat::NOTEID note = 0);
@@ -57,6 +64,9 @@ protected:
     talix_test::TempDir dir_;
     std::string path_;
     RARIvoSession session_;
+    // Called with the item the HTML goes into and the chunk that appends it,
+    // before the HTML is appended.
+    std::function<void(ZervaRTItem*, ZervaRTChunk*)> beforeImport_;
 };
 
 } // namespace import_test

@@ -224,6 +224,19 @@ TEST_F(Views, CategoriesAndColumnOrders) {
     EXPECT_EQ(CollectionClose(collection), NOERROR);
 }
 
+TEST_F(Views, TheReservedIdOpensTheDefaultView) {
+    NOTEHANDLE note = NULLHANDLE;
+    AddNote({{"$TITLE", "Other"}}, NOTE_CLASS_VIEW);
+    EXPECT_NE(NoteOpen(db_, NOTEID_DEFAULT_VIEW, OPEN_NOTE_DEFAULT, &note), NOERROR);
+    EXPECT_EQ(note, NULLHANDLE);
+    const NOTEID view = AddNote({{"$TITLE", "Main"}}, NOTE_CLASS_VIEW | NOTE_CLASS_DEFAULT);
+    ASSERT_EQ(NoteOpen(db_, NOTEID_DEFAULT_VIEW, OPEN_NOTE_DEFAULT, &note), NOERROR);
+    NOTEID opened = 0;
+    EXPECT_EQ(NoteGetInfo(note, NOTE_FIELD_ID, &opened), NOERROR);
+    EXPECT_EQ(opened, view);
+    NoteClose(note);
+}
+
 TEST_F(Views, DesignNotesAreFoundByTitleOrAliasAndClass) {
     NOTEID view = AddView("Main View|MainAlias | Other Name", "", {"Subject"});
     NOTEID form = AddNote({{"$TITLE", "Main View"}}, NOTE_CLASS_FORM | NOTE_CLASS_DEFAULT);

@@ -103,6 +103,9 @@ enum NoteField : WORD {
 // Creates a note in memory (class document, a new originator id); it is
 // stored by NoteUpdate.
 TPLAT_API STATUS NoteCreate(DBHANDLE db, NOTEHANDLE* note);
+// NOTEID_DEFAULT_VIEW opens the database's default view: the view design
+// note stored with class NOTE_CLASS_VIEW | NOTE_CLASS_DEFAULT (not found when
+// there is none).
 TPLAT_API STATUS NoteOpen(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note);
 TPLAT_API STATUS NoteOpenByUNID(DBHANDLE db, const UNID* unid, WORD flags, NOTEHANDLE* note);
 // Writes the note and all its items in one transaction. A new note gets its
