@@ -85,13 +85,20 @@ int BusyWaitSeconds() {
     return static_cast<int>(seconds > kLongest ? kLongest : seconds);
 }
 
-Store::Store(sqlite3* db, std::string path)
-    : db_(db), statements_(new StatementCache(db)), path_(std::move(path)), pending_(SharedPendingObjects(path_)) {
+Store::Store(sqlite3* db, std::string path, std::unique_ptr<StatementCache> statements)
+    : db_(db),
+      statements_(statements != nullptr ? std::move(statements) : std::make_unique<StatementCache>(db)),
+      path_(std::move(path)),
+      pending_(SharedPendingObjects(path_)) {
     sqlite3_busy_timeout(db_, BusyWaitSeconds() * 1000);
 }
 
 Store::~Store() {
     AbortBatch();
+    if (keepConnection_) {
+        KeepConnection(path_, db_, std::move(statements_));
+        return;
+    }
     statements_.reset();
     sqlite3_close_v2(db_);
 }
@@ -124,20 +131,34 @@ int Store::WriteScope::Begin() {
 
 STATUS Store::Open(const std::string& path, std::unique_ptr<Store>* store) {
     sqlite3* db = nullptr;
+    std::unique_ptr<StatementCache> statements;
+    if (TakeSpareConnection(path, &db, &statements)) {
+        // Already in write-ahead logging. A file that no longer passes the
+        // checks is opened afresh below, and fails there as it would have.
+        std::unique_ptr<Store> reused(new Store(db, path, std::move(statements)));
+        if (reused->LoadInfo(true) == NOERROR) {
+            reused->keepConnection_ = true;
+            *store = std::move(reused);
+            return NOERROR;
+        }
+        reused.reset();
+        db = nullptr;
+    }
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(db);
         return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : ERR_DB_IO;
     }
-    std::unique_ptr<Store> opened(new Store(db, path));
-    STATUS status = opened->LoadInfo();
+    std::unique_ptr<Store> opened(new Store(db, path, nullptr));
+    STATUS status = opened->LoadInfo(false);
     if (status != NOERROR) return status;
     if ((rc = UseWriteAheadLog(db)) != SQLITE_OK) return opened->Fail(rc, "open");
+    opened->keepConnection_ = true;
     *store = std::move(opened);
     return NOERROR;
 }
 
-STATUS Store::LoadInfo() {
+STATUS Store::LoadInfo(bool reused) {
     {
         Statement id(*statements_, "PRAGMA application_id");
         if (id.prepareStatus() != SQLITE_OK) {
@@ -157,6 +178,9 @@ STATUS Store::LoadInfo() {
     for (const char* sql : kSchemaChecks) {
         Statement check(*statements_, sql);
         if (check.prepareStatus() != SQLITE_OK) return ERR_NOT_A_DATABASE;
+        // A kept statement is prepared again against a changed schema when
+        // it runs, and fails when its table no longer fits.
+        if (reused && check.Step() != SQLITE_DONE) return ERR_NOT_A_DATABASE;
     }
     return NOERROR;
 }

@@ -118,8 +118,11 @@ private:
     class WriteScope;
     friend class WriteScope;
 
-    Store(sqlite3* db, std::string path);
-    STATUS LoadInfo();
+    Store(sqlite3* db, std::string path, std::unique_ptr<StatementCache> statements);
+    // Checks that the file is one of ours and reads its information. A
+    // connection kept from an earlier open runs the table checks too, so
+    // that a schema changed since is seen.
+    STATUS LoadInfo(bool reused);
     STATUS Fail(int rc, const char* what);
     STATUS NextNoteId(NOTEID* id);
     // Objects: the ids the object items of a stored note name; stores the
@@ -143,6 +146,7 @@ private:
     std::string path_;
     DBID replicaId_;
     bool batchOpen_ = false;
+    bool keepConnection_ = false;     // opened whole: kept for the next open when closed
     bool objectIndexReady_ = false;   // the object index is known to be there
     bool indexBeforeBatch_ = false;
     std::shared_ptr<PendingObjects> pending_;

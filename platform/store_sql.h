@@ -69,6 +69,13 @@ private:
     std::unordered_map<const char*, Entry> entries_;
 };
 
+// A connection kept from an earlier store of the file at path (an
+// unchanged file), with its statements; false when there is none.
+bool TakeSpareConnection(const std::string& path, sqlite3** db, std::unique_ptr<StatementCache>* statements);
+// Keeps the connection of a store that closes for the next open of its
+// file, or closes it.
+void KeepConnection(const std::string& path, sqlite3* db, std::unique_ptr<StatementCache> statements);
+
 class Statement {
 public:
     // A statement of its own, finalized with the object.

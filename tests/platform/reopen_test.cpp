@@ -1,0 +1,115 @@
+// Opening a database again after it was closed: what the file holds then,
+// whatever happened to it in between (a write through SQLite by someone
+// else, a changed table, the file replaced at its path or damaged).
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "status_codes.h"
+#include "support/test_support.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace plat;
+using talix_test::TempDir;
+
+// Runs one statement through a connection of its own, as another process would.
+int RunElsewhere(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open(path.c_str(), &db);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return rc;
+}
+
+// Stores a note with a text item; its note id, or 0.
+NOTEID StoreNote(DBHANDLE db, const char* subject) {
+    NOTEHANDLE note = NULLHANDLE;
+    NOTEID id = 0;
+    if (NoteCreate(db, &note) != NOERROR) return 0;
+    const bool stored = ItemAppend(note, 0, "Subject", 7, TYPE_TEXT, subject, static_cast<DWORD>(std::strlen(subject))) ==
+                            NOERROR &&
+                        NoteUpdate(note, 0) == NOERROR && NoteGetInfo(note, NOTE_FIELD_ID, &id) == NOERROR;
+    NoteClose(note);
+    return stored ? id : 0;
+}
+
+// The Subject of a stored note, or "(none)" when it does not open.
+std::string Subject(DBHANDLE db, NOTEID id) {
+    NOTEHANDLE note = NULLHANDLE;
+    if (NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note) != NOERROR) return "(none)";
+    char text[256] = {};
+    ItemGetText(note, "Subject", text, sizeof text);
+    NoteClose(note);
+    return text;
+}
+
+std::string Reopened(const std::string& path, NOTEID id) {
+    DBHANDLE db = NULLHANDLE;
+    if (DbOpen(path.c_str(), &db) != NOERROR) return "(no database)";
+    std::string subject = Subject(db, id);
+    DbClose(db);
+    return subject;
+}
+
+TEST(Reopen, AClosedDatabaseOpensAgainAsTheFileIsNow) {
+    TempDir dir;
+    const std::string path = dir.file("r.nsf");
+    DBHANDLE db = NULLHANDLE;
+    ASSERT_EQ(DbCreate(path.c_str(), &db), NOERROR);
+    const NOTEID id = StoreNote(db, "first");
+    ASSERT_NE(id, 0u);
+    DBID firstReplica;
+    DbReplicaId(db, &firstReplica);
+    DbClose(db);
+    EXPECT_EQ(Reopened(path, id), "first");
+
+    // The file alone holds everything written once the database is closed:
+    // a copy of it without its log files opens with the note.
+    const std::string copy = dir.file("copy.nsf");
+    std::filesystem::copy_file(path, copy);
+    EXPECT_EQ(Reopened(copy, id), "first");
+
+    // Written meanwhile through a connection of its own.
+    ASSERT_EQ(RunElsewhere(path, "UPDATE items SET value = X'0005' || CAST('changed' AS BLOB) WHERE name = "
+                                 "CAST('Subject' AS BLOB)"),
+              SQLITE_OK);
+    EXPECT_EQ(Reopened(path, id), "changed");
+
+    // A table that no longer fits: not one of ours any more.
+    ASSERT_EQ(RunElsewhere(path, "ALTER TABLE objects RENAME COLUMN bytes TO data"), SQLITE_OK);
+    ASSERT_EQ(DbOpen(path.c_str(), &db), ERR_NOT_A_DATABASE);
+    ASSERT_EQ(RunElsewhere(path, "ALTER TABLE objects RENAME COLUMN data TO bytes"), SQLITE_OK);
+    EXPECT_EQ(Reopened(path, id), "changed");
+
+    // Replaced by another database at the same path: the new one opens, and
+    // what is written to it stays after it is closed.
+    std::filesystem::remove(path);
+    ASSERT_EQ(DbCreate(path.c_str(), &db), NOERROR);
+    DBID secondReplica;
+    DbReplicaId(db, &secondReplica);
+    EXPECT_NE(std::memcmp(&firstReplica, &secondReplica, sizeof firstReplica), 0);
+    EXPECT_EQ(Subject(db, id), "(none)");
+    const NOTEID second = StoreNote(db, "second");
+    DbClose(db);
+    EXPECT_EQ(Reopened(path, second), "second");
+    EXPECT_EQ(Reopened(copy, id), "first");
+
+    // Damaged in place right after it was closed: the mark of the file
+    // (the application id at offset 68) cleared, or the file cut short.
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(68);
+        file.write("\0\0\0\0", 4);
+    }
+    EXPECT_EQ(DbOpen(path.c_str(), &db), ERR_NOT_A_DATABASE);
+    std::filesystem::resize_file(copy, 0);
+    EXPECT_EQ(DbOpen(copy.c_str(), &db), ERR_NOT_A_DATABASE);
+}
+
+} // namespace
