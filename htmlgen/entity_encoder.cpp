@@ -184,12 +184,36 @@ std::size_t EncodeOne(XMLGenContext* context, const char* text, std::size_t avai
             return 6;
         }
     }
+    // A character written before under the same switches is written the
+    // same way again.
+    EntityMemo* memo = nullptr;
+    std::uint32_t key = 0;
+    const std::uint8_t mode = static_cast<std::uint8_t>(0x80 | (context->format == kFormatXHTML ? 1 : 0) |
+                                                        (xmlEntities ? 2 : 0) |
+                                                        (IsOn(context, sw::kExtendedSpecialCharacters) ? 4 : 0));
+    if (n <= 3) {
+        key = static_cast<std::uint32_t>(n) << 24;
+        for (std::uint16_t k = 0; k < n; ++k) key |= static_cast<std::uint32_t>(bytes[k]) << (16 - 8 * k);
+        memo = &context->entityMemos[((key * 2654435761u) >> 16) % kEntityMemos];
+        if (memo->key == key && memo->mode == mode) {
+            sink->Put(memo->text, memo->length);
+            return n;
+        }
+    }
+    const std::size_t before = sink->used;
     const bool control = n == 1 && b < 0x80;
     const int row = (control || !xmlEntities) ? FindEntityRow(nullptr, text, n) : -1;
     if (row >= 0) {
         PutEntityRow(sink, row);
     } else {
         PutNumeric(context, sink, text, n);
+    }
+    const std::size_t written = sink->used - before;
+    if (memo != nullptr && !sink->full && written <= sizeof memo->text) {
+        memo->key = key;
+        memo->mode = mode;
+        memo->length = static_cast<std::uint8_t>(written);
+        std::memcpy(memo->text, sink->base + before, written);
     }
     return n;
 }

@@ -29,6 +29,18 @@ struct Markup {
         std::memcpy(out + used, text, length + 1);
         used += length;
     }
+    // A number in decimal.
+    void PutNumber(unsigned value) {
+        char digits[12];
+        char* end = digits + sizeof digits;
+        char* at = end;
+        *--at = '\0';
+        do {
+            *--at = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        Put(at);
+    }
     template <typename... Args>
     void Format(const char* format, Args... args) {
         char piece[64];
@@ -71,13 +83,16 @@ void FaceName(const XMLGenContext* context, std::uint8_t face, char* name) {
     name[0] = '\0';
     char stored[32] = {};
     if (context->item == nullptr || context->item->FindFaceByID(face, stored) == 0) return;
+    const char* chosen = stored;
     for (const StaticFace& known : context->faces) {
         if (known.name[0] != '\0' && EqualNoCase(stored, known.name)) {
-            std::snprintf(name, kFaceNameSize, "%s", known.families);
-            return;
+            chosen = known.families;
+            break;
         }
     }
-    std::snprintf(name, kFaceNameSize, "%s", stored);
+    const std::size_t length = strnlen(chosen, kFaceNameSize - 1);
+    std::memcpy(name, chosen, length);
+    name[length] = '\0';
 }
 
 bool IsOpen(const XMLGenContext* context, const char* tag) { return HasCloseTag(context, tag, 0) != 0; }
@@ -156,7 +171,9 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
         span.Put(context->openBrace);
         bool property = false;
         if (!suppressed.size && (context->forceFontSize != 0 || font.size != base.size)) {
-            span.Format("font-size: %dpt; ", font.size);
+            span.Put("font-size: ");
+            span.PutNumber(font.size);
+            span.Put("pt; ");
             property = true;
         }
         if (!suppressed.colour && color != nullptr) {
@@ -173,7 +190,7 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
         if (!suppressed.colour && (context->forceFontColor != 0 || font.color != base.color)) {
             char value[kCSSColorSize];
             if (color != nullptr) {
-                std::snprintf(value, sizeof value, "rgb(%d,%d,%d)", color->red, color->green, color->blue);
+                FormatCSSRGB(color->red, color->green, color->blue, value);
             } else {
                 ColorToCSS(font.color, value, kColorAsRGB);
             }

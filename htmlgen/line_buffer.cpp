@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -82,6 +83,13 @@ void OpenPartFile(XMLGenContext* context) {
     }
 }
 
+// Whether length bytes are all zero.
+bool IsZero(const char* bytes, std::size_t length) {
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < length; ++i) any |= static_cast<unsigned char>(bytes[i]);
+    return any == 0;
+}
+
 // The text stays in memory: terminated at its length, the write position
 // at its end.
 void KeepText(XMLGenContext* context, std::uint32_t length) {
@@ -104,6 +112,8 @@ std::uint32_t TextLength(const XMLGenContext* context) {
     if (context == nullptr || context->buffer == nullptr || context->capacity == 0) return 0;
     std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
     if (used >= context->capacity) return context->capacity - 1;
+    // Mostly the write position is at the text's end.
+    if (*context->writePosition == '\0') return static_cast<std::uint32_t>(used);
     return static_cast<std::uint32_t>(used + strnlen(context->writePosition, context->capacity - used));
 }
 
@@ -144,7 +154,14 @@ bool AppendOptionValue(XMLGenContext* context, const char* key) {
 }
 
 void ClearLineBuffer(XMLGenContext* context) {
-    std::memset(context->buffer, 0, context->capacity);
+    // The text and its terminator are zeroed; the rest of the buffer is
+    // zero already unless a writer cut text short by a terminator alone,
+    // which is looked for (reading is cheaper than writing the whole
+    // buffer at every hand-on).
+    const std::size_t used = std::min<std::size_t>(TextLength(context) + std::size_t{1}, context->capacity);
+    std::memset(context->buffer, 0, used);
+    if (!IsZero(context->buffer + used, context->capacity - used))
+        std::memset(context->buffer + used, 0, context->capacity - used);
     context->writePosition = context->buffer;
     context->measuredLength = 0;
     context->flushMark = 0;

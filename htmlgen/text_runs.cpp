@@ -184,12 +184,14 @@ void ApplyRunMappings(XMLGenContext* context, const FontId& font) {
 }
 
 // The characters a run writes as they stand, whatever the options:
-// printable ASCII but the markup characters, the blank and, with automatic
-// links, the first letters of the addresses that become links.
+// printable ASCII but the markup characters, the blank (unless asked for)
+// and, with automatic links, the first letters of the addresses that
+// become links.
 struct PlainCharacters {
     bool table[256] = {};
-    explicit PlainCharacters(bool links) {
+    PlainCharacters(bool links, bool blank) {
         for (int b = 0x21; b < 0x7F; ++b) table[b] = true;
+        table[static_cast<std::uint8_t>(' ')] = blank;
         for (char c : {'&', '<', '>', '"'}) table[static_cast<std::uint8_t>(c)] = false;
         if (links) {
             for (char c : {'h', 'H', 'm', 'M', 's', 'S'}) table[static_cast<std::uint8_t>(c)] = false;
@@ -209,8 +211,11 @@ public:
           lineBreakLength_(std::strlen(lineBreak_)),
           chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0) {
         MoveToTextEnd(context);
-        static const PlainCharacters plain(false), plainWithLinks(true);
+        static const PlainCharacters plain(false, false), plainWithLinks(true, false);
+        static const PlainCharacters blanks(false, true), blanksWithLinks(true, true);
         plain_ = makeLinks_ ? plainWithLinks.table : plain.table;
+        // Without PreserveSpaces a blank is written as it stands too.
+        plainOrBlank_ = preserveSpaces_ ? plain_ : makeLinks_ ? blanksWithLinks.table : blanks.table;
     }
 
     // Writes one record's text; false once the output is full.
@@ -219,17 +224,32 @@ public:
         while (i < length) {
             if (context_->overflow != 0) return false;
             const auto b = static_cast<std::uint8_t>(text[i]);
-            if (context_->pendingLink == nullptr && IsPlain(b)) {
+            if (context_->pendingLink == nullptr && plainOrBlank_[b]) {
                 // A stretch of characters written as they stand, up to where
-                // the buffer is due to be handed on.
-                std::size_t end = i + 1;
+                // the buffer is due to be handed on. Blanks join it while the
+                // stretch ends short of where a blank would hand the buffer
+                // on (AfterCharacter), so that it is cut where it was.
+                const bool* table = plainOrBlank_;
                 std::size_t most = length;
                 if (chunk_ != 0) {
                     const std::uint32_t written = Written();
-                    const std::size_t left = written > chunk_ + 40 ? 1 : chunk_ + 41 - written;
+                    std::size_t left = 0;
+                    if (table != plain_ && written + 7 < chunk_) {
+                        left = chunk_ - 7 - written;
+                    } else {
+                        table = plain_;
+                        left = written > chunk_ + 40 ? 1 : chunk_ + 41 - written;
+                    }
                     if (most - i > left) most = i + left;
                 }
-                while (end < most && IsPlain(static_cast<std::uint8_t>(text[end]))) ++end;
+                if (!table[b]) {
+                    // A blank where the buffer may be due: written on its own.
+                    if (!WriteBlanks(text, length, &i)) return false;
+                    if (!AfterCharacter(true)) return false;
+                    continue;
+                }
+                std::size_t end = i + 1;
+                while (end < most && table[static_cast<std::uint8_t>(text[end])]) ++end;
                 if (!Put(text + i, end - i)) return false;
                 i = end;
                 if (!AfterCharacter(false)) return false;
@@ -297,7 +317,6 @@ public:
     }
 
 private:
-    bool IsPlain(std::uint8_t b) const { return plain_[b]; }
     // The text written since the last hand-on that kept text in memory; the
     // write position stays at the text's end while a run is written.
     std::uint32_t Written() const {
@@ -440,10 +459,28 @@ private:
     bool extraRead_ = false;
     std::vector<char> extra_;
     const bool* plain_;
+    const bool* plainOrBlank_;
 };
+
+// Whether an element a run closes at its end is open: one look at the
+// stack rather than one per kind of element (their tags begin "</" and one
+// of a few letters).
+bool RunElementOpen(const XMLGenContext* context) {
+    for (std::uint32_t i = 0; i < context->closeTagCount; ++i) {
+        const char* tag = context->closeTags[i].tag;
+        if (tag == nullptr || tag[0] != '<' || tag[1] != '/' || tag[2] == '\0' ||
+            std::strchr("fbsieu", tag[2]) == nullptr)
+            continue;
+        for (const char* closing : kRunClosings) {
+            if (SameCloseTag(tag, closing)) return true;
+        }
+    }
+    return false;
+}
 
 // Closes what the run opened but a span.
 void CloseRunElements(XMLGenContext* context) {
+    if (!RunElementOpen(context)) return;
     for (const char* tag : kRunClosings) {
         if (HasCloseTag(context, tag, 0) != 0) CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0);
     }

@@ -11,6 +11,7 @@
 // own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -267,6 +268,15 @@ struct FirstRunMemo {
 constexpr std::uint16_t kOpenMappings = 10;      // text-run mappings open at once
 constexpr std::uint16_t kHotspotSlots = 50;      // hotspot levels that keep their section record
 constexpr int kLinkIconFiles = 4;                // database, view, document and anchor link icons
+// A character of up to three bytes and what the encoder wrote for it under
+// the switches of mode (0: the slot is empty).
+struct EntityMemo {
+    std::uint32_t key = 0;                   // the byte count, then the bytes
+    std::uint8_t mode = 0;
+    std::uint8_t length = 0;
+    char text[14] = {};
+};
+constexpr std::size_t kEntityMemos = 256;
 constexpr std::uint32_t kFontMarkupSize = 1024;  // the longest font change is far shorter
 constexpr std::uint16_t kFlushedTailSize = 512;
 
@@ -351,6 +361,9 @@ struct XMLGenContext : GenerationWalkState {
     plat::CharsetHandle latin1Table = 0;
     plat::CharsetHandle unicodeTable = 0;
     std::uint32_t tablesLoaded = 0;
+    // What characters outside ASCII were last written as (entity or
+    // reference), by a hash of their bytes: text repeats its few letters.
+    EntityMemo entityMemos[kEntityMemos];
 
     // ---- Walk state (htmlgen/record_walk.cpp) ----------------------------
     std::uint32_t bodyOpened = 0;            // the head was closed and the body opened
