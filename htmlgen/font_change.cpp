@@ -79,13 +79,22 @@ Suppressed ReadSuppressed(const XMLGenContext* context) {
 // The name written for a face: its name in the item's face table, or the
 // family list of the static face of that name. Empty for a face the table
 // does not hold.
-void FaceName(const XMLGenContext* context, std::uint8_t face, char* name) {
+void FaceName(XMLGenContext* context, std::uint8_t face, char* name) {
     name[0] = '\0';
     char stored[32] = {};
     if (context->item == nullptr || context->item->FindFaceByID(face, stored) == 0) return;
+    // The same face of the same name is written as last time.
+    FaceNameMemo& memo = context->faceNameMemos[face % kFaceNameMemos];
+    if (memo.used && memo.face == face && std::memcmp(memo.stored, stored, sizeof stored) == 0) {
+        std::memcpy(name, memo.written, sizeof memo.written);
+        return;
+    }
     const char* chosen = stored;
     for (const StaticFace& known : context->faces) {
-        if (known.name[0] != '\0' && EqualNoCase(stored, known.name)) {
+        // Most names differ in their first letter: looked at before the
+        // whole comparison.
+        if (known.name[0] != '\0' && LowerAscii(known.name[0]) == LowerAscii(stored[0]) &&
+            EqualNoCase(stored, known.name)) {
             chosen = known.families;
             break;
         }
@@ -93,6 +102,11 @@ void FaceName(const XMLGenContext* context, std::uint8_t face, char* name) {
     const std::size_t length = strnlen(chosen, kFaceNameSize - 1);
     std::memcpy(name, chosen, length);
     name[length] = '\0';
+    memo.used = true;
+    memo.face = face;
+    std::memcpy(memo.stored, stored, sizeof stored);
+    std::memset(memo.written, 0, sizeof memo.written);
+    std::memcpy(memo.written, name, length + 1);
 }
 
 bool IsOpen(const XMLGenContext* context, const char* tag) { return HasCloseTag(context, tag, 0) != 0; }

@@ -1,6 +1,7 @@
 #include "htmlgen/text_runs.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -462,27 +463,44 @@ private:
     const bool* plainOrBlank_;
 };
 
-// Whether an element a run closes at its end is open: one look at the
-// stack rather than one per kind of element (their tags begin "</" and one
-// of a few letters).
-bool RunElementOpen(const XMLGenContext* context) {
-    for (std::uint32_t i = 0; i < context->closeTagCount; ++i) {
-        const char* tag = context->closeTags[i].tag;
-        if (tag == nullptr || tag[0] != '<' || tag[1] != '/' || tag[2] == '\0' ||
-            std::strchr("fbsieu", tag[2]) == nullptr)
-            continue;
-        for (const char* closing : kRunClosings) {
-            if (SameCloseTag(tag, closing)) return true;
-        }
+// The entry of kRunClosings a closing tag is, or -1: its third and fourth
+// letters tell which it can only be.
+int RunClosingIndex(const char* tag) {
+    if (tag == nullptr || tag[0] != '<' || tag[1] != '/' || tag[2] == '\0') return -1;
+    int k = -1;
+    switch (tag[2]) {
+    case 'f': k = 0; break;
+    case 'b': k = 1; break;
+    case 'i': k = 3; break;
+    case 'e': k = 4; break;
+    case 'u': k = 5; break;
+    case 's':
+        k = tag[3] == 't' ? 2 : tag[3] == '>' ? 6 : tag[3] == 'u' ? (tag[4] == 'p' ? 7 : 8) : -1;
+        break;
+    default: break;
     }
-    return false;
+    return k >= 0 && SameCloseTag(tag, kRunClosings[k]) ? k : -1;
 }
 
-// Closes what the run opened but a span.
+// The kinds of element a run closes at its end that are open, one bit per
+// entry of kRunClosings: one look at the stack rather than one per kind.
+unsigned OpenRunElements(const XMLGenContext* context) {
+    unsigned open = 0;
+    for (std::uint32_t i = 0; i < context->closeTagCount; ++i) {
+        const int k = RunClosingIndex(context->closeTags[i].tag);
+        if (k >= 0) open |= 1u << k;
+    }
+    return open;
+}
+
+// Closes what the run opened but a span, in the order of kRunClosings
+// (closing one closes what was opened after it).
 void CloseRunElements(XMLGenContext* context) {
-    if (!RunElementOpen(context)) return;
-    for (const char* tag : kRunClosings) {
-        if (HasCloseTag(context, tag, 0) != 0) CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0);
+    unsigned open = OpenRunElements(context);
+    for (unsigned k = 0; open != 0 && k < std::size(kRunClosings); ++k) {
+        if ((open & (1u << k)) == 0) continue;
+        CloseOpenXMLTagsToOutput(context, kRunClosings[k], 1, 1, 0, 0);
+        open = OpenRunElements(context);
     }
 }
 

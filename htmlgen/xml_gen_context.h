@@ -138,6 +138,16 @@ struct StaticFace {
 };
 constexpr int kStaticFaces = 5;   // sans serif, serif, monospace, multilingual, user interface
 
+// A face of the item, its name as the item's face table holds it, and the
+// name a font change writes for it.
+struct FaceNameMemo {
+    bool used = false;
+    std::uint8_t face = 0;
+    char stored[32] = {};
+    char written[64] = {};
+};
+constexpr int kFaceNameMemos = 8;
+
 // Option texts the generation holds as tracked copies of the session's pool
 // (none when absent or empty unless said otherwise); each is released at
 // the end of the run. Read by the writers of later steps.
@@ -345,6 +355,9 @@ struct XMLGenContext : GenerationWalkState {
     char closeBrace[2] = {};
     GenTexts texts;
     StaticFace faces[kStaticFaces];
+    // The names font changes wrote for faces of the item, by face id modulo
+    // kFaceNameMemos (emptied whenever the options are read).
+    FaceNameMemo faceNameMemos[kFaceNameMemos];
 
     // The database of image resources opened for ImageHandling=RESOURCE (0
     // when none; not closed when it is the item's own).
