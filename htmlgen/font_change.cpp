@@ -23,23 +23,23 @@ struct Markup {
     std::size_t used = 0;
 
     Markup(char* buffer, std::size_t size) : out(buffer), capacity(size) { out[0] = '\0'; }
-    void Put(const char* text) {
-        const std::size_t length = std::strlen(text);
+    void Put(const char* text) { PutBytes(text, std::strlen(text)); }
+    void PutBytes(const char* text, std::size_t length) {
         if (length >= capacity - used) return;
-        std::memcpy(out + used, text, length + 1);
+        std::memcpy(out + used, text, length);
         used += length;
+        out[used] = '\0';
     }
     // A number in decimal.
     void PutNumber(unsigned value) {
         char digits[12];
-        char* end = digits + sizeof digits;
+        char* const end = digits + sizeof digits;
         char* at = end;
-        *--at = '\0';
         do {
             *--at = static_cast<char>('0' + value % 10);
             value /= 10;
         } while (value != 0);
-        Put(at);
+        PutBytes(at, static_cast<std::size_t>(end - at));
     }
     template <typename... Args>
     void Format(const char* format, Args... args) {
@@ -53,14 +53,11 @@ struct Markup {
     void PutAttributeText(const char* text) {
         for (const char* p = text; *p != '\0'; ++p) {
             switch (*p) {
-            case '&': Put("&amp;"); break;
-            case '<': Put("&lt;"); break;
-            case '"': Put("&quot;"); break;
-            case '\'': Put("&#39;"); break;
-            default: {
-                const char one[2] = {*p, '\0'};
-                Put(one);
-            }
+            case '&': PutBytes("&amp;", 5); break;
+            case '<': PutBytes("&lt;", 4); break;
+            case '"': PutBytes("&quot;", 6); break;
+            case '\'': PutBytes("&#39;", 5); break;
+            default: PutBytes(p, 1); break;
             }
         }
     }

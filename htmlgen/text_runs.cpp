@@ -200,6 +200,23 @@ struct PlainCharacters {
     }
 };
 
+// Whether all eight bytes of word are characters PlainCharacters writes as
+// they stand (blank: with the blank; links: without the first letters of
+// addresses), tested at once: long stretches of text are mostly such.
+bool PlainWord(std::uint64_t word, bool blank, bool links) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    // The high bit of a byte's place is set for a zero byte (exact for the
+    // word as a whole), so one mark collects every test.
+    auto zeroBytes = [](std::uint64_t v) { return (v - kOnes) & ~v; };
+    auto equalTo = [&](char c) { return zeroBytes(word ^ (kOnes * static_cast<std::uint8_t>(c))); };
+    const std::uint64_t lowest = blank ? 0x20 : 0x21;
+    std::uint64_t mark = (word - kOnes * lowest) & ~word;    // a byte below the lowest
+    mark |= (word + kOnes * (127 - 0x7E)) | word;             // a byte above "~"
+    mark |= equalTo('&') | equalTo('<') | equalTo('>') | equalTo('"');
+    if (links) mark |= equalTo('h') | equalTo('H') | equalTo('m') | equalTo('M') | equalTo('s') | equalTo('S');
+    return (mark & kHigh) == 0;
+}
+
 // The characters of a run, written at the end of the output.
 class RunWriter {
 public:
@@ -250,6 +267,13 @@ public:
                     continue;
                 }
                 std::size_t end = i + 1;
+                const bool blank = table[static_cast<std::uint8_t>(' ')];
+                while (end + 8 <= most) {
+                    std::uint64_t word = 0;
+                    std::memcpy(&word, text + end, sizeof word);
+                    if (!PlainWord(word, blank, makeLinks_)) break;
+                    end += 8;
+                }
                 while (end < most && table[static_cast<std::uint8_t>(text[end])]) ++end;
                 if (!Put(text + i, end - i)) return false;
                 i = end;

@@ -133,6 +133,34 @@ TEST_F(Walk, TextIsEncodedAndAddressesBecomeLinks) {
     EXPECT_EQ(Fragment(empty), "<div><br></div><div>y</div>");
 }
 
+TEST_F(Walk, EveryCharacterOfALongRunIsWrittenWhereverItStands) {
+    // Markup characters, the blank, DEL, a letter outside ASCII and link
+    // letters at every offset of a long stretch of letters: each ends or
+    // joins the stretch written as it stands, as its own kind asks.
+    const std::string specials = "&<>\" \x7F\x82hms";
+    for (std::size_t offset = 0; offset < 16; ++offset) {
+        std::string text;
+        std::string expected;
+        for (const char special : specials) {
+            text += std::string(offset, 'a') + special + std::string(17, 'b');
+            expected += std::string(offset, 'a');
+            switch (special) {
+            case '&': expected += "&amp;"; break;
+            case '<': expected += "&lt;"; break;
+            case '>': expected += "&gt;"; break;
+            case '"': expected += "&quot;"; break;
+            case '\x82': expected += "&eacute;"; break;
+            default: expected += special; break;
+            }
+            expected += std::string(17, 'b');
+        }
+        ZervaRTChunk* chunk = Define({TextBytes(text)});
+        EXPECT_EQ(Fragment(chunk), expected) << offset;
+        EXPECT_EQ(Fragment(chunk, "MakeURLHotspots=Yes"), expected) << offset;
+        EXPECT_EQ(Fragment(chunk, "OutputToEvent=Yes"), expected) << offset;
+    }
+}
+
 TEST_F(Walk, RulesAnchorsFieldsAndPassThrough) {
     ZervaRTChunk* rule = Define({Definition(1, 3), Reference(1), Rule(0x8, 7200, 30, 0), TextBytes("t"),
                                  Rule(0x4, 50, 15, kRed), Colour(0, 128, 0)});
