@@ -266,17 +266,33 @@ public:
                     if (!AfterCharacter(true)) return false;
                     continue;
                 }
+                // Byte by byte at first; a stretch that goes on is tested
+                // eight bytes at a time.
                 std::size_t end = i + 1;
-                const bool blank = table[static_cast<std::uint8_t>(' ')];
-                while (end + 8 <= most) {
-                    std::uint64_t word = 0;
-                    std::memcpy(&word, text + end, sizeof word);
-                    if (!PlainWord(word, blank, makeLinks_)) break;
-                    end += 8;
+                const std::size_t first = most - i > 16 ? i + 16 : most;
+                while (end < first && table[static_cast<std::uint8_t>(text[end])]) ++end;
+                if (end == first) {
+                    const bool blank = table[static_cast<std::uint8_t>(' ')];
+                    while (end + 8 <= most) {
+                        std::uint64_t word = 0;
+                        std::memcpy(&word, text + end, sizeof word);
+                        if (!PlainWord(word, blank, makeLinks_)) break;
+                        end += 8;
+                    }
+                    while (end < most && table[static_cast<std::uint8_t>(text[end])]) ++end;
                 }
-                while (end < most && table[static_cast<std::uint8_t>(text[end])]) ++end;
                 if (!Put(text + i, end - i)) return false;
                 i = end;
+                if (!AfterCharacter(false)) return false;
+                continue;
+            }
+            if (context_->pendingLink == nullptr &&
+                (b >= 0x80 || (b < 0x20 && b != 0 && b != '\t' && b != '\n' && b != '\r'))) {
+                // Outside ASCII (a group byte below 0x20 starts most
+                // characters outside Latin-1), or a control character: its
+                // entity or reference, never the raw byte (no address
+                // starts with it).
+                if (!PutEncoded(text, length, &i)) return false;
                 if (!AfterCharacter(false)) return false;
                 continue;
             }
@@ -329,12 +345,7 @@ public:
             } else {
                 // Outside ASCII, or a control character: its entity or
                 // reference, never the raw byte.
-                std::size_t written = 0;
-                const std::size_t taken = EncodeCharacter(context_, text + i, length - i, context_->writePosition,
-                                                          Room(), &written);
-                if (taken == 0) return Full();
-                Advance(written);
-                i += taken;
+                if (!PutEncoded(text, length, &i)) return false;
             }
             if (!AfterCharacter(blank)) return false;
         }
@@ -360,6 +371,16 @@ private:
         context_->writePosition += length;
         *context_->writePosition = '\0';
         context_->measuredLength = 0;
+    }
+    // The character at i as an entity or reference.
+    bool PutEncoded(const char* text, std::size_t length, std::size_t* i) {
+        std::size_t written = 0;
+        const std::size_t taken =
+            EncodeCharacter(context_, text + *i, length - *i, context_->writePosition, Room(), &written);
+        if (taken == 0) return Full();
+        Advance(written);
+        *i += taken;
+        return true;
     }
     bool Put(const char* text, std::size_t length) {
         if (length >= Room()) return Full();
