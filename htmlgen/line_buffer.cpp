@@ -125,6 +125,9 @@ std::uint32_t TextLength(const XMLGenContext* context) {
 
 void MoveToTextEnd(XMLGenContext* context) {
     if (context == nullptr || context->buffer == nullptr || context->capacity == 0) return;
+    // Mostly the write position is at the text's end already.
+    const std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
+    if (used < context->capacity && *context->writePosition == '\0') return;
     std::uint32_t length = TextLength(context);
     if (length >= context->capacity) length = context->capacity - 1;
     context->writePosition = context->buffer + length;
