@@ -142,7 +142,7 @@ TEST_F(Walk, EveryCharacterOfALongRunIsWrittenWhereverItStands) {
         std::string text;
         std::string expected;
         for (const char special : specials) {
-            text += std::string(offset, 'a') + special + std::string(17, 'b');
+            text += std::string(offset, 'a') + special + std::string(16, 'b');
             expected += std::string(offset, 'a');
             switch (special) {
             case '&': expected += "&amp;"; break;
@@ -152,12 +152,13 @@ TEST_F(Walk, EveryCharacterOfALongRunIsWrittenWhereverItStands) {
             case '\x82': expected += "&eacute;"; break;
             default: expected += special; break;
             }
-            expected += std::string(17, 'b');
+            expected += std::string(16, 'b');
         }
         ZervaRTChunk* chunk = Define({TextBytes(text)});
         EXPECT_EQ(Fragment(chunk), expected) << offset;
         EXPECT_EQ(Fragment(chunk, "MakeURLHotspots=Yes"), expected) << offset;
         EXPECT_EQ(Fragment(chunk, "OutputToEvent=Yes"), expected) << offset;
+        EXPECT_EQ(Fragment(chunk, "PreserveSpaces=Yes"), expected) << offset;
     }
 }
 
