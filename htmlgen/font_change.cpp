@@ -251,7 +251,7 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
         if (property) {
             span.Put(context->closeBrace);
             span.Put("\">");
-            markup->Put(text);
+            markup->PutBytes(span.out, span.used);
             if (PushCloseTag(context, "</span>")) ++context->fontPushes;
         }
     }
