@@ -331,13 +331,23 @@ std::string ElementSource(Picture* picture, const char* extension) {
     return source + extension;
 }
 
-// The Content-ID of the picture's MIME part, or the caller's substitution.
+// The src value of a picture in MIME output, ready for the attribute: the
+// caller's substitution, which is a URL as HTML writes it (the image
+// rewriting's URLs carry "&amp;" already), so only a double quote that
+// would end the attribute is escaped; else the Content-ID of the picture's
+// MIME part.
 std::string MimeSource(Picture* picture) {
     XMLGenContext* context = picture->context;
     const CDRecordNode* header = picture->imageHeader;
     if (header != nullptr) {
         for (const ZervaRTChunk::ImageOffsetInfo* entry = context->images; entry != nullptr; entry = entry->next) {
-            if (entry->name.empty() && entry->recordNumber + 1u == header->index) return entry->source;
+            if (!entry->name.empty() || entry->recordNumber + 1u != header->index) continue;
+            std::string source;
+            for (const char c : entry->source) {
+                if (c == '"') source += "&quot;";
+                else source += c;
+            }
+            return source;
         }
     }
     const std::uint32_t* unid = DocumentUnid(context);
@@ -367,7 +377,7 @@ void WriteDefaultSource(Picture* picture) {
         return;
     }
     if (context->mimeMode != 0) {
-        Put(context, " src=\"" + AttributeValue(MimeSource(picture)) + "\"");
+        Put(context, " src=\"" + MimeSource(picture) + "\"");
         WriteWAIAlt(picture, picture->bitmapHeader != nullptr ? "Unidentified GIF image"
                                                               : std::string("Unidentified ") +
                                                                     (picture->jpeg ? "jpeg" : "gif") + " image");

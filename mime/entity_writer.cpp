@@ -197,9 +197,11 @@ STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName) {
         if (status == kOK) status = copy.Commit();
     }
     // The entries the rewriting added (after the icons) are the pictures,
-    // each with the URL of its copy.
+    // each with the URL of its copy. The buffer form's HTML refers to the
+    // pictures' own parts instead.
     std::size_t index = 0;
-    for (ImageOffsetInfo* entry = list; status == kOK && entry != nullptr; entry = entry->next, ++index) {
+    for (ImageOffsetInfo* entry = list; status == kOK && run->form == MimeForm::Note && entry != nullptr;
+         entry = entry->next, ++index) {
         if (index < kMimeIconCount) continue;
         auto image = std::make_unique<ZervaRTChunk::ImageOffsetInfo>();
         image->recordNumber = entry->recordNumber;
@@ -294,7 +296,7 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         }
     }
     if (run.form != MimeForm::File) AddIconEntries(&run);
-    if (run.form != MimeForm::Note && work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
+    if (work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
 
     if (run.form == MimeForm::Note) {
         WriteNoteForm(&run);

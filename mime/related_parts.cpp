@@ -108,6 +108,7 @@ bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& referen
     ZervaDeallocate(run.session, text);
     part->headers = std::string("Content-Type: image/") + type + "; name=" + QuotedParameter(name) +
                     "\nContent-Transfer-Encoding: base64\nContent-ID: <" + name + ">\n\n";
+    part->fileType = type[0] == 'j' ? "jpg" : "gif";
     return true;
 }
 
@@ -119,8 +120,10 @@ bool PicturePart(const MimeRun& run, const CDRecordNode* picture, const CDRecord
     if (EncodeImageBase64(body.data(), length + 1, header, nullptr, 1, 1) != length) return false;
     body.resize(length);
     part->body = std::move(body);
-    part->headers = std::string("Content-Type: image/") + (ImageHeaderType(header) == kImageTypeJpeg ? "jpeg" : "gif") +
+    const bool jpeg = ImageHeaderType(header) == kImageTypeJpeg;
+    part->headers = std::string("Content-Type: image/") + (jpeg ? "jpeg" : "gif") +
                     "\nContent-Transfer-Encoding: base64\nContent-ID: <" + id + ">\n\n";
+    part->fileType = jpeg ? "jpg" : "gif";
     return true;
 }
 
@@ -149,6 +152,7 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
             }
         }
         if (status != kOK) break;
+        part.recordIndex = node->index;
         if (ReadImageResourceReference(node, &reference)) {
             if (ImageResourcePart(run, reference, &resources, &part)) status = emit(part);
         } else if (node->signature == kSigGraphic) {

@@ -103,6 +103,11 @@ TEST_F(ImagesTest, MimePartsAndSubstitutions) {
     mine.source = "http://served/picture.jpeg";
     other.next = &mine;
     EXPECT_EQ(render(&other), "<img src=\"http://served/picture.jpeg\" border=\"0\" height=\"100\" width=\"100\">");
+    // The substitution is a URL as HTML writes it: its "&amp;" stays as it
+    // is; only a double quote is escaped.
+    mine.source = "db/0/Body_M$/0.28?OpenElement&amp;FieldElemFormat=jpeg\"";
+    EXPECT_EQ(render(&other), "<img src=\"db/0/Body_M$/0.28?OpenElement&amp;FieldElemFormat=jpeg&quot;\" border=\"0\" "
+                              "height=\"100\" width=\"100\">");
 }
 
 TEST_F(ImagesTest, SizesBordersAltTextsAndStoredAttributes) {
