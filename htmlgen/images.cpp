@@ -339,11 +339,24 @@ std::string ElementSource(Picture* picture, const char* extension) {
 std::string MimeSource(Picture* picture) {
     XMLGenContext* context = picture->context;
     const CDRecordNode* header = picture->imageHeader;
-    if (header != nullptr) {
-        for (const ZervaRTChunk::ImageOffsetInfo* entry = context->images; entry != nullptr; entry = entry->next) {
-            if (!entry->name.empty() || entry->recordNumber + 1u != header->index) continue;
+    const auto matches = [header](const ZervaRTChunk::ImageOffsetInfo* entry) {
+        return entry->name.empty() && entry->recordNumber + 1u == header->index;
+    };
+    if (header != nullptr && context->images != nullptr) {
+        // From the entry the last picture took to the end, then from the
+        // start up to it.
+        const ZervaRTChunk::ImageOffsetInfo* start = context->lastImage != nullptr ? context->lastImage : context->images;
+        const ZervaRTChunk::ImageOffsetInfo* found = nullptr;
+        for (const auto* entry = start; entry != nullptr && found == nullptr; entry = entry->next) {
+            if (matches(entry)) found = entry;
+        }
+        for (const auto* entry = context->images; entry != start && found == nullptr; entry = entry->next) {
+            if (matches(entry)) found = entry;
+        }
+        if (found != nullptr) {
+            context->lastImage = found;
             std::string source;
-            for (const char c : entry->source) {
+            for (const char c : found->source) {
                 if (c == '"') source += "&quot;";
                 else source += c;
             }

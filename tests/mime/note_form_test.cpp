@@ -280,6 +280,24 @@ TEST_F(NoteForm, PicturesIconsAndAttachmentsAreStoredParts) {
     EXPECT_TRUE(Values("Other_M$").empty());
 }
 
+TEST_F(NoteForm, FiveThousandPicturesAreFiveThousandParts) {
+    Records records = engine_test::Runs({"Many"});
+    for (int i = 0; i < 5000; ++i) {
+        const Records picture = graphic_test::GifPicture(graphic_test::GifData(1, 1, 24 + i % 7), 1, 1);
+        records.insert(records.end(), picture.begin(), picture.end());
+    }
+    Store(records);
+    Convert("MimeBody", "");
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<StoredPart> parts = Parts(Values("MimeBody"));
+    // Related and alternative levels, the HTML, the alternative close, the
+    // pictures and the related close.
+    ASSERT_EQ(parts.size(), 5005u);
+    EXPECT_EQ(parts[4].headers.substr(0, 23), "Content-Type: image/gif");
+    EXPECT_EQ(parts[5003].headers.substr(0, 23), "Content-Type: image/gif");
+    EXPECT_EQ(parts[5004].header.partType, 3);
+}
+
 TEST_F(NoteForm, ALargeBodyIsKeptInAnAttachment) {
     std::vector<std::string> texts;
     for (int i = 0; i < 400; ++i) texts.push_back("Line " + std::to_string(i) + " " + std::string(200, 'w'));
