@@ -278,6 +278,11 @@ TEST_F(NoteForm, PicturesIconsAndAttachmentsAreStoredParts) {
     EXPECT_EQ(item_.lastStatus, 546);
     EXPECT_TRUE(Values("Other").empty());
     EXPECT_TRUE(Values("Other_M$").empty());
+    // The large picture's attachment of that run (a second name, the first
+    // being taken) went with it.
+    const std::string again = parts[7].body.substr(0, parts[7].body.size() - 4) + "_2.gif";
+    EXPECT_EQ(talix::FindAttachmentItem(item_.noteHandle, again.c_str(), &file, 0), 546) << again;
+    EXPECT_EQ(talix::FindAttachmentItem(item_.noteHandle, parts[7].body.c_str(), &file, 0), 0);
 }
 
 TEST_F(NoteForm, FiveThousandPicturesAreFiveThousandParts) {
