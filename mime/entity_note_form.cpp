@@ -23,7 +23,6 @@
 #include "core/kept_items.h"
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
-#include "mime/entity_records.h"
 #include "mime/entity_writer.h"
 #include "mime/mail_headers.h"
 #include "mime/mime_part.h"
@@ -286,23 +285,15 @@ STATUS NoteWriter::AttachImageText(const RelatedPart& part, const std::string& t
 // name in the note. A hotspot whose attachment is gone fails the run.
 void NoteWriter::AttachmentParts() {
     const std::string boundary = PartLine(MimeLevel::Mixed, run_->tail) + kCrLf;
-    std::string attachment, fileName;
-    for (const CDRecordNode* node : run_->scan.marks) {
+    ForEachAttachment(run_, [&](const std::string& attachment, const std::string& fileName) {
         if (run_->status != kOK) return;
-        if (!FileHotspotNames(node, &attachment, &fileName)) continue;
-        plat::BLOCKID block;
-        const STATUS found = FindAttachmentItem(note_, attachment.c_str(), &block, 0);
-        if (found != kOK) {
-            run_->Fail(found);
-            return;
-        }
         AppendPart(kPartHasBoundary | kPartHasHeaders | kPartBodyInFile | kPartAttachment, kPartBody, boundary,
                    "Content-Type: application/octet-stream; name=" +
                        QuotedParameter(plat::LmbcsToNative(attachment)) + kCrLf +
                        "Content-Disposition: attachment; filename=" + QuotedParameter(plat::LmbcsToNative(fileName)) +
                        kCrLf + "Content-Transfer-Encoding: binary" + kCrLf + kCrLf,
                    attachment);
-    }
+    });
 }
 
 // The tracking items of a native MIME note.

@@ -144,6 +144,17 @@ void MimeRun::Fail(STATUS failure) {
     item->ownError = kErrConversion;
 }
 
+void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write) {
+    std::string attachment, fileName;
+    for (const CDRecordNode* node : run->scan.marks) {
+        if (!FileHotspotNames(node, &attachment, &fileName)) continue;
+        plat::BLOCKID block;
+        const STATUS found = FindAttachmentItem(run->item->noteHandle, attachment.c_str(), &block, 0);
+        if (found != kOK) run->Fail(found);
+        else write(attachment, fileName);
+    }
+}
+
 std::string PlainHeader(const MimeRun& run) {
     if (!run.plainHeader.empty()) return run.plainHeader;
     std::string header;

@@ -113,6 +113,10 @@ STATUS WriteMIMEPartItem(RARIvoSession* session, plat::NOTEHANDLE note, plat::BL
 // note for it (under its name after the last "\" or "/"). Returns 0 or the
 // failure to attach.
 STATUS BodyAttachment(MimeRun* run);
+// Calls write with the attachment name and file name of each file hotspot
+// the records hold, in record order. A hotspot whose attachment the note
+// no longer holds loses its part, and the run says so.
+void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write);
 // The text/plain part's header: the given one, else "AltMimeHeader=", else
 // us-ascii (quoted-printable, or another charset, as the options say).
 std::string PlainHeader(const MimeRun& run);

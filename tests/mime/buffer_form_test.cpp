@@ -220,12 +220,7 @@ TEST_F(BufferForm, LinesAppendedToTheOutputChunk) {
 
 // A piece per picture.
 TEST_F(BufferForm, FiveThousandPicturesAreFiveThousandPieces) {
-    Records records = engine_test::Runs({"Many"});
-    for (int i = 0; i < 5000; ++i) {
-        const Records picture = graphic_test::GifPicture(graphic_test::GifData(1, 1, 24 + i % 7), 1, 1);
-        records.insert(records.end(), picture.begin(), picture.end());
-    }
-    Store(records);
+    Store(ManyPictures(5000));
     Piece(0);
     EXPECT_EQ(item_.lastStatus, 0);
     EXPECT_EQ(Blocks(session_), 5003u);

@@ -246,12 +246,7 @@ TEST_F(FileForm, BadOutputAndInputEndWithAStatus) {
 }
 
 TEST_F(FileForm, FiveThousandPictures) {
-    Records records = engine_test::Runs({"Many"});
-    for (int i = 0; i < 5000; ++i) {
-        const Records picture = GifPicture(GifData(1, 1, 24 + i % 7), 1, 1);
-        records.insert(records.end(), picture.begin(), picture.end());
-    }
-    Store(records);
+    Store(ManyPictures(5000));
     const ReadMessage message = ReadMessageFile(Export());
     EXPECT_EQ(item_.lastStatus, 0);
     EXPECT_TRUE(message.defects.empty());

@@ -112,6 +112,15 @@ Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height
             End(kSigGraphic)};
 }
 
+Records ManyPictures(int count) {
+    Records records = engine_test::Runs({"Many"});
+    for (int i = 0; i < count; ++i) {
+        const Records picture = graphic_test::GifPicture(graphic_test::GifData(1, 1, 24 + i % 7), 1, 1);
+        records.insert(records.end(), picture.begin(), picture.end());
+    }
+    return records;
+}
+
 Records FileHotspot(const std::string& attachment, const std::string& fileName) {
     std::string data = attachment + '\0' + fileName + '\0';
     talix_test::FixtureRecord hotspot = talix_test::HostRecord(graphic_test::kSigFileHotspot,

@@ -286,12 +286,7 @@ TEST_F(NoteForm, PicturesIconsAndAttachmentsAreStoredParts) {
 }
 
 TEST_F(NoteForm, FiveThousandPicturesAreFiveThousandParts) {
-    Records records = engine_test::Runs({"Many"});
-    for (int i = 0; i < 5000; ++i) {
-        const Records picture = graphic_test::GifPicture(graphic_test::GifData(1, 1, 24 + i % 7), 1, 1);
-        records.insert(records.end(), picture.begin(), picture.end());
-    }
-    Store(records);
+    Store(ManyPictures(5000));
     Convert("MimeBody", "");
     ASSERT_EQ(item_.lastStatus, 0);
     const std::vector<StoredPart> parts = Parts(Values("MimeBody"));
