@@ -90,9 +90,8 @@ struct RelatedPart {
     const char* fileType = nullptr;
 };
 // Calls emit for each icon, picture and image resource the records call
-// for, in record order; each icon once, each image resource name once. The
-// buffer form carries only the link icons of the icons. Stops at the first
-// status emit returns.
+// for, in record order; each icon once, each image resource name once.
+// Stops at the first status emit returns.
 STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const RelatedPart&)>& emit);
 
 // ---- The forms ----------------------------------------------------------

@@ -130,7 +130,9 @@ bool PicturePart(const MimeRun& run, const CDRecordNode* picture, const CDRecord
 } // namespace
 
 STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const RelatedPart&)>& emit) {
-    const bool allIcons = run.form != MimeForm::Buffer;
+    // The buffer form's icon parts carry no file name. It has every icon
+    // the others have: its HTML refers to them alike.
+    const bool named = run.form != MimeForm::Buffer;
     const PictureHeaders& headers = run.scan.pictures;
     bool iconWritten[kMimeIconCount] = {};
     std::set<std::string> resources;
@@ -158,14 +160,12 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
         } else if (node->signature == kSigGraphic) {
             const auto found = headers.find(node);
             if (found != headers.end() && PicturePart(run, node, found->second, &part)) status = emit(part);
-        } else if (!allIcons) {
-            continue;
         } else if (node->signature == kSigBar && run.sectionFlag != 0) {
-            status = icon(IconKind::Section, true);
+            status = icon(IconKind::Section, named);
         } else if (IsTableTab(node)) {
-            status = icon(IconKind::TableTab, true);
+            status = icon(IconKind::TableTab, named);
         } else if (const int box = CheckBoxKind(node)) {
-            status = icon(box == 2 ? IconKind::Checked : IconKind::Unchecked, true);
+            status = icon(box == 2 ? IconKind::Checked : IconKind::Unchecked, named);
         }
     }
     return status;

@@ -102,6 +102,27 @@ TEST_F(BufferForm, PiecesOfTheEntity) {
     EXPECT_STREQ(buffer, "abc");
 }
 
+// The buffer form carries every icon the records call for, each once, and
+// each under the Content-ID the HTML names it by.
+TEST_F(BufferForm, IconsArePiecesOfTheirOwn) {
+    Records records = engine_test::Runs({"Icons"});
+    records.insert(records.end(), {TableTab(), engine_test::Text("tab"), TableTab(), CheckList(true), CheckList(false),
+                                   CheckList(true)});
+    Store(records);
+    const std::string all = Piece(0);
+    EXPECT_EQ(item_.lastStatus, 0);
+    for (const char* id : {"<_a_tabletab>", "<_a_checked>", "<_a_unchecked>"}) {
+        const std::string header = std::string("Content-Type: image/gif\nContent-Transfer-Encoding: base64\nContent-ID: ") + id;
+        const std::size_t at = all.find(header);
+        ASSERT_NE(at, std::string::npos) << id;
+        EXPECT_EQ(all.find(id, at + header.size()), std::string::npos) << id << " once";
+    }
+    for (std::size_t at = all.find("cid:"); at != std::string::npos; at = all.find("cid:", at + 1)) {
+        const std::string id = all.substr(at + 4, all.find_first_of("\")' ", at) - at - 4);
+        EXPECT_NE(all.find("Content-ID: <" + id + ">"), std::string::npos) << id;
+    }
+}
+
 TEST_F(BufferForm, ABodyLargerThanTheBufferComesWhole) {
     std::vector<std::string> texts;
     for (int i = 0; i < 300; ++i) texts.push_back("Row" + std::to_string(i) + std::string(240, 'q'));

@@ -37,20 +37,6 @@ std::string FileText(const std::string& path) { return talix_test::ReadFile(path
 
 std::string Bytes(const std::vector<std::uint8_t>& data) { return std::string(data.begin(), data.end()); }
 
-FixtureRecord TableTab() {
-    FixtureRecord label = HostRecord(0xFFE3, 140);
-    talix_test::PutWord(&label, 138, 0x0002);
-    return label;
-}
-
-// A paragraph definition of a check list with a checked (or unchecked) box.
-FixtureRecord CheckList(bool checked) {
-    FixtureRecord definition = HostRecord(0xFF82, 92);
-    talix_test::PutWord(&definition, 62, 0x0400);
-    talix_test::PutWord(&definition, 68, checked ? 0x0002 : 0x2000);
-    return definition;
-}
-
 Records Join(std::initializer_list<Records> parts) {
     Records all;
     for (const Records& part : parts) all.insert(all.end(), part.begin(), part.end());
