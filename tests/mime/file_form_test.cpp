@@ -259,4 +259,28 @@ TEST_F(FileForm, AStoredMimeItemIsCopiedPartByPart) {
     EXPECT_EQ(message.parts[1].type, "text/html");
 }
 
+// Stored parts with pictures and attachments, some kept in attachments of
+// the note, are copied whole.
+TEST_F(FileForm, StoredPicturesAndAttachmentsAreCopiedWhole) {
+    const std::vector<std::uint8_t> gif = GifData(200, 200, 30000), jpeg = JpegData(20, 10);
+    const std::string content = "PK\x03\x04" + std::string(400, 'z');
+    Store(Join({engine_test::Runs({"Stored"}), GifPicture(gif, 200, 200), JpegPicture(jpeg, 20, 10),
+                FileHotspot("report.bin", "report.bin")}),
+          {{"report.bin", content}});
+    plat::ItemSetText(item_.noteHandle, "From", "jo@example.com", 14);
+    plat::ItemSetText(item_.noteHandle, "SendTo", "al@example.com", 14);
+    item_.ConvertToMIME("Body", nullptr, nullptr, nullptr, "Overwrite=Yes", 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const ReadMessage message = ReadMessageFile(Export("UseMailFields=Yes"));
+    EXPECT_EQ(item_.lastStatus, 0);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    ASSERT_EQ(message.Parts("image/gif").size(), 1u);
+    EXPECT_EQ(message.Parts("image/gif")[0]->payload, Bytes(gif));
+    ASSERT_EQ(message.Parts("image/jpeg").size(), 1u);
+    EXPECT_EQ(message.Parts("image/jpeg")[0]->payload, Bytes(jpeg));
+    ASSERT_EQ(message.Parts("application/octet-stream").size(), 1u);
+    EXPECT_EQ(message.Parts("application/octet-stream")[0]->payload, content);
+}
+
 } // namespace
