@@ -33,7 +33,7 @@ constexpr std::uint32_t kBackFlagsAt = 2, kBackRedAt = 4;
 constexpr std::uint16_t kColourSet = 0x0001;
 // Layout region: left offset, width, height (twips).
 constexpr std::uint32_t kRegionLeftAt = 2, kRegionWidthAt = 4, kRegionHeightAt = 6;
-// Layout element: its header (left, top, width, height, font), background
+// Layout element (a field, or a text of its own): its header (left, top, width, height, font), background
 // colour and flags.
 constexpr std::uint32_t kElementLeftAt = 4, kElementTopAt = 6, kElementWidthAt = 8, kElementHeightAt = 10,
                         kElementFontAt = 12, kElementColourFlagsAt = 18, kElementRedAt = 20, kElementFlagsAt = 24;
@@ -104,6 +104,15 @@ bool LayerEmpty(const XMLGenContext* context, const CDRecordNode* from) {
     return true;
 }
 
+// Writes the closing tags of what was opened above the mark.
+void CloseDownTo(XMLGenContext* context, std::uint32_t mark) {
+    if (CloseTagDepth(context) <= mark) return;
+    char closing[1024] = {};
+    PopCloseTags(context, mark, closing, sizeof closing);
+    MoveToTextEnd(context);
+    AppendOutput(context, closing);
+}
+
 unsigned Pixels(unsigned twips) { return twips / kTwipsPerPixel; }
 unsigned LeftPixels(unsigned twips) { return twips >= kTwipsPerInch ? (twips - kTwipsPerInch) / kTwipsPerPixel : 0; }
 
@@ -118,7 +127,10 @@ void WriteElement(XMLGenContext* context, CDRecordNode* element, STATUS* status)
         const FontId font = ReadFontId(element->bytes + kElementFontAt);
         const FontId current = context->currentFont;
         const std::uint32_t fontPushes = context->fontPushes;
+        const std::uint32_t before = CloseTagDepth(context);
         WriteXMLFontChange(&font, nullptr, context, 1, 0, 0);
+        // Only the text is wanted: what the change recorded as open goes.
+        PopCloseTags(context, before, nullptr, 0);
         context->currentFont = current;
         context->fontPushes = fontPushes;
         const char* style = std::strstr(context->fontMarkup, "style=\"");
@@ -149,18 +161,22 @@ void WriteElement(XMLGenContext* context, CDRecordNode* element, STATUS* status)
     }
     if ((flags & kBorder) != 0 && (flags & kNoBorder) == 0) AppendOutput(context, "border:1px solid black;");
     AppendPrintf(context, "%s\">", context->closeBrace);
+    const std::uint32_t mark = CloseTagDepth(context);
+    PushCloseTag(context, "</div>");
     // The element's text: the first text run after it, before the next
     // element or the region's end.
     for (CDRecordNode* node = element->next; InRange(context, node); node = node->next) {
         const std::uint16_t signature = node->signature;
-        if (signature == kSigLayoutText || signature == kSigLayoutEnd || signature == kSigLayoutField) break;
+        if (signature == kSigLayoutText || signature == kSigLayoutEnd || signature == kSigLayoutField ||
+            signature == kSigLayoutGraphic || signature == kSigLayoutButton || signature == kSigLayout)
+            break;
         if (IsTextRun(signature)) {
             context->node = node;
             *status = ProcessXMLText(context, kSigLayout, 1);
             break;
         }
     }
-    AppendOutput(context, "</div>");
+    CloseDownTo(context, mark);
 }
 
 } // namespace
@@ -204,14 +220,13 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     // at, from the content record itself otherwise.
     const CDRecordNode* content = node->signature == kSigParagraph ? node->next : node;
     if (!LayerEmpty(context, content)) {
-        // What the content leaves open closes with the layer.
+        // The division is open on the close-tag stack while the content is
+        // written, so that what was open around it closes after it; what
+        // the content leaves open closes with the layer.
         const std::uint32_t mark = CloseTagDepth(context);
+        PushCloseTag(context, "</div>");
         status = PrXMLStr(context, kSigLayer, depth, 0);
-        char closing[1024] = {};
-        PopCloseTags(context, mark, closing, sizeof closing);
-        MoveToTextEnd(context);
-        AppendOutput(context, closing);
-        AppendOutput(context, "</div>");
+        CloseDownTo(context, mark);
     } else {
         AppendOutput(context, "</div>");
         CDRecordNode* at = context->node;
@@ -228,6 +243,7 @@ STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
     CDRecordNode* node = context->node;
     if (node == nullptr || node->signature != kSigLayout) return kOK;
     STATUS status = kOK;
+    const std::uint32_t mark = CloseTagDepth(context);
     while (InRange(context, node)) {
         const std::uint16_t signature = node->signature;
         if (signature == kSigLayout) {
@@ -239,11 +255,11 @@ STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
             AppendPrintf(context, "%s\">", context->closeBrace);
             PushCloseTag(context, "</div>");
             node = node->next;
-        } else if (signature == kSigLayoutField) {
+        } else if (signature == kSigLayoutField || signature == kSigLayoutText) {
             WriteElement(context, node, &status);
             node = node->next;
         } else if (signature == kSigLayoutEnd) {
-            CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+            CloseDownTo(context, mark);
             context->node = node->next;
             return status;
         } else {

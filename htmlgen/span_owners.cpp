@@ -36,6 +36,10 @@ const SpanOwners* SpanOwnersOf(XMLGenContext* context, TableLevelState* level, C
         if (firstRow < 0 || firstColumn < 0) continue;
         owners->owners.emplace(CellPosition(static_cast<std::uint8_t>(firstRow), static_cast<std::uint8_t>(firstColumn)),
                                cell);
+        for (int r = firstRow; r <= row; ++r) {
+            for (int c = firstColumn; c <= column; ++c)
+                owners->covered.insert(CellPosition(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(c)));
+        }
     }
     level->owners = owners;
     return owners;

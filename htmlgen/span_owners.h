@@ -18,8 +18,10 @@ struct SpanOwners {
     // Block's first position (row * 256 + column) -> its owner: the first
     // owner in record order whose block begins there.
     std::unordered_map<std::uint32_t, CDRecordNode*> owners;
-    // The positions of the table's hidden cells.
+    // The positions of the table's hidden cells, and those that a block
+    // covers.
     std::unordered_set<std::uint32_t> hidden;
+    std::unordered_set<std::uint32_t> covered;
 };
 
 inline std::uint32_t CellPosition(std::uint8_t row, std::uint8_t column) {

@@ -458,8 +458,11 @@ std::string CellColourAttribute(XMLGenContext* context, const CDRecordNode* cell
 STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall) {
     CDRecordNode* cell = context->node;
     if (cell == nullptr) return kOperationFailed;
-    if (firstOfCall && context->tableDepth == 0 && IsOn(context, sw::kEncapsulateTable) &&
-        context->tableEncapsulated == 0) {
+    // A range that begins inside a table gets the table's start tag (and a
+    // row's when it does not begin at a row's start), so that its cells are
+    // not written outside a table; EncapsulateTable asks for it once per
+    // generation, and every later range needs it as much.
+    if (firstOfCall && context->tableDepth == 0) {
         EncapsulateTable(context, call, cell);
         if (NodeByte(cell, kCellColumnAt) != 0) {
             AppendOutput(context, "<tr>");
@@ -491,6 +494,9 @@ STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall) {
                 if (owner != nullptr && !InRange(context, owner)) owner = nullptr;
             }
             write = owner;
+            // A hidden cell that no block covers is written where it
+            // stands, so that what it holds is not lost.
+            if (owner == nullptr && owners != nullptr && owners->covered.count(where) == 0) write = position;
         } else {
             // A visible spanning cell is written at its block's first
             // position; one whose first position is no hidden cell of the

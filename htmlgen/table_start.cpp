@@ -83,6 +83,22 @@ void CloseInterrupted(XMLGenContext* context, const CDRecordNode* begin) {
     }
 }
 
+// The font elements of the text around the table close before it, so
+// that a font change inside a cell, which closes a span wherever it is
+// open, never closes through the table; the cells' text starts from the
+// base font.
+void CloseRunningFonts(XMLGenContext* context) {
+    static const char* const kFontTags[] = {"</span>", "</font>", "</b>",  "</strong>", "</i>",
+                                            "</em>",   "</u>",    "</s>",  "</sup>",    "</sub>"};
+    for (const char* tag : kFontTags) {
+        while (HasCloseTagBefore(context, tag, "</td>", "</th>") != 0) {
+            if (CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0) == 0) break;
+        }
+    }
+    context->currentFont = context->baseFont;
+    context->currentColourGiven = 0;
+}
+
 // RespectHiddenFormulas: whether every paragraph of the table (nested
 // tables included) is hidden; *end gets the table's end.
 bool TableHidden(XMLGenContext* context, CDRecordNode* begin, CDRecordNode** end) {
@@ -373,6 +389,7 @@ void LookBackForTableRecords(XMLGenContext* context, TableCall* call, const CDRe
 
 STATUS StartTable(XMLGenContext* context, TableCall* call) {
     CDRecordNode* begin = context->node;
+    CloseRunningFonts(context);
     CloseInterrupted(context, begin);
     if (IsOn(context, sw::kRespectHiddenFormulas)) {
         CDRecordNode* end = nullptr;
@@ -422,6 +439,7 @@ void EncapsulateTable(XMLGenContext* context, TableCall* call, CDRecordNode* cel
         }
     }
     if (begin == nullptr) return;
+    CloseRunningFonts(context);
     LookBackForTableRecords(context, call, begin);
     if (context->tableDepth == 0) {
         TableLevelState* level = RaiseLevel(context);
