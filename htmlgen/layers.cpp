@@ -1,7 +1,8 @@
 // Positioned content: a layer becomes one division whose position, size,
 // stacking order and background come from its descriptor records, holding
 // the layer's content; a layout region becomes a relatively positioned
-// division with an absolutely positioned division for each element.
+// division with an absolutely positioned division for each element, which
+// holds the element's content (its text, picture, field or button).
 #include <cstdio>
 #include <cstring>
 
@@ -15,7 +16,7 @@
 #include "htmlgen/record_walk.h"
 #include "htmlgen/stored_attributes.h"
 #include "htmlgen/table_writer.h"
-#include "htmlgen/text_runs.h"
+#include "htmlgen/walk_dispatch.h"
 #include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
 #include "htmlgen/walk_writers.h"
@@ -33,7 +34,7 @@ constexpr std::uint32_t kBackFlagsAt = 2, kBackRedAt = 4;
 constexpr std::uint16_t kColourSet = 0x0001;
 // Layout region: left offset, width, height (twips).
 constexpr std::uint32_t kRegionLeftAt = 2, kRegionWidthAt = 4, kRegionHeightAt = 6;
-// Layout element (a field, or a text of its own): its header (left, top, width, height, font), background
+// Layout element (a text, field, picture or button): its header (left, top, width, height, font), background
 // colour and flags.
 constexpr std::uint32_t kElementLeftAt = 4, kElementTopAt = 6, kElementWidthAt = 8, kElementHeightAt = 10,
                         kElementFontAt = 12, kElementColourFlagsAt = 18, kElementRedAt = 20, kElementFlagsAt = 24;
@@ -113,10 +114,21 @@ void CloseDownTo(XMLGenContext* context, std::uint32_t mark) {
     AppendOutput(context, closing);
 }
 
+// The records of a layout region that bound an element's content.
+bool IsLayoutRecord(std::uint16_t signature) {
+    return signature == kSigLayout || signature == kSigLayoutText || signature == kSigLayoutEnd ||
+           signature == kSigLayoutField || signature == kSigLayoutGraphic || signature == kSigLayoutButton;
+}
+
+bool IsLayoutElement(std::uint16_t signature) {
+    return signature == kSigLayoutText || signature == kSigLayoutField || signature == kSigLayoutGraphic ||
+           signature == kSigLayoutButton;
+}
+
 unsigned Pixels(unsigned twips) { return twips / kTwipsPerPixel; }
 unsigned LeftPixels(unsigned twips) { return twips >= kTwipsPerInch ? (twips - kTwipsPerInch) / kTwipsPerPixel : 0; }
 
-void WriteElement(XMLGenContext* context, CDRecordNode* element, STATUS* status) {
+void WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t depth, STATUS* status) {
     AppendPrintf(context, "<div style=\"%s", context->openBrace);
     AppendPrintf(context, "position:absolute;top:%upx;left:%upx;z-index:2; ", Pixels(NodeWord(element, kElementTopAt)),
                  LeftPixels(NodeWord(element, kElementLeftAt)));
@@ -163,18 +175,16 @@ void WriteElement(XMLGenContext* context, CDRecordNode* element, STATUS* status)
     AppendPrintf(context, "%s\">", context->closeBrace);
     const std::uint32_t mark = CloseTagDepth(context);
     PushCloseTag(context, "</div>");
-    // The element's text: the first text run after it, before the next
-    // element or the region's end.
-    for (CDRecordNode* node = element->next; InRange(context, node); node = node->next) {
-        const std::uint16_t signature = node->signature;
-        if (signature == kSigLayoutText || signature == kSigLayoutEnd || signature == kSigLayoutField ||
-            signature == kSigLayoutGraphic || signature == kSigLayoutButton || signature == kSigLayout)
-            break;
-        if (IsTextRun(signature)) {
-            context->node = node;
-            *status = ProcessXMLText(context, kSigLayout, 1);
-            break;
-        }
+    // The element's content, up to the next element or the region's end,
+    // rendered as the walk renders it: text, pictures, fields, buttons.
+    const WalkCall call{kSigLayout, depth};
+    context->node = element->next;
+    while (context->overflow == 0 && InRange(context, context->node) && !IsLayoutRecord(context->node->signature)) {
+        const CDRecordNode* before = context->node;
+        const StepResult result = DispatchRecord(context, call);
+        if (result.status != kOK && *status == kOK) *status = result.status;
+        if (result.step != WalkStep::Next || result.status != kOK) break;
+        if (context->node == before) context->node = before->next;
     }
     CloseDownTo(context, mark);
 }
@@ -239,7 +249,6 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
 }
 
 STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
-    (void)depth;
     CDRecordNode* node = context->node;
     if (node == nullptr || node->signature != kSigLayout) return kOK;
     STATUS status = kOK;
@@ -255,9 +264,9 @@ STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
             AppendPrintf(context, "%s\">", context->closeBrace);
             PushCloseTag(context, "</div>");
             node = node->next;
-        } else if (signature == kSigLayoutField || signature == kSigLayoutText) {
-            WriteElement(context, node, &status);
-            node = node->next;
+        } else if (IsLayoutElement(signature)) {
+            WriteElement(context, node, depth, &status);
+            node = context->node;
         } else if (signature == kSigLayoutEnd) {
             CloseDownTo(context, mark);
             context->node = node->next;

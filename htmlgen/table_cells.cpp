@@ -17,6 +17,7 @@
 #include "htmlgen/class_rules.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
+#include "htmlgen/document_addresses.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/span_owners.h"
@@ -41,6 +42,14 @@ constexpr std::uint16_t kJustifyRight = 1, kJustifyFull = 2, kJustifyCentre = 3;
 // Table colour style bits of the begin record.
 constexpr std::uint16_t kStyleAll = 0x0080 | 0x0100 | 0x0200 | 0x0400 | 0x0800 | 0x2000 | 0x4000;
 constexpr int kLastPaletteIndex = 239;
+// Image reference of a cell: flags, type words, name length, the lengths
+// of the two texts before the name, and where the texts start; the
+// placement record after it.
+constexpr std::uint32_t kReferenceFlagsAt = 4, kReferenceTypeAt = 8, kReferenceUseAt = 10,
+                        kReferenceNameLengthAt = 12, kReferenceFirstLengthAt = 14,
+                        kReferenceSecondLengthAt = 16, kReferenceTextsAt = 36, kPlacementAt = 4;
+constexpr std::uint32_t kReferenceIsFormula = 0x1;
+constexpr std::uint16_t kBackgroundType = 3, kBackgroundUse = 19;
 
 // Whether the cell belongs to the row group keyword's group.
 bool GroupOn(std::vector<char>* other, const char* key) {
@@ -217,10 +226,78 @@ void AppendSide(std::string* style, const char* side, unsigned width, const char
     *style += text;
 }
 
+// A cell's background picture: its CSS and the element's attribute.
+struct CellBackground {
+    std::string css;
+    std::string attribute;
+};
+
+// The first image reference of the cell marked as its background (nested
+// tables passed over), with the placement record after it.
+CellBackground ReadCellBackground(XMLGenContext* context, const CDRecordNode* cell) {
+    CellBackground background;
+    if (IsOn(context, sw::kStandardFontTags)) return background;
+    int nesting = 0;
+    for (const CDRecordNode* node = cell->next; InRange(context, node); node = node->next) {
+        const std::uint16_t signature = node->signature;
+        if (IsTableBeginRecord(signature)) {
+            ++nesting;
+            continue;
+        }
+        if (IsTableEndRecord(signature)) {
+            if (nesting == 0) break;
+            --nesting;
+            continue;
+        }
+        if (nesting != 0) continue;
+        if (IsCellRecord(signature)) break;
+        if ((signature != kSigTableCellHref && signature != kSigTableCellHref2) ||
+            NodeWord(node, kReferenceTypeAt) != kBackgroundType || NodeWord(node, kReferenceUseAt) != kBackgroundUse)
+            continue;
+        const std::uint32_t nameLength = NodeWord(node, kReferenceNameLengthAt);
+        const std::uint32_t nameAt = kReferenceTextsAt + NodeWord(node, kReferenceFirstLengthAt) +
+                                     NodeWord(node, kReferenceSecondLengthAt);
+        if (nameAt > node->length || nameLength > node->length - nameAt) break;
+        const auto* stored = node->bytes + nameAt;
+        std::string name;
+        if ((NodeDword(node, kReferenceFlagsAt) & kReferenceIsFormula) != 0) {
+            KeepStatus(context, EvaluateStoredFormula(context, stored, nameLength, &name));
+        } else {
+            name.assign(reinterpret_cast<const char*>(stored), strnlen(reinterpret_cast<const char*>(stored), nameLength));
+        }
+        const std::size_t bar = name.find('|');
+        if (bar != std::string::npos) name.resize(bar);
+        for (char& c : name) {
+            if (c == '\\' || c == '/') c = '_';
+            // The name stands in a quoted attribute and a URL.
+            if (c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || c == ' ') c = '_';
+        }
+        if (name.empty()) break;
+        const CDRecordNode* placement = node->next;
+        const int repeat = placement != nullptr && placement->signature == kSigCellBackgroundData
+                               ? NodeByte(placement, kPlacementAt)
+                               : -1;
+        background.css = "background-image: url(cid:" + name + ");";
+        background.css += repeat < 0 || repeat == 4 ? "background-repeat:repeat;"
+                          : repeat == 2            ? "background-repeat:repeat-y;"
+                          : repeat == 3            ? "background-repeat:repeat-x;"
+                          : repeat == 5            ? "background-size:100%;"
+                                                   : "background-repeat:no-repeat;";
+        background.css += repeat == 6 ? "background-position:center;" : "background-position:left top;";
+        background.attribute = " background=\"cid:" + name + "\"";
+        break;
+    }
+    return background;
+}
+
 // The borders of the cell: a class, attributes or style.
 void WriteCellBorders(XMLGenContext* context, const TableCall& call, const CDRecordNode* cell, std::string* style) {
     const TableLevelState* level = CurrentTableLevel(context);
     const CellBorders borders = ReadCellBorders(cell);
+    // The background goes into the style in every form, so that it is
+    // never dropped; the attribute only where the border is not plain.
+    const CellBackground background = ReadCellBackground(context, cell);
+    *style += background.css;
     const bool plain = (level->beginFlags & (kTableExtruded | kTableEmbossed)) == 0 && !BorderColourSet(level);
     const char* word = TableBorderStyle(level);
     const std::string colour = TableBorderColour(level);
@@ -267,6 +344,7 @@ void WriteCellBorders(XMLGenContext* context, const TableCall& call, const CDRec
         std::snprintf(text, sizeof text, "border: %upx solid black; ", borders.left);
         *style += text;
     } else {
+        if (context->format != kFormatXHTML) AppendOutput(context, background.attribute.c_str());
         AppendPadding(style, level);
         std::snprintf(text, sizeof text, "border: %upx %s %s; ", borders.left, word, colour.c_str());
         *style += text;

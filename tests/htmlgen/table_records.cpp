@@ -69,6 +69,30 @@ FixtureRecord OtherText(const std::string& other, bool cell, const std::string& 
     return record;
 }
 
+FixtureRecord CellColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    FixtureRecord record = HostRecord(0x00D3, 8);
+    PutWord(&record, 2, 1);
+    record.bytes[4] = red;
+    record.bytes[5] = green;
+    record.bytes[6] = blue;
+    return record;
+}
+
+Records CellPicture(const std::string& name, std::uint8_t placement) {
+    FixtureRecord reference = HostRecord(0xFF78, static_cast<std::uint32_t>(36 + name.size()));
+    PutWord(&reference, 8, 3);
+    PutWord(&reference, 10, 19);
+    PutWord(&reference, 12, static_cast<std::uint16_t>(name.size()));
+    PutText(&reference, 36, name);
+    Records records = {reference};
+    if (placement != 0) {
+        FixtureRecord where = HostRecord(0xFFEE, 12);
+        where.bytes[4] = placement;
+        records.push_back(where);
+    }
+    return records;
+}
+
 std::vector<CellSpec> Grid(int rows, int columns) {
     std::vector<CellSpec> cells;
     for (int row = 0; row < rows; ++row) {

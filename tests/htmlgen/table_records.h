@@ -32,6 +32,13 @@ FixtureRecord TabLabel(const std::string& label);
 // other text (and an id).
 FixtureRecord OtherText(const std::string& other, bool cell = false, const std::string& id = "");
 
+// A cell's colour record.
+FixtureRecord CellColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
+// A cell's background picture: the image reference by name, and the
+// placement record after it (placement 0: none).
+Records CellPicture(const std::string& name, std::uint8_t placement);
+
 // A table of rows x columns cells, each holding a paragraph and its text
 // (texts in row order); cells given by spec when specs is not empty.
 Records Table(const std::vector<CellSpec>& cells, bool nested = false, std::uint16_t flags = 0);

@@ -176,6 +176,22 @@ TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
     EXPECT_TRUE(Has(plain, "<table border='1'")) << plain;
 }
 
+TEST_F(Tables, CellsAndTheirColoursAndPictures) {
+    std::vector<CellSpec> cells = Grid(1, 3);
+    cells[0].extra = htmlgen_test::CellPicture("pics/a.gif|x", 6);
+    cells[1].extra = htmlgen_test::CellPicture("b.gif", 0);
+    cells[1].colourIndex = 2;   // the palette's blue
+    cells[2].extra = {htmlgen_test::CellColour(1, 2, 3)};
+    const std::string body = Checked(Document(Table(cells)));
+    EXPECT_TRUE(Has(body, "background-image: url(cid:pics_a.gif);background-repeat:no-repeat;"
+                          "background-position:center;"))
+        << body;
+    EXPECT_TRUE(Has(body, "background-image: url(cid:b.gif);background-repeat:repeat;background-position:left top;"))
+        << body;
+    EXPECT_TRUE(Has(body, " bgcolor='#0000ff'")) << body;
+    EXPECT_TRUE(Has(body, " bgcolor=\"#010203\"")) << body;
+}
+
 TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     std::vector<CellSpec> cells = Grid(3, 1);
     const char* labels[] = {"A", "B", "C"};
