@@ -33,17 +33,17 @@ FixtureRecord TableBegin(bool nested, std::uint16_t flags) {
 
 FixtureRecord TableEnd(bool nested) { return HostRecord(nested ? 0x00D1 : 0x00A5, 8); }
 
-FixtureRecord Cell(const CellSpec& spec, bool nested) {
+FixtureRecord Cell(const CellFields& fields, bool nested) {
     FixtureRecord record = HostRecord(nested ? 0x00D0 : 0x00A4, 18);
-    record.bytes[2] = spec.row;
-    record.bytes[3] = spec.column;
-    PutWord(&record, 4, spec.left);
-    PutWord(&record, 6, spec.right);
-    record.bytes[10] = spec.borders;
-    record.bytes[11] = spec.flags;
-    record.bytes[14] = spec.rowSpan;
-    record.bytes[15] = spec.columnSpan;
-    PutWord(&record, 16, spec.colourIndex);
+    record.bytes[2] = fields.row;
+    record.bytes[3] = fields.column;
+    PutWord(&record, 4, fields.left);
+    PutWord(&record, 6, fields.right);
+    record.bytes[10] = fields.borders;
+    record.bytes[11] = fields.flags;
+    record.bytes[14] = fields.rowSpan;
+    record.bytes[15] = fields.columnSpan;
+    PutWord(&record, 16, fields.colourIndex);
     return record;
 }
 
@@ -93,11 +93,11 @@ Records CellPicture(const std::string& name, std::uint8_t placement) {
     return records;
 }
 
-std::vector<CellSpec> Grid(int rows, int columns) {
-    std::vector<CellSpec> cells;
+std::vector<CellFields> Grid(int rows, int columns) {
+    std::vector<CellFields> cells;
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
-            CellSpec cell;
+            CellFields cell;
             cell.row = static_cast<std::uint8_t>(row);
             cell.column = static_cast<std::uint8_t>(column);
             cell.left = static_cast<std::uint16_t>(column * 1440);
@@ -109,9 +109,9 @@ std::vector<CellSpec> Grid(int rows, int columns) {
     return cells;
 }
 
-Records Table(const std::vector<CellSpec>& cells, bool nested, std::uint16_t flags) {
+Records Table(const std::vector<CellFields>& cells, bool nested, std::uint16_t flags) {
     Records records = {TableBegin(nested, flags)};
-    for (const CellSpec& cell : cells) {
+    for (const CellFields& cell : cells) {
         records.push_back(Cell(cell, nested));
         records.insert(records.end(), cell.extra.begin(), cell.extra.end());
         records.push_back(Reference(1));

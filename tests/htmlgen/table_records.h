@@ -11,7 +11,7 @@
 namespace htmlgen_test {
 
 // A cell as the table records keep it.
-struct CellSpec {
+struct CellFields {
     std::uint8_t row = 0, column = 0;
     std::string text;
     std::uint8_t flags = 0;            // 0x04 hidden, 0x20 middle, 0x80 bottom
@@ -24,7 +24,7 @@ struct CellSpec {
 
 FixtureRecord TableBegin(bool nested = false, std::uint16_t flags = 0);
 FixtureRecord TableEnd(bool nested = false);
-FixtureRecord Cell(const CellSpec& spec, bool nested = false);
+FixtureRecord Cell(const CellFields& fields, bool nested = false);
 // A pre-table record: flags, display kind (4 tabbed, 8 animated).
 FixtureRecord PreTable(std::uint32_t flags = 0, std::uint8_t kind = 0);
 FixtureRecord TabLabel(const std::string& label);
@@ -39,11 +39,11 @@ FixtureRecord CellColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue
 // placement record after it (placement 0: none).
 Records CellPicture(const std::string& name, std::uint8_t placement);
 
-// A table of rows x columns cells, each holding a paragraph and its text
-// (texts in row order); cells given by spec when specs is not empty.
-Records Table(const std::vector<CellSpec>& cells, bool nested = false, std::uint16_t flags = 0);
+// A table of the cells, in the order given: each cell record, its extra
+// records, a paragraph reference and its text (when it has one).
+Records Table(const std::vector<CellFields>& cells, bool nested = false, std::uint16_t flags = 0);
 // Plain cells "r<row>c<column>" of a grid.
-std::vector<CellSpec> Grid(int rows, int columns);
+std::vector<CellFields> Grid(int rows, int columns);
 
 // Layers: the layer's BEGIN and END, the layer record, size and position.
 FixtureRecord LayerRecord();

@@ -15,7 +15,7 @@
 namespace {
 
 using htmlgen_test::Body;
-using htmlgen_test::CellSpec;
+using htmlgen_test::CellFields;
 using htmlgen_test::Count;
 using htmlgen_test::Definition;
 using htmlgen_test::GenerationTest;
@@ -80,7 +80,7 @@ TEST_F(Tables, RowsAndCellsInOrder) {
 TEST_F(Tables, MergedBlocksAreWrittenAtTheirFirstPosition) {
     // A 3 x 3 table whose top-left 2 x 2 block is merged: stored on its
     // last cell, the others hidden.
-    std::vector<CellSpec> cells = Grid(3, 3);
+    std::vector<CellFields> cells = Grid(3, 3);
     for (int i : {0, 1, 3}) {
         cells[i].flags = 0x04;
         cells[i].text.clear();
@@ -95,7 +95,7 @@ TEST_F(Tables, MergedBlocksAreWrittenAtTheirFirstPosition) {
     EXPECT_EQ(Count(body, "<tr"), 3u) << body;
 
     // A 2 x 2 table merged whole: the covered row keeps its place.
-    std::vector<CellSpec> whole = Grid(2, 2);
+    std::vector<CellFields> whole = Grid(2, 2);
     for (int i : {0, 1, 2}) {
         whole[i].flags = 0x04;
         whole[i].text.clear();
@@ -110,7 +110,7 @@ TEST_F(Tables, MergedBlocksAreWrittenAtTheirFirstPosition) {
 }
 
 TEST_F(Tables, DataTableWithCaption) {
-    std::vector<CellSpec> cells = Grid(2, 2);
+    std::vector<CellFields> cells = Grid(2, 2);
     Records table = Table(cells, false, 0x0001);
     table.insert(table.begin(), htmlgen_test::OtherText("TalixDataTable=1 Caption=Cap width=50%"));
     const std::string body = Checked(Document(table));
@@ -141,7 +141,7 @@ TEST_F(Tables, DataTableWithCaption) {
 }
 
 TEST_F(Tables, NestedTablesAndRowGroups) {
-    std::vector<CellSpec> outer = Grid(2, 2);
+    std::vector<CellFields> outer = Grid(2, 2);
     outer[1].extra = Table(Grid(1, 2), true);
     outer[0].extra = {htmlgen_test::OtherText("TalixTHEAD=Yes", true)};
     outer[2].extra = {htmlgen_test::OtherText("TalixTBODY=Yes", true)};
@@ -165,7 +165,7 @@ TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
     const std::string collapse = Checked(Document(Table(Grid(2, 2))), "CSSBorders=Yes");
     EXPECT_TRUE(Has(collapse, "border-collapse: collapse")) << collapse;
     EXPECT_TRUE(Has(collapse, " border=\"1\"")) << collapse;
-    std::vector<CellSpec> cells = Grid(2, 2);
+    std::vector<CellFields> cells = Grid(2, 2);
     cells[3].borders = 0xAA;   // 2 pixels on each side
     const std::string separate = Checked(Document(Table(cells)), "CSSBorders=Yes");
     EXPECT_TRUE(Has(separate, "border-collapse: separate")) << separate;
@@ -177,7 +177,7 @@ TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
 }
 
 TEST_F(Tables, CellsAndTheirColoursAndPictures) {
-    std::vector<CellSpec> cells = Grid(1, 3);
+    std::vector<CellFields> cells = Grid(1, 3);
     cells[0].extra = htmlgen_test::CellPicture("pics/a.gif|x", 6);
     cells[1].extra = htmlgen_test::CellPicture("b.gif", 0);
     cells[1].colourIndex = 2;   // the palette's blue
@@ -193,7 +193,7 @@ TEST_F(Tables, CellsAndTheirColoursAndPictures) {
 }
 
 TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
-    std::vector<CellSpec> cells = Grid(3, 1);
+    std::vector<CellFields> cells = Grid(3, 1);
     const char* labels[] = {"A", "B", "C"};
     for (int i = 0; i < 3; ++i) cells[i].extra = {htmlgen_test::TabLabel(labels[i])};
     Records table = Table(cells);
@@ -208,7 +208,7 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_TRUE(Has(body, "ttbl1row2 style=\"display: none\"")) << body;
     EXPECT_TRUE(Has(body, "ttbl1row3 style=\"display: none\"")) << body;
 
-    std::vector<CellSpec> tabs = Grid(2, 1);
+    std::vector<CellFields> tabs = Grid(2, 1);
     tabs[0].extra = {htmlgen_test::TabLabel(std::string(40, 'x'))};
     Records tabbed = Table(tabs);
     tabbed.insert(tabbed.begin(), htmlgen_test::PreTable(0, 4));
@@ -219,7 +219,7 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
 }
 
 TEST_F(Tables, AnimatedTablesAsAccordion) {
-    std::vector<CellSpec> cells = Grid(2, 1);
+    std::vector<CellFields> cells = Grid(2, 1);
     cells[1].extra = {htmlgen_test::TabLabel("Second")};
     Records table = Table(cells);
     table.insert(table.begin(), htmlgen_test::PreTable(0, 8));
@@ -245,13 +245,13 @@ TEST_F(Tables, DamagedTablesEndTolerantly) {
 
     // A hidden last cell with no block after it; spans beyond the table;
     // a cell outside any table.
-    std::vector<CellSpec> cells = Grid(2, 2);
+    std::vector<CellFields> cells = Grid(2, 2);
     cells[3].flags = 0x04;
     cells[3].text = "";
     cells[0].rowSpan = 5;
     cells[0].columnSpan = 9;
     Records damaged = Document(Table(cells));
-    damaged.push_back(htmlgen_test::Cell(CellSpec{}));
+    damaged.push_back(htmlgen_test::Cell(CellFields{}));
     damaged.push_back(TextBytes("stray"));
     const std::string body = Checked(damaged);
     EXPECT_TRUE(Has(body, "r0c0")) << body;
