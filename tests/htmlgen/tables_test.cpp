@@ -161,6 +161,26 @@ TEST_F(Tables, NestedTablesAndRowGroups) {
     EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "r0c0r0c1r0c1", "r0c0", "r0c1", "r1c0", "r1c1"})) << body;
 }
 
+TEST_F(Tables, TablesNestedBeyondTheKeptLevelsStayWellNested) {
+    // 70 tables, each in the only cell of the one before it.
+    constexpr int kDepth = 70;
+    Records records = {Definition(1), Reference(1), TextBytes("Before")};
+    for (int level = 0; level < kDepth; ++level) {
+        records.push_back(htmlgen_test::TableBegin(level > 0));
+        records.push_back(htmlgen_test::Cell(CellFields{}, level > 0));
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("L" + std::to_string(level)));
+    }
+    for (int level = kDepth; level-- > 0;) records.push_back(htmlgen_test::TableEnd(level > 0));
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("After"));
+    const std::string body = Checked(records, "", false);
+    EXPECT_EQ(Count(body, "<table"), static_cast<std::size_t>(kDepth)) << body;
+    EXPECT_EQ(Count(body, "</table>"), static_cast<std::size_t>(kDepth)) << body;
+    for (int level = 0; level < kDepth; ++level) EXPECT_TRUE(Has(body, ">L" + std::to_string(level) + "<")) << level;
+    EXPECT_GT(body.find("After"), body.rfind("</table>")) << body;
+}
+
 TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
     const std::string collapse = Checked(Document(Table(Grid(2, 2))), "CSSBorders=Yes");
     EXPECT_TRUE(Has(collapse, "border-collapse: collapse")) << collapse;
