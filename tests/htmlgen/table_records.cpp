@@ -47,9 +47,11 @@ FixtureRecord Cell(const CellFields& fields, bool nested) {
     return record;
 }
 
-FixtureRecord PreTable(std::uint32_t flags, std::uint8_t kind) {
+FixtureRecord PreTable(std::uint32_t flags, std::uint8_t kind, std::uint32_t fixed, std::uint32_t moreFixed) {
     FixtureRecord record = HostRecord(0xFFFB, 48);
     PutDword(&record, 4, flags);
+    PutDword(&record, 12, fixed);
+    PutDword(&record, 16, moreFixed);
     record.bytes[20] = kind;
     return record;
 }

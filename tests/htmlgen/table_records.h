@@ -25,8 +25,10 @@ struct CellFields {
 FixtureRecord TableBegin(bool nested = false, std::uint16_t flags = 0);
 FixtureRecord TableEnd(bool nested = false);
 FixtureRecord Cell(const CellFields& fields, bool nested = false);
-// A pre-table record: flags, display kind (4 tabbed, 8 animated).
-FixtureRecord PreTable(std::uint32_t flags = 0, std::uint8_t kind = 0);
+// A pre-table record: flags, display kind (4 tabbed, 8 animated), the
+// fixed-width bits of columns 0 to 31 and 32 to 63.
+FixtureRecord PreTable(std::uint32_t flags = 0, std::uint8_t kind = 0, std::uint32_t fixed = 0,
+                       std::uint32_t moreFixed = 0);
 FixtureRecord TabLabel(const std::string& label);
 // An id/name record of a table (0xFF7A) or a cell (0xFF7B) holding only
 // other text (and an id).

@@ -132,6 +132,29 @@ TEST_F(Tables, DataTableWithCaption) {
     EXPECT_TRUE(Has(fit, "width='100%'")) << fit;
     EXPECT_TRUE(Has(fit, " width='50%'")) << fit;
 
+    // Columns of fixed width keep their pixels: column n by bit n of the
+    // first word, from column 32 on by bit n - 32 of the second.
+    std::vector<CellFields> wide = Grid(1, 34);
+    for (CellFields& cell : wide) {
+        cell.left = static_cast<std::uint16_t>(cell.column * 300);
+        cell.right = static_cast<std::uint16_t>(cell.column * 300 + 300);
+    }
+    Records fixed = Table(wide);
+    fixed.insert(fixed.begin(), htmlgen_test::PreTable(0x41, 0, 0x2, 0x2));
+    const std::string columns = Checked(Document(fixed));
+    const std::vector<std::string> widths = [&] {
+        std::vector<std::string> found;
+        static const std::regex width("<td width='([^']*)'");
+        for (auto it = std::sregex_iterator(columns.begin(), columns.end(), width); it != std::sregex_iterator(); ++it)
+            found.push_back((*it)[1]);
+        return found;
+    }();
+    ASSERT_EQ(widths.size(), 34u) << columns;
+    EXPECT_EQ(widths[0], " 3%") << columns;
+    EXPECT_EQ(widths[1], "19") << columns;
+    EXPECT_EQ(widths[32], " 3%") << columns;
+    EXPECT_EQ(widths[33], "19") << columns;
+
     // Texts from the record cannot end an attribute or open markup.
     Records quoted = Table(Grid(1, 1));
     quoted.insert(quoted.begin(), htmlgen_test::IdName({"", "", "", "a'b<", "Caption=<b>", ""}));
