@@ -10,6 +10,7 @@
 #include "generation_fixture.h"
 #include "support/markup_validators.h"
 #include "active_content_fixture.h"
+#include "support/record_fixture.h"
 #include "table_records.h"
 
 namespace {
@@ -275,6 +276,34 @@ TEST_F(Tables, AnimatedTablesAsAccordion) {
     const std::string ordinary = Checked(Document(table));
     EXPECT_FALSE(Has(ordinary, "accordion")) << ordinary;
     EXPECT_EQ(Count(ordinary, "<td"), 2u) << ordinary;
+}
+
+TEST_F(Tables, HiddenTablesArePassedOverWhole) {
+    // Every paragraph of the table hidden: nothing of it is written.
+    auto table = [](std::uint16_t secondCell) {
+        Records records = {Definition(1), Definition(2, 0, 0x0010), Reference(1), TextBytes("Before")};
+        std::vector<CellFields> cells = Grid(1, 2);
+        Records written = Table(cells);
+        // The cells' references: to the hidden definition, or the second
+        // cell's to the one given.
+        int cell = 0;
+        for (auto& record : written) {
+            if (record.signature == 0x0083) talix_test::PutWord(&record, 2, cell++ == 0 ? 2 : secondCell);
+        }
+        records.insert(records.end(), written.begin(), written.end());
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("After"));
+        return records;
+    };
+    const std::string hidden = Checked(table(2), "RespectHiddenFormulas=Yes", false);
+    EXPECT_FALSE(Has(hidden, "<table")) << hidden;
+    EXPECT_FALSE(Has(hidden, "r0c1")) << hidden;
+    EXPECT_TRUE(Has(hidden, "After")) << hidden;
+    // One paragraph shown: the table is written.
+    const std::string shown = Checked(table(1), "RespectHiddenFormulas=Yes", false);
+    EXPECT_TRUE(Has(shown, "<table")) << shown;
+    EXPECT_TRUE(Has(shown, "r0c1")) << shown;
+    EXPECT_FALSE(Has(shown, "r0c0")) << shown;
 }
 
 TEST_F(Tables, DamagedTablesEndTolerantly) {
