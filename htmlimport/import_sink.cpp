@@ -70,6 +70,8 @@ void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import) {
     if (import->listTail == node) import->listTail = node->prev;
     if (import->insertAfter == node) import->insertAfter = node->prev;
     if (import->lastAdded == node) import->lastAdded = node->prev;
+    for (CDRecordNode*& saved : import->savedListPab)
+        if (saved == node) saved = nullptr;
     UnlinkRecordNode(nullptr, node);
     FreeRecordNode(node);
 }

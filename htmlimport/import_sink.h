@@ -33,7 +33,8 @@ CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLI
 void LinkImportNode(CDRecordNode* node, HTMLImportContext* import);
 
 // Takes a node out of the import's record list and frees it; a cursor or
-// an end of the list resting on it moves to the node before it.
+// an end of the list resting on it moves to the node before it; a list
+// level whose saved definition it was has none.
 void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import);
 
 // Gives a node of the import's record list new bytes (a copy of length
