@@ -111,6 +111,7 @@ void FreeImportRecords(HTMLImportContext* import) {
         node = next;
     }
     import->insertAfter = import->listTail = import->listHead = import->lastAdded = nullptr;
+    for (CDRecordNode*& saved : import->savedListPab) saved = nullptr;
 }
 
 STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import) {

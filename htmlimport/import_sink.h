@@ -43,7 +43,7 @@ bool ReplaceImportRecordBytes(CDRecordNode* node, const void* record, std::uint3
                                         HTMLImportContext* import);
 
 // Frees every node of the import's record list with the bytes it owns and
-// empties the list.
+// empties the list (no list level keeps a definition of it).
 void FreeImportRecords(HTMLImportContext* import);
 
 // Hands the import's records to the item, at the end of an import: numbers

@@ -220,6 +220,8 @@ std::uint32_t ConvertHTMLTreeToRichText(const char*, RecordProcessContext* conte
         // What the tables kept points into the records handed on next.
         import->tables.reset();
         import->tableLevel = 0;
+        import->listLevel = 0;
+        import->afterListItem = 0;
     }
     HandOnImportRecords(context, import);
     import->styleRules1.Clear();
