@@ -14,6 +14,7 @@
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/html_paragraph.h"
 #include "htmlimport/import_paragraphs.h"
+#include "htmlimport/option_words.h"
 #include "htmlimport/style_lookup.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -46,16 +47,14 @@ StyleValue LayerValue(const ElementStyle& style, const char* property) {
 // "keyword=<q>value<q> " with the first quote character the value does not
 // hold; nothing when it holds all four.
 void AppendLayerWord(std::string* text, std::string_view keyword, std::string_view value) {
-    for (const char quote : {'\'', '"', '|', '~'}) {
-        if (value.find(quote) != std::string_view::npos) continue;
-        text->append(keyword);
-        text->push_back('=');
-        text->push_back(quote);
-        text->append(value);
-        text->push_back(quote);
-        text->push_back(' ');
-        return;
-    }
+    const char quote = OptionQuoteFor(value);
+    if (quote == 0) return;
+    text->append(keyword);
+    text->push_back('=');
+    text->push_back(quote);
+    text->append(value);
+    text->push_back(quote);
+    text->push_back(' ');
 }
 
 } // namespace

@@ -17,13 +17,7 @@ using import_test::Imported;
 using import_test::ItemRecord;
 using import_test::StyleTest;
 using import_test::WalkTest;
-
-std::string Shown(const Imported& imported) {
-    std::string layout = imported.Layout();
-    for (char& c : layout)
-        if (c == '\0') c = '~';
-    return layout;
-}
+using import_test::Shown;
 
 const ItemRecord* First(const Imported& imported, std::uint16_t signature) {
     for (const ItemRecord& record : imported.records)

@@ -11,29 +11,17 @@ namespace {
 
 using import_test::Imported;
 using import_test::ItemRecord;
+using import_test::Definition;
+using import_test::Shown;
 using import_test::WalkTest;
 
 constexpr std::uint16_t kInch = 1440;
-
-// The layout with the line-break runs (one zero byte) shown as '~'.
-std::string Shown(const Imported& imported) {
-    std::string layout = imported.Layout();
-    for (char& c : layout)
-        if (c == '\0') c = '~';
-    return layout;
-}
 
 std::vector<const ItemRecord*> Definitions(const Imported& imported) {
     std::vector<const ItemRecord*> found;
     for (const ItemRecord& record : imported.records)
         if (record.signature == talix::kSigPabDefinition) found.push_back(&record);
     return found;
-}
-
-const ItemRecord* Definition(const Imported& imported, std::uint16_t id) {
-    for (const ItemRecord* record : Definitions(imported))
-        if (record->Word(4) == id) return record;
-    return nullptr;
 }
 
 // The list kind of a definition as its paragraph-style keyword, "" when it
@@ -59,8 +47,7 @@ std::string Kind(const ItemRecord* definition) {
 }
 
 // The kind of the first list definition the HTML gives.
-std::string FirstKind(WalkTest* test, const Imported& imported) {
-    (void)test;
+std::string FirstKind(const Imported& imported) {
     for (const ItemRecord* record : Definitions(imported))
         if (!Kind(record).empty()) return Kind(record);
     return "<no list>";
@@ -129,7 +116,7 @@ TEST_F(WalkTest, ListKindsComeFromTypesAndStyles) {
     for (const auto& each : kCases) {
         const Imported imported = Import(each.html);
         EXPECT_EQ(imported.status, 0) << each.html;
-        EXPECT_EQ(FirstKind(this, imported), each.kind) << each.html;
+        EXPECT_EQ(FirstKind(imported), each.kind) << each.html;
         EXPECT_NE(imported.Texts().find('x'), std::string::npos) << each.html;
     }
 }
