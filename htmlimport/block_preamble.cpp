@@ -53,15 +53,24 @@ bool ClassIs(const HtmlNode* node, const char* wanted) {
 
 bool IsTextRun(const CDRecordNode* node) { return node->signature == kSigText || node->signature == kSigBidiText; }
 
+// Whether any block of the document can be a section: looked up once a
+// walk, so that a document without sections (most) asks no block.
+bool SectionsPossible(HTMLImportContext* import) {
+    if (import->documentHasTwistie < 0)
+        import->documentHasTwistie =
+            import->document != nullptr && HoldsSectionTwistie(import->document->Root()) ? 1 : 0;
+    return import->documentHasTwistie != 0;
+}
+
 // A division that heads the section its parent division is: the parent's
 // first child, or the one right after a first child that is an empty span.
-bool HeadsParentSection(const HTMLImportContext* import, const HtmlNode* node) {
+bool HeadsParentSection(HTMLImportContext* import, const HtmlNode* node) {
     const HtmlNode* parent = node->parent;
     if (parent == nullptr || !parent->Is(HtmlTag::kDiv)) return false;
     const HtmlNode* first = parent->firstChild;
     const bool heads = first == node || (first != nullptr && first->next == node && first->Is(HtmlTag::kSpan) &&
                                          first->firstChild == nullptr);
-    return heads && ConvertSectionFromHTML(import, parent, nullptr, nullptr, nullptr) != 0;
+    return heads && SectionsPossible(import) && ConvertSectionFromHTML(import, parent, nullptr, nullptr, nullptr) != 0;
 }
 
 void ReadDirection(HTMLImportContext* import, const HtmlNode* node) {
@@ -100,6 +109,7 @@ STATUS OpenReplySection(RecordProcessContext* context, const std::string& title)
 // header's texts. Returns true when the division makes no paragraph (the
 // header's first text was not empty).
 bool SectionFromHeader(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    if (!SectionsPossible(import)) return false;
     char first[kSectionTextSize] = {};
     char title[kSectionTitleSize] = {};
     char third[kSectionTextSize] = {};

@@ -190,6 +190,11 @@ struct HTMLImportContext : HTMLImportView {
     // paragraph of a table cell).
     std::uint32_t afterListItem = 0;
 
+    // Whether the document being walked holds a section's twistie image
+    // (1), none (0), or is not looked at yet (-1): without one no block
+    // is asked whether it is a section.
+    std::int8_t documentHasTwistie = -1;
+
     // The counts of the table being started, and the tables being converted
     // by level (made when the first table starts; table_grid.h).
     std::uint8_t tableRows = 0;
