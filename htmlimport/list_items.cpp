@@ -73,17 +73,19 @@ void AppendItemDefinition(RecordProcessContext* context, HTMLImportContext* impo
     SetReferenceId(context, id);
 }
 
-// The definition of the item (step by step as the header tells).
+// The definition of the item: the current one when it is in the item's
+// style, else the list's, else one written before for the list, else a new
+// one.
 void ChooseItemDefinition(RecordProcessContext* context, HTMLImportContext* import, bool takesOver) {
     CDRecordNode* at = ImportInsertionPoint(import);
     if (IsDefinition(at) && DefinitionId(at) == CurrentReferenceId(context)) {
-        // The list's definition right before: it is the item's. Unless the
-        // item takes over a cell's paragraph, a new paragraph starts before
-        // the reference that follows it.
+        // The list's definition right before: the item starts from it (and
+        // keeps it unless it names a kind of its own). Unless the item takes
+        // over a cell's paragraph, a new paragraph starts before the
+        // reference that follows it.
         TakeDefinitionAsCurrent(context, at);
         if (!takesOver && at->next != nullptr && at->next->signature == kSigPabReference)
             import->status = AppendParagraphRecord(context);
-        return;
     }
     if (MatchesParsedStyle(context, CurrentDefinitionImage(context))) return;
     CDRecordNode* saved = import->savedListPab[SavedListIndex(import->listLevel)];

@@ -87,6 +87,11 @@ TEST_F(WalkTest, ListsBecomeParagraphsUnderOneDefinition) {
     EXPECT_EQ(Shown(own), "'~' D2 P R2 'a' D3 P R3 '' 'b' P R3 '' 'c' P R3 'd' ''");
     EXPECT_EQ(Kind(Definition(own, 3)), "+SQUARE_LIST");
     EXPECT_EQ(Margins(Definition(own, 3)), Margins(Definition(own, 2)));
+    // The first item too.
+    const Imported first = Import("<ol><li type='a' style='list-style: upper-roman'>a</li><li>b</li></ol>");
+    EXPECT_EQ(Shown(first), "'~' D2 D3 P R3 '' 'a' P R3 'b' ''");
+    EXPECT_EQ(Kind(Definition(first, 2)), "+NUMBERED_LIST");
+    EXPECT_EQ(Kind(Definition(first, 3)), "+UPPER_ROMAN_LIST");
 }
 
 TEST_F(WalkTest, ListKindsComeFromTypesAndStyles) {
