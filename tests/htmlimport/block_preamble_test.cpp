@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "builders/layer_builders.h"
 #include "core/signatures.h"
@@ -173,6 +174,47 @@ TEST_F(WalkTest, DirectionAndPassthruSpans) {
     EXPECT_EQ(open.problem, "");
     EXPECT_EQ(open.Count(talix::kSigHtmlBegin), open.Count(talix::kSigHtmlEnd));
     EXPECT_EQ(open.Texts(), "a|x|y");
+}
+
+TEST_F(WalkTest, ListsLayersAndRepliesNestTogether) {
+    // Each combination gives a well-formed item that keeps every word.
+    const std::string reply = "<div class='gmail_quote'>On Mon, Jan 1, 2024 at 10:00 AM Ann Smith wrote "
+                              "<a href='mailto:a@x'>a@x</a><p>q</p></div>";
+    const std::vector<std::string> pages = {
+        "<table><tr><td>" + reply + "</td><td>z</td></tr></table>after",
+        "<table><tr><td><div style='left:5px'>L</div></td></tr></table>after",
+        "<table><tr><td><table><tr><td><ul><li>a<ol><li>b</li></ol></li></ul>c</td></tr></table></td></tr></table>d",
+        "<div style='top:3px'><ul><li>a</li></ul></div>b",
+        "<ul><li><span class='NotesPassthruHTML'>&lt;b&gt;x</span></li></ul>",
+        "<ul><li>a</li>" + reply + "<li>b</li></ul>c",
+        "<ol><li><table><tr><td>t</td></tr></table></li><li>u</li></ol>v",
+        "<ul><li><ul><li>x</li></ul></li><li>y</li></ul>z",
+    };
+    for (const std::string& page : pages) {
+        const Imported imported = Import(page);
+        EXPECT_EQ(imported.status, 0) << page;
+        EXPECT_EQ(imported.problem, "") << page << "\n" << Shown(imported);
+        ExpectDistinctDefinitions(imported);
+        std::string words;
+        for (const ItemRecord& record : imported.records)
+            if (record.signature == talix::kSigText || record.signature == talix::kSigBidiText) words += record.Text();
+        std::string expected;
+        bool inTag = false;
+        for (const char c : page) {
+            if (c == '<') inTag = true;
+            else if (c == '>') inTag = false;
+            else if (!inTag && c != ' ' && c != '&' && c != ';') expected += c;
+        }
+        std::string kept;
+        for (const char c : words)
+            if (c != ' ' && c != '\0' && c != '<' && c != '>') kept += c;
+        // The entities of the pass-thru page become their characters.
+        for (const std::string entity : {"lt", "gt"}) {
+            for (std::size_t at = expected.find(entity); at != std::string::npos; at = expected.find(entity))
+                expected.erase(at, entity.size());
+        }
+        EXPECT_EQ(kept, expected) << page;
+    }
 }
 
 } // namespace
