@@ -141,6 +141,9 @@ int RunMatch(const Command& command, const std::vector<std::string>& args);
 int RunWiki(const Command& command, const std::vector<std::string>& args);
 int RunMime(const Command& command, const std::vector<std::string>& args);
 int RunToMime(const Command& command, const std::vector<std::string>& args);
+int RunExportHtml(const Command& command, const std::vector<std::string>& args);
+int RunToHtml(const Command& command, const std::vector<std::string>& args);
+int RunFromHtml(const Command& command, const std::vector<std::string>& args);
 
 // The number of messages the library has shown through the host's message
 // procedure (each printed on standard error) since the program started.
