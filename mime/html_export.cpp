@@ -230,6 +230,7 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         plat::ItemDelete(noteHandle, outputName.c_str(), nameLength);
         work->mode = 0;
         if (form == Form::RichText) {
+            const KeptItemSwitches kept;
             created = new (std::nothrow) ZervaRTItem(session);
             if (created == nullptr || created->CreateBackend(noteHandle, outputName.c_str(), 1) != kOK) {
                 delete created;

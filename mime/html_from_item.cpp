@@ -35,11 +35,16 @@ bool Tracing() { return g_debugLevel > 2; }
 // ("UseCSSFile=" empty) or the resource cannot be read.
 std::string ReadStyleSheet(ZervaRTItem* item, const char* options) {
     char name[RARIvoSession::kOptionValueCapacity] = {};
-    if (GetOptionValue(options, "UseCSSFile=", name, sizeof name) == 0)
-        std::strcpy(name, kDefaultStyleSheet);
+    const bool named = GetOptionValue(options, "UseCSSFile=", name, sizeof name) != 0;
+    if (!named) std::strcpy(name, kDefaultStyleSheet);
     if (name[0] == '\0') return "";
     std::string sheet;
+    const KeptItemSwitches kept;
+    const std::uint16_t suppressed = g_suppressMessages;
     ZervaRTItem resource(item->session);
+    // A database without the default style sheet is the common case, not
+    // worth a message; one the options name is reported when it is missing.
+    g_suppressMessages = named ? suppressed : 1;
     if (resource.ConnectFileResource(item->server, item->databasePath, name, nullptr) != kOK ||
         resource.connected == 0)
         return sheet;
@@ -102,6 +107,7 @@ std::uint16_t ZervaRTItem::ConvertFromHTMLBackend(std::uint32_t, const char* sou
 
     // The source's records and the item's own as they are, each read by an
     // item of its own; the item itself is untouched until both are read.
+    const KeptItemSwitches kept;
     ZervaRTItem sourceReader(session);
     ZervaRTItem ownReader(session);
     ItemRecordList* source = ReadNamedRecords(&sourceReader, this, sourceItemName);
