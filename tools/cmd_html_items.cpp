@@ -14,7 +14,6 @@
 #include "chunk_target.h"
 #include "cli.h"
 #include "core/statuses.h"
-#include "core/temp_directory.h"
 
 namespace talix_cli {
 
@@ -82,16 +81,6 @@ bool CopyMarkupToStandardOutput(const std::string& path) {
     return read && written && std::fflush(stdout) == 0;
 }
 
-// A new empty file "<temporary directory>talix-XXXXXX.htm".
-std::string TemporaryHtmlFile() {
-    std::string pattern = std::string(talix::g_tempDirectoryLength > 0 ? talix::g_tempDirectory : "/tmp/") +
-                          "talix-XXXXXX.htm";
-    const int fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0) return "";
-    ::close(fd);
-    return pattern;
-}
-
 } // namespace
 
 int RunExportHtml(const Command& command, const std::vector<std::string>& given) {
@@ -106,7 +95,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
     const bool toStandardOutput = args.size() == 3;
-    const std::string path = toStandardOutput ? TemporaryHtmlFile() : args[3];
+    const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
     ZervaRTItem* item = target.item();
     item->ExportToHTML(path.c_str(), taken.hasFormat ? taken.format.c_str() : nullptr,
