@@ -2,6 +2,8 @@
 // generation into a file (ExportToHTML), into an item of its own note
 // (ConvertToHTML: one text run, or a rich-text item of one line per piece
 // of the generation), and the worker of both (SaveAsHTMLInternal).
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -227,9 +229,9 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
             Fail(this, kTargetExists);
             return;
         }
-        plat::ItemDelete(noteHandle, outputName.c_str(), nameLength);
         work->mode = 0;
         if (form == Form::RichText) {
+            plat::ItemDelete(noteHandle, outputName.c_str(), nameLength);
             const KeptItemSwitches kept;
             created = new (std::nothrow) ZervaRTItem(session);
             if (created == nullptr || created->CreateBackend(noteHandle, outputName.c_str(), 1) != kOK) {
@@ -276,15 +278,21 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         // A caller's buffer holds the markup; the records are built in the
         // work block, which has room for them.
         if (buffer != nullptr) std::memcpy(block.data() + kFrontRoom, markup, length);
+        // The items of the name give way only now: the item's own may be
+        // what was rendered.
+        plat::ItemDelete(noteHandle, outputName.c_str(), NameLength(outputName.c_str()));
         const STATUS status = AppendTextRunItem(this, outputName.c_str(), block.data(), length,
                                                 !read.Is("PassthruHTML=", "No"));
         if (status != kOK) Fail(this, status);
-        return;
+    } else {
+        if (output != nullptr) MarkPassthru(created, output, read);
+        if (created->work->current != nullptr) {
+            const STATUS status = created->Commit();
+            if (status != kOK) Fail(this, status);
+        }
+        session->workArea->outputChunk = nullptr;
     }
-    if (output != nullptr) MarkPassthru(created, output, read);
-    if (created->work->current != nullptr) {
-        const STATUS status = created->Commit();
-        if (status != kOK) Fail(this, status);
-    }
-    session->workArea->outputChunk = nullptr;
+    // The item's records were replaced in the note when the HTML went into
+    // its own name: a later save must not write them back over it.
+    if (itemName != nullptr && strcasecmp(itemName, outputName.c_str()) == 0) DropRecordLists(this);
 }

@@ -279,6 +279,19 @@ TEST_F(HtmlConversion, ConvertIntoAnItemOfTheNote) {
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[1].bytes.substr(8), html);
     EXPECT_EQ(Text("Body"), "Alpha|Beta");
+
+    // Into the item's own name: a later save keeps the HTML, not the
+    // records the item held.
+    item_.cacheRecords = 1;
+    item_.ConvertToHTML(nullptr, nullptr, "Overwrite=Yes CreateRTItem=No", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    ASSERT_EQ(item_.Save(), 0);
+    records = WordRecords(Values("Body").at(0));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1].bytes.substr(8), html);
+    item_.ConvertToHTML(nullptr, nullptr, "Overwrite=Yes", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    EXPECT_NE(Text("Body").find("AlphaBeta"), std::string::npos) << Text("Body");
 }
 
 } // namespace
