@@ -141,6 +141,8 @@ int RunMatch(const Command& command, const std::vector<std::string>& args);
 int RunWiki(const Command& command, const std::vector<std::string>& args);
 int RunMime(const Command& command, const std::vector<std::string>& args);
 int RunToMime(const Command& command, const std::vector<std::string>& args);
+int RunStoreEml(const Command& command, const std::vector<std::string>& args);
+int RunFromMime(const Command& command, const std::vector<std::string>& args);
 
 // The number of messages the library has shown through the host's message
 // procedure (each printed on standard error) since the program started.
