@@ -321,3 +321,29 @@ TEST_F(MimeReading, InlineApplicationPartsAreAttached) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MimeReading, PiecesOfAnEarlierRunSurviveAConversion) {
+    Store(Html("", "<p>converted</p>"));
+    ZervaRTItem rich(&session_);
+    ASSERT_EQ(rich.Connect("", path_.c_str(), id_, "Rich", 1), 0);
+    ASSERT_EQ(rich.connected, 1);
+    std::vector<char> buffer(1 << 20);
+    std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
+    rich.GenerateMIMEForRTItem(0, nullptr, nullptr, nullptr, "", 0, "", 0, buffer.data(), &size, nullptr, nullptr);
+    ASSERT_EQ(rich.lastStatus, 0);
+    size = static_cast<std::uint32_t>(buffer.size());
+    rich.GenerateMIMEForRTItem(1, nullptr, nullptr, nullptr, "", 0, "", 0, buffer.data(), &size, nullptr, nullptr);
+    const std::string before(buffer.data(), size);
+    ASSERT_NE(before.find("X-MimeOLE:"), std::string::npos) << before;
+
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text(), "converted");
+    size = static_cast<std::uint32_t>(buffer.size());
+    rich.GenerateMIMEForRTItem(1, nullptr, nullptr, nullptr, "", 0, "", 0, buffer.data(), &size, nullptr, nullptr);
+    EXPECT_EQ(std::string(buffer.data(), size), before);
+}
+
+} // namespace
