@@ -22,7 +22,6 @@ namespace talix {
 
 namespace {
 
-constexpr const char* kSourceName = "rtproc4";
 constexpr std::size_t kCharsetNameLength = 20;
 constexpr std::size_t kImageCheckRoom = 12;   // body bytes left for a "src=" to be looked at
 
@@ -36,27 +35,12 @@ void SetCharsetText(std::string_view text) {
 
 enum class Decoding { kPlain, kQuotedPrintable, kBase64, kBinary };
 
-// The end of a header's value: the end of its line and of the lines folded
-// into it.
-std::size_t HeaderValueEnd(std::string_view headers, std::size_t from) {
-    std::size_t at = from;
-    for (;;) {
-        const std::size_t lf = headers.find('\n', at);
-        if (lf == std::string_view::npos) return headers.size();
-        if (lf + 1 < headers.size() && (headers[lf + 1] == ' ' || headers[lf + 1] == '\t')) {
-            at = lf + 1;
-            continue;
-        }
-        return lf + 1;
-    }
-}
-
 // The transfer encoding named by the Content-Transfer-Encoding header. The
 // first of the three words found in the header's value wins.
 Decoding TransferDecoding(std::string_view headers) {
     const std::size_t name = FindNoCaseIn(headers, "Content-transfer-encoding");
     if (name == std::string_view::npos) return Decoding::kPlain;
-    const std::size_t end = HeaderValueEnd(headers, name);
+    const std::size_t end = MimeHeaderValueEnd(headers, name);
     for (std::size_t at = name + 25; at < end; ++at) {
         const char c = headers[at];
         if (c == ':' || c == ' ' || c == '\n' || c == '\r') continue;
@@ -277,11 +261,6 @@ STATUS TranslateToNative(std::uint16_t charsetId, std::string* text) {
     return kOK;
 }
 
-STATUS OutOfMemory(int line) {
-    plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName);
-    return kOutOfMemory;
-}
-
 // The body of a part: its own bytes, or those of the attachment a flag-4
 // part names (empty when it cannot be read).
 std::string_view PartBody(plat::NOTEHANDLE note, const MIMEPartHeader& header, std::string_view body,
@@ -352,11 +331,29 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
         return kOK;
     } catch (const std::bad_alloc&) {
         std::free(allocated);
-        return OutOfMemory(__LINE__);
+        return MimeReaderOutOfMemory(__LINE__);
     }
 }
 
 } // namespace
+
+std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from) {
+    std::size_t at = from;
+    for (;;) {
+        const std::size_t lf = headers.find('\n', at);
+        if (lf == std::string_view::npos) return headers.size();
+        if (lf + 1 < headers.size() && (headers[lf + 1] == ' ' || headers[lf + 1] == '\t')) {
+            at = lf + 1;
+            continue;
+        }
+        return lf + 1;
+    }
+}
+
+STATUS MimeReaderOutOfMemory(int line) {
+    plat::LogLine(0, "Out of memory at %d in %s", line, "rtproc4");
+    return kOutOfMemory;
+}
 
 const char* MIMECharsetText() { return g_charsetText; }
 void ClearMIMECharsetText() { g_charsetText[0] = '\0'; }
@@ -374,9 +371,9 @@ STATUS ReadMIMEHTMLPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID
     const STATUS status = ReadLockedPart(note, bytes, valueLength, contentType, &result);
     plat::BlockUnlock(value);
     if (status != kOK) return status;
-    if (result.size() > 0xFFFFFFFEu) return OutOfMemory(__LINE__);
+    if (result.size() > 0xFFFFFFFEu) return MimeReaderOutOfMemory(__LINE__);
     char* copy = static_cast<char*>(std::malloc(result.size() + 1));
-    if (copy == nullptr) return OutOfMemory(__LINE__);
+    if (copy == nullptr) return MimeReaderOutOfMemory(__LINE__);
     if (!result.empty()) std::memcpy(copy, result.data(), result.size());
     copy[result.size()] = '\0';
     *text = copy;

@@ -4,7 +4,9 @@
 // import.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "core/chunk_work_state.h"
 #include "core/statuses.h"
@@ -21,6 +23,12 @@ namespace talix {
 // time.
 const char* MIMECharsetText();
 void ClearMIMECharsetText();
+
+// Shared by the part readers: where the value of the header that starts
+// at from ends (its line and the lines folded into it), and the log line of
+// a reader that ran out of memory (returns 263).
+std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from);
+STATUS MimeReaderOutOfMemory(int line);
 
 // Reads one part item: when it is a body part (part type 2, with headers)
 // whose header text holds contentType, 0 with *text a new terminated text

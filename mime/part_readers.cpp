@@ -22,15 +22,9 @@ namespace talix {
 
 namespace {
 
-constexpr const char* kSourceName = "rtproc4";
 constexpr std::uint32_t kLargestBody = 65342;         // bodies this long or longer are not read
 constexpr std::size_t kLongestAttachmentName = 132;
 constexpr const char* kDefaultAttachmentName = "file001";
-
-STATUS OutOfMemory(int line) {
-    plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName);
-    return kOutOfMemory;
-}
 
 // A part item's value, locked while the object lives.
 class LockedPart {
@@ -203,13 +197,7 @@ void ScanImageHeaders(std::string_view headers, std::string* contentId, std::str
             continue;
         }
         if (!StartsWithNoCase(rest, "Content-Disposition:")) continue;
-        // The disposition's value: its line and the lines folded into it.
-        std::size_t end = at + 20;
-        while (end < headers.size()) {
-            const std::size_t lf = headers.find('\n', end);
-            end = lf == std::string_view::npos ? headers.size() : lf + 1;
-            if (end >= headers.size() || (headers[end] != ' ' && headers[end] != '\t')) break;
-        }
+        const std::size_t end = MimeHeaderValueEnd(headers, at + 20);
         const std::string_view value = headers.substr(at + 20, end - at - 20);
         for (std::size_t scan = 0; scan < value.size(); ++scan) {
             const std::string_view word = value.substr(scan);
@@ -278,7 +266,7 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
         image->contentId = static_cast<char*>(std::malloc(contentId.size() + 1));
         if (image->data == nullptr || image->contentId == nullptr) {
             FreeInlineImages(image);
-            return OutOfMemory(__LINE__);
+            return MimeReaderOutOfMemory(__LINE__);
         }
         std::memcpy(image->data, data.data(), data.size());
         image->length = static_cast<std::uint32_t>(data.size());
@@ -292,7 +280,7 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
         }
         return kOK;
     } catch (const std::bad_alloc&) {
-        return OutOfMemory(__LINE__);
+        return MimeReaderOutOfMemory(__LINE__);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "attach_internal.h"
@@ -273,14 +274,29 @@ private:
     std::vector<Part> parts_;
 };
 
+// The stored names of the note's attachments, lower-cased.
+std::unordered_set<std::string> AttachmentNames(NOTEHANDLE note) {
+    std::unordered_set<std::string> names;
+    BLOCKID item;
+    STATUS status = ItemInfo(note, "$FILE", 5, &item, nullptr, nullptr, nullptr);
+    while (status == NOERROR) {
+        FileObjectHost header;
+        std::string name;
+        if (ReadFileItem(note, item, &header, &name) == NOERROR) {
+            for (char& c : name) c = Lower(c);
+            names.insert(name);
+        }
+        status = ItemInfoNext(note, item, "$FILE", 5, &item, nullptr, nullptr, nullptr);
+    }
+    return names;
+}
+
 // A name for an attachment holding a body, free in the note: at most 31
 // bytes, as the readers take no more.
-std::string FreeBodyFileName(NOTEHANDLE note, DWORD* counter) {
+std::string FreeBodyFileName(std::unordered_set<std::string>* taken, DWORD* counter) {
     for (;;) {
         std::string name = "mimebody" + std::to_string(++*counter) + ".dat";
-        BLOCKID item;
-        FileObjectHost header;
-        if (FindFileItem(note, name, &item, &header) != NOERROR) return name;
+        if (taken->insert(name).second) return name;
     }
 }
 
@@ -381,10 +397,16 @@ STATUS MimeStoreMessage(NOTEHANDLE note, const char* itemName, WORD itemNameLeng
     // Everything is split and measured before the note changes.
     std::vector<Part> parts = Splitter(text).Split();
     DWORD counter = 0;
+    std::unordered_set<std::string> taken;
+    bool namesRead = false;
     for (Part& part : parts) {
         const size_t fixed = part.boundary.size() + part.headers.size();
         if (fixed + part.body.size() <= kLargestPartData) continue;
-        part.fileName = FreeBodyFileName(note, &counter);
+        if (!namesRead) {
+            taken = AttachmentNames(note);
+            namesRead = true;
+        }
+        part.fileName = FreeBodyFileName(&taken, &counter);
         if (fixed + part.fileName.size() > kLargestPartData) return ERR_ITEM_TOO_LARGE;
     }
 

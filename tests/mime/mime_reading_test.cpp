@@ -165,6 +165,8 @@ TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
     EXPECT_EQ(html, "x&yuml;y");
     ASSERT_EQ(Read(Html("; charset=x-unknown-set", "x\xC3\xA9"), &html), 0);
     EXPECT_EQ(html, "x\xC3\xA9");
+    // A set the platform has no translation table for.
+    EXPECT_EQ(Read(Html("; charset=VIQRI", "x"), &html), talix::kHtmlTreeLost);
     // An encoded CR LF vanishes; a literal one is a space.
     ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "a=0D=0Ab\r\nc=\r\nd"), &html), 0);
     EXPECT_EQ(html, std::string("a\0b \0cd", 7));
