@@ -224,7 +224,7 @@ TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
 TEST_F(MimeReading, PicturesByContentId) {
     const std::string gif(kGif, sizeof kGif - 1);
     const std::string related = "Content-Type: multipart/related; boundary=b\r\n\r\n"
-                                "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:img1\"> dot</p>\r\n"
+                                "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:IMG1\"> dot</p>\r\n"
                                 "--b\r\nContent-Type: image/gif\r\nContent-ID: <img1>\r\n\r\n" +
                                 gif + "\r\n--b--\r\n";
     Store(related);
