@@ -236,8 +236,8 @@ const Command kCommands[] = {
      "application parts are attached to the note. A note without items of the name gets\n"
      "a blank rich-text item. Refused, with the MIME items kept, when the message has\n"
      "no text/html part, when its HTML shows images from outside the message (unless the\n"
-     "note's \"$DelayedImagesOK\" is \"ok\") or when it holds PNG, SVG or other pictures\n"
-     "that cannot be shown (rendering skipped).\n",
+     "note's \"$DelayedImagesOK\" is \"ok\" and notes.ini ZelundaNoImageSkip is set) or\n"
+     "when it holds PNG, SVG or other pictures that cannot be shown (rendering skipped).\n",
      RunFromMime},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"
