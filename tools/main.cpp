@@ -121,8 +121,8 @@ const Command kCommands[] = {
     {"import-html", "import-html DB NOTE ITEM FILE.html [--options TEXT] [--replace]",
      "Imports an HTML file into a rich-text item (created when missing; with --replace\n"
      "it starts from a blank item) and saves the note. Paragraphs, fonts, colours,\n"
-     "headings, rules and line breaks become rich text; the text of tables, lists and\n"
-     "links is kept as text, images are left out. --options gives the import options\n"
+     "headings, rules, line breaks, lists, tables, links, images, layers, quoted mail\n"
+     "replies and pass-thru HTML become rich text. --options gives the import options\n"
      "(\"PixelMultiplier=\", \"EMMultiplier=\", \"Size1=\" to \"Size7=\", \"CharEncoding=\" ...).\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
      "parse; 259 with 20032: no such file) and saves nothing.\n",
