@@ -1,7 +1,8 @@
 // Every rich-text item of the exported notes, rendered as HTML by the
 // generator and imported again into an item of a new note: the HTML parses
 // without errors, and the imported item holds the original's words and its
-// tables (as many, each with as many rows and columns).
+// tables (as many, each with as many rows and columns and the same words in
+// each cell).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -90,6 +91,23 @@ std::string Describe(const TableShape& shape) {
     return text;
 }
 
+// The words of every cell of the item's tables, one line a cell, each
+// named by its table, row and column.
+std::string CellWords(ZervaRTItem* item, const TableShape& shape) {
+    std::string text;
+    for (std::size_t n = 0; n < shape.grids.size(); ++n) {
+        const auto [rows, columns] = shape.grids[n];
+        for (std::int64_t row = 1; row <= rows; ++row)
+            for (std::int64_t column = 1; column <= columns; ++column) {
+                const std::string cell = "Table " + std::to_string(n + 1) + "; Row " + std::to_string(row) +
+                                         "; Column " + std::to_string(column);
+                std::unique_ptr<ZervaRTChunk> chunk(item->DefineChunk(cell.c_str()));
+                text += cell + ": " + (chunk != nullptr ? Words(chunk.get()) : "<none>") + "\n";
+            }
+    }
+    return text;
+}
+
 // Whether the body of the HTML holds any text (outside its tags).
 bool BodyHasText(const std::string& html) {
     std::size_t at = html.find("<body");
@@ -127,6 +145,7 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
     RARIvoSession session;
     int compared = 0, withText = 0, withoutBody = 0, leftOut = 0, imported = 0;
     int tablesCompared = 0, withTables = 0, unread = 0;
+    std::int64_t tableCount = 0, cellCount = 0;
     int withPictures = 0, withLinks = 0, picturesCompared = 0;
     for (const auto& [id, name] : items) {
         const std::string where = std::to_string(id) + " " + name;
@@ -174,10 +193,16 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
             ++leftOut;
             continue;
         }
-        // The tables: as many, each with as many rows and columns.
-        EXPECT_EQ(Describe(ShapeOf(&target)), Describe(tables)) << where;
+        // The tables: as many, each with as many rows and columns, and each
+        // cell with the words of the original's cell at that place.
+        const TableShape importedTables = ShapeOf(&target);
+        EXPECT_EQ(Describe(importedTables), Describe(tables)) << where;
+        if (Describe(importedTables) == Describe(tables))
+            EXPECT_EQ(CellWords(&target, importedTables), CellWords(&original, tables)) << where;
         ++tablesCompared;
         if (tables.tables > 0) ++withTables;
+        tableCount += tables.tables;
+        for (const auto& [rows, columns] : tables.grids) cellCount += rows * columns;
         // The generator writes the text of a body only once it renders
         // bodies; until then there is nothing to compare.
         if (!words.empty() && !BodyHasText(html)) {
@@ -192,7 +217,8 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
     std::printf("%zu items, %d not read; imported %d items: %d compared (%d with text), %d without a rendered body, "
                 "%d left out\n",
                 items.size(), unread, imported, compared, withText, withoutBody, leftOut);
-    std::printf("tables: %d items compared, %d of them hold tables\n", tablesCompared, withTables);
+    std::printf("tables: %d items compared, %d of them hold %lld tables of %lld cells\n", tablesCompared, withTables,
+                static_cast<long long>(tableCount), static_cast<long long>(cellCount));
     std::printf("pictures and links: %d items rendered with pictures, %d with links; %d items' graphics compared\n",
                 withPictures, withLinks, picturesCompared);
     plat::IniSet("ZelundaNoImageSkip", "");
