@@ -147,6 +147,8 @@ int RunToMime(const Command& command, const std::vector<std::string>& args);
 int RunExportHtml(const Command& command, const std::vector<std::string>& args);
 int RunToHtml(const Command& command, const std::vector<std::string>& args);
 int RunFromHtml(const Command& command, const std::vector<std::string>& args);
+int RunStoreEml(const Command& command, const std::vector<std::string>& args);
+int RunFromMime(const Command& command, const std::vector<std::string>& args);
 
 // The number of messages the library has shown through the host's message
 // procedure (each printed on standard error) since the program started.

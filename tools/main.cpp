@@ -241,6 +241,26 @@ const Command kCommands[] = {
      "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is left as it was when\n"
      "SOURCE or ITEM cannot be read.\n",
      RunFromHtml},
+    {"store-eml", "store-eml DB NOTE ITEM FILE.eml",
+     "Stores a mail file as MIME part items named ITEM of a note, as incoming mail is\n"
+     "stored, replacing the note's items of that name, and saves the note: one item per\n"
+     "part, each holding the part's boundary line, header lines and body byte for byte\n"
+     "(a multipart level as a prolog part, its parts and a closing part). A body too\n"
+     "large for an item is kept in an attachment of the note that the item names. A\n"
+     "file whose lines end in LF alone is read with CR LF line ends, as mail travels.\n"
+     "Prints the number of part items and of bodies kept in attachments.\n",
+     RunStoreEml},
+    {"from-mime", "from-mime DB NOTE ITEM [--options TEXT]",
+     "Converts the MIME part items named ITEM of a note into a rich-text item of that\n"
+     "name and saves the note: the text/html part is imported as HTML (TEXT gives the\n"
+     "import options, \"Charset=\" among them; by default the part's own character set),\n"
+     "its \"cid:\" images come from the message's GIF and JPEG parts, and inline\n"
+     "application parts are attached to the note. A note without items of the name gets\n"
+     "a blank rich-text item. Refused, with the MIME items kept, when the message has\n"
+     "no text/html part, when its HTML shows images from outside the message (unless the\n"
+     "note's \"$DelayedImagesOK\" is \"ok\" and notes.ini ZelundaNoImageSkip is set) or\n"
+     "when it holds PNG, SVG or other pictures that cannot be shown (rendering skipped).\n",
+     RunFromMime},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"
      "note names that are missing, notes whose header or items do not read back, and\n"
