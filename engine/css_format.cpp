@@ -47,6 +47,26 @@ long CutTowardZero(double number) {
     return static_cast<long>(number);
 }
 
+void FormatCSSRGB(std::uint8_t red, std::uint8_t green, std::uint8_t blue, char* output) {
+    // Written by hand rather than formatted: every run of a coloured font
+    // asks for it.
+    char* out = output;
+    auto decimal = [&out](unsigned value) {
+        if (value >= 100) *out++ = static_cast<char>('0' + value / 100);
+        if (value >= 10) *out++ = static_cast<char>('0' + value / 10 % 10);
+        *out++ = static_cast<char>('0' + value % 10);
+    };
+    std::memcpy(out, "rgb(", 4);
+    out += 4;
+    decimal(red);
+    *out++ = ',';
+    decimal(green);
+    *out++ = ',';
+    decimal(blue);
+    *out++ = ')';
+    *out = '\0';
+}
+
 STATUS ColorToCSS(std::uint16_t index, char* output, int mode) {
     if (output == nullptr) return kOK;
     if (mode == kColorAsName) {
@@ -56,7 +76,8 @@ STATUS ColorToCSS(std::uint16_t index, char* output, int mode) {
     const std::uint32_t rgb = index < kStandardColors ? PaletteRGB(index) : 0;
     const unsigned red = rgb & 0xFF, green = (rgb >> 8) & 0xFF, blue = (rgb >> 16) & 0xFF;
     if (mode < kColorAsHex) {
-        std::snprintf(output, kCSSColorSize, "rgb(%u,%u,%u)", red, green, blue);
+        FormatCSSRGB(static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
+                     static_cast<std::uint8_t>(blue), output);
     } else {
         // Light gray has always been written in upper case.
         std::snprintf(output, kCSSColorSize, index == kLightGray ? "#%02X%02X%02X" : "#%02x%02x%02x", red, green,

@@ -26,6 +26,8 @@ constexpr int kColorAsHex = 2;    // "#ff0000"; modes above 2 too
 // other index as "COLOR<index>"; the rgb and hex forms give the standard
 // colours their values and any other index black. Returns 0.
 STATUS ColorToCSS(std::uint16_t index, char* output, int mode);
+// Overwrites output (at least kCSSColorSize bytes) with "rgb(r,g,b)".
+void FormatCSSRGB(std::uint8_t red, std::uint8_t green, std::uint8_t blue, char* output);
 
 // Appends a length value (24 bytes in host form: u16 flags at 0, bit 0
 // auto and bit 1 inherit; the f64 number at 8; the u8 unit at 16) to the

@@ -14,7 +14,7 @@ namespace {
 // Closing tags after which a line feed keeps output readable.
 constexpr const char* kBlockTags[] = {"</table>", "</tr>", "</body>", "</ul>", "</ol>", "</div>", "</p>"};
 
-bool Same(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
+bool Same(const char* a, const char* b) { return SameCloseTag(a, b); }
 
 bool OneOf(const char* tag, std::initializer_list<const char*> tags) {
     for (const char* candidate : tags) {

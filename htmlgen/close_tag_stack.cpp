@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::uint32_t kFirstCapacity = 32;
 
-bool SameTag(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
+bool SameTag(const char* a, const char* b) { return SameCloseTag(a, b); }
 
 // Makes room for one more entry; false when memory is exhausted.
 bool Reserve(XMLGenContext* context) {

@@ -20,6 +20,18 @@ struct CloseTagEntry {
     std::uint16_t level = 0;   // 0: no level
 };
 
+// Whether two closing tags are the same text (false for a null one).
+// Closing tags are short and mostly differ early: compared in place.
+inline bool SameCloseTag(const char* a, const char* b) {
+    if (a == nullptr || b == nullptr) return false;
+    if (a == b) return true;
+    while (*a != '\0' && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
 // Records an open element (level 0) on top of the stack. False when
 // memory is exhausted: the stack is unchanged and the element's closing
 // tag simply goes unrecorded.

@@ -166,6 +166,33 @@ void PutBlankRun(Sink* sink, const char* text, std::size_t length, std::size_t* 
     }
 }
 
+// The switches an encoded character depends on, as a memo keeps them (never
+// 0, the mark of an empty slot).
+std::uint8_t MemoMode(const XMLGenContext* context, bool xmlEntities) {
+    return static_cast<std::uint8_t>(0x80 | (context->format == kFormatXHTML ? 1 : 0) | (xmlEntities ? 2 : 0) |
+                                     (IsOn(context, sw::kExtendedSpecialCharacters) ? 4 : 0));
+}
+
+// A character of up to three bytes as a memo's key: its length, then its
+// bytes.
+std::uint32_t MemoKey(const std::uint8_t* bytes, std::uint16_t n) {
+    std::uint32_t key = static_cast<std::uint32_t>(n) << 24;
+    if (n >= 1) key |= static_cast<std::uint32_t>(bytes[0]) << 16;
+    if (n >= 2) key |= static_cast<std::uint32_t>(bytes[1]) << 8;
+    if (n >= 3) key |= bytes[2];
+    return key;
+}
+
+EntityMemo& MemoSlot(XMLGenContext* context, std::uint32_t key) {
+    return context->entityMemos[((key * 2654435761u) >> 16) % kEntityMemos];
+}
+
+// Whether the character at text (n bytes) is the first half of a
+// character beyond the 16-bit range that the next three bytes complete.
+bool StartsSurrogatePair(const std::uint8_t* bytes, std::uint16_t n, std::size_t available) {
+    return n == 3 && available >= 6 && HighSurrogate(bytes) && bytes[3] == 0x14;
+}
+
 // One character that is neither printable ASCII nor a tab: its named
 // entity (a control character's always, another's unless UseXMLEntities is
 // on), else its numeric reference. Returns the bytes it took.
@@ -176,7 +203,7 @@ std::size_t EncodeOne(XMLGenContext* context, const char* text, std::size_t avai
                                             static_cast<plat::DWORD>(available));
     if (n == 0) n = 1;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
-    if (n == 3 && available >= 6 && HighSurrogate(bytes) && bytes[3] == 0x14) {
+    if (StartsSurrogatePair(bytes, n, available)) {
         // The two halves make one code point.
         const std::int32_t codePoint = LmbcsCodePoint(text, 6);
         if (codePoint >= 0x10000) {
@@ -184,12 +211,29 @@ std::size_t EncodeOne(XMLGenContext* context, const char* text, std::size_t avai
             return 6;
         }
     }
+    // A character written before under the same switches is written the
+    // same way again.
+    const std::uint8_t mode = MemoMode(context, xmlEntities);
+    const std::uint32_t key = MemoKey(bytes, n);
+    EntityMemo* memo = n <= 3 ? &MemoSlot(context, key) : nullptr;
+    if (memo != nullptr && memo->key == key && memo->mode == mode) {
+        sink->Put(memo->text, memo->length);
+        return n;
+    }
+    const std::size_t before = sink->used;
     const bool control = n == 1 && b < 0x80;
     const int row = (control || !xmlEntities) ? FindEntityRow(nullptr, text, n) : -1;
     if (row >= 0) {
         PutEntityRow(sink, row);
     } else {
         PutNumeric(context, sink, text, n);
+    }
+    const std::size_t written = sink->used - before;
+    if (memo != nullptr && !sink->full && written <= sizeof memo->text) {
+        memo->key = key;
+        memo->mode = mode;
+        memo->length = static_cast<std::uint8_t>(written);
+        std::memcpy(memo->text, sink->base + before, written);
     }
     return n;
 }
@@ -345,6 +389,22 @@ std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_
                             std::size_t room, std::size_t* written) {
     *written = 0;
     if (context == nullptr || text == nullptr || available == 0 || out == nullptr || room == 0) return 0;
+    // A character met before: what was written for it, straight from its
+    // memo (the same as the encoding below would write).
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
+    std::uint16_t n = plat::LmbcsCharLength(bytes, static_cast<plat::DWORD>(available));
+    if (n == 0) n = 1;
+    if (n <= 3 && !StartsSurrogatePair(bytes, n, available)) {
+        const bool xmlEntities = IsOn(context, sw::kUseXMLEntities);
+        const std::uint32_t key = MemoKey(bytes, n);
+        const EntityMemo& memo = MemoSlot(context, key);
+        if (memo.key == key && memo.mode == MemoMode(context, xmlEntities)) {
+            if (memo.length >= room) return 0;
+            std::memcpy(out, memo.text, memo.length);
+            *written = memo.length;
+            return n;
+        }
+    }
     Sink sink;
     sink.base = out;
     sink.capacity = room;

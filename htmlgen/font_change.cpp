@@ -23,11 +23,23 @@ struct Markup {
     std::size_t used = 0;
 
     Markup(char* buffer, std::size_t size) : out(buffer), capacity(size) { out[0] = '\0'; }
-    void Put(const char* text) {
-        const std::size_t length = std::strlen(text);
+    void Put(const char* text) { PutBytes(text, std::strlen(text)); }
+    void PutBytes(const char* text, std::size_t length) {
         if (length >= capacity - used) return;
-        std::memcpy(out + used, text, length + 1);
+        std::memcpy(out + used, text, length);
         used += length;
+        out[used] = '\0';
+    }
+    // A number in decimal.
+    void PutNumber(unsigned value) {
+        char digits[12];
+        char* const end = digits + sizeof digits;
+        char* at = end;
+        do {
+            *--at = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        PutBytes(at, static_cast<std::size_t>(end - at));
     }
     template <typename... Args>
     void Format(const char* format, Args... args) {
@@ -41,14 +53,11 @@ struct Markup {
     void PutAttributeText(const char* text) {
         for (const char* p = text; *p != '\0'; ++p) {
             switch (*p) {
-            case '&': Put("&amp;"); break;
-            case '<': Put("&lt;"); break;
-            case '"': Put("&quot;"); break;
-            case '\'': Put("&#39;"); break;
-            default: {
-                const char one[2] = {*p, '\0'};
-                Put(one);
-            }
+            case '&': PutBytes("&amp;", 5); break;
+            case '<': PutBytes("&lt;", 4); break;
+            case '"': PutBytes("&quot;", 6); break;
+            case '\'': PutBytes("&#39;", 5); break;
+            default: PutBytes(p, 1); break;
             }
         }
     }
@@ -67,17 +76,34 @@ Suppressed ReadSuppressed(const XMLGenContext* context) {
 // The name written for a face: its name in the item's face table, or the
 // family list of the static face of that name. Empty for a face the table
 // does not hold.
-void FaceName(const XMLGenContext* context, std::uint8_t face, char* name) {
+void FaceName(XMLGenContext* context, std::uint8_t face, char* name) {
     name[0] = '\0';
     char stored[32] = {};
     if (context->item == nullptr || context->item->FindFaceByID(face, stored) == 0) return;
+    // The same face of the same name is written as last time.
+    FaceNameMemo& memo = context->faceNameMemos[face % kFaceNameMemos];
+    if (memo.used && memo.face == face && std::memcmp(memo.stored, stored, sizeof stored) == 0) {
+        std::memcpy(name, memo.written, sizeof memo.written);
+        return;
+    }
+    const char* chosen = stored;
     for (const StaticFace& known : context->faces) {
-        if (known.name[0] != '\0' && EqualNoCase(stored, known.name)) {
-            std::snprintf(name, kFaceNameSize, "%s", known.families);
-            return;
+        // Most names differ in their first letter: looked at before the
+        // whole comparison.
+        if (known.name[0] != '\0' && LowerAscii(known.name[0]) == LowerAscii(stored[0]) &&
+            EqualNoCase(stored, known.name)) {
+            chosen = known.families;
+            break;
         }
     }
-    std::snprintf(name, kFaceNameSize, "%s", stored);
+    const std::size_t length = strnlen(chosen, kFaceNameSize - 1);
+    std::memcpy(name, chosen, length);
+    name[length] = '\0';
+    memo.used = true;
+    memo.face = face;
+    std::memcpy(memo.stored, stored, sizeof stored);
+    std::memset(memo.written, 0, sizeof memo.written);
+    std::memcpy(memo.written, name, length + 1);
 }
 
 bool IsOpen(const XMLGenContext* context, const char* tag) { return HasCloseTag(context, tag, 0) != 0; }
@@ -156,7 +182,9 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
         span.Put(context->openBrace);
         bool property = false;
         if (!suppressed.size && (context->forceFontSize != 0 || font.size != base.size)) {
-            span.Format("font-size: %dpt; ", font.size);
+            span.Put("font-size: ");
+            span.PutNumber(font.size);
+            span.Put("pt; ");
             property = true;
         }
         if (!suppressed.colour && color != nullptr) {
@@ -173,7 +201,7 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
         if (!suppressed.colour && (context->forceFontColor != 0 || font.color != base.color)) {
             char value[kCSSColorSize];
             if (color != nullptr) {
-                std::snprintf(value, sizeof value, "rgb(%d,%d,%d)", color->red, color->green, color->blue);
+                FormatCSSRGB(color->red, color->green, color->blue, value);
             } else {
                 ColorToCSS(font.color, value, kColorAsRGB);
             }
@@ -223,7 +251,7 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
         if (property) {
             span.Put(context->closeBrace);
             span.Put("\">");
-            markup->Put(text);
+            markup->PutBytes(span.out, span.used);
             if (PushCloseTag(context, "</span>")) ++context->fontPushes;
         }
     }

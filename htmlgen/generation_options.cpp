@@ -949,6 +949,7 @@ STATUS ReadGenerationOptions(XMLGenContext* context) {
     reader.value.assign(reader.options != nullptr ? std::strlen(reader.options) + 1 : 1, '\0');
 
     SetStartValues(context);
+    for (FaceNameMemo& memo : context->faceNameMemos) memo = FaceNameMemo{};
     ApplyPresets(reader);
     for (const OptionRow& row : kEveryFormat) {
         const STATUS status = ReadRow(reader, row);

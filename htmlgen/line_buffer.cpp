@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -91,6 +92,19 @@ void OpenPartFile(XMLGenContext* context) {
     }
 }
 
+// Whether length bytes are all zero (compared with a block of zeros: the
+// library's comparison reads them fastest).
+bool IsZero(const char* bytes, std::size_t length) {
+    static const char kZeros[4096] = {};
+    while (length > 0) {
+        const std::size_t piece = length < sizeof kZeros ? length : sizeof kZeros;
+        if (std::memcmp(bytes, kZeros, piece) != 0) return false;
+        bytes += piece;
+        length -= piece;
+    }
+    return true;
+}
+
 // The text stays in memory: terminated at its length, the write position
 // at its end.
 void KeepText(XMLGenContext* context, std::uint32_t length) {
@@ -113,11 +127,16 @@ std::uint32_t TextLength(const XMLGenContext* context) {
     if (context == nullptr || context->buffer == nullptr || context->capacity == 0) return 0;
     std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
     if (used >= context->capacity) return context->capacity - 1;
+    // Mostly the write position is at the text's end.
+    if (*context->writePosition == '\0') return static_cast<std::uint32_t>(used);
     return static_cast<std::uint32_t>(used + strnlen(context->writePosition, context->capacity - used));
 }
 
 void MoveToTextEnd(XMLGenContext* context) {
     if (context == nullptr || context->buffer == nullptr || context->capacity == 0) return;
+    // Mostly the write position is at the text's end already.
+    const std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
+    if (used < context->capacity && *context->writePosition == '\0') return;
     std::uint32_t length = TextLength(context);
     if (length >= context->capacity) length = context->capacity - 1;
     context->writePosition = context->buffer + length;
@@ -153,7 +172,14 @@ bool AppendOptionValue(XMLGenContext* context, const char* key) {
 }
 
 void ClearLineBuffer(XMLGenContext* context) {
-    std::memset(context->buffer, 0, context->capacity);
+    // The text and its terminator are zeroed; the rest of the buffer is
+    // zero already unless a writer cut text short by a terminator alone,
+    // which is looked for (reading is cheaper than writing the whole
+    // buffer at every hand-on).
+    const std::size_t used = std::min<std::size_t>(TextLength(context) + std::size_t{1}, context->capacity);
+    std::memset(context->buffer, 0, used);
+    if (!IsZero(context->buffer + used, context->capacity - used))
+        std::memset(context->buffer + used, 0, context->capacity - used);
     context->writePosition = context->buffer;
     context->measuredLength = 0;
     context->flushMark = 0;

@@ -315,9 +315,8 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
     PushCloseTag(context, closing);
     WriteAttributes(context, reference, border);
     if (!IsOn(context, sw::kMoveStylesInline) && !IsOn(context, sw::kSuppressDivInfo)) {
-        std::string tail;
-        AppendFormat(&tail, " class=\"pabid%u\">", remappedId);
-        AppendOutput(context, tail);
+        // Every paragraph writes one: built without formatting.
+        AppendOutput(context, " class=\"pabid" + std::to_string(remappedId) + "\">");
     } else {
         AppendOutput(context, ">");
     }

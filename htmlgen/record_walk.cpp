@@ -148,6 +148,21 @@ void ReopenTable(XMLGenContext* context) {
     }
 }
 
+// The fonts met lately, by a hash of their id: text mostly comes in a few
+// fonts, known again without a look at the set of all.
+struct RecentFonts {
+    std::uint32_t ids[16] = {};
+    bool used[16] = {};
+    // Whether the font was met lately; it is remembered.
+    bool Seen(std::uint32_t id) {
+        const std::uint32_t slot = (id * 2654435761u) >> 28;
+        const bool seen = used[slot] && ids[slot] == id;
+        ids[slot] = id;
+        used[slot] = true;
+        return seen;
+    }
+};
+
 // Each font of the range's text runs gets its markup once, as an internal
 // style mapping of the item: the opening markup and the closing tags it
 // pushed. Nothing is written; the close-tag stack is left empty. The pass
@@ -163,11 +178,12 @@ bool FontPrePass(XMLGenContext* context) {
             mapped.insert(mapping->fontId);
     }
     bool reached = false;
+    RecentFonts recent;
     for (const CDRecordNode* node = context->node; node != nullptr && !reached; node = node->next) {
         reached = node == context->endNode;
         if (item == nullptr || item->work == nullptr || !IsTextRun(node->signature) || !RunHasText(node)) continue;
         const std::uint32_t fontId = ReadDword(node->bytes + 4);
-        if (!mapped.insert(fontId).second) continue;
+        if (recent.Seen(fontId) || !mapped.insert(fontId).second) continue;
         ColorValue colour;
         const CDRecordNode* next = node->next;
         const bool hasColour = next != nullptr && next->signature == kSigColor;

@@ -1,8 +1,13 @@
 #include "htmlgen/text_runs.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/font_match.h"
 #include "core/item_work_state.h"
@@ -184,18 +189,41 @@ void ApplyRunMappings(XMLGenContext* context, const FontId& font) {
 }
 
 // The characters a run writes as they stand, whatever the options:
-// printable ASCII but the markup characters, the blank and, with automatic
-// links, the first letters of the addresses that become links.
+// printable ASCII but the markup characters, the blank (unless asked for)
+// and, with automatic links, the first letters of the addresses that
+// become links.
 struct PlainCharacters {
     bool table[256] = {};
-    explicit PlainCharacters(bool links) {
+    PlainCharacters(bool links, bool blank) {
         for (int b = 0x21; b < 0x7F; ++b) table[b] = true;
+        table[static_cast<std::uint8_t>(' ')] = blank;
         for (char c : {'&', '<', '>', '"'}) table[static_cast<std::uint8_t>(c)] = false;
         if (links) {
             for (char c : {'h', 'H', 'm', 'M', 's', 'S'}) table[static_cast<std::uint8_t>(c)] = false;
         }
     }
 };
+
+#if defined(__SSE2__)
+// Whether all sixteen bytes at text are characters PlainCharacters writes
+// as they stand (blank: with the blank; links: without the first letters
+// of addresses), tested at once: long stretches of text are mostly such.
+bool PlainBlock(const char* text, bool blank, bool links) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    auto equalTo = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    // Signed: the bytes from 0x80 up count as below the lowest.
+    __m128i mark = _mm_cmplt_epi8(bytes, _mm_set1_epi8(blank ? 0x20 : 0x21));
+    mark = _mm_or_si128(mark, equalTo('\x7F'));
+    mark = _mm_or_si128(mark, _mm_or_si128(_mm_or_si128(equalTo('&'), equalTo('<')),
+                                           _mm_or_si128(equalTo('>'), equalTo('"'))));
+    if (links) {
+        mark = _mm_or_si128(mark, _mm_or_si128(_mm_or_si128(equalTo('h'), equalTo('H')),
+                                               _mm_or_si128(equalTo('m'), equalTo('M'))));
+        mark = _mm_or_si128(mark, _mm_or_si128(equalTo('s'), equalTo('S')));
+    }
+    return _mm_movemask_epi8(mark) == 0;
+}
+#endif
 
 // The characters of a run, written at the end of the output.
 class RunWriter {
@@ -209,8 +237,11 @@ public:
           lineBreakLength_(std::strlen(lineBreak_)),
           chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0) {
         MoveToTextEnd(context);
-        static const PlainCharacters plain(false), plainWithLinks(true);
+        static const PlainCharacters plain(false, false), plainWithLinks(true, false);
+        static const PlainCharacters blanks(false, true), blanksWithLinks(true, true);
         plain_ = makeLinks_ ? plainWithLinks.table : plain.table;
+        // Without PreserveSpaces a blank is written as it stands too.
+        plainOrBlank_ = preserveSpaces_ ? plain_ : makeLinks_ ? blanksWithLinks.table : blanks.table;
     }
 
     // Writes one record's text; false once the output is full.
@@ -219,19 +250,54 @@ public:
         while (i < length) {
             if (context_->overflow != 0) return false;
             const auto b = static_cast<std::uint8_t>(text[i]);
-            if (context_->pendingLink == nullptr && IsPlain(b)) {
+            if (context_->pendingLink == nullptr && plainOrBlank_[b]) {
                 // A stretch of characters written as they stand, up to where
-                // the buffer is due to be handed on.
-                std::size_t end = i + 1;
+                // the buffer is due to be handed on. Blanks join it while the
+                // stretch ends short of where a blank would hand the buffer
+                // on (AfterCharacter), so that it is cut where it was.
+                const bool* table = plainOrBlank_;
                 std::size_t most = length;
                 if (chunk_ != 0) {
                     const std::uint32_t written = Written();
-                    const std::size_t left = written > chunk_ + 40 ? 1 : chunk_ + 41 - written;
+                    std::size_t left = 0;
+                    if (table != plain_ && written + 7 < chunk_) {
+                        left = chunk_ - 7 - written;
+                    } else {
+                        table = plain_;
+                        left = written > chunk_ + 40 ? 1 : chunk_ + 41 - written;
+                    }
                     if (most - i > left) most = i + left;
                 }
-                while (end < most && IsPlain(static_cast<std::uint8_t>(text[end]))) ++end;
+                if (!table[b]) {
+                    // A blank where the buffer may be due: written on its own.
+                    if (!WriteBlanks(text, length, &i)) return false;
+                    if (!AfterCharacter(true)) return false;
+                    continue;
+                }
+                // Byte by byte at first; a stretch that goes on is tested
+                // sixteen bytes at a time where the processor can.
+                std::size_t end = i + 1;
+                const std::size_t first = most - i > 16 ? i + 16 : most;
+                while (end < first && table[static_cast<std::uint8_t>(text[end])]) ++end;
+                if (end == first) {
+#if defined(__SSE2__)
+                    const bool blank = table[static_cast<std::uint8_t>(' ')];
+                    while (end + 16 <= most && PlainBlock(text + end, blank, makeLinks_)) end += 16;
+#endif
+                    while (end < most && table[static_cast<std::uint8_t>(text[end])]) ++end;
+                }
                 if (!Put(text + i, end - i)) return false;
                 i = end;
+                if (!AfterCharacter(false)) return false;
+                continue;
+            }
+            if (context_->pendingLink == nullptr &&
+                (b >= 0x80 || (b < 0x20 && b != 0 && b != '\t' && b != '\n' && b != '\r'))) {
+                // Outside ASCII (a group byte below 0x20 starts most
+                // characters outside Latin-1), or a control character: its
+                // entity or reference, never the raw byte (no address
+                // starts with it).
+                if (!PutEncoded(text, length, &i)) return false;
                 if (!AfterCharacter(false)) return false;
                 continue;
             }
@@ -284,12 +350,7 @@ public:
             } else {
                 // Outside ASCII, or a control character: its entity or
                 // reference, never the raw byte.
-                std::size_t written = 0;
-                const std::size_t taken = EncodeCharacter(context_, text + i, length - i, context_->writePosition,
-                                                          Room(), &written);
-                if (taken == 0) return Full();
-                Advance(written);
-                i += taken;
+                if (!PutEncoded(text, length, &i)) return false;
             }
             if (!AfterCharacter(blank)) return false;
         }
@@ -297,7 +358,6 @@ public:
     }
 
 private:
-    bool IsPlain(std::uint8_t b) const { return plain_[b]; }
     // The text written since the last hand-on that kept text in memory; the
     // write position stays at the text's end while a run is written.
     std::uint32_t Written() const {
@@ -316,6 +376,16 @@ private:
         context_->writePosition += length;
         *context_->writePosition = '\0';
         context_->measuredLength = 0;
+    }
+    // The character at i as an entity or reference.
+    bool PutEncoded(const char* text, std::size_t length, std::size_t* i) {
+        std::size_t written = 0;
+        const std::size_t taken =
+            EncodeCharacter(context_, text + *i, length - *i, context_->writePosition, Room(), &written);
+        if (taken == 0) return Full();
+        Advance(written);
+        *i += taken;
+        return true;
     }
     bool Put(const char* text, std::size_t length) {
         if (length >= Room()) return Full();
@@ -440,12 +510,47 @@ private:
     bool extraRead_ = false;
     std::vector<char> extra_;
     const bool* plain_;
+    const bool* plainOrBlank_;
 };
 
-// Closes what the run opened but a span.
+// The entry of kRunClosings a closing tag is, or -1: its third and fourth
+// letters tell which it can only be.
+int RunClosingIndex(const char* tag) {
+    if (tag == nullptr || tag[0] != '<' || tag[1] != '/' || tag[2] == '\0') return -1;
+    int k = -1;
+    switch (tag[2]) {
+    case 'f': k = 0; break;
+    case 'b': k = 1; break;
+    case 'i': k = 3; break;
+    case 'e': k = 4; break;
+    case 'u': k = 5; break;
+    case 's':
+        k = tag[3] == 't' ? 2 : tag[3] == '>' ? 6 : tag[3] == 'u' ? (tag[4] == 'p' ? 7 : 8) : -1;
+        break;
+    default: break;
+    }
+    return k >= 0 && SameCloseTag(tag, kRunClosings[k]) ? k : -1;
+}
+
+// The kinds of element a run closes at its end that are open, one bit per
+// entry of kRunClosings: one look at the stack rather than one per kind.
+unsigned OpenRunElements(const XMLGenContext* context) {
+    unsigned open = 0;
+    for (std::uint32_t i = 0; i < context->closeTagCount; ++i) {
+        const int k = RunClosingIndex(context->closeTags[i].tag);
+        if (k >= 0) open |= 1u << k;
+    }
+    return open;
+}
+
+// Closes what the run opened but a span, in the order of kRunClosings
+// (closing one closes what was opened after it).
 void CloseRunElements(XMLGenContext* context) {
-    for (const char* tag : kRunClosings) {
-        if (HasCloseTag(context, tag, 0) != 0) CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0);
+    unsigned open = OpenRunElements(context);
+    for (unsigned k = 0; open != 0 && k < std::size(kRunClosings); ++k) {
+        if ((open & (1u << k)) == 0) continue;
+        CloseOpenXMLTagsToOutput(context, kRunClosings[k], 1, 1, 0, 0);
+        open = OpenRunElements(context);
     }
 }
 

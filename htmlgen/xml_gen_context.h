@@ -11,6 +11,7 @@
 // own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -137,6 +138,16 @@ struct StaticFace {
     char families[64] = {};
 };
 constexpr int kStaticFaces = 5;   // sans serif, serif, monospace, multilingual, user interface
+
+// A face of the item, its name as the item's face table holds it, and the
+// name a font change writes for it.
+struct FaceNameMemo {
+    bool used = false;
+    std::uint8_t face = 0;
+    char stored[32] = {};
+    char written[64] = {};
+};
+constexpr int kFaceNameMemos = 8;
 
 // Option texts the generation holds as tracked copies of the session's pool
 // (none when absent or empty unless said otherwise); each is released at
@@ -289,6 +300,15 @@ struct FirstRunMemo {
 constexpr std::uint16_t kOpenMappings = 10;      // text-run mappings open at once
 constexpr std::uint16_t kHotspotSlots = 50;      // hotspot levels that keep their section record
 constexpr int kLinkIconFiles = 4;                // database, view, document and anchor link icons
+// A character of up to three bytes and what the encoder wrote for it under
+// the switches of mode (0: the slot is empty).
+struct EntityMemo {
+    std::uint32_t key = 0;                   // the byte count, then the bytes
+    std::uint8_t mode = 0;
+    std::uint8_t length = 0;
+    char text[14] = {};
+};
+constexpr std::size_t kEntityMemos = 256;
 constexpr std::uint32_t kFontMarkupSize = 1024;  // the longest font change is far shorter
 constexpr std::uint16_t kFlushedTailSize = 512;
 
@@ -357,6 +377,9 @@ struct XMLGenContext : GenerationWalkState {
     char closeBrace[2] = {};
     GenTexts texts;
     StaticFace faces[kStaticFaces];
+    // The names font changes wrote for faces of the item, by face id modulo
+    // kFaceNameMemos (emptied whenever the options are read).
+    FaceNameMemo faceNameMemos[kFaceNameMemos];
 
     // The database of image resources opened for ImageHandling=RESOURCE (0
     // when none; not closed when it is the item's own).
@@ -376,6 +399,9 @@ struct XMLGenContext : GenerationWalkState {
     plat::CharsetHandle latin1Table = 0;
     plat::CharsetHandle unicodeTable = 0;
     std::uint32_t tablesLoaded = 0;
+    // What characters outside ASCII were last written as (entity or
+    // reference), by a hash of their bytes: text repeats its few letters.
+    EntityMemo entityMemos[kEntityMemos];
 
     // ---- Walk state (htmlgen/record_walk.cpp) ----------------------------
     std::uint32_t bodyOpened = 0;            // the head was closed and the body opened

@@ -34,6 +34,9 @@ TEST(EntityEncoding, CharactersBecomeEntitiesOrReferences) {
     EXPECT_EQ(Encode(context, "\x82\x9C"), "&eacute;&pound;");
     EXPECT_EQ(Encode(context, "\x02\xD6"), "&alpha;");
     EXPECT_EQ(Encode(context, "\x14\x03\xB1"), "&alpha;");   // the same letter in the Unicode group
+    // Letters that repeat, in their forms of two and three bytes.
+    EXPECT_EQ(Encode(context, "\x82" "a\x82\x02\xD6\x14\x03\xB1\x82\x02\xD6" "b"),
+              "&eacute;a&eacute;&alpha;&alpha;&eacute;&alpha;b");
     EXPECT_EQ(Encode(context, "\x04"), "&diams;");           // a control byte names its group-1 form
     EXPECT_EQ(Encode(context, "\x14\x4E\x2D"), "&#20013;");  // no entity: the code point
     EXPECT_EQ(Encode(context, plat::NativeToLmbcs("\xF0\x9F\x98\x80")), "&#128512;");
@@ -44,6 +47,7 @@ TEST(EntityEncoding, CharactersBecomeEntitiesOrReferences) {
 
     context.Read("UseXMLEntities=Yes PreserveSpaces=Yes PreserveTabs=3");
     EXPECT_EQ(Encode(context, "\x82"), "&#233;");
+    EXPECT_EQ(Encode(context, "\x82\x82"), "&#233;&#233;");
     EXPECT_EQ(Encode(context, "\x02\xD6"), "&#945;");
     EXPECT_EQ(Encode(context, "\x04"), "&diams;");
     EXPECT_EQ(Encode(context, "a  b "), "a&nbsp;&nbsp;b&nbsp;");

@@ -38,8 +38,10 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 
 std::string g_events;
 int g_pieces = 0;
+std::vector<std::string> g_pieceTexts;
 std::uint16_t Concatenate(ZervaRTChunk*, char* text, std::uint16_t length) {
     g_events.append(text, length);
+    g_pieceTexts.emplace_back(text, length);
     ++g_pieces;
     return 0;
 }
@@ -129,6 +131,35 @@ TEST_F(Walk, TextIsEncodedAndAddressesBecomeLinks) {
     // A paragraph of nothing but an empty run is a line break.
     ZervaRTChunk* empty = Define({Definition(1), Reference(1), TextBytes(""), Reference(1), TextBytes("y")});
     EXPECT_EQ(Fragment(empty), "<div><br></div><div>y</div>");
+}
+
+TEST_F(Walk, EveryCharacterOfALongRunIsWrittenWhereverItStands) {
+    // Markup characters, the blank, DEL, a letter outside ASCII and link
+    // letters at every offset of a long stretch of letters: each ends or
+    // joins the stretch written as it stands, as its own kind asks.
+    const std::string specials = "&<>\" \x7F\x82hms";
+    for (std::size_t offset = 0; offset < 16; ++offset) {
+        std::string text;
+        std::string expected;
+        for (const char special : specials) {
+            text += std::string(offset, 'a') + special + std::string(16, 'b');
+            expected += std::string(offset, 'a');
+            switch (special) {
+            case '&': expected += "&amp;"; break;
+            case '<': expected += "&lt;"; break;
+            case '>': expected += "&gt;"; break;
+            case '"': expected += "&quot;"; break;
+            case '\x82': expected += "&eacute;"; break;
+            default: expected += special; break;
+            }
+            expected += std::string(16, 'b');
+        }
+        ZervaRTChunk* chunk = Define({TextBytes(text)});
+        EXPECT_EQ(Fragment(chunk), expected) << offset;
+        EXPECT_EQ(Fragment(chunk, "MakeURLHotspots=Yes"), expected) << offset;
+        EXPECT_EQ(Fragment(chunk, "OutputToEvent=Yes"), expected) << offset;
+        EXPECT_EQ(Fragment(chunk, "PreserveSpaces=Yes"), expected) << offset;
+    }
 }
 
 TEST_F(Walk, RulesAnchorsFieldsAndPassThrough) {
@@ -236,6 +267,41 @@ TEST_F(Walk, TextEventsHandOnWhatTheBufferWouldHold) {
     EXPECT_EQ(large->lastStatus, 0);
     const std::string streamed = g_events + full;
     EXPECT_EQ(streamed.substr(0, kept.size() - 200), kept.substr(0, kept.size() - 200));
+}
+
+TEST_F(Walk, TextEventsAreCutAfterABlankNearTheChunkSize) {
+    // One long run of words, every third with a letter outside ASCII and
+    // an entity: with 80-byte chunks each piece ends after the first blank
+    // that brings it within 7 bytes of the chunk size, so that lines can
+    // end there.
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += i % 3 == 0 ? "ab\x82z&y " : "word ";
+    ZervaRTChunk* chunk = Define({Definition(1), Reference(1), TextRun(1, 0, 0, 10, text)});
+    for (const char* options : {"", "MakeURLHotspots=Yes "}) {
+        const std::string whole = Fragment(chunk, std::string(options) + "OutputToEvent=No");
+        ASSERT_NE(whole.find("ab&eacute;z&amp;y word word ab&eacute;z&amp;y "), std::string::npos);
+        g_events.clear();
+        g_pieceTexts.clear();
+        const std::string streamed = std::string("Generation=Fragment ") + options + "OutputToEvent=5";
+        const std::string tail = Generate(chunk, "HTML", streamed.c_str(), nullptr, Concatenate);
+        EXPECT_EQ(g_events + tail, whole);
+        ASSERT_GT(g_pieceTexts.size(), 20u);
+        for (std::size_t i = 0; i + 1 < g_pieceTexts.size(); ++i) {
+            const std::string& piece = g_pieceTexts[i];
+            EXPECT_EQ(piece.back(), ' ') << i << ": " << piece;
+            EXPECT_GE(piece.size() + 7, 81u) << i << ": " << piece;
+            EXPECT_LE(piece.size(), 80u + 16u) << i << ": " << piece;
+        }
+    }
+
+    // With PreserveSpaces a blank between words stays one, blanks in a row
+    // do not, wherever the chunks end.
+    Records spaced = {Definition(1), Reference(1), TextRun(1, 0, 0, 10, "a  b \x82 c   d")};
+    ZervaRTChunk* preserved = Define(spaced);
+    g_events.clear();
+    const std::string end =
+        Generate(preserved, "HTML", "Generation=Fragment PreserveSpaces=Yes OutputToEvent=5", nullptr, Concatenate);
+    EXPECT_TRUE(Has(g_events + end, "a&nbsp;&nbsp;b &eacute; c&nbsp;&nbsp;&nbsp;d")) << g_events + end;
 }
 
 TEST_F(Walk, DamagedRecordsAreClosedOrPassedOver) {
