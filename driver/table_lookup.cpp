@@ -307,7 +307,7 @@ void NarrowToFirst(LookUp* look) {
 // their first non-blank text, and keyed by a cell or a chunk property.
 bool SingleWalkCovers(const LookUp& look) {
     const ChunkDefInfo* level = look.innermost;
-    return g_lookUpRoute == LookUpRoute::SingleWalk && look.table && !look.allOccurrences &&
+    return g_lookUpRoute != LookUpRoute::EveryCell && look.table && !look.allOccurrences &&
            (level->relation == kRelPlain || level->relation == kRelInside) && look.options.columnChunk.empty() &&
            !(look.args.keyText && (!look.options.keyChunk.empty() || look.options.rowLabel));
 }
@@ -325,7 +325,9 @@ STATUS WalkCells(LookUp* look, TableCells* cells, std::string* keyProperty, std:
     request.completeText = options.completeText;
     request.separator = look->Separator();
     request.textLimit = kCellReadSize - 1;
-    STATUS status = CollectTableCells(look->chunk, request, cells);
+    STATUS status = CollectTableCells(look->chunk, request, cells,
+                                      g_lookUpRoute == LookUpRoute::EngineWalk ? TableCellRoute::EngineWalk
+                                                                              : TableCellRoute::ScanWherePossible);
     if (status != kOK) return status;
     *count = cells->count;
     if (look->args.keyText && !keyCells) status = ReadProperty(look->chunk, options.keyProperty, keyProperty);

@@ -1,5 +1,5 @@
-// The single walk of the table look-ups against the reads of one cell at a
-// time: over the test tables and every table of the rich-text items of the
+// The single pass of the table look-ups (by the direct scan of a table and
+// by the engine's walk) against the reads of one cell at a time: over the test tables and every table of the rich-text items of the
 // real exported notes, @DbColumn of each column (plain, whole texts,
 // sideways, as numbers) and @DbLookup of each first-column value return
 // the same status and the same bytes both ways.
@@ -34,16 +34,21 @@ protected:
         DriverCallTest::TearDown();
     }
 
-    // Runs the call both ways; the results must agree. Returns the single
-    // walk's outcome.
+    // Runs the call every way; the results must agree. Returns the single
+    // pass's outcome.
     DriverOutcome Both(plat::WORD function, const Strings& args, const std::string& what) {
         talix::g_lookUpRoute = LookUpRoute::SingleWalk;
         DriverOutcome walked = Call(function, args);
         talix::g_lookUpRoute = LookUpRoute::EveryCell;
         DriverOutcome read = Call(function, args);
+        talix::g_lookUpRoute = LookUpRoute::EngineWalk;
+        DriverOutcome engine = Call(function, args);
         talix::g_lookUpRoute = LookUpRoute::SingleWalk;
         EXPECT_EQ(walked.status, read.status) << what;
         EXPECT_EQ(walked.result, read.result) << what << "\n walked: " << testing::PrintToString(Texts(walked.result))
+                                              << "\n read:   " << testing::PrintToString(Texts(read.result));
+        EXPECT_EQ(engine.status, read.status) << what;
+        EXPECT_EQ(engine.result, read.result) << what << "\n engine: " << testing::PrintToString(Texts(engine.result))
                                               << "\n read:   " << testing::PrintToString(Texts(read.result));
         ++calls_;
         return walked;
