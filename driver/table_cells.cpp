@@ -19,8 +19,9 @@
 // cell (a new row when its column byte is 0), the records of nested tables
 // belong to the enclosing cell, and the end record that closes the table's
 // nesting ends it. The scan gives up, and the walk reads the table instead,
-// on what it does not decide as the walk does: table records wrapped in
-// BEGIN groups, a cell record too short for its row and column bytes, and
+// on what it does not decide as the walk does: cell and table end records
+// wrapped in BEGIN groups, a table end inside a BEGIN group around a
+// table's start, a cell record too short for its row and column bytes, and
 // in a key cell still looking for its text, BEGIN and END records, text
 // effects or a text run inside a BEGIN group that wraps text.
 #include "driver/table_cells.h"
@@ -180,17 +181,16 @@ struct ScanState {
     std::uint16_t InnermostBegin() const { return beginDepth > 0 ? beginStack[beginDepth - 1] : 0; }
 };
 
-bool IsTableRecord(std::uint16_t signature) {
-    switch (signature) {
-    case kSigPreTableBegin:
-    case kSigTableBegin:
-    case kSigNestedTableBegin:
-    case kSigTableCell:
-    case kSigNestedTableCell:
-    case kSigTableEnd:
-    case kSigNestedTableEnd: return true;
-    default: return false;
-    }
+// The records that start a table: a BEGIN group around one keeps the table
+// around it from ending while the group is open.
+bool StartsTable(std::uint16_t signature) {
+    return signature == kSigPreTableBegin || signature == kSigTableBegin || signature == kSigNestedTableBegin;
+}
+
+// The records that start or end a row or a cell.
+bool CellOrTableEnd(std::uint16_t signature) {
+    return signature == kSigTableCell || signature == kSigNestedTableCell || signature == kSigTableEnd ||
+           signature == kSigNestedTableEnd;
 }
 
 // The records a non-blank text can start at.
@@ -225,9 +225,9 @@ bool SeekKey(Collector* collector, const CDRecordNode* node, const ScanState& st
 // into the collector. False when the table holds what the scan leaves to
 // the walk (the collector then holds part of the cells).
 bool ScanTable(Collector* collector, const CDRecordNode* start, ScanState state) {
-    if (start == nullptr || start->signature == kSigBegin) return false;
+    if (start == nullptr) return false;
     const std::uint16_t around = state.InnermostBegin();
-    if (IsTableRecord(around) || StartsText(around)) return false;
+    if (CellOrTableEnd(around) || StartsText(around)) return false;
     const std::int32_t tableLevel = state.tableNesting;
     bool cellOpen = false;
     std::uint32_t row = 0;
@@ -236,12 +236,17 @@ bool ScanTable(Collector* collector, const CDRecordNode* start, ScanState state)
         switch (signature) {
         case kSigBegin: {
             const std::uint16_t inner = WordAt(node->bytes, node->length, 4);
-            if (IsTableRecord(inner)) return false;
+            if (CellOrTableEnd(inner)) return false;
+            if (inner == kSigPreTableBegin) {
+                state.inTablePrelude = 1;
+                ++state.tableNesting;
+            }
             if (state.beginDepth < kBeginStackDepth) state.beginStack[state.beginDepth++] = inner;
             break;
         }
         case kSigEnd:
-            if (IsTableRecord(WordAt(node->bytes, node->length, 4))) return false;
+            // The END of a group around a table's start ends nothing.
+            if (CellOrTableEnd(WordAt(node->bytes, node->length, 4))) return false;
             if (state.beginDepth > 0) --state.beginDepth;
             break;
         case kSigPreTableBegin:
@@ -272,6 +277,7 @@ bool ScanTable(Collector* collector, const CDRecordNode* start, ScanState state)
             state.inTablePrelude = 0;
             if (state.tableNesting < tableLevel) {
                 // The table's own end: not part of its last cell.
+                if (StartsTable(state.InnermostBegin())) return false;
                 if (cellOpen) CloseCell(collector);
                 return true;
             }

@@ -204,7 +204,17 @@ TEST_F(LookUpRoutes, TheScanAssignsRecordsToCellsAsTheWalkDoes) {
     bracketed.insert(bracketed.begin() + static_cast<long>(AfterCell(bracketed, 3)), BidiText("rtl"));
     const plat::NOTEID bracketedId = note(bracketed);
 
-    for (plat::NOTEID id : {mergedId, blanksId, nestedId, bracketedId}) {
+    // The nested table in a BEGIN group around its start, as stored tables
+    // often are.
+    Records wrapped = nested;
+    const std::size_t at = AfterCell(wrapped, 4) + 1;
+    wrapped.insert(wrapped.begin() + static_cast<long>(at) + static_cast<long>(inner.size()), Bracket(0x00DE, 0xFFFB));
+    wrapped.insert(wrapped.begin() + static_cast<long>(at), Bracket(0x00DD, 0xFFFB));
+    wrapped.insert(wrapped.begin(), Bracket(0x00DD, 0xFFFB));
+    wrapped.insert(wrapped.begin() + 2, Bracket(0x00DE, 0xFFFB));
+    const plat::NOTEID wrappedId = note(wrapped);
+
+    for (plat::NOTEID id : {mergedId, blanksId, nestedId, bracketedId, wrappedId}) {
         compare(id, 3);
         EXPECT_TRUE(Scanned(id)) << HexNoteId(id);
     }
@@ -217,7 +227,8 @@ TEST_F(LookUpRoutes, TheScanAssignsRecordsToCellsAsTheWalkDoes) {
     EXPECT_EQ(Texts(Call(kDbLookup, args).result), (Strings{"2"}));
 
     // What the scan leaves to the walk: a text effect, or a BEGIN group, in
-    // a key cell still looking for its text; a table nested in a BEGIN group.
+    // a key cell still looking for its text; a table that ends inside a
+    // BEGIN group around a table's start, which keeps it from ending.
     Records effect;
     AddTable(&effect, TextRows({{"a", "1"}, {"b", "2"}}));
     effect.insert(effect.begin() + static_cast<long>(AfterCell(effect, 3)), HostRecord(0xFFC3, 8));
@@ -225,11 +236,10 @@ TEST_F(LookUpRoutes, TheScanAssignsRecordsToCellsAsTheWalkDoes) {
     AddTable(&grouped, TextRows({{"a", "1"}, {"b", "2"}}));
     grouped.insert(grouped.begin() + static_cast<long>(AfterCell(grouped, 3)),
                    {Bracket(0x00DD, 0xFFA9), TextRecord(0x0A000001, "k"), Bracket(0x00DE, 0xFFA9)});
-    Records wrapped = nested;
-    const std::size_t at = AfterCell(wrapped, 4) + 1;
-    wrapped.insert(wrapped.begin() + static_cast<long>(at) + static_cast<long>(inner.size()), Bracket(0x00DE, 0xFFFB));
-    wrapped.insert(wrapped.begin() + static_cast<long>(at), Bracket(0x00DD, 0xFFFB));
-    for (const Records& table : {effect, grouped, wrapped}) {
+    Records unclosed;
+    AddTable(&unclosed, TextRows({{"a", "1"}, {"b", "2"}}));
+    unclosed.insert(unclosed.begin() + static_cast<long>(AfterCell(unclosed, 2)), Bracket(0x00DD, 0x00A3));
+    for (const Records& table : {effect, grouped, unclosed}) {
         const plat::NOTEID id = note(table);
         compare(id, 2);
         EXPECT_FALSE(Scanned(id)) << HexNoteId(id);
