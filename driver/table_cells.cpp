@@ -22,8 +22,8 @@
 // on what it does not decide as the walk does: cell and table end records
 // wrapped in BEGIN groups, a table end inside a BEGIN group around a
 // table's start, a cell record too short for its row and column bytes, and
-// in a key cell still looking for its text, BEGIN and END records, text
-// effects or a text run inside a BEGIN group that wraps text.
+// in a key cell still looking for its text, a BEGIN around a text run,
+// text effects or a text run inside a BEGIN group that wraps text.
 #include "driver/table_cells.h"
 
 #include <cstring>
@@ -201,12 +201,17 @@ bool StartsText(std::uint16_t signature) {
 
 // One record of a key cell that has not found its non-blank text yet. A text
 // run longer than its header is that text (a run of the other direction
-// too, which gives no text): its text is the key. False for a record after
-// which the key is not decided as the walk decides it.
+// too, which gives no text): its text is the key, unless a BEGIN group that
+// wraps text is open. Other BEGIN groups (a hotspot's) and their ENDs start
+// nothing. False for a record after which the key is not decided as the
+// walk decides it: a BEGIN around a text run, a text effect.
 bool SeekKey(Collector* collector, const CDRecordNode* node, const ScanState& state) {
     switch (node->signature) {
-    case kSigBegin:
-    case kSigEnd:
+    case kSigBegin: {
+        const std::uint16_t inner = WordAt(node->bytes, node->length, 4);
+        return inner != kSigText && inner != kSigBidiText;
+    }
+    case kSigEnd: return true;
     case kSigTextEffect:
     case kSigBidiTextEffect: return false;
     case kSigText:

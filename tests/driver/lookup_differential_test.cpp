@@ -196,9 +196,12 @@ TEST_F(LookUpRoutes, TheScanAssignsRecordsToCellsAsTheWalkDoes) {
     nested.insert(nested.begin() + static_cast<long>(AfterCell(nested, 1)) + 1, inner.begin(), inner.end());
     const plat::NOTEID nestedId = note(nested);
 
-    // A hotspot in a value cell and a key of the other direction.
+    // Hotspots in a value cell and in a key cell before its text, and a key
+    // of the other direction.
     Records bracketed;
-    AddTable(&bracketed, TextRows({{"a", "1"}, {"b", "2"}}));
+    AddTable(&bracketed, TextRows({{"a", "1"}, {"b", "2"}, {"c", "3"}}));
+    bracketed.insert(bracketed.begin() + static_cast<long>(AfterCell(bracketed, 5)) - 1,
+                     {Bracket(0x00DD, 0xFFA9), TextRecord(0x0A000001, ""), Bracket(0x00DE, 0xFFA9)});
     bracketed.insert(bracketed.begin() + static_cast<long>(AfterCell(bracketed, 2)),
                      {Bracket(0x00DD, 0xFFA9), TextRecord(0x0A000001, "link"), Bracket(0x00DE, 0xFFA9)});
     bracketed.insert(bracketed.begin() + static_cast<long>(AfterCell(bracketed, 3)), BidiText("rtl"));
@@ -226,16 +229,17 @@ TEST_F(LookUpRoutes, TheScanAssignsRecordsToCellsAsTheWalkDoes) {
     args.insert(args.end(), {TextArg(" "), NumberArg(2)});
     EXPECT_EQ(Texts(Call(kDbLookup, args).result), (Strings{"2"}));
 
-    // What the scan leaves to the walk: a text effect, or a BEGIN group, in
-    // a key cell still looking for its text; a table that ends inside a
-    // BEGIN group around a table's start, which keeps it from ending.
+    // What the scan leaves to the walk: a text effect, or a BEGIN group
+    // around a text run, in a key cell still looking for its text; a table
+    // that ends inside a BEGIN group around a table's start, which keeps it
+    // from ending.
     Records effect;
     AddTable(&effect, TextRows({{"a", "1"}, {"b", "2"}}));
     effect.insert(effect.begin() + static_cast<long>(AfterCell(effect, 3)), HostRecord(0xFFC3, 8));
     Records grouped;
     AddTable(&grouped, TextRows({{"a", "1"}, {"b", "2"}}));
     grouped.insert(grouped.begin() + static_cast<long>(AfterCell(grouped, 3)),
-                   {Bracket(0x00DD, 0xFFA9), TextRecord(0x0A000001, "k"), Bracket(0x00DE, 0xFFA9)});
+                   {Bracket(0x00DD, 0xFF85), TextRecord(0x0A000001, "k"), Bracket(0x00DE, 0xFF85)});
     Records unclosed;
     AddTable(&unclosed, TextRows({{"a", "1"}, {"b", "2"}}));
     unclosed.insert(unclosed.begin() + static_cast<long>(AfterCell(unclosed, 2)), Bracket(0x00DD, 0x00A3));
