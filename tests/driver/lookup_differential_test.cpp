@@ -126,6 +126,23 @@ protected:
     int calls_ = 0;
 };
 
+// A table as a table nested in a cell stores it.
+Records NestedTable(const TableRows& rows) {
+    Records table;
+    AddTable(&table, rows);
+    for (FixtureRecord& record : table) {
+        if (record.signature == 0x00A3) record = HostRecord(0x00CF, 14);
+        if (record.signature == 0x00A5) record = HostRecord(0x00D1, 8);
+        if (record.signature == 0x00A4) {
+            FixtureRecord cell = HostRecord(0x00D0, 18);
+            cell.bytes[2] = record.bytes[2];
+            cell.bytes[3] = record.bytes[3];
+            record = cell;
+        }
+    }
+    return table;
+}
+
 // A BEGIN or END record of an inner signature.
 FixtureRecord Bracket(std::uint16_t signature, std::uint16_t inner) {
     FixtureRecord record = HostRecord(signature, 6);
@@ -178,18 +195,7 @@ TEST_F(LookUpRoutes, TheScanAssignsRecordsToCellsAsTheWalkDoes) {
 
     // A key cell whose text lies in a nested table, and a value cell
     // holding one.
-    Records inner;
-    AddTable(&inner, TextRows({{"n1", "n2"}, {"n3", "n4"}}));
-    for (FixtureRecord& record : inner) {
-        if (record.signature == 0x00A3) record = HostRecord(0x00CF, 14);
-        if (record.signature == 0x00A5) record = HostRecord(0x00D1, 8);
-        if (record.signature == 0x00A4) {
-            FixtureRecord cell = HostRecord(0x00D0, 18);
-            cell.bytes[2] = record.bytes[2];
-            cell.bytes[3] = record.bytes[3];
-            record = cell;
-        }
-    }
+    const Records inner = NestedTable(TextRows({{"n1", "n2"}, {"n3", "n4"}}));
     Records nested;
     AddTable(&nested, {{Cell{}, Cell{"p"}}, {Cell{"k"}, Cell{"q"}}});
     nested.insert(nested.begin() + static_cast<long>(AfterCell(nested, 4)) + 1, inner.begin(), inner.end());
@@ -270,18 +276,7 @@ TEST_F(LookUpRoutes, TestTablesReadAlike) {
 
     // A table whose second row's middle cell holds a nested table.
     Records nested = Paragraph("Nested");
-    Records inner;
-    AddTable(&inner, TextRows({{"n1", "n2"}, {"n3", "n4"}}));
-    for (FixtureRecord& record : inner) {
-        if (record.signature == 0x00A3) record = HostRecord(0x00CF, 14);
-        if (record.signature == 0x00A5) record = HostRecord(0x00D1, 8);
-        if (record.signature == 0x00A4) {
-            FixtureRecord cell = HostRecord(0x00D0, 18);
-            cell.bytes[2] = record.bytes[2];
-            cell.bytes[3] = record.bytes[3];
-            record = cell;
-        }
-    }
+    const Records inner = NestedTable(TextRows({{"n1", "n2"}, {"n3", "n4"}}));
     Records outer;
     AddTable(&outer, TextRows({{"p", "q", "r"}, {"s", "t", "u"}}));
     // After the cell record, reference and text of row 2, column 2 ("t").
