@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -50,20 +51,28 @@ void RaiseText(XMLGenContext* context, char* text, std::size_t length) {
     }
 }
 
-// Opens the next part file of a MIME run in the temporary directory: a file
-// of that name is replaced, and the new one is created exclusively, so that
-// nothing is ever written through a link someone left in its place.
+// Opens the next part file of a MIME run in the temporary directory. The
+// part keeps its name ("MP<part>_<sequence>.htm", the attachment's name),
+// while the file on disk has a name of this process and run of its own:
+// generations in other processes share the directory and the part names,
+// and must neither replace nor be handed each other's files. A file left
+// under that name (by an ended process of the same id) is replaced, and the
+// new one is created exclusively, so that nothing is ever written through a
+// link someone left in its place.
 void OpenPartFile(XMLGenContext* context) {
+    static std::atomic<unsigned> runs{0};
     const char* directory = g_tempDirectoryLength > 0 ? g_tempDirectory : "/tmp/";
     const std::size_t directoryLength = std::strlen(directory);
     const bool separator = directoryLength > 0 && (directory[directoryLength - 1] == '/' ||
                                                    directory[directoryLength - 1] == '\\');
+    const unsigned run = runs.fetch_add(1);
     for (int attempt = 0; attempt < kPartFileTries; ++attempt) {
         char name[sizeof context->partFileName];
         std::snprintf(name, sizeof name, "MP%u_%u.htm", static_cast<unsigned>(context->partNumber),
                       static_cast<unsigned>(context->partSequence + attempt));
         char path[sizeof context->partFilePath];
-        const int written = std::snprintf(path, sizeof path, "%s%s%s", directory, separator ? "" : "/", name);
+        const int written = std::snprintf(path, sizeof path, "%s%stalix-%ld-%u-%s", directory, separator ? "" : "/",
+                                          static_cast<long>(::getpid()), run, name);
         if (written < 0 || static_cast<std::size_t>(written) >= sizeof path) return;
         ::unlink(path);
         const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

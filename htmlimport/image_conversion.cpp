@@ -422,7 +422,7 @@ STATUS ConvertImage(RecordProcessContext* context, HTMLImportContext* import, Ht
         if (const MIMEInlineImage* parts = InlineParts(context)) {
             const std::string id = source.substr(4);
             for (const MIMEInlineImage* part = parts; part != nullptr; part = part->next)
-                if (part->contentId != nullptr && id == part->contentId)
+                if (part->contentId != nullptr && EqualNoCase(id.c_str(), part->contentId))
                     return ImageFromMemory(context, import, request, *part);
             return kOK;
         }

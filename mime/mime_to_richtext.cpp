@@ -1,12 +1,141 @@
-// Reading a note's MIME parts back into rich text.
-#include "core/statuses.h"
-#include "talix/item.h"
+// Reading a note's MIME parts back into rich text: the text/html body is
+// decoded into HTML, inline application parts are attached to the note, GIF
+// and JPEG parts are listed for the "cid:" images, the HTML is parsed once
+// to learn whether it can be imported, and then the MIME items give way to
+// a rich-text item into which the HTML is imported.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
 
-std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandle, const char* itemName,
+#include "core/chunk_work_state.h"
+#include "core/host_message.h"
+#include "core/item_internal.h"
+#include "core/item_work_state.h"
+#include "core/options.h"
+#include "core/temp_directory.h"
+#include "engine/record_process.h"
+#include "htmlimport/html_import_context.h"
+#include "htmlimport/import_options.h"
+#include "htmlimport/import_sink.h"
+#include "mime/mime_reading.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::uint16_t kParseOnly = 1;
+
+// What the conversion holds until it returns.
+struct Conversion {
+    char* text = nullptr;
+    std::uint32_t length = 0;
+    MIMEInlineImage* images = nullptr;
+    ~Conversion() {
+        std::free(text);
+        FreeInlineImages(images);
+    }
+};
+
+void RemoveNulBytes(Conversion* conversion) {
+    std::uint32_t kept = 0;
+    for (std::uint32_t at = 0; at < conversion->length; ++at)
+        if (conversion->text[at] != '\0') conversion->text[kept++] = conversion->text[at];
+    conversion->length = kept;
+    if (conversion->text != nullptr) conversion->text[kept] = '\0';
+}
+
+std::uint16_t Unable(ZervaRTItem* item) {
+    RARIvoSession* session = item->session;
+    std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "%s", "Talix: Unable to convert from named MIME field");
+    ShowHostMessage(session->messageBuffer);
+    return kOK;
+}
+
+std::uint16_t Skipped(ZervaRTItem* item) {
+    item->connected = 0;
+    return kRenderingSkipped;
+}
+
+// The import options: the caller's, with the character set the body
+// reading found when the caller names none, so that the parse reads the
+// text in the set it is in.
+std::string ImportOptions(const char* options) {
+    std::string composed = options != nullptr ? options : "";
+    char value[64];
+    if (GetOptionValue(composed.c_str(), "Charset=", value, sizeof value) == 0 &&
+        GetOptionValue(composed.c_str(), "CharEncoding=", value, sizeof value) == 0 && MIMECharsetText()[0] != '\0') {
+        if (!composed.empty()) composed.push_back(' ');
+        composed.append(MIMECharsetText());
+    }
+    return composed;
+}
+
+// The parse of the HTML alone, in contexts of its own: 0 when it can be
+// imported.
+STATUS TrialParse(RARIvoSession* session, const Conversion& conversion, const std::string& options) {
+    std::unique_ptr<RecordProcessContext> context(new (std::nothrow) RecordProcessContext());
+    std::unique_ptr<HTMLImportContext> import(new (std::nothrow) HTMLImportContext());
+    if (context == nullptr || import == nullptr) return kOutOfMemory;
+    context->session = session;
+    const STATUS status =
+        ImportHTMLText(conversion.text, conversion.length, options.c_str(), context.get(), import.get(), kParseOnly);
+    ReleaseImportContext(import.get(), context.get());
+    return status;
+}
+
+} // namespace
+
+} // namespace talix
+
+using namespace talix;
+
+std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgument, const char* name,
                                                   const char* options, std::uint16_t optionsLength,
                                                   const char* unused, std::uint16_t unusedLength) {
-    // MIME parts are not turned into rich text yet: the note is left as it
-    // is and the failure says so, so that callers find the item's type
-    // unchanged.
-    return talix::kOperationFailed;
+    (void)noteHandleArgument;
+    (void)optionsLength;
+    (void)unused;
+    (void)unusedLength;
+    if (work == nullptr || session == nullptr) return kOutOfMemory;
+    g_debugLevel = static_cast<std::uint16_t>(plat::IniGetInt("MirratDebug"));
+    if (defaultChunk != nullptr) {
+        ZervaRTChunk* chunk = defaultChunk;
+        defaultChunk = nullptr;
+        delete chunk;
+    }
+    work->mode = 0;
+    ClearMIMECharsetText();
+
+    Conversion conversion;
+    if (ImportMIMEHTMLBody(noteHandle, name, "text/html", &conversion.text, &conversion.length) != kOK)
+        return Unable(this);
+    RemoveNulBytes(&conversion);
+    ImportMIMEAttachments(noteHandle, itemName);
+    STATUS imageStatus = kOK;
+    conversion.images = ImportMIMEImages(noteHandle, name, &imageStatus, session);
+
+    const std::string importOptions = ImportOptions(options);
+    if (conversion.length == 0) {
+        if (imageStatus != kOK) return Unable(this);
+    } else {
+        if (imageStatus == kRenderingSkipped) return Skipped(this);
+        const STATUS parsed = TrialParse(session, conversion, importOptions);
+        if (parsed == kRenderingSkipped) return Skipped(this);
+        if (parsed != kOK) return Unable(this);
+    }
+
+    if (CreateBlankRichTextItem() != kOK) return Unable(this);
+    connected = 1;
+    InitialFontTable();
+    if (ResetDefaultChunk(this) != kOK || defaultChunk == nullptr || defaultChunk->work == nullptr) return kOK;
+    FreeInlineImages(defaultChunk->work->inlineImages);
+    defaultChunk->work->inlineImages = conversion.images;
+    conversion.images = nullptr;
+    if (conversion.length > 0) defaultChunk->AppendHTML("IN", conversion.text, importOptions.c_str());
+    return kOK;
 }

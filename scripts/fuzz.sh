@@ -10,7 +10,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "${TALIX_JOBS:-$(nproc 2>/dev/null || echo 2)}"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html" "$corpus/css"
+mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html" "$corpus/css" "$corpus/mime"
 cp samples/dxl/*.xml "$corpus/dxl/"
 # One well-formed driver call: @DbCommand with "ItemNOOP", "", "N100", "Body".
 printf '\x02\x04\x0a\x00\x00\x05ItemNOOP\x02\x00\x00\x05\x06\x00\x00\x05N100\x00\x05Body' >"$corpus/driver/noop"
@@ -28,6 +28,12 @@ printf '\000p.a, div p { margin: 1px 2px 3px; border: 2px solid #ff0000 } @impor
   >"$corpus/css/rules"
 printf '\377border-top: 12px dotted rgb(1, 2, 3); text-indent: 10%%; margin-right: 2in; padding-left: 1e400px' \
   >"$corpus/css/style"
+# The MIME reader's first byte picks raw part items or a message to split;
+# the test messages are its seeds.
+for message in tests/mime/messages/*.eml; do
+  { printf '\000'; cat "$message"; } >"$corpus/mime/$(basename "$message")"
+  { printf '\002'; cat "$message"; } >"$corpus/mime/ok-$(basename "$message")"
+done
 for target in build/fuzz/fuzz/*_fuzz; do
   name=$(basename "$target")
   seeds="$corpus/other"
@@ -35,6 +41,7 @@ for target in build/fuzz/fuzz/*_fuzz; do
   [ "$name" = driver_call_fuzz ] && seeds="$corpus/driver"
   [ "$name" = html_import_fuzz ] && seeds="$corpus/html"
   [ "$name" = style_sheet_fuzz ] && seeds="$corpus/css"
+  [ "$name" = mime_reading_fuzz ] && seeds="$corpus/mime"
   # Seeds kept with the sources, for targets whose input is binary.
   if [ -d "fuzz/seeds/$name" ]; then
     mkdir -p "$corpus/$name"

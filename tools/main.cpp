@@ -121,8 +121,8 @@ const Command kCommands[] = {
     {"import-html", "import-html DB NOTE ITEM FILE.html [--options TEXT] [--replace]",
      "Imports an HTML file into a rich-text item (created when missing; with --replace\n"
      "it starts from a blank item) and saves the note. Paragraphs, fonts, colours,\n"
-     "headings, rules and line breaks become rich text; the text of tables, lists and\n"
-     "links is kept as text, images are left out. --options gives the import options\n"
+     "headings, rules, line breaks, lists, tables, links, images, layers, quoted mail\n"
+     "replies and pass-thru HTML become rich text. --options gives the import options\n"
      "(\"PixelMultiplier=\", \"EMMultiplier=\", \"Size1=\" to \"Size7=\", \"CharEncoding=\" ...).\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
      "parse; 259 with 20032: no such file) and saves nothing.\n",
@@ -219,6 +219,48 @@ const Command kCommands[] = {
      "Refused when the note has items named OUT, unless TEXT holds \"Overwrite=Yes\"; a\n"
      "refused or failed run leaves the note as it was.\n",
      RunToMime},
+    {"export-html", "export-html DB NOTE ITEM [FILE] [--format F] [--options T]",
+     "Writes a rich-text item rendered as HTML to FILE, or as UTF-8 to standard output.\n"
+     "F is the kind of markup (\"HTML\", the default, or \"XHTML 1.0\"); T the generation's\n"
+     "options, and \"MarkDelimitedHTML=Yes\", which first highlights the texts \"[<\" and\n"
+     "\">]\" in the item (not saved). The note is not saved.\n",
+     RunExportHtml},
+    {"to-html", "to-html DB NOTE ITEM [--into NAME] [--options T]",
+     "Stores a rich-text item rendered as HTML in the item NAME of its note (default: the\n"
+     "item itself), then saves the note: a new rich-text item holding the HTML as text, one\n"
+     "line per piece of the generation (\"PassthruHTML=ALL\" marks it all as pass-thru HTML,\n"
+     "\"PassthruHTML=Text\" each text run); with \"CreateRTItem=No\" the HTML as one text run,\n"
+     "between pass-thru HTML records unless \"PassthruHTML=No\". Refused when the note has an\n"
+     "item NAME, unless T holds \"Overwrite=Yes\". T also takes the generation's options.\n",
+     RunToHtml},
+    {"from-html", "from-html DB NOTE ITEM SOURCE [--options T] [--prefix P]",
+     "Rebuilds the rich-text item ITEM from the HTML that the rich-text item SOURCE of the\n"
+     "same note holds as text, then saves the note. The style sheet of the file resource\n"
+     "\"fck_editorarea.css\" of the database (\"UseCSSFile=NAME\" another one, \"UseCSSFile=\"\n"
+     "none) applies. T holds the HTML import's options; P, when given, is added to them as\n"
+     "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is left as it was when\n"
+     "SOURCE or ITEM cannot be read.\n",
+     RunFromHtml},
+    {"store-eml", "store-eml DB NOTE ITEM FILE.eml",
+     "Stores a mail file as MIME part items named ITEM of a note, as incoming mail is\n"
+     "stored, replacing the note's items of that name, and saves the note: one item per\n"
+     "part, each holding the part's boundary line, header lines and body byte for byte\n"
+     "(a multipart level as a prolog part, its parts and a closing part). A body too\n"
+     "large for an item is kept in an attachment of the note that the item names. A\n"
+     "file whose lines end in LF alone is read with CR LF line ends, as mail travels.\n"
+     "Prints the number of part items and of bodies kept in attachments.\n",
+     RunStoreEml},
+    {"from-mime", "from-mime DB NOTE ITEM [--options TEXT]",
+     "Converts the MIME part items named ITEM of a note into a rich-text item of that\n"
+     "name and saves the note: the text/html part is imported as HTML (TEXT gives the\n"
+     "import options, \"Charset=\" among them; by default the part's own character set),\n"
+     "its \"cid:\" images come from the message's GIF and JPEG parts, and inline\n"
+     "application parts are attached to the note. A note without items of the name gets\n"
+     "a blank rich-text item. Refused, with the MIME items kept, when the message has\n"
+     "no text/html part, when its HTML shows images from outside the message (unless the\n"
+     "note's \"$DelayedImagesOK\" is \"ok\" and notes.ini ZelundaNoImageSkip is set) or\n"
+     "when it holds PNG, SVG or other pictures that cannot be shown (rendering skipped).\n",
+     RunFromMime},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"
      "note names that are missing, notes whose header or items do not read back, and\n"

@@ -10,6 +10,7 @@
 #include "talix_platform/text.h"
 #include "talix_platform/timedate.h"
 #include "talix_platform/dxl.h"
+#include "talix_platform/mime.h"
 #include "talix_platform/testing.h"
 #include "talix_platform/formula.h"
 #include "talix_platform/views.h"

@@ -230,8 +230,9 @@ TEST_F(MimePartFiles, APartFileTakesWhatIsHandedOnAndIsAttached) {
     for (int i = 0; text.size() < 30000; ++i) text += "word" + std::to_string(100000 + i) + " ";
     ZervaRTChunk* chunk = Define({engine_test::Runs({})[0], engine_test::Runs({})[1], TextBytes(text)});
 
-    // An older part file of that name is a link to a file of someone else's:
-    // it is replaced, never written through.
+    // A file of the part's name in the temporary directory is someone
+    // else's (here a link to a file of theirs): it is neither written
+    // through nor removed, and the part is still attached under its name.
     const std::string partPath = temp_.file("MP3_0.htm");
     const std::string victim = temp_.file("victim.txt");
     std::ofstream(victim) << "keep";
@@ -247,7 +248,10 @@ TEST_F(MimePartFiles, APartFileTakesWhatIsHandedOnAndIsAttached) {
     EXPECT_EQ(chunk->lastStatus, 0);
     EXPECT_STREQ(name, "MP3_0.htm");
     EXPECT_EQ(talix_test::ReadFile(victim), "keep");
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(partPath)));
+    EXPECT_TRUE(std::filesystem::is_symlink(partPath));
+    // The generation's own file is gone once attached: the link and its
+    // target are all the directory holds.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp_.path()), std::filesystem::directory_iterator()), 2);
     EXPECT_EQ(icons[0], 1);
     EXPECT_EQ(collapse, 1);
 

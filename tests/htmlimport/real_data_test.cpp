@@ -1,13 +1,15 @@
 // Every rich-text item of the exported notes, rendered as HTML by the
 // generator and imported again into an item of a new note: the HTML parses
 // without errors, and the imported item holds the original's words and its
-// tables (as many, the first with as many rows and columns).
+// tables (as many, each with as many rows and columns and the same words in
+// each cell).
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/pool.h"
@@ -24,7 +26,7 @@
 
 namespace {
 
-// Items whose words the round trip cannot keep, each with the reason
+// Items whose words or tables the round trip cannot keep, each with the reason
 // (note id and item name as "<id> <name>").
 const std::map<std::string, const char*> kLeftOut = {};
 
@@ -60,9 +62,11 @@ std::string Words(ZervaRTChunk* chunk) {
     return plat::LmbcsToNative(text);
 }
 
-// The tables of an item, and the rows and columns of its first table.
+// The tables of an item, and the rows and columns of each, in the order the
+// item holds them.
 struct TableShape {
-    std::int64_t tables = 0, rows = 0, columns = 0;
+    std::int64_t tables = 0;
+    std::vector<std::pair<std::int64_t, std::int64_t>> grids;   // rows, columns
 };
 
 std::int64_t CountIn(ZervaRTItem* item, const char* chunk, const char* type) {
@@ -73,16 +77,35 @@ std::int64_t CountIn(ZervaRTItem* item, const char* chunk, const char* type) {
 TableShape ShapeOf(ZervaRTItem* item) {
     TableShape shape;
     shape.tables = CountIn(item, "Everything", "Table");
-    if (shape.tables > 0) {
-        shape.rows = CountIn(item, "Table 1", "Row");
-        shape.columns = CountIn(item, "Table 1", "Column");
+    for (std::int64_t n = 1; n <= shape.tables; ++n) {
+        const std::string table = "Table " + std::to_string(n);
+        shape.grids.emplace_back(CountIn(item, table.c_str(), "Row"), CountIn(item, table.c_str(), "Column"));
     }
     return shape;
 }
 
 std::string Describe(const TableShape& shape) {
-    return std::to_string(shape.tables) + " tables, the first " + std::to_string(shape.rows) + " x " +
-           std::to_string(shape.columns);
+    std::string text = std::to_string(shape.tables) + " tables";
+    for (const auto& [rows, columns] : shape.grids)
+        text += ", " + std::to_string(rows) + " x " + std::to_string(columns);
+    return text;
+}
+
+// The words of every cell of the item's tables, one line a cell, each
+// named by its table, row and column.
+std::string CellWords(ZervaRTItem* item, const TableShape& shape) {
+    std::string text;
+    for (std::size_t n = 0; n < shape.grids.size(); ++n) {
+        const auto [rows, columns] = shape.grids[n];
+        for (std::int64_t row = 1; row <= rows; ++row)
+            for (std::int64_t column = 1; column <= columns; ++column) {
+                const std::string cell = "Table " + std::to_string(n + 1) + "; Row " + std::to_string(row) +
+                                         "; Column " + std::to_string(column);
+                std::unique_ptr<ZervaRTChunk> chunk(item->DefineChunk(cell.c_str()));
+                text += cell + ": " + (chunk != nullptr ? Words(chunk.get()) : "<none>") + "\n";
+            }
+    }
+    return text;
 }
 
 // Whether the body of the HTML holds any text (outside its tags).
@@ -121,16 +144,23 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
     plat::IniSet("ZelundaNoImageSkip", "1");
     RARIvoSession session;
     int compared = 0, withText = 0, withoutBody = 0, leftOut = 0, imported = 0;
-    int tablesCompared = 0, withTables = 0, tablesNotRendered = 0;
+    int tablesCompared = 0, withTables = 0, unread = 0;
+    std::int64_t tableCount = 0, cellCount = 0;
     int withPictures = 0, withLinks = 0, picturesCompared = 0;
     for (const auto& [id, name] : items) {
         const std::string where = std::to_string(id) + " " + name;
         ZervaRTItem original(&session);
-        if (original.Connect("", path.c_str(), id, name.c_str(), 0) != 0) continue;
+        if (original.Connect("", path.c_str(), id, name.c_str(), 0) != 0) {
+            ++unread;
+            continue;
+        }
         std::unique_ptr<ZervaRTChunk> chunk(original.DefineChunk("Everything"));
         ASSERT_NE(chunk, nullptr);
         const std::string words = Words(chunk.get());
-        if (chunk->lastStatus != 0) continue;   // an item the reader refuses
+        if (chunk->lastStatus != 0) {   // an item the reader refuses
+            ++unread;
+            continue;
+        }
         const TableShape tables = ShapeOf(&original);
         const std::string html = Render(chunk.get());
         ASSERT_FALSE(html.empty()) << where;
@@ -163,14 +193,16 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
             ++leftOut;
             continue;
         }
-        // The tables: compared once the generator writes them as tables.
+        // The tables: as many, each with as many rows and columns, and each
+        // cell with the words of the original's cell at that place.
+        const TableShape importedTables = ShapeOf(&target);
+        EXPECT_EQ(Describe(importedTables), Describe(tables)) << where;
+        if (Describe(importedTables) == Describe(tables))
+            EXPECT_EQ(CellWords(&target, importedTables), CellWords(&original, tables)) << where;
+        ++tablesCompared;
         if (tables.tables > 0) ++withTables;
-        if (tables.tables > 0 && html.find("<table") == std::string::npos) {
-            ++tablesNotRendered;
-        } else {
-            EXPECT_EQ(Describe(ShapeOf(&target)), Describe(tables)) << where;
-            ++tablesCompared;
-        }
+        tableCount += tables.tables;
+        for (const auto& [rows, columns] : tables.grids) cellCount += rows * columns;
         // The generator writes the text of a body only once it renders
         // bodies; until then there is nothing to compare.
         if (!words.empty() && !BodyHasText(html)) {
@@ -182,10 +214,11 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
         ++compared;
         if (!words.empty()) ++withText;
     }
-    std::printf("imported %d items: %d compared (%d with text), %d without a rendered body, %d left out\n", imported,
-                compared, withText, withoutBody, leftOut);
-    std::printf("tables: %d items compared, %d items hold tables, %d of them rendered without tables\n",
-                tablesCompared, withTables, tablesNotRendered);
+    std::printf("%zu items, %d not read; imported %d items: %d compared (%d with text), %d without a rendered body, "
+                "%d left out\n",
+                items.size(), unread, imported, compared, withText, withoutBody, leftOut);
+    std::printf("tables: %d items compared, %d of them hold %lld tables of %lld cells\n", tablesCompared, withTables,
+                static_cast<long long>(tableCount), static_cast<long long>(cellCount));
     std::printf("pictures and links: %d items rendered with pictures, %d with links; %d items' graphics compared\n",
                 withPictures, withLinks, picturesCompared);
     plat::IniSet("ZelundaNoImageSkip", "");

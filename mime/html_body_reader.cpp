@@ -1,0 +1,384 @@
+// Decoding the text/html body part of a stored MIME message into the HTML
+// text the import reads: the transfer encoding undone, well-formed UTF-8
+// kept, stray bytes written as character references, line breaks turned
+// into spaces, image sources outside the message refused unless the note
+// allows them, and a body in another character set translated into the
+// platform's own.
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "core/attachments.h"
+#include "core/base64.h"
+#include "core/charset_names.h"
+#include "core/text_compare.h"
+#include "htmlimport/entity_table.h"
+#include "mime/mime_part.h"
+#include "mime/mime_reading.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kCharsetNameLength = 20;
+constexpr std::size_t kImageCheckRoom = 12;   // body bytes left for a "src=" to be looked at
+
+char g_charsetText[64] = {};
+
+void SetCharsetText(std::string_view text) {
+    const std::size_t length = std::min(text.size(), sizeof g_charsetText - 1);
+    std::memcpy(g_charsetText, text.data(), length);
+    g_charsetText[length] = '\0';
+}
+
+enum class Decoding { kPlain, kQuotedPrintable, kBase64, kBinary };
+
+// The transfer encoding named by the Content-Transfer-Encoding header. The
+// first of the three words found in the header's value wins.
+Decoding TransferDecoding(std::string_view headers) {
+    const std::size_t name = FindNoCaseIn(headers, "Content-transfer-encoding");
+    if (name == std::string_view::npos) return Decoding::kPlain;
+    const std::size_t end = MimeHeaderValueEnd(headers, name);
+    for (std::size_t at = name + 25; at < end; ++at) {
+        const char c = headers[at];
+        if (c == ':' || c == ' ' || c == '\n' || c == '\r') continue;
+        const std::string_view rest = headers.substr(at, end - at);
+        if (StartsWithNoCase(rest, "quoted-printable")) return Decoding::kQuotedPrintable;
+        if (StartsWithNoCase(rest, "base64")) return Decoding::kBase64;
+        if (StartsWithNoCase(rest, "binary")) return Decoding::kBinary;
+    }
+    return Decoding::kPlain;
+}
+
+// The value of the first "charset=" of the header text, at most 20
+// characters; false when there is none.
+bool CharsetName(std::string_view headers, std::string* name) {
+    const std::size_t found = FindNoCaseIn(headers, "charset=");
+    if (found == std::string_view::npos) return false;
+    std::size_t at = found + 8;
+    bool quoted = false;
+    if (at < headers.size() && (headers[at] == '\'' || headers[at] == '"')) {
+        quoted = true;
+        ++at;
+    }
+    name->clear();
+    while (at < headers.size() && name->size() < kCharsetNameLength) {
+        const char c = headers[at++];
+        if (c == '\r' || c == '\n' || c == '\'' || c == '"' || c == '<' || c == '>') break;
+        // A parameter ends at the next one; an unquoted value at a blank.
+        if (!quoted && (c == ' ' || c == '\t' || c == ';')) break;
+        name->push_back(c);
+    }
+    return true;
+}
+
+// The names the entity table gives the code points 0x80 to 0xFF, when it
+// gives one.
+const char* EntityNameOf(unsigned char code) {
+    static const char* const* names = [] {
+        static const char* table[256] = {};
+        const EntityRow* rows = EntityTable();
+        for (int n = kEntityCount - 1; n >= 0; --n) {
+            if (rows[n].codePoint >= 0x80 && rows[n].codePoint <= 0xFF) table[rows[n].codePoint] = rows[n].name;
+        }
+        return table;
+    }();
+    return names[code];
+}
+
+// The decoder's output and the state of one part's reading.
+class BodyWriter {
+public:
+    BodyWriter(plat::NOTEHANDLE note, bool utf8Aware, Decoding decoding)
+        : note_(note), utf8Aware_(utf8Aware), decoding_(decoding) {}
+
+    std::string out;
+
+    // One byte by the rules of the decoding.
+    void Emit(unsigned char c) {
+        if (!utf8Aware_) {
+            out.push_back(static_cast<char>(c));
+            return;
+        }
+        if (pending_ > 0) {
+            --pending_;
+            out.push_back(static_cast<char>(c));
+            return;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            pending_ = 1;
+            out.push_back(static_cast<char>(c));
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            pending_ = 2;
+            out.push_back(static_cast<char>(c));
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            pending_ = 3;
+            out.push_back(static_cast<char>(c));
+        } else if (const char* name = EntityNameOf(c)) {
+            out.append("&").append(name).append(";");
+        } else {
+            out.append("&#").append(std::to_string(c)).append(";");
+        }
+    }
+
+    // A literal CR: a space and a NUL; the LF after it is the caller's to
+    // pass over.
+    void LineBreak() {
+        out.push_back(' ');
+        out.push_back('\0');
+    }
+
+    // At an "s" with room behind it: whether an image source begins here
+    // and lies outside the message while the note does not allow that.
+    bool RefusedImageSource(std::string_view rest) {
+        if (lifted_ || rest.size() < kImageCheckRoom || (rest[0] != 's' && rest[0] != 'S')) return false;
+        const std::string_view marker = decoding_ == Decoding::kQuotedPrintable ? "src=3D" : "src=";
+        if (!StartsWithNoCase(rest, marker)) return false;
+        std::string_view value = rest.substr(marker.size());
+        if (!value.empty() && (value[0] == '"' || value[0] == '\'')) value.remove_prefix(1);
+        if (StartsWithNoCase(value, "cid:")) return false;
+        char allowed[3] = {};
+        plat::ItemGetText(note_, "$DelayedImagesOK", allowed, sizeof allowed);
+        if (EqualNoCase(allowed, "ok")) {
+            lifted_ = true;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    plat::NOTEHANDLE note_;
+    bool utf8Aware_;
+    Decoding decoding_;
+    int pending_ = 0;
+    bool lifted_ = false;
+};
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Each decoder returns false when the reading stops at a refused image
+// source.
+bool DecodeQuotedPrintable(std::string_view body, BodyWriter* writer) {
+    std::size_t at = 0;
+    if (body.size() > 9 && StartsWithNoCase(body, "=EF=BB=BF")) at = 9;
+    while (at < body.size()) {
+        const char c = body[at];
+        if (c == '=') {
+            if (at + 1 >= body.size()) break;   // a soft break that ends the body
+            if (body[at + 1] == '\r') {
+                at += 2;
+                if (at < body.size() && body[at] == '\n') ++at;
+                continue;
+            }
+            const int high = at + 2 < body.size() ? HexValue(body[at + 1]) : -1;
+            const int low = at + 2 < body.size() ? HexValue(body[at + 2]) : -1;
+            if (high >= 0 && low >= 0) {
+                const auto byte = static_cast<unsigned char>(high * 16 + low);
+                at += 3;
+                // An encoded CR right before an encoded LF vanishes with it.
+                if (byte == '\r' && at + 2 < body.size() && body[at] == '=' && body[at + 1] == '0' &&
+                    (body[at + 2] == 'A' || body[at + 2] == 'a')) {
+                    writer->out.push_back('\0');
+                    at += 3;
+                } else if (byte == '\r') {
+                    writer->LineBreak();
+                } else {
+                    writer->Emit(byte);
+                }
+                continue;
+            }
+        }
+        if (writer->RefusedImageSource(body.substr(at))) return false;
+        if (c == '\r') {
+            writer->LineBreak();
+            ++at;
+            if (at < body.size() && body[at] == '\n') ++at;
+            continue;
+        }
+        writer->Emit(static_cast<unsigned char>(c));
+        ++at;
+    }
+    return true;
+}
+
+// Every byte by the rules, with the CR rule and the image check.
+bool DecodeBytes(std::string_view bytes, BodyWriter* writer) {
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (writer->RefusedImageSource(bytes.substr(at))) return false;
+        if (bytes[at] == '\r') {
+            writer->LineBreak();
+            if (at + 1 < bytes.size() && bytes[at + 1] == '\n') ++at;
+            continue;
+        }
+        writer->Emit(static_cast<unsigned char>(bytes[at]));
+    }
+    return true;
+}
+
+void DecodeBinary(std::string_view body, std::string* out) {
+    for (std::size_t at = 0; at < body.size(); ++at) {
+        if (body[at] == '\r') {
+            out->push_back('\0');
+            if (at + 1 < body.size() && body[at + 1] == '\n') ++at;
+            continue;
+        }
+        out->push_back(body[at]);
+    }
+}
+
+// Translates the decoded text from the part's character set into the
+// platform's own, NULs removed first. Returns 0 or 257.
+STATUS TranslateToNative(std::uint16_t charsetId, std::string* text) {
+    plat::CharsetHandle table = 0;
+    if (plat::CharsetLoad(charsetId, &table) != plat::NOERROR) return kHtmlTreeLost;
+    std::string source;
+    source.reserve(text->size());
+    for (const char c : *text)
+        if (c != '\0') source.push_back(c);
+    // One character of any set takes at most three bytes of LMBCS. The text
+    // goes in one piece: a piece cut by byte count could split a character
+    // of a multibyte set.
+    std::string translated(source.size() * 3 + 16, '\0');
+    plat::DWORD written = 0;
+    const plat::STATUS status =
+        source.empty() ? plat::NOERROR
+                       : plat::CharsetTranslate(table, plat::XLATE_SET_TO_LMBCS, source.data(),
+                                                static_cast<plat::DWORD>(source.size()), translated.data(),
+                                                static_cast<plat::DWORD>(translated.size()), &written);
+    plat::CharsetUnload(table);
+    if (status != plat::NOERROR) return kHtmlTreeLost;
+    translated.resize(written);
+    *text = std::move(translated);
+    return kOK;
+}
+
+// The body of a part: its own bytes, or those of the attachment a flag-4
+// part names (empty when it cannot be read).
+std::string_view PartBody(plat::NOTEHANDLE note, const MIMEPartHeader& header, std::string_view body,
+                          char** allocated, STATUS* status) {
+    *allocated = nullptr;
+    *status = kOK;
+    if ((header.flags & kPartBodyInFile) == 0) return body;
+    const std::string name(body.substr(0, kPartFileNameLength));
+    std::uint32_t size = 0;
+    const STATUS read = ReadAttachmentToMemory(note, name.c_str(), allocated, &size);
+    if (read == kOutOfMemory) *status = kOutOfMemory;
+    if (read != kOK) return std::string_view();
+    return std::string_view(*allocated, size);
+}
+
+STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uint32_t valueLength,
+                      const char* contentType, std::string* result) {
+    MIMEPartHeader header;
+    MimePartTexts texts;
+    if (ParseMimePart(value, valueLength, &header, &texts) != kOK) return kItemNotFound;
+    if (header.partType != kPartBody || (header.flags & kPartHasHeaders) == 0) return kItemNotFound;
+    if (contentType == nullptr || !ContainsNoCase(texts.headers, contentType)) return kItemNotFound;
+
+    const Decoding decoding = TransferDecoding(texts.headers);
+    std::string charset;
+    const bool named = CharsetName(texts.headers, &charset);
+    bool utf8Aware = true;
+    if (named) {
+        SetCharsetText("Charset='" + charset);
+        utf8Aware = ContainsNoCase(charset, "ascii") ||
+                    (ContainsNoCase(charset, "utf") && !ContainsNoCase(charset, "16"));
+    }
+
+    char* allocated = nullptr;
+    STATUS status = kOK;
+    const std::string_view body = PartBody(note, header, texts.body, &allocated, &status);
+    try {
+        BodyWriter writer(note, utf8Aware, decoding);
+        writer.out.reserve(body.size() * 2);
+        bool passed = true;
+        if (status == kOK) {
+            switch (decoding) {
+            case Decoding::kQuotedPrintable: passed = DecodeQuotedPrintable(body, &writer); break;
+            case Decoding::kBase64: {
+                std::string decoded(body.size() * 3 / 4 + 4, '\0');
+                const std::uint32_t size =
+                    DecodeBase64(body.data(), reinterpret_cast<std::uint8_t*>(decoded.data()),
+                                 static_cast<std::uint32_t>(body.size()), static_cast<std::uint32_t>(decoded.size()));
+                decoded.resize(size);
+                passed = DecodeBytes(decoded, &writer);
+                break;
+            }
+            case Decoding::kBinary: DecodeBinary(body, &writer.out); break;
+            case Decoding::kPlain: passed = DecodeBytes(body, &writer); break;
+            }
+        }
+        std::free(allocated);
+        if (status != kOK) return status;
+        if (!passed) return kRemoteImage;
+        const std::uint16_t id =
+            named ? static_cast<std::uint16_t>(CharsetNameToId(charset.c_str(), plat::CHARSET_UTF8)) : plat::CHARSET_UTF8;
+        if (id != 0 && id != plat::CHARSET_UTF8 && id != plat::CHARSET_ASCII) {
+            status = TranslateToNative(id, &writer.out);
+            if (status != kOK) return status;
+            SetCharsetText("CharEncoding='raw' ");
+        }
+        *result = std::move(writer.out);
+        return kOK;
+    } catch (const std::bad_alloc&) {
+        std::free(allocated);
+        return MimeReaderOutOfMemory(__LINE__);
+    }
+}
+
+} // namespace
+
+std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from) {
+    std::size_t at = from;
+    for (;;) {
+        const std::size_t lf = headers.find('\n', at);
+        if (lf == std::string_view::npos) return headers.size();
+        if (lf + 1 < headers.size() && (headers[lf + 1] == ' ' || headers[lf + 1] == '\t')) {
+            at = lf + 1;
+            continue;
+        }
+        return lf + 1;
+    }
+}
+
+STATUS MimeReaderOutOfMemory(int line) {
+    plat::LogLine(0, "Out of memory at %d in %s", line, "rtproc4");
+    return kOutOfMemory;
+}
+
+const char* MIMECharsetText() { return g_charsetText; }
+void ClearMIMECharsetText() { g_charsetText[0] = '\0'; }
+
+STATUS ReadMIMEHTMLPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value, std::uint32_t valueLength,
+                        const char* contentType, char** text, std::uint32_t* length) {
+    (void)item;
+    if (text == nullptr || length == nullptr) return kArgumentError;
+    *text = nullptr;
+    *length = 0;
+    ClearMIMECharsetText();
+    const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+    if (bytes == nullptr) return kItemNotFound;
+    std::string result;
+    const STATUS status = ReadLockedPart(note, bytes, valueLength, contentType, &result);
+    plat::BlockUnlock(value);
+    if (status != kOK) return status;
+    if (result.size() > 0xFFFFFFFEu) return MimeReaderOutOfMemory(__LINE__);
+    char* copy = static_cast<char*>(std::malloc(result.size() + 1));
+    if (copy == nullptr) return MimeReaderOutOfMemory(__LINE__);
+    if (!result.empty()) std::memcpy(copy, result.data(), result.size());
+    copy[result.size()] = '\0';
+    *text = copy;
+    *length = static_cast<std::uint32_t>(result.size());
+    return kOK;
+}
+
+} // namespace talix

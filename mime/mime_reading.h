@@ -1,0 +1,77 @@
+// Reading a note's stored MIME part items back: the text/html body decoded
+// into HTML text, inline "application/" parts attached to the note, GIF and
+// JPEG parts listed by their Content-ID for the "cid:" images of the
+// import.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/chunk_work_state.h"
+#include "core/statuses.h"
+#include "talix_platform.h"
+
+class RARIvoSession;
+
+namespace talix {
+
+// The character-set text the last body reading left, as option words for
+// the HTML import: empty when the part named no character set,
+// "Charset='NAME" when it named one, "CharEncoding='raw' " once the body was
+// translated into the platform's own set. Process-wide: one reading at a
+// time.
+const char* MIMECharsetText();
+void ClearMIMECharsetText();
+
+// Shared by the part readers: where the value of the header that starts
+// at from ends (its line and the lines folded into it), and the log line of
+// a reader that ran out of memory (returns 263).
+std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from);
+STATUS MimeReaderOutOfMemory(int line);
+
+// Reads one part item: when it is a body part (part type 2, with headers)
+// whose header text holds contentType, 0 with *text a new terminated text
+// (std::malloc; the caller frees it) and *length its length. The text may
+// hold NUL bytes where line breaks were, unless it was translated. Returns
+// 546 for any other part (and for one whose lengths do not fit its value),
+// 5081 for an image source outside the message while the note's
+// "$DelayedImagesOK" is not "ok", 257 when the part's character set cannot
+// be translated, 263 when memory runs out.
+STATUS ReadMIMEHTMLPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value, std::uint32_t valueLength,
+                        const char* contentType, char** text, std::uint32_t* length);
+
+// The first part of the item name's MIME items that ReadMIMEHTMLPart takes.
+// 0 with an empty text (null, length 0) when the note has no such item; 546
+// when the first item is not a MIME part or no part is taken; any other
+// failure of the reader as it comes.
+STATUS ImportMIMEHTMLBody(plat::NOTEHANDLE note, const char* itemName, const char* contentType, char** text,
+                          std::uint32_t* length);
+
+// Attaches one inline "application/" part to the note under its file name
+// ("file001" without one). Returns 546 for any other part, else the
+// attachment's status.
+STATUS ImportMIMEAttachmentPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
+                                std::uint32_t valueLength);
+// Every inline application part of the item name's MIME items. Returns 0,
+// or the failure of the first part when that is not 546.
+STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName);
+
+// What an image walk hands to its part reader.
+struct MIMEImageWalk {
+    RARIvoSession* session = nullptr;
+    MIMEInlineImage* first = nullptr;
+    MIMEInlineImage* last = nullptr;   // where the next part is appended
+};
+// Lists one GIF or JPEG part at the end of the walk's list. Returns 546 for
+// a part that is not an image, 14409 for PNG, SVG and any other image type
+// (with a message), 0 when listed or when the part has no data.
+STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
+                           std::uint32_t valueLength, MIMEImageWalk* walk);
+// The image parts of the item name's MIME items as a new list (the caller
+// frees it with FreeInlineImages); *status is 0, 14409 or the failure of
+// the first part.
+MIMEInlineImage* ImportMIMEImages(plat::NOTEHANDLE note, const char* itemName, STATUS* status,
+                                  RARIvoSession* session);
+
+} // namespace talix

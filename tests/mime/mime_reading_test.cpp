@@ -1,0 +1,351 @@
+// Reading stored MIME messages back into rich text: the body's transfer
+// encodings and character sets, stray bytes and line breaks, "cid:"
+// pictures, pictures that cannot be shown, inline attachments, and the
+// failures that keep the MIME items in place.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/attachments.h"
+#include "core/signatures.h"
+#include "edit_fixture.h"
+#include "mime/mime_part.h"
+#include "mime/mime_reading.h"
+#include "support/test_support.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+namespace {
+
+std::vector<std::string> g_messages;
+void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+bool Shown(const std::string& message) {
+    return std::find(g_messages.begin(), g_messages.end(), message) != g_messages.end();
+}
+
+const char kGif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00\x00,"
+                    "\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+
+class MimeReading : public testing::Test {
+protected:
+    MimeReading() {
+        g_messages.clear();
+        plat::RegisterMessageProc(CollectMessage);
+    }
+
+    // A new note holding the message as "Body" (and text items).
+    void Store(const std::string& message, const std::vector<std::pair<const char*, const char*>>& texts = {}) {
+        plat::DBHANDLE db = 0;
+        if (plat::DbOpen(path_.c_str(), &db) != plat::NOERROR) ASSERT_EQ(plat::DbCreate(path_.c_str(), &db), 0);
+        plat::NOTEHANDLE note = 0;
+        ASSERT_EQ(plat::NoteCreate(db, &note), 0);
+        ASSERT_EQ(plat::MimeStoreMessage(note, "Body", 4, message.data(), message.size()), 0);
+        for (const auto& [name, text] : texts)
+            ASSERT_EQ(plat::ItemSetText(note, name, text, static_cast<plat::WORD>(std::strlen(text))), 0);
+        ASSERT_EQ(plat::NoteUpdate(note, plat::UPDATE_FORCE), 0);
+        plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id_);
+        plat::NoteClose(note);
+        plat::DbClose(db);
+    }
+    // Connects an item to "Body" of the note, which converts the MIME
+    // items; saves when they became rich text.
+    void Connect(ZervaRTItem* item = nullptr) {
+        if (item == nullptr) item = &item_;
+        CloseNote();
+        ASSERT_EQ(plat::DbOpen(path_.c_str(), &db_), 0);
+        ASSERT_EQ(plat::NoteOpen(db_, id_, 0, &note_), 0);
+        ASSERT_EQ(item->ConnectBackend(note_, "Body", 0), 0);
+        if (item->connected != 0) ASSERT_EQ(item->Save(), 0);
+    }
+    void CloseNote() {
+        if (note_ != 0) plat::NoteClose(note_);
+        if (db_ != 0) plat::DbClose(db_);
+        note_ = 0;
+        db_ = 0;
+    }
+    ~MimeReading() override {
+        CloseNote();
+        plat::RegisterMessageProc(nullptr);
+    }
+    std::uint16_t BodyType() const {
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        plat::WORD type = 0;
+        EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+        EXPECT_EQ(plat::NoteOpen(db, id_, 0, &note), 0);
+        plat::ItemInfo(note, "Body", 4, nullptr, &type, nullptr, nullptr);
+        plat::NoteClose(note);
+        plat::DbClose(db);
+        return type;
+    }
+    std::vector<engine_test::Rec> Records() {
+        std::vector<engine_test::Rec> records;
+        EXPECT_EQ(engine_test::ReadItemRecords(path_, id_, "Body", true, &records), "");
+        return records;
+    }
+    // The text of the stored item's runs, joined (LMBCS).
+    std::string Text() {
+        std::string text;
+        for (const std::string& run : engine_test::NonEmptyTexts(Records())) text += run;
+        return text;
+    }
+    // The HTML text the reader makes of a message's first text/html part.
+    talix::STATUS Read(const std::string& message, std::string* html,
+                       const std::vector<std::pair<const char*, const char*>>& texts = {}) {
+        Store(message, texts);
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        EXPECT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+        EXPECT_EQ(plat::NoteOpen(db, id_, 0, &note), 0);
+        char* text = nullptr;
+        std::uint32_t length = 0;
+        const talix::STATUS status = talix::ImportMIMEHTMLBody(note, "Body", "text/html", &text, &length);
+        html->assign(text != nullptr ? text : "", length);
+        std::free(text);
+        plat::NoteClose(note);
+        plat::DbClose(db);
+        return status;
+    }
+
+    talix_test::TempDir dir_;
+    std::string path_ = dir_.file("read.nsf");
+    plat::NOTEID id_ = 0;
+    plat::DBHANDLE db_ = 0;
+    plat::NOTEHANDLE note_ = 0;
+    RARIvoSession session_;
+    ZervaRTItem item_{&session_};
+};
+
+std::string Html(const std::string& headers, const std::string& body) {
+    return "MIME-Version: 1.0\r\nContent-Type: text/html" + headers + "\r\n\r\n" + body;
+}
+
+TEST_F(MimeReading, QuotedPrintableUtf8BecomesRichText) {
+    Store(Html("; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable", "<p>Hi =C3=A9</p>\r\n"));
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(BodyType(), plat::TYPE_COMPOSITE);
+    EXPECT_EQ(Text(), "Hi \x82");
+    EXPECT_EQ(std::string(talix::MIMECharsetText()), "Charset='utf-8");
+
+    // A note without items of the name gets a blank rich-text item.
+    ZervaRTItem other(&session_);
+    ASSERT_EQ(other.CopyItem("", path_.c_str(), id_, "Other", 0), 0);
+    EXPECT_EQ(other.ConvertFromMIMEBackend(other.noteHandle, "Other", ""), 0);
+    EXPECT_EQ(other.connected, 1);
+    ASSERT_EQ(other.Save(), 0);
+    std::vector<engine_test::Rec> records;
+    EXPECT_EQ(engine_test::ReadItemRecords(path_, id_, "Other", true, &records), "");
+    EXPECT_TRUE(engine_test::NonEmptyTexts(records).empty());
+}
+
+TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
+    std::string html;
+    // ISO-8859-1 in quoted-printable and in binary: translated, é is 0x82.
+    ASSERT_EQ(Read(Html("; charset=iso-8859-1\r\nContent-Transfer-Encoding: quoted-printable", "caf=E9"), &html), 0);
+    EXPECT_EQ(html, "caf\x82");
+    EXPECT_EQ(std::string(talix::MIMECharsetText()), "CharEncoding='raw' ");
+    ASSERT_EQ(Read(Html("; charset=\"ISO-8859-1\"; format=flowed\r\nContent-Transfer-Encoding: binary",
+                        "caf\xE9\r\nau lait"),
+                   &html),
+              0);
+    EXPECT_EQ(html, "caf\x82" "au lait");
+    // US-ASCII and UTF-8 keep their bytes; stray bytes become references.
+    ASSERT_EQ(Read(Html("; charset=us-ascii", "a\xA9" "b\xA0" "c\x80" "d"), &html), 0);
+    EXPECT_EQ(html, "a&copy;b&#160;c&#128;d");
+    ASSERT_EQ(Read(Html("; charset=utf-8", "\xC3\xA9\xE2\x82\xAC!"), &html), 0);
+    EXPECT_EQ(html, "\xC3\xA9\xE2\x82\xAC!");
+    // No character set: UTF-8 rules; an unknown set is read as UTF-8 too.
+    ASSERT_EQ(Read(Html("", "x\xFFy"), &html), 0);
+    EXPECT_EQ(html, "x&yuml;y");
+    ASSERT_EQ(Read(Html("; charset=x-unknown-set", "x\xC3\xA9"), &html), 0);
+    EXPECT_EQ(html, "x\xC3\xA9");
+    // A set the platform has no translation table for.
+    EXPECT_EQ(Read(Html("; charset=VIQRI", "x"), &html), talix::kHtmlTreeLost);
+    // An encoded CR LF vanishes; a literal one is a space.
+    ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "a=0D=0Ab\r\nc=\r\nd"), &html), 0);
+    EXPECT_EQ(html, std::string("a\0b \0cd", 7));
+    // Quoted-printable ending in "=" or holding "=ZZ"; base64 with foreign
+    // characters and no padding.
+    ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "x=ZZy="), &html), 0);
+    EXPECT_EQ(html, "x=ZZy");
+    ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: base64", "PHA+aGk8L3A+\r\n*!PHA"), &html), 0);
+    EXPECT_EQ(html.substr(0, 9), "<p>hi</p>");
+    // A byte-order mark in quoted-printable is passed over.
+    ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "=EF=BB=BF<p>bom</p>"), &html), 0);
+    EXPECT_EQ(html, "<p>bom</p>");
+}
+
+TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
+    std::string html;
+    // No text/html part: 546, also for a plain-text message.
+    EXPECT_EQ(Read("Content-Type: text/plain\r\n\r\nplain", &html), talix::kItemNotFound);
+    // Image sources outside the message.
+    const std::string remote = Html("", "<p><img src=\"http://example.com/a.gif\"></p>");
+    EXPECT_EQ(Read(remote, &html), talix::kRemoteImage);
+    EXPECT_EQ(Read(remote, &html, {{"$DelayedImagesOK", "OK"}}), 0);
+    EXPECT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable",
+                        "<img src=3D\"cid:a\"> <img src=3D'http://x/y.gif'>"),
+                   &html),
+              talix::kRemoteImage);
+    EXPECT_EQ(Read(Html("", "<img src='cid:a'> and more text"), &html), 0);
+
+    // Parts built by hand: a body kept in an attachment the note lacks
+    // reads as empty; a part whose lengths run past its value is skipped.
+    Store("Content-Type: text/plain\r\n\r\nfirst");
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    ASSERT_EQ(plat::NoteOpen(db, id_, 0, &note), 0);
+    auto append = [&](std::uint32_t flags, const std::string& body, std::uint32_t cut) {
+        std::uint8_t value[512];
+        std::uint32_t length = 0;
+        talix::MimePartTexts texts{"", "Content-Type: text/html\r\n\r\n", body};
+        ASSERT_EQ(talix::AssembleMimePart(flags, talix::kPartBody, texts, value, sizeof value, &length), 0);
+        ASSERT_EQ(plat::ItemAppend(note, 3, "Body", 4, plat::TYPE_MIME_PART, value + 2, length - 2 - cut), 0);
+    };
+    append(talix::kPartHasHeaders, "<p>cut short</p>", 4);
+    char* text = nullptr;
+    std::uint32_t length = 0;
+    EXPECT_EQ(talix::ImportMIMEHTMLBody(note, "Body", "text/html", &text, &length), talix::kItemNotFound);
+    append(talix::kPartHasHeaders | talix::kPartBodyInFile, "missing.dat", 0);
+    EXPECT_EQ(talix::ImportMIMEHTMLBody(note, "Body", "text/html", &text, &length), 0);
+    EXPECT_EQ(length, 0u);
+    std::free(text);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+}
+
+TEST_F(MimeReading, PicturesByContentId) {
+    const std::string gif(kGif, sizeof kGif - 1);
+    const std::string related = "Content-Type: multipart/related; boundary=b\r\n\r\n"
+                                "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:IMG1\"> dot</p>\r\n"
+                                "--b\r\nContent-Type: image/gif\r\nContent-ID: <img1>\r\n\r\n" +
+                                gif + "\r\n--b--\r\n";
+    Store(related);
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    const std::vector<engine_test::Rec> records = Records();
+    EXPECT_EQ(engine_test::Count(records, talix::kSigGraphic), 1u);
+    EXPECT_EQ(Text(), "A  dot");
+}
+
+TEST_F(MimeReading, PicturesThatCannotBeShownKeepTheItems) {
+    const std::string png = "Content-Type: multipart/related; boundary=b\r\n\r\n"
+                            "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:p\"> dot</p>\r\n"
+                            "--b\r\nContent-Type: image/png\r\nContent-ID: <p>\r\nContent-Transfer-Encoding: base64"
+                            "\r\n\r\niVBORw0KGgo=\r\n--b--\r\n";
+    Store(png);
+    ZervaRTItem item(&session_);
+    ASSERT_EQ(item.CopyItem("", path_.c_str(), id_, "Body", 0), 0);
+    EXPECT_EQ(item.ConvertFromMIMEBackend(item.noteHandle, "Body", ""), talix::kRenderingSkipped);
+    EXPECT_EQ(item.connected, 0);
+    ASSERT_FALSE(g_messages.empty());
+    EXPECT_EQ(g_messages.back(), "Talix: Rendering skipped due to PNG images");
+
+    std::string bmp = png;
+    bmp.replace(bmp.find("image/png"), 9, "image/bmp");
+    Store(bmp);
+    ZervaRTItem other(&session_);
+    ASSERT_EQ(other.CopyItem("", path_.c_str(), id_, "Body", 0), 0);
+    EXPECT_EQ(other.ConvertFromMIMEBackend(other.noteHandle, "Body", ""), talix::kRenderingSkipped);
+    EXPECT_EQ(g_messages.back(), "Talix: Rendering skipped due to unsupported images");
+    EXPECT_EQ(BodyType(), plat::TYPE_MIME_PART);
+
+    // A picture from outside the message: refused unless the note allows
+    // it; allowed, the parse skips it as a URL image unless notes.ini says
+    // not to.
+    const std::string remote = Html("", "<p>Far <img src=\"http://example.com/a.gif\"> away</p>");
+    Store(remote);
+    Connect();
+    EXPECT_EQ(item_.connected, 0);
+    EXPECT_TRUE(Shown("Talix: Unable to convert from named MIME field"));
+    EXPECT_TRUE(Shown("Cannot connect to item of type 25.  Not rich text!"));
+    EXPECT_EQ(BodyType(), plat::TYPE_MIME_PART);
+    Store(remote, {{"$DelayedImagesOK", "ok"}});
+    {
+        ZervaRTItem allowed(&session_);
+        ASSERT_EQ(allowed.CopyItem("", path_.c_str(), id_, "Body", 0), 0);
+        EXPECT_EQ(allowed.ConvertFromMIMEBackend(allowed.noteHandle, "Body", ""), talix::kRenderingSkipped);
+        EXPECT_EQ(BodyType(), plat::TYPE_MIME_PART);
+    }
+    {
+        talix_test::IniOverride noSkip("ZelundaNoImageSkip", "1");
+        ZervaRTItem allowed(&session_);
+        Connect(&allowed);
+        ASSERT_EQ(allowed.connected, 1);
+        EXPECT_EQ(Text().substr(0, 3), "Far");
+    }
+
+    // No text/html part at all.
+    Store("Content-Type: text/plain\r\n\r\nplain words");
+    g_messages.clear();
+    ZervaRTItem plain(&session_);
+    Connect(&plain);
+    EXPECT_EQ(plain.connected, 0);
+    EXPECT_TRUE(Shown("Talix: Unable to convert from named MIME field"));
+    EXPECT_EQ(BodyType(), plat::TYPE_MIME_PART);
+}
+
+TEST_F(MimeReading, InlineApplicationPartsAreAttached) {
+    const std::string message =
+        "Content-Type: multipart/mixed; boundary=m\r\n\r\n"
+        "--m\r\nContent-Type: text/html\r\n\r\n<p>With files</p>\r\n"
+        "--m\r\nContent-Type: application/pdf\r\nContent-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: inline; filename=\"a b.pdf\"\r\n\r\nJVBERi0xLjQ=\r\n"
+        "--m\r\nContent-Type: application/octet-stream\r\nContent-Disposition: inline\r\n\r\nraw bytes\r\n"
+        "--m\r\nContent-Type: application/zip\r\nContent-Disposition: attachment; filename=\"kept.zip\"\r\n\r\n"
+        "zip\r\n--m--\r\n";
+    Store(message);
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text(), "With files");
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    ASSERT_EQ(plat::NoteOpen(db, id_, 0, &note), 0);
+    char* data = nullptr;
+    std::uint32_t size = 0;
+    ASSERT_EQ(talix::ReadAttachmentToMemory(note, "a b.pdf", &data, &size), 0);
+    EXPECT_EQ(std::string(data, size), "%PDF-1.4");
+    std::free(data);
+    ASSERT_EQ(talix::ReadAttachmentToMemory(note, "file001", &data, &size), 0);
+    EXPECT_EQ(std::string(data, size), "raw bytes\r\n");
+    std::free(data);
+    EXPECT_EQ(talix::ReadAttachmentToMemory(note, "kept.zip", &data, &size), talix::kItemNotFound);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MimeReading, PiecesOfAnEarlierRunSurviveAConversion) {
+    Store(Html("", "<p>converted</p>"));
+    ZervaRTItem rich(&session_);
+    ASSERT_EQ(rich.Connect("", path_.c_str(), id_, "Rich", 1), 0);
+    ASSERT_EQ(rich.connected, 1);
+    std::vector<char> buffer(1 << 20);
+    std::uint32_t size = static_cast<std::uint32_t>(buffer.size());
+    rich.GenerateMIMEForRTItem(0, nullptr, nullptr, nullptr, "", 0, "", 0, buffer.data(), &size, nullptr, nullptr);
+    ASSERT_EQ(rich.lastStatus, 0);
+    size = static_cast<std::uint32_t>(buffer.size());
+    rich.GenerateMIMEForRTItem(1, nullptr, nullptr, nullptr, "", 0, "", 0, buffer.data(), &size, nullptr, nullptr);
+    const std::string before(buffer.data(), size);
+    ASSERT_NE(before.find("X-MimeOLE:"), std::string::npos) << before;
+
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text(), "converted");
+    size = static_cast<std::uint32_t>(buffer.size());
+    rich.GenerateMIMEForRTItem(1, nullptr, nullptr, nullptr, "", 0, "", 0, buffer.data(), &size, nullptr, nullptr);
+    EXPECT_EQ(std::string(buffer.data(), size), before);
+}
+
+} // namespace

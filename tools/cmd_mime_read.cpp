@@ -1,0 +1,109 @@
+// The commands store-eml (a mail file stored as MIME part items of a note,
+// as incoming mail is stored) and from-mime (such items converted into a
+// rich-text item).
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "core/statuses.h"
+#include "talix/item.h"
+#include "talix/session.h"
+
+namespace talix_cli {
+
+namespace {
+
+bool ReadFile(const std::string& path, std::string* content) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) content->append(buffer, n);
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+// A file whose lines end in LF alone (as many programs keep mail) is read
+// as mail travels, with CR LF; a file holding any CR LF is taken as it is.
+std::string AsTransmitted(std::string content) {
+    if (content.find("\r\n") != std::string::npos || content.find('\n') == std::string::npos) return content;
+    std::string out;
+    out.reserve(content.size() + content.size() / 32);
+    for (const char c : content) {
+        if (c == '\n') out.push_back('\r');
+        out.push_back(c);
+    }
+    return out;
+}
+
+} // namespace
+
+int RunStoreEml(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() != 4) return UsageError(command, "store-eml needs a database, a note, an item name and a file");
+    if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
+    std::string content;
+    if (!ReadFile(args[3], &content)) return Fail("cannot read %s: %s", args[3].c_str(), std::strerror(errno));
+    content = AsTransmitted(std::move(content));
+    Database db;
+    Note note;
+    if (!db.Open(args[0], false) || !note.Open(db.handle(), args[1])) return kExitFailed;
+    const std::string name = plat::NativeToLmbcs(args[2]);
+    if (name.empty() || name.size() > 0xFFFF) return UsageError(command, "the item name is empty or too long");
+    plat::MimeStoreResult result;
+    plat::STATUS status = plat::MimeStoreMessage(note.handle(), name.c_str(), static_cast<plat::WORD>(name.size()),
+                                                 content.data(), content.size(), &result);
+    if (status != plat::NOERROR)
+        return Fail("cannot store %s as '%s': %s", args[3].c_str(), args[2].c_str(), StatusMessage(status).c_str());
+    status = plat::NoteUpdate(note.handle(), plat::UPDATE_FORCE);
+    if (status != plat::NOERROR) return Fail("cannot save the note: %s", StatusMessage(status).c_str());
+    std::printf("%u\t%u\n", static_cast<unsigned>(result.parts), static_cast<unsigned>(result.attachedBodies));
+    return kExitOk;
+}
+
+int RunFromMime(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    std::string options;
+    bool hasOptions = false;
+    if (!TakeValueOption(command, &args, "--options", &options, &hasOptions, &exitCode) ||
+        !RejectOptions(command, args, &exitCode))
+        return exitCode;
+    if (args.size() != 3) return UsageError(command, "from-mime needs a database, a note and an item name");
+    if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
+    if (options.size() > 0xFFFF) return UsageError(command, "the option text is longer than 65,535 bytes");
+    plat::NOTEID id = 0;
+    {
+        Database db;
+        Note note;
+        if (!db.Open(args[0], false) || !note.Open(db.handle(), args[1])) return kExitFailed;
+        const std::vector<ItemValue> items = FindItems(note.handle(), args[2]);
+        if (!items.empty() && items.front().type != plat::TYPE_MIME_PART)
+            return Fail("item '%s' is not MIME (data type 0x%04X)", args[2].c_str(),
+                        static_cast<unsigned>(items.front().type));
+        plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, &id);
+    }
+    RARIvoSession session;
+    session.SetUp();
+    ZervaRTItem item(&session);
+    const std::string name = plat::NativeToLmbcs(args[2]);
+    talix::STATUS status = item.CopyItem("", args[0].c_str(), id, name.c_str(), 0);
+    if (status != talix::kOK) return Fail("cannot open note %s: %s", args[1].c_str(), StatusMessage(status).c_str());
+    const std::string lmbcsOptions = plat::NativeToLmbcs(options);
+    status = item.ConvertFromMIMEBackend(item.noteHandle, name.c_str(), lmbcsOptions.c_str(),
+                                         static_cast<std::uint16_t>(lmbcsOptions.size()));
+    if (status == talix::kRenderingSkipped)
+        return Fail("from-mime refused: rendering skipped (status 14409); the MIME items are kept");
+    if (item.connected == 0)
+        return Fail("from-mime failed: item '%s' cannot be converted; the MIME items are kept", args[2].c_str());
+    status = item.Save();
+    if (status != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(status).c_str());
+    return kExitOk;
+}
+
+} // namespace talix_cli
