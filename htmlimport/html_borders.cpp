@@ -204,6 +204,11 @@ void CalcBorderSetFromHTML(const HTMLImportContext* import, const HtmlNode* node
     const bool up = !image;
 
     const HtmlAttr* border = FindAttribute(node, "border");
+    // Without a border attribute and with zero thicknesses left out, a
+    // table or block writes nothing unless a border property is found.
+    if (!image && suppressZero && border == nullptr &&
+        !StyleMayBeFoundUp(node, "border", &import->styleRules1, &import->styleRules2))
+        return;
     std::string htmlThickness = "0";
     if (border != nullptr)
         htmlThickness = border->value == nullptr || border->value[0] == '\0'

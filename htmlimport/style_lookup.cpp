@@ -415,6 +415,21 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
     return value;
 }
 
+bool StyleMayBeFoundUp(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                       const CSSRuleList* second) {
+    if (node == nullptr || property == nullptr || property[0] == '\0') return false;
+    if (Tracing()) return true;
+    const TagGroup group = GroupOf(node);
+    const bool restricted = group != TagGroup::kNone;
+    for (const HtmlNode* at = node; at != nullptr; at = at->parent) {
+        if (at != node && restricted && GroupOf(at) != group) break;
+        // A node that is no element has no style of its own; the rules ask
+        // its nearest element, which the search reaches next.
+        if (at->IsElement() && DeclaresWordOf(at, property, first, second)) return true;
+    }
+    return false;
+}
+
 StyleValue FindInheritedAttr(const HtmlNode* node, const char* name, const char* tag1, const char* tag2) {
     if (node == nullptr || name == nullptr || name[0] == '\0') return std::nullopt;
     auto valueOf = [name](const HtmlNode* holder) -> StyleValue {
