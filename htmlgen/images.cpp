@@ -331,13 +331,36 @@ std::string ElementSource(Picture* picture, const char* extension) {
     return source + extension;
 }
 
-// The Content-ID of the picture's MIME part, or the caller's substitution.
+// The src value of a picture in MIME output, ready for the attribute: the
+// caller's substitution, which is a URL as HTML writes it (the image
+// rewriting's URLs carry "&amp;" already), so only a double quote that
+// would end the attribute is escaped; else the Content-ID of the picture's
+// MIME part.
 std::string MimeSource(Picture* picture) {
     XMLGenContext* context = picture->context;
     const CDRecordNode* header = picture->imageHeader;
-    if (header != nullptr) {
-        for (const ZervaRTChunk::ImageOffsetInfo* entry = context->images; entry != nullptr; entry = entry->next) {
-            if (entry->name.empty() && entry->recordNumber + 1u == header->index) return entry->source;
+    const auto matches = [header](const ZervaRTChunk::ImageOffsetInfo* entry) {
+        return entry->name.empty() && entry->recordNumber + 1u == header->index;
+    };
+    if (header != nullptr && context->images != nullptr) {
+        // From the entry the last picture took to the end, then from the
+        // start up to it.
+        const ZervaRTChunk::ImageOffsetInfo* start = context->lastImage != nullptr ? context->lastImage : context->images;
+        const ZervaRTChunk::ImageOffsetInfo* found = nullptr;
+        for (const auto* entry = start; entry != nullptr && found == nullptr; entry = entry->next) {
+            if (matches(entry)) found = entry;
+        }
+        for (const auto* entry = context->images; entry != start && found == nullptr; entry = entry->next) {
+            if (matches(entry)) found = entry;
+        }
+        if (found != nullptr) {
+            context->lastImage = found;
+            std::string source;
+            for (const char c : found->source) {
+                if (c == '"') source += "&quot;";
+                else source += c;
+            }
+            return source;
         }
     }
     const std::uint32_t* unid = DocumentUnid(context);
@@ -367,7 +390,7 @@ void WriteDefaultSource(Picture* picture) {
         return;
     }
     if (context->mimeMode != 0) {
-        Put(context, " src=\"" + AttributeValue(MimeSource(picture)) + "\"");
+        Put(context, " src=\"" + MimeSource(picture) + "\"");
         WriteWAIAlt(picture, picture->bitmapHeader != nullptr ? "Unidentified GIF image"
                                                               : std::string("Unidentified ") +
                                                                     (picture->jpeg ? "jpeg" : "gif") + " image");

@@ -340,8 +340,11 @@ struct XMLGenContext : GenerationWalkState {
     // when none; not closed when it is the item's own).
     plat::DBHANDLE imageDatabase = 0;
     std::uint32_t imageDatabaseOpened = 0;
-    // The caller's image substitutions (GenerateHTMLToMime), or none.
+    // The caller's image substitutions (GenerateHTMLToMime), or none, and
+    // the entry the last picture took: pictures come in record order, as
+    // the entries do, so the next look-up starts there.
     ZervaRTChunk::ImageOffsetInfo* images = nullptr;
+    const ZervaRTChunk::ImageOffsetInfo* lastImage = nullptr;
     // Built-in icons already embedded in this MIME message: doclink, view
     // link, database link, text link, section collapse.
     int iconUsed[5] = {};

@@ -2,7 +2,7 @@
 // piece by piece and each finished piece handed to the ActOnText procedure
 // as one event, marked "Event Restart" in the session's event marker: the
 // mail header lines, the related boundary with the text/html part's header,
-// the HTML body, then each link icon, picture and image resource that fits.
+// the HTML body, then each icon, picture and image resource that fits.
 // There is no top header, text/plain part, attachment or closing line.
 #include <cstdio>
 #include <cstring>

@@ -98,25 +98,14 @@ void WriteMainBody(MimeRun* run, FileWriter* out) {
 void WriteAttachments(MimeRun* run, FileWriter* out) {
     const bool eml = ContainsNoCase(run->outputName, ".eml");
     if (eml ? run->options.Holds("FileHandling=", "DISK") : !run->options.Holds("FileHandling=", "PLACE")) return;
-    const plat::NOTEHANDLE note = run->item->noteHandle;
-    std::string attachment, fileName;
-    for (const CDRecordNode* node : run->scan.marks) {
-        if (!FileHotspotNames(node, &attachment, &fileName)) continue;
-        plat::BLOCKID block;
-        const STATUS found = FindAttachmentItem(note, attachment.c_str(), &block, 0);
-        if (found != kOK) {
-            // A hotspot whose attachment is gone loses its part; the run
-            // says so.
-            run->Fail(found);
-            continue;
-        }
+    ForEachAttachment(run, [&](const std::string& attachment, const std::string& fileName) {
         out->PartLine(MimeLevel::Mixed);
         out->Write("Content-Type: application/octet-stream; name=" + QuotedParameter(plat::LmbcsToNative(attachment)) +
                    "\nContent-Disposition: attachment; filename=" + QuotedParameter(plat::LmbcsToNative(fileName)) +
                    "\nContent-Transfer-Encoding: base64\n\n");
-        run->Fail(SetupBase64Alphabet(note, 0, attachment.c_str(), nullptr, out->file(), 1));
+        run->Fail(SetupBase64Alphabet(run->item->noteHandle, 0, attachment.c_str(), nullptr, out->file(), 1));
         out->Resync();
-    }
+    });
 }
 
 } // namespace

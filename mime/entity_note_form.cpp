@@ -3,12 +3,14 @@
 // of a native MIME note ("MIME_Version", "$MessageID", "$NoteHasNativeMIME",
 // "$MsgTrackFlags", "$MIMETrack") and the save rules.
 //
-// The note form does not walk the item's records: its HTML refers to the
-// pictures through the rendering copy ("<name>_M$") it leaves in the note,
-// so it writes no related, picture, icon, attachment or mixed parts; its
-// levels come from "MultiPart=" and "AltMimeField=" alone. A refused run
-// changes nothing; a run that fails after it began puts back every item it
-// replaced and takes away every item and attachment it added.
+// The note form walks the item's records as the file form does: the icons,
+// pictures and image resources they call for are parts of a related level,
+// the file attachments parts of a mixed level (their bodies name the
+// note's own "$FILE" items). The HTML refers to the icons and image
+// resources by their Content-IDs and to the pictures through the rendering
+// copy ("<name>_M$") left in the note. A refused run changes nothing; a run
+// that fails after it began puts back every item it replaced and takes away
+// every item and attachment it added.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,6 +21,7 @@
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/kept_items.h"
+#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "mime/entity_writer.h"
 #include "mime/mail_headers.h"
@@ -41,6 +44,22 @@ constexpr std::size_t kFieldNameLength = 32;
 constexpr std::uint16_t kItemBeingCreated = 2;
 constexpr plat::WORD kUserNameSize = 256;
 constexpr const char* kCrLf = "\r\n";
+constexpr const char* kPreamble = "This is a multipart message in MIME format.\r\n";
+// A picture or image resource whose Base64 passes this is kept in a "$FILE"
+// attachment of the note, the part naming it.
+constexpr std::size_t kLargestInlineImage = 32703;
+
+// The text with each LF made CR LF, ended by CR LF.
+std::string CrLfLines(const std::string& text) {
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 38 + 2);
+    for (const char c : text) {
+        if (c == '\n') lines += '\r';
+        lines += c;
+    }
+    if (lines.size() < 2 || lines.compare(lines.size() - 2, 2, kCrLf) != 0) lines += kCrLf;
+    return lines;
+}
 
 class NoteWriter {
 public:
@@ -63,6 +82,9 @@ private:
                        ZervaRTChunk::ImageOffsetInfo* images);
     void PlainPart();
     void MainPart();
+    void RelatedParts();
+    STATUS AttachImageText(const RelatedPart& part, const std::string& text, std::string* name);
+    void AttachmentParts();
     STATUS Track();
     void SaveRules();
     void Rollback();
@@ -217,6 +239,63 @@ void NoteWriter::MainPart() {
     GeneratedPart(run_->chunk, "Plain Text", run_->options.text(), 3, flags, boundary, headers, nullptr);
 }
 
+// The icons, pictures and image resources of the related level. A large
+// picture or image resource is kept in an attachment the part names.
+void NoteWriter::RelatedParts() {
+    const std::string boundary = PartLine(MimeLevel::Related, run_->tail) + kCrLf;
+    run_->Fail(WalkRelatedParts(*run_, [&](const RelatedPart& part) {
+        const std::string headers = CrLfLines(part.headers.substr(0, part.headers.size() - 1)) + kCrLf;
+        std::string body = CrLfLines(part.body);
+        std::uint32_t flags = kPartHasBoundary | kPartHasHeaders;
+        if (part.fileType != nullptr && body.size() > kLargestInlineImage) {
+            std::string name;
+            const STATUS status = AttachImageText(part, body, &name);
+            if (status != kOK) return status;
+            body = name;
+            flags |= kPartBodyInFile;
+        }
+        AppendPart(flags, kPartBody, boundary, headers, body);
+        return run_->status;
+    }));
+}
+
+// Writes the text to a temporary file ("mime<record>_<last 8 digits of the
+// token>.<type>"), attaches it to the note under that name and removes the
+// file. A name the note's attachments already hold gets a number.
+STATUS NoteWriter::AttachImageText(const RelatedPart& part, const std::string& text, std::string* name) {
+    const std::string stem = "mime" + std::to_string(part.recordIndex) + "_" + run_->tail.substr(run_->tail.size() - 8);
+    *name = stem + "." + part.fileType;
+    plat::BLOCKID existing;
+    for (int number = 2; FindAttachmentItem(note_, name->c_str(), &existing, 0) == kOK; ++number)
+        *name = stem + "_" + std::to_string(number) + "." + part.fileType;
+    const std::string path = std::string(g_tempDirectory) + *name;
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) return kOperationFailed;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool closed = std::fclose(file) == 0;
+    STATUS status = written && closed ? kOK : kOperationFailed;
+    if (status == kOK)
+        status = plat::NoteAttachFile(note_, "$FILE", 5, path.c_str(), name->c_str(), plat::ATTACH_DEFAULT);
+    std::remove(path.c_str());
+    if (status == kOK) attached_.push_back(*name);
+    return status;
+}
+
+// A part for each file hotspot's attachment, its body the attachment's
+// name in the note. A hotspot whose attachment is gone fails the run.
+void NoteWriter::AttachmentParts() {
+    const std::string boundary = PartLine(MimeLevel::Mixed, run_->tail) + kCrLf;
+    ForEachAttachment(run_, [&](const std::string& attachment, const std::string& fileName) {
+        if (run_->status != kOK) return;
+        AppendPart(kPartHasBoundary | kPartHasHeaders | kPartBodyInFile | kPartAttachment, kPartBody, boundary,
+                   "Content-Type: application/octet-stream; name=" +
+                       QuotedParameter(plat::LmbcsToNative(attachment)) + kCrLf +
+                       "Content-Disposition: attachment; filename=" + QuotedParameter(plat::LmbcsToNative(fileName)) +
+                       kCrLf + "Content-Transfer-Encoding: binary" + kCrLf + kCrLf,
+                   attachment);
+    });
+}
+
 // The tracking items of a native MIME note.
 STATUS NoteWriter::Track() {
     STATUS status = plat::ItemSetText(note_, "$NoteHasNativeMIME", "1", 1);
@@ -266,12 +345,30 @@ void NoteWriter::Write() {
         if (!kept_.empty()) Rollback();
         return;
     }
-    // Without pictures or attachments the levels are the caller's choice: an
-    // alternative level for "MultiPart=Yes" or a text/plain part.
-    std::string field = run_->options.Value("AltMimeField=");
-    run_->multipart = run_->options.Is("MultiPart=", "Yes") || !field.empty();
-    if (run_->multipart) {
+    // Attachments make a mixed level, icons and pictures a related one;
+    // without them the levels are the caller's choice: an alternative level
+    // for "MultiPart=Yes" or a text/plain part.
+    run_->mixed = run_->scan.mixed;
+    run_->related = run_->scan.related || run_->mixed;
+    const std::string field = run_->options.Value("AltMimeField=");
+    run_->multipart = run_->related || run_->options.Is("MultiPart=", "Yes") || !field.empty();
+    const std::uint32_t member = kPartHasBoundary | kPartHasHeaders;
+    if (run_->mixed) {
         AppendPart(kPartHasHeaders, kPartProlog, "",
+                   "Content-Type: multipart/mixed; boundary=\"" + BoundaryParameter(MimeLevel::Mixed, run_->tail) +
+                       "\"" + kCrLf + kCrLf,
+                   kPreamble);
+    }
+    if (run_->related) {
+        AppendPart(run_->mixed ? member : kPartHasHeaders, kPartProlog,
+                   run_->mixed ? PartLine(MimeLevel::Mixed, run_->tail) + kCrLf : "",
+                   "Content-Type: multipart/related; boundary=\"" +
+                       BoundaryParameter(MimeLevel::Related, run_->tail) + "\"" + kCrLf + kCrLf,
+                   run_->mixed ? kCrLf : kPreamble);
+    }
+    if (run_->multipart) {
+        AppendPart(run_->related ? member : kPartHasHeaders, kPartProlog,
+                   run_->related ? PartLine(MimeLevel::Related, run_->tail) + kCrLf : "",
                    "Content-Type: multipart/alternative; boundary=\"" +
                        BoundaryParameter(MimeLevel::Alternative, run_->tail) + "\"" + kCrLf + kCrLf,
                    kCrLf);
@@ -280,6 +377,14 @@ void NoteWriter::Write() {
     if (!run_->options.Is("SkipHTML=", "Yes")) MainPart();
     if (run_->multipart) {
         AppendPart(kPartHasBoundary, kPartClosing, CloseLine(MimeLevel::Alternative, run_->tail) + kCrLf, "", "");
+    }
+    if (run_->related) {
+        RelatedParts();
+        AppendPart(kPartHasBoundary, kPartClosing, CloseLine(MimeLevel::Related, run_->tail) + kCrLf, "", "");
+    }
+    if (run_->mixed) {
+        AttachmentParts();
+        AppendPart(kPartHasBoundary, kPartClosing, CloseLine(MimeLevel::Mixed, run_->tail) + kCrLf, "", "");
     }
     if (run_->status == kOK) run_->Fail(Track());
     if (run_->status == kOK) SaveRules();

@@ -144,6 +144,17 @@ void MimeRun::Fail(STATUS failure) {
     item->ownError = kErrConversion;
 }
 
+void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write) {
+    std::string attachment, fileName;
+    for (const CDRecordNode* node : run->scan.marks) {
+        if (!FileHotspotNames(node, &attachment, &fileName)) continue;
+        plat::BLOCKID block;
+        const STATUS found = FindAttachmentItem(run->item->noteHandle, attachment.c_str(), &block, 0);
+        if (found != kOK) run->Fail(found);
+        else write(attachment, fileName);
+    }
+}
+
 std::string PlainHeader(const MimeRun& run) {
     if (!run.plainHeader.empty()) return run.plainHeader;
     std::string header;
@@ -197,9 +208,11 @@ STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName) {
         if (status == kOK) status = copy.Commit();
     }
     // The entries the rewriting added (after the icons) are the pictures,
-    // each with the URL of its copy.
+    // each with the URL of its copy. The buffer form's HTML refers to the
+    // pictures' own parts instead.
     std::size_t index = 0;
-    for (ImageOffsetInfo* entry = list; status == kOK && entry != nullptr; entry = entry->next, ++index) {
+    for (ImageOffsetInfo* entry = list; status == kOK && run->form == MimeForm::Note && entry != nullptr;
+         entry = entry->next, ++index) {
         if (index < kMimeIconCount) continue;
         auto image = std::make_unique<ZervaRTChunk::ImageOffsetInfo>();
         image->recordNumber = entry->recordNumber;
@@ -294,7 +307,7 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         }
     }
     if (run.form != MimeForm::File) AddIconEntries(&run);
-    if (run.form != MimeForm::Note && work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
+    if (work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
 
     if (run.form == MimeForm::Note) {
         WriteNoteForm(&run);

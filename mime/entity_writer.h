@@ -60,11 +60,11 @@ struct MimeRun {
     bool mixed = false;
     bool related = false;
     bool multipart = false;
-    EntityScan scan;               // file and buffer forms: what the item's records call for
+    EntityScan scan;               // what the item's records call for
     int linkFlags[4] = {};         // doclink, view link, database link, anchor link icons used
     int sectionFlag = 0;           // the section icon used
-    // The generation's image list: the eight icons, then the pictures of
-    // the rendering copy (note and buffer forms).
+    // The generation's image list: the eight icons, then (note form) the
+    // pictures of the rendering copy.
     std::vector<std::unique_ptr<ZervaRTChunk::ImageOffsetInfo>> images;
     std::string bodyAttachment;    // UseAttachedFile= or the file AttachedFile= attached
     bool bodyAttached = false;     // ... attached by this run
@@ -80,15 +80,18 @@ struct MimeRun {
 // ---- Related parts (related_parts.cpp) -------------------------------------
 
 // One part of the related level: its header lines (each ended by LF, then
-// the empty line) and its Base64 body in lines ended by LF.
+// the empty line) and its Base64 body in lines ended by LF. A picture or
+// image resource also names the record it came from and its file type
+// ("gif" or "jpg"); an icon has no file type.
 struct RelatedPart {
     std::string headers;
     std::string body;
+    std::uint32_t recordIndex = 0;
+    const char* fileType = nullptr;
 };
 // Calls emit for each icon, picture and image resource the records call
-// for, in record order; each icon once, each image resource name once. The
-// buffer form carries only the link icons. Stops at the first status emit
-// returns.
+// for, in record order; each icon once, each image resource name once.
+// Stops at the first status emit returns.
 STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const RelatedPart&)>& emit);
 
 // ---- The forms ----------------------------------------------------------
@@ -109,6 +112,10 @@ STATUS WriteMIMEPartItem(RARIvoSession* session, plat::NOTEHANDLE note, plat::BL
 // note for it (under its name after the last "\" or "/"). Returns 0 or the
 // failure to attach.
 STATUS BodyAttachment(MimeRun* run);
+// Calls write with the attachment name and file name of each file hotspot
+// the records hold, in record order. A hotspot whose attachment the note
+// no longer holds loses its part, and the run says so.
+void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write);
 // The text/plain part's header: the given one, else "AltMimeHeader=", else
 // us-ascii (quoted-printable, or another charset, as the options say).
 std::string PlainHeader(const MimeRun& run);
@@ -119,7 +126,8 @@ std::string QuotedParameter(const std::string& text);
 std::string LfLines(std::string text);
 
 // The rendering copy: a rich-text item named after the output name (cut to
-// 60 characters) and "_M$" that holds the item's pictures as URLs, whose
+// 60 characters) and "_M$" that holds the item's pictures as URLs. In the
+// note form the generation refers to the pictures by those URLs: their
 // entries are added to the run's image list. Returns 0 or the failure.
 STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName);
 // The name of the rendering copy.

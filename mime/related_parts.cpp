@@ -108,6 +108,7 @@ bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& referen
     ZervaDeallocate(run.session, text);
     part->headers = std::string("Content-Type: image/") + type + "; name=" + QuotedParameter(name) +
                     "\nContent-Transfer-Encoding: base64\nContent-ID: <" + name + ">\n\n";
+    part->fileType = type[0] == 'j' ? "jpg" : "gif";
     return true;
 }
 
@@ -119,15 +120,19 @@ bool PicturePart(const MimeRun& run, const CDRecordNode* picture, const CDRecord
     if (EncodeImageBase64(body.data(), length + 1, header, nullptr, 1, 1) != length) return false;
     body.resize(length);
     part->body = std::move(body);
-    part->headers = std::string("Content-Type: image/") + (ImageHeaderType(header) == kImageTypeJpeg ? "jpeg" : "gif") +
+    const bool jpeg = ImageHeaderType(header) == kImageTypeJpeg;
+    part->headers = std::string("Content-Type: image/") + (jpeg ? "jpeg" : "gif") +
                     "\nContent-Transfer-Encoding: base64\nContent-ID: <" + id + ">\n\n";
+    part->fileType = jpeg ? "jpg" : "gif";
     return true;
 }
 
 } // namespace
 
 STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const RelatedPart&)>& emit) {
-    const bool allIcons = run.form != MimeForm::Buffer;
+    // The buffer form's icon parts carry no file name. It has every icon
+    // the others have: its HTML refers to them alike.
+    const bool named = run.form != MimeForm::Buffer;
     const PictureHeaders& headers = run.scan.pictures;
     bool iconWritten[kMimeIconCount] = {};
     std::set<std::string> resources;
@@ -149,19 +154,18 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
             }
         }
         if (status != kOK) break;
+        part.recordIndex = node->index;
         if (ReadImageResourceReference(node, &reference)) {
             if (ImageResourcePart(run, reference, &resources, &part)) status = emit(part);
         } else if (node->signature == kSigGraphic) {
             const auto found = headers.find(node);
             if (found != headers.end() && PicturePart(run, node, found->second, &part)) status = emit(part);
-        } else if (!allIcons) {
-            continue;
         } else if (node->signature == kSigBar && run.sectionFlag != 0) {
-            status = icon(IconKind::Section, true);
+            status = icon(IconKind::Section, named);
         } else if (IsTableTab(node)) {
-            status = icon(IconKind::TableTab, true);
+            status = icon(IconKind::TableTab, named);
         } else if (const int box = CheckBoxKind(node)) {
-            status = icon(box == 2 ? IconKind::Checked : IconKind::Unchecked, true);
+            status = icon(box == 2 ? IconKind::Checked : IconKind::Unchecked, named);
         }
     }
     return status;

@@ -212,8 +212,10 @@ const Command kCommands[] = {
      "the item's name), with the items of a native MIME note (MIME_Version, $MessageID,\n"
      "$NoteHasNativeMIME, $MsgTrackFlags, $MIMETrack), then saves the note. The part\n"
      "items are one text/html part, or with \"MultiPart=Yes\" or \"AltMimeField=FIELD\" a\n"
-     "multipart/alternative level (the text/plain part from the rich text of FIELD).\n"
-     "Pictures stay in a copy of the item named \"OUT_M$\" to which the HTML refers.\n"
+     "multipart/alternative level (the text/plain part from the rich text of FIELD);\n"
+     "pictures, icons and image resources add a multipart/related level of their parts,\n"
+     "file attachments a multipart/mixed one. The HTML refers to the pictures through a\n"
+     "copy of the item named \"OUT_M$\".\n"
      "Refused when the note has items named OUT, unless TEXT holds \"Overwrite=Yes\"; a\n"
      "refused or failed run leaves the note as it was.\n",
      RunToMime},

@@ -103,6 +103,21 @@ TEST_F(ImagesTest, MimePartsAndSubstitutions) {
     mine.source = "http://served/picture.jpeg";
     other.next = &mine;
     EXPECT_EQ(render(&other), "<img src=\"http://served/picture.jpeg\" border=\"0\" height=\"100\" width=\"100\">");
+    // The substitution is a URL as HTML writes it: its "&amp;" stays as it
+    // is; only a double quote is escaped.
+    mine.source = "db/0/Body_M$/0.28?OpenElement&amp;FieldElemFormat=jpeg\"";
+    EXPECT_EQ(render(&other), "<img src=\"db/0/Body_M$/0.28?OpenElement&amp;FieldElemFormat=jpeg&quot;\" border=\"0\" "
+                              "height=\"100\" width=\"100\">");
+
+    // Two pictures whose entries come in the other order each get their own.
+    Records two = Picture(GifBytes(64), {}, 2);
+    const Records second = Picture(GifBytes(32), {}, 2);
+    two.insert(two.end(), second.begin(), second.end());
+    chunk = Define(two);
+    other.source = "second";
+    mine.source = "first";
+    EXPECT_EQ(render(&other), "<img src=\"first\" border=\"0\" height=\"100\" width=\"100\">\r\n"
+                              "<img src=\"second\" border=\"0\" height=\"100\" width=\"100\">");
 }
 
 TEST_F(ImagesTest, SizesBordersAltTextsAndStoredAttributes) {

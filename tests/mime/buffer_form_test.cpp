@@ -47,23 +47,25 @@ protected:
 };
 
 TEST_F(BufferForm, PiecesOfTheEntity) {
-    const std::vector<std::uint8_t> gif = graphic_test::GifData(4, 4, 120);
+    const std::vector<std::uint8_t> gif = graphic_test::GifData(4, 4, 120), jpeg = graphic_test::JpegData(8, 6);
     Records records = engine_test::Runs({"Pieces"});
-    const Records picture = graphic_test::GifPicture(gif, 4, 4);
+    const Records picture = graphic_test::GifPicture(gif, 4, 4), photo = JpegPicture(jpeg, 8, 6);
     records.insert(records.end(), picture.begin(), picture.end());
+    records.insert(records.end(), photo.begin(), photo.end());
     Store(records);
 
     const std::string all = Piece(0);
     EXPECT_EQ(item_.lastStatus, 0);
     const std::size_t blocks = Blocks(session_);
-    const std::string headers = Piece(1), htmlHeader = Piece(2), image = Piece(blocks);
+    const std::string headers = Piece(1), htmlHeader = Piece(2), html = Piece(3), image = Piece(blocks - 1),
+                      jpegPiece = Piece(blocks);
     EXPECT_EQ(Blocks(session_), blocks) << "the later pieces come from the first run";
     EXPECT_EQ(headers.rfind("Received: ", 0), 0u);
     const std::string last = "X-MimeOLE: Produced By Talix - ExportToMime method\n";
     EXPECT_EQ(headers.substr(headers.size() - last.size()), last);
     EXPECT_EQ(htmlHeader, "--=_related " + Tail() + "_=\nContent-Type: text/html; charset=\"us-ascii\"\n\n");
     EXPECT_EQ(all.substr(0, headers.size() + htmlHeader.size()), headers + htmlHeader);
-    EXPECT_EQ(all.substr(all.size() - image.size()), image);
+    EXPECT_EQ(all.substr(all.size() - image.size() - jpegPiece.size()), image + jpegPiece);
     // The picture's piece: its part header, then its data in Base64.
     const std::size_t body = image.find("\n\n");
     ASSERT_NE(body, std::string::npos);
@@ -74,6 +76,14 @@ TEST_F(BufferForm, PiecesOfTheEntity) {
     decoded.resize(talix::DecodeBase64(image.data() + body, decoded.data(), static_cast<std::uint32_t>(image.size() - body),
                                        static_cast<std::uint32_t>(decoded.size())));
     EXPECT_EQ(decoded, gif);
+    // The HTML names each picture's part by its Content-ID.
+    EXPECT_NE(jpegPiece.find("Content-Type: image/jpeg\n"), std::string::npos);
+    for (const std::string& piece : {image, jpegPiece}) {
+        const std::size_t id = piece.find("Content-ID: <");
+        ASSERT_NE(id, std::string::npos);
+        const std::string cid = piece.substr(id + 13, piece.find('>', id) - id - 13);
+        EXPECT_NE(html.find("src=\"cid:" + cid + "\""), std::string::npos) << cid << " in " << html;
+    }
 
     EXPECT_EQ(Piece(9), "");
     // A small buffer makes the same pieces, and part 0 takes whole pieces
@@ -90,6 +100,27 @@ TEST_F(BufferForm, PiecesOfTheEntity) {
     char buffer[4] = "abc";
     item_.GenerateMIMEForRTItem(0, nullptr, nullptr, nullptr, "", 0, "", 0, buffer, nullptr, nullptr, nullptr);
     EXPECT_STREQ(buffer, "abc");
+}
+
+// The buffer form carries every icon the records call for, each once, and
+// each under the Content-ID the HTML names it by.
+TEST_F(BufferForm, IconsArePiecesOfTheirOwn) {
+    Records records = engine_test::Runs({"Icons"});
+    records.insert(records.end(), {TableTab(), engine_test::Text("tab"), TableTab(), CheckList(true), CheckList(false),
+                                   CheckList(true)});
+    Store(records);
+    const std::string all = Piece(0);
+    EXPECT_EQ(item_.lastStatus, 0);
+    for (const char* id : {"<_a_tabletab>", "<_a_checked>", "<_a_unchecked>"}) {
+        const std::string header = std::string("Content-Type: image/gif\nContent-Transfer-Encoding: base64\nContent-ID: ") + id;
+        const std::size_t at = all.find(header);
+        ASSERT_NE(at, std::string::npos) << id;
+        EXPECT_EQ(all.find(id, at + header.size()), std::string::npos) << id << " once";
+    }
+    for (std::size_t at = all.find("cid:"); at != std::string::npos; at = all.find("cid:", at + 1)) {
+        const std::string id = all.substr(at + 4, all.find_first_of("\")' ", at) - at - 4);
+        EXPECT_NE(all.find("Content-ID: <" + id + ">"), std::string::npos) << id;
+    }
 }
 
 TEST_F(BufferForm, ABodyLargerThanTheBufferComesWhole) {
@@ -210,12 +241,7 @@ TEST_F(BufferForm, LinesAppendedToTheOutputChunk) {
 
 // A piece per picture.
 TEST_F(BufferForm, FiveThousandPicturesAreFiveThousandPieces) {
-    Records records = engine_test::Runs({"Many"});
-    for (int i = 0; i < 5000; ++i) {
-        const Records picture = graphic_test::GifPicture(graphic_test::GifData(1, 1, 24 + i % 7), 1, 1);
-        records.insert(records.end(), picture.begin(), picture.end());
-    }
-    Store(records);
+    Store(ManyPictures(5000));
     Piece(0);
     EXPECT_EQ(item_.lastStatus, 0);
     EXPECT_EQ(Blocks(session_), 5003u);

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,20 +36,6 @@ std::string Token(plat::NOTEHANDLE note) {
 std::string FileText(const std::string& path) { return talix_test::ReadFile(path); }
 
 std::string Bytes(const std::vector<std::uint8_t>& data) { return std::string(data.begin(), data.end()); }
-
-FixtureRecord TableTab() {
-    FixtureRecord label = HostRecord(0xFFE3, 140);
-    talix_test::PutWord(&label, 138, 0x0002);
-    return label;
-}
-
-// A paragraph definition of a check list with a checked (or unchecked) box.
-FixtureRecord CheckList(bool checked) {
-    FixtureRecord definition = HostRecord(0xFF82, 92);
-    talix_test::PutWord(&definition, 62, 0x0400);
-    talix_test::PutWord(&definition, 68, checked ? 0x0002 : 0x2000);
-    return definition;
-}
 
 Records Join(std::initializer_list<Records> parts) {
     Records all;
@@ -121,43 +108,27 @@ TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
         talix::DeleteItemRecordList(&session_, list);
     }
 
-    // The HTML names the pictures by the Content-IDs the writer gives them.
-    const talix::ItemRecordList* records = nullptr;
-    std::vector<std::string> ids;
-    item_.ExportToMIME(dir_.file("probe.eml").c_str(), nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
-    records = item_.work->current;
-    ASSERT_NE(records, nullptr);
-    const std::string token = Token(item_.noteHandle);
-    const talix::PictureHeaders headers = talix::FindPictureHeaders(records->head);
-    for (const talix::CDRecordNode* node = records->head; node != nullptr; node = node->next) {
-        const auto found = headers.find(node);
-        if (found != headers.end()) ids.push_back(talix::PictureContentId(node, found->second, token.c_str()));
-    }
-    ASSERT_EQ(ids.size(), 2u);
-    EXPECT_TRUE(std::regex_match(ids[0], std::regex("_1_[0-9]{6}[0-9A-F]{6,}" + token.substr(16)))) << ids[0];
-    EXPECT_TRUE(std::regex_match(ids[1], std::regex("_2_[0-9]{6}[0-9A-F]{6,}" + token.substr(16)))) << ids[1];
-    std::string html = "Postscript='";
-    for (const std::string& id : ids) html += "<img src=\"cid:" + id + "\">";
-    html += "'";
-
-    const ReadMessage message = ReadMessageFile(Export("", html));
+    const ReadMessage message = ReadMessageFile(Export());
     ASSERT_EQ(item_.lastStatus, 0);
     ASSERT_TRUE(message.read);
     EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    const std::string tail = Token(item_.noteHandle).substr(16);
     const std::vector<const ReadPart*> htmlParts = message.Parts("text/html");
     ASSERT_EQ(htmlParts.size(), 1u);
     const std::vector<const ReadPart*> gifs = message.Parts("image/gif");
     const std::vector<const ReadPart*> jpegs = message.Parts("image/jpeg");
     ASSERT_EQ(jpegs.size(), 1u);
-    EXPECT_EQ(jpegs[0]->id, "<" + ids[1] + ">");
+    EXPECT_TRUE(std::regex_match(jpegs[0]->id, std::regex("<_2_[0-9]{6}[0-9A-F]{6,}" + tail + ">"))) << jpegs[0]->id;
     EXPECT_EQ(jpegs[0]->payload, Bytes(jpeg));
-    std::vector<std::string> gifIds;
-    for (const ReadPart* part : gifs) gifIds.push_back(part->id);
+    ASSERT_EQ(gifs.size(), 5u);
+    EXPECT_TRUE(std::regex_match(gifs[0]->id, std::regex("<_1_[0-9]{6}[0-9A-F]{6,}" + tail + ">"))) << gifs[0]->id;
     // The picture, the table tab and the two boxes once each, the GIF image
     // resource once; the PNG resource and the one that is missing are left
     // out.
-    EXPECT_EQ(gifIds, (std::vector<std::string>{"<" + ids[0] + ">", "<_a_tabletab>", "<_a_checked>",
-                                                "<_a_unchecked>", "<logo.gif>"}));
+    std::vector<std::string> gifIds;
+    for (const ReadPart* part : gifs) gifIds.push_back(part->id);
+    EXPECT_EQ(gifIds, (std::vector<std::string>{gifs[0]->id, "<_a_tabletab>", "<_a_checked>", "<_a_unchecked>",
+                                                "<logo.gif>"}));
     for (const ReadPart* part : gifs) {
         EXPECT_EQ(part->payload.substr(0, 6), "GIF89a") << part->id;
         EXPECT_NE(htmlParts[0]->path.substr(0, 3), part->path.substr(0, 3) + ".") << "not in the alternative level";
@@ -165,8 +136,24 @@ TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
     EXPECT_EQ(gifs[0]->payload, Bytes(gif));
     EXPECT_EQ(gifs[4]->payload, Bytes(gif));
     EXPECT_EQ(gifs[1]->filename, "tabletab.gif");
-    for (const std::string& id : ids)
-        EXPECT_NE(htmlParts[0]->payload.find("cid:" + id), std::string::npos) << id;
+
+    // The generation names the pictures and the resource by the writer's
+    // Content-IDs; every cid: in the HTML is a part, but for the resources
+    // left out.
+    const std::string& html = htmlParts[0]->payload;
+    std::set<std::string> parts;
+    for (const ReadPart& part : message.parts) {
+        if (!part.id.empty()) parts.insert(part.id.substr(1, part.id.size() - 2));
+    }
+    std::set<std::string> named;
+    const std::regex cid("src=\"cid:([^\"]+)\"");
+    for (auto match = std::sregex_iterator(html.begin(), html.end(), cid); match != std::sregex_iterator(); ++match)
+        named.insert((*match)[1].str());
+    for (const std::string& id : {gifs[0]->id, jpegs[0]->id, std::string("<logo.gif>")})
+        EXPECT_EQ(named.count(id.substr(1, id.size() - 2)), 1u) << id << " in " << html;
+    for (const std::string& id : named) {
+        if (id != "pic.png" && id != "missing.gif") EXPECT_EQ(parts.count(id), 1u) << id;
+    }
 }
 
 TEST_F(FileForm, FileHotspotsMakeAMixedLevelWithTheirAttachments) {
@@ -245,12 +232,7 @@ TEST_F(FileForm, BadOutputAndInputEndWithAStatus) {
 }
 
 TEST_F(FileForm, FiveThousandPictures) {
-    Records records = engine_test::Runs({"Many"});
-    for (int i = 0; i < 5000; ++i) {
-        const Records picture = GifPicture(GifData(1, 1, 24 + i % 7), 1, 1);
-        records.insert(records.end(), picture.begin(), picture.end());
-    }
-    Store(records);
+    Store(ManyPictures(5000));
     const ReadMessage message = ReadMessageFile(Export());
     EXPECT_EQ(item_.lastStatus, 0);
     EXPECT_TRUE(message.defects.empty());
@@ -275,6 +257,30 @@ TEST_F(FileForm, AStoredMimeItemIsCopiedPartByPart) {
     ASSERT_EQ(message.parts.size(), 2u);
     EXPECT_EQ(message.parts[0].type, "multipart/alternative");
     EXPECT_EQ(message.parts[1].type, "text/html");
+}
+
+// Stored parts with pictures and attachments, some kept in attachments of
+// the note, are copied whole.
+TEST_F(FileForm, StoredPicturesAndAttachmentsAreCopiedWhole) {
+    const std::vector<std::uint8_t> gif = GifData(200, 200, 30000), jpeg = JpegData(20, 10);
+    const std::string content = "PK\x03\x04" + std::string(400, 'z');
+    Store(Join({engine_test::Runs({"Stored"}), GifPicture(gif, 200, 200), JpegPicture(jpeg, 20, 10),
+                FileHotspot("report.bin", "report.bin")}),
+          {{"report.bin", content}});
+    plat::ItemSetText(item_.noteHandle, "From", "jo@example.com", 14);
+    plat::ItemSetText(item_.noteHandle, "SendTo", "al@example.com", 14);
+    item_.ConvertToMIME("Body", nullptr, nullptr, nullptr, "Overwrite=Yes", 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const ReadMessage message = ReadMessageFile(Export("UseMailFields=Yes"));
+    EXPECT_EQ(item_.lastStatus, 0);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    ASSERT_EQ(message.Parts("image/gif").size(), 1u);
+    EXPECT_EQ(message.Parts("image/gif")[0]->payload, Bytes(gif));
+    ASSERT_EQ(message.Parts("image/jpeg").size(), 1u);
+    EXPECT_EQ(message.Parts("image/jpeg")[0]->payload, Bytes(jpeg));
+    ASSERT_EQ(message.Parts("application/octet-stream").size(), 1u);
+    EXPECT_EQ(message.Parts("application/octet-stream")[0]->payload, content);
 }
 
 } // namespace

@@ -112,6 +112,28 @@ Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height
             End(kSigGraphic)};
 }
 
+talix_test::FixtureRecord TableTab() {
+    talix_test::FixtureRecord label = talix_test::HostRecord(0xFFE3, 140);
+    talix_test::PutWord(&label, 138, 0x0002);
+    return label;
+}
+
+talix_test::FixtureRecord CheckList(bool checked) {
+    talix_test::FixtureRecord definition = talix_test::HostRecord(0xFF82, 92);
+    talix_test::PutWord(&definition, 62, 0x0400);
+    talix_test::PutWord(&definition, 68, checked ? 0x0002 : 0x2000);
+    return definition;
+}
+
+Records ManyPictures(int count) {
+    Records records = engine_test::Runs({"Many"});
+    for (int i = 0; i < count; ++i) {
+        const Records picture = graphic_test::GifPicture(graphic_test::GifData(1, 1, 24 + i % 7), 1, 1);
+        records.insert(records.end(), picture.begin(), picture.end());
+    }
+    return records;
+}
+
 Records FileHotspot(const std::string& attachment, const std::string& fileName) {
     std::string data = attachment + '\0' + fileName + '\0';
     talix_test::FixtureRecord hotspot = talix_test::HostRecord(graphic_test::kSigFileHotspot,

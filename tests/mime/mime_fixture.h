@@ -50,6 +50,12 @@ std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths)
 
 // The records of a JPEG picture (begin, graphic, header, segment, end).
 Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height);
+// A table label that shows a tab.
+talix_test::FixtureRecord TableTab();
+// A paragraph definition of a check list with a checked (or unchecked) box.
+talix_test::FixtureRecord CheckList(bool checked);
+// A text run, then the number of small GIF pictures (of 24 to 30 bytes).
+Records ManyPictures(int count);
 // A file hotspot naming an attachment and the file it came from, with a
 // text run inside.
 Records FileHotspot(const std::string& attachment, const std::string& fileName);

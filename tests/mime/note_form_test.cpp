@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/attachments.h"
+#include "core/base64.h"
 #include "core/mime_ids.h"
 #include "mime/mime_part.h"
 #include "mime_fixture.h"
@@ -186,19 +187,115 @@ TEST_F(NoteForm, AlternativeLevelsAndAPlainPart) {
     EXPECT_EQ(read.parts[2].type, "text/html");
 }
 
-TEST_F(NoteForm, PicturesStayInTheRenderingCopy) {
-    const std::vector<std::uint8_t> gif = graphic_test::GifData(6, 6, 200);
+// The related and mixed levels: the pictures, the icons and the
+// attachments the records call for are parts of their own; the HTML refers
+// to the pictures through the rendering copy.
+TEST_F(NoteForm, PicturesIconsAndAttachmentsAreStoredParts) {
+    const std::vector<std::uint8_t> gif = graphic_test::GifData(6, 6, 200), jpeg = graphic_test::JpegData(20, 10),
+                                    large = graphic_test::GifData(200, 200, 30000);
+    talix_test::FixtureRecord tab = talix_test::HostRecord(0xFFE3, 140);
+    talix_test::PutWord(&tab, 138, 0x0002);
     Records records = engine_test::Runs({"Picture"});
-    const Records picture = graphic_test::GifPicture(gif, 6, 6);
-    records.insert(records.end(), picture.begin(), picture.end());
-    Store(records);
+    for (const Records& more : {graphic_test::GifPicture(gif, 6, 6), JpegPicture(jpeg, 20, 10),
+                                graphic_test::GifPicture(large, 200, 200), Records{tab, tab},
+                                FileHotspot("report.bin", "report.bin")})
+        records.insert(records.end(), more.begin(), more.end());
+    const std::string content = std::string("PK\x03\x04", 4) + std::string(300, '\x7f');
+    Store(records, {{"report.bin", content}});
     Convert("MimeBody", "");
     ASSERT_EQ(item_.lastStatus, 0);
-    // One text/html part; the picture's data is in the copy.
-    EXPECT_EQ(Values("MimeBody").size(), 1u);
-    std::string copy;
-    for (const std::string& value : Values("MimeBody_M$")) copy += value;
+    const std::string tail = Tail();
+    const std::vector<StoredPart> parts = Parts(Values("MimeBody"));
+    std::vector<std::string> heads;
+    for (const StoredPart& part : parts)
+        heads.push_back(part.headers.substr(0, part.headers.find_first_of(";\r")) + " " +
+                        std::to_string(part.header.flags) + "/" + std::to_string(part.header.partType));
+    EXPECT_EQ(heads, (std::vector<std::string>{
+                         "Content-Type: multipart/mixed 2/1", "Content-Type: multipart/related 3/1",
+                         "Content-Type: multipart/alternative 3/1", "Content-Type: text/html 3/2", " 1/3",
+                         "Content-Type: image/gif 3/2", "Content-Type: image/jpeg 3/2",
+                         "Content-Type: image/gif 7/2", "Content-Type: image/gif 3/2", " 1/3",
+                         "Content-Type: application/octet-stream 15/2", " 1/3"}));
+    ASSERT_EQ(parts.size(), 12u);
+    EXPECT_EQ(parts[1].boundary, "--=_mixed " + tail + "_=\r\n");
+    EXPECT_EQ(parts[5].boundary, "--=_related " + tail + "_=\r\n");
+    EXPECT_EQ(parts[9].boundary, "--=_related " + tail + "_=--\r\n");
+    EXPECT_EQ(parts[10].body, "report.bin");
+    EXPECT_EQ(parts[11].boundary, "--=_mixed " + tail + "_=--\r\n");
+
+    // Each picture's src is the URL of its image header in the rendering
+    // copy: the byte offset in the copy's stored value.
+    std::string copy = Values("MimeBody_M$").at(0);
+    const std::regex source("src=\"[^\"]*/0/[0-9a-f]{32}/MimeBody_M\\$/0\\.([0-9a-f]+)\\?OpenElement&amp;"
+                            "FieldElemFormat=(gif|jpeg)\"");
+    std::vector<std::string> types;
+    const std::string& html = parts[3].body;
+    for (auto match = std::sregex_iterator(html.begin(), html.end(), source); match != std::sregex_iterator();
+         ++match) {
+        const std::size_t offset = std::stoul((*match)[1].str(), nullptr, 16);
+        ASSERT_LT(offset + 1, copy.size());
+        EXPECT_EQ(static_cast<unsigned char>(copy[offset]), 0x7D) << "an image header at " << offset;
+        types.push_back((*match)[2].str());
+    }
+    EXPECT_EQ(types, (std::vector<std::string>{"gif", "jpeg", "gif"})) << html;
     EXPECT_NE(copy.find(std::string(gif.begin(), gif.end())), std::string::npos);
+
+    // The large picture is kept in an attachment that holds its Base64.
+    char* data = nullptr;
+    std::uint32_t size = 0;
+    ASSERT_EQ(talix::ReadAttachmentToMemory(item_.noteHandle, parts[7].body.c_str(), &data, &size), 0) << parts[7].body;
+    EXPECT_TRUE(std::regex_match(parts[7].body, std::regex("mime[0-9]+_" + tail.substr(8) + "\\.gif")));
+    std::vector<std::uint8_t> decoded(size);
+    decoded.resize(talix::DecodeBase64(data, decoded.data(), size, size));
+    std::free(data);
+    EXPECT_EQ(decoded, large);
+
+    // Put together (bodies kept in attachments left empty), the parts are a
+    // message a mail reader reads whole.
+    std::string message = "MIME-Version: 1.0\r\n";
+    for (const StoredPart& part : parts)
+        message += part.boundary + part.headers + ((part.header.flags & 4) != 0 ? std::string() : part.body);
+    const std::string path = dir_.file("stored.eml");
+    std::ofstream(path, std::ios::binary) << message;
+    const ReadMessage read = ReadMessageFile(path);
+    EXPECT_TRUE(read.defects.empty()) << testing::PrintToString(read.defects);
+    const std::vector<const ReadPart*> gifs = read.Parts("image/gif"), jpegs = read.Parts("image/jpeg");
+    ASSERT_EQ(gifs.size(), 3u);
+    ASSERT_EQ(jpegs.size(), 1u);
+    EXPECT_EQ(gifs[1]->payload, "");
+    EXPECT_EQ(gifs[0]->payload, std::string(gif.begin(), gif.end()));
+    EXPECT_TRUE(std::regex_match(gifs[0]->id, std::regex("<_1_[0-9]{6}[0-9A-F]{6,}" + tail + ">"))) << gifs[0]->id;
+    EXPECT_EQ(jpegs[0]->payload, std::string(jpeg.begin(), jpeg.end()));
+    EXPECT_EQ(gifs[2]->id, "<_a_tabletab>");
+    ASSERT_EQ(read.Parts("application/octet-stream").size(), 1u);
+    EXPECT_EQ(read.Parts("application/octet-stream")[0]->filename, "report.bin");
+
+    // An attachment that is gone refuses the run, which leaves nothing.
+    plat::BLOCKID file;
+    ASSERT_EQ(talix::FindAttachmentItem(item_.noteHandle, "report.bin", &file, 0), 0);
+    ASSERT_EQ(plat::NoteDetachFile(item_.noteHandle, file), 0);
+    Convert("Other", "");
+    EXPECT_EQ(item_.lastStatus, 546);
+    EXPECT_TRUE(Values("Other").empty());
+    EXPECT_TRUE(Values("Other_M$").empty());
+    // The large picture's attachment of that run (a second name, the first
+    // being taken) went with it.
+    const std::string again = parts[7].body.substr(0, parts[7].body.size() - 4) + "_2.gif";
+    EXPECT_EQ(talix::FindAttachmentItem(item_.noteHandle, again.c_str(), &file, 0), 546) << again;
+    EXPECT_EQ(talix::FindAttachmentItem(item_.noteHandle, parts[7].body.c_str(), &file, 0), 0);
+}
+
+TEST_F(NoteForm, FiveThousandPicturesAreFiveThousandParts) {
+    Store(ManyPictures(5000));
+    Convert("MimeBody", "");
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<StoredPart> parts = Parts(Values("MimeBody"));
+    // Related and alternative levels, the HTML, the alternative close, the
+    // pictures and the related close.
+    ASSERT_EQ(parts.size(), 5005u);
+    EXPECT_EQ(parts[4].headers.substr(0, 23), "Content-Type: image/gif");
+    EXPECT_EQ(parts[5003].headers.substr(0, 23), "Content-Type: image/gif");
+    EXPECT_EQ(parts[5004].header.partType, 3);
 }
 
 TEST_F(NoteForm, ALargeBodyIsKeptInAnAttachment) {
