@@ -171,6 +171,8 @@ private:
     }
 
     void AddOwn(const HtmlNode* node) {
+        // Only border properties give either word.
+        if (!StyleMayBeDeclared(node, "border", style_.first, style_.second)) return;
         if (!Holds(*text_, "CellBorderColor=")) {
             const StyleValue value = FirstOf(node, {"border-color", "border-top-color", "border-left-color"});
             const std::string_view colour = value.has_value() ? ColourIn(*value) : std::string_view();

@@ -415,6 +415,13 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
     return value;
 }
 
+bool StyleMayBeDeclared(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                        const CSSRuleList* second) {
+    if (node == nullptr || property == nullptr || property[0] == '\0') return false;
+    if (Tracing() || !node->IsElement()) return true;
+    return DeclaresWordOf(node, property, first, second);
+}
+
 bool StyleMayBeFoundUp(const HtmlNode* node, const char* property, const CSSRuleList* first,
                        const CSSRuleList* second) {
     if (node == nullptr || property == nullptr || property[0] == '\0') return false;
