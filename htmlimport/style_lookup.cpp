@@ -181,6 +181,7 @@ std::uint64_t PropertyNameBit(const char* property) {
     return NameBitOfHash(hash);
 }
 
+// Whether a shorthand may answer for the property (see FindStyleValueLower).
 bool MayTakeShorthand(const char* property) {
     char lead[3] = {};
     for (int n = 0; n < 3 && property[n] != '\0' && property[n] != '-'; ++n) lead[n] = LowerAscii(property[n]);
@@ -191,10 +192,9 @@ bool MayTakeShorthand(const char* property) {
 
 // Whether the element's style attribute or a rule of the lists matching it
 // may declare the property or a shorthand of it: whether any of them
-// declares a property whose first word begins as the property's does.
-// A property whose first word begins like that of margin, padding,
-// background or border may be answered from a shorthand; any other only
-// by a declaration of its own name, which DeclaredNameBit tells.
+// declares a property whose first word begins as the property's does, and,
+// for a property that no shorthand answers (all but those beginning like
+// margin, padding, background and border), one of its own name.
 bool DeclaresWordOf(const HtmlNode* element, const char* property, const CSSRuleList* first,
                     const CSSRuleList* second) {
     const std::uint64_t bit = PropertyWordBit(property);
