@@ -3,7 +3,9 @@
 // items by name.
 #pragma once
 
+#include "core/font_spec.h"
 #include "core/statuses.h"
+#include "core/temp_directory.h"
 #include "talix_platform/types.h"
 
 class ZervaRTItem;
@@ -33,5 +35,23 @@ void ReleaseConnection(ZervaRTItem* item);
 // Gives the item its default "Everything" chunk, reusing the one it has.
 // Returns 0 or 263.
 STATUS ResetDefaultChunk(ZervaRTItem* item);
+
+// Keeps the process-wide switches that constructing an item sets (the
+// client preference and message suppression) and puts them back when it
+// goes: helper items a method makes must not change them for its caller.
+class KeptItemSwitches {
+public:
+    KeptItemSwitches() = default;
+    ~KeptItemSwitches() {
+        g_clientPreference = clientPreference_;
+        g_suppressMessages = suppressMessages_;
+    }
+    KeptItemSwitches(const KeptItemSwitches&) = delete;
+    KeptItemSwitches& operator=(const KeptItemSwitches&) = delete;
+
+private:
+    std::uint32_t clientPreference_ = g_clientPreference;
+    std::uint16_t suppressMessages_ = g_suppressMessages;
+};
 
 } // namespace talix

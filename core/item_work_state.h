@@ -76,6 +76,12 @@ struct ItemWorkState {
     std::uint32_t workBuffer2Held = 0;
     ItemRecordList* current = nullptr;   // read from the note, or waiting to be written back
     ItemRecordList* output = nullptr;    // being built by the record output
+    // While an item is rebuilt from HTML another item holds: that item's
+    // records (the HTML to import) and the item's own records as they were
+    // (where the import finds the graphics the HTML refers to). Borrowed,
+    // not freed with the item.
+    ItemRecordList* htmlSource = nullptr;
+    ItemRecordList* htmlSourceBeside = nullptr;
     FaceEntry faces[kFaceTableCapacity];
     std::uint16_t faceCount = kFixedFaceCount;
     StyleMappingInfo* externalMappings = nullptr;

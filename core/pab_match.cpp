@@ -62,6 +62,27 @@ bool TabStopsAgree(const CDPABDEFEXT& a, const CDPABDEFEXT& b) {
 
 } // namespace
 
+PABMatchCriteria CriteriaFromMask(const std::uint32_t* given) {
+    PABMatchCriteria criteria;
+    if (given == nullptr) return criteria;
+    criteria.leftMargin = given[kPmLeftMargin];
+    criteria.rightMargin = given[kPmRightMargin];
+    criteria.firstLineMargin = given[kPmFirstLineMargin];
+    criteria.spacingBefore = given[kPmSpacingAbove];
+    criteria.spacingAfter = given[kPmSpacingBelow];
+    criteria.lineSpacing = given[kPmLineSpacing];
+    criteria.tabStops = given[kPmTabs];
+    criteria.tabInterval = given[kPmTabInterval];
+    criteria.justification = given[kPmJustify];
+    criteria.flags = given[kPmFlagsInPlace];
+    criteria.leftExtension = given[kPmLeftExtension];
+    criteria.rightExtension = given[kPmRightExtension];
+    criteria.firstLineExtension = given[kPmFirstLineExtension];
+    criteria.listKindsRequired = given[kPmListType];
+    criteria.listKindsExcluded = given[kPmListClear];
+    return criteria;
+}
+
 int PABDefinitionsMatch(const CDPABDEFEXT* first, const CDPABDEFEXT* second, std::uint32_t required,
                         std::uint32_t excluded, const PABMatchCriteria* criteria) {
     if (first == nullptr || second == nullptr || criteria == nullptr) return 0;

@@ -30,6 +30,11 @@ struct PABMatchCriteria {
     std::uint32_t listKindsExcluded = 0;
 };
 
+// The criteria a paragraph-style text asks for: each group of fields the
+// text names (given: the kParagraphMaskSize switches the parse filled) must
+// agree.
+PABMatchCriteria CriteriaFromMask(const std::uint32_t* given);
+
 // List kinds, as bits of the required and excluded masks.
 constexpr std::uint32_t kListAny = 0x001;
 constexpr std::uint32_t kListBullet = 0x002;

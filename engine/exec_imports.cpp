@@ -17,6 +17,7 @@
 #include "builders/record_conversion.h"
 #include "core/attachments.h"
 #include "core/filters.h"
+#include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
@@ -175,10 +176,18 @@ STATUS AppendHtml(RecordProcessContext* context) {
         status = import.ImportHTMLText(Text(context->argumentText), 0, context->secondArgument, context, nullptr, 0);
         if (status == kRenderingSkipped) context->errorWord = kRenderingSkipped;
         break;
-    case kHtmlOwnItem:
+    case kHtmlOwnItem: {
         if (import.ImportHTMLFromItem == nullptr) return kOperationFailed;
-        status = import.ImportHTMLFromItem(context->records, nullptr, context->secondArgument, context);
+        // The HTML another item holds, when the item is being rebuilt from
+        // it; else the HTML the item itself holds.
+        const ItemWorkState* work = context->chunk->item->work;
+        if (work != nullptr && work->htmlSource != nullptr)
+            status = import.ImportHTMLFromItem(work->htmlSource, work->htmlSourceBeside, context->secondArgument,
+                                               context);
+        else
+            status = import.ImportHTMLFromItem(context->records, nullptr, context->secondArgument, context);
         break;
+    }
     default:
         return kOK;
     }

@@ -155,32 +155,10 @@ STATUS AppendReference(std::uint16_t id, RecordProcessContext* context) {
 
 // ---- 2364: change paragraph ----------------------------------------------
 
-// The switches of the comparison come from the second paragraph-style
-// string: each group of fields it names must agree with it.
-PABMatchCriteria CriteriaOf(const ParagraphStyleState& style) {
-    const std::uint32_t* given = style.mask[1];
-    PABMatchCriteria criteria;
-    criteria.leftMargin = given[kPmLeftMargin];
-    criteria.rightMargin = given[kPmRightMargin];
-    criteria.firstLineMargin = given[kPmFirstLineMargin];
-    criteria.spacingBefore = given[kPmSpacingAbove];
-    criteria.spacingAfter = given[kPmSpacingBelow];
-    criteria.lineSpacing = given[kPmLineSpacing];
-    criteria.tabStops = given[kPmTabs];
-    criteria.tabInterval = given[kPmTabInterval];
-    criteria.justification = given[kPmJustify];
-    criteria.flags = given[kPmFlagsInPlace];
-    criteria.leftExtension = given[kPmLeftExtension];
-    criteria.rightExtension = given[kPmRightExtension];
-    criteria.firstLineExtension = given[kPmFirstLineExtension];
-    criteria.listKindsRequired = given[kPmListType];
-    criteria.listKindsExcluded = given[kPmListClear];
-    return criteria;
-}
-
 bool MeetsCriteria(const CDPABDEFEXT& image, const RecordProcessContext* context) {
     const ParagraphStyleState& style = context->paragraph;
-    const PABMatchCriteria criteria = CriteriaOf(style);
+    // The switches come from the second paragraph-style string.
+    const PABMatchCriteria criteria = CriteriaFromMask(style.mask[1]);
     return PABDefinitionsMatch(&image, &style.definition[1], style.listType[1], style.listClear[1], &criteria) != 0;
 }
 

@@ -25,6 +25,7 @@
 #include "htmlgen/passthru.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/style_rules.h"
+#include "htmlgen/table_writer.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -145,6 +146,7 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     if (context->partFile != nullptr) std::fclose(context->partFile);
     ReleaseCloseTags(context);
     ReleaseStyleRules(context);
+    ReleaseTableState(context);
     ReleaseGenerationOptions(context);
     ReleaseEncoderTables(context);
     if (context->linkList != nullptr) ZervaDeallocate(chunk->session, context->linkList);

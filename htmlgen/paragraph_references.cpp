@@ -155,6 +155,12 @@ const CDRecordNode* CurrentDefinition(const XMLGenContext* context) {
     return position > 0 && position <= kGenRecordListSize ? context->definitions[position - 1] : nullptr;
 }
 
+bool ParagraphReferenceHidden(XMLGenContext* context, const CDRecordNode* reference) {
+    const std::uint16_t rawId = NodeWord(reference, 2);
+    const CDRecordNode* definition = FindDefinitionBefore(context, reference, RemapPABID(context, rawId));
+    return definition != nullptr && IsHidden(context, reference, definition, rawId);
+}
+
 void HandleParagraphReference(XMLGenContext* context) {
     CDRecordNode* reference = context->node;
     context->previousDefinition = context->currentDefinition;

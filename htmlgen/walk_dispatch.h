@@ -42,6 +42,11 @@ StepResult DispatchRecord(XMLGenContext* context, const WalkCall& call);
 // over with its content, a visible one starts (htmlgen/walk_writers.h).
 void HandleParagraphReference(XMLGenContext* context);
 
+// Whether the paragraph of a reference is hidden (RespectHiddenFormulas):
+// by its definition's flags or its hide-when formula. A paragraph whose
+// definition is not found is shown.
+bool ParagraphReferenceHidden(XMLGenContext* context, const CDRecordNode* reference);
+
 // The paragraph definition of the id nearest before the node (one of the
 // definitions the engine collected), or null; and its position + 1 in the
 // context's definitions, or 0.

@@ -28,6 +28,7 @@ namespace talix {
 
 struct CDRecordNode;
 struct StyleMappingInfo;
+struct SpanOwners;
 
 // Output formats.
 constexpr std::uint16_t kFormatText = 0;    // plain text or pass-through: no prologue, head or closing tags
@@ -193,6 +194,27 @@ struct TableLevelState {
     int emptyCell = 0;                       // the current cell has written no character yet
     std::uint16_t beginWords[2] = {};        // the words at bytes 8 and 10 of the table's begin record
     int tabbed = 0;                          // the table is written as a tabbed table
+    // ---- The table writer's own (htmlgen/table_writer.h) ----
+    int animated = 0;                        // the table is written as an accordion
+    std::uint16_t tableNumber = 0;           // the running number of the table open at this level
+    CDRecordNode* beginNode = nullptr;       // the table's begin record
+    const CDRecordNode* preTable = nullptr;  // its pre-table record, or none
+    std::uint16_t beginFlags = 0;            // the flags word of the begin record
+    std::uint32_t fitWidth = 0;              // fit-to-window: the width of row 0 in twips, 0 unknown
+    int fitToWindow = 0;
+    int borderMode = -1;                     // -1 undecided, else 0 or 1
+    int noCellBorders = 0;                   // every cell of the table has borders of width 0
+    int dataTableKind = 0;                   // TalixDataTable=, 0 to 4
+    int cellWritten = 0;                     // a cell element was written at this level
+    int rowStartRow = -1;                    // the row whose "<tr" was written last, -1 none
+    std::uint8_t rowFlags = 0;               // the flags of the first cell written in that row
+    int headerFontKnown = 0;                 // a text-run font is remembered for AutoTHFont
+    FontId headerFont;
+    char cellColour[20] = {};                // the last colour written for a cell of the table
+    // Merged blocks of the table: the owner cell of the block that begins at
+    // each position (row * 256 + column), built once per table; released at
+    // the table's end or with the run.
+    SpanOwners* owners = nullptr;
 };
 // Table levels with a state of their own; a deeper table shares a spare
 // state that nothing relies on.
@@ -372,6 +394,10 @@ struct XMLGenContext : GenerationWalkState {
     std::uint16_t outermostLayerDepth = 0;   // the walk depth at which the outermost layer began, 0 none
     std::uint16_t walkNesting = 0;           // nested walks in progress (bounded: see record_walk.cpp)
     CDRecordNode* tableRecord = nullptr;     // the table-begin or pre-table record the table writer starts at
+    std::uint16_t tableNumber = 0;           // tables started so far (the first is 1)
+    const CDRecordNode* lastPreTable = nullptr;  // the last pre-table record the table writer met
+    int tableEncapsulated = 0;               // EncapsulateTable: a table element was written for a range inside one
+    int tabPictureNeeded = 0;                // MIME: the tab rows refer to the tab picture
     int noBreakBeforeTable = 0;              // the paragraph start asks for no line break before a table
     int sectionBox = 0;                      // a message-header section's division is open
     TableLevelState tableLevels[kGenTableLevels];

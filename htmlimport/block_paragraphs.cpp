@@ -58,7 +58,15 @@ void ReplaceCellDefinition(HTMLImportContext* import, const HtmlNode* node) {
         if (IsCell(at) || IsTextRun(at)) return;
         if (at->signature != kSigPabDefinition) continue;
         CDRecordNode* before = at->prev;
+        // The cell's reference to the definition goes with it: left behind
+        // the block's content, it would refer to a definition no longer
+        // given.
+        CDRecordNode* reference = at->next;
+        const std::uint16_t id = at->length >= 6 ? ReadWord(at->bytes + 4) : 0;
         RemoveImportRecord(at, import);
+        if (reference != nullptr && reference->signature == kSigPabReference && reference->length >= 4 &&
+            ReadWord(reference->bytes + 2) == id)
+            RemoveImportRecord(reference, import);
         import->insertAfter = before;
         return;
     }

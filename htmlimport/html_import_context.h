@@ -35,6 +35,9 @@ constexpr int kRememberedFaceName = 32;
 constexpr int kImportTableLevels = 9;
 // The character set of the HTML when nothing names one (UTF-8).
 constexpr std::uint16_t kUtf8Charset = 171;
+// The list levels whose paragraph definition the import remembers; a list
+// nested deeper takes the deepest level's.
+constexpr int kImportListLevels = 32;
 
 // The import's text node and hotspot font, which the record builders read,
 // come first (builders/html_import_view.h).
@@ -176,6 +179,22 @@ struct HTMLImportContext : HTMLImportView {
     // The paragraph reference in force when the table of each level began
     // (0: none).
     std::uint16_t savedTablePab[kImportTableLevels + 1] = {};
+    // List nesting (0 outside lists; it goes on counting past the levels
+    // kept), and per level the paragraph definition in force for it in the
+    // import's record list (null: none); level 0 holds the definition in
+    // force before the outermost list began. A record the import removes is
+    // taken out of here too.
+    std::uint16_t listLevel = 0;
+    CDRecordNode* savedListPab[kImportListLevels] = {};
+    // The next li writes no paragraph of its own (a list that took over the
+    // paragraph of a table cell).
+    std::uint32_t afterListItem = 0;
+
+    // Whether the document being walked holds a section's twistie image
+    // (1), none (0), or is not looked at yet (-1): without one no block
+    // is asked whether it is a section.
+    std::int8_t documentHasTwistie = -1;
+
     // The counts of the table being started, and the tables being converted
     // by level (made when the first table starts; table_grid.h).
     std::uint8_t tableRows = 0;

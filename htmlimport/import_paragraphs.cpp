@@ -100,6 +100,8 @@ std::uint16_t TakeParagraphId(RecordProcessContext* context) {
     return id;
 }
 
+void KeepBuilderParagraphId(RecordProcessContext* context) { TakeParagraphId(context); }
+
 STATUS ParseImportParagraphStyle(RecordProcessContext* context, const HTMLImportContext* import, const char* text,
                                  ParagraphReset reset) {
     ParagraphStyleState& style = context->paragraph;

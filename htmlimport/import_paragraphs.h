@@ -47,6 +47,12 @@ void SetReferenceId(RecordProcessContext* context, std::uint16_t id);
 // the next call gives the one after it.
 std::uint16_t TakeParagraphId(RecordProcessContext* context);
 
+// The id a record builder gave a paragraph definition of its own (the
+// gate's next id, which the import's record list does not note) is taken,
+// so that no definition of the import gets it again. Called after the
+// section and layer builders.
+void KeepBuilderParagraphId(RecordProcessContext* context);
+
 // How the parsed paragraph style starts before a paragraph-style text is
 // read: kBlockDefaults clears the parsed definition's two flag words and
 // sets the six set and clear words to the block defaults (the first 0x86

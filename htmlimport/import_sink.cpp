@@ -70,6 +70,8 @@ void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import) {
     if (import->listTail == node) import->listTail = node->prev;
     if (import->insertAfter == node) import->insertAfter = node->prev;
     if (import->lastAdded == node) import->lastAdded = node->prev;
+    for (CDRecordNode*& saved : import->savedListPab)
+        if (saved == node) saved = nullptr;
     UnlinkRecordNode(nullptr, node);
     FreeRecordNode(node);
 }
@@ -109,6 +111,7 @@ void FreeImportRecords(HTMLImportContext* import) {
         node = next;
     }
     import->insertAfter = import->listTail = import->listHead = import->lastAdded = nullptr;
+    for (CDRecordNode*& saved : import->savedListPab) saved = nullptr;
 }
 
 STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import) {

@@ -33,7 +33,8 @@ CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLI
 void LinkImportNode(CDRecordNode* node, HTMLImportContext* import);
 
 // Takes a node out of the import's record list and frees it; a cursor or
-// an end of the list resting on it moves to the node before it.
+// an end of the list resting on it moves to the node before it; a list
+// level whose saved definition it was has none.
 void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import);
 
 // Gives a node of the import's record list new bytes (a copy of length
@@ -42,7 +43,7 @@ bool ReplaceImportRecordBytes(CDRecordNode* node, const void* record, std::uint3
                                         HTMLImportContext* import);
 
 // Frees every node of the import's record list with the bytes it owns and
-// empties the list.
+// empties the list (no list level keeps a definition of it).
 void FreeImportRecords(HTMLImportContext* import);
 
 // Hands the import's records to the item, at the end of an import: numbers

@@ -15,4 +15,9 @@ namespace talix {
 // when it was left out.
 bool AppendOptionWord(std::string* text, std::string_view keyword, std::string_view value);
 
+// The quote character that encloses a value in an option string: the
+// apostrophe, else the first of the double quote, the vertical bar and the
+// tilde that the value does not hold; 0 when it holds all four.
+char OptionQuoteFor(std::string_view value);
+
 } // namespace talix

@@ -59,6 +59,8 @@ void Empty(char* buffer) {
 
 } // namespace
 
+bool HoldsSectionTwistie(const HtmlNode* node) { return FindTwistie(node) != nullptr; }
+
 int ConvertSectionFromHTML(const HTMLImportContext* import, const HtmlNode* node, char* first, char* title,
                            char* third) {
     if (node == nullptr || node->firstChild == nullptr) return 0;

@@ -36,6 +36,10 @@ constexpr std::uint32_t kSectionTitleSize = 100;
 // splitting a character to their sizes (first and third kSectionTextSize,
 // title kSectionTitleSize) and terminated; each buffer may be null, and
 // with all three null the call only recognises.
+// Whether the subtree below node holds a twistie image at all (no element
+// can be a section otherwise).
+bool HoldsSectionTwistie(const HtmlNode* node);
+
 int ConvertSectionFromHTML(const HTMLImportContext* import, const HtmlNode* node, char* first, char* title,
                            char* third);
 

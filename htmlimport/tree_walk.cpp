@@ -209,6 +209,7 @@ std::uint32_t ConvertHTMLTreeToRichText(const char*, RecordProcessContext* conte
         // New paragraph ids lie above every id of the item.
         FindHighestPabID(context);
         import->status = kOK;
+        import->documentHasTwistie = -1;
         try {
             WalkMemo memo(import);
             import->walkMemo = &memo;
@@ -220,6 +221,9 @@ std::uint32_t ConvertHTMLTreeToRichText(const char*, RecordProcessContext* conte
         // What the tables kept points into the records handed on next.
         import->tables.reset();
         import->tableLevel = 0;
+        import->listLevel = 0;
+        import->afterListItem = 0;
+        import->documentHasTwistie = -1;
     }
     HandOnImportRecords(context, import);
     import->styleRules1.Clear();

@@ -1,8 +1,6 @@
 // The element handlers of the tree walk that convert tables, lists, links,
-// images, layers, reply sections and pass-thru spans. Each has the form the
-// walk calls it in; handlers not written yet walk the children of their
-// elements like any other (their text is kept) and write nothing of their
-// own.
+// images, layers, reply sections and pass-thru spans, each in the form the
+// walk calls it in.
 #pragma once
 
 #include <cstdint>

@@ -172,9 +172,42 @@ constexpr std::array<std::uint8_t, 256> MakeBase64Table() {
 
 constexpr std::array<std::uint8_t, 256> kBase64Table = MakeBase64Table();
 
+// The same, with each data character's six bits already in their place in a
+// group of four (first character highest); every other character has
+// kNotData set, whatever its place.
+constexpr DWORD kNotData = 0x80000000;
+
+constexpr std::array<std::array<DWORD, 256>, 4> MakeBase64Places() {
+    std::array<std::array<DWORD, 256>, 4> places{};
+    for (int place = 0; place < 4; ++place) {
+        for (int c = 0; c < 256; ++c) {
+            const std::uint8_t value = kBase64Table[static_cast<std::size_t>(c)];
+            places[place][c] = value < 64 ? DWORD{value} << (18 - 6 * place) : kNotData;
+        }
+    }
+    return places;
+}
+
+constexpr std::array<std::array<DWORD, 256>, 4> kBase64Places = MakeBase64Places();
+
+// The group of four characters at in, or a value with kNotData set.
+inline DWORD Base64Group(const unsigned char* in) {
+    return kBase64Places[0][in[0]] | kBase64Places[1][in[1]] | kBase64Places[2][in[2]] | kBase64Places[3][in[3]];
+}
+
+// Writes the three bytes of a group, and one byte more that the next write
+// replaces (the caller's buffer has room for it).
+inline char* PutBase64Group(char* to, DWORD group) {
+    const DWORD bytes = __builtin_bswap32(group << 8);   // the three bytes first, in order
+    std::memcpy(to, &bytes, sizeof bytes);
+    return to + 3;
+}
+
 // Decodes base64 text (whitespace anywhere is ignored) into a buffer sized
 // for it at once. On failure *why says what is wrong.
 bool Base64Decode(std::string_view text, std::string* out, std::string* why) {
+    // Room for every group of four characters, and for the byte past the
+    // last group that PutBase64Group writes.
     out->resize(text.size() / 4 * 3 + 3);
     char* to = out->data();
     DWORD quad = 0;
@@ -182,18 +215,22 @@ bool Base64Decode(std::string_view text, std::string* out, std::string* why) {
     int padding = 0;
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     for (std::size_t at = 0; at < text.size(); ++at) {
-        // Whole groups of four data characters at once; anything else
+        // Whole groups of four data characters at once, two groups a step
+        // while they last (a line of text is many groups); anything else
         // (whitespace, padding, a bad character) goes one by one below.
-        while (filled == 0 && padding == 0 && at + 4 <= text.size()) {
-            const std::uint8_t a = kBase64Table[in[at]], b = kBase64Table[in[at + 1]];
-            const std::uint8_t c = kBase64Table[in[at + 2]], d = kBase64Table[in[at + 3]];
-            if ((a | b | c | d) >= 64) break;
-            const DWORD group = (DWORD{a} << 18) | (DWORD{b} << 12) | (DWORD{c} << 6) | d;
-            to[0] = static_cast<char>((group >> 16) & 0xFF);
-            to[1] = static_cast<char>((group >> 8) & 0xFF);
-            to[2] = static_cast<char>(group & 0xFF);
-            to += 3;
-            at += 4;
+        if (filled == 0 && padding == 0) {
+            while (at + 8 <= text.size()) {
+                const DWORD first = Base64Group(in + at), second = Base64Group(in + at + 4);
+                if (((first | second) & kNotData) != 0) break;
+                to = PutBase64Group(PutBase64Group(to, first), second);
+                at += 8;
+            }
+            while (at + 4 <= text.size()) {
+                const DWORD group = Base64Group(in + at);
+                if ((group & kNotData) != 0) break;
+                to = PutBase64Group(to, group);
+                at += 4;
+            }
         }
         if (at >= text.size()) break;
         const std::uint8_t value = kBase64Table[in[at]];
@@ -499,8 +536,18 @@ bool Importer::SingleChild(xmlNode* node, const char* childName, xmlNode** child
 }
 
 bool Importer::ParseBase64(xmlNode* node, std::string* bytes) {
-    std::string text;
-    if (!GatherText(node, false, &text)) return false;
+    // Text that is one node (as it nearly always is) is decoded where it
+    // lies; text in pieces is gathered first.
+    std::string gathered;
+    std::string_view text;
+    const xmlNode* only = node->children;
+    if (only != nullptr && only->next == nullptr && only->content != nullptr &&
+        (only->type == XML_TEXT_NODE || only->type == XML_CDATA_SECTION_NODE)) {
+        text = reinterpret_cast<const char*>(only->content);
+    } else {
+        if (!GatherText(node, false, &gathered)) return false;
+        text = gathered;
+    }
     std::string why;
     if (!Base64Decode(text, bytes, &why)) return Fail(ERR_DXL_VALUE, node, "%s in <%s>", why.c_str(), NameOf(node));
     return true;

@@ -197,6 +197,13 @@ void AppendUnicodeUnit(std::string& out, UChar unit) {
 
 // Walks UTF-8 one code point at a time; an ill-formed sequence gives -1 once
 // for its longest invalid part.
+// Whether a character below 0x80 is the same single byte in LMBCS: NUL,
+// tab, line feed, carriage return and 0x20 to 0x7F (the other control
+// characters take a group byte).
+inline bool SameInLmbcs(unsigned char c) {
+    return c >= 0x20 ? c <= 0x7F : (c == 0x00 || c == 0x09 || c == 0x0A || c == 0x0D);
+}
+
 UChar32 NextUtf8(const char* text, int64_t length, int64_t* pos) {
     UChar32 c;
     int64_t i = *pos;
@@ -244,7 +251,7 @@ UChar32 NextUtf16(const std::u16string& units, size_t* pos) {
 
 void AppendCodePoint(std::string& out, UChar32 c) {
     if (c < 0 || c > 0x10FFFF) c = '?';
-    if (c == 0x00 || c == 0x09 || c == 0x0A || c == 0x0D || (c >= 0x20 && c <= 0x7F)) {
+    if (c < 0x80 && SameInLmbcs(static_cast<unsigned char>(c))) {
         out += static_cast<char>(c);
     } else if (c < 0x20) {
         out += static_cast<char>(kGroupControl);
@@ -342,6 +349,15 @@ std::string NativeToLmbcs(std::string_view utf8) {
     int64_t length = static_cast<int64_t>(utf8.size());
     int64_t pos = 0;
     while (pos < length) {
+        // A run of characters that are the same byte in both goes in one
+        // copy; each other character is converted on its own.
+        int64_t run = pos;
+        while (run < length && SameInLmbcs(static_cast<unsigned char>(utf8[static_cast<size_t>(run)]))) ++run;
+        if (run > pos) {
+            out.append(utf8.data() + pos, static_cast<size_t>(run - pos));
+            pos = run;
+            if (pos == length) break;
+        }
         UChar32 c = NextUtf8(utf8.data(), length, &pos);
         lmbcs::AppendCodePoint(out, c < 0 ? '?' : c);
     }

@@ -56,6 +56,9 @@ const char* const kSchemaChecks[] = {
     "SELECT object_id, class, bytes FROM objects LIMIT 0",
 };
 
+// A write that leaves the file as it is (its user version is never set).
+const char* const kKeepUserVersion = "PRAGMA user_version = 0";
+
 bool ReservedNoteId(NOTEID id) { return id == NOTEID_DEFAULT_VIEW || id == NOTEID_DESIGN_COLLECTION; }
 
 void RemoveFiles(const std::string& path) {
@@ -114,14 +117,20 @@ STATUS Store::Fail(int rc, const char* what) {
     return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : ERR_DB_IO;
 }
 
+int Store::Run(const char* sql) {
+    Statement statement(*statements_, sql);
+    int rc = statement.Step();
+    return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
+}
+
 int Store::WriteScope::Begin() {
     sqlite3* db = store_->db_;
     int rc;
     if (store_->batchOpen_) {
-        rc = sqlite3_exec(db, "SAVEPOINT write", nullptr, nullptr, nullptr);
+        rc = store_->Run(kSavepoint);
     } else {
         sqlite3_busy_timeout(db, BusyWaitSeconds() * 1000);
-        rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        rc = store_->Run(kBeginWrite);
     }
     if (rc != SQLITE_OK) return rc;
     open_ = true;
@@ -260,18 +269,37 @@ STATUS Store::Create(const std::string& path, const DBID& replicaId, std::unique
     }
     RemoveFiles(building);
     if (status != NOERROR) return status;
-    return Open(path, store);
+    status = Open(path, store);
+    if (status == NOERROR) status = (*store)->StartLog();
+    if (status != NOERROR) store->reset();
+    return status;
+}
+
+// The first write after the log is made writes the log's header and syncs
+// it, with the directory that now holds the log (and the file's new name).
+// A new database does that here, with a write that changes nothing (the
+// user version SQLite keeps, set to what it is), so that a new database is
+// on disk under its name when created and its first update costs what any
+// other does.
+STATUS Store::StartLog() {
+    int rc = Run(kBeginWrite);
+    if (rc == SQLITE_OK) rc = Run(kKeepUserVersion);
+    if (rc == SQLITE_OK) rc = Run(kCommit);
+    if (rc == SQLITE_OK) return NOERROR;
+    STATUS status = Fail(rc, "create");
+    Run(kRollback);
+    return status;
 }
 
 STATUS Store::BeginBatch() {
     if (batchOpen_) return ERR_BAD_ARGUMENT;
     sqlite3_busy_timeout(db_, BusyWaitSeconds() * 1000);
-    int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    int rc = Run(kBeginWrite);
     if (rc != SQLITE_OK) return Fail(rc, "start a batch of writes");
     if (!objectIndexReady_) rc = sqlite3_exec(db_, kObjectIndex, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         STATUS status = Fail(rc, "start a batch of writes");
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        Run(kRollback);
         return status;
     }
     batchOpen_ = true;
@@ -285,7 +313,7 @@ STATUS Store::BeginBatch() {
 
 STATUS Store::CommitBatch() {
     if (!batchOpen_) return ERR_BAD_ARGUMENT;
-    int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    int rc = Run(kCommit);
     if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
     batchOpen_ = false;
     batchAllocated_.clear();
@@ -295,7 +323,7 @@ STATUS Store::CommitBatch() {
 
 void Store::AbortBatch() {
     if (!batchOpen_) return;
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    Run(kRollback);
     batchOpen_ = false;
     objectIndexReady_ = indexBeforeBatch_;
     ObjectsRolledBack();

@@ -124,6 +124,11 @@ private:
     // that a schema changed since is seen.
     STATUS LoadInfo(bool reused);
     STATUS Fail(int rc, const char* what);
+    // Makes a new database's write-ahead log (its first write).
+    STATUS StartLog();
+    // Runs a statement of the cache that returns no rows (one whose text
+    // lives as long as the program); an SQLite result code.
+    int Run(const char* sql);
     STATUS NextNoteId(NOTEID* id);
     // Objects: the ids the object items of a stored note name; stores the
     // pending objects of a new content; frees those left unnamed.

@@ -128,6 +128,15 @@ private:
     int rc_ = SQLITE_OK;
 };
 
+// The statements that open and close transactions, run through the store's
+// statement cache (Store::Run) so that they are prepared once per connection.
+inline constexpr const char* kBeginWrite = "BEGIN IMMEDIATE";
+inline constexpr const char* kCommit = "COMMIT";
+inline constexpr const char* kRollback = "ROLLBACK";
+inline constexpr const char* kSavepoint = "SAVEPOINT write";
+inline constexpr const char* kRollbackToSavepoint = "ROLLBACK TO write";
+inline constexpr const char* kReleaseSavepoint = "RELEASE write";
+
 // The transaction of one write: a transaction of its own that takes the
 // write lock at once, or, inside a batch, a savepoint of the batch. Rolled
 // back unless committed.
@@ -137,9 +146,10 @@ public:
     ~WriteScope() {
         if (!open_) return;
         if (store_->batchOpen_) {
-            sqlite3_exec(store_->db_, "ROLLBACK TO write; RELEASE write", nullptr, nullptr, nullptr);
+            store_->Run(kRollbackToSavepoint);
+            store_->Run(kReleaseSavepoint);
         } else {
-            sqlite3_exec(store_->db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            store_->Run(kRollback);
         }
     }
     WriteScope(const WriteScope&) = delete;
@@ -147,7 +157,7 @@ public:
 
     int Begin();
     int Commit() {
-        int rc = sqlite3_exec(store_->db_, store_->batchOpen_ ? "RELEASE write" : "COMMIT", nullptr, nullptr, nullptr);
+        int rc = store_->Run(store_->batchOpen_ ? kReleaseSavepoint : kCommit);
         if (rc == SQLITE_OK) {
             open_ = false;
             if (!store_->batchOpen_) store_->objectIndexReady_ = true;

@@ -34,6 +34,9 @@ int UsageError(const Command& command, const char* format, ...) __attribute__((f
 bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode);
 // The platform's text for a status.
 std::string StatusMessage(plat::STATUS status);
+// A new empty file "<temporary directory>talix-XXXXXX<suffix>" (the suffix
+// four characters, such as ".eml"); an empty name when none can be made.
+std::string TemporaryFile(const char* suffix);
 
 // An open database, closed with the object.
 class Database {
@@ -141,6 +144,9 @@ int RunMatch(const Command& command, const std::vector<std::string>& args);
 int RunWiki(const Command& command, const std::vector<std::string>& args);
 int RunMime(const Command& command, const std::vector<std::string>& args);
 int RunToMime(const Command& command, const std::vector<std::string>& args);
+int RunExportHtml(const Command& command, const std::vector<std::string>& args);
+int RunToHtml(const Command& command, const std::vector<std::string>& args);
+int RunFromHtml(const Command& command, const std::vector<std::string>& args);
 
 // The number of messages the library has shown through the host's message
 // procedure (each printed on standard error) since the program started.

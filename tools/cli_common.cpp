@@ -1,11 +1,15 @@
 // Messages, databases, notes and text forms shared by the commands.
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli.h"
+#include "core/temp_directory.h"
 
 namespace talix_cli {
 
@@ -243,6 +247,15 @@ bool OpenItemArguments(const Command& command, const std::vector<std::string>& a
         }
     }
     return true;
+}
+
+std::string TemporaryFile(const char* suffix) {
+    std::string pattern = std::string(talix::g_tempDirectoryLength > 0 ? talix::g_tempDirectory : "/tmp/") +
+                          "talix-XXXXXX" + suffix;
+    const int fd = ::mkstemps(pattern.data(), static_cast<int>(std::strlen(suffix)));
+    if (fd < 0) return "";
+    ::close(fd);
+    return pattern;
 }
 
 } // namespace talix_cli

@@ -14,7 +14,6 @@
 #include "chunk_target.h"
 #include "cli.h"
 #include "core/statuses.h"
-#include "core/temp_directory.h"
 
 namespace talix_cli {
 
@@ -51,16 +50,6 @@ bool CopyToStandardOutput(const std::string& path) {
     }
     std::fclose(in);
     return std::fflush(stdout) == 0 && ok;
-}
-
-// A new empty file "<temporary directory>talix-XXXXXX.eml".
-std::string TemporaryEmlFile() {
-    std::string pattern = std::string(talix::g_tempDirectoryLength > 0 ? talix::g_tempDirectory : "/tmp/") +
-                          "talix-XXXXXX.eml";
-    const int fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0) return "";
-    ::close(fd);
-    return pattern;
 }
 
 int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string& options,
@@ -132,7 +121,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
 
     // Without --out the file is made in the temporary directory and copied
     // to standard output.
-    const std::string path = taken.hasOut ? taken.out : TemporaryEmlFile();
+    const std::string path = taken.hasOut ? taken.out : TemporaryFile(".eml");
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
     ZervaRTItem* item = target.item();
     item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0,

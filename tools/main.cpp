@@ -121,8 +121,8 @@ const Command kCommands[] = {
     {"import-html", "import-html DB NOTE ITEM FILE.html [--options TEXT] [--replace]",
      "Imports an HTML file into a rich-text item (created when missing; with --replace\n"
      "it starts from a blank item) and saves the note. Paragraphs, fonts, colours,\n"
-     "headings, rules and line breaks become rich text; the text of tables, lists and\n"
-     "links is kept as text, images are left out. --options gives the import options\n"
+     "headings, rules, line breaks, lists, tables, links, images, layers, quoted mail\n"
+     "replies and pass-thru HTML become rich text. --options gives the import options\n"
      "(\"PixelMultiplier=\", \"EMMultiplier=\", \"Size1=\" to \"Size7=\", \"CharEncoding=\" ...).\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
      "parse; 259 with 20032: no such file) and saves nothing.\n",
@@ -219,6 +219,28 @@ const Command kCommands[] = {
      "Refused when the note has items named OUT, unless TEXT holds \"Overwrite=Yes\"; a\n"
      "refused or failed run leaves the note as it was.\n",
      RunToMime},
+    {"export-html", "export-html DB NOTE ITEM [FILE] [--format F] [--options T]",
+     "Writes a rich-text item rendered as HTML to FILE, or as UTF-8 to standard output.\n"
+     "F is the kind of markup (\"HTML\", the default, or \"XHTML 1.0\"); T the generation's\n"
+     "options, and \"MarkDelimitedHTML=Yes\", which first highlights the texts \"[<\" and\n"
+     "\">]\" in the item (not saved). The note is not saved.\n",
+     RunExportHtml},
+    {"to-html", "to-html DB NOTE ITEM [--into NAME] [--options T]",
+     "Stores a rich-text item rendered as HTML in the item NAME of its note (default: the\n"
+     "item itself), then saves the note: a new rich-text item holding the HTML as text, one\n"
+     "line per piece of the generation (\"PassthruHTML=ALL\" marks it all as pass-thru HTML,\n"
+     "\"PassthruHTML=Text\" each text run); with \"CreateRTItem=No\" the HTML as one text run,\n"
+     "between pass-thru HTML records unless \"PassthruHTML=No\". Refused when the note has an\n"
+     "item NAME, unless T holds \"Overwrite=Yes\". T also takes the generation's options.\n",
+     RunToHtml},
+    {"from-html", "from-html DB NOTE ITEM SOURCE [--options T] [--prefix P]",
+     "Rebuilds the rich-text item ITEM from the HTML that the rich-text item SOURCE of the\n"
+     "same note holds as text, then saves the note. The style sheet of the file resource\n"
+     "\"fck_editorarea.css\" of the database (\"UseCSSFile=NAME\" another one, \"UseCSSFile=\"\n"
+     "none) applies. T holds the HTML import's options; P, when given, is added to them as\n"
+     "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is left as it was when\n"
+     "SOURCE or ITEM cannot be read.\n",
+     RunFromHtml},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"
      "note names that are missing, notes whose header or items do not read back, and\n"

@@ -69,6 +69,56 @@ public:
                                          std::uint16_t optionsLength = 0, const char* unused = nullptr,
                                          std::uint16_t unusedLength = 0);
 
+    // Rebuilds the item from the HTML that another item of its note holds
+    // as text (a web editor's field): the item becomes a blank rich-text
+    // item into which the HTML is imported, with the style sheet of the
+    // file resource "UseCSSFile=" names (default "fck_editorarea.css"; an
+    // empty value: none) in the import's style rules. The note handle is
+    // not used: the item's own note is. options are HTML-import options;
+    // with a prefix (prefixLength > 0) " LocalResourcePrefix='prefix'"
+    // follows the first optionsLength characters of the options (0: all of
+    // them), and a composed text longer than 4,095 bytes is refused with
+    // 1028, the item untouched. Returns 0, 257 when the source or the item
+    // cannot be read (the item untouched), or the import's error word.
+    std::uint16_t ConvertFromHTMLBackend(std::uint32_t noteHandle, const char* sourceItemName, const char* options,
+                                         std::uint16_t optionsLength, const char* prefix,
+                                         std::uint16_t prefixLength);
+
+    // ---- Exporting as HTML -------------------------------------------------
+    // The whole item rendered as HTML by the generation (format: "HTML",
+    // "XHTML 1.0" ...; options: generation options, an optionsLength of 0
+    // measures them). None of them saves the note. The outcome is in
+    // lastStatus (0 or the failure) and, on failure, ownError (20014 unless
+    // said otherwise). The options also read here:
+    //   "MarkDelimitedHTML=Yes"  the texts "[<" and ">]" are highlighted
+    //                            first (HighlightFont "Bold Black")
+    //   "Overwrite=Yes"          (item form) an existing output item is
+    //                            replaced; else it is refused with 260
+    //   "CreateRTItem=No"        (item form) the HTML as one text run,
+    //                            between pass-thru HTML records unless
+    //                            "PassthruHTML=No"; otherwise a new
+    //                            rich-text item with one line per piece of
+    //                            the generation, marked pass-thru HTML
+    //                            whole by "PassthruHTML=ALL" or run by run
+    //                            by "PassthruHTML=Text"
+    // To a file (default "export.htm"); a file that cannot be opened is
+    // reported ("TALIX: Export to HTML filename '%s' invalid") with status
+    // and error word 546.
+    void ExportToHTML(const char* fileName, const char* format, const char* options, std::uint16_t optionsLength,
+                      ZervaRTChunk::QueryLinkData queryLinkData);
+    // Into the item outputName of the item's own note (default: the item's
+    // own name).
+    void ConvertToHTML(const char* outputName, const char* format, const char* options,
+                       std::uint16_t optionsLength, ZervaRTChunk::QueryLinkData queryLinkData);
+    // The worker of both: to a file (toFile set; default "export.htm") or
+    // into an item of the note (default the item's own name). A caller's
+    // buffer (at least 65,402 bytes) receives the markup, terminated (from
+    // its 9th byte on in the item form); actOnText is handed to the
+    // generation in the file form only.
+    void SaveAsHTMLInternal(const char* name, const char* format, const char* options, std::uint16_t optionsLength,
+                            char* buffer, int toFile, ZervaRTChunk::ActOnText actOnText,
+                            ZervaRTChunk::QueryLinkData queryLinkData);
+
     // ---- Exporting as MIME -------------------------------------------------
     // The item as a MIME entity: mail header lines, then a multipart body
     // whose text/html part the HTML generation makes from the item, with

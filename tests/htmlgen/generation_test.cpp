@@ -133,27 +133,27 @@ TEST_F(Generation, FragmentsAndPlainText) {
     EXPECT_EQ(Generate(tables, "Plain Text", nullptr, "Table 1; Row 2; Column 2"), "r2c2n11n12n21n22");
     EXPECT_EQ(tables->lastStatus, 0);
     const std::string narrowed = Generate(tables, "HTML", nullptr, "Table 2");
-    EXPECT_TRUE(EndsWith(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"></head><body text='#000000' "
-                                   "bgcolor='#ffffff'><br><div align='left' class=\"pabid1\">t2a</div>"
-                                   "<div align='left' class=\"pabid1\">t2b</div><div align='left' class=\"pabid1\">t2c"
-                                   "</div><div align='left' class=\"pabid1\">t2d</div></body></html>"))
+    EXPECT_TRUE(Has(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"></head><body text='#000000' "
+                              "bgcolor='#ffffff'><br><table border='0'><tr valign='top'>"))
+        << narrowed;
+    EXPECT_TRUE(EndsWith(narrowed, "<div align='left' class=\"pabid1\">t2d</div></td></tr></table></body></html>"))
         << narrowed;
 
     // A MIME run without a file is a fragment unless Generation= says
     // otherwise.
-    std::vector<char> buffer(4000);
-    std::uint32_t capacity = 4000;
+    std::vector<char> buffer(20000);
+    std::uint32_t capacity = 20000;
     char name[128] = "x";
     chunk->GenerateHTMLToMime(0, 1, "HTML", "Generation=Full", 0, buffer.data(), &capacity, 0, name, nullptr,
                               nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_TRUE(StartsWith(std::string(buffer.data(), capacity), kHtmlDoctype)) << buffer.data();
     EXPECT_STREQ(name, "");
-    capacity = 4000;
+    capacity = 20000;
     chunk->GenerateHTMLToMime(0, 1, "HTML", nullptr, 0, buffer.data(), &capacity, 0, name, nullptr, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr);
     const std::string fragment(buffer.data(), capacity);
     EXPECT_TRUE(StartsWith(fragment, "<div style=\"margin-left: -1.00in;\">Intro")) << fragment;
-    EXPECT_TRUE(Has(fragment, "t2d</div>\n<div style=\"margin-left: -1.00in;\">End")) << fragment;
+    EXPECT_TRUE(Has(fragment, "t2d</div>\n</td></tr>\n</table>\n<div style=\"margin-left: -1.00in;\">End")) << fragment;
 }
 
 TEST_F(Generation, ALargeBodyStreamsThroughTheTextEventOrEndsWith263) {

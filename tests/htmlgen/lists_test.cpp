@@ -238,7 +238,11 @@ TEST_F(Lists, EachRangeOfAGenerationOpensItsOwnLists) {
     records.push_back(Plain(0x00A5, 8));
     ZervaRTChunk* chunk = Define(records);
     const std::string xhtml = Generate(chunk, "XHTML", nullptr, "Table 1; Column 1");
-    EXPECT_EQ(Body(xhtml), "<ul class=\"pabid1\"><li>r0c0</li></ul><ul class=\"pabid1\"><li>r1c0</li></ul>");
+    // Each range begins inside the table: its cell is written in a table
+    // of its own.
+    const std::string cell = "<table border='0'><tr valign='top'><td width='0' style=\"border: 0px solid black; \">";
+    EXPECT_EQ(Body(xhtml), cell + "<ul class=\"pabid1\"><li>r0c0</li></ul></td></tr></table>" + cell +
+                               "<ul class=\"pabid1\"><li>r1c0</li></ul></td></tr></table>");
     std::string report;
     EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report;
 }

@@ -174,7 +174,10 @@ TEST_F(Paragraphs, NoLineBreakBeforeATableInAHiddenCell) {
     const std::string body = Body(Generate(chunk, "HTML", nullptr));
     // The break before the outer table only; the cell's paragraph opens
     // nothing.
-    EXPECT_EQ(body, "<div class=\"pabid1\">before<br></div><div align='left' class=\"pabid1\">inner</div>");
+    EXPECT_EQ(body, "<div class=\"pabid1\">before<br></div><table border='0'><tr valign='top'><td width='0' "
+                    "border=\"0\" style=\"border: 0px solid black; \"><table border='0'><tr valign='top'><td width='0' "
+                    "border=\"0\" style=\"border: 0px solid black; \"><div align='left' class=\"pabid1\">inner</div>"
+                    "</td></tr></table></td></tr></table>");
     const std::string forced = Body(Generate(chunk, "HTML", "ForceParagraphs=Yes"));
     EXPECT_NE(forced.find("<br>"), forced.rfind("<br>")) << forced;
 
@@ -190,7 +193,8 @@ TEST_F(Paragraphs, NoLineBreakBeforeATableInAHiddenCell) {
                               Plain(0x00A5, 8)};
         return Body(Generate(Define(cell), "HTML", nullptr));
     };
-    EXPECT_EQ(cellOffset(20), "<div class=\"pabid1\">before<br></div>cell");
+    EXPECT_EQ(cellOffset(20), "<div class=\"pabid1\">before<br></div><table border='0'><tr valign='top'><td "
+                              "width='0' border=\"0\" style=\"border: 0px solid black; \">cell</td></tr></table>");
     EXPECT_TRUE(Has(cellOffset(21), "<div align='left' class=\"pabid2\">cell</div>")) << cellOffset(21);
 }
 

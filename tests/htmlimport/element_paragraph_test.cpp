@@ -11,22 +11,10 @@ namespace {
 using import_test::Imported;
 using import_test::ItemRecord;
 using import_test::WalkTest;
+using import_test::Definition;
+using import_test::Shown;
 
 constexpr std::uint8_t kBold = 0x01;
-
-// The layout with the line-break runs (one zero byte) shown as '~'.
-std::string Shown(const Imported& imported) {
-    std::string layout = imported.Layout();
-    for (char& c : layout)
-        if (c == '\0') c = '~';
-    return layout;
-}
-
-const ItemRecord* Definition(const Imported& imported, std::uint16_t id) {
-    for (const ItemRecord& record : imported.records)
-        if (record.signature == talix::kSigPabDefinition && record.Word(4) == id) return &record;
-    return nullptr;
-}
 
 TEST_F(WalkTest, HeadingsStartParagraphsInTheirFont) {
     const Imported heading = Import("<h2>T</h2>text");

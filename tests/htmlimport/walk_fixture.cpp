@@ -85,6 +85,19 @@ const ItemRecord& Imported::Run(const std::string& text) const {
     return kNone;
 }
 
+std::string Shown(const Imported& imported) {
+    std::string layout = imported.Layout();
+    for (char& c : layout)
+        if (c == '\0') c = '~';
+    return layout;
+}
+
+const ItemRecord* Definition(const Imported& imported, std::uint16_t id) {
+    for (const ItemRecord& record : imported.records)
+        if (record.signature == talix::kSigPabDefinition && record.Word(4) == id) return &record;
+    return nullptr;
+}
+
 std::size_t Imported::Count(std::uint16_t signature) const {
     std::size_t count = 0;
     for (const ItemRecord& record : records) count += record.signature == signature ? 1 : 0;

@@ -47,6 +47,11 @@ struct Imported {
     std::size_t Count(std::uint16_t signature) const;
 };
 
+// The layout with the line-break runs (one zero byte) shown as '~'.
+std::string Shown(const Imported& imported);
+// The paragraph definition of the id; null when there is none.
+const ItemRecord* Definition(const Imported& imported, std::uint16_t id);
+
 class WalkTest : public ::testing::Test {
 protected:
     WalkTest();

@@ -470,6 +470,59 @@ TEST(DxlImport, Base64ValuesDecodeAcrossWhitespaceAndPadding) {
     NoteClose(note);
 }
 
+// Long values decode the same whatever their layout: in lines, in one run,
+// or split by a comment into two pieces of text; a bad character far into a
+// long run is still found and named.
+TEST(DxlImport, LongBase64ValuesDecodeWhateverTheirLayout) {
+    auto encode = [](const std::string& bytes) {
+        static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::string out;
+        for (size_t at = 0; at < bytes.size(); at += 3) {
+            unsigned group = static_cast<unsigned char>(bytes[at]) << 16;
+            if (at + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
+            if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
+            out += kAlphabet[(group >> 18) & 63];
+            out += kAlphabet[(group >> 12) & 63];
+            out += at + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
+            out += at + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
+        }
+        return out;
+    };
+    std::string bytes;
+    for (int i = 0; i < 1000; ++i) bytes.push_back(static_cast<char>(i * 37 + 11));
+    std::string items;
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (size_t length : {997, 998, 999, 1000}) {
+        const std::string data = bytes.substr(0, length), text = encode(data);
+        std::string lines;
+        for (size_t at = 0; at < text.size(); at += 76) lines += text.substr(at, 76) + "\n";
+        const std::string suffix = std::to_string(length);
+        items += "<item name='Lines" + suffix + "'><rawitemdata type='1'>" + lines + "</rawitemdata></item>";
+        items += "<item name='Flat" + suffix + "'><rawitemdata type='1'>" + text + "</rawitemdata></item>";
+        items += "<item name='Split" + suffix + "'><rawitemdata type='1'>" + text.substr(0, 301) + "<!-- -->" +
+                 text.substr(301) + "</rawitemdata></item>";
+        for (const char* layout : {"Lines", "Flat", "Split"}) expected.emplace_back(layout + suffix, data);
+    }
+    ImportDb t;
+    DxlImportResult result;
+    ASSERT_EQ(t.Import("<note class='form'>" + items + "</note>", &result), NOERROR) << result.error;
+    ASSERT_EQ(result.notes.size(), 1u);
+    StoredNote note = ReadNote(t.db, result.notes[0]);
+    ASSERT_EQ(note.items.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(note.items[i].name, expected[i].first);
+        EXPECT_EQ(note.items[i].value, expected[i].second) << expected[i].first;
+    }
+
+    std::string bad = encode(bytes);
+    bad[502] = '*';
+    DxlImportResult refused;
+    EXPECT_EQ(t.Import("<note class='form'><item name='Bad'><rawitemdata type='1'>" + bad + "</rawitemdata></item></note>",
+                       &refused),
+              ERR_DXL_VALUE);
+    EXPECT_NE(refused.error.find("invalid character '*' in base64 data"), std::string::npos) << refused.error;
+}
+
 TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
     ImportDb t;
     DxlImportResult first, again, changed;

@@ -83,4 +83,34 @@ std::string XhtmlBodyText(const std::string& xhtml) {
     return text;
 }
 
+namespace {
+
+void CollectElements(xmlNodePtr node, const std::vector<std::string>& names, std::vector<std::string>* texts) {
+    for (xmlNodePtr child = node; child != nullptr; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE) continue;
+        for (const std::string& name : names) {
+            if (!xmlStrEqual(child->name, BAD_CAST name.c_str())) continue;
+            xmlChar* content = xmlNodeGetContent(child);
+            texts->push_back(content != nullptr ? reinterpret_cast<const char*>(content) : "");
+            if (content != nullptr) xmlFree(content);
+        }
+        CollectElements(child->children, names, texts);
+    }
+}
+
+} // namespace
+
+std::vector<std::string> XhtmlElementTexts(const std::string& xhtml, const std::vector<std::string>& names) {
+    std::vector<std::string> texts;
+    std::string messages;
+    xmlSetStructuredErrorFunc(&messages, CollectXmlError);
+    xmlDocPtr doc = xmlReadMemory(xhtml.data(), static_cast<int>(xhtml.size()), "generated.xhtml", "UTF-8",
+                                  XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_NOENT);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    if (doc == nullptr) return texts;
+    CollectElements(xmlDocGetRootElement(doc), names, &texts);
+    xmlFreeDoc(doc);
+    return texts;
+}
+
 } // namespace talix_test

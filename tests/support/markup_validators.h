@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace talix_test {
 
@@ -22,5 +23,10 @@ bool XhtmlValid(const std::string& xhtml, std::string* report = nullptr);
 // The text of an XHTML document's body as UTF-8, entities decoded (empty
 // when the document does not parse).
 std::string XhtmlBodyText(const std::string& xhtml);
+
+// The text of every element of the names in an XHTML document, in
+// document order (an element inside another counted in both); empty when
+// the document does not parse.
+std::vector<std::string> XhtmlElementTexts(const std::string& xhtml, const std::vector<std::string>& names);
 
 } // namespace talix_test

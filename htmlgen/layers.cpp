@@ -1,0 +1,282 @@
+// Positioned content: a layer becomes one division whose position, size,
+// stacking order and background come from its descriptor records, holding
+// the layer's content; a layout region becomes a relatively positioned
+// division with an absolutely positioned division for each element, which
+// holds the element's content (its text, picture, field or button).
+#include <cstdio>
+#include <cstring>
+
+#include "core/font_spec.h"
+#include "core/signatures.h"
+#include "engine/css_format.h"
+#include "htmlgen/close_open_tags.h"
+#include "htmlgen/close_tag_stack.h"
+#include "htmlgen/font_change.h"
+#include "htmlgen/line_buffer.h"
+#include "htmlgen/record_walk.h"
+#include "htmlgen/stored_attributes.h"
+#include "htmlgen/table_writer.h"
+#include "htmlgen/walk_dispatch.h"
+#include "htmlgen/walk_output.h"
+#include "htmlgen/walk_records.h"
+#include "htmlgen/walk_writers.h"
+
+namespace talix {
+
+namespace {
+
+// Length values (24 bytes each) of the size and positioning records.
+constexpr std::uint32_t kLengthValueSize = 24;
+constexpr std::uint32_t kSizeWidthAt = 8, kSizeHeightAt = 32;
+constexpr std::uint32_t kSchemeAt = 2, kZIndexAt = 4, kTopAt = 8, kLeftAt = 32;
+// Background colour record: flags, red, green, blue.
+constexpr std::uint32_t kBackFlagsAt = 2, kBackRedAt = 4;
+constexpr std::uint16_t kColourSet = 0x0001;
+// Layout region: left offset, width, height (twips).
+constexpr std::uint32_t kRegionLeftAt = 2, kRegionWidthAt = 4, kRegionHeightAt = 6;
+// Layout element (a text, field, picture or button): its header (left, top, width, height, font), background
+// colour and flags.
+constexpr std::uint32_t kElementLeftAt = 4, kElementTopAt = 6, kElementWidthAt = 8, kElementHeightAt = 10,
+                        kElementFontAt = 12, kElementColourFlagsAt = 18, kElementRedAt = 20, kElementFlagsAt = 24;
+constexpr std::uint32_t kCentre = 0x20000000, kRight = 0x40000000, kMiddle = 0x80000000, kLeftToRight = 0x01000000,
+                        kRightToLeft = 0x02000000, kBorder = 0x1, kNoBorder = 0x10000000;
+constexpr std::uint32_t kTwipsPerPixel = 15, kTwipsPerInch = 1440;
+// Paragraph definition and text-effect records an empty layer may hold.
+constexpr std::uint16_t kSigEffect = kSigTextEffect;
+
+bool IsLayerEnd(const CDRecordNode* node) { return node->signature == kSigEnd && InnerSignature(node) == kSigLayer; }
+// The descriptors end at the layer's END or a paragraph record; content
+// that follows them without a paragraph record (a paragraph reference, a
+// text run, a bracketed element) ends them too, so that it is rendered.
+bool StopsDescriptors(const CDRecordNode* node) {
+    const std::uint16_t signature = node->signature;
+    return signature == kSigEnd || signature == kSigParagraph || signature == kSigPabReference ||
+           signature == kSigBegin || IsTextRun(signature);
+}
+
+// A length value of a record, or nothing when the record is too short.
+void AppendLength(XMLGenContext* context, const CDRecordNode* node, std::uint32_t at) {
+    if (node->bytes == nullptr || node->length < at + kLengthValueSize) return;
+    char text[96] = {};
+    FormatCSSLength(node->bytes + at, text, sizeof text);
+    AppendOutput(context, text);
+}
+
+void WriteDescriptor(XMLGenContext* context, const CDRecordNode* node) {
+    switch (node->signature) {
+    case kSigBoxSize:
+        AppendOutput(context, "width: ");
+        AppendLength(context, node, kSizeWidthAt);
+        AppendOutput(context, "; height: ");
+        AppendLength(context, node, kSizeHeightAt);
+        AppendOutput(context, "; ");
+        break;
+    case kSigPositioning: {
+        const std::uint8_t scheme = NodeByte(node, kSchemeAt);
+        AppendOutput(context, "position: ");
+        AppendOutput(context, scheme == 0 ? "static; " : scheme == 2 ? "relative; " : scheme == 3 ? "fixed; " : "absolute; ");
+        AppendOutput(context, "top: ");
+        AppendLength(context, node, kTopAt);
+        AppendOutput(context, "; left: ");
+        AppendLength(context, node, kLeftAt);
+        AppendPrintf(context, "; z-index: %ld; ", static_cast<long>(static_cast<std::int32_t>(NodeDword(node, kZIndexAt))));
+        break;
+    }
+    case kSigBackgroundColor:
+        if ((NodeWord(node, kBackFlagsAt) & kColourSet) != 0)
+            AppendPrintf(context, "background-color: rgb(%u,%u,%u); ", NodeByte(node, kBackRedAt),
+                         NodeByte(node, kBackRedAt + 1), NodeByte(node, kBackRedAt + 2));
+        break;
+    default:
+        break;
+    }
+}
+
+// Whether the layer holds nothing to render: only paragraph references and
+// definitions, text effects and colours up to its end.
+bool LayerEmpty(const XMLGenContext* context, const CDRecordNode* from) {
+    for (const CDRecordNode* node = from; InRange(context, node); node = node->next) {
+        if (IsLayerEnd(node)) return true;
+        const std::uint16_t signature = node->signature;
+        if (signature != kSigPabReference && signature != kSigPabDefinition && signature != kSigEffect &&
+            signature != kSigColor)
+            return false;
+    }
+    return true;
+}
+
+// Writes the closing tags of what was opened above the mark.
+void CloseDownTo(XMLGenContext* context, std::uint32_t mark) {
+    if (CloseTagDepth(context) <= mark) return;
+    char closing[1024] = {};
+    PopCloseTags(context, mark, closing, sizeof closing);
+    MoveToTextEnd(context);
+    AppendOutput(context, closing);
+}
+
+// The records of a layout region that bound an element's content.
+bool IsLayoutRecord(std::uint16_t signature) {
+    return signature == kSigLayout || signature == kSigLayoutText || signature == kSigLayoutEnd ||
+           signature == kSigLayoutField || signature == kSigLayoutGraphic || signature == kSigLayoutButton;
+}
+
+bool IsLayoutElement(std::uint16_t signature) {
+    return signature == kSigLayoutText || signature == kSigLayoutField || signature == kSigLayoutGraphic ||
+           signature == kSigLayoutButton;
+}
+
+unsigned Pixels(unsigned twips) { return twips / kTwipsPerPixel; }
+unsigned LeftPixels(unsigned twips) { return twips >= kTwipsPerInch ? (twips - kTwipsPerInch) / kTwipsPerPixel : 0; }
+
+void WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t depth, STATUS* status) {
+    AppendPrintf(context, "<div style=\"%s", context->openBrace);
+    AppendPrintf(context, "position:absolute;top:%upx;left:%upx;z-index:2; ", Pixels(NodeWord(element, kElementTopAt)),
+                 LeftPixels(NodeWord(element, kElementLeftAt)));
+    AppendPrintf(context, "width:%upx;height:%upx; ", Pixels(NodeWord(element, kElementWidthAt)),
+                 Pixels(NodeWord(element, kElementHeightAt)));
+    if (element->length >= kElementFontAt + 4) {
+        // The element's font as style text, made in scratch.
+        const FontId font = ReadFontId(element->bytes + kElementFontAt);
+        const FontId current = context->currentFont;
+        const std::uint32_t fontPushes = context->fontPushes;
+        const std::uint32_t before = CloseTagDepth(context);
+        WriteXMLFontChange(&font, nullptr, context, 1, 0, 0);
+        // Only the text is wanted: what the change recorded as open goes.
+        PopCloseTags(context, before, nullptr, 0);
+        context->currentFont = current;
+        context->fontPushes = fontPushes;
+        const char* style = std::strstr(context->fontMarkup, "style=\"");
+        if (style != nullptr) {
+            style += std::strlen("style=\"");
+            const char* end = std::strchr(style, '"');
+            if (end != nullptr && end > style) {
+                AppendOutput(context, " ");
+                AppendOutput(context, style, static_cast<std::size_t>(end - style));
+                AppendOutput(context, " ");
+            }
+        }
+    }
+    if ((NodeWord(element, kElementColourFlagsAt) & kColourSet) != 0)
+        AppendPrintf(context, "background-color:rgb(%u,%u,%u); ", NodeByte(element, kElementRedAt),
+                     NodeByte(element, kElementRedAt + 1), NodeByte(element, kElementRedAt + 2));
+    const std::uint32_t flags = NodeDword(element, kElementFlagsAt);
+    if ((flags & kCentre) != 0) {
+        AppendOutput(context, "text-align:center; ");
+    } else if ((flags & kRight) != 0) {
+        AppendOutput(context, "text-align:right; ");
+    }
+    if ((flags & kMiddle) != 0) AppendOutput(context, "vertical-align:middle; ");
+    if ((flags & kLeftToRight) != 0) {
+        AppendOutput(context, "direction: ltr;");
+    } else if ((flags & kRightToLeft) != 0) {
+        AppendOutput(context, "direction: rtl;");
+    }
+    if ((flags & kBorder) != 0 && (flags & kNoBorder) == 0) AppendOutput(context, "border:1px solid black;");
+    AppendPrintf(context, "%s\">", context->closeBrace);
+    const std::uint32_t mark = CloseTagDepth(context);
+    PushCloseTag(context, "</div>");
+    // The element's content, up to the next element or the region's end,
+    // rendered as the walk renders it: text, pictures, fields, buttons.
+    const WalkCall call{kSigLayout, depth};
+    context->node = element->next;
+    while (context->overflow == 0 && InRange(context, context->node) && !IsLayoutRecord(context->node->signature)) {
+        const CDRecordNode* before = context->node;
+        const StepResult result = DispatchRecord(context, call);
+        if (result.status != kOK && *status == kOK) *status = result.status;
+        if (result.step != WalkStep::Next || result.status != kOK) break;
+        if (context->node == before) context->node = before->next;
+    }
+    CloseDownTo(context, mark);
+}
+
+} // namespace
+
+STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
+    (void)kind;
+    TraceStep("PXMLL - IN");
+    CDRecordNode* layer = context->node;
+    if (layer == nullptr ||
+        !(layer->signature == kSigLayer || (layer->signature == kSigBegin && InnerSignature(layer) == kSigLayer)))
+        return kOK;
+    AppendOutput(context, "<div");
+    for (const CDRecordNode* node = layer->next; InRange(context, node) && !StopsDescriptors(node); node = node->next) {
+        if (node->signature == kSigIdName && node->bytes != nullptr) {
+            WriteIDNameAttributes(node->bytes, node->length, context, nullptr);
+            break;
+        }
+    }
+    AppendPrintf(context, " style=\"%s", context->openBrace);
+    CDRecordNode* node = layer->next;
+    for (; InRange(context, node) && !StopsDescriptors(node); node = node->next) WriteDescriptor(context, node);
+    AppendPrintf(context, "%s\">", context->closeBrace);
+    if (!InRange(context, node)) {
+        // The descriptors run to the end: the division closes at once.
+        context->node = node;
+        AppendOutput(context, "</div>");
+        TraceStep("PXMLL - OUT");
+        return kOK;
+    }
+    const bool stoppedAtEnd = node->signature == kSigEnd;
+    context->node = stoppedAtEnd ? node->next : node;
+    STATUS status = kOK;
+    if (stoppedAtEnd && IsLayerEnd(node)) {
+        // The layer ended with its descriptors.
+        if (context->layerDepth > 0) --context->layerDepth;
+        AppendOutput(context, "</div>");
+        TraceStep("PXMLL - OUT");
+        return kOK;
+    }
+    // Emptiness is judged after a paragraph record the descriptors ended
+    // at, from the content record itself otherwise.
+    const CDRecordNode* content = node->signature == kSigParagraph ? node->next : node;
+    if (!LayerEmpty(context, content)) {
+        // The division is open on the close-tag stack while the content is
+        // written, so that what was open around it closes after it; what
+        // the content leaves open closes with the layer.
+        const std::uint32_t mark = CloseTagDepth(context);
+        PushCloseTag(context, "</div>");
+        status = PrXMLStr(context, kSigLayer, depth, 0);
+        CloseDownTo(context, mark);
+    } else {
+        AppendOutput(context, "</div>");
+        CDRecordNode* at = context->node;
+        while (InRange(context, at) && !IsLayerEnd(at)) at = at->next;
+        context->node = InRange(context, at) ? at->next : at;
+        if (context->layerDepth > 0) --context->layerDepth;
+    }
+    TraceStep("PXMLL - OUT");
+    return status;
+}
+
+STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
+    CDRecordNode* node = context->node;
+    if (node == nullptr || node->signature != kSigLayout) return kOK;
+    STATUS status = kOK;
+    const std::uint32_t mark = CloseTagDepth(context);
+    while (InRange(context, node)) {
+        const std::uint16_t signature = node->signature;
+        if (signature == kSigLayout) {
+            AppendPrintf(context, "<div style=\"%s", context->openBrace);
+            AppendPrintf(context, "position:relative;top:0px;left:%upx;z-index:1; ",
+                         LeftPixels(NodeWord(node, kRegionLeftAt)));
+            AppendPrintf(context, "width:%upx;height:%upx; ", Pixels(NodeWord(node, kRegionWidthAt)),
+                         Pixels(NodeWord(node, kRegionHeightAt)));
+            AppendPrintf(context, "%s\">", context->closeBrace);
+            PushCloseTag(context, "</div>");
+            node = node->next;
+        } else if (IsLayoutElement(signature)) {
+            WriteElement(context, node, depth, &status);
+            node = context->node;
+        } else if (signature == kSigLayoutEnd) {
+            CloseDownTo(context, mark);
+            context->node = node->next;
+            return status;
+        } else {
+            node = node->next;
+        }
+    }
+    context->node = node;
+    return status;
+}
+
+} // namespace talix

@@ -1,0 +1,40 @@
+// The merged blocks of one table: for each block, the cell that carries it
+// (its last, bottom-right cell, the owner) by the position of the block's
+// first cell. Built once per table by one pass over its cells, so that
+// finding the owner of each hidden cell does not walk the rest of the
+// table again.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/record_list.h"
+#include "htmlgen/xml_gen_context.h"
+
+namespace talix {
+
+struct SpanOwners {
+    // Block's first position (row * 256 + column) -> its owner: the first
+    // owner in record order whose block begins there.
+    std::unordered_map<std::uint32_t, CDRecordNode*> owners;
+    // The positions of the table's hidden cells, and those that a block
+    // covers.
+    std::unordered_set<std::uint32_t> hidden;
+    std::unordered_set<std::uint32_t> covered;
+};
+
+inline std::uint32_t CellPosition(std::uint8_t row, std::uint8_t column) {
+    return static_cast<std::uint32_t>(row) * 256u + column;
+}
+
+// The owners of the table the cell lies in, from the cell to the table's
+// end (or the range's end): made on first need and kept with the level.
+// Null for a table deeper than the levels kept.
+const SpanOwners* SpanOwnersOf(XMLGenContext* context, TableLevelState* level, CDRecordNode* from);
+
+// The next cell or table end of the table after a cell, within the range
+// being rendered (nested tables passed over); null at the range's end.
+CDRecordNode* NextCellInRange(const XMLGenContext* context, CDRecordNode* cell);
+
+} // namespace talix

@@ -1,0 +1,200 @@
+// Tabbed and animated tables: the CSS tab strip above a tabbed table with
+// one division per row (TabbedTablesInCSS), the tab header row above each
+// row (ZelundaTabs), and the accordion of divisions of an animated table
+// (SupportRico).
+#include <cstring>
+#include <string>
+
+#include "core/signature_groups.h"
+#include "htmlgen/close_open_tags.h"
+#include "htmlgen/close_tag_stack.h"
+#include "htmlgen/entity_encoder.h"
+#include "htmlgen/line_buffer.h"
+#include "htmlgen/span_owners.h"
+#include "htmlgen/table_writer.h"
+#include "htmlgen/walk_records.h"
+
+namespace talix {
+
+namespace {
+
+// Tab label record: the text, its flags.
+constexpr std::uint32_t kLabelTextAt = 4, kLabelTextSize = 128, kLabelFlagsAt = 138;
+constexpr std::uint16_t kIsTabLabel = 0x0002;
+
+// The level the accordion's stand-in for the table's closing tag carries:
+// it is never written, only taken off at the table's end.
+constexpr std::uint16_t kAccordionMark = 0xFFFF;
+
+bool IsLabel(const CDRecordNode* node) {
+    return node->signature == kSigTableLabel && (NodeWord(node, kLabelFlagsAt) & kIsTabLabel) != 0;
+}
+
+void WriteLabel(XMLGenContext* context, const CDRecordNode* label) {
+    const std::string text = TabLabelText(label);
+    WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size()), 1, 0, 0);
+}
+
+// The labels of the table after a pre-table record (its own depth only),
+// in record order.
+template <typename Visit>
+void ForEachLabel(const CDRecordNode* preTable, Visit visit) {
+    int nesting = 0;
+    for (const CDRecordNode* node = preTable->next; node != nullptr; node = node->next) {
+        if (IsTableBeginRecord(node->signature)) {
+            ++nesting;
+        } else if (IsTableEndRecord(node->signature)) {
+            if (--nesting <= 0) return;
+        } else if (nesting == 1 && IsLabel(node)) {
+            visit(node);
+        }
+    }
+}
+
+} // namespace
+
+std::string TabLabelText(const CDRecordNode* label) {
+    if (label == nullptr || label->length <= kLabelTextAt) return {};
+    const std::uint32_t available = label->length - kLabelTextAt;
+    const char* text = reinterpret_cast<const char*>(label->bytes) + kLabelTextAt;
+    return std::string(text, strnlen(text, available < kLabelTextSize ? available : kLabelTextSize));
+}
+
+const CDRecordNode* FindTabLabel(const CDRecordNode* cell, bool restOfTable) {
+    int nesting = 0;
+    for (const CDRecordNode* node = cell->next; node != nullptr; node = node->next) {
+        if (IsTableBeginRecord(node->signature)) {
+            ++nesting;
+        } else if (IsTableEndRecord(node->signature)) {
+            if (nesting == 0) return nullptr;
+            --nesting;
+        } else if (nesting == 0 && IsCellRecord(node->signature) && !restOfTable) {
+            return nullptr;
+        } else if (nesting == 0 && IsLabel(node)) {
+            return node;
+        }
+    }
+    return nullptr;
+}
+
+void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
+    const unsigned table = context->tableNumber + 1u;
+    unsigned count = 0;
+    ForEachLabel(preTable, [&](const CDRecordNode*) { ++count; });
+    // The anchor is closed at once: it only names the place.
+    AppendPrintf(context, "<a name=\"ttbl%u\"></a><ul id=\"tabnav\">", table);
+    const GenTexts& texts = context->texts;
+    unsigned k = 0;
+    ForEachLabel(preTable, [&](const CDRecordNode* label) {
+        ++k;
+        AppendPrintf(context,
+                     "<li class=\"tab%u\"><a href=\"#ttbl%u\" id='t%ulink%u' onClick=\"switchTab(%u, %u, %u)\" ", k,
+                     table, table, k, count, table, k);
+        if (k == 1) {
+            AppendPrintf(context, "style=\"color: %s; background: %s\">",
+                         texts.cssTabSelText != nullptr ? texts.cssTabSelText : "#ffffcc",
+                         texts.cssTabSelBackground != nullptr ? texts.cssTabSelBackground : "#cccc99");
+        } else {
+            AppendPrintf(context, "style=\"color: %s; background: %s\">",
+                         texts.cssTabNoSelText != nullptr ? texts.cssTabNoSelText : "#333333",
+                         texts.cssTabNoSelBackground != nullptr ? texts.cssTabNoSelBackground : "#999966");
+        }
+        WriteLabel(context, label);
+        AppendOutput(context, "</a></li>");
+    });
+    AppendOutput(context, "</ul>");
+}
+
+void WriteCSSTabbedRow(XMLGenContext* context, const CDRecordNode* cell) {
+    const TableLevelState* level = CurrentTableLevel(context);
+    const unsigned row = NodeByte(cell, kCellRowAt);
+    const char* quote = context->format == kFormatXHTML ? "\"" : "";
+    AppendPrintf(context, "<div id=%sttbl%urow%u%s style=\"display: %s\">", quote, level->tableNumber, row + 1, quote,
+                 row == 0 ? "block" : "none");
+    PushCloseTagLevel(context, "</div>", context->tableDepth);
+}
+
+void WriteTabRow(XMLGenContext* context, const CDRecordNode* cell) {
+    const std::uint16_t depth = context->tableDepth;
+    AppendOutput(context, "<tr style='padding-top: 4px; '><td width='100%' style='border: none; ' ");
+    const char* enclosingColour =
+        depth >= 2 && depth - 1 < kGenTableLevels ? context->tableLevels[depth - 1].cellColour : "";
+    if (enclosingColour[0] == '\0') {
+        AppendOutput(context, "bgcolor='#ffffff'>");
+    } else {
+        AppendPrintf(context, "bgcolor='%s'>", enclosingColour);
+    }
+    AppendPrintf(context, "<div style='margin-left: %upx; position: relative; top: 1px; '><table ", 5u * depth);
+    AppendOutput(context, "cellspacing='0' cellpadding='0' border='0' style='border-bottom: none; border-left: 1px "
+                          "solid #000000; border-right: 2px solid #000000; border-top: 1px solid #000000; '");
+    std::string value;
+    AppendOutput(context, CellColourAttribute(context, cell, &value).c_str());
+    const CDRecordNode* label = FindTabLabel(cell, false);
+    if (label != nullptr) {
+        AppendPrintf(context, " width='%u%%'", static_cast<unsigned>((TabLabelText(label).size() + 3) / 4 + 15));
+    } else {
+        AppendOutput(context, " width='10%'");
+    }
+    AppendOutput(context, "><tr><td><span style=\"font-size: 10pt; color: rgb(0,0,0); font-family: sans-serif; \">");
+    const char* picture = context->texts.tabGraphic != nullptr ? context->texts.tabGraphic : "/icons/folderp.gif";
+    if (context->mimeMode != 0) {
+        picture = "cid:_a_tabletab";
+        context->tabPictureNeeded = 1;
+    }
+    AppendPrintf(context, "<img src='%s' border='0' width='10' height='9' alt='TableTab'%s>", picture,
+                 context->format == kFormatXHTML ? " /" : "");
+    if (label != nullptr) {
+        WriteLabel(context, label);
+    } else {
+        AppendOutput(context, "&lt;No&nbsp;tab&nbsp;label&gt;");
+    }
+    AppendOutput(context, "&nbsp;</span></td></tr></table></div></td></tr>");
+}
+
+void WriteAccordionStart(XMLGenContext* context) {
+    AppendPrintf(context, "<div id=\"accordionTblDiv%u\">", CurrentTableLevel(context)->tableNumber);
+    PushCloseTag(context, "</div>");
+    PushCloseTagLevel(context, "</table>", kAccordionMark);
+}
+
+void WriteAccordionRow(XMLGenContext* context, const CDRecordNode* cell, bool firstRow) {
+    const unsigned table = CurrentTableLevel(context)->tableNumber;
+    const unsigned row = NodeByte(cell, kCellRowAt) + 1u;
+    if (!firstRow) {
+        CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
+        CloseOpenXMLTagsToOutput(context, "</table>", 1, 1, 0, 0);
+        CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+        CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+    }
+    AppendPrintf(context, "<div id=\"ricoTbl%uRow%u\">", table, row);
+    PushCloseTag(context, "</div>");
+    const CDRecordNode* label = FindTabLabel(cell, true);
+    if (label != nullptr) {
+        AppendPrintf(context, "<div id=\"ricoTbl%uCaption%u\" class=\"accordionTabTitleBar\">", table, row);
+        WriteLabel(context, label);
+        AppendOutput(context, "</div>");
+    }
+    AppendPrintf(context, "<div id=\"ricoTbl%uContent%u\" class=\"accordionTabContentBox\">", table, row);
+    PushCloseTag(context, "</div>");
+    AppendOutput(context, "<table border=\"0\">");
+    PushCloseTag(context, "</table>");
+}
+
+void WriteAccordionEnd(XMLGenContext* context) {
+    // The row panels close; the stand-in for the table's closing tag goes
+    // unwritten; the accordion's division closes.
+    const bool marked = FindCloseTag(context, "</table>", 0) == kAccordionMark;
+    for (const CloseTagEntry* top = marked ? TopCloseTag(context) : nullptr; top != nullptr;
+         top = TopCloseTag(context)) {
+        if (std::strcmp(top->tag, "</table>") == 0 && top->level == kAccordionMark) {
+            DropTopCloseTag(context);
+            break;
+        }
+        if (CloseOpenXMLTagsToOutput(context, top->tag, 1, 1, 0, 0) == 0) DropTopCloseTag(context);
+    }
+    if (HasCloseTag(context, "</div>", 1) != 0) CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+    AppendPrintf(context, "<script>{new Rico.Accordion( $('accordionTblDiv%u') );}</script>",
+                 CurrentTableLevel(context)->tableNumber);
+}
+
+} // namespace talix

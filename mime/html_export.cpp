@@ -1,0 +1,298 @@
+// The whole-item HTML conversions of ZervaRTItem: the item rendered by the
+// generation into a file (ExportToHTML), into an item of its own note
+// (ConvertToHTML: one text run, or a rich-text item of one line per piece
+// of the generation), and the worker of both (SaveAsHTMLInternal).
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "core/host_message.h"
+#include "core/item_internal.h"
+#include "core/item_work_state.h"
+#include "core/owned_text.h"
+#include "core/record_io.h"
+#include "core/record_list.h"
+#include "core/session_work_area.h"
+#include "core/signatures.h"
+#include "core/temp_directory.h"
+#include "mime/mime_export.h"
+#include "mime/mime_options.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
+
+using namespace talix;
+
+namespace {
+
+constexpr const char* kDefaultFile = "export.htm";
+constexpr STATUS kTargetExists = 260;
+constexpr std::uint32_t kGenerationCapacity = 65394;
+// In the item form a caller's buffer receives the markup from its 9th byte on.
+constexpr std::uint32_t kCallerBufferOffset = 8;
+// The records around the text run's text: the pass-thru begin record and
+// the text run's header in front, the pad byte and the end record behind.
+constexpr std::uint32_t kRecordHeader = 8;
+constexpr std::uint32_t kFrontRoom = 2 * kRecordHeader;
+constexpr std::uint32_t kWorkBlockSize = kFrontRoom + kGenerationCapacity + 1 + kRecordHeader;
+
+enum class Form { File, TextRun, RichText };
+
+void Fail(ZervaRTItem* item, STATUS status) {
+    item->lastStatus = status;
+    item->ownError = kErrConversion;
+}
+
+void PutWord(std::uint8_t* at, std::uint16_t value) {
+    at[0] = static_cast<std::uint8_t>(value & 0xFF);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// A pass-thru begin or end record: signature, length 8, four zero bytes.
+void PutPassthruRecord(std::uint8_t* at, std::uint16_t signature) {
+    PutWord(at, signature);
+    PutWord(at + 2, kRecordHeader);
+    std::memset(at + 4, 0, 4);
+}
+
+// The item's records: a cached list is written back first and read again;
+// a missing one is read. 263 when they cannot be read.
+STATUS ReadItemRecords(ZervaRTItem* item) {
+    ItemWorkState* work = item->work;
+    if (work->current != nullptr && item->cacheRecords != 0 && item->Commit() != kOK) return kOutOfMemory;
+    if (work->current != nullptr) return kOK;
+    STATUS status = kOK;
+    ItemRecordList* list = SIAR(item, 0, nullptr, 1, 0, 0, nullptr, &status);
+    if (list == nullptr || status != kOK) {
+        if (list != nullptr) DeleteItemRecordList(item->session, list);
+        return kOutOfMemory;
+    }
+    work->current = list;
+    return kOK;
+}
+
+// "MarkDelimitedHTML=Yes": the texts "[<" and ">]" highlighted in bold
+// black, the item's HighlightFont and AutoMergeText kept as they were.
+void MarkDelimitedHTML(ZervaRTItem* item) {
+    char* highlight = item->highlightFont;
+    const std::uint16_t autoMerge = item->autoMergeText;
+    item->highlightFont = CopyOwnedText("Bold Black");
+    item->autoMergeText = 0;
+    if (item->highlightFont != nullptr) {
+        item->defaultChunk->HighlightText("[<", 2);
+        item->defaultChunk->HighlightText(">]", 2);
+    }
+    FreeOwnedText(item->highlightFont);
+    item->highlightFont = highlight;
+    item->autoMergeText = autoMerge;
+    if (item->work->current == nullptr) ReadItemRecords(item);
+}
+
+// The text-run variant's item: the generated text (length bytes at
+// block + kFrontRoom) as one text run in the item's default font, between
+// pass-thru records when asked for, appended as one rich-text item.
+STATUS AppendTextRunItem(ZervaRTItem* item, const char* name, std::uint8_t* block, std::uint32_t length,
+                         bool passthru) {
+    std::uint8_t* text = block + kFrontRoom;
+    std::uint8_t* header = text - kRecordHeader;
+    std::memcpy(header, item->work->textTemplate, kRecordHeader);
+    PutWord(header + 2, static_cast<std::uint16_t>(length + kRecordHeader));
+    std::uint32_t end = kFrontRoom + length;
+    if ((length & 1u) != 0) block[end++] = 0;
+    std::uint8_t* start = header;
+    if (passthru) {
+        start = block;
+        PutPassthruRecord(block, kSigHtmlBegin);
+        PutPassthruRecord(block + end, kSigHtmlEnd);
+        end += kRecordHeader;
+    }
+    return plat::ItemAppend(item->noteHandle, 0, name, NameLength(name), plat::TYPE_COMPOSITE, start,
+                            static_cast<plat::DWORD>(block + end - start));
+}
+
+// The rich-text variant's marking: the whole new item ("ALL") or each of
+// its non-blank text runs ("Text") as pass-thru HTML.
+void MarkPassthru(ZervaRTItem* created, ZervaRTChunk* output, const MimeOptions& options) {
+    if (options.Is("PassthruHTML=", "ALL")) {
+        output->SetPropertyNumber("PassthruHTML", -1.0);
+        return;
+    }
+    if (!options.Is("PassthruHTML=", "Text")) return;
+    ZervaRTChunk* runs = created->DefineChunk("NonBlankText 1");
+    if (runs == nullptr) return;
+    while (runs->Exists()) {
+        runs->SetPropertyNumber("PassthruHTML", -1.0);
+        if (runs->GetNextTarget(1) == 0) break;
+    }
+    delete runs;
+}
+
+// A work block of the platform, locked while the object lives.
+class WorkBlock {
+public:
+    ~WorkBlock() {
+        if (handle_ == 0) return;
+        plat::MemUnlock(handle_);
+        plat::MemFree(handle_);
+    }
+    STATUS Allocate() {
+        STATUS status = plat::MemAlloc(kWorkBlockSize, plat::MEM_GROWABLE, &handle_);
+        if (status != plat::NOERROR) return status;
+        data_ = static_cast<std::uint8_t*>(plat::MemLock(handle_));
+        return data_ != nullptr ? kOK : kOutOfMemory;
+    }
+    std::uint8_t* data() const { return data_; }
+
+private:
+    plat::DHANDLE handle_ = 0;
+    std::uint8_t* data_ = nullptr;
+};
+
+} // namespace
+
+void ZervaRTItem::ExportToHTML(const char* fileName, const char* format, const char* options,
+                               std::uint16_t optionsLength, ZervaRTChunk::QueryLinkData queryLinkData) {
+    SaveAsHTMLInternal(fileName, format, options, optionsLength, nullptr, 1, nullptr, queryLinkData);
+}
+
+void ZervaRTItem::ConvertToHTML(const char* outputName, const char* format, const char* options,
+                                std::uint16_t optionsLength, ZervaRTChunk::QueryLinkData queryLinkData) {
+    g_debugLevel = static_cast<std::uint16_t>(plat::IniGetInt("MirratDebug"));
+    SaveAsHTMLInternal(outputName, format, options, optionsLength, nullptr, 0, nullptr, queryLinkData);
+}
+
+void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const char* options,
+                                     std::uint16_t optionsLength, char* buffer, int toFile,
+                                     ZervaRTChunk::ActOnText actOnText, ZervaRTChunk::QueryLinkData queryLinkData) {
+    lastStatus = kOK;
+    ownError = 0;
+    if (!ItemReady(this) || session == nullptr || session->workArea == nullptr) {
+        Fail(this, kOutOfMemory);
+        return;
+    }
+    std::string outputName;
+    if (name != nullptr && name[0] != '\0') outputName = name;
+    else if (toFile != 0) outputName = kDefaultFile;
+    else if (itemName != nullptr) outputName = itemName;
+    if (outputName.empty()) {
+        Fail(this, kItemNotFound);
+        return;
+    }
+    const MimeOptions read(options, optionsLength);
+    const std::string& optionText = read.text();
+    Form form = Form::RichText;
+    if (toFile != 0) form = Form::File;
+    else if (read.Is("CreateRTItem=", "No")) form = Form::TextRun;
+
+    if (ReadItemRecords(this) != kOK) {
+        Fail(this, kOutOfMemory);
+        return;
+    }
+    WorkBlock block;
+    if (form != Form::File) {
+        const STATUS status = block.Allocate();
+        if (status != kOK) {
+            Fail(this, status);
+            return;
+        }
+    }
+    if (defaultChunk == nullptr && connected != 0 && ResetDefaultChunk(this) != kOK) {
+        Fail(this, kOutOfMemory);
+        return;
+    }
+    if (defaultChunk != nullptr && defaultChunk->item != this) ResetDefaultChunk(this);
+    if (defaultChunk != nullptr && read.Is("MarkDelimitedHTML=", "Yes")) MarkDelimitedHTML(this);
+
+    // Where the markup goes.
+    std::FILE* file = nullptr;
+    ZervaRTItem* created = nullptr;
+    ZervaRTChunk* output = nullptr;
+    ZervaRTChunk::ActOnText procedure = nullptr;
+    if (form == Form::File) {
+        file = std::fopen(outputName.c_str(), "w");
+        if (file == nullptr) {
+            std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity,
+                          "TALIX: Export to HTML filename '%s' invalid", outputName.c_str());
+            ShowHostMessage(session->messageBuffer);
+            lastStatus = kItemNotFound;
+            ownError = kItemNotFound;
+            return;
+        }
+        procedure = actOnText;
+    } else {
+        const plat::WORD nameLength = NameLength(outputName.c_str());
+        if (plat::ItemIsPresent(noteHandle, outputName.c_str(), nameLength) && !read.Is("Overwrite=", "Yes")) {
+            Fail(this, kTargetExists);
+            return;
+        }
+        work->mode = 0;
+        if (form == Form::RichText) {
+            plat::ItemDelete(noteHandle, outputName.c_str(), nameLength);
+            const KeptItemSwitches kept;
+            created = new (std::nothrow) ZervaRTItem(session);
+            if (created == nullptr || created->CreateBackend(noteHandle, outputName.c_str(), 1) != kOK) {
+                delete created;
+                Fail(this, kOutOfMemory);
+                return;
+            }
+            output = created->defaultChunk != nullptr ? created->defaultChunk : created->DefineChunk("Everything");
+            created->cacheRecords = 1;
+            session->workArea->outputChunk = output;
+            procedure = AppendLineToChunk;
+        }
+    }
+
+    char* markup = nullptr;
+    if (buffer != nullptr) markup = file != nullptr ? buffer : buffer + kCallerBufferOffset;
+    else if (form != Form::File) markup = reinterpret_cast<char*>(block.data() + kFrontRoom);
+    if (markup != nullptr) markup[0] = '\0';
+
+    if (defaultChunk == nullptr) defaultChunk = DefineChunk("Everything");
+    std::uint32_t length = 0;
+    if (defaultChunk != nullptr && connected != 0 && defaultChunk->item == this) {
+        length = kGenerationCapacity;
+        char attachment[128] = {};
+        int iconFlags[4] = {};
+        int sectionFlag = 0;
+        defaultChunk->GenerateHTMLToMime(0, 0, format, optionText.c_str(),
+                                         static_cast<std::uint16_t>(optionText.size()), markup, &length, 2,
+                                         attachment, file, outputName.c_str(), procedure, queryLinkData, iconFlags,
+                                         &sectionFlag, nullptr);
+        if (length > kGenerationCapacity) length = kGenerationCapacity;
+    }
+    // The generation hands its text to the line procedure as it goes and
+    // keeps the last of it in the buffer: that goes to the new item too.
+    if (output != nullptr && markup != nullptr && length > 0)
+        AppendLineToChunk(output, markup, static_cast<std::uint16_t>(length));
+
+    if (file != nullptr) {
+        const bool written = std::fflush(file) == 0;
+        if (std::fclose(file) != 0 || !written) Fail(this, kOperationFailed);
+        return;
+    }
+    if (form == Form::TextRun) {
+        // A caller's buffer holds the markup; the records are built in the
+        // work block, which has room for them.
+        if (buffer != nullptr) std::memcpy(block.data() + kFrontRoom, markup, length);
+        // The items of the name give way only now: the item's own may be
+        // what was rendered.
+        plat::ItemDelete(noteHandle, outputName.c_str(), NameLength(outputName.c_str()));
+        const STATUS status = AppendTextRunItem(this, outputName.c_str(), block.data(), length,
+                                                !read.Is("PassthruHTML=", "No"));
+        if (status != kOK) Fail(this, status);
+    } else {
+        if (output != nullptr) MarkPassthru(created, output, read);
+        if (created->work->current != nullptr) {
+            const STATUS status = created->Commit();
+            if (status != kOK) Fail(this, status);
+        }
+        session->workArea->outputChunk = nullptr;
+    }
+    // The item's records were replaced in the note when the HTML went into
+    // its own name: a later save must not write them back over it.
+    if (itemName != nullptr && strcasecmp(itemName, outputName.c_str()) == 0) DropRecordLists(this);
+}

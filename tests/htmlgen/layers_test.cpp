@@ -1,0 +1,110 @@
+// Layers and layout regions written by the generation: positioned
+// divisions with their sizes, positions and content.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "generation_fixture.h"
+#include "support/markup_validators.h"
+#include "table_records.h"
+
+namespace {
+
+using htmlgen_test::Body;
+using htmlgen_test::Bracket;
+using htmlgen_test::Count;
+using htmlgen_test::Definition;
+using htmlgen_test::GenerationTest;
+using htmlgen_test::Has;
+using htmlgen_test::Records;
+using htmlgen_test::Reference;
+using htmlgen_test::TextBytes;
+
+constexpr std::uint16_t kBegin = 0x00DD, kEnd = 0x00DE, kLayer = 0x006C;
+
+class Layers : public GenerationTest {
+protected:
+    std::string Checked(const Records& records) {
+        ZervaRTChunk* chunk = Define(records);
+        const std::string html = Generate(chunk, "HTML", "");
+        std::string report;
+        EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << report << html;
+        const std::string xhtml = Generate(chunk, "XHTML", "");
+        EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
+        return Body(html);
+    }
+};
+
+TEST_F(Layers, LayerDivisionsCarryTheirPosition) {
+    Records records = {Definition(1),
+                       Reference(1),
+                       TextBytes("Before"),
+                       Bracket(kBegin, kLayer),
+                       htmlgen_test::LayerRecord(),
+                       htmlgen_test::BoxSize(200, 100),
+                       htmlgen_test::Positioning(1, 3, 10, 20),
+                       Reference(1),
+                       TextBytes("Inside"),
+                       Bracket(kEnd, kLayer),
+                       Reference(1),
+                       TextBytes("After")};
+    const std::string body = Checked(records);
+    EXPECT_TRUE(Has(body, "<div style=\"width: 200px; height: 100px; position: absolute; top: 10px; left: 20px; "
+                          "z-index: 3; \">"))
+        << body;
+    EXPECT_LT(body.find("Inside"), body.find("</div>", body.find("z-index"))) << body;
+    EXPECT_LT(body.find("</div>", body.find("Inside")), body.find("After")) << body;
+
+    // A layer of paragraph records only: an empty division, and the walk
+    // goes on after the layer's end.
+    Records empty = {Definition(1),
+                     Reference(1),
+                     TextBytes("Before"),
+                     Bracket(kBegin, kLayer),
+                     htmlgen_test::LayerRecord(),
+                     htmlgen_test::Positioning(2, 0, 0, 0),
+                     htmlgen_test::ParagraphBreak(),
+                     Reference(1),
+                     Bracket(kEnd, kLayer),
+                     Reference(1),
+                     TextBytes("After")};
+    const std::string emptyBody = Checked(empty);
+    EXPECT_TRUE(Has(emptyBody, "position: relative; top: 0px; left: 0px; z-index: 0; \"></div>")) << emptyBody;
+    EXPECT_TRUE(Has(emptyBody, "After")) << emptyBody;
+
+    // Descriptors that run to the list's end: the division still closes.
+    Records unended = {Definition(1), Reference(1), TextBytes("Before"), Bracket(kBegin, kLayer),
+                       htmlgen_test::LayerRecord(), htmlgen_test::BoxSize(5, 5)};
+    const std::string unendedBody = Checked(unended);
+    EXPECT_TRUE(Has(unendedBody, "width: 5px; height: 5px; \"></div>")) << unendedBody;
+}
+
+TEST_F(Layers, LayoutRegionsPlaceTheirElements) {
+    Records records = {Definition(1),
+                       Reference(1),
+                       TextBytes("Before"),
+                       htmlgen_test::LayoutRegion(2880, 4320, 1440),
+                       htmlgen_test::LayoutElement(2880, 720, 1500, 300, 0x20000000 | 0x40000000 | 0x1 | 0x10000000),
+                       TextBytes("field text"),
+                       htmlgen_test::LayoutElement(1000, 0, 150, 150, 0x1),
+                       htmlgen_test::LayoutEnd(),
+                       Reference(1),
+                       TextBytes("After")};
+    const std::string body = Checked(records);
+    EXPECT_TRUE(Has(body, "<div style=\"position:relative;top:0px;left:96px;z-index:1; width:288px;height:96px; \">"))
+        << body;
+    EXPECT_TRUE(Has(body, "position:absolute;top:48px;left:96px;z-index:2; width:100px;height:20px; ")) << body;
+    EXPECT_EQ(Count(body, "text-align:"), 1u) << body;
+    EXPECT_TRUE(Has(body, "text-align:center; ")) << body;
+    EXPECT_EQ(Count(body, "border:1px solid black;"), 1u) << body;
+    EXPECT_TRUE(Has(body, "position:absolute;top:0px;left:0px;z-index:2; ")) << body;
+    EXPECT_LT(body.find("field text"), body.find("After")) << body;
+
+    // A region without its end is closed with the body.
+    Records unended = {Definition(1), Reference(1), TextBytes("Before"), htmlgen_test::LayoutRegion(0, 1440, 1440),
+                       htmlgen_test::LayoutElement(1440, 0, 150, 150)};
+    const std::string open = Checked(unended);
+    EXPECT_EQ(Count(open, "<div style=\"position:"), 2u) << open;
+}
+
+} // namespace

@@ -1,0 +1,334 @@
+// Tables written by the generation: rows and cells in order, merged
+// blocks, data tables and captions, nested tables and row groups, borders
+// in CSS, tabbed and animated tables, and damaged tables.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "generation_fixture.h"
+#include "support/markup_validators.h"
+#include "active_content_fixture.h"
+#include "support/record_fixture.h"
+#include "table_records.h"
+
+namespace {
+
+using htmlgen_test::Body;
+using htmlgen_test::CellFields;
+using htmlgen_test::Count;
+using htmlgen_test::Definition;
+using htmlgen_test::GenerationTest;
+using htmlgen_test::Grid;
+using htmlgen_test::Has;
+using htmlgen_test::Records;
+using htmlgen_test::Reference;
+using htmlgen_test::Table;
+using htmlgen_test::TextBytes;
+
+class Tables : public GenerationTest {
+protected:
+    // A document of a paragraph and the records.
+    Records Document(const Records& table) {
+        Records records = {Definition(1), Reference(1), TextBytes("Before")};
+        records.insert(records.end(), table.begin(), table.end());
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("After"));
+        return records;
+    }
+    // The HTML body of the records; the HTML passes Tidy, the XHTML is
+    // valid (or, where the markup the format asks for is not in its DTD,
+    // well-formed), its cells' texts in cells_.
+    std::string Checked(const Records& records, const std::string& options = "", bool valid = true) {
+        ZervaRTChunk* chunk = Define(records);
+        const std::string html = Generate(chunk, "HTML", options.c_str());
+        std::string report;
+        EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << report << html;
+        const std::string xhtml = Generate(chunk, "XHTML", options.c_str());
+        if (valid) {
+            EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
+        } else {
+            EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+        }
+        cells_ = talix_test::XhtmlElementTexts(xhtml, {"td", "th"});
+        return Body(html);
+    }
+    std::vector<std::string> cells_;
+};
+
+TEST_F(Tables, RowsAndCellsInOrder) {
+    const std::string body = Checked(Document(Table(Grid(2, 2))));
+    EXPECT_EQ(Count(body, "<table"), 1u) << body;
+    EXPECT_EQ(Count(body, "<tr"), 2u) << body;
+    EXPECT_EQ(Count(body, "<td"), 4u) << body;
+    EXPECT_EQ(Count(body, "</td>"), 4u) << body;
+    const std::size_t at = body.find("r0c0");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_LT(at, body.find("r0c1"));
+    EXPECT_LT(body.find("r0c1"), body.find("r1c0"));
+    EXPECT_LT(body.find("r1c0"), body.find("r1c1"));
+    EXPECT_LT(body.find("</table>"), body.find("After"));
+    // Widths in pixels from the cell edges; an empty table is its element.
+    // less the left border.
+    EXPECT_TRUE(Has(body, " width='95'")) << body;
+    EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "r0c1", "r1c0", "r1c1"}));
+    const std::string empty = Checked(Document({htmlgen_test::TableBegin(), htmlgen_test::TableEnd()}), "", false);
+    EXPECT_TRUE(Has(empty, "</table>")) << empty;
+    EXPECT_FALSE(Has(empty, "<tr")) << empty;
+}
+
+TEST_F(Tables, MergedBlocksAreWrittenAtTheirFirstPosition) {
+    // A 3 x 3 table whose top-left 2 x 2 block is merged: stored on its
+    // last cell, the others hidden.
+    std::vector<CellFields> cells = Grid(3, 3);
+    for (int i : {0, 1, 3}) {
+        cells[i].flags = 0x04;
+        cells[i].text.clear();
+    }
+    cells[4].rowSpan = 2;
+    cells[4].columnSpan = 2;
+    cells[4].text = "block";
+    const std::string body = Checked(Document(Table(cells)));
+    EXPECT_EQ(Count(body, "<td"), 6u) << body;
+    EXPECT_EQ(Count(body, "colspan='2' rowspan='2'"), 1u) << body;
+    EXPECT_EQ(cells_, (std::vector<std::string>{"block", "r0c2", "r1c2", "r2c0", "r2c1", "r2c2"})) << body;
+    EXPECT_EQ(Count(body, "<tr"), 3u) << body;
+
+    // A 2 x 2 table merged whole: the covered row keeps its place.
+    std::vector<CellFields> whole = Grid(2, 2);
+    for (int i : {0, 1, 2}) {
+        whole[i].flags = 0x04;
+        whole[i].text.clear();
+    }
+    whole[3].rowSpan = 2;
+    whole[3].columnSpan = 2;
+    whole[3].text = "all";
+    const std::string merged = Checked(Document(Table(whole)), "", false);
+    EXPECT_TRUE(Has(merged, "<tr></tr>")) << merged;
+    EXPECT_EQ(Count(merged, "<td"), 1u) << merged;
+    EXPECT_EQ(cells_, std::vector<std::string>{"all"}) << merged;
+}
+
+TEST_F(Tables, DataTableWithCaption) {
+    std::vector<CellFields> cells = Grid(2, 2);
+    Records table = Table(cells, false, 0x0001);
+    table.insert(table.begin(), htmlgen_test::OtherText("TalixDataTable=1 Caption=Cap width=50%"));
+    const std::string body = Checked(Document(table));
+    EXPECT_TRUE(Has(body, "<th")) << body;
+    EXPECT_TRUE(Has(body, " id='c1'")) << body;
+    EXPECT_TRUE(Has(body, " id='c2'")) << body;
+    EXPECT_TRUE(Has(body, " headers='c1'")) << body;
+    EXPECT_TRUE(Has(body, " headers='c2'")) << body;
+    EXPECT_EQ(Count(body, "<th"), 2u) << body;
+    EXPECT_EQ(Count(body, "</th>"), 2u) << body;
+    EXPECT_TRUE(std::regex_search(body, std::regex("<table[^>]* width=50%[^>]*><caption>Cap</caption><tr"))) << body;
+    EXPECT_FALSE(Has(body, "Caption=")) << body;
+    EXPECT_FALSE(Has(body, "TalixDataTable")) << body;
+    EXPECT_FALSE(Has(body, "width='100%'")) << body;
+    EXPECT_EQ(Count(body, " width='50%'"), 4u) << body;
+    // A fit-to-window table without its own width spans the window, its
+    // cells in per cent of row 0.
+    const std::string fit = Checked(Document(Table(Grid(1, 2), false, 0x0001)));
+    EXPECT_TRUE(Has(fit, "width='100%'")) << fit;
+    EXPECT_TRUE(Has(fit, " width='50%'")) << fit;
+
+    // Columns of fixed width keep their pixels: column n by bit n of the
+    // first word, from column 32 on by bit n - 32 of the second.
+    std::vector<CellFields> wide = Grid(1, 34);
+    for (CellFields& cell : wide) {
+        cell.left = static_cast<std::uint16_t>(cell.column * 300);
+        cell.right = static_cast<std::uint16_t>(cell.column * 300 + 300);
+    }
+    Records fixed = Table(wide);
+    fixed.insert(fixed.begin(), htmlgen_test::PreTable(0x41, 0, 0x2, 0x2));
+    const std::string columns = Checked(Document(fixed));
+    const std::vector<std::string> widths = [&] {
+        std::vector<std::string> found;
+        static const std::regex width("<td width='([^']*)'");
+        for (auto it = std::sregex_iterator(columns.begin(), columns.end(), width); it != std::sregex_iterator(); ++it)
+            found.push_back((*it)[1]);
+        return found;
+    }();
+    ASSERT_EQ(widths.size(), 34u) << columns;
+    EXPECT_EQ(widths[0], " 3%") << columns;
+    EXPECT_EQ(widths[1], "19") << columns;
+    EXPECT_EQ(widths[32], " 3%") << columns;
+    EXPECT_EQ(widths[33], "19") << columns;
+
+    // Texts from the record cannot end an attribute or open markup.
+    Records quoted = Table(Grid(1, 1));
+    quoted.insert(quoted.begin(), htmlgen_test::IdName({"", "", "", "a'b<", "Caption=<b>", ""}));
+    const std::string safe = Checked(Document(quoted));
+    EXPECT_TRUE(Has(safe, " title='a&#39;b&lt;'")) << safe;
+    EXPECT_TRUE(Has(safe, "<caption>&lt;b&gt;</caption>")) << safe;
+}
+
+TEST_F(Tables, NestedTablesAndRowGroups) {
+    std::vector<CellFields> outer = Grid(2, 2);
+    outer[1].extra = Table(Grid(1, 2), true);
+    outer[0].extra = {htmlgen_test::OtherText("TalixTHEAD=Yes", true)};
+    outer[2].extra = {htmlgen_test::OtherText("TalixTBODY=Yes", true)};
+    const std::string body = Checked(Document(Table(outer)), "AutoTag=Table");
+    EXPECT_TRUE(Has(body, "id='tbl1'")) << body;
+    EXPECT_TRUE(Has(body, "id='n2tbl2'")) << body;
+    // The nested table closes inside the cell that holds it, before the
+    // cell's own text.
+    const std::size_t nested = body.find("id='n2tbl2'");
+    const std::size_t nestedEnd = body.find("</table>", nested);
+    EXPECT_LT(nestedEnd, body.find("r0c1", nestedEnd)) << body;
+    EXPECT_LT(body.find("r0c1", nestedEnd), body.find("</td>", nestedEnd)) << body;
+    EXPECT_TRUE(Has(body, "<thead><tr")) << body;
+    EXPECT_TRUE(Has(body, "</thead><tbody><tr")) << body;
+    EXPECT_TRUE(Has(body, "</tbody></table>")) << body;
+    EXPECT_FALSE(Has(body, "TalixTHEAD")) << body;
+    EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "r0c0r0c1r0c1", "r0c0", "r0c1", "r1c0", "r1c1"})) << body;
+}
+
+TEST_F(Tables, TablesNestedBeyondTheKeptLevelsStayWellNested) {
+    // 70 tables, each in the only cell of the one before it.
+    constexpr int kDepth = 70;
+    Records records = {Definition(1), Reference(1), TextBytes("Before")};
+    for (int level = 0; level < kDepth; ++level) {
+        records.push_back(htmlgen_test::TableBegin(level > 0));
+        records.push_back(htmlgen_test::Cell(CellFields{}, level > 0));
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("L" + std::to_string(level)));
+    }
+    for (int level = kDepth; level-- > 0;) records.push_back(htmlgen_test::TableEnd(level > 0));
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("After"));
+    const std::string body = Checked(records, "", false);
+    EXPECT_EQ(Count(body, "<table"), static_cast<std::size_t>(kDepth)) << body;
+    EXPECT_EQ(Count(body, "</table>"), static_cast<std::size_t>(kDepth)) << body;
+    for (int level = 0; level < kDepth; ++level) EXPECT_TRUE(Has(body, ">L" + std::to_string(level) + "<")) << level;
+    EXPECT_GT(body.find("After"), body.rfind("</table>")) << body;
+}
+
+TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
+    const std::string collapse = Checked(Document(Table(Grid(2, 2))), "CSSBorders=Yes");
+    EXPECT_TRUE(Has(collapse, "border-collapse: collapse")) << collapse;
+    EXPECT_TRUE(Has(collapse, " border=\"1\"")) << collapse;
+    std::vector<CellFields> cells = Grid(2, 2);
+    cells[3].borders = 0xAA;   // 2 pixels on each side
+    const std::string separate = Checked(Document(Table(cells)), "CSSBorders=Yes");
+    EXPECT_TRUE(Has(separate, "border-collapse: separate")) << separate;
+    EXPECT_TRUE(Has(separate, "class='brdr2222'")) << separate;
+    EXPECT_TRUE(Has(separate, "class='brdr1111'")) << separate;
+    // Without CSS, the border of the first cell.
+    const std::string plain = Checked(Document(Table(Grid(1, 1))));
+    EXPECT_TRUE(Has(plain, "<table border='1'")) << plain;
+}
+
+TEST_F(Tables, CellsAndTheirColoursAndPictures) {
+    std::vector<CellFields> cells = Grid(1, 3);
+    cells[0].extra = htmlgen_test::CellPicture("pics/a.gif|x", 6);
+    cells[1].extra = htmlgen_test::CellPicture("b.gif", 0);
+    cells[1].colourIndex = 2;   // the palette's blue
+    cells[2].extra = {htmlgen_test::CellColour(1, 2, 3)};
+    const std::string body = Checked(Document(Table(cells)));
+    EXPECT_TRUE(Has(body, "background-image: url(cid:pics_a.gif);background-repeat:no-repeat;"
+                          "background-position:center;"))
+        << body;
+    EXPECT_TRUE(Has(body, "background-image: url(cid:b.gif);background-repeat:repeat;background-position:left top;"))
+        << body;
+    EXPECT_TRUE(Has(body, " bgcolor='#0000ff'")) << body;
+    EXPECT_TRUE(Has(body, " bgcolor=\"#010203\"")) << body;
+}
+
+TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
+    std::vector<CellFields> cells = Grid(3, 1);
+    const char* labels[] = {"A", "B", "C"};
+    for (int i = 0; i < 3; ++i) cells[i].extra = {htmlgen_test::TabLabel(labels[i])};
+    Records table = Table(cells);
+    table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
+    const std::string body = Checked(Document(table), "TabbedTablesInCSS=Yes", false);
+    EXPECT_EQ(Count(body, "<li class=\"tab"), 3u) << body;
+    EXPECT_TRUE(Has(body, "<a name=\"ttbl1\"></a><ul id=\"tabnav\">")) << body;
+    for (int k = 1; k <= 3; ++k) EXPECT_TRUE(Has(body, "switchTab(3, 1, " + std::to_string(k) + ")")) << body;
+    EXPECT_EQ(Count(body, "color: #ffffcc; background: #cccc99"), 1u) << body;
+    EXPECT_EQ(Count(body, "color: #333333; background: #999966"), 2u) << body;
+    EXPECT_TRUE(Has(body, "ttbl1row1 style=\"display: block\"")) << body;
+    EXPECT_TRUE(Has(body, "ttbl1row2 style=\"display: none\"")) << body;
+    EXPECT_TRUE(Has(body, "ttbl1row3 style=\"display: none\"")) << body;
+
+    std::vector<CellFields> tabs = Grid(2, 1);
+    tabs[0].extra = {htmlgen_test::TabLabel(std::string(40, 'x'))};
+    Records tabbed = Table(tabs);
+    tabbed.insert(tabbed.begin(), htmlgen_test::PreTable(0, 4));
+    const std::string rows = Checked(Document(tabbed), "ZelundaTabs=Yes", false);
+    EXPECT_TRUE(Has(rows, " width='25%'")) << rows;
+    EXPECT_TRUE(Has(rows, "&lt;No&nbsp;tab&nbsp;label&gt;")) << rows;
+    EXPECT_EQ(Count(rows, "alt='TableTab'"), 2u) << rows;
+}
+
+TEST_F(Tables, AnimatedTablesAsAccordion) {
+    std::vector<CellFields> cells = Grid(2, 1);
+    cells[1].extra = {htmlgen_test::TabLabel("Second")};
+    Records table = Table(cells);
+    table.insert(table.begin(), htmlgen_test::PreTable(0, 8));
+    const std::string accordion = Checked(Document(table), "SupportRico=Yes", false);
+    EXPECT_TRUE(Has(accordion, "<div id=\"accordionTblDiv1\">")) << accordion;
+    EXPECT_TRUE(Has(accordion, "<div id=\"ricoTbl1Row1\">")) << accordion;
+    EXPECT_TRUE(Has(accordion, "<div id=\"ricoTbl1Row2\">")) << accordion;
+    EXPECT_TRUE(Has(accordion, "class=\"accordionTabTitleBar\">Second</div>")) << accordion;
+    EXPECT_TRUE(Has(accordion, "<script>{new Rico.Accordion( $('accordionTblDiv1') );}</script>")) << accordion;
+    const std::string ordinary = Checked(Document(table));
+    EXPECT_FALSE(Has(ordinary, "accordion")) << ordinary;
+    EXPECT_EQ(Count(ordinary, "<td"), 2u) << ordinary;
+}
+
+TEST_F(Tables, HiddenTablesArePassedOverWhole) {
+    // Every paragraph of the table hidden: nothing of it is written.
+    auto table = [](std::uint16_t secondCell) {
+        Records records = {Definition(1), Definition(2, 0, 0x0010), Reference(1), TextBytes("Before")};
+        std::vector<CellFields> cells = Grid(1, 2);
+        Records written = Table(cells);
+        // The cells' references: to the hidden definition, or the second
+        // cell's to the one given.
+        int cell = 0;
+        for (auto& record : written) {
+            if (record.signature == 0x0083) talix_test::PutWord(&record, 2, cell++ == 0 ? 2 : secondCell);
+        }
+        records.insert(records.end(), written.begin(), written.end());
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("After"));
+        return records;
+    };
+    const std::string hidden = Checked(table(2), "RespectHiddenFormulas=Yes", false);
+    EXPECT_FALSE(Has(hidden, "<table")) << hidden;
+    EXPECT_FALSE(Has(hidden, "r0c1")) << hidden;
+    EXPECT_TRUE(Has(hidden, "After")) << hidden;
+    // One paragraph shown: the table is written.
+    const std::string shown = Checked(table(1), "RespectHiddenFormulas=Yes", false);
+    EXPECT_TRUE(Has(shown, "<table")) << shown;
+    EXPECT_TRUE(Has(shown, "r0c1")) << shown;
+    EXPECT_FALSE(Has(shown, "r0c0")) << shown;
+}
+
+TEST_F(Tables, DamagedTablesEndTolerantly) {
+    // No table end: the walk ends at the range's end, everything closed.
+    Records open = {Definition(1), Reference(1), TextBytes("Before")};
+    Records table = Table(Grid(2, 2));
+    table.pop_back();
+    open.insert(open.end(), table.begin(), table.end());
+    const std::string unended = Checked(open);
+    EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "r0c1", "r1c0", "r1c1"})) << unended;
+
+    // A hidden last cell with no block after it; spans beyond the table;
+    // a cell outside any table.
+    std::vector<CellFields> cells = Grid(2, 2);
+    cells[3].flags = 0x04;
+    cells[3].text = "";
+    cells[0].rowSpan = 5;
+    cells[0].columnSpan = 9;
+    Records damaged = Document(Table(cells));
+    damaged.push_back(htmlgen_test::Cell(CellFields{}));
+    damaged.push_back(TextBytes("stray"));
+    const std::string body = Checked(damaged);
+    EXPECT_TRUE(Has(body, "r0c0")) << body;
+    EXPECT_TRUE(Has(body, "r1c0")) << body;
+    EXPECT_TRUE(Has(body, "stray")) << body;
+}
+
+} // namespace

@@ -1,0 +1,84 @@
+// talix export-html, to-html and from-html, run as a user runs them: the
+// markup on standard output or in a file, stored in an item of the note,
+// and an item rebuilt from the HTML another item holds.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "support/markup_validators.h"
+#include "support/test_support.h"
+
+namespace {
+
+using talix_test::CliOutcome;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class HtmlItemCommands : public talix_test::CliTest {};
+
+TEST_F(HtmlItemCommands, ExportOnStandardOutputOrIntoAFile) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    ASSERT_EQ(Talix({"append", db_, note, "Body", "text", "Caf\xC3\xA9 \xE4\xB8\xAD"}).status, 0);
+    CliOutcome out = Talix({"export-html", db_, note, "Body"});
+    ASSERT_EQ(out.status, 0) << out.err;
+    EXPECT_EQ(out.out.rfind("<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01", 0), 0u) << out.out;
+    EXPECT_TRUE(Has(out.out, "This is normal text.")) << out.out;
+    EXPECT_TRUE(Has(out.out, "Caf&eacute; &#20013;")) << out.out;
+    std::string report;
+    EXPECT_EQ(talix_test::TidyErrors(out.out, &report), 0) << report;
+
+    const std::string file = dir_.file("item.htm");
+    CliOutcome written = Talix({"export-html", db_, note, "Body", file, "--format", "XHTML 1.0"});
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    EXPECT_TRUE(Has(talix_test::ReadFile(file), "XHTML 1.0 Transitional"));
+
+    CliOutcome unwritable = Talix({"export-html", db_, note, "Body", dir_.file("no/such/dir.htm")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(Has(unwritable.err, "Export to HTML filename")) << unwritable.err;
+    EXPECT_EQ(Talix({"export-html", db_, note, "Body", "--into", "X"}).status, 2);
+    EXPECT_EQ(Talix({"export-html", db_, note}).status, 2);
+    CliOutcome help = Talix({"export-html", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(Has(help.out, "usage: talix export-html DB NOTE ITEM [FILE]"));
+}
+
+TEST_F(HtmlItemCommands, StoreTheHtmlAndRebuildAnItemFromIt) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::string words = Talix({"text", db_, note, "Body"}).out;
+
+    // The item's own name exists: refused without Overwrite=Yes.
+    CliOutcome refused = Talix({"to-html", db_, note, "Body"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(Has(refused.err, "Overwrite=Yes")) << refused.err;
+
+    CliOutcome run = Talix({"to-html", db_, note, "Body", "--into", "Run", "--options", "CreateRTItem=No"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    CliOutcome records = Talix({"records", db_, note, "Run"});
+    ASSERT_EQ(records.lines().size(), 3u) << records.out;
+    EXPECT_TRUE(Has(records.lines()[0], "0xFFCC")) << records.out;
+    EXPECT_TRUE(Has(records.lines()[2], "0xFFCD")) << records.out;
+
+    ASSERT_EQ(Talix({"to-html", db_, note, "Body", "--into", "Lines"}).status, 0);
+    EXPECT_TRUE(Has(Talix({"text", db_, note, "Lines"}).out, "<div class=\"pabid1\">This is normal text.</div>"));
+
+    // Rebuilt from the HTML, the item keeps its words.
+    CliOutcome rebuilt = Talix({"from-html", db_, note, "Body", "Lines", "--prefix", "/res/"});
+    ASSERT_EQ(rebuilt.status, 0) << rebuilt.err;
+    EXPECT_FALSE(Has(rebuilt.err, "fck_editorarea.css")) << rebuilt.err;   // the default need not exist
+    EXPECT_EQ(Talix({"text", db_, note, "Body"}).out, words);
+
+    CliOutcome missing = Talix({"from-html", db_, note, "Body", "Nothing"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(Has(missing.err, "'Nothing'")) << missing.err;
+    EXPECT_EQ(Talix({"text", db_, note, "Body"}).out, words);
+    CliOutcome named = Talix({"from-html", db_, note, "Body", "Lines", "--options", "UseCSSFile=site.css"});
+    EXPECT_EQ(named.status, 0);
+    EXPECT_TRUE(Has(named.err, "'site.css'")) << named.err;
+    EXPECT_EQ(Talix({"from-html", db_, note, "Body", "Lines", "--prefix", std::string(5000, 'p')}).status, 1);
+    EXPECT_EQ(Talix({"from-html", db_, note, "Body"}).status, 2);
+}
+
+} // namespace

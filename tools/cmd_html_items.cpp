@@ -1,0 +1,160 @@
+// The commands export-html (a rich-text item rendered as HTML into a file
+// or onto standard output), to-html (the HTML stored in an item of the
+// note) and from-html (a rich-text item rebuilt from the HTML another item
+// holds).
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "chunk_target.h"
+#include "cli.h"
+#include "core/statuses.h"
+
+namespace talix_cli {
+
+namespace {
+
+constexpr talix::STATUS kTargetExists = 260;
+
+struct HtmlItemArguments {
+    std::string format, options, into, prefix;
+    bool hasFormat = false, hasOptions = false, hasInto = false, hasPrefix = false;
+};
+
+bool TakeArguments(const Command& command, std::vector<std::string>* args, HtmlItemArguments* taken,
+                   int* exitCode) {
+    return TakeValueOption(command, args, "--format", &taken->format, &taken->hasFormat, exitCode) &&
+           TakeValueOption(command, args, "--options", &taken->options, &taken->hasOptions, exitCode) &&
+           TakeValueOption(command, args, "--into", &taken->into, &taken->hasInto, exitCode) &&
+           TakeValueOption(command, args, "--prefix", &taken->prefix, &taken->hasPrefix, exitCode) &&
+           RejectOptions(command, *args, exitCode);
+}
+
+// Refuses the options the command does not take and texts the library
+// cannot be handed (their lengths are 16-bit).
+bool Acceptable(const Command& command, const HtmlItemArguments& taken, bool format, bool into, bool prefix,
+                int* exitCode) {
+    const char* extra = nullptr;
+    if (taken.hasFormat && !format) extra = "--format";
+    else if (taken.hasInto && !into) extra = "--into";
+    else if (taken.hasPrefix && !prefix) extra = "--prefix";
+    if (extra != nullptr) {
+        *exitCode = UsageError(command, "%s takes no %s", command.name, extra);
+        return false;
+    }
+    if (taken.options.size() > 0xFFFF || taken.prefix.size() > 0xFFFF) {
+        *exitCode = UsageError(command, "an option text is longer than 65,535 bytes");
+        return false;
+    }
+    return true;
+}
+
+// Why a conversion of the item failed, in words.
+int ConversionFailed(const char* what, const ZervaRTItem* item, const std::string& target) {
+    if (item->lastStatus == kTargetExists)
+        return Fail("%s refused: the note already has an item named '%s' (--options Overwrite=Yes replaces it)",
+                    what, target.c_str());
+    if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
+        return Fail("%s failed: the file '%s' cannot be written", what, target.c_str());
+    return Fail("%s failed: status %u (error %u): %s", what, static_cast<unsigned>(item->lastStatus),
+                static_cast<unsigned>(item->ownError), StatusMessage(item->lastStatus).c_str());
+}
+
+// Copies a file of markup in the platform's character set to standard
+// output as UTF-8.
+bool CopyMarkupToStandardOutput(const std::string& path) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return false;
+    std::string markup;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) markup.append(buffer, n);
+    const bool read = std::ferror(in) == 0;
+    std::fclose(in);
+    const std::string native = plat::LmbcsToNative(markup);
+    const bool written = std::fwrite(native.data(), 1, native.size(), stdout) == native.size();
+    return read && written && std::fflush(stdout) == 0;
+}
+
+} // namespace
+
+int RunExportHtml(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    HtmlItemArguments taken;
+    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
+    if (!Acceptable(command, taken, true, false, false, &exitCode)) return exitCode;
+    if (args.size() != 3 && args.size() != 4)
+        return UsageError(command, "export-html needs a database, a note, an item name and perhaps a file");
+
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
+    const bool toStandardOutput = args.size() == 3;
+    const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
+    if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
+    ZervaRTItem* item = target.item();
+    item->ExportToHTML(path.c_str(), taken.hasFormat ? taken.format.c_str() : nullptr,
+                       plat::NativeToLmbcs(taken.options).c_str(), 0, nullptr);
+    int result = kExitOk;
+    if (item->lastStatus != talix::kOK) result = ConversionFailed("export-html", item, path);
+    else if (toStandardOutput && !CopyMarkupToStandardOutput(path))
+        result = Fail("cannot write the markup to standard output");
+    if (toStandardOutput) ::unlink(path.c_str());
+    return result;
+}
+
+int RunToHtml(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    HtmlItemArguments taken;
+    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
+    if (!Acceptable(command, taken, false, true, false, &exitCode)) return exitCode;
+    if (args.size() != 3) return UsageError(command, "to-html needs a database, a note and an item name");
+    if (taken.hasInto && taken.into.empty()) return UsageError(command, "--into needs an item name");
+
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
+    ZervaRTItem* item = target.item();
+    const std::string name = taken.hasInto ? taken.into : args[2];
+    item->ConvertToHTML(plat::NativeToLmbcs(name).c_str(), nullptr, plat::NativeToLmbcs(taken.options).c_str(), 0,
+                        nullptr);
+    if (item->lastStatus != talix::kOK) return ConversionFailed("to-html", item, name);
+    const talix::STATUS saved = item->Save();
+    if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
+    return kExitOk;
+}
+
+int RunFromHtml(const Command& command, const std::vector<std::string>& given) {
+    int exitCode = kExitOk;
+    std::vector<std::string> args = given;
+    HtmlItemArguments taken;
+    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
+    if (!Acceptable(command, taken, false, false, true, &exitCode)) return exitCode;
+    if (args.size() != 4)
+        return UsageError(command, "from-html needs a database, a note, an item name and a source item name");
+
+    ChunkOfItem target;
+    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kWrite, &exitCode)) return exitCode;
+    ZervaRTItem* item = target.item();
+    const std::string options = plat::NativeToLmbcs(taken.options);
+    const std::string prefix = plat::NativeToLmbcs(taken.prefix);
+    const talix::STATUS status =
+        item->ConvertFromHTMLBackend(0, plat::NativeToLmbcs(args[3]).c_str(), options.c_str(), 0, prefix.c_str(),
+                                     static_cast<std::uint16_t>(prefix.size()));
+    if (status == talix::kOperationFailed)
+        return Fail("from-html failed: item '%s' or '%s' cannot be read as rich text", args[3].c_str(),
+                    args[2].c_str());
+    if (status == talix::kArgumentError)
+        return Fail("from-html refused: the options and the prefix are longer than 4,095 bytes together");
+    if (status != talix::kOK) return Fail("from-html failed: the import ended with error %u", status);
+    const talix::STATUS saved = item->Save();
+    if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
+    return kExitOk;
+}
+
+} // namespace talix_cli
