@@ -100,6 +100,30 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
 bool StyleMayBeDeclared(const HtmlNode* node, const char* property, const CSSRuleList* first,
                         const CSSRuleList* second);
 
+// For callers that ask many properties of one element: the bits of what
+// its style attribute and the rules matching it declare, read once
+// (DeclaredElementBits), and those of a property (PropertyDeclaredBits),
+// which MayBeDeclared compares as StyleMayBeDeclared does.
+// DeclaredElementBits is false, and fills nothing, for a node that is no
+// element and while look-ups are traced: every property may then be
+// declared.
+struct DeclaredBits {
+    std::uint64_t words = 0;
+    std::uint64_t names = 0;
+};
+struct PropertyBits {
+    std::uint64_t word = 0;
+    std::uint64_t name = 0;
+    bool shorthand = false;   // a shorthand may answer for it: the word decides
+};
+bool DeclaredElementBits(const HtmlNode* node, const CSSRuleList* first, const CSSRuleList* second,
+                         DeclaredBits* bits);
+PropertyBits PropertyDeclaredBits(const char* property);
+inline bool MayBeDeclared(const DeclaredBits& element, const PropertyBits& property) {
+    if ((element.words & property.word) == 0) return false;
+    return property.shorthand || (element.names & property.name) != 0;
+}
+
 // False when a search up the tree as StyleAttrElem makes it (by property
 // only, searchUp) cannot find the property: no element it would ask
 // declares a property whose first word begins as the property's does. True

@@ -43,6 +43,8 @@ const CSSRuleList* Rules(const CSSRuleList& list) { return list.Empty() ? nullpt
 
 WalkMemo::WalkMemo(const HTMLImportContext* import) : import_(import) {
     ruleCount_ = import->styleRules1.Size() + import->styleRules2.Size();
+    for (int question = 0; question < kQuestions; ++question)
+        propertyBits_[question] = PropertyDeclaredBits(kQuestionRows[question].property);
 }
 
 void WalkMemo::ForgetStyles() {
@@ -83,11 +85,23 @@ void WalkMemo::Keep(std::size_t at, Question question, const std::string* value,
     strings_.push_back(*value);
 }
 
-bool WalkMemo::OwnUpAnswer(const HtmlNode* element, Question question, std::string* value,
-                           std::uint16_t* source) const {
+bool WalkMemo::Undeclared(std::size_t at, Question question) {
+    if (kQuestionRows[question].property == nullptr) return false;
+    Answers& answers = answers_[at];
+    if (answers.bitsState == kBitsUnread)
+        answers.bitsState = DeclaredElementBits(answers.node, Rules(import_->styleRules1), Rules(import_->styleRules2),
+                                                &answers.declared)
+                                ? kBitsRead
+                                : kBitsNone;
+    return answers.bitsState == kBitsRead && !MayBeDeclared(answers.declared, propertyBits_[question]);
+}
+
+bool WalkMemo::OwnUpAnswer(std::size_t at, Question question, std::string* value, std::uint16_t* source) {
     const QuestionRow& row = kQuestionRows[question];
-    StyleValue answer = StyleAttrElem(element, row.property, row.attribute, row.tag1, row.tag2, nullptr, source, false,
-                                      Rules(import_->styleRules1), Rules(import_->styleRules2));
+    // A property the element declares nowhere is not looked for.
+    const char* property = Undeclared(at, question) ? nullptr : row.property;
+    StyleValue answer = StyleAttrElem(answers_[at].node, property, row.attribute, row.tag1, row.tag2, nullptr, source,
+                                      false, Rules(import_->styleRules1), Rules(import_->styleRules2));
     if (!answer.has_value()) return false;
     *value = std::move(*answer);
     return true;
@@ -101,9 +115,13 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
     if (question < kWeightUp) {
         const std::size_t at = Place(element);
         if ((answers_[at].known & bit) == 0) {
-            const StyleValue value = FindStyleValue(element, kQuestionRows[question].property,
-                                                    Rules(import_->styleRules1), Rules(import_->styleRules2));
-            Keep(at, question, value.has_value() ? &*value : nullptr, kStyleFromCSS);
+            if (Undeclared(at, question)) {
+                Keep(at, question, nullptr, kStyleFromCSS);
+            } else {
+                const StyleValue value = FindStyleValue(element, kQuestionRows[question].property,
+                                                        Rules(import_->styleRules1), Rules(import_->styleRules2));
+                Keep(at, question, value.has_value() ? &*value : nullptr, kStyleFromCSS);
+            }
         }
         const Answers& answers = answers_[at];
         return (answers.found & bit) != 0 ? &strings_[answers.value[question]] : nullptr;
@@ -125,7 +143,7 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
     for (auto at = chain_.rbegin(); at != chain_.rend(); ++at) {
         std::string value;
         std::uint16_t from = kStyleNotFound;
-        if (OwnUpAnswer(answers_[*at].node, question, &value, &from)) {
+        if (OwnUpAnswer(*at, question, &value, &from)) {
             Keep(*at, question, &value, from);
         } else if (above != SIZE_MAX && (answers_[above].found & bit) != 0) {
             Answers& answers = answers_[*at];

@@ -90,17 +90,27 @@ private:
         std::uint8_t source[kQuestions] = {};
         std::uint32_t value[kQuestions] = {};   // index into strings_
         std::uint32_t run = 0;              // 1 + index into runs_, 0 for none
+        // What the element's style and its rules declare, read with its
+        // first question about a property: kBitsUnread, kBitsRead (in
+        // declared), or kBitsNone (no bits: every property may be declared).
+        std::uint8_t bitsState = 0;
+        DeclaredBits declared;
     };
+    static constexpr std::uint8_t kBitsUnread = 0, kBitsRead = 1, kBitsNone = 2;
+    // Whether the element at `at` surely declares the question's property
+    // nowhere (so that only its attribute and tags can answer).
+    bool Undeclared(std::size_t at, Question question);
     // The place of the node's answers, made when it has none.
     std::size_t Place(const HtmlNode* node);
     const Answers* Placed(const HtmlNode* node) const;
     // The element's own answer to a question asked up the tree.
-    bool OwnUpAnswer(const HtmlNode* element, Question question, std::string* value, std::uint16_t* source) const;
+    bool OwnUpAnswer(std::size_t at, Question question, std::string* value, std::uint16_t* source);
     void Keep(std::size_t at, Question question, const std::string* value, std::uint16_t source);
     void CheckRules();
 
     const HTMLImportContext* import_;
     std::size_t ruleCount_ = 0;
+    PropertyBits propertyBits_[kQuestions];
     std::vector<Answers> answers_;
     std::deque<std::string> strings_;
     std::vector<RunMemo> runs_;
