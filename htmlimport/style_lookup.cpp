@@ -341,10 +341,17 @@ bool OwnAnswer(const HtmlNode* at, const char* property, const char* attribute, 
             return true;
         }
     }
+    return AttributeOrTagAnswer(at, attribute, tags, value, source);
+}
+
+} // namespace
+
+bool AttributeOrTagAnswer(const HtmlNode* at, const char* attribute, const char* const tags[3], std::string* value,
+                          std::uint16_t* source) {
     if (attribute != nullptr && attribute[0] != '\0') {
         if (const HtmlAttr* attr = FindAttribute(at, attribute); attr != nullptr) {
             *value = attr->value != nullptr ? attr->value : "";
-            if (tracing) plat::LogLine(0, "StyleAttrElem: found attribute with value=%s", value->c_str());
+            if (Tracing()) plat::LogLine(0, "StyleAttrElem: found attribute with value=%s", value->c_str());
             *source = kStyleFromAttribute;
             return true;
         }
@@ -359,8 +366,6 @@ bool OwnAnswer(const HtmlNode* at, const char* property, const char* attribute, 
     }
     return false;
 }
-
-} // namespace
 
 StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char* attribute, const char* tag1,
                          const char* tag2, const char* tag3, std::uint16_t* source, bool searchUp,

@@ -93,6 +93,14 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
                          const char* tag1, const char* tag2, const char* tag3, std::uint16_t* source,
                          bool searchUp, const CSSRuleList* first, const CSSRuleList* second);
 
+// What an element answers besides its property, as StyleAttrElem asks it
+// after the property: the attribute's value ("" for an attribute without
+// value), else its name among the tags (a copy of that name); *source
+// tells which. False when neither answers. tags holds three (each may be
+// null).
+bool AttributeOrTagAnswer(const HtmlNode* node, const char* attribute, const char* const tags[3], std::string* value,
+                          std::uint16_t* source);
+
 // False when FindStyleValue cannot find the property for the node: neither
 // its style attribute nor a rule matching it declares a property whose first
 // word begins as the property's does. True when it may (and always for a

@@ -86,21 +86,29 @@ void WalkMemo::Keep(std::size_t at, Question question, const std::string* value,
 }
 
 bool WalkMemo::Undeclared(std::size_t at, Question question) {
-    if (kQuestionRows[question].property == nullptr) return false;
     Answers& answers = answers_[at];
     if (answers.bitsState == kBitsUnread)
         answers.bitsState = DeclaredElementBits(answers.node, Rules(import_->styleRules1), Rules(import_->styleRules2),
                                                 &answers.declared)
                                 ? kBitsRead
                                 : kBitsNone;
-    return answers.bitsState == kBitsRead && !MayBeDeclared(answers.declared, propertyBits_[question]);
+    if (answers.bitsState != kBitsRead) return false;
+    return kQuestionRows[question].property == nullptr || !MayBeDeclared(answers.declared, propertyBits_[question]);
 }
 
 bool WalkMemo::OwnUpAnswer(std::size_t at, Question question, std::string* value, std::uint16_t* source) {
     const QuestionRow& row = kQuestionRows[question];
-    // A property the element declares nowhere is not looked for.
-    const char* property = Undeclared(at, question) ? nullptr : row.property;
-    StyleValue answer = StyleAttrElem(answers_[at].node, property, row.attribute, row.tag1, row.tag2, nullptr, source,
+    // A property the element declares nowhere is not looked for: only its
+    // attribute and its name can answer.
+    if (Undeclared(at, question)) {
+        const char* const tags[3] = {row.tag1, row.tag2, nullptr};
+        if (source != nullptr) *source = kStyleNotFound;
+        std::uint16_t from = kStyleNotFound;
+        if (!AttributeOrTagAnswer(answers_[at].node, row.attribute, tags, value, &from)) return false;
+        if (source != nullptr) *source = from;
+        return true;
+    }
+    StyleValue answer = StyleAttrElem(answers_[at].node, row.property, row.attribute, row.tag1, row.tag2, nullptr, source,
                                       false, Rules(import_->styleRules1), Rules(import_->styleRules2));
     if (!answer.has_value()) return false;
     *value = std::move(*answer);
