@@ -170,6 +170,97 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
     return &strings_[answers->value[question]];
 }
 
+namespace {
+
+const HtmlNode* NearestElement(const HtmlNode* node) {
+    while (node != nullptr && !node->IsElement()) node = node->parent;
+    return node;
+}
+
+} // namespace
+
+WalkMemo::WalkEnd WalkMemo::OwnEnd(std::size_t at, Walk walk, std::uint32_t* value) {
+    const HtmlNode* node = answers_[at].node;
+    Question question = kTextDecoration;
+    switch (walk) {
+    case kDecorationWalk:
+        if (node->Is(HtmlTag::kU) || node->Is(HtmlTag::kA) || node->Is(HtmlTag::kS) || node->Is(HtmlTag::kStrike))
+            return kWalkedOut;
+        break;
+    case kFamilyWalk:
+        if (node->Is(HtmlTag::kFont) && FindAttribute(node, "face") != nullptr) return kEndFontFace;
+        if (node->Is(HtmlTag::kTt)) return kEndTt;
+        question = kFontFamily;
+        break;
+    case kHighlightWalk:
+        if (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh)) return kEndCell;
+        question = kBackgroundColor;
+        break;
+    default:
+        return kWalkedOut;
+    }
+    if (Ask(node, question) == nullptr) return kWalkedOut;
+    *value = answers_[at].value[question] + 1;
+    return kEndAnswer;
+}
+
+WalkMemo::WalkResult WalkMemo::Walked(const HtmlNode* from, Walk walk) {
+    WalkResult result;
+    if (walk >= kWalks) return result;
+    CheckRules();
+    const auto bit = static_cast<std::uint8_t>(1u << walk);
+    std::uint32_t value = 0;
+    walkChain_.clear();
+    for (const HtmlNode* node = NearestElement(from); node != nullptr; node = NearestElement(node->parent)) {
+        const std::size_t at = Place(node);
+        if ((answers_[at].walked & bit) != 0) {
+            result.end = answers_[at].walkEnd[walk];
+            value = answers_[at].walkValue[walk];
+            break;
+        }
+        walkChain_.push_back(at);
+        const WalkEnd end = OwnEnd(at, walk, &value);
+        if (end != kWalkedOut) {
+            result.end = end;
+            break;
+        }
+    }
+    // Every element passed decides nothing of its own but the last: all
+    // end where the walk ended.
+    for (const std::size_t at : walkChain_) {
+        answers_[at].walked |= bit;
+        answers_[at].walkEnd[walk] = result.end;
+        answers_[at].walkValue[walk] = value;
+    }
+    if (value != 0) result.value = &strings_[value - 1];
+    return result;
+}
+
+std::uint8_t WalkMemo::DecorationTags(const HtmlNode* from) {
+    CheckRules();
+    std::uint8_t above = 0;
+    walkChain_.clear();
+    for (const HtmlNode* node = NearestElement(from); node != nullptr; node = NearestElement(node->parent)) {
+        const std::size_t at = Place(node);
+        if ((answers_[at].walked & kTagsWalked) != 0) {
+            above = answers_[at].tagAttributes;
+            break;
+        }
+        walkChain_.push_back(at);
+    }
+    for (auto at = walkChain_.rbegin(); at != walkChain_.rend(); ++at) {
+        const HtmlNode* node = answers_[*at].node;
+        if (node->Is(HtmlTag::kU) || node->Is(HtmlTag::kA)) {
+            above |= kAttrUnderline;
+        } else if (node->Is(HtmlTag::kS) || node->Is(HtmlTag::kStrike)) {
+            above |= kAttrStrike;
+        }
+        answers_[*at].walked |= kTagsWalked;
+        answers_[*at].tagAttributes = above;
+    }
+    return above;
+}
+
 const WalkMemo::RunMemo* WalkMemo::FindRun(const HtmlNode* parent) {
     CheckRules();
     const Answers* answers = parent != nullptr ? Placed(parent) : nullptr;

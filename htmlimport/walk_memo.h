@@ -43,6 +43,26 @@ public:
     // Forgets every style answer.
     void ForgetStyles();
 
+    // The walks up the tree that decide parts of a run's font. Each ends at
+    // the first element that decides it: the decoration walk at the nearest
+    // text-decoration of an element other than u, a, s and strike; the
+    // family walk at a font element naming a face, at tt, or at the nearest
+    // font-family; the highlight walk at td or th, or at the nearest
+    // background-color. What a walk found is kept with every element it
+    // passed, so that a walk from below ends where one of them is met: an
+    // element is asked no more than a walk of its own would ask it.
+    enum Walk : std::uint8_t { kDecorationWalk, kFamilyWalk, kHighlightWalk, kWalks };
+    enum WalkEnd : std::uint8_t { kWalkedOut, kEndAnswer, kEndFontFace, kEndTt, kEndCell };
+    struct WalkResult {
+        WalkEnd end = kWalkedOut;
+        const std::string* value = nullptr;   // the answer at kEndAnswer
+    };
+    // The walk from the node up (from its nearest element).
+    WalkResult Walked(const HtmlNode* from, Walk walk);
+    // Underline and strike (the font attribute bits) of the u, a, s and
+    // strike elements from the node up.
+    std::uint8_t DecorationTags(const HtmlNode* from);
+
     // The font of the runs of a parent element, kept with what the run's
     // font depends on besides the tree (the font colour text, the open
     // heading, pre) and what working it out leaves behind (the font colour
@@ -95,7 +115,15 @@ private:
         // declared), or kBitsNone (no bits: every property may be declared).
         std::uint8_t bitsState = 0;
         DeclaredBits declared;
+        // A bit per walk (kTagsWalked: the decoration tags): kept below.
+        std::uint8_t walked = 0;
+        std::uint8_t tagAttributes = 0;
+        WalkEnd walkEnd[kWalks] = {};
+        std::uint32_t walkValue[kWalks] = {};   // 1 + index into strings_, 0 for none
     };
+    static constexpr std::uint8_t kTagsWalked = 0x80;
+    // The element's own end of a walk (kWalkedOut: it decides nothing).
+    WalkEnd OwnEnd(std::size_t at, Walk walk, std::uint32_t* value);
     static constexpr std::uint8_t kBitsUnread = 0, kBitsRead = 1, kBitsNone = 2;
     // Whether the element at `at` surely declares the question's property
     // nowhere (so that only its attribute and tags can answer).
@@ -115,6 +143,7 @@ private:
     std::deque<std::string> strings_;
     std::vector<RunMemo> runs_;
     std::vector<std::size_t> chain_;
+    std::vector<std::size_t> walkChain_;
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
     std::unordered_map<std::string, ParsedColor> colors_;
 };
