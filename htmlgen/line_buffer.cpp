@@ -145,8 +145,12 @@ void MoveToTextEnd(XMLGenContext* context) {
 
 bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length) {
     if (context == nullptr || context->buffer == nullptr) return false;
-    MoveToTextEnd(context);
-    const std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
+    std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
+    // Mostly the write position is at the text's end already.
+    if (used >= context->capacity || *context->writePosition != '\0') {
+        MoveToTextEnd(context);
+        used = static_cast<std::size_t>(context->writePosition - context->buffer);
+    }
     if (length >= context->capacity - used) {
         context->overflow = 1;
         return false;

@@ -221,28 +221,53 @@ const CDRecordNode* BorderRecord(const CDRecordNode* reference) {
     return nullptr;
 }
 
+// The alignment attribute of the paragraph, or an empty text.
+const char* AlignmentAttribute(const XMLGenContext* context, const CDRecordNode* reference) {
+    if (!Alignable(context, reference)) return "";
+    switch (Justification(CurrentDefinition(context))) {
+    case 0: return context->tableDepth > 0 ? " align='left'" : "";
+    case 1: return " align='right'";
+    case 2: return " align='justify'";
+    case 3: return " align='center'";
+    default: return "";
+    }
+}
+
 // The attributes of a division or paragraph element: the spacing its
 // border record asks for and the paragraph's alignment.
 void WriteAttributes(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* border) {
+    if (border == nullptr) {
+        // Most paragraphs have no border record: the alignment alone.
+        AppendOutput(context, AlignmentAttribute(context, reference));
+        return;
+    }
     std::string text;
-    if (border != nullptr) {
-        const unsigned top = NodeWord(border, kBorderTopAt), bottom = NodeWord(border, kBorderBottomAt);
-        const unsigned left = NodeWord(border, kBorderLeftAt), right = NodeWord(border, kBorderRightAt);
-        if (top + bottom > 0) AppendFormat(&text, " vspace=\"%u\"", top > bottom ? top : bottom);
-        if (left + right > 0) AppendFormat(&text, " hspace=\"%u\"", left > right ? left : right);
-    }
-    if (Alignable(context, reference)) {
-        switch (Justification(CurrentDefinition(context))) {
-        case 0:
-            if (context->tableDepth > 0) text += " align='left'";
-            break;
-        case 1: text += " align='right'"; break;
-        case 2: text += " align='justify'"; break;
-        case 3: text += " align='center'"; break;
-        default: break;
-        }
-    }
+    const unsigned top = NodeWord(border, kBorderTopAt), bottom = NodeWord(border, kBorderBottomAt);
+    const unsigned left = NodeWord(border, kBorderLeftAt), right = NodeWord(border, kBorderRightAt);
+    if (top + bottom > 0) AppendFormat(&text, " vspace=\"%u\"", top > bottom ? top : bottom);
+    if (left + right > 0) AppendFormat(&text, " hspace=\"%u\"", left > right ? left : right);
+    text += AlignmentAttribute(context, reference);
     AppendOutput(context, text);
+}
+
+// The class attribute of a paragraph's element and the end of its start
+// tag, written without formatting: every paragraph writes one.
+void WriteClassAttribute(XMLGenContext* context, std::uint16_t remappedId) {
+    static constexpr char kStart[] = " class=\"pabid";
+    char text[sizeof kStart + 8];
+    std::memcpy(text, kStart, sizeof kStart - 1);
+    char digits[8];
+    std::size_t count = 0;
+    unsigned value = remappedId;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    std::size_t used = sizeof kStart - 1;
+    while (count > 0) text[used++] = digits[--count];
+    text[used++] = '"';
+    text[used++] = '>';
+    AppendOutput(context, text, used);
 }
 
 // The inline rule of MoveStylesInline without its zero left margin (and
@@ -288,9 +313,9 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
     const bool usePTags = IsOn(context, sw::kUsePTags);
     const char* element = usePTags ? "p" : "div";
     const char* closing = usePTags ? "</p>" : "</div>";
-    const std::string open = context->openBrace, close = context->closeBrace;
 
     if (IsOn(context, sw::kMoveStylesInline)) {
+        const std::string open = context->openBrace, close = context->closeBrace;
         const char* found = FindClassRule(context, remappedId);
         const std::string rule = found != nullptr ? found : "";
         const char* margin = FindNoCase(rule.c_str(), "margin-left: ");
@@ -309,14 +334,16 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
             return;
         }
     }
-    std::string start = std::string("<") + element;
-    if (borderCSS.size() >= 2) start += " style=\"" + open + borderCSS + close + "\"";
-    AppendOutput(context, start);
+    if (borderCSS.size() >= 2) {
+        AppendOutput(context, std::string("<") + element + " style=\"" + context->openBrace + borderCSS +
+                                  context->closeBrace + "\"");
+    } else {
+        AppendOutput(context, usePTags ? "<p" : "<div");
+    }
     PushCloseTag(context, closing);
     WriteAttributes(context, reference, border);
     if (!IsOn(context, sw::kMoveStylesInline) && !IsOn(context, sw::kSuppressDivInfo)) {
-        // Every paragraph writes one: built without formatting.
-        AppendOutput(context, " class=\"pabid" + std::to_string(remappedId) + "\">");
+        WriteClassAttribute(context, remappedId);
     } else {
         AppendOutput(context, ">");
     }
