@@ -151,7 +151,8 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
                                  context->currentColourGiven != 0)) ||
          (!suppressed.size && font.size != current.size) ||
          (!suppressed.attributes && (font.attributes & kDecoration) != (current.attributes & kDecoration)))) {
-        CloseIfOpen(context, "</span>");
+        // Known to be open: closed without asking again.
+        CloseOpenXMLTagsToOutput(context, "</span>", 1, 0, 0, 0);
     }
     // Attributes the new font lacks end here, before anything is opened.
     const std::uint8_t ended = static_cast<std::uint8_t>(current.attributes & ~font.attributes);

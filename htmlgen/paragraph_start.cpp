@@ -107,24 +107,51 @@ bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* refe
     return IsOn(context, sw::kSectionsInCSS) && FindCloseTag(context, "</div>", 1) != 0;
 }
 
+// The innermost open division, paragraph element or list (block), and the
+// innermost open list (list): one look at the stack answers what the
+// previous paragraph left open.
+struct InnermostBlocks {
+    const char* block = nullptr;
+    const char* list = nullptr;
+};
+
+InnermostBlocks FindInnermostBlocks(const XMLGenContext* context) {
+    static constexpr const char* kBlocks[] = {"</div>", "</p>", "</ol>", "</ul>"};
+    InnermostBlocks found;
+    for (std::uint32_t i = context->closeTagCount; i-- > 0 && found.list == nullptr;) {
+        const char* entry = context->closeTags[i].tag;
+        for (const char* block : kBlocks) {
+            if (!SameCloseTag(entry, block)) continue;
+            if (found.block == nullptr) found.block = block;
+            if (block == kBlocks[2] || block == kBlocks[3]) found.list = block;
+            break;
+        }
+        // An open division is closed whatever lists lie below it.
+        if (found.block == kBlocks[0]) break;
+    }
+    return found;
+}
+
 // Ends what the previous paragraph opened: its division or paragraph
 // element, or the lists this paragraph does not continue.
 void ClosePrevious(XMLGenContext* context, const CDRecordNode* reference, std::uint16_t rawId,
                    std::uint16_t remappedId) {
-    if (HasCloseTagBefore(context, "</div>", "</p>", "</ol>", "</ul>") != 0) {
+    const InnermostBlocks open = FindInnermostBlocks(context);
+    const auto is = [](const char* found, const char* tag) { return found != nullptr && SameCloseTag(found, tag); };
+    if (is(open.block, "</div>")) {
         const FillerScan scan = ScanFillersBefore(reference);
         CloseDownTo(context, "</div>", 1);
         // A document that is nothing but an empty division keeps nothing.
         if (!scan.paragraphMet && TextLength(context) == std::strlen(kEmptyDivision) &&
             std::memcmp(context->buffer, kEmptyDivision, std::strlen(kEmptyDivision)) == 0)
             CutOutputTo(context, 0);
-    } else if (IsOn(context, sw::kUsePTags) && HasCloseTagBefore(context, "</p>", "</div>", "</ol>", "</ul>") != 0) {
+    } else if (IsOn(context, sw::kUsePTags) && is(open.block, "</p>")) {
         const FillerScan scan = ScanFillersBefore(reference);
         if (scan.stop != nullptr && scan.stop->signature == kSigPabReference && scan.paragraphMet) WriteBreak(context);
         CloseDownTo(context, "</p>", 1);
-    } else if (HasCloseTagBefore(context, "</ol>", "</ul>") != 0) {
+    } else if (is(open.list, "</ol>")) {
         CloseNumberedLists(context, reference, rawId, remappedId);
-    } else if (HasCloseTagBefore(context, "</ul>", "</ol>") != 0) {
+    } else if (is(open.list, "</ul>")) {
         CloseBulletedLists(context, reference, rawId, remappedId);
     }
     MoveToTextEnd(context);

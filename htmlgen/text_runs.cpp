@@ -574,7 +574,7 @@ void Finish(XMLGenContext* context, std::uint16_t kind) {
         CDRecordNode* node = context->node;
         while (InRange(context, node) && node->signature != kSigEnd) node = node->next;
         context->node = node;
-        if (HasCloseTag(context, "</span>", 0) != 0) CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
+        CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
     }
     TraceStep("ProcessXMLText - OUT");
 }
