@@ -108,10 +108,19 @@ void FaceName(XMLGenContext* context, std::uint8_t face, char* name) {
 
 bool IsOpen(const XMLGenContext* context, const char* tag) { return HasCloseTag(context, tag, 0) != 0; }
 
+// Whether an element of either closing tag is open: one look at the stack.
+bool EitherOpen(const XMLGenContext* context, const char* end, const char* otherEnd) {
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        const char* tag = context->closeTags[i].tag;
+        if (SameCloseTag(tag, end) || SameCloseTag(tag, otherEnd)) return true;
+    }
+    return false;
+}
+
 // Opens an element unless its kind is open, pushing its closing tag.
 void OpenElement(XMLGenContext* context, Markup* markup, const char* start, const char* end,
                  const char* otherEnd = nullptr) {
-    if (IsOpen(context, end) || (otherEnd != nullptr && IsOpen(context, otherEnd))) return;
+    if (EitherOpen(context, end, otherEnd)) return;
     markup->Put(start);
     if (PushCloseTag(context, end)) ++context->fontPushes;
 }
