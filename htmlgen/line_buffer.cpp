@@ -156,10 +156,6 @@ bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length) 
     return true;
 }
 
-bool AppendOutput(XMLGenContext* context, const char* text) {
-    return AppendOutput(context, text, text != nullptr ? std::strlen(text) : 0);
-}
-
 bool AppendOptionValue(XMLGenContext* context, const char* key) {
     if (context == nullptr || context->optionText == nullptr) return false;
     std::vector<char> value(std::strlen(context->optionText) + 1);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
@@ -41,7 +42,11 @@ inline void MoveToTextEnd(XMLGenContext* context) {
 // buffer's last byte nothing is written, the context's overflow mark is set
 // and false returned: the run then ends with 263.
 bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length);
-bool AppendOutput(XMLGenContext* context, const char* text);
+// A zero-terminated text (null: nothing); in place, so that the length of a
+// literal is known when compiled.
+inline bool AppendOutput(XMLGenContext* context, const char* text) {
+    return AppendOutput(context, text, text != nullptr ? std::strlen(text) : 0);
+}
 // The value of an option keyword appended as it stands (unencoded); false
 // when the keyword is absent. A value that does not fit sets the overflow
 // mark.
