@@ -92,6 +92,40 @@ std::uint32_t FindStar(const char* pattern, std::uint32_t length) {
     return length;
 }
 
+// Printable ASCII alone: every byte is a character of its own, compared
+// without the collation.
+bool PlainAscii(const char* text, std::uint32_t length) {
+    for (std::uint32_t at = 0; at < length; ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte < 0x20 || byte >= 0x80) return false;
+    }
+    return true;
+}
+
+bool HasWildcard(const char* pattern, std::uint32_t length) {
+    return std::memchr(pattern, '?', length) != nullptr || std::memchr(pattern, '*', length) != nullptr;
+}
+
+// The search below for a text and a pattern of printable ASCII without
+// wildcards: the same first match, found byte by byte.
+std::int32_t FindPlainAscii(const char* text, std::uint32_t textLength, const char* pattern,
+                            std::uint32_t patternLength, const SearchMode& mode) {
+    if (patternLength > textLength) return -1;
+    for (std::uint32_t at = 0; at + patternLength <= textLength; ++at) {
+        if (mode.wholeWord && at > 0 && IsAsciiAlnum(text[at - 1])) continue;
+        std::uint32_t p = 0;
+        if (mode.ignoreCase) {
+            while (p < patternLength && LowerAscii(text[at + p]) == LowerAscii(pattern[p])) ++p;
+        } else {
+            while (p < patternLength && text[at + p] == pattern[p]) ++p;
+        }
+        if (p < patternLength) continue;
+        if (mode.wholeWord && !EndsWord(text, textLength, at + patternLength)) continue;
+        return static_cast<std::int32_t>(at);
+    }
+    return -1;
+}
+
 bool Append(char* out, std::uint32_t capacity, std::uint32_t* used, const char* bytes, std::uint32_t length) {
     if (length > capacity - *used) return false;
     if (length > 0) std::memcpy(out + *used, bytes, length);
@@ -122,6 +156,11 @@ std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const 
     mode.ignoreCase = ignoreCase != 0;
     mode.ignoreAccents = ignoreAccents != 0;
     mode.wholeWord = wholeWord != 0;
+
+    if (PlainAscii(text, textLength) && PlainAscii(pattern, patternLength) &&
+        !(mode.wildcards && HasWildcard(pattern, patternLength))) {
+        return FindPlainAscii(text, textLength, pattern, patternLength, mode);
+    }
 
     const std::uint32_t textChars = CountChars(text, textLength);
     const std::uint32_t patternChars = CountChars(pattern, patternLength);

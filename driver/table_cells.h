@@ -1,4 +1,4 @@
-// The single pass of the table look-ups: one walk over the chunk's table
+// The single pass of the table look-ups: one pass over the chunk's table
 // that collects, for every row, the key cell and the value cell as the
 // look-up's own reads of "Row %d; Column %d" and "Row %d; Column %d;
 // NonBlankText 1" would return them, and counts the rows as the chunk's
@@ -42,11 +42,22 @@ struct TableCells {
     // or cell that does not exist.
     std::vector<std::string> values;
     std::vector<std::string> keys;
+    // The cells came from the direct scan of a single table rather than
+    // from the engine's walk.
+    bool scanned = false;
 };
 
-// Walks the chunk's item once. The chunk's innermost level must be a plain
-// or Inside table level (a chunk in which "Row *; Column *" can be
-// defined). Returns 0 or the walk's failure (the chunk's last status).
-STATUS CollectTableCells(ZervaRTChunk* chunk, const TableCellRequest& request, TableCells* cells);
+// How the pass reads the table: by a direct scan of the table's records
+// where the chunk is a single table whose records the scan can assign to
+// their cells as the engine's walk would (else by that walk), or always by
+// the walk with "Row *; Column *" inside the chunk.
+enum class TableCellRoute : std::uint8_t { ScanWherePossible, EngineWalk };
+
+// Reads the chunk's item once (a table the scan gives up on is read again
+// by the walk). The chunk's innermost level must be a plain or Inside
+// table level (a chunk in which "Row *; Column *" can be defined). Returns
+// 0 or the run's failure (the chunk's last status).
+STATUS CollectTableCells(ZervaRTChunk* chunk, const TableCellRequest& request, TableCells* cells,
+                         TableCellRoute route = TableCellRoute::ScanWherePossible);
 
 } // namespace talix

@@ -2,7 +2,7 @@
 // read, the chunk's existence is tested, the rows are counted and the
 // title rows skipped; then each row's key cell is matched and the value
 // cell of every row taken is added to the result. The cells come from one
-// walk over the item (driver/table_cells.h) where that walk covers the
+// pass over the item (driver/table_cells.h) where that pass covers the
 // call, else from one chunk read per cell.
 #include "driver/table_lookup.h"
 
@@ -301,18 +301,18 @@ void NarrowToFirst(LookUp* look) {
     if (length > 0 && definition[length - 1] == '*') definition[length - 1] = '1';
 }
 
-// Whether the single walk reads what the call asks for as the per-cell
+// Whether the single pass reads what the call asks for as the per-cell
 // reads would: a table that names one occurrence (or a list of them) in
 // which rows and columns can be named, whose cells are read whole or for
 // their first non-blank text, and keyed by a cell or a chunk property.
 bool SingleWalkCovers(const LookUp& look) {
     const ChunkDefInfo* level = look.innermost;
-    return g_lookUpRoute == LookUpRoute::SingleWalk && look.table && !look.allOccurrences &&
+    return g_lookUpRoute != LookUpRoute::EveryCell && look.table && !look.allOccurrences &&
            (level->relation == kRelPlain || level->relation == kRelInside) && look.options.columnChunk.empty() &&
            !(look.args.keyText && (!look.options.keyChunk.empty() || look.options.rowLabel));
 }
 
-// Reads every cell of the table in one walk; chunk properties named for
+// Reads every cell of the table in one pass; chunk properties named for
 // the key or the column are read once, as they are the same for every row.
 STATUS WalkCells(LookUp* look, TableCells* cells, std::string* keyProperty, std::string* columnProperty,
                  std::int32_t* count) {
@@ -325,7 +325,9 @@ STATUS WalkCells(LookUp* look, TableCells* cells, std::string* keyProperty, std:
     request.completeText = options.completeText;
     request.separator = look->Separator();
     request.textLimit = kCellReadSize - 1;
-    STATUS status = CollectTableCells(look->chunk, request, cells);
+    STATUS status = CollectTableCells(look->chunk, request, cells,
+                                      g_lookUpRoute == LookUpRoute::EngineWalk ? TableCellRoute::EngineWalk
+                                                                              : TableCellRoute::ScanWherePossible);
     if (status != kOK) return status;
     *count = cells->count;
     if (look->args.keyText && !keyCells) status = ReadProperty(look->chunk, options.keyProperty, keyProperty);

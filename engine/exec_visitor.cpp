@@ -7,18 +7,24 @@ namespace talix {
 
 namespace {
 
+// A procedure that has read all it needs ends the walk after this record.
+STATUS StopWhenRead(STATUS status, RecordProcessContext* context) {
+    if (context->readDone != 0 && context->writesItem == 0) context->stopWhenDone |= kStopWhenRead;
+    return status;
+}
+
 STATUS VisitStart(std::uint8_t* record, std::uint16_t signature, std::uint32_t recordCounter,
                   RecordProcessContext* context) {
     RecordVisitor* visitor = RunVisitor(context);
-    return visitor != nullptr && visitor->start != nullptr ? visitor->start(record, signature, recordCounter, context)
-                                                           : kOK;
+    if (visitor == nullptr || visitor->start == nullptr) return kOK;
+    return StopWhenRead(visitor->start(record, signature, recordCounter, context), context);
 }
 
 STATUS VisitInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                    RecordProcessContext* context) {
     RecordVisitor* visitor = RunVisitor(context);
-    return visitor != nullptr && visitor->inside != nullptr ? visitor->inside(record, signature, length, passOn, context)
-                                                            : kOK;
+    if (visitor == nullptr || visitor->inside == nullptr) return kOK;
+    return StopWhenRead(visitor->inside(record, signature, length, passOn, context), context);
 }
 
 STATUS VisitEnd(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context) {

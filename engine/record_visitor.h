@@ -13,7 +13,12 @@ namespace talix {
 
 // The caller's procedures (any may be null) and their state, reached from
 // the context of a run of kOpVisitRecords as its pointer. An inside procedure that returns 546
-// ends the walk; any other status but 0 fails the run.
+// ends the walk; any other status but 0 fails the run. A start or inside
+// procedure that sets the run's readDone ends the walk after the record as
+// a read that has all it needs: the records after it are not walked (the
+// item's text template still follows them to the end), and a chunk left
+// open ends at the end of the item (the end procedure gets an empty text
+// run).
 struct RecordVisitor {
     void* state = nullptr;
     StartExecutor start = nullptr;

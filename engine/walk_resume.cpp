@@ -267,8 +267,6 @@ void AfterResumableRecord(RecordProcessContext* context) {
     Remember(resume, resume->before);
 }
 
-bool IsTemplateTextRun(const CDRecordNode* node) { return node->signature == kSigText && node->length >= 8; }
-
 bool LastTextRunAfter(const RecordProcessContext* context, const CDRecordNode* after, const CDRecordNode** last) {
     WalkResume* resume = context->resume;
     if (resume == nullptr || resume->list == nullptr || after != context->node) return false;

@@ -14,11 +14,13 @@
 
 #include <cstdint>
 
+#include "core/record_list.h"
+#include "core/signatures.h"
+
 class ZervaRTChunk;
 
 namespace talix {
 
-struct CDRecordNode;
 struct ItemRecordList;
 struct RecordProcessContext;
 struct WalkResume;
@@ -42,7 +44,7 @@ void AfterResumableRecord(RecordProcessContext* context);
 bool LastTextRunAfter(const RecordProcessContext* context, const CDRecordNode* after, const CDRecordNode** last);
 
 // A text run whose header the text template can take.
-bool IsTemplateTextRun(const CDRecordNode* node);
+inline bool IsTemplateTextRun(const CDRecordNode* node) { return node->signature == kSigText && node->length >= 8; }
 
 // Frees a chunk's points; null-safe.
 void FreeWalkResume(void* resume);

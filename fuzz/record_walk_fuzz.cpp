@@ -19,6 +19,7 @@
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/passthru.h"
+#include "htmlgen/table_writer.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -124,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (node != nullptr) __builtin_trap();
     }
     ReleaseCloseTags(context.get());
+    ReleaseTableState(context.get());
     ReleaseEncoderTables(context.get());
     ReleaseGenerationOptions(context.get());
     return 0;

@@ -125,6 +125,14 @@ void CellStart::Borders() {
         if (const char* border = AttributeValue(node_, "border")) fallback = border[0] != '\0' ? LeadingInteger(border) : 1;
     }
     const HtmlNode* row = FindAncestorElement(node_, "tr", nullptr);
+    // Border properties are asked of the cell and the row only when they
+    // may declare one.
+    const bool cellBorders = StyleMayBeDeclared(node_, "border", &import_->styleRules1, &import_->styleRules2);
+    const bool rowBorders =
+        row != nullptr && StyleMayBeDeclared(row, "border", &import_->styleRules1, &import_->styleRules2);
+    auto border = [&](const HtmlNode* node, const char* property) {
+        return (node == node_ ? cellBorders : rowBorders) ? Own(node, property) : StyleValue();
+    };
     struct Side {
         const char* style;
         const char* width;
@@ -137,21 +145,21 @@ void CellStart::Borders() {
     for (const Side& side : kSides) {
         bool toWidth = false;
         if (side.shift == 0) {
-            StyleValue left = Own(node_, "border-left");
+            StyleValue left = border(node_, "border-left");
             if (left.has_value() && strcasecmp(left->c_str(), "none") == 0) {
                 given_ = true;
                 toWidth = true;
             }
         }
         if (!toWidth) {
-            StyleValue style = Own(node_, side.style);
+            StyleValue style = border(node_, side.style);
             if (style.has_value() && strcasecmp(style->c_str(), "none") == 0) {
                 SetSide(&word, fallback, side.shift);
                 continue;
             }
         }
-        StyleValue width = Own(node_, side.width);
-        if (!width.has_value() && row != nullptr) width = Own(row, side.width);
+        StyleValue width = border(node_, side.width);
+        if (!width.has_value() && row != nullptr) width = border(row, side.width);
         if (!width.has_value()) {
             if (fallback != 0) SetSide(&word, fallback, side.shift);
             continue;

@@ -171,6 +171,8 @@ private:
     }
 
     void AddOwn(const HtmlNode* node) {
+        // Only border properties give either word.
+        if (!StyleMayBeDeclared(node, "border", style_.first, style_.second)) return;
         if (!Holds(*text_, "CellBorderColor=")) {
             const StyleValue value = FirstOf(node, {"border-color", "border-top-color", "border-left-color"});
             const std::string_view colour = value.has_value() ? ColourIn(*value) : std::string_view();
@@ -204,6 +206,11 @@ void CalcBorderSetFromHTML(const HTMLImportContext* import, const HtmlNode* node
     const bool up = !image;
 
     const HtmlAttr* border = FindAttribute(node, "border");
+    // Without a border attribute and with zero thicknesses left out, a
+    // table or block writes nothing unless a border property is found.
+    if (!image && suppressZero && border == nullptr &&
+        !StyleMayBeFoundUp(node, "border", &import->styleRules1, &import->styleRules2))
+        return;
     std::string htmlThickness = "0";
     if (border != nullptr)
         htmlThickness = border->value == nullptr || border->value[0] == '\0'

@@ -231,11 +231,22 @@ void ApplyCssSize(const HTMLImportContext* import, const RunStyle& style, const 
     font->size = points;
 }
 
+// ParseColorSpec, through the walk's memo where the text's colour does not
+// depend on the index given.
+std::uint16_t ParseRunColor(const HTMLImportContext* import, const char* text, std::uint16_t* index,
+                            std::uint32_t* rgb) {
+    if (import->walkMemo == nullptr || ContainsNoCase(text, "windowtext")) return ParseColorSpec(text, index, rgb);
+    const WalkMemo::ParsedColor parsed = import->walkMemo->ParseColor(text);
+    *index = parsed.index;
+    *rgb = parsed.rgb;
+    return parsed.status;
+}
+
 // Parses a colour into the run; false when the text is no colour.
-bool TakeColor(const char* text, RunFont* run) {
+bool TakeColor(const HTMLImportContext* import, const char* text, RunFont* run) {
     std::uint16_t index = run->font.color;
     std::uint32_t rgb = 0;
-    if (text == nullptr || ParseColorSpec(text, &index, &rgb) != kOK) return false;
+    if (text == nullptr || ParseRunColor(import, text, &index, &rgb) != kOK) return false;
     run->font.color = static_cast<std::uint8_t>(index);
     run->colored = true;
     run->colorFlags = static_cast<std::uint16_t>(run->colorFlags | kColorIsRGB);
@@ -253,12 +264,12 @@ void ApplyColor(const HTMLImportContext* import, const RunStyle& style, const Ht
                : Copy(style.Up(parent, WalkMemo::kColorUp));
     const bool fontColor = import->fontColorText[0] != '\0';
     if (color.has_value()) {
-        const bool taken = TakeColor(color->c_str(), run);
-        if ((!taken || run->font.color == 0) && fontColor) TakeColor(import->fontColorText, run);
+        const bool taken = TakeColor(import, color->c_str(), run);
+        if ((!taken || run->font.color == 0) && fontColor) TakeColor(import, import->fontColorText, run);
     } else if (inLink) {
         run->font.color = kLinkColor;
     } else if (fontColor) {
-        TakeColor(import->fontColorText, run);
+        TakeColor(import, import->fontColorText, run);
     }
 }
 

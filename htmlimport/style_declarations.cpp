@@ -118,6 +118,10 @@ StyleDeclarations::StyleDeclarations(std::string_view text) {
         props_.push_back(StyleProp{css::LowerCopy(trimmedName), std::string(css::TrimBlanks(value))});
     }
     DropRepeatedNames(&props_);
+    for (const StyleProp& prop : props_) {
+        words_ |= DeclaredWordBit(prop.name);
+        names_ |= DeclaredNameBit(prop.name);
+    }
 }
 
 const StyleProp* StyleDeclarations::Find(std::string_view lowerName) const {

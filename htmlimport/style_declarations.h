@@ -34,9 +34,16 @@ public:
     bool Empty() const { return props_.empty(); }
     // The property of a lower-case name, or null.
     const StyleProp* Find(std::string_view lowerName) const;
+    // A bit for the first word of every property declared (DeclaredWordBit):
+    // no property whose bit is clear is declared, nor any shorthand of it.
+    std::uint64_t Words() const { return words_; }
+    // A bit for the name of every property declared (DeclaredNameBit).
+    std::uint64_t Names() const { return names_; }
 
 private:
     std::vector<StyleProp> props_;
+    std::uint64_t words_ = 0;
+    std::uint64_t names_ = 0;
 };
 
 struct CSSRule;
@@ -57,10 +64,18 @@ struct MatchedRules {
     // rules declare (see DeclaredWordBit): a property whose bit is clear is
     // declared by none of them, nor is any shorthand of it.
     std::uint64_t declaredWords[2] = {};
+    // Those of the lists given together with the words of the element's own
+    // style attribute.
+    std::uint64_t elementWords = 0;
+    // And a bit for the whole name of every property they declare.
+    std::uint64_t elementNames = 0;
 };
 
-// The bit of a property's first word ("border" of "border-top-width").
+// The bit of a property's first word ("border" of "border-top-width"), from
+// the word's first three characters.
 std::uint64_t DeclaredWordBit(std::string_view lowerProperty);
+// The bit of a property's whole name.
+std::uint64_t DeclaredNameBit(std::string_view lowerProperty);
 
 // The answer of a search up the tree that passed the node, for the
 // question of that id (and the kind of search: restricted to the node's

@@ -20,6 +20,22 @@ namespace {
 
 bool Tracing() { return g_debugLevel > 3; }
 
+// One of 64 bits for the first three characters of a property's first word
+// (fewer when it is shorter; the rest are 0): every property a name may be
+// answered from (itself, its shorthands) begins with the same word, so a
+// name whose bit none of an element's declarations has is answered by
+// none of them. Names that only share their leading characters share the
+// bit: they are looked up the long way.
+std::uint64_t WordBitOf(const char lead[3]) {
+    const std::uint32_t key = static_cast<unsigned char>(lead[0]) | static_cast<unsigned char>(lead[1]) << 8 |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(lead[2])) << 16;
+    return std::uint64_t{1} << ((key * 0x9E3779B1u) >> 26);
+}
+
+constexpr std::uint64_t kNameHashStart = 1469598103934665603ull;
+constexpr std::uint64_t kNameHashFactor = 1099511628211ull;
+std::uint64_t NameBitOfHash(std::uint64_t hash) { return std::uint64_t{1} << (hash >> 58); }
+
 // The element the rules are matched against.
 const HtmlNode* NearestElement(const HtmlNode* node) {
     while (node != nullptr && !node->IsElement()) node = node->parent;
@@ -62,6 +78,11 @@ bool RuleMatches(const CSSRule& rule, const HtmlNode* element, const HtmlAttr* c
 // The rules of the two lists that match the element in each pass, found
 // once for each state of the lists and kept with the element.
 const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, const CSSRuleList* second) {
+    if (const HtmlStyleCache* kept = element->style; kept != nullptr && kept->rules.known &&
+                                                     kept->rules.lists[0] == first && kept->rules.lists[1] == second &&
+                                                     (first == nullptr || kept->rules.versions[0] == first->Version()) &&
+                                                     (second == nullptr || kept->rules.versions[1] == second->Version()))
+        return kept->rules;
     MatchedRules& matched = NodeStyleCache(element)->rules;
     const CSSRuleList* lists[2] = {first, second};
     bool current = matched.known;
@@ -78,6 +99,7 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
         matched.withClass[n].clear();
         matched.withoutClass[n].clear();
         matched.declaredWords[n] = 0;
+        if (n == 0) matched.elementNames = 0;
         if (lists[n] == nullptr || lists[n]->Empty()) continue;
         for (const bool classless : {false, true}) {
             std::vector<const CSSRule*>& into = classless ? matched.withoutClass[n] : matched.withClass[n];
@@ -85,12 +107,18 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
                 if (!RuleMatches(rule, element, classAttribute, classless)) return false;
                 into.push_back(&rule);
                 if (const StyleDeclarations* declarations = rule.Declarations())
-                    for (const StyleProp& prop : declarations->Props())
+                    for (const StyleProp& prop : declarations->Props()) {
                         matched.declaredWords[n] |= DeclaredWordBit(prop.name);
+                        matched.elementNames |= DeclaredNameBit(prop.name);
+                    }
                 return false;
             });
         }
     }
+    const StyleDeclarations* own = NodeStyle(element);
+    matched.elementWords = (own != nullptr ? own->Words() : 0) | (first != nullptr ? matched.declaredWords[0] : 0) |
+                           (second != nullptr ? matched.declaredWords[1] : 0);
+    if (own != nullptr) matched.elementNames |= own->Names();
     matched.known = true;
     return matched;
 }
@@ -137,18 +165,80 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     return std::nullopt;
 }
 
+// The bit of a property's first word (DeclaredWordBit) from the name as
+// written: its letters are read in lower case.
+std::uint64_t PropertyWordBit(const char* property) {
+    char lead[3] = {};
+    for (int n = 0; n < 3 && property[n] != '\0' && property[n] != '-'; ++n) lead[n] = LowerAscii(property[n]);
+    return WordBitOf(lead);
+}
+
+// The bit of a property's whole name (DeclaredNameBit) from the name as
+// written.
+std::uint64_t PropertyNameBit(const char* property) {
+    std::uint64_t hash = kNameHashStart;
+    for (const char* c = property; *c != '\0'; ++c) hash = (hash ^ static_cast<unsigned char>(LowerAscii(*c))) * kNameHashFactor;
+    return NameBitOfHash(hash);
+}
+
+// Whether a shorthand may answer for the property (see FindStyleValueLower).
+bool MayTakeShorthand(const char* property) {
+    char lead[3] = {};
+    for (int n = 0; n < 3 && property[n] != '\0' && property[n] != '-'; ++n) lead[n] = LowerAscii(property[n]);
+    for (const char* word : {"bor", "mar", "pad", "bac"})
+        if (lead[0] == word[0] && lead[1] == word[1] && lead[2] == word[2]) return true;
+    return false;
+}
+
+// Whether the element's style attribute or a rule of the lists matching it
+// may declare the property or a shorthand of it: whether any of them
+// declares a property whose first word begins as the property's does, and,
+// for a property that no shorthand answers (all but those beginning like
+// margin, padding, background and border), one of its own name.
+bool DeclaresWordOf(const HtmlNode* element, const char* property, const CSSRuleList* first,
+                    const CSSRuleList* second) {
+    const std::uint64_t bit = PropertyWordBit(property);
+    if (first != nullptr && first->Empty()) first = nullptr;
+    if (second != nullptr && second->Empty()) second = nullptr;
+    std::uint64_t words = 0;
+    std::uint64_t names = 0;
+    if (first == nullptr && second == nullptr) {
+        const StyleDeclarations* own = NodeStyle(element);
+        if (own == nullptr) return false;
+        words = own->Words();
+        names = own->Names();
+    } else {
+        const MatchedRules& matched = Matched(element, first, second);
+        words = matched.elementWords;
+        names = matched.elementNames;
+    }
+    if ((words & bit) == 0) return false;
+    if (MayTakeShorthand(property)) return true;
+    return (names & PropertyNameBit(property)) != 0;
+}
+
 } // namespace
 
+std::uint64_t DeclaredNameBit(std::string_view lowerProperty) {
+    std::uint64_t hash = kNameHashStart;
+    for (const char c : lowerProperty) hash = (hash ^ static_cast<unsigned char>(c)) * kNameHashFactor;
+    return NameBitOfHash(hash);
+}
+
 std::uint64_t DeclaredWordBit(std::string_view lowerProperty) {
-    const std::string_view word = lowerProperty.substr(0, lowerProperty.find('-'));
-    std::uint64_t hash = 1469598103934665603ull;
-    for (const char c : word) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return std::uint64_t{1} << (hash % 64);
+    char lead[3] = {};
+    for (std::size_t n = 0; n < 3 && n < lowerProperty.size() && lowerProperty[n] != '-'; ++n) lead[n] = lowerProperty[n];
+    return WordBitOf(lead);
 }
 
 StyleValue FindStyleValue(const HtmlNode* node, const char* property, const CSSRuleList* first,
                           const CSSRuleList* second) {
     if (node == nullptr || property == nullptr || property[0] == '\0') return std::nullopt;
+    // Most questions ask for a property that neither the element's style
+    // attribute nor any rule matching it declares: such a question is
+    // answered from the words they declare, before the name is read whole.
+    // (Tracing takes the long way, which logs each step.)
+    if (!Tracing() && node->IsElement() && !DeclaresWordOf(node, property, first, second)) return std::nullopt;
     if (Tracing()) {
         plat::LogLine(0, "FindStyleValue: propname=%s", property);
         plat::LogLine(0, "FindStyleValue: about to look internal for propname=%s", property);
@@ -323,6 +413,28 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
     if (!found) return std::nullopt;
     if (source != nullptr) *source = from;
     return value;
+}
+
+bool StyleMayBeDeclared(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                        const CSSRuleList* second) {
+    if (node == nullptr || property == nullptr || property[0] == '\0') return false;
+    if (Tracing() || !node->IsElement()) return true;
+    return DeclaresWordOf(node, property, first, second);
+}
+
+bool StyleMayBeFoundUp(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                       const CSSRuleList* second) {
+    if (node == nullptr || property == nullptr || property[0] == '\0') return false;
+    if (Tracing()) return true;
+    const TagGroup group = GroupOf(node);
+    const bool restricted = group != TagGroup::kNone;
+    for (const HtmlNode* at = node; at != nullptr; at = at->parent) {
+        if (at != node && restricted && GroupOf(at) != group) break;
+        // A node that is no element has no style of its own; the rules ask
+        // its nearest element, which the search reaches next.
+        if (at->IsElement() && DeclaresWordOf(at, property, first, second)) return true;
+    }
+    return false;
 }
 
 StyleValue FindInheritedAttr(const HtmlNode* node, const char* name, const char* tag1, const char* tag2) {

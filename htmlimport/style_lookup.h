@@ -93,6 +93,20 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
                          const char* tag1, const char* tag2, const char* tag3, std::uint16_t* source,
                          bool searchUp, const CSSRuleList* first, const CSSRuleList* second);
 
+// False when FindStyleValue cannot find the property for the node: neither
+// its style attribute nor a rule matching it declares a property whose first
+// word begins as the property's does. True when it may (and always for a
+// node that is no element, and while look-ups are traced).
+bool StyleMayBeDeclared(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                        const CSSRuleList* second);
+
+// False when a search up the tree as StyleAttrElem makes it (by property
+// only, searchUp) cannot find the property: no element it would ask
+// declares a property whose first word begins as the property's does. True
+// when it may (and always while look-ups are traced).
+bool StyleMayBeFoundUp(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                       const CSSRuleList* second);
+
 // The look-ups of one element with a pair of rule lists.
 struct ElementStyle {
     const HtmlNode* node = nullptr;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/font_spec.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -13,6 +14,8 @@ namespace {
 
 // Paragraph-style texts kept at most; the memo starts again when full.
 constexpr std::size_t kMostParagraphs = 512;
+// Colour texts kept at most; the memo starts again when full.
+constexpr std::size_t kMostColors = 4096;
 
 struct QuestionRow {
     const char* property;
@@ -162,6 +165,16 @@ void WalkMemo::KeepRun(const HtmlNode* parent, RunMemo memo) {
 const WalkMemo::ParsedParagraph* WalkMemo::FindParagraph(const std::string& text) const {
     const auto found = paragraphs_.find(text);
     return found != paragraphs_.end() ? &found->second : nullptr;
+}
+
+WalkMemo::ParsedColor WalkMemo::ParseColor(const char* text) {
+    const auto found = colors_.find(text);
+    if (found != colors_.end()) return found->second;
+    ParsedColor parsed;
+    parsed.status = ParseColorSpec(text, &parsed.index, &parsed.rgb);
+    if (colors_.size() >= kMostColors) colors_.clear();
+    colors_.emplace(text, parsed);
+    return parsed;
 }
 
 void WalkMemo::KeepParagraph(const std::string& text, const ParsedParagraph& parsed) {

@@ -73,6 +73,15 @@ public:
     const ParsedParagraph* FindParagraph(const std::string& text) const;
     void KeepParagraph(const std::string& text, const ParsedParagraph& parsed);
 
+    // ParseColorSpec of a colour text, for texts whose colour does not
+    // depend on the index the caller gives (no "windowtext" in them).
+    struct ParsedColor {
+        std::uint16_t status = 0;
+        std::uint16_t index = 0;
+        std::uint32_t rgb = 0;
+    };
+    ParsedColor ParseColor(const char* text);
+
 private:
     struct Answers {
         const HtmlNode* node = nullptr;     // whose answers these are
@@ -97,6 +106,7 @@ private:
     std::vector<RunMemo> runs_;
     std::vector<std::size_t> chain_;
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
+    std::unordered_map<std::string, ParsedColor> colors_;
 };
 
 } // namespace talix

@@ -58,6 +58,32 @@ TEST(FindTextWildcard, WildcardsAndSwitchesDecideWhatMatchesAndHowMuch) {
     EXPECT_EQ(Find("a " + word, "sz?r", kWild), Match(2, length));
 }
 
+TEST(FindTextWildcard, PlainAsciiIsSearchedAsTextWithOtherCharacters) {
+    // A text of printable ASCII alone is searched byte by byte; with a
+    // character of more bytes after it, character by character under the
+    // collation. Both find the same first match in the ASCII part.
+    const std::string tail = " " + plat::NativeToLmbcs("sz\xC5\x91r");
+    struct Case {
+        const char* text;
+        const char* pattern;
+        std::uint32_t mode;
+    };
+    const Case cases[] = {
+        {"row 0001 column 1 ..", "row 1000 column 1 ..", 0}, {"row 1000 column 1 ..", "ROW 1000 column 1 ..", kNoCase},
+        {"row 1000 column 1 ..", "ROW 1000 column 1 ..", 0},  {"abab", "ab", kNoCase},
+        {"abab", "BA", kNoCase | kWord},                      {"ab ab", "AB", kNoCase | kWord},
+        {"cab ab.", "ab", kWord},                             {"a.b", "a.b", kWild},
+        {"a?b a.b", "a.b", 0},                                {"ab", "abc", kWild},
+        {"Abc", "aBC", kNoCase | kNoAccents},                  {"x", "x", kWord},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Find(c.text, c.pattern, c.mode), Find(c.text + tail, c.pattern, c.mode)) << c.text << " / " << c.pattern;
+    }
+    EXPECT_EQ(Find("abab", "BA", kNoCase), Match(1, 2));
+    EXPECT_EQ(Find("cab ab.", "ab", kWord), Match(4, 2));
+    EXPECT_EQ(Find("row 1000 column 1 ..", "ROW 1000 column 1 ..", 0), Match(-1, 0));
+}
+
 class SearchInRunTest : public ::testing::Test {
 protected:
     SearchInRunTest() {

@@ -272,10 +272,14 @@ TEST_P(TableLookUps, ResultsThatDoNotFitAreRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, TableLookUps,
-                         testing::Values(talix::LookUpRoute::SingleWalk, talix::LookUpRoute::EveryCell),
+                         testing::Values(talix::LookUpRoute::SingleWalk, talix::LookUpRoute::EngineWalk,
+                                         talix::LookUpRoute::EveryCell),
                          [](const testing::TestParamInfo<talix::LookUpRoute>& info) {
-                             return info.param == talix::LookUpRoute::SingleWalk ? std::string("SingleWalk")
-                                                                                 : std::string("EveryCell");
+                             switch (info.param) {
+                             case talix::LookUpRoute::SingleWalk: return std::string("SingleWalk");
+                             case talix::LookUpRoute::EngineWalk: return std::string("EngineWalk");
+                             default: return std::string("EveryCell");
+                             }
                          });
 
 } // namespace

@@ -63,6 +63,26 @@ TEST_F(BorderText, TablesImagesAndBlocks) {
     EXPECT_EQ(untouched, "");
 }
 
+TEST_F(BorderText, BlocksFindBordersUpToTheirGroupAndAfterNewRules) {
+    Page("<div style='border-top: 1px solid'><div><p id=inner>a</p></div></div>"
+         "<table><tr><td style='border: 3px solid'><p id=incell>b</p></td></tr></table>"
+         "<blockquote><p id=late>c</p></blockquote><p id=attr border=4>d</p><span id=span>e</span>");
+    // A border of an enclosing block is found; one of the cell above the
+    // block group is not.
+    EXPECT_EQ(Border("inner", true), " BorderThicknessTop='1px' BorderStyle='solid'");
+    EXPECT_EQ(Border("incell", true), "");
+    EXPECT_EQ(Border("late", true), "");
+    // A rule added afterwards answers the next time.
+    Sheet("blockquote { BORDER-LEFT: 2px dotted #0f0 }");
+    EXPECT_EQ(Border("late", true), " BorderThicknessLeft='2px' BorderColor='#0f0' BorderStyle='dotted'");
+    // The border attribute gives the thicknesses without any CSS.
+    EXPECT_EQ(Border("attr", true), " BorderThicknessBottom='4' BorderThicknessTop='4' BorderThicknessLeft='4' "
+                                    "BorderThicknessRight='4' BorderStyle='SOLID'");
+    // An element of no group searches up to the root: the blockquote's rule
+    // is no border of a span's ancestors.
+    EXPECT_EQ(Border("span", true), "");
+}
+
 TEST_F(BorderText, CellBorders) {
     Page("<table id=t><tr id=r><td id=c style='border: 1px groove #808080'>a</td></tr></table>"
          "<table><tr id=r2 style='border-color: blue'><td>b</td><td style='border-style: ridge'>c</td></tr></table>"

@@ -114,6 +114,33 @@ TEST_F(StyleLookup, ShorthandsAnswerForTheirParts) {
     EXPECT_EQ(Value("rgb", "font-size"), "-");
 }
 
+TEST_F(StyleLookup, NamesThatShareTheirBeginningAndRulesAddedLater) {
+    Page("<p id=p class=k style='Font-Weight: bold; BORDER: 1px solid #f00'>a</p><p id=q>b</p><i id=i>c</i>",
+         "p.k { font-style: italic; marker-offset: 2px } p { background: #ff0 }");
+    // Names of the same beginning are told apart, in any case.
+    EXPECT_EQ(Value("p", "FONT-WEIGHT"), "bold");
+    EXPECT_EQ(Value("p", "font-style"), "italic");
+    EXPECT_EQ(Value("p", "font-size"), "-");
+    EXPECT_EQ(Value("p", "fo"), "-");
+    EXPECT_EQ(Value("p", "marker-offset"), "2px");
+    EXPECT_EQ(Value("p", "margin-left"), "-");
+    // Shorthands answer for their parts, inline and from rules.
+    EXPECT_EQ(Value("p", "Border-Left-Color"), "#f00");
+    EXPECT_EQ(Value("p", "border-spacing"), "-");
+    EXPECT_EQ(Value("q", "BACKGROUND-COLOR"), "#ff0");
+    // A name that only begins like a border property is read as the
+    // border look-up reads it: its side from border-width.
+    Sheet("i { border-width: 4px 5px }");
+    EXPECT_EQ(Value("i", "borderx-top-width"), "4px");
+    EXPECT_EQ(Value("i", "borderx-left-width"), "5px");
+    // Rules added after a question answer the next one; the second list too.
+    EXPECT_EQ(Value("q", "color"), "-");
+    Sheet("p { color: navy }");
+    EXPECT_EQ(Value("q", "color"), "navy");
+    EXPECT_EQ(Show(talix::FindStyleValue(Id("i"), "color", nullptr, &import_->styleRules1)), "-");
+    EXPECT_EQ(Show(talix::FindStyleValue(Id("q"), "color", nullptr, &import_->styleRules1)), "navy");
+}
+
 TEST_F(StyleLookup, DeclarationTexts) {
     const talix::StyleDeclarations parsed(
         "COLOR : red; color: blue; junk; : x; font-family: 'a;b', \"c;d\"; background: url(data:x;y) /* c; */ "

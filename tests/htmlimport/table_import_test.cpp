@@ -286,6 +286,19 @@ TEST_F(TableImport, CellColoursScopesBordersAndAlignment) {
         "<table border=\"2\"><tr><td style=\"border-top-width: medium; border-left-width: 3px; "
         "border-bottom-style: none\">a</td></tr></table>");
     EXPECT_EQ(Of(styled, talix::kSigTableCell)[0]->Word(12), 0x0203);
+    // The row's widths (from a rule) reach cells without widths of their
+    // own; a cell's "none" style takes the attribute's width; a cell with
+    // neither keeps the attribute.
+    const Imported rowWidths = Import(
+        "<style>tr.w { border-width: 4px } td.n { border-top-style: none }</style>"
+        "<table border=\"1\"><tr class=\"w\"><td>a</td><td class=\"n\">b</td></tr>"
+        "<tr><td>c</td><td style=\"border-left: none\">d</td></tr></table>");
+    const auto rowCells = Of(rowWidths, talix::kSigTableCell);
+    ASSERT_EQ(rowCells.size(), 4u);
+    EXPECT_EQ(rowCells[0]->Word(12), 0x4444);
+    EXPECT_EQ(rowCells[1]->Word(12), 0x4044);
+    EXPECT_EQ(rowCells[2]->Word(12), 0x1111);
+    EXPECT_EQ(rowCells[3]->Word(12), 0x0000);
 
     // The row's vertical alignment reaches its cells; text alignment goes to
     // the cell's paragraph.

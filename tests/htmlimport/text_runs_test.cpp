@@ -162,6 +162,36 @@ TEST_F(TextRuns, ColoursHighlightsAndDirection) {
     EXPECT_EQ(rtl.Run("l").signature, talix::kSigText);
 }
 
+TEST_F(TextRuns, RepeatedColoursAndTheColourOfTheText) {
+    // The same colour text in many runs gives each the same colour; a
+    // colour of the text itself ("windowtext") gives way to the font's.
+    const Imported imported = Import(
+        "<p><span style=\"color:#00ff00\">a</span> <b style=\"color:#00ff00\">b</b> <i style=\"color:navy\">c</i>"
+        " <u style=\"color:navy\">d</u> <span style=\"color:WindowText\">e</span>"
+        " <font color=\"#ff0000\"><span style=\"color:windowtext\">f</span></font>"
+        " <span style=\"color:rgb(0, 0, 255)\">g</span> <em style=\"color:rgb(0, 0, 255)\">h</em></p>");
+    ASSERT_EQ(imported.status, 0);
+    // (A span's text takes the blank after it.)
+    EXPECT_EQ(imported.Layout(), "D2 R2 '' B 'a ' C1 E B 'b' C1 E ' ' B 'c' C1 E ' ' B 'd' C1 E ' ' B 'e ' C1 E "
+                                 "B 'f' C1 E ' ' B 'g ' C1 E B 'h' C1 E ''");
+    std::uint16_t index = 0;
+    std::uint32_t rgb = 0;
+    std::string colours;
+    for (const auto& record : imported.records) {
+        if (record.signature != talix::kSigColor) continue;
+        rgb = static_cast<unsigned char>(record.bytes[4]) | static_cast<unsigned char>(record.bytes[5]) << 8 |
+              static_cast<std::uint32_t>(static_cast<unsigned char>(record.bytes[6])) << 16;
+        colours += std::to_string(rgb) + " ";
+    }
+    EXPECT_EQ(colours, "65280 65280 8388608 8388608 0 255 16711680 16711680 ");
+    ASSERT_EQ(talix::ParseColorSpec("navy", &index, &rgb), 0);
+    EXPECT_EQ(imported.Run("c").Font().color, index);
+    EXPECT_EQ(imported.Run("d").Font().color, index);
+    EXPECT_EQ(imported.Run("e ").Font().color, 0);
+    ASSERT_EQ(talix::ParseColorSpec("#ff0000", &index, &rgb), 0);
+    EXPECT_EQ(imported.Run("f").Font().color, index);
+}
+
 TEST_F(TextRuns, BlanksPreTextAndLongTexts) {
     const Imported blanks = Import("<p><span>a</span> <span>b</span> <b>c</b> <span><b>d</b></span> e</p>");
     // A blank after a span that begins with text goes to the span's text.
