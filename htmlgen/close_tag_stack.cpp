@@ -25,21 +25,10 @@ bool Reserve(XMLGenContext* context) {
 
 } // namespace
 
-bool PushCloseTag(XMLGenContext* context, const char* tag) { return PushCloseTagLevel(context, tag, 0); }
-
 bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t level) {
     if (context == nullptr || tag == nullptr || !Reserve(context)) return false;
     context->closeTags[context->closeTagCount++] = CloseTagEntry{tag, level};
     return true;
-}
-
-int HasCloseTag(const XMLGenContext* context, const char* tag, int topOnly) {
-    if (context == nullptr || context->closeTagCount == 0) return 0;
-    if (topOnly != 0) return SameTag(context->closeTags[context->closeTagCount - 1].tag, tag) ? 1 : 0;
-    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
-        if (SameTag(context->closeTags[i].tag, tag)) return 1;
-    }
-    return 0;
 }
 
 std::uint16_t FindCloseTag(const XMLGenContext* context, const char* tag, int topOnly) {
@@ -83,15 +72,6 @@ bool PopCloseTags(XMLGenContext* context, std::uint32_t depth, char* buffer, std
         buffer[used] = '\0';
     }
     return whole;
-}
-
-const CloseTagEntry* TopCloseTag(const XMLGenContext* context) {
-    return context != nullptr && context->closeTagCount > 0 ? &context->closeTags[context->closeTagCount - 1]
-                                                              : nullptr;
-}
-
-void DropTopCloseTag(XMLGenContext* context) {
-    if (context != nullptr && context->closeTagCount > 0) --context->closeTagCount;
 }
 
 void ReleaseCloseTags(XMLGenContext* context) {

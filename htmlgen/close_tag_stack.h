@@ -35,11 +35,26 @@ inline bool SameCloseTag(const char* a, const char* b) {
 // Records an open element (level 0) on top of the stack. False when
 // memory is exhausted: the stack is unchanged and the element's closing
 // tag simply goes unrecorded.
-bool PushCloseTag(XMLGenContext* context, const char* tag);
 bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t level);
+// The push when the stack has room, as it mostly has, is made in place.
+inline bool PushCloseTag(XMLGenContext* context, const char* tag) {
+    if (context != nullptr && tag != nullptr && context->closeTagCount < context->closeTagCapacity) {
+        context->closeTags[context->closeTagCount++] = CloseTagEntry{tag, 0};
+        return true;
+    }
+    return PushCloseTagLevel(context, tag, 0);
+}
 
 // 1 when the top entry's tag (topOnly) or any entry's tag equals tag.
-int HasCloseTag(const XMLGenContext* context, const char* tag, int topOnly);
+// Asked for every run and tag: answered in place.
+inline int HasCloseTag(const XMLGenContext* context, const char* tag, int topOnly) {
+    if (context == nullptr || context->closeTagCount == 0) return 0;
+    if (topOnly != 0) return SameCloseTag(context->closeTags[context->closeTagCount - 1].tag, tag) ? 1 : 0;
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        if (SameCloseTag(context->closeTags[i].tag, tag)) return 1;
+    }
+    return 0;
+}
 
 // The level stored with the tag: topOnly, the top entry's level when its
 // tag equals tag; else the level of the innermost entry of that tag that
@@ -63,8 +78,13 @@ inline std::uint32_t CloseTagDepth(const XMLGenContext* context) { return contex
 bool PopCloseTags(XMLGenContext* context, std::uint32_t depth, char* buffer, std::size_t capacity);
 
 // The top entry, or null on an empty stack; and its removal.
-const CloseTagEntry* TopCloseTag(const XMLGenContext* context);
-void DropTopCloseTag(XMLGenContext* context);
+inline const CloseTagEntry* TopCloseTag(const XMLGenContext* context) {
+    return context != nullptr && context->closeTagCount > 0 ? &context->closeTags[context->closeTagCount - 1]
+                                                              : nullptr;
+}
+inline void DropTopCloseTag(XMLGenContext* context) {
+    if (context != nullptr && context->closeTagCount > 0) --context->closeTagCount;
+}
 
 // Releases the stack's storage (at the end of a run).
 void ReleaseCloseTags(XMLGenContext* context);

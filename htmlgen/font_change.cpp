@@ -108,10 +108,19 @@ void FaceName(XMLGenContext* context, std::uint8_t face, char* name) {
 
 bool IsOpen(const XMLGenContext* context, const char* tag) { return HasCloseTag(context, tag, 0) != 0; }
 
+// Whether an element of either closing tag is open: one look at the stack.
+bool EitherOpen(const XMLGenContext* context, const char* end, const char* otherEnd) {
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        const char* tag = context->closeTags[i].tag;
+        if (SameCloseTag(tag, end) || SameCloseTag(tag, otherEnd)) return true;
+    }
+    return false;
+}
+
 // Opens an element unless its kind is open, pushing its closing tag.
 void OpenElement(XMLGenContext* context, Markup* markup, const char* start, const char* end,
                  const char* otherEnd = nullptr) {
-    if (IsOpen(context, end) || (otherEnd != nullptr && IsOpen(context, otherEnd))) return;
+    if (EitherOpen(context, end, otherEnd)) return;
     markup->Put(start);
     if (PushCloseTag(context, end)) ++context->fontPushes;
 }
@@ -151,7 +160,8 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
                                  context->currentColourGiven != 0)) ||
          (!suppressed.size && font.size != current.size) ||
          (!suppressed.attributes && (font.attributes & kDecoration) != (current.attributes & kDecoration)))) {
-        CloseIfOpen(context, "</span>");
+        // Known to be open: closed without asking again.
+        CloseOpenXMLTagsToOutput(context, "</span>", 1, 0, 0, 0);
     }
     // Attributes the new font lacks end here, before anything is opened.
     const std::uint8_t ended = static_cast<std::uint8_t>(current.attributes & ~font.attributes);

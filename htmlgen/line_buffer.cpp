@@ -123,21 +123,19 @@ void ReplaceText(XMLGenContext* context, const std::string& text) {
 
 } // namespace
 
-std::uint32_t TextLength(const XMLGenContext* context) {
+std::uint32_t MeasureTextLength(const XMLGenContext* context) {
     if (context == nullptr || context->buffer == nullptr || context->capacity == 0) return 0;
     std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
     if (used >= context->capacity) return context->capacity - 1;
-    // Mostly the write position is at the text's end.
     if (*context->writePosition == '\0') return static_cast<std::uint32_t>(used);
     return static_cast<std::uint32_t>(used + strnlen(context->writePosition, context->capacity - used));
 }
 
-void MoveToTextEnd(XMLGenContext* context) {
+void SeekTextEnd(XMLGenContext* context) {
     if (context == nullptr || context->buffer == nullptr || context->capacity == 0) return;
-    // Mostly the write position is at the text's end already.
     const std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);
     if (used < context->capacity && *context->writePosition == '\0') return;
-    std::uint32_t length = TextLength(context);
+    std::uint32_t length = MeasureTextLength(context);
     if (length >= context->capacity) length = context->capacity - 1;
     context->writePosition = context->buffer + length;
     *context->writePosition = '\0';
@@ -156,10 +154,6 @@ bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length) 
     *context->writePosition = '\0';
     context->measuredLength = 0;
     return true;
-}
-
-bool AppendOutput(XMLGenContext* context, const char* text) {
-    return AppendOutput(context, text, text != nullptr ? std::strlen(text) : 0);
 }
 
 bool AppendOptionValue(XMLGenContext* context, const char* key) {

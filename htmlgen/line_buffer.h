@@ -7,24 +7,46 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
 
 namespace talix {
 
+// Whether the write position is at the text's end, as it mostly is. The
+// length and the move to the end below are asked before each record, run
+// and tag: that case is answered in place, the rest out of line.
+inline bool AtTextEnd(const XMLGenContext* context) {
+    return context != nullptr && context->buffer != nullptr &&
+           static_cast<std::size_t>(context->writePosition - context->buffer) < context->capacity &&
+           *context->writePosition == '\0';
+}
+std::uint32_t MeasureTextLength(const XMLGenContext* context);
+void SeekTextEnd(XMLGenContext* context);
+
 // The length of the text in the line buffer: from its start to the first
 // zero byte at or after the write position (line separators of the NL
 // newline mode may lie before it).
-std::uint32_t TextLength(const XMLGenContext* context);
+inline std::uint32_t TextLength(const XMLGenContext* context) {
+    return AtTextEnd(context) ? static_cast<std::uint32_t>(context->writePosition - context->buffer)
+                              : MeasureTextLength(context);
+}
 // Moves the write position to the end of the text at it.
-void MoveToTextEnd(XMLGenContext* context);
+inline void MoveToTextEnd(XMLGenContext* context) {
+    if (!AtTextEnd(context)) SeekTextEnd(context);
+}
+
 // Appends length bytes at the end of the text and moves the write position
 // past them; the text stays zero-terminated. When they do not fit before the
 // buffer's last byte nothing is written, the context's overflow mark is set
 // and false returned: the run then ends with 263.
 bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length);
-bool AppendOutput(XMLGenContext* context, const char* text);
+// A zero-terminated text (null: nothing); in place, so that the length of a
+// literal is known when compiled.
+inline bool AppendOutput(XMLGenContext* context, const char* text) {
+    return AppendOutput(context, text, text != nullptr ? std::strlen(text) : 0);
+}
 // The value of an option keyword appended as it stands (unencoded); false
 // when the keyword is absent. A value that does not fit sets the overflow
 // mark.

@@ -107,24 +107,51 @@ bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* refe
     return IsOn(context, sw::kSectionsInCSS) && FindCloseTag(context, "</div>", 1) != 0;
 }
 
+// The innermost open division, paragraph element or list (block), and the
+// innermost open list (list): one look at the stack answers what the
+// previous paragraph left open.
+struct InnermostBlocks {
+    const char* block = nullptr;
+    const char* list = nullptr;
+};
+
+InnermostBlocks FindInnermostBlocks(const XMLGenContext* context) {
+    static constexpr const char* kBlocks[] = {"</div>", "</p>", "</ol>", "</ul>"};
+    InnermostBlocks found;
+    for (std::uint32_t i = context->closeTagCount; i-- > 0 && found.list == nullptr;) {
+        const char* entry = context->closeTags[i].tag;
+        for (const char* block : kBlocks) {
+            if (!SameCloseTag(entry, block)) continue;
+            if (found.block == nullptr) found.block = block;
+            if (block == kBlocks[2] || block == kBlocks[3]) found.list = block;
+            break;
+        }
+        // An open division is closed whatever lists lie below it.
+        if (found.block == kBlocks[0]) break;
+    }
+    return found;
+}
+
 // Ends what the previous paragraph opened: its division or paragraph
 // element, or the lists this paragraph does not continue.
 void ClosePrevious(XMLGenContext* context, const CDRecordNode* reference, std::uint16_t rawId,
                    std::uint16_t remappedId) {
-    if (HasCloseTagBefore(context, "</div>", "</p>", "</ol>", "</ul>") != 0) {
+    const InnermostBlocks open = FindInnermostBlocks(context);
+    const auto is = [](const char* found, const char* tag) { return found != nullptr && SameCloseTag(found, tag); };
+    if (is(open.block, "</div>")) {
         const FillerScan scan = ScanFillersBefore(reference);
         CloseDownTo(context, "</div>", 1);
         // A document that is nothing but an empty division keeps nothing.
         if (!scan.paragraphMet && TextLength(context) == std::strlen(kEmptyDivision) &&
             std::memcmp(context->buffer, kEmptyDivision, std::strlen(kEmptyDivision)) == 0)
             CutOutputTo(context, 0);
-    } else if (IsOn(context, sw::kUsePTags) && HasCloseTagBefore(context, "</p>", "</div>", "</ol>", "</ul>") != 0) {
+    } else if (IsOn(context, sw::kUsePTags) && is(open.block, "</p>")) {
         const FillerScan scan = ScanFillersBefore(reference);
         if (scan.stop != nullptr && scan.stop->signature == kSigPabReference && scan.paragraphMet) WriteBreak(context);
         CloseDownTo(context, "</p>", 1);
-    } else if (HasCloseTagBefore(context, "</ol>", "</ul>") != 0) {
+    } else if (is(open.list, "</ol>")) {
         CloseNumberedLists(context, reference, rawId, remappedId);
-    } else if (HasCloseTagBefore(context, "</ul>", "</ol>") != 0) {
+    } else if (is(open.list, "</ul>")) {
         CloseBulletedLists(context, reference, rawId, remappedId);
     }
     MoveToTextEnd(context);
@@ -221,28 +248,53 @@ const CDRecordNode* BorderRecord(const CDRecordNode* reference) {
     return nullptr;
 }
 
+// The alignment attribute of the paragraph, or an empty text.
+const char* AlignmentAttribute(const XMLGenContext* context, const CDRecordNode* reference) {
+    if (!Alignable(context, reference)) return "";
+    switch (Justification(CurrentDefinition(context))) {
+    case 0: return context->tableDepth > 0 ? " align='left'" : "";
+    case 1: return " align='right'";
+    case 2: return " align='justify'";
+    case 3: return " align='center'";
+    default: return "";
+    }
+}
+
 // The attributes of a division or paragraph element: the spacing its
 // border record asks for and the paragraph's alignment.
 void WriteAttributes(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* border) {
+    if (border == nullptr) {
+        // Most paragraphs have no border record: the alignment alone.
+        AppendOutput(context, AlignmentAttribute(context, reference));
+        return;
+    }
     std::string text;
-    if (border != nullptr) {
-        const unsigned top = NodeWord(border, kBorderTopAt), bottom = NodeWord(border, kBorderBottomAt);
-        const unsigned left = NodeWord(border, kBorderLeftAt), right = NodeWord(border, kBorderRightAt);
-        if (top + bottom > 0) AppendFormat(&text, " vspace=\"%u\"", top > bottom ? top : bottom);
-        if (left + right > 0) AppendFormat(&text, " hspace=\"%u\"", left > right ? left : right);
-    }
-    if (Alignable(context, reference)) {
-        switch (Justification(CurrentDefinition(context))) {
-        case 0:
-            if (context->tableDepth > 0) text += " align='left'";
-            break;
-        case 1: text += " align='right'"; break;
-        case 2: text += " align='justify'"; break;
-        case 3: text += " align='center'"; break;
-        default: break;
-        }
-    }
+    const unsigned top = NodeWord(border, kBorderTopAt), bottom = NodeWord(border, kBorderBottomAt);
+    const unsigned left = NodeWord(border, kBorderLeftAt), right = NodeWord(border, kBorderRightAt);
+    if (top + bottom > 0) AppendFormat(&text, " vspace=\"%u\"", top > bottom ? top : bottom);
+    if (left + right > 0) AppendFormat(&text, " hspace=\"%u\"", left > right ? left : right);
+    text += AlignmentAttribute(context, reference);
     AppendOutput(context, text);
+}
+
+// The class attribute of a paragraph's element and the end of its start
+// tag, written without formatting: every paragraph writes one.
+void WriteClassAttribute(XMLGenContext* context, std::uint16_t remappedId) {
+    static constexpr char kStart[] = " class=\"pabid";
+    char text[sizeof kStart + 8];
+    std::memcpy(text, kStart, sizeof kStart - 1);
+    char digits[8];
+    std::size_t count = 0;
+    unsigned value = remappedId;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    std::size_t used = sizeof kStart - 1;
+    while (count > 0) text[used++] = digits[--count];
+    text[used++] = '"';
+    text[used++] = '>';
+    AppendOutput(context, text, used);
 }
 
 // The inline rule of MoveStylesInline without its zero left margin (and
@@ -288,9 +340,9 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
     const bool usePTags = IsOn(context, sw::kUsePTags);
     const char* element = usePTags ? "p" : "div";
     const char* closing = usePTags ? "</p>" : "</div>";
-    const std::string open = context->openBrace, close = context->closeBrace;
 
     if (IsOn(context, sw::kMoveStylesInline)) {
+        const std::string open = context->openBrace, close = context->closeBrace;
         const char* found = FindClassRule(context, remappedId);
         const std::string rule = found != nullptr ? found : "";
         const char* margin = FindNoCase(rule.c_str(), "margin-left: ");
@@ -309,14 +361,16 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
             return;
         }
     }
-    std::string start = std::string("<") + element;
-    if (borderCSS.size() >= 2) start += " style=\"" + open + borderCSS + close + "\"";
-    AppendOutput(context, start);
+    if (borderCSS.size() >= 2) {
+        AppendOutput(context, std::string("<") + element + " style=\"" + context->openBrace + borderCSS +
+                                  context->closeBrace + "\"");
+    } else {
+        AppendOutput(context, usePTags ? "<p" : "<div");
+    }
     PushCloseTag(context, closing);
     WriteAttributes(context, reference, border);
     if (!IsOn(context, sw::kMoveStylesInline) && !IsOn(context, sw::kSuppressDivInfo)) {
-        // Every paragraph writes one: built without formatting.
-        AppendOutput(context, " class=\"pabid" + std::to_string(remappedId) + "\">");
+        WriteClassAttribute(context, remappedId);
     } else {
         AppendOutput(context, ">");
     }

@@ -225,6 +225,10 @@ bool PlainBlock(const char* text, bool blank, bool links) {
 }
 #endif
 
+// The bytes of a stretch of plain characters looked at one by one before
+// sixteen are tested at once.
+constexpr std::size_t kFirstBytes = 4;
+
 // The characters of a run, written at the end of the output.
 class RunWriter {
 public:
@@ -274,10 +278,12 @@ public:
                     if (!AfterCharacter(true)) return false;
                     continue;
                 }
-                // Byte by byte at first; a stretch that goes on is tested
-                // sixteen bytes at a time where the processor can.
+                // Byte by byte at first (stretches between characters
+                // outside ASCII are short); one that goes on past a few
+                // bytes is tested sixteen bytes at a time where the
+                // processor can.
                 std::size_t end = i + 1;
-                const std::size_t first = most - i > 16 ? i + 16 : most;
+                const std::size_t first = most - i > kFirstBytes ? i + kFirstBytes : most;
                 while (end < first && table[static_cast<std::uint8_t>(text[end])]) ++end;
                 if (end == first) {
 #if defined(__SSE2__)
@@ -574,7 +580,7 @@ void Finish(XMLGenContext* context, std::uint16_t kind) {
         CDRecordNode* node = context->node;
         while (InRange(context, node) && node->signature != kSigEnd) node = node->next;
         context->node = node;
-        if (HasCloseTag(context, "</span>", 0) != 0) CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
+        CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
     }
     TraceStep("ProcessXMLText - OUT");
 }

@@ -9,13 +9,6 @@
 
 namespace talix {
 
-namespace {
-
-// Room a chunk leaves in the buffer for the markup that follows it.
-constexpr std::uint32_t kChunkHeadroom = 1024;
-
-} // namespace
-
 void CompletePendingLink(XMLGenContext* context) {
     if (context == nullptr || context->pendingLink == nullptr) return;
     MoveToTextEnd(context);
@@ -26,17 +19,6 @@ void CompletePendingLink(XMLGenContext* context) {
     AppendOutput(context, "\">", 2);
     AppendOutput(context, url.data(), url.size());
     AppendOutput(context, "</a>", 4);
-}
-
-std::uint32_t TextSinceFlush(const XMLGenContext* context) {
-    const std::uint32_t length = TextLength(context);
-    return length > context->flushMark ? length - context->flushMark : 0;
-}
-
-std::uint32_t EventChunkLimit(const XMLGenContext* context) {
-    const std::uint32_t room = context->capacity > 2 * kChunkHeadroom ? context->capacity - kChunkHeadroom
-                                                                        : context->capacity / 2;
-    return context->eventChunkSize < room ? context->eventChunkSize : room;
 }
 
 STATUS CutLineBuffer(XMLGenContext* context) {
@@ -73,8 +55,6 @@ bool OutputEndsWith(const XMLGenContext* context, const char* text) {
     return WrittenBefore(context, TextLength(context), text, std::strlen(text));
 }
 
-void TraceStep(const char* line) {
-    if (g_debugLevel > 2) plat::LogLine(0, "%s", line);
-}
+void WriteTraceStep(const char* line) { plat::LogLine(0, "%s", line); }
 
 } // namespace talix

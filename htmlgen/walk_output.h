@@ -8,6 +8,8 @@
 #include <cstdint>
 
 #include "core/statuses.h"
+#include "core/temp_directory.h"
+#include "htmlgen/line_buffer.h"
 #include "htmlgen/xml_gen_context.h"
 
 namespace talix {
@@ -19,11 +21,21 @@ void CompletePendingLink(XMLGenContext* context);
 
 // The length of the text written since the last hand-on that kept text in
 // memory (what the event chunk size is measured against).
-std::uint32_t TextSinceFlush(const XMLGenContext* context);
+inline std::uint32_t TextSinceFlush(const XMLGenContext* context) {
+    const std::uint32_t length = TextLength(context);
+    return length > context->flushMark ? length - context->flushMark : 0;
+}
+
+// Room a chunk leaves in the buffer for the markup that follows it.
+constexpr std::uint32_t kChunkHeadroom = 1024;
 
 // The event chunk size as the walk uses it: never so large that the
 // buffer cannot hold a chunk and the markup of the record after it.
-std::uint32_t EventChunkLimit(const XMLGenContext* context);
+inline std::uint32_t EventChunkLimit(const XMLGenContext* context) {
+    const std::uint32_t room = context->capacity > 2 * kChunkHeadroom ? context->capacity - kChunkHeadroom
+                                                                        : context->capacity / 2;
+    return context->eventChunkSize < room ? context->eventChunkSize : room;
+}
 
 // Hands the text on in the middle of a body: completes a pending automatic
 // link, remembers the last bytes handed on, then the flush sequence (not
@@ -42,7 +54,11 @@ bool WrittenBefore(const XMLGenContext* context, std::size_t end, const char* by
 // Whether the output written so far ends with text.
 bool OutputEndsWith(const XMLGenContext* context, const char* text);
 
-// Writes a trace line of the walk when the debug level asks for them.
-void TraceStep(const char* line);
+// Writes a trace line of the walk when the debug level asks for them (asked
+// at every record and run: the level is looked at in place).
+void WriteTraceStep(const char* line);
+inline void TraceStep(const char* line) {
+    if (g_debugLevel > 2) WriteTraceStep(line);
+}
 
 } // namespace talix
