@@ -95,6 +95,8 @@ public:
     const std::string* Up(const HtmlNode* from, WalkMemo::Question question, std::uint16_t* source = nullptr) const {
         return memo_->Ask(from, question, source);
     }
+    WalkMemo::WalkResult Walked(const HtmlNode* from, WalkMemo::Walk walk) const { return memo_->Walked(from, walk); }
+    std::uint8_t DecorationTags(const HtmlNode* from) const { return memo_->DecorationTags(from); }
 
 private:
     std::optional<WalkMemo> own_;
@@ -193,17 +195,8 @@ void ApplyFontElements(BuildContext* context, HTMLImportContext* import, const R
 // u, a, s and strike around the text, and the nearest text-decoration of
 // the other elements.
 void ApplyDecorations(const RunStyle& style, const HtmlNode* parent, FontId* font) {
-    const std::string* decoration = nullptr;
-    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
-        if (!at->IsElement()) continue;
-        if (at->Is(HtmlTag::kU) || at->Is(HtmlTag::kA)) {
-            font->attributes |= kAttrUnderline;
-        } else if (at->Is(HtmlTag::kS) || at->Is(HtmlTag::kStrike)) {
-            font->attributes |= kAttrStrike;
-        } else if (decoration == nullptr) {
-            decoration = style.Own(at, WalkMemo::kTextDecoration);
-        }
-    }
+    font->attributes |= style.DecorationTags(parent);
+    const std::string* decoration = style.Walked(parent, WalkMemo::kDecorationWalk).value;
     if (decoration == nullptr) return;
     if (ContainsNoCase(*decoration, "none")) {
         font->attributes &= static_cast<std::uint8_t>(~(kAttrUnderline | kAttrStrike));
@@ -277,16 +270,15 @@ void ApplyColor(const HTMLImportContext* import, const RunStyle& style, const Ht
 // names a face.
 void ApplyFamily(BuildContext* context, const HTMLImportContext* import, const RunStyle& style,
                  const HtmlNode* parent, FontId* font) {
-    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
-        if (!at->IsElement()) continue;
-        if (at->Is(HtmlTag::kFont) && FindAttribute(at, "face") != nullptr) return;
-        if (at->Is(HtmlTag::kTt)) {
-            font->face = kMonospaceFace;
-            return;
-        }
-        const std::string* family = style.Own(at, WalkMemo::kFontFamily);
-        if (family == nullptr) continue;
-        const std::string name = FirstFamily(*family);
+    const WalkMemo::WalkResult walked = style.Walked(parent, WalkMemo::kFamilyWalk);
+    switch (walked.end) {
+    case WalkMemo::kEndFontFace:
+        return;
+    case WalkMemo::kEndTt:
+        font->face = kMonospaceFace;
+        return;
+    case WalkMemo::kEndAnswer: {
+        const std::string name = FirstFamily(*walked.value);
         if (IsMonospaceFamily(name)) {
             font->face = kMonospaceFace;
         } else if (!name.empty()) {
@@ -294,26 +286,24 @@ void ApplyFamily(BuildContext* context, const HTMLImportContext* import, const R
         }
         return;
     }
+    default:
+        break;
+    }
     if (import->inPre != 0) font->face = kMonospaceFace;
 }
 
 // The background colour below the enclosing cell; true when one was found.
 bool ApplyHighlight(const RunStyle& style, const HtmlNode* parent, RunFont* run) {
-    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
-        if (!at->IsElement()) continue;
-        if (at->Is(HtmlTag::kTd) || at->Is(HtmlTag::kTh)) return false;
-        const std::string* background = style.Own(at, WalkMemo::kBackgroundColor);
-        if (background == nullptr) continue;
-        const std::string_view value = css::TrimBlanks(*background);
-        for (const Highlight& highlight : kHighlights) {
-            if (!EqualNoCase(value, highlight.name)) continue;
-            run->colored = true;
-            run->colorFlags = static_cast<std::uint16_t>(run->colorFlags | highlight.flag);
-            break;
-        }
-        return true;
+    const WalkMemo::WalkResult walked = style.Walked(parent, WalkMemo::kHighlightWalk);
+    if (walked.end != WalkMemo::kEndAnswer) return false;
+    const std::string_view value = css::TrimBlanks(*walked.value);
+    for (const Highlight& highlight : kHighlights) {
+        if (!EqualNoCase(value, highlight.name)) continue;
+        run->colored = true;
+        run->colorFlags = static_cast<std::uint16_t>(run->colorFlags | highlight.flag);
+        break;
     }
-    return false;
+    return true;
 }
 
 // The words of the CSS font shorthand, each used word taken out; what

@@ -68,6 +68,10 @@ struct HTMLImportContext : HTMLImportView {
     CDRecordNode* listTail = nullptr;
     CDRecordNode* listHead = nullptr;
     CDRecordNode* lastAdded = nullptr;
+    // Where the list's nodes and their bytes live: a record list used for
+    // its arena alone (made with the first node, freed with the records),
+    // so that a record costs no allocation of its own.
+    ItemRecordList* recordStore = nullptr;
     // Bytes of text since the last paragraph break (a run counts its length
     // plus 20).
     std::uint32_t textSinceParagraph = 0;

@@ -33,10 +33,19 @@ CDRecordNode* FirstOf(CDRecordNode* node) {
     return node;
 }
 
+// A node of the import's record store holding a copy of the bytes (zeros
+// when null); null when memory is short.
+CDRecordNode* NewStoreNode(const void* record, std::uint16_t signature, std::uint32_t length,
+                           HTMLImportContext* import) {
+    if (import->recordStore == nullptr) import->recordStore = NewItemRecordList();
+    if (import->recordStore == nullptr) return nullptr;
+    return NewListNode(import->recordStore, record, signature, length);
+}
+
 } // namespace
 
 CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLImportContext* import) {
-    CDRecordNode* node = NewRecordNode(nullptr, signature, length);
+    CDRecordNode* node = import != nullptr ? NewStoreNode(nullptr, signature, length, import) : nullptr;
     if (node == nullptr) {
         LogOutOfMemory(__LINE__);
         if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
@@ -92,7 +101,7 @@ bool ReplaceImportRecordBytes(CDRecordNode* node, const void* record, std::uint3
 STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
                        HTMLImportContext* import) {
     if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
-    CDRecordNode* node = NewRecordNode(record, signature, length);
+    CDRecordNode* node = NewStoreNode(record, signature, length, import);
     if (node == nullptr) {
         LogOutOfMemory(__LINE__);
         if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
@@ -104,14 +113,11 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
 
 void FreeImportRecords(HTMLImportContext* import) {
     if (import == nullptr) return;
-    CDRecordNode* node = import->listHead != nullptr ? import->listHead : FirstOf(import->listTail);
-    while (node != nullptr) {
-        CDRecordNode* next = node->next;
-        FreeRecordNode(node);
-        node = next;
-    }
+    // The nodes own nothing beside their store: they go with it.
     import->insertAfter = import->listTail = import->listHead = import->lastAdded = nullptr;
     for (CDRecordNode*& saved : import->savedListPab) saved = nullptr;
+    DeleteItemRecordList(nullptr, import->recordStore);
+    import->recordStore = nullptr;
 }
 
 STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import) {
@@ -131,9 +137,7 @@ STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* imp
         output->restartBody = 0;
     }
     output->restartBody = 0;
-    // The nodes go once all are handed on: freed one by one between the
-    // gate's own allocations, the small blocks they leave make every large
-    // allocation of the gate slower, the more the longer the list.
+    // The nodes go with their store once all are handed on.
     import->listHead = first;
     FreeImportRecords(import);
     if (import->handOnStatus == kOK) import->handOnStatus = firstFailure;

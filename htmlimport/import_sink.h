@@ -42,8 +42,9 @@ void RemoveImportRecord(CDRecordNode* node, HTMLImportContext* import);
 bool ReplaceImportRecordBytes(CDRecordNode* node, const void* record, std::uint32_t length,
                                         HTMLImportContext* import);
 
-// Frees every node of the import's record list with the bytes it owns and
-// empties the list (no list level keeps a definition of it).
+// Frees every node of the import's record list with its bytes (the
+// import's record store) and empties the list (no list level keeps a
+// definition of it).
 void FreeImportRecords(HTMLImportContext* import);
 
 // Hands the import's records to the item, at the end of an import: numbers
@@ -51,7 +52,7 @@ void FreeImportRecords(HTMLImportContext* import);
 // the import from the record output (whose restart flag becomes the
 // import's first-block flag for the first record only), and passes every
 // record, in order and padded to an even length, through the append gate,
-// freeing each node. Every record is handed on; the first failure of the
+// then freeing the nodes. Every record is handed on; the first failure of the
 // gate is returned (0 when there is none) and kept as the context's
 // handOnStatus. The list is empty afterwards.
 STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import);

@@ -195,26 +195,32 @@ bool MayTakeShorthand(const char* property) {
 // declares a property whose first word begins as the property's does, and,
 // for a property that no shorthand answers (all but those beginning like
 // margin, padding, background and border), one of its own name.
+// The words and names the element's style attribute and the rules of the
+// lists matching it declare.
+DeclaredBits ElementBits(const HtmlNode* element, const CSSRuleList* first, const CSSRuleList* second) {
+    if (first != nullptr && first->Empty()) first = nullptr;
+    if (second != nullptr && second->Empty()) second = nullptr;
+    DeclaredBits bits;
+    if (first == nullptr && second == nullptr) {
+        if (const StyleDeclarations* own = NodeStyle(element); own != nullptr) {
+            bits.words = own->Words();
+            bits.names = own->Names();
+        }
+    } else {
+        const MatchedRules& matched = Matched(element, first, second);
+        bits.words = matched.elementWords;
+        bits.names = matched.elementNames;
+    }
+    return bits;
+}
+
 bool DeclaresWordOf(const HtmlNode* element, const char* property, const CSSRuleList* first,
                     const CSSRuleList* second) {
     const std::uint64_t bit = PropertyWordBit(property);
-    if (first != nullptr && first->Empty()) first = nullptr;
-    if (second != nullptr && second->Empty()) second = nullptr;
-    std::uint64_t words = 0;
-    std::uint64_t names = 0;
-    if (first == nullptr && second == nullptr) {
-        const StyleDeclarations* own = NodeStyle(element);
-        if (own == nullptr) return false;
-        words = own->Words();
-        names = own->Names();
-    } else {
-        const MatchedRules& matched = Matched(element, first, second);
-        words = matched.elementWords;
-        names = matched.elementNames;
-    }
-    if ((words & bit) == 0) return false;
+    const DeclaredBits bits = ElementBits(element, first, second);
+    if ((bits.words & bit) == 0) return false;
     if (MayTakeShorthand(property)) return true;
-    return (names & PropertyNameBit(property)) != 0;
+    return (bits.names & PropertyNameBit(property)) != 0;
 }
 
 } // namespace
@@ -335,10 +341,17 @@ bool OwnAnswer(const HtmlNode* at, const char* property, const char* attribute, 
             return true;
         }
     }
+    return AttributeOrTagAnswer(at, attribute, tags, value, source);
+}
+
+} // namespace
+
+bool AttributeOrTagAnswer(const HtmlNode* at, const char* attribute, const char* const tags[3], std::string* value,
+                          std::uint16_t* source) {
     if (attribute != nullptr && attribute[0] != '\0') {
         if (const HtmlAttr* attr = FindAttribute(at, attribute); attr != nullptr) {
             *value = attr->value != nullptr ? attr->value : "";
-            if (tracing) plat::LogLine(0, "StyleAttrElem: found attribute with value=%s", value->c_str());
+            if (Tracing()) plat::LogLine(0, "StyleAttrElem: found attribute with value=%s", value->c_str());
             *source = kStyleFromAttribute;
             return true;
         }
@@ -353,8 +366,6 @@ bool OwnAnswer(const HtmlNode* at, const char* property, const char* attribute, 
     }
     return false;
 }
-
-} // namespace
 
 StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char* attribute, const char* tag1,
                          const char* tag2, const char* tag3, std::uint16_t* source, bool searchUp,
@@ -420,6 +431,22 @@ bool StyleMayBeDeclared(const HtmlNode* node, const char* property, const CSSRul
     if (node == nullptr || property == nullptr || property[0] == '\0') return false;
     if (Tracing() || !node->IsElement()) return true;
     return DeclaresWordOf(node, property, first, second);
+}
+
+bool DeclaredElementBits(const HtmlNode* node, const CSSRuleList* first, const CSSRuleList* second,
+                         DeclaredBits* bits) {
+    if (node == nullptr || bits == nullptr || Tracing() || !node->IsElement()) return false;
+    *bits = ElementBits(node, first, second);
+    return true;
+}
+
+PropertyBits PropertyDeclaredBits(const char* property) {
+    PropertyBits bits;
+    if (property == nullptr || property[0] == '\0') return bits;
+    bits.word = PropertyWordBit(property);
+    bits.name = PropertyNameBit(property);
+    bits.shorthand = MayTakeShorthand(property);
+    return bits;
 }
 
 bool StyleMayBeFoundUp(const HtmlNode* node, const char* property, const CSSRuleList* first,

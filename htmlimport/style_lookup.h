@@ -93,12 +93,44 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
                          const char* tag1, const char* tag2, const char* tag3, std::uint16_t* source,
                          bool searchUp, const CSSRuleList* first, const CSSRuleList* second);
 
+// What an element answers besides its property, as StyleAttrElem asks it
+// after the property: the attribute's value ("" for an attribute without
+// value), else its name among the tags (a copy of that name); *source
+// tells which. False when neither answers. tags holds three (each may be
+// null).
+bool AttributeOrTagAnswer(const HtmlNode* node, const char* attribute, const char* const tags[3], std::string* value,
+                          std::uint16_t* source);
+
 // False when FindStyleValue cannot find the property for the node: neither
 // its style attribute nor a rule matching it declares a property whose first
 // word begins as the property's does. True when it may (and always for a
 // node that is no element, and while look-ups are traced).
 bool StyleMayBeDeclared(const HtmlNode* node, const char* property, const CSSRuleList* first,
                         const CSSRuleList* second);
+
+// For callers that ask many properties of one element: the bits of what
+// its style attribute and the rules matching it declare, read once
+// (DeclaredElementBits), and those of a property (PropertyDeclaredBits),
+// which MayBeDeclared compares as StyleMayBeDeclared does.
+// DeclaredElementBits is false, and fills nothing, for a node that is no
+// element and while look-ups are traced: every property may then be
+// declared.
+struct DeclaredBits {
+    std::uint64_t words = 0;
+    std::uint64_t names = 0;
+};
+struct PropertyBits {
+    std::uint64_t word = 0;
+    std::uint64_t name = 0;
+    bool shorthand = false;   // a shorthand may answer for it: the word decides
+};
+bool DeclaredElementBits(const HtmlNode* node, const CSSRuleList* first, const CSSRuleList* second,
+                         DeclaredBits* bits);
+PropertyBits PropertyDeclaredBits(const char* property);
+inline bool MayBeDeclared(const DeclaredBits& element, const PropertyBits& property) {
+    if ((element.words & property.word) == 0) return false;
+    return property.shorthand || (element.names & property.name) != 0;
+}
 
 // False when a search up the tree as StyleAttrElem makes it (by property
 // only, searchUp) cannot find the property: no element it would ask

@@ -43,6 +43,8 @@ const CSSRuleList* Rules(const CSSRuleList& list) { return list.Empty() ? nullpt
 
 WalkMemo::WalkMemo(const HTMLImportContext* import) : import_(import) {
     ruleCount_ = import->styleRules1.Size() + import->styleRules2.Size();
+    for (int question = 0; question < kQuestions; ++question)
+        propertyBits_[question] = PropertyDeclaredBits(kQuestionRows[question].property);
 }
 
 void WalkMemo::ForgetStyles() {
@@ -83,11 +85,31 @@ void WalkMemo::Keep(std::size_t at, Question question, const std::string* value,
     strings_.push_back(*value);
 }
 
-bool WalkMemo::OwnUpAnswer(const HtmlNode* element, Question question, std::string* value,
-                           std::uint16_t* source) const {
+bool WalkMemo::Undeclared(std::size_t at, Question question) {
+    Answers& answers = answers_[at];
+    if (answers.bitsState == kBitsUnread)
+        answers.bitsState = DeclaredElementBits(answers.node, Rules(import_->styleRules1), Rules(import_->styleRules2),
+                                                &answers.declared)
+                                ? kBitsRead
+                                : kBitsNone;
+    if (answers.bitsState != kBitsRead) return false;
+    return kQuestionRows[question].property == nullptr || !MayBeDeclared(answers.declared, propertyBits_[question]);
+}
+
+bool WalkMemo::OwnUpAnswer(std::size_t at, Question question, std::string* value, std::uint16_t* source) {
     const QuestionRow& row = kQuestionRows[question];
-    StyleValue answer = StyleAttrElem(element, row.property, row.attribute, row.tag1, row.tag2, nullptr, source, false,
-                                      Rules(import_->styleRules1), Rules(import_->styleRules2));
+    // A property the element declares nowhere is not looked for: only its
+    // attribute and its name can answer.
+    if (Undeclared(at, question)) {
+        const char* const tags[3] = {row.tag1, row.tag2, nullptr};
+        if (source != nullptr) *source = kStyleNotFound;
+        std::uint16_t from = kStyleNotFound;
+        if (!AttributeOrTagAnswer(answers_[at].node, row.attribute, tags, value, &from)) return false;
+        if (source != nullptr) *source = from;
+        return true;
+    }
+    StyleValue answer = StyleAttrElem(answers_[at].node, row.property, row.attribute, row.tag1, row.tag2, nullptr, source,
+                                      false, Rules(import_->styleRules1), Rules(import_->styleRules2));
     if (!answer.has_value()) return false;
     *value = std::move(*answer);
     return true;
@@ -101,9 +123,13 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
     if (question < kWeightUp) {
         const std::size_t at = Place(element);
         if ((answers_[at].known & bit) == 0) {
-            const StyleValue value = FindStyleValue(element, kQuestionRows[question].property,
-                                                    Rules(import_->styleRules1), Rules(import_->styleRules2));
-            Keep(at, question, value.has_value() ? &*value : nullptr, kStyleFromCSS);
+            if (Undeclared(at, question)) {
+                Keep(at, question, nullptr, kStyleFromCSS);
+            } else {
+                const StyleValue value = FindStyleValue(element, kQuestionRows[question].property,
+                                                        Rules(import_->styleRules1), Rules(import_->styleRules2));
+                Keep(at, question, value.has_value() ? &*value : nullptr, kStyleFromCSS);
+            }
         }
         const Answers& answers = answers_[at];
         return (answers.found & bit) != 0 ? &strings_[answers.value[question]] : nullptr;
@@ -125,7 +151,7 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
     for (auto at = chain_.rbegin(); at != chain_.rend(); ++at) {
         std::string value;
         std::uint16_t from = kStyleNotFound;
-        if (OwnUpAnswer(answers_[*at].node, question, &value, &from)) {
+        if (OwnUpAnswer(*at, question, &value, &from)) {
             Keep(*at, question, &value, from);
         } else if (above != SIZE_MAX && (answers_[above].found & bit) != 0) {
             Answers& answers = answers_[*at];
@@ -142,6 +168,97 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
     if (answers == nullptr || (answers->found & bit) == 0) return nullptr;
     if (source != nullptr) *source = answers->source[question];
     return &strings_[answers->value[question]];
+}
+
+namespace {
+
+const HtmlNode* NearestElement(const HtmlNode* node) {
+    while (node != nullptr && !node->IsElement()) node = node->parent;
+    return node;
+}
+
+} // namespace
+
+WalkMemo::WalkEnd WalkMemo::OwnEnd(std::size_t at, Walk walk, std::uint32_t* value) {
+    const HtmlNode* node = answers_[at].node;
+    Question question = kTextDecoration;
+    switch (walk) {
+    case kDecorationWalk:
+        if (node->Is(HtmlTag::kU) || node->Is(HtmlTag::kA) || node->Is(HtmlTag::kS) || node->Is(HtmlTag::kStrike))
+            return kWalkedOut;
+        break;
+    case kFamilyWalk:
+        if (node->Is(HtmlTag::kFont) && FindAttribute(node, "face") != nullptr) return kEndFontFace;
+        if (node->Is(HtmlTag::kTt)) return kEndTt;
+        question = kFontFamily;
+        break;
+    case kHighlightWalk:
+        if (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh)) return kEndCell;
+        question = kBackgroundColor;
+        break;
+    default:
+        return kWalkedOut;
+    }
+    if (Ask(node, question) == nullptr) return kWalkedOut;
+    *value = answers_[at].value[question] + 1;
+    return kEndAnswer;
+}
+
+WalkMemo::WalkResult WalkMemo::Walked(const HtmlNode* from, Walk walk) {
+    WalkResult result;
+    if (walk >= kWalks) return result;
+    CheckRules();
+    const auto bit = static_cast<std::uint8_t>(1u << walk);
+    std::uint32_t value = 0;
+    walkChain_.clear();
+    for (const HtmlNode* node = NearestElement(from); node != nullptr; node = NearestElement(node->parent)) {
+        const std::size_t at = Place(node);
+        if ((answers_[at].walked & bit) != 0) {
+            result.end = answers_[at].walkEnd[walk];
+            value = answers_[at].walkValue[walk];
+            break;
+        }
+        walkChain_.push_back(at);
+        const WalkEnd end = OwnEnd(at, walk, &value);
+        if (end != kWalkedOut) {
+            result.end = end;
+            break;
+        }
+    }
+    // Every element passed decides nothing of its own but the last: all
+    // end where the walk ended.
+    for (const std::size_t at : walkChain_) {
+        answers_[at].walked |= bit;
+        answers_[at].walkEnd[walk] = result.end;
+        answers_[at].walkValue[walk] = value;
+    }
+    if (value != 0) result.value = &strings_[value - 1];
+    return result;
+}
+
+std::uint8_t WalkMemo::DecorationTags(const HtmlNode* from) {
+    CheckRules();
+    std::uint8_t above = 0;
+    walkChain_.clear();
+    for (const HtmlNode* node = NearestElement(from); node != nullptr; node = NearestElement(node->parent)) {
+        const std::size_t at = Place(node);
+        if ((answers_[at].walked & kTagsWalked) != 0) {
+            above = answers_[at].tagAttributes;
+            break;
+        }
+        walkChain_.push_back(at);
+    }
+    for (auto at = walkChain_.rbegin(); at != walkChain_.rend(); ++at) {
+        const HtmlNode* node = answers_[*at].node;
+        if (node->Is(HtmlTag::kU) || node->Is(HtmlTag::kA)) {
+            above |= kAttrUnderline;
+        } else if (node->Is(HtmlTag::kS) || node->Is(HtmlTag::kStrike)) {
+            above |= kAttrStrike;
+        }
+        answers_[*at].walked |= kTagsWalked;
+        answers_[*at].tagAttributes = above;
+    }
+    return above;
 }
 
 const WalkMemo::RunMemo* WalkMemo::FindRun(const HtmlNode* parent) {

@@ -43,6 +43,26 @@ public:
     // Forgets every style answer.
     void ForgetStyles();
 
+    // The walks up the tree that decide parts of a run's font. Each ends at
+    // the first element that decides it: the decoration walk at the nearest
+    // text-decoration of an element other than u, a, s and strike; the
+    // family walk at a font element naming a face, at tt, or at the nearest
+    // font-family; the highlight walk at td or th, or at the nearest
+    // background-color. What a walk found is kept with every element it
+    // passed, so that a walk from below ends where one of them is met: an
+    // element is asked no more than a walk of its own would ask it.
+    enum Walk : std::uint8_t { kDecorationWalk, kFamilyWalk, kHighlightWalk, kWalks };
+    enum WalkEnd : std::uint8_t { kWalkedOut, kEndAnswer, kEndFontFace, kEndTt, kEndCell };
+    struct WalkResult {
+        WalkEnd end = kWalkedOut;
+        const std::string* value = nullptr;   // the answer at kEndAnswer
+    };
+    // The walk from the node up (from its nearest element).
+    WalkResult Walked(const HtmlNode* from, Walk walk);
+    // Underline and strike (the font attribute bits) of the u, a, s and
+    // strike elements from the node up.
+    std::uint8_t DecorationTags(const HtmlNode* from);
+
     // The font of the runs of a parent element, kept with what the run's
     // font depends on besides the tree (the font colour text, the open
     // heading, pre) and what working it out leaves behind (the font colour
@@ -90,21 +110,40 @@ private:
         std::uint8_t source[kQuestions] = {};
         std::uint32_t value[kQuestions] = {};   // index into strings_
         std::uint32_t run = 0;              // 1 + index into runs_, 0 for none
+        // What the element's style and its rules declare, read with its
+        // first question about a property: kBitsUnread, kBitsRead (in
+        // declared), or kBitsNone (no bits: every property may be declared).
+        std::uint8_t bitsState = 0;
+        DeclaredBits declared;
+        // A bit per walk (kTagsWalked: the decoration tags): kept below.
+        std::uint8_t walked = 0;
+        std::uint8_t tagAttributes = 0;
+        WalkEnd walkEnd[kWalks] = {};
+        std::uint32_t walkValue[kWalks] = {};   // 1 + index into strings_, 0 for none
     };
+    static constexpr std::uint8_t kTagsWalked = 0x80;
+    // The element's own end of a walk (kWalkedOut: it decides nothing).
+    WalkEnd OwnEnd(std::size_t at, Walk walk, std::uint32_t* value);
+    static constexpr std::uint8_t kBitsUnread = 0, kBitsRead = 1, kBitsNone = 2;
+    // Whether the element at `at` surely declares the question's property
+    // nowhere (so that only its attribute and tags can answer).
+    bool Undeclared(std::size_t at, Question question);
     // The place of the node's answers, made when it has none.
     std::size_t Place(const HtmlNode* node);
     const Answers* Placed(const HtmlNode* node) const;
     // The element's own answer to a question asked up the tree.
-    bool OwnUpAnswer(const HtmlNode* element, Question question, std::string* value, std::uint16_t* source) const;
+    bool OwnUpAnswer(std::size_t at, Question question, std::string* value, std::uint16_t* source);
     void Keep(std::size_t at, Question question, const std::string* value, std::uint16_t source);
     void CheckRules();
 
     const HTMLImportContext* import_;
     std::size_t ruleCount_ = 0;
+    PropertyBits propertyBits_[kQuestions];
     std::vector<Answers> answers_;
     std::deque<std::string> strings_;
     std::vector<RunMemo> runs_;
     std::vector<std::size_t> chain_;
+    std::vector<std::size_t> walkChain_;
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
     std::unordered_map<std::string, ParsedColor> colors_;
 };

@@ -131,6 +131,46 @@ TEST_F(TextRuns, FacesAreDefinedOnceAndGenericNamesTouchNoTable) {
     EXPECT_EQ(FaceCount(generic.note), talix::kFixedFaceCount);
 }
 
+// Runs whose elements share ancestors: each run's decoration, family and
+// highlight end where its own walk up the tree would, whichever run asked
+// first.
+TEST_F(TextRuns, RunsBelowSharedAncestorsEndTheirWalksWhereTheirOwnWould) {
+    const Imported walks = Import(
+        "<div style=\"text-decoration:underline\"><p>a <span>b <s>c</s></span></p>"
+        "<p style=\"text-decoration:none\"><u>d</u> e</p></div>"
+        "<div style=\"font-family:'Courier New'\"><p>f <tt>g <span>h</span></tt> "
+        "<font face=\"Arial\">i <span>j</span></font></p><p>k</p></div>"
+        "<table><tr><td style=\"background-color:yellow\"><span>l</span></td>"
+        "<td><span style=\"background-color:pink\">m</span></td></tr></table>"
+        "<p style=\"background-color:yellow\"><span>n</span> <b>o</b></p>");
+    ASSERT_EQ(walks.status, 0);
+    EXPECT_EQ(walks.problem, "");
+    EXPECT_EQ(walks.Run("a ").Font().attributes, kUnderline);
+    EXPECT_EQ(walks.Run("b ").Font().attributes, kUnderline);
+    EXPECT_EQ(walks.Run("c").Font().attributes, kUnderline | kStrike);
+    // "none" nearer than the div clears what u and the div give.
+    EXPECT_EQ(walks.Run("d").Font().attributes, 0);
+    EXPECT_EQ(walks.Run(" e").Font().attributes, 0);
+
+    const int courier = walks.Run("f ").Font().face;
+    EXPECT_GT(courier, 4);
+    EXPECT_EQ(walks.Run("k").Font().face, courier);
+    EXPECT_EQ(walks.Run("g ").Font().face, 4);
+    EXPECT_EQ(walks.Run("h").Font().face, 4);
+    const int arial = walks.Run("i ").Font().face;
+    EXPECT_GT(arial, 4);
+    EXPECT_NE(arial, courier);
+    EXPECT_EQ(walks.Run("j").Font().face, arial);
+
+    // A cell ends the highlight's walk before its own background is asked.
+    const std::string layout = walks.Layout();
+    EXPECT_NE(layout.find("'l'"), std::string::npos);
+    EXPECT_EQ(layout.find("B 'l'"), std::string::npos);
+    EXPECT_NE(layout.find("B 'm' C4000 E"), std::string::npos);
+    EXPECT_NE(layout.find("B 'n ' C8000 E"), std::string::npos);
+    EXPECT_NE(layout.find("B 'o' C8000 E"), std::string::npos);
+}
+
 TEST_F(TextRuns, ColoursHighlightsAndDirection) {
     std::uint16_t red = 0;
     std::uint32_t rgb = 0;
