@@ -107,6 +107,34 @@ DesignConnect DesignConnectFor(const char* kind) {
 
 } // namespace
 
+STATUS CallWriteLock::Take(const char* path) {
+    if (db_ != 0) return kOK;
+    plat::DBHANDLE db = 0;
+    if (plat::DbOpen(path, &db) != plat::NOERROR) return kOK;
+    const plat::STATUS status = plat::DbWriteLock(db);
+    if (status != plat::NOERROR) {
+        plat::DbClose(db);
+        return status;
+    }
+    db_ = db;
+    return kOK;
+}
+
+STATUS CallWriteLock::Release() {
+    if (db_ == 0) return kOK;
+    const plat::STATUS status = plat::DbWriteUnlock(db_);
+    plat::DbClose(db_);
+    db_ = 0;
+    return status;
+}
+
+STATUS TakeNoteWriteLock(CallState* state) {
+    if (!state->changesNote || state->byHandle || state->writeLock.Held()) return kOK;
+    char path[plat::MAXPATH + 1];
+    if (plat::PathNetBuild(state->server, state->file, path) != plat::NOERROR) return kOK;
+    return state->writeLock.Take(path);
+}
+
 STATUS SplitServerPath(DriverContext* context, char* server, char* file) {
     server[0] = '\0';
     file[0] = '\0';
@@ -156,6 +184,8 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
 
     DesignConnect connect = DesignConnectFor(context->scratchText);
     if (connect == nullptr) return kDrvUnknownDesignKind;
+    status = TakeNoteWriteLock(state);
+    if (status != kOK) return status;
     auto* item = new (std::nothrow) ZervaRTItem(context->session);
     if (item == nullptr) return kDrvOutOfMemory;
     context->item = item;

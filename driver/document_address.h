@@ -14,6 +14,26 @@ constexpr std::size_t kServerFieldSize = 257;       // at most 256 characters
 constexpr std::size_t kItemNameFieldSize = 256;     // at most 255 characters
 constexpr std::size_t kChunkDefinitionSize = 128;   // at most 127 characters
 
+// The write lock of the database a call changes, held from before the call
+// reads the note until it ends (see TakeNoteWriteLock); released, what was
+// written landing, when the call ends.
+class CallWriteLock {
+public:
+    CallWriteLock() = default;
+    ~CallWriteLock() { Release(); }
+    CallWriteLock(const CallWriteLock&) = delete;
+    CallWriteLock& operator=(const CallWriteLock&) = delete;
+    // Opens the database of path and takes its lock; 0 also when the
+    // database does not open (the connect then says why).
+    STATUS Take(const char* path);
+    bool Held() const { return db_ != 0; }
+    // The status of what was written landing (0 when nothing was held).
+    STATUS Release();
+
+private:
+    std::uint32_t db_ = 0;
+};
+
 // What one call has found out so far.
 struct CallState {
     bool consumed = false;              // the first argument was the function name
@@ -29,7 +49,15 @@ struct CallState {
     char itemName[kItemNameFieldSize] = {};
     char chunkDefinition[kChunkDefinitionSize] = {};
     STATUS status = kOK;                // of the addressing and connection steps
+    bool changesNote = false;           // the call may save the note it reads
+    CallWriteLock writeLock;
 };
+
+// For a call that may change the note it reads, takes the write lock of the
+// addressed database (once): before the note is read, so that no other
+// writer stores it between the read and the save. A database that stays
+// locked past the busy wait ends the call with the platform's busy status.
+STATUS TakeNoteWriteLock(CallState* state);
 
 // Reads the database argument into server and file: a text list of server
 // and file (an empty file: the current database), or one text holding the

@@ -261,6 +261,9 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
     status = MakeSession(context);
     if (status != kOK) return end(status);
 
+    // Every call but the look-ups and "ItemNOOP" may save the note it reads.
+    state.changesNote = state.found.kind != FoundKind::ChunkFunction &&
+                        !(state.found.kind == FoundKind::ItemFunction && state.row->operationId == kOpItemNoop);
     TraceStep(4);
     status = AddressDocument(context, &state);
     if (status != kOK) return end(status);
@@ -269,6 +272,7 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
     if (status != kOK) return end(status);
 
     bool noop = state.found.kind == FoundKind::ItemFunction && state.row->operationId == kOpItemNoop;
+    if (!state.designElement && (status = TakeNoteWriteLock(&state)) != kOK) return end(status);
     status = ConnectItem(context, &state, noop);
     if (status != kOK) return end(status);
 
@@ -315,6 +319,8 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
             status = item->Save();
     }
     DestroyCallObjects(context, false);
+    const STATUS released = state.writeLock.Release();
+    if (status == kOK) status = released;
 
     if (status == kOK && row->resultKind > 1 && block != nullptr)
         status = StoreResultValue(context, block, kListResultSize);

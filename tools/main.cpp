@@ -279,6 +279,30 @@ void PrintUsage(std::FILE* out) {
                out);
 }
 
+// The commands that read a note and save it again (html only with --mime,
+// which attaches its part file to the note; formula only when the formula
+// calls @DbCommand, which may read and change notes of its database in one
+// evaluation). Their first argument is the database.
+bool ChangesNotes(const Command& command, const std::vector<std::string>& args) {
+    static const char* const kWriters[] = {"rewrite",  "create-design", "append",    "import-html", "edit",
+                                           "set-property", "match",     "wiki",      "to-mime",     "to-html",
+                                           "from-html", "store-eml",    "from-mime"};
+    if (args.empty()) return false;
+    if (std::strcmp(command.name, "html") == 0) {
+        for (const std::string& arg : args)
+            if (arg == "--mime") return true;
+        return false;
+    }
+    if (std::strcmp(command.name, "formula") == 0) {
+        for (const std::string& arg : args)
+            if (strcasestr(arg.c_str(), "@DbCommand") != nullptr) return true;
+        return false;
+    }
+    for (const char* writer : kWriters)
+        if (std::strcmp(command.name, writer) == 0) return true;
+    return false;
+}
+
 int g_messagesShown = 0;
 
 // The platform's message display: messages go to standard error.
@@ -331,7 +355,12 @@ int Main(int argc, char** argv) {
     }
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);
+    WriteLock lock;
+    if (ChangesNotes(*command, commandArgs) && !lock.Take(commandArgs[0])) return kExitFailed;
     int status = command->run(*command, commandArgs);
+    const plat::STATUS released = lock.Release();
+    if (released != plat::NOERROR && status == kExitOk)
+        status = Fail("the changes to %s did not land: %s", commandArgs[0].c_str(), StatusMessage(released).c_str());
     // The program plays the host: the database drivers a formula loaded end
     // with it.
     plat::UnregisterDrivers();
