@@ -1,7 +1,10 @@
 // The parser drivers: input, parse, checks and clean-up passes.
 #include "htmlimport/parser_drivers.h"
 
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -185,10 +188,18 @@ STATUS SetLinkText(HTMLImportContext* import) {
     return import->doclinkText != nullptr ? kOK : kOutOfMemory;
 }
 
-// Reads a whole file, refusing one larger than the import takes.
+// Reads a whole file, refusing one larger than the import takes, and
+// anything but an ordinary file (a pipe or a device would never end): it is
+// opened without waiting and looked at before it is read.
 STATUS ReadWholeFile(const char* path, std::string* content) {
-    std::FILE* file = path != nullptr && path[0] != '\0' ? std::fopen(path, "rb") : nullptr;
-    if (file == nullptr) return kNoHtmlInput;
+    const int fd = path != nullptr && path[0] != '\0' ? ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    if (fd < 0) return kNoHtmlInput;
+    struct stat info {};
+    std::FILE* file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        ::close(fd);
+        return kNoHtmlInput;
+    }
     STATUS status = kOK;
     try {
         char chunk[64 * 1024];
