@@ -269,8 +269,9 @@ CellBackground ReadCellBackground(XMLGenContext* context, const CDRecordNode* ce
         if (bar != std::string::npos) name.resize(bar);
         for (char& c : name) {
             if (c == '\\' || c == '/') c = '_';
-            // The name stands in a quoted attribute and a URL.
-            if (c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || c == ' ') c = '_';
+            // The name stands in a quoted attribute and in a CSS url() without
+            // quotes, where it may neither end the URL nor the declaration.
+            if (std::strchr("\"'<>& ()\\;{}", c) != nullptr || static_cast<unsigned char>(c) < 0x20) c = '_';
         }
         if (name.empty()) break;
         const CDRecordNode* placement = node->next;

@@ -123,6 +123,31 @@ TEST_F(HtmlCommand, MimePartFilesAreAttachedAndNamed) {
     EXPECT_EQ(small.lines().at(0), "");
 }
 
+// Face names from the data written into CSS: whatever they hold (";", "}",
+// quotes, "<", a url()), a browser reads one font-family declaration of
+// that name, and nothing else.
+TEST_F(HtmlCommand, FaceNamesStayOneDeclaration) {
+    const std::string id = Import(Sample("2194.xml"));
+    const std::string html =
+        "<p><font face=\"x;background:url(//a)\">one</font> <span style='font-family: \"q;r}s<t\\\"u\"'>two</span>"
+        " <span style=\"font-family: Times New Roman, serif\">three</span></p>";
+    ASSERT_EQ(Talix({"append", db_, id, "Faces", "html", "INLINE", html}).status, 0);
+    for (const char* format : {"html", "xhtml"}) {
+        const CliOutcome page = Talix({"html", db_, id, "Faces", "--format", format});
+        ASSERT_EQ(page.status, 0) << page.err;
+        EXPECT_EQ(page.out.find("background:url(//a); "), std::string::npos) << page.out;
+        // An ordinary name stays as it was written (the import keeps a list's first family).
+        EXPECT_NE(page.out.find("font-family: Times New Roman; "), std::string::npos) << page.out;
+        const auto read = talix_test::BrowserEvaluate(
+            page.out, "[...document.querySelectorAll('span[style]')].map(e => [...e.style].filter(p => "
+                      "p != 'font-size').join(',') + '=' + e.style.fontFamily).join('|')");
+        if (!read.has_value()) GTEST_SKIP() << "no browser to read the page";
+        EXPECT_EQ(*read, "font-family=\"x;background:url(//a)\"|font-family=\"q;r}s<t\\\\\\\"u\"|"
+                         "font-family=\"Times New Roman\"")
+            << page.out;
+    }
+}
+
 TEST_F(HtmlCommand, RefusesBadUsage) {
     const std::string id = Note({"x"});
     EXPECT_EQ(Talix({"html", db_, id, "Body", "--format", "pdf"}).status, 2);
