@@ -315,9 +315,18 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
 
     ItemRecordList* list = nullptr;
     bool temporaryList = false;
+    bool blankBody = false;
     if (status == kOK) {
         context->recordCounter = 0;
         list = RecordsToWalk(item, context->note, context->itemName, &status, &temporaryList);
+        // An item whose stored value holds no records (only its data-type
+        // word) gives a walk nothing at which a chunk could start: a writing
+        // run works on the records of a blank item instead, so that what it
+        // adds is not lost. They stay only when the run succeeds.
+        if (status == kOK && writes && list != nullptr && list->head == nullptr && !temporaryList) {
+            status = ReadBlankBody(item, 1, list);
+            blankBody = true;
+        }
         context->records = list;
         context->temporaryRecords = temporaryList;
     }
@@ -376,6 +385,11 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     GiveBackRunContext(session, context);
     if (temporaryList) {
         DeleteItemRecordList(session, list);
+    }
+    if (blankBody && status != kOK && item->work->current == list) {
+        // The item is read again, as it is stored, by the next run.
+        DeleteItemRecordList(session, list);
+        item->work->current = nullptr;
     }
     return status;
 }
