@@ -258,32 +258,39 @@ void ZervaRTItem::CleanupTraces() {
     DestroyChunksOf(this);
 }
 
+namespace talix {
+
+STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHANDLE note, const char* name) {
+    // The old items are kept until the new ones are all in the note, so that
+    // a failed write leaves the item as it was.
+    SavedItem* saved = nullptr;
+    STATUS status = SaveItems(note, name, &saved);
+    if (status == kOK) {
+        status = plat::ItemDelete(note, name, NameLength(name));
+        if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+    }
+    if (status == kOK) {
+        list->note = note;
+        list->itemName = name;
+        status = WriteItemRecords(list, item);
+        // A list without records writes no item; an item that held none is
+        // kept as it was, its data-type word alone, rather than lost.
+        if (status == kOK && list->head == nullptr && saved != nullptr)
+            status = plat::ItemAppend(note, saved->flags, name, NameLength(name), plat::TYPE_COMPOSITE, nullptr, 0);
+        if (status != kOK) RestoreItems(note, name, saved);
+    }
+    FreeSavedItems(saved);
+    return status;
+}
+
+} // namespace talix
+
 std::uint16_t ZervaRTItem::Commit() {
     if (!ItemReady(this)) return kOutOfMemory;
     ItemRecordList* list = work->current;
     if (list == nullptr) return kOK;
     if (noteHandle == 0 || itemName == nullptr || itemName[0] == '\0') return kArgumentError;
-
-    // The old items are kept until the new ones are all in the note, so that
-    // a failed write leaves the item as it was.
-    SavedItem* saved = nullptr;
-    STATUS status = SaveItems(noteHandle, itemName, &saved);
-    if (status == kOK) {
-        status = plat::ItemDelete(noteHandle, itemName, NameLength(itemName));
-        if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
-    }
-    if (status == kOK) {
-        list->note = noteHandle;
-        list->itemName = itemName;
-        status = WriteItemRecords(list, this);
-        // A list without records writes no item; an item that held none is
-        // kept as it was, its data-type word alone, rather than lost.
-        if (status == kOK && list->head == nullptr && saved != nullptr)
-            status = plat::ItemAppend(noteHandle, saved->flags, itemName, NameLength(itemName), plat::TYPE_COMPOSITE,
-                                      nullptr, 0);
-        if (status != kOK) RestoreItems(noteHandle, itemName, saved);
-    }
-    FreeSavedItems(saved);
+    const STATUS status = ReplaceItemRecords(list, this, noteHandle, itemName);
     if (status != kOK) return status;
     DeleteItemRecordList(session, list);
     work->current = nullptr;

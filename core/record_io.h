@@ -143,4 +143,10 @@ STATUS ReadBlankBody(ZervaRTItem* item, int textExtraMode, ItemRecordList* list)
 // Returns 0 (also for a null or empty list) or the first failure, after
 // which nothing more is appended.
 STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
+// Replaces the items of a name in a note by the list (WriteItemRecords),
+// the list's note and name set to them. The old items are kept until the
+// new ones are all in the note and are put back when the write fails; an
+// item that existed is kept as its data-type word alone when the list holds
+// no records. Returns 0 or the failure.
+STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHANDLE note, const char* name);
 } // namespace talix
