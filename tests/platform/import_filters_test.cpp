@@ -1,0 +1,164 @@
+// The import filters the platform comes with: served without a library
+// file, listed in notes.ini, turning pictures into record files of their
+// size and refusing what they cannot read with a text that says so.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "status_codes.h"
+#include "support/picture_files.h"
+#include "support/test_support.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace plat;
+
+using FilterEntry = STATUS (*)(void* request, WORD command, void* module, const void* parameter, const char* source);
+
+struct FilterRequest {
+    char output[100] = {};
+    DWORD mark = 0x0A000001;
+    void* module = nullptr;
+};
+
+struct Record {
+    WORD signature;
+    std::string host;
+};
+
+STATUS Collect(const void* record, WORD signature, DWORD length, void* context) {
+    static_cast<std::vector<Record>*>(context)->push_back({signature, std::string(static_cast<const char*>(record), length)});
+    return NOERROR;
+}
+
+WORD HostWord(const std::string& host, size_t at) {
+    return static_cast<WORD>(static_cast<unsigned char>(host[at]) | static_cast<unsigned char>(host[at + 1]) << 8);
+}
+
+class ImportFilters : public testing::Test {
+protected:
+    // No library file of any name: the platform's own filters serve.
+    ImportFilters() : libraries_("LibraryDirectory", dir_.path().string()) {}
+
+    std::string Write(const std::string& name, const std::string& bytes) {
+        const std::string path = dir_.file(name);
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    // Runs a filter library over the file; the records it wrote, or the
+    // filter's status and text.
+    STATUS Run(const char* library, const std::string& source, std::vector<Record>* records, std::string* text) {
+        ModuleHandle module = nullptr;
+        void* entry = nullptr;
+        STATUS status = LibraryLoad(library, &module, &entry);
+        if (status != NOERROR) return status;
+        FilterRequest request;
+        const std::string output = dir_.file("out.cd");
+        std::strncpy(request.output, output.c_str(), sizeof request.output - 1);
+        status = reinterpret_cast<FilterEntry>(entry)(&request, 3, module, nullptr, source.c_str());
+        if (status == NOERROR) {
+            EXPECT_EQ(EnumRecordFile(output.c_str(), Collect, records), NOERROR);
+        } else {
+            char buffer[512];
+            LibraryStatusText(module, status, buffer, sizeof buffer);
+            *text = buffer;
+        }
+        EXPECT_EQ(LibraryUnload(module), NOERROR);
+        EXPECT_NE(LibraryUnload(module), NOERROR);   // once loaded, once unloaded
+        return status;
+    }
+
+    talix_test::TempDir dir_;
+    talix_test::IniOverride libraries_;
+};
+
+TEST_F(ImportFilters, PicturesBecomeRecordFilesOfTheirOwnSize) {
+    const struct {
+        const char* library;
+        std::string bytes;
+    } pictures[] = {{"_IGIF.dll", talix_test::GifPicture(24, 12)},
+                    {"_IJPEG", talix_test::JpegPicture(24, 12)},
+                    {"_ipng.DLL", talix_test::PngPicture(24, 12)}};
+    for (const auto& picture : pictures) {
+        SCOPED_TRACE(picture.library);
+        std::vector<Record> records;
+        std::string text;
+        ASSERT_EQ(Run(picture.library, Write("picture", picture.bytes), &records, &text), NOERROR) << text;
+        ASSERT_GE(records.size(), 2u);
+        EXPECT_EQ(records[0].signature, 0x0099);
+        if (records[1].signature == 0x0095) {
+            // A bitmap header of the picture's size, which the system wraps.
+            EXPECT_EQ(HostWord(records[1].host, 24), 24);
+            EXPECT_EQ(HostWord(records[1].host, 26), 12);
+            continue;
+        }
+        // The PNG itself: an image header of its type and size, then its
+        // bytes, whole, in segments.
+        ASSERT_EQ(records[1].signature, 0x007D);
+        EXPECT_EQ(HostWord(records[1].host, 8), 4);
+        EXPECT_EQ(HostWord(records[1].host, 10), 24);
+        EXPECT_EQ(HostWord(records[1].host, 12), 12);
+        std::string data;
+        for (size_t i = 2; i < records.size(); ++i) {
+            ASSERT_EQ(records[i].signature, 0x007C);
+            data += records[i].host.substr(12, HostWord(records[i].host, 8));
+        }
+        EXPECT_EQ(data, picture.bytes);
+    }
+
+    // A picture of 25,000 bytes takes three segments.
+    std::string large = talix_test::PngPicture(500, 48);
+    ASSERT_GT(large.size(), 20480u);
+    std::vector<Record> records;
+    std::string text;
+    ASSERT_EQ(Run("_IPNG", Write("large.png", large), &records, &text), NOERROR) << text;
+    EXPECT_EQ(records.size(), 2u + (large.size() + 10239) / 10240);
+}
+
+TEST_F(ImportFilters, WhatAFilterCannotReadIsRefusedWithTheReason) {
+    std::vector<Record> records;
+    std::string text;
+    EXPECT_EQ(Run("_IGIF", Write("fake.gif", "plain text, not a picture"), &records, &text), ERR_NOT_A_PICTURE);
+    EXPECT_EQ(text, "The file is not a GIF picture");
+    EXPECT_EQ(Run("_IJPEG", Write("fake.jpg", talix_test::GifPicture(2, 2)), &records, &text), ERR_NOT_A_PICTURE);
+    EXPECT_EQ(text, "The file is not a JPEG picture");
+    EXPECT_EQ(Run("_IPNG", dir_.file("missing.png"), &records, &text), ERR_DISK_FILE_OPEN);
+    EXPECT_EQ(Run("_IOTHER", Write("letter.doc", "words"), &records, &text), ERR_NO_IMPORT_FILTER);
+    EXPECT_NE(text.find("GIF, JPEG and PNG"), std::string::npos) << text;
+    EXPECT_TRUE(records.empty());
+    ModuleHandle module = nullptr;
+    EXPECT_EQ(LibraryLoad("_INOSUCH", &module, nullptr), ERR_LIBRARY_LOAD);
+}
+
+TEST_F(ImportFilters, NotesIniListsThemUnlessItNamesTheirEntriesItself) {
+    char entry[256];
+    const struct {
+        const char* name;
+        const char* library;
+        const char* extension;
+    } listed[] = {{"EDITIMP96", "_IGIF", ".GIF"},
+                  {"EDITIMP97", "_IJPEG", ".JPG"},
+                  {"EDITIMP98", "_IPNG", ".PNG"},
+                  {"EDITIMP99", "_IOTHER", ".BMP"}};
+    for (const auto& each : listed) {
+        ASSERT_TRUE(IniGetText(each.name, entry, sizeof entry)) << each.name;
+        EXPECT_NE(std::strstr(entry, each.library), nullptr) << entry;
+        EXPECT_NE(std::strstr(entry, each.extension), nullptr) << entry;
+    }
+    {
+        talix_test::IniOverride own("EDITIMP96", "Mine,0,_IMINE,Mine,.GIF");
+        ASSERT_TRUE(IniGetText("EDITIMP96", entry, sizeof entry));
+        EXPECT_STREQ(entry, "Mine,0,_IMINE,Mine,.GIF");
+    }
+    // Read again, notes.ini lists the platform's filter again.
+    IniReload();
+    ASSERT_TRUE(IniGetText("EDITIMP96", entry, sizeof entry));
+    EXPECT_NE(std::strstr(entry, "_IGIF"), nullptr) << entry;
+    EXPECT_FALSE(IniGetText("EDITIMP95", entry, sizeof entry));
+}
+
+} // namespace
