@@ -19,9 +19,10 @@ namespace {
 const Command kCommands[] = {
     {"import", "import DB FILE.dxl...",
      "Imports the notes of DXL files into database DB, creating it when it does not exist.\n"
-     "A note whose UNID is already in DB replaces it. Each file lands whole or not at all,\n"
-     "whatever happens to the process; a file that fails is reported and the others are\n"
-     "still imported. An import waits for another process writing to DB up to 30 seconds\n"
+     "A note whose UNID is already in DB replaces it. The files land together, all or\n"
+     "none, whatever happens to the process: a file that fails is reported and nothing is\n"
+     "imported (a database the import made is removed again). An import waits for\n"
+     "another process writing to DB up to 30 seconds\n"
      "(notes.ini DatabaseBusyWait, in seconds) and then fails: the database is busy.\n"
      "Prints one line per imported note: note id, UNID.\n",
      RunImport},
