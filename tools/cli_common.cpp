@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "cli.h"
 #include "core/temp_directory.h"
@@ -84,6 +85,14 @@ std::string StatusMessage(plat::STATUS status) {
     char text[256];
     plat::StatusText(status, text, sizeof text);
     return text;
+}
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+    existed_ = path_.empty() || ::access(path_.c_str(), F_OK) == 0;
+}
+
+OutputFile::~OutputFile() {
+    if (!kept_ && !existed_) ::unlink(path_.c_str());
 }
 
 Database::~Database() { Close(); }
