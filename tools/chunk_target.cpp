@@ -67,10 +67,7 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
 }
 
 int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status) {
-    if (chunk->errorWord != 0)
-        return Fail("%s failed: status %u (error %u)", what.c_str(), static_cast<unsigned>(status),
-                    static_cast<unsigned>(chunk->errorWord));
-    return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(status));
+    return Fail("%s failed: %s", what.c_str(), StatusMessage(status, chunk->errorWord).c_str());
 }
 
 int SaveAfterMethod(const std::string& what, ChunkOfItem* target, talix::STATUS status) {

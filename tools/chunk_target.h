@@ -41,8 +41,8 @@ private:
     std::string dbPath_;
 };
 
-// Reports a chunk method that did not work ("<what> failed: status N", with
-// the chunk's error word when it has one) and returns kExitFailed.
+// Reports a chunk method that did not work ("<what> failed: status N: ...",
+// with the chunk's error word when it has one) and returns kExitFailed.
 int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status);
 
 // After a chunk method that changes the item: its failure reported, or the

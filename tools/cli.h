@@ -32,8 +32,10 @@ int UsageError(const Command& command, const char* format, ...) __attribute__((f
 // False, with *exitCode set by UsageError, when an argument looks like an
 // option ("--...") that the command does not take.
 bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode);
-// The platform's text for a status.
-std::string StatusMessage(plat::STATUS status);
+// A status as every failure message gives it: "status N: " and the
+// platform's text for it. With an error word of the library (not 0), what
+// that word means follows: "status 1028: ... (error 20014: ...)".
+std::string StatusMessage(plat::STATUS status, unsigned errorWord = 0);
 // A new empty file "<temporary directory>talix-XXXXXX<suffix>" (the suffix
 // four characters, such as ".eml"); an empty name when none can be made.
 std::string TemporaryFile(const char* suffix);

@@ -61,8 +61,7 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
                     what, target.c_str());
     if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
         return Fail("%s failed: the file '%s' cannot be written", what, target.c_str());
-    return Fail("%s failed: status %u (error %u): %s", what, static_cast<unsigned>(item->lastStatus),
-                static_cast<unsigned>(item->ownError), StatusMessage(item->lastStatus).c_str());
+    return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
 // Copies a file of markup in the platform's character set to standard
@@ -151,7 +150,7 @@ int RunFromHtml(const Command& command, const std::vector<std::string>& given) {
                     args[2].c_str());
     if (status == talix::kArgumentError)
         return Fail("from-html refused: the options and the prefix are longer than 4,095 bytes together");
-    if (status != talix::kOK) return Fail("from-html failed: the import ended with error %u", status);
+    if (status != talix::kOK) return Fail("from-html failed: the import ended with %s", StatusMessage(status).c_str());
     const talix::STATUS saved = item->Save();
     if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
     return kExitOk;

@@ -34,8 +34,7 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
                     what, target.c_str());
     if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
         return Fail("%s failed: the file cannot be written", what);
-    return Fail("%s failed: status %u (error %u): %s", what, static_cast<unsigned>(item->lastStatus),
-                static_cast<unsigned>(item->ownError), StatusMessage(item->lastStatus).c_str());
+    return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
 // Copies a file to standard output.

@@ -44,7 +44,7 @@ const talix::PropertyTableEntry* PropertyRow(const std::string& name, int* exitC
 // what happened.
 int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefore) {
     if (chunk->lastStatus != talix::kOK)
-        return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(chunk->lastStatus));
+        return Fail("%s failed: %s", what.c_str(), StatusMessage(chunk->lastStatus, chunk->errorWord).c_str());
     if (MessagesShown() != messagesBefore) return kExitFailed;
     return Fail("%s: nothing was set", what.c_str());
 }
@@ -76,7 +76,7 @@ int RunGetProperty(const Command& command, const std::vector<std::string>& args)
         answer = plat::LmbcsToNative(std::string_view(buffer.data(), length));
     }
     if (chunk->lastStatus != talix::kOK)
-        return Fail("cannot read '%s': status %u", row->name, static_cast<unsigned>(chunk->lastStatus));
+        return Fail("cannot read '%s': %s", row->name, StatusMessage(chunk->lastStatus, chunk->errorWord).c_str());
     std::printf("%s\n", answer.c_str());
     return kExitOk;
 }
@@ -151,7 +151,8 @@ int RunPropertyText(const Command& command, const std::vector<std::string>& args
     else if (what == "table") text = chunk->GetTableProperties(extra > 0 ? args[5].c_str() : nullptr);
     else text = chunk->GetCellBorder(args[5].c_str());
     if (chunk->lastStatus != talix::kOK)
-        return Fail("cannot write the %s properties: status %u", what.c_str(), static_cast<unsigned>(chunk->lastStatus));
+        return Fail("cannot write the %s properties: %s", what.c_str(),
+                    StatusMessage(chunk->lastStatus, chunk->errorWord).c_str());
     std::printf("%s\n", plat::LmbcsToNative(text).c_str());
     return kExitOk;
 }

@@ -29,10 +29,15 @@ TEST_F(ImportHtmlCommand, ImportsAFileAndReportsWhatFails) {
     // Failures name the status and the error word, and change nothing.
     CliOutcome missing = Talix({"import-html", db_, id, "Imported", dir_.file("none.html")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("import-html failed: status 259 (error 20032)"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("import-html failed: status 259: There is no input to read (error 20032: the file "
+                               "to import does not exist)"),
+              std::string::npos)
+        << missing.err;
     CliOutcome broken = Talix({"import-html", db_, id, "Imported", Write("broken.html", "<p>a<blorf>b</blorf>")});
     EXPECT_EQ(broken.status, 1);
-    EXPECT_NE(broken.err.find("import-html failed: status 257 (error 20014)"), std::string::npos) << broken.err;
+    EXPECT_NE(broken.err.find("import-html failed: status 257: The operation could not be carried out (error 20014"),
+              std::string::npos)
+        << broken.err;
     EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Titletext & more\n");
 
     // Options reach the import; usage errors exit 2.
