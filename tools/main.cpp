@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "talix/version.h"
 
 namespace talix_cli {
 
@@ -271,12 +272,47 @@ const Command kCommands[] = {
 };
 
 void PrintUsage(std::FILE* out) {
-    std::fputs("usage: talix [--verbose] COMMAND ARGS...\n\ncommands:\n", out);
+    std::fputs("usage: talix [--verbose] COMMAND ARGS...\n       talix --version\n       talix help [COMMAND]\n\n"
+               "commands:\n",
+               out);
     for (const auto& command : kCommands) std::fprintf(out, "  talix %s\n", command.usage);
     std::fputs("\nNOTE is a note id (0x20FA or decimal) or a UNID of 32 hexadecimal digits.\n"
                "--verbose shows the platform log on standard error.\n"
-               "Run 'talix COMMAND --help' for what a command does.\n",
+               "Run 'talix COMMAND --help' (or -h, or 'talix help COMMAND') for what a command does.\n",
                out);
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const auto& each : kCommands) {
+        if (name == each.name) return &each;
+    }
+    return nullptr;
+}
+
+void PrintHelp(const Command& command) { std::printf("usage: talix %s\n\n%s", command.usage, command.help); }
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+// What an unknown command or option gets: one line that says where the list is.
+int UnknownWord(const char* what, const std::string& word) {
+    std::fprintf(stderr, "talix: unknown %s '%s' (talix --help lists the commands)\n", what, word.c_str());
+    return kExitUsage;
+}
+
+// talix help [COMMAND].
+int RunHelp(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        PrintUsage(stdout);
+        return kExitOk;
+    }
+    if (args.size() > 1) {
+        std::fputs("talix: help takes at most one command\n", stderr);
+        return kExitUsage;
+    }
+    const Command* command = FindCommand(args[0]);
+    if (command == nullptr) return UnknownWord("command", args[0]);
+    PrintHelp(*command);
+    return kExitOk;
 }
 
 int g_messagesShown = 0;
@@ -295,16 +331,16 @@ int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     bool verbose = false;
     size_t next = 0;
-    while (next < args.size() && args[next].rfind("--", 0) == 0) {
-        if (args[next] == "--help") {
+    while (next < args.size() && args[next].rfind("-", 0) == 0) {
+        if (IsHelp(args[next])) {
             PrintUsage(stdout);
             return kExitOk;
         }
-        if (args[next] != "--verbose") {
-            std::fprintf(stderr, "talix: unknown option '%s'\n", args[next].c_str());
-            PrintUsage(stderr);
-            return kExitUsage;
+        if (args[next] == "--version") {
+            std::printf("talix %s\n", TALIX_VERSION_STRING);
+            return kExitOk;
         }
+        if (args[next] != "--verbose") return UnknownWord("option", args[next]);
         verbose = true;
         ++next;
     }
@@ -313,19 +349,13 @@ int Main(int argc, char** argv) {
         PrintUsage(stderr);
         return kExitUsage;
     }
-    const Command* command = nullptr;
-    for (const auto& each : kCommands) {
-        if (args[next] == each.name) command = &each;
-    }
-    if (command == nullptr) {
-        std::fprintf(stderr, "talix: unknown command '%s'\n", args[next].c_str());
-        PrintUsage(stderr);
-        return kExitUsage;
-    }
     std::vector<std::string> commandArgs(args.begin() + static_cast<long>(next) + 1, args.end());
+    if (args[next] == "help") return RunHelp(commandArgs);
+    const Command* command = FindCommand(args[next]);
+    if (command == nullptr) return UnknownWord("command", args[next]);
     for (const auto& arg : commandArgs) {
-        if (arg == "--help") {
-            std::printf("usage: talix %s\n\n%s", command->usage, command->help);
+        if (IsHelp(arg)) {
+            PrintHelp(*command);
             return kExitOk;
         }
     }
