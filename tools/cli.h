@@ -77,6 +77,12 @@ private:
 bool TakeValueOption(const Command& command, std::vector<std::string>* args, const char* name, std::string* value,
                      bool* given, int* exitCode);
 
+// Takes "--format NAME" out of args and gives the library's name of that
+// kind of markup in *format (left as it is without the option): html,
+// xhtml, text or passthrough, in any case ("XHTML 1.0" and "Plain Text" too).
+// False, with *exitCode set by UsageError, for a missing or unknown NAME.
+bool TakeFormatOption(const Command& command, std::vector<std::string>* args, const char** format, int* exitCode);
+
 // True when text is a NOTE argument: a note id ("0x20FA" or decimal) or a
 // UNID of 32 hexadecimal digits.
 bool IsNoteArgument(const std::string& text);

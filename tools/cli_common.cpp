@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <string>
 
 #include "cli.h"
@@ -183,6 +184,26 @@ bool TakeValueOption(const Command& command, std::vector<std::string>* args, con
         --i;
     }
     return true;
+}
+
+bool TakeFormatOption(const Command& command, std::vector<std::string>* args, const char** format, int* exitCode) {
+    static const struct {
+        const char* word;
+        const char* format;
+    } kFormats[] = {{"html", "HTML"},        {"xhtml", "XHTML"},           {"xhtml 1.0", "XHTML 1.0"},
+                    {"text", "Plain Text"},  {"plain text", "Plain Text"}, {"passthrough", "Passthrough"}};
+    std::string word;
+    bool given = false;
+    if (!TakeValueOption(command, args, "--format", &word, &given, exitCode)) return false;
+    if (!given) return true;
+    for (const auto& known : kFormats) {
+        if (strcasecmp(word.c_str(), known.word) == 0) {
+            *format = known.format;
+            return true;
+        }
+    }
+    *exitCode = UsageError(command, "--format takes html, xhtml, text or passthrough, not '%s'", word.c_str());
+    return false;
 }
 
 bool IsNoteArgument(const std::string& text) {

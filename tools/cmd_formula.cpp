@@ -143,6 +143,8 @@ int Evaluate(plat::NOTEHANDLE note, const std::string& utf8Formula) {
 } // namespace
 
 int RunFormula(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
     if (args.size() != 3) return UsageError(command, "formula needs a database, a note and a formula");
     if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
     Database db;

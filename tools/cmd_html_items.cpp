@@ -22,32 +22,25 @@ namespace {
 constexpr talix::STATUS kTargetExists = 260;
 
 struct HtmlItemArguments {
-    std::string format, options, into, prefix;
-    bool hasFormat = false, hasOptions = false, hasInto = false, hasPrefix = false;
+    const char* format = nullptr;   // the library's name of the markup; null: its default
+    std::string options, into, prefix;
+    bool hasInto = false, hasPrefix = false;
 };
 
-bool TakeArguments(const Command& command, std::vector<std::string>* args, HtmlItemArguments* taken,
-                   int* exitCode) {
-    return TakeValueOption(command, args, "--format", &taken->format, &taken->hasFormat, exitCode) &&
-           TakeValueOption(command, args, "--options", &taken->options, &taken->hasOptions, exitCode) &&
-           TakeValueOption(command, args, "--into", &taken->into, &taken->hasInto, exitCode) &&
-           TakeValueOption(command, args, "--prefix", &taken->prefix, &taken->hasPrefix, exitCode) &&
-           RejectOptions(command, *args, exitCode);
-}
-
-// Refuses the options the command does not take and texts the library
-// cannot be handed (their lengths are 16-bit).
-bool Acceptable(const Command& command, const HtmlItemArguments& taken, bool format, bool into, bool prefix,
-                int* exitCode) {
-    const char* extra = nullptr;
-    if (taken.hasFormat && !format) extra = "--format";
-    else if (taken.hasInto && !into) extra = "--into";
-    else if (taken.hasPrefix && !prefix) extra = "--prefix";
-    if (extra != nullptr) {
-        *exitCode = UsageError(command, "%s takes no %s", command.name, extra);
+// Takes the options a command accepts out of args (--options, and --format,
+// --into or --prefix where it takes them), refusing any other as every
+// command does, and texts the library cannot be handed (their lengths are
+// 16-bit).
+bool TakeArguments(const Command& command, std::vector<std::string>* args, HtmlItemArguments* taken, bool format,
+                   bool into, bool prefix, int* exitCode) {
+    bool hasOptions = false;
+    if ((format && !TakeFormatOption(command, args, &taken->format, exitCode)) ||
+        !TakeValueOption(command, args, "--options", &taken->options, &hasOptions, exitCode) ||
+        (into && !TakeValueOption(command, args, "--into", &taken->into, &taken->hasInto, exitCode)) ||
+        (prefix && !TakeValueOption(command, args, "--prefix", &taken->prefix, &taken->hasPrefix, exitCode)) ||
+        !RejectOptions(command, *args, exitCode))
         return false;
-    }
-    if (taken.options.size() > 0xFFFF || taken.prefix.size() > 0xFFFF) {
+    if (taken->options.size() > 0xFFFF || taken->prefix.size() > 0xFFFF) {
         *exitCode = UsageError(command, "an option text is longer than 65,535 bytes");
         return false;
     }
@@ -86,8 +79,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
     HtmlItemArguments taken;
-    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
-    if (!Acceptable(command, taken, true, false, false, &exitCode)) return exitCode;
+    if (!TakeArguments(command, &args, &taken, true, false, false, &exitCode)) return exitCode;
     if (args.size() != 3 && args.size() != 4)
         return UsageError(command, "export-html needs a database, a note, an item name and perhaps a file");
 
@@ -97,7 +89,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
     ZervaRTItem* item = target.item();
-    item->ExportToHTML(path.c_str(), taken.hasFormat ? taken.format.c_str() : nullptr,
+    item->ExportToHTML(path.c_str(), taken.format,
                        plat::NativeToLmbcs(taken.options).c_str(), 0, nullptr);
     int result = kExitOk;
     if (item->lastStatus != talix::kOK) result = ConversionFailed("export-html", item, path);
@@ -111,8 +103,7 @@ int RunToHtml(const Command& command, const std::vector<std::string>& given) {
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
     HtmlItemArguments taken;
-    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
-    if (!Acceptable(command, taken, false, true, false, &exitCode)) return exitCode;
+    if (!TakeArguments(command, &args, &taken, false, true, false, &exitCode)) return exitCode;
     if (args.size() != 3) return UsageError(command, "to-html needs a database, a note and an item name");
     if (taken.hasInto && taken.into.empty()) return UsageError(command, "--into needs an item name");
 
@@ -132,8 +123,7 @@ int RunFromHtml(const Command& command, const std::vector<std::string>& given) {
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
     HtmlItemArguments taken;
-    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
-    if (!Acceptable(command, taken, false, false, true, &exitCode)) return exitCode;
+    if (!TakeArguments(command, &args, &taken, false, false, true, &exitCode)) return exitCode;
     if (args.size() != 4)
         return UsageError(command, "from-html needs a database, a note, an item name and a source item name");
 
