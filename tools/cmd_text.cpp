@@ -51,8 +51,9 @@ int RunCount(const Command& command, const std::vector<std::string>& args) {
     if (args.size() < 4 || args.size() > 5)
         return UsageError(command, "count needs a database, a note, an item name, a type and at most one chunk");
     ChunkOfItem target;
+    // A chunk that matches nothing holds no target: 0.
     if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", ItemUse::kRead,
-                     &exitCode))
+                     &exitCode, true))
         return exitCode;
     std::int64_t count = talix::CountChunkTargets(target.chunk(), args[3].c_str());
     if (count < 0) return Fail("'%s' cannot be counted in '%s'", args[3].c_str(), target.chunk()->definition);

@@ -36,7 +36,10 @@ TEST_F(TextCommand, PrintsTheTextOfAChunk) {
     std::string tables = Sample("form-testls.xml");
     EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 1"}).out, "Iamananimated table\n");
     EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 1; Row 2"}).out, "ananimated table\n");
-    EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 5"}).out, "\n");
+    CliOutcome none = Talix({"text", db_, tables, "$Body", "Table 5"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "talix: 'Table 5' matches nothing in '$Body'\n");
 
     CliOutcome bad = Talix({"text", db_, tables, "$Body", "Nonsense 1"});
     EXPECT_EQ(bad.status, 1);
