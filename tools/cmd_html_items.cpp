@@ -127,9 +127,13 @@ int RunFromHtml(const Command& command, const std::vector<std::string>& given) {
     if (args.size() != 4)
         return UsageError(command, "from-html needs a database, a note, an item name and a source item name");
 
+    // The item is created when missing, as import-html creates it; nothing
+    // is saved unless the conversion works.
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kWrite, &exitCode)) return exitCode;
+    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kCreate, &exitCode)) return exitCode;
     ZervaRTItem* item = target.item();
+    if (FindItems(item->noteHandle, args[3]).empty())
+        return Fail("from-html: note %s has no item '%s' to read the HTML from", args[1].c_str(), args[3].c_str());
     const std::string options = plat::NativeToLmbcs(taken.options);
     const std::string prefix = plat::NativeToLmbcs(taken.prefix);
     const talix::STATUS status =

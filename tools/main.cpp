@@ -239,8 +239,9 @@ const Command kCommands[] = {
      "same note holds as text, then saves the note. The style sheet of the file resource\n"
      "\"fck_editorarea.css\" of the database (\"UseCSSFile=NAME\" another one, \"UseCSSFile=\"\n"
      "none) applies. T holds the HTML import's options; P, when given, is added to them as\n"
-     "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is left as it was when\n"
-     "SOURCE or ITEM cannot be read.\n",
+     "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is created when missing,\n"
+     "as import-html creates it; it is left as it was (or not created) when SOURCE or ITEM\n"
+     "cannot be read.\n",
      RunFromHtml},
     {"store-eml", "store-eml DB NOTE ITEM FILE.eml",
      "Stores a mail file as MIME part items named ITEM of a note, as incoming mail is\n"
