@@ -87,6 +87,10 @@ bool TakeFormatOption(const Command& command, std::vector<std::string>* args, co
 // UNID of 32 hexadecimal digits.
 bool IsNoteArgument(const std::string& text);
 
+// The title of a note, in UTF-8: its "$TITLE", else its "Subject" (the
+// first entry of a list), else empty.
+std::string NoteTitle(plat::NOTEHANDLE note);
+
 // The 32 upper-case hexadecimal digits of a UNID.
 std::string UnidText(const plat::UNID& unid);
 // Text for one field of a tab-separated line: control characters (tab,

@@ -36,13 +36,6 @@ bool FirstTextEntry(plat::NOTEHANDLE note, const char* name, std::string* text) 
     return ok;
 }
 
-std::string NoteTitle(plat::NOTEHANDLE note) {
-    std::string title;
-    if (FirstTextEntry(note, "$TITLE", &title) && !title.empty()) return plat::LmbcsToNative(title);
-    if (FirstTextEntry(note, "Subject", &title)) return plat::LmbcsToNative(title);
-    return "";
-}
-
 // Reads K of "--index K" from args (removed from it); -1 when absent.
 bool TakeIndexOption(const Command& command, std::vector<std::string>* args, long* index, int* exitCode) {
     *index = -1;
@@ -69,6 +62,13 @@ bool TakeIndexOption(const Command& command, std::vector<std::string>* args, lon
 }
 
 } // namespace
+
+std::string NoteTitle(plat::NOTEHANDLE note) {
+    std::string title;
+    if (FirstTextEntry(note, "$TITLE", &title) && !title.empty()) return plat::LmbcsToNative(title);
+    if (FirstTextEntry(note, "Subject", &title)) return plat::LmbcsToNative(title);
+    return "";
+}
 
 int RunImport(const Command& command, const std::vector<std::string>& args) {
     int exitCode = kExitOk;

@@ -53,7 +53,9 @@ const Command kCommands[] = {
     {"view", "view DB VIEW [KEY]",
      "Lists the entries of a view in the view's order, one per line: note id, then the\n"
      "value of the first column (a category entry shows its category). With KEY, only\n"
-     "the entries whose key column equals KEY (ignoring case).\n",
+     "the entries whose key column equals KEY (ignoring case). VIEW may also be a\n"
+     "selection formula, as match takes it (such as SELECT @All or SELECT Form = \"Memo\"):\n"
+     "the documents it selects, in note-id order, with their titles ($TITLE, else Subject).\n",
      RunView},
     {"formula", "formula DB NOTE FORMULA",
      "Evaluates FORMULA on a note and prints the result: its type (text, text list,\n"
