@@ -320,6 +320,13 @@ void RenderLevel(const ChunkDefInfo* level, BoundedText& out) {
 
 } // namespace
 
+const char* DefinitionTypeWord(std::uint16_t type) {
+    for (const Keyword& word : kTypeWords) {
+        if (word.value == type) return word.word;
+    }
+    return nullptr;
+}
+
 ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused, const ChunkDefInfo* outer,
                                    const char* text, std::uint32_t* singleTarget) {
     if (singleTarget != nullptr) *singleTarget = 1;

@@ -8,6 +8,7 @@
 
 #include "chunk_target.h"
 #include "cli.h"
+#include "core/chunk_definition.h"
 #include "core/chunk_types.h"
 #include "core/properties.h"
 #include "core/statuses.h"
@@ -155,7 +156,8 @@ int RunPropertyText(const Command& command, const std::vector<std::string>& args
     // one), each giving a line of its words.
     ZervaRTChunk* targets = nullptr;
     if (what == "target") {
-        targets = chunk->DefineSubChunk((std::string(talix::ChunkTypeName(type, "")) + " *").c_str());
+        const char* word = talix::DefinitionTypeWord(type);
+        if (word != nullptr) targets = chunk->DefineSubChunk((std::string(word) + " *").c_str());
         if (targets == nullptr) return Fail("cannot define the %s targets of '%s'", args[5].c_str(), args[3].c_str());
         chunk = targets;
         if (chunk->Exists() == 0 && chunk->lastStatus == talix::kOK) {

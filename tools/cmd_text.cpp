@@ -28,7 +28,8 @@ int RunText(const Command& command, const std::vector<std::string>& args) {
                      &exitCode))
         return exitCode;
     std::string lmbcs;
-    talix::STATUS status = talix::GetWholeChunkText(target.chunk(), &lmbcs);
+    // A line end between paragraphs, where the library's text runs them together.
+    talix::STATUS status = talix::GetWholeChunkText(target.chunk(), &lmbcs, true);
     if (status != talix::kOK) return Fail("cannot read the text: %s", StatusMessage(status).c_str());
     // A zero byte in a text run is a line end.
     std::string text;

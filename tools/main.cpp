@@ -65,7 +65,9 @@ const Command kCommands[] = {
      RunFormula},
     {"text", "text DB NOTE ITEM [CHUNK]",
      "Prints the whole text of the text runs of a chunk of a rich-text item (default\n"
-     "\"Everything\"), such as \"Table 1; Row 2\"; a zero byte in a run is a line end.\n",
+     "\"Everything\"), such as \"Table 1; Row 2\", as UTF-8: a zero byte in a run is a line\n"
+     "end, and a line end stands between the texts of two paragraphs (a table's cells\n"
+     "each begin one).\n",
      RunText},
     {"html", "html DB NOTE ITEM [CHUNK] [--format html|xhtml|text|passthrough] [--options TEXT] [--out FILE] [--mime PART]",
      "Renders a chunk of a rich-text item (default \"Everything\") as HTML 4.01 (the default),\n"

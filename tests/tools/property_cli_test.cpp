@@ -92,8 +92,8 @@ TEST_F(PropertyCommands, PropertyTextOfTablesAndRulesAndSetTarget) {
     plat::DbClose(db);
     const std::string ruleId = std::to_string(ruleNote);
 
-    EXPECT_EQ(Talix({"property-text", db_, ruleId, "Body", "HorizontalRule 1", "target", "HR"}).out,
-              "FitToWindow='Yes' Width='100%' Height='0.0' \n");
+    CliOutcome words = Talix({"property-text", db_, ruleId, "Body", "HorizontalRule 1", "target", "HR"});
+    EXPECT_EQ(words.out, "FitToWindow='Yes' Width='100%' Height='0.0' \n") << words.err;
     CliOutcome changed = Talix({"edit", db_, ruleId, "Body", "HorizontalRule 1", "set-target", "HR",
                                 "FitToWindow=No Color=none"});
     EXPECT_EQ(changed.status, 0) << changed.err;
