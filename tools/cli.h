@@ -91,6 +91,12 @@ bool IsNoteArgument(const std::string& text);
 // first entry of a list), else empty.
 std::string NoteTitle(plat::NOTEHANDLE note);
 
+// The names of a note's class bits ("form, default"), and of an item's data
+// type and flags ("rich text, signed, summary"), for the listings; bits
+// without a name are given as one hexadecimal number.
+std::string NoteClassNames(plat::WORD noteClass);
+std::string ItemTypeNames(plat::WORD type, plat::WORD flags);
+
 // The 32 upper-case hexadecimal digits of a UNID.
 std::string UnidText(const plat::UNID& unid);
 // Text for one field of a tab-separated line: control characters (tab,

@@ -24,15 +24,17 @@ const Command kCommands[] = {
      "whatever happens to the process; a file that fails is reported and the others are\n"
      "still imported. An import waits for another process writing to DB up to 30 seconds\n"
      "(notes.ini DatabaseBusyWait, in seconds) and then fails: the database is busy.\n"
-     "Prints one line per imported note: note id, UNID.\n",
+     "Prints one line per imported note: note id, UNID and the file it came from. Only\n"
+     "DXL whose items hold typed values and raw item data (binary DXL) is read.\n",
      RunImport},
     {"notes", "notes DB",
-     "Lists the notes of DB in note-id order, one per line: note id, UNID, class and\n"
-     "title ($TITLE, else Subject).\n",
+     "Lists the notes of DB in note-id order, one per line: note id, UNID, class, title\n"
+     "($TITLE, else Subject) and the names of the class's bits (\"form, default\").\n",
      RunNotes},
     {"items", "items DB NOTE",
-     "Lists the items of a note in stored order, one per line: name, data type, flags\n"
-     "and value length in bytes (counting the data-type word).\n",
+     "Lists the items of a note in stored order, one per line: name, data type, flags,\n"
+     "value length in bytes (counting the data-type word) and the names of the data type\n"
+     "and flags (\"rich text, signed, summary\").\n",
      RunItems},
     {"value", "value DB NOTE ITEM [--index K]",
      "Writes the stored value of an item (data-type word first) to standard output.\n"
