@@ -158,18 +158,21 @@ const Command kCommands[] = {
     {"get-property", "get-property DB NOTE ITEM NAME [CHUNK]",
      "Prints a property of a chunk of a rich-text item (default \"Everything\") by its name:\n"
      "the text of a text property (Text, Font, FontColor, ParagraphStyle ...), the number of\n"
-     "a number property (PointSize, PABID, Exists ...).\n",
+     "a number property (PointSize, PABID, Exists ...). Font gives the words of the chunk's\n"
+     "font (\"Bold Red 12pt Arial\"), FontFace its face alone.\n",
      RunGetProperty},
     {"set-property", "set-property DB NOTE ITEM (NAME VALUE | --list T) [CHUNK]",
      "Sets a property of a chunk of a rich-text item (default \"Everything\") and saves the\n"
      "note: a number property takes a number VALUE. With --list, T is a text of Name=value\n"
      "words and the first property it names that can be set is set. A property that cannot\n"
-     "be set (read-only, or without a way to set it) is refused with a message.\n",
+     "be set (read-only, or without a way to set it, such as PointSize: 'edit ... font 14'\n"
+     "changes the size) is refused with a message.\n",
      RunSetProperty},
     {"property-text", "property-text DB NOTE ITEM CHUNK WHAT ARGS...",
      "Prints the keyword=value words of a chunk of a rich-text item. WHAT and its arguments:\n"
-     "  target TYPE [KEYWORD]: the words of the chunk's targets of TYPE (Graphic, Layer, HR,\n"
-     "    Table, ImageMap, GraphicHotspot, Section, Field, URLLink), or the value of one\n"
+     "  target TYPE [KEYWORD]: the words of each target of TYPE (Graphic, Layer, HR, Table,\n"
+     "    ImageMap, GraphicHotspot, Section, Field, URLLink) in the chunk, a line each (the\n"
+     "    chunk itself when it is one); with KEYWORD, the value of that keyword on each line\n"
      "  table [KEYWORD]: the words of the chunk's table (or those of one keyword)\n"
      "  border SIDE: the border of the chunk's first cell (Left, Right, Top, Bottom; any\n"
      "    other text: all four, left,right,top,bottom)\n",
