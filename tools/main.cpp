@@ -96,7 +96,8 @@ const Command kCommands[] = {
      RunHtml},
     {"count", "count DB NOTE ITEM TYPE [CHUNK]",
      "Prints the number of targets of a type (Table, Row, Section, Hotspot ...) within\n"
-     "a chunk of a rich-text item (default \"Everything\").\n",
+     "a chunk of a rich-text item (default \"Everything\"); 0 for a chunk that matches\n"
+     "nothing, where the other commands acting on a chunk are refused.\n",
      RunCount},
     {"design", "design DB KIND NAME",
      "Lists the CD records of the content of a design element (as 'records' does), found\n"

@@ -20,8 +20,9 @@ bool g_failed = false;
 
 } // namespace
 
-// Every allocation of this test program passes here: with a failure armed,
-// the chosen one throws as a full memory would.
+// Every allocation of this test program passes here (all forms, so that
+// each is freed as it was taken): with a failure armed, the chosen one
+// fails as a full memory would.
 void* operator new(std::size_t size) {
     if (g_failAt != 0 && ++g_allocations == g_failAt) {
         g_failed = true;
@@ -31,8 +32,21 @@ void* operator new(std::size_t size) {
     if (block == nullptr) throw std::bad_alloc();
     return block;
 }
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept { return operator new(size, nothrow); }
 void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 namespace chunkops_test {
 namespace {
