@@ -265,20 +265,27 @@ STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHAN
     // a failed write leaves the item as it was.
     SavedItem* saved = nullptr;
     STATUS status = SaveItems(note, name, &saved);
-    if (status == kOK) {
-        status = plat::ItemDelete(note, name, NameLength(name));
-        if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+    bool deleted = false;
+    try {
+        if (status == kOK) {
+            status = plat::ItemDelete(note, name, NameLength(name));
+            if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+            deleted = status == kOK;
+        }
+        if (status == kOK) {
+            list->note = note;
+            list->itemName = name;
+            status = WriteItemRecords(list, item);
+            // A list without records writes no item; an item that held none
+            // is kept as it was, its data-type word alone, rather than lost.
+            if (status == kOK && list->head == nullptr && saved != nullptr)
+                status = plat::ItemAppend(note, saved->flags, name, NameLength(name), plat::TYPE_COMPOSITE, nullptr, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        // Memory ran out in the middle of the write: as any failed write.
+        status = kOutOfMemory;
     }
-    if (status == kOK) {
-        list->note = note;
-        list->itemName = name;
-        status = WriteItemRecords(list, item);
-        // A list without records writes no item; an item that held none is
-        // kept as it was, its data-type word alone, rather than lost.
-        if (status == kOK && list->head == nullptr && saved != nullptr)
-            status = plat::ItemAppend(note, saved->flags, name, NameLength(name), plat::TYPE_COMPOSITE, nullptr, 0);
-        if (status != kOK) RestoreItems(note, name, saved);
-    }
+    if (status != kOK && deleted) RestoreItems(note, name, saved);
     FreeSavedItems(saved);
     return status;
 }

@@ -104,6 +104,10 @@ const NameValue kCompressions[] = {{"none", 0}, {"huff", 1}, {"lz1", 2}, {"recom
 
 const NameValue kFileFlags[] = {{"sign", 0x0001}, {"storedindoc", 0x0002}, {"mime", 0x0004}, {"autocompressed", 0x0080}};
 
+// What a file in the text form of DXL (design elements and rich text as
+// elements of their own) is told.
+constexpr const char* kBinaryOnly = "only DXL with raw item data (binary DXL) can be imported";
+
 // Elements of a note that carry no item and are skipped: the update and
 // signing history and the table of text-property languages are kept by the
 // database itself, not as items.
@@ -598,7 +602,10 @@ bool Importer::ParseTime(xmlNode* node, std::optional<TIMEDATE>* time, bool empt
 bool Importer::ParseRoot(xmlNode* root) {
     if (Is(root, "note") || Is(root, "document")) return ParseNote(root, false);
     if (Is(root, "sharedfield")) return ParseNote(root, true);
-    if (!Is(root, "database")) return Fail(ERR_DXL_ELEMENT, root, "unknown root element <%s>", NameOf(root));
+    if (!Is(root, "database")) {
+        return Fail(ERR_DXL_ELEMENT, root, "%s: the root element <%s> is not <note>, <document> or <database>",
+                    kBinaryOnly, NameOf(root));
+    }
     for (xmlNode* child = root->children; child != nullptr; child = child->next) {
         if (child->type != XML_ELEMENT_NODE) continue;
         bool ok = false;
@@ -607,7 +614,8 @@ bool Importer::ParseRoot(xmlNode* root) {
         } else if (Is(child, "sharedfield")) {
             ok = ParseNote(child, true);
         } else {
-            return Fail(ERR_DXL_ELEMENT, child, "unknown element <%s> in <database>", NameOf(child));
+            return Fail(ERR_DXL_ELEMENT, child, "%s: <%s> in <database> is not a <note> or <document>", kBinaryOnly,
+                        NameOf(child));
         }
         if (!ok) return false;
     }
@@ -807,6 +815,7 @@ bool Importer::ParseValue(xmlNode* node, PendingItem* item) {
         item->type = TYPE_OBJECT;
         return ParseObject(node, item);
     }
+    if (Is(node, "richtext")) return Fail(ERR_DXL_ELEMENT, node, "%s: an item holds <richtext>", kBinaryOnly);
     return Fail(ERR_DXL_ELEMENT, node, "unknown element <%s> in <item>", NameOf(node));
 }
 
@@ -1107,7 +1116,10 @@ bool Importer::Store(DxlImportResult* result) {
         DbAbortBatch(db_);
         return false;
     }
-    for (const auto& built : built_) result->notes.push_back(built.id);
+    for (size_t i = 0; i < built_.size(); ++i) {
+        result->notes.push_back(built_[i].id);
+        result->files.push_back(notes_[i].file);
+    }
     return true;
 }
 
@@ -1133,6 +1145,7 @@ STATUS Importer::Finish(bool parsed, DxlImportResult* result) {
     }
     if (!ok) {
         result->notes.clear();
+        result->files.clear();
         result->error = error_;
         return status_ != NOERROR ? status_ : static_cast<STATUS>(ERR_DXL_VALUE);
     }
@@ -1175,6 +1188,7 @@ bool ReadDxlFile(const char* path, std::string* text, DxlImportResult* result) {
 STATUS DxlImportText(DBHANDLE db, const char* text, size_t length, const char* name, DxlImportResult* result) {
     if (result == nullptr) return ERR_BAD_ARGUMENT;
     result->notes.clear();
+    result->files.clear();
     result->error.clear();
     if (text == nullptr && length > 0) {
         result->error = "no DXL text given";
@@ -1188,6 +1202,7 @@ STATUS DxlImportFile(DBHANDLE db, const char* path, DxlImportResult* result) {
     if (result == nullptr) return ERR_BAD_ARGUMENT;
     if (path == nullptr || *path == '\0') {
         result->notes.clear();
+        result->files.clear();
         result->error = "no DXL file named";
         return ERR_BAD_ARGUMENT;
     }
@@ -1197,6 +1212,7 @@ STATUS DxlImportFile(DBHANDLE db, const char* path, DxlImportResult* result) {
 STATUS DxlImportFiles(DBHANDLE db, const std::vector<std::string>& paths, DxlImportResult* result) {
     if (result == nullptr) return ERR_BAD_ARGUMENT;
     result->notes.clear();
+    result->files.clear();
     result->error.clear();
     if (paths.empty() || paths.front().empty()) {
         result->error = "no DXL file named";

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "attach_internal.h"
+#include "byte_order.h"
 #include "status_codes.h"
 
 namespace plat {
@@ -44,16 +45,6 @@ constexpr WORD kImageTypePng = 4;
 constexpr size_t kLargestPicture = 0x7FFF0000;
 
 enum class Kind { Gif, Jpeg, Png };
-
-void PutWord(std::vector<BYTE>& out, WORD word) {
-    out.push_back(static_cast<BYTE>(word));
-    out.push_back(static_cast<BYTE>(word >> 8));
-}
-
-void PutDword(std::vector<BYTE>& out, DWORD word) {
-    PutWord(out, static_cast<WORD>(word));
-    PutWord(out, static_cast<WORD>(word >> 16));
-}
 
 WORD BigEndianWord(const std::vector<BYTE>& data, size_t at) {
     return static_cast<WORD>(data[at] << 8 | data[at + 1]);
@@ -117,25 +108,25 @@ bool PictureSize(Kind kind, const std::vector<BYTE>& data, WORD* width, WORD* he
 }
 
 // A graphic record: sizes 0, the version given.
-void AppendGraphic(std::vector<BYTE>& out, BYTE version) {
+void AppendGraphic(std::string* out, BYTE version) {
     PutWord(out, kSigGraphic);
     PutDword(out, kGraphicLength);
-    out.insert(out.end(), 18, 0);   // destination and crop sizes, crop offsets, resize word
-    out.push_back(version);
-    out.insert(out.end(), 3, 0);    // flags, reserved word
+    out->append(18, '\0');   // destination and crop sizes, crop offsets, resize word
+    out->push_back(static_cast<char>(version));
+    out->append(3, '\0');    // flags, reserved word
 }
 
-void AppendBitmapHeader(std::vector<BYTE>& out, WORD width, WORD height) {
+void AppendBitmapHeader(std::string* out, WORD width, WORD height) {
     PutWord(out, kSigBitmapHeader);
     PutDword(out, kBitmapHeaderLength);
-    out.insert(out.end(), 16, 0);   // destination and crop sizes, flags, reserved words
+    out->append(16, '\0');   // destination and crop sizes, flags, reserved words
     PutWord(out, width);
     PutWord(out, height);
-    out.insert(out.end(), 12, 0);   // bits, samples, segment, colour and pattern counts
+    out->append(12, '\0');   // bits, samples, segment, colour and pattern counts
 }
 
 // The picture as an imported image: its header and its bytes in segments.
-void AppendImage(std::vector<BYTE>& out, WORD type, WORD width, WORD height, const std::vector<BYTE>& data) {
+void AppendImage(std::string* out, WORD type, WORD width, WORD height, const std::vector<BYTE>& data) {
     const DWORD size = static_cast<DWORD>(data.size());
     PutWord(out, kSigImageHeader);
     PutDword(out, kImageHeaderLength);
@@ -153,8 +144,8 @@ void AppendImage(std::vector<BYTE>& out, WORD type, WORD width, WORD height, con
         PutDword(out, kSegmentHeaderLength + segmentSize);
         PutWord(out, dataSize);
         PutWord(out, segmentSize);
-        out.insert(out.end(), data.begin() + at, data.begin() + at + dataSize);
-        if (segmentSize != dataSize) out.push_back(0);
+        out->append(reinterpret_cast<const char*>(data.data()) + at, dataSize);
+        if (segmentSize != dataSize) out->push_back('\0');
     }
 }
 
@@ -182,7 +173,7 @@ bool ReadWhole(const std::string& path, std::vector<BYTE>* data) {
     return !in.bad();
 }
 
-STATUS WriteRecordFile(const std::string& path, const std::vector<BYTE>& records) {
+STATUS WriteRecordFile(const std::string& path, const std::string& records) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr) return ERR_DISK_FILE_OPEN;
     bool written = std::fwrite(records.data(), 1, records.size(), out) == records.size();
@@ -200,14 +191,14 @@ STATUS ImportPicture(Kind kind, void* request, WORD command, const char* source)
     if (data.size() > kLargestPicture) return ERR_FILE_TOO_LARGE;
     WORD width = 0, height = 0;
     if (!PictureSize(kind, data, &width, &height)) return ERR_NOT_A_PICTURE;
-    std::vector<BYTE> records;
-    PutWord(records, kRecordFileMark);
+    std::string records;
+    PutWord(&records, kRecordFileMark);
     if (kind == Kind::Png) {
-        AppendGraphic(records, 2);
-        AppendImage(records, kImageTypePng, width, height, data);
+        AppendGraphic(&records, 2);
+        AppendImage(&records, kImageTypePng, width, height, data);
     } else {
-        AppendGraphic(records, 1);
-        AppendBitmapHeader(records, width, height);
+        AppendGraphic(&records, 1);
+        AppendBitmapHeader(&records, width, height);
     }
     return WriteRecordFile(DiskPath(output.c_str()), records);
 }

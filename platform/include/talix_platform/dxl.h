@@ -10,6 +10,7 @@ namespace plat {
 
 struct DxlImportResult {
     std::vector<NOTEID> notes;   // note ids created, in import order
+    std::vector<std::string> files;   // beside each note: the file (as named) it came from
     std::string error;           // what was wrong, when the import failed
 };
 
