@@ -180,7 +180,7 @@ TEST_F(AppendMethodsTest, GraphicsAreAttachedUnderAFreeNameOrImported) {
 TEST_F(AppendMethodsTest, PicturesAreImportedOfTheirOwnSizeWithoutAnyFilterSetUp) {
     OpenText();
     const std::string gif = dir_.file("a.gif"), jpeg = dir_.file("b.jpeg"), png = dir_.file("c.png");
-    const std::string pngBytes = talix_test::PngPicture(30, 20);
+    const std::string pngBytes = talix_test::PngPicture(500, 48);   // three segments
     std::ofstream(gif, std::ios::binary) << talix_test::GifPicture(24, 12);
     std::ofstream(jpeg, std::ios::binary) << talix_test::JpegPicture(33, 17);
     std::ofstream(png, std::ios::binary) << pngBytes;
@@ -206,13 +206,13 @@ TEST_F(AppendMethodsTest, PicturesAreImportedOfTheirOwnSizeWithoutAnyFilterSetUp
     const Body body = Stored(id_);
     EXPECT_EQ(body.problem, "");
     ASSERT_EQ(body.Count(talix::kSigImageHeader), 3u);
-    const std::uint16_t sizes[3][3] = {{1, 24, 12}, {2, 33, 17}, {4, 30, 20}};   // type, width, height
+    const std::uint16_t sizes[3][3] = {{1, 24, 12}, {2, 33, 17}, {4, 500, 48}};   // type, width, height
     for (std::size_t n = 0; n < 3; ++n) {
         EXPECT_EQ(body.Word(talix::kSigImageHeader, n, 8), sizes[n][0]) << n;
         EXPECT_EQ(body.Word(talix::kSigImageHeader, n, 10), sizes[n][1]) << n;
         EXPECT_EQ(body.Word(talix::kSigImageHeader, n, 12), sizes[n][2]) << n;
     }
-    // The PNG's bytes are its segment's, whole.
+    // The PNG's bytes are its segments', whole.
     std::string segments;
     for (std::size_t i = 0; i < body.signatures.size(); ++i) {
         if (body.signatures[i] == talix::kSigImageSegment) segments += body.records[i].substr(12);

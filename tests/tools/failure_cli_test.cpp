@@ -1,6 +1,6 @@
 // Commands that fail, run as a user runs them: they say why and leave the
 // database as it was (no note, no item, no attachment, no database file of
-// theirs); and pictures that come in through the platform's own filters.
+// theirs).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -93,28 +93,6 @@ TEST_F(FailedCommands, AnImportThatFailsLeavesNoDatabaseAndNoNote) {
     EXPECT_EQ(existing.out, "");
     EXPECT_EQ(Talix({"notes", db_}).out, notes);
     EXPECT_TRUE(Contents() == before);
-}
-
-TEST_F(FailedCommands, PicturesComeInThroughThePlatformsOwnFilters) {
-    const std::string note = Import(Sample("styledtext.xml"));
-    ASSERT_EQ(Talix({"append", db_, note, "Body", "graphic", "FILE", Write("a.gif", talix_test::GifPicture(24, 12))})
-                  .status,
-              0);
-    ASSERT_EQ(Talix({"append", db_, note, "Body", "graphic", "FILE", Write("b.jpg", talix_test::JpegPicture(33, 17))})
-                  .status,
-              0);
-    CliOutcome created =
-        Talix({"create-design", db_, "image-resource", "c.png", "SourceFile=" + Write("c.png", talix_test::PngPicture(30, 20))});
-    ASSERT_EQ(created.status, 0) << created.err;
-    const std::string html = Talix({"html", db_, note, "Body"}).out;
-    EXPECT_TRUE(Has(html, "height=\"12\" width=\"24\"")) << html;
-    EXPECT_TRUE(Has(html, "height=\"17\" width=\"33\"")) << html;
-    EXPECT_TRUE(Has(Talix({"design", db_, "image-resource", "c.png"}).out, "CD_IMAGEHEADER"));
-
-    CliOutcome other = Talix({"append", db_, note, "Body", "import", Write("d.bmp", "BM")});
-    EXPECT_EQ(other.status, 1);
-    EXPECT_TRUE(Has(other.err, "cannot import files of this kind")) << other.err;
-    EXPECT_EQ(Talix({"check", db_}).status, 0);
 }
 
 } // namespace
