@@ -70,6 +70,8 @@ enum : STATUS {
     ERR_NAME_NOT_FOUND = 15160,     // the name is not in the address book
     ERR_NAME_SPACE = 15161,         // unknown name space of the address book
     ERR_BUFFER_SMALL = 15162,       // the result does not fit the buffer
+    ERR_NOT_A_PICTURE = 15163,      // the file is not a picture of the kind an import filter reads
+    ERR_NO_IMPORT_FILTER = 15164,   // the platform has no import filter for the kind of file
 };
 
 } // namespace plat
