@@ -503,6 +503,9 @@ struct XMLGenContext : GenerationWalkState {
     // link table or a formula that failed, a file not written): the run
     // reports it when nothing worse happened.
     STATUS keptStatus = 0;
+    // Stored formulas the platform cannot read (compiled by another
+    // system), taken as giving nothing; the run logs their count once.
+    std::uint32_t unreadableFormulas = 0;
 };
 
 // The state of the current table level; a table deeper than the levels
