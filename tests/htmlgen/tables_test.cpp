@@ -205,6 +205,31 @@ TEST_F(Tables, TablesNestedBeyondTheKeptLevelsStayWellNested) {
     EXPECT_GT(body.find("After"), body.rfind("</table>")) << body;
 }
 
+TEST_F(Tables, RightMarginsInCellsAreWhatLiesBeyondThem) {
+    // A right margin stored at 99 % of the width (from the left edge) leaves
+    // 1 % beyond it, in a cell as outside: a cell's words stay side by side.
+    htmlgen_test::DefinitionFields wide;
+    wide.id = 2;
+    wide.extension = true;
+    wide.flags2 = 0x0080;
+    wide.rightPercent = 99;
+    htmlgen_test::DefinitionFields half = wide;
+    half.id = 3;
+    half.rightPercent = 50;
+    CellFields cell;
+    cell.extra = {Definition(wide), Reference(2), TextBytes("six words in a wide cell")};
+    CellFields other;
+    other.column = 1;
+    other.extra = {Definition(half), Reference(3), TextBytes("half")};
+    Records records = Document(Table({cell, other}));
+    records.push_back(Reference(3));
+    records.push_back(TextBytes("outside"));
+    const std::string html = Generate(Define(records), "HTML", nullptr);
+    EXPECT_TRUE(Has(html, "div.pabid2 {margin-left: 0.00in; margin-right:   1%; }")) << html;
+    EXPECT_TRUE(Has(html, "div.pabid3 {margin-left: 0.00in; margin-right:  50%; }")) << html;
+    EXPECT_FALSE(Has(html, "margin-right:  99%")) << html;
+}
+
 TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
     const std::string collapse = Checked(Document(Table(Grid(2, 2))), "CSSBorders=Yes");
     EXPECT_TRUE(Has(collapse, "border-collapse: collapse")) << collapse;
