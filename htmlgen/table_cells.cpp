@@ -536,11 +536,12 @@ std::string CellColourAttribute(XMLGenContext* context, const CDRecordNode* cell
 STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall) {
     CDRecordNode* cell = context->node;
     if (cell == nullptr) return kOperationFailed;
-    // A range that begins inside a table gets the table's start tag (and a
-    // row's when it does not begin at a row's start), so that its cells are
-    // not written outside a table; EncapsulateTable asks for it once per
-    // generation, and every later range needs it as much.
-    if (firstOfCall && context->tableDepth == 0) {
+    // A range that begins inside a table continues the table the previous
+    // range left open, or else gets the table's start tag (and a row's when
+    // it does not begin at a row's start), so that its cells are not written
+    // outside a table; EncapsulateTable asks for it once per generation, and
+    // every later range in another table needs it as much.
+    if (firstOfCall && context->tableDepth == 0 && !ContinueOpenTable(context, cell)) {
         EncapsulateTable(context, call, cell);
         if (NodeByte(cell, kCellColumnAt) != 0) {
             AppendOutput(context, "<tr>");

@@ -189,7 +189,11 @@ STATUS WriteXMLTable(XMLGenContext* context, std::uint16_t kind, int depth) {
     STATUS status = kOK;
     while (context->overflow == 0) {
         CDRecordNode* node = context->node;
-        if (!InRange(context, node)) return status;
+        if (!InRange(context, node)) {
+            // The range ends inside the table: the next range may go on in it.
+            NoteTableLeftOpen(context);
+            return status;
+        }
         const std::uint16_t signature = node->signature;
         if (signature == kSigPreTableBegin) {
             NotePreTable(context, node);

@@ -75,6 +75,20 @@ STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall);
 // inside a table (once per generation).
 void EncapsulateTable(XMLGenContext* context, TableCall* call, CDRecordNode* cell);
 
+// Tables across ranges (htmlgen/table_ranges.cpp).
+// At the end of the range inside a table: the table (the outermost open)
+// is left open for the next range, and the row when one is open.
+void NoteTableLeftOpen(XMLGenContext* context);
+// At the start of the next range: when it begins at a cell of the table
+// left open, the closing tags the previous range ended with are cut
+// ("</table>", and "</tr>" when the range goes on in the open row);
+// otherwise the table is forgotten, its closing tags standing.
+void PrepareTableContinuation(XMLGenContext* context);
+// At the first cell of such a range: the table is taken up again at its
+// level (its closing tags back on the stack, a row opened when the cell
+// is not a row's first); false when no table is left open.
+bool ContinueOpenTable(XMLGenContext* context, const CDRecordNode* cell);
+
 // The id/name record in front of a table begin (or the cell the writer was
 // entered at) when the call has none, and the border record.
 void LookBackForTableRecords(XMLGenContext* context, TableCall* call, const CDRecordNode* from);

@@ -230,6 +230,38 @@ TEST_F(Tables, RightMarginsInCellsAreWhatLiesBeyondThem) {
     EXPECT_FALSE(Has(html, "margin-right:  99%")) << html;
 }
 
+TEST_F(Tables, RangesOfOneTableGiveOneTable) {
+    Records records = Document(Table(Grid(4, 2)));
+    const Records second = Table(Grid(2, 2));
+    records.insert(records.end(), second.begin(), second.end());
+    auto check = [&](const char* definition, const char* extra, const std::string& expected) {
+        ZervaRTChunk* chunk = Define(records, definition);
+        std::string report;
+        const std::string html = Generate(chunk, "HTML", nullptr, extra);
+        EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << definition << report << html;
+        const std::string xhtml = Generate(chunk, "XHTML", nullptr, extra);
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << definition << report << xhtml;
+        // The cells' texts, row by row, "|" between rows and "#" between tables.
+        static const std::regex cell("<td[^>]*>(?:<div[^>]*>)?(r[0-9]c[0-9])|(</tr>)|(</table>)");
+        std::string shape;
+        const std::string body = Body(html);
+        for (auto at = std::sregex_iterator(body.begin(), body.end(), cell); at != std::sregex_iterator(); ++at)
+            shape += (*at)[1].matched ? (*at)[1].str() + " " : ((*at)[2].matched ? "|" : "#");
+        EXPECT_EQ(shape, expected) << definition << " " << (extra != nullptr ? extra : "") << "\n" << body;
+    };
+    // Two ranges, the first ending in the second row, the second starting
+    // in the third: one table of both rows.
+    check("Table 1; Row 2,3", nullptr, "r1c0 r1c1 |r2c0 r2c1 |#");
+    check("Table 1; Row 1-2,3-4", nullptr, "r0c0 r0c1 |r1c0 r1c1 |r2c0 r2c1 |r3c0 r3c1 |#");
+    // Ranges in one row keep it one row.
+    check("Table 1; Row 2; Column 1,2", nullptr, "r1c0 r1c1 |#");
+    check("Table 1; Row *; Column 2", nullptr, "r0c1 |r1c1 |r2c1 |r3c1 |#");
+    // An extra definition: the ranges, then the finish.
+    check("Table 1", "Row 2,3", "r1c0 r1c1 |r2c0 r2c1 |#");
+    // Ranges in two tables stay two tables.
+    check("Table *; Row 2", nullptr, "r1c0 r1c1 |#r1c0 r1c1 |#");
+}
+
 TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
     const std::string collapse = Checked(Document(Table(Grid(2, 2))), "CSSBorders=Yes");
     EXPECT_TRUE(Has(collapse, "border-collapse: collapse")) << collapse;
