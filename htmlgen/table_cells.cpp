@@ -357,6 +357,7 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     const unsigned row = NodeByte(cell, kCellRowAt), column = NodeByte(cell, kCellColumnAt);
     const unsigned rowSpan = NodeByte(cell, kCellRowSpanAt), columnSpan = NodeByte(cell, kCellColumnSpanAt);
     const CDRecordNode* idName = CellIdName(context, cell);
+    if (idName != nullptr && call->haveOther) ReleaseCallTexts(call, kCleanUpCellIdName);
     call->other = idName != nullptr ? OtherOf(idName) : std::string();
     call->haveOther = !call->other.empty();
     const char* scope = "";
@@ -593,10 +594,12 @@ STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall) {
         const bool rowEnds = next == nullptr || !IsCellRecord(next->signature) || NodeByte(next, kCellRowAt) != row;
         if (rowEnds && level->rowStartRow != static_cast<int>(row)) WriteCoveredRow(context, level, row);
         if (next == nullptr) {
+            ReleaseCallTexts(call, hidden ? kCleanUpOwnerNoLaterCell : kCleanUpNoLaterCell);
             context->node = context->endNode != nullptr ? context->endNode->next : nullptr;
             return kOK;
         }
         if (!IsCellRecord(next->signature)) {
+            ReleaseCallTexts(call, hidden ? kCleanUpOwnerAtEnd : kCleanUpSkippedToEnd);
             context->node = next;
             return kOK;
         }

@@ -54,6 +54,26 @@ void AppendPrintf(XMLGenContext* context, const char* format, ...) __attribute__
 // above the barrier tags), dropping a list level for each.
 void CloseListsAbove(XMLGenContext* context, const char* barrier1, const char* barrier2);
 
+// Where the table writer lets go of a call's other text and caption: the
+// places the debug log names ("Cleaned up html_other_buffer #2a" ...).
+struct CleanUpPlace {
+    const char* other;
+    const char* caption;
+};
+constexpr CleanUpPlace kCleanUpTableIdName{"#1", nullptr};     // a table id/name record replaces the other text
+constexpr CleanUpPlace kCleanUpCellIdName{"#3", nullptr};      // a cell id/name record replaces it
+constexpr CleanUpPlace kCleanUpNoLaterCell{"#2a", "#2a"};      // a cell with no later cell in the range
+constexpr CleanUpPlace kCleanUpSkippedToEnd{"#2b", "#2b"};     // a skipped cell followed by the table end
+constexpr CleanUpPlace kCleanUpOwnerNoLaterCell{"#2c", "#2c"}; // owner search without a later cell
+constexpr CleanUpPlace kCleanUpOwnerAtEnd{"#d", "#2d"};        // owner search reaching the table end
+constexpr CleanUpPlace kCleanUpResumeAtEnd{"#2e", "#2e"};      // table end with a resume record
+constexpr CleanUpPlace kCleanUpKindEnded{"#2f", "#2f"};        // the END of the given kind after a walk call
+constexpr CleanUpPlace kCleanUpEndRecord{"#2g", "#2g"};        // an END record
+constexpr CleanUpPlace kCleanUpRangeEnd{"#4", "#4"};           // the range's end or a failed walk call
+// Lets go of the call's other text and caption; with a debug level other
+// than 0 each one held is named in the log with its place.
+void ReleaseCallTexts(TableCall* call, const CleanUpPlace& place);
+
 // Whether the other text of the call holds a keyword (case-insensitive).
 bool OtherHas(const TableCall& call, const char* keyword);
 

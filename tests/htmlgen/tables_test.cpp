@@ -12,6 +12,7 @@
 #include "active_content_fixture.h"
 #include "support/record_fixture.h"
 #include "table_records.h"
+#include "talix_platform.h"
 
 namespace {
 
@@ -260,6 +261,41 @@ TEST_F(Tables, RangesOfOneTableGiveOneTable) {
     check("Table 1", "Row 2,3", "r1c0 r1c1 |r2c0 r2c1 |#");
     // Ranges in two tables stay two tables.
     check("Table *; Row 2", nullptr, "r1c0 r1c1 |#r1c0 r1c1 |#");
+}
+
+TEST_F(Tables, WithADebugLevelTheWriterNamesWhereItLetsGoOfItsTexts) {
+    auto cleanUps = [] {
+        std::vector<std::string> lines;
+        for (const plat::LogEntry& entry : plat::LogRecent())
+            if (entry.text.rfind("Cleaned up html_", 0) == 0) lines.push_back(entry.text);
+        return lines;
+    };
+    Records records = {htmlgen_test::PreTable(), htmlgen_test::OtherText("class='a'"),
+                       htmlgen_test::OtherText("class='b' Caption=Cap")};
+    const Records table = Table(Grid(1, 1));
+    records.insert(records.end(), table.begin(), table.end());
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+        // A second id/name record replaces the first one's text; the table
+        // start takes the second's.
+        {"1", {"Cleaned up html_other_buffer #1"}},
+        {"0", {}},
+    };
+    for (const auto& [level, expected] : cases) {
+        plat::IniSet("ZelundaDebug", level);
+        plat::LogClearRecent();
+        const std::string html = htmlgen_test::WalkRecords(&session_, &item_, records, nullptr);
+        EXPECT_TRUE(Has(html, "<table class='b'")) << html;
+        EXPECT_TRUE(Has(html, "<caption>Cap</caption>")) << html;
+        EXPECT_EQ(cleanUps(), expected) << level;
+    }
+    // A range that ends before the table begins: the writer lets go of
+    // both texts at the range's end.
+    plat::IniSet("ZelundaDebug", "1");
+    plat::LogClearRecent();
+    htmlgen_test::WalkRecords(&session_, &item_, records, nullptr, talix::kFormatHTML, nullptr, 65406, 0, 2);
+    EXPECT_EQ(cleanUps(), (std::vector<std::string>{"Cleaned up html_other_buffer #1",
+                                                    "Cleaned up html_other_buffer #4", "Cleaned up html_caption #4"}));
+    plat::IniSet("ZelundaDebug", "");
 }
 
 TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
