@@ -88,12 +88,13 @@ void EndTable(XMLGenContext* context) {
 void NotePreTable(XMLGenContext* context, CDRecordNode* node) {
     context->lastPreTable = node;
     const std::uint8_t kind = NodeByte(node, kPreKindAt);
+    const bool tabbed = ShowsTabs(node);
     if (context->tableDepth + 1 < kGenTableLevels) {
         TableLevelState& next = context->tableLevels[context->tableDepth + 1];
         next.animated = kind == kPreAnimated && IsOn(context, sw::kSupportRico) ? 1 : 0;
-        next.tabbed = kind == kPreTabbed ? 1 : 0;
+        next.tabbed = tabbed ? 1 : 0;
     }
-    if (kind == kPreTabbed && IsOn(context, sw::kTabbedTablesInCSS)) WriteCSSTabStrip(context, node);
+    if (tabbed && IsOn(context, sw::kTabbedTablesInCSS)) WriteCSSTabStrip(context, node);
 }
 
 } // namespace

@@ -355,6 +355,36 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_EQ(Count(rows, "alt='TableTab'"), 2u) << rows;
 }
 
+TEST_F(Tables, TablesWhoseRowsAFieldPicksShowTheirTabLabelsAsTabs) {
+    // Display kind 5 (the row a field picks) with tab labels: tabs, as a
+    // tabbed table; the row names (flag 0x0001) alone make no tabs.
+    auto table = [](bool tabLabels) {
+        std::vector<CellFields> cells = Grid(2, 1);
+        const char* labels[] = {"inbox", "cal"};
+        for (int i = 0; i < 2; ++i) {
+            htmlgen_test::FixtureRecord name = htmlgen_test::TabLabel(labels[i]);
+            talix_test::PutWord(&name, 138, 0x0001);
+            cells[i].extra = {name};
+            if (tabLabels) cells[i].extra.push_back(htmlgen_test::TabLabel(labels[i]));
+        }
+        Records records = Table(cells);
+        records.insert(records.begin(), htmlgen_test::PreTable(0x49, 5));
+        return records;
+    };
+    const std::string css = Checked(Document(table(true)), "TabbedTablesInCSS=Yes", false);
+    EXPECT_TRUE(Has(css, "switchTab(2, 1, 1)\" style=\"color: #ffffcc; background: #cccc99\">inbox</a>")) << css;
+    EXPECT_TRUE(Has(css, "switchTab(2, 1, 2)\" style=\"color: #333333; background: #999966\">cal</a>")) << css;
+    EXPECT_TRUE(Has(css, "ttbl1row2 style=\"display: none\"")) << css;
+    const std::string rows = Checked(Document(table(true)), "ZelundaTabs=Yes", false);
+    EXPECT_EQ(Count(rows, "alt='TableTab'>inbox&nbsp;"), 1u) << rows;
+    EXPECT_EQ(Count(rows, "alt='TableTab'>cal&nbsp;"), 1u) << rows;
+    for (const char* options : {"TabbedTablesInCSS=Yes", "ZelundaTabs=Yes"}) {
+        const std::string plain = Checked(Document(table(false)), options);
+        EXPECT_FALSE(Has(plain, "switchTab(")) << plain;
+        EXPECT_FALSE(Has(plain, "TableTab")) << plain;
+    }
+}
+
 TEST_F(Tables, AnimatedTablesAsAccordion) {
     std::vector<CellFields> cells = Grid(2, 1);
     cells[1].extra = {htmlgen_test::TabLabel("Second")};
