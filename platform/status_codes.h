@@ -44,7 +44,7 @@ enum : STATUS {
     ERR_INJECTED = 15090,           // a fault injected by a test
     ERR_FORMULA_SYNTAX = 15100,     // the formula has a syntax error
     ERR_FORMULA_TOO_LONG = 15101,   // the formula is too long to compile
-    ERR_FORMULA_INVALID = 15102,    // the bytes are not a compiled formula
+    // 15102, ERR_FORMULA_INVALID: among the statuses the system reacts to (types.h)
     ERR_FORMULA_EVAL = 15103,       // the formula could not be evaluated
     ERR_FORMULA_UNSUPPORTED = 15104, // an @function or statement the evaluator does not offer
     ERR_DRIVER_UNKNOWN = 15105,     // no database driver of that name

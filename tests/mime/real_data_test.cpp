@@ -52,7 +52,7 @@ TEST(MimeRealData, EveryItemIsAMessageTheEmailPackageReads) {
         const std::string file = dir.file("item" + std::to_string(files.size()) + ".eml");
         item.ExportToMIME(file.c_str(), nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
         if (item.lastStatus == 257) continue;   // an item the record reader refuses
-        ASSERT_TRUE(talix_test::RanOverRealItem(item.lastStatus)) << where << ": " << item.lastStatus;
+        ASSERT_EQ(item.lastStatus, 0) << where;
         std::string html = GeneratedHtml(&item, dir.file("item.htm"));
         // The line end before the closing boundary belongs to the boundary.
         if (!html.empty() && html.back() == '\n') html.pop_back();
