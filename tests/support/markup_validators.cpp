@@ -1,12 +1,5 @@
 #include "support/markup_validators.h"
 
-#include <unistd.h>
-
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <tidy/tidy.h>
@@ -118,39 +111,6 @@ std::vector<std::string> XhtmlElementTexts(const std::string& xhtml, const std::
     CollectElements(xmlDocGetRootElement(doc), names, &texts);
     xmlFreeDoc(doc);
     return texts;
-}
-
-std::optional<std::string> BrowserEvaluate(const std::string& html, const std::string& expression) {
-    if (std::system("command -v chromium >/dev/null 2>&1") != 0) return std::nullopt;
-    char pattern[] = "/tmp/talix-browser-XXXXXX.html";
-    const int fd = ::mkstemps(pattern, 5);
-    if (fd < 0) return std::nullopt;
-    ::close(fd);
-    const std::string path = pattern;
-    // The result goes into a text area the dumped page shows escaped.
-    std::ofstream(path) << html << "<textarea id='talix-result'></textarea><script>"
-                        << "document.getElementById('talix-result').textContent = String(" << expression
-                        << ");</script>";
-    const std::string command = "chromium --headless --no-sandbox --disable-gpu --dump-dom 'file://" + path +
-                                "' 2>/dev/null";
-    std::string dom;
-    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-        std::array<char, 4096> chunk;
-        for (std::size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;) dom.append(chunk.data(), got);
-        ::pclose(pipe);
-    }
-    std::remove(path.c_str());
-    const std::string open = "<textarea id=\"talix-result\">";
-    const std::size_t start = dom.find(open);
-    const std::size_t end = start == std::string::npos ? start : dom.find("</textarea>", start);
-    if (end == std::string::npos) return std::nullopt;
-    std::string text = dom.substr(start + open.size(), end - start - open.size());
-    // The dump escapes "&", "<" and ">" in text.
-    for (const auto& [entity, plain] : {std::pair<std::string, std::string>{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}) {
-        for (std::size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1))
-            text.replace(at, entity.size(), plain);
-    }
-    return text;
 }
 
 } // namespace talix_test

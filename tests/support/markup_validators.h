@@ -1,10 +1,8 @@
 // Checks of generated markup: HTML through HTML Tidy's parser, XHTML through
 // libxml2 (well-formed, and valid against its DTD, which the system's XML
-// catalog supplies without network access), and a page as a browser reads
-// it (headless Chromium).
+// catalog supplies without network access).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,10 +28,5 @@ std::string XhtmlBodyText(const std::string& xhtml);
 // document order (an element inside another counted in both); empty when
 // the document does not parse.
 std::vector<std::string> XhtmlElementTexts(const std::string& xhtml, const std::vector<std::string>& names);
-
-// Loads the HTML in headless Chromium, runs the script (an expression
-// giving text) once the page is read, and returns its text; nothing when
-// Chromium cannot be run here.
-std::optional<std::string> BrowserEvaluate(const std::string& html, const std::string& expression);
 
 } // namespace talix_test
