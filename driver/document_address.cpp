@@ -107,27 +107,6 @@ DesignConnect DesignConnectFor(const char* kind) {
 
 } // namespace
 
-STATUS CallWriteLock::Take(const char* path) {
-    if (db_ != 0) return kOK;
-    plat::DBHANDLE db = 0;
-    if (plat::DbOpen(path, &db) != plat::NOERROR) return kOK;
-    const plat::STATUS status = plat::DbWriteLock(db);
-    if (status != plat::NOERROR) {
-        plat::DbClose(db);
-        return status;
-    }
-    db_ = db;
-    return kOK;
-}
-
-STATUS CallWriteLock::Release() {
-    if (db_ == 0) return kOK;
-    const plat::STATUS status = plat::DbWriteUnlock(db_);
-    plat::DbClose(db_);
-    db_ = 0;
-    return status;
-}
-
 STATUS TakeNoteWriteLock(CallState* state) {
     if (!state->changesNote || state->byHandle || state->writeLock.Held()) return kOK;
     char path[plat::MAXPATH + 1];

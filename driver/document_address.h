@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/database_write_lock.h"
 #include "driver/driver_context.h"
 #include "driver/function_tables.h"
 
@@ -13,26 +14,6 @@ namespace talix {
 constexpr std::size_t kServerFieldSize = 257;       // at most 256 characters
 constexpr std::size_t kItemNameFieldSize = 256;     // at most 255 characters
 constexpr std::size_t kChunkDefinitionSize = 128;   // at most 127 characters
-
-// The write lock of the database a call changes, held from before the call
-// reads the note until it ends (see TakeNoteWriteLock); released, what was
-// written landing, when the call ends.
-class CallWriteLock {
-public:
-    CallWriteLock() = default;
-    ~CallWriteLock() { Release(); }
-    CallWriteLock(const CallWriteLock&) = delete;
-    CallWriteLock& operator=(const CallWriteLock&) = delete;
-    // Opens the database of path and takes its lock; 0 also when the
-    // database does not open (the connect then says why).
-    STATUS Take(const char* path);
-    bool Held() const { return db_ != 0; }
-    // The status of what was written landing (0 when nothing was held).
-    STATUS Release();
-
-private:
-    std::uint32_t db_ = 0;
-};
 
 // What one call has found out so far.
 struct CallState {
@@ -51,7 +32,9 @@ struct CallState {
     char chunkDefinition[kChunkDefinitionSize] = {};
     STATUS status = kOK;                // of the addressing and connection steps
     bool changesNote = false;           // the call may save the note it reads
-    CallWriteLock writeLock;
+    // The write lock of the database a call changes, held from before the
+    // call reads the note until it ends (see TakeNoteWriteLock).
+    DatabaseWriteLock writeLock;
 };
 
 // For a call that may change the note it reads, takes the write lock of the

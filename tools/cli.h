@@ -76,27 +76,6 @@ private:
     bool created_ = false;
 };
 
-// The write lock of a database, for a command that reads a note and saves
-// it: taken before the command reads anything and held until it is done,
-// so that two commands changing one note take turns instead of one undoing
-// the other. Released with the object unless Release was called.
-class WriteLock {
-public:
-    WriteLock() = default;
-    ~WriteLock() { Release(); }
-    WriteLock(const WriteLock&) = delete;
-    WriteLock& operator=(const WriteLock&) = delete;
-    // Takes the lock of the database at path, waiting as long as any write
-    // waits; true as well when the database does not open (the command then
-    // says why). On failure prints the reason and returns false.
-    bool Take(const std::string& path);
-    // What was written while it was held lands; the status says whether it did.
-    plat::STATUS Release();
-
-private:
-    plat::DBHANDLE handle_ = 0;
-};
-
 // An open note, closed with the object.
 class Note {
 public:

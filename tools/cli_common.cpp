@@ -146,27 +146,6 @@ bool Database::Open(const std::string& path, bool create) {
     return false;
 }
 
-bool WriteLock::Take(const std::string& path) {
-    plat::DBHANDLE db = 0;
-    if (plat::DbOpen(path.c_str(), &db) != plat::NOERROR) return true;
-    const plat::STATUS status = plat::DbWriteLock(db);
-    if (status != plat::NOERROR) {
-        plat::DbClose(db);
-        Fail("cannot change %s: %s", path.c_str(), StatusMessage(status).c_str());
-        return false;
-    }
-    handle_ = db;
-    return true;
-}
-
-plat::STATUS WriteLock::Release() {
-    if (handle_ == 0) return plat::NOERROR;
-    const plat::STATUS status = plat::DbWriteUnlock(handle_);
-    plat::DbClose(handle_);
-    handle_ = 0;
-    return status;
-}
-
 Note::~Note() {
     if (handle_ != 0) plat::NoteClose(handle_);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "core/database_write_lock.h"
 #include "talix/version.h"
 
 namespace talix_cli {
@@ -398,8 +399,15 @@ int Main(int argc, char** argv) {
     }
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);
-    WriteLock lock;
-    if (ChangesNotes(*command, commandArgs) && !lock.Take(commandArgs[0])) return kExitFailed;
+    // Commands that change notes hold the database's write lock from before
+    // they read anything until they are done, so that two of them changing
+    // one note take turns instead of one undoing the other.
+    talix::DatabaseWriteLock lock;
+    if (ChangesNotes(*command, commandArgs)) {
+        const plat::STATUS locked = lock.Take(commandArgs[0].c_str());
+        if (locked != plat::NOERROR)
+            return Fail("cannot change %s: %s", commandArgs[0].c_str(), StatusMessage(locked).c_str());
+    }
     int status = command->run(*command, commandArgs);
     const plat::STATUS released = lock.Release();
     if (released != plat::NOERROR && status == kExitOk)
