@@ -9,9 +9,11 @@ namespace {
 
 // Work a parse may do between two bytes of input it reads, and in all (a
 // base and work per byte of input): far above what an input takes that the
-// library parses and ends (well under one a byte for ordinary HTML, about a
-// million for the most unclosed font elements the nesting bound lets pass).
-constexpr std::size_t kStallWork = 2'000'000;
+// library parses and ends (some tens between two bytes and well under one a
+// byte for ordinary HTML; about 10,000 between two bytes, at the end of the
+// deepest nesting the nesting bound lets pass, and a million in all for the
+// most unclosed font elements it lets pass).
+constexpr std::size_t kStallWork = 200'000;
 constexpr std::size_t kBaseWork = 4'000'000;
 constexpr std::size_t kWorkPerByte = 32;
 
@@ -50,7 +52,7 @@ void ParseBudget::Leave() { std::longjmp(*escape_, 1); }
 void ParseBudget::Work() {
     ++work_;
     ++sinceInput_;
-    if ((work_ > limit_ || sinceInput_ > kStallWork) && escape_ != nullptr) Leave();
+    if ((work_ > limit_ || (inputLeft_ && sinceInput_ > kStallWork)) && escape_ != nullptr) Leave();
 }
 
 void ParseBudget::CountMessage() { Work(); }

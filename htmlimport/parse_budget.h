@@ -35,6 +35,9 @@ public:
     void CountMessage();
     // The library read a byte of its input.
     void InputRead() { sinceInput_ = 0; }
+    // The input is read (what follows, such as a clean-up of the whole
+    // document, has the budget in all only).
+    void InputDone() { inputLeft_ = false; }
     // While armed, work past the budget or memory running out leaves the
     // parse through escape (longjmp with 1); disarmed, nothing leaves.
     void Arm(std::jmp_buf* escape) { escape_ = escape; }
@@ -64,6 +67,7 @@ private:
     std::jmp_buf* escape_ = nullptr;
     std::size_t work_ = 0;
     std::size_t sinceInput_ = 0;
+    bool inputLeft_ = true;
     std::size_t limit_;
     bool outOfMemory_ = false;
     Block* blocks_ = nullptr;   // every block handed out and not yet freed

@@ -215,6 +215,7 @@ void RunParse(void* data) {
     budget.Arm(&escape);
     tidyParseSource(doc, &source);
     if (request.clean) {
+        budget.InputDone();
         tidyOptSetBool(doc, TidyMakeClean, yes);
         tidyCleanAndRepair(doc);
     }
