@@ -10,9 +10,10 @@ namespace {
 // Work a parse may do between two bytes of input it reads, and in all (a
 // base and work per byte of input): far above what an input takes that the
 // library parses and ends (some tens between two bytes and well under one a
-// byte for ordinary HTML; about 10,000 between two bytes, at the end of the
-// deepest nesting the nesting bound lets pass, and a million in all for the
-// most unclosed font elements it lets pass).
+// byte for ordinary HTML; about 10,000 between two bytes at the end of the
+// deepest nesting the nesting bound lets pass, a million in all for the most
+// unclosed font elements it lets pass, a few a byte for the checks after the
+// input, such as of 20,000 anchors of one name).
 constexpr std::size_t kStallWork = 200'000;
 constexpr std::size_t kBaseWork = 4'000'000;
 constexpr std::size_t kWorkPerByte = 32;

@@ -10,7 +10,9 @@
 // running out) leaves the parse for the point the caller marked, and the
 // caller frees every block the abandoned document held. Only the library's
 // own frames lie between that point and the budget's calls, so leaving
-// them skips no destructor of ours.
+// them skips no destructor of ours. (Once the input is read, the checks of
+// the whole document that follow have the budget in all only: their work
+// grows with the document, not with a byte.)
 #pragma once
 
 #include <tidy/tidy.h>
@@ -35,8 +37,8 @@ public:
     void CountMessage();
     // The library read a byte of its input.
     void InputRead() { sinceInput_ = 0; }
-    // The input is read (what follows, such as a clean-up of the whole
-    // document, has the budget in all only).
+    // The input is read: what follows (the checks of the whole document)
+    // has the budget in all only.
     void InputDone() { inputLeft_ = false; }
     // While armed, work past the budget or memory running out leaves the
     // parse through escape (longjmp with 1); disarmed, nothing leaves.

@@ -51,14 +51,18 @@ struct ParseInput {
 int TIDY_CALL SourceGetByte(void* data) {
     auto* input = static_cast<ParseInput*>(data);
     input->budget->InputRead();
-    if (input->records != nullptr) return input->records->NextByte();
-    if (!input->given.empty()) {
-        const auto byte = static_cast<unsigned char>(input->given.back());
+    int byte;
+    if (input->records != nullptr) {
+        byte = input->records->NextByte();
+    } else if (!input->given.empty()) {
+        byte = static_cast<unsigned char>(input->given.back());
         input->given.pop_back();
-        return byte;
+    } else {
+        byte = input->at < input->text.size() ? static_cast<unsigned char>(input->text[input->at++])
+                                               : static_cast<int>(EndOfStream);
     }
-    if (input->at >= input->text.size()) return static_cast<int>(EndOfStream);
-    return static_cast<unsigned char>(input->text[input->at++]);
+    if (byte == static_cast<int>(EndOfStream)) input->budget->InputDone();
+    return byte;
 }
 
 void TIDY_CALL SourceUngetByte(void* data, byte value) {
@@ -79,8 +83,10 @@ void TIDY_CALL SourceUngetByte(void* data, byte value) {
 
 Bool TIDY_CALL SourceAtEnd(void* data) {
     auto* input = static_cast<ParseInput*>(data);
-    if (input->records != nullptr) return input->records->AtEnd() ? yes : no;
-    return input->given.empty() && input->at >= input->text.size() ? yes : no;
+    const bool end = input->records != nullptr ? input->records->AtEnd()
+                                                : input->given.empty() && input->at >= input->text.size();
+    if (end) input->budget->InputDone();
+    return end ? yes : no;
 }
 
 } // namespace
@@ -215,7 +221,6 @@ void RunParse(void* data) {
     budget.Arm(&escape);
     tidyParseSource(doc, &source);
     if (request.clean) {
-        budget.InputDone();
         tidyOptSetBool(doc, TidyMakeClean, yes);
         tidyCleanAndRepair(doc);
     }
