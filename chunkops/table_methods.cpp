@@ -8,11 +8,11 @@
 #include <strings.h>
 
 #include "chunkops/chunk_frame.h"
+#include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
 #include "core/text_compare.h"
-#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"

@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/operation_codes.h"
 #include "core/statuses.h"
-#include "engine/operation_codes.h"
 
 class ZervaRTChunk;
 
@@ -99,7 +99,7 @@ extern const OperationFamily kVisitorOperations;  // exec_visitor.cpp
 
 // The row of an operation, or null when no executor of it is built. A run
 // that rebuilds the item is refused for an operation without a row.
-// Operation codes are named in engine/operation_codes.h.
+// Operation codes are named in core/operation_codes.h.
 const OperationRow* FindOperation(std::uint16_t operation);
 
 } // namespace talix

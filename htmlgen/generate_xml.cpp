@@ -14,6 +14,7 @@
 #include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
+#include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/record_io.h"
@@ -39,7 +40,6 @@ namespace {
 
 constexpr const char* kSourceName = "htmlgen";
 constexpr std::uint32_t kBlockSize = kWorkBufferSize;
-constexpr std::uint16_t kGenerationOperation = 2419;
 constexpr std::uint16_t kItemBeingCreated = 2;   // the item's work-state mode while it is not in the note
 constexpr plat::WORD kAttachFlags = 2304;
 constexpr const char* kHtmlDoctype = "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">";
@@ -252,7 +252,7 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
         MarkDelimitedHTML(session, marked, context->texts.delimitedHTMLStart, context->texts.delimitedHTMLEnd,
                           &marks);
     }
-    if (errorWord == 0) AlterRichText(kGenerationOperation, 0, 0, 0, 0, nullptr, nullptr, extraDefinition, nullptr);
+    if (errorWord == 0) AlterRichText(kOpGenerate, 0, 0, 0, 0, nullptr, nullptr, extraDefinition, nullptr);
     // A failure a writer kept is the run's outcome even where the operation
     // frame reads its status as the normal end of a walk (an attachment
     // whose "$FILE" item is missing, a "$Links" item that is not there).

@@ -12,8 +12,8 @@
 #include "chunk_target.h"
 #include "cli.h"
 #include "core/chunk_types.h"
+#include "core/operation_codes.h"
 #include "core/statuses.h"
-#include "engine/operation_codes.h"
 
 namespace talix_cli {
 

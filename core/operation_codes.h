@@ -1,6 +1,8 @@
-// The operation codes of the engine, by name: what PerformChunkAction runs
-// over a chunk's item. The get and set codes of the chunk's properties come
-// first (small numbers), then the appends and the operations inside a chunk.
+// The operation codes, by name: what the engine's PerformChunkAction runs
+// over a chunk's item, what a run's request (core/operation_request.h)
+// carries and what the property tables name as their get and set
+// operations. The get and set codes of the chunk's properties come first
+// (small numbers), then the appends and the operations inside a chunk.
 // Every name keeps its number beside it, the form in which the codes are
 // stored in tables and passed by callers.
 #pragma once
