@@ -227,16 +227,25 @@ void KeepMatchedText(const char* match, std::uint32_t length, OperationRequest* 
     buffer[length] = '\0';
 }
 
+const char* RunReplacement(const OperationRequest* context, std::uint32_t matchLength, std::uint32_t* length) {
+    const char* replacement = context->argumentText != nullptr ? context->argumentText : "";
+    if (context->replacementCutToMatch != 0) {
+        // The match's own length, but never more than the argument holds.
+        const std::uint32_t available = std::strlen(replacement);
+        *length = matchLength < available ? matchLength : available;
+    } else {
+        *length = context->operation2 > 0 && context->argumentText != nullptr ? context->operation2
+                                                                              : std::strlen(replacement);
+    }
+    return replacement;
+}
+
 std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength, OperationRequest* context) {
     char* out = context->session->optionValue;
     const std::uint32_t capacity = RARIvoSession::kOptionValueCapacity - 1;   // room for the terminator
     std::uint32_t used = 0;
     if (text == nullptr) textLength = 0;
     if (textLength > 0xFFFF) textLength = 0xFFFF;
-
-    const char* replacement = context->argumentText != nullptr ? context->argumentText : "";
-    const std::uint32_t replacementLength =
-        context->operation2 > 0 && context->argumentText != nullptr ? context->operation2 : std::strlen(replacement);
 
     std::uint32_t at = 0;
     while (at < textLength) {
@@ -247,12 +256,8 @@ std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength, Ope
         const std::uint32_t start = at + static_cast<std::uint32_t>(found);
         if (!Append(out, capacity, &used, text + at, start - at)) return -1;
         KeepMatchedText(text + start, matchLength, context);
-        std::uint32_t written = replacementLength;
-        if (context->operation == 2399) {
-            // The match's own length, but never more than the argument holds.
-            const std::uint32_t available = std::strlen(replacement);
-            written = matchLength < available ? matchLength : available;
-        }
+        std::uint32_t written = 0;
+        const char* replacement = RunReplacement(context, matchLength, &written);
         if (!Append(out, capacity, &used, replacement, written)) return -1;
         at = start + matchLength;
     }

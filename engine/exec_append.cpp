@@ -311,12 +311,12 @@ STATUS AppendAtEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext*
 
 // Anchor, new lines, tabs, text, page break, paragraph.
 const OperationRow kRows[] = {
-    {kOpAppendAnchor, AppendAtStart, nullptr, AppendAtEnd},
-    {kOpAppendNewLines, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
-    {kOpAppendTabs, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
-    {kOpAppendText, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
-    {kOpAppendPageBreak, AppendAtStart, nullptr, AppendAtEnd},
-    {kOpAppendParagraph, AppendAtStart, nullptr, AppendAtEnd, &kAppendParagraphSteps},
+    {kOpAppendAnchor, AppendAtStart, nullptr, AppendAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendNewLines, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
+    {kOpAppendTabs, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
+    {kOpAppendText, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
+    {kOpAppendPageBreak, AppendAtStart, nullptr, AppendAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendParagraph, AppendAtStart, nullptr, AppendAtEnd, &kAppendParagraphSteps, kRebuildsItem},
 };
 
 } // namespace

@@ -373,10 +373,10 @@ STATUS CaptureInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
 
 // Field appends, event-code rewrites, the web editor and the text capture.
 const OperationRow kRows[] = {
-    {kOpUseWebEditor, nullptr, WebEditorInside, nullptr},
+    {kOpUseWebEditor, nullptr, WebEditorInside, nullptr, nullptr, kRebuildsItem},
     {kOpCaptureText, nullptr, CaptureInside, nullptr, &kCaptureTextSteps},
-    {kOpAppendEventCode, FieldAtStart, nullptr, FieldAtEnd},
-    {kOpSetEventCode, nullptr, EventCodeInside, EventCodeEnd},
+    {kOpAppendEventCode, FieldAtStart, nullptr, FieldAtEnd, nullptr, kRebuildsItem},
+    {kOpSetEventCode, nullptr, EventCodeInside, EventCodeEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -170,11 +170,11 @@ STATUS ImageAreaEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
 
 // Links round a chunk, sections, programmable hotspots, image-map areas.
 const OperationRow kRows[] = {
-    {kOpLinkAroundChunk, LinkAroundStart, LinkAroundInside, HotspotAroundEnd},
-    {kOpLinkWithText, LinkAroundStart, LinkAroundInside, HotspotAroundEnd},
-    {kOpAppendSection, SectionStart, nullptr, SectionEnd, &kSectionFontSteps},
-    {kOpAppendHotspot, HotspotAtStart, nullptr, HotspotAtEnd, &kHotspotFontSteps},
-    {kOpAppendImageArea, nullptr, ImageAreaInside, ImageAreaEnd},
+    {kOpLinkAroundChunk, LinkAroundStart, LinkAroundInside, HotspotAroundEnd, nullptr, kRebuildsItem},
+    {kOpLinkWithText, LinkAroundStart, LinkAroundInside, HotspotAroundEnd, nullptr, kRebuildsItem},
+    {kOpAppendSection, SectionStart, nullptr, SectionEnd, &kSectionFontSteps, kRebuildsItem},
+    {kOpAppendHotspot, HotspotAtStart, nullptr, HotspotAtEnd, &kHotspotFontSteps, kRebuildsItem},
+    {kOpAppendImageArea, nullptr, ImageAreaInside, ImageAreaEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

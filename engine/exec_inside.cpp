@@ -225,8 +225,8 @@ STATUS SetCellBordersInside(std::uint8_t* record, std::uint16_t signature, std::
 // StripTextColourInside).
 const OperationRow kRows[] = {
     {kOpGetText, nullptr, CollectTextInside, nullptr},
-    {kOpSetText, nullptr, SetTextInside, nullptr, &kTextFontSteps},
-    {kOpSetCellBorders, nullptr, SetCellBordersInside, nullptr},
+    {kOpSetText, nullptr, SetTextInside, nullptr, &kTextFontSteps, kRebuildsItem},
+    {kOpSetCellBorders, nullptr, SetCellBordersInside, nullptr, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -397,10 +397,10 @@ STATUS AppendLinkAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* conte
 // every record is kept (2807 has no executor of its own).
 const OperationRow kRows[] = {
     {kOpGetLinkProperty, nullptr, LinkInside, nullptr},
-    {kOpAppendLink, AppendLinkAtStart, nullptr, AppendLinkAtEnd},
-    {kOpSetLinkValue, nullptr, LinkInside, nullptr},
-    {kOpLinkOccurrences, nullptr, LinkInside, nullptr},
-    {kOpExpressionLinks, nullptr, nullptr, nullptr},
+    {kOpAppendLink, AppendLinkAtStart, nullptr, AppendLinkAtEnd, nullptr, kRebuildsItem},
+    {kOpSetLinkValue, nullptr, LinkInside, nullptr, nullptr, kRebuildsItem},
+    {kOpLinkOccurrences, nullptr, LinkInside, nullptr, nullptr, kRebuildsItem},
+    {kOpExpressionLinks, nullptr, nullptr, nullptr, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -582,11 +582,11 @@ STATUS RemoveFields(std::uint8_t*, std::uint16_t signature, std::uint32_t, std::
 
 // Remove; remove hotspots, links, sections and fields.
 const OperationRow kRows[] = {
-    {kOpRemove, nullptr, RemoveContent, CloseUpAfterRemoval, &kRemoveSteps},
-    {kOpRemoveHotspots, nullptr, RemoveHotspots, nullptr},
-    {kOpRemoveLinks, nullptr, RemoveLinks, nullptr},
-    {kOpRemoveSections, nullptr, RemoveSections, nullptr},
-    {kOpRemoveFields, nullptr, RemoveFields, nullptr},
+    {kOpRemove, nullptr, RemoveContent, CloseUpAfterRemoval, &kRemoveSteps, kRebuildsItem},
+    {kOpRemoveHotspots, nullptr, RemoveHotspots, nullptr, nullptr, kRebuildsItem},
+    {kOpRemoveLinks, nullptr, RemoveLinks, nullptr, nullptr, kRebuildsItem},
+    {kOpRemoveSections, nullptr, RemoveSections, nullptr, nullptr, kRebuildsItem},
+    {kOpRemoveFields, nullptr, RemoveFields, nullptr, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -618,15 +618,15 @@ STATUS AttributeEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
 }
 
 const OperationRow kRows[] = {
-    {kOpSetTableFitToWindow, nullptr, FitInside, nullptr},
-    {kOpSetRowLabel, nullptr, RowLabelInside, RowLabelEnd},
-    {kOpAppendTable, AppendTableAtStart, nullptr, AppendTableAtEnd},
-    {kOpColorCells, ColourStart, ColourInside, ColourEnd},
-    {kOpMergeCells, nullptr, MergeInside, MergeEnd},
-    {kOpUnmergeCells, nullptr, UnmergeInside, nullptr},
-    {kOpChangeTable, nullptr, ChangeTableInside, nullptr},
-    {kOpSetHtmlAttribute, nullptr, AttributeInside, AttributeEnd},
-    {kOpAppendTableOfRequest, AppendTableAtStart, nullptr, AppendTableAtEnd},
+    {kOpSetTableFitToWindow, nullptr, FitInside, nullptr, nullptr, kRebuildsItem},
+    {kOpSetRowLabel, nullptr, RowLabelInside, RowLabelEnd, nullptr, kRebuildsItem},
+    {kOpAppendTable, AppendTableAtStart, nullptr, AppendTableAtEnd, nullptr, kRebuildsItem},
+    {kOpColorCells, ColourStart, ColourInside, ColourEnd, nullptr, kRebuildsItem},
+    {kOpMergeCells, nullptr, MergeInside, MergeEnd, nullptr, kRebuildsItem},
+    {kOpUnmergeCells, nullptr, UnmergeInside, nullptr, nullptr, kRebuildsItem},
+    {kOpChangeTable, nullptr, ChangeTableInside, nullptr, nullptr, kRebuildsItem},
+    {kOpSetHtmlAttribute, nullptr, AttributeInside, AttributeEnd, nullptr, kRebuildsItem},
+    {kOpAppendTableOfRequest, AppendTableAtStart, nullptr, AppendTableAtEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -698,7 +698,7 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
 
 const OperationRow kRows[] = {
     {kOpGetTargetProperties, nullptr, GetTargetProperties, nullptr},
-    {kOpSetTargetProperties, nullptr, SetTargetProperties, SetTargetPropertiesAtEnd},
+    {kOpSetTargetProperties, nullptr, SetTargetProperties, SetTargetPropertiesAtEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

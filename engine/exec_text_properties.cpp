@@ -178,7 +178,7 @@ const OperationRow kRows[] = {
     {kOpGetHideFormula, nullptr, TextPropertyInside, nullptr},
     {kOpGetParagraphId, nullptr, TextPropertyInside, nullptr},
     {kOpGetStyleName, nullptr, TextPropertyInside, nullptr},
-    {kOpExpandParagraphDefinitions, nullptr, TextPropertyInside, nullptr},
+    {kOpExpandParagraphDefinitions, nullptr, TextPropertyInside, nullptr, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -292,15 +292,7 @@ const char* ReplacementFor(const char* match, std::uint32_t matchLength, RecordP
         return match;
     }
     KeepMatchedText(match, matchLength, context);
-    const char* replacement = context->argumentText != nullptr ? context->argumentText : "";
-    if (context->operation == kOpQuickReplace) {
-        const std::uint32_t available = std::strlen(replacement);
-        *length = matchLength < available ? matchLength : available;
-    } else {
-        *length = context->operation2 > 0 && context->argumentText != nullptr ? context->operation2
-                                                                              : std::strlen(replacement);
-    }
-    return replacement;
+    return RunReplacement(context, matchLength, length);
 }
 
 // 2373, 2392, 2399: every occurrence of the search text is written in the
@@ -681,12 +673,12 @@ STATUS TextRunInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
 }
 
 const OperationRow kRows[] = {
-    {kOpChangeFont, nullptr, TextRunInside, nullptr, &kChangeFontSteps},
+    {kOpChangeFont, nullptr, TextRunInside, nullptr, &kChangeFontSteps, kRebuildsItem},
     {kOpFontInUse, nullptr, TextRunInside, nullptr, &kFontInUseSteps},
-    {kOpHighlight, nullptr, TextRunInside, nullptr, &kHighlightSteps},
-    {kOpHighlightText, nullptr, TextRunInside, nullptr, &kHighlightTextSteps},
-    {kOpReplaceText, nullptr, TextRunInside, nullptr, &kReplaceTextSteps},
-    {kOpQuickReplace, nullptr, TextRunInside, nullptr, &kReplaceTextSteps},
+    {kOpHighlight, nullptr, TextRunInside, nullptr, &kHighlightSteps, kRebuildsItem},
+    {kOpHighlightText, nullptr, TextRunInside, nullptr, &kHighlightTextSteps, kRebuildsItem},
+    {kOpReplaceText, nullptr, TextRunInside, nullptr, &kReplaceTextSteps, kRebuildsItem},
+    {kOpQuickReplace, nullptr, TextRunInside, nullptr, &kReplaceTextSteps, kRebuildsItem | kReplacementCutToMatch},
 };
 
 } // namespace
