@@ -9,6 +9,7 @@
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
 #include "builders/graphic_builders.h"
+#include "core/ascii.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -196,16 +197,9 @@ bool ReplicaWords(const std::string& text, std::uint32_t words[2]) {
     if (text.size() != 16) return false;
     std::uint32_t halves[2] = {};
     for (std::size_t i = 0; i < 16; ++i) {
-        const char c = LowerAscii(text[i]);
-        std::uint32_t digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<std::uint32_t>(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        } else {
-            return false;
-        }
-        halves[i / 8] = (halves[i / 8] << 4) | digit;
+        const int digit = HexDigitValue(text[i]);
+        if (digit < 0) return false;
+        halves[i / 8] = (halves[i / 8] << 4) | static_cast<std::uint32_t>(digit);
     }
     words[0] = halves[1];
     words[1] = halves[0];

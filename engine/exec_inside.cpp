@@ -9,6 +9,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "core/ascii.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -167,7 +168,7 @@ void SetBorderSide(char side, int byteShift, int wordShift, std::uint8_t* border
     }
     int width = -1;
     if (side == 'N' || side == 'n') width = 0;
-    else if (side >= '0' && side <= '9') width = side - '0';
+    else if (IsAsciiDigit(side)) width = side - '0';
     if (width >= 0) {
         *borderWord = static_cast<std::uint16_t>((*borderWord & ~(0xFu << wordShift)) | (width << wordShift));
     }

@@ -24,6 +24,7 @@
 
 #include "builders/basic_builders.h"
 #include "builders/hotspot_builders.h"
+#include "core/ascii.h"
 #include "core/chunk_work_state.h"
 #include "core/font_spec.h"
 #include "core/formula_result.h"
@@ -169,11 +170,9 @@ private:
 
 // ---- Characters ---------------------------------------------------------------
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 bool IsWordChar(const char* p, std::uint32_t available) {
     const auto c = static_cast<unsigned char>(*p);
-    if (c < 0x80) return (c >= '0' && c <= '9') || IsAsciiLetter(static_cast<char>(c));
+    if (c < 0x80) return IsAsciiLetterOrDigit(static_cast<char>(c));
     const plat::WORD kind = plat::LmbcsCharClass(reinterpret_cast<const plat::BYTE*>(p), available);
     return kind == plat::CHAR_CLASS_ALPHA || kind == plat::CHAR_CLASS_DIGIT;
 }
