@@ -11,6 +11,7 @@
 
 #include "builders/builder_hooks.h"
 #include "builders/table_builders.h"
+#include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -58,10 +59,6 @@ std::uint32_t HeaderSize(std::uint16_t signature) {
 
 bool IsTextWrapper(std::uint16_t signature, const std::uint8_t* copy) {
     return (signature == kSigBegin || signature == kSigEnd) && ReadWord(copy + 4) == kSigText;
-}
-
-std::uint16_t ClampMargin(std::int32_t value) {
-    return static_cast<std::uint16_t>(std::clamp<std::int32_t>(value, 0, 0xFFFF));
 }
 
 // The length of the node a record becomes, with the copy's length field
@@ -272,10 +269,10 @@ STATUS MergeReference(const std::uint8_t* copy, RecordOutput* output, CDRecordNo
 // Writes a cell's bounds as the margins of a paragraph-definition image.
 void SetCellBounds(std::uint8_t* definition, const RecordOutput* output, std::int32_t level) {
     const std::int32_t spacing = output->columnSpacing[level];
-    const std::uint16_t left = ClampMargin(spacing + output->cellLeftMargin[level]);
+    const std::uint16_t left = ClampToWord(spacing + output->cellLeftMargin[level]);
     WriteWord(definition + 14, left);
     WriteWord(definition + 18, left);
-    WriteWord(definition + 16, ClampMargin(output->cellRightMargin[level] - spacing));
+    WriteWord(definition + 16, ClampToWord(output->cellRightMargin[level] - spacing));
 }
 
 STATUS ParagraphDefinitionRule(std::uint8_t* copy, std::uint32_t length, RecordOutput* output) {
@@ -295,8 +292,8 @@ STATUS ParagraphDefinitionRule(std::uint8_t* copy, std::uint32_t length, RecordO
     if (adjust && output->cellSpansColumns[level] == 0) {
         const bool force = output->forceCellMargins[level] != 0;
         const std::int32_t spacing = output->columnSpacing[level];
-        const std::uint16_t left = ClampMargin(spacing + output->cellLeftMargin[level]);
-        const std::uint16_t right = ClampMargin(output->cellRightMargin[level] - spacing);
+        const std::uint16_t left = ClampToWord(spacing + output->cellLeftMargin[level]);
+        const std::uint16_t right = ClampToWord(output->cellRightMargin[level] - spacing);
         for (std::uint32_t offset : {14u, 18u}) {
             if (force || ReadWord(copy + offset) < left) WriteWord(copy + offset, left);
         }

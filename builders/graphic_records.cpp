@@ -10,6 +10,7 @@
 #include "builders/build_context.h"
 #include "builders/graphic_builders.h"
 #include "core/ascii.h"
+#include "core/clamp.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -219,7 +220,7 @@ bool LeftOrRight(const char* alignment) { return EqualNoCase(alignment, "left") 
 std::uint16_t DecimalWord(const char* text) {
     if (text == nullptr) return 0;
     const long value = std::strtol(text, nullptr, 10);
-    return static_cast<std::uint16_t>(std::clamp<long>(value, 0, 0xFFFF));
+    return ClampToWord(value);
 }
 
 FontId NewTextFont(const BuildContext* context) {

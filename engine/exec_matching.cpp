@@ -26,6 +26,7 @@
 #include "builders/hotspot_builders.h"
 #include "core/ascii.h"
 #include "core/chunk_work_state.h"
+#include "core/clamp.h"
 #include "core/font_spec.h"
 #include "core/formula_result.h"
 #include "core/link_matching_cache.h"
@@ -70,8 +71,7 @@ struct TextRun {
 
     const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextHeader; }
     std::uint32_t Length() const {
-        const std::uint32_t length = text->length - kTextHeader;
-        return length > 0xFFFF ? 0xFFFF : length;
+        return ClampToWord(text->length - kTextHeader);
     }
     FontId Font() const {
         return ReadFontId(text->bytes + kFontOffset);
@@ -245,7 +245,7 @@ void ReadRunText(const TextRun& run, LinkMatchingCache* cache, RunText* out) {
     const std::uint32_t recordLength = out->length + kTextHeader;
     for (int i = 0; i < 26; ++i) {
         const std::uint32_t offset = out->letterStart[i] == kNoWord ? recordLength : out->letterStart[i] + kTextHeader;
-        cache->letterStarts[i] = static_cast<std::uint16_t>(offset > 0xFFFF ? 0xFFFF : offset);
+        cache->letterStarts[i] = ClampToWord(offset);
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "core/clamp.h"
 #include "core/font_match.h"
 #include "core/font_spec.h"
 #include "core/pool.h"
@@ -113,8 +114,7 @@ struct TextRun {
     FontId RunFont() const { return ReadFontId((effect != nullptr ? effect : text)->bytes + kFontOffset); }
     const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextHeader; }
     std::uint32_t TextLength() const {
-        const std::uint32_t length = text->length - kTextHeader;
-        return length > 0xFFFF ? 0xFFFF : length;
+        return ClampToWord(text->length - kTextHeader);
     }
 };
 

@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "core/chunk_work_state.h"
+#include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/operation_codes.h"
@@ -59,7 +60,7 @@ std::uint16_t FormatCode(const char* format) {
 // A text of the document encoded into an attribute or element, line ends
 // dropped.
 void WriteEncoded(XMLGenContext* context, const std::string& text) {
-    const std::size_t length = text.size() > 0xFFFF ? 0xFFFF : text.size();
+    const std::size_t length = ClampToWord(text.size());
     if (length > 0) WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(length), 1, 0, 0);
 }
 
@@ -274,7 +275,7 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
     context->resultLength = TextLength(context);
     context->measuredLength = context->resultLength;
     session->textResultLength =
-        static_cast<std::uint16_t>(context->resultLength > 0xFFFF ? 0xFFFF : context->resultLength);
+        ClampToWord(context->resultLength);
     if (context->overflow != 0 && lastStatus == kOK) lastStatus = kOutOfMemory;
 }
 
@@ -290,7 +291,7 @@ char* ZervaRTChunk::GenerateHTML(const char* extraDefinition, const char* format
     work->generation = context;
     if (options != nullptr && optionsLength == 0) {
         const std::size_t length = std::strlen(options);
-        optionsLength = static_cast<std::uint16_t>(length > 0xFFFF ? 0xFFFF : length);
+        optionsLength = ClampToWord(length);
     }
     GenerateXML(0, 0, extraDefinition, format, options, optionsLength, nullptr, nullptr, 0, nullptr, nullptr,
                 work->actOnText, work->queryLinkData);
