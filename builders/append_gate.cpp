@@ -11,6 +11,7 @@
 
 #include "builders/builder_hooks.h"
 #include "builders/table_builders.h"
+#include "core/brackets.h"
 #include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
@@ -55,10 +56,6 @@ std::uint32_t HeaderSize(std::uint16_t signature) {
     case HeaderForm::Long: return 8;
     }
     return 2;
-}
-
-bool IsTextWrapper(std::uint16_t signature, const std::uint8_t* copy) {
-    return (signature == kSigBegin || signature == kSigEnd) && ReadWord(copy + 4) == kSigText;
 }
 
 // The length of the node a record becomes, with the copy's length field
@@ -486,10 +483,10 @@ void KeepLastKind(const std::uint8_t* copy, std::uint16_t signature, std::uint32
         } else {
             output->lastKind = kKindText;
         }
-    } else if (signature == kSigEnd && IsTextWrapper(signature, copy)) {
+    } else if (Brackets(copy, signature, length, kSigEnd, kSigText)) {
         output->lastKind = kKindWrapperEnd;
         output->insideTextWrapper = 0;
-    } else if (signature == kSigBegin && IsTextWrapper(signature, copy)) {
+    } else if (Brackets(copy, signature, length, kSigBegin, kSigText)) {
         output->insideTextWrapper = 1;
     } else {
         output->lastKind = kKindOther;
@@ -521,7 +518,7 @@ bool Dropped(const std::uint8_t* copy, std::uint16_t signature, std::uint32_t le
     if (work->dropLargeParagraph != 0 && signature == kSigLargeParagraph) return true;
     if (work->imageDataFlag != 0) {
         if (signature == kSigTextEffect || signature == kSigText || signature == kSigPabDefinition ||
-            signature == kSigPabReference || IsTextWrapper(signature, copy))
+            signature == kSigPabReference || IsTextBracket(copy, signature, length))
             return true;
     }
     return false;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/brackets.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
@@ -262,8 +263,7 @@ bool HasExtras(std::uint16_t signature, const RecordWalk* walk) {
     if (segment->firstIndex == 0) segment->firstIndex = walk->counter;
     segment->lastIndex = walk->counter;
 
-    bool skip = signature == kSigColor ||
-                ((signature == kSigBegin || signature == kSigEnd) && length >= 6 && ReadWord(record + 4) == kSigText);
+    bool skip = signature == kSigColor || IsTextBracket(record, signature, length);
     if (walk->skipMode && skip) {
         if (Tracing()) plat::LogLine(0, "SBR_1 - Step 3");
         list->readPosition += step;

@@ -15,6 +15,7 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/field_builder.h"
+#include "core/brackets.h"
 #include "core/chunk_work_state.h"
 #include "core/clamp.h"
 #include "core/database_open.h"
@@ -478,8 +479,8 @@ bool IsFieldCompanion(std::uint16_t signature) {
 bool FieldAhead(const CDRecordNode* node) {
     for (; node != nullptr; node = node->next) {
         if (node->signature == kSigField) return true;
-        const bool wrapper = node->signature == kSigBegin && node->bytes != nullptr && node->length >= 6 &&
-                             (IsFieldCompanion(ReadWord(node->bytes + 4)) || ReadWord(node->bytes + 4) == kSigField);
+        const std::uint16_t inner = node->signature == kSigBegin ? BracketedSignature(node) : 0;
+        const bool wrapper = IsFieldCompanion(inner) || inner == kSigField;
         if (!wrapper && SavedFieldSlotOf(node->signature) < 0) return false;
     }
     return false;

@@ -10,6 +10,7 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "core/ascii.h"
+#include "core/brackets.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -28,7 +29,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint32_t kTextHeader = 8;
-constexpr std::uint32_t kBracketedSignature = 4;
 // Cell record: the border byte (two bits a side), the flags byte and the
 // extended border word (four bits a side).
 constexpr std::uint32_t kCellBorder = 10, kCellBorderWord = 12, kCellLength = 18;
@@ -76,10 +76,6 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
     session->textResultLength = static_cast<std::uint16_t>(have);
 }
 
-bool BracketsText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint16_t wanted) {
-    return signature == wanted && length >= kBracketedSignature + 2 &&
-           ReadWord(record + kBracketedSignature) == kSigText;
-}
 
 // Operation 10 at the chunk's first text run: the new text, in the font of
 // the runs before it with the caller's specification (or the permanent pen)
@@ -149,10 +145,10 @@ STATUS SetText(std::uint16_t signature, std::uint32_t length, std::uint32_t* pas
 // text brackets go and, from the first one on, the colour records.
 void StripTextColour(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                      std::uint32_t* passOn, RecordProcessContext* context) {
-    if (BracketsText(record, signature, length, kSigBegin)) {
+    if (Brackets(record, signature, length, kSigBegin, kSigText)) {
         context->chunkDone = 1;
         *passOn = 0;
-    } else if (BracketsText(record, signature, length, kSigEnd)) {
+    } else if (Brackets(record, signature, length, kSigEnd, kSigText)) {
         *passOn = 0;
     } else if (signature == kSigColor && context->chunkDone != 0) {
         *passOn = 0;

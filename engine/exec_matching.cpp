@@ -25,6 +25,7 @@
 #include "builders/basic_builders.h"
 #include "builders/hotspot_builders.h"
 #include "core/ascii.h"
+#include "core/brackets.h"
 #include "core/chunk_work_state.h"
 #include "core/clamp.h"
 #include "core/font_spec.h"
@@ -52,7 +53,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint32_t kTextHeader = 8;
-constexpr std::uint32_t kBracketedSignature = 4;
 constexpr std::uint32_t kFontOffset = 4;
 // The longest formula result taken as a match's addition, URL or pop-up.
 constexpr std::uint32_t kMaxResultLength = 32768;
@@ -78,10 +78,6 @@ struct TextRun {
     }
 };
 
-bool BracketsText(const CDRecordNode* node, std::uint16_t wanted) {
-    return node != nullptr && node->signature == wanted && node->length >= kBracketedSignature + 2 &&
-           ReadWord(node->bytes + kBracketedSignature) == kSigText;
-}
 
 bool Is(const CDRecordNode* node, std::uint16_t signature) {
     return node != nullptr && node->length > 0 && node->signature == signature;
@@ -94,7 +90,7 @@ bool ReadRun(const CDRecordNode* node, TextRun* run) {
     const CDRecordNode* at = node;
     run->first = node;
     if (Is(at, kSigTextEffect)) at = at->next;
-    const bool bracket = BracketsText(at, kSigBegin);
+    const bool bracket = Brackets(at, kSigBegin, kSigText);
     if (bracket) {
         at = at->next;
         if (Is(at, kSigTextEffect)) at = at->next;
@@ -104,7 +100,7 @@ bool ReadRun(const CDRecordNode* node, TextRun* run) {
     if (!bracket) return true;
     at = at->next;
     if (Is(at, kSigColor)) at = at->next;
-    if (!BracketsText(at, kSigEnd)) return false;
+    if (!Brackets(at, kSigEnd, kSigText)) return false;
     run->last = at;
     return true;
 }
@@ -116,7 +112,7 @@ bool RunToExamine(const std::uint8_t* record, RecordProcessContext* context, Tex
     if (node == nullptr || node->bytes != record || !ReadRun(node, run)) return false;
     // What follows a text bracket's CDBEGIN belongs to the bracketed run,
     // which is looked at (or left alone) from its CDBEGIN.
-    if (BracketsText(node->prev, kSigBegin)) return false;
+    if (Brackets(node->prev, kSigBegin, kSigText)) return false;
     if ((run->text->flags & kNodeLinkMark) != 0) return false;
     // A run that writes sees what the append gate has open; a run that only
     // reads has its walk's nesting.

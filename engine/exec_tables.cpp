@@ -14,6 +14,7 @@
 #include "builders/basic_builders.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
+#include "core/brackets.h"
 #include "core/chunk_types.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -573,8 +574,7 @@ STATUS TableAttributeInside(std::uint8_t* record, std::uint16_t signature, std::
         state.tableAttributesDone = 1;
         return ReplaceAttribute(record, signature, length, passOn, context);
     }
-    if (signature == kSigEnd && state.tableAttributesAtGroupEnd != 0 && length >= 6 &&
-        ReadWord(record + 4) == kSigPreTableBegin) {
+    if (state.tableAttributesAtGroupEnd != 0 && Brackets(record, signature, length, kSigEnd, kSigPreTableBegin)) {
         state.tableAttributesDone = 1;
         return AppendAttributeRecord(kSigIdName, context);
     }

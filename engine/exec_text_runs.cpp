@@ -15,6 +15,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "core/brackets.h"
 #include "core/clamp.h"
 #include "core/font_match.h"
 #include "core/font_spec.h"
@@ -41,7 +42,6 @@ constexpr const char* kSourceName = "rtproc";
 
 constexpr std::uint32_t kTextHeader = 8;            // header and font id of a text record
 constexpr std::uint32_t kFontOffset = 4;            // font id of text and text-effect records
-constexpr std::uint32_t kBracketedSignature = 4;    // inner signature of CDBEGIN and CDEND
 constexpr std::uint32_t kColorValueOffset = 2;
 constexpr std::uint32_t kColorRecordLength = 8, kLongColorRecordLength = 14;
 constexpr std::uint16_t kColorFlagLongRecord = 0x0010;
@@ -85,12 +85,6 @@ void WriteColor(std::uint8_t* at, const ColorValue& color) {
     at[5] = color.unused;
 }
 
-bool BracketsText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint16_t wanted) {
-    return signature == wanted && length >= kBracketedSignature + 2 && ReadWord(record + kBracketedSignature) == kSigText;
-}
-bool BracketsText(const CDRecordNode* node, std::uint16_t wanted) {
-    return BracketsText(node->bytes, node->signature, node->length, wanted);
-}
 
 // ---- Reading a run -------------------------------------------------------
 
@@ -133,13 +127,13 @@ RunRead ReadRun(const CDRecordNode* first, TextRun* run) {
             if (node->signature == kSigTextEffect && run->effect == nullptr && node->length >= kTextHeader) {
                 run->effect = node;
                 run->effectInBracket = run->begin != nullptr;
-            } else if (BracketsText(node, kSigBegin) && run->begin == nullptr) {
+            } else if (Brackets(node, kSigBegin, kSigText) && run->begin == nullptr) {
                 run->begin = node;
             } else if (node->signature == kSigText && node->length >= kTextHeader) {
                 run->text = node;
                 run->last = node;
                 if (run->begin == nullptr) return RunRead::Run;
-            } else if (BracketsText(node, kSigEnd)) {
+            } else if (Brackets(node, kSigEnd, kSigText)) {
                 return RunRead::Malformed;
             } else {
                 return RunRead::NotARun;
@@ -151,7 +145,7 @@ RunRead ReadRun(const CDRecordNode* first, TextRun* run) {
             run->last = node;
             continue;
         }
-        if (BracketsText(node, kSigEnd)) {
+        if (Brackets(node, kSigEnd, kSigText)) {
             run->end = node;
             run->last = node;
         }
@@ -339,7 +333,7 @@ STATUS ReplaceInRun(const TextRun& run, RecordProcessContext* context) {
 // The record starts a text run: a text record, a text bracket or a
 // text-effect record.
 bool StartsRun(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    return signature == kSigText || signature == kSigTextEffect || BracketsText(record, signature, length, kSigBegin);
+    return signature == kSigText || signature == kSigTextEffect || Brackets(record, signature, length, kSigBegin, kSigText);
 }
 
 // Whether the search operations have something to look for; 2392 works on
