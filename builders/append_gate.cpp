@@ -15,6 +15,7 @@
 #include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
+#include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
@@ -46,8 +47,6 @@ constexpr const char* kMsgInvalidTable = "TALIX: Invalid table format.  Operatio
 
 // Empty-run kinds of the last record.
 constexpr std::uint8_t kKindOther = 0, kKindEmptyText = 1, kKindText = 2, kKindWrapperEnd = 3;
-
-void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
 std::uint32_t HeaderSize(std::uint16_t signature) {
     switch (LengthFieldForm(signature)) {
@@ -107,7 +106,7 @@ CDRecordNode* MakeNode(const std::uint8_t* bytes, std::uint16_t signature, std::
                        RecordOutput* output) {
     CDRecordNode* node = NewListNode(OutputList(output), bytes, signature, length);
     if (node == nullptr) {
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         return nullptr;
     }
     if (output->session->workArea->linkMark != 0) node->flags |= kNodeLinkMark;
@@ -632,7 +631,7 @@ STATUS SavePendingParagraph(SessionWorkArea* work, const std::uint8_t* definitio
     if (work->pendingParagraphs == nullptr) {
         void* memory = std::calloc(kPendingParagraphLimit, kParagraphImageSize);
         if (memory == nullptr) {
-            LogOutOfMemory(__LINE__);
+            LogOutOfMemory(kSourceName, __LINE__);
             return kOutOfMemory;
         }
         work->pendingParagraphs = static_cast<std::uint8_t(*)[kParagraphImageSize]>(memory);

@@ -57,8 +57,6 @@ constexpr std::uint32_t kMaxExtraText = 0xFFFF;   // an extra's text length is 1
 
 bool Tracing() { return g_debugLevel > 2; }
 
-void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
-
 // The text of a run whose characters are counted: one-byte characters
 // count 1, multibyte ones 9. When the count exceeds the byte length, the
 // node gets a copy of the text with every multibyte character turned into
@@ -306,7 +304,7 @@ bool HasExtras(std::uint16_t signature, const RecordWalk* walk) {
     walk->segmentBytes += EvenLength(node->length);
     if (extras && !AddExtras(walk, node, endsValue)) {
         FreeRecordNode(node);
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         return kOutOfMemory;
     }
     node->index = walk->last != nullptr ? walk->last->index + 1 : 1;
@@ -389,7 +387,7 @@ STATUS ReadAsText(RecordWalk* walk) {
     OutputSegment* segment = node != nullptr ? AddSegment(session, list) : nullptr;
     if (segment == nullptr) {
         FreeRecordNode(node);
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         return kOutOfMemory;
     }
     // The run follows whatever the list already holds.

@@ -14,6 +14,7 @@
 #include "core/attachments.h"
 #include "core/base64.h"
 #include "core/charset_names.h"
+#include "core/pool.h"
 #include "core/text_compare.h"
 #include "htmlimport/entity_table.h"
 #include "mime/mime_part.h"
@@ -345,7 +346,7 @@ std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from) {
 }
 
 STATUS MimeReaderOutOfMemory(int line) {
-    plat::LogLine(0, "Out of memory at %d in %s", line, "rtproc4");
+    LogOutOfMemory("rtproc4", line);
     return kOutOfMemory;
 }
 
