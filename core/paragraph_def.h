@@ -41,6 +41,27 @@ struct CDPABDEFEXT {
 // then six margin words, then the extension flags.
 static_assert(sizeof(CDPABDEFEXT) == 92);
 
+// The paragraph definition a new rich-text item starts with, in host form
+// with its six margin words (84 bytes; stored, the fixed part is two bytes
+// shorter and the record 82): id 1, left aligned, left and first-line
+// margins of one inch, a tab every half inch, flags 0x0100 and 0x0494,
+// margin words 1440, 0, 1440, 0, 0 and 100. A blank item stores it, and an
+// HTML import starts its paragraph templates from it.
+constexpr CDPABDEFEXT NewItemParagraphDefinition() {
+    CDPABDEFEXT definition;
+    definition.length = 84;
+    definition.pabId = 1;
+    definition.leftMargin = 1440;
+    definition.firstLineLeftMargin = 1440;
+    definition.tab[0] = 720;
+    definition.flags = 0x0100;
+    definition.flags2 = 0x0494;
+    definition.leftMarginOffset = 1440;
+    definition.firstLineOffset = 1440;
+    definition.rightMarginPercent = 100;
+    return definition;
+}
+
 // Indexes of the paragraph mask switches.
 enum ParagraphMaskBit : int {
     kPmLeftMargin = 0, kPmRightMargin, kPmFirstLineMargin, kPmSpacingAbove, kPmSpacingBelow,
