@@ -20,7 +20,7 @@
 #include "talix_platform/database.h"
 #include "talix_platform/memory.h"
 #include "talix_platform/structures.h"
-#include "talix_platform/testing.h"
+#include "testing.h"
 #include "talix_platform/text.h"
 #include "talix_platform/timedate.h"
 

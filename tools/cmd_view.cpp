@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <string>
 
-#include "../platform/view_index.h"
 #include "cli.h"
 
 namespace talix_cli {

@@ -11,6 +11,7 @@
 #include "core/session_work_area.h"
 #include "fixture_items.h"
 #include "edit_fixture.h"
+#include "platform/testing.h"
 #include "support/op_runner.h"
 #include "support/rich_text_items.h"
 #include "talix/chunk.h"
