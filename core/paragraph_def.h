@@ -48,18 +48,16 @@ static_assert(sizeof(CDPABDEFEXT) == 92);
 // margin words 1440, 0, 1440, 0, 0 and 100. A blank item stores it, and an
 // HTML import starts its paragraph templates from it.
 constexpr CDPABDEFEXT NewItemParagraphDefinition() {
-    CDPABDEFEXT definition;
-    definition.length = 84;
-    definition.pabId = 1;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
-    definition.flags = 0x0100;
-    definition.flags2 = 0x0494;
-    definition.leftMarginOffset = 1440;
-    definition.firstLineOffset = 1440;
-    definition.rightMarginPercent = 100;
-    return definition;
+    return CDPABDEFEXT{.length = 84,
+                       .pabId = 1,
+                       .leftMargin = 1440,
+                       .firstLineLeftMargin = 1440,
+                       .tab = {720},
+                       .flags = 0x0100,
+                       .flags2 = 0x0494,
+                       .leftMarginOffset = 1440,
+                       .firstLineOffset = 1440,
+                       .rightMarginPercent = 100};
 }
 
 // Indexes of the paragraph mask switches.
