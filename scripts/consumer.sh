@@ -3,8 +3,10 @@
 # temporary prefix and checks what another project gets from it: both shared
 # libraries (libtalix.so and the platform library libtalix_platform.so)
 # export their public interface only and carry a versioned SONAME; no test
-# header is installed; a program using find_package(Talix), and one built
-# with pkg-config, both build and read the text of a note they make.
+# header is installed; the installed talix program runs; a program using
+# find_package(Talix), and one built with pkg-config, both build and print
+# the three paragraphs of a note they make (one with characters outside
+# ASCII) as three UTF-8 lines.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
@@ -43,16 +45,16 @@ tests=$(find "$prefix/include" -iname '*test*')
 # The installed talix program runs on the installed libraries.
 "$prefix/bin/talix" --help >/dev/null || fail "the installed talix program does not run"
 
-expected="Hello from an installed talix"
+expected=$'Hello from an installed talix\nGr\303\274\303\237e aus Z\303\274rich\nand a third paragraph'
 cmake -S tests/consumer -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
 out=$(cd "$work" && "$work/cmake-build/talix_consumer" "$work/cmake.db")
-[[ "$out" == *": $expected" ]] || fail "the find_package program printed '$out'"
+[[ "$out" == "talix "*": $expected" ]] || fail "the find_package program printed '$out'"
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 # shellcheck disable=SC2046
 g++ -std=c++20 tests/consumer/main.cpp -o "$work/pkg-consumer" $(pkg-config --cflags --libs talix) \
     -Wl,-rpath,"$libdir"
 out=$(cd "$work" && "$work/pkg-consumer" "$work/pkg.db")
-[[ "$out" == *": $expected" ]] || fail "the pkg-config program printed '$out'"
-echo "consumer: installed talix $(pkg-config --modversion talix) found by CMake and pkg-config; $out"
+[[ "$out" == "talix "*": $expected" ]] || fail "the pkg-config program printed '$out'"
+echo "consumer: installed talix $(pkg-config --modversion talix) found by CMake and pkg-config; ${out%%$'\n'*} ..."
