@@ -178,6 +178,18 @@ TEST_F(EveryOperation, AttachmentOperationsThatAreNotBuiltAreRefused) {
         EXPECT_EQ(talix::FindOperation(code), nullptr);
         EXPECT_EQ(talix_test::RunOperation(chunk, Op(code, 1, 0, "new.txt")), talix::kArgumentError);
     }
+    // Codes no operation has are refused too, whether their number lies
+    // among the reading or the writing ones, and walk nothing.
+    for (int number : {0, 3, 2365, 2400, 2818, 2819, 2821, 9999}) {
+        const auto code = static_cast<talix::OperationCode>(number);
+        EXPECT_EQ(talix::FindOperation(code), nullptr) << number;
+        chunk->lastStatus = 0;
+        EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, code, talix::kOpMatchingVariant, 0, 0, 0, nullptr,
+                                            nullptr, nullptr, nullptr, nullptr),
+                  talix::kArgumentError)
+            << number;
+        EXPECT_EQ(chunk->lastStatus, 0) << number;   // no run set the completion status
+    }
     item_.Save();
     EXPECT_EQ(db_.Stored(id_), before);
 }
