@@ -255,13 +255,14 @@ STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::ui
     // replaced by what the handler appended).
     std::uint32_t passOn = length;
     std::uint32_t index = context->node != nullptr ? context->node->index : context->recordCounter;
+    const OperationRow* row = OperationExecutors(context);
+    const std::uint32_t facts = row != nullptr ? row->facts : 0;
 
     if (index <= context->consumedThrough) {
         // An earlier record's handler already wrote this one.
         passOn = 0;
     } else {
         context->consumedThrough = 0;
-        const OperationRow* row = OperationExecutors(context);
         if (row != nullptr && row->inside != nullptr) {
             // 546 from an executor ends the walk; any other status fails it.
             status = row->inside(record, signature, length, &passOn, context);
@@ -274,16 +275,15 @@ STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::ui
     // the handler decided.
     if (context->writesItem == 0) return status;
     if (passOn == 0) {
-        // A dropped or replaced record changes the item (highlighting marks
-        // text without changing it).
-        if (context->operation != kOpHighlight && context->operation != kOpHighlightText) context->chunk->item->modified = 1;
+        // A dropped or replaced record changes the item, unless the run
+        // only marks text.
+        if ((facts & kMarksOnly) == 0) context->chunk->item->modified = 1;
         return status;
     }
     CDRecordNode* node = context->node;
     SessionWorkArea* area = context->session->workArea;
-    // The matching operations keep the link mark of text they wrote before.
-    const bool keepMark = (context->operation == kOpLinkMatching || context->operation == kOpWikiMatching) && node != nullptr &&
-                          node->bytes == record && (node->flags & kNodeLinkMark) != 0;
+    const bool keepMark = (facts & kKeepsLinkMarks) != 0 && node != nullptr && node->bytes == record &&
+                          (node->flags & kNodeLinkMark) != 0;
     if (keepMark) area->linkMark = 1;
     if (node != nullptr && node->bytes == record && passOn == node->length) {
         status = AppendRecordNode(node, &context->output);

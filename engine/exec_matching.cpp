@@ -845,8 +845,8 @@ STATUS MatchWiki(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
 }
 
 const OperationRow kRows[] = {
-    {kOpLinkMatching, nullptr, MatchKeys, nullptr, &kMatchingSteps, kRebuildsItem, kMatchModeKeyword},
-    {kOpWikiMatching, nullptr, MatchWiki, nullptr, &kMatchingSteps, kRebuildsItem},
+    {kOpLinkMatching, nullptr, MatchKeys, nullptr, &kMatchingSteps, kRebuildsItem | kKeepsLinkMarks, kMatchModeKeyword},
+    {kOpWikiMatching, nullptr, MatchWiki, nullptr, &kMatchingSteps, kRebuildsItem | kKeepsLinkMarks},
 };
 
 } // namespace

@@ -669,8 +669,8 @@ STATUS TextRunInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
 const OperationRow kRows[] = {
     {kOpChangeFont, nullptr, TextRunInside, nullptr, &kChangeFontSteps, kRebuildsItem},
     {kOpFontInUse, nullptr, TextRunInside, nullptr, &kFontInUseSteps},
-    {kOpHighlight, nullptr, TextRunInside, nullptr, &kHighlightSteps, kRebuildsItem},
-    {kOpHighlightText, nullptr, TextRunInside, nullptr, &kHighlightTextSteps, kRebuildsItem},
+    {kOpHighlight, nullptr, TextRunInside, nullptr, &kHighlightSteps, kRebuildsItem | kMarksOnly},
+    {kOpHighlightText, nullptr, TextRunInside, nullptr, &kHighlightTextSteps, kRebuildsItem | kMarksOnly},
     {kOpReplaceText, nullptr, TextRunInside, nullptr, &kReplaceTextSteps, kRebuildsItem},
     {kOpQuickReplace, nullptr, TextRunInside, nullptr, &kReplaceTextSteps, kRebuildsItem | kReplacementCutToMatch},
 };

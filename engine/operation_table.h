@@ -62,6 +62,11 @@ constexpr std::uint32_t kRebuildsItem = 0x0001;
 // The replacement text the run writes over each match of its search text is
 // cut to the match's own length (never more than the argument holds).
 constexpr std::uint32_t kReplacementCutToMatch = 0x0002;
+// The run only marks text: a record it drops or replaces leaves the item
+// unmodified.
+constexpr std::uint32_t kMarksOnly = 0x0004;
+// Text the run wrote before keeps its link mark when the run passes it on.
+constexpr std::uint32_t kKeepsLinkMarks = 0x0008;
 
 struct OperationRow {
     std::uint16_t operation = 0;
