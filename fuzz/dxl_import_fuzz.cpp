@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "platform/testing.h"
 #include "talix_platform.h"
 
 namespace {
