@@ -134,8 +134,11 @@ const Command kCommands[] = {
      "headings, rules, line breaks, lists, tables, links, images, layers, quoted mail\n"
      "replies and pass-thru HTML become rich text. --options gives the import options\n"
      "(\"PixelMultiplier=\", \"EMMultiplier=\", \"Size1=\" to \"Size7=\", \"CharEncoding=\" ...).\n"
+     "Pictures and style sheets are read only in the file's directory and below it\n"
+     "(\"BasePathname=\" names another), never by an absolute name or a link out of it.\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
-     "parse; 259 with 20032: no such file) and saves nothing.\n",
+     "parse; 259 with 20032: no such file; 14410: nested more than 1,000 elements deep)\n"
+     "and saves nothing.\n",
      RunImportHtml},
     {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font SPEC]",
      "Changes a chunk of a rich-text item and saves the note. ACTION and its arguments:\n"
@@ -253,7 +256,8 @@ const Command kCommands[] = {
      "none) applies. T holds the HTML import's options; P, when given, is added to them as\n"
      "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is created when missing,\n"
      "as import-html creates it; it is left as it was (or not created) when SOURCE or ITEM\n"
-     "cannot be read.\n",
+     "cannot be read. The HTML reads no local file unless \"BasePathname=\" names a\n"
+     "directory, and then only files in it.\n",
      RunFromHtml},
     {"store-eml", "store-eml DB NOTE ITEM FILE.eml",
      "Stores a mail file as MIME part items named ITEM of a note, as incoming mail is\n"
