@@ -255,7 +255,9 @@ STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
     settings.quotedPrintable = IsOn(context, sw::kQuotedPrintable);
     settings.toCallerFile = context->callerFile != nullptr;
     std::string lines(context->buffer, wrapped);
-    CutIntoLines(settings, context->buffer + wrapped, length - wrapped, &lines);
+    // A line left open at the end stays open for the next flush, so that
+    // where a flush falls never decides where a line ends.
+    CutIntoLines(settings, context->buffer + wrapped, length - wrapped, final != 0, &context->cut, &lines);
 
     if (context->callerFile != nullptr) {
         const std::string native = plat::LmbcsToNative(lines);
