@@ -55,6 +55,13 @@ std::string ReadMessage::Header(const std::string& name) const {
     return "";
 }
 
+std::string ReadMessage::Decoded(const std::string& name) const {
+    for (const auto& header : decoded) {
+        if (header.first == name) return header.second;
+    }
+    return "";
+}
+
 std::vector<const ReadPart*> ReadMessage::Parts(const std::string& type) const {
     std::vector<const ReadPart*> found;
     for (const ReadPart& part : parts) {
@@ -89,6 +96,8 @@ std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths)
             continue;
         } else if (fields.size() >= 3 && fields[0] == "header") {
             messages.back().headers.emplace_back(fields[1], Unescape(fields[2]));
+        } else if (fields.size() >= 3 && fields[0] == "decoded") {
+            messages.back().decoded.emplace_back(fields[1], Unescape(fields[2]));
         } else if (fields.size() >= 3 && fields[0] == "defect") {
             messages.back().defects.push_back(fields[1] + " " + fields[2]);
         } else if (fields.size() >= 6 && fields[0] == "part") {

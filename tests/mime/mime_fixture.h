@@ -33,12 +33,17 @@ struct ReadPart {
 struct ReadMessage {
     bool read = false;      // the reader ran and gave an answer
     std::vector<std::pair<std::string, std::string>> headers;   // top level, in order
+    std::vector<std::pair<std::string, std::string>> decoded;   // the same as the package reads them
     std::vector<std::string> defects;
     std::vector<ReadPart> parts;
 
     std::vector<std::string> HeaderNames() const;
     // The value of the first header of the name ("" when none).
     std::string Header(const std::string& name) const;
+    // The value of the first header of the name as the package reads it:
+    // encoded words decoded, an address field as "display <address>"
+    // entries joined by " | " ("" when none).
+    std::string Decoded(const std::string& name) const;
     // The parts of a content type.
     std::vector<const ReadPart*> Parts(const std::string& type) const;
 };
