@@ -240,17 +240,50 @@ std::string URLDirectoryPrefix(const XMLGenContext* context, bool slashAlways) {
     return prefix;
 }
 
-// The directory pictures are exported to (ImageDirectory=, made the first
-// time a run needs it, else the temporary directory); false when it cannot
-// be made: the run exports no files then and its status says so.
-bool ExportDirectory(XMLGenContext* context, std::string* directory) {
-    if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') {
-        *directory = g_tempDirectory;
-        return true;
+bool AbsolutePath(const std::string& path) {
+    return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
+}
+
+// The directory of the page the markup goes to (of the caller's file name),
+// empty when it names none.
+std::string PageDirectory(const XMLGenContext* context) {
+    const std::string page = context->callerFileName != nullptr ? context->callerFileName : "";
+    const std::size_t slash = page.find_last_of("/\\");
+    return slash == std::string::npos ? "" : page.substr(0, slash + 1);
+}
+
+// ImageDirectory= as the files are written: relative to the page when it is
+// relative; the temporary directory when it is not given.
+std::string ImageDirectoryPath(const XMLGenContext* context) {
+    const char* given = context->texts.imageDirectory;
+    if (given == nullptr || given[0] == '\0') return g_tempDirectory;
+    return AbsolutePath(given) ? std::string(given) : JoinFilePath(PageDirectory(context), given);
+}
+
+// The src of a file exported under the image directory (relative: its path
+// below it): ImageURLDirectory= before it when given; else the directory as
+// given, so that the page finds the file (a directory relative to the page
+// as it stands, any other as a file URL).
+std::string DiskSource(const XMLGenContext* context, const std::string& relative) {
+    const char* urlDirectory = context->texts.imageURLDirectory;
+    if (urlDirectory != nullptr && urlDirectory[0] != '\0') return URLDirectoryPrefix(context, false) + relative;
+    const char* given = context->texts.imageDirectory;
+    std::string directory = given != nullptr && given[0] != '\0' ? given : ImageDirectoryPath(context);
+    for (char& c : directory) {
+        if (c == '\\') c = '/';
     }
-    *directory = context->texts.imageDirectory;
+    if (AbsolutePath(directory)) directory = (directory[0] == '/' ? "file://" : "file:///") + directory;
+    return JoinFilePath(directory, relative);
+}
+
+// The directory pictures are exported to (ImageDirectoryPath, made the
+// first time a run needs it); false when it cannot be made: the run exports
+// no files then and its status says so.
+bool ExportDirectory(XMLGenContext* context, std::string* directory) {
+    *directory = ImageDirectoryPath(context);
+    if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') return true;
     if (context->imageDirectoryMade == 0)
-        context->imageDirectoryMade = CreateDirectoryPath(context->texts.imageDirectory) != 0 ? 1 : -1;
+        context->imageDirectoryMade = CreateDirectoryPath(directory->c_str()) != 0 ? 1 : -1;
     if (context->imageDirectoryMade < 0) KeepStatus(context, kArgumentError);
     return context->imageDirectoryMade > 0;
 }
@@ -285,7 +318,7 @@ void WriteDiskSource(Picture* picture) {
         if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
         std::string directory;
         if (ExportDirectory(context, &directory)) ExportPicture(picture, JoinFilePath(directory, name));
-        Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, false) + name) + "\"");
+        Put(context, " src=\"" + AttributeValue(DiskSource(context, name)) + "\"");
         WriteWAIAlt(picture, "Unidentified image: " + picture->htmlName);
         return;
     }
@@ -304,7 +337,7 @@ void WriteDiskSource(Picture* picture) {
     if (made && (slash == std::string::npos || slash <= directory.size() ||
                  CreateDirectoryPath(path.substr(0, slash).c_str()) != 0))
         ExportPicture(picture, path);
-    Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, false) + relative) + "\"");
+    Put(context, " src=\"" + AttributeValue(DiskSource(context, relative)) + "\"");
     WriteWAIAlt(picture, std::string("Unidentified ") + (picture->jpeg ? "jpeg" : "gif") + " image");
 }
 
@@ -454,8 +487,7 @@ void WriteImageResource(Picture* picture) {
             KeepStatus(context, WriteImageResourceFile(context->session, context->item->server,
                                                        context->item->databasePath, name.c_str(), path.c_str()));
         }
-        const bool urlDirectory = context->texts.imageURLDirectory != nullptr && context->texts.imageURLDirectory[0] != '\0';
-        Put(context, " src=\"" + AttributeValue(urlDirectory ? URLDirectoryPrefix(context, true) + file : file) + "\"");
+        Put(context, " src=\"" + AttributeValue(DiskSource(context, file)) + "\"");
         return;
     }
     if (context->mimeMode == 0) {
