@@ -16,6 +16,7 @@
 
 #include "builders/image_resource.h"
 #include "core/item_work_state.h"
+#include "core/mime_ids.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/shared_services.h"
@@ -45,7 +46,7 @@ constexpr std::uint8_t kSizeInPixels = 0x01;
 // Image header: type, width, height. Bitmap header: width, height.
 constexpr std::uint32_t kImageTypeAt = 8, kImageWidthAt = 10, kImageHeightAt = 12;
 constexpr std::uint32_t kBitmapWidthAt = 24, kBitmapHeightAt = 26;
-constexpr std::uint16_t kImageJpeg = 2;
+constexpr std::uint16_t kImageJpeg = 2, kImagePng = 4;
 // Image reference: kind, text length, text.
 constexpr std::uint32_t kReferenceKindAt = 4, kReferenceLengthAt = 10, kReferenceTextAt = 24;
 constexpr std::uint16_t kReferenceAttachment = 1, kReferenceURL = 4;
@@ -115,14 +116,16 @@ struct Picture {
     std::string attributes;          // the other attributes of the HTML attributes record
     std::string htmlName;            // its name, which ImageUseName uses
     bool hasAttributes = false;
+    bool hasSegments = false;        // image segments follow the image header
     bool srcSettled = false;
     bool heightWritten = false;
     bool widthWritten = false;
     bool jpeg = false;
+    bool png = false;
     std::uint16_t instance = 0;      // the stored item that holds the picture
     std::uint32_t key = 0;
 
-    const char* Extension() const { return jpeg ? "jpg" : "gif"; }
+    const char* Extension() const { return jpeg ? "jpg" : (png ? "png" : "gif"); }
 };
 
 void Put(XMLGenContext* context, const std::string& text) { AppendOutput(context, text.data(), text.size()); }
@@ -182,6 +185,7 @@ void ReadPicture(Picture* picture) {
     for (const CDRecordNode* at = picture->graphic; InRange(context, at) && !EndsScan(at); at = at->next) {
         switch (at->signature) {
         case kSigImageHeader: picture->imageHeader = at; break;
+        case kSigImageSegment: picture->hasSegments = picture->imageHeader != nullptr; break;
         case kSigBitmapHeader: picture->bitmapHeader = at; break;
         case kSigAltText: picture->altText = at; break;
         case kSigFloatPosition: picture->floatRecord = at; break;
@@ -211,6 +215,7 @@ void ReadPicture(Picture* picture) {
         }
     }
     picture->jpeg = picture->imageHeader != nullptr && NodeWord(picture->imageHeader, kImageTypeAt) == kImageJpeg;
+    picture->png = picture->imageHeader != nullptr && NodeWord(picture->imageHeader, kImageTypeAt) == kImagePng;
 }
 
 // The instance and key of the picture: those the record reader kept with
@@ -505,11 +510,7 @@ void WriteImageResource(Picture* picture) {
         Put(context, " src=\"" + source + open + "\"");
         return;
     }
-    std::string part = name;
-    for (char& c : part) {
-        if (c == '\\' || c == '/') c = '_';
-    }
-    PutAttribute(context, "src", "cid:" + part);
+    PutAttribute(context, "src", "cid:" + ResourceContentId(name));
     if (!IsOn(context, sw::kWAICompliant) || picture->altText != nullptr) return;
     const CDRecordNode* resource = picture->resource;
     const std::uint32_t idAt = kResourceIdAt + NodeWord(resource, kServerHintAt) + NodeWord(resource, kFileHintAt);
@@ -643,7 +644,76 @@ bool EndsSuppressedPicture(std::uint16_t signature) {
     }
 }
 
+// Whether the output hands the picture's bytes over itself, as a MIME part
+// or an exported file, rather than naming where a server keeps them.
+bool HandsOverBytes(const XMLGenContext* context) {
+    return context->imageHandling == kHandlingDisk ||
+           (context->mimeMode != 0 && context->imageHandling == kHandlingDefault);
+}
+
+// Why the picture's bytes cannot be handed over as a file a browser or a
+// mail reader opens; empty when they can (or lie elsewhere: a stored src, a
+// URL or an attachment the picture refers to).
+std::string WhyNotHandedOver(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    if (!HandsOverBytes(context)) return "";
+    // A resource whose name comes out empty leaves the picture to its own
+    // records.
+    const std::string name = picture->resource != nullptr ? ResourceName(picture) : "";
+    if (!name.empty()) {
+        const bool copied = context->mimeMode != 0 ||
+                            (context->imageHandling == kHandlingDisk && IsOn(context, sw::kImageResourceToDisk));
+        if (!copied || ImageResourceTravels(context, picture->resource, ResourceContentId(name))) return "";
+        return "image resource '" + name + "' without a picture that travels";
+    }
+    const std::uint16_t referenceKind = picture->reference != nullptr ? NodeWord(picture->reference, kReferenceKindAt) : 0;
+    if (referenceKind == kReferenceAttachment || referenceKind == kReferenceURL) return "";
+    if (picture->imageHeader != nullptr) {
+        if (PictureMimeType(picture->imageHeader) != nullptr && picture->hasSegments) return "";
+        return "an image of type " + Decimal(NodeWord(picture->imageHeader, kImageTypeAt)) + " or without data";
+    }
+    if (picture->bitmapHeader != nullptr) return "a bitmap";
+    return "a picture in a format nothing here reads";
+}
+
+// A picture that cannot be handed over: its alternative text in its place
+// (the alternative-text record's, else the stored "alt=", else nothing),
+// and a log line that names it.
+void WriteInsteadOfPicture(Picture* picture, const std::string& why) {
+    XMLGenContext* context = picture->context;
+    std::string text;
+    if (picture->altText != nullptr) {
+        text = NodeText(picture->altText, kAltTextAt, NodeWord(picture->altText, kAltLengthAt));
+        text.resize(strnlen(text.c_str(), text.size()));
+    } else {
+        AttributeOption(*picture, "alt=", &text);
+    }
+    const char* blank = context->texts.blankAltString;
+    if (!text.empty() && !(blank != nullptr && text == blank))
+        WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+                            1, 0, 0);
+    const char* item = context->item != nullptr && context->item->itemName != nullptr ? context->item->itemName : "";
+    plat::LogLine(0, "Talix: the picture at record %u of item '%s' (%s) cannot be handed over; its alternative text "
+                     "stands in its place",
+                  static_cast<unsigned>(picture->graphic->index), item, why.c_str());
+}
+
 } // namespace
+
+bool ImageResourceTravels(XMLGenContext* context, const CDRecordNode* reference, const std::string& name) {
+    if (ImageResourceType(name) == nullptr || context->item == nullptr) return false;
+    const std::uint32_t hints = NodeWord(reference, kServerHintAt) + NodeWord(reference, kFileHintAt);
+    plat::DBID replica;
+    replica.Innards[0] = NodeDword(reference, kResourceIdAt + hints);
+    replica.Innards[1] = NodeDword(reference, kResourceIdAt + hints + 4);
+    bool opened = false;
+    const plat::DBHANDLE database = OpenImageResourceDatabase(context->item->databaseHandle,
+                                                              NodeWord(reference, kFileHintAt) != 0, replica, &opened);
+    if (database == 0) return false;
+    const std::uint32_t length = MeasureImageResourceBase64(context->session, database, name.c_str(), 1, 1);
+    if (opened) plat::DbClose(database);
+    return length > 0;
+}
 
 std::uint16_t GraphicNameKey(ZervaRTItem* item, const OutputSegment* segment, const CDRecordNode* graphic) {
     (void)item;
@@ -685,10 +755,18 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     picture.graphic = graphic;
     ReadPicture(&picture);
     MoveToTextEnd(context);
+    std::string stored;
+    if (!(AttributeOption(picture, "src=", &stored) && !stored.empty())) {
+        const std::string why = WhyNotHandedOver(&picture);
+        if (!why.empty()) {
+            WriteInsteadOfPicture(&picture, why);
+            SetDebugLevel();
+            return context->overflow != 0 ? kOutOfMemory : kOK;
+        }
+    }
     const std::uint32_t start = TextLength(context);
     Put(context, "<img");
 
-    std::string stored;
     if (AttributeOption(picture, "src=", &stored) && !stored.empty()) {
         PutAttribute(context, "src", stored);
         RemoveAttribute(&picture, "src=");

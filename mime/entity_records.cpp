@@ -86,7 +86,8 @@ int CheckBoxKind(const CDRecordNode* node) {
 }
 
 bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference* reference) {
-    if (node == nullptr || node->signature != kSigHref || node->length < kResourceFixed ||
+    if (node == nullptr || (node->signature != kSigHref && node->signature != kSigTableCellHref) ||
+        node->length < kResourceFixed ||
         Word(node, kResourceClass) != kResourceClassImage || Word(node, kResourceKind) != kResourceNamedElement ||
         (ReadDword(node->bytes + kResourceFlags) & kResourceFormula) != 0)
         return false;
@@ -100,12 +101,7 @@ bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference
     reference->replica.Innards[1] = ReadDword(node->bytes + replicaAt + 4);
     std::string name(reinterpret_cast<const char*>(node->bytes + nameAt), nameLength);
     name.resize(strnlen(name.c_str(), name.size()));
-    const std::size_t bar = name.find('|');
-    if (bar != std::string::npos) name.resize(bar);
-    for (char& c : name) {
-        if (c == '\\' || c == '/') c = '_';
-    }
-    reference->name = name;
+    reference->name = ResourceContentId(name);
     return !name.empty();
 }
 
