@@ -14,6 +14,7 @@
 #include "core/options.h"
 #include "core/temp_directory.h"
 #include "htmlgen/line_cutter.h"
+#include "htmlgen/quoted_printable.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -194,28 +195,10 @@ STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
     const std::uint32_t length = TextLength(context);
     const std::uint32_t from = context->encodedLength < length ? context->encodedLength : length;
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out(context->buffer, from);
     out.reserve(length + (length - from) / 2 + 16);
-    auto escape = [&out](std::uint8_t b) {
-        out += '=';
-        out += kHex[b >> 4];
-        out += kHex[b & 0x0F];
-    };
-    for (std::uint32_t i = from; i < length;) {
-        const auto b = static_cast<std::uint8_t>(context->buffer[i]);
-        const std::size_t n = CharLength(context->buffer + i, length - i);
-        if (n > 1) {
-            for (std::size_t k = 0; k < n; ++k) escape(static_cast<std::uint8_t>(context->buffer[i + k]));
-        } else if (b == 0) {
-            out += context->callerFile != nullptr ? "=0A" : "=0D=0A";
-        } else if (b == '=' || b >= 0x7F || (b < 0x20 && b != '\t')) {
-            escape(b);
-        } else {
-            out += static_cast<char>(b);
-        }
-        i += static_cast<std::uint32_t>(n);
-    }
+    AppendQuotedPrintable(context->buffer + from, length - from, context->callerFile != nullptr ? "=0A" : "=0D=0A",
+                          &out);
     if (out.size() >= context->capacity) return kOutOfMemory;
     const std::uint32_t wrapped = context->wrappedLength;
     ReplaceText(context, out);

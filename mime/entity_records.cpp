@@ -15,6 +15,8 @@ namespace {
 constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
 constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kLabelFlags = 138;
+constexpr std::uint32_t kPreTableDisplay = 20;
+constexpr std::uint8_t kDisplayTabbed = 4;
 constexpr std::uint16_t kLabelTab = 0x0002;
 constexpr std::uint32_t kParagraphFlags = 62, kParagraphFlags2 = 68;
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceClass = 10, kResourceNameLength = 12,
@@ -135,6 +137,12 @@ EntityScan ScanEntityRecords(const CDRecordNode* first) {
         case kSigLinkExport2:
             scan.related = true;
             mark = true;
+            break;
+        case kSigPreTableBegin:
+            // A tabbed table: its tab rows may name the tab picture.
+            if (node->bytes != nullptr && node->length > kPreTableDisplay &&
+                node->bytes[kPreTableDisplay] == kDisplayTabbed)
+                scan.related = true;
             break;
         default:
             if (IsTableTab(node) || CheckBoxKind(node) != 0) {

@@ -15,6 +15,7 @@
 #include "core/record_io.h"
 #include "core/text_compare.h"
 #include "engine/link_fixups.h"
+#include "htmlgen/quoted_printable.h"
 #include "mime/mail_headers.h"
 #include "mime/mime_icons.h"
 #include "talix/item.h"
@@ -164,6 +165,37 @@ std::string PlainHeader(const MimeRun& run) {
         return "Content-Type: text/plain; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     if (!EqualNoCase(charset.c_str(), "us-ascii")) return "Content-Type: text/plain; charset=\"" + charset + "\"";
     return "Content-Type: text/plain; charset=\"us-ascii\"";
+}
+
+void FitForTransport(std::string* header, std::string* body, bool lfOnly) {
+    constexpr std::size_t kLongestLine = 998;
+    std::size_t longest = 0;
+    for (std::size_t at = 0; at < body->size();) {
+        std::size_t end = body->find('\n', at);
+        if (end == std::string::npos) end = body->size();
+        std::size_t length = end - at;
+        if (length > 0 && (*body)[end - 1] == '\r') --length;
+        if (length > longest) longest = length;
+        at = end + 1;
+    }
+    if (longest <= kLongestLine || ContainsNoCase(*header, "quoted-printable")) return;
+    // Any other transfer encoding the header names gives way.
+    std::string lines;
+    for (std::size_t at = 0; at <= header->size();) {
+        std::size_t end = header->find("\r\n", at);
+        if (end == std::string::npos) end = header->size();
+        const std::string line = header->substr(at, end - at);
+        if (!StartsWithNoCase(line.c_str(), "Content-Transfer-Encoding:") && !line.empty())
+            lines += (lines.empty() ? "" : "\r\n") + line;
+        at = end + 2;
+    }
+    *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
+    *body = QuotedPrintableText(*body, lfOnly);
+}
+
+void NoteNamedPictures(MimeRun* run, const std::string& html) {
+    if (html.find(std::string("cid:") + MimeIconOf(IconKind::TableTab).name) != std::string::npos)
+        run->tabPictureNamed = true;
 }
 
 std::string QuotedParameter(const std::string& text) {

@@ -131,6 +131,9 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
             status = icon(box == 2 ? IconKind::Checked : IconKind::Unchecked, named);
         }
     }
+    // Tab rows name the tab picture whether or not the table's labels call
+    // for it.
+    if (status == kOK && run.tabPictureNamed) status = icon(IconKind::TableTab, named);
     return status;
 }
 
