@@ -11,6 +11,7 @@
 // copy ("<name>_M$") left in the note. A refused run changes nothing; a run
 // that fails after it began puts back every item it replaced and takes away
 // every item and attachment it added.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -85,6 +86,7 @@ private:
     void RelatedParts();
     STATUS AttachText(const std::string& prefix, const char* type, const std::string& text, std::string* name);
     void AttachmentParts();
+    STATUS DetachReplaced();
     STATUS Track();
     void SaveRules();
     void Rollback();
@@ -308,6 +310,31 @@ void NoteWriter::AttachmentParts() {
     });
 }
 
+// The attachments the replaced parts kept their bodies in (pictures and
+// long bodies, not the document's own attachments) go with them: a
+// conversion repeated with "Overwrite=Yes" leaves the attachments of one.
+// They go only once the new parts stand, in the note update that stores
+// them.
+STATUS NoteWriter::DetachReplaced() {
+    if (kept_.empty()) return kOK;
+    for (const KeptItem& item : kept_.front().second) {
+        MIMEPartHeader header;
+        MimePartTexts texts;
+        if (ParseMimePart(item.value.data(), static_cast<std::uint32_t>(item.value.size()), &header, &texts) != kOK ||
+            (header.flags & kPartBodyInFile) == 0 || (header.flags & kPartAttachment) != 0)
+            continue;
+        const std::string name(texts.body.substr(0, texts.body.find_first_of("\r\n")));
+        if (name.empty() || name == run_->bodyAttachment ||
+            std::find(attached_.begin(), attached_.end(), name) != attached_.end())
+            continue;
+        plat::BLOCKID file;
+        if (FindAttachmentItem(note_, name.c_str(), &file, 0) != kOK) continue;
+        const STATUS status = plat::NoteDetachFile(note_, file);
+        if (status != plat::NOERROR) return status;
+    }
+    return kOK;
+}
+
 // The tracking items of a native MIME note.
 STATUS NoteWriter::Track() {
     STATUS status = plat::ItemSetText(note_, "$NoteHasNativeMIME", "1", 1);
@@ -398,6 +425,7 @@ void NoteWriter::Write() {
         AttachmentParts();
         AppendPart(kPartHasBoundary, kPartClosing, CloseLine(MimeLevel::Mixed, run_->tail) + kCrLf, "", "");
     }
+    if (run_->status == kOK) run_->Fail(DetachReplaced());
     if (run_->status == kOK) run_->Fail(Track());
     if (run_->status == kOK) SaveRules();
     if (run_->status != kOK) Rollback();

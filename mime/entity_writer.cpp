@@ -13,6 +13,7 @@
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/record_io.h"
+#include "core/replacing_file.h"
 #include "core/text_compare.h"
 #include "engine/link_fixups.h"
 #include "htmlgen/quoted_printable.h"
@@ -111,9 +112,10 @@ void AddIconEntries(MimeRun* run) {
     }
 }
 
-std::FILE* OpenOutputFile(MimeRun* run) {
-    std::FILE* file = std::fopen(run->outputName.c_str(), "w+");
-    if (file != nullptr) return file;
+// The output file, written under a temporary name beside it until the
+// message is whole.
+std::FILE* OpenOutputFile(MimeRun* run, ReplacingFile* output) {
+    if (output->Open(run->outputName, "w+")) return output->file();
     std::snprintf(run->session->messageBuffer, RARIvoSession::kMessageCapacity,
                   "TALIX: Export to MIME filename '%s' invalid", run->outputName.c_str());
     ShowHostMessage(run->session->messageBuffer);
@@ -367,7 +369,8 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         return;
     }
 
-    std::FILE* file = OpenOutputFile(&run);
+    ReplacingFile output;
+    std::FILE* file = OpenOutputFile(&run, &output);
     if (file == nullptr) return;
     WriteHeaderLinesToFile(&run, file, lines);
     if (copyStoredParts) {
@@ -376,6 +379,6 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         run.Fail(BodyAttachment(&run));
         WriteFileForm(&run, file);
     }
-    if (std::fflush(file) != 0) run.Fail(kOperationFailed);
-    std::fclose(file);
+    // A message that failed leaves no file, and an older one as it was.
+    if (run.status == kOK && !output.Commit()) run.Fail(kOperationFailed);
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,68 @@ TEST_F(MimeCommands, ToMimeStoresPartItemsOnce) {
         Talix({"to-mime", db_, note, "Body", "--name", "MimeBody", "--options", "Overwrite=Yes MultiPart=Yes"});
     ASSERT_EQ(replaced.status, 0) << replaced.err;
     EXPECT_EQ(Talix({"value", db_, note, "MimeBody", "--index", "2"}).out.substr(0, 2), std::string("\x19\x00", 2));
+}
+
+// A note whose Body renders to more HTML than a stored part holds, so
+// that the stored body goes into an attachment.
+std::string LongBodyDxl() {
+    std::string value;
+    const std::string text = [] {
+        std::string words;
+        while (words.size() < 4000) words += "word ";
+        return words.substr(0, 4000);
+    }();
+    for (int i = 0; i < 20; ++i) {
+        value += std::string("\x81\x02", 2);
+        value += std::string("\x85\xFF", 2) + static_cast<char>((4008) & 0xFF) + static_cast<char>(4008 >> 8);
+        value += std::string("\x00\x00\x00\x00", 4) + text;
+    }
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string base64;
+    for (std::size_t i = 0; i < value.size(); i += 3) {
+        const std::uint32_t n = (static_cast<std::uint8_t>(value[i]) << 16) |
+                                (i + 1 < value.size() ? static_cast<std::uint8_t>(value[i + 1]) << 8 : 0) |
+                                (i + 2 < value.size() ? static_cast<std::uint8_t>(value[i + 2]) : 0);
+        base64 += kAlphabet[(n >> 18) & 63];
+        base64 += kAlphabet[(n >> 12) & 63];
+        base64 += i + 1 < value.size() ? kAlphabet[(n >> 6) & 63] : '=';
+        base64 += i + 2 < value.size() ? kAlphabet[n & 63] : '=';
+    }
+    return "<note class='document'><item name='Body'><rawitemdata type='1'>" + base64 + "</rawitemdata></item></note>";
+}
+
+TEST_F(MimeCommands, FailuresLeaveNoFileAndRepeatedConversionsNoAttachments) {
+    // A damaged item: no file, and a file of the name as it was.
+    const std::string damaged = Import(Write("d.xml", "<note class='document'><item name='Body'><rawitemdata type='1'>"
+                                                      "gQKF/yAAAQAAAA==</rawitemdata></item></note>"));
+    const std::string file = dir_.file("out.eml");
+    EXPECT_EQ(Talix({"mime", db_, damaged, "Body", "--out", dir_.file("new.eml")}).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("new.eml")));
+    Write("out.eml", "older");
+    EXPECT_EQ(Talix({"mime", db_, damaged, "Body", "--out", file}).status, 1);
+    EXPECT_EQ(talix_test::ReadFile(file), "older");
+    EXPECT_EQ(Talix({"html", db_, damaged, "Body", "--out", file}).status, 1);
+    EXPECT_EQ(talix_test::ReadFile(file), "older");
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+
+    // A body stored in an attachment: converting again in its place leaves
+    // the attachments of one conversion.
+    const std::string note = Import(Write("long.xml", LongBodyDxl()));
+    const auto attachments = [&] {
+        const std::string items = Talix({"items", db_, note}).out;
+        std::size_t count = 0;
+        for (std::size_t at = items.find("$FILE\t"); at != std::string::npos; at = items.find("$FILE\t", at + 1)) ++count;
+        return count;
+    };
+    ASSERT_EQ(Talix({"to-mime", db_, note, "Body", "--name", "Mail"}).status, 0);
+    const std::size_t once = attachments();
+    EXPECT_GE(once, 1u);
+    for (int run = 0; run < 2; ++run) {
+        CliOutcome again = Talix({"to-mime", db_, note, "Body", "--name", "Mail", "--options", "Overwrite=Yes"});
+        ASSERT_EQ(again.status, 0) << again.err;
+    }
+    EXPECT_EQ(attachments(), once);
 }
 
 TEST_F(MimeCommands, RefusesBadUsage) {
