@@ -24,13 +24,6 @@ namespace {
 constexpr int kPartFileTries = 100;
 constexpr std::size_t kLargestEvent = 0xFFFF;   // an event carries a 16-bit length
 
-std::size_t CharLength(const char* p, std::size_t available) {
-    if (static_cast<std::uint8_t>(*p) >= 0x20) return 1;
-    const std::size_t length =
-        plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), static_cast<plat::DWORD>(available));
-    return length == 0 ? 1 : length;
-}
-
 bool HasActOnText(const XMLGenContext* context) {
     return context->chunk != nullptr && context->chunk->work != nullptr && context->chunk->work->actOnText != nullptr;
 }
@@ -43,7 +36,7 @@ void RaiseText(XMLGenContext* context, char* text, std::size_t length) {
         // character boundary.
         std::size_t piece = length <= kLargestEvent ? length : 0;
         while (piece < length) {
-            const std::size_t n = CharLength(text + piece, length - piece);
+            const std::size_t n = LmbcsCharBytes(text + piece, length - piece);
             if (piece + n > kLargestEvent) break;
             piece += n;
         }

@@ -11,15 +11,6 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 // cut between two attributes.
 constexpr std::size_t kLongestLine = 998;
 
-// Bytes of the LMBCS character at p: every byte from 0x20 up is one
-// character; below, the platform knows the groups.
-std::size_t CharLength(const char* p, std::size_t available) {
-    if (static_cast<std::uint8_t>(*p) >= 0x20) return 1;
-    const std::size_t length =
-        plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), static_cast<plat::DWORD>(available));
-    return length == 0 ? 1 : length;
-}
-
 void AppendLineEnd(const LineCutSettings& settings, std::string* out) {
     switch (settings.newlines) {
     case NewlineMode::CRLF:
@@ -84,7 +75,7 @@ void CutMarkup(const LineCutSettings& settings, std::size_t max, const char* tex
         bool stopped = false;
         while (i < length) {
             const char c = text[i];
-            const std::size_t n = CharLength(text + i, length - i);
+            const std::size_t n = LmbcsCharBytes(text + i, length - i);
             const bool usable = i > lineStart || open;
             if (c == '\n') {
                 // A line feed ends the line already.
@@ -212,6 +203,13 @@ void CutQuotedPrintable(const LineCutSettings& settings, std::size_t max, const 
 }
 
 } // namespace
+
+std::size_t LmbcsCharBytes(const char* p, std::size_t available) {
+    if (static_cast<std::uint8_t>(*p) >= 0x20) return 1;
+    const std::size_t length =
+        plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), static_cast<plat::DWORD>(available));
+    return length == 0 ? 1 : length;
+}
 
 void CutIntoLines(const LineCutSettings& settings, const char* text, std::size_t length, bool last,
                   LineCutState* state, std::string* out) {

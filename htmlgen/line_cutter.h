@@ -12,6 +12,10 @@
 
 namespace talix {
 
+// The bytes of the LMBCS character at p (of available bytes): every byte
+// from 0x20 up is one character; below, the platform knows the groups.
+std::size_t LmbcsCharBytes(const char* p, std::size_t available);
+
 struct LineCutSettings {
     std::uint16_t maxLineLength = 72;        // characters; not 0
     NewlineMode newlines = NewlineMode::None;

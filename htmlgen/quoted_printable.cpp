@@ -3,20 +3,12 @@
 #include <cstdint>
 
 #include "htmlgen/line_cutter.h"
-#include "talix_platform.h"
 
 namespace talix {
 
 namespace {
 
 constexpr std::uint16_t kQuotedPrintableLine = 76;
-
-std::size_t CharLength(const char* p, std::size_t available) {
-    if (static_cast<std::uint8_t>(*p) >= 0x20) return 1;
-    const std::size_t length =
-        plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), static_cast<plat::DWORD>(available));
-    return length == 0 ? 1 : length;
-}
 
 } // namespace
 
@@ -29,7 +21,7 @@ void AppendQuotedPrintable(const char* text, std::size_t length, const char* zer
     };
     for (std::size_t i = 0; i < length;) {
         const auto b = static_cast<std::uint8_t>(text[i]);
-        const std::size_t n = CharLength(text + i, length - i);
+        const std::size_t n = LmbcsCharBytes(text + i, length - i);
         if (n > 1) {
             for (std::size_t k = 0; k < n && i + k < length; ++k) escape(static_cast<std::uint8_t>(text[i + k]));
         } else if (b == 0) {
