@@ -42,11 +42,21 @@ const char* LevelWord(MimeLevel level) {
 
 bool Given(const char* text) { return text != nullptr && text[0] != '\0'; }
 
+// The "charset=" option as a parameter value: what cannot stand in a quoted
+// header value (line ends, quotes) left out.
+std::string Charset(const MimeOptions& options) {
+    std::string charset;
+    for (const char c : options.Value("charset=", "us-ascii")) {
+        if (static_cast<unsigned char>(c) > 0x20 && c != 0x7F && c != '"' && c != '\\') charset += c;
+    }
+    return charset.empty() ? "us-ascii" : charset;
+}
+
 // The text/html part's header: the given one, else us-ascii, or
 // quoted-printable in the charset the options name.
 std::string HtmlHeader(const char* given, const MimeOptions& options) {
     if (Given(given)) return given;
-    const std::string charset = options.Value("charset=", "us-ascii");
+    const std::string charset = Charset(options);
     if (options.Is("QuotedPrintable=", "Yes") || !EqualNoCase(charset.c_str(), "us-ascii"))
         return "Content-Type: text/html; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     return "Content-Type: text/html; charset=\"us-ascii\"";
@@ -162,7 +172,7 @@ std::string PlainHeader(const MimeRun& run) {
     if (!run.plainHeader.empty()) return run.plainHeader;
     std::string header;
     if (run.options.Get("AltMimeHeader=", &header) && !header.empty()) return header;
-    const std::string charset = run.options.Value("charset=", "us-ascii");
+    const std::string charset = Charset(run.options);
     if (run.options.Is("QuotedPrintable=", "Yes"))
         return "Content-Type: text/plain; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     if (!EqualNoCase(charset.c_str(), "us-ascii")) return "Content-Type: text/plain; charset=\"" + charset + "\"";
@@ -203,6 +213,8 @@ void NoteNamedPictures(MimeRun* run, const std::string& html) {
 std::string QuotedParameter(const std::string& text) {
     std::string quoted = "\"";
     for (char c : text) {
+        // A line end or other control character cannot stand in a header.
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
         if (c == '\\' || c == '"') quoted += '\\';
         quoted += c;
     }

@@ -205,6 +205,11 @@ TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
     // Every line within 998 characters.
     for (const std::string& line : Lines(talix_test::ReadFile(path))) EXPECT_LE(line.size(), 998u);
 
+    // Nor can an option's value in a part's header.
+    const std::string injected = talix_test::ReadFile(Export("charset=|utf-8\r\nX-Injected: 1|"));
+    EXPECT_EQ(injected.find("\nX-Injected"), std::string::npos);
+    EXPECT_NE(injected.find("charset=\"utf-8X-Injected:1\""), std::string::npos);
+
     // Without the switch: a date of now, an id of its own in every message.
     const ReadMessage first = ReadMessageFile(Export(""));
     const ReadMessage second = ReadMessageFile(Export(""));
