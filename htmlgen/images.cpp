@@ -701,7 +701,9 @@ void WriteInsteadOfPicture(Picture* picture, const std::string& why) {
 } // namespace
 
 bool ImageResourceTravels(XMLGenContext* context, const CDRecordNode* reference, const std::string& name) {
-    if (ImageResourceType(name) == nullptr || context->item == nullptr) return false;
+    // A mail reader is handed only the types it reads; a browser opens a
+    // file of any picture the resource holds.
+    if ((context->mimeMode != 0 && ImageResourceType(name) == nullptr) || context->item == nullptr) return false;
     const std::uint32_t hints = NodeWord(reference, kServerHintAt) + NodeWord(reference, kFileHintAt);
     plat::DBID replica;
     replica.Innards[0] = NodeDword(reference, kResourceIdAt + hints);

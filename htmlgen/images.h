@@ -21,8 +21,8 @@ struct XMLGenContext;
 std::uint16_t GraphicNameKey(ZervaRTItem* item, const OutputSegment* segment, const CDRecordNode* graphic);
 
 // Whether the image resource a reference record names (its name as the
-// Content-ID gives it) can be handed over as a picture: a type mail readers
-// and browsers read, and a picture its database holds.
+// Content-ID gives it) can be handed over as a picture: a picture its
+// database holds, in MIME output of a type mail readers read.
 bool ImageResourceTravels(XMLGenContext* context, const CDRecordNode* reference, const std::string& name);
 
 } // namespace talix
