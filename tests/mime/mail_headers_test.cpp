@@ -79,6 +79,10 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+void SetText(plat::NOTEHANDLE note, const char* name, const std::string& text) {
+    ASSERT_EQ(plat::ItemSetText(note, name, text.data(), static_cast<plat::WORD>(text.size())), 0);
+}
+
 class MailHeaders : public MimeTest {};
 
 TEST_F(MailHeaders, MailFieldsGiveTheLines) {
@@ -169,18 +173,18 @@ TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
     // Line ends in every item the header lines take, each followed by what
     // would be a header line of its own or the end of the header block.
     AddText(note, "Received", "from a by b\r\nX-Received-Injected: 1");
-    plat::ItemSetText(note, "From", "Jo\r\nBcc: from@evil.example", 27);
+    SetText(note, "From", "Jo\r\nBcc: from@evil.example");
     const std::string to[] = {"Doe, John <jd@example.com>, plain name", "al@example.com\r\n\r\nX-Body: 1"};
     for (const std::string& entry : to)
         plat::ItemAppendTextList(note, "SendTo", entry.data(), static_cast<plat::WORD>(entry.size()), true);
-    plat::ItemSetText(note, "CopyTo", "cc@example.com\n\nContent-Type: text/plain", 41);
-    plat::ItemSetText(note, "BlindCopyTo", "\r\n", 2);
+    SetText(note, "CopyTo", "cc@example.com\n\nContent-Type: text/plain");
+    SetText(note, "BlindCopyTo", "\r\n");
     // "Caf\x82" is the platform's text for a word with an accented letter.
     const std::string subject = "Hello\r\nBcc: victim@evil.example caf\x82 " + std::string(1000, 'y');
     plat::ItemSetText(note, "Subject", subject.data(), static_cast<plat::WORD>(subject.size()));
-    plat::ItemSetText(note, "X_Priority", "2\r\nX-Priority-Injected: 1", 26);
-    plat::ItemSetText(note, "$MessageID", "<kept@example.com>\nX-Id: 1", 27);
-    plat::ItemSetText(note, "Precedence", "bulk\r\nX-Precedence-Injected: 1", 32);
+    SetText(note, "X_Priority", "2\r\nX-Priority-Injected: 1");
+    SetText(note, "$MessageID", "<kept@example.com>\nX-Id: 1");
+    SetText(note, "Precedence", "bulk\r\nX-Precedence-Injected: 1");
 
     const std::string path = Export("UseMailFields=Yes");
     ASSERT_EQ(item_.lastStatus, 0);
@@ -200,7 +204,7 @@ TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
               "al@example.com X-Body: 1 <talix@localhost.invalid>");
     // A stored id that is no message id gives way to one of this system.
     EXPECT_NE(message.Decoded("Message-ID").find("@localhost.invalid>"), std::string::npos);
-    plat::ItemSetText(note, "$MessageID", "<kept@example.com>", 18);
+    SetText(note, "$MessageID", "<kept@example.com>");
     EXPECT_EQ(ReadMessageFile(Export("UseMailFields=Yes")).Decoded("Message-ID"), "<kept@example.com>");
     // Every line within 998 characters.
     for (const std::string& line : Lines(talix_test::ReadFile(path))) EXPECT_LE(line.size(), 998u);
