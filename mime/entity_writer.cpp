@@ -161,10 +161,17 @@ void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&
     std::string attachment, fileName;
     for (const CDRecordNode* node : run->scan.marks) {
         if (!FileHotspotNames(node, &attachment, &fileName)) continue;
+        // A hotspot whose attachment is gone is a link that leads nowhere in
+        // the document too: the message goes without its part.
         plat::BLOCKID block;
-        const STATUS found = FindAttachmentItem(run->item->noteHandle, attachment.c_str(), &block, 0);
-        if (found != kOK) run->Fail(found);
-        else write(attachment, fileName);
+        if (FindAttachmentItem(run->item->noteHandle, attachment.c_str(), &block, 0) == kOK) {
+            write(attachment, fileName);
+        } else {
+            const char* item = run->item->itemName != nullptr ? run->item->itemName : "";
+            plat::LogLine(0, "Talix: the attachment '%s' a file hotspot of item '%s' names is not in the note; the "
+                             "message goes without it",
+                          attachment.c_str(), item);
+        }
     }
 }
 

@@ -115,7 +115,7 @@ STATUS WriteMIMEPartItem(RARIvoSession* session, plat::NOTEHANDLE note, plat::BL
 STATUS BodyAttachment(MimeRun* run);
 // Calls write with the attachment name and file name of each file hotspot
 // the records hold, in record order. A hotspot whose attachment the note
-// no longer holds loses its part, and the run says so.
+// no longer holds loses its part, and the log says so.
 void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write);
 // The text/plain part's header: the given one, else "AltMimeHeader=", else
 // us-ascii (quoted-printable, or another charset, as the options say).
