@@ -38,9 +38,10 @@ void AppendText(const LineCutSettings& settings, const char* text, std::size_t f
 }
 
 // Whether the "<" at i starts a tag, a comment or a declaration (not a
-// less-than sign that pass-through text or a script holds).
+// less-than sign that pass-through text or a script holds). One that ends
+// the text is taken as a tag's start: the safe guess, as a tag is never cut.
 bool StartsTag(const char* text, std::size_t i, std::size_t length) {
-    if (i + 1 >= length) return false;
+    if (i + 1 >= length) return true;
     const char c = text[i + 1];
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?';
 }
@@ -90,14 +91,17 @@ void CutMarkup(const LineCutSettings& settings, std::size_t max, const char* tex
                 } else if (c == '<' && StartsTag(text, i, length)) {
                     if (usable) ordinary.Mark(i, column, run);
                     run.inTag = true;
-                    run.closingTag = text[i + 1] == '/';
+                    run.closingTag = i + 1 < length && text[i + 1] == '/';
                     run.quote = 0;
+                    run.afterEquals = false;
                 }
             } else if (run.quote != 0) {
                 if (c == run.quote) run.quote = 0;
             } else if (c == ' ') {
                 if (usable) attribute.Mark(i, column, run);
-            } else if (c == '"' || c == '\'') {
+            } else if ((c == '"' || c == '\'') && run.afterEquals) {
+                // A quote opens a value only right after "=": inside an
+                // unquoted value it is a character of the value.
                 run.quote = c;
             } else if (c == '>') {
                 run.inTag = false;
@@ -107,6 +111,7 @@ void CutMarkup(const LineCutSettings& settings, std::size_t max, const char* tex
                 ordinary.Mark(i + n, column + 1, run);
                 if (closing || beforeStartTag) preferred.Mark(i + n, column + 1, run);
             }
+            if (run.inTag && run.quote == 0 && c != ' ') run.afterEquals = c == '=';
             if (c == ';' && !run.inTag) ordinary.Mark(i + n, column + 1, run);
             ++column;
             if (column == max && !run.inTag && run.quote == 0) atMax.Mark(i + n, column, run);

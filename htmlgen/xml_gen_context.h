@@ -51,6 +51,7 @@ struct LineCutState {
     bool inTag = false;
     bool closingTag = false;
     char quote = 0;               // the quote of an attribute value open in the tag
+    bool afterEquals = false;     // the tag's last character but blanks was "=": a quote opens a value
 };
 
 // Image and attachment handling modes.
