@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "builders/image_resource.h"
+#include "core/clamp.h"
 #include "core/item_work_state.h"
 #include "core/mime_ids.h"
 #include "core/options.h"
@@ -595,7 +596,7 @@ void WriteAltText(Picture* picture, const CDRecordNode* record) {
     Put(context, " alt=\"");
     const char* blank = context->texts.blankAltString;
     if (!(blank != nullptr && text == blank) && !text.empty())
-        WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+        WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()),
                             1, 0, 0);
     Put(context, "\"");
 }
@@ -690,8 +691,7 @@ void WriteInsteadOfPicture(Picture* picture, const std::string& why) {
     }
     const char* blank = context->texts.blankAltString;
     if (!text.empty() && !(blank != nullptr && text == blank))
-        WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
-                            1, 0, 0);
+        WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()), 1, 0, 0);
     const char* item = context->item != nullptr && context->item->itemName != nullptr ? context->item->itemName : "";
     plat::LogLine(0, "Talix: the picture at record %u of item '%s' (%s) cannot be handed over; its alternative text "
                      "stands in its place",

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/clamp.h"
 #include "core/session_work_area.h"
 #include "mime/entity_writer.h"
 #include "talix/item.h"
@@ -97,9 +98,9 @@ void WriteHtmlPart(MimeRun* run, BufferWriter* out) {
     const std::string& options = run->htmlOptions;
     char* at = run->buffer + run->used;
     chunk->GenerateHTMLToMime(0, 1, run->kind.empty() ? nullptr : run->kind.c_str(), options.c_str(),
-                              static_cast<std::uint16_t>(options.size() > 0xFFFF ? 0xFFFF : options.size()), at,
-                              &capacity, 2, name, nullptr, run->outputName.c_str(), run->actOnText,
-                              run->queryLinkData, run->linkFlags, &run->sectionFlag, run->ImageList());
+                              ClampToWord(options.size()), at, &capacity, 2, name, nullptr,
+                              run->outputName.c_str(), run->actOnText, run->queryLinkData, run->linkFlags,
+                              &run->sectionFlag, run->ImageList());
     if (chunk->lastStatus != kOK) run->Fail(chunk->lastStatus);
     const std::uint32_t written = capacity < out->Room() ? capacity : static_cast<std::uint32_t>(out->Room() - 1);
     std::string body;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/attachments.h"
+#include "core/clamp.h"
 #include "core/text_compare.h"
 #include "mime/entity_records.h"
 #include "mime/entity_writer.h"
@@ -68,8 +69,8 @@ std::string Generate(MimeRun* run, const char* kind, const std::string& options,
     char name[128] = {};
     ZervaRTChunk* chunk = run->chunk;
     chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
-                              static_cast<std::uint16_t>(options.size() > 0xFFFF ? 0xFFFF : options.size()), nullptr,
-                              &capacity, partNumber, name, memory, run->outputName.c_str(), run->actOnText,
+                              ClampToWord(options.size()), nullptr, &capacity, partNumber, name, memory,
+                              run->outputName.c_str(), run->actOnText,
                               run->queryLinkData, run->linkFlags, &run->sectionFlag, nullptr);
     if (chunk->lastStatus != kOK) run->Fail(chunk->lastStatus);
     const bool written = std::fclose(memory) == 0;
