@@ -92,8 +92,8 @@ done
 document= fonts=0
 for note in $(notes_of_kind document); do
   n=$(count "$note" Body Text)
-  distinct=$(for ((i = 1; i <= n; i++)); do "$talix" get-property "$db" "$note" Body Font "Text $i"; done |
-    awk '{ key = ""; for (i = 1; i <= NF; i++) if ($i ~ /^[0-9.]+pt$/) { s = i; break }
+  distinct=$(for ((i = 1; i <= n; i++)); do "$talix" get-property "$db" "$note" Body Font "Text $i" || true; done |
+    awk '{ key = ""; s = 0; for (i = 1; i <= NF; i++) if ($i ~ /^[0-9.]+pt$/) { s = i; break }
            for (i = 1; i <= NF; i++) if (i < s - 1 || i > s) key = key " " $i; print key }' | sort -u | wc -l)
   if ((distinct > fonts)); then document=$note fonts=$distinct; fi
 done
@@ -130,7 +130,7 @@ echo
 echo "== The styled document as a mail message (talix mime)"
 "$talix" mime "$db" "$document" Body --out "$out/styled-document.eml"
 echo "$out/styled-document.eml"
-grep -m 1 '^Subject:' "$out/styled-document.eml"
+grep -m 1 '^Subject:' "$out/styled-document.eml" || true
 
 echo
 echo "== $table of the form's body, a line per row (talix text of each cell)"
@@ -143,9 +143,12 @@ for ((r = 1; r <= rows; r++)); do
   printf '%s\n' "$line"
 done
 
-# The key is what the look-up compares: the first text of the key cell (of
-# the last row), written as a formula string.
-key=$("$talix" text "$db" "$form" '$Body' "$table; Row $rows; Column 1; NonBlankText 1" | head -n 1)
+# The key is what the look-up compares: the first text of the key cell of
+# the last row that has one, written as a formula string.
+key=
+for ((r = rows; r >= 1 && ${#key} == 0; r--)); do
+  key=$("$talix" text "$db" "$form" '$Body' "$table; Row $r; Column 1; NonBlankText 1" 2>/dev/null | head -n 1 || true)
+done
 echo
 echo "== Column 2 of that table, and of its rows keyed \"$key\", read by formula (talix formula)"
 key=${key//\\/\\\\}
