@@ -145,7 +145,7 @@ bool OutputTablesUntouched(const RecordProcessContext* context) {
     const RecordOutput& output = context->output;
     for (std::uint32_t set : output.importParagraphTemplateSet)
         if (set != 0) return false;
-    return context->writesItem == 0 && output.segmentStart == nullptr && output.htmlImport == nullptr;
+    return context->writesItem == 0 && output.segmentStart == nullptr && output.importSink.import == nullptr;
 }
 
 // Makes a used context as new: the bytes of a new one are copied over it,
@@ -290,6 +290,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     context->setImpliedProperties = chunk->setImpliedProperties;
     context->writesItem = writes ? 1 : 0;
     context->extraChain = extraChain;
+    context->appendImageResourceInline = AppendImageResourceInline;
 
     // New text starts in the default font; the process-wide client
     // preference follows the item.

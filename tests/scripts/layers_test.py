@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""The layer check run over small trees made for the purpose: a clean tree
+passes; an include or a call planted against the order fails and is named."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'scripts', 'layers.py')
+COMPILER = shutil.which('cc') or shutil.which('gcc')
+
+
+class LayerScript(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix='layers-')
+        # Where the build leaves the internal library's objects.
+        self.objects = os.path.join(self.root, 'build', 'debug', 'CMakeFiles', 'talix_objects.dir')
+
+    def tearDown(self):
+        shutil.rmtree(self.root)
+
+    def source(self, relative, text):
+        path = os.path.join(self.root, relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, 'w') as out:
+            out.write(text)
+
+    def compiled(self, relative, text):
+        """An object of the folder, as the build leaves it (folder/name.c.o)."""
+        path = os.path.join(self.objects, relative + '.o')
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with tempfile.NamedTemporaryFile('w', suffix='.c', delete=False) as source:
+            source.write(text)
+        try:
+            subprocess.run([COMPILER, '-c', '-o', path, source.name], check=True)
+        finally:
+            os.unlink(source.name)
+
+    def run_script(self, *extra):
+        run = subprocess.run([sys.executable, SCRIPT, *extra, self.root], capture_output=True, text=True)
+        return run.returncode, run.stdout
+
+    def clean_tree(self):
+        self.source('core/record.h', 'int core_count(void);\n')
+        self.source('core/record.cpp', '#include "core/record.h"\nint core_count(void) { return 1; }\n')
+        self.source('engine/walk.cpp', '#include "core/record.h"\nint engine_walk(void) { return core_count(); }\n')
+        self.compiled('core/record.cpp', 'int core_count(void) { return 1; }\n')
+        self.compiled('engine/walk.cpp', 'int core_count(void);\nint engine_walk(void) { return core_count(); }\n')
+
+    def test_a_tree_whose_layers_run_one_way_passes(self):
+        self.clean_tree()
+        code, out = self.run_script('--objects', self.objects)
+        self.assertEqual(code, 0, out)
+        self.assertIn('0 includes against the order, 0 folder cycles, 0 link references', out)
+        # The build tree's objects are found without being named.
+        self.assertEqual(self.run_script(), (code, out))
+
+    def test_an_include_against_the_order_fails(self):
+        self.clean_tree()
+        self.source('engine/walk.h', 'int engine_walk(void);\n')
+        self.source('core/planted.cpp', '#include "engine/walk.h"\n')
+        code, out = self.run_script('--objects', self.objects)
+        self.assertEqual(code, 1, out)
+        self.assertIn('against the order: core -> engine (1 includes)', out)
+        self.assertIn('1 includes against the order, 1 folder cycles', out)
+
+    def test_a_call_against_the_order_fails_though_no_include_shows_it(self):
+        self.clean_tree()
+        # A lower folder calls a function of a higher one through a
+        # declaration of its own: the includes say nothing.
+        self.compiled('core/planted.c', 'int engine_walk(void);\nint core_planted(void) { return engine_walk(); }\n')
+        code, out = self.run_script('--objects', self.objects)
+        self.assertEqual(code, 1, out)
+        self.assertIn('against the order (link): core/planted.c.o -> engine: engine_walk', out)
+        self.assertIn('0 includes against the order, 0 folder cycles, 1 link references', out)
+
+    def test_data_and_calls_to_later_siblings_and_below_are_allowed(self):
+        self.clean_tree()
+        # Folders of one level may call one another; a higher folder's data
+        # read from below is against the order like a call.
+        self.compiled('mime/part.c', 'int htmlgen_render(void);\nint mime_part(void) { return htmlgen_render(); }\n')
+        self.compiled('htmlgen/render.c', 'int htmlgen_render(void) { return 2; }\n')
+        self.compiled('builders/gate.c', 'extern int engine_table[4];\nint gate(void) { return engine_table[1]; }\n')
+        self.compiled('engine/table.c', 'int engine_table[4] = {1, 2, 3, 4};\n')
+        code, out = self.run_script('--objects', self.objects)
+        self.assertEqual(code, 1, out)
+        self.assertIn('builders/gate.c.o -> engine: engine_table', out)
+        self.assertNotIn('mime/part.c.o', out)
+        self.assertIn('1 link references', out)
+
+    def test_without_objects_only_the_includes_are_checked(self):
+        self.clean_tree()
+        shutil.rmtree(os.path.join(self.root, 'build'))
+        code, out = self.run_script()
+        self.assertEqual(code, 0, out)
+        self.assertIn('link level not checked', out)
+        code, _ = self.run_script('--objects', os.path.join(self.root, 'absent'))
+        self.assertEqual(code, 2)
+
+
+if __name__ == '__main__':
+    unittest.main()
