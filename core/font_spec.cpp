@@ -14,7 +14,7 @@
 
 namespace talix {
 
-std::uint32_t g_clientPreference = 1;
+thread_local std::uint32_t g_clientPreference = 1;
 
 namespace {
 

@@ -43,7 +43,7 @@ RARIvoSession::~RARIvoSession() {
 void RARIvoSession::SetUp() {
     plat::LONG trace = plat::IniGetInt("TalixDebug");
     FixTempDirectory();
-    if (trace > 0) plat::LogLine(0, "TalixDebug: Temp directory='%s'", g_tempDirectory);
+    if (trace > 0) plat::LogLine(0, "TalixDebug: Temp directory='%s'", TempDirectory().c_str());
 }
 
 void RARIvoSession::AddToRTITEMList(ZervaRTItem* item) {

@@ -8,7 +8,7 @@
 
 namespace talix {
 
-std::uint32_t g_sortSwitches = 0;
+thread_local std::uint32_t g_sortSwitches = 0;
 
 namespace {
 

@@ -245,7 +245,7 @@ std::string URLDirectoryPrefix(const XMLGenContext* context, bool slashAlways) {
 // be made: the run exports no files then and its status says so.
 bool ExportDirectory(XMLGenContext* context, std::string* directory) {
     if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') {
-        *directory = g_tempDirectory;
+        *directory = TempDirectory();
         return true;
     }
     *directory = context->texts.imageDirectory;
