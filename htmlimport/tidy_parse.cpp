@@ -8,6 +8,7 @@
 #include <tidy/tidybuffio.h>
 
 #include <algorithm>
+#include <mutex>
 #include <new>
 #include <string>
 
@@ -136,6 +137,15 @@ void CopyTree(CopyState& state) {
     }
 }
 
+// The parser sets the process's locale (from the environment) each time it
+// makes a document, and the C library's locale set-up must not run twice at
+// once: parses on several threads make their documents one at a time.
+TidyDoc NewParserDocument() {
+    static std::mutex creation;
+    const std::lock_guard<std::mutex> lock(creation);
+    return tidyCreate();
+}
+
 struct ParseJob {
     const TidyParseRequest* request;
     TidyParseResult* result;
@@ -145,7 +155,7 @@ struct ParseJob {
 void RunParse(void* data) {
     auto* job = static_cast<ParseJob*>(data);
     const TidyParseRequest& request = *job->request;
-    TidyDoc doc = tidyCreate();
+    TidyDoc doc = NewParserDocument();
     if (doc == nullptr) {
         job->status = kOutOfMemory;
         return;
