@@ -14,7 +14,7 @@
 
 namespace talix {
 
-thread_local std::uint32_t g_clientPreference = 1;
+constinit thread_local std::uint32_t g_clientPreference = 1;
 
 namespace {
 

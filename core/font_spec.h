@@ -76,7 +76,7 @@ std::uint8_t PaletteIndex(std::uint32_t rgb);
 // operation run, and read by the colour and font writers of the same call:
 // each thread has its own, so that sessions on several threads do not change
 // one another's colour names.
-extern thread_local std::uint32_t g_clientPreference;
+extern constinit thread_local std::uint32_t g_clientPreference;
 
 std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32_t* rgb);
 std::uint32_t ParseRGBValue(const char* text);

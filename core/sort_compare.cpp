@@ -8,7 +8,7 @@
 
 namespace talix {
 
-thread_local std::uint32_t g_sortSwitches = 0;
+constinit thread_local std::uint32_t g_sortSwitches = 0;
 
 namespace {
 

@@ -29,7 +29,7 @@ static_assert(sizeof(SortKey) == 32);
 // choose how texts collate; kSortNumbersByText orders keys of equal numbers
 // by their texts. Written and read on the one thread of a sort: each thread
 // has its own.
-extern thread_local std::uint32_t g_sortSwitches;
+extern constinit thread_local std::uint32_t g_sortSwitches;
 constexpr std::uint32_t kSortAccentSensitive = 0x0001;
 constexpr std::uint32_t kSortCaseSensitive = 0x0002;
 constexpr std::uint32_t kSortNumbersByText = 0x0100;

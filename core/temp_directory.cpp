@@ -10,7 +10,7 @@
 namespace talix {
 
 std::atomic<std::uint16_t> g_debugLevel{0};
-thread_local std::uint16_t g_suppressMessages = 0;
+constinit thread_local std::uint16_t g_suppressMessages = 0;
 
 namespace {
 

@@ -25,7 +25,7 @@ extern std::atomic<std::uint16_t> g_debugLevel;
 // While set, some messages of the database and design-note look-ups are not
 // shown. Copied from a new item's SuppressMessages word; each thread has its
 // own, so that one session's items do not silence another's.
-extern thread_local std::uint16_t g_suppressMessages;
+extern constinit thread_local std::uint16_t g_suppressMessages;
 
 // Fixes the temporary directory: notes.ini "$TalixTempDirectory" as it
 // stands, else the environment variable TEMP, then TMP, with a separator

@@ -89,14 +89,17 @@ def folder_cycles(edges):
     return cycles
 
 
-def object_files(objects):
-    """(folder, path relative to the object directory) of every object."""
+def object_files(objects, root):
+    """(folder, path relative to the object directory) of every object whose
+    source is still in the tree (a build leaves the objects of removed
+    sources behind)."""
     found = []
     for path, _, names in os.walk(objects):
         for name in names:
             if name.endswith('.o'):
                 relative = os.path.relpath(os.path.join(path, name), objects)
-                found.append((relative.split(os.sep)[0], relative))
+                if os.path.isfile(os.path.join(root, relative[:-2])):
+                    found.append((relative.split(os.sep)[0], relative))
     return sorted(found)
 
 
@@ -133,10 +136,10 @@ def demangled(names):
     return dict(zip(names, shown)) if len(shown) == len(names) else {n: n for n in names}
 
 
-def link_references(objects, rank):
+def link_references(objects, root, rank):
     """Every reference of an object to a symbol that an object of a later
     folder defines: (folder, object, target folder, symbol), demangled."""
-    files = object_files(objects)
+    files = object_files(objects, root)
     defined, undefined = symbol_tables(objects, files)
     against = []
     for folder, relative in files:
@@ -191,7 +194,7 @@ def main(argv):
         return 2
     else:
         try:
-            links, count = link_references(objects, rank)
+            links, count = link_references(objects, args.root, rank)
         except (OSError, RuntimeError) as error:
             print(f'layers: nm: {error}', file=sys.stderr)
             return 2

@@ -28,26 +28,22 @@ class LayerScript(unittest.TestCase):
             out.write(text)
 
     def compiled(self, relative, text):
-        """An object of the folder, as the build leaves it (folder/name.c.o)."""
+        """A source of the folder and its object, as the build leaves it
+        (folder/name.cpp.o)."""
+        self.source(relative, text)
         path = os.path.join(self.objects, relative + '.o')
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        with tempfile.NamedTemporaryFile('w', suffix='.c', delete=False) as source:
-            source.write(text)
-        try:
-            subprocess.run([COMPILER, '-c', '-o', path, source.name], check=True)
-        finally:
-            os.unlink(source.name)
+        subprocess.run([COMPILER, '-x', 'c++', '-c', '-I', self.root, '-o', path, os.path.join(self.root, relative)],
+                       check=True)
 
     def run_script(self, *extra):
         run = subprocess.run([sys.executable, SCRIPT, *extra, self.root], capture_output=True, text=True)
         return run.returncode, run.stdout
 
     def clean_tree(self):
-        self.source('core/record.h', 'int core_count(void);\n')
-        self.source('core/record.cpp', '#include "core/record.h"\nint core_count(void) { return 1; }\n')
-        self.source('engine/walk.cpp', '#include "core/record.h"\nint engine_walk(void) { return core_count(); }\n')
-        self.compiled('core/record.cpp', 'int core_count(void) { return 1; }\n')
-        self.compiled('engine/walk.cpp', 'int core_count(void);\nint engine_walk(void) { return core_count(); }\n')
+        self.source('core/record.h', 'int core_count();\n')
+        self.compiled('core/record.cpp', '#include "core/record.h"\nint core_count() { return 1; }\n')
+        self.compiled('engine/walk.cpp', '#include "core/record.h"\nint engine_walk() { return core_count(); }\n')
 
     def test_a_tree_whose_layers_run_one_way_passes(self):
         self.clean_tree()
@@ -70,25 +66,33 @@ class LayerScript(unittest.TestCase):
         self.clean_tree()
         # A lower folder calls a function of a higher one through a
         # declaration of its own: the includes say nothing.
-        self.compiled('core/planted.c', 'int engine_walk(void);\nint core_planted(void) { return engine_walk(); }\n')
+        self.compiled('core/planted.cpp', 'int engine_walk();\nint core_planted() { return engine_walk(); }\n')
         code, out = self.run_script('--objects', self.objects)
         self.assertEqual(code, 1, out)
-        self.assertIn('against the order (link): core/planted.c.o -> engine: engine_walk', out)
+        self.assertIn('against the order (link): core/planted.cpp.o -> engine: engine_walk()', out)
         self.assertIn('0 includes against the order, 0 folder cycles, 1 link references', out)
 
     def test_data_and_calls_to_later_siblings_and_below_are_allowed(self):
         self.clean_tree()
-        # Folders of one level may call one another; a higher folder's data
-        # read from below is against the order like a call.
-        self.compiled('mime/part.c', 'int htmlgen_render(void);\nint mime_part(void) { return htmlgen_render(); }\n')
-        self.compiled('htmlgen/render.c', 'int htmlgen_render(void) { return 2; }\n')
-        self.compiled('builders/gate.c', 'extern int engine_table[4];\nint gate(void) { return engine_table[1]; }\n')
-        self.compiled('engine/table.c', 'int engine_table[4] = {1, 2, 3, 4};\n')
+        # Folders of one level may call one another; a later folder's data
+        # read from an earlier one is against the order like a call.
+        self.compiled('mime/part.cpp', 'int htmlgen_render();\nint mime_part() { return htmlgen_render(); }\n')
+        self.compiled('htmlgen/render.cpp', 'int htmlgen_render() { return 2; }\n')
+        self.compiled('builders/gate.cpp', 'extern int engine_table[4];\nint gate() { return engine_table[1]; }\n')
+        self.compiled('engine/table.cpp', 'int engine_table[4] = {1, 2, 3, 4};\n')
         code, out = self.run_script('--objects', self.objects)
         self.assertEqual(code, 1, out)
-        self.assertIn('builders/gate.c.o -> engine: engine_table', out)
-        self.assertNotIn('mime/part.c.o', out)
+        self.assertIn('builders/gate.cpp.o -> engine: engine_table', out)
+        self.assertNotIn('mime/part.cpp.o', out)
         self.assertIn('1 link references', out)
+
+    def test_the_objects_of_removed_sources_are_passed_over(self):
+        self.clean_tree()
+        self.compiled('core/planted.cpp', 'int engine_walk();\nint core_planted() { return engine_walk(); }\n')
+        os.unlink(os.path.join(self.root, 'core', 'planted.cpp'))
+        code, out = self.run_script('--objects', self.objects)
+        self.assertEqual(code, 0, out)
+        self.assertIn('0 link references against the order (2 objects)', out)
 
     def test_without_objects_only_the_includes_are_checked(self):
         self.clean_tree()
