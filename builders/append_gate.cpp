@@ -618,7 +618,8 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
 
 STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output) {
     if (node == nullptr || output == nullptr) return kArgumentError;
-    const bool toItem = output->importSink.import == nullptr && output->item != nullptr && output->item->work != nullptr;
+    const bool toItem =
+        output->importSink.import == nullptr && output->item != nullptr && output->item->work != nullptr;
     const CDRecordNode* before = toItem ? LastNode(OutputList(output)) : nullptr;
     const STATUS status = AppendRecord(node->bytes, node->signature, node->length, output);
     if (status != kOK || !toItem) return status;

@@ -119,7 +119,8 @@ STATUS ConnectToNamedItem(ZervaRTItem* item, bool createWhenMissing) {
     RARIvoSession* session = item->session;
     if (ItemPresent(item->noteHandle, item->itemName)) {
         std::uint16_t type = GetItemDataType(item->noteHandle, item->itemName);
-        if (const CoreHooks& hooks = CoreHooksOf(session); type == plat::TYPE_MIME_PART && hooks.ConvertFromMIME != nullptr) {
+        const CoreHooks& hooks = CoreHooksOf(session);
+        if (type == plat::TYPE_MIME_PART && hooks.ConvertFromMIME != nullptr) {
             hooks.ConvertFromMIME(item);
             type = GetItemDataType(item->noteHandle, item->itemName);
         }

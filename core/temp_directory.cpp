@@ -9,7 +9,7 @@
 
 namespace talix {
 
-std::atomic<std::uint16_t> g_debugLevel{0};
+SharedLevel g_debugLevel;
 constinit thread_local std::uint16_t g_suppressMessages = 0;
 
 namespace {

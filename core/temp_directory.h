@@ -18,9 +18,23 @@ constexpr std::uint32_t kTempDirectorySize = 257;   // at most 256 characters an
 // of the process; a set-up that fixes another directory publishes a new one.
 const std::string& TempDirectory();
 
+// A level that threads may set and read at any time: each read sees a value
+// some thread set, and orders nothing else (only trace lines depend on it).
+class SharedLevel {
+public:
+    operator std::uint16_t() const { return value_.load(std::memory_order_relaxed); }
+    SharedLevel& operator=(std::uint16_t value) {
+        value_.store(value, std::memory_order_relaxed);
+        return *this;
+    }
+
+private:
+    std::atomic<std::uint16_t> value_{0};
+};
+
 // The debug level of the conversion and import code; trace lines are written
 // above levels 2 and 3.
-extern std::atomic<std::uint16_t> g_debugLevel;
+extern SharedLevel g_debugLevel;
 
 // While set, some messages of the database and design-note look-ups are not
 // shown. Copied from a new item's SuppressMessages word; each thread has its

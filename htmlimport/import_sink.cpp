@@ -138,7 +138,8 @@ void AttachImport(RecordOutput* output, HTMLImportContext* import) {
 }
 
 void DetachImport(RecordOutput* output, const HTMLImportContext* import) {
-    if (output != nullptr && import != nullptr && output->importSink.import == import) output->importSink = ImportSink{};
+    if (output != nullptr && import != nullptr && output->importSink.import == import)
+        output->importSink = ImportSink{};
 }
 
 STATUS HandOnImportRecords(BuildContext* context, HTMLImportContext* import) {

@@ -343,7 +343,8 @@ std::uint32_t StyleQuestions::Id(const char* property, const char* attribute, co
     const char* const parts[5] = {property, attribute, tags[0], tags[1], tags[2]};
     std::uint64_t hash = 1469598103934665603ull;
     for (const char* part : parts) {
-        for (const char* c = part; c != nullptr && *c != '\0'; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+        for (const char* c = part; c != nullptr && *c != '\0'; ++c)
+            hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
         hash = (hash ^ 0x1f) * 1099511628211ull;
     }
     auto same = [&](const Names& names) {

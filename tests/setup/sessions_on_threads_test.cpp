@@ -64,7 +64,8 @@ void ReadItem(ZervaRTItem* item, const std::string& what, const std::string& dat
         return;
     }
     std::vector<char> text(65536);
-    const std::uint32_t length = everything->GetText(nullptr, text.data(), static_cast<std::uint32_t>(text.size()), 1, "|");
+    const std::uint32_t length =
+        everything->GetText(nullptr, text.data(), static_cast<std::uint32_t>(text.size()), 1, "|");
     out->push_back("text " + what + ": " + std::string(text.data(), length));
     const char* html = everything->GenerateHTML(nullptr, "HTML", "", 0, nullptr, nullptr);
     const std::uint32_t htmlLength = html != nullptr ? item->session->textResultLength : 0;
@@ -101,7 +102,8 @@ Transcript Work(const std::string& database, const std::vector<NoteItem>& items,
         out.push_back(Status("client", client, body.SetPropertyText("ClientPreference", client, 0)));
         ZervaRTChunk* everything = body.DefineChunk("Everything");
         if (everything == nullptr) return out;
-        out.push_back(Status("paragraph", "", everything->AppendParagraph("LeftMargin=2in", "Arial 12 Bold", nullptr, 0)));
+        out.push_back(
+            Status("paragraph", "", everything->AppendParagraph("LeftMargin=2in", "Arial 12 Bold", nullptr, 0)));
         out.push_back(Status("text", "", everything->AppendText("Added on a thread", 0, "Courier 10 Green")));
         out.push_back(Status("table", "", everything->AppendTable(2, 3, 1, "", nullptr)));
         delete everything;
