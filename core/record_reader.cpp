@@ -552,6 +552,40 @@ STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharacte
     return result;
 }
 
+STATUS ReadBlankBody(ZervaRTItem* item, int textExtraMode, ItemRecordList* list) {
+    if (item == nullptr || item->session == nullptr || item->work == nullptr || list == nullptr ||
+        list->head != nullptr)
+        return kArgumentError;
+    // The value is kept by the list as a stored value is: its records may be
+    // viewed where they lie.
+    plat::DHANDLE kept = 0;
+    STATUS status = plat::MemAlloc(kBlankBodySize, 0, &kept);
+    if (status != plat::NOERROR) return kOutOfMemory;
+    auto* value = static_cast<std::uint8_t*>(plat::MemLock(kept));
+    OutputSegment* segment = value != nullptr ? AddSegment(item->session, list) : nullptr;
+    if (segment == nullptr) {
+        if (value != nullptr) plat::MemUnlock(kept);
+        plat::MemFree(kept);
+        return kOutOfMemory;
+    }
+    segment->kept = kept;
+    segment->start = value;
+    segment->position = value;
+    segment->size = kBlankBodySize;
+    status = WriteBlankBody(item, value);
+    if (status != kOK) return status;
+
+    RecordWalk walk;
+    walk.session = item->session;
+    walk.item = item;
+    walk.textExtraMode = textExtraMode;
+    walk.list = list;
+    list->valueStart = value;
+    list->readPosition = value + 2;
+    list->remaining = kBlankBodySize - 2;
+    return WalkValue(&walk);
+}
+
 ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int textExtraMode,
                      int countCharactersMode, plat::NOTEHANDLE note, const char* itemName, STATUS* status) {
     STATUS ignored = kOK;
@@ -566,7 +600,8 @@ ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int 
     }
     if (Tracing()) plat::LogLine(0, "SIAR - Step 1");
     if (itemName == nullptr || itemName[0] == '\0') return nullptr;
-    if (list == nullptr) {
+    const bool made = list == nullptr;
+    if (made) {
         list = NewItemRecordList();
         if (list == nullptr) {
             *status = kOutOfMemory;
@@ -577,7 +612,16 @@ ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int 
     list->note = note;
     list->itemName = itemName;
     if (Tracing()) plat::LogLine(0, "SIAR - Step 3");
-    *status = SBR(item, skipMode, textExtraMode, countCharactersMode, list);
+    try {
+        *status = SBR(item, skipMode, textExtraMode, countCharactersMode, list);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out while reading: a list made here goes with it.
+        *status = kOutOfMemory;
+        if (made) {
+            DeleteItemRecordList(item->session, list);
+            return nullptr;
+        }
+    }
     if (Tracing()) {
         plat::LogLine(0, "SIAR - Step 4");
         plat::LogLine(0, "SIAR - OUT");

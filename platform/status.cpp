@@ -19,8 +19,26 @@ struct StatusTextEntry {
 const StatusTextEntry kStatusTexts[] = {
     {ERR_ITEM_NOT_FOUND, "Item not found"},
     {ERR_WALK_RESTART, "The walk must start again"},
-    {ERR_KEY_NOT_FOUND, "Key not found in the view"},
+    // The rich-text system also answers 1028 when it refuses an argument.
+    {ERR_KEY_NOT_FOUND, "Entry not found, or an argument is not valid"},
     {ERR_ENUM_DONE, "Enumeration complete"},
+    // Statuses the rich-text system and its formula driver answer with.
+    {257, "The operation could not be carried out"},
+    {259, "There is no input to read"},
+    {263, "Insufficient memory"},
+    {1026, "Nothing to sort: fewer than two keys"},
+    {1027, "The rich text's structure does not allow the change"},
+    {1298, "The operation is complete"},
+    {5081, "A picture's source lies outside the message"},
+    {12545, "A required argument is missing"},
+    {12546, "An argument is of the wrong type"},
+    {12550, "Unknown function or property name"},
+    {12551, "Unknown kind of design element"},
+    {12552, "Unknown or damaged value"},
+    {12572, "Nothing is connected"},
+    {12583, "Insufficient memory in the database driver"},
+    {12584, "The values do not fit the result"},
+    {14409, "Rendering skipped"},
     {ERR_INVALID_HANDLE, "Invalid handle"},
     {ERR_NO_MEMORY, "Insufficient memory"},
     {ERR_BAD_ARGUMENT, "Invalid argument"},
@@ -82,6 +100,8 @@ const StatusTextEntry kStatusTexts[] = {
     {ERR_NAME_NOT_FOUND, "Name not found in the address book"},
     {ERR_NAME_SPACE, "Unknown address book name space"},
     {ERR_BUFFER_SMALL, "The buffer is too small"},
+    {ERR_NOT_A_PICTURE, "The file is not a picture of the kind its import filter reads"},
+    {ERR_NO_IMPORT_FILTER, "The platform has no import filter for this kind of file"},
 };
 
 } // namespace

@@ -134,6 +134,11 @@ TEST_F(HotspotsTest, WikiLinksAndLinksOfFollowingRecords) {
                         "target=\"_top\">[[Big Topic]]</a>"),
               std::string::npos)
         << body;
+    // A prefix that begins with one slash (as the one built from the
+    // database path does) keeps both after "http:".
+    EXPECT_NE(Body(chunk, "ResolveWiki=/db.nsf/Resolve?OpenAgent&amp;Text=")
+                  .find("<a href=\"http://db.nsf/Resolve?OpenAgent&amp;Text=Big+Topic\""),
+              std::string::npos);
     EXPECT_NE(body.find("<a href=\"//__0000000200000001.NSF/000000220000001100000044000000"), std::string::npos) << body;
     EXPECT_NE(body.find("?OpenDocument\" target=\"main\">doc</a> end"), std::string::npos) << body;
 
@@ -201,7 +206,7 @@ TEST_F(HotspotsTest, AttachmentsByHandling) {
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
     // A formula that does not evaluate: its status, and the text gathered
     // so far (none, so no anchor).
-    ZervaRTChunk* broken = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 11, 0x1010, Bytes(12, 0xEE)),
+    ZervaRTChunk* broken = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 11, 0x1010, CompiledFormula("-\"a\"")),
                                    TextBytes("kept"), HotspotEnd(), Bracket(0xDE, 0x00AE), TextBytes(" after")});
     EXPECT_EQ(Body(broken, nullptr), "kept after");
     EXPECT_NE(broken->lastStatus, 0);

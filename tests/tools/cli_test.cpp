@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -40,7 +41,12 @@ TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
     EXPECT_EQ(imported.err, "");
     auto lines = imported.lines();
     ASSERT_EQ(lines.size(), files.size());
-    for (const auto& line : lines) EXPECT_TRUE(std::regex_match(line, std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}"))) << line;
+    // Each note beside the file it came from.
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}\t.*"))) << lines[i];
+        EXPECT_EQ(lines[i].substr(lines[i].rfind('\t') + 1), files[i].string());
+        lines[i].erase(lines[i].rfind('\t'));
+    }
 
     CliOutcome notes = Talix({"notes", db_});
     ASSERT_EQ(notes.status, 0) << notes.err;
@@ -50,9 +56,10 @@ TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
         EXPECT_EQ(listed[i].substr(0, lines[i].size() + 1), lines[i] + "\t");   // note-id order = import order
         EXPECT_TRUE(std::regex_match(listed[i], std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}\t0x[0-9A-F]{4}\t.*")));
     }
-    EXPECT_NE(notes.out.find("\t852559E00078377C052556C20056B593\t0x0004\tResponse\n"), std::string::npos);
-    EXPECT_NE(notes.out.find("\t0x8008\tAll\n"), std::string::npos);
-    EXPECT_NE(notes.out.find("\t0x0400\ttestfield\n"), std::string::npos);
+    // The class's bits by name as the last column.
+    EXPECT_NE(notes.out.find("\t852559E00078377C052556C20056B593\t0x0004\tResponse\tform\n"), std::string::npos);
+    EXPECT_NE(notes.out.find("\t0x8008\tAll\tview, default\n"), std::string::npos);
+    EXPECT_NE(notes.out.find("\t0x0400\ttestfield\tshared field\n"), std::string::npos);
 
     // Importing notes that carry a UNID again replaces them: same notes,
     // same listing.
@@ -72,8 +79,8 @@ TEST_F(Cli, ItemsAndValuesOfANote) {
     ASSERT_EQ(byUnid.status, 0) << byUnid.err;
     auto items = byUnid.lines();
     ASSERT_EQ(items.size(), 9u);
-    EXPECT_EQ(items[0], "$TITLE\t0x0500\t0x0000\t10");
-    EXPECT_EQ(items[3], "From\t0x0000\t0x0100\t2");
+    EXPECT_EQ(items[0], "$TITLE\t0x0500\t0x0000\t10\ttext");
+    EXPECT_EQ(items[3], "From\t0x0000\t0x0100\t2\tno data type, placeholder");
     EXPECT_EQ(items[8].substr(0, 14), "$BODY\t0x0001\t0");
     EXPECT_EQ(Talix({"items", db_, id}).out, byUnid.out);
     EXPECT_EQ(Talix({"items", db_, std::to_string(std::stoul(id, nullptr, 16))}).out, byUnid.out);
@@ -151,13 +158,30 @@ TEST_F(Cli, RecordsOfDamagedOrOtherDataFail) {
     EXPECT_NE(plain.err.find("not rich text"), std::string::npos);
 }
 
-TEST_F(Cli, ImportGoesOnAfterAFailingFileAndShowsTheLogOnlyWhenVerbose) {
+TEST_F(Cli, AnImportWithAFailingFileImportsNothingAndShowsTheLogOnlyWhenVerbose) {
     std::string bad = Write("bad.xml", "<note class='form'>\n<item name='A'><number>x</number></item></note>");
     CliOutcome run = Talix({"import", db_, Sample("2194.xml"), bad, Sample("view-all.xml")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.lines().size(), 2u);
+    EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("talix: " + bad + ":2: 'x' is not a number"), std::string::npos) << run.err;
-    EXPECT_EQ(Talix({"notes", db_}).lines().size(), 2u);
+    // The database the import made is gone again, with its log files.
+    EXPECT_NE(run.err.find("the new database was removed again"), std::string::npos) << run.err;
+    for (const char* suffix : {"", "-wal", "-shm"}) EXPECT_FALSE(std::filesystem::exists(db_ + suffix)) << suffix;
+
+    // Into a database that exists: nothing of the good files lands either.
+    ASSERT_EQ(Talix({"import", db_, Sample("2194.xml")}).status, 0);
+    const std::string before = Talix({"notes", db_}).out;
+    run = Talix({"import", db_, Sample("view-all.xml"), Sample("styledtext.xml"), bad});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(Talix({"notes", db_}).out, before);
+    EXPECT_TRUE(std::filesystem::exists(db_));
+    run = Talix({"import", db_, Sample("view-all.xml"), Sample("styledtext.xml")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.lines().size(), 2u);
+    // Each note beside the file it came from.
+    EXPECT_NE(run.lines()[0].find("\t" + Sample("view-all.xml")), std::string::npos) << run.out;
+    EXPECT_NE(run.lines()[1].find("\t" + Sample("styledtext.xml")), std::string::npos) << run.out;
 
     CliOutcome quiet = Talix({"import", db_, Sample("field-testfield.xml")});
     EXPECT_EQ(quiet.status, 0);
