@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/attachments.h"
+#include "core/clamp.h"
 #include "core/shared_services.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
@@ -49,7 +50,7 @@ bool ReadNames(const CDRecordNode* node, AttachmentNames* names) {
 
 void WriteText(XMLGenContext* context, const std::string& text) {
     if (text.empty()) return;
-    WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+    WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()),
                         1, 0, 0);
 }
 
@@ -136,6 +137,12 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
         if (status == kOK) {
             const std::string path = JoinFilePath(directory, file);
             status = static_cast<STATUS>(plat::NoteExtractFile(note, item, path.c_str()) & kStatusMask);
+        }
+        // A MIME message goes without an attachment the note no longer holds
+        // (the writer leaves its part out); the log says so.
+        if (status == kItemNotFound && context->mimeMode != 0) {
+            plat::LogLine(0, "Talix: the attachment '%s' a file hotspot names is not in the note", names.internal.c_str());
+            status = kOK;
         }
         KeepStatus(context, status);
     }

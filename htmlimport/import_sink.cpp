@@ -10,6 +10,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
+#include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_list.h"
 #include "talix/item.h"
@@ -20,8 +21,6 @@ namespace talix {
 namespace {
 
 constexpr const char* kSourceName = "html";
-
-void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
 // The sink's entries: the record output points only at the contexts of
 // running imports, so each view is an import's own context.
@@ -59,7 +58,7 @@ CDRecordNode* NewStoreNode(const void* record, std::uint16_t signature, std::uin
 CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLImportContext* import) {
     CDRecordNode* node = import != nullptr ? NewStoreNode(nullptr, signature, length, import) : nullptr;
     if (node == nullptr) {
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
     }
     return node;
@@ -115,7 +114,7 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
     if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
     CDRecordNode* node = NewStoreNode(record, signature, length, import);
     if (node == nullptr) {
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
         return kOutOfMemory;
     }

@@ -15,6 +15,8 @@ namespace {
 constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
 constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kLabelFlags = 138;
+constexpr std::uint32_t kPreTableDisplay = 20;
+constexpr std::uint8_t kDisplayTabbed = 4;
 constexpr std::uint16_t kLabelTab = 0x0002;
 constexpr std::uint32_t kParagraphFlags = 62, kParagraphFlags2 = 68;
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceClass = 10, kResourceNameLength = 12,
@@ -29,11 +31,6 @@ bool WordAt(const CDRecordNode* node, std::uint32_t offset, std::uint16_t* value
     return true;
 }
 
-std::uint16_t Word(const CDRecordNode* node, std::uint32_t offset) {
-    std::uint16_t value = 0;
-    return WordAt(node, offset, &value) ? value : 0;
-}
-
 bool IsResourceRecord(std::uint16_t signature) {
     return signature == kSigTableCellHref2 || signature == kSigHref2 || signature == kSigTableCellHref ||
            signature == kSigHref;
@@ -43,16 +40,16 @@ bool IsResourceRecord(std::uint16_t signature) {
 // carries no hints.
 bool IsNamedImageReference(const CDRecordNode* node) {
     return IsResourceRecord(node->signature) && node->length >= kResourceFixed &&
-           Word(node, kResourceClass) == kResourceClassImage && Word(node, kResourceKind) == kResourceNamedElement &&
-           Word(node, kResourceServerLength) == 0 && Word(node, kResourceFileLength) == 0 &&
-           Word(node, kResourceNameLength) != 0;
+           NodeWord(node, kResourceClass) == kResourceClassImage && NodeWord(node, kResourceKind) == kResourceNamedElement &&
+           NodeWord(node, kResourceServerLength) == 0 && NodeWord(node, kResourceFileLength) == 0 &&
+           NodeWord(node, kResourceNameLength) != 0;
 }
 
 } // namespace
 
 bool FileHotspotNames(const CDRecordNode* node, std::string* attachment, std::string* fileName) {
-    if (node == nullptr || node->signature != kSigHotspotBegin || Word(node, kHotspotType) != kHotspotFile) return false;
-    const std::uint16_t length = Word(node, kHotspotDataLength);
+    if (node == nullptr || node->signature != kSigHotspotBegin || NodeWord(node, kHotspotType) != kHotspotFile) return false;
+    const std::uint16_t length = NodeWord(node, kHotspotDataLength);
     if (length == 0 || node->length < kHotspotData) return false;
     const std::size_t available = node->length - kHotspotData;
     const std::size_t size = length < available ? length : available;
@@ -67,11 +64,11 @@ bool FileHotspotNames(const CDRecordNode* node, std::string* attachment, std::st
 bool IsLinkRecord(const CDRecordNode* node) {
     if (node == nullptr) return false;
     if (node->signature == kSigLink2 || node->signature == kSigLinkExport2) return true;
-    return IsResourceRecord(node->signature) && Word(node, kResourceKind) == kResourceNoteLink;
+    return IsResourceRecord(node->signature) && NodeWord(node, kResourceKind) == kResourceNoteLink;
 }
 
 bool IsTableTab(const CDRecordNode* node) {
-    return node != nullptr && node->signature == kSigTableLabel && (Word(node, kLabelFlags) & kLabelTab) != 0;
+    return node != nullptr && node->signature == kSigTableLabel && (NodeWord(node, kLabelFlags) & kLabelTab) != 0;
 }
 
 int CheckBoxKind(const CDRecordNode* node) {
@@ -86,26 +83,22 @@ int CheckBoxKind(const CDRecordNode* node) {
 }
 
 bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference* reference) {
-    if (node == nullptr || node->signature != kSigHref || node->length < kResourceFixed ||
-        Word(node, kResourceClass) != kResourceClassImage || Word(node, kResourceKind) != kResourceNamedElement ||
+    if (node == nullptr || (node->signature != kSigHref && node->signature != kSigTableCellHref) ||
+        node->length < kResourceFixed || NodeWord(node, kResourceClass) != kResourceClassImage ||
+        NodeWord(node, kResourceKind) != kResourceNamedElement ||
         (ReadDword(node->bytes + kResourceFlags) & kResourceFormula) != 0)
         return false;
-    const std::uint32_t nameLength = Word(node, kResourceNameLength);
-    const std::uint32_t hints = Word(node, kResourceServerLength) + Word(node, kResourceFileLength);
+    const std::uint32_t nameLength = NodeWord(node, kResourceNameLength);
+    const std::uint32_t hints = NodeWord(node, kResourceServerLength) + NodeWord(node, kResourceFileLength);
     const std::uint32_t replicaAt = kResourceFixed + hints;
     const std::uint32_t nameAt = replicaAt + kResourceReplica;
     if (nameLength == 0 || nameAt + nameLength > node->length) return false;
-    reference->hasPath = Word(node, kResourceFileLength) != 0;
+    reference->hasPath = NodeWord(node, kResourceFileLength) != 0;
     reference->replica.Innards[0] = ReadDword(node->bytes + replicaAt);
     reference->replica.Innards[1] = ReadDword(node->bytes + replicaAt + 4);
     std::string name(reinterpret_cast<const char*>(node->bytes + nameAt), nameLength);
     name.resize(strnlen(name.c_str(), name.size()));
-    const std::size_t bar = name.find('|');
-    if (bar != std::string::npos) name.resize(bar);
-    for (char& c : name) {
-        if (c == '\\' || c == '/') c = '_';
-    }
-    reference->name = name;
+    reference->name = ResourceContentId(name);
     return !name.empty();
 }
 
@@ -139,6 +132,12 @@ EntityScan ScanEntityRecords(const CDRecordNode* first) {
         case kSigLinkExport2:
             scan.related = true;
             mark = true;
+            break;
+        case kSigPreTableBegin:
+            // A tabbed table: its tab rows may name the tab picture.
+            if (node->bytes != nullptr && node->length > kPreTableDisplay &&
+                node->bytes[kPreTableDisplay] == kDisplayTabbed)
+                scan.related = true;
             break;
         default:
             if (IsTableTab(node) || CheckBoxKind(node) != 0) {

@@ -34,12 +34,12 @@ constexpr const char* kImportedHtml =
 // What a thread's work gave, one line per step.
 using Transcript = std::vector<std::string>;
 
-// What differs between the databases and days alone: the database's name
-// and the ids of the notes its import made (in the URLs of pictures and
-// links), and the day the generator writes into its comments and the mail
-// header lines.
+// What differs between the databases and moments alone: the database's
+// name and the ids of the notes its import made (in the URLs of pictures and
+// links), the day the generator writes into its comments and the mail header
+// lines, and the time and the unique id of a message.
 std::string Comparable(const std::string& text, const std::string& database) {
-    static const std::regex date("[0-9]{2}/[0-9]{2}/[0-9]{4}");
+    static const std::regex date("[0-9]{2}/[0-9]{2}/[0-9]{4}|\nDate: [^\n]*|\nMessage-ID: [^\n]*");
     static const std::regex id("[0-9a-fA-F]{32}");
     std::string named;
     for (std::size_t at = 0;;) {
