@@ -488,7 +488,7 @@ STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t
     link.note[2] = oid.Note.Innards[0];
     link.note[3] = oid.Note.Innards[1];
 
-    // The process-wide message switch (set from the SuppressMessages of the
+    // The thread's message switch (set from the SuppressMessages of the
     // items made) decides, as for every message of the session.
     if (g_suppressMessages == 0) {
         std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity, "Adding hypertext link to %s...",

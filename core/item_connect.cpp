@@ -252,8 +252,8 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     const bool existed = ItemPresent(note, name);
     if (existed && replace == 0) return kOK;
 
-    // The helper item must not reset the process-wide switches that making
-    // an item sets.
+    // The helper item must not reset the thread's switches that making an
+    // item sets.
     std::uint32_t clientPreference = g_clientPreference;
     std::uint16_t suppressMessages = g_suppressMessages;
     auto* target = new (std::nothrow) ZervaRTItem(session);

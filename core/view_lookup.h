@@ -12,7 +12,7 @@ class RARIvoSession;
 
 namespace talix {
 
-// The most note ids the process-wide note-id array holds.
+// The most note ids the note-id array holds.
 constexpr std::uint16_t kNoteIdArrayCapacity = 16350;
 
 // True for a selection formula: a text that begins with "SELECT " (ignoring

@@ -337,8 +337,8 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     context->extraChain = extraChain;
     context->appendImageResourceInline = AppendImageResourceInline;
 
-    // New text starts in the default font; the process-wide client
-    // preference follows the item.
+    // New text starts in the default font; the thread's client preference
+    // follows the item.
     const std::uint8_t textRun[8] = {0x85, 0xFF, 8, 0, 1, 0, 0, 10};
     std::memcpy(item->work->textTemplate, textRun, sizeof textRun);
     g_clientPreference = item->work->clientPreference;
