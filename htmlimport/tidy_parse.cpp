@@ -125,7 +125,11 @@ struct CopyState {
 };
 
 // The node's text (text, comments, sections ...), when the library gives one.
+// A processing instruction keeps no text: the parser can record its extent
+// wrongly ("<?a?>" inside a body), and copying that text reads and writes
+// outside its buffers. Nothing reads such a node's text.
 void CopyText(CopyState& state, TidyNode from, HtmlNode* to) {
+    if (tidyNodeGetType(from) == TidyNode_ProcIns) return;
     tidyBufClear(&state.value);
     if (!tidyNodeGetValue(state.doc, from, &state.value)) return;
     state.native.clear();

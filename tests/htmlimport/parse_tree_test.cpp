@@ -152,7 +152,7 @@ TEST_F(ParseTree, BadInputEndsWithAStatusAndAnIntactTree) {
     const std::string inputs[] = {
         "<", "a < b <<< >>", "<p><b>x</p></b><table><td>y</table></i>", std::string("<p>a\0b</p>", 10),
         "<p>\xFF\xFE\xC3 x</p>", garbage, "<!-- open comment", "<![CDATA[x", "<p title=\"unclosed>x",
-        "&#xFFFFFFFF; &#0; &bogus;",
+        "&#xFFFFFFFF; &#0; &bogus;", "x<?bp?>", "a<?b?><?p>", "<?bp<b?><?p>",
     };
     for (const std::string& input : inputs) {
         EXPECT_EQ(ParseBuffer(input), 0);
