@@ -155,9 +155,13 @@ std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& val
     return Points(static_cast<double>(LeadingInteger(text)));
 }
 
+// The font colour text, cut to kFontColorChars characters (every run of a
+// kept font copies it, so without formatting).
 void CopyFontColor(HTMLImportContext* import, const char* value) {
-    std::snprintf(import->fontColorText, sizeof import->fontColorText, "%.*s", static_cast<int>(kFontColorChars),
-                  value);
+    constexpr std::size_t kLongest = std::min<std::size_t>(kFontColorChars, sizeof(HTMLImportView::fontColorText) - 1);
+    const std::size_t length = strnlen(value, kLongest);
+    std::memcpy(import->fontColorText, value, length);
+    import->fontColorText[length] = '\0';
 }
 
 // Step by step, the font elements around the text, outermost first.
