@@ -8,6 +8,7 @@
 #include "htmlimport/css_rules.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
+#include "htmlimport/html_tags.h"
 
 namespace talix {
 
@@ -38,6 +39,16 @@ constexpr QuestionRow kQuestionRows[WalkMemo::kQuestions] = {
     {"color", "color", nullptr, nullptr},
     {"direction", "dir", nullptr, nullptr},
     {"font", nullptr, nullptr, nullptr},
+};
+
+// The element ids of the two tags of each question (kUnknown: none), so
+// that an element is told at once that its name cannot answer.
+constexpr HtmlTag kQuestionTags[WalkMemo::kQuestions][2] = {
+    {HtmlTag::kUnknown, HtmlTag::kUnknown}, {HtmlTag::kUnknown, HtmlTag::kUnknown},
+    {HtmlTag::kUnknown, HtmlTag::kUnknown}, {HtmlTag::kUnknown, HtmlTag::kUnknown},
+    {HtmlTag::kB, HtmlTag::kStrong},        {HtmlTag::kI, HtmlTag::kEm},
+    {HtmlTag::kSub, HtmlTag::kSup},         {HtmlTag::kUnknown, HtmlTag::kUnknown},
+    {HtmlTag::kUnknown, HtmlTag::kUnknown}, {HtmlTag::kUnknown, HtmlTag::kUnknown},
 };
 
 const CSSRuleList* Rules(const CSSRuleList& list) { return list.Empty() ? nullptr : &list; }
@@ -105,8 +116,13 @@ bool WalkMemo::OwnUpAnswer(std::size_t at, Question question, std::string* value
     // A property the element declares nowhere is not looked for: only its
     // attribute and its name can answer.
     if (Undeclared(at, question)) {
-        const char* const tags[3] = {row.tag1, row.tag2, nullptr};
         if (source != nullptr) *source = kStyleNotFound;
+        const HtmlNode* node = answers_[at].node;
+        const bool byAttribute = row.attribute != nullptr && node->attributes != nullptr;
+        const bool byName = row.tag1 != nullptr && node->tag != HtmlTag::kUnknown &&
+                            (node->tag == kQuestionTags[question][0] || node->tag == kQuestionTags[question][1]);
+        if (!byAttribute && !byName) return false;
+        const char* const tags[3] = {row.tag1, row.tag2, nullptr};
         std::uint16_t from = kStyleNotFound;
         if (!AttributeOrTagAnswer(answers_[at].node, row.attribute, tags, value, &from)) return false;
         if (source != nullptr) *source = from;
