@@ -93,6 +93,12 @@ bool IsWarmItem(const DriverContext* context, const ZervaRTItem* item) {
     return item != nullptr && context->warm != nullptr && context->warm->item == item;
 }
 
+std::uint32_t WarmDatabase(const DriverContext* context, const char* server, const char* file) {
+    const WarmLookUp* warm = context->warm;
+    if (warm == nullptr || std::strcmp(warm->server, server) != 0 || std::strcmp(warm->file, file) != 0) return 0;
+    return warm->item->databaseHandle;
+}
+
 void DropWarmItem(DriverContext* context) {
     WarmLookUp* warm = context->warm;
     if (warm == nullptr) return;

@@ -30,6 +30,10 @@ void KeepWarmItem(DriverContext* context, const CallState& state);
 // Whether the item is the one kept (it outlives the call).
 bool IsWarmItem(const DriverContext* context, const ZervaRTItem* item);
 
+// The database handle of the kept item when it was opened for the server
+// and file (a look-up by universal id asks it for the note id); 0 otherwise.
+std::uint32_t WarmDatabase(const DriverContext* context, const char* server, const char* file);
+
 // Closes the kept item, its note and database (unless it is the running
 // call's item, which the call deletes).
 void DropWarmItem(DriverContext* context);

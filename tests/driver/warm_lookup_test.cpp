@@ -163,4 +163,24 @@ TEST_F(WarmLookUps, AnotherItemOrNoteOfTheSameDatabaseIsReadItself) {
     EXPECT_EQ(LookupTexts(first, "a"), Strings{"1"});
 }
 
+TEST_F(WarmLookUps, ANoteNamedByItsUniversalIdIsReadAgainAfterAChange) {
+    const plat::NOTEID id = Table({{"a", "1"}});
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    plat::ORIGINATORID oid;
+    ASSERT_EQ(plat::DbOpen("calls.nsf", &db), plat::NOERROR);
+    ASSERT_EQ(plat::DbNoteInfo(db, id, &oid, nullptr, nullptr), plat::NOERROR);
+    plat::DbClose(db);
+    const Strings args = {NoteRefArg(plat::UNID{oid.File, oid.Note}), TextArg("Body"), TextArg("a"), NumberArg(2),
+                          TextArg("")};
+    EXPECT_EQ(Texts(Call(kDbLookup, args).result), Strings{"1"});
+    EXPECT_EQ(Texts(Call(kDbLookup, args).result), Strings{"1"});
+    ReplaceBody(id, TableRecords({{"a", "2"}}));
+    EXPECT_EQ(Texts(Call(kDbLookup, args).result), Strings{"2"});
+    // The universal id of no note of the database.
+    const Strings unknown = {NoteRefArg(plat::UNID{oid.File, plat::TIMEDATE{{1, 2}}}), TextArg("Body"), TextArg("a"),
+                             NumberArg(2), TextArg("")};
+    EXPECT_NE(Call(kDbLookup, unknown).status, 0);
+    EXPECT_EQ(Texts(Call(kDbLookup, args).result), Strings{"2"});
+}
+
 } // namespace
