@@ -12,7 +12,6 @@
 #include "core/record_forms.h"
 #include "driver/arg_values.h"
 #include "driver/call_trace.h"
-#include "driver/warm_lookup.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -55,14 +54,12 @@ STATUS LookUpUniversalId(DriverContext* context, CallState* state) {
     unid.Note.Innards[1] = ReadDword(bytes + 12);
     STATUS status = plat::PathNetBuild(state->server, state->file, context->scratchText);
     if (status != plat::NOERROR) return status;
-    // The database a look-up keeps open serves; another is opened for the
-    // question.
-    plat::DBHANDLE db = WarmDatabase(context, state->server, state->file);
-    const bool opened = db == plat::NULLHANDLE;
-    if (opened && (status = plat::DbOpen(context->scratchText, &db)) != plat::NOERROR) return status;
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    status = plat::DbOpen(context->scratchText, &db);
+    if (status != plat::NOERROR) return status;
     plat::NOTEID id = 0;
     status = plat::DbNoteInfoByUNID(db, &unid, &id, nullptr, nullptr, nullptr);
-    if (opened) plat::DbClose(db);
+    plat::DbClose(db);
     if (status == plat::NOERROR) state->noteId = id;
     return status;
 }

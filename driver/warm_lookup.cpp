@@ -38,13 +38,21 @@ bool SameItem(const WarmLookUp& warm, const CallState& state) {
 }
 
 // Whether the note stored now is the note the item read. A note deleted or
-// unreadable since is not.
+// unreadable since is not. The database is asked through a handle opened by
+// its path now, so that a file replaced whole since, or a path that names
+// another file under another data directory, is not taken for the one the
+// item keeps open (the platform shares the open file between handles: the
+// open is cheap).
 bool StoredUnchanged(const WarmLookUp& warm) {
+    char path[plat::MAXPATH + 1];
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    if (plat::PathNetBuild(warm.server, warm.file, path) != plat::NOERROR || plat::DbOpen(path, &db) != plat::NOERROR)
+        return false;
     plat::ORIGINATORID oid;
     plat::TIMEDATE modified;
-    if (plat::DbNoteInfo(warm.item->databaseHandle, warm.noteId, &oid, &modified, nullptr) != plat::NOERROR)
-        return false;
-    return SameRevision(oid, modified, warm.oid, warm.modified);
+    const bool read = plat::DbNoteInfo(db, warm.noteId, &oid, &modified, nullptr) == plat::NOERROR;
+    plat::DbClose(db);
+    return read && SameRevision(oid, modified, warm.oid, warm.modified);
 }
 
 } // namespace
@@ -91,12 +99,6 @@ void KeepWarmItem(DriverContext* context, const CallState& state) {
 
 bool IsWarmItem(const DriverContext* context, const ZervaRTItem* item) {
     return item != nullptr && context->warm != nullptr && context->warm->item == item;
-}
-
-std::uint32_t WarmDatabase(const DriverContext* context, const char* server, const char* file) {
-    const WarmLookUp* warm = context->warm;
-    if (warm == nullptr || std::strcmp(warm->server, server) != 0 || std::strcmp(warm->file, file) != 0) return 0;
-    return warm->item->databaseHandle;
 }
 
 void DropWarmItem(DriverContext* context) {

@@ -5,7 +5,8 @@
 // asked of the database at every call: its stored originator id (whose
 // sequence number every update raises) and modification time against those
 // of the note as it was read, so that a change by any writer, in this
-// process or another, is seen by the next call.
+// process or another, is seen by the next call; so is a database file
+// replaced whole.
 #pragma once
 
 #include "driver/document_address.h"
@@ -29,10 +30,6 @@ void KeepWarmItem(DriverContext* context, const CallState& state);
 
 // Whether the item is the one kept (it outlives the call).
 bool IsWarmItem(const DriverContext* context, const ZervaRTItem* item);
-
-// The database handle of the kept item when it was opened for the server
-// and file (a look-up by universal id asks it for the note id); 0 otherwise.
-std::uint32_t WarmDatabase(const DriverContext* context, const char* server, const char* file);
 
 // Closes the kept item, its note and database (unless it is the running
 // call's item, which the call deletes).

@@ -163,6 +163,27 @@ TEST_F(WarmLookUps, AnotherItemOrNoteOfTheSameDatabaseIsReadItself) {
     EXPECT_EQ(LookupTexts(first, "a"), Strings{"1"});
 }
 
+TEST_F(WarmLookUps, APathThatNamesAnotherFileNowIsReadThere) {
+    const plat::NOTEID id = Table({{"a", "1"}});
+    EXPECT_EQ(LookupTexts(id, "a"), Strings{"1"});
+
+    // Another data directory whose "calls.nsf" holds a note of the same id.
+    TempDir other;
+    plat::IniSet("Directory", other.path().string().c_str());
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    ASSERT_EQ(plat::DbCreate("calls.nsf", &db), plat::NOERROR);
+    plat::NOTEHANDLE note = plat::NULLHANDLE;
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    ASSERT_EQ(AddBodyNote("calls.nsf", TableRecords({{"a", "2"}})), id);
+    EXPECT_EQ(LookupTexts(id, "a"), Strings{"2"});
+
+    plat::IniSet("Directory", data_.path().string().c_str());
+    EXPECT_EQ(LookupTexts(id, "a"), Strings{"1"});
+}
+
 TEST_F(WarmLookUps, ANoteNamedByItsUniversalIdIsReadAgainAfterAChange) {
     const plat::NOTEID id = Table({{"a", "1"}});
     plat::DBHANDLE db = plat::NULLHANDLE;
