@@ -1,6 +1,7 @@
 // How a folder calls code of a folder above it. The folders run one way,
 // lowest first: platform, core, builders, engine, then chunkops, htmlgen,
-// htmlimport, mime, driver, then setup. Where a lower folder must call a
+// htmlimport, mime, driver, then tools; setup, beside the driver, above
+// every folder it fills the tables from. Where a lower folder must call a
 // higher one, it declares a small table of function pointers (core/core_hooks.h,
 // engine/engine_hooks.h) and calls through the table its session holds. The
 // tables are constants that the session's set-up (setup/session_setup.cpp,

@@ -90,6 +90,20 @@ class LayerScript(unittest.TestCase):
         out = self.assert_fails('builders/gate.cpp.o -> engine: engine_table', '1 link references')
         self.assertNotIn('mime/part.cpp.o', out)
 
+    def test_the_set_up_is_reached_by_the_driver_only(self):
+        self.clean_tree()
+        # The driver makes its session through the set-up, its sibling; a
+        # folder whose functions the set-up puts into the tables may not
+        # reach it, though it stands on the same level.
+        self.compiled('setup/session.cpp', 'int htmlgen_render();\nint make_session() { return htmlgen_render(); }\n')
+        self.compiled('htmlgen/render.cpp', 'int htmlgen_render() { return 2; }\n')
+        self.compiled('driver/open.cpp', 'int make_session();\nint driver_open() { return make_session(); }\n')
+        code, out = self.run_script('--objects', self.objects)
+        self.assertEqual(code, 0, out)
+        self.compiled('htmlgen/planted.cpp', 'int make_session();\nint htmlgen_planted() { return make_session(); }\n')
+        out = self.assert_fails('htmlgen/planted.cpp.o -> setup: make_session()', '1 link references')
+        self.assertNotIn('driver/open.cpp.o', out)
+
     def test_the_objects_of_removed_sources_are_passed_over(self):
         self.clean_tree()
         self.plant_call()
