@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver_calls.h"
@@ -202,6 +204,26 @@ TEST_F(WarmLookUps, ANoteNamedByItsUniversalIdIsReadAgainAfterAChange) {
                              NumberArg(2), TextArg("")};
     EXPECT_NE(Call(kDbLookup, unknown).status, 0);
     EXPECT_EQ(Texts(Call(kDbLookup, args).result), Strings{"2"});
+}
+
+TEST_F(WarmLookUps, ThreadsTakeTurnsOverTheKeptItem) {
+    const plat::NOTEID first = Table({{"a", "1"}, {"b", "2"}});
+    const plat::NOTEID second = Table({{"x", "9"}});
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                const bool even = (i + t) % 2 == 0;
+                const DriverOutcome run = Lookup(even ? first : second, even ? "b" : "x");
+                if (run.status != 0 || Texts(run.result) != Strings{even ? "2" : "9"}) ++wrong;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+    ReplaceBody(first, TableRecords({{"b", "3"}}));
+    EXPECT_EQ(LookupTexts(first, "b"), Strings{"3"});
 }
 
 } // namespace
