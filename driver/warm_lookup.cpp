@@ -70,7 +70,10 @@ ZervaRTItem* TakeWarmItem(DriverContext* context, const CallState& state) {
         DropWarmItem(context);
         return nullptr;
     }
-    // The thread's switches as making the item for the call would set them.
+    // The item's outcome and the thread's switches as making and connecting
+    // the item for the call would leave them.
+    warm->item->lastStatus = kOK;
+    warm->item->ownError = 0;
     g_clientPreference = 1;
     g_suppressMessages = warm->item->suppressMessages;
     return warm->item;
