@@ -12,7 +12,8 @@ namespace {
 void CollectXmlError(void* context, xmlErrorPtr error) {
     auto* report = static_cast<std::string*>(context);
     if (error != nullptr && error->message != nullptr) {
-        *report += "line " + std::to_string(error->line) + ": " + error->message;
+        *report += "line " + std::to_string(error->line) + " column " + std::to_string(error->int2) + ": " +
+                   error->message;
     }
 }
 
@@ -53,6 +54,41 @@ int TidyErrors(const std::string& html, std::string* report) {
     tidyBufFree(&errors);
     tidyRelease(doc);
     return count;
+}
+
+namespace {
+
+void CollectTidyText(TidyDoc doc, TidyNode node, TidyBuffer* value, std::string* text) {
+    for (TidyNode child = tidyGetChild(node); child != nullptr; child = tidyGetNext(child)) {
+        const TidyTagId id = tidyNodeGetId(child);
+        if (id == TidyTag_SCRIPT || id == TidyTag_STYLE) continue;
+        if (tidyNodeIsText(child)) {
+            tidyBufClear(value);
+            if (tidyNodeGetValue(doc, child, value) && value->bp != nullptr)
+                text->append(reinterpret_cast<const char*>(value->bp), value->size);
+            continue;
+        }
+        CollectTidyText(doc, child, value, text);
+    }
+}
+
+} // namespace
+
+std::string HtmlBodyText(const std::string& html) {
+    TidyDoc doc = tidyCreate();
+    TidyBuffer errors;
+    tidyBufInit(&errors);
+    tidySetErrorBuffer(doc, &errors);
+    tidySetInCharEncoding(doc, "utf8");
+    tidyParseString(doc, html.c_str());
+    std::string text;
+    TidyBuffer value;
+    tidyBufInit(&value);
+    if (TidyNode body = tidyGetBody(doc)) CollectTidyText(doc, body, &value, &text);
+    tidyBufFree(&value);
+    tidyBufFree(&errors);
+    tidyRelease(doc);
+    return text;
 }
 
 bool XmlWellFormed(const std::string& xml, std::string* report) { return ParseXml(xml, false, report); }
