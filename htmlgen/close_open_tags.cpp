@@ -11,6 +11,10 @@ namespace talix {
 
 namespace {
 
+// The closing tags of the inline elements the font and text writers open.
+constexpr const char* kInlineTags[] = {"</span>", "</font>", "</b>", "</strong>", "</i>",
+                                       "</em>",   "</u>",    "</s>", "</sup>",    "</sub>"};
+
 // Closing tags after which a line feed keeps output readable.
 constexpr const char* kBlockTags[] = {"</table>", "</tr>", "</body>", "</ul>", "</ol>", "</div>", "</p>"};
 
@@ -94,6 +98,20 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
 int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen, int cellCheck,
                              int listCheck) {
     return CloseOpenXMLTags(context, tag, write, mustBeOpen, nullptr, 0, cellCheck, listCheck);
+}
+
+int CloseInlineElements(XMLGenContext* context) {
+    int closed = 0;
+    for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr; top = TopCloseTag(context)) {
+        bool inline_ = false;
+        for (const char* tag : kInlineTags) inline_ = inline_ || Same(top->tag, tag);
+        if (!inline_) break;
+        const char* tag = top->tag;
+        DropTopCloseTag(context);
+        AppendOutput(context, tag);
+        closed = 1;
+    }
+    return closed;
 }
 
 } // namespace talix

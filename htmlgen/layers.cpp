@@ -198,6 +198,7 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     if (layer == nullptr ||
         !(layer->signature == kSigLayer || (layer->signature == kSigBegin && InnerSignature(layer) == kSigLayer)))
         return kOK;
+    CloseInlineElements(context);
     AppendOutput(context, "<div");
     for (const CDRecordNode* node = layer->next; InRange(context, node) && !StopsDescriptors(node); node = node->next) {
         if (node->signature == kSigIdName && node->bytes != nullptr) {

@@ -383,6 +383,8 @@ void WriteParagraphStart(XMLGenContext* context, std::uint16_t remappedId) {
     const std::uint16_t rawId = NodeWord(reference, 2);
     context->styleNameIndex = FindStyleName(context, reference, rawId);
     MoveToTextEnd(context);
+    // A span or font element of the previous paragraph's text ends with it.
+    CloseInlineElements(context);
     if (!KeepsPreviousElement(context, reference)) ClosePrevious(context, reference, rawId, remappedId);
 
     if (!StartParagraphMapping(context)) {

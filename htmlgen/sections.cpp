@@ -279,6 +279,7 @@ void WriteSectionStart(XMLGenContext* context, bool walkForm) {
     const CDRecordNode* node = context->node;
     if (node == nullptr || node->bytes == nullptr) return;
     MoveToTextEnd(context);
+    CloseInlineElements(context);
     if (IsOn(context, sw::kZelundaSections)) {
         WriteZelundaSection(context, node, walkForm);
     } else {

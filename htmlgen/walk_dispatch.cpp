@@ -193,6 +193,7 @@ const char* RuleAlignment(XMLGenContext* context, const CDRecordNode* rule) {
 StepResult HandleRule(XMLGenContext* context) {
     const CDRecordNode* rule = context->node;
     if (rule->length >= kRuleLength) {
+        CloseInlineElements(context);
         const bool xhtml = context->format == kFormatXHTML;
         const std::uint32_t flags = NodeDword(rule, kRuleFlagsAt);
         const unsigned width = NodeWord(rule, kRuleWidthAt);
@@ -237,6 +238,8 @@ StepResult HandleRule(XMLGenContext* context) {
 // division before the table, then the table.
 StepResult HandleTableBegin(XMLGenContext* context, const WalkCall& call) {
     context->tableRecord = context->node;
+    // The table is a block: no span or font element of the text before it holds it.
+    CloseInlineElements(context);
     if (IsOn(context, sw::kStandardFontTags) && HasCloseTag(context, "</p>", 1) != 0)
         CloseOpenXMLTagsToOutput(context, "</p>", 1, 1, 0, 0);
     const CDRecordNode* definition = CurrentDefinition(context);
