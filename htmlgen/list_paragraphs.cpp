@@ -47,11 +47,15 @@ const CDRecordNode* LevelDefinition(const XMLGenContext* context, std::uint16_t 
     return level >= 1 && level <= kMaxListLevel ? context->listDefinitions[level] : nullptr;
 }
 
-// A list level closed: the level drops and forgets its definition.
-void DropLevel(XMLGenContext* context) {
-    if (context->listLevel == 0) return;
-    if (context->listLevel <= kMaxListLevel) context->listDefinitions[context->listLevel] = nullptr;
-    --context->listLevel;
+// Whether the innermost open list is open inside the current cell (or
+// outside every cell): an item of it may follow here.
+bool ListOpenHere(const XMLGenContext* context) {
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        const char* tag = context->closeTags[i].tag;
+        if (SameCloseTag(tag, "</ul>") || SameCloseTag(tag, "</ol>")) return true;
+        if (SameCloseTag(tag, "</td>") || SameCloseTag(tag, "</th>")) return false;
+    }
+    return false;
 }
 
 int CloseDownTo(XMLGenContext* context, const char* tag) {
@@ -294,7 +298,9 @@ void OpenList(XMLGenContext* context, const CDRecordNode* reference, const CDRec
     }
     ++context->listLevel;
     context->listDefinitions[context->listLevel] = definition;
-    PushCloseTag(context, numbered ? "</ol>" : "</ul>");
+    // The level goes with the list's closing tag, so that whatever closes
+    // the list tells the level too (SyncListLevel).
+    PushCloseTagLevel(context, numbered ? "</ol>" : "</ul>", context->listLevel);
     WriteItem(context, reference, definition, remappedId);
 }
 
@@ -302,13 +308,29 @@ void OpenList(XMLGenContext* context, const CDRecordNode* reference, const CDRec
 void CloseLevel(XMLGenContext* context, std::uint16_t level) {
     const CDRecordNode* definition = LevelDefinition(context, level);
     const char* tag = Bulleted(definition) ? "</ul>" : Numbered(definition) ? "</ol>" : nullptr;
-    if (tag != nullptr && CloseDownTo(context, tag) != 0) DropLevel(context);
+    if (tag != nullptr && CloseDownTo(context, tag) != 0) SyncListLevel(context);
 }
 
 } // namespace
 
+void SyncListLevel(XMLGenContext* context) {
+    std::uint16_t open = 0;
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        const CloseTagEntry& entry = context->closeTags[i];
+        if (entry.level != 0 && (SameCloseTag(entry.tag, "</ul>") || SameCloseTag(entry.tag, "</ol>"))) {
+            open = entry.level;
+            break;
+        }
+    }
+    while (context->listLevel > open) {
+        if (context->listLevel <= kMaxListLevel) context->listDefinitions[context->listLevel] = nullptr;
+        --context->listLevel;
+    }
+}
+
 void CloseNumberedLists(XMLGenContext* context, const CDRecordNode* reference, std::uint16_t rawId,
                         std::uint16_t remappedId) {
+    SyncListLevel(context);
     const CDRecordNode* list = ReferenceList(context, rawId);
     WriteEmptyItemBefore(context, reference);
     if (context->lastParagraphId == remappedId) return;
@@ -316,11 +338,12 @@ void CloseNumberedLists(XMLGenContext* context, const CDRecordNode* reference, s
     if (context->listLevel > 0 && list != nullptr && open != nullptr && FirstLine(list) >= FirstLine(open)) return;
     // A list a table ended inside of goes on after the table.
     if (OutputEndsWith(context, "</table>")) return;
-    if (CloseDownTo(context, "</ol>") != 0) DropLevel(context);
+    if (CloseDownTo(context, "</ol>") != 0) SyncListLevel(context);
 }
 
 void CloseBulletedLists(XMLGenContext* context, const CDRecordNode* reference, std::uint16_t rawId,
                         std::uint16_t remappedId) {
+    SyncListLevel(context);
     const CDRecordNode* list = ReferenceList(context, rawId);
     WriteEmptyItemBefore(context, reference);
     if (context->lastParagraphId == remappedId) return;
@@ -328,7 +351,7 @@ void CloseBulletedLists(XMLGenContext* context, const CDRecordNode* reference, s
         const CDRecordNode* open = LevelDefinition(context, context->listLevel);
         if (context->listLevel > 0 && list != nullptr && open != nullptr && FirstLine(list) > FirstLine(open)) return;
         if (CloseDownTo(context, "</ul>") == 0) return;
-        DropLevel(context);
+        SyncListLevel(context);
         if (context->listLevel == 0) return;
         if (HasCloseTagBefore(context, "</ul>", "</ol>", "</td>", "</th>") == 0) return;
     }
@@ -336,7 +359,10 @@ void CloseBulletedLists(XMLGenContext* context, const CDRecordNode* reference, s
 
 void WriteListParagraph(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* definition,
                         bool numbered, std::uint16_t remappedId) {
-    if (context->listLevel == 0) {
+    SyncListLevel(context);
+    // A list open outside the current cell takes no items from inside it:
+    // the cell's list is a new one, nested in the item the table stands in.
+    if (context->listLevel == 0 || !ListOpenHere(context)) {
         OpenList(context, reference, definition, numbered, remappedId);
         return;
     }

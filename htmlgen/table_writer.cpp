@@ -16,6 +16,7 @@
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/list_paragraphs.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/span_owners.h"
 #include "htmlgen/table_writer.h"
@@ -114,10 +115,7 @@ void CloseListsAbove(XMLGenContext* context, const char* barrier1, const char* b
             }
         }
         if (tag == nullptr || CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0) == 0) return;
-        if (context->listLevel > 0) {
-            context->listDefinitions[context->listLevel] = nullptr;
-            --context->listLevel;
-        }
+        SyncListLevel(context);
     }
 }
 
