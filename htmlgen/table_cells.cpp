@@ -84,7 +84,10 @@ void StartRow(XMLGenContext* context, TableCall* call, const CDRecordNode* posit
     TableLevelState* level = CurrentTableLevel(context);
     const bool firstRow = level->rowStartRow < 0;
     const bool accordion = level->animated != 0 && IsOn(context, sw::kSupportRico);
-    if (!firstRow && !accordion) CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
+    // The row before ends, when it is still open: a covered row's place was
+    // written whole, and a row of the table around this one stays open.
+    if (!firstRow && !accordion && HasCloseTagBefore(context, "</tr>", "</table>") != 0)
+        CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
     if (accordion) WriteAccordionRow(context, position, firstRow);
     if (context->elementType != kTypeColumn) {
         const CDRecordNode* idName = CellIdName(context, cell);
@@ -464,11 +467,16 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     call->haveOther = false;
 }
 
-// The row of a skipped cell had no cell written: it keeps its place.
+// The row of a skipped cell had no cell written: it keeps its place. Only
+// the row and cell of this table close: a table nested in the cell before
+// has ended, and the cells and rows of the tables around this one stay open.
 void WriteCoveredRow(XMLGenContext* context, TableLevelState* level, unsigned row) {
-    if (HasCloseTagBefore(context, "</td>", "</tr>") != 0) CloseOpenXMLTagsToOutput(context, "</td>", 1, 1, 0, 0);
-    if (HasCloseTagBefore(context, "</th>", "</tr>") != 0) CloseOpenXMLTagsToOutput(context, "</th>", 1, 1, 0, 0);
-    if (level->rowStartRow >= 0) CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
+    if (HasCloseTagBefore(context, "</td>", "</tr>", "</table>") != 0)
+        CloseOpenXMLTagsToOutput(context, "</td>", 1, 1, 0, 0);
+    if (HasCloseTagBefore(context, "</th>", "</tr>", "</table>") != 0)
+        CloseOpenXMLTagsToOutput(context, "</th>", 1, 1, 0, 0);
+    if (level->rowStartRow >= 0 && HasCloseTagBefore(context, "</tr>", "</table>") != 0)
+        CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
     AppendOutput(context, "<tr></tr>");
     level->rowStartRow = static_cast<int>(row);
 }
