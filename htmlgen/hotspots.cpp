@@ -6,8 +6,12 @@
 // (text, paragraphs, pictures, tables) are rendered by the record walk one
 // level deeper, which stops at the range's end so that the range end is
 // handled here.
+#include "htmlgen/hotspots.h"
+
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/chunk_work_state.h"
 #include "core/options.h"
@@ -19,7 +23,6 @@
 #include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
-#include "htmlgen/hotspots.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/stored_attributes.h"
 #include "htmlgen/text_runs.h"
@@ -313,7 +316,8 @@ std::string EventName(const XMLGenContext* context, std::uint16_t type) {
 }
 
 // The code of an event: the bytes of the code pieces after it, until the
-// event's code length is used up.
+// event's code length is used up. A zero byte is where a line of the stored
+// code ends: it becomes a line feed, as the code's author wrote it.
 std::string EventCode(const XMLGenContext* context, const CDRecordNode* event) {
     std::uint32_t left = NodeDword(event, kCodeLengthAt);
     std::string code;
@@ -326,6 +330,7 @@ std::string EventCode(const XMLGenContext* context, const CDRecordNode* event) {
         code.append(reinterpret_cast<const char*>(at->bytes) + kPieceAt, length);
         left -= length;
     }
+    std::replace(code.begin(), code.end(), '\0', '\n');
     return code;
 }
 
@@ -337,8 +342,21 @@ void WriteEvents(HotspotCall* call) {
     // own anchor when nothing followed it.
     const bool reopened = call->inLink && ReopenAnchorTag(call);
     if (call->inLink && !reopened) return;
+    // An element takes each attribute once: the code of events that share
+    // an attribute (type 0 and the types past the table are OnClick too)
+    // goes into one, in the order of the events.
+    std::vector<std::pair<std::string, std::vector<const CDRecordNode*>>> attributes;
     for (const CDRecordNode* at = context->node->next; InRange(context, at) && !IsRangeEnd(at); at = at->next) {
         if (at->signature != kSigEvent || NodeWord(at, kActionTypeAt) != kActionJavaScript) continue;
+        const std::string name = EventName(context, NodeWord(at, kEventTypeAt));
+        auto same = std::find_if(attributes.begin(), attributes.end(), [&](const auto& a) { return a.first == name; });
+        if (same != attributes.end()) {
+            same->second.push_back(at);
+        } else {
+            attributes.push_back({name, {at}});
+        }
+    }
+    for (const auto& [name, events] : attributes) {
         if (!call->inLink) {
             AppendOutput(context, "<a href=\"\" ");
             context->anchorPending = 1;
@@ -347,11 +365,13 @@ void WriteEvents(HotspotCall* call) {
         } else {
             AppendOutput(context, " ");
         }
-        AppendOutput(context, EventName(context, NodeWord(at, kEventTypeAt)).c_str());
+        AppendOutput(context, name.c_str());
         AppendOutput(context, "=\"");
-        // Line ends stay: they may separate the code's statements.
-        WriteEncoded(context, EventCode(context, at), 0);
-        if (!OutputEndsWith(context, ";")) AppendOutput(context, "; ");
+        for (const CDRecordNode* event : events) {
+            // Line ends stay: they may separate the code's statements.
+            WriteEncoded(context, EventCode(context, event), 0);
+            if (!OutputEndsWith(context, ";")) AppendOutput(context, "; ");
+        }
         AppendOutput(context, "return false;\"");
     }
     if (opened || reopened) EndAnchorTag(call);

@@ -113,10 +113,10 @@ TEST_F(HotspotsTest, PopupsAndEvents) {
     events.push_back(TextBytes(" on"));
     ZervaRTChunk* chunk = Define(events);
     EXPECT_EQ(Body(chunk, nullptr),
-              "<a href=\"\" OnClick=\"f(); return false;\" OnMouseOver=\"g();return false;\" "
-              "OnClick=\"h(&quot;q&quot;); return false;\">go</a> on");
+              "<a href=\"\" OnClick=\"f(); h(&quot;q&quot;); return false;\" OnMouseOver=\"g();return false;\">go</a> on");
     const std::string xhtml = Generate(chunk, "XHTML", nullptr);
-    EXPECT_NE(xhtml.find("<a href=\"\" onclick=\"f(); return false;\" onmouseover="), std::string::npos) << xhtml;
+    EXPECT_NE(xhtml.find("<a href=\"\" onclick=\"f(); h(&quot;q&quot;); return false;\" onmouseover="), std::string::npos)
+        << xhtml;
 }
 
 TEST_F(HotspotsTest, WikiLinksAndLinksOfFollowingRecords) {
@@ -214,13 +214,14 @@ TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade)
     EXPECT_NE(attributes.find("target=\"a&quot;b&lt;c&amp;d\">t</a>"), std::string::npos) << attributes;
     EXPECT_NE(attributes.find("#p&amp;q%20&quot;r&quot;\"><img"), std::string::npos) << attributes;
 
-    // Event types 0 and past the known ones are clicks.
+    // Event types 0 and past the known ones are clicks: one attribute holds
+    // the code of both.
     Records events = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
     for (const Records& event : {Event(0, "a()"), Event(40, "b()")})
         events.insert(events.end(), event.begin(), event.end());
     for (const FixtureRecord& record : {TextBytes("go"), HotspotEnd(), Bracket(0xDE, 0x00AE)}) events.push_back(record);
     EXPECT_EQ(Body(Define(events), nullptr),
-              "<a href=\"\" OnClick=\"a(); return false;\" OnClick=\"b(); return false;\">go</a>");
+              "<a href=\"\" OnClick=\"a(); b(); return false;\">go</a>");
 
     // An attachment directory that cannot be made (a file stands in its
     // way): nothing is extracted, the link to the URL directory stands, and
