@@ -370,10 +370,13 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     AppendOutput(context, header ? "<th" : "<td");
     AppendOutput(context, scope);
     level->cellWritten = 1;
+    // The cell's stored style goes into the style attribute of its borders.
+    std::string storedStyle;
     if (idName != nullptr) {
         std::vector<char> extra(call->other.begin(), call->other.end());
         extra.push_back('\0');
-        WriteIDNameAttributes(idName->bytes, idName->length, context, extra.data());
+        const std::vector<std::uint8_t> rest = TakeIDNameStyle(idName->bytes, idName->length, &storedStyle);
+        WriteIDNameAttributes(rest.data(), static_cast<std::uint32_t>(rest.size()), context, extra.data());
     }
     const bool sparse = IsOn(context, sw::kSparseTable);
     // Width and justification.
@@ -459,7 +462,11 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
         AppendPrintf(context, " rowspan='%u'", rowSpan);
         level->resumeFlag = level->resumeNode != nullptr ? 1 : 0;
     }
-    if (!style.empty()) AppendPrintf(context, " style=\"%s%s%s\"", context->openBrace, style.c_str(), context->closeBrace);
+    if (!style.empty() || !storedStyle.empty()) {
+        AppendPrintf(context, " style=\"%s", context->openBrace);
+        WriteStoredStyle(context, storedStyle);
+        AppendPrintf(context, "%s%s\"", style.c_str(), context->closeBrace);
+    }
     AppendOutput(context, ">");
     PushCloseTag(context, header ? "</th>" : "</td>");
     if (IsOn(context, sw::kTabbedTablesInCSS) && level->tabbed != 0 && column == 0) WriteCSSTabbedRow(context, cell);
