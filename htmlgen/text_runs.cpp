@@ -575,10 +575,14 @@ void DropRepeatedMarkup(XMLGenContext* context, std::size_t markupLength) {
     PopCloseTags(context, depth > context->fontPushes ? depth - context->fontPushes : 0, nullptr, 0);
 }
 
+// Inside a text wrapper (a BEGIN of a text run) the records after the run,
+// its colour among them, are passed over up to the wrapper's END; a further
+// run of text in the wrapper (of another font) stops it, so that its text
+// is written too.
 void Finish(XMLGenContext* context, std::uint16_t kind) {
     if (IsTextRun(kind)) {
         CDRecordNode* node = context->node;
-        while (InRange(context, node) && node->signature != kSigEnd) node = node->next;
+        while (InRange(context, node) && node->signature != kSigEnd && !HasText(node)) node = node->next;
         context->node = node;
         CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
     }
