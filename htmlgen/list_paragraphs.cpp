@@ -240,10 +240,13 @@ bool BeginsWithBlock(const CDRecordNode* reference) {
 }
 
 // The list item. In XHTML every item has its start tag and its end is
-// recorded, so that a table or picture that begins it stands inside it.
+// recorded, so that a table or picture that begins it stands inside it. In
+// HTML such a paragraph goes on in the item before it (itemOpen), which its
+// end tag does not close; the first item of a new list has none before it
+// and starts, so that nothing but items stands in a list.
 void WriteItem(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* definition,
-               std::uint16_t remappedId) {
-    if (BeginsWithBlock(reference) && !Xhtml(context)) return;
+               std::uint16_t remappedId, bool itemOpen) {
+    if (BeginsWithBlock(reference) && !Xhtml(context) && itemOpen) return;
     AppendOutput(context, "<li");
     WriteItemStyle(context, reference, definition, remappedId);
     AppendOutput(context, ">");
@@ -255,7 +258,21 @@ void WriteItem(XMLGenContext* context, const CDRecordNode* reference, const CDRe
 void ContinueList(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* definition,
                   std::uint16_t remappedId) {
     CloseDownTo(context, "</li>");
-    WriteItem(context, reference, definition, remappedId);
+    WriteItem(context, reference, definition, remappedId, true);
+}
+
+// A list nested in a list stands in an item of it: the empty item just
+// written stays open for it, or, in XHTML where no item is open, one starts.
+void HoldNestedList(XMLGenContext* context) {
+    if (Xhtml(context) && HasCloseTagBefore(context, "</li>", "</ul>", "</ol>") != 0) return;
+    if (OutputEndsWith(context, "<li></li>")) {
+        CutOutputTo(context, TextLength(context) - 5);
+    } else if (Xhtml(context)) {
+        AppendOutput(context, "<li>");
+    } else {
+        return;
+    }
+    if (Xhtml(context)) PushCloseTag(context, "</li>");
 }
 
 // A new list, one level deeper (inside the item open at the current level),
@@ -270,6 +287,7 @@ void OpenList(XMLGenContext* context, const CDRecordNode* reference, const CDRec
     const char* rule = FindClassRule(context, remappedId);
     const char* element = numbered ? "ol" : "ul";
     MoveToTextEnd(context);
+    if (context->listLevel > 0) HoldNestedList(context);
     if (IsOn(context, sw::kStandardFontTags)) {
         AppendOutput(context, numbered ? std::string("<ol") + TypeAttribute(rule) + ">" : std::string("<ul>"));
     } else if (IsOn(context, sw::kMoveStylesInline)) {
@@ -301,7 +319,7 @@ void OpenList(XMLGenContext* context, const CDRecordNode* reference, const CDRec
     // The level goes with the list's closing tag, so that whatever closes
     // the list tells the level too (SyncListLevel).
     PushCloseTagLevel(context, numbered ? "</ol>" : "</ul>", context->listLevel);
-    WriteItem(context, reference, definition, remappedId);
+    WriteItem(context, reference, definition, remappedId, false);
 }
 
 // Closes the list open at a level; a close that happens drops the level.

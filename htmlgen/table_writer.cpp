@@ -99,8 +99,10 @@ void NotePreTable(XMLGenContext* context, CDRecordNode* node) {
 
 void CloseListsAbove(XMLGenContext* context, const char* barrier1, const char* barrier2) {
     for (;;) {
-        const bool bulleted = HasCloseTagBefore(context, "</ul>", barrier1, barrier2) != 0;
-        const bool numbered = HasCloseTagBefore(context, "</ol>", barrier1, barrier2) != 0;
+        // A list around the table (one whose item the table stands in) is
+        // beyond the table's own "</table>": it stays open.
+        const bool bulleted = HasCloseTagBefore(context, "</ul>", barrier1, barrier2, "</table>") != 0;
+        const bool numbered = HasCloseTagBefore(context, "</ol>", barrier1, barrier2, "</table>") != 0;
         if (!bulleted && !numbered) return;
         const CloseTagEntry* top = nullptr;
         // The innermost of the two closes first.

@@ -236,19 +236,33 @@ StepResult HandleRule(XMLGenContext* context) {
 
 // A table's begin (or the record before it): the break or the aligned
 // division before the table, then the table.
+// Whether a table begin follows its table's pre-table record (alone, or at
+// the end of the pre-table's bracket), which was met first.
+bool AfterItsPreTable(const CDRecordNode* node) {
+    if (node->signature == kSigPreTableBegin) return false;
+    const CDRecordNode* before = node->prev;
+    if (before != nullptr && before->signature == kSigEnd && InnerSignature(before) == kSigPreTableBegin) return true;
+    return before != nullptr && before->signature == kSigPreTableBegin;
+}
+
 StepResult HandleTableBegin(XMLGenContext* context, const WalkCall& call) {
     context->tableRecord = context->node;
     // The table is a block: no span or font element of the text before it holds it.
     CloseInlineElements(context);
     if (IsOn(context, sw::kStandardFontTags) && HasCloseTag(context, "</p>", 1) != 0)
         CloseOpenXMLTagsToOutput(context, "</p>", 1, 1, 0, 0);
+    // The break or aligned division before a table is written once: at its
+    // pre-table record when it has one, not again at its begin.
+    const bool preTableDone = AfterItsPreTable(context->node);
     const CDRecordNode* definition = CurrentDefinition(context);
     const std::uint16_t justification = definition != nullptr ? NodeWord(definition, kJustificationAt) : 0;
     const char* division = justification == kJustifyRight    ? "<div align='right'>"
                            : justification == kJustifyCentre ? "<div align='center'>"
                            : justification == kJustifyFull   ? "<div align='justify'>"
                                                              : nullptr;
-    if (definition != nullptr && division != nullptr) {
+    if (preTableDone) {
+        // Written at the pre-table record.
+    } else if (definition != nullptr && division != nullptr) {
         AppendOutput(context, division);
         PushCloseTag(context, "</div>");
     } else if (context->noBreakBeforeTable == 0) {
