@@ -45,6 +45,40 @@ bool XmlName(const char* name, std::string* lower) {
     return true;
 }
 
+// Elements that stand only inside certain others; outside them (a cell
+// without its table, an item without its list) their content stands in
+// their place, since the document's own elements around the pass-through
+// are not theirs.
+struct Container {
+    const char* element;
+    const char* within[4];
+};
+constexpr Container kContainers[] = {
+    {"td", {"tr"}},           {"th", {"tr"}},          {"tr", {"table", "tbody", "thead", "tfoot"}},
+    {"tbody", {"table"}},     {"thead", {"table"}},    {"tfoot", {"table"}},
+    {"caption", {"table"}},   {"col", {"table", "colgroup"}}, {"colgroup", {"table"}},
+    {"li", {"ul", "ol", "menu", "dir"}}, {"dt", {"dl"}}, {"dd", {"dl"}},
+    {"option", {"select", "optgroup", "datalist"}}, {"optgroup", {"select"}},
+    {"param", {"object", "applet"}}, {"area", {"map"}},
+};
+
+// Whether the element stands where it may: an element of kContainers
+// needs one of its containers among its ancestors in the fragment.
+bool InItsContainer(const HtmlNode* node, const std::string& name) {
+    for (const Container& container : kContainers) {
+        if (name != container.element) continue;
+        std::string parent;
+        for (const HtmlNode* at = node->parent; at != nullptr; at = at->parent) {
+            if (!at->IsElement() || !XmlName(at->name, &parent)) continue;
+            for (const char* within : container.within) {
+                if (within != nullptr && parent == within) return true;
+            }
+        }
+        return false;
+    }
+    return true;
+}
+
 // Writes LMBCS text: the markup characters as entities ("&quot;" too in an
 // attribute value, where line ends and tabs become references so that they
 // stay what they are), other ASCII as it is, everything else as the
@@ -183,7 +217,7 @@ private:
 
     bool OpenElement(const HtmlNode* node) {
         std::string name;
-        if (!XmlName(node->name, &name) || OneOf(name, kFrameElements)) {
+        if (!XmlName(node->name, &name) || OneOf(name, kFrameElements) || !InItsContainer(node, name)) {
             names_.push_back("");
             return true;
         }
