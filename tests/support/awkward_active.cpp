@@ -61,7 +61,7 @@ const char* const kUrls[] = {"http://zq.example.com/a?b=1&c=2", "https://zq.exam
                              "mailto:zq@example.com", "javascript:alert(\"x\")", "#zqtop", "zq/relative page.html",
                              "http://zq.example.com/\"quoted\"<tag>", "ftp://zq.example.com/f.txt"};
 const char* const kLinkAttributes[] = {"", "HTMLClass=zqlink", "HTMLTitle='a & b'", "HTMLStyle='color: red'",
-                                       "HTMLID=zqlink HTMLName=zqname"};
+                                       "HTMLID=zqlink# HTMLName=zqname"};
 const char* const kReplicas[] = {"0123456789abcdef", "85255E01001356A8"};
 const char* const kUnids[] = {"00112233445566778899AABBCCDDEEFF", "FFEEDDCCBBAA99887766554433221100"};
 const char* const kLayerLengths[] = {"10px", "2in", "5%", "1em", "auto", "3ex", "inherit", "0"};
@@ -113,7 +113,7 @@ void Builder::Section(const Place& place) {
     Used(kAwkwardSections);
     const std::uint16_t plain = PlainDefinition();
     if (!place.leading) PlainParagraph(place, static_cast<int>(choose().Below(3)));
-    const std::string title = ToLmbcs(Words(static_cast<int>(choose().Between(0, 4)), false) +
+    const std::string title = ToLmbcs(Words(static_cast<int>(choose().Between(0, 4)), false, false) +
                                       (choose().Percent(20) ? " & <b>\"title\"</b>" : ""));
     const std::string options =
         std::string(choose().Pick(kSectionStyles)) + " " + choose().Pick(kSectionSwitches);
@@ -145,12 +145,12 @@ void Builder::Hotspot(const Place& place) {
     Place inner = Inside(place);
     inner.inHotspot = true;
     const bool counted = place.shown && !paragraphHidden();
-    const std::string label = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), false));
+    const std::string label = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), false, false));
     switch (choose().Below(10)) {
     case 0: {   // a pop-up of literal text
         const char* const options[] = {"", "Hotspot=Mouseover", "Style=Highlight", "Style=None"};
         const std::string popup = ToLmbcs("a pop-up & <its> \"text\"\nand a second line");
-        const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted));
+        const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted, false));
         Check(talix::AppendPopupHotspot(text.c_str(), popup.c_str(), choose().Pick(options), context()), "pop-up");
         break;
     }
@@ -159,7 +159,7 @@ void Builder::Hotspot(const Place& place) {
         const bool computed = choose().Percent(50);
         SetCode(session(), kTypePopup, computed ? talix::kCodeComputedText : talix::kCodeFormula,
                 StoredFormula(choose().Pick(kResultFormulas)));
-        const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted && !computed));
+        const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted && !computed, false));
         Check(talix::AppendButtonOrControl(choose().Percent(50) ? talix::kHotspotPopup : talix::kHotspotMouseover,
                                            computed ? talix::kCodeComputedText : talix::kCodeFormula, text.c_str(),
                                            static_cast<std::uint32_t>(text.size()), "", context()),
@@ -173,7 +173,7 @@ void Builder::Hotspot(const Place& place) {
                                  : kind == talix::kCodeLotusScript ? ToLmbcs(choose().Pick(kLotusScript))
                                                                    : ToLmbcs(choose().Pick(kJavaScript));
         SetCode(session(), talix::kHotspotAction, kind, code);
-        const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted));
+        const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted, false));
         const char* const options[] = {"", "Target=_blank", "HotspotHTMLClass=zqaction",
                                        "HotspotHTMLTitle='a & b' CommonJavaScript=Yes"};
         Check(talix::AppendButtonOrControl(talix::kHotspotAction, kind, text.c_str(),
@@ -260,8 +260,8 @@ void Builder::Link(const Place& place) {
     case 0:
     case 1: {   // a URL hotspot, with HTML attributes now and then
         const std::string url = choose().Pick(kUrls);
-        const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted));
-        RunningOptions running(session(), choose().Pick(kLinkAttributes));
+        const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted, false));
+        RunningOptions running(session(), Unique(choose().Pick(kLinkAttributes)));
         Check(talix::AppendURLHotspotWithEnd(text.c_str(), 0, url.c_str(), 0, context()), "URL hotspot");
         break;
     }
@@ -290,7 +290,7 @@ void Builder::Link(const Place& place) {
         request.description = choose().Percent(50) ? "" : "a <described> & \"quoted\" link";
         request.hint = choose().Percent(50) ? "" : "zqserver/zq";
         const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)),
-                                               counted && request.kind == talix::kLinkOnText));
+                                               counted && request.kind == talix::kLinkOnText, false));
         Check(talix::AppendNotesLinkHotspotEx(text.c_str(), static_cast<std::uint32_t>(text.size()), context()),
               "Notes link");
         request = talix::LinkRequest{};
@@ -318,7 +318,7 @@ void Builder::Link(const Place& place) {
     }
     default: {  // a URL hotspot over a paragraph break
         const std::string url = choose().Pick(kUrls);
-        const std::string text = ToLmbcs(Words(1, counted));
+        const std::string text = ToLmbcs(Words(1, counted, false));
         Check(talix::AppendURLHotspot(text.c_str(), 0, url.c_str(), 0, context(), 0), "URL hotspot");
         StartParagraph(PlainDefinition());
         Runs(inner, static_cast<int>(choose().Between(1, 3)));
@@ -345,7 +345,7 @@ void Builder::Layer(const Place& place) {
     // ASCII letters only.
     std::string words;
     for (int i = static_cast<int>(choose().Between(1, 4)); i > 0; --i) {
-        const std::string word = Words(1, false);
+        const std::string word = Words(1, false, false);
         std::string ascii;
         for (char c : word) {
             if (c >= 'a' && c <= 'z') ascii += c;

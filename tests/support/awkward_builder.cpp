@@ -127,10 +127,19 @@ void Builder::Put(const FixtureRecord& record, const char* what) {
           what);
 }
 
-std::string Builder::Words(int count, bool counted) {
+std::string Builder::Unique(std::string text) {
+    for (std::size_t at = text.find('#'); at != std::string::npos; at = text.find('#', at))
+        text.replace(at, 1, std::to_string(++idCount_));
+    return text;
+}
+
+std::string Builder::Words(int count, bool counted, bool breaks) {
     std::string text;
     for (int i = 0; i < count; ++i) {
-        if (i > 0) text += choices_.Pick(kSeparators);
+        if (i > 0) {
+            const std::string separator = choices_.Pick(kSeparators);
+            text += !breaks && separator == "\n" ? " " : separator;
+        }
         std::string word = "zq" + Base26(wordCount_++);
         word += choices_.Pick(kAccents);
         if (choices_.Percent(5)) word[0] = 'Z';

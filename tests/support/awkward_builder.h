@@ -90,8 +90,13 @@ public:
 
     // A record laid out here, through the append gate.
     void Put(const FixtureRecord& record, const char* what);
+    // The text with each "#" replaced by a number of its own: ids that are
+    // unique in the item, as a document's ids must be.
+    std::string Unique(std::string text);
     // Text: words drawn at random (UTF-8), noted as expected when counted.
-    std::string Words(int count, bool counted);
+    // Line breaks may stand between them unless the text goes to a builder
+    // that takes it as a terminated string (breaks: false).
+    std::string Words(int count, bool counted, bool breaks = true);
     // A text run of the UTF-8 text (LMBCS in the record).
     void Run(const std::string& utf8, const RunFont& font, const char* what = "text run");
     // A few runs of words in random fonts, colours, highlights and
@@ -162,6 +167,7 @@ private:
     std::vector<std::uint16_t> hiddenIds_;   // definitions that may hide their paragraphs
     bool paragraphHidden_ = false;
     std::uint32_t wordCount_ = 0;
+    std::uint32_t idCount_ = 0;
     int blocksLeft_ = 0;
 };
 

@@ -34,7 +34,8 @@ const char* const kImageOptions[] = {"", "AltText='zq alt' ImageWidth=20 ImageHe
 
 // A graphic's image data and the records around it, wrapped or not.
 talix::RecordBatch ImageBatch(Choices& choose, const std::uint8_t* data, std::uint32_t size,
-                              std::uint16_t imageType, std::uint16_t width, std::uint16_t height) {
+                              std::uint16_t imageType, std::uint16_t width, std::uint16_t height,
+                              const std::string& id) {
     talix::RecordBatch batch;
     const bool wrapped = choose.Percent(60);
     if (wrapped) batch.push_back(talix::BeginRecord(talix::kSigGraphic, talix::kGraphicVersion));
@@ -54,7 +55,7 @@ talix::RecordBatch ImageBatch(Choices& choose, const std::uint8_t* data, std::ui
     else if (choose.Percent(30))
         batch.push_back(talix::VerticalAlignRecord(static_cast<std::uint16_t>(choose.Between(1, 5))));
     if (choose.Percent(30)) {
-        const std::string texts[talix::kIdNameTexts] = {"zqpic", "zq pictures", "border: 0", "a \"title\"",
+        const std::string texts[talix::kIdNameTexts] = {id, "zq pictures", "border: 0", "a \"title\"",
                                                         choose.Percent(50) ? "" : "width=\"7\"", "zqname"};
         if (talix::IdNameRecord(texts, &record)) batch.push_back(record);
     }
@@ -96,10 +97,10 @@ void Builder::Picture(const Place& place) {
     document().pictures |= 1u << kind;
     switch (kind) {
     case kPictureGif:
-        Check(talix::AppendBatch(ImageBatch(choose(), kGif, sizeof kGif, talix::kImageTypeGif, 2, 2), output), "GIF");
+        Check(talix::AppendBatch(ImageBatch(choose(), kGif, sizeof kGif, talix::kImageTypeGif, 2, 2, Unique("zqpic#")), output), "GIF");
         break;
     case kPictureJpeg:
-        Check(talix::AppendBatch(ImageBatch(choose(), kJpeg, sizeof kJpeg, talix::kImageTypeJpeg, 3, 5), output),
+        Check(talix::AppendBatch(ImageBatch(choose(), kJpeg, sizeof kJpeg, talix::kImageTypeJpeg, 3, 5, Unique("zqpic#")), output),
               "JPEG");
         break;
     case kPictureBitmap:
@@ -147,7 +148,9 @@ void Builder::Picture(const Place& place) {
         break;
     }
     }
-    if (!place.leading || choose().Percent(50)) Runs(place, static_cast<int>(choose().Below(3)));
+    // A text run follows a picture, as in stored items.
+    Run("", RandomFont());
+    Runs(place, static_cast<int>(choose().Below(3)));
 }
 
 } // namespace talix_test::awkward

@@ -32,7 +32,7 @@ const std::vector<AwkwardSnippet>& AwkwardSnippets() {
         {"<?xml version=\"1.0\"?>", kFaultInvalid},
         {"</div></span></table></p>", 0},
         {"<table><tr><td>an unclosed table", kFaultUnclosed},
-        {"<td>a stray cell</td>", 0},
+        {"<td>a stray cell</td>", kFaultUnclosed},
         {"<ul><li>one<li>two</ul>", 0},
         {"<ol start=3 type=A><li>x<li>y</ol>", 0},
         {"<dl><dt>term<dd>definition</dl>", 0},

@@ -36,10 +36,10 @@ const char* const kBorders[] = {"", "BorderStyle=SOLID BorderThickness=2", "Bord
                                 "BorderEffects=DROP_SHADOW BorderShadow=4", "BorderStyle=RIDGE BorderColor=#ff0000"};
 const char* const kCellStyles[] = {"", "CellBorderStyle=Groove", "CellBorderStyle=Ridge",
                                    "CellBorderColor=#0000ff", "TableColor=#ffffc0 TableBodyColor=#c0ffc0"};
-const char* const kAttributes[] = {"TableHTMLClass=zqtable", "TableHTMLID=t1 TableHTMLStyle='border: 1px solid'",
+const char* const kAttributes[] = {"TableHTMLClass=zqtable", "TableHTMLID=zqt# TableHTMLStyle='border: 1px solid'",
                                    "TableHTMLTitle='a \"quoted\" & <title>'", "TableHTMLOther='data-x=\"1\"'"};
 const char* const kCellAttributes[] = {"CellHTMLClass=zqcell", "CellHTMLStyle='padding: 2px'",
-                                       "CellHTMLTitle='cell & <title>'", "CellHTMLID=c1"};
+                                       "CellHTMLTitle='cell & <title>'", "CellHTMLID=zqc#"};
 
 // The merged blocks of a grid: for each cell, whether a block hides it and
 // the spans of the block it carries (at its last, bottom-right cell).
@@ -110,9 +110,10 @@ void Builder::Table(const Place& place) {
 
     const int rows = static_cast<int>(choose().Between(1, level > 3 ? 2 : 4));
     const int columns = static_cast<int>(choose().Between(1, level > 3 ? 2 : 4));
-    const std::string options = Join({choose().Pick(kRowDisplays), choose().Pick(kColourStyles),
+    const std::string drawn = Join({choose().Pick(kRowDisplays), choose().Pick(kColourStyles),
                                       choose().Pick(kBorders), choose().Pick(kCellStyles),
                                       choose().Percent(30) ? choose().Pick(kAttributes) : ""});
+    const std::string options = Unique(drawn);
     const bool tabbed = options.find("TAB") != std::string::npos;
 
     // The table's prelude: its extension, tab settings, border and HTML
@@ -205,7 +206,7 @@ void Builder::Table(const Place& place) {
                 Blocks(inner, static_cast<int>(choose().Below(level > 2 ? 2 : 3)));
             }
             if (tabbed && column == 0 && choose().Percent(85)) {
-                const std::string label = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), false));
+                const std::string label = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), false, false));
                 Check(talix::AppendNamedRecord(kLabelFlags, label.c_str(), static_cast<std::uint32_t>(label.size()),
                                                output),
                       "tab label");
@@ -219,7 +220,7 @@ void Builder::Table(const Place& place) {
                 talix::WriteWord(attributes.data(), talix::kSigTableCellIdName);
                 if (talix::ApplyHTMLAttributeOptions(session, attributes.data(),
                                                      static_cast<std::uint32_t>(attributes.size()), nullptr, "Cell",
-                                                     choose().Pick(kCellAttributes), nullptr) != 0) {
+                                                     Unique(choose().Pick(kCellAttributes)).c_str(), nullptr) != 0) {
                     const std::uint16_t length = talix::ReadWord(attributes.data() + 2);
                     Put(FixtureRecord{talix::kSigTableCellIdName,
                                       {attributes.begin(), attributes.begin() + length}},
