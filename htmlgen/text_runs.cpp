@@ -234,7 +234,9 @@ class RunWriter {
 public:
     RunWriter(XMLGenContext* context, std::uint8_t face)
         : context_(context),
-          makeLinks_(IsOn(context, sw::kMakeURLHotspots)),
+          // No link starts inside a link: an address in a hotspot's text
+          // stays text of that hotspot's anchor.
+          makeLinks_(IsOn(context, sw::kMakeURLHotspots) && HasCloseTag(context, "</a>", 0) == 0),
           preserveSpaces_(IsOn(context, sw::kPreserveSpaces)),
           face_(face),
           lineBreak_(LineBreakText(context)),
