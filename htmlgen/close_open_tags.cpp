@@ -100,6 +100,12 @@ int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write,
     return CloseOpenXMLTags(context, tag, write, mustBeOpen, nullptr, 0, cellCheck, listCheck);
 }
 
+int CloseForBlock(XMLGenContext* context) {
+    int closed = CloseInlineElements(context);
+    if (HasCloseTag(context, "</p>", 1) != 0) closed |= CloseOpenXMLTagsToOutput(context, "</p>", 1, 1, 0, 0);
+    return closed;
+}
+
 int CloseInlineElements(XMLGenContext* context) {
     int closed = 0;
     for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr; top = TopCloseTag(context)) {

@@ -35,4 +35,10 @@ int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write,
 // is open). Returns 1 when something was closed.
 int CloseInlineElements(XMLGenContext* context);
 
+// Before a block element that no paragraph may hold (a table, rule,
+// section or layer): the inline elements close, and so does a paragraph
+// element (UsePTags, StandardFontTags) open around them. Returns 1 when
+// something was closed.
+int CloseForBlock(XMLGenContext* context);
+
 } // namespace talix

@@ -198,7 +198,7 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     if (layer == nullptr ||
         !(layer->signature == kSigLayer || (layer->signature == kSigBegin && InnerSignature(layer) == kSigLayer)))
         return kOK;
-    CloseInlineElements(context);
+    CloseForBlock(context);
     AppendOutput(context, "<div");
     // The layer's stored style goes into the style attribute of its position.
     std::string storedStyle;

@@ -193,7 +193,7 @@ const char* RuleAlignment(XMLGenContext* context, const CDRecordNode* rule) {
 StepResult HandleRule(XMLGenContext* context) {
     const CDRecordNode* rule = context->node;
     if (rule->length >= kRuleLength) {
-        CloseInlineElements(context);
+        CloseForBlock(context);
         const bool xhtml = context->format == kFormatXHTML;
         const std::uint32_t flags = NodeDword(rule, kRuleFlagsAt);
         const unsigned width = NodeWord(rule, kRuleWidthAt);
@@ -247,10 +247,9 @@ bool AfterItsPreTable(const CDRecordNode* node) {
 
 StepResult HandleTableBegin(XMLGenContext* context, const WalkCall& call) {
     context->tableRecord = context->node;
-    // The table is a block: no span or font element of the text before it holds it.
-    CloseInlineElements(context);
-    if (IsOn(context, sw::kStandardFontTags) && HasCloseTag(context, "</p>", 1) != 0)
-        CloseOpenXMLTagsToOutput(context, "</p>", 1, 1, 0, 0);
+    // The table is a block: no span, font or paragraph element of the text
+    // before it holds it.
+    CloseForBlock(context);
     // The break or aligned division before a table is written once: at its
     // pre-table record when it has one, not again at its begin.
     const bool preTableDone = AfterItsPreTable(context->node);
