@@ -71,10 +71,11 @@ const CDRecordNode* ReferenceList(XMLGenContext* context, std::uint16_t rawId) {
 }
 
 // A list paragraph without content before the reference is kept as an
-// empty item (in XHTML after the item it opened ends, as HTML ends it).
+// empty item (in XHTML after the item it opened ends, as HTML ends it) of
+// the list open here: a list outside the current cell takes no item from it.
 void WriteEmptyItemBefore(XMLGenContext* context, const CDRecordNode* reference) {
     const FillerScan scan = ScanFillersBefore(reference);
-    if (scan.stop == nullptr || scan.stop->signature != kSigPabReference) return;
+    if (scan.stop == nullptr || scan.stop->signature != kSigPabReference || !ListOpenHere(context)) return;
     if (Xhtml(context)) CloseDownTo(context, "</li>");
     AppendOutput(context, "<li></li>");
 }
