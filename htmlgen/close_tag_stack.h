@@ -14,6 +14,14 @@
 
 namespace talix {
 
+// The levels stored with "</div>": a section body's division carries the
+// hotspot level it began at (below kTabbedRowLevels), the division around a
+// row of a tabbed table kTabbedRowLevels plus the table's depth, so that
+// neither is taken for the other.
+constexpr std::uint16_t kTabbedRowLevels = 0x8000;
+inline bool IsSectionLevel(std::uint16_t level) { return level != 0 && level < kTabbedRowLevels; }
+inline bool IsTabbedRowLevel(std::uint16_t level) { return level >= kTabbedRowLevels; }
+
 // One open element.
 struct CloseTagEntry {
     const char* tag = nullptr;

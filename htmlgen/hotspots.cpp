@@ -520,11 +520,16 @@ void EndRange(HotspotCall* call) {
         call->inLink = false;
         context->insideLink = 0;
     }
-    // The body of a section that began in this range closes with it: its
-    // division carries the range's level.
+    // The body of a section that began in this range closes with it (and
+    // what it holds that is still open): its division carries the range's
+    // level.
     if (IsOn(context, sw::kSectionsInCSS) && context->attachmentOpen == 0 && level > 0) {
-        while (FindCloseTag(context, "</div>", 0) == level && HasCloseTag(context, "</div>", 0) != 0)
-            CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+        for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+            const CloseTagEntry& entry = context->closeTags[i];
+            if (entry.level != level || !SameCloseTag(entry.tag, "</div>")) continue;
+            while (context->closeTagCount > i) CloseOpenXMLTagsToOutput(context, TopCloseTag(context)->tag, 1, 1, 0, 0);
+            break;
+        }
     }
     EndAttachment(context);
     context->anchorPending = 0;

@@ -47,13 +47,14 @@ const CDRecordNode* LevelDefinition(const XMLGenContext* context, std::uint16_t 
     return level >= 1 && level <= kMaxListLevel ? context->listDefinitions[level] : nullptr;
 }
 
-// Whether the innermost open list is open inside the current cell (or
-// outside every cell): an item of it may follow here.
+// Whether the innermost open list is open inside the current cell, section
+// body or tabbed row (or outside every one): an item of it may follow here.
 bool ListOpenHere(const XMLGenContext* context) {
     for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
-        const char* tag = context->closeTags[i].tag;
-        if (SameCloseTag(tag, "</ul>") || SameCloseTag(tag, "</ol>")) return true;
-        if (SameCloseTag(tag, "</td>") || SameCloseTag(tag, "</th>")) return false;
+        const CloseTagEntry& entry = context->closeTags[i];
+        if (SameCloseTag(entry.tag, "</ul>") || SameCloseTag(entry.tag, "</ol>")) return true;
+        if (SameCloseTag(entry.tag, "</td>") || SameCloseTag(entry.tag, "</th>")) return false;
+        if (entry.level != 0 && SameCloseTag(entry.tag, "</div>")) return false;
     }
     return false;
 }
@@ -76,6 +77,8 @@ const CDRecordNode* ReferenceList(XMLGenContext* context, std::uint16_t rawId) {
 void WriteEmptyItemBefore(XMLGenContext* context, const CDRecordNode* reference) {
     const FillerScan scan = ScanFillersBefore(reference);
     if (scan.stop == nullptr || scan.stop->signature != kSigPabReference || !ListOpenHere(context)) return;
+    // An empty paragraph that is no list paragraph is no item.
+    if (ReferenceList(context, NodeWord(scan.stop, 2)) == nullptr) return;
     if (Xhtml(context)) CloseDownTo(context, "</li>");
     AppendOutput(context, "<li></li>");
 }

@@ -86,7 +86,7 @@ std::uint16_t FindStyleName(const XMLGenContext* context, const CDRecordNode* re
 bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* reference) {
     const bool tabbed = context->tableDepth < kGenTableLevels && context->tableLevels[context->tableDepth].tabbed != 0;
     if (IsOn(context, sw::kTabbedTablesInCSS) && tabbed &&
-        FindCloseTag(context, "</div>", 1) != 0 && HasCloseTag(context, "</td>", 0) != 0) {
+        IsTabbedRowLevel(FindCloseTag(context, "</div>", 1)) && HasCloseTag(context, "</td>", 0) != 0) {
         for (const CDRecordNode* at = reference->prev; at != nullptr; at = at->prev) {
             if (at->signature == kSigPabReference) break;
             if (IsCellRecord(at->signature)) {
@@ -104,7 +104,7 @@ bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* refe
                 return true;
         }
     }
-    return IsOn(context, sw::kSectionsInCSS) && FindCloseTag(context, "</div>", 1) != 0;
+    return IsOn(context, sw::kSectionsInCSS) && IsSectionLevel(FindCloseTag(context, "</div>", 1));
 }
 
 // The innermost open division, paragraph element or list (block), and the

@@ -72,7 +72,7 @@ void CloseInterrupted(XMLGenContext* context, const CDRecordNode* begin) {
     if (HasCloseTagBefore(context, "</div>", "</td>", "</th>", "</table>") != 0) {
         const CDRecordNode* reached = LookBackOver(begin);
         const bool tabbed = IsOn(context, sw::kTabbedTablesInCSS) && enclosing != nullptr && enclosing->tabbed != 0;
-        const bool section = IsOn(context, sw::kSectionsInCSS) && FindCloseTag(context, "</div>", 1) != 0;
+        const bool section = IsOn(context, sw::kSectionsInCSS) && IsSectionLevel(FindCloseTag(context, "</div>", 1));
         const bool paragraph = reached != nullptr && reached->signature == kSigPabReference;
         if (!tabbed && !section && !paragraph) CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
     } else if (HasCloseTagBefore(context, "</p>", "</td>", "</th>", "</table>") != 0) {

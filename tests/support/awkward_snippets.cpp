@@ -30,7 +30,7 @@ const std::vector<AwkwardSnippet>& AwkwardSnippets() {
         {"<![CDATA[ x < y && z ]]>", kFaultInvalid},
         {"<?php echo \"x\"; ?>", kFaultInvalid},
         {"<?xml version=\"1.0\"?>", kFaultInvalid},
-        {"</div></span></table></p>", 0},
+        {"</div></span></table></p>", kFaultUnclosed},
         {"<table><tr><td>an unclosed table", kFaultUnclosed},
         {"<td>a stray cell</td>", kFaultUnclosed},
         {"<ul><li>one<li>two</ul>", 0},
