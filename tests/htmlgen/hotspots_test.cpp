@@ -241,5 +241,26 @@ TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade)
     EXPECT_EQ(chunk->lastStatus, 1028);
 }
 
+TEST_F(HotspotsTest, LineEndsOfStoredCodeBecomeLineFeeds) {
+    // Stored code ends its lines with zero bytes: a handler of several lines
+    // keeps them as line feeds, in both formats, and never as a reference to
+    // character 0 (which no browser runs).
+    Records events = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
+    const char kCode[] = "history.back()\0return false;\0if (a < b && c) {\0}";
+    const char kLines[] = "s = \"x\"\0\0";
+    for (const Records& event : {Event(1, std::string(kCode, sizeof kCode - 1)), Event(5, std::string(kLines, sizeof kLines - 1))})
+        events.insert(events.end(), event.begin(), event.end());
+    for (const FixtureRecord& record : {TextBytes("back"), HotspotEnd(), Bracket(0xDE, 0x00AE)}) events.push_back(record);
+    ZervaRTChunk* chunk = Define(events);
+    EXPECT_EQ(Body(chunk, nullptr),
+              "<a href=\"\" OnClick=\"history.back()&#10;return false;&#10;if (a &lt; b &amp;&amp; c) {&#10;}; "
+              "return false;\" OnMouseOver=\"s = &quot;x&quot;&#10;&#10;; return false;\">back</a>");
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+    EXPECT_NE(xhtml.find("onclick=\"history.back()&#10;return false;&#10;"), std::string::npos) << xhtml;
+    EXPECT_EQ(xhtml.find("&#0;"), std::string::npos) << xhtml;
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report;
+}
+
 } // namespace
 } // namespace htmlgen_test
