@@ -417,6 +417,18 @@ AwkwardDocument MakeAwkwardDocument(const AwkwardSpec& spec) {
     return document;
 }
 
+plat::STATUS StoreAwkwardDocument(plat::DBHANDLE db, const AwkwardDocument& document, const char* itemName,
+                                  plat::NOTEID* id) {
+    plat::NOTEHANDLE note = 0;
+    plat::STATUS status = plat::NoteCreate(db, &note);
+    if (status != plat::NOERROR) return status;
+    status = StoreRichTextItem(note, itemName, document.records);
+    if (status == plat::NOERROR) status = plat::NoteUpdate(note, 0);
+    if (status == plat::NOERROR) plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, id);
+    plat::NoteClose(note);
+    return status;
+}
+
 std::string DescribeAwkwardSpec(const AwkwardSpec& spec) {
     char text[96];
     std::snprintf(text, sizeof text, "seed=%llu kinds=0x%x size=%u%s", static_cast<unsigned long long>(spec.seed),

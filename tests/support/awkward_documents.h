@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/record_fixture.h"
+#include "talix_platform/types.h"
 
 namespace talix_test {
 
@@ -115,6 +116,12 @@ const std::vector<AwkwardSnippet>& AwkwardSnippets();
 
 // Builds one item.
 AwkwardDocument MakeAwkwardDocument(const AwkwardSpec& spec);
+
+// Stores the item as the rich-text item of the name in a new note of the
+// open database and saves the note; *id receives its note id. Returns 0 or
+// the first failure.
+plat::STATUS StoreAwkwardDocument(plat::DBHANDLE db, const AwkwardDocument& document, const char* itemName,
+                                  plat::NOTEID* id);
 
 // "seed=... kinds=0x... size=..." for a failure message.
 std::string DescribeAwkwardSpec(const AwkwardSpec& spec);
