@@ -19,6 +19,7 @@ using htmlgen_test::Body;
 using htmlgen_test::CellFields;
 using htmlgen_test::Count;
 using htmlgen_test::Definition;
+using htmlgen_test::DefinitionFields;
 using htmlgen_test::GenerationTest;
 using htmlgen_test::Grid;
 using htmlgen_test::Has;
@@ -108,6 +109,37 @@ TEST_F(Tables, MergedBlocksAreWrittenAtTheirFirstPosition) {
     EXPECT_TRUE(Has(merged, "<tr></tr>")) << merged;
     EXPECT_EQ(Count(merged, "<td"), 1u) << merged;
     EXPECT_EQ(cells_, std::vector<std::string>{"all"}) << merged;
+}
+
+TEST_F(Tables, AMergedBlockInANestedTableClosesOnlyItsOwnRows) {
+    // An outer table of three cells; the second holds a table of three rows
+    // merged whole, with a list around it. The nested table's covered rows
+    // and its end close nothing of the outer table: its third cell follows
+    // in the outer row.
+    std::vector<CellFields> inner = Grid(3, 1);
+    for (int i : {0, 1}) {
+        inner[i].flags = 0x04;
+        inner[i].text.clear();
+    }
+    inner[2].rowSpan = 3;
+    inner[2].text = "merged";
+    DefinitionFields list;
+    list.id = 2;
+    list.flags = 0x0400;
+    std::vector<CellFields> outer = Grid(1, 3);
+    outer[1].text = "item";
+    outer[1].extra = {Definition(list), Reference(2), TextBytes("listed")};
+    const Records nested = Table(inner, true);
+    outer[1].extra.insert(outer[1].extra.end(), nested.begin(), nested.end());
+    outer[1].extra.push_back(Reference(1));
+    const std::string body = Checked(Document(Table(outer)), "", false);
+    EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "listedmergeditem", "merged", "r0c2"})) << body;
+    EXPECT_EQ(Count(body, "<table"), 2u) << body;
+    EXPECT_TRUE(Has(body, "<tr></tr><tr></tr></table>")) << body;
+    EXPECT_TRUE(Has(body, "</ul></td><td")) << body;
+    std::string report;
+    talix_test::TidyErrors(Generate(chunks_.back().get(), "XHTML", nullptr), &report);
+    EXPECT_EQ(report.find("missing </"), std::string::npos) << report;
 }
 
 TEST_F(Tables, DataTableWithCaption) {
