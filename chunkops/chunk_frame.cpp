@@ -4,6 +4,7 @@
 #include "chunkops/chunk_frame.h"
 
 #include <cstring>
+#include <new>
 
 #include "core/chunk_definition.h"
 #include "core/chunk_work_state.h"
@@ -30,7 +31,8 @@ ChunkDefInfo* Innermost(ChunkDefInfo* chain) {
 }
 
 // Steps 4 to 6 of the frame: the engine's run with the flag kept. Returns
-// the engine's status, or 1028 for a sub-definition that does not parse.
+// the engine's status, 1028 for a sub-definition that does not parse, or 263
+// when memory runs out: no allocation failure leaves a chunk method.
 STATUS RunEngine(ZervaRTChunk* chunk, const ChunkOperation& run) {
     ZervaRTItem* item = chunk->item;
     ChunkWorkState* work = chunk->work;
@@ -38,12 +40,19 @@ STATUS RunEngine(ZervaRTChunk* chunk, const ChunkOperation& run) {
     ChunkDefInfo* extra = nullptr;
     if (run.subDefinition != nullptr && run.subDefinition[0] != '\0') {
         std::uint32_t extraSingle = 0;
-        extra = ParseChunkDefinition(chunk->session, 0, Innermost(work->chain), run.subDefinition, &extraSingle);
-        if (extra == nullptr) return kArgumentError;
+        bool outOfMemory = false;
+        extra = ParseChunkDefinition(chunk->session, 0, Innermost(work->chain), run.subDefinition, &extraSingle,
+                                     &outOfMemory);
+        if (extra == nullptr) return outOfMemory ? kOutOfMemory : kArgumentError;
         work->singleTarget = (single != 0 && extraSingle != 0) ? 1 : 0;
     }
-    const STATUS status = PerformChunkAction(chunk, item->noteHandle, item->itemName, run.operation, run.op2, run.a3,
-                                             run.a4, run.a5, run.argument, run.second, run.pointer, extra, run.source);
+    STATUS status = kOutOfMemory;
+    try {
+        status = PerformChunkAction(chunk, item->noteHandle, item->itemName, run.operation, run.op2, run.a3, run.a4,
+                                    run.a5, run.argument, run.second, run.pointer, extra, run.source);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out where the run could not turn it into its status.
+    }
     work->singleTarget = single;
     FreeChunkDefinition(extra);
     return status;

@@ -13,6 +13,8 @@
 //   5. reports the engine's completion status 1298 (a query that found its
 //      target) as 0, without updating the note;
 //   6. otherwise updates the note at once when the item's AutoSave is on.
+// Memory that runs out during a run (std::bad_alloc) fails it with 263 and
+// leaves the item as it was.
 // Every public chunk method goes through RunChunkOperation (or its exported
 // form ZervaRTChunk::AlterRichText); a method that runs several operations
 // calls it once per operation.

@@ -11,6 +11,7 @@
 #include "core/chunk_work_state.h"
 #include "core/owned_text.h"
 #include "core/properties.h"
+#include "engine/exec_handlers.h"
 #include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -81,16 +82,18 @@ std::uint32_t ZervaRTChunk::GetText(const char* subDefinition, char* buffer, std
 
 namespace talix {
 
-STATUS GetWholeChunkText(ZervaRTChunk* chunk, std::string* text) {
+STATUS GetWholeChunkText(ZervaRTChunk* chunk, std::string* text, bool paragraphLineEnds) {
     if (text == nullptr) return kArgumentError;
     text->clear();
     if (!ChunkUsable(chunk)) return Refuse(chunk, kArgumentError);
+    WholeText whole;
+    whole.paragraphLineEnds = paragraphLineEnds;
     ChunkOperation run;
     run.operation = kOpGetText;
     run.op2 = kPropertyText;
     run.a3 = 1;
-    run.pointer = text;
-    if (RunChunkOperation(chunk, run) != kOK) text->clear();
+    run.pointer = &whole;
+    if (RunChunkOperation(chunk, run) == kOK) text->swap(whole.text);
     return chunk->lastStatus;
 }
 

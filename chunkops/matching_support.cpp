@@ -8,6 +8,7 @@
 #include "core/host_message.h"
 #include "core/link_matching_cache.h"
 #include "core/session_work_area.h"
+#include "core/view_lookup.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -41,12 +42,22 @@ STATUS ReadLinkContext(RARIvoSession* session, const char* view) {
     plat::DBID replica;
     STATUS status = plat::DbReplicaId(db, &replica);
     if (status != plat::NOERROR) return status;
-    plat::NOTEID viewNote = 0;
-    status = plat::FindDesignNote(db, view, plat::NOTE_CLASS_VIEW, &viewNote);
-    if (status != plat::NOERROR) return status;
-    plat::ORIGINATORID oid;
-    status = plat::DbNoteInfo(db, viewNote, &oid, nullptr, nullptr);
-    if (status != plat::NOERROR) return status;
+    plat::ORIGINATORID oid{};
+    if (IsSelectionFormula(view)) {
+        // A selection formula names no view: the links open the database's
+        // default view, or none (an id of zeros) when it has none.
+        plat::NOTEHANDLE defaultView = 0;
+        if (plat::NoteOpen(db, plat::NOTEID_DEFAULT_VIEW, plat::OPEN_NOTE_DEFAULT, &defaultView) == plat::NOERROR) {
+            if (plat::NoteGetInfo(defaultView, plat::NOTE_FIELD_OID, &oid) != plat::NOERROR) oid = {};
+            plat::NoteClose(defaultView);
+        }
+    } else {
+        plat::NOTEID viewNote = 0;
+        status = plat::FindDesignNote(db, view, plat::NOTE_CLASS_VIEW, &viewNote);
+        if (status != plat::NOERROR) return status;
+        status = plat::DbNoteInfo(db, viewNote, &oid, nullptr, nullptr);
+        if (status != plat::NOERROR) return status;
+    }
     link.replica[0] = replica.Innards[0];
     link.replica[1] = replica.Innards[1];
     link.view[0] = oid.File.Innards[0];

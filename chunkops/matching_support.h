@@ -37,8 +37,9 @@ void DiscardMatchingCache(RARIvoSession* session);
 
 // Reads the link context of the open key database into the work area's
 // link database place: the database's replica id and the universal id of
-// the design note of the view named (the view the document links open).
-// Returns 0 or the platform's failure.
+// the design note of the view named (the view the document links open); for
+// a selection formula, that of the database's default view (zeros when it
+// has none). Returns 0 or the platform's failure.
 STATUS ReadLinkContext(RARIvoSession* session, const char* view);
 
 // Closes the key database of the work area's link database place, when one

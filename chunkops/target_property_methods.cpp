@@ -44,16 +44,29 @@ const char* ZervaRTChunk::GetTargetProperties(const char* typeName, const char* 
     RunChunkOperation(this, kOpGetTargetProperties, selector, type);
     if (keyword == nullptr || keyword[0] == '\0') return session->textResult;
 
-    // One keyword: its value alone, or nothing when no word carries it.
+    // One keyword: its value alone, or nothing when no word carries it; over
+    // several targets (a line of words each), the value of each line. The
+    // values are written over the words: none is longer than its line.
     char* key = session->messageBuffer;
     char* value = session->optionValue;
     std::snprintf(key, kScratchSize, "%s=", KeywordInWords(type, selector, keyword));
-    value[0] = '\0';
-    if (GetOptionValue(session->textResult, key, value, kScratchSize) != 0) {
-        PutInTextResult(session, 0, value, static_cast<std::uint32_t>(std::strlen(value)));
-    } else {
-        EmptyTextResult(session);
+    char* text = session->textResult;
+    const std::uint32_t length = strnlen(text, RARIvoSession::kTextResultCapacity);
+    std::uint32_t out = 0;
+    for (std::uint32_t start = 0; start <= length;) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(text + start, '\n', length - start));
+        const std::uint32_t end = lineEnd != nullptr ? static_cast<std::uint32_t>(lineEnd - text) : length;
+        text[end] = '\0';
+        value[0] = '\0';
+        if (GetOptionValue(text + start, key, value, kScratchSize) == 0) value[0] = '\0';
+        const std::uint32_t size = static_cast<std::uint32_t>(strnlen(value, end - start));
+        std::memmove(text + out, value, size);
+        out += size;
+        if (lineEnd != nullptr) text[out++] = '\n';
+        start = end + 1;
     }
+    text[out] = '\0';
+    session->textResultLength = static_cast<std::uint16_t>(out);
     return session->textResult;
 }
 

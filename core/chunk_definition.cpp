@@ -134,8 +134,8 @@ bool ParseOccurrences(const Part& part, std::size_t begin, ChunkDefInfo* level) 
 }
 
 // Reads the optional match text and the occurrences that follow the type
-// word at typeAt.
-bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo* level) {
+// word at typeAt (*outOfMemory set when the text cannot be copied).
+bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo* level, bool* outOfMemory) {
     std::size_t blank = Find(part, typeAt, ' ');
     if (blank == kNone) return ParseOccurrences(part, part.end, level);
     std::size_t rest = SkipBlanks(part, blank);
@@ -168,7 +168,10 @@ bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo
     std::size_t close = Find(part, quote + 1, part.upper[quote]);
     std::size_t textEnd = close == kNone ? part.end : close;
     level->matchText = CopyOwnedText(part.original + quote + 1, textEnd - quote - 1);
-    if (level->matchText == nullptr) return false;
+    if (level->matchText == nullptr) {
+        *outOfMemory = true;
+        return false;
+    }
     level->hasMatchText = 1;
     level->matchKind = kind;
     std::size_t after = close == kNone ? part.end : SkipBlanks(part, close + 1);
@@ -185,8 +188,9 @@ bool RowColumnAllowed(std::uint16_t type, const ChunkDefInfo* previous) {
     return previous->elementType == kTypeTable || previous->elementType == other;
 }
 
-// Parses one part into a new level; null when it does not parse.
-ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo* previous) {
+// Parses one part into a new level; null when it does not parse, or with
+// *outOfMemory set when memory runs out.
+ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo* previous, bool* outOfMemory) {
     std::size_t start = SkipBlanks(part, begin);
     std::size_t blank = Find(part, start, ' ');
     if (blank == kNone && !StartsWith(part, start, "EVERYTHING")) return nullptr;
@@ -202,7 +206,10 @@ ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo*
     }
 
     auto* level = new (std::nothrow) ChunkDefInfo();
-    if (level == nullptr) return nullptr;
+    if (level == nullptr) {
+        *outOfMemory = true;
+        return nullptr;
+    }
     level->relation = relation;
     if (relation == kRelEverything) {
         level->elementType = kTypeEverything;
@@ -226,7 +233,7 @@ ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo*
         }
     }
     if (!typeFound || !RowColumnAllowed(level->elementType, previous) ||
-        !ParseMatchAndOccurrences(part, typeAt, level)) {
+        !ParseMatchAndOccurrences(part, typeAt, level, outOfMemory)) {
         FreeChunkDefinition(level);
         return nullptr;
     }
@@ -320,14 +327,27 @@ void RenderLevel(const ChunkDefInfo* level, BoundedText& out) {
 
 } // namespace
 
+const char* DefinitionTypeWord(std::uint16_t type) {
+    for (const Keyword& word : kTypeWords) {
+        if (word.value == type) return word.word;
+    }
+    return nullptr;
+}
+
 ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused, const ChunkDefInfo* outer,
-                                   const char* text, std::uint32_t* singleTarget) {
+                                   const char* text, std::uint32_t* singleTarget, bool* outOfMemory) {
+    bool memoryShort = false;
+    if (outOfMemory == nullptr) outOfMemory = &memoryShort;
+    *outOfMemory = false;
     if (singleTarget != nullptr) *singleTarget = 1;
     if (text == nullptr || text[0] == '\0') return nullptr;
 
     std::size_t length = std::strlen(text);
     char* upper = CopyOwnedText(text, length);
-    if (upper == nullptr) return nullptr;
+    if (upper == nullptr) {
+        *outOfMemory = true;
+        return nullptr;
+    }
     for (std::size_t i = 0; i < length; ++i)
         upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[i])));
 
@@ -340,7 +360,7 @@ ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
         std::size_t end = separator == nullptr ? length : static_cast<std::size_t>(separator - upper);
         if (end > begin) {   // consecutive separators give no part
             Part part{upper, text, end};
-            ChunkDefInfo* level = ParsePart(part, begin, last != nullptr ? last : outer);
+            ChunkDefInfo* level = ParsePart(part, begin, last != nullptr ? last : outer, outOfMemory);
             if (level == nullptr) {
                 failed = true;
                 break;

@@ -46,13 +46,16 @@ struct ChunkDefInfo {
 // Parses a definition text into a new chain (not linked to outer). outer is
 // consulted only for the Row/Column rule of the first part. *singleTarget
 // (may be null) is 1 when every level is plain with one non-range
-// occurrence. Returns null when the text does not parse.
-ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
-                                             const ChunkDefInfo* outer, const char* text,
-                                             std::uint32_t* singleTarget);
+// occurrence. Returns null when the text does not parse, or when memory runs
+// out: *outOfMemory (may be null) then says which.
+ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused, const ChunkDefInfo* outer,
+                                   const char* text, std::uint32_t* singleTarget, bool* outOfMemory = nullptr);
 // Writes the canonical text of a chain into out (at most outSize bytes with
 // the terminator); a null chain gives "Everything".
 void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize);
+// The word a definition names an element type with ("HORIZONTALRULE" for
+// the type whose name is "HR"); null for a type no word names.
+const char* DefinitionTypeWord(std::uint16_t type);
 // Frees every level of a chain.
 void FreeChunkDefinition(ChunkDefInfo* chain);
 // A deep copy of one level (its next link null), or null when out of memory.

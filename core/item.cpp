@@ -269,16 +269,23 @@ std::uint16_t ZervaRTItem::Commit() {
     // a failed write leaves the item as it was.
     SavedItem* saved = nullptr;
     STATUS status = SaveItems(noteHandle, itemName, &saved);
-    if (status == kOK) {
-        status = plat::ItemDelete(noteHandle, itemName, NameLength(itemName));
-        if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+    bool deleted = false;
+    try {
+        if (status == kOK) {
+            status = plat::ItemDelete(noteHandle, itemName, NameLength(itemName));
+            if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+            deleted = status == kOK;
+        }
+        if (status == kOK) {
+            list->note = noteHandle;
+            list->itemName = itemName;
+            status = WriteItemRecords(list, this);
+        }
+    } catch (const std::bad_alloc&) {
+        // Memory ran out in the middle of the write: as any failed write.
+        status = kOutOfMemory;
     }
-    if (status == kOK) {
-        list->note = noteHandle;
-        list->itemName = itemName;
-        status = WriteItemRecords(list, this);
-        if (status != kOK) RestoreItems(noteHandle, itemName, saved);
-    }
+    if (status != kOK && deleted) RestoreItems(noteHandle, itemName, saved);
     FreeSavedItems(saved);
     if (status != kOK) return status;
     DeleteItemRecordList(session, list);

@@ -61,20 +61,36 @@ bool Ordered(const PoolIndex* index) { return index != nullptr && !index->sizesO
 
 bool IsHead(const SessionWorkArea* area, const TrackedBlock* block) { return area->trackedBlocks == block; }
 
+// Memory that runs out while the index is kept up to date: the index is let
+// go, and the list is walked from then on, as when it could not be made.
+void DropIndex(SessionWorkArea* area) {
+    delete area->poolIndex;
+    area->poolIndex = nullptr;
+}
+
 void SetFree(SessionWorkArea* area, TrackedBlock* block, bool free) {
     PoolIndex* index = area->poolIndex;
     if (!Ordered(index) || IsHead(area, block)) return;
     const auto order = index->orderOf.find(block);
     if (order == index->orderOf.end()) return;
-    if (free) index->freeBlocks.emplace(order->second, block);
-    else index->freeBlocks.erase({order->second, block});
+    try {
+        if (free) index->freeBlocks.emplace(order->second, block);
+        else index->freeBlocks.erase({order->second, block});
+    } catch (const std::bad_alloc&) {
+        DropIndex(area);
+    }
 }
 
 void SetData(SessionWorkArea* area, TrackedBlock* block, std::uint8_t* data) {
     PoolIndex* index = area->poolIndex;
     if (index != nullptr && block->data != nullptr) index->byData.erase(block->data);
     block->data = data;
-    if (index != nullptr && data != nullptr) index->byData[data] = block;
+    if (index == nullptr || data == nullptr) return;
+    try {
+        index->byData[data] = block;
+    } catch (const std::bad_alloc&) {
+        DropIndex(area);
+    }
 }
 
 // Marks a block as held by the caller. An empty or missing file name would
@@ -101,25 +117,34 @@ void Insert(SessionWorkArea* area, TrackedBlock* block, std::uint32_t requested)
     PoolIndex* index = IndexOf(area);
     if (area->trackedBlocks == nullptr) {
         area->trackedBlocks = block;
-    } else if (Ordered(index) && block->size != 0) {
+        SetData(area, block, block->data);
+        return;
+    }
+    TrackedBlock* previous = nullptr;
+    if (Ordered(index) && block->size != 0) {
         // Behind the last block of at least its size: sizes are even, so a
         // block at least as large as the requested size is at least as large
         // as the new one.
         const std::uint64_t order = (static_cast<std::uint64_t>(0xFFFFFFFFu - block->size) << 32) | ++index->made;
-        index->orderOf[block] = order;
-        auto after = index->allBlocks.lower_bound({order, nullptr});
-        TrackedBlock* previous = after == index->allBlocks.begin() ? area->trackedBlocks : std::prev(after)->second;
-        index->allBlocks.emplace(order, block);
-        block->next = previous->next;
-        previous->next = block;
-    } else {
-        if (index != nullptr) index->sizesOutOfOrder = true;
-        TrackedBlock* previous = area->trackedBlocks;
-        while (previous->next != nullptr && previous->next->size >= requested) previous = previous->next;
-        block->next = previous->next;
-        previous->next = block;
+        try {
+            index->orderOf[block] = order;
+            auto after = index->allBlocks.lower_bound({order, nullptr});
+            previous = after == index->allBlocks.begin() ? area->trackedBlocks : std::prev(after)->second;
+            index->allBlocks.emplace(order, block);
+        } catch (const std::bad_alloc&) {
+            DropIndex(area);
+            previous = nullptr;
+        }
+    } else if (index != nullptr) {
+        index->sizesOutOfOrder = true;
     }
-    if (index != nullptr && block->data != nullptr) index->byData[block->data] = block;
+    if (previous == nullptr) {
+        previous = area->trackedBlocks;
+        while (previous->next != nullptr && previous->next->size >= requested) previous = previous->next;
+    }
+    block->next = previous->next;
+    previous->next = block;
+    SetData(area, block, block->data);
 }
 
 // The first free block in list order that holds size bytes, or null.

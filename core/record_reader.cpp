@@ -566,7 +566,8 @@ ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int 
     }
     if (Tracing()) plat::LogLine(0, "SIAR - Step 1");
     if (itemName == nullptr || itemName[0] == '\0') return nullptr;
-    if (list == nullptr) {
+    const bool made = list == nullptr;
+    if (made) {
         list = NewItemRecordList();
         if (list == nullptr) {
             *status = kOutOfMemory;
@@ -577,7 +578,16 @@ ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int 
     list->note = note;
     list->itemName = itemName;
     if (Tracing()) plat::LogLine(0, "SIAR - Step 3");
-    *status = SBR(item, skipMode, textExtraMode, countCharactersMode, list);
+    try {
+        *status = SBR(item, skipMode, textExtraMode, countCharactersMode, list);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out while reading: a list made here goes with it.
+        *status = kOutOfMemory;
+        if (made) {
+            DeleteItemRecordList(item->session, list);
+            return nullptr;
+        }
+    }
     if (Tracing()) {
         plat::LogLine(0, "SIAR - Step 4");
         plat::LogLine(0, "SIAR - OUT");

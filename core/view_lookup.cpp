@@ -50,12 +50,6 @@ void Report(RARIvoSession* session, const char* format, const char* text) {
     ShowHostMessage(session->textResult);
 }
 
-// A selection formula begins with "SELECT " and holds '@' or '='; any other
-// text names a view.
-bool IsSelectionFormula(const char* text) {
-    return strncasecmp(text, "SELECT ", 7) == 0 && std::strpbrk(text, "@=") != nullptr;
-}
-
 void CloseCache(ViewCache& cache) {
     if (cache.collection != 0) plat::CollectionClose(cache.collection);
     cache.collection = 0;
@@ -167,6 +161,10 @@ STATUS SearchByView(RARIvoSession* session, plat::DBHANDLE db, const char* viewN
 }
 
 } // namespace
+
+bool IsSelectionFormula(const char* text) {
+    return text != nullptr && strncasecmp(text, "SELECT ", 7) == 0 && std::strpbrk(text, "@=") != nullptr;
+}
 
 ViewCache::~ViewCache() { CloseCache(*this); }
 

@@ -15,6 +15,10 @@ namespace talix {
 // The most note ids the process-wide note-id array holds.
 constexpr std::uint16_t kNoteIdArrayCapacity = 16350;
 
+// True for a selection formula: a text that begins with "SELECT " (ignoring
+// case) and holds '@' or '='; any other text names a view.
+bool IsSelectionFormula(const char* text);
+
 // Finds the notes of a database that a view and key, or a selection
 // formula, select, into a new id table (*idTable; the caller frees it).
 //

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/statuses.h"
@@ -63,6 +64,18 @@ STATUS SortRowKeys(RecordProcessContext* context);
 // would be dropped with nothing written in their place)
 // (engine/exec_rows.cpp).
 STATUS TakeRowKeys(RecordProcessContext* context);
+
+// What operation 9 collects into a place of the run's own (context->pointer):
+// the text of every run, whole, and with paragraphLineEnds a line end (a
+// zero byte, as in the runs) for each paragraph begun between two runs. The
+// paragraph records within a large paragraph start no paragraph of their
+// own, as the generation reads them.
+struct WholeText {
+    std::string text;
+    bool paragraphLineEnds = false;
+    std::uint32_t pendingLineEnds = 0;   // paragraphs begun since the last run taken
+    bool insideLargeParagraph = false;
+};
 
 // Property codes of the query.
 constexpr std::uint16_t kQueryExists = 2315;

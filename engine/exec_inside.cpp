@@ -31,25 +31,39 @@ constexpr std::uint32_t kBracketedSignature = 4;
 // Cell record: the border byte (two bits a side), the flags byte and the
 // extended border word (four bits a side).
 constexpr std::uint32_t kCellBorder = 10, kCellBorderWord = 12, kCellLength = 18;
+// The large paragraph record's flags byte: 1 begins one, 2 ends it.
+constexpr std::uint32_t kLargeParagraphFlags = 6;
 // The most text operation 9 collects.
 constexpr std::uint32_t kTextCap = 65340;
 
 // Operation 9: the text of the chunk's non-empty text runs goes to the
 // session's text result; a3 = 0 takes the first run only, else every run
 // with the argument text written between runs. The result never grows past
-// kTextCap bytes and stays terminated. A run given a string (the run's
+// kTextCap bytes and stays terminated. A run given a WholeText (the run's
 // pointer) collects the same text into it instead, whole.
 void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                  RecordProcessContext* context) {
+    auto* whole = static_cast<WholeText*>(context->pointer);
+    if (whole != nullptr && signature == kSigLargeParagraph) {
+        whole->insideLargeParagraph = length > kLargeParagraphFlags && (record[kLargeParagraphFlags] & 1) != 0;
+        return;
+    }
+    if (whole != nullptr && signature == kSigParagraph) {
+        if (whole->paragraphLineEnds && !whole->insideLargeParagraph && !whole->text.empty())
+            whole->pendingLineEnds += 1;
+        return;
+    }
     if (signature != kSigText || length <= kTextHeader || context->chunkDone != 0) return;
     RARIvoSession* session = context->session;
     const char* run = reinterpret_cast<const char*>(record) + kTextHeader;
     std::uint32_t runLength = length - kTextHeader;
-    if (context->pointer != nullptr) {
-        auto* whole = static_cast<std::string*>(context->pointer);
+    if (whole != nullptr) {
+        std::string& text = whole->text;
         if (context->a3 == 0) context->chunkDone = context->readDone = 1;
-        if (context->a3 != 0 && context->argumentText != nullptr && !whole->empty()) whole->append(context->argumentText);
-        whole->append(run, runLength);
+        if (context->a3 != 0 && context->argumentText != nullptr && !text.empty()) text.append(context->argumentText);
+        text.append(whole->pendingLineEnds, '\0');
+        whole->pendingLineEnds = 0;
+        text.append(run, runLength);
         return;
     }
     std::uint32_t have = context->a3 == 0 ? 0 : session->textResultLength;

@@ -1,7 +1,8 @@
 // The target properties of a chunk as one property string of keyword=value
 // words. Operation 2436 writes them: each record of the target that carries
 // properties is handed to its word writer, which appends to the session's
-// text result (a3 is the target type, op2 the keyword position asked for).
+// text result (a3 is the target type, op2 the keyword position asked for);
+// over several targets, the words of each make a line.
 // Operation 2437 applies a property string (the argument text) to the
 // target's records (op2 is the target type): graphics (alternate text,
 // caption, HTML attributes, border), paragraphs (border), horizontal rules,
@@ -619,6 +620,26 @@ STATUS SetTargetPropertiesAtEnd(std::uint8_t*, std::uint16_t, RecordProcessConte
 
 // ---- 2436 ------------------------------------------------------------------
 
+// At the start of each target after the first of a run over several targets
+// (a definition such as "Graphic *"): the words of the targets before it end
+// with a line end, and the flags that let a keyword be written once start
+// afresh, so that each target gives a line of its own words. A run over one
+// target is not touched.
+STATUS StartTargetWords(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
+    if (context->chunkStarts <= 1) return kOK;
+    RARIvoSession* session = context->session;
+    std::uint32_t length = strnlen(session->textResult, RARIvoSession::kTextResultCapacity);
+    if (length < RARIvoSession::kTextResultCapacity) {
+        session->textResult[length++] = '\n';
+        session->textResult[length] = '\0';
+    }
+    session->textResultLength = static_cast<std::uint16_t>(length);
+    context->writerState = PropertyWriterState{};
+    context->table = TableRunState{};
+    context->chunkDone = 0;
+    return kOK;
+}
+
 // The property words of one record of the target, appended to the
 // session's text result.
 STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
@@ -653,7 +674,8 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
                                          ReadWord(record + kFieldTranslation) + ReadWord(record + kFieldValidation);
             const std::uint32_t nameLength = ReadWord(record + kFieldNameLength);
             if (offset + nameLength <= length) {
-                std::snprintf(text, capacity, "Fieldname=%.*s", static_cast<int>(nameLength),
+                const std::size_t used = strnlen(text, capacity);
+                std::snprintf(text + used, capacity - used, "Fieldname=%.*s", static_cast<int>(nameLength),
                               reinterpret_cast<const char*>(record + offset));
                 context->chunkDone = 1;
             }
@@ -679,7 +701,8 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
         if (signature == kSigTarget && length >= kTargetHead) {
             std::uint32_t size = ReadWord(record + kTargetLength);
             if (size > length - kTargetHead) size = length - kTargetHead;
-            std::snprintf(text, capacity, "Target=%.*s", static_cast<int>(size),
+            const std::size_t used = strnlen(text, capacity);
+            std::snprintf(text + used, capacity - used, "Target=%.*s", static_cast<int>(size),
                           reinterpret_cast<const char*>(record + kTargetHead));
         }
         break;
@@ -697,7 +720,7 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
 }
 
 const OperationRow kRows[] = {
-    {kOpGetTargetProperties, nullptr, GetTargetProperties, nullptr},
+    {kOpGetTargetProperties, StartTargetWords, GetTargetProperties, nullptr},
     {kOpSetTargetProperties, nullptr, SetTargetProperties, SetTargetPropertiesAtEnd},
 };
 

@@ -234,6 +234,70 @@ ItemRecordList* RecordsToWalk(ZervaRTItem* item, plat::NOTEHANDLE note, const ch
     return list;
 }
 
+// The run's work between its context and its finish: the operation's
+// preparation, the writing run's start, the records read when none are held
+// (*list, *temporary: a list of the run's own, freed after it), the walk,
+// the records after the last one taken, the end of a chunk left open and
+// the step after the walk. Returns the run's status.
+STATUS WalkTheRecords(ZervaRTChunk* chunk, const OperationRow* row, const RunSteps& steps, bool writes,
+                      RecordProcessContext* context, ItemRecordList** list, bool* temporary) {
+    ZervaRTItem* item = chunk->item;
+    STATUS status = steps.prepare != nullptr ? steps.prepare(context) : kOK;
+
+    if (status == kOK && writes) status = StartWritingRun(context);
+
+    if (status == kOK) {
+        context->recordCounter = 0;
+        *list = RecordsToWalk(item, context->note, context->itemName, &status, temporary);
+        context->records = *list;
+        context->temporaryRecords = *temporary;
+    }
+    if (status == kOK && *list != nullptr) {
+        if (steps.beforeWalk != nullptr) steps.beforeWalk(*list, context);
+        if (writes) {
+            // New paragraph ids lie above every id the item uses.
+            FindHighestPabID(context);
+            if (context->highestParagraphId > context->output.highestParagraphId)
+                context->output.highestParagraphId = context->highestParagraphId;
+        }
+        context->node = (*list)->head;
+        // A walk that only reads ends once it has what it reads, when
+        // nothing of the operation comes after the walk.
+        if (!writes && steps.afterWalk == nullptr && steps.afterRun == nullptr) {
+            context->stopWhenDone = kStopAfterTarget;
+            if (row == nullptr || row->end == nullptr) context->stopWhenDone |= kStopWhenRead;
+        }
+        PrepareResume(chunk, *list, context);
+        status = WalkRecords(*list, context);
+        // A writing run whose walk an executor ended early still copies
+        // the records it did not reach.
+        if (writes && status == kItemNotFound && context->pendingNode == nullptr && context->node != nullptr)
+            context->pendingNode = context->node->next;
+    }
+
+    if (status == kItemNotFound) status = kOK;
+    // The records after the last one an executor took are copied as they are.
+    if (status == kOK && writes) status = FlushPendingCopies(context, nullptr);
+    if (status == kOK && context->chunkOpen != 0) {
+        // The item ended inside the chunk.
+        std::uint8_t emptyText[8];
+        std::memcpy(emptyText, item->work->textTemplate, sizeof emptyText);
+        status = ProcessChunkEnd(emptyText, 0xFF85, context);
+        context->chunkOpen = 0;
+        if (status == kItemNotFound) status = kOK;
+    }
+    if (steps.afterWalk != nullptr) status = steps.afterWalk(context, status);
+    return status;
+}
+
+// Forgets where the chunk's existence queries resume: a run that failed
+// half-way may have left it half made.
+void DropWalkResume(ZervaRTChunk* chunk) {
+    ChunkWorkState* work = chunk->work;
+    if (work->walkResume != nullptr && work->freeWalkResume != nullptr) work->freeWalkResume(work->walkResume);
+    work->walkResume = nullptr;
+}
+
 } // namespace
 
 ParagraphIndex* RunParagraphIndex(RecordProcessContext* context) {
@@ -309,55 +373,28 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
             context->textWildcards = 0;
     }
 
-    STATUS status = steps.prepare != nullptr ? steps.prepare(context) : kOK;
-
-    if (status == kOK && writes) status = StartWritingRun(context);
-
     ItemRecordList* list = nullptr;
     bool temporaryList = false;
-    if (status == kOK) {
-        context->recordCounter = 0;
-        list = RecordsToWalk(item, context->note, context->itemName, &status, &temporaryList);
-        context->records = list;
-        context->temporaryRecords = temporaryList;
-    }
-    if (status == kOK && list != nullptr) {
-        if (steps.beforeWalk != nullptr) steps.beforeWalk(list, context);
-        if (writes) {
-            // New paragraph ids lie above every id the item uses.
-            FindHighestPabID(context);
-            if (context->highestParagraphId > context->output.highestParagraphId)
-                context->output.highestParagraphId = context->highestParagraphId;
-        }
-        context->node = list->head;
-        // A walk that only reads ends once it has what it reads, when
-        // nothing of the operation comes after the walk.
-        if (!writes && steps.afterWalk == nullptr && steps.afterRun == nullptr) {
-            context->stopWhenDone = kStopAfterTarget;
-            if (row == nullptr || row->end == nullptr) context->stopWhenDone |= kStopWhenRead;
-        }
-        PrepareResume(chunk, list, context);
-        status = WalkRecords(list, context);
-        // A writing run whose walk an executor ended early still copies
-        // the records it did not reach.
-        if (writes && status == kItemNotFound && context->pendingNode == nullptr && context->node != nullptr)
-            context->pendingNode = context->node->next;
-    }
-
-    if (status == kItemNotFound) status = kOK;
-    // The records after the last one an executor took are copied as they are.
-    if (status == kOK && writes) status = FlushPendingCopies(context, nullptr);
-    if (status == kOK && context->chunkOpen != 0) {
-        // The item ended inside the chunk.
-        std::uint8_t emptyText[8];
-        std::memcpy(emptyText, item->work->textTemplate, sizeof emptyText);
-        status = ProcessChunkEnd(emptyText, 0xFF85, context);
+    STATUS status = kOK;
+    bool memoryRanOut = false;
+    try {
+        status = WalkTheRecords(chunk, row, steps, writes, context, &list, &temporaryList);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out inside the run: it fails as a whole, and a writing
+        // run's output is discarded below, so the item stays as it was.
+        status = kOutOfMemory;
+        memoryRanOut = true;
         context->chunkOpen = 0;
-        if (status == kItemNotFound) status = kOK;
+        DropWalkResume(chunk);
     }
-    if (steps.afterWalk != nullptr) status = steps.afterWalk(context, status);
     if (context->errorWord == 0) context->errorWord = context->output.errorWord;
     if (writes) status = FinishWritingRun(context, status);
+    if (memoryRanOut && writes && !temporaryList && item->cacheRecords == 0 && item->work->current != nullptr) {
+        // The records the run was given may be half changed: the next run
+        // reads them again from the note.
+        DeleteItemRecordList(session, item->work->current);
+        item->work->current = nullptr;
+    }
     if (steps.afterRun != nullptr) status = steps.afterRun(context, status);
     if (!writes && (status == kOK || chunk->lastStatus == 0)) chunk->lastStatus = kOperationComplete;
     if (context->errorWord != 0) chunk->errorWord = context->errorWord;

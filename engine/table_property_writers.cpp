@@ -196,7 +196,11 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
         MarkDone(state, kWordTabsEqual);
     }
     if (Asked(selector, kWordTabFont) && !Done(state, kWordTabFont)) {
-        if (length >= kTabColorValue + kColorValueLength && ReadWord(record + kTabFontPart) >= kTabFontPartLength) {
+        // A font id of point size 0 is no font: the builders never write one
+        // (a size of 0 is given as 10), and tables that show no tabs carry
+        // such bytes where the tab font would be.
+        if (length >= kTabColorValue + kColorValueLength && ReadWord(record + kTabFontPart) >= kTabFontPartLength &&
+            record[kTabFont + 3] != 0) {
             // The font's words, with its colour value as the colour record
             // that would follow a run in that font.
             const std::uint8_t color[8] = {static_cast<std::uint8_t>(kSigColor), 8, record[kTabColorValue],

@@ -41,8 +41,9 @@ STATUS WriteTableLayoutProperties(const std::uint8_t* record, std::uint32_t leng
 STATUS WriteRowCycleProperty(const std::uint8_t* record, std::uint32_t length, char* text,
                              std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
 // The tab settings record (0xFF5C): TabIndent, TabsEqual and, when the
-// record carries a tab font, TabFont with the font's words (those of the
-// Font property, face names from item, which may be null).
+// record carries a tab font (one of a point size above 0), TabFont with the
+// font's words (those of the Font property, face names from item, which may
+// be null).
 STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, ZervaRTItem* item, char* text,
                           std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state);
 // An id/name record (0xFF7A or 0xFF7B): the words "<prefix>HTMLId=",

@@ -296,7 +296,9 @@ bool WriteWikiLink(HotspotCall* call) {
         for (std::size_t i = 1; i < words.size(); ++i) {
             if (words[i] == ' ') words[i] = '+';
         }
-        AppendOutput(context, "<a href=\"http:");
+        // The address keeps both slashes after "http:" when the prefix
+        // begins with one only (the built prefix is "/" and the database).
+        AppendOutput(context, resolve[0] == '/' && resolve[1] != '/' ? "<a href=\"http:/" : "<a href=\"http:");
         AppendOutput(context, resolve);
         AppendAttributeValue(context, words);
         AppendOutput(context, "\" class=\"WikiLink\" target=\"_top\">");

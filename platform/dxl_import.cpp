@@ -104,6 +104,10 @@ const NameValue kCompressions[] = {{"none", 0}, {"huff", 1}, {"lz1", 2}, {"recom
 
 const NameValue kFileFlags[] = {{"sign", 0x0001}, {"storedindoc", 0x0002}, {"mime", 0x0004}, {"autocompressed", 0x0080}};
 
+// What a file in the text form of DXL (design elements and rich text as
+// elements of their own) is told.
+constexpr const char* kBinaryOnly = "only DXL with raw item data (binary DXL) can be imported";
+
 // Elements of a note that carry no item and are skipped: the update and
 // signing history and the table of text-property languages are kept by the
 // database itself, not as items.
@@ -591,7 +595,10 @@ bool Importer::ParseTime(xmlNode* node, std::optional<TIMEDATE>* time, bool empt
 bool Importer::ParseRoot(xmlNode* root) {
     if (Is(root, "note") || Is(root, "document")) return ParseNote(root, false);
     if (Is(root, "sharedfield")) return ParseNote(root, true);
-    if (!Is(root, "database")) return Fail(ERR_DXL_ELEMENT, root, "unknown root element <%s>", NameOf(root));
+    if (!Is(root, "database")) {
+        return Fail(ERR_DXL_ELEMENT, root, "%s: the root element <%s> is not <note>, <document> or <database>",
+                    kBinaryOnly, NameOf(root));
+    }
     for (xmlNode* child = root->children; child != nullptr; child = child->next) {
         if (child->type != XML_ELEMENT_NODE) continue;
         bool ok = false;
@@ -600,7 +607,8 @@ bool Importer::ParseRoot(xmlNode* root) {
         } else if (Is(child, "sharedfield")) {
             ok = ParseNote(child, true);
         } else {
-            return Fail(ERR_DXL_ELEMENT, child, "unknown element <%s> in <database>", NameOf(child));
+            return Fail(ERR_DXL_ELEMENT, child, "%s: <%s> in <database> is not a <note> or <document>", kBinaryOnly,
+                        NameOf(child));
         }
         if (!ok) return false;
     }
@@ -799,6 +807,7 @@ bool Importer::ParseValue(xmlNode* node, PendingItem* item) {
         item->type = TYPE_OBJECT;
         return ParseObject(node, item);
     }
+    if (Is(node, "richtext")) return Fail(ERR_DXL_ELEMENT, node, "%s: an item holds <richtext>", kBinaryOnly);
     return Fail(ERR_DXL_ELEMENT, node, "unknown element <%s> in <item>", NameOf(node));
 }
 

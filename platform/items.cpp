@@ -6,6 +6,7 @@
 // gives the address of those value bytes.
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <cstring>
@@ -114,8 +115,15 @@ STATUS AppendItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE
     std::unique_ptr<NoteItem> item;
     STATUS status = NewItem(note, flags, std::move(name), std::move(value), &item);
     if (status != NOERROR) return status;
-    note.bySerial[item->serial] = item.get();
+    // Memory that runs out leaves the note as it was.
+    NoteItem* added = item.get();
     note.items.push_back(std::move(item));
+    try {
+        note.bySerial[added->serial] = added;
+    } catch (const std::bad_alloc&) {
+        note.items.pop_back();
+        throw;
+    }
     return NOERROR;
 }
 
@@ -442,7 +450,11 @@ STATUS ItemAppend(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength
     Lock lock(StorageMutex());
     OpenNote* open = Notes().Find(note);
     if (open == nullptr) return ERR_INVALID_HANDLE;
-    return AppendItem(*open, flags, std::string(name, nameLength), TypedValue(dataType, value, valueLength));
+    try {
+        return AppendItem(*open, flags, std::string(name, nameLength), TypedValue(dataType, value, valueLength));
+    } catch (const std::bad_alloc&) {
+        return ERR_NO_MEMORY;
+    }
 }
 
 STATUS ItemAppendByBlock(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength, DHANDLE valueBlock,
@@ -456,12 +468,19 @@ STATUS ItemAppendByBlock(NOTEHANDLE note, WORD flags, const char* name, WORD nam
         MemUnlock(valueBlock);
         return ERR_BAD_ARGUMENT;
     }
-    std::vector<BYTE> value(data, data + valueLength);
-    MemUnlock(valueBlock);
-    Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return ERR_INVALID_HANDLE;
-    return AppendItem(*open, flags, std::string(name, nameLength), std::move(value));
+    // Memory that runs out is a status, and the note stays as it was.
+    try {
+        std::vector<BYTE> value(data, data + valueLength);
+        MemUnlock(valueBlock);
+        data = nullptr;
+        Lock lock(StorageMutex());
+        OpenNote* open = Notes().Find(note);
+        if (open == nullptr) return ERR_INVALID_HANDLE;
+        return AppendItem(*open, flags, std::string(name, nameLength), std::move(value));
+    } catch (const std::bad_alloc&) {
+        if (data != nullptr) MemUnlock(valueBlock);
+        return ERR_NO_MEMORY;
+    }
 }
 
 STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "handles.h"
 #include "memory_internal.h"
@@ -53,14 +54,20 @@ DWORD NextHandleNumber() {
 STATUS MemAlloc(DWORD size, WORD flags, DHANDLE* handle) {
     if (handle == nullptr) return ERR_BAD_ARGUMENT;
     *handle = NULLHANDLE;
-    auto block = std::make_unique<MemBlock>();
-    block->data = static_cast<BYTE*>(std::calloc(StorageSize(size), 1));
-    if (block->data == nullptr) return ERR_NO_MEMORY;
-    block->size = size;
-    block->flags = flags;
-    MemoryState& state = State();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    *handle = state.blocks.Add(std::move(block));
+    // Memory that runs out is a status here, as for every caller of a
+    // platform call, never an exception.
+    try {
+        auto block = std::make_unique<MemBlock>();
+        block->data = static_cast<BYTE*>(std::calloc(StorageSize(size), 1));
+        if (block->data == nullptr) return ERR_NO_MEMORY;
+        block->size = size;
+        block->flags = flags;
+        MemoryState& state = State();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        *handle = state.blocks.Add(std::move(block));
+    } catch (const std::bad_alloc&) {
+        return ERR_NO_MEMORY;
+    }
     return NOERROR;
 }
 

@@ -3,7 +3,8 @@
 # temporary prefix and checks what another project gets from it: the shared
 # library exports the public interface only and carries a versioned SONAME;
 # a program using find_package(Talix), and one built with pkg-config, both
-# build and read the text of a note they make.
+# build and print the three paragraphs of a note they make (one with
+# characters outside ASCII) as three UTF-8 lines.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
@@ -23,16 +24,16 @@ others=$(nm -D --defined-only -C "$lib" | awk '{ $1 = ""; $2 = ""; sub(/^  /, ""
          grep -Ev '^(RARIvoSession|ZervaRTItem|ZervaRTChunk)::|^talix::LibraryVersion\(\)|^DBD[A-Za-z]+|^TALIX_[0-9]+$' || true)
 [ -z "$others" ] || fail "libtalix.so exports more than its public interface:"$'\n'"$others"
 
-expected="Hello from an installed talix"
+expected=$'Hello from an installed talix\nGr\303\274\303\237e aus Z\303\274rich\nand a third paragraph'
 cmake -S tests/consumer -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
 out=$(cd "$work" && "$work/cmake-build/talix_consumer" "$work/cmake.db")
-[[ "$out" == *": $expected" ]] || fail "the find_package program printed '$out'"
+[[ "$out" == "talix "*": $expected" ]] || fail "the find_package program printed '$out'"
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 # shellcheck disable=SC2046
 g++ -std=c++20 tests/consumer/main.cpp -o "$work/pkg-consumer" $(pkg-config --cflags --libs talix) \
     -Wl,-rpath,"$libdir"
 out=$(cd "$work" && "$work/pkg-consumer" "$work/pkg.db")
-[[ "$out" == *": $expected" ]] || fail "the pkg-config program printed '$out'"
-echo "consumer: installed talix $(pkg-config --modversion talix) found by CMake and pkg-config; $out"
+[[ "$out" == "talix "*": $expected" ]] || fail "the pkg-config program printed '$out'"
+echo "consumer: installed talix $(pkg-config --modversion talix) found by CMake and pkg-config; ${out%%$'\n'*} ..."

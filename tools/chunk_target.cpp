@@ -1,5 +1,7 @@
 #include "chunk_target.h"
 
+#include <strings.h>
+
 #include <vector>
 
 #include "core/statuses.h"
@@ -12,7 +14,8 @@ ChunkOfItem::~ChunkOfItem() {
 }
 
 bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
-                       const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode) {
+                       const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode,
+                       bool emptyAllowed) {
     const bool create = use == ItemUse::kCreate || use == ItemUse::kReplace;
     if (!IsNoteArgument(noteArg)) {
         *exitCode = UsageError(command, "'%s' is neither a note id nor a UNID", noteArg.c_str());
@@ -63,14 +66,19 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
         *exitCode = Fail("'%s' is not a chunk definition", definition.c_str());
         return false;
     }
-    return true;
+    // A command acting on a chunk that is not there says so rather than
+    // doing nothing successfully. The whole item is always there.
+    if (emptyAllowed || strcasecmp(definition.c_str(), "Everything") == 0 || chunk_->Exists() != 0) return true;
+    if (chunk_->lastStatus != talix::kOK)
+        *exitCode = Fail("cannot look for '%s' in '%s': %s", definition.c_str(), itemName.c_str(),
+                         StatusMessage(chunk_->lastStatus, chunk_->errorWord).c_str());
+    else
+        *exitCode = Fail("'%s' matches nothing in '%s'", definition.c_str(), itemName.c_str());
+    return false;
 }
 
 int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status) {
-    if (chunk->errorWord != 0)
-        return Fail("%s failed: status %u (error %u)", what.c_str(), static_cast<unsigned>(status),
-                    static_cast<unsigned>(chunk->errorWord));
-    return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(status));
+    return Fail("%s failed: %s", what.c_str(), StatusMessage(status, chunk->errorWord).c_str());
 }
 
 int SaveAfterMethod(const std::string& what, ChunkOfItem* target, talix::STATUS status) {

@@ -27,9 +27,12 @@ public:
     // Prints the reason and returns false when the item cannot be reached
     // (with kCreate, a missing item is created blank), when an item to be
     // written back is damaged, when a blank item cannot be made for
-    // kReplace, or when the definition does not parse.
+    // kReplace, when the definition does not parse, or (unless
+    // emptyAllowed) when a definition other than "Everything" matches
+    // nothing in the item: "'Table 7' matches nothing in 'Body'".
     bool Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
-              const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode);
+              const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode,
+              bool emptyAllowed = false);
     ZervaRTChunk* chunk() const { return chunk_; }
     ZervaRTItem* item() const { return item_; }
     const std::string& dbPath() const { return dbPath_; }
@@ -41,8 +44,8 @@ private:
     std::string dbPath_;
 };
 
-// Reports a chunk method that did not work ("<what> failed: status N", with
-// the chunk's error word when it has one) and returns kExitFailed.
+// Reports a chunk method that did not work ("<what> failed: status N: ...",
+// with the chunk's error word when it has one) and returns kExitFailed.
 int MethodFailed(const std::string& what, const ZervaRTChunk* chunk, talix::STATUS status);
 
 // After a chunk method that changes the item: its failure reported, or the

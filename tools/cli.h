@@ -32,8 +32,10 @@ int UsageError(const Command& command, const char* format, ...) __attribute__((f
 // False, with *exitCode set by UsageError, when an argument looks like an
 // option ("--...") that the command does not take.
 bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode);
-// The platform's text for a status.
-std::string StatusMessage(plat::STATUS status);
+// A status as every failure message gives it: "status N: " and the
+// platform's text for it. With an error word of the library (not 0), what
+// that word means follows: "status 1028: ... (error 20014: ...)".
+std::string StatusMessage(plat::STATUS status, unsigned errorWord = 0);
 // A new empty file "<temporary directory>talix-XXXXXX<suffix>" (the suffix
 // four characters, such as ".eml"); an empty name when none can be made.
 std::string TemporaryFile(const char* suffix);
@@ -75,9 +77,25 @@ private:
 bool TakeValueOption(const Command& command, std::vector<std::string>* args, const char* name, std::string* value,
                      bool* given, int* exitCode);
 
+// Takes "--format NAME" out of args and gives the library's name of that
+// kind of markup in *format (left as it is without the option): html,
+// xhtml, text or passthrough, in any case ("XHTML 1.0" and "Plain Text" too).
+// False, with *exitCode set by UsageError, for a missing or unknown NAME.
+bool TakeFormatOption(const Command& command, std::vector<std::string>* args, const char** format, int* exitCode);
+
 // True when text is a NOTE argument: a note id ("0x20FA" or decimal) or a
 // UNID of 32 hexadecimal digits.
 bool IsNoteArgument(const std::string& text);
+
+// The title of a note, in UTF-8: its "$TITLE", else its "Subject" (the
+// first entry of a list), else empty.
+std::string NoteTitle(plat::NOTEHANDLE note);
+
+// The names of a note's class bits ("form, default"), and of an item's data
+// type and flags ("rich text, signed, summary"), for the listings; bits
+// without a name are given as one hexadecimal number.
+std::string NoteClassNames(plat::WORD noteClass);
+std::string ItemTypeNames(plat::WORD type, plat::WORD flags);
 
 // The 32 upper-case hexadecimal digits of a UNID.
 std::string UnidText(const plat::UNID& unid);

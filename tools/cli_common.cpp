@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
+#include <string>
 
 #include "cli.h"
 #include "core/temp_directory.h"
@@ -80,10 +82,28 @@ int UsageError(const Command& command, const char* format, ...) {
     return kExitUsage;
 }
 
-std::string StatusMessage(plat::STATUS status) {
+std::string StatusMessage(plat::STATUS status, unsigned errorWord) {
     char text[256];
     plat::StatusText(status, text, sizeof text);
-    return text;
+    std::string message = "status " + std::to_string(status) + ": " + text;
+    if (errorWord == 0) return message;
+    // The library's error words, kept beside a status by an item or a chunk.
+    static const struct {
+        unsigned word;
+        const char* meaning;
+    } kErrorWords[] = {
+        {20013, "a server or database name is not valid"},
+        {20014, "the content could not be converted"},
+        {20017, "a formula or an argument is not valid"},
+        {20025, "the rich text's structure does not allow it"},
+        {20029, "the item is not rich text"},
+        {20032, "the file to import does not exist"},
+    };
+    const char* meaning = "an error of the library";
+    for (const auto& each : kErrorWords) {
+        if (each.word == errorWord) meaning = each.meaning;
+    }
+    return message + " (error " + std::to_string(errorWord) + ": " + meaning + ")";
 }
 
 Database::~Database() {
@@ -164,6 +184,26 @@ bool TakeValueOption(const Command& command, std::vector<std::string>* args, con
         --i;
     }
     return true;
+}
+
+bool TakeFormatOption(const Command& command, std::vector<std::string>* args, const char** format, int* exitCode) {
+    static const struct {
+        const char* word;
+        const char* format;
+    } kFormats[] = {{"html", "HTML"},        {"xhtml", "XHTML"},           {"xhtml 1.0", "XHTML 1.0"},
+                    {"text", "Plain Text"},  {"plain text", "Plain Text"}, {"passthrough", "Passthrough"}};
+    std::string word;
+    bool given = false;
+    if (!TakeValueOption(command, args, "--format", &word, &given, exitCode)) return false;
+    if (!given) return true;
+    for (const auto& known : kFormats) {
+        if (strcasecmp(word.c_str(), known.word) == 0) {
+            *format = known.format;
+            return true;
+        }
+    }
+    *exitCode = UsageError(command, "--format takes html, xhtml, text or passthrough, not '%s'", word.c_str());
+    return false;
 }
 
 bool IsNoteArgument(const std::string& text) {

@@ -37,7 +37,8 @@ struct CommandOptions {
 };
 
 // Takes the options out of args. False, with the exit code set, for an
-// option the command does not take or one without its value.
+// option the command does not take, one without its value or one given
+// twice (--column alone repeats), as every command refuses them.
 bool TakeOptions(const Command& command, std::vector<std::string>* args, const std::vector<std::string>& valued,
                  const std::vector<std::string>& switches, CommandOptions* options, int* exitCode) {
     std::vector<std::string> rest;
@@ -60,12 +61,16 @@ bool TakeOptions(const Command& command, std::vector<std::string>* args, const s
             if (each != name) continue;
             known = true;
             if (i + 1 >= args->size()) {
-                *exitCode = UsageError(command, "option '%s' needs a value", arg.c_str());
+                *exitCode = UsageError(command, "%s needs a value", arg.c_str());
                 return false;
             }
             const std::string value = plat::NativeToLmbcs((*args)[++i]);
-            if (name == "column") options->columns.push_back(value);
-            else options->values[name] = value;
+            if (name == "column") {
+                options->columns.push_back(value);
+            } else if (!options->values.emplace(name, value).second) {
+                *exitCode = UsageError(command, "%s given twice", arg.c_str());
+                return false;
+            }
         }
         if (!known) {
             *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());

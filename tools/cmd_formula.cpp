@@ -108,7 +108,8 @@ int Evaluate(plat::NOTEHANDLE note, const std::string& utf8Formula) {
     plat::WORD compiledLength = 0;
     plat::STATUS status = plat::FormulaCompile(source.data(), static_cast<plat::WORD>(source.size()), &compiled,
                                                &compiledLength);
-    if (status != plat::NOERROR) return Fail("the formula does not compile: %s", plat::FormulaLastError());
+    if (status != plat::NOERROR)
+        return Fail("the formula does not compile: %s (%s)", plat::FormulaLastError(), StatusMessage(status).c_str());
     plat::HCOMPUTE compute = 0;
     status = plat::ComputeStart(plat::MemLock(compiled), &compute);
     plat::DHANDLE result = plat::NULLHANDLE;
@@ -119,9 +120,14 @@ int Evaluate(plat::NOTEHANDLE note, const std::string& utf8Formula) {
     }
     plat::MemFree(compiled);
     if (status != plat::NOERROR) {
-        std::string reason = plat::FormulaLastError();
-        if (reason.empty()) reason = StatusMessage(status);
-        return Fail("the formula cannot be evaluated: %s", reason.c_str());
+        // The evaluator's own reason when it says more than the status's
+        // text (a database driver's failure reads as its status).
+        char text[256];
+        plat::StatusText(status, text, sizeof text);
+        const std::string reason = plat::FormulaLastError();
+        if (reason.empty() || reason == text)
+            return Fail("the formula cannot be evaluated: %s", StatusMessage(status).c_str());
+        return Fail("the formula cannot be evaluated: %s (%s)", reason.c_str(), StatusMessage(status).c_str());
     }
     std::string type;
     std::vector<std::string> values;
@@ -137,6 +143,8 @@ int Evaluate(plat::NOTEHANDLE note, const std::string& utf8Formula) {
 } // namespace
 
 int RunFormula(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
     if (args.size() != 3) return UsageError(command, "formula needs a database, a note and a formula");
     if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
     Database db;

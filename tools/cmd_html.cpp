@@ -19,13 +19,6 @@ namespace {
 
 constexpr std::uint32_t kMarkupBufferSize = 65406;
 
-struct FormatName {
-    const char* option;
-    const char* format;
-};
-constexpr FormatName kFormats[] = {
-    {"html", "HTML"}, {"xhtml", "XHTML"}, {"text", "Plain Text"}, {"passthrough", "Passthrough"}};
-
 // Where the markup goes, as UTF-8: the text of each event, and what the
 // generation leaves in its buffer. An event that ends inside a character
 // keeps its first bytes for the next one.
@@ -77,9 +70,10 @@ std::string Failure(ZervaRTChunk* chunk) {
 int RunHtml(const Command& command, const std::vector<std::string>& given) {
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
-    std::string formatName = "html", options, outPath, part;
-    bool hasFormat = false, hasOptions = false, hasOut = false, hasMime = false;
-    if (!TakeValueOption(command, &args, "--format", &formatName, &hasFormat, &exitCode) ||
+    std::string options, outPath, part;
+    bool hasOptions = false, hasOut = false, hasMime = false;
+    const char* format = "HTML";
+    if (!TakeFormatOption(command, &args, &format, &exitCode) ||
         !TakeValueOption(command, &args, "--options", &options, &hasOptions, &exitCode) ||
         !TakeValueOption(command, &args, "--out", &outPath, &hasOut, &exitCode) ||
         !TakeValueOption(command, &args, "--mime", &part, &hasMime, &exitCode)) {
@@ -88,11 +82,6 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     if (!RejectOptions(command, args, &exitCode)) return exitCode;
     if (args.size() < 3 || args.size() > 4)
         return UsageError(command, "html needs a database, a note, an item name and at most one chunk");
-    const char* format = nullptr;
-    for (const FormatName& known : kFormats) {
-        if (formatName == known.option) format = known.format;
-    }
-    if (format == nullptr) return UsageError(command, "--format takes html, xhtml, text or passthrough");
     unsigned long partNumber = 0;
     if (hasMime) {
         char* end = nullptr;

@@ -22,32 +22,25 @@ namespace {
 constexpr talix::STATUS kTargetExists = 260;
 
 struct HtmlItemArguments {
-    std::string format, options, into, prefix;
-    bool hasFormat = false, hasOptions = false, hasInto = false, hasPrefix = false;
+    const char* format = nullptr;   // the library's name of the markup; null: its default
+    std::string options, into, prefix;
+    bool hasInto = false, hasPrefix = false;
 };
 
-bool TakeArguments(const Command& command, std::vector<std::string>* args, HtmlItemArguments* taken,
-                   int* exitCode) {
-    return TakeValueOption(command, args, "--format", &taken->format, &taken->hasFormat, exitCode) &&
-           TakeValueOption(command, args, "--options", &taken->options, &taken->hasOptions, exitCode) &&
-           TakeValueOption(command, args, "--into", &taken->into, &taken->hasInto, exitCode) &&
-           TakeValueOption(command, args, "--prefix", &taken->prefix, &taken->hasPrefix, exitCode) &&
-           RejectOptions(command, *args, exitCode);
-}
-
-// Refuses the options the command does not take and texts the library
-// cannot be handed (their lengths are 16-bit).
-bool Acceptable(const Command& command, const HtmlItemArguments& taken, bool format, bool into, bool prefix,
-                int* exitCode) {
-    const char* extra = nullptr;
-    if (taken.hasFormat && !format) extra = "--format";
-    else if (taken.hasInto && !into) extra = "--into";
-    else if (taken.hasPrefix && !prefix) extra = "--prefix";
-    if (extra != nullptr) {
-        *exitCode = UsageError(command, "%s takes no %s", command.name, extra);
+// Takes the options a command accepts out of args (--options, and --format,
+// --into or --prefix where it takes them), refusing any other as every
+// command does, and texts the library cannot be handed (their lengths are
+// 16-bit).
+bool TakeArguments(const Command& command, std::vector<std::string>* args, HtmlItemArguments* taken, bool format,
+                   bool into, bool prefix, int* exitCode) {
+    bool hasOptions = false;
+    if ((format && !TakeFormatOption(command, args, &taken->format, exitCode)) ||
+        !TakeValueOption(command, args, "--options", &taken->options, &hasOptions, exitCode) ||
+        (into && !TakeValueOption(command, args, "--into", &taken->into, &taken->hasInto, exitCode)) ||
+        (prefix && !TakeValueOption(command, args, "--prefix", &taken->prefix, &taken->hasPrefix, exitCode)) ||
+        !RejectOptions(command, *args, exitCode))
         return false;
-    }
-    if (taken.options.size() > 0xFFFF || taken.prefix.size() > 0xFFFF) {
+    if (taken->options.size() > 0xFFFF || taken->prefix.size() > 0xFFFF) {
         *exitCode = UsageError(command, "an option text is longer than 65,535 bytes");
         return false;
     }
@@ -61,8 +54,7 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
                     what, target.c_str());
     if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
         return Fail("%s failed: the file '%s' cannot be written", what, target.c_str());
-    return Fail("%s failed: status %u (error %u): %s", what, static_cast<unsigned>(item->lastStatus),
-                static_cast<unsigned>(item->ownError), StatusMessage(item->lastStatus).c_str());
+    return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
 // Copies a file of markup in the platform's character set to standard
@@ -87,8 +79,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
     HtmlItemArguments taken;
-    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
-    if (!Acceptable(command, taken, true, false, false, &exitCode)) return exitCode;
+    if (!TakeArguments(command, &args, &taken, true, false, false, &exitCode)) return exitCode;
     if (args.size() != 3 && args.size() != 4)
         return UsageError(command, "export-html needs a database, a note, an item name and perhaps a file");
 
@@ -98,7 +89,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
     ZervaRTItem* item = target.item();
-    item->ExportToHTML(path.c_str(), taken.hasFormat ? taken.format.c_str() : nullptr,
+    item->ExportToHTML(path.c_str(), taken.format,
                        plat::NativeToLmbcs(taken.options).c_str(), 0, nullptr);
     int result = kExitOk;
     if (item->lastStatus != talix::kOK) result = ConversionFailed("export-html", item, path);
@@ -112,8 +103,7 @@ int RunToHtml(const Command& command, const std::vector<std::string>& given) {
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
     HtmlItemArguments taken;
-    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
-    if (!Acceptable(command, taken, false, true, false, &exitCode)) return exitCode;
+    if (!TakeArguments(command, &args, &taken, false, true, false, &exitCode)) return exitCode;
     if (args.size() != 3) return UsageError(command, "to-html needs a database, a note and an item name");
     if (taken.hasInto && taken.into.empty()) return UsageError(command, "--into needs an item name");
 
@@ -133,14 +123,17 @@ int RunFromHtml(const Command& command, const std::vector<std::string>& given) {
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
     HtmlItemArguments taken;
-    if (!TakeArguments(command, &args, &taken, &exitCode)) return exitCode;
-    if (!Acceptable(command, taken, false, false, true, &exitCode)) return exitCode;
+    if (!TakeArguments(command, &args, &taken, false, false, true, &exitCode)) return exitCode;
     if (args.size() != 4)
         return UsageError(command, "from-html needs a database, a note, an item name and a source item name");
 
+    // The item is created when missing, as import-html creates it; nothing
+    // is saved unless the conversion works.
     ChunkOfItem target;
-    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kWrite, &exitCode)) return exitCode;
+    if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kCreate, &exitCode)) return exitCode;
     ZervaRTItem* item = target.item();
+    if (FindItems(item->noteHandle, args[3]).empty())
+        return Fail("from-html: note %s has no item '%s' to read the HTML from", args[1].c_str(), args[3].c_str());
     const std::string options = plat::NativeToLmbcs(taken.options);
     const std::string prefix = plat::NativeToLmbcs(taken.prefix);
     const talix::STATUS status =
@@ -151,7 +144,7 @@ int RunFromHtml(const Command& command, const std::vector<std::string>& given) {
                     args[2].c_str());
     if (status == talix::kArgumentError)
         return Fail("from-html refused: the options and the prefix are longer than 4,095 bytes together");
-    if (status != talix::kOK) return Fail("from-html failed: the import ended with error %u", status);
+    if (status != talix::kOK) return Fail("from-html failed: the import ended with %s", StatusMessage(status).c_str());
     const talix::STATUS saved = item->Save();
     if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
     return kExitOk;

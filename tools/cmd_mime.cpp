@@ -34,8 +34,7 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
                     what, target.c_str());
     if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
         return Fail("%s failed: the file cannot be written", what);
-    return Fail("%s failed: status %u (error %u): %s", what, static_cast<unsigned>(item->lastStatus),
-                static_cast<unsigned>(item->ownError), StatusMessage(item->lastStatus).c_str());
+    return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
 // Copies a file to standard output.
@@ -80,13 +79,15 @@ int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string
     return kExitOk;
 }
 
-bool TakeMimeArguments(const Command& command, std::vector<std::string>* args, MimeArguments* taken,
+// Takes the options of mime (withOutput: --out and --part) or of to-mime
+// (not withOutput: --name) out of args, refusing any other.
+bool TakeMimeArguments(const Command& command, std::vector<std::string>* args, bool withOutput, MimeArguments* taken,
                        int* exitCode) {
-    return TakeValueOption(command, args, "--out", &taken->out, &taken->hasOut, exitCode) &&
-           TakeValueOption(command, args, "--part", &taken->part, &taken->hasPart, exitCode) &&
+    return (!withOutput || (TakeValueOption(command, args, "--out", &taken->out, &taken->hasOut, exitCode) &&
+                            TakeValueOption(command, args, "--part", &taken->part, &taken->hasPart, exitCode))) &&
            TakeValueOption(command, args, "--options", &taken->options, &taken->hasOptions, exitCode) &&
            TakeValueOption(command, args, "--html-options", &taken->htmlOptions, &taken->hasHtmlOptions, exitCode) &&
-           TakeValueOption(command, args, "--name", &taken->name, &taken->hasName, exitCode) &&
+           (withOutput || TakeValueOption(command, args, "--name", &taken->name, &taken->hasName, exitCode)) &&
            RejectOptions(command, *args, exitCode);
 }
 
@@ -104,8 +105,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
     MimeArguments taken;
-    if (!TakeMimeArguments(command, &args, &taken, &exitCode)) return exitCode;
-    if (taken.hasName) return UsageError(command, "mime takes no --name");
+    if (!TakeMimeArguments(command, &args, true, &taken, &exitCode)) return exitCode;
     if (args.size() != 3) return UsageError(command, "mime needs a database, a note and an item name");
     if (taken.hasPart && (taken.part.empty() || taken.part.size() > 5 ||
                           taken.part.find_first_not_of("0123456789") != std::string::npos ||
@@ -140,8 +140,7 @@ int RunToMime(const Command& command, const std::vector<std::string>& given) {
     int exitCode = kExitOk;
     std::vector<std::string> args = given;
     MimeArguments taken;
-    if (!TakeMimeArguments(command, &args, &taken, &exitCode)) return exitCode;
-    if (taken.hasOut || taken.hasPart) return UsageError(command, "to-mime takes neither --out nor --part");
+    if (!TakeMimeArguments(command, &args, false, &taken, &exitCode)) return exitCode;
     if (args.size() != 3) return UsageError(command, "to-mime needs a database, a note and an item name");
     if (!TextsFit(command, taken, &exitCode)) return exitCode;
 

@@ -8,6 +8,8 @@
 
 #include "chunk_target.h"
 #include "cli.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_types.h"
 #include "core/properties.h"
 #include "core/statuses.h"
 #include "talix/chunk.h"
@@ -44,7 +46,7 @@ const talix::PropertyTableEntry* PropertyRow(const std::string& name, int* exitC
 // what happened.
 int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefore) {
     if (chunk->lastStatus != talix::kOK)
-        return Fail("%s failed: status %u", what.c_str(), static_cast<unsigned>(chunk->lastStatus));
+        return Fail("%s failed: %s", what.c_str(), StatusMessage(chunk->lastStatus, chunk->errorWord).c_str());
     if (MessagesShown() != messagesBefore) return kExitFailed;
     return Fail("%s: nothing was set", what.c_str());
 }
@@ -76,7 +78,7 @@ int RunGetProperty(const Command& command, const std::vector<std::string>& args)
         answer = plat::LmbcsToNative(std::string_view(buffer.data(), length));
     }
     if (chunk->lastStatus != talix::kOK)
-        return Fail("cannot read '%s': status %u", row->name, static_cast<unsigned>(chunk->lastStatus));
+        return Fail("cannot read '%s': %s", row->name, StatusMessage(chunk->lastStatus, chunk->errorWord).c_str());
     std::printf("%s\n", answer.c_str());
     return kExitOk;
 }
@@ -143,16 +145,38 @@ int RunPropertyText(const Command& command, const std::vector<std::string>& args
     const std::size_t extra = args.size() - 5;
     if (what == "target" ? (extra < 1 || extra > 2) : what == "table" ? extra > 1 : what == "border" ? extra != 1 : true)
         return UsageError(command, "property-text takes: target TYPE [KEYWORD], table [KEYWORD] or border SIDE");
+    const std::uint16_t type = what == "target" ? talix::FindChunkType(args[5].c_str()) : talix::kTypeEverything;
+    if (what == "target" && type == talix::kTypeEverything)
+        return UsageError(command, "'%s' is not a type of target", args[5].c_str());
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kRead, &exitCode)) return exitCode;
     ZervaRTChunk* chunk = target.chunk();
     const char* text = nullptr;
-    if (what == "target") text = chunk->GetTargetProperties(args[5].c_str(), extra > 1 ? args[6].c_str() : "");
-    else if (what == "table") text = chunk->GetTableProperties(extra > 0 ? args[5].c_str() : nullptr);
-    else text = chunk->GetCellBorder(args[5].c_str());
-    if (chunk->lastStatus != talix::kOK)
-        return Fail("cannot write the %s properties: status %u", what.c_str(), static_cast<unsigned>(chunk->lastStatus));
-    std::printf("%s\n", plat::LmbcsToNative(text).c_str());
+    // The targets of the type within the chunk (the chunk itself when it is
+    // one), each giving a line of its words.
+    ZervaRTChunk* targets = nullptr;
+    if (what == "target") {
+        const char* word = talix::DefinitionTypeWord(type);
+        if (word != nullptr) targets = chunk->DefineSubChunk((std::string(word) + " *").c_str());
+        if (targets == nullptr) return Fail("cannot define the %s targets of '%s'", args[5].c_str(), args[3].c_str());
+        chunk = targets;
+        if (chunk->Exists() == 0 && chunk->lastStatus == talix::kOK) {
+            delete targets;
+            return Fail("'%s' holds no %s in '%s'", args[3].c_str(), args[5].c_str(), args[2].c_str());
+        }
+        text = chunk->GetTargetProperties(args[5].c_str(), extra > 1 ? args[6].c_str() : "");
+    } else if (what == "table") {
+        text = chunk->GetTableProperties(extra > 0 ? args[5].c_str() : nullptr);
+    } else {
+        text = chunk->GetCellBorder(args[5].c_str());
+    }
+    const std::string answer = plat::LmbcsToNative(text);
+    const talix::STATUS status = chunk->lastStatus;
+    const unsigned errorWord = chunk->errorWord;
+    delete targets;
+    if (status != talix::kOK)
+        return Fail("cannot write the %s properties: %s", what.c_str(), StatusMessage(status, errorWord).c_str());
+    std::printf("%s\n", answer.c_str());
     return kExitOk;
 }
 

@@ -28,7 +28,8 @@ int RunText(const Command& command, const std::vector<std::string>& args) {
                      &exitCode))
         return exitCode;
     std::string lmbcs;
-    talix::STATUS status = talix::GetWholeChunkText(target.chunk(), &lmbcs);
+    // A line end between paragraphs, where the library's text runs them together.
+    talix::STATUS status = talix::GetWholeChunkText(target.chunk(), &lmbcs, true);
     if (status != talix::kOK) return Fail("cannot read the text: %s", StatusMessage(status).c_str());
     // A zero byte in a text run is a line end.
     std::string text;
@@ -51,8 +52,9 @@ int RunCount(const Command& command, const std::vector<std::string>& args) {
     if (args.size() < 4 || args.size() > 5)
         return UsageError(command, "count needs a database, a note, an item name, a type and at most one chunk");
     ChunkOfItem target;
+    // A chunk that matches nothing holds no target: 0.
     if (!target.Open(command, args[0], args[1], args[2], args.size() == 5 ? args[4] : "Everything", ItemUse::kRead,
-                     &exitCode))
+                     &exitCode, true))
         return exitCode;
     std::int64_t count = talix::CountChunkTargets(target.chunk(), args[3].c_str());
     if (count < 0) return Fail("'%s' cannot be counted in '%s'", args[3].c_str(), target.chunk()->definition);

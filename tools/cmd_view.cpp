@@ -1,9 +1,12 @@
-// The command view: the entries of a view, or those of one key.
+// The command view: the entries of a view, or those of one key; or the
+// documents a selection formula selects.
 #include <cstdio>
 #include <string>
 
 #include "../platform/view_index.h"
 #include "cli.h"
+#include "core/view_lookup.h"
+#include "talix/session.h"
 
 namespace talix_cli {
 
@@ -20,14 +23,43 @@ public:
     plat::HCOLLECTION handle = 0;
 };
 
+// The documents a selection formula selects, in note-id order: note id and
+// title, as the library's searches (link matching) select them.
+int ListSelection(const std::vector<std::string>& args, plat::DBHANDLE db) {
+    RARIvoSession session;
+    session.SetUp();
+    const std::string formula = plat::NativeToLmbcs(args[1]);
+    plat::DHANDLE table = plat::NULLHANDLE;
+    const plat::STATUS status = talix::FindNotesByViewOrFormula(&session, db, formula.c_str(), nullptr, &table, 0);
+    if (status != plat::NOERROR)
+        return Fail("cannot select with '%s' in %s: %s", args[1].c_str(), args[0].c_str(), StatusMessage(status).c_str());
+    int exitCode = kExitOk;
+    plat::NOTEID id = 0;
+    for (bool first = true; plat::IdScan(table, first, &id); first = false) {
+        plat::NOTEHANDLE note = 0;
+        const plat::STATUS opened = plat::NoteOpen(db, id, plat::OPEN_NOTE_DEFAULT, &note);
+        if (opened != plat::NOERROR) {
+            exitCode = Fail("cannot read note 0x%08X: %s", static_cast<unsigned>(id), StatusMessage(opened).c_str());
+            continue;
+        }
+        std::printf("0x%08X\t%s\n", static_cast<unsigned>(id), Escape(NoteTitle(note)).c_str());
+        plat::NoteClose(note);
+    }
+    plat::IdDestroyTable(table);
+    return exitCode;
+}
+
 } // namespace
 
 int RunView(const Command& command, const std::vector<std::string>& args) {
     int exitCode = kExitOk;
     if (!RejectOptions(command, args, &exitCode)) return exitCode;
     if (args.size() < 2 || args.size() > 3) return UsageError(command, "view needs a database, a view name and at most one key");
+    const bool selection = talix::IsSelectionFormula(plat::NativeToLmbcs(args[1]).c_str());
+    if (selection && args.size() == 3) return UsageError(command, "a selection formula takes no key");
     Database db;
     if (!db.Open(args[0], false)) return kExitFailed;
+    if (selection) return ListSelection(args, db.handle());
 
     std::string viewName = plat::NativeToLmbcs(args[1]);
     plat::NOTEID viewId = 0;

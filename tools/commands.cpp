@@ -36,13 +36,6 @@ bool FirstTextEntry(plat::NOTEHANDLE note, const char* name, std::string* text) 
     return ok;
 }
 
-std::string NoteTitle(plat::NOTEHANDLE note) {
-    std::string title;
-    if (FirstTextEntry(note, "$TITLE", &title) && !title.empty()) return plat::LmbcsToNative(title);
-    if (FirstTextEntry(note, "Subject", &title)) return plat::LmbcsToNative(title);
-    return "";
-}
-
 // Reads K of "--index K" from args (removed from it); -1 when absent.
 bool TakeIndexOption(const Command& command, std::vector<std::string>* args, long* index, int* exitCode) {
     *index = -1;
@@ -70,6 +63,13 @@ bool TakeIndexOption(const Command& command, std::vector<std::string>* args, lon
 
 } // namespace
 
+std::string NoteTitle(plat::NOTEHANDLE note) {
+    std::string title;
+    if (FirstTextEntry(note, "$TITLE", &title) && !title.empty()) return plat::LmbcsToNative(title);
+    if (FirstTextEntry(note, "Subject", &title)) return plat::LmbcsToNative(title);
+    return "";
+}
+
 int RunImport(const Command& command, const std::vector<std::string>& args) {
     int exitCode = kExitOk;
     if (!RejectOptions(command, args, &exitCode)) return exitCode;
@@ -80,7 +80,8 @@ int RunImport(const Command& command, const std::vector<std::string>& args) {
         plat::DxlImportResult result;
         plat::STATUS status = plat::DxlImportFile(db.handle(), args[i].c_str(), &result);
         if (status != plat::NOERROR) {
-            Fail("%s", result.error.empty() ? (args[i] + ": " + StatusMessage(status)).c_str() : result.error.c_str());
+            if (result.error.empty()) Fail("%s: %s", args[i].c_str(), StatusMessage(status).c_str());
+            else Fail("%s (%s)", result.error.c_str(), StatusMessage(status).c_str());
             exitCode = kExitFailed;
             continue;
         }
@@ -93,7 +94,8 @@ int RunImport(const Command& command, const std::vector<std::string>& args) {
                 exitCode = Fail("cannot read note 0x%08X: %s", static_cast<unsigned>(id), StatusMessage(status).c_str());
                 continue;
             }
-            std::printf("0x%08X\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str());
+            std::printf("0x%08X\t%s\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str(),
+                        Escape(args[i]).c_str());
         }
     }
     return exitCode;
@@ -123,8 +125,9 @@ int RunNotes(const Command& command, const std::vector<std::string>& args) {
             exitCode = Fail("cannot read note 0x%08X: %s", static_cast<unsigned>(id), StatusMessage(status).c_str());
             continue;
         }
-        std::printf("0x%08X\t%s\t0x%04X\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str(),
-                    static_cast<unsigned>(noteClass), Escape(NoteTitle(note)).c_str());
+        std::printf("0x%08X\t%s\t0x%04X\t%s\t%s\n", static_cast<unsigned>(id),
+                    UnidText(plat::UNID{oid.File, oid.Note}).c_str(), static_cast<unsigned>(noteClass),
+                    Escape(NoteTitle(note)).c_str(), NoteClassNames(noteClass).c_str());
         plat::NoteClose(note);
     }
     return exitCode;
@@ -146,8 +149,9 @@ int RunItems(const Command& command, const std::vector<std::string>& args) {
         plat::STATUS queried = plat::ItemQuery(item, name.data(), static_cast<plat::WORD>(name.size() - 1), &flags,
                                                &type, &value, &length);
         if (queried != plat::NOERROR) return queried;
-        std::printf("%s\t0x%04X\t0x%04X\t%u\n", Escape(plat::LmbcsToNative(name.data())).c_str(),
-                    static_cast<unsigned>(type), static_cast<unsigned>(flags), static_cast<unsigned>(length));
+        std::printf("%s\t0x%04X\t0x%04X\t%u\t%s\n", Escape(plat::LmbcsToNative(name.data())).c_str(),
+                    static_cast<unsigned>(type), static_cast<unsigned>(flags), static_cast<unsigned>(length),
+                    ItemTypeNames(type, flags).c_str());
         return plat::NOERROR;
     });
     if (status != plat::NOERROR) return Fail("cannot list the items of note %s: %s", args[1].c_str(), StatusMessage(status).c_str());

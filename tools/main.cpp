@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "talix/version.h"
 
 namespace talix_cli {
 
@@ -23,15 +24,17 @@ const Command kCommands[] = {
      "whatever happens to the process; a file that fails is reported and the others are\n"
      "still imported. An import waits for another process writing to DB up to 30 seconds\n"
      "(notes.ini DatabaseBusyWait, in seconds) and then fails: the database is busy.\n"
-     "Prints one line per imported note: note id, UNID.\n",
+     "Prints one line per imported note: note id, UNID and the file it came from. Only\n"
+     "DXL whose items hold typed values and raw item data (binary DXL) is read.\n",
      RunImport},
     {"notes", "notes DB",
-     "Lists the notes of DB in note-id order, one per line: note id, UNID, class and\n"
-     "title ($TITLE, else Subject).\n",
+     "Lists the notes of DB in note-id order, one per line: note id, UNID, class, title\n"
+     "($TITLE, else Subject) and the names of the class's bits (\"form, default\").\n",
      RunNotes},
     {"items", "items DB NOTE",
-     "Lists the items of a note in stored order, one per line: name, data type, flags\n"
-     "and value length in bytes (counting the data-type word).\n",
+     "Lists the items of a note in stored order, one per line: name, data type, flags,\n"
+     "value length in bytes (counting the data-type word) and the names of the data type\n"
+     "and flags (\"rich text, signed, summary\").\n",
      RunItems},
     {"value", "value DB NOTE ITEM [--index K]",
      "Writes the stored value of an item (data-type word first) to standard output.\n"
@@ -52,7 +55,9 @@ const Command kCommands[] = {
     {"view", "view DB VIEW [KEY]",
      "Lists the entries of a view in the view's order, one per line: note id, then the\n"
      "value of the first column (a category entry shows its category). With KEY, only\n"
-     "the entries whose key column equals KEY (ignoring case).\n",
+     "the entries whose key column equals KEY (ignoring case). VIEW may also be a\n"
+     "selection formula, as match takes it (such as SELECT @All or SELECT Form = \"Memo\"):\n"
+     "the documents it selects, in note-id order, with their titles ($TITLE, else Subject).\n",
      RunView},
     {"formula", "formula DB NOTE FORMULA",
      "Evaluates FORMULA on a note and prints the result: its type (text, text list,\n"
@@ -62,7 +67,9 @@ const Command kCommands[] = {
      RunFormula},
     {"text", "text DB NOTE ITEM [CHUNK]",
      "Prints the whole text of the text runs of a chunk of a rich-text item (default\n"
-     "\"Everything\"), such as \"Table 1; Row 2\"; a zero byte in a run is a line end.\n",
+     "\"Everything\"), such as \"Table 1; Row 2\", as UTF-8: a zero byte in a run is a line\n"
+     "end, and a line end stands between the texts of two paragraphs (a table's cells\n"
+     "each begin one).\n",
      RunText},
     {"html", "html DB NOTE ITEM [CHUNK] [--format html|xhtml|text|passthrough] [--options TEXT] [--out FILE] [--mime PART]",
      "Renders a chunk of a rich-text item (default \"Everything\") as HTML 4.01 (the default),\n"
@@ -89,7 +96,8 @@ const Command kCommands[] = {
      RunHtml},
     {"count", "count DB NOTE ITEM TYPE [CHUNK]",
      "Prints the number of targets of a type (Table, Row, Section, Hotspot ...) within\n"
-     "a chunk of a rich-text item (default \"Everything\").\n",
+     "a chunk of a rich-text item (default \"Everything\"); 0 for a chunk that matches\n"
+     "nothing, where the other commands acting on a chunk are refused.\n",
      RunCount},
     {"design", "design DB KIND NAME",
      "Lists the CD records of the content of a design element (as 'records' does), found\n"
@@ -151,18 +159,21 @@ const Command kCommands[] = {
     {"get-property", "get-property DB NOTE ITEM NAME [CHUNK]",
      "Prints a property of a chunk of a rich-text item (default \"Everything\") by its name:\n"
      "the text of a text property (Text, Font, FontColor, ParagraphStyle ...), the number of\n"
-     "a number property (PointSize, PABID, Exists ...).\n",
+     "a number property (PointSize, PABID, Exists ...). Font gives the words of the chunk's\n"
+     "font (\"Bold Red 12pt Arial\"), FontFace its face alone.\n",
      RunGetProperty},
     {"set-property", "set-property DB NOTE ITEM (NAME VALUE | --list T) [CHUNK]",
      "Sets a property of a chunk of a rich-text item (default \"Everything\") and saves the\n"
      "note: a number property takes a number VALUE. With --list, T is a text of Name=value\n"
      "words and the first property it names that can be set is set. A property that cannot\n"
-     "be set (read-only, or without a way to set it) is refused with a message.\n",
+     "be set (read-only, or without a way to set it, such as PointSize: 'edit ... font 14'\n"
+     "changes the size) is refused with a message.\n",
      RunSetProperty},
     {"property-text", "property-text DB NOTE ITEM CHUNK WHAT ARGS...",
      "Prints the keyword=value words of a chunk of a rich-text item. WHAT and its arguments:\n"
-     "  target TYPE [KEYWORD]: the words of the chunk's targets of TYPE (Graphic, Layer, HR,\n"
-     "    Table, ImageMap, GraphicHotspot, Section, Field, URLLink), or the value of one\n"
+     "  target TYPE [KEYWORD]: the words of each target of TYPE (Graphic, Layer, HR, Table,\n"
+     "    ImageMap, GraphicHotspot, Section, Field, URLLink) in the chunk, a line each (the\n"
+     "    chunk itself when it is one); with KEYWORD, the value of that keyword on each line\n"
      "  table [KEYWORD]: the words of the chunk's table (or those of one keyword)\n"
      "  border SIDE: the border of the chunk's first cell (Left, Right, Top, Bottom; any\n"
      "    other text: all four, left,right,top,bottom)\n",
@@ -238,8 +249,9 @@ const Command kCommands[] = {
      "same note holds as text, then saves the note. The style sheet of the file resource\n"
      "\"fck_editorarea.css\" of the database (\"UseCSSFile=NAME\" another one, \"UseCSSFile=\"\n"
      "none) applies. T holds the HTML import's options; P, when given, is added to them as\n"
-     "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is left as it was when\n"
-     "SOURCE or ITEM cannot be read.\n",
+     "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is created when missing,\n"
+     "as import-html creates it; it is left as it was (or not created) when SOURCE or ITEM\n"
+     "cannot be read.\n",
      RunFromHtml},
     {"store-eml", "store-eml DB NOTE ITEM FILE.eml",
      "Stores a mail file as MIME part items named ITEM of a note, as incoming mail is\n"
@@ -271,12 +283,47 @@ const Command kCommands[] = {
 };
 
 void PrintUsage(std::FILE* out) {
-    std::fputs("usage: talix [--verbose] COMMAND ARGS...\n\ncommands:\n", out);
+    std::fputs("usage: talix [--verbose] COMMAND ARGS...\n       talix --version\n       talix help [COMMAND]\n\n"
+               "commands:\n",
+               out);
     for (const auto& command : kCommands) std::fprintf(out, "  talix %s\n", command.usage);
     std::fputs("\nNOTE is a note id (0x20FA or decimal) or a UNID of 32 hexadecimal digits.\n"
                "--verbose shows the platform log on standard error.\n"
-               "Run 'talix COMMAND --help' for what a command does.\n",
+               "Run 'talix COMMAND --help' (or -h, or 'talix help COMMAND') for what a command does.\n",
                out);
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const auto& each : kCommands) {
+        if (name == each.name) return &each;
+    }
+    return nullptr;
+}
+
+void PrintHelp(const Command& command) { std::printf("usage: talix %s\n\n%s", command.usage, command.help); }
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+// What an unknown command or option gets: one line that says where the list is.
+int UnknownWord(const char* what, const std::string& word) {
+    std::fprintf(stderr, "talix: unknown %s '%s' (talix --help lists the commands)\n", what, word.c_str());
+    return kExitUsage;
+}
+
+// talix help [COMMAND].
+int RunHelp(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        PrintUsage(stdout);
+        return kExitOk;
+    }
+    if (args.size() > 1) {
+        std::fputs("talix: help takes at most one command\n", stderr);
+        return kExitUsage;
+    }
+    const Command* command = FindCommand(args[0]);
+    if (command == nullptr) return UnknownWord("command", args[0]);
+    PrintHelp(*command);
+    return kExitOk;
 }
 
 int g_messagesShown = 0;
@@ -295,16 +342,16 @@ int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     bool verbose = false;
     size_t next = 0;
-    while (next < args.size() && args[next].rfind("--", 0) == 0) {
-        if (args[next] == "--help") {
+    while (next < args.size() && args[next].rfind("-", 0) == 0) {
+        if (IsHelp(args[next])) {
             PrintUsage(stdout);
             return kExitOk;
         }
-        if (args[next] != "--verbose") {
-            std::fprintf(stderr, "talix: unknown option '%s'\n", args[next].c_str());
-            PrintUsage(stderr);
-            return kExitUsage;
+        if (args[next] == "--version") {
+            std::printf("talix %s\n", TALIX_VERSION_STRING);
+            return kExitOk;
         }
+        if (args[next] != "--verbose") return UnknownWord("option", args[next]);
         verbose = true;
         ++next;
     }
@@ -313,19 +360,13 @@ int Main(int argc, char** argv) {
         PrintUsage(stderr);
         return kExitUsage;
     }
-    const Command* command = nullptr;
-    for (const auto& each : kCommands) {
-        if (args[next] == each.name) command = &each;
-    }
-    if (command == nullptr) {
-        std::fprintf(stderr, "talix: unknown command '%s'\n", args[next].c_str());
-        PrintUsage(stderr);
-        return kExitUsage;
-    }
     std::vector<std::string> commandArgs(args.begin() + static_cast<long>(next) + 1, args.end());
+    if (args[next] == "help") return RunHelp(commandArgs);
+    const Command* command = FindCommand(args[next]);
+    if (command == nullptr) return UnknownWord("command", args[next]);
     for (const auto& arg : commandArgs) {
-        if (arg == "--help") {
-            std::printf("usage: talix %s\n\n%s", command->usage, command->help);
+        if (IsHelp(arg)) {
+            PrintHelp(*command);
             return kExitOk;
         }
     }

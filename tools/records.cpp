@@ -244,6 +244,7 @@ int RunRecordsCommand(const Command& command, const std::vector<std::string>& ar
         if (arg == "--host") host = true;
         else rest.push_back(arg);
     }
+    // Any other option is refused where the arguments are checked.
     return ListRecords(command, rest, host);
 }
 

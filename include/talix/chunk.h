@@ -1,5 +1,15 @@
 // ZervaRTChunk: a located part of a rich-text item, defined by a chain of
 // definition levels ("Table 1; Row 2").
+//
+// Text. Every text the library takes and gives (definitions, texts, names,
+// option strings, property values, markup) is in the platform's own
+// character set (LMBCS), not UTF-8, and a line end inside a text run is a
+// zero byte: a text given back with its length may hold zero bytes before
+// that length, so read it by the length rather than up to its first zero.
+// plat::LmbcsToNative (talix_platform/text.h) turns such a text into UTF-8
+// (a zero byte stays a zero byte), plat::NativeToLmbcs UTF-8 into it. The
+// paragraphs of a chunk are not separated in its text; read them one at a
+// time ("Paragraph 1" and GetNextTarget) to tell them apart.
 #pragma once
 
 #include <cstdint>
@@ -59,7 +69,9 @@ public:
     // neither in its note nor being created makes the method a successful
     // no-op, the engine's completion status 1298 is reported as 0, and a
     // successful change updates the note at once when the item's AutoSave
-    // is on. Methods returning a status also keep it in lastStatus.
+    // is on. Methods returning a status also keep it in lastStatus. Memory
+    // that runs out during a run fails the method with an out-of-memory
+    // status (263, or the platform's own) and leaves the item as it was.
 
     // ---- The frame ---------------------------------------------------------
     // Runs one engine operation with its words and texts over the chunk,
@@ -275,7 +287,9 @@ public:
     // 1 when the definition matches something in the item, else 0.
     int Exists();
     // The number of targets of a type ("Row") within the chunk's target;
-    // -1 when the type cannot be counted there.
+    // -1 when the type cannot be counted there. The count is a signed 16-bit
+    // number: a chunk with more than 32,767 targets of the type answers
+    // 32,767.
     std::int16_t GetCount(const char* typeText);
     // Moves the innermost level to its next occurrence; 1 when the chunk then stands on a target that exists, else 0.
     int GetNextTarget(int unused = 0);
@@ -297,8 +311,10 @@ public:
     // ---- Text ------------------------------------------------------------
     // The text of the chunk's text runs (of subDefinition within the chunk
     // when given): the first run, or with allRuns every run joined by the
-    // separator. Copied into buffer cut to bufferSize - 1 bytes and
-    // terminated; returns the length copied.
+    // separator, in the platform's character set with a zero byte for each
+    // line end (see the top of this header; nothing marks where a paragraph
+    // ends). Copied into buffer cut to bufferSize - 1 bytes and terminated;
+    // returns the length copied, by which the text is read.
     std::uint32_t GetText(const char* subDefinition, char* buffer, std::uint32_t bufferSize, int allRuns,
                           const char* separator);
     // Replaces the text of subDefinition's targets within the chunk (length
@@ -323,6 +339,7 @@ public:
     void CleanupEventRetString(std::uint16_t slot);
 
     // ---- Properties by name ----------------------------------------------
+    // Texts are in the platform's character set (see the top of this header).
     // The property as text in buffer (size bytes and the terminator);
     // returns the length placed there, 0 for a name that is no property.
     std::uint16_t GetPropertyText(const char* name, char* buffer, std::uint16_t size);
@@ -347,8 +364,10 @@ public:
     // ---- Property text of targets ------------------------------------------
     // The keyword=value words of the chunk's targets of a type ("Graphic",
     // "Layer", "HR", "Table" ...): all of them, or the value alone of one
-    // keyword (empty when the target has no such word). The text lives in
-    // the session's text result until the next call.
+    // keyword (empty when the target has no such word); a chunk naming
+    // several targets ("Graphic *") gives a line of them for each, the lines
+    // ending in "\n". The text, in the platform's character set, lives in the
+    // session's text result until the next call.
     const char* GetTargetProperties(const char* typeName, const char* keyword);
     // The words of the chunk's table: those of one keyword of the Table
     // list (whole words, not cut to the value), or every word.

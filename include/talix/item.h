@@ -1,4 +1,6 @@
-// ZervaRTItem: one rich-text item (by name) of one note.
+// ZervaRTItem: one rich-text item (by name) of one note. Its texts, taken
+// and given, are in the platform's character set with zero bytes for line
+// ends (see talix/chunk.h; plat::LmbcsToNative turns them into UTF-8).
 #pragma once
 
 #include <cstdint>

@@ -58,6 +58,9 @@ public:
     static constexpr std::uint32_t kMessagePrefixCapacity = 16;
 
     double version = TALIX_VERSION_NUMBER;
+    // The last text result of a method (its length first): in the platform's
+    // character set with zero bytes for line ends, as every text the library
+    // gives (see talix/chunk.h).
     std::uint16_t textResultLength = 0;
     char textResult[kTextResultCapacity + 2] = {};
     char statusText[kStatusTextCapacity] = {};

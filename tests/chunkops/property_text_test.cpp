@@ -12,6 +12,7 @@
 #include "core/signatures.h"
 #include "engine/font_property_writer.h"
 #include "engine/paragraph_property_writer.h"
+#include "engine/table_property_writers.h"
 #include "engine/target_property_writers.h"
 
 namespace chunkops_test {
@@ -203,7 +204,45 @@ TEST(TargetWords, QuotedValuesKeepTheirQuotes) {
     EXPECT_STREQ(small, "x ");
 }
 
+TEST(TargetWords, ATabFontOfPointSizeZeroIsNoFont) {
+    // A tab settings record as tables that show no tabs carry it: the font
+    // part is there (14 at offset 40) but its bytes are no font.
+    FixtureRecord tabs = HostRecord(talix::kSigTableDataExtension, 62);
+    PutWord(&tabs, 40, 14);
+    PutDword(&tabs, 48, 0x00009C04);
+    PutWord(&tabs, 56, 1);
+    char text[256] = "";
+    talix::PropertyWriterState state;
+    talix::WriteTabProperties(tabs.bytes.data(), 62, nullptr, text, sizeof text, talix::kTableWordAll, &state);
+    EXPECT_STREQ(text, "");
+    // The same record with a 12-point bold font in face 1.
+    PutDword(&tabs, 48, 0x0C000101);
+    state = talix::PropertyWriterState{};
+    talix::WriteTabProperties(tabs.bytes.data(), 62, nullptr, text, sizeof text, talix::kTableWordAll, &state);
+    EXPECT_STREQ(text, "TabFont='Bold Black 12pt' ");
+}
+
 class PropertyTextTest : public ChunkTest {};
+
+TEST_F(PropertyTextTest, AChunkOfSeveralTargetsGivesALineOfWordsForEach) {
+    std::vector<FixtureRecord> body = Picture({HeadAndText(talix::kSigCaption, 32, 4, "one")});
+    const std::vector<FixtureRecord> bare = Picture({});
+    const std::vector<FixtureRecord> third =
+        Picture({HeadAndText(talix::kSigAltText, 12, 4, "alt"), HeadAndText(talix::kSigCaption, 32, 4, "three")});
+    body.insert(body.end(), bare.begin(), bare.end());
+    body.insert(body.end(), third.begin(), third.end());
+    Open(NewNote(body));
+    ZervaRTChunk* graphics = Chunk("Graphic *");
+    ASSERT_NE(graphics, nullptr);
+    EXPECT_STREQ(graphics->GetTargetProperties("Graphic", nullptr), "Caption='one' \n\nAltText='alt' Caption='three' ");
+    EXPECT_STREQ(graphics->GetTargetProperties("Graphic", "Caption"), "one\n\nthree");
+    EXPECT_STREQ(graphics->GetTargetProperties("Graphic", "AltText"), "\n\nalt");
+    delete graphics;
+    // One target gives its own words alone, as before.
+    ZervaRTChunk* last = Chunk("Graphic 3");
+    EXPECT_STREQ(last->GetTargetProperties("Graphic", nullptr), "AltText='alt' Caption='three' ");
+    delete last;
+}
 
 TEST_F(PropertyTextTest, GraphicAndRuleWordsAndTheRuleChangedByOptions) {
     std::vector<FixtureRecord> body = Picture({HeadAndText(talix::kSigCaption, 32, 4, "it's")});

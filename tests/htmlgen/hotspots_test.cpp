@@ -134,6 +134,11 @@ TEST_F(HotspotsTest, WikiLinksAndLinksOfFollowingRecords) {
                         "target=\"_top\">[[Big Topic]]</a>"),
               std::string::npos)
         << body;
+    // A prefix that begins with one slash (as the one built from the
+    // database path does) keeps both after "http:".
+    EXPECT_NE(Body(chunk, "ResolveWiki=/db.nsf/Resolve?OpenAgent&amp;Text=")
+                  .find("<a href=\"http://db.nsf/Resolve?OpenAgent&amp;Text=Big+Topic\""),
+              std::string::npos);
     EXPECT_NE(body.find("<a href=\"//__0000000200000001.NSF/000000220000001100000044000000"), std::string::npos) << body;
     EXPECT_NE(body.find("?OpenDocument\" target=\"main\">doc</a> end"), std::string::npos) << body;
 

@@ -591,7 +591,12 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
         {"<database>" + good + "<note class='form'><item name='B'><text><bold/></text></item></note></database>",
          "<bold>"},
         {"<database>" + OneNote(unid, "<item name='New'><text>new</text></item>") + "<junk/></database>", "<junk>"},
-        {"<form name='x'/>", "<form>"},
+        // The text form of DXL is told what is read.
+        {"<form name='x'/>",
+         "in.xml:1: only DXL with raw item data (binary DXL) can be imported: the root element <form>"},
+        {"<database><page name='p'/></database>", "only DXL with raw item data (binary DXL) can be imported: <page>"},
+        {"<document><item name='Body'><richtext><par>a</par></richtext></item></document>",
+         "only DXL with raw item data (binary DXL) can be imported: an item holds <richtext>"},
         // Refused by the database while the notes are built in memory.
         {"<database><note class='form'><item name='F'><object><file name='f' size='5'><filedata>aGVsbG8="
          "</filedata></file></object></item></note>" +

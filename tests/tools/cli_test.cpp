@@ -40,7 +40,12 @@ TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
     EXPECT_EQ(imported.err, "");
     auto lines = imported.lines();
     ASSERT_EQ(lines.size(), files.size());
-    for (const auto& line : lines) EXPECT_TRUE(std::regex_match(line, std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}"))) << line;
+    // Each note beside the file it came from.
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}\t.*"))) << lines[i];
+        EXPECT_EQ(lines[i].substr(lines[i].rfind('\t') + 1), files[i].string());
+        lines[i].erase(lines[i].rfind('\t'));
+    }
 
     CliOutcome notes = Talix({"notes", db_});
     ASSERT_EQ(notes.status, 0) << notes.err;
@@ -50,9 +55,10 @@ TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
         EXPECT_EQ(listed[i].substr(0, lines[i].size() + 1), lines[i] + "\t");   // note-id order = import order
         EXPECT_TRUE(std::regex_match(listed[i], std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}\t0x[0-9A-F]{4}\t.*")));
     }
-    EXPECT_NE(notes.out.find("\t852559E00078377C052556C20056B593\t0x0004\tResponse\n"), std::string::npos);
-    EXPECT_NE(notes.out.find("\t0x8008\tAll\n"), std::string::npos);
-    EXPECT_NE(notes.out.find("\t0x0400\ttestfield\n"), std::string::npos);
+    // The class's bits by name as the last column.
+    EXPECT_NE(notes.out.find("\t852559E00078377C052556C20056B593\t0x0004\tResponse\tform\n"), std::string::npos);
+    EXPECT_NE(notes.out.find("\t0x8008\tAll\tview, default\n"), std::string::npos);
+    EXPECT_NE(notes.out.find("\t0x0400\ttestfield\tshared field\n"), std::string::npos);
 
     // Importing notes that carry a UNID again replaces them: same notes,
     // same listing.
@@ -72,8 +78,8 @@ TEST_F(Cli, ItemsAndValuesOfANote) {
     ASSERT_EQ(byUnid.status, 0) << byUnid.err;
     auto items = byUnid.lines();
     ASSERT_EQ(items.size(), 9u);
-    EXPECT_EQ(items[0], "$TITLE\t0x0500\t0x0000\t10");
-    EXPECT_EQ(items[3], "From\t0x0000\t0x0100\t2");
+    EXPECT_EQ(items[0], "$TITLE\t0x0500\t0x0000\t10\ttext");
+    EXPECT_EQ(items[3], "From\t0x0000\t0x0100\t2\tno data type, placeholder");
     EXPECT_EQ(items[8].substr(0, 14), "$BODY\t0x0001\t0");
     EXPECT_EQ(Talix({"items", db_, id}).out, byUnid.out);
     EXPECT_EQ(Talix({"items", db_, std::to_string(std::stoul(id, nullptr, 16))}).out, byUnid.out);

@@ -72,7 +72,14 @@ TEST_F(HtmlItemCommands, StoreTheHtmlAndRebuildAnItemFromIt) {
 
     CliOutcome missing = Talix({"from-html", db_, note, "Body", "Nothing"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(Has(missing.err, "'Nothing'")) << missing.err;
+    EXPECT_TRUE(Has(missing.err, "has no item 'Nothing' to read the HTML from")) << missing.err;
+    // A target the note does not have yet is made, as import-html makes it;
+    // a failed conversion makes none.
+    CliOutcome made = Talix({"from-html", db_, note, "Fresh", "Lines"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(Talix({"text", db_, note, "Fresh"}).out, words);
+    EXPECT_EQ(Talix({"from-html", db_, note, "Never", "Nothing"}).status, 1);
+    EXPECT_EQ(Talix({"value", db_, note, "Never"}).status, 1);
     EXPECT_EQ(Talix({"text", db_, note, "Body"}).out, words);
     CliOutcome named = Talix({"from-html", db_, note, "Body", "Lines", "--options", "UseCSSFile=site.css"});
     EXPECT_EQ(named.status, 0);

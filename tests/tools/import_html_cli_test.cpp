@@ -24,16 +24,21 @@ TEST_F(ImportHtmlCommand, ImportsAFileAndReportsWhatFails) {
     // --replace starts from a blank item.
     const std::string other = Write("other.html", "<h2>Title</h2>text &amp; more");
     ASSERT_EQ(Talix({"import-html", db_, id, "Imported", other, "--replace"}).status, 0);
-    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Titletext & more\n");
+    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Title\ntext & more\n");
 
     // Failures name the status and the error word, and change nothing.
     CliOutcome missing = Talix({"import-html", db_, id, "Imported", dir_.file("none.html")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("import-html failed: status 259 (error 20032)"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("import-html failed: status 259: There is no input to read (error 20032: the file "
+                               "to import does not exist)"),
+              std::string::npos)
+        << missing.err;
     CliOutcome broken = Talix({"import-html", db_, id, "Imported", Write("broken.html", "<p>a<blorf>b</blorf>")});
     EXPECT_EQ(broken.status, 1);
-    EXPECT_NE(broken.err.find("import-html failed: status 257 (error 20014)"), std::string::npos) << broken.err;
-    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Titletext & more\n");
+    EXPECT_NE(broken.err.find("import-html failed: status 257: The operation could not be carried out (error 20014"),
+              std::string::npos)
+        << broken.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Title\ntext & more\n");
 
     // Options reach the import; usage errors exit 2.
     const std::string wide = Write("wide.html", "<p style=\"margin-left:96px\">w</p>");

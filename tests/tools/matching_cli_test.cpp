@@ -67,6 +67,20 @@ TEST_F(MatchingCommands, KeywordsLinksAndWikiTexts) {
     EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha gamma de! ((Home)) ((New))\n");
 }
 
+TEST_F(MatchingCommands, KeysFromASelectionFormulaAsFromAView) {
+    const std::string id = Prepare("alpha and beta");
+    // Link mode needs a view for its document links: the key database's
+    // default view stands in for a formula.
+    CliOutcome linked = Talix({"match", db_, id, "Memo", "link", keys_, "SELECT Term = \"alpha\"", "Term"});
+    ASSERT_EQ(linked.status, 0) << linked.err;
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Hotspot"}).out, "1\n");
+    CliOutcome keywords = Talix({"match", db_, id, "Memo", "keyword", keys_, "SELECT @All", "Term"});
+    ASSERT_EQ(keywords.status, 0) << keywords.err;
+    EXPECT_EQ(keywords.out, "beta\n");
+    // The view command lists what the formula selects.
+    EXPECT_EQ(Talix({"view", keys_, "SELECT Term = \"alpha\""}).lines().size(), 1u);
+}
+
 TEST_F(MatchingCommands, RefusalsAndUsageErrors) {
     const std::string id = Prepare("alpha");
     EXPECT_EQ(Talix({"match", db_, id, "Memo", "shout", keys_, "Terms", "Term"}).status, 2);

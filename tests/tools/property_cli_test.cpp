@@ -71,6 +71,14 @@ TEST_F(PropertyCommands, PropertyTextOfTablesAndRulesAndSetTarget) {
     EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Table 1", "table", "RowDisplay"}).out,
               "RowDisplay=TABBED TabSide=BOTTOM \n");
     EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Table 1", "target", "Table", "RowDisplay"}).out, "TABBED\n");
+    // Every target of the type the chunk holds: a line each.
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "table", "1", "1", "--options", "TableHTMLID=second"}).status, 0);
+    EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Everything", "target", "Table", "TableHTMLId"}).out,
+              "\nsecond\n");
+    CliOutcome none = Talix({"property-text", db_, id, "Memo", "Everything", "target", "Layer"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "talix: 'Everything' holds no Layer in 'Memo'\n");
+    EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Everything", "target", "Nonsense"}).status, 2);
     EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Table 1; Row 1; Column 1", "border", "Top"}).out, "1\n");
 
     // A note whose body holds a rule of 100 % by 25 twips.
@@ -92,8 +100,8 @@ TEST_F(PropertyCommands, PropertyTextOfTablesAndRulesAndSetTarget) {
     plat::DbClose(db);
     const std::string ruleId = std::to_string(ruleNote);
 
-    EXPECT_EQ(Talix({"property-text", db_, ruleId, "Body", "HorizontalRule 1", "target", "HR"}).out,
-              "FitToWindow='Yes' Width='100%' Height='0.0' \n");
+    CliOutcome words = Talix({"property-text", db_, ruleId, "Body", "HorizontalRule 1", "target", "HR"});
+    EXPECT_EQ(words.out, "FitToWindow='Yes' Width='100%' Height='0.0' \n") << words.err;
     CliOutcome changed = Talix({"edit", db_, ruleId, "Body", "HorizontalRule 1", "set-target", "HR",
                                 "FitToWindow=No Color=none"});
     EXPECT_EQ(changed.status, 0) << changed.err;

@@ -56,8 +56,8 @@ TEST_F(RewriteCommand, DamagedOrOtherItemsAreNotWritten) {
     CliOutcome damaged = Talix({"rewrite", db_, id, "Body"});
     EXPECT_EQ(damaged.status, 1);
     EXPECT_EQ(damaged.err, "talix: cannot rewrite item 'Body': item 1: damaged data at byte 4: record 0xFF85 of "
-                           "length 32 runs past the end of the value (8 bytes left): Damaged rich-text data; nothing "
-                           "was written\n");
+                           "length 32 runs past the end of the value (8 bytes left): status 15150: Damaged "
+                           "rich-text data; nothing was written\n");
     EXPECT_EQ(Talix({"value", db_, id, "Body"}).out, before.out);
     EXPECT_EQ(Talix({"rewrite", db_, id, "Plain"}).status, 1);
 
@@ -73,7 +73,7 @@ TEST_F(RewriteCommand, DamagedOrOtherItemsAreNotWritten) {
     damaged = Talix({"rewrite", db_, stray, "Body"});
     EXPECT_EQ(damaged.status, 1);
     EXPECT_EQ(damaged.err, "talix: cannot rewrite item 'Body': item 2: damaged data at byte 16: a record header "
-                           "needs 2 bytes, 1 is left: Damaged rich-text data; nothing was written\n");
+                           "needs 2 bytes, 1 is left: status 15150: Damaged rich-text data; nothing was written\n");
     EXPECT_EQ(Talix({"value", db_, stray, "Body"}).out, before.out);
 
     // The other commands that write the item back refuse it the same way.

@@ -34,9 +34,13 @@ TEST_F(TextCommand, PrintsTheTextOfAChunk) {
 
     // The first of the four tables of form-testls.xml: two rows of two cells.
     std::string tables = Sample("form-testls.xml");
-    EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 1"}).out, "Iamananimated table\n");
-    EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 1; Row 2"}).out, "ananimated table\n");
-    EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 5"}).out, "\n");
+    // Each cell's paragraph on a line of its own.
+    EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 1"}).out, "I\nam\nan\nanimated table\n");
+    EXPECT_EQ(Talix({"text", db_, tables, "$Body", "Table 1; Row 2"}).out, "an\nanimated table\n");
+    CliOutcome none = Talix({"text", db_, tables, "$Body", "Table 5"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "talix: 'Table 5' matches nothing in '$Body'\n");
 
     CliOutcome bad = Talix({"text", db_, tables, "$Body", "Nonsense 1"});
     EXPECT_EQ(bad.status, 1);

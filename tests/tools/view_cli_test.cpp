@@ -73,6 +73,19 @@ TEST_F(ViewCommand, ListsTheEntriesOfAViewAndOfAKey) {
     EXPECT_EQ(missingView.status, 1);
     EXPECT_NE(missingView.err.find("By Date"), std::string::npos);
     EXPECT_EQ(Talix({"view", db_}).status, 2);
+
+    // A selection formula, as match takes it: the documents it selects, in
+    // note-id order, with their subjects.
+    CliOutcome selected = Talix({"view", db_, "SELECT Form = \"Memo\""});
+    ASSERT_EQ(selected.status, 0) << selected.err;
+    std::string expected;
+    for (const auto& [id, subject] : subjectOf) expected += id + "\t" + subject + "\n";
+    EXPECT_EQ(selected.out, expected);
+    EXPECT_EQ(Talix({"view", db_, "SELECT @All"}).lines().size(), 6u);
+    EXPECT_EQ(Talix({"view", db_, "SELECT @All", "apple"}).status, 2);
+    CliOutcome broken = Talix({"view", db_, "SELECT @Left("});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.err.find("status "), std::string::npos) << broken.err;
 }
 
 } // namespace

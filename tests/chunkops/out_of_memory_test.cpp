@@ -1,0 +1,162 @@
+// Memory that runs out inside a chunk method: every allocation of a run is
+// made to fail in turn, and the method must answer an out-of-memory status
+// (263, or the platform's own) with the item as it was, or finish its work;
+// the failure never leaves the method.
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "chunk_fixture.h"
+#include "chunkops/chunk_text.h"
+#include "talix_platform.h"
+
+namespace {
+
+// The allocation (counted from 1 once armed) that fails; 0: none.
+unsigned long g_failAt = 0;
+unsigned long g_allocations = 0;
+bool g_failed = false;
+
+} // namespace
+
+// Every allocation of this test program passes here (all forms, so that
+// each is freed as it was taken): with a failure armed, the chosen one
+// fails as a full memory would.
+void* operator new(std::size_t size) {
+    if (g_failAt != 0 && ++g_allocations == g_failAt) {
+        g_failed = true;
+        throw std::bad_alloc();
+    }
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept { return operator new(size, nothrow); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
+
+namespace chunkops_test {
+namespace {
+
+std::string StatusText(std::uint16_t status) {
+    char text[256];
+    plat::StatusText(status, text, sizeof text);
+    return text;
+}
+
+class OutOfMemoryTest : public ChunkTest {
+protected:
+    // A new item holding a table of one column, its cells "c", "a", "b".
+    void ThreeRowTable() {
+        Open(NewNote());
+        ZervaRTChunk* everything = Chunk();
+        ASSERT_EQ(everything->AppendTable(3, 1, 0, nullptr, nullptr), 0);
+        ZervaRTChunk* table = Chunk("Table 1");
+        const char* texts[] = {"c", "a", "b"};
+        for (int row = 0; row < 3; ++row) {
+            const std::string cell = "Row " + std::to_string(row + 1) + "; Column 1";
+            ASSERT_EQ(table->SetText(cell.c_str(), texts[row], 0, nullptr), 0);
+        }
+        delete table;
+        delete everything;
+    }
+    // The values of the note's "Body" items as the open note holds them.
+    std::string NoteValue() const {
+        std::string bytes;
+        plat::BLOCKID item, value;
+        plat::WORD type = 0;
+        plat::DWORD length = 0;
+        plat::STATUS status = plat::ItemInfo(item_->noteHandle, "Body", 4, &item, &type, &value, &length);
+        while (status == plat::NOERROR) {
+            const auto* data = static_cast<const char*>(plat::BlockLock(value));
+            if (data != nullptr) bytes.append(data, length);
+            plat::BlockUnlock(value);
+            const plat::BLOCKID after = item;
+            status = plat::ItemInfoNext(item_->noteHandle, after, "Body", 4, &item, &type, &value, &length);
+        }
+        return bytes;
+    }
+    // Runs the method with the n-th allocation failing; true when the
+    // failure was reached.
+    template <typename Method>
+    bool FailingAt(unsigned long n, Method method) {
+        g_allocations = 0;
+        g_failed = false;
+        g_failAt = n;
+        method();
+        g_failAt = 0;
+        return g_failed;
+    }
+};
+
+TEST_F(OutOfMemoryTest, AFailedAllocationGives263AndLeavesTheItemAsItWas) {
+    ThreeRowTable();
+    std::string before = NoteValue();
+    ASSERT_EQ(TextOf("Table 1", ","), "c,a,b");
+
+    // A run that rewrites the item: the rows sorted.
+    unsigned long refused = 0;
+    bool finished = false;
+    for (unsigned long n = 1; !finished && n < 10000; ++n) {
+        std::uint16_t status = 0;
+        ZervaRTChunk* table = Chunk("Table 1");
+        ASSERT_NE(table, nullptr);
+        const bool failed = FailingAt(n, [&] { status = table->SortByRow(1, 0, 0, 0, nullptr); });
+        delete table;
+        if (!failed) {
+            // Every allocation of the run was tried: it sorts.
+            EXPECT_EQ(status, 0);
+            EXPECT_EQ(TextOf("Table 1", ","), "a,b,c");
+            finished = true;
+        } else if (status != 0) {
+            ++refused;
+            EXPECT_EQ(StatusText(status), "Insufficient memory") << "allocation " << n;
+            EXPECT_EQ(NoteValue(), before) << "allocation " << n;
+            EXPECT_EQ(TextOf("Table 1", ","), "c,a,b") << "allocation " << n;
+        } else {
+            // A failure the run could work around: the rows are sorted, and
+            // the next allocation fails on a new table.
+            EXPECT_EQ(status, 0) << "allocation " << n;
+            ASSERT_EQ(TextOf("Table 1", ","), "a,b,c") << "allocation " << n;
+            ThreeRowTable();
+            before = NoteValue();
+        }
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_GT(refused, 0u);   // the run does allocate, and its failures were met
+
+    // A run that reads: the whole text, or 263 and none of it.
+    finished = false;
+    for (unsigned long n = 1; !finished && n < 10000; ++n) {
+        ZervaRTChunk* everything = Chunk();
+        std::string text = "left over";
+        talix::STATUS status = 0;
+        const bool failed = FailingAt(n, [&] { status = talix::GetWholeChunkText(everything, &text, true); });
+        delete everything;
+        if (failed && status != 0) {
+            EXPECT_EQ(StatusText(status), "Insufficient memory") << "allocation " << n;
+            EXPECT_EQ(text, "") << "allocation " << n;
+            continue;
+        }
+        EXPECT_EQ(status, 0) << "allocation " << n;
+        EXPECT_NE(text.find("a"), std::string::npos) << "allocation " << n;
+        finished = !failed;
+    }
+    EXPECT_TRUE(finished);
+}
+
+} // namespace
+} // namespace chunkops_test

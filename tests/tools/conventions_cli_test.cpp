@@ -1,0 +1,176 @@
+// What every talix command does alike, run for each command its help lists:
+// help, an unknown option, an unknown format, a chunk that matches nothing
+// and a database that is not there; every failure says what was wrong, and
+// no message gives a status as a bare number.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "support/test_support.h"
+
+namespace {
+
+using talix_test::CliOutcome;
+
+class Conventions : public talix_test::CliTest {
+protected:
+    // Every command of talix --help, with arguments that work for it; CHUNK
+    // stands where the command takes a chunk, DB where its database goes.
+    std::map<std::string, std::vector<std::string>> Commands() {
+        const std::string keys = dir_.file("keys.nsf");
+        const std::string html = Write("page.html", "<p>page</p>");
+        const std::string mail = Write("m.eml", "Subject: s\nContent-Type: text/html\n\n<p>mail</p>\n");
+        return {
+            {"import", {"DB", Sample("2194.xml")}},
+            {"notes", {"DB"}},
+            {"items", {"DB", id_}},
+            {"value", {"DB", id_, "$Body"}},
+            {"records", {"DB", id_, "$Body"}},
+            {"rewrite", {"DB", id_, "$Body"}},
+            {"view", {"DB", "SELECT @All"}},
+            {"formula", {"DB", id_, "1"}},
+            {"text", {"DB", id_, "$Body", "CHUNK"}},
+            {"html", {"DB", id_, "$Body", "CHUNK"}},
+            {"count", {"DB", id_, "$Body", "Table", "CHUNK"}},
+            {"design", {"DB", "form", "Test LS Form"}},
+            {"create-design", {"DB", "form", "Made"}},
+            {"append", {"DB", id_, "$Body", "text", "x", "--chunk", "CHUNK"}},
+            {"import-html", {"DB", id_, "$Body", html}},
+            {"edit", {"DB", id_, "$Body", "CHUNK", "remove"}},
+            {"query", {"DB", id_, "$Body", "CHUNK", "font-in-use", "+Bold"}},
+            {"get-property", {"DB", id_, "$Body", "Text", "CHUNK"}},
+            {"set-property", {"DB", id_, "$Body", "Text", "x", "CHUNK"}},
+            {"property-text", {"DB", id_, "$Body", "CHUNK", "table"}},
+            {"match", {"DB", id_, "$Body", "link", keys, "SELECT @All", "Subject", "CHUNK"}},
+            {"wiki", {"DB", id_, "$Body", keys, "SELECT @All", "CHUNK"}},
+            {"mime", {"DB", id_, "$Body"}},
+            {"to-mime", {"DB", id_, "$Body"}},
+            {"export-html", {"DB", id_, "$Body"}},
+            {"to-html", {"DB", id_, "$Body", "--into", "Html"}},
+            {"from-html", {"DB", id_, "Rebuilt", "$Body"}},
+            {"store-eml", {"DB", id_, "Mail", mail}},
+            {"from-mime", {"DB", id_, "Mail"}},
+            {"check", {"DB"}},
+        };
+    }
+    // The arguments with DB and CHUNK filled in, and more after them.
+    static std::vector<std::string> Args(const std::string& command, std::vector<std::string> args,
+                                         const std::string& db, const std::string& chunk,
+                                         const std::vector<std::string>& more = {}) {
+        for (std::string& arg : args) {
+            if (arg == "DB") arg = db;
+            if (arg == "CHUNK") arg = chunk;
+        }
+        args.insert(args.begin(), command);
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+    // A message that gives no status as a bare number: each "status N" is
+    // followed by its text, and no "Error N" stands alone.
+    static void ExpectNoBareStatus(const std::string& err) {
+        static const std::regex bare("status [0-9]+($|[^:0-9])|Error [0-9]+");
+        EXPECT_FALSE(std::regex_search(err, bare)) << err;
+    }
+
+    std::string id_ = Import(Sample("form-testls.xml"));
+};
+
+TEST_F(Conventions, EveryCommandTreatsHelpOptionsFormatsAndChunksAlike) {
+    ASSERT_EQ(Talix({"import", dir_.file("keys.nsf"), Sample("2194.xml")}).status, 0);
+    const auto commands = Commands();
+
+    // The commands of the help are those above: none is left out.
+    CliOutcome help = Talix({"--help"});
+    ASSERT_EQ(help.status, 0);
+    const std::regex line("\n  talix ([a-z-]+) ");
+    std::size_t listed = 0;
+    for (std::sregex_iterator at(help.out.begin(), help.out.end(), line), end; at != end; ++at, ++listed)
+        EXPECT_EQ(commands.count((*at)[1].str()), 1u) << (*at)[1].str() << " is not run by this test";
+    EXPECT_EQ(listed, commands.size());
+
+    const CliOutcome before = Talix({"value", db_, id_, "$Body"});
+    for (const auto& [command, args] : commands) {
+        SCOPED_TRACE(command);
+        for (const char* asked : {"-h", "--help"}) {
+            CliOutcome shown = Talix({command, asked});
+            EXPECT_EQ(shown.status, 0);
+            EXPECT_EQ(shown.out.rfind("usage: talix " + command, 0), 0u) << shown.out;
+        }
+        CliOutcome byHelp = Talix({"help", command});
+        EXPECT_EQ(byHelp.out, Talix({command, "--help"}).out);
+
+        CliOutcome option = Talix(Args(command, args, db_, "Table 1", {"--colour", "red"}));
+        EXPECT_EQ(option.status, 2) << option.err;
+        EXPECT_NE(option.err.find("unknown option '--colour'"), std::string::npos) << option.err;
+
+        // --format: unknown to the commands that take none, and an unknown
+        // name to those that do.
+        CliOutcome format = Talix(Args(command, args, db_, "Table 1", {"--format", "pdf"}));
+        EXPECT_EQ(format.status, 2) << format.err;
+        const bool named = format.err.find("unknown option '--format'") != std::string::npos ||
+                           format.err.find("--format takes html, xhtml, text or passthrough, not 'pdf'") !=
+                               std::string::npos;
+        EXPECT_TRUE(named) << format.err;
+
+        if (std::find(args.begin(), args.end(), "CHUNK") != args.end()) {
+            CliOutcome nothing = Talix(Args(command, args, db_, "Table 7"));
+            if (command == "count") {
+                EXPECT_EQ(nothing.status, 0) << nothing.err;
+                EXPECT_EQ(nothing.out, "0\n");
+            } else {
+                EXPECT_EQ(nothing.status, 1);
+                EXPECT_EQ(nothing.err, "talix: 'Table 7' matches nothing in '$Body'\n");
+            }
+        }
+
+        // A database that is not there: named, with the reason.
+        CliOutcome missing = Talix(Args(command, args, dir_.file("none/x.nsf"), "Table 1"));
+        EXPECT_EQ(missing.status, 1) << missing.out;
+        EXPECT_NE(missing.err.find("none/x.nsf"), std::string::npos) << missing.err;
+        for (const CliOutcome* run : {&option, &format, &missing}) ExpectNoBareStatus(run->err);
+    }
+    // Nothing above changed the item.
+    EXPECT_EQ(Talix({"value", db_, id_, "$Body"}).out, before.out);
+}
+
+TEST_F(Conventions, VersionUnknownCommandsAndFailuresReadAsText) {
+    CliOutcome version = Talix({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("talix [0-9]+\\.[0-9]+\n"))) << version.out;
+
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"frobnicate", db_}, {"help", "frobnicate"}, {"-x", "notes", db_}}) {
+        CliOutcome unknown = Talix(args);
+        EXPECT_EQ(unknown.status, 2);
+        EXPECT_EQ(std::count(unknown.err.begin(), unknown.err.end(), '\n'), 1) << unknown.err;
+        EXPECT_NE(unknown.err.find("talix --help"), std::string::npos) << unknown.err;
+        EXPECT_EQ(unknown.out, "");
+    }
+
+    // Failures of the library, of the platform and of the formula driver.
+    const std::vector<std::vector<std::string>> failing = {
+        {"append", db_, id_, "$Body", "link", "nocolon", "text"},
+        {"append", db_, id_, "$Body", "graphic", "FILE", dir_.file("missing.gif")},
+        {"items", db_, "0x7FFFFFF0"},
+        {"formula", db_, id_, "@DbCommand(\"Talix\"; \"Nonsense\"; \"\"; \"N" + id_.substr(2) + "\"; \"$Body\")"},
+        {"formula", db_, id_, "@DbCommand(\"Talix\"; \"Text\"; \"\"; \"N7FFFFFF0\"; \"$Body\")"},
+        {"formula", db_, id_, "@Left("},
+        {"view", db_, "No such view"},
+        {"rewrite", db_, id_, "$Missing"},
+    };
+    for (const auto& args : failing) {
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1) << args[0] << " " << args.back();
+        EXPECT_NE(run.err, "");
+        ExpectNoBareStatus(run.err);
+    }
+    CliOutcome driver = Talix(failing[3]);
+    EXPECT_NE(driver.err.find("status 12550: Unknown function or property name"), std::string::npos) << driver.err;
+}
+
+} // namespace
