@@ -4,6 +4,7 @@
 // BEGIN ... END stretches and layers).
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/options.h"
@@ -16,6 +17,7 @@
 #include "htmlgen/form_fields.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru.h"
+#include "htmlgen/passthru_xhtml.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/text_runs.h"
 #include "htmlgen/walk_dispatch.h"
@@ -137,7 +139,14 @@ StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
             for (char& c : markup) {
                 if (c == '\0') c = ' ';
             }
-            AppendOutput(context, markup.data(), markup.size());
+            if (context->format == kFormatXHTML) {
+                // Written back well-formed, as pass-through HTML is.
+                std::string xhtml;
+                PassthruAsXhtml(context, std::string_view(markup.data(), markup.size()), &xhtml);
+                AppendOutput(context, xhtml.data(), xhtml.size());
+            } else {
+                AppendOutput(context, markup.data(), markup.size());
+            }
             PassOver(context);
             TraceStep("PrXMLStr - Step 5b - after");
             return Next();

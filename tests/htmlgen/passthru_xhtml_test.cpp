@@ -76,6 +76,17 @@ TEST_F(PassthruXhtml, AwkwardMarkupIsWrittenBackWellFormed) {
     EXPECT_TRUE(Has(body, "after")) << body;
 }
 
+TEST_F(PassthruXhtml, MarkupTypedInBracketsUnderAPreset) {
+    // Under a preset a run of "[<...]" is markup: as it stands in HTML,
+    // written back well-formed in XHTML.
+    ZervaRTChunk* chunk = Define({Definition(1), Reference(1), TextBytes("[<BR><P CLASS=x>open]"), TextBytes("after")});
+    EXPECT_TRUE(Has(Body(Generate(chunk, "HTML", "Zelunda=Yes")), "<BR><P CLASS=x>open")) << Generate(chunk, "HTML", "Zelunda=Yes");
+    const std::string xhtml = Generate(chunk, "XHTML", "Zelunda=Yes");
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+    EXPECT_TRUE(Has(xhtml, "<br /><p class=\"x\">open</p>")) << xhtml;
+}
+
 TEST_F(PassthruXhtml, EveryAwkwardSnippetLeavesTheDocumentWellFormed) {
     // Text that is no markup at all, markup cut off anywhere, and nesting
     // the parser must mend.

@@ -134,18 +134,34 @@ void Builder::Section(const Place& place) {
     Run("", RunFont{});
 }
 
-void Builder::Hotspot(const Place& place) {
+bool Builder::StartClickable(const Place& place, std::uint32_t kind) {
     if (!place.leading) PlainParagraph(place, static_cast<int>(choose().Below(3)));
     if (place.inHotspot) {
         Runs(place, 2);
-        return;
+        return false;
     }
-    Used(kAwkwardHotspots);
+    Used(kind);
+    return true;
+}
+
+void Builder::Hotspot(const Place& place) {
+    if (!StartClickable(place, kAwkwardHotspots)) return;
     talix::RecordOutput* output = &context()->output;
     Place inner = Inside(place);
     inner.inHotspot = true;
     const bool counted = place.shown && !paragraphHidden();
     const std::string label = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), false, false));
+    // Code of a language drawn at random, left where the hotspot builders
+    // read it; its kind.
+    auto drawCode = [&](std::uint16_t type) {
+        const std::uint32_t kinds[] = {talix::kCodeFormula, talix::kCodeLotusScript, talix::kCodeJavaScript};
+        const std::uint32_t kind = choose().Pick(kinds);
+        const std::string code = kind == talix::kCodeFormula      ? StoredFormula(choose().Pick(kActionFormulas))
+                                 : kind == talix::kCodeLotusScript ? ToLmbcs(choose().Pick(kLotusScript))
+                                                                   : ToLmbcs(choose().Pick(kJavaScript));
+        SetCode(session(), type, kind, code);
+        return kind;
+    };
     switch (choose().Below(10)) {
     case 0: {   // a pop-up of literal text
         const char* const options[] = {"", "Hotspot=Mouseover", "Style=Highlight", "Style=None"};
@@ -167,12 +183,7 @@ void Builder::Hotspot(const Place& place) {
         break;
     }
     case 3: {   // an action hotspot: formula, script or JavaScript on text
-        const std::uint32_t kinds[] = {talix::kCodeFormula, talix::kCodeLotusScript, talix::kCodeJavaScript};
-        const std::uint32_t kind = choose().Pick(kinds);
-        const std::string code = kind == talix::kCodeFormula      ? StoredFormula(choose().Pick(kActionFormulas))
-                                 : kind == talix::kCodeLotusScript ? ToLmbcs(choose().Pick(kLotusScript))
-                                                                   : ToLmbcs(choose().Pick(kJavaScript));
-        SetCode(session(), talix::kHotspotAction, kind, code);
+        const std::uint32_t kind = drawCode(talix::kHotspotAction);
         const std::string text = ToLmbcs(Words(static_cast<int>(choose().Between(1, 3)), counted, false));
         const char* const options[] = {"", "Target=_blank", "HotspotHTMLClass=zqaction",
                                        "HotspotHTMLTitle='a & b' CommonJavaScript=Yes"};
@@ -182,12 +193,7 @@ void Builder::Hotspot(const Place& place) {
         break;
     }
     case 4: {   // a button: its label is the button record's
-        const std::uint32_t kinds[] = {talix::kCodeFormula, talix::kCodeLotusScript, talix::kCodeJavaScript};
-        const std::uint32_t kind = choose().Pick(kinds);
-        const std::string code = kind == talix::kCodeFormula      ? StoredFormula(choose().Pick(kActionFormulas))
-                                 : kind == talix::kCodeLotusScript ? ToLmbcs(choose().Pick(kLotusScript))
-                                                                   : ToLmbcs(choose().Pick(kJavaScript));
-        SetCode(session(), talix::kHotspotButton, kind, code);
+        const std::uint32_t kind = drawCode(talix::kHotspotButton);
         const char* const options[] = {"", "ButtonWidth=2 ButtonWrap=No", "ButtonFit=Fit", "ButtonFit=Fixed"};
         Check(talix::AppendButtonOrControl(talix::kHotspotButton, kind, label.c_str(),
                                            static_cast<std::uint32_t>(label.size()), choose().Pick(options), context()),
@@ -246,12 +252,7 @@ void Builder::Hotspot(const Place& place) {
 }
 
 void Builder::Link(const Place& place) {
-    if (!place.leading) PlainParagraph(place, static_cast<int>(choose().Below(3)));
-    if (place.inHotspot) {
-        Runs(place, 2);
-        return;
-    }
-    Used(kAwkwardLinks);
+    if (!StartClickable(place, kAwkwardLinks)) return;
     talix::RecordOutput* output = &context()->output;
     const bool counted = place.shown && !paragraphHidden();
     Place inner = Inside(place);

@@ -45,10 +45,6 @@ std::uint32_t Choices::Below(std::uint32_t n) {
 
 namespace {
 
-// Signatures laid out here that the core names differently or not at all.
-constexpr std::uint16_t kSigHideWhen = 0xFFBB;
-constexpr std::uint16_t kSigBidiRun = 0xFFE4;
-
 // Definition flags: the list kinds and those that hide a paragraph.
 constexpr std::uint16_t kListFlags = 0x0400 | 0x1000;
 constexpr std::uint16_t kHideFlags = 0x0010 | 0x0040 | 0x8000;
@@ -197,7 +193,7 @@ void Builder::Runs(const Place& place, int words) {
             break;
         case 8: {   // right-to-left text
             const std::string lmbcs = ToLmbcs(text);
-            FixtureRecord run = HostRecord(kSigBidiRun, static_cast<std::uint32_t>(8 + lmbcs.size()));
+            FixtureRecord run = HostRecord(talix::kSigBidiText, static_cast<std::uint32_t>(8 + lmbcs.size()));
             run.bytes[4] = font.face;
             run.bytes[5] = font.attributes;
             run.bytes[6] = font.color;
@@ -252,7 +248,7 @@ std::uint16_t Builder::Define(const Definition& d) {
         bool foreign = false;
         const std::string formula = StoredFormula(source, &foreign);
         if (!foreign && std::strcmp(source, "1") == 0) hidden = true;
-        FixtureRecord hide = HostRecord(kSigHideWhen, static_cast<std::uint32_t>(14 + formula.size()));
+        FixtureRecord hide = HostRecord(talix::kSigPabHide, static_cast<std::uint32_t>(14 + formula.size()));
         PutWord(&hide, 4, id);
         std::memcpy(hide.bytes.data() + 14, formula.data(), formula.size());
         Put(hide, "hide-when formula");

@@ -18,7 +18,6 @@ class ZervaRTChunk;
 
 namespace talix {
 struct BuildContext;
-struct FontId;
 }
 
 namespace talix_test::awkward {
@@ -104,8 +103,7 @@ public:
     void Runs(const Place& place, int words);
     RunFont RandomFont();
 
-    // Paragraphs: a paragraph record, a definition when it is new, and a
-    // reference; the paragraph's text is then the caller's.
+    // Paragraph definitions, laid out field by field, and paragraphs of them.
     struct Definition {
         std::uint16_t justification = 0, lineSpacing = 0, before = 0, after = 0;
         std::uint16_t left = 0, right = 0, firstLine = 0;
@@ -142,6 +140,10 @@ public:
     // Blocks: count blocks of random kinds for the place.
     void Blocks(const Place& place, int count);
     Place Inside(const Place& place) const;
+
+    // The start of a hotspot or link: a paragraph before it unless it opens
+    // one; inside another hotspot only text stands for it (false).
+    bool StartClickable(const Place& place, std::uint32_t kind);
 
     // ---- The parts (each in its own file) ----------------------------------
     void Paragraph(const Place& place);       // awkward_paragraphs.cpp

@@ -11,7 +11,6 @@ namespace talix_test::awkward {
 
 namespace {
 
-constexpr std::uint16_t kSigRule = 0xFFC9;
 constexpr std::uint16_t kBulleted = 0x0400, kNumbered = 0x1000;
 // The list styles of the second flags word, alone and combined.
 constexpr std::uint16_t kListStyles[] = {0, 0, 0x0002, 0x0800, 0x1000, 0x2000, 0x0802, 0x3000, 0x3802};
@@ -41,7 +40,7 @@ void Builder::Paragraph(const Place& place) {
 void Builder::Rule(const Place& place) {
     Used(kAwkwardParagraphs);
     PlainParagraph(place, 1);
-    FixtureRecord rule = HostRecord(kSigRule, 16);
+    FixtureRecord rule = HostRecord(talix::kSigHorizontalRule, 16);
     // Flags: width in percent (bit 2), no shade (bit 3), and the rest at random.
     PutDword(&rule, 4, choose().Below(16));
     PutWord(&rule, 8, static_cast<std::uint16_t>(choose().Percent(50) ? choose().Between(1, 100)

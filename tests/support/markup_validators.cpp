@@ -51,23 +51,32 @@ bool ParseXml(const std::string& xml, bool validate, std::string* report) {
 
 } // namespace
 
-int TidyErrors(const std::string& html, std::string* report) {
-    TidyDoc doc = tidyCreate();
-    TidyBuffer errors;
-    tidyBufInit(&errors);
-    tidySetErrorBuffer(doc, &errors);
-    tidySetInCharEncoding(doc, "utf8");
-    tidyParseString(doc, html.c_str());
-    const int count = static_cast<int>(tidyErrorCount(doc));
-    if (report != nullptr) {
-        *report = errors.bp != nullptr ? std::string(reinterpret_cast<const char*>(errors.bp), errors.size) : "";
-    }
-    tidyBufFree(&errors);
-    tidyRelease(doc);
-    return count;
-}
-
 namespace {
+
+// An HTML document parsed by Tidy (UTF-8), its diagnostics kept.
+class TidyParse {
+public:
+    explicit TidyParse(const std::string& html) : doc_(tidyCreate()) {
+        tidyBufInit(&errors_);
+        tidySetErrorBuffer(doc_, &errors_);
+        tidySetInCharEncoding(doc_, "utf8");
+        tidyParseString(doc_, html.c_str());
+    }
+    ~TidyParse() {
+        tidyBufFree(&errors_);
+        tidyRelease(doc_);
+    }
+    TidyParse(const TidyParse&) = delete;
+    TidyParse& operator=(const TidyParse&) = delete;
+    TidyDoc doc() const { return doc_; }
+    std::string Report() const {
+        return errors_.bp != nullptr ? std::string(reinterpret_cast<const char*>(errors_.bp), errors_.size) : "";
+    }
+
+private:
+    TidyDoc doc_;
+    TidyBuffer errors_;
+};
 
 void CollectTidyText(TidyDoc doc, TidyNode node, TidyBuffer* value, std::string* text) {
     for (TidyNode child = tidyGetChild(node); child != nullptr; child = tidyGetNext(child)) {
@@ -85,20 +94,19 @@ void CollectTidyText(TidyDoc doc, TidyNode node, TidyBuffer* value, std::string*
 
 } // namespace
 
+int TidyErrors(const std::string& html, std::string* report) {
+    const TidyParse parse(html);
+    if (report != nullptr) *report = parse.Report();
+    return static_cast<int>(tidyErrorCount(parse.doc()));
+}
+
 std::string HtmlBodyText(const std::string& html) {
-    TidyDoc doc = tidyCreate();
-    TidyBuffer errors;
-    tidyBufInit(&errors);
-    tidySetErrorBuffer(doc, &errors);
-    tidySetInCharEncoding(doc, "utf8");
-    tidyParseString(doc, html.c_str());
+    const TidyParse parse(html);
     std::string text;
     TidyBuffer value;
     tidyBufInit(&value);
-    if (TidyNode body = tidyGetBody(doc)) CollectTidyText(doc, body, &value, &text);
+    if (TidyNode body = tidyGetBody(parse.doc())) CollectTidyText(parse.doc(), body, &value, &text);
     tidyBufFree(&value);
-    tidyBufFree(&errors);
-    tidyRelease(doc);
     return text;
 }
 
