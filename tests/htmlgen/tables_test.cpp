@@ -266,6 +266,18 @@ TEST_F(Tables, CellsAndTheirColoursAndPictures) {
         << body;
     EXPECT_TRUE(Has(body, " bgcolor='#0000ff'")) << body;
     EXPECT_TRUE(Has(body, " bgcolor=\"#010203\"")) << body;
+
+    // A stored style of a cell goes into the one style attribute the cell's
+    // borders have.
+    std::vector<CellFields> styled = Grid(1, 1);
+    const std::string style = "padding: 2px";
+    talix_test::FixtureRecord attributes = talix_test::HostRecord(0xFF7B, static_cast<std::uint32_t>(26 + style.size()));
+    talix_test::PutWord(&attributes, 8, static_cast<std::uint16_t>(style.size()));
+    std::copy(style.begin(), style.end(), attributes.bytes.begin() + 26);
+    styled[0].extra = {attributes};
+    const std::string one = Checked(Document(Table(styled)), "", false);
+    EXPECT_EQ(Count(one, "style="), 1u) << one;
+    EXPECT_TRUE(Has(one, "style=\"padding: 2px; border: 1px solid black; \"")) << one;
 }
 
 TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
