@@ -11,10 +11,6 @@ namespace talix {
 
 namespace {
 
-// The closing tags of the inline elements the font and text writers open.
-constexpr const char* kInlineTags[] = {"</span>", "</font>", "</b>", "</strong>", "</i>",
-                                       "</em>",   "</u>",    "</s>", "</sup>",    "</sub>"};
-
 // Closing tags after which a line feed keeps output readable.
 constexpr const char* kBlockTags[] = {"</table>", "</tr>", "</body>", "</ul>", "</ol>", "</div>", "</p>"};
 
@@ -108,10 +104,8 @@ int CloseForBlock(XMLGenContext* context) {
 
 int CloseInlineElements(XMLGenContext* context) {
     int closed = 0;
-    for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr; top = TopCloseTag(context)) {
-        bool inline_ = false;
-        for (const char* tag : kInlineTags) inline_ = inline_ || Same(top->tag, tag);
-        if (!inline_) break;
+    for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr && IsInlineCloseTag(top->tag);
+         top = TopCloseTag(context)) {
         const char* tag = top->tag;
         DropTopCloseTag(context);
         AppendOutput(context, tag);

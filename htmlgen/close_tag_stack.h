@@ -40,6 +40,25 @@ inline bool SameCloseTag(const char* a, const char* b) {
     return *a == *b;
 }
 
+// Whether a closing tag ends one of the inline elements the font and text
+// writers open: a span, font, bold, strong, italic, emphasis, underline,
+// strike-through, superscript or subscript element. Asked at every block
+// start: the third letter tells most tags apart at once.
+inline bool IsInlineCloseTag(const char* tag) {
+    if (tag == nullptr || tag[0] != '<' || tag[1] != '/') return false;
+    switch (tag[2]) {
+    case 's':
+        return SameCloseTag(tag, "</span>") || SameCloseTag(tag, "</strong>") || SameCloseTag(tag, "</s>") ||
+               SameCloseTag(tag, "</sup>") || SameCloseTag(tag, "</sub>");
+    case 'f': return SameCloseTag(tag, "</font>");
+    case 'b': return SameCloseTag(tag, "</b>");
+    case 'i': return SameCloseTag(tag, "</i>");
+    case 'e': return SameCloseTag(tag, "</em>");
+    case 'u': return SameCloseTag(tag, "</u>");
+    default: return false;
+    }
+}
+
 // Records an open element (level 0) on top of the stack. False when
 // memory is exhausted: the stack is unchanged and the element's closing
 // tag simply goes unrecorded.
