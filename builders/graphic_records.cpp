@@ -1,10 +1,13 @@
 // The records the picture builders share, and the pixel size of GIF and
-// JPEG data.
+// JPEG data and of GIF, JPEG and PNG files.
 #include "builders/graphic_records.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
@@ -313,6 +316,34 @@ bool JpegPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* 
         const std::uint32_t length = static_cast<std::uint32_t>((data[at + 1] << 8) | data[at + 2]);
         at += 1 + std::max<std::uint64_t>(length, 2);
     }
+    return false;
+}
+
+namespace {
+
+// The size in a PNG's header chunk, which comes first; sizes above 65,535
+// pixels are not read.
+bool PngPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height) {
+    if (size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0 || data[16] != 0 || data[17] != 0 || data[20] != 0 ||
+        data[21] != 0)
+        return false;
+    *width = static_cast<std::uint16_t>(data[18] << 8 | data[19]);
+    *height = static_cast<std::uint16_t>(data[22] << 8 | data[23]);
+    return true;
+}
+
+} // namespace
+
+bool PictureFilePixelSize(const char* path, std::uint16_t* width, std::uint16_t* height) {
+    static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::ifstream in(path != nullptr ? path : "", std::ios::binary);
+    if (!in) return false;
+    const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(data.size(), 0xFFFFFFFFu));
+    if (size >= 8 && std::memcmp(data.data(), kPng, sizeof kPng) == 0)
+        return PngPixelSize(data.data(), size, width, height);
+    if (size >= 4 && std::memcmp(data.data(), "GIF8", 4) == 0) return GifPixelSize(data.data(), size, width, height);
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return JpegPixelSize(data.data(), size, width, height);
     return false;
 }
 

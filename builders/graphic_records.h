@@ -102,5 +102,8 @@ STATUS CaptionRecord(const char* options, BuildContext* context, BuiltRecord* re
 // first frame header (SOF0 to SOF3). Returns false when nothing is found.
 bool GifPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height);
 bool JpegPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height);
+// The pixel size of a picture file, GIF, JPEG or PNG as its first bytes say.
+// Returns false when the file cannot be read or is none of these.
+bool PictureFilePixelSize(const char* path, std::uint16_t* width, std::uint16_t* height);
 
 } // namespace talix

@@ -7,6 +7,7 @@
 #include <string>
 #include <strings.h>
 
+#include "builders/graphic_records.h"
 #include "chunkops/chunk_frame.h"
 #include "core/attachments.h"
 #include "core/chunk_work_state.h"
@@ -89,6 +90,20 @@ void DetachByName(plat::NOTEHANDLE note, const std::string& name) {
     if (FindAttachmentItem(note, name.c_str(), &block, 0) == kOK) plat::NoteDetachFile(note, block);
 }
 
+// The options of an attached picture: the caller's, with the picture's own
+// width and height from its file where they give none.
+std::string WithPictureSize(const char* path, const char* options) {
+    std::string composed = options != nullptr ? options : "";
+    char value[16];
+    const bool width = GetOptionValue(options, "ImageWidth=", value, sizeof value) != 0;
+    const bool height = GetOptionValue(options, "ImageHeight=", value, sizeof value) != 0;
+    std::uint16_t pixelsWide = 0, pixelsHigh = 0;
+    if ((width && height) || !PictureFilePixelSize(path, &pixelsWide, &pixelsHigh)) return composed;
+    if (!width) composed += " ImageWidth=" + std::to_string(pixelsWide);
+    if (!height) composed += " ImageHeight=" + std::to_string(pixelsHigh);
+    return composed;
+}
+
 // A file attached to the note and shown as a picture. Nothing is left
 // attached when the picture cannot be appended.
 STATUS AppendAttachedPicture(ZervaRTChunk* chunk, const char* path, const char* options) {
@@ -97,7 +112,9 @@ STATUS AppendAttachedPicture(ZervaRTChunk* chunk, const char* path, const char* 
     if (!FreeAttachmentName(note, path, &name)) return Refuse(chunk, kArgumentError);
     const plat::STATUS attached = plat::NoteAttachFile(note, "$FILE", 5, path, name.c_str(), plat::ATTACH_DEFAULT);
     if (attached != plat::NOERROR) return Refuse(chunk, attached);
-    const STATUS status = RunChunkOperation(chunk, kOpAppendGraphic, kPictureAttachment, 0, 0, 0, name.c_str(), options);
+    const std::string sized = WithPictureSize(path, options);
+    const STATUS status =
+        RunChunkOperation(chunk, kOpAppendGraphic, kPictureAttachment, 0, 0, 0, name.c_str(), sized.c_str());
     if (status != kOK) DetachByName(note, name);
     return status;
 }

@@ -142,6 +142,21 @@ void Message(RARIvoSession* session, const char* format, const char* first, cons
     ShowHostMessage(session->messageBuffer);
 }
 
+// A creation that failed: which step, and the platform's text for its
+// status.
+void CreationFailed(RARIvoSession* session, const DesignKind& kind, const std::string& name, const char* step,
+                    STATUS status) {
+    if (g_suppressMessages != 0) return;
+    char reason[512] = "";
+    if (status != kOK) {
+        std::snprintf(reason, sizeof reason, ": ");
+        plat::StatusText(status, reason + 2, static_cast<plat::WORD>(sizeof reason - 2));
+    }
+    std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "TALIX: %s '%s' was not created: %s%s",
+                  kind.name, name.c_str(), step, reason);
+    ShowHostMessage(session->messageBuffer);
+}
+
 bool OptionIsYes(RARIvoSession* session, const char* options, const char* key) {
     return GetOptionValue(options, key, session->optionValue, sizeof session->optionValue) != 0 &&
            strcasecmp(session->optionValue, "Yes") == 0;
@@ -163,8 +178,12 @@ std::string UrlEncodedName(const char* name) {
 namespace talix {
 
 STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, const char* server, const char* path,
-                               const char* name, const char* contentItem, int overwrite, int* existing) {
+                               const char* name, const char* contentItem, int overwrite, int* existing,
+                               DesignNoteChange* change) {
     if (existing != nullptr) *existing = 0;
+    DesignNoteChange ignored;
+    if (change == nullptr) change = &ignored;
+    *change = DesignNoteChange{};
     if (session == nullptr) return kArgumentError;
     const DesignKind* kind = FindKind(kindName);
     if (kind == nullptr) return kNoHtmlInput;
@@ -181,11 +200,15 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
 
     plat::NOTEHANDLE note = 0;
     plat::NOTEID id = 0;
-    if (plat::FindDesignNote(db, name, kind->noteClass, &id) != plat::NOERROR) {
+    std::vector<KeptItem> content;
+    const bool found = plat::FindDesignNote(db, name, kind->noteClass, &id) == plat::NOERROR;
+    if (!found) {
         status = plat::NoteCreate(db, &note);
         if (status == kOK) status = WriteNewElement(note, *kind, name);
     } else if (overwrite != 0) {
         status = plat::NoteOpen(db, id, plat::OPEN_NOTE_DEFAULT, &note);
+        // The content is kept, to be put back should the creation fail.
+        if (status == kOK) status = KeepItems(note, contentItem, &content);
         if (status == kOK) {
             status = plat::ItemDelete(note, contentItem, TextLength(contentItem));
             if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
@@ -197,7 +220,34 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
         return kOK;
     }
     if (status == kOK) status = plat::NoteUpdate(note, 0);
+    if (status == kOK && !found) {
+        plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &change->created);
+    } else if (status == kOK) {
+        change->cleared = id;
+        change->content = std::move(content);
+    }
     CloseNoteAndDatabase(db, note);
+    return status;
+}
+
+STATUS UndoDesignElementNote(RARIvoSession* session, const char* server, const char* path, const char* contentItem,
+                             const DesignNoteChange& change) {
+    if (change.created == 0 && change.cleared == 0) return kOK;
+    plat::DBHANDLE db = 0;
+    STATUS status = OpenDatabaseByName(session, server, path, &db);
+    if (status != kOK) return status;
+    if (change.created != 0) {
+        status = plat::NoteDelete(db, change.created, 0);
+    } else {
+        plat::NOTEHANDLE note = 0;
+        status = plat::NoteOpen(db, change.cleared, plat::OPEN_NOTE_DEFAULT, &note);
+        if (status == kOK) {
+            RestoreItems(note, contentItem, change.content);
+            status = plat::NoteUpdate(note, 0);
+        }
+        if (note != 0) plat::NoteClose(note);
+    }
+    plat::DbClose(db);
     return status;
 }
 
@@ -230,6 +280,8 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     if ((kind->kind == Kind::FileResource || kind->kind == Kind::ImageResource) && !sourceFile.empty()) {
         std::FILE* source = std::fopen(sourceFile.c_str(), "rb");
         if (source == nullptr) {
+            const std::string step = "its source file '" + sourceFile + "' cannot be read";
+            CreationFailed(this, *kind, elementName, step.c_str(), kOK);
             delete item;
             return nullptr;
         }
@@ -237,12 +289,15 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     }
 
     int existing = 0;
+    DesignNoteChange change;
     STATUS status = CreateDesignElementNote(this, kind->name, server, path, elementName.c_str(), kind->contentItem,
-                                            overwrite ? 1 : 0, &existing);
+                                            overwrite ? 1 : 0, &existing, &change);
     if (status != kOK) {
+        CreationFailed(this, *kind, elementName, "its design note could not be stored", status);
         delete item;
         return nullptr;
     }
+    const char* step = "its content could not be connected";
 
     const char* element = elementName.c_str();
     switch (kind->kind) {
@@ -259,6 +314,7 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
                 if (graphic->Exists() != 0) status = graphic->Remove();
                 delete graphic;
             }
+            step = "its picture could not be added";
             ZervaRTChunk* everything = status == kOK ? item->DefineChunk("Everything") : nullptr;
             if (everything != nullptr) {
                 status = everything->AppendGraphic("File", sourceFile.c_str(), bareOptions ? nullptr : options);
@@ -274,13 +330,21 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
         // An element that was kept as it is keeps its content.
         if (status == kOK && item->connected != 0 && existing == 0) {
             const char* dot = std::strrchr(element, '.');
+            step = "its file's content could not be stored";
             status = item->CreateFileResourceRichTextItem(dot != nullptr ? dot + 1 : "txt", sourceFile.c_str());
-            if (status == kOK && !overrideSave) status = item->Save();
+            if (status == kOK && !overrideSave) {
+                step = "it could not be saved";
+                status = item->Save();
+            }
         }
         break;
     }
     if (status != kOK) {
+        // Nothing of the element stays: the note made for it goes, or the
+        // content it replaced comes back.
         delete item;
+        UndoDesignElementNote(this, server, path, kind->contentItem, change);
+        CreationFailed(this, *kind, elementName, step, status);
         return nullptr;
     }
     return item;

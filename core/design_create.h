@@ -1,11 +1,24 @@
 // Creating the notes of new design elements.
 #pragma once
 
+#include <vector>
+
+#include "core/kept_items.h"
 #include "core/statuses.h"
+#include "talix_platform/types.h"
 
 class RARIvoSession;
 
 namespace talix {
+
+// What CreateDesignElementNote stored: the note it made, or the note whose
+// content item it deleted with that content; so that a creation that fails
+// afterwards can be taken back (UndoDesignElementNote).
+struct DesignNoteChange {
+    plat::NOTEID created = 0;
+    plat::NOTEID cleared = 0;
+    std::vector<KeptItem> content;
+};
 
 // Creates the design note of a kind ("Form", "Page", "Subform", "Shared
 // Field", "Image Resource", "File Resource", ignoring case) named name,
@@ -17,7 +30,15 @@ namespace talix {
 // another kind, 1028 for an empty name, or the platform's status (a
 // database that cannot be opened is reported as "TALIX: Database '%s' on
 // server '%s' could not be accessed.").
+// change (may be null) gets what was stored.
 STATUS CreateDesignElementNote(RARIvoSession* session, const char* kind, const char* server, const char* path,
-                               const char* name, const char* contentItem, int overwrite, int* existing = nullptr);
+                               const char* name, const char* contentItem, int overwrite, int* existing = nullptr,
+                               DesignNoteChange* change = nullptr);
+
+// Takes back what CreateDesignElementNote stored: the note it made is
+// deleted (with the attachments only it named), the content it deleted is
+// put back. Returns 0 or the failure to do so.
+STATUS UndoDesignElementNote(RARIvoSession* session, const char* server, const char* path, const char* contentItem,
+                             const DesignNoteChange& change);
 
 } // namespace talix

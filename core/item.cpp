@@ -44,7 +44,6 @@ constexpr struct {
 constexpr plat::WORD kParagraphDefinitionType = 110;
 constexpr plat::WORD kParagraphReferenceType = 111;
 constexpr plat::WORD kTextType = 113;
-constexpr plat::DWORD kBlankItemSize = 96;
 
 // Frees what the work state holds: style mappings, work buffers, record
 // lists and the definition chain.
@@ -259,34 +258,46 @@ void ZervaRTItem::CleanupTraces() {
     DestroyChunksOf(this);
 }
 
-std::uint16_t ZervaRTItem::Commit() {
-    if (!ItemReady(this)) return kOutOfMemory;
-    ItemRecordList* list = work->current;
-    if (list == nullptr) return kOK;
-    if (noteHandle == 0 || itemName == nullptr || itemName[0] == '\0') return kArgumentError;
+namespace talix {
 
+STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHANDLE note, const char* name) {
     // The old items are kept until the new ones are all in the note, so that
     // a failed write leaves the item as it was.
     SavedItem* saved = nullptr;
-    STATUS status = SaveItems(noteHandle, itemName, &saved);
+    STATUS status = SaveItems(note, name, &saved);
     bool deleted = false;
     try {
         if (status == kOK) {
-            status = plat::ItemDelete(noteHandle, itemName, NameLength(itemName));
+            status = plat::ItemDelete(note, name, NameLength(name));
             if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
             deleted = status == kOK;
         }
         if (status == kOK) {
-            list->note = noteHandle;
-            list->itemName = itemName;
-            status = WriteItemRecords(list, this);
+            list->note = note;
+            list->itemName = name;
+            status = WriteItemRecords(list, item);
+            // A list without records writes no item; an item that held none
+            // is kept as it was, its data-type word alone, rather than lost.
+            if (status == kOK && list->head == nullptr && saved != nullptr)
+                status = plat::ItemAppend(note, saved->flags, name, NameLength(name), plat::TYPE_COMPOSITE, nullptr, 0);
         }
     } catch (const std::bad_alloc&) {
         // Memory ran out in the middle of the write: as any failed write.
         status = kOutOfMemory;
     }
-    if (status != kOK && deleted) RestoreItems(noteHandle, itemName, saved);
+    if (status != kOK && deleted) RestoreItems(note, name, saved);
     FreeSavedItems(saved);
+    return status;
+}
+
+} // namespace talix
+
+std::uint16_t ZervaRTItem::Commit() {
+    if (!ItemReady(this)) return kOutOfMemory;
+    ItemRecordList* list = work->current;
+    if (list == nullptr) return kOK;
+    if (noteHandle == 0 || itemName == nullptr || itemName[0] == '\0') return kArgumentError;
+    const STATUS status = ReplaceItemRecords(list, this, noteHandle, itemName);
     if (status != kOK) return status;
     DeleteItemRecordList(session, list);
     work->current = nullptr;
@@ -322,18 +333,9 @@ ZervaRTChunk* ZervaRTItem::DefineChunk(const char* definition) {
     return chunk;
 }
 
-std::uint16_t ZervaRTItem::CreateBlankRichTextItem() {
-    if (!ItemReady(this)) return kOutOfMemory;
-    if (noteHandle == 0 || itemName == nullptr || itemName[0] == '\0') return kArgumentError;
+namespace talix {
 
-    plat::DHANDLE block = 0;
-    STATUS status = plat::MemAlloc(kBlankItemSize, plat::MEM_GROWABLE, &block);
-    if (status != plat::NOERROR) return status;
-    void* start = plat::MemLock(block);
-    if (start == nullptr) {
-        plat::MemFree(block);
-        return kOutOfMemory;
-    }
+STATUS WriteBlankBody(const ZervaRTItem* item, void* out) {
     // Data type, a paragraph definition with its margin words, a reference
     // to it and an empty text run, each in stored form.
     CDPABDEFEXT definition;
@@ -348,15 +350,33 @@ std::uint16_t ZervaRTItem::CreateBlankRichTextItem() {
     const std::uint8_t reference[4] = {0x83, 4, 1, 0};
     const plat::WORD dataType = plat::TYPE_COMPOSITE;
 
-    void* position = start;
-    status = plat::StructWrite(&position, plat::ODS_WORD, &dataType);
+    void* position = out;
+    STATUS status = plat::StructWrite(&position, plat::ODS_WORD, &dataType);
     if (status == plat::NOERROR) status = plat::StructWrite(&position, kParagraphDefinitionType, &definition);
     if (status == plat::NOERROR) status = plat::StructWrite(&position, plat::ODS_WORD, margins, 6);
     if (status == plat::NOERROR) status = plat::StructWrite(&position, kParagraphReferenceType, reference);
-    if (status == plat::NOERROR) status = plat::StructWrite(&position, kTextType, work->textTemplate);
+    if (status == plat::NOERROR) status = plat::StructWrite(&position, kTextType, item->work->textTemplate);
     if (status == plat::NOERROR &&
-        static_cast<std::uint8_t*>(position) - static_cast<std::uint8_t*>(start) != kBlankItemSize)
+        static_cast<std::uint8_t*>(position) - static_cast<std::uint8_t*>(out) != kBlankBodySize)
         status = kOperationFailed;
+    return status;
+}
+
+} // namespace talix
+
+std::uint16_t ZervaRTItem::CreateBlankRichTextItem() {
+    if (!ItemReady(this)) return kOutOfMemory;
+    if (noteHandle == 0 || itemName == nullptr || itemName[0] == '\0') return kArgumentError;
+
+    plat::DHANDLE block = 0;
+    STATUS status = plat::MemAlloc(kBlankBodySize, plat::MEM_GROWABLE, &block);
+    if (status != plat::NOERROR) return status;
+    void* start = plat::MemLock(block);
+    if (start == nullptr) {
+        plat::MemFree(block);
+        return kOutOfMemory;
+    }
+    status = WriteBlankBody(this, start);
     plat::MemUnlock(block);
 
     if (status == plat::NOERROR) {
@@ -364,7 +384,7 @@ std::uint16_t ZervaRTItem::CreateBlankRichTextItem() {
         if (status == plat::ERR_ITEM_NOT_FOUND) status = plat::NOERROR;
     }
     if (status == plat::NOERROR)
-        status = plat::ItemAppendByBlock(noteHandle, 0, itemName, NameLength(itemName), block, kBlankItemSize);
+        status = plat::ItemAppendByBlock(noteHandle, 0, itemName, NameLength(itemName), block, kBlankBodySize);
     plat::MemFree(block);
     return status;
 }

@@ -123,10 +123,30 @@ bool WalkStoredValue(const std::uint8_t* value, std::uint32_t length,
                                               std::uint32_t length, std::uint32_t offset)>& visit,
                      RecordReadStop* stop);
 
+// The stored value of a blank rich-text item: its data-type word, a
+// paragraph definition (id 1) with its margin words, a reference to it and
+// an empty text run with the item's ready-made text-run header.
+constexpr std::uint32_t kBlankBodySize = 96;
+// Writes that value into out (kBlankBodySize bytes). Returns 0, or the
+// platform's failure to write a structure.
+STATUS WriteBlankBody(const ZervaRTItem* item, void* out);
+// Reads the records of a blank item's value into a list that holds none,
+// as SBR reads a stored item (textExtraMode as there). A writing run over an
+// item whose stored value holds no records works on these, so that what it
+// adds lands as it lands in a blank or emptied item. Returns 0, 263 or the
+// failure to write the value.
+STATUS ReadBlankBody(ZervaRTItem* item, int textExtraMode, ItemRecordList* list);
+
 // Writes the list back as items of its name in its note (each at most
 // 49,022 bytes of stored records unless one record is larger), converting
 // each record to stored form. The caller deletes the old items first.
 // Returns 0 (also for a null or empty list) or the first failure, after
 // which nothing more is appended.
 STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
+// Replaces the items of a name in a note by the list (WriteItemRecords),
+// the list's note and name set to them. The old items are kept until the
+// new ones are all in the note and are put back when the write fails; an
+// item that existed is kept as its data-type word alone when the list holds
+// no records. Returns 0 or the failure.
+STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHANDLE note, const char* name);
 } // namespace talix

@@ -552,6 +552,40 @@ STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharacte
     return result;
 }
 
+STATUS ReadBlankBody(ZervaRTItem* item, int textExtraMode, ItemRecordList* list) {
+    if (item == nullptr || item->session == nullptr || item->work == nullptr || list == nullptr ||
+        list->head != nullptr)
+        return kArgumentError;
+    // The value is kept by the list as a stored value is: its records may be
+    // viewed where they lie.
+    plat::DHANDLE kept = 0;
+    STATUS status = plat::MemAlloc(kBlankBodySize, 0, &kept);
+    if (status != plat::NOERROR) return kOutOfMemory;
+    auto* value = static_cast<std::uint8_t*>(plat::MemLock(kept));
+    OutputSegment* segment = value != nullptr ? AddSegment(item->session, list) : nullptr;
+    if (segment == nullptr) {
+        if (value != nullptr) plat::MemUnlock(kept);
+        plat::MemFree(kept);
+        return kOutOfMemory;
+    }
+    segment->kept = kept;
+    segment->start = value;
+    segment->position = value;
+    segment->size = kBlankBodySize;
+    status = WriteBlankBody(item, value);
+    if (status != kOK) return status;
+
+    RecordWalk walk;
+    walk.session = item->session;
+    walk.item = item;
+    walk.textExtraMode = textExtraMode;
+    walk.list = list;
+    list->valueStart = value;
+    list->readPosition = value + 2;
+    list->remaining = kBlankBodySize - 2;
+    return WalkValue(&walk);
+}
+
 ItemRecordList* SIAR(ZervaRTItem* item, int skipMode, ItemRecordList* list, int textExtraMode,
                      int countCharactersMode, plat::NOTEHANDLE note, const char* itemName, STATUS* status) {
     STATUS ignored = kOK;

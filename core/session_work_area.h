@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/operation_inputs.h"
 #include "core/statuses.h"
@@ -71,6 +72,9 @@ struct SessionWorkArea {
     // While set, released pool blocks stay locked for reuse.
     std::uint32_t keepLocked = 1;
     ZervaRTChunk* outputChunk = nullptr;
+    // While an item is converted into one of HTML text runs: the markup the
+    // generation has handed out so far.
+    std::string* convertedMarkup = nullptr;
     OutputCacheBlock* outputCache = nullptr;
     OutputCacheBlock* lastOutputCache = nullptr;   // the chain's last block
     // "Event Restart" while the MIME writer hands a finished piece to the

@@ -3,10 +3,13 @@
 #include "driver/arg_values.h"
 
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
+#include "core/host_message.h"
 #include "core/record_forms.h"
 #include "talix_platform.h"
 
@@ -446,6 +449,16 @@ bool EncodeResultValue(const ArgValue& value, std::uint8_t* out, std::uint32_t c
     }
     *length = static_cast<std::uint32_t>(at - out);
     return true;
+}
+
+STATUS RefuseArguments(DriverContext* context, STATUS status, const char* format, ...) {
+    const int prefix = std::snprintf(context->scratchText, kScratchTextSize, "@Talix: ");
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(context->scratchText + prefix, kScratchTextSize - static_cast<std::size_t>(prefix), format, args);
+    va_end(args);
+    ShowHostMessage(context->scratchText);
+    return status;
 }
 
 } // namespace talix

@@ -72,6 +72,11 @@ void NextArgWordList(DriverContext* context, std::uint16_t defaultValue, std::ui
 std::uint16_t NextArgText(DriverContext* context, const char* defaultText, char* buffer,
                           std::uint16_t size);
 
+// Refuses the call's arguments: "@Talix: " and the message are shown
+// through the host's message procedure; returns status.
+STATUS RefuseArguments(DriverContext* context, STATUS status, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
 // ---- The result block ------------------------------------------------------------
 
 // Allocates a result block of size bytes (unless one is locked already),

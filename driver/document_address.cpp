@@ -140,8 +140,12 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
     STATUS status = SplitServerPath(context, state->server, state->file);
     if (status != kOK) return status;
     if (IsNextArgNoteRef(context)) return LookUpUniversalId(context, state);
-    // A database without a note addresses nothing.
-    if (!IsNextArgText(context)) return kDrvMissingArgument;
+    // A database without a note addresses nothing; a note id is a text.
+    if (IsNextArgNumber(context))
+        return RefuseArguments(context, kDrvWrongArgumentType,
+                               "The note after the database is a number; give its note id in hexadecimal as a "
+                               "text (\"N20FA\").");
+    if (!IsNextArgText(context)) return RefuseArguments(context, kDrvMissingArgument, "No note follows the database.");
 
     context->designElementName[0] = '\0';
     if (NextArgCount(context) >= 2 &&
@@ -187,6 +191,7 @@ STATUS ReadItemAndChunk(DriverContext* context, CallState* state) {
     std::size_t length = strnlen(context->scratchText, kItemNameFieldSize);
     if (length >= kItemNameFieldSize) return kArgumentError;
     std::memcpy(state->itemName, context->scratchText, length + 1);
+    state->itemGiven = true;
     return kOK;
 }
 

@@ -27,6 +27,7 @@ struct CallState {
     bool byHandle = false;              // the note is a note handle of the caller's
     bool designElement = false;         // the item was connected through a kind:name argument
     char itemName[kItemNameFieldSize] = {};
+    bool itemGiven = false;             // the item-and-chunk argument named the item
     char chunkDefinition[kChunkDefinitionSize] = {};
     STATUS status = kOK;                // of the addressing and connection steps
 };

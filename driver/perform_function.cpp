@@ -267,6 +267,11 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
     TraceStep(7);
     status = ReadItemAndChunk(context, &state);
     if (status != kOK) return end(status);
+    // A table look-up names the item it reads: without a name it would
+    // read one the caller did not name.
+    if (function != kFunctionDbCommand && !state.itemGiven && !state.designElement)
+        return end(RefuseArguments(context, kDrvMissingArgument, "%s needs the name of the item that holds the table.",
+                                   function == kFunctionDbLookup ? "DBLookup" : "DBColumn"));
 
     bool noop = state.found.kind == FoundKind::ItemFunction && state.row->operationId == kOpItemNoop;
     status = ConnectItem(context, &state, noop);

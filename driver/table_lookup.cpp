@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "core/host_message.h"
 #include "core/record_forms.h"
 #include "core/shared_services.h"
 #include "core/text_search.h"
@@ -97,6 +96,11 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
             std::sort(args->rows.begin(), args->rows.end());
         }
     }
+    // One column: a list would be read as its first entry alone.
+    if ((IsNextArgNumber(context) || IsNextArgText(context)) && NextArgCount(context) > 1)
+        return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one column, not a list of %u.",
+                               operation == kOpDBLookup ? "DBLookup" : "DBColumn",
+                               static_cast<unsigned>(NextArgCount(context)));
     if (IsNextArgNumber(context)) {
         args->column = NextArgWord(context, 1);
     } else if (IsNextArgText(context)) {
@@ -235,11 +239,8 @@ void AddValue(Values* values, std::string text) {
 }
 
 STATUS RefuseTooLarge(DriverContext* context) {
-    std::snprintf(context->scratchText, kScratchTextSize,
-                  "@Talix: The values found do not fit in the %u bytes of a result.",
-                  static_cast<unsigned>(kListResultSize));
-    ShowHostMessage(context->scratchText);
-    return kDrvResultTooLarge;
+    return RefuseArguments(context, kDrvResultTooLarge, "The values found do not fit in the %u bytes of a result.",
+                           static_cast<unsigned>(kListResultSize));
 }
 
 // Puts the values into the call's result: texts as the result's text list,

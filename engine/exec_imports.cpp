@@ -17,6 +17,7 @@
 #include "builders/record_conversion.h"
 #include "core/attachments.h"
 #include "core/filters.h"
+#include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -158,6 +159,11 @@ STATUS AppendImportFile(RecordProcessContext* context) {
         FindEditFilter(context->session, pathCopy.data(), library, sizeof library, filter, sizeof filter, 1, 0) != 0)
         return ImportFiltered(path, library, filter, context);
     if (EndsWithNoCase(type.data(), type.size(), ".CD") || EndsWithNoCase(path.data(), path.size(), ".CD")) return ConvertItemRecords(path.c_str(), context);
+    // Nothing reads a file of this kind: refused with the reason.
+    RARIvoSession* session = context->session;
+    std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "TALIX: No import filter for '%s'",
+                  path.c_str());
+    ShowHostMessage(session->messageBuffer);
     return kArgumentError;
 }
 

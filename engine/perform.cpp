@@ -240,7 +240,7 @@ ItemRecordList* RecordsToWalk(ZervaRTItem* item, plat::NOTEHANDLE note, const ch
 // the records after the last one taken, the end of a chunk left open and
 // the step after the walk. Returns the run's status.
 STATUS WalkTheRecords(ZervaRTChunk* chunk, const OperationRow* row, const RunSteps& steps, bool writes,
-                      RecordProcessContext* context, ItemRecordList** list, bool* temporary) {
+                      RecordProcessContext* context, ItemRecordList** list, bool* temporary, bool* blankBody) {
     ZervaRTItem* item = chunk->item;
     STATUS status = steps.prepare != nullptr ? steps.prepare(context) : kOK;
 
@@ -249,6 +249,14 @@ STATUS WalkTheRecords(ZervaRTChunk* chunk, const OperationRow* row, const RunSte
     if (status == kOK) {
         context->recordCounter = 0;
         *list = RecordsToWalk(item, context->note, context->itemName, &status, temporary);
+        // An item whose stored value holds no records (only its data-type
+        // word) gives a walk nothing at which a chunk could start: a writing
+        // run works on the records of a blank item instead, so that what it
+        // adds is not lost. They stay only when the run succeeds.
+        if (status == kOK && writes && *list != nullptr && (*list)->head == nullptr && !*temporary) {
+            *blankBody = true;
+            status = ReadBlankBody(item, 1, *list);
+        }
         context->records = *list;
         context->temporaryRecords = *temporary;
     }
@@ -375,10 +383,11 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
 
     ItemRecordList* list = nullptr;
     bool temporaryList = false;
+    bool blankBody = false;
     STATUS status = kOK;
     bool memoryRanOut = false;
     try {
-        status = WalkTheRecords(chunk, row, steps, writes, context, &list, &temporaryList);
+        status = WalkTheRecords(chunk, row, steps, writes, context, &list, &temporaryList, &blankBody);
     } catch (const std::bad_alloc&) {
         // Memory ran out inside the run: it fails as a whole, and a writing
         // run's output is discarded below, so the item stays as it was.
@@ -413,6 +422,11 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     GiveBackRunContext(session, context);
     if (temporaryList) {
         DeleteItemRecordList(session, list);
+    }
+    if (blankBody && status != kOK && item->work->current == list) {
+        // The item is read again, as it is stored, by the next run.
+        DeleteItemRecordList(session, list);
+        item->work->current = nullptr;
     }
     return status;
 }

@@ -77,7 +77,9 @@ void RightMargin(const XMLGenContext* context, const ParagraphFields& f, std::st
     if (!f.extension || (f.flags2 & (kPara2RightPercent | kPara2RightOffset)) != kPara2RightPercent) return;
     const int percent = f.rightPercent;
     if (percent < 1 || percent > 99) return;
-    AppendFormat(rule, "margin-right: %3d%%; ", context->tableDepth > 0 ? percent : 100 - percent);
+    // The stored percentage places the right margin from the left edge: the
+    // CSS margin is what lies beyond it, inside a table cell as outside.
+    AppendFormat(rule, "margin-right: %3d%%; ", 100 - percent);
 }
 
 void FirstLineIndent(const XMLGenContext* context, const ParagraphFields& f, std::string* rule) {

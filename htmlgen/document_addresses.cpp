@@ -100,14 +100,24 @@ std::string JoinFilePath(const std::string& directory, const std::string& name) 
     return last == '/' || last == '\\' ? directory + name : directory + "/" + name;
 }
 
-STATUS EvaluateStoredFormula(const XMLGenContext* context, const std::uint8_t* compiled, std::uint32_t length,
+plat::STATUS StartStoredFormula(XMLGenContext* context, const std::uint8_t* compiled, std::size_t length,
+                                plat::HCOMPUTE* compute) {
+    *compute = 0;
+    std::vector<std::uint8_t> formula(kFormulaCopySize, 0);
+    if (length > kFormulaCopySize) length = kFormulaCopySize;
+    if (compiled != nullptr && length > 0) std::memcpy(formula.data(), compiled, length);
+    const plat::STATUS status = plat::ComputeStart(formula.data(), compute);
+    if ((status & plat::ERR_MASK) == plat::ERR_FORMULA_INVALID) ++context->unreadableFormulas;
+    return status;
+}
+
+STATUS EvaluateStoredFormula(XMLGenContext* context, const std::uint8_t* compiled, std::uint32_t length,
                              std::string* text) {
     text->clear();
     if (length > kLongestStoredFormula) length = kLongestStoredFormula;
-    std::vector<std::uint8_t> formula(kFormulaCopySize, 0);
-    if (compiled != nullptr && length > 0) std::memcpy(formula.data(), compiled, length);
     plat::HCOMPUTE compute = 0;
-    plat::STATUS status = plat::ComputeStart(formula.data(), &compute);
+    plat::STATUS status = StartStoredFormula(context, compiled, length, &compute);
+    if ((status & plat::ERR_MASK) == plat::ERR_FORMULA_INVALID) return kOK;
     if (status != plat::NOERROR) return static_cast<STATUS>(status & kStatusMask);
     plat::DHANDLE result = 0;
     plat::WORD resultLength = 0;
@@ -123,6 +133,15 @@ STATUS EvaluateStoredFormula(const XMLGenContext* context, const std::uint8_t* c
     }
     plat::ComputeStop(compute);
     return static_cast<STATUS>(status & kStatusMask);
+}
+
+void LogUnreadableFormulas(const XMLGenContext* context) {
+    if (context->unreadableFormulas == 0) return;
+    const ZervaRTItem* item = context->item;
+    plat::LogLine(0, "GenerateXML: item \"%s\" of note %#x: %u stored formula(s) compiled by another system "
+                     "could not be read and were taken as giving nothing",
+                  item != nullptr && item->itemName != nullptr ? item->itemName : "",
+                  item != nullptr ? item->noteID : 0u, static_cast<unsigned>(context->unreadableFormulas));
 }
 
 } // namespace talix

@@ -11,6 +11,7 @@
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
+#include "talix_platform/formula.h"
 
 namespace talix {
 
@@ -44,14 +45,28 @@ std::string JoinFilePath(const std::string& directory, const std::string& name);
 // The longest formula a record's formula evaluation takes.
 constexpr std::uint32_t kLongestStoredFormula = 65341;
 
+// Opens an evaluation context on a compiled formula held in a record
+// (length bytes, read from a zero-padded copy, since the platform reads the
+// length from the formula itself and a damaged record may overstate it).
+// Returns the platform's status. A formula the platform cannot read (one
+// compiled by another system) is counted for the run's log line; its
+// caller takes it as giving nothing.
+plat::STATUS StartStoredFormula(XMLGenContext* context, const std::uint8_t* compiled, std::size_t length,
+                                plat::HCOMPUTE* compute);
+
 // Evaluates a compiled formula held in a record (length bytes, cut to
 // kLongestStoredFormula) on the chunk's note and gives its result as text:
 // a text as it is, a text list joined by ";", a number by "%g", times as
 // the platform writes them; any other type gives "". Returns 0, or the
 // platform's status (masked) when the formula cannot be opened or
-// evaluated: *text is then empty.
-STATUS EvaluateStoredFormula(const XMLGenContext* context, const std::uint8_t* compiled, std::uint32_t length,
+// evaluated: *text is then empty. A formula compiled by another system
+// gives "" and 0.
+STATUS EvaluateStoredFormula(XMLGenContext* context, const std::uint8_t* compiled, std::uint32_t length,
                              std::string* text);
+
+// Logs, once for the run, how many stored formulas were taken as giving
+// nothing because the platform cannot read them; nothing when none were.
+void LogUnreadableFormulas(const XMLGenContext* context);
 
 // Keeps a status that does not stop the rendering: the run reports the
 // first one kept when nothing else failed.

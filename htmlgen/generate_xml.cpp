@@ -19,6 +19,7 @@
 #include "core/record_io.h"
 #include "core/text_compare.h"
 #include "htmlgen/close_tag_stack.h"
+#include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
@@ -257,6 +258,7 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
     // frame reads its status as the normal end of a walk (an attachment
     // whose "$FILE" item is missing, a "$Links" item that is not there).
     if (lastStatus == kOK && context->keptStatus != kOK) lastStatus = context->keptStatus;
+    LogUnreadableFormulas(context);
     // The marks were for this generation only: the item's records are put
     // back as they were, so that a later save writes none of them.
     if (marks != nullptr) {

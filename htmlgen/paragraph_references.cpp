@@ -3,9 +3,9 @@
 // hide-when formula (RespectHiddenFormulas), which are passed over with
 // their content.
 #include <cstring>
-#include <vector>
 
 #include "core/options.h"
+#include "htmlgen/document_addresses.h"
 #include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/paragraph_start.h"
 #include "htmlgen/walk_dispatch.h"
@@ -26,9 +26,6 @@ constexpr std::uint16_t kHiddenFromNotes = 0x0010, kHiddenFromPreview = 0x0040, 
 // the fixed part.
 constexpr std::uint32_t kHideIdAt = 4, kHideFormulaAt = 14;
 constexpr std::uint16_t kTypeNumber = 0x0300, kTypeNumberRange = 0x0301;
-// A compiled formula states its own length in a 16-bit word; a copy this
-// large holds any formula whole, so that reading it never passes the copy.
-constexpr std::size_t kFormulaCopySize = 0x10000 + 16;
 
 // The records that make up a paragraph's content, passed over with a
 // hidden paragraph.
@@ -84,14 +81,14 @@ const CDRecordNode* FindHideFormula(XMLGenContext* context, const CDRecordNode* 
 
 // Whether a compiled hide-when formula evaluates, on the item's note, to a
 // number other than 0 (NaN included). A formula that cannot be evaluated,
-// or gives anything else, hides nothing.
-bool FormulaHides(const XMLGenContext* context, const CDRecordNode* record) {
+// or gives anything else, hides nothing (one compiled by another system
+// included).
+bool FormulaHides(XMLGenContext* context, const CDRecordNode* record) {
     if (record->length <= kHideFormulaAt) return false;
-    std::vector<std::uint8_t> formula(kFormulaCopySize, 0);
-    const std::size_t length = record->length - kHideFormulaAt;
-    std::memcpy(formula.data(), record->bytes + kHideFormulaAt, length < kFormulaCopySize ? length : kFormulaCopySize);
     plat::HCOMPUTE compute = 0;
-    if (plat::ComputeStart(formula.data(), &compute) != plat::NOERROR) return false;
+    if (StartStoredFormula(context, record->bytes + kHideFormulaAt, record->length - kHideFormulaAt, &compute) !=
+        plat::NOERROR)
+        return false;
     bool hides = false;
     plat::DHANDLE result = 0;
     plat::WORD resultLength = 0;

@@ -21,6 +21,7 @@
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/style_rules.h"
+#include "htmlgen/table_writer.h"
 #include "htmlgen/walk_dispatch.h"
 #include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
@@ -33,7 +34,6 @@ namespace {
 
 constexpr std::uint32_t kRecordReserve = 500;   // room kept for a record's markup without OutputToEvent
 constexpr std::uint32_t kEventMargin = 40;      // ... and below the event chunk size with it
-constexpr const char* kTableEnd = "</table>";
 constexpr std::size_t kClosingSize = 256;       // the closing tags of one font's markup
 
 void ReadDebugLevel() {
@@ -126,28 +126,6 @@ STATUS WritePlainText(XMLGenContext* context) {
     return FlushOutput(context, 1);
 }
 
-// Appends what closes a table the previous range left open.
-void CloseOpenTable(XMLGenContext* context) {
-    if (context->tableOpen != 0) {
-        if (context->rowOpen != 0) AppendOutput(context, "</tr>");
-        AppendOutput(context, kTableEnd);
-        context->tableOpen = 0;
-        context->rowOpen = 0;
-    }
-}
-
-// A range that continues a table the previous range left open: the
-// "</table>" that ended that range is cut again.
-void ReopenTable(XMLGenContext* context) {
-    const std::uint32_t length = TextLength(context);
-    const std::size_t endLength = std::strlen(kTableEnd);
-    if (length > endLength && std::strncmp(context->buffer + length - endLength, kTableEnd, endLength) == 0) {
-        std::memset(context->buffer + length - endLength, 0, endLength);
-        context->writePosition = context->buffer + length - endLength;
-        context->measuredLength = 0;
-    }
-}
-
 // The fonts met lately, by a hash of their id: text mostly comes in a few
 // fonts, known again without a look at the set of all.
 struct RecentFonts {
@@ -234,9 +212,13 @@ STATUS CheckBuffer(XMLGenContext* context) {
 // open closes, and the text goes out.
 STATUS Finish(XMLGenContext* context) {
     TraceStep("PrXMLStr - Step 2");
+    // The table a range ended in was closed with everything else at that
+    // range's end; what remains is the trailer that follows it.
     if (context->tableOpen != 0) {
-        CloseOpenTable(context);
         if (context->trailer != nullptr) AppendOutput(context, context->trailer);
+        context->tableOpen = 0;
+        context->rowOpen = 0;
+        context->openTableBegin = nullptr;
     }
     STATUS status = FlushOutput(context, 1);
     if (status == kOK && context->overflow != 0) status = kOutOfMemory;
@@ -251,7 +233,7 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
     ReadDebugLevel();
     TraceStep("PrXMLStr - IN");
     MoveToTextEnd(context);
-    if (depth == 0 && context->tableOpen != 0) ReopenTable(context);
+    if (depth == 0 && mode != 2) PrepareTableContinuation(context);
     if (mode == 2) return Finish(context);
     if (context->format == kFormatText) {
         if (depth == 0 && !RangeReachesItsEnd(context)) context->node = nullptr;
@@ -295,12 +277,12 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
     }
     if (depth > 0) return status;
 
-    // The end of the body: everything still open closes; a whole range
-    // closes the table it left open and hands the text on for the last time.
+    // The end of the body: everything still open closes (a table the range
+    // ends in too, which the next range may take up again by cutting its
+    // closing tags); a whole range hands the text on for the last time.
     CloseOpenXMLTags(context, "*", 1, 0, nullptr, 0, 0, 0);
     MoveToTextEnd(context);
     if (mode == 0) {
-        CloseOpenTable(context);
         if (context->trailer != nullptr) AppendOutput(context, context->trailer);
         const STATUS flushed = FlushOutput(context, IsOn(context, sw::kOutputAllToEvent) ? 0 : 1);
         if (status == kOK) status = flushed;

@@ -36,7 +36,7 @@ void WriteLabel(XMLGenContext* context, const CDRecordNode* label) {
 }
 
 // The labels of the table after a pre-table record (its own depth only),
-// in record order.
+// in record order, while the visitor asks for more.
 template <typename Visit>
 void ForEachLabel(const CDRecordNode* preTable, Visit visit) {
     int nesting = 0;
@@ -46,12 +46,24 @@ void ForEachLabel(const CDRecordNode* preTable, Visit visit) {
         } else if (IsTableEndRecord(node->signature)) {
             if (--nesting <= 0) return;
         } else if (nesting == 1 && IsLabel(node)) {
-            visit(node);
+            if (!visit(node)) return;
         }
     }
 }
 
 } // namespace
+
+bool ShowsTabs(const CDRecordNode* preTable) {
+    const std::uint8_t kind = NodeByte(preTable, kPreKindAt);
+    if (kind == kPreTabbed) return true;
+    if (kind != kPreFieldRows) return false;
+    bool labelled = false;
+    ForEachLabel(preTable, [&](const CDRecordNode*) {
+        labelled = true;
+        return false;
+    });
+    return labelled;
+}
 
 std::string TabLabelText(const CDRecordNode* label) {
     if (label == nullptr || label->length <= kLabelTextAt) return {};
@@ -80,7 +92,7 @@ const CDRecordNode* FindTabLabel(const CDRecordNode* cell, bool restOfTable) {
 void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
     const unsigned table = context->tableNumber + 1u;
     unsigned count = 0;
-    ForEachLabel(preTable, [&](const CDRecordNode*) { ++count; });
+    ForEachLabel(preTable, [&](const CDRecordNode*) { return ++count > 0; });
     // The anchor is closed at once: it only names the place.
     AppendPrintf(context, "<a name=\"ttbl%u\"></a><ul id=\"tabnav\">", table);
     const GenTexts& texts = context->texts;
@@ -101,6 +113,7 @@ void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
         }
         WriteLabel(context, label);
         AppendOutput(context, "</a></li>");
+        return true;
     });
     AppendOutput(context, "</ul>");
 }

@@ -360,6 +360,7 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     const unsigned row = NodeByte(cell, kCellRowAt), column = NodeByte(cell, kCellColumnAt);
     const unsigned rowSpan = NodeByte(cell, kCellRowSpanAt), columnSpan = NodeByte(cell, kCellColumnSpanAt);
     const CDRecordNode* idName = CellIdName(context, cell);
+    if (idName != nullptr && call->haveOther) ReleaseCallTexts(call, kCleanUpCellIdName);
     call->other = idName != nullptr ? OtherOf(idName) : std::string();
     call->haveOther = !call->other.empty();
     const char* scope = "";
@@ -551,11 +552,12 @@ std::string CellColourAttribute(XMLGenContext* context, const CDRecordNode* cell
 STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall) {
     CDRecordNode* cell = context->node;
     if (cell == nullptr) return kOperationFailed;
-    // A range that begins inside a table gets the table's start tag (and a
-    // row's when it does not begin at a row's start), so that its cells are
-    // not written outside a table; EncapsulateTable asks for it once per
-    // generation, and every later range needs it as much.
-    if (firstOfCall && context->tableDepth == 0) {
+    // A range that begins inside a table continues the table the previous
+    // range left open, or else gets the table's start tag (and a row's when
+    // it does not begin at a row's start), so that its cells are not written
+    // outside a table; EncapsulateTable asks for it once per generation, and
+    // every later range in another table needs it as much.
+    if (firstOfCall && context->tableDepth == 0 && !ContinueOpenTable(context, cell)) {
         EncapsulateTable(context, call, cell);
         if (NodeByte(cell, kCellColumnAt) != 0) {
             AppendOutput(context, "<tr>");
@@ -607,10 +609,12 @@ STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall) {
         const bool rowEnds = next == nullptr || !IsCellRecord(next->signature) || NodeByte(next, kCellRowAt) != row;
         if (rowEnds && level->rowStartRow != static_cast<int>(row)) WriteCoveredRow(context, level, row);
         if (next == nullptr) {
+            ReleaseCallTexts(call, hidden ? kCleanUpOwnerNoLaterCell : kCleanUpNoLaterCell);
             context->node = context->endNode != nullptr ? context->endNode->next : nullptr;
             return kOK;
         }
         if (!IsCellRecord(next->signature)) {
+            ReleaseCallTexts(call, hidden ? kCleanUpOwnerAtEnd : kCleanUpSkippedToEnd);
             context->node = next;
             return kOK;
         }

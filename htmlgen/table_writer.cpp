@@ -12,6 +12,7 @@
 
 #include "core/options.h"
 #include "core/signature_groups.h"
+#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
@@ -23,6 +24,7 @@
 #include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
 #include "htmlgen/walk_writers.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -87,12 +89,13 @@ void EndTable(XMLGenContext* context) {
 void NotePreTable(XMLGenContext* context, CDRecordNode* node) {
     context->lastPreTable = node;
     const std::uint8_t kind = NodeByte(node, kPreKindAt);
+    const bool tabbed = ShowsTabs(node);
     if (context->tableDepth + 1 < kGenTableLevels) {
         TableLevelState& next = context->tableLevels[context->tableDepth + 1];
         next.animated = kind == kPreAnimated && IsOn(context, sw::kSupportRico) ? 1 : 0;
-        next.tabbed = kind == kPreTabbed ? 1 : 0;
+        next.tabbed = tabbed ? 1 : 0;
     }
-    if (kind == kPreTabbed && IsOn(context, sw::kTabbedTablesInCSS)) WriteCSSTabStrip(context, node);
+    if (tabbed && IsOn(context, sw::kTabbedTablesInCSS)) WriteCSSTabStrip(context, node);
 }
 
 } // namespace
@@ -128,6 +131,18 @@ void AppendPrintf(XMLGenContext* context, const char* format, ...) {
     const int length = std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
     if (length > 0) AppendOutput(context, text, static_cast<std::size_t>(length) < sizeof text ? length : sizeof text - 1);
+}
+
+void ReleaseCallTexts(TableCall* call, const CleanUpPlace& place) {
+    if (!call->other.empty()) {
+        if (g_debugLevel != 0) plat::LogLine(0, "Cleaned up html_other_buffer %s", place.other);
+        call->other.clear();
+    }
+    call->haveOther = false;
+    if (place.caption != nullptr && !call->caption.empty()) {
+        if (g_debugLevel != 0) plat::LogLine(0, "Cleaned up html_caption %s", place.caption);
+        call->caption.clear();
+    }
 }
 
 bool OtherHas(const TableCall& call, const char* keyword) {
@@ -187,9 +202,18 @@ STATUS WriteXMLTable(XMLGenContext* context, std::uint16_t kind, int depth) {
     bool started = false;
     bool firstCell = true;
     STATUS status = kOK;
+    // Every way out lets go of what the call holds.
+    auto leave = [&](STATUS result, const CleanUpPlace& place) {
+        ReleaseCallTexts(&call, place);
+        return result;
+    };
     while (context->overflow == 0) {
         CDRecordNode* node = context->node;
-        if (!InRange(context, node)) return status;
+        if (!InRange(context, node)) {
+            // The range ends inside the table: the next range may go on in it.
+            NoteTableLeftOpen(context);
+            return leave(status, kCleanUpRangeEnd);
+        }
         const std::uint16_t signature = node->signature;
         if (signature == kSigPreTableBegin) {
             NotePreTable(context, node);
@@ -198,15 +222,16 @@ STATUS WriteXMLTable(XMLGenContext* context, std::uint16_t kind, int depth) {
             call.border = node;
             PassOver(context);
         } else if (signature == kSigIdName && !started) {
+            if (call.haveOther) ReleaseCallTexts(&call, kCleanUpTableIdName);
             call.idName = node;
             TakeOtherText(&call, node);
             PassOver(context);
         } else if (IsTableBeginRecord(signature)) {
             started = true;
             status = StartTable(context, &call);
-            if (status != kOK) return status;
+            if (status != kOK) return leave(status, kCleanUpRangeEnd);
             // A hidden table was passed over whole.
-            if (context->tableDepth <= entryLevel) return kOK;
+            if (context->tableDepth <= entryLevel) return leave(kOK, kCleanUpRangeEnd);
         } else if (IsCellRecord(signature)) {
             TableLevelState* level = CurrentTableLevel(context);
             if (level->resumeFlag != 0 && level->resumeNode != nullptr) {
@@ -217,7 +242,7 @@ STATUS WriteXMLTable(XMLGenContext* context, std::uint16_t kind, int depth) {
             }
             status = ArriveAtCell(context, &call, firstCell && !started);
             firstCell = false;
-            if (status != kOK) return status;
+            if (status != kOK) return leave(status, kCleanUpRangeEnd);
         } else if (IsTableEndRecord(signature)) {
             TableLevelState* level = CurrentTableLevel(context);
             if (level->resumeFlag != 0 && level->resumeNode != nullptr) {
@@ -226,22 +251,24 @@ STATUS WriteXMLTable(XMLGenContext* context, std::uint16_t kind, int depth) {
                 context->node = level->resumeNode;
                 level->resumeNode = nullptr;
                 level->resumeFlag = 0;
+                ReleaseCallTexts(&call, kCleanUpResumeAtEnd);
                 continue;
             }
             EndTable(context);
-            if (context->tableDepth <= entryLevel) return kOK;
+            if (context->tableDepth <= entryLevel) return leave(kOK, kCleanUpRangeEnd);
         } else if (IsContentRecord(signature)) {
             status = PrXMLStr(context, kind, static_cast<std::uint32_t>(depth + 1), 0);
-            if (status != kOK) return status;
+            if (status != kOK) return leave(status, kCleanUpRangeEnd);
             if (context->node == node) PassOver(context);
-            if (KindEnded(context, kind, depth)) return kOK;
+            if (KindEnded(context, kind, depth)) return leave(kOK, kCleanUpKindEnded);
         } else if (signature == kSigEnd) {
             PassOver(context);
-            return kOK;
+            return leave(kOK, kCleanUpEndRecord);
         } else {
             PassOver(context);
         }
     }
+    ReleaseCallTexts(&call, kCleanUpRangeEnd);
     return kOutOfMemory;
 }
 

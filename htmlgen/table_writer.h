@@ -38,7 +38,8 @@ constexpr std::uint32_t kPreFlagsAt = 4, kPreColumnsAt = 12, kPreMoreColumnsAt =
                         kPreColourAAt = 28, kPreColourBAt = 32, kPreBorderColourFlagsAt = 36,
                         kPreBorderColourAt = 38;
 constexpr std::uint32_t kPreFitToWindow = 0x41;
-constexpr std::uint8_t kPreTabbed = 4, kPreAnimated = 8;
+// Display kinds: tabs, one row at a time picked by a field, animated.
+constexpr std::uint8_t kPreTabbed = 4, kPreFieldRows = 5, kPreAnimated = 8;
 
 // The four border widths of a cell, in pixels.
 struct CellBorders {
@@ -53,6 +54,26 @@ void AppendPrintf(XMLGenContext* context, const char* format, ...) __attribute__
 // Closes the innermost open lists inside the current cell or row (open
 // above the barrier tags), dropping a list level for each.
 void CloseListsAbove(XMLGenContext* context, const char* barrier1, const char* barrier2);
+
+// Where the table writer lets go of a call's other text and caption: the
+// places the debug log names ("Cleaned up html_other_buffer #2a" ...).
+struct CleanUpPlace {
+    const char* other;
+    const char* caption;
+};
+constexpr CleanUpPlace kCleanUpTableIdName{"#1", nullptr};     // a table id/name record replaces the other text
+constexpr CleanUpPlace kCleanUpCellIdName{"#3", nullptr};      // a cell id/name record replaces it
+constexpr CleanUpPlace kCleanUpNoLaterCell{"#2a", "#2a"};      // a cell with no later cell in the range
+constexpr CleanUpPlace kCleanUpSkippedToEnd{"#2b", "#2b"};     // a skipped cell followed by the table end
+constexpr CleanUpPlace kCleanUpOwnerNoLaterCell{"#2c", "#2c"}; // owner search without a later cell
+constexpr CleanUpPlace kCleanUpOwnerAtEnd{"#d", "#2d"};        // owner search reaching the table end
+constexpr CleanUpPlace kCleanUpResumeAtEnd{"#2e", "#2e"};      // table end with a resume record
+constexpr CleanUpPlace kCleanUpKindEnded{"#2f", "#2f"};        // the END of the given kind after a walk call
+constexpr CleanUpPlace kCleanUpEndRecord{"#2g", "#2g"};        // an END record
+constexpr CleanUpPlace kCleanUpRangeEnd{"#4", "#4"};           // the range's end or a failed walk call
+// Lets go of the call's other text and caption; with a debug level other
+// than 0 each one held is named in the log with its place.
+void ReleaseCallTexts(TableCall* call, const CleanUpPlace& place);
 
 // Whether the other text of the call holds a keyword (case-insensitive).
 bool OtherHas(const TableCall& call, const char* keyword);
@@ -75,6 +96,20 @@ STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall);
 // inside a table (once per generation).
 void EncapsulateTable(XMLGenContext* context, TableCall* call, CDRecordNode* cell);
 
+// Tables across ranges (htmlgen/table_ranges.cpp).
+// At the end of the range inside a table: the table (the outermost open)
+// is left open for the next range, and the row when one is open.
+void NoteTableLeftOpen(XMLGenContext* context);
+// At the start of the next range: when it begins at a cell of the table
+// left open, the closing tags the previous range ended with are cut
+// ("</table>", and "</tr>" when the range goes on in the open row);
+// otherwise the table is forgotten, its closing tags standing.
+void PrepareTableContinuation(XMLGenContext* context);
+// At the first cell of such a range: the table is taken up again at its
+// level (its closing tags back on the stack, a row opened when the cell
+// is not a row's first); false when no table is left open.
+bool ContinueOpenTable(XMLGenContext* context, const CDRecordNode* cell);
+
 // The id/name record in front of a table begin (or the cell the writer was
 // entered at) when the call has none, and the border record.
 void LookBackForTableRecords(XMLGenContext* context, TableCall* call, const CDRecordNode* from);
@@ -86,6 +121,11 @@ void ReleaseSpanOwners(TableLevelState* level);
 void ReleaseTableState(XMLGenContext* context);
 
 // Tabbed and animated tables (htmlgen/tabbed_tables.cpp).
+// Whether the table after a pre-table record is written as a tabbed table:
+// its display kind is tabs, or it shows the row a field picks and its own
+// records hold tab labels (a tabbed table made such a table keeps its tabs'
+// labels, the only names its rows have for a reader of the markup).
+bool ShowsTabs(const CDRecordNode* preTable);
 // The CSS tab strip before a tabbed table, at its pre-table record.
 void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable);
 // The division of a row of a CSS tabbed table, after its first cell's tag.

@@ -407,6 +407,7 @@ struct XMLGenContext : GenerationWalkState {
     std::uint32_t bodyOpened = 0;            // the head was closed and the body opened
     std::uint32_t tableOpen = 0;             // a table is left open for the next range
     std::uint32_t rowOpen = 0;               // ... with a row open
+    const CDRecordNode* openTableBegin = nullptr;  // ... the begin record of that table
     const char* trailer = nullptr;           // text the last range writes after closing tables
     char* pendingLink = nullptr;             // where the URL of an automatic link begins, or none
     int commentMonth = 0, commentDay = 0, commentYear = 0;  // the local date of the generation comment
@@ -503,6 +504,9 @@ struct XMLGenContext : GenerationWalkState {
     // link table or a formula that failed, a file not written): the run
     // reports it when nothing worse happened.
     STATUS keptStatus = 0;
+    // Stored formulas the platform cannot read (compiled by another
+    // system), taken as giving nothing; the run logs their count once.
+    std::uint32_t unreadableFormulas = 0;
 };
 
 // The state of the current table level; a table deeper than the levels

@@ -34,8 +34,13 @@ const HtmlNode* FirstText(const HtmlNode* first) {
 
 int WithLabel(const HTMLImportContext* import, const HtmlNode* text, char* label, std::uint32_t size) {
     if (text == nullptr) return 0;
-    if (label != nullptr && size > 0)
-        NodeTextToNative(import, text, label, size < kTabLabelSize ? size : kTabLabelSize, nullptr);
+    if (label != nullptr && size > 0) {
+        std::uint32_t length =
+            NodeTextToNative(import, text, label, size < kTabLabelSize ? size : kTabLabelSize, nullptr);
+        // The tab row writes a no-break space after its label: it is not
+        // part of the label.
+        if (length > 0 && label[length - 1] == ' ') label[length - 1] = '\0';
+    }
     return 1;
 }
 

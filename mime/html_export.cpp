@@ -4,6 +4,7 @@
 // of the generation), and the worker of both (SaveAsHTMLInternal).
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -13,6 +14,7 @@
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
+#include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/record_list.h"
 #include "core/session_work_area.h"
@@ -92,26 +94,73 @@ void MarkDelimitedHTML(ZervaRTItem* item) {
     if (item->work->current == nullptr) ReadItemRecords(item);
 }
 
-// The text-run variant's item: the generated text (length bytes at
-// block + kFrontRoom) as one text run in the item's default font, between
-// pass-thru records when asked for, appended as one rich-text item.
-STATUS AppendTextRunItem(ZervaRTItem* item, const char* name, std::uint8_t* block, std::uint32_t length,
-                         bool passthru) {
-    std::uint8_t* text = block + kFrontRoom;
-    std::uint8_t* header = text - kRecordHeader;
-    std::memcpy(header, item->work->textTemplate, kRecordHeader);
-    PutWord(header + 2, static_cast<std::uint16_t>(length + kRecordHeader));
-    std::uint32_t end = kFrontRoom + length;
-    if ((length & 1u) != 0) block[end++] = 0;
-    std::uint8_t* start = header;
-    if (passthru) {
-        start = block;
-        PutPassthruRecord(block, kSigHtmlBegin);
-        PutPassthruRecord(block + end, kSigHtmlEnd);
-        end += kRecordHeader;
+// The most text one run holds: the run, with a pass-thru record on either
+// side, fits in one stored item, and every record stays well within what the
+// record reader takes.
+constexpr std::uint32_t kRunTextCapacity = kItemRecordBytes - 3 * kRecordHeader;
+
+// Where the run of text that starts at `from` ends: the whole rest when it
+// fits; else after the last line end in the back half of what fits; else
+// after the last whole character that fits.
+std::size_t RunEnd(const std::string& text, std::size_t from) {
+    if (text.size() - from <= kRunTextCapacity) return text.size();
+    const std::size_t limit = from + kRunTextCapacity;
+    const std::size_t lineEnd = text.rfind('\n', limit - 1);
+    if (lineEnd != std::string::npos && lineEnd >= from + kRunTextCapacity / 2) return lineEnd + 1;
+    const auto* bytes = reinterpret_cast<const plat::BYTE*>(text.data());
+    std::size_t end = from;
+    while (end < limit) {
+        std::size_t length = plat::LmbcsCharLength(bytes + end, static_cast<plat::DWORD>(text.size() - end));
+        if (length == 0) length = 1;
+        if (end + length > limit) break;
+        end += length;
     }
-    return plat::ItemAppend(item->noteHandle, 0, name, NameLength(name), plat::TYPE_COMPOSITE, start,
-                            static_cast<plat::DWORD>(block + end - start));
+    return end > from ? end : limit;
+}
+
+// The text-run variant's item: the markup as text runs in the item's
+// default font (one run, or as many as its length needs), between pass-thru
+// records when asked for, in place of the items of the name.
+STATUS StoreTextRunItem(ZervaRTItem* item, const char* name, const std::string& markup, bool passthru) {
+    ItemRecordList* list = NewItemRecordList();
+    if (list == nullptr) return kOutOfMemory;
+    CDRecordNode* last = nullptr;
+    // A record of a header and text; false when memory is short.
+    auto add = [&](const std::uint8_t* header, const char* text, std::uint32_t textLength) {
+        const std::uint16_t signature = ReadWord(header);
+        CDRecordNode* node = NewListNode(list, nullptr, signature, kRecordHeader + textLength);
+        if (node == nullptr) return false;
+        std::memcpy(node->bytes, header, kRecordHeader);
+        PutWord(node->bytes + 2, static_cast<std::uint16_t>(kRecordHeader + textLength));
+        if (textLength > 0) std::memcpy(node->bytes + kRecordHeader, text, textLength);
+        node->index = last != nullptr ? last->index + 1 : 1;
+        LinkRecordNode(list, last, node);
+        last = node;
+        return true;
+    };
+    std::uint8_t begin[kRecordHeader], end[kRecordHeader];
+    PutPassthruRecord(begin, kSigHtmlBegin);
+    PutPassthruRecord(end, kSigHtmlEnd);
+    bool built = !passthru || add(begin, nullptr, 0);
+    std::size_t from = 0;
+    do {
+        const std::size_t to = RunEnd(markup, from);
+        built = built && add(item->work->textTemplate, markup.data() + from, static_cast<std::uint32_t>(to - from));
+        from = to;
+    } while (built && from < markup.size());
+    if (built && passthru) built = add(end, nullptr, 0);
+    const STATUS status = built ? ReplaceItemRecords(list, item, item->noteHandle, name) : kOutOfMemory;
+    DeleteItemRecordList(item->session, list);
+    return status;
+}
+
+// The text-run variant's event procedure: the markup the generation hands
+// out piece by piece is kept whole.
+std::uint16_t CollectMarkup(ZervaRTChunk* chunk, char* text, std::uint16_t length) {
+    if (chunk == nullptr || chunk->session == nullptr || chunk->session->workArea == nullptr) return 0;
+    std::string* markup = chunk->session->workArea->convertedMarkup;
+    if (markup != nullptr && text != nullptr) markup->append(text, length);
+    return 0;
 }
 
 // The rich-text variant's marking: the whole new item ("ALL") or each of
@@ -208,6 +257,7 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
     if (defaultChunk != nullptr && read.Is("MarkDelimitedHTML=", "Yes")) MarkDelimitedHTML(this);
 
     // Where the markup goes.
+    std::string converted;
     std::FILE* file = nullptr;
     ZervaRTItem* created = nullptr;
     ZervaRTChunk* output = nullptr;
@@ -243,6 +293,11 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
             created->cacheRecords = 1;
             session->workArea->outputChunk = output;
             procedure = AppendLineToChunk;
+        } else {
+            // The markup is kept whole, however long: it is stored in as
+            // many runs as it needs.
+            session->workArea->convertedMarkup = &converted;
+            procedure = CollectMarkup;
         }
     }
 
@@ -275,15 +330,27 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         return;
     }
     if (form == Form::TextRun) {
-        // A caller's buffer holds the markup; the records are built in the
-        // work block, which has room for them.
-        if (buffer != nullptr) std::memcpy(block.data() + kFrontRoom, markup, length);
-        // The items of the name give way only now: the item's own may be
-        // what was rendered.
-        plat::ItemDelete(noteHandle, outputName.c_str(), NameLength(outputName.c_str()));
-        const STATUS status = AppendTextRunItem(this, outputName.c_str(), block.data(), length,
-                                                !read.Is("PassthruHTML=", "No"));
-        if (status != kOK) Fail(this, status);
+        session->workArea->convertedMarkup = nullptr;
+        if (markup != nullptr) converted.append(markup, length);
+        // A caller's buffer gets the markup, as much of it as it holds.
+        if (buffer != nullptr) {
+            const std::size_t kept = std::min<std::size_t>(converted.size(), kGenerationCapacity - 1);
+            std::memcpy(markup, converted.data(), kept);
+            markup[kept] = '\0';
+        }
+        // Markup the generation could not make whole (it ran out of memory
+        // or room) changes nothing; what it passed over and reported (a
+        // formula it could not read) it passes over here too, as the other
+        // forms do. The items of the name give way only now: the item's own
+        // may be what was rendered.
+        const bool cut = defaultChunk != nullptr && defaultChunk->lastStatus == kOutOfMemory;
+        const STATUS status = cut ? kOutOfMemory
+                                  : StoreTextRunItem(this, outputName.c_str(), converted,
+                                                     !read.Is("PassthruHTML=", "No"));
+        if (status != kOK) {
+            Fail(this, status);
+            return;
+        }
     } else {
         if (output != nullptr) MarkPassthru(created, output, read);
         if (created->work->current != nullptr) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/chunk_work_state.h"
@@ -47,6 +48,14 @@ STATUS ReadMIMEHTMLPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID
 // failure of the reader as it comes.
 STATUS ImportMIMEHTMLBody(plat::NOTEHANDLE note, const char* itemName, const char* contentType, char** text,
                           std::uint32_t* length);
+
+// Why a conversion of the item name's MIME items ended with status (the
+// status of its failing step, which the conversion leaves as the item's
+// last status): a text that says what is wrong with the message, such as
+// that it is not a MIME message, that no part of it begins with the
+// boundary its header names, that it has no text/html part or that its HTML
+// shows pictures from outside the message.
+std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATUS status);
 
 // Attaches one inline "application/" part to the note under its file name
 // ("file001" without one). Returns 546 for any other part, else the

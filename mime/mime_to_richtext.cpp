@@ -49,7 +49,11 @@ void RemoveNulBytes(Conversion* conversion) {
     if (conversion->text != nullptr) conversion->text[kept] = '\0';
 }
 
-std::uint16_t Unable(ZervaRTItem* item) {
+// The conversion's failure: the message, and the failing step's status as
+// the item's last status, for the caller to say why.
+std::uint16_t Unable(ZervaRTItem* item, STATUS status) {
+    item->lastStatus = status;
+    item->ownError = kErrConversion;
     RARIvoSession* session = item->session;
     std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "%s", "Talix: Unable to convert from named MIME field");
     ShowHostMessage(session->messageBuffer);
@@ -112,8 +116,8 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
     ClearMIMECharsetText();
 
     Conversion conversion;
-    if (ImportMIMEHTMLBody(noteHandle, name, "text/html", &conversion.text, &conversion.length) != kOK)
-        return Unable(this);
+    const STATUS body = ImportMIMEHTMLBody(noteHandle, name, "text/html", &conversion.text, &conversion.length);
+    if (body != kOK) return Unable(this, body);
     RemoveNulBytes(&conversion);
     ImportMIMEAttachments(noteHandle, itemName);
     STATUS imageStatus = kOK;
@@ -121,15 +125,16 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
 
     const std::string importOptions = ImportOptions(options);
     if (conversion.length == 0) {
-        if (imageStatus != kOK) return Unable(this);
+        if (imageStatus != kOK) return Unable(this, imageStatus);
     } else {
         if (imageStatus == kRenderingSkipped) return Skipped(this);
         const STATUS parsed = TrialParse(session, conversion, importOptions);
         if (parsed == kRenderingSkipped) return Skipped(this);
-        if (parsed != kOK) return Unable(this);
+        if (parsed != kOK) return Unable(this, kOperationFailed);
     }
 
-    if (CreateBlankRichTextItem() != kOK) return Unable(this);
+    const STATUS blank = CreateBlankRichTextItem();
+    if (blank != kOK) return Unable(this, blank);
     connected = 1;
     InitialFontTable();
     if (ResetDefaultChunk(this) != kOK || defaultChunk == nullptr || defaultChunk->work == nullptr) return kOK;

@@ -125,6 +125,32 @@ STATUS ImportMIMEHTMLBody(plat::NOTEHANDLE note, const char* itemName, const cha
     return result;
 }
 
+std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATUS status) {
+    if (status == kRemoteImage) return "its HTML shows pictures from outside the message";
+    if (status == kOutOfMemory) return "memory ran out";
+    if (status == kOperationFailed) return "its HTML cannot be read, in the character set it names or as HTML";
+    if (status != kItemNotFound) {
+        char text[256];
+        plat::StatusText(status, text, sizeof text);
+        return text;
+    }
+    // No text/html body part: what the stored parts say of the message.
+    std::size_t parts = 0;
+    bool prolog = false, mime = false;
+    const STATUS walked = WalkParts(note, itemName, [&](plat::BLOCKID, plat::BLOCKID value, plat::DWORD size, bool first) {
+        ++parts;
+        if (!first) return true;
+        LockedPart part(value, size);
+        prolog = part.header.partType == kPartProlog;
+        mime = ContainsNoCase(part.texts.headers, "Content-Type:") || ContainsNoCase(part.texts.headers, "MIME-Version:");
+        return true;
+    });
+    if (walked == kItemNotFound) return "the note has no MIME items of that name";
+    if (walked == 1 || !mime) return "it is not a MIME message";
+    if (prolog && parts == 1) return "no part of it begins with the boundary its header names";
+    return "it has no text/html part";
+}
+
 STATUS ImportMIMEAttachmentPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
                                 std::uint32_t valueLength) {
     (void)item;

@@ -12,6 +12,7 @@
 
 #include "notes_internal.h"
 #include "status_codes.h"
+#include "store_sql.h"
 #include "talix_platform/database.h"
 #include "talix_platform/log.h"
 #include "talix_platform/memory.h"
@@ -181,6 +182,27 @@ STATUS DbClose(DBHANDLE db) {
     Lock lock(StorageMutex());
     if (Databases().Remove(db) == nullptr) return ERR_INVALID_HANDLE;
     return NOERROR;
+}
+
+STATUS DbDelete(const char* path) {
+    std::string full, shown;
+    STATUS status = ResolvePath(path, &full, &shown);
+    if (status != NOERROR) return status;
+    struct stat info;
+    if (::stat(full.c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR ? ERR_FILE_NOT_FOUND : ERR_DB_IO;
+    if (!S_ISREG(info.st_mode)) return ERR_NOT_A_DATABASE;
+    Lock lock(StorageMutex());
+    {
+        // Only a database of ours is deleted; opening it tells.
+        std::unique_ptr<Store> store;
+        status = Store::Open(full, &store);
+        if (status != NOERROR) return status;
+    }
+    // Connections kept for the file close while it is there, taking its log
+    // files with them.
+    CloseSpareConnections(full);
+    if (::unlink(full.c_str()) == 0) return NOERROR;
+    return errno == ENOENT ? ERR_FILE_NOT_FOUND : ERR_DB_IO;
 }
 
 STATUS DbPath(DBHANDLE db, char* out, WORD limit) {

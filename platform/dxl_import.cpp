@@ -323,6 +323,7 @@ struct PendingItem {
 };
 
 struct PendingNote {
+    std::string file;   // the name of the DXL it came from, for messages
     long line = 0;
     WORD noteClass = NOTE_CLASS_DOCUMENT;
     std::optional<UNID> unid;
@@ -347,6 +348,12 @@ public:
     Importer(DBHANDLE db, const char* name) : db_(db), name_(name != nullptr ? name : "(text)") {}
 
     STATUS Run(const char* text, size_t length, DxlImportResult* result);
+    // Parses one more DXL text (named name in messages) to be stored with
+    // those parsed before it; false when it does not parse.
+    bool Parse(const char* text, size_t length, const char* name);
+    // Stores every note parsed, all or none; or reports the failure that
+    // stopped the import (a failed parse included).
+    STATUS Finish(bool parsed, DxlImportResult* result);
 
 private:
     // ---- Messages
@@ -683,6 +690,7 @@ bool Importer::ParseNote(xmlNode* node, bool sharedField) {
 // has replaces that one, as it would replace a stored note.
 // A note of a UNID given before takes the earlier one's place.
 void Importer::AddNote(PendingNote note) {
+    note.file = name_;
     if (note.unid) {
         auto [found, added] = noteByUnid_.emplace(UnidKey(*note.unid), notes_.size());
         if (!added) {
@@ -1005,6 +1013,7 @@ bool Importer::ClearItems(NOTEHANDLE note) {
 }
 
 bool Importer::Build(const PendingNote& pending, BuiltNote* built) {
+    name_ = pending.file;   // messages name the file the note came from
     STATUS status = NOERROR;
     bool replaced = false;
     if (pending.unid) {
@@ -1094,7 +1103,10 @@ bool Importer::Store(DxlImportResult* result) {
         BuiltNote& built = built_[i];
         status = NoteUpdate(built.note, built.replaces ? UPDATE_FORCE : 0);
         if (status == NOERROR) status = NoteGetInfo(built.note, NOTE_FIELD_ID, &built.id);
-        if (status != NOERROR) ok = FailStatus(status, notes_[i].line, "cannot store the note");
+        if (status != NOERROR) {
+            name_ = notes_[i].file;
+            ok = FailStatus(status, notes_[i].line, "cannot store the note");
+        }
     }
     if (ok) {
         status = DbCommitBatch(db_);
@@ -1104,11 +1116,15 @@ bool Importer::Store(DxlImportResult* result) {
         DbAbortBatch(db_);
         return false;
     }
-    for (const auto& built : built_) result->notes.push_back(built.id);
+    for (size_t i = 0; i < built_.size(); ++i) {
+        result->notes.push_back(built_[i].id);
+        result->files.push_back(notes_[i].file);
+    }
     return true;
 }
 
-STATUS Importer::Run(const char* text, size_t length, DxlImportResult* result) {
+bool Importer::Parse(const char* text, size_t length, const char* name) {
+    name_ = name != nullptr ? name : "(text)";
     xmlDocPtr doc = nullptr;
     bool ok = ParseXml(text, length, &doc);
     if (ok) {
@@ -1116,6 +1132,11 @@ STATUS Importer::Run(const char* text, size_t length, DxlImportResult* result) {
         ok = root != nullptr ? ParseRoot(root) : Fail(ERR_DXL_XML, nullptr, "the DXL has no root element");
         xmlFreeDoc(doc);
     }
+    return ok;
+}
+
+STATUS Importer::Finish(bool parsed, DxlImportResult* result) {
+    bool ok = parsed;
     if (ok) {
         ok = Store(result);
         for (const auto& built : built_) {
@@ -1124,10 +1145,42 @@ STATUS Importer::Run(const char* text, size_t length, DxlImportResult* result) {
     }
     if (!ok) {
         result->notes.clear();
+        result->files.clear();
         result->error = error_;
         return status_ != NOERROR ? status_ : static_cast<STATUS>(ERR_DXL_VALUE);
     }
     return NOERROR;
+}
+
+STATUS Importer::Run(const char* text, size_t length, DxlImportResult* result) {
+    return Finish(Parse(text, length, name_.c_str()), result);
+}
+
+// Reads a DXL file whole; false with the reason in result->error.
+bool ReadDxlFile(const char* path, std::string* text, DxlImportResult* result) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        result->error = std::string(path) + ": cannot read the file: " + std::strerror(errno);
+        return false;
+    }
+    // Read straight into a string sized by the file's length (a file that
+    // grows meanwhile is read to its end all the same).
+    struct stat info;
+    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        text->resize(static_cast<size_t>(info.st_size));
+    size_t filled = std::fread(text->data(), 1, text->size(), file);
+    text->resize(filled);
+    char buffer[65536];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text->append(buffer, got);
+    bool failed = std::ferror(file) != 0;
+    int readError = errno;
+    std::fclose(file);
+    if (failed) {
+        result->error = std::string(path) + ": cannot read the file: " + std::strerror(readError);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -1135,6 +1188,7 @@ STATUS Importer::Run(const char* text, size_t length, DxlImportResult* result) {
 STATUS DxlImportText(DBHANDLE db, const char* text, size_t length, const char* name, DxlImportResult* result) {
     if (result == nullptr) return ERR_BAD_ARGUMENT;
     result->notes.clear();
+    result->files.clear();
     result->error.clear();
     if (text == nullptr && length > 0) {
         result->error = "no DXL text given";
@@ -1146,36 +1200,35 @@ STATUS DxlImportText(DBHANDLE db, const char* text, size_t length, const char* n
 
 STATUS DxlImportFile(DBHANDLE db, const char* path, DxlImportResult* result) {
     if (result == nullptr) return ERR_BAD_ARGUMENT;
-    result->notes.clear();
-    result->error.clear();
     if (path == nullptr || *path == '\0') {
+        result->notes.clear();
+        result->files.clear();
         result->error = "no DXL file named";
         return ERR_BAD_ARGUMENT;
     }
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        result->error = std::string(path) + ": cannot read the file: " + std::strerror(errno);
-        return ERR_DXL_FILE;
+    return DxlImportFiles(db, {path}, result);
+}
+
+STATUS DxlImportFiles(DBHANDLE db, const std::vector<std::string>& paths, DxlImportResult* result) {
+    if (result == nullptr) return ERR_BAD_ARGUMENT;
+    result->notes.clear();
+    result->files.clear();
+    result->error.clear();
+    if (paths.empty() || paths.front().empty()) {
+        result->error = "no DXL file named";
+        return ERR_BAD_ARGUMENT;
     }
-    // Read straight into a string sized by the file's length (a file that
-    // grows meanwhile is read to its end all the same).
-    std::string text;
-    struct stat info;
-    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        text.resize(static_cast<size_t>(info.st_size));
-    size_t filled = std::fread(text.data(), 1, text.size(), file);
-    text.resize(filled);
-    char buffer[65536];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    bool failed = std::ferror(file) != 0;
-    int readError = errno;
-    std::fclose(file);
-    if (failed) {
-        result->error = std::string(path) + ": cannot read the file: " + std::strerror(readError);
-        return ERR_DXL_FILE;
+    Importer importer(db, nullptr);
+    for (const std::string& path : paths) {
+        std::string text;
+        if (path.empty()) {
+            result->error = "no DXL file named";
+            return ERR_BAD_ARGUMENT;
+        }
+        if (!ReadDxlFile(path.c_str(), &text, result)) return ERR_DXL_FILE;
+        if (!importer.Parse(text.data(), text.size(), path.c_str())) return importer.Finish(false, result);
     }
-    return DxlImportText(db, text.data(), text.size(), path, result);
+    return importer.Finish(true, result);
 }
 
 } // namespace plat

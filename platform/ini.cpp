@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "import_filters.h"
 #include "talix_platform/log.h"
 
 namespace plat {
@@ -52,9 +53,8 @@ void LoadLocked(IniState& state) {
     const char* env = std::getenv("NOTES_INI");
     std::string path = (env != nullptr && *env != '\0') ? env : "notes.ini";
     std::ifstream in(path, std::ios::binary);
-    if (!in) return;
     std::string line;
-    while (std::getline(in, line)) {
+    while (in && std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         size_t equals = line.find('=');
         if (equals == std::string::npos) continue;   // section headers, blank lines
@@ -62,6 +62,9 @@ void LoadLocked(IniState& state) {
         if (name.empty() || name[0] == ';' || name[0] == '#') continue;
         state.values.emplace(LowerName(name.c_str()), line.substr(equals + 1));
     }
+    // The platform's own import filters, unless the file gives their
+    // entries values of its own.
+    for (const auto& [name, value] : DefaultImportEntries()) state.values.emplace(LowerName(name.c_str()), value);
 }
 
 // The value of a variable, or null; the caller holds the lock.

@@ -8,7 +8,9 @@
 // a second time beside it), else from the program directory (the directory
 // of this platform library), else through the system's search. The handles
 // given out are remembered, so that a handle unloaded twice, or one never
-// loaded, is refused instead of reaching dlclose.
+// loaded, is refused instead of reaching dlclose. The import filters the
+// platform comes with (import_filters.h) are served in-process when no
+// library file of their name is found.
 //
 // A library may carry its own status texts by exporting
 //     extern "C" WORD LibraryStatusText(WORD status, char* buf, WORD limit);
@@ -23,6 +25,7 @@
 #include <unordered_map>
 
 #include "attach_internal.h"
+#include "import_filters.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/library.h"
@@ -108,6 +111,19 @@ bool IsLoaded(void* module) {
     return module != nullptr && loaded.counts.count(module) != 0;
 }
 
+STATUS LoadBuiltIn(const BuiltInLibrary* library, ModuleHandle* module, void** entryPoint) {
+    void* handle = const_cast<BuiltInLibrary*>(library);
+    {
+        Loaded& loaded = LoadedLibraries();
+        std::lock_guard<std::mutex> lock(loaded.mutex);
+        ++loaded.counts[handle];
+    }
+    *module = handle;
+    if (entryPoint != nullptr) *entryPoint = reinterpret_cast<void*>(library->entry);
+    LogLine(0, "Program library %s served by the platform", library->name);
+    return NOERROR;
+}
+
 } // namespace
 
 STATUS LibraryLoad(const char* name, ModuleHandle* module, void** entryPoint) {
@@ -118,6 +134,9 @@ STATUS LibraryLoad(const char* name, ModuleHandle* module, void** entryPoint) {
     std::string where;
     void* handle = OpenLibrary(file, &where);
     if (handle == nullptr) {
+        // A filter the platform comes with, when no library file of its
+        // name is installed.
+        if (const BuiltInLibrary* builtIn = FindBuiltInLibrary(name)) return LoadBuiltIn(builtIn, module, entryPoint);
         const char* why = dlerror();
         LogLine(ERR_LIBRARY_LOAD, "Cannot load program library %s: %s", file.c_str(), why != nullptr ? why : "");
         return ERR_LIBRARY_LOAD;
@@ -144,6 +163,12 @@ STATUS LibraryLoad(const char* name, ModuleHandle* module, void** entryPoint) {
 
 void* LibraryProcedure(ModuleHandle module, const char* procedureName) {
     if (procedureName == nullptr || *procedureName == '\0' || !IsLoaded(module)) return nullptr;
+    if (IsBuiltInLibrary(module)) {
+        const auto* library = static_cast<const BuiltInLibrary*>(module);
+        if (std::strcmp(procedureName, kEntryPointName) == 0) return reinterpret_cast<void*>(library->entry);
+        if (std::strcmp(procedureName, kStatusTextName) == 0) return reinterpret_cast<void*>(library->statusText);
+        return nullptr;
+    }
     return dlsym(module, procedureName);
 }
 
@@ -155,6 +180,7 @@ STATUS LibraryUnload(ModuleHandle module) {
         if (found == loaded.counts.end()) return ERR_INVALID_HANDLE;
         if (--found->second == 0) loaded.counts.erase(found);
     }
+    if (IsBuiltInLibrary(module)) return NOERROR;
     if (dlclose(module) != 0) return ERR_INVALID_HANDLE;
     return NOERROR;
 }

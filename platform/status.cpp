@@ -100,6 +100,8 @@ const StatusTextEntry kStatusTexts[] = {
     {ERR_NAME_NOT_FOUND, "Name not found in the address book"},
     {ERR_NAME_SPACE, "Unknown address book name space"},
     {ERR_BUFFER_SMALL, "The buffer is too small"},
+    {ERR_NOT_A_PICTURE, "The file is not a picture of the kind its import filter reads"},
+    {ERR_NO_IMPORT_FILTER, "The platform has no import filter for this kind of file"},
 };
 
 } // namespace

@@ -44,7 +44,7 @@ enum : STATUS {
     ERR_INJECTED = 15090,           // a fault injected by a test
     ERR_FORMULA_SYNTAX = 15100,     // the formula has a syntax error
     ERR_FORMULA_TOO_LONG = 15101,   // the formula is too long to compile
-    ERR_FORMULA_INVALID = 15102,    // the bytes are not a compiled formula
+    // 15102, ERR_FORMULA_INVALID: among the statuses the system reacts to (types.h)
     ERR_FORMULA_EVAL = 15103,       // the formula could not be evaluated
     ERR_FORMULA_UNSUPPORTED = 15104, // an @function or statement the evaluator does not offer
     ERR_DRIVER_UNKNOWN = 15105,     // no database driver of that name
@@ -70,6 +70,8 @@ enum : STATUS {
     ERR_NAME_NOT_FOUND = 15160,     // the name is not in the address book
     ERR_NAME_SPACE = 15161,         // unknown name space of the address book
     ERR_BUFFER_SMALL = 15162,       // the result does not fit the buffer
+    ERR_NOT_A_PICTURE = 15163,      // the file is not a picture of the kind an import filter reads
+    ERR_NO_IMPORT_FILTER = 15164,   // the platform has no import filter for the kind of file
 };
 
 } // namespace plat

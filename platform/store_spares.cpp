@@ -186,6 +186,20 @@ bool TakeSpareConnection(const std::string& path, sqlite3** db, std::unique_ptr<
     return false;
 }
 
+void CloseSpareConnections(const std::string& path) {
+    SparePool& pool = Pool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    for (auto it = pool.spares.begin(); it != pool.spares.end();) {
+        if (it->path != path) {
+            ++it;
+            continue;
+        }
+        Spare spare = std::move(*it);
+        it = pool.spares.erase(it);
+        CloseSpare(pool, std::move(spare));
+    }
+}
+
 void KeepConnection(const std::string& path, sqlite3* db, std::unique_ptr<StatementCache> statements) {
     Spare spare;
     spare.path = path;

@@ -75,6 +75,9 @@ bool TakeSpareConnection(const std::string& path, sqlite3** db, std::unique_ptr<
 // Keeps the connection of a store that closes for the next open of its
 // file, or closes it.
 void KeepConnection(const std::string& path, sqlite3* db, std::unique_ptr<StatementCache> statements);
+// Closes the connections kept for the file at path (before it is deleted,
+// so that closing them still removes its log files).
+void CloseSpareConnections(const std::string& path);
 
 class Statement {
 public:

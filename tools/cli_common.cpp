@@ -9,6 +9,7 @@
 #include <cstring>
 #include <strings.h>
 #include <string>
+#include <utility>
 
 #include "cli.h"
 #include "core/temp_directory.h"
@@ -106,8 +107,19 @@ std::string StatusMessage(plat::STATUS status, unsigned errorWord) {
     return message + " (error " + std::to_string(errorWord) + ": " + meaning + ")";
 }
 
-Database::~Database() {
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+    existed_ = path_.empty() || ::access(path_.c_str(), F_OK) == 0;
+}
+
+OutputFile::~OutputFile() {
+    if (!kept_ && !existed_) ::unlink(path_.c_str());
+}
+
+Database::~Database() { Close(); }
+
+void Database::Close() {
     if (handle_ != 0) plat::DbClose(handle_);
+    handle_ = 0;
 }
 
 bool Database::Open(const std::string& path, bool create) {
@@ -119,7 +131,10 @@ bool Database::Open(const std::string& path, bool create) {
         // create it meanwhile, and then it opens. When both fail (something
         // else is there, the folder is missing) both reasons count.
         plat::STATUS created = plat::DbCreate(path.c_str(), &handle_);
-        if (created == plat::NOERROR) return true;
+        if (created == plat::NOERROR) {
+            created_ = true;
+            return true;
+        }
         handle_ = 0;
         if (plat::DbOpen(path.c_str(), &handle_) == plat::NOERROR) return true;
         handle_ = 0;

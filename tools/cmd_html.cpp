@@ -99,6 +99,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     if (lmbcsOptions.size() > 0xFFFF) return UsageError(command, "--options is longer than 65,535 bytes");
 
     MarkupWriter writer;
+    OutputFile output(hasOut ? outPath : std::string());
     if (hasOut) {
         writer.out = std::fopen(outPath.c_str(), "wb");
         if (writer.out == nullptr) return Fail("cannot write %s: %s", outPath.c_str(), std::strerror(errno));
@@ -141,6 +142,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     if (hasOut) std::fclose(writer.out);
     if (!failure.empty()) return Fail("cannot render the chunk: %s", failure.c_str());
     if (writer.failed) return Fail("cannot write the markup");
+    output.Keep();
     return kExitOk;
 }
 

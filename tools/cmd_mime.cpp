@@ -124,6 +124,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
     const std::string path = taken.hasOut ? taken.out : TemporaryFile(".eml");
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
     ZervaRTItem* item = target.item();
+    OutputFile output(taken.hasOut ? path : std::string());
     item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0,
                        htmlOptions.c_str(), 0, nullptr);
     int result = kExitOk;
@@ -133,6 +134,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
         result = Fail("cannot write the message to standard output");
     }
     if (!taken.hasOut) ::unlink(path.c_str());
+    if (result == kExitOk) output.Keep();
     return result;
 }
 

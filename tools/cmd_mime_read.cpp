@@ -9,6 +9,7 @@
 
 #include "cli.h"
 #include "core/statuses.h"
+#include "mime/mime_reading.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -83,7 +84,10 @@ int RunFromMime(const Command& command, const std::vector<std::string>& given) {
         Note note;
         if (!db.Open(args[0], false) || !note.Open(db.handle(), args[1])) return kExitFailed;
         const std::vector<ItemValue> items = FindItems(note.handle(), args[2]);
-        if (!items.empty() && items.front().type != plat::TYPE_MIME_PART)
+        if (items.empty())
+            return Fail("note %s has no MIME items named '%s'; nothing was converted", args[1].c_str(),
+                        args[2].c_str());
+        if (items.front().type != plat::TYPE_MIME_PART)
             return Fail("item '%s' is not MIME (data type 0x%04X)", args[2].c_str(),
                         static_cast<unsigned>(items.front().type));
         plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, &id);
@@ -100,7 +104,8 @@ int RunFromMime(const Command& command, const std::vector<std::string>& given) {
     if (status == talix::kRenderingSkipped)
         return Fail("from-mime refused: rendering skipped (status 14409); the MIME items are kept");
     if (item.connected == 0)
-        return Fail("from-mime failed: item '%s' cannot be converted; the MIME items are kept", args[2].c_str());
+        return Fail("from-mime failed: item '%s' cannot be converted: %s; the MIME items are kept", args[2].c_str(),
+                    talix::MimeRefusalReason(item.noteHandle, name.c_str(), item.lastStatus).c_str());
     status = item.Save();
     if (status != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(status).c_str());
     return kExitOk;

@@ -61,6 +61,19 @@ bool TakeIndexOption(const Command& command, std::vector<std::string>* args, lon
     return true;
 }
 
+// After an import that failed: a database the command made, which holds no
+// notes (none stored meanwhile by another process), is removed again.
+void RemoveNewDatabase(Database* db, const std::string& path) {
+    if (!db->created()) return;
+    bool empty = true;
+    plat::DbScanNotes(db->handle(), [&](plat::NOTEID, plat::WORD) -> plat::STATUS {
+        empty = false;
+        return 1;
+    });
+    db->Close();
+    if (empty && plat::DbDelete(path.c_str()) == plat::NOERROR) Fail("nothing was imported: the new database was removed again");
+}
+
 } // namespace
 
 std::string NoteTitle(plat::NOTEHANDLE note) {
@@ -76,27 +89,29 @@ int RunImport(const Command& command, const std::vector<std::string>& args) {
     if (args.size() < 2) return UsageError(command, "import needs a database and at least one DXL file");
     Database db;
     if (!db.Open(args[0], true)) return kExitFailed;
-    for (size_t i = 1; i < args.size(); ++i) {
-        plat::DxlImportResult result;
-        plat::STATUS status = plat::DxlImportFile(db.handle(), args[i].c_str(), &result);
+    // The files are imported together, all or none: a file that fails
+    // leaves the database as it was (and a database the command made is
+    // removed again).
+    plat::DxlImportResult result;
+    plat::STATUS status = plat::DxlImportFiles(db.handle(), {args.begin() + 1, args.end()}, &result);
+    if (status != plat::NOERROR) {
+        if (result.error.empty()) Fail("%s", StatusMessage(status).c_str());
+        else Fail("%s (%s)", result.error.c_str(), StatusMessage(status).c_str());
+        RemoveNewDatabase(&db, args[0]);
+        return kExitFailed;
+    }
+    for (size_t i = 0; i < result.notes.size(); ++i) {
+        const plat::NOTEID id = result.notes[i];
+        plat::ORIGINATORID oid;
+        plat::TIMEDATE modified;
+        plat::WORD noteClass = 0;
+        status = plat::DbNoteInfo(db.handle(), id, &oid, &modified, &noteClass);
         if (status != plat::NOERROR) {
-            if (result.error.empty()) Fail("%s: %s", args[i].c_str(), StatusMessage(status).c_str());
-            else Fail("%s (%s)", result.error.c_str(), StatusMessage(status).c_str());
-            exitCode = kExitFailed;
+            exitCode = Fail("cannot read note 0x%08X: %s", static_cast<unsigned>(id), StatusMessage(status).c_str());
             continue;
         }
-        for (plat::NOTEID id : result.notes) {
-            plat::ORIGINATORID oid;
-            plat::TIMEDATE modified;
-            plat::WORD noteClass = 0;
-            status = plat::DbNoteInfo(db.handle(), id, &oid, &modified, &noteClass);
-            if (status != plat::NOERROR) {
-                exitCode = Fail("cannot read note 0x%08X: %s", static_cast<unsigned>(id), StatusMessage(status).c_str());
-                continue;
-            }
-            std::printf("0x%08X\t%s\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str(),
-                        Escape(args[i]).c_str());
-        }
+        std::printf("0x%08X\t%s\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str(),
+                    Escape(i < result.files.size() ? result.files[i] : std::string()).c_str());
     }
     return exitCode;
 }

@@ -20,10 +20,11 @@ namespace {
 const Command kCommands[] = {
     {"import", "import DB FILE.dxl...",
      "Imports the notes of DXL files into database DB, creating it when it does not exist.\n"
-     "A note whose UNID is already in DB replaces it. Each file lands whole or not at all,\n"
-     "whatever happens to the process; a file that fails is reported and the others are\n"
-     "still imported. An import waits for another process writing to DB up to 30 seconds\n"
-     "(notes.ini DatabaseBusyWait, in seconds) and then fails: the database is busy.\n"
+     "A note whose UNID is already in DB replaces it. The files land together, all or\n"
+     "none, whatever happens to the process: a file that fails is reported and nothing is\n"
+     "imported (a database the import made is removed again). An import waits for\n"
+     "another process writing to DB up to 30 seconds (notes.ini DatabaseBusyWait, in\n"
+     "seconds) and then fails: the database is busy.\n"
      "Prints one line per imported note: note id, UNID and the file it came from. Only\n"
      "DXL whose items hold typed values and raw item data (binary DXL) is read.\n",
      RunImport},
@@ -267,11 +268,12 @@ const Command kCommands[] = {
      "name and saves the note: the text/html part is imported as HTML (TEXT gives the\n"
      "import options, \"Charset=\" among them; by default the part's own character set),\n"
      "its \"cid:\" images come from the message's GIF and JPEG parts, and inline\n"
-     "application parts are attached to the note. A note without items of the name gets\n"
-     "a blank rich-text item. Refused, with the MIME items kept, when the message has\n"
-     "no text/html part, when its HTML shows images from outside the message (unless the\n"
-     "note's \"$DelayedImagesOK\" is \"ok\" and notes.ini ZelundaNoImageSkip is set) or\n"
-     "when it holds PNG, SVG or other pictures that cannot be shown (rendering skipped).\n",
+     "application parts are attached to the note. Refused when the note has no items of\n"
+     "the name; refused with the reason, the MIME items kept, when the message is not a\n"
+     "MIME message, when no part of it begins with the boundary its header names, when it\n"
+     "has no text/html part, when its HTML shows images from outside the message (unless\n"
+     "the note's \"$DelayedImagesOK\" is \"ok\" and notes.ini ZelundaNoImageSkip is set)\n"
+     "or when it holds PNG, SVG or other pictures that cannot be shown (rendering skipped).\n",
      RunFromMime},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"

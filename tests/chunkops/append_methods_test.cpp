@@ -9,8 +9,10 @@
 
 #include "chunk_fixture.h"
 #include "core/attachments.h"
+#include "core/statuses.h"
 #include "core/chunk_work_state.h"
 #include "core/signatures.h"
+#include "support/picture_files.h"
 #include "talix_platform.h"
 
 namespace chunkops_test {
@@ -173,6 +175,70 @@ TEST_F(AppendMethodsTest, GraphicsAreAttachedUnderAFreeNameOrImported) {
     EXPECT_EQ(body.problem, "");
     EXPECT_EQ(body.Count(talix::kSigGraphic), 2u);
     for (const char* name : {"EDITIMP1", "LibraryDirectory"}) plat::IniSet(name, "");
+}
+
+TEST_F(AppendMethodsTest, PicturesAreImportedOfTheirOwnSizeWithoutAnyFilterSetUp) {
+    OpenText();
+    const std::string gif = dir_.file("a.gif"), jpeg = dir_.file("b.jpeg"), png = dir_.file("c.png");
+    const std::string pngBytes = talix_test::PngPicture(500, 48);   // three segments
+    std::ofstream(gif, std::ios::binary) << talix_test::GifPicture(24, 12);
+    std::ofstream(jpeg, std::ios::binary) << talix_test::JpegPicture(33, 17);
+    std::ofstream(png, std::ios::binary) << pngBytes;
+    ZervaRTChunk* chunk = Chunk();
+    for (const std::string& path : {gif, jpeg, png}) EXPECT_EQ(chunk->AppendGraphic("FILE", path.c_str(), nullptr), 0);
+    // A file of no picture kind, or of a kind nothing imports, is refused
+    // with the reason.
+    const std::string text = dir_.file("d.gif");
+    std::ofstream(text, std::ios::binary) << "words, not a picture";
+    EXPECT_NE(chunk->AppendGraphic("FILE", text.c_str(), nullptr), 0);
+    EXPECT_EQ(g_messages.back(), "The file is not a GIF picture");
+    const std::string bitmap = dir_.file("e.bmp");
+    std::ofstream(bitmap, std::ios::binary) << "BM";
+    EXPECT_NE(chunk->AppendGraphic("FILE", bitmap.c_str(), nullptr), 0);
+    EXPECT_NE(g_messages.back().find("cannot import files of this kind"), std::string::npos) << g_messages.back();
+    const std::string unknown = dir_.file("f.xyz");
+    std::ofstream(unknown, std::ios::binary) << "?";
+    EXPECT_EQ(chunk->AppendImportFile(unknown.c_str(), nullptr), talix::kArgumentError);
+    EXPECT_EQ(g_messages.back(), "TALIX: No import filter for '" + unknown + "'");
+    delete chunk;
+    Save();
+
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    ASSERT_EQ(body.Count(talix::kSigImageHeader), 3u);
+    const std::uint16_t sizes[3][3] = {{1, 24, 12}, {2, 33, 17}, {4, 500, 48}};   // type, width, height
+    for (std::size_t n = 0; n < 3; ++n) {
+        EXPECT_EQ(body.Word(talix::kSigImageHeader, n, 8), sizes[n][0]) << n;
+        EXPECT_EQ(body.Word(talix::kSigImageHeader, n, 10), sizes[n][1]) << n;
+        EXPECT_EQ(body.Word(talix::kSigImageHeader, n, 12), sizes[n][2]) << n;
+    }
+    // The PNG's bytes are its segments', whole.
+    std::string segments;
+    for (std::size_t i = 0; i < body.signatures.size(); ++i) {
+        if (body.signatures[i] == talix::kSigImageSegment) segments += body.records[i].substr(12);
+    }
+    EXPECT_NE(segments.find(pngBytes), std::string::npos);
+}
+
+TEST_F(AppendMethodsTest, AnAttachedPictureTakesItsSizeFromItsFileUnlessTheOptionsGiveIt) {
+    OpenText();
+    const std::string gif = dir_.file("logo.gif");
+    std::ofstream(gif, std::ios::binary) << talix_test::GifPicture(24, 12);
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendGraphic("FILE", gif.c_str(), "Attach=Yes"), 0);
+    EXPECT_EQ(chunk->AppendGraphic("FILE", gif.c_str(), "Attach=Yes ImageWidth=50"), 0);
+    delete chunk;
+    Save();
+    // The file keeps its own name; the second one, that name taken, the
+    // numbered one with its extension.
+    EXPECT_TRUE(NoteHolds("logo.gif"));
+    EXPECT_TRUE(NoteHolds("Att0.gif"));
+    const Body body = Stored(id_);
+    ASSERT_EQ(body.Count(talix::kSigBitmapHeader), 2u);
+    EXPECT_EQ(body.Word(talix::kSigBitmapHeader, 0, 24), 24);
+    EXPECT_EQ(body.Word(talix::kSigBitmapHeader, 0, 26), 12);
+    EXPECT_EQ(body.Word(talix::kSigBitmapHeader, 1, 24), 50);
+    EXPECT_EQ(body.Word(talix::kSigBitmapHeader, 1, 26), 12);
 }
 
 TEST_F(AppendMethodsTest, AGraphicWithEveryNumberedNameTakenIsRefused) {

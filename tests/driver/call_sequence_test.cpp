@@ -116,7 +116,11 @@ TEST_F(CallSequence, NotesAreAddressedByIdTextUniversalIdOrTheCurrentDatabase) {
 
     // Without a note, or in a database that does not exist, nothing is made.
     EXPECT_EQ(Command({TextArg("Create"), TextArg("calls.nsf")}).status, kMissing);
-    EXPECT_EQ(Command({TextArg("Create"), TextArg("calls.nsf"), NumberArg(5), TextArg("I")}).status, kMissing);
+    // A note id given as a number is refused as of the wrong type, and said so.
+    ShownMessages().clear();
+    EXPECT_EQ(Command({TextArg("Create"), TextArg("calls.nsf"), NumberArg(5), TextArg("I")}).status, 12546);
+    EXPECT_TRUE(Shown("@Talix: The note after the database is a number; give its note id in hexadecimal as a text "
+                      "(\"N20FA\")."));
     EXPECT_NE(create({TextArg("missing.nsf"), TextArg(hex)}, "J").status, 0);
     plat::UNID other = unid_;
     other.Note.Innards[0] ^= 0xFFFF;

@@ -63,6 +63,28 @@ TEST_F(ChunkProperties, TextIsReadAndReplacedAndTheNoteSaved) {
     EXPECT_NE(read.result.find("Replaced"), std::string::npos);
 }
 
+TEST_F(ChunkProperties, TextIsSetInAnItemWithoutRecords) {
+    // An item that holds its data-type word alone, as some of real design
+    // notes do: the text set is the first thing it holds, and it stays.
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    plat::NOTEHANDLE note = plat::NULLHANDLE;
+    ASSERT_EQ(plat::DbOpen("calls.nsf", &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteOpen(db, noteId_, 0, &note), plat::NOERROR);
+    ASSERT_EQ(plat::ItemAppend(note, 0, "$Code", 5, plat::TYPE_COMPOSITE, nullptr, 0), plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+
+    std::vector<std::string> args = {TextArg("Text")};
+    for (const std::string& arg : At("$Code")) args.push_back(arg);
+    std::vector<std::string> set = args;
+    set.push_back(TextArg("New text"));
+    ASSERT_EQ(Command(set).status, 0);
+    DriverOutcome read = Command(args);
+    ASSERT_EQ(read.status, 0);
+    EXPECT_EQ(read.result, TypeWord(plat::TYPE_TEXT) + "New text");
+}
+
 TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
     DriverOutcome run = Command(Property("Exists", {NumberArg(1)}));
     EXPECT_EQ(run.status, 12550);

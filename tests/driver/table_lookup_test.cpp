@@ -220,6 +220,18 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     args.push_back(NumberArg(1));
     args.push_back(NumberArg(5));
     EXPECT_EQ(Call(kDbColumn, args).status, kWrongType);
+    // A column is one number or one name: a list is refused, and said so.
+    ShownMessages().clear();
+    EXPECT_EQ(Column(id, NumberListArg({1, 2, 3})).status, kWrongType);
+    EXPECT_EQ(Lookup(id, TextArg("a"), TextListArg({"RowLabel", "Text"})).status, kWrongType);
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn takes one column, not a list of 3.",
+                                        "@Talix: DBLookup takes one column, not a list of 2."}));
+    // A look-up names the item that holds its table.
+    ShownMessages().clear();
+    EXPECT_EQ(Call(kDbLookup, {TextArg(""), TextArg("N" + HexNoteId(id))}).status, kMissing);
+    EXPECT_EQ(Call(kDbColumn, {TextArg(""), TextArg("N" + HexNoteId(id)), NumberArg(1)}).status, kMissing);
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBLookup needs the name of the item that holds the table.",
+                                        "@Talix: DBColumn needs the name of the item that holds the table."}));
     // The column's own limit.
     EXPECT_EQ(ColumnTexts(id, 64), (Strings{"", "", ""}));
 

@@ -363,7 +363,7 @@ TEST(RealItemEdits, KeepTheTextAndAWellFormedBody) {
     const std::string path = dir.file("real.nsf");
     std::vector<talix_test::NoteItem> targets;
     const auto files = talix_test::SampleAndSharedDxlFiles();
-    ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/false, &targets), plat::NOERROR);
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, files, /*withImageData=*/true, &targets), plat::NOERROR);
     ASSERT_FALSE(targets.empty());
     struct Edit {
         const char* chunk;

@@ -206,7 +206,7 @@ TEST_F(HotspotsTest, AttachmentsByHandling) {
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
     // A formula that does not evaluate: its status, and the text gathered
     // so far (none, so no anchor).
-    ZervaRTChunk* broken = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 11, 0x1010, Bytes(12, 0xEE)),
+    ZervaRTChunk* broken = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 11, 0x1010, CompiledFormula("-\"a\"")),
                                    TextBytes("kept"), HotspotEnd(), Bracket(0xDE, 0x00AE), TextBytes(" after")});
     EXPECT_EQ(Body(broken, nullptr), "kept after");
     EXPECT_NE(broken->lastStatus, 0);

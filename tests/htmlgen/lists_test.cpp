@@ -237,10 +237,10 @@ TEST_F(Lists, EachRangeOfAGenerationOpensItsOwnLists) {
     records.push_back(Plain(0x00A5, 8));
     ZervaRTChunk* chunk = Define(records);
     const std::string xhtml = Generate(chunk, "XHTML", nullptr, "Table 1; Column 1");
-    // Each range begins inside the table: its cell is written in a table
-    // of its own.
-    const std::string cell = "<table border='0'><tr valign='top'><td width='0' style=\"border: 0px solid black; \">";
-    EXPECT_EQ(Body(xhtml), cell + "<ul class=\"pabid1\"><li>r0c0</li></ul></td></tr></table>" + cell +
+    // Each range begins inside the table: the first one's table goes on in
+    // the second, each range's cell with a list of its own.
+    const std::string row = "<tr valign='top'><td width='0' style=\"border: 0px solid black; \">";
+    EXPECT_EQ(Body(xhtml), "<table border='0'>" + row + "<ul class=\"pabid1\"><li>r0c0</li></ul></td></tr>" + row +
                                "<ul class=\"pabid1\"><li>r1c0</li></ul></td></tr></table>");
     std::string report;
     EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report;

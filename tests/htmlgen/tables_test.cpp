@@ -12,6 +12,7 @@
 #include "active_content_fixture.h"
 #include "support/record_fixture.h"
 #include "table_records.h"
+#include "talix_platform.h"
 
 namespace {
 
@@ -237,6 +238,98 @@ TEST_F(Tables, TablesNestedBeyondTheKeptLevelsStayWellNested) {
     EXPECT_GT(body.find("After"), body.rfind("</table>")) << body;
 }
 
+TEST_F(Tables, RightMarginsInCellsAreWhatLiesBeyondThem) {
+    // A right margin stored at 99 % of the width (from the left edge) leaves
+    // 1 % beyond it, in a cell as outside: a cell's words stay side by side.
+    htmlgen_test::DefinitionFields wide;
+    wide.id = 2;
+    wide.extension = true;
+    wide.flags2 = 0x0080;
+    wide.rightPercent = 99;
+    htmlgen_test::DefinitionFields half = wide;
+    half.id = 3;
+    half.rightPercent = 50;
+    CellFields cell;
+    cell.extra = {Definition(wide), Reference(2), TextBytes("six words in a wide cell")};
+    CellFields other;
+    other.column = 1;
+    other.extra = {Definition(half), Reference(3), TextBytes("half")};
+    Records records = Document(Table({cell, other}));
+    records.push_back(Reference(3));
+    records.push_back(TextBytes("outside"));
+    const std::string html = Generate(Define(records), "HTML", nullptr);
+    EXPECT_TRUE(Has(html, "div.pabid2 {margin-left: 0.00in; margin-right:   1%; }")) << html;
+    EXPECT_TRUE(Has(html, "div.pabid3 {margin-left: 0.00in; margin-right:  50%; }")) << html;
+    EXPECT_FALSE(Has(html, "margin-right:  99%")) << html;
+}
+
+TEST_F(Tables, RangesOfOneTableGiveOneTable) {
+    Records records = Document(Table(Grid(4, 2)));
+    const Records second = Table(Grid(2, 2));
+    records.insert(records.end(), second.begin(), second.end());
+    auto check = [&](const char* definition, const char* extra, const std::string& expected) {
+        ZervaRTChunk* chunk = Define(records, definition);
+        std::string report;
+        const std::string html = Generate(chunk, "HTML", nullptr, extra);
+        EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << definition << report << html;
+        const std::string xhtml = Generate(chunk, "XHTML", nullptr, extra);
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << definition << report << xhtml;
+        // The cells' texts, row by row, "|" between rows and "#" between tables.
+        static const std::regex cell("<td[^>]*>(?:<div[^>]*>)?(r[0-9]c[0-9])|(</tr>)|(</table>)");
+        std::string shape;
+        const std::string body = Body(html);
+        for (auto at = std::sregex_iterator(body.begin(), body.end(), cell); at != std::sregex_iterator(); ++at)
+            shape += (*at)[1].matched ? (*at)[1].str() + " " : ((*at)[2].matched ? "|" : "#");
+        EXPECT_EQ(shape, expected) << definition << " " << (extra != nullptr ? extra : "") << "\n" << body;
+    };
+    // Two ranges, the first ending in the second row, the second starting
+    // in the third: one table of both rows.
+    check("Table 1; Row 2,3", nullptr, "r1c0 r1c1 |r2c0 r2c1 |#");
+    check("Table 1; Row 1-2,3-4", nullptr, "r0c0 r0c1 |r1c0 r1c1 |r2c0 r2c1 |r3c0 r3c1 |#");
+    // Ranges in one row keep it one row.
+    check("Table 1; Row 2; Column 1,2", nullptr, "r1c0 r1c1 |#");
+    check("Table 1; Row *; Column 2", nullptr, "r0c1 |r1c1 |r2c1 |r3c1 |#");
+    // An extra definition: the ranges, then the finish.
+    check("Table 1", "Row 2,3", "r1c0 r1c1 |r2c0 r2c1 |#");
+    // Ranges in two tables stay two tables.
+    check("Table *; Row 2", nullptr, "r1c0 r1c1 |#r1c0 r1c1 |#");
+}
+
+TEST_F(Tables, WithADebugLevelTheWriterNamesWhereItLetsGoOfItsTexts) {
+    auto cleanUps = [] {
+        std::vector<std::string> lines;
+        for (const plat::LogEntry& entry : plat::LogRecent())
+            if (entry.text.rfind("Cleaned up html_", 0) == 0) lines.push_back(entry.text);
+        return lines;
+    };
+    Records records = {htmlgen_test::PreTable(), htmlgen_test::OtherText("class='a'"),
+                       htmlgen_test::OtherText("class='b' Caption=Cap")};
+    const Records table = Table(Grid(1, 1));
+    records.insert(records.end(), table.begin(), table.end());
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+        // A second id/name record replaces the first one's text; the table
+        // start takes the second's.
+        {"1", {"Cleaned up html_other_buffer #1"}},
+        {"0", {}},
+    };
+    for (const auto& [level, expected] : cases) {
+        plat::IniSet("ZelundaDebug", level);
+        plat::LogClearRecent();
+        const std::string html = htmlgen_test::WalkRecords(&session_, &item_, records, nullptr);
+        EXPECT_TRUE(Has(html, "<table class='b'")) << html;
+        EXPECT_TRUE(Has(html, "<caption>Cap</caption>")) << html;
+        EXPECT_EQ(cleanUps(), expected) << level;
+    }
+    // A range that ends before the table begins: the writer lets go of
+    // both texts at the range's end.
+    plat::IniSet("ZelundaDebug", "1");
+    plat::LogClearRecent();
+    htmlgen_test::WalkRecords(&session_, &item_, records, nullptr, talix::kFormatHTML, nullptr, 65406, 0, 2);
+    EXPECT_EQ(cleanUps(), (std::vector<std::string>{"Cleaned up html_other_buffer #1",
+                                                    "Cleaned up html_other_buffer #4", "Cleaned up html_caption #4"}));
+    plat::IniSet("ZelundaDebug", "");
+}
+
 TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
     const std::string collapse = Checked(Document(Table(Grid(2, 2))), "CSSBorders=Yes");
     EXPECT_TRUE(Has(collapse, "border-collapse: collapse")) << collapse;
@@ -304,6 +397,36 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_TRUE(Has(rows, " width='25%'")) << rows;
     EXPECT_TRUE(Has(rows, "&lt;No&nbsp;tab&nbsp;label&gt;")) << rows;
     EXPECT_EQ(Count(rows, "alt='TableTab'"), 2u) << rows;
+}
+
+TEST_F(Tables, TablesWhoseRowsAFieldPicksShowTheirTabLabelsAsTabs) {
+    // Display kind 5 (the row a field picks) with tab labels: tabs, as a
+    // tabbed table; the row names (flag 0x0001) alone make no tabs.
+    auto table = [](bool tabLabels) {
+        std::vector<CellFields> cells = Grid(2, 1);
+        const char* labels[] = {"inbox", "cal"};
+        for (int i = 0; i < 2; ++i) {
+            htmlgen_test::FixtureRecord name = htmlgen_test::TabLabel(labels[i]);
+            talix_test::PutWord(&name, 138, 0x0001);
+            cells[i].extra = {name};
+            if (tabLabels) cells[i].extra.push_back(htmlgen_test::TabLabel(labels[i]));
+        }
+        Records records = Table(cells);
+        records.insert(records.begin(), htmlgen_test::PreTable(0x49, 5));
+        return records;
+    };
+    const std::string css = Checked(Document(table(true)), "TabbedTablesInCSS=Yes", false);
+    EXPECT_TRUE(Has(css, "switchTab(2, 1, 1)\" style=\"color: #ffffcc; background: #cccc99\">inbox</a>")) << css;
+    EXPECT_TRUE(Has(css, "switchTab(2, 1, 2)\" style=\"color: #333333; background: #999966\">cal</a>")) << css;
+    EXPECT_TRUE(Has(css, "ttbl1row2 style=\"display: none\"")) << css;
+    const std::string rows = Checked(Document(table(true)), "ZelundaTabs=Yes", false);
+    EXPECT_EQ(Count(rows, "alt='TableTab'>inbox&nbsp;"), 1u) << rows;
+    EXPECT_EQ(Count(rows, "alt='TableTab'>cal&nbsp;"), 1u) << rows;
+    for (const char* options : {"TabbedTablesInCSS=Yes", "ZelundaTabs=Yes"}) {
+        const std::string plain = Checked(Document(table(false)), options);
+        EXPECT_FALSE(Has(plain, "switchTab(")) << plain;
+        EXPECT_FALSE(Has(plain, "TableTab")) << plain;
+    }
 }
 
 TEST_F(Tables, AnimatedTablesAsAccordion) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -131,6 +132,81 @@ std::string StructureOf(ZervaRTItem* item) {
     const std::string problem = list == nullptr || status != 0 ? "<unreadable>" : talix_test::CheckStructure(list);
     talix::DeleteItemRecordList(item->session, list);
     return problem;
+}
+
+// The texts of the tab labels (flag 0x0002) of an item's records; with
+// tabbedOnly, only those of tables that show one row at a time by tabs or
+// by a field (display kinds 4 and 5 of the pre-table record).
+std::vector<std::string> TabLabels(ZervaRTItem* item, bool tabbedOnly) {
+    talix::STATUS status = 0;
+    talix::ItemRecordList* list = talix::SIAR(item, 0, nullptr, 0, 0, 0, nullptr, &status);
+    std::vector<std::string> labels;
+    std::vector<int> kinds;   // the display kind of each open table
+    int pending = 0;
+    for (const talix::CDRecordNode* node = list != nullptr ? list->head : nullptr; node != nullptr;
+         node = node->next) {
+        if (node->signature == 0xFFFB && node->length > 20) {
+            pending = node->bytes[20];
+        } else if (node->signature == 0x00A3 || node->signature == 0x00CF) {
+            kinds.push_back(pending);
+            pending = 0;
+        } else if ((node->signature == 0x00A5 || node->signature == 0x00D1) && !kinds.empty()) {
+            kinds.pop_back();
+        } else if (node->signature == 0xFFE3 && node->length >= 140 && (node->bytes[138] & 0x02) != 0) {
+            const bool tabbed = !kinds.empty() && (kinds.back() == 4 || kinds.back() == 5);
+            if (!tabbedOnly || tabbed)
+                labels.emplace_back(reinterpret_cast<const char*>(node->bytes) + 4,
+                                    strnlen(reinterpret_cast<const char*>(node->bytes) + 4, 128));
+        }
+    }
+    talix::DeleteItemRecordList(item->session, list);
+    return labels;
+}
+
+// Tabbed tables rendered with their tab rows keep their labels on the way to
+// HTML and back: the tables that show tabs, and those that show the row a
+// field picks and hold tab labels.
+TEST(ImportRealData, TabbedTablesKeepTheirLabels) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("tabs.nsf");
+    std::vector<talix_test::NoteItem> items;
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, talix_test::SampleAndSharedDxlFiles(), false, &items), 0);
+    plat::IniSet("ZelundaNoImageSkip", "1");
+    RARIvoSession session;
+    int tabbed = 0;
+    for (const auto& [id, name] : items) {
+        const std::string where = std::to_string(id) + " " + name;
+        ZervaRTItem original(&session);
+        if (original.Connect("", path.c_str(), id, name.c_str(), 0) != 0) continue;
+        const std::vector<std::string> labels = TabLabels(&original, true);
+        if (labels.empty()) continue;
+        ++tabbed;
+        std::unique_ptr<ZervaRTChunk> chunk(original.DefineChunk("Everything"));
+        char* block = chunk->GenerateHTML(nullptr, "HTML", "ZelundaTabs=Yes", 0, nullptr, nullptr);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(chunk->lastStatus, 0) << where;
+        const std::string html = plat::LmbcsToNative(std::string(block, chunk->session->textResultLength));
+        talix::ZervaDeallocate(chunk->session, block);
+
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        plat::NOTEID copy = 0;
+        ASSERT_EQ(plat::DbOpen(path.c_str(), &db), 0);
+        ASSERT_EQ(plat::NoteCreate(db, &note), 0);
+        ASSERT_EQ(plat::NoteUpdate(note, 0), 0);
+        plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &copy);
+        plat::NoteClose(note);
+        plat::DbClose(db);
+        ZervaRTItem target(&session);
+        ASSERT_EQ(target.Connect("", path.c_str(), copy, "Imported", 1), 0);
+        std::unique_ptr<ZervaRTChunk> into(target.DefineChunk("Everything"));
+        EXPECT_EQ(into->AppendHTML("Inline", html.c_str(), nullptr), 0) << where;
+        EXPECT_EQ(TabLabels(&target, false), labels) << where;
+    }
+    plat::IniSet("ZelundaNoImageSkip", "");
+    // The samples' form holds a tabbed table; the shared set adds a nested
+    // one and one whose rows a field picks.
+    EXPECT_GE(tabbed, talix_test::SharedDxlDir().empty() ? 1 : 3);
 }
 
 TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/record_io.h"
 #include "core/signatures.h"
 #include "core/statuses.h"
 #include "fixture_items.h"
@@ -292,6 +293,54 @@ TEST_F(HtmlConversion, ConvertIntoAnItemOfTheNote) {
     item_.ConvertToHTML(nullptr, nullptr, "Overwrite=Yes", 0, nullptr);
     ASSERT_EQ(item_.lastStatus, 0);
     EXPECT_NE(Text("Body").find("AlphaBeta"), std::string::npos) << Text("Body");
+}
+
+TEST_F(HtmlConversion, LongMarkupIsStoredWholeInRunsTheReaderTakes) {
+    // About 1.2 MB of markup: many times what one record holds.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3300; ++i)
+        texts.push_back("Run " + std::to_string(i) + " " + std::string(300, static_cast<char>('a' + i % 26)));
+    Store({{"Body", Runs(texts)}});
+    const std::string file = dir_.file("whole.htm");
+    item_.ExportToHTML(file.c_str(), nullptr, nullptr, 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::string whole = talix_test::ReadFile(file);
+    ASSERT_GT(whole.size(), 1000000u);
+
+    // Into the item itself: the source goes only once the HTML is stored.
+    std::vector<char> buffer(70000, 'z');
+    item_.SaveAsHTMLInternal(nullptr, nullptr, "CreateRTItem=No Overwrite=Yes", 0, buffer.data(), 0, nullptr,
+                             nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    // The caller's buffer holds what it can of the markup.
+    EXPECT_EQ(std::string(buffer.data() + 8), whole.substr(0, 65393));
+
+    const std::vector<std::string> values = Values("Body");
+    EXPECT_GT(values.size(), 20u);
+    std::string stored;
+    std::vector<std::uint16_t> signatures;
+    for (const std::string& value : values) {
+        EXPECT_LE(value.size(), 2u + talix::kItemRecordBytes);
+        for (const StoredRecord& record : WordRecords(value)) {
+            signatures.push_back(record.signature);
+            if (record.signature == talix::kSigText) stored += record.bytes.substr(8);
+        }
+    }
+    EXPECT_EQ(stored, whole);
+    ASSERT_GT(signatures.size(), 3u);
+    EXPECT_EQ(signatures.front(), talix::kSigHtmlBegin);
+    EXPECT_EQ(signatures.back(), talix::kSigHtmlEnd);
+    // The library's own reader takes the item back whole.
+    ZervaRTItem reader(&session_);
+    ASSERT_EQ(reader.ConnectBackend(item_.noteHandle, "Body", 0), 0);
+    talix::STATUS status = 0;
+    talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
+    EXPECT_EQ(status, 0);
+    std::size_t records = 0;
+    for (const talix::CDRecordNode* node = list != nullptr ? list->head : nullptr; node != nullptr; node = node->next)
+        ++records;
+    EXPECT_EQ(records, signatures.size());
+    talix::DeleteItemRecordList(&session_, list);
 }
 
 } // namespace

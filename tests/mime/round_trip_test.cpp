@@ -73,10 +73,7 @@ TEST(MimeRoundTrip, EveryRealItemKeepsItsWords) {
             before = Letters(&item);
             item.ConvertToMIME(name.c_str(), nullptr, nullptr, nullptr, "Overwrite=Yes", 0, "", 0, nullptr);
             if (item.lastStatus != talix::kOK) {
-                leftOut.push_back(where + ": to MIME fails with " + std::to_string(item.lastStatus) +
-                                  (talix_test::RanOverRealItem(item.lastStatus)
-                                       ? " (a formula compiled by another system)"
-                                       : ""));
+                leftOut.push_back(where + ": to MIME fails with " + std::to_string(item.lastStatus));
                 plat::NoteClose(note);
                 continue;
             }

@@ -41,13 +41,4 @@ plat::STATUS ImportRichTextItems(const std::string& path, const std::vector<std:
     return plat::NOERROR;
 }
 
-bool RanOverRealItem(std::uint16_t status) {
-    static const std::uint16_t unreadable = [] {
-        const std::vector<std::uint8_t> foreign(64, 0);
-        plat::HCOMPUTE compute = 0;
-        return static_cast<std::uint16_t>(plat::ComputeStart(foreign.data(), &compute) & 0x3fff);
-    }();
-    return status == 0 || status == unreadable;
-}
-
 } // namespace talix_test

@@ -27,9 +27,4 @@ std::vector<std::string> RichTextItemNames(plat::NOTEHANDLE note);
 plat::STATUS ImportRichTextItems(const std::string& path, const std::vector<std::filesystem::path>& files,
                                  bool withImageData, std::vector<NoteItem>* items);
 
-// Whether a run over a real item ended well: 0, or the status of a formula
-// held in a record that the stand-in cannot evaluate (one compiled by
-// another system), which a run passes over and reports.
-bool RanOverRealItem(std::uint16_t status);
-
 } // namespace talix_test

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -157,13 +158,30 @@ TEST_F(Cli, RecordsOfDamagedOrOtherDataFail) {
     EXPECT_NE(plain.err.find("not rich text"), std::string::npos);
 }
 
-TEST_F(Cli, ImportGoesOnAfterAFailingFileAndShowsTheLogOnlyWhenVerbose) {
+TEST_F(Cli, AnImportWithAFailingFileImportsNothingAndShowsTheLogOnlyWhenVerbose) {
     std::string bad = Write("bad.xml", "<note class='form'>\n<item name='A'><number>x</number></item></note>");
     CliOutcome run = Talix({"import", db_, Sample("2194.xml"), bad, Sample("view-all.xml")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.lines().size(), 2u);
+    EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("talix: " + bad + ":2: 'x' is not a number"), std::string::npos) << run.err;
-    EXPECT_EQ(Talix({"notes", db_}).lines().size(), 2u);
+    // The database the import made is gone again, with its log files.
+    EXPECT_NE(run.err.find("the new database was removed again"), std::string::npos) << run.err;
+    for (const char* suffix : {"", "-wal", "-shm"}) EXPECT_FALSE(std::filesystem::exists(db_ + suffix)) << suffix;
+
+    // Into a database that exists: nothing of the good files lands either.
+    ASSERT_EQ(Talix({"import", db_, Sample("2194.xml")}).status, 0);
+    const std::string before = Talix({"notes", db_}).out;
+    run = Talix({"import", db_, Sample("view-all.xml"), Sample("styledtext.xml"), bad});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(Talix({"notes", db_}).out, before);
+    EXPECT_TRUE(std::filesystem::exists(db_));
+    run = Talix({"import", db_, Sample("view-all.xml"), Sample("styledtext.xml")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.lines().size(), 2u);
+    // Each note beside the file it came from.
+    EXPECT_NE(run.lines()[0].find("\t" + Sample("view-all.xml")), std::string::npos) << run.out;
+    EXPECT_NE(run.lines()[1].find("\t" + Sample("styledtext.xml")), std::string::npos) << run.out;
 
     CliOutcome quiet = Talix({"import", db_, Sample("field-testfield.xml")});
     EXPECT_EQ(quiet.status, 0);

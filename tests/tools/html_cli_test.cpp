@@ -104,6 +104,45 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     EXPECT_FALSE(Has(paragraphs.out, "<style")) << paragraphs.out;
 }
 
+TEST_F(HtmlCommand, FormulasCompiledElsewhereLeaveTheDocumentWhole) {
+    // A pop-up whose formula the platform cannot read, between two texts.
+    const std::string id = Note({"before "});
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(db_.c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteOpen(db, static_cast<plat::NOTEID>(std::stoul(id)), 0, &note), plat::NOERROR);
+    talix_test::FixtureRecord popup = talix_test::HostRecord(0xFFA9, 16 + 24);
+    talix_test::PutWord(&popup, 4, 1);
+    talix_test::PutDword(&popup, 8, 0x10);
+    talix_test::PutWord(&popup, 12, 24);
+    for (std::size_t at = 16; at < popup.bytes.size(); ++at) popup.bytes[at] = 0xEE;
+    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Body",
+                                            {talix_test::TextRecord(0x0A000001, "before "), popup,
+                                             talix_test::TextRecord(0x0A000001, "tip"),
+                                             talix_test::HostRecord(0x00AA, 2),
+                                             talix_test::TextRecord(0x0A000001, " after the end")}),
+              plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+
+    for (const char* format : {"html", "xhtml"}) {
+        CliOutcome html = Talix({"html", db_, id, "Body", "--format", format});
+        ASSERT_EQ(html.status, 0) << html.err;
+        EXPECT_TRUE(Has(html.out, ">tip</a> after the end</div></body></html>")) << html.out;
+    }
+    CliOutcome exported = Talix({"export-html", db_, id, "Body"});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_TRUE(Has(exported.out, " after the end")) << exported.out;
+    CliOutcome mime = Talix({"mime", db_, id, "Body"});
+    ASSERT_EQ(mime.status, 0) << mime.err;
+    EXPECT_TRUE(Has(mime.out, " after the end")) << mime.out;
+    // Asked for the log, the program shows the one line that says so.
+    CliOutcome verbose = Talix({"--verbose", "html", db_, id, "Body"});
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_TRUE(Has(verbose.err, "1 stored formula(s) compiled by another system")) << verbose.err;
+}
+
 TEST_F(HtmlCommand, MimePartFilesAreAttachedAndNamed) {
     setenv("TEMP", dir_.path().c_str(), 1);
     std::string words;

@@ -88,4 +88,29 @@ TEST_F(HtmlItemCommands, StoreTheHtmlAndRebuildAnItemFromIt) {
     EXPECT_EQ(Talix({"from-html", db_, note, "Body"}).status, 2);
 }
 
+TEST_F(HtmlItemCommands, HtmlOfAMegabyteIsStoredWholeAsTextRuns) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    std::string page = "<html><body>";
+    for (int i = 0; i < 15000; ++i) page += "<p>Paragraph " + std::to_string(i) + " of many, with its words</p>\n";
+    page += "</body></html>";
+    ASSERT_EQ(Talix({"import-html", db_, note, "Big", Write("big.html", page), "--replace"}).status, 0);
+    CliOutcome exported = Talix({"export-html", db_, note, "Big"});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    ASSERT_GT(exported.out.size(), 1000000u);
+
+    // Into another item, and into the item itself in place of its records.
+    for (const char* into : {"Run", "Big"}) {
+        CliOutcome run = Talix({"to-html", db_, note, "Big", "--into", into, "--options",
+                                "CreateRTItem=No Overwrite=Yes"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        CliOutcome records = Talix({"records", db_, note, into});
+        EXPECT_EQ(records.status, 0) << records.err;
+        EXPECT_GT(records.lines().size(), 20u);
+        CliOutcome text = Talix({"text", db_, note, into});
+        EXPECT_EQ(text.status, 0) << text.err;
+        EXPECT_TRUE(text.out == exported.out + "\n") << into << ": " << text.out.size();
+        EXPECT_EQ(Talix({"check", db_}).status, 0);
+    }
+}
+
 } // namespace

@@ -80,16 +80,35 @@ TEST_F(MimeReadCommands, StoredMessagesConvertToTheirWords) {
     EXPECT_TRUE(Has(Talix({"items", db_, note}).out, "$FILE"));
 }
 
-TEST_F(MimeReadCommands, RefusalsKeepTheMimeItems) {
+TEST_F(MimeReadCommands, RefusalsKeepTheMimeItemsAndSayWhy) {
     const std::string note = Import(Sample("styledtext.xml"));
-    for (const char* name : {"related_png.eml", "remote_image.eml", "plain_only.eml"}) {
-        SCOPED_TRACE(name);
-        ASSERT_EQ(Talix({"store-eml", db_, note, "Mail", Message(name)}).status, 0);
+    const struct {
+        std::string file;
+        const char* reason;
+    } refused[] = {
+        {Message("related_png.eml"), "rendering skipped"},
+        {Message("remote_image.eml"), "pictures from outside the message"},
+        {Message("plain_only.eml"), "it has no text/html part"},
+        {Write("garbage.eml", std::string("no mail at all\0\x01\x02", 17)), "it is not a MIME message"},
+        {Write("empty.eml", ""), "it is not a MIME message"},
+        {Write("boundary.eml", "MIME-Version: 1.0\nContent-Type: multipart/related; boundary=\"XYZ\"\n\n--ABC\n"
+                               "Content-Type: text/html\n\n<p>hi</p>\n--ABC--\n"),
+         "no part of it begins with the boundary its header names"},
+    };
+    for (const auto& each : refused) {
+        SCOPED_TRACE(each.file);
+        ASSERT_EQ(Talix({"store-eml", db_, note, "Mail", each.file}).status, 0);
         CliOutcome from = Talix({"from-mime", db_, note, "Mail"});
         EXPECT_EQ(from.status, 1);
-        EXPECT_TRUE(Has(from.err, "MIME items are kept")) << from.err;
-        EXPECT_TRUE(Has(Talix({"items", db_, note}).out, "Mail\t0x0019")) << name;
+        EXPECT_TRUE(Has(from.err, each.reason)) << from.err;
+        EXPECT_TRUE(Has(Talix({"items", db_, note}).out, "Mail\t0x0019"));
     }
+    // No MIME items of the name: refused, and no item made.
+    const std::string items = Talix({"items", db_, note}).out;
+    CliOutcome none = Talix({"from-mime", db_, note, "Nothing"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(Has(none.err, "has no MIME items named 'Nothing'")) << none.err;
+    EXPECT_EQ(Talix({"items", db_, note}).out, items);
     // A rich-text item is not MIME; bad usage.
     EXPECT_EQ(Talix({"from-mime", db_, note, "Body"}).status, 1);
     EXPECT_EQ(Talix({"from-mime", db_, note}).status, 2);

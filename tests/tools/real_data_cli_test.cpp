@@ -1,6 +1,7 @@
 // talix text, count and rewrite over every rich-text item of the real data
 // (the project's samples, and the shared set when present), checked against
-// what the stored values hold, read here without the library.
+// what the stored values hold, read here without the library; and talix
+// html over every one of them in both formats.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "cli_fixture.h"
+#include "support/markup_validators.h"
 #include "support/record_fixture.h"
 #include "support/rich_text_items.h"
 #include "support/test_support.h"
@@ -144,6 +146,25 @@ TEST_F(RealDataCli, TextAndCountOfEveryRichTextItemAgreeWithItsStoredRecords) {
     EXPECT_GT(withWords, 0);
     EXPECT_GT(withTables, 0);
     EXPECT_GT(actionBars, 0);
+}
+
+TEST_F(RealDataCli, HtmlOfEveryRichTextItemIsWholeInBothFormats) {
+    std::vector<talix_test::NoteItem> items;
+    ASSERT_EQ(talix_test::ImportRichTextItems(db_, talix_test::SampleAndSharedDxlFiles(), true, &items), 0);
+    ASSERT_FALSE(items.empty());
+    for (const auto& [id, name] : items) {
+        const std::string where = std::to_string(id) + " " + name;
+        for (const char* format : {"html", "xhtml"}) {
+            const CliOutcome html = Talix({"html", db_, std::to_string(id), name, "--format", format});
+            ASSERT_EQ(html.status, 0) << where << " " << format << ": " << html.err;
+            EXPECT_EQ(html.err, "") << where << " " << format;
+            const std::size_t end = html.out.rfind("</html>");
+            EXPECT_TRUE(end != std::string::npos && end + 7 == html.out.size()) << where << " " << format;
+            std::string report;
+            if (std::string(format) == "xhtml")
+                EXPECT_TRUE(talix_test::XmlWellFormed(html.out, &report)) << where << "\n" << report;
+        }
+    }
 }
 
 } // namespace

@@ -45,6 +45,16 @@ TEST_F(RewriteCommand, RewritingAnItemKeepsItsStoredBytes) {
     ASSERT_EQ(Talix({"rewrite", db_, inher, "$Info"}).status, 0);
     EXPECT_EQ(Talix({"value", db_, inher, "$Info"}).out, before.out);
     EXPECT_EQ(before.out.size(), 35u);
+
+    // An item that holds no records, only its data-type word, stays.
+    std::string empty = Import(Write("e.xml", "<note class='form'><item name='$HTMLCode' sign='true'>"
+                                              "<rawitemdata type='1'></rawitemdata></item></note>"));
+    before = Talix({"items", db_, empty});
+    ASSERT_NE(before.out.find("$HTMLCode"), std::string::npos) << before.out;
+    rewritten = Talix({"rewrite", db_, empty, "$HTMLCode"});
+    EXPECT_EQ(rewritten.status, 0) << rewritten.err;
+    EXPECT_EQ(rewritten.out, "0\n");
+    EXPECT_EQ(Talix({"items", db_, empty}).out, before.out);
 }
 
 TEST_F(RewriteCommand, DamagedOrOtherItemsAreNotWritten) {

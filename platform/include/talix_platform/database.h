@@ -40,6 +40,10 @@ TPLAT_API STATUS DbOpen(const char* path, DBHANDLE* db);
 // at all.
 TPLAT_API STATUS DbCreate(const char* path, DBHANDLE* db);
 TPLAT_API STATUS DbClose(DBHANDLE db);
+// Deletes a database file, which every handle of this process must have
+// closed: ERR_FILE_NOT_FOUND when there is none, ERR_NOT_A_DATABASE for a
+// file that is not a database.
+TPLAT_API STATUS DbDelete(const char* path);
 // The path the database was opened with, relative to the data directory when
 // it lies below it ("" when the handle is invalid); limit counts the
 // terminator.

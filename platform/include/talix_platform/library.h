@@ -3,7 +3,11 @@
 // directory named by notes.ini "LibraryDirectory" (else the data directory,
 // else the current directory). A name without a directory is taken from the
 // libraries the process already holds, else from the program directory (the
-// directory of the platform library), else through the system's search.
+// directory of the platform library), else through the system's search; the
+// import filters the platform comes with ("_IGIF", "_IJPEG", "_IPNG" for
+// pictures, "_IOTHER" refusing other kinds of file, listed in notes.ini as
+// "EDITIMP96" to "EDITIMP99" unless it names them itself) are served by the
+// platform when no library file of their name is found.
 #pragma once
 
 #include "talix_platform/types.h"
