@@ -38,9 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static Fixture* fixture = new Fixture;
     if (size < 1) return 0;
     talix_test::AwkwardSpec spec;
-    // Formulas another system compiled are left out until the generation
-    // takes them as giving nothing.
-    spec.kinds = talix_test::kAwkwardEverything & ~talix_test::kAwkwardForeignFormulas;
+    spec.kinds = talix_test::kAwkwardEverything;
     std::uint64_t seed = 0xCBF29CE484222325ull;
     for (std::size_t i = 0; i < size; ++i) seed = (seed ^ data[i]) * 0x100000001B3ull;
     spec.seed = seed;

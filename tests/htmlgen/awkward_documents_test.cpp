@@ -32,9 +32,7 @@ constexpr int kReported = 3;
 
 AwkwardSpec SpecOf(int index) {
     AwkwardSpec spec;
-    // Formulas another system compiled are left out until the generation
-    // takes them as giving nothing.
-    spec.kinds = talix_test::kAwkwardEverything & ~talix_test::kAwkwardForeignFormulas;
+    spec.kinds = talix_test::kAwkwardEverything;
     spec.seed = kSeed * 1000003u + static_cast<std::uint64_t>(index);
     spec.size = 4 + static_cast<std::uint32_t>(index % 9);
     return spec;

@@ -23,7 +23,7 @@ const std::vector<AwkwardSnippet>& AwkwardSnippets() {
         {"<b><i>misnested</b></i>", kFaultUnclosed},
         {"<span style=\"color:red\">span <div>a division in a span</div></span>", kFaultUnclosed},
         {"<!-- a comment -- with two dashes -->", kFaultInvalid},
-        {"<!-- an unclosed comment", kFaultSwallows | kFaultInvalid},
+        {"<!-- an unclosed comment", kFaultUnclosed | kFaultSwallows | kFaultInvalid},
         {"<!---->", 0},
         {"&nbsp;&copy;&amp;&lt;&#169;&#x263A;&euro;", 0},
         {"&bogus; & && a < b > c", kFaultInvalid},
