@@ -139,11 +139,12 @@ void ClosePrevious(XMLGenContext* context, const CDRecordNode* reference, std::u
     const InnermostBlocks open = FindInnermostBlocks(context);
     const auto is = [](const char* found, const char* tag) { return found != nullptr && SameCloseTag(found, tag); };
     if (is(open.block, "</div>")) {
-        const FillerScan scan = ScanFillersBefore(reference);
         CloseDownTo(context, "</div>", 1);
-        // A document that is nothing but an empty division keeps nothing.
-        if (!scan.paragraphMet && TextLength(context) == std::strlen(kEmptyDivision) &&
-            std::memcmp(context->buffer, kEmptyDivision, std::strlen(kEmptyDivision)) == 0)
+        // A document that is nothing but an empty division keeps nothing
+        // (the records are looked at only when the output is that division).
+        if (TextLength(context) == std::strlen(kEmptyDivision) &&
+            std::memcmp(context->buffer, kEmptyDivision, std::strlen(kEmptyDivision)) == 0 &&
+            !ScanFillersBefore(reference).paragraphMet)
             CutOutputTo(context, 0);
     } else if (IsOn(context, sw::kUsePTags) && is(open.block, "</p>")) {
         const FillerScan scan = ScanFillersBefore(reference);
