@@ -21,7 +21,6 @@ using talix_bench::kTextBufferSize;
 
 constexpr std::uint16_t kRows = 200;
 constexpr std::uint16_t kColumns = 10;
-constexpr std::uint16_t kAppendTable = 2359;
 
 // A database with one note; its "Body" item is made blank by each use.
 struct TableNote : talix_bench::OneNoteDatabase {
@@ -46,8 +45,8 @@ bool AppendTable(ZervaRTItem* item, const std::vector<std::string>& columnOption
     }
     ZervaRTChunk* chunk = item->DefineChunk("Everything");
     const std::uint16_t status =
-        talix::PerformChunkAction(chunk, 0, nullptr, kAppendTable, kColumns, kRows, 0, 0, "CellBorder=S", nullptr,
-                                  nullptr, nullptr, nullptr);
+        talix::PerformChunkAction(chunk, 0, nullptr, talix::kOpAppendTable, kColumns, kRows, 0, 0, "CellBorder=S",
+                                  nullptr, nullptr, nullptr, nullptr);
     delete chunk;
     return status == 0;
 }

@@ -11,8 +11,11 @@
 
 #include "builders/builder_hooks.h"
 #include "builders/table_builders.h"
+#include "core/brackets.h"
+#include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
+#include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
@@ -45,8 +48,6 @@ constexpr const char* kMsgInvalidTable = "TALIX: Invalid table format.  Operatio
 // Empty-run kinds of the last record.
 constexpr std::uint8_t kKindOther = 0, kKindEmptyText = 1, kKindText = 2, kKindWrapperEnd = 3;
 
-void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
-
 std::uint32_t HeaderSize(std::uint16_t signature) {
     switch (LengthFieldForm(signature)) {
     case HeaderForm::Byte: return 2;
@@ -54,14 +55,6 @@ std::uint32_t HeaderSize(std::uint16_t signature) {
     case HeaderForm::Long: return 8;
     }
     return 2;
-}
-
-bool IsTextWrapper(std::uint16_t signature, const std::uint8_t* copy) {
-    return (signature == kSigBegin || signature == kSigEnd) && ReadWord(copy + 4) == kSigText;
-}
-
-std::uint16_t ClampMargin(std::int32_t value) {
-    return static_cast<std::uint16_t>(std::clamp<std::int32_t>(value, 0, 0xFFFF));
 }
 
 // The length of the node a record becomes, with the copy's length field
@@ -113,7 +106,7 @@ CDRecordNode* MakeNode(const std::uint8_t* bytes, std::uint16_t signature, std::
                        RecordOutput* output) {
     CDRecordNode* node = NewListNode(OutputList(output), bytes, signature, length);
     if (node == nullptr) {
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         return nullptr;
     }
     if (output->session->workArea->linkMark != 0) node->flags |= kNodeLinkMark;
@@ -272,10 +265,10 @@ STATUS MergeReference(const std::uint8_t* copy, RecordOutput* output, CDRecordNo
 // Writes a cell's bounds as the margins of a paragraph-definition image.
 void SetCellBounds(std::uint8_t* definition, const RecordOutput* output, std::int32_t level) {
     const std::int32_t spacing = output->columnSpacing[level];
-    const std::uint16_t left = ClampMargin(spacing + output->cellLeftMargin[level]);
+    const std::uint16_t left = ClampToWord(spacing + output->cellLeftMargin[level]);
     WriteWord(definition + 14, left);
     WriteWord(definition + 18, left);
-    WriteWord(definition + 16, ClampMargin(output->cellRightMargin[level] - spacing));
+    WriteWord(definition + 16, ClampToWord(output->cellRightMargin[level] - spacing));
 }
 
 STATUS ParagraphDefinitionRule(std::uint8_t* copy, std::uint32_t length, RecordOutput* output) {
@@ -295,8 +288,8 @@ STATUS ParagraphDefinitionRule(std::uint8_t* copy, std::uint32_t length, RecordO
     if (adjust && output->cellSpansColumns[level] == 0) {
         const bool force = output->forceCellMargins[level] != 0;
         const std::int32_t spacing = output->columnSpacing[level];
-        const std::uint16_t left = ClampMargin(spacing + output->cellLeftMargin[level]);
-        const std::uint16_t right = ClampMargin(output->cellRightMargin[level] - spacing);
+        const std::uint16_t left = ClampToWord(spacing + output->cellLeftMargin[level]);
+        const std::uint16_t right = ClampToWord(output->cellRightMargin[level] - spacing);
         for (std::uint32_t offset : {14u, 18u}) {
             if (force || ReadWord(copy + offset) < left) WriteWord(copy + offset, left);
         }
@@ -489,10 +482,10 @@ void KeepLastKind(const std::uint8_t* copy, std::uint16_t signature, std::uint32
         } else {
             output->lastKind = kKindText;
         }
-    } else if (signature == kSigEnd && IsTextWrapper(signature, copy)) {
+    } else if (Brackets(copy, signature, length, kSigEnd, kSigText)) {
         output->lastKind = kKindWrapperEnd;
         output->insideTextWrapper = 0;
-    } else if (signature == kSigBegin && IsTextWrapper(signature, copy)) {
+    } else if (Brackets(copy, signature, length, kSigBegin, kSigText)) {
         output->insideTextWrapper = 1;
     } else {
         output->lastKind = kKindOther;
@@ -524,7 +517,7 @@ bool Dropped(const std::uint8_t* copy, std::uint16_t signature, std::uint32_t le
     if (work->dropLargeParagraph != 0 && signature == kSigLargeParagraph) return true;
     if (work->imageDataFlag != 0) {
         if (signature == kSigTextEffect || signature == kSigText || signature == kSigPabDefinition ||
-            signature == kSigPabReference || IsTextWrapper(signature, copy))
+            signature == kSigPabReference || IsTextBracket(copy, signature, length))
             return true;
     }
     return false;
@@ -638,7 +631,7 @@ STATUS SavePendingParagraph(SessionWorkArea* work, const std::uint8_t* definitio
     if (work->pendingParagraphs == nullptr) {
         void* memory = std::calloc(kPendingParagraphLimit, kParagraphImageSize);
         if (memory == nullptr) {
-            LogOutOfMemory(__LINE__);
+            LogOutOfMemory(kSourceName, __LINE__);
             return kOutOfMemory;
         }
         work->pendingParagraphs = static_cast<std::uint8_t(*)[kParagraphImageSize]>(memory);

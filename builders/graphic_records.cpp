@@ -12,6 +12,8 @@
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
 #include "builders/graphic_builders.h"
+#include "core/ascii.h"
+#include "core/clamp.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -199,16 +201,9 @@ bool ReplicaWords(const std::string& text, std::uint32_t words[2]) {
     if (text.size() != 16) return false;
     std::uint32_t halves[2] = {};
     for (std::size_t i = 0; i < 16; ++i) {
-        const char c = LowerAscii(text[i]);
-        std::uint32_t digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<std::uint32_t>(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        } else {
-            return false;
-        }
-        halves[i / 8] = (halves[i / 8] << 4) | digit;
+        const int digit = HexDigitValue(text[i]);
+        if (digit < 0) return false;
+        halves[i / 8] = (halves[i / 8] << 4) | static_cast<std::uint32_t>(digit);
     }
     words[0] = halves[1];
     words[1] = halves[0];
@@ -228,7 +223,7 @@ bool LeftOrRight(const char* alignment) { return EqualNoCase(alignment, "left") 
 std::uint16_t DecimalWord(const char* text) {
     if (text == nullptr) return 0;
     const long value = std::strtol(text, nullptr, 10);
-    return static_cast<std::uint16_t>(std::clamp<long>(value, 0, 0xFFFF));
+    return ClampToWord(value);
 }
 
 FontId NewTextFont(const BuildContext* context) {

@@ -15,6 +15,7 @@
 #include "builders/html_import_view.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
+#include "core/ascii.h"
 #include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/html_attributes.h"
@@ -284,30 +285,12 @@ STATUS NotesLink(const char* text, std::uint32_t textLength, BuildContext* conte
     return status;
 }
 
-// Reads one group of 8 hexadecimal characters: stops at its first non-hex character.
-std::uint32_t HexGroup(const char* text) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 8; ++i) {
-        const char c = text[i];
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            break;
-        }
-        value = (value << 4) | static_cast<std::uint32_t>(digit);
-    }
-    return value;
-}
-
-// The group of 8 characters at offset, when the text reaches there.
+// The group of 8 hexadecimal characters at offset, when the text reaches
+// there; its reading stops at its first character that is no hexadecimal
+// digit.
 std::uint32_t GroupAt(const char* text, std::size_t textLength, std::size_t offset) {
     if (offset + 8 > textLength) return 0;
-    return HexGroup(text + offset);
+    return ReadHexDigits(text + offset, 8);
 }
 
 // The id/name record of a hypertext link from its own option keys.

@@ -17,6 +17,7 @@
 #include "builders/hotspot_builders.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
+#include "core/brackets.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
@@ -66,17 +67,12 @@ std::uint16_t ShapeOf(const char* areaText) {
     return kShapeRectangle;
 }
 
-bool IsWrapper(const CDRecordNode* node, std::uint16_t signature, std::uint16_t inner) {
-    return node != nullptr && node->signature == signature && node->bytes != nullptr && node->length >= 6 &&
-           ReadWord(node->bytes + 4) == inner;
-}
-
 // The map that follows the current record, from its CDBEGIN up to (not
 // including) its CDEND; null when there is none or it never ends.
 const CDRecordNode* FollowingMap(const CDRecordNode* node, const CDRecordNode** end) {
-    if (node == nullptr || !IsWrapper(node->next, kSigBegin, kSigMapElement)) return nullptr;
+    if (node == nullptr || !Brackets(node->next, kSigBegin, kSigMapElement)) return nullptr;
     for (const CDRecordNode* at = node->next; at != nullptr; at = at->next) {
-        if (IsWrapper(at, kSigEnd, kSigMapElement)) {
+        if (Brackets(at, kSigEnd, kSigMapElement)) {
             *end = at;
             return node->next;
         }
@@ -203,7 +199,7 @@ STATUS AppendImageMap(const char* areaText, const char* options, BuildContext* c
     bool newMap = false;
     STATUS status = kOK;
     const CDRecordNode* end = nullptr;
-    if (!IsWrapper(node, kSigEnd, kSigMapElement)) {
+    if (!Brackets(node, kSigEnd, kSigMapElement)) {
         if (const CDRecordNode* map = FollowingMap(node, &end)) {
             status = AppendExistingMap(map, end, shape, context);
         } else {

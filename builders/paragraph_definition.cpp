@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "builders/basic_builders.h"
+#include "core/clamp.h"
 #include "core/record_forms.h"
 
 namespace talix {
@@ -47,8 +48,6 @@ constexpr ListKind kListKinds[11] = {
     {kFlagNumbered, 0x1800},   {kFlagNumbered, 0x0802},
 };
 
-std::uint16_t Clamp(std::int32_t value) { return static_cast<std::uint16_t>(std::clamp<std::int32_t>(value, 0, 0xFFFF)); }
-
 bool IsList(const CDPABDEFEXT& def) { return (def.flags & kFlagsList) != 0 || (def.flags2 & kFlags2List) != 0; }
 
 // Whether the definition is of the list type of one bit (bit 0: any list).
@@ -65,7 +64,7 @@ bool HasAnyListType(const CDPABDEFEXT& def, std::uint32_t types) {
 }
 
 // A margin from a percentage extension word.
-std::uint16_t PercentMargin(std::uint16_t percent) { return Clamp(percent * kPercentBase / 100); }
+std::uint16_t PercentMargin(std::uint16_t percent) { return ClampToWord(percent * kPercentBase / 100); }
 
 // Grows an offset and a percentage extension word by their steps when their
 // use bits are on; a word still 0 starts from a base instead and the
@@ -75,19 +74,19 @@ void StepExtension(CDPABDEFEXT* def, std::uint16_t uses, std::uint16_t* offset, 
                    std::int32_t percentStep, bool* wordSet) {
     if ((uses & offsetBit) != 0) {
         if (*offset == 0) {
-            *offset = Clamp(step + 1440);
+            *offset = ClampToWord(step + 1440);
             def->flags2 &= static_cast<std::uint16_t>(~fromMargin);
         } else {
-            *offset = Clamp(*offset + step);
+            *offset = ClampToWord(*offset + step);
         }
         *wordSet = true;
     }
     if ((uses & percentBit) != 0) {
         if (*percent == 0) {
-            *percent = Clamp(percentStep + 12);
+            *percent = ClampToWord(percentStep + 12);
             def->flags2 &= static_cast<std::uint16_t>(~fromMargin);
         } else {
-            *percent = Clamp(*percent + percentStep);
+            *percent = ClampToWord(*percent + percentStep);
         }
         *wordSet = true;
     }
@@ -149,7 +148,7 @@ STATUS SetParagraphDefinition(std::uint8_t* definition, const CDPABDEFEXT* style
             }
         }
     } else if (leftStep != 0) {
-        def.leftMargin = Clamp(def.leftMargin + leftStep);
+        def.leftMargin = ClampToWord(def.leftMargin + leftStep);
     }
 
     // Right margin.
@@ -165,7 +164,7 @@ STATUS SetParagraphDefinition(std::uint8_t* definition, const CDPABDEFEXT* style
             wordSet = true;
         }
     } else if (rightStep != 0) {
-        def.rightMargin = Clamp(def.rightMargin + rightStep);
+        def.rightMargin = ClampToWord(def.rightMargin + rightStep);
     }
     if (optionMode != 0 && !has(kPmRightMargin) && !has(kPmRightExtension) && rightStep == 0 &&
         ((def.flags2 | usedBits) & kRightModes) == 0) {
@@ -223,11 +222,11 @@ STATUS SetParagraphDefinition(std::uint8_t* definition, const CDPABDEFEXT* style
     } else {
         const std::uint16_t uses = def.flags2 | style->flags2;
         if (rightStep != 0 && (uses & kUsesRightOffset) != 0) {
-            def.rightMarginOffset = Clamp(def.rightMarginOffset + rightStep);
+            def.rightMarginOffset = ClampToWord(def.rightMarginOffset + rightStep);
             wordSet = true;
         }
         if (rightPercentStep != 0 && (uses & kUsesRightPercent) != 0) {
-            def.rightMarginPercent = Clamp(def.rightMarginPercent + rightPercentStep);
+            def.rightMarginPercent = ClampToWord(def.rightMarginPercent + rightPercentStep);
             wordSet = true;
         }
     }

@@ -16,6 +16,7 @@
 #include "builders/graphic_builders.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
+#include "core/clamp.h"
 #include "core/font_spec.h"
 #include "core/html_attributes.h"
 #include "core/item_work_state.h"
@@ -84,10 +85,6 @@ struct TableBuild {
     std::uint32_t blockSize = 0;
 };
 
-std::uint16_t Clamp(std::int32_t value) {
-    return static_cast<std::uint16_t>(std::clamp<std::int32_t>(value, 0, 0xFFFF));
-}
-
 STATUS AppendParagraph(TableBuild* build) {
     const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
     return AppendRecord(paragraph, kSigParagraph, sizeof paragraph, build->output);
@@ -142,11 +139,11 @@ STATUS AppendTableDefinition(TableBuild* build, std::uint16_t id) {
 STATUS AppendColumnDefinition(TableBuild* build, std::uint16_t id, std::uint16_t cellLeft, std::uint16_t cellRight) {
     CDPABDEFEXT definition = CurrentDefinition(build);
     const std::int32_t distance = static_cast<std::int32_t>(definition.firstLineLeftMargin) - definition.leftMargin;
-    const std::uint16_t left = std::max<std::uint16_t>(definition.leftMargin, Clamp(cellLeft + kCellSpace));
+    const std::uint16_t left = std::max<std::uint16_t>(definition.leftMargin, ClampToWord(cellLeft + kCellSpace));
     definition.pabId = id;
     definition.leftMargin = left;
-    definition.firstLineLeftMargin = Clamp(left + distance);
-    definition.rightMargin = Clamp(static_cast<std::int32_t>(cellRight) - kCellSpace);
+    definition.firstLineLeftMargin = ClampToWord(left + distance);
+    definition.rightMargin = ClampToWord(static_cast<std::int32_t>(cellRight) - kCellSpace);
     definition.flags = static_cast<std::uint16_t>((definition.flags | kFlagsInCell) & ~kFlagsList);
     definition.rightMarginPercent = kFullRightPercent;
     definition.flags2 = kCellFlags2;
@@ -380,7 +377,7 @@ STATUS AppendCell(TableBuild* build, std::uint16_t row, std::uint16_t column, st
     RecordOutput* output = build->output;
     const char* options = build->request->columnOptions[column];
     if (options == nullptr) options = "";
-    const std::uint16_t right = Clamp(left + width);
+    const std::uint16_t right = ClampToWord(left + width);
     char value[kTableWordCapacity];
 
     std::uint8_t cell[kTableCellLength] = {};
@@ -392,7 +389,7 @@ STATUS AppendCell(TableBuild* build, std::uint16_t row, std::uint16_t column, st
     WriteWord(cell + 4, left);
     WriteWord(cell + 6, right);
     if (build->request->fitToWindow != 0 && build->tableWidth != 0)
-        WriteWord(cell + 8, Clamp(static_cast<std::int32_t>(width * kFractionBase / build->tableWidth)));
+        WriteWord(cell + 8, ClampToWord(static_cast<std::int32_t>(width * kFractionBase / build->tableWidth)));
     cell[10] = build->borderByte;
     WriteWord(cell + 12, build->borderWord);
     cell[14] = 1;
@@ -460,7 +457,7 @@ STATUS AppendRowsAndEnd(TableBuild* build) {
             std::uint16_t width = build->request->columnWidths[column];
             if (width == 0) width = static_cast<std::uint16_t>(build->tableWidth / build->columns);
             status = AppendCell(build, row, column, left, width);
-            left = Clamp(left + width);
+            left = ClampToWord(left + width);
         }
     }
     if (status != kOK) return status;

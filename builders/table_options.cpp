@@ -13,12 +13,6 @@
 
 namespace talix {
 
-namespace {
-
-bool IsQuote(char c) { return c == '\'' || c == '"' || c == '|' || c == '~'; }
-
-} // namespace
-
 bool TableWord(const char* options, const char* key, char* value) {
     value[0] = '\0';
     return GetOptionValue(options, key, value, kTableWordCapacity) != 0;
@@ -34,7 +28,7 @@ bool HasKeyStartingWith(const char* options, const char* prefix) {
     for (const char* at = FindNoCase(options, prefix); at != nullptr; at = FindNoCase(at + 1, prefix)) {
         if (at == options) return true;
         const char before = at[-1];
-        if (!std::isalnum(static_cast<unsigned char>(before)) && !IsQuote(before)) return true;
+        if (!std::isalnum(static_cast<unsigned char>(before)) && !IsOptionQuote(before)) return true;
     }
     return false;
 }

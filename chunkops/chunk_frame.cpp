@@ -103,16 +103,7 @@ STATUS RunChunkOperation(ZervaRTChunk* chunk, const ChunkOperation& run) {
 STATUS RunChunkOperation(ZervaRTChunk* chunk, std::uint16_t operation, std::uint16_t op2, std::uint16_t a3,
                          std::uint16_t a4, std::uint16_t a5, const char* argument, const char* second,
                          ZervaRTChunk* source) {
-    ChunkOperation run;
-    run.operation = operation;
-    run.op2 = op2;
-    run.a3 = a3;
-    run.a4 = a4;
-    run.a5 = a5;
-    run.argument = argument;
-    run.second = second;
-    run.source = source;
-    return RunChunkOperation(chunk, run);
+    return RunChunkOperation(chunk, ChunkOperation{operation, op2, a3, a4, a5, argument, second, nullptr, source});
 }
 
 STATUS RunChunkOperationWithOptions(ZervaRTChunk* chunk, const ChunkOperation& run, const char* options) {
@@ -142,15 +133,6 @@ STATUS RunChunkOperationWithOptions(ZervaRTChunk* chunk, const ChunkOperation& r
 void ZervaRTChunk::AlterRichText(std::uint16_t operation, std::uint16_t op2, std::uint16_t a3, std::uint16_t a4,
                                  std::uint16_t a5, const char* argument, const char* second,
                                  const char* subDefinition, ZervaRTChunk* source) {
-    talix::ChunkOperation run;
-    run.operation = operation;
-    run.op2 = op2;
-    run.a3 = a3;
-    run.a4 = a4;
-    run.a5 = a5;
-    run.argument = argument;
-    run.second = second;
-    run.subDefinition = subDefinition;
-    run.source = source;
-    talix::RunChunkOperation(this, run);
+    talix::RunChunkOperation(this,
+                             talix::ChunkOperation{operation, op2, a3, a4, a5, argument, second, subDefinition, source});
 }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "core/brackets.h"
 #include "core/font_match.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr std::uint32_t kTextHeader = 8;        // a text run's text follows its header
 constexpr std::uint32_t kTextFontAt = 4;
-constexpr std::uint32_t kGroupSignatureAt = 4;  // of a BEGIN or END record
 constexpr std::uint32_t kColorValueAt = 2;      // of a colour record
 constexpr std::uint32_t kIdNameLengthAt = 4;    // of an HTML-attribute record
 constexpr std::uint32_t kIdNameTextAt = 26;
@@ -31,14 +31,6 @@ constexpr std::int16_t kTypeTable = 1, kTypeButton = 3, kTypeLayer = 29;
 // Elements of a type opened inside one another that keep their own names.
 constexpr int kDeepestElement = 32;
 
-std::uint16_t Word(const CDRecordNode* node, std::uint32_t at) {
-    if (node->bytes == nullptr || node->length < at + 2) return 0;
-    return static_cast<std::uint16_t>(node->bytes[at] | (node->bytes[at + 1] << 8));
-}
-
-bool IsBracket(const CDRecordNode* node, std::uint16_t bracket, std::uint16_t group) {
-    return node->signature == bracket && Word(node, kGroupSignatureAt) == group;
-}
 
 // Records numbered first to last (within not 0), or after last.
 bool InRange(const CDRecordNode* node, int within, std::uint32_t first, std::uint32_t last) {
@@ -68,7 +60,7 @@ bool TextMatches(const ZervaRTChunk* chunk, const char* text, std::uint32_t leng
 // unless the group ends first.
 bool GroupColor(const CDRecordNode* begin, ColorValue* color) {
     for (const CDRecordNode* node = begin->next; node != nullptr; node = node->next) {
-        if (IsBracket(node, kSigEnd, kSigText)) return false;
+        if (Brackets(node, kSigEnd, kSigText)) return false;
         if (node->signature != kSigColor) continue;
         if (node->bytes == nullptr || node->length < kColorValueAt + 5) return false;
         const std::uint8_t* at = node->bytes + kColorValueAt;
@@ -103,7 +95,7 @@ bool ElementName(const CDRecordNode* node, std::int16_t type, const char** text,
     }
     if (node->signature != kSigIdName || node->length < kIdNameTextAt) return false;
     const std::uint32_t room = node->length - kIdNameTextAt;
-    const std::uint16_t stated = Word(node, kIdNameLengthAt);
+    const std::uint16_t stated = NodeWord(node, kIdNameLengthAt);
     *text = reinterpret_cast<const char*>(node->bytes + kIdNameTextAt);
     *length = stated < room ? stated : room;
     return true;
@@ -129,13 +121,13 @@ std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint32_t first, 
     bool groupHasColor = false;
     ColorValue groupColor;
     for (const CDRecordNode* node = list->head; node != nullptr; node = node->next) {
-        if (IsBracket(node, kSigBegin, kSigText)) {
+        if (Brackets(node, kSigBegin, kSigText)) {
             ++count;
             inGroup = true;
             groupHasColor = GroupColor(node, &groupColor);
             continue;
         }
-        if (IsBracket(node, kSigEnd, kSigText)) {
+        if (Brackets(node, kSigEnd, kSigText)) {
             inGroup = false;
             continue;
         }
@@ -171,7 +163,7 @@ std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint32_t fi
     int tracked = 0;    // of which the innermost kDeepestElement are tracked
     std::uint32_t count = 0;
     for (const CDRecordNode* node = list->head; node != nullptr; node = node->next) {
-        if (IsBracket(node, kSigBegin, group)) {
+        if (Brackets(node, kSigBegin, group)) {
             ++count;
             const bool inRange = InRange(node, within, first, last);
             if (inRange && anyElement) return count;
@@ -179,7 +171,7 @@ std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint32_t fi
             if (tracked < kDeepestElement) open[tracked++] = OpenElement{count, inRange, false};
             continue;
         }
-        if (IsBracket(node, kSigEnd, group)) {
+        if (Brackets(node, kSigEnd, group)) {
             if (depth > 0) {
                 if (tracked == depth) --tracked;
                 --depth;

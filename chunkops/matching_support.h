@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
+#include "core/operation_codes.h"
 #include "core/statuses.h"
-#include "engine/operation_codes.h"
 
 class RARIvoSession;
 class ZervaRTChunk;

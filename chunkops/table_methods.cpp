@@ -8,11 +8,12 @@
 #include <strings.h>
 
 #include "chunkops/chunk_frame.h"
+#include "core/clamp.h"
+#include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
 #include "core/text_compare.h"
-#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -230,7 +231,7 @@ std::uint16_t ZervaRTChunk::SortByRow(std::uint16_t column, int titleRow, int nu
     value[0] = '\0';
     if (GetOptionValue(options, "TitleRows=", value, sizeof value) != 0) {
         const int rows = std::atoi(value);
-        pass.titleRows = static_cast<std::uint16_t>(rows < 0 ? 0 : (rows > 0xFFFF ? 0xFFFF : rows));
+        pass.titleRows = ClampToWord(rows);
         if (pass.titleRows == 0) titleRow = 0;
     }
     pass.titleRow = titleRow != 0 ? 1 : 0;
@@ -250,7 +251,7 @@ std::uint16_t ZervaRTChunk::SortByRow(std::uint16_t column, int titleRow, int nu
                 if (GetOptionValue(options, key, value, sizeof value) == 0) continue;
             }
             const int secondary = std::atoi(value);
-            pass.column = static_cast<std::uint16_t>(secondary < 0 ? 0 : (secondary > 0xFFFF ? 0xFFFF : secondary));
+            pass.column = ClampToWord(secondary);
             char flag[16];
             std::snprintf(key, sizeof key, "SecondaryReverse%d=", k);
             const bool keyReverse = GetYesNoOption(options, key, flag, sizeof flag, 0) != 0;

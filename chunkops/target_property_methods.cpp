@@ -10,8 +10,8 @@
 #include "chunkops/method_support.h"
 #include "core/chunk_type_table.h"
 #include "core/chunk_types.h"
+#include "core/operation_codes.h"
 #include "core/options.h"
-#include "engine/operation_codes.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
 

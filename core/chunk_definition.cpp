@@ -13,6 +13,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "core/ascii.h"
 #include "core/chunk_types.h"
 #include "core/owned_text.h"
 
@@ -58,8 +59,8 @@ constexpr Keyword kMatchWords[] = {
     {"ID", kMatchId},         {"NAME", kMatchName},
 };
 
-bool IsQuote(char c) { return c == '\'' || c == '"' || c == '|'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// The quotes a match text of a chunk definition may stand in.
+bool IsDefinitionQuote(char c) { return c == '\'' || c == '"' || c == '|'; }
 
 // A part of the text: the upper-cased copy for the keywords, the text as the
 // caller wrote it for match texts, and the part's bounds in both.
@@ -95,7 +96,7 @@ std::uint16_t ReadNumber(const char* text, std::size_t begin, std::size_t end) {
     while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     if (i < end && text[i] == '+') ++i;
     std::uint32_t value = 0;
-    for (; i < end && IsDigit(text[i]); ++i) {
+    for (; i < end && IsAsciiDigit(text[i]); ++i) {
         value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
         if (value > 0xFFFF) value = 0xFFFF;
     }
@@ -139,11 +140,11 @@ bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo
     std::size_t blank = Find(part, typeAt, ' ');
     if (blank == kNone) return ParseOccurrences(part, part.end, level);
     std::size_t rest = SkipBlanks(part, blank);
-    if (rest >= part.end || IsDigit(part.upper[rest]) || part.upper[rest] == '*')
+    if (rest >= part.end || IsAsciiDigit(part.upper[rest]) || part.upper[rest] == '*')
         return ParseOccurrences(part, rest, level);
 
     std::uint16_t kind = kMatchExact;
-    if (!IsQuote(part.upper[rest])) {
+    if (!IsDefinitionQuote(part.upper[rest])) {
         for (const Keyword& word : kMatchWords) {
             if (StartsWith(part, rest, word.word)) {
                 kind = word.value;
@@ -157,11 +158,11 @@ bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo
     std::size_t scan = rest;
     for (; scan < part.end; ++scan) {
         char c = part.upper[scan];
-        if (IsQuote(c)) {
+        if (IsDefinitionQuote(c)) {
             quote = scan;
             break;
         }
-        if (IsDigit(c) || c == '*') break;
+        if (IsAsciiDigit(c) || c == '*') break;
     }
     if (quote == kNone) return ParseOccurrences(part, scan, level);
 

@@ -27,12 +27,16 @@ struct ChunkTypeRow {
     const char* markers[4] = {};            // two start markers, then two end markers
     std::uint16_t end[5] = {};              // records, or inner signatures of END records
     std::uint16_t members[7] = {};          // records that belong to an element
-    std::uint32_t flagA = 0;                // 0 only for Row and Column
+    // 1 for an element that may stand anywhere in the item; 0 for Row and
+    // Column, which exist only as parts of a table.
+    std::uint32_t freeStanding = 0;
     std::uint32_t single = 0;               // an element starts and ends on one record
     // The record that ends an element is not part of it: it stays for what
     // follows (the next row's first cell ends a row).
     std::uint32_t endKept = 0;
-    std::uint32_t flagD = 0;                // Layer, ImageMap, GraphicHotspot
+    // 1 for an element placed at coordinates of its own rather than in the
+    // flow of the text: Layer, ImageMap and GraphicHotspot.
+    std::uint32_t positioned = 0;
 };
 
 // The row of a type 1-37, or null for type 0 (Everything) and unknown types.

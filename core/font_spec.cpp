@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "core/ascii.h"
+#include "core/clamp.h"
 #include "core/color_tables.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
@@ -20,15 +22,10 @@ namespace {
 
 constexpr std::size_t kSpecCopyLength = 99;
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
+// A hexadecimal digit's value; 0 for any other character.
 unsigned HexValue(char c) {
-    if (IsDigit(c)) return static_cast<unsigned>(c - '0');
-    if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
-    return 0;
+    const int value = HexDigitValue(c);
+    return value < 0 ? 0 : static_cast<unsigned>(value);
 }
 
 unsigned HexPair(const char* p) { return HexValue(p[0]) * 16 + HexValue(p[1]); }
@@ -38,7 +35,7 @@ std::uint32_t MakeRGB(std::uint32_t r, std::uint32_t g, std::uint32_t b) { retur
 // Reads a run of decimal digits; the value saturates instead of overflowing.
 std::uint32_t ReadNumber(const char** p) {
     std::uint32_t value = 0;
-    while (IsDigit(**p)) {
+    while (IsAsciiDigit(**p)) {
         if (value < 100000000) value = value * 10 + static_cast<std::uint32_t>(**p - '0');
         ++*p;
     }
@@ -99,7 +96,7 @@ bool FindColorWord(const char* text, std::uint16_t* index) {
 // The first "COLOR" that no letter precedes and a digit follows.
 const char* FindColorNumber(const char* text) {
     for (const char* at = FindNoCase(text, "COLOR"); at != nullptr; at = FindNoCase(at + 1, "COLOR")) {
-        if ((at == text || !IsLetter(at[-1])) && IsDigit(at[5])) return at + 5;
+        if ((at == text || !IsAsciiLetter(at[-1])) && IsAsciiDigit(at[5])) return at + 5;
     }
     return nullptr;
 }
@@ -114,8 +111,8 @@ const char* FindWord(const char* text, const char* word, bool letterAfterAllowed
     if (text == nullptr || word == nullptr || word[0] == '\0') return nullptr;
     std::size_t length = std::strlen(word);
     for (const char* at = FindNoCase(text, word); at != nullptr; at = FindNoCase(at + 1, word)) {
-        if (at != text && IsLetter(at[-1])) continue;
-        if (!letterAfterAllowed && IsLetter(at[length])) continue;
+        if (at != text && IsAsciiLetter(at[-1])) continue;
+        if (!letterAfterAllowed && IsAsciiLetter(at[length])) continue;
         return at;
     }
     return nullptr;
@@ -138,7 +135,7 @@ void ParseDigits(const char* copy, ParsedFontSpec* spec, FontSpecMask* mask) {
     if (rgbStart != nullptr) ScanRGB(rgbStart, &rgbEnd);
 
     for (const char* p = copy; *p != '\0';) {
-        if (!IsDigit(*p)) {
+        if (!IsAsciiDigit(*p)) {
             ++p;
             continue;
         }
@@ -325,7 +322,7 @@ FontId UnpackFontId(std::uint32_t packed) {
 int IsHexDigits(const char* text) {
     if (text == nullptr) return 0;
     for (; *text != '\0'; ++text) {
-        if (!IsHex(*text)) return 0;
+        if (!IsHexDigit(*text)) return 0;
     }
     return 1;
 }
@@ -379,7 +376,7 @@ std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32
                 status = kOK;
             } else if ((number = FindColorNumber(text)) != nullptr) {
                 std::uint32_t value = ReadNumber(&number);
-                foundIndex = static_cast<std::uint16_t>(value > 0xFFFF ? 0xFFFF : value);
+                foundIndex = ClampToWord(value);
                 foundRGB = PaletteRGB(foundIndex);
                 status = kOK;
             } else if ((rgbText = FindNoCase(text, "RGB")) != nullptr) {

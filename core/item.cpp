@@ -19,6 +19,7 @@
 #include "core/owned_text.h"
 #include "core/paragraph_def.h"
 #include "core/pool.h"
+#include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/temp_directory.h"
 #include "core/view_lookup.h"
@@ -338,15 +339,12 @@ namespace talix {
 STATUS WriteBlankBody(const ZervaRTItem* item, void* out) {
     // Data type, a paragraph definition with its margin words, a reference
     // to it and an empty text run, each in stored form.
-    CDPABDEFEXT definition;
-    definition.length = 82;
-    definition.pabId = 1;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
-    definition.flags = 0x0100;
-    definition.flags2 = 0x0494;
-    const plat::WORD margins[6] = {1440, 0, 1440, 0, 0, 100};
+    CDPABDEFEXT definition = NewItemParagraphDefinition();
+    definition.length = static_cast<std::uint16_t>(
+        ConvertedRecordLength(RecordFormOf(kSigPabDefinition), definition.length, /*toHost=*/false));
+    const plat::WORD margins[6] = {definition.leftMarginOffset,  definition.leftMarginPercent,
+                                   definition.firstLineOffset,   definition.firstLinePercent,
+                                   definition.rightMarginOffset, definition.rightMarginPercent};
     const std::uint8_t reference[4] = {0x83, 4, 1, 0};
     const plat::WORD dataType = plat::TYPE_COMPOSITE;
 

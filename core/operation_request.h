@@ -49,6 +49,8 @@ struct OperationRequest {
     std::uint16_t textWildcards = 0;         // copied from the chunk
     std::uint16_t setImpliedProperties = 0;
     std::uint32_t writesItem = 0;            // the run rebuilds the item
+    // Each replacement of the search text covers no more than its match.
+    std::uint8_t replacementCutToMatch = 0;
 
     // The operation's font and colour, and a second specification (2399).
     ParsedFontSpec font;

@@ -1,6 +1,7 @@
 // Option strings: the readers of keyword=value pairs and flag words, their
 // removal, and the case-insensitive substring search they are built on.
 #include "core/options.h"
+#include "core/ascii.h"
 #include "core/text_compare.h"
 
 #include <cstddef>
@@ -10,12 +11,6 @@ namespace talix {
 
 namespace {
 
-bool IsAsciiAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool IsQuote(char c) { return c == '\'' || c == '"' || c == '|' || c == '~'; }
-
 // Where the value of a key starts and how long it is. A keyword counts at
 // the start of the string or after a character that is neither a letter, a
 // digit nor a quote character; the first one that counts is used.
@@ -23,9 +18,9 @@ bool FindValue(const char* options, const char* key, const char** value, std::si
     if (options == nullptr || key == nullptr || key[0] == '\0') return false;
     std::size_t keyLength = std::strlen(key);
     for (const char* at = FindNoCase(options, key); at != nullptr; at = FindNoCase(at + 1, key)) {
-        if (at != options && (IsAsciiAlnum(at[-1]) || IsQuote(at[-1]))) continue;
+        if (at != options && (IsAsciiLetterOrDigit(at[-1]) || IsOptionQuote(at[-1]))) continue;
         const char* start = at + keyLength;
-        if (IsQuote(*start)) {
+        if (IsOptionQuote(*start)) {
             const char* close = std::strchr(start + 1, *start);
             *value = start + 1;
             *length = close != nullptr ? static_cast<std::size_t>(close - (start + 1)) : std::strlen(start + 1);
@@ -64,8 +59,8 @@ const char* FindOptionKey(const char* options, const char* flagWord) {
     if (options == nullptr || flagWord == nullptr || flagWord[0] == '\0') return nullptr;
     std::size_t wordLength = std::strlen(flagWord);
     for (const char* at = FindNoCase(options, flagWord); at != nullptr; at = FindNoCase(at + 1, flagWord)) {
-        if (at != options && (IsAsciiAlnum(at[-1]) || at[-1] == '_')) continue;
-        if (IsAsciiAlnum(at[wordLength])) continue;
+        if (at != options && (IsAsciiLetterOrDigit(at[-1]) || at[-1] == '_')) continue;
+        if (IsAsciiLetterOrDigit(at[wordLength])) continue;
         return at;
     }
     return nullptr;
@@ -76,7 +71,7 @@ int RemoveOption(char* options, const char* key) {
     std::size_t keyLength = std::strlen(key);
     char* at = nullptr;
     for (const char* found = FindNoCase(options, key); found != nullptr; found = FindNoCase(found + 1, key)) {
-        if (found == options || !IsAsciiAlnum(found[-1])) {
+        if (found == options || !IsAsciiLetterOrDigit(found[-1])) {
             at = options + (found - options);
             break;
         }
@@ -84,7 +79,7 @@ int RemoveOption(char* options, const char* key) {
     if (at == nullptr) return 0;
 
     char* after = at + keyLength;
-    if (IsQuote(*after)) {
+    if (IsOptionQuote(*after)) {
         // A quoted value is blanked with its key so the other entries keep their places.
         char* close = std::strchr(after + 1, *after);
         char* end = close != nullptr ? close + 1 : after;

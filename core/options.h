@@ -8,6 +8,9 @@ class RARIvoSession;
 
 namespace talix {
 
+// The characters that may quote a value in an option string.
+constexpr bool IsOptionQuote(char c) { return c == '\'' || c == '"' || c == '|' || c == '~'; }
+
 // The value of key (which includes its "=") copied into out, terminated and
 // cut to outSize bytes with the terminator. Returns 1 when the key is
 // present (the value may be empty), 0 when it is absent or a text is null

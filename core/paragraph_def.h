@@ -41,6 +41,25 @@ struct CDPABDEFEXT {
 // then six margin words, then the extension flags.
 static_assert(sizeof(CDPABDEFEXT) == 92);
 
+// The paragraph definition a new rich-text item starts with, in host form
+// with its six margin words (84 bytes; stored, the fixed part is two bytes
+// shorter and the record 82): id 1, left aligned, left and first-line
+// margins of one inch, a tab every half inch, flags 0x0100 and 0x0494,
+// margin words 1440, 0, 1440, 0, 0 and 100. A blank item stores it, and an
+// HTML import starts its paragraph templates from it.
+constexpr CDPABDEFEXT NewItemParagraphDefinition() {
+    return CDPABDEFEXT{.length = 84,
+                       .pabId = 1,
+                       .leftMargin = 1440,
+                       .firstLineLeftMargin = 1440,
+                       .tab = {720},
+                       .flags = 0x0100,
+                       .flags2 = 0x0494,
+                       .leftMarginOffset = 1440,
+                       .firstLineOffset = 1440,
+                       .rightMarginPercent = 100};
+}
+
 // Indexes of the paragraph mask switches.
 enum ParagraphMaskBit : int {
     kPmLeftMargin = 0, kPmRightMargin, kPmFirstLineMargin, kPmSpacingAbove, kPmSpacingBelow,

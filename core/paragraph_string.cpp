@@ -3,6 +3,8 @@
 // extended paragraph definition with masks and flag words to set and clear.
 #include <cstring>
 
+#include "core/ascii.h"
+#include "core/clamp.h"
 #include "core/options.h"
 #include "core/paragraph_def.h"
 #include "core/statuses.h"
@@ -16,8 +18,6 @@ namespace {
 constexpr std::uint32_t kValueSize = 1024;
 constexpr double kTwipsPerInch = 1440.0;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Reads a decimal number as far as it goes: an optional sign, digits, a
 // point and more digits. Anything else reads as 0.
 double ReadDecimal(const char* text) {
@@ -25,10 +25,10 @@ double ReadDecimal(const char* text) {
     bool negative = false;
     if (*p == '-' || *p == '+') negative = *p++ == '-';
     double value = 0;
-    while (IsDigit(*p)) value = value * 10 + (*p++ - '0');
+    while (IsAsciiDigit(*p)) value = value * 10 + (*p++ - '0');
     if (*p == '.') {
         double scale = 0.1;
-        for (++p; IsDigit(*p); ++p, scale /= 10) value += (*p - '0') * scale;
+        for (++p; IsAsciiDigit(*p); ++p, scale /= 10) value += (*p - '0') * scale;
     }
     return negative ? -value : value;
 }
@@ -43,8 +43,6 @@ long long Truncate(double value) {
 long long Clamp(long long value, long long low, long long high) {
     return value < low ? low : (value > high ? high : value);
 }
-
-std::uint16_t ToWord(long long value) { return static_cast<std::uint16_t>(Clamp(value, 0, 0xFFFF)); }
 
 long long InchesToTwips(const char* text) {
     return Clamp(Truncate(ReadDecimal(text) * kTwipsPerInch), -2147483647LL, 2147483647LL);
@@ -97,15 +95,15 @@ void ParseTabs(const char* value, CDPABDEFEXT* def) {
         int type = TabType(*p);
         if (type >= 0) {
             ++p;
-        } else if (!IsDigit(*p) && *p != '.') {
+        } else if (!IsAsciiDigit(*p) && *p != '.') {
             break;
         } else {
             type = 0;
         }
         char number[32];
         std::size_t length = 0;
-        while ((IsDigit(*p) || *p == '.') && length + 1 < sizeof number) number[length++] = *p++;
-        while (IsDigit(*p) || *p == '.') ++p;
+        while ((IsAsciiDigit(*p) || *p == '.') && length + 1 < sizeof number) number[length++] = *p++;
+        while (IsAsciiDigit(*p) || *p == '.') ++p;
         number[length] = '\0';
         def->tab[count] = static_cast<std::int16_t>(Clamp(InchesToTwips(number), -32768, 32767));
         if (type != 0) def->tabTypes |= static_cast<std::uint32_t>(type) << (2 * count);
@@ -235,41 +233,41 @@ void ParseOne(const char* text, bool first, CDPABDEFEXT* def, SetClearWords* wor
     }
 
     if (GetValue(text, "LEFTMARGIN=", value)) {
-        def->leftMargin = ToWord(InchesToTwips(value));
+        def->leftMargin = ClampToWord(InchesToTwips(value));
         mask[kPmLeftMargin] = 1;
     }
     if (GetValue(text, "RIGHTMARGIN=", value)) {
-        def->rightMargin = ToWord(InchesToTwips(value));
+        def->rightMargin = ClampToWord(InchesToTwips(value));
         mask[kPmRightMargin] = 1;
     }
     if (GetValue(text, "LEFTMARGINFIRST=", value)) {
-        def->firstLineLeftMargin = ToWord(InchesToTwips(value));
+        def->firstLineLeftMargin = ClampToWord(InchesToTwips(value));
         mask[kPmFirstLineMargin] = 1;
     }
 
     if (GetValue(text, "LEFTMARGINOFFSET=", value)) {
-        def->leftMarginOffset = ToWord(InchesToTwips(value));
+        def->leftMarginOffset = ClampToWord(InchesToTwips(value));
         MarginMode(def, words, mask, 0x0004, 0x0008, kPmLeftExtension);
     }
     if (GetValue(text, "LEFTMARGINPERCENT=", value)) {
-        def->leftMarginPercent = ToWord(WholeNumber(value));
+        def->leftMarginPercent = ClampToWord(WholeNumber(value));
         MarginMode(def, words, mask, 0x0008, 0x0004, kPmLeftExtension);
     }
     if (GetValue(text, "FirstLeftMarginOffset=", value) || GetValue(text, "FirstLineLeftMarginOffset=", value)) {
-        def->firstLineOffset = ToWord(InchesToTwips(value));
+        def->firstLineOffset = ClampToWord(InchesToTwips(value));
         MarginMode(def, words, mask, 0x0010, 0x0020, kPmFirstLineExtension);
     } else if (GetValue(text, "FirstLeftMarginPercent=", value) ||
                GetValue(text, "FirstLineLeftMarginPercent=", value)) {
-        def->firstLinePercent = ToWord(WholeNumber(value));
+        def->firstLinePercent = ClampToWord(WholeNumber(value));
         MarginMode(def, words, mask, 0x0020, 0x0010, kPmFirstLineExtension);
     }
     if (GetValue(text, "RightMarginOffset=", value)) {
-        def->rightMarginOffset = ToWord(InchesToTwips(value));
+        def->rightMarginOffset = ClampToWord(InchesToTwips(value));
         MarginMode(def, words, mask, 0x0040, 0x0480, kPmRightExtension);
     }
     if (GetValue(text, "RightMarginPercent=", value)) {
         long long percent = WholeNumber(value);
-        def->rightMarginPercent = ToWord(percent == 0 ? 100 : percent);
+        def->rightMarginPercent = ClampToWord(percent == 0 ? 100 : percent);
         MarginMode(def, words, mask, 0x0080, 0x0440, kPmRightExtension);
     }
 

@@ -373,4 +373,6 @@ void ZervaDeallocateAll(RARIvoSession* session, int onlyIfInUse) {
                   blocks > 0 ? static_cast<double>(totalUsage) / static_cast<double>(blocks) : 0.0);
 }
 
+void LogOutOfMemory(const char* source, int line) { plat::LogLine(0, "Out of memory at %d in %s", line, source); }
+
 } // namespace talix

@@ -36,4 +36,8 @@ void QuorbelReleaseBlock(RARIvoSession* session, TrackedBlock* block);
 void ZervaDeallocate(RARIvoSession* session, void* data);
 void ZervaDeallocateAll(RARIvoSession* session, int onlyIfInUse);
 
+// Writes the Notes log line of a failed allocation, naming the source file
+// and line that asked: "Out of memory at <line> in <source>".
+void LogOutOfMemory(const char* source, int line);
+
 } // namespace talix

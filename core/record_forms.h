@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/record_list.h"
+
 namespace talix {
 
 // How a record keeps its signature and length.
@@ -156,6 +158,17 @@ inline std::uint16_t WordAt(const std::uint8_t* record, std::uint32_t length, st
 }
 inline std::uint32_t DwordAt(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {
     return offset + 4 <= length ? ReadDword(record + offset) : 0;
+}
+
+// The same fields of a record node; 0 for a null node or one without bytes.
+inline std::uint8_t NodeByte(const CDRecordNode* node, std::uint32_t offset) {
+    return node != nullptr && node->bytes != nullptr ? ByteAt(node->bytes, node->length, offset) : 0;
+}
+inline std::uint16_t NodeWord(const CDRecordNode* node, std::uint32_t offset) {
+    return node != nullptr && node->bytes != nullptr ? WordAt(node->bytes, node->length, offset) : 0;
+}
+inline std::uint32_t NodeDword(const CDRecordNode* node, std::uint32_t offset) {
+    return node != nullptr && node->bytes != nullptr ? DwordAt(node->bytes, node->length, offset) : 0;
 }
 
 // A length rounded up to even: records start at even offsets.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/brackets.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
@@ -55,8 +56,6 @@ constexpr std::uint32_t kTextHeader = 8;          // a text run's fixed part
 constexpr std::uint32_t kMaxExtraText = 0xFFFF;   // an extra's text length is 16 bits
 
 bool Tracing() { return g_debugLevel > 2; }
-
-void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
 // The text of a run whose characters are counted: one-byte characters
 // count 1, multibyte ones 9. When the count exceeds the byte length, the
@@ -262,8 +261,7 @@ bool HasExtras(std::uint16_t signature, const RecordWalk* walk) {
     if (segment->firstIndex == 0) segment->firstIndex = walk->counter;
     segment->lastIndex = walk->counter;
 
-    bool skip = signature == kSigColor ||
-                ((signature == kSigBegin || signature == kSigEnd) && length >= 6 && ReadWord(record + 4) == kSigText);
+    bool skip = signature == kSigColor || IsTextBracket(record, signature, length);
     if (walk->skipMode && skip) {
         if (Tracing()) plat::LogLine(0, "SBR_1 - Step 3");
         list->readPosition += step;
@@ -306,7 +304,7 @@ bool HasExtras(std::uint16_t signature, const RecordWalk* walk) {
     walk->segmentBytes += EvenLength(node->length);
     if (extras && !AddExtras(walk, node, endsValue)) {
         FreeRecordNode(node);
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         return kOutOfMemory;
     }
     node->index = walk->last != nullptr ? walk->last->index + 1 : 1;
@@ -389,7 +387,7 @@ STATUS ReadAsText(RecordWalk* walk) {
     OutputSegment* segment = node != nullptr ? AddSegment(session, list) : nullptr;
     if (segment == nullptr) {
         FreeRecordNode(node);
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         return kOutOfMemory;
     }
     // The run follows whatever the list already holds.

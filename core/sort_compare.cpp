@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/ascii.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -14,8 +15,6 @@ namespace {
 
 // The most characters of a key read as a number.
 constexpr std::size_t kNumberText = 63;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The key text read as a decimal number: leading blanks, a sign, digits
 // with an optional point and an optional exponent. A text that does not
@@ -34,17 +33,17 @@ double KeyNumber(const SortKey& key) {
     const std::size_t start = i;
     if (text[i] == '+' || text[i] == '-') ++i;
     bool digits = false;
-    while (IsDigit(text[i])) { ++i; digits = true; }
+    while (IsAsciiDigit(text[i])) { ++i; digits = true; }
     if (text[i] == '.') {
         ++i;
-        while (IsDigit(text[i])) { ++i; digits = true; }
+        while (IsAsciiDigit(text[i])) { ++i; digits = true; }
     }
     if (!digits) return 0.0;
     if (text[i] == 'e' || text[i] == 'E') {
         std::size_t e = i + 1;
         if (text[e] == '+' || text[e] == '-') ++e;
-        if (IsDigit(text[e])) {
-            while (IsDigit(text[e])) ++e;
+        if (IsAsciiDigit(text[e])) {
+            while (IsAsciiDigit(text[e])) ++e;
             i = e;
         }
     }

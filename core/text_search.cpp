@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include "core/ascii.h"
+#include "core/clamp.h"
 #include "core/operation_request.h"
 #include "core/text_compare.h"
 #include "talix/chunk.h"
@@ -19,10 +21,6 @@ namespace talix {
 namespace {
 
 bool IsAscii(char c) { return (static_cast<unsigned char>(c) & 0x80u) == 0; }
-
-bool IsAsciiAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 struct SearchMode {
     bool wildcards = false;
@@ -44,7 +42,7 @@ bool CharsEqual(const char* a, std::uint32_t aLength, const char* b, std::uint32
 
 // A word boundary: the character at p is no letter and no digit.
 bool IsBoundary(const char* p, std::uint32_t available) {
-    if (IsAscii(*p)) return !IsAsciiAlnum(*p);
+    if (IsAscii(*p)) return !IsAsciiLetterOrDigit(*p);
     const plat::WORD kind = plat::LmbcsCharClass(reinterpret_cast<const plat::BYTE*>(p), available);
     return kind != plat::CHAR_CLASS_ALPHA && kind != plat::CHAR_CLASS_DIGIT;
 }
@@ -112,7 +110,7 @@ std::int32_t FindPlainAscii(const char* text, std::uint32_t textLength, const ch
                             std::uint32_t patternLength, const SearchMode& mode) {
     if (patternLength > textLength) return -1;
     for (std::uint32_t at = 0; at + patternLength <= textLength; ++at) {
-        if (mode.wholeWord && at > 0 && IsAsciiAlnum(text[at - 1])) continue;
+        if (mode.wholeWord && at > 0 && IsAsciiLetterOrDigit(text[at - 1])) continue;
         std::uint32_t p = 0;
         if (mode.ignoreCase) {
             while (p < patternLength && LowerAscii(text[at + p]) == LowerAscii(pattern[p])) ++p;
@@ -202,8 +200,7 @@ const char* RunSearchText(const OperationRequest* context, std::uint16_t* length
     if (context->a3 > 0) {
         *length = context->a3;
     } else {
-        const std::size_t measured = std::strlen(search);
-        *length = static_cast<std::uint16_t>(measured > 0xFFFF ? 0xFFFF : measured);
+        *length = ClampToWord(std::strlen(search));
     }
     return search;
 }
@@ -227,16 +224,25 @@ void KeepMatchedText(const char* match, std::uint32_t length, OperationRequest* 
     buffer[length] = '\0';
 }
 
+const char* RunReplacement(const OperationRequest* context, std::uint32_t matchLength, std::uint32_t* length) {
+    const char* replacement = context->argumentText != nullptr ? context->argumentText : "";
+    if (context->replacementCutToMatch != 0) {
+        // The match's own length, but never more than the argument holds.
+        const std::uint32_t available = std::strlen(replacement);
+        *length = matchLength < available ? matchLength : available;
+    } else {
+        *length = context->operation2 > 0 && context->argumentText != nullptr ? context->operation2
+                                                                              : std::strlen(replacement);
+    }
+    return replacement;
+}
+
 std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength, OperationRequest* context) {
     char* out = context->session->optionValue;
     const std::uint32_t capacity = RARIvoSession::kOptionValueCapacity - 1;   // room for the terminator
     std::uint32_t used = 0;
     if (text == nullptr) textLength = 0;
     if (textLength > 0xFFFF) textLength = 0xFFFF;
-
-    const char* replacement = context->argumentText != nullptr ? context->argumentText : "";
-    const std::uint32_t replacementLength =
-        context->operation2 > 0 && context->argumentText != nullptr ? context->operation2 : std::strlen(replacement);
 
     std::uint32_t at = 0;
     while (at < textLength) {
@@ -247,12 +253,8 @@ std::int32_t FindSearchTextInRun(const char* text, std::uint32_t textLength, Ope
         const std::uint32_t start = at + static_cast<std::uint32_t>(found);
         if (!Append(out, capacity, &used, text + at, start - at)) return -1;
         KeepMatchedText(text + start, matchLength, context);
-        std::uint32_t written = replacementLength;
-        if (context->operation == 2399) {
-            // The match's own length, but never more than the argument holds.
-            const std::uint32_t available = std::strlen(replacement);
-            written = matchLength < available ? matchLength : available;
-        }
+        std::uint32_t written = 0;
+        const char* replacement = RunReplacement(context, matchLength, &written);
         if (!Append(out, capacity, &used, replacement, written)) return -1;
         at = start + matchLength;
     }

@@ -43,11 +43,15 @@ std::int32_t FindRunSearchText(const char* text, std::uint16_t textLength, const
 // capacity and terminated (the calling methods read the last match there).
 void KeepMatchedText(const char* match, std::uint32_t length, OperationRequest* context);
 
+// What replaces a match of matchLength bytes: the run's argument text, op2
+// bytes of it (0 measures it; a null text is empty), or, when the run's
+// request cuts replacements to their match, as many bytes as the match
+// covers, never more than the argument holds. *length gets the byte count.
+const char* RunReplacement(const OperationRequest* context, std::uint32_t matchLength, std::uint32_t* length);
+
 // Rewrites text with every occurrence of the run's search text replaced, left
 // to right without overlap, into the session's option-value buffer
-// (terminated). The replacement is the run's argument text: op2 bytes of it
-// (0 measures it; a null text is empty), or, for operation 2399, as many
-// bytes as the match covers, never more than the argument holds. Each match
+// (terminated), each by RunReplacement. Each match
 // is left in the message buffer. Returns the rewritten length, or -1 when the
 // rewritten text would not fit the buffer (the buffer's contents are then
 // undefined).

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/ascii.h"
 #include "core/record_forms.h"
 #include "driver/arg_values.h"
 #include "driver/call_trace.h"
@@ -63,13 +64,6 @@ STATUS LookUpUniversalId(DriverContext* context, CallState* state) {
     return status;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // A note id written in hexadecimal: up to 16 characters after an optional
 // leading "N", or "N" and 17 characters. Reading stops at the first
 // character that is not a hexadecimal digit; a value beyond 32 bits gives
@@ -85,7 +79,7 @@ bool ParseNoteId(const char* text, std::uint32_t* noteId) {
         return false;
     }
     std::uint64_t value = 0;
-    for (int digit; (digit = HexDigit(*digits)) >= 0; ++digits) {
+    for (int digit; (digit = HexDigitValue(*digits)) >= 0; ++digits) {
         value = value * 16 + static_cast<std::uint64_t>(digit);
         if (value > 0xFFFFFFFFull) value = 0x100000000ull;   // stays beyond 32 bits without overflowing
     }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/ascii.h"
 #include "core/options.h"
 #include "core/properties.h"
 #include "core/text_compare.h"
@@ -23,29 +24,25 @@ namespace {
 
 constexpr std::size_t kValueLimit = 0xFFFF;   // the setters take a 16-bit length
 
-bool IsLetterOrDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-bool IsQuote(char c) { return c == '\'' || c == '"' || c == '|' || c == '~'; }
-
 // Calls apply(name, value) for every Name=value pair of the text, in order.
 template <typename Apply>
 void ForEachPair(const char* text, Apply apply) {
     if (text == nullptr) return;
     const char* at = text;
     while (*at != '\0') {
-        bool starts = IsLetterOrDigit(*at) && (at == text || (!IsLetterOrDigit(at[-1]) && !IsQuote(at[-1])));
+        bool starts = IsAsciiLetterOrDigit(*at) && (at == text || (!IsAsciiLetterOrDigit(at[-1]) && !IsOptionQuote(at[-1])));
         if (!starts) {
             ++at;
             continue;
         }
         const char* nameStart = at;
-        while (IsLetterOrDigit(*at)) ++at;
+        while (IsAsciiLetterOrDigit(*at)) ++at;
         if (*at != '=') continue;
         std::string name(nameStart, at);
         ++at;
         const char* valueStart = at;
         const char* valueEnd = nullptr;
-        if (IsQuote(*at)) {
+        if (IsOptionQuote(*at)) {
             valueStart = at + 1;
             const char* close = std::strchr(valueStart, *at);
             valueEnd = close != nullptr ? close : valueStart + std::strlen(valueStart);

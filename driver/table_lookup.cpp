@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/clamp.h"
 #include "core/record_forms.h"
 #include "core/shared_services.h"
 #include "core/text_search.h"
@@ -216,7 +217,7 @@ bool KeyMatches(const ZervaRTChunk* chunk, const std::string& cell, const std::s
     search.wildcards = chunk->textWildcards != 0 ? 1 : 0;
     search.ignoreCase = chunk->caseSensitive == 0 ? 1 : 0;
     search.ignoreAccents = chunk->accentSensitive == 0 ? 1 : 0;
-    const auto keyLength = static_cast<std::uint16_t>(std::min<std::size_t>(key.size(), 0xFFFF));
+    const auto keyLength = ClampToWord(key.size());
     return CompareTextPosition(cell.data(), static_cast<std::uint16_t>(cell.size()), key.data(), keyLength, mode,
                                search, nullptr) != 0;
 }

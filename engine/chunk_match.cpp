@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/brackets.h"
 #include "core/chunk_type_table.h"
 #include "core/chunk_types.h"
 #include "core/record_list.h"
@@ -58,17 +59,6 @@ std::uint32_t ReadDword(const std::uint8_t* record, std::uint32_t length, std::u
            static_cast<std::uint32_t>(record[offset + 2]) << 16 | static_cast<std::uint32_t>(record[offset + 3]) << 24;
 }
 
-// The inner signature of a BEGIN or END record (0 when it is too short).
-std::uint16_t InnerSignature(const std::uint8_t* record, std::uint32_t length) {
-    bool ok = true;
-    std::uint16_t inner = ReadWord(record, length, 4, &ok);
-    return ok ? inner : 0;
-}
-
-std::uint16_t InnerSignature(const CDRecordNode* node) {
-    return node == nullptr ? 0 : InnerSignature(node->bytes, node->length);
-}
-
 // The first record of the given signature inside the BEGIN group that
 // starts at node, or null.
 const CDRecordNode* WrappedRecord(const CDRecordNode* begin, std::uint16_t signature) {
@@ -112,7 +102,7 @@ const CDRecordNode* OwnTextRun(const CDRecordNode* node) {
     if (node == nullptr) return nullptr;
     if (IsTextRun(node->signature)) return node;
     if (node->signature == kSigBegin) {
-        std::uint16_t inner = InnerSignature(node);
+        std::uint16_t inner = BracketedSignature(node);
         return IsTextRun(inner) ? WrappedRecord(node, inner) : nullptr;
     }
     if (node->signature == kSigTextEffect) return FollowingTextRun(node);
@@ -269,7 +259,7 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
 
     // Text that continues a run after a text effect starts nothing.
     if (IsTextLike(type) && (previousSignature == kSigBidiTextEffect || previousSignature == kSigTextEffect)) {
-        if (IsTextRun(signature) || (signature == kSigBegin && IsTextRun(InnerSignature(record, length)))) return 0;
+        if (IsTextRun(signature) || (signature == kSigBegin && IsTextRun(BracketedSignature(record, length)))) return 0;
     }
 
     if (type == 35 && !NextTextIsNotBlank(node)) return 0;
@@ -285,7 +275,7 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
     std::uint16_t examinedSignature = signature;
     const CDRecordNode* examinedNode = node;
     if (signature == kSigBegin) {
-        std::uint16_t inner = InnerSignature(record, length);
+        std::uint16_t inner = BracketedSignature(record, length);
         if (level->relation != kRelInside && !InList(row->wrapper, 3, inner)) return 0;
         examinedNode = WrappedRecord(node, inner);
         examinedSignature = inner;
@@ -296,7 +286,7 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
     // Inside an element that has started: the first record that is not one
     // of the element's own records begins its inside.
     if (level->relation == kRelInside && walk.words[kWalkWaiting] != 0) {
-        std::uint16_t own = (signature == kSigBegin || signature == kSigEnd) ? InnerSignature(record, length)
+        std::uint16_t own = (signature == kSigBegin || signature == kSigEnd) ? BracketedSignature(record, length)
                                                                              : signature;
         if (IsMemberSignature(type, own)) return 0;
         if (context->beginDepth > 0) {
@@ -425,14 +415,14 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
     if (signature == kSigEnd) {
         // An END closes only a group opened at or after the element's start.
         if (context->beginDepth >= static_cast<std::int32_t>(walk.words[kWalkBeginDepth])) return 0;
-        std::uint16_t inner = InnerSignature(record, length);
+        std::uint16_t inner = BracketedSignature(record, length);
         if (type == 13) {
             if (inner != kSigOleBegin) return 0;
         } else if (type == 15) {
             if (inner == kSigMapElement || inner == kSigAreaElement) return 0;
             if (inner == kSigGraphic) {
                 const CDRecordNode* next = node != nullptr ? node->next : nullptr;
-                if (next != nullptr && next->signature == kSigBegin && InnerSignature(next) == kSigMapElement) return 0;
+                if (next != nullptr && next->signature == kSigBegin && BracketedSignature(next) == kSigMapElement) return 0;
                 *endKept = 0;
             } else {
                 *endKept = 1;
@@ -512,8 +502,8 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
                              signature == 0xFFC4 || signature == 0xFFF9 || signature == kSigMapElement ||
                              signature == kSigAreaElement || signature == kSigIdName || signature == 0xFF76 ||
                              signature == 0xFFCA ||
-                             (signature == kSigBegin && (InnerSignature(record, length) == kSigMapElement ||
-                                                         InnerSignature(record, length) == kSigAreaElement));
+                             (signature == kSigBegin && (BracketedSignature(record, length) == kSigMapElement ||
+                                                         BracketedSignature(record, length) == kSigAreaElement));
         if (belongs && !(inFlag == 0 && signature == kSigGraphic)) return 0;
         *endKept = row->endKept;
         return ReportEnd(level, row, counted);

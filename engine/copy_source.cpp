@@ -15,7 +15,9 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/field_builder.h"
+#include "core/brackets.h"
 #include "core/chunk_work_state.h"
+#include "core/clamp.h"
 #include "core/database_open.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
@@ -59,10 +61,6 @@ constexpr std::uint8_t kGraphicFloat = 0x02;
 constexpr std::uint8_t kCellCovered = 0x08;
 // The highest target face a copied run may be given.
 constexpr std::uint8_t kHighestMappedFace = 199;
-
-std::uint16_t ClampMargin(std::int32_t value) {
-    return static_cast<std::uint16_t>(value < 0 ? 0 : (value > 0xFFFF ? 0xFFFF : value));
-}
 
 // The operations that copy rows of the chunk's own table.
 bool FromOwnRows(std::uint16_t operation) {
@@ -408,19 +406,19 @@ STATUS FitToTargetCell(CopyWork* work, std::uint16_t signature, EditableRecord* 
     if (!fromCell && slot == nullptr) return kOK;
     if (output->cellFixed[level] == 0) {
         const std::int32_t offset = output->columnSpacing[level];
-        WriteWord(bytes + kRightMargin, fromCell ? ClampMargin(output->cellRightMargin[level] - offset)
+        WriteWord(bytes + kRightMargin, fromCell ? ClampToWord(output->cellRightMargin[level] - offset)
                                                  : ReadWord(slot + kRightMargin));
         if (output->cellSpansColumns[level] == 0) {
             const std::uint16_t left =
-                fromCell ? ClampMargin(offset + output->cellLeftMargin[level]) : ReadWord(slot + kLeftMargin);
+                fromCell ? ClampToWord(offset + output->cellLeftMargin[level]) : ReadWord(slot + kLeftMargin);
             const std::uint16_t first = fromCell ? left : ReadWord(slot + kFirstLineMargin);
             WriteWord(bytes + kLeftMargin, left);
             WriteWord(bytes + kFirstLineMargin, first);
         }
     }
     if ((ReadWord(bytes + kDefinitionFlags) & kListIndentFlags) != 0) {
-        WriteWord(bytes + kLeftMargin, ClampMargin(ReadWord(bytes + kLeftMargin) + kListIndent));
-        WriteWord(bytes + kFirstLineMargin, ClampMargin(ReadWord(bytes + kFirstLineMargin) + kListIndent));
+        WriteWord(bytes + kLeftMargin, ClampToWord(ReadWord(bytes + kLeftMargin) + kListIndent));
+        WriteWord(bytes + kFirstLineMargin, ClampToWord(ReadWord(bytes + kFirstLineMargin) + kListIndent));
     }
     return kOK;
 }
@@ -481,8 +479,8 @@ bool IsFieldCompanion(std::uint16_t signature) {
 bool FieldAhead(const CDRecordNode* node) {
     for (; node != nullptr; node = node->next) {
         if (node->signature == kSigField) return true;
-        const bool wrapper = node->signature == kSigBegin && node->bytes != nullptr && node->length >= 6 &&
-                             (IsFieldCompanion(ReadWord(node->bytes + 4)) || ReadWord(node->bytes + 4) == kSigField);
+        const std::uint16_t inner = node->signature == kSigBegin ? BracketedSignature(node) : 0;
+        const bool wrapper = IsFieldCompanion(inner) || inner == kSigField;
         if (!wrapper && SavedFieldSlotOf(node->signature) < 0) return false;
     }
     return false;

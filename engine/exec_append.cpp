@@ -7,6 +7,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "core/brackets.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
@@ -30,7 +31,6 @@ constexpr const char* kSourceName = "rtproc";
 constexpr std::uint16_t kTypeButton = 3, kTypeSection = 4, kTypeRow = 5;
 
 // Host offsets.
-constexpr std::uint32_t kBracketed = 4;        // CDBEGIN/CDEND: the bracketed signature
 constexpr std::uint32_t kDefinitionId = 4;     // CDPABDEFINITION
 constexpr std::uint32_t kDefinitionFlags = 62;
 constexpr std::uint32_t kReferenceId = 2;      // CDPABREFERENCE
@@ -75,11 +75,6 @@ STATUS AppendDefinitionAgain(RecordProcessContext* context) {
     if (context->emitDefinitionAgain == 0) return kOK;
     return AppendRecord(context->paragraphDefinition, kSigPabDefinition, context->paragraphDefinitionLength,
                         &context->output);
-}
-
-std::uint16_t InnerSignature(const CDRecordNode* node) {
-    if (node == nullptr || node->bytes == nullptr || node->length < kBracketed + 2) return 0;
-    return ReadWord(node->bytes + kBracketed);
 }
 
 bool OneOf(std::uint16_t value, std::initializer_list<std::uint16_t> list) {
@@ -247,7 +242,7 @@ STATUS AppendTextAtStart(std::uint16_t signature, RecordProcessContext* context)
     if (status != kOK) return status;
     if (OneOf(signature, {kSigText, kSigHotspotBegin, kSigV4HotspotBegin, kSigHotspotEnd, kSigV4HotspotEnd}))
         return kOK;
-    if (signature == kSigEnd && OneOf(InnerSignature(context->node), {kSigText, kSigV4HotspotBegin, kSigHotspotBegin,
+    if (signature == kSigEnd && OneOf(BracketedSignature(context->node), {kSigText, kSigV4HotspotBegin, kSigHotspotBegin,
                                                                       kSigPreTableBegin, kSigTableBegin}))
         return kOK;
     if (OneOf(signature, {kSigTableBegin, kSigTableEnd, kSigHotspotEnd, kSigNestedTableBegin, kSigNestedTableEnd})) {
@@ -271,7 +266,7 @@ STATUS AppendTextAtEnd(RecordProcessContext* context) {
                                           kSigNestedTableEnd, kSigV4HotspotBegin, kSigHotspotBegin, kSigHotspotEnd,
                                           kSigV4HotspotEnd}) ||
                         (signature == kSigEnd &&
-                         OneOf(InnerSignature(node), {kSigText, kSigTableBegin, kSigTableEnd, kSigV4HotspotBegin,
+                         OneOf(BracketedSignature(node), {kSigText, kSigTableBegin, kSigTableEnd, kSigV4HotspotBegin,
                                                       kSigHotspotBegin, kSigHotspotEnd, kSigV4HotspotEnd}));
     STATUS status = kOK;
     if (!inText && node != nullptr) {
@@ -311,12 +306,12 @@ STATUS AppendAtEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext*
 
 // Anchor, new lines, tabs, text, page break, paragraph.
 const OperationRow kRows[] = {
-    {kOpAppendAnchor, AppendAtStart, nullptr, AppendAtEnd},
-    {kOpAppendNewLines, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
-    {kOpAppendTabs, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
-    {kOpAppendText, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps},
-    {kOpAppendPageBreak, AppendAtStart, nullptr, AppendAtEnd},
-    {kOpAppendParagraph, AppendAtStart, nullptr, AppendAtEnd, &kAppendParagraphSteps},
+    {kOpAppendAnchor, AppendAtStart, nullptr, AppendAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendNewLines, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
+    {kOpAppendTabs, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
+    {kOpAppendText, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
+    {kOpAppendPageBreak, AppendAtStart, nullptr, AppendAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendParagraph, AppendAtStart, nullptr, AppendAtEnd, &kAppendParagraphSteps, kRebuildsItem},
 };
 
 } // namespace

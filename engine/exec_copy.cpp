@@ -26,11 +26,11 @@ STATUS CopyAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
 
 const OperationRow kRows[] = {
     {kOpCopyPrologue, nullptr, nullptr, nullptr, &kCopyPrologueSteps},
-    {kOpAppendRichTextChunk, CopyAtStart, nullptr, CopyAtEnd, &kCopyKeepingMarginsSteps},
-    {kOpAppendRichTextItem, CopyAtStart, nullptr, CopyAtEnd, &kCopyKeepingMarginsSteps},
-    {kOpAppendSubformBody, CopyAtStart, nullptr, CopyAtEnd},
-    {kOpAppendFormBody, CopyAtStart, nullptr, CopyAtEnd},
-    {kOpAppendPageBody, CopyAtStart, nullptr, CopyAtEnd},
+    {kOpAppendRichTextChunk, CopyAtStart, nullptr, CopyAtEnd, &kCopyKeepingMarginsSteps, kRebuildsItem},
+    {kOpAppendRichTextItem, CopyAtStart, nullptr, CopyAtEnd, &kCopyKeepingMarginsSteps, kRebuildsItem},
+    {kOpAppendSubformBody, CopyAtStart, nullptr, CopyAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendFormBody, CopyAtStart, nullptr, CopyAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendPageBody, CopyAtStart, nullptr, CopyAtEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

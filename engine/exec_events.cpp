@@ -11,6 +11,7 @@
 #include "builders/field_builder.h"
 #include "builders/record_scratch.h"
 #include "core/chunk_work_state.h"
+#include "core/clamp.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
@@ -358,7 +359,7 @@ STATUS CaptureInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
     if (signature != kSigText || length <= kTextHeader || search == nullptr || search[0] == '\0') return kOK;
     const std::uint32_t searchLength = static_cast<std::uint32_t>(strnlen(search, 0xFFFF));
     const char* text = reinterpret_cast<const char*>(record) + kTextHeader;
-    const std::uint32_t textLength = length - kTextHeader > 0xFFFF ? 0xFFFF : length - kTextHeader;
+    const std::uint32_t textLength = ClampToWord(length - kTextHeader);
     const ZervaRTChunk* chunk = context->chunk;
     const std::int32_t at = FindTextWildcard(text, static_cast<std::uint16_t>(textLength), search,
                                              static_cast<std::uint16_t>(searchLength), context->textWildcards,
@@ -373,10 +374,10 @@ STATUS CaptureInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
 
 // Field appends, event-code rewrites, the web editor and the text capture.
 const OperationRow kRows[] = {
-    {kOpUseWebEditor, nullptr, WebEditorInside, nullptr},
+    {kOpUseWebEditor, nullptr, WebEditorInside, nullptr, nullptr, kRebuildsItem},
     {kOpCaptureText, nullptr, CaptureInside, nullptr, &kCaptureTextSteps},
-    {kOpAppendEventCode, FieldAtStart, nullptr, FieldAtEnd},
-    {kOpSetEventCode, nullptr, EventCodeInside, EventCodeEnd},
+    {kOpAppendEventCode, FieldAtStart, nullptr, FieldAtEnd, nullptr, kRebuildsItem},
+    {kOpSetEventCode, nullptr, EventCodeInside, EventCodeEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -694,11 +694,11 @@ STATUS GraphicProperty(std::uint8_t* record, std::uint16_t signature, std::uint3
 
 const OperationRow kRows[] = {
     {kOpGetGraphicHeight, nullptr, GraphicProperty, nullptr},
-    {kOpSetGraphicHeight, nullptr, GraphicProperty, nullptr},
+    {kOpSetGraphicHeight, nullptr, GraphicProperty, nullptr, nullptr, kRebuildsItem},
     {kOpGetGraphicWidth, nullptr, GraphicProperty, nullptr},
-    {kOpSetGraphicWidth, nullptr, GraphicProperty, nullptr},
+    {kOpSetGraphicWidth, nullptr, GraphicProperty, nullptr, nullptr, kRebuildsItem},
     {kOpGetImageInPixels, nullptr, GraphicProperty, nullptr},
-    {kOpSetImageInPixels, nullptr, GraphicProperty, nullptr},
+    {kOpSetImageInPixels, nullptr, GraphicProperty, nullptr, nullptr, kRebuildsItem},
     {kOpGetGraphicFormat, nullptr, GraphicProperty, nullptr},
     {kOpGetGraphicOffset, nullptr, GraphicProperty, nullptr},
     {kOpGetGraphicRatio, nullptr, GraphicProperty, nullptr},
@@ -707,12 +707,12 @@ const OperationRow kRows[] = {
     {kOpFindHotspotAttachment, nullptr, GraphicProperty, nullptr},
     {kOpGetAttachmentSizes, nullptr, GraphicProperty, nullptr},
     {kOpGetGraphicStorage, nullptr, GraphicProperty, nullptr},
-    {kOpSetGraphicStorage, nullptr, GraphicProperty, StorageAtEnd},
+    {kOpSetGraphicStorage, nullptr, GraphicProperty, StorageAtEnd, nullptr, kRebuildsItem},
     {kOpGetObjectSizes, nullptr, GraphicProperty, nullptr},
     {kOpExportGraphic, nullptr, ExportPicture, ExportPictureAtEnd},
-    {kOpAppendGraphicReference, PictureAtStart, nullptr, PictureAtEnd},
-    {kOpAppendGraphic, PictureAtStart, nullptr, PictureAtEnd},
-    {kOpAppendLayer, PictureAtStart, nullptr, PictureAtEnd},
+    {kOpAppendGraphicReference, PictureAtStart, nullptr, PictureAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendGraphic, PictureAtStart, nullptr, PictureAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendLayer, PictureAtStart, nullptr, PictureAtEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

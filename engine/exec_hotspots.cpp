@@ -8,6 +8,7 @@
 #include "builders/hotspot_builders.h"
 #include "builders/image_map_builder.h"
 #include "builders/section_builders.h"
+#include "core/brackets.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
@@ -23,17 +24,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kWrappedSignature = 4;   // CDBEGIN / CDEND: the signature they bracket
-
-bool IsWrapper(const CDRecordNode* node, std::uint16_t signature, std::uint16_t inner) {
-    return node != nullptr && node->signature == signature && node->bytes != nullptr &&
-           node->length >= kWrappedSignature + 2 && ReadWord(node->bytes + kWrappedSignature) == inner;
-}
-
-bool Brackets(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint16_t wanted,
-              std::uint16_t inner) {
-    return signature == wanted && length >= kWrappedSignature + 2 && ReadWord(record + kWrappedSignature) == inner;
-}
 
 // 2387, 2388: a Notes link (the chunk's link request) opened before the
 // chunk: round the chunk's own text (2387), or with the argument text (op2
@@ -135,9 +125,9 @@ STATUS ImageAreaInside(std::uint8_t* record, std::uint16_t signature, std::uint3
     STATUS status = kOK;
     if (Brackets(record, signature, length, kSigEnd, kSigGraphic)) {
         const CDRecordNode* mapEnd = nullptr;
-        if (node != nullptr && IsWrapper(node->next, kSigBegin, kSigMapElement)) {
+        if (node != nullptr && Brackets(node->next, kSigBegin, kSigMapElement)) {
             for (const CDRecordNode* at = node->next; at != nullptr && mapEnd == nullptr; at = at->next)
-                if (IsWrapper(at, kSigEnd, kSigMapElement)) mapEnd = at;
+                if (Brackets(at, kSigEnd, kSigMapElement)) mapEnd = at;
             // A map that never ends is left as it is.
             if (mapEnd == nullptr) return kOK;
         }
@@ -170,11 +160,11 @@ STATUS ImageAreaEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
 
 // Links round a chunk, sections, programmable hotspots, image-map areas.
 const OperationRow kRows[] = {
-    {kOpLinkAroundChunk, LinkAroundStart, LinkAroundInside, HotspotAroundEnd},
-    {kOpLinkWithText, LinkAroundStart, LinkAroundInside, HotspotAroundEnd},
-    {kOpAppendSection, SectionStart, nullptr, SectionEnd, &kSectionFontSteps},
-    {kOpAppendHotspot, HotspotAtStart, nullptr, HotspotAtEnd, &kHotspotFontSteps},
-    {kOpAppendImageArea, nullptr, ImageAreaInside, ImageAreaEnd},
+    {kOpLinkAroundChunk, LinkAroundStart, LinkAroundInside, HotspotAroundEnd, nullptr, kRebuildsItem},
+    {kOpLinkWithText, LinkAroundStart, LinkAroundInside, HotspotAroundEnd, nullptr, kRebuildsItem},
+    {kOpAppendSection, SectionStart, nullptr, SectionEnd, &kSectionFontSteps, kRebuildsItem},
+    {kOpAppendHotspot, HotspotAtStart, nullptr, HotspotAtEnd, &kHotspotFontSteps, kRebuildsItem},
+    {kOpAppendImageArea, nullptr, ImageAreaInside, ImageAreaEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

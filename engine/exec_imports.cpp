@@ -225,9 +225,9 @@ STATUS ImportAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) 
 
 // File attachment, file import, HTML.
 const OperationRow kRows[] = {
-    {kOpAppendImportFile, ImportAtStart, nullptr, ImportAtEnd},
-    {kOpAppendHtml, ImportAtStart, nullptr, ImportAtEnd},
-    {kOpAppendFileAttachment, ImportAtStart, nullptr, ImportAtEnd},
+    {kOpAppendImportFile, ImportAtStart, nullptr, ImportAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendHtml, ImportAtStart, nullptr, ImportAtEnd, nullptr, kRebuildsItem},
+    {kOpAppendFileAttachment, ImportAtStart, nullptr, ImportAtEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

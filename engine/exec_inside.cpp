@@ -9,6 +9,8 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "core/ascii.h"
+#include "core/brackets.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -27,7 +29,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint32_t kTextHeader = 8;
-constexpr std::uint32_t kBracketedSignature = 4;
 // Cell record: the border byte (two bits a side), the flags byte and the
 // extended border word (four bits a side).
 constexpr std::uint32_t kCellBorder = 10, kCellBorderWord = 12, kCellLength = 18;
@@ -89,10 +90,6 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
     session->textResultLength = static_cast<std::uint16_t>(have);
 }
 
-bool BracketsText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint16_t wanted) {
-    return signature == wanted && length >= kBracketedSignature + 2 &&
-           ReadWord(record + kBracketedSignature) == kSigText;
-}
 
 // Operation 10 at the chunk's first text run: the new text, in the font of
 // the runs before it with the caller's specification (or the permanent pen)
@@ -162,10 +159,10 @@ STATUS SetText(std::uint16_t signature, std::uint32_t length, std::uint32_t* pas
 // text brackets go and, from the first one on, the colour records.
 void StripTextColour(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                      std::uint32_t* passOn, RecordProcessContext* context) {
-    if (BracketsText(record, signature, length, kSigBegin)) {
+    if (Brackets(record, signature, length, kSigBegin, kSigText)) {
         context->chunkDone = 1;
         *passOn = 0;
-    } else if (BracketsText(record, signature, length, kSigEnd)) {
+    } else if (Brackets(record, signature, length, kSigEnd, kSigText)) {
         *passOn = 0;
     } else if (signature == kSigColor && context->chunkDone != 0) {
         *passOn = 0;
@@ -181,7 +178,7 @@ void SetBorderSide(char side, int byteShift, int wordShift, std::uint8_t* border
     }
     int width = -1;
     if (side == 'N' || side == 'n') width = 0;
-    else if (side >= '0' && side <= '9') width = side - '0';
+    else if (IsAsciiDigit(side)) width = side - '0';
     if (width >= 0) {
         *borderWord = static_cast<std::uint16_t>((*borderWord & ~(0xFu << wordShift)) | (width << wordShift));
     }
@@ -239,8 +236,8 @@ STATUS SetCellBordersInside(std::uint8_t* record, std::uint16_t signature, std::
 // StripTextColourInside).
 const OperationRow kRows[] = {
     {kOpGetText, nullptr, CollectTextInside, nullptr},
-    {kOpSetText, nullptr, SetTextInside, nullptr, &kTextFontSteps},
-    {kOpSetCellBorders, nullptr, SetCellBordersInside, nullptr},
+    {kOpSetText, nullptr, SetTextInside, nullptr, &kTextFontSteps, kRebuildsItem},
+    {kOpSetCellBorders, nullptr, SetCellBordersInside, nullptr, nullptr, kRebuildsItem},
 };
 
 } // namespace
@@ -258,13 +255,14 @@ STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::ui
     // replaced by what the handler appended).
     std::uint32_t passOn = length;
     std::uint32_t index = context->node != nullptr ? context->node->index : context->recordCounter;
+    const OperationRow* row = OperationExecutors(context);
+    const std::uint32_t facts = row != nullptr ? row->facts : 0;
 
     if (index <= context->consumedThrough) {
         // An earlier record's handler already wrote this one.
         passOn = 0;
     } else {
         context->consumedThrough = 0;
-        const OperationRow* row = OperationExecutors(context);
         if (row != nullptr && row->inside != nullptr) {
             // 546 from an executor ends the walk; any other status fails it.
             status = row->inside(record, signature, length, &passOn, context);
@@ -277,16 +275,15 @@ STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::ui
     // the handler decided.
     if (context->writesItem == 0) return status;
     if (passOn == 0) {
-        // A dropped or replaced record changes the item (highlighting marks
-        // text without changing it).
-        if (context->operation != kOpHighlight && context->operation != kOpHighlightText) context->chunk->item->modified = 1;
+        // A dropped or replaced record changes the item, unless the run
+        // only marks text.
+        if ((facts & kMarksOnly) == 0) context->chunk->item->modified = 1;
         return status;
     }
     CDRecordNode* node = context->node;
     SessionWorkArea* area = context->session->workArea;
-    // The matching operations keep the link mark of text they wrote before.
-    const bool keepMark = (context->operation == kOpLinkMatching || context->operation == kOpWikiMatching) && node != nullptr &&
-                          node->bytes == record && (node->flags & kNodeLinkMark) != 0;
+    const bool keepMark = (facts & kKeepsLinkMarks) != 0 && node != nullptr && node->bytes == record &&
+                          (node->flags & kNodeLinkMark) != 0;
     if (keepMark) area->linkMark = 1;
     if (node != nullptr && node->bytes == record && passOn == node->length) {
         status = AppendRecordNode(node, &context->output);

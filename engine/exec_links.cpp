@@ -15,6 +15,7 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/hotspot_builders.h"
+#include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -331,7 +332,7 @@ STATUS LinkOccurrences(const std::uint8_t* record, std::uint16_t signature, std:
         context->output.actionHotspotOpen != 0)
         return kOK;
     const char* text = reinterpret_cast<const char*>(record) + kTextHeader;
-    const std::uint32_t textLength = length - kTextHeader > 0xFFFF ? 0xFFFF : length - kTextHeader;
+    const std::uint32_t textLength = ClampToWord(length - kTextHeader);
     // The font of the run being walked: the item's ready-made text-run header.
     const FontId font = ReadFontId(context->chunk->item->work->textTemplate + 4);
     std::uint32_t at = 0;
@@ -397,10 +398,10 @@ STATUS AppendLinkAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* conte
 // every record is kept (2807 has no executor of its own).
 const OperationRow kRows[] = {
     {kOpGetLinkProperty, nullptr, LinkInside, nullptr},
-    {kOpAppendLink, AppendLinkAtStart, nullptr, AppendLinkAtEnd},
-    {kOpSetLinkValue, nullptr, LinkInside, nullptr},
-    {kOpLinkOccurrences, nullptr, LinkInside, nullptr},
-    {kOpExpressionLinks, nullptr, nullptr, nullptr},
+    {kOpAppendLink, AppendLinkAtStart, nullptr, AppendLinkAtEnd, nullptr, kRebuildsItem},
+    {kOpSetLinkValue, nullptr, LinkInside, nullptr, nullptr, kRebuildsItem},
+    {kOpLinkOccurrences, nullptr, LinkInside, nullptr, nullptr, kRebuildsItem},
+    {kOpExpressionLinks, nullptr, nullptr, nullptr, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -24,10 +24,14 @@
 
 #include "builders/basic_builders.h"
 #include "builders/hotspot_builders.h"
+#include "core/ascii.h"
+#include "core/brackets.h"
 #include "core/chunk_work_state.h"
+#include "core/clamp.h"
 #include "core/font_spec.h"
 #include "core/formula_result.h"
 #include "core/link_matching_cache.h"
+#include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
@@ -36,7 +40,6 @@
 #include "core/text_search.h"
 #include "core/view_lookup.h"
 #include "engine/copy_source.h"
-#include "engine/operation_codes.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
@@ -50,7 +53,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint32_t kTextHeader = 8;
-constexpr std::uint32_t kBracketedSignature = 4;
 constexpr std::uint32_t kFontOffset = 4;
 // The longest formula result taken as a match's addition, URL or pop-up.
 constexpr std::uint32_t kMaxResultLength = 32768;
@@ -69,18 +71,13 @@ struct TextRun {
 
     const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextHeader; }
     std::uint32_t Length() const {
-        const std::uint32_t length = text->length - kTextHeader;
-        return length > 0xFFFF ? 0xFFFF : length;
+        return ClampToWord(text->length - kTextHeader);
     }
     FontId Font() const {
         return ReadFontId(text->bytes + kFontOffset);
     }
 };
 
-bool BracketsText(const CDRecordNode* node, std::uint16_t wanted) {
-    return node != nullptr && node->signature == wanted && node->length >= kBracketedSignature + 2 &&
-           ReadWord(node->bytes + kBracketedSignature) == kSigText;
-}
 
 bool Is(const CDRecordNode* node, std::uint16_t signature) {
     return node != nullptr && node->length > 0 && node->signature == signature;
@@ -93,7 +90,7 @@ bool ReadRun(const CDRecordNode* node, TextRun* run) {
     const CDRecordNode* at = node;
     run->first = node;
     if (Is(at, kSigTextEffect)) at = at->next;
-    const bool bracket = BracketsText(at, kSigBegin);
+    const bool bracket = Brackets(at, kSigBegin, kSigText);
     if (bracket) {
         at = at->next;
         if (Is(at, kSigTextEffect)) at = at->next;
@@ -103,7 +100,7 @@ bool ReadRun(const CDRecordNode* node, TextRun* run) {
     if (!bracket) return true;
     at = at->next;
     if (Is(at, kSigColor)) at = at->next;
-    if (!BracketsText(at, kSigEnd)) return false;
+    if (!Brackets(at, kSigEnd, kSigText)) return false;
     run->last = at;
     return true;
 }
@@ -115,7 +112,7 @@ bool RunToExamine(const std::uint8_t* record, RecordProcessContext* context, Tex
     if (node == nullptr || node->bytes != record || !ReadRun(node, run)) return false;
     // What follows a text bracket's CDBEGIN belongs to the bracketed run,
     // which is looked at (or left alone) from its CDBEGIN.
-    if (BracketsText(node->prev, kSigBegin)) return false;
+    if (Brackets(node->prev, kSigBegin, kSigText)) return false;
     if ((run->text->flags & kNodeLinkMark) != 0) return false;
     // A run that writes sees what the append gate has open; a run that only
     // reads has its walk's nesting.
@@ -169,11 +166,9 @@ private:
 
 // ---- Characters ---------------------------------------------------------------
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 bool IsWordChar(const char* p, std::uint32_t available) {
     const auto c = static_cast<unsigned char>(*p);
-    if (c < 0x80) return (c >= '0' && c <= '9') || IsAsciiLetter(static_cast<char>(c));
+    if (c < 0x80) return IsAsciiLetterOrDigit(static_cast<char>(c));
     const plat::WORD kind = plat::LmbcsCharClass(reinterpret_cast<const plat::BYTE*>(p), available);
     return kind == plat::CHAR_CLASS_ALPHA || kind == plat::CHAR_CLASS_DIGIT;
 }
@@ -246,7 +241,7 @@ void ReadRunText(const TextRun& run, LinkMatchingCache* cache, RunText* out) {
     const std::uint32_t recordLength = out->length + kTextHeader;
     for (int i = 0; i < 26; ++i) {
         const std::uint32_t offset = out->letterStart[i] == kNoWord ? recordLength : out->letterStart[i] + kTextHeader;
-        cache->letterStarts[i] = static_cast<std::uint16_t>(offset > 0xFFFF ? 0xFFFF : offset);
+        cache->letterStarts[i] = ClampToWord(offset);
     }
 }
 
@@ -850,8 +845,8 @@ STATUS MatchWiki(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
 }
 
 const OperationRow kRows[] = {
-    {kOpLinkMatching, nullptr, MatchKeys, nullptr, &kMatchingSteps},
-    {kOpWikiMatching, nullptr, MatchWiki, nullptr, &kMatchingSteps},
+    {kOpLinkMatching, nullptr, MatchKeys, nullptr, &kMatchingSteps, kRebuildsItem | kKeepsLinkMarks, kMatchModeKeyword},
+    {kOpWikiMatching, nullptr, MatchWiki, nullptr, &kMatchingSteps, kRebuildsItem | kKeepsLinkMarks},
 };
 
 } // namespace

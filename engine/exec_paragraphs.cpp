@@ -405,8 +405,8 @@ STATUS HideFormulaAtStart(std::uint8_t*, std::uint16_t signature, std::uint32_t,
 
 // Change paragraph; hide formula.
 const OperationRow kRows[] = {
-    {kOpSetHideFormula, HideFormulaAtStart, HideFormulaInside, nullptr, &kHideFormulaSteps},
-    {kOpChangeParagraph, ChangeParagraphAtStart, ChangeParagraphInside, nullptr, &kChangeParagraphSteps},
+    {kOpSetHideFormula, HideFormulaAtStart, HideFormulaInside, nullptr, &kHideFormulaSteps, kRebuildsItem},
+    {kOpChangeParagraph, ChangeParagraphAtStart, ChangeParagraphInside, nullptr, &kChangeParagraphSteps, kRebuildsItem},
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "core/brackets.h"
 #include "core/chunk_definition.h"
 #include "core/chunk_type_table.h"
 #include "core/host_message.h"
@@ -33,7 +34,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kBracketed = 4;        // CDBEGIN/CDEND: the bracketed signature
 constexpr std::uint32_t kHotspotType = 4;      // hotspot begin: type word
 constexpr std::uint32_t kHotspotFlags = 8;     // hotspot begin: 32-bit flags
 constexpr std::uint32_t kActionType = 8;       // action and event records: type word
@@ -48,20 +48,10 @@ constexpr std::uint32_t kComputedUrl = 0x1000;
 
 constexpr const char* kMsgDeletedDefinitions = "TALIX: Unable to save additional deleted PAB definitions.";
 
-std::uint16_t NodeWord(const CDRecordNode* node, std::uint32_t offset) {
-    if (node == nullptr || node->bytes == nullptr || node->length < offset + 2) return 0;
-    return ReadWord(node->bytes + offset);
-}
-
-std::uint32_t NodeDword(const CDRecordNode* node, std::uint32_t offset) {
-    if (node == nullptr || node->bytes == nullptr || node->length < offset + 4) return 0;
-    return ReadDword(node->bytes + offset);
-}
-
 // The signature a CDBEGIN or CDEND brackets; 0 for other records.
 std::uint16_t Bracketed(const CDRecordNode* node) {
     if (node == nullptr || (node->signature != kSigBegin && node->signature != kSigEnd)) return 0;
-    return NodeWord(node, kBracketed);
+    return BracketedSignature(node);
 }
 
 bool IsHotspotBegin(std::uint16_t signature) { return IsHotspotBeginSignature(signature); }
@@ -582,11 +572,11 @@ STATUS RemoveFields(std::uint8_t*, std::uint16_t signature, std::uint32_t, std::
 
 // Remove; remove hotspots, links, sections and fields.
 const OperationRow kRows[] = {
-    {kOpRemove, nullptr, RemoveContent, CloseUpAfterRemoval, &kRemoveSteps},
-    {kOpRemoveHotspots, nullptr, RemoveHotspots, nullptr},
-    {kOpRemoveLinks, nullptr, RemoveLinks, nullptr},
-    {kOpRemoveSections, nullptr, RemoveSections, nullptr},
-    {kOpRemoveFields, nullptr, RemoveFields, nullptr},
+    {kOpRemove, nullptr, RemoveContent, CloseUpAfterRemoval, &kRemoveSteps, kRebuildsItem},
+    {kOpRemoveHotspots, nullptr, RemoveHotspots, nullptr, nullptr, kRebuildsItem},
+    {kOpRemoveLinks, nullptr, RemoveLinks, nullptr, nullptr, kRebuildsItem},
+    {kOpRemoveSections, nullptr, RemoveSections, nullptr, nullptr, kRebuildsItem},
+    {kOpRemoveFields, nullptr, RemoveFields, nullptr, nullptr, kRebuildsItem},
 };
 
 } // namespace

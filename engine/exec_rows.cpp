@@ -350,9 +350,9 @@ STATUS DropRowRecord(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t*
 
 const OperationRow kRows[] = {
     {kOpCollectSortKeys, nullptr, CollectSortKeys, nullptr, &kSortKeySteps},
-    {kOpAppendRow, RowAtStart, RowInsideTable, RowAtEnd, &kRowAppendSteps},
-    {kOpReorderRows, SortedRowsAtStart, DropRowRecord, nullptr, &kReorderRowsSteps},
-    {kOpReorderRowsAsKeyed, SortedRowsAtStart, DropRowRecord, nullptr, &kKeyedRowsSteps},
+    {kOpAppendRow, RowAtStart, RowInsideTable, RowAtEnd, &kRowAppendSteps, kRebuildsItem},
+    {kOpReorderRows, SortedRowsAtStart, DropRowRecord, nullptr, &kReorderRowsSteps, kRebuildsItem},
+    {kOpReorderRowsAsKeyed, SortedRowsAtStart, DropRowRecord, nullptr, &kKeyedRowsSteps, kRebuildsItem},
 };
 
 } // namespace

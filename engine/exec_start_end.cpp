@@ -153,9 +153,10 @@ const OperationRow kRows[] = {
     {kOpPositionList, PositionAtStart, PositionKeyTextInside, PositionAtEnd, &kSortKeySteps},
     {kOpGetMarginRange, nullptr, MarginRangeInside, MarginAtEnd},
     {kOpInPassThroughHtml, PassThroughQuery, nullptr, nullptr},
-    {kOpSetPassThroughHtml, PassThroughStart, nullptr, PassThroughEnd},
-    {kOpCleanUp, nullptr, nullptr, nullptr, &kCleanUpSteps},   // the empty-text clean-up runs before the walk
-    {kOpClearLinkMark, ClearLinkMark, nullptr, nullptr},
+    {kOpSetPassThroughHtml, PassThroughStart, nullptr, PassThroughEnd, nullptr, kRebuildsItem},
+    // The empty-text clean-up runs before the walk.
+    {kOpCleanUp, nullptr, nullptr, nullptr, &kCleanUpSteps, kRebuildsItem},
+    {kOpClearLinkMark, ClearLinkMark, nullptr, nullptr, nullptr, kRebuildsItem},
     {kOpContainsSomething, nullptr, PropertyInside, nullptr},
     {kOpContainsText, nullptr, PropertyInside, nullptr},
     {kOpFirstRecordType, RecordTypeAtStart, nullptr, nullptr},

@@ -14,6 +14,7 @@
 #include "builders/basic_builders.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
+#include "core/brackets.h"
 #include "core/chunk_types.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -573,8 +574,7 @@ STATUS TableAttributeInside(std::uint8_t* record, std::uint16_t signature, std::
         state.tableAttributesDone = 1;
         return ReplaceAttribute(record, signature, length, passOn, context);
     }
-    if (signature == kSigEnd && state.tableAttributesAtGroupEnd != 0 && length >= 6 &&
-        ReadWord(record + 4) == kSigPreTableBegin) {
+    if (state.tableAttributesAtGroupEnd != 0 && Brackets(record, signature, length, kSigEnd, kSigPreTableBegin)) {
         state.tableAttributesDone = 1;
         return AppendAttributeRecord(kSigIdName, context);
     }
@@ -618,15 +618,15 @@ STATUS AttributeEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
 }
 
 const OperationRow kRows[] = {
-    {kOpSetTableFitToWindow, nullptr, FitInside, nullptr},
-    {kOpSetRowLabel, nullptr, RowLabelInside, RowLabelEnd},
-    {kOpAppendTable, AppendTableAtStart, nullptr, AppendTableAtEnd},
-    {kOpColorCells, ColourStart, ColourInside, ColourEnd},
-    {kOpMergeCells, nullptr, MergeInside, MergeEnd},
-    {kOpUnmergeCells, nullptr, UnmergeInside, nullptr},
-    {kOpChangeTable, nullptr, ChangeTableInside, nullptr},
-    {kOpSetHtmlAttribute, nullptr, AttributeInside, AttributeEnd},
-    {kOpAppendTableOfRequest, AppendTableAtStart, nullptr, AppendTableAtEnd},
+    {kOpSetTableFitToWindow, nullptr, FitInside, nullptr, nullptr, kRebuildsItem},
+    {kOpSetRowLabel, nullptr, RowLabelInside, RowLabelEnd, nullptr, kRebuildsItem},
+    {kOpAppendTable, AppendTableAtStart, nullptr, AppendTableAtEnd, nullptr, kRebuildsItem},
+    {kOpColorCells, ColourStart, ColourInside, ColourEnd, nullptr, kRebuildsItem},
+    {kOpMergeCells, nullptr, MergeInside, MergeEnd, nullptr, kRebuildsItem},
+    {kOpUnmergeCells, nullptr, UnmergeInside, nullptr, nullptr, kRebuildsItem},
+    {kOpChangeTable, nullptr, ChangeTableInside, nullptr, nullptr, kRebuildsItem},
+    {kOpSetHtmlAttribute, nullptr, AttributeInside, AttributeEnd, nullptr, kRebuildsItem},
+    {kOpAppendTableOfRequest, AppendTableAtStart, nullptr, AppendTableAtEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

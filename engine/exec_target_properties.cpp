@@ -22,6 +22,7 @@
 #include "builders/basic_builders.h"
 #include "builders/layer_builders.h"
 #include "builders/table_builders.h"
+#include "core/brackets.h"
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/pool.h"
@@ -377,9 +378,7 @@ STATUS SetParagraph(const std::uint8_t* record, std::uint16_t signature, std::ui
                                            Has(context, "BorderEffects=") || Has(context, "BorderThickness")))
         return kOK;
     const CDRecordNode* next = context->node != nullptr ? context->node->next : nullptr;
-    if (next != nullptr && (next->signature == kSigBorderInfo ||
-                            (next->signature == kSigBegin && next->length >= 6 &&
-                             ReadWord(next->bytes + 4) == kSigBorderInfo)))
+    if (next != nullptr && (next->signature == kSigBorderInfo || Brackets(next, kSigBegin, kSigBorderInfo)))
         return kOK;
     // The border follows the reference, where the test above finds it
     // next time.
@@ -721,7 +720,7 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
 
 const OperationRow kRows[] = {
     {kOpGetTargetProperties, StartTargetWords, GetTargetProperties, nullptr},
-    {kOpSetTargetProperties, nullptr, SetTargetProperties, SetTargetPropertiesAtEnd},
+    {kOpSetTargetProperties, nullptr, SetTargetProperties, SetTargetPropertiesAtEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 // take the first matching record of the chunk and keep every record.
 #include <cstring>
 
+#include "core/brackets.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
@@ -23,7 +24,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint32_t kFontId = 4;             // text run and text effect: the packed font id
-constexpr std::uint32_t kBracketed = 4;          // CDBEGIN/CDEND: the bracketed signature
 constexpr std::uint32_t kDefinitionId = 4;
 constexpr std::uint32_t kReferenceId = 2;
 constexpr std::uint32_t kStyleNameId = 8;        // style name record: definition id, then the name
@@ -37,35 +37,25 @@ constexpr std::uint16_t kExtensionMark = 0x8000;
 constexpr std::uint32_t kExtensionPresent = 84, kExtensionFlags = 88;
 constexpr std::uint32_t kShortestDefinition = 6;
 
-std::uint32_t Dword(const CDRecordNode* node, std::uint32_t offset) {
-    if (node == nullptr || node->bytes == nullptr || node->length < offset + 4) return 0;
-    return ReadDword(node->bytes + offset);
-}
-
-bool BracketsText(const CDRecordNode* node) {
-    return node != nullptr && node->signature == kSigBegin && node->bytes != nullptr &&
-           node->length >= kBracketed + 2 && ReadWord(node->bytes + kBracketed) == kSigText;
-}
-
 // 13: the font of the run that starts at the current record (a text effect,
 // a text bracket or the text run): the text effect's font when it has one,
 // else the text run's, with the colour record right after the text run.
 void FontOfRun(RecordProcessContext* context) {
     const CDRecordNode* node = context->node;
     if (context->chunkDone != 0 || node == nullptr) return;
-    if (node->signature != kSigText && node->signature != kSigTextEffect && !BracketsText(node)) return;
+    if (node->signature != kSigText && node->signature != kSigTextEffect && !Brackets(node, kSigBegin, kSigText)) return;
     bool effect = false;
     std::uint32_t font = 0;
     for (; node != nullptr && node->signature != kSigText; node = node->next) {
         if (node->signature == kSigTextEffect) {
             effect = true;
-            font = Dword(node, kFontId);
-        } else if (!BracketsText(node)) {
+            font = NodeDword(node, kFontId);
+        } else if (!Brackets(node, kSigBegin, kSigText)) {
             return;   // no text run follows: nothing to answer
         }
     }
     if (node == nullptr) return;
-    if (!effect) font = Dword(node, kFontId);
+    if (!effect) font = NodeDword(node, kFontId);
     const CDRecordNode* colour = node->next;
     // The writer takes the colour record's length from its header byte.
     const std::uint8_t* colourRecord = colour != nullptr && colour->signature == kSigColor && colour->length >= 8 &&
@@ -178,7 +168,7 @@ const OperationRow kRows[] = {
     {kOpGetHideFormula, nullptr, TextPropertyInside, nullptr},
     {kOpGetParagraphId, nullptr, TextPropertyInside, nullptr},
     {kOpGetStyleName, nullptr, TextPropertyInside, nullptr},
-    {kOpExpandParagraphDefinitions, nullptr, TextPropertyInside, nullptr},
+    {kOpExpandParagraphDefinitions, nullptr, TextPropertyInside, nullptr, nullptr, kRebuildsItem},
 };
 
 } // namespace

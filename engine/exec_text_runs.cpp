@@ -15,6 +15,8 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "core/brackets.h"
+#include "core/clamp.h"
 #include "core/font_match.h"
 #include "core/font_spec.h"
 #include "core/pool.h"
@@ -40,7 +42,6 @@ constexpr const char* kSourceName = "rtproc";
 
 constexpr std::uint32_t kTextHeader = 8;            // header and font id of a text record
 constexpr std::uint32_t kFontOffset = 4;            // font id of text and text-effect records
-constexpr std::uint32_t kBracketedSignature = 4;    // inner signature of CDBEGIN and CDEND
 constexpr std::uint32_t kColorValueOffset = 2;
 constexpr std::uint32_t kColorRecordLength = 8, kLongColorRecordLength = 14;
 constexpr std::uint16_t kColorFlagLongRecord = 0x0010;
@@ -84,12 +85,6 @@ void WriteColor(std::uint8_t* at, const ColorValue& color) {
     at[5] = color.unused;
 }
 
-bool BracketsText(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint16_t wanted) {
-    return signature == wanted && length >= kBracketedSignature + 2 && ReadWord(record + kBracketedSignature) == kSigText;
-}
-bool BracketsText(const CDRecordNode* node, std::uint16_t wanted) {
-    return BracketsText(node->bytes, node->signature, node->length, wanted);
-}
 
 // ---- Reading a run -------------------------------------------------------
 
@@ -113,8 +108,7 @@ struct TextRun {
     FontId RunFont() const { return ReadFontId((effect != nullptr ? effect : text)->bytes + kFontOffset); }
     const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextHeader; }
     std::uint32_t TextLength() const {
-        const std::uint32_t length = text->length - kTextHeader;
-        return length > 0xFFFF ? 0xFFFF : length;
+        return ClampToWord(text->length - kTextHeader);
     }
 };
 
@@ -133,13 +127,13 @@ RunRead ReadRun(const CDRecordNode* first, TextRun* run) {
             if (node->signature == kSigTextEffect && run->effect == nullptr && node->length >= kTextHeader) {
                 run->effect = node;
                 run->effectInBracket = run->begin != nullptr;
-            } else if (BracketsText(node, kSigBegin) && run->begin == nullptr) {
+            } else if (Brackets(node, kSigBegin, kSigText) && run->begin == nullptr) {
                 run->begin = node;
             } else if (node->signature == kSigText && node->length >= kTextHeader) {
                 run->text = node;
                 run->last = node;
                 if (run->begin == nullptr) return RunRead::Run;
-            } else if (BracketsText(node, kSigEnd)) {
+            } else if (Brackets(node, kSigEnd, kSigText)) {
                 return RunRead::Malformed;
             } else {
                 return RunRead::NotARun;
@@ -151,7 +145,7 @@ RunRead ReadRun(const CDRecordNode* first, TextRun* run) {
             run->last = node;
             continue;
         }
-        if (BracketsText(node, kSigEnd)) {
+        if (Brackets(node, kSigEnd, kSigText)) {
             run->end = node;
             run->last = node;
         }
@@ -292,15 +286,7 @@ const char* ReplacementFor(const char* match, std::uint32_t matchLength, RecordP
         return match;
     }
     KeepMatchedText(match, matchLength, context);
-    const char* replacement = context->argumentText != nullptr ? context->argumentText : "";
-    if (context->operation == kOpQuickReplace) {
-        const std::uint32_t available = std::strlen(replacement);
-        *length = matchLength < available ? matchLength : available;
-    } else {
-        *length = context->operation2 > 0 && context->argumentText != nullptr ? context->operation2
-                                                                              : std::strlen(replacement);
-    }
-    return replacement;
+    return RunReplacement(context, matchLength, length);
 }
 
 // 2373, 2392, 2399: every occurrence of the search text is written in the
@@ -347,7 +333,7 @@ STATUS ReplaceInRun(const TextRun& run, RecordProcessContext* context) {
 // The record starts a text run: a text record, a text bracket or a
 // text-effect record.
 bool StartsRun(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    return signature == kSigText || signature == kSigTextEffect || BracketsText(record, signature, length, kSigBegin);
+    return signature == kSigText || signature == kSigTextEffect || Brackets(record, signature, length, kSigBegin, kSigText);
 }
 
 // Whether the search operations have something to look for; 2392 works on
@@ -681,12 +667,12 @@ STATUS TextRunInside(std::uint8_t* record, std::uint16_t signature, std::uint32_
 }
 
 const OperationRow kRows[] = {
-    {kOpChangeFont, nullptr, TextRunInside, nullptr, &kChangeFontSteps},
+    {kOpChangeFont, nullptr, TextRunInside, nullptr, &kChangeFontSteps, kRebuildsItem},
     {kOpFontInUse, nullptr, TextRunInside, nullptr, &kFontInUseSteps},
-    {kOpHighlight, nullptr, TextRunInside, nullptr, &kHighlightSteps},
-    {kOpHighlightText, nullptr, TextRunInside, nullptr, &kHighlightTextSteps},
-    {kOpReplaceText, nullptr, TextRunInside, nullptr, &kReplaceTextSteps},
-    {kOpQuickReplace, nullptr, TextRunInside, nullptr, &kReplaceTextSteps},
+    {kOpHighlight, nullptr, TextRunInside, nullptr, &kHighlightSteps, kRebuildsItem | kMarksOnly},
+    {kOpHighlightText, nullptr, TextRunInside, nullptr, &kHighlightTextSteps, kRebuildsItem | kMarksOnly},
+    {kOpReplaceText, nullptr, TextRunInside, nullptr, &kReplaceTextSteps, kRebuildsItem},
+    {kOpQuickReplace, nullptr, TextRunInside, nullptr, &kReplaceTextSteps, kRebuildsItem | kReplacementCutToMatch},
 };
 
 } // namespace

@@ -360,27 +360,38 @@ void UndoCarried(CopyPass* pass) {
 
 // ---- Walking the source -----------------------------------------------------
 
-// Walks the records of every item of the source's name. Returns 0 (also
-// when there is no such item), 257 for an item that is not rich text, or the
-// status that stopped the walk (772 when it must start again).
-STATUS WalkSource(CopyPass* pass, plat::RecordCallback callback) {
-    const char* name = pass->source->itemName;
+// Calls visit(data type, value, value length) for every item of the name in
+// the note, in order. Returns 0 at the end of the items (also when there is
+// none), the first status other than 0 that visit returns, or the
+// platform's.
+template <typename Visit>
+STATUS ForEachItemNamed(plat::NOTEHANDLE note, const char* name, Visit visit) {
     const plat::WORD nameLength = NameLength(name);
     plat::BLOCKID item, value;
     plat::WORD dataType = 0;
     plat::DWORD length = 0;
-    plat::STATUS status = plat::ItemInfo(SourceNote(pass), name, nameLength, &item, &dataType, &value, &length);
-    while (status == plat::NOERROR) {
-        if (dataType != plat::TYPE_COMPOSITE) {
-            pass->source->ownError = kErrNotRichText;
-            return kOperationFailed;
-        }
-        status = plat::EnumRecords(value, length, callback, pass);
-        if (status == plat::ERR_ENUM_DONE) status = plat::NOERROR;
-        if (status != plat::NOERROR) return status;
-        status = plat::ItemInfoNext(SourceNote(pass), item, name, nameLength, &item, &dataType, &value, &length);
+    plat::STATUS status = plat::ItemInfo(note, name, nameLength, &item, &dataType, &value, &length);
+    for (; status == plat::NOERROR;
+         status = plat::ItemInfoNext(note, item, name, nameLength, &item, &dataType, &value, &length)) {
+        const STATUS visited = visit(dataType, value, length);
+        if (visited != kOK) return visited;
     }
     return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
+}
+
+// Walks the records of every item of the source's name. Returns 0 (also
+// when there is no such item), 257 for an item that is not rich text, or the
+// status that stopped the walk (772 when it must start again).
+STATUS WalkSource(CopyPass* pass, plat::RecordCallback callback) {
+    return ForEachItemNamed(SourceNote(pass), pass->source->itemName,
+                            [&](plat::WORD dataType, plat::BLOCKID value, plat::DWORD length) -> STATUS {
+                                if (dataType != plat::TYPE_COMPOSITE) {
+                                    pass->source->ownError = kErrNotRichText;
+                                    return kOperationFailed;
+                                }
+                                const plat::STATUS status = plat::EnumRecords(value, length, callback, pass);
+                                return status == plat::ERR_ENUM_DONE ? plat::NOERROR : status;
+                            });
 }
 
 void DiscardOutput(CopyPass* pass) {
@@ -428,20 +439,14 @@ plat::STATUS CollectOldReference(const void* data, plat::WORD signature, plat::D
 }
 
 STATUS OldReferences(CopyPass* pass, std::vector<std::pair<std::string, bool>>* names) {
-    const char* name = pass->target->itemName;
-    const plat::WORD nameLength = NameLength(name);
-    plat::BLOCKID item, value;
-    plat::WORD dataType = 0;
-    plat::DWORD length = 0;
-    plat::STATUS status = plat::ItemInfo(TargetNote(pass), name, nameLength, &item, &dataType, &value, &length);
-    for (; status == plat::NOERROR;
-         status = plat::ItemInfoNext(TargetNote(pass), item, name, nameLength, &item, &dataType, &value, &length)) {
-        if (dataType != plat::TYPE_COMPOSITE || length <= kSmallestHotspotItem) continue;
-        // An old item that cannot be walked refers to nothing this pass
-        // could name.
-        plat::EnumRecords(value, length, CollectOldReference, names);
-    }
-    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
+    return ForEachItemNamed(TargetNote(pass), pass->target->itemName,
+                            [&](plat::WORD dataType, plat::BLOCKID value, plat::DWORD length) -> STATUS {
+                                if (dataType != plat::TYPE_COMPOSITE || length <= kSmallestHotspotItem) return kOK;
+                                // An old item that cannot be walked refers to
+                                // nothing this pass could name.
+                                plat::EnumRecords(value, length, CollectOldReference, names);
+                                return kOK;
+                            });
 }
 
 // Once the new records are stored: the old records' attachments and OLE
@@ -491,6 +496,16 @@ STATUS CommitOutput(CopyPass* pass) {
         DeleteItemRecordList(pass->target->session, old);
     }
     return kOK;
+}
+
+// A pass from the source item to the target; null when memory is short.
+std::unique_ptr<CopyPass> NewPass(ZervaRTItem* source, ZervaRTItem* target, int sameNote) {
+    std::unique_ptr<CopyPass> pass(new (std::nothrow) CopyPass());
+    if (pass == nullptr) return nullptr;
+    pass->source = source;
+    pass->target = target;
+    pass->sameNote = sameNote;
+    return pass;
 }
 
 // The frame both passes share. prologue (may be null) appends what goes
@@ -621,11 +636,8 @@ plat::STATUS FixLinkRecordCallback(const void* data, plat::WORD signature, plat:
 
 STATUS CopyRichTextWithLinks(ZervaRTItem* source, ZervaRTItem* target, int sameNote, std::uint16_t) {
     if (!UsableItem(source) || !UsableItem(target)) return kArgumentError;
-    std::unique_ptr<CopyPass> pass(new (std::nothrow) CopyPass());
+    std::unique_ptr<CopyPass> pass = NewPass(source, target, sameNote);
     if (pass == nullptr) return kOutOfMemory;
-    pass->source = source;
-    pass->target = target;
-    pass->sameNote = sameNote;
     return RunPass(pass.get(), FixLinkRecordCallback, nullptr, true);
 }
 
@@ -678,11 +690,8 @@ void FreeImageOffsetList(ImageOffsetInfo* list) {
 
 STATUS RewriteImagesAsURLs(ZervaRTItem* source, ZervaRTItem* target, int sameNote, ImageOffsetInfo** images) {
     if (!UsableItem(source) || !UsableItem(target)) return kArgumentError;
-    std::unique_ptr<CopyPass> pass(new (std::nothrow) CopyPass());
+    std::unique_ptr<CopyPass> pass = NewPass(source, target, sameNote);
     if (pass == nullptr) return kOutOfMemory;
-    pass->source = source;
-    pass->target = target;
-    pass->sameNote = sameNote;
     pass->images = images;
     pass->baseUrl = BaseUrl(target);
     const STATUS status = RunPass(pass.get(), ImageURLCallback, WriteListedImages, false);

@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/operation_codes.h"
 #include "core/statuses.h"
-#include "engine/operation_codes.h"
 
 class ZervaRTChunk;
 
@@ -55,13 +55,36 @@ constexpr std::uint32_t kStepsKeepMargins = 0x0001;
 // it holds "*" or "?".
 constexpr std::uint32_t kStepsWildcardSearch = 0x0002;
 
+// What a run of an operation does beyond its executors (OperationRow::facts).
+// A run of an operation with kRebuildsItem writes the item anew: it streams
+// every record to a new list and commits it. Without it the run only reads.
+constexpr std::uint32_t kRebuildsItem = 0x0001;
+// The replacement text the run writes over each match of its search text is
+// cut to the match's own length (never more than the argument holds).
+constexpr std::uint32_t kReplacementCutToMatch = 0x0002;
+// The run only marks text: a record it drops or replaces leaves the item
+// unmodified.
+constexpr std::uint32_t kMarksOnly = 0x0004;
+// Text the run wrote before keeps its link mark when the run passes it on.
+constexpr std::uint32_t kKeepsLinkMarks = 0x0008;
+
 struct OperationRow {
     std::uint16_t operation = 0;
     StartExecutor start = nullptr;
     InsideExecutor inside = nullptr;
     EndExecutor end = nullptr;
     const RunSteps* steps = nullptr;
+    std::uint32_t facts = 0;          // kRebuildsItem ... above
+    // The second word with which an operation that rebuilds the item only
+    // reads it (0: none).
+    std::uint16_t readsWith = 0;
 };
+
+// Whether a run of the row's operation with that second word rebuilds the
+// item.
+constexpr bool RunRebuildsItem(const OperationRow& row, std::uint16_t operation2) {
+    return (row.facts & kRebuildsItem) != 0 && (row.readsWith == 0 || operation2 != row.readsWith);
+}
 
 struct OperationFamily {
     const OperationRow* rows = nullptr;
@@ -98,8 +121,8 @@ extern const OperationFamily kGenerationOperations; // exec_generation.cpp
 extern const OperationFamily kVisitorOperations;  // exec_visitor.cpp
 
 // The row of an operation, or null when no executor of it is built. A run
-// that rebuilds the item is refused for an operation without a row.
-// Operation codes are named in engine/operation_codes.h.
+// of an operation without a row is refused.
+// Operation codes are named in core/operation_codes.h.
 const OperationRow* FindOperation(std::uint16_t operation);
 
 } // namespace talix

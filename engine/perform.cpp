@@ -5,8 +5,8 @@
 // run that rebuilds the item builds a new record list and commits it
 // (engine/commit.cpp).
 //
-// Operations that rebuild the item through executors not built yet are
-// refused (1028) rather than run as if they had done their work.
+// An operation without a row in the operation table (its executors not
+// built) is refused (1028) rather than run as if it had done its work.
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
@@ -47,33 +47,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint16_t kItemBeingCreated = 2;
-
-// Operations below 2351 that rebuild the item.
-constexpr std::uint16_t kLowWritingOperations[] = {4,  6,  8,  10, 17, 19, 21, 23, 25, 30, 32, 34,
-                                                   40, 42, 44, 48, 49, 54, 55, 68, 69, 71};
-// Operations of 2351-2449 and 2801-2821 that do not.
-constexpr std::uint16_t kReadingOperations[] = {2365, 2367, 2368, 2369, 2370, 2371, 2398, 2400, 2401,
-                                                2402, 2403, 2407, 2408, 2414, 2418, 2419, 2420, 2421,
-                                                2427, 2431, 2432, 2435, 2436, 2444, 2804, 2818};
-
-bool InList(const std::uint16_t* list, std::size_t count, std::uint16_t value) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (list[i] == value) return true;
-    }
-    return false;
-}
-
-bool OperationWritesItem(std::uint16_t operation, std::uint16_t operation2) {
-    if (operation < 2351) {
-        return InList(kLowWritingOperations, std::size(kLowWritingOperations), operation);
-    }
-    const bool tabled = operation <= 2449 || (operation >= 2801 && operation <= 2821);
-    if (!tabled) return false;
-    if ((operation == kOpLinkMatching && operation2 == kOpKeywordList) ||
-        (operation == kOpMatchingVariant && operation2 == kOpMatchingQuery))
-        return false;
-    return !InList(kReadingOperations, std::size(kReadingOperations), operation);
-}
 
 // Clears the walk state of every level and links the chain (and the extra
 // chain behind its innermost level) through the walk links.
@@ -273,7 +246,7 @@ STATUS WalkTheRecords(ZervaRTChunk* chunk, const OperationRow* row, const RunSte
         // nothing of the operation comes after the walk.
         if (!writes && steps.afterWalk == nullptr && steps.afterRun == nullptr) {
             context->stopWhenDone = kStopAfterTarget;
-            if (row == nullptr || row->end == nullptr) context->stopWhenDone |= kStopWhenRead;
+            if (row->end == nullptr) context->stopWhenDone |= kStopWhenRead;
         }
         PrepareResume(chunk, *list, context);
         status = WalkRecords(*list, context);
@@ -325,15 +298,14 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     RARIvoSession* session = chunk->session;
     chunk->errorWord = 0;
 
-    const bool writes = OperationWritesItem(operation, operation2);
+    // An operation whose executors are not built is refused rather than run
+    // as if it had done its work.
     const OperationRow* row = FindOperation(operation);
-    // Not yet available: runs that rebuild the item through executors that
-    // are not built.
-    if (writes && row == nullptr) return kArgumentError;
-    // What the run does around its walk beside the executors (none for an
-    // operation without a row).
+    if (row == nullptr) return kArgumentError;
+    const bool writes = RunRebuildsItem(*row, operation2);
+    // What the run does around its walk beside the executors.
     static const RunSteps kNoSteps;
-    const RunSteps& steps = row != nullptr && row->steps != nullptr ? *row->steps : kNoSteps;
+    const RunSteps& steps = row->steps != nullptr ? *row->steps : kNoSteps;
     if (steps.instead != nullptr) return steps.instead(chunk);
 
     RecordProcessContext* context = TakeRunContext(session);
@@ -361,6 +333,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     context->textWildcards = chunk->textWildcards;
     context->setImpliedProperties = chunk->setImpliedProperties;
     context->writesItem = writes ? 1 : 0;
+    context->replacementCutToMatch = (row->facts & kReplacementCutToMatch) != 0 ? 1 : 0;
     context->extraChain = extraChain;
 
     // New text starts in the default font; the process-wide client

@@ -1,5 +1,6 @@
 // Taking nodes out of a record list before a run walks it: the empty-text
 // clean-up of operation 49.
+#include "core/brackets.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
 #include "engine/writing_run.h"
@@ -10,19 +11,12 @@ namespace talix {
 namespace {
 
 constexpr std::uint32_t kEmptyTextLength = 8;
-constexpr std::uint32_t kBracketedSignature = 4;
 
 bool Is(const CDRecordNode* node, std::uint16_t signature) {
     return node != nullptr && node->signature == signature;
 }
 
 bool IsEmptyText(const CDRecordNode* node) { return Is(node, kSigText) && node->length == kEmptyTextLength; }
-
-// A BEGIN or END that wraps a text run.
-bool IsTextWrapper(const CDRecordNode* node, std::uint16_t signature) {
-    return Is(node, signature) && node->bytes != nullptr && node->length >= kBracketedSignature + 2 &&
-           ReadWord(node->bytes + kBracketedSignature) == kSigText;
-}
 
 // Takes a node out of the list and frees it.
 void Drop(ItemRecordList* list, CDRecordNode* node) {
@@ -52,7 +46,7 @@ void RemoveEmptyText(ItemRecordList* list, const ZervaRTItem* item) {
         // that have just become neighbours are looked at together.
         CDRecordNode* resume = nullptr;
         bool removed = true;
-        if (mergeText && IsTextWrapper(node, kSigBegin) && IsEmptyText(next) && IsTextWrapper(after, kSigEnd)) {
+        if (mergeText && Brackets(node, kSigBegin, kSigText) && IsEmptyText(next) && Brackets(after, kSigEnd, kSigText)) {
             resume = node->prev != nullptr ? node->prev : next;
             Drop(list, after);
             Drop(list, node);

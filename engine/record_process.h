@@ -9,11 +9,11 @@
 #include <cstdint>
 
 #include "builders/build_context.h"
+#include "core/operation_codes.h"
 #include "core/record_list.h"
 #include "core/sort_compare.h"
 #include "core/statuses.h"
 #include "engine/copy_source.h"
-#include "engine/operation_codes.h"
 #include "engine/table_property_writers.h"
 #include "engine/table_run_state.h"
 #include "talix_platform/types.h"

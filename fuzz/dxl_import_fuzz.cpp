@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "platform/testing.h"
 #include "talix_platform.h"
 
 namespace {

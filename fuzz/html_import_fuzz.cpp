@@ -15,6 +15,7 @@
 #include "engine/record_process.h"
 #include "fuzz_support.h"
 #include "htmlimport/import_sink.h"
+#include "platform/testing.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
+#include "platform/testing.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"

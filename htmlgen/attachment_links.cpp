@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/attachments.h"
+#include "core/clamp.h"
 #include "core/shared_services.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
@@ -49,7 +50,7 @@ bool ReadNames(const CDRecordNode* node, AttachmentNames* names) {
 
 void WriteText(XMLGenContext* context, const std::string& text) {
     if (text.empty()) return;
-    WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+    WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()),
                         1, 0, 0);
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
@@ -405,7 +406,7 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
     if (!parts.comment.empty() && described) {
         AppendOutput(context, "\" title=\"");
         WriteXMLEncodedText(context, parts.comment.data(),
-                            static_cast<std::uint16_t>(parts.comment.size() > 0xFFFF ? 0xFFFF : parts.comment.size()),
+                            ClampToWord(parts.comment.size()),
                             1, 0, 0);
     }
     const char* close = context->format == kFormatXHTML ? "\" /></a>" : "\"></a>";

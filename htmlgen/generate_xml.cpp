@@ -12,8 +12,10 @@
 #include <type_traits>
 
 #include "core/chunk_work_state.h"
+#include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
+#include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/record_io.h"
@@ -40,7 +42,6 @@ namespace {
 
 constexpr const char* kSourceName = "htmlgen";
 constexpr std::uint32_t kBlockSize = kWorkBufferSize;
-constexpr std::uint16_t kGenerationOperation = 2419;
 constexpr std::uint16_t kItemBeingCreated = 2;   // the item's work-state mode while it is not in the note
 constexpr plat::WORD kAttachFlags = 2304;
 constexpr const char* kHtmlDoctype = "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">";
@@ -60,7 +61,7 @@ std::uint16_t FormatCode(const char* format) {
 // A text of the document encoded into an attribute or element, line ends
 // dropped.
 void WriteEncoded(XMLGenContext* context, const std::string& text) {
-    const std::size_t length = text.size() > 0xFFFF ? 0xFFFF : text.size();
+    const std::size_t length = ClampToWord(text.size());
     if (length > 0) WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(length), 1, 0, 0);
 }
 
@@ -253,7 +254,7 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
         MarkDelimitedHTML(session, marked, context->texts.delimitedHTMLStart, context->texts.delimitedHTMLEnd,
                           &marks);
     }
-    if (errorWord == 0) AlterRichText(kGenerationOperation, 0, 0, 0, 0, nullptr, nullptr, extraDefinition, nullptr);
+    if (errorWord == 0) AlterRichText(kOpGenerate, 0, 0, 0, 0, nullptr, nullptr, extraDefinition, nullptr);
     // A failure a writer kept is the run's outcome even where the operation
     // frame reads its status as the normal end of a walk (an attachment
     // whose "$FILE" item is missing, a "$Links" item that is not there).
@@ -276,7 +277,7 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
     context->resultLength = TextLength(context);
     context->measuredLength = context->resultLength;
     session->textResultLength =
-        static_cast<std::uint16_t>(context->resultLength > 0xFFFF ? 0xFFFF : context->resultLength);
+        ClampToWord(context->resultLength);
     if (context->overflow != 0 && lastStatus == kOK) lastStatus = kOutOfMemory;
 }
 
@@ -292,7 +293,7 @@ char* ZervaRTChunk::GenerateHTML(const char* extraDefinition, const char* format
     work->generation = context;
     if (options != nullptr && optionsLength == 0) {
         const std::size_t length = std::strlen(options);
-        optionsLength = static_cast<std::uint16_t>(length > 0xFFFF ? 0xFFFF : length);
+        optionsLength = ClampToWord(length);
     }
     GenerateXML(0, 0, extraDefinition, format, options, optionsLength, nullptr, nullptr, 0, nullptr, nullptr,
                 work->actOnText, work->queryLinkData);

@@ -3,6 +3,7 @@
 // from their texts.
 #include <cstring>
 
+#include "core/ascii.h"
 #include "core/chunk_work_state.h"
 #include "talix/chunk.h"
 #include "talix_platform.h"
@@ -15,22 +16,6 @@ std::uint16_t EventLength(const char* text) {
     return static_cast<std::uint16_t>(strnlen(text, 0xFFFF));
 }
 
-// The hexadecimal number at the start of text, read up to count digits and
-// stopping at the first character that is no hexadecimal digit.
-std::uint32_t ReadHex(const char* text, std::size_t count) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < count && text[i] != '\0'; ++i) {
-        const char c = text[i];
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        if (digit < 0) break;
-        value = (value << 4) | static_cast<std::uint32_t>(digit);
-    }
-    return value;
-}
-
 // A replica id from its text: "XXXXXXXX:XXXXXXX" (16 characters) or
 // "_?XXXXXXXX:XXXXXXXX..." (at least 18 characters beginning with "_").
 plat::TIMEDATE ReplicaIdFromText(const char* text) {
@@ -38,11 +23,11 @@ plat::TIMEDATE ReplicaIdFromText(const char* text) {
     if (text == nullptr || std::strchr(text, ':') == nullptr) return id;
     const std::size_t length = std::strlen(text);
     if (length == 16) {
-        id.Innards[0] = ReadHex(text + 8, 8);
-        id.Innards[1] = ReadHex(text, 8);
+        id.Innards[0] = talix::ReadHexDigits(text + 8, 8);
+        id.Innards[1] = talix::ReadHexDigits(text, 8);
     } else if (length >= 18 && text[0] == '_') {
-        id.Innards[0] = ReadHex(text + 10, 8);
-        id.Innards[1] = ReadHex(text + 2, 8);
+        id.Innards[0] = talix::ReadHexDigits(text + 10, 8);
+        id.Innards[1] = talix::ReadHexDigits(text + 2, 8);
     }
     return id;
 }
@@ -52,10 +37,10 @@ plat::TIMEDATE ReplicaIdFromText(const char* text) {
 plat::UNIVERSALNOTEID UnidFromText(const char* text) {
     plat::UNIVERSALNOTEID id;
     if (text == nullptr || std::strlen(text) != 32) return id;
-    id.File.Innards[0] = ReadHex(text + 8, 8);
-    id.File.Innards[1] = ReadHex(text, 8);
-    id.Note.Innards[0] = ReadHex(text + 24, 8);
-    id.Note.Innards[1] = ReadHex(text + 16, 8);
+    id.File.Innards[0] = talix::ReadHexDigits(text + 8, 8);
+    id.File.Innards[1] = talix::ReadHexDigits(text, 8);
+    id.Note.Innards[0] = talix::ReadHexDigits(text + 24, 8);
+    id.Note.Innards[1] = talix::ReadHexDigits(text + 16, 8);
     return id;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/chunk_work_state.h"
+#include "core/clamp.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signature_groups.h"
@@ -112,7 +113,7 @@ std::string DataText(XMLGenContext* context, std::string_view data, bool formula
 
 void WriteEncoded(XMLGenContext* context, const std::string& text, int dropLineEnds = 1) {
     if (text.empty()) return;
-    WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+    WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()),
                         dropLineEnds, 0, 0);
 }
 

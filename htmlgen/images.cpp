@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "builders/image_resource.h"
+#include "core/clamp.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -574,7 +575,7 @@ void WriteAltText(Picture* picture, const CDRecordNode* record) {
     Put(context, " alt=\"");
     const char* blank = context->texts.blankAltString;
     if (!(blank != nullptr && text == blank) && !text.empty())
-        WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+        WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()),
                             1, 0, 0);
     Put(context, "\"");
 }

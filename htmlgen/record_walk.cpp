@@ -10,6 +10,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "core/clamp.h"
 #include "core/item_work_state.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
@@ -247,7 +248,7 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
         if (!FontPrePass(context)) context->node = nullptr;
     }
 
-    const WalkCall call{static_cast<std::uint16_t>(kind), static_cast<std::uint16_t>(depth > 0xFFFF ? 0xFFFF : depth)};
+    const WalkCall call{static_cast<std::uint16_t>(kind), ClampToWord(depth)};
     STATUS status = kOK;
     bool stoppedAtCell = false;
     for (;;) {

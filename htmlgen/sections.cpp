@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/clamp.h"
 #include "core/font_spec.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
@@ -83,7 +84,7 @@ bool HasMessageHeader(const CDRecordNode* node) {
 
 void WriteEncoded(XMLGenContext* context, const std::string& text) {
     if (text.empty()) return;
-    WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size()),
+    WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()),
                         1, 0, 0);
 }
 

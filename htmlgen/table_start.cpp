@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/clamp.h"
 #include "core/options.h"
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
@@ -362,7 +363,7 @@ void WriteCaption(XMLGenContext* context, TableCall* call) {
     if (call->caption.empty()) return;
     AppendOutput(context, "<caption>");
     WriteXMLEncodedText(context, call->caption.data(),
-                        static_cast<std::uint16_t>(call->caption.size() > 0xFFFF ? 0xFFFF : call->caption.size()), 1, 0,
+                        ClampToWord(call->caption.size()), 1, 0,
                         0);
     AppendOutput(context, "</caption>");
     call->caption.clear();

@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/ascii.h"
 #include "core/font_match.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
@@ -419,7 +420,7 @@ private:
     }
 
     static bool ContinuesLink(std::uint8_t b) {
-        if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9')) return true;
+        if (IsAsciiLetterOrDigit(static_cast<char>(b))) return true;
         return b != 0 && std::strchr("-#,._?!=/\\%@';&", b) != nullptr;
     }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/brackets.h"
 #include "core/record_forms.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
@@ -12,18 +13,8 @@
 
 namespace talix {
 
-inline std::uint8_t NodeByte(const CDRecordNode* node, std::uint32_t offset) {
-    return node != nullptr && node->bytes != nullptr ? ByteAt(node->bytes, node->length, offset) : 0;
-}
-inline std::uint16_t NodeWord(const CDRecordNode* node, std::uint32_t offset) {
-    return node != nullptr && node->bytes != nullptr ? WordAt(node->bytes, node->length, offset) : 0;
-}
-inline std::uint32_t NodeDword(const CDRecordNode* node, std::uint32_t offset) {
-    return node != nullptr && node->bytes != nullptr ? DwordAt(node->bytes, node->length, offset) : 0;
-}
-
-// The record a BEGIN or END record brackets (its word at byte 4).
-inline std::uint16_t InnerSignature(const CDRecordNode* node) { return NodeWord(node, 4); }
+// The record a BEGIN or END record brackets.
+inline std::uint16_t InnerSignature(const CDRecordNode* node) { return BracketedSignature(node); }
 
 inline bool IsTextRun(std::uint16_t signature) { return signature == kSigText || signature == kSigBidiText; }
 

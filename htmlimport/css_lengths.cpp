@@ -28,8 +28,6 @@ constexpr double kImageInchesPerPoint = 0.0138889;
 constexpr double kImageInchesPerCentimetre = 0.3937008;
 constexpr double kImageInchesPerMillimetre = 0.03937008;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 constexpr float kDefaultPixelMultiplier = 15.0f;
 constexpr float kDefaultEMMultiplier = 0.15f;
 
@@ -231,7 +229,7 @@ std::uint16_t ParseHTMLLength(const HTMLImportContext* import, const char* text,
         break;
     }
     if (!withUnit) {
-        if (value.empty() || !IsDigit(value.front()) || !IsDigit(value.back())) return defaultValue;
+        if (value.empty() || !css::IsAsciiDigit(value.front()) || !css::IsAsciiDigit(value.back())) return defaultValue;
         pixels = static_cast<double>(LeadingInteger(value));
         const bool zeroAllowed = import != nullptr && import->allowZeroSize != 0;
         if (pixels < 1 && !(zeroAllowed && pixels == 0)) return defaultValue;

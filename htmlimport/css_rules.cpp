@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "core/ascii.h"
 #include "core/host_message.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_dom.h"
@@ -23,19 +24,17 @@ constexpr std::size_t kNone = std::string_view::npos;
 // The at-rules that are announced when skipped.
 constexpr const char* kAnnouncedAtRules[] = {"import", "media", "charset", "font-face"};
 
-bool IsAlphanumeric(char c) { return css::IsAsciiLetter(c) || css::IsAsciiDigit(c); }
-
 // ":link" at the position, not followed by a letter or digit.
 bool IsLinkPseudoClass(std::string_view text, std::size_t at) {
     if (!StartsWithNoCase(text.substr(at), ":link")) return false;
-    return at + 5 == text.size() || !IsAlphanumeric(text[at + 5]);
+    return at + 5 == text.size() || !IsAsciiLetterOrDigit(text[at + 5]);
 }
 
 // Letters, digits, blanks, "." and ":link" only.
 bool IsKeptSelector(std::string_view selector) {
     for (std::size_t at = 0; at < selector.size(); ++at) {
         const char c = selector[at];
-        if (IsAlphanumeric(c) || css::IsBlank(c) || c == '.') continue;
+        if (IsAsciiLetterOrDigit(c) || css::IsBlank(c) || c == '.') continue;
         if (c == ':' && IsLinkPseudoClass(selector, at)) {
             at += 4;
             continue;
@@ -127,7 +126,7 @@ private:
 
     void SkipAtRule() {
         std::size_t end = at_ + 1;
-        while (end < text_.size() && (IsAlphanumeric(text_[end]) || text_[end] == '-')) ++end;
+        while (end < text_.size() && (IsAsciiLetterOrDigit(text_[end]) || text_[end] == '-')) ++end;
         const std::string_view keyword = text_.substr(at_ + 1, end - at_ - 1);
         for (const char* known : kAnnouncedAtRules) {
             if (!EqualNoCase(keyword, known)) continue;

@@ -7,14 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "core/ascii.h"
 #include "core/text_compare.h"
 
 namespace talix::css {
 
 // Blanks of CSS text: space, tab, line feed, carriage return and form feed.
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-inline bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+using talix::IsAsciiDigit;
+using talix::IsAsciiLetter;
 inline std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);

@@ -33,18 +33,7 @@ STATUS ConversionStatus(std::uint32_t result) {
 // The paragraph definition an item import starts each of its templates
 // from: left aligned, margins of one inch, a tab every half inch.
 void ResetParagraphTemplates(RecordOutput* output) {
-    CDPABDEFEXT definition{};
-    definition.signature = kSigPabDefinition;
-    definition.length = 84;
-    definition.pabId = 1;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
-    definition.flags = 0x0100;
-    definition.flags2 = 0x0494;
-    definition.leftMarginOffset = 1440;
-    definition.firstLineOffset = 1440;
-    definition.rightMarginPercent = 100;
+    const CDPABDEFEXT definition = NewItemParagraphDefinition();
     static_assert(sizeof definition <= kParagraphImageSize);
     for (int n = 0; n < 3; ++n) {
         std::memset(output->importParagraphTemplates[n], 0, kParagraphImageSize);

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "builders/append_gate.h"
+#include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_list.h"
 #include "engine/record_process.h"
@@ -20,8 +21,6 @@ namespace talix {
 namespace {
 
 constexpr const char* kSourceName = "html";
-
-void LogOutOfMemory(int line) { plat::LogLine(0, "Out of memory at %d in %s", line, kSourceName); }
 
 CDRecordNode* LastOf(CDRecordNode* node) {
     while (node != nullptr && node->next != nullptr) node = node->next;
@@ -47,7 +46,7 @@ CDRecordNode* NewStoreNode(const void* record, std::uint16_t signature, std::uin
 CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLImportContext* import) {
     CDRecordNode* node = import != nullptr ? NewStoreNode(nullptr, signature, length, import) : nullptr;
     if (node == nullptr) {
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
     }
     return node;
@@ -103,7 +102,7 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
     if (import == nullptr || (record == nullptr && length > 0)) return kArgumentError;
     CDRecordNode* node = NewStoreNode(record, signature, length, import);
     if (node == nullptr) {
-        LogOutOfMemory(__LINE__);
+        LogOutOfMemory(kSourceName, __LINE__);
         if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
         return kOutOfMemory;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "builders/build_context.h"
+#include "core/ascii.h"
 #include "htmlimport/html_import_context.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -12,17 +13,10 @@ namespace talix {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool HexWord(const char* text, std::uint32_t* word) {
     std::uint32_t value = 0;
     for (int i = 0; i < 8; ++i) {
-        const int digit = HexDigit(text[i]);
+        const int digit = HexDigitValue(text[i]);
         if (digit < 0) return false;
         value = value << 4 | static_cast<std::uint32_t>(digit);
     }

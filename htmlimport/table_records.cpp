@@ -11,6 +11,7 @@
 #include "builders/basic_builders.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
+#include "core/clamp.h"
 #include "core/font_spec.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
@@ -93,11 +94,9 @@ std::uint16_t Twips(double inches) {
     return twips >= 65535.0 ? 65535 : static_cast<std::uint16_t>(twips);
 }
 
-std::uint16_t Clamp(std::int64_t value) { return static_cast<std::uint16_t>(std::clamp<std::int64_t>(value, 0, 0xFFFF)); }
-
 // A share of a width: width x percent / 100.
 std::uint16_t Share(std::uint16_t width, const char* percent) {
-    return Clamp(static_cast<std::int64_t>(width * LeadingNumber(percent) / 100.0));
+    return ClampToWord(static_cast<std::int64_t>(width * LeadingNumber(percent) / 100.0));
 }
 
 StyleValue OwnStyle(const TableBuild& build, const HtmlNode* node, const char* property) {
@@ -200,7 +199,7 @@ void ScaleColumns(TableBuild& build) {
     const double ratio = static_cast<double>(level->width) / static_cast<double>(sum);
     if (ratio >= 0.99 && ratio <= 1.01) return;
     for (int column = 0; column < build.columns; ++column)
-        level->columnWidths[column] = Clamp(static_cast<std::int64_t>(level->columnWidths[column] * ratio));
+        level->columnWidths[column] = ClampToWord(static_cast<std::int64_t>(level->columnWidths[column] * ratio));
 }
 
 // The paragraph that holds the table: a block's reference directly before
@@ -313,9 +312,9 @@ std::int32_t LeadRecords(TableBuild& build, const CDRecordNode* reference, std::
 std::uint16_t Spacing(const TableBuild& build, const char* option, const char* attribute) {
     char value[kTableWordCapacity];
     if (TableWord(build.options, option, value))
-        return Clamp(std::llround(std::strtod(value, nullptr) * kOneInch));
+        return ClampToWord(std::llround(std::strtod(value, nullptr) * kOneInch));
     const char* given = AttributeValue(build.table, attribute);
-    return given != nullptr ? Clamp(static_cast<std::int64_t>(LeadingInteger(given)) * kSpacingPerPixel) : 0;
+    return given != nullptr ? ClampToWord(static_cast<std::int64_t>(LeadingInteger(given)) * kSpacingPerPixel) : 0;
 }
 
 // The table begin. Returns the column spacing the cells' margins keep and
@@ -330,9 +329,9 @@ std::uint16_t TableBegin(TableBuild& build, std::uint16_t left, std::int32_t wid
                                  &import->styleRules1, &import->styleRules2);
         };
         if (StyleValue top = padding("padding-top"))
-            vertical = Clamp(std::llround(ParseCSSLength(import, top->c_str(), 0.0f) * kOneInch));
+            vertical = ClampToWord(std::llround(ParseCSSLength(import, top->c_str(), 0.0f) * kOneInch));
         if (StyleValue right = padding("padding-right"))
-            horizontal = Clamp(std::llround(ParseCSSLength(import, right->c_str(), 0.0f) * kOneInch));
+            horizontal = ClampToWord(std::llround(ParseCSSLength(import, right->c_str(), 0.0f) * kOneInch));
     }
     const std::uint16_t signature = build.depth > 1 ? kSigNestedTableBegin : kSigTableBegin;
     std::uint8_t record[kTableBeginLength] = {};
@@ -413,8 +412,8 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
                 const std::int64_t share = fit ? width : level->width / build.columns;
                 fraction = share * kFractionBase / level->width;
             }
-            const std::uint16_t cellLeft = Clamp(spacing + x);
-            const std::uint16_t cellRight = Clamp(static_cast<std::int64_t>(cellLeft) + width);
+            const std::uint16_t cellLeft = ClampToWord(spacing + x);
+            const std::uint16_t cellRight = ClampToWord(static_cast<std::int64_t>(cellLeft) + width);
             x += width + kCellGap;
             const std::uint8_t rowSpan = grid.rowSpans[row][column];
             const std::uint8_t columnSpan = grid.columnSpans[row][column];
@@ -426,7 +425,7 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
             cell[kCellColumn] = static_cast<std::uint8_t>(column);
             WriteWord(cell + kCellLeft, cellLeft);
             WriteWord(cell + kCellRight, cellRight);
-            WriteWord(cell + kCellFraction, Clamp(fraction));
+            WriteWord(cell + kCellFraction, ClampToWord(fraction));
             cell[kCellBorderByte] = borderByte;
             cell[kCellFlags] = static_cast<std::uint8_t>((grid.flags[row][column] & 0xFF) | kCellWideBorders);
             WriteWord(cell + kCellBorderWord, borderWord);

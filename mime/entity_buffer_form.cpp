@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/clamp.h"
 #include "core/session_work_area.h"
 #include "mime/entity_writer.h"
 #include "talix/item.h"
@@ -94,7 +95,7 @@ void WriteHtmlBody(MimeRun* run, BufferWriter* out) {
     ZervaRTChunk* chunk = run->chunk;
     const std::string& options = run->htmlOptions;
     chunk->GenerateHTMLToMime(0, 1, run->kind.empty() ? nullptr : run->kind.c_str(), options.c_str(),
-                              static_cast<std::uint16_t>(options.size() > 0xFFFF ? 0xFFFF : options.size()),
+                              ClampToWord(options.size()),
                               run->buffer + run->used, &capacity, 2, name, nullptr, run->outputName.c_str(),
                               run->actOnText, run->queryLinkData, run->linkFlags, &run->sectionFlag,
                               run->ImageList());

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/attachments.h"
+#include "core/clamp.h"
 #include "core/text_compare.h"
 #include "mime/entity_records.h"
 #include "mime/entity_writer.h"
@@ -60,7 +61,7 @@ void Generate(MimeRun* run, FileWriter* out, const char* kind, const std::string
     char name[128] = {};
     ZervaRTChunk* chunk = run->chunk;
     chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
-                              static_cast<std::uint16_t>(options.size() > 0xFFFF ? 0xFFFF : options.size()), nullptr,
+                              ClampToWord(options.size()), nullptr,
                               &capacity, partNumber, name, out->file(), run->outputName.c_str(), run->actOnText,
                               run->queryLinkData, run->linkFlags, &run->sectionFlag, nullptr);
     if (chunk->lastStatus != kOK) run->Fail(chunk->lastStatus);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/attachments.h"
+#include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
@@ -182,7 +183,7 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
     std::uint32_t capacity = static_cast<std::uint32_t>(kPartSpace - MimePartHeaderLength() - texts - 2);
     char name[128] = {};
     chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
-                              static_cast<std::uint16_t>(options.size() > 0xFFFF ? 0xFFFF : options.size()),
+                              ClampToWord(options.size()),
                               reinterpret_cast<char*>(body + 2), &capacity, partNumber, name, nullptr,
                               run_->outputName.c_str(), run_->actOnText, run_->queryLinkData, run_->linkFlags,
                               &run_->sectionFlag, images);
@@ -313,7 +314,7 @@ STATUS NoteWriter::Track() {
         else if (named) track += std::string(" on ") + abbreviated;
     }
     return plat::ItemSetText(note_, "$MIMETrack", track.data(),
-                             static_cast<plat::WORD>(track.size() > 0xFFFF ? 0xFFFF : track.size()));
+                             ClampToWord(track.size()));
 }
 
 // Body mode 1 updates the note only with "ForceSave=Yes"; body mode 0

@@ -29,11 +29,6 @@ bool WordAt(const CDRecordNode* node, std::uint32_t offset, std::uint16_t* value
     return true;
 }
 
-std::uint16_t Word(const CDRecordNode* node, std::uint32_t offset) {
-    std::uint16_t value = 0;
-    return WordAt(node, offset, &value) ? value : 0;
-}
-
 bool IsResourceRecord(std::uint16_t signature) {
     return signature == kSigTableCellHref2 || signature == kSigHref2 || signature == kSigTableCellHref ||
            signature == kSigHref;
@@ -43,16 +38,16 @@ bool IsResourceRecord(std::uint16_t signature) {
 // carries no hints.
 bool IsNamedImageReference(const CDRecordNode* node) {
     return IsResourceRecord(node->signature) && node->length >= kResourceFixed &&
-           Word(node, kResourceClass) == kResourceClassImage && Word(node, kResourceKind) == kResourceNamedElement &&
-           Word(node, kResourceServerLength) == 0 && Word(node, kResourceFileLength) == 0 &&
-           Word(node, kResourceNameLength) != 0;
+           NodeWord(node, kResourceClass) == kResourceClassImage && NodeWord(node, kResourceKind) == kResourceNamedElement &&
+           NodeWord(node, kResourceServerLength) == 0 && NodeWord(node, kResourceFileLength) == 0 &&
+           NodeWord(node, kResourceNameLength) != 0;
 }
 
 } // namespace
 
 bool FileHotspotNames(const CDRecordNode* node, std::string* attachment, std::string* fileName) {
-    if (node == nullptr || node->signature != kSigHotspotBegin || Word(node, kHotspotType) != kHotspotFile) return false;
-    const std::uint16_t length = Word(node, kHotspotDataLength);
+    if (node == nullptr || node->signature != kSigHotspotBegin || NodeWord(node, kHotspotType) != kHotspotFile) return false;
+    const std::uint16_t length = NodeWord(node, kHotspotDataLength);
     if (length == 0 || node->length < kHotspotData) return false;
     const std::size_t available = node->length - kHotspotData;
     const std::size_t size = length < available ? length : available;
@@ -67,11 +62,11 @@ bool FileHotspotNames(const CDRecordNode* node, std::string* attachment, std::st
 bool IsLinkRecord(const CDRecordNode* node) {
     if (node == nullptr) return false;
     if (node->signature == kSigLink2 || node->signature == kSigLinkExport2) return true;
-    return IsResourceRecord(node->signature) && Word(node, kResourceKind) == kResourceNoteLink;
+    return IsResourceRecord(node->signature) && NodeWord(node, kResourceKind) == kResourceNoteLink;
 }
 
 bool IsTableTab(const CDRecordNode* node) {
-    return node != nullptr && node->signature == kSigTableLabel && (Word(node, kLabelFlags) & kLabelTab) != 0;
+    return node != nullptr && node->signature == kSigTableLabel && (NodeWord(node, kLabelFlags) & kLabelTab) != 0;
 }
 
 int CheckBoxKind(const CDRecordNode* node) {
@@ -87,15 +82,15 @@ int CheckBoxKind(const CDRecordNode* node) {
 
 bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference* reference) {
     if (node == nullptr || node->signature != kSigHref || node->length < kResourceFixed ||
-        Word(node, kResourceClass) != kResourceClassImage || Word(node, kResourceKind) != kResourceNamedElement ||
+        NodeWord(node, kResourceClass) != kResourceClassImage || NodeWord(node, kResourceKind) != kResourceNamedElement ||
         (ReadDword(node->bytes + kResourceFlags) & kResourceFormula) != 0)
         return false;
-    const std::uint32_t nameLength = Word(node, kResourceNameLength);
-    const std::uint32_t hints = Word(node, kResourceServerLength) + Word(node, kResourceFileLength);
+    const std::uint32_t nameLength = NodeWord(node, kResourceNameLength);
+    const std::uint32_t hints = NodeWord(node, kResourceServerLength) + NodeWord(node, kResourceFileLength);
     const std::uint32_t replicaAt = kResourceFixed + hints;
     const std::uint32_t nameAt = replicaAt + kResourceReplica;
     if (nameLength == 0 || nameAt + nameLength > node->length) return false;
-    reference->hasPath = Word(node, kResourceFileLength) != 0;
+    reference->hasPath = NodeWord(node, kResourceFileLength) != 0;
     reference->replica.Innards[0] = ReadDword(node->bytes + replicaAt);
     reference->replica.Innards[1] = ReadDword(node->bytes + replicaAt + 4);
     std::string name(reinterpret_cast<const char*>(node->bytes + nameAt), nameLength);

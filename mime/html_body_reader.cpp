@@ -10,9 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/ascii.h"
 #include "core/attachments.h"
 #include "core/base64.h"
 #include "core/charset_names.h"
+#include "core/pool.h"
 #include "core/text_compare.h"
 #include "htmlimport/entity_table.h"
 #include "mime/mime_part.h"
@@ -158,13 +160,6 @@ private:
     bool lifted_ = false;
 };
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Each decoder returns false when the reading stops at a refused image
 // source.
 bool DecodeQuotedPrintable(std::string_view body, BodyWriter* writer) {
@@ -179,8 +174,8 @@ bool DecodeQuotedPrintable(std::string_view body, BodyWriter* writer) {
                 if (at < body.size() && body[at] == '\n') ++at;
                 continue;
             }
-            const int high = at + 2 < body.size() ? HexValue(body[at + 1]) : -1;
-            const int low = at + 2 < body.size() ? HexValue(body[at + 2]) : -1;
+            const int high = at + 2 < body.size() ? HexDigitValue(body[at + 1]) : -1;
+            const int low = at + 2 < body.size() ? HexDigitValue(body[at + 2]) : -1;
             if (high >= 0 && low >= 0) {
                 const auto byte = static_cast<unsigned char>(high * 16 + low);
                 at += 3;
@@ -351,7 +346,7 @@ std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from) {
 }
 
 STATUS MimeReaderOutOfMemory(int line) {
-    plat::LogLine(0, "Out of memory at %d in %s", line, "rtproc4");
+    LogOutOfMemory("rtproc4", line);
     return kOutOfMemory;
 }
 

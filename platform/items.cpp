@@ -21,7 +21,7 @@
 #include "talix_platform/database.h"
 #include "talix_platform/memory.h"
 #include "talix_platform/structures.h"
-#include "talix_platform/testing.h"
+#include "testing.h"
 #include "talix_platform/text.h"
 #include "talix_platform/timedate.h"
 
@@ -263,23 +263,20 @@ std::string NumberText(const BYTE* p) {
     return text;
 }
 
-std::string TimeText(const BYTE* p) {
-    TIMEDATE time;
+// The text of a stored time or time range (at p) by its converter; empty
+// when the converter fails.
+template <typename Time, std::size_t Limit>
+std::string ConvertedText(const BYTE* p, STATUS (*convert)(const Time*, char*, WORD, WORD*)) {
+    Time time;
     std::memcpy(&time, p, sizeof time);
-    char text[kTimeTextLimit];
+    char text[Limit];
     WORD length = 0;
-    if (TimeToText(&time, text, sizeof text, &length) != NOERROR) return std::string();
+    if (convert(&time, text, sizeof text, &length) != NOERROR) return std::string();
     return std::string(text, length);
 }
 
-std::string TimeRangeText(const BYTE* p) {
-    TIMEDATE_PAIR pair;
-    std::memcpy(&pair, p, sizeof pair);
-    char text[kRangeTextLimit];
-    WORD length = 0;
-    if (TimeRangeToText(&pair, text, sizeof text, &length) != NOERROR) return std::string();
-    return std::string(text, length);
-}
+std::string TimeText(const BYTE* p) { return ConvertedText<TIMEDATE, kTimeTextLimit>(p, TimeToText); }
+std::string TimeRangeText(const BYTE* p) { return ConvertedText<TIMEDATE_PAIR, kRangeTextLimit>(p, TimeRangeToText); }
 
 // The value of an item as text; false for a type that has no text form.
 // The native value of an RFC 822 text item (the text its descriptor counts
@@ -334,18 +331,37 @@ bool ValueText(const std::vector<BYTE>& value, char separator, std::string* out)
     return true;
 }
 
+// The open note and the index of its first item of the name, found under
+// the storage lock the caller holds: ERR_ITEM_NAME for a name that is no
+// item name, ERR_INVALID_HANDLE for a note that is not open,
+// ERR_ITEM_NOT_FOUND when no item has the name.
+STATUS FindFirstItem(NOTEHANDLE note, const char* name, WORD nameLength, OpenNote** open, size_t* index) {
+    if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
+    *open = Notes().Find(note);
+    if (*open == nullptr) return ERR_INVALID_HANDLE;
+    *index = FindFrom(**open, name, nameLength, 0);
+    return *index == std::string::npos ? ERR_ITEM_NOT_FOUND : NOERROR;
+}
+
+// The first item of a terminated name in an open note, found under the
+// storage lock the caller holds; null for a null or bad name, a note that is
+// not open, or a note without such an item.
+NoteItem* FirstItemNamed(NOTEHANDLE note, const char* name) {
+    if (name == nullptr || !ValidName(name, std::strlen(name))) return nullptr;
+    OpenNote* open = Notes().Find(note);
+    return open != nullptr ? FindFirst(*open, name) : nullptr;
+}
+
 } // namespace
 
 // ---- Finding and reading items ----------------------------------------------
 
 STATUS ItemInfo(NOTEHANDLE note, const char* name, WORD nameLength, BLOCKID* item, WORD* dataType,
                 BLOCKID* value, DWORD* valueLength) {
-    if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
     Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return ERR_INVALID_HANDLE;
-    size_t index = FindFrom(*open, name, nameLength, 0);
-    if (index == std::string::npos) return ERR_ITEM_NOT_FOUND;
+    OpenNote* open = nullptr;
+    size_t index = 0;
+    if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
     Describe(note, *open->items[index], item, dataType, value, valueLength);
     return NOERROR;
 }
@@ -484,12 +500,10 @@ STATUS ItemAppendByBlock(NOTEHANDLE note, WORD flags, const char* name, WORD nam
 }
 
 STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength) {
-    if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
     Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return ERR_INVALID_HANDLE;
-    size_t index = FindFrom(*open, name, nameLength, 0);
-    if (index == std::string::npos) return ERR_ITEM_NOT_FOUND;
+    OpenNote* open = nullptr;
+    size_t index = 0;
+    if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
     for (; index != std::string::npos; index = FindFrom(*open, name, nameLength, index)) EraseAt(*open, index);
     return NOERROR;
 }
@@ -522,11 +536,8 @@ STATUS ItemSetTime(NOTEHANDLE note, const char* name, const TIMEDATE* time) {
 
 WORD ItemGetText(NOTEHANDLE note, const char* name, char* buf, WORD limit) {
     if (buf != nullptr && limit > 0) buf[0] = '\0';
-    if (name == nullptr || !ValidName(name, std::strlen(name))) return 0;
     Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return 0;
-    NoteItem* item = FindFirst(*open, name);
+    NoteItem* item = FirstItemNamed(note, name);
     std::vector<std::string_view> entries;
     if (item == nullptr || !TextEntries(item->data.value, &entries) || entries.empty()) return 0;
     return static_cast<WORD>(CopyText(entries[0], buf, limit));
@@ -536,11 +547,9 @@ namespace {
 
 // The first entry of a number or time item (single value or list).
 bool ReadFirstEntry(NOTEHANDLE note, const char* name, WORD singleType, WORD listType, size_t size, void* out) {
-    if (out == nullptr || name == nullptr || !ValidName(name, std::strlen(name))) return false;
+    if (out == nullptr) return false;
     Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return false;
-    NoteItem* item = FindFirst(*open, name);
+    NoteItem* item = FirstItemNamed(note, name);
     RangeView range;
     if (item == nullptr || !ReadRange(item->data.value, singleType, listType, size, &range) ||
         range.entryCount == 0) {
@@ -593,11 +602,8 @@ STATUS ItemAppendTextList(NOTEHANDLE note, const char* name, const char* text, W
 }
 
 WORD ItemTextListCount(NOTEHANDLE note, const char* name) {
-    if (name == nullptr || !ValidName(name, std::strlen(name))) return 0;
     Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return 0;
-    NoteItem* item = FindFirst(*open, name);
+    NoteItem* item = FirstItemNamed(note, name);
     std::vector<std::string_view> entries;
     if (item == nullptr || !TextEntries(item->data.value, &entries)) return 0;
     return static_cast<WORD>(entries.size());
@@ -606,11 +612,8 @@ WORD ItemTextListCount(NOTEHANDLE note, const char* name) {
 bool ItemTextListEntry(NOTEHANDLE note, const char* name, WORD index, char* buf, WORD limit, WORD* length) {
     if (length != nullptr) *length = 0;
     if (buf != nullptr && limit > 0) buf[0] = '\0';
-    if (name == nullptr || !ValidName(name, std::strlen(name))) return false;
     Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return false;
-    NoteItem* item = FindFirst(*open, name);
+    NoteItem* item = FirstItemNamed(note, name);
     std::vector<std::string_view> entries;
     if (item == nullptr || !TextEntries(item->data.value, &entries) || index >= entries.size()) return false;
     size_t copied = CopyText(entries[index], buf, limit);
@@ -620,11 +623,8 @@ bool ItemTextListEntry(NOTEHANDLE note, const char* name, WORD index, char* buf,
 
 WORD ItemConvertToText(NOTEHANDLE note, const char* name, char* buf, WORD limit, char separator) {
     if (buf != nullptr && limit > 0) buf[0] = '\0';
-    if (name == nullptr || !ValidName(name, std::strlen(name))) return 0;
     Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return 0;
-    NoteItem* item = FindFirst(*open, name);
+    NoteItem* item = FirstItemNamed(note, name);
     std::string text;
     if (item == nullptr || !ValueText(item->data.value, separator, &text)) return 0;
     return static_cast<WORD>(CopyText(text, buf, limit));

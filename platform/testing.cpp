@@ -5,7 +5,7 @@
 
 #include "notes_internal.h"
 #include "talix_platform/log.h"
-#include "talix_platform/testing.h"
+#include "testing.h"
 
 namespace plat {
 

@@ -124,6 +124,22 @@ ViewValue TimeValue(const TIMEDATE& time) {
     return value;
 }
 
+// The first number or time of a value's body: the value itself, or, for a
+// list or range value (WORD list count, WORD range count, the values, then
+// the pairs), its first value or the lower end of its first range. False
+// when there is none or the body is cut short.
+template <typename Fixed>
+bool FirstOf(const BYTE* body, size_t length, bool counted, Fixed* first) {
+    size_t at = 0;
+    if (counted) {
+        if (length < 4 || GetWord(body) + GetWord(body + 2) == 0) return false;
+        at = 4;
+    }
+    if (length < at + sizeof(Fixed)) return false;
+    std::memcpy(first, body + at, sizeof(Fixed));
+    return true;
+}
+
 // The value a column shows for a typed result (data-type word first): a
 // text, the first entry of a list, a number or a time. Anything else, or a
 // value cut short, shows as an empty text.
@@ -147,36 +163,15 @@ ViewValue ResultValue(const BYTE* data, size_t size) {
         break;
     }
     case TYPE_NUMBER:
-        if (length >= sizeof(NUMBER)) {
-            NUMBER number;
-            std::memcpy(&number, body, sizeof number);
-            value = NumberValue(number);
-        }
-        break;
     case TYPE_NUMBER_RANGE: {
-        // WORD list count, WORD range count, the numbers, then the pairs.
-        if (length < 4) break;
-        size_t numbers = GetWord(body), ranges = GetWord(body + 2);
-        if (numbers + ranges == 0 || length < 4 + sizeof(NUMBER)) break;
         NUMBER number;
-        std::memcpy(&number, body + 4, sizeof number);
-        value = NumberValue(number);
+        if (FirstOf(body, length, type == TYPE_NUMBER_RANGE, &number)) value = NumberValue(number);
         break;
     }
     case TYPE_TIME:
-        if (length >= sizeof(TIMEDATE)) {
-            TIMEDATE time;
-            std::memcpy(&time, body, sizeof time);
-            value = TimeValue(time);
-        }
-        break;
     case TYPE_TIME_RANGE: {
-        if (length < 4) break;
-        size_t times = GetWord(body), ranges = GetWord(body + 2);
-        if (times + ranges == 0 || length < 4 + sizeof(TIMEDATE)) break;
-        TIMEDATE time;   // the first time, or the lower end of the first range
-        std::memcpy(&time, body + 4, sizeof time);
-        value = TimeValue(time);
+        TIMEDATE time;
+        if (FirstOf(body, length, type == TYPE_TIME_RANGE, &time)) value = TimeValue(time);
         break;
     }
     default:
@@ -294,6 +289,27 @@ STATUS SelectDocuments(DBHANDLE db, const std::vector<BYTE>& selection, std::vec
     });
 }
 
+// The rows of the notes, in order: each note opened, its columnCount values
+// filled by fill (note, values), closed. The first failure to open or fill
+// ends the reading with its status.
+template <typename Fill>
+STATUS ReadRows(DBHANDLE db, const std::vector<NOTEID>& ids, size_t columnCount, std::vector<Row>* rows, Fill fill) {
+    rows->reserve(ids.size());
+    for (NOTEID id : ids) {
+        NOTEHANDLE note = NULLHANDLE;
+        STATUS status = NoteOpenUncounted(db, id, OPEN_NOTE_DEFAULT, &note);
+        if (status != NOERROR) return status;
+        Row row;
+        row.id = id;
+        row.values.resize(columnCount);
+        status = fill(note, &row.values);
+        NoteClose(note);
+        if (status != NOERROR) return status;
+        rows->push_back(std::move(row));
+    }
+    return NOERROR;
+}
+
 STATUS BuildFromView(DBHANDLE db, NOTEID viewId, ViewIndex* index) {
     NOTEHANDLE view = NULLHANDLE;
     STATUS status = NoteOpenUncounted(db, viewId, OPEN_NOTE_DEFAULT, &view);
@@ -326,19 +342,13 @@ STATUS BuildFromView(DBHANDLE db, NOTEID viewId, ViewIndex* index) {
     if (status != NOERROR) return status;
 
     std::vector<Row> rows;
-    rows.reserve(ids.size());
-    for (NOTEID id : ids) {
-        NOTEHANDLE note = NULLHANDLE;
-        status = NoteOpenUncounted(db, id, OPEN_NOTE_DEFAULT, &note);
-        if (status != NOERROR) return status;
-        Row row;
-        row.id = id;
-        row.values.resize(formulas.size());
-        for (size_t i = 0; i < formulas.size() && status == NOERROR; ++i) status = formulas[i].Evaluate(note, &row.values[i]);
-        NoteClose(note);
-        if (status != NOERROR) return status;
-        rows.push_back(std::move(row));
-    }
+    status = ReadRows(db, ids, formulas.size(), &rows, [&](NOTEHANDLE note, std::vector<ViewValue>* values) {
+        STATUS evaluated = NOERROR;
+        for (size_t i = 0; i < formulas.size() && evaluated == NOERROR; ++i)
+            evaluated = formulas[i].Evaluate(note, &(*values)[i]);
+        return evaluated;
+    });
+    if (status != NOERROR) return status;
     LayOut(std::move(rows), sortColumns, index);
     index->keyColumn = sortColumns.empty() ? -1 : static_cast<int>(sortColumns[0].column);
     index->keyDescending = !sortColumns.empty() && sortColumns[0].descending;
@@ -354,19 +364,12 @@ STATUS BuildDesignCollection(DBHANDLE db, ViewIndex* index) {
     });
     if (status != NOERROR) return status;
     std::vector<Row> rows;
-    rows.reserve(ids.size());
-    for (NOTEID id : ids) {
-        NOTEHANDLE note = NULLHANDLE;
-        status = NoteOpenUncounted(db, id, OPEN_NOTE_DEFAULT, &note);
-        if (status != NOERROR) return status;
-        Row row;
-        row.id = id;
-        row.values.resize(1);
+    status = ReadRows(db, ids, 1, &rows, [](NOTEHANDLE note, std::vector<ViewValue>* values) -> STATUS {
         std::vector<std::string> title = TextEntries(note, kTitleItem);
-        if (!title.empty()) row.values[0].text = title[0];
-        NoteClose(note);
-        rows.push_back(std::move(row));
-    }
+        if (!title.empty()) (*values)[0].text = title[0];
+        return NOERROR;
+    });
+    if (status != NOERROR) return status;
     LayOut(std::move(rows), {SortColumn{0, false, false}}, index);
     index->keyColumn = 0;
     index->keyDescending = false;

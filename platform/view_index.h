@@ -51,7 +51,7 @@ int CompareViewValues(const ViewValue& a, const ViewValue& b);
 // (NOTEID_DESIGN_COLLECTION: every design note, sorted by "$TITLE").
 STATUS BuildViewIndex(DBHANDLE db, NOTEID viewId, ViewIndex* index);
 
-// ---- For tests and the talix program ---------------------------------------
+// ---- For tests --------------------------------------------------------------
 
 // The definition of a view (texts in LMBCS); columnFlags may be shorter than
 // columns.
@@ -66,10 +66,5 @@ struct ViewDefinition {
 // selection formula that does not compile fails with the compile status and
 // stores nothing.
 TPLAT_API STATUS ViewNoteCreate(DBHANDLE db, const ViewDefinition& view, NOTEID* id);
-
-// The text an entry of an open collection shows (position 1 is the first
-// entry): a document its first column's value, a category its category's
-// value.
-TPLAT_API STATUS CollectionEntryText(HCOLLECTION collection, DWORD position, std::string* text);
 
 } // namespace plat

@@ -12,8 +12,9 @@
 #include "chunk_target.h"
 #include "cli.h"
 #include "core/chunk_types.h"
+#include "core/clamp.h"
+#include "core/operation_codes.h"
 #include "core/statuses.h"
-#include "engine/operation_codes.h"
 
 namespace talix_cli {
 
@@ -181,7 +182,7 @@ talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::stri
     if (what == "page-break") return chunk->AppendPageBreak();
     if (what == "anchor") {
         const std::string name = Lmbcs(a[0]);
-        return chunk->AppendAnchor(name.c_str(), static_cast<std::uint16_t>(name.size() > 0xFFFF ? 0xFFFF : name.size()));
+        return chunk->AppendAnchor(name.c_str(), talix::ClampToWord(name.size()));
     }
     if (what == "table") {
         if (!Word(a[0], &n1) || !Word(a[1], &n2)) return *usage = true, talix::kArgumentError;
@@ -243,7 +244,7 @@ talix::STATUS RunEditAction(const std::string& action, const std::vector<std::st
     if (action == "font") return chunk->ChangeFont(text(0), text(1), 0);
     if (action == "paragraph") return chunk->ChangeParagraph(text(0), text(1), 0);
     if (action == "table") {
-        const std::size_t length = texts[0].size() > 0xFFFF ? 0xFFFF : texts[0].size();
+        const std::size_t length = talix::ClampToWord(texts[0].size());
         return chunk->ChangeTable(text(0), static_cast<std::uint16_t>(length));
     }
     if (action == "highlight") return chunk->Highlight(0);

@@ -8,6 +8,7 @@
 
 #include "chunk_target.h"
 #include "cli.h"
+#include "core/operation_codes.h"
 #include "core/statuses.h"
 
 namespace talix_cli {
@@ -19,9 +20,10 @@ struct MatchMode {
     std::uint16_t mode;
 };
 
-constexpr MatchMode kModes[] = {{"link", 2386},   {"append", 2801}, {"highlight", 2802}, {"insert", 2803},
-                                {"keyword", 2804}, {"popup", 2805},  {"replace", 2806}};
-constexpr std::uint16_t kKeywordMode = 2804;
+constexpr MatchMode kModes[] = {{"link", talix::kMatchModeLink},       {"append", talix::kMatchModeAppend},
+                                {"highlight", talix::kMatchModeHighlight}, {"insert", talix::kMatchModeInsert},
+                                {"keyword", talix::kMatchModeKeyword},  {"popup", talix::kMatchModePopup},
+                                {"replace", talix::kMatchModeReplace}};
 
 } // namespace
 
@@ -42,7 +44,7 @@ int RunMatch(const Command& command, const std::vector<std::string>& given) {
     if (mode == nullptr) return UsageError(command, "unknown mode '%s'", args[3].c_str());
 
     ChunkOfItem target;
-    const ItemUse use = mode->mode == kKeywordMode ? ItemUse::kRead : ItemUse::kWrite;
+    const ItemUse use = mode->mode == talix::kMatchModeKeyword ? ItemUse::kRead : ItemUse::kWrite;
     if (!target.Open(command, args[0], args[1], args[2], args.size() > 7 ? args[7] : "Everything", use, &exitCode))
         return exitCode;
     const std::string view = plat::NativeToLmbcs(args[5]);
@@ -53,7 +55,7 @@ int RunMatch(const Command& command, const std::vector<std::string>& given) {
     const talix::STATUS status =
         chunk->LinkMatching("", args[4].c_str(), view.c_str(), field.c_str(), hasResult ? resultText.c_str() : nullptr,
                             hasOptions ? optionText.c_str() : nullptr, mode->mode);
-    if (mode->mode != kKeywordMode) return SaveAfterMethod("match", &target, status);
+    if (mode->mode != talix::kMatchModeKeyword) return SaveAfterMethod("match", &target, status);
     if (status != talix::kOK) return MethodFailed("match", chunk, status);
     std::printf("%s\n", plat::LmbcsToNative(chunk->session->textResult).c_str());
     return kExitOk;

@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "core/chunk_definition.h"
 #include "core/chunk_types.h"
+#include "core/clamp.h"
 #include "core/properties.h"
 #include "core/statuses.h"
 #include "talix/chunk.h"
@@ -25,7 +26,7 @@ constexpr std::uint16_t kPropertyTextSize = 65535;
 std::string Lmbcs(const std::string& text) { return plat::NativeToLmbcs(text); }
 
 std::uint16_t Length16(const std::string& text) {
-    return static_cast<std::uint16_t>(text.size() > 0xFFFF ? 0xFFFF : text.size());
+    return talix::ClampToWord(text.size());
 }
 
 // A whole argument read as a number; false when it is not one.

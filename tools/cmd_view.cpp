@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string>
 
-#include "../platform/view_index.h"
 #include "cli.h"
 #include "core/view_lookup.h"
 #include "talix/session.h"

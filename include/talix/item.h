@@ -181,9 +181,11 @@ public:
 
     // ---- Design elements -------------------------------------------------
     // Each connects to the content item of the design element of that name
-    // and kind and returns 0 or the failure. With a copy name the item works
-    // on an in-memory copy titled with the first free name made from the
-    // copy name; saving stores it as a new element.
+    // (a design note of the form class, for a shared field of the field
+    // class; kinds of the same class are not told apart) and returns 0 or the
+    // failure. With a copy name the item works on an in-memory copy titled
+    // with the first free name made from the copy name; saving stores it as
+    // a new element.
     // A form ("$Body").
     std::uint16_t ConnectForm(const char* server, const char* database, const char* name, const char* copyName);
     // A subform ("$Body").
@@ -206,8 +208,13 @@ public:
     // A custom control.
     std::uint16_t ConnectCustomControl(const char* server, const char* database, const char* name,
                                        const char* copyName);
-    // The shared worker: connects to itemName of the design element whose
-    // flags match the pattern; returns 0 or the failure.
+    // The shared worker: connects to itemName of the design note of the form
+    // class named name, creating a blank rich-text item when the note lacks
+    // it. flagsPattern names the kind of element the caller means ("-U-W" a
+    // form, "+U" a subform, "(+-*W" a page ...) and is not read: the look-up
+    // is by name alone. Returns 0 (also when the item can be neither found
+    // nor created: the item then stays unconnected), 20013 for an empty item
+    // name, or the failure of opening the element.
     std::uint16_t ConnectFormBody(const char* server, const char* database, const char* name, const char* copyName,
                                   const char* flagsPattern, const char* itemName);
 

@@ -11,7 +11,6 @@
 #include "talix_platform/timedate.h"
 #include "talix_platform/dxl.h"
 #include "talix_platform/mime.h"
-#include "talix_platform/testing.h"
 #include "talix_platform/formula.h"
 #include "talix_platform/views.h"
 #include "talix_platform/lists.h"

@@ -12,6 +12,7 @@
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "platform/testing.h"
 #include "platform/view_index.h"
 #include "talix_platform.h"
 

@@ -12,6 +12,7 @@
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "core/temp_directory.h"
+#include "platform/testing.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"

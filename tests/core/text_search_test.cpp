@@ -89,7 +89,6 @@ protected:
     SearchInRunTest() {
         context_->session = &session_;
         context_->chunk = &chunk_;
-        context_->operation = 2392;
     }
     // The rewrite, or "<refused>" when it does not fit.
     std::string Rewrite(const std::string& text, const char* search, const char* replacement, std::uint16_t length = 0) {
@@ -120,7 +119,7 @@ TEST_F(SearchInRunTest, EveryOccurrenceIsReplacedUnderTheChunksSwitches) {
     context_->textWildcards = 1;
     EXPECT_EQ(Rewrite("http://a/x.gif http://b/y.gif", "http*gif", "img"), "img img");
     // Restyling takes the match's length, never more than the argument holds.
-    context_->operation = 2399;
+    context_->replacementCutToMatch = 1;
     EXPECT_EQ(Rewrite("x word y", "word", "WORDS"), "x WORD y");
     EXPECT_EQ(Rewrite("x word y", "word", "WO"), "x WO y");
 }

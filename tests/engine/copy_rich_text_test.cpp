@@ -121,9 +121,10 @@ protected:
         talix::CopyRequest& request = session_.workArea->copy;
         request.sourceNote = source;
         request.sourceItemName = itemName;
-        std::uint16_t status = RunOperation(chunk, Op(37, 5));
+        std::uint16_t status = RunOperation(chunk, Op(talix::kOpCopyPrologue, 5));
         base_ = request.paragraphIdBase;
-        if (status == 0) status = RunOperation(chunk, Op(2357, request.paragraphIdBase, 0, itemName));
+        if (status == 0)
+            status = RunOperation(chunk, Op(talix::kOpAppendRichTextItem, request.paragraphIdBase, 0, itemName));
         request = talix::CopyRequest();
         return status;
     }
@@ -266,18 +267,18 @@ TEST_F(CopyTest, AChunkOfAnotherItemIsCopiedAloneAndAMissingSourceCopiesNothing)
     ZervaRTItem source(session);
     ASSERT_EQ(source.Connect("", db_.path().c_str(), sourceId, "Body", 0), 0);
     ZervaRTChunk* table = source.DefineChunk("Table 2");
-    ASSERT_EQ(RunOperation(table, Op(1, 0)), 0);
+    ASSERT_EQ(RunOperation(table, Op(talix::kOpQuery, 0)), 0);
     ASSERT_NE(session_.workArea->foundFirstRecord, 0);
-    ASSERT_EQ(RunOperation(chunk, Op(37, 3)), 0);
-    Operation copy = Op(2356, session_.workArea->copy.paragraphIdBase);
-    EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, 2356, copy.op2, 0, 0, 0, nullptr, nullptr, nullptr,
-                                        nullptr, table),
+    ASSERT_EQ(RunOperation(chunk, Op(talix::kOpCopyPrologue, 3)), 0);
+    Operation copy = Op(talix::kOpAppendRichTextChunk, session_.workArea->copy.paragraphIdBase);
+    EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, talix::kOpAppendRichTextChunk, copy.op2, 0, 0, 0, nullptr,
+                                        nullptr, nullptr, nullptr, table),
               0);
     EXPECT_EQ(engine_test::NonEmptyTexts(Saved()), (std::vector<std::string>{"target", "t2a", "t2b", "t2c", "t2d"}));
 
     // A subform that is not there: its look-up's status, nothing copied.
     const std::vector<std::string> before = db_.Stored(id_);
-    EXPECT_NE(RunOperation(chunk, Op(2358, 0, 0, "No Such Subform")), 0);
+    EXPECT_NE(RunOperation(chunk, Op(talix::kOpAppendSubformBody, 0, 0, "No Such Subform")), 0);
     EXPECT_EQ(db_.Stored(id_), before);
 }
 
@@ -344,8 +345,10 @@ TEST(CopyRealData, TheBodyOfEveryFormAndSubformCopiesWhole) {
             talix::DeleteItemRecordList(&session, body);
 
             ZervaRTChunk* chunk = item.DefineChunk("Everything");
-            ASSERT_EQ(RunOperation(chunk, Op(37, 2)), 0);
-            EXPECT_EQ(RunOperation(chunk, Op(2808, session.workArea->copy.paragraphIdBase, 0, name.c_str())), 0);
+            ASSERT_EQ(RunOperation(chunk, Op(talix::kOpCopyPrologue, 2)), 0);
+            EXPECT_EQ(RunOperation(
+                          chunk, Op(talix::kOpAppendFormBody, session.workArea->copy.paragraphIdBase, 0, name.c_str())),
+                      0);
             talix::ItemRecordList* copy = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
             EXPECT_EQ(status, 0);
             EXPECT_EQ(talix_test::CheckStructure(copy), "");

@@ -27,40 +27,63 @@ using talix_test::Op;
 using talix_test::Operation;
 
 // The rows of the executors at a chunk's start and end.
-const std::uint16_t kStartEndOperations[] = {
-    1,    2,    2351, 2354, 2360, 2409, 2417, 2361, 2812, 2352, 2448, 2353, 2423, 2442, 2359, 2443,
-    2411, 2438, 2424, 2355, 2356, 2357, 2358, 2808, 2809, 2396, 2397, 2387, 2388, 2404, 2366, 2394, 42,
-    2422, 2447, 2419, 2437, 2364, 25,   47,   48,   36,   54,   2330, 2601, 2602, 2603, 2615};
+const talix::OperationCode kStartEndOperations[] = {
+    talix::kOpQuery, talix::kOpPositionList, talix::kOpAppendAnchor, talix::kOpAppendNewLines, talix::kOpAppendTabs,
+    talix::kOpAppendPageBreak, talix::kOpAppendParagraph, talix::kOpAppendText, talix::kOpAppendFileAttachment,
+    talix::kOpAppendImportFile, talix::kOpAppendHtml, talix::kOpAppendLink, talix::kOpAppendHotspot,
+    talix::kOpAppendLayer, talix::kOpAppendTable, talix::kOpAppendTableOfRequest, talix::kOpAppendEventCode,
+    talix::kOpAppendGraphic, talix::kOpAppendGraphicReference, talix::kOpAppendRow, talix::kOpAppendRichTextChunk,
+    talix::kOpAppendRichTextItem, talix::kOpAppendSubformBody, talix::kOpAppendFormBody, talix::kOpAppendPageBody,
+    talix::kOpReorderRows, talix::kOpReorderRowsAsKeyed, talix::kOpLinkAroundChunk, talix::kOpLinkWithText,
+    talix::kOpAppendSection, talix::kOpRemove, talix::kOpColorCells, talix::kOpSetRowLabel,
+    talix::kOpSetHtmlAttribute, talix::kOpAppendImageArea, talix::kOpGenerate, talix::kOpSetTargetProperties,
+    talix::kOpChangeParagraph, talix::kOpSetHideFormula, talix::kOpInPassThroughHtml, talix::kOpSetPassThroughHtml,
+    talix::kOpGetMarginRange, talix::kOpClearLinkMark, talix::kOpFirstRecordType, talix::kOpCellIsMerged,
+    talix::kOpCellColumn, talix::kOpCellRow, talix::kOpInsideHotspot,
+};
 // The property codes inside a chunk.
-const std::uint16_t kPropertyCodes[] = {1,  2,  5,  6,  7,  8,  11, 12, 13, 14, 16, 17, 18, 19, 20,   21,
-                                        22, 23, 24, 25, 26, 27, 29, 30, 31, 32, 33, 34, 35, 36, 38,   39,
-                                        40, 41, 42, 43, 44, 48, 50, 51, 52, 53, 55, 56, 61, 63, 65,   66,
-                                        67, 68, 69, 70, 2304, 2305};
+const talix::OperationCode kPropertyCodes[] = {
+    talix::kOpQuery, talix::kOpPositionList, talix::kOpGetPopupText, talix::kOpSetPopupText,
+    talix::kOpGetSectionTitle, talix::kOpSetSectionTitle, talix::kOpCollectSortKeys, talix::kOpGetFileName,
+    talix::kOpGetFontProperties, talix::kOpGetParagraphStyle, talix::kOpGetAnchorText, talix::kOpSetAnchorText,
+    talix::kOpGetHotspotBorder, talix::kOpSetHotspotBorder, talix::kOpGetActionFormula, talix::kOpSetActionFormula,
+    talix::kOpGetButtonText, talix::kOpSetButtonText, talix::kOpGetHideFormula, talix::kOpSetHideFormula,
+    talix::kOpGetParagraphId, talix::kOpGetStyleName, talix::kOpGetGraphicHeight, talix::kOpSetGraphicHeight,
+    talix::kOpGetGraphicWidth, talix::kOpSetGraphicWidth, talix::kOpGetTableFitToWindow,
+    talix::kOpSetTableFitToWindow, talix::kOpGetCellMargins, talix::kOpGetMarginRange, talix::kOpGetCellColor,
+    talix::kOpGetImageInPixels, talix::kOpSetImageInPixels, talix::kOpGetRowLabel, talix::kOpSetRowLabel,
+    talix::kOpGetTargetFrame, talix::kOpSetTargetFrame, talix::kOpSetPassThroughHtml, talix::kOpGetGraphicFormat,
+    talix::kOpGetGraphicOffset, talix::kOpGetGraphicRatio, talix::kOpGetGraphicUnit, talix::kOpSetLinkTarget,
+    talix::kOpGetGraphicName, talix::kOpGetFieldEventText, talix::kOpGetObjectEventText,
+    talix::kOpFindHotspotAttachment, talix::kOpGetAttachmentSizes, talix::kOpGetGraphicStorage,
+    talix::kOpSetGraphicStorage, talix::kOpExpandParagraphDefinitions, talix::kOpGetObjectSizes,
+    talix::kOpContainsSomething, talix::kOpContainsText,
+};
 
 class EveryOperation : public engine_test::EditTest {
 protected:
     // What the chunk method of the code would hand the engine.
-    Operation Inputs(std::uint16_t code, ZervaRTChunk* chunk) {
+    Operation Inputs(talix::OperationCode code, ZervaRTChunk* chunk) {
         talix::SessionWorkArea* area = session_.workArea;
         Operation operation = Op(code);
         switch (code) {
-        case 2812: operation.argument = file_.c_str(); break;
-        case 2352: operation.argument = file_.c_str(); operation.second = "Zerva.txt"; break;
-        case 2448: operation.op2 = 2; break;   // the URL kind, which appends nothing
-        case 2353:
-        case 2387:
-        case 2388:
+        case talix::kOpAppendFileAttachment: operation.argument = file_.c_str(); break;
+        case talix::kOpAppendImportFile: operation.argument = file_.c_str(); operation.second = "Zerva.txt"; break;
+        case talix::kOpAppendHtml: operation.op2 = 2; break;   // the URL kind, which appends nothing
+        case talix::kOpAppendLink:
+        case talix::kOpLinkAroundChunk:
+        case talix::kOpLinkWithText:
             chunk->work->linkRequest.kind = talix::kLinkURL;
             chunk->work->linkRequest.target = "http://example.org/";
             operation.argument = "Site";
             break;
-        case 2359:
-        case 2443:
+        case talix::kOpAppendTable:
+        case talix::kOpAppendTableOfRequest:
             area->table.tableWidth = 2880;
             area->table.columnWidths[0] = area->table.columnWidths[1] = 1440;
             operation = Op(code, 2, 1, "");
             break;
-        case 2411: {
+        case talix::kOpAppendEventCode: {
             // The field whose event code is added, as the field methods keep it.
             talix_test::FixtureRecord field = talix_test::HostRecord(0xFF8A, 40 + 5);
             talix_test::PutWord(&field, 32, 5);
@@ -75,37 +98,37 @@ protected:
             slot.length = static_cast<std::uint32_t>(field.bytes.size());
             break;
         }
-        case 2438: operation = Op(code, 2, 0, "http://example.org/a.gif"); break;
-        case 2424: operation = Op(code, 3, 19, "logo.gif"); break;
-        case 2355: {
+        case talix::kOpAppendGraphic: operation = Op(code, 2, 0, "http://example.org/a.gif"); break;
+        case talix::kOpAppendGraphicReference: operation = Op(code, 3, 19, "logo.gif"); break;
+        case talix::kOpAppendRow: {
             // A copy of the first row of the first table, located first.
             ZervaRTChunk* row = item_.DefineChunk("Table 1; Row 1");
-            talix_test::RunOperation(row, Op(1, 0));
+            talix_test::RunOperation(row, Op(talix::kOpQuery, 0));
             delete row;
             operation = Op(code, area->foundFirstRecord, area->foundLastRecord);
             break;
         }
-        case 2357:
+        case talix::kOpAppendRichTextItem:
             area->copy.sourceNote = item_.noteHandle;
             area->copy.sourceItemName = "Body";
             operation.argument = "Body";
             break;
-        case 2358:
-        case 2808:
-        case 2809: operation.argument = designName_.c_str(); break;
+        case talix::kOpAppendSubformBody:
+        case talix::kOpAppendFormBody:
+        case talix::kOpAppendPageBody: operation.argument = designName_.c_str(); break;
         default: break;
         }
         return operation;
     }
 
-    std::uint16_t RunOnce(std::uint16_t code) {
+    std::uint16_t RunOnce(talix::OperationCode code) {
         ZervaRTChunk* chunk = item_.DefineChunk("Table 1");
         if (chunk == nullptr) return 0xFFFF;
         const Operation operation = Inputs(code, chunk);
         std::uint16_t status = 0;
-        if (code == 2356) {
+        if (code == talix::kOpAppendRichTextChunk) {
             ZervaRTChunk* source = item_.DefineChunk("Table 2");
-            talix_test::RunOperation(source, Op(1, 0));
+            talix_test::RunOperation(source, Op(talix::kOpQuery, 0));
             status = talix::PerformChunkAction(chunk, 0, nullptr, code, 0, 0, 0, 0, nullptr, nullptr, nullptr,
                                                nullptr, source);
             delete source;
@@ -126,9 +149,9 @@ protected:
 
 TEST_F(EveryOperation, EachCodeHasItsExecutorsAndRunsOnASmallItem) {
     std::ofstream(file_) << "one\ntwo\n";
-    std::vector<std::uint16_t> codes(std::begin(kStartEndOperations), std::end(kStartEndOperations));
+    std::vector<talix::OperationCode> codes(std::begin(kStartEndOperations), std::end(kStartEndOperations));
     codes.insert(codes.end(), std::begin(kPropertyCodes), std::end(kPropertyCodes));
-    for (std::uint16_t code : codes) {
+    for (talix::OperationCode code : codes) {
         SCOPED_TRACE(code);
         EXPECT_NE(talix::FindOperation(code), nullptr);
         // Each code on a fresh copy of the item; the design elements the
@@ -140,7 +163,9 @@ TEST_F(EveryOperation, EachCodeHasItsExecutorsAndRunsOnASmallItem) {
         }
         const std::uint16_t status = RunOnce(code);
         // Reordering rows without sort keys has nothing to do: 1026.
-        EXPECT_EQ(status, code == 2396 || code == 2397 ? talix::kNoSortKeys : 0) << code;
+        EXPECT_EQ(status,
+                  code == talix::kOpReorderRows || code == talix::kOpReorderRowsAsKeyed ? talix::kNoSortKeys : 0)
+            << code;
         Saved();   // the structure checker accepts what the run left
         item_.CleanupTraces();
     }
@@ -149,9 +174,21 @@ TEST_F(EveryOperation, EachCodeHasItsExecutorsAndRunsOnASmallItem) {
 TEST_F(EveryOperation, AttachmentOperationsThatAreNotBuiltAreRefused) {
     ZervaRTChunk* chunk = Open(engine_test::Runs({"text"}));
     const std::vector<std::string> before = db_.Stored(id_);
-    for (std::uint16_t code : {2814, 2815}) {
+    for (talix::OperationCode code : {talix::kOpRefreshAttachmentIcon, talix::kOpRenameAttachment}) {
         EXPECT_EQ(talix::FindOperation(code), nullptr);
         EXPECT_EQ(talix_test::RunOperation(chunk, Op(code, 1, 0, "new.txt")), talix::kArgumentError);
+    }
+    // Codes no operation has are refused too, whether their number lies
+    // among the reading or the writing ones, and walk nothing.
+    for (int number : {0, 3, 2365, 2400, 2818, 2819, 2821, 9999}) {
+        const auto code = static_cast<talix::OperationCode>(number);
+        EXPECT_EQ(talix::FindOperation(code), nullptr) << number;
+        chunk->lastStatus = 0;
+        EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, code, talix::kOpMatchingVariant, 0, 0, 0, nullptr,
+                                            nullptr, nullptr, nullptr, nullptr),
+                  talix::kArgumentError)
+            << number;
+        EXPECT_EQ(chunk->lastStatus, 0) << number;   // no run set the completion status
     }
     item_.Save();
     EXPECT_EQ(db_.Stored(id_), before);

@@ -116,7 +116,7 @@ const Rec* Find(const std::vector<Rec>& records, std::uint16_t signature, std::s
     return nullptr;
 }
 
-std::string ItemTest::Get(const char* definition, std::uint16_t code, std::uint16_t op2, int scratch) {
+std::string ItemTest::Get(const char* definition, talix::OperationCode code, std::uint16_t op2, int scratch) {
     char* place = scratch == 3 ? session_.optionValue + 4096 : session_.messageBuffer;
     place[0] = '\0';
     const std::uint16_t status = Run(definition, talix_test::Op(code, op2));

@@ -62,7 +62,7 @@ class ItemTest : public engine_test::EditTest {
 protected:
     ZervaRTChunk* Chunk(const char* definition) { return item_.DefineChunk(definition); }
     // A get code's answer: the run's scratch buffer (1 or 3) after it.
-    std::string Get(const char* definition, std::uint16_t code, std::uint16_t op2 = 0, int scratch = 1);
+    std::string Get(const char* definition, talix::OperationCode code, std::uint16_t op2 = 0, int scratch = 1);
     // The bytes of an attachment of the stored note ("" when it has none).
     std::string Attachment(const char* name);
 };

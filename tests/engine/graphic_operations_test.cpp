@@ -155,31 +155,31 @@ TEST_F(GraphicOperationTest, PropertyCodesReportSizeFormatUnitAndStorage) {
     const Bytes gif = GifData(320, 200, 300);
     ASSERT_NE(Open(ThreePictures(gif)), nullptr);
 
-    EXPECT_EQ(Get("Graphic 1", 31, 0, 3), "320");
-    EXPECT_EQ(Get("Graphic 1", 29, 0, 3), "200");
-    EXPECT_EQ(Get("Graphic 1", 52, 0, 3), "1.6000");
-    EXPECT_EQ(Get("Graphic 1", 53), "pixels");
-    EXPECT_EQ(Get("Graphic 1", 50), "GIF");
-    EXPECT_EQ(Get("Graphic 1", 39), "FALSE");
-    EXPECT_EQ(Get("Graphic 1", 67), "Inline");
-    const std::string offset = Get("Graphic 1", 51);
+    EXPECT_EQ(Get("Graphic 1", talix::kOpGetGraphicWidth, 0, 3), "320");
+    EXPECT_EQ(Get("Graphic 1", talix::kOpGetGraphicHeight, 0, 3), "200");
+    EXPECT_EQ(Get("Graphic 1", talix::kOpGetGraphicRatio, 0, 3), "1.6000");
+    EXPECT_EQ(Get("Graphic 1", talix::kOpGetGraphicUnit), "pixels");
+    EXPECT_EQ(Get("Graphic 1", talix::kOpGetGraphicFormat), "GIF");
+    EXPECT_EQ(Get("Graphic 1", talix::kOpGetImageInPixels), "FALSE");
+    EXPECT_EQ(Get("Graphic 1", talix::kOpGetGraphicStorage), "Inline");
+    const std::string offset = Get("Graphic 1", talix::kOpGetGraphicOffset);
     EXPECT_EQ(offset.rfind("0.", 0), 0u) << offset;
-    const std::string name = Get("Graphic 1", 56);
+    const std::string name = Get("Graphic 1", talix::kOpGetGraphicName);
     EXPECT_EQ(name.rfind("_1_", 0), 0u) << name;
     EXPECT_EQ(name.find_first_of("abcdef"), std::string::npos) << name;
 
     // A resized graphic answers from its own record, in inches.
-    EXPECT_EQ(Get("Graphic 2", 31, 0, 3), "2.000");
-    EXPECT_EQ(Get("Graphic 2", 29, 0, 3), "1.000");
-    EXPECT_EQ(Get("Graphic 2", 53), "inches");
-    EXPECT_EQ(Get("Graphic 2", 50), "Notes Bitmap");
-    EXPECT_EQ(Get("Graphic 2", 52, 0, 3), "2.0000");
-    EXPECT_EQ(Get("Graphic 2", 67), "Undetermined");
+    EXPECT_EQ(Get("Graphic 2", talix::kOpGetGraphicWidth, 0, 3), "2.000");
+    EXPECT_EQ(Get("Graphic 2", talix::kOpGetGraphicHeight, 0, 3), "1.000");
+    EXPECT_EQ(Get("Graphic 2", talix::kOpGetGraphicUnit), "inches");
+    EXPECT_EQ(Get("Graphic 2", talix::kOpGetGraphicFormat), "Notes Bitmap");
+    EXPECT_EQ(Get("Graphic 2", talix::kOpGetGraphicRatio, 0, 3), "2.0000");
+    EXPECT_EQ(Get("Graphic 2", talix::kOpGetGraphicStorage), "Undetermined");
 
-    EXPECT_EQ(Get("Graphic 3", 50), "JPEG Image Resource");
-    EXPECT_EQ(Get("Graphic 3", 51), "logo.jpg");
-    EXPECT_EQ(Get("Graphic 3", 56), "logo.jpg");
-    EXPECT_EQ(Get("Graphic 3", 67), "Image Resource");
+    EXPECT_EQ(Get("Graphic 3", talix::kOpGetGraphicFormat), "JPEG Image Resource");
+    EXPECT_EQ(Get("Graphic 3", talix::kOpGetGraphicOffset), "logo.jpg");
+    EXPECT_EQ(Get("Graphic 3", talix::kOpGetGraphicName), "logo.jpg");
+    EXPECT_EQ(Get("Graphic 3", talix::kOpGetGraphicStorage), "Image Resource");
 
     // Get codes change nothing.
     EXPECT_EQ(item_.modified, 0);
@@ -189,9 +189,9 @@ TEST_F(GraphicOperationTest, SettingTheSizeRewritesOnlyTheGraphicRecord) {
     ASSERT_NE(Open(ThreePictures(GifData(320, 200, 300))), nullptr);
     ZervaRTChunk* chunk = Chunk("Graphic 2");
     chunk->work->sizeInPixels = 1;
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(30, 0, 120)), 0);
-    EXPECT_EQ(Run("Graphic 1", Op(32, 0, 0)), 0);
-    EXPECT_EQ(Run("Graphic 1", Op(40, 0, 1)), 0);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpSetGraphicHeight, 0, 120)), 0);
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpSetGraphicWidth, 0, 0)), 0);
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpSetImageInPixels, 0, 1)), 0);
     const std::vector<Rec> records = Saved();
     const Rec* first = Find(records, kSigGraphic);
     ASSERT_NE(first, nullptr);
@@ -204,7 +204,7 @@ TEST_F(GraphicOperationTest, SettingTheSizeRewritesOnlyTheGraphicRecord) {
     EXPECT_EQ(second->Word(10), 120);
     EXPECT_EQ(second->Word(24), 1);
     EXPECT_EQ(second->bytes[27], 0x03);   // in pixels; the wrap flag stays
-    EXPECT_EQ(Get("Graphic 2", 29, 0, 3), "120");
+    EXPECT_EQ(Get("Graphic 2", talix::kOpGetGraphicHeight, 0, 3), "120");
 }
 
 std::string LastHostMessage;
@@ -228,29 +228,29 @@ TEST_F(GraphicOperationTest, ExportWritesTheImageDataToAFileNamedForItsType) {
     talix_test::TempDir dir;
 
     const std::string named = dir.file("picture.JPG");
-    EXPECT_EQ(Run("Graphic 1", Op(2367, 0, 0, named.c_str())), 0);
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpExportGraphic, 0, 0, named.c_str())), 0);
     EXPECT_EQ(talix_test::ReadFile(named), std::string(gif.begin(), gif.end()));
     EXPECT_STREQ(session_.messageBuffer, "");
 
     // Without a name: the item's default file name, ".cd" replaced.
     const std::string base = dir.file("default.cd");
     ASSERT_EQ(item_.SetPropertyText("ImportExportFile", base.c_str(), static_cast<std::uint16_t>(base.size())), 1);
-    EXPECT_EQ(Run("Graphic 1", Op(2367)), 0);
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpExportGraphic)), 0);
     EXPECT_EQ(talix_test::ReadFile(dir.file("default.gif")).size(), gif.size());
     const std::string plain = dir.file("plain");
-    EXPECT_EQ(Run("Graphic 1", Op(2367, 0, 0, plain.c_str())), 0);
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpExportGraphic, 0, 0, plain.c_str())), 0);
     EXPECT_TRUE(std::filesystem::exists(plain + ".gif"));
 
     // A bitmap is refused with its message; a chunk without a picture too.
     plat::RegisterMessageProc(RecordHostMessage);
     ZervaRTChunk* bitmap = Chunk("Graphic 2");
-    EXPECT_EQ(talix_test::RunOperation(bitmap, Op(2367, 0, 0, dir.file("bitmap.gif").c_str())), 259);
+    EXPECT_EQ(talix_test::RunOperation(bitmap, Op(talix::kOpExportGraphic, 0, 0, dir.file("bitmap.gif").c_str())), 259);
     plat::RegisterMessageProc(nullptr);
     EXPECT_EQ(bitmap->errorWord, 20034);
     EXPECT_EQ(LastHostMessage,
               "TALIX: ExportGraphic method for bitmaps requires Notes 6.0.2 or later, and appropriate Talix version");
     EXPECT_FALSE(std::filesystem::exists(dir.file("bitmap.gif")));
-    EXPECT_EQ(Run("Text 1", Op(2367, 0, 0, dir.file("none.gif").c_str())), 1028);
+    EXPECT_EQ(Run("Text 1", Op(talix::kOpExportGraphic, 0, 0, dir.file("none.gif").c_str())), 1028);
 }
 
 TEST_F(GraphicOperationTest, StorageMovesTheImageIntoAnAttachmentAndInlineBringsItBack) {
@@ -262,7 +262,7 @@ TEST_F(GraphicOperationTest, StorageMovesTheImageIntoAnAttachmentAndInlineBrings
     ASSERT_NE(Open(body), nullptr);
     const std::vector<Rec> before = Saved();
 
-    EXPECT_EQ(Run("Graphic 1", Op(68, 0, 0, "storage")), 0);
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpSetGraphicStorage, 0, 0, "storage")), 0);
     std::vector<Rec> records = Saved();
     ASSERT_GE(records.size(), 9u);
     EXPECT_EQ(Signatures(records, 3), (std::vector<std::uint16_t>{kSigBegin, kSigGraphic, kSigStorageLink,
@@ -273,16 +273,16 @@ TEST_F(GraphicOperationTest, StorageMovesTheImageIntoAnAttachmentAndInlineBrings
     EXPECT_EQ(records[6].Word(24), 320);
     EXPECT_EQ(records[6].Word(26), 200);
     EXPECT_FALSE(Attachment("Graphic").empty());
-    EXPECT_EQ(Get("Graphic 1", 67), "Storage Link Attachment");
+    EXPECT_EQ(Get("Graphic 1", talix::kOpGetGraphicStorage), "Storage Link Attachment");
 
     // Back inline: the same records as before.
-    EXPECT_EQ(Run("Graphic 1", Op(68, 0, 0, "inline")), 0);
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpSetGraphicStorage, 0, 0, "inline")), 0);
     records = Saved();
     ASSERT_EQ(records.size(), before.size() + 1);   // and the empty run that ends a rebuilt item
     for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(records[i].bytes, before[i].bytes) << i;
 
     // The next move takes the next free name.
-    EXPECT_EQ(Run("Graphic 1", Op(68, 0, 0, "storage")), 0);
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpSetGraphicStorage, 0, 0, "storage")), 0);
     records = Saved();
     const Rec* link = Find(records, kSigStorageLink);
     ASSERT_NE(link, nullptr);
@@ -308,15 +308,15 @@ TEST_F(GraphicOperationTest, FileHotspotsGiveTheirAttachmentAndTheSumOfTheirSize
                                        plat::ATTACH_DEFAULT),
                   plat::NOERROR);
     }
-    EXPECT_EQ(Get("Everything", 66, 2629, 3), "35");
-    EXPECT_EQ(Get("Everything", 65, 2621), "one.txt");
+    EXPECT_EQ(Get("Everything", talix::kOpGetAttachmentSizes, 2629, 3), "35");
+    EXPECT_EQ(Get("Everything", talix::kOpFindHotspotAttachment, 2621), "one.txt");
     EXPECT_NE(session_.workArea->attachmentBlock.block, 0u);
 }
 
 TEST_F(GraphicOperationTest, PicturesAndLayersAreAppendedAroundTheChunk) {
     ZervaRTChunk* chunk = Open(engine_test::Runs({"a"}));
     ASSERT_NE(chunk, nullptr);
-    Operation url = Op(2438, 2, 0, "http://example.com/logo.gif");
+    Operation url = Op(talix::kOpAppendGraphic, 2, 0, "http://example.com/logo.gif");
     url.second = "WrapText=WRAP_AROUND Caption=''";
     EXPECT_EQ(talix_test::RunOperation(chunk, url), 0);
     std::vector<Rec> records = Saved();
@@ -336,7 +336,7 @@ TEST_F(GraphicOperationTest, PicturesAndLayersAreAppendedAroundTheChunk) {
     char name[] = "logo.gif?Open";
     chunk = Open(engine_test::Runs({"a"}));
     chunk->appendAtEnd = 0;
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2424, 3, 19, name)), 0);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendGraphicReference, 3, 19, name)), 0);
     EXPECT_STREQ(name, "logo.gif?Open");
     records = Saved();
     EXPECT_EQ(records[0].signature, kSigParagraph);
@@ -347,7 +347,7 @@ TEST_F(GraphicOperationTest, PicturesAndLayersAreAppendedAroundTheChunk) {
 
     // A layer at the position auto;150px;250px;auto.
     chunk = Open(engine_test::Runs({"a"}));
-    Operation layer = Op(2442, 5, 0, "Text='inside'");
+    Operation layer = Op(talix::kOpAppendLayer, 5, 0, "Text='inside'");
     layer.second = "auto;150px;250px;auto";
     EXPECT_EQ(talix_test::RunOperation(chunk, layer), 0);
     records = Saved();
@@ -399,13 +399,13 @@ TEST(RealGraphics, EveryGraphicReportsItsSizeAndFormatAndAnImageResourceExportsI
             if (chunk->Exists() == 0) break;
             ++graphics;
             session.messageBuffer[0] = '\0';
-            EXPECT_EQ(talix_test::RunOperation(chunk, Op(50)), 0);
+            EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpGetGraphicFormat)), 0);
             const std::string format = session.messageBuffer;
             EXPECT_EQ(formats.count(format), 1u) << format;
             // A reference to an image resource may carry no size of its
             // own; a picture with its data or a bitmap always does.
             if (format.find("Image Resource") != std::string::npos) continue;
-            for (std::uint16_t code : {29, 31}) {
+            for (talix::OperationCode code : {talix::kOpGetGraphicHeight, talix::kOpGetGraphicWidth}) {
                 session.optionValue[4096] = '\0';
                 EXPECT_EQ(talix_test::RunOperation(chunk, Op(code)), 0);
                 EXPECT_GT(std::atof(session.optionValue + 4096), 0.0) << name << " " << definition;
@@ -431,7 +431,7 @@ TEST(RealGraphics, EveryGraphicReportsItsSizeAndFormatAndAnImageResourceExportsI
     const std::string file = dir.file("resource.gif");
     ZervaRTChunk* chunk = item.DefineChunk("Graphic 1");
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2367, 0, 0, file.c_str())), 0);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpExportGraphic, 0, 0, file.c_str())), 0);
     EXPECT_FALSE(data.empty());
     EXPECT_EQ(talix_test::ReadFile(file), data);
 }

@@ -86,14 +86,18 @@ std::uint32_t Dword(const Rec& record, std::size_t offset) { return talix::ReadD
 class HotspotOperations : public HotspotTest {
 protected:
     // Runs a reading code and gives what it left in a result place.
-    std::string Read(ZervaRTChunk* chunk, std::uint16_t code, const char* place) {
+    std::string Read(ZervaRTChunk* chunk, talix::OperationCode code, const char* place) {
         session_.textResult[0] = '\0';
         session_.messageBuffer[0] = '\0';
         EXPECT_EQ(RunOperation(chunk, Op(code)), 0) << code;
         return place;
     }
-    std::string TextResult(ZervaRTChunk* chunk, std::uint16_t code) { return Read(chunk, code, session_.textResult); }
-    std::string Scratch1(ZervaRTChunk* chunk, std::uint16_t code) { return Read(chunk, code, session_.messageBuffer); }
+    std::string TextResult(ZervaRTChunk* chunk, talix::OperationCode code) {
+        return Read(chunk, code, session_.textResult);
+    }
+    std::string Scratch1(ZervaRTChunk* chunk, talix::OperationCode code) {
+        return Read(chunk, code, session_.messageBuffer);
+    }
 
     // Gives the chunk's saved-field slots buffers of their own.
     void GiveSlots(ZervaRTChunk* chunk) {
@@ -126,37 +130,37 @@ protected:
 TEST_F(HotspotOperations, PropertyCodesReadAndRewriteTheirRecords) {
     ZervaRTChunk* chunk = Open(Elements());
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(TextResult(chunk, 5), "pop text");   // without the data's terminator
-    EXPECT_EQ(Scratch1(chunk, 7), "First");
-    EXPECT_EQ(TextResult(chunk, 16), "here");
-    EXPECT_EQ(Scratch1(chunk, 18), "TRUE");
-    EXPECT_EQ(TextResult(chunk, 20), "\x01\x02\x03");
-    EXPECT_EQ(TextResult(chunk, 22), "Press");
-    EXPECT_EQ(Scratch1(chunk, 43), "_blank");
-    EXPECT_EQ(TextResult(chunk, 61), "common()");
-    EXPECT_EQ(TextResult(chunk, 63), "js()");
-    EXPECT_EQ(Scratch1(item_.DefineChunk("Text 1"), 7), "");   // none in the chunk
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetPopupText), "pop text");   // without the data's terminator
+    EXPECT_EQ(Scratch1(chunk, talix::kOpGetSectionTitle), "First");
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetAnchorText), "here");
+    EXPECT_EQ(Scratch1(chunk, talix::kOpGetHotspotBorder), "TRUE");
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetActionFormula), "\x01\x02\x03");
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetButtonText), "Press");
+    EXPECT_EQ(Scratch1(chunk, talix::kOpGetTargetFrame), "_blank");
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetFieldEventText), "common()");
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetObjectEventText), "js()");
+    EXPECT_EQ(Scratch1(item_.DefineChunk("Text 1"), talix::kOpGetSectionTitle), "");   // none in the chunk
 
     const std::string popup = "a longer pop-up", section = "New", anchor = "top", button = "Push", url = "http://new/";
-    auto set = [&](std::uint16_t code, std::uint16_t a3, const std::string& text) {
+    auto set = [&](talix::OperationCode code, std::uint16_t a3, const std::string& text) {
         EXPECT_EQ(RunOperation(chunk, Op(code, 0, a3, text.c_str())), 0) << code;
     };
-    set(6, static_cast<std::uint16_t>(popup.size()), popup);
-    set(8, 3, section);
-    set(17, 3, anchor);
-    set(19, 0, "");   // no border
-    set(23, 4, button);
-    set(55, static_cast<std::uint16_t>(url.size()), url);
-    Operation formula = Op(21);
+    set(talix::kOpSetPopupText, static_cast<std::uint16_t>(popup.size()), popup);
+    set(talix::kOpSetSectionTitle, 3, section);
+    set(talix::kOpSetAnchorText, 3, anchor);
+    set(talix::kOpSetHotspotBorder, 0, "");   // no border
+    set(talix::kOpSetButtonText, 4, button);
+    set(talix::kOpSetLinkTarget, static_cast<std::uint16_t>(url.size()), url);
+    Operation formula = Op(talix::kOpSetActionFormula);
     formula.textResult = std::string("\x07\x08", 2);
     EXPECT_EQ(RunOperation(chunk, formula), 0);
 
-    EXPECT_EQ(TextResult(chunk, 5), popup);
-    EXPECT_EQ(Scratch1(chunk, 7), section);
-    EXPECT_EQ(TextResult(chunk, 16), anchor);
-    EXPECT_EQ(Scratch1(chunk, 18), "FALSE");
-    EXPECT_EQ(TextResult(chunk, 20), "\x07\x08");
-    EXPECT_EQ(TextResult(chunk, 22), button);
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetPopupText), popup);
+    EXPECT_EQ(Scratch1(chunk, talix::kOpGetSectionTitle), section);
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetAnchorText), anchor);
+    EXPECT_EQ(Scratch1(chunk, talix::kOpGetHotspotBorder), "FALSE");
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetActionFormula), "\x07\x08");
+    EXPECT_EQ(TextResult(chunk, talix::kOpGetButtonText), button);
     const std::vector<Rec> records = Stored();
     const Rec* pop = Find(records, kPopup);
     ASSERT_NE(pop, nullptr);
@@ -169,7 +173,7 @@ TEST_F(HotspotOperations, PropertyCodesReadAndRewriteTheirRecords) {
     EXPECT_EQ(Find(records, kV4, 1)->Word(12), url.size());
 
     // The border comes back; the other flags stay as they were.
-    EXPECT_EQ(RunOperation(chunk, Op(19, 0, 1)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetHotspotBorder, 0, 1)), 0);
     EXPECT_EQ(Dword(*Find(Stored(), kPopup), 8), 4u);
 }
 
@@ -179,11 +183,11 @@ TEST_F(HotspotOperations, FrameTargetsAreRewrittenOrGivenToEachElement) {
     AddHotspot(&body, Hotspot(kV4, 2, 0, ""), {TextRecord(kTarget, 12, "old", 4), Text("two")});
     ZervaRTChunk* first = Open(body, "Hotspot 1");
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(RunOperation(first, Op(44, 0, 4, "main")), 0);
+    EXPECT_EQ(RunOperation(first, Op(talix::kOpSetTargetFrame, 0, 4, "main")), 0);
     ZervaRTChunk* second = item_.DefineChunk("Hotspot 2");
-    EXPECT_EQ(RunOperation(second, Op(44, 0, 3, "top")), 0);
-    EXPECT_EQ(Scratch1(first, 43), "main");
-    EXPECT_EQ(Scratch1(second, 43), "top");
+    EXPECT_EQ(RunOperation(second, Op(talix::kOpSetTargetFrame, 0, 3, "top")), 0);
+    EXPECT_EQ(Scratch1(first, talix::kOpGetTargetFrame), "main");
+    EXPECT_EQ(Scratch1(second, talix::kOpGetTargetFrame), "top");
     const std::vector<Rec> records = Stored();
     EXPECT_EQ(Count(records, kTarget), 2u);
     // The new target stands before the hotspot it belongs to.
@@ -203,7 +207,7 @@ TEST_F(HotspotOperations, LinksAndSectionsAroundAChunk) {
     request.kind = talix::kLinkOnText;
     request.target = "0123456789ABCDEF";
     chunk->work->linkRequest = request;
-    EXPECT_EQ(RunOperation(chunk, Op(2387)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpLinkAroundChunk)), 0);
     std::vector<Rec> records = Stored();
     // The chunk's text, without its colour, is the link's text.
     EXPECT_EQ(Count(records, kColor), 0u);
@@ -220,12 +224,12 @@ TEST_F(HotspotOperations, LinksAndSectionsAroundAChunk) {
         body.push_back(record);
     chunk = Open(body, "Text 2");
     chunk->work->linkRequest = request;
-    EXPECT_EQ(RunOperation(chunk, Op(2387)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpLinkAroundChunk)), 0);
     EXPECT_EQ(Count(Stored(), kLinkExport), 1u);
 
     // A section with a boxed bar and no title round the second text run.
     chunk = Open(Runs({"a", "b"}), "Text 2");
-    Operation section = Op(2404, 0, 0, "");
+    Operation section = Op(talix::kOpAppendSection, 0, 0, "");
     section.options = "BorderStyle=Box";
     EXPECT_EQ(RunOperation(chunk, section), 0);
     records = Stored();
@@ -263,7 +267,7 @@ TEST_F(HotspotOperations, ButtonsAreWrittenFromTheRequestWithTheirWidthsClamped)
         ASSERT_NE(chunk, nullptr);
         session_.workArea->hotspot = {3, 0x10, 4};   // a button with a formula of 4 bytes
         messages.clear();
-        Operation button = Op(2423);
+        Operation button = Op(talix::kOpAppendHotspot);
         button.argument = each.options;
         button.second = "Press";
         button.a5 = 5;
@@ -291,7 +295,7 @@ TEST_F(HotspotOperations, ImageAreasStartAMapAfterTheGraphicThenJoinIt) {
         body.push_back(record);
     ZervaRTChunk* chunk = Open(body, "Graphic 1");
     ASSERT_NE(chunk, nullptr);
-    Operation area = Op(2447, 0, 0, "rect left=10 top=10");
+    Operation area = Op(talix::kOpAppendImageArea, 0, 0, "rect left=10 top=10");
     EXPECT_EQ(RunOperation(chunk, area), 0);
     std::vector<Rec> records = Stored();
     ASSERT_EQ(Count(records, kMap), 1u);
@@ -332,7 +336,7 @@ TEST_F(HotspotOperations, FieldsGetFreeNamesAndTheirEventCodeIsRewritten) {
     events.count = 2;
     events.texts[0] = "LotusScript:Entering:Print 1";
     events.texts[1] = "Javascript:OnClick:code()";
-    EXPECT_EQ(RunOperation(chunk, Op(2411)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendEventCode)), 0);
 
     std::vector<Rec> records = Stored();
     ASSERT_NE(Find(records, kField), nullptr);
@@ -365,7 +369,7 @@ TEST_F(HotspotOperations, FieldsGetFreeNamesAndTheirEventCodeIsRewritten) {
     GiveSlots(chunk);
     chunk->work->eventTexts.count = 1;
     chunk->work->eventTexts.texts[0] = "Javascript:OnClick:fresh()";
-    EXPECT_EQ(RunOperation(chunk, Op(2416, 0, 0, "total")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetEventCode, 0, 0, "total")), 0);
     EXPECT_EQ(std::string(session_.textResult), "JavaScript:OnClick:Total()");
     records = Stored();
     EXPECT_EQ(CString(*Find(records, kPart, 0), 18), "fresh()");
@@ -385,12 +389,12 @@ TEST_F(HotspotOperations, WebEditorRenamesMarkedFieldsAndCaptureKeepsTheLastMatc
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
 
-    Operation capture = Op(2398, 0, 4);
+    Operation capture = Op(talix::kOpCaptureText, 0, 4);
     capture.second = "key";
     EXPECT_EQ(RunOperation(chunk, capture), 0);
     EXPECT_STREQ(session_.messageBuffer, "key2");
 
-    EXPECT_EQ(RunOperation(chunk, Op(71, 1)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpUseWebEditor, 1)), 0);
     EXPECT_STREQ(session_.messageBuffer, "Body2_QVE");
     EXPECT_TRUE(plat::ItemIsPresent(item_.noteHandle, "$HTMLCode", 9));
     EXPECT_TRUE(plat::ItemIsPresent(item_.noteHandle, "$HTMLHeadTag", 12));
@@ -412,9 +416,16 @@ TEST(HotspotRealData, EveryElementIsFoundAndItsPropertiesRead) {
 
     const struct {
         const char* type;
-        std::vector<std::uint16_t> codes;
-    } kinds[] = {{"Hotspot", {5, 18, 20, 43}}, {"Button", {22, 20}}, {"Section", {7}},
-                 {"Field", {61, 63}},          {"Anchor", {16}},     {"Doclink", {15}}};
+        std::vector<talix::OperationCode> codes;
+    } kinds[] = {
+        {"Hotspot", {talix::kOpGetPopupText, talix::kOpGetHotspotBorder, talix::kOpGetActionFormula,
+                     talix::kOpGetTargetFrame}},
+        {"Button", {talix::kOpGetButtonText, talix::kOpGetActionFormula}},
+        {"Section", {talix::kOpGetSectionTitle}},
+        {"Field", {talix::kOpGetFieldEventText, talix::kOpGetObjectEventText}},
+        {"Anchor", {talix::kOpGetAnchorText}},
+        {"Doclink", {talix::kOpGetLinkProperty}},
+    };
     std::size_t found[std::size(kinds)] = {};
     RARIvoSession session;
     for (const auto& [id, name] : items) {
@@ -428,11 +439,11 @@ TEST(HotspotRealData, EveryElementIsFoundAndItsPropertiesRead) {
                 ASSERT_NE(chunk, nullptr);
                 if (chunk->Exists() == 0) break;
                 ++found[k];
-                for (std::uint16_t code : kinds[k].codes) {
+                for (talix::OperationCode code : kinds[k].codes) {
                     session.textResultLength = 0;
                     EXPECT_EQ(RunOperation(chunk.get(), Op(code, 2340)), 0);
                     // Every button of these items has a label.
-                    if (code == 22) EXPECT_GT(session.textResultLength, 0);
+                    if (code == talix::kOpGetButtonText) EXPECT_GT(session.textResultLength, 0);
                 }
             }
         }

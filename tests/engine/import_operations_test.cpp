@@ -57,7 +57,8 @@ protected:
         for (const char* name : {"$TalixTempDirectory", "EDITIMP1", "LibraryDirectory"}) plat::IniSet(name, "");
         session_.SetUp();
     }
-    Operation Import(const std::string& path, const char* type, std::uint16_t code = 2352) {
+    Operation Import(const std::string& path, const char* type,
+                     talix::OperationCode code = talix::kOpAppendImportFile) {
         path_ = path;
         Operation operation = Op(code, 0, 0, path_.c_str());
         operation.second = type;
@@ -172,19 +173,20 @@ TEST_F(ImportOperations, RecordFilesTakeTheItemsFacesAndParagraphIdsAboveItsBase
 TEST_F(ImportOperations, HtmlIsParsedAndItsFailuresReported) {
     ZervaRTChunk* chunk = Open(engine_test::Runs({"Start"}));
     const std::vector<std::string> before = db_.Stored(id_);
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 3, 0, "<p>Hello</p>")), 0);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 3, 0, "<p>Hello</p>")), 0);
     EXPECT_EQ(chunk->errorWord, 0);
     // A parse error imports nothing; no text is no input.
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 3, 0, "<p>Hello<blorf></p>")), talix::kHtmlTreeLost);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 3, 0, "<p>Hello<blorf></p>")),
+              talix::kHtmlTreeLost);
     EXPECT_EQ(chunk->errorWord, talix::kErrConversion);
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 3, 0, nullptr)), talix::kNoHtmlInput);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 3, 0, nullptr)), talix::kNoHtmlInput);
     EXPECT_EQ(chunk->errorWord, talix::kErrImportFileMissing);
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 3, 0, "<img src=\"http://h/a.gif\">")),
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 3, 0, "<img src=\"http://h/a.gif\">")),
               talix::kRenderingSkipped);
     EXPECT_EQ(chunk->errorWord, talix::kRenderingSkipped);
     EXPECT_EQ(db_.Stored(id_), before);
     // The URL kind does nothing.
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(2448, 2, 0, "http://x")), 0);
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 2, 0, "http://x")), 0);
     EXPECT_EQ(chunk->errorWord, 0);
 }
 
@@ -192,7 +194,8 @@ TEST_F(ImportOperations, FileAttachmentsGetAFreeNameAndAHotspotWithTheirIcon) {
     ZervaRTChunk* chunk = Open(engine_test::Runs({"Start"}));
     const std::string file = files_.file("report.txt");
     WriteBytes(file, "contents");
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(talix_test::RunOperation(chunk, Import(file, nullptr, 2812)), 0);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(talix_test::RunOperation(chunk, Import(file, nullptr, talix::kOpAppendFileAttachment)), 0);
     for (const char* name : {"report.txt", "Att0.txt", "Att1.txt"}) {
         plat::BLOCKID found;
         EXPECT_EQ(talix::FindAttachmentItem(item_.noteHandle, name, &found, 0), 0) << name;
@@ -216,7 +219,7 @@ TEST_F(ImportOperations, FileAttachmentsGetAFreeNameAndAHotspotWithTheirIcon) {
 
     // Already attached, without a picture and with a text: no new attachment,
     // no icon, no caption.
-    Operation bare = Import(file, "shown.txt", 2812);
+    Operation bare = Import(file, "shown.txt", talix::kOpAppendFileAttachment);
     bare.options = "AlreadyAttached=yes UseGraphic= UseText='see here'";
     ASSERT_EQ(talix_test::RunOperation(chunk, bare), 0);
     plat::BLOCKID found;
@@ -227,7 +230,8 @@ TEST_F(ImportOperations, FileAttachmentsGetAFreeNameAndAHotspotWithTheirIcon) {
 
     // A file that cannot be attached writes nothing.
     const std::vector<std::string> before = db_.Stored(id_);
-    EXPECT_NE(talix_test::RunOperation(chunk, Import(files_.file("none.txt"), nullptr, 2812)), 0);
+    EXPECT_NE(talix_test::RunOperation(chunk, Import(files_.file("none.txt"), nullptr, talix::kOpAppendFileAttachment)),
+              0);
     EXPECT_EQ(db_.Stored(id_), before);
 }
 
@@ -247,7 +251,7 @@ TEST_F(ImportOperations, AnImageResourceMadeInlineBringsItsOwnImageRecords) {
     ASSERT_EQ(resource->Save(), 0);
     delete resource;
 
-    Operation operation = Op(2424, 3, 19, "logo.gif?OpenImageResource");
+    Operation operation = Op(talix::kOpAppendGraphicReference, 3, 19, "logo.gif?OpenImageResource");
     operation.second = "MakeInLine=Yes ImageWidth=7 AltText='Logo'";
     ASSERT_EQ(talix_test::RunOperation(chunk, operation), 0);
     std::vector<std::uint16_t> picture;

@@ -26,7 +26,7 @@ using talix_test::Op;
 using talix_test::Operation;
 using talix_test::RunOperation;
 
-constexpr std::uint16_t kMatch = 2386, kWiki = 2816;
+constexpr talix::OperationCode kMatch = talix::kOpLinkMatching, kWiki = talix::kOpWikiMatching;
 constexpr std::uint16_t kUrlBegin = 0xFFAD, kPopupBegin = 0xFFA9, kLinkRecord = 0xFF92, kIdName = 0xFF7A;
 
 using Keys = std::vector<std::pair<std::string, plat::NOTEID>>;
@@ -133,7 +133,7 @@ protected:
 
     std::string Keywords(ZervaRTChunk* chunk, const char* options = nullptr) {
         std::vector<char> buffer(talix::kKeywordBufferSize);
-        Operation operation = Op(kMatch, 2804);
+        Operation operation = Op(kMatch, talix::kMatchModeKeyword);
         operation.second = buffer.data();
         operation.options = options;
         EXPECT_EQ(RunOperation(chunk, operation), 0);
@@ -147,7 +147,7 @@ protected:
 TEST_F(MatchingTest, KeysBecomeLinksOnceAndKeywordsLeaveTheItemAsItWas) {
     ZervaRTChunk* chunk = Open(Runs({"Alpha beta alphabet"}));
     Cache({{"alpha", alpha_}, {"be", beta_}});
-    EXPECT_EQ(RunOperation(chunk, Op(kMatch, kMatch)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeLink)), 0);
     std::vector<Rec> records = Stored();
     // "Alpha" alone is linked (the text as written), to the key's document.
     EXPECT_EQ(Count(records, kUrlBegin), 1u);
@@ -158,7 +158,7 @@ TEST_F(MatchingTest, KeysBecomeLinksOnceAndKeywordsLeaveTheItemAsItWas) {
     EXPECT_EQ(talix::ReadDword(First(records, kLinkRecord)->bytes.data() + 28), oid.File.Innards[0]);
 
     // A second run finds the linked text inside its link and adds nothing.
-    EXPECT_EQ(RunOperation(chunk, Op(kMatch, kMatch)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeLink)), 0);
     EXPECT_EQ(Count(Stored(), kUrlBegin), 1u);
 
     // Coloured text keeps its bracket and colour round the text left beside the link.
@@ -169,7 +169,7 @@ TEST_F(MatchingTest, KeysBecomeLinksOnceAndKeywordsLeaveTheItemAsItWas) {
     colored.push_back(Bracket(0xDE, 0xFF85));
     chunk = Open(colored);
     Cache({{"alpha", alpha_}});
-    EXPECT_EQ(RunOperation(chunk, Op(kMatch, kMatch)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeLink)), 0);
     records = Stored();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"be ", "Alpha"}));
     EXPECT_EQ(Count(records, 0xD2), 1u);
@@ -184,7 +184,7 @@ TEST_F(MatchingTest, KeysBecomeLinksOnceAndKeywordsLeaveTheItemAsItWas) {
     EXPECT_EQ(Keywords(chunk), "alpha,be");
     EXPECT_EQ(db_.Stored(id_), before);
     // No buffer for the keywords: refused.
-    EXPECT_EQ(RunOperation(chunk, Op(kMatch, 2804)), talix::kArgumentError);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeKeyword)), talix::kArgumentError);
 }
 
 TEST_F(MatchingTest, EachModeWritesItsResultBesideTheTextFound) {
@@ -194,11 +194,11 @@ TEST_F(MatchingTest, EachModeWritesItsResultBesideTheTextFound) {
         std::vector<std::string> texts;
     };
     const std::vector<Case> cases = {
-        {2801, nullptr, {"Alpha[A1]", " and more"}},
-        {2803, nullptr, {"[A1]Alpha", " and more"}},
-        {2806, nullptr, {"[A1]", " and more"}},
-        {2805, nullptr, {"Alpha", " and more"}},
-        {kMatch, "Hotspot=Popup", {"Alpha", " and more"}},
+        {talix::kMatchModeAppend, nullptr, {"Alpha[A1]", " and more"}},
+        {talix::kMatchModeInsert, nullptr, {"[A1]Alpha", " and more"}},
+        {talix::kMatchModeReplace, nullptr, {"[A1]", " and more"}},
+        {talix::kMatchModePopup, nullptr, {"Alpha", " and more"}},
+        {talix::kMatchModeLink, "Hotspot=Popup", {"Alpha", " and more"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -228,7 +228,7 @@ TEST_F(MatchingTest, EachModeWritesItsResultBesideTheTextFound) {
     ZervaRTChunk* chunk = Open(Runs({"see alpha"}));
     Cache({{"alpha", alpha_}});
     ResultFormula("\"http://k.example/\" + Code");
-    EXPECT_EQ(RunOperation(chunk, Op(kMatch, kMatch, 0, "\"http://k.example/\" + Code")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeLink, 0, "\"http://k.example/\" + Code")), 0);
     std::vector<Rec> records = Stored();
     ASSERT_NE(First(records, kUrlBegin), nullptr);
     EXPECT_EQ(DataText(*First(records, kUrlBegin)), "http://k.example/A1");
@@ -238,13 +238,13 @@ TEST_F(MatchingTest, EachModeWritesItsResultBesideTheTextFound) {
     // key's document.
     chunk = Open(Runs({"Alpha and more"}));
     Cache({{"alpha", rich_}});
-    EXPECT_EQ(RunOperation(chunk, Op(kMatch, 2806, 0, "Body")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeReplace, 0, "Body")), 0);
     EXPECT_EQ(NonEmptyTexts(Saved()), (std::vector<std::string>{"RICH", " and more"}));
 
     // Highlighting keeps the text and gives the key its own run in the highlight font.
     chunk = Open(Runs({"see alpha"}));
     Cache({{"alpha", alpha_}});
-    EXPECT_EQ(RunOperation(chunk, Op(kMatch, 2802)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeHighlight)), 0);
     records = Stored();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"see ", "alpha"}));
     for (const Rec& record : records)
@@ -269,7 +269,7 @@ TEST_F(MatchingTest, MatchKindsShortKeysAndHotspotsDecideWhatIsFound) {
         SCOPED_TRACE(c.kind * 10 + c.extra);
         ZervaRTChunk* chunk = Open(Runs({"alphabet Alpha xalp"}));
         Cache({{"alp", alpha_}, {"x", beta_}}, c.kind, 0, c.extra);
-        EXPECT_EQ(RunOperation(chunk, Op(kMatch, 2802)), 0);
+        EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeHighlight)), 0);
         EXPECT_EQ(NonEmptyTexts(Stored()), c.texts);
     }
 

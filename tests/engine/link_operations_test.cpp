@@ -89,7 +89,7 @@ protected:
     std::string Property(ZervaRTChunk* chunk, std::uint16_t code) {
         char* scratch = session_.optionValue + talix::kScratchSize;
         scratch[0] = '\0';
-        EXPECT_EQ(RunOperation(chunk, Op(15, code)), 0);
+        EXPECT_EQ(RunOperation(chunk, Op(talix::kOpGetLinkProperty, code)), 0);
         return scratch;
     }
 };
@@ -100,7 +100,7 @@ TEST_F(LinkTest, UrlAndDocumentLinksAreAppendedAtTheChunk) {
     talix::LinkRequest& request = chunk->work->linkRequest;
     request.kind = talix::kLinkURL;
     request.target = "http://example.org/";
-    EXPECT_EQ(RunOperation(chunk, Op(2353, 0, 0, "Site")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendLink, 0, 0, "Site")), 0);
     std::vector<Rec> records = Stored();
     // Begin, link target, hotspot, its text, end.
     std::vector<std::uint16_t> order;
@@ -113,9 +113,9 @@ TEST_F(LinkTest, UrlAndDocumentLinksAreAppendedAtTheChunk) {
 
     // Without text a URL cannot be shown; an empty target is refused.
     const std::vector<std::string> before = db_.Stored(id_);
-    EXPECT_EQ(RunOperation(chunk, Op(2353)), talix::kOperationFailed);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendLink)), talix::kOperationFailed);
     request.target = "";
-    EXPECT_EQ(RunOperation(chunk, Op(2353, 0, 0, "Site")), talix::kArgumentError);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendLink, 0, 0, "Site")), talix::kArgumentError);
     EXPECT_EQ(item_.Save(), 0);
     EXPECT_EQ(db_.Stored(id_), before);
 
@@ -128,7 +128,7 @@ TEST_F(LinkTest, UrlAndDocumentLinksAreAppendedAtTheChunk) {
     document.viewId = "00112233445566778899aabbccddeeff";
     document.noteId = "ffeeddccbbaa99887766554433221100";
     document.description = "";
-    EXPECT_EQ(RunOperation(chunk, Op(2353, 0, 0, "Doc")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendLink, 0, 0, "Doc")), 0);
     records = Stored();
     ASSERT_EQ(Count(records, kLinkExport), 1u);
     for (const Rec& record : records)
@@ -177,10 +177,10 @@ TEST_F(LinkTest, ChangingALinkWritesItInlineAndLeavesTheListAlone) {
     ASSERT_NE(chunk, nullptr);
     StoreLinks("$Links", {0x100});
     const std::string anchor = "part2";
-    EXPECT_EQ(RunOperation(chunk, Op(2362, kAnchorText, 0, anchor.c_str())), 0);
-    EXPECT_EQ(RunOperation(chunk, Op(2362, kReplica, 0, "00000AAA00000BBB")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetLinkValue, kAnchorText, 0, anchor.c_str())), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetLinkValue, kReplica, 0, "00000AAA00000BBB")), 0);
     // Not an id of 16 hexadecimal characters: refused, nothing changes.
-    EXPECT_EQ(RunOperation(chunk, Op(2362, kReplica, 0, "not an id")), talix::kArgumentError);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetLinkValue, kReplica, 0, "not an id")), talix::kArgumentError);
 
     const std::vector<Rec> records = Stored();
     ASSERT_EQ(Count(records, kLink), 0u);
@@ -200,7 +200,7 @@ TEST_F(LinkTest, EveryOccurrenceBecomesALinkAndRegularExpressionLinksKeepTheItem
     talix::LinkRequest& request = chunk->work->linkRequest;
     request.kind = talix::kLinkOnText;
     request.target = "0123456789ABCDEF";
-    talix_test::Operation occurrences = Op(2385, 0, 3);
+    talix_test::Operation occurrences = Op(talix::kOpLinkOccurrences, 0, 3);
     occurrences.second = "abc";
     EXPECT_EQ(RunOperation(chunk, occurrences), 0);
     std::vector<Rec> records = Stored();
@@ -209,7 +209,7 @@ TEST_F(LinkTest, EveryOccurrenceBecomesALinkAndRegularExpressionLinksKeepTheItem
     EXPECT_STREQ(session_.messageBuffer, "abc");
 
     // Without a search length every run stays.
-    EXPECT_EQ(RunOperation(chunk, Op(2385)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpLinkOccurrences)), 0);
     EXPECT_EQ(Count(Stored(), kLinkExport), 2u);
 
     // The bitmap's records stay as they were.
@@ -217,7 +217,7 @@ TEST_F(LinkTest, EveryOccurrenceBecomesALinkAndRegularExpressionLinksKeepTheItem
     bitmap.push_back(talix_test::HostRecord(0x0095, 40));
     bitmap.push_back(talix_test::HostRecord(0x0096, 20));
     chunk = Open(bitmap);
-    EXPECT_EQ(RunOperation(chunk, Op(2807)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpExpressionLinks)), 0);
     records = Stored();
     ASSERT_GE(records.size(), bitmap.size());
     for (std::size_t i = 0; i < bitmap.size(); ++i) EXPECT_EQ(records[i].bytes, bitmap[i].bytes) << i;

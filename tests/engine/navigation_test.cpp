@@ -8,6 +8,7 @@
 #include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
 #include "core/session_work_area.h"
+#include "engine/exec_handlers.h"
 #include "engine/record_process.h"
 #include "fixture_items.h"
 #include "support/rich_text_items.h"
@@ -34,7 +35,7 @@ protected:
         return buffer;
     }
     // Runs an operation that only reads; its status must say so.
-    void Run(ZervaRTChunk* chunk, std::uint16_t operation, std::uint16_t operation2) {
+    void Run(ZervaRTChunk* chunk, talix::OperationCode operation, std::uint16_t operation2) {
         talix::STATUS status = talix::PerformChunkAction(chunk, item_.noteHandle, item_.itemName, operation,
                                                          operation2, 0, 0, 0, nullptr, nullptr, nullptr, nullptr,
                                                          nullptr);
@@ -130,7 +131,7 @@ TEST_F(NavigationTest, ZoomsAndMakesSubChunks) {
 TEST_F(NavigationTest, QueriesReadTheItemWithoutChangingIt) {
     auto before = db_.Stored(tables_);
     ChunkPtr table = Define(tables_, "Table 1");
-    Run(table.get(), 1, 2315);
+    Run(table.get(), talix::kOpQuery, talix::kQueryExists);
     EXPECT_EQ(table->lastStatus, 1298);
     EXPECT_EQ(table->Exists(), 1);
     EXPECT_EQ(table->lastStatus, 0);
@@ -139,7 +140,7 @@ TEST_F(NavigationTest, QueriesReadTheItemWithoutChangingIt) {
 
     // A row's first and last records are its first cell record and its last
     // cell's text: records 15 and 37, around the nested table's 14.
-    Run(Define(tables_, "Table 1; Row 2").get(), 1, 2321);
+    Run(Define(tables_, "Table 1; Row 2").get(), talix::kOpQuery, talix::kQueryLastRecord);
     EXPECT_EQ(Area().foundFirstRecord, 15);
     EXPECT_EQ(Area().foundLastRecord, 37);
 
@@ -147,20 +148,20 @@ TEST_F(NavigationTest, QueriesReadTheItemWithoutChangingIt) {
     // holds neither.
     for (auto [definition, count] : {std::pair{"Table 2", 1u}, {"Table 1; Row 1; Column 1", 1u}}) {
         Area().containsCount = 0;
-        Run(Define(tables_, definition).get(), 2305, 0);
+        Run(Define(tables_, definition).get(), talix::kOpContainsText, 0);
         EXPECT_EQ(Area().containsCount, count) << definition;
     }
     ChunkPtr empty = Define(db_.AddNote(Runs({"", ""})), "Everything");
     Area().containsCount = 0;
-    Run(empty.get(), 2304, 0);
-    Run(empty.get(), 2305, 0);
+    Run(empty.get(), talix::kOpContainsSomething, 0);
+    Run(empty.get(), talix::kOpContainsText, 0);
     EXPECT_EQ(Area().containsCount, 0u);
-    Run(Define(plain_, "Everything").get(), 2304, 0);
+    Run(Define(plain_, "Everything").get(), talix::kOpContainsSomething, 0);
     EXPECT_EQ(Area().containsCount, 1u);
 
     // The position list: one entry per target, from its first record.
     ChunkPtr tables = Define(tables_, "Table *");
-    Run(tables.get(), 2, 0);
+    Run(tables.get(), talix::kOpPositionList, 0);
     ASSERT_EQ(tables->work->sortKeyCount, 2u);
     EXPECT_EQ(tables->work->sortKeys[0].firstRecord, 5);
     EXPECT_GT(tables->work->sortKeys[1].firstRecord, tables->work->sortKeys[0].lastRecord);

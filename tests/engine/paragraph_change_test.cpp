@@ -29,7 +29,7 @@ constexpr std::uint16_t kHidden = 0x0800;
 
 // ChangeParagraph: the style and the criteria the definitions must meet.
 Operation Change(const char* style, const char* criteria = nullptr) {
-    Operation operation = Op(2364, 0, 0, style);
+    Operation operation = Op(talix::kOpChangeParagraph, 0, 0, style);
     operation.second = criteria;
     return operation;
 }
@@ -155,7 +155,7 @@ TEST_F(ParagraphChangeTest, AChunkStartingInsideAParagraphGetsItsOwnDefinition) 
 
 TEST_F(ParagraphChangeTest, HideFormulasGoOnEveryParagraphOfTheChunk) {
     const std::string formula = "\x01\x02\x03\x04";
-    Operation hide = Op(25);
+    Operation hide = Op(talix::kOpSetHideFormula);
     hide.textResult = formula;
     FixtureRecord oldFormula = With(kHide, 16, 4, 2);
     const Records body = {Definition(1), ReferenceTo(1), Text("a"), Paragraph(), Definition(2, 720), oldFormula,
@@ -199,7 +199,7 @@ TEST_F(ParagraphChangeTest, HideFormulasGoOnEveryParagraphOfTheChunk) {
 
     // No formula: the flag and the old formula go.
     chunk = Open(body);
-    EXPECT_EQ(RunOperation(chunk, Op(25)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetHideFormula)), 0);
     records = Saved();
     EXPECT_EQ(Count(records, kHide) + Count(records, kFormulaRef), 0u);
     for (std::uint16_t id : {1, 2}) EXPECT_EQ(DefinitionOf(records, id)->Word(62) & kHidden, 0);
@@ -220,11 +220,11 @@ TEST_F(ParagraphChangeTest, PropertyCodesReadTheChunksFirstParagraphRecords) {
     ASSERT_NE(chunk, nullptr);
     talix::SessionWorkArea* area = session_.workArea;
 
-    EXPECT_EQ(RunOperation(chunk, Op(26, 2335)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpGetParagraphId, 2335)), 0);
     EXPECT_EQ(area->paragraphIdWord, 9);
-    EXPECT_EQ(RunOperation(chunk, Op(27)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpGetStyleName)), 0);
     EXPECT_STREQ(session_.messageBuffer, "Heading");
-    EXPECT_EQ(RunOperation(chunk, Op(24, 2333)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpGetHideFormula, 2333)), 0);
     EXPECT_EQ(std::string(session_.textResult, session_.textResultLength), std::string("F\0G\0", 4));
     // Reading changes nothing.
     EXPECT_EQ(item_.modified, 0);
@@ -237,7 +237,7 @@ TEST_F(ParagraphChangeTest, ShortDefinitionsAreWidenedToTheirFullForm) {
                           Text("b")};
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(69)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpExpandParagraphDefinitions)), 0);
     const std::vector<Rec> records = Saved();
     const Rec* widened = DefinitionOf(records, 1);
     ASSERT_EQ(widened->bytes.size(), 92u);

@@ -8,8 +8,8 @@
 
 #include "chunkops/chunk_frame.h"
 #include "core/item_work_state.h"
+#include "core/operation_codes.h"
 #include "edit_fixture.h"
-#include "engine/operation_codes.h"
 #include "engine/record_process.h"
 #include "engine/record_visitor.h"
 #include "support/record_fixture.h"

@@ -98,7 +98,7 @@ TEST_F(RemovalTest, RemovingHotspotsLeavesTheirTextAsPlainText) {
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
 
-    EXPECT_EQ(RunOperation(chunk, Op(2389)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveHotspots)), 0);
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "link", "b", "press", "c"}));
     for (std::uint16_t gone : {kV4Hotspot, kHotspot, kV4End, kEndAA, kAction, kDocLink, kButton, kBegin, kEnd})
@@ -116,7 +116,7 @@ TEST_F(RemovalTest, RemovingLinksLeavesButtonsAndWithASwitchComputedLinks) {
 
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(2390)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveLinks)), 0);
     std::vector<Rec> records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "plain", "press", "computed", "z"}));
     EXPECT_EQ(Count(records, kV4Hotspot), 0u);
@@ -131,7 +131,7 @@ TEST_F(RemovalTest, RemovingLinksLeavesButtonsAndWithASwitchComputedLinks) {
 
     // With the switch a computed URL link with a URL action stays.
     chunk = Open(body);
-    EXPECT_EQ(RunOperation(chunk, Op(2390, 1)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveLinks, 1)), 0);
     records = Saved();
     ASSERT_EQ(Count(records, kV4Hotspot), 1u);
     for (const Rec& record : records)
@@ -153,7 +153,7 @@ TEST_F(RemovalTest, RemovingSectionsKeepsTheirContentAndOtherHotspots) {
 
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(2391)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveSections)), 0);
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(Count(records, kBar), 0u);
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "inside", "press", "link", "after"}));
@@ -178,7 +178,7 @@ TEST_F(RemovalTest, RemovingFieldsByPatternTakesTheMatchingOnes) {
 
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
-    talix_test::Operation remove = Op(2430, 4, 0, "Tot*");
+    talix_test::Operation remove = Op(talix::kOpRemoveFields, 4, 0, "Tot*");
     EXPECT_EQ(RunOperation(chunk, remove), 0);
     std::vector<Rec> records = Saved();
     EXPECT_EQ(FieldNames(records), (std::vector<std::string>{"Name", "SubTotal"}));
@@ -189,7 +189,7 @@ TEST_F(RemovalTest, RemovingFieldsByPatternTakesTheMatchingOnes) {
 
     // A length of 0 takes every field.
     chunk = Open(body);
-    EXPECT_EQ(RunOperation(chunk, Op(2430, 0, 0, "Tot*")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveFields, 0, 0, "Tot*")), 0);
     records = Saved();
     EXPECT_TRUE(FieldNames(records).empty());
     EXPECT_EQ(Count(records, kExt2Field) + Count(records, kExtField) + Count(records, kBegin), 0u);
@@ -200,7 +200,7 @@ TEST_F(RemovalTest, RemovingAParagraphKeepsTheDefinitionsOthersStillUse) {
                           ReferenceTo(2), Text("b"), Paragraph(), ReferenceTo(2), Text("c")};
     ZervaRTChunk* chunk = Open(body, "Paragraph 2");
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemove)), 0);
     std::vector<Rec> records = Saved();   // every reference names a definition before it
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "c"}));
     ASSERT_EQ(Count(records, kDefinition), 2u);
@@ -209,7 +209,7 @@ TEST_F(RemovalTest, RemovingAParagraphKeepsTheDefinitionsOthersStillUse) {
 
     // Removing everything leaves an empty but well-formed item.
     chunk = Open(body);
-    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemove)), 0);
     records = Saved();
     EXPECT_TRUE(NonEmptyTexts(records).empty());
 }
@@ -217,7 +217,7 @@ TEST_F(RemovalTest, RemovingAParagraphKeepsTheDefinitionsOthersStillUse) {
 TEST_F(RemovalTest, RemovingTheInsideOfATableKeepsTheTable) {
     ZervaRTChunk* chunk = Open(TablesItem(), "Inside Table 2");
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemove)), 0);
     const std::vector<Rec> records = Saved();
     std::vector<std::string> texts = NonEmptyTexts(records);
     for (const char* gone : {"t2a", "t2b", "t2c", "t2d"})
@@ -239,7 +239,7 @@ TEST_F(RemovalTest, RemovingATableBeforeTheFirstDefinitionLeavesNoReferenceWitho
                     Definition(5, 720), ReferenceTo(5), Text("after")};
     ZervaRTChunk* chunk = Open(body, "Table 1");
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemove)), 0);
     // The checker finds every reference's definition before it.
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"before", "after"}));
@@ -308,7 +308,7 @@ TEST_F(RemovalTest, DefinitionsBeyondTheThousandthAreReportedAndStillRemoved) {
     ASSERT_NE(chunk, nullptr);
     g_messages.clear();
     plat::RegisterMessageProc(CollectMessage);
-    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemove)), 0);
     plat::RegisterMessageProc(nullptr);
     EXPECT_EQ(g_messages, std::vector<std::string>(2, "TALIX: Unable to save additional deleted PAB definitions."));
     const std::vector<Rec> records = Saved();
@@ -337,9 +337,9 @@ TEST_F(RemovalTest, RemovingAFileHotspotRemovesItsAttachment) {
     ASSERT_EQ(plat::NoteUpdate(item_.noteHandle, 0), 0);
 
     // The method asks for the chunk's record range first.
-    EXPECT_EQ(RunOperation(chunk, Op(1, 2321)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpQuery, 2321)), 0);
     EXPECT_GT(session_.workArea->foundFirstRecord, 0);
-    EXPECT_EQ(RunOperation(chunk, Op(2366)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemove)), 0);
     Saved();
     EXPECT_FALSE(plat::ItemIsPresent(item_.noteHandle, "$FILE", 5));
 }
@@ -369,10 +369,14 @@ TEST(RealItemEdits, KeepTheTextAndAWellFormedBody) {
         const char* chunk;
         talix_test::Operation operation;
     };
-    Operation changeAll = Op(2364, 0, 0, "LeftMargin=1.5 Justify=CENTER");
-    Operation changeOne = Op(2364, 0, 0, "RightMargin=0.5 +KEEP_WITH_NEXT");
-    const Edit edits[] = {{"Everything", Op(2389)},       {"Everything", Op(2390)}, {"Everything", Op(2391)},
-                          {"Everything", Op(2430)},       {"Everything", changeAll}, {"Paragraph 2", changeOne},
+    Operation changeAll = Op(talix::kOpChangeParagraph, 0, 0, "LeftMargin=1.5 Justify=CENTER");
+    Operation changeOne = Op(talix::kOpChangeParagraph, 0, 0, "RightMargin=0.5 +KEEP_WITH_NEXT");
+    const Edit edits[] = {{"Everything", Op(talix::kOpRemoveHotspots)},
+                          {"Everything", Op(talix::kOpRemoveLinks)},
+                          {"Everything", Op(talix::kOpRemoveSections)},
+                          {"Everything", Op(talix::kOpRemoveFields)},
+                          {"Everything", changeAll},
+                          {"Paragraph 2", changeOne},
                           {"Paragraph 3-4", changeOne}};
     RARIvoSession session;
     int changed = 0;

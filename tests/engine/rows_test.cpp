@@ -50,13 +50,15 @@ protected:
         request.tableWidth = 8640;
         for (std::uint16_t column = 0; column < columns; ++column)
             request.columnWidths[column] = static_cast<std::uint16_t>(8640 / columns);
-        ASSERT_EQ(Run("Everything", Op(2359, columns, rows, "")), 0);
+        ASSERT_EQ(Run("Everything", Op(talix::kOpAppendTable, columns, rows, "")), 0);
         request = talix::TableRequest();
         for (std::size_t row = 0; row < cells.size(); ++row) {
             for (std::size_t column = 0; column < cells[row].size(); ++column) {
                 const std::string cell = "Table " + std::to_string(number) + "; Row " + std::to_string(row + 1) +
                                          "; Column " + std::to_string(column + 1);
-                ASSERT_EQ(Run(cell.c_str(), talix_test::TextOperation(10, cells[row][column].c_str())), 0) << cell;
+                ASSERT_EQ(Run(cell.c_str(), talix_test::TextOperation(talix::kOpSetText, cells[row][column].c_str())),
+                          0)
+                    << cell;
             }
         }
         ASSERT_EQ(item_.Save(), 0);
@@ -68,8 +70,9 @@ protected:
         session_.workArea->foundFirstRecord = 0;
         session_.workArea->foundLastRecord = 0;
         const std::string model = "Table 1; Row " + std::to_string(row);
-        if (Run(model.c_str(), Op(1, 0)) != 0 || session_.workArea->foundFirstRecord == 0) return 0xFFFF;
-        Operation append = Op(2355, session_.workArea->foundFirstRecord, session_.workArea->foundLastRecord);
+        if (Run(model.c_str(), Op(talix::kOpQuery, 0)) != 0 || session_.workArea->foundFirstRecord == 0) return 0xFFFF;
+        Operation append =
+            Op(talix::kOpAppendRow, session_.workArea->foundFirstRecord, session_.workArea->foundLastRecord);
         append.a4 = keepContents ? 1 : 0;
         return Run(definition, append, appendAtEnd);
     }
@@ -78,11 +81,12 @@ protected:
     // rows of the table rewritten in their order: 2396 sorts the keys by the
     // order words first, 2397 takes them as they stand (after arrange, when
     // given, has reordered them).
-    std::uint16_t Sort(std::uint16_t column, const char* order, std::uint16_t titleRows, std::uint16_t code = 2396,
+    std::uint16_t Sort(std::uint16_t column, const char* order, std::uint16_t titleRows,
+                       talix::OperationCode code = talix::kOpReorderRows,
                        const std::function<void(talix::ChunkWorkState*)>& arrange = nullptr,
                        const char* definition = "Table 1") {
         ZervaRTChunk* table = item_.DefineChunk(definition);
-        Operation keys = Op(11, column, titleRows > 0 ? 1 : 0);
+        Operation keys = Op(talix::kOpCollectSortKeys, column, titleRows > 0 ? 1 : 0);
         keys.a4 = titleRows;
         keys.second = "TEXT";
         std::uint16_t status = RunOperation(table, keys);
@@ -192,7 +196,7 @@ TEST_F(RowTest, AnEmptyRowTakesItsCellsFromTheCellTexts) {
 
 TEST_F(RowTest, AModelRowWithARowSpannedCellIsRefusedAndNothingChanges) {
     NewTable({{"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}});
-    Operation merge = Op(2405, 1, 1);
+    Operation merge = Op(talix::kOpMergeCells, 1, 1);
     merge.a4 = 2;
     merge.a5 = 1;
     ASSERT_EQ(Run("Table 1", merge), 0);
@@ -227,7 +231,7 @@ TEST_F(RowTest, APositionListTakesTheTextOfEachTargetByKind) {
     NewTable(kNumbers);
     ZervaRTChunk* rows = item_.DefineChunk("Table 1; Row *");
     ASSERT_NE(rows, nullptr);
-    Operation positions = Op(2, 2);
+    Operation positions = Op(talix::kOpPositionList, 2);
     positions.second = "TEXT";
     ASSERT_EQ(RunOperation(rows, positions), 0);
     std::vector<std::string> texts;
@@ -239,7 +243,7 @@ TEST_F(RowTest, APositionListTakesTheTextOfEachTargetByKind) {
     EXPECT_EQ(texts, (std::vector<std::string>{"Name", "two", "ten", "one"}));
 
     // Without a kind only the positions are listed.
-    ASSERT_EQ(RunOperation(rows, Op(2, 2)), 0);
+    ASSERT_EQ(RunOperation(rows, Op(talix::kOpPositionList, 2)), 0);
     ASSERT_EQ(rows->work->sortKeyCount, 4u);
     EXPECT_EQ(rows->work->sortKeys[0].text, nullptr);
 }
@@ -264,20 +268,20 @@ TEST_F(RowTest, RowsAreWrittenInTheOrderTheirKeysStand) {
     auto reverse = [](talix::ChunkWorkState* work) {
         std::reverse(work->sortKeys, work->sortKeys + work->sortKeyCount);
     };
-    EXPECT_EQ(Sort(2, nullptr, 0, 2397, reverse), 0);
+    EXPECT_EQ(Sort(2, nullptr, 0, talix::kOpReorderRowsAsKeyed, reverse), 0);
     EXPECT_EQ(SavedCells(), (Table{{"1", "one"}, {"10", "ten"}, {"2", "two"}, {"Num", "Name"}}));
     EXPECT_EQ(keysLeft_, 0u);
     EXPECT_EQ(SavedRowCount(), 4);
 
     // Keys without texts order the rows as well (a column the table lacks
     // gives none); sorting them would have nothing to go by.
-    EXPECT_EQ(Sort(5, nullptr, 0, 2397, reverse), 0);
+    EXPECT_EQ(Sort(5, nullptr, 0, talix::kOpReorderRowsAsKeyed, reverse), 0);
     EXPECT_EQ(SavedCells(), (Table{{"Num", "Name"}, {"2", "two"}, {"10", "ten"}, {"1", "one"}}));
-    EXPECT_EQ(Sort(5, nullptr, 0, 2396), talix::kNoSortKeys);
+    EXPECT_EQ(Sort(5, nullptr, 0, talix::kOpReorderRows), talix::kNoSortKeys);
 
     // A chunk without keys: the rows are not dropped.
     const std::vector<std::string> before = db_.Stored(id_);
-    EXPECT_EQ(Run("Table 1", Op(2397)), talix::kNoSortKeys);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpReorderRowsAsKeyed)), talix::kNoSortKeys);
     EXPECT_EQ(db_.Stored(id_), before);
 }
 
@@ -296,7 +300,7 @@ TEST_F(RowTest, TheFirstRowWrittenStartsWithTheDefinitionRememberedForItsColumn)
     // remembered for its columns when the second table is rewritten.
     NewTable({{"a1", "a2"}, {"b1", "b2"}});
     AddTable({{"x", "3"}, {"y", "1"}, {"z", "2"}}, 2);
-    ASSERT_EQ(Sort(2, "Numeric", 0, 2396, nullptr, "Table 2"), 0);
+    ASSERT_EQ(Sort(2, "Numeric", 0, talix::kOpReorderRows, nullptr, "Table 2"), 0);
 
     const std::vector<Rec> records = Saved();
     std::vector<std::size_t> begins, cells;

@@ -39,8 +39,8 @@ std::vector<Rec> Only(const std::vector<Rec>& records, std::uint16_t signature) 
 }
 
 // An operation with its four words (and an argument text).
-Operation Words(std::uint16_t code, std::uint16_t op2, std::uint16_t a3, std::uint16_t a4 = 0, std::uint16_t a5 = 0,
-               const char* argument = nullptr) {
+Operation Words(talix::OperationCode code, std::uint16_t op2, std::uint16_t a3, std::uint16_t a4 = 0,
+                std::uint16_t a5 = 0, const char* argument = nullptr) {
     Operation operation = Op(code, op2, a3, argument);
     operation.a4 = a4;
     operation.a5 = a5;
@@ -65,7 +65,7 @@ protected:
         ASSERT_EQ(item_.CreateBlankRichTextItem(), 0);
         Request(columns, columnOptions, tableMode);
         ZervaRTChunk* all = item_.DefineChunk("Everything");
-        ASSERT_EQ(RunOperation(all, Op(2359, columns, rows, options)), 0);
+        ASSERT_EQ(RunOperation(all, Op(talix::kOpAppendTable, columns, rows, options)), 0);
         ASSERT_EQ(item_.Save(), 0);
     }
 
@@ -136,7 +136,7 @@ TEST_F(TableOperationTest, AnAppendedTableIsStoredInOrderAndReadsBackByRowAndCol
     ZervaRTChunk* first = item_.DefineChunk("Everything");
     first->appendAtEnd = 0;
     Request(1);
-    EXPECT_EQ(RunOperation(first, Op(2443, 1, 1)), 0);
+    EXPECT_EQ(RunOperation(first, Op(talix::kOpAppendTableOfRequest, 1, 1)), 0);
     delete first;
     const std::vector<Rec> after = Saved();
     EXPECT_EQ(after[0].signature, kParagraph);
@@ -149,7 +149,7 @@ TEST_F(TableOperationTest, AnAppendedTableIsStoredInOrderAndReadsBackByRowAndCol
 TEST_F(TableOperationTest, ATableInsideACellUsesTheNestedSignatures) {
     NewTable(3, 2);
     Request(2);
-    EXPECT_EQ(Run("Table 1; Row 1; Column 1", Op(2359, 2, 2, "")), 0);
+    EXPECT_EQ(Run("Table 1; Row 1; Column 1", Op(talix::kOpAppendTable, 2, 2, "")), 0);
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(Count(records, kNestedBegin), 1u);
     EXPECT_EQ(Count(records, kNestedCell), 4u);
@@ -169,10 +169,10 @@ TEST_F(TableOperationTest, MergingMarksTheBlockAndPutsTheSpansOnItsLastCell) {
     NewTable(3, 3);
     const std::vector<std::string> before = db_.Stored(id_);
     // A block that does not lie within the table is not merged.
-    EXPECT_EQ(Run("Table 1", Words(2405, 3, 3, 4, 4)), 257);
+    EXPECT_EQ(Run("Table 1", Words(talix::kOpMergeCells, 3, 3, 4, 4)), 257);
     EXPECT_EQ(db_.Stored(id_), before);
 
-    EXPECT_EQ(Run("Table 1", Words(2405, 1, 1, 2, 2)), 0);
+    EXPECT_EQ(Run("Table 1", Words(talix::kOpMergeCells, 1, 1, 2, 2)), 0);
     std::vector<Rec> records = Saved();
     std::vector<Rec> cells = Only(records, kCell);
     ASSERT_EQ(cells.size(), 9u);
@@ -203,18 +203,18 @@ TEST_F(TableOperationTest, MergingMarksTheBlockAndPutsTheSpansOnItsLastCell) {
     for (const Rec& definition : Only(records, kDefinition)) sameId += definition.Word(4) == block.Word(4) ? 1 : 0;
     EXPECT_EQ(sameId, 1u);   // an id of its own
 
-    EXPECT_EQ(Answer("Table 1; Row 1; Column 1", Op(2601)), "TRUE");
-    EXPECT_EQ(Answer("Table 1; Row 2; Column 2", Op(2601)), "TRUE");
-    EXPECT_EQ(Answer("Table 1; Row 3; Column 1", Op(2601)), "FALSE");
-    EXPECT_EQ(Answer("Table 1; Row 3; Column 2", Op(2602)), "2");
-    EXPECT_EQ(Answer("Table 1; Row 3; Column 2", Op(2603)), "3");
+    EXPECT_EQ(Answer("Table 1; Row 1; Column 1", Op(talix::kOpCellIsMerged)), "TRUE");
+    EXPECT_EQ(Answer("Table 1; Row 2; Column 2", Op(talix::kOpCellIsMerged)), "TRUE");
+    EXPECT_EQ(Answer("Table 1; Row 3; Column 1", Op(talix::kOpCellIsMerged)), "FALSE");
+    EXPECT_EQ(Answer("Table 1; Row 3; Column 2", Op(talix::kOpCellColumn)), "2");
+    EXPECT_EQ(Answer("Table 1; Row 3; Column 2", Op(talix::kOpCellRow)), "3");
 
     // Merging again meets merged cells; nothing changes.
     const std::vector<std::string> merged = db_.Stored(id_);
-    EXPECT_EQ(Run("Table 1", Words(2405, 2, 2, 3, 3)), 257);
+    EXPECT_EQ(Run("Table 1", Words(talix::kOpMergeCells, 2, 2, 3, 3)), 257);
     EXPECT_EQ(db_.Stored(id_), merged);
 
-    EXPECT_EQ(Run("Table 1", Op(2406)), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpUnmergeCells)), 0);
     cells = Only(Saved(), kCell);
     for (const Rec& cell : cells) {
         EXPECT_EQ(cell.bytes[11] & 0x0C, 0);
@@ -255,7 +255,7 @@ TEST_F(TableOperationTest, AMergedBlockTakesTheDefinitionKeptForItsColumns) {
     // Rows 2 and 3 of columns 2 and 3: between the block's first and last
     // cells lies a cell outside it, which leaves the block's definition
     // waiting for its last cell.
-    EXPECT_EQ(Run("Table 1", Words(2405, 2, 2, 3, 3)), 0);
+    EXPECT_EQ(Run("Table 1", Words(talix::kOpMergeCells, 2, 2, 3, 3)), 0);
     const std::vector<Rec> saved = Saved();
     std::vector<std::size_t> cells;
     for (std::size_t i = 0; i < saved.size(); ++i)
@@ -278,7 +278,7 @@ TEST_F(TableOperationTest, AMergedBlockTakesTheDefinitionKeptForItsColumns) {
 
 TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     NewTable(2, 2);
-    EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, "RowCycleMilliseconds=500")), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpChangeTable, 0, 0, "RowCycleMilliseconds=500")), 0);
     std::vector<Rec> records = Saved();
     ASSERT_EQ(Count(records, kRowCycle), 1u);
     const std::size_t cycle = Find(records, kRowCycle);
@@ -287,7 +287,7 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     EXPECT_EQ(records[cycle].Dword(4), 500u);
 
     // A second change sets the interval of the record it has.
-    EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, "RowCycleMilliseconds=700")), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpChangeTable, 0, 0, "RowCycleMilliseconds=700")), 0);
     records = Saved();
     ASSERT_EQ(Count(records, kRowCycle), 1u);
     EXPECT_EQ(Only(records, kRowCycle)[0].Dword(4), 700u);
@@ -296,7 +296,7 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     const std::size_t lengthBefore = Only(records, kExtension)[0].bytes.size();
     const std::string name(300, 'n');
     const std::string options = "TableName='" + name + "' TableWidth=FIT_TO_WINDOW";
-    EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, options.c_str())), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpChangeTable, 0, 0, options.c_str())), 0);
     records = Saved();
     const Rec extension = Only(records, kExtension)[0];
     EXPECT_EQ(extension.bytes.size(), lengthBefore + 300);
@@ -304,14 +304,16 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     EXPECT_EQ(std::string(extension.bytes.begin() + 48, extension.bytes.end()), name);
     EXPECT_EQ(extension.Dword(4) & 0x41, 0x41u);
     EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 1);
-    EXPECT_EQ(Answer("Table 1", Op(33)), "");   // the answer goes to the first scratch buffer
+    EXPECT_EQ(Answer("Table 1", Op(talix::kOpGetTableFitToWindow)),
+              "");   // the answer goes to the first scratch buffer
     EXPECT_STREQ(session_.messageBuffer, "TRUE");
 
     // A table nested in a cell: the change reaches it alone and it keeps
     // its nested signatures.
     Request(1);
-    EXPECT_EQ(Run("Table 1; Row 1; Column 1", Op(2359, 1, 1, "")), 0);
-    EXPECT_EQ(Run("Table 1; Row 1; Column 1; Table 1", Op(2413, 0, 0, "TableColorStyle=SOLID RowCycleMilliseconds=9")),
+    EXPECT_EQ(Run("Table 1; Row 1; Column 1", Op(talix::kOpAppendTable, 1, 1, "")), 0);
+    EXPECT_EQ(Run("Table 1; Row 1; Column 1; Table 1",
+                  Op(talix::kOpChangeTable, 0, 0, "TableColorStyle=SOLID RowCycleMilliseconds=9")),
               0);
     records = Saved();
     ASSERT_EQ(Count(records, kNestedBegin), 1u);
@@ -322,7 +324,7 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
 
     // On the outer table's chunk the change reaches every table in it, the
     // nested one too, each keeping its signatures.
-    EXPECT_EQ(Run("Table 1", Op(2413, 0, 0, "TableColorStyle=SOLID RowCycleMilliseconds=300")), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpChangeTable, 0, 0, "TableColorStyle=SOLID RowCycleMilliseconds=300")), 0);
     records = Saved();
     ASSERT_EQ(Count(records, kRowCycle), 2u);
     for (const Rec& cycle : Only(records, kRowCycle)) EXPECT_EQ(cycle.Dword(4), 300u);
@@ -336,7 +338,7 @@ TEST_F(TableOperationTest, CellColoursGoToEveryCellOnceAndReadBack) {
     talix::TableRequest& request = session_.workArea->table;
     request.cellColorIndex = 0;
     request.cellColorRGB = 0x030201;
-    EXPECT_EQ(Run("Table 1", Op(2394)), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpColorCells)), 0);
     std::vector<Rec> records = Saved();
     // Each cell is followed, before the next cell or the table end, by one
     // colour record.
@@ -355,28 +357,28 @@ TEST_F(TableOperationTest, CellColoursGoToEveryCellOnceAndReadBack) {
 
     // Colouring again changes the records the cells have.
     request.cellColorRGB = 0x0A0B0C;
-    EXPECT_EQ(Run("Table 1", Op(2394)), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpColorCells)), 0);
     records = Saved();
     ASSERT_EQ(Count(records, kCellColour), 4u);
     EXPECT_EQ(Only(records, kCellColour)[3].bytes[4], 0x0C);
 
     // One cell; then the colour read back.
     request.cellColorRGB = 0x112233;
-    EXPECT_EQ(Run("Table 1; Row 2; Column 1", Op(2394)), 0);
+    EXPECT_EQ(Run("Table 1; Row 2; Column 1", Op(talix::kOpColorCells)), 0);
     request = talix::TableRequest();
-    EXPECT_EQ(Run("Table 1; Row 2; Column 1", Op(38)), 0);
+    EXPECT_EQ(Run("Table 1; Row 2; Column 1", Op(talix::kOpGetCellColor)), 0);
     EXPECT_EQ(request.cellColorRGB, 0x112233u);
     EXPECT_EQ(request.cellColorIndex, 0);
 
     // A palette colour by index: the colour records go.
     request.cellColorIndex = 4;
     request.cellColorRGB = 0;
-    EXPECT_EQ(Run("Table 1", Op(2394)), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpColorCells)), 0);
     records = Saved();
     EXPECT_EQ(Count(records, kCellColour), 0u);
     for (const Rec& cell : Only(records, kCell)) EXPECT_EQ(cell.Word(16), 4);
     request = talix::TableRequest();
-    EXPECT_EQ(Run("Table 1; Row 1; Column 2", Op(38)), 0);
+    EXPECT_EQ(Run("Table 1; Row 1; Column 2", Op(talix::kOpGetCellColor)), 0);
     EXPECT_EQ(request.cellColorIndex, 4);
 }
 
@@ -384,7 +386,7 @@ TEST_F(TableOperationTest, FitToWindowRecomputesTheCellWidths) {
     NewTable(2, 2, "", {}, true);   // fractions of a 8,640-twip table
     item_.work->forceToWindow = 1;
     item_.defaultTableWidth = 7200;
-    EXPECT_EQ(Run("Table 1", Op(34, 0, 1)), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpSetTableFitToWindow, 0, 1)), 0);
     std::vector<Rec> records = Saved();
     for (const Rec& cell : Only(records, kCell)) {
         const bool first = cell.bytes[3] == 0;
@@ -394,30 +396,30 @@ TEST_F(TableOperationTest, FitToWindowRecomputesTheCellWidths) {
     EXPECT_EQ(Only(records, kExtension)[0].Dword(4) & 0x41, 0x41u);
     EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 1);
 
-    EXPECT_EQ(Run("Table 1", Op(34, 0, 0)), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpSetTableFitToWindow, 0, 0)), 0);
     records = Saved();
     EXPECT_EQ(Only(records, kExtension)[0].Dword(4) & 0x41, 0u);
     EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 0);
-    Run("Table 1", Op(33));
+    Run("Table 1", Op(talix::kOpGetTableFitToWindow));
     EXPECT_STREQ(session_.messageBuffer, "FALSE");
 
     // The margins of a cell, and the smallest and largest margins.
-    EXPECT_EQ(Run("Table 1", Words(35, 2, 2)), 0);
+    EXPECT_EQ(Run("Table 1", Words(talix::kOpGetCellMargins, 2, 2)), 0);
     EXPECT_EQ(session_.workArea->table.cellLeftMargin, 1440 + 3600);
     EXPECT_EQ(session_.workArea->table.cellRightMargin, 1440 + 7200);
     // The column definitions reach to their cells' old right edges.
-    EXPECT_EQ(Answer("Table 1", Op(36, 2604)), "6.972");
-    EXPECT_EQ(Answer("Table 1", Op(36, 2605)), "1.000");
+    EXPECT_EQ(Answer("Table 1", Op(talix::kOpGetMarginRange, 2604)), "6.972");
+    EXPECT_EQ(Answer("Table 1", Op(talix::kOpGetMarginRange, 2605)), "1.000");
 }
 
 TEST_F(TableOperationTest, RowLabelsAreSetOncePerRowAndCut) {
     NewTable(2, 2, "", {"TabLabel=first"});
-    EXPECT_EQ(Run("Table 1; Row 2", Op(41)), 0);
+    EXPECT_EQ(Run("Table 1; Row 2", Op(talix::kOpGetRowLabel)), 0);
     EXPECT_STREQ(session_.messageBuffer, "first");
 
     // The row without a label gets one after its first cell.
     const char* label = "Renamed";
-    EXPECT_EQ(Run("Table 1", Words(42, 0, 7, 0, 0, label)), 0);
+    EXPECT_EQ(Run("Table 1", Words(talix::kOpSetRowLabel, 0, 7, 0, 0, label)), 0);
     std::vector<Rec> records = Saved();
     ASSERT_EQ(Count(records, kLabel), 2u);
     for (const Rec& record : Only(records, kLabel)) {
@@ -433,19 +435,19 @@ TEST_F(TableOperationTest, RowLabelsAreSetOncePerRowAndCut) {
     // a label is cut to 127 bytes.
     NewTable(2, 1);
     const std::string longLabel(200, 'L');
-    EXPECT_EQ(Run("Table 1", Words(42, 0, 200, 0, 0, longLabel.c_str())), 0);
+    EXPECT_EQ(Run("Table 1", Words(talix::kOpSetRowLabel, 0, 200, 0, 0, longLabel.c_str())), 0);
     records = Saved();
     ASSERT_EQ(Count(records, kLabel), 2u);
     EXPECT_EQ(records[Find(records, kTableEnd) - 1].signature, kLabel);
     EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(Only(records, kLabel)[0].bytes.data() + 4)), 127u);
-    EXPECT_EQ(Run("Table 1; Row 2", Op(41)), 0);
+    EXPECT_EQ(Run("Table 1; Row 2", Op(talix::kOpGetRowLabel)), 0);
     EXPECT_EQ(std::string(session_.messageBuffer), std::string(127, 'L'));
 }
 
 TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
     // A table without a bracketed group gets one.
     NewTable(2, 2);
-    Operation set = Op(2422, 3, 1);
+    Operation set = Op(talix::kOpSetHtmlAttribute, 3, 1);
     set.second = "grid";
     EXPECT_EQ(Run("Table 1", set), 0);
     std::vector<Rec> records = Saved();
@@ -457,7 +459,7 @@ TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
     EXPECT_EQ(records[begin + 1].signature, kExtension);
     EXPECT_EQ(records[begin + 2].signature, kIdName);
     EXPECT_EQ(records[begin + 3].signature, kEnd);
-    EXPECT_EQ(Answer("Table 1", Words(2421, 3, 1)), "grid");
+    EXPECT_EQ(Answer("Table 1", Words(talix::kOpGetHtmlAttribute, 3, 1)), "grid");
 
     // Changing it replaces the text in place: still one pair, one record.
     set.second = "wide-grid";
@@ -468,22 +470,22 @@ TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
     records = Saved();
     EXPECT_EQ(Count(records, kBegin), 1u);
     EXPECT_EQ(Count(records, kIdName), 1u);
-    EXPECT_EQ(Answer("Table 1", Words(2421, 3, 1)), "wide-grid");
-    EXPECT_EQ(Answer("Table 1", Words(2421, 2, 1)), "t1");
+    EXPECT_EQ(Answer("Table 1", Words(talix::kOpGetHtmlAttribute, 3, 1)), "wide-grid");
+    EXPECT_EQ(Answer("Table 1", Words(talix::kOpGetHtmlAttribute, 2, 1)), "t1");
 
     // A table built with a bracketed group takes the record inside it.
     NewTable(1, 2, "BorderStyle=SOLID");
-    set = Op(2422, 4, 1);
+    set = Op(talix::kOpSetHtmlAttribute, 4, 1);
     set.second = "color: red";
     EXPECT_EQ(Run("Table 1", set), 0);
     records = Saved();
     EXPECT_EQ(Count(records, kBegin), 1u);
     EXPECT_EQ(Count(records, kEnd), 1u);
     EXPECT_EQ(Find(records, kIdName) + 1, Find(records, kEnd));
-    EXPECT_EQ(Answer("Table 1", Words(2421, 4, 1)), "color: red");
+    EXPECT_EQ(Answer("Table 1", Words(talix::kOpGetHtmlAttribute, 4, 1)), "color: red");
 
     // Cells: a record after each cell of a row, changed on a second run.
-    set = Op(2422, 5, 2);
+    set = Op(talix::kOpSetHtmlAttribute, 5, 2);
     set.second = "tip";
     EXPECT_EQ(Run("Table 1; Row 1", set), 0);
     set.second = "other tip";
@@ -491,31 +493,31 @@ TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
     records = Saved();
     ASSERT_EQ(Count(records, kCellIdName), 2u);
     EXPECT_EQ(Find(records, kCellIdName) < Find(records, kCell, Find(records, kCell) + 1), true);
-    EXPECT_EQ(Answer("Table 1; Row 1; Column 1", Words(2421, 5, 2)), "tip");
-    EXPECT_EQ(Answer("Table 1; Row 1; Column 2", Words(2421, 5, 2)), "other tip");
-    EXPECT_EQ(Answer("Table 1; Row 1; Column 2", Words(2421, 3, 2)), "");
+    EXPECT_EQ(Answer("Table 1; Row 1; Column 1", Words(talix::kOpGetHtmlAttribute, 5, 2)), "tip");
+    EXPECT_EQ(Answer("Table 1; Row 1; Column 2", Words(talix::kOpGetHtmlAttribute, 5, 2)), "other tip");
+    EXPECT_EQ(Answer("Table 1; Row 1; Column 2", Words(talix::kOpGetHtmlAttribute, 3, 2)), "");
 }
 
 TEST_F(TableOperationTest, BordersAndPropertyTextOfATable) {
     NewTable(2, 2,
              "CellBorder=SD RowDisplay=TABBED TabSide=Left TableColorStyle=ALTERNATING_ROWS TableBodyColor=RED "
              "TableColor=RGB1,2,3 RowCycleMilliseconds=250 TableHTMLClass=grid TabIndent=0.5 TabsEqual=Yes");
-    EXPECT_EQ(Answer("Table 1; Row 2; Column 2", Op(2407)), "2,2,1,2");
-    EXPECT_EQ(Answer("Table 1", Op(2407, 4)), "2");
-    EXPECT_EQ(Answer("Table 1", Op(2407, 3)), "1");
+    EXPECT_EQ(Answer("Table 1; Row 2; Column 2", Op(talix::kOpGetCellBorder)), "2,2,1,2");
+    EXPECT_EQ(Answer("Table 1", Op(talix::kOpGetCellBorder, 4)), "2");
+    EXPECT_EQ(Answer("Table 1", Op(talix::kOpGetCellBorder, 3)), "1");
     session_.textResult[0] = '\0';
     session_.textResultLength = 0;
-    EXPECT_EQ(Run("Table 1", Op(2407, 9)), 0);
+    EXPECT_EQ(Run("Table 1", Op(talix::kOpGetCellBorder, 9)), 0);
     EXPECT_STREQ(session_.textResult, "");
 
-    const std::string words = Answer("Table 1", Op(2414, 29));
+    const std::string words = Answer("Table 1", Op(talix::kOpGetTableProperties, 29));
     for (const char* word : {"TableWidth=FIXED ", "RowDisplay=TABBED TabSide=LEFT ", "TableBodyColor=Red ",
                              "TableColor=RGB1,2,3 ", "TableColorStyle=Alternating_Rows ", "RowCycleMilliseconds=250 ",
                              "TableHTMLClass='grid' ", "TabIndent=\"0.50\" ", "TabsEqual=Yes "})
         EXPECT_NE(words.find(word), std::string::npos) << word << " in " << words;
     // Each keyword once.
     EXPECT_EQ(words.find("TableWidth="), words.rfind("TableWidth="));
-    EXPECT_EQ(Answer("Table 1", Op(2414, 0)), "TableWidth=FIXED ");
+    EXPECT_EQ(Answer("Table 1", Op(talix::kOpGetTableProperties, 0)), "TableWidth=FIXED ");
 }
 
 } // namespace
@@ -557,13 +559,13 @@ TEST(TablesRealData, EveryTableIsWalkedRowByRowAndColumnByColumn) {
                     const std::string cellText = rowText + "; Column " + std::to_string(column);
                     ZervaRTChunk* cell = item.DefineChunk(cellText.c_str());
                     EXPECT_EQ(cell->Exists(), 1) << cellText;
-                    EXPECT_EQ(RunOperation(cell, Op(2407)), 0) << cellText;
+                    EXPECT_EQ(RunOperation(cell, Op(talix::kOpGetCellBorder)), 0) << cellText;
                     ++cells;
                     delete cell;
                 }
                 delete rowChunk;
             }
-            EXPECT_EQ(RunOperation(chunk, Op(2414, 29)), 0) << table;
+            EXPECT_EQ(RunOperation(chunk, Op(talix::kOpGetTableProperties, 29)), 0) << table;
             delete chunk;
         }
     }

@@ -26,11 +26,11 @@ protected:
     // The words operation 2436 writes for the chunk (type and keyword
     // position given).
     std::string Words(const char* definition, std::uint16_t type, std::uint16_t selector) {
-        EXPECT_EQ(Run(definition, Op(2436, selector, type)), 0);
+        EXPECT_EQ(Run(definition, Op(talix::kOpGetTargetProperties, selector, type)), 0);
         return std::string(session_.textResult, session_.textResultLength);
     }
     std::uint16_t Set(const char* definition, std::uint16_t type, const char* properties) {
-        return Run(definition, Op(2437, type, 0, properties));
+        return Run(definition, Op(talix::kOpSetTargetProperties, type, 0, properties));
     }
 };
 

@@ -102,14 +102,15 @@ Records Body(std::initializer_list<FixtureRecord> records) {
 }
 
 // A search operation: the search text as second argument with its length.
-Operation Search(std::uint16_t code, const char* search, const char* replacement = nullptr, std::uint16_t parts = 0) {
+Operation Search(talix::OperationCode code, const char* search, const char* replacement = nullptr,
+                 std::uint16_t parts = 0) {
     Operation operation = Op(code, 0, static_cast<std::uint16_t>(std::strlen(search)), replacement);
     operation.second = search;
     operation.a4 = parts;
     return operation;
 }
 Operation ChangeFont(const char* font, const char* criteria = nullptr, std::uint16_t controls = 0) {
-    Operation operation = Op(2363, controls, 0, font);
+    Operation operation = Op(talix::kOpChangeFont, controls, 0, font);
     operation.second = criteria;
     return operation;
 }
@@ -184,7 +185,7 @@ TEST_F(TextRunTest, ChangeFontChangesTheRunsAndControlsThatMeetTheCriteria) {
 TEST_F(TextRunTest, HighlightingSplitsRunsAtEveryMatchAndKeepsTheRest) {
     Open(Body({TextRecord(kPlain, "xxabyyab"), TextRecord(kPlain, "none here"), OpenText(), TextRecord(kPlain, "1ab2"),
                Green(), CloseText()}));
-    const Saved records = Run(Search(2373, "ab"));
+    const Saved records = Run(Search(talix::kOpHighlightText, "ab"));
     EXPECT_EQ(Texts(records), (std::vector<std::string>{"xx", "ab", "yy", "ab", "none here", "1", "ab", "2"}));
     EXPECT_EQ(Signatures(records),
               (std::vector<std::uint16_t>{kDefinition, kReference, kText, kBegin, kText, kColor, kEnd, kText, kBegin,
@@ -202,15 +203,15 @@ TEST_F(TextRunTest, FontInUseAndHighlightLookAtEveryRun) {
     ZervaRTChunk* chunk = Open(Body({TextRecord(kPlain, "a"), TextRecord(kItalic, "b")}));
     const std::vector<std::string> stored = db_.Stored(id_);
     std::strcpy(session_.messageBuffer, "0");
-    ASSERT_EQ(RunOperation(chunk, Op(2368, 0, 0, "+BOLD")), 0);
+    ASSERT_EQ(RunOperation(chunk, Op(talix::kOpFontInUse, 0, 0, "+BOLD")), 0);
     EXPECT_STREQ(session_.messageBuffer, "0");
-    ASSERT_EQ(RunOperation(chunk, Op(2368, 0, 0, "+ITALIC")), 0);
+    ASSERT_EQ(RunOperation(chunk, Op(talix::kOpFontInUse, 0, 0, "+ITALIC")), 0);
     EXPECT_STREQ(session_.messageBuffer, "1");
     EXPECT_EQ(db_.Stored(id_), stored);
 
     char* highlightFont = item_.highlightFont;
     item_.highlightFont = const_cast<char*>("+UNDERLINE");
-    const Saved records = Run(Op(2372));
+    const Saved records = Run(Op(talix::kOpHighlight));
     item_.highlightFont = highlightFont;
     EXPECT_EQ(Find(records, kText, "a").Font(), 0x0A000401u);
     EXPECT_EQ(Find(records, kText, "b").Font(), 0x0A000601u);
@@ -222,7 +223,7 @@ TEST_F(TextRunTest, QuickReplaceChangesOnlyThePartsItIsGiven) {
                                Make(kHide, 14, 0, 0, Formula("Subject = \"go\"", true)),
                                Label("go tab")});
     Open(body);
-    Saved records = Run(Search(2392, "go", "went", 2));
+    Saved records = Run(Search(talix::kOpReplaceText, "go", "went", 2));
     EXPECT_EQ(Texts(records), std::vector<std::string>{"Go to site"});
     EXPECT_EQ(Find(records, kButton).bytes.substr(16), "went button");
     EXPECT_EQ(Find(records, kButton).Word(2), 27);   // an odd label keeps its exact length
@@ -233,28 +234,28 @@ TEST_F(TextRunTest, QuickReplaceChangesOnlyThePartsItIsGiven) {
 
     // A longer URL: an even record length and its data length updated; the
     // same length keeps the record's length.
-    records = Run(Search(2392, "go", "went", 16));
+    records = Run(Search(talix::kOpReplaceText, "go", "went", 16));
     EXPECT_EQ(Find(records, kHotspot).bytes.substr(0, 16 + 20),
               std::string("\xAD\xFF\x24\x00\x0B\x00\x00\x00\x00\x10\x00\x00\x14\x00\x00\x00", 16) +
                   "http://went.example/");
-    records = Run(Search(2392, "went", "came", 16));
+    records = Run(Search(talix::kOpReplaceText, "went", "came", 16));
     EXPECT_EQ(Find(records, kHotspot).bytes.substr(2, 2), std::string("\x24\x00", 2));
     EXPECT_EQ(Find(records, kHotspot).bytes.substr(16, 20), "http://came.example/");
 
     // A hide-when formula is replaced through its text; text runs only when
     // asked (and then split like a highlight).
-    records = Run(Search(2392, "go", "stay", 8));
+    records = Run(Search(talix::kOpReplaceText, "go", "stay", 8));
     EXPECT_EQ(Formula(Find(records, kHide).bytes.substr(14), false), "Subject = \"stay\"");
-    records = Run(Search(2392, "go", "went", 1));
+    records = Run(Search(talix::kOpReplaceText, "go", "went", 1));
     EXPECT_EQ(Texts(records), (std::vector<std::string>{"went", " to site"}));
 }
 
 TEST_F(TextRunTest, RestyleKeepsTheMatchedLengthInTheSecondSpecification) {
     ZervaRTChunk* chunk = Open(Runs({"one two"}));
     chunk->eventReturn[1] = const_cast<char*>("+BOLD");
-    ASSERT_EQ(RunOperation(chunk, Search(2399, "two", "TWO!")), 0);
+    ASSERT_EQ(RunOperation(chunk, Search(talix::kOpQuickReplace, "two", "TWO!")), 0);
     chunk->eventReturn[1] = nullptr;
-    const Saved records = Run(Op(9));
+    const Saved records = Run(Op(talix::kOpGetText));
     EXPECT_EQ(Texts(records), (std::vector<std::string>{"one ", "TWO"}));
     EXPECT_EQ(Find(records, kText, "TWO").Font(), kBold);
 }
@@ -263,10 +264,10 @@ TEST_F(TextRunTest, WhatCannotBeStoredFailsAndLeavesTheItem) {
     // A URL whose rewritten form outgrows the search buffer; a replacement
     // longer than a text run holds; a bracket closed before any text.
     const std::string longText(65000, 'x');
-    Operation tooLong = Search(2392, "b", longText.c_str(), 1);
+    Operation tooLong = Search(talix::kOpReplaceText, "b", longText.c_str(), 1);
     tooLong.op2 = static_cast<std::uint16_t>(longText.size());
     const std::pair<Records, Operation> cases[] = {
-        {Body({UrlHotspot(std::string(3000, 'a'))}), Search(2392, "a", "aaa", 16)},
+        {Body({UrlHotspot(std::string(3000, 'a'))}), Search(talix::kOpReplaceText, "a", "aaa", 16)},
         {Runs({"abc"}), tooLong},
         {Body({OpenText(), CloseText(), TextRecord(kPlain, "a")}), ChangeFont("+BOLD")},
     };
@@ -279,7 +280,7 @@ TEST_F(TextRunTest, WhatCannotBeStoredFailsAndLeavesTheItem) {
     // A tab label's name is cut to 127 bytes.
     Open(Body({Label("ab")}));
     const std::string longName(200, 'n');
-    const Saved records = Run(Search(2392, "b", longName.c_str(), 2));
+    const Saved records = Run(Search(talix::kOpReplaceText, "b", longName.c_str(), 2));
     EXPECT_EQ(Find(records, kLabel).bytes.size(), 140u);
     EXPECT_EQ(std::string(Find(records, kLabel).bytes.c_str() + 4), "a" + longName.substr(0, 126));
 }
@@ -289,7 +290,7 @@ TEST_F(TextRunTest, ARunIsReadWholeAndWrittenOnce) {
     const Records body =
         Body({OpenText(), TextRecord(kPlain, "a"), Green(), CloseText(), TextRecord(kPlain, "b")});
     ASSERT_EQ(RunOperation(Open(body, "Before Record 5"), ChangeFont("+BOLD")), 0);
-    Saved records = Run(Op(9));
+    Saved records = Run(Op(talix::kOpGetText));
     ASSERT_EQ(Signatures(records),
               (std::vector<std::uint16_t>{kDefinition, kReference, kBegin, kText, kColor, kEnd, kText, kText}));
     EXPECT_EQ(records[3].Font(), kBold);

@@ -26,7 +26,7 @@ using talix_test::RunOperation;
 constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kText = 0xFF85;
 
 // ChangeFont over a chunk, as the chunk method runs it.
-talix_test::Operation ChangeFont(const char* font) { return Op(2363, 0, 0, font); }
+talix_test::Operation ChangeFont(const char* font) { return Op(talix::kOpChangeFont, 0, 0, font); }
 
 class WalkLimits : public EditTest {};
 
@@ -50,7 +50,7 @@ TEST_F(WalkLimits, BeginRecordsNestedPastTheTrackedDepthAreWalkedAndKept) {
         if (record.signature == kText && !record.Text().empty()) EXPECT_EQ(record.bytes[5] & 0x01, 0x01);
 
     // The text inside goes; every bracket stays.
-    EXPECT_EQ(Run("Text 2", Op(2366)), 0);
+    EXPECT_EQ(Run("Text 2", Op(talix::kOpRemove)), 0);
     records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"before", "after"}));
     EXPECT_EQ(Count(records, kBegin), 60u);
@@ -134,7 +134,7 @@ TEST_F(WalkLimits, RecordsAsLargeAsASegmentAreKeptAndOneLargerIsRefused) {
     ASSERT_EQ(item.Connect("", db_.path().c_str(), tooLargeId, "Body", 0), 0);
     ZervaRTChunk* all = item.DefineChunk("Everything");
     EXPECT_NE(RunOperation(all, ChangeFont("+ITALIC")), 0);
-    EXPECT_NE(RunOperation(all, Op(1, 2321)), 0);
+    EXPECT_NE(RunOperation(all, Op(talix::kOpQuery, 2321)), 0);
     delete all;
     EXPECT_EQ(item.Save(), 0);
     EXPECT_EQ(db_.Stored(tooLargeId), kept);

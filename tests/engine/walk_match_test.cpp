@@ -19,6 +19,7 @@
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "edit_fixture.h"
+#include "engine/exec_handlers.h"
 #include "engine/record_process.h"
 #include "fixture_items.h"
 #include "support/record_fixture.h"
@@ -91,9 +92,8 @@ Records PlainItem(const std::vector<std::string>& runs) {
     return records;
 }
 
-constexpr std::uint16_t kQuery = 1;
-constexpr std::uint16_t kPositions = 2;
-constexpr std::uint16_t kLastRecordCode = 2321;
+constexpr talix::OperationCode kQuery = talix::kOpQuery;
+constexpr std::uint16_t kLastRecordCode = talix::kQueryLastRecord;
 
 FixtureRecord Begin(std::uint16_t inner) { return Bracket(0x00DD, inner); }
 FixtureRecord End(std::uint16_t inner) { return Bracket(0x00DE, inner); }
@@ -109,9 +109,9 @@ FixtureRecord Hotspot(std::uint16_t type, std::uint32_t flags, std::uint16_t sig
 FixtureRecord HotspotEnd(std::uint16_t signature = 0x00AA) { return HostRecord(signature, 2); }
 
 // The 1-based index of the n-th record (1-based) that satisfies the test.
-std::uint16_t IndexOf(const Records& records, const std::function<bool(const FixtureRecord&)>& test, int n = 1) {
+std::uint32_t IndexOf(const Records& records, const std::function<bool(const FixtureRecord&)>& test, int n = 1) {
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (test(records[i]) && --n == 0) return static_cast<std::uint16_t>(i + 1);
+        if (test(records[i]) && --n == 0) return static_cast<std::uint32_t>(i + 1);
     }
     return 0;
 }
@@ -133,8 +133,8 @@ std::function<bool(const FixtureRecord&)> CellAt(std::uint8_t row, std::uint8_t 
 }
 
 struct Range {
-    std::uint16_t first = 0;
-    std::uint16_t last = 0;
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
     bool operator==(const Range& other) const { return first == other.first && last == other.last; }
 };
 
@@ -170,12 +170,12 @@ protected:
     }
 
     // Where each target of the chunk starts.
-    std::vector<std::uint16_t> Starts(plat::NOTEID id, const char* definition) {
-        std::vector<std::uint16_t> starts;
+    std::vector<std::uint32_t> Starts(plat::NOTEID id, const char* definition) {
+        std::vector<std::uint32_t> starts;
         ZervaRTChunk* chunk = Define(id, definition);
         if (chunk == nullptr) return starts;
-        EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, kPositions, 0, 0, 0, 0, nullptr, nullptr, nullptr,
-                                            nullptr, nullptr),
+        EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, talix::kOpPositionList, 0, 0, 0, 0, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr),
                   0)
             << definition;
         for (std::uint32_t i = 0; i < chunk->work->sortKeyCount; ++i) starts.push_back(chunk->work->sortKeys[i].firstRecord);
@@ -192,64 +192,64 @@ protected:
 TEST_F(WalkMatchTest, TablesRowsAndColumnsAreFoundInTheTableTheOuterLevelEntered) {
     const Records records = TablesItem();
     const plat::NOTEID id = db_.AddNote(records);
-    const std::uint16_t table1 = IndexOf(records, Signature(0x00A3), 1);
-    const std::uint16_t table2 = IndexOf(records, Signature(0x00A3), 2);
-    const std::uint16_t end1 = IndexOf(records, Signature(0x00A5), 1);
-    const std::uint16_t end2 = IndexOf(records, Signature(0x00A5), 2);
+    const std::uint32_t table1 = IndexOf(records, Signature(0x00A3), 1);
+    const std::uint32_t table2 = IndexOf(records, Signature(0x00A3), 2);
+    const std::uint32_t end1 = IndexOf(records, Signature(0x00A5), 1);
+    const std::uint32_t end2 = IndexOf(records, Signature(0x00A5), 2);
 
     // A table runs from its begin to its end record; the nested table is
     // part of the first and not counted as the second.
     EXPECT_EQ(Found(id, "Table 1"), (Range{table1, end1}));
     EXPECT_EQ(Found(id, "Table 2"), (Range{table2, end2}));
     EXPECT_EQ(Found(id, "Table 3"), (Range{}));
-    EXPECT_EQ(Starts(id, "Table *"), (std::vector<std::uint16_t>{table1, table2}));
+    EXPECT_EQ(Starts(id, "Table *"), (std::vector<std::uint32_t>{table1, table2}));
 
     // A row runs from its first cell to the record before the next row.
-    const std::uint16_t row2 = IndexOf(records, CellAt(1, 0));
-    const std::uint16_t row3 = IndexOf(records, CellAt(2, 0));
-    EXPECT_EQ(Found(id, "Table 1; Row 2"), (Range{row2, static_cast<std::uint16_t>(row3 - 1)}));
+    const std::uint32_t row2 = IndexOf(records, CellAt(1, 0));
+    const std::uint32_t row3 = IndexOf(records, CellAt(2, 0));
+    EXPECT_EQ(Found(id, "Table 1; Row 2"), (Range{row2, static_cast<std::uint32_t>(row3 - 1)}));
     // The last row ends before its table's end.
-    EXPECT_EQ(Found(id, "Table 1; Row 5"), (Range{IndexOf(records, CellAt(4, 0)), static_cast<std::uint16_t>(end1 - 1)}));
+    EXPECT_EQ(Found(id, "Table 1; Row 5"), (Range{IndexOf(records, CellAt(4, 0)), static_cast<std::uint32_t>(end1 - 1)}));
 
-    std::vector<std::uint16_t> rows;
+    std::vector<std::uint32_t> rows;
     for (std::uint8_t row = 0; row < 5; ++row) rows.push_back(IndexOf(records, CellAt(row, 0)));
     EXPECT_EQ(Starts(id, "Table 1; Row *"), rows);
     EXPECT_EQ(Starts(id, "Table 2; Row *").size(), 2u);
 
     // Column 2 is the second cell of every row, nested cells left out.
-    std::vector<std::uint16_t> columns;
+    std::vector<std::uint32_t> columns;
     for (std::uint8_t row = 0; row < 5; ++row) columns.push_back(IndexOf(records, CellAt(row, 1)));
     // One plain occurrence on every level is a single target: the first.
-    EXPECT_EQ(Starts(id, "Table 1; Column 2"), (std::vector<std::uint16_t>{columns[0]}));
+    EXPECT_EQ(Starts(id, "Table 1; Column 2"), (std::vector<std::uint32_t>{columns[0]}));
     EXPECT_EQ(Starts(id, "Table 1; Column 2,4"), columns);
     EXPECT_EQ(Starts(id, "Table 1; Column *").size(), 15u);
     EXPECT_EQ(Starts(id, "Table 1; Column 4").size(), 0u);
 
     // Row and column together select one cell.
-    const std::uint16_t cell = IndexOf(records, CellAt(3, 2));
-    EXPECT_EQ(Found(id, "Table 1; Row 4; Column 3"), (Range{cell, static_cast<std::uint16_t>(IndexOf(records, CellAt(4, 0)) - 1)}));
-    EXPECT_EQ(Found(id, "Table 1; Column 3; Row 4"), (Range{cell, static_cast<std::uint16_t>(IndexOf(records, CellAt(4, 0)) - 1)}));
+    const std::uint32_t cell = IndexOf(records, CellAt(3, 2));
+    EXPECT_EQ(Found(id, "Table 1; Row 4; Column 3"), (Range{cell, static_cast<std::uint32_t>(IndexOf(records, CellAt(4, 0)) - 1)}));
+    EXPECT_EQ(Found(id, "Table 1; Column 3; Row 4"), (Range{cell, static_cast<std::uint32_t>(IndexOf(records, CellAt(4, 0)) - 1)}));
 }
 
 TEST_F(WalkMatchTest, RelationsTakeTheRecordsAroundAndWithinAnElement) {
     const Records records = TablesItem();
     const plat::NOTEID id = db_.AddNote(records);
-    const std::uint16_t table1 = IndexOf(records, Signature(0x00A3), 1);
-    const std::uint16_t end1 = IndexOf(records, Signature(0x00A5), 1);
-    const std::uint16_t table2 = IndexOf(records, Signature(0x00A3), 2);
-    const std::uint16_t last = static_cast<std::uint16_t>(records.size());
+    const std::uint32_t table1 = IndexOf(records, Signature(0x00A3), 1);
+    const std::uint32_t end1 = IndexOf(records, Signature(0x00A5), 1);
+    const std::uint32_t table2 = IndexOf(records, Signature(0x00A3), 2);
+    const std::uint32_t last = static_cast<std::uint32_t>(records.size());
 
     EXPECT_EQ(Found(id, "Everything"), (Range{1, last}));
-    EXPECT_EQ(Found(id, "Before Table 1"), (Range{1, static_cast<std::uint16_t>(table1 - 1)}));
-    EXPECT_EQ(Found(id, "After Table 1"), (Range{static_cast<std::uint16_t>(end1 + 1), last}));
+    EXPECT_EQ(Found(id, "Before Table 1"), (Range{1, static_cast<std::uint32_t>(table1 - 1)}));
+    EXPECT_EQ(Found(id, "After Table 1"), (Range{static_cast<std::uint32_t>(end1 + 1), last}));
     EXPECT_EQ(Found(id, "Starts With Table 2"), (Range{table2, last}));
     EXPECT_EQ(Found(id, "Ends With Table 1"), (Range{1, end1}));
     // Inside a table: from the first record that is not a table record
     // (the first cell's paragraph reference) to the record before its end.
     EXPECT_EQ(Found(id, "Inside Table 1"),
-              (Range{static_cast<std::uint16_t>(IndexOf(records, CellAt(0, 0)) + 1), static_cast<std::uint16_t>(end1 - 1)}));
+              (Range{static_cast<std::uint32_t>(IndexOf(records, CellAt(0, 0)) + 1), static_cast<std::uint32_t>(end1 - 1)}));
     // Outside the first table: before it and after it.
-    EXPECT_EQ(Starts(id, "Outside Table 1"), (std::vector<std::uint16_t>{1, static_cast<std::uint16_t>(end1 + 1)}));
+    EXPECT_EQ(Starts(id, "Outside Table 1"), (std::vector<std::uint32_t>{1, static_cast<std::uint32_t>(end1 + 1)}));
     // Nothing lies before the first paragraph.
     EXPECT_EQ(Found(id, "Before Paragraph 1"), (Range{}));
 }
@@ -265,26 +265,26 @@ TEST_F(WalkMatchTest, HotspotTypesAreToldApartByKindAndFlags) {
         Hotspot(2, 0), Text("action"), HotspotEnd(),
     };
     const plat::NOTEID id = db_.AddNote(records);
-    const std::uint16_t button = IndexOf(records, Signature(0xFFA9), 1);
-    const std::uint16_t popup = IndexOf(records, Signature(0xFFA9), 2);
-    const std::uint16_t computed = IndexOf(records, Signature(0xFFA9), 3);
-    const std::uint16_t wrapped = IndexOf(records, Signature(0x00DD));
-    const std::uint16_t action = IndexOf(records, Signature(0xFFA9), 5);
+    const std::uint32_t button = IndexOf(records, Signature(0xFFA9), 1);
+    const std::uint32_t popup = IndexOf(records, Signature(0xFFA9), 2);
+    const std::uint32_t computed = IndexOf(records, Signature(0xFFA9), 3);
+    const std::uint32_t wrapped = IndexOf(records, Signature(0x00DD));
+    const std::uint32_t action = IndexOf(records, Signature(0xFFA9), 5);
 
-    EXPECT_EQ(Found(id, "Button 1"), (Range{button, static_cast<std::uint16_t>(button + 2)}));
+    EXPECT_EQ(Found(id, "Button 1"), (Range{button, static_cast<std::uint32_t>(button + 2)}));
     // The wrapped button runs from its BEGIN to its END.
-    EXPECT_EQ(Found(id, "Button 2"), (Range{wrapped, static_cast<std::uint16_t>(wrapped + 4)}));
+    EXPECT_EQ(Found(id, "Button 2"), (Range{wrapped, static_cast<std::uint32_t>(wrapped + 4)}));
     EXPECT_EQ(Found(id, "Button 3"), (Range{}));
-    EXPECT_EQ(Starts(id, "Popup *"), (std::vector<std::uint16_t>{popup}));
-    EXPECT_EQ(Starts(id, "ComputedText *"), (std::vector<std::uint16_t>{computed}));
-    EXPECT_EQ(Starts(id, "ActionHotspot *"), (std::vector<std::uint16_t>{action}));
+    EXPECT_EQ(Starts(id, "Popup *"), (std::vector<std::uint32_t>{popup}));
+    EXPECT_EQ(Starts(id, "ComputedText *"), (std::vector<std::uint32_t>{computed}));
+    EXPECT_EQ(Starts(id, "ActionHotspot *"), (std::vector<std::uint32_t>{action}));
     EXPECT_EQ(Starts(id, "Hotspot *").size(), 6u);
-    EXPECT_EQ(Found(id, "Hotspot 3"), (Range{computed, static_cast<std::uint16_t>(computed + 2)}));
+    EXPECT_EQ(Found(id, "Hotspot 3"), (Range{computed, static_cast<std::uint32_t>(computed + 2)}));
     // A match text looks at the hotspot's text.
-    EXPECT_EQ(Starts(id, "Hotspot 'Popup'"), (std::vector<std::uint16_t>{popup}));
+    EXPECT_EQ(Starts(id, "Hotspot 'Popup'"), (std::vector<std::uint32_t>{popup}));
     // Inside a hotspot: its text only.
-    EXPECT_EQ(Found(id, "Inside Button 1"), (Range{static_cast<std::uint16_t>(button + 1), static_cast<std::uint16_t>(button + 1)}));
-    EXPECT_EQ(Found(id, "Inside Button 2"), (Range{static_cast<std::uint16_t>(wrapped + 2), static_cast<std::uint16_t>(wrapped + 2)}));
+    EXPECT_EQ(Found(id, "Inside Button 1"), (Range{static_cast<std::uint32_t>(button + 1), static_cast<std::uint32_t>(button + 1)}));
+    EXPECT_EQ(Found(id, "Inside Button 2"), (Range{static_cast<std::uint32_t>(wrapped + 2), static_cast<std::uint32_t>(wrapped + 2)}));
 }
 
 TEST_F(WalkMatchTest, NestedHotspotsEndAtTheirOwnEnd) {
@@ -296,13 +296,13 @@ TEST_F(WalkMatchTest, NestedHotspotsEndAtTheirOwnEnd) {
         Text("after"),
     };
     const plat::NOTEID id = db_.AddNote(records);
-    const std::uint16_t section = IndexOf(records, Signature(0xFFAD));
-    const std::uint16_t button = IndexOf(records, Signature(0xFFA9));
+    const std::uint32_t section = IndexOf(records, Signature(0xFFAD));
+    const std::uint32_t button = IndexOf(records, Signature(0xFFA9));
     EXPECT_EQ(Found(id, "Section 1"), (Range{section, IndexOf(records, Signature(0x00AE))}));
     EXPECT_EQ(Found(id, "Button 1"), (Range{button, IndexOf(records, Signature(0x00AA))}));
     EXPECT_EQ(Found(id, "Section 1; Button 1"), (Range{button, IndexOf(records, Signature(0x00AA))}));
     // Elements of one level do not nest: the button lies in the first hotspot.
-    EXPECT_EQ(Starts(id, "Hotspot *"), (std::vector<std::uint16_t>{section}));
+    EXPECT_EQ(Starts(id, "Hotspot *"), (std::vector<std::uint32_t>{section}));
     EXPECT_EQ(Found(id, "Section 1; Text 3"), (Range{IndexOf(records, TextIs("section text")), IndexOf(records, TextIs("section text"))}));
 }
 
@@ -316,49 +316,49 @@ TEST_F(WalkMatchTest, MarkedTextAndStyledRunsSpanSeveralRecords) {
         Paragraph(), ReferenceTo(1), Text("<?XML version"), Text("<data/>"), Text("</xml>"), Text("tail"),
     };
     const plat::NOTEID id = db_.AddNote(records);
-    const std::uint16_t xml = IndexOf(records, TextIs("<?XML version"));
+    const std::uint32_t xml = IndexOf(records, TextIs("<?XML version"));
     // A marked element runs from the run with its start marker to the one
     // that ends with its end marker, compared ignoring case.
-    EXPECT_EQ(Found(id, "XML 1"), (Range{xml, static_cast<std::uint16_t>(xml + 2)}));
+    EXPECT_EQ(Found(id, "XML 1"), (Range{xml, static_cast<std::uint32_t>(xml + 2)}));
     EXPECT_EQ(Found(id, "XML 2"), (Range{}));
     EXPECT_EQ(Found(id, "HTML 1"), (Range{}));
     // A styled element is the runs of one font in a row.
     EXPECT_EQ(Starts(id, "StylizedText *"),
-              (std::vector<std::uint16_t>{3, 4, 6, static_cast<std::uint16_t>(xml)}));
+              (std::vector<std::uint32_t>{3, 4, 6, static_cast<std::uint32_t>(xml)}));
 }
 
 TEST_F(WalkMatchTest, TextRunsAreMatchedByTheirTextIgnoringCase) {
     const Records records = PlainItem({"Hello World", "", "say hello", "HELLO", "other"});
     const plat::NOTEID id = db_.AddNote(records);
-    const std::uint16_t first = IndexOf(records, TextIs("Hello World"));
-    const std::uint16_t empty = IndexOf(records, TextIs(""));
-    const std::uint16_t say = IndexOf(records, TextIs("say hello"));
-    const std::uint16_t shout = IndexOf(records, TextIs("HELLO"));
-    const std::uint16_t other = IndexOf(records, TextIs("other"));
+    const std::uint32_t first = IndexOf(records, TextIs("Hello World"));
+    const std::uint32_t empty = IndexOf(records, TextIs(""));
+    const std::uint32_t say = IndexOf(records, TextIs("say hello"));
+    const std::uint32_t shout = IndexOf(records, TextIs("HELLO"));
+    const std::uint32_t other = IndexOf(records, TextIs("other"));
 
-    EXPECT_EQ(Starts(id, "Text *"), (std::vector<std::uint16_t>{first, empty, say, shout, other}));
+    EXPECT_EQ(Starts(id, "Text *"), (std::vector<std::uint32_t>{first, empty, say, shout, other}));
     EXPECT_EQ(Found(id, "Text 3"), (Range{say, say}));
-    EXPECT_EQ(Starts(id, "Text 'hello' *"), (std::vector<std::uint16_t>{shout}));
-    EXPECT_EQ(Starts(id, "Text Starts 'hello' *"), (std::vector<std::uint16_t>{first, shout}));
-    EXPECT_EQ(Starts(id, "Text Ends 'HELLO' *"), (std::vector<std::uint16_t>{say, shout}));
-    EXPECT_EQ(Starts(id, "Text Substr 'lo' *"), (std::vector<std::uint16_t>{first, say, shout}));
+    EXPECT_EQ(Starts(id, "Text 'hello' *"), (std::vector<std::uint32_t>{shout}));
+    EXPECT_EQ(Starts(id, "Text Starts 'hello' *"), (std::vector<std::uint32_t>{first, shout}));
+    EXPECT_EQ(Starts(id, "Text Ends 'HELLO' *"), (std::vector<std::uint32_t>{say, shout}));
+    EXPECT_EQ(Starts(id, "Text Substr 'lo' *"), (std::vector<std::uint32_t>{first, say, shout}));
     // Occurrences count the matching runs only.
     EXPECT_EQ(Found(id, "Text Starts 'hello' 2"), (Range{shout, shout}));
     // Blank runs are not non-blank text.
-    EXPECT_EQ(Starts(id, "NonBlankText *"), (std::vector<std::uint16_t>{first, say, shout, other}));
+    EXPECT_EQ(Starts(id, "NonBlankText *"), (std::vector<std::uint32_t>{first, say, shout, other}));
     // Ranges and lists of occurrences.
-    EXPECT_EQ(Starts(id, "Text 2-3,5"), (std::vector<std::uint16_t>{empty, say, other}));
+    EXPECT_EQ(Starts(id, "Text 2-3,5"), (std::vector<std::uint32_t>{empty, say, other}));
 }
 
 TEST_F(WalkMatchTest, ParagraphsRunFromOneParagraphRecordToTheNext) {
     const Records records = {Definition(1, 0), ReferenceTo(1), Text("one"), Paragraph(),
                              ReferenceTo(1), Text("two"), Paragraph(), ReferenceTo(1), Text("three")};
     const plat::NOTEID id = db_.AddNote(records);
-    const std::uint16_t second = IndexOf(records, Signature(0x0081), 1);
-    const std::uint16_t third = IndexOf(records, Signature(0x0081), 2);
-    EXPECT_EQ(Starts(id, "Paragraph *"), (std::vector<std::uint16_t>{1, second, third}));
+    const std::uint32_t second = IndexOf(records, Signature(0x0081), 1);
+    const std::uint32_t third = IndexOf(records, Signature(0x0081), 2);
+    EXPECT_EQ(Starts(id, "Paragraph *"), (std::vector<std::uint32_t>{1, second, third}));
     // The paragraph record itself is left to the executors of the start.
-    EXPECT_EQ(Found(id, "Paragraph 2"), (Range{static_cast<std::uint16_t>(second + 1), static_cast<std::uint16_t>(third - 1)}));
+    EXPECT_EQ(Found(id, "Paragraph 2"), (Range{static_cast<std::uint32_t>(second + 1), static_cast<std::uint32_t>(third - 1)}));
 }
 
 TEST_F(WalkMatchTest, AQueryLeavesTheCompletionStatusAndTheStoredItemAsItWas) {
@@ -383,8 +383,8 @@ TEST_F(WalkMatchTest, AQueryLeavesTheCompletionStatusAndTheStoredItemAsItWas) {
                                         nullptr, nullptr),
               talix::kArgumentError);
     chunk->lastStatus = 0;
-    EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, 2359, 0, 3, 0, 0, "new", nullptr, nullptr, nullptr,
-                                        nullptr),
+    EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, talix::kOpAppendTable, 0, 3, 0, 0, "new", nullptr, nullptr,
+                                        nullptr, nullptr),
               talix::kArgumentError);
     EXPECT_EQ(chunk->lastStatus, 0);
     delete chunk;
@@ -503,7 +503,7 @@ TEST(WalkRealData, EveryItemIsWalkedToItsEnd) {
             talix::STATUS status = 0;
             talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
             ASSERT_NE(list, nullptr);
-            const std::uint16_t count = list->tail != nullptr ? list->tail->index : 0;
+            const std::uint32_t count = list->tail != nullptr ? list->tail->index : 0;
             talix::DeleteItemRecordList(&session, list);
             for (const char* definition : {"Everything", "Table *", "Table *; Row *", "Section *", "Hotspot *",
                                            "Paragraph *", "Graphic *", "Text *"}) {

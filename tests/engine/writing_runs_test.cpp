@@ -11,6 +11,7 @@
 #include "core/session_work_area.h"
 #include "fixture_items.h"
 #include "edit_fixture.h"
+#include "platform/testing.h"
 #include "support/op_runner.h"
 #include "support/rich_text_items.h"
 #include "talix/chunk.h"
@@ -38,7 +39,7 @@ TEST_F(WritingRunTest, TextAppendedToABlankItemIsStoredInTheDefaultFontOrBracket
     ZervaRTChunk* chunk = Open(Runs({"old"}));
     ASSERT_NE(chunk, nullptr);
     ASSERT_EQ(item_.CreateBlankRichTextItem(), 0);
-    EXPECT_EQ(RunOperation(chunk, TextOperation(2361, "Hello")), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpAppendText, "Hello")), 0);
     EXPECT_EQ(item_.modified, 1);
     std::vector<Rec> records = Saved();
     ASSERT_EQ(NonEmptyTexts(records), std::vector<std::string>{"Hello"});
@@ -48,7 +49,7 @@ TEST_F(WritingRunTest, TextAppendedToABlankItemIsStoredInTheDefaultFontOrBracket
 
     chunk = Open(Runs({"old"}));
     ASSERT_EQ(item_.CreateBlankRichTextItem(), 0);
-    EXPECT_EQ(RunOperation(chunk, TextOperation(2361, "Hello", "RED")), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpAppendText, "Hello", "RED")), 0);
     records = Saved();
     ASSERT_EQ(records.size(), 8u);
     EXPECT_EQ(Signatures(records, 3), (std::vector<std::uint16_t>{kBegin, kText, kColor, kEnd, kText}));
@@ -64,7 +65,7 @@ TEST_F(WritingRunTest, SetTextReplacesTheFirstRunAndKeepsEveryOtherRecord) {
     body.push_back(Text("c"));
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, TextOperation(10, "new")), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpSetText, "new")), 0);
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), std::vector<std::string>{"new"});
     // "b" and "c" are gone; a closing empty run ends the item.
@@ -79,8 +80,8 @@ TEST_F(WritingRunTest, SetTextReplacesTheFirstRunAndKeepsEveryOtherRecord) {
     // brings a colour, new text is bracketed.
     chunk = Open(Runs({"x", "y"}), "Text 2");
     chunk->appendAtEnd = 0;
-    EXPECT_EQ(RunOperation(chunk, TextOperation(2361, "new")), 0);
-    EXPECT_EQ(RunOperation(chunk, TextOperation(10, "blue", "BLUE +BOLD")), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpAppendText, "new")), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpSetText, "blue", "BLUE +BOLD")), 0);
     EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kDefinition, kReference, kText, kBegin, kText, kColor,
                                                                kEnd, kText, kText}));
     EXPECT_EQ(TextOf("Everything"), "xbluey");
@@ -96,7 +97,7 @@ TEST_F(WritingRunTest, CleanUpDropsEmptyTextAndTheGateOpensAParagraphBeforeATabl
         body.push_back(record);
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(49)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpCleanUp)), 0);
     EXPECT_EQ(Signatures(Saved()),
               (std::vector<std::uint16_t>{kDefinition, kReference, kText, kParagraph, kTableBegin, kCell, kReference,
                                           kText, kTableEnd, kParagraph, kReference, kText, kText, kText}));
@@ -107,7 +108,7 @@ TEST_F(WritingRunTest, PageBreaksAndParagraphsGetDefinitionsOfNewIds) {
                           Definition(7, 0), ReferenceTo(7), Text("b")};
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(2409)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendPageBreak)), 0);
     std::vector<Rec> records = Saved();
     ASSERT_EQ(records.size(), 13u);
     EXPECT_EQ(Signatures(records, 7),
@@ -119,7 +120,7 @@ TEST_F(WritingRunTest, PageBreaksAndParagraphsGetDefinitionsOfNewIds) {
 
     // A paragraph with a style and a hide formula.
     chunk = Open(body);
-    Operation paragraph = Op(2417, 0, 0, "LeftMargin=1in");
+    Operation paragraph = Op(talix::kOpAppendParagraph, 0, 0, "LeftMargin=1in");
     paragraph.textResult = "\x01\x02\x03";   // the compiled hide formula
     EXPECT_EQ(RunOperation(chunk, paragraph), 0);
     records = Saved();
@@ -136,11 +137,11 @@ TEST_F(WritingRunTest, PageBreaksAndParagraphsGetDefinitionsOfNewIds) {
 TEST_F(WritingRunTest, NewLinesTabsAndAnchorsAtEitherEnd) {
     ZervaRTChunk* chunk = Open(Runs({"a"}));
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(2354, 3, 1)), 0);   // and close the paragraph
-    EXPECT_EQ(RunOperation(chunk, Op(2360, 40)), 0);
-    EXPECT_EQ(RunOperation(chunk, TextOperation(2351, "end")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendNewLines, 3, 1)), 0);   // and close the paragraph
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendTabs, 40)), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpAppendAnchor, "end")), 0);
     chunk->appendAtEnd = 0;
-    EXPECT_EQ(RunOperation(chunk, TextOperation(2351, "start")), 0);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpAppendAnchor, "start")), 0);
 
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(Signatures(records),
@@ -160,13 +161,13 @@ TEST_F(WritingRunTest, PassThroughBracketsAndCellBorders) {
         body.push_back(record);
     ZervaRTChunk* chunk = Open(body, "Text 2");
     ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(RunOperation(chunk, Op(47)), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpInPassThroughHtml)), 0);
     EXPECT_STREQ(session_.textResult, "TRUE");
     ZervaRTChunk* last = item_.DefineChunk("Text 3");
-    EXPECT_EQ(RunOperation(last, Op(47)), 0);
+    EXPECT_EQ(RunOperation(last, Op(talix::kOpInPassThroughHtml)), 0);
     EXPECT_STREQ(session_.textResult, "FALSE");
-    EXPECT_EQ(RunOperation(last, Op(48, 1)), 0);
-    EXPECT_EQ(RunOperation(last, Op(47)), 0);
+    EXPECT_EQ(RunOperation(last, Op(talix::kOpSetPassThroughHtml, 1)), 0);
+    EXPECT_EQ(RunOperation(last, Op(talix::kOpInPassThroughHtml)), 0);
     EXPECT_STREQ(session_.textResult, "TRUE");
     EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kDefinition, kReference, kText, kHtmlBegin, kText,
                                                                kHtmlEnd, kHtmlBegin, kText, kHtmlEnd, kText}));
@@ -177,7 +178,7 @@ TEST_F(WritingRunTest, PassThroughBracketsAndCellBorders) {
                                HostRecord(kTableEnd, 8)})
         table.push_back(record);
     chunk = Open(table, "Table 1");
-    EXPECT_EQ(RunOperation(chunk, Op(2393, 0, 0, "12x0")), 0);
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetCellBorders, 0, 0, "12x0")), 0);
     const std::vector<Rec> records = Saved();
     ASSERT_EQ(records[5].signature, kCell);
     EXPECT_EQ(records[5].bytes[10], 0x10 | 0x80 | 0x03);   // the left border stays
@@ -192,7 +193,7 @@ TEST_F(WritingRunTest, FailedRunsLeaveTheStoredItemAsItWas) {
     ASSERT_NE(chunk, nullptr);
     std::vector<std::string> before = db_.Stored(id_);
     EXPECT_EQ(TextOf("Everything"), "a");
-    EXPECT_EQ(RunOperation(chunk, TextOperation(10, "new")), 257);
+    EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpSetText, "new")), 257);
     EXPECT_EQ(chunk->lastStatus, 257);
     EXPECT_EQ(item_.Save(), 0);
     EXPECT_EQ(db_.Stored(id_), before);
@@ -201,7 +202,7 @@ TEST_F(WritingRunTest, FailedRunsLeaveTheStoredItemAsItWas) {
     chunk = Open(Runs({"a"}));
     before = db_.Stored(id_);
     const std::string tooLong(65000, 'x');
-    EXPECT_NE(RunOperation(chunk, TextOperation(10, tooLong.c_str())), 0);
+    EXPECT_NE(RunOperation(chunk, TextOperation(talix::kOpSetText, tooLong.c_str())), 0);
     EXPECT_EQ(TextOf("Everything"), "a");
     EXPECT_EQ(item_.Save(), 0);
     EXPECT_EQ(db_.Stored(id_), before);
@@ -211,7 +212,7 @@ TEST_F(WritingRunTest, FailedRunsLeaveTheStoredItemAsItWas) {
     before = db_.Stored(id_);
     item_.autoSave = 1;
     plat::TestFailUpdateAfterItems(0);
-    EXPECT_NE(RunOperation(chunk, TextOperation(2361, "more")), 0);
+    EXPECT_NE(RunOperation(chunk, TextOperation(talix::kOpAppendText, "more")), 0);
     plat::TestFailUpdateAfterItems(-1);
     item_.autoSave = 0;
     EXPECT_EQ(db_.Stored(id_), before);
@@ -226,10 +227,10 @@ TEST_F(WritingRunTest, FailedRunsLeaveTheStoredItemAsItWas) {
         ZervaRTItem borrower(&session_);
         ASSERT_EQ(borrower.ConnectBackend(note, "Body", 0), 0);
         ZervaRTChunk* all = borrower.DefineChunk("Everything");
-        EXPECT_EQ(RunOperation(all, Op(9, 0, 1)), 0);   // the records are read
+        EXPECT_EQ(RunOperation(all, Op(talix::kOpGetText, 0, 1)), 0);   // the records are read
         plat::NoteClose(note);
-        EXPECT_NE(RunOperation(all, TextOperation(10, "new")), 0);
-        EXPECT_EQ(RunOperation(all, Op(9, 0, 1)), 0);
+        EXPECT_NE(RunOperation(all, TextOperation(talix::kOpSetText, "new")), 0);
+        EXPECT_EQ(RunOperation(all, Op(talix::kOpGetText, 0, 1)), 0);
         EXPECT_STREQ(session_.textResult, "a");
     }
     plat::DbClose(db);
@@ -262,7 +263,7 @@ TEST(WritingRealData, CleanUpKeepsTheTextOrLeavesTheItemAsItWas) {
         everything->GetText(nullptr, before.data(), 70000, 1, nullptr);
         const std::vector<std::string> stored = talix_test::StoredValues(item.noteHandle, name);
         Operation cleanUp;
-        cleanUp.code = 49;
+        cleanUp.code = talix::kOpCleanUp;
         if (RunOperation(everything, cleanUp) == 0) {
             ++rewritten;
             everything->GetText(nullptr, after.data(), 70000, 1, nullptr);

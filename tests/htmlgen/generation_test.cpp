@@ -13,6 +13,7 @@
 #include "core/chunk_work_state.h"
 #include "core/pool.h"
 #include "generation_fixture.h"
+#include "platform/testing.h"
 #include "support/markup_validators.h"
 #include "support/test_support.h"
 #include "talix_platform.h"

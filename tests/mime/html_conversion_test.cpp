@@ -15,6 +15,7 @@
 #include "core/statuses.h"
 #include "fixture_items.h"
 #include "mime/html_from_item.h"
+#include "platform/testing.h"
 #include "support/markup_validators.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"

@@ -15,6 +15,7 @@
 #include "core/mime_ids.h"
 #include "mime/mime_part.h"
 #include "mime_fixture.h"
+#include "platform/testing.h"
 #include "support/record_fixture.h"
 #include "talix_platform.h"
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "formula_codec.h"
+#include "platform/testing.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/testing.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/testing.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"

@@ -39,7 +39,7 @@ std::uint16_t RunOperation(ZervaRTChunk* chunk, const Operation& operation) {
     return status;
 }
 
-Operation Op(std::uint16_t code, std::uint16_t op2, std::uint16_t a3, const char* argument) {
+Operation Op(talix::OperationCode code, std::uint16_t op2, std::uint16_t a3, const char* argument) {
     Operation operation;
     operation.code = code;
     operation.op2 = op2;
@@ -48,7 +48,7 @@ Operation Op(std::uint16_t code, std::uint16_t op2, std::uint16_t a3, const char
     return operation;
 }
 
-Operation TextOperation(std::uint16_t code, const char* text, const char* font) {
+Operation TextOperation(talix::OperationCode code, const char* text, const char* font) {
     Operation operation;
     operation.code = code;
     operation.argument = text;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "platform/testing.h"
 #include "talix_platform.h"
 
 namespace {

@@ -1,6 +1,8 @@
 // Views, collections and design look-up.
 #pragma once
 
+#include <string>
+
 #include "talix_platform/types.h"
 
 namespace plat {
@@ -34,5 +36,10 @@ constexpr NOTEID NOTEID_CATEGORY = 0x80000000;  // set on the id of a category e
 // new memory block of NOTEIDs; *more is set when entries are left.
 TPLAT_API STATUS CollectionReadEntries(HCOLLECTION collection, CollectionPosition* position, DWORD maxEntries,
                                        DHANDLE* ids, DWORD* count, bool* more);
+
+// The text an entry of an open collection shows (position 1 is the first
+// entry): a document its first column's value, a category its category's
+// value, in LMBCS.
+TPLAT_API STATUS CollectionEntryText(HCOLLECTION collection, DWORD position, std::string* text);
 
 } // namespace plat

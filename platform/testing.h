@@ -1,4 +1,6 @@
-// Controls of the stand-in that only tests and the host use.
+// Controls of the stand-in that only its tests use. The header is not
+// installed, and the installed library does not export them
+// (platform/CMakeLists.txt).
 #pragma once
 
 #include "talix_platform/types.h"

@@ -1,6 +1,8 @@
-// The operation codes of the engine, by name: what PerformChunkAction runs
-// over a chunk's item. The get and set codes of the chunk's properties come
-// first (small numbers), then the appends and the operations inside a chunk.
+// The operation codes, by name: what the engine's PerformChunkAction runs
+// over a chunk's item, what a run's request (core/operation_request.h)
+// carries and what the property tables name as their get and set
+// operations. The get and set codes of the chunk's properties come first
+// (small numbers), then the appends and the operations inside a chunk.
 // Every name keeps its number beside it, the form in which the codes are
 // stored in tables and passed by callers.
 #pragma once
@@ -136,7 +138,6 @@ enum OperationCode : std::uint16_t {
     kOpCellColumn = 2602,              // 2602
     kOpCellRow = 2603,                 // 2603
     kOpInsideHotspot = 2615,           // 2615
-    kOpKeywordList = 2804,             // 2804: with 2386, the matches go to a keyword list
     kOpExpressionLinks = 2807,         // 2807
     kOpAppendFormBody = 2808,          // 2808
     kOpAppendPageBody = 2809,          // 2809
@@ -144,8 +145,7 @@ enum OperationCode : std::uint16_t {
     kOpRefreshAttachmentIcon = 2814,   // 2814: refused by the engine
     kOpRenameAttachment = 2815,        // 2815: refused by the engine
     kOpWikiMatching = 2816,            // 2816
-    kOpMatchingQuery = 2818,           // 2818: with 2819, a run that does not write
-    kOpMatchingVariant = 2819,         // 2819: a matching run, prepared as 2386
+    kOpMatchingVariant = 2819,         // 2819: as a second word of 2386, a matching run in the hyperlink font
 
     // ---- Readers above the engine ----------------------------------------------
     kOpVisitRecords = 2901,            // 2901: the chunk's records handed to a RecordVisitor
