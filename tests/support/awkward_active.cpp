@@ -103,6 +103,18 @@ void SetDefinitionInForce(talix::BuildContext* context, std::uint16_t id) {
     context->paragraphDefinitionLength = 72;
 }
 
+// A hotspot's BEGIN wrapper and its hotspot record, holding data (stored
+// with a terminating zero when terminated).
+std::uint16_t BeginHotspot(talix::BuildContext* context, std::uint16_t signature, std::uint16_t type,
+                           std::uint32_t flags, const std::string& data = "", bool terminated = false) {
+    const std::uint16_t status = talix::AppendBeginRecord(talix::kSigV4HotspotBegin, 0, &context->output);
+    if (status != 0) return status;
+    const auto stored = static_cast<std::uint32_t>(data.size() + (terminated ? 1 : 0));
+    return talix::AppendHotspotRecord(signature, type, flags, data.empty() ? nullptr : data.data(),
+                                      static_cast<std::uint32_t>(data.size()), static_cast<std::uint16_t>(stored),
+                                      stored, context);
+}
+
 } // namespace
 
 void Builder::Section(const Place& place) {
@@ -113,10 +125,13 @@ void Builder::Section(const Place& place) {
     Used(kAwkwardSections);
     const std::uint16_t plain = PlainDefinition();
     if (!place.leading) PlainParagraph(place, static_cast<int>(choose().Below(3)));
-    const std::string title = ToLmbcs(Words(static_cast<int>(choose().Between(0, 4)), false, false) +
-                                      (choose().Percent(20) ? " & <b>\"title\"</b>" : ""));
-    const std::string options =
-        std::string(choose().Pick(kSectionStyles)) + " " + choose().Pick(kSectionSwitches);
+    // One draw per statement: the documents of a seed do not hang on the
+    // order in which a compiler evaluates operands.
+    std::string title = Words(static_cast<int>(choose().Between(0, 4)), false, false);
+    if (choose().Percent(20)) title += " & <b>\"title\"</b>";
+    title = ToLmbcs(title);
+    std::string options = choose().Pick(kSectionStyles);
+    options = options + " " + choose().Pick(kSectionSwitches);
     SetDefinitionInForce(context(), plain);
     context()->argumentText = title.c_str();
     {
@@ -146,7 +161,6 @@ bool Builder::StartClickable(const Place& place, std::uint32_t kind) {
 
 void Builder::Hotspot(const Place& place) {
     if (!StartClickable(place, kAwkwardHotspots)) return;
-    talix::RecordOutput* output = &context()->output;
     Place inner = Inside(place);
     inner.inHotspot = true;
     const bool counted = place.shown && !paragraphHidden();
@@ -202,10 +216,7 @@ void Builder::Hotspot(const Place& place) {
     }
     case 5:
     case 6: {   // JavaScript events of every type on text, over paragraphs now and then
-        Check(talix::AppendBeginRecord(talix::kSigV4HotspotBegin, 0, output), "event hotspot");
-        Check(talix::AppendHotspotRecord(talix::kSigV4HotspotBegin, kTypeAction, kFlagEvents | 12, nullptr, 0, 0, 0,
-                                         context()),
-              "event hotspot");
+        Check(BeginHotspot(context(), talix::kSigV4HotspotBegin, kTypeAction, kFlagEvents | 12), "event hotspot");
         const int events = static_cast<int>(choose().Between(1, 3));
         for (int i = 0; i < events && Ok(); ++i) {
             const std::string code = ToLmbcs(choose().Pick(kJavaScript));
@@ -223,12 +234,8 @@ void Builder::Hotspot(const Place& place) {
         break;
     }
     case 7: {   // a pop-up shown in place without a formula: its content is not shown
-        Check(talix::AppendBeginRecord(talix::kSigV4HotspotBegin, 0, output), "in-place pop-up");
-        const std::string data = ToLmbcs("in place");
-        Check(talix::AppendHotspotRecord(talix::kSigHotspotBegin, kTypePopup, kFlagResultInPlace | 12, data.c_str(),
-                                         static_cast<std::uint32_t>(data.size()),
-                                         static_cast<std::uint16_t>(data.size() + 1),
-                                         static_cast<std::uint32_t>(data.size() + 1), context()),
+        Check(BeginHotspot(context(), talix::kSigHotspotBegin, kTypePopup, kFlagResultInPlace | 12, ToLmbcs("in place"),
+                           true),
               "in-place pop-up");
         Place hidden = inner;
         hidden.shown = false;
@@ -237,10 +244,8 @@ void Builder::Hotspot(const Place& place) {
         break;
     }
     default: {  // hotspots whose content is rendered plainly: sections' and others'
-        Check(talix::AppendBeginRecord(talix::kSigV4HotspotBegin, 0, output), "plain hotspot");
-        Check(talix::AppendHotspotRecord(talix::kSigV4HotspotBegin, choose().Percent(50) ? kTypeSection : kTypePlain,
-                                         choose().Below(16), nullptr, 0, 0, 0, context()),
-              "plain hotspot");
+        const std::uint16_t type = choose().Percent(50) ? kTypeSection : kTypePlain;
+        Check(BeginHotspot(context(), talix::kSigV4HotspotBegin, type, choose().Below(16)), "plain hotspot");
         Runs(inner, static_cast<int>(choose().Between(1, 3)));
         if (choose().Percent(30) && Enabled(kAwkwardPictures)) Picture(inner);
         if (Ok()) Check(talix::AppendHotspotEnd(context(), talix::kSigV4HotspotEnd), "plain hotspot end");
@@ -253,7 +258,6 @@ void Builder::Hotspot(const Place& place) {
 
 void Builder::Link(const Place& place) {
     if (!StartClickable(place, kAwkwardLinks)) return;
-    talix::RecordOutput* output = &context()->output;
     const bool counted = place.shown && !paragraphHidden();
     Place inner = Inside(place);
     inner.inHotspot = true;
@@ -268,11 +272,7 @@ void Builder::Link(const Place& place) {
     }
     case 2: {   // a URL link whose URL is a formula's result
         const std::string formula = StoredFormula("\"http://zq.example.com/\" + \"computed\"");
-        Check(talix::AppendBeginRecord(talix::kSigV4HotspotBegin, 0, output), "formula URL");
-        Check(talix::AppendHotspotRecord(talix::kSigV4HotspotBegin, kTypeUrl, kFlagUrlInData | kFlagFormula | 8,
-                                         formula.data(), static_cast<std::uint32_t>(formula.size()),
-                                         static_cast<std::uint16_t>(formula.size()),
-                                         static_cast<std::uint32_t>(formula.size()), context()),
+        Check(BeginHotspot(context(), talix::kSigV4HotspotBegin, kTypeUrl, kFlagUrlInData | kFlagFormula | 8, formula),
               "formula URL");
         Runs(inner, static_cast<int>(choose().Between(1, 3)));
         if (Ok()) Check(talix::AppendHotspotEnd(context(), talix::kSigV4HotspotEnd), "formula URL end");
@@ -299,12 +299,7 @@ void Builder::Link(const Place& place) {
     }
     case 5: {   // an attachment hotspot
         const std::string data = std::string("zqinternal.txt") + '\0' + "zq file & <name>.txt" + '\0';
-        Check(talix::AppendBeginRecord(talix::kSigV4HotspotBegin, 0, output), "attachment hotspot");
-        Check(talix::AppendHotspotRecord(talix::kSigHotspotBegin, kTypeAttachment, 0, data.data(),
-                                         static_cast<std::uint32_t>(data.size()),
-                                         static_cast<std::uint16_t>(data.size()),
-                                         static_cast<std::uint32_t>(data.size()), context()),
-              "attachment hotspot");
+        Check(BeginHotspot(context(), talix::kSigHotspotBegin, kTypeAttachment, 0, data), "attachment hotspot");
         Runs(inner, static_cast<int>(choose().Between(1, 2)));
         if (Ok()) Check(talix::AppendHotspotEnd(context(), talix::kSigHotspotEnd), "attachment hotspot end");
         break;

@@ -116,15 +116,21 @@ void Builder::Picture(const Place& place) {
                                        context()),
               "attachment picture");
         break;
-    case kPictureResource:
-        Check(talix::AppendGraphicRecords(talix::kResourceNamedElement, talix::kResourceClassImage,
-                                          choose().Percent(50) ? "zqimage.gif" : "zq dir\\zq image.jpg?Open!x",
-                                          "", 0, context(), static_cast<std::uint16_t>(choose().Below(50)),
-                                          static_cast<std::uint16_t>(choose().Below(50)), choose().Pick(kAltTexts),
-                                          choose().Pick(kAlignments), choose().Percent(30) ? "4" : "",
-                                          choose().Percent(30) ? "2" : "", choose().Percent(30) ? "1" : ""),
+    case kPictureResource: {
+        // Drawn one by one, in this order: arguments are evaluated in any.
+        const char* name = choose().Percent(50) ? "zqimage.gif" : "zq dir\\zq image.jpg?Open!x";
+        const auto width = static_cast<std::uint16_t>(choose().Below(50));
+        const auto height = static_cast<std::uint16_t>(choose().Below(50));
+        const char* alt = choose().Pick(kAltTexts);
+        const char* alignment = choose().Pick(kAlignments);
+        const char* horizontalSpace = choose().Percent(30) ? "4" : "";
+        const char* verticalSpace = choose().Percent(30) ? "2" : "";
+        const char* border = choose().Percent(30) ? "1" : "";
+        Check(talix::AppendGraphicRecords(talix::kResourceNamedElement, talix::kResourceClassImage, name, "", 0,
+                                          context(), width, height, alt, alignment, horizontalSpace, verticalSpace, border),
               "image resource");
         break;
+    }
     case kPictureResourceFormula: {
         // The resource named by a formula: compiled, or one the platform cannot read.
         const std::string formula = StoredFormula("\"zq\" + \"image.gif\"");
