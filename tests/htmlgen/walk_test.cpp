@@ -19,6 +19,7 @@
 
 namespace {
 
+using htmlgen_test::BidiRun;
 using htmlgen_test::Bracket;
 using htmlgen_test::Colour;
 using htmlgen_test::Definition;
@@ -91,6 +92,28 @@ TEST_F(Walk, TextRunsWriteTheirFontChanges) {
     // A highlighted run's background ends with it.
     ZervaRTChunk* marked = Define({TextRun(1, 0, 0, 10, "e"), Colour(0, 0, 0, 0x8001), TextRun(1, 0, 0, 10, "f")});
     EXPECT_EQ(Fragment(marked), "<span style=\"background: #ffffc2;\">e</span>f");
+
+    // A font state that comes again writes the span it wrote before, unless
+    // what the span says changed in between: a colour record, a link, a
+    // right-to-left run (the spans after it give their direction).
+    ZervaRTChunk* again = Define({TextRun(5, 0, kRed, 12, "a"), TextRun(1, 0, 0, 10, "b"),
+                                  TextRun(5, 0, kRed, 12, "c"), Colour(1, 2, 3), TextRun(1, 0, 0, 10, "d"),
+                                  TextRun(5, 0, kRed, 12, "e http://x.example/ e"), BidiRun("f"),
+                                  TextRun(5, 0, kRed, 12, "g")});
+    EXPECT_EQ(Fragment(again, "MakeURLHotspots=Yes"),
+              "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">a</span>b"
+              "<span style=\"font-size: 12pt; color: rgb(1,2,3); direction: ltr;\">c</span>d"
+              "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">e "
+              "<a href=\"http://x.example/\">http://x.example/</a> e</span>"
+              "<span style=\"font-size: 12pt; direction: rtl;\">f</span>"
+              "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">g</span>");
+    // (The item's fonts have their markup by now: only the walk's own
+    // right-to-left run turns the direction on.)
+    EXPECT_EQ(Fragment(again, "SuppressFonts=color"),
+              "<span style=\"font-size: 12pt; \">a</span>b<span style=\"font-size: 12pt; \">c</span>d"
+              "<span style=\"font-size: 12pt; \">e http://x.example/ e</span>"
+              "<span style=\"font-size: 12pt; direction: rtl;\">f</span>"
+              "<span style=\"font-size: 12pt; direction: ltr;\">g</span>");
 
     // Every font of a document is kept as the item's markup for it, whole
     // even where it is longer than its place.
