@@ -7,7 +7,6 @@
 #include <string>
 
 #include "builders/build_context.h"
-#include "builders/builder_hooks.h"
 #include "builders/graphic_records.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -118,8 +117,8 @@ STATUS AppendInlineResource(const RecordBatch& batch, std::size_t headCount, con
     if (context->chunk == nullptr) return kArgumentError;
     STATUS status = AppendBatch(head, &context->output);
     if (status != kOK) return status;
-    if (g_builderEngineHooks.AppendImageResourceInline == nullptr) return kOperationFailed;
-    status = g_builderEngineHooks.AppendImageResourceInline(context, resourceName.c_str(), options);
+    if (context->appendImageResourceInline == nullptr) return kOperationFailed;
+    status = context->appendImageResourceInline(context, resourceName.c_str(), options);
     return status == kOK ? AppendBatch(tail, &context->output) : status;
 }
 
@@ -262,8 +261,14 @@ STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceCl
     if (FindNoCase(options, "ImageHTML") != nullptr || Given(horizontalSpace) || Given(verticalSpace)) {
         std::string texts[kIdNameTexts];
         if (!ImageHtmlTexts(options, texts)) {
-            if (Given(horizontalSpace)) texts[kOtherText] += "hspace='" + std::string(horizontalSpace) + "' ";
-            if (Given(verticalSpace)) texts[kOtherText] += "vspace='" + std::string(verticalSpace) + "' ";
+            if (Given(horizontalSpace)) {
+                AppendLengthAttribute(&texts[kOtherText], "hspace", horizontalSpace);
+                texts[kOtherText] += ' ';
+            }
+            if (Given(verticalSpace)) {
+                AppendLengthAttribute(&texts[kOtherText], "vspace", verticalSpace);
+                texts[kOtherText] += ' ';
+            }
         }
         if (!IdNameRecord(texts, &record)) return kArgumentError;
         batch.push_back(std::move(record));

@@ -76,8 +76,7 @@ std::uint16_t ImageHeaderType(const CDRecordNode* header) {
 std::string ResourceContentId(std::string_view name) {
     std::string id(name.substr(0, name.find('|')));
     for (char& c : id) {
-        if (c == '\\' || c == '/' || c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || c == ' ' ||
-            static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+        if (std::strchr("\\/\"'<>& ();{}", c) != nullptr || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = '_';
     }
     return id;

@@ -64,8 +64,9 @@ std::uint16_t ImageHeaderType(const CDRecordNode* header);
 
 // The Content-ID (without angle brackets) that names the part of an image
 // resource: its name cut at the first "|", each "\\", "/", quote, "<", ">",
-// "&", blank and control character made "_", so that it stands in a URL, an
-// attribute and a header alike.
+// "&", blank, parenthesis, ";", brace and control character made "_", so
+// that it stands in a URL, an attribute, a CSS url() without quotes (which
+// it can end neither as a URL nor as a declaration) and a header alike.
 std::string ResourceContentId(std::string_view name);
 
 // The type under which the picture of an image header travels to a mail

@@ -8,11 +8,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "builders/html_import_view.h"
 #include "core/font_spec.h"
 #include "core/record_list.h"
 #include "htmlimport/css_rules.h"
+#include "htmlimport/style_lookup.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -85,6 +87,9 @@ struct HTMLImportContext : HTMLImportView {
     std::uint32_t suppressBlackBackground = 0;
     char* blankAltText = nullptr;                 // heap; the alt text of an image given an empty one
     char basePath[kImportPathSize] = {};
+    // The directory whose files (pictures, style sheets) the import may
+    // read, as LocalDirectory gives it; empty: none (local_files.h).
+    std::string localDirectory;
     char imageView[kImportPathSize] = {};
     char* localResourcePrefix = nullptr;          // tracked
     char* resourceDatabasePath = nullptr;         // tracked; "DBResource=" when its database opened
@@ -116,6 +121,9 @@ struct HTMLImportContext : HTMLImportView {
     // nothing fills; both are emptied when the context is released.
     CSSRuleList styleRules1;
     CSSRuleList styleRules2;
+    // The questions of the searches up the document's tree, by which its
+    // nodes keep their answers (a memo the look-ups fill as they ask).
+    mutable StyleQuestions styleQuestions;
 
     // ---- The walk ------------------------------------------------------------------
     // The current block is right to left.

@@ -9,13 +9,14 @@
 #include <cstring>
 #include <string>
 
+#include "builders/build_context.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/owned_text.h"
 #include "core/pool.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/import_sink.h"
+#include "htmlimport/local_files.h"
 #include "htmlimport/table_grid.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -32,9 +33,9 @@ constexpr const char* kItemParserWord = " indent";
 // The default font of an import: face 1, no attributes, colour 0, 10 points.
 constexpr FontId kImportFont{1, 0, 0, 10};
 
-ZervaRTItem* ItemOf(RecordProcessContext* context) { return context != nullptr ? context->output.item : nullptr; }
+ZervaRTItem* ItemOf(BuildContext* context) { return context != nullptr ? context->output.item : nullptr; }
 
-plat::DBHANDLE ItemDatabase(RecordProcessContext* context) {
+plat::DBHANDLE ItemDatabase(BuildContext* context) {
     ZervaRTItem* item = ItemOf(context);
     return item != nullptr ? item->databaseHandle : 0;
 }
@@ -61,7 +62,7 @@ void ReadFontSizes(HTMLImportContext* import, const char* options, char* value, 
     }
 }
 
-STATUS ReadResourceDatabase(HTMLImportContext* import, RecordProcessContext* context, const char* options,
+STATUS ReadResourceDatabase(HTMLImportContext* import, BuildContext* context, const char* options,
                             char* value, std::uint32_t size) {
     RARIvoSession* session = import->session;
     import->resourceDatabase = ItemDatabase(context);
@@ -117,7 +118,7 @@ STATUS ReadEditorOption(HTMLImportContext* import, const char* options, char* va
 
 } // namespace
 
-STATUS ReadCommonImportOptions(HTMLImportContext* import, RecordProcessContext* context, const char* options) {
+STATUS ReadCommonImportOptions(HTMLImportContext* import, BuildContext* context, const char* options) {
     if (import == nullptr || import->session == nullptr) return kArgumentError;
     RARIvoSession* session = import->session;
     char* value = session->optionValue;
@@ -160,6 +161,8 @@ STATUS ReadEntryImportOptions(HTMLImportContext* import, const char* options, Im
                 for (char* c = import->basePath; *c != '\0'; ++c)
                     if (*c == '\\') *c = '/';
             }
+            // HTML from the data reads local files only in the directory named for it.
+            import->localDirectory = LocalDirectory(import->basePath);
         }
         if (const int on = YesNo(options, "ResolveLocalResources=", value, size); on >= 0)
             import->resolveLocalResources = static_cast<std::uint32_t>(on);
@@ -212,9 +215,22 @@ void SetBasePathFromFile(HTMLImportContext* import, const char* path) {
     import->basePath[length] = '\0';
 }
 
-void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* context) {
+void SetFileImportDirectory(HTMLImportContext* import, const char* path, const char* options) {
+    char* value = import->session->optionValue;
+    if (GetOptionValue(options, "BasePathname=", value, RARIvoSession::kOptionValueCapacity) != 0 &&
+        value[0] != '\0') {
+        CopyBounded(import->basePath, kImportPathSize, value);
+        import->localDirectory = LocalDirectory(value);
+        return;
+    }
+    const std::string_view file = path != nullptr ? path : "";
+    const std::size_t last = file.find_last_of("/\\");
+    import->localDirectory = LocalDirectory(last == std::string_view::npos ? "." : file.substr(0, last + 1));
+}
+
+void ReleaseImportContext(HTMLImportContext* import, BuildContext* context) {
     if (import == nullptr) return;
-    if (context != nullptr && context->output.htmlImport == import) context->output.htmlImport = nullptr;
+    if (context != nullptr) DetachImport(&context->output, import);
     RARIvoSession* session = import->session;
     auto release = [session](char*& text) {
         if (text != nullptr && session != nullptr) ZervaDeallocate(session, text);

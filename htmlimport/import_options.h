@@ -9,7 +9,7 @@
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 enum class ImportSource : std::uint8_t {
     kItem,   // HTML in the text records of a rich-text item
@@ -21,7 +21,7 @@ enum class ImportSource : std::uint8_t {
 // item's ready-made text run), "Size1=" to "Size7=", "LocalResourcePrefix=",
 // "DBResource=" with "ImageView=" and the replica option, and
 // "PreserveImageNotes=". Returns 0 or 263.
-STATUS ReadCommonImportOptions(HTMLImportContext* import, RecordProcessContext* context,
+STATUS ReadCommonImportOptions(HTMLImportContext* import, BuildContext* context,
                                const char* options);
 
 // The options an entry reads besides (the text and item imports after a
@@ -41,12 +41,17 @@ STATUS CopyImportOptionText(HTMLImportContext* import, const char* options, Impo
 // The base path of a file import: the path up to and including its last
 // backslash, else its last slash; empty when it has neither.
 void SetBasePathFromFile(HTMLImportContext* import, const char* path);
+// The directory whose files a file import may read: the file's own, unless
+// "BasePathname=" names another, which is then the base path too. (The text
+// and item imports may read files only in the directory "BasePathname="
+// names, ReadEntryImportOptions.)
+void SetFileImportDirectory(HTMLImportContext* import, const char* path, const char* options);
 
 // Releases what an import context holds, in this order: the link text, the
 // resource prefix, the resource database (closed when the import opened it),
 // the blank alt text, the option text; then the tree, the style rules, the
 // pass-thru markers and any records not handed on. The record output stops pointing at the
 // context. The context itself stays with its owner.
-void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* context);
+void ReleaseImportContext(HTMLImportContext* import, BuildContext* context);
 
 } // namespace talix

@@ -9,13 +9,13 @@
 #include <new>
 #include <string>
 
+#include "builders/build_context.h"
 #include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/temp_directory.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_options.h"
 #include "htmlimport/import_sink.h"
@@ -60,9 +60,11 @@ std::uint16_t Unable(ZervaRTItem* item, STATUS status) {
     return kOK;
 }
 
-std::uint16_t Skipped(ZervaRTItem* item) {
+// The HTML is not imported (rendering skipped, or nested too deeply): the
+// item is left as it is, its status says why.
+std::uint16_t Refused(ZervaRTItem* item, STATUS status) {
     item->connected = 0;
-    return kRenderingSkipped;
+    return status;
 }
 
 // The import options: the caller's, with the character set the body
@@ -82,7 +84,7 @@ std::string ImportOptions(const char* options) {
 // The parse of the HTML alone, in contexts of its own: 0 when it can be
 // imported.
 STATUS TrialParse(RARIvoSession* session, const Conversion& conversion, const std::string& options) {
-    std::unique_ptr<RecordProcessContext> context(new (std::nothrow) RecordProcessContext());
+    std::unique_ptr<BuildContext> context(new (std::nothrow) BuildContext());
     std::unique_ptr<HTMLImportContext> import(new (std::nothrow) HTMLImportContext());
     if (context == nullptr || import == nullptr) return kOutOfMemory;
     context->session = session;
@@ -127,9 +129,9 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
     if (conversion.length == 0) {
         if (imageStatus != kOK) return Unable(this, imageStatus);
     } else {
-        if (imageStatus == kRenderingSkipped) return Skipped(this);
+        if (imageStatus == kRenderingSkipped) return Refused(this, kRenderingSkipped);
         const STATUS parsed = TrialParse(session, conversion, importOptions);
-        if (parsed == kRenderingSkipped) return Skipped(this);
+        if (parsed == kRenderingSkipped || parsed == kHtmlTooDeep) return Refused(this, parsed);
         if (parsed != kOK) return Unable(this, kOperationFailed);
     }
 

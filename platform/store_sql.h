@@ -139,6 +139,10 @@ inline constexpr const char* kRollback = "ROLLBACK";
 inline constexpr const char* kSavepoint = "SAVEPOINT write";
 inline constexpr const char* kRollbackToSavepoint = "ROLLBACK TO write";
 inline constexpr const char* kReleaseSavepoint = "RELEASE write";
+// A batch begun inside another.
+inline constexpr const char* kBatchSavepoint = "SAVEPOINT batch";
+inline constexpr const char* kRollbackToBatch = "ROLLBACK TO batch";
+inline constexpr const char* kReleaseBatch = "RELEASE batch";
 
 // The transaction of one write: a transaction of its own that takes the
 // write lock at once, or, inside a batch, a savepoint of the batch. Rolled
@@ -148,7 +152,7 @@ public:
     explicit WriteScope(Store* store) : store_(store) {}
     ~WriteScope() {
         if (!open_) return;
-        if (store_->batchOpen_) {
+        if (store_->batchDepth_ > 0) {
             store_->Run(kRollbackToSavepoint);
             store_->Run(kReleaseSavepoint);
         } else {
@@ -160,10 +164,10 @@ public:
 
     int Begin();
     int Commit() {
-        int rc = store_->Run(store_->batchOpen_ ? kReleaseSavepoint : kCommit);
+        int rc = store_->Run(store_->batchDepth_ > 0 ? kReleaseSavepoint : kCommit);
         if (rc == SQLITE_OK) {
             open_ = false;
-            if (!store_->batchOpen_) store_->objectIndexReady_ = true;
+            if (store_->batchDepth_ == 0) store_->objectIndexReady_ = true;
         }
         return rc;
     }

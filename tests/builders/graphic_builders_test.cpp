@@ -207,6 +207,15 @@ TEST_F(GraphicBuilders, ImageResourceAndBackgroundReferences) {
     EXPECT_EQ(ReadWord(nodes[18]->bytes + 10), 8);
     EXPECT_EQ(Text(nodes[18], 28, 10), "c:/xbg.gif");
     EXPECT_EQ(nodes[19]->bytes[4], 4);
+
+    // Spacing taken from the data keeps only what a length holds: it can
+    // neither close its quote nor add an attribute of its own.
+    ASSERT_EQ(talix::AppendGraphicRecords(3, 19, "b.gif", "", 0, context_.get(), 0, 0, nullptr, nullptr,
+                                          "4' onerror='alert(1)", "5%\" x=\"", nullptr),
+              0);
+    const auto spaced = Nodes();
+    const auto* idName = spaced[spaced.size() - 2];
+    EXPECT_EQ(Text(idName, 26, ReadWord(idName->bytes + 12)), "hspace='4onerroralert1' vspace='5%x' ");
 }
 
 TEST_F(GraphicBuilders, ImageDataIsSizedAndCutIntoSegments) {
@@ -256,17 +265,13 @@ TEST_F(GraphicBuilders, ImageDataIsSizedAndCutIntoSegments) {
     EXPECT_EQ(Nodes().size(), 12u);
 }
 
-TEST_F(GraphicBuilders, ImageFilesAreReadWhole) {
+TEST_F(GraphicBuilders, ImageFilesAreTakenWhole) {
     for (std::size_t size : {std::size_t{65534}, std::size_t{65535}}) {
-        const std::string path = dir_.file("image" + std::to_string(size) + ".gif");
         const auto gif = GifData(16, 8, size);
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fwrite(gif.data(), 1, gif.size(), file);
-        std::fclose(file);
         const std::size_t before = Nodes().size();
-        ASSERT_EQ(talix::WriteImageFileRecords(path.c_str(), talix::kImageTypeGif, context_.get(), 0, 0, nullptr,
-                                               nullptr, nullptr, nullptr, nullptr, nullptr),
+        ASSERT_EQ(talix::WriteImageFileRecords(gif.data(), static_cast<std::uint32_t>(gif.size()), talix::kImageTypeGif,
+                                               context_.get(), 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                               nullptr),
                   0);
         const auto nodes = Nodes();
         ASSERT_EQ(nodes.size(), before + 2 + 7);
@@ -277,15 +282,11 @@ TEST_F(GraphicBuilders, ImageFilesAreReadWhole) {
 
     // With alt text, spacing, an alignment and border options: the picture
     // is wrapped, and the border options are applied to the border record.
-    const std::string path = dir_.file("small.gif");
     const auto gif = GifData(2, 3, 40);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(gif.data(), 1, gif.size(), file);
-    std::fclose(file);
     const std::size_t before = Nodes().size();
-    ASSERT_EQ(talix::WriteImageFileRecords(path.c_str(), talix::kImageTypeGif, context_.get(), 0, 0, "alt", "top",
-                                           "1", nullptr, "3", "BorderStyle=DOUBLE"),
+    ASSERT_EQ(talix::WriteImageFileRecords(gif.data(), static_cast<std::uint32_t>(gif.size()), talix::kImageTypeGif,
+                                           context_.get(), 0, 0, "alt", "top", "1", nullptr, "3",
+                                           "BorderStyle=DOUBLE"),
               0);
     const auto all = Signatures();
     const std::vector<std::uint16_t> tail(all.begin() + static_cast<long>(before), all.end());
@@ -297,9 +298,10 @@ TEST_F(GraphicBuilders, ImageFilesAreReadWhole) {
     EXPECT_EQ(ReadWord(nodes[before + 7]->bytes + 2), 2);
     EXPECT_EQ(talix_test::CheckStructure(item_.work->output), "");
 
-    EXPECT_EQ(talix::WriteImageFileRecords(dir_.file("missing.gif").c_str(), talix::kImageTypeGif, context_.get(), 0,
-                                           0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
-              talix::kNoHtmlInput);
+    // Too few bytes for a picture: nothing is written.
+    EXPECT_EQ(talix::WriteImageFileRecords(gif.data(), 9, talix::kImageTypeGif, context_.get(), 0, 0, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr),
+              talix::kOutOfMemory);
     EXPECT_EQ(Nodes().size(), before + 9);
 }
 
