@@ -304,6 +304,22 @@ inline void ForgetRecords(ZervaRTItem* item) {
     item->work->current = nullptr;
 }
 
+// The seconds of one read of the item's records from the note, into a
+// list of its own that is then freed (negative when the read fails);
+// textExtraMode as the reader takes it. The records the item held are
+// dropped first.
+inline double TimeFreshRead(ZervaRTItem* item, int textExtraMode) {
+    ForgetRecords(item);
+    talix::ItemRecordList* list = nullptr;
+    talix::STATUS status = 0;
+    const double seconds = TimeStep([&] {
+        list = talix::SIAR(item, 0, nullptr, textExtraMode, 0, 0, nullptr, &status);
+        return list != nullptr && status == 0;
+    });
+    talix::DeleteItemRecordList(item->session, list);
+    return seconds;
+}
+
 // Reads the item's records into a list of their own and frees it, once per
 // iteration (textExtraMode as the reader takes it); the run is skipped when
 // a read fails.

@@ -158,17 +158,7 @@ void GenerationAgainstRead(benchmark::State& state, bool mixed) {
             return ok;
         });
     };
-    auto read = [&] {
-        talix_bench::ForgetRecords(&item);
-        talix::ItemRecordList* list = nullptr;
-        talix::STATUS status = 0;
-        const double seconds = talix_bench::TimeStep([&] {
-            list = talix::SIAR(&item, 0, nullptr, 1, 0, 0, nullptr, &status);
-            return list != nullptr && status == 0;
-        });
-        talix::DeleteItemRecordList(&session, list);
-        return seconds;
-    };
+    auto read = [&] { return talix_bench::TimeFreshRead(&item, 1); };
     talix_bench::RatioOfSteps(state, generate, read, "read_ms", "x_read");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * big.bytes));
 }
