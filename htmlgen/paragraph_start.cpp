@@ -379,6 +379,15 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
 
 } // namespace
 
+void EndPreviousParagraphElement(XMLGenContext* context, const CDRecordNode* reference) {
+    MoveToTextEnd(context);
+    CloseInlineElements(context);
+    if (KeepsPreviousElement(context, reference)) return;
+    const InnermostBlocks open = FindInnermostBlocks(context);
+    if (open.block != nullptr && (SameCloseTag(open.block, "</div>") || SameCloseTag(open.block, "</p>")))
+        CloseDownTo(context, open.block, 1);
+}
+
 void WriteParagraphStart(XMLGenContext* context, std::uint16_t remappedId) {
     CDRecordNode* reference = context->node;
     const std::uint16_t rawId = NodeWord(reference, 2);

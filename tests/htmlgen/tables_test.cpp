@@ -474,6 +474,21 @@ TEST_F(Tables, HiddenTablesArePassedOverWhole) {
     EXPECT_TRUE(Has(shown, "<table")) << shown;
     EXPECT_TRUE(Has(shown, "r0c1")) << shown;
     EXPECT_FALSE(Has(shown, "r0c0")) << shown;
+
+    // A hidden paragraph that holds a shown table: the previous paragraph's
+    // division ends before the table, as at a paragraph that shows, and
+    // every division opened is closed.
+    Records held = {Definition(1), Definition(3, 2, 0x0010), Reference(1), TextBytes("Before"), Reference(3)};
+    const Records heldTable = Table(Grid(1, 1));
+    held.insert(held.end(), heldTable.begin(), heldTable.end());
+    held.push_back(Reference(1));
+    held.push_back(TextBytes("After"));
+    for (const char* options : {"RespectHiddenFormulas=Yes", "RespectHiddenFormulas=Yes HybridFontTags=Yes"}) {
+        const std::string body = Checked(held, options, false);
+        EXPECT_TRUE(Has(body, "Before</div>")) << body;
+        EXPECT_LT(body.find("Before</div>"), body.find("<table")) << body;
+        EXPECT_EQ(Count(body, "<div"), Count(body, "</div>")) << body;
+    }
 }
 
 TEST_F(Tables, DamagedTablesEndTolerantly) {

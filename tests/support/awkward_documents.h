@@ -55,6 +55,7 @@ enum AwkwardKind : std::uint32_t {
 enum AwkwardPicture : std::uint32_t {
     kPictureGif = 0,            // a graphic with a GIF image header and segments
     kPictureJpeg,               // the same with JPEG data
+    kPicturePng,                // the same with PNG data
     kPictureBitmap,             // a graphic with a bitmap header and bitmap segments
     kPictureUrl,                // an image reference to a URL
     kPictureAttachment,         // an image reference to a file attachment of the note

@@ -1,5 +1,5 @@
 // Pictures of the awkward documents, one of every stored kind: image data
-// in the item (GIF, JPEG, a bitmap), references to a URL, an attachment and
+// in the item (GIF, JPEG, PNG, a bitmap), references to a URL, an attachment and
 // a named image resource (by name or by formula), and a graphic record
 // with nothing after it. The records come from the library's picture
 // builders and record makers.
@@ -13,6 +13,7 @@
 #include "core/record_forms.h"
 #include "core/signatures.h"
 #include "support/awkward_builder.h"
+#include "support/picture_files.h"
 
 namespace talix_test::awkward {
 
@@ -25,6 +26,9 @@ const std::uint8_t kGif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x0
 // The frame of a JPEG of 3 x 5 pixels: start, a frame header, end.
 const std::uint8_t kJpeg[] = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x05, 0x00, 0x03, 0x01,
                               0x01, 0x11, 0x00, 0xFF, 0xD9};
+
+// The image header's type of a PNG picture.
+constexpr std::uint16_t kImageTypePng = 4;
 
 const char* const kAltTexts[] = {"", "a picture", "a <tagged> & \"quoted\" picture"};
 const char* const kAlignments[] = {"", "left", "right", "middle", "top"};
@@ -103,6 +107,15 @@ void Builder::Picture(const Place& place) {
         Check(talix::AppendBatch(ImageBatch(choose(), kJpeg, sizeof kJpeg, talix::kImageTypeJpeg, 3, 5, Unique("zqpic#")), output),
               "JPEG");
         break;
+    case kPicturePng: {
+        static const std::string png = PngPicture(4, 3);
+        Check(talix::AppendBatch(ImageBatch(choose(), reinterpret_cast<const std::uint8_t*>(png.data()),
+                                            static_cast<std::uint32_t>(png.size()), kImageTypePng, 4, 3,
+                                            Unique("zqpic#")),
+                                 output),
+              "PNG");
+        break;
+    }
     case kPictureBitmap:
         Check(talix::AppendBatch(BitmapBatch(), output), "bitmap");
         break;
