@@ -68,6 +68,19 @@ void RemoveFiles(const std::string& path) {
     ::unlink((path + "-shm").c_str());
 }
 
+// The size of a page of a new file. Pages of 16 KiB hold most items whole
+// and make the writes of a transaction, and the log's folding into the
+// file, fewer and larger than the default's 4 KiB; a file keeps the size it
+// was made with.
+const char* const kPageSize = "PRAGMA page_size = 16384";
+
+// The pages a connection keeps in memory (KiB, SQLite's default), and the
+// pages a batch keeps: a batch writes many pages, and changed pages that no
+// longer fit are written into the log before the commit and read back when
+// they change again.
+constexpr int kCacheKiB = 2000;
+constexpr int kBatchCacheKiB = 32768;
+
 // Write-ahead logging with normal syncing: every update stays atomic (a
 // crash loses at most the last updates, never half of one) without a full
 // sync of the file on every note update.
@@ -125,13 +138,13 @@ int Store::Run(const char* sql) {
 
 int Store::WriteScope::Begin() {
     sqlite3* db = store_->db_;
-    int rc;
     if (store_->batchOpen_) {
-        rc = store_->Run(kSavepoint);
-    } else {
-        sqlite3_busy_timeout(db, BusyWaitSeconds() * 1000);
-        rc = store_->Run(kBeginWrite);
+        // Within a batch the write joins the batch's transaction.
+        open_ = true;
+        return SQLITE_OK;
     }
+    sqlite3_busy_timeout(db, BusyWaitSeconds() * 1000);
+    int rc = store_->Run(kBeginWrite);
     if (rc != SQLITE_OK) return rc;
     open_ = true;
     if (!store_->objectIndexReady_) rc = sqlite3_exec(db, kObjectIndex, nullptr, nullptr, nullptr);
@@ -200,7 +213,9 @@ namespace {
 // which no one else sees yet: without syncs, the caller syncs it once made.
 int WriteSchema(sqlite3* db, const DBID& replicaId) {
     std::string pragma = "PRAGMA application_id = " + std::to_string(kApplicationId);
-    int rc = sqlite3_exec(db, "PRAGMA synchronous=OFF; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    int rc = sqlite3_exec(db, kPageSize, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_exec(db, "PRAGMA synchronous=OFF; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
     rc = sqlite3_exec(db, pragma.c_str(), nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
@@ -291,6 +306,11 @@ STATUS Store::StartLog() {
     return status;
 }
 
+void Store::SetCacheSize(int kib) {
+    const std::string pragma = "PRAGMA cache_size = -" + std::to_string(kib);
+    sqlite3_exec(db_, pragma.c_str(), nullptr, nullptr, nullptr);   // only a setting: the batch works without it
+}
+
 STATUS Store::BeginBatch() {
     if (batchOpen_) return ERR_BAD_ARGUMENT;
     sqlite3_busy_timeout(db_, BusyWaitSeconds() * 1000);
@@ -303,6 +323,8 @@ STATUS Store::BeginBatch() {
         return status;
     }
     batchOpen_ = true;
+    batchSpoiled_ = false;
+    SetCacheSize(kBatchCacheKiB);
     // The index made in the batch goes if the batch is abandoned.
     indexBeforeBatch_ = objectIndexReady_;
     objectIndexReady_ = true;
@@ -313,9 +335,15 @@ STATUS Store::BeginBatch() {
 
 STATUS Store::CommitBatch() {
     if (!batchOpen_) return ERR_BAD_ARGUMENT;
+    if (batchSpoiled_) {
+        LogLine(ERR_DB_IO, "Database %s: a batch of writes in which a write failed is abandoned", path_.c_str());
+        AbortBatch();
+        return ERR_DB_IO;
+    }
     int rc = Run(kCommit);
     if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
     batchOpen_ = false;
+    SetCacheSize(kCacheKiB);
     batchAllocated_.clear();
     batchStored_.clear();
     return NOERROR;
@@ -325,6 +353,7 @@ void Store::AbortBatch() {
     if (!batchOpen_) return;
     Run(kRollback);
     batchOpen_ = false;
+    SetCacheSize(kCacheKiB);
     objectIndexReady_ = indexBeforeBatch_;
     ObjectsRolledBack();
 }

@@ -7,8 +7,9 @@
 //
 // Every write is one transaction: it lands whole or not at all, whatever
 // happens to the process. A batch (BeginBatch ... CommitBatch) makes a
-// series of writes one transaction of its own; the writes inside it are
-// savepoints of it. The write lock is waited for up to the busy wait
+// series of writes one transaction of its own; the writes inside it join it
+// as they are, and one that fails spoils the batch, which can then only be
+// abandoned (its commit rolls it back and fails). The write lock is waited for up to the busy wait
 // (notes.ini "DatabaseBusyWait", in seconds); a database held longer gives
 // ERR_DB_BUSY.
 //
@@ -126,6 +127,8 @@ private:
     STATUS Fail(int rc, const char* what);
     // Makes a new database's write-ahead log (its first write).
     STATUS StartLog();
+    // The memory the connection keeps pages in, in KiB.
+    void SetCacheSize(int kib);
     // Runs a statement of the cache that returns no rows (one whose text
     // lives as long as the program); an SQLite result code.
     int Run(const char* sql);
@@ -151,6 +154,7 @@ private:
     std::string path_;
     DBID replicaId_;
     bool batchOpen_ = false;
+    bool batchSpoiled_ = false;       // a write within the batch failed half done
     bool keepConnection_ = false;     // opened whole: kept for the next open when closed
     bool objectIndexReady_ = false;   // the object index is known to be there
     bool indexBeforeBatch_ = false;

@@ -136,21 +136,18 @@ private:
 inline constexpr const char* kBeginWrite = "BEGIN IMMEDIATE";
 inline constexpr const char* kCommit = "COMMIT";
 inline constexpr const char* kRollback = "ROLLBACK";
-inline constexpr const char* kSavepoint = "SAVEPOINT write";
-inline constexpr const char* kRollbackToSavepoint = "ROLLBACK TO write";
-inline constexpr const char* kReleaseSavepoint = "RELEASE write";
 
 // The transaction of one write: a transaction of its own that takes the
-// write lock at once, or, inside a batch, a savepoint of the batch. Rolled
-// back unless committed.
+// write lock at once, or, inside a batch, the batch's. Rolled back unless
+// committed; inside a batch, which cannot undo part of itself, a write that
+// is not committed spoils the batch instead.
 class Store::WriteScope {
 public:
     explicit WriteScope(Store* store) : store_(store) {}
     ~WriteScope() {
         if (!open_) return;
         if (store_->batchOpen_) {
-            store_->Run(kRollbackToSavepoint);
-            store_->Run(kReleaseSavepoint);
+            store_->batchSpoiled_ = true;
         } else {
             store_->Run(kRollback);
         }
@@ -160,10 +157,14 @@ public:
 
     int Begin();
     int Commit() {
-        int rc = store_->Run(store_->batchOpen_ ? kReleaseSavepoint : kCommit);
+        if (store_->batchOpen_) {
+            open_ = false;
+            return SQLITE_OK;
+        }
+        int rc = store_->Run(kCommit);
         if (rc == SQLITE_OK) {
             open_ = false;
-            if (!store_->batchOpen_) store_->objectIndexReady_ = true;
+            store_->objectIndexReady_ = true;
         }
         return rc;
     }
