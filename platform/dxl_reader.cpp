@@ -65,7 +65,9 @@ const NameValue kHostTypes[] = {
 
 const NameValue kCompressions[] = {{"none", 0}, {"huff", 1}, {"lz1", 2}, {"recompress", 3}};
 
-const NameValue kFileFlags[] = {{"sign", 0x0001}, {"storedindoc", 0x0002}, {"mime", 0x0004}, {"autocompressed", 0x0080}};
+const NameValue kFileFlags[] = {
+    {"sign", 0x0001}, {"storedindoc", 0x0002}, {"mime", 0x0004}, {"autocompressed", 0x0080},
+};
 
 // Where the note's dates come from: the elements of <noteinfo>.
 struct NoteDate {
@@ -370,11 +372,13 @@ bool Reader::Read() {
         if (firstXmlError_.empty()) {
             const xmlError* last = xmlCtxtGetLastError(parser_);
             if (last != nullptr && last->message != nullptr) {
-                firstXmlError_ = std::to_string(last->line) + ": not well-formed XML: " + std::string(DxlTrim(last->message));
+                firstXmlError_ =
+                    std::to_string(last->line) + ": not well-formed XML: " + std::string(DxlTrim(last->message));
             }
         }
         failure_->status = ERR_DXL_XML;
-        failure_->message = name_ + ":" + (firstXmlError_.empty() ? std::string("0: not well-formed XML") : firstXmlError_);
+        failure_->message =
+            name_ + ":" + (firstXmlError_.empty() ? std::string("0: not well-formed XML") : firstXmlError_);
         failed_ = true;
     }
     if (!failed_ && !sawRoot_) Fail(ERR_DXL_XML, 0, "the DXL has no root element");
@@ -568,7 +572,8 @@ bool Reader::StartNote(const char* name, Attributes attributes, bool sharedField
     } else if (Is(name, "note")) {
         std::optional<std::string> noteClass;
         bool isDefault = false;
-        if (!Attribute(attributes, name, "class", &noteClass) || !BoolAttribute(attributes, name, "default", &isDefault)) {
+        if (!Attribute(attributes, name, "class", &noteClass) ||
+            !BoolAttribute(attributes, name, "default", &isDefault)) {
             return false;
         }
         if (!noteClass) return Fail(ERR_DXL_VALUE, frame->line, "<note> has no class");
@@ -584,7 +589,8 @@ bool Reader::StartNote(const char* name, Attributes attributes, bool sharedField
 bool Reader::StartNoteInfo(Attributes attributes, Frame* frame) {
     frame->kind = Kind::NoteInfo;
     std::optional<std::string> unid, sequence;
-    if (!Attribute(attributes, "noteinfo", "unid", &unid) || !Attribute(attributes, "noteinfo", "sequence", &sequence)) {
+    if (!Attribute(attributes, "noteinfo", "unid", &unid) ||
+        !Attribute(attributes, "noteinfo", "sequence", &sequence)) {
         return false;
     }
     if (unid) {
@@ -592,7 +598,9 @@ bool Reader::StartNoteInfo(Attributes attributes, Frame* frame) {
         unsigned long long part[4] = {0, 0, 0, 0};
         bool ok = unid->size() == 32;
         for (int i = 0; ok && i < 4; ++i) ok = DxlParseHex(std::string_view(*unid).substr(i * 8, 8), 8, &part[i]);
-        if (!ok) return Fail(ERR_DXL_VALUE, frame->line, "unid '%s' is not 32 hexadecimal digits", DxlQuote(*unid).c_str());
+        if (!ok) {
+            return Fail(ERR_DXL_VALUE, frame->line, "unid '%s' is not 32 hexadecimal digits", DxlQuote(*unid).c_str());
+        }
         value.File.Innards[1] = static_cast<DWORD>(part[0]);
         value.File.Innards[0] = static_cast<DWORD>(part[1]);
         value.Note.Innards[1] = static_cast<DWORD>(part[2]);
@@ -703,8 +711,8 @@ bool Reader::StartFile(Attributes attributes, Frame* frame) {
     fileHasData_ = false;
     std::optional<std::string> hostType, compression, flags;
     if (!Attribute(attributes, "file", "name", &fileName_) || !Attribute(attributes, "file", "hosttype", &hostType) ||
-        !Attribute(attributes, "file", "compression", &compression) || !Attribute(attributes, "file", "flags", &flags) ||
-        !Attribute(attributes, "file", "size", &fileSize_)) {
+        !Attribute(attributes, "file", "compression", &compression) ||
+        !Attribute(attributes, "file", "flags", &flags) || !Attribute(attributes, "file", "size", &fileSize_)) {
         return false;
     }
     const long line = frame->line;

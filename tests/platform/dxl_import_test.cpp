@@ -619,6 +619,68 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
     EXPECT_NE(result.error.find("missing.xml"), std::string::npos);
 }
 
+// A file is read as a stream and each note written as it ends; a damaged
+// note after others (of every value kind, one replacing a stored note, one
+// with an attachment) stores nothing of the import, and the message names
+// the file, the line and what is wrong. Files imported together land
+// together or not at all; mended, the file lands whole, every value as the
+// DXL has it, and a note of a UNID met twice is stored once, as the later
+// one has it.
+TEST(DxlImport, ADamagedNoteAmidAStreamStoresNothingOfTheImport) {
+    ImportDb t;
+    const std::string unid = "0123456789ABCDEF0123456789ABCDEF";   // the UNID of kAllKinds' first note
+    DxlImportResult seed;
+    ASSERT_EQ(t.Import(OneNote(unid, "<item name='Keep'><text>old</text></item>"), &seed), NOERROR) << seed.error;
+    const auto before = Snapshot(t.db);
+
+    const std::string kinds = kAllKinds;
+    const size_t end = kinds.rfind("</database>");
+    const std::string notes = kinds.substr(kinds.find("<note"), end - kinds.find("<note"));
+    std::string again = notes;
+    again.replace(again.find(unid), unid.size(), "FEDCBA9876543210FEDCBA9876543210");
+    const std::string damaged = "<note class='form'><item name='Before'><text>x</text></item>\n"
+                                "<item name='Bad'><rawitemdata type='1'>AAEC\nAA*A\n</rawitemdata></item></note>\n";
+    const std::string text = kinds.substr(0, end) + damaged + again + "</database>";
+    const long badLine = std::count(text.begin(), text.begin() + text.find("<item name='Bad'>"), '\n') + 1;
+    const std::string path = t.dir.file("stream.xml"), good = t.dir.file("good.xml");
+    WriteFile(path, text);
+    WriteFile(good, kinds);
+
+    DxlImportResult result;
+    EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &result), ERR_DXL_VALUE);
+    EXPECT_EQ(result.error,
+              path + ":" + std::to_string(badLine) + ": invalid character '*' in base64 data in <rawitemdata>");
+    EXPECT_TRUE(result.notes.empty());
+    EXPECT_EQ(Snapshot(t.db), before);
+    EXPECT_EQ(DxlImportFiles(t.db, {good, path}, &result), ERR_DXL_VALUE);
+    EXPECT_TRUE(result.notes.empty());
+    EXPECT_EQ(Snapshot(t.db), before);
+    std::vector<DbProblem> problems;
+    ASSERT_EQ(DbCheck(t.db, &problems), NOERROR);
+    EXPECT_TRUE(problems.empty()) << problems.at(0).what;   // no attachment left behind
+
+    std::string mended = text;
+    mended[mended.find("AA*A") + 2] = 'A';
+    const std::string fixed = t.dir.file("fixed.xml");
+    WriteFile(fixed, mended);
+    EXPECT_EQ(ImportAndCheck(fixed).size(), 5u);
+    ASSERT_EQ(DxlImportFiles(t.db, {good, fixed}, &result), NOERROR) << result.error;
+    // good.xml: the stored note of the UNID, a new note; fixed.xml: that
+    // note again, and four new notes.
+    ASSERT_EQ(result.notes.size(), 6u);
+    EXPECT_EQ(result.notes[0], seed.notes.at(0));
+    EXPECT_EQ(result.files[0], fixed);
+    EXPECT_EQ(result.files[1], good);
+    EXPECT_EQ(Snapshot(t.db).size(), 6u);
+    StoredNote replaced = ReadNote(t.db, seed.notes[0]);
+    ASSERT_EQ(replaced.items.size(), 11u);
+    EXPECT_EQ(replaced.items[0].name, "Text");
+    EXPECT_EQ(replaced.oid.Sequence, 3u);
+    // The attachment of the note the later one replaced went with it.
+    ASSERT_EQ(DbCheck(t.db, &problems), NOERROR);
+    EXPECT_TRUE(problems.empty()) << problems.at(0).what;
+}
+
 TEST(DxlImport, FailedUpdateLeavesTheDatabaseAsItWas) {
     ImportDb t;
     DxlImportResult seed;
