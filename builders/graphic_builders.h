@@ -87,14 +87,12 @@ STATUS WriteImageBufferRecords(const std::uint8_t* data, std::uint32_t size, std
                                RecordOutput* output, std::uint16_t width, std::uint16_t height,
                                const char* alignment);
 
-// A picture from an image file: the whole file is its image data. Returns
-// 0, 259 when the file cannot be opened or read, 263 for a file of fewer
-// than 10 bytes, 257 for JPEG data without a frame header, or the first
-// failing append.
-STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, BuildContext* context,
-                                       std::uint16_t width, std::uint16_t height, const char* altText,
-                                       const char* alignment, const char* horizontalSpace,
-                                       const char* verticalSpace, const char* borderWidth,
-                                       const char* borderOptions);
+// A picture from the bytes of an image file (the caller reads the file):
+// the whole file is its image data. Returns 0, 263 for fewer than 10 bytes,
+// 257 for JPEG data without a frame header, or the first failing append.
+STATUS WriteImageFileRecords(const std::uint8_t* data, std::uint32_t size, std::uint16_t imageType,
+                             BuildContext* context, std::uint16_t width, std::uint16_t height, const char* altText,
+                             const char* alignment, const char* horizontalSpace, const char* verticalSpace,
+                             const char* borderWidth, const char* borderOptions);
 
 } // namespace talix

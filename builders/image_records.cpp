@@ -1,9 +1,7 @@
 // Pictures whose image data goes into the item itself: a graphic record,
 // an image header and image segments, from a file attachment of a note,
 // from memory or from a file on disk.
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,28 +77,6 @@ bool AddImageAttributes(const char* altText, const char* alignment, const char* 
     return true;
 }
 
-// Reads a whole file. Returns 0, 259 when it cannot be opened or read, or
-// 263 for a file larger than an image header can describe.
-STATUS ReadWholeFile(const char* path, std::vector<std::uint8_t>* data) {
-    std::error_code error;
-    if (path == nullptr || !std::filesystem::is_regular_file(path, error)) return kNoHtmlInput;
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return kNoHtmlInput;
-    STATUS status = kOK;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        status = kNoHtmlInput;
-    } else if (static_cast<unsigned long>(size) > 0xFFFFFFFFul) {
-        status = kOutOfMemory;
-    } else {
-        data->resize(static_cast<std::size_t>(size));
-        if (size > 0 && std::fread(data->data(), 1, data->size(), file) != data->size()) status = kNoHtmlInput;
-    }
-    std::fclose(file);
-    return status;
-}
-
 } // namespace
 
 STATUS WriteAttachedImageRecords(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* attachmentName,
@@ -160,18 +136,14 @@ STATUS WriteImageBufferRecords(const std::uint8_t* data, std::uint32_t size, std
     return AppendBatch(batch, output);
 }
 
-STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, BuildContext* context,
-                             std::uint16_t width, std::uint16_t height, const char* altText, const char* alignment,
-                             const char* horizontalSpace, const char* verticalSpace, const char* borderWidth,
-                             const char* borderOptions) {
-    if (context == nullptr) return kArgumentError;
-    std::vector<std::uint8_t> data;
-    const STATUS read = ReadWholeFile(path, &data);
-    if (read != kOK) return read;
-    const auto size = static_cast<std::uint32_t>(data.size());
+STATUS WriteImageFileRecords(const std::uint8_t* data, std::uint32_t size, std::uint16_t imageType,
+                             BuildContext* context, std::uint16_t width, std::uint16_t height, const char* altText,
+                             const char* alignment, const char* horizontalSpace, const char* verticalSpace,
+                             const char* borderWidth, const char* borderOptions) {
+    if (context == nullptr || (data == nullptr && size > 0)) return kArgumentError;
     if (size < kMinimumImageData) return kOutOfMemory;
     std::uint16_t imageWidth = kDefaultPixels, imageHeight = kDefaultPixels;
-    if (!DataPixelSize(data.data(), size, imageType, &imageWidth, &imageHeight) && imageType == kImageTypeJpeg)
+    if (!DataPixelSize(data, size, imageType, &imageWidth, &imageHeight) && imageType == kImageTypeJpeg)
         return kOperationFailed;
     if (width != 0) imageWidth = width;
     if (height != 0) imageHeight = height;
@@ -181,7 +153,7 @@ STATUS WriteImageFileRecords(const char* path, std::uint16_t imageType, BuildCon
     RecordBatch batch;
     if (wrapped) batch.push_back(BeginRecord(kSigGraphic, kGraphicVersion));
     batch.push_back(GraphicRecord(Given(alignment) && LeftOrRight(alignment) ? kGraphicSpansLines : 0, 0, 0, 0));
-    AddImage(data.data(), size, imageType, imageWidth, imageHeight, &batch);
+    AddImage(data, size, imageType, imageWidth, imageHeight, &batch);
 
     const bool bordered = Given(borderWidth) || Given(borderOptions);
     BuiltRecord borderRecord;

@@ -8,11 +8,14 @@
 #include <cstring>
 #include <vector>
 
+#include <cstdio>
+
 #include "core/base64.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "core/view_lookup.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -157,6 +160,44 @@ STATUS WriteImageData(RARIvoSession* session, plat::NOTEHANDLE note, const CDRec
 }
 
 } // namespace
+
+plat::DBHANDLE OpenImageResourceDatabase(plat::DBHANDLE own, bool hasPath, const plat::DBID& replica, bool* opened) {
+    // Special database ids of image resources that live outside the item's
+    // database: the low word of the reference's replica id.
+    constexpr std::uint32_t kMailDatabase = 0x0E00, kAddressBook = 0x0E01, kHeadlines = 0x0E02, kBookmarks = 0x0E03;
+    *opened = false;
+    if (hasPath || (replica.Innards[0] == 0 && replica.Innards[1] == 0)) return own;
+    std::string path;
+    switch (replica.Innards[0] & 0xFFFF) {
+    case kMailDatabase: {
+        char server[257] = {}, file[257] = {};
+        plat::IniGetText("MailServer", server, sizeof server);
+        plat::IniGetText("MailFile", file, sizeof file);
+        path = server[0] == '\0' ? std::string(file) : std::string(server) + "!!" + file;
+        break;
+    }
+    case kAddressBook: path = "names.nsf"; break;
+    case kHeadlines: path = "Headline.nsf"; break;
+    case kBookmarks: path = "bookmark.nsf"; break;
+    default: {
+        char name[64];
+        std::snprintf(name, sizeof name, "__%.8X%.8X.nsf", replica.Innards[1], replica.Innards[0]);
+        path = name;
+        break;
+    }
+    }
+    plat::DBHANDLE handle = 0;
+    if (plat::DbOpen(path.c_str(), &handle) != plat::NOERROR) return 0;
+    *opened = true;
+    return handle;
+}
+
+const char* ImageResourceType(std::string_view name) {
+    if (EndsWithNoCase(name, ".bmp") || EndsWithNoCase(name, ".svg")) return nullptr;
+    if (EndsWithNoCase(name, ".jpg") || EndsWithNoCase(name, ".jpeg")) return "jpeg";
+    if (EndsWithNoCase(name, ".png")) return "png";
+    return "gif";
+}
 
 STATUS SaveGraphicAsImageResource(RARIvoSession* session, const char* name, const CDRecordNode* graphic,
                                   plat::DBHANDLE db, int replace) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/record_list.h"
 #include "core/statuses.h"
@@ -26,6 +27,21 @@ namespace talix {
 // then not stored).
 STATUS SaveGraphicAsImageResource(RARIvoSession* session, const char* name, const CDRecordNode* graphic,
                                   plat::DBHANDLE db, int replace);
+
+// The database an image-resource reference points to: the item's own
+// (own; not to be closed) when the reference carries a database path or no
+// replica id; else by the replica id's low word the user's mail database
+// (0x0E00: notes.ini "MailServer" and "MailFile"), "names.nsf" (0x0E01),
+// "Headline.nsf" (0x0E02), "bookmark.nsf" (0x0E03), or the data
+// directory's "__<id>.nsf", opened here (*opened set: the caller closes it).
+// 0 when it cannot be opened.
+plat::DBHANDLE OpenImageResourceDatabase(plat::DBHANDLE own, bool hasPath, const plat::DBID& replica, bool* opened);
+
+// The image type under which an image resource's picture travels to a
+// mail reader or a browser, by the resource's name: "jpeg" (".jpg",
+// ".jpeg"), "png", or "gif" for any other name; null for ".bmp" and ".svg",
+// which are not handed over.
+const char* ImageResourceType(std::string_view name);
 
 // The length of the Base64 text of the image resource's picture (line ends
 // included, as EncodeImageResourceBase64 writes it); 0 when it cannot be

@@ -73,6 +73,28 @@ std::uint16_t ImageHeaderType(const CDRecordNode* header) {
     return ReadWord(header->bytes + kImageType);
 }
 
+std::string ResourceContentId(std::string_view name) {
+    std::string id(name.substr(0, name.find('|')));
+    for (char& c : id) {
+        if (std::strchr("\\/\"'<>& ();{}", c) != nullptr || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '_';
+    }
+    return id;
+}
+
+const char* PictureMimeType(const CDRecordNode* header) {
+    constexpr std::uint16_t kGif = 1, kJpeg = 2, kPng = 4;
+    if (header == nullptr || header->bytes == nullptr || header->length < kImageDataSize + 4 ||
+        ReadDword(header->bytes + kImageDataSize) == 0)
+        return nullptr;
+    switch (ImageHeaderType(header)) {
+    case kGif: return "gif";
+    case kJpeg: return "jpeg";
+    case kPng: return "png";
+    default: return nullptr;
+    }
+}
+
 std::string PictureContentId(const CDRecordNode* picture, const CDRecordNode* header, const char* token) {
     if (picture == nullptr || picture->signature != kSigGraphic || RecordExtra(picture) == nullptr || header == nullptr ||
         header->bytes == nullptr || header->length < kImageDataSize + 4 || token == nullptr)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -60,5 +61,18 @@ std::string PictureContentId(const CDRecordNode* picture, const CDRecordNode* he
 
 // The image type of an image header (1 GIF, 2 JPEG, ...); 0 when too short.
 std::uint16_t ImageHeaderType(const CDRecordNode* header);
+
+// The Content-ID (without angle brackets) that names the part of an image
+// resource: its name cut at the first "|", each "\\", "/", quote, "<", ">",
+// "&", blank, parenthesis, ";", brace and control character made "_", so
+// that it stands in a URL, an attribute, a CSS url() without quotes (which
+// it can end neither as a URL nor as a declaration) and a header alike.
+std::string ResourceContentId(std::string_view name);
+
+// The type under which the picture of an image header travels to a mail
+// reader or a browser ("gif", "jpeg", "png"), or null when it does not: a
+// format none of them reads for certain (BMP, SVG, TIFF, PDF), or a header
+// that records no image data.
+const char* PictureMimeType(const CDRecordNode* header);
 
 } // namespace talix

@@ -101,6 +101,13 @@ DesignConnect DesignConnectFor(const char* kind) {
 
 } // namespace
 
+STATUS TakeNoteWriteLock(CallState* state) {
+    if (!state->changesNote || state->byHandle || state->writeLock.Held()) return kOK;
+    char path[plat::MAXPATH + 1];
+    if (plat::PathNetBuild(state->server, state->file, path) != plat::NOERROR) return kOK;
+    return state->writeLock.Take(path);
+}
+
 STATUS SplitServerPath(DriverContext* context, char* server, char* file) {
     server[0] = '\0';
     file[0] = '\0';
@@ -154,6 +161,8 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
 
     DesignConnect connect = DesignConnectFor(context->scratchText);
     if (connect == nullptr) return kDrvUnknownDesignKind;
+    status = TakeNoteWriteLock(state);
+    if (status != kOK) return status;
     auto* item = new (std::nothrow) ZervaRTItem(context->session);
     if (item == nullptr) return kDrvOutOfMemory;
     context->item = item;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/database_write_lock.h"
 #include "driver/driver_context.h"
 #include "driver/function_tables.h"
 
@@ -30,7 +31,17 @@ struct CallState {
     bool itemGiven = false;             // the item-and-chunk argument named the item
     char chunkDefinition[kChunkDefinitionSize] = {};
     STATUS status = kOK;                // of the addressing and connection steps
+    bool changesNote = false;           // the call may save the note it reads
+    // The write lock of the database a call changes, held from before the
+    // call reads the note until it ends (see TakeNoteWriteLock).
+    DatabaseWriteLock writeLock;
 };
+
+// For a call that may change the note it reads, takes the write lock of the
+// addressed database (once): before the note is read, so that no other
+// writer stores it between the read and the save. A database that stays
+// locked past the busy wait ends the call with the platform's busy status.
+STATUS TakeNoteWriteLock(CallState* state);
 
 // Reads the database argument into server and file: a text list of server
 // and file (an empty file: the current database), or one text holding the

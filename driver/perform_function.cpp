@@ -115,6 +115,18 @@ STATUS ResolveName(DriverContext* context, CallState* state, std::size_t nameLen
     return kOK;
 }
 
+// Whether the call may save the note it reads: an item function other than
+// "ItemNOOP", or a property set (before the addressing arguments are read,
+// a chunk property counts as set). Look-ups never do.
+bool MayChangeNote(const DriverContext* context, const CallState& state) {
+    switch (state.found.kind) {
+    case FoundKind::ItemFunction: return state.row->operationId != kOpItemNoop;
+    case FoundKind::ItemProperty:
+    case FoundKind::ChunkProperty: return PropertyFunctionRow(state.found.kind, context)->saveAfter != 0;
+    default: return false;
+    }
+}
+
 STATUS MakeSession(DriverContext* context) {
     if (context->session != nullptr) return kOK;
     auto* session = new (std::nothrow) RARIvoSession();
@@ -261,6 +273,7 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
     status = MakeSession(context);
     if (status != kOK) return end(status);
 
+    state.changesNote = MayChangeNote(context, state);
     TraceStep(4);
     status = AddressDocument(context, &state);
     if (status != kOK) return end(status);
@@ -274,6 +287,9 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
                                    function == kFunctionDbLookup ? "DBLookup" : "DBColumn"));
 
     bool noop = state.found.kind == FoundKind::ItemFunction && state.row->operationId == kOpItemNoop;
+    // The arguments are read: whether a property is set is known now.
+    state.changesNote = MayChangeNote(context, state);
+    if (!state.designElement && (status = TakeNoteWriteLock(&state)) != kOK) return end(status);
     status = ConnectItem(context, &state, noop);
     if (status != kOK) return end(status);
 
@@ -320,6 +336,8 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
             status = item->Save();
     }
     DestroyCallObjects(context, false);
+    const STATUS released = state.writeLock.Release();
+    if (status == kOK) status = released;
 
     if (status == kOK && row->resultKind > 1 && block != nullptr)
         status = StoreResultValue(context, block, kListResultSize);

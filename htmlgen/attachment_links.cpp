@@ -138,6 +138,12 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
             const std::string path = JoinFilePath(directory, file);
             status = static_cast<STATUS>(plat::NoteExtractFile(note, item, path.c_str()) & kStatusMask);
         }
+        // A MIME message goes without an attachment the note no longer holds
+        // (the writer leaves its part out); the log says so.
+        if (status == kItemNotFound && context->mimeMode != 0) {
+            plat::LogLine(0, "Talix: the attachment '%s' a file hotspot names is not in the note", names.internal.c_str());
+            status = kOK;
+        }
         KeepStatus(context, status);
     }
 

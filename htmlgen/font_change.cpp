@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/css_format.h"
 #include "core/text_compare.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/style_text.h"
 #include "talix/item.h"
 
 namespace talix {
@@ -244,9 +246,12 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
             char name[kFaceNameSize];
             FaceName(context, font.face, name);
             if (name[0] != '\0') {
-                span.Put("font-family: ");
-                span.PutAttributeText(name);
-                span.Put("; ");
+                // The face name is data: a CSS value of its own, which
+                // needs no further escape inside the attribute.
+                std::string family = "font-family: ";
+                AppendFontFamilies(&family, name);
+                family += "; ";
+                span.Put(family.c_str());
                 property = true;
             }
         }

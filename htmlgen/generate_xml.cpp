@@ -339,7 +339,8 @@ void ZervaRTChunk::GenerateHTMLToMime(int unused, int mimeMode, const char* form
     if (collapseIcon != nullptr) *collapseIcon = context->iconUsed[4];
     if (context->buffer != nullptr) {
         if (file != nullptr) {
-            FlushOutput(context, 0);
+            // The run's last text: its last line ends here.
+            FlushOutput(context, 1);
             std::fflush(file);
         } else if (context->partFile != nullptr) {
             AttachPartFile(this, context, resultName);

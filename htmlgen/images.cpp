@@ -17,6 +17,7 @@
 #include "builders/image_resource.h"
 #include "core/clamp.h"
 #include "core/item_work_state.h"
+#include "core/mime_ids.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/shared_services.h"
@@ -46,7 +47,7 @@ constexpr std::uint8_t kSizeInPixels = 0x01;
 // Image header: type, width, height. Bitmap header: width, height.
 constexpr std::uint32_t kImageTypeAt = 8, kImageWidthAt = 10, kImageHeightAt = 12;
 constexpr std::uint32_t kBitmapWidthAt = 24, kBitmapHeightAt = 26;
-constexpr std::uint16_t kImageJpeg = 2;
+constexpr std::uint16_t kImageJpeg = 2, kImagePng = 4;
 // Image reference: kind, text length, text.
 constexpr std::uint32_t kReferenceKindAt = 4, kReferenceLengthAt = 10, kReferenceTextAt = 24;
 constexpr std::uint16_t kReferenceAttachment = 1, kReferenceURL = 4;
@@ -116,14 +117,16 @@ struct Picture {
     std::string attributes;          // the other attributes of the HTML attributes record
     std::string htmlName;            // its name, which ImageUseName uses
     bool hasAttributes = false;
+    bool hasSegments = false;        // image segments follow the image header
     bool srcSettled = false;
     bool heightWritten = false;
     bool widthWritten = false;
     bool jpeg = false;
+    bool png = false;
     std::uint16_t instance = 0;      // the stored item that holds the picture
     std::uint32_t key = 0;
 
-    const char* Extension() const { return jpeg ? "jpg" : "gif"; }
+    const char* Extension() const { return jpeg ? "jpg" : (png ? "png" : "gif"); }
 };
 
 void Put(XMLGenContext* context, const std::string& text) { AppendOutput(context, text.data(), text.size()); }
@@ -183,6 +186,7 @@ void ReadPicture(Picture* picture) {
     for (const CDRecordNode* at = picture->graphic; InRange(context, at) && !EndsScan(at); at = at->next) {
         switch (at->signature) {
         case kSigImageHeader: picture->imageHeader = at; break;
+        case kSigImageSegment: picture->hasSegments = picture->imageHeader != nullptr; break;
         case kSigBitmapHeader: picture->bitmapHeader = at; break;
         case kSigAltText: picture->altText = at; break;
         case kSigFloatPosition: picture->floatRecord = at; break;
@@ -212,6 +216,7 @@ void ReadPicture(Picture* picture) {
         }
     }
     picture->jpeg = picture->imageHeader != nullptr && NodeWord(picture->imageHeader, kImageTypeAt) == kImageJpeg;
+    picture->png = picture->imageHeader != nullptr && NodeWord(picture->imageHeader, kImageTypeAt) == kImagePng;
 }
 
 // The instance and key of the picture: those the record reader kept with
@@ -241,17 +246,50 @@ std::string URLDirectoryPrefix(const XMLGenContext* context, bool slashAlways) {
     return prefix;
 }
 
-// The directory pictures are exported to (ImageDirectory=, made the first
-// time a run needs it, else the temporary directory); false when it cannot
-// be made: the run exports no files then and its status says so.
-bool ExportDirectory(XMLGenContext* context, std::string* directory) {
-    if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') {
-        *directory = g_tempDirectory;
-        return true;
+bool AbsolutePath(const std::string& path) {
+    return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
+}
+
+// The directory of the page the markup goes to (of the caller's file name),
+// empty when it names none.
+std::string PageDirectory(const XMLGenContext* context) {
+    const std::string page = context->callerFileName != nullptr ? context->callerFileName : "";
+    const std::size_t slash = page.find_last_of("/\\");
+    return slash == std::string::npos ? "" : page.substr(0, slash + 1);
+}
+
+// ImageDirectory= as the files are written: relative to the page when it is
+// relative; the temporary directory when it is not given.
+std::string ImageDirectoryPath(const XMLGenContext* context) {
+    const char* given = context->texts.imageDirectory;
+    if (given == nullptr || given[0] == '\0') return g_tempDirectory;
+    return AbsolutePath(given) ? std::string(given) : JoinFilePath(PageDirectory(context), given);
+}
+
+// The src of a file exported under the image directory (relative: its path
+// below it): ImageURLDirectory= before it when given; else the directory as
+// given, so that the page finds the file (a directory relative to the page
+// as it stands, any other as a file URL).
+std::string DiskSource(const XMLGenContext* context, const std::string& relative) {
+    const char* urlDirectory = context->texts.imageURLDirectory;
+    if (urlDirectory != nullptr && urlDirectory[0] != '\0') return URLDirectoryPrefix(context, false) + relative;
+    const char* given = context->texts.imageDirectory;
+    std::string directory = given != nullptr && given[0] != '\0' ? given : ImageDirectoryPath(context);
+    for (char& c : directory) {
+        if (c == '\\') c = '/';
     }
-    *directory = context->texts.imageDirectory;
+    if (AbsolutePath(directory)) directory = (directory[0] == '/' ? "file://" : "file:///") + directory;
+    return JoinFilePath(directory, relative);
+}
+
+// The directory pictures are exported to (ImageDirectoryPath, made the
+// first time a run needs it); false when it cannot be made: the run exports
+// no files then and its status says so.
+bool ExportDirectory(XMLGenContext* context, std::string* directory) {
+    *directory = ImageDirectoryPath(context);
+    if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') return true;
     if (context->imageDirectoryMade == 0)
-        context->imageDirectoryMade = CreateDirectoryPath(context->texts.imageDirectory) != 0 ? 1 : -1;
+        context->imageDirectoryMade = CreateDirectoryPath(directory->c_str()) != 0 ? 1 : -1;
     if (context->imageDirectoryMade < 0) KeepStatus(context, kArgumentError);
     return context->imageDirectoryMade > 0;
 }
@@ -286,7 +324,7 @@ void WriteDiskSource(Picture* picture) {
         if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
         std::string directory;
         if (ExportDirectory(context, &directory)) ExportPicture(picture, JoinFilePath(directory, name));
-        Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, false) + name) + "\"");
+        Put(context, " src=\"" + AttributeValue(DiskSource(context, name)) + "\"");
         WriteWAIAlt(picture, "Unidentified image: " + picture->htmlName);
         return;
     }
@@ -305,7 +343,7 @@ void WriteDiskSource(Picture* picture) {
     if (made && (slash == std::string::npos || slash <= directory.size() ||
                  CreateDirectoryPath(path.substr(0, slash).c_str()) != 0))
         ExportPicture(picture, path);
-    Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, false) + relative) + "\"");
+    Put(context, " src=\"" + AttributeValue(DiskSource(context, relative)) + "\"");
     WriteWAIAlt(picture, std::string("Unidentified ") + (picture->jpeg ? "jpeg" : "gif") + " image");
 }
 
@@ -455,8 +493,7 @@ void WriteImageResource(Picture* picture) {
             KeepStatus(context, WriteImageResourceFile(context->session, context->item->server,
                                                        context->item->databasePath, name.c_str(), path.c_str()));
         }
-        const bool urlDirectory = context->texts.imageURLDirectory != nullptr && context->texts.imageURLDirectory[0] != '\0';
-        Put(context, " src=\"" + AttributeValue(urlDirectory ? URLDirectoryPrefix(context, true) + file : file) + "\"");
+        Put(context, " src=\"" + AttributeValue(DiskSource(context, file)) + "\"");
         return;
     }
     if (context->mimeMode == 0) {
@@ -474,11 +511,7 @@ void WriteImageResource(Picture* picture) {
         Put(context, " src=\"" + source + open + "\"");
         return;
     }
-    std::string part = name;
-    for (char& c : part) {
-        if (c == '\\' || c == '/') c = '_';
-    }
-    PutAttribute(context, "src", "cid:" + part);
+    PutAttribute(context, "src", "cid:" + ResourceContentId(name));
     if (!IsOn(context, sw::kWAICompliant) || picture->altText != nullptr) return;
     const CDRecordNode* resource = picture->resource;
     const std::uint32_t idAt = kResourceIdAt + NodeWord(resource, kServerHintAt) + NodeWord(resource, kFileHintAt);
@@ -612,7 +645,77 @@ bool EndsSuppressedPicture(std::uint16_t signature) {
     }
 }
 
+// Whether the output hands the picture's bytes over itself, as a MIME part
+// or an exported file, rather than naming where a server keeps them.
+bool HandsOverBytes(const XMLGenContext* context) {
+    return context->imageHandling == kHandlingDisk ||
+           (context->mimeMode != 0 && context->imageHandling == kHandlingDefault);
+}
+
+// Why the picture's bytes cannot be handed over as a file a browser or a
+// mail reader opens; empty when they can (or lie elsewhere: a stored src, a
+// URL or an attachment the picture refers to).
+std::string WhyNotHandedOver(Picture* picture) {
+    XMLGenContext* context = picture->context;
+    if (!HandsOverBytes(context)) return "";
+    // A resource whose name comes out empty leaves the picture to its own
+    // records.
+    const std::string name = picture->resource != nullptr ? ResourceName(picture) : "";
+    if (!name.empty()) {
+        const bool copied = context->mimeMode != 0 ||
+                            (context->imageHandling == kHandlingDisk && IsOn(context, sw::kImageResourceToDisk));
+        if (!copied || ImageResourceTravels(context, picture->resource, ResourceContentId(name))) return "";
+        return "image resource '" + name + "' without a picture that travels";
+    }
+    const std::uint16_t referenceKind = picture->reference != nullptr ? NodeWord(picture->reference, kReferenceKindAt) : 0;
+    if (referenceKind == kReferenceAttachment || referenceKind == kReferenceURL) return "";
+    if (picture->imageHeader != nullptr) {
+        if (PictureMimeType(picture->imageHeader) != nullptr && picture->hasSegments) return "";
+        return "an image of type " + Decimal(NodeWord(picture->imageHeader, kImageTypeAt)) + " or without data";
+    }
+    if (picture->bitmapHeader != nullptr) return "a bitmap";
+    return "a picture in a format nothing here reads";
+}
+
+// A picture that cannot be handed over: its alternative text in its place
+// (the alternative-text record's, else the stored "alt=", else nothing),
+// and a log line that names it.
+void WriteInsteadOfPicture(Picture* picture, const std::string& why) {
+    XMLGenContext* context = picture->context;
+    std::string text;
+    if (picture->altText != nullptr) {
+        text = NodeText(picture->altText, kAltTextAt, NodeWord(picture->altText, kAltLengthAt));
+        text.resize(strnlen(text.c_str(), text.size()));
+    } else {
+        AttributeOption(*picture, "alt=", &text);
+    }
+    const char* blank = context->texts.blankAltString;
+    if (!text.empty() && !(blank != nullptr && text == blank))
+        WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()), 1, 0, 0);
+    const char* item = context->item != nullptr && context->item->itemName != nullptr ? context->item->itemName : "";
+    plat::LogLine(0, "Talix: the picture at record %u of item '%s' (%s) cannot be handed over; its alternative text "
+                     "stands in its place",
+                  static_cast<unsigned>(picture->graphic->index), item, why.c_str());
+}
+
 } // namespace
+
+bool ImageResourceTravels(XMLGenContext* context, const CDRecordNode* reference, const std::string& name) {
+    // A mail reader is handed only the types it reads; a browser opens a
+    // file of any picture the resource holds.
+    if ((context->mimeMode != 0 && ImageResourceType(name) == nullptr) || context->item == nullptr) return false;
+    const std::uint32_t hints = NodeWord(reference, kServerHintAt) + NodeWord(reference, kFileHintAt);
+    plat::DBID replica;
+    replica.Innards[0] = NodeDword(reference, kResourceIdAt + hints);
+    replica.Innards[1] = NodeDword(reference, kResourceIdAt + hints + 4);
+    bool opened = false;
+    const plat::DBHANDLE database = OpenImageResourceDatabase(context->item->databaseHandle,
+                                                              NodeWord(reference, kFileHintAt) != 0, replica, &opened);
+    if (database == 0) return false;
+    const std::uint32_t length = MeasureImageResourceBase64(context->session, database, name.c_str(), 1, 1);
+    if (opened) plat::DbClose(database);
+    return length > 0;
+}
 
 std::uint16_t GraphicNameKey(ZervaRTItem* item, const OutputSegment* segment, const CDRecordNode* graphic) {
     (void)item;
@@ -654,10 +757,18 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     picture.graphic = graphic;
     ReadPicture(&picture);
     MoveToTextEnd(context);
+    std::string stored;
+    if (!(AttributeOption(picture, "src=", &stored) && !stored.empty())) {
+        const std::string why = WhyNotHandedOver(&picture);
+        if (!why.empty()) {
+            WriteInsteadOfPicture(&picture, why);
+            SetDebugLevel();
+            return context->overflow != 0 ? kOutOfMemory : kOK;
+        }
+    }
     const std::uint32_t start = TextLength(context);
     Put(context, "<img");
 
-    std::string stored;
     if (AttributeOption(picture, "src=", &stored) && !stored.empty()) {
         PutAttribute(context, "src", stored);
         RemoveAttribute(&picture, "src=");

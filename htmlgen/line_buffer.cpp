@@ -14,6 +14,7 @@
 #include "core/options.h"
 #include "core/temp_directory.h"
 #include "htmlgen/line_cutter.h"
+#include "htmlgen/quoted_printable.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -22,13 +23,6 @@ namespace {
 
 constexpr int kPartFileTries = 100;
 constexpr std::size_t kLargestEvent = 0xFFFF;   // an event carries a 16-bit length
-
-std::size_t CharLength(const char* p, std::size_t available) {
-    if (static_cast<std::uint8_t>(*p) >= 0x20) return 1;
-    const std::size_t length =
-        plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), static_cast<plat::DWORD>(available));
-    return length == 0 ? 1 : length;
-}
 
 bool HasActOnText(const XMLGenContext* context) {
     return context->chunk != nullptr && context->chunk->work != nullptr && context->chunk->work->actOnText != nullptr;
@@ -42,7 +36,7 @@ void RaiseText(XMLGenContext* context, char* text, std::size_t length) {
         // character boundary.
         std::size_t piece = length <= kLargestEvent ? length : 0;
         while (piece < length) {
-            const std::size_t n = CharLength(text + piece, length - piece);
+            const std::size_t n = LmbcsCharBytes(text + piece, length - piece);
             if (piece + n > kLargestEvent) break;
             piece += n;
         }
@@ -194,28 +188,10 @@ STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
     const std::uint32_t length = TextLength(context);
     const std::uint32_t from = context->encodedLength < length ? context->encodedLength : length;
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out(context->buffer, from);
     out.reserve(length + (length - from) / 2 + 16);
-    auto escape = [&out](std::uint8_t b) {
-        out += '=';
-        out += kHex[b >> 4];
-        out += kHex[b & 0x0F];
-    };
-    for (std::uint32_t i = from; i < length;) {
-        const auto b = static_cast<std::uint8_t>(context->buffer[i]);
-        const std::size_t n = CharLength(context->buffer + i, length - i);
-        if (n > 1) {
-            for (std::size_t k = 0; k < n; ++k) escape(static_cast<std::uint8_t>(context->buffer[i + k]));
-        } else if (b == 0) {
-            out += context->callerFile != nullptr ? "=0A" : "=0D=0A";
-        } else if (b == '=' || b >= 0x7F || (b < 0x20 && b != '\t')) {
-            escape(b);
-        } else {
-            out += static_cast<char>(b);
-        }
-        i += static_cast<std::uint32_t>(n);
-    }
+    AppendQuotedPrintable(context->buffer + from, length - from, context->callerFile != nullptr ? "=0A" : "=0D=0A",
+                          &out);
     if (out.size() >= context->capacity) return kOutOfMemory;
     const std::uint32_t wrapped = context->wrappedLength;
     ReplaceText(context, out);
@@ -255,7 +231,9 @@ STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
     settings.quotedPrintable = IsOn(context, sw::kQuotedPrintable);
     settings.toCallerFile = context->callerFile != nullptr;
     std::string lines(context->buffer, wrapped);
-    CutIntoLines(settings, context->buffer + wrapped, length - wrapped, &lines);
+    // A line left open at the end stays open for the next flush, so that
+    // where a flush falls never decides where a line ends.
+    CutIntoLines(settings, context->buffer + wrapped, length - wrapped, final != 0, &context->cut, &lines);
 
     if (context->callerFile != nullptr) {
         const std::string native = plat::LmbcsToNative(lines);

@@ -6,14 +6,10 @@ namespace talix {
 
 namespace {
 
-// Bytes of the LMBCS character at p: every byte from 0x20 up is one
-// character; below, the platform knows the groups.
-std::size_t CharLength(const char* p, std::size_t available) {
-    if (static_cast<std::uint8_t>(*p) >= 0x20) return 1;
-    const std::size_t length =
-        plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), static_cast<plat::DWORD>(available));
-    return length == 0 ? 1 : length;
-}
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+// The longest line a mail message may hold (RFC 5322): beyond it a tag is
+// cut between two attributes.
+constexpr std::size_t kLongestLine = 998;
 
 void AppendLineEnd(const LineCutSettings& settings, std::string* out) {
     switch (settings.newlines) {
@@ -29,8 +25,9 @@ void AppendLineEnd(const LineCutSettings& settings, std::string* out) {
     }
 }
 
-void AppendLine(const LineCutSettings& settings, const char* text, std::size_t from, std::size_t to,
-                std::size_t length, std::string* out) {
+// Appends text[from, to); in NL mode its line feeds become zero bytes.
+void AppendText(const LineCutSettings& settings, const char* text, std::size_t from, std::size_t to,
+                std::string* out) {
     const std::size_t start = out->size();
     out->append(text + from, to - from);
     if (settings.newlines == NewlineMode::NL) {
@@ -38,92 +35,194 @@ void AppendLine(const LineCutSettings& settings, const char* text, std::size_t f
             if ((*out)[i] == '\n') (*out)[i] = '\0';
         }
     }
-    if (settings.quotedPrintable) {
-        const bool more = to < length;
-        if (out->size() > start && out->back() == ' ') {
-            out->pop_back();
-            *out += "=20=";
-        } else if ((out->size() == start || out->back() != '=') && more && text[to] != ' ') {
-            *out += '=';
-        }
-    }
-    AppendLineEnd(settings, out);
 }
 
-} // namespace
+// Whether the "<" at i starts a tag, a comment or a declaration (not a
+// less-than sign that pass-through text or a script holds). One that ends
+// the text is taken as a tag's start: the safe guess, as a tag is never cut.
+bool StartsTag(const char* text, std::size_t i, std::size_t length) {
+    if (i + 1 >= length) return true;
+    const char c = text[i + 1];
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?';
+}
 
-void CutIntoLines(const LineCutSettings& settings, const char* text, std::size_t length, std::string* out) {
-    const std::size_t max = settings.maxLineLength > 0 ? settings.maxLineLength : 72;
+// A place where a line may end, and the tag state there.
+struct BreakPoint {
+    std::size_t at = kNone;
+    std::size_t column = 0;
+    LineCutState state;
+
+    bool Set() const { return at != kNone; }
+    void Mark(std::size_t position, std::size_t atColumn, const LineCutState& there) {
+        at = position;
+        column = atColumn;
+        state = there;
+    }
+};
+
+// Markup that is not quoted-printable: cut only where a line break is
+// harmless.
+void CutMarkup(const LineCutSettings& settings, std::size_t max, const char* text, std::size_t length, bool last,
+               LineCutState* state, std::string* out) {
     std::size_t pos = 0;
     while (pos < length) {
         const std::size_t lineStart = pos;
-        std::size_t i = pos, column = 0;
-        std::size_t ordinary = 0, preferred = 0, preferredColumn = 0, blank = 0, atMax = 0;
-        bool inTag = false, closingTag = false, stopped = false;
+        // A line the text before left open may end at once.
+        const bool open = state->column > 0;
+        std::size_t column = state->column;
+        LineCutState run = *state;
+        BreakPoint ordinary, preferred, atMax, attribute;
+        std::size_t i = pos;
+        bool stopped = false;
         while (i < length) {
             const char c = text[i];
-            const std::size_t n = CharLength(text + i, length - i);
+            const std::size_t n = LmbcsCharBytes(text + i, length - i);
+            const bool usable = i > lineStart || open;
             if (c == '\n') {
+                // A line feed ends the line already.
                 column = 0;
-                atMax = 0;
-            } else {
-                if (c == ' ') {
-                    if (!inTag && i > lineStart) ordinary = i;
-                    blank = i;
-                } else if (c == '<') {
-                    if (i > lineStart) ordinary = i;
-                    inTag = true;
-                    closingTag = i + 1 < length && text[i + 1] == '/';
-                } else if (c == '>') {
-                    ordinary = i + 1;
-                    const bool beforeStartTag = i + 2 < length && text[i + 1] == '<' && text[i + 2] != '/';
-                    if ((inTag && closingTag) || beforeStartTag) {
-                        preferred = i + 1;
-                        preferredColumn = column + 1;
-                    }
-                    inTag = false;
-                    closingTag = false;
-                } else if (c == ';' && !inTag) {
-                    ordinary = i + 1;
-                }
-                ++column;
-                if (column == max) atMax = i + n;
+                ordinary = preferred = atMax = attribute = BreakPoint();
+                i += n;
+                continue;
             }
+            if (!run.inTag) {
+                if (c == ' ' && usable) {
+                    ordinary.Mark(i, column, run);
+                } else if (c == '<' && StartsTag(text, i, length)) {
+                    if (usable) ordinary.Mark(i, column, run);
+                    run.inTag = true;
+                    run.closingTag = i + 1 < length && text[i + 1] == '/';
+                    run.quote = 0;
+                    run.afterEquals = false;
+                }
+            } else if (run.quote != 0) {
+                if (c == run.quote) run.quote = 0;
+            } else if (c == ' ') {
+                if (usable) attribute.Mark(i, column, run);
+            } else if ((c == '"' || c == '\'') && run.afterEquals) {
+                // A quote opens a value only right after "=": inside an
+                // unquoted value it is a character of the value.
+                run.quote = c;
+            } else if (c == '>') {
+                run.inTag = false;
+                const bool beforeStartTag = i + 2 < length && text[i + 1] == '<' && text[i + 2] != '/';
+                const bool closing = run.closingTag;
+                run.closingTag = false;
+                ordinary.Mark(i + n, column + 1, run);
+                if (closing || beforeStartTag) preferred.Mark(i + n, column + 1, run);
+            }
+            if (run.inTag && run.quote == 0 && c != ' ') run.afterEquals = c == '=';
+            if (c == ';' && !run.inTag) ordinary.Mark(i + n, column + 1, run);
+            ++column;
+            if (column == max && !run.inTag && run.quote == 0) atMax.Mark(i + n, column, run);
             i += n;
-            const bool breakKnown = ordinary > lineStart || preferred > lineStart;
-            if ((column >= max && breakKnown) || column >= 2 * max || i - lineStart >= max + 1000) {
+            if ((column >= max && (ordinary.Set() || preferred.Set())) || (column >= 2 * max && atMax.Set()) ||
+                (column >= kLongestLine && attribute.Set())) {
                 stopped = true;
                 break;
             }
         }
 
-        // The rest of the text is the last line when it fits.
-        std::size_t cut = i;
+        BreakPoint cut;
         if (stopped || column > max) {
-            if (preferred > lineStart && preferredColumn < max) {
-                cut = preferred;
-            } else if (ordinary > lineStart) {
-                cut = ordinary;
-            } else if (blank > lineStart && length - lineStart > max) {
-                cut = blank + 1;
-            } else if (atMax > lineStart) {
-                cut = atMax;
-            }
-            if (settings.quotedPrintable) {
-                // A blank at the cut ends the line, so that it becomes a
-                // soft break and the decoded text keeps its blanks as they
-                // were.
-                if (cut < length && text[cut] == ' ') ++cut;
-                // An escape ("=" and two digits) stays on one line.
-                if (cut >= lineStart + 2 && text[cut - 1] == '=') {
-                    cut -= 1;
-                } else if (cut >= lineStart + 3 && text[cut - 2] == '=') {
-                    cut -= 2;
-                }
-            }
+            if (preferred.Set() && preferred.column < max) cut = preferred;
+            else if (ordinary.Set()) cut = ordinary;
+            else if (atMax.Set()) cut = atMax;
+            else if (column >= kLongestLine && attribute.Set()) cut = attribute;
         }
-        AppendLine(settings, text, lineStart, cut, length, out);
+        if (!cut.Set()) {
+            // The rest of the text: the last line, or the start of a line
+            // the next text goes on with.
+            AppendText(settings, text, lineStart, length, out);
+            *state = run;
+            state->column = static_cast<std::uint32_t>(column);
+            if (last) {
+                AppendLineEnd(settings, out);
+                *state = LineCutState();
+            }
+            return;
+        }
+        AppendText(settings, text, lineStart, cut.at, out);
+        AppendLineEnd(settings, out);
+        *state = cut.state;
+        state->column = 0;
+        pos = cut.at;
+    }
+    if (last && state->column > 0) AppendLineEnd(settings, out);
+    if (last) *state = LineCutState();
+}
+
+// Quoted-printable text: every line, with its soft break, within max
+// characters; an escape is never split.
+void CutQuotedPrintable(const LineCutSettings& settings, std::size_t max, const char* text, std::size_t length,
+                        bool last, LineCutState* state, std::string* out) {
+    const std::size_t budget = max - 1;   // room before a soft break
+    std::size_t pos = 0;
+    while (pos < length) {
+        const std::size_t lineStart = pos;
+        const std::size_t startColumn = state->column;
+        const std::size_t room = budget > startColumn ? budget - startColumn : 0;
+        const std::size_t rest = length - pos;
+        const bool blankAtEnd = text[length - 1] == ' ';
+        // The rest fits: it stays open for the next text, or is the last line
+        // (a blank at its end written as an escape).
+        if (!last && rest <= room) {
+            out->append(text + pos, rest);
+            state->column = static_cast<std::uint32_t>(startColumn + rest);
+            return;
+        }
+        if (last && startColumn + rest + (blankAtEnd ? 2 : 0) <= max) {
+            out->append(text + pos, blankAtEnd ? rest - 1 : rest);
+            if (blankAtEnd) *out += "=20";
+            AppendLineEnd(settings, out);
+            *state = LineCutState();
+            return;
+        }
+        // The last break point within the room, preferably after a closing
+        // tag; else as much as fits.
+        std::size_t cut = lineStart + room;
+        std::size_t ordinary = kNone, preferred = kNone;
+        for (std::size_t i = lineStart; i < lineStart + room && i < length; ++i) {
+            const char c = text[i];
+            if ((c == ' ' || c == '<') && (i > lineStart || startColumn > 0)) ordinary = i;
+            if (c == '>' || c == ';') ordinary = i + 1;
+            if (c == '>' && i + 1 < length && text[i + 1] == '<' && (i + 2 >= length || text[i + 2] != '/'))
+                preferred = i + 1;
+        }
+        if (preferred != kNone) cut = preferred;
+        else if (ordinary != kNone) cut = ordinary;
+        // An escape stays on one line.
+        if (cut >= lineStart + 1 && text[cut - 1] == '=') {
+            cut -= 1;
+        } else if (cut >= lineStart + 2 && text[cut - 2] == '=') {
+            cut -= 2;
+        }
+        out->append(text + lineStart, cut - lineStart);
+        *out += '=';
+        AppendLineEnd(settings, out);
+        state->column = 0;
         pos = cut;
+    }
+    if (last && state->column > 0) AppendLineEnd(settings, out);
+    if (last) *state = LineCutState();
+}
+
+} // namespace
+
+std::size_t LmbcsCharBytes(const char* p, std::size_t available) {
+    if (static_cast<std::uint8_t>(*p) >= 0x20) return 1;
+    const std::size_t length =
+        plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(p), static_cast<plat::DWORD>(available));
+    return length == 0 ? 1 : length;
+}
+
+void CutIntoLines(const LineCutSettings& settings, const char* text, std::size_t length, bool last,
+                  LineCutState* state, std::string* out) {
+    const std::size_t max = settings.maxLineLength > 0 ? settings.maxLineLength : 72;
+    if (settings.quotedPrintable) {
+        CutQuotedPrintable(settings, max < 4 ? 4 : max, text, length, last, state, out);
+    } else {
+        CutMarkup(settings, max, text, length, last, state, out);
     }
 }
 

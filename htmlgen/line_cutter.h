@@ -1,6 +1,7 @@
 // Cutting generated markup into lines of about a given length, at places
 // where a line break changes nothing: before a blank or a tag, after a tag
-// or an entity, preferably after a closing tag.
+// or an entity, preferably after a closing tag; inside a tag only between
+// attributes, never inside an attribute value.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,10 @@
 
 namespace talix {
 
+// The bytes of the LMBCS character at p (of available bytes): every byte
+// from 0x20 up is one character; below, the platform knows the groups.
+std::size_t LmbcsCharBytes(const char* p, std::size_t available);
+
 struct LineCutSettings {
     std::uint16_t maxLineLength = 72;        // characters; not 0
     NewlineMode newlines = NewlineMode::None;
@@ -19,17 +24,26 @@ struct LineCutSettings {
 };
 
 // Appends the text (LMBCS, length bytes) to out as lines, each followed by
-// its line end. A line ends at the last preferred break point (after the ">"
-// of a closing tag, or of a tag followed by a start tag) fewer than
-// maxLineLength characters from its start, else at the last ordinary one
-// (before a blank or "<" outside a tag, after ">", after ";" outside a
-// tag) once the line reaches maxLineLength characters; without any, after
-// the last blank or after maxLineLength characters. A line feed restarts
-// the count. Characters are never split; a blank at a cut begins the next
-// line. Under quoted-printable a blank at a cut ends the line instead and
-// becomes "=20=", an escape is never split, and other lines followed by more
-// text that does not begin with a blank end in a soft break "=", so that
-// the decoded text is the text as it was.
-void CutIntoLines(const LineCutSettings& settings, const char* text, std::size_t length, std::string* out);
+// its line end. state says where the text handed on before left off (a line
+// it left open goes on here) and is updated; last ends the line open at the
+// end of the text, else it stays open for the next text.
+//
+// A line ends at the last preferred break point (after the ">" of a closing
+// tag, or of a tag followed by a start tag) fewer than maxLineLength
+// characters from its start, else at the last ordinary one (before a blank
+// or "<" outside a tag, after ">", after ";" outside a tag) once the line
+// reaches maxLineLength characters; without any, text outside a tag is cut
+// after maxLineLength characters, while a tag runs on to the next break
+// point, and is cut before a blank between two of its attributes only where
+// the line would pass 998 characters. An attribute value is never cut. A line feed restarts the count. Characters are
+// never split; a blank at a cut begins the next line.
+//
+// Quoted-printable text may be cut anywhere but inside an escape ("=" and
+// two hexadecimal digits); every line, its soft break "=" included, has at
+// most maxLineLength characters. A line followed by more text ends in a soft
+// break; a blank that would end a line becomes "=20" before it, so that the
+// decoded text is the text as it was.
+void CutIntoLines(const LineCutSettings& settings, const char* text, std::size_t length, bool last,
+                  LineCutState* state, std::string* out);
 
 } // namespace talix

@@ -170,8 +170,12 @@ void WriteTextEffects(XMLGenContext* context, const CDRecordNode* reference) {
     if ((context->forceFontFace != 0 || font.face != base.face) && !IsOn(context, sw::kSuppressFontFace)) {
         const std::string name = FaceName(context, font.face);
         if (!name.empty()) {
+            // The face name is data: a CSS value of its own, then encoded
+            // for the attribute.
+            std::string family;
+            AppendFontFamilies(&family, name);
             AppendOutput(context, "font-family: ");
-            WriteXMLEncodedText(context, name.data(), static_cast<std::uint16_t>(name.size()), 1, 0, 0);
+            WriteXMLEncodedText(context, family.data(), static_cast<std::uint16_t>(family.size()), 1, 0, 0);
             AppendOutput(context, "; ");
         }
     }

@@ -1,5 +1,6 @@
 #include "htmlgen/style_text.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,81 @@ void AppendFormat(std::string* out, const char* format, ...) {
 
 void AppendInches(std::string* out, const char* name, long twips) {
     AppendFormat(out, "%s: %4.2fin; ", name, static_cast<double>(twips) / 1440.0);
+}
+
+namespace {
+
+bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// A character CSS takes in an identifier: letters, digits, "-", "_" and
+// every character past ASCII (and the platform's lead bytes of those).
+bool IsNameCharacter(unsigned char c) {
+    return IsAsciiLetter(c) || IsDigit(c) || c == '-' || c == '_' || c >= 0x80 ||
+           (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f');
+}
+
+// A run of CSS identifiers separated by single blanks.
+bool IsIdentifierRun(std::string_view family) {
+    if (family.empty()) return false;
+    std::size_t at = 0;
+    while (at < family.size()) {
+        const std::size_t end = std::min(family.find(' ', at), family.size());
+        const std::string_view word = family.substr(at, end - at);
+        if (word.empty()) return false;
+        const auto first = static_cast<unsigned char>(word[0]);
+        const auto second = word.size() > 1 ? static_cast<unsigned char>(word[1]) : 0;
+        if (IsDigit(first) || (first == '-' && (word.size() == 1 || IsDigit(second) || second == '-'))) return false;
+        for (const char c : word)
+            if (!IsNameCharacter(static_cast<unsigned char>(c))) return false;
+        at = end + 1;
+    }
+    return family.back() != ' ';
+}
+
+void AppendCssString(std::string* out, std::string_view text) {
+    out->push_back('\'');
+    for (const char c : text) {
+        if (std::strchr("'\"\\\n\r\f;{}<>&", c) != nullptr && c != '\0') {
+            AppendFormat(out, "\\%x ", static_cast<unsigned>(static_cast<unsigned char>(c)));
+        } else {
+            out->push_back(c);
+        }
+    }
+    out->push_back('\'');
+}
+
+} // namespace
+
+void AppendFontFamilies(std::string* out, std::string_view families) {
+    std::size_t at = 0;
+    while (at < families.size()) {
+        // Blanks and commas between families stay as they are.
+        const char c = families[at];
+        if (c == ' ' || c == '\t' || c == ',') {
+            out->push_back(c);
+            ++at;
+            continue;
+        }
+        std::string_view family;
+        if (c == '\'' || c == '"') {
+            const std::size_t close = families.find(c, at + 1);
+            const std::size_t end = close == std::string_view::npos ? families.size() : close;
+            family = families.substr(at + 1, end - at - 1);
+            at = std::min(end + 1, families.size());
+            AppendCssString(out, family);
+            continue;
+        }
+        std::size_t end = std::min(families.find(',', at), families.size());
+        while (end > at && (families[end - 1] == ' ' || families[end - 1] == '\t')) --end;
+        family = families.substr(at, end - at);
+        at = end;
+        if (IsIdentifierRun(family)) {
+            out->append(family);
+        } else {
+            AppendCssString(out, family);
+        }
+    }
 }
 
 bool AppendOutput(XMLGenContext* context, const std::string& text) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "htmlgen/xml_gen_context.h"
 
@@ -15,6 +16,16 @@ void AppendFormat(std::string* out, const char* format, ...) __attribute__((form
 // Appends a declaration whose value is a length in twips written in inches
 // with two decimals: name, ": ", the value, "in; ".
 void AppendInches(std::string* out, const char* name, long twips);
+
+// Appends a font-family value: the families of the list (separated by
+// commas; a family may be quoted), each as it stands when it is a run of
+// CSS identifiers (letters, digits, "-", "_", characters past ASCII, blanks
+// between), else as a CSS string in apostrophes in which every character
+// that could end it, the declaration, the rule or the markup around it
+// ("'", quote, backslash, line ends, ";", "{", "}", "<", ">", "&") is an
+// escape ("\3b "). Whatever a face name holds, it stays one value of one
+// declaration.
+void AppendFontFamilies(std::string* out, std::string_view families);
 
 // Appends the text to the output (see AppendOutput).
 bool AppendOutput(XMLGenContext* context, const std::string& text);

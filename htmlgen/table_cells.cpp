@@ -10,6 +10,7 @@
 #include "core/chunk_types.h"
 #include "core/font_match.h"
 #include "core/font_spec.h"
+#include "core/mime_ids.h"
 #include "core/options.h"
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
@@ -18,6 +19,7 @@
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/document_addresses.h"
+#include "htmlgen/images.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/span_owners.h"
@@ -265,14 +267,10 @@ CellBackground ReadCellBackground(XMLGenContext* context, const CDRecordNode* ce
         } else {
             name.assign(reinterpret_cast<const char*>(stored), strnlen(reinterpret_cast<const char*>(stored), nameLength));
         }
-        const std::size_t bar = name.find('|');
-        if (bar != std::string::npos) name.resize(bar);
-        for (char& c : name) {
-            if (c == '\\' || c == '/') c = '_';
-            // The name stands in a quoted attribute and a URL.
-            if (c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || c == ' ') c = '_';
-        }
+        name = ResourceContentId(name);
         if (name.empty()) break;
+        // A MIME message carries the picture only when it can be handed over.
+        if (context->mimeMode != 0 && !ImageResourceTravels(context, node, name)) break;
         const CDRecordNode* placement = node->next;
         const int repeat = placement != nullptr && placement->signature == kSigCellBackgroundData
                                ? NodeByte(placement, kPlacementAt)

@@ -43,6 +43,17 @@ enum class NewlineMode : std::uint8_t {
     CRLF = 2,  // carriage return and line feed (a line feed alone into the caller's file)
 };
 
+// Where the cutting into lines stands at the end of the text handed on so
+// far: a line may go on in the next piece of text, inside a tag or an
+// attribute value (htmlgen/line_cutter.h).
+struct LineCutState {
+    std::uint32_t column = 0;     // characters of the open line already handed on
+    bool inTag = false;
+    bool closingTag = false;
+    char quote = 0;               // the quote of an attribute value open in the tag
+    bool afterEquals = false;     // the tag's last character but blanks was "=": a quote opens a value
+};
+
 // Image and attachment handling modes.
 constexpr std::uint16_t kHandlingIgnore = 0;
 constexpr std::uint16_t kHandlingDefault = 1;
@@ -334,6 +345,7 @@ struct XMLGenContext : GenerationWalkState {
     std::uint32_t flushMark = 0;             // text length that stayed in memory at the last flush
     std::uint32_t encodedLength = 0;         // bytes at the buffer's start already quoted-printable
     std::uint32_t wrappedLength = 0;         // bytes at the buffer's start already cut into lines
+    LineCutState cut;                        // the line the text handed on so far left open
     std::uint32_t overflow = 0;              // a write did not fit: the run reports 263
     std::uint32_t resultLength = 0;          // length of the markup the run leaves in the buffer
     char* optionText = nullptr;              // tracked copy of the caller's option string, or none

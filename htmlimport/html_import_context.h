@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "builders/html_import_view.h"
 #include "core/font_spec.h"
@@ -85,6 +86,9 @@ struct HTMLImportContext : HTMLImportView {
     std::uint32_t suppressBlackBackground = 0;
     char* blankAltText = nullptr;                 // heap; the alt text of an image given an empty one
     char basePath[kImportPathSize] = {};
+    // The directory whose files (pictures, style sheets) the import may
+    // read, as LocalDirectory gives it; empty: none (local_files.h).
+    std::string localDirectory;
     char imageView[kImportPathSize] = {};
     char* localResourcePrefix = nullptr;          // tracked
     char* resourceDatabasePath = nullptr;         // tracked; "DBResource=" when its database opened

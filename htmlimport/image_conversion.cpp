@@ -36,6 +36,7 @@
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/image_sources.h"
 #include "htmlimport/import_records.h"
+#include "htmlimport/local_files.h"
 #include "htmlimport/note_addresses.h"
 #include "htmlimport/style_lookup.h"
 #include "htmlimport/walk_handlers.h"
@@ -359,25 +360,27 @@ bool IsLocalPath(std::string_view path) {
     return ::stat(std::string(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// A picture file on disk: the source after the base path unless it is a
-// full path already. A file that cannot be read writes nothing.
-STATUS ImageFile(BuildContext* context, HTMLImportContext* import, const ImageRequest& request,
-                 const std::string& basePath) {
+// The largest picture file the import reads.
+constexpr std::size_t kLargestPictureFile = 0x10000000;
+
+// A picture file on disk, named by the source below the directory the
+// import may read (see local_files.h). A file that is not read writes
+// nothing; the log says which and why.
+STATUS ImageFile(BuildContext* context, HTMLImportContext* import, const ImageRequest& request) {
     const std::string& source = request.source;
-    std::string path = source;
-    if (!basePath.empty() && !IsDrivePath(source) && (source.empty() || source[0] != '\\') &&
-        !StartsWithNoCase(source, "http"))
-        path = basePath + source;
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    if (::access(path.c_str(), R_OK) != 0) {
-        if (Tracing()) plat::LogLine(0, "Image file %s cannot be read", path.c_str());
+    const std::string_view name = request.belowBase ? std::string_view(source).substr(1) : source;
+    std::string data;
+    const LocalRead read = ReadLocalFile(import->localDirectory, name, kLargestPictureFile, &data);
+    if (read != LocalRead::kRead) {
+        plat::LogLine(0, "Picture '%s' left out: %s", source.c_str(), LocalReadText(read));
         return kOK;
     }
     std::string border;
     CalcBorderSetFromHTML(import, request.node, &border, false);
-    return WriteImageFileRecords(path.c_str(), ContainsNoCase(source, ".gif") ? kImageTypeGif : kImageTypeJpeg,
-                                 context, request.width, request.height, TextOf(request.alt), TextOf(request.align),
+    return WriteImageFileRecords(reinterpret_cast<const std::uint8_t*>(data.data()),
+                                 static_cast<std::uint32_t>(data.size()),
+                                 ContainsNoCase(source, ".gif") ? kImageTypeGif : kImageTypeJpeg, context,
+                                 request.width, request.height, TextOf(request.alt), TextOf(request.align),
                                  TextOf(request.hspace), TextOf(request.vspace), TextOf(request.border),
                                  border.c_str());
 }
@@ -388,8 +391,10 @@ STATUS ConvertImage(RecordProcessContext* context, HTMLImportContext* import, Ht
     if (source.empty() || source == "cid:_a_tabletab") return kOK;
     char editor[64] = {};
     if (source.compare(0, 6, "../../") == 0 && GetOptionValue(import->optionText, "Duzuvore=", editor, sizeof editor) != 0 &&
-        EqualNoCase(editor, "FCKeditor"))
+        EqualNoCase(editor, "FCKeditor")) {
         source.erase(0, 5);
+        request.belowBase = true;
+    }
     std::string basePath(import->basePath);
     for (char& c : basePath)
         if (c == '\\') c = '/';
@@ -416,7 +421,7 @@ STATUS ConvertImage(RecordProcessContext* context, HTMLImportContext* import, Ht
     // 5: a file path (a URL is none).
     const bool url = StartsWithNoCase(source, "http");
     if (!url && (IsDrivePath(source) || source[0] == '\\' || IsLocalPath(import->basePath)))
-        return ImageFile(context, import, request, basePath);
+        return ImageFile(context, import, request);
     // 6: a MIME part of the message.
     if (StartsWithNoCase(source, "cid:")) {
         if (const MIMEInlineImage* parts = InlineParts(context)) {

@@ -25,6 +25,9 @@ struct HtmlNode;
 struct ImageRequest {
     const HtmlNode* node = nullptr;
     std::string source;
+    // The web editor's "../../" was taken off the source: what is left
+    // ("/images/x.gif") names a file below the base path.
+    bool belowBase = false;
     std::uint16_t width = 0;
     std::uint16_t height = 0;
     bool widthGiven = false;

@@ -112,6 +112,7 @@ STATUS ImportHTMLFile(const char* filePath, const char* options, RecordProcessCo
     if (status == kOK) status = NoInput(context, ParseHTMLFile(filePath, kParserWords, import));
     if (status != kOK) return status;
     SetBasePathFromFile(import, filePath);
+    SetFileImportDirectory(import, filePath, options);
     return Convert(context, import);
 }
 

@@ -16,6 +16,7 @@
 #include "engine/record_process.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/import_sink.h"
+#include "htmlimport/local_files.h"
 #include "htmlimport/table_grid.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -160,6 +161,8 @@ STATUS ReadEntryImportOptions(HTMLImportContext* import, const char* options, Im
                 for (char* c = import->basePath; *c != '\0'; ++c)
                     if (*c == '\\') *c = '/';
             }
+            // HTML from the data reads local files only in the directory named for it.
+            import->localDirectory = LocalDirectory(import->basePath);
         }
         if (const int on = YesNo(options, "ResolveLocalResources=", value, size); on >= 0)
             import->resolveLocalResources = static_cast<std::uint32_t>(on);
@@ -210,6 +213,19 @@ void SetBasePathFromFile(HTMLImportContext* import, const char* path) {
     if (length >= kImportPathSize) return;   // a directory no path field holds is no base
     std::memcpy(import->basePath, path, length);
     import->basePath[length] = '\0';
+}
+
+void SetFileImportDirectory(HTMLImportContext* import, const char* path, const char* options) {
+    char* value = import->session->optionValue;
+    if (GetOptionValue(options, "BasePathname=", value, RARIvoSession::kOptionValueCapacity) != 0 &&
+        value[0] != '\0') {
+        CopyBounded(import->basePath, kImportPathSize, value);
+        import->localDirectory = LocalDirectory(value);
+        return;
+    }
+    const std::string_view file = path != nullptr ? path : "";
+    const std::size_t last = file.find_last_of("/\\");
+    import->localDirectory = LocalDirectory(last == std::string_view::npos ? "." : file.substr(0, last + 1));
 }
 
 void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* context) {

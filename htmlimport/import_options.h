@@ -41,6 +41,11 @@ STATUS CopyImportOptionText(HTMLImportContext* import, const char* options, Impo
 // The base path of a file import: the path up to and including its last
 // backslash, else its last slash; empty when it has neither.
 void SetBasePathFromFile(HTMLImportContext* import, const char* path);
+// The directory whose files a file import may read: the file's own, unless
+// "BasePathname=" names another, which is then the base path too. (The text
+// and item imports may read files only in the directory "BasePathname="
+// names, ReadEntryImportOptions.)
+void SetFileImportDirectory(HTMLImportContext* import, const char* path, const char* options);
 
 // Releases what an import context holds, in this order: the link text, the
 // resource prefix, the resource database (closed when the import opened it),

@@ -1,5 +1,4 @@
 // Reading the style sheet a link element names.
-#include <cstdio>
 #include <new>
 #include <string>
 #include <string_view>
@@ -10,6 +9,8 @@
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/html_input.h"
+#include "htmlimport/local_files.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -27,37 +28,6 @@ bool FromWebEditor(const HTMLImportContext* import) {
     char editor[64];
     return GetOptionValue(import->optionText, "Duzuvore=", editor, sizeof editor) != 0 &&
            ContainsNoCase(editor, "FCKeditor");
-}
-
-// The path as this machine opens it: "\" read as "/", a drive letter left out.
-std::string HostPath(std::string path) {
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    if (path.size() >= 2 && path[1] == ':' && css::IsAsciiLetter(path[0])) path.erase(0, 2);
-    return path;
-}
-
-STATUS ReadWhole(const std::string& path, std::string* content) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return kNoHtmlInput;
-    STATUS status = kOK;
-    char chunk[8192];
-    for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
-        if (got > 0) {
-            if (content->size() + got > kMaxHtmlInput) {
-                status = kOutOfMemory;
-                break;
-            }
-            content->append(chunk, got);
-        }
-        if (got < sizeof chunk) {
-            if (std::ferror(file)) status = kNoHtmlInput;
-            break;
-        }
-    }
-    std::fclose(file);
-    return status;
 }
 
 // Tabs and line breaks to blanks, runs of blanks to one, comments dropped.
@@ -96,15 +66,20 @@ STATUS LoadLinkedStyleSheet(HTMLImportContext* import, const HtmlNode* link) {
     if (href == nullptr || href[0] == '\0') return kOK;
     try {
         std::string target(href);
-        if (target.rfind("../../", 0) == 0 && FromWebEditor(import)) target.erase(0, 5);
-        std::string path;
-        if (HasDriveOrBackslash(target)) path = target;
-        else if (StartsWithNoCase(target, "http")) return kNoHtmlInput;   // not fetched
-        else if (IsLocalBase(import->basePath)) path = std::string(import->basePath) + target;
-        else return kNoHtmlInput;
-
+        // The web editor's "../../" loses its first five characters: what is
+        // left ("/site.css") names a file below the base path.
+        const bool belowBase = target.rfind("../../", 0) == 0 && FromWebEditor(import);
+        if (belowBase) target.erase(0, 5);
+        if (StartsWithNoCase(target, "http")) return kNoHtmlInput;   // not fetched
+        if (!HasDriveOrBackslash(target) && !IsLocalBase(import->basePath)) return kNoHtmlInput;
+        // Read below the directory the import may read (local_files.h).
         std::string sheet;
-        if (const STATUS status = ReadWhole(HostPath(std::move(path)), &sheet); status != kOK) return status;
+        const std::string_view name = belowBase ? std::string_view(target).substr(1) : target;
+        const LocalRead read = ReadLocalFile(import->localDirectory, name, kMaxHtmlInput, &sheet);
+        if (read != LocalRead::kRead) {
+            plat::LogLine(0, "Style sheet '%s' left out: %s", target.c_str(), LocalReadText(read));
+            return read == LocalRead::kTooLarge ? kOutOfMemory : kNoHtmlInput;
+        }
         std::string native;
         AppendNativeText(Tidied(sheet), &native);
         return ParseCSSRules(import, native.data(), native.size());

@@ -1,7 +1,10 @@
 // The parser drivers: input, parse, checks and clean-up passes.
 #include "htmlimport/parser_drivers.h"
 
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/html_input.h"
+#include "htmlimport/nesting_bound.h"
 #include "htmlimport/passthru_marking.h"
 #include "htmlimport/record_source.h"
 #include "htmlimport/tidy_parse.h"
@@ -77,12 +81,39 @@ void RunPasses(HTMLImportContext* import, Driver driver) {
     if (driver == Driver::kFile) TrimRowSpans(document);
 }
 
+// Refuses an input the nesting scan found past its bounds, with a message
+// that says why and where.
+STATUS RefuseDeepNesting(HTMLImportContext* import, const NestingScan& scan) {
+    RARIvoSession* session = import->session;
+    if (scan.DepthExceeded()) {
+        std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
+                      "%s: HTML nested more than %zu elements deep (at byte %zu); nothing imported",
+                      session->messagePrefix, kMaxHtmlNesting, scan.ExceededAt());
+    } else {
+        std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
+                      "%s: HTML with unclosed font elements the parser would open more than %zu times again "
+                      "(at byte %zu); nothing imported",
+                      session->messagePrefix, kMaxReopenedFonts, scan.ExceededAt());
+    }
+    plat::LogLine(0, "%s", session->messageBuffer);
+    ShowHostMessage(session->messageBuffer);
+    return kHtmlTooDeep;
+}
+
 // Parses into the context and, unless the input is XML, checks and cleans
 // the tree.
 STATUS ParseInto(HTMLImportContext* import, const TidyParseRequest& request, Driver driver,
                  const ParserKeywords& keywords) {
     TidyParseResult result;
     const STATUS status = ParseWithTidy(request, &result);
+    if (status == kHtmlTreeLost) {
+        RARIvoSession* session = import->session;
+        std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
+                      "%s: the HTML parser does not come to an end on this HTML; nothing imported",
+                      session->messagePrefix);
+        plat::LogLine(0, "%s", session->messageBuffer);
+        ShowHostMessage(session->messageBuffer);
+    }
     if (status != kOK) return status;
     import->document = std::move(result.document);
     import->parseErrors += result.errors;
@@ -126,7 +157,11 @@ STATUS ParseText(HTMLImportContext* import, std::string_view input, InputCharset
     const STATUS status = InputAsUtf8(input, charset, &storage, &request.utf8);
     if (status != kOK) return status;
     if (request.utf8.size() > kMaxHtmlInput) return kOutOfMemory;
+    NestingScan scan(keywords.xml);
+    scan.Feed(request.utf8);
+    if (scan.Exceeded()) return RefuseDeepNesting(import, scan);
     request.tagOpenings = static_cast<std::size_t>(std::count(request.utf8.begin(), request.utf8.end(), '<'));
+    request.bytes = request.utf8.size();
     request.xmlInput = keywords.xml;
     request.clean = keywords.clean;
     return ParseInto(import, request, driver, keywords);
@@ -153,10 +188,18 @@ STATUS SetLinkText(HTMLImportContext* import) {
     return import->doclinkText != nullptr ? kOK : kOutOfMemory;
 }
 
-// Reads a whole file, refusing one larger than the import takes.
+// Reads a whole file, refusing one larger than the import takes, and
+// anything but an ordinary file (a pipe or a device would never end): it is
+// opened without waiting and looked at before it is read.
 STATUS ReadWholeFile(const char* path, std::string* content) {
-    std::FILE* file = path != nullptr && path[0] != '\0' ? std::fopen(path, "rb") : nullptr;
-    if (file == nullptr) return kNoHtmlInput;
+    const int fd = path != nullptr && path[0] != '\0' ? ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    if (fd < 0) return kNoHtmlInput;
+    struct stat info {};
+    std::FILE* file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        ::close(fd);
+        return kNoHtmlInput;
+    }
     STATUS status = kOK;
     try {
         char chunk[64 * 1024];
@@ -234,8 +277,25 @@ STATUS ParseHTMLFromRichText(ItemRecordList* source, void* auxiliary, const char
     TidyParseRequest request;
     RecordTextSource::Measure(source, &bytes, &request.tagOpenings);
     if (bytes > kMaxHtmlInput) return kOutOfMemory;
+    {
+        NestingScan scan(keywords.xml);
+        RecordTextSource text(source);
+        char chunk[4096];
+        std::size_t held = 0;
+        for (int byte; !scan.Exceeded() && (byte = text.NextByte()) >= 0;) {
+            chunk[held++] = static_cast<char>(byte);
+            if (held == sizeof chunk) {
+                scan.Feed(std::string_view(chunk, held));
+                held = 0;
+            }
+        }
+        scan.Feed(std::string_view(chunk, held));
+        if (text.Failed()) return kOutOfMemory;
+        if (scan.Exceeded()) return RefuseDeepNesting(import, scan);
+    }
     RecordTextSource records(source);
     request.records = &records;
+    request.bytes = bytes;
     request.xmlInput = keywords.xml;
     request.clean = keywords.clean;
     return ParseInto(import, request, Driver::kRichText, keywords);

@@ -8,11 +8,13 @@
 #include <tidy/tidybuffio.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <new>
 #include <string>
 
 #include "htmlimport/html_input.h"
 #include "htmlimport/large_stack.h"
+#include "htmlimport/parse_budget.h"
 #include "htmlimport/record_source.h"
 
 namespace talix {
@@ -29,11 +31,63 @@ constexpr std::size_t kMostStack = 1024u * 1024u * 1024u;
 constexpr const char* kEmptyInlineTags = "v:imagedata w:wrap inputtarea";
 constexpr const char* kInlineTags = "o:p";
 
-Bool TIDY_CALL Silence(TidyDoc, TidyReportLevel, uint, uint, ctmbstr) { return no; }
+// Shows nothing; counts the message as work of the parse's budget, when
+// the document has one.
+Bool TIDY_CALL Silence(TidyDoc doc, TidyReportLevel, uint, uint, ctmbstr) {
+    if (auto* budget = static_cast<ParseBudget*>(tidyGetAppData(doc))) budget->CountMessage();
+    return no;
+}
 
-int TIDY_CALL SourceGetByte(void* data) { return static_cast<RecordTextSource*>(data)->NextByte(); }
-void TIDY_CALL SourceUngetByte(void* data, byte value) { static_cast<RecordTextSource*>(data)->Unget(value); }
-Bool TIDY_CALL SourceAtEnd(void* data) { return static_cast<RecordTextSource*>(data)->AtEnd() ? yes : no; }
+// The parse's input as the library reads it, byte by byte: the text of a
+// record list, or a text; each byte read counts as progress of the parse.
+struct ParseInput {
+    RecordTextSource* records;
+    std::string_view text;
+    ParseBudget* budget;
+    std::size_t at = 0;
+    std::string given;   // bytes of the text given back, last first
+};
+
+int TIDY_CALL SourceGetByte(void* data) {
+    auto* input = static_cast<ParseInput*>(data);
+    input->budget->InputRead();
+    int byte;
+    if (input->records != nullptr) {
+        byte = input->records->NextByte();
+    } else if (!input->given.empty()) {
+        byte = static_cast<unsigned char>(input->given.back());
+        input->given.pop_back();
+    } else {
+        byte = input->at < input->text.size() ? static_cast<unsigned char>(input->text[input->at++])
+                                               : static_cast<int>(EndOfStream);
+    }
+    if (byte == static_cast<int>(EndOfStream)) input->budget->InputDone();
+    return byte;
+}
+
+void TIDY_CALL SourceUngetByte(void* data, byte value) {
+    auto* input = static_cast<ParseInput*>(data);
+    if (input->records != nullptr) {
+        input->records->Unget(value);
+    } else if (input->at > 0 && static_cast<byte>(input->text[input->at - 1]) == value && input->given.empty()) {
+        --input->at;
+    } else {
+        // Nothing may be thrown through the library's frames: a byte that
+        // cannot be kept is lost.
+        try {
+            input->given.push_back(static_cast<char>(value));
+        } catch (const std::bad_alloc&) {
+        }
+    }
+}
+
+Bool TIDY_CALL SourceAtEnd(void* data) {
+    auto* input = static_cast<ParseInput*>(data);
+    const bool end = input->records != nullptr ? input->records->AtEnd()
+                                                : input->given.empty() && input->at >= input->text.size();
+    if (end) input->budget->InputDone();
+    return end ? yes : no;
+}
 
 } // namespace
 
@@ -70,7 +124,11 @@ struct CopyState {
 };
 
 // The node's text (text, comments, sections ...), when the library gives one.
+// A processing instruction keeps no text: the parser can record its extent
+// wrongly ("<?a?>" inside a body), and copying that text reads and writes
+// outside its buffers. Nothing reads such a node's text.
 void CopyText(CopyState& state, TidyNode from, HtmlNode* to) {
+    if (tidyNodeGetType(from) == TidyNode_ProcIns) return;
     tidyBufClear(&state.value);
     if (!tidyNodeGetValue(state.doc, from, &state.value)) return;
     state.native.clear();
@@ -145,29 +203,32 @@ struct ParseJob {
 void RunParse(void* data) {
     auto* job = static_cast<ParseJob*>(data);
     const TidyParseRequest& request = *job->request;
-    TidyDoc doc = tidyCreate();
+    ParseBudget budget(request.bytes);
+    TidyDoc doc = tidyCreateWithAllocator(budget.Allocator());
     if (doc == nullptr) {
         job->status = kOutOfMemory;
         return;
     }
     ConfigureImportParser(doc, request.xmlInput);
-    if (request.records != nullptr) {
-        TidyInputSource source;
-        tidyInitSource(&source, request.records, SourceGetByte, SourceUngetByte, SourceAtEnd);
-        tidyParseSource(doc, &source);
-    } else {
-        TidyBuffer input;
-        tidyBufInit(&input);
-        // The library only reads the buffer it is lent.
-        tidyBufAttach(&input, reinterpret_cast<byte*>(const_cast<char*>(request.utf8.data())),
-                      static_cast<uint>(request.utf8.size()));
-        tidyParseBuffer(doc, &input);
-        tidyBufDetach(&input);
+    tidySetAppData(doc, &budget);
+    ParseInput input{request.records, request.utf8, &budget, 0, {}};
+    TidyInputSource source;
+    tidyInitSource(&source, &input, SourceGetByte, SourceUngetByte, SourceAtEnd);
+    std::jmp_buf escape;
+    if (setjmp(escape) != 0) {
+        // The parse went past its budget or out of memory: the document is
+        // abandoned, and its memory with it.
+        budget.FreeAbandoned();
+        job->status = budget.OutOfMemory() ? kOutOfMemory : kHtmlTreeLost;
+        return;
     }
+    budget.Arm(&escape);
+    tidyParseSource(doc, &source);
     if (request.clean) {
         tidyOptSetBool(doc, TidyMakeClean, yes);
         tidyCleanAndRepair(doc);
     }
+    budget.Disarm();
     if (request.records != nullptr && request.records->Failed()) job->status = kOutOfMemory;
     job->result->errors = tidyErrorCount(doc);
     job->result->warnings = tidyWarningCount(doc);

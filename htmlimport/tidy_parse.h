@@ -29,6 +29,8 @@ struct TidyParseRequest {
     // How many "<" the input holds: no element nests deeper than that, and
     // the parse gets a stack for that depth.
     std::size_t tagOpenings = 0;
+    // How many bytes the input has: the parse's budget of work grows with it.
+    std::size_t bytes = 0;
     bool xmlInput = false;   // parse as XML
     bool clean = false;      // the library's clean-and-repair (presentational markup to style rules)
 };
@@ -45,8 +47,9 @@ struct TidyParseResult {
 void ConfigureImportParser(TidyDoc doc, bool xmlInput);
 
 // Parses the input and copies the tree. Returns 0 (the document is set,
-// also when the library counted errors) or 263 when memory or a stack for
-// the parse cannot be had.
+// also when the library counted errors), 263 when memory or a stack for
+// the parse cannot be had, or 257 when the library worked past the parse's
+// budget (an input it does not end on; see parse_budget.h).
 STATUS ParseWithTidy(const TidyParseRequest& request, TidyParseResult* result);
 
 } // namespace talix

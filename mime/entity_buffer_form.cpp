@@ -82,9 +82,11 @@ private:
     bool pieceOpen_ = false;
 };
 
-// The HTML body: generated into the rest of the buffer. A body the
-// generation kept in a part file of the note is taken back out of the note.
-void WriteHtmlBody(MimeRun* run, BufferWriter* out) {
+// The text/html part: its body generated into the rest of the buffer (a
+// body the generation kept in a part file of the note is taken back out of
+// the note), then the part's header and the body handed over, the body
+// quoted-printable when a line would be too long to travel.
+void WriteHtmlPart(MimeRun* run, BufferWriter* out) {
     out->HandOver();
     if (out->Room() < 2) {
         run->Fail(kOutOfMemory);
@@ -94,27 +96,31 @@ void WriteHtmlBody(MimeRun* run, BufferWriter* out) {
     char name[128] = {};
     ZervaRTChunk* chunk = run->chunk;
     const std::string& options = run->htmlOptions;
+    char* at = run->buffer + run->used;
     chunk->GenerateHTMLToMime(0, 1, run->kind.empty() ? nullptr : run->kind.c_str(), options.c_str(),
-                              ClampToWord(options.size()),
-                              run->buffer + run->used, &capacity, 2, name, nullptr, run->outputName.c_str(),
-                              run->actOnText, run->queryLinkData, run->linkFlags, &run->sectionFlag,
-                              run->ImageList());
+                              ClampToWord(options.size()), at, &capacity, 2, name, nullptr,
+                              run->outputName.c_str(), run->actOnText, run->queryLinkData, run->linkFlags,
+                              &run->sectionFlag, run->ImageList());
     if (chunk->lastStatus != kOK) run->Fail(chunk->lastStatus);
     const std::uint32_t written = capacity < out->Room() ? capacity : static_cast<std::uint32_t>(out->Room() - 1);
-    if (name[0] == '\0') {
-        run->used += written;
-        out->HandOver();
-        return;
-    }
     std::string body;
-    const STATUS status = TakeAttachment(run->item->noteHandle, name, &body);
-    body.append(run->buffer + run->used, written);
-    std::memset(run->buffer + run->used, 0, written);
-    if (status != kOK) {
-        run->Fail(status);
+    const STATUS taken = name[0] != '\0' ? TakeAttachment(run->item->noteHandle, name, &body) : kOK;
+    body.append(at, written);
+    std::memset(at, 0, written);
+    if (taken != kOK) {
+        run->Fail(taken);
         return;
     }
+    NoteNamedPictures(run, body);
+    std::string header = run->htmlHeader;
+    FitForTransport(&header, &body, false);
+    if (!out->Append(PartLine(MimeLevel::Related, run->tail) + "\n" + LfLines(header) + "\n\n")) {
+        run->Fail(kOutOfMemory);
+        return;
+    }
+    out->HandOver();
     if (!out->Append(body)) run->Fail(kOutOfMemory);
+    out->HandOver();
 }
 
 } // namespace
@@ -130,11 +136,7 @@ void WriteBufferForm(MimeRun* run, const std::vector<std::string>& headerLines) 
         }
     }
     out.HandOver();
-    if (!out.Append(PartLine(MimeLevel::Related, run->tail) + "\n" + LfLines(run->htmlHeader) + "\n\n"))
-        run->Fail(kOutOfMemory);
-    out.HandOver();
-    WriteHtmlBody(run, &out);
-    out.HandOver();
+    WriteHtmlPart(run, &out);
 
     run->Fail(WalkRelatedParts(*run, [&](const RelatedPart& part) {
         const std::string text = PartLine(MimeLevel::Related, run->tail) + "\n" + part.headers + part.body;

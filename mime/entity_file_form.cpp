@@ -55,17 +55,40 @@ private:
     char last_ = '\n';
 };
 
-void Generate(MimeRun* run, FileWriter* out, const char* kind, const std::string& options, std::uint16_t partNumber) {
-    std::fflush(out->file());
+// The generated text of a part (native, lines ended by LF), as the
+// generation writes it into a file.
+std::string Generate(MimeRun* run, const char* kind, const std::string& options, std::uint16_t partNumber) {
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* memory = ::open_memstream(&data, &size);
+    if (memory == nullptr) {
+        run->Fail(kOutOfMemory);
+        return "";
+    }
     std::uint32_t capacity = 0;
     char name[128] = {};
     ZervaRTChunk* chunk = run->chunk;
     chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
-                              ClampToWord(options.size()), nullptr,
-                              &capacity, partNumber, name, out->file(), run->outputName.c_str(), run->actOnText,
+                              ClampToWord(options.size()), nullptr, &capacity, partNumber, name, memory,
+                              run->outputName.c_str(), run->actOnText,
                               run->queryLinkData, run->linkFlags, &run->sectionFlag, nullptr);
     if (chunk->lastStatus != kOK) run->Fail(chunk->lastStatus);
-    out->Resync();
+    const bool written = std::fclose(memory) == 0;
+    std::string text(data != nullptr ? data : "", data != nullptr ? size : 0);
+    std::free(data);
+    if (!written) run->Fail(kOutOfMemory);
+    return text;
+}
+
+// A generated part: its header (lines separated by CR LF) and its text,
+// quoted-printable when a line would be too long to travel.
+void WriteGenerated(MimeRun* run, FileWriter* out, std::string header, const char* kind, const std::string& options,
+                    std::uint16_t partNumber) {
+    std::string body = Generate(run, kind, options, partNumber);
+    NoteNamedPictures(run, body);
+    FitForTransport(&header, &body, true);
+    out->Write(plat::LmbcsToNative(LfLines(header)) + "\n\n");
+    out->Write(body);
 }
 
 // The main body: the text/html part, or in body mode 0 a text/plain body
@@ -73,15 +96,14 @@ void Generate(MimeRun* run, FileWriter* out, const char* kind, const std::string
 void WriteMainBody(MimeRun* run, FileWriter* out) {
     out->PartLine(MimeLevel::Alternative);
     if (run->bodyMode != 0) {
-        out->Write(plat::LmbcsToNative(LfLines(run->htmlHeader)) + "\n\n");
-        Generate(run, out, run->kind.empty() ? nullptr : run->kind.c_str(), run->htmlOptions, 2);
+        WriteGenerated(run, out, run->htmlHeader, run->kind.empty() ? nullptr : run->kind.c_str(), run->htmlOptions, 2);
+        return;
+    }
+    if (run->bodyAttachment.empty()) {
+        WriteGenerated(run, out, PlainHeader(*run), "Plain Text", run->options.text(), 3);
         return;
     }
     out->Write(plat::LmbcsToNative(LfLines(PlainHeader(*run))) + "\n\n");
-    if (run->bodyAttachment.empty()) {
-        Generate(run, out, "Plain Text", run->options.text(), 3);
-        return;
-    }
     char* data = nullptr;
     std::uint32_t size = 0;
     const STATUS status = ReadAttachmentToMemory(run->item->noteHandle, run->bodyAttachment.c_str(), &data, &size);

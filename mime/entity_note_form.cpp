@@ -11,6 +11,7 @@
 // copy ("<name>_M$") left in the note. A refused run changes nothing; a run
 // that fails after it began puts back every item it replaced and takes away
 // every item and attachment it added.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -84,8 +85,9 @@ private:
     void PlainPart();
     void MainPart();
     void RelatedParts();
-    STATUS AttachImageText(const RelatedPart& part, const std::string& text, std::string* name);
+    STATUS AttachText(const std::string& prefix, const char* type, const std::string& text, std::string* name);
     void AttachmentParts();
+    STATUS DetachReplaced();
     STATUS Track();
     void SaveRules();
     void Rollback();
@@ -164,9 +166,10 @@ void NoteWriter::AppendPart(std::uint32_t flags, std::uint8_t type, const std::s
     run_->Fail(status);
 }
 
-// A part whose body the generation writes into the rest of the work block,
-// after a CR LF; a body the generation kept in a part file of the note is
-// named instead.
+// A part whose body the generation writes: into the rest of the work block,
+// after a CR LF, or (a long body) into a part file of the note, whose text
+// is taken back. A body with lines too long to travel goes quoted-printable;
+// one too large for the work block is kept in an attachment the part names.
 void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std::string& options,
                                std::uint16_t partNumber, std::uint32_t flags, const std::string& boundary,
                                const std::string& headers, ZervaRTChunk::ImageOffsetInfo* images) {
@@ -176,10 +179,7 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
         run_->Fail(MimePartHeaderLength() == 0 ? kOperationFailed : kArgumentError);
         return;
     }
-    std::memcpy(work_ + offset, boundary.data(), boundary.size());
-    std::memcpy(work_ + offset + boundary.size(), headers.data(), headers.size());
     std::uint8_t* body = work_ + offset + texts;
-    std::memcpy(body, kCrLf, 2);
     std::uint32_t capacity = static_cast<std::uint32_t>(kPartSpace - MimePartHeaderLength() - texts - 2);
     char name[128] = {};
     chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
@@ -188,24 +188,37 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
                               run_->outputName.c_str(), run_->actOnText, run_->queryLinkData, run_->linkFlags,
                               &run_->sectionFlag, images);
     if (chunk->lastStatus != kOK) {
+        if (name[0] != '\0') attached_.push_back(name);
         run_->Fail(chunk->lastStatus);
         return;
     }
-    std::uint32_t bodyLength = 2 + capacity;
+    // The whole text: the part file's, then what stayed in the block.
+    std::string text;
     if (name[0] != '\0') {
-        attached_.push_back(name);
-        const std::size_t nameLength = std::strlen(name);
-        std::memcpy(body, name, nameLength);
-        bodyLength = static_cast<std::uint32_t>(nameLength);
-        flags |= kPartBodyInFile;
+        const STATUS taken = TakeAttachment(note_, name, &text);
+        if (taken != kOK) {
+            attached_.push_back(name);
+            run_->Fail(taken);
+            return;
+        }
     }
-    std::uint32_t length = 0;
-    STATUS status = WriteMimePartHeader(work_, kWorkBlockSize, flags, kPartBody,
-                                        static_cast<std::uint32_t>(boundary.size()),
-                                        static_cast<std::uint32_t>(headers.size()), bodyLength, &length);
-    if (status == kOK)
-        status = plat::ItemAppendByBlock(note_, kPartItemFlags, target_.c_str(), TargetLength(), block_, length);
-    run_->Fail(status);
+    text.append(reinterpret_cast<const char*>(body + 2), capacity);
+    NoteNamedPictures(run_, text);
+    // The headers end in an empty line.
+    std::string header = headers.substr(0, headers.size() >= 4 ? headers.size() - 4 : 0);
+    FitForTransport(&header, &text, false);
+    const std::string partHeaders = header + kCrLf + kCrLf;
+    if (offset + boundary.size() + partHeaders.size() + 2 + text.size() <= kPartSpace - 2) {
+        AppendPart(flags, kPartBody, boundary, partHeaders, kCrLf + text);
+        return;
+    }
+    std::string attachment;
+    const STATUS status = AttachText("MP" + std::to_string(partNumber), "htm", text, &attachment);
+    if (status != kOK) {
+        run_->Fail(status);
+        return;
+    }
+    AppendPart(flags | kPartBodyInFile, kPartBody, boundary, partHeaders, attachment);
 }
 
 // The text/plain part: the rich text of the field "AltMimeField=" names, as
@@ -250,7 +263,7 @@ void NoteWriter::RelatedParts() {
         std::uint32_t flags = kPartHasBoundary | kPartHasHeaders;
         if (part.fileType != nullptr && body.size() > kLargestInlineImage) {
             std::string name;
-            const STATUS status = AttachImageText(part, body, &name);
+            const STATUS status = AttachText("mime" + std::to_string(part.recordIndex), part.fileType, body, &name);
             if (status != kOK) return status;
             body = name;
             flags |= kPartBodyInFile;
@@ -260,15 +273,16 @@ void NoteWriter::RelatedParts() {
     }));
 }
 
-// Writes the text to a temporary file ("mime<record>_<last 8 digits of the
-// token>.<type>"), attaches it to the note under that name and removes the
-// file. A name the note's attachments already hold gets a number.
-STATUS NoteWriter::AttachImageText(const RelatedPart& part, const std::string& text, std::string* name) {
-    const std::string stem = "mime" + std::to_string(part.recordIndex) + "_" + run_->tail.substr(run_->tail.size() - 8);
-    *name = stem + "." + part.fileType;
+// Writes the text to a temporary file named "<stem>_<last 8 digits of the
+// token>.<type>" (a number added when the note's attachments hold the name
+// already), attaches it to the note under that name and removes the file.
+STATUS NoteWriter::AttachText(const std::string& prefix, const char* type, const std::string& text,
+                              std::string* name) {
+    const std::string stem = prefix + "_" + run_->tail.substr(run_->tail.size() - 8);
+    *name = stem + "." + type;
     plat::BLOCKID existing;
     for (int number = 2; FindAttachmentItem(note_, name->c_str(), &existing, 0) == kOK; ++number)
-        *name = stem + "_" + std::to_string(number) + "." + part.fileType;
+        *name = stem + "_" + std::to_string(number) + "." + type;
     const std::string path = std::string(g_tempDirectory) + *name;
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) return kOperationFailed;
@@ -295,6 +309,31 @@ void NoteWriter::AttachmentParts() {
                        kCrLf + "Content-Transfer-Encoding: binary" + kCrLf + kCrLf,
                    attachment);
     });
+}
+
+// The attachments the replaced parts kept their bodies in (pictures and
+// long bodies, not the document's own attachments) go with them: a
+// conversion repeated with "Overwrite=Yes" leaves the attachments of one.
+// They go only once the new parts stand, in the note update that stores
+// them.
+STATUS NoteWriter::DetachReplaced() {
+    if (kept_.empty()) return kOK;
+    for (const KeptItem& item : kept_.front().second) {
+        MIMEPartHeader header;
+        MimePartTexts texts;
+        if (ParseMimePart(item.value.data(), static_cast<std::uint32_t>(item.value.size()), &header, &texts) != kOK ||
+            (header.flags & kPartBodyInFile) == 0 || (header.flags & kPartAttachment) != 0)
+            continue;
+        const std::string name(texts.body.substr(0, texts.body.find_first_of("\r\n")));
+        if (name.empty() || name == run_->bodyAttachment ||
+            std::find(attached_.begin(), attached_.end(), name) != attached_.end())
+            continue;
+        plat::BLOCKID file;
+        if (FindAttachmentItem(note_, name.c_str(), &file, 0) != kOK) continue;
+        const STATUS status = plat::NoteDetachFile(note_, file);
+        if (status != plat::NOERROR) return status;
+    }
+    return kOK;
 }
 
 // The tracking items of a native MIME note.
@@ -387,6 +426,7 @@ void NoteWriter::Write() {
         AttachmentParts();
         AppendPart(kPartHasBoundary, kPartClosing, CloseLine(MimeLevel::Mixed, run_->tail) + kCrLf, "", "");
     }
+    if (run_->status == kOK) run_->Fail(DetachReplaced());
     if (run_->status == kOK) run_->Fail(Track());
     if (run_->status == kOK) SaveRules();
     if (run_->status != kOK) Rollback();

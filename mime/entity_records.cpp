@@ -15,6 +15,8 @@ namespace {
 constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
 constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kLabelFlags = 138;
+constexpr std::uint32_t kPreTableDisplay = 20;
+constexpr std::uint8_t kDisplayTabbed = 4;
 constexpr std::uint16_t kLabelTab = 0x0002;
 constexpr std::uint32_t kParagraphFlags = 62, kParagraphFlags2 = 68;
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceClass = 10, kResourceNameLength = 12,
@@ -81,8 +83,9 @@ int CheckBoxKind(const CDRecordNode* node) {
 }
 
 bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference* reference) {
-    if (node == nullptr || node->signature != kSigHref || node->length < kResourceFixed ||
-        NodeWord(node, kResourceClass) != kResourceClassImage || NodeWord(node, kResourceKind) != kResourceNamedElement ||
+    if (node == nullptr || (node->signature != kSigHref && node->signature != kSigTableCellHref) ||
+        node->length < kResourceFixed || NodeWord(node, kResourceClass) != kResourceClassImage ||
+        NodeWord(node, kResourceKind) != kResourceNamedElement ||
         (ReadDword(node->bytes + kResourceFlags) & kResourceFormula) != 0)
         return false;
     const std::uint32_t nameLength = NodeWord(node, kResourceNameLength);
@@ -95,12 +98,7 @@ bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference
     reference->replica.Innards[1] = ReadDword(node->bytes + replicaAt + 4);
     std::string name(reinterpret_cast<const char*>(node->bytes + nameAt), nameLength);
     name.resize(strnlen(name.c_str(), name.size()));
-    const std::size_t bar = name.find('|');
-    if (bar != std::string::npos) name.resize(bar);
-    for (char& c : name) {
-        if (c == '\\' || c == '/') c = '_';
-    }
-    reference->name = name;
+    reference->name = ResourceContentId(name);
     return !name.empty();
 }
 
@@ -134,6 +132,12 @@ EntityScan ScanEntityRecords(const CDRecordNode* first) {
         case kSigLinkExport2:
             scan.related = true;
             mark = true;
+            break;
+        case kSigPreTableBegin:
+            // A tabbed table: its tab rows may name the tab picture.
+            if (node->bytes != nullptr && node->length > kPreTableDisplay &&
+                node->bytes[kPreTableDisplay] == kDisplayTabbed)
+                scan.related = true;
             break;
         default:
             if (IsTableTab(node) || CheckBoxKind(node) != 0) {

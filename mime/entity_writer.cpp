@@ -13,8 +13,10 @@
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/record_io.h"
+#include "core/replacing_file.h"
 #include "core/text_compare.h"
 #include "engine/link_fixups.h"
+#include "htmlgen/quoted_printable.h"
 #include "mime/mail_headers.h"
 #include "mime/mime_icons.h"
 #include "talix/item.h"
@@ -40,11 +42,21 @@ const char* LevelWord(MimeLevel level) {
 
 bool Given(const char* text) { return text != nullptr && text[0] != '\0'; }
 
+// The "charset=" option as a parameter value: what cannot stand in a quoted
+// header value (line ends, quotes) left out.
+std::string Charset(const MimeOptions& options) {
+    std::string charset;
+    for (const char c : options.Value("charset=", "us-ascii")) {
+        if (static_cast<unsigned char>(c) > 0x20 && c != 0x7F && c != '"' && c != '\\') charset += c;
+    }
+    return charset.empty() ? "us-ascii" : charset;
+}
+
 // The text/html part's header: the given one, else us-ascii, or
 // quoted-printable in the charset the options name.
 std::string HtmlHeader(const char* given, const MimeOptions& options) {
     if (Given(given)) return given;
-    const std::string charset = options.Value("charset=", "us-ascii");
+    const std::string charset = Charset(options);
     if (options.Is("QuotedPrintable=", "Yes") || !EqualNoCase(charset.c_str(), "us-ascii"))
         return "Content-Type: text/html; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     return "Content-Type: text/html; charset=\"us-ascii\"";
@@ -110,9 +122,10 @@ void AddIconEntries(MimeRun* run) {
     }
 }
 
-std::FILE* OpenOutputFile(MimeRun* run) {
-    std::FILE* file = std::fopen(run->outputName.c_str(), "w+");
-    if (file != nullptr) return file;
+// The output file, written under a temporary name beside it until the
+// message is whole.
+std::FILE* OpenOutputFile(MimeRun* run, ReplacingFile* output) {
+    if (output->Open(run->outputName, "w+")) return output->file();
     std::snprintf(run->session->messageBuffer, RARIvoSession::kMessageCapacity,
                   "TALIX: Export to MIME filename '%s' invalid", run->outputName.c_str());
     ShowHostMessage(run->session->messageBuffer);
@@ -148,10 +161,17 @@ void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&
     std::string attachment, fileName;
     for (const CDRecordNode* node : run->scan.marks) {
         if (!FileHotspotNames(node, &attachment, &fileName)) continue;
+        // A hotspot whose attachment is gone is a link that leads nowhere in
+        // the document too: the message goes without its part.
         plat::BLOCKID block;
-        const STATUS found = FindAttachmentItem(run->item->noteHandle, attachment.c_str(), &block, 0);
-        if (found != kOK) run->Fail(found);
-        else write(attachment, fileName);
+        if (FindAttachmentItem(run->item->noteHandle, attachment.c_str(), &block, 0) == kOK) {
+            write(attachment, fileName);
+        } else {
+            const char* item = run->item->itemName != nullptr ? run->item->itemName : "";
+            plat::LogLine(0, "Talix: the attachment '%s' a file hotspot of item '%s' names is not in the note; the "
+                             "message goes without it",
+                          attachment.c_str(), item);
+        }
     }
 }
 
@@ -159,16 +179,49 @@ std::string PlainHeader(const MimeRun& run) {
     if (!run.plainHeader.empty()) return run.plainHeader;
     std::string header;
     if (run.options.Get("AltMimeHeader=", &header) && !header.empty()) return header;
-    const std::string charset = run.options.Value("charset=", "us-ascii");
+    const std::string charset = Charset(run.options);
     if (run.options.Is("QuotedPrintable=", "Yes"))
         return "Content-Type: text/plain; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     if (!EqualNoCase(charset.c_str(), "us-ascii")) return "Content-Type: text/plain; charset=\"" + charset + "\"";
     return "Content-Type: text/plain; charset=\"us-ascii\"";
 }
 
+void FitForTransport(std::string* header, std::string* body, bool lfOnly) {
+    constexpr std::size_t kLongestLine = 998;
+    std::size_t longest = 0;
+    for (std::size_t at = 0; at < body->size();) {
+        std::size_t end = body->find('\n', at);
+        if (end == std::string::npos) end = body->size();
+        std::size_t length = end - at;
+        if (length > 0 && (*body)[end - 1] == '\r') --length;
+        if (length > longest) longest = length;
+        at = end + 1;
+    }
+    if (longest <= kLongestLine || ContainsNoCase(*header, "quoted-printable")) return;
+    // Any other transfer encoding the header names gives way.
+    std::string lines;
+    for (std::size_t at = 0; at <= header->size();) {
+        std::size_t end = header->find("\r\n", at);
+        if (end == std::string::npos) end = header->size();
+        const std::string line = header->substr(at, end - at);
+        if (!StartsWithNoCase(line.c_str(), "Content-Transfer-Encoding:") && !line.empty())
+            lines += (lines.empty() ? "" : "\r\n") + line;
+        at = end + 2;
+    }
+    *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
+    *body = QuotedPrintableText(*body, lfOnly);
+}
+
+void NoteNamedPictures(MimeRun* run, const std::string& html) {
+    if (html.find(std::string("cid:") + MimeIconOf(IconKind::TableTab).name) != std::string::npos)
+        run->tabPictureNamed = true;
+}
+
 std::string QuotedParameter(const std::string& text) {
     std::string quoted = "\"";
     for (char c : text) {
+        // A line end or other control character cannot stand in a header.
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
         if (c == '\\' || c == '"') quoted += '\\';
         quoted += c;
     }
@@ -335,7 +388,8 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         return;
     }
 
-    std::FILE* file = OpenOutputFile(&run);
+    ReplacingFile output;
+    std::FILE* file = OpenOutputFile(&run, &output);
     if (file == nullptr) return;
     WriteHeaderLinesToFile(&run, file, lines);
     if (copyStoredParts) {
@@ -344,6 +398,6 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         run.Fail(BodyAttachment(&run));
         WriteFileForm(&run, file);
     }
-    if (std::fflush(file) != 0) run.Fail(kOperationFailed);
-    std::fclose(file);
+    // A message that failed leaves no file, and an older one as it was.
+    if (run.status == kOK && !output.Commit()) run.Fail(kOperationFailed);
 }

@@ -66,6 +66,7 @@ struct MimeRun {
     // The generation's image list: the eight icons, then (note form) the
     // pictures of the rendering copy.
     std::vector<std::unique_ptr<ZervaRTChunk::ImageOffsetInfo>> images;
+    bool tabPictureNamed = false;  // the HTML names the tab picture
     std::string bodyAttachment;    // UseAttachedFile= or the file AttachedFile= attached
     bool bodyAttached = false;     // ... attached by this run
 
@@ -114,11 +115,20 @@ STATUS WriteMIMEPartItem(RARIvoSession* session, plat::NOTEHANDLE note, plat::BL
 STATUS BodyAttachment(MimeRun* run);
 // Calls write with the attachment name and file name of each file hotspot
 // the records hold, in record order. A hotspot whose attachment the note
-// no longer holds loses its part, and the run says so.
+// no longer holds loses its part, and the log says so.
 void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write);
 // The text/plain part's header: the given one, else "AltMimeHeader=", else
 // us-ascii (quoted-printable, or another charset, as the options say).
 std::string PlainHeader(const MimeRun& run);
+// A generated part's header (lines separated by CR LF) and text made fit to
+// travel: a text with a line of more than 998 characters (which no cut
+// could shorten without changing it) is sent quoted-printable, its header
+// saying so. lfOnly: the text's lines end in LF alone, and so do the new.
+void FitForTransport(std::string* header, std::string* body, bool lfOnly);
+// Takes note of the pictures the generated HTML names that the writer
+// supplies only when they are named (the tab picture).
+void NoteNamedPictures(MimeRun* run, const std::string& html);
+
 // A text as a quoted header parameter value: in double quotes, with
 // backslashes and double quotes escaped.
 std::string QuotedParameter(const std::string& text);

@@ -118,26 +118,36 @@ void AppendValue(const std::uint8_t* value, std::size_t length, const char* list
 
 } // namespace
 
-STATUS WriteItemsAsHeaders(plat::NOTEHANDLE note, const char* itemName, const char* prefix,
-                           const char* listSeparator, const char* lineSeparator, const char* fallback,
-                           std::string* out) {
-    if (itemName == nullptr || out == nullptr) return kArgumentError;
+STATUS ItemValuesAsText(plat::NOTEHANDLE note, const char* itemName, const char* listSeparator,
+                        const char* fallback, std::vector<std::string>* values) {
+    if (itemName == nullptr || values == nullptr) return kArgumentError;
     const auto nameLength = static_cast<plat::WORD>(strnlen(itemName, 0xFFFF));
     plat::BLOCKID item, value;
     plat::DWORD length = 0;
     plat::STATUS status = plat::ItemInfo(note, itemName, nameLength, &item, nullptr, &value, &length);
-    bool first = true;
     while (status == plat::NOERROR) {
         const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
         if (bytes == nullptr) return kOutOfMemory;
-        if (!first && lineSeparator != nullptr) out->append(lineSeparator);
-        first = false;
-        if (prefix != nullptr) out->append(prefix);
-        AppendValue(bytes, length, listSeparator != nullptr ? listSeparator : "", fallback, out);
+        values->emplace_back();
+        AppendValue(bytes, length, listSeparator != nullptr ? listSeparator : "", fallback, &values->back());
         plat::BlockUnlock(value);
         status = plat::ItemInfoNext(note, item, itemName, nameLength, &item, nullptr, &value, &length);
     }
     if (status == plat::ERR_ITEM_NOT_FOUND || status == plat::ERR_WALK_RESTART) return kOK;
+    return status;
+}
+
+STATUS WriteItemsAsHeaders(plat::NOTEHANDLE note, const char* itemName, const char* prefix,
+                           const char* listSeparator, const char* lineSeparator, const char* fallback,
+                           std::string* out) {
+    if (out == nullptr) return kArgumentError;
+    std::vector<std::string> values;
+    const STATUS status = ItemValuesAsText(note, itemName, listSeparator, fallback, &values);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i != 0 && lineSeparator != nullptr) out->append(lineSeparator);
+        if (prefix != nullptr) out->append(prefix);
+        out->append(values[i]);
+    }
     return status;
 }
 

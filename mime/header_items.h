@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/statuses.h"
 #include "talix_platform/types.h"
@@ -18,6 +19,11 @@ namespace talix {
 // items. Returns 0 also when the note has no such item (nothing appended)
 // or the platform asks for the walk to start again, else the platform's
 // status.
+// The value of every item of the name, in note order, converted to text as
+// WriteItemsAsHeaders converts it, appended to values. Returns as it does.
+STATUS ItemValuesAsText(plat::NOTEHANDLE note, const char* itemName, const char* listSeparator,
+                        const char* fallback, std::vector<std::string>* values);
+
 STATUS WriteItemsAsHeaders(plat::NOTEHANDLE note, const char* itemName, const char* prefix,
                            const char* listSeparator, const char* lineSeparator, const char* fallback,
                            std::string* out);

@@ -16,6 +16,7 @@
 #include "core/owned_text.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/replacing_file.h"
 #include "core/record_list.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
@@ -259,11 +260,13 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
     // Where the markup goes.
     std::string converted;
     std::FILE* file = nullptr;
+    ReplacingFile exported;
     ZervaRTItem* created = nullptr;
     ZervaRTChunk* output = nullptr;
     ZervaRTChunk::ActOnText procedure = nullptr;
     if (form == Form::File) {
-        file = std::fopen(outputName.c_str(), "w");
+        // Written under a temporary name beside the file until it is whole.
+        file = exported.Open(outputName, "w") ? exported.file() : nullptr;
         if (file == nullptr) {
             std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity,
                           "TALIX: Export to HTML filename '%s' invalid", outputName.c_str());
@@ -308,6 +311,7 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
 
     if (defaultChunk == nullptr) defaultChunk = DefineChunk("Everything");
     std::uint32_t length = 0;
+    STATUS generated = kOK;
     if (defaultChunk != nullptr && connected != 0 && defaultChunk->item == this) {
         length = kGenerationCapacity;
         char attachment[128] = {};
@@ -318,6 +322,7 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
                                          attachment, file, outputName.c_str(), procedure, queryLinkData, iconFlags,
                                          &sectionFlag, nullptr);
         if (length > kGenerationCapacity) length = kGenerationCapacity;
+        generated = defaultChunk->lastStatus;
     }
     // The generation hands its text to the line procedure as it goes and
     // keeps the last of it in the buffer: that goes to the new item too.
@@ -325,8 +330,12 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         AppendLineToChunk(output, markup, static_cast<std::uint16_t>(length));
 
     if (file != nullptr) {
-        const bool written = std::fflush(file) == 0;
-        if (std::fclose(file) != 0 || !written) Fail(this, kOperationFailed);
+        // A generation that failed leaves no file, and an older one as it was.
+        if (generated != kOK) {
+            Fail(this, generated);
+        } else if (!exported.Commit()) {
+            Fail(this, kOperationFailed);
+        }
         return;
     }
     if (form == Form::TextRun) {

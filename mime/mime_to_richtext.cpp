@@ -60,9 +60,11 @@ std::uint16_t Unable(ZervaRTItem* item, STATUS status) {
     return kOK;
 }
 
-std::uint16_t Skipped(ZervaRTItem* item) {
+// The HTML is not imported (rendering skipped, or nested too deeply): the
+// item is left as it is, its status says why.
+std::uint16_t Refused(ZervaRTItem* item, STATUS status) {
     item->connected = 0;
-    return kRenderingSkipped;
+    return status;
 }
 
 // The import options: the caller's, with the character set the body
@@ -127,9 +129,9 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
     if (conversion.length == 0) {
         if (imageStatus != kOK) return Unable(this, imageStatus);
     } else {
-        if (imageStatus == kRenderingSkipped) return Skipped(this);
+        if (imageStatus == kRenderingSkipped) return Refused(this, kRenderingSkipped);
         const STATUS parsed = TrialParse(session, conversion, importOptions);
-        if (parsed == kRenderingSkipped) return Skipped(this);
+        if (parsed == kRenderingSkipped || parsed == kHtmlTooDeep) return Refused(this, parsed);
         if (parsed != kOK) return Unable(this, kOperationFailed);
     }
 

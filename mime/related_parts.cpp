@@ -23,11 +23,6 @@ namespace talix {
 namespace {
 
 constexpr std::size_t kBase64Line = 76;
-constexpr std::uint16_t kImageTypeJpeg = 2;
-
-// Special database ids of image resources that live outside the item's
-// database: the low word of the reference's replica id.
-constexpr std::uint32_t kMailDatabase = 0x0E00, kAddressBook = 0x0E01, kHeadlines = 0x0E02, kBookmarks = 0x0E03;
 
 std::string LinesOf(const char* base64) {
     std::string text(base64);
@@ -45,8 +40,8 @@ RelatedPart IconPart(const MimeIcon& icon, bool named) {
     return part;
 }
 
-// The database an image resource reference points to: the item's own (not
-// to be closed) or one opened here.
+// The database of an image resource reference, closed with the object
+// when it was opened for it.
 struct ResourceDatabase {
     plat::DBHANDLE handle = 0;
     bool opened = false;
@@ -55,50 +50,17 @@ struct ResourceDatabase {
     }
 };
 
-void OpenResourceDatabase(const ZervaRTItem* item, const ImageResourceReference& reference,
-                          ResourceDatabase* database) {
-    const plat::DBID& id = reference.replica;
-    // A reference with a path, or with no replica id, is to the item's own
-    // database.
-    if (reference.hasPath || (id.Innards[0] == 0 && id.Innards[1] == 0)) {
-        database->handle = item->databaseHandle;
-        return;
-    }
-    std::string path;
-    switch (id.Innards[0] & 0xFFFF) {
-    case kMailDatabase: {
-        char server[257] = {}, file[257] = {};
-        plat::IniGetText("MailServer", server, sizeof server);
-        plat::IniGetText("MailFile", file, sizeof file);
-        path = std::string(server) + "!!" + file;
-        if (server[0] == '\0') path = file;
-        break;
-    }
-    case kAddressBook: path = "names.nsf"; break;
-    case kHeadlines: path = "Headline.nsf"; break;
-    case kBookmarks: path = "bookmark.nsf"; break;
-    default: {
-        char name[64];
-        std::snprintf(name, sizeof name, "__%.8X%.8X.nsf", id.Innards[1], id.Innards[0]);
-        path = name;
-        break;
-    }
-    }
-    if (plat::DbOpen(path.c_str(), &database->handle) == plat::NOERROR) database->opened = true;
-}
-
 // The part of a shared image resource, or false when it is not to be
 // written (a PNG, bitmap or SVG resource, one already written, one that
 // cannot be read).
 bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& reference, std::set<std::string>* written,
                        RelatedPart* part) {
     const std::string& name = reference.name;
-    std::string_view view(name);
-    if (EndsWithNoCase(view, ".png") || EndsWithNoCase(view, ".bmp") || EndsWithNoCase(view, ".svg")) return false;
-    if (!written->insert(name).second) return false;
-    const char* type = EndsWithNoCase(view, ".jpg") || EndsWithNoCase(view, ".jpeg") ? "jpeg" : "gif";
+    const char* type = ImageResourceType(name);
+    if (type == nullptr || !written->insert(name).second) return false;
     ResourceDatabase database;
-    OpenResourceDatabase(run.item, reference, &database);
+    database.handle =
+        OpenImageResourceDatabase(run.item->databaseHandle, reference.hasPath, reference.replica, &database.opened);
     if (database.handle == 0) return false;
     std::uint32_t length = 0;
     char* text = nullptr;
@@ -108,11 +70,13 @@ bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& referen
     ZervaDeallocate(run.session, text);
     part->headers = std::string("Content-Type: image/") + type + "; name=" + QuotedParameter(name) +
                     "\nContent-Transfer-Encoding: base64\nContent-ID: <" + name + ">\n\n";
-    part->fileType = type[0] == 'j' ? "jpg" : "gif";
+    part->fileType = type[0] == 'j' ? "jpg" : type;
     return true;
 }
 
 bool PicturePart(const MimeRun& run, const CDRecordNode* picture, const CDRecordNode* header, RelatedPart* part) {
+    const char* type = PictureMimeType(header);
+    if (type == nullptr) return false;
     const std::string id = PictureContentId(picture, header, run.token);
     const std::uint32_t length = id.empty() ? 0 : Base64ImageLength(header, 1, 1);
     if (length == 0) return false;
@@ -120,10 +84,9 @@ bool PicturePart(const MimeRun& run, const CDRecordNode* picture, const CDRecord
     if (EncodeImageBase64(body.data(), length + 1, header, nullptr, 1, 1) != length) return false;
     body.resize(length);
     part->body = std::move(body);
-    const bool jpeg = ImageHeaderType(header) == kImageTypeJpeg;
-    part->headers = std::string("Content-Type: image/") + (jpeg ? "jpeg" : "gif") +
-                    "\nContent-Transfer-Encoding: base64\nContent-ID: <" + id + ">\n\n";
-    part->fileType = jpeg ? "jpg" : "gif";
+    part->headers = std::string("Content-Type: image/") + type + "\nContent-Transfer-Encoding: base64\nContent-ID: <" +
+                    id + ">\n\n";
+    part->fileType = type[0] == 'j' ? "jpg" : type;
     return true;
 }
 
@@ -168,6 +131,9 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
             status = icon(box == 2 ? IconKind::Checked : IconKind::Unchecked, named);
         }
     }
+    // Tab rows name the tab picture whether or not the table's labels call
+    // for it.
+    if (status == kOK && run.tabPictureNamed) status = icon(IconKind::TableTab, named);
     return status;
 }
 

@@ -103,13 +103,22 @@ STATUS ResolvePath(const char* path, std::string* full, std::string* shown) {
 
 OpenDatabase* FindDatabase(DBHANDLE db) { return Databases().Find(db); }
 
-STATUS Register(std::unique_ptr<Store> store, std::string shown, DBHANDLE* db) {
+STATUS Register(std::shared_ptr<Store> store, std::string shown, DBHANDLE* db) {
     auto open = std::make_unique<OpenDatabase>();
     open->store = std::move(store);
     open->shownPath = std::move(shown);
     Lock lock(StorageMutex());
     *db = Databases().Add(std::move(open));
     return NOERROR;
+}
+
+// Releases one level of the handle's write lock: what was written lands, or,
+// when that fails, goes.
+STATUS ReleaseWriteLock(OpenDatabase& open) {
+    --open.writeLocks;
+    const STATUS status = open.store->CommitBatch();
+    if (status != NOERROR) open.store->AbortBatch();
+    return status;
 }
 
 } // namespace
@@ -155,7 +164,7 @@ STATUS DbOpen(const char* path, DBHANDLE* db) {
         return errno == ENAMETOOLONG ? ERR_PATH_TOO_LONG : ERR_DB_IO;
     }
     if (!S_ISREG(info.st_mode)) return ERR_NOT_A_DATABASE;
-    std::unique_ptr<Store> store;
+    std::shared_ptr<Store> store;
     status = Store::Open(full, &store);
     if (status != NOERROR) return status;
     return Register(std::move(store), std::move(shown), db);
@@ -172,7 +181,7 @@ STATUS DbCreate(const char* path, DBHANDLE* db) {
     DBID replica;
     replica.Innards[0] = RandomDword();
     replica.Innards[1] = now.Innards[1];
-    std::unique_ptr<Store> store;
+    std::shared_ptr<Store> store;
     status = Store::Create(full, replica, &store);
     if (status != NOERROR) return status;
     return Register(std::move(store), std::move(shown), db);
@@ -180,8 +189,33 @@ STATUS DbCreate(const char* path, DBHANDLE* db) {
 
 STATUS DbClose(DBHANDLE db) {
     Lock lock(StorageMutex());
-    if (Databases().Remove(db) == nullptr) return ERR_INVALID_HANDLE;
-    return NOERROR;
+    OpenDatabase* open = FindDatabase(db);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    // A write lock the handle still holds lands with it.
+    STATUS status = NOERROR;
+    while (open->writeLocks > 0) {
+        const STATUS released = ReleaseWriteLock(*open);
+        if (status == NOERROR) status = released;
+    }
+    Databases().Remove(db);
+    return status;
+}
+
+STATUS DbWriteLock(DBHANDLE db) {
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    const STATUS status = open->store->BeginBatch();
+    if (status == NOERROR) ++open->writeLocks;
+    return status;
+}
+
+STATUS DbWriteUnlock(DBHANDLE db) {
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    if (open->writeLocks == 0) return ERR_BAD_ARGUMENT;
+    return ReleaseWriteLock(*open);
 }
 
 STATUS DbDelete(const char* path) {
@@ -194,7 +228,7 @@ STATUS DbDelete(const char* path) {
     Lock lock(StorageMutex());
     {
         // Only a database of ours is deleted; opening it tells.
-        std::unique_ptr<Store> store;
+        std::shared_ptr<Store> store;
         status = Store::Open(full, &store);
         if (status != NOERROR) return status;
     }
@@ -238,7 +272,7 @@ STATUS DbBeginBatch(DBHANDLE db) {
     Lock lock(StorageMutex());
     OpenDatabase* open = FindDatabase(db);
     if (open == nullptr) return ERR_INVALID_HANDLE;
-    return open->store->BeginBatch();
+    return open->store->BeginBatch(BatchWrites::Joined);
 }
 
 STATUS DbCommitBatch(DBHANDLE db) {

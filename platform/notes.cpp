@@ -1,6 +1,10 @@
-// Notes: held in memory while open, written back whole by NoteUpdate.
+// Notes: held in memory while open; NoteUpdate writes what changed since
+// the note was read.
 #include <cstring>
+#include <functional>
 #include <mutex>
+#include <string_view>
+#include <unordered_set>
 
 #include "notes_internal.h"
 #include "status_codes.h"
@@ -12,6 +16,11 @@ namespace plat {
 HandleTable<OpenNote>& Notes() {
     static auto* table = new HandleTable<OpenNote>;
     return *table;
+}
+
+size_t ItemHash(const ItemData& data) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data.value.data()), data.value.size());
+    return std::hash<std::string_view>{}(bytes) ^ (static_cast<size_t>(data.flags) * 0x9E3779B97F4A7C15ull);
 }
 
 ORIGINATORID NewOriginatorId() {
@@ -37,10 +46,12 @@ Store* FindStore(DBHANDLE db) {
     return open == nullptr ? nullptr : open->store.get();
 }
 
-void AddLoadedItem(OpenNote& note, ItemData data) {
+void AddLoadedItem(OpenNote& note, ItemData data, ItemRow row, size_t hash) {
     auto item = std::make_unique<NoteItem>();
     item->data = std::move(data);
     item->serial = note.nextSerial++;
+    item->row = row;
+    item->hash = hash;
     note.bySerial[item->serial] = item.get();
     note.items.push_back(std::move(item));
 }
@@ -51,12 +62,45 @@ STATUS OpenStored(DBHANDLE db, Store& store, NOTEID id, NOTEHANDLE* note) {
     open->db = db;
     STATUS status = store.ReadHeader(id, &open->header);
     if (status != NOERROR) return status;
-    std::vector<ItemData> items;
+    std::vector<StoredItem> items;
     status = store.ReadItems(id, &items);
     if (status != NOERROR) return status;
-    for (ItemData& item : items) AddLoadedItem(*open, std::move(item));
+    open->readId = id;
+    open->read = NoteRevision{open->header.oid, open->header.modified};
+    for (StoredItem& item : items) {
+        open->readRows.emplace(item.row, item.data.name);
+        const size_t hash = ItemHash(item.data);
+        AddLoadedItem(*open, std::move(item.data), item.row, hash);
+    }
     *note = Notes().Add(std::move(open));
     return NOERROR;
+}
+
+// What an update of the note writes: its items, each with the stored row
+// that holds it unless it changed, and the names that changed since the
+// read (items added or changed in place, and items removed).
+NoteWrite ChangesOf(const OpenNote& open, WORD flags) {
+    NoteWrite write;
+    write.read = open.read;
+    write.force = (flags & UPDATE_FORCE) != 0;
+    // A note given another id is written whole, as a note not read.
+    if (open.header.id != open.readId) {
+        write.replaceAll = true;
+        write.force = true;
+    }
+    write.items.reserve(open.items.size());
+    std::unordered_set<ItemRow> present;
+    for (const auto& item : open.items) {
+        ItemRow row = item->row;
+        if (row != 0 && ItemHash(item->data) != item->hash) row = 0;
+        if (row == 0) write.changedNames.insert(FoldedItemName(item->data.name));
+        if (row > 0) present.insert(row);
+        write.items.push_back({row, &item->data});
+    }
+    for (const auto& [row, name] : open.readRows) {
+        if (present.count(row) == 0) write.changedNames.insert(FoldedItemName(name));
+    }
+    return write;
 }
 
 } // namespace
@@ -134,13 +178,25 @@ STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
     if (IsUnset(header.added)) header.added = now;
     if (IsUnset(header.accessed)) header.accessed = now;
 
-    std::vector<const ItemData*> items;
-    items.reserve(open->items.size());
-    for (const auto& item : open->items) items.push_back(&item->data);
-    STATUS status = store->WriteNote(&header, items, TakeInjectedUpdateFault());
+    NoteWrite write = ChangesOf(*open, flags);
+    // Unless the caller set the originator id, the update raises its
+    // sequence number: how others tell that the note changed.
+    if (!open->oidSet) write.sequenceTime = now;
+    std::vector<ItemRow> rows;
+    STATUS status = store->WriteNote(&header, write, TakeInjectedUpdateFault(), &rows);
     if (status != NOERROR) return status;
     open->header = header;
     open->modifiedSet = false;
+    open->oidSet = false;
+    open->readId = header.id;
+    open->read = NoteRevision{header.oid, header.modified};
+    open->readRows.clear();
+    for (size_t i = 0; i < open->items.size(); ++i) {
+        NoteItem& item = *open->items[i];
+        if (rows[i] != item.row || write.items[i].row == 0) item.hash = ItemHash(item.data);
+        item.row = rows[i];
+        if (item.row > 0) open->readRows.emplace(item.row, item.data.name);
+    }
     return NOERROR;
 }
 
@@ -185,7 +241,10 @@ STATUS NoteSetInfo(NOTEHANDLE note, WORD field, const void* in) {
     NoteHeader& header = open->header;
     switch (field) {
     case NOTE_FIELD_ID: std::memcpy(&header.id, in, sizeof header.id); break;
-    case NOTE_FIELD_OID: std::memcpy(&header.oid, in, sizeof header.oid); break;
+    case NOTE_FIELD_OID:
+        std::memcpy(&header.oid, in, sizeof header.oid);
+        open->oidSet = true;   // written as given by the next update
+        break;
     case NOTE_FIELD_CLASS: std::memcpy(&header.noteClass, in, sizeof header.noteClass); break;
     case NOTE_FIELD_MODIFIED:
         std::memcpy(&header.modified, in, sizeof(TIMEDATE));
@@ -209,7 +268,11 @@ STATUS NoteCopy(NOTEHANDLE note, NOTEHANDLE* copy) {
     duplicate->db = open->db;
     duplicate->header = open->header;
     duplicate->modifiedSet = open->modifiedSet;
-    for (const auto& item : open->items) AddLoadedItem(*duplicate, item->data);
+    duplicate->oidSet = open->oidSet;
+    duplicate->readId = open->readId;
+    duplicate->read = open->read;
+    duplicate->readRows = open->readRows;
+    for (const auto& item : open->items) AddLoadedItem(*duplicate, item->data, item->row, item->hash);
     *copy = Notes().Add(std::move(duplicate));
     return NOERROR;
 }

@@ -16,8 +16,9 @@
 namespace plat {
 
 struct OpenDatabase {
-    std::unique_ptr<Store> store;
+    std::shared_ptr<Store> store;   // shared by the handles of the file
     std::string shownPath;   // relative to the data directory when it lies below it
+    int writeLocks = 0;      // DbWriteLock levels this handle holds
 };
 
 // The value bytes of an item that memory handles keep (BlockKeep): the
@@ -34,6 +35,11 @@ struct NoteItem {
     ItemData data;
     DWORD serial = 0;
     std::shared_ptr<KeptValue> kept;
+    // The stored row that holds the item as it was read or last written (0:
+    // not stored; -1: unchanged, but another writer removed it), and the
+    // hash of its flags and value then, which tells a change made in place.
+    ItemRow row = 0;
+    size_t hash = 0;
 
     NoteItem() = default;
     NoteItem(const NoteItem&) = delete;
@@ -48,10 +54,19 @@ struct OpenNote {
     DBHANDLE db = NULLHANDLE;
     NoteHeader header;
     bool modifiedSet = false;   // NOTE_FIELD_MODIFIED was set since the last update
+    bool oidSet = false;        // NOTE_FIELD_OID was set since the last update
+    // The note as it was read or last written: its id (0: never stored), its
+    // revision, and the stored rows of its items with their names.
+    NOTEID readId = 0;
+    NoteRevision read;
+    std::unordered_map<ItemRow, std::string> readRows;
     std::vector<std::unique_ptr<NoteItem>> items;   // in stored order
     std::unordered_map<DWORD, NoteItem*> bySerial;
     DWORD nextSerial = 1;
 };
+
+// The hash NoteItem keeps of an item's flags and value.
+size_t ItemHash(const ItemData& data);
 
 std::recursive_mutex& StorageMutex();
 HandleTable<OpenDatabase>& Databases();
@@ -64,7 +79,9 @@ ORIGINATORID NewOriginatorId();
 
 // A batch of writes to a database as one transaction (the DXL import): it
 // takes the write lock at once (waiting up to the busy wait) and commits
-// whole, or, abandoned, leaves the database as it was.
+// whole, or, abandoned, leaves the database as it was. Its writes join it as
+// they are: after one fails, the batch can only be abandoned (its commit
+// rolls it back and fails).
 STATUS DbBeginBatch(DBHANDLE db);
 STATUS DbCommitBatch(DBHANDLE db);
 void DbAbortBatch(DBHANDLE db);

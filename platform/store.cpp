@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "notes_internal.h"
@@ -75,9 +78,9 @@ void RemoveFiles(const std::string& path) {
 const char* const kPageSize = "PRAGMA page_size = 16384";
 
 // The pages a connection keeps in memory (KiB, SQLite's default), and the
-// pages a batch keeps: a batch writes many pages, and changed pages that no
-// longer fit are written into the log before the commit and read back when
-// they change again.
+// pages a batch of joined writes keeps: it writes many pages, and changed
+// pages that no longer fit are written into the log before the commit and
+// read back when they change again.
 constexpr int kCacheKiB = 2000;
 constexpr int kBatchCacheKiB = 32768;
 
@@ -110,7 +113,7 @@ Store::Store(sqlite3* db, std::string path, std::unique_ptr<StatementCache> stat
 }
 
 Store::~Store() {
-    AbortBatch();
+    while (batchDepth_ > 0) AbortBatch();
     if (keepConnection_) {
         KeepConnection(path_, db_, std::move(statements_));
         return;
@@ -138,26 +141,73 @@ int Store::Run(const char* sql) {
 
 int Store::WriteScope::Begin() {
     sqlite3* db = store_->db_;
-    if (store_->batchOpen_) {
-        // Within a batch the write joins the batch's transaction.
+    if (store_->JoinedBatch()) {
         open_ = true;
+        joined_ = true;
         return SQLITE_OK;
     }
-    sqlite3_busy_timeout(db, BusyWaitSeconds() * 1000);
-    int rc = store_->Run(kBeginWrite);
+    int rc;
+    if (store_->batchDepth_ > 0) {
+        rc = store_->Run(kSavepoint);
+    } else {
+        sqlite3_busy_timeout(db, BusyWaitSeconds() * 1000);
+        rc = store_->Run(kBeginWrite);
+    }
     if (rc != SQLITE_OK) return rc;
     open_ = true;
     if (!store_->objectIndexReady_) rc = sqlite3_exec(db, kObjectIndex, nullptr, nullptr, nullptr);
     return rc;
 }
 
-STATUS Store::Open(const std::string& path, std::unique_ptr<Store>* store) {
+namespace {
+
+// The stores open in this process, by the file they hold (device and inode,
+// so that two paths of one file find one store).
+struct LiveStores {
+    std::mutex mutex;
+    std::map<std::pair<dev_t, ino_t>, std::weak_ptr<Store>> stores;
+};
+
+LiveStores& Live() {
+    static auto* live = new LiveStores;
+    return *live;
+}
+
+} // namespace
+
+STATUS Store::Open(const std::string& path, std::shared_ptr<Store>* store) {
+    LiveStores& live = Live();
+    std::lock_guard<std::mutex> lock(live.mutex);
+    struct stat info {};
+    const bool known = ::stat(path.c_str(), &info) == 0;
+    const std::pair<dev_t, ino_t> key{info.st_dev, info.st_ino};
+    if (known) {
+        for (auto it = live.stores.begin(); it != live.stores.end();) {
+            it = it->second.expired() ? live.stores.erase(it) : std::next(it);
+        }
+        auto found = live.stores.find(key);
+        if (found != live.stores.end()) {
+            if (std::shared_ptr<Store> shared = found->second.lock()) {
+                *store = std::move(shared);
+                return NOERROR;
+            }
+        }
+    }
+    std::shared_ptr<Store> opened;
+    const STATUS status = OpenConnection(path, &opened);
+    if (status != NOERROR) return status;
+    if (known) live.stores[key] = opened;
+    *store = std::move(opened);
+    return NOERROR;
+}
+
+STATUS Store::OpenConnection(const std::string& path, std::shared_ptr<Store>* store) {
     sqlite3* db = nullptr;
     std::unique_ptr<StatementCache> statements;
     if (TakeSpareConnection(path, &db, &statements)) {
         // Already in write-ahead logging. A file that no longer passes the
         // checks is opened afresh below, and fails there as it would have.
-        std::unique_ptr<Store> reused(new Store(db, path, std::move(statements)));
+        std::shared_ptr<Store> reused(new Store(db, path, std::move(statements)));
         if (reused->LoadInfo(true) == NOERROR) {
             reused->keepConnection_ = true;
             *store = std::move(reused);
@@ -171,7 +221,7 @@ STATUS Store::Open(const std::string& path, std::unique_ptr<Store>* store) {
         sqlite3_close_v2(db);
         return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : ERR_DB_IO;
     }
-    std::unique_ptr<Store> opened(new Store(db, path, nullptr));
+    std::shared_ptr<Store> opened(new Store(db, path, nullptr));
     STATUS status = opened->LoadInfo(false);
     if (status != NOERROR) return status;
     if ((rc = UseWriteAheadLog(db)) != SQLITE_OK) return opened->Fail(rc, "open");
@@ -260,7 +310,7 @@ STATUS CreateStatus(int error) {
 // The file is built complete under a name of its own beside the target and
 // then linked to the target's name, which fails when the name is taken: two
 // creators cannot both succeed, and no one ever opens a file half made.
-STATUS Store::Create(const std::string& path, const DBID& replicaId, std::unique_ptr<Store>* store) {
+STATUS Store::Create(const std::string& path, const DBID& replicaId, std::shared_ptr<Store>* store) {
     if (::access(path.c_str(), F_OK) == 0) return ERR_DB_EXISTS;
     static std::atomic<unsigned> counter{0};
     std::string building = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
@@ -311,51 +361,80 @@ void Store::SetCacheSize(int kib) {
     sqlite3_exec(db_, pragma.c_str(), nullptr, nullptr, nullptr);   // only a setting: the batch works without it
 }
 
-STATUS Store::BeginBatch() {
-    if (batchOpen_) return ERR_BAD_ARGUMENT;
+STATUS Store::BeginBatch(BatchWrites writes) {
+    const bool joined = writes == BatchWrites::Joined;
+    // A batch of joined writes is a large one (an import): it keeps more
+    // pages, until it ends.
+    if (joined) SetCacheSize(kBatchCacheKiB);
+    if (batchDepth_ > 0) {
+        // Inside another batch: a savepoint of it.
+        const int rc = Run(kBatchSavepoint);
+        if (rc != SQLITE_OK) {
+            if (joined) SetCacheSize(kCacheKiB);
+            return Fail(rc, "start a batch of writes");
+        }
+        batchMarks_.push_back({batchAllocated_.size(), batchStored_.size(), joined, false});
+        ++batchDepth_;
+        return NOERROR;
+    }
     sqlite3_busy_timeout(db_, BusyWaitSeconds() * 1000);
     int rc = Run(kBeginWrite);
-    if (rc != SQLITE_OK) return Fail(rc, "start a batch of writes");
-    if (!objectIndexReady_) rc = sqlite3_exec(db_, kObjectIndex, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        STATUS status = Fail(rc, "start a batch of writes");
-        Run(kRollback);
-        return status;
+    if (rc == SQLITE_OK && !objectIndexReady_) {
+        rc = sqlite3_exec(db_, kObjectIndex, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) Run(kRollback);
     }
-    batchOpen_ = true;
-    batchSpoiled_ = false;
-    SetCacheSize(kBatchCacheKiB);
+    if (rc != SQLITE_OK) {
+        if (joined) SetCacheSize(kCacheKiB);
+        return Fail(rc, "start a batch of writes");
+    }
+    batchDepth_ = 1;
     // The index made in the batch goes if the batch is abandoned.
     indexBeforeBatch_ = objectIndexReady_;
     objectIndexReady_ = true;
     batchAllocated_.clear();
     batchStored_.clear();
+    batchMarks_.assign(1, {0, 0, joined, false});
     return NOERROR;
 }
 
 STATUS Store::CommitBatch() {
-    if (!batchOpen_) return ERR_BAD_ARGUMENT;
-    if (batchSpoiled_) {
+    if (batchDepth_ == 0) return ERR_BAD_ARGUMENT;
+    if (batchMarks_.back().spoiled) {
         LogLine(ERR_DB_IO, "Database %s: a batch of writes in which a write failed is abandoned", path_.c_str());
         AbortBatch();
         return ERR_DB_IO;
     }
+    if (batchMarks_.back().joined) SetCacheSize(kCacheKiB);
+    if (batchDepth_ > 1) {
+        // What the inner batch stored stays the outer one's to give back.
+        const int rc = Run(kReleaseBatch);
+        if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
+        batchMarks_.pop_back();
+        --batchDepth_;
+        return NOERROR;
+    }
     int rc = Run(kCommit);
     if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
-    batchOpen_ = false;
-    SetCacheSize(kCacheKiB);
+    batchDepth_ = 0;
     batchAllocated_.clear();
     batchStored_.clear();
+    batchMarks_.clear();
     return NOERROR;
 }
 
 void Store::AbortBatch() {
-    if (!batchOpen_) return;
-    Run(kRollback);
-    batchOpen_ = false;
-    SetCacheSize(kCacheKiB);
-    objectIndexReady_ = indexBeforeBatch_;
+    if (batchDepth_ == 0) return;
+    if (batchMarks_.back().joined) SetCacheSize(kCacheKiB);
+    if (batchDepth_ > 1) {
+        Run(kRollbackToBatch);
+        Run(kReleaseBatch);
+    } else {
+        Run(kRollback);
+        objectIndexReady_ = indexBeforeBatch_;
+    }
     ObjectsRolledBack();
+    batchMarks_.pop_back();
+    --batchDepth_;
 }
 
 STATUS Store::ReadHeader(NOTEID id, NoteHeader* header) {
@@ -391,14 +470,14 @@ STATUS Store::FindUnid(const UNID& unid, NOTEID* id) {
     return NOERROR;
 }
 
-STATUS Store::ReadItems(NOTEID id, std::vector<ItemData>* items) {
-    Statement select(*statements_, "SELECT name, flags, value FROM items WHERE note_id = ? ORDER BY position");
+STATUS Store::ReadItems(NOTEID id, std::vector<StoredItem>* items) {
+    Statement select(*statements_, "SELECT name, flags, value, item_id FROM items WHERE note_id = ? ORDER BY position");
     if (select.prepareStatus() != SQLITE_OK) return Fail(select.prepareStatus(), "read items");
     select.Int(1, id);
-    std::vector<ItemData> read;
+    std::vector<StoredItem> read;
     int rc;
     while ((rc = select.Step()) == SQLITE_ROW) {
-        ItemData item;
+        StoredItem item;
         const BYTE* name = select.ColumnBlob(0);
         size_t nameLength = select.ColumnBytes(0);
         const BYTE* value = select.ColumnBlob(2);
@@ -407,9 +486,10 @@ STATUS Store::ReadItems(NOTEID id, std::vector<ItemData>* items) {
             LogLine(ERR_DB_IO, "Database %s: note 0x%X has a damaged item", path_.c_str(), id);
             return ERR_DB_IO;
         }
-        item.name.assign(reinterpret_cast<const char*>(name), nameLength);
-        item.flags = static_cast<WORD>(select.ColumnInt(1));
-        item.value.assign(value, value + valueLength);
+        item.row = select.ColumnInt(3);
+        item.data.name.assign(reinterpret_cast<const char*>(name), nameLength);
+        item.data.flags = static_cast<WORD>(select.ColumnInt(1));
+        item.data.value.assign(value, value + valueLength);
         read.push_back(std::move(item));
     }
     if (rc != SQLITE_DONE) return Fail(rc, "read items");
@@ -432,101 +512,6 @@ STATUS Store::NextNoteId(NOTEID* id) {
     rc = update.Step();
     if (rc != SQLITE_DONE) return Fail(rc, "assign a note id");
     *id = static_cast<NOTEID>(next);
-    return NOERROR;
-}
-
-STATUS Store::WriteNote(NoteHeader* header, const std::vector<const ItemData*>& items, int failAfterItems) {
-    WriteScope scope(this);
-    int rc = scope.Begin();
-    if (rc != SQLITE_OK) return Fail(rc, "update note");
-
-    UNID unid;
-    unid.File = header->oid.File;
-    unid.Note = header->oid.Note;
-    NOTEID holder = 0;
-    STATUS status = FindUnid(unid, &holder);
-    if (status == NOERROR && holder != header->id) return ERR_UNID_EXISTS;
-    if (status != NOERROR && status != ERR_UNID_NOT_FOUND) return status;
-
-    NOTEID id = header->id;
-    std::set<DWORD> before;
-    if (id == 0) {
-        status = NextNoteId(&id);
-    } else {
-        status = NamedObjects(id, &before);
-    }
-    if (status != NOERROR) return status;
-    {
-        const char* sql = header->id == 0
-            ? "INSERT INTO notes(unid, oid, class, created, modified, accessed, added, encrypted, note_id)"
-              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"
-            : "UPDATE notes SET unid = ?, oid = ?, class = ?, created = ?, modified = ?, accessed = ?,"
-              " added = ?, encrypted = ? WHERE note_id = ?";
-        Statement write(*statements_, sql);
-        if (write.prepareStatus() != SQLITE_OK) return Fail(write.prepareStatus(), "update note");
-        write.Blob(1, &unid, sizeof unid);
-        write.Blob(2, &header->oid, sizeof header->oid);
-        write.Int(3, header->noteClass);
-        write.Blob(4, &header->created, sizeof(TIMEDATE));
-        write.Blob(5, &header->modified, sizeof(TIMEDATE));
-        write.Blob(6, &header->accessed, sizeof(TIMEDATE));
-        write.Blob(7, &header->added, sizeof(TIMEDATE));
-        write.Int(8, header->encrypted ? 1 : 0);
-        write.Int(9, id);
-        rc = write.Step();
-        if (rc != SQLITE_DONE) return Fail(rc, "update note");
-        if (header->id != 0 && sqlite3_changes(db_) == 0) return ERR_NOTE_DELETED;
-    }
-    {
-        Statement erase(*statements_, "DELETE FROM items WHERE note_id = ?");
-        erase.Int(1, id);
-        rc = erase.Step();
-        if (rc != SQLITE_DONE) return Fail(rc, "update note");
-    }
-    std::set<DWORD> after;
-    Statement insert(*statements_, "INSERT INTO items(note_id, position, name, flags, data_type, value)"
-                          " VALUES (?, ?, ?, ?, ?, ?)");
-    if (insert.prepareStatus() != SQLITE_OK) return Fail(insert.prepareStatus(), "update note");
-    for (size_t position = 0;; ++position) {
-        if (failAfterItems >= 0 &&
-            (position == static_cast<size_t>(failAfterItems) || position == items.size())) {
-            LogLine(ERR_INJECTED, "Database %s: update of a note stopped after %zu items", path_.c_str(),
-                    position);
-            return ERR_INJECTED;
-        }
-        if (position == items.size()) break;
-        const ItemData& item = *items[position];
-        WORD dataType = static_cast<WORD>(item.value[0] | (item.value[1] << 8));
-        insert.Reset();
-        insert.Int(1, id);
-        insert.Int(2, static_cast<sqlite3_int64>(position));
-        insert.Blob(3, item.name.data(), item.name.size());
-        insert.Int(4, item.flags);
-        insert.Int(5, dataType);
-        insert.Blob(6, item.value.data(), item.value.size());
-        rc = insert.Step();
-        if (rc == SQLITE_TOOBIG) return ERR_ITEM_TOO_LARGE;
-        if (rc != SQLITE_DONE) return Fail(rc, "update note");
-        DWORD object = 0;
-        if (dataType == TYPE_OBJECT && ObjectNamedBy(item.value.data(), item.value.size(), &object)) {
-            after.insert(object);
-        }
-    }
-    std::vector<DWORD> stored;
-    status = StorePendingObjects(after, &stored);
-    if (status != NOERROR) return status;
-    std::set<DWORD> dropped;
-    for (DWORD object : before) {
-        if (after.count(object) == 0) dropped.insert(object);
-    }
-    status = FreeUnnamedObjects(dropped);
-    if (status != NOERROR) return status;
-    // A test may end the process here, in the middle of the transaction.
-    TestKillPoint();
-    rc = scope.Commit();
-    if (rc != SQLITE_OK) return Fail(rc, "update note");
-    ObjectsStored(stored);
-    header->id = id;
     return NOERROR;
 }
 

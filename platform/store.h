@@ -7,11 +7,22 @@
 //
 // Every write is one transaction: it lands whole or not at all, whatever
 // happens to the process. A batch (BeginBatch ... CommitBatch) makes a
-// series of writes one transaction of its own; the writes inside it join it
-// as they are, and one that fails spoils the batch, which can then only be
-// abandoned (its commit rolls it back and fails). The write lock is waited for up to the busy wait
-// (notes.ini "DatabaseBusyWait", in seconds); a database held longer gives
-// ERR_DB_BUSY.
+// series of writes one transaction of its own; the writes inside it are
+// savepoints of it, and a batch begun inside another is a savepoint of the
+// outer one. A batch that is only ever kept or abandoned whole (an import)
+// has its writes join it as they are instead: one that fails spoils it, and
+// its commit then rolls it back and fails. The write lock is waited for up
+// to the busy wait (notes.ini "DatabaseBusyWait", in seconds); a database
+// held longer gives ERR_DB_BUSY.
+//
+// The handles of one file in a process share one store (one connection), so
+// that a batch or write lock taken through one handle covers the writes made
+// through the others instead of waiting for itself.
+//
+// A note update writes only what changed since the note was read: the
+// items of the names changed, added or removed, and the header. Every
+// update of a stored note raises its sequence number, so that an update
+// knows whether another writer stored the note since it was read.
 //
 // Database objects are kept only while a stored note names them (a
 // TYPE_OBJECT item whose descriptor carries the object id). A new object
@@ -21,6 +32,7 @@
 // note update or delete leaves unnamed is freed in the same transaction.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -49,6 +61,25 @@ struct ItemData {
     std::vector<BYTE> value;   // data-type word first, so at least 2 bytes
 };
 
+// The row of a stored item (0: not stored).
+using ItemRow = std::int64_t;
+
+// An item as read: its stored row with it.
+struct StoredItem {
+    ItemRow row = 0;
+    ItemData data;
+};
+
+// An item of a note being written: unchanged since it was read (row is the
+// stored row that holds it) or new (row 0: data is written).
+struct ItemWrite {
+    ItemRow row = 0;
+    const ItemData* data = nullptr;
+};
+
+// An item name as names are compared (ASCII letters folded to lower case).
+std::string FoldedItemName(const std::string& name);
+
 struct NoteHeader {
     NOTEID id = 0;             // 0: not stored yet
     ORIGINATORID oid;          // the first 16 bytes are the universal id
@@ -60,12 +91,44 @@ struct NoteHeader {
     bool encrypted = false;
 };
 
+// What identifies the stored state of a note: changed by every update.
+struct NoteRevision {
+    ORIGINATORID oid;
+    TIMEDATE modified;
+    bool operator==(const NoteRevision& other) const;
+};
+
+// A note update: the note's items in order, and what changed since the note
+// was read (revision: as it was then).
+struct NoteWrite {
+    std::vector<ItemWrite> items;
+    // Folded names of the items added, changed or removed since the read:
+    // the stored items of these names give way to the note's.
+    std::set<std::string> changedNames;
+    NoteRevision read;
+    // Stored since the read by another writer: the update fails with
+    // ERR_NOTE_CONFLICT unless forced; a forced one replaces only the items
+    // of the changed names and keeps the other writer's other items.
+    bool force = false;
+    // Every stored item gives way (the note is written whole).
+    bool replaceAll = false;
+    // Raise the sequence number past the stored one, with this time; unset
+    // (zero): the originator id is written as the header gives it.
+    TIMEDATE sequenceTime;
+};
+
 // A new database object, held in memory until a stored note names it.
 struct PendingObject {
     WORD objClass = 0;
     std::vector<BYTE> bytes;
 };
 struct PendingObjects;
+
+// How the writes within a batch join it: each as a savepoint of its own, so
+// that one that fails takes back only itself; or as they are (for a batch
+// abandoned whole when any write fails), sparing a savepoint per write.
+enum class BatchWrites { Savepoints, Joined };
+
 class StatementCache;
 
 class Store {
@@ -73,9 +136,11 @@ public:
     // Creates a new database file (which must not exist) and opens it. The
     // file appears complete or not at all: a process that finds it can open
     // it.
-    static STATUS Create(const std::string& path, const DBID& replicaId, std::unique_ptr<Store>* store);
-    // Opens an existing file; ERR_NOT_A_DATABASE when it is not one of ours.
-    static STATUS Open(const std::string& path, std::unique_ptr<Store>* store);
+    static STATUS Create(const std::string& path, const DBID& replicaId, std::shared_ptr<Store>* store);
+    // Opens an existing file (the store of this process that has it open
+    // already, when there is one); ERR_NOT_A_DATABASE when it is not one of
+    // ours.
+    static STATUS Open(const std::string& path, std::shared_ptr<Store>* store);
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
@@ -86,20 +151,23 @@ public:
     // it until CommitBatch or AbortBatch; nothing written in between is seen
     // by others before the commit, and an abort (or the end of the process)
     // leaves the file as it was.
-    STATUS BeginBatch();
+    STATUS BeginBatch(BatchWrites writes = BatchWrites::Savepoints);
     STATUS CommitBatch();
+    // Abandons the innermost batch.
     void AbortBatch();
 
     STATUS ReadHeader(NOTEID id, NoteHeader* header);
     STATUS FindUnid(const UNID& unid, NOTEID* id);
-    STATUS ReadItems(NOTEID id, std::vector<ItemData>* items);
-    // Writes the header and all the items of a note in one transaction,
-    // replacing what was stored under its note id; a note of id 0 gets the
-    // next note id (written into header->id only on success). New objects
-    // the items name are stored with them; objects only the old content
-    // named are freed. With failAfterItems >= 0 the write fails (status
-    // ERR_INJECTED) after that many items and is rolled back.
-    STATUS WriteNote(NoteHeader* header, const std::vector<const ItemData*>& items, int failAfterItems);
+    STATUS ReadItems(NOTEID id, std::vector<StoredItem>* items);
+    // Writes a note in one transaction: a note of id 0 gets the next note id
+    // and all its items; a stored one gets its header and the items that
+    // changed (see NoteWrite), in the note's order. header->id and, when it
+    // is raised, the sequence number of header->oid are written back only
+    // on success, with the row of every item of the write in *rows. New
+    // objects the items name are stored with them; objects only the items
+    // that gave way named are freed. With failAfterItems >= 0 the write fails
+    // (status ERR_INJECTED) after that many items and is rolled back.
+    STATUS WriteNote(NoteHeader* header, const NoteWrite& write, int failAfterItems, std::vector<ItemRow>* rows);
     // Deletes a note with its items, and the objects no other note names.
     STATUS DeleteNote(NOTEID id);
     // Every stored note (id, class) in note-id order.
@@ -120,6 +188,8 @@ private:
     friend class WriteScope;
 
     Store(sqlite3* db, std::string path, std::unique_ptr<StatementCache> statements);
+    // Opens a connection of its own (a kept one when there is one).
+    static STATUS OpenConnection(const std::string& path, std::shared_ptr<Store>* store);
     // Checks that the file is one of ours and reads its information. A
     // connection kept from an earlier open runs the table checks too, so
     // that a schema changed since is seen.
@@ -129,10 +199,16 @@ private:
     STATUS StartLog();
     // The memory the connection keeps pages in, in KiB.
     void SetCacheSize(int kib);
+    // Whether the innermost open batch has its writes join it as they are.
+    bool JoinedBatch() const { return batchDepth_ > 0 && batchMarks_.back().joined; }
     // Runs a statement of the cache that returns no rows (one whose text
     // lives as long as the program); an SQLite result code.
     int Run(const char* sql);
     STATUS NextNoteId(NOTEID* id);
+    // The parts of WriteNote: a new note's items; a stored note's changes.
+    STATUS InsertItem(NOTEID id, size_t position, const ItemData& item, ItemRow* row);
+    STATUS WriteChanges(NOTEID id, const NoteWrite& write, int failAfterItems, std::vector<ItemRow>* rows,
+                        std::set<DWORD>* named, std::set<DWORD>* released);
     // Objects: the ids the object items of a stored note name; stores the
     // pending objects of a new content; frees those left unnamed.
     STATUS NamedObjects(NOTEID id, std::set<DWORD>* objects);
@@ -153,16 +229,23 @@ private:
     std::unique_ptr<StatementCache> statements_;
     std::string path_;
     DBID replicaId_;
-    bool batchOpen_ = false;
-    bool batchSpoiled_ = false;       // a write within the batch failed half done
+    int batchDepth_ = 0;              // batches open, the outer one first
     bool keepConnection_ = false;     // opened whole: kept for the next open when closed
     bool objectIndexReady_ = false;   // the object index is known to be there
     bool indexBeforeBatch_ = false;
     std::shared_ptr<PendingObjects> pending_;
     // Within a batch: the objects allocated in it (dropped when it is
-    // abandoned) and the pending objects stored in it (pending again then).
+    // abandoned) and the pending objects stored in it (pending again then);
+    // per open batch, how many of each there were when it began.
     std::vector<DWORD> batchAllocated_;
     std::vector<std::pair<DWORD, PendingObject>> batchStored_;
+    struct BatchMark {
+        size_t allocated = 0;   // batchAllocated_.size() when the batch began
+        size_t stored = 0;      // batchStored_.size() when the batch began
+        bool joined = false;    // its writes join it as they are
+        bool spoiled = false;   // one of them failed half done
+    };
+    std::vector<BatchMark> batchMarks_;
 };
 
 // The object a TYPE_OBJECT value (data-type word first) names; false when

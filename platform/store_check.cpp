@@ -69,7 +69,7 @@ STATUS Store::Check(std::vector<DbProblem>* problems) {
     char text[256];
     for (const auto& [id, noteClass] : notes) {
         NoteHeader header;
-        std::vector<ItemData> items;
+        std::vector<StoredItem> items;
         status = ReadHeader(id, &header);
         const char* what = "its header does not read back";
         if (status == NOERROR) {

@@ -110,20 +110,24 @@ void Store::ObjectsStored(const std::vector<DWORD>& stored) {
     for (DWORD object : stored) {
         auto found = pending_->objects.find(object);
         if (found == pending_->objects.end()) continue;
-        if (batchOpen_) batchStored_.emplace_back(object, std::move(found->second));
+        if (batchDepth_ > 0) batchStored_.emplace_back(object, std::move(found->second));
         pending_->objects.erase(found);
     }
 }
 
 void Store::ObjectsRolledBack() {
-    std::set<DWORD> allocated(batchAllocated_.begin(), batchAllocated_.end());
-    for (auto& [object, pending] : batchStored_) {
+    const size_t allocatedMark = batchMarks_.empty() ? 0 : batchMarks_.back().allocated;
+    const size_t storedMark = batchMarks_.empty() ? 0 : batchMarks_.back().stored;
+    std::set<DWORD> allocated(batchAllocated_.begin() + static_cast<std::ptrdiff_t>(allocatedMark),
+                              batchAllocated_.end());
+    for (size_t at = storedMark; at < batchStored_.size(); ++at) {
+        auto& [object, pending] = batchStored_[at];
         if (allocated.count(object) == 0) pending_->objects[object] = std::move(pending);
     }
     // Their ids were given back with the batch: another process may take them.
     for (DWORD object : allocated) pending_->objects.erase(object);
-    batchAllocated_.clear();
-    batchStored_.clear();
+    batchAllocated_.resize(allocatedMark);
+    batchStored_.resize(storedMark);
 }
 
 // Object ids come from the objects table's sequence, raised in a write of
@@ -165,7 +169,7 @@ STATUS Store::AllocObject(DWORD size, WORD objClass, DWORD* objectId) {
     STATUS status = ReserveObjectId(&id);
     if (status != NOERROR) return status;
     pending_->objects[id] = std::move(object);
-    if (batchOpen_) batchAllocated_.push_back(id);
+    if (batchDepth_ > 0) batchAllocated_.push_back(id);
     *objectId = id;
     return NOERROR;
 }

@@ -68,15 +68,19 @@ bool StillNames(const std::string& path, const FileState& file) {
     return ::stat(path.c_str(), &info) == 0 && info.st_dev == file.device && info.st_ino == file.inode;
 }
 
-// The file's identity and header; false when it cannot be read.
-bool ReadFileState(const std::string& path, FileState* state) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+// The file's identity and header; false when it cannot be read. The header
+// is read through the connection's own handle of the file: opening and
+// closing another one would end every lock this process holds on the file
+// (such locks belong to the process and go with any of its handles), and
+// another process could then fold and remove the log this one still uses.
+bool ReadFileState(sqlite3* db, const std::string& path, FileState* state) {
     struct stat info;
-    bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                ::pread(fd, state->header, kHeaderBytes, 0) == static_cast<ssize_t>(kHeaderBytes);
-    ::close(fd);
-    if (!read) return false;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
+        file->pMethods == nullptr ||
+        file->pMethods->xRead(file, state->header, static_cast<int>(kHeaderBytes), 0) != SQLITE_OK)
+        return false;
     state->device = info.st_dev;
     state->inode = info.st_ino;
     state->size = info.st_size;
@@ -175,7 +179,7 @@ bool TakeSpareConnection(const std::string& path, sqlite3** db, std::unique_ptr<
         Spare spare = std::move(*it);
         pool.spares.erase(it);
         FileState now;
-        if (spare.process == ::getpid() && ReadFileState(path, &now) && now.Unchanged(spare.file)) {
+        if (spare.process == ::getpid() && ReadFileState(spare.db, path, &now) && now.Unchanged(spare.file)) {
             *db = spare.db;
             *statements = std::move(spare.statements);
             return true;
@@ -206,7 +210,7 @@ void KeepConnection(const std::string& path, sqlite3* db, std::unique_ptr<Statem
     spare.process = ::getpid();
     spare.db = db;
     spare.statements = std::move(statements);
-    if (!FoldLog(db) || !ReadFileState(path, &spare.file)) {
+    if (!FoldLog(db) || !ReadFileState(db, path, &spare.file)) {
         CloseConnection(db, std::move(spare.statements));
         return;
     }

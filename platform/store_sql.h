@@ -136,18 +136,29 @@ private:
 inline constexpr const char* kBeginWrite = "BEGIN IMMEDIATE";
 inline constexpr const char* kCommit = "COMMIT";
 inline constexpr const char* kRollback = "ROLLBACK";
+inline constexpr const char* kSavepoint = "SAVEPOINT write";
+inline constexpr const char* kRollbackToSavepoint = "ROLLBACK TO write";
+inline constexpr const char* kReleaseSavepoint = "RELEASE write";
+// A batch begun inside another.
+inline constexpr const char* kBatchSavepoint = "SAVEPOINT batch";
+inline constexpr const char* kRollbackToBatch = "ROLLBACK TO batch";
+inline constexpr const char* kReleaseBatch = "RELEASE batch";
 
 // The transaction of one write: a transaction of its own that takes the
-// write lock at once, or, inside a batch, the batch's. Rolled back unless
-// committed; inside a batch, which cannot undo part of itself, a write that
-// is not committed spoils the batch instead.
+// write lock at once, or, inside a batch, a savepoint of the batch, or the
+// batch's own transaction when its writes join it. Rolled back unless
+// committed; a joined write, which cannot be taken back alone, spoils its
+// batch instead.
 class Store::WriteScope {
 public:
     explicit WriteScope(Store* store) : store_(store) {}
     ~WriteScope() {
         if (!open_) return;
-        if (store_->batchOpen_) {
-            store_->batchSpoiled_ = true;
+        if (joined_) {
+            store_->batchMarks_.back().spoiled = true;
+        } else if (store_->batchDepth_ > 0) {
+            store_->Run(kRollbackToSavepoint);
+            store_->Run(kReleaseSavepoint);
         } else {
             store_->Run(kRollback);
         }
@@ -157,14 +168,14 @@ public:
 
     int Begin();
     int Commit() {
-        if (store_->batchOpen_) {
+        if (joined_) {
             open_ = false;
             return SQLITE_OK;
         }
-        int rc = store_->Run(kCommit);
+        int rc = store_->Run(store_->batchDepth_ > 0 ? kReleaseSavepoint : kCommit);
         if (rc == SQLITE_OK) {
             open_ = false;
-            store_->objectIndexReady_ = true;
+            if (store_->batchDepth_ == 0) store_->objectIndexReady_ = true;
         }
         return rc;
     }
@@ -172,6 +183,7 @@ public:
 private:
     Store* store_;
     bool open_ = false;
+    bool joined_ = false;   // joins its batch as it is
 };
 
 } // namespace plat

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build needs, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang pkg-config libtidy-dev libsqlite3-dev libicu-dev libxml2-dev
-          libgtest-dev libbenchmark-dev w3c-sgml-lib python3 chromium)
+          libgtest-dev libbenchmark-dev w3c-sgml-lib python3 chromium strace)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -40,22 +40,6 @@ std::string StatusMessage(plat::STATUS status, unsigned errorWord = 0);
 // four characters, such as ".eml"); an empty name when none can be made.
 std::string TemporaryFile(const char* suffix);
 
-// A file a command writes its output into: removed again when the command
-// fails (the object goes without Keep), unless it was there before.
-class OutputFile {
-public:
-    explicit OutputFile(std::string path);
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    void Keep() { kept_ = true; }
-
-private:
-    std::string path_;
-    bool existed_ = false;
-    bool kept_ = false;
-};
-
 // An open database, closed with the object.
 class Database {
 public:

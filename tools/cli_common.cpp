@@ -107,14 +107,6 @@ std::string StatusMessage(plat::STATUS status, unsigned errorWord) {
     return message + " (error " + std::to_string(errorWord) + ": " + meaning + ")";
 }
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
-    existed_ = path_.empty() || ::access(path_.c_str(), F_OK) == 0;
-}
-
-OutputFile::~OutputFile() {
-    if (!kept_ && !existed_) ::unlink(path_.c_str());
-}
-
 Database::~Database() { Close(); }
 
 void Database::Close() {

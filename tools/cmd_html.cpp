@@ -11,6 +11,7 @@
 
 #include "chunk_target.h"
 #include "cli.h"
+#include "core/replacing_file.h"
 #include "core/statuses.h"
 
 namespace talix_cli {
@@ -98,11 +99,12 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     if (!hasMime && lmbcsOptions.find("OutputToEvent=") == std::string::npos) lmbcsOptions += " OutputToEvent=Yes";
     if (lmbcsOptions.size() > 0xFFFF) return UsageError(command, "--options is longer than 65,535 bytes");
 
+    // The file takes its name only once the markup is whole.
     MarkupWriter writer;
-    OutputFile output(hasOut ? outPath : std::string());
+    talix::ReplacingFile output;
     if (hasOut) {
-        writer.out = std::fopen(outPath.c_str(), "wb");
-        if (writer.out == nullptr) return Fail("cannot write %s: %s", outPath.c_str(), std::strerror(errno));
+        if (!output.Open(outPath, "wb")) return Fail("cannot write %s: %s", outPath.c_str(), std::strerror(errno));
+        writer.out = output.file();
     }
     ZervaRTChunk* chunk = target.chunk();
     std::string failure;
@@ -139,10 +141,8 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
         }
     }
     writer.Finish();
-    if (hasOut) std::fclose(writer.out);
     if (!failure.empty()) return Fail("cannot render the chunk: %s", failure.c_str());
-    if (writer.failed) return Fail("cannot write the markup");
-    output.Keep();
+    if (writer.failed || (hasOut && !output.Commit())) return Fail("cannot write the markup");
     return kExitOk;
 }
 

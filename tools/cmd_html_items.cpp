@@ -89,7 +89,6 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
     ZervaRTItem* item = target.item();
-    OutputFile output(toStandardOutput ? std::string() : path);
     item->ExportToHTML(path.c_str(), taken.format,
                        plat::NativeToLmbcs(taken.options).c_str(), 0, nullptr);
     int result = kExitOk;
@@ -97,7 +96,6 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     else if (toStandardOutput && !CopyMarkupToStandardOutput(path))
         result = Fail("cannot write the markup to standard output");
     if (toStandardOutput) ::unlink(path.c_str());
-    if (result == kExitOk) output.Keep();
     return result;
 }
 

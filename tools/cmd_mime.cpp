@@ -13,6 +13,7 @@
 
 #include "chunk_target.h"
 #include "cli.h"
+#include "core/replacing_file.h"
 #include "core/statuses.h"
 
 namespace talix_cli {
@@ -69,12 +70,13 @@ int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string
     if (item->lastStatus != talix::kOK) return ConversionFailed("mime", item, "");
     const std::string text = plat::LmbcsToNative(std::string_view(buffer.data(), size));
     std::FILE* out = stdout;
+    talix::ReplacingFile output;
     if (args.hasOut) {
-        out = std::fopen(args.out.c_str(), "wb");
-        if (out == nullptr) return Fail("cannot write %s: %s", args.out.c_str(), std::strerror(errno));
+        if (!output.Open(args.out, "wb")) return Fail("cannot write %s: %s", args.out.c_str(), std::strerror(errno));
+        out = output.file();
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    const bool closed = args.hasOut ? std::fclose(out) == 0 : std::fflush(out) == 0;
+    const bool closed = args.hasOut ? written && output.Commit() : std::fflush(out) == 0;
     if (!written || !closed) return Fail("cannot write the piece");
     return kExitOk;
 }
@@ -124,7 +126,6 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
     const std::string path = taken.hasOut ? taken.out : TemporaryFile(".eml");
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
     ZervaRTItem* item = target.item();
-    OutputFile output(taken.hasOut ? path : std::string());
     item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0,
                        htmlOptions.c_str(), 0, nullptr);
     int result = kExitOk;
@@ -134,7 +135,6 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
         result = Fail("cannot write the message to standard output");
     }
     if (!taken.hasOut) ::unlink(path.c_str());
-    if (result == kExitOk) output.Keep();
     return result;
 }
 

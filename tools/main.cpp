@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "core/database_write_lock.h"
 #include "talix/version.h"
 
 namespace talix_cli {
@@ -133,8 +134,11 @@ const Command kCommands[] = {
      "headings, rules, line breaks, lists, tables, links, images, layers, quoted mail\n"
      "replies and pass-thru HTML become rich text. --options gives the import options\n"
      "(\"PixelMultiplier=\", \"EMMultiplier=\", \"Size1=\" to \"Size7=\", \"CharEncoding=\" ...).\n"
+     "Pictures and style sheets are read only in the file's directory and below it\n"
+     "(\"BasePathname=\" names another), never by an absolute name or a link out of it.\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
-     "parse; 259 with 20032: no such file) and saves nothing.\n",
+     "parse; 259 with 20032: no such file; 14410: nested more than 1,000 elements deep)\n"
+     "and saves nothing.\n",
      RunImportHtml},
     {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font SPEC]",
      "Changes a chunk of a rich-text item and saves the note. ACTION and its arguments:\n"
@@ -252,7 +256,8 @@ const Command kCommands[] = {
      "none) applies. T holds the HTML import's options; P, when given, is added to them as\n"
      "\"LocalResourcePrefix='P'\" (together at most 4,095 bytes). ITEM is created when missing,\n"
      "as import-html creates it; it is left as it was (or not created) when SOURCE or ITEM\n"
-     "cannot be read.\n",
+     "cannot be read. The HTML reads no local file unless \"BasePathname=\" names a\n"
+     "directory, and then only files in it.\n",
      RunFromHtml},
     {"store-eml", "store-eml DB NOTE ITEM FILE.eml",
      "Stores a mail file as MIME part items named ITEM of a note, as incoming mail is\n"
@@ -293,6 +298,30 @@ void PrintUsage(std::FILE* out) {
                "--verbose shows the platform log on standard error.\n"
                "Run 'talix COMMAND --help' (or -h, or 'talix help COMMAND') for what a command does.\n",
                out);
+}
+
+// The commands that read a note and save it again (html only with --mime,
+// which attaches its part file to the note; formula only when the formula
+// calls @DbCommand, which may read and change notes of its database in one
+// evaluation). Their first argument is the database.
+bool ChangesNotes(const Command& command, const std::vector<std::string>& args) {
+    static const char* const kWriters[] = {"rewrite",  "create-design", "append",    "import-html", "edit",
+                                           "set-property", "match",     "wiki",      "to-mime",     "to-html",
+                                           "from-html", "store-eml",    "from-mime"};
+    if (args.empty()) return false;
+    if (std::strcmp(command.name, "html") == 0) {
+        for (const std::string& arg : args)
+            if (arg == "--mime") return true;
+        return false;
+    }
+    if (std::strcmp(command.name, "formula") == 0) {
+        for (const std::string& arg : args)
+            if (strcasestr(arg.c_str(), "@DbCommand") != nullptr) return true;
+        return false;
+    }
+    for (const char* writer : kWriters)
+        if (std::strcmp(command.name, writer) == 0) return true;
+    return false;
 }
 
 const Command* FindCommand(const std::string& name) {
@@ -374,7 +403,19 @@ int Main(int argc, char** argv) {
     }
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);
+    // Commands that change notes hold the database's write lock from before
+    // they read anything until they are done, so that two of them changing
+    // one note take turns instead of one undoing the other.
+    talix::DatabaseWriteLock lock;
+    if (ChangesNotes(*command, commandArgs)) {
+        const plat::STATUS locked = lock.Take(commandArgs[0].c_str());
+        if (locked != plat::NOERROR)
+            return Fail("cannot change %s: %s", commandArgs[0].c_str(), StatusMessage(locked).c_str());
+    }
     int status = command->run(*command, commandArgs);
+    const plat::STATUS released = lock.Release();
+    if (released != plat::NOERROR && status == kExitOk)
+        status = Fail("the changes to %s did not land: %s", commandArgs[0].c_str(), StatusMessage(released).c_str());
     // The program plays the host: the database drivers a formula loaded end
     // with it.
     plat::UnregisterDrivers();

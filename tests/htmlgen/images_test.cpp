@@ -56,7 +56,10 @@ TEST_F(ImagesTest, SourcesByImageHandling) {
     // leaves an existing file alone.
     talix_test::TempDir dir;
     const std::string options = "ImageHandling=DISK ImageDirectory=" + dir.file("pictures");
-    EXPECT_EQ(Body(chunk, options.c_str()), "a<img src=\"Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
+    // The src reaches the file as written: an absolute directory as a
+    // file URL, a relative one as it is (relative to the page).
+    EXPECT_EQ(Body(chunk, options.c_str()), "a<img src=\"file://" + dir.file("pictures") +
+                                                "/Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
     const std::string file = dir.file("pictures/Body_0_32.gif");
     EXPECT_EQ(talix_test::ReadFile(file), std::string(gif.begin(), gif.end()));
     {
@@ -74,7 +77,8 @@ TEST_F(ImagesTest, SourcesByImageHandling) {
     // A directory that cannot be made (a file stands in its way): the
     // markup stands, no file is written, and the status says so.
     const std::string blocked = "ImageHandling=DISK ImageDirectory=" + file + "/sub";
-    EXPECT_EQ(Body(chunk, blocked.c_str()), "a<img src=\"Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_EQ(Body(chunk, blocked.c_str()),
+              "a<img src=\"file://" + file + "/sub/Body_0_32.gif\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_EQ(chunk->lastStatus, 1028);
 }
 
@@ -156,7 +160,8 @@ TEST_F(ImagesTest, NamesTakenFromRecordsStayInTheDirectory) {
     ZervaRTChunk* chunk = Define(records);
     const std::string options = "ImageHandling=DISK ImageUseName=Yes ImageDirectory=" + dir.file("in/here");
     EXPECT_EQ(Body(chunk, options.c_str()),
-              "<img src=\"escape.gif\" name=\"../../escape\" border=\"0\" height=\"100\" width=\"100\">");
+              "<img src=\"file://" + dir.file("in/here") +
+                  "/escape.gif\" name=\"../../escape\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_TRUE(std::filesystem::exists(dir.file("in/here/escape.gif")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("escape.gif")));
 }
@@ -219,7 +224,7 @@ TEST_F(ImagesTest, ImageResourcesAreStoredReferredToAndExported) {
     talix_test::TempDir dir;
     const std::string options = "ImageHandling=DISK ImageResourceToDisk=Yes ImageDirectory=" + dir.file("res");
     EXPECT_EQ(Body(chunk, options.c_str()),
-              "<img src=\"" + name + "\" border=\"0\" height=\"100\" width=\"100\">");
+              "<img src=\"file://" + dir.file("res/" + name) + "\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_EQ(talix_test::ReadFile(dir.file("res/" + name)), std::string(gif.begin(), gif.end()));
     EXPECT_EQ(chunk->lastStatus, 0);
 }

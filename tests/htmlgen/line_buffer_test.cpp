@@ -2,18 +2,110 @@
 // stays in memory when it has nowhere to go.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "generation_fixture.h"
 #include "htmlgen/line_buffer.h"
 #include "talix/session.h"
+#include "talix_platform.h"
 
 namespace {
 
 using htmlgen_test::Context;
 using htmlgen_test::DecodeQuotedPrintable;
+
+// Flushes the text to a file in pieces, as the walk does while it writes,
+// the last flush ending the run; returns what the file holds.
+std::string FlushInPieces(Context* context, const std::string& text, const std::vector<std::size_t>& cuts) {
+    std::FILE* file = std::tmpfile();
+    (*context)->callerFile = file;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i <= cuts.size(); ++i) {
+        const std::size_t to = i < cuts.size() ? cuts[i] : text.size();
+        const std::string piece = text.substr(from, to - from);
+        talix::AppendOutput(context->get(), piece.data(), piece.size());
+        EXPECT_EQ(talix::FlushOutput(context->get(), i == cuts.size() ? 1 : 0), 0);
+        from = to;
+    }
+    std::fflush(file);
+    std::string written;
+    std::rewind(file);
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) written.append(chunk, n);
+    std::fclose(file);
+    (*context)->callerFile = nullptr;
+    return written;
+}
+
+// A page of awkward markup: long attribute values with blanks, quotes of
+// both kinds and ">" inside them, long words, entities and accented
+// letters, seeded.
+std::string AwkwardMarkup(std::mt19937* random, std::size_t size) {
+    const char* words[] = {"a", "word", "caf\x82", "&amp;", "x;y", "=", "  ", "\x82\x82\x82"};
+    std::string markup;
+    while (markup.size() < size) {
+        switch ((*random)() % 5) {
+        case 4: {
+            // A quote inside an unquoted value is a character of it.
+            std::string value;
+            for (std::size_t i = (*random)() % 1200; i > 0; --i) value += "ab cd;"[(*random)() % 6];
+            markup += "<p class=a\"b title=\"" + value + "\" lang=x'y>q</p>";
+            break;
+        }
+        case 0: {
+            std::string value;
+            const std::size_t length = (*random)() % 300;
+            for (std::size_t i = 0; i < length; ++i) value += "ab cd>'=;"[(*random)() % 9];
+            markup += "<img src=\"" + value + "\" alt='x \"y\" z' width=\"10\">";
+            break;
+        }
+        case 1:
+            markup += std::string((*random)() % 200, 'w');
+            break;
+        case 2:
+            markup += "<p class=\"c\">";
+            for (int i = (*random)() % 30; i > 0; --i) markup += std::string(words[(*random)() % 8]) + " ";
+            markup += "</p>";
+            break;
+        default:
+            markup += "<a href=\"http://h/" + std::string((*random)() % 1200, 'u') + "\">" + "t</a>";
+            break;
+        }
+    }
+    return markup;
+}
+
+std::size_t FirstDifference(const std::string& a, const std::string& b) {
+    std::size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    return i;
+}
+
+// Whether a line end lies inside a quoted attribute value of the text (as
+// HTML reads one: a quote opens a value only right after "=").
+bool BreakInsideValue(const std::string& text) {
+    bool inTag = false, afterEquals = false;
+    char quote = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote != 0) {
+            if (c == '\n' || c == '\r') return true;
+            if (c == quote) quote = 0;
+        } else if (inTag) {
+            if ((c == '"' || c == '\'') && afterEquals) quote = c;
+            else if (c == '>') inTag = false;
+            if (c != ' ' && c != '\n' && c != '\r') afterEquals = c == '=';
+        } else if (c == '<' && i + 1 < text.size() && (std::isalpha(static_cast<unsigned char>(text[i + 1])) ||
+                                                       text[i + 1] == '/')) {
+            inTag = true;
+        }
+    }
+    return false;
+}
 
 std::vector<std::string> Lines(const std::string& text, const std::string& end = "\r\n") {
     std::vector<std::string> lines;
@@ -117,6 +209,41 @@ TEST(LineBuffer, QuotedPrintableLinesKeepEscapesWhole) {
         EXPECT_TRUE(escape == std::string::npos || escape + 1 == line.size() || escape + 3 <= line.size()) << line;
     }
     EXPECT_EQ(DecodeQuotedPrintable(encoded), text + "\r\n");
+}
+
+TEST(LineBuffer, CutsNeverChangeAValueAndQuotedPrintableLinesStayWithin76) {
+    RARIvoSession session;
+    std::mt19937 random(4404);
+    for (int round = 0; round < 20; ++round) {
+        const std::string markup = AwkwardMarkup(&random, 6000 + random() % 6000);
+        std::vector<std::size_t> cuts;
+        for (std::size_t at = random() % 700; at < markup.size(); at += 1 + random() % 1500) cuts.push_back(at);
+
+        // Lines of markup end where a break changes nothing: taking the
+        // line ends out gives the markup back, and no attribute value holds
+        // one; a line passes 998 characters only where nothing could be cut.
+        Context plain(&session);
+        plain.Read("", talix::kFormatHTML, 1);
+        const std::string written = FlushInPieces(&plain, markup, cuts);
+        std::string joined;
+        for (const std::string& line : Lines(written, "\n")) joined += line;
+        // The caller's file takes the text in the native character set.
+        EXPECT_TRUE(joined == plat::LmbcsToNative(markup)) << "round " << round << ": differs from byte "
+                                                           << FirstDifference(joined, plat::LmbcsToNative(markup));
+        EXPECT_FALSE(BreakInsideValue(written)) << "round " << round;
+
+        // Quoted-printable: every line within 76 characters, soft break
+        // included; decoded, the markup as it was.
+        Context encoded(&session);
+        encoded.Read("ContentTransferEncoding=quoted-printable", talix::kFormatHTML, 1);
+        const std::string qp = FlushInPieces(&encoded, markup, cuts);
+        for (const std::string& line : Lines(qp, "\n")) EXPECT_LE(line.size(), 76u) << "round " << round << ": " << line;
+        std::string crlf;
+        for (const char c : qp) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        const std::string decoded = DecodeQuotedPrintable(crlf);
+        EXPECT_TRUE(decoded == markup + "\r\n") << "round " << round << ": differs from byte "
+                                                << FirstDifference(decoded, markup + "\r\n");
+    }
 }
 
 } // namespace

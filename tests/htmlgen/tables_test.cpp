@@ -314,8 +314,10 @@ TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
 }
 
 TEST_F(Tables, CellsAndTheirColoursAndPictures) {
-    std::vector<CellFields> cells = Grid(1, 3);
+    std::vector<CellFields> cells = Grid(1, 4);
     cells[0].extra = htmlgen_test::CellPicture("pics/a.gif|x", 6);
+    // A name that would end the url() and the declaration stays in the url().
+    cells[3].extra = htmlgen_test::CellPicture("a);background:url(//x", 0);
     cells[1].extra = htmlgen_test::CellPicture("b.gif", 0);
     cells[1].colourIndex = 2;   // the palette's blue
     cells[2].extra = {htmlgen_test::CellColour(1, 2, 3)};
@@ -327,6 +329,7 @@ TEST_F(Tables, CellsAndTheirColoursAndPictures) {
         << body;
     EXPECT_TRUE(Has(body, " bgcolor='#0000ff'")) << body;
     EXPECT_TRUE(Has(body, " bgcolor=\"#010203\"")) << body;
+    EXPECT_TRUE(Has(body, "background-image: url(cid:a__background:url___x);background-repeat:repeat;")) << body;
 }
 
 TEST_F(Tables, TabbedTablesInCSSAndTabRows) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "htmlimport/local_files.h"
 #include "style_fixture.h"
 #include "talix_platform.h"
 
@@ -146,6 +147,7 @@ TEST_F(CssRules, LinkedSheetsAreReadWholeFromLocalPaths) {
     for (char& c : base)
         if (c == '/') c = '\\';
     std::snprintf(import_->basePath, sizeof import_->basePath, "%s", base.c_str());
+    import_->localDirectory = talix::LocalDirectory(base);
     EXPECT_EQ(talix::LoadLinkedStyleSheet(import_.get(), Id("rel")), 0);
     EXPECT_EQ(import_->styleRules1.Size(), 101u);
     EXPECT_EQ(Value("p", "color"), "green");
@@ -166,10 +168,12 @@ TEST_F(CssRules, LinkedSheetsAreReadWholeFromLocalPaths) {
     EXPECT_EQ(talix::LoadLinkedStyleSheet(import_.get(), Id("none")), 0);
     EXPECT_EQ(talix::LoadLinkedStyleSheet(import_.get(), Id("gone")), 259);
     EXPECT_EQ(import_->styleRules1.Size(), 0u);
-    // A local href is used as it stands; a link without rel is a style sheet.
+    // An absolute href is not read, whatever the base (a link without rel
+    // is a style sheet).
+    EXPECT_EQ(talix::LoadLinkedStyleSheet(import_.get(), Id("abs")), 259);
     import_->basePath[0] = '\0';
-    EXPECT_EQ(talix::LoadLinkedStyleSheet(import_.get(), Id("abs")), 0);
-    EXPECT_EQ(import_->styleRules1.Size(), 101u);
+    EXPECT_EQ(talix::LoadLinkedStyleSheet(import_.get(), Id("abs")), 259);
+    EXPECT_EQ(import_->styleRules1.Size(), 0u);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Images imported as graphic records: sizes as written, MIME parts of the
 // message, files on disk, URLs, attachments of notes, the graphics of an
 // item the generator's image URLs name, and the attachment icon's data.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -76,6 +78,11 @@ protected:
             part->contentId = strdup("abc");
             chunk->work->inlineImages = part;
         };
+    }
+    static bool Logged(const std::string& text) {
+        for (const plat::LogEntry& entry : plat::LogRecent())
+            if (entry.text.find(text) != std::string::npos) return true;
+        return false;
     }
     static std::string Backslashed(std::string path) {
         for (char& c : path)
@@ -164,6 +171,59 @@ TEST_F(ImageImport, PicturesFromDiskAndUrls) {
     const Imported huge = Import("<p><img src=\"data:image/gif;base64," + std::string(1 << 20, 'A') + "\">x</p>");
     EXPECT_EQ(huge.problem, "");
     EXPECT_EQ(huge.Count(talix::kSigGraphic), 0u);
+}
+
+// Pictures and style sheets of HTML from the data are read only in the
+// directory the options name, never by an absolute name, never out of it
+// (by "..", or a link) and never from a device or a pipe; each one left out
+// is named in the log.
+TEST_F(ImageImport, PicturesAndStyleSheetsAreReadOnlyInTheirDirectory) {
+    namespace fs = std::filesystem;
+    WriteIcon("inside/icon.gif");
+    fs::create_directories(dir_.file("inside/sub"));
+    fs::create_directories(dir_.file("outside"));
+    const std::string canary = dir_.file("outside/canary.gif");
+    std::ofstream(canary, std::ios::binary) << kIcon << "CANARY";
+    std::ofstream(dir_.file("outside/canary.css")) << "p { color: red }";
+    fs::create_symlink("../outside/canary.gif", dir_.file("inside/out.gif"));
+    fs::create_symlink("icon.gif", dir_.file("inside/in.gif"));
+    fs::create_symlink("/dev/zero", dir_.file("inside/zero.gif"));
+    ASSERT_EQ(mkfifo(dir_.file("inside/fifo.gif").c_str(), 0600), 0);
+    const std::string inside = dir_.file("inside");
+    const std::string options = "BasePathname='" + inside + "/'";
+
+    for (const char* name : {"icon.gif", "sub/../icon.gif", "in.gif", "sub\\..\\icon.gif"}) {
+        const Imported read = Import(std::string("<p><img src=\"") + name + "\"></p>", options.c_str());
+        ASSERT_EQ(read.status, 0) << name;
+        EXPECT_EQ(ImageData(read), kIcon) << name;
+    }
+    const std::string left[] = {"../outside/canary.gif", "sub/../../outside/canary.gif", canary, Backslashed(canary),
+                                "out.gif", "zero.gif", "fifo.gif", "none.gif"};
+    for (const std::string& name : left) {
+        const Imported refused = Import("<p><img src=\"" + name + "\">x</p>", options.c_str());
+        ASSERT_EQ(refused.status, 0) << name;
+        EXPECT_EQ(refused.Count(talix::kSigGraphic), 0u) << name;
+        EXPECT_FALSE(AnyRecordHolds(refused, "CANARY")) << name;
+        EXPECT_TRUE(Logged("Picture '" + name + "' left out: ")) << name;
+    }
+    // Without a directory named for it, HTML from the data reads no file.
+    for (const std::string& name : {std::string("icon.gif"), Backslashed(dir_.file("inside/icon.gif"))}) {
+        const Imported none = Import("<p><img src=\"" + name + "\">x</p>", "");
+        EXPECT_EQ(none.Count(talix::kSigImageSegment), 0u) << name;
+    }
+    EXPECT_TRUE(Logged("the import reads no local file (no directory is named for it)") ||
+                Logged("an absolute name is not read"));
+
+    // Style sheets likewise: the one inside is read, the ones out of it are not.
+    std::ofstream(dir_.file("inside/site.css")) << "p { color: blue }";
+    const Imported sheets = Import("<link rel=stylesheet href='../outside/canary.css'><link rel=stylesheet href='" +
+                                       dir_.file("outside/canary.css") + "'><link rel=stylesheet href='site.css'>"
+                                       "<p>styled</p>",
+                                   options.c_str());
+    ASSERT_EQ(sheets.status, 0);
+    EXPECT_TRUE(Logged("Style sheet '../outside/canary.css' left out: the name leads out of the directory"));
+    EXPECT_TRUE(Logged("Style sheet '" + dir_.file("outside/canary.css") + "' left out: an absolute name"));
+    EXPECT_EQ(sheets.Run("styled").Font().color, 4);   // blue, not red
 }
 
 TEST_F(ImageImport, GraphicsOfAnItemComeBackWithTheElementsSize) {

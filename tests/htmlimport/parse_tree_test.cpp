@@ -6,6 +6,7 @@
 #include "htmlimport/cleanup_passes.h"
 #include "htmlimport/html_input.h"
 #include "htmlimport/import_options.h"
+#include "htmlimport/nesting_bound.h"
 #include "htmlimport/parser_drivers.h"
 #include "import_fixture.h"
 #include "talix_platform.h"
@@ -151,7 +152,7 @@ TEST_F(ParseTree, BadInputEndsWithAStatusAndAnIntactTree) {
     const std::string inputs[] = {
         "<", "a < b <<< >>", "<p><b>x</p></b><table><td>y</table></i>", std::string("<p>a\0b</p>", 10),
         "<p>\xFF\xFE\xC3 x</p>", garbage, "<!-- open comment", "<![CDATA[x", "<p title=\"unclosed>x",
-        "&#xFFFFFFFF; &#0; &bogus;",
+        "&#xFFFFFFFF; &#0; &bogus;", "x<?bp?>", "a<?b?><?p>", "<?bp<b?><?p>",
     };
     for (const std::string& input : inputs) {
         EXPECT_EQ(ParseBuffer(input), 0);
@@ -173,13 +174,13 @@ TEST_F(ParseTree, BadInputEndsWithAStatusAndAnIntactTree) {
     EXPECT_EQ(import_->parseErrors, 0u);
 }
 
-TEST_F(ParseTree, TenThousandNestedElementsParse) {
-    const int depth = 10000;
+TEST_F(ParseTree, NestingUpToTheBoundParsesDeeperIsRefused) {
+    const int depth = static_cast<int>(talix::kMaxHtmlNesting);
     std::string divs, bold;
-    for (int i = 0; i < depth; ++i) divs += "<div>", bold += "<b>";
-    divs += "x";
+    for (int i = 0; i < depth; ++i) divs += "<div>";
+    for (int i = 0; i < 10000; ++i) bold += "<b>";
     bold += "y";
-    ASSERT_EQ(ParseBuffer(divs), 0);
+    ASSERT_EQ(ParseBuffer(divs + "x"), 0);
     int levels = 0;
     const talix::HtmlNode* node = import_test::Body(*import_->document);
     while (node->firstChild != nullptr && node->firstChild->Is(talix::HtmlTag::kDiv)) {
@@ -188,7 +189,8 @@ TEST_F(ParseTree, TenThousandNestedElementsParse) {
     }
     EXPECT_EQ(levels, depth);
     EXPECT_EQ(import_->document->Text(node->firstChild), "x");
-    // Nested bold merges into one element.
+    EXPECT_EQ(ParseBuffer(divs + "<div>x"), talix::kHtmlTooDeep);
+    // Nested bold is one element for the parser, which merges it.
     ASSERT_EQ(ParseBuffer(bold), 0);
     EXPECT_EQ(BodyDump(), "body(b('y'))");
 }

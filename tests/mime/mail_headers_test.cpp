@@ -56,6 +56,33 @@ plat::TIMEDATE Time(int year, int month, int day, int hour, int minute, int seco
     return time;
 }
 
+// The lines without the Message-ID, which differs from run to run; it is
+// there once, an id of this system's undeliverable domain.
+std::vector<std::string> WithoutMessageId(std::vector<std::string> lines) {
+    const auto id = std::find_if(lines.begin(), lines.end(),
+                                 [](const std::string& line) { return line.rfind("Message-ID: <", 0) == 0; });
+    EXPECT_NE(id, lines.end());
+    if (id == lines.end()) return lines;
+    EXPECT_NE(id->find("@localhost.invalid>"), std::string::npos) << *id;
+    lines.erase(id);
+    return lines;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', start)) {
+        lines.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+void SetText(plat::NOTEHANDLE note, const char* name, const std::string& text) {
+    ASSERT_EQ(plat::ItemSetText(note, name, text.data(), static_cast<plat::WORD>(text.size())), 0);
+}
+
 class MailHeaders : public MimeTest {};
 
 TEST_F(MailHeaders, MailFieldsGiveTheLines) {
@@ -85,15 +112,16 @@ TEST_F(MailHeaders, MailFieldsGiveTheLines) {
     const plat::TIMEDATE posted = Time(2025, 1, 15, 9, 5, 3, 5, false);
     plat::ItemSetTime(note, "PostedDate", &posted);
 
-    EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes")),
+    // What the note lacks ("MIME_Version", "Precedence") gives the default
+    // or no line, never a placeholder; every message gets a Message-ID.
+    EXPECT_EQ(WithoutMessageId(HeaderLines(Export("UseMailFields=Yes"))),
               (std::vector<std::string>{"Received: from a by b; first", "Received: from b by c; second",
                                         "From: jo@example.com", "To: al@example.com", "Cc: cc@example.com",
-                                        "MIME-Version: <Not successfully retrieved>", "Subject: Hi",
+                                        "MIME-Version: 1.0", "Subject: Hi",
                                         "Date: Wed, 15 Jan 2025 09:05:03 -0500", "X-MSMail-Priority: High",
                                         "X-Priority: 1", "Importance: High",
                                         "X-MIMETrack: Produced By Zerva Software ExportToMime", "X-Unsent: 1",
-                                        "X-MimeOLE: Produced By Talix - ExportToMime method",
-                                        "Precendence: <Not successfully retrieved>"}));
+                                        "X-MimeOLE: Produced By Talix - ExportToMime method"}));
     EXPECT_EQ(item_.lastStatus, 0);
 
     // An importance other than "1" gives the default priority alone; without
@@ -106,14 +134,15 @@ TEST_F(MailHeaders, MailFieldsGiveTheLines) {
         EXPECT_NE(line.rfind("Importance", 0), 0u) << line;
     }
     plat::ItemSetText(note, "Importance", "1", 1);
-    lines = HeaderLines(Export(""));
-    EXPECT_EQ(lines.size(), 9u);
-    EXPECT_EQ(lines[5], "X-Priority: 3");
-    EXPECT_EQ(lines[0], "Received: (from Talix API); ");
+    lines = WithoutMessageId(HeaderLines(Export("")));
+    EXPECT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[6], "X-Priority: 3");
+    EXPECT_EQ(lines[0], "Received: (from Talix API);");
 
-    // An unknown person keeps the name; the Internet address wins over it.
+    // An unknown person keeps the name, as the display name of an address
+    // that cannot be delivered; the Internet address wins over it.
     plat::ItemSetText(note, "From", "CN=Nobody/O=Org", 15);
-    EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes"))[2], "From: CN=Nobody/O=Org");
+    EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes"))[2], "From: \"CN=Nobody/O=Org\" <talix@localhost.invalid>");
     plat::ItemSetText(note, "INetFrom", "direct@example.com", 18);
     EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes"))[2], "From: direct@example.com");
 }
@@ -123,13 +152,74 @@ TEST_F(MailHeaders, OptionsGiveTheLinesAndEmptyOptionsNone) {
     std::vector<std::string> lines = HeaderLines(
         Export("ExpMimeVer=1.0 ExpFrom= ExpTo='x@example.com' ExpSubject='Two words' MimeTrack='X-MIMETrack: mine' "
                "ExpUnsent= ExpImportance=Low ExpDeliveredDate='today'"));
-    EXPECT_EQ(lines, (std::vector<std::string>{"Received: (from Talix API); ", "To: x@example.com", "1.0",
+    // A whole line that is no header line gets its name: it cannot end the
+    // header block.
+    lines = WithoutMessageId(lines);
+    ASSERT_GT(lines.size(), 4u);
+    EXPECT_EQ(lines[4].rfind("Date: ", 0), 0u);
+    lines.erase(lines.begin() + 4);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Received: (from Talix API);", "To: x@example.com", "MIME-Version: 1.0",
                                                "Subject: Two words", "Delivery-date: today", "X-MSMail-Priority: Low",
                                                "X-Priority: 3", "X-MIMETrack: mine",
                                                "X-MimeOLE: Produced By Talix - ExportToMime method"}));
     lines = HeaderLines(Export("ExpMimeVer='MIME-Version: 1.0' ExpDate= UseMailFields=Yes"));
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MIME-Version: 1.0"), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "Date: <Not successfully retrieved>"), lines.end());
+    for (const std::string& line : lines) EXPECT_NE(line.rfind("Date:", 0), 0u) << line;
+}
+
+TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
+    Store(engine_test::Runs({"Mail"}));
+    const plat::NOTEHANDLE note = item_.noteHandle;
+    // Line ends in every item the header lines take, each followed by what
+    // would be a header line of its own or the end of the header block.
+    AddText(note, "Received", "from a by b\r\nX-Received-Injected: 1");
+    SetText(note, "From", "Jo\r\nBcc: from@evil.example");
+    const std::string to[] = {"Doe, John <jd@example.com>, plain name", "al@example.com\r\n\r\nX-Body: 1"};
+    for (const std::string& entry : to)
+        plat::ItemAppendTextList(note, "SendTo", entry.data(), static_cast<plat::WORD>(entry.size()), true);
+    SetText(note, "CopyTo", "cc@example.com\n\nContent-Type: text/plain");
+    SetText(note, "BlindCopyTo", "\r\n");
+    // "Caf\x82" is the platform's text for a word with an accented letter.
+    const std::string subject = "Hello\r\nBcc: victim@evil.example caf\x82 " + std::string(1000, 'y');
+    plat::ItemSetText(note, "Subject", subject.data(), static_cast<plat::WORD>(subject.size()));
+    SetText(note, "X_Priority", "2\r\nX-Priority-Injected: 1");
+    SetText(note, "$MessageID", "<kept@example.com>\nX-Id: 1");
+    SetText(note, "Precedence", "bulk\r\nX-Precedence-Injected: 1");
+
+    const std::string path = Export("UseMailFields=Yes");
+    ASSERT_EQ(item_.lastStatus, 0);
+    const ReadMessage message = ReadMessageFile(path);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    EXPECT_EQ(message.HeaderNames(),
+              (std::vector<std::string>{"Received", "From", "To", "Cc", "MIME-Version", "Subject", "Date",
+                                        "Message-ID", "X-Priority", "X-MIMETrack", "X-Unsent", "X-MimeOLE",
+                                        "Precendence", "Content-Type"}));
+    // The texts stay whole, line ends as blanks; names that are not
+    // addresses stand beside the undeliverable one.
+    EXPECT_EQ(message.Decoded("Subject"), "Hello Bcc: victim@evil.example caf\xC3\xA9 " + std::string(1000, 'y'));
+    EXPECT_EQ(message.Decoded("From"), "Jo Bcc: from@evil.example <talix@localhost.invalid>");
+    EXPECT_EQ(message.Decoded("To"),
+              "Doe <talix@localhost.invalid> | John <jd@example.com> | plain name <talix@localhost.invalid> | "
+              "al@example.com X-Body: 1 <talix@localhost.invalid>");
+    // A stored id that is no message id gives way to one of this system.
+    EXPECT_NE(message.Decoded("Message-ID").find("@localhost.invalid>"), std::string::npos);
+    SetText(note, "$MessageID", "<kept@example.com>");
+    EXPECT_EQ(ReadMessageFile(Export("UseMailFields=Yes")).Decoded("Message-ID"), "<kept@example.com>");
+    // Every line within 998 characters.
+    for (const std::string& line : Lines(talix_test::ReadFile(path))) EXPECT_LE(line.size(), 998u);
+
+    // Nor can an option's value in a part's header.
+    const std::string injected = talix_test::ReadFile(Export("charset=|utf-8\r\nX-Injected: 1|"));
+    EXPECT_EQ(injected.find("\nX-Injected"), std::string::npos);
+    EXPECT_NE(injected.find("charset=\"utf-8X-Injected:1\""), std::string::npos);
+
+    // Without the switch: a date of now, an id of its own in every message.
+    const ReadMessage first = ReadMessageFile(Export(""));
+    const ReadMessage second = ReadMessageFile(Export(""));
+    EXPECT_TRUE(first.defects.empty()) << testing::PrintToString(first.defects);
+    EXPECT_NE(first.Decoded("Message-ID"), second.Decoded("Message-ID"));
+    EXPECT_FALSE(first.Decoded("Date").empty());
 }
 
 TEST(Rfc822Date, DayMonthTimeAndZone) {

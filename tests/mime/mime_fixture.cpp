@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "support/record_fixture.h"
@@ -55,6 +56,13 @@ std::string ReadMessage::Header(const std::string& name) const {
     return "";
 }
 
+std::string ReadMessage::Decoded(const std::string& name) const {
+    for (const auto& header : decoded) {
+        if (header.first == name) return header.second;
+    }
+    return "";
+}
+
 std::vector<const ReadPart*> ReadMessage::Parts(const std::string& type) const {
     std::vector<const ReadPart*> found;
     for (const ReadPart& part : parts) {
@@ -89,6 +97,8 @@ std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths)
             continue;
         } else if (fields.size() >= 3 && fields[0] == "header") {
             messages.back().headers.emplace_back(fields[1], Unescape(fields[2]));
+        } else if (fields.size() >= 3 && fields[0] == "decoded") {
+            messages.back().decoded.emplace_back(fields[1], Unescape(fields[2]));
         } else if (fields.size() >= 3 && fields[0] == "defect") {
             messages.back().defects.push_back(fields[1] + " " + fields[2]);
         } else if (fields.size() >= 6 && fields[0] == "part") {
@@ -103,6 +113,80 @@ std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths)
 ReadMessage ReadMessageFile(const std::string& path) {
     std::vector<ReadMessage> messages = ReadMessageFiles({path});
     return messages.empty() ? ReadMessage() : messages.front();
+}
+
+namespace {
+
+std::string* g_uncut = nullptr;
+
+std::uint16_t CollectMarkup(ZervaRTChunk*, char* text, std::uint16_t length) {
+    if (g_uncut != nullptr) g_uncut->append(text, length);
+    return 0;
+}
+
+} // namespace
+
+bool WriteUncutHtml(ZervaRTItem* item, const std::string& path) {
+    std::unique_ptr<ZervaRTChunk> chunk(item->DefineChunk("Everything"));
+    if (chunk == nullptr) return false;
+    std::string markup;
+    g_uncut = &markup;
+    char* rest = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes", 0, CollectMarkup, nullptr);
+    g_uncut = nullptr;
+    if (rest == nullptr) return false;
+    markup.append(rest, chunk->session->textResultLength);
+    std::ofstream(path, std::ios::binary) << plat::LmbcsToNative(markup);
+    return true;
+}
+
+const std::vector<std::string>& InjectedHeaderNames() {
+    static const std::vector<std::string> names = {"Bcc", "X-Injected", "X-Injected-Subject", "X-Injected-To"};
+    return names;
+}
+
+std::uint16_t ExportWithInjectedHeaders(ZervaRTItem* item, const std::string& path) {
+    const plat::NOTEHANDLE note = item->noteHandle;
+    for (const char* name : {"BlindCopyTo", "INetBlindCopyTo"}) plat::ItemDelete(note, name, static_cast<plat::WORD>(std::strlen(name)));
+    const std::pair<const char*, std::string> items[] = {
+        {"Subject", "Real\r\nBcc: victim@evil.example\r\nX-Injected-Subject: 1"},
+        {"SendTo", "to@example.com\r\nX-Injected-To: 1"},
+        {"CopyTo", "cc@example.com\r\n\r\nX-Injected: 1"},
+        {"Precedence", "bulk\nBcc: list@evil.example"}};
+    for (const auto& [name, text] : items) {
+        plat::ItemDelete(note, name, static_cast<plat::WORD>(std::strlen(name)));
+        plat::ItemSetText(note, name, text.data(), static_cast<plat::WORD>(text.size()));
+    }
+    item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, "UseMailFields=Yes", 0, "", 0, nullptr);
+    return item->lastStatus;
+}
+
+std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, std::string>>& pairs,
+                                       const std::vector<std::string>& forbidden, const std::string& listFile) {
+    {
+        std::ofstream list(listFile, std::ios::binary);
+        for (const auto& [message, reference] : pairs) list << message << '\t' << reference << '\n';
+    }
+    std::string names;
+    for (const std::string& name : forbidden) names += (names.empty() ? "" : ",") + name;
+    const std::string command = "TALIX_FORBIDDEN_HEADERS='" + names + "' python3 '" TALIX_MIME_CHECKER "' '" +
+                                listFile + "' 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return {"the checker cannot be started"};
+    std::string output;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    std::vector<std::string> problems;
+    bool done = false;
+    std::stringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> fields = Fields(line);
+        if (fields.size() >= 3 && fields[0] == "problem") problems.push_back(fields[1] + ": " + fields[2]);
+        if (fields.size() >= 2 && fields[0] == "checked") done = fields[1] == std::to_string(pairs.size());
+    }
+    if (status != 0 || !done) problems.push_back("the checker failed:\n" + output.substr(0, 4000));
+    return problems;
 }
 
 Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height) {

@@ -33,12 +33,17 @@ struct ReadPart {
 struct ReadMessage {
     bool read = false;      // the reader ran and gave an answer
     std::vector<std::pair<std::string, std::string>> headers;   // top level, in order
+    std::vector<std::pair<std::string, std::string>> decoded;   // the same as the package reads them
     std::vector<std::string> defects;
     std::vector<ReadPart> parts;
 
     std::vector<std::string> HeaderNames() const;
     // The value of the first header of the name ("" when none).
     std::string Header(const std::string& name) const;
+    // The value of the first header of the name as the package reads it:
+    // encoded words decoded, an address field as "display <address>"
+    // entries joined by " | " ("" when none).
+    std::string Decoded(const std::string& name) const;
     // The parts of a content type.
     std::vector<const ReadPart*> Parts(const std::string& type) const;
 };
@@ -47,6 +52,26 @@ struct ReadMessage {
 ReadMessage ReadMessageFile(const std::string& path);
 // Reads several at once (one run of the package).
 std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths);
+
+// Checks messages as a mail reader takes them (check_messages.py): each
+// pair is a message file and the file of the item's HTML as the generation
+// writes it without line cutting ("-" for none); forbidden names headers
+// that must not be there. Returns the problems, "FILE: TEXT" each; a
+// failure of the checker itself is a problem too.
+std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, std::string>>& pairs,
+                                       const std::vector<std::string>& forbidden, const std::string& listFile);
+
+// Writes the item's HTML as the generation gives it without cutting lines
+// (the text the message's HTML part comes from), in the native character
+// set, into the file; false when it cannot.
+bool WriteUncutHtml(ZervaRTItem* item, const std::string& path);
+
+// Sends the item's note as mail with "UseMailFields=Yes" after putting a
+// header line behind a line end in each of its mail items (the note in
+// memory only): writes the message to path and returns the item's status.
+std::uint16_t ExportWithInjectedHeaders(ZervaRTItem* item, const std::string& path);
+// The header names ExportWithInjectedHeaders tries to add.
+const std::vector<std::string>& InjectedHeaderNames();
 
 // The records of a JPEG picture (begin, graphic, header, segment, end).
 Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height);

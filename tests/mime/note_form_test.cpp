@@ -271,19 +271,23 @@ TEST_F(NoteForm, PicturesIconsAndAttachmentsAreStoredParts) {
     ASSERT_EQ(read.Parts("application/octet-stream").size(), 1u);
     EXPECT_EQ(read.Parts("application/octet-stream")[0]->filename, "report.bin");
 
-    // An attachment that is gone refuses the run, which leaves nothing.
+    // An attachment that is gone loses its part; the rest is stored.
     plat::BLOCKID file;
     ASSERT_EQ(talix::FindAttachmentItem(item_.noteHandle, "report.bin", &file, 0), 0);
     ASSERT_EQ(plat::NoteDetachFile(item_.noteHandle, file), 0);
     Convert("Other", "");
-    EXPECT_EQ(item_.lastStatus, 546);
-    EXPECT_TRUE(Values("Other").empty());
-    EXPECT_TRUE(Values("Other_M$").empty());
-    // The large picture's attachment of that run (a second name, the first
-    // being taken) went with it.
-    const std::string again = parts[7].body.substr(0, parts[7].body.size() - 4) + "_2.gif";
-    EXPECT_EQ(talix::FindAttachmentItem(item_.noteHandle, again.c_str(), &file, 0), 546) << again;
-    EXPECT_EQ(talix::FindAttachmentItem(item_.noteHandle, parts[7].body.c_str(), &file, 0), 0);
+    EXPECT_EQ(item_.lastStatus, 0);
+    const std::vector<StoredPart> other = Parts(Values("Other"));
+    EXPECT_EQ(other.size() + 1, parts.size());
+    for (const StoredPart& part : other) EXPECT_EQ(part.headers.find("report.bin"), std::string::npos);
+
+    // A run that fails after it began (its body file cannot be attached)
+    // leaves nothing of what it wrote.
+    Convert("Third", "AttachedFile=" + dir_.file("missing/body.txt"));
+    EXPECT_NE(item_.lastStatus, 0);
+    EXPECT_TRUE(Values("Third").empty());
+    EXPECT_TRUE(Values("Third_M$").empty());
+    EXPECT_EQ(Values("$MessageID").size(), 1u);
 }
 
 TEST_F(NoteForm, FiveThousandPicturesAreFiveThousandParts) {

@@ -1,9 +1,12 @@
 // Every rich-text item of the exported notes written as a MIME file: the
-// email package reads each message without a defect, and its HTML part is
-// the HTML the generation gives for a MIME message.
+// email package reads each message without a defect, its HTML part is the
+// HTML the generation gives for a MIME message, and it holds what mail
+// readers need.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +48,7 @@ TEST(MimeRealData, EveryItemIsAMessageTheEmailPackageReads) {
 
     RARIvoSession session;
     std::vector<std::string> files, expected, names;
+    std::vector<std::pair<std::string, std::string>> checked;
     for (const auto& [id, name] : targets) {
         ZervaRTItem item(&session);
         if (item.Connect("", path.c_str(), id, name.c_str(), 0) != 0 || item.connected == 0) continue;
@@ -59,6 +63,13 @@ TEST(MimeRealData, EveryItemIsAMessageTheEmailPackageReads) {
         files.push_back(file);
         expected.push_back(html);
         names.push_back(where);
+        // For the checks of a mail reader: the HTML without cut lines, and
+        // the message sent with the note's mail items, line ends in them.
+        const std::string uncut = file + ".htm", mail = file + "-mail.eml";
+        ASSERT_TRUE(WriteUncutHtml(&item, uncut)) << where;
+        checked.emplace_back(file, uncut);
+        ASSERT_EQ(ExportWithInjectedHeaders(&item, mail), 0) << where;
+        checked.emplace_back(mail, "-");
     }
     ASSERT_FALSE(files.empty());
     const std::vector<ReadMessage> messages = ReadMessageFiles(files);
@@ -70,6 +81,13 @@ TEST(MimeRealData, EveryItemIsAMessageTheEmailPackageReads) {
         ASSERT_EQ(html.size(), 1u) << names[i];
         EXPECT_EQ(html[0]->payload, expected[i]) << names[i];
     }
+    // As mail readers take them: every "cid:" a part, short lines, a Date,
+    // Message-ID, From and To that parse, no attribute value cut, and no
+    // header that a line end in a mail item would have added.
+    const std::vector<std::string> problems = CheckMessages(checked, InjectedHeaderNames(), dir.file("list.txt"));
+    EXPECT_TRUE(problems.empty()) << problems.size() << " problems, the first: "
+                                  << testing::PrintToString(std::vector<std::string>(
+                                         problems.begin(), problems.begin() + std::min<std::size_t>(problems.size(), 20)));
 }
 
 // Every rich-text item stored as HTML in text runs of its note: the

@@ -343,6 +343,83 @@ TEST_F(NotesTest, FailedUpdateLeavesTheStoredNoteAsItWas) {
     EXPECT_EQ(Stored(later), kSample);
 }
 
+// Two writers of one note, each through a handle of its own: an update that
+// finds the note stored by the other since it was read is refused unless
+// forced, and a forced one replaces only what it changed.
+TEST_F(NotesTest, WritersOfOneNoteKeepEachOthersChanges) {
+    NOTEID id = Store(kSample);
+    DBHANDLE other = NULLHANDLE;
+    ASSERT_EQ(DbOpen(path_.c_str(), &other), NOERROR);
+    NOTEHANDLE a = NULLHANDLE, b = NULLHANDLE;
+    ASSERT_EQ(NoteOpen(db_, id, 0, &a), NOERROR);
+    ASSERT_EQ(NoteOpen(other, id, 0, &b), NOERROR);
+    auto sequence = [&] {
+        ORIGINATORID oid;
+        EXPECT_EQ(DbNoteInfo(db_, id, &oid, nullptr, nullptr), NOERROR);
+        return oid.Sequence;
+    };
+    const DWORD first = sequence();
+
+    ASSERT_EQ(ItemSetText(a, "Subject", "from a", 6), NOERROR);
+    ASSERT_EQ(NoteUpdate(a, 0), NOERROR);
+    EXPECT_EQ(sequence(), first + 1);
+    ASSERT_EQ(ItemSetText(b, "$Info", "from b", 6), NOERROR);
+    EXPECT_EQ(NoteUpdate(b, 0), ERR_NOTE_CONFLICT);
+    std::vector<StoredItem> expected = kSample;
+    expected[2].value = Typed(TYPE_TEXT, "from a");
+    EXPECT_EQ(Stored(id), expected);
+    ASSERT_EQ(NoteUpdate(b, UPDATE_FORCE), NOERROR);
+    expected[0].value = Typed(TYPE_TEXT, "from b");
+    EXPECT_EQ(Stored(id), expected);
+    EXPECT_EQ(sequence(), first + 2);
+    // b is up to date now, a is not.
+    EXPECT_EQ(NoteUpdate(b, 0), NOERROR);
+    EXPECT_EQ(NoteUpdate(a, 0), ERR_NOTE_CONFLICT);
+    NoteClose(a);
+    NoteClose(b);
+
+    // b removes an item and adds one; a, which read the note before, writes
+    // the three parts of "Body" anew as two. Forced, a keeps b's changes:
+    // the removed item stays removed (also through a's later updates), the
+    // added one stays; every old part of "Body" gives way to a's.
+    ASSERT_EQ(NoteOpen(db_, id, 0, &a), NOERROR);
+    ASSERT_EQ(NoteOpen(other, id, 0, &b), NOERROR);
+    ASSERT_EQ(ItemDelete(b, "$Empty", 6), NOERROR);
+    ASSERT_EQ(Append(b, {"Added", 0, Typed(TYPE_TEXT, "by b")}), NOERROR);
+    ASSERT_EQ(NoteUpdate(b, 0), NOERROR);
+    ASSERT_EQ(ItemDelete(a, "body", 4), NOERROR);
+    ASSERT_EQ(Append(a, {"Body", 0, Typed(TYPE_COMPOSITE, "new one")}), NOERROR);
+    ASSERT_EQ(Append(a, {"Body", 0, Typed(TYPE_COMPOSITE, "new two")}), NOERROR);
+    ASSERT_EQ(NoteUpdate(a, UPDATE_FORCE), NOERROR);
+    expected = {expected[0], expected[2], {"Body", 0, Typed(TYPE_COMPOSITE, "new one")},
+                {"Body", 0, Typed(TYPE_COMPOSITE, "new two")}, {"Added", 0, Typed(TYPE_TEXT, "by b")}};
+    EXPECT_EQ(Stored(id), expected);
+    ASSERT_EQ(ItemSetText(a, "Subject", "again", 5), NOERROR);
+    ASSERT_EQ(NoteUpdate(a, 0), NOERROR);
+    expected[1].value = Typed(TYPE_TEXT, "again");
+    EXPECT_EQ(Stored(id), expected);
+    // b, forced, writes nothing of "Body": a's parts stay whole.
+    ASSERT_EQ(ItemSetText(b, "Added", "by b again", 10), NOERROR);
+    ASSERT_EQ(NoteUpdate(b, UPDATE_FORCE), NOERROR);
+    expected[4].value = Typed(TYPE_TEXT, "by b again");
+    EXPECT_EQ(Stored(id), expected);
+    NoteClose(a);
+    NoteClose(b);
+
+    // A value changed in place, through the bytes the item hands out, is
+    // a change too.
+    ASSERT_EQ(NoteOpen(db_, id, 0, &a), NOERROR);
+    BLOCKID value;
+    ASSERT_EQ(ItemInfo(a, "Added", 5, nullptr, nullptr, &value, nullptr), NOERROR);
+    static_cast<char*>(BlockLock(value))[2] = 'B';
+    BlockUnlock(value);
+    ASSERT_EQ(NoteUpdate(a, 0), NOERROR);
+    NoteClose(a);
+    expected[4].value = Typed(TYPE_TEXT, "By b again");
+    EXPECT_EQ(Stored(id), expected);
+    EXPECT_EQ(DbClose(other), NOERROR);
+}
+
 TEST_F(NotesTest, HeaderFieldsAndMarks) {
     NOTEHANDLE note = NULLHANDLE;
     ASSERT_EQ(NoteCreate(db_, &note), NOERROR);

@@ -1,8 +1,11 @@
 // Opening a database again after it was closed: what the file holds then,
 // whatever happened to it in between (a write through SQLite by someone
-// else, a changed table, the file replaced at its path or damaged).
+// else, a changed table, the file replaced at its path or damaged), and the
+// hold on the file an open database keeps against other processes.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -110,6 +113,40 @@ TEST(Reopen, AClosedDatabaseOpensAgainAsTheFileIsNow) {
     EXPECT_EQ(DbOpen(path.c_str(), &db), ERR_NOT_A_DATABASE);
     std::filesystem::resize_file(copy, 0);
     EXPECT_EQ(DbOpen(copy.c_str(), &db), ERR_NOT_A_DATABASE);
+}
+
+// Whether this process holds a lock on the file (as /proc/locks lists them:
+// "1: POSIX ADVISORY READ <pid> <device>:<inode> <start> <end>").
+bool HoldsLockOn(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    std::ifstream locks("/proc/locks");
+    const std::string pid = " " + std::to_string(::getpid()) + " ";
+    const std::string inode = ":" + std::to_string(info.st_ino) + " ";
+    for (std::string line; std::getline(locks, line);) {
+        if (line.find(pid) != std::string::npos && line.find(inode) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// An open database holds a lock on its file for as long as it is open, also
+// when it was open before: that is how another process closing the file
+// knows that it is not the last to use it, and leaves the file's log (which
+// holds this process's latest writes) in place.
+TEST(Reopen, AnOpenDatabaseKeepsItsHoldOnTheFile) {
+    TempDir dir;
+    const std::string path = dir.file("r.nsf");
+    DBHANDLE db = NULLHANDLE;
+    ASSERT_EQ(DbCreate(path.c_str(), &db), NOERROR);
+    ASSERT_NE(StoreNote(db, "first"), 0u);
+    EXPECT_TRUE(HoldsLockOn(path));
+    DbClose(db);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(DbOpen(path.c_str(), &db), NOERROR);
+        EXPECT_NE(StoreNote(db, "again"), 0u);
+        EXPECT_TRUE(HoldsLockOn(path)) << round;
+        DbClose(db);
+    }
 }
 
 } // namespace

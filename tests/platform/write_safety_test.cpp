@@ -30,15 +30,16 @@ public:
     OtherConnection(const OtherConnection&) = delete;
     OtherConnection& operator=(const OtherConnection&) = delete;
     int Run(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
-    long long Count(const char* table) {
+    // The number the query gives (-1 when it gives none).
+    long long Number(const std::string& sql) {
         sqlite3_stmt* stmt = nullptr;
-        std::string sql = std::string("SELECT count(*) FROM ") + table;
-        long long count = -1;
+        long long number = -1;
         if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-            count = sqlite3_column_int64(stmt, 0);
+            number = sqlite3_column_int64(stmt, 0);
         sqlite3_finalize(stmt);
-        return count;
+        return number;
     }
+    long long Count(const char* table) { return Number(std::string("SELECT count(*) FROM ") + table); }
 
 private:
     sqlite3* db_ = nullptr;
@@ -185,6 +186,64 @@ TEST(WriteSafety, AHeldDatabaseChangesNothingAndSaysItIsBusy) {
     // The attachment of the replaced note 1 went with its old content.
     EXPECT_TRUE(Problems(t.db).empty());
     EXPECT_EQ(OtherConnection(t.path).Count("objects"), 2);
+}
+
+// The write lock of a command that reads a note and saves it: other
+// processes wait for it, every handle of the file in this process writes
+// within it, and what was written lands when it is released.
+TEST(WriteSafety, TheWriteLockHoldsOtherWritersOffUntilItIsReleased) {
+    Fixture t;
+    DxlImportResult seed;
+    ASSERT_EQ(t.Import(Dxl({DxlNote(1, "one", true), DxlNote(2, "two", false)}), &seed), NOERROR) << seed.error;
+    const std::string subjectIs = "SELECT count(*) FROM items WHERE name = CAST('Subject' AS BLOB) AND substr(value, 3) = ";
+    OtherConnection other(t.path);
+    const long long untouched = other.Number("SELECT item_id FROM items WHERE name = CAST('$FILE' AS BLOB)");
+    DBHANDLE second = NULLHANDLE;
+    ASSERT_EQ(DbOpen(t.path.c_str(), &second), NOERROR);
+    {
+        IniOverride wait("DatabaseBusyWait", "0");
+        ASSERT_EQ(DbWriteLock(t.db), NOERROR);
+        EXPECT_EQ(other.Run("BEGIN IMMEDIATE"), SQLITE_BUSY);
+        NOTEHANDLE note = NULLHANDLE;
+        ASSERT_EQ(NoteOpen(second, seed.notes[0], 0, &note), NOERROR);
+        ASSERT_EQ(ItemSetText(note, "Subject", "locked", 6), NOERROR);
+        EXPECT_EQ(NoteUpdate(note, 0), NOERROR);
+        NoteClose(note);
+        EXPECT_EQ(other.Number(subjectIs + "CAST('locked' AS BLOB)"), 0);
+
+        // Taken again it nests: an import inside it that fails takes only
+        // its own notes back.
+        ASSERT_EQ(DbWriteLock(second), NOERROR);
+        DxlImportResult failed;
+        TestFailUpdateAfterItems(0);
+        EXPECT_EQ(t.Import(Dxl({DxlNote(2, "new", false), DxlNote(5, "five", true)}), &failed), ERR_INJECTED);
+        TestFailUpdateAfterItems(-1);
+        EXPECT_EQ(DbWriteUnlock(second), NOERROR);
+        EXPECT_EQ(DbWriteUnlock(t.db), NOERROR);
+        EXPECT_EQ(DbWriteUnlock(t.db), ERR_BAD_ARGUMENT);
+    }
+    EXPECT_EQ(other.Number(subjectIs + "CAST('locked' AS BLOB)"), 1);
+    EXPECT_EQ(other.Number(subjectIs + "CAST('two' AS BLOB)"), 1);
+    EXPECT_EQ(other.Count("notes"), 2);
+    // The update wrote the changed item only: the attachment's row stays.
+    EXPECT_EQ(other.Number("SELECT item_id FROM items WHERE name = CAST('$FILE' AS BLOB)"), untouched);
+
+    // A lock its handle still holds when closed lands with it.
+    ASSERT_EQ(DbWriteLock(second), NOERROR);
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteOpen(t.db, seed.notes[1], 0, &note), NOERROR);
+    ASSERT_EQ(ItemSetText(note, "Subject", "closed", 6), NOERROR);
+    EXPECT_EQ(NoteUpdate(note, 0), NOERROR);
+    NoteClose(note);
+    EXPECT_EQ(DbClose(second), NOERROR);
+    EXPECT_EQ(other.Number(subjectIs + "CAST('closed' AS BLOB)"), 1);
+
+    // Held by another process past the busy wait: refused.
+    IniOverride wait("DatabaseBusyWait", "0");
+    ASSERT_EQ(other.Run("BEGIN IMMEDIATE"), SQLITE_OK);
+    EXPECT_EQ(DbWriteLock(t.db), ERR_DB_BUSY);
+    other.Run("ROLLBACK");
+    EXPECT_TRUE(Problems(t.db).empty());
 }
 
 TEST(WriteSafety, ObjectsLiveAsLongAsAStoredNoteNamesThem) {

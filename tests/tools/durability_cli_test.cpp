@@ -1,6 +1,7 @@
-// talix import under kills and contention, and talix check: a file lands
-// whole or not at all, two processes writing at once both finish, and the
-// check finds what is wrong in a database.
+// talix import under kills and contention, writers of one note at once, and
+// talix check: a file lands whole or not at all, two processes writing at
+// once both finish, every change of writers of one note lands, and the check
+// finds what is wrong in a database.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -175,6 +177,55 @@ TEST_F(Durability, ABusyDatabaseIsReportedAndLeftAsItWas) {
               std::string::npos)
         << busy.err;
     EXPECT_EQ(Talix({"notes", db_}).out, before);
+    ExpectSound(db_);
+}
+
+// Processes changing one note at once, each a series of commands: appends
+// to one item, appends to items of their own, and formulas that read an
+// item and write it back with @DbCommand. Every command finishes and every
+// change is there afterwards.
+TEST_F(Durability, WritersOfOneNoteAtOnceKeepEveryChange) {
+    const std::string id = Import(Sample("2194.xml"));
+    const std::string driverId = "N" + id.substr(2);
+    constexpr int kWriters = 3;
+    constexpr int kEach = 6;
+    auto runAll = [&](const std::function<std::vector<std::string>(int, int)>& command) {
+        std::vector<std::thread> writers;
+        for (int w = 0; w < kWriters; ++w) {
+            writers.emplace_back([&, w] {
+                for (int i = 0; i < kEach; ++i) {
+                    const std::string name = "w" + std::to_string(w) + "-" + std::to_string(i);
+                    EXPECT_EQ(Wait(Start(command(w, i), name)), 0) << Err(name);
+                }
+            });
+        }
+        for (std::thread& writer : writers) writer.join();
+    };
+    auto marker = [](int w, int i) { return "[" + std::to_string(w) + "-" + std::to_string(i) + "]"; };
+    auto markers = [&](const std::string& item) {
+        const std::string text = Talix({"text", db_, id, item}).out;
+        int found = 0;
+        for (int w = 0; w < kWriters; ++w)
+            for (int i = 0; i < kEach; ++i) found += text.find(marker(w, i)) != std::string::npos ? 1 : 0;
+        return found;
+    };
+
+    runAll([&](int w, int i) { return std::vector<std::string>{"append", db_, id, "Memo", "text", marker(w, i)}; });
+    EXPECT_EQ(markers("Memo"), kWriters * kEach);
+    runAll([&](int w, int i) {
+        return std::vector<std::string>{"append", db_, id, "Own" + std::to_string(w), "text", marker(w, i)};
+    });
+    int own = 0;
+    for (int w = 0; w < kWriters; ++w) own += markers("Own" + std::to_string(w));
+    EXPECT_EQ(own, kWriters * kEach);
+    runAll([&](int w, int i) {
+        const std::string text = "@DbCommand(\"Talix\"; \"Text\"; \"\"; \"" + driverId + "\"; \"Formula\")";
+        return std::vector<std::string>{"formula", db_, id,
+                                        "@DbCommand(\"Talix\"; \"Text\"; \"\"; \"" + driverId +
+                                            "\"; \"Formula\"; " + text + " + \"" + marker(w, i) + "\")"};
+    });
+    EXPECT_EQ(markers("Formula"), kWriters * kEach);
+    EXPECT_EQ(markers("Memo"), kWriters * kEach);
     ExpectSound(db_);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli_fixture.h"
+#include "support/headless_browser.h"
 #include "support/markup_validators.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
@@ -160,6 +161,44 @@ TEST_F(HtmlCommand, MimePartFilesAreAttachedAndNamed) {
     CliOutcome small = Talix({"html", db_, Note({"tiny"}), "Body", "--mime", "7"});
     ASSERT_EQ(small.status, 0) << small.err;
     EXPECT_EQ(small.lines().at(0), "");
+}
+
+// Face names from the data written into CSS: whatever they hold (";", "}",
+// quotes, "<", a url()), a browser reads one font-family declaration of
+// that name, and nothing else.
+TEST_F(HtmlCommand, FaceNamesStayOneDeclaration) {
+    const std::string id = Import(Sample("2194.xml"));
+    const std::string html =
+        "<p><font face=\"x;background:url(//a)\">one</font> <span style='font-family: \"q;r}s<t\\\"u\"'>two</span>"
+        " <span style=\"font-family: Times New Roman, serif\">three</span></p>";
+    ASSERT_EQ(Talix({"append", db_, id, "Faces", "html", "INLINE", html}).status, 0);
+    for (const char* format : {"html", "xhtml"}) {
+        const CliOutcome page = Talix({"html", db_, id, "Faces", "--format", format});
+        ASSERT_EQ(page.status, 0) << page.err;
+        EXPECT_EQ(page.out.find("background:url(//a); "), std::string::npos) << page.out;
+        // An ordinary name stays as it was written (the import keeps a list's first family).
+        EXPECT_NE(page.out.find("font-family: Times New Roman; "), std::string::npos) << page.out;
+        // Each span's properties besides its size, and its family, as a browser reads them.
+        const std::string chromium = talix_test::ChromiumPath();
+        if (chromium.empty()) {
+            if (talix_test::BrowserRequired()) FAIL() << "no browser to read the page";
+            GTEST_SKIP() << "no browser to read the page";
+        }
+        const std::string script =
+            "<textarea id='read'></textarea><script>document.getElementById('read').textContent = "
+            "[...document.querySelectorAll('span[style]')].map(e => [...e.style].filter(p => p != 'font-size')"
+            ".join(',') + '=' + e.style.fontFamily).join('|');</script>";
+        const std::string path = Write(std::string("faces-") + format + ".html", page.out + script);
+        const std::string dom = talix_test::DumpDocuments(chromium, {path}, 1, 120).front();
+        const std::string open = "<textarea id=\"read\">";
+        const std::size_t start = dom.find(open);
+        ASSERT_NE(start, std::string::npos) << dom;
+        const std::size_t from = start + open.size();
+        const std::string read = dom.substr(from, dom.find("</textarea>", from) - from);
+        EXPECT_EQ(read, "font-family=\"x;background:url(//a)\"|font-family=\"q;r}s&lt;t\\\\\\\"u\"|"
+                        "font-family=\"Times New Roman\"")
+            << page.out;
+    }
 }
 
 TEST_F(HtmlCommand, RefusesBadUsage) {

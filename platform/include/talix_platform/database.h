@@ -1,8 +1,8 @@
 // Databases, database objects, notes and items.
 //
 // A database is one SQLite file. A note opened is held in memory: item calls
-// work on that copy, and NoteUpdate writes the whole note back in one
-// transaction. Paths are relative to the data directory (notes.ini
+// work on that copy, and NoteUpdate writes back, in one transaction, the
+// items that changed since the note was read. Paths are relative to the data directory (notes.ini
 // "Directory", else the current directory) unless absolute; "\" and "/" are
 // both accepted. An empty server, or the local one, means this machine.
 #pragma once
@@ -31,6 +31,17 @@ TPLAT_API STATUS PathNetSplit(const char* path, char* server, char* file);
 // to the process. A write waits for another process's write to end up to the
 // busy wait: notes.ini "DatabaseBusyWait" in seconds, 30 when unset; a
 // database held longer gives ERR_DB_BUSY and nothing is written.
+
+// The database's write lock, for a change made of a read and the update that
+// follows it: taken (waiting up to the busy wait, else ERR_DB_BUSY) before
+// the note is read and held until it is saved, so that no other writer
+// stores the note in between. Every handle of the file in this process
+// shares it: what is written through any of them while it is held is part
+// of it and lands when it is released (DbWriteUnlock's status says whether
+// it did), or when the handle that took it is closed. Taken again while
+// held, it nests.
+TPLAT_API STATUS DbWriteLock(DBHANDLE db);
+TPLAT_API STATUS DbWriteUnlock(DBHANDLE db);
 
 // Opens a database by path (or "server!!path"). A missing file, a file that
 // is not a database or another server fail with a status of their own.
@@ -112,8 +123,15 @@ TPLAT_API STATUS NoteCreate(DBHANDLE db, NOTEHANDLE* note);
 // there is none).
 TPLAT_API STATUS NoteOpen(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note);
 TPLAT_API STATUS NoteOpenByUNID(DBHANDLE db, const UNID* unid, WORD flags, NOTEHANDLE* note);
-// Writes the note and all its items in one transaction. A new note gets its
-// note id here; a note whose note id was set to 0 is stored as a new note.
+// Stores the note in one transaction. A new note gets its note id here; a
+// note whose note id was set to 0 is stored as a new note. A stored note
+// gets its header and the items that changed since it was read (added,
+// changed or removed, by name); the other stored items stay as they are.
+// When another writer stored the note since it was read, the update fails
+// with ERR_NOTE_CONFLICT, unless UPDATE_FORCE is given: a forced update
+// replaces only the items of the names it changed and keeps the other
+// writer's. Every update raises the note's sequence number (part of the
+// originator id) unless the caller set the originator id.
 TPLAT_API STATUS NoteUpdate(NOTEHANDLE note, WORD flags);
 TPLAT_API STATUS NoteClose(NOTEHANDLE note);
 TPLAT_API STATUS NoteDelete(DBHANDLE db, NOTEID id, WORD flags);

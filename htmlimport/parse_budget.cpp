@@ -1,0 +1,130 @@
+#include "htmlimport/parse_budget.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace talix {
+
+namespace {
+
+// Work a parse may do between two bytes of input it reads, and in all (a
+// base and work per byte of input): far above what an input takes that the
+// library parses and ends (some tens between two bytes and well under one a
+// byte for ordinary HTML; about 10,000 between two bytes at the end of the
+// deepest nesting the nesting bound lets pass, a million in all for the most
+// unclosed font elements it lets pass, a few a byte for the checks after the
+// input, such as of 20,000 anchors of one name).
+constexpr std::size_t kStallWork = 200'000;
+constexpr std::size_t kBaseWork = 4'000'000;
+constexpr std::size_t kWorkPerByte = 32;
+
+const TidyAllocatorVtbl* Table();
+
+} // namespace
+
+// The header in front of every block handed out: the chain of live blocks.
+struct alignas(std::max_align_t) ParseBudget::Block {
+    Block* previous;
+    Block* next;
+};
+
+ParseBudget::ParseBudget(std::size_t inputBytes)
+    : allocator_{{Table()}, this},
+      limit_(kBaseWork + (inputBytes > (SIZE_MAX - kBaseWork) / kWorkPerByte ? SIZE_MAX - kBaseWork
+                                                                              : inputBytes * kWorkPerByte)) {}
+
+ParseBudget::~ParseBudget() = default;
+
+void ParseBudget::Link(Block* block) {
+    block->previous = nullptr;
+    block->next = blocks_;
+    if (blocks_ != nullptr) blocks_->previous = block;
+    blocks_ = block;
+}
+
+void ParseBudget::Unlink(Block* block) {
+    if (block->previous != nullptr) block->previous->next = block->next;
+    else blocks_ = block->next;
+    if (block->next != nullptr) block->next->previous = block->previous;
+}
+
+void ParseBudget::Leave() { std::longjmp(*escape_, 1); }
+
+void ParseBudget::Work() {
+    ++work_;
+    ++sinceInput_;
+    if ((work_ > limit_ || (inputLeft_ && sinceInput_ > kStallWork)) && escape_ != nullptr) Leave();
+}
+
+void ParseBudget::CountMessage() { Work(); }
+
+void* TIDY_CALL ParseBudget::Alloc(TidyAllocator* self, std::size_t bytes) {
+    ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
+    budget.Work();
+    auto* block = static_cast<Block*>(bytes <= SIZE_MAX - sizeof(Block) ? std::malloc(sizeof(Block) + bytes) : nullptr);
+    if (block == nullptr) {
+        budget.outOfMemory_ = true;
+        if (budget.escape_ != nullptr) budget.Leave();
+        return nullptr;
+    }
+    budget.Link(block);
+    return block + 1;
+}
+
+void* TIDY_CALL ParseBudget::Realloc(TidyAllocator* self, void* data, std::size_t bytes) {
+    if (data == nullptr) return Alloc(self, bytes);
+    ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
+    budget.Work();
+    Block* block = static_cast<Block*>(data) - 1;
+    budget.Unlink(block);
+    auto* moved = static_cast<Block*>(bytes <= SIZE_MAX - sizeof(Block) ? std::realloc(block, sizeof(Block) + bytes)
+                                                                         : nullptr);
+    if (moved == nullptr) {
+        budget.Link(block);   // still the library's, unchanged
+        budget.outOfMemory_ = true;
+        if (budget.escape_ != nullptr) budget.Leave();
+        return nullptr;
+    }
+    budget.Link(moved);
+    return moved + 1;
+}
+
+void TIDY_CALL ParseBudget::Free(TidyAllocator* self, void* data) {
+    if (data == nullptr) return;
+    ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
+    Block* block = static_cast<Block*>(data) - 1;
+    budget.Unlink(block);
+    std::free(block);
+}
+
+// The library calls this when memory runs out and does not expect it to
+// return.
+void TIDY_CALL ParseBudget::Panic(TidyAllocator* self, ctmbstr) {
+    ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
+    budget.outOfMemory_ = true;
+    if (budget.escape_ != nullptr) budget.Leave();
+    std::abort();
+}
+
+void ParseBudget::FreeAbandoned() {
+    while (blocks_ != nullptr) {
+        Block* block = blocks_;
+        blocks_ = block->next;
+        std::free(block);
+    }
+}
+
+namespace {
+
+const TidyAllocatorVtbl kTable = {
+    &ParseBudget::Alloc,
+    &ParseBudget::Realloc,
+    &ParseBudget::Free,
+    &ParseBudget::Panic,
+};
+
+const TidyAllocatorVtbl* Table() { return &kTable; }
+
+} // namespace
+
+} // namespace talix

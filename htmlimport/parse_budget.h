@@ -1,0 +1,78 @@
+// The work a parse of the HTML library may do, and the way out of one that
+// does more.
+//
+// Some malformed inputs make the library loop for ever (a table row outside
+// a table holding a definition list, then the end of a table: "<tr><dl>
+// </table>"), each turn making a new message. The parse therefore gets an
+// allocator of its own: it counts the library's allocations and messages
+// as the parse's work and keeps every block it hands out. Work without a
+// byte of input read in between, or in all, past the budget (or memory
+// running out) leaves the parse for the point the caller marked, and the
+// caller frees every block the abandoned document held. Only the library's
+// own frames lie between that point and the budget's calls, so leaving
+// them skips no destructor of ours. (Once the input is read, the checks of
+// the whole document that follow have the budget in all only: their work
+// grows with the document, not with a byte.)
+#pragma once
+
+#include <tidy/tidy.h>
+
+#include <csetjmp>
+#include <cstddef>
+
+namespace talix {
+
+class ParseBudget {
+public:
+    // A budget of work for an input of inputBytes.
+    explicit ParseBudget(std::size_t inputBytes);
+    ~ParseBudget();
+    ParseBudget(const ParseBudget&) = delete;
+    ParseBudget& operator=(const ParseBudget&) = delete;
+
+    // The allocator to create the document with.
+    TidyAllocator* Allocator() { return &allocator_.base; }
+    // Counts one message of the library (the document's report filter
+    // calls this with the budget as the document's application data).
+    void CountMessage();
+    // The library read a byte of its input.
+    void InputRead() { sinceInput_ = 0; }
+    // The input is read: what follows (the checks of the whole document)
+    // has the budget in all only.
+    void InputDone() { inputLeft_ = false; }
+    // While armed, work past the budget or memory running out leaves the
+    // parse through escape (longjmp with 1); disarmed, nothing leaves.
+    void Arm(std::jmp_buf* escape) { escape_ = escape; }
+    void Disarm() { escape_ = nullptr; }
+    bool OutOfMemory() const { return outOfMemory_; }
+    // After leaving the parse: frees every block the library still holds.
+    void FreeAbandoned();
+
+    // The allocator's functions, as the library calls them.
+    static void* TIDY_CALL Alloc(TidyAllocator* self, std::size_t bytes);
+    static void* TIDY_CALL Realloc(TidyAllocator* self, void* block, std::size_t bytes);
+    static void TIDY_CALL Free(TidyAllocator* self, void* block);
+    static void TIDY_CALL Panic(TidyAllocator* self, ctmbstr message);
+
+private:
+    struct Block;
+    struct BudgetAllocator {
+        TidyAllocator base;
+        ParseBudget* owner;
+    };
+    void Work();
+    [[noreturn]] void Leave();
+    void Link(Block* block);
+    void Unlink(Block* block);
+
+    BudgetAllocator allocator_;
+    std::jmp_buf* escape_ = nullptr;
+    std::size_t work_ = 0;
+    std::size_t sinceInput_ = 0;
+    bool inputLeft_ = true;
+    std::size_t limit_;
+    bool outOfMemory_ = false;
+    Block* blocks_ = nullptr;   // every block handed out and not yet freed
+};
+
+} // namespace talix

@@ -1,0 +1,267 @@
+#include "mime/header_text.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "core/base64.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kFoldAt = 78;          // the line length RFC 5322 asks for
+constexpr std::size_t kLongestWord = 900;    // a word a line of 998 characters holds with its field name
+constexpr std::size_t kEncodedPiece = 45;    // bytes of one encoded word: 60 Base64 characters
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+std::string Trimmed(std::string_view text) {
+    std::size_t from = 0, to = text.size();
+    while (from < to && text[from] == ' ') ++from;
+    while (to > from && text[to - 1] == ' ') --to;
+    return std::string(text.substr(from, to - from));
+}
+
+std::size_t LongestWord(std::string_view text) {
+    std::size_t longest = 0, current = 0;
+    for (const char c : text) {
+        current = c == ' ' ? 0 : current + 1;
+        if (current > longest) longest = current;
+    }
+    return longest;
+}
+
+// Folds a header line before blanks so that its lines hold at most 78
+// characters where the words allow; unfolding gives the line back.
+std::string Fold(const std::string& line) {
+    if (line.size() <= kFoldAt) return line;
+    std::string out;
+    out.reserve(line.size() + line.size() / kFoldAt + 1);
+    std::size_t column = 0;
+    std::size_t i = 0;
+    int words = 0;
+    while (i < line.size()) {
+        std::size_t j = i;
+        while (j < line.size() && line[j] == ' ') ++j;
+        while (j < line.size() && line[j] != ' ') ++j;
+        // The field name keeps the value's first word beside it.
+        if (++words > 2 && line[i] == ' ' && column + (j - i) > kFoldAt) {
+            out += '\n';
+            column = 0;
+        }
+        out.append(line, i, j - i);
+        column += j - i;
+        i = j;
+    }
+    return out;
+}
+
+// UTF-8 text as encoded words of at most 75 characters, separated by
+// blanks; pieces end on whole characters.
+std::string EncodedWords(std::string_view text) {
+    std::string words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = at + kEncodedPiece < text.size() ? at + kEncodedPiece : text.size();
+        while (end > at + 1 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+        if (!words.empty()) words += ' ';
+        words += "=?UTF-8?B?";
+        AppendBase64Lines(reinterpret_cast<const std::uint8_t*>(text.data() + at), end - at, 1, 0, &words);
+        words += "?=";
+        at = end;
+    }
+    return words;
+}
+
+// A free text as a header value: itself, or encoded words where it holds
+// more than US-ASCII or a word too long for a line.
+std::string TextValue(const std::string& value) {
+    return IsAscii(value) && LongestWord(value) <= kLongestWord ? value : EncodedWords(value);
+}
+
+bool IsAtext(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           (c != '\0' && std::strchr("!#$%&'*+-/=?^_`{|}~", c) != nullptr);
+}
+
+bool IsDotAtom(std::string_view text) {
+    if (text.empty() || text.front() == '.' || text.back() == '.') return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '.' ? text[i + 1] == '.' : !IsAtext(text[i])) return false;
+    }
+    return true;
+}
+
+bool IsDomain(std::string_view text) {
+    if (!IsDotAtom(text)) return false;
+    for (const char c : text) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letter && c != '-' && c != '.') return false;
+    }
+    return true;
+}
+
+bool IsAddrSpec(std::string_view text) {
+    const std::size_t at = text.rfind('@');
+    return at != std::string_view::npos && IsDotAtom(text.substr(0, at)) && IsDomain(text.substr(at + 1));
+}
+
+// A display name as a quoted string, or as encoded words outside US-ASCII.
+std::string DisplayName(const std::string& name) {
+    if (!IsAscii(name)) return EncodedWords(name);
+    std::string quoted = "\"";
+    for (const char c : name) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// A quoted display name without its quotes and escapes; other text as it is.
+std::string Unquoted(const std::string& text) {
+    if (text.size() < 2 || text.front() != '"' || text.back() != '"') return text;
+    std::string plain;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '\\' && i + 2 < text.size()) ++i;
+        plain += text[i];
+    }
+    return plain;
+}
+
+// One entry as a mailbox: an address with or without a display name as it
+// is, any other text as the display name of the undeliverable address.
+std::string Mailbox(const std::string& entry) {
+    const std::string text = Trimmed(entry);
+    if (text.empty()) return "";
+    if (IsAddrSpec(text)) return text;
+    std::string display = text;
+    std::string address = kUndeliverableAddress;
+    const std::size_t open = text.rfind('<');
+    if (text.back() == '>' && open != std::string::npos &&
+        IsAddrSpec(std::string_view(text).substr(open + 1, text.size() - open - 2))) {
+        address = text.substr(open + 1, text.size() - open - 2);
+        display = Unquoted(Trimmed(std::string_view(text).substr(0, open)));
+    }
+    return display.empty() ? address : DisplayName(display) + " <" + address + ">";
+}
+
+// The addresses of an entry: split at the commas outside quotes and angle
+// brackets.
+std::vector<std::string> SplitAddresses(const std::string& entry) {
+    std::vector<std::string> parts(1);
+    bool quoted = false;
+    int angle = 0;
+    for (std::size_t i = 0; i < entry.size(); ++i) {
+        const char c = entry[i];
+        if (quoted && c == '\\' && i + 1 < entry.size()) {
+            parts.back() += c;
+            parts.back() += entry[++i];
+            continue;
+        }
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && c == '<') ++angle;
+        else if (!quoted && c == '>' && angle > 0) --angle;
+        if (c == ',' && !quoted && angle == 0) {
+            parts.emplace_back();
+            continue;
+        }
+        parts.back() += c;
+    }
+    return parts;
+}
+
+bool IsHeaderLine(const std::string& line) {
+    const std::size_t colon = line.find(':');
+    if (colon == 0 || colon == std::string::npos) return false;
+    for (std::size_t i = 0; i < colon; ++i) {
+        if (line[i] < '!' || line[i] > '~') return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string HeaderValue(std::string_view lmbcs) {
+    const std::string native = plat::LmbcsToNative(lmbcs);
+    std::string value;
+    value.reserve(native.size());
+    for (const char c : native) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            // A line end (CR LF, CR, LF) and every control character: a blank.
+            if (!value.empty() && value.back() == ' ' && (c == '\n' || c == '\r')) continue;
+            value += ' ';
+        } else {
+            value += c;
+        }
+    }
+    return Trimmed(value);
+}
+
+std::string TextHeader(const char* name, std::string_view lmbcs) {
+    const std::string value = HeaderValue(lmbcs);
+    if (value.empty()) return "";
+    return Fold(std::string(name) + ": " + TextValue(value));
+}
+
+std::string AddressHeader(const char* name, const std::vector<std::string>& entries) {
+    std::string list;
+    for (const std::string& entry : entries) {
+        for (const std::string& part : SplitAddresses(HeaderValue(entry))) {
+            const std::string mailbox = Mailbox(part);
+            if (mailbox.empty()) continue;
+            if (!list.empty()) list += ", ";
+            list += mailbox;
+        }
+    }
+    return list.empty() ? "" : Fold(std::string(name) + ": " + list);
+}
+
+std::string NamedAddressHeader(const char* name, const std::string& displayName) {
+    return Fold(std::string(name) + ": " + DisplayName(HeaderValue(displayName)) + " <" + kUndeliverableAddress + ">");
+}
+
+std::string WholeHeaderLine(const char* name, std::string_view lmbcs) {
+    std::string line = HeaderValue(lmbcs);
+    if (line.empty()) return "";
+    if (!IsHeaderLine(line)) line = std::string(name) + ": " + line;
+    const std::size_t colon = line.find(':');
+    return Fold(line.substr(0, colon + 1) + " " + TextValue(Trimmed(std::string_view(line).substr(colon + 1))));
+}
+
+std::string MessageIdHeader(std::string_view lmbcs) {
+    const std::string value = HeaderValue(lmbcs);
+    const std::size_t at = value.rfind('@');
+    if (value.size() < 5 || value.front() != '<' || value.back() != '>' || at == std::string::npos ||
+        !IsDotAtom(std::string_view(value).substr(1, at - 1)) ||
+        !IsDotAtom(std::string_view(value).substr(at + 1, value.size() - at - 2)))
+        return "";
+    return Fold("Message-ID: " + value);
+}
+
+std::string GeneratedHeader(const char* name, const std::string& value) {
+    return Fold(std::string(name) + ": " + value);
+}
+
+std::string NewMessageId(const char* token) {
+    static std::atomic<unsigned> count{0};
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    char id[160];
+    std::snprintf(id, sizeof id, "<%s.%llx.%lx.%x@localhost.invalid>", token != nullptr && token[0] != '\0' ? token : "0",
+                  static_cast<unsigned long long>(now.tv_sec) * 1000000000ull + static_cast<unsigned long long>(now.tv_nsec),
+                  static_cast<long>(::getpid()), count.fetch_add(1));
+    return id;
+}
+
+} // namespace talix
