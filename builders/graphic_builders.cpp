@@ -262,8 +262,14 @@ STATUS AppendGraphicRecords(std::uint16_t resourceType, std::uint16_t resourceCl
     if (FindNoCase(options, "ImageHTML") != nullptr || Given(horizontalSpace) || Given(verticalSpace)) {
         std::string texts[kIdNameTexts];
         if (!ImageHtmlTexts(options, texts)) {
-            if (Given(horizontalSpace)) texts[kOtherText] += "hspace='" + std::string(horizontalSpace) + "' ";
-            if (Given(verticalSpace)) texts[kOtherText] += "vspace='" + std::string(verticalSpace) + "' ";
+            if (Given(horizontalSpace)) {
+                AppendLengthAttribute(&texts[kOtherText], "hspace", horizontalSpace);
+                texts[kOtherText] += ' ';
+            }
+            if (Given(verticalSpace)) {
+                AppendLengthAttribute(&texts[kOtherText], "vspace", verticalSpace);
+                texts[kOtherText] += ' ';
+            }
         }
         if (!IdNameRecord(texts, &record)) return kArgumentError;
         batch.push_back(std::move(record));

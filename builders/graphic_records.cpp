@@ -162,6 +162,17 @@ BuiltRecord BorderRecord(std::uint16_t width, bool rgbBlack) {
     return record;
 }
 
+void AppendLengthAttribute(std::string* text, const char* name, std::string_view value) {
+    *text += name;
+    *text += "='";
+    for (const char c : value) {
+        const bool keep = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
+                          c == '%' || c == '-';
+        if (keep) *text += c;
+    }
+    *text += '\'';
+}
+
 bool IdNameRecord(const std::string (&texts)[kIdNameTexts], BuiltRecord* record) {
     std::string joined;
     for (const std::string& text : texts) {

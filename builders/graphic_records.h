@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "builders/record_output.h"
@@ -67,6 +68,11 @@ bool AltTextRecord(const std::string& text, BuiltRecord* record);
 // The six texts of an id/name record, in record order.
 enum IdNameText : int { kIdText = 0, kClassText, kStyleText, kTitleText, kOtherText, kNameText, kIdNameTexts };
 bool IdNameRecord(const std::string (&texts)[kIdNameTexts], BuiltRecord* record);
+// Appends name='value' to an id/name record's text of other attributes,
+// keeping of the value only what a length holds (letters, digits, '.', '%',
+// '-'): a value taken from the data never closes its quote or adds an
+// attribute of its own.
+void AppendLengthAttribute(std::string* text, const char* name, std::string_view value);
 
 // A resource reference (0xFFF6 graphic, 0xFF5A background): flags, type,
 // class, the server and file hints, the replica id (two words, when

@@ -56,8 +56,11 @@ bool AddImageAttributes(const char* altText, const char* alignment, const char* 
     if (border != nullptr) batch->push_back(std::move(*border));
     if (Given(horizontalSpace) || Given(verticalSpace)) {
         std::string texts[kIdNameTexts];
-        if (Given(horizontalSpace)) texts[kOtherText] += "hspace='" + std::string(horizontalSpace) + "' ";
-        if (Given(verticalSpace)) texts[kOtherText] += "vspace='" + std::string(verticalSpace) + "'";
+        if (Given(horizontalSpace)) {
+            AppendLengthAttribute(&texts[kOtherText], "hspace", horizontalSpace);
+            texts[kOtherText] += ' ';
+        }
+        if (Given(verticalSpace)) AppendLengthAttribute(&texts[kOtherText], "vspace", verticalSpace);
         if (!IdNameRecord(texts, &record)) return false;
         batch->push_back(std::move(record));
     }

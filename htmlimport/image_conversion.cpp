@@ -255,8 +255,14 @@ STATUS ImageFromMemory(BuildContext* context, HTMLImportContext* import, const I
     }
     if (status == kOK && (request.hspace.has_value() || request.vspace.has_value())) {
         std::string texts[kIdNameTexts];
-        if (request.hspace.has_value()) texts[kOtherText] += "hspace='" + *request.hspace + "' ";
-        if (request.vspace.has_value()) texts[kOtherText] += "vspace='" + *request.vspace + "' ";
+        if (request.hspace.has_value()) {
+            AppendLengthAttribute(&texts[kOtherText], "hspace", *request.hspace);
+            texts[kOtherText] += ' ';
+        }
+        if (request.vspace.has_value()) {
+            AppendLengthAttribute(&texts[kOtherText], "vspace", *request.vspace);
+            texts[kOtherText] += ' ';
+        }
         BuiltRecord record;
         if (IdNameRecord(texts, &record)) status = AddWrapped(record, output);
     }

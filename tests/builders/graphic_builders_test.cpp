@@ -207,6 +207,15 @@ TEST_F(GraphicBuilders, ImageResourceAndBackgroundReferences) {
     EXPECT_EQ(ReadWord(nodes[18]->bytes + 10), 8);
     EXPECT_EQ(Text(nodes[18], 28, 10), "c:/xbg.gif");
     EXPECT_EQ(nodes[19]->bytes[4], 4);
+
+    // Spacing taken from the data keeps only what a length holds: it can
+    // neither close its quote nor add an attribute of its own.
+    ASSERT_EQ(talix::AppendGraphicRecords(3, 19, "b.gif", "", 0, context_.get(), 0, 0, nullptr, nullptr,
+                                          "4' onerror='alert(1)", "5%\" x=\"", nullptr),
+              0);
+    const auto spaced = Nodes();
+    const auto* idName = spaced[spaced.size() - 2];
+    EXPECT_EQ(Text(idName, 26, ReadWord(idName->bytes + 12)), "hspace='4onerroralert1' vspace='5%x' ");
 }
 
 TEST_F(GraphicBuilders, ImageDataIsSizedAndCutIntoSegments) {
