@@ -364,13 +364,14 @@ void Store::SetCacheSize(int kib) {
 STATUS Store::BeginBatch(BatchWrites writes) {
     const bool joined = writes == BatchWrites::Joined;
     // A batch of joined writes is a large one (an import): it keeps more
-    // pages, until it ends.
-    if (joined) SetCacheSize(kBatchCacheKiB);
+    // pages, until the outermost such batch ends.
+    const bool growCache = joined && !InJoinedBatch();
+    if (growCache) SetCacheSize(kBatchCacheKiB);
     if (batchDepth_ > 0) {
         // Inside another batch: a savepoint of it.
         const int rc = Run(kBatchSavepoint);
         if (rc != SQLITE_OK) {
-            if (joined) SetCacheSize(kCacheKiB);
+            if (growCache) SetCacheSize(kCacheKiB);
             return Fail(rc, "start a batch of writes");
         }
         batchMarks_.push_back({batchAllocated_.size(), batchStored_.size(), joined, false});
@@ -384,7 +385,7 @@ STATUS Store::BeginBatch(BatchWrites writes) {
         if (rc != SQLITE_OK) Run(kRollback);
     }
     if (rc != SQLITE_OK) {
-        if (joined) SetCacheSize(kCacheKiB);
+        if (growCache) SetCacheSize(kCacheKiB);
         return Fail(rc, "start a batch of writes");
     }
     batchDepth_ = 1;
@@ -399,22 +400,23 @@ STATUS Store::BeginBatch(BatchWrites writes) {
 
 STATUS Store::CommitBatch() {
     if (batchDepth_ == 0) return ERR_BAD_ARGUMENT;
+    // A batch in which a joined write failed half done cannot be kept: like
+    // any batch whose commit fails, it stays open for its caller to abandon.
     if (batchMarks_.back().spoiled) {
-        LogLine(ERR_DB_IO, "Database %s: a batch of writes in which a write failed is abandoned", path_.c_str());
-        AbortBatch();
+        LogLine(ERR_DB_IO, "Database %s: a batch of writes in which a write failed cannot be kept", path_.c_str());
         return ERR_DB_IO;
     }
-    if (batchMarks_.back().joined) SetCacheSize(kCacheKiB);
     if (batchDepth_ > 1) {
         // What the inner batch stored stays the outer one's to give back.
         const int rc = Run(kReleaseBatch);
         if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
-        batchMarks_.pop_back();
+        PopBatchMark();
         --batchDepth_;
         return NOERROR;
     }
     int rc = Run(kCommit);
     if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
+    PopBatchMark();
     batchDepth_ = 0;
     batchAllocated_.clear();
     batchStored_.clear();
@@ -424,7 +426,6 @@ STATUS Store::CommitBatch() {
 
 void Store::AbortBatch() {
     if (batchDepth_ == 0) return;
-    if (batchMarks_.back().joined) SetCacheSize(kCacheKiB);
     if (batchDepth_ > 1) {
         Run(kRollbackToBatch);
         Run(kReleaseBatch);
@@ -433,8 +434,21 @@ void Store::AbortBatch() {
         objectIndexReady_ = indexBeforeBatch_;
     }
     ObjectsRolledBack();
-    batchMarks_.pop_back();
+    PopBatchMark();
     --batchDepth_;
+}
+
+void Store::PopBatchMark() {
+    const bool joined = batchMarks_.back().joined;
+    batchMarks_.pop_back();
+    if (joined && !InJoinedBatch()) SetCacheSize(kCacheKiB);
+}
+
+bool Store::InJoinedBatch() const {
+    for (const BatchMark& mark : batchMarks_) {
+        if (mark.joined) return true;
+    }
+    return false;
 }
 
 STATUS Store::ReadHeader(NOTEID id, NoteHeader* header) {

@@ -201,6 +201,12 @@ private:
     void SetCacheSize(int kib);
     // Whether the innermost open batch has its writes join it as they are.
     bool JoinedBatch() const { return batchDepth_ > 0 && batchMarks_.back().joined; }
+    // Whether any open batch has its writes join it (it keeps the large
+    // cache of pages).
+    bool InJoinedBatch() const;
+    // Drops the innermost batch's mark as it ends, and the large cache of
+    // pages with the last joined batch.
+    void PopBatchMark();
     // Runs a statement of the cache that returns no rows (one whose text
     // lives as long as the program); an SQLite result code.
     int Run(const char* sql);

@@ -708,4 +708,38 @@ TEST(DxlImport, FailedUpdateLeavesTheDatabaseAsItWas) {
     EXPECT_EQ(Snapshot(t.db).size(), 2u);
 }
 
+// An import made while the database's write lock is held is part of what
+// the lock covers: one that fails takes back only its own writes, and what
+// was imported before it under the lock lands when the lock is released.
+TEST(DxlImport, AnImportUnderTheWriteLockTakesBackOnlyItself) {
+    ImportDb t;
+    ASSERT_EQ(DbWriteLock(t.db), NOERROR);
+    DxlImportResult first;
+    ASSERT_EQ(t.Import(OneNote("00000000000000010000000000000003", "<item name='A'><text>a</text></item>"), &first),
+              NOERROR)
+        << first.error;
+    const auto underLock = Snapshot(t.db);
+    ASSERT_EQ(underLock.size(), 1u);
+
+    const std::string two = "<database>" +
+                            OneNote("00000000000000010000000000000004", "<item name='B'><text>b</text></item>") +
+                            OneNote("00000000000000010000000000000005", "<item name='C'><text>c</text></item>") +
+                            "</database>";
+    DxlImportResult failed;
+    TestFailUpdateAfterItems(1);
+    EXPECT_EQ(t.Import(two, &failed), ERR_INJECTED);
+    TestFailUpdateAfterItems(-1);
+    EXPECT_EQ(Snapshot(t.db), underLock);
+
+    ASSERT_EQ(DbWriteUnlock(t.db), NOERROR);
+    DBHANDLE again = 0;
+    ASSERT_EQ(DbOpen(t.dir.file("t.db").c_str(), &again), NOERROR);
+    EXPECT_EQ(Snapshot(again), underLock);
+    DbClose(again);
+
+    DxlImportResult result;
+    ASSERT_EQ(t.Import(two, &result), NOERROR) << result.error;
+    EXPECT_EQ(Snapshot(t.db).size(), 3u);
+}
+
 } // namespace
