@@ -81,7 +81,7 @@ ORIGINATORID NewOriginatorId();
 // takes the write lock at once (waiting up to the busy wait) and commits
 // whole, or, abandoned, leaves the database as it was. Its writes join it as
 // they are: after one fails, the batch can only be abandoned (its commit
-// rolls it back and fails).
+// fails and leaves it to DbAbortBatch).
 STATUS DbBeginBatch(DBHANDLE db);
 STATUS DbCommitBatch(DBHANDLE db);
 void DbAbortBatch(DBHANDLE db);

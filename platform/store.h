@@ -11,9 +11,10 @@
 // savepoints of it, and a batch begun inside another is a savepoint of the
 // outer one. A batch that is only ever kept or abandoned whole (an import)
 // has its writes join it as they are instead: one that fails spoils it, and
-// its commit then rolls it back and fails. The write lock is waited for up
-// to the busy wait (notes.ini "DatabaseBusyWait", in seconds); a database
-// held longer gives ERR_DB_BUSY.
+// its commit then fails (the caller abandons it, as after any failed
+// commit). The write lock is waited for up to the busy wait (notes.ini
+// "DatabaseBusyWait", in seconds); a database held longer gives
+// ERR_DB_BUSY.
 //
 // The handles of one file in a process share one store (one connection), so
 // that a batch or write lock taken through one handle covers the writes made
