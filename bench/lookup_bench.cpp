@@ -201,8 +201,8 @@ void Warm(benchmark::State& state, plat::WORD function, talix::LookUpRoute route
     if (!Ready(state, rows)) return;
     const plat::NOTEID id = Tables().notes[rows];
     const std::vector<std::string> args = function == 0 ? LookupArgs(id, rows) : ColumnArgs(id);
-    talix::g_lookUpRoute = route;
     Host host(Tables().path);
+    static_cast<talix::DriverContext*>(host.context)->lookUpRoute = route;
     if (host.Call(function, args) < 0) state.SkipWithError("the first call failed");
     for (auto _ : state) {
         if (host.Call(function, args) < 0) {
@@ -210,7 +210,6 @@ void Warm(benchmark::State& state, plat::WORD function, talix::LookUpRoute route
             break;
         }
     }
-    talix::g_lookUpRoute = talix::LookUpRoute::SingleWalk;
 }
 
 void BM_DbLookupWarm(benchmark::State& state) { Warm(state, 0, talix::LookUpRoute::SingleWalk); }

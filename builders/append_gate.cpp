@@ -9,7 +9,6 @@
 #include <cstring>
 #include <new>
 
-#include "builders/builder_hooks.h"
 #include "builders/table_builders.h"
 #include "core/brackets.h"
 #include "core/clamp.h"
@@ -560,9 +559,9 @@ void RememberColumnDefinition(RecordOutput* output, const std::uint8_t* definiti
 
 STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length, RecordOutput* output) {
     if (output == nullptr || (record == nullptr && length > 0)) return kArgumentError;
-    if (output->htmlImport != nullptr) {
-        if (g_htmlImportSink.AddImportRecord == nullptr) return kOperationFailed;
-        return g_htmlImportSink.AddImportRecord(record, signature, length, output->htmlImport);
+    if (const ImportSink& sink = output->importSink; sink.import != nullptr) {
+        if (sink.addRecord == nullptr) return kOperationFailed;
+        return sink.addRecord(sink.import, record, signature, length);
     }
     if (output->session == nullptr || !output->session->IsUsable() || output->item == nullptr ||
         output->item->work == nullptr)
@@ -612,7 +611,8 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
 
 STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output) {
     if (node == nullptr || output == nullptr) return kArgumentError;
-    const bool toItem = output->htmlImport == nullptr && output->item != nullptr && output->item->work != nullptr;
+    const bool toItem =
+        output->importSink.import == nullptr && output->item != nullptr && output->item->work != nullptr;
     const CDRecordNode* before = toItem ? LastNode(OutputList(output)) : nullptr;
     const STATUS status = AppendRecord(node->bytes, node->signature, node->length, output);
     if (status != kOK || !toItem) return status;

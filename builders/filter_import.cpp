@@ -153,7 +153,7 @@ std::string ProposedOutput(const BuildContext* context) {
     const std::size_t slash = name.find_last_of("\\/");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     if (name.empty()) name = kDefaultRecordFile;
-    return std::string(g_tempDirectory, g_tempDirectoryLength) + name;
+    return TempDirectory() + name;
 }
 
 } // namespace
@@ -226,7 +226,7 @@ STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile, co
         imageType = 1;
     }
     if (graphic == 0 || imageType == 0) return kOK;
-    const std::string wrapped = std::string(g_tempDirectory, g_tempDirectoryLength) + kWrappedImageFile;
+    const std::string wrapped = TempDirectory() + kWrappedImageFile;
     const std::string filterOutput(resultPath);
     if (wrapped.size() >= resultSize || filterOutput == wrapped) return kOK;
     if (WrapImageAsCDFile(sourceFile, filterOutput.c_str(), wrapped.c_str(), imageType) == kOK) {

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "builders/build_context.h"
-#include "builders/builder_hooks.h"
 #include "builders/graphic_records.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -118,8 +117,8 @@ STATUS AppendInlineResource(const RecordBatch& batch, std::size_t headCount, con
     if (context->chunk == nullptr) return kArgumentError;
     STATUS status = AppendBatch(head, &context->output);
     if (status != kOK) return status;
-    if (g_builderEngineHooks.AppendImageResourceInline == nullptr) return kOperationFailed;
-    status = g_builderEngineHooks.AppendImageResourceInline(context, resourceName.c_str(), options);
+    if (context->appendImageResourceInline == nullptr) return kOperationFailed;
+    status = context->appendImageResourceInline(context, resourceName.c_str(), options);
     return status == kOK ? AppendBatch(tail, &context->output) : status;
 }
 

@@ -11,7 +11,6 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/build_context.h"
-#include "builders/builder_hooks.h"
 #include "builders/html_import_view.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
@@ -55,7 +54,7 @@ ZervaRTItem* Item(BuildContext* context) { return context->output.item; }
 // The HTML import's current text node, when the output belongs to an import
 // that stands at one.
 void* ImportTextNode(BuildContext* context) {
-    HTMLImportView* import = context->output.htmlImport;
+    HTMLImportView* import = context->output.importSink.import;
     return import != nullptr ? import->listNodeCursor : nullptr;
 }
 
@@ -174,8 +173,9 @@ const char* NonEmpty(const char* text) { return text != nullptr && text[0] != '\
 STATUS AppendLinkText(const char* text, std::uint32_t length, const char* spec, bool wrapColor,
                       BuildContext* context) {
     if (void* node = ImportTextNode(context)) {
-        if (g_htmlImportSink.CalcFontFromHTML == nullptr) return kOperationFailed;
-        return g_htmlImportSink.CalcFontFromHTML(context, context->output.htmlImport, node);
+        const ImportSink& sink = context->output.importSink;
+        if (sink.writeNodeText == nullptr) return kOperationFailed;
+        return sink.writeNodeText(context, sink.import, node);
     }
     return AppendTextInFont(text, length, spec, wrapColor, context);
 }
@@ -444,7 +444,7 @@ STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* 
     if (status != kOK) return status;
 
     if (noText == 0) {
-        const HTMLImportView* import = output->htmlImport;
+        const HTMLImportView* import = output->importSink.import;
         const char* font = import != nullptr ? NonEmpty(import->fontColorText) : nullptr;
         if (font == nullptr) font = NonEmpty(Item(context)->urlFont);
         status = AppendLinkText(text, textLength, font != nullptr ? font : kDefaultLinkFont, true, context);
@@ -488,7 +488,7 @@ STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t
     link.note[2] = oid.Note.Innards[0];
     link.note[3] = oid.Note.Innards[1];
 
-    // The process-wide message switch (set from the SuppressMessages of the
+    // The thread's message switch (set from the SuppressMessages of the
     // items made) decides, as for every message of the session.
     if (g_suppressMessages == 0) {
         std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity, "Adding hypertext link to %s...",

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "builders/html_import_view.h"
 #include "core/session_work_area.h"
 #include "core/statuses.h"
 #include "talix_platform/types.h"
@@ -14,8 +15,6 @@ class RARIvoSession;
 class ZervaRTItem;
 
 namespace talix {
-
-struct HTMLImportView;
 
 constexpr int kTableLevels = 10;         // nesting levels 0 to 9
 constexpr int kColumnSlots = 64;         // remembered paragraph definitions per level
@@ -89,7 +88,9 @@ struct RecordOutput {
     std::uint32_t savedParagraphId[kTableLevels] = {};
 
     std::uint32_t restartBody = 0;
-    HTMLImportView* htmlImport = nullptr;         // a running HTML import, whose context it is
+    // The running HTML import that takes every record instead of the item
+    // (set and taken off by the import).
+    ImportSink importSink;
     // The paragraph-definition templates of an HTML import (current,
     // default, import), reset by the import from an item, and whether each
     // holds a definition.

@@ -5,6 +5,7 @@
 
 #include <strings.h>
 
+#include <array>
 #include <cstring>
 #include <initializer_list>
 
@@ -36,9 +37,8 @@ constexpr const char* kChunkTypeNames[kChunkTypeCount] = {
 #define PARAGRAPH_MEMBERS {0x0081, 0x0083, 0xFF82, 0x00BC, 0xFFBB}
 
 // Indexed by type; row 0 (Everything) is unused. The sub-kind offsets, the
-// position bytes and two flag offsets are filled in when the library loads
-// (below).
-ChunkTypeRow g_rows[kChunkTypeCount] = {
+// position bytes and two flag offsets are filled in by FilledRows (below).
+constexpr ChunkTypeRow kWrittenRows[kChunkTypeCount] = {
     {},
     {.type = 1, .start = {0x00A3, 0xFFFB, 0x00CF}, .wrapper = {0x00A3, 0xFFFB, 0x00CF},
      .end = {0x00A5, 0x00D1}, .members = {0x00A3, 0x00A5, 0x00A4, 0xFFFB, 0x00CF, 0x00D0, 0x00D1}, .freeStanding = 1},
@@ -125,21 +125,22 @@ ChunkTypeRow g_rows[kChunkTypeCount] = {
 #undef PARAGRAPH_END
 #undef PARAGRAPH_MEMBERS
 
-// Fills the columns that are set when the library loads: the hotspot types
-// read their sub-kind from the hotspot type word at 4 and their flags from
-// the flag word at 8; Row and Column read the row and column bytes of a
-// cell record.
-struct ChunkTypeTableSetUp {
-    ChunkTypeTableSetUp() {
-        for (std::uint16_t type : {3, 4, 7, 16, 17, 18, 23, 24, 31}) g_rows[type].subKindOffset = 4;
-        g_rows[5].positionField = 2;
-        g_rows[6].positionField = 3;
-        g_rows[18].excludedOffset = 8;
-        g_rows[24].requiredOffset = 8;
-        g_rows[31].requiredOffset = 8;
-    }
-};
-const ChunkTypeTableSetUp g_setUp;
+// The table with the columns filled that the rows above leave out: the
+// hotspot types read their sub-kind from the hotspot type word at 4 and
+// their flags from the flag word at 8; Row and Column read the row and
+// column bytes of a cell record. A constant from then on.
+constexpr std::array<ChunkTypeRow, kChunkTypeCount> FilledRows() {
+    std::array<ChunkTypeRow, kChunkTypeCount> rows{};
+    for (std::size_t type = 0; type < kChunkTypeCount; ++type) rows[type] = kWrittenRows[type];
+    for (std::uint16_t type : {3, 4, 7, 16, 17, 18, 23, 24, 31}) rows[type].subKindOffset = 4;
+    rows[5].positionField = 2;
+    rows[6].positionField = 3;
+    rows[18].excludedOffset = 8;
+    rows[24].requiredOffset = 8;
+    rows[31].requiredOffset = 8;
+    return rows;
+}
+constexpr std::array<ChunkTypeRow, kChunkTypeCount> kRows = FilledRows();
 
 // The property names of the types that have any; a type with a count but
 // no names answers every request with all its properties.
@@ -197,7 +198,7 @@ std::uint16_t FindChunkType(const char* text) {
 
 const ChunkTypeRow* GetChunkTypeRow(std::uint16_t type) {
     if (type == kTypeEverything || type >= kChunkTypeCount) return nullptr;
-    return &g_rows[type];
+    return &kRows[type];
 }
 
 std::uint16_t FindChunkTypeProperty(std::uint16_t type, const char* name) {

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "core/core_hooks.h"
 #include "core/database_open.h"
 #include "core/host_message.h"
 #include "core/options.h"
@@ -310,14 +311,19 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
         // An element that was kept as it is gets no new graphic.
         // The graphic's failure is the element's: no blank image is handed out.
         if (status == kOK && item->connected != 0 && existing == 0 && !sourceFile.empty()) {
+            const CoreHooks& chunks = CoreHooksOf(this);
+            if (chunks.ChunkExists == nullptr || chunks.RemoveChunk == nullptr || chunks.AppendGraphic == nullptr) {
+                delete item;
+                return nullptr;
+            }
             if (ZervaRTChunk* graphic = item->DefineChunk("Graphic 1")) {
-                if (graphic->Exists() != 0) status = graphic->Remove();
+                if (chunks.ChunkExists(graphic) != 0) status = chunks.RemoveChunk(graphic);
                 delete graphic;
             }
             step = "its picture could not be added";
             ZervaRTChunk* everything = status == kOK ? item->DefineChunk("Everything") : nullptr;
             if (everything != nullptr) {
-                status = everything->AppendGraphic("File", sourceFile.c_str(), bareOptions ? nullptr : options);
+                status = chunks.AppendGraphic(everything, "File", sourceFile.c_str(), bareOptions ? nullptr : options);
                 delete everything;
             } else if (status == kOK) {
                 status = kOutOfMemory;

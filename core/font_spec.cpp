@@ -16,7 +16,7 @@
 
 namespace talix {
 
-std::uint32_t g_clientPreference = 1;
+constinit thread_local std::uint32_t g_clientPreference = 1;
 
 namespace {
 

@@ -119,8 +119,9 @@ STATUS ConnectToNamedItem(ZervaRTItem* item, bool createWhenMissing) {
     RARIvoSession* session = item->session;
     if (ItemPresent(item->noteHandle, item->itemName)) {
         std::uint16_t type = GetItemDataType(item->noteHandle, item->itemName);
-        if (type == plat::TYPE_MIME_PART) {
-            item->ConvertFromMIMEBackend(item->noteHandle, item->itemName, "");
+        const CoreHooks& hooks = CoreHooksOf(session);
+        if (type == plat::TYPE_MIME_PART && hooks.ConvertFromMIME != nullptr) {
+            hooks.ConvertFromMIME(item);
             type = GetItemDataType(item->noteHandle, item->itemName);
         }
         if (type == plat::TYPE_COMPOSITE) {
@@ -251,8 +252,8 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     const bool existed = ItemPresent(note, name);
     if (existed && replace == 0) return kOK;
 
-    // The helper item must not reset the process-wide switches that making
-    // an item sets.
+    // The helper item must not reset the thread's switches that making an
+    // item sets.
     std::uint32_t clientPreference = g_clientPreference;
     std::uint16_t suppressMessages = g_suppressMessages;
     auto* target = new (std::nothrow) ZervaRTItem(session);
@@ -266,9 +267,9 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     if (status == kOK && target->connected == 0) status = kOperationFailed;
     bool sameNote = target->databaseHandle == databaseHandle && note == noteHandle;
     if (status == kOK) {
-        status = g_itemCopyHooks.CopyRichTextWithLinks != nullptr
-                     ? g_itemCopyHooks.CopyRichTextWithLinks(this, target, sameNote ? 1 : 0, 0)
-                     : kOperationFailed;
+        const CoreHooks& hooks = CoreHooksOf(session);
+        status = hooks.CopyRichTextWithLinks != nullptr ? hooks.CopyRichTextWithLinks(this, target, sameNote ? 1 : 0, 0)
+                                                        : kOperationFailed;
         if (status == kOperationComplete) status = kOK;
     }
     if (status == kOK) {

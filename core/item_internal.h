@@ -36,7 +36,7 @@ void ReleaseConnection(ZervaRTItem* item);
 // Returns 0 or 263.
 STATUS ResetDefaultChunk(ZervaRTItem* item);
 
-// Keeps the process-wide switches that constructing an item sets (the
+// Keeps the thread's switches that constructing an item sets (the
 // client preference and message suppression) and puts them back when it
 // goes: helper items a method makes must not change them for its caller.
 class KeptItemSwitches {

@@ -194,7 +194,7 @@ std::uint16_t ZervaRTItem::SetPropertyNumber(const char* name, double value) {
     }
     if (std::uint16_t* field = SwitchField(this, row->code)) {
         *field = std::trunc(value) != 0.0 ? 1 : 0;
-        // A later change of SuppressMessages reaches the process-wide switch too.
+        // A later change of SuppressMessages reaches the thread's switch too.
         if (row->code == kPropSuppressMessages) g_suppressMessages = suppressMessages;
     } else if (row->code == kPropForceToWindow) {
         if (work != nullptr) work->forceToWindow = std::trunc(value) != 0.0 ? 1 : 0;

@@ -1,23 +1,22 @@
-// The tables core declares, and the one call that has every higher folder
-// fill its slots.
+// The tables a session holds for the calls of the lower folders into the
+// higher ones (filled by the session's set-up, setup/session_setup.cpp).
 #include "core/layer_hooks.h"
 
-#include <mutex>
-
 #include "core/core_hooks.h"
+#include "core/session_work_area.h"
+#include "talix/session.h"
 
 namespace talix {
 
-ItemCopyHooks g_itemCopyHooks;
+const LayerTables& TablesOf(const RARIvoSession* session) {
+    static constexpr LayerTables kNone;
+    return session != nullptr && session->workArea != nullptr ? session->workArea->tables : kNone;
+}
 
-void InstallLayerHooks() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        InstallEngineHooks();
-        InstallChunkOperationHooks();
-        InstallGenerationHooks();
-        InstallHtmlImportHooks();
-    });
+const CoreHooks& CoreHooksOf(const RARIvoSession* session) {
+    static constexpr CoreHooks kNone;
+    const CoreHooks* hooks = TablesOf(session).core;
+    return hooks != nullptr ? *hooks : kNone;
 }
 
 } // namespace talix

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "core/layer_hooks.h"
 #include "core/link_matching_cache.h"
 #include "core/pool.h"
 #include "core/session_work_area.h"
@@ -18,16 +17,9 @@
 
 using namespace talix;
 
-RARIvoSession::RARIvoSession() {
-    // The folders above core fill the tables core, the builders and the
-    // engine call them through (once per process).
-    InstallLayerHooks();
-    version = LibraryVersion();
-    // A session without its work area refuses every operation that needs it
-    // (see IsUsable).
-    workArea = new (std::nothrow) SessionWorkArea();
-    if (workArea != nullptr) workArea->keepLocked = 1;
-}
+// The constructor is the session's set-up, which gives the session the
+// tables of the folders above core: it lives above them
+// (setup/session_setup.cpp).
 
 RARIvoSession::~RARIvoSession() {
     // Destructors unregister their objects, so the heads move on.
@@ -51,7 +43,7 @@ RARIvoSession::~RARIvoSession() {
 void RARIvoSession::SetUp() {
     plat::LONG trace = plat::IniGetInt("TalixDebug");
     FixTempDirectory();
-    if (trace > 0) plat::LogLine(0, "TalixDebug: Temp directory='%s'", g_tempDirectory);
+    if (trace > 0) plat::LogLine(0, "TalixDebug: Temp directory='%s'", TempDirectory().c_str());
 }
 
 void RARIvoSession::AddToRTITEMList(ZervaRTItem* item) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/layer_hooks.h"
 #include "core/operation_inputs.h"
 #include "core/statuses.h"
 #include "talix_platform/types.h"
@@ -57,6 +58,9 @@ constexpr std::uint32_t kPendingParagraphCapacity = 1000;
 constexpr std::uint32_t kParagraphImageSize = 92;
 
 struct SessionWorkArea {
+    // The tables through which the lower folders call the higher ones, as
+    // the session's set-up gave them (core/layer_hooks.h).
+    LayerTables tables;
     LinkMatchingCache* linkMatching = nullptr;
     // The operation engine's run context kept for the session's next run,
     // freed with the session by the function the engine leaves beside it.

@@ -9,7 +9,7 @@
 
 namespace talix {
 
-std::uint32_t g_sortSwitches = 0;
+constinit thread_local std::uint32_t g_sortSwitches = 0;
 
 namespace {
 

@@ -24,10 +24,12 @@ struct SortKey {
 };
 static_assert(sizeof(SortKey) == 32);
 
-// The process-wide sort switches, set by the engine before it sorts:
-// kSortAccentSensitive and kSortCaseSensitive choose how texts collate;
-// kSortNumbersByText orders keys of equal numbers by their texts.
-extern std::uint32_t g_sortSwitches;
+// The sort switches, set by the engine before it sorts (the comparators
+// take no argument for them): kSortAccentSensitive and kSortCaseSensitive
+// choose how texts collate; kSortNumbersByText orders keys of equal numbers
+// by their texts. Written and read on the one thread of a sort: each thread
+// has its own.
+extern constinit thread_local std::uint32_t g_sortSwitches;
 constexpr std::uint32_t kSortAccentSensitive = 0x0001;
 constexpr std::uint32_t kSortCaseSensitive = 0x0002;
 constexpr std::uint32_t kSortNumbersByText = 0x0100;

@@ -2,27 +2,42 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "talix_platform.h"
 
 namespace talix {
 
-char g_tempDirectory[kTempDirectorySize] = "/tmp/";
-std::uint16_t g_tempDirectoryLength = 5;
-std::uint16_t g_debugLevel = 0;
-std::uint16_t g_suppressMessages = 0;
+SharedLevel g_debugLevel;
+constinit thread_local std::uint16_t g_suppressMessages = 0;
 
 namespace {
 
 constexpr const char* kFallbackDirectory = "/tmp/";
 
+// Every directory fixed so far, each kept for the life of the process so
+// that a text handed out never changes under its reader, and the current
+// one. Set-ups publish under the lock; readers take the current one without
+// it.
+struct TempDirectories {
+    std::mutex lock;
+    std::set<std::string> texts;
+    std::atomic<const std::string*> current{nullptr};
+};
+
+TempDirectories& Directories() {
+    static TempDirectories directories;
+    return directories;
+}
+
 void Store(const char* directory, bool addSeparator) {
-    std::size_t length = std::strlen(directory);
-    std::memcpy(g_tempDirectory, directory, length);
-    if (addSeparator && length > 0 && directory[length - 1] != '/' && directory[length - 1] != '\\')
-        g_tempDirectory[length++] = '/';
-    g_tempDirectory[length] = '\0';
-    g_tempDirectoryLength = static_cast<std::uint16_t>(length);
+    std::string text = directory;
+    if (addSeparator && !text.empty() && text.back() != '/' && text.back() != '\\') text.push_back('/');
+    TempDirectories& directories = Directories();
+    const std::lock_guard<std::mutex> lock(directories.lock);
+    const std::string& kept = *directories.texts.insert(std::move(text)).first;
+    directories.current.store(&kept, std::memory_order_release);
 }
 
 // An environment value that is set, not empty, and fits with a separator.
@@ -34,6 +49,12 @@ const char* UsableEnvironmentValue(const char* name) {
 }
 
 } // namespace
+
+const std::string& TempDirectory() {
+    static const std::string kFallback = kFallbackDirectory;
+    const std::string* current = Directories().current.load(std::memory_order_acquire);
+    return current != nullptr ? *current : kFallback;
+}
 
 void FixTempDirectory() {
     // Read into a larger buffer so that a value too long for the directory is

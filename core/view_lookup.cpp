@@ -20,23 +20,29 @@ namespace {
 // How many view entries are read at a time.
 constexpr plat::DWORD kEntryBatch = 1000;
 
-// The process-wide note-id array and its count.
-plat::NOTEID* g_noteIds = nullptr;
-std::uint16_t g_noteIdCount = 0;
+// The note-id array and its count. It is written and read on the one
+// thread of a call (a search leaves it for the link matching that follows):
+// each thread has its own, freed at the latest when the thread ends.
+struct NoteIdArrayHolder {
+    plat::NOTEID* ids = nullptr;
+    std::uint16_t count = 0;
+    ~NoteIdArrayHolder() { std::free(ids); }
+};
+thread_local NoteIdArrayHolder t_noteIds;
 
 // Gives the array, empty, allocating it when there is none yet. False when
 // memory is short.
 bool ResetNoteIdArray() {
-    if (g_noteIds == nullptr) {
-        g_noteIds = static_cast<plat::NOTEID*>(std::calloc(kNoteIdArrayCapacity, sizeof(plat::NOTEID)));
-        if (g_noteIds == nullptr) return false;
+    if (t_noteIds.ids == nullptr) {
+        t_noteIds.ids = static_cast<plat::NOTEID*>(std::calloc(kNoteIdArrayCapacity, sizeof(plat::NOTEID)));
+        if (t_noteIds.ids == nullptr) return false;
     }
-    g_noteIdCount = 0;
+    t_noteIds.count = 0;
     return true;
 }
 
 void AppendNoteId(plat::NOTEID id) {
-    if (g_noteIds != nullptr && g_noteIdCount < kNoteIdArrayCapacity) g_noteIds[g_noteIdCount++] = id;
+    if (t_noteIds.ids != nullptr && t_noteIds.count < kNoteIdArrayCapacity) t_noteIds.ids[t_noteIds.count++] = id;
 }
 
 // Writes a message naming the text into the session's text result and shows
@@ -87,7 +93,7 @@ STATUS SearchByFormula(RARIvoSession* session, plat::DBHANDLE db, const char* fo
     if (copyIds != 0) {
         if (!ResetNoteIdArray()) return kOutOfMemory;
         plat::NOTEID id = 0;
-        for (bool more = plat::IdScan(table, true, &id); more && g_noteIdCount < kNoteIdArrayCapacity;
+        for (bool more = plat::IdScan(table, true, &id); more && t_noteIds.count < kNoteIdArrayCapacity;
              more = plat::IdScan(table, false, &id))
             AppendNoteId(id);
     }
@@ -200,14 +206,14 @@ STATUS FindNotesByViewOrFormula(RARIvoSession* session, plat::DBHANDLE db, const
 }
 
 const plat::NOTEID* NoteIdArray(std::uint16_t* count) {
-    if (count != nullptr) *count = g_noteIds != nullptr ? g_noteIdCount : 0;
-    return g_noteIds;
+    if (count != nullptr) *count = t_noteIds.ids != nullptr ? t_noteIds.count : 0;
+    return t_noteIds.ids;
 }
 
 void FreeNoteIdArray() {
-    std::free(g_noteIds);
-    g_noteIds = nullptr;
-    g_noteIdCount = 0;
+    std::free(t_noteIds.ids);
+    t_noteIds.ids = nullptr;
+    t_noteIds.count = 0;
 }
 
 void RefreshDesignCollection(plat::DBHANDLE db) {

@@ -12,7 +12,7 @@ class RARIvoSession;
 
 namespace talix {
 
-// The most note ids the process-wide note-id array holds.
+// The most note ids the note-id array holds.
 constexpr std::uint16_t kNoteIdArrayCapacity = 16350;
 
 // True for a selection formula: a text that begins with "SELECT " (ignoring
@@ -31,8 +31,8 @@ bool IsSelectionFormula(const char* text);
 // the same database with a key.
 //
 // With copyIds set the ids are also copied, in table or view order, into the
-// process-wide note-id array (at most kNoteIdArrayCapacity; the table gets
-// them all), read with NoteIdArray.
+// note-id array of the calling thread (at most kNoteIdArrayCapacity; the
+// table gets them all), read with NoteIdArray.
 //
 // Returns 0 (a key that matches nothing gives an empty table), or the
 // failure, with *idTable 0 and a message in the session's text result that
@@ -49,8 +49,9 @@ void CloseViewSearch(RARIvoSession* session);
 // the id table.
 STATUS CollectNoteIDCallback(plat::DHANDLE idTable, const plat::SearchMatch& match);
 
-// The process-wide note-id array filled by the last search with copyIds, and
-// its count; null (count 0) when there is none.
+// The note-id array filled by the calling thread's last search with copyIds
+// (the process-wide array of one call at a time, one per thread), and its
+// count; null (count 0) when there is none.
 const plat::NOTEID* NoteIdArray(std::uint16_t* count);
 // Frees the note-id array (its reader does this when done).
 void FreeNoteIdArray();

@@ -20,6 +20,11 @@ std::uint32_t g_currentOperationId = 0;
 double g_numericResult = 0.0;
 bool g_resultBlockLocked = false;
 
+std::recursive_mutex& DriverLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
 namespace {
 
 constexpr std::uint32_t kNumberSize = 8;

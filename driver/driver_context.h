@@ -1,9 +1,11 @@
 // The formula driver's state: the one driver context of the process, the
 // decoded typed values it holds, and the process-wide values kept between
-// calls. One call at a time: nothing here is locked.
+// calls. The entry points take the driver's lock (DriverLock) for as long as
+// they run, so that calls from several threads take turns over them.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 #include "core/properties.h"
 #include "core/statuses.h"
@@ -51,6 +53,18 @@ struct ArgValue {
 
 struct DriverFunctionRow;
 
+// How the look-ups of a driver context read their cells (the tests and
+// benchmarks compare the routes): in a single pass over the item wherever
+// the chunk and the options allow it (the default: a single table by a
+// direct scan of its records where the scan covers it, else by the engine's
+// walk), in a single pass always made by the engine's walk, or every cell
+// with a chunk read of its own ("Row %d; Column %d" through GetText, the
+// row's label through ZoomIn and GetPropertyText). Every-cell is the
+// reference the single pass must agree with, and the way of what it does
+// not cover: chunks that are not a table or that name every occurrence,
+// "KeyChunk=", "ColumnChunk=", and "KeyProperty=" TabLabel or RowLabel.
+enum class LookUpRoute : std::uint8_t { SingleWalk, EngineWalk, EveryCell };
+
 // The one driver state of the process, made by DBDInit.
 struct DriverContext {
     char scratchText[kScratchTextSize] = {};   // host messages and the argument being read
@@ -71,6 +85,7 @@ struct DriverContext {
     ZervaRTItem* item = nullptr;               // only during a call
     ZervaRTChunk* chunk = nullptr;             // only during a call
     std::uint16_t opened = 0;
+    LookUpRoute lookUpRoute = LookUpRoute::SingleWalk;
 };
 
 // Process-wide values of the driver.
@@ -78,5 +93,10 @@ extern char g_defaultDatabasePath[kDefaultPathSize];   // set by DBDSetOpenConte
 extern std::uint32_t g_currentOperationId;             // of the row whose handler runs
 extern double g_numericResult;                         // what handlers copy into a number result
 extern bool g_resultBlockLocked;                       // the call's result block is locked
+
+// The lock every entry point holds while it runs: the context and the
+// values above are the process's one set. It is recursive, so that a
+// formula a call evaluates may call the driver again on the same thread.
+std::recursive_mutex& DriverLock();
 
 } // namespace talix

@@ -32,7 +32,7 @@ constexpr std::size_t kSlotPerformFunction = 56;
 
 // The one context, shared by every DBDInit of the process (a library
 // registered under two classes is initialized twice) and freed by the last
-// DBDTerm.
+// DBDTerm; read and written under the driver's lock.
 DriverContext* g_context = nullptr;
 unsigned g_initCount = 0;
 
@@ -44,6 +44,7 @@ void WriteSlot(void* block, std::size_t offset, void* entry) {
 
 extern "C" std::uint16_t DBDInit(void* driverBlock) {
     if (driverBlock == nullptr) return kArgumentError;
+    const std::lock_guard<std::recursive_mutex> lock(DriverLock());
     if (g_context == nullptr) {
         g_context = new (std::nothrow) DriverContext();
         if (g_context == nullptr) return kDrvOutOfMemory;
@@ -59,6 +60,7 @@ extern "C" std::uint16_t DBDInit(void* driverBlock) {
 }
 
 extern "C" std::uint16_t DBDTerm(void*) {
+    const std::lock_guard<std::recursive_mutex> lock(DriverLock());
     if (g_initCount > 0) --g_initCount;
     if (g_initCount > 0 || g_context == nullptr) return kOK;
     // The session a successful call left is ended with its items and chunks.
@@ -71,6 +73,7 @@ extern "C" std::uint16_t DBDTerm(void*) {
 
 extern "C" std::uint16_t DBDOpen(void*, void** context) {
     if (context == nullptr) return kArgumentError;
+    const std::lock_guard<std::recursive_mutex> lock(DriverLock());
     *context = g_context;
     if (g_context == nullptr) return kDrvNoObject;
     g_context->opened = 1;
@@ -80,6 +83,7 @@ extern "C" std::uint16_t DBDOpen(void*, void** context) {
 extern "C" std::uint16_t DBDClose(void*, void*) { return kOK; }
 
 extern "C" std::uint16_t DBDSetOpenContext(void*, void*, const char* path, void*) {
+    const std::lock_guard<std::recursive_mutex> lock(DriverLock());
     // A path that does not fit is refused rather than cut: a cut path could
     // name another database.
     std::size_t length = path != nullptr ? strnlen(path, kDefaultPathSize) : 0;
@@ -98,6 +102,7 @@ extern "C" std::uint16_t DBDPerformFunction(void*, void* context, std::uint16_t 
                                             std::uint32_t* resultLength) {
     if (resultHandle != nullptr) *resultHandle = 0;
     if (resultLength != nullptr) *resultLength = 0;
+    const std::lock_guard<std::recursive_mutex> lock(DriverLock());
     // Only the context that DBDOpen gave out is accepted.
     if (context == nullptr || context != g_context) return kDrvNoObject;
     try {

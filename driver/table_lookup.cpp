@@ -29,8 +29,6 @@
 
 namespace talix {
 
-LookUpRoute g_lookUpRoute = LookUpRoute::SingleWalk;
-
 namespace {
 
 // The most bytes of a cell's text a look-up returns; a cell is read with a
@@ -309,7 +307,7 @@ void NarrowToFirst(LookUp* look) {
 // their first non-blank text, and keyed by a cell or a chunk property.
 bool SingleWalkCovers(const LookUp& look) {
     const ChunkDefInfo* level = look.innermost;
-    return g_lookUpRoute != LookUpRoute::EveryCell && look.table && !look.allOccurrences &&
+    return look.context->lookUpRoute != LookUpRoute::EveryCell && look.table && !look.allOccurrences &&
            (level->relation == kRelPlain || level->relation == kRelInside) && look.options.columnChunk.empty() &&
            !(look.args.keyText && (!look.options.keyChunk.empty() || look.options.rowLabel));
 }
@@ -328,7 +326,7 @@ STATUS WalkCells(LookUp* look, TableCells* cells, std::string* keyProperty, std:
     request.separator = look->Separator();
     request.textLimit = kCellReadSize - 1;
     STATUS status = CollectTableCells(look->chunk, request, cells,
-                                      g_lookUpRoute == LookUpRoute::EngineWalk ? TableCellRoute::EngineWalk
+                                      look->context->lookUpRoute == LookUpRoute::EngineWalk ? TableCellRoute::EngineWalk
                                                                               : TableCellRoute::ScanWherePossible);
     if (status != kOK) return status;
     *count = cells->count;

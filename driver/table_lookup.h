@@ -10,17 +10,6 @@
 
 namespace talix {
 
-// How a look-up reads its cells: in a single pass over the item wherever
-// the chunk and the options allow it (the default: a single table by a
-// direct scan of its records where the scan covers it, else by the engine's
-// walk), in a single pass always made by the engine's walk, or every cell
-// with a chunk read of its own ("Row %d; Column %d" through GetText, the
-// row's label through ZoomIn and GetPropertyText). Every-cell is the
-// reference the single pass must agree with, and the way of what it does
-// not cover: chunks that are not a table or that name every occurrence,
-// "KeyChunk=", "ColumnChunk=", and "KeyProperty=" TabLabel or RowLabel.
-enum class LookUpRoute : std::uint8_t { SingleWalk, EngineWalk, EveryCell };
-extern LookUpRoute g_lookUpRoute;
 
 // Runs the look-up over the call's chunk with the arguments after the
 // addressing ones: DBLookup a key (a text, or a number list of row

@@ -442,8 +442,9 @@ std::uint16_t ZervaRTChunk::FindTextChunk(int n, char* buffer, std::uint16_t buf
     if (ParseFontSpec(fontSpec, nullptr, item, &spec, nullptr, &mask, nullptr) != kOK) return 0;
     if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
     const SessionWorkArea* area = session->workArea;
-    if (g_chunkOperations.FindTextRun == nullptr) return 0;
-    std::uint32_t ordinal = g_chunkOperations.FindTextRun(
+    const ChunkOperationHooks& operations = ChunkOperationsOf(session);
+    if (operations.FindTextRun == nullptr) return 0;
+    std::uint32_t ordinal = operations.FindTextRun(
         this, n, area->foundFirstRecord, area->foundLastRecord, searchText,
         searchText != nullptr ? static_cast<std::uint16_t>(::strnlen(searchText, 0xFFFF)) : 0, mode, &spec, &mask);
     return FoundDefinition(ordinal, kTypeText, buffer, bufferSize);
@@ -460,8 +461,9 @@ std::uint16_t ZervaRTChunk::FindNamedChunk(int n, const char* typeName, char* bu
     if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
     const SessionWorkArea* area = session->workArea;
     std::uint16_t nameLength = name != nullptr ? static_cast<std::uint16_t>(::strnlen(name, 0xFFFF)) : 0;
-    if (g_chunkOperations.FindNamedElement == nullptr) return 0;
-    std::uint32_t ordinal = g_chunkOperations.FindNamedElement(this, n, area->foundFirstRecord, area->foundLastRecord,
-                                                               name, nameLength, mode, static_cast<std::int16_t>(type));
+    const ChunkOperationHooks& operations = ChunkOperationsOf(session);
+    if (operations.FindNamedElement == nullptr) return 0;
+    std::uint32_t ordinal = operations.FindNamedElement(this, n, area->foundFirstRecord, area->foundLastRecord, name,
+                                                        nameLength, mode, static_cast<std::int16_t>(type));
     return FoundDefinition(ordinal, type, buffer, bufferSize);
 }

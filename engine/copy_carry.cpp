@@ -84,7 +84,7 @@ bool FindTableLink(plat::NOTEHANDLE note, bool formLinksOnly, std::uint16_t inde
 // A temporary file of the session's temporary directory, created empty;
 // empty when none can be made.
 std::string NewTemporaryFile() {
-    std::string path = std::string(g_tempDirectory) + "talix_copyXXXXXX";
+    std::string path = TempDirectory() + "talix_copyXXXXXX";
     const int descriptor = mkstemp(path.data());
     if (descriptor < 0) return std::string();
     close(descriptor);

@@ -71,8 +71,8 @@ struct RowRunState {
 STATUS AppendSourceRichText(ZervaRTChunk* chunk, RecordProcessContext* context,
                             std::uint16_t paragraphIdBase);
 
-// A graphic made inline (the builders' AppendImageResourceInline, see
-// builders/builder_hooks.h): copies the records of the named image resource
+// A graphic made inline (what a run hands the builders as their
+// appendImageResourceInline, builders/build_context.h): copies the records of the named image resource
 // with the given options ("ImageWidth=", "ImageHeight=", "WrapText=") at the
 // point the walk has reached, as AppendSourceRichText does. context is the
 // builders' view of an engine run, whose context it is. Returns as

@@ -22,7 +22,7 @@ constexpr int kColorAsHex = 2;    // "#ff0000"; modes above 2 too
 
 // Overwrites output (at least kCSSColorSize bytes) with the colour of a
 // colour index. Mode 0 names the sixteen standard colours by the client's
-// or the web's names (the process-wide client preference) and writes any
+// or the web's names (the thread's client preference) and writes any
 // other index as "COLOR<index>"; the rgb and hex forms give the standard
 // colours their values and any other index black. Returns 0.
 STATUS ColorToCSS(std::uint16_t index, char* output, int mode);

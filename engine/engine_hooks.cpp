@@ -1,22 +1,28 @@
-// The tables the engine declares for the folders above it, and the engine's
-// install function, which fills the slots of core and the builders.
+// The engine's tables of the session, for the calls of the engine into the
+// folders above it.
 #include "engine/engine_hooks.h"
 
-#include "builders/builder_hooks.h"
-#include "core/core_hooks.h"
 #include "core/layer_hooks.h"
-#include "engine/copy_source.h"
-#include "engine/link_fixups.h"
 
 namespace talix {
 
-ChunkOperationHooks g_chunkOperations;
-GenerationHooks g_generation;
-HtmlImportHooks g_htmlImport;
+namespace {
 
-void InstallEngineHooks() {
-    g_itemCopyHooks.CopyRichTextWithLinks = CopyRichTextWithLinks;
-    g_builderEngineHooks.AppendImageResourceInline = AppendImageResourceInline;
+// The table the tables give, else an empty one.
+template <typename Table>
+const Table& OrNone(const Table* table) {
+    static constexpr Table kNone;
+    return table != nullptr ? *table : kNone;
 }
+
+} // namespace
+
+const ChunkOperationHooks& ChunkOperationsOf(const RARIvoSession* session) {
+    return OrNone(TablesOf(session).chunkOperations);
+}
+
+const GenerationHooks& GenerationOf(const RARIvoSession* session) { return OrNone(TablesOf(session).generation); }
+
+const HtmlImportHooks& HtmlImportOf(const RARIvoSession* session) { return OrNone(TablesOf(session).htmlImport); }
 
 } // namespace talix

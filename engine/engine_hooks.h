@@ -1,6 +1,6 @@
 // The calls of the operation engine into higher folders (see
-// core/layer_hooks.h). The entry points keep the names and arguments of
-// the functions that fill them.
+// core/layer_hooks.h): the session's tables. The entry points keep the names
+// and arguments of the functions that fill them.
 #pragma once
 
 #include <cstdint>
@@ -8,18 +8,18 @@
 #include "core/record_list.h"
 #include "core/statuses.h"
 
+class RARIvoSession;
 class ZervaRTChunk;
 
 namespace talix {
 
+struct BuildContext;
 struct FontSpecMask;
 struct GenerationWalkState;
 struct HTMLImportContext;
 struct ParsedFontSpec;
-struct RecordProcessContext;
 
-// Filled by the chunk operations (InstallChunkOperationHooks) at session
-// set-up.
+// The chunk operations' table.
 struct ChunkOperationHooks {
     // chunkops/find_elements.h: the searches behind FindTextChunk and
     // FindNamedChunk (0: nothing found).
@@ -30,9 +30,8 @@ struct ChunkOperationHooks {
                                       const char* name, std::uint16_t nameLength, std::uint16_t matchMode,
                                       std::int16_t chunkType) = nullptr;
 };
-extern ChunkOperationHooks g_chunkOperations;
 
-// Filled by the generation (InstallGenerationHooks) at session set-up.
+// The generation's table.
 struct GenerationHooks {
     // htmlgen/xml_gen_context.h: the generation's record walk over the range
     // the engine marked (the chunk work state's generation, whose own
@@ -40,19 +39,23 @@ struct GenerationHooks {
     STATUS (*PrXMLStr)(GenerationWalkState* context, std::uint32_t kind, std::uint32_t depth,
                        std::uint16_t mode) = nullptr;
 };
-extern GenerationHooks g_generation;
 
-// Filled by the HTML import (InstallHtmlImportHooks) at session set-up.
+// The HTML import's table.
 struct HtmlImportHooks {
     // htmlimport/import_sink.h: convert an HTML file, HTML text or the HTML
     // in the text records of a record list into records appended through
-    // the run's record output.
-    STATUS (*ImportHTMLFile)(const char* filePath, const char* options, RecordProcessContext* context) = nullptr;
-    STATUS (*ImportHTMLText)(const char* text, std::uint32_t length, const char* options,
-                             RecordProcessContext* context, HTMLImportContext* import, std::uint16_t mode) = nullptr;
+    // the run's record output (the import builds through the builders' view
+    // of the run).
+    STATUS (*ImportHTMLFile)(const char* filePath, const char* options, BuildContext* context) = nullptr;
+    STATUS (*ImportHTMLText)(const char* text, std::uint32_t length, const char* options, BuildContext* context,
+                             HTMLImportContext* import, std::uint16_t mode) = nullptr;
     STATUS (*ImportHTMLFromItem)(ItemRecordList* source, void* auxiliary, const char* options,
-                                 RecordProcessContext* context) = nullptr;
+                                 BuildContext* context) = nullptr;
 };
-extern HtmlImportHooks g_htmlImport;
+
+// The tables of the session (empty ones when it has none).
+const ChunkOperationHooks& ChunkOperationsOf(const RARIvoSession* session);
+const GenerationHooks& GenerationOf(const RARIvoSession* session);
+const HtmlImportHooks& HtmlImportOf(const RARIvoSession* session);
 
 } // namespace talix

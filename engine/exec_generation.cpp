@@ -45,8 +45,9 @@ STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context
         static_assert(sizeof id == sizeof generation->databaseId);
         std::memcpy(generation->databaseId, &id, sizeof id);
     }
-    if (g_generation.PrXMLStr == nullptr) return kOperationFailed;
-    return g_generation.PrXMLStr(generation, 0, 0, generation->extraChain != 0 ? 1 : 0);
+    const GenerationHooks& render = GenerationOf(context->session);
+    if (render.PrXMLStr == nullptr) return kOperationFailed;
+    return render.PrXMLStr(generation, 0, 0, generation->extraChain != 0 ? 1 : 0);
 }
 
 const OperationRow kRows[] = {

@@ -144,9 +144,11 @@ STATUS AppendImportFile(RecordProcessContext* context) {
     const std::string typeExtension = dot == std::string::npos ? std::string() : type.substr(dot);
     const bool ownType = type.size() >= 5 && strncasecmp(type.c_str(), "Zerva", 5) == 0;
     if (ownType && strcasecmp(typeExtension.c_str(), ".txt") == 0) return ImportTextFile(path, type, context);
-    if (ownType && strcasecmp(typeExtension.c_str(), ".htm") == 0)
-        return g_htmlImport.ImportHTMLFile != nullptr ? g_htmlImport.ImportHTMLFile(path.c_str(), type.c_str(), context)
-                                                      : kOperationFailed;
+    if (ownType && strcasecmp(typeExtension.c_str(), ".htm") == 0) {
+        if (const HtmlImportHooks& import = HtmlImportOf(context->session); import.ImportHTMLFile != nullptr)
+            return import.ImportHTMLFile(path.c_str(), type.c_str(), context);
+        return kOperationFailed;
+    }
 
     char library[kFilterFieldSize] = {};
     char filter[kFilterFieldSize] = {};
@@ -170,7 +172,7 @@ STATUS AppendImportFile(RecordProcessContext* context) {
 // ---- 2448: HTML ----------------------------------------------------------------
 
 STATUS AppendHtml(RecordProcessContext* context) {
-    const HtmlImportHooks& import = g_htmlImport;
+    const HtmlImportHooks& import = HtmlImportOf(context->session);
     STATUS status = kOK;
     switch (context->operation2) {
     case kHtmlFile:

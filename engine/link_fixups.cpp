@@ -167,7 +167,7 @@ bool FindOleInfo(plat::NOTEHANDLE note, const std::string& name, std::string* de
 // A new empty file of the temporary directory for one extracted
 // attachment; empty when none can be made.
 std::string TemporaryFile() {
-    std::string path = std::string(g_tempDirectory, g_tempDirectoryLength) + "talix-carryXXXXXX";
+    std::string path = TempDirectory() + "talix-carryXXXXXX";
     const int descriptor = ::mkstemp(path.data());
     if (descriptor < 0) return std::string();
     ::close(descriptor);

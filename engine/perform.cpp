@@ -118,7 +118,7 @@ bool OutputTablesUntouched(const RecordProcessContext* context) {
     const RecordOutput& output = context->output;
     for (std::uint32_t set : output.importParagraphTemplateSet)
         if (set != 0) return false;
-    return context->writesItem == 0 && output.segmentStart == nullptr && output.htmlImport == nullptr;
+    return context->writesItem == 0 && output.segmentStart == nullptr && output.importSink.import == nullptr;
 }
 
 // Makes a used context as new: the bytes of a new one are copied over it,
@@ -335,9 +335,10 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     context->writesItem = writes ? 1 : 0;
     context->replacementCutToMatch = (row->facts & kReplacementCutToMatch) != 0 ? 1 : 0;
     context->extraChain = extraChain;
+    context->appendImageResourceInline = AppendImageResourceInline;
 
-    // New text starts in the default font; the process-wide client
-    // preference follows the item.
+    // New text starts in the default font; the thread's client preference
+    // follows the item.
     const std::uint8_t textRun[8] = {0x85, 0xFF, 8, 0, 1, 0, 0, 10};
     std::memcpy(item->work->textTemplate, textRun, sizeof textRun);
     g_clientPreference = item->work->clientPreference;

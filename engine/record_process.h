@@ -118,7 +118,6 @@ struct RecordProcessContext : BuildContext {
     char wikiOpen[3] = {};
     char wikiClose[3] = {};
 
-    ItemRecordList* records = nullptr;       // the list being walked
     bool temporaryRecords = false;           // the list is the run's own (another note or item)
     ChunkDefInfo* extraChain = nullptr;      // walked behind the chunk's innermost level for this run
     CDRecordNode* pendingNode = nullptr;     // the node of the pending-copy index
@@ -142,9 +141,6 @@ struct RecordProcessContext : BuildContext {
     std::uint32_t replayIndex = 0;           // records to append again at chunk start
     std::uint32_t resultWords[4] = {};       // running values of the property codes
 
-    // The highest paragraph-definition id of the item's records
-    // (FindHighestPabID); new ids are given above it.
-    std::uint16_t highestParagraphId = 0;
     // Paragraph changes (2364, 25): the definitions this run gave a new id,
     // by the id they had, so that every reference to one definition shares
     // its new copy; and the id of the definition that carries the hide

@@ -1,7 +1,6 @@
-// Look-ups an operation run makes beside its walk: over the stored records
-// of the run's item, the cell that covers a spanned cell and the removal of
-// the attachments hotspots refer to; in the run's record list, the highest
-// paragraph-definition id and the loading of a paragraph definition.
+// Look-ups an operation run makes beside its walk, over the stored records
+// of the run's item: the cell that covers a spanned cell and the removal of
+// the attachments hotspots refer to.
 #include "engine/run_lookups.h"
 
 #include <cstring>
@@ -25,7 +24,6 @@ constexpr std::uint32_t kCellRow = 2, kCellColumn = 3, kCellRowSpan = 14, kCellC
 constexpr std::uint32_t kCellFixedPart = 16;
 constexpr std::uint32_t kOleNameLength = 14, kOleFixedPart = 20;
 constexpr std::uint32_t kHotspotDataLength = 12, kHotspotFixedPart = 16;
-constexpr std::uint32_t kPabId = 4;
 
 // The answer of a callback that ends an enumeration on purpose.
 constexpr plat::STATUS kEndEnumeration = kOperationFailed;
@@ -85,33 +83,6 @@ bool InsideRemovalRange(const RecordProcessContext* context, std::uint32_t index
     return index >= context->removeFirst && index <= context->removeLast;
 }
 
-// The paragraph definition the loads start from.
-void DefaultPabDefinition(RecordProcessContext* context) {
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
-    std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
-    std::memcpy(context->paragraphDefinition, &definition, 72);
-    context->paragraphDefinitionLength = 72;
-    context->paragraphDefinitionId = 0;
-}
-
-void TakePabDefinition(const CDRecordNode* node, RecordProcessContext* context) {
-    const std::uint32_t size = node->length < kParagraphImageSize ? node->length : kParagraphImageSize;
-    std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
-    std::memcpy(context->paragraphDefinition, node->bytes, size);
-    context->paragraphDefinitionLength = size;
-    context->paragraphDefinitionId = ReadWord(node->bytes + kPabId);
-}
-
-bool IsWantedPab(const CDRecordNode* node, std::uint16_t wanted, const RecordProcessContext* context) {
-    if (node->signature != kSigPabDefinition || node->length < kPabId + 2 || node->bytes == nullptr) return false;
-    const std::uint16_t id = ReadWord(node->bytes + kPabId);
-    return (wanted == kAnyParagraphId || id == wanted) && id >= context->paragraphDefinitionId;
-}
-
 } // namespace
 
 STATUS FindTableCell(std::uint32_t firstCellIndex, RecordProcessContext* context) {
@@ -167,44 +138,6 @@ STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context
     chunk->lastStatus = 0;
     context->attachmentWalkCounter = 0;
     return WalkItemRecords(context->note, chunk->item->itemName, RemoveHotspotAttachmentCallback, context, false);
-}
-
-void FindHighestPabID(RecordProcessContext* context) {
-    if (context == nullptr || context->records == nullptr) return;
-    for (const CDRecordNode* node = context->records->head; node != nullptr; node = node->next) {
-        if (node->signature != kSigPabDefinition || node->length < kPabId + 2 || node->bytes == nullptr) continue;
-        const std::uint16_t id = ReadWord(node->bytes + kPabId);
-        if (id > context->highestParagraphId) context->highestParagraphId = id;
-    }
-}
-
-STATUS LoadPabDefinition(std::uint16_t paragraphId, std::uint16_t flags, RecordProcessContext* context) {
-    if (context == nullptr) return kOK;
-    DefaultPabDefinition(context);
-    ItemRecordList* list = context->records;
-    if (list == nullptr) return kOK;
-    const bool fromCurrent = (flags & kLoadFromCurrent) != 0 && context->node != nullptr;
-    const bool firstMatch = (flags & kLoadFirstMatch) != 0;
-    bool found = false;
-    if ((flags & kLoadBackward) != 0) {
-        CDRecordNode* last = list->tail;
-        if (last == nullptr)
-            for (last = list->head; last != nullptr && last->next != nullptr; last = last->next) {}
-        for (CDRecordNode* node = fromCurrent ? context->node : last; node != nullptr; node = node->prev) {
-            if (!IsWantedPab(node, paragraphId, context)) continue;
-            TakePabDefinition(node, context);
-            found = true;
-            if (firstMatch) break;
-        }
-    }
-    if ((flags & kLoadForward) != 0 && !(firstMatch && found)) {
-        for (CDRecordNode* node = fromCurrent ? context->node : list->head; node != nullptr; node = node->next) {
-            if (!IsWantedPab(node, paragraphId, context)) continue;
-            TakePabDefinition(node, context);
-            if (firstMatch) break;
-        }
-    }
-    return kOK;
 }
 
 } // namespace talix

@@ -1,10 +1,11 @@
 // Look-ups an operation run makes beside its walk: the cell that covers a
-// spanned cell, the attachments hotspots refer to, and paragraph
-// definitions in the run's record list.
+// spanned cell and the attachments hotspots refer to; and, for the run's
+// record list, those of builders/walked_paragraphs.h (paragraph definitions).
 #pragma once
 
 #include <cstdint>
 
+#include "builders/walked_paragraphs.h"
 #include "core/statuses.h"
 #include "talix_platform/types.h"
 
@@ -36,20 +37,5 @@ STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context
 // holds one.
 plat::STATUS RemoveHotspotAttachmentCallback(const void* record, plat::WORD signature,
                                                        plat::DWORD length, void* context);
-
-// The highest id of the paragraph definitions in the run's record list into
-// context->highestParagraphId (never lowered).
-void FindHighestPabID(RecordProcessContext* context);
-
-// Loads the context's current paragraph definition. It starts as a default
-// (id 0, left and first-line margins 1,440, right margin 0, tabs every 720);
-// a definition of the wanted id (kAnyParagraphId: any) whose id is not below
-// the one loaded so far replaces it. Searches: kLoadBackward from the end of
-// the list, kLoadForward from its start (kLoadFromCurrent: from the current
-// record in both); kLoadFirstMatch ends each search at its first match, and
-// skips the forward search when the backward one found a definition.
-constexpr std::uint16_t kAnyParagraphId = 4095;
-constexpr std::uint16_t kLoadBackward = 1, kLoadForward = 2, kLoadFromCurrent = 4, kLoadFirstMatch = 8;
-STATUS LoadPabDefinition(std::uint16_t paragraphId, std::uint16_t flags, RecordProcessContext* context);
 
 } // namespace talix

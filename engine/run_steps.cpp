@@ -203,7 +203,8 @@ STATUS ForgetFailedCleanUp(RecordProcessContext* context, STATUS status) {
 STATUS RenderGenerationBody(RecordProcessContext* context, STATUS status) {
     GenerationWalkState* generation = context->chunk->work->generation;
     if (status != kOK || generation == nullptr || generation->extraChain == 0) return status;
-    return g_generation.PrXMLStr != nullptr ? g_generation.PrXMLStr(generation, 0, 0, 2) : kHtmlTreeLost;
+    const GenerationHooks& render = GenerationOf(context->session);
+    return render.PrXMLStr != nullptr ? render.PrXMLStr(generation, 0, 0, 2) : kHtmlTreeLost;
 }
 
 // Position lists and sort keys stay with the chunk.

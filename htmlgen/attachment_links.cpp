@@ -112,13 +112,13 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     XMLGenContext* context = call->context;
     std::string urlDirectory = context->texts.attachmentURLDirectory != nullptr
                                    ? std::string(context->texts.attachmentURLDirectory)
-                                   : std::string(g_tempDirectory);
+                                   : TempDirectory();
     for (char& c : urlDirectory) {
         if (c == '\\') c = '/';
     }
     while (!urlDirectory.empty() && urlDirectory.back() == '/') urlDirectory.pop_back();
     const std::string directory =
-        context->texts.attachmentDirectory != nullptr ? context->texts.attachmentDirectory : g_tempDirectory;
+        context->texts.attachmentDirectory != nullptr ? context->texts.attachmentDirectory : TempDirectory().c_str();
     if (context->attachmentDirectoryMade == 0)
         context->attachmentDirectoryMade = CreateDirectoryPath(directory.c_str()) != 0 ? 1 : -1;
     // Nothing is extracted into a directory that could not be made; the

@@ -653,7 +653,7 @@ STATUS ReadDirectoryURL(OptionReader& reader, const OptionRow& row) {
 
 STATUS ReadAttachmentDirectory(OptionReader& reader, const OptionRow& row) {
     XMLGenContext* context = reader.context;
-    std::string directory = reader.Get(row.keyword) && reader.Value()[0] != '\0' ? reader.Value() : g_tempDirectory;
+    std::string directory = reader.Get(row.keyword) && reader.Value()[0] != '\0' ? reader.Value() : TempDirectory();
     TrimOneSeparator(&directory, true);
     return StoreText(context, &context->texts.attachmentDirectory, directory.c_str());
 }

@@ -262,7 +262,7 @@ std::string PageDirectory(const XMLGenContext* context) {
 // relative; the temporary directory when it is not given.
 std::string ImageDirectoryPath(const XMLGenContext* context) {
     const char* given = context->texts.imageDirectory;
-    if (given == nullptr || given[0] == '\0') return g_tempDirectory;
+    if (given == nullptr || given[0] == '\0') return TempDirectory();
     return AbsolutePath(given) ? std::string(given) : JoinFilePath(PageDirectory(context), given);
 }
 

@@ -56,7 +56,7 @@ void RaiseText(XMLGenContext* context, char* text, std::size_t length) {
 // link someone left in its place.
 void OpenPartFile(XMLGenContext* context) {
     static std::atomic<unsigned> runs{0};
-    const char* directory = g_tempDirectoryLength > 0 ? g_tempDirectory : "/tmp/";
+    const char* directory = !TempDirectory().empty() ? TempDirectory().c_str() : "/tmp/";
     const std::size_t directoryLength = std::strlen(directory);
     const bool separator = directoryLength > 0 && (directory[directoryLength - 1] == '/' ||
                                                    directory[directoryLength - 1] == '\\');

@@ -88,7 +88,7 @@ STATUS WriteLinkIconFile(XMLGenContext* context, LinkIcon icon) {
         // reports that the file is missing.
         if (context->imageDirectoryMade < 0) return kArgumentError;
     } else {
-        directory = g_tempDirectory;
+        directory = TempDirectory();
     }
     const std::string path = JoinFilePath(directory, row.fileName);
     return WriteBufferToFile(path.c_str(), row.picture.bytes, row.picture.size);

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "builders/table_builders.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "htmlimport/element_walk.h"
 #include "htmlimport/html_borders.h"
 #include "htmlimport/html_dom.h"
@@ -90,7 +90,7 @@ int EnclosingCellColumn(const HTMLImportContext* import) {
 
 // Inside a table: the margin correction, and a right margin from the
 // column when the definition has none.
-void FitToCell(const RecordProcessContext* context, const HTMLImportContext* import, std::uint8_t* image) {
+void FitToCell(const BuildContext* context, const HTMLImportContext* import, std::uint8_t* image) {
     if (import->tableLevel < 1 || ReadWord(image + 2) <= kFixedDefinition) return;
     CorrectTableMargins(import, image);
     if (ReadWord(image + kRightMarginWord) != 0) return;
@@ -101,7 +101,7 @@ void FitToCell(const RecordProcessContext* context, const HTMLImportContext* imp
     if (margin != 0) WriteWord(image + kRightMarginWord, margin);
 }
 
-STATUS AppendBorder(RecordProcessContext* context, const HTMLImportContext* import, const HtmlNode* node) {
+STATUS AppendBorder(BuildContext* context, const HTMLImportContext* import, const HtmlNode* node) {
     std::string border;
     CalcBorderSetFromHTML(import, node, &border, true);
     if (border.empty()) return kOK;
@@ -114,7 +114,7 @@ STATUS AppendBorder(RecordProcessContext* context, const HTMLImportContext* impo
 
 } // namespace
 
-StartAction StartBlockParagraph(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+StartAction StartBlockParagraph(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     switch (RunBlockPreamble(context, import, node)) {
     case BlockPreamble::kSkipBlock: return StartAction::kSkipElement;
     case BlockPreamble::kNoParagraph: return StartAction::kWalkChildren;

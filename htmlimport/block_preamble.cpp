@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "builders/hotspot_builders.h"
 #include "builders/section_builders.h"
 #include "core/record_forms.h"
@@ -18,7 +19,6 @@
 #include "core/signatures.h"
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
-#include "engine/record_process.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -89,7 +89,7 @@ void ReadDirection(HTMLImportContext* import, const HtmlNode* node) {
 // the section builder reads its title from the operation's argument text
 // and its options from the session's running options, both given back
 // afterwards. The section's bar is followed by the end of its hotspot.
-STATUS OpenReplySection(RecordProcessContext* context, const std::string& title) {
+STATUS OpenReplySection(BuildContext* context, const std::string& title) {
     RARIvoSession* session = context->session;
     if (session == nullptr || session->workArea == nullptr) return kArgumentError;
     SessionWorkArea* work = session->workArea;
@@ -108,7 +108,7 @@ STATUS OpenReplySection(RecordProcessContext* context, const std::string& title)
 // A section from a section header the HTML writes: the title from the
 // header's texts. Returns true when the division makes no paragraph (the
 // header's first text was not empty).
-bool SectionFromHeader(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+bool SectionFromHeader(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     if (!SectionsPossible(import)) return false;
     char first[kSectionTextSize] = {};
     char title[kSectionTitleSize] = {};
@@ -145,7 +145,7 @@ const HtmlNode* SenderLink(const HtmlNode* top) {
 
 // A reply quoted in a "gmail_quote" division: its header line ("On ...
 // wrote:") and the sender's link give the section's title.
-void SectionFromReply(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+void SectionFromReply(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     const HtmlNode* header = node->firstChild;
     if (header == nullptr || header->type != HtmlNodeType::kText || import->document == nullptr) return;
     const std::string_view headerText = import->document->Text(header);
@@ -177,7 +177,7 @@ void SectionFromReply(RecordProcessContext* context, HTMLImportContext* import, 
 
 } // namespace
 
-BlockPreamble RunBlockPreamble(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+BlockPreamble RunBlockPreamble(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     // A quoted reply in a block quote: only its content.
     if (node->Is(HtmlTag::kBlockquote) && ClassIs(node, kReplyClass)) return BlockPreamble::kNoParagraph;
     const bool division = node->Is(HtmlTag::kDiv);
@@ -200,7 +200,7 @@ BlockPreamble RunBlockPreamble(RecordProcessContext* context, HTMLImportContext*
     return noParagraph ? BlockPreamble::kNoParagraph : BlockPreamble::kMakeParagraph;
 }
 
-void StartPassthruSpan(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+void StartPassthruSpan(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (import->passthruOpen != 0) return;
     const char* spanClass = AttributeValue(node, "class");
     if (spanClass == nullptr || std::strcmp(spanClass, kPassthruClass) != 0) return;

@@ -13,13 +13,13 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "core/font_spec.h"
 #include "core/html_attributes.h"
 #include "core/record_forms.h"
 #include "core/signatures.h"
-#include "core/text_compare.h"
 #include "core/temp_directory.h"
-#include "engine/record_process.h"
+#include "core/text_compare.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -70,7 +70,7 @@ void StepBackFrom(HTMLImportContext* import, std::uint16_t signature) {
 
 class CellStart {
 public:
-    CellStart(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node, CDRecordNode* cell)
+    CellStart(BuildContext* context, HTMLImportContext* import, const HtmlNode* node, CDRecordNode* cell)
         : context_(context), import_(import), node_(node), cell_(cell) {}
 
     void Alignment();
@@ -90,7 +90,7 @@ private:
     }
     void Spread(std::uint16_t word, std::uint8_t borderByte, std::uint8_t vertical);
 
-    RecordProcessContext* context_;
+    BuildContext* context_;
     HTMLImportContext* import_;
     const HtmlNode* node_;
     CDRecordNode* cell_;
@@ -330,7 +330,7 @@ bool InTabRow(HTMLImportContext* import, ImportTableLevel* level, const HtmlNode
 // A paragraph break where the content of a cell that has no cell record of
 // its own goes, taking the paragraph reference given; an empty cell writes
 // nothing.
-void BreakBefore(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* cell,
+void BreakBefore(BuildContext* context, HTMLImportContext* import, const HtmlNode* cell,
                  std::uint16_t reference) {
     if (cell->firstChild == nullptr) return;
     if (reference != 0) SetReferenceId(context, reference);
@@ -346,7 +346,7 @@ std::uint16_t CellReference(const CDRecordNode* last) {
 
 } // namespace
 
-StartAction StartTableCellFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+StartAction StartTableCellFromHTML(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     ImportTableLevel* level = CurrentTableLevel(import);
     if (level == nullptr) return StartAction::kWalkChildren;
     const int depth = import->tableLevel;

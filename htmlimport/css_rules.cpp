@@ -1,6 +1,7 @@
 // The rule list with its index by element name, and the style-sheet parser.
 #include "htmlimport/css_rules.h"
 
+#include <atomic>
 #include <new>
 
 #include "core/ascii.h"
@@ -15,9 +16,10 @@ namespace talix {
 namespace {
 
 // The versions of the rule lists of the process: each change of any list
-// takes the next.
-std::uint64_t g_listVersions = 0;
-std::uint64_t NextListVersion() { return ++g_listVersions; }
+// takes the next, so that no two states of any lists share one (lists of
+// imports on several threads take theirs from the one counter).
+std::atomic<std::uint64_t> g_listVersions{0};
+std::uint64_t NextListVersion() { return g_listVersions.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 constexpr std::size_t kNone = std::string_view::npos;
 

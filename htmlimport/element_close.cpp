@@ -8,13 +8,13 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "builders/hotspot_builders.h"
+#include "builders/walked_paragraphs.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
-#include "engine/run_lookups.h"
-#include "engine/record_process.h"
 #include "htmlimport/element_walk.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -55,7 +55,7 @@ bool FirstInBody(const HtmlNode* node) {
 
 // The paragraph record, unless the block is the first of the body (the
 // hand-on then restarts the body with it).
-STATUS ParagraphUnlessFirstInBody(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+STATUS ParagraphUnlessFirstInBody(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     if (FirstInBody(node)) {
         import->firstBlockInBody = 1;
         return kOK;
@@ -63,7 +63,7 @@ STATUS ParagraphUnlessFirstInBody(RecordProcessContext* context, HTMLImportConte
     return AppendParagraphRecord(context);
 }
 
-void CloseFont(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+void CloseFont(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     if (import->fontDepth > 0) --import->fontDepth;
     SetCurrentImportFont(context, import->fontStack[import->fontDepth]);
     import->fontColorText[0] = '\0';
@@ -78,7 +78,7 @@ void CloseFont(RecordProcessContext* context, HTMLImportContext* import, const H
     }
 }
 
-void CloseTable(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node,
+void CloseTable(BuildContext* context, HTMLImportContext* import, const HtmlNode* node,
                 const ElementMemo& memo) {
     // A table walked as the content around it ends nothing.
     if (!memo.tableConverted) return;
@@ -113,7 +113,7 @@ void CloseTable(RecordProcessContext* context, HTMLImportContext* import, const 
     saved = 0;
 }
 
-void CloseDiv(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+void CloseDiv(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     WriteWord(context->paragraphDefinition + kJustifyWord, 0);
     ParseImportParagraphStyle(context, import, "", ParagraphReset::kBlockDefaults);
     const HtmlNode* next = node->next;
@@ -134,7 +134,7 @@ void CloseDiv(RecordProcessContext* context, HTMLImportContext* import, const Ht
     import->textSinceParagraph = 0;
 }
 
-void CloseSpan(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+void CloseSpan(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     const char* nodeClass = AttributeValue(node, "class");
     if (import->passthruOpen == 0 || nodeClass == nullptr || std::strcmp(nodeClass, kPassthruClass) != 0) return;
     import->passthruOpen = 0;
@@ -151,7 +151,7 @@ void CloseSpan(RecordProcessContext* context, HTMLImportContext* import, const H
     AppendRecord(record, kSigHtmlEnd, sizeof record, &context->output);
 }
 
-void CloseHeading(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node,
+void CloseHeading(BuildContext* context, HTMLImportContext* import, const HtmlNode* node,
                   const ElementMemo& memo) {
     if (memo.restoreFont) {
         FontId font = CurrentImportFont(context);
@@ -167,7 +167,7 @@ void CloseHeading(RecordProcessContext* context, HTMLImportContext* import, cons
     import->status = AppendParagraphBreak(context, import);
 }
 
-void CloseBlockquote(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+void CloseBlockquote(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     // A quoted mail reply ends with nothing of its own; what follows it is
     // walked as usual.
     const char* quoteClass = AttributeValue(node, "class");
@@ -179,7 +179,7 @@ void CloseBlockquote(RecordProcessContext* context, HTMLImportContext* import, c
     import->textSinceParagraph = 0;
 }
 
-void CloseParagraph(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+void CloseParagraph(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     SetReferenceId(context, import->paragraphPabId);
     const HtmlNode* next = node->next;
     if (next == nullptr || next->Is(HtmlTag::kTable) || IsBlockElement(next)) return;
@@ -201,7 +201,7 @@ bool IsListElement(const HtmlNode* node) { return node->Is(HtmlTag::kUl) || node
 
 } // namespace
 
-void CloseElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node, const ElementMemo& memo) {
+void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node, const ElementMemo& memo) {
     const bool tracing = g_debugLevel > 2;
     if (tracing) plat::LogLine(0, "POSTPROCESS StartTag in with %s", node->name);
     if (node->Is(HtmlTag::kA)) {

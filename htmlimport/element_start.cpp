@@ -10,11 +10,11 @@
 #include <string>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "core/font_spec.h"
 #include "core/record_forms.h"
-#include "core/signatures.h"
-#include "engine/record_process.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/element_walk.h"
@@ -68,13 +68,13 @@ int HeadingLevel(const HtmlNode* node) {
 bool IsBlockElement(const HtmlNode* node) { return node != nullptr && node->IsElement() && IsBlockWithBreak(node->tag); }
 
 // Nothing after text (or at the end of the records), else an empty run.
-STATUS EmptyRunUnlessAfterText(RecordProcessContext* context, HTMLImportContext* import, bool* wrote) {
+STATUS EmptyRunUnlessAfterText(BuildContext* context, HTMLImportContext* import, bool* wrote) {
     const CDRecordNode* at = import->insertAfter;
     *wrote = !(at == nullptr || IsTextRun(at));
     return *wrote ? AppendEmptyRun(context, import) : kOK;
 }
 
-void LineBreak(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+void LineBreak(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     if (import->textSinceParagraph >= kLongParagraph) {
         AppendParagraphBreak(context, import);
         import->status = kOK;
@@ -95,7 +95,7 @@ void LineBreak(RecordProcessContext* context, HTMLImportContext* import, const H
     if (wrote) import->status = kOK;
 }
 
-void FontElement(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+void FontElement(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     import->fontColorText[0] = '\0';
     FontId font = import->fontStack[import->fontDepth];
     for (const HtmlAttr* attr = node->attributes; attr != nullptr; attr = attr->next) {
@@ -127,7 +127,7 @@ void StyleElement(HTMLImportContext* import, const HtmlNode* node) {
         import->inStyleElement = 1;
 }
 
-void Link(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+void Link(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (import->hotspotOpen != 0) {
         const bool named = FindAttribute(node, "name") != nullptr;
         if (!named || FindAttribute(node, "href") != nullptr) return;
@@ -137,7 +137,7 @@ void Link(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* no
 
 // The body's class (so that rules for the item's body apply) and its page
 // colour.
-void Body(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+void Body(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     ZervaRTItem* item = context->output.item;
     if (FindAttribute(node, "class") == nullptr && import->document != nullptr) {
         const std::string name = std::string("RTF") + (item != nullptr && item->itemName != nullptr ? item->itemName : "");
@@ -175,7 +175,7 @@ bool IsCellElement(const HtmlNode* node) { return node != nullptr && (node->Is(H
 // cell's own definition gives way to the heading's paragraph, or, when the
 // cell already holds text, is rebuilt from the heading's paragraph
 // properties. False when the heading writes no paragraph start of its own.
-bool HeadingInCell(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node,
+bool HeadingInCell(BuildContext* context, HTMLImportContext* import, const HtmlNode* node,
                    const FontId& headingFont) {
     if (node->prev != nullptr || !IsCellElement(node->parent) || import->tableLevel == 0 ||
         import->insertAfter == nullptr)
@@ -208,7 +208,7 @@ bool HeadingInCell(RecordProcessContext* context, HTMLImportContext* import, con
     return true;
 }
 
-void Heading(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node, int level,
+void Heading(BuildContext* context, HTMLImportContext* import, const HtmlNode* node, int level,
              ElementMemo* memo) {
     FontId font = CurrentImportFont(context);
     memo->restoreFont = true;
@@ -227,7 +227,7 @@ void Heading(RecordProcessContext* context, HTMLImportContext* import, const Htm
     import->status = kOK;
 }
 
-void HorizontalRule(RecordProcessContext* context, HTMLImportContext* import) {
+void HorizontalRule(BuildContext* context, HTMLImportContext* import) {
     AppendEmptyRun(context, import);
     std::uint8_t record[kRuleLength] = {};
     WriteWord(record, kSigHorizontalRule);
@@ -244,7 +244,7 @@ void HorizontalRule(RecordProcessContext* context, HTMLImportContext* import) {
 
 } // namespace
 
-StartAction StartElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
                          ElementMemo* memo) {
     if (node->name == nullptr || node->name[0] == '\0') return StartAction::kWalkChildren;
     switch (node->tag) {

@@ -10,7 +10,7 @@ namespace talix {
 
 struct HTMLImportContext;
 struct HtmlNode;
-struct RecordProcessContext;
+struct BuildContext;
 
 // What the walk does after an element's start pass.
 enum class StartAction : std::uint8_t {
@@ -34,18 +34,18 @@ struct ElementMemo {
 // The start pass of a start tag or empty element: the element handlers in
 // their order, the first whose element name matches (compared without
 // regard to case).
-StartAction StartElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
                                    ElementMemo* memo);
 
 // The start pass of div, p, blockquote and center: the block preamble,
 // then the block's paragraph (definition, reference, border, empty run)
 // unless the block opens none.
-StartAction StartBlockParagraph(RecordProcessContext* context, HTMLImportContext* import,
+StartAction StartBlockParagraph(BuildContext* context, HTMLImportContext* import,
                                           HtmlNode* node);
 
 // The closing pass of a start tag: restores what its start changed and
 // writes the records that end its structure.
-void CloseElement(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
                             const ElementMemo& memo);
 
 } // namespace talix

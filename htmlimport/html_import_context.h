@@ -14,6 +14,7 @@
 #include "core/font_spec.h"
 #include "core/record_list.h"
 #include "htmlimport/css_rules.h"
+#include "htmlimport/style_lookup.h"
 #include "talix_platform/types.h"
 
 class RARIvoSession;
@@ -120,6 +121,9 @@ struct HTMLImportContext : HTMLImportView {
     // nothing fills; both are emptied when the context is released.
     CSSRuleList styleRules1;
     CSSRuleList styleRules2;
+    // The questions of the searches up the document's tree, by which its
+    // nodes keep their answers (a memo the look-ups fill as they ask).
+    mutable StyleQuestions styleQuestions;
 
     // ---- The walk ------------------------------------------------------------------
     // The current block is right to left.

@@ -32,7 +32,7 @@ bool IsCell(const HtmlNode* node) { return node->Is(HtmlTag::kTd) || node->Is(Ht
 class ParagraphReader {
 public:
     ParagraphReader(const HTMLImportContext* import, const HtmlNode* node)
-        : import_(import), style_{node, &import->styleRules1, &import->styleRules2} {}
+        : import_(import), style_{node, &import->styleRules1, &import->styleRules2, &import->styleQuestions} {}
 
     StyleValue Look(const char* property, bool searchUp) const { return style_.Look(property, searchUp); }
     float Length(const std::string& value) const { return StyleLengthInches(import_, value); }

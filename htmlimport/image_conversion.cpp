@@ -29,7 +29,6 @@
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "core/view_lookup.h"
-#include "engine/record_process.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_borders.h"
 #include "htmlimport/html_dom.h"
@@ -391,7 +390,7 @@ STATUS ImageFile(BuildContext* context, HTMLImportContext* import, const ImageRe
                                  border.c_str());
 }
 
-STATUS ConvertImage(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+STATUS ConvertImage(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     ImageRequest request = ReadRequest(import, node);
     std::string& source = request.source;
     if (source.empty() || source == "cid:_a_tabletab") return kOK;
@@ -470,7 +469,7 @@ STATUS ConvertImage(RecordProcessContext* context, HTMLImportContext* import, Ht
 
 } // namespace
 
-STATUS ConvertImageFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+STATUS ConvertImageFromHTML(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (context == nullptr || import == nullptr || node == nullptr || context->output.item == nullptr)
         return kArgumentError;
     try {

@@ -3,9 +3,9 @@
 #include <memory>
 #include <new>
 
+#include "builders/build_context.h"
 #include "builders/record_output.h"
 #include "core/paragraph_def.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/import_options.h"
 #include "htmlimport/import_sink.h"
@@ -45,28 +45,28 @@ void ResetParagraphTemplates(RecordOutput* output) {
 // A context of the entry's own, released with everything it holds.
 struct OwnedImport {
     std::unique_ptr<HTMLImportContext> import;
-    RecordProcessContext* context = nullptr;
+    BuildContext* context = nullptr;
     ~OwnedImport() {
         if (import != nullptr) ReleaseImportContext(import.get(), context);
     }
 };
 
-STATUS NoInput(RecordProcessContext* context, STATUS status) {
+STATUS NoInput(BuildContext* context, STATUS status) {
     if (status == kNoHtmlInput) context->errorWord = kErrImportFileMissing;
     return status;
 }
 
 // Converts the parsed tree and maps the conversion's result.
-STATUS Convert(RecordProcessContext* context, HTMLImportContext* import) {
-    context->output.htmlImport = import;
+STATUS Convert(BuildContext* context, HTMLImportContext* import) {
+    AttachImport(&context->output, import);
     return ConversionStatus(ConvertHTMLTreeToRichText(kParserWords, context, import));
 }
 
-bool Usable(const RecordProcessContext* context) { return context != nullptr && context->session != nullptr; }
+bool Usable(const BuildContext* context) { return context != nullptr && context->session != nullptr; }
 
 } // namespace
 
-STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* options, RecordProcessContext* context,
+STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* options, BuildContext* context,
                       HTMLImportContext* given, std::uint16_t mode) {
     if (!Usable(context)) return kArgumentError;
     OwnedImport owned{nullptr, context};
@@ -99,7 +99,7 @@ STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* option
     return status;
 }
 
-STATUS ImportHTMLFile(const char* filePath, const char* options, RecordProcessContext* context) {
+STATUS ImportHTMLFile(const char* filePath, const char* options, BuildContext* context) {
     if (!Usable(context)) return kArgumentError;
     OwnedImport owned{std::unique_ptr<HTMLImportContext>(new (std::nothrow) HTMLImportContext()), context};
     HTMLImportContext* import = owned.import.get();
@@ -117,7 +117,7 @@ STATUS ImportHTMLFile(const char* filePath, const char* options, RecordProcessCo
 }
 
 STATUS ImportHTMLFromItem(ItemRecordList* source, void* auxiliary, const char* options,
-                          RecordProcessContext* context) {
+                          BuildContext* context) {
     if (!Usable(context)) return kArgumentError;
     OwnedImport owned{std::unique_ptr<HTMLImportContext>(new (std::nothrow) HTMLImportContext()), context};
     HTMLImportContext* import = owned.import.get();

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <string>
 
+#include "builders/build_context.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/owned_text.h"
 #include "core/pool.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/import_sink.h"
 #include "htmlimport/local_files.h"
@@ -33,9 +33,9 @@ constexpr const char* kItemParserWord = " indent";
 // The default font of an import: face 1, no attributes, colour 0, 10 points.
 constexpr FontId kImportFont{1, 0, 0, 10};
 
-ZervaRTItem* ItemOf(RecordProcessContext* context) { return context != nullptr ? context->output.item : nullptr; }
+ZervaRTItem* ItemOf(BuildContext* context) { return context != nullptr ? context->output.item : nullptr; }
 
-plat::DBHANDLE ItemDatabase(RecordProcessContext* context) {
+plat::DBHANDLE ItemDatabase(BuildContext* context) {
     ZervaRTItem* item = ItemOf(context);
     return item != nullptr ? item->databaseHandle : 0;
 }
@@ -62,7 +62,7 @@ void ReadFontSizes(HTMLImportContext* import, const char* options, char* value, 
     }
 }
 
-STATUS ReadResourceDatabase(HTMLImportContext* import, RecordProcessContext* context, const char* options,
+STATUS ReadResourceDatabase(HTMLImportContext* import, BuildContext* context, const char* options,
                             char* value, std::uint32_t size) {
     RARIvoSession* session = import->session;
     import->resourceDatabase = ItemDatabase(context);
@@ -118,7 +118,7 @@ STATUS ReadEditorOption(HTMLImportContext* import, const char* options, char* va
 
 } // namespace
 
-STATUS ReadCommonImportOptions(HTMLImportContext* import, RecordProcessContext* context, const char* options) {
+STATUS ReadCommonImportOptions(HTMLImportContext* import, BuildContext* context, const char* options) {
     if (import == nullptr || import->session == nullptr) return kArgumentError;
     RARIvoSession* session = import->session;
     char* value = session->optionValue;
@@ -228,9 +228,9 @@ void SetFileImportDirectory(HTMLImportContext* import, const char* path, const c
     import->localDirectory = LocalDirectory(last == std::string_view::npos ? "." : file.substr(0, last + 1));
 }
 
-void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* context) {
+void ReleaseImportContext(HTMLImportContext* import, BuildContext* context) {
     if (import == nullptr) return;
-    if (context != nullptr && context->output.htmlImport == import) context->output.htmlImport = nullptr;
+    if (context != nullptr) DetachImport(&context->output, import);
     RARIvoSession* session = import->session;
     auto release = [session](char*& text) {
         if (text != nullptr && session != nullptr) ZervaDeallocate(session, text);

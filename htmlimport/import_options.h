@@ -9,7 +9,7 @@
 
 namespace talix {
 
-struct RecordProcessContext;
+struct BuildContext;
 
 enum class ImportSource : std::uint8_t {
     kItem,   // HTML in the text records of a rich-text item
@@ -21,7 +21,7 @@ enum class ImportSource : std::uint8_t {
 // item's ready-made text run), "Size1=" to "Size7=", "LocalResourcePrefix=",
 // "DBResource=" with "ImageView=" and the replica option, and
 // "PreserveImageNotes=". Returns 0 or 263.
-STATUS ReadCommonImportOptions(HTMLImportContext* import, RecordProcessContext* context,
+STATUS ReadCommonImportOptions(HTMLImportContext* import, BuildContext* context,
                                const char* options);
 
 // The options an entry reads besides (the text and item imports after a
@@ -52,6 +52,6 @@ void SetFileImportDirectory(HTMLImportContext* import, const char* path, const c
 // the blank alt text, the option text; then the tree, the style rules, the
 // pass-thru markers and any records not handed on. The record output stops pointing at the
 // context. The context itself stays with its owner.
-void ReleaseImportContext(HTMLImportContext* import, RecordProcessContext* context);
+void ReleaseImportContext(HTMLImportContext* import, BuildContext* context);
 
 } // namespace talix

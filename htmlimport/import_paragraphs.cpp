@@ -7,12 +7,12 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
+#include "builders/walked_paragraphs.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
-#include "engine/run_lookups.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_records.h"
 #include "htmlimport/walk_memo.h"
@@ -50,29 +50,29 @@ void SetCurrentImportFont(BuildContext* context, const FontId& font) {
     if (std::uint8_t* textTemplate = TextTemplate(context)) WriteFontId(textTemplate + 4, font);
 }
 
-STATUS AppendEmptyRun(RecordProcessContext* context, HTMLImportContext* import) {
+STATUS AppendEmptyRun(BuildContext* context, HTMLImportContext* import) {
     return AddImportTextRecord("", 0, TextTemplate(context), import);
 }
 
-STATUS AppendLineBreak(RecordProcessContext* context, HTMLImportContext* import) {
+STATUS AppendLineBreak(BuildContext* context, HTMLImportContext* import) {
     static const char kBreak[1] = {'\0'};
     return AddImportTextRecord(kBreak, 1, TextTemplate(context), import);
 }
 
-STATUS AppendParagraphRecord(RecordProcessContext* context) {
+STATUS AppendParagraphRecord(BuildContext* context) {
     context->paragraphRecord[0] = static_cast<std::uint8_t>(kSigParagraph);
     context->paragraphRecord[1] = 2;
     return AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord, &context->output);
 }
 
-STATUS AppendReferenceRecord(RecordProcessContext* context) {
+STATUS AppendReferenceRecord(BuildContext* context) {
     context->paragraphReference[0] = static_cast<std::uint8_t>(kSigPabReference);
     context->paragraphReference[1] = 4;
     return AppendRecord(context->paragraphReference, kSigPabReference, sizeof context->paragraphReference,
                         &context->output);
 }
 
-STATUS AppendParagraphBreak(RecordProcessContext* context, HTMLImportContext* import) {
+STATUS AppendParagraphBreak(BuildContext* context, HTMLImportContext* import) {
     STATUS status = AppendParagraphRecord(context);
     if (status == kOK) status = AppendReferenceRecord(context);
     if (status == kOK) status = AppendEmptyRun(context, import);
@@ -80,15 +80,15 @@ STATUS AppendParagraphBreak(RecordProcessContext* context, HTMLImportContext* im
     return status;
 }
 
-std::uint16_t CurrentReferenceId(const RecordProcessContext* context) {
+std::uint16_t CurrentReferenceId(const BuildContext* context) {
     return ReadWord(context->paragraphReference + 2);
 }
 
-void SetReferenceId(RecordProcessContext* context, std::uint16_t id) {
+void SetReferenceId(BuildContext* context, std::uint16_t id) {
     WriteWord(context->paragraphReference + 2, id);
 }
 
-std::uint16_t TakeParagraphId(RecordProcessContext* context) {
+std::uint16_t TakeParagraphId(BuildContext* context) {
     // The gate knows the ids of the item being written; the run knows those
     // of the item as read and every id given here before.
     const std::uint16_t gateNext = NextParagraphId(&context->output);
@@ -100,9 +100,9 @@ std::uint16_t TakeParagraphId(RecordProcessContext* context) {
     return id;
 }
 
-void KeepBuilderParagraphId(RecordProcessContext* context) { TakeParagraphId(context); }
+void KeepBuilderParagraphId(BuildContext* context) { TakeParagraphId(context); }
 
-STATUS ParseImportParagraphStyle(RecordProcessContext* context, const HTMLImportContext* import, const char* text,
+STATUS ParseImportParagraphStyle(BuildContext* context, const HTMLImportContext* import, const char* text,
                                  ParagraphReset reset) {
     ParagraphStyleState& style = context->paragraph;
     style.definition[0].flags = 0;
@@ -158,7 +158,7 @@ STATUS ParseImportParagraphStyle(RecordProcessContext* context, const HTMLImport
     return status;
 }
 
-std::uint32_t CopyParagraphDefinition(const RecordProcessContext* context, std::uint16_t id, std::uint8_t* image) {
+std::uint32_t CopyParagraphDefinition(const BuildContext* context, std::uint16_t id, std::uint8_t* image) {
     std::memcpy(image, context->paragraphDefinition, kParagraphImageSize);
     WriteWord(image, kSigPabDefinition);
     std::uint32_t length = ReadWord(image + 2);
@@ -170,7 +170,7 @@ std::uint32_t CopyParagraphDefinition(const RecordProcessContext* context, std::
     return length;
 }
 
-void ApplyParagraphStyle(const RecordProcessContext* context, std::uint8_t* image) {
+void ApplyParagraphStyle(const BuildContext* context, std::uint8_t* image) {
     const ParagraphStyleState& style = context->paragraph;
     SetParagraphDefinition(image, &style.definition[0], style.flagsSet, style.flagsClear, style.flags2Set,
                            style.flags2Clear, style.flags3Set, style.flags3Clear, style.listType[0],
@@ -186,7 +186,7 @@ void CorrectTableMargins(const HTMLImportContext* import, std::uint8_t* image) {
     }
 }
 
-bool ReloadTableParagraph(RecordProcessContext* context, HTMLImportContext* import, int level) {
+bool ReloadTableParagraph(BuildContext* context, HTMLImportContext* import, int level) {
     if (level < 1 || level > kImportTableLevels) return false;
     std::uint16_t& saved = import->savedTablePab[level];
     LoadPabDefinition(saved, kLoadBackward | kLoadForward, context);
@@ -208,12 +208,12 @@ bool ReloadTableParagraph(RecordProcessContext* context, HTMLImportContext* impo
     return true;
 }
 
-STATUS AppendDefinitionRecord(RecordProcessContext* context, const std::uint8_t* image) {
+STATUS AppendDefinitionRecord(BuildContext* context, const std::uint8_t* image) {
     const std::uint32_t length = std::min<std::uint32_t>(ReadWord(image + 2), kParagraphImageSize);
     return AppendRecord(image, kSigPabDefinition, length, &context->output);
 }
 
-STATUS AppendNewDefinition(RecordProcessContext* context, HTMLImportContext* import, const char* text,
+STATUS AppendNewDefinition(BuildContext* context, HTMLImportContext* import, const char* text,
                            ParagraphReset reset) {
     ParseImportParagraphStyle(context, import, text, reset);
     std::uint8_t image[kParagraphImageSize];

@@ -9,10 +9,10 @@
 #include <utility>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_list.h"
-#include "engine/record_process.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -21,6 +21,18 @@ namespace talix {
 namespace {
 
 constexpr const char* kSourceName = "html";
+
+// The sink's entries: the record output points only at the contexts of
+// running imports, so each view is an import's own context.
+HTMLImportContext* ImportOf(HTMLImportView* view) { return static_cast<HTMLImportContext*>(view); }
+
+STATUS TakeRecord(HTMLImportView* import, const void* record, std::uint16_t signature, std::uint32_t length) {
+    return AddImportRecord(record, signature, length, ImportOf(import));
+}
+
+STATUS WriteNodeText(BuildContext* context, HTMLImportView* import, void* textNode) {
+    return CalcFontFromHTML(context, ImportOf(import), textNode);
+}
 
 CDRecordNode* LastOf(CDRecordNode* node) {
     while (node != nullptr && node->next != nullptr) node = node->next;
@@ -119,12 +131,22 @@ void FreeImportRecords(HTMLImportContext* import) {
     import->recordStore = nullptr;
 }
 
-STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import) {
+void AttachImport(RecordOutput* output, HTMLImportContext* import) {
+    if (output == nullptr) return;
+    output->importSink = ImportSink{import, TakeRecord, WriteNodeText};
+}
+
+void DetachImport(RecordOutput* output, const HTMLImportContext* import) {
+    if (output != nullptr && import != nullptr && output->importSink.import == import)
+        output->importSink = ImportSink{};
+}
+
+STATUS HandOnImportRecords(BuildContext* context, HTMLImportContext* import) {
     if (context == nullptr || import == nullptr) return kArgumentError;
     CDRecordNode* first = import->listHead != nullptr ? import->listHead : FirstOf(import->listTail);
     RecordOutput* output = &context->output;
     if (output->item != nullptr) output->item->autoMergeText = 0;
-    if (output->htmlImport == import) output->htmlImport = nullptr;
+    DetachImport(output, import);
     output->restartBody = import->firstBlockInBody != 0 ? 1 : 0;
 
     STATUS firstFailure = kOK;

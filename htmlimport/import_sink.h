@@ -12,7 +12,14 @@
 namespace talix {
 
 struct BuildContext;
-struct RecordProcessContext;
+struct RecordOutput;
+
+// Makes the import the sink of the record output: every record built
+// through it goes to the import's record list (AddImportRecord), and the
+// hotspot builders write a link's text through CalcFontFromHTML. Detaching
+// takes the import off again (nothing when another import, or none, is set).
+void AttachImport(RecordOutput* output, HTMLImportContext* import);
+void DetachImport(RecordOutput* output, const HTMLImportContext* import);
 
 // Links a new node holding its own copy of the record (one zero byte more
 // when the length is odd; the node keeps the odd length) into the import's
@@ -55,14 +62,14 @@ void FreeImportRecords(HTMLImportContext* import);
 // then freeing the nodes. Every record is handed on; the first failure of the
 // gate is returned (0 when there is none) and kept as the context's
 // handOnStatus. The list is empty afterwards.
-STATUS HandOnImportRecords(RecordProcessContext* context, HTMLImportContext* import);
+STATUS HandOnImportRecords(BuildContext* context, HTMLImportContext* import);
 
 // Converts the parsed tree of the import into records and hands them on,
 // then releases the tree. Returns 2 when the parser counted errors (nothing
 // is converted), else the first failure of the hand-on, else 1 when the
 // parser counted warnings, else the walk's status. With the parser keyword
 // "errors" nothing is converted either.
-std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, RecordProcessContext* context,
+std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, BuildContext* context,
                                         HTMLImportContext* import);
 
 // The import entry points. Each makes its import context (or, for the text
@@ -73,17 +80,17 @@ std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, RecordProcess
 // any failure of the record gate as it comes.
 //
 // An HTML file.
-STATUS ImportHTMLFile(const char* filePath, const char* options, RecordProcessContext* context);
+STATUS ImportHTMLFile(const char* filePath, const char* options, BuildContext* context);
 // HTML text of length bytes (0: a terminated text). Mode 0 imports; mode 1
 // only parses into the caller's context (which is emptied first and then
 // keeps the tree and the option text until ReleaseImportContext) and
 // returns the parse's status.
 STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* options,
-                      RecordProcessContext* context, HTMLImportContext* import, std::uint16_t mode);
+                      BuildContext* context, HTMLImportContext* import, std::uint16_t mode);
 // The HTML held in the text records of a record list; auxiliary is the
 // value kept beside the list, which the image conversion reads.
 STATUS ImportHTMLFromItem(ItemRecordList* source, void* auxiliary, const char* options,
-                          RecordProcessContext* context);
+                          BuildContext* context);
 // Writes the text of an import's text node as text runs in the fonts its
 // HTML ancestry gives.
 STATUS CalcFontFromHTML(BuildContext* context, HTMLImportContext* import, void* textNode);

@@ -6,9 +6,9 @@
 #include <new>
 #include <string_view>
 
+#include "builders/build_context.h"
 #include "builders/layer_builders.h"
 #include "core/temp_directory.h"
-#include "engine/record_process.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -82,7 +82,7 @@ std::string LayerOptionText(const HTMLImportContext* import, const HtmlNode* nod
     return text;
 }
 
-STATUS ConvertLayerFromHTML(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node) {
+STATUS ConvertLayerFromHTML(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     if (context == nullptr || import == nullptr || node == nullptr || context->session == nullptr)
         return kArgumentError;
     try {

@@ -11,7 +11,7 @@ namespace talix {
 
 struct HTMLImportContext;
 struct HtmlNode;
-struct RecordProcessContext;
+struct BuildContext;
 
 // 1 when the element is to become a layer: it has a z-index other than 999,
 // or any of position, left, top, bottom and right; else 0 (1 for a null
@@ -30,6 +30,6 @@ std::string LayerOptionText(const HTMLImportContext* import, const HtmlNode* nod
 // without one; its option text; a paragraph in the element's paragraph
 // style). Returns the status of the layer's records, 263 when memory runs
 // out.
-STATUS ConvertLayerFromHTML(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node);
+STATUS ConvertLayerFromHTML(BuildContext* context, HTMLImportContext* import, const HtmlNode* node);
 
 } // namespace talix

@@ -30,7 +30,6 @@
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "core/view_lookup.h"
-#include "engine/record_process.h"
 #include "htmlimport/attachment_icon.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_dom.h"
@@ -421,7 +420,7 @@ std::string HotspotURL(const HTMLImportContext* import, const std::string& href)
     return href;
 }
 
-STATUS URLHotspot(RecordProcessContext* context, HTMLImportContext* import, const Anchor& anchor) {
+STATUS URLHotspot(BuildContext* context, HTMLImportContext* import, const Anchor& anchor) {
     const std::string url = HotspotURL(import, anchor.href);
     BuildLinkFontText(import, anchor.node, TemplateFont(context->output.item).size, import->fontColorText,
                       sizeof import->fontColorText);
@@ -438,7 +437,7 @@ STATUS URLHotspot(RecordProcessContext* context, HTMLImportContext* import, cons
     return AppendNamedTextRecord(kSigTarget, kTargetNameAt, anchor.target, &context->output);
 }
 
-STATUS ConvertLink(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+STATUS ConvertLink(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     Anchor anchor;
     anchor.node = node;
     anchor.text = AnchorText(import, node);
@@ -484,7 +483,7 @@ STATUS ConvertLink(RecordProcessContext* context, HTMLImportContext* import, Htm
 
 } // namespace
 
-STATUS ConvertLinkFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+STATUS ConvertLinkFromHTML(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (context == nullptr || import == nullptr || node == nullptr || import->document == nullptr ||
         context->output.item == nullptr)
         return kArgumentError;

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
+#include "builders/build_context.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_paragraphs.h"
@@ -58,7 +58,7 @@ std::string EnclosingListStyle(const HTMLImportContext* import, const HtmlNode* 
 // A definition for what follows the list (S, not a block): made the
 // current one, and written with a paragraph unless S is a division or a
 // table, which make their own.
-void FollowingDefinition(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* list,
+void FollowingDefinition(BuildContext* context, HTMLImportContext* import, const HtmlNode* list,
                          const HtmlNode* follower) {
     const HtmlNode* enclosing = FindAncestorElement(list, "ol", "ul");
     const std::string text = enclosing != nullptr ? EnclosingListStyle(import, list, enclosing) : kPlainParagraphs;
@@ -90,7 +90,7 @@ void FollowingDefinition(RecordProcessContext* context, HTMLImportContext* impor
 
 } // namespace
 
-void CloseListFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+void CloseListFromHTML(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     // What follows the list: the next sibling of the list, or of the
     // nearest list or item above it that has one.
     // A nested list that ends its enclosing list too leaves what follows to

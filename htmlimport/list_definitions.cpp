@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "builders/build_context.h"
 #include "core/pab_match.h"
 #include "core/record_forms.h"
 #include "core/record_list.h"
 #include "core/session_work_area.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_paragraphs.h"
 
@@ -37,7 +37,7 @@ CDRecordNode* ImportInsertionPoint(const HTMLImportContext* import) {
 
 CDPABDEFEXT DefinitionImage(const CDRecordNode* node) { return ImageOf(node->bytes, node->length); }
 
-CDPABDEFEXT CurrentDefinitionImage(const RecordProcessContext* context) {
+CDPABDEFEXT CurrentDefinitionImage(const BuildContext* context) {
     const std::uint8_t* definition = context->paragraphDefinition;
     std::uint32_t length = ReadWord(definition + 2);
     if (length < kFixedDefinition || length > kParagraphImageSize)
@@ -45,14 +45,14 @@ CDPABDEFEXT CurrentDefinitionImage(const RecordProcessContext* context) {
     return ImageOf(definition, length);
 }
 
-bool MatchesParsedStyle(const RecordProcessContext* context, const CDPABDEFEXT& definition) {
+bool MatchesParsedStyle(const BuildContext* context, const CDPABDEFEXT& definition) {
     const ParagraphStyleState& style = context->paragraph;
     const PABMatchCriteria criteria = CriteriaFromMask(style.mask[0]);
     return PABDefinitionsMatch(&definition, &style.definition[0], style.listType[0], style.listClear[0],
                                &criteria) != 0;
 }
 
-void TakeDefinitionAsCurrent(RecordProcessContext* context, const CDRecordNode* node) {
+void TakeDefinitionAsCurrent(BuildContext* context, const CDRecordNode* node) {
     if (node == nullptr || node->length < kFixedDefinition) return;
     const std::uint32_t length = std::min<std::uint32_t>(node->length, kParagraphImageSize);
     std::memset(context->paragraphDefinition, 0, kParagraphImageSize);

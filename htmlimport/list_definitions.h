@@ -12,7 +12,7 @@ namespace talix {
 
 struct CDRecordNode;
 struct HTMLImportContext;
-struct RecordProcessContext;
+struct BuildContext;
 
 // The records a backward search of the list code looks at, at most: the
 // searches stop there, so that a document of many lists is not searched
@@ -30,14 +30,14 @@ CDRecordNode* ImportInsertionPoint(const HTMLImportContext* import);
 // A paragraph definition (the record, or the operation's current one) as a
 // full image: its bytes as far as its length goes, the rest 0.
 CDPABDEFEXT DefinitionImage(const CDRecordNode* node);
-CDPABDEFEXT CurrentDefinitionImage(const RecordProcessContext* context);
+CDPABDEFEXT CurrentDefinitionImage(const BuildContext* context);
 
 // Whether a definition agrees with the parsed paragraph style in every
 // group of fields the style's text named.
-bool MatchesParsedStyle(const RecordProcessContext* context, const CDPABDEFEXT& definition);
+bool MatchesParsedStyle(const BuildContext* context, const CDPABDEFEXT& definition);
 
 // The definition of the record becomes the operation's current definition,
 // and its id the current reference's.
-void TakeDefinitionAsCurrent(RecordProcessContext* context, const CDRecordNode* node);
+void TakeDefinitionAsCurrent(BuildContext* context, const CDRecordNode* node);
 
 } // namespace talix

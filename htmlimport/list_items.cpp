@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "builders/build_context.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_paragraphs.h"
@@ -49,7 +49,7 @@ bool SameListMargins(const CDRecordNode* a, const CDRecordNode* b) {
 // A definition written before for the list: going back from the insertion
 // point to the list's own definition, the first one in the item's style
 // with the list's margins.
-CDRecordNode* EarlierListDefinition(const RecordProcessContext* context, CDRecordNode* from,
+CDRecordNode* EarlierListDefinition(const BuildContext* context, CDRecordNode* from,
                                     const CDRecordNode* saved) {
     int budget = kListSearchRecords;
     for (CDRecordNode* at = from; at != nullptr && at != saved && budget > 0; at = at->prev, --budget) {
@@ -62,7 +62,7 @@ CDRecordNode* EarlierListDefinition(const RecordProcessContext* context, CDRecor
 // A new definition in the item's style, which becomes the current one: a
 // copy of the list's definition (so that the item lines up with the other
 // items of its list), or of the current one when the list has none.
-void AppendItemDefinition(RecordProcessContext* context, HTMLImportContext* import, const CDRecordNode* list) {
+void AppendItemDefinition(BuildContext* context, HTMLImportContext* import, const CDRecordNode* list) {
     if (list != nullptr) TakeDefinitionAsCurrent(context, list);
     std::uint8_t image[kParagraphImageSize];
     const std::uint16_t id = TakeParagraphId(context);
@@ -76,7 +76,7 @@ void AppendItemDefinition(RecordProcessContext* context, HTMLImportContext* impo
 // The definition of the item: the current one when it is in the item's
 // style, else the list's, else one written before for the list, else a new
 // one.
-void ChooseItemDefinition(RecordProcessContext* context, HTMLImportContext* import, bool takesOver) {
+void ChooseItemDefinition(BuildContext* context, HTMLImportContext* import, bool takesOver) {
     CDRecordNode* at = ImportInsertionPoint(import);
     if (IsDefinition(at) && DefinitionId(at) == CurrentReferenceId(context)) {
         // The list's definition right before: the item starts from it (and
@@ -105,7 +105,7 @@ void ChooseItemDefinition(RecordProcessContext* context, HTMLImportContext* impo
 
 // The item's paragraph: the one that follows the list's definition when
 // the item takes it over, else a paragraph, a reference and an empty run.
-void StartItemParagraph(RecordProcessContext* context, HTMLImportContext* import) {
+void StartItemParagraph(BuildContext* context, HTMLImportContext* import) {
     CDRecordNode* at = import->insertAfter;
     if (IsDefinition(at) && DefinitionId(at) == CurrentReferenceId(context) && at->next != nullptr &&
         at->next->signature == kSigPabReference) {
@@ -126,7 +126,7 @@ void StartItemParagraph(RecordProcessContext* context, HTMLImportContext* import
 
 } // namespace
 
-StartAction StartListItemFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+StartAction StartListItemFromHTML(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     // An item after a list that took over a cell's paragraph writes none of
     // its own: it goes into that paragraph.
     const bool takesOver = import->afterListItem != 0;

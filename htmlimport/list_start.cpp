@@ -9,11 +9,11 @@
 #include <string>
 
 #include "builders/append_gate.h"
+#include "builders/build_context.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
-#include "engine/record_process.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -176,7 +176,7 @@ CDRecordNode* EmptyCellParagraph(const HTMLImportContext* import) {
 // The list takes over the cell's empty paragraph: its definition is rebuilt
 // in the list's style and stays the list's; the first item writes no
 // paragraph of its own.
-void TakeOverCellParagraph(RecordProcessContext* context, HTMLImportContext* import, CDRecordNode* definition,
+void TakeOverCellParagraph(BuildContext* context, HTMLImportContext* import, CDRecordNode* definition,
                            int index) {
     std::uint8_t image[kParagraphImageSize] = {};
     const std::uint32_t length = std::min<std::uint32_t>(definition->length, kParagraphImageSize);
@@ -198,7 +198,7 @@ void TakeOverCellParagraph(RecordProcessContext* context, HTMLImportContext* imp
 // A new definition for the list: a copy of the current definition in the
 // list's style (the current one stays as it is), appended after a line
 // break unless the list starts a cell or an item.
-void AppendListDefinition(RecordProcessContext* context, HTMLImportContext* import, const HtmlNode* node,
+void AppendListDefinition(BuildContext* context, HTMLImportContext* import, const HtmlNode* node,
                           int index) {
     std::uint8_t image[kParagraphImageSize];
     const std::uint16_t id = TakeParagraphId(context);
@@ -218,7 +218,7 @@ void AppendListDefinition(RecordProcessContext* context, HTMLImportContext* impo
 
 } // namespace
 
-StartAction StartListFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+StartAction StartListFromHTML(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (import->listLevel == 0) import->savedListPab[0] = DefinitionBeforeLists(import);
     if (import->listLevel < 0xFFFF) ++import->listLevel;
     const std::uint16_t level = import->listLevel;

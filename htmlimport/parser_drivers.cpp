@@ -249,7 +249,7 @@ STATUS MarkPassthru(HTMLImportContext* import, ItemRecordList* source) {
 } // namespace
 
 STATUS ParseHTMLBuffer(const char* text, std::uint32_t length, const char* parserOptions, HTMLImportContext* import,
-                       RecordProcessContext*) {
+                       BuildContext*) {
     if (import == nullptr || import->session == nullptr) return kArgumentError;
     const ParserKeywords keywords = ReadKeywords(parserOptions);
     const InputCharset charset = BufferInputCharset(import->optionText, parserOptions);

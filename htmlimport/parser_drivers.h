@@ -38,7 +38,7 @@ namespace talix {
 struct HTMLImportContext;
 struct HtmlNode;
 struct ItemRecordList;
-struct RecordProcessContext;
+struct BuildContext;
 
 // HTML text of length bytes (0: a terminated text). The encoding comes from
 // "Charset=" or "CharEncoding=" of the import's option text, else from the
@@ -48,7 +48,7 @@ struct RecordProcessContext;
 // "ZelundaNoImageSkip" is set, a document with URL images is refused with
 // 14409 and the message "<prefix>: Rendering skipped due to URL images".
 STATUS ParseHTMLBuffer(const char* text, std::uint32_t length, const char* parserOptions,
-                       HTMLImportContext* import, RecordProcessContext* context);
+                       HTMLImportContext* import, BuildContext* context);
 
 // The text of the source list's text and paragraph records (the platform's
 // own text, whatever "CharEncoding=" says). With "MarkPassthruHTML=Yes" in

@@ -2,9 +2,7 @@
 #include "htmlimport/style_lookup.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/temp_directory.h"
@@ -283,34 +281,8 @@ int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node, bool igno
 
 namespace {
 
-// The ids of the questions asked up the tree: one per distinct property,
-// attribute and tag names. Questions beyond kMostQuestions are not kept.
-constexpr std::size_t kMostQuestions = 4096;
-
-std::uint32_t QuestionId(const char* property, const char* attribute, const char* const tags[3]) {
-    using Names = std::array<std::string, 5>;
-    static std::unordered_map<std::uint64_t, std::vector<std::pair<Names, std::uint32_t>>> ids;
-    static std::uint32_t count = 0;
-    const char* const parts[5] = {property, attribute, tags[0], tags[1], tags[2]};
-    std::uint64_t hash = 1469598103934665603ull;
-    for (const char* part : parts) {
-        for (const char* c = part; c != nullptr && *c != '\0'; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
-        hash = (hash ^ 0x1f) * 1099511628211ull;
-    }
-    auto same = [&](const Names& names) {
-        for (int n = 0; n < 5; ++n)
-            if (names[n] != (parts[n] != nullptr ? parts[n] : "")) return false;
-        return true;
-    };
-    std::vector<std::pair<Names, std::uint32_t>>& bucket = ids[hash];
-    for (const auto& [names, id] : bucket)
-        if (same(names)) return id;
-    if (count >= kMostQuestions) return 0;
-    Names names;
-    for (int n = 0; n < 5; ++n) names[n] = parts[n] != nullptr ? parts[n] : "";
-    bucket.emplace_back(std::move(names), ++count);
-    return count;
-}
+// Questions beyond this are not kept: their answers are searched anew.
+constexpr std::uint32_t kMostQuestions = 4096;
 
 // The node's kept answers, emptied when the rule lists changed since.
 std::vector<UpwardAnswer>& KeptAnswers(const HtmlNode* node, const CSSRuleList* first, const CSSRuleList* second) {
@@ -367,9 +339,32 @@ bool AttributeOrTagAnswer(const HtmlNode* at, const char* attribute, const char*
     return false;
 }
 
+std::uint32_t StyleQuestions::Id(const char* property, const char* attribute, const char* const tags[3]) {
+    const char* const parts[5] = {property, attribute, tags[0], tags[1], tags[2]};
+    std::uint64_t hash = 1469598103934665603ull;
+    for (const char* part : parts) {
+        for (const char* c = part; c != nullptr && *c != '\0'; ++c)
+            hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+        hash = (hash ^ 0x1f) * 1099511628211ull;
+    }
+    auto same = [&](const Names& names) {
+        for (int n = 0; n < 5; ++n)
+            if (names[n] != (parts[n] != nullptr ? parts[n] : "")) return false;
+        return true;
+    };
+    std::vector<std::pair<Names, std::uint32_t>>& bucket = ids_[hash];
+    for (const auto& [names, id] : bucket)
+        if (same(names)) return id;
+    if (count_ >= kMostQuestions) return 0;
+    Names names;
+    for (int n = 0; n < 5; ++n) names[n] = parts[n] != nullptr ? parts[n] : "";
+    bucket.emplace_back(std::move(names), ++count_);
+    return count_;
+}
+
 StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char* attribute, const char* tag1,
                          const char* tag2, const char* tag3, std::uint16_t* source, bool searchUp,
-                         const CSSRuleList* first, const CSSRuleList* second) {
+                         const CSSRuleList* first, const CSSRuleList* second, StyleQuestions* questions) {
     if (source != nullptr) *source = kStyleNotFound;
     if (node == nullptr) return std::nullopt;
     if (Tracing())
@@ -394,7 +389,7 @@ StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char*
     // below them end there.
     const TagGroup group = GroupOf(node);
     const bool restricted = group != TagGroup::kNone;
-    const std::uint32_t question = QuestionId(property, attribute, tags);
+    const std::uint32_t question = questions != nullptr ? questions->Id(property, attribute, tags) : 0;
     std::vector<const HtmlNode*> passed;
     bool found = false;
     for (const HtmlNode* at = node; at != nullptr; at = at->parent) {

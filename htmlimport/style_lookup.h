@@ -15,10 +15,14 @@
 // With the debug level above 3 each look-up writes trace lines to the log.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "htmlimport/html_dom.h"
 
@@ -80,6 +84,21 @@ StyleValue FindStyleValueFromCSSRules(const HtmlNode* node, const char* property
 // attribute is compared.
 int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node, bool ignoreClass);
 
+// The ids of the questions searches up the tree are asked (one per distinct
+// property, attribute and tag names), by which the answers kept at the nodes
+// a search passed are found again. An import keeps one for its document.
+class StyleQuestions {
+public:
+    // The question's id (1, 2 ...), or 0 once 4,096 questions are kept (the
+    // answers of the others are then searched anew).
+    std::uint32_t Id(const char* property, const char* attribute, const char* const tags[3]);
+
+private:
+    using Names = std::array<std::string, 5>;
+    std::unordered_map<std::uint64_t, std::vector<std::pair<Names, std::uint32_t>>> ids_;
+    std::uint32_t count_ = 0;
+};
+
 // The first answer found at the node, then (with searchUp) at each ancestor:
 // at each node the property (inline style, then the rules), then the
 // attribute's value ("" for an attribute without value), then whether the
@@ -88,10 +107,14 @@ int MatchCSSContext(const CSSSelector* compound, const HtmlNode* node, bool igno
 // tags). An element of the block group (div, p, blockquote, center) searches
 // no higher than its block ancestors, one of the table group (td, th, tr,
 // table) no higher than its table ancestors. Any of property, attribute and
-// the tags may be null.
+// the tags may be null. A search up the tree keeps its answer at every node
+// it passed, under the question's id in questions, so that the searches of
+// the elements below end there (none is kept without questions; the nodes
+// of one document take one questions table).
 StyleValue StyleAttrElem(const HtmlNode* node, const char* property, const char* attribute,
                          const char* tag1, const char* tag2, const char* tag3, std::uint16_t* source,
-                         bool searchUp, const CSSRuleList* first, const CSSRuleList* second);
+                         bool searchUp, const CSSRuleList* first, const CSSRuleList* second,
+                         StyleQuestions* questions = nullptr);
 
 // What an element answers besides its property, as StyleAttrElem asks it
 // after the property: the attribute's value ("" for an attribute without
@@ -139,19 +162,22 @@ inline bool MayBeDeclared(const DeclaredBits& element, const PropertyBits& prope
 bool StyleMayBeFoundUp(const HtmlNode* node, const char* property, const CSSRuleList* first,
                        const CSSRuleList* second);
 
-// The look-ups of one element with a pair of rule lists.
+// The look-ups of one element with a pair of rule lists (and the questions
+// table of the searches up the tree).
 struct ElementStyle {
     const HtmlNode* node = nullptr;
     const CSSRuleList* first = nullptr;
     const CSSRuleList* second = nullptr;
+    StyleQuestions* questions = nullptr;
 
     // The element's own value (FindStyleValue).
     StyleValue Own(const char* property) const { return FindStyleValue(node, property, first, second); }
     // The value searched as StyleAttrElem does, by property only.
     StyleValue Look(const char* property, bool searchUp) const {
-        return StyleAttrElem(node, property, nullptr, nullptr, nullptr, nullptr, nullptr, searchUp, first, second);
+        return StyleAttrElem(node, property, nullptr, nullptr, nullptr, nullptr, nullptr, searchUp, first, second,
+                             questions);
     }
-    ElementStyle Of(const HtmlNode* other) const { return ElementStyle{other, first, second}; }
+    ElementStyle Of(const HtmlNode* other) const { return ElementStyle{other, first, second, questions}; }
 };
 
 // The node's first attribute of the name (compared without regard to case),

@@ -9,6 +9,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/build_context.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
 #include "core/clamp.h"
@@ -17,7 +18,6 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
-#include "engine/record_process.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_borders.h"
 #include "htmlimport/html_dom.h"
@@ -71,7 +71,7 @@ constexpr std::uint8_t kCellWideBorders = 0x02;
 
 struct TableBuild {
     HTMLImportContext* import;
-    RecordProcessContext* context;
+    BuildContext* context;
     HtmlNode* table;
     ImportTableLevel* level;
     int depth;
@@ -388,7 +388,7 @@ void CellBorders(const char* options, std::uint8_t* borderByte, std::uint16_t* b
 // the cell's margins, a reference to it and an empty run.
 void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
     ImportTableLevel* level = build.level;
-    RecordProcessContext* context = build.context;
+    BuildContext* context = build.context;
     const bool fit = build.request->fitToWindow != 0;
     std::uint8_t borderByte = 0;
     std::uint16_t borderWord = 0;
@@ -460,7 +460,7 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
 // The paragraph after the table, unless a block follows it: inside a table
 // it goes back to the paragraph the table interrupted.
 void ClosingParagraph(TableBuild& build) {
-    RecordProcessContext* context = build.context;
+    BuildContext* context = build.context;
     HTMLImportContext* import = build.import;
     const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
     Append(build, paragraph, kSigParagraph, sizeof paragraph);
@@ -484,7 +484,7 @@ void ClosingParagraph(TableBuild& build) {
 } // namespace
 
 STATUS ConvertTableFromHTML(std::uint8_t columns, std::uint8_t rows, HTMLImportContext* import,
-                            RecordProcessContext* context, HtmlNode* table) {
+                            BuildContext* context, HtmlNode* table) {
     ImportTableLevel* level = CurrentTableLevel(import);
     if (level == nullptr || level->grid == nullptr || context == nullptr || context->session == nullptr ||
         context->session->workArea == nullptr || table == nullptr || columns == 0 || columns > kGridColumns)

@@ -10,7 +10,7 @@ namespace talix {
 
 struct HTMLImportContext;
 struct HtmlNode;
-struct RecordProcessContext;
+struct BuildContext;
 
 // Writes the skeleton of the table at the import's current level, whose
 // grid (table_grid.h) is filled, as columns x rows positions: the
@@ -37,6 +37,6 @@ struct RecordProcessContext;
 // it has none) is filled. Returns 0, or the status of the table end when a
 // block follows the table.
 STATUS ConvertTableFromHTML(std::uint8_t columns, std::uint8_t rows, HTMLImportContext* import,
-                            RecordProcessContext* context, HtmlNode* table);
+                            BuildContext* context, HtmlNode* table);
 
 } // namespace talix

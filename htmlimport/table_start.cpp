@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "builders/build_context.h"
 #include "builders/record_output.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_borders.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -95,7 +95,7 @@ void StartLevel(HTMLImportContext* import, ImportTableLevel* level, const HtmlNo
 
 } // namespace
 
-StartAction StartTableFromHTML(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+StartAction StartTableFromHTML(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
                                ElementMemo* memo) {
     // The small table of a tab, and the header of a collapsed section, are
     // left out with everything in them.
@@ -124,7 +124,7 @@ StartAction StartTableFromHTML(RecordProcessContext* context, HTMLImportContext*
     return StartAction::kWalkChildren;
 }
 
-StartAction StartTableRowFromHTML(RecordProcessContext*, HTMLImportContext* import, HtmlNode* node) {
+StartAction StartTableRowFromHTML(BuildContext*, HTMLImportContext* import, HtmlNode* node) {
     // The rows of the current table were told apart when its grid was
     // filled; any other row is asked.
     const ImportTableLevel* level = CurrentTableLevel(import);
@@ -136,7 +136,7 @@ StartAction StartTableRowFromHTML(RecordProcessContext*, HTMLImportContext* impo
     return FindTableTabMarker(import, node, nullptr, 0) != 0 ? StartAction::kSkipElement : StartAction::kWalkChildren;
 }
 
-std::uint16_t TableColumnRightMargin(const RecordProcessContext* context, const HTMLImportContext*,
+std::uint16_t TableColumnRightMargin(const BuildContext* context, const HTMLImportContext*,
                                      std::uint16_t depth, std::uint16_t column) {
     if (context == nullptr || depth < 1 || depth > kImportTableLevels || column >= kColumnSlots) return 0;
     return ReadWord(context->output.columnSlots[depth][column] + 16);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <mutex>
 #include <new>
 #include <string>
 
@@ -194,6 +195,15 @@ void CopyTree(CopyState& state) {
     }
 }
 
+// The parser sets the process's locale (from the environment) each time it
+// makes a document, and the C library's locale set-up must not run twice at
+// once: parses on several threads make their documents one at a time.
+TidyDoc NewParserDocument(TidyAllocator* allocator) {
+    static std::mutex creation;
+    const std::lock_guard<std::mutex> lock(creation);
+    return tidyCreateWithAllocator(allocator);
+}
+
 struct ParseJob {
     const TidyParseRequest* request;
     TidyParseResult* result;
@@ -204,7 +214,7 @@ void RunParse(void* data) {
     auto* job = static_cast<ParseJob*>(data);
     const TidyParseRequest& request = *job->request;
     ParseBudget budget(request.bytes);
-    TidyDoc doc = tidyCreateWithAllocator(budget.Allocator());
+    TidyDoc doc = NewParserDocument(budget.Allocator());
     if (doc == nullptr) {
         job->status = kOutOfMemory;
         return;

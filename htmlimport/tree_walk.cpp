@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "builders/build_context.h"
+#include "builders/walked_paragraphs.h"
 #include "core/charset_names.h"
+#include "core/chunk_work_state.h"
 #include "core/options.h"
 #include "core/temp_directory.h"
-#include "engine/run_lookups.h"
-#include "core/chunk_work_state.h"
-#include "engine/record_process.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/element_walk.h"
@@ -95,7 +95,7 @@ void ReadWalkOptions(HTMLImportContext* import) {
 
 // A text node: CSS inside a style element, dropped in the head and while a
 // link writes its own text, else text runs.
-void TextNode(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node) {
+void TextNode(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (Tracing()) plat::LogLine(0, "TextNode in");
     if (node->end != 0) {
         if (import->inStyleElement != 0) {
@@ -110,7 +110,7 @@ void TextNode(RecordProcessContext* context, HTMLImportContext* import, HtmlNode
     if (Tracing()) plat::LogLine(0, "TextNode out");
 }
 
-void SectionTag(RecordProcessContext* context) {
+void SectionTag(BuildContext* context) {
     RARIvoSession* session = context->session;
     if (session == nullptr) return;
     std::snprintf(session->textResult, sizeof session->textResult, "%s", kSectionTag);
@@ -125,7 +125,7 @@ struct SiblingList {
 };
 
 // The start pass of a node.
-StartAction StartNode(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* node,
+StartAction StartNode(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
                       ElementMemo* memo) {
     switch (node->type) {
     case HtmlNodeType::kText:
@@ -150,7 +150,7 @@ StartAction StartNode(RecordProcessContext* context, HTMLImportContext* import, 
 
 // After the node's children (or in their place): its closing pass, then on
 // to its next sibling.
-void FinishNode(RecordProcessContext* context, HTMLImportContext* import, SiblingList* list) {
+void FinishNode(BuildContext* context, HTMLImportContext* import, SiblingList* list) {
     HtmlNode* node = list->node;
     if (node->type == HtmlNodeType::kStartTag && node->name != nullptr && node->name[0] != '\0')
         CloseElement(context, import, node, list->memo);
@@ -159,7 +159,7 @@ void FinishNode(RecordProcessContext* context, HTMLImportContext* import, Siblin
 
 } // namespace
 
-void HTMLNodeToRichText(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* first,
+void HTMLNodeToRichText(BuildContext* context, HTMLImportContext* import, HtmlNode* first,
                         std::uint16_t level) {
     if (context == nullptr || import == nullptr) return;
     if (level == 1 && context->chunk != nullptr && context->chunk->work != nullptr) {
@@ -201,7 +201,7 @@ void HTMLNodeToRichText(RecordProcessContext* context, HTMLImportContext* import
     }
 }
 
-std::uint32_t ConvertHTMLTreeToRichText(const char*, RecordProcessContext* context, HTMLImportContext* import) {
+std::uint32_t ConvertHTMLTreeToRichText(const char*, BuildContext* context, HTMLImportContext* import) {
     if (context == nullptr || import == nullptr) return kArgumentError;
     ReadWalkOptions(import);
     if (import->errorsOnly == 0 && import->parseErrors == 0 && import->document != nullptr) {

@@ -9,7 +9,7 @@ namespace talix {
 
 struct HTMLImportContext;
 struct HtmlNode;
-struct RecordProcessContext;
+struct BuildContext;
 
 // Walks the sibling list that starts at first, and below each node its
 // children, level being the list's depth (1 for the document's root): for
@@ -17,7 +17,7 @@ struct RecordProcessContext;
 // otherwise, and, for a start tag, its closing pass. At level 1 the style
 // sheet the chunk carries is read first. The result is left in the
 // import's status.
-void HTMLNodeToRichText(RecordProcessContext* context, HTMLImportContext* import, HtmlNode* first,
+void HTMLNodeToRichText(BuildContext* context, HTMLImportContext* import, HtmlNode* first,
                                   std::uint16_t level);
 
 } // namespace talix

@@ -283,7 +283,7 @@ STATUS NoteWriter::AttachText(const std::string& prefix, const char* type, const
     plat::BLOCKID existing;
     for (int number = 2; FindAttachmentItem(note_, name->c_str(), &existing, 0) == kOK; ++number)
         *name = stem + "_" + std::to_string(number) + "." + type;
-    const std::string path = std::string(g_tempDirectory) + *name;
+    const std::string path = TempDirectory() + *name;
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) return kOperationFailed;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

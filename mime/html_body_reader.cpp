@@ -27,7 +27,7 @@ namespace {
 constexpr std::size_t kCharsetNameLength = 20;
 constexpr std::size_t kImageCheckRoom = 12;   // body bytes left for a "src=" to be looked at
 
-char g_charsetText[64] = {};
+thread_local char g_charsetText[64] = {};
 
 void SetCharsetText(std::string_view text) {
     const std::size_t length = std::min(text.size(), sizeof g_charsetText - 1);

@@ -20,8 +20,8 @@ namespace talix {
 // The character-set text the last body reading left, as option words for
 // the HTML import: empty when the part named no character set,
 // "Charset='NAME" when it named one, "CharEncoding='raw' " once the body was
-// translated into the platform's own set. Process-wide: one reading at a
-// time.
+// translated into the platform's own set. A reading leaves it for the
+// conversion that follows on the same thread: each thread has its own.
 const char* MIMECharsetText();
 void ClearMIMECharsetText();
 

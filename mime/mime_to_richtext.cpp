@@ -9,13 +9,13 @@
 #include <new>
 #include <string>
 
+#include "builders/build_context.h"
 #include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/temp_directory.h"
-#include "engine/record_process.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_options.h"
 #include "htmlimport/import_sink.h"
@@ -84,7 +84,7 @@ std::string ImportOptions(const char* options) {
 // The parse of the HTML alone, in contexts of its own: 0 when it can be
 // imported.
 STATUS TrialParse(RARIvoSession* session, const Conversion& conversion, const std::string& options) {
-    std::unique_ptr<RecordProcessContext> context(new (std::nothrow) RecordProcessContext());
+    std::unique_ptr<BuildContext> context(new (std::nothrow) BuildContext());
     std::unique_ptr<HTMLImportContext> import(new (std::nothrow) HTMLImportContext());
     if (context == nullptr || import == nullptr) return kOutOfMemory;
     context->session = session;

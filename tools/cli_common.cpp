@@ -297,7 +297,7 @@ bool OpenItemArguments(const Command& command, const std::vector<std::string>& a
 }
 
 std::string TemporaryFile(const char* suffix) {
-    std::string pattern = std::string(talix::g_tempDirectoryLength > 0 ? talix::g_tempDirectory : "/tmp/") +
+    std::string pattern = (!talix::TempDirectory().empty() ? talix::TempDirectory() : std::string("/tmp/")) +
                           "talix-XXXXXX" + suffix;
     const int fd = ::mkstemps(pattern.data(), static_cast<int>(std::strlen(suffix)));
     if (fd < 0) return "";

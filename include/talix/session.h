@@ -1,6 +1,14 @@
 // RARIvoSession: the root object of every piece of work. It owns the items and
 // chunks created on it, the shared text buffers, the output cache chain, the
 // tracked memory pool and the work area.
+//
+// Threads: one session per thread. A session and everything made on it are
+// used by one thread at a time (a session may pass to another thread between
+// calls, never during one). Sessions on different threads may run any of
+// their calls at the same time, each on databases of its own; what they
+// share (the temporary directory, the debug level, notes.ini, the platform
+// log) is safe to use from several threads. The client preference and the
+// message-suppression switch are kept per thread.
 #pragma once
 
 #include <cstdint>

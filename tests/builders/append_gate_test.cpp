@@ -387,7 +387,7 @@ TEST_F(GateTest, LongOutputsMoveToNewSegments) {
 TEST_F(GateTest, AnImportTakesEveryRecord) {
     talix::HTMLImportContext import;
     import.session = &session_;
-    output_.htmlImport = &import;
+    talix::AttachImport(&output_, &import);
     AppendAll({Text("a"), Text("")});
     EXPECT_EQ(List(), nullptr);   // nothing went to the item
     // The insertion cursor places records after it.

@@ -517,8 +517,7 @@ TEST(Session, SetUpFixesTheTemporaryDirectory) {
     RARIvoSession session;
     auto directory = [&] {
         session.SetUp();
-        EXPECT_EQ(talix::g_tempDirectoryLength, std::strlen(talix::g_tempDirectory));
-        return std::string(talix::g_tempDirectory);
+        return talix::TempDirectory();
     };
     plat::IniSet("$TalixTempDirectory", "D:\\T\\");
     temp.Set("/ignored");

@@ -117,6 +117,10 @@ void DriverCallTest::SetUp() {
     ASSERT_EQ(DBDSetOpenContext(nullptr, context_, "calls.nsf", nullptr), 0);
 }
 
+void DriverCallTest::UseRoute(talix::LookUpRoute route) {
+    if (context_ != nullptr) static_cast<talix::DriverContext*>(context_)->lookUpRoute = route;
+}
+
 void DriverCallTest::TearDown() {
     DBDClose(nullptr, context_);
     DBDTerm(nullptr);

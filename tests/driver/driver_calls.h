@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/driver_context.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
 
@@ -51,6 +52,8 @@ protected:
 
     // Whether the stored note has an item of the name.
     bool StoredItem(const std::string& name) const;
+    // How the look-ups of the driver context read their cells.
+    void UseRoute(talix::LookUpRoute route);
 
     TempDir data_;
     plat::NOTEID noteId_ = 0;

@@ -32,20 +32,20 @@ constexpr int kMostColumns = 64;
 class LookUpRoutes : public DriverCallTest {
 protected:
     void TearDown() override {
-        talix::g_lookUpRoute = LookUpRoute::SingleWalk;
+        UseRoute(LookUpRoute::SingleWalk);
         DriverCallTest::TearDown();
     }
 
     // Runs the call every way; the results must agree. Returns the single
     // pass's outcome.
     DriverOutcome Both(plat::WORD function, const Strings& args, const std::string& what) {
-        talix::g_lookUpRoute = LookUpRoute::SingleWalk;
+        UseRoute(LookUpRoute::SingleWalk);
         DriverOutcome walked = Call(function, args);
-        talix::g_lookUpRoute = LookUpRoute::EveryCell;
+        UseRoute(LookUpRoute::EveryCell);
         DriverOutcome read = Call(function, args);
-        talix::g_lookUpRoute = LookUpRoute::EngineWalk;
+        UseRoute(LookUpRoute::EngineWalk);
         DriverOutcome engine = Call(function, args);
-        talix::g_lookUpRoute = LookUpRoute::SingleWalk;
+        UseRoute(LookUpRoute::SingleWalk);
         EXPECT_EQ(walked.status, read.status) << what;
         EXPECT_EQ(walked.result, read.result) << what << "\n walked: " << testing::PrintToString(Texts(walked.result))
                                               << "\n read:   " << testing::PrintToString(Texts(read.result));

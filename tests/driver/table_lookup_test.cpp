@@ -24,10 +24,10 @@ class TableLookUps : public DriverCallTest, public testing::WithParamInterface<t
 protected:
     void SetUp() override {
         DriverCallTest::SetUp();
-        talix::g_lookUpRoute = GetParam();
+        UseRoute(GetParam());
     }
     void TearDown() override {
-        talix::g_lookUpRoute = talix::LookUpRoute::SingleWalk;
+        UseRoute(talix::LookUpRoute::SingleWalk);
         DriverCallTest::TearDown();
     }
 

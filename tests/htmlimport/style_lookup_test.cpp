@@ -16,7 +16,7 @@ protected:
     std::string Up(const char* id, const char* property, const char* attribute, bool searchUp,
                    std::uint16_t* source = nullptr, const char* tag1 = nullptr, const char* tag2 = nullptr) {
         return Show(StyleAttrElem(Id(id), property, attribute, tag1, tag2, nullptr, source, searchUp,
-                                  &import_->styleRules1, &import_->styleRules2));
+                                  &import_->styleRules1, &import_->styleRules2, &import_->styleQuestions));
     }
 };
 
