@@ -474,21 +474,23 @@ TEST(DxlImport, Base64ValuesDecodeAcrossWhitespaceAndPadding) {
 // Long values decode the same whatever their layout: in lines, in one run,
 // or split by a comment into two pieces of text; a bad character far into a
 // long run is still found and named.
+std::string Base64Encode(const std::string& bytes) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t at = 0; at < bytes.size(); at += 3) {
+        unsigned group = static_cast<unsigned char>(bytes[at]) << 16;
+        if (at + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
+        if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
+        out += kAlphabet[(group >> 18) & 63];
+        out += kAlphabet[(group >> 12) & 63];
+        out += at + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
+        out += at + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
+    }
+    return out;
+}
+
 TEST(DxlImport, LongBase64ValuesDecodeWhateverTheirLayout) {
-    auto encode = [](const std::string& bytes) {
-        static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        std::string out;
-        for (size_t at = 0; at < bytes.size(); at += 3) {
-            unsigned group = static_cast<unsigned char>(bytes[at]) << 16;
-            if (at + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
-            if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
-            out += kAlphabet[(group >> 18) & 63];
-            out += kAlphabet[(group >> 12) & 63];
-            out += at + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-            out += at + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-        }
-        return out;
-    };
+    const auto encode = Base64Encode;
     std::string bytes;
     for (int i = 0; i < 1000; ++i) bytes.push_back(static_cast<char>(i * 37 + 11));
     std::string items;
@@ -740,6 +742,45 @@ TEST(DxlImport, AnImportUnderTheWriteLockTakesBackOnlyItself) {
     DxlImportResult result;
     ASSERT_EQ(t.Import(two, &result), NOERROR) << result.error;
     EXPECT_EQ(Snapshot(t.db).size(), 3u);
+}
+
+// A file many times larger than what is read of it at a time: values cut
+// anywhere by the reads decode exactly, and a damaged note near its end is
+// named by its line, with nothing of the file stored.
+TEST(DxlImport, AFileReadInManyPiecesKeepsEveryValueAndNamesTheLine) {
+    std::string dxl = "<?xml version='1.0' encoding='utf-8'?>\n<database>\n";
+    std::vector<std::string> values;
+    for (int note = 0; note < 60; ++note) {
+        std::string bytes(40000 + note * 7, '\0');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + note * 17) ^ (i >> 9));
+        const std::string text = Base64Encode(bytes);
+        dxl += "<note class='form'>\n<item name='V'><rawitemdata type='1'>\n";
+        for (size_t at = 0; at < text.size(); at += 76) dxl += text.substr(at, 76) + "\n";
+        dxl += "</rawitemdata></item>\n</note>\n";
+        values.push_back(bytes);
+    }
+    const long badLine = std::count(dxl.begin(), dxl.end(), '\n') + 2;   // the damaged item's
+    const std::string damaged = "<note class='form'>\n<item name='V'><rawitemdata type='1'>\nAAEC\nA*AA\n"
+                                "</rawitemdata></item>\n</note>\n</database>\n";
+    ImportDb t;
+    const std::string path = t.dir.file("long.xml");
+    WriteFile(path, dxl + damaged);
+    ASSERT_GT(dxl.size(), 3000000u);
+
+    DxlImportResult result;
+    EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &result), ERR_DXL_VALUE);
+    EXPECT_EQ(result.error,
+              path + ":" + std::to_string(badLine) + ": invalid character '*' in base64 data in <rawitemdata>");
+    EXPECT_TRUE(Snapshot(t.db).empty());
+
+    WriteFile(path, dxl + "</database>\n");
+    ASSERT_EQ(DxlImportFile(t.db, path.c_str(), &result), NOERROR) << result.error;
+    ASSERT_EQ(result.notes.size(), values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const StoredNote note = ReadNote(t.db, result.notes[i]);
+        ASSERT_EQ(note.items.size(), 1u);
+        EXPECT_TRUE(note.items[0].value == values[i]) << i;
+    }
 }
 
 } // namespace
