@@ -1,18 +1,23 @@
 // The table look-ups through the driver entry point, against one read of
-// the same item's records by the record reader alone: tables of 10, 100 and
-// 1,000 rows x 5 columns of about 20 characters a cell, the key in the last
-// row. A warm @DbLookup (the driver's session made by an earlier call),
-// @DbColumn of every row, the cold first call (a new driver context), and
-// @DbLookup reading every cell on its own are measured.
+// the same item's records by the record reader alone: tables of 10, 100,
+// 200, 250 and 1,000 rows x 5 columns of about 20 characters a cell. A warm
+// @DbLookup (the driver's session made, and the note read, by an earlier
+// call), @DbColumn of every row, the cold first call (a new driver
+// context), and @DbLookup reading every cell on its own are measured, each
+// iteration timing the call and then one read of the item's records
+// ("x_read": the ratio of the sums). The scaling runs time a warm call on
+// 1,000 rows against the same call on 250 ("x_250").
 //
 // Rows are numbered by a byte of their cell records: the 1,000-row table
-// counts 256 rows, and its last row's key is not among them (the look-up
-// still walks every record of the item).
+// counts 256 rows, and the key is in the last row the table counts (row
+// 256 there, the last row of the smaller tables); the look-up still walks
+// every record of the item.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +25,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/record_list.h"
+#include "driver/table_cells.h"
 #include "driver/table_lookup.h"
 #include "talix/driver.h"
 #include "talix/item.h"
@@ -100,7 +106,7 @@ struct LookUpTables {
         plat::DBHANDLE db = 0;
         if (plat::DbCreate(path.c_str(), &db) != 0) return;
         ready = true;
-        for (int rows : {10, 100, 1000}) {
+        for (int rows : {10, 100, 200, 250, 1000}) {
             plat::NOTEHANDLE note = 0;
             plat::NOTEID id = 0;
             if (plat::NoteCreate(db, &note) != 0) {
@@ -161,10 +167,16 @@ struct Host {
     }
 };
 
+// The last row the table counts (its rows are numbered by one byte).
+int KeyRow(int rows) {
+    const int counted = static_cast<int>(talix::kTablePositions);
+    return rows < counted ? rows : counted;
+}
+
 std::vector<std::string> LookupArgs(plat::NOTEID id, int rows) {
     char note[16];
     std::snprintf(note, sizeof note, "N%X", static_cast<unsigned>(id));
-    return {Text(""), Text(note), Text("Body"), Text(CellText(rows, 1)), Number(kColumns), Text("")};
+    return {Text(""), Text(note), Text("Body"), Text(CellText(KeyRow(rows), 1)), Number(kColumns), Text("")};
 }
 
 std::vector<std::string> ColumnArgs(plat::NOTEID id) {
@@ -177,24 +189,53 @@ bool Ready(benchmark::State& state, int rows) {
     return talix_bench::SkipUnless(state, Tables().ready && Tables().notes.count(rows) != 0, "cannot build the tables");
 }
 
+// One read of the item's records into a list of their own, freed outside
+// the timing; its seconds, or -1 when it fails.
+struct RecordRead {
+    RARIvoSession session;
+    ZervaRTItem item{&session};
+    bool connected = false;
+
+    RecordRead(benchmark::State& state, int rows)
+        : connected(talix_bench::ConnectBody(state, &item, Tables().path, Tables().notes[rows])) {}
+
+    double operator()() {
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = nullptr;
+        const double seconds = talix_bench::TimeStep([&] {
+            list = talix::SIAR(&item, 0, nullptr, 1, 0, 0, nullptr, &status);
+            return list != nullptr && status == 0;
+        });
+        if (list != nullptr) talix::DeleteItemRecordList(&session, list);
+        return seconds;
+    }
+};
+
 // The record reader alone: the item's records read into a list and freed.
 void BM_ReadRecords(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     if (!Ready(state, rows)) return;
-    RARIvoSession session;
-    ZervaRTItem item(&session);
-    if (!talix_bench::ConnectBody(state, &item, Tables().path, Tables().notes[rows])) return;
+    RecordRead read(state, rows);
+    if (!read.connected) return;
     for (auto _ : state) {
-        talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 1, 0, 0, nullptr, &status);
-        if (list == nullptr || status != 0) {
+        const double seconds = read();
+        if (seconds < 0) {
             state.SkipWithError("read failed");
             break;
         }
-        benchmark::DoNotOptimize(list->head);
-        talix::DeleteItemRecordList(&session, list);
+        state.SetIterationTime(seconds);
     }
 }
+
+// A timed call that must succeed with a result of at least the given bytes
+// (a look-up that finds its row holds the value's 20 characters).
+double TimedCall(Host& host, plat::WORD function, const std::vector<std::string>& args, long atLeast) {
+    long length = -1;
+    const double seconds = talix_bench::TimeStep([&] { return (length = host.Call(function, args)) >= atLeast; });
+    return seconds;
+}
+
+constexpr long kFoundValue = 20;
 
 void Warm(benchmark::State& state, plat::WORD function, talix::LookUpRoute route) {
     const int rows = static_cast<int>(state.range(0));
@@ -203,41 +244,60 @@ void Warm(benchmark::State& state, plat::WORD function, talix::LookUpRoute route
     const std::vector<std::string> args = function == 0 ? LookupArgs(id, rows) : ColumnArgs(id);
     Host host(Tables().path);
     static_cast<talix::DriverContext*>(host.context)->lookUpRoute = route;
-    if (host.Call(function, args) < 0) state.SkipWithError("the first call failed");
-    for (auto _ : state) {
-        if (host.Call(function, args) < 0) {
-            state.SkipWithError("call failed");
-            break;
-        }
+    if (host.Call(function, args) < kFoundValue) {
+        state.SkipWithError("the first call failed or found nothing");
+        return;
     }
+    RecordRead read(state, rows);
+    if (!read.connected) return;
+    talix_bench::RatioOfSteps(state, [&] { return TimedCall(host, function, args, kFoundValue); }, [&] { return read(); }, "read_ms",
+                              "x_read");
 }
 
 void BM_DbLookupWarm(benchmark::State& state) { Warm(state, 0, talix::LookUpRoute::SingleWalk); }
 void BM_DbColumnWarm(benchmark::State& state) { Warm(state, 1, talix::LookUpRoute::SingleWalk); }
 void BM_DbLookupEveryCell(benchmark::State& state) { Warm(state, 0, talix::LookUpRoute::EveryCell); }
 
-// The first call of a new driver context: it makes the session.
+// The first call of a new driver context: it makes the session and opens
+// the database and the note.
 void BM_DbLookupCold(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     if (!Ready(state, rows)) return;
     const std::vector<std::string> args = LookupArgs(Tables().notes[rows], rows);
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto* host = new Host(Tables().path);
-        state.ResumeTiming();
-        const long length = host->Call(0, args);
-        state.PauseTiming();
-        delete host;
-        state.ResumeTiming();
-        if (length < 0) {
-            state.SkipWithError("call failed");
-            break;
-        }
-    }
+    RecordRead read(state, rows);
+    if (!read.connected) return;
+    auto cold = [&] {
+        auto host = std::make_unique<Host>(Tables().path);
+        const double seconds = TimedCall(*host, 0, args, kFoundValue);
+        return seconds;
+    };
+    talix_bench::RatioOfSteps(state, cold, [&] { return read(); }, "read_ms", "x_read");
 }
 
+// A warm call on the 1,000-row table against the same call on the 250-row
+// one, in the same iteration. The driver has one context, which keeps the
+// note of its last look-up: an untimed call on each table warms it first.
+void Scaling(benchmark::State& state, plat::WORD function) {
+    if (!Ready(state, 250) || !Ready(state, 1000)) return;
+    const plat::NOTEID small = Tables().notes[250], large = Tables().notes[1000];
+    const auto smallArgs = function == 0 ? LookupArgs(small, 250) : ColumnArgs(small);
+    const auto largeArgs = function == 0 ? LookupArgs(large, 1000) : ColumnArgs(large);
+    Host host(Tables().path);
+    auto warmAndTime = [&](const std::vector<std::string>& args) {
+        return host.Call(function, args) >= kFoundValue ? TimedCall(host, function, args, kFoundValue) : -1.0;
+    };
+    talix_bench::RatioOfSteps(
+        state, [&] { return warmAndTime(largeArgs); }, [&] { return warmAndTime(smallArgs); }, "rows250_ms", "x_250");
+}
+void BM_DbLookupWarmScaling(benchmark::State& state) { Scaling(state, 0); }
+void BM_DbColumnWarmScaling(benchmark::State& state) { Scaling(state, 1); }
+
 void Sizes(benchmark::internal::Benchmark* bench) {
-    bench->Arg(10)->Arg(100)->Arg(1000)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+    bench->Arg(10)->Arg(100)->Arg(200)->Arg(1000)->Repetitions(5)->ReportAggregatesOnly(true)->UseManualTime()->Unit(
+        benchmark::kMillisecond);
+}
+void Once(benchmark::internal::Benchmark* bench) {
+    bench->Repetitions(5)->ReportAggregatesOnly(true)->UseManualTime()->Unit(benchmark::kMillisecond);
 }
 
 BENCHMARK(BM_ReadRecords)->Apply(Sizes);
@@ -245,5 +305,7 @@ BENCHMARK(BM_DbLookupWarm)->Apply(Sizes);
 BENCHMARK(BM_DbColumnWarm)->Apply(Sizes);
 BENCHMARK(BM_DbLookupCold)->Apply(Sizes);
 BENCHMARK(BM_DbLookupEveryCell)->Apply(Sizes);
+BENCHMARK(BM_DbLookupWarmScaling)->Apply(Once);
+BENCHMARK(BM_DbColumnWarmScaling)->Apply(Once);
 
 } // namespace

@@ -52,6 +52,7 @@ struct ArgValue {
 };
 
 struct DriverFunctionRow;
+struct WarmLookUp;
 
 // How the look-ups of a driver context read their cells (the tests and
 // benchmarks compare the routes): in a single pass over the item wherever
@@ -86,6 +87,7 @@ struct DriverContext {
     ZervaRTChunk* chunk = nullptr;             // only during a call
     std::uint16_t opened = 0;
     LookUpRoute lookUpRoute = LookUpRoute::SingleWalk;
+    WarmLookUp* warm = nullptr;                // the item the last look-up read, kept open (owned)
 };
 
 // Process-wide values of the driver.

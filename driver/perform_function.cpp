@@ -17,6 +17,7 @@
 #include "driver/document_address.h"
 #include "driver/function_tables.h"
 #include "driver/property_strings.h"
+#include "driver/warm_lookup.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -146,8 +147,12 @@ STATUS MakeSession(DriverContext* context) {
 // while addressing) and defines the chunk of a chunk function or property.
 STATUS ConnectItem(DriverContext* context, CallState* state, bool noop) {
     if (!state->designElement) {
+        // A look-up of the item an earlier one read, its note unchanged,
+        // reads the item kept open with its records.
+        const bool mayKeep = !noop && MayUseWarmItem(context, *state);
+        ZervaRTItem* warm = mayKeep ? TakeWarmItem(context, *state) : nullptr;
         if (!noop) {
-            context->item = new (std::nothrow) ZervaRTItem(context->session);
+            context->item = warm != nullptr ? warm : new (std::nothrow) ZervaRTItem(context->session);
             if (context->item == nullptr) return kDrvOutOfMemory;
         }
         if (state->noteHandle != 0 && !noop) {
@@ -157,10 +162,12 @@ STATUS ConnectItem(DriverContext* context, CallState* state, bool noop) {
             if (!noop) {
                 plat::LogLine(0, "AtTalix #10 server=%s filepath=%s fieldname=%s", state->server, state->file,
                               state->itemName);
-                state->status =
-                    context->item->Connect(state->server, state->file, state->noteId, state->itemName, 1, "");
+                if (warm == nullptr)
+                    state->status =
+                        context->item->Connect(state->server, state->file, state->noteId, state->itemName, 1, "");
                 plat::LogLine(state->status, "AtTalix #11 server=%s filepath=%s fieldname=%s", state->server,
                               state->file, state->itemName);
+                if (mayKeep && warm == nullptr && state->status == kOK) KeepWarmItem(context, *state);
             }
         }
     }
@@ -212,9 +219,11 @@ void DestroyCallObjects(DriverContext* context, bool destroySession) {
         delete context->chunk;
         context->chunk = nullptr;
     }
-    delete context->item;
+    if (!IsWarmItem(context, context->item)) delete context->item;
     context->item = nullptr;
     if (destroySession) {
+        // The kept item belongs to the session.
+        DropWarmItem(context);
         delete context->session;
         context->session = nullptr;
     }

@@ -26,7 +26,8 @@ STATUS CompleteCall(DriverContext* context, STATUS status, std::uint32_t* result
                     std::uint32_t* resultLength);
 
 // Destroys the call's chunk (clearing the item's default chunk first) and
-// item, and with destroySession the session too.
+// item (an item kept for the next look-ups stays), and with destroySession
+// the kept item and the session too.
 void DestroyCallObjects(DriverContext* context, bool destroySession);
 
 } // namespace talix

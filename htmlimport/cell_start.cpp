@@ -68,10 +68,61 @@ void StepBackFrom(HTMLImportContext* import, std::uint16_t signature) {
         import->insertAfter = import->insertAfter->prev;
 }
 
+// The sides of a cell's border: their properties and the shift of their
+// width in the border word; the row's widths are kept in this order.
+struct Side {
+    const char* style;
+    const char* width;
+    int shift;
+};
+constexpr Side kSides[4] = {{"border-top-style", "border-top-width", 8},
+                            {"border-bottom-style", "border-bottom-width", 12},
+                            {"border-left-style", "border-left-width", 0},
+                            {"border-right-style", "border-right-width", 4}};
+
+StyleValue OwnStyle(const HTMLImportContext* import, const HtmlNode* node, const char* property) {
+    return FindStyleValue(node, property, &import->styleRules1, &import->styleRules2);
+}
+
+// The row's answers for a cell: those kept when the cell has the same
+// parent as the cell before it and the rules are unchanged, else asked.
+const ImportRowStyle& RowStyleOf(const HTMLImportContext* import, ImportTableLevel* level, const HtmlNode* cell) {
+    ImportRowStyle& kept = level->rowStyle;
+    const std::uint64_t versions[2] = {import->styleRules1.Version(), import->styleRules2.Version()};
+    if (kept.parent != nullptr && kept.parent == cell->parent && kept.ruleVersions[0] == versions[0] &&
+        kept.ruleVersions[1] == versions[1])
+        return kept;
+    ImportRowStyle fresh;
+    fresh.parent = cell->parent;
+    fresh.ruleVersions[0] = versions[0];
+    fresh.ruleVersions[1] = versions[1];
+    fresh.row = FindAncestorElement(cell, "tr", nullptr);
+    fresh.table = FindAncestorElement(cell, "table", nullptr);
+    if (fresh.row != nullptr) {
+        fresh.rowTable = FindAncestorElement(fresh.row, "table", nullptr);
+        fresh.rowBorders = StyleMayBeDeclared(fresh.row, "border", &import->styleRules1, &import->styleRules2);
+        if (fresh.rowBorders)
+            for (int side = 0; side < 4; ++side) fresh.rowWidths[side] = OwnStyle(import, fresh.row, kSides[side].width);
+        fresh.rowBackground = OwnStyle(import, fresh.row, "background-color");
+        if (fresh.rowTable != nullptr) fresh.tableBackground = OwnStyle(import, fresh.rowTable, "background-color");
+    }
+    // The vertical alignment a cell without its own takes: its row's, else
+    // that of the table around the row (or around the cell without a row).
+    const HtmlNode* above = fresh.row != nullptr ? fresh.row : fresh.table;
+    if (const char* valign = above != nullptr ? AttributeValue(above, "valign") : nullptr) {
+        fresh.valign = std::string(valign);
+    } else if (fresh.row != nullptr && fresh.rowTable != nullptr) {
+        if (const char* tableValign = AttributeValue(fresh.rowTable, "valign")) fresh.valign = std::string(tableValign);
+    }
+    kept = std::move(fresh);
+    return kept;
+}
+
 class CellStart {
 public:
-    CellStart(BuildContext* context, HTMLImportContext* import, const HtmlNode* node, CDRecordNode* cell)
-        : context_(context), import_(import), node_(node), cell_(cell) {}
+    CellStart(BuildContext* context, HTMLImportContext* import, const HtmlNode* node, CDRecordNode* cell,
+              const ImportRowStyle& row)
+        : context_(context), import_(import), node_(node), cell_(cell), row_(row) {}
 
     void Alignment();
     void Borders();
@@ -80,9 +131,7 @@ public:
     void HeaderScope();
 
 private:
-    StyleValue Own(const HtmlNode* node, const char* property) const {
-        return FindStyleValue(node, property, &import_->styleRules1, &import_->styleRules2);
-    }
+    StyleValue Own(const HtmlNode* node, const char* property) const { return OwnStyle(import_, node, property); }
     void SetSide(std::uint16_t* word, long width, int shift) {
         const auto kept = static_cast<std::uint16_t>(std::clamp<long>(width, 0, kMaxSideWidth));
         *word = static_cast<std::uint16_t>(*word | (kept << shift));
@@ -94,6 +143,7 @@ private:
     HTMLImportContext* import_;
     const HtmlNode* node_;
     CDRecordNode* cell_;
+    const ImportRowStyle& row_;
     bool given_ = false;
 };
 
@@ -124,42 +174,30 @@ void CellStart::Borders() {
     if (import_->isWord2000Document != 0) {
         if (const char* border = AttributeValue(node_, "border")) fallback = border[0] != '\0' ? LeadingInteger(border) : 1;
     }
-    const HtmlNode* row = FindAncestorElement(node_, "tr", nullptr);
+    const HtmlNode* row = row_.row;
     // Border properties are asked of the cell and the row only when they
     // may declare one.
     const bool cellBorders = StyleMayBeDeclared(node_, "border", &import_->styleRules1, &import_->styleRules2);
-    const bool rowBorders =
-        row != nullptr && StyleMayBeDeclared(row, "border", &import_->styleRules1, &import_->styleRules2);
-    auto border = [&](const HtmlNode* node, const char* property) {
-        return (node == node_ ? cellBorders : rowBorders) ? Own(node, property) : StyleValue();
-    };
-    struct Side {
-        const char* style;
-        const char* width;
-        int shift;
-    };
-    static constexpr Side kSides[4] = {{"border-top-style", "border-top-width", 8},
-                                       {"border-bottom-style", "border-bottom-width", 12},
-                                       {"border-left-style", "border-left-width", 0},
-                                       {"border-right-style", "border-right-width", 4}};
-    for (const Side& side : kSides) {
+    auto border = [&](const char* property) { return cellBorders ? Own(node_, property) : StyleValue(); };
+    for (int at = 0; at < 4; ++at) {
+        const Side& side = kSides[at];
         bool toWidth = false;
         if (side.shift == 0) {
-            StyleValue left = border(node_, "border-left");
+            StyleValue left = border("border-left");
             if (left.has_value() && strcasecmp(left->c_str(), "none") == 0) {
                 given_ = true;
                 toWidth = true;
             }
         }
         if (!toWidth) {
-            StyleValue style = border(node_, side.style);
+            StyleValue style = border(side.style);
             if (style.has_value() && strcasecmp(style->c_str(), "none") == 0) {
                 SetSide(&word, fallback, side.shift);
                 continue;
             }
         }
-        StyleValue width = border(node_, side.width);
-        if (!width.has_value() && row != nullptr) width = border(row, side.width);
+        StyleValue width = border(side.width);
+        if (!width.has_value() && row != nullptr && row_.rowBorders) width = row_.rowWidths[at];
         if (!width.has_value()) {
             if (fallback != 0) SetSide(&word, fallback, side.shift);
             continue;
@@ -177,7 +215,7 @@ void CellStart::Borders() {
         SetSide(&word, pixels, side.shift);
     }
     if (!given_) {
-        const HtmlNode* table = FindAncestorElement(node_, "table", nullptr);
+        const HtmlNode* table = row_.table;
         if (const char* border = table != nullptr ? AttributeValue(table, "border") : nullptr) {
             const long width = border[0] != '\0' ? LeadingInteger(border) : 1;
             for (int shift : {8, 12, 0, 4}) SetSide(&word, width, shift);
@@ -187,7 +225,13 @@ void CellStart::Borders() {
 
     std::uint8_t vertical = 0;
     bool verticalGiven = false;
-    if (StyleValue valign = FindInheritedAttr(node_, "valign", "tr", "table")) {
+    StyleValue valign;
+    if (const char* own = AttributeValue(node_, "valign")) {
+        valign = std::string(own);
+    } else {
+        valign = row_.valign;
+    }
+    if (valign.has_value()) {
         verticalGiven = true;
         if (strcasecmp(valign->c_str(), "middle") == 0 || strcasecmp(valign->c_str(), "center") == 0)
             vertical = kCellCentred;
@@ -274,11 +318,11 @@ void CellStart::BackgroundImage() {
 // The cell's background colour: its own CSS, its row's, its table's, then
 // the bgcolor attributes in the same order.
 void CellStart::BackgroundColour() {
-    const HtmlNode* row = FindAncestorElement(node_, "tr", nullptr);
-    const HtmlNode* table = row != nullptr ? FindAncestorElement(row, "table", nullptr) : nullptr;
+    const HtmlNode* row = row_.row;
+    const HtmlNode* table = row_.rowTable;
     StyleValue colour = Own(node_, "background-color");
-    if (!colour.has_value() && row != nullptr) colour = Own(row, "background-color");
-    if (!colour.has_value() && table != nullptr) colour = Own(table, "background-color");
+    if (!colour.has_value()) colour = row_.rowBackground;
+    if (!colour.has_value()) colour = row_.tableBackground;
     for (const HtmlNode* holder : {node_, row, table}) {
         if (colour.has_value() || holder == nullptr) continue;
         if (const char* attribute = AttributeValue(holder, "bgcolor")) colour = std::string(attribute);
@@ -379,7 +423,7 @@ StartAction StartTableCellFromHTML(BuildContext* context, HTMLImportContext* imp
     StepBackFrom(import, kSigTableCellColor);
     if (place.cell == nullptr || place.cell->length <= kCellColor + 1) return StartAction::kWalkChildren;
 
-    CellStart start(context, import, node, place.cell);
+    CellStart start(context, import, node, place.cell, RowStyleOf(import, level, node));
     start.Alignment();
     start.Borders();
     start.BackgroundImage();

@@ -74,14 +74,6 @@ std::uint8_t Points(double points) {
 // A number of pixels as points, to the nearest whole point (halves up).
 std::uint8_t PixelPoints(double pixels) { return Points(std::floor(pixels * kPointsPerPixel + 0.5)); }
 
-// h1 to h6: the level, else 0.
-int HeadingLevel(const HtmlNode* node) {
-    if (node == nullptr || !node->IsElement() || node->name == nullptr) return 0;
-    const char* name = node->name;
-    if ((name[0] != 'h' && name[0] != 'H') || name[1] < '1' || name[1] > '6' || name[2] != '\0') return 0;
-    return name[1] - '0';
-}
-
 // The look-ups of the run: through the walk's memo, or a memo of the run's
 // own when no walk runs.
 class RunStyle {
@@ -92,11 +84,11 @@ public:
     const std::string* Own(const HtmlNode* node, WalkMemo::Question question) const {
         return memo_->Ask(node, question);
     }
-    const std::string* Up(const HtmlNode* from, WalkMemo::Question question, std::uint16_t* source = nullptr) const {
-        return memo_->Ask(from, question, source);
+    // What the element's text inherits (see WalkMemo::Inherited), copied.
+    WalkMemo::Inheritance Inherited(const HtmlNode* element) const {
+        const WalkMemo::Inheritance* state = memo_->Inherited(element);
+        return state != nullptr ? *state : WalkMemo::Inheritance{};
     }
-    WalkMemo::WalkResult Walked(const HtmlNode* from, WalkMemo::Walk walk) const { return memo_->Walked(from, walk); }
-    std::uint8_t DecorationTags(const HtmlNode* from) const { return memo_->DecorationTags(from); }
 
 private:
     std::optional<WalkMemo> own_;
@@ -104,18 +96,26 @@ private:
 };
 
 // The item's face of the name (compared without regard to case), else the
-// face defined for it.
-std::uint8_t FaceOfFamily(BuildContext* context, const std::string& name) {
+// face defined for it; a face found or defined is kept in the walk's memo.
+std::uint8_t FaceOfFamily(BuildContext* context, const HTMLImportContext* import, const std::string& name) {
     ZervaRTItem* item = context->output.item;
     if (item == nullptr || item->work == nullptr || name.empty()) return 1;
+    WalkMemo* memo = import->walkMemo;
+    if (const std::uint8_t* kept = memo != nullptr ? memo->FindFace(name) : nullptr) return *kept;
     const ItemWorkState& work = *item->work;
     const int count = std::min<int>(work.faceCount, kFaceTableCapacity);
-    for (int i = 0; i < count; ++i) {
+    std::uint8_t face = 0;
+    bool found = false;
+    for (int i = 0; i < count && !found; ++i) {
         if (strncasecmp(work.faces[i].name, name.c_str(), sizeof work.faces[i].name) == 0 &&
-            name.size() < sizeof work.faces[i].name)
-            return work.faces[i].face;
+            name.size() < sizeof work.faces[i].name) {
+            face = work.faces[i].face;
+            found = true;
+        }
     }
-    return item->DefineFont(name.c_str());
+    if (!found) face = item->DefineFont(name.c_str());
+    if (memo != nullptr && (found || face != 0)) memo->KeepFace(name, face);
+    return face;
 }
 
 // A family value cut at its first comma, with enclosing quotes and blanks
@@ -155,17 +155,22 @@ std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& val
     return Points(static_cast<double>(LeadingInteger(text)));
 }
 
+// The font colour text, cut to kFontColorChars characters (every run of a
+// kept font copies it, so without formatting).
 void CopyFontColor(HTMLImportContext* import, const char* value) {
-    std::snprintf(import->fontColorText, sizeof import->fontColorText, "%.*s", static_cast<int>(kFontColorChars),
-                  value);
+    constexpr std::size_t kLongest = std::min<std::size_t>(kFontColorChars, sizeof(HTMLImportView::fontColorText) - 1);
+    const std::size_t length = strnlen(value, kLongest);
+    std::memcpy(import->fontColorText, value, length);
+    import->fontColorText[length] = '\0';
 }
 
 // Step by step, the font elements around the text, outermost first.
 void ApplyFontElements(BuildContext* context, HTMLImportContext* import, const RunStyle& style,
-                       const HtmlNode* parent, FontId* font) {
+                       const WalkMemo::Inheritance& state, FontId* font) {
+    if (state.nearestFont == nullptr) return;
     std::vector<const HtmlNode*> fonts;
-    for (const HtmlNode* at = parent; at != nullptr; at = at->parent)
-        if (at->Is(HtmlTag::kFont)) fonts.push_back(at);
+    for (const HtmlNode* at = state.nearestFont; at != nullptr; at = style.Inherited(at->parent).nearestFont)
+        fonts.push_back(at);
     bool sized = false;
     for (auto element = fonts.rbegin(); element != fonts.rend(); ++element) {
         for (const HtmlAttr* attr = (*element)->attributes; attr != nullptr; attr = attr->next) {
@@ -194,9 +199,9 @@ void ApplyFontElements(BuildContext* context, HTMLImportContext* import, const R
 
 // u, a, s and strike around the text, and the nearest text-decoration of
 // the other elements.
-void ApplyDecorations(const RunStyle& style, const HtmlNode* parent, FontId* font) {
-    font->attributes |= style.DecorationTags(parent);
-    const std::string* decoration = style.Walked(parent, WalkMemo::kDecorationWalk).value;
+void ApplyDecorations(const WalkMemo::Inheritance& state, FontId* font) {
+    font->attributes |= state.decorationTags;
+    const std::string* decoration = state.walks[WalkMemo::kDecorationWalk].value;
     if (decoration == nullptr) return;
     if (ContainsNoCase(*decoration, "none")) {
         font->attributes &= static_cast<std::uint8_t>(~(kAttrUnderline | kAttrStrike));
@@ -209,18 +214,25 @@ void ApplyDecorations(const RunStyle& style, const HtmlNode* parent, FontId* fon
 // The size from CSS: the nearest font-size below the nearest font element
 // that has a size of its own. A size relative to the one around it (em, a
 // percentage) takes the sizes further up as its base.
-void ApplyCssSize(const HTMLImportContext* import, const RunStyle& style, const HtmlNode* parent, FontId* font) {
-    std::vector<const std::string*> sizes;
-    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
-        if (!at->IsElement()) continue;
-        if (at->Is(HtmlTag::kFont) && FindAttribute(at, "size") != nullptr) break;
-        const std::string* size = style.Own(at, WalkMemo::kFontSize);
-        if (size == nullptr) continue;
-        sizes.push_back(size);
-        if (!IsRelativeSize(css::TrimBlanks(*size))) break;
+void ApplyCssSize(const HTMLImportContext* import, const RunStyle& style, const WalkMemo::Inheritance& state,
+                  FontId* font) {
+    const std::string* sizes[8];
+    std::vector<const std::string*> more;
+    std::size_t count = 0;
+    for (const HtmlNode* at = state.sizeLink; at != nullptr;) {
+        const WalkMemo::Inheritance own = style.Inherited(at);
+        if (own.fontWithSize) break;
+        if (count < sizeof sizes / sizeof sizes[0]) {
+            sizes[count++] = own.ownSize;
+        } else {
+            more.push_back(own.ownSize);
+        }
+        if (!IsRelativeSize(css::TrimBlanks(*own.ownSize))) break;
+        at = at->parent != nullptr ? style.Inherited(at->parent).sizeLink : nullptr;
     }
     std::uint8_t points = font->size;
-    for (auto size = sizes.rbegin(); size != sizes.rend(); ++size) points = CssFontSize(import, **size, points);
+    for (auto size = more.rbegin(); size != more.rend(); ++size) points = CssFontSize(import, **size, points);
+    while (count > 0) points = CssFontSize(import, *sizes[--count], points);
     font->size = points;
 }
 
@@ -247,14 +259,15 @@ bool TakeColor(const HTMLImportContext* import, const char* text, RunFont* run) 
     return true;
 }
 
-void ApplyColor(const HTMLImportContext* import, const RunStyle& style, const HtmlNode* parent, RunFont* run) {
+void ApplyColor(const HTMLImportContext* import, const WalkMemo::Inheritance& state, const HtmlNode* parent,
+                RunFont* run) {
     const bool inLink = parent->Is(HtmlTag::kA);
     // Link text asks the link alone.
     const StyleValue color =
         inLink ? StyleAttrElem(parent, "color", "color", nullptr, nullptr, nullptr, nullptr, false,
                                import->styleRules1.Empty() ? nullptr : &import->styleRules1,
                                import->styleRules2.Empty() ? nullptr : &import->styleRules2)
-               : Copy(style.Up(parent, WalkMemo::kColorUp));
+               : Copy(state.up[WalkMemo::kColorUp]);
     const bool fontColor = import->fontColorText[0] != '\0';
     if (color.has_value()) {
         const bool taken = TakeColor(import, color->c_str(), run);
@@ -268,9 +281,9 @@ void ApplyColor(const HTMLImportContext* import, const RunStyle& style, const Ht
 
 // The family from CSS (or tt): none below the nearest font element that
 // names a face.
-void ApplyFamily(BuildContext* context, const HTMLImportContext* import, const RunStyle& style,
-                 const HtmlNode* parent, FontId* font) {
-    const WalkMemo::WalkResult walked = style.Walked(parent, WalkMemo::kFamilyWalk);
+void ApplyFamily(BuildContext* context, const HTMLImportContext* import, const WalkMemo::Inheritance& state,
+                 FontId* font) {
+    const WalkMemo::WalkResult& walked = state.walks[WalkMemo::kFamilyWalk];
     switch (walked.end) {
     case WalkMemo::kEndFontFace:
         return;
@@ -282,7 +295,7 @@ void ApplyFamily(BuildContext* context, const HTMLImportContext* import, const R
         if (IsMonospaceFamily(name)) {
             font->face = kMonospaceFace;
         } else if (!name.empty()) {
-            font->face = FaceOfFamily(context, name);
+            font->face = FaceOfFamily(context, import, name);
         }
         return;
     }
@@ -293,8 +306,8 @@ void ApplyFamily(BuildContext* context, const HTMLImportContext* import, const R
 }
 
 // The background colour below the enclosing cell; true when one was found.
-bool ApplyHighlight(const RunStyle& style, const HtmlNode* parent, RunFont* run) {
-    const WalkMemo::WalkResult walked = style.Walked(parent, WalkMemo::kHighlightWalk);
+bool ApplyHighlight(const WalkMemo::Inheritance& state, RunFont* run) {
+    const WalkMemo::WalkResult& walked = state.walks[WalkMemo::kHighlightWalk];
     if (walked.end != WalkMemo::kEndAnswer) return false;
     const std::string_view value = css::TrimBlanks(*walked.value);
     for (const Highlight& highlight : kHighlights) {
@@ -308,9 +321,9 @@ bool ApplyHighlight(const RunStyle& style, const HtmlNode* parent, RunFont* run)
 
 // The words of the CSS font shorthand, each used word taken out; what
 // remains names the family.
-void ApplyFontShorthand(BuildContext* context, const RunStyle& style, const HtmlNode* parent,
+void ApplyFontShorthand(BuildContext* context, const HTMLImportContext* import, const WalkMemo::Inheritance& state,
                         FontId* font) {
-    const std::string* shorthand = style.Up(parent, WalkMemo::kFontUp);
+    const std::string* shorthand = state.up[WalkMemo::kFontUp];
     if (shorthand == nullptr) return;
     std::string rest = *shorthand;
     std::size_t at = 0;
@@ -348,7 +361,7 @@ void ApplyFontShorthand(BuildContext* context, const RunStyle& style, const Html
         family = family.substr(0, family.find(','));
     }
     while (!family.empty() && css::IsBlank(family.back())) family.remove_suffix(1);
-    if (!family.empty()) font->face = FaceOfFamily(context, std::string(family));
+    if (!family.empty()) font->face = FaceOfFamily(context, import, std::string(family));
 }
 
 } // namespace
@@ -413,43 +426,42 @@ RunFont WorkOutRunFont(BuildContext* context, HTMLImportContext* import, const H
     RunFont run;
     const RunStyle style(import);
     FontId& font = run.font;
+    const WalkMemo::Inheritance state = style.Inherited(parent);
 
-    for (const HtmlNode* at = parent; at != nullptr; at = at->parent) {
-        if (const int level = HeadingLevel(at)) {
-            font.attributes |= kAttrBold;
-            font.size = kHeadingSizes[level - 1];
-            break;
-        }
+    if (state.heading != 0) {
+        font.attributes |= kAttrBold;
+        font.size = kHeadingSizes[state.heading - 1];
     }
-    ApplyFontElements(context, import, style, parent, &font);
-    ApplyDecorations(style, parent, &font);
+    ApplyFontElements(context, import, style, state, &font);
+    ApplyDecorations(state, &font);
 
-    std::uint16_t source = kStyleNotFound;
-    const std::string* weight = style.Up(parent, WalkMemo::kWeightUp, &source);
+    std::uint16_t source = state.upSource[WalkMemo::kWeightUp];
+    const std::string* weight = state.up[WalkMemo::kWeightUp];
     if (source >= kStyleFromTag1 || (weight != nullptr && ContainsNoCase(*weight, "bold")))
         font.attributes |= kAttrBold;
     else if (weight != nullptr && ContainsNoCase(*weight, "lighter"))
         font.attributes &= static_cast<std::uint8_t>(~kAttrBold);
-    const std::string* slant = style.Up(parent, WalkMemo::kSlantUp, &source);
+    source = state.upSource[WalkMemo::kSlantUp];
+    const std::string* slant = state.up[WalkMemo::kSlantUp];
     if (source >= kStyleFromTag1 || (slant != nullptr && ContainsNoCase(*slant, "italic")))
         font.attributes |= kAttrItalic;
-    style.Up(parent, WalkMemo::kScriptUp, &source);
+    source = state.upSource[WalkMemo::kScriptUp];
     if (source == kStyleFromTag1) font.attributes |= kAttrSubscript;
     if (source == kStyleFromTag1 + 1) font.attributes |= kAttrSuperscript;
 
     if (import->headingSize != 0) {
         font.size = static_cast<std::uint8_t>(std::min<std::uint16_t>(import->headingSize, 255));
     } else {
-        ApplyCssSize(import, style, parent, &font);
+        ApplyCssSize(import, style, state, &font);
     }
-    ApplyColor(import, style, parent, &run);
+    ApplyColor(import, state, parent, &run);
 
-    const std::string* direction = style.Up(parent, WalkMemo::kDirectionUp);
+    const std::string* direction = state.up[WalkMemo::kDirectionUp];
     import->rightToLeft = direction != nullptr && EqualNoCase(css::TrimBlanks(*direction), "rtl") ? 1 : 0;
 
-    ApplyFamily(context, import, style, parent, &font);
+    ApplyFamily(context, import, state, &font);
     const bool coloredBefore = run.colored;
-    if (ApplyHighlight(style, parent, &run) && !coloredBefore) ApplyFontShorthand(context, style, parent, &font);
+    if (ApplyHighlight(state, &run) && !coloredBefore) ApplyFontShorthand(context, import, state, &font);
     if (import->headingSize != 0) font.attributes |= kAttrBold;
     return run;
 }

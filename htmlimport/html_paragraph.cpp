@@ -1,9 +1,12 @@
 // Paragraph-style texts from HTML blocks.
 #include "htmlimport/html_paragraph.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_text.h"
@@ -25,6 +28,18 @@ void AppendFormat(std::string* text, const char* format, Args... args) {
     char buffer[256];
     const int length = std::snprintf(buffer, sizeof buffer, format, args...);
     if (length > 0) text->append(buffer, static_cast<std::size_t>(length) < sizeof buffer ? length : sizeof buffer - 1);
+}
+
+// Appends " keyword='<value>in'", the value with two decimals (as %3.2f
+// writes it; every paragraph writes several, so without formatting).
+void AppendInches(std::string* text, const char* keyword, double value) {
+    char digits[512];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 2);
+    if (error != std::errc()) {
+        AppendFormat(text, " %s='%3.2fin'", keyword, value);
+        return;
+    }
+    text->append(" ").append(keyword).append("='").append(digits, end).append("in'");
 }
 
 bool IsCell(const HtmlNode* node) { return node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh); }
@@ -113,11 +128,13 @@ void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node
     }
     const double left = static_cast<double>(paddingB) + marginB;
     const double offset = static_cast<double>(marginA) + paddingA;
-    AppendFormat(text, " LeftMargin='%3.2fin' LeftMarginOffset='%3.2fin'", left, offset);
+    AppendInches(text, "LeftMargin", left);
+    AppendInches(text, "LeftMarginOffset", offset);
 
     const StyleValue indent = reader.Look("text-indent", true);
     if (!indent.has_value()) {
-        AppendFormat(text, " LeftMarginFirst='%3.2fin' FirstLeftMarginOffset='%3.2fin'", left, offset);
+        AppendInches(text, "LeftMarginFirst", left);
+        AppendInches(text, "FirstLeftMarginOffset", offset);
     } else if (indent->find('%') != std::string::npos) {
         const double percent = std::trunc(LeadingNumber(*indent)) + marginB;
         const long whole = std::fabs(percent) < 1e9 ? static_cast<long>(percent) : 0;
@@ -125,7 +142,8 @@ void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node
     } else {
         float first = ParseCSSLength(import, indent->c_str(), 0.0f);
         if (!boxed && first >= kPageMargin) first -= kPageMargin;
-        AppendFormat(text, " LeftMarginFirst='%3.2fin' FirstLeftMarginOffset='%3.2fin'", left + first, offset + first);
+        AppendInches(text, "LeftMarginFirst", left + first);
+        AppendInches(text, "FirstLeftMarginOffset", offset + first);
     }
 
     const StyleValue right = reader.Look("margin-right", true);
@@ -136,7 +154,7 @@ void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node
         if (percent > 0) AppendFormat(text, " RightMarginPercent='%ld'", 100 - (percent > 100000 ? 100000 : percent));
     } else {
         const float length = ParseCSSLength(import, right->c_str(), 0.0f);
-        if (length > marginB + 0.01f) AppendFormat(text, " RightMarginOffset='%3.2fin'", static_cast<double>(length) + 1.0);
+        if (length > marginB + 0.01f) AppendInches(text, "RightMarginOffset", static_cast<double>(length) + 1.0);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -213,7 +214,13 @@ struct NestingScan::State {
     };
     std::vector<Open> open;
     std::vector<std::vector<std::size_t>> byName;
-    std::unordered_map<std::string, int> names;
+    // Each name met: its number and its entry of the tag table (looked up
+    // once per name instead of once per tag).
+    struct Name {
+        int number;
+        const TagInfo* info;
+    };
+    std::unordered_map<std::string, Name> names;
     std::vector<std::size_t> blocks;
     std::vector<std::size_t> stopsAll;    // elements that stop every outer end
     std::vector<std::size_t> stopsForm;   // and those that stop only a form's
@@ -227,9 +234,13 @@ struct NestingScan::State {
 
     bool Passed() const { return depthPassed || fontsPassed; }
 
-    int NameNumber(const std::string& text) {
-        const auto [found, added] = names.emplace(text, static_cast<int>(names.size()));
-        if (added) byName.emplace_back();
+    const Name& NameOf(const std::string& text) {
+        // try_emplace makes no entry for a name already known.
+        const auto [found, added] = names.try_emplace(text, Name{static_cast<int>(names.size()), nullptr});
+        if (added) {
+            found->second.info = xml ? &kOtherTag : &InfoOf(text);
+            byName.emplace_back();
+        }
         return found->second;
     }
 
@@ -256,7 +267,8 @@ struct NestingScan::State {
     }
 
     void StartTag(const std::string& tag, bool selfClosed) {
-        const TagInfo& info = xml ? kOtherTag : InfoOf(tag);
+        const Name& known = NameOf(tag);
+        const TagInfo& info = *known.info;
         if (info.kind == Kind::kVoid) return;
         if (info.kind == Kind::kRawText) {
             if (!selfClosed) {
@@ -272,7 +284,7 @@ struct NestingScan::State {
             Check();
             return;
         }
-        const int number = NameNumber(tag);
+        const int number = known.number;
         if (info.kind == Kind::kInline) {
             if ((info.closes & kSame) != 0 && !open.empty() && open.back().name == number) CloseFrom(open.size() - 1);
         } else if (!xml) {
@@ -297,7 +309,8 @@ struct NestingScan::State {
     }
 
     void EndTag(const std::string& tag) {
-        const TagInfo& info = xml ? kOtherTag : InfoOf(tag);
+        const Name& known = NameOf(tag);
+        const TagInfo& info = *known.info;
         if (info.kind == Kind::kFont) {
             if (fonts > 0) {
                 --fonts;
@@ -305,9 +318,8 @@ struct NestingScan::State {
             }
             return;
         }
-        const auto found = names.find(tag);
-        if (found == names.end() || byName[static_cast<std::size_t>(found->second)].empty()) return;
-        const std::size_t index = byName[static_cast<std::size_t>(found->second)].back();
+        if (byName[static_cast<std::size_t>(known.number)].empty()) return;
+        const std::size_t index = byName[static_cast<std::size_t>(known.number)].back();
         // An inline element's end closes no block inside it; an element's
         // end closes no table, cell, heading, list of options or object
         // inside it, and a form's no list either.
@@ -421,10 +433,28 @@ NestingScan::~NestingScan() = default;
 
 void NestingScan::Feed(std::string_view text) {
     State& state = *state_;
-    for (const char c : text) {
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at < end) {
         if (state.Passed()) return;
-        state.Read(static_cast<unsigned char>(c));
+        // Text, the inside of a tag and what runs up to a ">" change nothing
+        // until the character that ends them: they are passed at once.
+        const Reading reading = state.reading;
+        if (reading == Reading::kText || reading == Reading::kRawText || reading == Reading::kInTag ||
+            reading == Reading::kToClose) {
+            const char wanted = reading == Reading::kText || reading == Reading::kRawText ? '<' : '>';
+            const void* found = std::memchr(at, wanted, static_cast<std::size_t>(end - at));
+            const char* stop = found != nullptr ? static_cast<const char*>(found) : end;
+            if (stop > at) {
+                if (reading == Reading::kInTag) state.before = stop[-1];
+                state.at += static_cast<std::size_t>(stop - at);
+                at = stop;
+                continue;
+            }
+        }
+        state.Read(static_cast<unsigned char>(*at));
         ++state.at;
+        ++at;
     }
 }
 

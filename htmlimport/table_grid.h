@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -58,6 +60,23 @@ struct GridPlace {
     int columnSpan = 1;
 };
 
+// What the cells of one parent (their row) ask of the elements above them,
+// asked once for the row: its border and background properties, the table
+// around it, and the vertical alignment the row or table gives. Kept while
+// the style rules stay as they are.
+struct ImportRowStyle {
+    const HtmlNode* parent = nullptr;     // the cells' parent the answers are for
+    std::uint64_t ruleVersions[2] = {};
+    const HtmlNode* row = nullptr;        // the nearest tr
+    const HtmlNode* table = nullptr;      // the nearest table
+    const HtmlNode* rowTable = nullptr;   // the nearest table above the row
+    bool rowBorders = false;              // the row may declare a border property
+    std::optional<std::string> rowWidths[4];   // top, bottom, left, right (with rowBorders)
+    std::optional<std::string> rowBackground;
+    std::optional<std::string> tableBackground;
+    std::optional<std::string> valign;   // of the row, else of the table
+};
+
 // What the walk keeps of the table converted at one nesting level. A later
 // table at the same level starts it afresh; the span grid is allocated the
 // first time a table of the level starts.
@@ -81,6 +100,8 @@ struct ImportTableLevel {
     // of a row ask one after the other).
     const HtmlNode* askedRow = nullptr;
     bool askedRowIsTab = false;
+    // The answers of the row of the cell started last.
+    ImportRowStyle rowStyle;
     // The content of rows past the grid goes after the table: where the
     // next such row goes, and whether the last cell started was one.
     CDRecordNode* afterTable = nullptr;

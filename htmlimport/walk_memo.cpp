@@ -2,11 +2,13 @@
 #include "htmlimport/walk_memo.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "core/font_spec.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
+#include "htmlimport/html_tags.h"
 
 namespace talix {
 
@@ -16,6 +18,8 @@ namespace {
 constexpr std::size_t kMostParagraphs = 512;
 // Colour texts kept at most; the memo starts again when full.
 constexpr std::size_t kMostColors = 4096;
+// Family names kept at most; the memo starts again when full.
+constexpr std::size_t kMostFaces = 1024;
 
 struct QuestionRow {
     const char* property;
@@ -37,6 +41,16 @@ constexpr QuestionRow kQuestionRows[WalkMemo::kQuestions] = {
     {"font", nullptr, nullptr, nullptr},
 };
 
+// The element ids of the two tags of each question (kUnknown: none), so
+// that an element is told at once that its name cannot answer.
+constexpr HtmlTag kQuestionTags[WalkMemo::kQuestions][2] = {
+    {HtmlTag::kUnknown, HtmlTag::kUnknown}, {HtmlTag::kUnknown, HtmlTag::kUnknown},
+    {HtmlTag::kUnknown, HtmlTag::kUnknown}, {HtmlTag::kUnknown, HtmlTag::kUnknown},
+    {HtmlTag::kB, HtmlTag::kStrong},        {HtmlTag::kI, HtmlTag::kEm},
+    {HtmlTag::kSub, HtmlTag::kSup},         {HtmlTag::kUnknown, HtmlTag::kUnknown},
+    {HtmlTag::kUnknown, HtmlTag::kUnknown}, {HtmlTag::kUnknown, HtmlTag::kUnknown},
+};
+
 const CSSRuleList* Rules(const CSSRuleList& list) { return list.Empty() ? nullptr : &list; }
 
 } // namespace
@@ -51,6 +65,7 @@ void WalkMemo::ForgetStyles() {
     answers_.clear();
     strings_.clear();
     runs_.clear();
+    inherited_.clear();
 }
 
 void WalkMemo::CheckRules() {
@@ -101,8 +116,13 @@ bool WalkMemo::OwnUpAnswer(std::size_t at, Question question, std::string* value
     // A property the element declares nowhere is not looked for: only its
     // attribute and its name can answer.
     if (Undeclared(at, question)) {
-        const char* const tags[3] = {row.tag1, row.tag2, nullptr};
         if (source != nullptr) *source = kStyleNotFound;
+        const HtmlNode* node = answers_[at].node;
+        const bool byAttribute = row.attribute != nullptr && node->attributes != nullptr;
+        const bool byName = row.tag1 != nullptr && node->tag != HtmlTag::kUnknown &&
+                            (node->tag == kQuestionTags[question][0] || node->tag == kQuestionTags[question][1]);
+        if (!byAttribute && !byName) return false;
+        const char* const tags[3] = {row.tag1, row.tag2, nullptr};
         std::uint16_t from = kStyleNotFound;
         if (!AttributeOrTagAnswer(answers_[at].node, row.attribute, tags, value, &from)) return false;
         if (source != nullptr) *source = from;
@@ -135,39 +155,10 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
         return (answers.found & bit) != 0 ? &strings_[answers.value[question]] : nullptr;
     }
 
-    // The elements from this one up to the first that knows its answer; then
-    // each answers for itself or takes the answer of the element above it.
-    chain_.clear();
-    std::size_t above = SIZE_MAX;
-    for (const HtmlNode* node = element; node != nullptr; node = node->parent) {
-        if (!node->IsElement()) continue;
-        const std::size_t at = Place(node);
-        if ((answers_[at].known & bit) != 0) {
-            above = at;
-            break;
-        }
-        chain_.push_back(at);
-    }
-    for (auto at = chain_.rbegin(); at != chain_.rend(); ++at) {
-        std::string value;
-        std::uint16_t from = kStyleNotFound;
-        if (OwnUpAnswer(*at, question, &value, &from)) {
-            Keep(*at, question, &value, from);
-        } else if (above != SIZE_MAX && (answers_[above].found & bit) != 0) {
-            Answers& answers = answers_[*at];
-            answers.known |= bit;
-            answers.found |= bit;
-            answers.source[question] = answers_[above].source[question];
-            answers.value[question] = answers_[above].value[question];
-        } else {
-            Keep(*at, question, nullptr, kStyleNotFound);
-        }
-        above = *at;
-    }
-    const Answers* answers = Placed(element);
-    if (answers == nullptr || (answers->found & bit) == 0) return nullptr;
-    if (source != nullptr) *source = answers->source[question];
-    return &strings_[answers->value[question]];
+    const Inheritance* state = Inherited(element);
+    if (state == nullptr || state->up[question] == nullptr) return nullptr;
+    if (source != nullptr) *source = state->upSource[question];
+    return state->up[question];
 }
 
 namespace {
@@ -177,88 +168,108 @@ const HtmlNode* NearestElement(const HtmlNode* node) {
     return node;
 }
 
+// h1 to h6: the level, else 0.
+int HeadingLevel(const HtmlNode* node) {
+    const char* name = node->name;
+    if (name == nullptr || (name[0] != 'h' && name[0] != 'H') || name[1] < '1' || name[1] > '6' || name[2] != '\0')
+        return 0;
+    return name[1] - '0';
+}
+
 } // namespace
 
-WalkMemo::WalkEnd WalkMemo::OwnEnd(std::size_t at, Walk walk, std::uint32_t* value) {
-    const HtmlNode* node = answers_[at].node;
+WalkMemo::WalkResult WalkMemo::OwnEnd(const HtmlNode* node, Walk walk) {
+    WalkResult result;
     Question question = kTextDecoration;
     switch (walk) {
     case kDecorationWalk:
         if (node->Is(HtmlTag::kU) || node->Is(HtmlTag::kA) || node->Is(HtmlTag::kS) || node->Is(HtmlTag::kStrike))
-            return kWalkedOut;
+            return result;
         break;
     case kFamilyWalk:
-        if (node->Is(HtmlTag::kFont) && FindAttribute(node, "face") != nullptr) return kEndFontFace;
-        if (node->Is(HtmlTag::kTt)) return kEndTt;
+        if (node->Is(HtmlTag::kFont) && FindAttribute(node, "face") != nullptr) {
+            result.end = kEndFontFace;
+            return result;
+        }
+        if (node->Is(HtmlTag::kTt)) {
+            result.end = kEndTt;
+            return result;
+        }
         question = kFontFamily;
         break;
     case kHighlightWalk:
-        if (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh)) return kEndCell;
+        if (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh)) {
+            result.end = kEndCell;
+            return result;
+        }
         question = kBackgroundColor;
         break;
     default:
-        return kWalkedOut;
+        return result;
     }
-    if (Ask(node, question) == nullptr) return kWalkedOut;
-    *value = answers_[at].value[question] + 1;
-    return kEndAnswer;
-}
-
-WalkMemo::WalkResult WalkMemo::Walked(const HtmlNode* from, Walk walk) {
-    WalkResult result;
-    if (walk >= kWalks) return result;
-    CheckRules();
-    const auto bit = static_cast<std::uint8_t>(1u << walk);
-    std::uint32_t value = 0;
-    walkChain_.clear();
-    for (const HtmlNode* node = NearestElement(from); node != nullptr; node = NearestElement(node->parent)) {
-        const std::size_t at = Place(node);
-        if ((answers_[at].walked & bit) != 0) {
-            result.end = answers_[at].walkEnd[walk];
-            value = answers_[at].walkValue[walk];
-            break;
-        }
-        walkChain_.push_back(at);
-        const WalkEnd end = OwnEnd(at, walk, &value);
-        if (end != kWalkedOut) {
-            result.end = end;
-            break;
-        }
-    }
-    // Every element passed decides nothing of its own but the last: all
-    // end where the walk ended.
-    for (const std::size_t at : walkChain_) {
-        answers_[at].walked |= bit;
-        answers_[at].walkEnd[walk] = result.end;
-        answers_[at].walkValue[walk] = value;
-    }
-    if (value != 0) result.value = &strings_[value - 1];
+    result.value = Ask(node, question);
+    if (result.value != nullptr) result.end = kEndAnswer;
     return result;
 }
 
-std::uint8_t WalkMemo::DecorationTags(const HtmlNode* from) {
+void WalkMemo::Inherit(std::size_t at, const Inheritance* parent, Inheritance* state) {
+    if (parent != nullptr) {
+        *state = *parent;
+    } else {
+        for (std::uint8_t& source : state->upSource) source = kStyleNotFound;
+    }
+    const HtmlNode* node = answers_[at].node;
+    if (const int level = HeadingLevel(node)) state->heading = static_cast<std::uint8_t>(level);
+    if (node->Is(HtmlTag::kU) || node->Is(HtmlTag::kA)) {
+        state->decorationTags |= kAttrUnderline;
+    } else if (node->Is(HtmlTag::kS) || node->Is(HtmlTag::kStrike)) {
+        state->decorationTags |= kAttrStrike;
+    }
+    state->fontWithSize = false;
+    if (node->Is(HtmlTag::kFont)) {
+        state->nearestFont = node;
+        state->fontWithSize = FindAttribute(node, "size") != nullptr;
+    }
+    state->ownSize = Ask(node, kFontSize);
+    if (state->fontWithSize || state->ownSize != nullptr) state->sizeLink = node;
+    for (int question = kWeightUp; question < kQuestions; ++question) {
+        std::string value;
+        std::uint16_t from = kStyleNotFound;
+        if (!OwnUpAnswer(at, static_cast<Question>(question), &value, &from)) continue;
+        strings_.push_back(std::move(value));
+        state->up[question] = &strings_.back();
+        state->upSource[question] = static_cast<std::uint8_t>(from);
+    }
+    for (int walk = 0; walk < kWalks; ++walk) {
+        const WalkResult own = OwnEnd(node, static_cast<Walk>(walk));
+        if (own.end != kWalkedOut) state->walks[walk] = own;
+    }
+}
+
+const WalkMemo::Inheritance* WalkMemo::Inherited(const HtmlNode* node) {
     CheckRules();
-    std::uint8_t above = 0;
-    walkChain_.clear();
-    for (const HtmlNode* node = NearestElement(from); node != nullptr; node = NearestElement(node->parent)) {
-        const std::size_t at = Place(node);
-        if ((answers_[at].walked & kTagsWalked) != 0) {
-            above = answers_[at].tagAttributes;
+    const HtmlNode* element = NearestElement(node);
+    if (element == nullptr) return nullptr;
+    // The elements from this one up to the first whose state is known; then
+    // each takes its parent's and adds its own.
+    chain_.clear();
+    std::uint32_t above = 0;
+    for (const HtmlNode* at = element; at != nullptr; at = NearestElement(at->parent)) {
+        const std::size_t place = Place(at);
+        if (answers_[place].inherited != 0) {
+            above = answers_[place].inherited;
             break;
         }
-        walkChain_.push_back(at);
+        chain_.push_back(place);
     }
-    for (auto at = walkChain_.rbegin(); at != walkChain_.rend(); ++at) {
-        const HtmlNode* node = answers_[*at].node;
-        if (node->Is(HtmlTag::kU) || node->Is(HtmlTag::kA)) {
-            above |= kAttrUnderline;
-        } else if (node->Is(HtmlTag::kS) || node->Is(HtmlTag::kStrike)) {
-            above |= kAttrStrike;
-        }
-        answers_[*at].walked |= kTagsWalked;
-        answers_[*at].tagAttributes = above;
+    for (auto at = chain_.rbegin(); at != chain_.rend(); ++at) {
+        Inheritance state;
+        Inherit(*at, above != 0 ? &inherited_[above - 1] : nullptr, &state);
+        inherited_.push_back(state);
+        above = static_cast<std::uint32_t>(inherited_.size());
+        answers_[*at].inherited = above;
     }
-    return above;
+    return &inherited_[above - 1];
 }
 
 const WalkMemo::RunMemo* WalkMemo::FindRun(const HtmlNode* parent) {
@@ -292,6 +303,16 @@ WalkMemo::ParsedColor WalkMemo::ParseColor(const char* text) {
     if (colors_.size() >= kMostColors) colors_.clear();
     colors_.emplace(text, parsed);
     return parsed;
+}
+
+const std::uint8_t* WalkMemo::FindFace(const std::string& family) const {
+    const auto found = faces_.find(family);
+    return found != faces_.end() ? &found->second : nullptr;
+}
+
+void WalkMemo::KeepFace(const std::string& family, std::uint8_t face) {
+    if (faces_.size() >= kMostFaces) faces_.clear();
+    faces_.emplace(family, face);
 }
 
 void WalkMemo::KeepParagraph(const std::string& text, const ParsedParagraph& parsed) {

@@ -48,20 +48,42 @@ public:
     // text-decoration of an element other than u, a, s and strike; the
     // family walk at a font element naming a face, at tt, or at the nearest
     // font-family; the highlight walk at td or th, or at the nearest
-    // background-color. What a walk found is kept with every element it
-    // passed, so that a walk from below ends where one of them is met: an
-    // element is asked no more than a walk of its own would ask it.
+    // background-color.
     enum Walk : std::uint8_t { kDecorationWalk, kFamilyWalk, kHighlightWalk, kWalks };
     enum WalkEnd : std::uint8_t { kWalkedOut, kEndAnswer, kEndFontFace, kEndTt, kEndCell };
     struct WalkResult {
         WalkEnd end = kWalkedOut;
         const std::string* value = nullptr;   // the answer at kEndAnswer
     };
-    // The walk from the node up (from its nearest element).
-    WalkResult Walked(const HtmlNode* from, Walk walk);
-    // Underline and strike (the font attribute bits) of the u, a, s and
-    // strike elements from the node up.
-    std::uint8_t DecorationTags(const HtmlNode* from);
+
+    // What an element's text inherits from the elements around it, each part
+    // worked out from the element's own answers and its parent's state, so
+    // that a run reads it in one step instead of walking up the tree.
+    struct Inheritance {
+        // The level of the nearest heading (h1 to h6), 0 for none.
+        std::uint8_t heading = 0;
+        // Underline and strike (font attribute bits) of the u, a, s and
+        // strike elements from here up.
+        std::uint8_t decorationTags = 0;
+        // The element is a font element with a size attribute.
+        bool fontWithSize = false;
+        // The nearest font element from here up, and the nearest element
+        // that is a font element with a size or has a font-size of its own
+        // (where the search for a CSS size starts).
+        const HtmlNode* nearestFont = nullptr;
+        const HtmlNode* sizeLink = nullptr;
+        // The element's own font-size (null: none).
+        const std::string* ownSize = nullptr;
+        // The answers of the questions asked up the tree (kWeightUp on; null:
+        // none) and what gave them.
+        const std::string* up[kQuestions] = {};
+        std::uint8_t upSource[kQuestions] = {};
+        // Where each walk from here up ends.
+        WalkResult walks[kWalks];
+    };
+    // The state of the element (its nearest element when the node is none;
+    // null when there is none). Valid until the next call.
+    const Inheritance* Inherited(const HtmlNode* node);
 
     // The font of the runs of a parent element, kept with what the run's
     // font depends on besides the tree (the font colour text, the open
@@ -102,6 +124,12 @@ public:
     };
     ParsedColor ParseColor(const char* text);
 
+    // The item's face of a family name once it has one (null: not known
+    // yet), and the face to keep for it: a name keeps its face for the
+    // length of the import, since faces are only added to the item.
+    const std::uint8_t* FindFace(const std::string& family) const;
+    void KeepFace(const std::string& family, std::uint8_t face);
+
 private:
     struct Answers {
         const HtmlNode* node = nullptr;     // whose answers these are
@@ -110,20 +138,17 @@ private:
         std::uint8_t source[kQuestions] = {};
         std::uint32_t value[kQuestions] = {};   // index into strings_
         std::uint32_t run = 0;              // 1 + index into runs_, 0 for none
+        std::uint32_t inherited = 0;        // 1 + index into inherited_, 0 for none
         // What the element's style and its rules declare, read with its
         // first question about a property: kBitsUnread, kBitsRead (in
         // declared), or kBitsNone (no bits: every property may be declared).
         std::uint8_t bitsState = 0;
         DeclaredBits declared;
-        // A bit per walk (kTagsWalked: the decoration tags): kept below.
-        std::uint8_t walked = 0;
-        std::uint8_t tagAttributes = 0;
-        WalkEnd walkEnd[kWalks] = {};
-        std::uint32_t walkValue[kWalks] = {};   // 1 + index into strings_, 0 for none
     };
-    static constexpr std::uint8_t kTagsWalked = 0x80;
     // The element's own end of a walk (kWalkedOut: it decides nothing).
-    WalkEnd OwnEnd(std::size_t at, Walk walk, std::uint32_t* value);
+    WalkResult OwnEnd(const HtmlNode* node, Walk walk);
+    // The element's own part of its state, on top of its parent's.
+    void Inherit(std::size_t at, const Inheritance* parent, Inheritance* state);
     static constexpr std::uint8_t kBitsUnread = 0, kBitsRead = 1, kBitsNone = 2;
     // Whether the element at `at` surely declares the question's property
     // nowhere (so that only its attribute and tags can answer).
@@ -143,9 +168,10 @@ private:
     std::deque<std::string> strings_;
     std::vector<RunMemo> runs_;
     std::vector<std::size_t> chain_;
-    std::vector<std::size_t> walkChain_;
+    std::vector<Inheritance> inherited_;
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
     std::unordered_map<std::string, ParsedColor> colors_;
+    std::unordered_map<std::string, std::uint8_t> faces_;
 };
 
 } // namespace talix

@@ -111,12 +111,12 @@ TEST_F(NestingBound, AnInputThatMakesTheParserLoopIsStopped) {
     EXPECT_EQ(ParseBuffer(Page(Repeat("<p>Some <b>ordinary</b> text here.</p>", 20000))), 0);
 }
 
-TEST(NestingScan, TheScanNeverReadsMuchLessThanTheParserBuilds) {
-    // Random markup of every kind the scan tells apart: blocks, inline
-    // elements, fonts, elements the next of their kind closes, tables,
-    // lists, ends of open and of unopened elements, self-closed elements,
-    // comments, declarations and raw text.
-    const std::vector<std::string> pieces = {
+// Markup of every kind the scan tells apart: blocks, inline elements,
+// fonts, elements the next of their kind closes, tables, lists, ends of
+// open and of unopened elements, self-closed elements, comments,
+// declarations and raw text.
+const std::vector<std::string>& MarkupPieces() {
+    static const std::vector<std::string> pieces = {
         "<div>", "</div>", "<p>", "</p>", "<span>", "</span>", "<b>", "</b>", "<i>", "<font>", "</font>",
         "<table>", "<tr>", "<td>", "</td>", "</table>", "<ul>", "<li>", "</ul>", "<dl>", "<dd>", "<dt>",
         "<blockquote>", "</blockquote>", "<h1>", "</h1>", "<a>", "</a>", "<select>", "<option>", "<form>",
@@ -130,6 +130,12 @@ TEST(NestingScan, TheScanNeverReadsMuchLessThanTheParserBuilds) {
         "<ol>", "</ol>", "<address>", "<fieldset>", "<legend>", "<button>", "</button>", "<label>", "<h2>", "</h2>",
         "<del>", "<ins>", "<big>", "<sup>", "<nobr>", "<u>", "<em>", "</em>", "<plaintext>", "<xmp>", "</xmp>",
     };
+    return pieces;
+}
+
+TEST(NestingScan, TheScanNeverReadsMuchLessThanTheParserBuilds) {
+    // Random markup of every kind the scan tells apart.
+    const std::vector<std::string>& pieces = MarkupPieces();
     std::mt19937 random(42);
     std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
     std::uniform_int_distribution<int> length(50, 600);
@@ -152,6 +158,38 @@ TEST(NestingScan, TheScanNeverReadsMuchLessThanTheParserBuilds) {
         const std::size_t built = TreeDepth(parsed.document->Root());
         // The parser adds html, body and an element or two around text.
         EXPECT_LE(built, 2 * scan.Deepest() + 6) << html;
+    }
+}
+
+// The scan comes to the same result whether the markup comes whole, byte by
+// byte or in pieces of any length, with tags, comments and raw text cut
+// anywhere.
+TEST(NestingScan, TheResultDoesNotDependOnHowTheMarkupIsCut) {
+    const std::vector<std::string>& pieces = MarkupPieces();
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+    std::uniform_int_distribution<std::size_t> cut(1, 9);
+    auto result = [](const talix::NestingScan& scan) {
+        return std::vector<std::size_t>{scan.Deepest(), scan.Reopened(), scan.Exceeded() ? 1u : 0u,
+                                        scan.ExceededAt()};
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::string html;
+        // Some rounds nest deep enough to pass the bound.
+        const int count = round % 4 == 0 ? 4000 : 300;
+        for (int i = 0; i < count; ++i) html += pieces[pick(random)];
+        talix::NestingScan whole(false);
+        whole.Feed(html);
+        talix::NestingScan bytes(false);
+        talix::NestingScan cuts(false);
+        for (std::size_t at = 0; at < html.size(); ++at) bytes.Feed(std::string_view(html).substr(at, 1));
+        for (std::size_t at = 0; at < html.size();) {
+            const std::size_t length = cut(random);
+            cuts.Feed(std::string_view(html).substr(at, length));
+            at += length;
+        }
+        ASSERT_EQ(result(bytes), result(whole)) << html;
+        ASSERT_EQ(result(cuts), result(whole)) << html;
     }
 }
 
