@@ -474,23 +474,8 @@ TEST(DxlImport, Base64ValuesDecodeAcrossWhitespaceAndPadding) {
 // Long values decode the same whatever their layout: in lines, in one run,
 // or split by a comment into two pieces of text; a bad character far into a
 // long run is still found and named.
-std::string Base64Encode(const std::string& bytes) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t at = 0; at < bytes.size(); at += 3) {
-        unsigned group = static_cast<unsigned char>(bytes[at]) << 16;
-        if (at + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
-        if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
-        out += kAlphabet[(group >> 18) & 63];
-        out += kAlphabet[(group >> 12) & 63];
-        out += at + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-        out += at + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-    }
-    return out;
-}
-
 TEST(DxlImport, LongBase64ValuesDecodeWhateverTheirLayout) {
-    const auto encode = Base64Encode;
+    const auto encode = talix_test::Base64Encode;
     std::string bytes;
     for (int i = 0; i < 1000; ++i) bytes.push_back(static_cast<char>(i * 37 + 11));
     std::string items;
@@ -753,7 +738,7 @@ TEST(DxlImport, AFileReadInManyPiecesKeepsEveryValueAndNamesTheLine) {
     for (int note = 0; note < 60; ++note) {
         std::string bytes(40000 + note * 7, '\0');
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + note * 17) ^ (i >> 9));
-        const std::string text = Base64Encode(bytes);
+        const std::string text = talix_test::Base64Encode(bytes);
         dxl += "<note class='form'>\n<item name='V'><rawitemdata type='1'>\n";
         for (size_t at = 0; at < text.size(); at += 76) dxl += text.substr(at, 76) + "\n";
         dxl += "</rawitemdata></item>\n</note>\n";
