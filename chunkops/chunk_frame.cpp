@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/chunk_definition.h"
+#include "core/chunk_type_table.h"
 #include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
@@ -30,9 +31,29 @@ ChunkDefInfo* Innermost(ChunkDefInfo* chain) {
     return chain;
 }
 
+// A table cell keeps its row and its column in one byte each, and a Row or
+// Column level counts its elements by that byte: it reaches numbers 1 to
+// 256 only.
+constexpr std::uint32_t kHighestPosition = 256;
+
+// True when a Row or Column level of the chain names a number its cells
+// cannot hold: a run would find nothing there and change nothing.
+bool NamesUnreachablePosition(const ChunkDefInfo* chain) {
+    for (const ChunkDefInfo* level = chain; level != nullptr; level = level->next) {
+        const ChunkTypeRow* row = GetChunkTypeRow(level->elementType);
+        if (row == nullptr || row->positionField == 0) continue;
+        const int count = level->occurrenceCount > kMaxOccurrences ? kMaxOccurrences : level->occurrenceCount;
+        for (int i = 0; i < count; ++i)
+            if (level->occurrenceStart[i] > kHighestPosition || level->occurrenceEnd[i] > kHighestPosition)
+                return true;
+    }
+    return false;
+}
+
 // Steps 4 to 6 of the frame: the engine's run with the flag kept. Returns
-// the engine's status, 1028 for a sub-definition that does not parse, or 263
-// when memory runs out: no allocation failure leaves a chunk method.
+// the engine's status, 1028 for a sub-definition that does not parse, 20017
+// (also as the chunk's error word) for a row or column no cell can hold, or
+// 263 when memory runs out: no allocation failure leaves a chunk method.
 STATUS RunEngine(ZervaRTChunk* chunk, const ChunkOperation& run) {
     ZervaRTItem* item = chunk->item;
     ChunkWorkState* work = chunk->work;
@@ -45,6 +66,12 @@ STATUS RunEngine(ZervaRTChunk* chunk, const ChunkOperation& run) {
                                      &outOfMemory);
         if (extra == nullptr) return outOfMemory ? kOutOfMemory : kArgumentError;
         work->singleTarget = (single != 0 && extraSingle != 0) ? 1 : 0;
+    }
+    if (NamesUnreachablePosition(work->chain) || NamesUnreachablePosition(extra)) {
+        work->singleTarget = single;
+        FreeChunkDefinition(extra);
+        chunk->errorWord = kErrFormula;
+        return kErrFormula;
     }
     STATUS status = kOutOfMemory;
     try {

@@ -204,7 +204,10 @@ std::uint16_t ZervaRTChunk::AppendRow(int keepContents, std::uint16_t rowNumber,
     SessionWorkArea* area = session->workArea;
     area->foundFirstRecord = 0;
     area->foundLastRecord = 0;
-    RunChunkOperation(this, query);
+    // A row number no cell can hold is refused; a row that is merely not
+    // there appends nothing.
+    const STATUS queried = RunChunkOperation(this, query);
+    if (queried == kErrFormula) return queried;
     if (area->foundFirstRecord == 0) {
         // No such row: nothing is appended.
         lastStatus = kOK;

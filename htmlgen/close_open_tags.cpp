@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
 #include "core/text_compare.h"
 #include "htmlgen/close_tag_stack.h"
@@ -16,12 +17,19 @@ constexpr const char* kBlockTags[] = {"</table>", "</tr>", "</body>", "</ul>", "
 
 bool Same(const char* a, const char* b) { return SameCloseTag(a, b); }
 
-bool OneOf(const char* tag, std::initializer_list<const char*> tags) {
-    for (const char* candidate : tags) {
-        if (EqualNoCase(tag, candidate)) return true;
+// Whether the tag is one of the tags given, in any case. The tags given are
+// lower-case, as are the tags this generator writes: a tag without capitals
+// is compared byte for byte, which is what every paragraph asks.
+bool OneOf(const char* tag, const char* const* tags, std::size_t count) {
+    bool capitals = false;
+    for (const char* at = tag; at != nullptr && *at != '\0' && !capitals; ++at) capitals = *at >= 'A' && *at <= 'Z';
+    for (std::size_t i = 0; i < count; ++i) {
+        if (capitals ? EqualNoCase(tag, tags[i]) : SameCloseTag(tag, tags[i])) return true;
     }
     return false;
 }
+
+bool OneOf(const char* tag, std::initializer_list<const char*> tags) { return OneOf(tag, tags.begin(), tags.size()); }
 
 bool AnyOpen(const XMLGenContext* context, std::initializer_list<const char*> tags) {
     for (std::uint32_t i = 0; i < context->closeTagCount; ++i) {
@@ -50,12 +58,7 @@ bool ListCheckPasses(const XMLGenContext* context, const char* tag) {
     return true;
 }
 
-bool IsBlockTag(const char* tag) {
-    for (const char* block : kBlockTags) {
-        if (EqualNoCase(tag, block)) return true;
-    }
-    return false;
-}
+bool IsBlockTag(const char* tag) { return OneOf(tag, kBlockTags, std::size(kBlockTags)); }
 
 void AppendTo(char* buffer, std::size_t capacity, const char* tag) {
     if (buffer == nullptr || capacity == 0) return;
@@ -94,6 +97,24 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
 int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen, int cellCheck,
                              int listCheck) {
     return CloseOpenXMLTags(context, tag, write, mustBeOpen, nullptr, 0, cellCheck, listCheck);
+}
+
+int CloseForBlock(XMLGenContext* context) {
+    int closed = CloseInlineElements(context);
+    if (HasCloseTag(context, "</p>", 1) != 0) closed |= CloseOpenXMLTagsToOutput(context, "</p>", 1, 1, 0, 0);
+    return closed;
+}
+
+int CloseInlineElements(XMLGenContext* context) {
+    int closed = 0;
+    for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr && IsInlineCloseTag(top->tag);
+         top = TopCloseTag(context)) {
+        const char* tag = top->tag;
+        DropTopCloseTag(context);
+        AppendOutput(context, tag);
+        closed = 1;
+    }
+    return closed;
 }
 
 } // namespace talix

@@ -27,4 +27,18 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
 int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen,
                                        int cellCheck, int listCheck);
 
+// Closes the inline elements open on top of the stack (spans, font, bold,
+// italic, underline, strike-through, superscript and subscript), innermost
+// first, writing their closing tags to the output: a block element that
+// starts or ends next never lies inside one. The text writers open them
+// again in the next block, where the run goes on (they ask the stack what
+// is open). Returns 1 when something was closed.
+int CloseInlineElements(XMLGenContext* context);
+
+// Before a block element that no paragraph may hold (a table, rule,
+// section or layer): the inline elements close, and so does a paragraph
+// element (UsePTags, StandardFontTags) open around them. Returns 1 when
+// something was closed.
+int CloseForBlock(XMLGenContext* context);
+
 } // namespace talix

@@ -14,6 +14,14 @@
 
 namespace talix {
 
+// The levels stored with "</div>": a section body's division carries the
+// hotspot level it began at (below kTabbedRowLevels), the division around a
+// row of a tabbed table kTabbedRowLevels plus the table's depth, so that
+// neither is taken for the other.
+constexpr std::uint16_t kTabbedRowLevels = 0x8000;
+inline bool IsSectionLevel(std::uint16_t level) { return level != 0 && level < kTabbedRowLevels; }
+inline bool IsTabbedRowLevel(std::uint16_t level) { return level >= kTabbedRowLevels; }
+
 // One open element.
 struct CloseTagEntry {
     const char* tag = nullptr;
@@ -30,6 +38,25 @@ inline bool SameCloseTag(const char* a, const char* b) {
         ++b;
     }
     return *a == *b;
+}
+
+// Whether a closing tag ends one of the inline elements the font and text
+// writers open: a span, font, bold, strong, italic, emphasis, underline,
+// strike-through, superscript or subscript element. Asked at every block
+// start: the third letter tells most tags apart at once.
+inline bool IsInlineCloseTag(const char* tag) {
+    if (tag == nullptr || tag[0] != '<' || tag[1] != '/') return false;
+    switch (tag[2]) {
+    case 's':
+        return SameCloseTag(tag, "</span>") || SameCloseTag(tag, "</strong>") || SameCloseTag(tag, "</s>") ||
+               SameCloseTag(tag, "</sup>") || SameCloseTag(tag, "</sub>");
+    case 'f': return SameCloseTag(tag, "</font>");
+    case 'b': return SameCloseTag(tag, "</b>");
+    case 'i': return SameCloseTag(tag, "</i>");
+    case 'e': return SameCloseTag(tag, "</em>");
+    case 'u': return SameCloseTag(tag, "</u>");
+    default: return false;
+    }
 }
 
 // Records an open element (level 0) on top of the stack. False when

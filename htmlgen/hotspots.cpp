@@ -6,8 +6,12 @@
 // (text, paragraphs, pictures, tables) are rendered by the record walk one
 // level deeper, which stops at the range's end so that the range end is
 // handled here.
+#include "htmlgen/hotspots.h"
+
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/chunk_work_state.h"
 #include "core/clamp.h"
@@ -20,7 +24,6 @@
 #include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
-#include "htmlgen/hotspots.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/stored_attributes.h"
 #include "htmlgen/text_runs.h"
@@ -316,7 +319,8 @@ std::string EventName(const XMLGenContext* context, std::uint16_t type) {
 }
 
 // The code of an event: the bytes of the code pieces after it, until the
-// event's code length is used up.
+// event's code length is used up. A zero byte is where a line of the stored
+// code ends: it becomes a line feed, as the code's author wrote it.
 std::string EventCode(const XMLGenContext* context, const CDRecordNode* event) {
     std::uint32_t left = NodeDword(event, kCodeLengthAt);
     std::string code;
@@ -329,6 +333,7 @@ std::string EventCode(const XMLGenContext* context, const CDRecordNode* event) {
         code.append(reinterpret_cast<const char*>(at->bytes) + kPieceAt, length);
         left -= length;
     }
+    std::replace(code.begin(), code.end(), '\0', '\n');
     return code;
 }
 
@@ -340,8 +345,21 @@ void WriteEvents(HotspotCall* call) {
     // own anchor when nothing followed it.
     const bool reopened = call->inLink && ReopenAnchorTag(call);
     if (call->inLink && !reopened) return;
+    // An element takes each attribute once: the code of events that share
+    // an attribute (type 0 and the types past the table are OnClick too)
+    // goes into one, in the order of the events.
+    std::vector<std::pair<std::string, std::vector<const CDRecordNode*>>> attributes;
     for (const CDRecordNode* at = context->node->next; InRange(context, at) && !IsRangeEnd(at); at = at->next) {
         if (at->signature != kSigEvent || NodeWord(at, kActionTypeAt) != kActionJavaScript) continue;
+        const std::string name = EventName(context, NodeWord(at, kEventTypeAt));
+        auto same = std::find_if(attributes.begin(), attributes.end(), [&](const auto& a) { return a.first == name; });
+        if (same != attributes.end()) {
+            same->second.push_back(at);
+        } else {
+            attributes.push_back({name, {at}});
+        }
+    }
+    for (const auto& [name, events] : attributes) {
         if (!call->inLink) {
             AppendOutput(context, "<a href=\"\" ");
             context->anchorPending = 1;
@@ -350,11 +368,17 @@ void WriteEvents(HotspotCall* call) {
         } else {
             AppendOutput(context, " ");
         }
-        AppendOutput(context, EventName(context, NodeWord(at, kEventTypeAt)).c_str());
+        AppendOutput(context, name.c_str());
         AppendOutput(context, "=\"");
-        // Line ends stay: they may separate the code's statements.
-        WriteEncoded(context, EventCode(context, at), 0);
-        if (!OutputEndsWith(context, ";")) AppendOutput(context, "; ");
+        for (const CDRecordNode* event : events) {
+            // Line ends stay: they may separate the code's statements. The
+            // code's own last character (not that of an entity written for
+            // it) says whether a statement ends there.
+            const std::string code = EventCode(context, event);
+            WriteEncoded(context, code, 0);
+            const std::size_t last = code.find_last_not_of(" \t\r\n");
+            if (last == std::string::npos || code[last] != ';') AppendOutput(context, "; ");
+        }
         AppendOutput(context, "return false;\"");
     }
     if (opened || reopened) EndAnchorTag(call);
@@ -503,11 +527,16 @@ void EndRange(HotspotCall* call) {
         call->inLink = false;
         context->insideLink = 0;
     }
-    // The body of a section that began in this range closes with it: its
-    // division carries the range's level.
+    // The body of a section that began in this range closes with it (and
+    // what it holds that is still open): its division carries the range's
+    // level.
     if (IsOn(context, sw::kSectionsInCSS) && context->attachmentOpen == 0 && level > 0) {
-        while (FindCloseTag(context, "</div>", 0) == level && HasCloseTag(context, "</div>", 0) != 0)
-            CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+        for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+            const CloseTagEntry& entry = context->closeTags[i];
+            if (entry.level != level || !SameCloseTag(entry.tag, "</div>")) continue;
+            while (context->closeTagCount > i) CloseOpenXMLTagsToOutput(context, TopCloseTag(context)->tag, 1, 1, 0, 0);
+            break;
+        }
     }
     EndAttachment(context);
     context->anchorPending = 0;

@@ -115,6 +115,7 @@ struct Picture {
     const CDRecordNode* resource = nullptr;
     const CDRecordNode* border = nullptr;
     std::string attributes;          // the other attributes of the HTML attributes record
+    std::string storedStyle;         // the style text of the HTML attributes record
     std::string htmlName;            // its name, which ImageUseName uses
     bool hasAttributes = false;
     bool hasSegments = false;        // image segments follow the image header
@@ -204,6 +205,7 @@ void ReadPicture(Picture* picture) {
             for (int i = 0; i < 6; ++i) lengths[i] = NodeWord(at, kIdNameLengthsAt + 2 * i);
             for (int i = 0; i < kExtraText; ++i) offset += lengths[i];
             const std::string extra = NodeText(at, offset, lengths[kExtraText]);
+            TakeIDNameStyle(at->bytes, at->length, &picture->storedStyle);
             picture->htmlName = NodeText(at, offset + lengths[kExtraText], lengths[kNameText]);
             picture->htmlName.resize(strnlen(picture->htmlName.c_str(), picture->htmlName.size()));
             const std::string plain(extra.c_str());
@@ -586,8 +588,18 @@ void WriteBorder(Picture* picture, const CDRecordNode* border) {
     if (left + right != 0) PutAttribute(context, "hspace", Decimal(left > right ? left : right));
     char style[1024] = {};
     WriteXMLBorderStyle(border->bytes, border->length, context, style, sizeof style);
-    Put(context, " style=\"" + AttributeValue(style) + "\"");
+    // One style attribute: the picture's stored style (of its HTML
+    // attributes, and of their other attributes) goes with the border's.
+    std::string other;
+    if (!AttributeOption(*picture, "style=", &other)) other.clear();
+    RemoveAttribute(picture, "style=");
+    Put(context, " style=\"" + AttributeValue(style));
+    if (!picture->storedStyle.empty() || !other.empty()) Put(context, " ");
+    WriteStoredStyle(context, picture->storedStyle);
+    WriteStoredStyle(context, other);
+    Put(context, "\"");
 }
+
 
 void WriteAltText(Picture* picture, const CDRecordNode* record) {
     XMLGenContext* context = picture->context;
@@ -612,8 +624,13 @@ void WriteStoredAttributes(Picture* picture, const CDRecordNode* record) {
     if (picture->widthWritten) RemoveAttribute(picture, "width=");
     std::vector<char> extra(picture->attributes.begin(), picture->attributes.end());
     extra.push_back('\0');
-    KeepStatus(picture->context, WriteIDNameAttributes(record->bytes, record->length, picture->context,
-                                                       picture->hasAttributes ? extra.data() : nullptr));
+    // With a border record the stored style went into the border's style attribute.
+    std::string style;
+    const std::vector<std::uint8_t> bytes =
+        picture->border != nullptr ? TakeIDNameStyle(record->bytes, record->length, &style)
+                                   : std::vector<std::uint8_t>(record->bytes, record->bytes + record->length);
+    KeepStatus(picture->context, WriteIDNameAttributes(bytes.data(), static_cast<std::uint32_t>(bytes.size()),
+                                                       picture->context, picture->hasAttributes ? extra.data() : nullptr));
 }
 
 void SetDebugLevel() {

@@ -198,14 +198,19 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     if (layer == nullptr ||
         !(layer->signature == kSigLayer || (layer->signature == kSigBegin && InnerSignature(layer) == kSigLayer)))
         return kOK;
+    CloseForBlock(context);
     AppendOutput(context, "<div");
+    // The layer's stored style goes into the style attribute of its position.
+    std::string storedStyle;
     for (const CDRecordNode* node = layer->next; InRange(context, node) && !StopsDescriptors(node); node = node->next) {
         if (node->signature == kSigIdName && node->bytes != nullptr) {
-            WriteIDNameAttributes(node->bytes, node->length, context, nullptr);
+            const std::vector<std::uint8_t> rest = TakeIDNameStyle(node->bytes, node->length, &storedStyle);
+            WriteIDNameAttributes(rest.data(), static_cast<std::uint32_t>(rest.size()), context, nullptr);
             break;
         }
     }
     AppendPrintf(context, " style=\"%s", context->openBrace);
+    WriteStoredStyle(context, storedStyle);
     CDRecordNode* node = layer->next;
     for (; InRange(context, node) && !StopsDescriptors(node); node = node->next) WriteDescriptor(context, node);
     AppendPrintf(context, "%s\">", context->closeBrace);

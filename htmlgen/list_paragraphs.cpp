@@ -47,11 +47,16 @@ const CDRecordNode* LevelDefinition(const XMLGenContext* context, std::uint16_t 
     return level >= 1 && level <= kMaxListLevel ? context->listDefinitions[level] : nullptr;
 }
 
-// A list level closed: the level drops and forgets its definition.
-void DropLevel(XMLGenContext* context) {
-    if (context->listLevel == 0) return;
-    if (context->listLevel <= kMaxListLevel) context->listDefinitions[context->listLevel] = nullptr;
-    --context->listLevel;
+// Whether the innermost open list is open inside the current cell, section
+// body or tabbed row (or outside every one): an item of it may follow here.
+bool ListOpenHere(const XMLGenContext* context) {
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        const CloseTagEntry& entry = context->closeTags[i];
+        if (SameCloseTag(entry.tag, "</ul>") || SameCloseTag(entry.tag, "</ol>")) return true;
+        if (SameCloseTag(entry.tag, "</td>") || SameCloseTag(entry.tag, "</th>")) return false;
+        if (entry.level != 0 && SameCloseTag(entry.tag, "</div>")) return false;
+    }
+    return false;
 }
 
 int CloseDownTo(XMLGenContext* context, const char* tag) {
@@ -67,10 +72,13 @@ const CDRecordNode* ReferenceList(XMLGenContext* context, std::uint16_t rawId) {
 }
 
 // A list paragraph without content before the reference is kept as an
-// empty item (in XHTML after the item it opened ends, as HTML ends it).
+// empty item (in XHTML after the item it opened ends, as HTML ends it) of
+// the list open here: a list outside the current cell takes no item from it.
 void WriteEmptyItemBefore(XMLGenContext* context, const CDRecordNode* reference) {
     const FillerScan scan = ScanFillersBefore(reference);
-    if (scan.stop == nullptr || scan.stop->signature != kSigPabReference) return;
+    if (scan.stop == nullptr || scan.stop->signature != kSigPabReference || !ListOpenHere(context)) return;
+    // An empty paragraph that is no list paragraph is no item.
+    if (ReferenceList(context, NodeWord(scan.stop, 2)) == nullptr) return;
     if (Xhtml(context)) CloseDownTo(context, "</li>");
     AppendOutput(context, "<li></li>");
 }
@@ -240,10 +248,13 @@ bool BeginsWithBlock(const CDRecordNode* reference) {
 }
 
 // The list item. In XHTML every item has its start tag and its end is
-// recorded, so that a table or picture that begins it stands inside it.
+// recorded, so that a table or picture that begins it stands inside it. In
+// HTML such a paragraph goes on in the item before it (itemOpen), which its
+// end tag does not close; the first item of a new list has none before it
+// and starts, so that nothing but items stands in a list.
 void WriteItem(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* definition,
-               std::uint16_t remappedId) {
-    if (BeginsWithBlock(reference) && !Xhtml(context)) return;
+               std::uint16_t remappedId, bool itemOpen) {
+    if (BeginsWithBlock(reference) && !Xhtml(context) && itemOpen) return;
     AppendOutput(context, "<li");
     WriteItemStyle(context, reference, definition, remappedId);
     AppendOutput(context, ">");
@@ -255,7 +266,21 @@ void WriteItem(XMLGenContext* context, const CDRecordNode* reference, const CDRe
 void ContinueList(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* definition,
                   std::uint16_t remappedId) {
     CloseDownTo(context, "</li>");
-    WriteItem(context, reference, definition, remappedId);
+    WriteItem(context, reference, definition, remappedId, true);
+}
+
+// A list nested in a list stands in an item of it: the empty item just
+// written stays open for it, or, in XHTML where no item is open, one starts.
+void HoldNestedList(XMLGenContext* context) {
+    if (Xhtml(context) && HasCloseTagBefore(context, "</li>", "</ul>", "</ol>") != 0) return;
+    if (OutputEndsWith(context, "<li></li>")) {
+        CutOutputTo(context, TextLength(context) - 5);
+    } else if (Xhtml(context)) {
+        AppendOutput(context, "<li>");
+    } else {
+        return;
+    }
+    if (Xhtml(context)) PushCloseTag(context, "</li>");
 }
 
 // A new list, one level deeper (inside the item open at the current level),
@@ -270,6 +295,7 @@ void OpenList(XMLGenContext* context, const CDRecordNode* reference, const CDRec
     const char* rule = FindClassRule(context, remappedId);
     const char* element = numbered ? "ol" : "ul";
     MoveToTextEnd(context);
+    if (context->listLevel > 0) HoldNestedList(context);
     if (IsOn(context, sw::kStandardFontTags)) {
         AppendOutput(context, numbered ? std::string("<ol") + TypeAttribute(rule) + ">" : std::string("<ul>"));
     } else if (IsOn(context, sw::kMoveStylesInline)) {
@@ -298,21 +324,39 @@ void OpenList(XMLGenContext* context, const CDRecordNode* reference, const CDRec
     }
     ++context->listLevel;
     context->listDefinitions[context->listLevel] = definition;
-    PushCloseTag(context, numbered ? "</ol>" : "</ul>");
-    WriteItem(context, reference, definition, remappedId);
+    // The level goes with the list's closing tag, so that whatever closes
+    // the list tells the level too (SyncListLevel).
+    PushCloseTagLevel(context, numbered ? "</ol>" : "</ul>", context->listLevel);
+    WriteItem(context, reference, definition, remappedId, false);
 }
 
 // Closes the list open at a level; a close that happens drops the level.
 void CloseLevel(XMLGenContext* context, std::uint16_t level) {
     const CDRecordNode* definition = LevelDefinition(context, level);
     const char* tag = Bulleted(definition) ? "</ul>" : Numbered(definition) ? "</ol>" : nullptr;
-    if (tag != nullptr && CloseDownTo(context, tag) != 0) DropLevel(context);
+    if (tag != nullptr && CloseDownTo(context, tag) != 0) SyncListLevel(context);
 }
 
 } // namespace
 
+void SyncListLevel(XMLGenContext* context) {
+    std::uint16_t open = 0;
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        const CloseTagEntry& entry = context->closeTags[i];
+        if (entry.level != 0 && (SameCloseTag(entry.tag, "</ul>") || SameCloseTag(entry.tag, "</ol>"))) {
+            open = entry.level;
+            break;
+        }
+    }
+    while (context->listLevel > open) {
+        if (context->listLevel <= kMaxListLevel) context->listDefinitions[context->listLevel] = nullptr;
+        --context->listLevel;
+    }
+}
+
 void CloseNumberedLists(XMLGenContext* context, const CDRecordNode* reference, std::uint16_t rawId,
                         std::uint16_t remappedId) {
+    SyncListLevel(context);
     const CDRecordNode* list = ReferenceList(context, rawId);
     WriteEmptyItemBefore(context, reference);
     if (context->lastParagraphId == remappedId) return;
@@ -320,11 +364,12 @@ void CloseNumberedLists(XMLGenContext* context, const CDRecordNode* reference, s
     if (context->listLevel > 0 && list != nullptr && open != nullptr && FirstLine(list) >= FirstLine(open)) return;
     // A list a table ended inside of goes on after the table.
     if (OutputEndsWith(context, "</table>")) return;
-    if (CloseDownTo(context, "</ol>") != 0) DropLevel(context);
+    if (CloseDownTo(context, "</ol>") != 0) SyncListLevel(context);
 }
 
 void CloseBulletedLists(XMLGenContext* context, const CDRecordNode* reference, std::uint16_t rawId,
                         std::uint16_t remappedId) {
+    SyncListLevel(context);
     const CDRecordNode* list = ReferenceList(context, rawId);
     WriteEmptyItemBefore(context, reference);
     if (context->lastParagraphId == remappedId) return;
@@ -332,7 +377,7 @@ void CloseBulletedLists(XMLGenContext* context, const CDRecordNode* reference, s
         const CDRecordNode* open = LevelDefinition(context, context->listLevel);
         if (context->listLevel > 0 && list != nullptr && open != nullptr && FirstLine(list) > FirstLine(open)) return;
         if (CloseDownTo(context, "</ul>") == 0) return;
-        DropLevel(context);
+        SyncListLevel(context);
         if (context->listLevel == 0) return;
         if (HasCloseTagBefore(context, "</ul>", "</ol>", "</td>", "</th>") == 0) return;
     }
@@ -340,7 +385,10 @@ void CloseBulletedLists(XMLGenContext* context, const CDRecordNode* reference, s
 
 void WriteListParagraph(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* definition,
                         bool numbered, std::uint16_t remappedId) {
-    if (context->listLevel == 0) {
+    SyncListLevel(context);
+    // A list open outside the current cell takes no items from inside it:
+    // the cell's list is a new one, nested in the item the table stands in.
+    if (context->listLevel == 0 || !ListOpenHere(context)) {
         OpenList(context, reference, definition, numbered, remappedId);
         return;
     }

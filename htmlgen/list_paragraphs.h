@@ -20,6 +20,12 @@ void CloseNumberedLists(XMLGenContext* context, const CDRecordNode* reference, s
 void CloseBulletedLists(XMLGenContext* context, const CDRecordNode* reference, std::uint16_t rawId,
                         std::uint16_t remappedId);
 
+// The list level follows the close-tag stack: the levels whose lists were
+// closed since (by a cell, row, table or section end, a list's own closing,
+// or the end of a range) are left, and forget their definitions. The list
+// steps and the table writer ask for it after they close elements.
+void SyncListLevel(XMLGenContext* context);
+
 // A list paragraph at the reference: definition is its used list
 // definition, numbered whether it is a numbered list (else bulleted).
 void WriteListParagraph(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* definition,

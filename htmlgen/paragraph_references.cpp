@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "core/options.h"
+#include "core/signature_groups.h"
+#include "core/signatures.h"
 #include "htmlgen/document_addresses.h"
 #include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/paragraph_start.h"
@@ -45,6 +47,13 @@ bool IsParagraphContent(const CDRecordNode* node) {
     default:
         return false;
     }
+}
+
+// Whether the record begins a table: its begin, or its pre-table record
+// (alone or in its bracket).
+bool StartsTable(const CDRecordNode* node) {
+    if (IsTableBeginRecord(node->signature) || node->signature == kSigPreTableBegin) return true;
+    return node->signature == kSigBegin && InnerSignature(node) == kSigPreTableBegin;
 }
 
 // The hide-when formula record of a paragraph id nearest before the
@@ -172,6 +181,7 @@ void HandleParagraphReference(XMLGenContext* context) {
         IsHidden(context, reference, definition, rawId)) {
         CDRecordNode* node = reference->next;
         while (InRange(context, node) && IsParagraphContent(node)) node = node->next;
+        if (InRange(context, node) && StartsTable(node)) EndPreviousParagraphElement(context, reference);
         context->node = node;
         return;
     }

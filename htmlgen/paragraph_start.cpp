@@ -86,7 +86,7 @@ std::uint16_t FindStyleName(const XMLGenContext* context, const CDRecordNode* re
 bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* reference) {
     const bool tabbed = context->tableDepth < kGenTableLevels && context->tableLevels[context->tableDepth].tabbed != 0;
     if (IsOn(context, sw::kTabbedTablesInCSS) && tabbed &&
-        FindCloseTag(context, "</div>", 1) != 0 && HasCloseTag(context, "</td>", 0) != 0) {
+        IsTabbedRowLevel(FindCloseTag(context, "</div>", 1)) && HasCloseTag(context, "</td>", 0) != 0) {
         for (const CDRecordNode* at = reference->prev; at != nullptr; at = at->prev) {
             if (at->signature == kSigPabReference) break;
             if (IsCellRecord(at->signature)) {
@@ -104,7 +104,7 @@ bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* refe
                 return true;
         }
     }
-    return IsOn(context, sw::kSectionsInCSS) && FindCloseTag(context, "</div>", 1) != 0;
+    return IsOn(context, sw::kSectionsInCSS) && IsSectionLevel(FindCloseTag(context, "</div>", 1));
 }
 
 // The innermost open division, paragraph element or list (block), and the
@@ -139,11 +139,12 @@ void ClosePrevious(XMLGenContext* context, const CDRecordNode* reference, std::u
     const InnermostBlocks open = FindInnermostBlocks(context);
     const auto is = [](const char* found, const char* tag) { return found != nullptr && SameCloseTag(found, tag); };
     if (is(open.block, "</div>")) {
-        const FillerScan scan = ScanFillersBefore(reference);
         CloseDownTo(context, "</div>", 1);
-        // A document that is nothing but an empty division keeps nothing.
-        if (!scan.paragraphMet && TextLength(context) == std::strlen(kEmptyDivision) &&
-            std::memcmp(context->buffer, kEmptyDivision, std::strlen(kEmptyDivision)) == 0)
+        // A document that is nothing but an empty division keeps nothing
+        // (the records are looked at only when the output is that division).
+        if (TextLength(context) == std::strlen(kEmptyDivision) &&
+            std::memcmp(context->buffer, kEmptyDivision, std::strlen(kEmptyDivision)) == 0 &&
+            !ScanFillersBefore(reference).paragraphMet)
             CutOutputTo(context, 0);
     } else if (IsOn(context, sw::kUsePTags) && is(open.block, "</p>")) {
         const FillerScan scan = ScanFillersBefore(reference);
@@ -378,11 +379,22 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
 
 } // namespace
 
+void EndPreviousParagraphElement(XMLGenContext* context, const CDRecordNode* reference) {
+    MoveToTextEnd(context);
+    CloseInlineElements(context);
+    if (KeepsPreviousElement(context, reference)) return;
+    const InnermostBlocks open = FindInnermostBlocks(context);
+    if (open.block != nullptr && (SameCloseTag(open.block, "</div>") || SameCloseTag(open.block, "</p>")))
+        CloseDownTo(context, open.block, 1);
+}
+
 void WriteParagraphStart(XMLGenContext* context, std::uint16_t remappedId) {
     CDRecordNode* reference = context->node;
     const std::uint16_t rawId = NodeWord(reference, 2);
     context->styleNameIndex = FindStyleName(context, reference, rawId);
     MoveToTextEnd(context);
+    // A span or font element of the previous paragraph's text ends with it.
+    CloseInlineElements(context);
     if (!KeepsPreviousElement(context, reference)) ClosePrevious(context, reference, rawId, remappedId);
 
     if (!StartParagraphMapping(context)) {

@@ -18,4 +18,10 @@ namespace talix {
 // break before it. Passes over the reference.
 void WriteParagraphStart(XMLGenContext* context, std::uint16_t remappedId);
 
+// At the reference of a hidden paragraph whose content goes on with a block
+// that is written all the same (a table): the previous paragraph's
+// division or paragraph element ends there, as at a paragraph that shows,
+// so the block does not lie in it. The lists stay as they are.
+void EndPreviousParagraphElement(XMLGenContext* context, const CDRecordNode* reference);
+
 } // namespace talix

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "core/record_forms.h"
+#include "htmlgen/close_open_tags.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/passthru_xhtml.h"
 #include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
 #include "talix_platform.h"
@@ -22,10 +24,22 @@ constexpr const char* kDefaultEnd = "<!--DelimitedEnd-->";
 constexpr std::uint32_t kDelimiterRecordLength = kTextRunHeader + 2;
 constexpr std::uint32_t kHtmlBracketLength = 8;
 
+// Where a stretch's text goes: into the output as it stands, or, for XHTML,
+// gathered to be parsed and written back whole.
+struct PassthruSink {
+    XMLGenContext* context;
+    std::string* gathered;   // null: into the output
+};
+
 // Appends bytes of pass-through text. With OutputToEvent a buffer without
 // room is handed on first; text that still does not fit sets the overflow
 // mark.
-bool AppendPassthru(XMLGenContext* context, const char* text, std::size_t length) {
+bool AppendPassthru(const PassthruSink& sink, const char* text, std::size_t length) {
+    if (sink.gathered != nullptr) {
+        sink.gathered->append(text, length);
+        return true;
+    }
+    XMLGenContext* context = sink.context;
     const std::size_t used = TextLength(context);
     if (length >= context->capacity - used && EventOutputOn(context)) {
         if (CutLineBuffer(context) != kOK) return false;
@@ -35,13 +49,14 @@ bool AppendPassthru(XMLGenContext* context, const char* text, std::size_t length
 
 // One text record's text: characters as their bytes, a zero byte as a line
 // end, in pieces between zero bytes.
-bool CopyText(XMLGenContext* context, const char* text, std::size_t length) {
+bool CopyText(const PassthruSink& sink, const char* text, std::size_t length) {
     std::size_t from = 0, i = 0;
-    const std::size_t piece = context->capacity / 4 > 0 ? context->capacity / 4 : 1;
+    const std::uint32_t capacity = sink.context->capacity;
+    const std::size_t piece = capacity / 4 > 0 ? capacity / 4 : 1;
     while (i < length) {
         const auto b = static_cast<std::uint8_t>(text[i]);
         if (b == 0) {
-            if ((i > from && !AppendPassthru(context, text + from, i - from)) || !AppendPassthru(context, "\r\n", 2))
+            if ((i > from && !AppendPassthru(sink, text + from, i - from)) || !AppendPassthru(sink, "\r\n", 2))
                 return false;
             from = ++i;
             continue;
@@ -55,12 +70,12 @@ bool CopyText(XMLGenContext* context, const char* text, std::size_t length) {
         }
         // Long text goes out in pieces that end on whole characters.
         if (i + n - from > piece) {
-            if (!AppendPassthru(context, text + from, i - from)) return false;
+            if (!AppendPassthru(sink, text + from, i - from)) return false;
             from = i;
         }
         i += n;
     }
-    return i <= from || AppendPassthru(context, text + from, i - from);
+    return i <= from || AppendPassthru(sink, text + from, i - from);
 }
 
 // ---- Marking ---------------------------------------------------------------
@@ -177,23 +192,44 @@ STATUS WriteXMLPassthru(XMLGenContext* context, int unused) {
     (void)unused;
     if (context == nullptr || context->buffer == nullptr || context->node == nullptr) return kArgumentError;
     MoveToTextEnd(context);
+    // The author's markup stands on its own: no span or font element of the
+    // text before it holds it.
+    CloseInlineElements(context);
+    // XHTML keeps the document well-formed: the stretch is gathered, parsed
+    // and written back as XHTML, then handed on like the stretch itself.
+    std::string gathered;
+    const PassthruSink sink{context, context->format == kFormatXHTML ? &gathered : nullptr};
     CDRecordNode* node = context->node->next;
     STATUS status = kOK;
-    for (; InRange(context, node) && node->signature != kSigHtmlEnd; node = node->next) {
-        context->node = node;
-        if (node->signature == kSigParagraph) {
-            if (context->newlineOnParagraph != 0 && !AppendPassthru(context, "\r\n", 2)) break;
-        } else if (IsTextRun(node->signature) && RunHasText(node)) {
-            if (!CopyText(context, reinterpret_cast<const char*>(node->bytes) + kTextRunHeader,
-                          node->length - kTextRunHeader))
-                break;
-            if (EventOutputOn(context) && TextSinceFlush(context) + 7 > EventChunkLimit(context)) {
-                status = CutLineBuffer(context);
-                if (status != kOK) break;
+    try {
+        for (; InRange(context, node) && node->signature != kSigHtmlEnd; node = node->next) {
+            context->node = node;
+            if (node->signature == kSigParagraph) {
+                if (context->newlineOnParagraph != 0 && !AppendPassthru(sink, "\r\n", 2)) break;
+            } else if (IsTextRun(node->signature) && RunHasText(node)) {
+                if (!CopyText(sink, reinterpret_cast<const char*>(node->bytes) + kTextRunHeader,
+                              node->length - kTextRunHeader))
+                    break;
+                if (sink.gathered == nullptr && EventOutputOn(context) &&
+                    TextSinceFlush(context) + 7 > EventChunkLimit(context)) {
+                    status = CutLineBuffer(context);
+                    if (status != kOK) break;
+                }
             }
         }
+        context->node = node;
+        if (sink.gathered != nullptr) {
+            std::string xhtml;
+            PassthruAsXhtml(context, gathered, &xhtml);
+            if (CopyText(PassthruSink{context, nullptr}, xhtml.data(), xhtml.size()) && EventOutputOn(context) &&
+                TextSinceFlush(context) + 7 > EventChunkLimit(context))
+                status = CutLineBuffer(context);
+        }
+    } catch (const std::bad_alloc&) {
+        context->node = node;
+        context->overflow = 1;
+        status = kOutOfMemory;
     }
-    context->node = node;
     MoveToTextEnd(context);
     return status;
 }

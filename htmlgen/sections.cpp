@@ -116,7 +116,8 @@ void WriteSwitchBlock(XMLGenContext* context, const char* division, int id, cons
     char text[256];
     std::snprintf(text, sizeof text, division, id, display);
     AppendOutput(context, text);
-    std::snprintf(text, sizeof text, "<a href=\"#\" onclick=\"expandCollapseSection(%d,'%c')\">\n<h3><img src='", id,
+    // The heading holds the link (a heading may not stand in a link).
+    std::snprintf(text, sizeof text, "<h3><a href=\"#\" onclick=\"expandCollapseSection(%d,'%c')\">\n<img src='", id,
                   action);
     AppendOutput(context, text);
     AppendOutput(context, picture);
@@ -153,13 +154,13 @@ void WritePlainSection(XMLGenContext* context, const CDRecordNode* node) {
     } else if (!css) {
         if (includeGiven && !EqualNoCase(includeTitle.c_str(), "YES")) AppendOutput(context, "</h3>");
     } else {
-        WriteSwitchBlock(context, "</h3></a></div>\n<div id=\"sctn%de\" style=\"display: %s\">\n", id,
+        WriteSwitchBlock(context, "</a></h3></div>\n<div id=\"sctn%de\" style=\"display: %s\">\n", id,
                          expanded ? "block" : "none", 'c',
                          context->texts.collapseGraphic != nullptr ? context->texts.collapseGraphic
                                                                    : "/icons/collapse.gif",
                          "collapse section");
         WriteEncoded(context, title);
-        AppendOutput(context, "</h3></a>\n");
+        AppendOutput(context, "</a></h3>\n");
         PushCloseTagLevel(context, "</div>", context->hotspotLevel);
         context->sectionBox = 0;
     }
@@ -280,6 +281,7 @@ void WriteSectionStart(XMLGenContext* context, bool walkForm) {
     const CDRecordNode* node = context->node;
     if (node == nullptr || node->bytes == nullptr) return;
     MoveToTextEnd(context);
+    CloseForBlock(context);
     if (IsOn(context, sw::kZelundaSections)) {
         WriteZelundaSection(context, node, walkForm);
     } else {
@@ -293,6 +295,7 @@ void WriteSectionEnd(XMLGenContext* context, std::uint16_t level) {
     if (level < 1 || level >= kHotspotSlots || context->sectionSlots[level] == nullptr) return;
     const CDRecordNode* node = context->sectionSlots[level];
     context->sectionSlots[level] = nullptr;
+    CloseForBlock(context);
     const std::string colour = BorderColour(node);
     const char* end = EmptyEnd(context);
     switch (BorderStyle(node)) {

@@ -48,6 +48,34 @@ void WriteAutoQuoted(XMLGenContext* context, const char* text, std::size_t lengt
 
 } // namespace
 
+std::vector<std::uint8_t> TakeIDNameStyle(const std::uint8_t* record, std::uint32_t length, std::string* style) {
+    style->clear();
+    std::vector<std::uint8_t> bytes(record, record + length);
+    if (length < kIdNameFixedLength) return bytes;
+    std::uint32_t lengths[kIdNameTexts];
+    std::uint32_t total = kIdNameFixedLength;
+    for (int i = 0; i < kIdNameTexts; ++i) {
+        lengths[i] = ReadWord(record + 4 + 2 * i);
+        total += lengths[i];
+    }
+    if (total > length || lengths[kStyle] == 0) return bytes;
+    const std::uint32_t at = kIdNameFixedLength + lengths[kId] + lengths[kClass];
+    style->assign(reinterpret_cast<const char*>(record) + at, lengths[kStyle]);
+    style->resize(strnlen(style->c_str(), style->size()));
+    bytes.erase(bytes.begin() + at, bytes.begin() + at + lengths[kStyle]);
+    WriteWord(bytes.data() + 4 + 2 * kStyle, 0);
+    WriteWord(bytes.data() + 2, static_cast<std::uint16_t>(bytes.size()));
+    return bytes;
+}
+
+void WriteStoredStyle(XMLGenContext* context, const std::string& style) {
+    const std::size_t end = style.find_last_not_of(" \t");
+    if (end == std::string::npos) return;
+    WriteXMLEncodedText(context, style.data(), static_cast<std::uint16_t>(end + 1 > 0xFFFF ? 0xFFFF : end + 1), 1, 0,
+                        0);
+    AppendOutput(context, style[end] == ';' ? " " : "; ");
+}
+
 std::string AutoQuoteAttributes(std::string_view text) {
     std::string out;
     bool inValue = false;

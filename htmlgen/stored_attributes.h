@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
@@ -26,6 +27,17 @@ namespace talix {
 // or the output does not fit, 1028 for a record shorter than its fixed part.
 STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, XMLGenContext* context,
                              char* extraText);
+
+// The record's style text into *style, and a copy of the record without
+// it: a writer that writes a style attribute of its own takes the stored
+// style into that one (a start tag holds one style attribute) and writes
+// the record's other attributes from the copy. A record too short for its
+// texts comes back whole, with no style.
+std::vector<std::uint8_t> TakeIDNameStyle(const std::uint8_t* record, std::uint32_t length, std::string* style);
+// Appends a stored style text inside the style attribute being written:
+// entity-encoded, without line ends, its last declaration ended by ";" and
+// a blank.
+void WriteStoredStyle(XMLGenContext* context, const std::string& style);
 
 // Other attributes with every unquoted value put in double quotes (up to
 // the next blank), "<" and ">" as entities and quote characters inside a

@@ -124,7 +124,7 @@ void WriteCSSTabbedRow(XMLGenContext* context, const CDRecordNode* cell) {
     const char* quote = context->format == kFormatXHTML ? "\"" : "";
     AppendPrintf(context, "<div id=%sttbl%urow%u%s style=\"display: %s\">", quote, level->tableNumber, row + 1, quote,
                  row == 0 ? "block" : "none");
-    PushCloseTagLevel(context, "</div>", context->tableDepth);
+    PushCloseTagLevel(context, "</div>", static_cast<std::uint16_t>(kTabbedRowLevels + context->tableDepth));
 }
 
 void WriteTabRow(XMLGenContext* context, const CDRecordNode* cell) {
@@ -174,10 +174,20 @@ void WriteAccordionRow(XMLGenContext* context, const CDRecordNode* cell, bool fi
     const unsigned table = CurrentTableLevel(context)->tableNumber;
     const unsigned row = NodeByte(cell, kCellRowAt) + 1u;
     if (!firstRow) {
-        CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
-        CloseOpenXMLTagsToOutput(context, "</table>", 1, 1, 0, 0);
-        CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
-        CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+        // The row before closes with its panel: its row, the panel's table
+        // and the two divisions above the accordion's mark, and only those
+        // (a covered row's place was written whole; a row of the table
+        // around the accordion stays open).
+        std::uint32_t mark = context->closeTagCount;
+        for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+            const CloseTagEntry& entry = context->closeTags[i];
+            if (entry.level == kAccordionMark && std::strcmp(entry.tag, "</table>") == 0) {
+                mark = i;
+                break;
+            }
+        }
+        while (mark < context->closeTagCount && context->closeTagCount > mark + 1)
+            CloseOpenXMLTagsToOutput(context, TopCloseTag(context)->tag, 1, 1, 0, 0);
     }
     AppendPrintf(context, "<div id=\"ricoTbl%uRow%u\">", table, row);
     PushCloseTag(context, "</div>");

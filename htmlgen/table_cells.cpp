@@ -86,7 +86,10 @@ void StartRow(XMLGenContext* context, TableCall* call, const CDRecordNode* posit
     TableLevelState* level = CurrentTableLevel(context);
     const bool firstRow = level->rowStartRow < 0;
     const bool accordion = level->animated != 0 && IsOn(context, sw::kSupportRico);
-    if (!firstRow && !accordion) CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
+    // The row before ends, when it is still open: a covered row's place was
+    // written whole, and a row of the table around this one stays open.
+    if (!firstRow && !accordion && HasCloseTagBefore(context, "</tr>", "</table>") != 0)
+        CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
     if (accordion) WriteAccordionRow(context, position, firstRow);
     if (context->elementType != kTypeColumn) {
         const CDRecordNode* idName = CellIdName(context, cell);
@@ -366,10 +369,13 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     AppendOutput(context, header ? "<th" : "<td");
     AppendOutput(context, scope);
     level->cellWritten = 1;
+    // The cell's stored style goes into the style attribute of its borders.
+    std::string storedStyle;
     if (idName != nullptr) {
         std::vector<char> extra(call->other.begin(), call->other.end());
         extra.push_back('\0');
-        WriteIDNameAttributes(idName->bytes, idName->length, context, extra.data());
+        const std::vector<std::uint8_t> rest = TakeIDNameStyle(idName->bytes, idName->length, &storedStyle);
+        WriteIDNameAttributes(rest.data(), static_cast<std::uint32_t>(rest.size()), context, extra.data());
     }
     const bool sparse = IsOn(context, sw::kSparseTable);
     // Width and justification.
@@ -455,7 +461,11 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
         AppendPrintf(context, " rowspan='%u'", rowSpan);
         level->resumeFlag = level->resumeNode != nullptr ? 1 : 0;
     }
-    if (!style.empty()) AppendPrintf(context, " style=\"%s%s%s\"", context->openBrace, style.c_str(), context->closeBrace);
+    if (!style.empty() || !storedStyle.empty()) {
+        AppendPrintf(context, " style=\"%s", context->openBrace);
+        WriteStoredStyle(context, storedStyle);
+        AppendPrintf(context, "%s%s\"", style.c_str(), context->closeBrace);
+    }
     AppendOutput(context, ">");
     PushCloseTag(context, header ? "</th>" : "</td>");
     if (IsOn(context, sw::kTabbedTablesInCSS) && level->tabbed != 0 && column == 0) WriteCSSTabbedRow(context, cell);
@@ -463,11 +473,16 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     call->haveOther = false;
 }
 
-// The row of a skipped cell had no cell written: it keeps its place.
+// The row of a skipped cell had no cell written: it keeps its place. Only
+// the row and cell of this table close: a table nested in the cell before
+// has ended, and the cells and rows of the tables around this one stay open.
 void WriteCoveredRow(XMLGenContext* context, TableLevelState* level, unsigned row) {
-    if (HasCloseTagBefore(context, "</td>", "</tr>") != 0) CloseOpenXMLTagsToOutput(context, "</td>", 1, 1, 0, 0);
-    if (HasCloseTagBefore(context, "</th>", "</tr>") != 0) CloseOpenXMLTagsToOutput(context, "</th>", 1, 1, 0, 0);
-    if (level->rowStartRow >= 0) CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
+    if (HasCloseTagBefore(context, "</td>", "</tr>", "</table>") != 0)
+        CloseOpenXMLTagsToOutput(context, "</td>", 1, 1, 0, 0);
+    if (HasCloseTagBefore(context, "</th>", "</tr>", "</table>") != 0)
+        CloseOpenXMLTagsToOutput(context, "</th>", 1, 1, 0, 0);
+    if (level->rowStartRow >= 0 && HasCloseTagBefore(context, "</tr>", "</table>") != 0)
+        CloseOpenXMLTagsToOutput(context, "</tr>", 1, 1, 0, 0);
     AppendOutput(context, "<tr></tr>");
     level->rowStartRow = static_cast<int>(row);
 }

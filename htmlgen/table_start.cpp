@@ -64,17 +64,19 @@ const CDRecordNode* LookBackOver(const CDRecordNode* begin) {
     return node;
 }
 
-// What the table interrupts: an open division or paragraph closes.
+// What the table interrupts: an open division or paragraph closes. Only
+// one open in the cell the table stands in: a division or paragraph around
+// the table of that cell holds this table too.
 void CloseInterrupted(XMLGenContext* context, const CDRecordNode* begin) {
     const TableLevelState* enclosing =
         context->tableDepth < kGenTableLevels ? &context->tableLevels[context->tableDepth] : nullptr;
-    if (HasCloseTag(context, "</div>", 0) != 0) {
+    if (HasCloseTagBefore(context, "</div>", "</td>", "</th>", "</table>") != 0) {
         const CDRecordNode* reached = LookBackOver(begin);
         const bool tabbed = IsOn(context, sw::kTabbedTablesInCSS) && enclosing != nullptr && enclosing->tabbed != 0;
-        const bool section = IsOn(context, sw::kSectionsInCSS) && FindCloseTag(context, "</div>", 1) != 0;
+        const bool section = IsOn(context, sw::kSectionsInCSS) && IsSectionLevel(FindCloseTag(context, "</div>", 1));
         const bool paragraph = reached != nullptr && reached->signature == kSigPabReference;
         if (!tabbed && !section && !paragraph) CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
-    } else if (HasCloseTag(context, "</p>", 0) != 0) {
+    } else if (HasCloseTagBefore(context, "</p>", "</td>", "</th>", "</table>") != 0) {
         const CDRecordNode* reached = LookBackOver(begin);
         if (reached != nullptr && reached->signature == kSigPabReference) {
             AppendLineBreak(context);

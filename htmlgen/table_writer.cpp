@@ -17,6 +17,7 @@
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/list_paragraphs.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/span_owners.h"
 #include "htmlgen/table_writer.h"
@@ -101,8 +102,10 @@ void NotePreTable(XMLGenContext* context, CDRecordNode* node) {
 
 void CloseListsAbove(XMLGenContext* context, const char* barrier1, const char* barrier2) {
     for (;;) {
-        const bool bulleted = HasCloseTagBefore(context, "</ul>", barrier1, barrier2) != 0;
-        const bool numbered = HasCloseTagBefore(context, "</ol>", barrier1, barrier2) != 0;
+        // A list around the table (one whose item the table stands in) is
+        // beyond the table's own "</table>": it stays open.
+        const bool bulleted = HasCloseTagBefore(context, "</ul>", barrier1, barrier2, "</table>") != 0;
+        const bool numbered = HasCloseTagBefore(context, "</ol>", barrier1, barrier2, "</table>") != 0;
         if (!bulleted && !numbered) return;
         const CloseTagEntry* top = nullptr;
         // The innermost of the two closes first.
@@ -117,10 +120,7 @@ void CloseListsAbove(XMLGenContext* context, const char* barrier1, const char* b
             }
         }
         if (tag == nullptr || CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0) == 0) return;
-        if (context->listLevel > 0) {
-            context->listDefinitions[context->listLevel] = nullptr;
-            --context->listLevel;
-        }
+        SyncListLevel(context);
     }
 }
 

@@ -235,7 +235,9 @@ class RunWriter {
 public:
     RunWriter(XMLGenContext* context, std::uint8_t face)
         : context_(context),
-          makeLinks_(IsOn(context, sw::kMakeURLHotspots)),
+          // No link starts inside a link: an address in a hotspot's text
+          // stays text of that hotspot's anchor.
+          makeLinks_(IsOn(context, sw::kMakeURLHotspots) && HasCloseTag(context, "</a>", 0) == 0),
           preserveSpaces_(IsOn(context, sw::kPreserveSpaces)),
           face_(face),
           lineBreak_(LineBreakText(context)),
@@ -576,10 +578,14 @@ void DropRepeatedMarkup(XMLGenContext* context, std::size_t markupLength) {
     PopCloseTags(context, depth > context->fontPushes ? depth - context->fontPushes : 0, nullptr, 0);
 }
 
+// Inside a text wrapper (a BEGIN of a text run) the records after the run,
+// its colour among them, are passed over up to the wrapper's END; a further
+// run of text in the wrapper (of another font) stops it, so that its text
+// is written too.
 void Finish(XMLGenContext* context, std::uint16_t kind) {
     if (IsTextRun(kind)) {
         CDRecordNode* node = context->node;
-        while (InRange(context, node) && node->signature != kSigEnd) node = node->next;
+        while (InRange(context, node) && node->signature != kSigEnd && !HasText(node)) node = node->next;
         context->node = node;
         CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
     }

@@ -4,6 +4,7 @@
 // BEGIN ... END stretches and layers).
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/options.h"
@@ -16,6 +17,7 @@
 #include "htmlgen/form_fields.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru.h"
+#include "htmlgen/passthru_xhtml.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/text_runs.h"
 #include "htmlgen/walk_dispatch.h"
@@ -137,7 +139,14 @@ StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
             for (char& c : markup) {
                 if (c == '\0') c = ' ';
             }
-            AppendOutput(context, markup.data(), markup.size());
+            if (context->format == kFormatXHTML) {
+                // Written back well-formed, as pass-through HTML is.
+                std::string xhtml;
+                PassthruAsXhtml(context, std::string_view(markup.data(), markup.size()), &xhtml);
+                AppendOutput(context, xhtml.data(), xhtml.size());
+            } else {
+                AppendOutput(context, markup.data(), markup.size());
+            }
             PassOver(context);
             TraceStep("PrXMLStr - Step 5b - after");
             return Next();
@@ -193,6 +202,7 @@ const char* RuleAlignment(XMLGenContext* context, const CDRecordNode* rule) {
 StepResult HandleRule(XMLGenContext* context) {
     const CDRecordNode* rule = context->node;
     if (rule->length >= kRuleLength) {
+        CloseForBlock(context);
         const bool xhtml = context->format == kFormatXHTML;
         const std::uint32_t flags = NodeDword(rule, kRuleFlagsAt);
         const unsigned width = NodeWord(rule, kRuleWidthAt);
@@ -235,17 +245,32 @@ StepResult HandleRule(XMLGenContext* context) {
 
 // A table's begin (or the record before it): the break or the aligned
 // division before the table, then the table.
+// Whether a table begin follows its table's pre-table record (alone, or at
+// the end of the pre-table's bracket), which was met first.
+bool AfterItsPreTable(const CDRecordNode* node) {
+    if (node->signature == kSigPreTableBegin) return false;
+    const CDRecordNode* before = node->prev;
+    if (before != nullptr && before->signature == kSigEnd && InnerSignature(before) == kSigPreTableBegin) return true;
+    return before != nullptr && before->signature == kSigPreTableBegin;
+}
+
 StepResult HandleTableBegin(XMLGenContext* context, const WalkCall& call) {
     context->tableRecord = context->node;
-    if (IsOn(context, sw::kStandardFontTags) && HasCloseTag(context, "</p>", 1) != 0)
-        CloseOpenXMLTagsToOutput(context, "</p>", 1, 1, 0, 0);
+    // The table is a block: no span, font or paragraph element of the text
+    // before it holds it.
+    CloseForBlock(context);
+    // The break or aligned division before a table is written once: at its
+    // pre-table record when it has one, not again at its begin.
+    const bool preTableDone = AfterItsPreTable(context->node);
     const CDRecordNode* definition = CurrentDefinition(context);
     const std::uint16_t justification = definition != nullptr ? NodeWord(definition, kJustificationAt) : 0;
     const char* division = justification == kJustifyRight    ? "<div align='right'>"
                            : justification == kJustifyCentre ? "<div align='center'>"
                            : justification == kJustifyFull   ? "<div align='justify'>"
                                                              : nullptr;
-    if (definition != nullptr && division != nullptr) {
+    if (preTableDone) {
+        // Written at the pre-table record.
+    } else if (definition != nullptr && division != nullptr) {
         AppendOutput(context, division);
         PushCloseTag(context, "</div>");
     } else if (context->noBreakBeforeTable == 0) {

@@ -93,8 +93,9 @@ void ReadWalkOptions(HTMLImportContext* import) {
     if (!charset.empty()) import->charset = static_cast<std::uint16_t>(CharsetNameToId(charset.c_str(), kUtf8Charset));
 }
 
-// A text node: CSS inside a style element, dropped in the head and while a
-// link writes its own text, else text runs.
+// A text node: CSS inside a style element (up to its first nested element
+// or its end), dropped in the head and while a link writes its own text,
+// else text runs.
 void TextNode(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (Tracing()) plat::LogLine(0, "TextNode in");
     if (node->end != 0) {
@@ -152,6 +153,9 @@ StartAction StartNode(BuildContext* context, HTMLImportContext* import, HtmlNode
 // to its next sibling.
 void FinishNode(BuildContext* context, HTMLImportContext* import, SiblingList* list) {
     HtmlNode* node = list->node;
+    // A style element's CSS ends with the element: text that follows it in
+    // the same parent is content again.
+    if (node->Is(HtmlTag::kStyle)) import->inStyleElement = 0;
     if (node->type == HtmlNodeType::kStartTag && node->name != nullptr && node->name[0] != '\0')
         CloseElement(context, import, node, list->memo);
     if (import->walkMemo != nullptr) import->walkMemo->LeftElement();

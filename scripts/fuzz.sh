@@ -10,7 +10,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "${TALIX_JOBS:-$(nproc 2>/dev/null || echo 2)}"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html" "$corpus/css" "$corpus/mime"
+mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html" "$corpus/css" "$corpus/mime" "$corpus/awkward"
 cp samples/dxl/*.xml "$corpus/dxl/"
 # One well-formed driver call: @DbCommand with "ItemNOOP", "", "N100", "Body".
 printf '\x02\x04\x0a\x00\x00\x05ItemNOOP\x02\x00\x00\x05\x06\x00\x00\x05N100\x00\x05Body' >"$corpus/driver/noop"
@@ -34,6 +34,11 @@ for message in tests/mime/messages/*.eml; do
   { printf '\000'; cat "$message"; } >"$corpus/mime/$(basename "$message")"
   { printf '\002'; cat "$message"; } >"$corpus/mime/ok-$(basename "$message")"
 done
+# The awkward documents' first byte picks the size and the option set; the
+# rest are the generator's draws: a seed for each option set.
+for set in 0 1 2 3 4 5 6 7 8 9; do
+  printf "\\$(printf '%03o' $((set * 6 + 3)))\001\002\003\004\005\006\007" >"$corpus/awkward/set$set"
+done
 for target in build/fuzz/fuzz/*_fuzz; do
   name=$(basename "$target")
   seeds="$corpus/other"
@@ -42,6 +47,7 @@ for target in build/fuzz/fuzz/*_fuzz; do
   [ "$name" = html_import_fuzz ] && seeds="$corpus/html"
   [ "$name" = style_sheet_fuzz ] && seeds="$corpus/css"
   [ "$name" = mime_reading_fuzz ] && seeds="$corpus/mime"
+  [ "$name" = awkward_generation_fuzz ] && seeds="$corpus/awkward"
   # Seeds kept with the sources, for targets whose input is binary.
   if [ -d "fuzz/seeds/$name" ]; then
     mkdir -p "$corpus/$name"

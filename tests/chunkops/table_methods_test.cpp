@@ -124,6 +124,34 @@ TEST_F(TableMethodsTest, AppendRowCopiesARowOfATableOnly) {
     EXPECT_EQ(Stored(id_).problem, "");
 }
 
+TEST_F(TableMethodsTest, RowsPastTheStoredRowNumberAreRefused) {
+    // A cell keeps its row in one byte: 260 rows number their last four
+    // 0 to 3 again, and a row definition reaches rows 1 to 256 only.
+    TableOf({{"first"}, {"second"}});
+    ZervaRTChunk* table = Chunk("Table 1");
+    for (int row = 3; row <= 260; ++row) ASSERT_EQ(table->AppendRow(1, 2, nullptr), 0) << row;
+    // Past the last reachable row: refused, with nothing changed.
+    for (const char* beyond : {"Row 257", "Row 300", "Row 1000", "Row 2-257", "Row 3,257"}) {
+        EXPECT_EQ(table->SetText(beyond, "lost", 0, nullptr), 20017) << beyond;
+        EXPECT_EQ(table->errorWord, 20017) << beyond;
+    }
+    EXPECT_EQ(table->AppendRow(1, 257, nullptr), 20017);
+    // The reachable rows still change, and only they.
+    EXPECT_EQ(table->SetText("Row 256", "last", 0, nullptr), 0);
+    EXPECT_EQ(table->SetText("Row 1", "one", 0, nullptr), 0);
+    delete table;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_EQ(body.Count(talix::kSigTableCell), 260u);
+    std::string texts;
+    for (const std::string& text : body.texts) texts += text + ",";
+    EXPECT_EQ(texts.find("lost"), std::string::npos) << texts;
+    EXPECT_EQ(texts.find("one,second,"), 0u) << texts;
+    EXPECT_EQ(texts.find("one", 1), std::string::npos) << texts;
+    EXPECT_NE(texts.find("last,"), std::string::npos) << texts;
+}
+
 TEST_F(TableMethodsTest, SortByRowOrdersBelowTheTitleRows) {
     TableOf({{"Title", "x"}, {"c", "1"}, {"a", "2"}, {"b", "3"}});
     EXPECT_EQ(Sort(1, 1, 0, 0, nullptr), 0);

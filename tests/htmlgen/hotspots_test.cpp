@@ -113,10 +113,10 @@ TEST_F(HotspotsTest, PopupsAndEvents) {
     events.push_back(TextBytes(" on"));
     ZervaRTChunk* chunk = Define(events);
     EXPECT_EQ(Body(chunk, nullptr),
-              "<a href=\"\" OnClick=\"f(); return false;\" OnMouseOver=\"g();return false;\" "
-              "OnClick=\"h(&quot;q&quot;); return false;\">go</a> on");
+              "<a href=\"\" OnClick=\"f(); h(&quot;q&quot;); return false;\" OnMouseOver=\"g();return false;\">go</a> on");
     const std::string xhtml = Generate(chunk, "XHTML", nullptr);
-    EXPECT_NE(xhtml.find("<a href=\"\" onclick=\"f(); return false;\" onmouseover="), std::string::npos) << xhtml;
+    EXPECT_NE(xhtml.find("<a href=\"\" onclick=\"f(); h(&quot;q&quot;); return false;\" onmouseover="), std::string::npos)
+        << xhtml;
 }
 
 TEST_F(HotspotsTest, WikiLinksAndLinksOfFollowingRecords) {
@@ -219,13 +219,14 @@ TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade)
     EXPECT_NE(attributes.find("target=\"a&quot;b&lt;c&amp;d\">t</a>"), std::string::npos) << attributes;
     EXPECT_NE(attributes.find("#p&amp;q%20&quot;r&quot;\"><img"), std::string::npos) << attributes;
 
-    // Event types 0 and past the known ones are clicks.
+    // Event types 0 and past the known ones are clicks: one attribute holds
+    // the code of both.
     Records events = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
     for (const Records& event : {Event(0, "a()"), Event(40, "b()")})
         events.insert(events.end(), event.begin(), event.end());
     for (const FixtureRecord& record : {TextBytes("go"), HotspotEnd(), Bracket(0xDE, 0x00AE)}) events.push_back(record);
     EXPECT_EQ(Body(Define(events), nullptr),
-              "<a href=\"\" OnClick=\"a(); return false;\" OnClick=\"b(); return false;\">go</a>");
+              "<a href=\"\" OnClick=\"a(); b(); return false;\">go</a>");
 
     // An attachment directory that cannot be made (a file stands in its
     // way): nothing is extracted, the link to the URL directory stands, and
@@ -243,6 +244,27 @@ TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade)
     EXPECT_EQ(Body(chunk, options.c_str()), "<a href=\"http://files/x.txt\">x.txtfile</a>");
     EXPECT_FALSE(std::filesystem::exists(dir.file("blocker/sub/x.txt")));
     EXPECT_EQ(chunk->lastStatus, 1028);
+}
+
+TEST_F(HotspotsTest, LineEndsOfStoredCodeBecomeLineFeeds) {
+    // Stored code ends its lines with zero bytes: a handler of several lines
+    // keeps them as line feeds, in both formats, and never as a reference to
+    // character 0 (which no browser runs).
+    Records events = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
+    const char kCode[] = "history.back()\0return false;\0if (a < b && c) {\0}";
+    const char kLines[] = "s = \"x\"\0\0";
+    for (const Records& event : {Event(1, std::string(kCode, sizeof kCode - 1)), Event(5, std::string(kLines, sizeof kLines - 1))})
+        events.insert(events.end(), event.begin(), event.end());
+    for (const FixtureRecord& record : {TextBytes("back"), HotspotEnd(), Bracket(0xDE, 0x00AE)}) events.push_back(record);
+    ZervaRTChunk* chunk = Define(events);
+    EXPECT_EQ(Body(chunk, nullptr),
+              "<a href=\"\" OnClick=\"history.back()&#10;return false;&#10;if (a &lt; b &amp;&amp; c) {&#10;}; "
+              "return false;\" OnMouseOver=\"s = &quot;x&quot;&#10;&#10;; return false;\">back</a>");
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+    EXPECT_NE(xhtml.find("onclick=\"history.back()&#10;return false;&#10;"), std::string::npos) << xhtml;
+    EXPECT_EQ(xhtml.find("&#0;"), std::string::npos) << xhtml;
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report;
 }
 
 } // namespace

@@ -158,9 +158,8 @@ TEST_F(Lists, ItemsCarryTheLookOfTheirText) {
     EXPECT_TRUE(Has(body, "<li style=\"line-height: 2em; margin-bottom: 0.5em; font-size: 12pt; "
                           "color: rgb(255,0,0); text-decoration: underline; \">"))
         << body;
-    // A span the run before opened stays open into the next item (the
-    // font change of the item's text ends it).
-    EXPECT_TRUE(Has(body, "<li style=\"line-height: 2em; margin-bottom: 0.5em; \"></span>plain")) << body;
+    // A span the run before opened ends before the next item starts.
+    EXPECT_TRUE(Has(body, "red</span><li style=\"line-height: 2em; margin-bottom: 0.5em; \">plain")) << body;
     EXPECT_TRUE(Has(body, "<li style=\"line-height: 2em; margin-bottom: 0.5em; background: #ffffc2;\">")) << body;
     // A right-to-left run: later items say left-to-right.
     EXPECT_TRUE(Has(body, "margin-bottom: 0.5em; font-size: 12pt; direction: rtl;\">")) << body;

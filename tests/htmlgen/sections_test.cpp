@@ -53,8 +53,10 @@ TEST_F(SectionsTest, CSSSectionsGetNumberedBlocksThatCloseWithTheirSection) {
     EXPECT_NE(body.find("expandCollapseSection(3,'c')"), std::string::npos);
     // Each body closes with its section: the text between sections lies
     // outside every section's block.
-    EXPECT_NE(body.find("</h3></a>\nbody 1</div> between"), std::string::npos) << body;
-    EXPECT_NE(body.find("</h3></a>\nbody 3</div> between"), std::string::npos) << body;
+    EXPECT_NE(body.find("</a></h3>\nbody 1</div> between"), std::string::npos) << body;
+    EXPECT_NE(body.find("</a></h3>\nbody 3</div> between"), std::string::npos) << body;
+    // The heading holds the link that switches the section.
+    EXPECT_NE(body.find("<h3><a href=\"#\" onclick=\"expandCollapseSection(1,'e')\">"), std::string::npos) << body;
 
     const std::string xhtml = Generate(chunk, "XHTML", "SectionsInCSS=Yes");
     std::string report;

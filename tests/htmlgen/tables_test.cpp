@@ -20,6 +20,7 @@ using htmlgen_test::Body;
 using htmlgen_test::CellFields;
 using htmlgen_test::Count;
 using htmlgen_test::Definition;
+using htmlgen_test::DefinitionFields;
 using htmlgen_test::GenerationTest;
 using htmlgen_test::Grid;
 using htmlgen_test::Has;
@@ -109,6 +110,37 @@ TEST_F(Tables, MergedBlocksAreWrittenAtTheirFirstPosition) {
     EXPECT_TRUE(Has(merged, "<tr></tr>")) << merged;
     EXPECT_EQ(Count(merged, "<td"), 1u) << merged;
     EXPECT_EQ(cells_, std::vector<std::string>{"all"}) << merged;
+}
+
+TEST_F(Tables, AMergedBlockInANestedTableClosesOnlyItsOwnRows) {
+    // An outer table of three cells; the second holds a table of three rows
+    // merged whole, with a list around it. The nested table's covered rows
+    // and its end close nothing of the outer table: its third cell follows
+    // in the outer row.
+    std::vector<CellFields> inner = Grid(3, 1);
+    for (int i : {0, 1}) {
+        inner[i].flags = 0x04;
+        inner[i].text.clear();
+    }
+    inner[2].rowSpan = 3;
+    inner[2].text = "merged";
+    DefinitionFields list;
+    list.id = 2;
+    list.flags = 0x0400;
+    std::vector<CellFields> outer = Grid(1, 3);
+    outer[1].text = "item";
+    outer[1].extra = {Definition(list), Reference(2), TextBytes("listed")};
+    const Records nested = Table(inner, true);
+    outer[1].extra.insert(outer[1].extra.end(), nested.begin(), nested.end());
+    outer[1].extra.push_back(Reference(1));
+    const std::string body = Checked(Document(Table(outer)), "", false);
+    EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "listedmergeditem", "merged", "r0c2"})) << body;
+    EXPECT_EQ(Count(body, "<table"), 2u) << body;
+    EXPECT_TRUE(Has(body, "<tr></tr><tr></tr></table>")) << body;
+    EXPECT_TRUE(Has(body, "</ul></td><td")) << body;
+    std::string report;
+    talix_test::TidyErrors(Generate(chunks_.back().get(), "XHTML", nullptr), &report);
+    EXPECT_EQ(report.find("missing </"), std::string::npos) << report;
 }
 
 TEST_F(Tables, DataTableWithCaption) {
@@ -330,6 +362,18 @@ TEST_F(Tables, CellsAndTheirColoursAndPictures) {
     EXPECT_TRUE(Has(body, " bgcolor='#0000ff'")) << body;
     EXPECT_TRUE(Has(body, " bgcolor=\"#010203\"")) << body;
     EXPECT_TRUE(Has(body, "background-image: url(cid:a__background:url___x);background-repeat:repeat;")) << body;
+
+    // A stored style of a cell goes into the one style attribute the cell's
+    // borders have.
+    std::vector<CellFields> styled = Grid(1, 1);
+    const std::string style = "padding: 2px";
+    talix_test::FixtureRecord attributes = talix_test::HostRecord(0xFF7B, static_cast<std::uint32_t>(26 + style.size()));
+    talix_test::PutWord(&attributes, 8, static_cast<std::uint16_t>(style.size()));
+    std::copy(style.begin(), style.end(), attributes.bytes.begin() + 26);
+    styled[0].extra = {attributes};
+    const std::string one = Checked(Document(Table(styled)), "", false);
+    EXPECT_EQ(Count(one, "style="), 1u) << one;
+    EXPECT_TRUE(Has(one, "style=\"padding: 2px; border: 1px solid black; \"")) << one;
 }
 
 TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
@@ -430,6 +474,21 @@ TEST_F(Tables, HiddenTablesArePassedOverWhole) {
     EXPECT_TRUE(Has(shown, "<table")) << shown;
     EXPECT_TRUE(Has(shown, "r0c1")) << shown;
     EXPECT_FALSE(Has(shown, "r0c0")) << shown;
+
+    // A hidden paragraph that holds a shown table: the previous paragraph's
+    // division ends before the table, as at a paragraph that shows, and
+    // every division opened is closed.
+    Records held = {Definition(1), Definition(3, 2, 0x0010), Reference(1), TextBytes("Before"), Reference(3)};
+    const Records heldTable = Table(Grid(1, 1));
+    held.insert(held.end(), heldTable.begin(), heldTable.end());
+    held.push_back(Reference(1));
+    held.push_back(TextBytes("After"));
+    for (const char* options : {"RespectHiddenFormulas=Yes", "RespectHiddenFormulas=Yes HybridFontTags=Yes"}) {
+        const std::string body = Checked(held, options, false);
+        EXPECT_TRUE(Has(body, "Before</div>")) << body;
+        EXPECT_LT(body.find("Before</div>"), body.find("<table")) << body;
+        EXPECT_EQ(Count(body, "<div"), Count(body, "</div>")) << body;
+    }
 }
 
 TEST_F(Tables, DamagedTablesEndTolerantly) {

@@ -12,6 +12,7 @@
 #include "generation_fixture.h"
 #include "htmlgen/xml_gen_context.h"
 #include "support/markup_validators.h"
+#include "table_records.h"
 #include "talix_platform.h"
 
 namespace {
@@ -103,6 +104,38 @@ TEST_F(Walk, TextRunsWriteTheirFontChanges) {
     EXPECT_STREQ(talix::MappingClosing(*mapping), "</i></b></span>");
     std::string report;
     EXPECT_TRUE(talix_test::XhtmlValid(document, &report)) << report;
+}
+
+TEST_F(Walk, SpansAndParagraphElementsEndBeforeTheBlocksAfterThem) {
+    // Red text in a paragraph, then a rule; red text, then a table; red
+    // text, then pass-through markup; an address in a URL hotspot's text.
+    Records records = {Definition(1), Reference(1), TextRun(1, 0, kRed, 10, "a"), Rule(0, 1440, 30, 0),
+                       TextRun(1, 0, kRed, 10, "b")};
+    const Records table = htmlgen_test::Table(htmlgen_test::Grid(1, 1));
+    records.push_back(Reference(1));
+    records.push_back(TextRun(1, kBold, kRed, 10, "c"));
+    records.insert(records.end(), table.begin(), table.end());
+    for (const talix_test::FixtureRecord& record :
+         {Reference(1), TextRun(1, 0, kRed, 10, "d"), Plain(0xFFCC, 8), TextBytes("<div>e</div>"), Plain(0xFFCD, 8),
+          TextRun(1, 0, kRed, 10, "f")})
+        records.push_back(record);
+    ZervaRTChunk* chunk = Define(records);
+    const std::string html = Fragment(chunk);
+    EXPECT_TRUE(Has(html, "a</span><hr")) << html;
+    EXPECT_TRUE(Has(html, "<span style=\"color: rgb(255,0,0); \">b</span>")) << html;
+    EXPECT_TRUE(Has(html, "<b>c</b></span><br></div><table")) << html;
+    EXPECT_TRUE(Has(html, "d</span><div>e</div><span style=\"color: rgb(255,0,0); \">f")) << html;
+    // With paragraph elements the rule and the table stand outside them.
+    const std::string paragraphs = Fragment(chunk, "UsePTags=Yes");
+    EXPECT_TRUE(Has(paragraphs, "a</span></p><hr")) << paragraphs;
+    EXPECT_TRUE(Has(paragraphs, "<b>c</b></span></p><br><table")) << paragraphs;
+    for (const char* options : {"", "UsePTags=Yes", "StandardFontTags=Yes"}) {
+        for (const char* format : {"HTML", "XHTML"}) {
+            std::string report;
+            EXPECT_EQ(talix_test::TidyErrors(Generate(chunk, format, options), &report), 0) << report;
+            EXPECT_EQ(report.find("missing </"), std::string::npos) << options << " " << format << "\n" << report;
+        }
+    }
 }
 
 TEST_F(Walk, TextIsEncodedAndAddressesBecomeLinks) {

@@ -56,6 +56,22 @@ TEST_F(WalkTest, ResultsOfTheWalk) {
     EXPECT_EQ(content.Texts(), "q");
 }
 
+TEST_F(WalkTest, TextAfterAStyleElementIsContent) {
+    // The CSS ends with its element: text after it in the same parent is
+    // imported, and the rules still apply to what follows.
+    const Imported after = Import("<div><style>p{color:red}</style>after</div>");
+    EXPECT_EQ(after.status, 0);
+    EXPECT_EQ(after.Texts(), "after");
+    const Imported styled = Import(
+        "<div><style type=\"text/css\">p { color: red }</style>after<p>b</p></div>");
+    EXPECT_EQ(styled.Texts(), "after|b");
+    EXPECT_NE(styled.Layout().find("B 'b' C1 E"), std::string::npos) << styled.Layout();
+    // Last in the body, before the body's own closing text; two in a row.
+    EXPECT_EQ(Import("<body>a<style>p{}</style>b<style>q{}</style>c</body>").Texts(), "a|b|c");
+    // Script and comments stay out; the text around them is kept.
+    EXPECT_EQ(Import("<div><script>var x = 1;</script>after<!-- c -->end</div>").Texts(), "after|end");
+}
+
 TEST_F(WalkTest, LengthOptionsOfTheWalk) {
     // 96 pixels of margin: one inch more than the page margin at 15 twips
     // a pixel.

@@ -9,10 +9,20 @@ namespace talix_test {
 
 namespace {
 
+struct XmlMessages {
+    std::string text;
+    bool validity = false;   // collect validity errors too (a validating parse)
+};
+
 void CollectXmlError(void* context, xmlErrorPtr error) {
-    auto* report = static_cast<std::string*>(context);
+    auto* messages = static_cast<XmlMessages*>(context);
+    std::string* report = &messages->text;
+    // Without validation the DTD is read for its entities and attribute
+    // types alone: what it says of validity (a repeated id) is not asked.
+    if (error != nullptr && error->domain == XML_FROM_VALID && !messages->validity) return;
     if (error != nullptr && error->message != nullptr) {
-        *report += "line " + std::to_string(error->line) + ": " + error->message;
+        *report += "line " + std::to_string(error->line) + " column " + std::to_string(error->int2) + ": " +
+                   error->message;
     }
 }
 
@@ -20,10 +30,12 @@ void CollectXmlError(void* context, xmlErrorPtr error) {
 // returns whether the parse worked and, with validate, the document was
 // valid.
 bool ParseXml(const std::string& xml, bool validate, std::string* report) {
-    std::string messages;
+    XmlMessages collected;
+    collected.validity = validate;
+    std::string& messages = collected.text;
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
     if (parser == nullptr) return false;
-    xmlSetStructuredErrorFunc(&messages, CollectXmlError);
+    xmlSetStructuredErrorFunc(&collected, CollectXmlError);
     int options = XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_DTDATTR;
     if (validate) options |= XML_PARSE_DTDVALID;
     xmlDocPtr doc = xmlCtxtReadMemory(parser, xml.data(), static_cast<int>(xml.size()), "generated.xhtml", "UTF-8",
@@ -39,20 +51,63 @@ bool ParseXml(const std::string& xml, bool validate, std::string* report) {
 
 } // namespace
 
-int TidyErrors(const std::string& html, std::string* report) {
-    TidyDoc doc = tidyCreate();
-    TidyBuffer errors;
-    tidyBufInit(&errors);
-    tidySetErrorBuffer(doc, &errors);
-    tidySetInCharEncoding(doc, "utf8");
-    tidyParseString(doc, html.c_str());
-    const int count = static_cast<int>(tidyErrorCount(doc));
-    if (report != nullptr) {
-        *report = errors.bp != nullptr ? std::string(reinterpret_cast<const char*>(errors.bp), errors.size) : "";
+namespace {
+
+// An HTML document parsed by Tidy (UTF-8), its diagnostics kept.
+class TidyParse {
+public:
+    explicit TidyParse(const std::string& html) : doc_(tidyCreate()) {
+        tidyBufInit(&errors_);
+        tidySetErrorBuffer(doc_, &errors_);
+        tidySetInCharEncoding(doc_, "utf8");
+        tidyParseString(doc_, html.c_str());
     }
-    tidyBufFree(&errors);
-    tidyRelease(doc);
-    return count;
+    ~TidyParse() {
+        tidyBufFree(&errors_);
+        tidyRelease(doc_);
+    }
+    TidyParse(const TidyParse&) = delete;
+    TidyParse& operator=(const TidyParse&) = delete;
+    TidyDoc doc() const { return doc_; }
+    std::string Report() const {
+        return errors_.bp != nullptr ? std::string(reinterpret_cast<const char*>(errors_.bp), errors_.size) : "";
+    }
+
+private:
+    TidyDoc doc_;
+    TidyBuffer errors_;
+};
+
+void CollectTidyText(TidyDoc doc, TidyNode node, TidyBuffer* value, std::string* text) {
+    for (TidyNode child = tidyGetChild(node); child != nullptr; child = tidyGetNext(child)) {
+        const TidyTagId id = tidyNodeGetId(child);
+        if (id == TidyTag_SCRIPT || id == TidyTag_STYLE) continue;
+        if (tidyNodeIsText(child)) {
+            tidyBufClear(value);
+            if (tidyNodeGetValue(doc, child, value) && value->bp != nullptr)
+                text->append(reinterpret_cast<const char*>(value->bp), value->size);
+            continue;
+        }
+        CollectTidyText(doc, child, value, text);
+    }
+}
+
+} // namespace
+
+int TidyErrors(const std::string& html, std::string* report) {
+    const TidyParse parse(html);
+    if (report != nullptr) *report = parse.Report();
+    return static_cast<int>(tidyErrorCount(parse.doc()));
+}
+
+std::string HtmlBodyText(const std::string& html) {
+    const TidyParse parse(html);
+    std::string text;
+    TidyBuffer value;
+    tidyBufInit(&value);
+    if (TidyNode body = tidyGetBody(parse.doc())) CollectTidyText(parse.doc(), body, &value, &text);
+    tidyBufFree(&value);
+    return text;
 }
 
 bool XmlWellFormed(const std::string& xml, std::string* report) { return ParseXml(xml, false, report); }
@@ -60,7 +115,7 @@ bool XmlWellFormed(const std::string& xml, std::string* report) { return ParseXm
 bool XhtmlValid(const std::string& xhtml, std::string* report) { return ParseXml(xhtml, true, report); }
 
 std::string XhtmlBodyText(const std::string& xhtml) {
-    std::string messages;
+    XmlMessages messages;
     xmlSetStructuredErrorFunc(&messages, CollectXmlError);
     xmlDocPtr doc = xmlReadMemory(xhtml.data(), static_cast<int>(xhtml.size()), "generated.xhtml", "UTF-8",
                                   XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_NOENT);
@@ -102,7 +157,7 @@ void CollectElements(xmlNodePtr node, const std::vector<std::string>& names, std
 
 std::vector<std::string> XhtmlElementTexts(const std::string& xhtml, const std::vector<std::string>& names) {
     std::vector<std::string> texts;
-    std::string messages;
+    XmlMessages messages;
     xmlSetStructuredErrorFunc(&messages, CollectXmlError);
     xmlDocPtr doc = xmlReadMemory(xhtml.data(), static_cast<int>(xhtml.size()), "generated.xhtml", "UTF-8",
                                   XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_NOENT);

@@ -12,6 +12,10 @@ namespace talix_test {
 // diagnostics in *report when given.
 int TidyErrors(const std::string& html, std::string* report = nullptr);
 
+// The text of an HTML document's body as Tidy's parser reads it (UTF-8,
+// character references decoded, scripts and styles left out).
+std::string HtmlBodyText(const std::string& html);
+
 // True when the text is well-formed XML (the entities of its DTD known);
 // the parser's messages in *report when given.
 bool XmlWellFormed(const std::string& xml, std::string* report = nullptr);

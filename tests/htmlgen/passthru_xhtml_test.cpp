@@ -1,0 +1,97 @@
+// Pass-through HTML in the two formats: HTML 4.01 copies the author's
+// markup as it stands; XHTML parses it and writes it back well-formed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "generation_fixture.h"
+#include "support/markup_validators.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace htmlgen_test;
+
+class PassthruXhtml : public GenerationTest {
+protected:
+    // Text, then the stretch (its pieces as text runs, a paragraph record
+    // between the first two), then text.
+    ZervaRTChunk* Stretch(const std::vector<std::string>& pieces) {
+        Records records = {Definition(1), Reference(1), TextRun(1, 0, 2, 12, "before"), Plain(0xFFCC, 8)};
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            records.push_back(TextBytes(plat::NativeToLmbcs(pieces[i])));
+            if (i == 0) records.push_back(ParagraphBreak());
+        }
+        records.push_back(Plain(0xFFCD, 8));
+        records.push_back(TextBytes("after"));
+        return Define(records);
+    }
+};
+
+TEST_F(PassthruXhtml, AwkwardMarkupIsWrittenBackWellFormed) {
+    const std::string zero(1, '\0');
+    ZervaRTChunk* chunk =
+        Stretch({"<STYLE>p.q { color: red } td > b {}</STYLE><B>bold<br>" + zero + "line</b>",
+                 "<script>if (a && b < c) { s = ']]>'; }</script><!-- two -- dashes -->",
+                 "<IMG SRC=x.gif ALT='a \"q\"' ISMAP><td>stray cell</td><div id=d id=e>open <i>été",
+                 "<?php echo 1; ?></p></table>"});
+
+    // HTML 4.01: as it stands, a zero byte as a line end; the span of the
+    // text before ends first.
+    const std::string html = Body(Generate(chunk, "HTML", nullptr));
+    EXPECT_TRUE(Has(html, "before</span><STYLE>p.q { color: red } td > b {}</STYLE><B>bold<br>\r\nline</b>"
+                          "<script>if (a && b < c)"))
+        << html;
+    EXPECT_TRUE(Has(html, "<?php echo 1; ?></p></table>after")) << html;
+
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+    const std::string body = Body(xhtml);
+    // Lower-case names, empty elements closed, every attribute quoted and
+    // given a value, a repeated attribute once.
+    EXPECT_TRUE(Has(body, "<b>bold<br />")) << body;
+    EXPECT_TRUE(Has(body, "<img src=\"x.gif\" alt=\"a &quot;q&quot;\" ismap=\"ismap\" />")) << body;
+    EXPECT_TRUE(Has(body, "<div id=\"e\">open <i>&eacute;t&eacute;") || Has(body, "<div id=\"d\">open <i>&eacute;t&eacute;"))
+        << body;
+    // Script and style contents in CDATA sections, kept whole; a "]]>" in
+    // them splits the section.
+    EXPECT_TRUE(Has(body, "<script>//<![CDATA[\nif (a && b < c) { s = ']]]]><![CDATA[>'; }\n//]]></script>")) << body;
+    EXPECT_TRUE(Has(body, "/*<![CDATA[*/\np.q { color: red } td > b {}\n/*]]>*/")) << body;
+    // A comment without "--"; a processing instruction as a comment; a cell
+    // outside any table leaves its text; stray end tags leave nothing.
+    EXPECT_TRUE(Has(body, "<!-- two - - dashes -->")) << body;
+    EXPECT_TRUE(Has(body, "<!--php echo 1; -->")) << body;
+    EXPECT_FALSE(Has(body, "<td>")) << body;
+    EXPECT_TRUE(Has(body, "stray cell")) << body;
+    EXPECT_TRUE(Has(body, "after")) << body;
+}
+
+TEST_F(PassthruXhtml, MarkupTypedInBracketsUnderAPreset) {
+    // Under a preset a run of "[<...]" is markup: as it stands in HTML,
+    // written back well-formed in XHTML.
+    ZervaRTChunk* chunk = Define({Definition(1), Reference(1), TextBytes("[<BR><P CLASS=x>open]"), TextBytes("after")});
+    EXPECT_TRUE(Has(Body(Generate(chunk, "HTML", "Zelunda=Yes")), "<BR><P CLASS=x>open")) << Generate(chunk, "HTML", "Zelunda=Yes");
+    const std::string xhtml = Generate(chunk, "XHTML", "Zelunda=Yes");
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+    EXPECT_TRUE(Has(xhtml, "<br /><p class=\"x\">open</p>")) << xhtml;
+}
+
+TEST_F(PassthruXhtml, EveryAwkwardSnippetLeavesTheDocumentWellFormed) {
+    // Text that is no markup at all, markup cut off anywhere, and nesting
+    // the parser must mend.
+    const std::vector<std::string> snippets = {
+        "a && b < c > d & e;", "<", "<div", "<div><span><p>", "</b></i>", "<![CDATA[ x < y ]]>", "<!--",
+        "<table><tr><td>x", "<li>item<li>next", "<o:p>office</o:p>", "<a href=x><a href=y>nested</a></a>",
+        "<frameset><frame src=x></frameset>", "&bogus; &#0; &#xD800;", "<p title=\"\x01\">control</p>"};
+    for (const std::string& snippet : snippets) {
+        ZervaRTChunk* chunk = Stretch({snippet});
+        const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+        std::string report;
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << snippet << ": " << report << "\n" << Body(xhtml);
+        EXPECT_TRUE(Has(xhtml, "after")) << snippet;
+    }
+}
+
+} // namespace
