@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace talix {
 
@@ -30,6 +31,20 @@ constexpr bool kSlabsInUse = false;
 constexpr bool kSlabsInUse = true;
 #endif
 
+// Slabs of finished parses are kept for the next parse, up to kKeptSlabs,
+// so that a run of imports reuses memory already in place instead of the
+// system giving fresh pages each time.
+constexpr std::size_t kKeptSlabs = 64;
+struct KeptSlabs {
+    std::mutex lock;
+    void* first = nullptr;   // each kept slab begins with the next one
+    std::size_t count = 0;
+};
+KeptSlabs& Kept() {
+    static KeptSlabs kept;
+    return kept;
+}
+
 const TidyAllocatorVtbl* Table();
 
 } // namespace
@@ -55,10 +70,20 @@ ParseBudget::ParseBudget(std::size_t inputBytes)
 ParseBudget::~ParseBudget() { FreeSlabs(); }
 
 void ParseBudget::FreeSlabs() {
-    while (slabs_ != nullptr) {
-        Slab* slab = slabs_;
-        slabs_ = slab->next;
-        std::free(slab);
+    if (slabs_ != nullptr) {
+        KeptSlabs& kept = Kept();
+        const std::lock_guard<std::mutex> hold(kept.lock);
+        while (slabs_ != nullptr) {
+            Slab* slab = slabs_;
+            slabs_ = slab->next;
+            if (kept.count < kKeptSlabs) {
+                slab->next = static_cast<Slab*>(kept.first);
+                kept.first = slab;
+                ++kept.count;
+            } else {
+                std::free(slab);
+            }
+        }
     }
     for (Block*& first : freeSmall_) first = nullptr;
     slabNext_ = slabEnd_ = nullptr;
@@ -71,7 +96,17 @@ ParseBudget::Block* ParseBudget::TakeSmall(std::size_t sizeClass) {
     }
     const std::size_t need = sizeof(Block) + sizeClass * kGrain;
     if (static_cast<std::size_t>(slabEnd_ - slabNext_) < need) {
-        auto* slab = static_cast<Slab*>(std::malloc(kSlabBytes));
+        Slab* slab = nullptr;
+        {
+            KeptSlabs& kept = Kept();
+            const std::lock_guard<std::mutex> hold(kept.lock);
+            if (kept.first != nullptr) {
+                slab = static_cast<Slab*>(kept.first);
+                kept.first = slab->next;
+                --kept.count;
+            }
+        }
+        if (slab == nullptr) slab = static_cast<Slab*>(std::malloc(kSlabBytes));
         if (slab == nullptr) return nullptr;
         slab->next = slabs_;
         slabs_ = slab;
