@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "htmlimport/parse_budget.h"
@@ -92,6 +93,32 @@ TEST(ParseBudget, WorkPastTheBudgetLeavesAndTheAbandonedBlocksAreFreed) {
     EXPECT_GT(made, 1000);
     EXPECT_FALSE(budget.OutOfMemory());
     budget.FreeAbandoned();
+}
+
+TEST(ParseBudget, ParsesOnSeveralThreadsShareTheKeptSlabs) {
+    // Budgets made and ended on several threads at once, each using several
+    // slabs: the slabs one parse leaves are taken up by the next, whole.
+    std::vector<std::thread> threads;
+    std::vector<int> spoiled(4, 0);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t, &spoiled] {
+            for (int round = 0; round < 20; ++round) {
+                talix::ParseBudget budget(1 << 20);
+                std::vector<Held> held;
+                for (int n = 0; n < 3000; ++n) {
+                    const std::size_t size = 16 + static_cast<std::size_t>(n % 7) * 40;
+                    auto* data = static_cast<unsigned char*>(talix::ParseBudget::Alloc(budget.Allocator(), size));
+                    held.push_back({data, size, static_cast<unsigned char>(t * 50 + round)});
+                    Fill(held.back());
+                }
+                for (const Held& block : held) {
+                    if (!Intact(block, block.size)) ++spoiled[t];
+                    talix::ParseBudget::Free(budget.Allocator(), block.data);
+                }
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(spoiled, std::vector<int>(4, 0));
 }
 
 } // namespace
