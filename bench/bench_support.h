@@ -15,12 +15,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/item_work_state.h"
 #include "core/record_io.h"
 #include "core/record_list.h"
+#include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -193,6 +197,68 @@ struct ParagraphsNote : OneNoteDatabase {
     }
 };
 
+// Prose of about size bytes: words of ASCII letters or, with mixed, three
+// characters in ten outside ASCII, Latin-1 and Greek letters (in the
+// platform's own forms).
+inline std::string ProseText(std::size_t size, bool mixed, std::size_t seed) {
+    static const std::string latin = plat::NativeToLmbcs("\xC3\xA9\xC3\xBC\xC3\xB1\xC3\xA0\xC3\xA7");
+    static const std::string greek = plat::NativeToLmbcs("\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5");
+    std::string text;
+    for (std::size_t i = seed; text.size() < size; ++i) {
+        const std::size_t slot = i % 10;
+        if (mixed && slot == 5) {
+            text += latin[i % latin.size()];
+        } else if (mixed && (slot == 2 || slot == 8)) {
+            text += greek.substr(((i / 10) % 5) * 3, 3);
+        } else {
+            text += slot == 9 ? ' ' : static_cast<char>('a' + i % 26);
+        }
+    }
+    return text;
+}
+
+// A paragraph of prose in stored form: a paragraph record, a reference to
+// paragraph definition 1, then three runs of about 100 bytes in three fonts
+// (face, attributes, colour, size before each run's text).
+inline std::string StoredProseParagraph(std::size_t number, bool mixed) {
+    static const std::string fonts[3] = {std::string("\x01\x00\x00\x0A", 4), std::string("\x01\x01\x02\x0C", 4),
+                                         std::string("\x04\x02\x00\x0A", 4)};
+    std::string out = {'\x81', '\x02', '\x83', '\x04', '\x01', '\x00'};
+    for (int run = 0; run < 3; ++run) {
+        std::string text = ProseText(100, mixed, number * 3 + run);
+        if (text.size() % 2 != 0) text.push_back('.');
+        const auto length = static_cast<std::uint16_t>(8 + text.size());
+        out += std::string{'\x85', '\xFF', static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
+        out += fonts[run] + text;
+    }
+    return out;
+}
+
+// A database of its own whose note's "Body" item holds about size bytes of
+// prose paragraphs; one per size and kind, made when first asked for.
+struct ProseItem : OneNoteDatabase {
+    std::size_t bytes = 0;
+
+    ProseItem(std::size_t size, bool mixed) : OneNoteDatabase("prose.nsf") {
+        std::vector<std::string> records;
+        for (std::size_t number = 1; bytes < size; ++number) {
+            records.push_back(StoredProseParagraph(number, mixed));
+            bytes += records.back().size();
+        }
+        if (ready) ready = StoreBody(path, id, records);
+    }
+};
+
+inline ProseItem& ProseItemOf(std::size_t size, bool mixed) {
+    static std::map<std::pair<std::size_t, bool>, std::unique_ptr<ProseItem>> items;
+    auto& item = items[{size, mixed}];
+    if (item == nullptr) item = std::make_unique<ProseItem>(size, mixed);
+    return *item;
+}
+
+// A text event that takes the text handed on and does nothing with it.
+inline std::uint16_t DiscardText(ZervaRTChunk*, char*, std::uint16_t) { return 0; }
+
 // Seconds from one point to another.
 inline double Seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
@@ -236,6 +302,22 @@ inline void ForgetRecords(ZervaRTItem* item) {
     if (item->work->current == nullptr) return;
     talix::DeleteItemRecordList(item->session, item->work->current);
     item->work->current = nullptr;
+}
+
+// The seconds of one read of the item's records from the note, into a
+// list of its own that is then freed (negative when the read fails);
+// textExtraMode as the reader takes it. The records the item held are
+// dropped first.
+inline double TimeFreshRead(ZervaRTItem* item, int textExtraMode) {
+    ForgetRecords(item);
+    talix::ItemRecordList* list = nullptr;
+    talix::STATUS status = 0;
+    const double seconds = TimeStep([&] {
+        list = talix::SIAR(item, 0, nullptr, textExtraMode, 0, 0, nullptr, &status);
+        return list != nullptr && status == 0;
+    });
+    talix::DeleteItemRecordList(item->session, list);
+    return seconds;
 }
 
 // Reads the item's records into a list of their own and frees it, once per

@@ -46,17 +46,7 @@ void BM_GetTextEverythingAgainstRead(benchmark::State& state) {
             return chunk->GetText(nullptr, buffer.data(), kTextBufferSize, 1, nullptr) > 0 && chunk->lastStatus == 0;
         });
     };
-    auto read = [&] {
-        talix_bench::ForgetRecords(&item);
-        talix::ItemRecordList* list = nullptr;
-        talix::STATUS status = 0;
-        const double seconds = talix_bench::TimeStep([&] {
-            list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
-            return list != nullptr && status == 0;
-        });
-        talix::DeleteItemRecordList(&session, list);
-        return seconds;
-    };
+    auto read = [&] { return talix_bench::TimeFreshRead(&item, 0); };
     talix_bench::RatioOfSteps(state, text, read, "read_ms", "x_read");
 }
 BENCHMARK(BM_GetTextEverythingAgainstRead)->Unit(benchmark::kMillisecond)->UseManualTime();

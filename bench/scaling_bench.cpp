@@ -2,7 +2,9 @@
 // changing the paragraph style of "Everything" (N = 3,000 paragraphs, each
 // with a definition of its own), sorting the rows of a table (N = 250 rows;
 // a row past the 255 of one append comes by copying a row) and copying an
-// item into another (N = 2.5 MB). Each iteration times both sizes; "x_4n"
+// item into another (N = 2.5 MB) and generating the HTML of an item of
+// prose, all ASCII or with 30% of its characters outside ASCII (N = 2.5 MB,
+// the records read for each run). Each iteration times both sizes; "x_4n"
 // is the ratio of the sums.
 #include <benchmark/benchmark.h>
 
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "core/pool.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -147,5 +150,31 @@ void BM_CopyItem(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_CopyItem)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// The HTML of a whole item of prose, streamed to an event that does
+// nothing, its records read afresh each time.
+void GenerateProse(benchmark::State& state, bool mixed) {
+    talix_bench::ProseItem& small = talix_bench::ProseItemOf(2621440, mixed);
+    talix_bench::ProseItem& large = talix_bench::ProseItemOf(10485760, mixed);
+    if (!talix_bench::SkipUnless(state, small.ready && large.ready, "cannot build the items")) return;
+    RARIvoSession session;
+    ZervaRTItem items[2] = {ZervaRTItem(&session), ZervaRTItem(&session)};
+    if (!talix_bench::ConnectBody(state, &items[0], small.path, small.id)) return;
+    if (!talix_bench::ConnectBody(state, &items[1], large.path, large.id)) return;
+    Scaling(state, [&](int which) {
+        talix_bench::ForgetRecords(&items[which]);
+        std::unique_ptr<ZervaRTChunk> everything(items[which].DefineChunk("Everything"));
+        char* block = everything->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes", 0, talix_bench::DiscardText,
+                                               nullptr);
+        const bool ok = block != nullptr && everything->lastStatus == 0;
+        if (block != nullptr) talix::ZervaDeallocate(&session, block);
+        return ok;
+    });
+}
+
+void BM_GenerateProseText(benchmark::State& state) { GenerateProse(state, false); }
+void BM_GenerateProseMixed(benchmark::State& state) { GenerateProse(state, true); }
+BENCHMARK(BM_GenerateProseText)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_GenerateProseMixed)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace

@@ -152,45 +152,11 @@ void PutNumeric(XMLGenContext* context, Sink* sink, const char* character, std::
     }
 }
 
-// Whether the Unicode-group character at p (3 bytes) holds a high
-// surrogate: a character beyond the 16-bit range written as two characters.
-bool HighSurrogate(const std::uint8_t* p) {
-    const std::uint8_t high = p[1] == 0xF6 ? p[2] : p[1];
-    return p[0] == 0x14 && high >= 0xD8 && high <= 0xDB;
-}
-
 void PutBlankRun(Sink* sink, const char* text, std::size_t length, std::size_t* i) {
     while (*i < length && text[*i] == ' ') {
         sink->Put("&nbsp;", 6);
         ++*i;
     }
-}
-
-// The switches an encoded character depends on, as a memo keeps them (never
-// 0, the mark of an empty slot).
-std::uint8_t MemoMode(const XMLGenContext* context, bool xmlEntities) {
-    return static_cast<std::uint8_t>(0x80 | (context->format == kFormatXHTML ? 1 : 0) | (xmlEntities ? 2 : 0) |
-                                     (IsOn(context, sw::kExtendedSpecialCharacters) ? 4 : 0));
-}
-
-// A character of up to three bytes as a memo's key: its length, then its
-// bytes.
-std::uint32_t MemoKey(const std::uint8_t* bytes, std::uint16_t n) {
-    std::uint32_t key = static_cast<std::uint32_t>(n) << 24;
-    if (n >= 1) key |= static_cast<std::uint32_t>(bytes[0]) << 16;
-    if (n >= 2) key |= static_cast<std::uint32_t>(bytes[1]) << 8;
-    if (n >= 3) key |= bytes[2];
-    return key;
-}
-
-EntityMemo& MemoSlot(XMLGenContext* context, std::uint32_t key) {
-    return context->entityMemos[((key * 2654435761u) >> 16) % kEntityMemos];
-}
-
-// Whether the character at text (n bytes) is the first half of a
-// character beyond the 16-bit range that the next three bytes complete.
-bool StartsSurrogatePair(const std::uint8_t* bytes, std::uint16_t n, std::size_t available) {
-    return n == 3 && available >= 6 && HighSurrogate(bytes) && bytes[3] == 0x14;
 }
 
 // One character that is neither printable ASCII nor a tab: its named
@@ -213,12 +179,21 @@ std::size_t EncodeOne(XMLGenContext* context, const char* text, std::size_t avai
     }
     // A character written before under the same switches is written the
     // same way again.
-    const std::uint8_t mode = MemoMode(context, xmlEntities);
-    const std::uint32_t key = MemoKey(bytes, n);
-    EntityMemo* memo = n <= 3 ? &MemoSlot(context, key) : nullptr;
-    if (memo != nullptr && memo->key == key && memo->mode == mode) {
-        sink->Put(memo->text, memo->length);
-        return n;
+    const std::uint8_t mode = EncodingMemoMode(context, xmlEntities);
+    const std::uint32_t key = EncodingMemoKey(bytes, n);
+    EntityMemo* memo = nullptr;
+    if (n <= 3) {
+        if (const EntityMemo* known = FindEncodingMemo(context, key, mode)) {
+            sink->Put(known->text, known->length);
+            return n;
+        }
+        // Kept in the first slot, unless that holds another character and
+        // the second is free.
+        const std::size_t slot = EncodingMemoSlot(key);
+        const std::size_t other = OtherEncodingMemoSlot(slot);
+        memo = &context->entityMemos[context->entityMemos[slot].mode != 0 && context->entityMemos[other].mode == 0
+                                         ? other
+                                         : slot];
     }
     const std::size_t before = sink->used;
     const bool control = n == 1 && b < 0x80;
@@ -392,18 +367,14 @@ std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_
     // A character met before: what was written for it, straight from its
     // memo (the same as the encoding below would write).
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
-    std::uint16_t n = plat::LmbcsCharLength(bytes, static_cast<plat::DWORD>(available));
-    if (n == 0) n = 1;
-    if (n <= 3 && !StartsSurrogatePair(bytes, n, available)) {
-        const bool xmlEntities = IsOn(context, sw::kUseXMLEntities);
-        const std::uint32_t key = MemoKey(bytes, n);
-        const EntityMemo& memo = MemoSlot(context, key);
-        if (memo.key == key && memo.mode == MemoMode(context, xmlEntities)) {
-            if (memo.length >= room) return 0;
-            std::memcpy(out, memo.text, memo.length);
-            *written = memo.length;
-            return n;
-        }
+    std::uint16_t n = 0;
+    const EntityMemo* memo = RememberedEncoding(
+        context, bytes, available, EncodingMemoMode(context, IsOn(context, sw::kUseXMLEntities)), &n);
+    if (memo != nullptr) {
+        if (memo->length >= room) return 0;
+        std::memcpy(out, memo->text, memo->length);
+        *written = memo->length;
+        return n;
     }
     Sink sink;
     sink.base = out;

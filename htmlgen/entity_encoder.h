@@ -5,11 +5,13 @@
 // evaluated as a formula on the chunk's note.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -39,6 +41,83 @@ STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text, std::uint
 // point), or 0 when the reference does not fit (nothing written).
 std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_t available, char* out,
                             std::size_t room, std::size_t* written);
+
+// The bytes of the LMBCS character whose first byte is given, as the
+// platform measures it (its length depends on that byte alone), from a
+// table made once.
+inline std::uint16_t LmbcsLengthOf(std::uint8_t first) {
+    static const auto lengths = [] {
+        std::array<std::uint8_t, 256> table{};
+        for (unsigned b = 0; b < 256; ++b) {
+            const plat::BYTE probe[4] = {static_cast<plat::BYTE>(b), 0, 0, 0};
+            table[b] = static_cast<std::uint8_t>(plat::LmbcsCharLength(probe, 4));
+        }
+        return table;
+    }();
+    return lengths[first];
+}
+
+// Whether the Unicode-group character at p (3 bytes) holds a high
+// surrogate: a character beyond the 16-bit range written as two characters.
+inline bool HighSurrogate(const std::uint8_t* p) {
+    const std::uint8_t high = p[1] == 0xF6 ? p[2] : p[1];
+    return p[0] == 0x14 && high >= 0xD8 && high <= 0xDB;
+}
+
+// Whether the character at text (n bytes) is the first half of a
+// character beyond the 16-bit range that the next three bytes complete.
+inline bool StartsSurrogatePair(const std::uint8_t* bytes, std::uint16_t n, std::size_t available) {
+    return n == 3 && available >= 6 && HighSurrogate(bytes) && bytes[3] == 0x14;
+}
+
+// The switches an encoded character depends on, as a memo of its encoding
+// keeps them (never 0, the mark of an empty slot).
+inline std::uint8_t EncodingMemoMode(const XMLGenContext* context, bool xmlEntities) {
+    return static_cast<std::uint8_t>(0x80 | (context->format == kFormatXHTML ? 1 : 0) | (xmlEntities ? 2 : 0) |
+                                     (IsOn(context, sw::kExtendedSpecialCharacters) ? 4 : 0));
+}
+
+// A character of up to three bytes as a memo's key: its length, then its
+// bytes.
+inline std::uint32_t EncodingMemoKey(const std::uint8_t* bytes, std::uint16_t n) {
+    std::uint32_t key = static_cast<std::uint32_t>(n) << 24;
+    if (n >= 1) key |= static_cast<std::uint32_t>(bytes[0]) << 16;
+    if (n >= 2) key |= static_cast<std::uint32_t>(bytes[1]) << 8;
+    if (n >= 3) key |= bytes[2];
+    return key;
+}
+
+// The two slots a key may sit in: the top bits of its hash, and the slot
+// half the table away, so that two characters of one text whose hashes meet
+// do not push each other out in turn.
+inline std::size_t EncodingMemoSlot(std::uint32_t key) {
+    static_assert((kEntityMemos & (kEntityMemos - 1)) == 0 && kEntityMemos >= 2);
+    return ((key * 2654435761u) >> 24) % kEntityMemos;
+}
+inline std::size_t OtherEncodingMemoSlot(std::size_t slot) { return slot ^ (kEntityMemos / 2); }
+
+// The memo of a character's key under the switches of mode, or null.
+inline const EntityMemo* FindEncodingMemo(const XMLGenContext* context, std::uint32_t key, std::uint8_t mode) {
+    const std::size_t slot = EncodingMemoSlot(key);
+    const EntityMemo& memo = context->entityMemos[slot];
+    if (memo.key == key && memo.mode == mode) return &memo;
+    const EntityMemo& other = context->entityMemos[OtherEncodingMemoSlot(slot)];
+    return other.key == key && other.mode == mode ? &other : nullptr;
+}
+
+// What was written for the character at bytes (available bytes) when it was
+// met before under the switches of mode, or null; *n receives its length.
+// Text outside ASCII mostly repeats a few characters: this answers most of
+// them without the encoder.
+inline const EntityMemo* RememberedEncoding(const XMLGenContext* context, const std::uint8_t* bytes,
+                                            std::size_t available, std::uint8_t mode, std::uint16_t* n) {
+    std::uint16_t length = LmbcsLengthOf(bytes[0]);
+    if (length > available) length = static_cast<std::uint16_t>(available);
+    if (length == 0) length = 1;
+    *n = length;
+    if (length > 3 || StartsSurrogatePair(bytes, length, available)) return nullptr;
+    return FindEncodingMemo(context, EncodingMemoKey(bytes, length), mode);
+}
 
 // Unloads the translation tables the encoder loaded for the run.
 void ReleaseEncoderTables(XMLGenContext* context);

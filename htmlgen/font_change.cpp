@@ -144,6 +144,140 @@ void OpenAttributes(XMLGenContext* context, Markup* markup, unsigned attributes)
 
 void CloseIfOpen(XMLGenContext* context, const char* tag) { CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0); }
 
+// The style span of a font: its text in span, or nothing when no property
+// differs (false). Right-to-left text forces the direction of the spans
+// after it.
+bool ComposeSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int rightToLeft,
+                 const Suppressed& suppressed, Markup* span) {
+    const FontId& base = context->baseFont;
+    span->Put("<span style=\"");
+    span->Put(context->openBrace);
+    bool property = false;
+    if (!suppressed.size && (context->forceFontSize != 0 || font.size != base.size)) {
+        span->Put("font-size: ");
+        span->PutNumber(font.size);
+        span->Put("pt; ");
+        property = true;
+    }
+    if (!suppressed.colour && color != nullptr) {
+        const char* highlight = (color->flags & kColorHighlightYellow) != 0 ? "#ffffc2;"
+                                : (color->flags & kColorHighlightPink) != 0 ? "#ffe0e6;"
+                                : (color->flags & kColorHighlightBlue) != 0 ? "#e0ffff;"
+                                                                            : nullptr;
+        if (highlight != nullptr) {
+            span->Put("background: ");
+            span->Put(highlight);
+            property = true;
+        }
+    }
+    if (!suppressed.colour && (context->forceFontColor != 0 || font.color != base.color)) {
+        char value[kCSSColorSize];
+        if (color != nullptr) {
+            FormatCSSRGB(color->red, color->green, color->blue, value);
+        } else {
+            ColorToCSS(font.color, value, kColorAsRGB);
+        }
+        span->Put("color: ");
+        span->Put(value);
+        span->Put("; ");
+        property = true;
+    }
+    if (!suppressed.attributes) {
+        const std::uint8_t decoration = font.attributes & (kAttrUnderline | kAttrStrike);
+        const char* text = nullptr;
+        if (font.attributes == base.attributes) {
+            if (context->insideLink != 0 && (font.attributes & kAttrUnderline) == 0)
+                text = "text-decoration: none; ";
+        } else if (decoration == (kAttrUnderline | kAttrStrike)) {
+            text = "text-decoration: underline line-through; ";
+        } else if (decoration == kAttrUnderline) {
+            text = "text-decoration: underline; ";
+        } else if (decoration == kAttrStrike) {
+            text = "text-decoration: line-through; ";
+        } else if (context->insideLink != 0) {
+            text = "text-decoration: none; ";
+        }
+        if (text != nullptr) {
+            span->Put(text);
+            property = true;
+        }
+    }
+    if (!suppressed.face && (context->forceFontFace != 0 || font.face != base.face)) {
+        char name[kFaceNameSize];
+        FaceName(context, font.face, name);
+        if (name[0] != '\0') {
+            // The face name is data: a CSS value of its own, which
+            // needs no further escape inside the attribute.
+            std::string family = "font-family: ";
+            AppendFontFamilies(&family, name);
+            family += "; ";
+            span->Put(family.c_str());
+            property = true;
+        }
+    }
+    if (rightToLeft != 0) {
+        span->Put("direction: rtl;");
+        context->forceDirection = 1;
+        property = true;
+    } else if (context->forceDirection != 0) {
+        span->Put("direction: ltr;");
+        property = true;
+    }
+    if (!property) return false;
+    span->Put(context->closeBrace);
+    span->Put("\">");
+    return true;
+}
+
+// The switches a span's text depends on besides the fonts and the colour.
+std::uint16_t SpanSwitches(const XMLGenContext* context, int forceSize, int rightToLeft, const Suppressed& suppressed) {
+    return static_cast<std::uint16_t>((suppressed.face ? 1 : 0) | (suppressed.size ? 2 : 0) |
+                                      (suppressed.attributes ? 4 : 0) | (suppressed.colour ? 8 : 0) |
+                                      (context->forceFontSize != 0 ? 16 : 0) | (context->forceFontColor != 0 ? 32 : 0) |
+                                      (context->forceFontFace != 0 ? 64 : 0) | (forceSize != 0 ? 128 : 0) |
+                                      (context->insideLink != 0 ? 256 : 0) | (rightToLeft != 0 ? 512 : 0) |
+                                      (context->forceDirection != 0 ? 1024 : 0));
+}
+
+// Puts the span of a font state into the markup: built once, then taken
+// from its memo while the state comes again (text mostly changes among a
+// few fonts). False when no property differs (no span).
+bool PutSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
+             const Suppressed& suppressed, Markup* markup) {
+    const std::uint32_t packed = PackFontId(font);
+    const std::uint32_t base = PackFontId(context->baseFont);
+    const std::uint16_t switches = SpanSwitches(context, forceSize, rightToLeft, suppressed);
+    const ColorValue colour = color != nullptr ? *color : ColorValue{};
+    std::uint32_t hash = packed * 2654435761u ^ base * 40503u ^ switches;
+    if (color != nullptr) hash ^= (colour.flags * 31u + colour.red * 7u + colour.green * 3u + colour.blue) * 97u;
+    SpanMemo& memo = context->spanMemos[(hash >> 7) % kSpanMemos];
+    if (memo.used && memo.font == packed && memo.base == base && memo.switches == switches &&
+        memo.colourGiven == (color != nullptr) &&
+        (color == nullptr || (memo.colour.flags == colour.flags && memo.colour.red == colour.red &&
+                              memo.colour.green == colour.green && memo.colour.blue == colour.blue))) {
+        if (rightToLeft != 0) context->forceDirection = 1;
+        if (memo.length == 0) return false;
+        markup->PutBytes(memo.text, memo.length);
+        return true;
+    }
+    char text[kFontMarkupSize];
+    Markup span(text, sizeof text);
+    const bool property = ComposeSpan(context, font, color, rightToLeft, suppressed, &span);
+    if (property) markup->PutBytes(span.out, span.used);
+    // A span too long for a memo is kept in none.
+    memo = SpanMemo{};
+    if (property && span.used >= sizeof memo.text) return true;
+    memo.used = true;
+    memo.font = packed;
+    memo.base = base;
+    memo.switches = switches;
+    memo.colourGiven = color != nullptr;
+    memo.colour = colour;
+    memo.length = property ? static_cast<std::uint16_t>(span.used) : 0;
+    std::memcpy(memo.text, text, memo.length);
+    return property;
+}
+
 // The CSS form: a span for face, size and colour, elements for bold,
 // italic, superscript and subscript.
 void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
@@ -188,87 +322,9 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
                                     font.attributes != current.attributes || font.size != current.size ||
                                     rightToLeft != 0 || context->forceDirection != 0;
     if (differsFromBase && differsFromCurrent) {
-        char text[kFontMarkupSize];
-        Markup span(text, sizeof text);
-        span.Put("<span style=\"");
-        span.Put(context->openBrace);
-        bool property = false;
-        if (!suppressed.size && (context->forceFontSize != 0 || font.size != base.size)) {
-            span.Put("font-size: ");
-            span.PutNumber(font.size);
-            span.Put("pt; ");
-            property = true;
-        }
-        if (!suppressed.colour && color != nullptr) {
-            const char* highlight = (color->flags & kColorHighlightYellow) != 0 ? "#ffffc2;"
-                                    : (color->flags & kColorHighlightPink) != 0 ? "#ffe0e6;"
-                                    : (color->flags & kColorHighlightBlue) != 0 ? "#e0ffff;"
-                                                                                : nullptr;
-            if (highlight != nullptr) {
-                span.Put("background: ");
-                span.Put(highlight);
-                property = true;
-            }
-        }
-        if (!suppressed.colour && (context->forceFontColor != 0 || font.color != base.color)) {
-            char value[kCSSColorSize];
-            if (color != nullptr) {
-                FormatCSSRGB(color->red, color->green, color->blue, value);
-            } else {
-                ColorToCSS(font.color, value, kColorAsRGB);
-            }
-            span.Put("color: ");
-            span.Put(value);
-            span.Put("; ");
-            property = true;
-        }
-        if (!suppressed.attributes) {
-            const std::uint8_t decoration = font.attributes & (kAttrUnderline | kAttrStrike);
-            const char* text = nullptr;
-            if (font.attributes == base.attributes) {
-                if (context->insideLink != 0 && (font.attributes & kAttrUnderline) == 0)
-                    text = "text-decoration: none; ";
-            } else if (decoration == (kAttrUnderline | kAttrStrike)) {
-                text = "text-decoration: underline line-through; ";
-            } else if (decoration == kAttrUnderline) {
-                text = "text-decoration: underline; ";
-            } else if (decoration == kAttrStrike) {
-                text = "text-decoration: line-through; ";
-            } else if (context->insideLink != 0) {
-                text = "text-decoration: none; ";
-            }
-            if (text != nullptr) {
-                span.Put(text);
-                property = true;
-            }
-        }
-        if (!suppressed.face && (context->forceFontFace != 0 || font.face != base.face)) {
-            char name[kFaceNameSize];
-            FaceName(context, font.face, name);
-            if (name[0] != '\0') {
-                // The face name is data: a CSS value of its own, which
-                // needs no further escape inside the attribute.
-                std::string family = "font-family: ";
-                AppendFontFamilies(&family, name);
-                family += "; ";
-                span.Put(family.c_str());
-                property = true;
-            }
-        }
-        if (rightToLeft != 0) {
-            span.Put("direction: rtl;");
-            context->forceDirection = 1;
-            property = true;
-        } else if (context->forceDirection != 0) {
-            span.Put("direction: ltr;");
-            property = true;
-        }
-        if (property) {
-            span.Put(context->closeBrace);
-            span.Put("\">");
-            markup->PutBytes(span.out, span.used);
-            if (PushCloseTag(context, "</span>")) ++context->fontPushes;
-        }
+        if (PutSpan(context, font, color, forceSize, rightToLeft, suppressed, markup) &&
+            PushCloseTag(context, "</span>"))
+            ++context->fontPushes;
     }
 
     if (!suppressed.attributes && font.attributes != base.attributes)

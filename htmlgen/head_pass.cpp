@@ -113,14 +113,16 @@ STATUS AddCellBorderRule(XMLGenContext* context, const CDRecordNode* cell) {
     return AddBorderRule(context, code.c_str(), ComposeBorderRule(context, cell).c_str()) ? kOK : kOutOfMemory;
 }
 
-// Step through the range: font votes, table and layer nesting, and the
-// rules of paragraph definitions and cell borders.
-STATUS ScanRange(XMLGenContext* context) {
+// Step through the range: font votes, the fonts of the runs, table and
+// layer nesting, and the rules of paragraph definitions and cell borders.
+STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
     bool listImageSeen = false;
     for (CDRecordNode* node = context->node; InRange(context, node); node = node->next) {
         const std::uint16_t signature = node->signature;
+        if (node == context->endNode) fonts->NoteEnd();
         if (IsTextRun(signature)) {
             if (!RunHasText(node)) continue;
+            fonts->Note(node);
             const FontId font = UnpackFontId(NodeDword(node, 4));
             Vote(context->faceVotes, font.face);
             Vote(context->sizeVotes, font.size);
@@ -362,7 +364,7 @@ void OpenBody(XMLGenContext* context) {
     AppendOutput(context, tag);
 }
 
-STATUS WriteHeadPass(XMLGenContext* context) {
+STATUS WriteHeadPass(XMLGenContext* context, RangeFonts* fonts) {
     context->tableDepth = 0;
     context->layerDepth = 0;
     ReleaseStyleRules(context);
@@ -377,7 +379,7 @@ STATUS WriteHeadPass(XMLGenContext* context) {
     context->sizeVotes[kDefaultFont.size] = kStartVotes;
     context->colourVotes[kDefaultFont.color] = kStartVotes;
 
-    const STATUS status = ScanRange(context);
+    const STATUS status = ScanRange(context, fonts);
     // A range that starts or ends inside a table or layer leaves the walk
     // its own count.
     context->tableDepth = 0;

@@ -20,6 +20,7 @@
 #include "htmlgen/font_change.h"
 #include "htmlgen/head_pass.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/range_fonts.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/style_rules.h"
 #include "htmlgen/table_writer.h"
@@ -127,63 +128,46 @@ STATUS WritePlainText(XMLGenContext* context) {
     return FlushOutput(context, 1);
 }
 
-// The fonts met lately, by a hash of their id: text mostly comes in a few
-// fonts, known again without a look at the set of all.
-struct RecentFonts {
-    std::uint32_t ids[16] = {};
-    bool used[16] = {};
-    // Whether the font was met lately; it is remembered.
-    bool Seen(std::uint32_t id) {
-        const std::uint32_t slot = (id * 2654435761u) >> 28;
-        const bool seen = used[slot] && ids[slot] == id;
-        ids[slot] = id;
-        used[slot] = true;
-        return seen;
-    }
-};
-
 // Each font of the range's text runs gets its markup once, as an internal
 // style mapping of the item: the opening markup and the closing tags it
-// pushed. Nothing is written; the close-tag stack is left empty. The pass
-// also finds whether the range reaches its last record at all: false for a
-// range that ends before it starts (walking it by identity would run on to
-// the list's end).
-bool FontPrePass(XMLGenContext* context) {
+// pushed. Nothing is written; the close-tag stack is left empty. The fonts
+// are those the head pass noted, in the order their first runs come (the
+// markup of one depends on the fonts before it). Returns whether the range
+// reaches its last record at all: false for a range that ends before it
+// starts (walking it by identity would run on to the list's end).
+bool MapRangeFonts(XMLGenContext* context, const RangeFonts& fonts) {
     ZervaRTItem* item = context->item;
-    std::unordered_set<std::uint32_t> mapped;
-    if (item != nullptr && item->work != nullptr) {
+    if (item != nullptr && item->work != nullptr && !fonts.fonts().empty()) {
+        std::unordered_set<std::uint32_t> mapped;
         for (const StyleMappingInfo* mapping = item->work->internalMappings; mapping != nullptr;
              mapping = mapping->next)
             mapped.insert(mapping->fontId);
-    }
-    bool reached = false;
-    RecentFonts recent;
-    for (const CDRecordNode* node = context->node; node != nullptr && !reached; node = node->next) {
-        reached = node == context->endNode;
-        if (item == nullptr || item->work == nullptr || !IsTextRun(node->signature) || !RunHasText(node)) continue;
-        const std::uint32_t fontId = ReadDword(node->bytes + 4);
-        if (recent.Seen(fontId) || !mapped.insert(fontId).second) continue;
-        ColorValue colour;
-        const CDRecordNode* next = node->next;
-        const bool hasColour = next != nullptr && next->signature == kSigColor;
-        if (hasColour) {
-            colour.flags = NodeWord(next, 2);
-            colour.red = NodeByte(next, 4);
-            colour.green = NodeByte(next, 5);
-            colour.blue = NodeByte(next, 6);
+        for (const RangeFont& range : fonts.fonts()) {
+            if (!mapped.insert(range.fontId).second) continue;
+            const FontId font = UnpackFontId(range.fontId);
+            const std::uint32_t depth = CloseTagDepth(context);
+            WriteXMLFontChange(&font, range.hasColour ? &range.colour : nullptr, context, 1, 0,
+                               range.rightToLeft ? 1 : 0);
+            char closing[kClosingSize] = {};
+            PopCloseTags(context, depth, closing, sizeof closing);
+            item->CreateInternalStyleMapping(context->fontMarkup, closing, range.fontId);
+            CloseOpenXMLTags(context, "*", 0, 0, nullptr, 0, 0, 0);
         }
-        const FontId font = UnpackFontId(fontId);
-        const std::uint32_t depth = CloseTagDepth(context);
-        WriteXMLFontChange(&font, hasColour ? &colour : nullptr, context, 1, 0, node->signature == kSigBidiText);
-        char closing[kClosingSize] = {};
-        PopCloseTags(context, depth, closing, sizeof closing);
-        item->CreateInternalStyleMapping(context->fontMarkup, closing, fontId);
-        CloseOpenXMLTags(context, "*", 0, 0, nullptr, 0, 0, 0);
     }
     CloseOpenXMLTags(context, "*", 0, 0, nullptr, 0, 0, 0);
     context->tableDepth = 0;
     context->currentFont = context->baseFont;
-    return reached;
+    return fonts.reachedEnd();
+}
+
+// The fonts of a range the head pass did not step through, noted here: a
+// range without a last record or one that ends right before it starts,
+// where the walk writes nothing but the fonts up to the list's end still
+// get their mappings.
+void NoteFontsToListEnd(const XMLGenContext* context, RangeFonts* fonts) {
+    for (const CDRecordNode* node = context->node; node != nullptr; node = node->next) {
+        if (IsTextRun(node->signature) && RunHasText(node)) fonts->Note(node);
+    }
 }
 
 // Whether the range's last record lies at or after its first (plain text
@@ -243,9 +227,11 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
     }
 
     if (depth == 0) {
-        const STATUS status = WriteHeadPass(context);
+        RangeFonts fonts;
+        const STATUS status = WriteHeadPass(context, &fonts);
         if (status != kOK) return status;
-        if (!FontPrePass(context)) context->node = nullptr;
+        if (!fonts.reachedEnd() && !InRange(context, context->node)) NoteFontsToListEnd(context, &fonts);
+        if (!MapRangeFonts(context, fonts)) context->node = nullptr;
     }
 
     const WalkCall call{static_cast<std::uint16_t>(kind), ClampToWord(depth)};

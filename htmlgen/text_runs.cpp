@@ -229,6 +229,22 @@ bool PlainBlock(const char* text, bool blank, bool links) {
 // The bytes of a stretch of plain characters looked at one by one before
 // sixteen are tested at once.
 constexpr std::size_t kFirstBytes = 4;
+// The longest plain stretch written among characters outside ASCII.
+constexpr std::size_t kShortStretch = 16;
+
+// Copies a few bytes (at most 16) in two fixed moves that may overlap: a
+// general copy of a few bytes costs more than the character.
+inline void CopyShort(char* out, const char* text, std::size_t length) {
+    if (length >= 8) {
+        std::memcpy(out, text, 8);
+        std::memcpy(out + length - 8, text + length - 8, 8);
+    } else if (length >= 4) {
+        std::memcpy(out, text, 4);
+        std::memcpy(out + length - 4, text + length - 4, 4);
+    } else {
+        for (std::size_t k = 0; k < length; ++k) out[k] = text[k];
+    }
+}
 
 // The characters of a run, written at the end of the output.
 class RunWriter {
@@ -242,7 +258,8 @@ public:
           face_(face),
           lineBreak_(LineBreakText(context)),
           lineBreakLength_(std::strlen(lineBreak_)),
-          chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0) {
+          chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0),
+          memoMode_(EncodingMemoMode(context, IsOn(context, sw::kUseXMLEntities))) {
         MoveToTextEnd(context);
         static const PlainCharacters plain(false, false), plainWithLinks(true, false);
         static const PlainCharacters blanks(false, true), blanksWithLinks(true, true);
@@ -305,8 +322,8 @@ public:
                 // Outside ASCII (a group byte below 0x20 starts most
                 // characters outside Latin-1), or a control character: its
                 // entity or reference, never the raw byte (no address
-                // starts with it).
-                if (!PutEncoded(text, length, &i)) return false;
+                // starts with it); with the plain characters after it.
+                if (!WriteEncodedStretch(text, length, &i)) return false;
                 if (!AfterCharacter(false)) return false;
                 continue;
             }
@@ -386,6 +403,86 @@ private:
         *context_->writePosition = '\0';
         context_->measuredLength = 0;
     }
+    // Whether a byte starts a character written as an entity or reference:
+    // one outside ASCII or a control character but the line ends, tab and
+    // the zero byte.
+    static bool Encoded(std::uint8_t b) {
+        return b >= 0x80 || (b < 0x20 && b != 0 && b != '\t' && b != '\n' && b != '\r');
+    }
+
+    // From a character written as an entity or reference at i: such
+    // characters and the short stretches of plain characters between them,
+    // written in one go at a local write position (the buffer's end is
+    // moved once), the encodings met before taken straight from their
+    // memos. It ends at a character of another kind, before a long plain
+    // stretch (written faster on its own), at the end of the text, or after
+    // the piece that makes the buffer due to be handed on, a plain stretch
+    // ending where that happens, as it would written piece by piece.
+    bool WriteEncodedStretch(const char* text, std::size_t length, std::size_t* i) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
+        char* const base = context_->buffer;
+        char* const end = base + context_->capacity;
+        // The piece that ends past this write position makes the buffer due.
+        const std::size_t flushMark = context_->flushMark;
+        auto written = [&](const char* at) {
+            const auto used = static_cast<std::size_t>(at - base);
+            return used > flushMark ? used - flushMark : 0;
+        };
+        char* out = context_->writePosition;
+        std::size_t at = *i;
+        bool full = false;
+        for (;;) {
+            const std::uint8_t b = bytes[at];
+            if (Encoded(b)) {
+                std::uint16_t n = 0;
+                const EntityMemo* memo = RememberedEncoding(context_, bytes + at, length - at, memoMode_, &n);
+                if (memo != nullptr) {
+                    if (memo->length >= static_cast<std::size_t>(end - out)) {
+                        full = true;
+                        break;
+                    }
+                    CopyShort(out, memo->text, memo->length);
+                    out += memo->length;
+                    at += n;
+                } else {
+                    std::size_t count = 0;
+                    const std::size_t taken = EncodeCharacter(context_, text + at, length - at, out,
+                                                              static_cast<std::size_t>(end - out), &count);
+                    if (taken == 0) {
+                        full = true;
+                        break;
+                    }
+                    out += count;
+                    at += taken;
+                }
+            } else if (plain_[b]) {
+                std::size_t most = length - at < kShortStretch ? length : at + kShortStretch;
+                if (chunk_ != 0) {
+                    const std::size_t sent = written(out);
+                    const std::size_t left = sent > chunk_ + 40 ? 1 : chunk_ + 41 - sent;
+                    if (most - at > left) most = at + left;
+                }
+                std::size_t stop = at + 1;
+                while (stop < most && plain_[bytes[stop]]) ++stop;
+                // A long stretch goes to the writer of plain text.
+                if (stop - at == kShortStretch) break;
+                if (stop - at >= static_cast<std::size_t>(end - out)) {
+                    full = true;
+                    break;
+                }
+                CopyShort(out, text + at, stop - at);
+                out += stop - at;
+                at = stop;
+            } else {
+                break;
+            }
+            if (at >= length || (chunk_ != 0 && written(out) > chunk_ + 40)) break;
+        }
+        Advance(static_cast<std::size_t>(out - context_->writePosition));
+        *i = at;
+        return full ? Full() : true;
+    }
+
     // The character at i as an entity or reference.
     bool PutEncoded(const char* text, std::size_t length, std::size_t* i) {
         std::size_t written = 0;
@@ -402,7 +499,6 @@ private:
         Advance(length);
         return true;
     }
-
     // Blanks: with PreserveSpaces a blank stays one only between words
     // (and not in the fixed-pitch face); otherwise it and the blanks after
     // it are non-breaking.
@@ -516,6 +612,7 @@ private:
     const char* lineBreak_;
     std::size_t lineBreakLength_;
     std::uint32_t chunk_;
+    std::uint8_t memoMode_;
     bool extraRead_ = false;
     std::vector<char> extra_;
     const bool* plain_;

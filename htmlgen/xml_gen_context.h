@@ -160,6 +160,20 @@ struct FaceNameMemo {
 };
 constexpr int kFaceNameMemos = 8;
 
+// The style span a font change built for a font state: everything the
+// span's text depends on, and the text (length 0: no property, so no span).
+struct SpanMemo {
+    bool used = false;
+    std::uint32_t font = 0;                  // the packed font id
+    std::uint32_t base = 0;                  // ... of the base font
+    bool colourGiven = false;
+    ColorValue colour;
+    std::uint16_t switches = 0;              // suppressions, forced parts, link, direction
+    std::uint16_t length = 0;
+    char text[400] = {};
+};
+constexpr int kSpanMemos = 8;
+
 // Option texts the generation holds as tracked copies of the session's pool
 // (none when absent or empty unless said otherwise); each is released at
 // the end of the run. Read by the writers of later steps.
@@ -392,6 +406,9 @@ struct XMLGenContext : GenerationWalkState {
     // The names font changes wrote for faces of the item, by face id modulo
     // kFaceNameMemos (emptied whenever the options are read).
     FaceNameMemo faceNameMemos[kFaceNameMemos];
+    // The spans font changes built, by a hash of their font state (emptied
+    // whenever the options are read).
+    SpanMemo spanMemos[kSpanMemos];
 
     // The database of image resources opened for ImageHandling=RESOURCE (0
     // when none; not closed when it is the item's own).

@@ -272,7 +272,7 @@ STATUS DbBeginBatch(DBHANDLE db) {
     Lock lock(StorageMutex());
     OpenDatabase* open = FindDatabase(db);
     if (open == nullptr) return ERR_INVALID_HANDLE;
-    return open->store->BeginBatch();
+    return open->store->BeginBatch(BatchWrites::Joined);
 }
 
 STATUS DbCommitBatch(DBHANDLE db) {

@@ -463,11 +463,22 @@ STATUS ItemAppend(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength
     if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
     if (value == nullptr && valueLength != 0) return ERR_BAD_ARGUMENT;
     if (valueLength > kMaxStoredBytes - 2) return ERR_ITEM_TOO_LARGE;
+    try {
+        return ItemAppendValue(note, flags, std::string(name, nameLength), TypedValue(dataType, value, valueLength));
+    } catch (const std::bad_alloc&) {
+        return ERR_NO_MEMORY;
+    }
+}
+
+STATUS ItemAppendValue(NOTEHANDLE note, WORD flags, std::string name, std::vector<BYTE> value) {
+    if (!ValidName(name.data(), name.size())) return ERR_ITEM_NAME;
+    if (value.size() < 2) return ERR_BAD_ARGUMENT;   // the data-type word at least
+    if (value.size() > kMaxStoredBytes) return ERR_ITEM_TOO_LARGE;
     Lock lock(StorageMutex());
     OpenNote* open = Notes().Find(note);
     if (open == nullptr) return ERR_INVALID_HANDLE;
     try {
-        return AppendItem(*open, flags, std::string(name, nameLength), TypedValue(dataType, value, valueLength));
+        return AppendItem(*open, flags, std::move(name), std::move(value));
     } catch (const std::bad_alloc&) {
         return ERR_NO_MEMORY;
     }

@@ -79,10 +79,16 @@ ORIGINATORID NewOriginatorId();
 
 // A batch of writes to a database as one transaction (the DXL import): it
 // takes the write lock at once (waiting up to the busy wait) and commits
-// whole, or, abandoned, leaves the database as it was.
+// whole, or, abandoned, leaves the database as it was. Its writes join it as
+// they are: after one fails, the batch can only be abandoned (its commit
+// fails and leaves it to DbAbortBatch).
 STATUS DbBeginBatch(DBHANDLE db);
 STATUS DbCommitBatch(DBHANDLE db);
 void DbAbortBatch(DBHANDLE db);
+
+// Appends an item whose value (as stored: the data-type word first) the
+// caller hands over, without copying it (the DXL import).
+STATUS ItemAppendValue(NOTEHANDLE note, WORD flags, std::string name, std::vector<BYTE> value);
 
 // Testing controls (testing.cpp).
 int TakeInjectedUpdateFault();   // the pending fault, turned off once taken

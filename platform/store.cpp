@@ -71,6 +71,19 @@ void RemoveFiles(const std::string& path) {
     ::unlink((path + "-shm").c_str());
 }
 
+// The size of a page of a new file. Pages of 16 KiB hold most items whole
+// and make the writes of a transaction, and the log's folding into the
+// file, fewer and larger than the default's 4 KiB; a file keeps the size it
+// was made with.
+const char* const kPageSize = "PRAGMA page_size = 16384";
+
+// The pages a connection keeps in memory (KiB, SQLite's default), and the
+// pages a batch of joined writes keeps: it writes many pages, and changed
+// pages that no longer fit are written into the log before the commit and
+// read back when they change again.
+constexpr int kCacheKiB = 2000;
+constexpr int kBatchCacheKiB = 32768;
+
 // Write-ahead logging with normal syncing: every update stays atomic (a
 // crash loses at most the last updates, never half of one) without a full
 // sync of the file on every note update.
@@ -128,6 +141,11 @@ int Store::Run(const char* sql) {
 
 int Store::WriteScope::Begin() {
     sqlite3* db = store_->db_;
+    if (store_->JoinedBatch()) {
+        open_ = true;
+        joined_ = true;
+        return SQLITE_OK;
+    }
     int rc;
     if (store_->batchDepth_ > 0) {
         rc = store_->Run(kSavepoint);
@@ -245,7 +263,9 @@ namespace {
 // which no one else sees yet: without syncs, the caller syncs it once made.
 int WriteSchema(sqlite3* db, const DBID& replicaId) {
     std::string pragma = "PRAGMA application_id = " + std::to_string(kApplicationId);
-    int rc = sqlite3_exec(db, "PRAGMA synchronous=OFF; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    int rc = sqlite3_exec(db, kPageSize, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_exec(db, "PRAGMA synchronous=OFF; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
     rc = sqlite3_exec(db, pragma.c_str(), nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
@@ -336,23 +356,37 @@ STATUS Store::StartLog() {
     return status;
 }
 
-STATUS Store::BeginBatch() {
+void Store::SetCacheSize(int kib) {
+    const std::string pragma = "PRAGMA cache_size = -" + std::to_string(kib);
+    sqlite3_exec(db_, pragma.c_str(), nullptr, nullptr, nullptr);   // only a setting: the batch works without it
+}
+
+STATUS Store::BeginBatch(BatchWrites writes) {
+    const bool joined = writes == BatchWrites::Joined;
+    // A batch of joined writes is a large one (an import): it keeps more
+    // pages, until the outermost such batch ends.
+    const bool growCache = joined && !InJoinedBatch();
+    if (growCache) SetCacheSize(kBatchCacheKiB);
     if (batchDepth_ > 0) {
         // Inside another batch: a savepoint of it.
         const int rc = Run(kBatchSavepoint);
-        if (rc != SQLITE_OK) return Fail(rc, "start a batch of writes");
-        batchMarks_.emplace_back(batchAllocated_.size(), batchStored_.size());
+        if (rc != SQLITE_OK) {
+            if (growCache) SetCacheSize(kCacheKiB);
+            return Fail(rc, "start a batch of writes");
+        }
+        batchMarks_.push_back({batchAllocated_.size(), batchStored_.size(), joined, false});
         ++batchDepth_;
         return NOERROR;
     }
     sqlite3_busy_timeout(db_, BusyWaitSeconds() * 1000);
     int rc = Run(kBeginWrite);
-    if (rc != SQLITE_OK) return Fail(rc, "start a batch of writes");
-    if (!objectIndexReady_) rc = sqlite3_exec(db_, kObjectIndex, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK && !objectIndexReady_) {
+        rc = sqlite3_exec(db_, kObjectIndex, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) Run(kRollback);
+    }
     if (rc != SQLITE_OK) {
-        STATUS status = Fail(rc, "start a batch of writes");
-        Run(kRollback);
-        return status;
+        if (growCache) SetCacheSize(kCacheKiB);
+        return Fail(rc, "start a batch of writes");
     }
     batchDepth_ = 1;
     // The index made in the batch goes if the batch is abandoned.
@@ -360,22 +394,29 @@ STATUS Store::BeginBatch() {
     objectIndexReady_ = true;
     batchAllocated_.clear();
     batchStored_.clear();
-    batchMarks_.assign(1, {0, 0});
+    batchMarks_.assign(1, {0, 0, joined, false});
     return NOERROR;
 }
 
 STATUS Store::CommitBatch() {
     if (batchDepth_ == 0) return ERR_BAD_ARGUMENT;
+    // A batch in which a joined write failed half done cannot be kept: like
+    // any batch whose commit fails, it stays open for its caller to abandon.
+    if (batchMarks_.back().spoiled) {
+        LogLine(ERR_DB_IO, "Database %s: a batch of writes in which a write failed cannot be kept", path_.c_str());
+        return ERR_DB_IO;
+    }
     if (batchDepth_ > 1) {
         // What the inner batch stored stays the outer one's to give back.
         const int rc = Run(kReleaseBatch);
         if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
-        batchMarks_.pop_back();
+        PopBatchMark();
         --batchDepth_;
         return NOERROR;
     }
     int rc = Run(kCommit);
     if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
+    PopBatchMark();
     batchDepth_ = 0;
     batchAllocated_.clear();
     batchStored_.clear();
@@ -393,8 +434,21 @@ void Store::AbortBatch() {
         objectIndexReady_ = indexBeforeBatch_;
     }
     ObjectsRolledBack();
-    batchMarks_.pop_back();
+    PopBatchMark();
     --batchDepth_;
+}
+
+void Store::PopBatchMark() {
+    const bool joined = batchMarks_.back().joined;
+    batchMarks_.pop_back();
+    if (joined && !InJoinedBatch()) SetCacheSize(kCacheKiB);
+}
+
+bool Store::InJoinedBatch() const {
+    for (const BatchMark& mark : batchMarks_) {
+        if (mark.joined) return true;
+    }
+    return false;
 }
 
 STATUS Store::ReadHeader(NOTEID id, NoteHeader* header) {

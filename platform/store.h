@@ -9,8 +9,12 @@
 // happens to the process. A batch (BeginBatch ... CommitBatch) makes a
 // series of writes one transaction of its own; the writes inside it are
 // savepoints of it, and a batch begun inside another is a savepoint of the
-// outer one. The write lock is waited for up to the busy wait (notes.ini
-// "DatabaseBusyWait", in seconds); a database held longer gives ERR_DB_BUSY.
+// outer one. A batch that is only ever kept or abandoned whole (an import)
+// has its writes join it as they are instead: one that fails spoils it, and
+// its commit then fails (the caller abandons it, as after any failed
+// commit). The write lock is waited for up to the busy wait (notes.ini
+// "DatabaseBusyWait", in seconds); a database held longer gives
+// ERR_DB_BUSY.
 //
 // The handles of one file in a process share one store (one connection), so
 // that a batch or write lock taken through one handle covers the writes made
@@ -120,6 +124,12 @@ struct PendingObject {
     std::vector<BYTE> bytes;
 };
 struct PendingObjects;
+
+// How the writes within a batch join it: each as a savepoint of its own, so
+// that one that fails takes back only itself; or as they are (for a batch
+// abandoned whole when any write fails), sparing a savepoint per write.
+enum class BatchWrites { Savepoints, Joined };
+
 class StatementCache;
 
 class Store {
@@ -142,7 +152,7 @@ public:
     // it until CommitBatch or AbortBatch; nothing written in between is seen
     // by others before the commit, and an abort (or the end of the process)
     // leaves the file as it was.
-    STATUS BeginBatch();
+    STATUS BeginBatch(BatchWrites writes = BatchWrites::Savepoints);
     STATUS CommitBatch();
     // Abandons the innermost batch.
     void AbortBatch();
@@ -188,6 +198,16 @@ private:
     STATUS Fail(int rc, const char* what);
     // Makes a new database's write-ahead log (its first write).
     STATUS StartLog();
+    // The memory the connection keeps pages in, in KiB.
+    void SetCacheSize(int kib);
+    // Whether the innermost open batch has its writes join it as they are.
+    bool JoinedBatch() const { return batchDepth_ > 0 && batchMarks_.back().joined; }
+    // Whether any open batch has its writes join it (it keeps the large
+    // cache of pages).
+    bool InJoinedBatch() const;
+    // Drops the innermost batch's mark as it ends, and the large cache of
+    // pages with the last joined batch.
+    void PopBatchMark();
     // Runs a statement of the cache that returns no rows (one whose text
     // lives as long as the program); an SQLite result code.
     int Run(const char* sql);
@@ -226,7 +246,13 @@ private:
     // per open batch, how many of each there were when it began.
     std::vector<DWORD> batchAllocated_;
     std::vector<std::pair<DWORD, PendingObject>> batchStored_;
-    std::vector<std::pair<size_t, size_t>> batchMarks_;
+    struct BatchMark {
+        size_t allocated = 0;   // batchAllocated_.size() when the batch began
+        size_t stored = 0;      // batchStored_.size() when the batch began
+        bool joined = false;    // its writes join it as they are
+        bool spoiled = false;   // one of them failed half done
+    };
+    std::vector<BatchMark> batchMarks_;
 };
 
 // The object a TYPE_OBJECT value (data-type word first) names; false when

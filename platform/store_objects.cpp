@@ -116,7 +116,8 @@ void Store::ObjectsStored(const std::vector<DWORD>& stored) {
 }
 
 void Store::ObjectsRolledBack() {
-    const auto [allocatedMark, storedMark] = batchMarks_.empty() ? std::pair<size_t, size_t>{0, 0} : batchMarks_.back();
+    const size_t allocatedMark = batchMarks_.empty() ? 0 : batchMarks_.back().allocated;
+    const size_t storedMark = batchMarks_.empty() ? 0 : batchMarks_.back().stored;
     std::set<DWORD> allocated(batchAllocated_.begin() + static_cast<std::ptrdiff_t>(allocatedMark),
                               batchAllocated_.end());
     for (size_t at = storedMark; at < batchStored_.size(); ++at) {

@@ -145,14 +145,18 @@ inline constexpr const char* kRollbackToBatch = "ROLLBACK TO batch";
 inline constexpr const char* kReleaseBatch = "RELEASE batch";
 
 // The transaction of one write: a transaction of its own that takes the
-// write lock at once, or, inside a batch, a savepoint of the batch. Rolled
-// back unless committed.
+// write lock at once, or, inside a batch, a savepoint of the batch, or the
+// batch's own transaction when its writes join it. Rolled back unless
+// committed; a joined write, which cannot be taken back alone, spoils its
+// batch instead.
 class Store::WriteScope {
 public:
     explicit WriteScope(Store* store) : store_(store) {}
     ~WriteScope() {
         if (!open_) return;
-        if (store_->batchDepth_ > 0) {
+        if (joined_) {
+            store_->batchMarks_.back().spoiled = true;
+        } else if (store_->batchDepth_ > 0) {
             store_->Run(kRollbackToSavepoint);
             store_->Run(kReleaseSavepoint);
         } else {
@@ -164,6 +168,10 @@ public:
 
     int Begin();
     int Commit() {
+        if (joined_) {
+            open_ = false;
+            return SQLITE_OK;
+        }
         int rc = store_->Run(store_->batchDepth_ > 0 ? kReleaseSavepoint : kCommit);
         if (rc == SQLITE_OK) {
             open_ = false;
@@ -175,6 +183,7 @@ public:
 private:
     Store* store_;
     bool open_ = false;
+    bool joined_ = false;   // joins its batch as it is
 };
 
 } // namespace plat

@@ -92,6 +92,13 @@ FixtureRecord TextRun(std::uint8_t face, std::uint8_t attributes, std::uint8_t c
     return talix_test::TextRecord(font, lmbcs);
 }
 
+FixtureRecord BidiRun(const std::string& lmbcs) {
+    FixtureRecord run = TextRun(1, 0, 0, 12, lmbcs);
+    run.signature = 0xFFE4;
+    talix_test::PutWord(&run, 0, 0xFFE4);
+    return run;
+}
+
 FixtureRecord Colour(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint16_t flags) {
     FixtureRecord record = talix_test::HostRecord(0x00D2, 8);
     talix_test::PutWord(&record, 2, flags);

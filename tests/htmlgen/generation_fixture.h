@@ -78,6 +78,8 @@ using talix_test::FixtureRecord;
 // A text run in a font: face, attribute bits, colour index, point size.
 FixtureRecord TextRun(std::uint8_t face, std::uint8_t attributes, std::uint8_t colour, std::uint8_t size,
                   const std::string& lmbcs);
+// A right-to-left run in the default font.
+FixtureRecord BidiRun(const std::string& lmbcs);
 FixtureRecord Colour(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint16_t flags = 1);
 FixtureRecord Definition(std::uint16_t id, std::uint16_t justification = 0, std::uint16_t flags = 0,
                          std::uint16_t flags2 = 0);

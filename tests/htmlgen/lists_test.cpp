@@ -10,6 +10,7 @@
 
 namespace {
 
+using htmlgen_test::BidiRun;
 using htmlgen_test::Colour;
 using htmlgen_test::Definition;
 using htmlgen_test::DefinitionFields;
@@ -26,14 +27,6 @@ using htmlgen_test::TextRun;
 constexpr std::uint16_t kBulleted = 0x0400, kNumbered = 0x1000;
 
 
-
-// A right-to-left run in the default font.
-talix_test::FixtureRecord BidiRun(const std::string& text) {
-    talix_test::FixtureRecord run = TextRun(1, 0, 0, 12, text);
-    run.signature = 0xFFE4;
-    talix_test::PutWord(&run, 0, 0xFFE4);
-    return run;
-}
 
 DefinitionFields List(std::uint16_t id, std::uint16_t flags, std::uint16_t firstLine, std::uint16_t flags2 = 0) {
     DefinitionFields fields;

@@ -10,13 +10,16 @@
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "generation_fixture.h"
+#include "htmlgen/entity_encoder.h"
 #include "htmlgen/xml_gen_context.h"
 #include "support/markup_validators.h"
 #include "table_records.h"
+#include "talix/session.h"
 #include "talix_platform.h"
 
 namespace {
 
+using htmlgen_test::BidiRun;
 using htmlgen_test::Bracket;
 using htmlgen_test::Colour;
 using htmlgen_test::Definition;
@@ -89,6 +92,28 @@ TEST_F(Walk, TextRunsWriteTheirFontChanges) {
     // A highlighted run's background ends with it.
     ZervaRTChunk* marked = Define({TextRun(1, 0, 0, 10, "e"), Colour(0, 0, 0, 0x8001), TextRun(1, 0, 0, 10, "f")});
     EXPECT_EQ(Fragment(marked), "<span style=\"background: #ffffc2;\">e</span>f");
+
+    // A font state that comes again writes the span it wrote before, unless
+    // what the span says changed in between: a colour record, a link, a
+    // right-to-left run (the spans after it give their direction).
+    ZervaRTChunk* again = Define({TextRun(5, 0, kRed, 12, "a"), TextRun(1, 0, 0, 10, "b"),
+                                  TextRun(5, 0, kRed, 12, "c"), Colour(1, 2, 3), TextRun(1, 0, 0, 10, "d"),
+                                  TextRun(5, 0, kRed, 12, "e http://x.example/ e"), BidiRun("f"),
+                                  TextRun(5, 0, kRed, 12, "g")});
+    EXPECT_EQ(Fragment(again, "MakeURLHotspots=Yes"),
+              "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">a</span>b"
+              "<span style=\"font-size: 12pt; color: rgb(1,2,3); direction: ltr;\">c</span>d"
+              "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">e "
+              "<a href=\"http://x.example/\">http://x.example/</a> e</span>"
+              "<span style=\"font-size: 12pt; direction: rtl;\">f</span>"
+              "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">g</span>");
+    // (The item's fonts have their markup by now: only the walk's own
+    // right-to-left run turns the direction on.)
+    EXPECT_EQ(Fragment(again, "SuppressFonts=color"),
+              "<span style=\"font-size: 12pt; \">a</span>b<span style=\"font-size: 12pt; \">c</span>d"
+              "<span style=\"font-size: 12pt; \">e http://x.example/ e</span>"
+              "<span style=\"font-size: 12pt; direction: rtl;\">f</span>"
+              "<span style=\"font-size: 12pt; direction: ltr;\">g</span>");
 
     // Every font of a document is kept as the item's markup for it, whole
     // even where it is longer than its place.
@@ -192,6 +217,83 @@ TEST_F(Walk, EveryCharacterOfALongRunIsWrittenWhereverItStands) {
         EXPECT_EQ(Fragment(chunk, "MakeURLHotspots=Yes"), expected) << offset;
         EXPECT_EQ(Fragment(chunk, "OutputToEvent=Yes"), expected) << offset;
         EXPECT_EQ(Fragment(chunk, "PreserveSpaces=Yes"), expected) << offset;
+    }
+}
+
+// The encoding of an LMBCS text by the encoder alone, in a context of its
+// own (no character remembered), under the options and format.
+std::string EncodedAlone(const std::string& text, const char* options, std::uint16_t format) {
+    RARIvoSession session;
+    htmlgen_test::Context context(&session, 1u << 20);
+    context.Read(options, format);
+    context.SetText("");
+    std::vector<char> output(1u << 20, '\0');
+    EXPECT_EQ(talix::WriteXMLEncodedTextTo(context.get(), text.data(), static_cast<std::uint32_t>(text.size()),
+                                           output.data(), static_cast<std::uint32_t>(output.size()), 0, 0, 0, 0),
+              0);
+    talix::ReleaseEncoderTables(context.get());
+    return output.data();
+}
+
+TEST_F(Walk, TextOutsideAsciiIsWrittenAsTheEncoderWritesItWhateverStandsAround) {
+    // Seeded runs of letters, blanks, markup characters, control bytes and
+    // characters outside ASCII of one, two and three bytes (hundreds of
+    // distinct ones, more than the encoder remembers, and a character
+    // beyond 16 bits), in stretches of every length: the walk writes each
+    // as the encoder does on its own, with the text handed on in chunks of
+    // any size or kept whole.
+    const std::string astral = plat::NativeToLmbcs("\xF0\x9F\x98\x80");
+    const std::string pieces[] = {"a", "bc", "defghijklmnopqrstu", " ", "&", "<", "\"", "\x82", "\x9C", "\x04",
+                                  "\x02\xD6", "\x14\x03\xB1", "\x14\x4E\x2D", "\x0F\x2E", astral};
+    std::uint32_t state = 45;
+    auto draw = [&](std::uint32_t below) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) % below;
+    };
+    // Runs of one font of about 700 bytes, whole characters each (stored
+    // runs hold even lengths).
+    Records records = {Definition(1), Reference(1)};
+    std::vector<std::string> runs;
+    std::string run;
+    std::size_t size = 0;
+    auto endRun = [&] {
+        if (run.size() % 2 != 0) run += 'z';
+        size += run.size();
+        records.push_back(TextRun(1, 0, 0, 10, run));
+        runs.push_back(run);
+        run.clear();
+    };
+    while (size < 20000) {
+        const std::uint32_t pick = draw(20);
+        if (pick < 15) {
+            run += pieces[pick];
+        } else {
+            // A character of the Unicode group from a wide range of the
+            // ideographs (no byte of it ASCII), or a Latin-1 letter by
+            // its byte.
+            const auto high = static_cast<char>(0x4E + draw(6)), low = static_cast<char>(0xA0 + draw(0x5F));
+            run += pick < 18 ? std::string{'\x14', high, low} : std::string(1, static_cast<char>(0x80 + draw(0x7F)));
+        }
+        if (run.size() >= 700) endRun();
+    }
+    ZervaRTChunk* chunk = Define(records);
+    for (const std::uint16_t format : {talix::kFormatHTML, talix::kFormatXHTML}) {
+        const char* name = format == talix::kFormatHTML ? "HTML" : "XHTML";
+        for (const char* options : {"", "UseXMLEntities=Yes ", "MakeURLHotspots=Yes "}) {
+            // A character does not reach from one run into the next.
+            std::string expected = "<div>";
+            for (const std::string& text : runs) expected += EncodedAlone(text, options, format);
+            expected += "</div>";
+            const std::string whole = Fragment(chunk, std::string(options) + "OutputToEvent=No", name);
+            EXPECT_EQ(chunk->lastStatus, 0);
+            EXPECT_EQ(whole, expected) << name << " " << options;
+            for (const char* size : {"5", "200", "Yes"}) {
+                g_events.clear();
+                const std::string streamed = std::string("Generation=Fragment ") + options + "OutputToEvent=" + size;
+                const std::string tail = Generate(chunk, name, streamed.c_str(), nullptr, Concatenate);
+                EXPECT_EQ(g_events + tail, whole) << name << " " << options << size;
+            }
+        }
     }
 }
 

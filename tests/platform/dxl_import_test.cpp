@@ -475,20 +475,7 @@ TEST(DxlImport, Base64ValuesDecodeAcrossWhitespaceAndPadding) {
 // or split by a comment into two pieces of text; a bad character far into a
 // long run is still found and named.
 TEST(DxlImport, LongBase64ValuesDecodeWhateverTheirLayout) {
-    auto encode = [](const std::string& bytes) {
-        static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        std::string out;
-        for (size_t at = 0; at < bytes.size(); at += 3) {
-            unsigned group = static_cast<unsigned char>(bytes[at]) << 16;
-            if (at + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
-            if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
-            out += kAlphabet[(group >> 18) & 63];
-            out += kAlphabet[(group >> 12) & 63];
-            out += at + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-            out += at + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-        }
-        return out;
-    };
+    const auto encode = talix_test::Base64Encode;
     std::string bytes;
     for (int i = 0; i < 1000; ++i) bytes.push_back(static_cast<char>(i * 37 + 11));
     std::string items;
@@ -619,6 +606,68 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
     EXPECT_NE(result.error.find("missing.xml"), std::string::npos);
 }
 
+// A file is read as a stream and each note written as it ends; a damaged
+// note after others (of every value kind, one replacing a stored note, one
+// with an attachment) stores nothing of the import, and the message names
+// the file, the line and what is wrong. Files imported together land
+// together or not at all; mended, the file lands whole, every value as the
+// DXL has it, and a note of a UNID met twice is stored once, as the later
+// one has it.
+TEST(DxlImport, ADamagedNoteAmidAStreamStoresNothingOfTheImport) {
+    ImportDb t;
+    const std::string unid = "0123456789ABCDEF0123456789ABCDEF";   // the UNID of kAllKinds' first note
+    DxlImportResult seed;
+    ASSERT_EQ(t.Import(OneNote(unid, "<item name='Keep'><text>old</text></item>"), &seed), NOERROR) << seed.error;
+    const auto before = Snapshot(t.db);
+
+    const std::string kinds = kAllKinds;
+    const size_t end = kinds.rfind("</database>");
+    const std::string notes = kinds.substr(kinds.find("<note"), end - kinds.find("<note"));
+    std::string again = notes;
+    again.replace(again.find(unid), unid.size(), "FEDCBA9876543210FEDCBA9876543210");
+    const std::string damaged = "<note class='form'><item name='Before'><text>x</text></item>\n"
+                                "<item name='Bad'><rawitemdata type='1'>AAEC\nAA*A\n</rawitemdata></item></note>\n";
+    const std::string text = kinds.substr(0, end) + damaged + again + "</database>";
+    const long badLine = std::count(text.begin(), text.begin() + text.find("<item name='Bad'>"), '\n') + 1;
+    const std::string path = t.dir.file("stream.xml"), good = t.dir.file("good.xml");
+    WriteFile(path, text);
+    WriteFile(good, kinds);
+
+    DxlImportResult result;
+    EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &result), ERR_DXL_VALUE);
+    EXPECT_EQ(result.error,
+              path + ":" + std::to_string(badLine) + ": invalid character '*' in base64 data in <rawitemdata>");
+    EXPECT_TRUE(result.notes.empty());
+    EXPECT_EQ(Snapshot(t.db), before);
+    EXPECT_EQ(DxlImportFiles(t.db, {good, path}, &result), ERR_DXL_VALUE);
+    EXPECT_TRUE(result.notes.empty());
+    EXPECT_EQ(Snapshot(t.db), before);
+    std::vector<DbProblem> problems;
+    ASSERT_EQ(DbCheck(t.db, &problems), NOERROR);
+    EXPECT_TRUE(problems.empty()) << problems.at(0).what;   // no attachment left behind
+
+    std::string mended = text;
+    mended[mended.find("AA*A") + 2] = 'A';
+    const std::string fixed = t.dir.file("fixed.xml");
+    WriteFile(fixed, mended);
+    EXPECT_EQ(ImportAndCheck(fixed).size(), 5u);
+    ASSERT_EQ(DxlImportFiles(t.db, {good, fixed}, &result), NOERROR) << result.error;
+    // good.xml: the stored note of the UNID, a new note; fixed.xml: that
+    // note again, and four new notes.
+    ASSERT_EQ(result.notes.size(), 6u);
+    EXPECT_EQ(result.notes[0], seed.notes.at(0));
+    EXPECT_EQ(result.files[0], fixed);
+    EXPECT_EQ(result.files[1], good);
+    EXPECT_EQ(Snapshot(t.db).size(), 6u);
+    StoredNote replaced = ReadNote(t.db, seed.notes[0]);
+    ASSERT_EQ(replaced.items.size(), 11u);
+    EXPECT_EQ(replaced.items[0].name, "Text");
+    EXPECT_EQ(replaced.oid.Sequence, 3u);
+    // The attachment of the note the later one replaced went with it.
+    ASSERT_EQ(DbCheck(t.db, &problems), NOERROR);
+    EXPECT_TRUE(problems.empty()) << problems.at(0).what;
+}
+
 TEST(DxlImport, FailedUpdateLeavesTheDatabaseAsItWas) {
     ImportDb t;
     DxlImportResult seed;
@@ -644,6 +693,79 @@ TEST(DxlImport, FailedUpdateLeavesTheDatabaseAsItWas) {
     ASSERT_EQ(t.Import(dxl, &result), NOERROR) << result.error;
     EXPECT_EQ(result.notes.at(0), seed.notes.at(0));
     EXPECT_EQ(Snapshot(t.db).size(), 2u);
+}
+
+// An import made while the database's write lock is held is part of what
+// the lock covers: one that fails takes back only its own writes, and what
+// was imported before it under the lock lands when the lock is released.
+TEST(DxlImport, AnImportUnderTheWriteLockTakesBackOnlyItself) {
+    ImportDb t;
+    ASSERT_EQ(DbWriteLock(t.db), NOERROR);
+    DxlImportResult first;
+    ASSERT_EQ(t.Import(OneNote("00000000000000010000000000000003", "<item name='A'><text>a</text></item>"), &first),
+              NOERROR)
+        << first.error;
+    const auto underLock = Snapshot(t.db);
+    ASSERT_EQ(underLock.size(), 1u);
+
+    const std::string two = "<database>" +
+                            OneNote("00000000000000010000000000000004", "<item name='B'><text>b</text></item>") +
+                            OneNote("00000000000000010000000000000005", "<item name='C'><text>c</text></item>") +
+                            "</database>";
+    DxlImportResult failed;
+    TestFailUpdateAfterItems(1);
+    EXPECT_EQ(t.Import(two, &failed), ERR_INJECTED);
+    TestFailUpdateAfterItems(-1);
+    EXPECT_EQ(Snapshot(t.db), underLock);
+
+    ASSERT_EQ(DbWriteUnlock(t.db), NOERROR);
+    DBHANDLE again = 0;
+    ASSERT_EQ(DbOpen(t.dir.file("t.db").c_str(), &again), NOERROR);
+    EXPECT_EQ(Snapshot(again), underLock);
+    DbClose(again);
+
+    DxlImportResult result;
+    ASSERT_EQ(t.Import(two, &result), NOERROR) << result.error;
+    EXPECT_EQ(Snapshot(t.db).size(), 3u);
+}
+
+// A file many times larger than what is read of it at a time: values cut
+// anywhere by the reads decode exactly, and a damaged note near its end is
+// named by its line, with nothing of the file stored.
+TEST(DxlImport, AFileReadInManyPiecesKeepsEveryValueAndNamesTheLine) {
+    std::string dxl = "<?xml version='1.0' encoding='utf-8'?>\n<database>\n";
+    std::vector<std::string> values;
+    for (int note = 0; note < 60; ++note) {
+        std::string bytes(40000 + note * 7, '\0');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + note * 17) ^ (i >> 9));
+        const std::string text = talix_test::Base64Encode(bytes);
+        dxl += "<note class='form'>\n<item name='V'><rawitemdata type='1'>\n";
+        for (size_t at = 0; at < text.size(); at += 76) dxl += text.substr(at, 76) + "\n";
+        dxl += "</rawitemdata></item>\n</note>\n";
+        values.push_back(bytes);
+    }
+    const long badLine = std::count(dxl.begin(), dxl.end(), '\n') + 2;   // the damaged item's
+    const std::string damaged = "<note class='form'>\n<item name='V'><rawitemdata type='1'>\nAAEC\nA*AA\n"
+                                "</rawitemdata></item>\n</note>\n</database>\n";
+    ImportDb t;
+    const std::string path = t.dir.file("long.xml");
+    WriteFile(path, dxl + damaged);
+    ASSERT_GT(dxl.size(), 3000000u);
+
+    DxlImportResult result;
+    EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &result), ERR_DXL_VALUE);
+    EXPECT_EQ(result.error,
+              path + ":" + std::to_string(badLine) + ": invalid character '*' in base64 data in <rawitemdata>");
+    EXPECT_TRUE(Snapshot(t.db).empty());
+
+    WriteFile(path, dxl + "</database>\n");
+    ASSERT_EQ(DxlImportFile(t.db, path.c_str(), &result), NOERROR) << result.error;
+    ASSERT_EQ(result.notes.size(), values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const StoredNote note = ReadNote(t.db, result.notes[i]);
+        ASSERT_EQ(note.items.size(), 1u);
+        EXPECT_TRUE(note.items[0].value == values[i]) << i;
+    }
 }
 
 } // namespace

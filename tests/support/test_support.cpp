@@ -76,6 +76,21 @@ std::string ReadFile(const fs::path& path) {
     return out.str();
 }
 
+std::string Base64Encode(const std::string& bytes) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t at = 0; at < bytes.size(); at += 3) {
+        unsigned group = static_cast<unsigned char>(bytes[at]) << 16;
+        if (at + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
+        if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
+        out += kAlphabet[(group >> 18) & 63];
+        out += kAlphabet[(group >> 12) & 63];
+        out += at + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
+        out += at + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
+    }
+    return out;
+}
+
 IniOverride::IniOverride(const char* name, const std::string& value) : name_(name) {
     plat::IniSet(name, value.c_str());
 }

@@ -36,6 +36,8 @@ std::vector<std::filesystem::path> DxlFilesBelow(const std::filesystem::path& di
 std::vector<std::filesystem::path> SampleAndSharedDxlFiles();
 // The whole content of a file.
 std::string ReadFile(const std::filesystem::path& path);
+// Bytes as base64 text in one run, padded (as DXL values are written).
+std::string Base64Encode(const std::string& bytes);
 
 // Sets a notes.ini variable (in memory) for the length of a test.
 class IniOverride {

@@ -77,17 +77,7 @@ TEST_F(TextCommand, CountsTargetsOfAType) {
 
 // A rich-text item of raw records, as a DXL note.
 std::string RichTextNote(const std::string& records) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string base64;
-    for (size_t i = 0; i < records.size(); i += 3) {
-        unsigned bits = static_cast<unsigned char>(records[i]) << 16;
-        if (i + 1 < records.size()) bits |= static_cast<unsigned char>(records[i + 1]) << 8;
-        if (i + 2 < records.size()) bits |= static_cast<unsigned char>(records[i + 2]);
-        base64 += kAlphabet[bits >> 18 & 63];
-        base64 += kAlphabet[bits >> 12 & 63];
-        base64 += i + 1 < records.size() ? kAlphabet[bits >> 6 & 63] : '=';
-        base64 += i + 2 < records.size() ? kAlphabet[bits & 63] : '=';
-    }
+    const std::string base64 = talix_test::Base64Encode(records);
     return "<note class='document'><item name='Body'><rawitemdata type='1'>" + base64 + "</rawitemdata></item></note>";
 }
 

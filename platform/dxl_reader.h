@@ -1,0 +1,79 @@
+// Reading DXL as a stream: the XML is read element by element, without a
+// tree, and each note is handed on the moment its end tag is read, its
+// items already in the platform's stored form.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dxl_values.h"
+#include "talix_platform/types.h"
+
+namespace plat {
+
+// FILEOBJECT in host form (natural alignment), as StructWrite expects it.
+struct FileObjectHost {
+    WORD ObjectType;   // header: OBJECT_FILE = 0
+    DWORD RRV;         // header: id of the database object holding the bytes
+    WORD FileNameLength;
+    WORD HostType;
+    WORD CompressionType;
+    WORD FileAttributes;
+    WORD Flags;
+    DWORD FileSize;
+    TIMEDATE FileCreated;
+    TIMEDATE FileModified;
+};
+static_assert(sizeof(FileObjectHost) == 40);
+static_assert(offsetof(FileObjectHost, RRV) == 4 && offsetof(FileObjectHost, FileNameLength) == 8);
+static_assert(offsetof(FileObjectHost, FileSize) == 20 && offsetof(FileObjectHost, FileModified) == 32);
+
+// An attachment: its contents become a database object when the note is
+// written, and the item's value a FILEOBJECT naming it, then the file name.
+struct DxlFile {
+    FileObjectHost header{};     // all but RRV
+    std::string name;            // LMBCS
+    std::vector<BYTE> bytes;
+};
+
+struct DxlItem {
+    std::string name;            // LMBCS
+    WORD flags = 0;
+    std::vector<BYTE> value;     // as stored: the data-type word first
+    std::unique_ptr<DxlFile> file;   // set for an attachment (<object>)
+    long line = 0;
+};
+
+struct DxlNote {
+    long line = 0;
+    WORD noteClass = NOTE_CLASS_DOCUMENT;
+    std::optional<UNID> unid;
+    std::optional<DWORD> sequence;
+    std::optional<TIMEDATE> revised, created, modified, accessed, added;
+    std::vector<DxlItem> items;
+};
+
+// Where DXL text comes from: an open file (read a buffer at a time), or
+// text in memory.
+struct DxlSource {
+    int file = -1;
+    std::unique_ptr<char[]> buffer;   // of a file: what was read and not yet parsed
+    size_t bufferSize = 0;
+    const char* text = nullptr;       // the text not yet parsed
+    size_t left = 0;
+    int readError = 0;                // errno of a read of the file that failed
+};
+
+// Reads one DXL text, named name in messages. Each note goes to the handler
+// as soon as it ends; a handler that returns false (having recorded why in
+// the failure) stops the reading. Returns false at the first problem of the
+// text, which *failure then describes; notes handed on before it stay handed
+// on (the caller abandons what it did with them).
+bool ReadDxl(DxlSource* source, const std::string& name, DxlFailure* failure,
+             const std::function<bool(DxlNote&)>& handler);
+
+} // namespace plat

@@ -1,0 +1,234 @@
+// DXL values into stored bytes: base64 decoded piece by piece through a
+// table, numbers and dates in their stored form, text into LMBCS.
+#include "dxl_values.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "talix_platform/log.h"
+#include "talix_platform/text.h"
+
+namespace plat {
+
+namespace {
+
+constexpr size_t kQuoteLimit = 40;   // longest piece of input quoted in a message
+
+// What each byte is in base64 text: a value (0 to 63), or one of these.
+constexpr std::uint8_t kBase64Space = 64, kBase64Pad = 65, kBase64Invalid = 66;
+
+constexpr std::array<std::uint8_t, 256> MakeBase64Table() {
+    std::array<std::uint8_t, 256> table{};
+    for (auto& entry : table) entry = kBase64Invalid;
+    for (int i = 0; i < 26; ++i) {
+        table['A' + i] = static_cast<std::uint8_t>(i);
+        table['a' + i] = static_cast<std::uint8_t>(26 + i);
+    }
+    for (int i = 0; i < 10; ++i) table['0' + i] = static_cast<std::uint8_t>(52 + i);
+    table['+'] = 62;
+    table['/'] = 63;
+    table['='] = kBase64Pad;
+    for (char c : {' ', '\t', '\r', '\n'}) table[static_cast<unsigned char>(c)] = kBase64Space;
+    return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kBase64Table = MakeBase64Table();
+
+// The same, with each data character's six bits already in their place in a
+// group of four (first character highest); every other character has
+// kNotData set, whatever its place.
+constexpr DWORD kNotData = 0x80000000;
+
+constexpr std::array<std::array<DWORD, 256>, 4> MakeBase64Places() {
+    std::array<std::array<DWORD, 256>, 4> places{};
+    for (int place = 0; place < 4; ++place) {
+        for (int c = 0; c < 256; ++c) {
+            const std::uint8_t value = kBase64Table[static_cast<std::size_t>(c)];
+            places[place][c] = value < 64 ? DWORD{value} << (18 - 6 * place) : kNotData;
+        }
+    }
+    return places;
+}
+
+constexpr std::array<std::array<DWORD, 256>, 4> kBase64Places = MakeBase64Places();
+
+// The group of four characters at in, or a value with kNotData set.
+inline DWORD Base64Group(const unsigned char* in) {
+    return kBase64Places[0][in[0]] | kBase64Places[1][in[1]] | kBase64Places[2][in[2]] | kBase64Places[3][in[3]];
+}
+
+// Writes the three bytes of a group, and one byte more that the next write
+// replaces (the caller's buffer has room for it).
+inline BYTE* PutBase64Group(BYTE* to, DWORD group) {
+    const DWORD bytes = __builtin_bswap32(group << 8);   // the three bytes first, in order
+    std::memcpy(to, &bytes, sizeof bytes);
+    return to + 3;
+}
+
+} // namespace
+
+bool DxlIsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view DxlTrim(std::string_view text) {
+    while (!text.empty() && DxlIsSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && DxlIsSpace(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string DxlQuote(std::string_view text) {
+    if (text.size() <= kQuoteLimit) return std::string(text);
+    size_t cut = kQuoteLimit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut)) + "...";
+}
+
+bool DxlParseHex(std::string_view text, size_t maxDigits, unsigned long long* value) {
+    if (text.empty() || text.size() > maxDigits) return false;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value, 16);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool DxlParseDword(std::string_view text, DWORD* value) {
+    const char* end = text.data() + text.size();
+    auto [stop, ec] = std::from_chars(text.data(), end, *value, 10);
+    return !text.empty() && ec == std::errc() && stop == end;
+}
+
+bool DxlParseNumber(std::string_view text, double* number) {
+    std::string_view digits = DxlTrim(text);
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), *number);
+    return !digits.empty() && ec == std::errc() && end == digits.data() + digits.size() && std::isfinite(*number);
+}
+
+void DxlAppendBytes(std::vector<BYTE>* out, const void* data, size_t length) {
+    const auto* bytes = static_cast<const BYTE*>(data);
+    out->insert(out->end(), bytes, bytes + length);
+}
+
+void DxlAppendLmbcs(std::string_view utf8, std::vector<BYTE>* out) {
+    for (;;) {
+        const size_t end = utf8.find('\0');
+        const std::string piece = NativeToLmbcs(utf8.substr(0, end));
+        DxlAppendBytes(out, piece.data(), piece.size());
+        if (end == std::string_view::npos) break;
+        out->push_back(0);
+        utf8.remove_prefix(end + 1);
+    }
+}
+
+void DxlAppendWord(std::vector<BYTE>* out, WORD value) {
+    out->push_back(static_cast<BYTE>(value & 0xFF));
+    out->push_back(static_cast<BYTE>(value >> 8));
+}
+
+void DxlAppendTime(std::vector<BYTE>* out, const TIMEDATE& time) {
+    for (DWORD part : time.Innards) {
+        DxlAppendWord(out, static_cast<WORD>(part & 0xFFFF));
+        DxlAppendWord(out, static_cast<WORD>(part >> 16));
+    }
+}
+
+void DxlAppendNumber(std::vector<BYTE>* out, double value) {
+    static_assert(sizeof(double) == 8);
+    DxlAppendBytes(out, &value, 8);   // the host is little-endian, as the stored form
+}
+
+bool Base64Decoder::Feed(std::string_view text, std::vector<BYTE>* out, std::string* why) {
+    // Room for every group the piece can complete (with the characters of
+    // a group begun before it), and for the byte past the last group that
+    // PutBase64Group writes.
+    const size_t start = out->size();
+    out->resize(start + (static_cast<size_t>(filled_) + text.size()) / 4 * 3 + 4);
+    BYTE* to = out->data() + start;
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    bool ok = true;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        // Whole groups of four data characters at once, two groups a step
+        // while they last (a line of text is many groups); anything else
+        // (whitespace, padding, a bad character, a group split between
+        // pieces) goes one by one below.
+        if (filled_ == 0 && padding_ == 0) {
+            while (at + 8 <= text.size()) {
+                const DWORD first = Base64Group(in + at), second = Base64Group(in + at + 4);
+                if (((first | second) & kNotData) != 0) break;
+                to = PutBase64Group(PutBase64Group(to, first), second);
+                at += 8;
+            }
+            while (at + 4 <= text.size()) {
+                const DWORD group = Base64Group(in + at);
+                if ((group & kNotData) != 0) break;
+                to = PutBase64Group(to, group);
+                at += 4;
+            }
+        }
+        if (at >= text.size()) break;
+        const std::uint8_t value = kBase64Table[in[at]];
+        if (value < 64 && padding_ == 0 && filled_ < 4) {
+            quad_ = (quad_ << 6) | value;
+            if (++filled_ == 4) {
+                to[0] = static_cast<BYTE>((quad_ >> 16) & 0xFF);
+                to[1] = static_cast<BYTE>((quad_ >> 8) & 0xFF);
+                to[2] = static_cast<BYTE>(quad_ & 0xFF);
+                to += 3;
+                quad_ = 0;
+                filled_ = 0;
+            }
+            continue;
+        }
+        if (value == kBase64Space) continue;
+        if (value == kBase64Pad) {
+            if (filled_ < 2 || filled_ + padding_ >= 4) {
+                *why = "misplaced '=' in base64 data";
+                ok = false;
+                break;
+            }
+            ++padding_;
+            if (filled_ + padding_ == 4) {
+                if (filled_ == 2) {          // 12 bits: one byte
+                    *to++ = static_cast<BYTE>((quad_ >> 4) & 0xFF);
+                } else {                     // 18 bits: two bytes
+                    *to++ = static_cast<BYTE>((quad_ >> 10) & 0xFF);
+                    *to++ = static_cast<BYTE>((quad_ >> 2) & 0xFF);
+                }
+                filled_ = 4;   // the data is complete: only whitespace may follow
+            }
+            continue;
+        }
+        *why = value == kBase64Invalid ? "invalid character '" + DxlQuote(text.substr(at, 1)) + "' in base64 data"
+                                       : std::string("base64 data continues after its end");
+        ok = false;
+        break;
+    }
+    out->resize(static_cast<size_t>(to - out->data()));
+    return ok;
+}
+
+bool Base64Decoder::End(std::string* why) const {
+    if ((padding_ > 0 && filled_ != 4) || (padding_ == 0 && filled_ != 0)) {
+        *why = "truncated base64 data";
+        return false;
+    }
+    return true;
+}
+
+bool DxlFailure::Set(STATUS failed, const std::string& file, long line, const std::string& what) {
+    status = failed;
+    message = file + ":" + std::to_string(line) + ": " + what;
+    return false;
+}
+
+bool DxlFailure::SetStatus(STATUS failed, const std::string& file, long line, const char* what) {
+    char text[256];
+    StatusText(failed, text, sizeof text);
+    status = failed;
+    message = file;
+    if (line > 0) message.append(":").append(std::to_string(line));
+    message.append(": ").append(what).append(": ").append(text);
+    return false;
+}
+
+} // namespace plat
