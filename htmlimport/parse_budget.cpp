@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 namespace talix {
 
@@ -18,14 +20,46 @@ constexpr std::size_t kStallWork = 200'000;
 constexpr std::size_t kBaseWork = 4'000'000;
 constexpr std::size_t kWorkPerByte = 32;
 
+// Small blocks: sizes in steps of kGrain bytes up to kSizeClasses steps,
+// carved from slabs of kSlabBytes. Under the address sanitizer every block
+// is the C library's, so that it still sees each block's bounds.
+constexpr std::size_t kGrain = 16;
+constexpr std::size_t kSlabBytes = 64 * 1024;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSlabsInUse = false;
+#else
+constexpr bool kSlabsInUse = true;
+#endif
+
+// Slabs of finished parses are kept for the next parse, up to kKeptSlabs,
+// so that a run of imports reuses memory already in place instead of the
+// system giving fresh pages each time.
+constexpr std::size_t kKeptSlabs = 64;
+struct KeptSlabs {
+    std::mutex lock;
+    void* first = nullptr;   // each kept slab begins with the next one
+    std::size_t count = 0;
+};
+KeptSlabs& Kept() {
+    static KeptSlabs kept;
+    return kept;
+}
+
 const TidyAllocatorVtbl* Table();
 
 } // namespace
 
-// The header in front of every block handed out: the chain of live blocks.
+// The header in front of every block handed out. A large block (sizeClass
+// 0) is in the chain of live blocks; a small block of a free list has the
+// next free block of its class in next.
 struct alignas(std::max_align_t) ParseBudget::Block {
     Block* previous;
     Block* next;
+    std::size_t sizeClass;
+};
+
+struct alignas(std::max_align_t) ParseBudget::Slab {
+    Slab* next;
 };
 
 ParseBudget::ParseBudget(std::size_t inputBytes)
@@ -33,7 +67,57 @@ ParseBudget::ParseBudget(std::size_t inputBytes)
       limit_(kBaseWork + (inputBytes > (SIZE_MAX - kBaseWork) / kWorkPerByte ? SIZE_MAX - kBaseWork
                                                                               : inputBytes * kWorkPerByte)) {}
 
-ParseBudget::~ParseBudget() = default;
+ParseBudget::~ParseBudget() { FreeSlabs(); }
+
+void ParseBudget::FreeSlabs() {
+    if (slabs_ != nullptr) {
+        KeptSlabs& kept = Kept();
+        const std::lock_guard<std::mutex> hold(kept.lock);
+        while (slabs_ != nullptr) {
+            Slab* slab = slabs_;
+            slabs_ = slab->next;
+            if (kept.count < kKeptSlabs) {
+                slab->next = static_cast<Slab*>(kept.first);
+                kept.first = slab;
+                ++kept.count;
+            } else {
+                std::free(slab);
+            }
+        }
+    }
+    for (Block*& first : freeSmall_) first = nullptr;
+    slabNext_ = slabEnd_ = nullptr;
+}
+
+ParseBudget::Block* ParseBudget::TakeSmall(std::size_t sizeClass) {
+    if (Block* block = freeSmall_[sizeClass - 1]; block != nullptr) {
+        freeSmall_[sizeClass - 1] = block->next;
+        return block;
+    }
+    const std::size_t need = sizeof(Block) + sizeClass * kGrain;
+    if (static_cast<std::size_t>(slabEnd_ - slabNext_) < need) {
+        Slab* slab = nullptr;
+        {
+            KeptSlabs& kept = Kept();
+            const std::lock_guard<std::mutex> hold(kept.lock);
+            if (kept.first != nullptr) {
+                slab = static_cast<Slab*>(kept.first);
+                kept.first = slab->next;
+                --kept.count;
+            }
+        }
+        if (slab == nullptr) slab = static_cast<Slab*>(std::malloc(kSlabBytes));
+        if (slab == nullptr) return nullptr;
+        slab->next = slabs_;
+        slabs_ = slab;
+        slabNext_ = reinterpret_cast<unsigned char*>(slab + 1);
+        slabEnd_ = reinterpret_cast<unsigned char*>(slab) + kSlabBytes;
+    }
+    auto* block = reinterpret_cast<Block*>(slabNext_);
+    slabNext_ += need;
+    block->sizeClass = sizeClass;
+    return block;
+}
 
 void ParseBudget::Link(Block* block) {
     block->previous = nullptr;
@@ -61,21 +145,43 @@ void ParseBudget::CountMessage() { Work(); }
 void* TIDY_CALL ParseBudget::Alloc(TidyAllocator* self, std::size_t bytes) {
     ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
     budget.Work();
-    auto* block = static_cast<Block*>(bytes <= SIZE_MAX - sizeof(Block) ? std::malloc(sizeof(Block) + bytes) : nullptr);
+    Block* block = nullptr;
+    if (kSlabsInUse && bytes <= kSizeClasses * kGrain) {
+        block = budget.TakeSmall(bytes == 0 ? 1 : (bytes + kGrain - 1) / kGrain);
+    } else {
+        block = static_cast<Block*>(bytes <= SIZE_MAX - sizeof(Block) ? std::malloc(sizeof(Block) + bytes) : nullptr);
+        if (block != nullptr) {
+            block->sizeClass = 0;
+            budget.Link(block);
+        }
+    }
     if (block == nullptr) {
         budget.outOfMemory_ = true;
         if (budget.escape_ != nullptr) budget.Leave();
         return nullptr;
     }
-    budget.Link(block);
     return block + 1;
 }
 
 void* TIDY_CALL ParseBudget::Realloc(TidyAllocator* self, void* data, std::size_t bytes) {
     if (data == nullptr) return Alloc(self, bytes);
     ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
-    budget.Work();
     Block* block = static_cast<Block*>(data) - 1;
+    if (block->sizeClass != 0) {
+        // A small block keeps its place while the bytes fit its class;
+        // otherwise the bytes move to a new block (counted as its work).
+        const std::size_t room = block->sizeClass * kGrain;
+        if (bytes <= room) {
+            budget.Work();
+            return data;
+        }
+        void* moved = Alloc(self, bytes);
+        if (moved == nullptr) return nullptr;   // the old block is still the library's
+        std::memcpy(moved, data, room);
+        Free(self, data);
+        return moved;
+    }
+    budget.Work();
     budget.Unlink(block);
     auto* moved = static_cast<Block*>(bytes <= SIZE_MAX - sizeof(Block) ? std::realloc(block, sizeof(Block) + bytes)
                                                                          : nullptr);
@@ -93,6 +199,11 @@ void TIDY_CALL ParseBudget::Free(TidyAllocator* self, void* data) {
     if (data == nullptr) return;
     ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
     Block* block = static_cast<Block*>(data) - 1;
+    if (block->sizeClass != 0) {
+        block->next = budget.freeSmall_[block->sizeClass - 1];
+        budget.freeSmall_[block->sizeClass - 1] = block;
+        return;
+    }
     budget.Unlink(block);
     std::free(block);
 }
@@ -112,6 +223,7 @@ void ParseBudget::FreeAbandoned() {
         blocks_ = block->next;
         std::free(block);
     }
+    FreeSlabs();
 }
 
 namespace {

@@ -46,6 +46,7 @@ public:
     void Disarm() { escape_ = nullptr; }
     bool OutOfMemory() const { return outOfMemory_; }
     // After leaving the parse: frees every block the library still holds.
+    // (Small blocks live in slabs the budget frees when it goes.)
     void FreeAbandoned();
 
     // The allocator's functions, as the library calls them.
@@ -56,6 +57,7 @@ public:
 
 private:
     struct Block;
+    struct Slab;
     struct BudgetAllocator {
         TidyAllocator base;
         ParseBudget* owner;
@@ -64,6 +66,10 @@ private:
     [[noreturn]] void Leave();
     void Link(Block* block);
     void Unlink(Block* block);
+    // A block of a small size class, from the class's free blocks or the
+    // current slab; null when memory runs out.
+    Block* TakeSmall(std::size_t sizeClass);
+    void FreeSlabs();
 
     BudgetAllocator allocator_;
     std::jmp_buf* escape_ = nullptr;
@@ -72,7 +78,16 @@ private:
     bool inputLeft_ = true;
     std::size_t limit_;
     bool outOfMemory_ = false;
-    Block* blocks_ = nullptr;   // every block handed out and not yet freed
+    Block* blocks_ = nullptr;   // every large block handed out and not yet freed
+    // The library makes and frees many small blocks (nodes, attributes,
+    // short texts): those come from slabs, each size class keeping the
+    // blocks freed for the next request of its size, and go with the slabs
+    // when the budget does. Larger blocks are the C library's.
+    static constexpr std::size_t kSizeClasses = 32;
+    Block* freeSmall_[kSizeClasses] = {};
+    Slab* slabs_ = nullptr;
+    unsigned char* slabNext_ = nullptr;
+    unsigned char* slabEnd_ = nullptr;
 };
 
 } // namespace talix

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,8 +59,16 @@ struct MatchedRules {
     const CSSRuleList* lists[2] = {};
     std::uint64_t versions[2] = {};
     bool known = false;
-    std::vector<const CSSRule*> withClass[2];
-    std::vector<const CSSRule*> withoutClass[2];
+    // The matched rules of the four passes one after another (list 0 with
+    // class, list 0 without, list 1 with, list 1 without): one allocation
+    // per element rather than one per pass. passEnds[k] is where pass k ends.
+    std::vector<const CSSRule*> rules;
+    std::uint32_t passEnds[4] = {};
+    std::span<const CSSRule* const> Pass(int list, bool classless) const {
+        const int k = 2 * list + (classless ? 1 : 0);
+        const std::uint32_t begin = k == 0 ? 0 : passEnds[k - 1];
+        return {rules.data() + begin, passEnds[k] - begin};
+    }
     // For each list, a bit for the first word of every property its matched
     // rules declare (see DeclaredWordBit): a property whose bit is clear is
     // declared by none of them, nor is any shorthand of it.

@@ -2,6 +2,7 @@
 #include "htmlimport/style_lookup.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -91,26 +92,25 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
     const HtmlAttr* classAttribute = FindAttribute(element, "class");
     const bool withClass = classAttribute != nullptr && classAttribute->value != nullptr;
     const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
+    matched.rules.clear();
+    matched.elementNames = 0;
     for (int n = 0; n < 2; ++n) {
         matched.lists[n] = lists[n];
         matched.versions[n] = lists[n] != nullptr ? lists[n]->Version() : 0;
-        matched.withClass[n].clear();
-        matched.withoutClass[n].clear();
         matched.declaredWords[n] = 0;
-        if (n == 0) matched.elementNames = 0;
-        if (lists[n] == nullptr || lists[n]->Empty()) continue;
         for (const bool classless : {false, true}) {
-            std::vector<const CSSRule*>& into = classless ? matched.withoutClass[n] : matched.withClass[n];
-            lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
-                if (!RuleMatches(rule, element, classAttribute, classless)) return false;
-                into.push_back(&rule);
-                if (const StyleDeclarations* declarations = rule.Declarations())
-                    for (const StyleProp& prop : declarations->Props()) {
-                        matched.declaredWords[n] |= DeclaredWordBit(prop.name);
-                        matched.elementNames |= DeclaredNameBit(prop.name);
+            if (lists[n] != nullptr && !lists[n]->Empty())
+                lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
+                    if (!RuleMatches(rule, element, classAttribute, classless)) return false;
+                    if (matched.rules.empty()) matched.rules.reserve(4);
+                    matched.rules.push_back(&rule);
+                    if (const StyleDeclarations* declarations = rule.Declarations()) {
+                        matched.declaredWords[n] |= declarations->Words();
+                        matched.elementNames |= declarations->Names();
                     }
-                return false;
-            });
+                    return false;
+                });
+            matched.passEnds[2 * n + (classless ? 1 : 0)] = static_cast<std::uint32_t>(matched.rules.size());
         }
     }
     const StyleDeclarations* own = NodeStyle(element);
@@ -122,7 +122,7 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
 }
 
 // The first rule of the list's pass that holds the property.
-StyleValue ScanRules(const std::vector<const CSSRule*>& rules, std::string_view property) {
+StyleValue ScanRules(std::span<const CSSRule* const> rules, std::string_view property) {
     for (const CSSRule* rule : rules) {
         const StyleDeclarations* declarations = rule->Declarations();
         if (declarations == nullptr) continue;
@@ -150,13 +150,12 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     if (!firstMay && !secondMay) return std::nullopt;
     for (const bool classless : {false, true}) {
         if (tracing) plat::LogLine(0, "FindStyleValueFromCSSRules propname=%s Step %d", property, classless ? 2 : 1);
-        const auto& rules = classless ? matched.withoutClass : matched.withClass;
         if (firstMay) {
-            StyleValue fromFirst = ScanRules(rules[0], lowerName);
+            StyleValue fromFirst = ScanRules(matched.Pass(0, classless), lowerName);
             if (fromFirst.has_value()) return fromFirst;
         }
         if (secondMay) {
-            StyleValue fromSecond = ScanRules(rules[1], lowerName);
+            StyleValue fromSecond = ScanRules(matched.Pass(1, classless), lowerName);
             if (fromSecond.has_value()) return fromSecond;
         }
     }

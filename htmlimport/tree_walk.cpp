@@ -158,6 +158,7 @@ void FinishNode(BuildContext* context, HTMLImportContext* import, SiblingList* l
     if (node->Is(HtmlTag::kStyle)) import->inStyleElement = 0;
     if (node->type == HtmlNodeType::kStartTag && node->name != nullptr && node->name[0] != '\0')
         CloseElement(context, import, node, list->memo);
+    if (import->walkMemo != nullptr) import->walkMemo->LeftElement();
     list->node = node->next;
 }
 

@@ -20,6 +20,9 @@ constexpr std::size_t kMostParagraphs = 512;
 constexpr std::size_t kMostColors = 4096;
 // Family names kept at most; the memo starts again when full.
 constexpr std::size_t kMostFaces = 1024;
+// Elements whose style answers are kept at most; the memo starts again
+// when the walk leaves an element after that many.
+constexpr std::size_t kMostElements = 1024;
 
 struct QuestionRow {
     const char* property;
@@ -66,6 +69,10 @@ void WalkMemo::ForgetStyles() {
     strings_.clear();
     runs_.clear();
     inherited_.clear();
+}
+
+void WalkMemo::LeftElement() {
+    if (answers_.size() >= kMostElements) ForgetStyles();
 }
 
 void WalkMemo::CheckRules() {

@@ -43,6 +43,12 @@ public:
     // Forgets every style answer.
     void ForgetStyles();
 
+    // The walk has left an element. Once the memo holds the answers of
+    // kMostElements elements it forgets them, so that its size is bounded
+    // however long the document: the answers are the look-ups' own, and
+    // those still wanted (of the few elements still open) are found again.
+    void LeftElement();
+
     // The walks up the tree that decide parts of a run's font. Each ends at
     // the first element that decides it: the decoration walk at the nearest
     // text-decoration of an element other than u, a, s and strike; the

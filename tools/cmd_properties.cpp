@@ -146,7 +146,7 @@ int RunPropertyText(const Command& command, const std::vector<std::string>& args
     const std::size_t extra = args.size() - 5;
     if (what == "target" ? (extra < 1 || extra > 2) : what == "table" ? extra > 1 : what == "border" ? extra != 1 : true)
         return UsageError(command, "property-text takes: target TYPE [KEYWORD], table [KEYWORD] or border SIDE");
-    const std::uint16_t type = what == "target" ? talix::FindChunkType(args[5].c_str()) : talix::kTypeEverything;
+    const std::uint16_t type = what == "target" ? talix::FindChunkType(args[5].c_str()) : static_cast<std::uint16_t>(talix::kTypeEverything);
     if (what == "target" && type == talix::kTypeEverything)
         return UsageError(command, "'%s' is not a type of target", args[5].c_str());
     ChunkOfItem target;
