@@ -51,8 +51,8 @@ inline bool AppendOutput(XMLGenContext* context, const char* text) {
 // when the keyword is absent. A value that does not fit sets the overflow
 // mark.
 bool AppendOptionValue(XMLGenContext* context, const char* key);
-// Empties the buffer: zero bytes over its capacity, the write position at
-// its start.
+// Empties the buffer: the write position at its start, a terminator there;
+// a caller's buffer is zeroed over its capacity.
 void ClearLineBuffer(XMLGenContext* context);
 // To be called before a writer takes back text by a zero byte alone (the
 // bytes after it stay): they are zeroed when the buffer is emptied.
