@@ -13,9 +13,12 @@
 // every item and attachment it added.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "core/attachments.h"
 #include "core/clamp.h"
@@ -283,9 +286,18 @@ STATUS NoteWriter::AttachText(const std::string& prefix, const char* type, const
     plat::BLOCKID existing;
     for (int number = 2; FindAttachmentItem(note_, name->c_str(), &existing, 0) == kOK; ++number)
         *name = stem + "_" + std::to_string(number) + "." + type;
-    const std::string path = TempDirectory() + *name;
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) return kOperationFailed;
+    // The file on disk has a name of its own (the attachment's name is given
+    // apart), so that runs in other processes, whose tokens may end in the
+    // same digits, never write or remove each other's file.
+    std::string path = TempDirectory() + *name + ".XXXXXX";
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0) return kOperationFailed;
+    std::FILE* file = ::fdopen(fd, "w");
+    if (file == nullptr) {
+        ::close(fd);
+        std::remove(path.c_str());
+        return kOperationFailed;
+    }
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     const bool closed = std::fclose(file) == 0;
     STATUS status = written && closed ? kOK : kOperationFailed;
