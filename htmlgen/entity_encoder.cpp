@@ -326,6 +326,7 @@ STATUS WriteXMLEncodedText(XMLGenContext* context, const char* text, std::uint16
     switches.allSpacesNonBreaking = allSpacesNonBreaking != 0;
     EncodeInto(context, text, length, switches, evaluateFormula != 0, &sink);
     if (sink.full) {
+        NoteBufferSpoilt(context);
         *context->writePosition = '\0';
         context->overflow = 1;
         return kOutOfMemory;

@@ -801,6 +801,7 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     const bool follows = InRange(context, graphic->next);
     if (!follows || !hasData ||
         (!picture.srcSettled && picture.imageHeader == nullptr && context->imageHandling != kHandlingDefault)) {
+        NoteTextCut(context);
         context->buffer[start] = '\0';
         context->writePosition = context->buffer + start;
         context->measuredLength = 0;

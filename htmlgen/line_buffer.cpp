@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -87,8 +88,9 @@ void OpenPartFile(XMLGenContext* context) {
 }
 
 // Whether length bytes are all zero (compared with a block of zeros: the
-// library's comparison reads them fastest).
-bool IsZero(const char* bytes, std::size_t length) {
+// library's comparison reads them fastest). Checks, in builds with
+// assertions, that writers note every byte they leave past the text.
+[[maybe_unused]] bool IsZero(const char* bytes, std::size_t length) {
     static const char kZeros[4096] = {};
     while (length > 0) {
         const std::size_t piece = length < sizeof kZeros ? length : sizeof kZeros;
@@ -160,14 +162,28 @@ bool AppendOptionValue(XMLGenContext* context, const char* key) {
 }
 
 void ClearLineBuffer(XMLGenContext* context) {
-    // The text and its terminator are zeroed; the rest of the buffer is
-    // zero already unless a writer cut text short by a terminator alone,
-    // which is looked for (reading is cheaper than writing the whole
-    // buffer at every hand-on).
-    const std::size_t used = std::min<std::size_t>(TextLength(context) + std::size_t{1}, context->capacity);
-    std::memset(context->buffer, 0, used);
-    if (!IsZero(context->buffer + used, context->capacity - used))
-        std::memset(context->buffer + used, 0, context->capacity - used);
+    // What writers left past the text (dirtyEnd) and the text itself; the
+    // rest of the buffer is zero already.
+    std::size_t used = std::min<std::size_t>(TextLength(context) + std::size_t{1}, context->capacity);
+    if (context->dirtyEnd > used) used = std::min<std::size_t>(context->dirtyEnd, context->capacity);
+    if (context->callerBuffer != 0) {
+        // The caller's buffer is theirs to look at: it is left all zero.
+        std::memset(context->buffer, 0, used);
+        assert(IsZero(context->buffer + used, context->capacity - used));
+        context->dirtyEnd = 0;
+    } else {
+        // Our own buffer only needs the terminator: every writer ends what
+        // it writes with one, so the bytes of earlier text after it are
+        // never read, and are overwritten as text comes. They stay noted
+        // as used. Builds with assertions fill them with a byte that shows
+        // in the output should anything read past a terminator.
+        assert(IsZero(context->buffer + used, context->capacity - used));
+#ifndef NDEBUG
+        std::memset(context->buffer, 0xA5, used);
+#endif
+        context->buffer[0] = '\0';
+        context->dirtyEnd = static_cast<std::uint32_t>(used);
+    }
     context->writePosition = context->buffer;
     context->measuredLength = 0;
     context->flushMark = 0;

@@ -51,9 +51,18 @@ inline bool AppendOutput(XMLGenContext* context, const char* text) {
 // when the keyword is absent. A value that does not fit sets the overflow
 // mark.
 bool AppendOptionValue(XMLGenContext* context, const char* key);
-// Empties the buffer: zero bytes over its capacity, the write position at
-// its start.
+// Empties the buffer: the write position at its start, a terminator there;
+// a caller's buffer is zeroed over its capacity.
 void ClearLineBuffer(XMLGenContext* context);
+// To be called before a writer takes back text by a zero byte alone (the
+// bytes after it stay): they are zeroed when the buffer is emptied.
+inline void NoteTextCut(XMLGenContext* context) {
+    const std::uint32_t end = TextLength(context) + 1;
+    if (end > context->dirtyEnd) context->dirtyEnd = end < context->capacity ? end : context->capacity;
+}
+// To be called when a write that did not fit may have left bytes anywhere
+// past the text.
+inline void NoteBufferSpoilt(XMLGenContext* context) { context->dirtyEnd = context->capacity; }
 
 // Stores the byte length of the text as the measured length. Returns 0.
 STATUS MeasureXMLLineBuffer(XMLGenContext* context, int final);

@@ -394,6 +394,7 @@ private:
         return context_->capacity - static_cast<std::size_t>(context_->writePosition - context_->buffer);
     }
     bool Full() {
+        NoteBufferSpoilt(context_);
         *context_->writePosition = '\0';
         context_->overflow = 1;
         return false;

@@ -359,6 +359,12 @@ struct XMLGenContext : GenerationWalkState {
     std::uint32_t flushMark = 0;             // text length that stayed in memory at the last flush
     std::uint32_t encodedLength = 0;         // bytes at the buffer's start already quoted-printable
     std::uint32_t wrappedLength = 0;         // bytes at the buffer's start already cut into lines
+    // From this offset on (or past the text's terminator, when that lies
+    // further) the buffer is zero. A writer that takes text back by a
+    // terminator alone, or leaves a partial write behind a full buffer,
+    // raises it (line_buffer.h), so that zeroing the buffer zeroes only what
+    // was used.
+    std::uint32_t dirtyEnd = 0;
     LineCutState cut;                        // the line the text handed on so far left open
     std::uint32_t overflow = 0;              // a write did not fit: the run reports 263
     std::uint32_t resultLength = 0;          // length of the markup the run leaves in the buffer

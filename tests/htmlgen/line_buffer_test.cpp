@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "generation_fixture.h"
+#include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -243,6 +244,60 @@ TEST(LineBuffer, CutsNeverChangeAValueAndQuotedPrintableLinesStayWithin76) {
         const std::string decoded = DecodeQuotedPrintable(crlf);
         EXPECT_TRUE(decoded == markup + "\r\n") << "round " << round << ": differs from byte "
                                                 << FirstDifference(decoded, markup + "\r\n");
+    }
+}
+
+
+// Text taken back, or left half written by a write that did not fit, never
+// comes out after the buffer is handed on, whether the buffer is the
+// caller's (left all zero after each hand-on) or the generation's own.
+TEST(LineBuffer, TextTakenBackNeverComesOutAgain) {
+    for (const std::uint32_t callers : {1u, 0u}) {
+        SCOPED_TRACE(callers != 0 ? "caller's buffer" : "own buffer");
+        RARIvoSession session;
+        Context context(&session, 4096);
+        context->callerBuffer = callers;
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        context->callerFile = file;
+        auto allZero = [&] {
+            for (std::uint32_t i = 0; i < context->capacity; ++i)
+                if (context->buffer[i] != '\0') return false;
+            return true;
+        };
+
+        const std::string first(3000, 'x');
+        talix::AppendOutput(context.get(), first.data(), first.size());
+        EXPECT_EQ(talix::FlushOutput(context.get(), 0), 0);
+        if (callers != 0) EXPECT_TRUE(allZero());
+
+        // Encoded text longer than the buffer: refused, partly written.
+        const std::string accented(3000, '\x82');
+        talix::AppendOutput(context.get(), "<b>");
+        EXPECT_NE(talix::WriteXMLEncodedText(context.get(), accented.data(),
+                                             static_cast<std::uint16_t>(accented.size()), 0, 0, 0),
+                  0);
+        context->overflow = 0;
+        EXPECT_EQ(talix::FlushOutput(context.get(), 0), 0);
+        if (callers != 0) EXPECT_TRUE(allZero());
+
+        // A tag taken back by its terminator alone, the rest of it left.
+        talix::AppendOutput(context.get(), "<i class=\"long\">");
+        talix::NoteTextCut(context.get());
+        context->buffer[0] = '\0';
+        context->writePosition = context->buffer;
+        talix::AppendOutput(context.get(), "end");
+        EXPECT_EQ(talix::FlushOutput(context.get(), 1), 0);
+        if (callers != 0) EXPECT_TRUE(allZero());
+
+        std::fflush(file);
+        std::rewind(file);
+        std::string written;
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) written.append(chunk, n);
+        std::fclose(file);
+        context->callerFile = nullptr;
+        EXPECT_EQ(written, first + "<b>end");
     }
 }
 
