@@ -27,13 +27,6 @@ using talix_test::AwkwardSpec;
 constexpr std::uint64_t kSeed = 0x41A;
 constexpr int kItems = 2000;
 constexpr int kShards = 10;
-// Under the address sanitizer a quarter of the items is rendered: the plain
-// build takes every item, the sanitized one looks for memory faults.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kSampled = 4;
-#else
-constexpr int kSampled = 1;
-#endif
 // Failures reported in full per shard; the rest are counted.
 constexpr int kReported = 3;
 
@@ -65,7 +58,7 @@ TEST_P(AwkwardDocuments, RenderWholeAndWellFormed) {
     const auto& optionSets = talix_test::AwkwardOptionSets();
     int failures = 0;
     const int shard = GetParam();
-    for (int index = shard; index < kItems; index += kShards * kSampled) {
+    for (int index = shard; index < kItems; index += kShards * talix_test::kAwkwardSampleStride) {
         const AwkwardSpec spec = SpecOf(index);
         const AwkwardDocument document = talix_test::MakeAwkwardDocument(spec);
         ASSERT_EQ(document.status, 0) << talix_test::DescribeAwkwardSpec(spec) << ": " << document.failure;

@@ -25,13 +25,6 @@ namespace {
 using namespace mime_test;
 
 constexpr int kDocuments = 1000;
-// Under the address sanitizer a quarter of the items is rendered: the plain
-// build takes every item, the sanitized one looks for memory faults.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kSampled = 4;
-#else
-constexpr int kSampled = 1;
-#endif
 constexpr std::uint64_t kFirstSeed = 44000;
 
 TEST(AwkwardMessages, EveryGeneratedItemIsAMessageMailReadersAccept) {
@@ -45,7 +38,7 @@ TEST(AwkwardMessages, EveryGeneratedItemIsAMessageMailReadersAccept) {
     ASSERT_EQ(plat::DbCreate(path.c_str(), &db), plat::NOERROR);
     std::vector<std::pair<plat::NOTEID, std::string>> made;
     std::uint32_t pictures = 0;
-    for (int i = 0; i < kDocuments; i += kSampled) {
+    for (int i = 0; i < kDocuments; i += talix_test::kAwkwardSampleStride) {
         AwkwardSpec spec;
         spec.seed = kFirstSeed + static_cast<std::uint64_t>(i);
         spec.size = 6;

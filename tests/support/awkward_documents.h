@@ -20,6 +20,15 @@
 
 namespace talix_test {
 
+// Of a generated set, a test renders every item in the plain build and every
+// fourth under the address sanitizer, which looks for memory faults rather
+// than for more cases (and runs several times slower).
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr int kAwkwardSampleStride = 4;
+#else
+inline constexpr int kAwkwardSampleStride = 1;
+#endif
+
 // The kinds of content an item may hold; each enabled kind is drawn at
 // random, block by block.
 enum AwkwardKind : std::uint32_t {
