@@ -83,12 +83,11 @@ int UsageError(const Command& command, const char* format, ...) {
     return kExitUsage;
 }
 
-std::string StatusMessage(plat::STATUS status, unsigned errorWord) {
-    char text[256];
-    plat::StatusText(status, text, sizeof text);
-    std::string message = "status " + std::to_string(status) + ": " + text;
-    if (errorWord == 0) return message;
-    // The library's error words, kept beside a status by an item or a chunk.
+// The library's error words, kept beside a status by an item or a chunk and
+// returned as statuses by some of its calls; nullptr for another number.
+namespace {
+
+const char* ErrorWordMeaning(unsigned word) {
     static const struct {
         unsigned word;
         const char* meaning;
@@ -100,11 +99,25 @@ std::string StatusMessage(plat::STATUS status, unsigned errorWord) {
         {20029, "the item is not rich text"},
         {20032, "the file to import does not exist"},
     };
-    const char* meaning = "an error of the library";
     for (const auto& each : kErrorWords) {
-        if (each.word == errorWord) meaning = each.meaning;
+        if (each.word == word) return each.meaning;
     }
-    return message + " (error " + std::to_string(errorWord) + ": " + meaning + ")";
+    return nullptr;
+}
+
+} // namespace
+
+std::string StatusMessage(plat::STATUS status, unsigned errorWord) {
+    char text[256];
+    plat::StatusText(status, text, sizeof text);
+    // A status that is one of the library's error words has no text in the
+    // platform's table: its own meaning stands in for the platform's number.
+    const char* own = ErrorWordMeaning(status);
+    std::string message = "status " + std::to_string(status) + ": " + (own != nullptr ? own : text);
+    if (errorWord == 0 || (own != nullptr && errorWord == status)) return message;
+    const char* meaning = ErrorWordMeaning(errorWord);
+    return message + " (error " + std::to_string(errorWord) + ": " +
+           (meaning != nullptr ? meaning : "an error of the library") + ")";
 }
 
 Database::~Database() { Close(); }
