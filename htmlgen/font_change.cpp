@@ -108,23 +108,30 @@ void FaceName(XMLGenContext* context, std::uint8_t face, char* name) {
     std::memcpy(memo.written, name, length + 1);
 }
 
-bool IsOpen(const XMLGenContext* context, const char* tag) { return HasCloseTag(context, tag, 0) != 0; }
+// An inline element the font change opens: its start tag, its closing tag
+// and its kind.
+struct InlineElement {
+    const char* start;
+    const char* end;
+    InlineKind kind;
+};
 
-// Whether an element of either closing tag is open: one look at the stack.
-bool EitherOpen(const XMLGenContext* context, const char* end, const char* otherEnd) {
-    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
-        const char* tag = context->closeTags[i].tag;
-        if (SameCloseTag(tag, end) || SameCloseTag(tag, otherEnd)) return true;
-    }
-    return false;
-}
+constexpr InlineElement kBold{"<b>", "</b>", kInlineBold};
+constexpr InlineElement kStrong{"<strong>", "</strong>", kInlineStrong};
+constexpr InlineElement kItalic{"<i>", "</i>", kInlineItalic};
+constexpr InlineElement kEmphasis{"<em>", "</em>", kInlineEmphasis};
+constexpr InlineElement kUnderline{"<u>", "</u>", kInlineUnderline};
+constexpr InlineElement kStrike{"<s>", "</s>", kInlineStrike};
+constexpr InlineElement kSuperscript{"<sup>", "</sup>", kInlineSuperscript};
+constexpr InlineElement kSubscript{"<sub>", "</sub>", kInlineSubscript};
 
-// Opens an element unless its kind is open, pushing its closing tag.
-void OpenElement(XMLGenContext* context, Markup* markup, const char* start, const char* end,
-                 const char* otherEnd = nullptr) {
-    if (EitherOpen(context, end, otherEnd)) return;
-    markup->Put(start);
-    if (PushCloseTag(context, end)) ++context->fontPushes;
+// Opens an element unless its kind (or the other kind given, which counts
+// as the same) is open, pushing its closing tag.
+void OpenElement(XMLGenContext* context, Markup* markup, const InlineElement& element,
+                 InlineKind otherKind = kInlineNone) {
+    if (InlineKindOpen(context, element.kind) || InlineKindOpen(context, otherKind)) return;
+    markup->Put(element.start);
+    if (PushCloseTagOfKind(context, element.end, element.kind)) ++context->fontPushes;
 }
 
 // Opens the elements of the attribute bits given, in this order, each
@@ -133,16 +140,20 @@ void OpenElement(XMLGenContext* context, Markup* markup, const char* start, cons
 void OpenAttributes(XMLGenContext* context, Markup* markup, unsigned attributes) {
     const bool wai = IsOn(context, sw::kWAICompliant);
     if ((attributes & kAttrBold) != 0)
-        OpenElement(context, markup, wai ? "<strong>" : "<b>", wai ? "</strong>" : "</b>", wai ? "</b>" : "</strong>");
+        OpenElement(context, markup, wai ? kStrong : kBold, wai ? kInlineBold : kInlineStrong);
     if ((attributes & kAttrItalic) != 0)
-        OpenElement(context, markup, wai ? "<em>" : "<i>", wai ? "</em>" : "</i>", wai ? "</i>" : "</em>");
-    if ((attributes & kAttrUnderline) != 0) OpenElement(context, markup, "<u>", "</u>");
-    if ((attributes & kAttrStrike) != 0) OpenElement(context, markup, "<s>", "</s>");
-    if ((attributes & kAttrSuperscript) != 0) OpenElement(context, markup, "<sup>", "</sup>");
-    if ((attributes & kAttrSubscript) != 0) OpenElement(context, markup, "<sub>", "</sub>");
+        OpenElement(context, markup, wai ? kEmphasis : kItalic, wai ? kInlineItalic : kInlineEmphasis);
+    if ((attributes & kAttrUnderline) != 0) OpenElement(context, markup, kUnderline);
+    if ((attributes & kAttrStrike) != 0) OpenElement(context, markup, kStrike);
+    if ((attributes & kAttrSuperscript) != 0) OpenElement(context, markup, kSuperscript);
+    if ((attributes & kAttrSubscript) != 0) OpenElement(context, markup, kSubscript);
 }
 
-void CloseIfOpen(XMLGenContext* context, const char* tag) { CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0); }
+// Closes the innermost element of a kind, with everything opened after it,
+// when one is open.
+void CloseIfOpen(XMLGenContext* context, InlineKind kind, const char* tag) {
+    if (InlineKindOpen(context, kind)) CloseOpenXMLTagsToOutput(context, tag, 1, 0, 0, 0);
+}
 
 // The style span of a font: its text in span, or nothing when no property
 // differs (false). Right-to-left text forces the direction of the spans
@@ -290,7 +301,7 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
     // colour value, underline or strike-through the new font does not have,
     // which would otherwise carry over to its text.
     constexpr std::uint8_t kDecoration = kAttrUnderline | kAttrStrike;
-    if (IsOpen(context, "</span>") &&
+    if (InlineKindOpen(context, kInlineSpan) &&
         ((!suppressed.face && font.face != current.face) ||
          (!suppressed.colour && (font.color != current.color || color != nullptr ||
                                  context->currentColourGiven != 0)) ||
@@ -302,15 +313,15 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
     // Attributes the new font lacks end here, before anything is opened.
     const std::uint8_t ended = static_cast<std::uint8_t>(current.attributes & ~font.attributes);
     if ((ended & kAttrBold) != 0) {
-        CloseIfOpen(context, "</b>");
-        if (waiCompliant) CloseIfOpen(context, "</strong>");
+        CloseIfOpen(context, kInlineBold, "</b>");
+        if (waiCompliant) CloseIfOpen(context, kInlineStrong, "</strong>");
     }
     if ((ended & kAttrItalic) != 0) {
-        CloseIfOpen(context, "</i>");
-        if (waiCompliant) CloseIfOpen(context, "</em>");
+        CloseIfOpen(context, kInlineItalic, "</i>");
+        if (waiCompliant) CloseIfOpen(context, kInlineEmphasis, "</em>");
     }
-    if ((ended & kAttrSuperscript) != 0) CloseIfOpen(context, "</sup>");
-    if ((ended & kAttrSubscript) != 0) CloseIfOpen(context, "</sub>");
+    if ((ended & kAttrSuperscript) != 0) CloseIfOpen(context, kInlineSuperscript, "</sup>");
+    if ((ended & kAttrSubscript) != 0) CloseIfOpen(context, kInlineSubscript, "</sub>");
     MoveToTextEnd(context);
 
     const bool differsFromBase = font.color != base.color || color != nullptr || context->forceFontFace != 0 ||
@@ -323,7 +334,7 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
                                     rightToLeft != 0 || context->forceDirection != 0;
     if (differsFromBase && differsFromCurrent) {
         if (PutSpan(context, font, color, forceSize, rightToLeft, suppressed, markup) &&
-            PushCloseTag(context, "</span>"))
+            PushCloseTagOfKind(context, "</span>", kInlineSpan))
             ++context->fontPushes;
     }
 
@@ -378,7 +389,7 @@ void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorVal
             markup->Put("/>");
         } else {
             markup->Put(">");
-            if (PushCloseTag(context, "</font>")) ++context->fontPushes;
+            if (PushCloseTagOfKind(context, "</font>", kInlineFont)) ++context->fontPushes;
         }
     }
 

@@ -29,6 +29,11 @@ namespace {
 // The font elements a run closes at its end (a span outlives it).
 constexpr const char* kRunClosings[] = {"</font>", "</b>", "</strong>", "</i>", "</em>",
                                         "</u>",    "</s>", "</sup>",    "</sub>"};
+// ... and the kind of each.
+constexpr InlineKind kRunClosingKinds[] = {kInlineFont,    kInlineBold,      kInlineStrong,
+                                           kInlineItalic,  kInlineEmphasis,  kInlineUnderline,
+                                           kInlineStrike,  kInlineSuperscript, kInlineSubscript};
+static_assert(std::size(kRunClosings) == std::size(kRunClosingKinds));
 // Room an open automatic link may use before the buffer is handed on with
 // the link cut: links are completed whole where they fit.
 constexpr std::uint32_t kLinkReserve = 512;
@@ -620,44 +625,12 @@ private:
     const bool* plainOrBlank_;
 };
 
-// The entry of kRunClosings a closing tag is, or -1: its third and fourth
-// letters tell which it can only be.
-int RunClosingIndex(const char* tag) {
-    if (tag == nullptr || tag[0] != '<' || tag[1] != '/' || tag[2] == '\0') return -1;
-    int k = -1;
-    switch (tag[2]) {
-    case 'f': k = 0; break;
-    case 'b': k = 1; break;
-    case 'i': k = 3; break;
-    case 'e': k = 4; break;
-    case 'u': k = 5; break;
-    case 's':
-        k = tag[3] == 't' ? 2 : tag[3] == '>' ? 6 : tag[3] == 'u' ? (tag[4] == 'p' ? 7 : 8) : -1;
-        break;
-    default: break;
-    }
-    return k >= 0 && SameCloseTag(tag, kRunClosings[k]) ? k : -1;
-}
-
-// The kinds of element a run closes at its end that are open, one bit per
-// entry of kRunClosings: one look at the stack rather than one per kind.
-unsigned OpenRunElements(const XMLGenContext* context) {
-    unsigned open = 0;
-    for (std::uint32_t i = 0; i < context->closeTagCount; ++i) {
-        const int k = RunClosingIndex(context->closeTags[i].tag);
-        if (k >= 0) open |= 1u << k;
-    }
-    return open;
-}
-
 // Closes what the run opened but a span, in the order of kRunClosings
-// (closing one closes what was opened after it).
+// (closing one closes what was opened after it): the stack says at once
+// which kinds are open.
 void CloseRunElements(XMLGenContext* context) {
-    unsigned open = OpenRunElements(context);
-    for (unsigned k = 0; open != 0 && k < std::size(kRunClosings); ++k) {
-        if ((open & (1u << k)) == 0) continue;
-        CloseOpenXMLTagsToOutput(context, kRunClosings[k], 1, 1, 0, 0);
-        open = OpenRunElements(context);
+    for (std::size_t k = 0; k < std::size(kRunClosings); ++k) {
+        if (InlineKindOpen(context, kRunClosingKinds[k])) CloseOpenXMLTagsToOutput(context, kRunClosings[k], 1, 0, 0, 0);
     }
 }
 
@@ -685,7 +658,7 @@ void Finish(XMLGenContext* context, std::uint16_t kind) {
         CDRecordNode* node = context->node;
         while (InRange(context, node) && node->signature != kSigEnd && !HasText(node)) node = node->next;
         context->node = node;
-        CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
+        if (InlineKindOpen(context, kInlineSpan)) CloseOpenXMLTagsToOutput(context, "</span>", 1, 0, 0, 0);
     }
     TraceStep("ProcessXMLText - OUT");
 }

@@ -511,6 +511,10 @@ struct XMLGenContext : GenerationWalkState {
     CloseTagEntry* closeTags = nullptr;      // owned storage (grown as needed), released with the run
     std::uint32_t closeTagCount = 0;
     std::uint32_t closeTagCapacity = 0;
+    // Entries of each kind of inline element (InlineKind), and a bit for
+    // each kind that has any: whether one is open is answered at once.
+    std::uint32_t inlineTagCounts[16] = {};
+    std::uint32_t inlineTagsOpen = 0;
 
     // ---- Hotspots, sections, links and pictures (htmlgen/hotspots.h ...) ---
     std::uint16_t hotspotLevel = 0;          // hotspot ranges begun and not ended
