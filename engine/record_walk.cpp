@@ -346,6 +346,17 @@ STATUS CopyPending(RecordProcessContext* context) {
     return FlushPendingCopies(context, context->node);
 }
 
+// Step 5 for a record inside the chunk: the executor inside the chunk
+// takes it, unless an executor took it already or the innermost level's
+// element type leaves it out.
+inline STATUS GiveToChunk(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, const ChunkDefInfo* innermost,
+                   RecordProcessContext* context) {
+    if (context->recordHandled != 0 || !GivenToInsideExecutor(innermost, signature, record, length)) return kOK;
+    context->recordHandled = 1;
+    const STATUS status = CopyPending(context);
+    return status == kOK ? ProcessChunkRecord(record, signature, length, context) : status;
+}
+
 STATUS CloseChunk(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context) {
     STATUS status = CopyPending(context);
     if (status == kOK) status = ProcessChunkEnd(record, signature, context);
@@ -395,14 +406,33 @@ STATUS MatchAndExecute(std::uint8_t* record, std::uint16_t signature, std::uint3
         if (status == kOK) status = ProcessChunkStart(record, signature, context->recordCounter, context);
         if (status != kOK) return status;
     }
-    if (context->recordHandled == 0 && GivenToInsideExecutor(innermost, signature, record, length)) {
-        context->recordHandled = 1;
-        status = CopyPending(context);
-        if (status == kOK) status = ProcessChunkRecord(record, signature, length, context);
-        if (status != kOK) return status;
-    }
+    status = GiveToChunk(record, signature, length, innermost, context);
+    if (status != kOK) return status;
     if (!chunkGoesOn) status = CloseChunk(record, signature, context);
     return status;
+}
+
+// The level of a chain that takes every record into its open chunk: one
+// Everything level, armed and in its region, while the chunk is open. Its
+// step would match nothing and change nothing, so the record goes straight
+// to the executor. Null for any other chain or state.
+ChunkDefInfo* OpenEverythingLevel(const RecordProcessContext* context) {
+    ChunkDefInfo* level = context->firstLevel;
+    if (context->chunkOpen == 0 || level == nullptr || level->relation != kRelEverything) return nullptr;
+    const LevelWalkState& walk = level->walk;
+    if (walk.words[kWalkArmed] == 0 || walk.words[kWalkActive] == 0 || walk.words[kWalkEnterNext] != 0 ||
+        WalkNext(level) != nullptr)
+        return nullptr;
+    return level;
+}
+
+// A record inside the open chunk of an Everything level (what
+// MatchAndExecute does for it, without the matching).
+STATUS TakeIntoOpenChunk(ChunkDefInfo* level, std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                         RecordProcessContext* context) {
+    context->matchedLevel = level;
+    context->nextLevel = nullptr;
+    return GiveToChunk(record, signature, length, level, context);
 }
 
 } // namespace
@@ -418,7 +448,9 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
 
     STATUS status = kOK;
     if (context->singleTargetDone == 0) {
-        status = MatchAndExecute(record, signature, length, previousSignature, context);
+        ChunkDefInfo* everything = OpenEverythingLevel(context);
+        status = everything != nullptr ? TakeIntoOpenChunk(everything, record, signature, length, context)
+                                       : MatchAndExecute(record, signature, length, previousSignature, context);
     }
     // A record an executor already wrote with an earlier one (a text run
     // read whole) counts as taken, also when the chunk ended before it.

@@ -61,34 +61,37 @@ enum InlineKind : std::uint8_t {
 };
 static_assert(kInlineKinds <= sizeof XMLGenContext::inlineTagCounts / sizeof(std::uint32_t));
 
+// The closing tag of a kind (null for kInlineNone).
+inline const char* InlineCloseTag(InlineKind kind) {
+    static constexpr const char* kTags[kInlineKinds] = {nullptr, "</span>", "</font>", "</b>", "</strong>", "</i>",
+                                                         "</em>", "</u>", "</s>", "</sup>", "</sub>"};
+    return kind < kInlineKinds ? kTags[kind] : nullptr;
+}
+
 // The kind of inline element a closing tag ends (compared whole and
 // case-sensitively), or kInlineNone: the third letter tells most tags apart
 // at once.
 inline InlineKind InlineKindOf(const char* tag) {
     if (tag == nullptr || tag[0] != '<' || tag[1] != '/') return kInlineNone;
-    const char* known = nullptr;
     InlineKind kind = kInlineNone;
     switch (tag[2]) {
     case 's':
         switch (tag[3]) {
-        case 'p': known = "</span>", kind = kInlineSpan; break;
-        case 't': known = "</strong>", kind = kInlineStrong; break;
-        case '>': known = "</s>", kind = kInlineStrike; break;
-        case 'u':
-            if (tag[4] == 'p') known = "</sup>", kind = kInlineSuperscript;
-            else known = "</sub>", kind = kInlineSubscript;
-            break;
+        case 'p': kind = kInlineSpan; break;
+        case 't': kind = kInlineStrong; break;
+        case '>': kind = kInlineStrike; break;
+        case 'u': kind = tag[4] == 'p' ? kInlineSuperscript : kInlineSubscript; break;
         default: return kInlineNone;
         }
         break;
-    case 'f': known = "</font>", kind = kInlineFont; break;
-    case 'b': known = "</b>", kind = kInlineBold; break;
-    case 'i': known = "</i>", kind = kInlineItalic; break;
-    case 'e': known = "</em>", kind = kInlineEmphasis; break;
-    case 'u': known = "</u>", kind = kInlineUnderline; break;
+    case 'f': kind = kInlineFont; break;
+    case 'b': kind = kInlineBold; break;
+    case 'i': kind = kInlineItalic; break;
+    case 'e': kind = kInlineEmphasis; break;
+    case 'u': kind = kInlineUnderline; break;
     default: return kInlineNone;
     }
-    return SameCloseTag(tag, known) ? kind : kInlineNone;
+    return SameCloseTag(tag, InlineCloseTag(kind)) ? kind : kInlineNone;
 }
 
 // Whether a closing tag ends one of the inline elements. Asked at every
@@ -129,6 +132,9 @@ inline bool PushCloseTagOfKind(XMLGenContext* context, const char* tag, InlineKi
 }
 inline bool PushCloseTag(XMLGenContext* context, const char* tag) {
     return PushCloseTagOfKind(context, tag, InlineKindOf(tag));
+}
+inline bool PushInlineCloseTag(XMLGenContext* context, InlineKind kind) {
+    return PushCloseTagOfKind(context, InlineCloseTag(kind), kind);
 }
 
 // 1 when the top entry's tag (topOnly) or any entry's tag equals tag.

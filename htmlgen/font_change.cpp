@@ -108,22 +108,20 @@ void FaceName(XMLGenContext* context, std::uint8_t face, char* name) {
     std::memcpy(memo.written, name, length + 1);
 }
 
-// An inline element the font change opens: its start tag, its closing tag
-// and its kind.
+// An inline element the font change opens: its start tag and its kind.
 struct InlineElement {
     const char* start;
-    const char* end;
     InlineKind kind;
 };
 
-constexpr InlineElement kBold{"<b>", "</b>", kInlineBold};
-constexpr InlineElement kStrong{"<strong>", "</strong>", kInlineStrong};
-constexpr InlineElement kItalic{"<i>", "</i>", kInlineItalic};
-constexpr InlineElement kEmphasis{"<em>", "</em>", kInlineEmphasis};
-constexpr InlineElement kUnderline{"<u>", "</u>", kInlineUnderline};
-constexpr InlineElement kStrike{"<s>", "</s>", kInlineStrike};
-constexpr InlineElement kSuperscript{"<sup>", "</sup>", kInlineSuperscript};
-constexpr InlineElement kSubscript{"<sub>", "</sub>", kInlineSubscript};
+constexpr InlineElement kBold{"<b>", kInlineBold};
+constexpr InlineElement kStrong{"<strong>", kInlineStrong};
+constexpr InlineElement kItalic{"<i>", kInlineItalic};
+constexpr InlineElement kEmphasis{"<em>", kInlineEmphasis};
+constexpr InlineElement kUnderline{"<u>", kInlineUnderline};
+constexpr InlineElement kStrike{"<s>", kInlineStrike};
+constexpr InlineElement kSuperscript{"<sup>", kInlineSuperscript};
+constexpr InlineElement kSubscript{"<sub>", kInlineSubscript};
 
 // Opens an element unless its kind (or the other kind given, which counts
 // as the same) is open, pushing its closing tag.
@@ -131,7 +129,7 @@ void OpenElement(XMLGenContext* context, Markup* markup, const InlineElement& el
                  InlineKind otherKind = kInlineNone) {
     if (InlineKindOpen(context, element.kind) || InlineKindOpen(context, otherKind)) return;
     markup->Put(element.start);
-    if (PushCloseTagOfKind(context, element.end, element.kind)) ++context->fontPushes;
+    if (PushInlineCloseTag(context, element.kind)) ++context->fontPushes;
 }
 
 // Opens the elements of the attribute bits given, in this order, each
@@ -151,8 +149,8 @@ void OpenAttributes(XMLGenContext* context, Markup* markup, unsigned attributes)
 
 // Closes the innermost element of a kind, with everything opened after it,
 // when one is open.
-void CloseIfOpen(XMLGenContext* context, InlineKind kind, const char* tag) {
-    if (InlineKindOpen(context, kind)) CloseOpenXMLTagsToOutput(context, tag, 1, 0, 0, 0);
+void CloseIfOpen(XMLGenContext* context, InlineKind kind) {
+    if (InlineKindOpen(context, kind)) CloseOpenXMLTagsToOutput(context, InlineCloseTag(kind), 1, 0, 0, 0);
 }
 
 // The style span of a font: its text in span, or nothing when no property
@@ -307,21 +305,20 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
                                  context->currentColourGiven != 0)) ||
          (!suppressed.size && font.size != current.size) ||
          (!suppressed.attributes && (font.attributes & kDecoration) != (current.attributes & kDecoration)))) {
-        // Known to be open: closed without asking again.
-        CloseOpenXMLTagsToOutput(context, "</span>", 1, 0, 0, 0);
+        CloseIfOpen(context, kInlineSpan);
     }
     // Attributes the new font lacks end here, before anything is opened.
     const std::uint8_t ended = static_cast<std::uint8_t>(current.attributes & ~font.attributes);
     if ((ended & kAttrBold) != 0) {
-        CloseIfOpen(context, kInlineBold, "</b>");
-        if (waiCompliant) CloseIfOpen(context, kInlineStrong, "</strong>");
+        CloseIfOpen(context, kInlineBold);
+        if (waiCompliant) CloseIfOpen(context, kInlineStrong);
     }
     if ((ended & kAttrItalic) != 0) {
-        CloseIfOpen(context, kInlineItalic, "</i>");
-        if (waiCompliant) CloseIfOpen(context, kInlineEmphasis, "</em>");
+        CloseIfOpen(context, kInlineItalic);
+        if (waiCompliant) CloseIfOpen(context, kInlineEmphasis);
     }
-    if ((ended & kAttrSuperscript) != 0) CloseIfOpen(context, kInlineSuperscript, "</sup>");
-    if ((ended & kAttrSubscript) != 0) CloseIfOpen(context, kInlineSubscript, "</sub>");
+    if ((ended & kAttrSuperscript) != 0) CloseIfOpen(context, kInlineSuperscript);
+    if ((ended & kAttrSubscript) != 0) CloseIfOpen(context, kInlineSubscript);
     MoveToTextEnd(context);
 
     const bool differsFromBase = font.color != base.color || color != nullptr || context->forceFontFace != 0 ||
@@ -334,7 +331,7 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
                                     rightToLeft != 0 || context->forceDirection != 0;
     if (differsFromBase && differsFromCurrent) {
         if (PutSpan(context, font, color, forceSize, rightToLeft, suppressed, markup) &&
-            PushCloseTagOfKind(context, "</span>", kInlineSpan))
+            PushInlineCloseTag(context, kInlineSpan))
             ++context->fontPushes;
     }
 
@@ -389,7 +386,7 @@ void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorVal
             markup->Put("/>");
         } else {
             markup->Put(">");
-            if (PushCloseTagOfKind(context, "</font>", kInlineFont)) ++context->fontPushes;
+            if (PushInlineCloseTag(context, kInlineFont)) ++context->fontPushes;
         }
     }
 

@@ -1,5 +1,6 @@
 #include "htmlgen/text_runs.h"
 
+#include <bit>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -26,14 +27,13 @@ namespace talix {
 
 namespace {
 
-// The font elements a run closes at its end (a span outlives it).
-constexpr const char* kRunClosings[] = {"</font>", "</b>", "</strong>", "</i>", "</em>",
-                                        "</u>",    "</s>", "</sup>",    "</sub>"};
-// ... and the kind of each.
-constexpr InlineKind kRunClosingKinds[] = {kInlineFont,    kInlineBold,      kInlineStrong,
-                                           kInlineItalic,  kInlineEmphasis,  kInlineUnderline,
-                                           kInlineStrike,  kInlineSuperscript, kInlineSubscript};
-static_assert(std::size(kRunClosings) == std::size(kRunClosingKinds));
+// The font elements a run closes at its end (a span outlives it), in the
+// order they close: font, bold, strong, italic, emphasis, underline,
+// strike-through, superscript, subscript, which is the order of their kinds.
+constexpr std::uint32_t kRunClosingKinds =
+    InlineKindBit(kInlineFont) | InlineKindBit(kInlineBold) | InlineKindBit(kInlineStrong) |
+    InlineKindBit(kInlineItalic) | InlineKindBit(kInlineEmphasis) | InlineKindBit(kInlineUnderline) |
+    InlineKindBit(kInlineStrike) | InlineKindBit(kInlineSuperscript) | InlineKindBit(kInlineSubscript);
 // Room an open automatic link may use before the buffer is handed on with
 // the link cut: links are completed whole where they fit.
 constexpr std::uint32_t kLinkReserve = 512;
@@ -625,12 +625,15 @@ private:
     const bool* plainOrBlank_;
 };
 
-// Closes what the run opened but a span, in the order of kRunClosings
-// (closing one closes what was opened after it): the stack says at once
-// which kinds are open.
+// Closes what the run opened but a span, kind by kind in the order of
+// kRunClosingKinds (closing one closes what was opened after it): the
+// stack says at once which kinds are open.
 void CloseRunElements(XMLGenContext* context) {
-    for (std::size_t k = 0; k < std::size(kRunClosings); ++k) {
-        if (InlineKindOpen(context, kRunClosingKinds[k])) CloseOpenXMLTagsToOutput(context, kRunClosings[k], 1, 0, 0, 0);
+    std::uint32_t passed = 0;   // the kinds up to the last one closed
+    for (std::uint32_t open; (open = OpenInlineKinds(context) & kRunClosingKinds & ~passed) != 0;) {
+        const auto kind = static_cast<InlineKind>(std::countr_zero(open));
+        CloseOpenXMLTagsToOutput(context, InlineCloseTag(kind), 1, 0, 0, 0);
+        passed = (2u << kind) - 1;
     }
 }
 
