@@ -1,5 +1,6 @@
 #include "htmlgen/font_change.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -289,8 +290,9 @@ bool PutSpan(XMLGenContext* context, const FontId& font, const ColorValue* color
 
 // The CSS form: a span for face, size and colour, elements for bold,
 // italic, superscript and subscript.
+// closedTo receives the stack's depth once the closing is done.
 void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
-               const Suppressed& suppressed, Markup* markup) {
+               const Suppressed& suppressed, Markup* markup, std::uint32_t* closedTo) {
     const FontId& base = context->baseFont;
     const FontId& current = context->currentFont;
     const bool waiCompliant = IsOn(context, sw::kWAICompliant);
@@ -320,6 +322,7 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
     if ((ended & kAttrSuperscript) != 0) CloseIfOpen(context, kInlineSuperscript);
     if ((ended & kAttrSubscript) != 0) CloseIfOpen(context, kInlineSubscript);
     MoveToTextEnd(context);
+    *closedTo = CloseTagDepth(context);
 
     const bool differsFromBase = font.color != base.color || color != nullptr || context->forceFontFace != 0 ||
                                  context->forceFontSize != 0 || forceSize != 0 || context->forceFontColor != 0 ||
@@ -337,6 +340,137 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
 
     if (!suppressed.attributes && font.attributes != base.attributes)
         OpenAttributes(context, markup, font.attributes & ~(kAttrUnderline | kAttrStrike));
+}
+
+// ---- The memo of whole font changes of the span form ----------------------
+// Text mostly changes among a few fonts, and the elements one run opened are
+// still open, or already closed, when the next run changes the font: the
+// same change from the same open elements comes again and again. Where every
+// open inline element lies on top of the stack, the change depends only on
+// their kinds, the current font and the span's font state; it is made once
+// and then repeated from its memo: the same closing tags popped and written,
+// the same markup, the same elements pushed.
+
+constexpr std::uint8_t kMemoDepth = 7;   // inline elements on top a memo describes (four bits each)
+
+// What a change depends on.
+struct ChangeKey {
+    std::uint32_t font, base, current;
+    bool currentColourGiven, colourGiven;
+    ColorValue colour;
+    std::uint16_t switches;
+    std::uint32_t openBefore;
+    std::uint8_t countBefore;
+};
+
+// The kinds of the open inline elements when all of them lie on top of the
+// stack and there are at most kMemoDepth, innermost in the low bits; false
+// otherwise.
+bool InlineTop(const XMLGenContext* context, std::uint32_t* kinds, std::uint8_t* count) {
+    std::uint32_t total = 0;
+    for (std::uint32_t open = OpenInlineKinds(context); open != 0; open &= open - 1)
+        total += context->inlineTagCounts[std::countr_zero(open)];
+    if (total > kMemoDepth || total > context->closeTagCount) return false;
+    std::uint32_t packed = 0;
+    for (std::uint32_t i = 0; i < total; ++i) {
+        const std::uint8_t kind = context->closeTags[context->closeTagCount - 1 - i].kind;
+        if (kind == kInlineNone) return false;
+        packed |= static_cast<std::uint32_t>(kind) << (4 * i);
+    }
+    *kinds = packed;
+    *count = static_cast<std::uint8_t>(total);
+    return true;
+}
+
+FontChangeMemo& MemoSlot(XMLGenContext* context, const ChangeKey& key) {
+    std::uint32_t hash = key.font * 2654435761u ^ key.current * 40503u ^ key.base * 97u ^ key.switches ^
+                         key.openBefore * 2246822519u ^ key.countBefore;
+    if (key.colourGiven) hash ^= (key.colour.flags * 31u + key.colour.red * 7u + key.colour.green * 3u + key.colour.blue) * 193u;
+    return context->fontChangeMemos[(hash >> 9) % kFontChangeMemos];
+}
+
+bool SameColour(const ColorValue& a, const ColorValue& b) {
+    return a.flags == b.flags && a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+bool Matches(const FontChangeMemo& memo, const ChangeKey& key) {
+    return memo.used && memo.font == key.font && memo.current == key.current && memo.base == key.base &&
+           memo.switches == key.switches && memo.openBefore == key.openBefore &&
+           memo.countBefore == key.countBefore && memo.currentColourGiven == key.currentColourGiven &&
+           memo.colourGiven == key.colourGiven && (!key.colourGiven || SameColour(memo.colour, key.colour));
+}
+
+// Repeats a change from its memo.
+void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup) {
+    for (std::uint8_t k = 0; k < memo.closed; ++k) {
+        const char* tag = TopCloseTag(context)->tag;
+        DropTopCloseTag(context);
+        AppendOutput(context, tag);
+    }
+    MoveToTextEnd(context);
+    markup->PutBytes(memo.text, memo.length);
+    for (std::uint8_t k = 0; k < memo.openedCount; ++k) {
+        if (PushInlineCloseTag(context, static_cast<InlineKind>((memo.opened >> (4 * k)) & 0xFu))) ++context->fontPushes;
+    }
+    context->forceDirection = memo.forceDirection;
+}
+
+// Keeps what a change did in its memo: the elements it closed (all among the
+// inline elements on top), the kinds of those it opened, its markup. A
+// change whose markup is too long for a memo, or that may have lost a push
+// for want of memory (the stack is full), is kept in none.
+void Remember(XMLGenContext* context, FontChangeMemo* memo, const ChangeKey& key, std::uint32_t depthBefore,
+              std::uint32_t closedTo, const Markup& markup) {
+    const std::uint32_t depth = CloseTagDepth(context);
+    const std::uint32_t opened = depth - closedTo;
+    if (closedTo + key.countBefore < depthBefore || opened > kMemoDepth || markup.used >= sizeof memo->text ||
+        depth >= context->closeTagCapacity)
+        return;
+    *memo = FontChangeMemo{};
+    memo->font = key.font;
+    memo->base = key.base;
+    memo->current = key.current;
+    memo->currentColourGiven = key.currentColourGiven;
+    memo->colourGiven = key.colourGiven;
+    memo->colour = key.colour;
+    memo->switches = key.switches;
+    memo->openBefore = key.openBefore;
+    memo->countBefore = key.countBefore;
+    memo->closed = static_cast<std::uint8_t>(depthBefore - closedTo);
+    for (std::uint32_t k = 0; k < opened; ++k)
+        memo->opened |= static_cast<std::uint32_t>(context->closeTags[closedTo + k].kind) << (4 * k);
+    memo->openedCount = static_cast<std::uint8_t>(opened);
+    memo->forceDirection = context->forceDirection;
+    memo->length = static_cast<std::uint16_t>(markup.used);
+    std::memcpy(memo->text, markup.out, markup.used);
+    memo->used = true;
+}
+
+// The span form, from its memo where one holds the change.
+void ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
+                const Suppressed& suppressed, Markup* markup) {
+    ChangeKey key{};
+    std::uint32_t closedTo = 0;
+    if (!InlineTop(context, &key.openBefore, &key.countBefore)) {
+        BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
+        return;
+    }
+    key.font = PackFontId(font);
+    key.base = PackFontId(context->baseFont);
+    key.current = PackFontId(context->currentFont);
+    key.currentColourGiven = context->currentColourGiven != 0;
+    key.colourGiven = color != nullptr;
+    if (color != nullptr) key.colour = *color;
+    key.switches = static_cast<std::uint16_t>(SpanSwitches(context, forceSize, rightToLeft, suppressed) |
+                                              (IsOn(context, sw::kWAICompliant) ? 2048 : 0));
+    FontChangeMemo& memo = MemoSlot(context, key);
+    if (Matches(memo, key)) {
+        Repeat(context, memo, markup);
+        return;
+    }
+    const std::uint32_t depthBefore = CloseTagDepth(context);
+    BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
+    Remember(context, &memo, key, depthBefore, closedTo, *markup);
 }
 
 // The font-element form.
@@ -411,7 +545,7 @@ STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenCon
     const Suppressed suppressed = ReadSuppressed(context);
     if (!suppressed.All()) {
         if (!IsOn(context, sw::kStandardFontTags) && !IsOn(context, sw::kHybridFontTags)) {
-            BuildSpan(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
+            ChangeSpan(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
         } else {
             BuildFontElement(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
         }

@@ -174,6 +174,31 @@ struct SpanMemo {
 };
 constexpr int kSpanMemos = 8;
 
+// A whole font change of the span form, from a close-tag stack whose inline
+// elements all lie on its top: everything it depends on (the span's font
+// state, the current font and the kinds of those elements), and what it did
+// (how many of them it closed, the kinds of the elements it opened, its
+// markup and the direction it leaves forced).
+struct FontChangeMemo {
+    bool used = false;
+    std::uint32_t font = 0;                  // packed font ids: the new font, the base font, the current font
+    std::uint32_t base = 0;
+    std::uint32_t current = 0;
+    bool currentColourGiven = false;
+    bool colourGiven = false;
+    ColorValue colour;
+    std::uint16_t switches = 0;              // as SpanMemo's
+    std::uint32_t openBefore = 0;            // kinds on top, innermost in the low bits, four bits each
+    std::uint8_t countBefore = 0;
+    std::uint8_t closed = 0;
+    std::uint32_t opened = 0;                // kinds pushed, first in the low bits, four bits each
+    std::uint8_t openedCount = 0;
+    int forceDirection = 0;
+    std::uint16_t length = 0;
+    char text[400] = {};
+};
+constexpr int kFontChangeMemos = 8;
+
 // Option texts the generation holds as tracked copies of the session's pool
 // (none when absent or empty unless said otherwise); each is released at
 // the end of the run. Read by the writers of later steps.
@@ -415,6 +440,9 @@ struct XMLGenContext : GenerationWalkState {
     // The spans font changes built, by a hash of their font state (emptied
     // whenever the options are read).
     SpanMemo spanMemos[kSpanMemos];
+    // The font changes made, by a hash of what they depend on (emptied
+    // whenever the options are read).
+    FontChangeMemo fontChangeMemos[kFontChangeMemos];
 
     // The database of image resources opened for ImageHandling=RESOURCE (0
     // when none; not closed when it is the item's own).
