@@ -437,8 +437,11 @@ STATUS TakeIntoOpenChunk(ChunkDefInfo* level, std::uint8_t* record, std::uint16_
 
 } // namespace
 
-STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                     RecordProcessContext* context) {
+namespace {
+
+// ProcessRecord's work, made in place by the walk's loop.
+[[gnu::always_inline]] inline STATUS ProcessInWalk(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                            RecordProcessContext* context) {
     context->recordCounter = context->recordCounter + 1;
     const std::uint16_t previousSignature = context->recordCounter == 1 ? 0 : context->previousSignature;
     context->recordHandled = 0;
@@ -462,6 +465,13 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
     }
     context->cellMarker = 0;
     return status;
+}
+
+} // namespace
+
+STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                     RecordProcessContext* context) {
+    return ProcessInWalk(record, signature, length, context);
 }
 
 namespace {
@@ -511,7 +521,7 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
             context->output.tableLevel += 1;
         }
         if (context->resume != nullptr) BeforeResumableRecord(context);
-        status = ProcessRecord(node->bytes, signature, node->length, context);
+        status = ProcessInWalk(node->bytes, signature, node->length, context);
         if (context->resume != nullptr) AfterResumableRecord(context);
         if (context->writesItem == 0 && (signature == kSigTableEnd || signature == kSigNestedTableEnd) &&
             context->output.tableLevel > 0) {
