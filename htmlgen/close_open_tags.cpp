@@ -107,7 +107,8 @@ int CloseForBlock(XMLGenContext* context) {
 
 int CloseInlineElements(XMLGenContext* context) {
     int closed = 0;
-    for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr && IsInlineCloseTag(top->tag);
+    if (OpenInlineKinds(context) == 0) return 0;
+    for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr && top->kind != kInlineNone;
          top = TopCloseTag(context)) {
         const char* tag = top->tag;
         DropTopCloseTag(context);

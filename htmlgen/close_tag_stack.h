@@ -94,10 +94,6 @@ inline InlineKind InlineKindOf(const char* tag) {
     return SameCloseTag(tag, InlineCloseTag(kind)) ? kind : kInlineNone;
 }
 
-// Whether a closing tag ends one of the inline elements. Asked at every
-// block start.
-inline bool IsInlineCloseTag(const char* tag) { return InlineKindOf(tag) != kInlineNone; }
-
 // The bit of a kind in OpenInlineKinds.
 constexpr std::uint32_t InlineKindBit(InlineKind kind) { return kind == kInlineNone ? 0u : 1u << kind; }
 
