@@ -7,6 +7,7 @@
 // copied: a pushed text must live as long as the generation.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -61,11 +62,19 @@ enum InlineKind : std::uint8_t {
 };
 static_assert(kInlineKinds <= sizeof XMLGenContext::inlineTagCounts / sizeof(std::uint32_t));
 
-// The closing tag of a kind (null for kInlineNone).
-inline const char* InlineCloseTag(InlineKind kind) {
-    static constexpr const char* kTags[kInlineKinds] = {nullptr, "</span>", "</font>", "</b>", "</strong>", "</i>",
-                                                         "</em>", "</u>", "</s>", "</sup>", "</sub>"};
-    return kind < kInlineKinds ? kTags[kind] : nullptr;
+// The closing tag of each kind (null for kInlineNone), and its length.
+inline constexpr const char* kInlineCloseTags[kInlineKinds] = {
+    nullptr, "</span>", "</font>", "</b>", "</strong>", "</i>", "</em>", "</u>", "</s>", "</sup>", "</sub>"};
+inline constexpr std::array<std::uint8_t, kInlineKinds> kInlineCloseTagLengths = [] {
+    std::array<std::uint8_t, kInlineKinds> lengths{};
+    for (std::size_t k = 1; k < kInlineKinds; ++k) {
+        while (kInlineCloseTags[k][lengths[k]] != '\0') ++lengths[k];
+    }
+    return lengths;
+}();
+inline const char* InlineCloseTag(InlineKind kind) { return kind < kInlineKinds ? kInlineCloseTags[kind] : nullptr; }
+inline std::size_t InlineCloseTagLength(InlineKind kind) {
+    return kind < kInlineKinds ? kInlineCloseTagLengths[kind] : 0;
 }
 
 // The kind of inline element a closing tag ends (compared whole and

@@ -148,12 +148,6 @@ void OpenAttributes(XMLGenContext* context, Markup* markup, unsigned attributes)
     if ((attributes & kAttrSubscript) != 0) OpenElement(context, markup, kSubscript);
 }
 
-// Closes the innermost element of a kind, with everything opened after it,
-// when one is open.
-void CloseIfOpen(XMLGenContext* context, InlineKind kind) {
-    if (InlineKindOpen(context, kind)) CloseOpenXMLTagsToOutput(context, InlineCloseTag(kind), 1, 0, 0, 0);
-}
-
 // The style span of a font: its text in span, or nothing when no property
 // differs (false). Right-to-left text forces the direction of the spans
 // after it.
@@ -307,20 +301,20 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
                                  context->currentColourGiven != 0)) ||
          (!suppressed.size && font.size != current.size) ||
          (!suppressed.attributes && (font.attributes & kDecoration) != (current.attributes & kDecoration)))) {
-        CloseIfOpen(context, kInlineSpan);
+        CloseInlineKind(context, kInlineSpan);
     }
     // Attributes the new font lacks end here, before anything is opened.
     const std::uint8_t ended = static_cast<std::uint8_t>(current.attributes & ~font.attributes);
     if ((ended & kAttrBold) != 0) {
-        CloseIfOpen(context, kInlineBold);
-        if (waiCompliant) CloseIfOpen(context, kInlineStrong);
+        CloseInlineKind(context, kInlineBold);
+        if (waiCompliant) CloseInlineKind(context, kInlineStrong);
     }
     if ((ended & kAttrItalic) != 0) {
-        CloseIfOpen(context, kInlineItalic);
-        if (waiCompliant) CloseIfOpen(context, kInlineEmphasis);
+        CloseInlineKind(context, kInlineItalic);
+        if (waiCompliant) CloseInlineKind(context, kInlineEmphasis);
     }
-    if ((ended & kAttrSuperscript) != 0) CloseIfOpen(context, kInlineSuperscript);
-    if ((ended & kAttrSubscript) != 0) CloseIfOpen(context, kInlineSubscript);
+    if ((ended & kAttrSuperscript) != 0) CloseInlineKind(context, kInlineSuperscript);
+    if ((ended & kAttrSubscript) != 0) CloseInlineKind(context, kInlineSubscript);
     MoveToTextEnd(context);
     *closedTo = CloseTagDepth(context);
 
@@ -402,11 +396,7 @@ bool Matches(const FontChangeMemo& memo, const ChangeKey& key) {
 
 // Repeats a change from its memo.
 void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup) {
-    for (std::uint8_t k = 0; k < memo.closed; ++k) {
-        const char* tag = TopCloseTag(context)->tag;
-        DropTopCloseTag(context);
-        AppendOutput(context, tag);
-    }
+    ClosePoppedToOutput(context, memo.closed);
     MoveToTextEnd(context);
     markup->PutBytes(memo.text, memo.length);
     for (std::uint8_t k = 0; k < memo.openedCount; ++k) {

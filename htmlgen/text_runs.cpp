@@ -632,7 +632,7 @@ void CloseRunElements(XMLGenContext* context) {
     std::uint32_t passed = 0;   // the kinds up to the last one closed
     for (std::uint32_t open; (open = OpenInlineKinds(context) & kRunClosingKinds & ~passed) != 0;) {
         const auto kind = static_cast<InlineKind>(std::countr_zero(open));
-        CloseOpenXMLTagsToOutput(context, InlineCloseTag(kind), 1, 0, 0, 0);
+        CloseInlineKind(context, kind);
         passed = (2u << kind) - 1;
     }
 }
@@ -661,7 +661,7 @@ void Finish(XMLGenContext* context, std::uint16_t kind) {
         CDRecordNode* node = context->node;
         while (InRange(context, node) && node->signature != kSigEnd && !HasText(node)) node = node->next;
         context->node = node;
-        if (InlineKindOpen(context, kInlineSpan)) CloseOpenXMLTagsToOutput(context, "</span>", 1, 0, 0, 0);
+        CloseInlineKind(context, kInlineSpan);
     }
     TraceStep("ProcessXMLText - OUT");
 }
