@@ -234,7 +234,8 @@ bool ComposeSpan(XMLGenContext* context, const FontId& font, const ColorValue* c
 }
 
 // The switches a span's text depends on besides the fonts and the colour.
-std::uint16_t SpanSwitches(const XMLGenContext* context, int forceSize, int rightToLeft, const Suppressed& suppressed) {
+inline std::uint16_t SpanSwitches(const XMLGenContext* context, int forceSize, int rightToLeft,
+                                   const Suppressed& suppressed) {
     return static_cast<std::uint16_t>((suppressed.face ? 1 : 0) | (suppressed.size ? 2 : 0) |
                                       (suppressed.attributes ? 4 : 0) | (suppressed.colour ? 8 : 0) |
                                       (context->forceFontSize != 0 ? 16 : 0) | (context->forceFontColor != 0 ? 32 : 0) |
