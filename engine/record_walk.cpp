@@ -349,8 +349,8 @@ STATUS CopyPending(RecordProcessContext* context) {
 // Step 5 for a record inside the chunk: the executor inside the chunk
 // takes it, unless an executor took it already or the innermost level's
 // element type leaves it out.
-inline STATUS GiveToChunk(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, const ChunkDefInfo* innermost,
-                   RecordProcessContext* context) {
+inline STATUS GiveToChunk(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                          const ChunkDefInfo* innermost, RecordProcessContext* context) {
     if (context->recordHandled != 0 || !GivenToInsideExecutor(innermost, signature, record, length)) return kOK;
     context->recordHandled = 1;
     const STATUS status = CopyPending(context);

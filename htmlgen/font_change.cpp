@@ -348,16 +348,6 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
 
 constexpr std::uint8_t kMemoDepth = 7;   // inline elements on top a memo describes (four bits each)
 
-// What a change depends on.
-struct ChangeKey {
-    std::uint32_t font, base, current;
-    bool currentColourGiven, colourGiven;
-    ColorValue colour;
-    std::uint16_t switches;
-    std::uint32_t openBefore;
-    std::uint8_t countBefore;
-};
-
 // The kinds of the open inline elements when all of them lie on top of the
 // stack and there are at most kMemoDepth, innermost in the low bits; false
 // otherwise.
@@ -377,22 +367,20 @@ bool InlineTop(const XMLGenContext* context, std::uint32_t* kinds, std::uint8_t*
     return true;
 }
 
-FontChangeMemo& MemoSlot(XMLGenContext* context, const ChangeKey& key) {
+FontChangeMemo& MemoSlot(XMLGenContext* context, const FontChangeKey& key) {
     std::uint32_t hash = key.font * 2654435761u ^ key.current * 40503u ^ key.base * 97u ^ key.switches ^
                          key.openBefore * 2246822519u ^ key.countBefore;
-    if (key.colourGiven) hash ^= (key.colour.flags * 31u + key.colour.red * 7u + key.colour.green * 3u + key.colour.blue) * 193u;
+    if (key.colourGiven)
+        hash ^= (key.colour.flags * 31u + key.colour.red * 7u + key.colour.green * 3u + key.colour.blue) * 193u;
     return context->fontChangeMemos[(hash >> 9) % kFontChangeMemos];
 }
 
-bool SameColour(const ColorValue& a, const ColorValue& b) {
-    return a.flags == b.flags && a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
-
-bool Matches(const FontChangeMemo& memo, const ChangeKey& key) {
-    return memo.used && memo.font == key.font && memo.current == key.current && memo.base == key.base &&
-           memo.switches == key.switches && memo.openBefore == key.openBefore &&
-           memo.countBefore == key.countBefore && memo.currentColourGiven == key.currentColourGiven &&
-           memo.colourGiven == key.colourGiven && (!key.colourGiven || SameColour(memo.colour, key.colour));
+bool SameKey(const FontChangeKey& a, const FontChangeKey& b) {
+    return a.font == b.font && a.current == b.current && a.base == b.base && a.switches == b.switches &&
+           a.openBefore == b.openBefore && a.countBefore == b.countBefore &&
+           a.currentColourGiven == b.currentColourGiven && a.colourGiven == b.colourGiven &&
+           a.colour.flags == b.colour.flags && a.colour.red == b.colour.red && a.colour.green == b.colour.green &&
+           a.colour.blue == b.colour.blue;
 }
 
 // Repeats a change from its memo.
@@ -401,7 +389,8 @@ void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup) 
     MoveToTextEnd(context);
     markup->PutBytes(memo.text, memo.length);
     for (std::uint8_t k = 0; k < memo.openedCount; ++k) {
-        if (PushInlineCloseTag(context, static_cast<InlineKind>((memo.opened >> (4 * k)) & 0xFu))) ++context->fontPushes;
+        const auto kind = static_cast<InlineKind>((memo.opened >> (4 * k)) & 0xFu);
+        if (PushInlineCloseTag(context, kind)) ++context->fontPushes;
     }
     context->forceDirection = memo.forceDirection;
 }
@@ -410,7 +399,7 @@ void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup) 
 // inline elements on top), the kinds of those it opened, its markup. A
 // change whose markup is too long for a memo, or that may have lost a push
 // for want of memory (the stack is full), is kept in none.
-void Remember(XMLGenContext* context, FontChangeMemo* memo, const ChangeKey& key, std::uint32_t depthBefore,
+void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey& key, std::uint32_t depthBefore,
               std::uint32_t closedTo, const Markup& markup) {
     const std::uint32_t depth = CloseTagDepth(context);
     const std::uint32_t opened = depth - closedTo;
@@ -418,15 +407,7 @@ void Remember(XMLGenContext* context, FontChangeMemo* memo, const ChangeKey& key
         depth >= context->closeTagCapacity)
         return;
     *memo = FontChangeMemo{};
-    memo->font = key.font;
-    memo->base = key.base;
-    memo->current = key.current;
-    memo->currentColourGiven = key.currentColourGiven;
-    memo->colourGiven = key.colourGiven;
-    memo->colour = key.colour;
-    memo->switches = key.switches;
-    memo->openBefore = key.openBefore;
-    memo->countBefore = key.countBefore;
+    memo->key = key;
     memo->closed = static_cast<std::uint8_t>(depthBefore - closedTo);
     for (std::uint32_t k = 0; k < opened; ++k)
         memo->opened |= static_cast<std::uint32_t>(context->closeTags[closedTo + k].kind) << (4 * k);
@@ -440,7 +421,7 @@ void Remember(XMLGenContext* context, FontChangeMemo* memo, const ChangeKey& key
 // The span form, from its memo where one holds the change.
 void ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
                 const Suppressed& suppressed, Markup* markup) {
-    ChangeKey key{};
+    FontChangeKey key{};
     std::uint32_t closedTo = 0;
     if (!InlineTop(context, &key.openBefore, &key.countBefore)) {
         BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
@@ -455,7 +436,7 @@ void ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* co
     key.switches = static_cast<std::uint16_t>(SpanSwitches(context, forceSize, rightToLeft, suppressed) |
                                               (IsOn(context, sw::kWAICompliant) ? 2048 : 0));
     FontChangeMemo& memo = MemoSlot(context, key);
-    if (Matches(memo, key)) {
+    if (memo.used && SameKey(memo.key, key)) {
         Repeat(context, memo, markup);
         return;
     }

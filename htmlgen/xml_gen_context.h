@@ -174,22 +174,27 @@ struct SpanMemo {
 };
 constexpr int kSpanMemos = 8;
 
-// A whole font change of the span form, from a close-tag stack whose inline
-// elements all lie on its top: everything it depends on (the span's font
-// state, the current font and the kinds of those elements), and what it did
-// (how many of them it closed, the kinds of the elements it opened, its
-// markup and the direction it leaves forced).
-struct FontChangeMemo {
-    bool used = false;
+// What a whole font change of the span form depends on, from a close-tag
+// stack whose inline elements all lie on its top: the span's font state,
+// the current font and the kinds of those elements.
+struct FontChangeKey {
     std::uint32_t font = 0;                  // packed font ids: the new font, the base font, the current font
     std::uint32_t base = 0;
     std::uint32_t current = 0;
     bool currentColourGiven = false;
     bool colourGiven = false;
-    ColorValue colour;
-    std::uint16_t switches = 0;              // as SpanMemo's
+    ColorValue colour;                       // all zero unless given
+    std::uint16_t switches = 0;              // as SpanMemo's, and WAICompliant
     std::uint32_t openBefore = 0;            // kinds on top, innermost in the low bits, four bits each
     std::uint8_t countBefore = 0;
+};
+
+// Such a change and what it did: how many of those elements it closed, the
+// kinds of the elements it opened, its markup and the direction it leaves
+// forced.
+struct FontChangeMemo {
+    bool used = false;
+    FontChangeKey key;
     std::uint8_t closed = 0;
     std::uint32_t opened = 0;                // kinds pushed, first in the low bits, four bits each
     std::uint8_t openedCount = 0;
