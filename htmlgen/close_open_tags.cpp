@@ -18,13 +18,17 @@ constexpr const char* kBlockTags[] = {"</table>", "</tr>", "</body>", "</ul>", "
 bool Same(const char* a, const char* b) { return SameCloseTag(a, b); }
 
 // Whether the tag is one of the tags given, in any case. The tags given are
-// lower-case, as are the tags this generator writes: a tag without capitals
-// is compared byte for byte, which is what every paragraph asks.
+// lower-case, as are the tags this generator writes: they are compared byte
+// for byte first, which answers what every paragraph asks; only a tag with
+// capitals is compared again without regard to case.
 bool OneOf(const char* tag, const char* const* tags, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (SameCloseTag(tag, tags[i])) return true;
+    }
     bool capitals = false;
     for (const char* at = tag; at != nullptr && *at != '\0' && !capitals; ++at) capitals = *at >= 'A' && *at <= 'Z';
-    for (std::size_t i = 0; i < count; ++i) {
-        if (capitals ? EqualNoCase(tag, tags[i]) : SameCloseTag(tag, tags[i])) return true;
+    for (std::size_t i = 0; capitals && i < count; ++i) {
+        if (EqualNoCase(tag, tags[i])) return true;
     }
     return false;
 }
