@@ -522,6 +522,7 @@ STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenCon
             BuildFontElement(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
         }
     }
+    context->fontMarkupLength = static_cast<std::uint32_t>(markup.used);
     if (scratchOnly == 0 && markup.used > 0) AppendOutput(context, markup.out, markup.used);
     context->currentFont = *font;
     context->currentColourGiven = color != nullptr ? 1 : 0;

@@ -694,7 +694,7 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
     if (context->paragraphMapping == nullptr || (context->paragraphMapping->flags & kStyleMappingNoFonts) == 0) {
         WriteXMLFontChange(&font, hasColour ? &colour : nullptr, context, 0, 0, node->signature == kSigBidiText);
         MoveToTextEnd(context);
-        DropRepeatedMarkup(context, strnlen(context->fontMarkup, sizeof context->fontMarkup));
+        DropRepeatedMarkup(context, context->fontMarkupLength);
     }
 
     RunWriter writer(context, font.face);

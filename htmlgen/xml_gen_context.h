@@ -512,6 +512,7 @@ struct XMLGenContext : GenerationWalkState {
     std::uint16_t openMappingCount = 0;
     StyleMappingInfo* paragraphMapping = nullptr;        // the mapping the current paragraph opened
     char fontMarkup[kFontMarkupSize] = {};   // the markup of the last font change (scratch)
+    std::uint32_t fontMarkupLength = 0;      // ... and its length
     std::uint32_t fontPushes = 0;            // closing tags the last font change pushed
     TextRunMemo runMemo;                     // what the last text run found around it
     // The last bytes handed on by a flush during the walk: checks of what
