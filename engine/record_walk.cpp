@@ -27,6 +27,7 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/chunk_match.h"
+#include "engine/inside_executor.h"
 #include "engine/record_process.h"
 #include "engine/walk_resume.h"
 #include "engine/writing_run.h"
@@ -353,6 +354,11 @@ inline STATUS GiveToChunk(std::uint8_t* record, std::uint16_t signature, std::ui
                           const ChunkDefInfo* innermost, RecordProcessContext* context) {
     if (context->recordHandled != 0 || !GivenToInsideExecutor(innermost, signature, record, length)) return kOK;
     context->recordHandled = 1;
+    if (context->writesItem == 0) {
+        // A run that only reads passes nothing on: the executor's step alone.
+        std::uint32_t passOn = length;
+        return RunInsideExecutor(record, signature, length, &passOn, OperationExecutors(context), context);
+    }
     const STATUS status = CopyPending(context);
     return status == kOK ? ProcessChunkRecord(record, signature, length, context) : status;
 }
