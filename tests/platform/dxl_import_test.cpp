@@ -511,6 +511,52 @@ TEST(DxlImport, LongBase64ValuesDecodeWhateverTheirLayout) {
     EXPECT_NE(refused.error.find("invalid character '*' in base64 data"), std::string::npos) << refused.error;
 }
 
+// A long run decodes the same whatever breaks it and wherever: every
+// character of the alphabet at every place of a run, blanks and line breaks
+// at any place; and any other character at any place of a run is refused
+// (characters just outside the alphabet's ranges, bytes of a non-ASCII
+// character, a pad character within the data).
+TEST(DxlImport, Base64RunsDecodeOrFailWhateverStandsWhere) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string items;
+    std::vector<std::pair<std::string, std::string>> expected;
+    int count = 0;
+    for (size_t rotate = 0; rotate < 20; ++rotate) {
+        const std::string run = (alphabet.substr(rotate) + alphabet + alphabet).substr(0, 96);
+        for (const char* blank : {"", "\n", " ", "\r\n", "\t  "}) {
+            const std::string text = run.substr(0, 3 + rotate * 4) + blank + run.substr(3 + rotate * 4);
+            const std::string name = "R" + std::to_string(count++);
+            items += "<item name='" + name + "'><rawitemdata type='1'>" + text + "</rawitemdata></item>";
+            expected.emplace_back(name, Base64(text));
+        }
+    }
+    ImportDb t;
+    DxlImportResult result;
+    ASSERT_EQ(t.Import("<note class='form'>" + items + "</note>", &result), NOERROR) << result.error;
+    ASSERT_EQ(result.notes.size(), 1u);
+    StoredNote note = ReadNote(t.db, result.notes[0]);
+    ASSERT_EQ(note.items.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(note.items[i].name, expected[i].first);
+        EXPECT_EQ(note.items[i].value, expected[i].second) << expected[i].first;
+    }
+
+    const std::string run = (alphabet + alphabet).substr(5, 48);
+    for (const char* bad : {"*", ",", ".", "-", ":", "@", "[", "`", "{", "_", "\x7F", "\xC3\xA9", "="}) {
+        for (size_t at = 0; at < run.size(); ++at) {
+            std::string text = run;
+            text.insert(at, bad);
+            DxlImportResult refused;
+            EXPECT_EQ(t.Import("<note class='form'><item name='Bad'><rawitemdata type='1'>" + text +
+                                   "</rawitemdata></item></note>",
+                               &refused),
+                      ERR_DXL_VALUE)
+                << bad << " at " << at;
+            EXPECT_NE(refused.error.find("base64 data"), std::string::npos) << refused.error;
+        }
+    }
+}
+
 TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
     ImportDb t;
     DxlImportResult first, again, changed;
