@@ -191,8 +191,8 @@ bool Importer::Write(DxlNote& note) {
     NOTEID id = 0;
     bool ok = Build(note, &handle, &replaces);
     if (ok) {
-        STATUS status = NoteUpdate(handle, replaces ? UPDATE_FORCE : 0);
-        if (status == NOERROR) status = NoteGetInfo(handle, NOTE_FIELD_ID, &id);
+        const STATUS status = NoteUpdateAndClose(handle, replaces ? UPDATE_FORCE : 0, &id);
+        handle = 0;
         if (status != NOERROR) ok = failure_.SetStatus(status, name_, note.line, "cannot store the note");
     }
     if (handle != 0) NoteClose(handle);

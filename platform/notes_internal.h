@@ -106,5 +106,8 @@ void CountProfileCall();
 // searches, imports) open their notes uncounted.
 void CountNoteOpened();
 STATUS NoteOpenUncounted(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note);
+// Updates a note (as NoteUpdate) and closes it, whether or not the update
+// succeeds; *id is the note's id once stored (the DXL import).
+STATUS NoteUpdateAndClose(NOTEHANDLE note, WORD flags, NOTEID* id);
 
 } // namespace plat
