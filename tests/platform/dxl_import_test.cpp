@@ -524,7 +524,7 @@ TEST(DxlImport, Base64RunsDecodeOrFailWhateverStandsWhere) {
     for (size_t rotate = 0; rotate < 20; ++rotate) {
         const std::string run = (alphabet.substr(rotate) + alphabet + alphabet).substr(0, 96);
         for (const char* blank : {"", "\n", " ", "\r\n", "\t  "}) {
-            const std::string text = run.substr(0, 3 + rotate * 4) + blank + run.substr(3 + rotate * 4);
+            const std::string text = run.substr(0, rotate * 5) + blank + run.substr(rotate * 5);
             const std::string name = "R" + std::to_string(count++);
             items += "<item name='" + name + "'><rawitemdata type='1'>" + text + "</rawitemdata></item>";
             expected.emplace_back(name, Base64(text));
