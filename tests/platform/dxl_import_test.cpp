@@ -260,6 +260,9 @@ std::vector<StoredNote> ImportAndCheck(const fs::path& path) {
     DxlImportResult result;
     EXPECT_EQ(DxlImportFile(db, path.c_str(), &result), NOERROR) << result.error;
     EXPECT_EQ(result.error, "");
+    // Read back from the database closed and opened again.
+    DbClose(db);
+    EXPECT_EQ(DbOpen(dir.file("check.db").c_str(), &db), NOERROR);
 
     std::vector<StoredNote> stored;
     std::string text = talix_test::ReadFile(path);
