@@ -474,6 +474,21 @@ TEST(DxlImport, Base64ValuesDecodeAcrossWhitespaceAndPadding) {
     NoteClose(note);
 }
 
+// Imports one note of the items given and checks each item's name and
+// value as stored.
+void ExpectImportedItems(ImportDb& t, const std::string& items,
+                         const std::vector<std::pair<std::string, std::string>>& expected) {
+    DxlImportResult result;
+    ASSERT_EQ(t.Import("<note class='form'>" + items + "</note>", &result), NOERROR) << result.error;
+    ASSERT_EQ(result.notes.size(), 1u);
+    StoredNote note = ReadNote(t.db, result.notes[0]);
+    ASSERT_EQ(note.items.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(note.items[i].name, expected[i].first);
+        EXPECT_EQ(note.items[i].value, expected[i].second) << expected[i].first;
+    }
+}
+
 // Long values decode the same whatever their layout: in lines, in one run,
 // or split by a comment into two pieces of text; a bad character far into a
 // long run is still found and named.
@@ -495,15 +510,7 @@ TEST(DxlImport, LongBase64ValuesDecodeWhateverTheirLayout) {
         for (const char* layout : {"Lines", "Flat", "Split"}) expected.emplace_back(layout + suffix, data);
     }
     ImportDb t;
-    DxlImportResult result;
-    ASSERT_EQ(t.Import("<note class='form'>" + items + "</note>", &result), NOERROR) << result.error;
-    ASSERT_EQ(result.notes.size(), 1u);
-    StoredNote note = ReadNote(t.db, result.notes[0]);
-    ASSERT_EQ(note.items.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(note.items[i].name, expected[i].first);
-        EXPECT_EQ(note.items[i].value, expected[i].second) << expected[i].first;
-    }
+    ExpectImportedItems(t, items, expected);
 
     std::string bad = encode(bytes);
     bad[502] = '*';
@@ -534,15 +541,7 @@ TEST(DxlImport, Base64RunsDecodeOrFailWhateverStandsWhere) {
         }
     }
     ImportDb t;
-    DxlImportResult result;
-    ASSERT_EQ(t.Import("<note class='form'>" + items + "</note>", &result), NOERROR) << result.error;
-    ASSERT_EQ(result.notes.size(), 1u);
-    StoredNote note = ReadNote(t.db, result.notes[0]);
-    ASSERT_EQ(note.items.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(note.items[i].name, expected[i].first);
-        EXPECT_EQ(note.items[i].value, expected[i].second) << expected[i].first;
-    }
+    ExpectImportedItems(t, items, expected);
 
     const std::string run = (alphabet + alphabet).substr(5, 48);
     for (const char* bad : {"*", ",", ".", "-", ":", "@", "[", "`", "{", "_", "\x7F", "\xC3\xA9", "="}) {
