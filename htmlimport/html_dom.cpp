@@ -6,7 +6,9 @@
 
 #include <cstring>
 #include <new>
+#include <type_traits>
 
+#include "core/kept_blocks.h"
 #include "core/text_compare.h"
 #include "htmlimport/style_declarations.h"
 
@@ -14,8 +16,12 @@ namespace talix {
 
 namespace {
 
+// Both kinds of block are of sizes the kept-block store keeps, so that the
+// tree of an import is made in memory the last one left.
 constexpr std::size_t kArenaBlock = 64 * 1024;
-constexpr std::size_t kNodesPerBlock = 1024;
+constexpr std::size_t kNodeBlock = 128 * 1024;
+constexpr std::size_t kNodesPerBlock = kNodeBlock / sizeof(HtmlNode);
+static_assert(std::is_trivially_destructible_v<HtmlNode>);
 
 bool IsNamedElement(const HtmlNode* node, const char* name, const char* second) {
     if (!node->IsElement() || node->name == nullptr) return false;
@@ -40,7 +46,20 @@ HtmlDocument::~HtmlDocument() {
             delete node.style;
             node.style = nullptr;
         }
+        GiveBackKeptBlock(nodeBlocks_[b], kNodeBlock);
     }
+    for (const Block& block : blocks_) GiveBackKeptBlock(block.memory, block.size);
+}
+
+HtmlDocument::Block HtmlDocument::TakeBlock(std::size_t size) {
+    // The list's entry first, so that a block taken is never lost.
+    blocks_.push_back(Block{nullptr, size});
+    blocks_.back().memory = TakeKeptBlock(size);
+    if (blocks_.back().memory == nullptr) {
+        blocks_.pop_back();
+        throw std::bad_alloc();
+    }
+    return blocks_.back();
 }
 
 void* HtmlDocument::Allocate(std::size_t size, std::size_t alignment) {
@@ -48,8 +67,7 @@ void* HtmlDocument::Allocate(std::size_t size, std::size_t alignment) {
     pad = pad == 0 ? 0 : alignment - pad;
     if (blockCursor_ == nullptr || size + pad > blockLeft_) {
         const std::size_t blockSize = size + alignment > kArenaBlock ? size + alignment : kArenaBlock;
-        blocks_.emplace_back(new unsigned char[blockSize]);
-        blockCursor_ = blocks_.back().get();
+        blockCursor_ = static_cast<unsigned char*>(TakeBlock(blockSize).memory);
         blockLeft_ = blockSize;
         pad = reinterpret_cast<std::uintptr_t>(blockCursor_) % alignment;
         pad = pad == 0 ? 0 : alignment - pad;
@@ -62,11 +80,16 @@ void* HtmlDocument::Allocate(std::size_t size, std::size_t alignment) {
 
 HtmlNode* HtmlDocument::NewNode() {
     if (nodeBlocks_.empty() || nodesInLastBlock_ == kNodesPerBlock) {
-        nodeBlocks_.emplace_back(new HtmlNode[kNodesPerBlock]);
+        nodeBlocks_.push_back(nullptr);
+        nodeBlocks_.back() = static_cast<HtmlNode*>(TakeKeptBlock(kNodeBlock));
+        if (nodeBlocks_.back() == nullptr) {
+            nodeBlocks_.pop_back();
+            throw std::bad_alloc();
+        }
         nodesInLastBlock_ = 0;
     }
     ++nodeCount_;
-    return &nodeBlocks_.back()[nodesInLastBlock_++];
+    return new (&nodeBlocks_.back()[nodesInLastBlock_++]) HtmlNode{};
 }
 
 const char* HtmlDocument::CopyString(std::string_view text) {

@@ -138,11 +138,18 @@ private:
     void* Allocate(std::size_t size, std::size_t alignment);
     HtmlNode* NewNode();
 
+    // A block of kept-block memory and its size.
+    struct Block {
+        void* memory;
+        std::size_t size;
+    };
+    Block TakeBlock(std::size_t size);
+
     std::string text_;
-    std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+    std::vector<Block> blocks_;
     unsigned char* blockCursor_ = nullptr;
     std::size_t blockLeft_ = 0;
-    std::vector<std::unique_ptr<HtmlNode[]>> nodeBlocks_;
+    std::vector<HtmlNode*> nodeBlocks_;
     std::size_t nodesInLastBlock_ = 0;
     std::size_t nodeCount_ = 0;
     HtmlNode* root_ = nullptr;
