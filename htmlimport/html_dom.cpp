@@ -4,6 +4,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -32,13 +34,20 @@ bool IsNamedElement(const HtmlNode* node, const char* name, const char* second) 
 } // namespace
 
 HtmlDocument::HtmlDocument() {
-    // Offset 0 holds no text, so that a text node of the source never ends at 0.
-    text_.push_back('\0');
-    root_ = NewNode();
+    try {
+        // Offset 0 holds no text, so that a text node of the source never ends at 0.
+        AppendText(std::string_view("\0", 1));
+        root_ = NewNode();
+    } catch (...) {
+        Release();
+        throw;
+    }
     root_->type = HtmlNodeType::kRoot;
 }
 
-HtmlDocument::~HtmlDocument() {
+HtmlDocument::~HtmlDocument() { Release(); }
+
+void HtmlDocument::Release() {
     for (std::size_t b = 0; b < nodeBlocks_.size(); ++b) {
         const std::size_t used = b + 1 == nodeBlocks_.size() ? nodesInLastBlock_ : kNodesPerBlock;
         for (std::size_t i = 0; i < used; ++i) {
@@ -48,7 +57,12 @@ HtmlDocument::~HtmlDocument() {
         }
         GiveBackKeptBlock(nodeBlocks_[b], kNodeBlock);
     }
+    nodeBlocks_.clear();
     for (const Block& block : blocks_) GiveBackKeptBlock(block.memory, block.size);
+    blocks_.clear();
+    GiveBackKeptBlock(text_, textCapacity_);
+    text_ = nullptr;
+    textSize_ = textCapacity_ = 0;
 }
 
 HtmlDocument::Block HtmlDocument::TakeBlock(std::size_t size) {
@@ -100,14 +114,24 @@ const char* HtmlDocument::CopyString(std::string_view text) {
 }
 
 std::string_view HtmlDocument::Text(const HtmlNode* node) const {
-    if (node == nullptr || node->end <= node->start || node->end > text_.size()) return {};
-    return std::string_view(text_.data() + node->start, node->end - node->start);
+    if (node == nullptr || node->end <= node->start || node->end > textSize_) return {};
+    return std::string_view(text_ + node->start, node->end - node->start);
 }
 
 std::uint32_t HtmlDocument::AppendText(std::string_view text) {
     const std::uint32_t start = TextEnd();
     if (text.size() > UINT32_MAX - start) throw std::bad_alloc();
-    text_.append(text);
+    if (textSize_ + text.size() > textCapacity_) {
+        const std::size_t capacity = std::max(kSmallestKeptBlock, std::bit_ceil(textSize_ + text.size()));
+        auto* grown = static_cast<char*>(TakeKeptBlock(capacity));
+        if (grown == nullptr) throw std::bad_alloc();
+        if (textSize_ > 0) std::memcpy(grown, text_, textSize_);
+        GiveBackKeptBlock(text_, textCapacity_);
+        text_ = grown;
+        textCapacity_ = capacity;
+    }
+    if (!text.empty()) std::memcpy(text_ + textSize_, text.data(), text.size());
+    textSize_ += text.size();
     return start;
 }
 
