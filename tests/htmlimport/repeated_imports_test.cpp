@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/kept_blocks.h"
+#include "core/signatures.h"
 #include "htmlimport/walk_fixture.h"
 
 namespace {
@@ -95,6 +96,34 @@ TEST_F(WalkTest, AFailedImportBetweenOthersSavesNothingAndChangesNoneAfterIt) {
     EXPECT_EQ(after.status, 0);
     EXPECT_EQ(after.problem, "");
     EXPECT_TRUE(SameRecords(first.records, after.records));
+}
+
+TEST_F(WalkTest, TextsPastTheLargestKeptBlockComeBackWhole) {
+    // Over a megabyte of text: the document's text buffer outgrows the
+    // largest block size kept and is given back to the heap.
+    std::string body;
+    std::string words;
+    for (int i = 0; i < 300; ++i) {
+        std::string paragraph;
+        while (paragraph.size() < 4000) paragraph += "word" + std::to_string(i) + " ";
+        body += "<p>" + paragraph + "</p>";
+        words += paragraph;
+    }
+    const std::string page = "<html><body>" + body + "</body></html>";
+    const Imported first = Import(page);
+    ASSERT_EQ(first.status, 0);
+    std::string read;
+    for (const ItemRecord& record : first.records)
+        if (record.signature == talix::kSigText && record.bytes.size() > 8) read += record.Text();
+    std::string wanted;
+    for (const char c : words)
+        if (c != ' ') wanted += c;
+    std::string got;
+    for (const char c : read)
+        if (c != ' ') got += c;
+    EXPECT_GT(wanted.size(), 1000000u);
+    EXPECT_EQ(got, wanted);
+    EXPECT_TRUE(SameRecords(first.records, Import(page).records));
 }
 
 } // namespace
