@@ -1,5 +1,6 @@
 #include "htmlgen/text_runs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -259,7 +260,7 @@ public:
           lineBreak_(LineBreakText(context)),
           lineBreakLength_(std::strlen(lineBreak_)),
           chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0),
-          memoMode_(EncodingMemoMode(context, IsOn(context, sw::kUseXMLEntities))) {
+          encodings_(EncodingsFor(context, IsOn(context, sw::kUseXMLEntities))) {
         MoveToTextEnd(context);
         static const PlainCharacters plain(false, false), plainWithLinks(true, false);
         static const PlainCharacters blanks(false, true), blanksWithLinks(true, true);
@@ -414,8 +415,10 @@ private:
     // From a character written as an entity or reference at i: such
     // characters and the short stretches of plain characters between them,
     // written in one go at a local write position (the buffer's end is
-    // moved once), the encodings met before taken straight from their
-    // memos. It ends at a character of another kind, before a long plain
+    // moved once), the encodings met before copied from the table of what
+    // characters were written as. Blanks written as they stand join the
+    // stretches while none of them can make the buffer due to be handed
+    // on. It ends at a character of another kind, before a long plain
     // stretch (written faster on its own), at the end of the text, or after
     // the piece that makes the buffer due to be handed on, a plain stretch
     // ending where that happens, as it would written piece by piece.
@@ -425,25 +428,28 @@ private:
         char* const end = base + context_->capacity;
         // The piece that ends past this write position makes the buffer due.
         const std::size_t flushMark = context_->flushMark;
-        auto written = [&](const char* at) {
-            const auto used = static_cast<std::size_t>(at - base);
-            return used > flushMark ? used - flushMark : 0;
-        };
+        const std::size_t dueAt = chunk_ != 0 ? flushMark + chunk_ + 40 : SIZE_MAX;
         char* out = context_->writePosition;
         std::size_t at = *i;
         bool full = false;
         for (;;) {
             const std::uint8_t b = bytes[at];
             if (Encoded(b)) {
-                std::uint16_t n = 0;
-                const EntityMemo* memo = RememberedEncoding(context_, bytes + at, length - at, memoMode_, &n);
-                if (memo != nullptr) {
-                    if (memo->length >= static_cast<std::size_t>(end - out)) {
+                const std::uint16_t n = LmbcsLengthOf(b);
+                const StoredEncoding* known =
+                    encodings_ != nullptr && n <= length - at ? encodings_->Find(bytes + at, n) : nullptr;
+                if (known != nullptr) {
+                    const std::size_t size = known->size - 1u;
+                    const auto room = static_cast<std::size_t>(end - out);
+                    if (room > sizeof known->text) {
+                        std::memcpy(out, known->text, sizeof known->text);
+                    } else if (size < room) {
+                        CopyShort(out, known->text, size);
+                    } else {
                         full = true;
                         break;
                     }
-                    CopyShort(out, memo->text, memo->length);
-                    out += memo->length;
+                    out += size;
                     at += n;
                 } else {
                     std::size_t count = 0;
@@ -456,29 +462,42 @@ private:
                     out += count;
                     at += taken;
                 }
-            } else if (plain_[b]) {
+            } else if (plainOrBlank_[b]) {
                 std::size_t most = length - at < kShortStretch ? length : at + kShortStretch;
+                const bool* table = plainOrBlank_;
                 if (chunk_ != 0) {
-                    const std::size_t sent = written(out);
-                    const std::size_t left = sent > chunk_ + 40 ? 1 : chunk_ + 41 - sent;
+                    const auto used = static_cast<std::size_t>(out - base);
+                    const std::size_t sent = used > flushMark ? used - flushMark : 0;
+                    const std::size_t left = chunk_ + 41 - sent;
                     if (most - at > left) most = at + left;
+                    // A blank that may make the buffer due is written on
+                    // its own.
+                    if (sent + kShortStretch + 7 > chunk_) table = plain_;
                 }
+                if (!table[b]) break;
                 std::size_t stop = at + 1;
-                while (stop < most && plain_[bytes[stop]]) ++stop;
+                while (stop < most && table[bytes[stop]]) ++stop;
                 // A long stretch goes to the writer of plain text.
                 if (stop - at == kShortStretch) break;
-                if (stop - at >= static_cast<std::size_t>(end - out)) {
+                const auto room = static_cast<std::size_t>(end - out);
+                if (room > kShortStretch && length - at >= kShortStretch) {
+                    std::memcpy(out, text + at, kShortStretch);
+                } else if (stop - at < room) {
+                    CopyShort(out, text + at, stop - at);
+                } else {
                     full = true;
                     break;
                 }
-                CopyShort(out, text + at, stop - at);
                 out += stop - at;
                 at = stop;
             } else {
                 break;
             }
-            if (at >= length || (chunk_ != 0 && written(out) > chunk_ + 40)) break;
+            if (at >= length || static_cast<std::size_t>(out - base) > dueAt) break;
         }
+        // Pieces are copied in whole blocks of sixteen bytes where there is
+        // room: what they left past the text is zero again.
+        std::memset(out, 0, std::min<std::size_t>(kShortStretch + 1, static_cast<std::size_t>(end - out)));
         Advance(static_cast<std::size_t>(out - context_->writePosition));
         *i = at;
         return full ? Full() : true;
@@ -613,7 +632,7 @@ private:
     const char* lineBreak_;
     std::size_t lineBreakLength_;
     std::uint32_t chunk_;
-    std::uint8_t memoMode_;
+    EncodingTable* encodings_;
     bool extraRead_ = false;
     std::vector<char> extra_;
     const bool* plain_;

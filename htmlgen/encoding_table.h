@@ -1,0 +1,57 @@
+// What each stored character outside ASCII was written as in markup, found
+// straight from its bytes: text outside ASCII repeats a few characters, and
+// a character met once is then copied rather than encoded again. A page of
+// 256 characters is made the first time one of them is met, so the table
+// costs only the pages a text uses.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace talix {
+
+// What a character was written as: its byte count plus one (0: not met
+// yet), then the bytes.
+struct StoredEncoding {
+    std::uint8_t size = 0;
+    char text[15] = {};
+};
+
+class EncodingTable {
+public:
+    EncodingTable() = default;
+    ~EncodingTable();
+    EncodingTable(const EncodingTable&) = delete;
+    EncodingTable& operator=(const EncodingTable&) = delete;
+
+    // What the character of n bytes (1 to 3) at bytes was written as, or
+    // null when it was not kept.
+    const StoredEncoding* Find(const std::uint8_t* bytes, std::uint16_t n) const {
+        const StoredEncoding* page = pages_[PageOf(bytes, n)];
+        if (page == nullptr) return nullptr;
+        const StoredEncoding& entry = page[bytes[n - 1]];
+        return entry.size != 0 ? &entry : nullptr;
+    }
+
+    // Keeps what the character of n bytes at bytes was written as (the
+    // caller keeps none whose writing depends on what follows it). An
+    // encoding too long for an entry is not kept; nor anything when memory
+    // runs out.
+    void Keep(const std::uint8_t* bytes, std::uint16_t n, const char* text, std::size_t length);
+
+private:
+    // Characters of one byte share page 0; those of two bytes have a page
+    // per first byte (below 0x20); those of three a page per first two
+    // bytes (first byte 0x10 up to 0x17).
+    static constexpr std::size_t kTriplePages = 8 * 256;
+    static constexpr std::size_t kPages = 32 + kTriplePages;
+    static std::size_t PageOf(const std::uint8_t* bytes, std::uint16_t n) {
+        if (n == 1) return 0;
+        if (n == 2) return bytes[0] & 0x1F;
+        return 32 + ((static_cast<std::size_t>(bytes[0] - 0x10) & 7) << 8) + bytes[1];
+    }
+
+    StoredEncoding* pages_[kPages] = {};
+};
+
+} // namespace talix
