@@ -43,10 +43,10 @@ STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text, std::uint
 std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_t available, char* out,
                             std::size_t room, std::size_t* written);
 
-// The bytes of the LMBCS character whose first byte is given, as the
-// platform measures it (its length depends on that byte alone), from a
-// table made once.
-inline std::uint16_t LmbcsLengthOf(std::uint8_t first) {
+// The bytes of the LMBCS character whose first byte is the index, as the
+// platform measures it (its length depends on that byte alone): a table
+// made once.
+inline const std::uint8_t* LmbcsLengths() {
     static const auto lengths = [] {
         std::array<std::uint8_t, 256> table{};
         for (unsigned b = 0; b < 256; ++b) {
@@ -55,8 +55,9 @@ inline std::uint16_t LmbcsLengthOf(std::uint8_t first) {
         }
         return table;
     }();
-    return lengths[first];
+    return lengths.data();
 }
+inline std::uint16_t LmbcsLengthOf(std::uint8_t first) { return LmbcsLengths()[first]; }
 
 // Whether the Unicode-group character at p (3 bytes) holds a high
 // surrogate: a character beyond the 16-bit range written as two characters.

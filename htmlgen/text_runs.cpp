@@ -203,7 +203,17 @@ struct PlainCharacters {
         if (links) {
             for (char c : {'h', 'H', 'm', 'M', 's', 'S'}) table[static_cast<std::uint8_t>(c)] = false;
         }
+        for (int b = 0; b < 256; ++b) {
+            const bool encoded = b >= 0x80 || (b < 0x20 && b != 0 && b != '\t' && b != '\n' && b != '\r');
+            kind[b] = table[b] ? kPlainKind : encoded ? kEncodedKind : kOtherKind;
+        }
     }
+    // Each byte's kind in a stretch of characters outside ASCII: written
+    // as it stands, the start of a character written as an entity or
+    // reference (one outside ASCII or a control character but the line
+    // ends, tab and the zero byte), or neither.
+    static constexpr std::uint8_t kOtherKind = 0, kPlainKind = 1, kEncodedKind = 2;
+    std::uint8_t kind[256] = {};
 };
 
 #if defined(__SSE2__)
@@ -266,7 +276,10 @@ public:
         static const PlainCharacters blanks(false, true), blanksWithLinks(true, true);
         plain_ = makeLinks_ ? plainWithLinks.table : plain.table;
         // Without PreserveSpaces a blank is written as it stands too.
-        plainOrBlank_ = preserveSpaces_ ? plain_ : makeLinks_ ? blanksWithLinks.table : blanks.table;
+        const PlainCharacters& orBlank =
+            preserveSpaces_ ? (makeLinks_ ? plainWithLinks : plain) : makeLinks_ ? blanksWithLinks : blanks;
+        plainOrBlank_ = orBlank.table;
+        kinds_ = orBlank.kind;
     }
 
     // Writes one record's text; false once the output is full.
@@ -432,7 +445,51 @@ private:
         char* out = context_->writePosition;
         std::size_t at = *i;
         bool full = false;
+        // While the buffer holds less than fastUsed and the text holds a
+        // character of three bytes at at, a character (at most fifteen bytes
+        // written for a byte it takes) fits, cannot make the buffer due, and
+        // leaves any blank short of where a blank would hand the buffer on:
+        // the characters are written one by one without those checks, in
+        // blocks of as many bytes of text as the room left surely holds.
+        constexpr std::size_t kMostPerByte = sizeof(StoredEncoding::text);
+        std::size_t fastUsed = context_->capacity > 18 ? context_->capacity - 18 : 0;
+        if (chunk_ != 0) fastUsed = chunk_ >= 23 ? std::min(fastUsed, flushMark + chunk_ - 23) : 0;
+        const std::size_t fastEnd = length > 2 ? length - 2 : 0;
+        const bool fast = fastUsed != 0 && fastEnd != 0 && encodings_ != nullptr;
+        // The tables in locals: what is written through out could be any of
+        // the writer's members as far as the compiler knows.
+        const std::uint8_t* const kinds = kinds_;
+        const std::uint8_t* const lengths = LmbcsLengths();
+        const EncodingTable* const encodings = encodings_;
         for (;;) {
+            while (fast && at < fastEnd && static_cast<std::size_t>(out - base) < fastUsed) {
+                const std::size_t block =
+                    std::min(fastEnd, at + (fastUsed - static_cast<std::size_t>(out - base)) / kMostPerByte + 1);
+                // Plain characters in a row: past sixteen they go to the
+                // writer of plain text, which takes them faster.
+                std::size_t plainRow = 0;
+                while (at < block) {
+                    const std::uint8_t c = bytes[at];
+                    const std::uint8_t kind = kinds[c];
+                    if (kind == PlainCharacters::kPlainKind) {
+                        if (++plainRow == kShortStretch) break;
+                        *out++ = static_cast<char>(c);
+                        ++at;
+                        continue;
+                    }
+                    if (kind != PlainCharacters::kEncodedKind) break;
+                    const std::uint16_t n = lengths[c];
+                    const StoredEncoding* known = encodings->Find(bytes + at, n);
+                    if (known == nullptr) break;
+                    std::memcpy(out, known->text, kMostPerByte);
+                    out += known->size - 1u;
+                    at += n;
+                    plainRow = 0;
+                }
+                if (at < block) break;
+            }
+            // The last character taken that way may end the text.
+            if (at >= length) break;
             const std::uint8_t b = bytes[at];
             if (Encoded(b)) {
                 const std::uint16_t n = LmbcsLengthOf(b);
@@ -637,6 +694,7 @@ private:
     std::vector<char> extra_;
     const bool* plain_;
     const bool* plainOrBlank_;
+    const std::uint8_t* kinds_;
 };
 
 // The entry of kRunClosings a closing tag is, or -1: its third and fourth
