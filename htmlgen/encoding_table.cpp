@@ -5,6 +5,16 @@
 
 namespace talix {
 
+EncodingTable::EncodingTable(const std::uint8_t* lengths) {
+    for (unsigned b = 0; b < 256; ++b) {
+        const std::uint8_t first[3] = {static_cast<std::uint8_t>(b), 0, 0};
+        const std::uint16_t n = lengths[b] >= 1 && lengths[b] <= 3 ? lengths[b] : 1;
+        firsts_[b].page = static_cast<std::uint16_t>(PageOf(first, n));
+        firsts_[b].secondMask = n == 3 ? 0xFF : 0;
+        firsts_[b].last = static_cast<std::uint8_t>(n - 1);
+    }
+}
+
 EncodingTable::~EncodingTable() {
     for (StoredEncoding* page : pages_) delete[] page;
 }

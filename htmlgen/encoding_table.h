@@ -19,7 +19,8 @@ struct StoredEncoding {
 
 class EncodingTable {
 public:
-    EncodingTable() = default;
+    // lengths: the byte count of a character by its first byte.
+    explicit EncodingTable(const std::uint8_t* lengths);
     ~EncodingTable();
     EncodingTable(const EncodingTable&) = delete;
     EncodingTable& operator=(const EncodingTable&) = delete;
@@ -30,6 +31,16 @@ public:
         const StoredEncoding* page = pages_[PageOf(bytes, n)];
         if (page == nullptr) return nullptr;
         const StoredEncoding& entry = page[bytes[n - 1]];
+        return entry.size != 0 ? &entry : nullptr;
+    }
+
+    // The same for the whole character at bytes (its length by its first
+    // byte), three bytes being readable there: no test of the length.
+    const StoredEncoding* FindWhole(const std::uint8_t* bytes) const {
+        const FirstByte& first = firsts_[bytes[0]];
+        const StoredEncoding* page = pages_[first.page + (bytes[1] & first.secondMask)];
+        if (page == nullptr) return nullptr;
+        const StoredEncoding& entry = page[bytes[first.last]];
         return entry.size != 0 ? &entry : nullptr;
     }
 
@@ -51,6 +62,15 @@ private:
         return 32 + ((static_cast<std::size_t>(bytes[0] - 0x10) & 7) << 8) + bytes[1];
     }
 
+    // Where a whole character's page is by its first byte: the page, the
+    // mask of the second byte added to it, and the place of the byte that
+    // picks the entry.
+    struct FirstByte {
+        std::uint16_t page = 0;
+        std::uint8_t secondMask = 0;
+        std::uint8_t last = 0;
+    };
+    FirstByte firsts_[256];
     StoredEncoding* pages_[kPages] = {};
 };
 

@@ -380,7 +380,7 @@ EncodingTable* EncodingsFor(XMLGenContext* context, bool xmlEntities) {
     const std::size_t mode = (context->format == kFormatXHTML ? 1 : 0) | (xmlEntities ? 2 : 0) |
                              (IsOn(context, sw::kExtendedSpecialCharacters) ? 4 : 0);
     EncodingTable*& table = context->encodingTables[mode];
-    if (table == nullptr) table = new (std::nothrow) EncodingTable();
+    if (table == nullptr) table = new (std::nothrow) EncodingTable(LmbcsLengths());
     return table;
 }
 

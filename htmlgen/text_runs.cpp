@@ -478,12 +478,11 @@ private:
                         continue;
                     }
                     if (kind != PlainCharacters::kEncodedKind) break;
-                    const std::uint16_t n = lengths[c];
-                    const StoredEncoding* known = encodings->Find(bytes + at, n);
+                    const StoredEncoding* known = encodings->FindWhole(bytes + at);
                     if (known == nullptr) break;
                     std::memcpy(out, known->text, kMostPerByte);
                     out += known->size - 1u;
-                    at += n;
+                    at += lengths[c];
                     plainRow = 0;
                 }
                 if (at < block) break;
