@@ -465,16 +465,26 @@ private:
             while (fast && at < fastEnd && static_cast<std::size_t>(out - base) < fastUsed) {
                 const std::size_t block =
                     std::min(fastEnd, at + (fastUsed - static_cast<std::size_t>(out - base)) / kMostPerByte + 1);
-                // Plain characters in a row: past sixteen they go to the
-                // writer of plain text, which takes them faster.
-                std::size_t plainRow = 0;
+                // Sixteen plain characters in a row go to the writer of
+                // plain text, which takes them faster.
                 while (at < block) {
                     const std::uint8_t c = bytes[at];
                     const std::uint8_t kind = kinds[c];
                     if (kind == PlainCharacters::kPlainKind) {
-                        if (++plainRow == kShortStretch) break;
-                        *out++ = static_cast<char>(c);
-                        ++at;
+                        // The plain characters from at, copied in a block of
+                        // sixteen bytes where the text holds it (the room
+                        // left does).
+                        const std::size_t most = std::min(kShortStretch, length - at);
+                        std::size_t count = 1;
+                        while (count < most && kinds[bytes[at + count]] == PlainCharacters::kPlainKind) ++count;
+                        if (count == kShortStretch) break;
+                        if (most == kShortStretch) {
+                            std::memcpy(out, text + at, kShortStretch);
+                        } else {
+                            CopyShort(out, text + at, count);
+                        }
+                        out += count;
+                        at += count;
                         continue;
                     }
                     if (kind != PlainCharacters::kEncodedKind) break;
@@ -483,7 +493,6 @@ private:
                     std::memcpy(out, known->text, kMostPerByte);
                     out += known->size - 1u;
                     at += lengths[c];
-                    plainRow = 0;
                 }
                 if (at < block) break;
             }
