@@ -332,6 +332,38 @@ TEST_F(Walk, ACharacterCutByTheEndOfItsRunIsWrittenAsTheEncoderWritesIt) {
     }
 }
 
+TEST_F(Walk, TextOutsideAsciiLongerThanTheBufferIsHandedOnWholeOrRefused) {
+    // Runs of letters, blanks and characters outside ASCII whose markup is
+    // several times the line buffer: handed on in pieces of every chunk
+    // size it is the encoder's text, byte for byte; kept whole it does not
+    // fit and the run ends with 263.
+    const std::string pieces[] = {"ab", " ", "\x82", "\x14\x03\xB1", "\x02\xD6", "cde f", "\x14\x4E\x2D", "\x9C"};
+    std::uint32_t state = 7;
+    Records records = {Definition(1), Reference(1)};
+    std::string expected = "<div>";
+    for (int run = 0; run < 4; ++run) {
+        std::string text;
+        while (text.size() < 30000) {
+            state = state * 1103515245u + 12345u;
+            text += pieces[(state >> 8) % std::size(pieces)];
+        }
+        if (text.size() % 2 != 0) text += 'z';
+        records.push_back(TextRun(1, 0, 0, 10, text));
+        expected += EncodedAlone(text, "", talix::kFormatHTML);
+    }
+    expected += "</div>";
+    ZervaRTChunk* chunk = Define(records);
+    for (const char* size : {"80", "81", "997", "Yes"}) {
+        g_events.clear();
+        const std::string tail =
+            Generate(chunk, "HTML", (std::string("Generation=Fragment OutputToEvent=") + size).c_str(), nullptr, Concatenate);
+        EXPECT_EQ(chunk->lastStatus, 0) << size;
+        EXPECT_TRUE(g_events + tail == expected) << size;
+    }
+    Fragment(chunk, "OutputToEvent=No");
+    EXPECT_EQ(chunk->lastStatus, 263);
+}
+
 TEST_F(Walk, RulesAnchorsFieldsAndPassThrough) {
     ZervaRTChunk* rule = Define({Definition(1, 3), Reference(1), Rule(0x8, 7200, 30, 0), TextBytes("t"),
                                  Rule(0x4, 50, 15, kRed), Colour(0, 128, 0)});
