@@ -20,12 +20,11 @@ EncodingTable::~EncodingTable() {
 }
 
 void EncodingTable::Keep(const std::uint8_t* bytes, std::uint16_t n, const char* text, std::size_t length) {
-    if (length > sizeof(StoredEncoding::text)) return;
+    if (length > sizeof(StoredEncoding::text) || n < 1 || n > 3) return;
     // Only the forms a character of that length can have: a page is never
     // shared by characters of different lengths.
     if (n == 2 && (bytes[0] == 0 || bytes[0] >= 0x20)) return;
     if (n == 3 && (bytes[0] < 0x10 || bytes[0] > 0x17)) return;
-    if (n < 1 || n > 3) return;
     StoredEncoding*& page = pages_[PageOf(bytes, n)];
     if (page == nullptr) {
         page = new (std::nothrow) StoredEncoding[256]();
