@@ -47,8 +47,8 @@ constexpr const char* kMsgInvalidTable = "TALIX: Invalid table format.  Operatio
 // Empty-run kinds of the last record.
 constexpr std::uint8_t kKindOther = 0, kKindEmptyText = 1, kKindText = 2, kKindWrapperEnd = 3;
 
-std::uint32_t HeaderSize(std::uint16_t signature) {
-    switch (LengthFieldForm(signature)) {
+std::uint32_t HeaderSize(HeaderForm form) {
+    switch (form) {
     case HeaderForm::Byte: return 2;
     case HeaderForm::Word: return 4;
     case HeaderForm::Long: return 8;
@@ -60,11 +60,11 @@ std::uint32_t HeaderSize(std::uint16_t signature) {
 // made to agree with it: a record handed over one zero byte longer than its
 // odd length field keeps that odd length; otherwise the length given holds.
 // Returns 0 when the length cannot be kept in the record's length field.
-std::uint32_t SettleLength(std::uint8_t* copy, std::uint16_t signature, std::uint32_t length) {
+std::uint32_t SettleLength(std::uint8_t* copy, HeaderForm form, std::uint16_t signature, std::uint32_t length) {
     const std::uint32_t field = HostRecordLength(copy, length, signature);
     if ((field & 1u) != 0 && field + 1 == length && copy[field] == 0) return field;
-    if (LengthFieldForm(signature) == HeaderForm::Byte && length > 0xFF) return 0;
-    if (LengthFieldForm(signature) == HeaderForm::Word && length > 0xFFFF) return 0;
+    if (form == HeaderForm::Byte && length > 0xFF) return 0;
+    if (form == HeaderForm::Word && length > 0xFFFF) return 0;
     if (field != length) SetHostRecordLength(copy, signature, length);
     return length;
 }
@@ -566,7 +566,8 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
     if (output->session == nullptr || !output->session->IsUsable() || output->item == nullptr ||
         output->item->work == nullptr)
         return kArgumentError;
-    if (length < HeaderSize(signature)) return kArgumentError;
+    const HeaderForm form = LengthFieldForm(signature);
+    if (length < HeaderSize(form)) return kArgumentError;
     if (length > kOutputSegmentCapacity) {
         plat::LogLine(0, "Record 0x%04X of %u bytes is too large to append", signature, length);
         return kDamagedRecords;
@@ -576,7 +577,7 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
     std::uint8_t* copy = output->session->workArea->lastRecord;
     std::memmove(copy, record, length);
     std::memset(copy + length, 0, std::min(kFieldReach, kWorkBufferSize - length));
-    length = SettleLength(copy, signature, length);
+    length = SettleLength(copy, form, signature, length);
     if (length == 0) return kArgumentError;
     length = CompleteTableRecord(copy, signature, length);
 

@@ -3,10 +3,12 @@
 #include "core/record_list.h"
 
 #include <atomic>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "core/kept_blocks.h"
 #include "core/pool.h"
 #include "talix_platform.h"
 
@@ -14,21 +16,21 @@ namespace talix {
 
 namespace {
 
-constexpr std::size_t kFirstBlock = 16 * 1024;
-constexpr std::size_t kLargestBlock = 1024 * 1024;
-
 std::size_t BlockHeader() { return (sizeof(RecordArena::Block) + 7) & ~std::size_t{7}; }
 
 } // namespace
 
 void* ArenaTakeFromNewBlock(RecordArena* arena, std::size_t size) {
     RecordArena::Block* block = arena->current;
-    // Each block is twice the last one, up to the largest; a request larger
-    // than that gets a block of its own size.
-    std::size_t next = block == nullptr ? kFirstBlock : block->size * 2;
-    if (next > kLargestBlock) next = kLargestBlock;
+    // Each block, its header included, is twice the last one, from the
+    // smallest to the largest kept size (so that the blocks of freed lists
+    // serve the next lists); a request larger than that gets a block of its
+    // own size.
+    std::size_t whole = block == nullptr ? kSmallestKeptBlock : std::bit_ceil(BlockHeader() + block->size) * 2;
+    if (whole > kLargestKeptBlock) whole = kLargestKeptBlock;
+    std::size_t next = whole - BlockHeader();
     if (next < size) next = size;
-    auto* made = static_cast<RecordArena::Block*>(std::malloc(BlockHeader() + next));
+    auto* made = static_cast<RecordArena::Block*>(TakeKeptBlock(BlockHeader() + next));
     if (made == nullptr) return nullptr;
     made->size = next;
     arena->held += BlockHeader() + next;
@@ -53,7 +55,7 @@ void FreeArena(RecordArena* arena) {
     if (arena == nullptr) return;
     for (RecordArena::Block* block = arena->current; block != nullptr;) {
         RecordArena::Block* previous = block->previous;
-        std::free(block);
+        GiveBackKeptBlock(block, BlockHeader() + block->size);
         block = previous;
     }
     delete arena;
@@ -68,7 +70,7 @@ std::uint32_t StorageSize(std::uint32_t length) {
 void CopyPadded(std::uint8_t* to, const void* bytes, std::uint32_t length, std::uint32_t size) {
     if (bytes != nullptr && length > 0) {
         std::memcpy(to, bytes, length);
-        std::memset(to + length, 0, size - length);
+        if (size > length) to[length] = 0;   // the pad byte of an odd length
     } else {
         std::memset(to, 0, size);
     }

@@ -53,7 +53,11 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
 const char* FindNoCase(const char* text, const char* pattern) {
     if (text == nullptr || pattern == nullptr) return nullptr;
     if (pattern[0] == '\0') return text;
+    // The rest is compared only where the first character matches.
+    const char lower = LowerAscii(pattern[0]);
+    const char upper = UpperAscii(lower);
     for (const char* start = text; *start != '\0'; ++start) {
+        if (*start != lower && *start != upper) continue;
         std::size_t i = 0;
         while (pattern[i] != '\0' && start[i] != '\0' && LowerAscii(start[i]) == LowerAscii(pattern[i])) ++i;
         if (pattern[i] == '\0') return start;

@@ -4,9 +4,13 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
+#include "core/kept_blocks.h"
 #include "core/text_compare.h"
 #include "htmlimport/style_declarations.h"
 
@@ -14,8 +18,12 @@ namespace talix {
 
 namespace {
 
+// Both kinds of block are of sizes the kept-block store keeps, so that the
+// tree of an import is made in memory the last one left.
 constexpr std::size_t kArenaBlock = 64 * 1024;
-constexpr std::size_t kNodesPerBlock = 1024;
+constexpr std::size_t kNodeBlock = 128 * 1024;
+constexpr std::size_t kNodesPerBlock = kNodeBlock / sizeof(HtmlNode);
+static_assert(std::is_trivially_destructible_v<HtmlNode>);
 
 bool IsNamedElement(const HtmlNode* node, const char* name, const char* second) {
     if (!node->IsElement() || node->name == nullptr) return false;
@@ -26,13 +34,20 @@ bool IsNamedElement(const HtmlNode* node, const char* name, const char* second) 
 } // namespace
 
 HtmlDocument::HtmlDocument() {
-    // Offset 0 holds no text, so that a text node of the source never ends at 0.
-    text_.push_back('\0');
-    root_ = NewNode();
+    try {
+        // Offset 0 holds no text, so that a text node of the source never ends at 0.
+        AppendText(std::string_view("\0", 1));
+        root_ = NewNode();
+    } catch (...) {
+        Release();
+        throw;
+    }
     root_->type = HtmlNodeType::kRoot;
 }
 
-HtmlDocument::~HtmlDocument() {
+HtmlDocument::~HtmlDocument() { Release(); }
+
+void HtmlDocument::Release() {
     for (std::size_t b = 0; b < nodeBlocks_.size(); ++b) {
         const std::size_t used = b + 1 == nodeBlocks_.size() ? nodesInLastBlock_ : kNodesPerBlock;
         for (std::size_t i = 0; i < used; ++i) {
@@ -40,7 +55,25 @@ HtmlDocument::~HtmlDocument() {
             delete node.style;
             node.style = nullptr;
         }
+        GiveBackKeptBlock(nodeBlocks_[b], kNodeBlock);
     }
+    nodeBlocks_.clear();
+    for (const Block& block : blocks_) GiveBackKeptBlock(block.memory, block.size);
+    blocks_.clear();
+    GiveBackKeptBlock(text_, textCapacity_);
+    text_ = nullptr;
+    textSize_ = textCapacity_ = 0;
+}
+
+HtmlDocument::Block HtmlDocument::TakeBlock(std::size_t size) {
+    // The list's entry first, so that a block taken is never lost.
+    blocks_.push_back(Block{nullptr, size});
+    blocks_.back().memory = TakeKeptBlock(size);
+    if (blocks_.back().memory == nullptr) {
+        blocks_.pop_back();
+        throw std::bad_alloc();
+    }
+    return blocks_.back();
 }
 
 void* HtmlDocument::Allocate(std::size_t size, std::size_t alignment) {
@@ -48,8 +81,7 @@ void* HtmlDocument::Allocate(std::size_t size, std::size_t alignment) {
     pad = pad == 0 ? 0 : alignment - pad;
     if (blockCursor_ == nullptr || size + pad > blockLeft_) {
         const std::size_t blockSize = size + alignment > kArenaBlock ? size + alignment : kArenaBlock;
-        blocks_.emplace_back(new unsigned char[blockSize]);
-        blockCursor_ = blocks_.back().get();
+        blockCursor_ = static_cast<unsigned char*>(TakeBlock(blockSize).memory);
         blockLeft_ = blockSize;
         pad = reinterpret_cast<std::uintptr_t>(blockCursor_) % alignment;
         pad = pad == 0 ? 0 : alignment - pad;
@@ -62,11 +94,16 @@ void* HtmlDocument::Allocate(std::size_t size, std::size_t alignment) {
 
 HtmlNode* HtmlDocument::NewNode() {
     if (nodeBlocks_.empty() || nodesInLastBlock_ == kNodesPerBlock) {
-        nodeBlocks_.emplace_back(new HtmlNode[kNodesPerBlock]);
+        nodeBlocks_.push_back(nullptr);
+        nodeBlocks_.back() = static_cast<HtmlNode*>(TakeKeptBlock(kNodeBlock));
+        if (nodeBlocks_.back() == nullptr) {
+            nodeBlocks_.pop_back();
+            throw std::bad_alloc();
+        }
         nodesInLastBlock_ = 0;
     }
     ++nodeCount_;
-    return &nodeBlocks_.back()[nodesInLastBlock_++];
+    return new (&nodeBlocks_.back()[nodesInLastBlock_++]) HtmlNode{};
 }
 
 const char* HtmlDocument::CopyString(std::string_view text) {
@@ -77,14 +114,24 @@ const char* HtmlDocument::CopyString(std::string_view text) {
 }
 
 std::string_view HtmlDocument::Text(const HtmlNode* node) const {
-    if (node == nullptr || node->end <= node->start || node->end > text_.size()) return {};
-    return std::string_view(text_.data() + node->start, node->end - node->start);
+    if (node == nullptr || node->end <= node->start || node->end > textSize_) return {};
+    return std::string_view(text_ + node->start, node->end - node->start);
 }
 
 std::uint32_t HtmlDocument::AppendText(std::string_view text) {
     const std::uint32_t start = TextEnd();
     if (text.size() > UINT32_MAX - start) throw std::bad_alloc();
-    text_.append(text);
+    if (textSize_ + text.size() > textCapacity_) {
+        const std::size_t capacity = std::max(kSmallestKeptBlock, std::bit_ceil(textSize_ + text.size()));
+        auto* grown = static_cast<char*>(TakeKeptBlock(capacity));
+        if (grown == nullptr) throw std::bad_alloc();
+        if (textSize_ > 0) std::memcpy(grown, text_, textSize_);
+        GiveBackKeptBlock(text_, textCapacity_);
+        text_ = grown;
+        textCapacity_ = capacity;
+    }
+    if (!text.empty()) std::memcpy(text_ + textSize_, text.data(), text.size());
+    textSize_ += text.size();
     return start;
 }
 

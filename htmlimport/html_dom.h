@@ -97,7 +97,7 @@ public:
     const HtmlNode* Root() const { return root_; }
 
     // The text buffer and the text of a node (empty for elements).
-    const char* TextBuffer() const { return text_.data(); }
+    const char* TextBuffer() const { return text_; }
     std::string_view Text(const HtmlNode* node) const;
 
     // Building. The new node is not linked anywhere yet.
@@ -107,7 +107,7 @@ public:
     // Appends text to the buffer and returns its start offset; the caller
     // sets the node's offsets (for text written in pieces).
     std::uint32_t AppendText(std::string_view text);
-    std::uint32_t TextEnd() const { return static_cast<std::uint32_t>(text_.size()); }
+    std::uint32_t TextEnd() const { return static_cast<std::uint32_t>(textSize_); }
     // Adds an attribute after the node's last one; a null value makes an
     // attribute without value.
     HtmlAttr* AddAttribute(HtmlNode* node, std::string_view name, const char* value, std::size_t valueLength);
@@ -138,11 +138,24 @@ private:
     void* Allocate(std::size_t size, std::size_t alignment);
     HtmlNode* NewNode();
 
-    std::string text_;
-    std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+    // A block of kept-block memory and its size.
+    struct Block {
+        void* memory;
+        std::size_t size;
+    };
+    Block TakeBlock(std::size_t size);
+    // Gives back every block the document holds.
+    void Release();
+
+    // The texts, one after the other, in a buffer of kept-block memory that
+    // doubles as it fills.
+    char* text_ = nullptr;
+    std::size_t textSize_ = 0;
+    std::size_t textCapacity_ = 0;
+    std::vector<Block> blocks_;
     unsigned char* blockCursor_ = nullptr;
     std::size_t blockLeft_ = 0;
-    std::vector<std::unique_ptr<HtmlNode[]>> nodeBlocks_;
+    std::vector<HtmlNode*> nodeBlocks_;
     std::size_t nodesInLastBlock_ = 0;
     std::size_t nodeCount_ = 0;
     HtmlNode* root_ = nullptr;

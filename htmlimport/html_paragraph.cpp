@@ -1,12 +1,10 @@
 // Paragraph-style texts from HTML blocks.
 #include "htmlimport/html_paragraph.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_text.h"
@@ -33,13 +31,9 @@ void AppendFormat(std::string* text, const char* format, Args... args) {
 // Appends " keyword='<value>in'", the value with two decimals (as %3.2f
 // writes it; every paragraph writes several, so without formatting).
 void AppendInches(std::string* text, const char* keyword, double value) {
-    char digits[512];
-    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 2);
-    if (error != std::errc()) {
-        AppendFormat(text, " %s='%3.2fin'", keyword, value);
-        return;
-    }
-    text->append(" ").append(keyword).append("='").append(digits, end).append("in'");
+    text->append(" ").append(keyword).append("='");
+    AppendFixed(text, value, 2);
+    text->append("in'");
 }
 
 bool IsCell(const HtmlNode* node) { return node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh); }

@@ -21,6 +21,7 @@
 #include "htmlimport/import_sink.h"
 #include "htmlimport/list_definitions.h"
 #include "htmlimport/list_styles.h"
+#include "htmlimport/option_words.h"
 #include "htmlimport/walk_handlers.h"
 #include "talix/item.h"
 
@@ -46,6 +47,24 @@ void AppendFormat(std::string* text, const char* format, Args... args) {
     char buffer[256];
     const int length = std::snprintf(buffer, sizeof buffer, format, args...);
     if (length > 0) text->append(buffer, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1));
+}
+
+// " LeftMargin='<left>' LeftMarginFirst='<left>' LeftMarginOffset='<offset>'
+// FirstLineLeftMarginOffset='<offset>'", each number with the decimals
+// given and the unit after it.
+void AppendMargins(std::string* text, double left, double offset, int decimals, const char* unit) {
+    const struct {
+        const char* keyword;
+        double value;
+    } words[] = {{"LeftMargin", left},
+                 {"LeftMarginFirst", left},
+                 {"LeftMarginOffset", offset},
+                 {"FirstLineLeftMarginOffset", offset}};
+    for (const auto& word : words) {
+        text->append(" ").append(word.keyword).append("='");
+        AppendFixed(text, word.value, decimals);
+        text->append(unit).append("'");
+    }
 }
 
 double Bounded(double inches) {
@@ -115,8 +134,7 @@ void AppendLeftMargins(const HTMLImportContext* import, const HtmlNode* node, co
         // In a cell the offsets leave out the page margin.
         const double left = Bounded(step + kListMarginBase);
         const double offset = inTable ? Bounded(step + kListStep) : left;
-        AppendFormat(text, " LeftMargin='%f' LeftMarginFirst='%f' LeftMarginOffset='%f' FirstLineLeftMarginOffset='%f'",
-                     left, left, offset, offset);
+        AppendMargins(text, left, offset, 6, "");
         *lose = kPercentModes;
         return;
     }
@@ -125,10 +143,7 @@ void AppendLeftMargins(const HTMLImportContext* import, const HtmlNode* node, co
                                      SumStyleLengthUpTree(import, node, "padding-left", 2, true));
         const double left = Bounded(total + kPageMargin);
         const double offset = inTable ? total : left;
-        AppendFormat(text,
-                     " LeftMargin='%3.2fin' LeftMarginFirst='%3.2fin' LeftMarginOffset='%3.2fin' "
-                     "FirstLineLeftMarginOffset='%3.2fin'",
-                     left, left, offset, offset);
+        AppendMargins(text, left, offset, 2, "in");
         *lose = kPercentModes;
         return;
     }

@@ -20,4 +20,7 @@ bool AppendOptionWord(std::string* text, std::string_view keyword, std::string_v
 // tilde that the value does not hold; 0 when it holds all four.
 char OptionQuoteFor(std::string_view value);
 
+// Appends the number with the decimals given, as "%.<decimals>f" writes it.
+void AppendFixed(std::string* text, double value, int decimals);
+
 } // namespace talix

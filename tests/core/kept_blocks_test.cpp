@@ -1,0 +1,46 @@
+// The store of freed large blocks: a block given back serves the next
+// request of its size, blocks of other sizes are not kept, and the store
+// never holds more than its bound however much is given back.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/kept_blocks.h"
+
+namespace {
+
+TEST(KeptBlocks, ReuseBySizeWithinTheBound) {
+    const std::size_t before = talix::KeptBlockBytes();
+    void* block = talix::TakeKeptBlock(64 * 1024);
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 0xAB, 64 * 1024);
+    talix::GiveBackKeptBlock(block, 64 * 1024);
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_EQ(talix::KeptBlockBytes(), before + 64 * 1024);
+    // The next block of that size is the one given back; one of another
+    // size is not.
+    void* other = talix::TakeKeptBlock(32 * 1024);
+    EXPECT_NE(other, block);
+    void* again = talix::TakeKeptBlock(64 * 1024);
+    EXPECT_EQ(again, block);
+    EXPECT_EQ(talix::KeptBlockBytes(), before);
+    talix::GiveBackKeptBlock(other, 32 * 1024);
+    talix::GiveBackKeptBlock(again, 64 * 1024);
+#endif
+
+    // A size the store does not keep goes back to the heap.
+    const std::size_t held = talix::KeptBlockBytes();
+    talix::GiveBackKeptBlock(talix::TakeKeptBlock(100 * 1000), 100 * 1000);
+    talix::GiveBackKeptBlock(nullptr, 64 * 1024);
+    EXPECT_EQ(talix::KeptBlockBytes(), held);
+
+    // Far more than the bound given back: most of it is freed.
+    std::vector<void*> blocks;
+    for (int i = 0; i < 100; ++i) blocks.push_back(talix::TakeKeptBlock(1024 * 1024));
+    for (void* taken : blocks) talix::GiveBackKeptBlock(taken, 1024 * 1024);
+    EXPECT_LE(talix::KeptBlockBytes(), 32u * 1024 * 1024);
+}
+
+} // namespace
