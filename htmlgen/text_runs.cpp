@@ -270,7 +270,7 @@ public:
           lineBreak_(LineBreakText(context)),
           lineBreakLength_(std::strlen(lineBreak_)),
           chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0),
-          encodings_(EncodingsFor(context, IsOn(context, sw::kUseXMLEntities))) {
+          xmlEntities_(IsOn(context, sw::kUseXMLEntities)) {
         MoveToTextEnd(context);
         static const PlainCharacters plain(false, false), plainWithLinks(true, false);
         static const PlainCharacters blanks(false, true), blanksWithLinks(true, true);
@@ -445,6 +445,7 @@ private:
         char* out = context_->writePosition;
         std::size_t at = *i;
         bool full = false;
+        if (encodings_ == nullptr) encodings_ = EncodingsFor(context_, xmlEntities_);
         // While the buffer holds less than fastUsed and the text holds a
         // character of three bytes at at, a character (at most fifteen bytes
         // written for a byte it takes) fits, cannot make the buffer due, and
@@ -697,7 +698,10 @@ private:
     const char* lineBreak_;
     std::size_t lineBreakLength_;
     std::uint32_t chunk_;
-    EncodingTable* encodings_;
+    bool xmlEntities_;
+    // Taken at the first character outside ASCII: text of ASCII alone
+    // needs none.
+    EncodingTable* encodings_ = nullptr;
     bool extraRead_ = false;
     std::vector<char> extra_;
     const bool* plain_;
