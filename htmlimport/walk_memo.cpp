@@ -20,6 +20,8 @@ constexpr std::size_t kMostParagraphs = 512;
 constexpr std::size_t kMostColors = 4096;
 // Family names kept at most; the memo starts again when full.
 constexpr std::size_t kMostFaces = 1024;
+// Border texts kept at most; the memo starts again when full.
+constexpr std::size_t kMostBorders = 512;
 // Elements whose style answers are kept at most; the memo starts again
 // when the walk leaves an element after that many.
 constexpr std::size_t kMostElements = 1024;
@@ -310,6 +312,16 @@ WalkMemo::ParsedColor WalkMemo::ParseColor(const char* text) {
     if (colors_.size() >= kMostColors) colors_.clear();
     colors_.emplace(text, parsed);
     return parsed;
+}
+
+const std::string* WalkMemo::FindBorder(const std::string& text) const {
+    const auto found = borders_.find(text);
+    return found != borders_.end() ? &found->second : nullptr;
+}
+
+void WalkMemo::KeepBorder(const std::string& text, const std::uint8_t* record, std::size_t length) {
+    if (borders_.size() >= kMostBorders) borders_.clear();
+    borders_.insert_or_assign(text, std::string(reinterpret_cast<const char*>(record), length));
 }
 
 const std::uint8_t* WalkMemo::FindFace(const std::string& family) const {

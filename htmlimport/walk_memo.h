@@ -130,6 +130,12 @@ public:
     };
     ParsedColor ParseColor(const char* text);
 
+    // The border record that a border text makes of a blank one (null: not
+    // known yet): a page of like blocks asks for the same border again and
+    // again.
+    const std::string* FindBorder(const std::string& text) const;
+    void KeepBorder(const std::string& text, const std::uint8_t* record, std::size_t length);
+
     // The item's face of a family name once it has one (null: not known
     // yet), and the face to keep for it: a name keeps its face for the
     // length of the import, since faces are only added to the item.
@@ -178,6 +184,7 @@ private:
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
     std::unordered_map<std::string, ParsedColor> colors_;
     std::unordered_map<std::string, std::uint8_t> faces_;
+    std::unordered_map<std::string, std::string> borders_;
 };
 
 } // namespace talix
