@@ -299,6 +299,15 @@ STATUS DbAllocObject(DBHANDLE db, DWORD size, WORD objClass, DWORD* objectId) {
     return open->store->AllocObject(size, objClass, objectId);
 }
 
+STATUS DbAllocObjectHolding(DBHANDLE db, std::vector<BYTE> bytes, WORD objClass, DWORD* objectId) {
+    if (objectId == nullptr) return ERR_BAD_ARGUMENT;
+    *objectId = 0;
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    return open->store->AllocObject(std::move(bytes), objClass, objectId);
+}
+
 STATUS DbWriteObjectBytes(DBHANDLE db, DWORD objectId, const void* data, DWORD offset, DWORD length) {
     if (data == nullptr && length != 0) return ERR_BAD_ARGUMENT;
     Lock lock(StorageMutex());

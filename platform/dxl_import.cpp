@@ -101,10 +101,7 @@ bool Importer::AddItem(NOTEHANDLE handle, DxlItem& item) {
     if (item.file) {
         DxlFile& file = *item.file;
         DWORD objectId = 0;
-        STATUS status = DbAllocObject(db_, file.header.FileSize, OBJECT_CLASS_FILE, &objectId);
-        if (status == NOERROR && file.header.FileSize > 0) {
-            status = DbWriteObjectBytes(db_, objectId, file.bytes.data(), 0, file.header.FileSize);
-        }
+        STATUS status = DbAllocObjectHolding(db_, std::move(file.bytes), OBJECT_CLASS_FILE, &objectId);
         if (status != NOERROR) return failure_.SetStatus(status, name_, item.line, "cannot store the attachment");
         FileObjectHost header = file.header;
         header.RRV = objectId;
@@ -194,8 +191,8 @@ bool Importer::Write(DxlNote& note) {
     NOTEID id = 0;
     bool ok = Build(note, &handle, &replaces);
     if (ok) {
-        STATUS status = NoteUpdate(handle, replaces ? UPDATE_FORCE : 0);
-        if (status == NOERROR) status = NoteGetInfo(handle, NOTE_FIELD_ID, &id);
+        const STATUS status = NoteUpdateAndClose(handle, replaces ? UPDATE_FORCE : 0, &id);
+        handle = 0;
         if (status != NOERROR) ok = failure_.SetStatus(status, name_, note.line, "cannot store the note");
     }
     if (handle != 0) NoteClose(handle);

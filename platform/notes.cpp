@@ -161,10 +161,12 @@ STATUS NoteOpenByUNID(DBHANDLE db, const UNID* unid, WORD flags, NOTEHANDLE* not
     return status;
 }
 
-STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
-    Lock lock(StorageMutex());
-    OpenNote* open = Notes().Find(note);
-    if (open == nullptr) return ERR_INVALID_HANDLE;
+namespace {
+
+// Writes an open note; the caller holds the lock. Unless the note stays
+// open (keep), the bookkeeping that only its later updates need (the rows
+// and hashes of its items as stored) is left out.
+STATUS WriteOpenNote(OpenNote* open, WORD flags, bool keep) {
     Store* store = FindStore(open->db);
     if (store == nullptr) return ERR_INVALID_HANDLE;
 
@@ -186,6 +188,7 @@ STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
     STATUS status = store->WriteNote(&header, write, TakeInjectedUpdateFault(), &rows);
     if (status != NOERROR) return status;
     open->header = header;
+    if (!keep) return NOERROR;
     open->modifiedSet = false;
     open->oidSet = false;
     open->readId = header.id;
@@ -198,6 +201,25 @@ STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
         if (item.row > 0) open->readRows.emplace(item.row, item.data.name);
     }
     return NOERROR;
+}
+
+} // namespace
+
+STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    return WriteOpenNote(open, flags, true);
+}
+
+STATUS NoteUpdateAndClose(NOTEHANDLE note, WORD flags, NOTEID* id) {
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    const STATUS status = WriteOpenNote(open, flags, false);
+    if (status == NOERROR && id != nullptr) *id = open->header.id;
+    Notes().Remove(note);
+    return status;
 }
 
 STATUS NoteClose(NOTEHANDLE note) {

@@ -89,6 +89,9 @@ void DbAbortBatch(DBHANDLE db);
 // Appends an item whose value (as stored: the data-type word first) the
 // caller hands over, without copying it (the DXL import).
 STATUS ItemAppendValue(NOTEHANDLE note, WORD flags, std::string name, std::vector<BYTE> value);
+// Allocates an object holding bytes the caller hands over, without copying
+// them (the DXL import's attachments).
+STATUS DbAllocObjectHolding(DBHANDLE db, std::vector<BYTE> bytes, WORD objClass, DWORD* objectId);
 
 // Testing controls (testing.cpp).
 int TakeInjectedUpdateFault();   // the pending fault, turned off once taken
@@ -103,5 +106,8 @@ void CountProfileCall();
 // searches, imports) open their notes uncounted.
 void CountNoteOpened();
 STATUS NoteOpenUncounted(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note);
+// Updates a note (as NoteUpdate) and closes it, whether or not the update
+// succeeds; *id is the note's id once stored (the DXL import).
+STATUS NoteUpdateAndClose(NOTEHANDLE note, WORD flags, NOTEID* id);
 
 } // namespace plat

@@ -175,6 +175,8 @@ public:
     STATUS ListNotes(std::vector<std::pair<NOTEID, WORD>>* notes);
 
     STATUS AllocObject(DWORD size, WORD objClass, DWORD* objectId);
+    // A new object holding bytes, which the caller hands over.
+    STATUS AllocObject(std::vector<BYTE> bytes, WORD objClass, DWORD* objectId);
     STATUS ObjectSize(DWORD objectId, DWORD* size);
     STATUS WriteObject(DWORD objectId, const void* data, DWORD offset, DWORD length);
     STATUS ReadObject(DWORD objectId, void* out, DWORD offset, DWORD length);

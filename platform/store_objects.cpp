@@ -158,13 +158,20 @@ STATUS Store::ReserveObjectId(DWORD* objectId) {
 
 STATUS Store::AllocObject(DWORD size, WORD objClass, DWORD* objectId) {
     if (size > kMaxStoredBytes) return ERR_BAD_ARGUMENT;
-    PendingObject object;
-    object.objClass = objClass;
+    std::vector<BYTE> bytes;
     try {
-        object.bytes.assign(size, 0);
+        bytes.assign(size, 0);
     } catch (const std::bad_alloc&) {
         return ERR_NO_MEMORY;
     }
+    return AllocObject(std::move(bytes), objClass, objectId);
+}
+
+STATUS Store::AllocObject(std::vector<BYTE> bytes, WORD objClass, DWORD* objectId) {
+    if (bytes.size() > kMaxStoredBytes) return ERR_BAD_ARGUMENT;
+    PendingObject object;
+    object.objClass = objClass;
+    object.bytes = std::move(bytes);
     DWORD id = 0;
     STATUS status = ReserveObjectId(&id);
     if (status != NOERROR) return status;

@@ -260,6 +260,9 @@ std::vector<StoredNote> ImportAndCheck(const fs::path& path) {
     DxlImportResult result;
     EXPECT_EQ(DxlImportFile(db, path.c_str(), &result), NOERROR) << result.error;
     EXPECT_EQ(result.error, "");
+    // Read back from the database closed and opened again.
+    DbClose(db);
+    EXPECT_EQ(DbOpen(dir.file("check.db").c_str(), &db), NOERROR);
 
     std::vector<StoredNote> stored;
     std::string text = talix_test::ReadFile(path);
@@ -471,6 +474,21 @@ TEST(DxlImport, Base64ValuesDecodeAcrossWhitespaceAndPadding) {
     NoteClose(note);
 }
 
+// Imports one note of the items given and checks each item's name and
+// value as stored.
+void ExpectImportedItems(ImportDb& t, const std::string& items,
+                         const std::vector<std::pair<std::string, std::string>>& expected) {
+    DxlImportResult result;
+    ASSERT_EQ(t.Import("<note class='form'>" + items + "</note>", &result), NOERROR) << result.error;
+    ASSERT_EQ(result.notes.size(), 1u);
+    StoredNote note = ReadNote(t.db, result.notes[0]);
+    ASSERT_EQ(note.items.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(note.items[i].name, expected[i].first);
+        EXPECT_EQ(note.items[i].value, expected[i].second) << expected[i].first;
+    }
+}
+
 // Long values decode the same whatever their layout: in lines, in one run,
 // or split by a comment into two pieces of text; a bad character far into a
 // long run is still found and named.
@@ -492,15 +510,7 @@ TEST(DxlImport, LongBase64ValuesDecodeWhateverTheirLayout) {
         for (const char* layout : {"Lines", "Flat", "Split"}) expected.emplace_back(layout + suffix, data);
     }
     ImportDb t;
-    DxlImportResult result;
-    ASSERT_EQ(t.Import("<note class='form'>" + items + "</note>", &result), NOERROR) << result.error;
-    ASSERT_EQ(result.notes.size(), 1u);
-    StoredNote note = ReadNote(t.db, result.notes[0]);
-    ASSERT_EQ(note.items.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(note.items[i].name, expected[i].first);
-        EXPECT_EQ(note.items[i].value, expected[i].second) << expected[i].first;
-    }
+    ExpectImportedItems(t, items, expected);
 
     std::string bad = encode(bytes);
     bad[502] = '*';
@@ -509,6 +519,44 @@ TEST(DxlImport, LongBase64ValuesDecodeWhateverTheirLayout) {
                        &refused),
               ERR_DXL_VALUE);
     EXPECT_NE(refused.error.find("invalid character '*' in base64 data"), std::string::npos) << refused.error;
+}
+
+// A long run decodes the same whatever breaks it and wherever: every
+// character of the alphabet at every place of a run, blanks and line breaks
+// at any place; and any other character at any place of a run is refused
+// (characters just outside the alphabet's ranges, bytes of a non-ASCII
+// character, a pad character within the data).
+TEST(DxlImport, Base64RunsDecodeOrFailWhateverStandsWhere) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string items;
+    std::vector<std::pair<std::string, std::string>> expected;
+    int count = 0;
+    for (size_t rotate = 0; rotate < 20; ++rotate) {
+        const std::string run = (alphabet.substr(rotate) + alphabet + alphabet).substr(0, 96);
+        for (const char* blank : {"", "\n", " ", "\r\n", "\t  "}) {
+            const std::string text = run.substr(0, rotate * 5) + blank + run.substr(rotate * 5);
+            const std::string name = "R" + std::to_string(count++);
+            items += "<item name='" + name + "'><rawitemdata type='1'>" + text + "</rawitemdata></item>";
+            expected.emplace_back(name, Base64(text));
+        }
+    }
+    ImportDb t;
+    ExpectImportedItems(t, items, expected);
+
+    const std::string run = (alphabet + alphabet).substr(5, 48);
+    for (const char* bad : {"*", ",", ".", "-", ":", "@", "[", "`", "{", "_", "\x7F", "\xC3\xA9", "="}) {
+        for (size_t at = 0; at < run.size(); ++at) {
+            std::string text = run;
+            text.insert(at, bad);
+            DxlImportResult refused;
+            EXPECT_EQ(t.Import("<note class='form'><item name='Bad'><rawitemdata type='1'>" + text +
+                                   "</rawitemdata></item></note>",
+                               &refused),
+                      ERR_DXL_VALUE)
+                << bad << " at " << at;
+            EXPECT_NE(refused.error.find("base64 data"), std::string::npos) << refused.error;
+        }
+    }
 }
 
 TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
