@@ -296,11 +296,6 @@ void ParseOneSpec(const char* text, ZervaRTItem* item, ParsedFontSpec* spec, Fon
 
 } // namespace
 
-std::uint32_t PackFontId(const FontId& font) {
-    return static_cast<std::uint32_t>(font.face) | static_cast<std::uint32_t>(font.attributes) << 8 |
-           static_cast<std::uint32_t>(font.color) << 16 | static_cast<std::uint32_t>(font.size) << 24;
-}
-
 FontId ItemDefaultFont(const ZervaRTItem* item) {
     FontId font;
     font.face = item->defaultFontFace;

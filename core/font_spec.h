@@ -18,7 +18,12 @@ struct FontId {
 };
 static_assert(sizeof(FontId) == 4);
 
-std::uint32_t PackFontId(const FontId& font);
+// The font id in one number (face in the low byte), asked for at every
+// font change: made in place.
+inline std::uint32_t PackFontId(const FontId& font) {
+    return static_cast<std::uint32_t>(font.face) | static_cast<std::uint32_t>(font.attributes) << 8 |
+           static_cast<std::uint32_t>(font.color) << 16 | static_cast<std::uint32_t>(font.size) << 24;
+}
 FontId UnpackFontId(std::uint32_t packed);
 // The 4-byte font id as records keep it, read from and written to at.
 inline FontId ReadFontId(const std::uint8_t* at) { return FontId{at[0], at[1], at[2], at[3]}; }

@@ -35,9 +35,6 @@ int RunExistenceTest(ZervaRTChunk* chunk, std::uint16_t propertyCode);
 STATUS MarginRangeInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                          RecordProcessContext* context);
 
-// The executors of the run's operation, looked up once per run.
-const OperationRow* OperationExecutors(RecordProcessContext* context);
-
 // The colour stripping of operations 2387/2388 inside a link being built
 // round the chunk, for the family that registers those operations.
 InsideExecutor StripTextColourExecutor();

@@ -17,6 +17,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_handlers.h"
+#include "engine/inside_executor.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
@@ -250,27 +251,12 @@ InsideExecutor StripTextColourExecutor() { return StripTextColourInside; }
 STATUS ProcessChunkRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                           RecordProcessContext* context) {
     if (context == nullptr || context->session == nullptr) return kArgumentError;
-    STATUS status = kOK;
-    // The length the record is passed on with; 0 drops it (or it was
-    // replaced by what the handler appended).
     std::uint32_t passOn = length;
-    std::uint32_t index = context->node != nullptr ? context->node->index : context->recordCounter;
     const OperationRow* row = OperationExecutors(context);
     const std::uint32_t facts = row != nullptr ? row->facts : 0;
+    STATUS status = RunInsideExecutor(record, signature, length, &passOn, row, context);
+    if (status != kOK) return status;
 
-    if (index <= context->consumedThrough) {
-        // An earlier record's handler already wrote this one.
-        passOn = 0;
-    } else {
-        context->consumedThrough = 0;
-        if (row != nullptr && row->inside != nullptr) {
-            // 546 from an executor ends the walk; any other status fails it.
-            status = row->inside(record, signature, length, &passOn, context);
-            if (status != kOK) return status;
-        }
-    }
-
-    context->cellMarker = 0;
     // Nothing is appended while the run does not rebuild the item, whatever
     // the handler decided.
     if (context->writesItem == 0) return status;

@@ -12,6 +12,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_handlers.h"
+#include "engine/inside_executor.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
@@ -166,14 +167,6 @@ const OperationRow kRows[] = {
 } // namespace
 
 const OperationFamily kQueryOperations = MakeFamily(kRows);
-
-const OperationRow* OperationExecutors(RecordProcessContext* context) {
-    if (context->executorsFor != context->operation + 1u) {
-        context->executors = FindOperation(context->operation);
-        context->executorsFor = context->operation + 1u;
-    }
-    return context->executors;
-}
 
 STATUS ProcessChunkStart(std::uint8_t* record, std::uint16_t signature, std::uint32_t recordCounter,
                          RecordProcessContext* context) {

@@ -27,6 +27,7 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/chunk_match.h"
+#include "engine/inside_executor.h"
 #include "engine/record_process.h"
 #include "engine/walk_resume.h"
 #include "engine/writing_run.h"
@@ -346,6 +347,22 @@ STATUS CopyPending(RecordProcessContext* context) {
     return FlushPendingCopies(context, context->node);
 }
 
+// Step 5 for a record inside the chunk: the executor inside the chunk
+// takes it, unless an executor took it already or the innermost level's
+// element type leaves it out.
+inline STATUS GiveToChunk(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                          const ChunkDefInfo* innermost, RecordProcessContext* context) {
+    if (context->recordHandled != 0 || !GivenToInsideExecutor(innermost, signature, record, length)) return kOK;
+    context->recordHandled = 1;
+    if (context->writesItem == 0) {
+        // A run that only reads passes nothing on: the executor's step alone.
+        std::uint32_t passOn = length;
+        return RunInsideExecutor(record, signature, length, &passOn, OperationExecutors(context), context);
+    }
+    const STATUS status = CopyPending(context);
+    return status == kOK ? ProcessChunkRecord(record, signature, length, context) : status;
+}
+
 STATUS CloseChunk(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context) {
     STATUS status = CopyPending(context);
     if (status == kOK) status = ProcessChunkEnd(record, signature, context);
@@ -395,20 +412,42 @@ STATUS MatchAndExecute(std::uint8_t* record, std::uint16_t signature, std::uint3
         if (status == kOK) status = ProcessChunkStart(record, signature, context->recordCounter, context);
         if (status != kOK) return status;
     }
-    if (context->recordHandled == 0 && GivenToInsideExecutor(innermost, signature, record, length)) {
-        context->recordHandled = 1;
-        status = CopyPending(context);
-        if (status == kOK) status = ProcessChunkRecord(record, signature, length, context);
-        if (status != kOK) return status;
-    }
+    status = GiveToChunk(record, signature, length, innermost, context);
+    if (status != kOK) return status;
     if (!chunkGoesOn) status = CloseChunk(record, signature, context);
     return status;
 }
 
+// The level of a chain that takes every record into its open chunk: one
+// Everything level, armed and in its region, while the chunk is open. Its
+// step would match nothing and change nothing, so the record goes straight
+// to the executor. Null for any other chain or state.
+ChunkDefInfo* OpenEverythingLevel(const RecordProcessContext* context) {
+    ChunkDefInfo* level = context->firstLevel;
+    if (context->chunkOpen == 0 || level == nullptr || level->relation != kRelEverything) return nullptr;
+    const LevelWalkState& walk = level->walk;
+    if (walk.words[kWalkArmed] == 0 || walk.words[kWalkActive] == 0 || walk.words[kWalkEnterNext] != 0 ||
+        WalkNext(level) != nullptr)
+        return nullptr;
+    return level;
+}
+
+// A record inside the open chunk of an Everything level (what
+// MatchAndExecute does for it, without the matching).
+STATUS TakeIntoOpenChunk(ChunkDefInfo* level, std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                         RecordProcessContext* context) {
+    context->matchedLevel = level;
+    context->nextLevel = nullptr;
+    return GiveToChunk(record, signature, length, level, context);
+}
+
 } // namespace
 
-STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                     RecordProcessContext* context) {
+namespace {
+
+// ProcessRecord's work, made in place by the walk's loop.
+[[gnu::always_inline]] inline STATUS ProcessInWalk(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                            RecordProcessContext* context) {
     context->recordCounter = context->recordCounter + 1;
     const std::uint16_t previousSignature = context->recordCounter == 1 ? 0 : context->previousSignature;
     context->recordHandled = 0;
@@ -418,7 +457,9 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
 
     STATUS status = kOK;
     if (context->singleTargetDone == 0) {
-        status = MatchAndExecute(record, signature, length, previousSignature, context);
+        ChunkDefInfo* everything = OpenEverythingLevel(context);
+        status = everything != nullptr ? TakeIntoOpenChunk(everything, record, signature, length, context)
+                                       : MatchAndExecute(record, signature, length, previousSignature, context);
     }
     // A record an executor already wrote with an earlier one (a text run
     // read whole) counts as taken, also when the chunk ended before it.
@@ -430,6 +471,13 @@ STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_
     }
     context->cellMarker = 0;
     return status;
+}
+
+} // namespace
+
+STATUS ProcessRecord(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                     RecordProcessContext* context) {
+    return ProcessInWalk(record, signature, length, context);
 }
 
 namespace {
@@ -479,7 +527,7 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
             context->output.tableLevel += 1;
         }
         if (context->resume != nullptr) BeforeResumableRecord(context);
-        status = ProcessRecord(node->bytes, signature, node->length, context);
+        status = ProcessInWalk(node->bytes, signature, node->length, context);
         if (context->resume != nullptr) AfterResumableRecord(context);
         if (context->writesItem == 0 && (signature == kSigTableEnd || signature == kSigNestedTableEnd) &&
             context->output.tableLevel > 0) {

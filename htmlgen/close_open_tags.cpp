@@ -18,13 +18,17 @@ constexpr const char* kBlockTags[] = {"</table>", "</tr>", "</body>", "</ul>", "
 bool Same(const char* a, const char* b) { return SameCloseTag(a, b); }
 
 // Whether the tag is one of the tags given, in any case. The tags given are
-// lower-case, as are the tags this generator writes: a tag without capitals
-// is compared byte for byte, which is what every paragraph asks.
+// lower-case, as are the tags this generator writes: they are compared byte
+// for byte first, which answers what every paragraph asks; only a tag with
+// capitals is compared again without regard to case.
 bool OneOf(const char* tag, const char* const* tags, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (SameCloseTag(tag, tags[i])) return true;
+    }
     bool capitals = false;
     for (const char* at = tag; at != nullptr && *at != '\0' && !capitals; ++at) capitals = *at >= 'A' && *at <= 'Z';
-    for (std::size_t i = 0; i < count; ++i) {
-        if (capitals ? EqualNoCase(tag, tags[i]) : SameCloseTag(tag, tags[i])) return true;
+    for (std::size_t i = 0; capitals && i < count; ++i) {
+        if (EqualNoCase(tag, tags[i])) return true;
     }
     return false;
 }
@@ -60,6 +64,25 @@ bool ListCheckPasses(const XMLGenContext* context, const char* tag) {
 
 bool IsBlockTag(const char* tag) { return OneOf(tag, kBlockTags, std::size(kBlockTags)); }
 
+// Whether a line feed follows block closing tags written to the output.
+bool LineFeeds(const XMLGenContext* context) {
+    return context->newlines != NewlineMode::None && !IsOn(context, sw::kQuotedPrintable);
+}
+
+// Pops the top entry and writes its closing tag to the output, with a line
+// feed after a block's when asked; returns the entry.
+CloseTagEntry PopToOutput(XMLGenContext* context, bool lineFeeds) {
+    const CloseTagEntry entry = *TopCloseTag(context);
+    DropTopCloseTag(context);
+    if (entry.kind != kInlineNone) {
+        AppendOutput(context, entry.tag, InlineCloseTagLength(static_cast<InlineKind>(entry.kind)));
+    } else {
+        AppendOutput(context, entry.tag);
+        if (lineFeeds && IsBlockTag(entry.tag)) AppendOutput(context, "\n", 1);
+    }
+    return entry;
+}
+
 void AppendTo(char* buffer, std::size_t capacity, const char* tag) {
     if (buffer == nullptr || capacity == 0) return;
     const std::size_t used = strnlen(buffer, capacity - 1);
@@ -77,21 +100,31 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
     if (cellCheck != 0 && !CellCheckPasses(context, tag)) return 0;
     if (listCheck != 0 && !ListCheckPasses(context, tag)) return 0;
 
-    const bool lineFeeds = context->newlines != NewlineMode::None && !IsOn(context, sw::kQuotedPrintable);
+    const bool lineFeeds = LineFeeds(context);
     while (context->closeTagCount > 0) {
         const char* popped = TopCloseTag(context)->tag;
-        DropTopCloseTag(context);
-        if (write != 0) {
-            if (buffer != nullptr) {
-                AppendTo(buffer, capacity, popped);
-            } else {
-                AppendOutput(context, popped);
-                if (lineFeeds && IsBlockTag(popped)) AppendOutput(context, "\n", 1);
-            }
+        if (write != 0 && buffer == nullptr) {
+            PopToOutput(context, lineFeeds);
+        } else {
+            DropTopCloseTag(context);
+            if (write != 0) AppendTo(buffer, capacity, popped);
         }
         if (Same(popped, tag)) break;
     }
     return 1;
+}
+
+int CloseInlineKind(XMLGenContext* context, InlineKind kind) {
+    if (context == nullptr || !InlineKindOpen(context, kind)) return 0;
+    const bool lineFeeds = LineFeeds(context);
+    while (context->closeTagCount > 0 && PopToOutput(context, lineFeeds).kind != kind) {
+    }
+    return 1;
+}
+
+void ClosePoppedToOutput(XMLGenContext* context, std::uint32_t count) {
+    const bool lineFeeds = LineFeeds(context);
+    for (std::uint32_t k = 0; k < count && context->closeTagCount > 0; ++k) PopToOutput(context, lineFeeds);
 }
 
 int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen, int cellCheck,
@@ -107,11 +140,10 @@ int CloseForBlock(XMLGenContext* context) {
 
 int CloseInlineElements(XMLGenContext* context) {
     int closed = 0;
-    for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr && IsInlineCloseTag(top->tag);
+    if (OpenInlineKinds(context) == 0) return 0;
+    for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr && top->kind != kInlineNone;
          top = TopCloseTag(context)) {
-        const char* tag = top->tag;
-        DropTopCloseTag(context);
-        AppendOutput(context, tag);
+        PopToOutput(context, false);
         closed = 1;
     }
     return closed;

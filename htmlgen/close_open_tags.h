@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "htmlgen/close_tag_stack.h"
 #include "htmlgen/xml_gen_context.h"
 
 namespace talix {
@@ -26,6 +27,15 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
 // The same, always into the output.
 int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen,
                                        int cellCheck, int listCheck);
+
+// Closes the innermost open element of an inline kind and what was opened
+// after it, as CloseOpenXMLTagsToOutput does for its closing tag. Returns 1
+// when one was open.
+int CloseInlineKind(XMLGenContext* context, InlineKind kind);
+
+// Closes the given number of elements on top of the stack into the output,
+// as CloseOpenXMLTagsToOutput writes them.
+void ClosePoppedToOutput(XMLGenContext* context, std::uint32_t count);
 
 // Closes the inline elements open on top of the stack (spans, font, bold,
 // italic, underline, strike-through, superscript and subscript), innermost

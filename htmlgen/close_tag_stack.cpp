@@ -27,7 +27,9 @@ bool Reserve(XMLGenContext* context) {
 
 bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t level) {
     if (context == nullptr || tag == nullptr || !Reserve(context)) return false;
-    context->closeTags[context->closeTagCount++] = CloseTagEntry{tag, level};
+    const InlineKind kind = InlineKindOf(tag);
+    context->closeTags[context->closeTagCount++] = CloseTagEntry{tag, level, kind};
+    CountInlineEntry(context, kind);
     return true;
 }
 
@@ -60,7 +62,9 @@ bool PopCloseTags(XMLGenContext* context, std::uint32_t depth, char* buffer, std
     bool whole = true;
     std::size_t used = buffer != nullptr && capacity > 0 ? strnlen(buffer, capacity - 1) : 0;
     while (context->closeTagCount > depth) {
-        const char* tag = context->closeTags[--context->closeTagCount].tag;
+        const CloseTagEntry& entry = context->closeTags[--context->closeTagCount];
+        UncountInlineEntry(context, entry.kind);
+        const char* tag = entry.tag;
         if (buffer == nullptr || capacity == 0) continue;
         const std::size_t length = std::strlen(tag);
         if (length >= capacity - used) {
@@ -80,6 +84,8 @@ void ReleaseCloseTags(XMLGenContext* context) {
     context->closeTags = nullptr;
     context->closeTagCount = 0;
     context->closeTagCapacity = 0;
+    for (std::uint32_t& count : context->inlineTagCounts) count = 0;
+    context->inlineTagsOpen = 0;
 }
 
 } // namespace talix

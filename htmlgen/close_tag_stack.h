@@ -7,6 +7,7 @@
 // copied: a pushed text must live as long as the generation.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +27,7 @@ inline bool IsTabbedRowLevel(std::uint16_t level) { return level >= kTabbedRowLe
 struct CloseTagEntry {
     const char* tag = nullptr;
     std::uint16_t level = 0;   // 0: no level
+    std::uint8_t kind = 0;     // its InlineKind
 };
 
 // Whether two closing tags are the same text (false for a null one).
@@ -40,40 +42,109 @@ inline bool SameCloseTag(const char* a, const char* b) {
     return *a == *b;
 }
 
-// Whether a closing tag ends one of the inline elements the font and text
-// writers open: a span, font, bold, strong, italic, emphasis, underline,
-// strike-through, superscript or subscript element. Asked at every block
-// start: the third letter tells most tags apart at once.
-inline bool IsInlineCloseTag(const char* tag) {
-    if (tag == nullptr || tag[0] != '<' || tag[1] != '/') return false;
+// The inline elements the font and text writers open: a span, font, bold,
+// strong, italic, emphasis, underline, strike-through, superscript or
+// subscript element. The stack counts its entries of each kind, so that
+// whether one is open is answered without looking at the entries.
+enum InlineKind : std::uint8_t {
+    kInlineNone = 0,
+    kInlineSpan,
+    kInlineFont,
+    kInlineBold,
+    kInlineStrong,
+    kInlineItalic,
+    kInlineEmphasis,
+    kInlineUnderline,
+    kInlineStrike,
+    kInlineSuperscript,
+    kInlineSubscript,
+    kInlineKinds
+};
+static_assert(kInlineKinds <= sizeof XMLGenContext::inlineTagCounts / sizeof(std::uint32_t));
+
+// The closing tag of each kind (null for kInlineNone), and its length.
+inline constexpr const char* kInlineCloseTags[kInlineKinds] = {
+    nullptr, "</span>", "</font>", "</b>", "</strong>", "</i>", "</em>", "</u>", "</s>", "</sup>", "</sub>"};
+inline constexpr std::array<std::uint8_t, kInlineKinds> kInlineCloseTagLengths = [] {
+    std::array<std::uint8_t, kInlineKinds> lengths{};
+    for (std::size_t k = 1; k < kInlineKinds; ++k) {
+        while (kInlineCloseTags[k][lengths[k]] != '\0') ++lengths[k];
+    }
+    return lengths;
+}();
+inline const char* InlineCloseTag(InlineKind kind) { return kind < kInlineKinds ? kInlineCloseTags[kind] : nullptr; }
+inline std::size_t InlineCloseTagLength(InlineKind kind) {
+    return kind < kInlineKinds ? kInlineCloseTagLengths[kind] : 0;
+}
+
+// The kind of inline element a closing tag ends (compared whole and
+// case-sensitively), or kInlineNone: the third letter tells most tags apart
+// at once.
+inline InlineKind InlineKindOf(const char* tag) {
+    if (tag == nullptr || tag[0] != '<' || tag[1] != '/') return kInlineNone;
+    InlineKind kind = kInlineNone;
     switch (tag[2]) {
     case 's':
-        return SameCloseTag(tag, "</span>") || SameCloseTag(tag, "</strong>") || SameCloseTag(tag, "</s>") ||
-               SameCloseTag(tag, "</sup>") || SameCloseTag(tag, "</sub>");
-    case 'f': return SameCloseTag(tag, "</font>");
-    case 'b': return SameCloseTag(tag, "</b>");
-    case 'i': return SameCloseTag(tag, "</i>");
-    case 'e': return SameCloseTag(tag, "</em>");
-    case 'u': return SameCloseTag(tag, "</u>");
-    default: return false;
+        switch (tag[3]) {
+        case 'p': kind = kInlineSpan; break;
+        case 't': kind = kInlineStrong; break;
+        case '>': kind = kInlineStrike; break;
+        case 'u': kind = tag[4] == 'p' ? kInlineSuperscript : kInlineSubscript; break;
+        default: return kInlineNone;
+        }
+        break;
+    case 'f': kind = kInlineFont; break;
+    case 'b': kind = kInlineBold; break;
+    case 'i': kind = kInlineItalic; break;
+    case 'e': kind = kInlineEmphasis; break;
+    case 'u': kind = kInlineUnderline; break;
+    default: return kInlineNone;
     }
+    return SameCloseTag(tag, InlineCloseTag(kind)) ? kind : kInlineNone;
+}
+
+// The bit of a kind in OpenInlineKinds.
+constexpr std::uint32_t InlineKindBit(InlineKind kind) { return kind == kInlineNone ? 0u : 1u << kind; }
+
+// The kinds of inline element with an entry on the stack, one bit each;
+// and whether one kind has.
+inline std::uint32_t OpenInlineKinds(const XMLGenContext* context) { return context->inlineTagsOpen; }
+inline bool InlineKindOpen(const XMLGenContext* context, InlineKind kind) {
+    return (context->inlineTagsOpen & InlineKindBit(kind)) != 0;
+}
+
+// Counts an entry of a kind in or out.
+inline void CountInlineEntry(XMLGenContext* context, std::uint8_t kind) {
+    if (kind != kInlineNone && context->inlineTagCounts[kind]++ == 0) context->inlineTagsOpen |= 1u << kind;
+}
+inline void UncountInlineEntry(XMLGenContext* context, std::uint8_t kind) {
+    if (kind != kInlineNone && --context->inlineTagCounts[kind] == 0) context->inlineTagsOpen &= ~(1u << kind);
 }
 
 // Records an open element (level 0) on top of the stack. False when
 // memory is exhausted: the stack is unchanged and the element's closing
 // tag simply goes unrecorded.
 bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t level);
-// The push when the stack has room, as it mostly has, is made in place.
-inline bool PushCloseTag(XMLGenContext* context, const char* tag) {
+// The push when the stack has room, as it mostly has, is made in place;
+// a writer that knows the kind of its element says it.
+inline bool PushCloseTagOfKind(XMLGenContext* context, const char* tag, InlineKind kind) {
     if (context != nullptr && tag != nullptr && context->closeTagCount < context->closeTagCapacity) {
-        context->closeTags[context->closeTagCount++] = CloseTagEntry{tag, 0};
+        context->closeTags[context->closeTagCount++] = CloseTagEntry{tag, 0, kind};
+        CountInlineEntry(context, kind);
         return true;
     }
     return PushCloseTagLevel(context, tag, 0);
 }
+inline bool PushCloseTag(XMLGenContext* context, const char* tag) {
+    return PushCloseTagOfKind(context, tag, InlineKindOf(tag));
+}
+inline bool PushInlineCloseTag(XMLGenContext* context, InlineKind kind) {
+    return PushCloseTagOfKind(context, InlineCloseTag(kind), kind);
+}
 
 // 1 when the top entry's tag (topOnly) or any entry's tag equals tag.
-// Asked for every run and tag: answered in place.
+// Asked for every run and tag: answered in place (InlineKindOpen answers
+// for an inline element's kind without a look at the entries).
 inline int HasCloseTag(const XMLGenContext* context, const char* tag, int topOnly) {
     if (context == nullptr || context->closeTagCount == 0) return 0;
     if (topOnly != 0) return SameCloseTag(context->closeTags[context->closeTagCount - 1].tag, tag) ? 1 : 0;
@@ -110,7 +181,8 @@ inline const CloseTagEntry* TopCloseTag(const XMLGenContext* context) {
                                                               : nullptr;
 }
 inline void DropTopCloseTag(XMLGenContext* context) {
-    if (context != nullptr && context->closeTagCount > 0) --context->closeTagCount;
+    if (context != nullptr && context->closeTagCount > 0)
+        UncountInlineEntry(context, context->closeTags[--context->closeTagCount].kind);
 }
 
 // Releases the stack's storage (at the end of a run).

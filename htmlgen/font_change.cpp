@@ -1,5 +1,6 @@
 #include "htmlgen/font_change.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -108,23 +109,28 @@ void FaceName(XMLGenContext* context, std::uint8_t face, char* name) {
     std::memcpy(memo.written, name, length + 1);
 }
 
-bool IsOpen(const XMLGenContext* context, const char* tag) { return HasCloseTag(context, tag, 0) != 0; }
+// An inline element the font change opens: its start tag and its kind.
+struct InlineElement {
+    const char* start;
+    InlineKind kind;
+};
 
-// Whether an element of either closing tag is open: one look at the stack.
-bool EitherOpen(const XMLGenContext* context, const char* end, const char* otherEnd) {
-    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
-        const char* tag = context->closeTags[i].tag;
-        if (SameCloseTag(tag, end) || SameCloseTag(tag, otherEnd)) return true;
-    }
-    return false;
-}
+constexpr InlineElement kBold{"<b>", kInlineBold};
+constexpr InlineElement kStrong{"<strong>", kInlineStrong};
+constexpr InlineElement kItalic{"<i>", kInlineItalic};
+constexpr InlineElement kEmphasis{"<em>", kInlineEmphasis};
+constexpr InlineElement kUnderline{"<u>", kInlineUnderline};
+constexpr InlineElement kStrike{"<s>", kInlineStrike};
+constexpr InlineElement kSuperscript{"<sup>", kInlineSuperscript};
+constexpr InlineElement kSubscript{"<sub>", kInlineSubscript};
 
-// Opens an element unless its kind is open, pushing its closing tag.
-void OpenElement(XMLGenContext* context, Markup* markup, const char* start, const char* end,
-                 const char* otherEnd = nullptr) {
-    if (EitherOpen(context, end, otherEnd)) return;
-    markup->Put(start);
-    if (PushCloseTag(context, end)) ++context->fontPushes;
+// Opens an element unless its kind (or the other kind given, which counts
+// as the same) is open, pushing its closing tag.
+void OpenElement(XMLGenContext* context, Markup* markup, const InlineElement& element,
+                 InlineKind otherKind = kInlineNone) {
+    if (InlineKindOpen(context, element.kind) || InlineKindOpen(context, otherKind)) return;
+    markup->Put(element.start);
+    if (PushInlineCloseTag(context, element.kind)) ++context->fontPushes;
 }
 
 // Opens the elements of the attribute bits given, in this order, each
@@ -133,16 +139,14 @@ void OpenElement(XMLGenContext* context, Markup* markup, const char* start, cons
 void OpenAttributes(XMLGenContext* context, Markup* markup, unsigned attributes) {
     const bool wai = IsOn(context, sw::kWAICompliant);
     if ((attributes & kAttrBold) != 0)
-        OpenElement(context, markup, wai ? "<strong>" : "<b>", wai ? "</strong>" : "</b>", wai ? "</b>" : "</strong>");
+        OpenElement(context, markup, wai ? kStrong : kBold, wai ? kInlineBold : kInlineStrong);
     if ((attributes & kAttrItalic) != 0)
-        OpenElement(context, markup, wai ? "<em>" : "<i>", wai ? "</em>" : "</i>", wai ? "</i>" : "</em>");
-    if ((attributes & kAttrUnderline) != 0) OpenElement(context, markup, "<u>", "</u>");
-    if ((attributes & kAttrStrike) != 0) OpenElement(context, markup, "<s>", "</s>");
-    if ((attributes & kAttrSuperscript) != 0) OpenElement(context, markup, "<sup>", "</sup>");
-    if ((attributes & kAttrSubscript) != 0) OpenElement(context, markup, "<sub>", "</sub>");
+        OpenElement(context, markup, wai ? kEmphasis : kItalic, wai ? kInlineItalic : kInlineEmphasis);
+    if ((attributes & kAttrUnderline) != 0) OpenElement(context, markup, kUnderline);
+    if ((attributes & kAttrStrike) != 0) OpenElement(context, markup, kStrike);
+    if ((attributes & kAttrSuperscript) != 0) OpenElement(context, markup, kSuperscript);
+    if ((attributes & kAttrSubscript) != 0) OpenElement(context, markup, kSubscript);
 }
-
-void CloseIfOpen(XMLGenContext* context, const char* tag) { CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0); }
 
 // The style span of a font: its text in span, or nothing when no property
 // differs (false). Right-to-left text forces the direction of the spans
@@ -230,7 +234,8 @@ bool ComposeSpan(XMLGenContext* context, const FontId& font, const ColorValue* c
 }
 
 // The switches a span's text depends on besides the fonts and the colour.
-std::uint16_t SpanSwitches(const XMLGenContext* context, int forceSize, int rightToLeft, const Suppressed& suppressed) {
+inline std::uint16_t SpanSwitches(const XMLGenContext* context, int forceSize, int rightToLeft,
+                                   const Suppressed& suppressed) {
     return static_cast<std::uint16_t>((suppressed.face ? 1 : 0) | (suppressed.size ? 2 : 0) |
                                       (suppressed.attributes ? 4 : 0) | (suppressed.colour ? 8 : 0) |
                                       (context->forceFontSize != 0 ? 16 : 0) | (context->forceFontColor != 0 ? 32 : 0) |
@@ -280,8 +285,9 @@ bool PutSpan(XMLGenContext* context, const FontId& font, const ColorValue* color
 
 // The CSS form: a span for face, size and colour, elements for bold,
 // italic, superscript and subscript.
+// closedTo receives the stack's depth once the closing is done.
 void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
-               const Suppressed& suppressed, Markup* markup) {
+               const Suppressed& suppressed, Markup* markup, std::uint32_t* closedTo) {
     const FontId& base = context->baseFont;
     const FontId& current = context->currentFont;
     const bool waiCompliant = IsOn(context, sw::kWAICompliant);
@@ -290,28 +296,28 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
     // colour value, underline or strike-through the new font does not have,
     // which would otherwise carry over to its text.
     constexpr std::uint8_t kDecoration = kAttrUnderline | kAttrStrike;
-    if (IsOpen(context, "</span>") &&
+    if (InlineKindOpen(context, kInlineSpan) &&
         ((!suppressed.face && font.face != current.face) ||
          (!suppressed.colour && (font.color != current.color || color != nullptr ||
                                  context->currentColourGiven != 0)) ||
          (!suppressed.size && font.size != current.size) ||
          (!suppressed.attributes && (font.attributes & kDecoration) != (current.attributes & kDecoration)))) {
-        // Known to be open: closed without asking again.
-        CloseOpenXMLTagsToOutput(context, "</span>", 1, 0, 0, 0);
+        CloseInlineKind(context, kInlineSpan);
     }
     // Attributes the new font lacks end here, before anything is opened.
     const std::uint8_t ended = static_cast<std::uint8_t>(current.attributes & ~font.attributes);
     if ((ended & kAttrBold) != 0) {
-        CloseIfOpen(context, "</b>");
-        if (waiCompliant) CloseIfOpen(context, "</strong>");
+        CloseInlineKind(context, kInlineBold);
+        if (waiCompliant) CloseInlineKind(context, kInlineStrong);
     }
     if ((ended & kAttrItalic) != 0) {
-        CloseIfOpen(context, "</i>");
-        if (waiCompliant) CloseIfOpen(context, "</em>");
+        CloseInlineKind(context, kInlineItalic);
+        if (waiCompliant) CloseInlineKind(context, kInlineEmphasis);
     }
-    if ((ended & kAttrSuperscript) != 0) CloseIfOpen(context, "</sup>");
-    if ((ended & kAttrSubscript) != 0) CloseIfOpen(context, "</sub>");
+    if ((ended & kAttrSuperscript) != 0) CloseInlineKind(context, kInlineSuperscript);
+    if ((ended & kAttrSubscript) != 0) CloseInlineKind(context, kInlineSubscript);
     MoveToTextEnd(context);
+    *closedTo = CloseTagDepth(context);
 
     const bool differsFromBase = font.color != base.color || color != nullptr || context->forceFontFace != 0 ||
                                  context->forceFontSize != 0 || forceSize != 0 || context->forceFontColor != 0 ||
@@ -323,12 +329,120 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
                                     rightToLeft != 0 || context->forceDirection != 0;
     if (differsFromBase && differsFromCurrent) {
         if (PutSpan(context, font, color, forceSize, rightToLeft, suppressed, markup) &&
-            PushCloseTag(context, "</span>"))
+            PushInlineCloseTag(context, kInlineSpan))
             ++context->fontPushes;
     }
 
     if (!suppressed.attributes && font.attributes != base.attributes)
         OpenAttributes(context, markup, font.attributes & ~(kAttrUnderline | kAttrStrike));
+}
+
+// ---- The memo of whole font changes of the span form ----------------------
+// Text mostly changes among a few fonts, and the elements one run opened are
+// still open, or already closed, when the next run changes the font: the
+// same change from the same open elements comes again and again. Where every
+// open inline element lies on top of the stack, the change depends only on
+// their kinds, the current font and the span's font state; it is made once
+// and then repeated from its memo: the same closing tags popped and written,
+// the same markup, the same elements pushed.
+
+constexpr std::uint8_t kMemoDepth = 7;   // inline elements on top a memo describes (four bits each)
+
+// The kinds of the open inline elements when all of them lie on top of the
+// stack and there are at most kMemoDepth, innermost in the low bits; false
+// otherwise.
+bool InlineTop(const XMLGenContext* context, std::uint32_t* kinds, std::uint8_t* count) {
+    std::uint32_t total = 0;
+    for (std::uint32_t open = OpenInlineKinds(context); open != 0; open &= open - 1)
+        total += context->inlineTagCounts[std::countr_zero(open)];
+    if (total > kMemoDepth || total > context->closeTagCount) return false;
+    std::uint32_t packed = 0;
+    for (std::uint32_t i = 0; i < total; ++i) {
+        const std::uint8_t kind = context->closeTags[context->closeTagCount - 1 - i].kind;
+        if (kind == kInlineNone) return false;
+        packed |= static_cast<std::uint32_t>(kind) << (4 * i);
+    }
+    *kinds = packed;
+    *count = static_cast<std::uint8_t>(total);
+    return true;
+}
+
+FontChangeMemo& MemoSlot(XMLGenContext* context, const FontChangeKey& key) {
+    std::uint32_t hash = key.font * 2654435761u ^ key.current * 40503u ^ key.base * 97u ^ key.switches ^
+                         key.openBefore * 2246822519u ^ key.countBefore;
+    if (key.colourGiven)
+        hash ^= (key.colour.flags * 31u + key.colour.red * 7u + key.colour.green * 3u + key.colour.blue) * 193u;
+    return context->fontChangeMemos[(hash >> 9) % kFontChangeMemos];
+}
+
+bool SameKey(const FontChangeKey& a, const FontChangeKey& b) {
+    return a.font == b.font && a.current == b.current && a.base == b.base && a.switches == b.switches &&
+           a.openBefore == b.openBefore && a.countBefore == b.countBefore &&
+           a.currentColourGiven == b.currentColourGiven && a.colourGiven == b.colourGiven &&
+           a.colour.flags == b.colour.flags && a.colour.red == b.colour.red && a.colour.green == b.colour.green &&
+           a.colour.blue == b.colour.blue;
+}
+
+// Repeats a change from its memo.
+void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup) {
+    ClosePoppedToOutput(context, memo.closed);
+    MoveToTextEnd(context);
+    markup->PutBytes(memo.text, memo.length);
+    for (std::uint8_t k = 0; k < memo.openedCount; ++k) {
+        const auto kind = static_cast<InlineKind>((memo.opened >> (4 * k)) & 0xFu);
+        if (PushInlineCloseTag(context, kind)) ++context->fontPushes;
+    }
+    context->forceDirection = memo.forceDirection;
+}
+
+// Keeps what a change did in its memo: the elements it closed (all among the
+// inline elements on top), the kinds of those it opened, its markup. A
+// change whose markup is too long for a memo, or that may have lost a push
+// for want of memory (the stack is full), is kept in none.
+void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey& key, std::uint32_t depthBefore,
+              std::uint32_t closedTo, const Markup& markup) {
+    const std::uint32_t depth = CloseTagDepth(context);
+    const std::uint32_t opened = depth - closedTo;
+    if (closedTo + key.countBefore < depthBefore || opened > kMemoDepth || markup.used >= sizeof memo->text ||
+        depth >= context->closeTagCapacity)
+        return;
+    *memo = FontChangeMemo{};
+    memo->key = key;
+    memo->closed = static_cast<std::uint8_t>(depthBefore - closedTo);
+    for (std::uint32_t k = 0; k < opened; ++k)
+        memo->opened |= static_cast<std::uint32_t>(context->closeTags[closedTo + k].kind) << (4 * k);
+    memo->openedCount = static_cast<std::uint8_t>(opened);
+    memo->forceDirection = context->forceDirection;
+    memo->length = static_cast<std::uint16_t>(markup.used);
+    std::memcpy(memo->text, markup.out, markup.used);
+    memo->used = true;
+}
+
+// The span form, from its memo where one holds the change.
+void ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
+                const Suppressed& suppressed, Markup* markup) {
+    FontChangeKey key{};
+    std::uint32_t closedTo = 0;
+    if (!InlineTop(context, &key.openBefore, &key.countBefore)) {
+        BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
+        return;
+    }
+    key.font = PackFontId(font);
+    key.base = PackFontId(context->baseFont);
+    key.current = PackFontId(context->currentFont);
+    key.currentColourGiven = context->currentColourGiven != 0;
+    key.colourGiven = color != nullptr;
+    if (color != nullptr) key.colour = *color;
+    key.switches = static_cast<std::uint16_t>(SpanSwitches(context, forceSize, rightToLeft, suppressed) |
+                                              (IsOn(context, sw::kWAICompliant) ? 2048 : 0));
+    FontChangeMemo& memo = MemoSlot(context, key);
+    if (memo.used && SameKey(memo.key, key)) {
+        Repeat(context, memo, markup);
+        return;
+    }
+    const std::uint32_t depthBefore = CloseTagDepth(context);
+    BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
+    Remember(context, &memo, key, depthBefore, closedTo, *markup);
 }
 
 // The font-element form.
@@ -378,7 +492,7 @@ void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorVal
             markup->Put("/>");
         } else {
             markup->Put(">");
-            if (PushCloseTag(context, "</font>")) ++context->fontPushes;
+            if (PushInlineCloseTag(context, kInlineFont)) ++context->fontPushes;
         }
     }
 
@@ -403,11 +517,12 @@ STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenCon
     const Suppressed suppressed = ReadSuppressed(context);
     if (!suppressed.All()) {
         if (!IsOn(context, sw::kStandardFontTags) && !IsOn(context, sw::kHybridFontTags)) {
-            BuildSpan(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
+            ChangeSpan(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
         } else {
             BuildFontElement(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
         }
     }
+    context->fontMarkupLength = static_cast<std::uint32_t>(markup.used);
     if (scratchOnly == 0 && markup.used > 0) AppendOutput(context, markup.out, markup.used);
     context->currentFont = *font;
     context->currentColourGiven = color != nullptr ? 1 : 0;

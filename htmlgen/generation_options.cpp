@@ -951,6 +951,7 @@ STATUS ReadGenerationOptions(XMLGenContext* context) {
     SetStartValues(context);
     for (FaceNameMemo& memo : context->faceNameMemos) memo = FaceNameMemo{};
     for (SpanMemo& memo : context->spanMemos) memo = SpanMemo{};
+    for (FontChangeMemo& memo : context->fontChangeMemos) memo = FontChangeMemo{};
     ApplyPresets(reader);
     for (const OptionRow& row : kEveryFormat) {
         const STATUS status = ReadRow(reader, row);

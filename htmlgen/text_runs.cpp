@@ -1,5 +1,6 @@
 #include "htmlgen/text_runs.h"
 
+#include <bit>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -26,9 +27,13 @@ namespace talix {
 
 namespace {
 
-// The font elements a run closes at its end (a span outlives it).
-constexpr const char* kRunClosings[] = {"</font>", "</b>", "</strong>", "</i>", "</em>",
-                                        "</u>",    "</s>", "</sup>",    "</sub>"};
+// The font elements a run closes at its end (a span outlives it), in the
+// order they close: font, bold, strong, italic, emphasis, underline,
+// strike-through, superscript, subscript, which is the order of their kinds.
+constexpr std::uint32_t kRunClosingKinds =
+    InlineKindBit(kInlineFont) | InlineKindBit(kInlineBold) | InlineKindBit(kInlineStrong) |
+    InlineKindBit(kInlineItalic) | InlineKindBit(kInlineEmphasis) | InlineKindBit(kInlineUnderline) |
+    InlineKindBit(kInlineStrike) | InlineKindBit(kInlineSuperscript) | InlineKindBit(kInlineSubscript);
 // Room an open automatic link may use before the buffer is handed on with
 // the link cut: links are completed whole where they fit.
 constexpr std::uint32_t kLinkReserve = 512;
@@ -620,44 +625,15 @@ private:
     const bool* plainOrBlank_;
 };
 
-// The entry of kRunClosings a closing tag is, or -1: its third and fourth
-// letters tell which it can only be.
-int RunClosingIndex(const char* tag) {
-    if (tag == nullptr || tag[0] != '<' || tag[1] != '/' || tag[2] == '\0') return -1;
-    int k = -1;
-    switch (tag[2]) {
-    case 'f': k = 0; break;
-    case 'b': k = 1; break;
-    case 'i': k = 3; break;
-    case 'e': k = 4; break;
-    case 'u': k = 5; break;
-    case 's':
-        k = tag[3] == 't' ? 2 : tag[3] == '>' ? 6 : tag[3] == 'u' ? (tag[4] == 'p' ? 7 : 8) : -1;
-        break;
-    default: break;
-    }
-    return k >= 0 && SameCloseTag(tag, kRunClosings[k]) ? k : -1;
-}
-
-// The kinds of element a run closes at its end that are open, one bit per
-// entry of kRunClosings: one look at the stack rather than one per kind.
-unsigned OpenRunElements(const XMLGenContext* context) {
-    unsigned open = 0;
-    for (std::uint32_t i = 0; i < context->closeTagCount; ++i) {
-        const int k = RunClosingIndex(context->closeTags[i].tag);
-        if (k >= 0) open |= 1u << k;
-    }
-    return open;
-}
-
-// Closes what the run opened but a span, in the order of kRunClosings
-// (closing one closes what was opened after it).
+// Closes what the run opened but a span, kind by kind in the order of
+// kRunClosingKinds (closing one closes what was opened after it): the
+// stack says at once which kinds are open.
 void CloseRunElements(XMLGenContext* context) {
-    unsigned open = OpenRunElements(context);
-    for (unsigned k = 0; open != 0 && k < std::size(kRunClosings); ++k) {
-        if ((open & (1u << k)) == 0) continue;
-        CloseOpenXMLTagsToOutput(context, kRunClosings[k], 1, 1, 0, 0);
-        open = OpenRunElements(context);
+    std::uint32_t passed = 0;   // the kinds up to the last one closed
+    for (std::uint32_t open; (open = OpenInlineKinds(context) & kRunClosingKinds & ~passed) != 0;) {
+        const auto kind = static_cast<InlineKind>(std::countr_zero(open));
+        CloseInlineKind(context, kind);
+        passed = (2u << kind) - 1;
     }
 }
 
@@ -685,7 +661,7 @@ void Finish(XMLGenContext* context, std::uint16_t kind) {
         CDRecordNode* node = context->node;
         while (InRange(context, node) && node->signature != kSigEnd && !HasText(node)) node = node->next;
         context->node = node;
-        CloseOpenXMLTagsToOutput(context, "</span>", 1, 1, 0, 0);
+        CloseInlineKind(context, kInlineSpan);
     }
     TraceStep("ProcessXMLText - OUT");
 }
@@ -718,7 +694,7 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
     if (context->paragraphMapping == nullptr || (context->paragraphMapping->flags & kStyleMappingNoFonts) == 0) {
         WriteXMLFontChange(&font, hasColour ? &colour : nullptr, context, 0, 0, node->signature == kSigBidiText);
         MoveToTextEnd(context);
-        DropRepeatedMarkup(context, strnlen(context->fontMarkup, sizeof context->fontMarkup));
+        DropRepeatedMarkup(context, context->fontMarkupLength);
     }
 
     RunWriter writer(context, font.face);

@@ -174,6 +174,36 @@ struct SpanMemo {
 };
 constexpr int kSpanMemos = 8;
 
+// What a whole font change of the span form depends on, from a close-tag
+// stack whose inline elements all lie on its top: the span's font state,
+// the current font and the kinds of those elements.
+struct FontChangeKey {
+    std::uint32_t font = 0;                  // packed font ids: the new font, the base font, the current font
+    std::uint32_t base = 0;
+    std::uint32_t current = 0;
+    bool currentColourGiven = false;
+    bool colourGiven = false;
+    ColorValue colour;                       // all zero unless given
+    std::uint16_t switches = 0;              // as SpanMemo's, and WAICompliant
+    std::uint32_t openBefore = 0;            // kinds on top, innermost in the low bits, four bits each
+    std::uint8_t countBefore = 0;
+};
+
+// Such a change and what it did: how many of those elements it closed, the
+// kinds of the elements it opened, its markup and the direction it leaves
+// forced.
+struct FontChangeMemo {
+    bool used = false;
+    FontChangeKey key;
+    std::uint8_t closed = 0;
+    std::uint32_t opened = 0;                // kinds pushed, first in the low bits, four bits each
+    std::uint8_t openedCount = 0;
+    int forceDirection = 0;
+    std::uint16_t length = 0;
+    char text[400] = {};
+};
+constexpr int kFontChangeMemos = 8;
+
 // Option texts the generation holds as tracked copies of the session's pool
 // (none when absent or empty unless said otherwise); each is released at
 // the end of the run. Read by the writers of later steps.
@@ -415,6 +445,9 @@ struct XMLGenContext : GenerationWalkState {
     // The spans font changes built, by a hash of their font state (emptied
     // whenever the options are read).
     SpanMemo spanMemos[kSpanMemos];
+    // The font changes made, by a hash of what they depend on (emptied
+    // whenever the options are read).
+    FontChangeMemo fontChangeMemos[kFontChangeMemos];
 
     // The database of image resources opened for ImageHandling=RESOURCE (0
     // when none; not closed when it is the item's own).
@@ -479,6 +512,7 @@ struct XMLGenContext : GenerationWalkState {
     std::uint16_t openMappingCount = 0;
     StyleMappingInfo* paragraphMapping = nullptr;        // the mapping the current paragraph opened
     char fontMarkup[kFontMarkupSize] = {};   // the markup of the last font change (scratch)
+    std::uint32_t fontMarkupLength = 0;      // ... and its length
     std::uint32_t fontPushes = 0;            // closing tags the last font change pushed
     TextRunMemo runMemo;                     // what the last text run found around it
     // The last bytes handed on by a flush during the walk: checks of what
@@ -511,6 +545,10 @@ struct XMLGenContext : GenerationWalkState {
     CloseTagEntry* closeTags = nullptr;      // owned storage (grown as needed), released with the run
     std::uint32_t closeTagCount = 0;
     std::uint32_t closeTagCapacity = 0;
+    // Entries of each kind of inline element (InlineKind), and a bit for
+    // each kind that has any: whether one is open is answered at once.
+    std::uint32_t inlineTagCounts[16] = {};
+    std::uint32_t inlineTagsOpen = 0;
 
     // ---- Hotspots, sections, links and pictures (htmlgen/hotspots.h ...) ---
     std::uint16_t hotspotLevel = 0;          // hotspot ranges begun and not ended

@@ -70,6 +70,44 @@ TEST(CloseTags, ElementsCloseInnermostFirstWithinTheirContainer) {
     EXPECT_EQ(context.Text(), "</span></p>\n");
 }
 
+TEST(CloseTags, OpenInlineKindsFollowEveryPushAndPop) {
+    RARIvoSession session;
+    Context context(&session);
+    context.Read(nullptr);
+    auto open = [&] { return talix::OpenInlineKinds(context.get()); };
+    using talix::InlineKindBit;
+
+    // Tags are told by their whole text: "</B>", "</sp>" and "</strongest>"
+    // are no inline elements; a tag of another writer's storage counts.
+    const std::string bold = "</b>";
+    Push(context, {"</div>", "</B>", "</sp>", "</strongest>", "</span>", bold.c_str(), "</s>", "</sub>"});
+    EXPECT_EQ(open(), InlineKindBit(talix::kInlineSpan) | InlineKindBit(talix::kInlineBold) |
+                          InlineKindBit(talix::kInlineStrike) | InlineKindBit(talix::kInlineSubscript));
+    ASSERT_TRUE(talix::PushCloseTagLevel(context.get(), "</sup>", 3));
+    EXPECT_TRUE(talix::InlineKindOpen(context.get(), talix::kInlineSuperscript));
+
+    // A kind open twice stays open until its last element closes.
+    Push(context, {"</b>"});
+    EXPECT_EQ(CloseOpenXMLTagsToOutput(context.get(), "</b>", 1, 1, 0, 0), 1);
+    EXPECT_TRUE(talix::InlineKindOpen(context.get(), talix::kInlineBold));
+    EXPECT_EQ(CloseOpenXMLTagsToOutput(context.get(), "</b>", 1, 1, 0, 0), 1);
+    EXPECT_EQ(context.Text(), "</b></sup></sub></s></b>");
+    EXPECT_EQ(open(), InlineKindBit(talix::kInlineSpan));
+
+    // Popping to a depth and closing inline elements on top forget them too.
+    talix::PopCloseTags(context.get(), 4, nullptr, 0);
+    EXPECT_EQ(open(), 0u);
+    Push(context, {"</i>", "</em>"});
+    EXPECT_EQ(talix::CloseInlineElements(context.get()), 1);
+    EXPECT_EQ(open(), 0u);
+    EXPECT_EQ(talix::CloseTagDepth(context.get()), 4u);
+    Push(context, {"</font>", "</u>"});
+    talix::ReleaseCloseTags(context.get());
+    EXPECT_EQ(open(), 0u);
+    Push(context, {"</strong>"});
+    EXPECT_EQ(open(), InlineKindBit(talix::kInlineStrong));
+}
+
 TEST(CloseTags, SearchesSeeLevelsAndContainers) {
     RARIvoSession session;
     Context context(&session);
