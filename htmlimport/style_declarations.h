@@ -78,6 +78,13 @@ struct MatchedRules {
     std::uint64_t elementWords = 0;
     // And a bit for the whole name of every property they declare.
     std::uint64_t elementNames = 0;
+    // A bit for the whole name of every property the matched rules declare.
+    std::uint64_t ruleNames = 0;
+    // The element's name and class value the rules were matched with: the
+    // rules of an element renamed or given another class since are not
+    // lent to a sibling.
+    const char* matchedName = nullptr;
+    const char* matchedClass = nullptr;
 };
 
 // The bit of a property's first word ("border" of "border-top-width"), from
