@@ -164,7 +164,6 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
             if (lists[n] != nullptr && !lists[n]->Empty())
                 lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
                     if (!RuleMatches(rule, element, classAttribute, classless)) return false;
-                    if (matched.rules.empty()) matched.rules.reserve(4);
                     matched.rules.push_back(&rule);
                     if (const StyleDeclarations* declarations = rule.Declarations()) {
                         matched.declaredWords[n] |= declarations->Words();
