@@ -140,6 +140,9 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
 
     const HtmlAttr* classAttribute = FindAttribute(element, "class");
     const bool withClass = classAttribute != nullptr && classAttribute->value != nullptr;
+    // Unknown until the match is whole (a match cut short by a lack of
+    // memory is made anew by the next question).
+    matched.known = false;
     matched.matchedName = element->name;
     matched.matchedClass = withClass ? classAttribute->value : nullptr;
     if (const MatchedRules* shared = SiblingRules(element, classAttribute, lists); shared != nullptr) {
