@@ -24,6 +24,13 @@ namespace talix {
 STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenContext* context,
                                     int scratchOnly, int forceSize, int rightToLeft);
 
+// Closes, into the output, what a change to the font would close (see
+// WriteXMLFontChange; colourGiven: the font comes with a colour value),
+// without changing the current font or writing markup: an element about
+// to open (a link's anchor) then holds the font's markup and text. Nothing
+// in the font-element form, which closes nothing.
+void CloseForFontChange(XMLGenContext* context, const FontId& font, bool colourGiven);
+
 // The HTML font size (1 to 7) of a point size, by the context's six
 // thresholds (8, 10, 12, 14, 18 and 24 points unless Font1= to Font6= say
 // otherwise).

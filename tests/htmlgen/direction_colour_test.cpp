@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "active_content_fixture.h"
 #include "generation_fixture.h"
 #include "support/markup_validators.h"
 
@@ -26,6 +27,63 @@ protected:
         return Body(markup);
     }
 };
+
+// What an anchor to the address holds: the text from its start tag to its
+// end tag (empty when there is no such anchor).
+std::string AnchorText(const std::string& body, const std::string& url) {
+    const std::size_t start = body.find("<a href=\"" + url + "\"");
+    if (start == std::string::npos) return "";
+    const std::size_t open = body.find('>', start);
+    const std::size_t end = body.find("</a>", open);
+    return end == std::string::npos ? "" : body.substr(open + 1, end - open - 1);
+}
+
+TEST_F(DirectionColourTest, LinkTextStaysInsideItsAnchorAfterStyledText) {
+    using namespace htmlgen_test;
+    // Before the link: right-to-left text, text in a larger size, bold
+    // text, superscript text, and plain text; the link's text is plain,
+    // or bold (shares the bold run's attribute, not its colour), or comes
+    // as link records after the hotspot.
+    const Records before[] = {{BidiRun("rtl")},
+                              {TextRun(1, 0, 0, 14, "big")},
+                              {TextRun(1, 0x01, 2, 10, "bold red")},
+                              {TextRun(1, 0x10, 0, 10, "raised")},
+                              {TextRun(1, 0, 0, 10, "plain")}};
+    for (const Records& run : before) {
+        for (bool boldLink : {false, true}) {
+            Records records = {Definition(1), Reference(1), TextRun(1, 0x02, 0, 10, "first ")};
+            records.insert(records.end(), run.begin(), run.end());
+            Records link = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 11, 0x1000, TextData("http://x.example/a")),
+                            boldLink ? TextRun(1, 0x01, 0, 10, "site") : TextBytes("site"), HotspotEnd(),
+                            Bracket(0xDE, 0x00AE)};
+            records.insert(records.end(), link.begin(), link.end());
+            records.push_back(TextRun(1, 0, 0, 10, " after"));
+            for (const char* options : {"", "WAICompliant=Yes", "UseCurlyBracesInline=Yes", "StandardFontTags=Yes"}) {
+                for (const char* format : {"HTML", "XHTML"}) {
+                    const std::string body = Render(records, format, options);
+                    const std::string text = AnchorText(body, "http://x.example/a");
+                    EXPECT_TRUE(Has(text, "site")) << options << "\n" << body;
+                    EXPECT_FALSE(Has(body, "a\"></a>")) << options << "\n" << body;
+                    // What came before the link stays before it.
+                    EXPECT_LT(body.find(run.front().signature == 0xFFE4 ? "rtl" : "first"), body.find("<a href"));
+                    EXPECT_GT(body.find(" after"), body.find("</a>"));
+                }
+            }
+        }
+    }
+    // The plain case as it always was: the plain text's markup closes
+    // nothing, and the anchor holds the link's text alone.
+    Records plain = {Definition(1), Reference(1), TextRun(1, 0x01, 2, 12, "before "), TextRun(1, 0, 0, 10, "same")};
+    const Records link = URLHotspot("http://x.example/a", "site");
+    plain.insert(plain.end(), link.begin(), link.end());
+    EXPECT_TRUE(Has(Render(plain, "HTML", ""),
+                    "<b>before </b></span>same<a href=\"http://x.example/a\">site</a>"));
+    // Right-to-left text before the link closes before the anchor opens.
+    Records rtl = {Definition(1), Reference(1), BidiRun("rtl")};
+    rtl.insert(rtl.end(), link.begin(), link.end());
+    EXPECT_TRUE(Has(Render(rtl, "HTML", ""),
+                    "<span style=\"font-size: 12pt; direction: rtl;\">rtl</span><a href=\"http://x.example/a\">site</a>"));
+}
 
 TEST_F(DirectionColourTest, DirectionIsForcedFromTheFirstRightToLeftRunOn) {
     using namespace htmlgen_test;
