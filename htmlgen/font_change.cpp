@@ -174,7 +174,8 @@ bool ComposeSpan(XMLGenContext* context, const FontId& font, const ColorValue* c
             property = true;
         }
     }
-    if (!suppressed.colour && (context->forceFontColor != 0 || font.color != base.color)) {
+    if (!suppressed.colour &&
+        (context->forceFontColor != 0 || font.color != base.color || ColourValueGivesColour(color))) {
         char value[kCSSColorSize];
         if (color != nullptr) {
             FormatCSSRGB(color->red, color->green, color->blue, value);
@@ -455,7 +456,8 @@ void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorVal
                       int rightToLeft, const Suppressed& suppressed, Markup* markup) {
     const FontId& base = context->baseFont;
     const int size = HTMLFontSizeFromPoints(context, font.size);
-    const bool colourChanged = context->forceFontColor != 0 || font.color != base.color;
+    const bool colourChanged =
+        context->forceFontColor != 0 || font.color != base.color || ColourValueGivesColour(color);
     const bool faceChanged = context->forceFontFace != 0 || font.face != base.face;
     const bool sizeChanged = context->forceFontSize != 0 || forceSize != 0 ||
                              size != HTMLFontSizeFromPoints(context, base.size);

@@ -24,6 +24,16 @@ namespace talix {
 STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenContext* context,
                                     int scratchOnly, int forceSize, int rightToLeft);
 
+// Whether the colour value of the colour record after a run gives the
+// run's text colour: an RGB value that is neither a highlighter's nor "no
+// colour". Such a value is written as the text's colour even where the
+// run's colour index is the base font's (the index is then only the
+// nearest colour of the palette, or none).
+inline bool ColourValueGivesColour(const ColorValue* color) {
+    return color != nullptr && (color->flags & kColorIsRGB) != 0 &&
+           (color->flags & (kColorNoColor | kColorHighlightYellow | kColorHighlightPink | kColorHighlightBlue)) == 0;
+}
+
 // Closes, into the output, what a change to the font would close (see
 // WriteXMLFontChange; colourGiven: the font comes with a colour value),
 // without changing the current font or writing markup: an element about

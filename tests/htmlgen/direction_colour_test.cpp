@@ -1,5 +1,6 @@
-// Text direction and links after styled text: the markup a generation
-// writes for them, the same however often the item was rendered before.
+// Text direction, links after styled text and colour records: the markup a
+// generation writes for them, the same in a paragraph and in a cell, and
+// the same however often the item was rendered before.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +8,7 @@
 #include "active_content_fixture.h"
 #include "generation_fixture.h"
 #include "support/markup_validators.h"
+#include "table_records.h"
 
 namespace {
 
@@ -115,6 +117,51 @@ TEST_F(DirectionColourTest, DirectionIsForcedFromTheFirstRightToLeftRunOn) {
     // ForceDirection asks for the direction of every run from the start.
     const std::string forced = Render(records, "HTML", "ForceDirection=Yes");
     EXPECT_TRUE(Has(forced, "color: rgb(255,0,0); direction: ltr;\"><b>before")) << forced;
+}
+
+TEST_F(DirectionColourTest, ColourRecordsColourTheirRunInParagraphsAndCells) {
+    using namespace htmlgen_test;
+    // A run whose colour index is the base font's, with a colour record
+    // after it (alone, or in a text bracket as the builders write it); a
+    // run of another colour index with one; a highlighted run.
+    const Records runs = {TextRun(1, 0, 0, 10, "plain "),
+                          TextRun(1, 0, 0, 10, "green"),
+                          Colour(10, 200, 30),
+                          TextRun(1, 0, 0, 10, " "),
+                          Bracket(0xDD, 0xFF85),
+                          TextRun(1, 0, 0, 10, "wrapped"),
+                          Colour(10, 200, 30),
+                          Bracket(0xDE, 0xFF85),
+                          TextRun(1, 0, 2, 10, " indexed"),
+                          Colour(1, 2, 3),
+                          TextRun(1, 0, 0, 10, " marked"),
+                          Colour(0, 0, 0, 0x8001),
+                          TextRun(1, 0, 0, 10, " end")};
+    Records paragraph = {Definition(1), Reference(1)};
+    paragraph.insert(paragraph.end(), runs.begin(), runs.end());
+    std::vector<CellFields> cells = Grid(1, 1);
+    cells[0].text.clear();
+    cells[0].extra = runs;
+    Records table = {Definition(1), Reference(1)};
+    const Records grid = Table(cells);
+    table.insert(table.end(), grid.begin(), grid.end());
+    for (const Records* records : {&paragraph, &table}) {
+        for (const char* format : {"HTML", "XHTML"}) {
+            const std::string body = Render(*records, format, "");
+            EXPECT_TRUE(Has(body, "plain <span style=\"color: rgb(10,200,30); \">green</span> "
+                                  "<span style=\"color: rgb(10,200,30); \">wrapped</span>"
+                                  "<span style=\"color: rgb(1,2,3); \"> indexed</span>"
+                                  "<span style=\"background: #ffffc2;\"> marked</span> end"))
+                << body;
+            const std::string fonts = Render(*records, format, "StandardFontTags=Yes");
+            EXPECT_TRUE(Has(fonts, "plain <font color='#0ac81e'>green</font> <font color='#0ac81e'>wrapped</font>"
+                                   "<font color='#010203'> indexed</font>"))
+                << fonts;
+            // Colour suppressed: no colour at all.
+            const std::string suppressed = Render(*records, format, "SuppressFonts=color");
+            EXPECT_FALSE(Has(suppressed, "color:")) << suppressed;
+        }
+    }
 }
 
 } // namespace
