@@ -162,6 +162,15 @@ TEST_F(DirectionColourTest, ColourRecordsColourTheirRunInParagraphsAndCells) {
             EXPECT_FALSE(Has(suppressed, "color:")) << suppressed;
         }
     }
+    // A list item takes the look of its text, its colour record's colour
+    // with it.
+    DefinitionFields bulleted;
+    bulleted.flags = 0x0400;
+    const Records list = {Definition(bulleted), Reference(1), TextRun(1, 0, 0, 10, "green"), Colour(10, 200, 30),
+                          Reference(1), TextRun(1, 0, 0, 10, "plain")};
+    const std::string items = Render(list, "XHTML", "");
+    EXPECT_TRUE(Has(items, "<li style=\"color: rgb(10,200,30); \">")) << items;
+    EXPECT_TRUE(Has(items, "<li>plain")) << items;
 }
 
 } // namespace
