@@ -804,13 +804,16 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
             break;
         last = run;
         // Empty runs of the same font are passed over; a run of the same
-        // font right after them continues this one without new markup.
+        // font right after them continues this one without new markup,
+        // unless it has a colour record of its own where this one has none.
         CDRecordNode* next = run->next;
         while (InRange(context, next) && IsText(next) && !HasText(next) && SameFont(next, node)) {
             last = next;
             next = next->next;
         }
-        run = InRange(context, next) && HasText(next) && SameFont(next, node) ? next : nullptr;
+        const bool ownColour = !hasColour && next != nullptr && next->next != nullptr &&
+                               next->next->signature == kSigColor;
+        run = InRange(context, next) && HasText(next) && SameFont(next, node) && !ownColour ? next : nullptr;
     }
     CompletePendingLink(context);
     CloseRunElements(context);
