@@ -480,15 +480,17 @@ private:
                         // The plain characters from at, copied in a block of
                         // sixteen bytes where the text holds it (the room
                         // left does).
+                        // Each byte is stored as it is counted: what is
+                        // stored of a stretch left to the plain writer is
+                        // written over, or cleared at the end.
                         const std::size_t most = std::min(kShortStretch, length - at);
+                        out[0] = static_cast<char>(c);
                         std::size_t count = 1;
-                        while (count < most && kinds[bytes[at + count]] == PlainCharacters::kPlainKind) ++count;
+                        for (std::uint8_t next; count < most &&
+                                                kinds[next = bytes[at + count]] == PlainCharacters::kPlainKind;
+                             ++count)
+                            out[count] = static_cast<char>(next);
                         if (count == kShortStretch) break;
-                        if (most == kShortStretch) {
-                            std::memcpy(out, text + at, kShortStretch);
-                        } else {
-                            CopyShort(out, text + at, count);
-                        }
                         out += count;
                         at += count;
                         continue;
