@@ -1,6 +1,7 @@
 #include "htmlgen/entity_encoder.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "core/formula_result.h"
@@ -179,21 +180,12 @@ std::size_t EncodeOne(XMLGenContext* context, const char* text, std::size_t avai
     }
     // A character written before under the same switches is written the
     // same way again.
-    const std::uint8_t mode = EncodingMemoMode(context, xmlEntities);
-    const std::uint32_t key = EncodingMemoKey(bytes, n);
-    EntityMemo* memo = nullptr;
-    if (n <= 3) {
-        if (const EntityMemo* known = FindEncodingMemo(context, key, mode)) {
-            sink->Put(known->text, known->length);
+    EncodingTable* table = EncodingsFor(context, xmlEntities);
+    if (table != nullptr) {
+        if (const StoredEncoding* known = table->Find(bytes, n)) {
+            sink->Put(known->text, known->size - 1u);
             return n;
         }
-        // Kept in the first slot, unless that holds another character and
-        // the second is free.
-        const std::size_t slot = EncodingMemoSlot(key);
-        const std::size_t other = OtherEncodingMemoSlot(slot);
-        memo = &context->entityMemos[context->entityMemos[slot].mode != 0 && context->entityMemos[other].mode == 0
-                                         ? other
-                                         : slot];
     }
     const std::size_t before = sink->used;
     const bool control = n == 1 && b < 0x80;
@@ -203,13 +195,10 @@ std::size_t EncodeOne(XMLGenContext* context, const char* text, std::size_t avai
     } else {
         PutNumeric(context, sink, text, n);
     }
-    const std::size_t written = sink->used - before;
-    if (memo != nullptr && !sink->full && written <= sizeof memo->text) {
-        memo->key = key;
-        memo->mode = mode;
-        memo->length = static_cast<std::uint8_t>(written);
-        std::memcpy(memo->text, sink->base + before, written);
-    }
+    // A lone first half of a character beyond the 16-bit range is written
+    // on its own, but not kept: the next time a second half may follow it.
+    if (table != nullptr && !sink->full && !(n == 3 && HighSurrogate(bytes)))
+        table->Keep(bytes, n, sink->base + before, sink->used - before);
     return n;
 }
 
@@ -365,18 +354,6 @@ std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_
                             std::size_t room, std::size_t* written) {
     *written = 0;
     if (context == nullptr || text == nullptr || available == 0 || out == nullptr || room == 0) return 0;
-    // A character met before: what was written for it, straight from its
-    // memo (the same as the encoding below would write).
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
-    std::uint16_t n = 0;
-    const EntityMemo* memo = RememberedEncoding(
-        context, bytes, available, EncodingMemoMode(context, IsOn(context, sw::kUseXMLEntities)), &n);
-    if (memo != nullptr) {
-        if (memo->length >= room) return 0;
-        std::memcpy(out, memo->text, memo->length);
-        *written = memo->length;
-        return n;
-    }
     Sink sink;
     sink.base = out;
     sink.capacity = room;
@@ -393,6 +370,18 @@ void ReleaseEncoderTables(XMLGenContext* context) {
     context->latin1Table = 0;
     context->unicodeTable = 0;
     context->tablesLoaded = 0;
+    for (EncodingTable*& table : context->encodingTables) {
+        delete table;
+        table = nullptr;
+    }
+}
+
+EncodingTable* EncodingsFor(XMLGenContext* context, bool xmlEntities) {
+    const std::size_t mode = (context->format == kFormatXHTML ? 1 : 0) | (xmlEntities ? 2 : 0) |
+                             (IsOn(context, sw::kExtendedSpecialCharacters) ? 4 : 0);
+    EncodingTable*& table = context->encodingTables[mode];
+    if (table == nullptr) table = new (std::nothrow) EncodingTable(LmbcsLengths());
+    return table;
 }
 
 } // namespace talix

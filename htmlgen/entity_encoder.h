@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "core/statuses.h"
+#include "htmlgen/encoding_table.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix_platform.h"
 
@@ -42,10 +43,10 @@ STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text, std::uint
 std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_t available, char* out,
                             std::size_t room, std::size_t* written);
 
-// The bytes of the LMBCS character whose first byte is given, as the
-// platform measures it (its length depends on that byte alone), from a
-// table made once.
-inline std::uint16_t LmbcsLengthOf(std::uint8_t first) {
+// The bytes of the LMBCS character whose first byte is the index, as the
+// platform measures it (its length depends on that byte alone): a table
+// made once.
+inline const std::uint8_t* LmbcsLengths() {
     static const auto lengths = [] {
         std::array<std::uint8_t, 256> table{};
         for (unsigned b = 0; b < 256; ++b) {
@@ -54,8 +55,9 @@ inline std::uint16_t LmbcsLengthOf(std::uint8_t first) {
         }
         return table;
     }();
-    return lengths[first];
+    return lengths.data();
 }
+inline std::uint16_t LmbcsLengthOf(std::uint8_t first) { return LmbcsLengths()[first]; }
 
 // Whether the Unicode-group character at p (3 bytes) holds a high
 // surrogate: a character beyond the 16-bit range written as two characters.
@@ -70,56 +72,13 @@ inline bool StartsSurrogatePair(const std::uint8_t* bytes, std::uint16_t n, std:
     return n == 3 && available >= 6 && HighSurrogate(bytes) && bytes[3] == 0x14;
 }
 
-// The switches an encoded character depends on, as a memo of its encoding
-// keeps them (never 0, the mark of an empty slot).
-inline std::uint8_t EncodingMemoMode(const XMLGenContext* context, bool xmlEntities) {
-    return static_cast<std::uint8_t>(0x80 | (context->format == kFormatXHTML ? 1 : 0) | (xmlEntities ? 2 : 0) |
-                                     (IsOn(context, sw::kExtendedSpecialCharacters) ? 4 : 0));
-}
+// The table of what characters were written as under the context's
+// switches (xmlEntities: UseXMLEntities), made on first need; null when
+// memory runs out.
+EncodingTable* EncodingsFor(XMLGenContext* context, bool xmlEntities);
 
-// A character of up to three bytes as a memo's key: its length, then its
-// bytes.
-inline std::uint32_t EncodingMemoKey(const std::uint8_t* bytes, std::uint16_t n) {
-    std::uint32_t key = static_cast<std::uint32_t>(n) << 24;
-    if (n >= 1) key |= static_cast<std::uint32_t>(bytes[0]) << 16;
-    if (n >= 2) key |= static_cast<std::uint32_t>(bytes[1]) << 8;
-    if (n >= 3) key |= bytes[2];
-    return key;
-}
-
-// The two slots a key may sit in: the top bits of its hash, and the slot
-// half the table away, so that two characters of one text whose hashes meet
-// do not push each other out in turn.
-inline std::size_t EncodingMemoSlot(std::uint32_t key) {
-    static_assert((kEntityMemos & (kEntityMemos - 1)) == 0 && kEntityMemos >= 2);
-    return ((key * 2654435761u) >> 24) % kEntityMemos;
-}
-inline std::size_t OtherEncodingMemoSlot(std::size_t slot) { return slot ^ (kEntityMemos / 2); }
-
-// The memo of a character's key under the switches of mode, or null.
-inline const EntityMemo* FindEncodingMemo(const XMLGenContext* context, std::uint32_t key, std::uint8_t mode) {
-    const std::size_t slot = EncodingMemoSlot(key);
-    const EntityMemo& memo = context->entityMemos[slot];
-    if (memo.key == key && memo.mode == mode) return &memo;
-    const EntityMemo& other = context->entityMemos[OtherEncodingMemoSlot(slot)];
-    return other.key == key && other.mode == mode ? &other : nullptr;
-}
-
-// What was written for the character at bytes (available bytes) when it was
-// met before under the switches of mode, or null; *n receives its length.
-// Text outside ASCII mostly repeats a few characters: this answers most of
-// them without the encoder.
-inline const EntityMemo* RememberedEncoding(const XMLGenContext* context, const std::uint8_t* bytes,
-                                            std::size_t available, std::uint8_t mode, std::uint16_t* n) {
-    std::uint16_t length = LmbcsLengthOf(bytes[0]);
-    if (length > available) length = static_cast<std::uint16_t>(available);
-    if (length == 0) length = 1;
-    *n = length;
-    if (length > 3 || StartsSurrogatePair(bytes, length, available)) return nullptr;
-    return FindEncodingMemo(context, EncodingMemoKey(bytes, length), mode);
-}
-
-// Unloads the translation tables the encoder loaded for the run.
+// Unloads the translation tables the encoder loaded for the run and drops
+// what it kept of the characters it wrote.
 void ReleaseEncoderTables(XMLGenContext* context);
 
 } // namespace talix

@@ -1,5 +1,6 @@
 #include "htmlgen/text_runs.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <iterator>
@@ -207,7 +208,17 @@ struct PlainCharacters {
         if (links) {
             for (char c : {'h', 'H', 'm', 'M', 's', 'S'}) table[static_cast<std::uint8_t>(c)] = false;
         }
+        for (int b = 0; b < 256; ++b) {
+            const bool encoded = b >= 0x80 || (b < 0x20 && b != 0 && b != '\t' && b != '\n' && b != '\r');
+            kind[b] = table[b] ? kPlainKind : encoded ? kEncodedKind : kOtherKind;
+        }
     }
+    // Each byte's kind in a stretch of characters outside ASCII: written
+    // as it stands, the start of a character written as an entity or
+    // reference (one outside ASCII or a control character but the line
+    // ends, tab and the zero byte), or neither.
+    static constexpr std::uint8_t kOtherKind = 0, kPlainKind = 1, kEncodedKind = 2;
+    std::uint8_t kind[256] = {};
 };
 
 #if defined(__SSE2__)
@@ -264,13 +275,16 @@ public:
           lineBreak_(LineBreakText(context)),
           lineBreakLength_(std::strlen(lineBreak_)),
           chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0),
-          memoMode_(EncodingMemoMode(context, IsOn(context, sw::kUseXMLEntities))) {
+          xmlEntities_(IsOn(context, sw::kUseXMLEntities)) {
         MoveToTextEnd(context);
         static const PlainCharacters plain(false, false), plainWithLinks(true, false);
         static const PlainCharacters blanks(false, true), blanksWithLinks(true, true);
         plain_ = makeLinks_ ? plainWithLinks.table : plain.table;
         // Without PreserveSpaces a blank is written as it stands too.
-        plainOrBlank_ = preserveSpaces_ ? plain_ : makeLinks_ ? blanksWithLinks.table : blanks.table;
+        const PlainCharacters& orBlank =
+            preserveSpaces_ ? (makeLinks_ ? plainWithLinks : plain) : makeLinks_ ? blanksWithLinks : blanks;
+        plainOrBlank_ = orBlank.table;
+        kinds_ = orBlank.kind;
     }
 
     // Writes one record's text; false once the output is full.
@@ -419,8 +433,10 @@ private:
     // From a character written as an entity or reference at i: such
     // characters and the short stretches of plain characters between them,
     // written in one go at a local write position (the buffer's end is
-    // moved once), the encodings met before taken straight from their
-    // memos. It ends at a character of another kind, before a long plain
+    // moved once), the encodings met before copied from the table of what
+    // characters were written as. Blanks written as they stand join the
+    // stretches while none of them can make the buffer due to be handed
+    // on. It ends at a character of another kind, before a long plain
     // stretch (written faster on its own), at the end of the text, or after
     // the piece that makes the buffer due to be handed on, a plain stretch
     // ending where that happens, as it would written piece by piece.
@@ -430,25 +446,81 @@ private:
         char* const end = base + context_->capacity;
         // The piece that ends past this write position makes the buffer due.
         const std::size_t flushMark = context_->flushMark;
-        auto written = [&](const char* at) {
-            const auto used = static_cast<std::size_t>(at - base);
-            return used > flushMark ? used - flushMark : 0;
-        };
+        const std::size_t dueAt = chunk_ != 0 ? flushMark + chunk_ + 40 : SIZE_MAX;
         char* out = context_->writePosition;
         std::size_t at = *i;
         bool full = false;
+        if (encodings_ == nullptr) encodings_ = EncodingsFor(context_, xmlEntities_);
+        // While the buffer holds less than fastUsed and the text holds a
+        // character of three bytes at at, a character (at most fifteen bytes
+        // written for a byte it takes) fits, cannot make the buffer due, and
+        // leaves any blank short of where a blank would hand the buffer on:
+        // the characters are written one by one without those checks, in
+        // blocks of as many bytes of text as the room left surely holds.
+        constexpr std::size_t kMostPerByte = sizeof(StoredEncoding::text);
+        std::size_t fastUsed = context_->capacity > 18 ? context_->capacity - 18 : 0;
+        if (chunk_ != 0) fastUsed = chunk_ >= 23 ? std::min(fastUsed, flushMark + chunk_ - 23) : 0;
+        const std::size_t fastEnd = length > 2 ? length - 2 : 0;
+        const bool fast = fastUsed != 0 && fastEnd != 0 && encodings_ != nullptr;
+        // The tables in locals: what is written through out could be any of
+        // the writer's members as far as the compiler knows.
+        const std::uint8_t* const kinds = kinds_;
+        const std::uint8_t* const lengths = LmbcsLengths();
+        const EncodingTable* const encodings = encodings_;
         for (;;) {
+            while (fast && at < fastEnd && static_cast<std::size_t>(out - base) < fastUsed) {
+                const std::size_t block =
+                    std::min(fastEnd, at + (fastUsed - static_cast<std::size_t>(out - base)) / kMostPerByte + 1);
+                // Sixteen plain characters in a row go to the writer of
+                // plain text, which takes them faster.
+                while (at < block) {
+                    const std::uint8_t c = bytes[at];
+                    const std::uint8_t kind = kinds[c];
+                    if (kind == PlainCharacters::kPlainKind) {
+                        // The plain characters from at, copied in a block of
+                        // sixteen bytes where the text holds it (the room
+                        // left does).
+                        const std::size_t most = std::min(kShortStretch, length - at);
+                        std::size_t count = 1;
+                        while (count < most && kinds[bytes[at + count]] == PlainCharacters::kPlainKind) ++count;
+                        if (count == kShortStretch) break;
+                        if (most == kShortStretch) {
+                            std::memcpy(out, text + at, kShortStretch);
+                        } else {
+                            CopyShort(out, text + at, count);
+                        }
+                        out += count;
+                        at += count;
+                        continue;
+                    }
+                    if (kind != PlainCharacters::kEncodedKind) break;
+                    const StoredEncoding* known = encodings->FindWhole(bytes + at);
+                    if (known == nullptr) break;
+                    std::memcpy(out, known->text, kMostPerByte);
+                    out += known->size - 1u;
+                    at += lengths[c];
+                }
+                if (at < block) break;
+            }
+            // The last character taken that way may end the text.
+            if (at >= length) break;
             const std::uint8_t b = bytes[at];
             if (Encoded(b)) {
-                std::uint16_t n = 0;
-                const EntityMemo* memo = RememberedEncoding(context_, bytes + at, length - at, memoMode_, &n);
-                if (memo != nullptr) {
-                    if (memo->length >= static_cast<std::size_t>(end - out)) {
+                const std::uint16_t n = LmbcsLengthOf(b);
+                const StoredEncoding* known =
+                    encodings_ != nullptr && n <= length - at ? encodings_->Find(bytes + at, n) : nullptr;
+                if (known != nullptr) {
+                    const std::size_t size = known->size - 1u;
+                    const auto room = static_cast<std::size_t>(end - out);
+                    if (room > sizeof known->text) {
+                        std::memcpy(out, known->text, sizeof known->text);
+                    } else if (size < room) {
+                        CopyShort(out, known->text, size);
+                    } else {
                         full = true;
                         break;
                     }
-                    CopyShort(out, memo->text, memo->length);
-                    out += memo->length;
+                    out += size;
                     at += n;
                 } else {
                     std::size_t count = 0;
@@ -461,29 +533,42 @@ private:
                     out += count;
                     at += taken;
                 }
-            } else if (plain_[b]) {
+            } else if (plainOrBlank_[b]) {
                 std::size_t most = length - at < kShortStretch ? length : at + kShortStretch;
+                const bool* table = plainOrBlank_;
                 if (chunk_ != 0) {
-                    const std::size_t sent = written(out);
-                    const std::size_t left = sent > chunk_ + 40 ? 1 : chunk_ + 41 - sent;
+                    const auto used = static_cast<std::size_t>(out - base);
+                    const std::size_t sent = used > flushMark ? used - flushMark : 0;
+                    const std::size_t left = chunk_ + 41 - sent;
                     if (most - at > left) most = at + left;
+                    // A blank that may make the buffer due is written on
+                    // its own.
+                    if (sent + kShortStretch + 7 > chunk_) table = plain_;
                 }
+                if (!table[b]) break;
                 std::size_t stop = at + 1;
-                while (stop < most && plain_[bytes[stop]]) ++stop;
+                while (stop < most && table[bytes[stop]]) ++stop;
                 // A long stretch goes to the writer of plain text.
                 if (stop - at == kShortStretch) break;
-                if (stop - at >= static_cast<std::size_t>(end - out)) {
+                const auto room = static_cast<std::size_t>(end - out);
+                if (room > kShortStretch && length - at >= kShortStretch) {
+                    std::memcpy(out, text + at, kShortStretch);
+                } else if (stop - at < room) {
+                    CopyShort(out, text + at, stop - at);
+                } else {
                     full = true;
                     break;
                 }
-                CopyShort(out, text + at, stop - at);
                 out += stop - at;
                 at = stop;
             } else {
                 break;
             }
-            if (at >= length || (chunk_ != 0 && written(out) > chunk_ + 40)) break;
+            if (at >= length || static_cast<std::size_t>(out - base) > dueAt) break;
         }
+        // Pieces are copied in whole blocks of sixteen bytes where there is
+        // room: what they left past the text is zero again.
+        std::memset(out, 0, std::min<std::size_t>(kShortStretch + 1, static_cast<std::size_t>(end - out)));
         Advance(static_cast<std::size_t>(out - context_->writePosition));
         *i = at;
         return full ? Full() : true;
@@ -618,11 +703,15 @@ private:
     const char* lineBreak_;
     std::size_t lineBreakLength_;
     std::uint32_t chunk_;
-    std::uint8_t memoMode_;
+    bool xmlEntities_;
+    // Taken at the first character outside ASCII: text of ASCII alone
+    // needs none.
+    EncodingTable* encodings_ = nullptr;
     bool extraRead_ = false;
     std::vector<char> extra_;
     const bool* plain_;
     const bool* plainOrBlank_;
+    const std::uint8_t* kinds_;
 };
 
 // Closes what the run opened but a span, kind by kind in the order of

@@ -27,6 +27,7 @@ class ZervaRTItem;
 
 namespace talix {
 
+class EncodingTable;
 struct CDRecordNode;
 struct StyleMappingInfo;
 struct SpanOwners;
@@ -355,15 +356,9 @@ struct FirstRunMemo {
 constexpr std::uint16_t kOpenMappings = 10;      // text-run mappings open at once
 constexpr std::uint16_t kHotspotSlots = 50;      // hotspot levels that keep their section record
 constexpr int kLinkIconFiles = 4;                // database, view, document and anchor link icons
-// A character of up to three bytes and what the encoder wrote for it under
-// the switches of mode (0: the slot is empty).
-struct EntityMemo {
-    std::uint32_t key = 0;                   // the byte count, then the bytes
-    std::uint8_t mode = 0;
-    std::uint8_t length = 0;
-    char text[14] = {};
-};
-constexpr std::size_t kEntityMemos = 256;
+// The switches an encoded character depends on (XHTML, UseXMLEntities,
+// ExtendedSpecialCharacters) take eight values; each has its own table.
+constexpr std::size_t kEncodingModes = 8;
 constexpr std::uint32_t kFontMarkupSize = 1024;  // the longest font change is far shorter
 constexpr std::uint16_t kFlushedTailSize = 512;
 
@@ -467,9 +462,9 @@ struct XMLGenContext : GenerationWalkState {
     plat::CharsetHandle latin1Table = 0;
     plat::CharsetHandle unicodeTable = 0;
     std::uint32_t tablesLoaded = 0;
-    // What characters outside ASCII were last written as (entity or
-    // reference), by a hash of their bytes: text repeats its few letters.
-    EntityMemo entityMemos[kEntityMemos];
+    // What characters outside ASCII were written as (entity or reference),
+    // per set of switches, made on first need (htmlgen/encoding_table.h).
+    EncodingTable* encodingTables[kEncodingModes] = {};
 
     // ---- Walk state (htmlgen/record_walk.cpp) ----------------------------
     std::uint32_t bodyOpened = 0;            // the head was closed and the body opened

@@ -1,6 +1,7 @@
 // Block paragraphs: div, p, blockquote and center open a rich-text
 // paragraph with a definition of their own, made from their alignment,
 // margins, indents and spacing, and a border when they have one.
+#include <cstring>
 #include <string>
 
 #include "builders/append_gate.h"
@@ -17,6 +18,7 @@
 #include "htmlimport/import_paragraphs.h"
 #include "htmlimport/import_sink.h"
 #include "htmlimport/walk_handlers.h"
+#include "htmlimport/walk_memo.h"
 
 namespace talix {
 
@@ -108,7 +110,15 @@ STATUS AppendBorder(BuildContext* context, const HTMLImportContext* import, cons
     std::uint8_t record[kBorderLength] = {};
     WriteWord(record, kSigBorderInfo);
     WriteWord(record + 2, kBorderLength);
-    ParseBorderSpec(context->session, kSigBorderInfo, record, border.c_str(), 0);
+    // The record depends on the text alone: blocks of one border share it.
+    WalkMemo* memo = import->walkMemo;
+    if (const std::string* kept = memo != nullptr ? memo->FindBorder(border) : nullptr;
+        kept != nullptr && kept->size() == sizeof record) {
+        std::memcpy(record, kept->data(), sizeof record);
+    } else {
+        ParseBorderSpec(context->session, kSigBorderInfo, record, border.c_str(), 0);
+        if (memo != nullptr) memo->KeepBorder(border, record, sizeof record);
+    }
     return AppendRecord(record, kSigBorderInfo, sizeof record, &context->output);
 }
 

@@ -20,6 +20,8 @@ constexpr std::size_t kMostParagraphs = 512;
 constexpr std::size_t kMostColors = 4096;
 // Family names kept at most; the memo starts again when full.
 constexpr std::size_t kMostFaces = 1024;
+// Border texts kept at most; the memo starts again when full.
+constexpr std::size_t kMostBorders = 512;
 // Elements whose style answers are kept at most; the memo starts again
 // when the walk leaves an element after that many.
 constexpr std::size_t kMostElements = 1024;
@@ -118,6 +120,12 @@ bool WalkMemo::Undeclared(std::size_t at, Question question) {
     return kQuestionRows[question].property == nullptr || !MayBeDeclared(answers.declared, propertyBits_[question]);
 }
 
+bool WalkMemo::DeclaresNothing(std::size_t at) {
+    Undeclared(at, kFontSize);
+    const Answers& answers = answers_[at];
+    return answers.bitsState == kBitsRead && answers.declared.words == 0;
+}
+
 bool WalkMemo::OwnUpAnswer(std::size_t at, Question question, std::string* value, std::uint16_t* source) {
     const QuestionRow& row = kQuestionRows[question];
     // A property the element declares nowhere is not looked for: only its
@@ -185,7 +193,7 @@ int HeadingLevel(const HtmlNode* node) {
 
 } // namespace
 
-WalkMemo::WalkResult WalkMemo::OwnEnd(const HtmlNode* node, Walk walk) {
+WalkMemo::WalkResult WalkMemo::OwnEnd(const HtmlNode* node, Walk walk, bool noProperties) {
     WalkResult result;
     Question question = kTextDecoration;
     switch (walk) {
@@ -214,7 +222,7 @@ WalkMemo::WalkResult WalkMemo::OwnEnd(const HtmlNode* node, Walk walk) {
     default:
         return result;
     }
-    result.value = Ask(node, question);
+    result.value = noProperties ? nullptr : Ask(node, question);
     if (result.value != nullptr) result.end = kEndAnswer;
     return result;
 }
@@ -237,7 +245,10 @@ void WalkMemo::Inherit(std::size_t at, const Inheritance* parent, Inheritance* s
         state->nearestFont = node;
         state->fontWithSize = FindAttribute(node, "size") != nullptr;
     }
-    state->ownSize = Ask(node, kFontSize);
+    // An element that declares no property answers none of their
+    // questions: only its name and its attributes can decide anything.
+    const bool noProperties = DeclaresNothing(at);
+    state->ownSize = noProperties ? nullptr : Ask(node, kFontSize);
     if (state->fontWithSize || state->ownSize != nullptr) state->sizeLink = node;
     for (int question = kWeightUp; question < kQuestions; ++question) {
         std::string value;
@@ -248,7 +259,7 @@ void WalkMemo::Inherit(std::size_t at, const Inheritance* parent, Inheritance* s
         state->upSource[question] = static_cast<std::uint8_t>(from);
     }
     for (int walk = 0; walk < kWalks; ++walk) {
-        const WalkResult own = OwnEnd(node, static_cast<Walk>(walk));
+        const WalkResult own = OwnEnd(node, static_cast<Walk>(walk), noProperties);
         if (own.end != kWalkedOut) state->walks[walk] = own;
     }
 }
@@ -310,6 +321,16 @@ WalkMemo::ParsedColor WalkMemo::ParseColor(const char* text) {
     if (colors_.size() >= kMostColors) colors_.clear();
     colors_.emplace(text, parsed);
     return parsed;
+}
+
+const std::string* WalkMemo::FindBorder(const std::string& text) const {
+    const auto found = borders_.find(text);
+    return found != borders_.end() ? &found->second : nullptr;
+}
+
+void WalkMemo::KeepBorder(const std::string& text, const std::uint8_t* record, std::size_t length) {
+    if (borders_.size() >= kMostBorders) borders_.clear();
+    borders_.insert_or_assign(text, std::string(reinterpret_cast<const char*>(record), length));
 }
 
 const std::uint8_t* WalkMemo::FindFace(const std::string& family) const {

@@ -130,6 +130,12 @@ public:
     };
     ParsedColor ParseColor(const char* text);
 
+    // The border record that a border text makes of a blank one (null: not
+    // known yet): a page of like blocks asks for the same border again and
+    // again.
+    const std::string* FindBorder(const std::string& text) const;
+    void KeepBorder(const std::string& text, const std::uint8_t* record, std::size_t length);
+
     // The item's face of a family name once it has one (null: not known
     // yet), and the face to keep for it: a name keeps its face for the
     // length of the import, since faces are only added to the item.
@@ -151,14 +157,18 @@ private:
         std::uint8_t bitsState = 0;
         DeclaredBits declared;
     };
-    // The element's own end of a walk (kWalkedOut: it decides nothing).
-    WalkResult OwnEnd(const HtmlNode* node, Walk walk);
+    // The element's own end of a walk (kWalkedOut: it decides nothing);
+    // with noProperties, the element is known to declare no property.
+    WalkResult OwnEnd(const HtmlNode* node, Walk walk, bool noProperties);
     // The element's own part of its state, on top of its parent's.
     void Inherit(std::size_t at, const Inheritance* parent, Inheritance* state);
     static constexpr std::uint8_t kBitsUnread = 0, kBitsRead = 1, kBitsNone = 2;
     // Whether the element at `at` surely declares the question's property
     // nowhere (so that only its attribute and tags can answer).
     bool Undeclared(std::size_t at, Question question);
+    // Whether neither the element's style nor any rule matching it declares
+    // any property (so that every question of a property has no answer).
+    bool DeclaresNothing(std::size_t at);
     // The place of the node's answers, made when it has none.
     std::size_t Place(const HtmlNode* node);
     const Answers* Placed(const HtmlNode* node) const;
@@ -178,6 +188,7 @@ private:
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
     std::unordered_map<std::string, ParsedColor> colors_;
     std::unordered_map<std::string, std::uint8_t> faces_;
+    std::unordered_map<std::string, std::string> borders_;
 };
 
 } // namespace talix

@@ -88,6 +88,36 @@ TEST(EntityEncoding, UrlsFormulasAndACallersBuffer) {
     EXPECT_EQ(tiny->overflow, 1u);
 }
 
+TEST(EntityEncoding, ACharacterMetBeforeIsWrittenAsItsSwitchesAskEachTime) {
+    // The same characters encoded again and again in one context while the
+    // switches they depend on change between the calls: each call writes
+    // what a fresh context under those switches writes.
+    const std::string text = "\x82\x01\x76\x14\x20\xAC\x02\xD6\x14\x4E\x2D\x0F\x2E\x04\x14\xD8\x3D" "a";
+    RARIvoSession session;
+    auto fresh = [&](bool xml, bool extended, std::uint16_t format) {
+        Context alone(&session);
+        alone.Read(nullptr, format);
+        talix::SetSwitch(alone.get(), talix::sw::kUseXMLEntities, xml);
+        talix::SetSwitch(alone.get(), talix::sw::kExtendedSpecialCharacters, extended);
+        return Encode(alone, text);
+    };
+    for (const std::uint16_t format : {talix::kFormatHTML, talix::kFormatXHTML}) {
+        Context context(&session);
+        context.Read(nullptr, format);
+        for (int round = 0; round < 3; ++round) {
+            for (int mode = 0; mode < 4; ++mode) {
+                const bool xml = (mode & 1) != 0, extended = (mode & 2) != 0;
+                talix::SetSwitch(context.get(), talix::sw::kUseXMLEntities, xml);
+                talix::SetSwitch(context.get(), talix::sw::kExtendedSpecialCharacters, extended);
+                EXPECT_EQ(Encode(context, text), fresh(xml, extended, format)) << format << " " << mode;
+            }
+        }
+    }
+    // The trade mark by name unless extended characters are asked for.
+    EXPECT_EQ(fresh(false, false, talix::kFormatHTML).substr(0, 21), "&eacute;&trade;&euro;");
+    EXPECT_EQ(fresh(true, true, talix::kFormatHTML).substr(0, 13), "&#233;&#8482;");
+}
+
 TEST(EntityTable, RowsNativeFormsAndLookUp) {
     const talix::EntityRow* rows = talix::EntityTable();
     EXPECT_STREQ(rows[0].name, "nbsp");

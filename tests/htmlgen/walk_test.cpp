@@ -297,6 +297,73 @@ TEST_F(Walk, TextOutsideAsciiIsWrittenAsTheEncoderWritesItWhateverStandsAround) 
     }
 }
 
+TEST_F(Walk, ACharacterCutByTheEndOfItsRunIsWrittenAsTheEncoderWritesIt) {
+    // Characters of two, three and six bytes (a pair of halves), cut at
+    // every byte by the end of a run, their rest starting the next run, the
+    // whole character before and after: a cut form is written as the
+    // encoder writes it alone, and never stands in for the whole character
+    // or the whole one for it.
+    const std::string characters[] = {"\x02\xD6", "\x0F\x2E", "\x01\x76", "\x14\x03\xB1", "\x14\x20\xAC",
+                                      "\x10\x88\xA1", "\x14\xF6\x4E", plat::NativeToLmbcs("\xF0\x9F\x98\x80")};
+    for (const std::string& character : characters) {
+        for (std::size_t cut = 1; cut < character.size(); ++cut) {
+            // Stored runs hold even lengths: the first is evened at its
+            // start, the second at its end.
+            std::string first = "a" + character + character.substr(0, cut);
+            if (first.size() % 2 != 0) first = "z" + first;
+            std::string second = character.substr(cut) + character + "b" + character.substr(0, cut);
+            if (second.size() % 2 != 0) second += "y";
+            ZervaRTChunk* chunk =
+                Define({Definition(1), Reference(1), TextRun(1, 0, 0, 10, first), TextRun(1, 0, 0, 10, second)});
+            for (const std::uint16_t format : {talix::kFormatHTML, talix::kFormatXHTML}) {
+                const char* name = format == talix::kFormatHTML ? "HTML" : "XHTML";
+                for (const char* options : {"", "UseXMLEntities=Yes "}) {
+                    const std::string expected =
+                        "<div>" + EncodedAlone(first, options, format) + EncodedAlone(second, options, format) + "</div>";
+                    EXPECT_EQ(Fragment(chunk, std::string(options) + "OutputToEvent=No", name), expected)
+                        << name << " " << options << character.size() << " cut " << cut;
+                    g_events.clear();
+                    const std::string streamed = std::string("Generation=Fragment ") + options + "OutputToEvent=5";
+                    const std::string tail = Generate(chunk, name, streamed.c_str(), nullptr, Concatenate);
+                    EXPECT_EQ(g_events + tail, expected) << name << " " << options << character.size() << " cut " << cut;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(Walk, TextOutsideAsciiLongerThanTheBufferIsHandedOnWholeOrRefused) {
+    // Runs of letters, blanks and characters outside ASCII whose markup is
+    // several times the line buffer: handed on in pieces of every chunk
+    // size it is the encoder's text, byte for byte; kept whole it does not
+    // fit and the run ends with 263.
+    const std::string pieces[] = {"ab", " ", "\x82", "\x14\x03\xB1", "\x02\xD6", "cde f", "\x14\x4E\x2D", "\x9C"};
+    std::uint32_t state = 7;
+    Records records = {Definition(1), Reference(1)};
+    std::string expected = "<div>";
+    for (int run = 0; run < 4; ++run) {
+        std::string text;
+        while (text.size() < 30000) {
+            state = state * 1103515245u + 12345u;
+            text += pieces[(state >> 8) % std::size(pieces)];
+        }
+        if (text.size() % 2 != 0) text += 'z';
+        records.push_back(TextRun(1, 0, 0, 10, text));
+        expected += EncodedAlone(text, "", talix::kFormatHTML);
+    }
+    expected += "</div>";
+    ZervaRTChunk* chunk = Define(records);
+    for (const char* size : {"80", "81", "997", "Yes"}) {
+        g_events.clear();
+        const std::string tail =
+            Generate(chunk, "HTML", (std::string("Generation=Fragment OutputToEvent=") + size).c_str(), nullptr, Concatenate);
+        EXPECT_EQ(chunk->lastStatus, 0) << size;
+        EXPECT_TRUE(g_events + tail == expected) << size;
+    }
+    Fragment(chunk, "OutputToEvent=No");
+    EXPECT_EQ(chunk->lastStatus, 263);
+}
+
 TEST_F(Walk, RulesAnchorsFieldsAndPassThrough) {
     ZervaRTChunk* rule = Define({Definition(1, 3), Reference(1), Rule(0x8, 7200, 30, 0), TextBytes("t"),
                                  Rule(0x4, 50, 15, kRed), Colour(0, 128, 0)});
