@@ -174,7 +174,8 @@ bool ComposeSpan(XMLGenContext* context, const FontId& font, const ColorValue* c
             property = true;
         }
     }
-    if (!suppressed.colour && (context->forceFontColor != 0 || font.color != base.color)) {
+    if (!suppressed.colour &&
+        (context->forceFontColor != 0 || font.color != base.color || ColourValueGivesColour(color))) {
         char value[kCSSColorSize];
         if (color != nullptr) {
             FormatCSSRGB(color->red, color->green, color->blue, value);
@@ -283,28 +284,22 @@ bool PutSpan(XMLGenContext* context, const FontId& font, const ColorValue* color
     return property;
 }
 
-// The CSS form: a span for face, size and colour, elements for bold,
-// italic, superscript and subscript.
-// closedTo receives the stack's depth once the closing is done.
-void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
-               const Suppressed& suppressed, Markup* markup, std::uint32_t* closedTo) {
-    const FontId& base = context->baseFont;
+// What the span form's change to a font ends, closed into the output: a
+// span of another face, colour or size, or one whose colour value,
+// underline or strike-through the new font does not have (which would
+// otherwise carry over to its text); then the attributes the new font
+// lacks, before anything is opened.
+void CloseEnded(XMLGenContext* context, const FontId& font, bool colourGiven, const Suppressed& suppressed) {
     const FontId& current = context->currentFont;
     const bool waiCompliant = IsOn(context, sw::kWAICompliant);
-
-    // A span of another face, colour or size ends here; so does one whose
-    // colour value, underline or strike-through the new font does not have,
-    // which would otherwise carry over to its text.
     constexpr std::uint8_t kDecoration = kAttrUnderline | kAttrStrike;
     if (InlineKindOpen(context, kInlineSpan) &&
         ((!suppressed.face && font.face != current.face) ||
-         (!suppressed.colour && (font.color != current.color || color != nullptr ||
-                                 context->currentColourGiven != 0)) ||
+         (!suppressed.colour && (font.color != current.color || colourGiven || context->currentColourGiven != 0)) ||
          (!suppressed.size && font.size != current.size) ||
          (!suppressed.attributes && (font.attributes & kDecoration) != (current.attributes & kDecoration)))) {
         CloseInlineKind(context, kInlineSpan);
     }
-    // Attributes the new font lacks end here, before anything is opened.
     const std::uint8_t ended = static_cast<std::uint8_t>(current.attributes & ~font.attributes);
     if ((ended & kAttrBold) != 0) {
         CloseInlineKind(context, kInlineBold);
@@ -317,6 +312,17 @@ void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* col
     if ((ended & kAttrSuperscript) != 0) CloseInlineKind(context, kInlineSuperscript);
     if ((ended & kAttrSubscript) != 0) CloseInlineKind(context, kInlineSubscript);
     MoveToTextEnd(context);
+}
+
+// The CSS form: a span for face, size and colour, elements for bold,
+// italic, superscript and subscript.
+// closedTo receives the stack's depth once the closing is done.
+void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
+               const Suppressed& suppressed, Markup* markup, std::uint32_t* closedTo) {
+    const FontId& base = context->baseFont;
+    const FontId& current = context->currentFont;
+
+    CloseEnded(context, font, color != nullptr, suppressed);
     *closedTo = CloseTagDepth(context);
 
     const bool differsFromBase = font.color != base.color || color != nullptr || context->forceFontFace != 0 ||
@@ -450,7 +456,8 @@ void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorVal
                       int rightToLeft, const Suppressed& suppressed, Markup* markup) {
     const FontId& base = context->baseFont;
     const int size = HTMLFontSizeFromPoints(context, font.size);
-    const bool colourChanged = context->forceFontColor != 0 || font.color != base.color;
+    const bool colourChanged =
+        context->forceFontColor != 0 || font.color != base.color || ColourValueGivesColour(color);
     const bool faceChanged = context->forceFontFace != 0 || font.face != base.face;
     const bool sizeChanged = context->forceFontSize != 0 || forceSize != 0 ||
                              size != HTMLFontSizeFromPoints(context, base.size);
@@ -507,6 +514,12 @@ int HTMLFontSizeFromPoints(const XMLGenContext* context, std::uint8_t points) {
         if (points <= context->fontSizeThresholds[size - 1]) return size;
     }
     return 7;
+}
+
+void CloseForFontChange(XMLGenContext* context, const FontId& font, bool colourGiven) {
+    const Suppressed suppressed = ReadSuppressed(context);
+    if (suppressed.All() || IsOn(context, sw::kStandardFontTags) || IsOn(context, sw::kHybridFontTags)) return;
+    CloseEnded(context, font, colourGiven, suppressed);
 }
 
 STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenContext* context, int scratchOnly,

@@ -24,6 +24,23 @@ namespace talix {
 STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenContext* context,
                                     int scratchOnly, int forceSize, int rightToLeft);
 
+// Whether the colour value of the colour record after a run gives the
+// run's text colour: an RGB value that is neither a highlighter's nor "no
+// colour". Such a value is written as the text's colour even where the
+// run's colour index is the base font's (the index is then only the
+// nearest colour of the palette, or none).
+inline bool ColourValueGivesColour(const ColorValue* color) {
+    return color != nullptr && (color->flags & kColorIsRGB) != 0 &&
+           (color->flags & (kColorNoColor | kColorHighlightYellow | kColorHighlightPink | kColorHighlightBlue)) == 0;
+}
+
+// Closes, into the output, what a change to the font would close (see
+// WriteXMLFontChange; colourGiven: the font comes with a colour value),
+// without changing the current font or writing markup: an element about
+// to open (a link's anchor) then holds the font's markup and text. Nothing
+// in the font-element form, which closes nothing.
+void CloseForFontChange(XMLGenContext* context, const FontId& font, bool colourGiven);
+
 // The HTML font size (1 to 7) of a point size, by the context's six
 // thresholds (8, 10, 12, 14, 18 and 24 points unless Font1= to Font6= say
 // otherwise).

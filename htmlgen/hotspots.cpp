@@ -15,6 +15,7 @@
 
 #include "core/chunk_work_state.h"
 #include "core/clamp.h"
+#include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/signature_groups.h"
@@ -23,6 +24,7 @@
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
+#include "htmlgen/font_change.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/stored_attributes.h"
@@ -198,6 +200,22 @@ void WriteURLStart(HotspotCall* call, const std::string& url) {
     AppendOutput(context, "\"");
 }
 
+// Before a link's anchor opens: what the font change of the link's first
+// text will close (a span or an attribute element open before the link,
+// whose font that text does not share) closes now. Closed later, from
+// inside the anchor, it would close the anchor with it and leave the
+// link's text outside it.
+void CloseBeforeAnchor(XMLGenContext* context, const CDRecordNode* begin) {
+    if (context->paragraphMapping != nullptr && (context->paragraphMapping->flags & kStyleMappingNoFonts) != 0)
+        return;
+    for (const CDRecordNode* at = begin->next; InRange(context, at) && !IsRangeEnd(at); at = at->next) {
+        if (!IsTextRun(at->signature) || !RunHasText(at)) continue;
+        const bool colourGiven = at->next != nullptr && at->next->signature == kSigColor;
+        CloseForFontChange(context, ReadFontId(at->bytes + 4), colourGiven);
+        return;
+    }
+}
+
 // The rest of a URL anchor's start: its attributes, ">", and the anchor is
 // open.
 void FinishURLAnchor(HotspotCall* call) {
@@ -222,6 +240,7 @@ void WriteFollowingLink(HotspotCall* call) {
         const bool linkRecord = at->signature == kSigLink2 || at->signature == kSigLinkExport2 ||
                                 at->signature == kSigHref;
         if (linkRecord && !opened) {
+            CloseBeforeAnchor(context, begin);
             context->node = at;
             ProcessXMLDoclink(context, call->kind, call->depth, 0, &inPage);
             RemoveFinalBracket(context);
@@ -483,6 +502,7 @@ void WriteURLHotspot(HotspotCall* call) {
     const bool formula = (flags & kFlagFormula) != 0;
     const std::string url = DataText(context, data, formula, formula ? data.size() : kLongestURL);
     if (!url.empty()) {
+        CloseBeforeAnchor(context, node);
         WriteURLStart(call, url);
         FinishURLAnchor(call);
     }

@@ -137,7 +137,7 @@ void SeekTextEnd(XMLGenContext* context) {
     *context->writePosition = '\0';
 }
 
-bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length) {
+bool AppendOutputAtEnd(XMLGenContext* context, const char* text, std::size_t length) {
     if (context == nullptr || context->buffer == nullptr) return false;
     MoveToTextEnd(context);
     const std::size_t used = static_cast<std::size_t>(context->writePosition - context->buffer);

@@ -41,7 +41,24 @@ inline void MoveToTextEnd(XMLGenContext* context) {
 // past them; the text stays zero-terminated. When they do not fit before the
 // buffer's last byte nothing is written, the context's overflow mark is set
 // and false returned: the run then ends with 263.
-bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length);
+bool AppendOutputAtEnd(XMLGenContext* context, const char* text, std::size_t length);
+// The same; a write position at the text's end with room for the bytes, as
+// it mostly is, is answered in place (a literal's bytes then copied without
+// a call), the rest out of line.
+inline bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length) {
+    if (context != nullptr && context->buffer != nullptr) {
+        char* const at = context->writePosition;
+        const auto used = static_cast<std::size_t>(at - context->buffer);
+        if (used < context->capacity && *at == '\0' && length < context->capacity - used) {
+            if (length > 0) std::memcpy(at, text, length);
+            at[length] = '\0';
+            context->writePosition = at + length;
+            context->measuredLength = 0;
+            return true;
+        }
+    }
+    return AppendOutputAtEnd(context, text, length);
+}
 // A zero-terminated text (null: nothing); in place, so that the length of a
 // literal is known when compiled.
 inline bool AppendOutput(XMLGenContext* context, const char* text) {

@@ -10,6 +10,7 @@
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/entity_encoder.h"
+#include "htmlgen/font_change.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/list_style.h"
 #include "htmlgen/paragraph_definitions.h"
@@ -157,7 +158,15 @@ void WriteTextEffects(XMLGenContext* context, const CDRecordNode* reference) {
                 : (colourFlags & kColorHighlightPink) != 0 ? "#ffe0e6;"
                                                            : "#e0ffff;";
     }
-    if (context->forceFontColor != 0 || font.color != base.color) {
+    ColorValue value;
+    if (colour != nullptr) {
+        value.flags = colourFlags;
+        value.red = NodeByte(colour, 4);
+        value.green = NodeByte(colour, 5);
+        value.blue = NodeByte(colour, 6);
+    }
+    if (context->forceFontColor != 0 || font.color != base.color ||
+        ColourValueGivesColour(colour != nullptr ? &value : nullptr)) {
         text += "color: ";
         if (colour != nullptr) {
             AppendFormat(&text, "rgb(%d,%d,%d)", NodeByte(colour, 4), NodeByte(colour, 5), NodeByte(colour, 6));

@@ -132,11 +132,15 @@ STATUS WritePlainText(XMLGenContext* context) {
 // style mapping of the item: the opening markup and the closing tags it
 // pushed. Nothing is written; the close-tag stack is left empty. The fonts
 // are those the head pass noted, in the order their first runs come (the
-// markup of one depends on the fonts before it). Returns whether the range
-// reaches its last record at all: false for a range that ends before it
-// starts (walking it by identity would run on to the list's end).
+// markup of one depends on the fonts before it). A right-to-left font
+// forces the direction of the mappings after it, but not of the walk: the
+// walk's text takes it on from the first right-to-left run it writes.
+// Returns whether the range reaches its last record at all: false for a
+// range that ends before it starts (walking it by identity would run on to
+// the list's end).
 bool MapRangeFonts(XMLGenContext* context, const RangeFonts& fonts) {
     ZervaRTItem* item = context->item;
+    const int forceDirection = context->forceDirection;
     if (item != nullptr && item->work != nullptr && !fonts.fonts().empty()) {
         std::unordered_set<std::uint32_t> mapped;
         for (const StyleMappingInfo* mapping = item->work->internalMappings; mapping != nullptr;
@@ -157,6 +161,7 @@ bool MapRangeFonts(XMLGenContext* context, const RangeFonts& fonts) {
     CloseOpenXMLTags(context, "*", 0, 0, nullptr, 0, 0, 0);
     context->tableDepth = 0;
     context->currentFont = context->baseFont;
+    context->forceDirection = forceDirection;
     return fonts.reachedEnd();
 }
 

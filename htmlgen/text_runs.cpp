@@ -474,24 +474,29 @@ private:
                 // Sixteen plain characters in a row go to the writer of
                 // plain text, which takes them faster.
                 while (at < block) {
-                    const std::uint8_t c = bytes[at];
-                    const std::uint8_t kind = kinds[c];
+                    std::uint8_t c = bytes[at];
+                    std::uint8_t kind = kinds[c];
                     if (kind == PlainCharacters::kPlainKind) {
-                        // The plain characters from at, copied in a block of
-                        // sixteen bytes where the text holds it (the room
-                        // left does).
+                        // The plain characters from at, each stored as it is
+                        // counted (the room left holds sixteen): what is
+                        // stored of a stretch left to the plain writer is
+                        // written over, or cleared at the end.
                         const std::size_t most = std::min(kShortStretch, length - at);
+                        out[0] = static_cast<char>(c);
                         std::size_t count = 1;
-                        while (count < most && kinds[bytes[at + count]] == PlainCharacters::kPlainKind) ++count;
+                        for (std::uint8_t next; count < most &&
+                                                kinds[next = bytes[at + count]] == PlainCharacters::kPlainKind;
+                             ++count)
+                            out[count] = static_cast<char>(next);
                         if (count == kShortStretch) break;
-                        if (most == kShortStretch) {
-                            std::memcpy(out, text + at, kShortStretch);
-                        } else {
-                            CopyShort(out, text + at, count);
-                        }
                         out += count;
                         at += count;
-                        continue;
+                        // The character that ended the stretch is taken
+                        // next, while the block lasts (it ends before the
+                        // text does).
+                        if (at >= block) continue;
+                        c = bytes[at];
+                        kind = kinds[c];
                     }
                     if (kind != PlainCharacters::kEncodedKind) break;
                     const StoredEncoding* known = encodings->FindWhole(bytes + at);
@@ -804,13 +809,16 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
             break;
         last = run;
         // Empty runs of the same font are passed over; a run of the same
-        // font right after them continues this one without new markup.
+        // font right after them continues this one without new markup,
+        // unless it has a colour record of its own where this one has none.
         CDRecordNode* next = run->next;
         while (InRange(context, next) && IsText(next) && !HasText(next) && SameFont(next, node)) {
             last = next;
             next = next->next;
         }
-        run = InRange(context, next) && HasText(next) && SameFont(next, node) ? next : nullptr;
+        const bool ownColour = !hasColour && next != nullptr && next->next != nullptr &&
+                               next->next->signature == kSigColor;
+        run = InRange(context, next) && HasText(next) && SameFont(next, node) && !ownColour ? next : nullptr;
     }
     CompletePendingLink(context);
     CloseRunElements(context);

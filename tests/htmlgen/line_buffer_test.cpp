@@ -301,4 +301,42 @@ TEST(LineBuffer, TextTakenBackNeverComesOutAgain) {
     }
 }
 
+// Appends go to the text's end wherever the write position was left (a
+// writer that steps back over text it wrote, or cuts it back by a zero
+// byte); one that does not fit before the buffer's last byte writes
+// nothing, marks the overflow and leaves the text as it was.
+TEST(LineBuffer, AppendsGoToTheTextsEndAndOneThatDoesNotFitChangesNothing) {
+    RARIvoSession session;
+    Context context(&session, 64);
+    auto text = [&] { return std::string(context->buffer); };
+
+    EXPECT_TRUE(talix::AppendOutput(context.get(), "abc"));
+    context->writePosition = context->buffer;   // stepped back over its own text
+    EXPECT_TRUE(talix::AppendOutput(context.get(), "de", 2));
+    EXPECT_EQ(text(), "abcde");
+    EXPECT_EQ(context->writePosition, context->buffer + 5);
+
+    talix::NoteTextCut(context.get());
+    context->buffer[3] = '\0';                  // "de" taken back
+    context->writePosition = context->buffer + 3;
+    EXPECT_TRUE(talix::AppendOutput(context.get(), "X"));
+    EXPECT_EQ(text(), "abcX");
+    EXPECT_EQ(talix::TextLength(context.get()), 4u);
+
+    const std::string tooLong(60, 'y');          // 4 + 60 leaves no byte for the terminator
+    EXPECT_FALSE(talix::AppendOutput(context.get(), tooLong.data(), tooLong.size()));
+    EXPECT_NE(context->overflow, 0);
+    EXPECT_EQ(text(), "abcX");
+    EXPECT_EQ(context->writePosition, context->buffer + 4);
+
+    context->overflow = 0;
+    EXPECT_TRUE(talix::AppendOutput(context.get(), tooLong.data(), tooLong.size() - 1));
+    EXPECT_EQ(context->overflow, 0);
+    EXPECT_EQ(text(), "abcX" + std::string(59, 'y'));
+    EXPECT_EQ(talix::TextLength(context.get()), 63u);
+    EXPECT_FALSE(talix::AppendOutput(context.get(), "z"));
+    EXPECT_TRUE(talix::AppendOutput(context.get(), ""));
+    EXPECT_EQ(talix::TextLength(context.get()), 63u);
+}
+
 } // namespace

@@ -95,15 +95,16 @@ TEST_F(Walk, TextRunsWriteTheirFontChanges) {
 
     // A font state that comes again writes the span it wrote before, unless
     // what the span says changed in between: a colour record, a link, a
-    // right-to-left run (the spans after it give their direction).
+    // right-to-left run (the spans after it give their direction, those
+    // before it none, whether or not the item was rendered before).
     ZervaRTChunk* again = Define({TextRun(5, 0, kRed, 12, "a"), TextRun(1, 0, 0, 10, "b"),
                                   TextRun(5, 0, kRed, 12, "c"), Colour(1, 2, 3), TextRun(1, 0, 0, 10, "d"),
                                   TextRun(5, 0, kRed, 12, "e http://x.example/ e"), BidiRun("f"),
                                   TextRun(5, 0, kRed, 12, "g")});
     EXPECT_EQ(Fragment(again, "MakeURLHotspots=Yes"),
-              "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">a</span>b"
-              "<span style=\"font-size: 12pt; color: rgb(1,2,3); direction: ltr;\">c</span>d"
-              "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">e "
+              "<span style=\"font-size: 12pt; color: rgb(255,0,0); \">a</span>b"
+              "<span style=\"font-size: 12pt; color: rgb(1,2,3); \">c</span>d"
+              "<span style=\"font-size: 12pt; color: rgb(255,0,0); \">e "
               "<a href=\"http://x.example/\">http://x.example/</a> e</span>"
               "<span style=\"font-size: 12pt; direction: rtl;\">f</span>"
               "<span style=\"font-size: 12pt; color: rgb(255,0,0); direction: ltr;\">g</span>");
