@@ -50,6 +50,38 @@ private:
 struct CSSRule;
 class CSSRuleList;
 
+// A list of rules that keeps its first few in place: most elements match no
+// more than that, and then their list takes no allocation of its own.
+class MatchedRuleList {
+public:
+    const CSSRule* const* data() const { return spill_.empty() ? inPlace_ : spill_.data(); }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    void clear() {
+        size_ = 0;
+        spill_.clear();
+    }
+    // Throws std::bad_alloc, the list then unchanged.
+    void push_back(const CSSRule* rule) {
+        if (spill_.empty() && size_ < kInPlace) {
+            inPlace_[size_++] = rule;
+            return;
+        }
+        if (spill_.empty()) {
+            spill_.reserve(2 * kInPlace);
+            spill_.assign(inPlace_, inPlace_ + size_);
+        }
+        spill_.push_back(rule);
+        ++size_;
+    }
+
+private:
+    static constexpr std::size_t kInPlace = 4;
+    const CSSRule* inPlace_[kInPlace] = {};
+    std::vector<const CSSRule*> spill_;
+    std::size_t size_ = 0;
+};
+
 // The rules of two rule lists that match an element, as the look-up from
 // the rules finds them, kept while the lists stay as they were: for each
 // list the rules whose selector matches with the element's class, then
@@ -60,9 +92,9 @@ struct MatchedRules {
     std::uint64_t versions[2] = {};
     bool known = false;
     // The matched rules of the four passes one after another (list 0 with
-    // class, list 0 without, list 1 with, list 1 without): one allocation
-    // per element rather than one per pass. passEnds[k] is where pass k ends.
-    std::vector<const CSSRule*> rules;
+    // class, list 0 without, list 1 with, list 1 without): one list per
+    // element rather than one per pass. passEnds[k] is where pass k ends.
+    MatchedRuleList rules;
     std::uint32_t passEnds[4] = {};
     std::span<const CSSRule* const> Pass(int list, bool classless) const {
         const int k = 2 * list + (classless ? 1 : 0);
@@ -78,6 +110,13 @@ struct MatchedRules {
     std::uint64_t elementWords = 0;
     // And a bit for the whole name of every property they declare.
     std::uint64_t elementNames = 0;
+    // A bit for the whole name of every property the matched rules declare.
+    std::uint64_t ruleNames = 0;
+    // The element's name and class value the rules were matched with: the
+    // rules of an element renamed or given another class since are not
+    // lent to a sibling.
+    const char* matchedName = nullptr;
+    const char* matchedClass = nullptr;
 };
 
 // The bit of a property's first word ("border" of "border-top-width"), from

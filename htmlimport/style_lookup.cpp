@@ -2,6 +2,8 @@
 #include "htmlimport/style_lookup.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -74,6 +76,53 @@ bool RuleMatches(const CSSRule& rule, const HtmlNode* element, const HtmlAttr* c
     return selector->outer == nullptr || MatchCSSContext(selector->outer, element->parent, classless) != 0;
 }
 
+// The matched rules' bits joined with those of the element's own style
+// attribute; the rules then count as known.
+const MatchedRules& WithOwnStyle(const HtmlNode* element, const CSSRuleList* first, const CSSRuleList* second,
+                                 MatchedRules* matched) {
+    const StyleDeclarations* own = NodeStyle(element);
+    matched->elementWords = (own != nullptr ? own->Words() : 0) | (first != nullptr ? matched->declaredWords[0] : 0) |
+                            (second != nullptr ? matched->declaredWords[1] : 0);
+    matched->elementNames = matched->ruleNames | (own != nullptr ? own->Names() : 0);
+    matched->known = true;
+    return *matched;
+}
+
+// How many nodes before an element the search for a sibling whose matched
+// rules it may share looks at (the white space between two cells or items
+// is a node of its own).
+constexpr int kSiblingsLooked = 4;
+
+// A sibling before the element, of the same name and class, whose rules
+// were matched for the same state of the lists, or null. A selector looks
+// at the element's name and class and at its ancestors only, so such a
+// sibling matches exactly the element's rules.
+const MatchedRules* SiblingRules(const HtmlNode* element, const HtmlAttr* classAttribute,
+                                 const CSSRuleList* const lists[2]) {
+    const HtmlNode* sibling = element->prev;
+    for (int n = 0; n < kSiblingsLooked && sibling != nullptr; ++n, sibling = sibling->prev) {
+        if (!sibling->IsElement()) continue;
+        if (sibling->tag != element->tag || sibling->name == nullptr || element->name == nullptr ||
+            (element->tag == HtmlTag::kUnknown && !EqualNoCase(sibling->name, element->name)))
+            return nullptr;
+        const HtmlAttr* siblingClass = FindAttribute(sibling, "class");
+        const char* value = classAttribute != nullptr ? classAttribute->value : nullptr;
+        const char* siblingValue = siblingClass != nullptr ? siblingClass->value : nullptr;
+        if ((classAttribute == nullptr) != (siblingClass == nullptr) || (value == nullptr) != (siblingValue == nullptr) ||
+            (value != nullptr && std::strcmp(value, siblingValue) != 0))
+            return nullptr;
+        const HtmlStyleCache* kept = sibling->style;
+        if (kept == nullptr || !kept->rules.known || kept->rules.matchedName != sibling->name ||
+            kept->rules.matchedClass != siblingValue)
+            return nullptr;
+        for (int k = 0; k < 2; ++k)
+            if (kept->rules.lists[k] != lists[k] || (lists[k] != nullptr && kept->rules.versions[k] != lists[k]->Version()))
+                return nullptr;
+        return &kept->rules;
+    }
+    return nullptr;
+}
+
 // The rules of the two lists that match the element in each pass, found
 // once for each state of the lists and kept with the element.
 const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, const CSSRuleList* second) {
@@ -91,9 +140,25 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
 
     const HtmlAttr* classAttribute = FindAttribute(element, "class");
     const bool withClass = classAttribute != nullptr && classAttribute->value != nullptr;
+    // Unknown until the match is whole (a match cut short by a lack of
+    // memory is made anew by the next question).
+    matched.known = false;
+    matched.matchedName = element->name;
+    matched.matchedClass = withClass ? classAttribute->value : nullptr;
+    if (const MatchedRules* shared = SiblingRules(element, classAttribute, lists); shared != nullptr) {
+        matched.rules = shared->rules;
+        std::copy(std::begin(shared->passEnds), std::end(shared->passEnds), std::begin(matched.passEnds));
+        for (int n = 0; n < 2; ++n) {
+            matched.lists[n] = lists[n];
+            matched.versions[n] = shared->versions[n];
+            matched.declaredWords[n] = shared->declaredWords[n];
+        }
+        matched.ruleNames = shared->ruleNames;
+        return WithOwnStyle(element, first, second, &matched);
+    }
     const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
     matched.rules.clear();
-    matched.elementNames = 0;
+    matched.ruleNames = 0;
     for (int n = 0; n < 2; ++n) {
         matched.lists[n] = lists[n];
         matched.versions[n] = lists[n] != nullptr ? lists[n]->Version() : 0;
@@ -102,23 +167,17 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
             if (lists[n] != nullptr && !lists[n]->Empty())
                 lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
                     if (!RuleMatches(rule, element, classAttribute, classless)) return false;
-                    if (matched.rules.empty()) matched.rules.reserve(4);
                     matched.rules.push_back(&rule);
                     if (const StyleDeclarations* declarations = rule.Declarations()) {
                         matched.declaredWords[n] |= declarations->Words();
-                        matched.elementNames |= declarations->Names();
+                        matched.ruleNames |= declarations->Names();
                     }
                     return false;
                 });
             matched.passEnds[2 * n + (classless ? 1 : 0)] = static_cast<std::uint32_t>(matched.rules.size());
         }
     }
-    const StyleDeclarations* own = NodeStyle(element);
-    matched.elementWords = (own != nullptr ? own->Words() : 0) | (first != nullptr ? matched.declaredWords[0] : 0) |
-                           (second != nullptr ? matched.declaredWords[1] : 0);
-    if (own != nullptr) matched.elementNames |= own->Names();
-    matched.known = true;
-    return matched;
+    return WithOwnStyle(element, first, second, &matched);
 }
 
 // The first rule of the list's pass that holds the property.

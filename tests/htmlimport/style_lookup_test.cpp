@@ -2,6 +2,7 @@
 // rules, parent chains, shorthands, declaration texts, and the upward
 // searches by property, attribute and tag.
 #include <string>
+#include <vector>
 
 #include "htmlimport/style_declarations.h"
 #include "style_fixture.h"
@@ -63,6 +64,46 @@ TEST_F(StyleLookup, SelectorChainsMatchParents) {
     EXPECT_EQ(Value("plain", "x"), "y");
     EXPECT_EQ(Value("cell", "margin-top"), "1px");
     EXPECT_EQ(Value("cell", "color"), "-");
+}
+
+TEST_F(StyleLookup, SiblingsOfOneKindAnswerAsEachAlone) {
+    // Siblings of the same name and class match the same rules, asked one
+    // after another (as a row's cells are); each still answers with its own
+    // style attribute, and the rule that only its ancestors or another class
+    // bring does not stray to the next.
+    const std::string html =
+        "<table class=t><tr><td id=a class=c>1</td> <td id=b class=c style='color: red; width: 5px'>2</td>"
+        "<td id=c class=c>3</td><td id=d class=C>4</td><td id=e class>5</td><td id=f>6</td><th id=g class=c>7</th>"
+        "</tr></table><p><span id=h class=c>8</span><SPAN id=i class=c style='font-size: 2pt'>9</SPAN>"
+        "<em id=j class=c>10</em></p>";
+    const std::string css = "td.c { color: blue } td { text-align: right; width: 2px } .c { font-size: 9pt } "
+                            "table.t td { margin-left: 3px } span.c { color: green } th { color: gray }";
+    const char* const ids[] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+    const char* const properties[] = {"color", "width", "font-size", "margin-left", "text-align"};
+    // Each element asked alone, on a fresh parse of the page.
+    std::vector<std::string> alone;
+    for (const char* id : ids) {
+        Page(html, css);
+        for (const char* property : properties) alone.push_back(std::string(id) + " " + property + "=" + Value(id, property));
+    }
+    Page(html, css);
+    std::vector<std::string> together;
+    for (const char* id : ids)
+        for (const char* property : properties) together.push_back(std::string(id) + " " + property + "=" + Value(id, property));
+    EXPECT_EQ(together, alone);
+    EXPECT_EQ(Value("b", "color"), "red");
+    EXPECT_EQ(Value("c", "color"), "blue");
+    EXPECT_EQ(Value("e", "font-size"), "-");
+    EXPECT_EQ(Value("i", "color"), "green");
+    EXPECT_EQ(Value("i", "font-size"), "2pt");
+    EXPECT_EQ(Value("j", "color"), "-");
+
+    // Rules added after the first sibling was asked answer the next one.
+    Page(html, css);
+    EXPECT_EQ(Value("a", "border-top-width"), "-");
+    Sheet("td.c { border-top-width: 4px }");
+    EXPECT_EQ(Value("c", "border-top-width"), "4px");
+    EXPECT_EQ(Value("a", "border-top-width"), "4px");
 }
 
 TEST_F(StyleLookup, ShorthandsAnswerForTheirParts) {
