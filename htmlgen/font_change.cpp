@@ -389,11 +389,17 @@ bool SameKey(const FontChangeKey& a, const FontChangeKey& b) {
            a.colour.blue == b.colour.blue;
 }
 
-// Repeats a change from its memo.
-void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup) {
+// Repeats a change from its memo. Where the markup goes straight to the
+// output (direct) it is not copied into the scratch markup first: only its
+// length is noted there, as nothing reads the scratch text of such a change.
+void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup, bool direct) {
     ClosePoppedToOutput(context, memo.closed);
     MoveToTextEnd(context);
-    markup->PutBytes(memo.text, memo.length);
+    if (direct) {
+        if (memo.length > 0) AppendOutput(context, memo.text, memo.length);
+    } else {
+        markup->PutBytes(memo.text, memo.length);
+    }
     for (std::uint8_t k = 0; k < memo.openedCount; ++k) {
         const auto kind = static_cast<InlineKind>((memo.opened >> (4 * k)) & 0xFu);
         if (PushInlineCloseTag(context, kind)) ++context->fontPushes;
@@ -424,14 +430,16 @@ void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey&
     memo->used = true;
 }
 
-// The span form, from its memo where one holds the change.
-void ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
-                const Suppressed& suppressed, Markup* markup) {
+// The span form, from its memo where one holds the change. True when the
+// markup went to the output already (direct, and repeated from a memo);
+// its length is then written to *directLength.
+bool ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
+                const Suppressed& suppressed, Markup* markup, bool direct, std::size_t* directLength) {
     FontChangeKey key{};
     std::uint32_t closedTo = 0;
     if (!InlineTop(context, &key.openBefore, &key.countBefore)) {
         BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
-        return;
+        return false;
     }
     key.font = PackFontId(font);
     key.base = PackFontId(context->baseFont);
@@ -443,12 +451,14 @@ void ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* co
                                               (IsOn(context, sw::kWAICompliant) ? 2048 : 0));
     FontChangeMemo& memo = MemoSlot(context, key);
     if (memo.used && SameKey(memo.key, key)) {
-        Repeat(context, memo, markup);
-        return;
+        Repeat(context, memo, markup, direct);
+        *directLength = memo.length;
+        return direct;
     }
     const std::uint32_t depthBefore = CloseTagDepth(context);
     BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
     Remember(context, &memo, key, depthBefore, closedTo, *markup);
+    return false;
 }
 
 // The font-element form.
@@ -528,15 +538,18 @@ STATUS WriteXMLFontChange(const FontId* font, const ColorValue* color, XMLGenCon
     context->fontPushes = 0;
     Markup markup(context->fontMarkup, sizeof context->fontMarkup);
     const Suppressed suppressed = ReadSuppressed(context);
+    bool written = false;   // the markup went to the output already
+    std::size_t writtenLength = 0;
     if (!suppressed.All()) {
         if (!IsOn(context, sw::kStandardFontTags) && !IsOn(context, sw::kHybridFontTags)) {
-            ChangeSpan(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
+            written = ChangeSpan(context, *font, color, forceSize, rightToLeft, suppressed, &markup, scratchOnly == 0,
+                                 &writtenLength);
         } else {
             BuildFontElement(context, *font, color, forceSize, rightToLeft, suppressed, &markup);
         }
     }
-    context->fontMarkupLength = static_cast<std::uint32_t>(markup.used);
-    if (scratchOnly == 0 && markup.used > 0) AppendOutput(context, markup.out, markup.used);
+    context->fontMarkupLength = static_cast<std::uint32_t>(written ? writtenLength : markup.used);
+    if (scratchOnly == 0 && !written && markup.used > 0) AppendOutput(context, markup.out, markup.used);
     context->currentFont = *font;
     context->currentColourGiven = color != nullptr ? 1 : 0;
     return kOK;

@@ -14,8 +14,9 @@
 namespace talix {
 
 // Builds the markup for a change to font (with the colour value of the
-// colour record after its text, or null) in the context's fontMarkup and,
-// unless scratchOnly, appends it to the output; closes first what the
+// colour record after its text, or null) and, unless scratchOnly, appends
+// it to the output; the context's fontMarkupLength gets its length and,
+// with scratchOnly, fontMarkup its text; closes first what the
 // change ends (a span of another face, colour or size; attributes the new
 // font lacks). forceSize writes the size even when it is the base's;
 // rightToLeft marks the text right-to-left (and keeps ForceDirection on for
