@@ -53,6 +53,8 @@ bool CellCheckPasses(const XMLGenContext* context, const char* tag) {
 // The list check: the tag is open inside the current cell (or outside every
 // cell).
 bool ListCheckPasses(const XMLGenContext* context, const char* tag) {
+    // The tag on top, as it mostly is when a paragraph closes, passes.
+    if (context->closeTagCount > 0 && Same(context->closeTags[context->closeTagCount - 1].tag, tag)) return true;
     if (!OneOf(tag, {"</li>", "</ul>", "</ol>", "</div>", "</p>"})) return true;
     for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
         const char* entry = context->closeTags[i].tag;
@@ -62,7 +64,29 @@ bool ListCheckPasses(const XMLGenContext* context, const char* tag) {
     return true;
 }
 
-bool IsBlockTag(const char* tag) { return OneOf(tag, kBlockTags, std::size(kBlockTags)); }
+// Whether the tag is one of kBlockTags, in any case (as OneOf would say):
+// its third and fourth letters leave one block tag it can be, and only that
+// one is compared. The block tags are lower-case, so folding the tag alone
+// compares without regard to case.
+bool IsBlockTag(const char* tag) {
+    if (tag == nullptr || tag[0] != '<' || tag[1] != '/') return false;
+    const char* candidate = nullptr;
+    switch (LowerAscii(tag[2])) {
+    case 't': candidate = LowerAscii(tag[3]) == 'r' ? kBlockTags[1] : kBlockTags[0]; break;
+    case 'b': candidate = kBlockTags[2]; break;
+    case 'u': candidate = kBlockTags[3]; break;
+    case 'o': candidate = kBlockTags[4]; break;
+    case 'd': candidate = kBlockTags[5]; break;
+    case 'p': candidate = kBlockTags[6]; break;
+    default: return false;
+    }
+    const char* at = tag;
+    while (*candidate != '\0' && LowerAscii(*at) == *candidate) {
+        ++at;
+        ++candidate;
+    }
+    return *at == '\0' && *candidate == '\0';
+}
 
 // Whether a line feed follows block closing tags written to the output.
 bool LineFeeds(const XMLGenContext* context) {
