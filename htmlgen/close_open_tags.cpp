@@ -94,10 +94,11 @@ bool LineFeeds(const XMLGenContext* context) {
 }
 
 // Pops the top entry and writes its closing tag to the output, with a line
-// feed after a block's when asked; returns the entry.
+// feed after a block's when asked; returns the entry. The stack is not
+// empty (every caller asks first).
 CloseTagEntry PopToOutput(XMLGenContext* context, bool lineFeeds) {
-    const CloseTagEntry entry = *TopCloseTag(context);
-    DropTopCloseTag(context);
+    const CloseTagEntry entry = context->closeTags[--context->closeTagCount];
+    UncountInlineEntry(context, entry.kind);
     if (entry.kind != kInlineNone) {
         AppendOutput(context, entry.tag, InlineCloseTagLength(static_cast<InlineKind>(entry.kind)));
     } else {
