@@ -94,7 +94,8 @@ bool LineFeeds(const XMLGenContext* context) {
 }
 
 // Pops the top entry and writes its closing tag to the output, with a line
-// feed after a block's when asked; returns the entry. The stack is not
+// feed after a block's when the caller allows them and the output mode asks
+// for them (asked only for a block); returns the entry. The stack is not
 // empty (every caller asks first).
 CloseTagEntry PopToOutput(XMLGenContext* context, bool lineFeeds) {
     const CloseTagEntry entry = context->closeTags[--context->closeTagCount];
@@ -103,7 +104,7 @@ CloseTagEntry PopToOutput(XMLGenContext* context, bool lineFeeds) {
         AppendOutput(context, entry.tag, InlineCloseTagLength(static_cast<InlineKind>(entry.kind)));
     } else {
         AppendOutput(context, entry.tag);
-        if (lineFeeds && IsBlockTag(entry.tag)) AppendOutput(context, "\n", 1);
+        if (lineFeeds && LineFeeds(context) && IsBlockTag(entry.tag)) AppendOutput(context, "\n", 1);
     }
     return entry;
 }
@@ -125,11 +126,10 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
     if (cellCheck != 0 && !CellCheckPasses(context, tag)) return 0;
     if (listCheck != 0 && !ListCheckPasses(context, tag)) return 0;
 
-    const bool lineFeeds = LineFeeds(context);
     while (context->closeTagCount > 0) {
         const char* popped = TopCloseTag(context)->tag;
         if (write != 0 && buffer == nullptr) {
-            PopToOutput(context, lineFeeds);
+            PopToOutput(context, true);
         } else {
             DropTopCloseTag(context);
             if (write != 0) AppendTo(buffer, capacity, popped);
@@ -141,15 +141,13 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
 
 int CloseInlineKind(XMLGenContext* context, InlineKind kind) {
     if (context == nullptr || !InlineKindOpen(context, kind)) return 0;
-    const bool lineFeeds = LineFeeds(context);
-    while (context->closeTagCount > 0 && PopToOutput(context, lineFeeds).kind != kind) {
+    while (context->closeTagCount > 0 && PopToOutput(context, true).kind != kind) {
     }
     return 1;
 }
 
 void ClosePoppedToOutput(XMLGenContext* context, std::uint32_t count) {
-    const bool lineFeeds = LineFeeds(context);
-    for (std::uint32_t k = 0; k < count && context->closeTagCount > 0; ++k) PopToOutput(context, lineFeeds);
+    for (std::uint32_t k = 0; k < count && context->closeTagCount > 0; ++k) PopToOutput(context, true);
 }
 
 int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen, int cellCheck,
