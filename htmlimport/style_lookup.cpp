@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "core/temp_directory.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/css_text.h"
+#include "htmlimport/shared_matches.h"
 #include "htmlimport/style_declarations.h"
 #include "htmlimport/style_shorthands.h"
 #include "talix_platform.h"
@@ -145,7 +147,10 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
     matched.known = false;
     matched.matchedName = element->name;
     matched.matchedClass = withClass ? classAttribute->value : nullptr;
-    if (const MatchedRules* shared = SiblingRules(element, classAttribute, lists); shared != nullptr) {
+    const MatchedRules* shared = SiblingRules(element, classAttribute, lists);
+    SharedMatches* byName = first != nullptr ? &first->Shared() : second != nullptr ? &second->Shared() : nullptr;
+    if (shared == nullptr && byName != nullptr) shared = byName->Find(element, classAttribute, lists);
+    if (shared != nullptr) {
         matched.rules = shared->rules;
         std::copy(std::begin(shared->passEnds), std::end(shared->passEnds), std::begin(matched.passEnds));
         for (int n = 0; n < 2; ++n) {
@@ -159,6 +164,9 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
     const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
     matched.rules.clear();
     matched.ruleNames = 0;
+    // Whether a rule that may apply looks above the element: its match is
+    // then the element's own.
+    bool byAncestors = false;
     for (int n = 0; n < 2; ++n) {
         matched.lists[n] = lists[n];
         matched.versions[n] = lists[n] != nullptr ? lists[n]->Version() : 0;
@@ -166,6 +174,7 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
         for (const bool classless : {false, true}) {
             if (lists[n] != nullptr && !lists[n]->Empty())
                 lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
+                    if (rule.selector()->outer != nullptr) byAncestors = true;
                     if (!RuleMatches(rule, element, classAttribute, classless)) return false;
                     matched.rules.push_back(&rule);
                     if (const StyleDeclarations* declarations = rule.Declarations()) {
@@ -177,7 +186,13 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
             matched.passEnds[2 * n + (classless ? 1 : 0)] = static_cast<std::uint32_t>(matched.rules.size());
         }
     }
-    return WithOwnStyle(element, first, second, &matched);
+    const MatchedRules& whole = WithOwnStyle(element, first, second, &matched);
+    try {
+        if (byName != nullptr) byName->Keep(element, classAttribute, lists, whole, byAncestors);
+    } catch (const std::bad_alloc&) {
+        // Not shared: the elements of the name and class are matched anew.
+    }
+    return whole;
 }
 
 // The first rule of the list's pass that holds the property.

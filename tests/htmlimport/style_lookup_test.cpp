@@ -106,6 +106,56 @@ TEST_F(StyleLookup, SiblingsOfOneKindAnswerAsEachAlone) {
     EXPECT_EQ(Value("a", "border-top-width"), "4px");
 }
 
+TEST_F(StyleLookup, LikeElementsOfOtherParentsAnswerAsEachAlone) {
+    // Cells and spans of one name and class in different rows (not
+    // siblings) share their match when no rule for them looks above them;
+    // one that such a rule names gets its own, as do elements that differ
+    // in their style attribute or in the case of their class.
+    const std::string html =
+        "<table><tr class=odd><td id=a class=c>1</td></tr><tr><td id=b class=c>2</td></tr>"
+        "<tr class=odd><td id=c class=c style='color: red'>3</td></tr><tr><td id=d class=C>4</td></tr>"
+        "<tr><td id=e><span id=f class=k>5</span></td></tr></table>"
+        "<div class=box><p><span id=g class=k>6</span></p></div><p><span id=h class=k>7</span>"
+        "<SPAN id=i class=K>8</SPAN></p><div><b><span id=j class=k style='width: 2px'>9</span></b></div>";
+    const std::string css = "td.c { font-size: 9pt } tr.odd td.c { color: blue } td { text-align: right } "
+                            "span.k { color: green } div.box p span.k { font-size: 2pt } .k { margin-left: 3px } "
+                            "span { width: 1px }";
+    const char* const ids[] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+    const char* const properties[] = {"color", "font-size", "text-align", "margin-left", "width"};
+    std::vector<std::string> alone;
+    for (const char* id : ids) {
+        Page(html, css);
+        for (const char* property : properties) alone.push_back(std::string(id) + " " + property + "=" + Value(id, property));
+    }
+    // All asked in document order, then in the reverse order.
+    for (const bool reversed : {false, true}) {
+        Page(html, css);
+        std::vector<std::string> together(std::size(ids) * std::size(properties));
+        for (std::size_t k = 0; k < std::size(ids); ++k) {
+            const std::size_t n = reversed ? std::size(ids) - 1 - k : k;
+            for (std::size_t p = 0; p < std::size(properties); ++p)
+                together[n * std::size(properties) + p] =
+                    std::string(ids[n]) + " " + properties[p] + "=" + Value(ids[n], properties[p]);
+        }
+        EXPECT_EQ(together, alone) << (reversed ? "reversed" : "in order");
+    }
+    EXPECT_EQ(Value("a", "color"), "blue");
+    EXPECT_EQ(Value("b", "color"), "-");
+    EXPECT_EQ(Value("c", "color"), "red");
+    EXPECT_EQ(Value("d", "font-size"), "9pt");
+    EXPECT_EQ(Value("g", "font-size"), "2pt");
+    EXPECT_EQ(Value("h", "font-size"), "-");
+    EXPECT_EQ(Value("i", "width"), "1px");
+    EXPECT_EQ(Value("j", "width"), "2px");
+
+    // A rule added after a match was shared answers the next element asked.
+    Page(html, css);
+    EXPECT_EQ(Value("h", "font-weight"), "-");
+    Sheet("span.k { font-weight: bold }");
+    EXPECT_EQ(Value("f", "font-weight"), "bold");
+    EXPECT_EQ(Value("h", "font-weight"), "bold");
+}
+
 TEST_F(StyleLookup, ShorthandsAnswerForTheirParts) {
     Page("<div id=m2 style='margin: 1px 2px'>a</div><div id=m3 style='margin: 1px 2px 3px'>a</div>"
          "<div id=m4 style='margin: 1px 2px 3px 4px; padding: 5px'>a</div>"
