@@ -312,6 +312,22 @@ bool DeclaresWordOf(const HtmlNode* element, const char* property, const CSSRule
     return (bits.names & PropertyNameBit(property)) != 0;
 }
 
+// The value of the property for the node, looked up the whole way: its
+// style attribute, then the rules.
+StyleValue LookUpProperty(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                          const CSSRuleList* second) {
+    if (Tracing()) {
+        plat::LogLine(0, "FindStyleValue: propname=%s", property);
+        plat::LogLine(0, "FindStyleValue: about to look internal for propname=%s", property);
+    }
+    const LowerName name(property);
+    StyleValue value = FindStyleValueLower(NodeStyle(node), name.View());
+    if (Tracing()) plat::LogLine(0, "FindStyleValue: finished looking internally for propname=%s", property);
+    if (value.has_value()) return value;
+    if (first == nullptr && second == nullptr) return std::nullopt;
+    return FromRules(node, name.View(), property, first, second);
+}
+
 } // namespace
 
 std::uint64_t DeclaredNameBit(std::string_view lowerProperty) {
@@ -332,16 +348,13 @@ StyleValue FindStyleValue(const HtmlNode* node, const char* property, const CSSR
     // answered from the words they declare, before the name is read whole.
     // (Tracing takes the long way, which logs each step.)
     if (!Tracing() && node->IsElement() && !DeclaresWordOf(node, property, first, second)) return std::nullopt;
-    if (Tracing()) {
-        plat::LogLine(0, "FindStyleValue: propname=%s", property);
-        plat::LogLine(0, "FindStyleValue: about to look internal for propname=%s", property);
-    }
-    const LowerName name(property);
-    StyleValue value = FindStyleValueLower(NodeStyle(node), name.View());
-    if (Tracing()) plat::LogLine(0, "FindStyleValue: finished looking internally for propname=%s", property);
-    if (value.has_value()) return value;
-    if (first == nullptr && second == nullptr) return std::nullopt;
-    return FromRules(node, name.View(), property, first, second);
+    return LookUpProperty(node, property, first, second);
+}
+
+StyleValue FindDeclaredStyleValue(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                                  const CSSRuleList* second) {
+    if (node == nullptr || property == nullptr || property[0] == '\0') return std::nullopt;
+    return LookUpProperty(node, property, first, second);
 }
 
 StyleValue FindStyleValueFromCSSRules(const HtmlNode* node, const char* property, const CSSRuleList* first,

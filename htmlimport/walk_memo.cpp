@@ -143,10 +143,26 @@ bool WalkMemo::OwnUpAnswer(std::size_t at, Question question, std::string* value
         if (source != nullptr) *source = from;
         return true;
     }
-    StyleValue answer = StyleAttrElem(answers_[at].node, row.property, row.attribute, row.tag1, row.tag2, nullptr, source,
-                                      false, Rules(import_->styleRules1), Rules(import_->styleRules2));
-    if (!answer.has_value()) return false;
-    *value = std::move(*answer);
+    if (answers_[at].bitsState != kBitsRead) {
+        StyleValue answer = StyleAttrElem(answers_[at].node, row.property, row.attribute, row.tag1, row.tag2, nullptr,
+                                          source, false, Rules(import_->styleRules1), Rules(import_->styleRules2));
+        if (!answer.has_value()) return false;
+        *value = std::move(*answer);
+        return true;
+    }
+    // The element may declare the property (its bits were read): its
+    // property, then its attribute, then its name, as StyleAttrElem asks.
+    if (source != nullptr) *source = kStyleNotFound;
+    StyleValue own = FindDeclaredStyleValue(answers_[at].node, row.property, Rules(import_->styleRules1),
+                                            Rules(import_->styleRules2));
+    std::uint16_t from = kStyleFromCSS;
+    if (own.has_value()) {
+        *value = std::move(*own);
+    } else {
+        const char* const tags[3] = {row.tag1, row.tag2, nullptr};
+        if (!AttributeOrTagAnswer(answers_[at].node, row.attribute, tags, value, &from)) return false;
+    }
+    if (source != nullptr) *source = from;
     return true;
 }
 
@@ -161,8 +177,13 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
             if (Undeclared(at, question)) {
                 Keep(at, question, nullptr, kStyleFromCSS);
             } else {
-                const StyleValue value = FindStyleValue(element, kQuestionRows[question].property,
-                                                        Rules(import_->styleRules1), Rules(import_->styleRules2));
+                // Asked of the bits already when they were read.
+                const CSSRuleList* first = Rules(import_->styleRules1);
+                const CSSRuleList* second = Rules(import_->styleRules2);
+                const char* property = kQuestionRows[question].property;
+                const StyleValue value = answers_[at].bitsState == kBitsRead
+                                             ? FindDeclaredStyleValue(element, property, first, second)
+                                             : FindStyleValue(element, property, first, second);
                 Keep(at, question, value.has_value() ? &*value : nullptr, kStyleFromCSS);
             }
         }
