@@ -9,7 +9,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "htmlimport/style_declarations.h"
 
@@ -35,14 +35,26 @@ public:
 private:
     // Empties the table when the lists or their state changed.
     void CheckLists(const CSSRuleList* const lists[2]);
-    // Builds the key of the element's name and class in key_; false when
-    // the element has no name.
+    // Builds the key of the element's name and class in key_ and its hash
+    // in hash_; false when the element has no name.
     bool MakeKey(const HtmlNode* element, const HtmlAttr* classAttribute);
+    // The slot of a key: the one that holds it, else the empty one where it
+    // would go.
+    std::size_t SlotOf(std::uint64_t hash, const std::string& key) const;
 
+    struct Slot {
+        bool used = false;
+        std::uint64_t hash = 0;
+        std::string key;
+        MatchedRules matched;
+    };
     const CSSRuleList* lists_[2] = {};
     std::uint64_t versions_[2] = {};
     std::string key_;
-    std::unordered_map<std::string, MatchedRules> kept_;
+    std::uint64_t hash_ = 0;
+    // Open addressing, a power of two of slots, at most half of them used.
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
 };
 
 } // namespace talix
