@@ -53,27 +53,29 @@ void SharedMatches::CheckLists(const CSSRuleList* const lists[2]) {
     }
 }
 
-bool SharedMatches::MakeKey(const HtmlNode* element, const HtmlAttr* classAttribute) {
-    if (element->name == nullptr) return false;
-    // The rules a look-up visits are chosen by the element's tag id (by its
-    // lower-case name when it has none) and compared with its whole class
-    // attribute: absent, without value, or its value as written.
-    key_.clear();
+bool NameAndClassKey(const HtmlNode* element, const HtmlAttr* classAttribute, std::string* key) {
+    if (element == nullptr || element->name == nullptr) return false;
+    key->clear();
     const auto tag = static_cast<std::uint32_t>(element->tag);
-    key_.push_back(static_cast<char>(tag & 0xFF));
-    key_.push_back(static_cast<char>(tag >> 8));
+    key->push_back(static_cast<char>(tag & 0xFF));
+    key->push_back(static_cast<char>(tag >> 8));
     if (element->tag == HtmlTag::kUnknown) {
-        for (const char* c = element->name; *c != '\0'; ++c) key_.push_back(LowerAscii(*c));
-        key_.push_back('\0');
+        for (const char* c = element->name; *c != '\0'; ++c) key->push_back(LowerAscii(*c));
+        key->push_back('\0');
     }
     if (classAttribute == nullptr) {
-        key_.push_back('0');
+        key->push_back('0');
     } else if (classAttribute->value == nullptr) {
-        key_.push_back('1');
+        key->push_back('1');
     } else {
-        key_.push_back('2');
-        key_.append(classAttribute->value);
+        key->push_back('2');
+        key->append(classAttribute->value);
     }
+    return true;
+}
+
+bool SharedMatches::MakeKey(const HtmlNode* element, const HtmlAttr* classAttribute) {
+    if (!NameAndClassKey(element, classAttribute, &key_)) return false;
     hash_ = KeyHash(key_);
     return true;
 }

@@ -19,6 +19,12 @@ class CSSRuleList;
 struct HtmlAttr;
 struct HtmlNode;
 
+// The key of an element's name and class, as the look-ups choose and
+// compare rules by them: its tag id (its lower-case name when it has none)
+// and its whole class attribute (absent, without value, or its value as
+// written). False, and no key, for an element without name.
+bool NameAndClassKey(const HtmlNode* element, const HtmlAttr* classAttribute, std::string* key);
+
 class SharedMatches {
 public:
     // The match kept for an element of the element's name and class (its

@@ -166,8 +166,8 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
     matched.matchedName = element->name;
     matched.matchedClass = withClass ? classAttribute->value : nullptr;
     const MatchedRules* shared = SiblingRules(element, classAttribute, lists);
-    SharedMatches* byName = first != nullptr ? &first->Shared() : second != nullptr ? &second->Shared() : nullptr;
-    if (shared == nullptr && byName != nullptr) shared = byName->Find(element, classAttribute, lists);
+    SharedMatches* table = first != nullptr ? &first->Shared() : second != nullptr ? &second->Shared() : nullptr;
+    if (shared == nullptr && table != nullptr) shared = table->Find(element, classAttribute, lists);
     if (shared != nullptr) {
         matched.rules = shared->rules;
         std::copy(std::begin(shared->passEnds), std::end(shared->passEnds), std::begin(matched.passEnds));
@@ -177,6 +177,7 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
             matched.declaredWords[n] = shared->declaredWords[n];
         }
         matched.ruleNames = shared->ruleNames;
+        matched.byName = shared->byName;
         return WithOwnStyle(element, first, second, &matched);
     }
     const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
@@ -204,9 +205,10 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
             matched.passEnds[2 * n + (classless ? 1 : 0)] = static_cast<std::uint32_t>(matched.rules.size());
         }
     }
+    matched.byName = !byAncestors;
     const MatchedRules& whole = WithOwnStyle(element, first, second, &matched);
     try {
-        if (byName != nullptr) byName->Keep(element, classAttribute, lists, whole, byAncestors);
+        if (table != nullptr) table->Keep(element, classAttribute, lists, whole, byAncestors);
     } catch (const std::bad_alloc&) {
         // Not shared: the elements of the name and class are matched anew.
     }

@@ -2,13 +2,19 @@
 #include "htmlimport/walk_memo.h"
 
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "core/font_spec.h"
+#include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/html_tags.h"
+#include "htmlimport/shared_matches.h"
+#include "htmlimport/style_declarations.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -61,7 +67,8 @@ const CSSRuleList* Rules(const CSSRuleList& list) { return list.Empty() ? nullpt
 } // namespace
 
 WalkMemo::WalkMemo(const HTMLImportContext* import) : import_(import) {
-    ruleCount_ = import->styleRules1.Size() + import->styleRules2.Size();
+    ruleVersions_[0] = import->styleRules1.Version();
+    ruleVersions_[1] = import->styleRules2.Version();
     for (int question = 0; question < kQuestions; ++question)
         propertyBits_[question] = PropertyDeclaredBits(kQuestionRows[question].property);
 }
@@ -71,6 +78,7 @@ void WalkMemo::ForgetStyles() {
     strings_.clear();
     runs_.clear();
     inherited_.clear();
+    ownParts_.clear();
 }
 
 void WalkMemo::LeftElement() {
@@ -78,10 +86,11 @@ void WalkMemo::LeftElement() {
 }
 
 void WalkMemo::CheckRules() {
-    const std::size_t count = import_->styleRules1.Size() + import_->styleRules2.Size();
-    if (count == ruleCount_) return;
+    // Any change of either list (also one that keeps its size) forgets.
+    if (import_->styleRules1.Version() == ruleVersions_[0] && import_->styleRules2.Version() == ruleVersions_[1]) return;
     ForgetStyles();
-    ruleCount_ = count;
+    ruleVersions_[0] = import_->styleRules1.Version();
+    ruleVersions_[1] = import_->styleRules2.Version();
 }
 
 const WalkMemo::Answers* WalkMemo::Placed(const HtmlNode* node) const {
@@ -266,23 +275,73 @@ void WalkMemo::Inherit(std::size_t at, const Inheritance* parent, Inheritance* s
         state->nearestFont = node;
         state->fontWithSize = FindAttribute(node, "size") != nullptr;
     }
+    // Elements of one name and class whose rules were matched by those
+    // alone, and whose own attributes answer nothing, add the same part.
+    const bool keyed = OwnPartKey(node);
+    const OwnPart* part = nullptr;
+    OwnPart found;
+    if (keyed) {
+        const auto kept = ownParts_.find(partKey_);
+        if (kept != ownParts_.end()) part = &kept->second;
+    }
+    if (part == nullptr) {
+        FindOwnPart(at, &found);
+        part = &found;
+        try {
+            if (keyed && SharesOwnPart(node)) ownParts_.emplace(partKey_, found);
+        } catch (const std::bad_alloc&) {
+            // Not shared: the next element of the key finds its own.
+        }
+    }
+    state->ownSize = part->ownSize;
+    if (state->fontWithSize || state->ownSize != nullptr) state->sizeLink = node;
+    for (int question = kWeightUp; question < kQuestions; ++question) {
+        if (part->up[question] == nullptr) continue;
+        state->up[question] = part->up[question];
+        state->upSource[question] = part->upSource[question];
+    }
+    for (int walk = 0; walk < kWalks; ++walk)
+        if (part->walks[walk].end != kWalkedOut) state->walks[walk] = part->walks[walk];
+}
+
+void WalkMemo::FindOwnPart(std::size_t at, OwnPart* part) {
+    const HtmlNode* node = answers_[at].node;
     // An element that declares no property answers none of their
     // questions: only its name and its attributes can decide anything.
     const bool noProperties = DeclaresNothing(at);
-    state->ownSize = noProperties ? nullptr : Ask(node, kFontSize);
-    if (state->fontWithSize || state->ownSize != nullptr) state->sizeLink = node;
+    part->ownSize = noProperties ? nullptr : Ask(node, kFontSize);
     for (int question = kWeightUp; question < kQuestions; ++question) {
         std::string value;
         std::uint16_t from = kStyleNotFound;
         if (!OwnUpAnswer(at, static_cast<Question>(question), &value, &from)) continue;
         strings_.push_back(std::move(value));
-        state->up[question] = &strings_.back();
-        state->upSource[question] = static_cast<std::uint8_t>(from);
+        part->up[question] = &strings_.back();
+        part->upSource[question] = static_cast<std::uint8_t>(from);
     }
-    for (int walk = 0; walk < kWalks; ++walk) {
-        const WalkResult own = OwnEnd(node, static_cast<Walk>(walk), noProperties);
-        if (own.end != kWalkedOut) state->walks[walk] = own;
+    for (int walk = 0; walk < kWalks; ++walk) part->walks[walk] = OwnEnd(node, static_cast<Walk>(walk), noProperties);
+}
+
+bool WalkMemo::OwnPartKey(const HtmlNode* node) {
+    // Traced look-ups are each made, and logged, for every element.
+    if (g_debugLevel > 3) return false;
+    const HtmlAttr* classAttribute = nullptr;
+    for (const HtmlAttr* attr = node->attributes; attr != nullptr; attr = attr->next) {
+        if (attr->name == nullptr) return false;
+        for (const char* own : {"style", "color", "dir", "face", "size"})
+            if (EqualNoCase(attr->name, own)) return false;
+        if (classAttribute == nullptr && EqualNoCase(attr->name, "class")) classAttribute = attr;
     }
+    return NameAndClassKey(node, classAttribute, &partKey_);
+}
+
+bool WalkMemo::SharesOwnPart(const HtmlNode* node) const {
+    // Without rules the part is the element's name's alone.
+    if (import_->styleRules1.Empty() && import_->styleRules2.Empty()) return true;
+    const HtmlStyleCache* cache = node->style;
+    return cache != nullptr && cache->rules.known && cache->rules.byName &&
+           cache->rules.lists[0] == Rules(import_->styleRules1) && cache->rules.lists[1] == Rules(import_->styleRules2) &&
+           cache->rules.versions[0] == import_->styleRules1.Version() &&
+           (cache->rules.lists[1] == nullptr || cache->rules.versions[1] == import_->styleRules2.Version());
 }
 
 const WalkMemo::Inheritance* WalkMemo::Inherited(const HtmlNode* node) {

@@ -160,6 +160,23 @@ private:
     // The element's own end of a walk (kWalkedOut: it decides nothing);
     // with noProperties, the element is known to declare no property.
     WalkResult OwnEnd(const HtmlNode* node, Walk walk, bool noProperties);
+    // What an element's style answers add to its parent's state: its own
+    // font-size, its answers to the questions asked up the tree, and where
+    // the walks end at it.
+    struct OwnPart {
+        const std::string* ownSize = nullptr;
+        const std::string* up[kQuestions] = {};
+        std::uint8_t upSource[kQuestions] = {};
+        WalkResult walks[kWalks];
+    };
+    void FindOwnPart(std::size_t at, OwnPart* part);
+    // Builds in partKey_ the key under which the element's own part is
+    // shared with the elements of its name and class; false when an
+    // attribute of its own may answer (style, color, dir, face, size).
+    bool OwnPartKey(const HtmlNode* node);
+    // Whether the element's own part is that of every element of its key:
+    // its rules were matched by name and class alone.
+    bool SharesOwnPart(const HtmlNode* node) const;
     // The element's own part of its state, on top of its parent's.
     void Inherit(std::size_t at, const Inheritance* parent, Inheritance* state);
     static constexpr std::uint8_t kBitsUnread = 0, kBitsRead = 1, kBitsNone = 2;
@@ -178,13 +195,17 @@ private:
     void CheckRules();
 
     const HTMLImportContext* import_;
-    std::size_t ruleCount_ = 0;
+    std::uint64_t ruleVersions_[2] = {};
     PropertyBits propertyBits_[kQuestions];
     std::vector<Answers> answers_;
     std::deque<std::string> strings_;
     std::vector<RunMemo> runs_;
     std::vector<std::size_t> chain_;
     std::vector<Inheritance> inherited_;
+    // The own parts of elements by name and class (see OwnPartKey), while
+    // the style answers are kept.
+    std::unordered_map<std::string, OwnPart> ownParts_;
+    std::string partKey_;
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
     std::unordered_map<std::string, ParsedColor> colors_;
     std::unordered_map<std::string, std::uint8_t> faces_;

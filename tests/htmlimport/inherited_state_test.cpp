@@ -128,8 +128,9 @@ TEST_F(InheritedState, CellsTakeTheAnswersOfTheirOwnRow) {
 TEST_F(InheritedState, LikeCellsOfOtherRowsTakeTheirOwnFonts) {
     // Rows whose cells and spans have one name and class: a rule that looks
     // at the row or the cell, a style attribute on the row, the cell or the
-    // span, and a font element around one cell's text each reach only their
-    // own cell, as when that row is imported alone.
+    // span, a font element around one cell's text, and the colour, face and
+    // size attributes of an element otherwise like the one before it each
+    // reach only their own cell, as when that row is imported alone.
     const std::string style =
         "<style>td.c { font-size: 9pt } tr.odd td { font-size: 20pt } span.k { color: #ff0000 }"
         " td.c span.k { font-weight: bold }</style>";
@@ -143,6 +144,12 @@ TEST_F(InheritedState, LikeCellsOfOtherRowsTakeTheirOwnFonts) {
         "<tr><td><span class=\"k\" style=\"font-weight: bold\">r7</span></td></tr>",
         "<tr><td class=\"c\"><font size=\"5\"><span class=\"k\">r8</span></font></td></tr>",
         "<tr class=\"odd\"><td>r9</td></tr>",
+        "<tr><td class=\"c\"><b class=\"k\">r10</b></td></tr>",
+        "<tr><td class=\"c\"><b class=\"k\" color=\"#00ff00\">r11</b></td></tr>",
+        "<tr><td class=\"c\"><b class=\"k\" style=\"font-size: 30pt\">r12</b></td></tr>",
+        "<tr><td class=\"c\"><font class=\"k\">r13</font></td></tr>",
+        "<tr><td class=\"c\"><font class=\"k\" face=\"Courier New\">r14</font></td></tr>",
+        "<tr><td class=\"c\"><font class=\"k\" size=\"6\">r15</font></td></tr>",
     };
     std::string all;
     for (const std::string& row : rows) all += row;
@@ -161,6 +168,10 @@ TEST_F(InheritedState, LikeCellsOfOtherRowsTakeTheirOwnFonts) {
     EXPECT_EQ(together.Run("r4").Font().attributes & kBold, 0);
     EXPECT_EQ(together.Run("r7").Font().attributes & kBold, kBold);
     EXPECT_EQ(together.Run("r6").Font().size, 16);
+    EXPECT_NE(together.Run("r11").Font().color, together.Run("r10").Font().color);
+    EXPECT_EQ(together.Run("r12").Font().size, 30);
+    EXPECT_NE(together.Run("r14").Font().face, together.Run("r13").Font().face);
+    EXPECT_NE(together.Run("r15").Font().size, together.Run("r13").Font().size);
 }
 
 } // namespace
