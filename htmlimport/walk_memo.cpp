@@ -340,7 +340,7 @@ bool WalkMemo::SharesOwnPart(const HtmlNode* node) const {
     const HtmlStyleCache* cache = node->style;
     return cache != nullptr && cache->rules.known && cache->rules.byName &&
            cache->rules.lists[0] == Rules(import_->styleRules1) && cache->rules.lists[1] == Rules(import_->styleRules2) &&
-           cache->rules.versions[0] == import_->styleRules1.Version() &&
+           (cache->rules.lists[0] == nullptr || cache->rules.versions[0] == import_->styleRules1.Version()) &&
            (cache->rules.lists[1] == nullptr || cache->rules.versions[1] == import_->styleRules2.Version());
 }
 
