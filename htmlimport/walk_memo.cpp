@@ -26,6 +26,9 @@ constexpr std::size_t kMostParagraphs = 512;
 constexpr std::size_t kMostColors = 4096;
 // Family names kept at most; the memo starts again when full.
 constexpr std::size_t kMostFaces = 1024;
+// Font-size answers kept at most, each with the size around it; the memo
+// starts again when full.
+constexpr std::size_t kMostSizes = 4096;
 // Border texts kept at most; the memo starts again when full.
 constexpr std::size_t kMostBorders = 512;
 // Elements whose style answers are kept at most; the memo starts again
@@ -79,6 +82,7 @@ void WalkMemo::ForgetStyles() {
     runs_.clear();
     inherited_.clear();
     ownParts_.clear();
+    sizes_.clear();
 }
 
 void WalkMemo::LeftElement() {
@@ -401,6 +405,20 @@ WalkMemo::ParsedColor WalkMemo::ParseColor(const char* text) {
     if (colors_.size() >= kMostColors) colors_.clear();
     colors_.emplace(text, parsed);
     return parsed;
+}
+
+const std::uint8_t* WalkMemo::FindSize(const std::string* text, std::uint8_t around) const {
+    const auto found = sizes_.find(SizeKey{text, around});
+    return found != sizes_.end() ? &found->second : nullptr;
+}
+
+void WalkMemo::KeepSize(const std::string* text, std::uint8_t around, std::uint8_t points) {
+    if (sizes_.size() >= kMostSizes) sizes_.clear();
+    try {
+        sizes_.emplace(SizeKey{text, around}, points);
+    } catch (const std::bad_alloc&) {
+        // Not kept: worked out again next time.
+    }
 }
 
 const std::string* WalkMemo::FindBorder(const std::string& text) const {

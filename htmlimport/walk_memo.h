@@ -136,6 +136,12 @@ public:
     const std::string* FindBorder(const std::string& text) const;
     void KeepBorder(const std::string& text, const std::uint8_t* record, std::size_t length);
 
+    // The points of one of the memo's font-size answers (text points into
+    // the memo) around a size, once kept (null: not known yet); forgotten
+    // with the answers.
+    const std::uint8_t* FindSize(const std::string* text, std::uint8_t around) const;
+    void KeepSize(const std::string* text, std::uint8_t around, std::uint8_t points);
+
     // The item's face of a family name once it has one (null: not known
     // yet), and the face to keep for it: a name keeps its face for the
     // length of the import, since faces are only added to the item.
@@ -205,6 +211,18 @@ private:
     // The own parts of elements by name and class (see OwnPartKey), while
     // the style answers are kept.
     std::unordered_map<std::string, OwnPart> ownParts_;
+    // Points by answer text and the size around it.
+    struct SizeKey {
+        const std::string* text;
+        std::uint8_t around;
+        bool operator==(const SizeKey&) const = default;
+    };
+    struct SizeKeyHash {
+        std::size_t operator()(const SizeKey& key) const {
+            return std::hash<const std::string*>()(key.text) ^ (std::size_t{key.around} * 0x9E3779B97F4A7C15ull);
+        }
+    };
+    std::unordered_map<SizeKey, std::uint8_t, SizeKeyHash> sizes_;
     std::string partKey_;
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
     std::unordered_map<std::string, ParsedColor> colors_;

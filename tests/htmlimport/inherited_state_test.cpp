@@ -174,4 +174,20 @@ TEST_F(InheritedState, LikeCellsOfOtherRowsTakeTheirOwnFonts) {
     EXPECT_NE(together.Run("r15").Font().size, together.Run("r13").Font().size);
 }
 
+TEST_F(InheritedState, LikeElementsTakeRelativeSizesFromTheirOwnSurroundings) {
+    // Spans of one class share their relative size, and each takes it of
+    // the size around it, also when a size around them comes back.
+    const Imported sizes = Import(
+        "<style>.half { font-size: 50% } .twice { font-size: 2em }</style>"
+        "<div style=\"font-size: 20pt\"><span class=\"half\">a</span><span class=\"twice\">b</span></div>"
+        "<div style=\"font-size: 12pt\"><span class=\"half\">c</span><span class=\"twice\">d</span></div>"
+        "<div style=\"font-size: 20pt\"><span class=\"half\"><span class=\"half\">e</span></span></div>");
+    ASSERT_EQ(sizes.problem, "");
+    EXPECT_EQ(sizes.Run("a").Font().size, 10);
+    EXPECT_EQ(sizes.Run("b").Font().size, 40);
+    EXPECT_EQ(sizes.Run("c").Font().size, 6);
+    EXPECT_EQ(sizes.Run("d").Font().size, 24);
+    EXPECT_EQ(sizes.Run("e").Font().size, 5);
+}
+
 } // namespace
