@@ -331,9 +331,24 @@ bool WalkMemo::OwnPartKey(const HtmlNode* node) {
     const HtmlAttr* classAttribute = nullptr;
     for (const HtmlAttr* attr = node->attributes; attr != nullptr; attr = attr->next) {
         if (attr->name == nullptr) return false;
-        for (const char* own : {"style", "color", "dir", "face", "size"})
-            if (EqualNoCase(attr->name, own)) return false;
-        if (classAttribute == nullptr && EqualNoCase(attr->name, "class")) classAttribute = attr;
+        // Told by the first letter before the names are compared whole.
+        switch (LowerAscii(attr->name[0])) {
+        case 's':
+            if (EqualNoCase(attr->name, "style") || EqualNoCase(attr->name, "size")) return false;
+            break;
+        case 'c':
+            if (EqualNoCase(attr->name, "color")) return false;
+            if (classAttribute == nullptr && EqualNoCase(attr->name, "class")) classAttribute = attr;
+            break;
+        case 'd':
+            if (EqualNoCase(attr->name, "dir")) return false;
+            break;
+        case 'f':
+            if (EqualNoCase(attr->name, "face")) return false;
+            break;
+        default:
+            break;
+        }
     }
     return NameAndClassKey(node, classAttribute, &partKey_);
 }
