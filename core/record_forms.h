@@ -148,6 +148,24 @@ inline void WriteDword(std::uint8_t* p, std::uint32_t value) {
     p[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
+// The length field of a host-form record whose form is known; the record
+// must hold the whole field.
+inline std::uint32_t LengthFieldOf(const std::uint8_t* record, HeaderForm form) {
+    switch (form) {
+    case HeaderForm::Byte: return record[1];
+    case HeaderForm::Word: return ReadWord(record + 2);
+    case HeaderForm::Long: return ReadDword(record + 4);
+    }
+    return 0;
+}
+inline void SetLengthFieldOf(std::uint8_t* record, HeaderForm form, std::uint32_t length) {
+    switch (form) {
+    case HeaderForm::Byte: record[1] = static_cast<std::uint8_t>(length); break;
+    case HeaderForm::Word: WriteWord(record + 2, static_cast<std::uint16_t>(length)); break;
+    case HeaderForm::Long: WriteDword(record + 4, length); break;
+    }
+}
+
 // The byte, word or double word at offset of a record of length bytes; 0
 // when the record ends before the field does.
 inline std::uint8_t ByteAt(const std::uint8_t* record, std::uint32_t length, std::uint32_t offset) {

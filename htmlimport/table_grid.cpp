@@ -177,7 +177,10 @@ void FillTableSpans(HTMLImportContext* import, const HtmlNode* firstChild) {
     if (level == nullptr || level->grid == nullptr) return;
     SpanGrid& grid = *level->grid;
     int index = 0;
-    for (const HtmlNode* row : TableRows(firstChild)) {
+    const std::vector<const HtmlNode*> rows = TableRows(firstChild);
+    // Room for every row and the cells of a full grid row each, made once.
+    level->places.reserve(level->places.size() + rows.size() * (level->columns + 1u));
+    for (const HtmlNode* row : rows) {
         if (level->tabbed && FindTableTabMarker(import, row, nullptr, 0) != 0) {
             level->places[row] = GridPlace{};
             continue;

@@ -75,6 +75,9 @@ struct ImportRowStyle {
     std::optional<std::string> rowBackground;
     std::optional<std::string> tableBackground;
     std::optional<std::string> valign;   // of the row, else of the table
+    std::optional<long> tableBorder;     // the width the table's border attribute gives
+    std::optional<std::string> rowBgcolor;     // the bgcolor attributes of the row and of rowTable
+    std::optional<std::string> tableBgcolor;
 };
 
 // What the walk keeps of the table converted at one nesting level. A later

@@ -311,6 +311,33 @@ TEST_F(TableImport, CellColoursScopesBordersAndAlignment) {
     ASSERT_NE(definition, nullptr);
     EXPECT_EQ(definition->Word(6), 3);
 
+    // What a row and its table give their cells stays theirs: each row, and
+    // a table nested in a cell, gives its own border width and colours, and
+    // the outer row's answers hold again after the nested table.
+    const Imported layered = Import(
+        "<table border=\"2\" bgcolor=\"#00ff00\">"
+        "<tr bgcolor=\"#ff0000\"><td>r1</td><td>n1<table border=\"0\"><tr><td>inner</td></tr></table></td>"
+        "<td>after</td></tr>"
+        "<tr><td>r2</td><td bgcolor=\"#0000ff\">own2</td></tr>"
+        "<tr bgcolor=\"#202020\"><td>r3</td></tr></table>"
+        "<table><tr><td>plain</td></tr></table>");
+    ASSERT_EQ(layered.problem, "");
+    EXPECT_EQ(colourOf(layered, "r1"), 0xFF0000);
+    EXPECT_EQ(colourOf(layered, "after"), 0xFF0000);
+    EXPECT_EQ(colourOf(layered, "r2"), 0x00FF00);
+    EXPECT_EQ(colourOf(layered, "own2"), 0x0000FF);
+    EXPECT_EQ(colourOf(layered, "r3"), 0x202020);
+    EXPECT_EQ(colourOf(layered, "plain"), -1);
+    std::vector<int> words;
+    for (const ItemRecord* cell : Of(layered, talix::kSigTableCell)) words.push_back(cell->Word(12));
+    std::vector<int> nested;
+    for (const ItemRecord* cell : Of(layered, talix::kSigNestedTableCell)) {
+        nested.push_back(cell->Word(12));
+        nested.push_back(Byte(cell, 11) & 0x01);   // coloured
+    }
+    EXPECT_EQ(words, (std::vector<int>{0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0}));
+    EXPECT_EQ(nested, (std::vector<int>{0, 0}));
+
     // A background image of a MIME part names its content id.
     const Imported image = Import("<table><tr><td style=\"background-image: url(cid:pic1)\">p</td></tr></table>");
     const auto parts = Of(image, talix::kSigTableCellHref);
