@@ -577,8 +577,13 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
     // The rules work on the session's copy of the record.
     std::uint8_t* copy = output->session->workArea->lastRecord;
     std::memmove(copy, record, length);
-    // No rule reads past kFieldReach, so a longer record needs no cleared tail.
-    if (length < kFieldReach) std::memset(copy + length, 0, kFieldReach - length);
+    // A fixed-size clear is a few stores where a clear of a varying length
+    // is a call.
+    if (length <= kWorkBufferSize - kFieldReach) {
+        std::memset(copy + length, 0, kFieldReach);
+    } else {
+        std::memset(copy + length, 0, kWorkBufferSize - length);
+    }
     length = SettleLength(copy, form, length);
     if (length == 0) return kArgumentError;
     length = CompleteTableRecord(copy, signature, length);

@@ -227,18 +227,6 @@ const std::array<RecordForm, kRecordFormRows> kRecordForms = MakeRecordForms();
 
 const RecordForm* const g_recordForms = kRecordForms.data();
 
-HeaderForm SignatureHeaderForm(std::uint16_t signature) {
-    if ((signature & 0xFF00) == 0xFF00) return HeaderForm::Word;
-    if (signature < 0x100 && IsLongFormSignature(signature)) return HeaderForm::Long;
-    return HeaderForm::Byte;
-}
-
-// An action record's fixed structure begins with a long header although its
-// stored first word reads as word form.
-HeaderForm LengthFieldForm(std::uint16_t signature) {
-    return signature == kSigAction ? HeaderForm::Long : SignatureHeaderForm(signature);
-}
-
 std::uint32_t HostRecordLength(const std::uint8_t* record, std::uint32_t available, std::uint16_t signature) {
     const HeaderForm form = LengthFieldForm(signature);
     const std::uint32_t needed = form == HeaderForm::Byte ? 2 : (form == HeaderForm::Word ? 4 : 8);

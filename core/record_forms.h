@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/record_list.h"
+#include "core/signatures.h"
 
 namespace talix {
 
@@ -98,13 +99,19 @@ inline bool IsLongFormSignature(std::uint16_t signature) {
 // The header form of a signature as the record reader returns it. Below
 // 0x100 a decoded signature does not tell byte form from long form by
 // itself: the long-form signatures are a fixed list.
-HeaderForm SignatureHeaderForm(std::uint16_t signature);
+inline HeaderForm SignatureHeaderForm(std::uint16_t signature) {
+    if ((signature & 0xFF00) == 0xFF00) return HeaderForm::Word;
+    if (signature < 0x100 && IsLongFormSignature(signature)) return HeaderForm::Long;
+    return HeaderForm::Byte;
+}
 
 // Where the length of a record of this signature lies in host form. The
 // same as SignatureHeaderForm, except for records whose fixed structure
 // starts with a long header although the stored header reads as word form
 // (0xFFBE).
-HeaderForm LengthFieldForm(std::uint16_t signature);
+inline HeaderForm LengthFieldForm(std::uint16_t signature) {
+    return signature == kSigAction ? HeaderForm::Long : SignatureHeaderForm(signature);
+}
 
 // The length kept in a host-form record, or 0 when fewer bytes than its
 // length field needs are given.
