@@ -85,13 +85,14 @@ StyleValue OwnStyle(const HTMLImportContext* import, const HtmlNode* node, const
 }
 
 // The row's answers for a cell: those kept when the cell has the same
-// parent as the cell before it and the rules are unchanged, else asked.
+// parent as the cell before it and the rules are unchanged, else asked;
+// the answers of the tables are kept from the row before while its tables
+// are the same.
 const ImportRowStyle& RowStyleOf(const HTMLImportContext* import, ImportTableLevel* level, const HtmlNode* cell) {
     ImportRowStyle& kept = level->rowStyle;
     const std::uint64_t versions[2] = {import->styleRules1.Version(), import->styleRules2.Version()};
-    if (kept.parent != nullptr && kept.parent == cell->parent && kept.ruleVersions[0] == versions[0] &&
-        kept.ruleVersions[1] == versions[1])
-        return kept;
+    const bool sameRules = kept.ruleVersions[0] == versions[0] && kept.ruleVersions[1] == versions[1];
+    if (kept.parent != nullptr && kept.parent == cell->parent && sameRules) return kept;
     ImportRowStyle fresh;
     fresh.parent = cell->parent;
     fresh.ruleVersions[0] = versions[0];
@@ -105,13 +106,19 @@ const ImportRowStyle& RowStyleOf(const HTMLImportContext* import, ImportTableLev
             for (int side = 0; side < 4; ++side) fresh.rowWidths[side] = OwnStyle(import, fresh.row, kSides[side].width);
         fresh.rowBackground = OwnStyle(import, fresh.row, "background-color");
         if (const char* bgcolor = AttributeValue(fresh.row, "bgcolor")) fresh.rowBgcolor = std::string(bgcolor);
-        if (fresh.rowTable != nullptr) {
+        if (fresh.rowTable != nullptr && sameRules && kept.rowTable == fresh.rowTable) {
+            fresh.tableBackground = kept.tableBackground;
+            fresh.tableBgcolor = kept.tableBgcolor;
+        } else if (fresh.rowTable != nullptr) {
             fresh.tableBackground = OwnStyle(import, fresh.rowTable, "background-color");
             if (const char* bgcolor = AttributeValue(fresh.rowTable, "bgcolor")) fresh.tableBgcolor = std::string(bgcolor);
         }
     }
-    if (const char* border = fresh.table != nullptr ? AttributeValue(fresh.table, "border") : nullptr)
+    if (fresh.table != nullptr && kept.table == fresh.table) {
+        fresh.tableBorder = kept.tableBorder;
+    } else if (const char* border = fresh.table != nullptr ? AttributeValue(fresh.table, "border") : nullptr) {
         fresh.tableBorder = border[0] != '\0' ? LeadingInteger(border) : 1;
+    }
     // The vertical alignment a cell without its own takes: its row's, else
     // that of the table around the row (or around the cell without a row).
     const HtmlNode* above = fresh.row != nullptr ? fresh.row : fresh.table;
