@@ -322,12 +322,9 @@ TEST_F(TableImport, CellColoursScopesBordersAndAlignment) {
         "<tr bgcolor=\"#202020\"><td>r3</td></tr></table>"
         "<table><tr><td>plain</td></tr></table>");
     ASSERT_EQ(layered.problem, "");
-    EXPECT_EQ(colourOf(layered, "r1"), 0xFF0000);
-    EXPECT_EQ(colourOf(layered, "after"), 0xFF0000);
-    EXPECT_EQ(colourOf(layered, "r2"), 0x00FF00);
-    EXPECT_EQ(colourOf(layered, "own2"), 0x0000FF);
-    EXPECT_EQ(colourOf(layered, "r3"), 0x202020);
-    EXPECT_EQ(colourOf(layered, "plain"), -1);
+    const std::pair<const char*, int> expected[] = {{"r1", 0xFF0000},   {"after", 0xFF0000}, {"r2", 0x00FF00},
+                                                    {"own2", 0x0000FF}, {"r3", 0x202020},    {"plain", -1}};
+    for (const auto& [text, colour] : expected) EXPECT_EQ(colourOf(layered, text), colour) << text;
     std::vector<int> words;
     for (const ItemRecord* cell : Of(layered, talix::kSigTableCell)) words.push_back(cell->Word(12));
     std::vector<int> nested;
