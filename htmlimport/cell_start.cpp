@@ -369,8 +369,7 @@ bool InTabRow(HTMLImportContext* import, ImportTableLevel* level, const HtmlNode
     const HtmlNode* row = cell->parent;
     if (row == nullptr) return false;
     if (level->tabbed) {
-        const auto place = level->places.find(row);
-        if (place != level->places.end()) return place->second.row < 0;
+        if (const GridPlace* place = level->places.Find(row)) return place->row < 0;
     }
     if (level->askedRow != row) {
         level->askedRow = row;

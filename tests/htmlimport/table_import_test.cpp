@@ -34,15 +34,20 @@ std::uint8_t Byte(const ItemRecord* record, std::size_t offset) {
     return offset < record->bytes.size() ? static_cast<std::uint8_t>(record->bytes[offset]) : 0;
 }
 
-// The texts of the cells of the first outermost table by row and column
-// (the texts of tables inside a cell count to that cell), joined by "|".
-std::map<Position, std::string> CellTexts(const Imported& imported) {
+// The texts of the cells of an outermost table (the first unless told) by
+// row and column (the texts of tables inside a cell count to that cell),
+// joined by "|".
+std::map<Position, std::string> CellTexts(const Imported& imported, int which = 0) {
     std::map<Position, std::string> texts;
     int depth = 0;
     bool done = false;
     Position at{-1, -1};
     for (const ItemRecord& record : imported.records) {
         if (done) break;
+        if (which > 0) {
+            if (record.signature == talix::kSigTableEnd) --which;
+            continue;
+        }
         switch (record.signature) {
         case talix::kSigTableBegin: depth = 1; break;
         case talix::kSigNestedTableBegin: ++depth; break;
@@ -204,6 +209,17 @@ TEST_F(TableImport, SpanningCellsFindTheirPlaces) {
         "<table><tr><td rowspan=\"2\" colspan=\"2\">X</td><td>y</td></tr><tr><td>z</td></tr></table>");
     EXPECT_EQ(CellTexts(block), (std::map<Position, std::string>{
                                     {{0, 0}, ""}, {{0, 1}, ""}, {{0, 2}, "y"}, {{1, 0}, ""}, {{1, 1}, "X"}, {{1, 2}, "z"}}));
+
+    // Tables after a large one find their places as they do alone.
+    std::string large = "<table>";
+    for (int row = 0; row < 60; ++row)
+        large += "<tr><td>" + std::to_string(row) + "</td><td>b</td><td>c</td><td rowspan=\"2\">d</td></tr>";
+    const std::string small = "<table><tr><td rowspan=\"2\" colspan=\"2\">X</td><td>y</td></tr><tr><td>z</td></tr></table>";
+    const Imported after = Import(large + "</table>" + small + small);
+    EXPECT_EQ(after.problem, "");
+    EXPECT_EQ(CellTexts(after).at({59, 0}), "59");
+    EXPECT_EQ(CellTexts(after, 1), CellTexts(block));
+    EXPECT_EQ(CellTexts(after, 2), CellTexts(block));
 
     // Spans of 0, -1 and text count as 1.
     const Imported odd = Import("<table><tr><td colspan=\"0\">a</td><td colspan=\"-1\" rowspan=\"abc\">b</td></tr></table>");
