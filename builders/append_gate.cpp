@@ -60,12 +60,13 @@ std::uint32_t HeaderSize(HeaderForm form) {
 // made to agree with it: a record handed over one zero byte longer than its
 // odd length field keeps that odd length; otherwise the length given holds.
 // Returns 0 when the length cannot be kept in the record's length field.
-std::uint32_t SettleLength(std::uint8_t* copy, HeaderForm form, std::uint16_t signature, std::uint32_t length) {
-    const std::uint32_t field = HostRecordLength(copy, length, signature);
+std::uint32_t SettleLength(std::uint8_t* copy, HeaderForm form, std::uint32_t length) {
+    // The record holds at least the header of its form (checked before).
+    const std::uint32_t field = LengthFieldOf(copy, form);
     if ((field & 1u) != 0 && field + 1 == length && copy[field] == 0) return field;
     if (form == HeaderForm::Byte && length > 0xFF) return 0;
     if (form == HeaderForm::Word && length > 0xFFFF) return 0;
-    if (field != length) SetHostRecordLength(copy, signature, length);
+    if (field != length) SetLengthFieldOf(copy, form, length);
     return length;
 }
 
@@ -576,8 +577,14 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
     // The rules work on the session's copy of the record.
     std::uint8_t* copy = output->session->workArea->lastRecord;
     std::memmove(copy, record, length);
-    std::memset(copy + length, 0, std::min(kFieldReach, kWorkBufferSize - length));
-    length = SettleLength(copy, form, signature, length);
+    // A fixed-size clear is a few stores where a clear of a varying length
+    // is a call.
+    if (length <= kWorkBufferSize - kFieldReach) {
+        std::memset(copy + length, 0, kFieldReach);
+    } else {
+        std::memset(copy + length, 0, kWorkBufferSize - length);
+    }
+    length = SettleLength(copy, form, length);
     if (length == 0) return kArgumentError;
     length = CompleteTableRecord(copy, signature, length);
 

@@ -227,33 +227,14 @@ const std::array<RecordForm, kRecordFormRows> kRecordForms = MakeRecordForms();
 
 const RecordForm* const g_recordForms = kRecordForms.data();
 
-HeaderForm SignatureHeaderForm(std::uint16_t signature) {
-    if ((signature & 0xFF00) == 0xFF00) return HeaderForm::Word;
-    if (signature < 0x100 && IsLongFormSignature(signature)) return HeaderForm::Long;
-    return HeaderForm::Byte;
-}
-
-// An action record's fixed structure begins with a long header although its
-// stored first word reads as word form.
-HeaderForm LengthFieldForm(std::uint16_t signature) {
-    return signature == kSigAction ? HeaderForm::Long : SignatureHeaderForm(signature);
-}
-
 std::uint32_t HostRecordLength(const std::uint8_t* record, std::uint32_t available, std::uint16_t signature) {
-    switch (LengthFieldForm(signature)) {
-    case HeaderForm::Byte: return available >= 2 ? record[1] : 0;
-    case HeaderForm::Word: return available >= 4 ? ReadWord(record + 2) : 0;
-    case HeaderForm::Long: return available >= 8 ? ReadDword(record + 4) : 0;
-    }
-    return 0;
+    const HeaderForm form = LengthFieldForm(signature);
+    const std::uint32_t needed = form == HeaderForm::Byte ? 2 : (form == HeaderForm::Word ? 4 : 8);
+    return available >= needed ? LengthFieldOf(record, form) : 0;
 }
 
 void SetHostRecordLength(std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    switch (LengthFieldForm(signature)) {
-    case HeaderForm::Byte: record[1] = static_cast<std::uint8_t>(length); break;
-    case HeaderForm::Word: WriteWord(record + 2, static_cast<std::uint16_t>(length)); break;
-    case HeaderForm::Long: WriteDword(record + 4, length); break;
-    }
+    SetLengthFieldOf(record, LengthFieldForm(signature), length);
 }
 
 bool DecodeStoredHeader(const std::uint8_t* record, std::uint32_t available, StoredHeader* header) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/record_list.h"
+#include "core/signatures.h"
 
 namespace talix {
 
@@ -98,13 +99,19 @@ inline bool IsLongFormSignature(std::uint16_t signature) {
 // The header form of a signature as the record reader returns it. Below
 // 0x100 a decoded signature does not tell byte form from long form by
 // itself: the long-form signatures are a fixed list.
-HeaderForm SignatureHeaderForm(std::uint16_t signature);
+inline HeaderForm SignatureHeaderForm(std::uint16_t signature) {
+    if ((signature & 0xFF00) == 0xFF00) return HeaderForm::Word;
+    if (signature < 0x100 && IsLongFormSignature(signature)) return HeaderForm::Long;
+    return HeaderForm::Byte;
+}
 
 // Where the length of a record of this signature lies in host form. The
 // same as SignatureHeaderForm, except for records whose fixed structure
 // starts with a long header although the stored header reads as word form
 // (0xFFBE).
-HeaderForm LengthFieldForm(std::uint16_t signature);
+inline HeaderForm LengthFieldForm(std::uint16_t signature) {
+    return signature == kSigAction ? HeaderForm::Long : SignatureHeaderForm(signature);
+}
 
 // The length kept in a host-form record, or 0 when fewer bytes than its
 // length field needs are given.
@@ -146,6 +153,24 @@ inline void WriteDword(std::uint8_t* p, std::uint32_t value) {
     p[1] = static_cast<std::uint8_t>(value >> 8);
     p[2] = static_cast<std::uint8_t>(value >> 16);
     p[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+// The length field of a host-form record whose form is known; the record
+// must hold the whole field.
+inline std::uint32_t LengthFieldOf(const std::uint8_t* record, HeaderForm form) {
+    switch (form) {
+    case HeaderForm::Byte: return record[1];
+    case HeaderForm::Word: return ReadWord(record + 2);
+    case HeaderForm::Long: return ReadDword(record + 4);
+    }
+    return 0;
+}
+inline void SetLengthFieldOf(std::uint8_t* record, HeaderForm form, std::uint32_t length) {
+    switch (form) {
+    case HeaderForm::Byte: record[1] = static_cast<std::uint8_t>(length); break;
+    case HeaderForm::Word: WriteWord(record + 2, static_cast<std::uint16_t>(length)); break;
+    case HeaderForm::Long: WriteDword(record + 4, length); break;
+    }
 }
 
 // The byte, word or double word at offset of a record of length bytes; 0

@@ -85,13 +85,14 @@ StyleValue OwnStyle(const HTMLImportContext* import, const HtmlNode* node, const
 }
 
 // The row's answers for a cell: those kept when the cell has the same
-// parent as the cell before it and the rules are unchanged, else asked.
+// parent as the cell before it and the rules are unchanged, else asked;
+// the answers of the tables are kept from the row before while its tables
+// are the same.
 const ImportRowStyle& RowStyleOf(const HTMLImportContext* import, ImportTableLevel* level, const HtmlNode* cell) {
     ImportRowStyle& kept = level->rowStyle;
     const std::uint64_t versions[2] = {import->styleRules1.Version(), import->styleRules2.Version()};
-    if (kept.parent != nullptr && kept.parent == cell->parent && kept.ruleVersions[0] == versions[0] &&
-        kept.ruleVersions[1] == versions[1])
-        return kept;
+    const bool sameRules = kept.ruleVersions[0] == versions[0] && kept.ruleVersions[1] == versions[1];
+    if (kept.parent != nullptr && kept.parent == cell->parent && sameRules) return kept;
     ImportRowStyle fresh;
     fresh.parent = cell->parent;
     fresh.ruleVersions[0] = versions[0];
@@ -104,7 +105,19 @@ const ImportRowStyle& RowStyleOf(const HTMLImportContext* import, ImportTableLev
         if (fresh.rowBorders)
             for (int side = 0; side < 4; ++side) fresh.rowWidths[side] = OwnStyle(import, fresh.row, kSides[side].width);
         fresh.rowBackground = OwnStyle(import, fresh.row, "background-color");
-        if (fresh.rowTable != nullptr) fresh.tableBackground = OwnStyle(import, fresh.rowTable, "background-color");
+        if (const char* bgcolor = AttributeValue(fresh.row, "bgcolor")) fresh.rowBgcolor = std::string(bgcolor);
+        if (fresh.rowTable != nullptr && sameRules && kept.rowTable == fresh.rowTable) {
+            fresh.tableBackground = kept.tableBackground;
+            fresh.tableBgcolor = kept.tableBgcolor;
+        } else if (fresh.rowTable != nullptr) {
+            fresh.tableBackground = OwnStyle(import, fresh.rowTable, "background-color");
+            if (const char* bgcolor = AttributeValue(fresh.rowTable, "bgcolor")) fresh.tableBgcolor = std::string(bgcolor);
+        }
+    }
+    if (fresh.table != nullptr && kept.table == fresh.table) {
+        fresh.tableBorder = kept.tableBorder;
+    } else if (const char* border = fresh.table != nullptr ? AttributeValue(fresh.table, "border") : nullptr) {
+        fresh.tableBorder = border[0] != '\0' ? LeadingInteger(border) : 1;
     }
     // The vertical alignment a cell without its own takes: its row's, else
     // that of the table around the row (or around the cell without a row).
@@ -153,6 +166,7 @@ void CellStart::Alignment() {
     std::string align;
     if (const char* attribute = AttributeValue(node_, "align")) align = attribute;
     else if (StyleValue css = Own(node_, "text-align")) align = *css;
+    if (align.empty()) return;
     std::uint16_t justify = 0;
     if (strcasecmp(align.c_str(), "center") == 0) justify = kJustifyCentre;
     else if (strcasecmp(align.c_str(), "right") == 0) justify = kJustifyRight;
@@ -214,13 +228,8 @@ void CellStart::Borders() {
         }
         SetSide(&word, pixels, side.shift);
     }
-    if (!given_) {
-        const HtmlNode* table = row_.table;
-        if (const char* border = table != nullptr ? AttributeValue(table, "border") : nullptr) {
-            const long width = border[0] != '\0' ? LeadingInteger(border) : 1;
-            for (int shift : {8, 12, 0, 4}) SetSide(&word, width, shift);
-        }
-    }
+    if (!given_ && row_.tableBorder.has_value())
+        for (int shift : {8, 12, 0, 4}) SetSide(&word, *row_.tableBorder, shift);
     WriteWord(bytes + kCellBorderWord, word);
 
     std::uint8_t vertical = 0;
@@ -318,15 +327,14 @@ void CellStart::BackgroundImage() {
 // The cell's background colour: its own CSS, its row's, its table's, then
 // the bgcolor attributes in the same order.
 void CellStart::BackgroundColour() {
-    const HtmlNode* row = row_.row;
-    const HtmlNode* table = row_.rowTable;
     StyleValue colour = Own(node_, "background-color");
     if (!colour.has_value()) colour = row_.rowBackground;
     if (!colour.has_value()) colour = row_.tableBackground;
-    for (const HtmlNode* holder : {node_, row, table}) {
-        if (colour.has_value() || holder == nullptr) continue;
-        if (const char* attribute = AttributeValue(holder, "bgcolor")) colour = std::string(attribute);
+    if (!colour.has_value()) {
+        if (const char* attribute = AttributeValue(node_, "bgcolor")) colour = std::string(attribute);
     }
+    if (!colour.has_value()) colour = row_.rowBgcolor;
+    if (!colour.has_value()) colour = row_.tableBgcolor;
     if (!colour.has_value() || colour->empty() || strcasecmp(colour->c_str(), "transparent") == 0) return;
     // "windowtext" is the colour of the current text.
     std::uint16_t index = CurrentImportFont(context_).color;
@@ -361,8 +369,7 @@ bool InTabRow(HTMLImportContext* import, ImportTableLevel* level, const HtmlNode
     const HtmlNode* row = cell->parent;
     if (row == nullptr) return false;
     if (level->tabbed) {
-        const auto place = level->places.find(row);
-        if (place != level->places.end()) return place->second.row < 0;
+        if (const GridPlace* place = level->places.Find(row)) return place->row < 0;
     }
     if (level->askedRow != row) {
         level->askedRow = row;

@@ -275,20 +275,35 @@ int CountEnclosingLists(const HtmlNode* node, const char* name, const char* seco
 bool CheckTreeIntegrity(const HtmlDocument& document) {
     const HtmlNode* root = document.Root();
     if (root->parent != nullptr || root->prev != nullptr || root->next != nullptr) return false;
-    // Visits every node once: each child list is checked from its parent. A
-    // tree holds no more nodes than were made, so a longer walk is a cycle.
+    // One visit per node, in document order: each node is checked against
+    // the parent and the sibling it is reached from, each child list's end
+    // against its parent's last child. A tree holds no more nodes than were
+    // made, so a longer walk is a cycle.
     std::size_t budget = document.NodeCount() + 1;
-    const HtmlNode* node = root;
-    while (node != nullptr) {
-        const HtmlNode* previous = nullptr;
-        for (const HtmlNode* child = node->firstChild; child != nullptr; child = child->next) {
-            if (child->parent != node || child->prev != previous || budget-- == 0) return false;
-            previous = child;
+    const HtmlNode* parent = root;
+    const HtmlNode* previous = nullptr;
+    const HtmlNode* node = root->firstChild;
+    for (;;) {
+        if (node != nullptr) {
+            if (node->parent != parent || node->prev != previous || budget-- == 0) return false;
+            if (node->firstChild != nullptr) {
+                parent = node;
+                previous = nullptr;
+                node = node->firstChild;
+            } else {
+                if (node->lastChild != nullptr) return false;
+                previous = node;
+                node = node->next;
+            }
+            continue;
         }
-        if (node->lastChild != previous) return false;
-        node = NextInside(const_cast<HtmlNode*>(node), root);
+        // The end of the parent's child list; on with the parent's next sibling.
+        if (parent->lastChild != previous) return false;
+        if (parent == root) return true;
+        previous = parent;
+        node = parent->next;
+        parent = parent->parent;
     }
-    return true;
 }
 
 } // namespace talix

@@ -2,6 +2,8 @@
 #include "htmlimport/table_grid.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -77,10 +79,7 @@ void MarkSpans(SpanGrid& grid, const ImportTableLevel& level, GridPlace* place) 
     }
 }
 
-const GridPlace* PlaceOf(const ImportTableLevel& level, const HtmlNode* node) {
-    const auto found = level.places.find(node);
-    return found != level.places.end() ? &found->second : nullptr;
-}
+const GridPlace* PlaceOf(const ImportTableLevel& level, const HtmlNode* node) { return level.places.Find(node); }
 
 // The last record of the grid cell at index: the record before the next
 // cell record of the table, or before its end.
@@ -131,6 +130,63 @@ ImportTableLevel* CurrentTableLevel(HTMLImportContext* import) {
     return level->table != nullptr ? level : nullptr;
 }
 
+std::size_t GridPlaces::SlotOf(const HtmlNode* node) const {
+    // Fibonacci hashing of the address; the low bits of an aligned address
+    // carry nothing.
+    const auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(node) >> 4);
+    return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 32) & (entries_.size() - 1);
+}
+
+const GridPlace* GridPlaces::Find(const HtmlNode* node) const {
+    if (size_ == 0 || node == nullptr) return nullptr;
+    for (std::size_t at = SlotOf(node);; at = (at + 1) & (entries_.size() - 1)) {
+        const Entry& entry = entries_[at];
+        if (entry.node == node) return &entry.place;
+        if (entry.node == nullptr) return nullptr;
+    }
+}
+
+void GridPlaces::Set(const HtmlNode* node, const GridPlace& place) {
+    if (node == nullptr) return;
+    if ((size_ + 1) * 2 > entries_.size()) Rehash(std::max<std::size_t>(16, entries_.size() * 2));
+    for (std::size_t at = SlotOf(node);; at = (at + 1) & (entries_.size() - 1)) {
+        Entry& entry = entries_[at];
+        if (entry.node == nullptr) {
+            entry.node = node;
+            ++size_;
+        }
+        if (entry.node == node) {
+            entry.place = place;
+            return;
+        }
+    }
+}
+
+void GridPlaces::Reserve(std::size_t count) {
+    const std::size_t wanted = std::bit_ceil(std::max<std::size_t>(16, count * 2));
+    if (wanted > entries_.size()) Rehash(wanted);
+}
+
+void GridPlaces::Clear() {
+    if (size_ == 0) return;
+    // A block far larger than what it held is given back, so that emptying
+    // costs what was put in.
+    if (entries_.size() > 8 * size_ + 64) {
+        std::vector<Entry>().swap(entries_);
+    } else {
+        std::fill(entries_.begin(), entries_.end(), Entry{});
+    }
+    size_ = 0;
+}
+
+void GridPlaces::Rehash(std::size_t capacity) {
+    std::vector<Entry> old(capacity);
+    old.swap(entries_);
+    size_ = 0;
+    for (const Entry& entry : old)
+        if (entry.node != nullptr) Set(entry.node, entry.place);
+}
+
 std::vector<const HtmlNode*> TableRows(const HtmlNode* firstChild) {
     std::vector<const HtmlNode*> rows;
     for (const HtmlNode* node = firstChild; node != nullptr; node = node->next) {
@@ -177,13 +233,16 @@ void FillTableSpans(HTMLImportContext* import, const HtmlNode* firstChild) {
     if (level == nullptr || level->grid == nullptr) return;
     SpanGrid& grid = *level->grid;
     int index = 0;
-    for (const HtmlNode* row : TableRows(firstChild)) {
+    const std::vector<const HtmlNode*> rows = TableRows(firstChild);
+    // Room for every row and the cells of a full grid row each, made once.
+    level->places.Reserve(level->places.Size() + rows.size() * (level->columns + 1u));
+    for (const HtmlNode* row : rows) {
         if (level->tabbed && FindTableTabMarker(import, row, nullptr, 0) != 0) {
-            level->places[row] = GridPlace{};
+            level->places.Set(row, GridPlace{});
             continue;
         }
         const int rowIndex = index++;
-        level->places[row] = GridPlace{rowIndex, 0, 1, 1};
+        level->places.Set(row, GridPlace{rowIndex, 0, 1, 1});
         const bool inGrid = rowIndex < level->rows;
         int position = 0;
         ForEachCell(row, [&](const HtmlNode* cell) {
@@ -194,7 +253,7 @@ void FillTableSpans(HTMLImportContext* import, const HtmlNode* firstChild) {
                     MarkSpans(grid, *level, &place);
             }
             position = std::min(place.column + place.columnSpan, kGridColumns + 1);
-            level->places[cell] = place;
+            level->places.Set(cell, place);
         });
     }
 }

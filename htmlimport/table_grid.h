@@ -11,11 +11,11 @@
 // (CellPlace), so that their content can be kept elsewhere.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "htmlimport/html_import_context.h"
@@ -60,6 +60,29 @@ struct GridPlace {
     int columnSpan = 1;
 };
 
+// The places of a table's rows and cells by their element, in one
+// open-addressed block: a table's thousands of cells make no allocation
+// each. Emptying keeps the block unless it is far larger than what it held.
+class GridPlaces {
+public:
+    const GridPlace* Find(const HtmlNode* node) const;
+    void Set(const HtmlNode* node, const GridPlace& place);
+    void Reserve(std::size_t count);
+    void Clear();
+    std::size_t Size() const { return size_; }
+
+private:
+    struct Entry {
+        const HtmlNode* node = nullptr;
+        GridPlace place;
+    };
+    std::size_t SlotOf(const HtmlNode* node) const;
+    void Rehash(std::size_t capacity);
+
+    std::vector<Entry> entries_;   // a power of two long, at most half full
+    std::size_t size_ = 0;
+};
+
 // What the cells of one parent (their row) ask of the elements above them,
 // asked once for the row: its border and background properties, the table
 // around it, and the vertical alignment the row or table gives. Kept while
@@ -75,6 +98,9 @@ struct ImportRowStyle {
     std::optional<std::string> rowBackground;
     std::optional<std::string> tableBackground;
     std::optional<std::string> valign;   // of the row, else of the table
+    std::optional<long> tableBorder;     // the width the table's border attribute gives
+    std::optional<std::string> rowBgcolor;     // the bgcolor attributes of the row and of rowTable
+    std::optional<std::string> tableBgcolor;
 };
 
 // What the walk keeps of the table converted at one nesting level. A later
@@ -87,7 +113,7 @@ struct ImportTableLevel {
     bool tabbed = false;                 // a tabbed table of the system's own HTML
     std::unique_ptr<SpanGrid> grid;
     // The rows (tr) and cells (td, th) of the table and where they lie.
-    std::unordered_map<const HtmlNode*, GridPlace> places;
+    GridPlaces places;
     // The cell records of the skeleton, row by row, and the table end.
     std::vector<CDRecordNode*> cells;
     CDRecordNode* tableEnd = nullptr;

@@ -153,8 +153,8 @@ void ColumnWidths(TableBuild& build) {
     int left = build.columns;
     for (const HtmlNode* row : TableRows(build.table->firstChild)) {
         if (level->tabbed) {
-            const auto place = level->places.find(row);
-            if (place != level->places.end() && place->second.row < 0) continue;
+            const GridPlace* place = level->places.Find(row);
+            if (place != nullptr && place->row < 0) continue;
         }
         bool abandoned = false;
         for (const HtmlNode* cell = row->firstChild; cell != nullptr && !abandoned; cell = cell->next) {

@@ -84,7 +84,7 @@ void StartLevel(HTMLImportContext* import, ImportTableLevel* level, const HtmlNo
     level->rows = import->tableRows;
     level->columns = import->tableColumns;
     level->tabbed = FindTableTabMarker(import, table->firstChild, nullptr, 0) != 0;
-    level->places.clear();
+    level->places.Clear();
     level->cells.clear();
     level->tableEnd = nullptr;
     level->currentCell = nullptr;
@@ -129,9 +129,8 @@ StartAction StartTableRowFromHTML(BuildContext*, HTMLImportContext* import, Html
     // filled; any other row is asked.
     const ImportTableLevel* level = CurrentTableLevel(import);
     if (level != nullptr && level->tabbed) {
-        const auto place = level->places.find(node);
-        if (place != level->places.end()) return place->second.row < 0 ? StartAction::kSkipElement
-                                                                         : StartAction::kWalkChildren;
+        if (const GridPlace* place = level->places.Find(node))
+            return place->row < 0 ? StartAction::kSkipElement : StartAction::kWalkChildren;
     }
     return FindTableTabMarker(import, node, nullptr, 0) != 0 ? StartAction::kSkipElement : StartAction::kWalkChildren;
 }

@@ -125,7 +125,10 @@ STATUS WriteRun(BuildContext* context, HTMLImportContext* import, const HtmlNode
 
     STATUS status = kOK;
     if (run.colored) status = AddImportBeginRecord(signature, kWrapperVersion, import);
-    if (status == kOK) {
+    if (status == kOK && import->inPre == 0 && !GainsBlank(document, node)) {
+        // Text written as it stands is written from the document's own bytes.
+        status = AddImportTextRuns(text.data(), static_cast<std::uint32_t>(text.size()), textTemplate, import);
+    } else if (status == kOK) {
         const std::string out = RunText(document, node, text, import);
         status = AddImportTextRuns(out.data(), static_cast<std::uint32_t>(out.size()), textTemplate, import);
     }

@@ -229,6 +229,25 @@ TEST_F(ParseTree, TheIntegrityCheckFindsBrokenLinks) {
     EXPECT_FALSE(talix::CheckTreeIntegrity(document));
     bold->next = nullptr;
     EXPECT_TRUE(talix::CheckTreeIntegrity(document));
+    // A sibling link back, a leaf claiming a last child, a child pointing up
+    // into its ancestors, and the root's own last child.
+    talix::HtmlNode* before = bold->prev;
+    bold->prev = nullptr;
+    EXPECT_FALSE(talix::CheckTreeIntegrity(document));
+    bold->prev = before;
+    talix::HtmlNode* text = bold->firstChild;
+    ASSERT_NE(text, nullptr);
+    text->lastChild = p;
+    EXPECT_FALSE(talix::CheckTreeIntegrity(document));
+    text->firstChild = p;
+    EXPECT_FALSE(talix::CheckTreeIntegrity(document));
+    text->firstChild = text->lastChild = nullptr;
+    talix::HtmlNode* root = document.Root();
+    talix::HtmlNode* last = root->lastChild;
+    root->lastChild = root->firstChild == last ? nullptr : root->firstChild;
+    EXPECT_FALSE(talix::CheckTreeIntegrity(document));
+    root->lastChild = last;
+    EXPECT_TRUE(talix::CheckTreeIntegrity(document));
 }
 
 } // namespace

@@ -34,15 +34,20 @@ std::uint8_t Byte(const ItemRecord* record, std::size_t offset) {
     return offset < record->bytes.size() ? static_cast<std::uint8_t>(record->bytes[offset]) : 0;
 }
 
-// The texts of the cells of the first outermost table by row and column
-// (the texts of tables inside a cell count to that cell), joined by "|".
-std::map<Position, std::string> CellTexts(const Imported& imported) {
+// The texts of the cells of an outermost table (the first unless told) by
+// row and column (the texts of tables inside a cell count to that cell),
+// joined by "|".
+std::map<Position, std::string> CellTexts(const Imported& imported, int which = 0) {
     std::map<Position, std::string> texts;
     int depth = 0;
     bool done = false;
     Position at{-1, -1};
     for (const ItemRecord& record : imported.records) {
         if (done) break;
+        if (which > 0) {
+            if (record.signature == talix::kSigTableEnd) --which;
+            continue;
+        }
         switch (record.signature) {
         case talix::kSigTableBegin: depth = 1; break;
         case talix::kSigNestedTableBegin: ++depth; break;
@@ -205,6 +210,17 @@ TEST_F(TableImport, SpanningCellsFindTheirPlaces) {
     EXPECT_EQ(CellTexts(block), (std::map<Position, std::string>{
                                     {{0, 0}, ""}, {{0, 1}, ""}, {{0, 2}, "y"}, {{1, 0}, ""}, {{1, 1}, "X"}, {{1, 2}, "z"}}));
 
+    // Tables after a large one find their places as they do alone.
+    std::string large = "<table>";
+    for (int row = 0; row < 60; ++row)
+        large += "<tr><td>" + std::to_string(row) + "</td><td>b</td><td>c</td><td rowspan=\"2\">d</td></tr>";
+    const std::string small = "<table><tr><td rowspan=\"2\" colspan=\"2\">X</td><td>y</td></tr><tr><td>z</td></tr></table>";
+    const Imported after = Import(large + "</table>" + small + small);
+    EXPECT_EQ(after.problem, "");
+    EXPECT_EQ(CellTexts(after).at({59, 0}), "59");
+    EXPECT_EQ(CellTexts(after, 1), CellTexts(block));
+    EXPECT_EQ(CellTexts(after, 2), CellTexts(block));
+
     // Spans of 0, -1 and text count as 1.
     const Imported odd = Import("<table><tr><td colspan=\"0\">a</td><td colspan=\"-1\" rowspan=\"abc\">b</td></tr></table>");
     EXPECT_EQ(Byte(Of(odd, talix::kSigPreTableBegin)[0], 9), 2);
@@ -310,6 +326,30 @@ TEST_F(TableImport, CellColoursScopesBordersAndAlignment) {
     const ItemRecord* definition = InCellOf(aligned, "b", talix::kSigPabDefinition);
     ASSERT_NE(definition, nullptr);
     EXPECT_EQ(definition->Word(6), 3);
+
+    // What a row and its table give their cells stays theirs: each row, and
+    // a table nested in a cell, gives its own border width and colours, and
+    // the outer row's answers hold again after the nested table.
+    const Imported layered = Import(
+        "<table border=\"2\" bgcolor=\"#00ff00\">"
+        "<tr bgcolor=\"#ff0000\"><td>r1</td><td>n1<table border=\"0\"><tr><td>inner</td></tr></table></td>"
+        "<td>after</td></tr>"
+        "<tr><td>r2</td><td bgcolor=\"#0000ff\">own2</td></tr>"
+        "<tr bgcolor=\"#202020\"><td>r3</td></tr></table>"
+        "<table><tr><td>plain</td></tr></table>");
+    ASSERT_EQ(layered.problem, "");
+    const std::pair<const char*, int> expected[] = {{"r1", 0xFF0000},   {"after", 0xFF0000}, {"r2", 0x00FF00},
+                                                    {"own2", 0x0000FF}, {"r3", 0x202020},    {"plain", -1}};
+    for (const auto& [text, colour] : expected) EXPECT_EQ(colourOf(layered, text), colour) << text;
+    std::vector<int> words;
+    for (const ItemRecord* cell : Of(layered, talix::kSigTableCell)) words.push_back(cell->Word(12));
+    std::vector<int> nested;
+    for (const ItemRecord* cell : Of(layered, talix::kSigNestedTableCell)) {
+        nested.push_back(cell->Word(12));
+        nested.push_back(Byte(cell, 11) & 0x01);   // coloured
+    }
+    EXPECT_EQ(words, (std::vector<int>{0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0x2222, 0}));
+    EXPECT_EQ(nested, (std::vector<int>{0, 0}));
 
     // A background image of a MIME part names its content id.
     const Imported image = Import("<table><tr><td style=\"background-image: url(cid:pic1)\">p</td></tr></table>");
