@@ -54,7 +54,8 @@ void NestedEmphasis(HtmlDocument& document) {
     }
 }
 
-void List2BQ(HtmlDocument& document) {
+bool List2BQ(HtmlDocument& document) {
+    bool made = false;
     HtmlNode* top = document.Root();
     for (HtmlNode* node = top->firstChild; node != nullptr; node = NextInside(node, top)) {
         if (!node->IsElement() || !IsListTag(node->tag) || node->firstChild == nullptr) continue;
@@ -64,7 +65,9 @@ void List2BQ(HtmlDocument& document) {
         if (hasItem) continue;
         HtmlDocument::Rename(node, "blockquote");
         node->implicit = true;
+        made = true;
     }
+    return made;
 }
 
 void BQ2Div(HtmlDocument& document) {

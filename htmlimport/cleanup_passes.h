@@ -14,7 +14,8 @@ void NestedEmphasis(HtmlDocument& document);
 
 // A list (ul, ol, dir, menu) that holds content but no list item is HTML's
 // way of indenting; it becomes an implicit block quote holding that content.
-void List2BQ(HtmlDocument& document);
+// True when it made one (else BQ2Div has nothing to do).
+bool List2BQ(HtmlDocument& document);
 
 // An implicit block quote becomes a div indented by 2em a level; one whose
 // only child is a block quote absorbs it as one more level.
