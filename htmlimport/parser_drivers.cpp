@@ -78,9 +78,11 @@ bool MayHoldAny(const HtmlDocument& document, std::initializer_list<HtmlTag> tag
 // pass runs.
 void RunPasses(HTMLImportContext* import, Driver driver) {
     HtmlDocument& document = *import->document;
-    if (MayHoldAny(document, {HtmlTag::kB, HtmlTag::kI})) NestedEmphasis(document);
-    if (driver == Driver::kBuffer && document.MayHold(HtmlTag::kDiv)) UnwrapPlainDivs(document);
-    if (MayHoldAny(document, {HtmlTag::kUl, HtmlTag::kOl, HtmlTag::kDir, HtmlTag::kMenu}) && List2BQ(document))
+    MarkupSteps steps;
+    steps.nestedEmphasis = MayHoldAny(document, {HtmlTag::kB, HtmlTag::kI});
+    steps.plainDivs = driver == Driver::kBuffer && document.MayHold(HtmlTag::kDiv);
+    steps.listsToQuotes = MayHoldAny(document, {HtmlTag::kUl, HtmlTag::kOl, HtmlTag::kDir, HtmlTag::kMenu});
+    if ((steps.nestedEmphasis || steps.plainDivs || steps.listsToQuotes) && SimplifyMarkup(document, steps))
         BQ2Div(document);
     const bool word2000 = IsWord2000(document);
     if (driver == Driver::kBuffer) import->isWord2000Document = word2000 ? 1 : 0;
