@@ -501,8 +501,10 @@ private:
                     if (kind != PlainCharacters::kEncodedKind) break;
                     const StoredEncoding* known = encodings->FindWhole(bytes + at);
                     if (known == nullptr) break;
-                    std::memcpy(out, known->text, kMostPerByte);
-                    out += known->size - 1u;
+                    // The entry whole: its count lands past what it
+                    // writes, which the room left holds.
+                    std::memcpy(out, known, sizeof *known);
+                    out += known->length;
                     at += lengths[c];
                 }
                 if (at < block) break;
@@ -515,7 +517,7 @@ private:
                 const StoredEncoding* known =
                     encodings_ != nullptr && n <= length - at ? encodings_->Find(bytes + at, n) : nullptr;
                 if (known != nullptr) {
-                    const std::size_t size = known->size - 1u;
+                    const std::size_t size = known->length;
                     const auto room = static_cast<std::size_t>(end - out);
                     if (room > sizeof known->text) {
                         std::memcpy(out, known->text, sizeof known->text);
