@@ -248,6 +248,29 @@ constexpr std::size_t kFirstBytes = 4;
 // The longest plain stretch written among characters outside ASCII.
 constexpr std::size_t kShortStretch = 16;
 
+// The length of a character by its first byte, found by shifts rather than
+// by a look-up: where the next character starts waits for it, character
+// after character, and a load is the slowest step of that chain. Group
+// bytes, which start the characters of two and three bytes, lie below 0x20;
+// every other byte is a character of its own.
+class CharacterLengths {
+public:
+    CharacterLengths() : below20_(Below20()) {}
+    std::size_t Of(std::uint8_t first) const { return first < 0x20 ? (below20_ >> (2 * first)) & 3 : 1; }
+
+private:
+    // Two bits for each byte below 0x20.
+    static std::uint64_t Below20() {
+        static const std::uint64_t bits = [] {
+            std::uint64_t packed = 0;
+            for (unsigned b = 0; b < 0x20; ++b) packed |= static_cast<std::uint64_t>(LmbcsLengths()[b] & 3) << (2 * b);
+            return packed;
+        }();
+        return bits;
+    }
+    std::uint64_t below20_;
+};
+
 // Copies a few bytes (at most 16) in two fixed moves that may overlap: a
 // general copy of a few bytes costs more than the character.
 inline void CopyShort(char* out, const char* text, std::size_t length) {
@@ -465,8 +488,8 @@ private:
         // The tables in locals: what is written through out could be any of
         // the writer's members as far as the compiler knows.
         const std::uint8_t* const kinds = kinds_;
-        const std::uint8_t* const lengths = LmbcsLengths();
         const EncodingTable* const encodings = encodings_;
+        const CharacterLengths lengths;
         for (;;) {
             while (fast && at < fastEnd && static_cast<std::size_t>(out - base) < fastUsed) {
                 const std::size_t block =
@@ -505,7 +528,7 @@ private:
                     // writes, which the room left holds.
                     std::memcpy(out, known, sizeof *known);
                     out += known->length;
-                    at += lengths[c];
+                    at += lengths.Of(c);
                 }
                 if (at < block) break;
             }
