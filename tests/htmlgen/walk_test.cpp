@@ -341,7 +341,11 @@ TEST_F(Walk, EachKindOfCharacterAtEveryOffsetAmongCharactersOutsideAscii) {
     // written as the encoder writes it alone, whether its characters are
     // met for the first time or again, whole or handed on in small pieces.
     const std::string astral = plat::NativeToLmbcs("\xF0\x9F\x98\x80");
-    const std::string subjects[] = {"\x82", "\x02\xD6", "\x0F\x2E", "\x14\x03\xB1", astral, "&", "<", ">", "\"", " "};
+    // Group bytes below 0x20 start characters of every length: of one
+    // (0x07, 0x1A: control characters), two (0x02, 0x0F) and three (0x10,
+    // 0x14).
+    const std::string subjects[] = {"\x82", "\x07", "\x1A", "\x02\xD6", "\x0F\x2E", "\x10\x88\xA1", "\x14\x03\xB1",
+                                    astral, "&", "<", ">", "\"", " "};
     const std::string fillers[] = {"\x9C", "ab", "\x14\x4E\x2D", "c", "\x01\x76", "de"};
     std::size_t next = 0;
     // About n bytes of whole characters drawn in turn from the fillers,
