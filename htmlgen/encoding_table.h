@@ -62,8 +62,8 @@ private:
 
     // Where a whole character's page is by its first byte: the page, the
     // mask of the second byte added to it, and the place of the byte that
-    // picks the entry.
-    // (Of the width of an index: no widening on the way.)
+    // picks the entry (each as wide as it is used, so that nothing is
+    // widened on the way).
     struct FirstByte {
         std::uint32_t page = 0;
         std::uint16_t secondMask = 0;

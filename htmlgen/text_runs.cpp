@@ -248,11 +248,12 @@ constexpr std::size_t kFirstBytes = 4;
 // The longest plain stretch written among characters outside ASCII.
 constexpr std::size_t kShortStretch = 16;
 
-// The length of a character by its first byte, found by shifts rather than
-// by a look-up: where the next character starts waits for it, character
-// after character, and a load is the slowest step of that chain. Group
-// bytes, which start the characters of two and three bytes, lie below 0x20;
-// every other byte is a character of its own.
+// The length of a character by its first byte, found without a table
+// look-up: where the next character starts waits for it, character after
+// character, and a load is the slowest step of that chain (a byte from 0x20
+// up is told by a test the processor predicts, one below by shifts). The
+// characters of two and three bytes start with a group byte below 0x20;
+// every byte from 0x20 up is a character of its own.
 class CharacterLengths {
 public:
     CharacterLengths() : below20_(Below20()) {}
