@@ -463,8 +463,10 @@ private:
     // on. It ends at a character of another kind, before a long plain
     // stretch (written faster on its own), at the end of the text, or after
     // the piece that makes the buffer due to be handed on, a plain stretch
-    // ending where that happens, as it would written piece by piece.
-    bool WriteEncodedStretch(const char* text, std::size_t length, std::size_t* i) {
+    // ending where that happens, as it would written piece by piece. Kept
+    // out of Write, whose loop over plain text stays as compact as text of
+    // ASCII alone needs it.
+    [[gnu::noinline]] bool WriteEncodedStretch(const char* text, std::size_t length, std::size_t* i) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
         char* const base = context_->buffer;
         char* const end = base + context_->capacity;
