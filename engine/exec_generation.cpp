@@ -51,7 +51,7 @@ STATUS GenerateAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context
 }
 
 const OperationRow kRows[] = {
-    {kOpGenerate, nullptr, MarkGeneration, GenerateAtEnd, &kGenerationSteps},
+    {kOpGenerate, nullptr, MarkGeneration, GenerateAtEnd, &kGenerationSteps, kNotesRangeOnly},
 };
 
 } // namespace

@@ -67,6 +67,11 @@ constexpr std::uint32_t kReplacementCutToMatch = 0x0002;
 constexpr std::uint32_t kMarksOnly = 0x0004;
 // Text the run wrote before keeps its link mark when the run passes it on.
 constexpr std::uint32_t kKeepsLinkMarks = 0x0008;
+// The executor inside the chunk only notes the chunk's first and last
+// records (the same for every record, and nothing else): of an unbroken
+// stretch of records a run that only reads takes into its open chunk, the
+// executor needs to see only the first and the last.
+constexpr std::uint32_t kNotesRangeOnly = 0x0010;
 
 struct OperationRow {
     std::uint16_t operation = 0;

@@ -510,12 +510,97 @@ bool ReadingDone(const RecordProcessContext* context) {
            context->chunkOpen == 0 && context->firstLevel != nullptr && NothingLeftToSelect(context->firstLevel);
 }
 
+// The level of a run that only reads and whose every record goes straight
+// into the open chunk of an Everything level, with nothing that could stop
+// the walk early: no resuming, no early stop, no single target, and an
+// element type that leaves out none of its records. Null otherwise.
+ChunkDefInfo* ReadingIntoOpenChunk(const RecordProcessContext* context) {
+    if (context->writesItem != 0 || context->resume != nullptr || context->stopWhenDone != 0 ||
+        context->singleTargetDone != 0)
+        return nullptr;
+    ChunkDefInfo* level = OpenEverythingLevel(context);
+    if (level == nullptr) return nullptr;
+    switch (level->elementType) {
+    case 10:
+    case 15:
+    case 21:
+    case 36:
+        return nullptr;
+    default:
+        return level;
+    }
+}
+
+// What the walk does for each record from `node` on while
+// ReadingIntoOpenChunk holds, without asking again per record what cannot
+// have changed: the running state, the table level, then the executor
+// inside the chunk. Only an executor can end the stretch (a status, an early
+// stop, the chunk closed); one that only notes the range, which cannot, sees
+// the stretch's first and last records only. Returns the first record not
+// walked: the walk's end, or the record after the one that ended the
+// stretch.
+CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordProcessContext* context,
+                                STATUS* status) {
+    const OperationRow* row = OperationExecutors(context);
+    const bool rangeOnly = row != nullptr && (row->facts & kNotesRangeOnly) != 0;
+    context->matchedLevel = level;
+    context->nextLevel = nullptr;
+    bool shown = false;               // whether the executor has seen a record of the stretch
+    CDRecordNode* unseen = nullptr;   // the last record walked, not yet shown to a range-only executor
+    for (; node != nullptr && node->length != 0; node = node->next) {
+        context->node = node;
+        const std::uint16_t signature = node->signature;
+        if ((signature == kSigTableBegin || signature == kSigNestedTableBegin) &&
+            context->output.tableLevel < kWalkTableLevels) {
+            context->output.tableLevel += 1;
+        }
+        context->recordCounter = context->recordCounter + 1;
+        context->skipRecord = 0;
+        KeepRunningState(node->bytes, signature, node->length, context);
+        context->recordHandled = 1;
+        bool ended = false;
+        if (rangeOnly && shown && context->consumedThrough == 0) {
+            // Shown later only if it turns out the stretch's last.
+            unseen = node;
+        } else {
+            std::uint32_t passOn = node->length;
+            *status = RunInsideExecutor(node->bytes, signature, node->length, &passOn, row, context);
+            shown = true;
+            unseen = nullptr;
+            ended = *status != kOK || context->stopWhenDone != 0 || context->chunkOpen == 0 ||
+                    context->singleTargetDone != 0;
+        }
+        context->cellMarker = 0;
+        if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && context->output.tableLevel > 0) {
+            context->output.tableLevel -= 1;
+        }
+        context->previousIndex = node->index;
+        context->previousSignature = signature;
+        if (ended) return *status != kOK ? node : node->next;
+    }
+    if (unseen != nullptr) {
+        context->node = unseen;
+        std::uint32_t passOn = unseen->length;
+        *status = RunInsideExecutor(unseen->bytes, unseen->signature, unseen->length, &passOn, row, context);
+    }
+    return node;
+}
+
 } // namespace
 
 STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
     STATUS status = kOK;
     CDRecordNode* first = context->node != nullptr ? context->node : (list != nullptr ? list->head : nullptr);
     for (CDRecordNode* node = first; node != nullptr && node->length != 0; node = node->next) {
+        if (ChunkDefInfo* level = ReadingIntoOpenChunk(context)) {
+            node = WalkIntoOpenChunk(node, level, context, &status);
+            if (status != kOK) break;
+            if (ReadingDone(context)) {
+                FollowTextToTheEnd(context->node, context);
+                break;
+            }
+            if (node == nullptr || node->length == 0) break;
+        }
         if (context->writesItem != 0 &&
             (node->length > kLongestWritableRecord || node->signature < kLowestWritableSignature)) {
             return kOperationFailed;

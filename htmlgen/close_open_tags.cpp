@@ -53,6 +53,8 @@ bool CellCheckPasses(const XMLGenContext* context, const char* tag) {
 // The list check: the tag is open inside the current cell (or outside every
 // cell).
 bool ListCheckPasses(const XMLGenContext* context, const char* tag) {
+    // The tag on top, as it mostly is when a paragraph closes, passes.
+    if (context->closeTagCount > 0 && Same(context->closeTags[context->closeTagCount - 1].tag, tag)) return true;
     if (!OneOf(tag, {"</li>", "</ul>", "</ol>", "</div>", "</p>"})) return true;
     for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
         const char* entry = context->closeTags[i].tag;
@@ -62,7 +64,29 @@ bool ListCheckPasses(const XMLGenContext* context, const char* tag) {
     return true;
 }
 
-bool IsBlockTag(const char* tag) { return OneOf(tag, kBlockTags, std::size(kBlockTags)); }
+// Whether the tag is one of kBlockTags, in any case (as OneOf would say):
+// its third and fourth letters leave one block tag it can be, and only that
+// one is compared. The block tags are lower-case, so folding the tag alone
+// compares without regard to case.
+bool IsBlockTag(const char* tag) {
+    if (tag == nullptr || tag[0] != '<' || tag[1] != '/') return false;
+    const char* candidate = nullptr;
+    switch (LowerAscii(tag[2])) {
+    case 't': candidate = LowerAscii(tag[3]) == 'r' ? kBlockTags[1] : kBlockTags[0]; break;
+    case 'b': candidate = kBlockTags[2]; break;
+    case 'u': candidate = kBlockTags[3]; break;
+    case 'o': candidate = kBlockTags[4]; break;
+    case 'd': candidate = kBlockTags[5]; break;
+    case 'p': candidate = kBlockTags[6]; break;
+    default: return false;
+    }
+    const char* at = tag;
+    while (*candidate != '\0' && LowerAscii(*at) == *candidate) {
+        ++at;
+        ++candidate;
+    }
+    return *at == '\0' && *candidate == '\0';
+}
 
 // Whether a line feed follows block closing tags written to the output.
 bool LineFeeds(const XMLGenContext* context) {
@@ -70,15 +94,17 @@ bool LineFeeds(const XMLGenContext* context) {
 }
 
 // Pops the top entry and writes its closing tag to the output, with a line
-// feed after a block's when asked; returns the entry.
+// feed after a block's when the caller allows them and the output mode asks
+// for them (asked only for a block); returns the entry. The stack is not
+// empty (every caller asks first).
 CloseTagEntry PopToOutput(XMLGenContext* context, bool lineFeeds) {
-    const CloseTagEntry entry = *TopCloseTag(context);
-    DropTopCloseTag(context);
+    const CloseTagEntry entry = context->closeTags[--context->closeTagCount];
+    UncountInlineEntry(context, entry.kind);
     if (entry.kind != kInlineNone) {
         AppendOutput(context, entry.tag, InlineCloseTagLength(static_cast<InlineKind>(entry.kind)));
     } else {
         AppendOutput(context, entry.tag);
-        if (lineFeeds && IsBlockTag(entry.tag)) AppendOutput(context, "\n", 1);
+        if (lineFeeds && LineFeeds(context) && IsBlockTag(entry.tag)) AppendOutput(context, "\n", 1);
     }
     return entry;
 }
@@ -100,11 +126,10 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
     if (cellCheck != 0 && !CellCheckPasses(context, tag)) return 0;
     if (listCheck != 0 && !ListCheckPasses(context, tag)) return 0;
 
-    const bool lineFeeds = LineFeeds(context);
     while (context->closeTagCount > 0) {
         const char* popped = TopCloseTag(context)->tag;
         if (write != 0 && buffer == nullptr) {
-            PopToOutput(context, lineFeeds);
+            PopToOutput(context, true);
         } else {
             DropTopCloseTag(context);
             if (write != 0) AppendTo(buffer, capacity, popped);
@@ -116,15 +141,13 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
 
 int CloseInlineKind(XMLGenContext* context, InlineKind kind) {
     if (context == nullptr || !InlineKindOpen(context, kind)) return 0;
-    const bool lineFeeds = LineFeeds(context);
-    while (context->closeTagCount > 0 && PopToOutput(context, lineFeeds).kind != kind) {
+    while (context->closeTagCount > 0 && PopToOutput(context, true).kind != kind) {
     }
     return 1;
 }
 
 void ClosePoppedToOutput(XMLGenContext* context, std::uint32_t count) {
-    const bool lineFeeds = LineFeeds(context);
-    for (std::uint32_t k = 0; k < count && context->closeTagCount > 0; ++k) PopToOutput(context, lineFeeds);
+    for (std::uint32_t k = 0; k < count && context->closeTagCount > 0; ++k) PopToOutput(context, true);
 }
 
 int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write, int mustBeOpen, int cellCheck,

@@ -393,7 +393,7 @@ bool SameKey(const FontChangeKey& a, const FontChangeKey& b) {
 // output (direct) it is not copied into the scratch markup first: only its
 // length is noted there, as nothing reads the scratch text of such a change.
 void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup, bool direct) {
-    ClosePoppedToOutput(context, memo.closed);
+    if (memo.closed != 0) ClosePoppedToOutput(context, memo.closed);
     MoveToTextEnd(context);
     if (direct) {
         if (memo.length > 0) AppendOutput(context, memo.text, memo.length);

@@ -265,8 +265,10 @@ const char* AlignmentAttribute(const XMLGenContext* context, const CDRecordNode*
 // border record asks for and the paragraph's alignment.
 void WriteAttributes(XMLGenContext* context, const CDRecordNode* reference, const CDRecordNode* border) {
     if (border == nullptr) {
-        // Most paragraphs have no border record: the alignment alone.
-        AppendOutput(context, AlignmentAttribute(context, reference));
+        // Most paragraphs have no border record: the alignment alone, and
+        // mostly not that either.
+        const char* alignment = AlignmentAttribute(context, reference);
+        if (alignment[0] != '\0') AppendOutput(context, alignment);
         return;
     }
     std::string text;

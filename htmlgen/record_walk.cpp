@@ -184,17 +184,26 @@ bool RangeReachesItsEnd(const XMLGenContext* context) {
     return false;
 }
 
+// What the check after each record measures against, the same for the
+// whole walk: with OutputToEvent the chunk size, else the text length past
+// which the buffer counts as full.
+struct BufferLimit {
+    bool events = false;
+    std::uint32_t limit = 0;
+};
+
+BufferLimit LimitOf(const XMLGenContext* context) {
+    if (EventOutputOn(context)) return BufferLimit{true, EventChunkLimit(context)};
+    return BufferLimit{false, context->capacity > kRecordReserve ? context->capacity - kRecordReserve : 0};
+}
+
 // The check before and after each record: without OutputToEvent a buffer
 // close to full ends the walk (263); with it the text is handed on once it
 // nears the chunk size.
-STATUS CheckBuffer(XMLGenContext* context) {
+STATUS CheckBuffer(XMLGenContext* context, const BufferLimit& limit) {
     if (context->overflow != 0) return kOutOfMemory;
-    if (!EventOutputOn(context)) {
-        const std::uint32_t limit = context->capacity > kRecordReserve ? context->capacity - kRecordReserve : 0;
-        return TextLength(context) > limit ? kOutOfMemory : kOK;
-    }
-    const std::uint32_t chunk = EventChunkLimit(context);
-    if (TextSinceFlush(context) + kEventMargin > chunk) return CutLineBuffer(context);
+    if (!limit.events) return TextLength(context) > limit.limit ? kOutOfMemory : kOK;
+    if (TextSinceFlush(context) + kEventMargin > limit.limit) return CutLineBuffer(context);
     return kOK;
 }
 
@@ -242,8 +251,9 @@ STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth,
     const WalkCall call{static_cast<std::uint16_t>(kind), ClampToWord(depth)};
     STATUS status = kOK;
     bool stoppedAtCell = false;
+    const BufferLimit limit = LimitOf(context);
     for (;;) {
-        const STATUS room = CheckBuffer(context);
+        const STATUS room = CheckBuffer(context, limit);
         if (room == kOutOfMemory) return kOutOfMemory;
         if (status == kOK) status = room;
         if (status != kOK || !InRange(context, context->node)) break;

@@ -766,6 +766,8 @@ void DropRepeatedMarkup(XMLGenContext* context, std::size_t markupLength) {
     const std::size_t end = TextLength(context);
     if (end < markupLength) return;
     const std::size_t start = end - markupLength;
+    // Mostly the byte before the markup differs from its last byte already.
+    if (start > 0 && context->buffer[start - 1] != context->buffer[end - 1]) return;
     if (!WrittenBefore(context, start, context->buffer + start, markupLength)) return;
     std::memset(context->buffer + start, 0, markupLength);
     context->writePosition = context->buffer + start;
@@ -848,7 +850,7 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
                                next->next->signature == kSigColor;
         run = InRange(context, next) && HasText(next) && SameFont(next, node) && !ownColour ? next : nullptr;
     }
-    CompletePendingLink(context);
+    if (context->pendingLink != nullptr) CompletePendingLink(context);
     CloseRunElements(context);
     context->node = last->next;
     Finish(context, kind);

@@ -9,6 +9,7 @@
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
+#include "htmlimport/shared_matches.h"
 #include "talix/session.h"
 
 namespace talix {
@@ -204,6 +205,11 @@ const StyleDeclarations* CSSRule::Declarations() const {
 
 CSSRuleList::CSSRuleList() : version_(NextListVersion()) {}
 CSSRuleList::~CSSRuleList() = default;
+
+SharedMatches& CSSRuleList::Shared() const {
+    if (shared_ == nullptr) shared_ = std::make_unique<SharedMatches>();
+    return *shared_;
+}
 
 void CSSRuleList::Append(std::unique_ptr<CSSRule> rule) {
     const CSSSelector* selector = rule->selector();

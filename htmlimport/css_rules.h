@@ -31,6 +31,7 @@ namespace talix {
 
 struct HTMLImportContext;
 struct HtmlNode;
+class SharedMatches;
 
 // One compound of a selector. A selector is a chain that starts at its
 // rightmost compound (the element the rule applies to) and runs leftwards
@@ -85,6 +86,10 @@ public:
     const CSSRule& operator[](std::size_t n) const { return *rules_[n]; }
     // A number that changes whenever the list does (no two lists share one).
     std::uint64_t Version() const { return version_; }
+    // The matches the look-ups share by element name and class while this
+    // list is the first of the pair they match against; made on the first
+    // call and kept for the list's life. Throws std::bad_alloc.
+    SharedMatches& Shared() const;
 
     // Calls visit(rule), in list order, for every rule whose rightmost
     // compound names the element (compared without regard to case), and for
@@ -104,6 +109,7 @@ private:
     std::unordered_map<std::string, std::vector<const CSSRule*>> byName_;
     std::unordered_map<std::string, std::vector<const CSSRule*>> byClass_;
     std::uint64_t version_ = 0;
+    mutable std::unique_ptr<SharedMatches> shared_;
 };
 
 template <typename Visit>

@@ -89,6 +89,7 @@ public:
         const WalkMemo::Inheritance* state = memo_->Inherited(element);
         return state != nullptr ? *state : WalkMemo::Inheritance{};
     }
+    WalkMemo& Memo() const { return *memo_; }
 
 private:
     std::optional<WalkMemo> own_;
@@ -230,9 +231,17 @@ void ApplyCssSize(const HTMLImportContext* import, const RunStyle& style, const 
         if (!IsRelativeSize(css::TrimBlanks(*own.ownSize))) break;
         at = at->parent != nullptr ? style.Inherited(at->parent).sizeLink : nullptr;
     }
+    // The sizes are answers of the memo: the points of each around a size
+    // are kept there, since the runs of like elements ask them again.
+    auto pointsOf = [&](const std::string* size, std::uint8_t around) {
+        if (const std::uint8_t* kept = style.Memo().FindSize(size, around)) return *kept;
+        const std::uint8_t points = CssFontSize(import, *size, around);
+        style.Memo().KeepSize(size, around, points);
+        return points;
+    };
     std::uint8_t points = font->size;
-    for (auto size = more.rbegin(); size != more.rend(); ++size) points = CssFontSize(import, **size, points);
-    while (count > 0) points = CssFontSize(import, *sizes[--count], points);
+    for (auto size = more.rbegin(); size != more.rend(); ++size) points = pointsOf(*size, points);
+    while (count > 0) points = pointsOf(sizes[--count], points);
     font->size = points;
 }
 

@@ -91,6 +91,9 @@ struct MatchedRules {
     const CSSRuleList* lists[2] = {};
     std::uint64_t versions[2] = {};
     bool known = false;
+    // The rules are those of every element of the same name and class: no
+    // rule that may apply to them looks above the element.
+    bool byName = false;
     // The matched rules of the four passes one after another (list 0 with
     // class, list 0 without, list 1 with, list 1 without): one list per
     // element rather than one per pass. passEnds[k] is where pass k ends.

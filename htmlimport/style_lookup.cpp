@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "core/temp_directory.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/css_text.h"
+#include "htmlimport/shared_matches.h"
 #include "htmlimport/style_declarations.h"
 #include "htmlimport/style_shorthands.h"
 #include "talix_platform.h"
@@ -33,8 +35,26 @@ std::uint64_t WordBitOf(const char lead[3]) {
     return std::uint64_t{1} << ((key * 0x9E3779B1u) >> 26);
 }
 
-constexpr std::uint64_t kNameHashStart = 1469598103934665603ull;
-constexpr std::uint64_t kNameHashFactor = 1099511628211ull;
+// The hash of a property's whole name, eight characters at a time, each
+// with the bit 0x20 set: a letter reads as its lower-case self, and a name
+// as written hashes as its lower-case form does.
+std::uint64_t FoldedNameHash(const char* name, std::size_t length) {
+    constexpr std::uint64_t kFold = 0x2020202020202020ull;
+    constexpr std::uint64_t kFactor = 0x9E3779B97F4A7C15ull;
+    std::uint64_t hash = 1469598103934665603ull ^ length;
+    for (; length >= 8; name += 8, length -= 8) {
+        std::uint64_t block;
+        std::memcpy(&block, name, 8);
+        hash = (hash ^ (block | kFold)) * kFactor;
+        hash ^= hash >> 29;
+    }
+    if (length > 0) {
+        std::uint64_t block = 0;
+        std::memcpy(&block, name, length);
+        hash = (hash ^ (block | kFold)) * kFactor;
+    }
+    return hash * kFactor;
+}
 std::uint64_t NameBitOfHash(std::uint64_t hash) { return std::uint64_t{1} << (hash >> 58); }
 
 // The element the rules are matched against.
@@ -145,7 +165,10 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
     matched.known = false;
     matched.matchedName = element->name;
     matched.matchedClass = withClass ? classAttribute->value : nullptr;
-    if (const MatchedRules* shared = SiblingRules(element, classAttribute, lists); shared != nullptr) {
+    const MatchedRules* shared = SiblingRules(element, classAttribute, lists);
+    SharedMatches* table = first != nullptr ? &first->Shared() : second != nullptr ? &second->Shared() : nullptr;
+    if (shared == nullptr && table != nullptr) shared = table->Find(element, classAttribute, lists);
+    if (shared != nullptr) {
         matched.rules = shared->rules;
         std::copy(std::begin(shared->passEnds), std::end(shared->passEnds), std::begin(matched.passEnds));
         for (int n = 0; n < 2; ++n) {
@@ -154,11 +177,15 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
             matched.declaredWords[n] = shared->declaredWords[n];
         }
         matched.ruleNames = shared->ruleNames;
+        matched.byName = shared->byName;
         return WithOwnStyle(element, first, second, &matched);
     }
     const std::string classKey = withClass ? css::LowerCopy(classAttribute->value) : std::string();
     matched.rules.clear();
     matched.ruleNames = 0;
+    // Whether a rule that may apply looks above the element: its match is
+    // then the element's own.
+    bool byAncestors = false;
     for (int n = 0; n < 2; ++n) {
         matched.lists[n] = lists[n];
         matched.versions[n] = lists[n] != nullptr ? lists[n]->Version() : 0;
@@ -166,6 +193,7 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
         for (const bool classless : {false, true}) {
             if (lists[n] != nullptr && !lists[n]->Empty())
                 lists[n]->FirstCandidate(element, withClass && !classless ? &classKey : nullptr, [&](const CSSRule& rule) {
+                    if (rule.selector()->outer != nullptr) byAncestors = true;
                     if (!RuleMatches(rule, element, classAttribute, classless)) return false;
                     matched.rules.push_back(&rule);
                     if (const StyleDeclarations* declarations = rule.Declarations()) {
@@ -177,7 +205,14 @@ const MatchedRules& Matched(const HtmlNode* element, const CSSRuleList* first, c
             matched.passEnds[2 * n + (classless ? 1 : 0)] = static_cast<std::uint32_t>(matched.rules.size());
         }
     }
-    return WithOwnStyle(element, first, second, &matched);
+    matched.byName = !byAncestors;
+    const MatchedRules& whole = WithOwnStyle(element, first, second, &matched);
+    try {
+        if (table != nullptr) table->Keep(element, classAttribute, lists, whole, byAncestors);
+    } catch (const std::bad_alloc&) {
+        // Not shared: the elements of the name and class are matched anew.
+    }
+    return whole;
 }
 
 // The first rule of the list's pass that holds the property.
@@ -221,29 +256,27 @@ StyleValue FromRules(const HtmlNode* node, std::string_view lowerName, const cha
     return std::nullopt;
 }
 
-// The bit of a property's first word (DeclaredWordBit) from the name as
-// written: its letters are read in lower case.
-std::uint64_t PropertyWordBit(const char* property) {
+// The first three characters of a property's first word as written, in
+// lower case (fewer when it is shorter; the rest are 0).
+struct NameLead {
     char lead[3] = {};
-    for (int n = 0; n < 3 && property[n] != '\0' && property[n] != '-'; ++n) lead[n] = LowerAscii(property[n]);
-    return WordBitOf(lead);
-}
+    explicit NameLead(const char* property) {
+        for (int n = 0; n < 3 && property[n] != '\0' && property[n] != '-'; ++n) lead[n] = LowerAscii(property[n]);
+    }
+    // Whether a shorthand may answer for the property (see
+    // FindStyleValueLower): it begins like border, margin, padding or
+    // background.
+    bool Shorthand() const {
+        for (const char* word : {"bor", "mar", "pad", "bac"})
+            if (lead[0] == word[0] && lead[1] == word[1] && lead[2] == word[2]) return true;
+        return false;
+    }
+};
 
 // The bit of a property's whole name (DeclaredNameBit) from the name as
 // written.
 std::uint64_t PropertyNameBit(const char* property) {
-    std::uint64_t hash = kNameHashStart;
-    for (const char* c = property; *c != '\0'; ++c) hash = (hash ^ static_cast<unsigned char>(LowerAscii(*c))) * kNameHashFactor;
-    return NameBitOfHash(hash);
-}
-
-// Whether a shorthand may answer for the property (see FindStyleValueLower).
-bool MayTakeShorthand(const char* property) {
-    char lead[3] = {};
-    for (int n = 0; n < 3 && property[n] != '\0' && property[n] != '-'; ++n) lead[n] = LowerAscii(property[n]);
-    for (const char* word : {"bor", "mar", "pad", "bac"})
-        if (lead[0] == word[0] && lead[1] == word[1] && lead[2] == word[2]) return true;
-    return false;
+    return NameBitOfHash(FoldedNameHash(property, std::strlen(property)));
 }
 
 // Whether the element's style attribute or a rule of the lists matching it
@@ -272,19 +305,35 @@ DeclaredBits ElementBits(const HtmlNode* element, const CSSRuleList* first, cons
 
 bool DeclaresWordOf(const HtmlNode* element, const char* property, const CSSRuleList* first,
                     const CSSRuleList* second) {
-    const std::uint64_t bit = PropertyWordBit(property);
+    // Most names are told from their first word: the whole name is read
+    // only when that does not decide.
+    const NameLead lead(property);
     const DeclaredBits bits = ElementBits(element, first, second);
-    if ((bits.words & bit) == 0) return false;
-    if (MayTakeShorthand(property)) return true;
+    if ((bits.words & WordBitOf(lead.lead)) == 0) return false;
+    if (lead.Shorthand()) return true;
     return (bits.names & PropertyNameBit(property)) != 0;
+}
+
+// The value of the property for the node, looked up the whole way: its
+// style attribute, then the rules.
+StyleValue LookUpProperty(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                          const CSSRuleList* second) {
+    if (Tracing()) {
+        plat::LogLine(0, "FindStyleValue: propname=%s", property);
+        plat::LogLine(0, "FindStyleValue: about to look internal for propname=%s", property);
+    }
+    const LowerName name(property);
+    StyleValue value = FindStyleValueLower(NodeStyle(node), name.View());
+    if (Tracing()) plat::LogLine(0, "FindStyleValue: finished looking internally for propname=%s", property);
+    if (value.has_value()) return value;
+    if (first == nullptr && second == nullptr) return std::nullopt;
+    return FromRules(node, name.View(), property, first, second);
 }
 
 } // namespace
 
 std::uint64_t DeclaredNameBit(std::string_view lowerProperty) {
-    std::uint64_t hash = kNameHashStart;
-    for (const char c : lowerProperty) hash = (hash ^ static_cast<unsigned char>(c)) * kNameHashFactor;
-    return NameBitOfHash(hash);
+    return NameBitOfHash(FoldedNameHash(lowerProperty.data(), lowerProperty.size()));
 }
 
 std::uint64_t DeclaredWordBit(std::string_view lowerProperty) {
@@ -301,16 +350,13 @@ StyleValue FindStyleValue(const HtmlNode* node, const char* property, const CSSR
     // answered from the words they declare, before the name is read whole.
     // (Tracing takes the long way, which logs each step.)
     if (!Tracing() && node->IsElement() && !DeclaresWordOf(node, property, first, second)) return std::nullopt;
-    if (Tracing()) {
-        plat::LogLine(0, "FindStyleValue: propname=%s", property);
-        plat::LogLine(0, "FindStyleValue: about to look internal for propname=%s", property);
-    }
-    const LowerName name(property);
-    StyleValue value = FindStyleValueLower(NodeStyle(node), name.View());
-    if (Tracing()) plat::LogLine(0, "FindStyleValue: finished looking internally for propname=%s", property);
-    if (value.has_value()) return value;
-    if (first == nullptr && second == nullptr) return std::nullopt;
-    return FromRules(node, name.View(), property, first, second);
+    return LookUpProperty(node, property, first, second);
+}
+
+StyleValue FindDeclaredStyleValue(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                                  const CSSRuleList* second) {
+    if (node == nullptr || property == nullptr || property[0] == '\0') return std::nullopt;
+    return LookUpProperty(node, property, first, second);
 }
 
 StyleValue FindStyleValueFromCSSRules(const HtmlNode* node, const char* property, const CSSRuleList* first,
@@ -496,9 +542,10 @@ bool DeclaredElementBits(const HtmlNode* node, const CSSRuleList* first, const C
 PropertyBits PropertyDeclaredBits(const char* property) {
     PropertyBits bits;
     if (property == nullptr || property[0] == '\0') return bits;
-    bits.word = PropertyWordBit(property);
+    const NameLead lead(property);
+    bits.word = WordBitOf(lead.lead);
     bits.name = PropertyNameBit(property);
-    bits.shorthand = MayTakeShorthand(property);
+    bits.shorthand = lead.Shorthand();
     return bits;
 }
 

@@ -48,6 +48,12 @@ enum StyleSource : std::uint16_t {
 StyleValue FindStyleValue(const HtmlNode* node, const char* property, const CSSRuleList* first,
                           const CSSRuleList* second);
 
+// FindStyleValue for a caller that has found with MayBeDeclared that the
+// element may declare the property: the same answer, without asking that
+// again.
+StyleValue FindDeclaredStyleValue(const HtmlNode* node, const char* property, const CSSRuleList* first,
+                                  const CSSRuleList* second);
+
 // The value of property in one parsed list, with the shorthands expanded:
 // - an exact property wins;
 // - border-<side>-<width|style|color> from border-<side> or border (the

@@ -2,13 +2,19 @@
 #include "htmlimport/walk_memo.h"
 
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "core/font_spec.h"
+#include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/html_tags.h"
+#include "htmlimport/shared_matches.h"
+#include "htmlimport/style_declarations.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -20,6 +26,9 @@ constexpr std::size_t kMostParagraphs = 512;
 constexpr std::size_t kMostColors = 4096;
 // Family names kept at most; the memo starts again when full.
 constexpr std::size_t kMostFaces = 1024;
+// Font-size answers kept at most, each with the size around it; the memo
+// starts again when full.
+constexpr std::size_t kMostSizes = 4096;
 // Border texts kept at most; the memo starts again when full.
 constexpr std::size_t kMostBorders = 512;
 // Elements whose style answers are kept at most; the memo starts again
@@ -61,7 +70,8 @@ const CSSRuleList* Rules(const CSSRuleList& list) { return list.Empty() ? nullpt
 } // namespace
 
 WalkMemo::WalkMemo(const HTMLImportContext* import) : import_(import) {
-    ruleCount_ = import->styleRules1.Size() + import->styleRules2.Size();
+    ruleVersions_[0] = import->styleRules1.Version();
+    ruleVersions_[1] = import->styleRules2.Version();
     for (int question = 0; question < kQuestions; ++question)
         propertyBits_[question] = PropertyDeclaredBits(kQuestionRows[question].property);
 }
@@ -71,6 +81,8 @@ void WalkMemo::ForgetStyles() {
     strings_.clear();
     runs_.clear();
     inherited_.clear();
+    ownParts_.clear();
+    sizes_.clear();
 }
 
 void WalkMemo::LeftElement() {
@@ -78,10 +90,11 @@ void WalkMemo::LeftElement() {
 }
 
 void WalkMemo::CheckRules() {
-    const std::size_t count = import_->styleRules1.Size() + import_->styleRules2.Size();
-    if (count == ruleCount_) return;
+    // Any change of either list (also one that keeps its size) forgets.
+    if (import_->styleRules1.Version() == ruleVersions_[0] && import_->styleRules2.Version() == ruleVersions_[1]) return;
     ForgetStyles();
-    ruleCount_ = count;
+    ruleVersions_[0] = import_->styleRules1.Version();
+    ruleVersions_[1] = import_->styleRules2.Version();
 }
 
 const WalkMemo::Answers* WalkMemo::Placed(const HtmlNode* node) const {
@@ -143,10 +156,26 @@ bool WalkMemo::OwnUpAnswer(std::size_t at, Question question, std::string* value
         if (source != nullptr) *source = from;
         return true;
     }
-    StyleValue answer = StyleAttrElem(answers_[at].node, row.property, row.attribute, row.tag1, row.tag2, nullptr, source,
-                                      false, Rules(import_->styleRules1), Rules(import_->styleRules2));
-    if (!answer.has_value()) return false;
-    *value = std::move(*answer);
+    if (answers_[at].bitsState != kBitsRead) {
+        StyleValue answer = StyleAttrElem(answers_[at].node, row.property, row.attribute, row.tag1, row.tag2, nullptr,
+                                          source, false, Rules(import_->styleRules1), Rules(import_->styleRules2));
+        if (!answer.has_value()) return false;
+        *value = std::move(*answer);
+        return true;
+    }
+    // The element may declare the property (its bits were read): its
+    // property, then its attribute, then its name, as StyleAttrElem asks.
+    if (source != nullptr) *source = kStyleNotFound;
+    StyleValue own = FindDeclaredStyleValue(answers_[at].node, row.property, Rules(import_->styleRules1),
+                                            Rules(import_->styleRules2));
+    std::uint16_t from = kStyleFromCSS;
+    if (own.has_value()) {
+        *value = std::move(*own);
+    } else {
+        const char* const tags[3] = {row.tag1, row.tag2, nullptr};
+        if (!AttributeOrTagAnswer(answers_[at].node, row.attribute, tags, value, &from)) return false;
+    }
+    if (source != nullptr) *source = from;
     return true;
 }
 
@@ -161,8 +190,13 @@ const std::string* WalkMemo::Ask(const HtmlNode* element, Question question, std
             if (Undeclared(at, question)) {
                 Keep(at, question, nullptr, kStyleFromCSS);
             } else {
-                const StyleValue value = FindStyleValue(element, kQuestionRows[question].property,
-                                                        Rules(import_->styleRules1), Rules(import_->styleRules2));
+                // Asked of the bits already when they were read.
+                const CSSRuleList* first = Rules(import_->styleRules1);
+                const CSSRuleList* second = Rules(import_->styleRules2);
+                const char* property = kQuestionRows[question].property;
+                const StyleValue value = answers_[at].bitsState == kBitsRead
+                                             ? FindDeclaredStyleValue(element, property, first, second)
+                                             : FindStyleValue(element, property, first, second);
                 Keep(at, question, value.has_value() ? &*value : nullptr, kStyleFromCSS);
             }
         }
@@ -245,23 +279,88 @@ void WalkMemo::Inherit(std::size_t at, const Inheritance* parent, Inheritance* s
         state->nearestFont = node;
         state->fontWithSize = FindAttribute(node, "size") != nullptr;
     }
+    // Elements of one name and class whose rules were matched by those
+    // alone, and whose own attributes answer nothing, add the same part.
+    const bool keyed = OwnPartKey(node);
+    const OwnPart* part = nullptr;
+    OwnPart found;
+    if (keyed) {
+        const auto kept = ownParts_.find(partKey_);
+        if (kept != ownParts_.end()) part = &kept->second;
+    }
+    if (part == nullptr) {
+        FindOwnPart(at, &found);
+        part = &found;
+        try {
+            if (keyed && SharesOwnPart(node)) ownParts_.emplace(partKey_, found);
+        } catch (const std::bad_alloc&) {
+            // Not shared: the next element of the key finds its own.
+        }
+    }
+    state->ownSize = part->ownSize;
+    if (state->fontWithSize || state->ownSize != nullptr) state->sizeLink = node;
+    for (int question = kWeightUp; question < kQuestions; ++question) {
+        if (part->up[question] == nullptr) continue;
+        state->up[question] = part->up[question];
+        state->upSource[question] = part->upSource[question];
+    }
+    for (int walk = 0; walk < kWalks; ++walk)
+        if (part->walks[walk].end != kWalkedOut) state->walks[walk] = part->walks[walk];
+}
+
+void WalkMemo::FindOwnPart(std::size_t at, OwnPart* part) {
+    const HtmlNode* node = answers_[at].node;
     // An element that declares no property answers none of their
     // questions: only its name and its attributes can decide anything.
     const bool noProperties = DeclaresNothing(at);
-    state->ownSize = noProperties ? nullptr : Ask(node, kFontSize);
-    if (state->fontWithSize || state->ownSize != nullptr) state->sizeLink = node;
+    part->ownSize = noProperties ? nullptr : Ask(node, kFontSize);
     for (int question = kWeightUp; question < kQuestions; ++question) {
         std::string value;
         std::uint16_t from = kStyleNotFound;
         if (!OwnUpAnswer(at, static_cast<Question>(question), &value, &from)) continue;
         strings_.push_back(std::move(value));
-        state->up[question] = &strings_.back();
-        state->upSource[question] = static_cast<std::uint8_t>(from);
+        part->up[question] = &strings_.back();
+        part->upSource[question] = static_cast<std::uint8_t>(from);
     }
-    for (int walk = 0; walk < kWalks; ++walk) {
-        const WalkResult own = OwnEnd(node, static_cast<Walk>(walk), noProperties);
-        if (own.end != kWalkedOut) state->walks[walk] = own;
+    for (int walk = 0; walk < kWalks; ++walk) part->walks[walk] = OwnEnd(node, static_cast<Walk>(walk), noProperties);
+}
+
+bool WalkMemo::OwnPartKey(const HtmlNode* node) {
+    // Traced look-ups are each made, and logged, for every element.
+    if (g_debugLevel > 3) return false;
+    const HtmlAttr* classAttribute = nullptr;
+    for (const HtmlAttr* attr = node->attributes; attr != nullptr; attr = attr->next) {
+        if (attr->name == nullptr) return false;
+        // Told by the first letter before the names are compared whole.
+        switch (LowerAscii(attr->name[0])) {
+        case 's':
+            if (EqualNoCase(attr->name, "style") || EqualNoCase(attr->name, "size")) return false;
+            break;
+        case 'c':
+            if (EqualNoCase(attr->name, "color")) return false;
+            if (classAttribute == nullptr && EqualNoCase(attr->name, "class")) classAttribute = attr;
+            break;
+        case 'd':
+            if (EqualNoCase(attr->name, "dir")) return false;
+            break;
+        case 'f':
+            if (EqualNoCase(attr->name, "face")) return false;
+            break;
+        default:
+            break;
+        }
     }
+    return NameAndClassKey(node, classAttribute, &partKey_);
+}
+
+bool WalkMemo::SharesOwnPart(const HtmlNode* node) const {
+    // Without rules the part is the element's name's alone.
+    if (import_->styleRules1.Empty() && import_->styleRules2.Empty()) return true;
+    const HtmlStyleCache* cache = node->style;
+    return cache != nullptr && cache->rules.known && cache->rules.byName &&
+           cache->rules.lists[0] == Rules(import_->styleRules1) && cache->rules.lists[1] == Rules(import_->styleRules2) &&
+           (cache->rules.lists[0] == nullptr || cache->rules.versions[0] == import_->styleRules1.Version()) &&
+           (cache->rules.lists[1] == nullptr || cache->rules.versions[1] == import_->styleRules2.Version());
 }
 
 const WalkMemo::Inheritance* WalkMemo::Inherited(const HtmlNode* node) {
@@ -321,6 +420,20 @@ WalkMemo::ParsedColor WalkMemo::ParseColor(const char* text) {
     if (colors_.size() >= kMostColors) colors_.clear();
     colors_.emplace(text, parsed);
     return parsed;
+}
+
+const std::uint8_t* WalkMemo::FindSize(const std::string* text, std::uint8_t around) const {
+    const auto found = sizes_.find(SizeKey{text, around});
+    return found != sizes_.end() ? &found->second : nullptr;
+}
+
+void WalkMemo::KeepSize(const std::string* text, std::uint8_t around, std::uint8_t points) {
+    if (sizes_.size() >= kMostSizes) sizes_.clear();
+    try {
+        sizes_.emplace(SizeKey{text, around}, points);
+    } catch (const std::bad_alloc&) {
+        // Not kept: worked out again next time.
+    }
 }
 
 const std::string* WalkMemo::FindBorder(const std::string& text) const {

@@ -136,6 +136,12 @@ public:
     const std::string* FindBorder(const std::string& text) const;
     void KeepBorder(const std::string& text, const std::uint8_t* record, std::size_t length);
 
+    // The points of one of the memo's font-size answers (text points into
+    // the memo) around a size, once kept (null: not known yet); forgotten
+    // with the answers.
+    const std::uint8_t* FindSize(const std::string* text, std::uint8_t around) const;
+    void KeepSize(const std::string* text, std::uint8_t around, std::uint8_t points);
+
     // The item's face of a family name once it has one (null: not known
     // yet), and the face to keep for it: a name keeps its face for the
     // length of the import, since faces are only added to the item.
@@ -160,6 +166,23 @@ private:
     // The element's own end of a walk (kWalkedOut: it decides nothing);
     // with noProperties, the element is known to declare no property.
     WalkResult OwnEnd(const HtmlNode* node, Walk walk, bool noProperties);
+    // What an element's style answers add to its parent's state: its own
+    // font-size, its answers to the questions asked up the tree, and where
+    // the walks end at it.
+    struct OwnPart {
+        const std::string* ownSize = nullptr;
+        const std::string* up[kQuestions] = {};
+        std::uint8_t upSource[kQuestions] = {};
+        WalkResult walks[kWalks];
+    };
+    void FindOwnPart(std::size_t at, OwnPart* part);
+    // Builds in partKey_ the key under which the element's own part is
+    // shared with the elements of its name and class; false when an
+    // attribute of its own may answer (style, color, dir, face, size).
+    bool OwnPartKey(const HtmlNode* node);
+    // Whether the element's own part is that of every element of its key:
+    // its rules were matched by name and class alone.
+    bool SharesOwnPart(const HtmlNode* node) const;
     // The element's own part of its state, on top of its parent's.
     void Inherit(std::size_t at, const Inheritance* parent, Inheritance* state);
     static constexpr std::uint8_t kBitsUnread = 0, kBitsRead = 1, kBitsNone = 2;
@@ -178,13 +201,29 @@ private:
     void CheckRules();
 
     const HTMLImportContext* import_;
-    std::size_t ruleCount_ = 0;
+    std::uint64_t ruleVersions_[2] = {};
     PropertyBits propertyBits_[kQuestions];
     std::vector<Answers> answers_;
     std::deque<std::string> strings_;
     std::vector<RunMemo> runs_;
     std::vector<std::size_t> chain_;
     std::vector<Inheritance> inherited_;
+    // The own parts of elements by name and class (see OwnPartKey), while
+    // the style answers are kept.
+    std::unordered_map<std::string, OwnPart> ownParts_;
+    // Points by answer text and the size around it.
+    struct SizeKey {
+        const std::string* text;
+        std::uint8_t around;
+        bool operator==(const SizeKey&) const = default;
+    };
+    struct SizeKeyHash {
+        std::size_t operator()(const SizeKey& key) const {
+            return std::hash<const std::string*>()(key.text) ^ (std::size_t{key.around} * 0x9E3779B97F4A7C15ull);
+        }
+    };
+    std::unordered_map<SizeKey, std::uint8_t, SizeKeyHash> sizes_;
+    std::string partKey_;
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
     std::unordered_map<std::string, ParsedColor> colors_;
     std::unordered_map<std::string, std::uint8_t> faces_;

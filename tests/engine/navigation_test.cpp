@@ -2,6 +2,7 @@
 // between them, zooming, sub-chunks, the queries and the finders.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -228,6 +229,14 @@ TEST(NavigationRealData, MovingBetweenTargetsFindsWhatAWalkFromTheStartFinds) {
         }
         EXPECT_EQ(fonts[0], fonts[2]);
         EXPECT_EQ(fonts[1], fonts[2]);
+        // So does a generation over the whole item, which takes every record
+        // into its open chunk.
+        {
+            std::memset(item.work->textTemplate, 0, 8);
+            ChunkPtr chunk(item.DefineChunk("Everything"));
+            ASSERT_NE(chunk->GenerateHTML(nullptr, "HTML", nullptr, 0, nullptr, nullptr), nullptr);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(item.work->textTemplate), 8), fonts[2]);
+        }
         for (const std::string type : {"Paragraph", "Table", "Text", "Hotspot", "Graphic", "Record",
                                        "Table 1; Row", "Table 1; Column", "Table 1; Row 2; Column"}) {
             SCOPED_TRACE(each.second + " of note " + std::to_string(each.first) + ": " + type);

@@ -68,6 +68,25 @@ TEST(CloseTags, ElementsCloseInnermostFirstWithinTheirContainer) {
     Push(context, {"</p>", "</span>"});
     CloseOpenXMLTagsToOutput(context.get(), "</p>", 1, 1, 0, 0);
     EXPECT_EQ(context.Text(), "</span></p>\n");
+
+    // Every block's closing tag, in any case, is followed by a line feed;
+    // tags that only begin like one (or end early) are not.
+    context.SetText("");
+    Push(context, {"</TABLE>", "</Tr>", "</body>", "</uL>", "</ol>", "</DIV>", "</P>", "</td>", "</th>",
+                   "</tbody>", "</blockquote>", "</pre>", "</u>", "</o>", "</di>", "</tablex>", "</"});
+    CloseOpenXMLTagsToOutput(context.get(), "*", 1, 0, 0, 0);
+    EXPECT_EQ(context.Text(), "</</tablex></di></o></u></pre></blockquote></tbody></th></td></P>\n</DIV>\n</ol>\n"
+                              "</uL>\n</body>\n</Tr>\n</TABLE>\n");
+
+    // With the list check, a list item on top closes even inside a cell;
+    // one below the cell does not.
+    context.SetText("");
+    Push(context, {"</li>", "</td>", "</li>"});
+    EXPECT_EQ(CloseOpenXMLTagsToOutput(context.get(), "</li>", 1, 1, 0, 1), 1);
+    EXPECT_EQ(CloseOpenXMLTagsToOutput(context.get(), "</li>", 1, 1, 0, 1), 0);
+    EXPECT_EQ(context.Text(), "</li>");
+    EXPECT_EQ(talix::CloseTagDepth(context.get()), 2u);
+    CloseOpenXMLTagsToOutput(context.get(), "*", 0, 0, 0, 0);
 }
 
 TEST(CloseTags, OpenInlineKindsFollowEveryPushAndPop) {

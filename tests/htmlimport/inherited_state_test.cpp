@@ -125,4 +125,69 @@ TEST_F(InheritedState, CellsTakeTheAnswersOfTheirOwnRow) {
     EXPECT_EQ(Byte(*after["three"], 11) & 0x01, 0x01);
 }
 
+TEST_F(InheritedState, LikeCellsOfOtherRowsTakeTheirOwnFonts) {
+    // Rows whose cells and spans have one name and class: a rule that looks
+    // at the row or the cell, a style attribute on the row, the cell or the
+    // span, a font element around one cell's text, and the colour, face and
+    // size attributes of an element otherwise like the one before it each
+    // reach only their own cell, as when that row is imported alone.
+    const std::string style =
+        "<style>td.c { font-size: 9pt } tr.odd td { font-size: 20pt } span.k { color: #ff0000 }"
+        " td.c span.k { font-weight: bold }</style>";
+    const std::vector<std::string> rows = {
+        "<tr class=\"odd\"><td>r1</td></tr>",
+        "<tr><td>r2</td></tr>",
+        "<tr><td class=\"c\"><span class=\"k\">r3</span></td></tr>",
+        "<tr><td><span class=\"k\">r4</span></td></tr>",
+        "<tr style=\"font-style: italic\"><td class=\"c\"><span class=\"k\">r5</span></td></tr>",
+        "<tr><td class=\"c\" style=\"font-size: 16pt\"><span class=\"k\">r6</span></td></tr>",
+        "<tr><td><span class=\"k\" style=\"font-weight: bold\">r7</span></td></tr>",
+        "<tr><td class=\"c\"><font size=\"5\"><span class=\"k\">r8</span></font></td></tr>",
+        "<tr class=\"odd\"><td>r9</td></tr>",
+        "<tr><td class=\"c\"><b class=\"k\">r10</b></td></tr>",
+        "<tr><td class=\"c\"><b class=\"k\" color=\"#00ff00\">r11</b></td></tr>",
+        "<tr><td class=\"c\"><b class=\"k\" style=\"font-size: 30pt\">r12</b></td></tr>",
+        "<tr><td class=\"c\"><font class=\"k\">r13</font></td></tr>",
+        "<tr><td class=\"c\"><font class=\"k\" face=\"Courier New\">r14</font></td></tr>",
+        "<tr><td class=\"c\"><font class=\"k\" size=\"6\">r15</font></td></tr>",
+    };
+    std::string all;
+    for (const std::string& row : rows) all += row;
+    const Imported together = Import(style + "<table>" + all + "</table>");
+    ASSERT_EQ(together.problem, "");
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+        const std::string text = "r" + std::to_string(n + 1);
+        const Imported alone = Import(style + "<table>" + rows[n] + "</table>");
+        ASSERT_EQ(alone.problem, "");
+        EXPECT_EQ(talix::PackFontId(together.Run(text).Font()), talix::PackFontId(alone.Run(text).Font())) << text;
+    }
+    EXPECT_EQ(together.Run("r1").Font().size, 20);
+    EXPECT_EQ(together.Run("r9").Font().size, 20);
+    EXPECT_NE(together.Run("r2").Font().size, 20);
+    EXPECT_EQ(together.Run("r3").Font().attributes & kBold, kBold);
+    EXPECT_EQ(together.Run("r4").Font().attributes & kBold, 0);
+    EXPECT_EQ(together.Run("r7").Font().attributes & kBold, kBold);
+    EXPECT_EQ(together.Run("r6").Font().size, 16);
+    EXPECT_NE(together.Run("r11").Font().color, together.Run("r10").Font().color);
+    EXPECT_EQ(together.Run("r12").Font().size, 30);
+    EXPECT_NE(together.Run("r14").Font().face, together.Run("r13").Font().face);
+    EXPECT_NE(together.Run("r15").Font().size, together.Run("r13").Font().size);
+}
+
+TEST_F(InheritedState, LikeElementsTakeRelativeSizesFromTheirOwnSurroundings) {
+    // Spans of one class share their relative size, and each takes it of
+    // the size around it, also when a size around them comes back.
+    const Imported sizes = Import(
+        "<style>.half { font-size: 50% } .twice { font-size: 2em }</style>"
+        "<div style=\"font-size: 20pt\"><span class=\"half\">a</span><span class=\"twice\">b</span></div>"
+        "<div style=\"font-size: 12pt\"><span class=\"half\">c</span><span class=\"twice\">d</span></div>"
+        "<div style=\"font-size: 20pt\"><span class=\"half\"><span class=\"half\">e</span></span></div>");
+    ASSERT_EQ(sizes.problem, "");
+    EXPECT_EQ(sizes.Run("a").Font().size, 10);
+    EXPECT_EQ(sizes.Run("b").Font().size, 40);
+    EXPECT_EQ(sizes.Run("c").Font().size, 6);
+    EXPECT_EQ(sizes.Run("d").Font().size, 24);
+    EXPECT_EQ(sizes.Run("e").Font().size, 5);
+}
+
 } // namespace

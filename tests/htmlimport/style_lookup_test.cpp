@@ -1,6 +1,8 @@
 // Style-value look-up: inline style before rules, the two passes over the
 // rules, parent chains, shorthands, declaration texts, and the upward
 // searches by property, attribute and tag.
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,23 @@ protected:
                    std::uint16_t* source = nullptr, const char* tag1 = nullptr, const char* tag2 = nullptr) {
         return Show(StyleAttrElem(Id(id), property, attribute, tag1, tag2, nullptr, source, searchUp,
                                   &import_->styleRules1, &import_->styleRules2, &import_->styleQuestions));
+    }
+    // The answers ("id property=value") of the elements to the properties,
+    // listed element by element: each element asked on a parse of its own,
+    // or all on one parse, in document order or from the last element back.
+    enum class Asked { kEachAlone, kInOrder, kReversed };
+    std::vector<std::string> Answers(const std::string& html, const std::string& css, std::span<const char* const> ids,
+                                     std::span<const char* const> properties, Asked asked) {
+        std::vector<std::string> answers(ids.size() * properties.size());
+        if (asked != Asked::kEachAlone) Page(html, css);
+        for (std::size_t k = 0; k < ids.size(); ++k) {
+            const std::size_t n = asked == Asked::kReversed ? ids.size() - 1 - k : k;
+            if (asked == Asked::kEachAlone) Page(html, css);
+            for (std::size_t p = 0; p < properties.size(); ++p)
+                answers[n * properties.size() + p] =
+                    std::string(ids[n]) + " " + properties[p] + "=" + Value(ids[n], properties[p]);
+        }
+        return answers;
     }
 };
 
@@ -80,17 +99,10 @@ TEST_F(StyleLookup, SiblingsOfOneKindAnswerAsEachAlone) {
                             "table.t td { margin-left: 3px } span.c { color: green } th { color: gray }";
     const char* const ids[] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
     const char* const properties[] = {"color", "width", "font-size", "margin-left", "text-align"};
-    // Each element asked alone, on a fresh parse of the page.
-    std::vector<std::string> alone;
-    for (const char* id : ids) {
-        Page(html, css);
-        for (const char* property : properties) alone.push_back(std::string(id) + " " + property + "=" + Value(id, property));
-    }
+    // Each element asked alone, on a fresh parse of the page, and all on one.
+    const std::vector<std::string> alone = Answers(html, css, ids, properties, Asked::kEachAlone);
+    EXPECT_EQ(Answers(html, css, ids, properties, Asked::kInOrder), alone);
     Page(html, css);
-    std::vector<std::string> together;
-    for (const char* id : ids)
-        for (const char* property : properties) together.push_back(std::string(id) + " " + property + "=" + Value(id, property));
-    EXPECT_EQ(together, alone);
     EXPECT_EQ(Value("b", "color"), "red");
     EXPECT_EQ(Value("c", "color"), "blue");
     EXPECT_EQ(Value("e", "font-size"), "-");
@@ -104,6 +116,42 @@ TEST_F(StyleLookup, SiblingsOfOneKindAnswerAsEachAlone) {
     Sheet("td.c { border-top-width: 4px }");
     EXPECT_EQ(Value("c", "border-top-width"), "4px");
     EXPECT_EQ(Value("a", "border-top-width"), "4px");
+}
+
+TEST_F(StyleLookup, LikeElementsOfOtherParentsAnswerAsEachAlone) {
+    // Cells and spans of one name and class in different rows (not
+    // siblings) share their match when no rule for them looks above them;
+    // one that such a rule names gets its own, as do elements that differ
+    // in their style attribute or in the case of their class.
+    const std::string html =
+        "<table><tr class=odd><td id=a class=c>1</td></tr><tr><td id=b class=c>2</td></tr>"
+        "<tr class=odd><td id=c class=c style='color: red'>3</td></tr><tr><td id=d class=C>4</td></tr>"
+        "<tr><td id=e><span id=f class=k>5</span></td></tr></table>"
+        "<div class=box><p><span id=g class=k>6</span></p></div><p><span id=h class=k>7</span>"
+        "<SPAN id=i class=K>8</SPAN></p><div><b><span id=j class=k style='width: 2px'>9</span></b></div>";
+    const std::string css = "td.c { font-size: 9pt } tr.odd td.c { color: blue } td { text-align: right } "
+                            "span.k { color: green } div.box p span.k { font-size: 2pt } .k { margin-left: 3px } "
+                            "span { width: 1px }";
+    const char* const ids[] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+    const char* const properties[] = {"color", "font-size", "text-align", "margin-left", "width"};
+    // Each element asked alone; all asked in document order, then in the
+    // reverse order.
+    const std::vector<std::string> alone = Answers(html, css, ids, properties, Asked::kEachAlone);
+    EXPECT_EQ(Answers(html, css, ids, properties, Asked::kInOrder), alone);
+    EXPECT_EQ(Answers(html, css, ids, properties, Asked::kReversed), alone);
+    // The row's class, the inline style, the other class case and the
+    // ancestors each decide for their own element.
+    const std::vector<std::string> expected = {"a color=blue", "b color=-", "c color=red", "d font-size=9pt",
+                                               "g font-size=2pt", "h font-size=-", "i width=1px", "j width=2px"};
+    for (const std::string& answer : expected)
+        EXPECT_NE(std::find(alone.begin(), alone.end(), answer), alone.end()) << answer;
+
+    // A rule added after a match was shared answers the next element asked.
+    Page(html, css);
+    EXPECT_EQ(Value("h", "font-weight"), "-");
+    Sheet("span.k { font-weight: bold }");
+    EXPECT_EQ(Value("f", "font-weight"), "bold");
+    EXPECT_EQ(Value("h", "font-weight"), "bold");
 }
 
 TEST_F(StyleLookup, ShorthandsAnswerForTheirParts) {
