@@ -5,7 +5,11 @@
 
 namespace talix {
 
+// Never written: Keep gives a page its own entries before it keeps one.
+StoredEncoding EncodingTable::none_[256];
+
 EncodingTable::EncodingTable(const std::uint8_t* lengths) {
+    for (StoredEncoding*& page : pages_) page = none_;
     for (unsigned b = 0; b < 256; ++b) {
         const std::uint8_t first[3] = {static_cast<std::uint8_t>(b), 0, 0};
         const std::uint16_t n = lengths[b] >= 1 && lengths[b] <= 3 ? lengths[b] : 1;
@@ -16,23 +20,26 @@ EncodingTable::EncodingTable(const std::uint8_t* lengths) {
 }
 
 EncodingTable::~EncodingTable() {
-    for (StoredEncoding* page : pages_) delete[] page;
+    for (StoredEncoding* page : pages_) {
+        if (page != none_) delete[] page;
+    }
 }
 
 void EncodingTable::Keep(const std::uint8_t* bytes, std::uint16_t n, const char* text, std::size_t length) {
-    if (length > sizeof(StoredEncoding::text) || n < 1 || n > 3) return;
+    if (length == 0 || length > sizeof(StoredEncoding::text) || n < 1 || n > 3) return;
     // Only the forms a character of that length can have: a page is never
     // shared by characters of different lengths.
     if (n == 2 && (bytes[0] == 0 || bytes[0] >= 0x20)) return;
     if (n == 3 && (bytes[0] < 0x10 || bytes[0] > 0x17)) return;
     StoredEncoding*& page = pages_[PageOf(bytes, n)];
-    if (page == nullptr) {
-        page = new (std::nothrow) StoredEncoding[256]();
-        if (page == nullptr) return;
+    if (page == none_) {
+        StoredEncoding* made = new (std::nothrow) StoredEncoding[256]();
+        if (made == nullptr) return;
+        page = made;
     }
     StoredEncoding& entry = page[bytes[n - 1]];
     std::memcpy(entry.text, text, length);
-    entry.size = static_cast<std::uint8_t>(length + 1);
+    entry.length = static_cast<std::uint8_t>(length);
 }
 
 } // namespace talix

@@ -10,11 +10,13 @@
 
 namespace talix {
 
-// What a character was written as: its byte count plus one (0: not met
-// yet), then the bytes.
+// What a character was written as: the bytes, then their count (0: not
+// met yet; nothing written as nothing is kept). Sixteen bytes in all, so
+// that an entry is copied in one move by those who have room past what
+// they write.
 struct StoredEncoding {
-    std::uint8_t size = 0;
     char text[15] = {};
+    std::uint8_t length = 0;
 };
 
 class EncodingTable {
@@ -28,26 +30,22 @@ public:
     // What the character of n bytes (1 to 3) at bytes was written as, or
     // null when it was not kept.
     const StoredEncoding* Find(const std::uint8_t* bytes, std::uint16_t n) const {
-        const StoredEncoding* page = pages_[PageOf(bytes, n)];
-        if (page == nullptr) return nullptr;
-        const StoredEncoding& entry = page[bytes[n - 1]];
-        return entry.size != 0 ? &entry : nullptr;
+        const StoredEncoding& entry = pages_[PageOf(bytes, n)][bytes[n - 1]];
+        return entry.length != 0 ? &entry : nullptr;
     }
 
     // The same for the whole character at bytes (its length by its first
     // byte), three bytes being readable there: no test of the length.
     const StoredEncoding* FindWhole(const std::uint8_t* bytes) const {
         const FirstByte& first = firsts_[bytes[0]];
-        const StoredEncoding* page = pages_[first.page + (bytes[1] & first.secondMask)];
-        if (page == nullptr) return nullptr;
-        const StoredEncoding& entry = page[bytes[first.last]];
-        return entry.size != 0 ? &entry : nullptr;
+        const StoredEncoding& entry = pages_[first.page + (bytes[1] & first.secondMask)][bytes[first.last]];
+        return entry.length != 0 ? &entry : nullptr;
     }
 
     // Keeps what the character of n bytes at bytes was written as (the
     // caller keeps none whose writing depends on what follows it). An
-    // encoding too long for an entry is not kept; nor anything when memory
-    // runs out.
+    // encoding too long for an entry or empty is not kept; nor anything when
+    // memory runs out.
     void Keep(const std::uint8_t* bytes, std::uint16_t n, const char* text, std::size_t length);
 
 private:
@@ -64,14 +62,18 @@ private:
 
     // Where a whole character's page is by its first byte: the page, the
     // mask of the second byte added to it, and the place of the byte that
-    // picks the entry.
+    // picks the entry (each as wide as it is used, so that nothing is
+    // widened on the way).
     struct FirstByte {
-        std::uint16_t page = 0;
-        std::uint8_t secondMask = 0;
-        std::uint8_t last = 0;
+        std::uint32_t page = 0;
+        std::uint16_t secondMask = 0;
+        std::uint16_t last = 0;
     };
     FirstByte firsts_[256];
-    StoredEncoding* pages_[kPages] = {};
+    // A page not made yet is the shared page of no entries, so that a
+    // look-up needs no test of the page.
+    static StoredEncoding none_[256];
+    StoredEncoding* pages_[kPages];
 };
 
 } // namespace talix

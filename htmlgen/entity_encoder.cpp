@@ -183,7 +183,7 @@ std::size_t EncodeOne(XMLGenContext* context, const char* text, std::size_t avai
     EncodingTable* table = EncodingsFor(context, xmlEntities);
     if (table != nullptr) {
         if (const StoredEncoding* known = table->Find(bytes, n)) {
-            sink->Put(known->text, known->size - 1u);
+            sink->Put(known->text, known->length);
             return n;
         }
     }

@@ -248,6 +248,30 @@ constexpr std::size_t kFirstBytes = 4;
 // The longest plain stretch written among characters outside ASCII.
 constexpr std::size_t kShortStretch = 16;
 
+// The length of a character by its first byte, found without a table
+// look-up: where the next character starts waits for it, character after
+// character, and a load is the slowest step of that chain (a byte from 0x20
+// up is told by a test the processor predicts, one below by shifts). The
+// characters of two and three bytes start with a group byte below 0x20;
+// every byte from 0x20 up is a character of its own.
+class CharacterLengths {
+public:
+    CharacterLengths() : below20_(Below20()) {}
+    std::size_t Of(std::uint8_t first) const { return first < 0x20 ? (below20_ >> (2 * first)) & 3 : 1; }
+
+private:
+    // Two bits for each byte below 0x20.
+    static std::uint64_t Below20() {
+        static const std::uint64_t bits = [] {
+            std::uint64_t packed = 0;
+            for (unsigned b = 0; b < 0x20; ++b) packed |= static_cast<std::uint64_t>(LmbcsLengths()[b] & 3) << (2 * b);
+            return packed;
+        }();
+        return bits;
+    }
+    std::uint64_t below20_;
+};
+
 // Copies a few bytes (at most 16) in two fixed moves that may overlap: a
 // general copy of a few bytes costs more than the character.
 inline void CopyShort(char* out, const char* text, std::size_t length) {
@@ -439,8 +463,10 @@ private:
     // on. It ends at a character of another kind, before a long plain
     // stretch (written faster on its own), at the end of the text, or after
     // the piece that makes the buffer due to be handed on, a plain stretch
-    // ending where that happens, as it would written piece by piece.
-    bool WriteEncodedStretch(const char* text, std::size_t length, std::size_t* i) {
+    // ending where that happens, as it would written piece by piece. Kept
+    // out of Write, whose loop over plain text stays as compact as text of
+    // ASCII alone needs it.
+    [[gnu::noinline]] bool WriteEncodedStretch(const char* text, std::size_t length, std::size_t* i) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
         char* const base = context_->buffer;
         char* const end = base + context_->capacity;
@@ -465,8 +491,8 @@ private:
         // The tables in locals: what is written through out could be any of
         // the writer's members as far as the compiler knows.
         const std::uint8_t* const kinds = kinds_;
-        const std::uint8_t* const lengths = LmbcsLengths();
         const EncodingTable* const encodings = encodings_;
+        const CharacterLengths lengths;
         for (;;) {
             while (fast && at < fastEnd && static_cast<std::size_t>(out - base) < fastUsed) {
                 const std::size_t block =
@@ -501,9 +527,11 @@ private:
                     if (kind != PlainCharacters::kEncodedKind) break;
                     const StoredEncoding* known = encodings->FindWhole(bytes + at);
                     if (known == nullptr) break;
-                    std::memcpy(out, known->text, kMostPerByte);
-                    out += known->size - 1u;
-                    at += lengths[c];
+                    // The entry whole: its count lands past what it
+                    // writes, which the room left holds.
+                    std::memcpy(out, known, sizeof *known);
+                    out += known->length;
+                    at += lengths.Of(c);
                 }
                 if (at < block) break;
             }
@@ -515,7 +543,7 @@ private:
                 const StoredEncoding* known =
                     encodings_ != nullptr && n <= length - at ? encodings_->Find(bytes + at, n) : nullptr;
                 if (known != nullptr) {
-                    const std::size_t size = known->size - 1u;
+                    const std::size_t size = known->length;
                     const auto room = static_cast<std::size_t>(end - out);
                     if (room > sizeof known->text) {
                         std::memcpy(out, known->text, sizeof known->text);

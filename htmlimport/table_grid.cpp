@@ -234,8 +234,11 @@ void FillTableSpans(HTMLImportContext* import, const HtmlNode* firstChild) {
     SpanGrid& grid = *level->grid;
     int index = 0;
     const std::vector<const HtmlNode*> rows = TableRows(firstChild);
-    // Room for every row and the cells of a full grid row each, made once.
-    level->places.Reserve(level->places.Size() + rows.size() * (level->columns + 1u));
+    // Room for every row and cell, made once. Counted rather than taken
+    // from the grid's width, which one wide or spanning row sets for all.
+    std::size_t cells = 0;
+    for (const HtmlNode* row : rows) ForEachCell(row, [&cells](const HtmlNode*) { ++cells; });
+    level->places.Reserve(level->places.Size() + rows.size() + cells);
     for (const HtmlNode* row : rows) {
         if (level->tabbed && FindTableTabMarker(import, row, nullptr, 0) != 0) {
             level->places.Set(row, GridPlace{});

@@ -333,6 +333,59 @@ TEST_F(Walk, ACharacterCutByTheEndOfItsRunIsWrittenAsTheEncoderWritesIt) {
     }
 }
 
+TEST_F(Walk, EachKindOfCharacterAtEveryOffsetAmongCharactersOutsideAscii) {
+    // Characters of one, two, three and six bytes and the markup characters
+    // at every offset up to 24 bytes from a run's start, and from its end,
+    // in runs of letters and characters outside ASCII (so that they are
+    // taken among them, not as plain stretches of their own): each run is
+    // written as the encoder writes it alone, whether its characters are
+    // met for the first time or again, whole or handed on in small pieces.
+    const std::string astral = plat::NativeToLmbcs("\xF0\x9F\x98\x80");
+    // Group bytes below 0x20 start characters of every length: of one
+    // (0x07, 0x1A: control characters), two (0x02, 0x0F) and three (0x10,
+    // 0x14).
+    const std::string subjects[] = {"\x82", "\x07", "\x1A", "\x02\xD6", "\x0F\x2E", "\x10\x88\xA1", "\x14\x03\xB1",
+                                    astral, "&", "<", ">", "\"", " "};
+    const std::string fillers[] = {"\x9C", "ab", "\x14\x4E\x2D", "c", "\x01\x76", "de"};
+    std::size_t next = 0;
+    // About n bytes of whole characters drawn in turn from the fillers,
+    // made exactly n with letters.
+    auto filler = [&](std::size_t n) {
+        std::string text;
+        while (text.size() + 3 <= n) text += fillers[next++ % std::size(fillers)];
+        return text + std::string(n - text.size(), 'x');
+    };
+    Records records = {Definition(1), Reference(1)};
+    std::vector<std::string> runs;
+    for (const std::string& subject : subjects) {
+        for (std::size_t offset = 0; offset < 24; ++offset) {
+            for (std::string text : {filler(offset) + subject + filler(17 + offset % 3),
+                                     filler(20 + offset % 5) + subject + filler(offset)}) {
+                // Stored runs hold even lengths.
+                if (text.size() % 2 != 0) text += 'z';
+                records.push_back(TextRun(1, 0, 0, 10, text));
+                runs.push_back(text);
+            }
+        }
+    }
+    ZervaRTChunk* chunk = Define(records);
+    for (const std::uint16_t format : {talix::kFormatHTML, talix::kFormatXHTML}) {
+        const char* name = format == talix::kFormatHTML ? "HTML" : "XHTML";
+        for (const char* options : {"", "UseXMLEntities=Yes "}) {
+            std::string expected = "<div>";
+            for (const std::string& text : runs) expected += EncodedAlone(text, options, format);
+            expected += "</div>";
+            EXPECT_EQ(Fragment(chunk, std::string(options) + "OutputToEvent=No", name), expected) << name << options;
+            for (const char* size : {"5", "37", "Yes"}) {
+                g_events.clear();
+                const std::string streamed = std::string("Generation=Fragment ") + options + "OutputToEvent=" + size;
+                const std::string tail = Generate(chunk, name, streamed.c_str(), nullptr, Concatenate);
+                EXPECT_EQ(g_events + tail, expected) << name << " " << options << size;
+            }
+        }
+    }
+}
+
 TEST_F(Walk, TextOutsideAsciiLongerThanTheBufferIsHandedOnWholeOrRefused) {
     // Runs of letters, blanks and characters outside ASCII whose markup is
     // several times the line buffer: handed on in pieces of every chunk
