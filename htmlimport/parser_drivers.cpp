@@ -142,8 +142,9 @@ STATUS ParseInto(HTMLImportContext* import, const TidyParseRequest& request, Dri
         import->document.reset();
         return LostIntegrity();
     }
-    if (driver == Driver::kBuffer && plat::IniGetInt("ZelundaNoImageSkip") == 0 &&
-        ContainsURLImage(import->document->Root())) {
+    // (A document the parse made no img element in has no image to look for.)
+    if (driver == Driver::kBuffer && import->document->MayHold(HtmlTag::kImg) &&
+        plat::IniGetInt("ZelundaNoImageSkip") == 0 && ContainsURLImage(import->document->Root())) {
         RARIvoSession* session = import->session;
         std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "%s: Rendering skipped due to URL images",
                       session->messagePrefix);
