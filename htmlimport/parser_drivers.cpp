@@ -92,8 +92,8 @@ void RunPasses(HTMLImportContext* import, Driver driver) {
     }
     if (word2000 || MayHoldAny(document, {HtmlTag::kThead, HtmlTag::kTbody, HtmlTag::kTfoot}))
         UnwrapRowGroups(document);
-    if (word2000 || MayHoldAny(document, {HtmlTag::kTd, HtmlTag::kTh, HtmlTag::kLi, HtmlTag::kBr}))
-        DropTrailingBreaks(document);
+    // Every break it drops, or drops a space after, is a br.
+    if (word2000 || document.MayHold(HtmlTag::kBr)) DropTrailingBreaks(document);
     if (driver == Driver::kFile && (word2000 || MayHoldAny(document, {HtmlTag::kTd, HtmlTag::kTh})))
         TrimRowSpans(document);
 }
