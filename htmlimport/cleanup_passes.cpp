@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace talix {
 
@@ -42,29 +43,62 @@ long RowspanValue(const char* text) {
 
 } // namespace
 
-void NestedEmphasis(HtmlDocument& document) {
+bool SimplifyMarkup(HtmlDocument& document, const MarkupSteps& steps) {
+    // The steps see the tree as they would one after the other: the nested
+    // emphasis and the plain divs when the walk enters a node (neither
+    // changes what the other decides, but for the emphasis children of a
+    // plain div inside emphasis of their kind, which the emphasis step
+    // would have met while the div was their parent: they are kept), and a
+    // list's items when the walk leaves it, once the divs inside it that
+    // give way have done so.
+    std::unordered_set<const HtmlNode*> keptEmphasis;
+    bool made = false;
     HtmlNode* top = document.Root();
-    for (HtmlNode* node = top->firstChild; node != nullptr;) {
-        const HtmlNode* parent = node->parent;
-        if ((node->Is(HtmlTag::kB) || node->Is(HtmlTag::kI)) && parent != nullptr && parent->Is(node->tag)) {
-            node = Unwrap(node, top);
+    // Leaves the node and each ancestor below top that has no next sibling;
+    // returns the next node to enter (null at the end).
+    auto leave = [&](HtmlNode* node) -> HtmlNode* {
+        for (;;) {
+            if (steps.listsToQuotes && node->IsElement() && IsListTag(node->tag) && node->firstChild != nullptr) {
+                bool hasItem = false;
+                for (const HtmlNode* child = node->firstChild; child != nullptr && !hasItem; child = child->next)
+                    hasItem = child->Is(HtmlTag::kLi);
+                if (!hasItem) {
+                    HtmlDocument::Rename(node, "blockquote");
+                    node->implicit = true;
+                    made = true;
+                }
+            }
+            if (node->next != nullptr) return node->next;
+            node = node->parent;
+            if (node == top || node == nullptr) return nullptr;
+        }
+    };
+    HtmlNode* node = top->firstChild;
+    while (node != nullptr) {
+        if (steps.nestedEmphasis && (node->Is(HtmlTag::kB) || node->Is(HtmlTag::kI)) && node->parent != nullptr &&
+            node->parent->Is(node->tag) && (keptEmphasis.empty() || keptEmphasis.erase(node) == 0)) {
+            if (node->firstChild != nullptr) {
+                node = HtmlDocument::ReplaceWithChildren(node);
+                continue;
+            }
+            HtmlNode* next = node->next;
+            HtmlNode* parent = node->parent;
+            HtmlDocument::Unlink(node);
+            node = next != nullptr ? next : parent == top ? nullptr : leave(parent);
             continue;
         }
-        node = NextInside(node, top);
+        if (steps.plainDivs && node->Is(HtmlTag::kDiv) && node->attributes == nullptr && node->firstChild != nullptr &&
+            node->firstChild->Is(HtmlTag::kP)) {
+            const HtmlNode* parent = node->parent;
+            if (steps.nestedEmphasis && parent != nullptr && (parent->Is(HtmlTag::kB) || parent->Is(HtmlTag::kI)))
+                for (const HtmlNode* child = node->firstChild; child != nullptr; child = child->next)
+                    if (child->Is(parent->tag)) keptEmphasis.insert(child);
+            node = HtmlDocument::ReplaceWithChildren(node);
+            continue;
+        }
+        node = node->firstChild != nullptr ? node->firstChild : leave(node);
     }
-}
-
-void List2BQ(HtmlDocument& document) {
-    HtmlNode* top = document.Root();
-    for (HtmlNode* node = top->firstChild; node != nullptr; node = NextInside(node, top)) {
-        if (!node->IsElement() || !IsListTag(node->tag) || node->firstChild == nullptr) continue;
-        bool hasItem = false;
-        for (const HtmlNode* child = node->firstChild; child != nullptr && !hasItem; child = child->next)
-            hasItem = child->Is(HtmlTag::kLi);
-        if (hasItem) continue;
-        HtmlDocument::Rename(node, "blockquote");
-        node->implicit = true;
-    }
+    return made;
 }
 
 void BQ2Div(HtmlDocument& document) {
@@ -89,18 +123,6 @@ void EmFromI(HtmlDocument& document) {
     for (HtmlNode* node = top->firstChild; node != nullptr; node = NextInside(node, top)) {
         if (node->Is(HtmlTag::kI)) HtmlDocument::Rename(node, "em");
         else if (node->Is(HtmlTag::kB)) HtmlDocument::Rename(node, "strong");
-    }
-}
-
-void UnwrapPlainDivs(HtmlDocument& document) {
-    HtmlNode* top = document.Root();
-    for (HtmlNode* node = top->firstChild; node != nullptr;) {
-        if (node->Is(HtmlTag::kDiv) && node->attributes == nullptr && node->firstChild != nullptr &&
-            node->firstChild->Is(HtmlTag::kP)) {
-            node = HtmlDocument::ReplaceWithChildren(node);
-            continue;
-        }
-        node = NextInside(node, top);
     }
 }
 

@@ -9,12 +9,23 @@ namespace talix {
 
 // ---- Markup simplification -------------------------------------------------
 
-// A b inside a b, or an i inside an i, gives way to its children.
-void NestedEmphasis(HtmlDocument& document);
+// What SimplifyMarkup does, each step as if it ran over the whole tree
+// before the next one starts.
+struct MarkupSteps {
+    // A b inside a b, or an i inside an i, gives way to its children.
+    bool nestedEmphasis = false;
+    // A div without attributes whose first child is a p gives way to its
+    // children.
+    bool plainDivs = false;
+    // A list (ul, ol, dir, menu) that holds content but no list item is
+    // HTML's way of indenting; it becomes an implicit block quote holding
+    // that content.
+    bool listsToQuotes = false;
+};
 
-// A list (ul, ol, dir, menu) that holds content but no list item is HTML's
-// way of indenting; it becomes an implicit block quote holding that content.
-void List2BQ(HtmlDocument& document);
+// The steps asked for, in one visit of the tree. True when a list became a
+// block quote (else BQ2Div has nothing to do).
+bool SimplifyMarkup(HtmlDocument& document, const MarkupSteps& steps);
 
 // An implicit block quote becomes a div indented by 2em a level; one whose
 // only child is a block quote absorbs it as one more level.
@@ -51,10 +62,6 @@ void DropSections(HtmlDocument& document);
 void CleanWord2000(HtmlDocument& document);
 
 // ---- Fix-ups for the walk ------------------------------------------------------
-
-// A div without attributes whose first child is a p gives way to its
-// children.
-void UnwrapPlainDivs(HtmlDocument& document);
 
 // thead, tbody and tfoot give way to their rows; an empty one goes.
 void UnwrapRowGroups(HtmlDocument& document);

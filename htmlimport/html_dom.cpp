@@ -140,6 +140,7 @@ HtmlNode* HtmlDocument::NewElement(std::string_view name, HtmlNodeType type) {
     node->type = type;
     node->name = CopyString(name);
     node->tag = LookupHtmlTag(name);
+    tagsMade_.set(static_cast<std::size_t>(node->tag));
     return node;
 }
 

@@ -17,6 +17,7 @@
 // parser drivers turn that into status 263.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -134,6 +135,11 @@ public:
     // Number of nodes made; for tests and benchmarks.
     std::size_t NodeCount() const { return nodeCount_; }
 
+    // False when no element with this id was ever made by NewElement, so a
+    // pass that acts only on such elements has nothing to do. Renaming does
+    // not count: a pass that renames tells its followers itself.
+    bool MayHold(HtmlTag tag) const { return tagsMade_.test(static_cast<std::size_t>(tag)); }
+
 private:
     void* Allocate(std::size_t size, std::size_t alignment);
     HtmlNode* NewNode();
@@ -159,6 +165,7 @@ private:
     std::size_t nodesInLastBlock_ = 0;
     std::size_t nodeCount_ = 0;
     HtmlNode* root_ = nullptr;
+    std::bitset<static_cast<std::size_t>(HtmlTag::kXmp) + 1> tagsMade_;
 };
 
 // The next node of a walk in document order that does not enter node's

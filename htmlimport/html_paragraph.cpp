@@ -12,6 +12,7 @@
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/option_words.h"
 #include "htmlimport/style_lookup.h"
+#include "htmlimport/walk_memo.h"
 
 namespace talix {
 
@@ -82,12 +83,7 @@ private:
     ElementStyle style_;
 };
 
-} // namespace
-
-void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text) {
-    if (text == nullptr) return;
-    text->clear();
-    if (import == nullptr || node == nullptr) return;
+void WriteParagraphStyle(const HTMLImportContext* import, const HtmlNode* node, std::string* text) {
     const ParagraphReader reader(import, node);
 
     reader.Spacing(reader.Look("margin-bottom", false), "Below", "1em", "0.5em", 0.15f, 0.0f, text);
@@ -150,6 +146,27 @@ void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node
         const float length = ParseCSSLength(import, right->c_str(), 0.0f);
         if (length > marginB + 0.01f) AppendInches(text, "RightMarginOffset", static_cast<double>(length) + 1.0);
     }
+}
+
+} // namespace
+
+void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text) {
+    if (text == nullptr) return;
+    text->clear();
+    if (import == nullptr || node == nullptr) return;
+    // Within the walk, blocks of one parent, name and attributes share their
+    // text: it is worked out for the first of them only.
+    WalkMemo* memo = node->IsElement() ? import->walkMemo : nullptr;
+    const bool boxed = import->tableLevel > 0 || import->layerLevel > 0;
+    const bool rightToLeft = import->rightToLeft != 0;
+    if (memo != nullptr) {
+        if (const std::string* kept = memo->FindParagraphStyle(node, boxed, rightToLeft)) {
+            text->assign(*kept);
+            return;
+        }
+    }
+    WriteParagraphStyle(import, node, text);
+    if (memo != nullptr) memo->KeepParagraphStyle(node, boxed, rightToLeft, *text);
 }
 
 } // namespace talix

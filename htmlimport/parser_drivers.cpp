@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <new>
 #include <string>
@@ -64,21 +65,37 @@ void ReleaseLinkText(HTMLImportContext* import) {
     import->doclinkText = nullptr;
 }
 
+// True when the parse made an element with one of the ids.
+bool MayHoldAny(const HtmlDocument& document, std::initializer_list<HtmlTag> tags) {
+    for (const HtmlTag tag : tags)
+        if (document.MayHold(tag)) return true;
+    return false;
+}
+
+// Each pass walks the whole tree, so one that acts only on elements the parse
+// never made (and no earlier pass made or renamed into) is left out. The Word
+// clean-up makes and renames elements of its own, so after it every later
+// pass runs.
 void RunPasses(HTMLImportContext* import, Driver driver) {
     HtmlDocument& document = *import->document;
-    NestedEmphasis(document);
-    if (driver == Driver::kBuffer) UnwrapPlainDivs(document);
-    List2BQ(document);
-    BQ2Div(document);
+    MarkupSteps steps;
+    steps.nestedEmphasis = MayHoldAny(document, {HtmlTag::kB, HtmlTag::kI});
+    steps.plainDivs = driver == Driver::kBuffer && document.MayHold(HtmlTag::kDiv);
+    steps.listsToQuotes = MayHoldAny(document, {HtmlTag::kUl, HtmlTag::kOl, HtmlTag::kDir, HtmlTag::kMenu});
+    if ((steps.nestedEmphasis || steps.plainDivs || steps.listsToQuotes) && SimplifyMarkup(document, steps))
+        BQ2Div(document);
     const bool word2000 = IsWord2000(document);
     if (driver == Driver::kBuffer) import->isWord2000Document = word2000 ? 1 : 0;
     if (word2000) {
         if (driver != Driver::kFile) DropSections(document);
         CleanWord2000(document);
     }
-    UnwrapRowGroups(document);
-    DropTrailingBreaks(document);
-    if (driver == Driver::kFile) TrimRowSpans(document);
+    if (word2000 || MayHoldAny(document, {HtmlTag::kThead, HtmlTag::kTbody, HtmlTag::kTfoot}))
+        UnwrapRowGroups(document);
+    // Every break it drops, or drops a space after, is a br.
+    if (word2000 || document.MayHold(HtmlTag::kBr)) DropTrailingBreaks(document);
+    if (driver == Driver::kFile && (word2000 || MayHoldAny(document, {HtmlTag::kTd, HtmlTag::kTh})))
+        TrimRowSpans(document);
 }
 
 // Refuses an input the nesting scan found past its bounds, with a message
@@ -125,8 +142,9 @@ STATUS ParseInto(HTMLImportContext* import, const TidyParseRequest& request, Dri
         import->document.reset();
         return LostIntegrity();
     }
-    if (driver == Driver::kBuffer && plat::IniGetInt("ZelundaNoImageSkip") == 0 &&
-        ContainsURLImage(import->document->Root())) {
+    // (A document the parse made no img element in has no image to look for.)
+    if (driver == Driver::kBuffer && import->document->MayHold(HtmlTag::kImg) &&
+        plat::IniGetInt("ZelundaNoImageSkip") == 0 && ContainsURLImage(import->document->Root())) {
         RARIvoSession* session = import->session;
         std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "%s: Rendering skipped due to URL images",
                       session->messagePrefix);

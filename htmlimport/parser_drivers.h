@@ -4,9 +4,11 @@
 // checks the tree and runs its own sequence of clean-up passes:
 //
 //   pass                         buffer   rich text   file
-//   NestedEmphasis               yes      yes         yes
-//   UnwrapPlainDivs              yes      -           -
-//   List2BQ, BQ2Div              yes      yes         yes
+//   SimplifyMarkup, in one visit:
+//     nested emphasis            yes      yes         yes
+//     plain divs                 yes      -           -
+//     lists to block quotes      yes      yes         yes
+//   BQ2Div                       yes      yes         yes
 //   the Word 2000 test           kept in the context (buffer only)
 //   DropSections (Word 2000)     yes      yes         -
 //   CleanWord2000 (Word 2000)    yes      yes         yes

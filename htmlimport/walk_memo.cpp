@@ -2,6 +2,7 @@
 #include "htmlimport/walk_memo.h"
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -31,6 +32,9 @@ constexpr std::size_t kMostFaces = 1024;
 constexpr std::size_t kMostSizes = 4096;
 // Border texts kept at most; the memo starts again when full.
 constexpr std::size_t kMostBorders = 512;
+// Paragraph-style texts of blocks kept at most (the blocks of a page of
+// like paragraphs share a few), the oldest replaced when full.
+constexpr std::size_t kMostParagraphStyles = 8;
 // Elements whose style answers are kept at most; the memo starts again
 // when the walk leaves an element after that many.
 constexpr std::size_t kMostElements = 1024;
@@ -83,6 +87,8 @@ void WalkMemo::ForgetStyles() {
     inherited_.clear();
     ownParts_.clear();
     sizes_.clear();
+    paragraphStyles_.clear();
+    nextParagraphStyle_ = 0;
 }
 
 void WalkMemo::LeftElement() {
@@ -434,6 +440,50 @@ void WalkMemo::KeepSize(const std::string* text, std::uint8_t around, std::uint8
     } catch (const std::bad_alloc&) {
         // Not kept: worked out again next time.
     }
+}
+
+bool WalkMemo::SameBlock(const ParagraphStyle& kept, const HtmlNode* block, bool boxed, bool rightToLeft) const {
+    if (kept.parent != block->parent || kept.tag != block->tag || kept.boxed != boxed ||
+        kept.rightToLeft != rightToLeft || std::strcmp(kept.name, block->name) != 0)
+        return false;
+    auto same = [](const char* a, const char* b) { return a == b || (a != nullptr && b != nullptr && std::strcmp(a, b) == 0); };
+    std::size_t n = 0;
+    for (const HtmlAttr* attr = block->attributes; attr != nullptr; attr = attr->next, ++n) {
+        if (n == kept.attributes.size() || !same(kept.attributes[n].first, attr->name) ||
+            !same(kept.attributes[n].second, attr->value))
+            return false;
+    }
+    return n == kept.attributes.size();
+}
+
+const std::string* WalkMemo::FindParagraphStyle(const HtmlNode* block, bool boxed, bool rightToLeft) {
+    CheckRules();
+    if (block->name == nullptr || block->parent == nullptr) return nullptr;
+    for (const ParagraphStyle& kept : paragraphStyles_)
+        if (SameBlock(kept, block, boxed, rightToLeft)) return &kept.text;
+    return nullptr;
+}
+
+void WalkMemo::KeepParagraphStyle(const HtmlNode* block, bool boxed, bool rightToLeft, const std::string& text) {
+    CheckRules();
+    if (block->name == nullptr || block->parent == nullptr) return;
+    ParagraphStyle* slot = nullptr;
+    if (paragraphStyles_.size() < kMostParagraphStyles) {
+        slot = &paragraphStyles_.emplace_back();
+    } else {
+        slot = &paragraphStyles_[nextParagraphStyle_];
+        nextParagraphStyle_ = (nextParagraphStyle_ + 1) % kMostParagraphStyles;
+    }
+    ParagraphStyle& kept = *slot;
+    kept.parent = block->parent;
+    kept.name = block->name;
+    kept.tag = block->tag;
+    kept.boxed = boxed;
+    kept.rightToLeft = rightToLeft;
+    kept.attributes.clear();
+    for (const HtmlAttr* attr = block->attributes; attr != nullptr; attr = attr->next)
+        kept.attributes.emplace_back(attr->name, attr->value);
+    kept.text = text;
 }
 
 const std::string* WalkMemo::FindBorder(const std::string& text) const {

@@ -121,6 +121,15 @@ public:
     const ParsedParagraph* FindParagraph(const std::string& text) const;
     void KeepParagraph(const std::string& text, const ParsedParagraph& parsed);
 
+    // The paragraph-style text of an earlier block with the same parent, the
+    // same name and the same attributes (names and values, in order), while
+    // in a box (a table cell or a layer) or not and in the same direction
+    // (null: none kept). Its text cannot differ: the style look-ups read an
+    // element's name, its attributes and its ancestors only. Forgotten with
+    // the style answers.
+    const std::string* FindParagraphStyle(const HtmlNode* block, bool boxed, bool rightToLeft);
+    void KeepParagraphStyle(const HtmlNode* block, bool boxed, bool rightToLeft, const std::string& text);
+
     // ParseColorSpec of a colour text, for texts whose colour does not
     // depend on the index the caller gives (no "windowtext" in them).
     struct ParsedColor {
@@ -225,6 +234,20 @@ private:
     std::unordered_map<SizeKey, std::uint8_t, SizeKeyHash> sizes_;
     std::string partKey_;
     std::unordered_map<std::string, ParsedParagraph> paragraphs_;
+    // The paragraph-style texts of the last few blocks, the oldest replaced.
+    struct ParagraphStyle {
+        const HtmlNode* parent = nullptr;
+        const char* name = nullptr;
+        HtmlTag tag = HtmlTag::kUnknown;
+        bool boxed = false;
+        bool rightToLeft = false;
+        // The block's attributes as they were (the document keeps the texts).
+        std::vector<std::pair<const char*, const char*>> attributes;
+        std::string text;
+    };
+    bool SameBlock(const ParagraphStyle& kept, const HtmlNode* block, bool boxed, bool rightToLeft) const;
+    std::vector<ParagraphStyle> paragraphStyles_;
+    std::size_t nextParagraphStyle_ = 0;
     std::unordered_map<std::string, ParsedColor> colors_;
     std::unordered_map<std::string, std::uint8_t> faces_;
     std::unordered_map<std::string, std::string> borders_;

@@ -67,6 +67,25 @@ TEST_F(ParseTree, TextArrivesInTheNativeSetWhateverTheInputEncoding) {
               "body(a[href=c:\\dir\\a b.htm title=\x82]('l'))");
 }
 
+// The simplifications share one visit of the tree but decide as if each ran
+// over the whole tree in turn: a list is judged by its items once the plain
+// divs inside it have given way, emphasis met inside a plain div is judged
+// with the div as its parent, and an empty nested emphasis that ends a list
+// does not keep the list from being judged.
+TEST_F(ParseTree, SimplificationsDecideAsIfOneAfterTheOther) {
+    // The list's item sits in a plain div: the list is no indent.
+    EXPECT_EQ(BufferDump("<ul><div><p>q</p><li>item</li></div></ul>"), "body(ul(p('q') li('item')))");
+    // Without an item it is one; the file driver keeps the div.
+    const std::string indent = BufferDump("<ul><div><p>only</p></div></ul>");
+    EXPECT_EQ(indent.rfind("body(div[style=margin-left: 2em](", 0), 0u) << indent;
+    EXPECT_EQ(FileDump("<ul><div><p>only</p></div></ul>"), "body(div[style=margin-left: 2em](div(p('only'))))");
+    // Nested emphasis gives way; the last child of a list, empty, too, and
+    // the list is still judged.
+    EXPECT_EQ(BufferDump("<p>x<i><i></i></i></p>"), "body(p('x' i))");
+    const std::string ended = BufferDump("<ul><p>x</p><b><b></b></b></ul>");
+    EXPECT_EQ(ended.rfind("body(div[style=margin-left: 2em](", 0), 0u) << ended;
+}
+
 TEST_F(ParseTree, FixUpsDropTrailingBreaksAndRowGroupsAndTrimRowSpans) {
     const std::string table =
         "<table><thead><tr><td>a<br></td><td>b<font><br></font></td><td>c<font>d<br></font></td></tr></thead>"

@@ -4,6 +4,7 @@
 // value only.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,43 @@ TEST_F(WalkTest, LikeBlocksGetTheBordersAndDefinitionsTheyGetAlone) {
         for (const std::string& definition : definitions) used = used || definition == alone;
         EXPECT_TRUE(used) << "a block's own definition missing from the page";
     }
+}
+
+// Blocks whose parent, name and attributes repeat share their paragraph
+// definition only while nothing else that decides it changes: the rules
+// (a style element read between them), the box around them (a table cell)
+// and the order of their attributes' values.
+TEST_F(WalkTest, RepeatedBlocksKeepWhatTheirContextGivesThem) {
+    auto definitions = [this](const std::string& body) {
+        const Imported imported = Import("<html><body>" + body + "</body></html>");
+        EXPECT_EQ(imported.status, 0) << body;
+        return DefinitionsOf(imported);
+    };
+    const std::string plain = "<p class=c align=right>a</p>";
+    const std::string moved = "<p class=c align=right style='margin-left:1in'>b</p>";
+    // Two like paragraphs share one definition; a third differing in a
+    // value of its own gets another, and the like one after it the first.
+    const std::vector<std::string> like = definitions(plain + plain);
+    const std::vector<std::string> mixed = definitions(plain + moved + plain);
+    ASSERT_FALSE(like.empty());
+    ASSERT_GE(mixed.size(), 2u);
+    EXPECT_NE(mixed[0], mixed[1]);
+    EXPECT_NE(std::find(mixed.begin(), mixed.end(), like.front()), mixed.end());
+
+    // A rule read between two like paragraphs applies to the second.
+    const std::vector<std::string> ruled =
+        definitions(plain + "<style>p.c { margin-left: 2in }</style>" + plain + "<p class=c align=right>c</p>");
+    const std::vector<std::string> ruledFirst =
+        definitions("<style>p.c { margin-left: 2in }</style>" + plain);
+    ASSERT_FALSE(ruledFirst.empty());
+    EXPECT_NE(std::find(ruled.begin(), ruled.end(), ruledFirst.back()), ruled.end());
+
+    // The same paragraph in a table cell has no page margin in its offset.
+    const std::vector<std::string> boxed =
+        definitions("<table><tr><td>" + plain + plain + "</td></tr></table>" + plain + plain);
+    ASSERT_GE(boxed.size(), 2u);
+    EXPECT_NE(boxed.front(), boxed.back());
+    EXPECT_EQ(boxed.back(), like.back());
 }
 
 } // namespace
