@@ -2,6 +2,7 @@
 #include "htmlimport/table_tabs.h"
 
 #include "htmlimport/html_dom.h"
+#include "htmlimport/html_import_context.h"
 #include "htmlimport/node_search.h"
 
 namespace talix {
@@ -22,6 +23,12 @@ bool IsLeadingEmptyRow(const HtmlNode* node) {
 const HtmlNode* FindMarker(const HtmlNode* first) {
     if (const HtmlNode* image = FindElementWithAttr(first, "img", "src", kMarkerSource)) return image;
     return FindElementWithAttr(first, "img", "alt", kMarkerAlt);
+}
+
+// False when the parse made no img element: without one no row holds the
+// marker, so no table is tabbed.
+bool MayHoldMarker(const HTMLImportContext* import) {
+    return import == nullptr || import->document == nullptr || import->document->MayHold(HtmlTag::kImg);
 }
 
 // The first non-empty text among the children from first on, each searched
@@ -47,7 +54,7 @@ int WithLabel(const HTMLImportContext* import, const HtmlNode* text, char* label
 } // namespace
 
 int FindTableTabMarker(const HTMLImportContext* import, const HtmlNode* node, char* label, std::uint32_t size) {
-    if (node == nullptr) return 0;
+    if (node == nullptr || !MayHoldMarker(import)) return 0;
     const HtmlNode* list = node->firstChild;
     const HtmlNode* leading = node->Is(HtmlTag::kTable) ? node->firstChild : node;
     if (IsLeadingEmptyRow(leading) && leading->next != nullptr && leading->next->firstChild != nullptr)
@@ -66,7 +73,7 @@ int FindTableTabMarker(const HTMLImportContext* import, const HtmlNode* node, ch
 }
 
 int ReadTableTabLabel(const HTMLImportContext* import, const HtmlNode* table, char* label, std::uint32_t size) {
-    if (table == nullptr || !table->Is(HtmlTag::kTable)) return 0;
+    if (table == nullptr || !table->Is(HtmlTag::kTable) || !MayHoldMarker(import)) return 0;
     const HtmlNode* marker = FindMarker(table->firstChild);
     if (marker == nullptr || marker->parent == nullptr) return 0;
     if (FindAncestorElement(marker->parent, "table", nullptr) != table) return 0;

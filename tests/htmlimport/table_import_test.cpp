@@ -3,6 +3,7 @@
 // tabbed tables and section headers, and tables too large or too deep for
 // a rich-text table.
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -380,6 +381,17 @@ TEST_F(TableImport, TabbedTablesAndSectionHeaders) {
     EXPECT_EQ(labels, (std::vector<std::string>{"First", "Second"}));
     EXPECT_EQ(tabs.Texts(), "content one|content two");
     EXPECT_EQ(Of(tabs, talix::kSigNestedTableBegin).size(), 0u);
+
+    // The same rows without the marker images are rows holding small tables.
+    std::string plain = tabbed;
+    for (const char* marker : {"<img src=\"cid:_a_tabletab\">", "<img alt=\"TableTab\">"})
+        plain.erase(plain.find(marker), std::strlen(marker));
+    const Imported nested = Import(plain);
+    ASSERT_EQ(nested.status, 0);
+    EXPECT_EQ(Byte(Of(nested, talix::kSigPreTableBegin)[0], 8), 4);
+    EXPECT_EQ(Of(nested, talix::kSigNestedTableBegin).size(), 2u);
+    EXPECT_EQ(Of(nested, talix::kSigTableLabel).size(), 0u);
+    EXPECT_EQ(nested.Texts(), "First|content one|Second|content two");
 
     // A collapsed section's header table is no table.
     const Imported section = Import(
