@@ -1,6 +1,5 @@
 #include "htmlgen/line_buffer.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "core/chunk_work_state.h"
+#include "core/folder_file.h"
 #include "core/options.h"
 #include "core/temp_directory.h"
 #include "htmlgen/line_cutter.h"
@@ -53,8 +53,9 @@ void RaiseText(XMLGenContext* context, char* text, std::size_t length) {
 // generations in other processes share the directory and the part names,
 // and must neither replace nor be handed each other's files. A file left
 // under that name (by an ended process of the same id) is replaced, and the
-// new one is created exclusively, so that nothing is ever written through a
-// link someone left in its place.
+// new one is created exclusively (core/folder_file.h), so that nothing is
+// ever written through a link, a FIFO or a device someone left in its
+// place.
 void OpenPartFile(XMLGenContext* context) {
     static std::atomic<unsigned> runs{0};
     const char* directory = !TempDirectory().empty() ? TempDirectory().c_str() : "/tmp/";
@@ -70,8 +71,7 @@ void OpenPartFile(XMLGenContext* context) {
         const int written = std::snprintf(path, sizeof path, "%s%stalix-%ld-%u-%s", directory, separator ? "" : "/",
                                           static_cast<long>(::getpid()), run, name);
         if (written < 0 || static_cast<std::size_t>(written) >= sizeof path) return;
-        ::unlink(path);
-        const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd = MakeFolderFile(path, 0600, nullptr);
         if (fd < 0) continue;
         std::FILE* file = ::fdopen(fd, "w");
         if (file == nullptr) {
