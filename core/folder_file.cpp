@@ -73,19 +73,10 @@ bool FolderFile::Create(const std::string& path, mode_t permissions) {
 
 bool FolderFile::Write(const void* data, std::size_t size) {
     if (descriptor_ < 0 || failed_) return false;
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t done = ::write(descriptor_, bytes, size);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) {
-            ShowFailure(path_, done < 0 ? std::strerror(errno) : "nothing could be written");
-            failed_ = true;
-            return false;
-        }
-        bytes += done;
-        size -= static_cast<std::size_t>(done);
-    }
-    return true;
+    if (WriteAll(descriptor_, data, size)) return true;
+    ShowFailure(path_, std::strerror(errno));
+    failed_ = true;
+    return false;
 }
 
 bool FolderFile::Finish() {
@@ -96,6 +87,21 @@ bool FolderFile::Finish() {
     if (failed_ || !closed) {
         ::unlink(path_.c_str());
         return false;
+    }
+    return true;
+}
+
+bool WriteAll(int descriptor, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t done = ::write(descriptor, bytes, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            if (done == 0) errno = EIO;
+            return false;
+        }
+        bytes += done;
+        size -= static_cast<std::size_t>(done);
     }
     return true;
 }

@@ -48,6 +48,11 @@ private:
 // *madeNew (may be null) tells whether nothing had the name before.
 int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew);
 
+// Writes all of the bytes to the descriptor (a write cut short goes on,
+// one a signal interrupted is made again); false (errno set) when they
+// cannot be written.
+bool WriteAll(int descriptor, const void* data, std::size_t size);
+
 // Whether something (a file, a link, anything) has the name; links are not
 // followed.
 bool NameTaken(const std::string& path);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/folder_file.h"
 #include "core/temp_directory.h"
 
 namespace talix {
@@ -156,17 +157,6 @@ int ScratchFile() {
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd >= 0) ::unlink(pattern.c_str());
     return fd;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return false;
-        data += done;
-        size -= static_cast<std::size_t>(done);
-    }
-    return true;
 }
 
 // Copies what the scratch file holds to the descriptor.
