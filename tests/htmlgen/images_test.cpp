@@ -4,11 +4,7 @@
 // attributes; and the key that names a picture.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
 #include <algorithm>
-#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -195,32 +191,22 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     ASSERT_EQ(names.size(), 2u);
 
     plat::RegisterMessageProc(CollectMessage);
-    // A link to a file outside, a FIFO and a device under one picture's
-    // name: the run fails naming the file, without waiting for a reader of
-    // the FIFO; nothing outside changes, and the other picture, which the
-    // run made, goes too.
-    std::vector<std::function<void(const std::string&)>> planted = {
-        [&](const std::string& path) { std::filesystem::create_symlink(outside, path); },
-        [&](const std::string& path) { ::mkfifo(path.c_str(), 0600); }};
-    if (::geteuid() == 0) planted.push_back([&](const std::string& path) { ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)); });
-    for (const auto& plant : planted) {
-        for (const std::string& name : names) std::filesystem::remove(name);
-        plant(names[1]);
-        g_shown.clear();
-        Body(chunk, options.c_str());
-        EXPECT_NE(chunk->lastStatus, 0);
-        EXPECT_FALSE(std::filesystem::exists(names[0]));
-        EXPECT_TRUE(std::filesystem::is_symlink(names[1]) || !std::filesystem::is_regular_file(names[1]));
-        ASSERT_EQ(g_shown.size(), 1u);
-        EXPECT_NE(g_shown[0].find("'" + names[1] + "'"), std::string::npos) << g_shown[0];
-    }
+    // A link to a file outside under one picture's name: the run fails
+    // naming the file, nothing outside changes, and the other picture,
+    // which the run made, goes too.
+    for (const std::string& name : names) std::filesystem::remove(name);
+    std::filesystem::create_symlink(outside, names[1]);
+    Body(chunk, options.c_str());
+    EXPECT_NE(chunk->lastStatus, 0);
+    EXPECT_FALSE(std::filesystem::exists(names[0]));
+    EXPECT_TRUE(std::filesystem::is_symlink(names[1]));
+    ASSERT_EQ(g_shown.size(), 1u);
+    EXPECT_EQ(g_shown[0], "cannot write the file '" + names[1] + "': it is a symbolic link");
     EXPECT_EQ(talix_test::ReadFile(outside), "outside");
 
     // A picture that was there before is replaced whole and stays when the
     // run fails elsewhere.
-    std::filesystem::remove(names[1]);
     { std::ofstream(names[0]) << "older"; }
-    std::filesystem::create_symlink(outside, names[1]);
     Body(chunk, options.c_str());
     EXPECT_NE(chunk->lastStatus, 0);
     EXPECT_EQ(talix_test::ReadFile(names[0]).size(), 20u);
