@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -72,6 +73,9 @@ void OpenPartFile(XMLGenContext* context) {
                                           static_cast<long>(::getpid()), run, name);
         if (written < 0 || static_cast<std::size_t>(written) >= sizeof path) return;
         const int fd = MakeFolderFile(path, 0600, nullptr);
+        // Another name helps where something else holds this one; a folder
+        // that cannot be written in takes none.
+        if (fd < 0 && errno != EEXIST) return;
         if (fd < 0) continue;
         std::FILE* file = ::fdopen(fd, "w");
         if (file == nullptr) {
