@@ -1,5 +1,7 @@
 #include "builders/filter_import.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,6 +10,7 @@
 #include "builders/build_context.h"
 #include "builders/record_conversion.h"
 #include "core/filters.h"
+#include "core/folder_file.h"
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/record_forms.h"
@@ -174,13 +177,17 @@ STATUS WrapImageAsCDFile(const char* imageFile, const char* filterFile, const ch
         CloseFile(filter);
         return kArgumentError;
     }
-    std::FILE* output = std::fopen(outputFile, "w+b");
+    // A file of its own in the temporary folder, never one through a link
+    // someone left under its name there.
+    const int descriptor = MakeFolderFile(outputFile, 0600, nullptr);
+    std::FILE* output = descriptor >= 0 ? ::fdopen(descriptor, "wb") : nullptr;
+    if (descriptor >= 0 && output == nullptr) ::close(descriptor);
     bool written = output != nullptr && WriteWrappedImage(image, imageSize, filter, output, imageType);
     if (output != nullptr && std::fclose(output) != 0) written = false;
     CloseFile(image);
     CloseFile(filter);
     if (!written) {
-        if (output != nullptr) std::remove(outputFile);
+        if (descriptor >= 0) std::remove(outputFile);
         return kArgumentError;
     }
     return kOK;

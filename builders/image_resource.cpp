@@ -2,8 +2,7 @@
 // files.
 #include "builders/image_resource.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <vector>
@@ -11,6 +10,7 @@
 #include <cstdio>
 
 #include "core/base64.h"
+#include "core/folder_file.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
@@ -56,28 +56,18 @@ std::uint32_t SegmentData(const CDRecordNode* node, const std::uint8_t** data) {
 }
 
 // Writes the data of the image segments after the header to a new file
-// (write-only, created or truncated, owner read and write). A file that
-// cannot be written whole is removed. Returns false on failure.
+// (owner read and write). A file that cannot be written whole is removed.
+// Returns false on failure.
 bool WriteSegmentsToFile(const char* filePath, const CDRecordNode* header) {
-    const int descriptor = ::open(filePath, O_WRONLY | O_CREAT | O_TRUNC, S_IRUSR | S_IWUSR);
-    if (descriptor < 0) return false;
-    bool written = true;
-    for (const CDRecordNode* node = header->next; written && node != nullptr && node->signature == kSigImageSegment;
+    FolderFile file;
+    if (!file.Create(filePath, S_IRUSR | S_IWUSR)) return false;
+    for (const CDRecordNode* node = header->next; node != nullptr && node->signature == kSigImageSegment;
          node = node->next) {
         const std::uint8_t* data = nullptr;
-        std::uint32_t size = SegmentData(node, &data);
-        while (written && size > 0) {
-            const ssize_t done = ::write(descriptor, data, size);
-            written = done > 0;
-            if (written) {
-                data += done;
-                size -= static_cast<std::uint32_t>(done);
-            }
-        }
+        const std::uint32_t size = SegmentData(node, &data);
+        if (size > 0 && !file.Write(data, size)) return false;
     }
-    if (::close(descriptor) != 0) written = false;
-    if (!written) ::unlink(filePath);
-    return written;
+    return file.Finish();
 }
 
 // The records of an image resource read through a temporary item: the item
@@ -313,20 +303,9 @@ STATUS WriteImageSegmentsToFile(const char* filePath, const CDRecordNode* node) 
 
 STATUS WriteBufferToFile(const char* filePath, const void* buffer, std::uint32_t length) {
     if (filePath == nullptr || (buffer == nullptr && length > 0)) return kArgumentError;
-    const int descriptor = ::open(filePath, O_WRONLY | O_CREAT | O_TRUNC, S_IRUSR | S_IWUSR);
-    if (descriptor < 0) return kArgumentError;
-    const auto* data = static_cast<const std::uint8_t*>(buffer);
-    bool written = true;
-    while (written && length > 0) {
-        const ssize_t done = ::write(descriptor, data, length);
-        written = done > 0;
-        if (written) {
-            data += done;
-            length -= static_cast<std::uint32_t>(done);
-        }
-    }
-    if (::close(descriptor) != 0) written = false;
-    if (!written) ::unlink(filePath);
+    FolderFile file;
+    const bool written = file.Create(filePath, S_IRUSR | S_IWUSR) && (length == 0 || file.Write(buffer, length)) &&
+                         file.Finish();
     return written ? kOK : kArgumentError;
 }
 

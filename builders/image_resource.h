@@ -59,6 +59,11 @@ std::uint32_t MeasureImageResourceBase64(RARIvoSession* session, plat::DBHANDLE 
 STATUS EncodeImageResourceBase64(RARIvoSession* session, plat::DBHANDLE db, const char* name,
                                  std::uint32_t* length, char** text, int lfOnly, int lineBreak);
 
+// The files below are made new, as core/folder_file.h makes files: never
+// written through a link, a FIFO or a device left under the name (that is
+// a failure, shown as a message naming the file), and removed when they
+// cannot be written whole.
+
 // Writes the picture of the image resource of the name in the database
 // (server, path) to a file. Returns 0, the status of connecting to the
 // resource, 1028 when it holds no image data (no file is made) or 259 when

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/base64.h"
+#include "core/folder_file.h"
 #include "core/record_forms.h"
 #include "core/text_compare.h"
 #include "talix_platform.h"
@@ -31,6 +32,7 @@ constexpr std::uint32_t kDescriptorHostSize = 40;
 constexpr std::size_t kMaxStoredName = 255;
 constexpr std::size_t kShortBase = 24;     // bases this long or longer give "attN.ext"
 constexpr int kLastSuffix = 999;
+constexpr std::uint32_t kExtractPiece = 1u << 20;
 
 struct Attachment {
     plat::BLOCKID item;
@@ -160,6 +162,35 @@ STATUS ReadAttachmentToMemory(plat::NOTEHANDLE note, const char* fileName, char*
     *data = buffer;
     *size = objectSize;
     return kOK;
+}
+
+STATUS ExtractAttachmentFile(plat::NOTEHANDLE note, const char* fileName, const std::string& path) {
+    if (fileName == nullptr || path.empty()) return kArgumentError;
+    Attachment attachment;
+    plat::DBHANDLE db = 0;
+    plat::STATUS status = FindAttachment(note, fileName, &attachment);
+    if (status == plat::NOERROR) status = plat::NoteGetInfo(note, plat::NOTE_FIELD_DB, &db);
+    const std::uint32_t objectId = ReadDword(attachment.descriptor + kObjectId);
+    plat::DWORD total = 0;
+    if (status == plat::NOERROR) status = plat::DbObjectSize(db, objectId, &total);
+    if (status != plat::NOERROR) return status & kStatusMask;
+    FolderFile file;
+    if (!file.Create(path, 0666)) return kOperationFailed;
+    // Read and written a piece at a time: an attachment may be far larger
+    // than is worth holding in memory.
+    for (std::uint32_t offset = 0; offset < total;) {
+        const std::uint32_t want = total - offset < kExtractPiece ? total - offset : kExtractPiece;
+        plat::DHANDLE block = 0;
+        status = plat::DbReadObject(db, objectId, offset, want, &block);
+        if (status != plat::NOERROR) return status & kStatusMask;
+        const void* bytes = plat::MemLock(block);
+        const bool written = bytes != nullptr && file.Write(bytes, want);
+        if (bytes != nullptr) plat::MemUnlock(block);
+        plat::MemFree(block);
+        if (!written) return bytes == nullptr ? kOutOfMemory : kOperationFailed;
+        offset += want;
+    }
+    return file.Finish() ? kOK : kOperationFailed;
 }
 
 STATUS FindAttachmentItem(plat::NOTEHANDLE note, const char* fileName, plat::BLOCKID* block, std::uint32_t which) {

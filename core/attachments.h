@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "core/statuses.h"
 #include "talix_platform/types.h"
@@ -17,6 +18,14 @@ namespace talix {
 // when there is no such attachment, or a platform status.
 STATUS ReadAttachmentToMemory(plat::NOTEHANDLE note, const char* fileName, char** data,
                               std::uint32_t* size);
+
+// Writes the content of the note's attachment of that name to a new file
+// made as core/folder_file.h makes files (never through a link, a FIFO or a
+// device left under the name). Returns 0, 546 when the note has no such
+// attachment, 257 when the file cannot be made or written (a message names
+// it; nothing of it is left), or the platform's status for an unreadable
+// attachment.
+STATUS ExtractAttachmentFile(plat::NOTEHANDLE note, const char* fileName, const std::string& path);
 
 // The block id of the attachment's item (which 0) or of its value (which
 // not 0). Returns 0 or 546.

@@ -11,6 +11,7 @@
 #include "core/chunk_work_state.h"
 #include "core/host_message.h"
 #include "core/options.h"
+#include "core/replacing_file.h"
 #include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -168,11 +169,12 @@ STATUS ExportItemWithFonts(ZervaRTItem* item, const char* filePath) {
     if (item == nullptr || item->noteHandle == 0 || item->itemName == nullptr || item->itemName[0] == '\0' ||
         filePath == nullptr || filePath[0] == '\0')
         return kArgumentError;
-    std::FILE* file = std::fopen(filePath, "w+b");
-    if (file == nullptr) return kOperationFailed;
-    STATUS status = WriteRawRecords(item, file);
-    if (std::fclose(file) != 0 && status == kOK) status = kOperationFailed;
-    if (status != kOK) std::remove(filePath);
+    // Written as every output file is (core/replacing_file.h): a failure
+    // leaves the file of that name as it was.
+    ReplacingFile output;
+    if (!output.Open(filePath, "w+b")) return kOperationFailed;
+    STATUS status = WriteRawRecords(item, output.file());
+    if (status == kOK && !output.Commit()) status = kOperationFailed;
     return status;
 }
 

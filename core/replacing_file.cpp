@@ -1,38 +1,279 @@
 #include "core/replacing_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "core/folder_file.h"
+#include "core/temp_directory.h"
 
 namespace talix {
+
+namespace {
+
+constexpr int kLinkHops = 40;          // as many links as the system follows in one name
+constexpr int kTemporaryTries = 100;
+constexpr const char* kTemporaryMark = ".talix-";
+constexpr const char* kTemporaryEnd = ".tmp";
+
+// ---- Temporary files a signal removes -----------------------------------
+
+// An entry is free (0), being filled (1) or names a file (2). The states
+// are lock-free atomics and the paths fixed arrays, so that a signal handler
+// may read them at any moment.
+constexpr int kPendingEntries = 32;
+struct PendingEntry {
+    std::atomic<int> state{0};
+    char path[PATH_MAX];
+};
+PendingEntry g_pending[kPendingEntries];
+
+// ---- Names --------------------------------------------------------------
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+bool InProc(const std::string& folder) { return folder == "/proc" || folder.rfind("/proc/", 0) == 0; }
+
+// What a name leads to once every link is followed.
+struct Destination {
+    std::string path;      // the final name, its folder without links
+    struct stat info {};
+    bool exists = false;
+    bool throughProc = false;   // a link into /proc: the name of an open file, written through as it stands
+};
+
+// Follows the links of path one by one (a link's folder made free of links
+// first, so that a relative link is read from where it stands). False
+// (errno set) when a folder on the way is missing or the links go round.
+bool FindDestination(const std::string& path, Destination* found) {
+    std::string current = path;
+    for (int hop = 0; hop < kLinkHops; ++hop) {
+        char* folder = ::realpath(FolderOf(current).c_str(), nullptr);
+        if (folder == nullptr) return false;
+        const std::string realFolder = folder;
+        std::free(folder);
+        if (InProc(realFolder)) {
+            found->throughProc = true;
+            found->path = path;
+            found->exists = ::stat(path.c_str(), &found->info) == 0;
+            return true;
+        }
+        const std::string name = NameOf(current);
+        found->path = name.empty() ? realFolder : Join(realFolder, name);
+        if (::lstat(found->path.c_str(), &found->info) != 0) {
+            if (errno != ENOENT) return false;
+            found->exists = false;
+            return true;
+        }
+        if (!S_ISLNK(found->info.st_mode)) {
+            found->exists = true;
+            return true;
+        }
+        std::string link(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(found->path.c_str(), link.data(), link.size());
+        if (length < 0) return false;
+        link.resize(static_cast<std::size_t>(length));
+        current = !link.empty() && link[0] == '/' ? link : Join(realFolder, link);
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// A temporary name for name in folder: "NAME.talix-PID-N.tmp".
+std::string TemporaryName(const std::string& folder, const std::string& name) {
+    static std::atomic<unsigned> count{0};
+    return Join(folder, name + kTemporaryMark + std::to_string(::getpid()) + "-" +
+                            std::to_string(count.fetch_add(1)) + kTemporaryEnd);
+}
+
+// The process id in a temporary name of name left in a folder ("NAME.talix-
+// PID-N.tmp"), or 0 when the entry is no such name.
+pid_t TemporaryOwner(std::string_view entry, const std::string& name) {
+    const std::string prefix = name + kTemporaryMark;
+    const std::size_t end = std::strlen(kTemporaryEnd);
+    if (entry.size() <= prefix.size() + end || entry.substr(0, prefix.size()) != prefix ||
+        entry.substr(entry.size() - end) != kTemporaryEnd)
+        return 0;
+    const std::string_view middle = entry.substr(prefix.size(), entry.size() - prefix.size() - end);
+    const std::size_t dash = middle.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == middle.size() || dash > 9) return 0;
+    pid_t pid = 0;
+    for (std::size_t i = 0; i < middle.size(); ++i) {
+        const char c = middle[i];
+        if (i == dash) continue;
+        if (c < '0' || c > '9') return 0;
+        if (i < dash) pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
+// Removes the temporary files of name that runs no longer alive left in
+// the folder (killed before they could remove them).
+void RemoveLeftTemporaries(const std::string& folder, const std::string& name) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) return;
+    const int descriptor = ::dirfd(listing);
+    while (const dirent* entry = ::readdir(listing)) {
+        const pid_t owner = TemporaryOwner(entry->d_name, name);
+        if (owner <= 0 || owner == ::getpid()) continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        struct stat info {};
+        if (::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            ::unlinkat(descriptor, entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
+// An unnamed file for text that is passed on whole at the end.
+int ScratchFile() {
+    const std::string& folder = !TempDirectory().empty() ? TempDirectory() : std::string("/tmp/");
+#ifdef O_TMPFILE
+    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (unnamed >= 0) return unnamed;
+#endif
+    std::string pattern = Join(FolderOf(folder + "x"), "talix-scratch-XXXXXX");
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(pattern.c_str());
+    return fd;
+}
+
+// Copies what the scratch file holds to the descriptor.
+bool PassOn(std::FILE* scratch, int to) {
+    if (std::fflush(scratch) != 0 || std::fseek(scratch, 0, SEEK_SET) != 0) return false;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, scratch)) > 0) {
+        if (!WriteAll(to, buffer, n)) return false;
+    }
+    return std::ferror(scratch) == 0;
+}
+
+// The mode fdopen takes for a descriptor opened write-only or for reading
+// too: the caller's text without "+" for the first.
+std::string StreamMode(const char* mode, bool readable) {
+    std::string text;
+    for (const char* c = mode; *c != '\0'; ++c) {
+        if (*c != '+' || readable) text += *c;
+    }
+    return text;
+}
+
+bool PermissionDenied(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+} // namespace
+
+// ---- Pending outputs ----------------------------------------------------
+
+int RememberPendingOutput(const char* path) {
+    if (path == nullptr || std::strlen(path) >= PATH_MAX) return -1;
+    for (int i = 0; i < kPendingEntries; ++i) {
+        int free = 0;
+        if (!g_pending[i].state.compare_exchange_strong(free, 1)) continue;
+        std::strcpy(g_pending[i].path, path);
+        g_pending[i].state.store(2);
+        return i;
+    }
+    return -1;
+}
+
+void ForgetPendingOutput(int entry) {
+    if (entry >= 0 && entry < kPendingEntries) g_pending[entry].state.store(0);
+}
+
+void RemovePendingOutputs() {
+    for (PendingEntry& entry : g_pending) {
+        if (entry.state.load() == 2) ::unlink(entry.path);
+    }
+}
+
+// ---- The output file ----------------------------------------------------
 
 ReplacingFile::~ReplacingFile() { Discard(); }
 
 bool ReplacingFile::Open(const std::string& path, const char* mode) {
     Discard();
-    static std::atomic<unsigned> count{0};
-    // The new file gets the permissions a file made under the path would
-    // get; it is created exclusively, so nothing is written through a name
-    // someone else made.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary =
-            path + ".talix-" + std::to_string(::getpid()) + "-" + std::to_string(count.fetch_add(1)) + ".tmp";
-        const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (path.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    const bool readBack = std::strchr(mode, '+') != nullptr;
+    Destination found;
+    if (!FindDestination(path, &found)) return false;
+    if (found.throughProc || (found.exists && !S_ISREG(found.info.st_mode)))
+        return OpenDirect(path, mode, readBack, readBack ? Way::kGathered : Way::kThrough);
+    RemoveLeftTemporaries(FolderOf(found.path), NameOf(found.path));
+    if (!found.exists) return OpenReplacing(found.path, mode);
+    // A file that has other names, or another owner the program cannot
+    // give it back to, is written where it is.
+    const bool ownerKept = ::geteuid() == 0 || found.info.st_uid == ::geteuid();
+    if (found.info.st_nlink > 1 || !ownerKept) return OpenDirect(found.path, mode, readBack, Way::kInPlace);
+    if (OpenReplacing(found.path, mode)) {
+        // The new file takes the old one's owner and permissions (the owner
+        // first: a change of owner clears set-id bits).
+        const int fd = ::fileno(file_);
+        if (::geteuid() == 0) {
+            if (::fchown(fd, found.info.st_uid, found.info.st_gid) != 0) { /* kept as made */ }
+        } else if (found.info.st_gid != ::getegid()) {
+            if (::fchown(fd, static_cast<uid_t>(-1), found.info.st_gid) != 0) { /* not a group of the user's */ }
+        }
+        if (::fchmod(fd, found.info.st_mode & 07777) != 0) {
+            const int error = errno;
+            Discard();
+            errno = error;
+            return false;
+        }
+        return true;
+    }
+    // A folder the program may not write in: the file itself may still be
+    // writable.
+    if (PermissionDenied(errno)) return OpenDirect(found.path, mode, readBack, Way::kInPlace);
+    return false;
+}
+
+bool ReplacingFile::OpenReplacing(const std::string& target, const char* mode) {
+    const std::string folder = FolderOf(target), name = NameOf(target);
+    for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
+        const std::string temporary = TemporaryName(folder, name);
+        const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return false;
         }
-        file_ = ::fdopen(fd, mode);
+        pending_ = RememberPendingOutput(temporary.c_str());
+        file_ = ::fdopen(fd, StreamMode(mode, true).c_str());
         if (file_ == nullptr) {
             const int error = errno;
             ::close(fd);
             ::unlink(temporary.c_str());
+            ForgetPendingOutput(pending_);
+            pending_ = -1;
             errno = error;
             return false;
         }
-        path_ = path;
+        way_ = Way::kReplace;
+        target_ = target;
         temporary_ = temporary;
         return true;
     }
@@ -40,25 +281,92 @@ bool ReplacingFile::Open(const std::string& path, const char* mode) {
     return false;
 }
 
-bool ReplacingFile::Commit() {
-    if (file_ == nullptr) return false;
-    const bool flushed = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!flushed || !closed || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-        return false;
+bool ReplacingFile::OpenDirect(const std::string& target, const char* mode, bool readBack, Way way) {
+    // A regular file is opened for reading too when the caller reads back;
+    // a FIFO or device never is (what is read there is not what was
+    // written): the caller's text is gathered apart instead.
+    const bool readable = readBack && way == Way::kInPlace;
+    int flags = (readable ? O_RDWR : O_WRONLY) | O_CLOEXEC | O_NOCTTY;
+    flags |= way == Way::kInPlace ? O_TRUNC | O_NOFOLLOW : O_CREAT | O_TRUNC;
+    const int fd = ::open(target.c_str(), flags, 0666);
+    if (fd < 0) return false;
+    if (way == Way::kGathered) {
+        const int scratch = ScratchFile();
+        file_ = scratch >= 0 ? ::fdopen(scratch, StreamMode(mode, true).c_str()) : nullptr;
+        if (file_ == nullptr) {
+            const int error = errno;
+            if (scratch >= 0) ::close(scratch);
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+        through_ = fd;
+    } else {
+        file_ = ::fdopen(fd, StreamMode(mode, readable).c_str());
+        if (file_ == nullptr) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
     }
-    temporary_.clear();
+    way_ = way;
+    target_ = target;
     return true;
 }
 
+bool ReplacingFile::Commit() {
+    if (file_ == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    bool ok = std::fflush(file_) == 0;
+    int error = ok ? 0 : errno;
+    if (ok && way_ == Way::kGathered) {
+        ok = PassOn(file_, through_);
+        if (!ok) error = errno;
+    }
+    // A regular file is on the disk before it takes the name (or before the
+    // command says it is written); a FIFO or device has nothing to sync.
+    if (ok && (way_ == Way::kReplace || way_ == Way::kInPlace) && ::fsync(::fileno(file_)) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (std::fclose(file_) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    file_ = nullptr;
+    if (through_ >= 0 && ::close(through_) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    through_ = -1;
+    if (ok && way_ == Way::kReplace && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok && way_ == Way::kReplace) ::unlink(temporary_.c_str());
+    ForgetPendingOutput(pending_);
+    pending_ = -1;
+    temporary_.clear();
+    way_ = Way::kNone;
+    if (!ok) errno = error;
+    return ok;
+}
+
 void ReplacingFile::Discard() {
+    const int error = errno;
     if (file_ != nullptr) std::fclose(file_);
     file_ = nullptr;
+    if (through_ >= 0) ::close(through_);
+    through_ = -1;
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
+    ForgetPendingOutput(pending_);
+    pending_ = -1;
+    way_ = Way::kNone;
+    errno = error;
 }
 
 } // namespace talix

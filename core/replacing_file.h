@@ -1,6 +1,20 @@
-// A file written under a name of its own in the directory of the file it is
-// to become, and renamed to that name only once all of it is written: a
-// failure leaves no file behind, and a file of that name as it was.
+// A file an output is written to, named by whoever asked for the output,
+// and treated as that name deserves:
+// - a regular file, or a name nothing has yet, is written under a temporary
+//   name in its folder and renamed to its name only once all of it is
+//   written: a failure leaves no file behind, and a file of that name as it
+//   was; a file that is replaced keeps its permissions (and its owner when
+//   the program runs as the superuser);
+// - a regular file with more than one name (hard links), one that belongs to
+//   another user, or one in a folder the program may not write in, is
+//   written in place, so that every name and the folder stay as they are;
+// - a symbolic link is followed, and what it leads to is treated by these
+//   rules, the link staying a link;
+// - anything else (a FIFO, a terminal, a device such as /dev/null, a link
+//   into /proc such as /dev/stdout) is opened and written through, as a
+//   shell's "> F" would.
+// Temporary files are named "NAME.talix-PID-N.tmp"; one that a killed run
+// left is removed by the next run that writes the same name.
 #pragma once
 
 #include <cstdio>
@@ -15,21 +29,47 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    // Creates the temporary file beside path, opened with the mode ("w",
-    // "w+", "wb"); false (errno set) when it cannot be made.
+    // Opens the output for path with the mode ("w", "w+", "wb"); false
+    // (errno set) when it cannot be opened. With "+" the caller may read
+    // back what it wrote, also where the output is a FIFO or device: the
+    // text is then gathered in an unnamed scratch file and passed on whole
+    // when it is committed.
     bool Open(const std::string& path, const char* mode);
     std::FILE* file() const { return file_; }
-    // Flushes and closes the file and gives it the path's name; false when
-    // any of that fails, and then nothing is left of it.
+    // Finishes the output: flushes and closes the file, and gives a
+    // temporary file the path's name; false (errno set) when any of that
+    // fails, and then no temporary file is left.
     bool Commit();
-    // Closes and removes the temporary file (as the destructor does when
-    // Commit was not called).
+    // Closes the file and removes a temporary one (as the destructor does
+    // when Commit was not called). What was written in place stays written.
     void Discard();
 
+    enum class Way { kNone, kReplace, kInPlace, kThrough, kGathered };
+    // How the output is being written (kNone when it is not open).
+    Way way() const { return way_; }
+
 private:
+    bool OpenReplacing(const std::string& target, const char* mode);
+    bool OpenDirect(const std::string& target, const char* mode, bool readBack, Way way);
+
     std::FILE* file_ = nullptr;
-    std::string path_;
+    Way way_ = Way::kNone;
+    int through_ = -1;        // the FIFO or device a gathered output goes to
+    int pending_ = -1;        // the temporary file's entry among the pending outputs
+    std::string target_;      // the name a temporary file is renamed to
     std::string temporary_;
 };
+
+// Removes every temporary output file this process has open. Safe to call
+// from a signal handler: a program that ends on SIGINT or SIGTERM calls it
+// from its handler so that no temporary file outlives it.
+void RemovePendingOutputs();
+
+// Records a file of the caller's to be removed by RemovePendingOutputs, and
+// gives the entry back (ForgetPendingOutput) once the caller has dealt with
+// the file. -1 when no entry is free (the file is then not removed on a
+// signal).
+int RememberPendingOutput(const char* path);
+void ForgetPendingOutput(int entry);
 
 } // namespace talix

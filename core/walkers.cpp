@@ -10,6 +10,7 @@
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/replacing_file.h"
 #include "core/signatures.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -163,8 +164,11 @@ STATUS MeasureItemContent(plat::NOTEHANDLE note, const char* itemName, char** te
 
 STATUS ExportFileData(plat::NOTEHANDLE note, const char* filePath) {
     if (filePath == nullptr || filePath[0] == '\0') return kOperationFailed;
-    std::FILE* file = std::fopen(filePath, "wb");
-    if (file == nullptr) return kOperationFailed;
+    // Written as every output file is (core/replacing_file.h): a failure
+    // leaves the file of that name as it was.
+    ReplacingFile output;
+    if (!output.Open(filePath, "wb")) return kOperationFailed;
+    std::FILE* file = output.file();
     STATUS status = ForEachValue(note, "$FileData", [&](const std::uint8_t* value, std::uint32_t valueLength) {
         return ForEachStoredRecord(value, valueLength, [&](const std::uint8_t* record, std::uint16_t signature,
                                                            std::uint32_t recordLength) -> STATUS {
@@ -175,8 +179,7 @@ STATUS ExportFileData(plat::NOTEHANDLE note, const char* filePath) {
             return std::fwrite(data, 1, dataLength, file) == dataLength ? kOK : kOperationFailed;
         });
     });
-    if (std::fclose(file) != 0 && status == kOK) status = kOperationFailed;
-    if (status != kOK) std::remove(filePath);
+    if (status == kOK && !output.Commit()) status = kOperationFailed;
     return status;
 }
 

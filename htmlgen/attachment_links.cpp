@@ -9,7 +9,6 @@
 
 #include "core/attachments.h"
 #include "core/clamp.h"
-#include "core/shared_services.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
 #include "htmlgen/close_open_tags.h"
@@ -18,6 +17,7 @@
 #include "htmlgen/generation_options.h"
 #include "htmlgen/hotspots.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/run_files.h"
 #include "htmlgen/walk_records.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -119,11 +119,9 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     while (!urlDirectory.empty() && urlDirectory.back() == '/') urlDirectory.pop_back();
     const std::string directory =
         context->texts.attachmentDirectory != nullptr ? context->texts.attachmentDirectory : TempDirectory().c_str();
-    if (context->attachmentDirectoryMade == 0)
-        context->attachmentDirectoryMade = CreateDirectoryPath(directory.c_str()) != 0 ? 1 : -1;
     // Nothing is extracted into a directory that could not be made; the
     // link still stands, and the run's status says the file is missing.
-    if (context->attachmentDirectoryMade < 0) KeepStatus(context, kArgumentError);
+    MakeRunFolder(context, directory, &context->attachmentDirectoryMade);
 
     // A name that is no file name (".", "..", empty) is neither extracted
     // nor linked.
@@ -132,19 +130,19 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     if (!named) KeepStatus(context, kArgumentError);
     const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
     if (named && context->attachmentDirectoryMade > 0) {
-        plat::BLOCKID item;
-        STATUS status = note != 0 ? FindAttachmentItem(note, names.internal.c_str(), &item, 0) : kItemNotFound;
-        if (status == kOK) {
-            const std::string path = JoinFilePath(directory, file);
-            status = static_cast<STATUS>(plat::NoteExtractFile(note, item, path.c_str()) & kStatusMask);
-        }
-        // A MIME message goes without an attachment the note no longer holds
-        // (the writer leaves its part out); the log says so.
-        if (status == kItemNotFound && context->mimeMode != 0) {
-            plat::LogLine(0, "Talix: the attachment '%s' a file hotspot names is not in the note", names.internal.c_str());
-            status = kOK;
-        }
-        KeepStatus(context, status);
+        const std::string path = JoinFilePath(directory, file);
+        WriteRunFile(context, path, [&] {
+            STATUS status =
+                note != 0 ? ExtractAttachmentFile(note, names.internal.c_str(), path) : kItemNotFound;
+            // A MIME message goes without an attachment the note no longer
+            // holds (the writer leaves its part out); the log says so.
+            if (status == kItemNotFound && context->mimeMode != 0) {
+                plat::LogLine(0, "Talix: the attachment '%s' a file hotspot names is not in the note",
+                              names.internal.c_str());
+                status = kOK;
+            }
+            return status;
+        });
     }
 
     std::string extra;

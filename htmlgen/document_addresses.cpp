@@ -78,28 +78,6 @@ void AppendAttributeValue(XMLGenContext* context, std::string_view text) {
     AppendOutput(context, value.data(), value.size());
 }
 
-bool SafeFileName(std::string_view name, std::string* safe) {
-    safe->clear();
-    const std::size_t cut = name.find_last_of("/\\");
-    if (cut != std::string_view::npos) name.remove_prefix(cut + 1);
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == 0) break;
-        *safe += byte < 0x20 || byte == 0x7F || c == ':' ? '_' : c;
-    }
-    if (safe->empty() || *safe == "." || *safe == "..") {
-        safe->clear();
-        return false;
-    }
-    return true;
-}
-
-std::string JoinFilePath(const std::string& directory, const std::string& name) {
-    if (directory.empty()) return name;
-    const char last = directory.back();
-    return last == '/' || last == '\\' ? directory + name : directory + "/" + name;
-}
-
 plat::STATUS StartStoredFormula(XMLGenContext* context, const std::uint8_t* compiled, std::size_t length,
                                 plat::HCOMPUTE* compute) {
     *compute = 0;

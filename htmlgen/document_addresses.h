@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/folder_file.h"
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix_platform/formula.h"
@@ -32,15 +33,6 @@ const std::uint32_t* DocumentUnid(XMLGenContext* context);
 std::string AttributeValue(std::string_view text);
 // The same, appended at the end of the output.
 void AppendAttributeValue(XMLGenContext* context, std::string_view text);
-
-// A file name taken from a record, made safe to create in a directory the
-// caller names: only its last path component is kept (after the last "/" or
-// "\\"), control characters and ":" become "_". False (and an empty name)
-// for a name that is then empty, "." or "..".
-bool SafeFileName(std::string_view name, std::string* safe);
-
-// A directory and a file name joined with one "/" between them.
-std::string JoinFilePath(const std::string& directory, const std::string& name);
 
 // The longest formula a record's formula evaluation takes.
 constexpr std::uint32_t kLongestStoredFormula = 65341;

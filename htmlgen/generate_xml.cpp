@@ -27,6 +27,7 @@
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru.h"
 #include "htmlgen/record_walk.h"
+#include "htmlgen/run_files.h"
 #include "htmlgen/style_rules.h"
 #include "htmlgen/table_writer.h"
 #include "htmlgen/xml_gen_context.h"
@@ -146,6 +147,7 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     static_assert(std::is_trivially_destructible_v<XMLGenContext>);
     if (context == nullptr) return;
     if (context->partFile != nullptr) std::fclose(context->partFile);
+    SettleRunFiles(context, chunk->lastStatus);
     ReleaseCloseTags(context);
     ReleaseStyleRules(context);
     ReleaseTableState(context);
@@ -193,9 +195,10 @@ void AttachPartFile(ZervaRTChunk* chunk, XMLGenContext* context, char* resultNam
         char text[1024];
         plat::StatusText(status, text, sizeof text);
         ShowHostMessage(text);
-    } else {
-        ::unlink(context->partFilePath);
     }
+    // The file on disk has a name of this run's that no one else knows: it
+    // goes whether it could be attached or not.
+    ::unlink(context->partFilePath);
     if (resultName != nullptr) std::strcpy(resultName, context->partFileName);
 }
 

@@ -28,6 +28,7 @@
 #include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/run_files.h"
 #include "htmlgen/stored_attributes.h"
 #include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
@@ -290,10 +291,7 @@ std::string DiskSource(const XMLGenContext* context, const std::string& relative
 bool ExportDirectory(XMLGenContext* context, std::string* directory) {
     *directory = ImageDirectoryPath(context);
     if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') return true;
-    if (context->imageDirectoryMade == 0)
-        context->imageDirectoryMade = CreateDirectoryPath(directory->c_str()) != 0 ? 1 : -1;
-    if (context->imageDirectoryMade < 0) KeepStatus(context, kArgumentError);
-    return context->imageDirectoryMade > 0;
+    return MakeRunFolder(context, *directory, &context->imageDirectoryMade);
 }
 
 // The item's name as part of a file name.
@@ -308,7 +306,7 @@ std::string ItemFileName(const XMLGenContext* context) {
 void ExportPicture(Picture* picture, const std::string& path) {
     XMLGenContext* context = picture->context;
     if (IsOn(context, sw::kImageOverwrite) && FileExists(path)) return;
-    KeepStatus(context, WriteImageSegmentsToFile(path.c_str(), picture->graphic));
+    WriteRunFile(context, path, [&] { return WriteImageSegmentsToFile(path.c_str(), picture->graphic); });
 }
 
 // The alternative text WAICompliant asks for when the picture has none.
@@ -341,9 +339,12 @@ void WriteDiskSource(Picture* picture) {
         relative = std::string(context->texts.defaultSubdirectory) + "/" + file;
     }
     const std::string path = JoinFilePath(directory, relative);
+    // The sub-folder (the document's, or DefaultSubdirectory=) is made as
+    // each picture needs it.
     const std::size_t slash = path.rfind('/');
+    int subfolderMade = 0;
     if (made && (slash == std::string::npos || slash <= directory.size() ||
-                 CreateDirectoryPath(path.substr(0, slash).c_str()) != 0))
+                 MakeRunFolder(context, path.substr(0, slash), &subfolderMade)))
         ExportPicture(picture, path);
     Put(context, " src=\"" + AttributeValue(DiskSource(context, relative)) + "\"");
     WriteWAIAlt(picture, std::string("Unidentified ") + (picture->jpeg ? "jpeg" : "gif") + " image");
@@ -492,8 +493,10 @@ void WriteImageResource(Picture* picture) {
         std::string directory;
         if (SafeFileName(name, &file) && context->item != nullptr && ExportDirectory(context, &directory)) {
             const std::string path = JoinFilePath(directory, file);
-            KeepStatus(context, WriteImageResourceFile(context->session, context->item->server,
-                                                       context->item->databasePath, name.c_str(), path.c_str()));
+            WriteRunFile(context, path, [&] {
+                return WriteImageResourceFile(context->session, context->item->server, context->item->databasePath,
+                                              name.c_str(), path.c_str());
+            });
         }
         Put(context, " src=\"" + AttributeValue(DiskSource(context, file)) + "\"");
         return;

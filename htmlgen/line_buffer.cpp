@@ -1,17 +1,18 @@
 #include "htmlgen/line_buffer.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cassert>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/chunk_work_state.h"
+#include "core/folder_file.h"
 #include "core/options.h"
 #include "core/temp_directory.h"
 #include "htmlgen/line_cutter.h"
@@ -53,8 +54,9 @@ void RaiseText(XMLGenContext* context, char* text, std::size_t length) {
 // generations in other processes share the directory and the part names,
 // and must neither replace nor be handed each other's files. A file left
 // under that name (by an ended process of the same id) is replaced, and the
-// new one is created exclusively, so that nothing is ever written through a
-// link someone left in its place.
+// new one is created exclusively (core/folder_file.h), so that nothing is
+// ever written through a link, a FIFO or a device someone left in its
+// place.
 void OpenPartFile(XMLGenContext* context) {
     static std::atomic<unsigned> runs{0};
     const char* directory = !TempDirectory().empty() ? TempDirectory().c_str() : "/tmp/";
@@ -70,8 +72,10 @@ void OpenPartFile(XMLGenContext* context) {
         const int written = std::snprintf(path, sizeof path, "%s%stalix-%ld-%u-%s", directory, separator ? "" : "/",
                                           static_cast<long>(::getpid()), run, name);
         if (written < 0 || static_cast<std::size_t>(written) >= sizeof path) return;
-        ::unlink(path);
-        const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd = MakeFolderFile(path, 0600, nullptr);
+        // Another name helps where something else holds this one; a folder
+        // that cannot be written in takes none.
+        if (fd < 0 && errno != EEXIST) return;
         if (fd < 0) continue;
         std::FILE* file = ::fdopen(fd, "w");
         if (file == nullptr) {

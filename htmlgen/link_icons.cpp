@@ -3,10 +3,10 @@
 #include <string>
 
 #include "builders/image_resource.h"
-#include "core/shared_services.h"
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "htmlgen/document_addresses.h"
+#include "htmlgen/run_files.h"
 
 namespace talix {
 
@@ -82,16 +82,15 @@ STATUS WriteLinkIconFile(XMLGenContext* context, LinkIcon icon) {
     std::string directory;
     if (context->texts.imageDirectory != nullptr && context->texts.imageDirectory[0] != '\0') {
         directory = context->texts.imageDirectory;
-        if (context->imageDirectoryMade == 0)
-            context->imageDirectoryMade = CreateDirectoryPath(directory.c_str()) != 0 ? 1 : -1;
         // A directory that could not be made: the markup stands, the run
         // reports that the file is missing.
-        if (context->imageDirectoryMade < 0) return kArgumentError;
+        if (!MakeRunFolder(context, directory, &context->imageDirectoryMade)) return kArgumentError;
     } else {
         directory = TempDirectory();
     }
     const std::string path = JoinFilePath(directory, row.fileName);
-    return WriteBufferToFile(path.c_str(), row.picture.bytes, row.picture.size);
+    return WriteRunFile(context, path,
+                        [&] { return WriteBufferToFile(path.c_str(), row.picture.bytes, row.picture.size); });
 }
 
 void NoteLinkIconUse(XMLGenContext* context, LinkIcon icon, const char* source) {

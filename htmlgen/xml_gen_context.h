@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "core/font_spec.h"
 #include "core/statuses.h"
@@ -556,6 +558,9 @@ struct XMLGenContext : GenerationWalkState {
     int attachmentDirectoryMade = 0;         // AttachmentDirectory= was created in this run (-1: it cannot be)
     int iconWritten[kLinkIconFiles] = {};    // built-in link icons written as files in this run
     int imageDirectoryMade = 0;              // ImageDirectory= was created in this run (-1: it cannot be)
+    // The files this run made under names nothing had before (owned by the
+    // run: removed when it fails, see htmlgen/run_files.h), or none.
+    std::vector<std::string>* madeFiles = nullptr;
     // The nesting (walkNesting) of the walk that renders a hotspot's
     // content: it stops at the hotspot's end record, which the hotspot
     // writer then handles. 0 when none.

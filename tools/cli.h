@@ -38,6 +38,7 @@ bool RejectOptions(const Command& command, const std::vector<std::string>& args,
 std::string StatusMessage(plat::STATUS status, unsigned errorWord = 0);
 // A new empty file "<temporary directory>talix-XXXXXX<suffix>" (the suffix
 // four characters, such as ".eml"); an empty name when none can be made.
+// It is removed when a signal ends the program (see main.cpp).
 std::string TemporaryFile(const char* suffix);
 
 // An open database, closed with the object.

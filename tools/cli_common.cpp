@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "cli.h"
+#include "core/replacing_file.h"
 #include "core/temp_directory.h"
 
 namespace talix_cli {
@@ -315,6 +316,8 @@ std::string TemporaryFile(const char* suffix) {
     const int fd = ::mkstemps(pattern.data(), static_cast<int>(std::strlen(suffix)));
     if (fd < 0) return "";
     ::close(fd);
+    // A run ended by a signal takes it with it, as it does its outputs.
+    talix::RememberPendingOutput(pattern.c_str());
     return pattern;
 }
 

@@ -5,6 +5,8 @@
 //
 // Exit status 0 on success, 1 on failure, 2 on bad usage; errors go to
 // standard error as "talix: <what went wrong>".
+#include <signal.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "cli.h"
 #include "core/database_write_lock.h"
+#include "core/replacing_file.h"
 #include "talix/version.h"
 
 namespace talix_cli {
@@ -365,6 +368,27 @@ void ShowMessage(const char* text, plat::WORD) {
     std::fprintf(stderr, "talix: %s\n", text != nullptr ? text : "");
 }
 
+// A run that an interrupt or a termination request ends removes the
+// temporary files of its outputs first, then ends as the signal would have
+// ended it.
+void EndOnSignal(int number) {
+    talix::RemovePendingOutputs();
+    ::signal(number, SIG_DFL);
+    ::raise(number);
+}
+
+void RemoveOutputsOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = EndOnSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        // A signal the caller had the program ignore stays ignored.
+        if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(number, &action, nullptr);
+    }
+}
+
 } // namespace
 
 int MessagesShown() { return g_messagesShown; }
@@ -401,6 +425,7 @@ int Main(int argc, char** argv) {
             return kExitOk;
         }
     }
+    RemoveOutputsOnSignals();
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);
     // Commands that change notes hold the database's write lock from before

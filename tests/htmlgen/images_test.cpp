@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "active_content_fixture.h"
 #include "core/item_work_state.h"
@@ -164,6 +165,72 @@ TEST_F(ImagesTest, NamesTakenFromRecordsStayInTheDirectory) {
                   "/escape.gif\" name=\"../../escape\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_TRUE(std::filesystem::exists(dir.file("in/here/escape.gif")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("escape.gif")));
+}
+
+// The messages the library shows, collected.
+std::vector<std::string> g_shown;
+void CollectMessage(const char* text, plat::WORD) { g_shown.push_back(text); }
+
+TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
+    talix_test::TempDir dir;
+    const std::string outside = dir.file("outside.txt");
+    { std::ofstream(outside) << "outside"; }
+    Records records;
+    for (const std::size_t size : {20, 30}) {
+        const Records picture = Picture(GifBytes(size));
+        records.insert(records.end(), picture.begin(), picture.end());
+    }
+    ZervaRTChunk* chunk = Define(records);
+    const std::string folder = dir.file("pictures");
+    const std::string options = "ImageHandling=DISK ImageDirectory=" + folder;
+    Body(chunk, options.c_str());
+    ASSERT_EQ(chunk->lastStatus, 0);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u);
+
+    plat::RegisterMessageProc(CollectMessage);
+    // A link to a file outside under one picture's name: the run fails
+    // naming the file, nothing outside changes, and the other picture,
+    // which the run made, goes too.
+    for (const std::string& name : names) std::filesystem::remove(name);
+    std::filesystem::create_symlink(outside, names[1]);
+    Body(chunk, options.c_str());
+    EXPECT_NE(chunk->lastStatus, 0);
+    EXPECT_FALSE(std::filesystem::exists(names[0]));
+    EXPECT_TRUE(std::filesystem::is_symlink(names[1]));
+    ASSERT_EQ(g_shown.size(), 1u);
+    EXPECT_EQ(g_shown[0], "cannot write the file '" + names[1] + "': it is a symbolic link");
+    EXPECT_EQ(talix_test::ReadFile(outside), "outside");
+
+    // A picture that was there before is replaced whole and stays when the
+    // run fails elsewhere.
+    { std::ofstream(names[0]) << "older"; }
+    Body(chunk, options.c_str());
+    EXPECT_NE(chunk->lastStatus, 0);
+    EXPECT_EQ(talix_test::ReadFile(names[0]).size(), 20u);
+
+    // An attachment extracted to disk: a link under its name is refused too.
+    Bytes data = TextData("ATT1");
+    const Bytes file = TextData("x.txt");
+    data.insert(data.end(), file.begin(), file.end());
+    ZervaRTChunk* attached = DefineWith({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, data), TextBytes("file"),
+                                         HotspotEnd(0x00AA), Bracket(0xDE, 0x00AA)},
+                                        {}, {{"ATT1", "attachment bytes"}});
+    std::filesystem::create_directory(dir.file("files"));
+    std::filesystem::create_symlink(outside, dir.file("files/x.txt"));
+    g_shown.clear();
+    Body(attached, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files")).c_str());
+    EXPECT_NE(attached->lastStatus, 0);
+    EXPECT_EQ(talix_test::ReadFile(outside), "outside");
+    ASSERT_FALSE(g_shown.empty());
+    EXPECT_NE(g_shown[0].find("x.txt': it is a symbolic link"), std::string::npos) << g_shown[0];
+    std::filesystem::remove(dir.file("files/x.txt"));
+    Body(attached, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files")).c_str());
+    EXPECT_EQ(attached->lastStatus, 0);
+    EXPECT_EQ(talix_test::ReadFile(dir.file("files/x.txt")), "attachment bytes");
+    plat::RegisterMessageProc(nullptr);
 }
 
 TEST_F(ImagesTest, TheKeyIsTheOneTheReaderKeeps) {

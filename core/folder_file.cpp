@@ -1,0 +1,136 @@
+#include "core/folder_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/host_message.h"
+
+namespace talix {
+
+namespace {
+
+// What stands under a name that is not a regular file, in words.
+const char* KindOf(mode_t mode) {
+    if (S_ISLNK(mode)) return "it is a symbolic link";
+    if (S_ISDIR(mode)) return "it is a folder";
+    if (S_ISFIFO(mode)) return "it is a FIFO";
+    if (S_ISSOCK(mode)) return "it is a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device";
+    return "it is not a regular file";
+}
+
+void ShowFailure(const std::string& path, const char* why) {
+    const std::string text = "cannot write the file '" + path + "': " + why;
+    ShowHostMessage(text.c_str());
+}
+
+} // namespace
+
+FolderFile::~FolderFile() {
+    failed_ = true;
+    Finish();
+}
+
+int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew) {
+    struct stat info {};
+    const bool free = ::lstat(path.c_str(), &info) != 0;
+    if (madeNew != nullptr) *madeNew = free;
+    if (!free && !S_ISREG(info.st_mode)) {
+        ShowFailure(path, KindOf(info.st_mode));
+        errno = EEXIST;
+        return -1;
+    }
+    if (!free && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        const int error = errno;
+        ShowFailure(path, std::strerror(error));
+        errno = error;
+        return -1;
+    }
+    // Made exclusively: whatever took the name meanwhile is never opened
+    // (O_EXCL follows no link), and what is opened is the new regular file.
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
+                                                    O_CLOEXEC, permissions);
+    if (descriptor < 0) {
+        const int error = errno;
+        ShowFailure(path, error == EEXIST ? "something else took the name meanwhile" : std::strerror(error));
+        errno = error;
+    }
+    return descriptor;
+}
+
+bool FolderFile::Create(const std::string& path, mode_t permissions) {
+    failed_ = true;
+    Finish();
+    failed_ = false;
+    path_ = path;
+    descriptor_ = MakeFolderFile(path, permissions, &madeNew_);
+    return descriptor_ >= 0;
+}
+
+bool FolderFile::Write(const void* data, std::size_t size) {
+    if (descriptor_ < 0 || failed_) return false;
+    if (WriteAll(descriptor_, data, size)) return true;
+    ShowFailure(path_, std::strerror(errno));
+    failed_ = true;
+    return false;
+}
+
+bool FolderFile::Finish() {
+    if (descriptor_ < 0) return false;
+    const bool closed = ::close(descriptor_) == 0;
+    descriptor_ = -1;
+    if (!closed && !failed_) ShowFailure(path_, std::strerror(errno));
+    if (failed_ || !closed) {
+        ::unlink(path_.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteAll(int descriptor, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t done = ::write(descriptor, bytes, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            if (done == 0) errno = EIO;
+            return false;
+        }
+        bytes += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+bool NameTaken(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool SafeFileName(std::string_view name, std::string* safe) {
+    safe->clear();
+    const std::size_t cut = name.find_last_of("/\\");
+    if (cut != std::string_view::npos) name.remove_prefix(cut + 1);
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0) break;
+        *safe += byte < 0x20 || byte == 0x7F || c == ':' ? '_' : c;
+    }
+    if (safe->empty() || *safe == "." || *safe == "..") {
+        safe->clear();
+        return false;
+    }
+    return true;
+}
+
+std::string JoinFilePath(const std::string& directory, const std::string& name) {
+    if (directory.empty()) return name;
+    const char last = directory.back();
+    return last == '/' || last == '\\' ? directory + name : directory + "/" + name;
+}
+
+} // namespace talix

@@ -1,0 +1,45 @@
+#include "htmlgen/run_files.h"
+
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "core/folder_file.h"
+#include "core/host_message.h"
+#include "core/shared_services.h"
+#include "htmlgen/document_addresses.h"
+
+namespace talix {
+
+bool MakeRunFolder(XMLGenContext* context, const std::string& folder, int* made) {
+    if (*made == 0) {
+        *made = CreateDirectoryPath(folder.c_str()) != 0 ? 1 : -1;
+        if (*made < 0) {
+            const std::string text = "cannot make the folder '" + folder + "'";
+            ShowHostMessage(text.c_str());
+        }
+    }
+    if (*made < 0) KeepStatus(context, kArgumentError);
+    return *made > 0;
+}
+
+STATUS WriteRunFile(XMLGenContext* context, const std::string& path, const std::function<STATUS()>& write) {
+    const bool taken = NameTaken(path);
+    const STATUS status = write();
+    KeepStatus(context, status);
+    if (status != kOK || taken) return status;
+    if (context->madeFiles == nullptr) context->madeFiles = new (std::nothrow) std::vector<std::string>();
+    if (context->madeFiles != nullptr) context->madeFiles->push_back(path);
+    return status;
+}
+
+void SettleRunFiles(XMLGenContext* context, STATUS outcome) {
+    if (context->madeFiles == nullptr) return;
+    if (outcome != kOK) {
+        for (const std::string& path : *context->madeFiles) std::remove(path.c_str());
+    }
+    delete context->madeFiles;
+    context->madeFiles = nullptr;
+}
+
+} // namespace talix

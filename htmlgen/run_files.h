@@ -1,0 +1,30 @@
+// The files a generation run writes beside its output (pictures exported to
+// disk, built-in link icons, extracted attachments) and the folders they go
+// to. A file that cannot be written, or a folder that cannot be made, is
+// the run's failure, shown as a message that names it; a run that fails
+// removes the files it made new, so that it leaves nothing half done.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/statuses.h"
+#include "htmlgen/xml_gen_context.h"
+
+namespace talix {
+
+// Makes the folder with its missing parents the first time a run asks
+// (*made records the outcome for the run: 1 made, -1 not). False, with the
+// failure kept for the run, when it cannot be made.
+bool MakeRunFolder(XMLGenContext* context, const std::string& folder, int* made);
+
+// Writes a file of the run: write makes it anew (core/folder_file.h) and
+// returns its status, which the run keeps and which is returned. The name
+// is remembered when nothing had it before.
+STATUS WriteRunFile(XMLGenContext* context, const std::string& path, const std::function<STATUS()>& write);
+
+// At the end of a run: the files it made are removed when it failed; the
+// list is released either way.
+void SettleRunFiles(XMLGenContext* context, STATUS outcome);
+
+} // namespace talix

@@ -1,0 +1,207 @@
+// Output files as their names deserve (a regular file replaced whole with
+// its mode, other names and links kept; FIFOs and open files written
+// through; no temporary file left by a failure, a signal or a killed run),
+// and files made in a folder never through what someone left under the
+// name.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "core/folder_file.h"
+#include "core/replacing_file.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using talix::ReplacingFile;
+using talix_test::ReadFile;
+
+void Put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// Writes text to path through a ReplacingFile and commits it.
+bool WriteOutput(const std::string& path, const std::string& text, const char* mode = "wb",
+                 ReplacingFile::Way* way = nullptr) {
+    ReplacingFile output;
+    if (!output.Open(path, mode)) return false;
+    if (way != nullptr) *way = output.way();
+    return std::fwrite(text.data(), 1, text.size(), output.file()) == text.size() && output.Commit();
+}
+
+// The entries of a folder whose names hold ".talix-" (temporary outputs).
+int Temporaries(const talix_test::TempDir& dir) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        count += entry.path().filename().string().find(".talix-") != std::string::npos ? 1 : 0;
+    return count;
+}
+
+TEST(OutputFiles, RegularFilesAreReplacedWholeAndKeepWhatTheyHad) {
+    talix_test::TempDir dir;
+    // A file is replaced by a new one.
+    const std::string page = dir.file("page.html");
+    ReplacingFile::Way way{};
+    ASSERT_TRUE(WriteOutput(page, "first", "wb", &way));
+    EXPECT_EQ(way, ReplacingFile::Way::kReplace);
+    struct stat before {}, after {};
+    ::stat(page.c_str(), &before);
+    ASSERT_TRUE(WriteOutput(page, "second"));
+    ::stat(page.c_str(), &after);
+    EXPECT_EQ(ReadFile(page), "second");
+    EXPECT_NE(after.st_ino, before.st_ino);
+
+    // A failed output leaves the file as it was and no temporary file.
+    {
+        ReplacingFile output;
+        ASSERT_TRUE(output.Open(page, "w"));
+        std::fputs("half", output.file());
+        EXPECT_EQ(Temporaries(dir), 1);
+    }
+    EXPECT_EQ(ReadFile(page), "second");
+    EXPECT_EQ(Temporaries(dir), 0);
+
+    // Two names of one file: written in place; a link to nothing yet makes
+    // the file it names.
+    const std::string other = dir.file("other-name.html");
+    ASSERT_EQ(::link(page.c_str(), other.c_str()), 0);
+    ASSERT_TRUE(WriteOutput(other, "third", "w+", &way));
+    EXPECT_EQ(way, ReplacingFile::Way::kInPlace);
+    EXPECT_EQ(ReadFile(page), "third");
+    ::unlink(other.c_str());
+    const std::string dangling = dir.file("dangling.html");
+    fs::create_directory(dir.file("sub"));
+    ASSERT_EQ(::symlink("sub/made.html", dangling.c_str()), 0);
+    ASSERT_TRUE(WriteOutput(dangling, "made"));
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(ReadFile(dir.file("sub/made.html")), "made");
+    EXPECT_EQ(Temporaries(dir), 0);
+
+    // The superuser gives a replaced file back to its owner.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(page.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(WriteOutput(page, "owned"));
+        ::stat(page.c_str(), &after);
+        EXPECT_EQ(after.st_uid, 65534u);
+        EXPECT_EQ(after.st_gid, 65534u);
+    }
+
+    // A folder that cannot be made into: nothing to write, a clear errno.
+    ReplacingFile nowhere;
+    EXPECT_FALSE(nowhere.Open(dir.file("no/such/folder/x.html"), "w"));
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_FALSE(nowhere.Open(dir.path().string() + "/", "w"));
+    EXPECT_EQ(errno, EISDIR);
+}
+
+TEST(OutputFiles, WhatIsReadBackFromAFifoIsGatheredAndPassedOnWhole) {
+    talix_test::TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string got;
+    std::thread reader([&] { got = ReadFile(fifo); });
+    ReplacingFile output;
+    ASSERT_TRUE(output.Open(fifo, "w+"));
+    std::fputs("line\n", output.file());
+    ASSERT_EQ(std::fseek(output.file(), -1, SEEK_END), 0);
+    EXPECT_EQ(std::fgetc(output.file()), '\n');
+    ASSERT_EQ(std::fseek(output.file(), 0, SEEK_END), 0);
+    std::fputs("end", output.file());
+    ASSERT_TRUE(output.Commit());
+    reader.join();
+    EXPECT_EQ(got, "line\nend");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+TEST(OutputFiles, TemporaryFilesGoWithASignalOrTheNextRun) {
+    talix_test::TempDir dir;
+    const std::string page = dir.file("page.html");
+    Put(page, "old");
+    // What a signal handler calls removes the temporary file of an open
+    // output; the file keeps its old text.
+    {
+        ReplacingFile output;
+        ASSERT_TRUE(output.Open(page, "w"));
+        std::fputs("new", output.file());
+        EXPECT_EQ(Temporaries(dir), 1);
+        talix::RemovePendingOutputs();
+        EXPECT_EQ(Temporaries(dir), 0);
+        EXPECT_FALSE(output.Commit());
+    }
+    EXPECT_EQ(ReadFile(page), "old");
+
+    // A temporary file a process that is gone left: removed by the next
+    // output of that name; one of a live process, or of another name, stays.
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const std::string left = dir.file("page.html.talix-" + std::to_string(child) + "-0.tmp");
+    const std::string live = dir.file("page.html.talix-" + std::to_string(::getppid()) + "-0.tmp");
+    const std::string unrelated = dir.file("other.html.talix-" + std::to_string(child) + "-0.tmp");
+    for (const std::string& path : {left, live, unrelated}) Put(path, "left");
+    ASSERT_TRUE(WriteOutput(page, "new"));
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(unrelated));
+    EXPECT_EQ(ReadFile(page), "new");
+}
+
+TEST(FolderFiles, MadeNewNeverThroughWhatStandsUnderTheName) {
+    talix_test::TempDir dir;
+    const std::string outside = dir.file("outside.txt");
+    Put(outside, "outside");
+    fs::create_directory(dir.file("pictures"));
+    auto make = [&](const std::string& name, const std::string& text) {
+        talix::FolderFile file;
+        return file.Create(dir.file("pictures/" + name), 0600) && file.Write(text.data(), text.size()) &&
+               file.Finish();
+    };
+    // A new name; an existing file replaced, its other name elsewhere
+    // keeping the old bytes.
+    EXPECT_TRUE(make("a.gif", "one"));
+    EXPECT_EQ(ReadFile(dir.file("pictures/a.gif")), "one");
+    ASSERT_EQ(::link(dir.file("pictures/a.gif").c_str(), dir.file("kept.gif").c_str()), 0);
+    EXPECT_TRUE(make("a.gif", "two"));
+    EXPECT_EQ(ReadFile(dir.file("pictures/a.gif")), "two");
+    EXPECT_EQ(ReadFile(dir.file("kept.gif")), "one");
+
+    // A link, a FIFO (without a reader: nothing may wait for one), a folder
+    // and a device under the name: refused, nothing outside changes.
+    ASSERT_EQ(::symlink(outside.c_str(), dir.file("pictures/link.gif").c_str()), 0);
+    EXPECT_FALSE(make("link.gif", "x"));
+    ASSERT_EQ(::mkfifo(dir.file("pictures/fifo.gif").c_str(), 0600), 0);
+    EXPECT_FALSE(make("fifo.gif", "x"));
+    fs::create_directory(dir.file("pictures/folder.gif"));
+    EXPECT_FALSE(make("folder.gif", "x"));
+    if (::mknod(dir.file("pictures/device.gif").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        EXPECT_FALSE(make("device.gif", "x"));
+        struct stat info {};
+        ::lstat(dir.file("pictures/device.gif").c_str(), &info);
+        EXPECT_TRUE(S_ISCHR(info.st_mode));
+    }
+    EXPECT_EQ(ReadFile(outside), "outside");
+    EXPECT_TRUE(fs::is_symlink(dir.file("pictures/link.gif")));
+    EXPECT_TRUE(fs::is_fifo(dir.file("pictures/fifo.gif")));
+
+    // A file that is not finished is removed.
+    {
+        talix::FolderFile file;
+        ASSERT_TRUE(file.Create(dir.file("pictures/unfinished.gif"), 0600));
+        EXPECT_TRUE(file.madeNew());
+        file.Write("part", 4);
+    }
+    EXPECT_FALSE(fs::exists(dir.file("pictures/unfinished.gif")));
+
+}
+
+} // namespace

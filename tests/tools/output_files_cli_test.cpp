@@ -1,0 +1,262 @@
+// Where the commands' output files land: html --out, mime --out, mime
+// --part N --out and export-html FILE follow the name they are given (a
+// FIFO's reader gets the document, a link stays a link, an open file of a
+// pipe gets it through /proc, a file keeps its mode and its other names);
+// pictures exported to disk are never written through what someone left
+// under their names; a signal takes the temporary file with it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "support/picture_files.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using talix_test::CliOutcome;
+using talix_test::ReadFile;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string Quoted(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The document without what differs from one run to the next (the date,
+// the message id).
+std::string Steady(const std::string& text) {
+    std::istringstream in(text);
+    std::string kept;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Date:", 0) == 0 || line.rfind("Message-ID:", 0) == 0) continue;
+        kept += line + "\n";
+    }
+    return kept;
+}
+
+class OutputFileCommands : public talix_test::CliTest {
+protected:
+    void SetUp() override {
+        note_ = Import(Sample("2194.xml"));
+        Write("pic.gif", talix_test::GifPicture(4, 3));
+        Write("page.html", "<p>Hi <img src=\"pic.gif\"> there</p>");
+        CliOutcome imported = Talix({"import-html", db_, note_, "Pic", dir_.file("page.html"), "--options",
+                                     "BasePathname=" + dir_.path().string() + "/"});
+        ASSERT_EQ(imported.status, 0) << imported.err;
+    }
+
+    // The command line of each command that writes a file, with the file.
+    std::vector<std::string> Command(const std::string& which, const std::string& file) const {
+        if (which == "html") return {"html", db_, note_, "Pic", "--out", file};
+        if (which == "mime") return {"mime", db_, note_, "Pic", "--out", file};
+        if (which == "mime --part") return {"mime", db_, note_, "Pic", "--part", "1", "--out", file};
+        return {"export-html", db_, note_, "Pic", file};
+    }
+
+    std::string note_;
+};
+
+TEST_F(OutputFileCommands, EachOutputLandsWhereItsNameLeads) {
+    for (const std::string which : {"html", "mime", "mime --part", "export-html"}) {
+        SCOPED_TRACE(which);
+        const std::string expected = dir_.file("expected");
+        fs::remove(expected);
+        ASSERT_EQ(Talix(Command(which, expected)).status, 0);
+        const std::string document = Steady(ReadFile(expected));
+        ASSERT_TRUE(Has(document, which == "mime --part" ? "MIME-Version" : "there")) << document;
+
+        // A FIFO with a reader waiting: the reader gets the whole document.
+        const std::string fifo = dir_.file("fifo");
+        fs::remove(fifo);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        std::string got;
+        std::thread reader([&] { got = ReadFile(fifo); });
+        CliOutcome run = Talix(Command(which, fifo));
+        reader.join();
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(Steady(got), document);
+        EXPECT_TRUE(fs::is_fifo(fifo));
+
+        // A link to a file: the file changes, the link stays.
+        const std::string file = dir_.file("file.txt"), link = dir_.file("link.txt");
+        fs::remove(link);
+        Write("file.txt", "old");
+        fs::create_symlink(file, link);
+        EXPECT_EQ(Talix(Command(which, link)).status, 0);
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(Steady(ReadFile(file)), document);
+
+        // A file of mode 0600 with a second name: both names see the
+        // document, the mode stays.
+        const std::string second = dir_.file("second-name.txt");
+        fs::remove(second);
+        ::chmod(file.c_str(), 0600);
+        ASSERT_EQ(::link(file.c_str(), second.c_str()), 0);
+        Write("file.txt", "old");
+        EXPECT_EQ(Talix(Command(which, second)).status, 0);
+        EXPECT_EQ(Steady(ReadFile(file)), document);
+        struct stat info {};
+        ::stat(file.c_str(), &info);
+        EXPECT_EQ(info.st_mode & 07777, 0600u);
+        EXPECT_EQ(info.st_nlink, 2u);
+        fs::remove(second);
+        EXPECT_EQ(Talix(Command(which, file)).status, 0);
+        ::stat(file.c_str(), &info);
+        EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+        // A link to /proc/self/fd/1 with the program's output read through
+        // a pipe: the pipe gets the document.
+        const std::string standardOutput = dir_.file("stdout-link");
+        fs::remove(standardOutput);
+        fs::create_symlink("/proc/self/fd/1", standardOutput);
+        std::string command = Quoted(TALIX_CLI_PATH);
+        for (const std::string& arg : Command(which, standardOutput)) command += " " + Quoted(arg);
+        command += " | cat > " + Quoted(dir_.file("piped"));
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(Steady(ReadFile(dir_.file("piped"))), document);
+        EXPECT_TRUE(fs::is_symlink(standardOutput));
+
+        // No temporary file is left anywhere.
+        for (const auto& entry : fs::directory_iterator(dir_.path()))
+            EXPECT_FALSE(Has(entry.path().filename().string(), ".talix-")) << entry.path();
+    }
+}
+
+TEST_F(OutputFileCommands, PicturesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
+    const std::string outside = Write("outside.txt", "outside");
+    std::vector<std::function<int(const char*)>> plants = {
+        [&](const char* path) { return ::symlink(outside.c_str(), path); },
+        [&](const char* path) { return ::mkfifo(path, 0600); }};
+    if (::geteuid() == 0) plants.push_back([](const char* path) { return ::mknod(path, S_IFCHR | 0666, makedev(1, 3)); });
+    const std::string folder = dir_.file("pictures"), page = dir_.file("page-out.html");
+    const std::vector<std::string> args = {"export-html", db_, note_, "Pic", page, "--options",
+                                           "ImageHandling=DISK ImageDirectory=" + folder};
+    // Where the picture goes (in a folder named after the page).
+    ASSERT_EQ(Talix(args).status, 0);
+    fs::remove(page);
+    std::vector<std::string> pictures;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) pictures.push_back(entry.path().string());
+    ASSERT_EQ(pictures.size(), 1u);
+    const std::string picture = pictures[0];
+    for (const auto& plant : plants) {
+        fs::remove(picture);
+        ASSERT_EQ(plant(picture.c_str()), 0);
+        const auto start = std::chrono::steady_clock::now();
+        CliOutcome run = Talix(args);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "cannot write the file '" + picture + "'")) << run.err;
+        EXPECT_FALSE(fs::exists(page));
+        EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(picture)));
+    }
+    EXPECT_EQ(ReadFile(outside), "outside");
+}
+
+// The start of a command line that runs the program as a user to whom a
+// folder closed to others is closed: as it is, or, for the superuser, as
+// another user (uid and gid 65534) through setpriv; empty when setpriv is
+// not there.
+std::string AsAnotherUser() {
+    if (::geteuid() != 0) return Quoted(TALIX_CLI_PATH);
+    if (std::system("setpriv --version >/dev/null 2>&1") != 0) return "";
+    return "setpriv --reuid=65534 --regid=65534 --clear-groups " + Quoted(TALIX_CLI_PATH);
+}
+
+TEST_F(OutputFileCommands, FoldersThatCannotBeWritten) {
+    const std::string runner = AsAnotherUser();
+    if (runner.empty()) GTEST_SKIP() << "no way to deny a folder to the superuser";
+    auto run = [&](const std::vector<std::string>& args) {
+        std::string command = runner;
+        for (const std::string& arg : args) command += " " + Quoted(arg);
+        command += " >" + Quoted(dir_.file("out")) + " 2>" + Quoted(dir_.file("err"));
+        const int raw = std::system(command.c_str());
+        CliOutcome outcome;
+        outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        outcome.err = ReadFile(dir_.file("err"));
+        return outcome;
+    };
+    // The user's file in a folder closed to the user (the database and the
+    // test's folder open to all).
+    fs::permissions(dir_.path(), fs::perms::all);
+    fs::permissions(db_, fs::perms::all);
+    const std::string closed = dir_.file("closed");
+    fs::create_directory(closed);
+    const std::string page = Write("closed/page.html", "old");
+    fs::permissions(page, fs::perms::all);
+    fs::permissions(closed, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+
+    // An output file there is written in place.
+    CliOutcome inPlace = run({"export-html", db_, note_, "Pic", page});
+    EXPECT_EQ(inPlace.status, 0) << inPlace.err;
+    EXPECT_TRUE(Has(ReadFile(page), "there"));
+    // Pictures that cannot be written there fail the command, naming the
+    // folder; the page it was to write is not left behind.
+    const std::string target = dir_.file("written.html");
+    CliOutcome pictures =
+        run({"export-html", db_, note_, "Pic", target, "--options", "ImageHandling=DISK ImageDirectory=" + closed});
+    EXPECT_EQ(pictures.status, 1);
+    EXPECT_TRUE(Has(pictures.err, closed)) << pictures.err;
+    EXPECT_FALSE(fs::exists(target));
+    fs::permissions(closed, fs::perms::owner_all);
+}
+
+TEST_F(OutputFileCommands, ASignalTakesTheTemporaryFileWithIt) {
+    const std::string target = Write("target.html", "old");
+    // The program's standard output is a pipe that is already full: having
+    // written the part file into its temporary output file, it waits to
+    // print the part's name, and is stopped there.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    const std::string fill(4096, 'x');
+    while (::write(ends[1], fill.data(), fill.size()) > 0) {
+    }
+    ::fcntl(ends[1], F_SETFL, 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(ends[1], 1);
+        const int err = ::open(dir_.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(err, 2);
+        ::execl(TALIX_CLI_PATH, TALIX_CLI_PATH, "html", db_.c_str(), note_.c_str(), "Pic", "--mime", "1", "--out",
+                target.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    auto temporaries = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(dir_.path()))
+            count += Has(entry.path().filename().string(), "target.html.talix-") ? 1 : 0;
+        return count;
+    };
+    for (int i = 0; i < 1000 && temporaries() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(temporaries(), 1);
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ends[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(temporaries(), 0);
+    EXPECT_EQ(ReadFile(target), "old");
+}
+
+} // namespace
