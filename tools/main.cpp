@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "cli.h"
-#include "core/database_write_lock.h"
 #include "talix/version.h"
 
 namespace talix_cli {
@@ -403,19 +402,9 @@ int Main(int argc, char** argv) {
     }
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);
-    // Commands that change notes hold the database's write lock from before
-    // they read anything until they are done, so that two of them changing
-    // one note take turns instead of one undoing the other.
-    talix::DatabaseWriteLock lock;
-    if (ChangesNotes(*command, commandArgs)) {
-        const plat::STATUS locked = lock.Take(commandArgs[0].c_str());
-        if (locked != plat::NOERROR)
-            return Fail("cannot change %s: %s", commandArgs[0].c_str(), StatusMessage(locked).c_str());
-    }
-    int status = command->run(*command, commandArgs);
-    const plat::STATUS released = lock.Release();
-    if (released != plat::NOERROR && status == kExitOk)
-        status = Fail("the changes to %s did not land: %s", commandArgs[0].c_str(), StatusMessage(released).c_str());
+    const int status = ChangesNotes(*command, commandArgs)
+                           ? RunChange(*command, commandArgs, std::strcmp(command->name, "formula") == 0)
+                           : command->run(*command, commandArgs);
     // The program plays the host: the database drivers a formula loaded end
     // with it.
     plat::UnregisterDrivers();
