@@ -125,7 +125,7 @@ Store::~Store() {
 
 bool Store::ChangedSinceRead(int rc) const {
     return (rc & 0xFF) == SQLITE_BUSY && lockAtFirstWrite_ && batchDepth_ > 0 &&
-           sqlite3_txn_state(db_, "main") == SQLITE_TXN_READ;
+           (changedSinceRead_ || sqlite3_txn_state(db_, "main") == SQLITE_TXN_READ);
 }
 
 STATUS Store::Fail(int rc, const char* what) {
@@ -161,6 +161,9 @@ int Store::Run(const char* sql) {
 int Store::WriteScope::Begin() {
     sqlite3* db = store_->db_;
     if (store_->readOnly_) return SQLITE_READONLY;
+    // Once a write of the batch found the database changed, no later one
+    // lands (SQLite may read afresh after such a failure).
+    if (store_->changedSinceRead_) return SQLITE_BUSY_SNAPSHOT;
     if (store_->JoinedBatch()) {
         open_ = true;
         joined_ = true;
