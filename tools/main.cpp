@@ -22,9 +22,11 @@ const Command kCommands[] = {
      "Imports the notes of DXL files into database DB, creating it when it does not exist.\n"
      "A note whose UNID is already in DB replaces it. The files land together, all or\n"
      "none, whatever happens to the process: a file that fails is reported and nothing is\n"
-     "imported (a database the import made is removed again). An import waits for\n"
-     "another process writing to DB up to 30 seconds (notes.ini DatabaseBusyWait, in\n"
-     "seconds) and then fails: the database is busy.\n"
+     "imported (a database the import made is removed again). The files are read whole\n"
+     "before anything is written, so no other writer of DB waits while they are parsed;\n"
+     "the import then waits for another process writing to DB up to 30 seconds (notes.ini\n"
+     "DatabaseBusyWait, in seconds) and then fails: the database is busy. A FILE that is\n"
+     "not a regular file (a FIFO, a device) is refused.\n"
      "Prints one line per imported note: note id, UNID and the file it came from. Only\n"
      "DXL whose items hold typed values and raw item data (binary DXL) is read.\n",
      RunImport},
