@@ -130,7 +130,7 @@ bool Store::ChangedSinceRead(int rc) const {
 
 STATUS Store::Fail(int rc, const char* what) {
     int primary = rc & 0xFF;
-    if (primary == SQLITE_READONLY) {
+    if (rc == SQLITE_READONLY || (readOnly_ && primary == SQLITE_READONLY)) {
         LogLine(ERR_DB_READ_ONLY, "Database %s: %s: the database is read-only", path_.c_str(), what);
         return ERR_DB_READ_ONLY;
     }
