@@ -15,6 +15,7 @@
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -183,7 +184,7 @@ STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength, Bu
     if (context == nullptr || context->session == nullptr || context->output.item == nullptr ||
         context->output.item->work == nullptr)
         return kArgumentError;
-    std::FILE* file = filePath != nullptr ? std::fopen(filePath, "rb") : nullptr;
+    std::FILE* file = plat::OpenInputStream(filePath);
     if (file == nullptr) {
         if (context->chunk != nullptr) context->chunk->errorWord = kErrImportFileMissing;
         return kNoHtmlInput;

@@ -165,8 +165,8 @@ STATUS WrapImageAsCDFile(const char* imageFile, const char* filterFile, const ch
                          std::uint16_t imageType) {
     if (imageFile == nullptr || filterFile == nullptr || outputFile == nullptr || outputFile[0] == '\0')
         return kArgumentError;
-    std::FILE* image = std::fopen(imageFile, "rb");
-    std::FILE* filter = std::fopen(filterFile, "rb");
+    std::FILE* image = plat::OpenInputStream(imageFile);
+    std::FILE* filter = plat::OpenInputStream(filterFile);
     long imageSize = -1;
     if (image != nullptr && std::fseek(image, 0, SEEK_END) == 0) {
         imageSize = std::ftell(image);

@@ -3,10 +3,9 @@
 #include "builders/graphic_records.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "builders/append_gate.h"
@@ -23,6 +22,7 @@
 #include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -342,9 +342,13 @@ bool PngPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* w
 
 bool PictureFilePixelSize(const char* path, std::uint16_t* width, std::uint16_t* height) {
     static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::ifstream in(path != nullptr ? path : "", std::ios::binary);
-    if (!in) return false;
-    const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::FILE* in = plat::OpenInputStream(path);
+    if (in == nullptr) return false;
+    std::vector<std::uint8_t> data;
+    std::uint8_t chunk[64 * 1024];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) data.insert(data.end(), chunk, chunk + got);
+    std::fclose(in);
     const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(data.size(), 0xFFFFFFFFu));
     if (size >= 8 && std::memcmp(data.data(), kPng, sizeof kPng) == 0)
         return PngPixelSize(data.data(), size, width, height);

@@ -277,11 +277,12 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     const bool overrideSave = OptionIsYes(this, options, "OverrideSave=");
 
     // A source file that cannot be read would leave an empty file or image
-    // resource.
+    // resource; one that is not a regular file (a FIFO) would never end.
     if ((kind->kind == Kind::FileResource || kind->kind == Kind::ImageResource) && !sourceFile.empty()) {
-        std::FILE* source = std::fopen(sourceFile.c_str(), "rb");
+        std::string why;
+        std::FILE* source = plat::OpenInputStream(sourceFile.c_str(), &why);
         if (source == nullptr) {
-            const std::string step = "its source file '" + sourceFile + "' cannot be read";
+            const std::string step = "its source file '" + sourceFile + "' " + why;
             CreationFailed(this, *kind, elementName, step.c_str(), kOK);
             delete item;
             return nullptr;

@@ -130,8 +130,7 @@ STATUS AppendValue(plat::NOTEHANDLE note, const char* name, const std::vector<st
 // Reads a whole file. Returns 0, 259 when it cannot be opened or read, 263
 // when it is too large to hold.
 STATUS ReadWholeFile(const char* path, std::vector<std::uint8_t>* content) {
-    if (path == nullptr || path[0] == '\0') return kNoHtmlInput;
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = plat::OpenInputStream(path);
     if (file == nullptr) return kNoHtmlInput;
     STATUS status = kOK;
     long size = -1;

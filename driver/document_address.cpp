@@ -105,7 +105,8 @@ STATUS TakeNoteWriteLock(CallState* state) {
     if (!state->changesNote || state->byHandle || state->writeLock.Held()) return kOK;
     char path[plat::MAXPATH + 1];
     if (plat::PathNetBuild(state->server, state->file, path) != plat::NOERROR) return kOK;
-    return state->writeLock.Take(path);
+    return state->writeLock.Take(path, state->attempts != nullptr ? state->attempts->NextLock()
+                                                                   : DatabaseWriteLock::When::Now);
 }
 
 STATUS SplitServerPath(DriverContext* context, char* server, char* file) {

@@ -32,14 +32,18 @@ struct CallState {
     char chunkDefinition[kChunkDefinitionSize] = {};
     STATUS status = kOK;                // of the addressing and connection steps
     bool changesNote = false;           // the call may save the note it reads
-    // The write lock of the database a call changes, held from before the
-    // call reads the note until it ends (see TakeNoteWriteLock).
+    // The write lock of the database a call changes, taken before the call
+    // reads the note and released when it ends (see TakeNoteWriteLock).
     DatabaseWriteLock writeLock;
+    // The call's attempts so far (null: the lock is taken at once).
+    WriteAttempts* attempts = nullptr;
 };
 
 // For a call that may change the note it reads, takes the write lock of the
-// addressed database (once): before the note is read, so that no other
-// writer stores it between the read and the save. A database that stays
+// addressed database (once), before the note is read, so that no other
+// writer stores it between the read and the save: as the call's attempts
+// say, with the call's first write (the call is made again when another
+// writer changed the database meanwhile) or at once. A database that stays
 // locked past the busy wait ends the call with the platform's busy status.
 STATUS TakeNoteWriteLock(CallState* state);
 

@@ -210,6 +210,12 @@ STATUS PrepareResult(DriverContext* context, std::uint16_t resultKind, std::uint
     return *block != nullptr ? kOK : kDrvOutOfMemory;
 }
 
+// One attempt at a call (see PerformFunction); *again is set when it is to
+// be made again (the database changed while it read and prepared).
+STATUS PerformAttempt(DriverContext* context, std::uint16_t argumentCount, const std::uint32_t* lengths,
+                      const void* const* values, std::uint32_t* resultHandle, std::uint32_t* resultLength,
+                      std::uint16_t function, WriteAttempts* attempts, bool* again);
+
 } // namespace
 
 void DestroyCallObjects(DriverContext* context, bool destroySession) {
@@ -248,6 +254,24 @@ STATUS CompleteCall(DriverContext* context, STATUS status, std::uint32_t* result
 STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, const std::uint32_t* lengths,
                        const void* const* values, std::uint32_t* resultHandle, std::uint32_t* resultLength,
                        std::uint16_t function) {
+    WriteAttempts attempts;
+    for (;;) {
+        bool again = false;
+        const STATUS status = PerformAttempt(context, argumentCount, lengths, values, resultHandle, resultLength,
+                                             function, &attempts, &again);
+        if (!again) return status;
+        // The block the attempt handed out goes with it.
+        if (resultHandle != nullptr && *resultHandle != 0) plat::MemFree(*resultHandle);
+        if (resultHandle != nullptr) *resultHandle = 0;
+        if (resultLength != nullptr) *resultLength = 0;
+    }
+}
+
+namespace {
+
+STATUS PerformAttempt(DriverContext* context, std::uint16_t argumentCount, const std::uint32_t* lengths,
+                      const void* const* values, std::uint32_t* resultHandle, std::uint32_t* resultLength,
+                      std::uint16_t function, WriteAttempts* attempts, bool* again) {
     // Without a place for the result handle a block would be lost.
     if (resultHandle == nullptr || resultLength == nullptr ||
         (argumentCount > 0 && (lengths == nullptr || values == nullptr)))
@@ -260,6 +284,7 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
     context->argCursor = 0;
     context->argCount = 0;
     CallState state;
+    state.attempts = attempts;
     std::snprintf(state.chunkDefinition, sizeof state.chunkDefinition, "%s",
                   function == kFunctionDbCommand ? "Everything" : "Table 1");
     std::snprintf(state.itemName, sizeof state.itemName, "%s", kDefaultItemName);
@@ -346,6 +371,10 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
     }
     DestroyCallObjects(context, false);
     const STATUS released = state.writeLock.Release();
+    if (attempts->Again(released, state.writeLock)) {
+        *again = true;
+        return end(released);
+    }
     if (status == kOK) status = released;
 
     if (status == kOK && row->resultKind > 1 && block != nullptr)
@@ -353,5 +382,7 @@ STATUS PerformFunction(DriverContext* context, std::uint16_t argumentCount, cons
     if (status == kOK) *resultLength = context->result.length;
     return end(status);
 }
+
+} // namespace
 
 } // namespace talix

@@ -1,10 +1,7 @@
 // The parser drivers: input, parse, checks and clean-up passes.
 #include "htmlimport/parser_drivers.h"
 
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -207,17 +204,10 @@ STATUS SetLinkText(HTMLImportContext* import) {
 }
 
 // Reads a whole file, refusing one larger than the import takes, and
-// anything but an ordinary file (a pipe or a device would never end): it is
-// opened without waiting and looked at before it is read.
+// anything but a regular file (a pipe or a device would never end).
 STATUS ReadWholeFile(const char* path, std::string* content) {
-    const int fd = path != nullptr && path[0] != '\0' ? ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
-    if (fd < 0) return kNoHtmlInput;
-    struct stat info {};
-    std::FILE* file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
-    if (file == nullptr) {
-        ::close(fd);
-        return kNoHtmlInput;
-    }
+    std::FILE* file = plat::OpenInputStream(path);
+    if (file == nullptr) return kNoHtmlInput;
     STATUS status = kOK;
     try {
         char chunk[64 * 1024];

@@ -23,6 +23,8 @@
 #include "status_codes.h"
 #include "talix_platform/attach.h"
 #include "talix_platform/database.h"
+#include "talix_platform/input_file.h"
+#include "talix_platform/log.h"
 #include "talix_platform/memory.h"
 #include "talix_platform/structures.h"
 #include "talix_platform/text.h"
@@ -144,10 +146,14 @@ STATUS AppendFileItem(NOTEHANDLE note, const char* itemName, WORD itemNameLength
 STATUS StoreFileAsObject(DBHANDLE db, const std::string& path, DWORD* objectId, DWORD* size, TIMEDATE* modified) {
     *objectId = 0;
     *size = 0;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return ERR_DISK_FILE_OPEN;
+    std::string why;
+    std::FILE* file = OpenInputStream(path.c_str(), &why);
+    if (file == nullptr) {
+        LogLine(ERR_DISK_FILE_OPEN, "Attachment %s %s", path.c_str(), why.c_str());
+        return ERR_DISK_FILE_OPEN;
+    }
     struct stat info {};
-    if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(::fileno(file), &info) != 0) {
         std::fclose(file);
         return ERR_DISK_FILE_OPEN;
     }

@@ -210,6 +210,27 @@ STATUS DbWriteLock(DBHANDLE db) {
     return status;
 }
 
+STATUS DbWriteLockDeferred(DBHANDLE db) {
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    const STATUS status = open->store->BeginBatch(BatchWrites::Savepoints, BatchLock::AtFirstWrite);
+    if (status == NOERROR) ++open->writeLocks;
+    return status;
+}
+
+bool DbWriteLockHeld(DBHANDLE db) {
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    return open != nullptr && open->store->InBatch();
+}
+
+bool DbIsReadOnly(DBHANDLE db) {
+    Lock lock(StorageMutex());
+    OpenDatabase* open = FindDatabase(db);
+    return open != nullptr && open->store->ReadOnly();
+}
+
 STATUS DbWriteUnlock(DBHANDLE db) {
     Lock lock(StorageMutex());
     OpenDatabase* open = FindDatabase(db);

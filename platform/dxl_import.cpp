@@ -1,18 +1,18 @@
 // Import of exported notes in "binary" DXL: every item is an <item> element
 // with a typed value, binary values as base64 (<rawitemdata type='HEX'>).
 //
-// The files are read as a stream (dxl_reader.cpp) and each note is written
-// the moment its end tag is read, so that what is held in memory is one
-// note, never a whole file. An import lands whole or not at all: every note
-// of every file goes into one batch of writes (one transaction, which takes
-// the database's write lock with the first note). Each note is created (or
-// the stored note of the same UNID is opened and emptied), attachment
-// contents become database objects, the items are appended and the note is
-// updated. Any failure, a problem found later in the same or another file
-// included, abandons the batch, and the database is as it was; so it is
-// when the process ends before the commit. Objects only a replaced content
-// named are freed in the batch.
-#include <cerrno>
+// Every file is read (as a stream, dxl_reader.cpp) before anything is
+// written: the notes read are held in memory, their items already in stored
+// form, and the database's write lock is taken only once all of them are
+// read, so that no other writer of the database waits while a file is read
+// or parsed, and a file that does not read never takes the lock. An import
+// lands whole or not at all: every note of every file goes into one batch
+// of writes (one transaction). Each note is created (or the stored note of
+// the same UNID, looked up under the lock, is opened and emptied),
+// attachment contents become database objects, the items are appended and
+// the note is updated. Any failure abandons the batch, and the database is
+// as it was; so it is when the process ends before the commit. Objects only
+// a replaced content named are freed in the batch.
 #include <cstring>
 #include <memory>
 #include <string>
@@ -20,7 +20,6 @@
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "dxl_reader.h"
@@ -28,6 +27,7 @@
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/dxl.h"
+#include "talix_platform/input_file.h"
 #include "talix_platform/structures.h"
 #include "talix_platform/text.h"
 
@@ -49,25 +49,35 @@ public:
     Importer(const Importer&) = delete;
     Importer& operator=(const Importer&) = delete;
 
-    // Reads one more DXL text, named name in messages, and writes its notes
-    // with those written before; false when it fails.
-    bool Import(DxlSource* source, const std::string& name);
-    // Opens a DXL file and imports it, read through the source's buffer;
-    // false when it cannot be read or fails.
-    bool ImportFile(const std::string& path, DxlSource* source);
-    // Commits every note written, or (ok false, or the commit failing)
-    // abandons them all and reports the failure that stopped the import.
+    // Reads one more DXL text, named name in messages, keeping its notes
+    // after those read before; false when it fails.
+    bool Read(DxlSource* source, const std::string& name);
+    // Opens a DXL file and reads it through the source's buffer; false when
+    // it cannot be read or fails.
+    bool ReadFile(const std::string& path, DxlSource* source);
+    // Writes every note read in one batch and commits it, or (ok false, or a
+    // write or the commit failing) abandons it and reports the failure that
+    // stopped the import.
     STATUS Finish(bool ok, DxlImportResult* result);
 
 private:
+    // A note read, with the file it came from (an index of names_).
+    struct ReadNote {
+        DxlNote note;
+        size_t file = 0;
+    };
+
+    bool WriteAll();
     bool Write(DxlNote& note);
     bool Build(DxlNote& note, NOTEHANDLE* handle, bool* replaces);
     bool AddItem(NOTEHANDLE handle, DxlItem& item);
     bool ClearItems(NOTEHANDLE note);
 
     DBHANDLE db_;
-    std::string name_;            // the file being read
+    std::string name_;            // the file being read or written
     DxlFailure failure_;
+    std::vector<std::string> names_;   // the files read, in order
+    std::vector<ReadNote> read_;
     bool batchOpen_ = false;
     // The notes written, in the order they were first written, with the
     // file each came from (the last one, when a later note replaced it).
@@ -179,13 +189,25 @@ bool Importer::Build(DxlNote& note, NOTEHANDLE* handle, bool* replaces) {
     return true;
 }
 
-// Writes a note read into the batch (begun with the first note).
-bool Importer::Write(DxlNote& note) {
-    if (!batchOpen_) {
-        const STATUS status = DbBeginBatch(db_);
-        if (status != NOERROR) return failure_.SetStatus(status, name_, 0, "cannot import into the database");
-        batchOpen_ = true;
+// Writes the notes read into one batch; false when the batch cannot be
+// begun or a note cannot be written.
+bool Importer::WriteAll() {
+    if (read_.empty()) return true;
+    name_ = names_[read_.front().file];
+    const STATUS status = DbBeginBatch(db_);
+    if (status != NOERROR) return failure_.SetStatus(status, name_, 0, "cannot import into the database");
+    batchOpen_ = true;
+    for (ReadNote& each : read_) {
+        name_ = names_[each.file];
+        if (!Write(each.note)) return false;
+        // What was written no longer needs its copy in memory.
+        each.note = DxlNote();
     }
+    return true;
+}
+
+// Writes a note read into the batch.
+bool Importer::Write(DxlNote& note) {
     NOTEHANDLE handle = 0;
     bool replaces = false;
     NOTEID id = 0;
@@ -209,27 +231,34 @@ bool Importer::Write(DxlNote& note) {
     return true;
 }
 
-bool Importer::Import(DxlSource* source, const std::string& name) {
+bool Importer::Read(DxlSource* source, const std::string& name) {
     name_ = name;
-    return ReadDxl(source, name_, &failure_, [this](DxlNote& note) { return Write(note); });
+    names_.push_back(name);
+    const size_t file = names_.size() - 1;
+    return ReadDxl(source, name_, &failure_, [this, file](DxlNote& note) {
+        read_.push_back({std::move(note), file});
+        return true;
+    });
 }
 
-bool Importer::ImportFile(const std::string& path, DxlSource* source) {
-    source->file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+bool Importer::ReadFile(const std::string& path, DxlSource* source) {
+    std::string why;
+    source->file = OpenInputFile(path.c_str(), &why);
     if (source->file < 0) {
         failure_.status = ERR_DXL_FILE;
-        failure_.message = path + ": cannot read the file: " + std::strerror(errno);
+        failure_.message = path + " " + why;
         return false;
     }
     source->text = nullptr;
     source->left = 0;
-    const bool ok = Import(source, path);
+    const bool ok = Read(source, path);
     ::close(source->file);
     source->file = -1;
     return ok;
 }
 
 STATUS Importer::Finish(bool ok, DxlImportResult* result) {
+    if (ok) ok = WriteAll();
     if (ok && batchOpen_) {
         const STATUS status = DbCommitBatch(db_);
         if (status != NOERROR) ok = failure_.SetStatus(status, name_, 0, "cannot store the notes");
@@ -265,7 +294,7 @@ STATUS DxlImportText(DBHANDLE db, const char* text, size_t length, const char* n
     source.text = text;
     source.left = length;
     Importer importer(db);
-    const bool ok = importer.Import(&source, name != nullptr ? name : "(text)");
+    const bool ok = importer.Read(&source, name != nullptr ? name : "(text)");
     return importer.Finish(ok, result);
 }
 
@@ -300,7 +329,7 @@ STATUS DxlImportFiles(DBHANDLE db, const std::vector<std::string>& paths, DxlImp
     source.buffer = std::make_unique_for_overwrite<char[]>(kReadBuffer);
     Importer importer(db);
     bool ok = true;
-    for (size_t i = 0; ok && i < paths.size(); ++i) ok = importer.ImportFile(paths[i], &source);
+    for (size_t i = 0; ok && i < paths.size(); ++i) ok = importer.ReadFile(paths[i], &source);
     return importer.Finish(ok, result);
 }
 

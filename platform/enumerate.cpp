@@ -25,6 +25,7 @@
 #include "structure_table.h"
 #include "talix_platform/database.h"
 #include "talix_platform/enumerate.h"
+#include "talix_platform/input_file.h"
 #include "talix_platform/memory.h"
 #include "talix_platform/structures.h"
 
@@ -203,7 +204,7 @@ STATUS EnumItemRecords(NOTEHANDLE note, const char* itemName, RecordCallback cal
 // followed by a zero pad byte (a record never starts with a zero byte).
 STATUS EnumRecordFile(const char* path, RecordCallback callback, void* context) {
     if (path == nullptr || *path == '\0' || callback == nullptr) return ERR_BAD_ARGUMENT;
-    std::FILE* file = std::fopen(DiskPath(path).c_str(), "rb");
+    std::FILE* file = OpenInputStream(DiskPath(path).c_str());
     if (file == nullptr) return ERR_DISK_FILE_OPEN;
     BYTE mark[2];
     STATUS status = NOERROR;

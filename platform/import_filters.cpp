@@ -15,14 +15,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "attach_internal.h"
 #include "byte_order.h"
 #include "status_codes.h"
+#include "talix_platform/input_file.h"
 
 namespace plat {
 
@@ -167,10 +166,14 @@ bool TakeRequest(void* request, WORD command, const char* source, std::string* o
 }
 
 bool ReadWhole(const std::string& path, std::vector<BYTE>* data) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    data->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::FILE* in = OpenInputStream(path.c_str());
+    if (in == nullptr) return false;
+    BYTE chunk[64 * 1024];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) data->insert(data->end(), chunk, chunk + got);
+    const bool read = std::ferror(in) == 0;
+    std::fclose(in);
+    return read;
 }
 
 STATUS WriteRecordFile(const std::string& path, const std::string& records) {

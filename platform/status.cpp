@@ -5,6 +5,7 @@
 
 #include "status_codes.h"
 #include "store.h"
+#include "talix_platform/database.h"
 #include "talix_platform/log.h"
 
 namespace plat {
@@ -52,6 +53,8 @@ const StatusTextEntry kStatusTexts[] = {
     {ERR_PATH_TOO_LONG, "Path name too long"},
     {ERR_BAD_PATH, "Invalid path name"},
     {ERR_DB_BUSY, nullptr},   // built with the busy wait in force
+    {ERR_DB_READ_ONLY, "The database is read-only: this user cannot write it"},
+    {ERR_DB_CHANGED, "Another process wrote to the database while this change was being prepared"},
     {ERR_NOTE_NOT_FOUND, "Invalid or nonexistent document"},
     {ERR_NOTE_DELETED, "Document has been deleted"},
     {ERR_UNID_NOT_FOUND, "Cannot find a document with that universal id"},

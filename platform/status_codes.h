@@ -22,6 +22,7 @@ enum : STATUS {
     ERR_PATH_TOO_LONG = 15015,      // the path is too long
     ERR_BAD_PATH = 15016,           // the path is not valid
     ERR_DB_BUSY = 15017,            // another process held the write lock longer than the busy wait
+    // 15018, ERR_DB_READ_ONLY, and 15019, ERR_DB_CHANGED: callers react to them (database.h)
     ERR_NOTE_NOT_FOUND = 15020,     // no note of that id
     ERR_NOTE_DELETED = 15021,       // the note has been deleted
     ERR_UNID_NOT_FOUND = 15022,     // no note of that universal id

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <bit>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -122,8 +123,26 @@ Store::~Store() {
     sqlite3_close_v2(db_);
 }
 
+bool Store::ChangedSinceRead(int rc) const {
+    return (rc & 0xFF) == SQLITE_BUSY && lockAtFirstWrite_ && batchDepth_ > 0 &&
+           (changedSinceRead_ || sqlite3_txn_state(db_, "main") == SQLITE_TXN_READ);
+}
+
 STATUS Store::Fail(int rc, const char* what) {
     int primary = rc & 0xFF;
+    if (rc == SQLITE_READONLY || (readOnly_ && primary == SQLITE_READONLY)) {
+        LogLine(ERR_DB_READ_ONLY, "Database %s: %s: the database is read-only", path_.c_str(), what);
+        return ERR_DB_READ_ONLY;
+    }
+    // A write of a batch that read the database before taking the write
+    // lock: another writer holds the lock or has changed the database since
+    // (what the batch read may be out of date), so it cannot take it.
+    if (ChangedSinceRead(rc)) {
+        changedSinceRead_ = true;
+        LogLine(ERR_DB_CHANGED, "Database %s: %s: another process wrote to the database since this change read it",
+                path_.c_str(), what);
+        return ERR_DB_CHANGED;
+    }
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
         LogLine(ERR_DB_BUSY, "Database %s: %s: another process held the write lock for %d seconds", path_.c_str(),
                 what, BusyWaitSeconds());
@@ -141,6 +160,10 @@ int Store::Run(const char* sql) {
 
 int Store::WriteScope::Begin() {
     sqlite3* db = store_->db_;
+    if (store_->readOnly_) return SQLITE_READONLY;
+    // Once a write of the batch found the database changed, no later one
+    // lands (SQLite may read afresh after such a failure).
+    if (store_->changedSinceRead_) return SQLITE_BUSY_SNAPSHOT;
     if (store_->JoinedBatch()) {
         open_ = true;
         joined_ = true;
@@ -201,7 +224,63 @@ STATUS Store::Open(const std::string& path, std::shared_ptr<Store>* store) {
     return NOERROR;
 }
 
+namespace {
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool WritableByUs(const std::string& path) { return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0; }
+
+// Whether this process can write the database at path: the file, and its
+// log files, which it makes in the file's folder or finds there.
+bool WritableDatabase(const std::string& path) {
+    if (!WritableByUs(path)) return false;
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return WritableByUs(folder) || (WritableByUs(path + "-wal") && WritableByUs(path + "-shm"));
+}
+
+// A path as an SQLite URI names it ("file:" and the path, with every byte
+// but letters, digits and "/._-~" escaped).
+std::string FileUri(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || std::strchr("/._-~", c) != nullptr) {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 0xF];
+        }
+    }
+    return uri;
+}
+
+} // namespace
+
+STATUS Store::OpenReadOnly(const std::string& path, std::shared_ptr<Store>* store) {
+    // With log files beside it (a writer has the file open, or left them),
+    // the file is read through them, as any reader does. Without them, the
+    // file alone holds the whole database, and it is read as it is
+    // (immutable): a reader that made them would leave log files that it
+    // owns and others cannot write.
+    const bool logs = Exists(path + "-wal") && Exists(path + "-shm");
+    const std::string uri = FileUri(path) + (logs ? "?mode=ro" : "?mode=ro&immutable=1");
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : ERR_DB_IO;
+    }
+    std::shared_ptr<Store> opened(new Store(db, path, nullptr));
+    opened->readOnly_ = true;
+    const STATUS status = opened->LoadInfo(false);
+    if (status != NOERROR) return status;
+    *store = std::move(opened);
+    return NOERROR;
+}
+
 STATUS Store::OpenConnection(const std::string& path, std::shared_ptr<Store>* store) {
+    if (!WritableDatabase(path)) return OpenReadOnly(path, store);
     sqlite3* db = nullptr;
     std::unique_ptr<StatementCache> statements;
     if (TakeSpareConnection(path, &db, &statements)) {
@@ -361,7 +440,11 @@ void Store::SetCacheSize(int kib) {
     sqlite3_exec(db_, pragma.c_str(), nullptr, nullptr, nullptr);   // only a setting: the batch works without it
 }
 
-STATUS Store::BeginBatch(BatchWrites writes) {
+STATUS Store::BeginBatch(BatchWrites writes, BatchLock lock) {
+    if (readOnly_) {
+        LogLine(ERR_DB_READ_ONLY, "Database %s: start a batch of writes: the database is read-only", path_.c_str());
+        return ERR_DB_READ_ONLY;
+    }
     const bool joined = writes == BatchWrites::Joined;
     // A batch of joined writes is a large one (an import): it keeps more
     // pages, until the outermost such batch ends.
@@ -379,8 +462,11 @@ STATUS Store::BeginBatch(BatchWrites writes) {
         return NOERROR;
     }
     sqlite3_busy_timeout(db_, BusyWaitSeconds() * 1000);
-    int rc = Run(kBeginWrite);
-    if (rc == SQLITE_OK && !objectIndexReady_) {
+    const bool atFirstWrite = lock == BatchLock::AtFirstWrite;
+    // A batch that takes the lock with its first write makes the object
+    // index, when it is missing, with its first write too.
+    int rc = Run(atFirstWrite ? kBeginRead : kBeginWrite);
+    if (rc == SQLITE_OK && !objectIndexReady_ && !atFirstWrite) {
         rc = sqlite3_exec(db_, kObjectIndex, nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) Run(kRollback);
     }
@@ -389,9 +475,12 @@ STATUS Store::BeginBatch(BatchWrites writes) {
         return Fail(rc, "start a batch of writes");
     }
     batchDepth_ = 1;
+    lockAtFirstWrite_ = atFirstWrite;
+    changedSinceRead_ = false;
+    unwrittenObjectId_ = 0;
     // The index made in the batch goes if the batch is abandoned.
     indexBeforeBatch_ = objectIndexReady_;
-    objectIndexReady_ = true;
+    if (!atFirstWrite) objectIndexReady_ = true;
     batchAllocated_.clear();
     batchStored_.clear();
     batchMarks_.assign(1, {0, 0, joined, false});
@@ -406,6 +495,11 @@ STATUS Store::CommitBatch() {
         LogLine(ERR_DB_IO, "Database %s: a batch of writes in which a write failed cannot be kept", path_.c_str());
         return ERR_DB_IO;
     }
+    if (changedSinceRead_) {
+        LogLine(ERR_DB_CHANGED, "Database %s: a batch of writes that read the database before another process "
+                "wrote to it cannot be kept", path_.c_str());
+        return ERR_DB_CHANGED;
+    }
     if (batchDepth_ > 1) {
         // What the inner batch stored stays the outer one's to give back.
         const int rc = Run(kReleaseBatch);
@@ -414,10 +508,21 @@ STATUS Store::CommitBatch() {
         --batchDepth_;
         return NOERROR;
     }
+    // Object ids given out before the batch wrote anything: the sequence
+    // goes past them, so that no one gives them out again.
+    if (unwrittenObjectId_ != 0) {
+        WriteScope scope(this);
+        int rc = scope.Begin();
+        if (rc == SQLITE_OK) rc = RaiseObjectSequence(unwrittenObjectId_, 0);
+        if (rc == SQLITE_OK) rc = scope.Commit();
+        if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
+        unwrittenObjectId_ = 0;
+    }
     int rc = Run(kCommit);
     if (rc != SQLITE_OK) return Fail(rc, "commit a batch of writes");
     PopBatchMark();
     batchDepth_ = 0;
+    lockAtFirstWrite_ = false;
     batchAllocated_.clear();
     batchStored_.clear();
     batchMarks_.clear();
@@ -432,6 +537,9 @@ void Store::AbortBatch() {
     } else {
         Run(kRollback);
         objectIndexReady_ = indexBeforeBatch_;
+        lockAtFirstWrite_ = false;
+        changedSinceRead_ = false;
+        unwrittenObjectId_ = 0;
     }
     ObjectsRolledBack();
     PopBatchMark();

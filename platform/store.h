@@ -16,6 +16,18 @@
 // "DatabaseBusyWait", in seconds); a database held longer gives
 // ERR_DB_BUSY.
 //
+// A batch may also take the write lock only with its first write: until
+// then it reads the database as it was at its first read, and others write
+// freely. When another writer stored anything in the meantime, that first
+// write cannot take the lock: it fails with ERR_DB_CHANGED, as do every
+// later write and the commit, and the caller abandons the batch and starts
+// its change again (nothing of it landed).
+//
+// A file this process can read but not write opens read-only: its reads
+// work, every write fails with ERR_DB_READ_ONLY, and it leaves no log files
+// of its own beside the file (it reads through those a writer keeps there,
+// or the file alone when there are none).
+//
 // The handles of one file in a process share one store (one connection), so
 // that a batch or write lock taken through one handle covers the writes made
 // through the others instead of waiting for itself.
@@ -129,6 +141,9 @@ struct PendingObjects;
 // that one that fails takes back only itself; or as they are (for a batch
 // abandoned whole when any write fails), sparing a savepoint per write.
 enum class BatchWrites { Savepoints, Joined };
+// When a batch takes the write lock: as it begins (waiting up to the busy
+// wait), or with its first write (see above).
+enum class BatchLock { Now, AtFirstWrite };
 
 class StatementCache;
 
@@ -147,12 +162,16 @@ public:
     Store& operator=(const Store&) = delete;
 
     const DBID& ReplicaId() const { return replicaId_; }
+    bool ReadOnly() const { return readOnly_; }
+    bool InBatch() const { return batchDepth_ > 0; }
 
-    // A batch: takes the write lock (waiting up to the busy wait) and holds
-    // it until CommitBatch or AbortBatch; nothing written in between is seen
-    // by others before the commit, and an abort (or the end of the process)
-    // leaves the file as it was.
-    STATUS BeginBatch(BatchWrites writes = BatchWrites::Savepoints);
+    // A batch: takes the write lock (waiting up to the busy wait; with
+    // BatchLock::AtFirstWrite, when it first writes) and holds it until
+    // CommitBatch or AbortBatch; nothing written in between is seen by
+    // others before the commit, and an abort (or the end of the process)
+    // leaves the file as it was. A batch begun inside another is part of
+    // it and takes the lock as the outer one does.
+    STATUS BeginBatch(BatchWrites writes = BatchWrites::Savepoints, BatchLock lock = BatchLock::Now);
     STATUS CommitBatch();
     // Abandons the innermost batch.
     void AbortBatch();
@@ -193,6 +212,9 @@ private:
     Store(sqlite3* db, std::string path, std::unique_ptr<StatementCache> statements);
     // Opens a connection of its own (a kept one when there is one).
     static STATUS OpenConnection(const std::string& path, std::shared_ptr<Store>* store);
+    // Opens a connection that only reads, for a file this process cannot
+    // write.
+    static STATUS OpenReadOnly(const std::string& path, std::shared_ptr<Store>* store);
     // Checks that the file is one of ours and reads its information. A
     // connection kept from an earlier open runs the table checks too, so
     // that a schema changed since is seen.
@@ -202,6 +224,13 @@ private:
     STATUS StartLog();
     // The memory the connection keeps pages in, in KiB.
     void SetCacheSize(int kib);
+    // Whether a write failed because the open batch, whose write lock was
+    // to be taken with its first write, read the database before another
+    // writer changed it (rc is the write's SQLite result).
+    bool ChangedSinceRead(int rc) const;
+    // Raises the objects' id sequence to at least atLeast, then by more;
+    // an SQLite result code. Within a write scope.
+    int RaiseObjectSequence(std::int64_t atLeast, int more);
     // Whether the innermost open batch has its writes join it as they are.
     bool JoinedBatch() const { return batchDepth_ > 0 && batchMarks_.back().joined; }
     // Whether any open batch has its writes join it (it keeps the large
@@ -242,6 +271,12 @@ private:
     bool keepConnection_ = false;     // opened whole: kept for the next open when closed
     bool objectIndexReady_ = false;   // the object index is known to be there
     bool indexBeforeBatch_ = false;
+    bool readOnly_ = false;           // the file opened read-only
+    bool lockAtFirstWrite_ = false;   // the open batch takes the write lock with its first write
+    bool changedSinceRead_ = false;   // ... and found the database changed by another writer
+    // The last object id the open batch gave out before it took the write
+    // lock (0: none): the sequence is raised past it when the batch writes.
+    std::int64_t unwrittenObjectId_ = 0;
     std::shared_ptr<PendingObjects> pending_;
     // Within a batch: the objects allocated in it (dropped when it is
     // abandoned) and the pending objects stored in it (pending again then);

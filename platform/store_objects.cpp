@@ -130,28 +130,57 @@ void Store::ObjectsRolledBack() {
     batchStored_.resize(storedMark);
 }
 
+int Store::RaiseObjectSequence(std::int64_t atLeast, int more) {
+    Statement raise(*statements_, "UPDATE sqlite_sequence SET seq = max(seq, ?) + ? WHERE name = 'objects'");
+    raise.Int(1, atLeast);
+    raise.Int(2, more);
+    int rc = raise.Step();
+    if (rc != SQLITE_DONE) return rc;
+    if (sqlite3_changes(db_) != 0) return SQLITE_OK;
+    Statement first(*statements_, "INSERT INTO sqlite_sequence(name, seq)"
+                         " SELECT 'objects', max(coalesce(max(object_id), 0), ?) + ? FROM objects");
+    first.Int(1, atLeast);
+    first.Int(2, more);
+    rc = first.Step();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 // Object ids come from the objects table's sequence, raised in a write of
 // its own (within a batch, in the batch) so that no other process, nor this
-// one, gives out the same id again.
+// one, gives out the same id again. A batch that has not taken the write
+// lock yet gives them out from the sequence as it read it, without a write:
+// another writer's write before the batch's first makes the whole batch
+// fail (ERR_DB_CHANGED), so no id it gave out can be another's; the batch
+// raises the sequence past them with its first write of one, or its commit.
 STATUS Store::ReserveObjectId(DWORD* objectId) {
-    WriteScope scope(this);
-    int rc = scope.Begin();
-    if (rc != SQLITE_OK) return Fail(rc, "allocate an object");
-    Statement raise(*statements_, "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'objects'");
-    if ((rc = raise.Step()) != SQLITE_DONE) return Fail(rc, "allocate an object");
-    if (sqlite3_changes(db_) == 0) {
-        Statement first(*statements_, "INSERT INTO sqlite_sequence(name, seq)"
-                             " SELECT 'objects', coalesce(max(object_id), 0) + 1 FROM objects");
-        if ((rc = first.Step()) != SQLITE_DONE) return Fail(rc, "allocate an object");
-    }
-    Statement read(*statements_, "SELECT seq FROM sqlite_sequence WHERE name = 'objects'");
-    if ((rc = read.Step()) != SQLITE_ROW) return Fail(rc, "allocate an object");
-    sqlite3_int64 id = read.ColumnInt(0);
-    if (id <= 0 || id > 0xFFFFFFFF) {
+    auto noIdsLeft = [this] {
         LogLine(ERR_DB_IO, "Database %s: no object ids left", path_.c_str());
         return ERR_DB_IO;
+    };
+    int rc = SQLITE_OK;
+    if (lockAtFirstWrite_ && batchDepth_ > 0 && sqlite3_txn_state(db_, "main") != SQLITE_TXN_WRITE) {
+        sqlite3_int64 last = unwrittenObjectId_;
+        if (last == 0) {
+            Statement read(*statements_, "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'objects'),"
+                                         " 0), coalesce((SELECT max(object_id) FROM objects), 0))");
+            if ((rc = read.Step()) != SQLITE_ROW) return Fail(rc, "allocate an object");
+            last = read.ColumnInt(0);
+        }
+        if (last < 0 || last >= 0xFFFFFFFF) return noIdsLeft();
+        unwrittenObjectId_ = last + 1;
+        *objectId = static_cast<DWORD>(unwrittenObjectId_);
+        return NOERROR;
     }
+    WriteScope scope(this);
+    rc = scope.Begin();
+    if (rc == SQLITE_OK) rc = RaiseObjectSequence(unwrittenObjectId_, 1);
+    if (rc != SQLITE_OK) return Fail(rc, "allocate an object");
+    Statement read(*statements_, "SELECT seq FROM sqlite_sequence WHERE name = 'objects'");
+    if ((rc = read.Step()) != SQLITE_ROW) return Fail(rc, "allocate an object");
+    const sqlite3_int64 id = read.ColumnInt(0);
+    if (id <= 0 || id > 0xFFFFFFFF) return noIdsLeft();
     if ((rc = scope.Commit()) != SQLITE_OK) return Fail(rc, "allocate an object");
+    unwrittenObjectId_ = 0;
     *objectId = static_cast<DWORD>(id);
     return NOERROR;
 }

@@ -134,6 +134,9 @@ private:
 // The statements that open and close transactions, run through the store's
 // statement cache (Store::Run) so that they are prepared once per connection.
 inline constexpr const char* kBeginWrite = "BEGIN IMMEDIATE";
+// A transaction that reads first and takes the write lock with its first
+// write.
+inline constexpr const char* kBeginRead = "BEGIN DEFERRED";
 inline constexpr const char* kCommit = "COMMIT";
 inline constexpr const char* kRollback = "ROLLBACK";
 inline constexpr const char* kSavepoint = "SAVEPOINT write";

@@ -2,6 +2,7 @@
 // databases and notes, and the text forms of the listings.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,16 @@ std::string StatusMessage(plat::STATUS status, unsigned errorWord = 0);
 // four characters, such as ".eml"); an empty name when none can be made.
 // It is removed when a signal ends the program (see main.cpp).
 std::string TemporaryFile(const char* suffix);
+
+// Opens a file a command reads (plat::OpenInputStream): null, having said
+// why ("talix: F is a FIFO, not a regular file"), when it is not a regular
+// file or cannot be read.
+std::FILE* OpenInput(const std::string& path);
+// False, having said why, when an input file of a command is there but is
+// not a regular file (a FIFO, a device, a directory): checked before the
+// command reads anything of the database, so that it is refused at once. A
+// file that is not there is left to the command to report.
+bool InputIsRegular(const std::string& path);
 
 // An open database, closed with the object.
 class Database {
@@ -172,6 +183,15 @@ int RunToHtml(const Command& command, const std::vector<std::string>& args);
 int RunFromHtml(const Command& command, const std::vector<std::string>& args);
 int RunStoreEml(const Command& command, const std::vector<std::string>& args);
 int RunFromMime(const Command& command, const std::vector<std::string>& args);
+
+// Runs a command that changes notes of the database args[0] names (see
+// change_run.cpp). A read-only database refuses it with ReadOnlyDatabase,
+// unless it writes only when asked to (writesOnRequest, a formula): it then
+// runs as a reading command.
+int RunChange(const Command& command, const std::vector<std::string>& args, bool writesOnRequest);
+// Refuses a change of a database this user cannot write: "the database
+// PATH is read-only ..."; returns kExitFailed.
+int ReadOnlyDatabase(const std::string& path);
 
 // The number of messages the library has shown through the host's message
 // procedure (each printed on standard error) since the program started.

@@ -75,6 +75,25 @@ int Fail(const char* format, ...) {
     return kExitFailed;
 }
 
+std::FILE* OpenInput(const std::string& path) {
+    std::string why;
+    std::FILE* file = plat::OpenInputStream(path.c_str(), &why);
+    if (file == nullptr) Fail("%s %s", path.c_str(), why.c_str());
+    return file;
+}
+
+bool InputIsRegular(const std::string& path) {
+    std::string why;
+    const int fd = plat::OpenInputFile(path.c_str(), &why);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    if (errno != EINVAL) return true;
+    Fail("%s %s", path.c_str(), why.c_str());
+    return false;
+}
+
 int UsageError(const Command& command, const char* format, ...) {
     va_list args;
     va_start(args, format);

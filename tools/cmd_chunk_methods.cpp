@@ -164,6 +164,14 @@ bool CheckArity(const Command& command, const Arity (&rows)[N], const std::strin
     return true;
 }
 
+// The file an append reads, or null: what follows attachment and import,
+// and the source of a graphic or HTML of kind FILE.
+const std::string* AppendedFile(const std::string& what, const std::vector<std::string>& a) {
+    if (what == "attachment" || what == "import") return &a[0];
+    if ((what == "graphic" || what == "html") && strcasecmp(a[0].c_str(), "FILE") == 0) return &a[1];
+    return nullptr;
+}
+
 talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::string>& a,
                             const CommandOptions& options, ChunkOfItem* target, bool* usage) {
     ZervaRTChunk* chunk = target->chunk();
@@ -291,6 +299,8 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     const std::string what = args[3];
     const std::vector<std::string> rest(args.begin() + 4, args.end());
     if (!CheckArity(command, kAppendKinds, what, rest.size(), &exitCode)) return exitCode;
+    const std::string* file = AppendedFile(what, rest);
+    if (file != nullptr && !InputIsRegular(*file)) return kExitFailed;
     ChunkOfItem target;
     const char* chunk = options.Value("chunk");
     if (!target.Open(command, args[0], args[1], args[2], chunk != nullptr ? chunk : "Everything",
@@ -309,6 +319,7 @@ int RunImportHtml(const Command& command, const std::vector<std::string>& given)
     if (!TakeOptions(command, &args, {"options"}, {"replace"}, &options, &exitCode)) return exitCode;
     if (args.size() != 4)
         return UsageError(command, "import-html needs a database, a note, an item name and an HTML file");
+    if (!InputIsRegular(args[3])) return kExitFailed;
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], "Everything",
                      options.replace ? ItemUse::kReplace : ItemUse::kCreate, &exitCode))

@@ -17,13 +17,15 @@ namespace talix_cli {
 
 namespace {
 
+// Reads a whole file; false, having said why, when it cannot be read.
 bool ReadFile(const std::string& path, std::string* content) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenInput(path);
     if (file == nullptr) return false;
     char buffer[65536];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) content->append(buffer, n);
     const bool ok = std::ferror(file) == 0;
+    if (!ok) Fail("cannot read %s: %s", path.c_str(), std::strerror(errno));
     std::fclose(file);
     return ok;
 }
@@ -49,7 +51,7 @@ int RunStoreEml(const Command& command, const std::vector<std::string>& args) {
     if (args.size() != 4) return UsageError(command, "store-eml needs a database, a note, an item name and a file");
     if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
     std::string content;
-    if (!ReadFile(args[3], &content)) return Fail("cannot read %s: %s", args[3].c_str(), std::strerror(errno));
+    if (!ReadFile(args[3], &content)) return kExitFailed;
     content = AsTransmitted(std::move(content));
     Database db;
     Note note;

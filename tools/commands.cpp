@@ -89,6 +89,7 @@ int RunImport(const Command& command, const std::vector<std::string>& args) {
     if (args.size() < 2) return UsageError(command, "import needs a database and at least one DXL file");
     Database db;
     if (!db.Open(args[0], true)) return kExitFailed;
+    if (plat::DbIsReadOnly(db.handle())) return ReadOnlyDatabase(args[0]);
     // The files are imported together, all or none: a file that fails
     // leaves the database as it was (and a database the command made is
     // removed again).

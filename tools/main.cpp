@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "cli.h"
-#include "core/database_write_lock.h"
 #include "core/replacing_file.h"
 #include "talix/version.h"
 
@@ -26,9 +25,11 @@ const Command kCommands[] = {
      "Imports the notes of DXL files into database DB, creating it when it does not exist.\n"
      "A note whose UNID is already in DB replaces it. The files land together, all or\n"
      "none, whatever happens to the process: a file that fails is reported and nothing is\n"
-     "imported (a database the import made is removed again). An import waits for\n"
-     "another process writing to DB up to 30 seconds (notes.ini DatabaseBusyWait, in\n"
-     "seconds) and then fails: the database is busy.\n"
+     "imported (a database the import made is removed again). The files are read whole\n"
+     "before anything is written, so no other writer of DB waits while they are parsed;\n"
+     "the import then waits for another process writing to DB up to 30 seconds (notes.ini\n"
+     "DatabaseBusyWait, in seconds) and then fails: the database is busy. A FILE that is\n"
+     "not a regular file (a FIFO, a device) is refused.\n"
      "Prints one line per imported note: note id, UNID and the file it came from. Only\n"
      "DXL whose items hold typed values and raw item data (binary DXL) is read.\n",
      RunImport},
@@ -428,19 +429,9 @@ int Main(int argc, char** argv) {
     RemoveOutputsOnSignals();
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);
-    // Commands that change notes hold the database's write lock from before
-    // they read anything until they are done, so that two of them changing
-    // one note take turns instead of one undoing the other.
-    talix::DatabaseWriteLock lock;
-    if (ChangesNotes(*command, commandArgs)) {
-        const plat::STATUS locked = lock.Take(commandArgs[0].c_str());
-        if (locked != plat::NOERROR)
-            return Fail("cannot change %s: %s", commandArgs[0].c_str(), StatusMessage(locked).c_str());
-    }
-    int status = command->run(*command, commandArgs);
-    const plat::STATUS released = lock.Release();
-    if (released != plat::NOERROR && status == kExitOk)
-        status = Fail("the changes to %s did not land: %s", commandArgs[0].c_str(), StatusMessage(released).c_str());
+    const int status = ChangesNotes(*command, commandArgs)
+                           ? RunChange(*command, commandArgs, std::strcmp(command->name, "formula") == 0)
+                           : command->run(*command, commandArgs);
     // The program plays the host: the database drivers a formula loaded end
     // with it.
     plat::UnregisterDrivers();

@@ -19,3 +19,4 @@
 #include "talix_platform/library.h"
 #include "talix_platform/names.h"
 #include "talix_platform/host.h"
+#include "talix_platform/input_file.h"

@@ -3,6 +3,7 @@
 // names them, and the check that finds what is wrong in a database.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstring>
@@ -243,6 +244,99 @@ TEST(WriteSafety, TheWriteLockHoldsOtherWritersOffUntilItIsReleased) {
     ASSERT_EQ(other.Run("BEGIN IMMEDIATE"), SQLITE_OK);
     EXPECT_EQ(DbWriteLock(t.db), ERR_DB_BUSY);
     other.Run("ROLLBACK");
+    EXPECT_TRUE(Problems(t.db).empty());
+}
+
+// A lock taken with the first write: other writers go on while the change
+// reads and prepares (an attachment among it, whose object needs no write);
+// a change whose database another writer changed meanwhile lands nothing
+// and says so; one left alone lands whole, and the object ids it gave out
+// stay its own.
+TEST(WriteSafety, ALockTakenWithTheFirstWriteLetsOthersWriteMeanwhile) {
+    Fixture t;
+    DxlImportResult seed;
+    ASSERT_EQ(t.Import(Dxl({DxlNote(1, "one", true), DxlNote(2, "two", false)}), &seed), NOERROR) << seed.error;
+    std::ofstream(t.dir.file("a.txt")) << "attached";
+    const std::string file = t.dir.file("a.txt");
+    const std::string subjectIs = "SELECT count(*) FROM items WHERE name = CAST('Subject' AS BLOB) AND substr(value, 3) = ";
+    IniOverride wait("DatabaseBusyWait", "0");
+    OtherConnection other(t.path);
+
+    // Another writer holds the database while the change prepares, or
+    // changes it and goes: the change gives way at once, nothing lands.
+    const std::string before = Dump(t.db);
+    for (const bool held : {true, false}) {
+        ASSERT_EQ(DbWriteLockDeferred(t.db), NOERROR);
+        EXPECT_TRUE(DbWriteLockHeld(t.db));
+        NOTEHANDLE note = NULLHANDLE;
+        ASSERT_EQ(NoteOpen(t.db, seed.notes[1], 0, &note), NOERROR);
+        ASSERT_EQ(other.Run("BEGIN IMMEDIATE"), SQLITE_OK);
+        ASSERT_EQ(ItemSetText(note, "Subject", "mine", 4), NOERROR);
+        EXPECT_EQ(NoteAttachFile(note, "$FILE", 5, file.c_str(), "a.txt", 0), NOERROR);
+        if (held) EXPECT_EQ(NoteUpdate(note, 0), ERR_DB_CHANGED);
+        ASSERT_EQ(other.Run("UPDATE dbinfo SET next_note_id = next_note_id + 4"), SQLITE_OK);
+        ASSERT_EQ(other.Run("COMMIT"), SQLITE_OK);
+        EXPECT_EQ(NoteUpdate(note, 0), ERR_DB_CHANGED);
+        NoteClose(note);
+        EXPECT_EQ(DbWriteUnlock(t.db), ERR_DB_CHANGED);
+        EXPECT_FALSE(DbWriteLockHeld(t.db));
+        EXPECT_EQ(Dump(t.db), before);
+        EXPECT_EQ(other.Count("objects"), 1);
+    }
+
+    // Left alone, the change lands whole when the lock is released.
+    ASSERT_EQ(DbWriteLockDeferred(t.db), NOERROR);
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteOpen(t.db, seed.notes[1], 0, &note), NOERROR);
+    ASSERT_EQ(ItemSetText(note, "Subject", "mine", 4), NOERROR);
+    ASSERT_EQ(NoteAttachFile(note, "$FILE", 5, file.c_str(), "a.txt", 0), NOERROR);
+    DWORD pending = 0;
+    ASSERT_EQ(DbAllocObject(t.db, 4, OBJECT_CLASS_FILE, &pending), NOERROR);
+    EXPECT_EQ(NoteUpdate(note, 0), NOERROR);
+    NoteClose(note);
+    EXPECT_EQ(other.Number(subjectIs + "CAST('mine' AS BLOB)"), 0);
+    EXPECT_EQ(DbWriteUnlock(t.db), NOERROR);
+    EXPECT_EQ(other.Number(subjectIs + "CAST('mine' AS BLOB)"), 1);
+    EXPECT_EQ(other.Count("objects"), 2);
+    // The object no note named yet keeps its id: the next one gets another.
+    DWORD later = 0;
+    ASSERT_EQ(DbAllocObject(t.db, 4, OBJECT_CLASS_FILE, &later), NOERROR);
+    EXPECT_GT(later, pending);
+    ASSERT_EQ(NoteOpen(t.db, seed.notes[0], 0, &note), NOERROR);
+    ASSERT_EQ(NoteAttachFile(note, "$FILE", 5, file.c_str(), "b.txt", 0), NOERROR);
+    EXPECT_EQ(NoteUpdate(note, 0), NOERROR);
+    NoteClose(note);
+    EXPECT_EQ(other.Count("objects"), 3);
+    EXPECT_TRUE(Problems(t.db).empty());
+}
+
+// An import reads and parses every file before it takes the lock: a file
+// that does not read is reported as such, even while another process holds
+// the database, and a FIFO is refused without waiting for a writer.
+TEST(WriteSafety, AnImportReadsItsFilesBeforeItTakesTheLock) {
+    Fixture t;
+    const std::string good = t.dir.file("good.xml");
+    const std::string bad = t.dir.file("bad.xml");
+    const std::string fifo = t.dir.file("fifo.xml");
+    std::ofstream(good) << Dxl({DxlNote(1, "one", true)});
+    std::ofstream(bad) << "<database><note class='document'><item name='A'><text>x</item></note></database>";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    IniOverride wait("DatabaseBusyWait", "0");
+    {
+        OtherConnection other(t.path);
+        ASSERT_EQ(other.Run("BEGIN IMMEDIATE"), SQLITE_OK);
+        DxlImportResult result;
+        EXPECT_EQ(DxlImportFiles(t.db, {good, bad}, &result), ERR_DXL_XML);
+        EXPECT_EQ(result.error.find("busy"), std::string::npos) << result.error;
+        EXPECT_NE(result.error.find("bad.xml"), std::string::npos) << result.error;
+        EXPECT_EQ(DxlImportFiles(t.db, {good, fifo}, &result), ERR_DXL_FILE);
+        EXPECT_EQ(result.error, fifo + " is a FIFO, not a regular file");
+        EXPECT_EQ(DxlImportFiles(t.db, {good}, &result), ERR_DB_BUSY);
+        other.Run("ROLLBACK");
+    }
+    DxlImportResult result;
+    EXPECT_EQ(DxlImportFiles(t.db, {good, good}, &result), NOERROR) << result.error;
+    EXPECT_EQ(result.notes.size(), 1u);
     EXPECT_TRUE(Problems(t.db).empty());
 }
 

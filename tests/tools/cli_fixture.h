@@ -29,6 +29,8 @@ protected:
 
     // Runs talix as from a fresh shell: with no environment variables at all.
     bool emptyEnvironment_ = false;
+    // A command put before talix (such as one that runs it as another user).
+    std::string runAs_;
     TempDir dir_;
     std::string db_ = dir_.file("t.nsf");
 };

@@ -1,17 +1,21 @@
 // talix import under kills and contention, writers of one note at once, and
 // talix check: a file lands whole or not at all, two processes writing at
-// once both finish, every change of writers of one note lands, and the check
-// finds what is wrong in a database.
+// once both finish, every change of writers of one note lands, no writer
+// waits while another parses its input, input files that are not regular
+// files are refused at once, a database the user cannot write is read
+// without harm, and the check finds what is wrong in a database.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -76,6 +80,22 @@ protected:
         if (waitpid(pid, &raw, 0) != pid) return -2;
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
+    // The same, waiting at most the given time: -3, the process killed,
+    // when it has not ended by then.
+    static int WaitAtMost(pid_t pid, std::chrono::seconds most) {
+        const auto end = std::chrono::steady_clock::now() + most;
+        int raw = 0;
+        while (waitpid(pid, &raw, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > end) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &raw, 0);
+                return -3;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+
     std::string Err(const std::string& name) { return talix_test::ReadFile(dir_.file(name + ".err")); }
 
     // The stand-in's settings for the talix processes started from here on.
@@ -226,6 +246,135 @@ TEST_F(Durability, WritersOfOneNoteAtOnceKeepEveryChange) {
     });
     EXPECT_EQ(markers("Formula"), kWriters * kEach);
     EXPECT_EQ(markers("Memo"), kWriters * kEach);
+    ExpectSound(db_);
+}
+
+// While an import parses a large HTML file, appends by other processes to
+// the same note land without waiting for it (before the import has stored
+// anything); the import then lands too, every paragraph of it, next to the
+// appends.
+TEST_F(Durability, AnAppendDoesNotWaitWhileAnImportParses) {
+    const std::string id = Import(Sample("2194.xml"));
+    constexpr int kParagraphs = 60000;
+    std::string html = "<html><body>\n";
+    for (int i = 0; i < kParagraphs; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " with <b>bold</b> and <i>italic</i> words.</p>\n";
+    const std::string file = Write("big.html", html + "</body></html>\n");
+
+    pid_t import = Start({"import-html", db_, id, "Imported", file}, "import");
+    // Started after the import has read its file and begun to parse it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    int appendedFirst = 0;
+    for (int i = 0; i < 2; ++i) {
+        CliOutcome append = Talix({"append", db_, id, "Memo", "text", "[" + std::to_string(i) + "]"});
+        EXPECT_EQ(append.status, 0) << append.err;
+        if (Talix({"items", db_, id}).out.find("Imported\t") == std::string::npos) ++appendedFirst;
+    }
+    EXPECT_EQ(Wait(import), 0) << Err("import");
+    EXPECT_GT(appendedFirst, 0) << "every append waited until the import had stored its item";
+    const std::string memo = Talix({"text", db_, id, "Memo"}).out;
+    EXPECT_NE(memo.find("[0]"), std::string::npos) << memo;
+    EXPECT_NE(memo.find("[1]"), std::string::npos) << memo;
+    const std::string imported = Talix({"text", db_, id, "Imported"}).out;
+    EXPECT_NE(imported.find("Paragraph 0 with bold"), std::string::npos);
+    EXPECT_NE(imported.find("Paragraph " + std::to_string(kParagraphs - 1) + " with"), std::string::npos);
+    ExpectSound(db_);
+}
+
+// A FIFO, a device or a directory given as an input file is refused at
+// once, with its name, before the command reads the database: even while
+// another process holds the database, the command says what is wrong with
+// its input (not that the database is busy), and nothing changes.
+TEST_F(Durability, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+    const std::string id = Import(Sample("2194.xml"));
+    const std::string fifo = dir_.file("input.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string before = Talix({"notes", db_}).out;
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Settings("DatabaseBusyWait=0\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+        {{"store-eml", db_, id, "Mail", fifo}, fifo},
+        {{"import", db_, fifo}, fifo},
+        {{"append", db_, id, "Memo", "attachment", fifo}, fifo},
+        {{"append", db_, id, "Memo", "html", "FILE", fifo}, fifo},
+        {{"append", db_, id, "Memo", "import", dir_.path().string()}, dir_.path().string()},
+        {{"import-html", db_, id, "Memo", fifo}, fifo},
+        {{"import-html", db_, id, "Memo", "/dev/null"}, "/dev/null"},
+        {{"create-design", db_, "file-resource", "f.css", "SourceFile=" + fifo}, fifo},
+    };
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const std::string name = "run" + std::to_string(i);
+        EXPECT_EQ(WaitAtMost(Start(runs[i].first, name), std::chrono::seconds(30)), 1) << runs[i].first[0];
+        const std::string err = Err(name);
+        EXPECT_NE(err.find(runs[i].second), std::string::npos) << err;
+        EXPECT_NE(err.find(", not a regular file"), std::string::npos) << err;
+        EXPECT_EQ(err.find("busy"), std::string::npos) << err;
+    }
+    unsetenv("NOTES_INI");
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(Talix({"notes", db_}).out, before);
+    ExpectSound(db_);
+}
+
+// A database file the user can read but not write (another user's, or a
+// 0444 file of one's own) opens read-only: the reading commands give what
+// the owner sees, the changing ones are refused as read-only, and the
+// reader leaves no log file beside the database that would stop the
+// owner's next write.
+TEST_F(Durability, ADatabaseTheUserCannotWriteIsReadWithoutHarm) {
+    std::string reader;
+    if (geteuid() == 0) {
+        if (std::system("command -v setpriv >/dev/null 2>&1") != 0) GTEST_SKIP() << "no setpriv to drop privileges";
+        reader = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    const std::string id = Import(Sample("2194.xml"));
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
+    // The reader could make files in the folder, were it to try.
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(db_.c_str(), 0444), 0);
+    const std::vector<std::vector<std::string>> reads = {
+        {"notes", db_}, {"items", db_, id}, {"text", db_, id, "Memo"}, {"html", db_, id, "Memo"}};
+    std::vector<std::string> seen;
+    for (const auto& args : reads) seen.push_back(Talix(args).out);
+    auto logFiles = [&] {
+        return std::filesystem::exists(db_ + "-wal") || std::filesystem::exists(db_ + "-shm");
+    };
+
+    runAs_ = reader;
+    for (size_t i = 0; i < reads.size(); ++i) {
+        CliOutcome read = Talix(reads[i]);
+        EXPECT_EQ(read.status, 0) << reads[i][0] << ": " << read.err;
+        EXPECT_EQ(read.out, seen[i]) << reads[i][0];
+    }
+    const std::string refused = "the database " + db_ + " is read-only";
+    for (const std::vector<std::string>& change :
+         {std::vector<std::string>{"append", db_, id, "Memo", "text", "reader"},
+          std::vector<std::string>{"import", db_, Sample("2194.xml")}}) {
+        CliOutcome run = Talix(change);
+        EXPECT_EQ(run.status, 1) << change[0];
+        EXPECT_NE(run.err.find(refused), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(logFiles());
+    // With the owner's log files there (the owner has it open), the reader
+    // reads through them.
+    {
+        sqlite3* owner = nullptr;
+        ASSERT_EQ(sqlite3_open(db_.c_str(), &owner), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(owner, "SELECT count(*) FROM notes", nullptr, nullptr, nullptr), SQLITE_OK);
+        runAs_ = reader;
+        EXPECT_EQ(Talix(reads[2]).out, seen[2]);
+        sqlite3_close(owner);
+    }
+    EXPECT_FALSE(logFiles());
+
+    runAs_.clear();
+    if (geteuid() != 0) ASSERT_EQ(chmod(db_.c_str(), 0644), 0);
+    CliOutcome owner = Talix({"append", db_, id, "Memo", "text", "second"});
+    EXPECT_EQ(owner.status, 0) << owner.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "firstsecond\n");
     ExpectSound(db_);
 }
 

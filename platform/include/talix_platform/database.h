@@ -17,6 +17,14 @@ namespace plat {
 
 constexpr WORD MAXPATH = 256;
 
+// A change of a database this process can read but not write (any write,
+// the write lock, a batch).
+constexpr STATUS ERR_DB_READ_ONLY = 15018;
+// A write of a change that took the write lock with its first write (see
+// DbWriteLockDeferred), after another process wrote to the database since
+// the change read it: nothing of the change lands; it is to start again.
+constexpr STATUS ERR_DB_CHANGED = 15019;
+
 // ---- Paths and databases --------------------------------------------------
 
 // Builds "server!!file" (or the file alone for an empty or local server) into
@@ -42,9 +50,27 @@ TPLAT_API STATUS PathNetSplit(const char* path, char* server, char* file);
 // held, it nests.
 TPLAT_API STATUS DbWriteLock(DBHANDLE db);
 TPLAT_API STATUS DbWriteUnlock(DBHANDLE db);
+// The write lock for a change that reads and works out much before it
+// writes (parses its input, renders an item): taken with the change's
+// first write instead of at once, so that no other writer waits while it
+// reads and works. Until then, the process reads the database as it was at
+// its first read after this call. When another process wrote to the
+// database in the meantime, that first write cannot take the lock and fails
+// with ERR_DB_CHANGED, as do every later write and DbWriteUnlock: nothing
+// of the change lands, and the caller starts the change again (with a new
+// read, since what it read may be out of date). Taken while a write lock is
+// held, it nests in that one, which decides when the lock is taken.
+TPLAT_API STATUS DbWriteLockDeferred(DBHANDLE db);
+// Whether this process holds a write lock (taken or deferred) of the
+// database, or a batch of its writes is open.
+TPLAT_API bool DbWriteLockHeld(DBHANDLE db);
+// Whether the database opened read-only: this process can read the file
+// but not write it (every change then fails with ERR_DB_READ_ONLY).
+TPLAT_API bool DbIsReadOnly(DBHANDLE db);
 
 // Opens a database by path (or "server!!path"). A missing file, a file that
-// is not a database or another server fail with a status of their own.
+// is not a database or another server fail with a status of their own. A
+// file this process can read but not write opens read-only (DbIsReadOnly).
 TPLAT_API STATUS DbOpen(const char* path, DBHANDLE* db);
 // Creates a new, empty database file and opens it. Fails when the file
 // exists. The file appears whole: another process finds it complete or not
