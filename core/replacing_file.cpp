@@ -256,12 +256,18 @@ bool ReplacingFile::OpenReplacing(const std::string& target, const char* mode) {
     const std::string folder = FolderOf(target), name = NameOf(target);
     for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
         const std::string temporary = TemporaryName(folder, name);
+        // Named for the signal handler before it exists: a signal between
+        // the file's creation and its registration would leave it behind.
+        pending_ = RememberPendingOutput(temporary.c_str());
         const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
+            const int error = errno;
+            ForgetPendingOutput(pending_);
+            pending_ = -1;
+            errno = error;
             if (errno == EEXIST) continue;
             return false;
         }
-        pending_ = RememberPendingOutput(temporary.c_str());
         file_ = ::fdopen(fd, StreamMode(mode, true).c_str());
         if (file_ == nullptr) {
             const int error = errno;

@@ -1,4 +1,5 @@
 // Messages, databases, notes and text forms shared by the commands.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -332,12 +333,19 @@ bool OpenItemArguments(const Command& command, const std::vector<std::string>& a
 std::string TemporaryFile(const char* suffix) {
     std::string pattern = (!talix::TempDirectory().empty() ? talix::TempDirectory() : std::string("/tmp/")) +
                           "talix-XXXXXX" + suffix;
+    // A run ended by a signal takes it with it, as it does its outputs: the
+    // signals wait while it is made and named for the handler.
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, number);
+    ::sigprocmask(SIG_BLOCK, &ending, &before);
     const int fd = ::mkstemps(pattern.data(), static_cast<int>(std::strlen(suffix)));
-    if (fd < 0) return "";
-    ::close(fd);
-    // A run ended by a signal takes it with it, as it does its outputs.
-    talix::RememberPendingOutput(pattern.c_str());
-    return pattern;
+    if (fd >= 0) {
+        ::close(fd);
+        talix::RememberPendingOutput(pattern.c_str());
+    }
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
+    return fd >= 0 ? pattern : "";
 }
 
 } // namespace talix_cli
