@@ -74,6 +74,13 @@ int Fail(const char* format, ...) {
     return kExitFailed;
 }
 
+void Warn(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    PrintMessage(format, args);
+    va_end(args);
+}
+
 int UsageError(const Command& command, const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -29,6 +29,8 @@ protected:
 
     // Runs talix as from a fresh shell: with no environment variables at all.
     bool emptyEnvironment_ = false;
+    // One more variable ("NAME=value") the runs get, when not empty.
+    std::string environment_;
     TempDir dir_;
     std::string db_ = dir_.file("t.nsf");
 };
