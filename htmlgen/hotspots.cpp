@@ -316,9 +316,10 @@ bool WriteWikiLink(HotspotCall* call) {
         for (std::size_t i = 1; i < words.size(); ++i) {
             if (words[i] == ' ') words[i] = '+';
         }
-        // The address keeps both slashes after "http:" when the prefix
-        // begins with one only (the built prefix is "/" and the database).
-        AppendOutput(context, resolve[0] == '/' && resolve[1] != '/' ? "<a href=\"http:/" : "<a href=\"http:");
+        // "http:" and a prefix that begins with one slash (the built one:
+        // "/" and the database) name a path on the host that serves the
+        // page, not a host of the database's name.
+        AppendOutput(context, "<a href=\"http:");
         AppendOutput(context, resolve);
         AppendAttributeValue(context, words);
         AppendOutput(context, "\" class=\"WikiLink\" target=\"_top\">");

@@ -192,11 +192,10 @@ STATUS WriteXMLPassthru(XMLGenContext* context, int unused) {
     (void)unused;
     if (context == nullptr || context->buffer == nullptr || context->node == nullptr) return kArgumentError;
     MoveToTextEnd(context);
-    // The author's markup stands on its own: no span or font element of the
-    // text before it holds it.
-    CloseInlineElements(context);
-    // XHTML keeps the document well-formed: the stretch is gathered, parsed
-    // and written back as XHTML, then handed on like the stretch itself.
+    // The author's markup goes where it was typed, inside the span, font or
+    // bold element of the text before it. XHTML keeps the document
+    // well-formed: the stretch is gathered, parsed and written back as
+    // XHTML, then handed on like the stretch itself.
     std::string gathered;
     const PassthruSink sink{context, context->format == kFormatXHTML ? &gathered : nullptr};
     CDRecordNode* node = context->node->next;
@@ -220,7 +219,11 @@ STATUS WriteXMLPassthru(XMLGenContext* context, int unused) {
         context->node = node;
         if (sink.gathered != nullptr) {
             std::string xhtml;
-            PassthruAsXhtml(context, gathered, &xhtml);
+            bool holdsBlock = false;
+            PassthruAsXhtml(context, gathered, &xhtml, &holdsBlock);
+            // A block may not stand inside an inline element: those open end
+            // before it (the text after opens its own again).
+            if (holdsBlock) CloseInlineElements(context);
             if (CopyText(PassthruSink{context, nullptr}, xhtml.data(), xhtml.size()) && EventOutputOn(context) &&
                 TextSinceFlush(context) + 7 > EventChunkLimit(context))
                 status = CutLineBuffer(context);

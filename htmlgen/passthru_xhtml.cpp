@@ -20,6 +20,14 @@ constexpr const char* kEmptyElements[] = {"area",  "base", "basefont", "br",    
                                           "param", "source", "track",  "wbr"};
 // The parser's frame around a fragment: its content stands in its place.
 constexpr const char* kFrameElements[] = {"html", "head", "body"};
+// Elements no inline element may hold: blocks, and those of a document's
+// head.
+constexpr const char* kBlockElements[] = {
+    "address", "article", "aside",    "base",     "blockquote", "center", "dd",      "details", "dir",
+    "div",     "dl",      "dt",       "fieldset", "figcaption", "figure", "footer",  "form",    "h1",
+    "h2",      "h3",      "h4",       "h5",       "h6",         "header", "hr",      "isindex", "li",
+    "link",    "main",    "menu",     "meta",     "nav",        "noframes", "noscript", "ol",  "p",
+    "pre",     "section", "style",    "table",    "title",      "ul"};
 
 bool OneOf(std::string_view name, const auto& names) {
     for (const char* candidate : names) {
@@ -166,6 +174,8 @@ public:
     XhtmlWriter(XMLGenContext* context, const HtmlDocument& document, std::string* out)
         : escaper_(context), document_(document), out_(out) {}
 
+    bool WroteBlock() const { return wroteBlock_; }
+
     void Write(const HtmlNode* root) {
         // Document order without recursion: start tags going down, end
         // tags coming back up.
@@ -222,6 +232,7 @@ private:
             return true;
         }
         if (name == "title" && node->firstChild == nullptr) return false;
+        if (OneOf(name, kBlockElements)) wroteBlock_ = true;
         *out_ += '<';
         *out_ += name;
         WriteAttributes(node);
@@ -274,12 +285,14 @@ private:
     std::string* out_;
     // The names of the elements open, "" for one whose tags are left out.
     std::vector<std::string> names_;
+    bool wroteBlock_ = false;
 };
 
 } // namespace
 
-void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string* out) {
+void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string* out, bool* holdsBlock) {
     Escaper escaper(context);
+    if (holdsBlock != nullptr) *holdsBlock = false;
     try {
         const std::string utf8 = plat::LmbcsToNative(html);
         TidyParseRequest request;
@@ -288,8 +301,10 @@ void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string*
         TidyParseResult result;
         if (ParseWithTidy(request, &result) == kOK && result.document != nullptr) {
             std::string written;
-            XhtmlWriter(context, *result.document, &written).Write(result.document->Root());
+            XhtmlWriter writer(context, *result.document, &written);
+            writer.Write(result.document->Root());
             out->append(written);
+            if (holdsBlock != nullptr) *holdsBlock = writer.WroteBlock();
             return;
         }
     } catch (const std::bad_alloc&) {

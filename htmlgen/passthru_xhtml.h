@@ -21,7 +21,9 @@ namespace talix {
 // empty title are left out; an element or attribute whose name XML does
 // not allow leaves its content or is dropped. Text that cannot be parsed
 // is written as escaped text. Never fails: the result is always appended
-// to *out.
-void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string* out);
+// to *out. *holdsBlock (when given) tells whether the result holds a block
+// element or one of a head (a paragraph, division, list, table, heading,
+// style and the like): no inline element may hold it.
+void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string* out, bool* holdsBlock = nullptr);
 
 } // namespace talix

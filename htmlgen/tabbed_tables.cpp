@@ -53,18 +53,6 @@ void ForEachLabel(const CDRecordNode* preTable, Visit visit) {
 
 } // namespace
 
-bool ShowsTabs(const CDRecordNode* preTable) {
-    const std::uint8_t kind = NodeByte(preTable, kPreKindAt);
-    if (kind == kPreTabbed) return true;
-    if (kind != kPreFieldRows) return false;
-    bool labelled = false;
-    ForEachLabel(preTable, [&](const CDRecordNode*) {
-        labelled = true;
-        return false;
-    });
-    return labelled;
-}
-
 std::string TabLabelText(const CDRecordNode* label) {
     if (label == nullptr || label->length <= kLabelTextAt) return {};
     const std::uint32_t available = label->length - kLabelTextAt;

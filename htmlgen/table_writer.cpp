@@ -89,7 +89,7 @@ void EndTable(XMLGenContext* context) {
 void NotePreTable(XMLGenContext* context, CDRecordNode* node) {
     context->lastPreTable = node;
     const std::uint8_t kind = NodeByte(node, kPreKindAt);
-    const bool tabbed = ShowsTabs(node);
+    const bool tabbed = kind == kPreTabbed;
     if (context->tableDepth + 1 < kGenTableLevels) {
         TableLevelState& next = context->tableLevels[context->tableDepth + 1];
         next.animated = kind == kPreAnimated && IsOn(context, sw::kSupportRico) ? 1 : 0;

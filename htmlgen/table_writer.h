@@ -38,8 +38,10 @@ constexpr std::uint32_t kPreFlagsAt = 4, kPreColumnsAt = 12, kPreMoreColumnsAt =
                         kPreColourAAt = 28, kPreColourBAt = 32, kPreBorderColourFlagsAt = 36,
                         kPreBorderColourAt = 38;
 constexpr std::uint32_t kPreFitToWindow = 0x41;
-// Display kinds: tabs, one row at a time picked by a field, animated.
-constexpr std::uint8_t kPreTabbed = 4, kPreFieldRows = 5, kPreAnimated = 8;
+// Display kinds that change how a table is written: tabs and animated. Any
+// other kind (one picked by a field among them) is written as a plain table
+// showing every row.
+constexpr std::uint8_t kPreTabbed = 4, kPreAnimated = 8;
 
 // The four border widths of a cell, in pixels.
 struct CellBorders {
@@ -121,11 +123,6 @@ void ReleaseSpanOwners(TableLevelState* level);
 void ReleaseTableState(XMLGenContext* context);
 
 // Tabbed and animated tables (htmlgen/tabbed_tables.cpp).
-// Whether the table after a pre-table record is written as a tabbed table:
-// its display kind is tabs, or it shows the row a field picks and its own
-// records hold tab labels (a tabbed table made such a table keeps its tabs'
-// labels, the only names its rows have for a reader of the markup).
-bool ShowsTabs(const CDRecordNode* preTable);
 // The CSS tab strip before a tabbed table, at its pre-table record.
 void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable);
 // The division of a row of a CSS tabbed table, after its first cell's tag.

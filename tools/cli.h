@@ -27,6 +27,9 @@ struct Command {
 
 // Prints "talix: <message>" on standard error and returns kExitFailed.
 int Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Prints "talix: <message>" on standard error: something the user should
+// know of that does not make the command fail.
+void Warn(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Prints "talix: <message>" and the command's usage line on standard error
 // and returns kExitUsage.
 int UsageError(const Command& command, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -107,10 +110,15 @@ bool IsNoteArgument(const std::string& text);
 // first entry of a list), else empty.
 std::string NoteTitle(plat::NOTEHANDLE note);
 
-// The names of a note's class bits ("form, default"), and of an item's data
-// type and flags ("rich text, signed, summary"), for the listings; bits
-// without a name are given as one hexadecimal number.
-std::string NoteClassNames(plat::WORD noteClass);
+// The names of a note's class bits ("form, default"; a design element of
+// the form class named by the kind its "$Flags" give, as "page, default"),
+// and of an item's data type and flags ("rich text, signed, summary"), for
+// the listings; bits without a name are given as one hexadecimal number.
+std::string NoteClassNames(plat::WORD noteClass, std::string_view designFlags = {});
+// The kind of design element of the form class that its "$Flags" name:
+// form, subform, page, image resource, file resource, frameset, XPage or
+// custom control.
+const char* DesignKindName(std::string_view flags);
 std::string ItemTypeNames(plat::WORD type, plat::WORD flags);
 
 // The 32 upper-case hexadecimal digits of a UNID.

@@ -95,6 +95,13 @@ bool InputIsRegular(const std::string& path) {
     return false;
 }
 
+void Warn(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    PrintMessage(format, args);
+    va_end(args);
+}
+
 int UsageError(const Command& command, const char* format, ...) {
     va_list args;
     va_start(args, format);

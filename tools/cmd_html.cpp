@@ -97,6 +97,10 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
         return exitCode;
     std::string lmbcsOptions = plat::NativeToLmbcs(options);
     if (!hasMime && lmbcsOptions.find("OutputToEvent=") == std::string::npos) lmbcsOptions += " OutputToEvent=Yes";
+    // Plain text keeps its paragraphs on lines of their own unless the
+    // options say otherwise.
+    if (std::strcmp(format, "Plain Text") == 0 && strcasestr(lmbcsOptions.c_str(), "NewlineOnParagraph=") == nullptr)
+        lmbcsOptions += " NewlineOnParagraph=Yes";
     if (lmbcsOptions.size() > 0xFFFF) return UsageError(command, "--options is longer than 65,535 bytes");
 
     // The file takes its name only once the markup is whole.

@@ -74,6 +74,33 @@ void RemoveNewDatabase(Database* db, const std::string& path) {
     if (empty && plat::DbDelete(path.c_str()) == plat::NOERROR) Fail("nothing was imported: the new database was removed again");
 }
 
+// A note's "$Flags" text (empty when it has none).
+std::string DesignFlags(plat::NOTEHANDLE note) {
+    char flags[256] = {};
+    plat::ItemGetText(note, "$Flags", flags, sizeof flags);
+    return flags;
+}
+
+// An image or file resource among the imported notes whose content item is
+// missing or empty (an export that left the picture or file beside the
+// DXL, not in it) is said once, on standard error; the import stands.
+void ReportEmptyResource(plat::DBHANDLE db, plat::NOTEID id) {
+    plat::NOTEHANDLE note = 0;
+    plat::WORD noteClass = 0;
+    if (plat::NoteOpen(db, id, plat::OPEN_NOTE_DEFAULT, &note) != plat::NOERROR) return;
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_CLASS, &noteClass);
+    const std::string kind = (noteClass & plat::NOTE_CLASS_FORM) != 0 ? DesignKindName(DesignFlags(note)) : "";
+    const char* item = kind == "image resource" ? "$ImageData" : kind == "file resource" ? "$FileData" : nullptr;
+    bool held = item == nullptr;
+    if (item != nullptr) {
+        for (const ItemValue& value : FindItems(note, item)) held |= value.length > sizeof(plat::WORD);
+    }
+    if (!held)
+        Warn("note 0x%08X: the %s '%s' holds no data (%s is missing or empty)", static_cast<unsigned>(id),
+             kind.c_str(), NoteTitle(note).c_str(), item);
+    plat::NoteClose(note);
+}
+
 } // namespace
 
 std::string NoteTitle(plat::NOTEHANDLE note) {
@@ -113,6 +140,7 @@ int RunImport(const Command& command, const std::vector<std::string>& args) {
         }
         std::printf("0x%08X\t%s\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str(),
                     Escape(i < result.files.size() ? result.files[i] : std::string()).c_str());
+        ReportEmptyResource(db.handle(), id);
     }
     return exitCode;
 }
@@ -143,7 +171,7 @@ int RunNotes(const Command& command, const std::vector<std::string>& args) {
         }
         std::printf("0x%08X\t%s\t0x%04X\t%s\t%s\n", static_cast<unsigned>(id),
                     UnidText(plat::UNID{oid.File, oid.Note}).c_str(), static_cast<unsigned>(noteClass),
-                    Escape(NoteTitle(note)).c_str(), NoteClassNames(noteClass).c_str());
+                    Escape(NoteTitle(note)).c_str(), NoteClassNames(noteClass, DesignFlags(note)).c_str());
         plat::NoteClose(note);
     }
     return exitCode;

@@ -2,6 +2,7 @@
 // names of a note's class bits and of an item's data type and flags.
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "cli.h"
 
@@ -83,10 +84,27 @@ void AppendBitNames(const BitName* names, size_t count, plat::WORD word, std::st
 
 } // namespace
 
-std::string NoteClassNames(plat::WORD noteClass) {
+std::string NoteClassNames(plat::WORD noteClass, std::string_view designFlags) {
     std::string names;
     AppendBitNames(kNoteClasses, std::size(kNoteClasses), noteClass, &names);
+    // Every design element but views and shared fields is of the form class:
+    // its design flags say which kind it is.
+    const std::string_view form = "form";
+    if ((noteClass & plat::NOTE_CLASS_FORM) != 0 && names.compare(0, form.size(), form) == 0)
+        names.replace(0, form.size(), DesignKindName(designFlags));
     return names;
+}
+
+const char* DesignKindName(std::string_view flags) {
+    auto has = [&](char flag) { return flags.find(flag) != std::string_view::npos; };
+    if (has('K')) return "XPage";
+    if (has(';')) return "custom control";
+    if (has('#')) return "frameset";
+    if (has('i')) return "image resource";
+    if (has('g') || has('=')) return "file resource";
+    if (has('U')) return "subform";
+    if (has('W')) return "page";
+    return "form";
 }
 
 std::string ItemTypeNames(plat::WORD type, plat::WORD flags) {

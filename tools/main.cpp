@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <strings.h>
 #include <vector>
 
 #include "cli.h"
@@ -35,7 +37,9 @@ const Command kCommands[] = {
      RunImport},
     {"notes", "notes DB",
      "Lists the notes of DB in note-id order, one per line: note id, UNID, class, title\n"
-     "($TITLE, else Subject) and the names of the class's bits (\"form, default\").\n",
+     "($TITLE, else Subject) and the names of the class's bits (\"form, default\"), a\n"
+     "design element of the form class named by the kind its $Flags give (form, subform,\n"
+     "page, image resource, file resource, frameset, XPage or custom control).\n",
      RunNotes},
     {"items", "items DB NOTE",
      "Lists the items of a note in stored order, one per line: name, data type, flags,\n"
@@ -86,8 +90,12 @@ const Command kCommands[] = {
      "file \"MP<PART>_<n>.htm\" that is attached to the note, which is saved; the part\n"
      "file's name is printed (an empty line when none was needed), then the rest of the\n"
      "markup. Paragraphs become divisions with a class per paragraph definition in the\n"
-     "head's style sheet, and list paragraphs nested lists; the records of tables and\n"
-     "layers are not rendered as markup (their text is).\n"
+     "head's style sheet, list paragraphs nested lists, fonts spans (or font elements),\n"
+     "tables table elements (tabbed and animated ones also as CSS tabs, tab rows or an\n"
+     "accordion), and hotspots, links, sections, layers, layout regions, fields, pictures\n"
+     "and pass-through HTML their markup; buttons, embedded views and outlines give\n"
+     "nothing. Plain text (--format text) puts each paragraph on a line of its own\n"
+     "(NewlineOnParagraph=Yes unless TEXT sets it).\n"
      "Keywords of TEXT for the style sheet, paragraphs and lists: ConsolidatePABIDS,\n"
      "MoveStylesInline, UsePTags, AllowEmptyDivs, SuppressDivInfo, RelativeIndents,\n"
      "ForceParagraphs, StandardFontTags, HybridFontTags, CSSBorders, CSSBulletGraphic,\n"
@@ -363,10 +371,26 @@ int RunHelp(const std::vector<std::string>& args) {
 
 int g_messagesShown = 0;
 
-// The platform's message display: messages go to standard error.
+// The platform's message display: messages go to standard error, each line
+// after the program's one prefix. The library's messages begin with its own
+// ("TALIX: ", "Talix: " or "@Talix: "), which the program's takes the place
+// of.
 void ShowMessage(const char* text, plat::WORD) {
     ++g_messagesShown;
-    std::fprintf(stderr, "talix: %s\n", text != nullptr ? text : "");
+    std::string_view rest = text != nullptr ? text : "";
+    do {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        for (const std::string_view own : {"@talix: ", "talix: "}) {
+            if (line.size() >= own.size() && strncasecmp(line.data(), own.data(), own.size()) == 0) {
+                line.remove_prefix(own.size());
+                break;
+            }
+        }
+        std::fprintf(stderr, "talix: %.*s\n", static_cast<int>(line.size()), line.data());
+    } while (!rest.empty());
 }
 
 // A run that an interrupt or a termination request ends removes the

@@ -135,9 +135,10 @@ TEST_F(HotspotsTest, WikiLinksAndLinksOfFollowingRecords) {
               std::string::npos)
         << body;
     // A prefix that begins with one slash (as the one built from the
-    // database path does) keeps both after "http:".
+    // database path does) makes a path on the serving host: "http:/db.nsf",
+    // never "http://db.nsf", which would name the database as the host.
     EXPECT_NE(Body(chunk, "ResolveWiki=/db.nsf/Resolve?OpenAgent&amp;Text=")
-                  .find("<a href=\"http://db.nsf/Resolve?OpenAgent&amp;Text=Big+Topic\""),
+                  .find("<a href=\"http:/db.nsf/Resolve?OpenAgent&amp;Text=Big+Topic\""),
               std::string::npos);
     EXPECT_NE(body.find("<a href=\"//__0000000200000001.NSF/000000220000001100000044000000"), std::string::npos) << body;
     EXPECT_NE(body.find("?OpenDocument\" target=\"main\">doc</a> end"), std::string::npos) << body;

@@ -36,13 +36,13 @@ TEST_F(PassthruXhtml, AwkwardMarkupIsWrittenBackWellFormed) {
                  "<IMG SRC=x.gif ALT='a \"q\"' ISMAP><td>stray cell</td><div id=d id=e>open <i>été",
                  "<?php echo 1; ?></p></table>"});
 
-    // HTML 4.01: as it stands, a zero byte as a line end; the span of the
-    // text before ends first.
+    // HTML 4.01: as it stands where it was typed (inside the span of the
+    // text before), a zero byte as a line end.
     const std::string html = Body(Generate(chunk, "HTML", nullptr));
-    EXPECT_TRUE(Has(html, "before</span><STYLE>p.q { color: red } td > b {}</STYLE><B>bold<br>\r\nline</b>"
+    EXPECT_TRUE(Has(html, "before<STYLE>p.q { color: red } td > b {}</STYLE><B>bold<br>\r\nline</b>"
                           "<script>if (a && b < c)"))
         << html;
-    EXPECT_TRUE(Has(html, "<?php echo 1; ?></p></table>after")) << html;
+    EXPECT_TRUE(Has(html, "<?php echo 1; ?></p></table></span>after")) << html;
 
     const std::string xhtml = Generate(chunk, "XHTML", nullptr);
     std::string report;
@@ -65,6 +65,33 @@ TEST_F(PassthruXhtml, AwkwardMarkupIsWrittenBackWellFormed) {
     EXPECT_FALSE(Has(body, "<td>")) << body;
     EXPECT_TRUE(Has(body, "stray cell")) << body;
     EXPECT_TRUE(Has(body, "after")) << body;
+}
+
+TEST_F(PassthruXhtml, MarkupStandsInsideTheFormattingOfTheTextAroundIt) {
+    // Bold 14-point text around pass-through: inline markup stays inside the
+    // span of the size in both formats (the bold ends with each run); a
+    // block ends the span first in XHTML alone (HTML 4.01 copies it where it
+    // was typed), and the text after it opens its own again.
+    auto around = [&](const std::string& html) {
+        return Define({Definition(1), Reference(1), TextRun(1, 0x01, 0, 14, "a"), Plain(0xFFCC, 8), TextBytes(html),
+                       Plain(0xFFCD, 8), TextRun(1, 0x01, 0, 14, "b")});
+    };
+    const std::string size = "<span style=\"font-size: 14pt; \">";
+    ZervaRTChunk* inline_ = around("<i>x</i>");
+    for (const char* format : {"HTML", "XHTML"}) {
+        const std::string markup = Generate(inline_, format, nullptr);
+        EXPECT_TRUE(Has(Body(markup), size + "<b>a</b><i>x</i><b>b</b></span>")) << format << Body(markup);
+        std::string report;
+        EXPECT_EQ(talix_test::TidyErrors(markup, &report), 0) << report;
+        EXPECT_EQ(report.find("missing </"), std::string::npos) << format << report;
+    }
+    ZervaRTChunk* block = around("<div>x</div>");
+    const std::string html = Body(Generate(block, "HTML", nullptr));
+    EXPECT_TRUE(Has(html, size + "<b>a</b><div>x</div><b>b</b></span>")) << html;
+    const std::string xhtml = Generate(block, "XHTML", nullptr);
+    EXPECT_TRUE(Has(Body(xhtml), size + "<b>a</b></span><div>x</div>" + size + "<b>b</b></span>")) << Body(xhtml);
+    std::string report;
+    EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
 }
 
 TEST_F(PassthruXhtml, MarkupTypedInBracketsUnderAPreset) {

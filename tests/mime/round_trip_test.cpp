@@ -56,7 +56,8 @@ TEST(MimeRoundTrip, EveryRealItemKeepsItsWords) {
     RARIvoSession session;
     plat::DBHANDLE db = 0;
     ASSERT_EQ(plat::DbOpen(path.c_str(), &db), plat::NOERROR);
-    std::size_t travelled = 0, withWords = 0;
+    // Items that hold words, and those of them that made the round trip.
+    std::size_t travelled = 0, holdingWords = 0, withWords = 0;
     std::vector<std::string> leftOut;
     for (const auto& [id, name] : targets) {
         const std::string where = "note " + std::to_string(id) + " item " + name;
@@ -71,6 +72,7 @@ TEST(MimeRoundTrip, EveryRealItemKeepsItsWords) {
                 continue;
             }
             before = Letters(&item);
+            if (!before.empty()) ++holdingWords;
             item.ConvertToMIME(name.c_str(), nullptr, nullptr, nullptr, "Overwrite=Yes", 0, "", 0, nullptr);
             if (item.lastStatus != talix::kOK) {
                 leftOut.push_back(where + ": to MIME fails with " + std::to_string(item.lastStatus));
@@ -99,8 +101,10 @@ TEST(MimeRoundTrip, EveryRealItemKeepsItsWords) {
     for (const std::string& line : leftOut) std::cout << "left out: " << line << "\n";
     std::cout << travelled << " of " << targets.size() << " items made the round trip, " << withWords
               << " of them with words\n";
+    // Every item that holds words makes the trip (the samples hold some).
     EXPECT_GT(travelled, targets.size() / 2);
-    EXPECT_GE(withWords, 10u);
+    EXPECT_GT(holdingWords, 0u);
+    EXPECT_EQ(withWords, holdingWords);
 }
 
 } // namespace

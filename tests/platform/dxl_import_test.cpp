@@ -291,11 +291,14 @@ TEST(DxlImport, EveryRealFileReadsBackItemByItem) {
     };
     // An image resource stored as several items of other names.
     EXPECT_EQ(count(ImportAndCheck(talix_test::SampleDxlDir() / "imageres-untitled2.xml").at(0), "$ImageData"), 1u);
-    // Items stored as many same-named items, in the shared set.
-    fs::path shared = talix_test::SharedDxlDir();
-    if (shared.empty()) return;
-    EXPECT_EQ(count(ImportAndCheck(shared / "testDbDesignForms/form-components.xml").at(0), "$Body"), 13u);
-    EXPECT_EQ(count(ImportAndCheck(shared / "testDbDesign/fileres-largels.xml").at(0), "$FileData"), 5u);
+    // Items stored as many same-named items, in the shared set when it holds
+    // these files.
+    const fs::path shared = talix_test::SharedDxlDir();
+    const fs::path components = shared / "testDbDesignForms/form-components.xml";
+    const fs::path large = shared / "testDbDesign/fileres-largels.xml";
+    if (!shared.empty() && fs::exists(components))
+        EXPECT_EQ(count(ImportAndCheck(components).at(0), "$Body"), 13u);
+    if (!shared.empty() && fs::exists(large)) EXPECT_EQ(count(ImportAndCheck(large).at(0), "$FileData"), 5u);
 }
 
 TEST(DxlImport, NoteHeaderClassAndOddRecordAsGiven) {

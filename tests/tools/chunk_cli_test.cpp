@@ -58,7 +58,7 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     EXPECT_NE(link.err.find("status 1028"), std::string::npos) << link.err;
     CliOutcome hotspot = Talix({"append", db_, id, "Memo", "hotspot", "POPUP JAVASCRIPT", "alert(1)"});
     EXPECT_EQ(hotspot.status, 1);
-    EXPECT_NE(hotspot.err.find("Talix: Error in argument #1"), std::string::npos) << hotspot.err;
+    EXPECT_NE(hotspot.err.find("talix: Error in argument #1"), std::string::npos) << hotspot.err;
     CliOutcome layer = Talix({"append", db_, id, "Memo", "layer", "1px", "1px", "1 px", "20px"});
     EXPECT_EQ(layer.status, 1);
     EXPECT_NE(layer.err.find("Invalid 'height'"), std::string::npos) << layer.err;

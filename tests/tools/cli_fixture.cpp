@@ -41,7 +41,9 @@ std::vector<std::string> CliOutcome::lines() const {
 }
 
 CliOutcome CliTest::Talix(const std::vector<std::string>& args) {
-    std::string command = (emptyEnvironment_ ? "env -i " : "") + runAs_ + Quoted(TALIX_CLI_PATH);
+    std::string command = emptyEnvironment_ ? "env -i " : environment_.empty() ? "" : "env ";
+    if (!environment_.empty()) command += Quoted(environment_) + " ";
+    command = runAs_ + command + Quoted(TALIX_CLI_PATH);
     for (const auto& arg : args) command += " " + Quoted(arg);
     command += " >" + Quoted(dir_.file("out")) + " 2>" + Quoted(dir_.file("err"));
     CliOutcome run;

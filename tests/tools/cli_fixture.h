@@ -31,6 +31,8 @@ protected:
     bool emptyEnvironment_ = false;
     // A command put before talix (such as one that runs it as another user).
     std::string runAs_;
+    // One more variable ("NAME=value") the runs get, when not empty.
+    std::string environment_;
     TempDir dir_;
     std::string db_ = dir_.file("t.nsf");
 };

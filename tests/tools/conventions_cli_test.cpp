@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -72,9 +73,18 @@ protected:
     }
     // A message that gives no status as a bare number: each "status N" is
     // followed by its text, and no "Error N" stands alone.
-    static void ExpectNoBareStatus(const std::string& err) {
+    static void ExpectReadableMessages(const std::string& err) {
         static const std::regex bare("status [0-9]+($|[^:0-9])|Error [0-9]+");
         EXPECT_FALSE(std::regex_search(err, bare)) << err;
+        // Each line has one prefix: the program's, the library's taken out.
+        static const std::regex line("(talix: |usage: talix )(.*)");
+        static const std::regex second("^@?talix:", std::regex::icase);
+        std::istringstream lines(err);
+        for (std::string text; std::getline(lines, text);) {
+            std::smatch match;
+            EXPECT_TRUE(std::regex_match(text, match, line)) << text;
+            EXPECT_FALSE(std::regex_search(match[2].str(), second)) << text;
+        }
     }
 
     std::string id_ = Import(Sample("form-testls.xml"));
@@ -132,7 +142,7 @@ TEST_F(Conventions, EveryCommandTreatsHelpOptionsFormatsAndChunksAlike) {
         CliOutcome missing = Talix(Args(command, args, dir_.file("none/x.nsf"), "Table 1"));
         EXPECT_EQ(missing.status, 1) << missing.out;
         EXPECT_NE(missing.err.find("none/x.nsf"), std::string::npos) << missing.err;
-        for (const CliOutcome* run : {&option, &format, &missing}) ExpectNoBareStatus(run->err);
+        for (const CliOutcome* run : {&option, &format, &missing}) ExpectReadableMessages(run->err);
     }
     // Nothing above changed the item.
     EXPECT_EQ(Talix({"value", db_, id_, "$Body"}).out, before.out);
@@ -167,10 +177,11 @@ TEST_F(Conventions, VersionUnknownCommandsAndFailuresReadAsText) {
         CliOutcome run = Talix(args);
         EXPECT_EQ(run.status, 1) << args[0] << " " << args.back();
         EXPECT_NE(run.err, "");
-        ExpectNoBareStatus(run.err);
+        ExpectReadableMessages(run.err);
     }
     CliOutcome driver = Talix(failing[3]);
     EXPECT_NE(driver.err.find("status 12550: Unknown function or property name"), std::string::npos) << driver.err;
+    EXPECT_NE(driver.err.find("talix: Function 'Nonsense' not recognized.\n"), std::string::npos) << driver.err;
 }
 
 } // namespace

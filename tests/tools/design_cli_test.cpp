@@ -32,7 +32,7 @@ TEST_F(DesignCommands, DesignListsTheRecordsOfAnElementsContent) {
 
     CliOutcome missing = Talix({"design", db_, "page", "No Page"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("TALIX: Unable to find design element 'No Page'."), std::string::npos);
+    EXPECT_NE(missing.err.find("talix: Unable to find design element 'No Page'."), std::string::npos);
     EXPECT_EQ(Talix({"design", db_, "view", "Layout Form"}).status, 2);
 }
 
@@ -56,6 +56,37 @@ TEST_F(DesignCommands, CreateDesignMakesElementsThatDesignLists) {
     CliOutcome listed = Talix({"design", db_, "file resource", "notes.txt"});
     EXPECT_EQ(listed.out, "1\t0x0061\tCD_FILEHEADER\t28\t\n2\t0x0060\tCD_FILESEGMENT\t28\t\n");
     EXPECT_EQ(Talix({"create-design", db_, "xpage", "x"}).status, 2);
+}
+
+TEST_F(DesignCommands, NotesNamesEachDesignElementByItsKind) {
+    for (const char* sample : {"form-layout.xml", "imageres-untitled2.xml", "fileres-test.xml", "field-testfield.xml"})
+        ASSERT_EQ(Talix({"import", db_, (talix_test::SampleDxlDir() / sample).string()}).status, 0) << sample;
+    ASSERT_EQ(Talix({"create-design", db_, "page", "New Page"}).status, 0);
+    ASSERT_EQ(Talix({"create-design", db_, "subform", "New Subform"}).status, 0);
+    CliOutcome notes = Talix({"notes", db_});
+    ASSERT_EQ(notes.status, 0) << notes.err;
+    for (const char* line : {"\tLayout Form\tform\n", "\tUntitled 2.gif\timage resource\n", "\ttest.txt\tfile resource\n",
+                             "\ttestfield\tshared field\n", "\tNew Page\tpage\n", "\tNew Subform\tsubform\n"})
+        EXPECT_NE(notes.out.find(line), std::string::npos) << line << notes.out;
+}
+
+TEST_F(DesignCommands, ImportSaysOnceWhenAResourceHoldsNoData) {
+    // An image resource whose picture the export left beside the file: no
+    // "$ImageData" item, or one without data.
+    const std::string dxl = talix_test::ReadFile(talix_test::SampleDxlDir() / "imageres-untitled2.xml");
+    const std::string item = "<item name='$ImageData' ";
+    const std::size_t from = dxl.find(item), to = dxl.find("</item>", from);
+    ASSERT_NE(to, std::string::npos);
+    const std::string without = Write("without.xml", dxl.substr(0, from) + dxl.substr(to + 7));
+    const std::size_t value = dxl.find('>', from) + 1;
+    const std::string empty = Write("empty.xml", dxl.substr(0, value) + "<rawitemdata type='1'></rawitemdata>" + dxl.substr(to));
+    CliOutcome imported = Talix({"import", db_, without, empty, (talix_test::SampleDxlDir() / "fileres-test.xml").string()});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    ASSERT_EQ(imported.lines().size(), 3u);
+    const std::string first = imported.lines()[0].substr(0, 10), second = imported.lines()[1].substr(0, 10);
+    EXPECT_EQ(imported.err, "talix: note " + first + ": the image resource 'Untitled 2.gif' holds no data ($ImageData is "
+                            "missing or empty)\ntalix: note " + second + ": the image resource 'Untitled 2.gif' holds no "
+                            "data ($ImageData is missing or empty)\n");
 }
 
 } // namespace

@@ -62,7 +62,7 @@ TEST_F(FormulaCommand, ReachesTheFormulaDriverByItsClassName) {
 
     run = Talix({"formula", db_, note_, "@DbCommand(\"Talix\"; \"Foo\")"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("@Talix: Function 'Foo' not recognized."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("talix: Function 'Foo' not recognized."), std::string::npos) << run.err;
     run = Talix({"formula", db_, note_, "@DbCommand(\"../x\"; \"Foo\")"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no database driver named '../x'"), std::string::npos) << run.err;

@@ -75,6 +75,15 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     EXPECT_EQ(printed.out, "first\nsecond caf\xC3\xA9!\n");
     EXPECT_EQ(WithoutCarriageReturns(plain.out) + "\n", printed.out);
 
+    // Paragraphs stand on lines of their own, as talix text prints them,
+    // unless the options say otherwise.
+    CliOutcome lines = Talix({"html", db_, styled, "Body", "--format", "text"});
+    ASSERT_EQ(lines.status, 0) << lines.err;
+    EXPECT_EQ(WithoutCarriageReturns(lines.out) + "\n", Talix({"text", db_, styled, "Body"}).out);
+    CliOutcome joined = Talix({"html", db_, styled, "Body", "--format", "text", "--options", "newlineonparagraph=no"});
+    EXPECT_EQ(joined.out.find('\n'), std::string::npos) << joined.out;
+    EXPECT_TRUE(Has(joined.out, "normal text.This is monospace")) << joined.out;
+
     // A body far larger than the generation's buffer streams out whole, to
     // standard output or a file.
     std::vector<std::string> runs;
@@ -103,6 +112,20 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     EXPECT_TRUE(Has(paragraphs.out, "<p style=\"margin-left: -1.00in; margin-bottom: 0.5em;\">one</p>"))
         << paragraphs.out;
     EXPECT_FALSE(Has(paragraphs.out, "<style")) << paragraphs.out;
+}
+
+TEST_F(HtmlCommand, TheLibraryLogReachesStandardErrorOnlyWithVerbose) {
+    // With a debug level the walk logs its steps: in the platform's log, on
+    // standard error only when asked.
+    const std::string id = Note({"text"});
+    environment_ = "NOTES_INI=" + Write("notes.ini", "ZelundaDebug=3\n");
+    CliOutcome quiet = Talix({"html", db_, id, "Body"});
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err, "");
+    CliOutcome verbose = Talix({"--verbose", "html", db_, id, "Body"});
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_TRUE(Has(verbose.err, "PrXMLStr - IN")) << verbose.err;
+    EXPECT_EQ(verbose.out, quiet.out);
 }
 
 TEST_F(HtmlCommand, FormulasCompiledElsewhereLeaveTheDocumentWhole) {

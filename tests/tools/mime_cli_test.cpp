@@ -143,7 +143,7 @@ TEST_F(MimeCommands, RefusesBadUsage) {
     const std::string note = Import(Sample("styledtext.xml"));
     CliOutcome unwritable = Talix({"mime", db_, note, "Body", "--out", dir_.file("no/such/dir/x.eml")});
     EXPECT_EQ(unwritable.status, 1);
-    EXPECT_TRUE(Has(unwritable.err, "TALIX: Export to MIME filename")) << unwritable.err;
+    EXPECT_TRUE(Has(unwritable.err, "talix: Export to MIME filename")) << unwritable.err;
     EXPECT_EQ(Talix({"mime", db_, note, "Body", "--part", "x"}).status, 2);
     EXPECT_EQ(Talix({"mime", db_, note, "Body", "--part", "70000"}).status, 2);
     EXPECT_EQ(Talix({"mime", db_, note, "Body", "--name", "N"}).status, 2);

@@ -46,10 +46,10 @@ TEST_F(PropertyCommands, RefusalsAndUsageErrors) {
     const std::string id = NoteWithText();
     CliOutcome readOnly = Talix({"set-property", db_, id, "Memo", "Exists", "1"});
     EXPECT_EQ(readOnly.status, 1);
-    EXPECT_EQ(readOnly.err, "talix: Talix: Unable to set read-only property 'Exists'\n");
+    EXPECT_EQ(readOnly.err, "talix: Unable to set read-only property 'Exists'\n");
     CliOutcome noHandler = Talix({"set-property", db_, id, "Memo", "PointSize", "12"});
     EXPECT_EQ(noHandler.status, 1);
-    EXPECT_EQ(noHandler.err, "talix: Talix: No handler enabled to set property 'PointSize'\n");
+    EXPECT_EQ(noHandler.err, "talix: No handler enabled to set property 'PointSize'\n");
     CliOutcome silent = Talix({"set-property", db_, id, "Memo", "Font", "Bold"});
     EXPECT_EQ(silent.status, 1);
     EXPECT_NE(silent.err.find("nothing was set"), std::string::npos) << silent.err;
