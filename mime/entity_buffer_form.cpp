@@ -113,7 +113,7 @@ void WriteHtmlPart(MimeRun* run, BufferWriter* out) {
     }
     NoteNamedPictures(run, body);
     std::string header = run->htmlHeader;
-    FitForTransport(&header, &body, false);
+    FinishGeneratedPart(*run, &header, &body, false, true);
     if (!out->Append(PartLine(MimeLevel::Related, run->tail) + "\n" + LfLines(header) + "\n\n")) {
         run->Fail(kOutOfMemory);
         return;
