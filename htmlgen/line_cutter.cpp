@@ -91,6 +91,14 @@ bool IsAsciiAlnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+template <std::size_t N>
+bool Among(const char* const (&names)[N], const char* name, std::size_t length) {
+    for (const char* candidate : names) {
+        if (std::strlen(candidate) == length && std::memcmp(candidate, name, length) == 0) return true;
+    }
+    return false;
+}
+
 // Tags beside which white space never shows: the flow breaks there anyway
 // (blocks, line breaks, list items, table parts, options), or the tag
 // frames the document. "/" begins the name of an end tag.
@@ -105,10 +113,15 @@ bool BreaksFlow(const char* name, std::size_t length) {
         ++name;
         --length;
     }
-    for (const char* candidate : kNames) {
-        if (std::strlen(candidate) == length && std::memcmp(candidate, name, length) == 0) return true;
-    }
-    return false;
+    return Among(kNames, name, length);
+}
+
+// Elements shown as a box of their own in the line (pictures, controls,
+// embedded objects): white space beside one shows, as beside a word.
+bool ShowsInLine(const char* name, std::size_t length) {
+    static const char* const kNames[] = {"img",    "input", "select", "textarea", "button", "object",
+                                         "embed",  "iframe", "applet", "video",    "audio",  "canvas"};
+    return Among(kNames, name, length);
 }
 
 bool NameIs(const LineCutState& state, const char* name) {
@@ -137,6 +150,10 @@ bool TakeNameCharacter(LineCutState* run, char c, LinePoints* points) {
     if (BreaksFlow(run->name, run->nameLength)) {
         run->flowBreak = true;
         points->Confirm();
+    } else if (ShowsInLine(run->name, run->nameLength)) {
+        points->Drop();
+        run->afterWord = true;
+        run->flowBreak = false;
     }
     return false;
 }

@@ -36,7 +36,8 @@ struct LineCutSettings {
 // outside a tag; before "<" and after ">" where the line end shows as no
 // more than white space: the text before or after the tags there is white
 // space, a tag among them breaks the flow (a block, a line break, a list
-// item or table part), or they are in the head. So a line end never parts
+// item or table part), or they are in the head; a picture or control counts
+// as text there, as white space beside it shows. So a line end never parts
 // or joins words (after the ";" of a character reference a line ends only
 // where a blank or "<" follows). Without a break point the line runs on; a
 // tag is cut before a blank between two of its attributes only where the

@@ -61,10 +61,18 @@ std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths)
 std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, std::string>>& pairs,
                                        const std::vector<std::string>& forbidden, const std::string& listFile);
 
+// Compares the words a mail reader shows of each message's text/html part
+// with those of the page `talix html` gives for the item
+// (compare_visible_text.py): each pair is a message file and that page's
+// file (UTF-8). Returns the problems, "FILE: TEXT" each.
+std::vector<std::string> CompareVisibleText(const std::vector<std::pair<std::string, std::string>>& pairs,
+                                            const std::string& listFile);
+
 // Writes the item's HTML as the generation gives it without cutting lines
 // (the text the message's HTML part comes from), in the native character
-// set, into the file; false when it cannot.
-bool WriteUncutHtml(ZervaRTItem* item, const std::string& path);
+// set, into the file; false when it cannot. options: more generation
+// options.
+bool WriteUncutHtml(ZervaRTItem* item, const std::string& path, const std::string& options = "");
 
 // Sends the item's note as mail with "UseMailFields=Yes" after putting a
 // header line behind a line end in each of its mail items (the note in
