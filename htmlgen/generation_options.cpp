@@ -336,7 +336,8 @@ STATUS ReadCharsetNumber(OptionReader& reader, const OptionRow& row) {
         context->outputCharset = context->charsetId;
     } else if (reader.Get("Charset=")) {
         context->charsetId = static_cast<std::uint16_t>(CharsetNameToId(reader.Value(), 32));
-        context->outputCharset = context->charsetId;
+        // A name the table does not know leaves the output in UTF-8.
+        context->outputCharset = static_cast<std::uint16_t>(CharsetNameToId(reader.Value(), 0));
     }
     return kOK;
 }

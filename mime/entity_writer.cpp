@@ -392,10 +392,7 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
     }
     run.htmlHeader = HtmlHeader(htmlHeader, run.options);
     if (Given(plainHeader)) run.plainHeader = plainHeader;
-    // A quoted-printable header gets a quoted-printable body, in the
-    // character set the header names.
     ChooseTextCharset(&run);
-    run.htmlOptions = GenerationOptions(run, run.htmlHeader, run.htmlOptions);
     const STATUS tokenStatus = ReadNoteToken(noteHandle, run.token);
     if (tokenStatus != kOK) {
         run.Fail(tokenStatus);
