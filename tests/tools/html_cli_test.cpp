@@ -40,9 +40,11 @@ std::string WithoutLineEnds(const std::string& text) {
 
 class HtmlCommand : public talix_test::CliTest {
 protected:
-    // A note whose "Body" is a paragraph definition, a reference to it and
-    // text runs of the given LMBCS texts; returns its note id as text.
-    std::string Note(const std::vector<std::string>& texts) {
+    // A note whose "Body" is a paragraph definition, a reference to it, text
+    // runs of the given LMBCS texts and the records after them; returns its
+    // note id as text.
+    std::string Note(const std::vector<std::string>& texts,
+                     const std::vector<talix_test::FixtureRecord>& after = {}) {
         plat::DBHANDLE db = 0;
         if (plat::DbOpen(db_.c_str(), &db) != plat::NOERROR) EXPECT_EQ(plat::DbCreate(db_.c_str(), &db), plat::NOERROR);
         plat::NOTEHANDLE note = 0;
@@ -52,6 +54,7 @@ protected:
         records[0].bytes[4] = 1;
         records[1].bytes[2] = 1;
         for (const std::string& text : texts) records.push_back(talix_test::TextRecord(0x0A000001, text));
+        records.insert(records.end(), after.begin(), after.end());
         EXPECT_EQ(talix_test::StoreRichTextItem(note, "Body", records), plat::NOERROR);
         EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
         plat::NOTEID id = 0;
@@ -181,25 +184,10 @@ TEST_F(HtmlCommand, AddNewlinesEndsLinesWithLineFeeds) {
     std::string words;
     while (words.size() < 30000) words += "\xD0\x9B\xD0\xB8\xD1\x81\xD1\x82 caf\xC3\xA9 ";
     const std::string passthrough = "<p>Configuraci\xC3\xB3n <i>\xD0\x9B\xD0\xB8\xD1\x81\xD1\x82</i></p>";
-    plat::DBHANDLE db = 0;
-    ASSERT_EQ(plat::DbCreate(db_.c_str(), &db), plat::NOERROR);
-    plat::NOTEHANDLE note = 0;
-    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
-    std::vector<talix_test::FixtureRecord> records = {talix_test::HostRecord(0xFF82, 72),
-                                                      talix_test::HostRecord(0x0083, 4)};
-    records[0].bytes[4] = 1;
-    records[1].bytes[2] = 1;
-    records.push_back(talix_test::TextRecord(0x0A000001, plat::NativeToLmbcs(words)));
-    records.push_back(talix_test::HostRecord(0xFFCC, 8));
-    records.push_back(talix_test::TextRecord(0x0A000001, plat::NativeToLmbcs(passthrough)));
-    records.push_back(talix_test::HostRecord(0xFFCD, 8));
-    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Body", records), plat::NOERROR);
-    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
-    plat::NOTEID noteId = 0;
-    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &noteId);
-    plat::NoteClose(note);
-    plat::DbClose(db);
-    const std::string id = std::to_string(noteId);
+    const std::string id = Note({plat::NativeToLmbcs(words)},
+                                {talix_test::HostRecord(0xFFCC, 8),
+                                 talix_test::TextRecord(0x0A000001, plat::NativeToLmbcs(passthrough)),
+                                 talix_test::HostRecord(0xFFCD, 8)});
 
     for (const char* mode : {"AddNewlines=Yes", "AddNewlines=CRLF"}) {
         SCOPED_TRACE(mode);
