@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "mime_fixture.h"
 #include "support/markup_validators.h"
-#include "support/rich_text_items.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -28,11 +28,7 @@ std::uint16_t CollectEvent(ZervaRTChunk*, char* text, std::uint16_t length) {
 TEST(LineFeedsRealData, NothingThatLeavesHoldsAZeroByte) {
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
-    std::vector<talix_test::NoteItem> items;
-    ASSERT_EQ(talix_test::ImportRichTextItems(path, talix_test::SampleAndSharedDxlFiles(), false, &items),
-              plat::NOERROR);
-    ASSERT_FALSE(items.empty());
-
+    const std::vector<talix_test::NoteItem> items = mime_test::ImportRealItems(path);
     RARIvoSession session;
     int checked = 0;
     for (const auto& [id, name] : items) {

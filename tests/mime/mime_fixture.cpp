@@ -201,6 +201,14 @@ std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, 
     return RunChecker("TALIX_FORBIDDEN_HEADERS='" + names + "'", TALIX_MIME_CHECKER, pairs, listFile);
 }
 
+std::vector<talix_test::NoteItem> ImportRealItems(const std::string& path) {
+    std::vector<talix_test::NoteItem> items;
+    EXPECT_EQ(talix_test::ImportRichTextItems(path, talix_test::SampleAndSharedDxlFiles(), false, &items),
+              plat::NOERROR);
+    EXPECT_FALSE(items.empty());
+    return items;
+}
+
 std::vector<std::string> CompareVisibleText(const std::vector<std::pair<std::string, std::string>>& pairs,
                                             const std::string& listFile) {
     return RunChecker("", TALIX_MIME_VISIBLE_TEXT, pairs, listFile);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "graphic_fixtures.h"
+#include "support/rich_text_items.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -60,6 +61,11 @@ std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths)
 // failure of the checker itself is a problem too.
 std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, std::string>>& pairs,
                                        const std::vector<std::string>& forbidden, const std::string& listFile);
+
+// The rich-text items of the real exported notes (the project's samples,
+// with the shared set when it is present) imported into a new database at
+// path; a failed import or no item at all fails the test.
+std::vector<talix_test::NoteItem> ImportRealItems(const std::string& path);
 
 // Compares the words a mail reader shows of each message's text/html part
 // with those of the page `talix html` gives for the item

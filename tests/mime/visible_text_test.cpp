@@ -73,10 +73,7 @@ void ExpectEveryWordKept(const std::string& path, const std::vector<talix_test::
 TEST(MailWords, EveryRealItemShowsTheWordsOfItsPage) {
     talix_test::TempDir dir;
     const std::string path = dir.file("real.nsf");
-    std::vector<talix_test::NoteItem> items;
-    ASSERT_EQ(talix_test::ImportRichTextItems(path, talix_test::SampleAndSharedDxlFiles(), false, &items),
-              plat::NOERROR);
-    ASSERT_FALSE(items.empty());
+    const std::vector<talix_test::NoteItem> items = ImportRealItems(path);
     std::vector<std::string> names;
     for (const auto& [id, name] : items) names.push_back("note " + std::to_string(id) + " item " + name);
     ExpectEveryWordKept(path, items, names, &dir);
