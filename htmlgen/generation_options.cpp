@@ -333,8 +333,11 @@ STATUS ReadCharsetNumber(OptionReader& reader, const OptionRow& row) {
     XMLGenContext* context = reader.context;
     if (reader.Get(row.keyword)) {
         context->charsetId = static_cast<std::uint16_t>(Clamped(Number(reader.Value()), row.clamp, 32));
+        context->outputCharset = context->charsetId;
     } else if (reader.Get("Charset=")) {
         context->charsetId = static_cast<std::uint16_t>(CharsetNameToId(reader.Value(), 32));
+        // A name the table does not know leaves the output in UTF-8.
+        context->outputCharset = static_cast<std::uint16_t>(CharsetNameToId(reader.Value(), 0));
     }
     return kOK;
 }
@@ -878,6 +881,7 @@ void SetStartValues(XMLGenContext* context) {
     context->attachmentHandling = kHandlingDefault;
     context->attachmentTextInLink = 1;
     context->charsetId = 32;
+    context->outputCharset = 0;
     std::memcpy(context->fontSizeThresholds, kDefaultThresholds, sizeof kDefaultThresholds);
     SetSwitch(context, sw::kAllowEmptyDivs, true);
     context->eventChunkSize = context->mimeMode != 0 ? kMimeEventChunk : kDefaultEventChunk;

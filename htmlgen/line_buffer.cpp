@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/chunk_work_state.h"
@@ -114,6 +115,14 @@ void KeepText(XMLGenContext* context, std::uint32_t length) {
     context->flushMark = length;
 }
 
+// Writes text to the caller's file in the output character set.
+void WriteToCallerFile(const XMLGenContext* context, std::string_view lmbcs) {
+    const OutputCharset charset(context->outputCharset);
+    std::string text;
+    charset.Append(lmbcs, &text);
+    std::fwrite(text.data(), 1, text.size(), context->callerFile);
+}
+
 // Replaces the buffer's content by text (which fits).
 void ReplaceText(XMLGenContext* context, const std::string& text) {
     ClearLineBuffer(context);
@@ -210,8 +219,9 @@ STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final) {
     const std::uint32_t from = context->encodedLength < length ? context->encodedLength : length;
     std::string out(context->buffer, from);
     out.reserve(length + (length - from) / 2 + 16);
+    const OutputCharset charset(context->outputCharset);
     AppendQuotedPrintable(context->buffer + from, length - from, context->callerFile != nullptr ? "=0A" : "=0D=0A",
-                          &out);
+                          charset, &out);
     if (out.size() >= context->capacity) return kOutOfMemory;
     const std::uint32_t wrapped = context->wrappedLength;
     ReplaceText(context, out);
@@ -230,7 +240,7 @@ STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
 
     if (context->maxLineLength == 0) {
         if (context->callerFile != nullptr) {
-            std::fwrite(context->buffer, 1, length, context->callerFile);
+            WriteToCallerFile(context, std::string_view(context->buffer, length));
         } else if (context->partFile != nullptr) {
             std::fwrite(context->buffer, 1, length, context->partFile);
         } else if (event) {
@@ -255,9 +265,12 @@ STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
     // where a flush falls never decides where a line ends.
     CutIntoLines(settings, context->buffer + wrapped, length - wrapped, final != 0, &context->cut, &lines);
 
+    // Lines that leave the generation end in line feeds: the zero bytes of
+    // the NL mode separate lines only in memory.
+    if (context->newlines == NewlineMode::NL && (context->callerFile != nullptr || context->partFile != nullptr || event))
+        std::replace(lines.begin(), lines.end(), '\0', '\n');
     if (context->callerFile != nullptr) {
-        const std::string native = plat::LmbcsToNative(lines);
-        std::fwrite(native.data(), 1, native.size(), context->callerFile);
+        WriteToCallerFile(context, lines);
     } else if (context->partFile != nullptr) {
         std::fwrite(lines.data(), 1, lines.size(), context->partFile);
     } else if (event) {

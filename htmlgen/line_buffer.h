@@ -83,15 +83,19 @@ inline void NoteBufferSpoilt(XMLGenContext* context) { context->dirtyEnd = conte
 
 // Stores the byte length of the text as the measured length. Returns 0.
 STATUS MeasureXMLLineBuffer(XMLGenContext* context, int final);
-// Encodes as quoted-printable the text not encoded yet: every byte of a
-// multibyte character, "=", bytes from 0x7F up and control bytes other than
-// tab as "=" and two upper-case hexadecimal digits; a zero byte (a line
-// separator) as "=0A" into the caller's file, "=0D=0A" elsewhere. Returns 0,
-// or 263 when the encoded text would not fit the buffer (the buffer then
-// stays as it was).
+// Encodes as quoted-printable the text not encoded yet: every character
+// outside ASCII as the bytes of its form in the output character set
+// (UTF-8 unless CharsetNum= or Charset= names another), "=", 0x7F and
+// control bytes other than tab, each as "=" and two upper-case hexadecimal
+// digits; a zero byte (a line separator) as "=0A" into the caller's file,
+// "=0D=0A" elsewhere. Returns 0, or 263 when the encoded text would not fit
+// the buffer (the buffer then stays as it was).
 STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final);
 // Hands the text on (see the header comment). final: the last flush of a
-// run; it opens no part file and raises no event. Text written to a
+// run; it opens no part file and raises no event. The caller's file gets
+// the text in the output character set; lines that leave (to a file or an
+// event) end in a line feed in the NL mode, whose zero bytes separate the
+// lines only of text kept in memory. Text written to a
 // destination leaves the buffer; text with no destination stays, and a
 // buffer without room for more then ends the run (the walk's checks).
 // Returns 0, or 263 when the cut lines kept in memory would not fit the

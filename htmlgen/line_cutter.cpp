@@ -1,5 +1,8 @@
 #include "htmlgen/line_cutter.h"
 
+#include <cstring>
+
+#include "core/text_compare.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -60,8 +63,103 @@ struct BreakPoint {
     }
 };
 
-// Markup that is not quoted-printable: cut only where a line break is
-// harmless.
+// The places where a line may end: those where a line end shows as nothing
+// more than the white space beside it, and those of the stretch of tags
+// since the last character of text, which show as a blank inside a word
+// unless the text goes on with white space or a tag of the stretch breaks
+// the flow.
+struct LinePoints {
+    BreakPoint ordinary, preferred, attribute;
+    BreakPoint pendingOrdinary, pendingPreferred;
+
+    // A tag boundary (before "<", after ">").
+    void TagBoundary(bool preferredKind, std::size_t at, std::size_t column, const LineCutState& state) {
+        const bool harmless = !state.afterWord || state.flowBreak || state.inHead;
+        (harmless ? ordinary : pendingOrdinary).Mark(at, column, state);
+        if (preferredKind) (harmless ? preferred : pendingPreferred).Mark(at, column, state);
+    }
+    // The stretch of tags turned out harmless: its places may be taken.
+    void Confirm() {
+        if (pendingOrdinary.Set()) ordinary = pendingOrdinary;
+        if (pendingPreferred.Set()) preferred = pendingPreferred;
+        Drop();
+    }
+    void Drop() { pendingOrdinary = pendingPreferred = BreakPoint(); }
+};
+
+bool IsAsciiAlnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+template <std::size_t N>
+bool Among(const char* const (&names)[N], const char* name, std::size_t length) {
+    for (const char* candidate : names) {
+        if (std::strlen(candidate) == length && std::memcmp(candidate, name, length) == 0) return true;
+    }
+    return false;
+}
+
+// Tags beside which white space never shows: the flow breaks there anyway
+// (blocks, line breaks, list items, table parts, options), or the tag
+// frames the document. "/" begins the name of an end tag.
+bool BreaksFlow(const char* name, std::size_t length) {
+    static const char* const kNames[] = {
+        "address", "article", "aside", "blockquote", "body", "br", "caption", "center", "col", "colgroup",
+        "dd", "details", "dir", "div", "dl", "dt", "fieldset", "figcaption", "figure", "footer", "form",
+        "frame", "frameset", "h1", "h2", "h3", "h4", "h5", "h6", "head", "header", "hr", "html", "legend",
+        "li", "main", "menu", "nav", "noframes", "ol", "optgroup", "option", "p", "pre", "section", "summary",
+        "table", "tbody", "td", "tfoot", "th", "thead", "tr", "ul", "!doctype", "?xml"};
+    if (length > 0 && name[0] == '/') {
+        ++name;
+        --length;
+    }
+    return Among(kNames, name, length);
+}
+
+// Elements shown as a box of their own in the line (pictures, controls,
+// embedded objects): white space beside one shows, as beside a word.
+bool ShowsInLine(const char* name, std::size_t length) {
+    static const char* const kNames[] = {"img",    "input", "select", "textarea", "button", "object",
+                                         "embed",  "iframe", "applet", "video",    "audio",  "canvas"};
+    return Among(kNames, name, length);
+}
+
+bool NameIs(const LineCutState& state, const char* name) {
+    return state.nameLength == std::strlen(name) && std::memcmp(state.name, name, state.nameLength) == 0;
+}
+
+constexpr std::uint8_t kNameTooLong = 0xFF;
+
+// Takes c as the next character of the open tag's name; false when c ends
+// the name (the name's effects then take place).
+bool TakeNameCharacter(LineCutState* run, char c, LinePoints* points) {
+    const bool first = run->nameLength == 0;
+    if (IsAsciiAlnum(c) || c == '-' || c == ':' || (first && (c == '/' || c == '!' || c == '?'))) {
+        if (run->nameLength == kNameTooLong) return true;
+        if (run->nameLength >= sizeof run->name) {
+            run->nameLength = kNameTooLong;
+            return true;
+        }
+        run->name[run->nameLength++] = LowerAscii(c);
+        return true;
+    }
+    run->naming = false;
+    if (run->nameLength == kNameTooLong) return false;
+    if (NameIs(*run, "head")) run->inHead = true;
+    else if (NameIs(*run, "/head") || NameIs(*run, "body")) run->inHead = false;
+    if (BreaksFlow(run->name, run->nameLength)) {
+        run->flowBreak = true;
+        points->Confirm();
+    } else if (ShowsInLine(run->name, run->nameLength)) {
+        points->Drop();
+        run->afterWord = true;
+        run->flowBreak = false;
+    }
+    return false;
+}
+
+// Markup that is not quoted-printable: cut only where a line end shows as
+// no more than white space (between words, or where the flow breaks).
 void CutMarkup(const LineCutSettings& settings, std::size_t max, const char* text, std::size_t length, bool last,
                LineCutState* state, std::string* out) {
     std::size_t pos = 0;
@@ -71,7 +169,7 @@ void CutMarkup(const LineCutSettings& settings, std::size_t max, const char* tex
         const bool open = state->column > 0;
         std::size_t column = state->column;
         LineCutState run = *state;
-        BreakPoint ordinary, preferred, atMax, attribute;
+        LinePoints points;
         std::size_t i = pos;
         bool stopped = false;
         while (i < length) {
@@ -79,56 +177,64 @@ void CutMarkup(const LineCutSettings& settings, std::size_t max, const char* tex
             const std::size_t n = LmbcsCharBytes(text + i, length - i);
             const bool usable = i > lineStart || open;
             if (c == '\n') {
-                // A line feed ends the line already.
+                // A line feed ends the line already; as text it is white space.
                 column = 0;
-                ordinary = preferred = atMax = attribute = BreakPoint();
+                points = LinePoints();
+                if (!run.inTag) run.afterWord = run.flowBreak = false;
                 i += n;
                 continue;
             }
             if (!run.inTag) {
-                if (c == ' ' && usable) {
-                    ordinary.Mark(i, column, run);
-                } else if (c == '<' && StartsTag(text, i, length)) {
-                    if (usable) ordinary.Mark(i, column, run);
+                if (c == '<' && StartsTag(text, i, length)) {
+                    if (usable) points.TagBoundary(false, i, column, run);
                     run.inTag = true;
                     run.closingTag = i + 1 < length && text[i + 1] == '/';
                     run.quote = 0;
                     run.afterEquals = false;
+                    run.naming = true;
+                    run.nameLength = 0;
+                } else if (c == ' ' || c == '\t' || c == '\r') {
+                    points.Confirm();
+                    if (c == ' ' && usable) points.ordinary.Mark(i, column, run);
+                    run.afterWord = run.flowBreak = false;
+                } else {
+                    points.Drop();
+                    run.afterWord = true;
+                    run.flowBreak = false;
                 }
-            } else if (run.quote != 0) {
-                if (c == run.quote) run.quote = 0;
-            } else if (c == ' ') {
-                if (usable) attribute.Mark(i, column, run);
-            } else if ((c == '"' || c == '\'') && run.afterEquals) {
-                // A quote opens a value only right after "=": inside an
-                // unquoted value it is a character of the value.
-                run.quote = c;
-            } else if (c == '>') {
-                run.inTag = false;
-                const bool beforeStartTag = i + 2 < length && text[i + 1] == '<' && text[i + 2] != '/';
-                const bool closing = run.closingTag;
-                run.closingTag = false;
-                ordinary.Mark(i + n, column + 1, run);
-                if (closing || beforeStartTag) preferred.Mark(i + n, column + 1, run);
+            } else if (!(run.naming && TakeNameCharacter(&run, c, &points))) {
+                if (run.quote != 0) {
+                    if (c == run.quote) run.quote = 0;
+                } else if (c == ' ') {
+                    if (usable) points.attribute.Mark(i, column, run);
+                } else if ((c == '"' || c == '\'') && run.afterEquals) {
+                    // A quote opens a value only right after "=": inside an
+                    // unquoted value it is a character of the value.
+                    run.quote = c;
+                } else if (c == '>') {
+                    run.inTag = false;
+                    const bool beforeStartTag = i + 2 < length && text[i + 1] == '<' && text[i + 2] != '/';
+                    const bool closing = run.closingTag;
+                    run.closingTag = false;
+                    points.TagBoundary(closing || beforeStartTag, i + n, column + 1, run);
+                }
             }
             if (run.inTag && run.quote == 0 && c != ' ') run.afterEquals = c == '=';
-            if (c == ';' && !run.inTag) ordinary.Mark(i + n, column + 1, run);
             ++column;
-            if (column == max && !run.inTag && run.quote == 0) atMax.Mark(i + n, column, run);
             i += n;
-            if ((column >= max && (ordinary.Set() || preferred.Set())) || (column >= 2 * max && atMax.Set()) ||
-                (column >= kLongestLine && attribute.Set())) {
+            if ((column >= max && (points.ordinary.Set() || points.preferred.Set())) ||
+                (column >= kLongestLine && points.attribute.Set())) {
                 stopped = true;
                 break;
             }
         }
 
+        // Without a place to cut the line runs on: a word is never parted.
         BreakPoint cut;
         if (stopped || column > max) {
-            if (preferred.Set() && preferred.column < max) cut = preferred;
-            else if (ordinary.Set()) cut = ordinary;
-            else if (atMax.Set()) cut = atMax;
-            else if (column >= kLongestLine && attribute.Set()) cut = attribute;
+            if (points.preferred.Set() && points.preferred.column < max) cut = points.preferred;
+            else if (points.ordinary.Set()) cut = points.ordinary;
+            else if (column >= kLongestLine && points.attribute.Set()) cut = points.attribute;
         }
         if (!cut.Set()) {
             // The rest of the text: the last line, or the start of a line

@@ -1,7 +1,8 @@
 // Cutting generated markup into lines of about a given length, at places
-// where a line break changes nothing: before a blank or a tag, after a tag
-// or an entity, preferably after a closing tag; inside a tag only between
-// attributes, never inside an attribute value.
+// where a line break changes nothing a reader sees: before a blank, or at a
+// tag beside white space or where the flow breaks anyway, preferably after
+// a closing tag; inside a tag only between attributes, never inside an
+// attribute value, never inside a word.
 #pragma once
 
 #include <cstddef>
@@ -30,13 +31,19 @@ struct LineCutSettings {
 //
 // A line ends at the last preferred break point (after the ">" of a closing
 // tag, or of a tag followed by a start tag) fewer than maxLineLength
-// characters from its start, else at the last ordinary one (before a blank
-// or "<" outside a tag, after ">", after ";" outside a tag) once the line
-// reaches maxLineLength characters; without any, text outside a tag is cut
-// after maxLineLength characters, while a tag runs on to the next break
-// point, and is cut before a blank between two of its attributes only where
-// the line would pass 998 characters. An attribute value is never cut. A line feed restarts the count. Characters are
-// never split; a blank at a cut begins the next line.
+// characters from its start, else at the last ordinary one once the line
+// reaches maxLineLength characters. Ordinary break points: before a blank
+// outside a tag; before "<" and after ">" where the line end shows as no
+// more than white space: the text before or after the tags there is white
+// space, a tag among them breaks the flow (a block, a line break, a list
+// item or table part), or they are in the head; a picture or control counts
+// as text there, as white space beside it shows. So a line end never parts
+// or joins words (after the ";" of a character reference a line ends only
+// where a blank or "<" follows). Without a break point the line runs on; a
+// tag is cut before a blank between two of its attributes only where the
+// line would pass 998 characters. An attribute value is never cut. A line
+// feed restarts the count. Characters are never split; a blank at a cut
+// begins the next line.
 //
 // Quoted-printable text may be cut anywhere but inside an escape ("=" and
 // two hexadecimal digits); every line, its soft break "=" included, has at

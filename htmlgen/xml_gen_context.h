@@ -55,6 +55,16 @@ struct LineCutState {
     bool closingTag = false;
     char quote = 0;               // the quote of an attribute value open in the tag
     bool afterEquals = false;     // the tag's last character but blanks was "=": a quote opens a value
+    // Whether a line end between the last character of text and the next
+    // would show as a blank between them: not when that character was white
+    // space (or there was none), nor when a tag that breaks the flow (a
+    // block, a line break, a cell) lies between them, nor in the head.
+    bool afterWord = false;       // the last character of text was not white space
+    bool flowBreak = false;       // such a tag lies after the last character of text
+    bool inHead = false;
+    bool naming = false;          // the open tag's name is being read
+    std::uint8_t nameLength = 0;  // its name as read so far ("/", "!" or "?" first included)
+    char name[11] = {};
 };
 
 // Image and attachment handling modes.
@@ -415,6 +425,9 @@ struct XMLGenContext : GenerationWalkState {
     // ---- Option values (htmlgen/generation_options.h) --------------------
     std::uint32_t switchWords[kSwitchWords - 1] = {};   // switch words 1 to 6
     std::uint16_t charsetId = 32;            // CharsetNum= / Charset=
+    // The set text leaves the generation in (files, quoted-printable): the
+    // one CharsetNum= or Charset= names, else 0 for UTF-8.
+    std::uint16_t outputCharset = 0;
     std::uint16_t tabSpaces = 0;             // PreserveTabs=: blanks written for a tab, 0 to 80
     std::uint16_t imageHandling = 0;         // ImageHandling= (kHandling*)
     std::uint16_t attachmentHandling = 0;    // AttachmentHandling= (kHandling*)

@@ -95,7 +95,7 @@ void WriteHtmlPart(MimeRun* run, BufferWriter* out) {
     std::uint32_t capacity = static_cast<std::uint32_t>(out->Room() - 1);
     char name[128] = {};
     ZervaRTChunk* chunk = run->chunk;
-    const std::string& options = run->htmlOptions;
+    const std::string options = GenerationOptions(*run, run->htmlHeader, run->htmlOptions);
     char* at = run->buffer + run->used;
     chunk->GenerateHTMLToMime(0, 1, run->kind.empty() ? nullptr : run->kind.c_str(), options.c_str(),
                               ClampToWord(options.size()), at, &capacity, 2, name, nullptr,
@@ -113,7 +113,7 @@ void WriteHtmlPart(MimeRun* run, BufferWriter* out) {
     }
     NoteNamedPictures(run, body);
     std::string header = run->htmlHeader;
-    FitForTransport(&header, &body, false);
+    FinishGeneratedPart(*run, &header, &body, false, true);
     if (!out->Append(PartLine(MimeLevel::Related, run->tail) + "\n" + LfLines(header) + "\n\n")) {
         run->Fail(kOutOfMemory);
         return;

@@ -28,6 +28,7 @@
 #include "core/kept_items.h"
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
+#include "htmlgen/quoted_printable.h"
 #include "mime/entity_writer.h"
 #include "mime/mail_headers.h"
 #include "mime/mime_part.h"
@@ -185,8 +186,8 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
     std::uint8_t* body = work_ + offset + texts;
     std::uint32_t capacity = static_cast<std::uint32_t>(kPartSpace - MimePartHeaderLength() - texts - 2);
     char name[128] = {};
-    chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
-                              ClampToWord(options.size()),
+    const std::string generation = GenerationOptions(*run_, headers, options);
+    chunk->GenerateHTMLToMime(0, 1, kind, generation.c_str(), ClampToWord(generation.size()),
                               reinterpret_cast<char*>(body + 2), &capacity, partNumber, name, nullptr,
                               run_->outputName.c_str(), run_->actOnText, run_->queryLinkData, run_->linkFlags,
                               &run_->sectionFlag, images);
@@ -207,9 +208,13 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
     }
     text.append(reinterpret_cast<const char*>(body + 2), capacity);
     NoteNamedPictures(run_, text);
+    // A stored part holds the message's bytes: the text in its character set.
+    std::string bytes;
+    OutputCharset(run_->textCharsetId).Append(text, &bytes);
+    text.swap(bytes);
     // The headers end in an empty line.
     std::string header = headers.substr(0, headers.size() >= 4 ? headers.size() - 4 : 0);
-    FitForTransport(&header, &text, false);
+    FinishGeneratedPart(*run_, &header, &text, false, false);
     const std::string partHeaders = header + kCrLf + kCrLf;
     if (offset + boundary.size() + partHeaders.size() + 2 + text.size() <= kPartSpace - 2) {
         AppendPart(flags, kPartBody, boundary, partHeaders, kCrLf + text);

@@ -17,6 +17,7 @@
 #include "core/text_compare.h"
 #include "engine/link_fixups.h"
 #include "htmlgen/quoted_printable.h"
+#include "mime/header_text.h"
 #include "mime/mail_headers.h"
 #include "mime/mime_icons.h"
 #include "talix/item.h"
@@ -186,7 +187,61 @@ std::string PlainHeader(const MimeRun& run) {
     return "Content-Type: text/plain; charset=\"us-ascii\"";
 }
 
-void FitForTransport(std::string* header, std::string* body, bool lfOnly) {
+void ChooseTextCharset(MimeRun* run) {
+    const std::string named = Charset(run->options);
+    if (EqualNoCase(named.c_str(), "us-ascii")) return;
+    const std::uint16_t id = MimeCharsetId(named);
+    if (id == 0) return;   // a set the platform does not know: UTF-8
+    const OutputCharset charset(id);
+    if (charset.IsUtf8() && id != plat::CHARSET_UTF8) return;
+    run->textCharset = named;
+    if (!charset.IsUtf8()) run->textCharsetId = id;
+}
+
+std::string GenerationOptions(const MimeRun& run, const std::string& header, std::string options) {
+    if (ContainsNoCase(header, "quoted-printable") && !ContainsNoCase(options, "ContentTransferEncoding="))
+        options += " ContentTransferEncoding=quoted-printable";
+    if (run.textCharsetId != 0 && !ContainsNoCase(options, "Charset"))
+        options += " CharsetNum=" + std::to_string(run.textCharsetId);
+    return options;
+}
+
+namespace {
+
+// Whether the text a reader decodes from the body is ASCII alone: the
+// bytes of a quoted-printable body's escapes, else the body's own (in the
+// platform's set, a byte below 0x20 other than tab and line ends begins a
+// character outside ASCII).
+bool DecodesToAscii(const std::string& body, bool quotedPrintable, bool lmbcs) {
+    if (quotedPrintable) {
+        for (std::size_t at = body.find('='); at != std::string::npos && at + 1 < body.size();
+             at = body.find('=', at + 1)) {
+            const char c = body[at + 1];
+            if ((c >= '8' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) return false;
+        }
+        return true;
+    }
+    for (const char c : body) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80 || (lmbcs && b < 0x20 && b != '\t' && b != '\n' && b != '\r')) return false;
+    }
+    return true;
+}
+
+// Makes a header that says us-ascii name the character set instead.
+void NameCharset(std::string* header, const std::string& charset) {
+    static const char kAscii[] = "charset=\"us-ascii\"";
+    for (std::size_t at = 0; at + sizeof kAscii - 1 <= header->size(); ++at) {
+        if (StartsWithNoCase(header->c_str() + at, kAscii)) {
+            header->replace(at, sizeof kAscii - 1, "charset=\"" + charset + "\"");
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* body, bool lfOnly, bool lmbcs) {
     constexpr std::size_t kLongestLine = 998;
     std::size_t longest = 0;
     for (std::size_t at = 0; at < body->size();) {
@@ -197,19 +252,23 @@ void FitForTransport(std::string* header, std::string* body, bool lfOnly) {
         if (length > longest) longest = length;
         at = end + 1;
     }
-    if (longest <= kLongestLine || ContainsNoCase(*header, "quoted-printable")) return;
-    // Any other transfer encoding the header names gives way.
-    std::string lines;
-    for (std::size_t at = 0; at <= header->size();) {
-        std::size_t end = header->find("\r\n", at);
-        if (end == std::string::npos) end = header->size();
-        const std::string line = header->substr(at, end - at);
-        if (!StartsWithNoCase(line.c_str(), "Content-Transfer-Encoding:") && !line.empty())
-            lines += (lines.empty() ? "" : "\r\n") + line;
-        at = end + 2;
+    bool quotedPrintable = ContainsNoCase(*header, "quoted-printable");
+    if (longest > kLongestLine && !quotedPrintable) {
+        // Any other transfer encoding the header names gives way.
+        std::string lines;
+        for (std::size_t at = 0; at <= header->size();) {
+            std::size_t end = header->find("\r\n", at);
+            if (end == std::string::npos) end = header->size();
+            const std::string line = header->substr(at, end - at);
+            if (!StartsWithNoCase(line.c_str(), "Content-Transfer-Encoding:") && !line.empty())
+                lines += (lines.empty() ? "" : "\r\n") + line;
+            at = end + 2;
+        }
+        *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
+        *body = QuotedPrintableText(*body, lfOnly, lmbcs);
+        quotedPrintable = true;
     }
-    *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
-    *body = QuotedPrintableText(*body, lfOnly);
+    if (!DecodesToAscii(*body, quotedPrintable, lmbcs)) NameCharset(header, run.textCharset);
 }
 
 void NoteNamedPictures(MimeRun* run, const std::string& html) {
@@ -333,10 +392,7 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
     }
     run.htmlHeader = HtmlHeader(htmlHeader, run.options);
     if (Given(plainHeader)) run.plainHeader = plainHeader;
-    // A quoted-printable header gets a quoted-printable body.
-    if (!Given(htmlHeader) && ContainsNoCase(run.htmlHeader, "quoted-printable") &&
-        !ContainsNoCase(run.htmlOptions, "ContentTransferEncoding="))
-        run.htmlOptions += " ContentTransferEncoding=quoted-printable";
+    ChooseTextCharset(&run);
     const STATUS tokenStatus = ReadNoteToken(noteHandle, run.token);
     if (tokenStatus != kOK) {
         run.Fail(tokenStatus);

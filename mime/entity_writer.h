@@ -69,6 +69,11 @@ struct MimeRun {
     bool tabPictureNamed = false;  // the HTML names the tab picture
     std::string bodyAttachment;    // UseAttachedFile= or the file AttachedFile= attached
     bool bodyAttached = false;     // ... attached by this run
+    // The character set of generated text that is not ASCII alone: the one
+    // "charset=" names when the platform can write it, else UTF-8; and its
+    // id (0 for UTF-8).
+    std::string textCharset = "utf-8";
+    std::uint16_t textCharsetId = 0;
 
     STATUS status = kOK;           // the first failure; later parts are still written
 
@@ -120,11 +125,20 @@ void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&
 // The text/plain part's header: the given one, else "AltMimeHeader=", else
 // us-ascii (quoted-printable, or another charset, as the options say).
 std::string PlainHeader(const MimeRun& run);
+// Chooses the run's text character set from "charset=".
+void ChooseTextCharset(MimeRun* run);
+// The generation options of a part with the header: quoted-printable when
+// the header says so, in the run's text character set.
+std::string GenerationOptions(const MimeRun& run, const std::string& header, std::string options);
 // A generated part's header (lines separated by CR LF) and text made fit to
-// travel: a text with a line of more than 998 characters (which no cut
-// could shorten without changing it) is sent quoted-printable, its header
-// saying so. lfOnly: the text's lines end in LF alone, and so do the new.
-void FitForTransport(std::string* header, std::string* body, bool lfOnly);
+// travel and labelled truthfully: a text with a line of more than 998
+// characters (which no cut could shorten without changing it) is sent
+// quoted-printable, its header saying so; a header that says us-ascii names
+// the run's text character set when the text is not ASCII alone. The text
+// is native, or with lmbcs in the platform's set (and handed on so, to be
+// made native by its reader); lfOnly: its lines end in LF alone, and so do
+// the new.
+void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* body, bool lfOnly, bool lmbcs);
 // Takes note of the pictures the generated HTML names that the writer
 // supplies only when they are named (the tab picture).
 void NoteNamedPictures(MimeRun* run, const std::string& html);

@@ -8,6 +8,9 @@
 #include <ctime>
 
 #include "core/base64.h"
+#include "core/charset_names.h"
+#include "core/text_compare.h"
+#include "htmlimport/html_input.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -116,9 +119,118 @@ bool IsAddrSpec(std::string_view text) {
     return at != std::string_view::npos && IsDotAtom(text.substr(0, at)) && IsDomain(text.substr(at + 1));
 }
 
+// The UTF-8 text with every character that some reader takes for a line
+// end or a control (C0 and C1 controls, the line and paragraph separators)
+// made a blank.
+std::string WithoutControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
+        if (b < 0x20 || b == 0x7F) {
+            out += ' ';
+        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += ' ';
+            ++i;
+        } else if (b == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {
+            out += ' ';
+            i += 2;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
+// The bytes of the encoded text of an encoded word: Base64 ("B") or the
+// "Q" form ("_" a blank, "=" and two hexadecimal digits a byte).
+std::string EncodedBytes(char encoding, std::string_view encoded) {
+    std::string bytes;
+    if (encoding == 'B' || encoding == 'b') {
+        bytes.resize(encoded.size() * 3 / 4 + 3);
+        bytes.resize(DecodeBase64(encoded.data(), reinterpret_cast<std::uint8_t*>(bytes.data()),
+                                  static_cast<std::uint32_t>(encoded.size()), static_cast<std::uint32_t>(bytes.size())));
+        return bytes;
+    }
+    auto hex = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        const char c = encoded[i];
+        if (c == '_') {
+            bytes += ' ';
+        } else if (c == '=' && i + 2 < encoded.size() && hex(encoded[i + 1]) >= 0 && hex(encoded[i + 2]) >= 0) {
+            bytes += static_cast<char>(hex(encoded[i + 1]) * 16 + hex(encoded[i + 2]));
+            i += 2;
+        } else {
+            bytes += c;
+        }
+    }
+    return bytes;
+}
+
+// The ready-made encoded word ("=?charset?B?text?=" or with Q) that begins
+// at text[at]: its length in *length and its text, decoded, in *decoded.
+// False when none begins there, or its character set is one the platform
+// cannot read.
+bool ReadyMadeWord(std::string_view text, std::size_t at, std::size_t* length, std::string* decoded) {
+    if (text.compare(at, 2, "=?") != 0) return false;
+    const std::size_t charsetEnd = text.find('?', at + 2);
+    if (charsetEnd == std::string_view::npos || charsetEnd + 2 >= text.size() || text[charsetEnd + 2] != '?')
+        return false;
+    const char encoding = text[charsetEnd + 1];
+    if (std::strchr("BbQq", encoding) == nullptr) return false;
+    const std::size_t textStart = charsetEnd + 3;
+    const std::size_t end = text.find("?=", textStart);
+    if (end == std::string_view::npos) return false;
+    const std::string_view encoded = text.substr(textStart, end - textStart);
+    if (encoded.find(' ') != std::string_view::npos) return false;
+    // A language after "*" (RFC 2231) does not change the set.
+    std::string charset(text.substr(at + 2, charsetEnd - at - 2));
+    charset = charset.substr(0, charset.find('*'));
+    const std::uint16_t id = MimeCharsetId(charset);
+    if (id == 0) return false;
+    InputCharset set;
+    set.encoding = HtmlEncoding::kCharset;
+    set.charsetId = id;
+    const std::string bytes = EncodedBytes(encoding, encoded);
+    std::string_view utf8;
+    if (InputAsUtf8(bytes, set, decoded, &utf8) != kOK) return false;
+    if (utf8.data() != decoded->data()) decoded->assign(utf8);
+    *length = end + 2 - at;
+    return true;
+}
+
+// The name with each ready-made encoded word it holds decoded; a word that
+// cannot be decoded stays as it is.
+std::string WithReadyMadeWordsDecoded(std::string_view name) {
+    std::string text;
+    for (std::size_t at = 0; at < name.size();) {
+        std::size_t length = 0;
+        std::string decoded;
+        if (name[at] == '=' && ReadyMadeWord(name, at, &length, &decoded)) {
+            text += decoded;
+            at += length;
+        } else {
+            text += name[at++];
+        }
+    }
+    return text;
+}
+
 // A display name as a quoted string, or as encoded words outside US-ASCII.
-std::string DisplayName(const std::string& name) {
-    if (!IsAscii(name)) return EncodedWords(name);
+// No decoding of what is written gives a line end: ready-made encoded
+// words in the name are decoded here and written again as encoded words
+// of ours, and a name that still holds what a reader could take for an
+// encoded word goes as encoded words of ours too, which a reader decodes
+// once, to the text itself.
+std::string DisplayName(const std::string& given) {
+    const std::string name = WithoutControls(WithReadyMadeWordsDecoded(given));
+    if (!IsAscii(name) || name.find("=?") != std::string::npos) return EncodedWords(name);
     std::string quoted = "\"";
     for (const char c : name) {
         if (c == '"' || c == '\\') quoted += '\\';
@@ -190,6 +302,20 @@ bool IsHeaderLine(const std::string& line) {
 }
 
 } // namespace
+
+std::uint16_t MimeCharsetId(const std::string& name) {
+    if (EqualNoCase(name.c_str(), "us-ascii")) return plat::CHARSET_ASCII;
+    std::uint32_t id = CharsetNameToId(name.c_str(), 0);
+    if (id == 0) {
+        // "ISO-8859-5" as the table writes it, "ISO88595".
+        std::string squeezed;
+        for (const char c : name) {
+            if (c != '-' && c != '_') squeezed += c;
+        }
+        id = CharsetNameToId(squeezed.c_str(), 0);
+    }
+    return static_cast<std::uint16_t>(id <= 0xFFFF ? id : 0);
+}
 
 std::string HeaderValue(std::string_view lmbcs) {
     const std::string native = plat::LmbcsToNative(lmbcs);

@@ -324,6 +324,9 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         if (length > kGenerationCapacity) length = kGenerationCapacity;
         generated = defaultChunk->lastStatus;
     }
+    // What the generation kept separates its lines by zero bytes in the NL
+    // mode; the pieces it handed on end them in line feeds, and so does this.
+    if (markup != nullptr && file == nullptr) std::replace(markup, markup + length, '\0', '\n');
     // The generation hands its text to the line procedure as it goes and
     // keeps the last of it in the buffer: that goes to the new item too.
     if (output != nullptr && markup != nullptr && length > 0)

@@ -337,6 +337,20 @@ bool OpenItemArguments(const Command& command, const std::vector<std::string>& a
     return true;
 }
 
+bool CopyToStandardOutput(const std::string& path) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return false;
+    char buffer[65536];
+    bool ok = true;
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        if (std::fwrite(buffer, 1, n, stdout) != n) ok = false;
+    }
+    if (std::ferror(in) != 0) ok = false;
+    std::fclose(in);
+    return std::fflush(stdout) == 0 && ok;
+}
+
 std::string TemporaryFile(const char* suffix) {
     std::string pattern = (!talix::TempDirectory().empty() ? talix::TempDirectory() : std::string("/tmp/")) +
                           "talix-XXXXXX" + suffix;

@@ -2,6 +2,7 @@
 // plain text, streamed through the generation's text event so that any
 // size comes out whole; or rendered for a MIME message into a part file
 // attached to the note.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -140,8 +141,12 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
         g_writer = nullptr;
         failure = markup == nullptr ? "out of memory" : Failure(chunk);
         if (failure.empty()) {
-            const std::uint32_t length = chunk->session->textResultLength;
-            writer.Write(markup, length < kMarkupBufferSize ? length : kMarkupBufferSize - 1);
+            const std::uint32_t length =
+                std::min<std::uint32_t>(chunk->session->textResultLength, kMarkupBufferSize - 1);
+            // What stayed in the buffer separates lines by zero bytes in the
+            // NL mode (AddNewlines=Yes): out here they end in line feeds.
+            std::replace(markup, markup + length, '\0', '\n');
+            writer.Write(markup, length);
         }
     }
     writer.Finish();

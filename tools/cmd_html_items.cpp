@@ -57,22 +57,6 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
     return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
-// Copies a file of markup in the platform's character set to standard
-// output as UTF-8.
-bool CopyMarkupToStandardOutput(const std::string& path) {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) return false;
-    std::string markup;
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) markup.append(buffer, n);
-    const bool read = std::ferror(in) == 0;
-    std::fclose(in);
-    const std::string native = plat::LmbcsToNative(markup);
-    const bool written = std::fwrite(native.data(), 1, native.size(), stdout) == native.size();
-    return read && written && std::fflush(stdout) == 0;
-}
-
 } // namespace
 
 int RunExportHtml(const Command& command, const std::vector<std::string>& given) {
@@ -93,7 +77,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
                        plat::NativeToLmbcs(taken.options).c_str(), 0, nullptr);
     int result = kExitOk;
     if (item->lastStatus != talix::kOK) result = ConversionFailed("export-html", item, path);
-    else if (toStandardOutput && !CopyMarkupToStandardOutput(path))
+    else if (toStandardOutput && !CopyToStandardOutput(path))
         result = Fail("cannot write the markup to standard output");
     if (toStandardOutput) ::unlink(path.c_str());
     return result;

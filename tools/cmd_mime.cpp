@@ -38,20 +38,6 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
     return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
-// Copies a file to standard output.
-bool CopyToStandardOutput(const std::string& path) {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) return false;
-    char buffer[65536];
-    bool ok = true;
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-        if (std::fwrite(buffer, 1, n, stdout) != n) ok = false;
-    }
-    std::fclose(in);
-    return std::fflush(stdout) == 0 && ok;
-}
-
 int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string& options,
                const std::string& htmlOptions) {
     char* end = nullptr;

@@ -123,13 +123,23 @@ TEST(LineBuffer, QuotedPrintableEscapesWhatIsNotPlainAscii) {
     RARIvoSession session;
     Context context(&session);
     context.Read("ContentTransferEncoding=quoted-printable");
-    context.SetText(std::string("a\tb c=d\xE9\x14\x03\xB1"));
+    // Characters outside ASCII are escaped as their bytes in UTF-8 (the
+    // e acute of the platform's set, an alpha of its Unicode group).
+    context.SetText(std::string("a\tb c=d\x82\x14\x03\xB1"));
     ASSERT_EQ(talix::EncodeXMLLineBuffer(context.get(), 0), 0);
-    EXPECT_EQ(context.Text(), "a\tb c=3Dd=E9=14=03=B1");
+    EXPECT_EQ(context.Text(), "a\tb c=3Dd=C3=A9=CE=B1");
     // Encoding again leaves what is encoded alone.
     talix::AppendOutput(context.get(), "=");
     ASSERT_EQ(talix::EncodeXMLLineBuffer(context.get(), 0), 0);
-    EXPECT_EQ(context.Text(), "a\tb c=3Dd=E9=14=03=B1=3D");
+    EXPECT_EQ(context.Text(), "a\tb c=3Dd=C3=A9=CE=B1=3D");
+
+    // In a set that Charset= names: its bytes, and a reference to a
+    // character it does not hold.
+    Context latin(&session);
+    latin.Read("ContentTransferEncoding=quoted-printable Charset=ISO-8859-1");
+    latin.SetText(std::string("d\x82\x14\x03\xB1x"));
+    ASSERT_EQ(talix::EncodeXMLLineBuffer(latin.get(), 0), 0);
+    EXPECT_EQ(latin.Text(), "d=E9&#945;x");
 
     // A zero byte before the write position separates lines: CR LF in
     // memory and part files, a line feed alone into the caller's file.
@@ -150,16 +160,41 @@ TEST(LineBuffer, QuotedPrintableEscapesWhatIsNotPlainAscii) {
     EXPECT_EQ(small.Text(), std::string(20, '='));
 }
 
-TEST(LineBuffer, LinesAreCutAtBreakPointsOrAtTheLength) {
+TEST(LineBuffer, LinesAreCutOnlyWhereNoWordChanges) {
     RARIvoSession session;
     Context context(&session);
     context.Read("MaxLineLength=72 AddNewlines=CRLF");
 
-    // One 200-character word: lines of 72 characters.
-    context.SetText(std::string(200, 'w'));
+    // One 200-character word, and a word whose letters are character
+    // references and inline elements: each stays on one line.
+    const std::string longWord(200, 'w');
+    std::string references;
+    for (int i = 0; i < 30; ++i) references += i % 7 == 3 ? "<b>&#1083;</b>" : "&#1089;&#1086;";
+    context.SetText(longWord + " " + references + "<span>x</span>&amp;y");
     ASSERT_EQ(talix::FlushXMLLineBuffer(context.get(), 1), 0);
     EXPECT_EQ(Lines(context.Text()),
-              (std::vector<std::string>{std::string(72, 'w'), std::string(72, 'w'), std::string(56, 'w')}));
+              (std::vector<std::string>{longWord, " " + references + "<span>x</span>&amp;y"}));
+
+    // Words of references: lines end before the blanks between them.
+    std::string words;
+    for (int i = 0; i < 40; ++i) words += "&#1051;&#1080;&#1089;&#1090; ";
+    context.SetText(words);
+    ASSERT_EQ(talix::FlushXMLLineBuffer(context.get(), 1), 0);
+    const std::vector<std::string> wordLines = Lines(context.Text());
+    EXPECT_GT(wordLines.size(), 10u);
+    for (std::size_t i = 1; i < wordLines.size(); ++i) EXPECT_EQ(wordLines[i].substr(0, 7), " &#1051") << i;
+
+    // Tags where the flow breaks (blocks, cells, line breaks) take line
+    // ends beside words; inline tags beside a blank do too.
+    context.SetText("<table><tr><td>" + std::string(60, 'a') + "</td><td>" + std::string(60, 'b') + "</td></tr>"
+                    "</table><i>" + std::string(60, 'c') + "</i> <i>" + std::string(60, 'd') + "</i><br>" +
+                    std::string(60, 'e'));
+    ASSERT_EQ(talix::FlushXMLLineBuffer(context.get(), 1), 0);
+    EXPECT_EQ(Lines(context.Text()),
+              (std::vector<std::string>{"<table><tr>", "<td>" + std::string(60, 'a') + "</td>",
+                                        "<td>" + std::string(60, 'b') + "</td>", "</tr></table>",
+                                        "<i>" + std::string(60, 'c') + "</i>", " <i>" + std::string(60, 'd') + "</i>",
+                                        "<br>" + std::string(60, 'e')}));
 
     // Markup: lines end after closing tags, before blanks and tags, never
     // inside a tag; nothing is lost. Text written after an in-memory flush
@@ -209,7 +244,7 @@ TEST(LineBuffer, QuotedPrintableLinesKeepEscapesWhole) {
         const std::size_t escape = line.rfind('=');
         EXPECT_TRUE(escape == std::string::npos || escape + 1 == line.size() || escape + 3 <= line.size()) << line;
     }
-    EXPECT_EQ(DecodeQuotedPrintable(encoded), text + "\r\n");
+    EXPECT_EQ(DecodeQuotedPrintable(encoded), plat::LmbcsToNative(text) + "\r\n");
 }
 
 TEST(LineBuffer, CutsNeverChangeAValueAndQuotedPrintableLinesStayWithin76) {
@@ -234,7 +269,7 @@ TEST(LineBuffer, CutsNeverChangeAValueAndQuotedPrintableLinesStayWithin76) {
         EXPECT_FALSE(BreakInsideValue(written)) << "round " << round;
 
         // Quoted-printable: every line within 76 characters, soft break
-        // included; decoded, the markup as it was.
+        // included; decoded, the markup as it was (in UTF-8).
         Context encoded(&session);
         encoded.Read("ContentTransferEncoding=quoted-printable", talix::kFormatHTML, 1);
         const std::string qp = FlushInPieces(&encoded, markup, cuts);
@@ -242,8 +277,9 @@ TEST(LineBuffer, CutsNeverChangeAValueAndQuotedPrintableLinesStayWithin76) {
         std::string crlf;
         for (const char c : qp) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
         const std::string decoded = DecodeQuotedPrintable(crlf);
-        EXPECT_TRUE(decoded == markup + "\r\n") << "round " << round << ": differs from byte "
-                                                << FirstDifference(decoded, markup + "\r\n");
+        const std::string expected = plat::LmbcsToNative(markup) + "\r\n";
+        EXPECT_TRUE(decoded == expected) << "round " << round << ": differs from byte "
+                                         << FirstDifference(decoded, expected);
     }
 }
 

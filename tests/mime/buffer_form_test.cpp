@@ -136,8 +136,11 @@ TEST_F(BufferForm, ABodyLargerThanTheBufferComesWhole) {
     size = 1048577;
     item_.GenerateMIMEForRTItem(3, nullptr, nullptr, "Plain Text", "", 0, "", 0, piece.data(), &size, nullptr,
                                 nullptr);
+    // One word of 72,900 characters: no line end may part it, so the body
+    // goes quoted-printable, its lines joined by soft breaks.
     std::string body;
     for (std::uint32_t i = 0; i < size; ++i) {
+        if (piece[i] == '=' && i + 1 < size && piece[i + 1] == '\r') continue;
         if (piece[i] != '\r' && piece[i] != '\n' && piece[i] != ' ') body += piece[i];
     }
     EXPECT_EQ(body.find("Row0qqq"), 0u);

@@ -222,6 +222,33 @@ TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
     EXPECT_FALSE(first.Decoded("Date").empty());
 }
 
+TEST_F(MailHeaders, NoDisplayNameDecodesToALineEnd) {
+    Store(engine_test::Runs({"Mail"}));
+    const plat::NOTEHANDLE note = item_.noteHandle;
+    // Ready-made encoded words: of a line end and a header line, of a line
+    // end in Latin-1, of an encoded word of a line end, of a set no reader
+    // is sure of; and a name that is one in two words.
+    SetText(note, "From", "\"=?UTF-8?B?DQpCY2M6IHhAeQ==?=\" <jo@example.com>");
+    const std::string to[] = {"=?iso-8859-1?q?Jos=E9=0D=0AX?= <jose@example.com>",
+                              "=?UTF-8?B?PT9VVEYtOD9CP0RRbz0/PQ==?= <n@example.com>",
+                              "=?x-unknown?B?DQo=?= <u@example.com>"};
+    for (const std::string& entry : to)
+        plat::ItemAppendTextList(note, "SendTo", entry.data(), static_cast<plat::WORD>(entry.size()), true);
+    SetText(note, "CopyTo", "=?UTF-8?B?0JjQstCw0L0=?= =?UTF-8?Q?=D0=9F=D0=B5=D1=82=D1=80=D0=BE=D0=B2?= <ip@example.com>");
+
+    const ReadMessage message = ReadMessageFile(Export("UseMailFields=Yes"));
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    // Decoded by a reader, each name is its text, line ends as blanks; a
+    // word that cannot be decoded shows as it stands.
+    EXPECT_EQ(message.Decoded("From"), "  Bcc: x@y <jo@example.com>");
+    EXPECT_EQ(message.Decoded("To"),
+              "Jos\xC3\xA9 X <jose@example.com> | =?UTF-8?B?DQo=?= <n@example.com> | =?x-unknown?B?DQo=?= "
+              "<u@example.com>");
+    EXPECT_EQ(message.Decoded("Cc"), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xD0\x9F\xD0\xB5\xD1\x82\xD1\x80"
+                                     "\xD0\xBE\xD0\xB2 <ip@example.com>");
+}
+
 TEST(Rfc822Date, DayMonthTimeAndZone) {
     std::string text;
     const plat::TIMEDATE winter = Time(2025, 1, 15, 9, 5, 3, 5, false);

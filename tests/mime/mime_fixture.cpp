@@ -126,12 +126,13 @@ std::uint16_t CollectMarkup(ZervaRTChunk*, char* text, std::uint16_t length) {
 
 } // namespace
 
-bool WriteUncutHtml(ZervaRTItem* item, const std::string& path) {
+bool WriteUncutHtml(ZervaRTItem* item, const std::string& path, const std::string& options) {
     std::unique_ptr<ZervaRTChunk> chunk(item->DefineChunk("Everything"));
     if (chunk == nullptr) return false;
     std::string markup;
     g_uncut = &markup;
-    char* rest = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes", 0, CollectMarkup, nullptr);
+    const std::string all = "OutputToEvent=Yes " + options;
+    char* rest = chunk->GenerateHTML(nullptr, "HTML", all.c_str(), 0, CollectMarkup, nullptr);
     g_uncut = nullptr;
     if (rest == nullptr) return false;
     markup.append(rest, chunk->session->textResultLength);
@@ -160,16 +161,18 @@ std::uint16_t ExportWithInjectedHeaders(ZervaRTItem* item, const std::string& pa
     return item->lastStatus;
 }
 
-std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, std::string>>& pairs,
-                                       const std::vector<std::string>& forbidden, const std::string& listFile) {
+namespace {
+
+// Runs a checker script of this folder (environ: variables set before it)
+// over the pairs written to the list file; the problems it prints.
+std::vector<std::string> RunChecker(const std::string& environ, const char* script,
+                                    const std::vector<std::pair<std::string, std::string>>& pairs,
+                                    const std::string& listFile) {
     {
         std::ofstream list(listFile, std::ios::binary);
         for (const auto& [message, reference] : pairs) list << message << '\t' << reference << '\n';
     }
-    std::string names;
-    for (const std::string& name : forbidden) names += (names.empty() ? "" : ",") + name;
-    const std::string command = "TALIX_FORBIDDEN_HEADERS='" + names + "' python3 '" TALIX_MIME_CHECKER "' '" +
-                                listFile + "' 2>&1";
+    const std::string command = environ + " python3 '" + script + "' '" + listFile + "' 2>&1";
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return {"the checker cannot be started"};
     std::string output;
@@ -187,6 +190,28 @@ std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, 
     }
     if (status != 0 || !done) problems.push_back("the checker failed:\n" + output.substr(0, 4000));
     return problems;
+}
+
+} // namespace
+
+std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, std::string>>& pairs,
+                                       const std::vector<std::string>& forbidden, const std::string& listFile) {
+    std::string names;
+    for (const std::string& name : forbidden) names += (names.empty() ? "" : ",") + name;
+    return RunChecker("TALIX_FORBIDDEN_HEADERS='" + names + "'", TALIX_MIME_CHECKER, pairs, listFile);
+}
+
+std::vector<talix_test::NoteItem> ImportRealItems(const std::string& path) {
+    std::vector<talix_test::NoteItem> items;
+    EXPECT_EQ(talix_test::ImportRichTextItems(path, talix_test::SampleAndSharedDxlFiles(), false, &items),
+              plat::NOERROR);
+    EXPECT_FALSE(items.empty());
+    return items;
+}
+
+std::vector<std::string> CompareVisibleText(const std::vector<std::pair<std::string, std::string>>& pairs,
+                                            const std::string& listFile) {
+    return RunChecker("", TALIX_MIME_VISIBLE_TEXT, pairs, listFile);
 }
 
 Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "graphic_fixtures.h"
+#include "support/rich_text_items.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -61,10 +62,23 @@ std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths)
 std::vector<std::string> CheckMessages(const std::vector<std::pair<std::string, std::string>>& pairs,
                                        const std::vector<std::string>& forbidden, const std::string& listFile);
 
+// The rich-text items of the real exported notes (the project's samples,
+// with the shared set when it is present) imported into a new database at
+// path; a failed import or no item at all fails the test.
+std::vector<talix_test::NoteItem> ImportRealItems(const std::string& path);
+
+// Compares the words a mail reader shows of each message's text/html part
+// with those of the page `talix html` gives for the item
+// (compare_visible_text.py): each pair is a message file and that page's
+// file (UTF-8). Returns the problems, "FILE: TEXT" each.
+std::vector<std::string> CompareVisibleText(const std::vector<std::pair<std::string, std::string>>& pairs,
+                                            const std::string& listFile);
+
 // Writes the item's HTML as the generation gives it without cutting lines
 // (the text the message's HTML part comes from), in the native character
-// set, into the file; false when it cannot.
-bool WriteUncutHtml(ZervaRTItem* item, const std::string& path);
+// set, into the file; false when it cannot. options: more generation
+// options.
+bool WriteUncutHtml(ZervaRTItem* item, const std::string& path, const std::string& options = "");
 
 // Sends the item's note as mail with "UseMailFields=Yes" after putting a
 // header line behind a line end in each of its mail items (the note in

@@ -105,8 +105,11 @@ TEST_F(Transport, EveryPictureTheHtmlNamesIsAPartOrItsAlternativeText) {
     EXPECT_EQ(message.Parts("image/png")[0]->payload, std::string(png.begin(), png.end()));
     // The pictures that cannot travel: their alternative texts, a log line
     // each.
-    EXPECT_NE(html[0]->payload.find("old &amp; logo"), std::string::npos) << html[0]->payload;
-    EXPECT_NE(html[0]->payload.find("bmp"), std::string::npos) << html[0]->payload;
+    // (A line may end before a blank of a text.)
+    std::string payload = html[0]->payload;
+    payload.erase(std::remove(payload.begin(), payload.end(), '\n'), payload.end());
+    EXPECT_NE(payload.find("old &amp; logo"), std::string::npos) << html[0]->payload;
+    EXPECT_NE(payload.find("bmp"), std::string::npos) << html[0]->payload;
     std::size_t logged = 0;
     for (const plat::LogEntry& entry : plat::LogRecent()) {
         if (entry.text.find("cannot be handed over") != std::string::npos) ++logged;

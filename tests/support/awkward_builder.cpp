@@ -55,6 +55,11 @@ constexpr std::uint16_t kExtendedFlags2 = 0x8000;
 
 // Letters of words outside ASCII, appended to a word's own letters.
 const char* const kAccents[] = {"", "", "", "é", "ñ", "ß", "Ω", "ж", "漢", "ü"};
+// Alphabets of the letters that end foreign words.
+const char* const kCyrillic[] = {"а", "б", "в", "г", "д", "е", "ж", "з", "и", "к", "л", "м", "н", "о", "п",
+                                 "р", "с", "т", "у", "ф", "я", "ё", "Л", "С", "Н"};
+const char* const kGreek[] = {"α", "β", "γ", "δ", "ε", "ζ", "η", "θ", "ι", "κ", "λ", "μ", "ν", "ά", "ώ", "Ε", "Ω"};
+const char* const kLatin[] = {"á", "é", "í", "ó", "ú", "ñ", "ü", "ç", "à", "è", "ô", "ß", "a", "n", "r", "Ñ"};
 // What stands between words: blanks, characters the markup must encode,
 // tabs, line breaks (a zero byte) and symbols.
 const char* const kSeparators[] = {" ", " ", " ", " ", " ", " & ", " < ", " > ", " \" ", "\t", "  ", " — ",
@@ -137,7 +142,16 @@ std::string Builder::Words(int count, bool counted, bool breaks) {
             text += !breaks && separator == "\n" ? " " : separator;
         }
         std::string word = "zq" + Base26(wordCount_++);
-        word += choices_.Pick(kAccents);
+        if (spec_.foreignWords) {
+            // Letters of one alphabet, two to nine of them.
+            const std::uint32_t alphabet = choices_.Below(3);
+            for (std::uint32_t n = 2 + choices_.Below(8); n > 0; --n) {
+                word += alphabet == 0 ? choices_.Pick(kCyrillic) : alphabet == 1 ? choices_.Pick(kGreek)
+                                                                                 : choices_.Pick(kLatin);
+            }
+        } else {
+            word += choices_.Pick(kAccents);
+        }
         if (choices_.Percent(5)) word[0] = 'Z';
         if (counted) document_->words.push_back(word);
         text += word;

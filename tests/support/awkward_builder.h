@@ -80,6 +80,7 @@ public:
     talix::BuildContext* context() { return context_.get(); }
     RARIvoSession* session() { return session_.get(); }
     ZervaRTChunk* chunk() { return chunk_.get(); }
+    const AwkwardSpec& spec() const { return spec_; }
     bool Enabled(std::uint32_t kind) const { return (spec_.kinds & kind) != 0; }
     void Used(std::uint32_t kind) { document_->kinds |= kind; }
     // Whether building goes on (no failure so far).

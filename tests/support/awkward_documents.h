@@ -80,6 +80,10 @@ struct AwkwardSpec {
     // Blocks at the top level; nested content (cells, list levels, section
     // bodies) comes on top and shrinks with depth.
     std::uint32_t size = 12;
+    // Words of Cyrillic, Greek and accented Latin letters after their
+    // ASCII start, and pass-through HTML that opens with a paragraph of
+    // such words (characters the markup and the mail carry outside ASCII).
+    bool foreignWords = false;
     // Bytes that take the place of the first draws (a fuzz target's input);
     // the seed's draws follow once they are used up.
     const std::uint8_t* choices = nullptr;

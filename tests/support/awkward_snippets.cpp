@@ -84,7 +84,8 @@ void Builder::Passthrough(const Place& place) {
     Put(HostRecord(talix::kSigHtmlBegin, 8), "pass-through begin");
     // The snippet in one or more runs, cut at ASCII characters; now and
     // then a paragraph record between them.
-    const std::string html = snippets[index].html;
+    std::string html = snippets[index].html;
+    if (spec().foreignWords) html = "<p>" + Words(3, false) + "</p>" + html;
     std::size_t from = 0;
     while (from < html.size() && Ok()) {
         std::size_t to = html.size();

@@ -28,11 +28,23 @@ std::string WithoutCarriageReturns(std::string text) {
     return out;
 }
 
+// The text with its lines joined (a line ends only where white space or a
+// break in the flow is).
+std::string WithoutLineEnds(const std::string& text) {
+    std::string out;
+    for (char c : WithoutCarriageReturns(text)) {
+        if (c != '\n') out += c;
+    }
+    return out;
+}
+
 class HtmlCommand : public talix_test::CliTest {
 protected:
-    // A note whose "Body" is a paragraph definition, a reference to it and
-    // text runs of the given LMBCS texts; returns its note id as text.
-    std::string Note(const std::vector<std::string>& texts) {
+    // A note whose "Body" is a paragraph definition, a reference to it, text
+    // runs of the given LMBCS texts and the records after them; returns its
+    // note id as text.
+    std::string Note(const std::vector<std::string>& texts,
+                     const std::vector<talix_test::FixtureRecord>& after = {}) {
         plat::DBHANDLE db = 0;
         if (plat::DbOpen(db_.c_str(), &db) != plat::NOERROR) EXPECT_EQ(plat::DbCreate(db_.c_str(), &db), plat::NOERROR);
         plat::NOTEHANDLE note = 0;
@@ -42,6 +54,7 @@ protected:
         records[0].bytes[4] = 1;
         records[1].bytes[2] = 1;
         for (const std::string& text : texts) records.push_back(talix_test::TextRecord(0x0A000001, text));
+        records.insert(records.end(), after.begin(), after.end());
         EXPECT_EQ(talix_test::StoreRichTextItem(note, "Body", records), plat::NOERROR);
         EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
         plat::NOTEID id = 0;
@@ -184,6 +197,46 @@ TEST_F(HtmlCommand, MimePartFilesAreAttachedAndNamed) {
     CliOutcome small = Talix({"html", db_, Note({"tiny"}), "Body", "--mime", "7"});
     ASSERT_EQ(small.status, 0) << small.err;
     EXPECT_EQ(small.lines().at(0), "");
+}
+
+// AddNewlines=Yes separates lines by zero bytes in the generation's buffer
+// only: what the program writes ends its lines in line feeds (CR LF with
+// AddNewlines=CRLF), whether it came as the generation's events or stayed
+// in its buffer; a file the library writes does too, in UTF-8.
+TEST_F(HtmlCommand, AddNewlinesEndsLinesWithLineFeeds) {
+    std::string words;
+    while (words.size() < 30000) words += "\xD0\x9B\xD0\xB8\xD1\x81\xD1\x82 caf\xC3\xA9 ";
+    const std::string passthrough = "<p>Configuraci\xC3\xB3n <i>\xD0\x9B\xD0\xB8\xD1\x81\xD1\x82</i></p>";
+    const std::string id = Note({plat::NativeToLmbcs(words)},
+                                {talix_test::HostRecord(0xFFCC, 8),
+                                 talix_test::TextRecord(0x0A000001, plat::NativeToLmbcs(passthrough)),
+                                 talix_test::HostRecord(0xFFCD, 8)});
+
+    for (const char* mode : {"AddNewlines=Yes", "AddNewlines=CRLF"}) {
+        SCOPED_TRACE(mode);
+        for (const char* format : {"html", "xhtml"}) {
+            CliOutcome page = Talix({"html", db_, id, "Body", "--format", format, "--options", mode});
+            ASSERT_EQ(page.status, 0) << page.err;
+            EXPECT_EQ(page.out.find('\0'), std::string::npos);
+            EXPECT_GT(page.lines().size(), 300u);
+            std::string report;
+            if (std::string(format) == "xhtml") {
+                EXPECT_TRUE(talix_test::XmlWellFormed(page.out, &report)) << report;
+            } else {
+                EXPECT_TRUE(Has(WithoutLineEnds(page.out), passthrough)) << page.out.substr(page.out.size() - 300);
+            }
+        }
+        CliOutcome exported = Talix({"export-html", db_, id, "Body", "--options", mode});
+        ASSERT_EQ(exported.status, 0) << exported.err;
+        EXPECT_EQ(exported.out.find('\0'), std::string::npos);
+        EXPECT_TRUE(Has(WithoutLineEnds(exported.out), passthrough)) << exported.out.substr(exported.out.size() - 300);
+        EXPECT_TRUE(Has(exported.out, "&#1051;&#1080;&#1089;&#1090;\n caf&eacute;") ||
+                    Has(exported.out, "&#1051;&#1080;&#1089;&#1090;\r\n caf&eacute;"));
+    }
+    // Without wrapping, a file the library writes is in UTF-8 too.
+    CliOutcome unwrapped = Talix({"export-html", db_, id, "Body"});
+    ASSERT_EQ(unwrapped.status, 0) << unwrapped.err;
+    EXPECT_TRUE(Has(unwrapped.out, passthrough));
 }
 
 // Face names from the data written into CSS: whatever they hold (";", "}",

@@ -1,0 +1,118 @@
+// The character set of a message's text: pass-through HTML outside ASCII
+// reaches a reader as its characters, in the set the part's header names
+// (us-ascii only for text of ASCII alone), in each form of the writer.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/signatures.h"
+#include "generation_fixture.h"
+#include "mime/mime_part.h"
+#include "mime_fixture.h"
+#include "support/record_fixture.h"
+#include "talix_platform.h"
+
+namespace {
+
+using namespace mime_test;
+
+const std::string kPassthrough = "<p>Configuración <i>Лист</i> Número</p>";
+
+// A paragraph of words, then the pass-through HTML.
+Records ItemWithPassthrough(const std::string& words) {
+    Records records = engine_test::Runs({plat::NativeToLmbcs(words)});
+    records.push_back(talix_test::HostRecord(talix::kSigHtmlBegin, 8));
+    records.push_back(engine_test::Text(plat::NativeToLmbcs(kPassthrough)));
+    records.push_back(talix_test::HostRecord(talix::kSigHtmlEnd, 8));
+    return records;
+}
+
+// The text without its line ends (lines end only beside white space or
+// where the flow breaks).
+std::string Joined(std::string_view text) {
+    std::string joined;
+    for (const char c : text) {
+        if (c != '\r' && c != '\n') joined += c;
+    }
+    return joined;
+}
+
+class MailCharset : public MimeTest {
+protected:
+    // Piece n of the buffer form with the options.
+    std::string Piece(std::uint16_t part, const char* options) {
+        std::vector<char> buffer(65407);
+        std::uint32_t size = 65406;
+        item_.GenerateMIMEForRTItem(part, nullptr, nullptr, nullptr, options, 0, "", 0, buffer.data(), &size, nullptr,
+                                    nullptr);
+        return std::string(buffer.data(), size);
+    }
+};
+
+TEST_F(MailCharset, TextOutsideAsciiIsInTheSetItsHeaderNames) {
+    Store(ItemWithPassthrough("Plain words"));
+    struct Case {
+        const char* options;
+        const char* charset;       // the set the text/html part names
+        const char* passthrough;   // the bytes of the pass-through HTML a reader gets
+    };
+    const Case cases[] = {
+        {"", "utf-8", "<p>Configuración <i>Лист</i> Número</p>"},
+        {"QuotedPrintable=Yes", "utf-8", "<p>Configuración <i>Лист</i> Número</p>"},
+        {"charset=utf-8", "utf-8", "<p>Configuración <i>Лист</i> Número</p>"},
+        // A set that lacks a character carries a reference to it.
+        {"charset=windows-1251", "windows-1251", "<p>Configuraci&#243;n <i>\xCB\xE8\xF1\xF2</i> N&#250;mero</p>"},
+        {"charset=ISO-8859-1", "ISO-8859-1", "<p>Configuraci\xF3n <i>&#1051;&#1080;&#1089;&#1090;</i> N\xFAmero</p>"},
+    };
+    std::vector<std::string> files;
+    for (const Case& c : cases) {
+        files.push_back(Export(c.options, "", "m" + std::to_string(files.size()) + ".eml"));
+        ASSERT_EQ(item_.lastStatus, 0) << c.options;
+    }
+    const std::vector<ReadMessage> messages = ReadMessageFiles(files);
+    ASSERT_EQ(messages.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(cases[i].options);
+        EXPECT_TRUE(messages[i].defects.empty()) << testing::PrintToString(messages[i].defects);
+        const std::vector<const ReadPart*> html = messages[i].Parts("text/html");
+        ASSERT_EQ(html.size(), 1u);
+        EXPECT_NE(talix_test::ReadFile(files[i]).find(std::string("text/html; charset=\"") + cases[i].charset + "\""),
+                  std::string::npos);
+        EXPECT_NE(Joined(html[0]->payload).find(cases[i].passthrough), std::string::npos) << html[0]->payload;
+    }
+
+    // Stored as MIME part items: the part's bytes are the text in UTF-8.
+    item_.ConvertToMIME("Mail", nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<std::string> stored = Values("Mail");
+    ASSERT_EQ(stored.size(), 1u);
+    talix::MIMEPartHeader header;
+    talix::MimePartTexts texts;
+    ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(stored[0].data()),
+                                   static_cast<std::uint32_t>(stored[0].size()), &header, &texts),
+              0);
+    EXPECT_NE(texts.headers.find("charset=\"utf-8\""), std::string::npos) << texts.headers;
+    EXPECT_NE(Joined(texts.body).find(kPassthrough), std::string::npos) << texts.body;
+
+    // Handed out piece by piece (in the platform's set, as every piece is),
+    // quoted-printable: the escapes are of UTF-8.
+    for (const char* options : {"", "QuotedPrintable=Yes"}) {
+        SCOPED_TRACE(options);
+        Piece(0, options);
+        EXPECT_NE(Piece(2, options).find("charset=\"utf-8\""), std::string::npos);
+        const std::string body = plat::LmbcsToNative(Piece(3, options));
+        const std::string text = options[0] == '\0' ? body : htmlgen_test::DecodeQuotedPrintable(body);
+        EXPECT_NE(Joined(text).find(kPassthrough), std::string::npos) << body;
+    }
+
+    // Markup of ASCII alone stays us-ascii.
+    Store(engine_test::Runs({"Only ASCII, and an e acute: \x82"}));
+    const ReadMessage ascii = ReadMessageFile(Export());
+    ASSERT_EQ(ascii.Parts("text/html").size(), 1u);
+    EXPECT_NE(talix_test::ReadFile(dir_.file("out.eml")).find("text/html; charset=\"us-ascii\""), std::string::npos);
+    EXPECT_NE(ascii.Parts("text/html")[0]->payload.find("e acute: &eacute;"), std::string::npos);
+}
+
+} // namespace
