@@ -132,27 +132,43 @@ void Store::ObjectsRolledBack() {
 
 // Object ids come from the objects table's sequence, raised in a write of
 // its own (within a batch, in the batch) so that no other process, nor this
-// one, gives out the same id again.
+// one, gives out the same id again. Outside a batch the raise reserves a
+// run of ids that later objects take without a write: 1, then twice as
+// many each time up to kLargestIdReserve, so that a run of many objects
+// writes seldom and one of a few leaves few ids unused. Within a batch one
+// id is raised at a time (an abandoned batch gives its raise back).
 STATUS Store::ReserveObjectId(DWORD* objectId) {
+    if (reservedNext_ != 0 && reservedNext_ < reservedEnd_) {
+        *objectId = static_cast<DWORD>(reservedNext_++);
+        return NOERROR;
+    }
+    const sqlite3_int64 count = batchDepth_ > 0 ? 1 : reserveSize_;
     WriteScope scope(this);
     int rc = scope.Begin();
     if (rc != SQLITE_OK) return Fail(rc, "allocate an object");
-    Statement raise(*statements_, "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'objects'");
+    Statement raise(*statements_, "UPDATE sqlite_sequence SET seq = seq + ? WHERE name = 'objects'");
+    raise.Int(1, count);
     if ((rc = raise.Step()) != SQLITE_DONE) return Fail(rc, "allocate an object");
     if (sqlite3_changes(db_) == 0) {
         Statement first(*statements_, "INSERT INTO sqlite_sequence(name, seq)"
-                             " SELECT 'objects', coalesce(max(object_id), 0) + 1 FROM objects");
+                             " SELECT 'objects', coalesce(max(object_id), 0) + ? FROM objects");
+        first.Int(1, count);
         if ((rc = first.Step()) != SQLITE_DONE) return Fail(rc, "allocate an object");
     }
     Statement read(*statements_, "SELECT seq FROM sqlite_sequence WHERE name = 'objects'");
     if ((rc = read.Step()) != SQLITE_ROW) return Fail(rc, "allocate an object");
-    sqlite3_int64 id = read.ColumnInt(0);
-    if (id <= 0 || id > 0xFFFFFFFF) {
+    const sqlite3_int64 last = read.ColumnInt(0);
+    if (last - count + 1 <= 0 || last > 0xFFFFFFFF) {
         LogLine(ERR_DB_IO, "Database %s: no object ids left", path_.c_str());
         return ERR_DB_IO;
     }
     if ((rc = scope.Commit()) != SQLITE_OK) return Fail(rc, "allocate an object");
-    *objectId = static_cast<DWORD>(id);
+    *objectId = static_cast<DWORD>(last - count + 1);
+    if (count > 1) {
+        reservedNext_ = last - count + 2;
+        reservedEnd_ = last + 1;
+    }
+    if (batchDepth_ == 0 && reserveSize_ < kLargestIdReserve) reserveSize_ *= 2;
     return NOERROR;
 }
 
