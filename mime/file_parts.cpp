@@ -146,13 +146,17 @@ public:
 
     std::string Choose(const std::string& wanted) {
         if (wanted.empty()) return Unnamed();
-        if (taken_.insert(Lower(wanted)).second) return wanted;
+        std::string key = Lower(wanted);
+        auto known = next_.find(key);
+        if (known == next_.end()) {
+            if (taken_.insert(key).second) return wanted;
+            known = next_.emplace(std::move(key), 2).first;
+        }
         const std::size_t dot = wanted.rfind('.');
         const bool extension = dot != std::string::npos && dot > 0;
         const std::string base = extension ? wanted.substr(0, dot) : wanted;
         const std::string suffix = extension ? wanted.substr(dot) : "";
-        unsigned& next = next_[Lower(wanted)];
-        if (next < 2) next = 2;
+        unsigned& next = known->second;
         for (;; ++next) {
             std::string candidate = base + "_" + std::to_string(next) + suffix;
             if (taken_.insert(Lower(candidate)).second) {
@@ -172,7 +176,7 @@ private:
     }
 
     std::unordered_set<std::string> taken_;
-    std::unordered_map<std::string, unsigned> next_;   // by wanted name: the next number to try
+    std::unordered_map<std::string, unsigned> next_;   // by a name found taken: the next number to try
     unsigned unnamed_ = 0;
 };
 
