@@ -347,7 +347,7 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
         std::string why;
         if (result == kOK) result = attacher.Attach(part, &why);
         if (result == kOK) return true;
-        const std::string name = GivenFileName(part.texts.headers);
+        const std::string name = SafeFileName(GivenFileName(part.texts.headers));
         g_failure = "part " + std::to_string(number) + " of the message" +
                     (name.empty() ? std::string() : " (\"" + name + "\")") + " is a file that was not attached: " +
                     (why.empty() ? std::string("the note's attachments cannot be read") : why);

@@ -12,7 +12,6 @@
 
 #include "core/ascii.h"
 #include "core/attachments.h"
-#include "core/base64.h"
 #include "core/charset_names.h"
 #include "core/pool.h"
 #include "core/text_compare.h"

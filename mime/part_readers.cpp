@@ -6,13 +6,10 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/attachments.h"
 #include "core/base64.h"
 #include "core/host_message.h"
-#include "core/item_internal.h"
-#include "core/shared_services.h"
 #include "core/text_compare.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
