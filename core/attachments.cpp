@@ -294,6 +294,35 @@ STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::
     return kOK;
 }
 
+STATUS ListAttachments(plat::NOTEHANDLE note, std::vector<NoteAttachment>* attachments) {
+    if (attachments == nullptr) return kArgumentError;
+    attachments->clear();
+    plat::BLOCKID item, value;
+    plat::DWORD length = 0;
+    plat::STATUS status = plat::ItemInfo(note, kFileItem, kFileItemLength, &item, nullptr, &value, &length);
+    while (status == plat::NOERROR) {
+        Attachment found;
+        if (ReadFileValue(value, length, &found))
+            attachments->push_back(NoteAttachment{std::move(found.name), item, ReadDword(found.descriptor + kObjectId)});
+        status = plat::ItemInfoNext(note, item, kFileItem, kFileItemLength, &item, nullptr, &value, &length);
+    }
+    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status & kStatusMask;
+}
+
+STATUS DetachAttachments(plat::NOTEHANDLE note, const std::vector<NoteAttachment>& attachments, bool freeObjects) {
+    plat::DBHANDLE db = 0;
+    if (freeObjects) plat::NoteGetInfo(note, plat::NOTE_FIELD_DB, &db);
+    STATUS first = kOK;
+    // The last first: the items a run appended stand at the end of the
+    // note, and taking them from there moves none of the others.
+    for (auto at = attachments.rbegin(); at != attachments.rend(); ++at) {
+        plat::STATUS status = plat::NoteDetachFile(note, at->item);
+        if (status == plat::NOERROR && freeObjects) status = plat::DbFreeObject(db, at->objectId);
+        if (status != plat::NOERROR && first == kOK) first = status & kStatusMask;
+    }
+    return first;
+}
+
 STATUS SetupBase64Alphabet(plat::NOTEHANDLE note, int unused, const char* attachmentName, const char* fileFields,
                            std::FILE* file, int lfOnly) {
     (void)unused;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/statuses.h"
 #include "talix_platform/types.h"
@@ -48,6 +49,25 @@ STATUS GetAttachmentStoredName(plat::NOTEHANDLE note, const char* fileName, char
 // attachment is copied into the buffer (cut to nameSize bytes with the
 // terminator) and 1 returned. 0 when nothing is found.
 int FindAttachmentName(plat::NOTEHANDLE note, char* name, std::uint32_t nameSize, std::uint32_t takeFirst);
+
+// A note's attachment as a walk over its "$FILE" items finds it.
+struct NoteAttachment {
+    std::string name;             // the stored name
+    plat::BLOCKID item;
+    std::uint32_t objectId = 0;   // the database object holding its bytes
+};
+
+// Every attachment of the note, in note order, found in one walk (items
+// whose descriptor cannot be read are passed over). Returns 0 or the status
+// of a failed look-up.
+STATUS ListAttachments(plat::NOTEHANDLE note, std::vector<NoteAttachment>* attachments);
+
+// Removes the attachments (found by ListAttachments and still in the note)
+// from the note, the last first. With freeObjects their database objects
+// are freed at once, for objects that no stored note names yet; otherwise
+// an object goes when the note is stored without it. Returns 0 or the first
+// failure (the others are still removed).
+STATUS DetachAttachments(plat::NOTEHANDLE note, const std::vector<NoteAttachment>& attachments, bool freeObjects);
 
 // Copies the source note's attachment into a new database object of db and
 // a new "$FILE" item of the target note, under its own name when the target

@@ -69,6 +69,10 @@ struct ChunkWorkState {
     // The inline images of a MIME body for an HTML import, freed with the
     // work state.
     MIMEInlineImage* inlineImages = nullptr;
+    // Set by the MIME conversion while it imports the HTML of a mail
+    // message into the chunk: the import then shows what the sender wrote
+    // as text and makes no link to script.
+    std::uint32_t htmlFromMail = 0;
     // A style sheet an HTML import applies before the document's own rules
     // (from malloc; freed with the work state unless its setter took it back).
     char* styleSheetText = nullptr;

@@ -37,4 +37,18 @@ struct ScratchDatabase : ScratchDirectory {
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 };
 
+// The database of the whole run, made with its first input.
+inline ScratchDatabase& RunDatabase() {
+    static ScratchDatabase* database = new ScratchDatabase();
+    return *database;
+}
+
+// A new note of the run's database for one input; a run that cannot make
+// one aborts.
+inline plat::NOTEHANDLE NewNote() {
+    plat::NOTEHANDLE note = 0;
+    if (plat::NoteCreate(RunDatabase().db, &note) != 0) abort();
+    return note;
+}
+
 } // namespace talix_fuzz

@@ -36,11 +36,9 @@ void AppendRawParts(plat::NOTEHANDLE note, const std::uint8_t* data, std::size_t
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static talix_fuzz::ScratchDatabase* database = new talix_fuzz::ScratchDatabase();
     if (size < 1) return 0;
     const std::uint8_t choice = data[0];
-    plat::NOTEHANDLE note = 0;
-    if (plat::NoteCreate(database->db, &note) != 0) abort();
+    const plat::NOTEHANDLE note = talix_fuzz::NewNote();
     if ((choice & 1) != 0) {
         AppendRawParts(note, data + 1, size - 1);
     } else {

@@ -201,7 +201,8 @@ BlockPreamble RunBlockPreamble(BuildContext* context, HTMLImportContext* import,
 }
 
 void StartPassthruSpan(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
-    if (import->passthruOpen != 0) return;
+    // In mail the span is the sender's text like any other.
+    if (import->passthruOpen != 0 || import->fromMail != 0) return;
     const char* spanClass = AttributeValue(node, "class");
     if (spanClass == nullptr || std::strcmp(spanClass, kPassthruClass) != 0) return;
     import->passthruOpen = 1;

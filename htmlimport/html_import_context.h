@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "builders/html_import_view.h"
 #include "core/font_spec.h"
@@ -24,6 +26,7 @@ namespace talix {
 class HtmlDocument;
 class WalkMemo;
 struct ImportTables;
+struct MIMEInlineImage;
 
 constexpr std::uint32_t kImportPathSize = 512;      // BasePath, ImageView
 constexpr std::uint32_t kReplicaOptionSize = 28;    // "ReplicaID=" and 16 hexadecimal digits
@@ -101,6 +104,23 @@ struct HTMLImportContext : HTMLImportView {
     char* passthruEndText = nullptr;
     ItemRecordList* sourceRecordList = nullptr;   // rich-text import: the records holding the HTML
     void* sourceAuxiliary = nullptr;              // and the value kept beside them
+    // The HTML comes from a mail message (set by the MIME conversion through
+    // the chunk it imports into): what the sender wrote is shown, never run,
+    // so a pass-thru span is imported as its text and a link to script or
+    // inline data keeps only its text.
+    std::uint32_t fromMail = 0;
+    // The pictures of the message by content id (ASCII letters alike in
+    // either case; the keys are the pictures' own ids), the first of each
+    // id, made the first time an image asks for one; imagesIndexed is the
+    // list they were made from.
+    struct NoCaseHash {
+        std::size_t operator()(std::string_view text) const;
+    };
+    struct NoCaseEqual {
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    std::unordered_map<std::string_view, const MIMEInlineImage*, NoCaseHash, NoCaseEqual> inlineImagesById;
+    const MIMEInlineImage* imagesIndexed = nullptr;
 
     // ---- Fonts ---------------------------------------------------------------------
     std::uint8_t baseFontSize = 10;

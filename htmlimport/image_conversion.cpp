@@ -280,6 +280,39 @@ const MIMEInlineImage* InlineParts(BuildContext* context) {
     return nullptr;
 }
 
+} // namespace
+
+std::size_t HTMLImportContext::NoCaseHash::operator()(std::string_view text) const {
+    std::size_t hash = 14695981039346656037ull;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211ull;
+    return hash;
+}
+
+bool HTMLImportContext::NoCaseEqual::operator()(std::string_view a, std::string_view b) const {
+    return EqualNoCase(a, b);
+}
+
+namespace {
+
+// The first part of the list whose content id is the id (ASCII letters
+// alike in either case), through the index the import keeps of the list:
+// a message of many pictures costs one look-up per picture.
+const MIMEInlineImage* InlinePartById(HTMLImportContext* import, const MIMEInlineImage* parts,
+                                      std::string_view id) {
+    if (import->imagesIndexed != parts) {
+        import->inlineImagesById.clear();
+        std::size_t count = 0;
+        for (const MIMEInlineImage* part = parts; part != nullptr; part = part->next) ++count;
+        import->inlineImagesById.reserve(count);
+        for (const MIMEInlineImage* part = parts; part != nullptr; part = part->next)
+            if (part->contentId != nullptr) import->inlineImagesById.emplace(part->contentId, part);
+        import->imagesIndexed = parts;
+    }
+    // A terminated id ends at its first zero byte, as the comparison did.
+    const auto found = import->inlineImagesById.find(id.substr(0, id.find('\0')));
+    return found != import->inlineImagesById.end() ? found->second : nullptr;
+}
+
 std::uint16_t TypeOfName(const std::string& name) {
     return ContainsNoCase(name, ".gif") ? kImageTypeGif : kImageTypeJpeg;
 }
@@ -430,11 +463,8 @@ STATUS ConvertImage(BuildContext* context, HTMLImportContext* import, HtmlNode* 
     // 6: a MIME part of the message.
     if (StartsWithNoCase(source, "cid:")) {
         if (const MIMEInlineImage* parts = InlineParts(context)) {
-            const std::string id = source.substr(4);
-            for (const MIMEInlineImage* part = parts; part != nullptr; part = part->next)
-                if (part->contentId != nullptr && EqualNoCase(id.c_str(), part->contentId))
-                    return ImageFromMemory(context, import, request, *part);
-            return kOK;
+            const MIMEInlineImage* part = InlinePartById(import, parts, std::string_view(source).substr(4));
+            return part != nullptr ? ImageFromMemory(context, import, request, *part) : kOK;
         }
     }
     // 7: an attachment by URL.

@@ -5,11 +5,13 @@
 
 #include "builders/build_context.h"
 #include "builders/record_output.h"
+#include "core/chunk_work_state.h"
 #include "core/paragraph_def.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/import_options.h"
 #include "htmlimport/import_sink.h"
 #include "htmlimport/parser_drivers.h"
+#include "talix/chunk.h"
 
 namespace talix {
 
@@ -83,6 +85,8 @@ STATUS ImportHTMLText(const char* text, std::uint32_t length, const char* option
         new (import) HTMLImportContext();
     }
     import->session = context->session;
+    const ZervaRTChunk* chunk = context->chunk;
+    import->fromMail = chunk != nullptr && chunk->work != nullptr && chunk->work->htmlFromMail != 0 ? 1 : 0;
 
     STATUS status = CopyImportOptionText(import, options, ImportSource::kText);
     if (status == kOK) status = ParseHTMLBuffer(text, length, kParserWords, import, context);

@@ -108,6 +108,22 @@ void ReadAttributes(Anchor* anchor) {
     }
 }
 
+// Whether an address runs script or carries its content inline
+// ("javascript:", "vbscript:", "data:"), read as a browser reads it:
+// control characters and blanks before it, and tabs and line ends inside
+// it, do not count; letters in either case.
+bool RunsOrEmbeds(const std::string& href) {
+    std::string scheme;
+    for (const char c : href) {
+        if (c == '\t' || c == '\n' || c == '\r') continue;
+        if (scheme.empty() && static_cast<unsigned char>(c) <= ' ') continue;
+        if (c == ':') return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
+        if (scheme.size() > 10) return false;
+        scheme.push_back(LowerAscii(c));
+    }
+    return false;
+}
+
 std::string Blanks20(std::string text) {
     for (std::size_t at = 0; (at = text.find("%20", at)) != std::string::npos; ++at) text.replace(at, 3, " ");
     return text;
@@ -459,6 +475,8 @@ STATUS ConvertLink(BuildContext* context, HTMLImportContext* import, HtmlNode* n
     }
     context->a3 = context->a4 = context->a5 = 0;
     if (!anchor.hasHref) return status;
+    // A link of mail to script or inline data: its text stays, as text.
+    if (import->fromMail != 0 && RunsOrEmbeds(anchor.href)) return status;
     if (node->firstChild == nullptr && FindNoCaseIn(anchor.href, "$FILE") == std::string::npos) return status;
     char editor[64] = {};
     if (anchor.href.compare(0, 6, "../../") == 0 && GetOptionValue(import->optionText, "Duzuvore=", editor, sizeof editor) != 0 &&

@@ -12,13 +12,13 @@
 
 #include "core/ascii.h"
 #include "core/attachments.h"
-#include "core/base64.h"
 #include "core/charset_names.h"
 #include "core/pool.h"
 #include "core/text_compare.h"
 #include "htmlimport/entity_table.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
+#include "mime/part_walk.h"
 
 namespace talix {
 
@@ -33,25 +33,6 @@ void SetCharsetText(std::string_view text) {
     const std::size_t length = std::min(text.size(), sizeof g_charsetText - 1);
     std::memcpy(g_charsetText, text.data(), length);
     g_charsetText[length] = '\0';
-}
-
-enum class Decoding { kPlain, kQuotedPrintable, kBase64, kBinary };
-
-// The transfer encoding named by the Content-Transfer-Encoding header. The
-// first of the three words found in the header's value wins.
-Decoding TransferDecoding(std::string_view headers) {
-    const std::size_t name = FindNoCaseIn(headers, "Content-transfer-encoding");
-    if (name == std::string_view::npos) return Decoding::kPlain;
-    const std::size_t end = MimeHeaderValueEnd(headers, name);
-    for (std::size_t at = name + 25; at < end; ++at) {
-        const char c = headers[at];
-        if (c == ':' || c == ' ' || c == '\n' || c == '\r') continue;
-        const std::string_view rest = headers.substr(at, end - at);
-        if (StartsWithNoCase(rest, "quoted-printable")) return Decoding::kQuotedPrintable;
-        if (StartsWithNoCase(rest, "base64")) return Decoding::kBase64;
-        if (StartsWithNoCase(rest, "binary")) return Decoding::kBinary;
-    }
-    return Decoding::kPlain;
 }
 
 // The value of the first "charset=" of the header text, at most 20
@@ -93,7 +74,7 @@ const char* EntityNameOf(unsigned char code) {
 // The decoder's output and the state of one part's reading.
 class BodyWriter {
 public:
-    BodyWriter(plat::NOTEHANDLE note, bool utf8Aware, Decoding decoding)
+    BodyWriter(plat::NOTEHANDLE note, bool utf8Aware, MimeDecoding decoding)
         : note_(note), utf8Aware_(utf8Aware), decoding_(decoding) {}
 
     std::string out;
@@ -138,7 +119,7 @@ public:
     // and lies outside the message while the note does not allow that.
     bool RefusedImageSource(std::string_view rest) {
         if (lifted_ || rest.size() < kImageCheckRoom || (rest[0] != 's' && rest[0] != 'S')) return false;
-        const std::string_view marker = decoding_ == Decoding::kQuotedPrintable ? "src=3D" : "src=";
+        const std::string_view marker = decoding_ == MimeDecoding::kQuotedPrintable ? "src=3D" : "src=";
         if (!StartsWithNoCase(rest, marker)) return false;
         std::string_view value = rest.substr(marker.size());
         if (!value.empty() && (value[0] == '"' || value[0] == '\'')) value.remove_prefix(1);
@@ -155,7 +136,7 @@ public:
 private:
     plat::NOTEHANDLE note_;
     bool utf8Aware_;
-    Decoding decoding_;
+    MimeDecoding decoding_;
     int pending_ = 0;
     bool lifted_ = false;
 };
@@ -279,7 +260,7 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
     if (header.partType != kPartBody || (header.flags & kPartHasHeaders) == 0) return kItemNotFound;
     if (contentType == nullptr || !ContainsNoCase(texts.headers, contentType)) return kItemNotFound;
 
-    const Decoding decoding = TransferDecoding(texts.headers);
+    const MimeDecoding decoding = MimeTransferDecoding(texts.headers);
     std::string charset;
     const bool named = CharsetName(texts.headers, &charset);
     bool utf8Aware = true;
@@ -298,18 +279,10 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
         bool passed = true;
         if (status == kOK) {
             switch (decoding) {
-            case Decoding::kQuotedPrintable: passed = DecodeQuotedPrintable(body, &writer); break;
-            case Decoding::kBase64: {
-                std::string decoded(body.size() * 3 / 4 + 4, '\0');
-                const std::uint32_t size =
-                    DecodeBase64(body.data(), reinterpret_cast<std::uint8_t*>(decoded.data()),
-                                 static_cast<std::uint32_t>(body.size()), static_cast<std::uint32_t>(decoded.size()));
-                decoded.resize(size);
-                passed = DecodeBytes(decoded, &writer);
-                break;
-            }
-            case Decoding::kBinary: DecodeBinary(body, &writer.out); break;
-            case Decoding::kPlain: passed = DecodeBytes(body, &writer); break;
+            case MimeDecoding::kQuotedPrintable: passed = DecodeQuotedPrintable(body, &writer); break;
+            case MimeDecoding::kBase64: passed = DecodeBytes(DecodedBase64(body), &writer); break;
+            case MimeDecoding::kBinary: DecodeBinary(body, &writer.out); break;
+            case MimeDecoding::kPlain: passed = DecodeBytes(body, &writer); break;
             }
         }
         std::free(allocated);
@@ -331,6 +304,21 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
 }
 
 } // namespace
+
+MimeDecoding MimeTransferDecoding(std::string_view headers) {
+    const std::size_t name = FindNoCaseIn(headers, "Content-transfer-encoding");
+    if (name == std::string_view::npos) return MimeDecoding::kPlain;
+    const std::size_t end = MimeHeaderValueEnd(headers, name);
+    for (std::size_t at = name + 25; at < end; ++at) {
+        const char c = headers[at];
+        if (c == ':' || c == ' ' || c == '\n' || c == '\r') continue;
+        const std::string_view rest = headers.substr(at, end - at);
+        if (StartsWithNoCase(rest, "quoted-printable")) return MimeDecoding::kQuotedPrintable;
+        if (StartsWithNoCase(rest, "base64")) return MimeDecoding::kBase64;
+        if (StartsWithNoCase(rest, "binary")) return MimeDecoding::kBinary;
+    }
+    return MimeDecoding::kPlain;
+}
 
 std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from) {
     std::size_t at = from;

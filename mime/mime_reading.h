@@ -1,13 +1,13 @@
 // Reading a note's stored MIME part items back: the text/html body decoded
-// into HTML text, inline "application/" parts attached to the note, GIF and
-// JPEG parts listed by their Content-ID for the "cid:" images of the
-// import.
+// into HTML text, the message's files attached to the note, GIF and JPEG
+// parts listed by their Content-ID for the "cid:" images of the import.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/chunk_work_state.h"
 #include "core/statuses.h"
@@ -57,14 +57,39 @@ STATUS ImportMIMEHTMLBody(plat::NOTEHANDLE note, const char* itemName, const cha
 // shows pictures from outside the message.
 std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATUS status);
 
-// Attaches one inline "application/" part to the note under its file name
-// ("file001" without one). Returns 546 for any other part, else the
-// attachment's status.
-STATUS ImportMIMEAttachmentPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
-                                std::uint32_t valueLength);
-// Every inline application part of the item name's MIME items. Returns 0,
-// or the failure of the first part when that is not 546.
-STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName);
+// The files of a message a conversion attached to the note, to take them
+// back when the conversion cannot go on, and the attachments the stored
+// message kept those parts' bodies in (stored names).
+struct MIMEFileParts {
+    std::vector<std::string> attached;
+    std::vector<std::string> bodyFiles;
+};
+
+// Attaches to the note every part of the item name's MIME items that is a
+// file of the message: every body part except the HTML body (the first
+// text/html part, when holdsHtmlBody says the items hold the body read),
+// the GIF and JPEG pictures the HTML shows, and text parts that name no
+// file and are not marked as attachments (the message's plain-text
+// version). A part whose body names an attachment of the document itself
+// is that attachment already. The file holds the part's content with its
+// transfer encoding undone, under the part's file name ("filename=", else
+// the type's "name=") with any path before it, control characters, ":" and
+// runs of dots taken out; a name the note holds already gets "_2", "_3" and
+// so on before its extension; a part without a usable name is "file001",
+// "file002" and so on. Returns 0, or the status of the first part that
+// could not be attached: every file attached before it is taken back, and
+// MimeFilePartFailure says which part and why.
+STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool holdsHtmlBody, MIMEFileParts* files);
+// Takes back the files a conversion attached (their database objects are
+// freed at once: no stored note names them yet).
+void RemoveMIMEAttachments(plat::NOTEHANDLE note, const MIMEFileParts& files);
+// Removes the attachments that held the attached parts' bodies, once the
+// MIME items that named them are replaced.
+void RemoveMIMEBodyFiles(plat::NOTEHANDLE note, const MIMEFileParts& files);
+// Which part the last ImportMIMEAttachments on this thread could not attach
+// and why, when it ended with status; empty otherwise.
+std::string MimeFilePartFailure(STATUS status);
+void ClearMimeFilePartFailure();
 
 // What an image walk hands to its part reader.
 struct MIMEImageWalk {

@@ -1,8 +1,9 @@
 // Reading a note's MIME parts back into rich text: the text/html body is
-// decoded into HTML, inline application parts are attached to the note, GIF
-// and JPEG parts are listed for the "cid:" images, the HTML is parsed once
-// to learn whether it can be imported, and then the MIME items give way to
-// a rich-text item into which the HTML is imported.
+// decoded into HTML, GIF and JPEG parts are listed for the "cid:" images,
+// the HTML is parsed once to learn whether it can be imported, the
+// message's files are attached to the note (all of them, or the conversion
+// stops with the items kept), and then the MIME items give way to a
+// rich-text item into which the HTML is imported, as the HTML of mail.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
+#include "core/text_compare.h"
 #include "core/temp_directory.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_options.h"
@@ -116,12 +118,12 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
     }
     work->mode = 0;
     ClearMIMECharsetText();
+    ClearMimeFilePartFailure();
 
     Conversion conversion;
     const STATUS body = ImportMIMEHTMLBody(noteHandle, name, "text/html", &conversion.text, &conversion.length);
     if (body != kOK) return Unable(this, body);
     RemoveNulBytes(&conversion);
-    ImportMIMEAttachments(noteHandle, itemName);
     STATUS imageStatus = kOK;
     conversion.images = ImportMIMEImages(noteHandle, name, &imageStatus, session);
 
@@ -135,14 +137,28 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
         if (parsed != kOK) return Unable(this, kOperationFailed);
     }
 
+    // The items replaced are the item's own: their files go to the note
+    // first, every one or none.
+    MIMEFileParts files;
+    const bool sameItems = name != nullptr && itemName != nullptr && EqualNoCase(name, itemName);
+    const STATUS attached = ImportMIMEAttachments(noteHandle, itemName, sameItems, &files);
+    if (attached != kOK) return Unable(this, attached);
     const STATUS blank = CreateBlankRichTextItem();
-    if (blank != kOK) return Unable(this, blank);
+    if (blank != kOK) {
+        RemoveMIMEAttachments(noteHandle, files);
+        return Unable(this, blank);
+    }
+    RemoveMIMEBodyFiles(noteHandle, files);
     connected = 1;
     InitialFontTable();
     if (ResetDefaultChunk(this) != kOK || defaultChunk == nullptr || defaultChunk->work == nullptr) return kOK;
     FreeInlineImages(defaultChunk->work->inlineImages);
     defaultChunk->work->inlineImages = conversion.images;
     conversion.images = nullptr;
-    if (conversion.length > 0) defaultChunk->AppendHTML("IN", conversion.text, importOptions.c_str());
+    if (conversion.length > 0) {
+        defaultChunk->work->htmlFromMail = 1;
+        defaultChunk->AppendHTML("IN", conversion.text, importOptions.c_str());
+        if (defaultChunk != nullptr && defaultChunk->work != nullptr) defaultChunk->work->htmlFromMail = 0;
+    }
     return kOK;
 }

@@ -1,59 +1,29 @@
-// The walks over a note's MIME part items and the readers of attachment and
-// image parts.
+// The walks over a note's MIME part items for the HTML body and the
+// pictures, the reader of image parts, and what the readers share.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/attachments.h"
 #include "core/base64.h"
 #include "core/host_message.h"
-#include "core/item_internal.h"
-#include "core/shared_services.h"
 #include "core/text_compare.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
+#include "mime/part_walk.h"
 #include "talix/session.h"
 
 namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kLargestBody = 65342;         // bodies this long or longer are not read
-constexpr std::size_t kLongestAttachmentName = 132;
-constexpr const char* kDefaultAttachmentName = "file001";
+constexpr std::size_t kLongestParameterValue = 132;
 
-// A part item's value, locked while the object lives.
-class LockedPart {
-public:
-    LockedPart(plat::BLOCKID value, std::uint32_t length) : value_(value) {
-        bytes_ = static_cast<const std::uint8_t*>(plat::BlockLock(value));
-        valid_ = bytes_ != nullptr && ParseMimePart(bytes_, length, &header, &texts) == kOK;
-    }
-    ~LockedPart() {
-        if (bytes_ != nullptr) plat::BlockUnlock(value_);
-    }
-    LockedPart(const LockedPart&) = delete;
-    LockedPart& operator=(const LockedPart&) = delete;
+} // namespace
 
-    // A body part with header text whose lengths fit its value.
-    bool BodyPart() const {
-        return valid_ && header.partType == kPartBody && (header.flags & kPartHasHeaders) != 0;
-    }
-
-    MIMEPartHeader header;
-    MimePartTexts texts;
-
-private:
-    plat::BLOCKID value_;
-    const std::uint8_t* bytes_ = nullptr;
-    bool valid_ = false;
-};
-
-// Base64 text decoded.
 std::string DecodedBase64(std::string_view text) {
     std::string out(text.size() * 3 / 4 + 4, '\0');
     out.resize(DecodeBase64(text.data(), reinterpret_cast<std::uint8_t*>(out.data()),
@@ -61,53 +31,24 @@ std::string DecodedBase64(std::string_view text) {
     return out;
 }
 
-// The file name after the first "filename=" of the header text: a quoted
-// name to its closing quote, an unquoted one to the end of its parameter;
-// at most 132 characters. Empty when there is none.
-std::string AttachmentFileName(std::string_view headers) {
-    const std::size_t found = FindNoCaseIn(headers, "filename=");
+std::string MimeParameterValue(std::string_view text, std::string_view key) {
+    const std::size_t found = FindNoCaseIn(text, key);
     if (found == std::string_view::npos) return "";
-    std::size_t at = found + 9;
+    std::size_t at = found + key.size();
     char closing = '\0';
-    if (at < headers.size() && (headers[at] == '"' || headers[at] == '\'')) closing = headers[at++];
-    std::string name;
-    while (at < headers.size() && name.size() < kLongestAttachmentName) {
-        const char c = headers[at++];
+    if (at < text.size() && (text[at] == '"' || text[at] == '\'')) closing = text[at++];
+    std::string value;
+    while (at < text.size() && value.size() < kLongestParameterValue) {
+        const char c = text[at++];
         if (c == '\r' || c == '\n' || c == '\0') break;
         if (closing != '\0' ? c == closing : c == ';') break;
-        name.push_back(c);
+        value.push_back(c);
     }
     if (closing == '\0') {
-        while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+        while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
     }
-    return name;
+    return value;
 }
-
-// The walk shared by the three readers: the first item of the name, then
-// each next one, until the platform reports no further item. each gets the
-// item and value and says whether the walk goes on. Returns 546 when the
-// note has no item of the name, 1 when the first is not a MIME part, the
-// status of a failed look-up, or 0 at the end of the items.
-template <typename Each>
-STATUS WalkParts(plat::NOTEHANDLE note, const char* itemName, Each each) {
-    if (itemName == nullptr) return kItemNotFound;
-    const plat::WORD nameLength = NameLength(itemName);
-    plat::BLOCKID item, value;
-    plat::WORD type = 0;
-    plat::DWORD length = 0;
-    plat::STATUS status = plat::ItemInfo(note, itemName, nameLength, &item, &type, &value, &length);
-    if (status != plat::NOERROR) return status;
-    if (type != plat::TYPE_MIME_PART) return 1;
-    bool first = true;
-    while (status == plat::NOERROR) {
-        if (!each(item, value, length, first)) return kOK;
-        first = false;
-        status = plat::ItemInfoNext(note, item, itemName, nameLength, &item, nullptr, &value, &length);
-    }
-    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
-}
-
-} // namespace
 
 STATUS ImportMIMEHTMLBody(plat::NOTEHANDLE note, const char* itemName, const char* contentType, char** text,
                           std::uint32_t* length) {
@@ -126,6 +67,7 @@ STATUS ImportMIMEHTMLBody(plat::NOTEHANDLE note, const char* itemName, const cha
 }
 
 std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATUS status) {
+    if (std::string part = MimeFilePartFailure(status); !part.empty()) return part;
     if (status == kRemoteImage) return "its HTML shows pictures from outside the message";
     if (status == kOutOfMemory) return "memory ran out";
     if (status == kOperationFailed) return "its HTML cannot be read, in the character set it names or as HTML";
@@ -149,44 +91,6 @@ std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATU
     if (walked == 1 || !mime) return "it is not a MIME message";
     if (prolog && parts == 1) return "no part of it begins with the boundary its header names";
     return "it has no text/html part";
-}
-
-STATUS ImportMIMEAttachmentPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
-                                std::uint32_t valueLength) {
-    (void)item;
-    LockedPart part(value, valueLength);
-    if (!part.BodyPart() || part.texts.body.size() >= kLargestBody || (part.header.flags & kPartBodyInFile) != 0)
-        return kItemNotFound;
-    const std::string_view headers = part.texts.headers;
-    const std::size_t disposition = FindNoCaseIn(headers, "Content-Disposition");
-    if (!ContainsNoCase(headers, "application/") || disposition == std::string_view::npos ||
-        !ContainsNoCase(headers.substr(disposition), "inline"))
-        return kItemNotFound;
-    std::string name = AttachmentFileName(headers);
-    if (name.empty()) name = kDefaultAttachmentName;
-    try {
-        const std::string data = ContainsNoCase(headers, "base64") ? DecodedBase64(part.texts.body)
-                                                                   : std::string(part.texts.body);
-        if (data.empty()) return kOK;
-        plat::DBHANDLE db = 0;
-        plat::NoteGetInfo(note, plat::NOTE_FIELD_DB, &db);
-        return AttachBufferAsFile(db, note, name.c_str(), data.data(), static_cast<std::uint32_t>(data.size()));
-    } catch (const std::bad_alloc&) {
-        return kOK;   // nothing attached
-    }
-}
-
-STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName) {
-    STATUS result = kOK;
-    WalkParts(note, itemName, [&](plat::BLOCKID item, plat::BLOCKID value, plat::DWORD size, bool first) {
-        const STATUS status = ImportMIMEAttachmentPart(note, item, value, size);
-        if (first && status != kItemNotFound) {
-            result = status;
-            return false;
-        }
-        return true;
-    });
-    return result;
 }
 
 namespace {
@@ -228,7 +132,7 @@ void ScanImageHeaders(std::string_view headers, std::string* contentId, std::str
         for (std::size_t scan = 0; scan < value.size(); ++scan) {
             const std::string_view word = value.substr(scan);
             if (StartsWithNoCase(word, "attachment")) {
-                const std::string name = AttachmentFileName(word);
+                const std::string name = MimeParameterValue(word, "filename=");
                 if (!name.empty()) attachment->assign(name);
                 break;
             }
@@ -256,7 +160,7 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
                            std::uint32_t valueLength, MIMEImageWalk* walk) {
     (void)item;
     LockedPart part(value, valueLength);
-    if (!part.BodyPart() || part.texts.body.size() >= kLargestBody) return kItemNotFound;
+    if (!part.BodyPart() || part.texts.body.size() >= kLargestReadBody) return kItemNotFound;
     const std::string_view headers = part.texts.headers;
     if (!ContainsNoCase(headers, "image/")) return kItemNotFound;
     if (ContainsNoCase(headers, "image/png")) return SkipRendering(walk, "PNG");

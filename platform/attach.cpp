@@ -221,12 +221,9 @@ STATUS RemoveNoteItem(NOTEHANDLE note, BLOCKID item) {
     if (open == nullptr || item.pool != note) return ERR_INVALID_HANDLE;
     auto found = open->bySerial.find(item.block / 2);
     if (found == open->bySerial.end()) return ERR_INVALID_HANDLE;
-    for (size_t i = 0; i < open->items.size(); ++i) {
-        if (open->items[i].get() != found->second) continue;
-        open->bySerial.erase(found);
-        open->items.erase(open->items.begin() + static_cast<std::ptrdiff_t>(i));
-        break;
-    }
+    const size_t position = PositionOf(*open, *found->second);
+    open->bySerial.erase(found);
+    open->items.erase(open->items.begin() + static_cast<std::ptrdiff_t>(position));
     return NOERROR;
 }
 

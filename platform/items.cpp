@@ -88,6 +88,17 @@ NoteItem* FindFirst(const OpenNote& note, const char* name) {
     return index == std::string::npos ? nullptr : note.items[index].get();
 }
 
+} // namespace
+
+size_t PositionOf(OpenNote& note, NoteItem& item) {
+    if (item.position < note.items.size() && note.items[item.position].get() == &item) return item.position;
+    // The list changed since: every item learns its place again, once.
+    for (size_t i = 0; i < note.items.size(); ++i) note.items[i]->position = i;
+    return item.position;
+}
+
+namespace {
+
 NoteItem* ResolveItem(BLOCKID block, OpenNote** note) {
     OpenNote* open = Notes().Find(block.pool);
     if (open == nullptr) return nullptr;
@@ -139,9 +150,20 @@ STATUS ReplaceItem(OpenNote& note, size_t index, WORD flags, std::vector<BYTE> v
     return NOERROR;
 }
 
-void EraseAt(OpenNote& note, size_t index) {
-    note.bySerial.erase(note.items[index]->serial);
-    note.items.erase(note.items.begin() + static_cast<std::ptrdiff_t>(index));
+// Removes every item of the name at or after start in one pass over the
+// list (erasing them one by one would move the rest of the list each time).
+void EraseNamedFrom(OpenNote& note, const char* name, size_t length, size_t start) {
+    size_t kept = start;
+    for (size_t i = start; i < note.items.size(); ++i) {
+        if (NameMatches(note.items[i]->data.name, name, length)) {
+            note.bySerial.erase(note.items[i]->serial);
+            note.items[i].reset();
+            continue;
+        }
+        if (kept != i) note.items[kept] = std::move(note.items[i]);
+        ++kept;
+    }
+    note.items.resize(kept);
 }
 
 // Sets the one item of a name to a value: the first item of the name takes
@@ -158,10 +180,7 @@ STATUS SetItem(NOTEHANDLE handle, const char* name, WORD dataType, const void* d
     if (first == std::string::npos) return AppendItem(*note, ITEM_SUMMARY, name, std::move(value));
     STATUS status = ReplaceItem(*note, first, note->items[first]->data.flags, std::move(value));
     if (status != NOERROR) return status;
-    for (size_t later = FindFrom(*note, name, nameLength, first + 1); later != std::string::npos;
-         later = FindFrom(*note, name, nameLength, later)) {
-        EraseAt(*note, later);
-    }
+    EraseNamedFrom(*note, name, nameLength, first + 1);
     return NOERROR;
 }
 
@@ -374,10 +393,9 @@ STATUS ItemInfoNext(NOTEHANDLE note, BLOCKID after, const char* name, WORD nameL
     if (open == nullptr || after.pool != note) return ERR_INVALID_HANDLE;
     NoteItem* previous = ResolveItem(after, nullptr);
     if (previous == nullptr) return ERR_INVALID_HANDLE;
-    size_t position = 0;
-    while (open->items[position].get() != previous) ++position;
-    size_t index = FindFrom(*open, name, nameLength, position + 1);
+    size_t index = FindFrom(*open, name, nameLength, PositionOf(*open, *previous) + 1);
     if (index == std::string::npos) return ERR_ITEM_NOT_FOUND;
+    open->items[index]->position = index;
     Describe(note, *open->items[index], item, dataType, value, valueLength);
     return NOERROR;
 }
@@ -515,7 +533,7 @@ STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength) {
     OpenNote* open = nullptr;
     size_t index = 0;
     if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
-    for (; index != std::string::npos; index = FindFrom(*open, name, nameLength, index)) EraseAt(*open, index);
+    EraseNamedFrom(*open, name, nameLength, index);
     return NOERROR;
 }
 

@@ -40,6 +40,10 @@ struct NoteItem {
     // hash of its flags and value then, which tells a change made in place.
     ItemRow row = 0;
     size_t hash = 0;
+    // Where the item stood in its note's list when last looked for there: a
+    // hint that the walks check before they trust it, so that stepping from
+    // one item to the next costs no search of the list.
+    size_t position = 0;
 
     NoteItem() = default;
     NoteItem(const NoteItem&) = delete;
@@ -67,6 +71,11 @@ struct OpenNote {
 
 // The hash NoteItem keeps of an item's flags and value.
 size_t ItemHash(const ItemData& data);
+
+// The index of an item in its open note's list (the item must be in it),
+// from its position hint when that still holds; found once for every item
+// of the list when it does not.
+size_t PositionOf(OpenNote& note, NoteItem& item);
 
 std::recursive_mutex& StorageMutex();
 HandleTable<OpenDatabase>& Databases();

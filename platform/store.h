@@ -290,6 +290,13 @@ private:
         bool spoiled = false;   // one of them failed half done
     };
     std::vector<BatchMark> batchMarks_;
+    // Object ids reserved outside a batch and not given out yet (from
+    // reservedNext_ up to reservedEnd_), and how many the next reservation
+    // takes (ReserveObjectId).
+    static constexpr long long kLargestIdReserve = 256;
+    long long reservedNext_ = 0;
+    long long reservedEnd_ = 0;
+    long long reserveSize_ = 1;
 };
 
 // The object a TYPE_OBJECT value (data-type word first) names; false when

@@ -147,16 +147,25 @@ int Store::RaiseObjectSequence(std::int64_t atLeast, int more) {
 
 // Object ids come from the objects table's sequence, raised in a write of
 // its own (within a batch, in the batch) so that no other process, nor this
-// one, gives out the same id again. A batch that has not taken the write
-// lock yet gives them out from the sequence as it read it, without a write:
-// another writer's write before the batch's first makes the whole batch
-// fail (ERR_DB_CHANGED), so no id it gave out can be another's; the batch
-// raises the sequence past them with its first write of one, or its commit.
+// one, gives out the same id again. Outside a batch the raise reserves a
+// run of ids that later objects take without a write: 1, then twice as
+// many each time up to kLargestIdReserve, so that a run of many objects
+// writes seldom and one of a few leaves few ids unused. Within a batch one
+// id is raised at a time (an abandoned batch gives its raise back). A batch
+// that has not taken the write lock yet gives ids out from the sequence as
+// it read it, without a write: another writer's write before the batch's
+// first makes the whole batch fail (ERR_DB_CHANGED), so no id it gave out
+// can be another's; the batch raises the sequence past them with its first
+// write of one, or its commit.
 STATUS Store::ReserveObjectId(DWORD* objectId) {
     auto noIdsLeft = [this] {
         LogLine(ERR_DB_IO, "Database %s: no object ids left", path_.c_str());
         return ERR_DB_IO;
     };
+    if (reservedNext_ != 0 && reservedNext_ < reservedEnd_) {
+        *objectId = static_cast<DWORD>(reservedNext_++);
+        return NOERROR;
+    }
     int rc = SQLITE_OK;
     if (lockAtFirstWrite_ && batchDepth_ > 0 && sqlite3_txn_state(db_, "main") != SQLITE_TXN_WRITE) {
         sqlite3_int64 last = unwrittenObjectId_;
@@ -171,17 +180,23 @@ STATUS Store::ReserveObjectId(DWORD* objectId) {
         *objectId = static_cast<DWORD>(unwrittenObjectId_);
         return NOERROR;
     }
+    const sqlite3_int64 count = batchDepth_ > 0 ? 1 : reserveSize_;
     WriteScope scope(this);
     rc = scope.Begin();
-    if (rc == SQLITE_OK) rc = RaiseObjectSequence(unwrittenObjectId_, 1);
+    if (rc == SQLITE_OK) rc = RaiseObjectSequence(unwrittenObjectId_, static_cast<int>(count));
     if (rc != SQLITE_OK) return Fail(rc, "allocate an object");
     Statement read(*statements_, "SELECT seq FROM sqlite_sequence WHERE name = 'objects'");
     if ((rc = read.Step()) != SQLITE_ROW) return Fail(rc, "allocate an object");
-    const sqlite3_int64 id = read.ColumnInt(0);
-    if (id <= 0 || id > 0xFFFFFFFF) return noIdsLeft();
+    const sqlite3_int64 last = read.ColumnInt(0);
+    if (last - count + 1 <= 0 || last > 0xFFFFFFFF) return noIdsLeft();
     if ((rc = scope.Commit()) != SQLITE_OK) return Fail(rc, "allocate an object");
     unwrittenObjectId_ = 0;
-    *objectId = static_cast<DWORD>(id);
+    *objectId = static_cast<DWORD>(last - count + 1);
+    if (count > 1) {
+        reservedNext_ = last - count + 2;
+        reservedEnd_ = last + 1;
+    }
+    if (batchDepth_ == 0 && reserveSize_ < kLargestIdReserve) reserveSize_ *= 2;
     return NOERROR;
 }
 

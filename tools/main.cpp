@@ -284,13 +284,18 @@ const Command kCommands[] = {
      "Converts the MIME part items named ITEM of a note into a rich-text item of that\n"
      "name and saves the note: the text/html part is imported as HTML (TEXT gives the\n"
      "import options, \"Charset=\" among them; by default the part's own character set),\n"
-     "its \"cid:\" images come from the message's GIF and JPEG parts, and inline\n"
-     "application parts are attached to the note. Refused when the note has no items of\n"
+     "its \"cid:\" images come from the message's GIF and JPEG parts. The HTML is read as\n"
+     "mail: a pass-thru span is its text, a link to javascript:, vbscript: or data: its\n"
+     "text alone. Every other part (but a text the message shows, such as its plain-text\n"
+     "version) is attached to the note as a file, byte for byte, under its file name\n"
+     "without folders, control characters, \":\" or \"..\" (\"_2\" added when the note holds\n"
+     "the name; \"file001\" when it has none). Refused when the note has no items of\n"
      "the name; refused with the reason, the MIME items kept, when the message is not a\n"
      "MIME message, when no part of it begins with the boundary its header names, when it\n"
      "has no text/html part, when its HTML shows images from outside the message (unless\n"
-     "the note's \"$DelayedImagesOK\" is \"ok\" and notes.ini ZelundaNoImageSkip is set)\n"
-     "or when it holds PNG, SVG or other pictures that cannot be shown (rendering skipped).\n",
+     "the note's \"$DelayedImagesOK\" is \"ok\" and notes.ini ZelundaNoImageSkip is set),\n"
+     "when it holds PNG, SVG or other pictures that cannot be shown (rendering skipped)\n"
+     "or when one of its files cannot be stored (the part is named).\n",
      RunFromMime},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"

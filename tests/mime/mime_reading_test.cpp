@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -292,34 +293,100 @@ TEST_F(MimeReading, PicturesThatCannotBeShownKeepTheItems) {
     EXPECT_EQ(BodyType(), plat::TYPE_MIME_PART);
 }
 
-TEST_F(MimeReading, InlineApplicationPartsAreAttached) {
+// The note's attachments by stored name, with their bytes.
+std::map<std::string, std::string> NoteFiles(const std::string& path, plat::NOTEID id) {
+    std::map<std::string, std::string> files;
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    EXPECT_EQ(plat::DbOpen(path.c_str(), &db), 0);
+    EXPECT_EQ(plat::NoteOpen(db, id, 0, &note), 0);
+    std::vector<talix::NoteAttachment> attachments;
+    EXPECT_EQ(talix::ListAttachments(note, &attachments), 0);
+    for (const talix::NoteAttachment& attachment : attachments) {
+        plat::DHANDLE block = 0;
+        plat::DWORD size = 0;
+        EXPECT_EQ(plat::NoteReadAttachment(note, attachment.item, &block, &size), 0) << attachment.name;
+        files[attachment.name].assign(static_cast<const char*>(plat::MemLock(block)), size);
+        plat::MemUnlock(block);
+        plat::MemFree(block);
+    }
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    return files;
+}
+
+TEST_F(MimeReading, EveryFileOfTheMessageIsAttachedUnderASafeName) {
+    const std::string gif64 = "R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==";
     const std::string message =
         "Content-Type: multipart/mixed; boundary=m\r\n\r\n"
-        "--m\r\nContent-Type: text/html\r\n\r\n<p>With files</p>\r\n"
+        "--m\r\nContent-Type: multipart/alternative; boundary=a\r\n\r\n"
+        "--a\r\nContent-Type: text/plain\r\n\r\nThe plain version\r\n"
+        "--a\r\nContent-Type: text/html\r\n\r\n<p>With files <img src=\"cid:p1\"></p>\r\n--a--\r\n"
+        "--m\r\nContent-Type: image/gif\r\nContent-ID: <p1>\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+        gif64 + "\r\n"
         "--m\r\nContent-Type: application/pdf\r\nContent-Transfer-Encoding: base64\r\n"
         "Content-Disposition: inline; filename=\"a b.pdf\"\r\n\r\nJVBERi0xLjQ=\r\n"
         "--m\r\nContent-Type: application/octet-stream\r\nContent-Disposition: inline\r\n\r\nraw bytes\r\n"
         "--m\r\nContent-Type: application/zip\r\nContent-Disposition: attachment; filename=\"kept.zip\"\r\n\r\n"
-        "zip\r\n--m--\r\n";
+        "zip\r\n"
+        // A text attachment, quoted-printable, under a name that climbs out
+        // of its folder; one with control characters and dots; one named
+        // by its type only; a second file of a name the note holds.
+        "--m\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n"
+        "Content-Disposition: attachment; filename=\"../../etc/notes.txt\"\r\n\r\n"
+        "caf=C3=A9 =\r\nsoft\r\nline two\r\n\r\n"
+        "--m\r\nContent-Type: text/csv\r\nContent-Disposition: attachment; filename=\"a..b\\\\c:d\x01"
+        "e..csv.\"\r\n\r\n"
+        "1,2\r\n"
+        "--m\r\nContent-Type: text/calendar; name=\"invite.ics\"\r\n\r\nBEGIN:VCALENDAR\r\n"
+        "--m\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"NOTES.TXT\"\r\n"
+        "\r\nsecond\r\n--m--\r\n";
     Store(message);
     Connect();
     ASSERT_EQ(item_.connected, 1);
-    EXPECT_EQ(Text(), "With files");
-    plat::DBHANDLE db = 0;
-    plat::NOTEHANDLE note = 0;
-    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
-    ASSERT_EQ(plat::NoteOpen(db, id_, 0, &note), 0);
-    char* data = nullptr;
-    std::uint32_t size = 0;
-    ASSERT_EQ(talix::ReadAttachmentToMemory(note, "a b.pdf", &data, &size), 0);
-    EXPECT_EQ(std::string(data, size), "%PDF-1.4");
-    std::free(data);
-    ASSERT_EQ(talix::ReadAttachmentToMemory(note, "file001", &data, &size), 0);
-    EXPECT_EQ(std::string(data, size), "raw bytes\r\n");
-    std::free(data);
-    EXPECT_EQ(talix::ReadAttachmentToMemory(note, "kept.zip", &data, &size), talix::kItemNotFound);
-    plat::NoteClose(note);
-    plat::DbClose(db);
+    EXPECT_EQ(Text(), "With files ");
+    const std::map<std::string, std::string> files = NoteFiles(path_, id_);
+    const std::map<std::string, std::string> expected = {
+        {"a b.pdf", "%PDF-1.4"},
+        {"file001", "raw bytes"},
+        {"kept.zip", "zip"},
+        {"notes.txt", "caf\xC3\xA9 soft\r\nline two\r\n"},
+        {"c_d_e.csv", "1,2"},
+        {"invite.ics", "BEGIN:VCALENDAR"},
+        {"NOTES_2.TXT", "second"},
+    };
+    EXPECT_EQ(files, expected);
+}
+
+TEST_F(MimeReading, AFileThatCannotBeStoredKeepsTheMessageAsItWas) {
+    // The PDF's body is too long for its item: it is kept in an attachment,
+    // which goes missing before the conversion.
+    const std::string pdf = "Content-Type: application/pdf\r\nContent-Disposition: attachment; filename=big.pdf\r\n\r\n" +
+                            std::string(70000, 'x') + "\r\n";
+    Store("Content-Type: multipart/mixed; boundary=m\r\n\r\n--m\r\nContent-Type: text/html\r\n\r\n<p>Hi</p>\r\n"
+          "--m\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; filename=first.txt\r\n\r\none\r\n"
+          "--m\r\n" + pdf + "--m--\r\n");
+    {
+        ASSERT_EQ(plat::DbOpen(path_.c_str(), &db_), 0);
+        ASSERT_EQ(plat::NoteOpen(db_, id_, 0, &note_), 0);
+        plat::BLOCKID body;
+        ASSERT_EQ(talix::FindAttachmentItem(note_, "mimebody1.dat", &body, 0), 0);
+        ASSERT_EQ(plat::NoteDetachFile(note_, body), 0);
+        ASSERT_EQ(plat::NoteUpdate(note_, plat::UPDATE_FORCE), 0);
+    }
+    g_messages.clear();
+    Connect();
+    EXPECT_EQ(item_.connected, 0);
+    EXPECT_TRUE(Shown("Talix: Unable to convert from named MIME field"));
+    EXPECT_EQ(talix::MimeRefusalReason(note_, "Body", item_.lastStatus),
+              "part 4 of the message (\"big.pdf\") is a file that was not attached: its content, kept in the "
+              "attachment \"mimebody1.dat\", cannot be read");
+    // Nothing changed: the items are MIME, and first.txt was taken back.
+    plat::WORD type = 0;
+    plat::ItemInfo(note_, "Body", 4, nullptr, &type, nullptr, nullptr);
+    EXPECT_EQ(type, plat::TYPE_MIME_PART);
+    plat::BLOCKID none;
+    EXPECT_EQ(talix::FindAttachmentItem(note_, "first.txt", &none, 0), talix::kItemNotFound);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -411,6 +412,40 @@ TEST(WriteSafety, ObjectsLiveAsLongAsAStoredNoteNamesThem) {
     ASSERT_EQ(NoteDelete(t.db, first, 0), NOERROR);
     EXPECT_EQ(reader.Count("objects"), 0);
     EXPECT_EQ(NoteDelete(t.db, second, 0), NOERROR);
+    EXPECT_TRUE(Problems(t.db).empty());
+}
+
+TEST(WriteSafety, NoObjectIdIsGivenOutTwiceAcrossConnections) {
+    Fixture t;
+    OtherConnection other(t.path);
+    // This handle allocates many objects (it reserves ids ahead); between
+    // them another writer of the file takes ids from the sequence as the
+    // platform does.
+    std::set<long long> ids;
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(t.db, &note), NOERROR);
+    for (int n = 0; n < 600; ++n) {
+        DWORD id = 0;
+        ASSERT_EQ(DbAllocObject(t.db, 1, OBJECT_CLASS_FILE, &id), NOERROR);
+        EXPECT_TRUE(ids.insert(id).second) << id;
+        BYTE descriptor[6] = {};
+        std::memcpy(descriptor + 2, &id, 4);
+        ASSERT_EQ(ItemAppend(note, 0, "$FILE", 5, TYPE_OBJECT, descriptor, sizeof descriptor), NOERROR);
+        if (n % 50 == 0) {
+            ASSERT_EQ(other.Run("UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'objects'"), SQLITE_OK);
+            const long long taken = other.Number("SELECT seq FROM sqlite_sequence WHERE name = 'objects'");
+            EXPECT_TRUE(ids.insert(taken).second) << taken;
+        }
+    }
+    ASSERT_EQ(NoteUpdate(note, 0), NOERROR);
+    NoteClose(note);
+    EXPECT_EQ(other.Count("objects"), 600);
+    // A handle opened later gives out none of them either.
+    DbClose(t.db);
+    ASSERT_EQ(DbOpen(t.path.c_str(), &t.db), NOERROR);
+    DWORD later = 0;
+    ASSERT_EQ(DbAllocObject(t.db, 1, OBJECT_CLASS_FILE, &later), NOERROR);
+    EXPECT_EQ(ids.count(later), 0u);
     EXPECT_TRUE(Problems(t.db).empty());
 }
 

@@ -1,7 +1,8 @@
 // talix store-eml and from-mime, run as a user runs them: the test messages
 // (made with Python's email package) stored and converted give the words
-// the package finds in their HTML part; what cannot be converted is refused
-// with the MIME items kept.
+// the package finds in their HTML part and the files it finds in them; the
+// HTML of mail shows what the sender wrote and runs none of it; what cannot
+// be converted is refused with the MIME items kept.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "cli_fixture.h"
 #include "support/test_support.h"
+#include "talix_platform.h"
 
 namespace {
 
@@ -47,9 +49,46 @@ std::map<std::string, std::string> PythonWords(const std::vector<std::string>& n
     return words;
 }
 
+std::string FileBytes(const std::filesystem::path& path) {
+    std::string bytes;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return "<missing>";
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+    std::fclose(file);
+    return bytes;
+}
+
 class MimeReadCommands : public talix_test::CliTest {
 protected:
     std::string Message(const char* name) { return (kMessages / name).string(); }
+
+    // The note's attachments, by stored name, each with its bytes as the
+    // platform extracts them from the database object its "$FILE" names.
+    std::map<std::string, std::string> NoteFiles(const std::string& noteId) {
+        std::map<std::string, std::string> files;
+        plat::DBHANDLE db = 0;
+        plat::NOTEHANDLE note = 0;
+        EXPECT_EQ(plat::DbOpen(db_.c_str(), &db), 0);
+        EXPECT_EQ(plat::NoteOpen(db, static_cast<plat::NOTEID>(std::stoul(noteId, nullptr, 16)), 0, &note), 0);
+        const plat::WORD descriptor = plat::StructStoredLength(58);
+        plat::BLOCKID item, value;
+        plat::DWORD length = 0;
+        plat::STATUS status = plat::ItemInfo(note, "$FILE", 5, &item, nullptr, &value, &length);
+        for (int n = 0; status == plat::NOERROR; ++n) {
+            const auto* bytes = static_cast<const char*>(plat::BlockLock(value));
+            const std::string name(bytes + 2 + descriptor, length - 2 - descriptor);
+            plat::BlockUnlock(value);
+            const std::string path = dir_.file("extracted" + std::to_string(n));
+            EXPECT_EQ(plat::NoteExtractFile(note, item, path.c_str()), 0) << name;
+            files[name] = FileBytes(path);
+            status = plat::ItemInfoNext(note, item, "$FILE", 5, &item, nullptr, &value, &length);
+        }
+        plat::NoteClose(note);
+        plat::DbClose(db);
+        return files;
+    }
 };
 
 TEST_F(MimeReadCommands, StoredMessagesConvertToTheirWords) {
@@ -119,6 +158,73 @@ TEST_F(MimeReadCommands, RefusalsKeepTheMimeItemsAndSayWhy) {
     ASSERT_EQ(Talix({"store-eml", db_, note, "Lf", lf}).status, 0);
     ASSERT_EQ(Talix({"from-mime", db_, note, "Lf", "--options", "PixelMultiplier=15"}).status, 0);
     EXPECT_EQ(Words(Talix({"text", db_, note, "Lf"}).out), "Line feeds");
+}
+
+TEST_F(MimeReadCommands, TheFilesOfAMessageAreAttachedByteForByte) {
+    // The message and its files as Python's email package decodes them.
+    const std::filesystem::path expected = dir_.file("expected");
+    std::filesystem::create_directory(expected);
+    const std::string eml = dir_.file("files.eml");
+    ASSERT_EQ(std::system(("python3 '" + (kMessages / "file_parts.py").string() + "' '" + eml + "' '" +
+                           expected.string() + "'")
+                              .c_str()),
+              0);
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::map<std::string, std::string> before = NoteFiles(note);
+    CliOutcome stored = Talix({"store-eml", db_, note, "Mail", eml});
+    ASSERT_EQ(stored.status, 0) << stored.err;
+    EXPECT_EQ(stored.out.substr(stored.out.find('\t')), "\t1\n");   // the PDF's body in an attachment
+
+    CliOutcome converted = Talix({"from-mime", db_, note, "Mail"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    std::map<std::string, std::string> files = NoteFiles(note);
+    for (const auto& [name, bytes] : before) files.erase(name);
+    ASSERT_EQ(files.size(), 2u);   // the PDF and the notes; no picture, no plain version, no body kept apart
+    EXPECT_TRUE(files.at("report.pdf") == FileBytes(expected / "report.pdf"));
+    EXPECT_EQ(files.at("notes.txt"), FileBytes(expected / "notes.txt"));
+    EXPECT_EQ(Words(Talix({"text", db_, note, "Mail"}).out), "See the files");
+    const std::string records = Talix({"records", db_, note, "Mail"}).out;
+    // The picture: its 43 bytes in one segment (10 bytes of header, the
+    // data rounded up to even).
+    EXPECT_EQ(FileBytes(expected / "picture.gif").size(), 43u);
+    EXPECT_TRUE(Has(records, "CD_GRAPHIC") && Has(records, "CD_IMAGESEGMENT\t54")) << records;
+    EXPECT_FALSE(Has(Talix({"items", db_, note}).out, "Mail\t0x0019"));
+
+    // Stored again under another item, the same files go in beside the
+    // first ones, under names of their own.
+    ASSERT_EQ(Talix({"store-eml", db_, note, "Again", eml}).status, 0);
+    CliOutcome again = Talix({"from-mime", db_, note, "Again"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    files = NoteFiles(note);
+    EXPECT_EQ(files.at("report_2.pdf"), files.at("report.pdf"));
+    EXPECT_EQ(files.at("notes_2.txt"), FileBytes(expected / "notes.txt"));
+    EXPECT_EQ(files.size(), before.size() + 4);
+}
+
+TEST_F(MimeReadCommands, TheHtmlOfMailShowsWhatItSaysAndRunsNothing) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::string html =
+        "<p>Hi <span class=\"NotesPassthruHTML\">&lt;script&gt;alert(3)&lt;/script&gt;</span></p>"
+        "<p><a href=\"javascript:alert(document.cookie)\">run</a> <a href=\" JaVa&#x09;Script:x()\">tabbed</a> "
+        "<a href=\"vbscript:msgbox\">vb</a> <a href=\"data:text/html;base64,PHNjcmlwdD4=\">inline</a> "
+        "<a href=\"http://example.com/page\">web</a></p>";
+    const std::string eml = Write("passthru.eml", "MIME-Version: 1.0\r\nContent-Type: text/html\r\n\r\n" + html + "\r\n");
+    ASSERT_EQ(Talix({"store-eml", db_, note, "Mail", eml}).status, 0);
+    CliOutcome converted = Talix({"from-mime", db_, note, "Mail"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    const std::string page = Talix({"html", db_, note, "Mail"}).out;
+    EXPECT_FALSE(Has(page, "<script")) << page;
+    EXPECT_TRUE(Has(page, "&lt;script&gt;alert(3)&lt;/script&gt;")) << page;
+    for (const char* scheme : {"javascript", "JaVa", "vbscript", "data:"}) EXPECT_FALSE(Has(page, scheme)) << scheme;
+    EXPECT_TRUE(Has(page, "href=\"http://example.com/page\"")) << page;
+    EXPECT_EQ(Words(Talix({"text", db_, note, "Mail"}).out), "Hi <script>alert(3)</script> run tabbed vb inline web");
+
+    // The same HTML imported from a file keeps its pass-thru HTML and links.
+    const std::string file = Write("page.html", html);
+    ASSERT_EQ(Talix({"import-html", db_, note, "Page", file}).status, 0);
+    const std::string imported = Talix({"html", db_, note, "Page"}).out;
+    EXPECT_TRUE(Has(imported, "<script>alert(3)</script>")) << imported;
+    EXPECT_TRUE(Has(imported, "javascript:alert")) << imported;
 }
 
 } // namespace

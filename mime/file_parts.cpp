@@ -1,0 +1,379 @@
+// The files of a mail message, attached to its note when the message is
+// read into rich text: every part that is neither the HTML body, nor a
+// picture the HTML shows, nor a text the message shows (its plain-text
+// version) becomes a "$FILE" attachment holding the part's content with its
+// transfer encoding undone, under the part's file name made safe and free
+// in the note. When one part cannot be stored, the files attached before it
+// are taken back and the failure names the part.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "core/attachments.h"
+#include "core/shared_services.h"
+#include "core/text_compare.h"
+#include "mime/mime_reading.h"
+#include "mime/part_walk.h"
+#include "talix_platform.h"
+
+namespace talix {
+
+namespace {
+
+constexpr std::size_t kLongestStoredName = 255;
+constexpr std::size_t kUniqueSuffixRoom = 12;   // "_" and a number before the extension
+
+// What the last conversion on this thread could not store, and its status.
+thread_local std::string g_failure;
+thread_local STATUS g_failureStatus = kOK;
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = LowerAscii(c);
+    return lower;
+}
+
+// The value of the header named name ("Content-Type") of the header text,
+// from after its colon to the end of the lines folded into it; empty when
+// the part has no such header.
+std::string_view HeaderValue(std::string_view headers, std::string_view name) {
+    for (std::size_t line = 0; line < headers.size();) {
+        if (StartsWithNoCase(headers.substr(line), name)) {
+            std::size_t at = line + name.size();
+            while (at < headers.size() && (headers[at] == ' ' || headers[at] == '\t')) ++at;
+            if (at < headers.size() && headers[at] == ':') {
+                const std::size_t end = MimeHeaderValueEnd(headers, at);
+                std::string_view value = headers.substr(at + 1, end - at - 1);
+                while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+                return value;
+            }
+        }
+        const std::size_t lf = headers.find('\n', line);
+        if (lf == std::string_view::npos) break;
+        line = lf + 1;
+    }
+    return {};
+}
+
+// A picture the picture reader takes for the HTML: a GIF or JPEG part (of
+// no type it refuses) whose body in the item is short enough for it.
+bool PictureForTheHtml(const LockedPart& part) {
+    const std::string_view headers = part.texts.headers;
+    return ContainsNoCase(headers, "image/") && !ContainsNoCase(headers, "image/png") &&
+           !ContainsNoCase(headers, "image/svg") &&
+           (ContainsNoCase(headers, "image/gif") || ContainsNoCase(headers, "image/jpeg")) &&
+           part.texts.body.size() < kLargestReadBody;
+}
+
+// The file name the part gives: "filename=" of its header text, else the
+// "name=" parameter of its Content-Type; empty when it gives none.
+std::string GivenFileName(std::string_view headers) {
+    std::string name = MimeParameterValue(headers, "filename=");
+    if (name.empty()) name = MimeParameterValue(HeaderValue(headers, "Content-Type"), "name=");
+    return name;
+}
+
+// Whether the body part is a file of the message. The HTML body and the
+// pictures the HTML shows are read into the rich text; a text part that
+// names no file and is not marked as an attachment is a text the message
+// shows (its plain-text version, most often). Every other part is a file:
+// attachments of any type, inline ones, and parts of any other type.
+bool IsFilePart(const LockedPart& part) {
+    const std::string_view headers = part.texts.headers;
+    const bool attachment = StartsWithNoCase(HeaderValue(headers, "Content-Disposition"), "attachment");
+    if (attachment) return true;
+    if (PictureForTheHtml(part)) return false;
+    const std::string_view type = HeaderValue(headers, "Content-Type");
+    const bool text = type.empty() || StartsWithNoCase(type, "text/");
+    return !text || !GivenFileName(headers).empty();
+}
+
+// A name as a file system takes it without surprise, from the name a
+// message gives (UTF-8): only what follows its last "/" or "\", each
+// control character and ":" as "_", no run of dots, no blank or dot at
+// either end; a character cut off at the end is dropped. Empty when
+// nothing is left.
+std::string SafeFileName(std::string_view given) {
+    const std::size_t separator = given.find_last_of("/\\");
+    if (separator != std::string_view::npos) given.remove_prefix(separator + 1);
+    std::string name;
+    for (std::size_t at = 0; at < given.size(); ++at) {
+        const auto c = static_cast<unsigned char>(given[at]);
+        // C1 control characters are two bytes in UTF-8: 0xC2 0x80 to 0x9F.
+        if (c == 0xC2 && at + 1 < given.size() && static_cast<unsigned char>(given[at + 1]) < 0xA0 &&
+            static_cast<unsigned char>(given[at + 1]) >= 0x80) {
+            name.push_back('_');
+            ++at;
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F || c == ':') {
+            name.push_back('_');
+            continue;
+        }
+        if (c == '.' && !name.empty() && name.back() == '.') continue;
+        name.push_back(static_cast<char>(c));
+    }
+    // A multibyte character the length limit cut in two.
+    std::size_t lead = name.size();
+    while (lead > 0 && (static_cast<unsigned char>(name[lead - 1]) & 0xC0) == 0x80) --lead;
+    if (lead > 0 && static_cast<unsigned char>(name[lead - 1]) >= 0xC0) {
+        const auto first = static_cast<unsigned char>(name[lead - 1]);
+        const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
+        if (name.size() - (lead - 1) < length) name.resize(lead - 1);
+    }
+    std::size_t from = 0;
+    while (from < name.size() && (name[from] == ' ' || name[from] == '\t')) ++from;
+    name.erase(0, from);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t' || name.back() == '.')) name.pop_back();
+    return name;
+}
+
+// Gives each file a stored name no other attachment of the note holds
+// (letters alike in either case): the name itself, else "base_N.ext" with
+// the first free N from 2; files without a name are "file001", "file002"
+// and so on.
+class NameChooser {
+public:
+    explicit NameChooser(const std::vector<NoteAttachment>& existing) {
+        for (const NoteAttachment& attachment : existing) taken_.insert(Lower(attachment.name));
+    }
+
+    std::string Choose(const std::string& wanted) {
+        if (wanted.empty()) return Unnamed();
+        std::string key = Lower(wanted);
+        auto known = next_.find(key);
+        if (known == next_.end()) {
+            if (taken_.insert(key).second) return wanted;
+            known = next_.emplace(std::move(key), 2).first;
+        }
+        const std::size_t dot = wanted.rfind('.');
+        const bool extension = dot != std::string::npos && dot > 0;
+        const std::string base = extension ? wanted.substr(0, dot) : wanted;
+        const std::string suffix = extension ? wanted.substr(dot) : "";
+        unsigned& next = known->second;
+        for (;; ++next) {
+            std::string candidate = base + "_" + std::to_string(next) + suffix;
+            if (taken_.insert(Lower(candidate)).second) {
+                ++next;
+                return candidate;
+            }
+        }
+    }
+
+private:
+    std::string Unnamed() {
+        for (;;) {
+            char name[32];
+            std::snprintf(name, sizeof name, "file%03u", ++unnamed_);
+            if (taken_.insert(name).second) return name;
+        }
+    }
+
+    std::unordered_set<std::string> taken_;
+    std::unordered_map<std::string, unsigned> next_;   // by a name found taken: the next number to try
+    unsigned unnamed_ = 0;
+};
+
+// The stored name (LMBCS) of a part's file: its safe name, or none when the
+// message gives no usable name or the name would not fit a stored one.
+std::string StoredFileName(std::string_view headers) {
+    const std::string lmbcs = plat::NativeToLmbcs(SafeFileName(GivenFileName(headers)));
+    return lmbcs.size() + kUniqueSuffixRoom <= kLongestStoredName ? lmbcs : "";
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    const char lower = LowerAscii(c);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
+// Quoted-printable text as the bytes it stands for: "=" and a line end is a
+// soft line break, "=" and two hexadecimal digits a byte; anything else is
+// taken as it stands.
+std::string DecodedQuotedPrintable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c != '=') {
+            out.push_back(c);
+            continue;
+        }
+        if (at + 1 < text.size() && text[at + 1] == '\n') {
+            ++at;
+        } else if (at + 2 < text.size() && text[at + 1] == '\r' && text[at + 2] == '\n') {
+            at += 2;
+        } else if (at + 2 < text.size() && HexValue(text[at + 1]) >= 0 && HexValue(text[at + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexValue(text[at + 1]) * 16 + HexValue(text[at + 2])));
+            at += 2;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// The content of a part from its body as stored: the transfer encoding
+// undone. In a multipart message the line end before the next boundary
+// line belongs to that line, not to the content.
+std::string PartContent(std::string_view body, std::string_view headers, bool beforeBoundary) {
+    const MimeDecoding decoding = MimeTransferDecoding(headers);
+    if (decoding == MimeDecoding::kBase64) return DecodedBase64(body);
+    if (beforeBoundary) {
+        if (body.size() >= 2 && body.substr(body.size() - 2) == "\r\n") body.remove_suffix(2);
+        else if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+    }
+    if (decoding == MimeDecoding::kQuotedPrintable) return DecodedQuotedPrintable(body);
+    return std::string(body);
+}
+
+// The walk's state: the note's attachments by name (the first of each),
+// the names given so far, and what was attached.
+class FileAttacher {
+public:
+    FileAttacher(plat::NOTEHANDLE note, MIMEFileParts* files) : note_(note), files_(files) {}
+
+    STATUS Start() {
+        const STATUS status = ListAttachments(note_, &existing_);
+        if (status != kOK) return status;
+        for (const NoteAttachment& attachment : existing_) byName_.emplace(Lower(attachment.name), &attachment);
+        chooser_ = std::make_unique<NameChooser>(existing_);
+        return plat::NoteGetInfo(note_, plat::NOTE_FIELD_DB, &db_) & kStatusMask;
+    }
+
+    // Attaches one part's file; on a failure *why says what went wrong.
+    STATUS Attach(const LockedPart& part, std::string* why) {
+        const std::string_view headers = part.texts.headers;
+        std::string stored;
+        std::string_view body = part.texts.body;
+        if ((part.header.flags & kPartBodyInFile) != 0) {
+            const std::string bodyFile(body.substr(0, kPartFileNameLength));
+            const STATUS read = ReadBodyFile(bodyFile, &stored);
+            if (read != kOK) {
+                *why = "its content, kept in the attachment \"" + plat::LmbcsToNative(bodyFile) + "\", cannot be read";
+                return read;
+            }
+            files_->bodyFiles.push_back(bodyFile);
+            body = stored;
+        }
+        const std::string content = PartContent(body, headers, (part.header.flags & kPartHasBoundary) != 0);
+        stored.clear();
+        stored.shrink_to_fit();
+        const std::string name = chooser_->Choose(StoredFileName(headers));
+        const STATUS status = AttachBufferAsFile(db_, note_, name.c_str(), content.data(),
+                                                 static_cast<std::uint32_t>(content.size()));
+        if (status != kOK) {
+            *why = "it cannot be stored as the attachment \"" + plat::LmbcsToNative(name) + "\"";
+            return status;
+        }
+        files_->attached.push_back(name);
+        return kOK;
+    }
+
+private:
+    STATUS ReadBodyFile(const std::string& name, std::string* content) {
+        const auto found = byName_.find(Lower(name));
+        if (found == byName_.end()) return kItemNotFound;
+        plat::DHANDLE block = 0;
+        plat::DWORD size = 0;
+        const plat::STATUS status = plat::NoteReadAttachment(note_, found->second->item, &block, &size);
+        if (status != plat::NOERROR) return status & kStatusMask;
+        const void* bytes = plat::MemLock(block);
+        if (bytes != nullptr) content->assign(static_cast<const char*>(bytes), size);
+        if (bytes != nullptr) plat::MemUnlock(block);
+        plat::MemFree(block);
+        return bytes != nullptr ? kOK : kOutOfMemory;
+    }
+
+    plat::NOTEHANDLE note_;
+    plat::DBHANDLE db_ = 0;
+    MIMEFileParts* files_;
+    std::vector<NoteAttachment> existing_;
+    std::unordered_map<std::string, const NoteAttachment*> byName_;
+    std::unique_ptr<NameChooser> chooser_;
+};
+
+// The note's attachments whose stored names are among names, the first of
+// each name.
+std::vector<NoteAttachment> AttachmentsNamed(plat::NOTEHANDLE note, const std::vector<std::string>& names) {
+    std::vector<NoteAttachment> all, named;
+    if (names.empty() || ListAttachments(note, &all) != kOK) return named;
+    std::unordered_set<std::string> wanted;
+    for (const std::string& name : names) wanted.insert(Lower(name));
+    for (NoteAttachment& attachment : all)
+        if (wanted.erase(Lower(attachment.name)) != 0) named.push_back(std::move(attachment));
+    return named;
+}
+
+} // namespace
+
+void ClearMimeFilePartFailure() {
+    g_failure.clear();
+    g_failureStatus = kOK;
+}
+
+STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool holdsHtmlBody, MIMEFileParts* files) {
+    ClearMimeFilePartFailure();
+    MIMEFileParts ignored;
+    if (files == nullptr) files = &ignored;
+    *files = MIMEFileParts();
+    FileAttacher attacher(note, files);
+    STATUS result = kOK;
+    bool bodySeen = !holdsHtmlBody;
+    bool started = false;
+    std::size_t number = 0;
+    const STATUS walked = WalkParts(note, itemName, [&](plat::BLOCKID, plat::BLOCKID value, plat::DWORD size, bool) {
+        ++number;
+        LockedPart part(value, size);
+        if (!part.BodyPart()) return true;
+        if (!bodySeen && ContainsNoCase(part.texts.headers, "text/html")) {
+            bodySeen = true;
+            return true;
+        }
+        // A part whose body names an attachment of the document itself (as
+        // the MIME writer makes for the note's own files) is that file.
+        if ((part.header.flags & kPartAttachment) != 0 && (part.header.flags & kPartBodyInFile) != 0) return true;
+        if (!IsFilePart(part)) return true;
+        if (!started) {
+            started = true;
+            result = attacher.Start();
+        }
+        std::string why;
+        if (result == kOK) result = attacher.Attach(part, &why);
+        if (result == kOK) return true;
+        const std::string name = SafeFileName(GivenFileName(part.texts.headers));
+        g_failure = "part " + std::to_string(number) + " of the message" +
+                    (name.empty() ? std::string() : " (\"" + name + "\")") + " is a file that was not attached: " +
+                    (why.empty() ? std::string("the note's attachments cannot be read") : why);
+        return false;
+    });
+    if (result == kOK && walked != kOK && walked != kItemNotFound && walked != 1) result = walked;
+    if (result != kOK) {
+        if (g_failure.empty()) g_failure = "the message's parts cannot be read";
+        g_failureStatus = result;
+        RemoveMIMEAttachments(note, *files);
+        files->attached.clear();
+        files->bodyFiles.clear();
+    }
+    return result;
+}
+
+void RemoveMIMEAttachments(plat::NOTEHANDLE note, const MIMEFileParts& files) {
+    DetachAttachments(note, AttachmentsNamed(note, files.attached), true);
+}
+
+void RemoveMIMEBodyFiles(plat::NOTEHANDLE note, const MIMEFileParts& files) {
+    DetachAttachments(note, AttachmentsNamed(note, files.bodyFiles), false);
+}
+
+std::string MimeFilePartFailure(STATUS status) {
+    return status == g_failureStatus && status != kOK ? g_failure : std::string();
+}
+
+} // namespace talix
