@@ -266,4 +266,26 @@ TEST_F(OutputFileCommands, ASignalTakesTheTemporaryFileWithIt) {
     EXPECT_EQ(caught, 1);
 }
 
+TEST_F(OutputFileCommands, AStandardOutputThatTakesNothingFailsTheCommand) {
+    // Standard output opened for reading only: every write to it fails.
+    const std::string unwritable = Write("read-only", "kept");
+    runAs_ = "sh -c 'exec \"$@\" 1<\"$0\"' " + Quoted(unwritable) + " ";
+    const std::vector<std::vector<std::string>> commands = {
+        {"notes", db_},
+        {"records", db_, note_, "Pic"},
+        {"html", db_, note_, "Pic"},
+        {"mime", db_, note_, "Pic"},
+        {"export-html", db_, note_, "Pic"},
+        {"rewrite", db_, note_, "Pic"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        CliOutcome run = Talix(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "talix: cannot write")) << run.err;
+        EXPECT_EQ(run.err.find("talix: "), run.err.rfind("talix: ")) << run.err;
+    }
+    EXPECT_EQ(ReadFile(unwritable), "kept");
+}
+
 } // namespace
