@@ -100,6 +100,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
                           std::strtoul(taken.part.c_str(), nullptr, 10) > 0xFFFF))
         return UsageError(command, "--part takes a number from 0 to 65535, not '%s'", taken.part.c_str());
     if (!TextsFit(command, taken, &exitCode)) return exitCode;
+    if (taken.hasOut && !OutputIsNotTheDatabase(taken.out, args[0])) return kExitFailed;
 
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;

@@ -135,6 +135,18 @@ TEST_F(OutputFileCommands, EachOutputLandsWhereItsNameLeads) {
         EXPECT_EQ(Steady(ReadFile(dir_.file("piped"))), document);
         EXPECT_TRUE(fs::is_symlink(standardOutput));
 
+        // The database itself, by its name or through a link: refused, and
+        // the database stays whole.
+        const std::string databaseLink = dir_.file("db-link");
+        fs::remove(databaseLink);
+        fs::create_symlink(db_, databaseLink);
+        for (const std::string& name : {db_, databaseLink}) {
+            CliOutcome refused = Talix(Command(which, name));
+            EXPECT_EQ(refused.status, 1);
+            EXPECT_TRUE(Has(refused.err, "it is the database")) << refused.err;
+        }
+        EXPECT_EQ(Talix({"items", db_, note_}).status, 0);
+
         // No temporary file is left anywhere.
         for (const auto& entry : fs::directory_iterator(dir_.path()))
             EXPECT_FALSE(Has(entry.path().filename().string(), ".talix-")) << entry.path();
