@@ -84,6 +84,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     if (!RejectOptions(command, args, &exitCode)) return exitCode;
     if (args.size() < 3 || args.size() > 4)
         return UsageError(command, "html needs a database, a note, an item name and at most one chunk");
+    if (hasOut && outPath.empty()) return UsageError(command, "--out needs a file name");
     unsigned long partNumber = 0;
     if (hasMime) {
         char* end = nullptr;

@@ -146,6 +146,10 @@ TEST_F(OutputFileCommands, EachOutputLandsWhereItsNameLeads) {
             EXPECT_TRUE(Has(refused.err, "it is the database")) << refused.err;
         }
         EXPECT_EQ(Talix({"items", db_, note_}).status, 0);
+        // An empty name is no file: a usage error.
+        CliOutcome unnamed = Talix(Command(which, ""));
+        EXPECT_EQ(unnamed.status, 2);
+        EXPECT_TRUE(Has(unnamed.err, "file name")) << unnamed.err;
 
         // No temporary file is left anywhere.
         for (const auto& entry : fs::directory_iterator(dir_.path()))
