@@ -111,11 +111,20 @@ void ReadAttributes(Anchor* anchor) {
 // Whether an address runs script or carries its content inline
 // ("javascript:", "vbscript:", "data:"), read as a browser reads it:
 // control characters and blanks before it, and tabs and line ends inside
-// it, do not count; letters in either case.
+// it, do not count; letters in either case. The address is platform text,
+// where a control character other than a tab or line end is two bytes
+// (0x0F and the character plus 0x20).
 bool RunsOrEmbeds(const std::string& href) {
+    constexpr char kControlGroup = 0x0F;
     std::string scheme;
-    for (const char c : href) {
+    for (std::size_t at = 0; at < href.size(); ++at) {
+        const char c = href[at];
         if (c == '\t' || c == '\n' || c == '\r') continue;
+        if (scheme.empty() && c == kControlGroup && at + 1 < href.size() &&
+            static_cast<unsigned char>(href[at + 1]) < 0x40) {
+            ++at;
+            continue;
+        }
         if (scheme.empty() && static_cast<unsigned char>(c) <= ' ') continue;
         if (c == ':') return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
         if (scheme.size() > 10) return false;

@@ -53,12 +53,19 @@ std::string Charset(const MimeOptions& options) {
     return charset.empty() ? "us-ascii" : charset;
 }
 
+// The character set a generated part's header names: us-ascii unless
+// "charset=" names another, and then the set its text is written in (UTF-8
+// where the platform cannot write the named one).
+std::string HeaderCharset(const MimeRun& run) {
+    return EqualNoCase(Charset(run.options).c_str(), "us-ascii") ? "us-ascii" : run.textCharset;
+}
+
 // The text/html part's header: the given one, else us-ascii, or
-// quoted-printable in the charset the options name.
-std::string HtmlHeader(const char* given, const MimeOptions& options) {
+// quoted-printable in the set "charset=" names.
+std::string HtmlHeader(const char* given, const MimeRun& run) {
     if (Given(given)) return given;
-    const std::string charset = Charset(options);
-    if (options.Is("QuotedPrintable=", "Yes") || !EqualNoCase(charset.c_str(), "us-ascii"))
+    const std::string charset = HeaderCharset(run);
+    if (run.options.Is("QuotedPrintable=", "Yes") || !EqualNoCase(charset.c_str(), "us-ascii"))
         return "Content-Type: text/html; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     return "Content-Type: text/html; charset=\"us-ascii\"";
 }
@@ -180,7 +187,7 @@ std::string PlainHeader(const MimeRun& run) {
     if (!run.plainHeader.empty()) return run.plainHeader;
     std::string header;
     if (run.options.Get("AltMimeHeader=", &header) && !header.empty()) return header;
-    const std::string charset = Charset(run.options);
+    const std::string charset = HeaderCharset(run);
     if (run.options.Is("QuotedPrintable=", "Yes"))
         return "Content-Type: text/plain; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     if (!EqualNoCase(charset.c_str(), "us-ascii")) return "Content-Type: text/plain; charset=\"" + charset + "\"";
@@ -390,9 +397,9 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         run.Fail(kArgumentError);
         return;
     }
-    run.htmlHeader = HtmlHeader(htmlHeader, run.options);
-    if (Given(plainHeader)) run.plainHeader = plainHeader;
     ChooseTextCharset(&run);
+    run.htmlHeader = HtmlHeader(htmlHeader, run);
+    if (Given(plainHeader)) run.plainHeader = plainHeader;
     const STATUS tokenStatus = ReadNoteToken(noteHandle, run.token);
     if (tokenStatus != kOK) {
         run.Fail(tokenStatus);

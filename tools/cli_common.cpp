@@ -1,5 +1,6 @@
 // Messages, databases, notes and text forms shared by the commands.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -92,6 +93,14 @@ bool InputIsRegular(const std::string& path) {
     }
     if (errno != EINVAL) return true;
     Fail("%s %s", path.c_str(), why.c_str());
+    return false;
+}
+
+bool OutputIsNotTheDatabase(const std::string& output, const std::string& database) {
+    struct stat written {}, read {};
+    if (::stat(output.c_str(), &written) != 0 || ::stat(database.c_str(), &read) != 0) return true;
+    if (written.st_dev != read.st_dev || written.st_ino != read.st_ino) return true;
+    Fail("cannot write %s: it is the database %s", output.c_str(), database.c_str());
     return false;
 }
 

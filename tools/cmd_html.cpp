@@ -84,6 +84,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     if (!RejectOptions(command, args, &exitCode)) return exitCode;
     if (args.size() < 3 || args.size() > 4)
         return UsageError(command, "html needs a database, a note, an item name and at most one chunk");
+    if (hasOut && outPath.empty()) return UsageError(command, "--out needs a file name");
     unsigned long partNumber = 0;
     if (hasMime) {
         char* end = nullptr;
@@ -91,6 +92,8 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
         if (part.empty() || *end != '\0' || partNumber > 0xFFFF)
             return UsageError(command, "--mime takes a part number from 0 to 65535, not '%s'", part.c_str());
     }
+
+    if (hasOut && !OutputIsNotTheDatabase(outPath, args[0])) return kExitFailed;
 
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything",

@@ -135,6 +135,22 @@ TEST_F(OutputFileCommands, EachOutputLandsWhereItsNameLeads) {
         EXPECT_EQ(Steady(ReadFile(dir_.file("piped"))), document);
         EXPECT_TRUE(fs::is_symlink(standardOutput));
 
+        // The database itself, by its name or through a link: refused, and
+        // the database stays whole.
+        const std::string databaseLink = dir_.file("db-link");
+        fs::remove(databaseLink);
+        fs::create_symlink(db_, databaseLink);
+        for (const std::string& name : {db_, databaseLink}) {
+            CliOutcome refused = Talix(Command(which, name));
+            EXPECT_EQ(refused.status, 1);
+            EXPECT_TRUE(Has(refused.err, "it is the database")) << refused.err;
+        }
+        EXPECT_EQ(Talix({"items", db_, note_}).status, 0);
+        // An empty name is no file: a usage error.
+        CliOutcome unnamed = Talix(Command(which, ""));
+        EXPECT_EQ(unnamed.status, 2);
+        EXPECT_TRUE(Has(unnamed.err, "file name")) << unnamed.err;
+
         // No temporary file is left anywhere.
         for (const auto& entry : fs::directory_iterator(dir_.path()))
             EXPECT_FALSE(Has(entry.path().filename().string(), ".talix-")) << entry.path();
@@ -264,6 +280,28 @@ TEST_F(OutputFileCommands, ASignalTakesTheTemporaryFileWithIt) {
         if (WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM && ReadFile(target) == "old") ++caught;
     }
     EXPECT_EQ(caught, 1);
+}
+
+TEST_F(OutputFileCommands, AStandardOutputThatTakesNothingFailsTheCommand) {
+    // Standard output opened for reading only: every write to it fails.
+    const std::string unwritable = Write("read-only", "kept");
+    runAs_ = "sh -c 'exec \"$@\" 1<\"$0\"' " + Quoted(unwritable) + " ";
+    const std::vector<std::vector<std::string>> commands = {
+        {"notes", db_},
+        {"records", db_, note_, "Pic"},
+        {"html", db_, note_, "Pic"},
+        {"mime", db_, note_, "Pic"},
+        {"export-html", db_, note_, "Pic"},
+        {"rewrite", db_, note_, "Pic"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        CliOutcome run = Talix(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "talix: cannot write")) << run.err;
+        EXPECT_EQ(run.err.find("talix: "), run.err.rfind("talix: ")) << run.err;
+    }
+    EXPECT_EQ(ReadFile(unwritable), "kept");
 }
 
 } // namespace
