@@ -152,6 +152,10 @@ bool ItemStored(const ZervaRTItem* item) {
                                              nullptr) == plat::NOERROR;
 }
 
+bool ItemPresent(plat::NOTEHANDLE note, const char* name) {
+    return name != nullptr && plat::ItemIsPresent(note, name, NameLength(name));
+}
+
 bool ItemReady(const ZervaRTItem* item) {
     return item != nullptr && item->work != nullptr && item->session != nullptr && item->session->IsUsable();
 }

@@ -20,6 +20,7 @@ constexpr STATUS kOperationComplete = 1298;  // the engine's completion status, 
 constexpr STATUS kRemoteImage = 5081;
 constexpr STATUS kRenderingSkipped = 14409;
 constexpr STATUS kHtmlTooDeep = 14410;      // the HTML import's input nests deeper than the import takes
+constexpr STATUS kNotAvailable = 14411;     // the session was not given what the operation needs (core/layer_hooks.h)
 
 // Error words kept by an item or a chunk beside its status.
 constexpr STATUS kErrBadName = 20013;

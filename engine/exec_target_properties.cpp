@@ -652,7 +652,7 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
     switch (context->a3) {
     case kTypeTable: {
         // A table's words are those of its own properties operation.
-        const OperationRow* row = FindOperation(kOpGetTableProperties);
+        const OperationRow* row = FindOperation(session, kOpGetTableProperties);
         if (row != nullptr && row->inside != nullptr) status = row->inside(record, signature, length, passOn, context);
         break;
     }

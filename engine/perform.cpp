@@ -19,6 +19,7 @@
 #include "core/chunk_definition.h"
 #include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
+#include "core/layer_hooks.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
@@ -28,7 +29,6 @@
 #include "core/walkers.h"
 #include "engine/chunk_match.h"
 #include "engine/copy_source.h"
-#include "engine/engine_hooks.h"
 #include "engine/exec_handlers.h"
 #include "engine/generation_state.h"
 #include "engine/operation_table.h"
@@ -299,9 +299,10 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     chunk->errorWord = 0;
 
     // An operation whose executors are not built is refused rather than run
-    // as if it had done its work.
-    const OperationRow* row = FindOperation(operation);
-    if (row == nullptr) return kArgumentError;
+    // as if it had done its work: in a session without the operation table
+    // its set-up hands over, as not available; else as an unknown operation.
+    const OperationRow* row = FindOperation(session, operation);
+    if (row == nullptr) return TablesOf(session).operations == nullptr ? kNotAvailable : kArgumentError;
     const bool writes = RunRebuildsItem(*row, operation2);
     // What the run does around its walk beside the executors.
     static const RunSteps kNoSteps;
