@@ -62,6 +62,8 @@ void FreeWorkContents(ZervaRTItem* item) {
     DropRecordLists(item);
     FreeChunkDefinition(work->definition);
     work->definition = nullptr;
+    if (work->walkMemo != nullptr && work->freeWalkMemo != nullptr) work->freeWalkMemo(work->walkMemo);
+    work->walkMemo = nullptr;
 }
 
 // Destroys every registered chunk defined on the item.

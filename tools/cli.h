@@ -91,6 +91,9 @@ public:
     // Opens the note a NOTE argument names; on failure prints the reason and
     // returns false.
     bool Open(plat::DBHANDLE db, const std::string& noteArg);
+    // The id of the note a NOTE argument names, found without reading its
+    // items; on failure prints the reason as Open does and returns false.
+    static bool Locate(plat::DBHANDLE db, const std::string& noteArg, plat::NOTEID* id);
     plat::NOTEHANDLE handle() const { return handle_; }
 
 private:

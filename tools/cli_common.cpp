@@ -212,6 +212,31 @@ bool Note::Open(plat::DBHANDLE db, const std::string& noteArg) {
     return true;
 }
 
+bool Note::Locate(plat::DBHANDLE db, const std::string& noteArg, plat::NOTEID* id) {
+    plat::STATUS status;
+    plat::UNID unid;
+    *id = 0;
+    if (ParseUnid(noteArg, &unid)) {
+        status = plat::DbNoteInfoByUNID(db, &unid, id, nullptr, nullptr, nullptr);
+    } else if (ParseNoteId(noteArg, id)) {
+        // The reserved id of the default view stands for another note.
+        if (*id == plat::NOTEID_DEFAULT_VIEW) {
+            Note note;
+            if (!note.Open(db, noteArg)) return false;
+            return plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, id) == plat::NOERROR;
+        }
+        status = plat::DbNoteInfo(db, *id, nullptr, nullptr, nullptr);
+    } else {
+        Fail("'%s' is neither a note id nor a UNID", noteArg.c_str());
+        return false;
+    }
+    if (status != plat::NOERROR) {
+        Fail("cannot open note %s: %s", noteArg.c_str(), StatusMessage(status).c_str());
+        return false;
+    }
+    return true;
+}
+
 bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
     for (const auto& arg : args) {
         if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {

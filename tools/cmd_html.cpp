@@ -14,43 +14,13 @@
 #include "cli.h"
 #include "core/replacing_file.h"
 #include "core/statuses.h"
+#include "markup_writer.h"
 
 namespace talix_cli {
 
 namespace {
 
 constexpr std::uint32_t kMarkupBufferSize = 65406;
-
-// Where the markup goes, as UTF-8: the text of each event, and what the
-// generation leaves in its buffer. An event that ends inside a character
-// keeps its first bytes for the next one.
-struct MarkupWriter {
-    std::FILE* out = stdout;
-    std::string pending;
-    bool failed = false;
-
-    void Write(const char* lmbcs, size_t length) {
-        pending.append(lmbcs, length);
-        size_t whole = 0;
-        while (whole < pending.size()) {
-            // A character's length shows in its first byte.
-            const size_t n = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(pending.data() + whole), 3);
-            if (whole + n > pending.size()) break;
-            whole += n;
-        }
-        const std::string native = plat::LmbcsToNative(std::string_view(pending.data(), whole));
-        if (std::fwrite(native.data(), 1, native.size(), out) != native.size()) failed = true;
-        pending.erase(0, whole);
-    }
-    void Finish() {
-        if (!pending.empty()) {
-            const std::string native = plat::LmbcsToNative(pending);
-            if (std::fwrite(native.data(), 1, native.size(), out) != native.size()) failed = true;
-            pending.clear();
-        }
-        if (std::fflush(out) != 0) failed = true;
-    }
-};
 
 MarkupWriter* g_writer = nullptr;
 
@@ -112,7 +82,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     talix::ReplacingFile output;
     if (hasOut) {
         if (!output.Open(outPath, "wb")) return Fail("cannot write %s: %s", outPath.c_str(), std::strerror(errno));
-        writer.out = output.file();
+        writer.SetFile(output.file());
     }
     ZervaRTChunk* chunk = target.chunk();
     std::string failure;
@@ -154,7 +124,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     }
     writer.Finish();
     if (!failure.empty()) return Fail("cannot render the chunk: %s", failure.c_str());
-    if (writer.failed || (hasOut && !output.Commit())) return Fail("cannot write the markup");
+    if (writer.failed() || (hasOut && !output.Commit())) return Fail("cannot write the markup");
     return kExitOk;
 }
 
