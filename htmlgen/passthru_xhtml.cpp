@@ -284,14 +284,19 @@ void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string*
         const std::string utf8 = plat::LmbcsToNative(html);
         TidyParseRequest request;
         request.utf8 = utf8;
-        request.tagOpenings = static_cast<std::size_t>(std::count(utf8.begin(), utf8.end(), '<'));
+        request.bytes = utf8.size();
         TidyParseResult result;
-        if (ParseWithTidy(request, &result) == kOK && result.document != nullptr) {
+        const STATUS status = ParseWithTidy(request, &result);
+        if (status == kOK && result.document != nullptr) {
             std::string written;
             XhtmlWriter(context, *result.document, &written).Write(result.document->Root());
             out->append(written);
             return;
         }
+        // Markup past a bound of the parser is written as text, as markup
+        // that does not parse is.
+        if (status == kHtmlPastBound)
+            plat::LogLine(0, "Pass-through HTML written as text: %s", DescribeHtmlBound(result.bound).c_str());
     } catch (const std::bad_alloc&) {
     }
     escaper.Put(html, false, out);

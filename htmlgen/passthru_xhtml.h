@@ -19,9 +19,10 @@ namespace talix {
 // ASCII as the document's other text writes them. The tree's own html,
 // head and body elements (the parser's frame around a fragment) and an
 // empty title are left out; an element or attribute whose name XML does
-// not allow leaves its content or is dropped. Text that cannot be parsed
-// is written as escaped text. Never fails: the result is always appended
-// to *out.
+// not allow leaves its content or is dropped. Text that cannot be parsed,
+// or is past a bound of the parser (markup_bounds.h: nesting, attributes,
+// fonts opened again; logged), is written as escaped text. Never fails: the
+// result is always appended to *out.
 void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string* out);
 
 } // namespace talix
