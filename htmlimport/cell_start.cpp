@@ -320,7 +320,8 @@ void CellStart::BackgroundImage() {
         std::memcpy(record.data() + kIdNameFixedLength, style.data(), style.size());
         record.resize(length);
     }
-    KeepFailure(import_, AppendRecord(record.data(), signature, static_cast<std::uint32_t>(record.size()), &context_->output));
+    KeepFailure(import_,
+                AppendRecord(record.data(), signature, static_cast<std::uint32_t>(record.size()), &context_->output));
     if (signature == kSigTableCellIdName) StepBackFrom(import_, signature);
 }
 
@@ -443,8 +444,8 @@ StartAction StartTableCellFromHTML(BuildContext* context, HTMLImportContext* imp
     if (level->tabbed && node->prev == nullptr && row != nullptr && row->prev != nullptr) {
         char label[kTabLabelSize] = {};
         if (FindTableTabMarker(import, row->prev, label, sizeof label) != 0) {
-            KeepFailure(import, AppendNamedRecord(kTabLabelNumber, label, static_cast<std::uint32_t>(std::strlen(label)),
-                                               &context->output));
+            KeepFailure(import, AppendNamedRecord(kTabLabelNumber, label,
+                                                  static_cast<std::uint32_t>(std::strlen(label)), &context->output));
             StepBackFrom(import, kSigTableLabel);
         }
     }

@@ -41,7 +41,12 @@ plat::DBHANDLE ItemDatabase(BuildContext* context) {
     return item != nullptr ? item->databaseHandle : 0;
 }
 
-void CopyBounded(char* target, std::size_t size, const char* text) { std::snprintf(target, size, "%s", text); }
+// (The path options are refused when they do not fit: see PathFits.)
+void CopyBounded(char* target, std::size_t size, const char* text) {
+    const std::size_t length = strnlen(text, size - 1);
+    std::memcpy(target, text, length);
+    target[length] = '\0';
+}
 
 // The room of a path option kept only as a tracked copy: less than the
 // session's option buffer holds, so that a value cut to fit it is told.
@@ -84,7 +89,8 @@ STATUS ReadResourceDatabase(HTMLImportContext* import, BuildContext* context, co
     import->resourceDatabase = ItemDatabase(context);
     import->replicaIDOption[0] = '\0';
     const bool viewGiven = GetOptionValue(options, "ImageView=", value, size) != 0;
-    if (viewGiven && !PathFits(value, kImportPathSize - 1)) return RefuseLongPath(import, "ImageView=", kImportPathSize - 1);
+    if (viewGiven && !PathFits(value, kImportPathSize - 1))
+        return RefuseLongPath(import, "ImageView=", kImportPathSize - 1);
     const bool given = GetOptionValue(options, "DBResource=", value, size) != 0 && value[0] != '\0';
     // The image view is made of the resource database's path when no view is given.
     const std::size_t room = viewGiven ? kTrackedPathRoom : kImportPathSize - 1 - kImageViewSuffix;

@@ -144,8 +144,10 @@ void ParseBudget::CountMessage() { Work(); }
 
 // The stack grows down: the parser stands top_ - here bytes deep.
 void ParseBudget::Descend(const char* here) {
-    if (top_ == nullptr || here > top_) return;
-    const auto depth = static_cast<std::size_t>(top_ - here);
+    const auto top = reinterpret_cast<std::uintptr_t>(top_);
+    const auto at = reinterpret_cast<std::uintptr_t>(here);
+    if (top_ == nullptr || at > top) return;
+    const std::size_t depth = top - at;
     if (depth <= deepest_) return;
     deepest_ = depth;
     if (descentLimit_ != 0 && depth > descentLimit_ && inputLeft_ && escape_ != nullptr) {

@@ -451,7 +451,8 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
             WriteWord(reference + 2, id);
             Append(build, reference, kSigPabReference, sizeof reference);
             const char* slot = build.request->columnOptions[column];
-            if (slot == nullptr || slot[0] == '\0') KeepFailure(build.import, AddImportTextRecord("", 0, emptyRun, build.import));
+            if (slot == nullptr || slot[0] == '\0')
+                KeepFailure(build.import, AddImportTextRecord("", 0, emptyRun, build.import));
             if (row == 0) WriteWord(rightMargins[column] + kRightMarginWord, cellRight);
         }
     }

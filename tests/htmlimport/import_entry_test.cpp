@@ -181,7 +181,8 @@ TEST_F(ImportEntries, PathOptionsLongerThanTheirRoomAreRefusedNotCut) {
         EXPECT_EQ(OutputSignatures(), before);
         bool logged = false;
         for (const plat::LogEntry& entry : plat::LogRecent())
-            logged = logged || entry.text.find(std::string("the option ") + key + " is longer than the") != std::string::npos;
+            logged = logged ||
+                     entry.text.find(std::string("the option ") + key + " is longer than the") != std::string::npos;
         EXPECT_TRUE(logged);
     };
     refused("BasePathname='" + over + "'", "BasePathname=");

@@ -84,7 +84,8 @@ TEST_F(MarkupBounds, MarkupPastABoundIsRefusedOnEveryRouteAndBelowItParses) {
     // Content the parser reads as markup, whatever the element around it;
     // tags inside tags; lists, options, inline elements, fonts.
     for (const std::string& html :
-         {"<textarea>" + Repeat("<div>", 100000), "<title>" + Repeat("<div>", 100000), "<xmp>" + Repeat("<div>", 100000),
+         {"<textarea>" + Repeat("<div>", 100000), "<title>" + Repeat("<div>", 100000),
+          "<xmp>" + Repeat("<div>", 100000),
           "<select>" + Repeat("<option><optgroup>", 100000), Repeat("<div ", 100000) + ">",
           Repeat("<div a=x", 100000) + ">", Repeat("<ul><li>", 20000), Repeat("<dl><dd>", 20000),
           Repeat("<table><tr><td>", 20000), Repeat("<b><i>", 100000), Repeat("<span>", 100000),
