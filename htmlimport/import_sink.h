@@ -80,7 +80,8 @@ std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, BuildContext*
 // releases. Results: 0; 257 when the parser counted errors or the tree lost
 // its integrity; 259 when there is no input (the run's error word becomes
 // 20032); 263 when memory runs out; 14409 when a text holds URL images;
-// any failure of the record gate as it comes.
+// 14410 for HTML past a bound of the parser's work; 1028 for a path option
+// longer than its buffer; any failure of the record gate as it comes.
 //
 // An HTML file.
 STATUS ImportHTMLFile(const char* filePath, const char* options, BuildContext* context);
