@@ -19,7 +19,7 @@ constexpr STATUS kArgumentError = 1028;
 constexpr STATUS kOperationComplete = 1298;  // the engine's completion status, reported as 0
 constexpr STATUS kRemoteImage = 5081;
 constexpr STATUS kRenderingSkipped = 14409;
-constexpr STATUS kHtmlTooDeep = 14410;      // the HTML import's input nests deeper than the import takes
+constexpr STATUS kHtmlPastBound = 14410;    // HTML past a bound of the import (size, nesting, attributes, fonts)
 constexpr STATUS kNotAvailable = 14411;     // the session was not given what the operation needs (core/layer_hooks.h)
 
 // Error words kept by an item or a chunk beside its status.

@@ -248,7 +248,10 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
     context->commentDay = local.tm_mday;
     context->commentYear = local.tm_year + 1900;
 
-    if (ReadGenerationOptions(context) != kOK) return;
+    if (const STATUS read = ReadGenerationOptions(context); read != kOK) {
+        lastStatus = read;
+        return;
+    }
     WritePrologue(this, context, extraDefinition);
     ItemRecordList* marked = nullptr;
     DelimitedMarks* marks = nullptr;

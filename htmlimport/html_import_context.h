@@ -154,8 +154,10 @@ struct HTMLImportContext : HTMLImportView {
     // layer sits in a box of its own, so the page's one-inch left margin is
     // not added to its offsets (see CalcParagraphFromHTML).
     std::uint16_t layerLevel = 0;
-    // The status of the walk's last record call.
-    std::uint16_t status = 0;
+    // The first failure the import met (KeepFailure): once it is set the
+    // walk stops, nothing is handed on to the item, and it is the import's
+    // result. Out of memory for a record is one too.
+    std::uint16_t failure = 0;
     // The first failure of the hand-on of the records to the item.
     std::uint16_t handOnStatus = 0;
     // The import's first block starts the body (the hand-on passes it on as
@@ -166,9 +168,6 @@ struct HTMLImportContext : HTMLImportView {
     // length of the walk; null outside it).
     WalkMemo* walkMemo = nullptr;
 
-    // The first status of a record the import could not keep (out of
-    // memory): the conversion reports it even when later records went in.
-    std::uint16_t lostRecordStatus = 0;
     // The Notes character set the HTML names ("charset=" of the options, else
     // a content-type meta element of the head); the tree's text is already
     // the platform's own.
@@ -238,5 +237,11 @@ struct HTMLImportContext : HTMLImportView {
     HTMLImportContext(const HTMLImportContext&) = delete;
     HTMLImportContext& operator=(const HTMLImportContext&) = delete;
 };
+
+// Keeps a status of a step of the import: the first failure stays (a later
+// success or failure replaces nothing), a success changes nothing.
+inline void KeepFailure(HTMLImportContext* import, std::uint16_t status) {
+    if (status != 0 && import->failure == 0) import->failure = status;
+}
 
 } // namespace talix

@@ -59,7 +59,7 @@ CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLI
     CDRecordNode* node = import != nullptr ? NewStoreNode(nullptr, signature, length, import) : nullptr;
     if (node == nullptr) {
         LogOutOfMemory(kSourceName, __LINE__);
-        if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        if (import != nullptr) KeepFailure(import, kOutOfMemory);
     }
     return node;
 }
@@ -115,7 +115,7 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
     CDRecordNode* node = NewStoreNode(record, signature, length, import);
     if (node == nullptr) {
         LogOutOfMemory(kSourceName, __LINE__);
-        if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        KeepFailure(import, kOutOfMemory);
         return kOutOfMemory;
     }
     LinkImportNode(node, import);

@@ -142,8 +142,23 @@ void ParseBudget::Work() {
 
 void ParseBudget::CountMessage() { Work(); }
 
+// The stack grows down: the parser stands top_ - here bytes deep.
+void ParseBudget::Descend(const char* here) {
+    const auto top = reinterpret_cast<std::uintptr_t>(top_);
+    const auto at = reinterpret_cast<std::uintptr_t>(here);
+    if (top_ == nullptr || at > top) return;
+    const std::size_t depth = top - at;
+    if (depth <= deepest_) return;
+    deepest_ = depth;
+    if (descentLimit_ != 0 && depth > descentLimit_ && inputLeft_ && escape_ != nullptr) {
+        descentPassed_ = true;
+        Leave();
+    }
+}
+
 void* TIDY_CALL ParseBudget::Alloc(TidyAllocator* self, std::size_t bytes) {
     ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
+    budget.Descend(static_cast<const char*>(__builtin_frame_address(0)));
     budget.Work();
     Block* block = nullptr;
     if (kSlabsInUse && bytes <= kSizeClasses * kGrain) {

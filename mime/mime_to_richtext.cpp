@@ -133,7 +133,7 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
     } else {
         if (imageStatus == kRenderingSkipped) return Refused(this, kRenderingSkipped);
         const STATUS parsed = TrialParse(session, conversion, importOptions);
-        if (parsed == kRenderingSkipped || parsed == kHtmlTooDeep) return Refused(this, parsed);
+        if (parsed == kRenderingSkipped || parsed == kHtmlPastBound) return Refused(this, parsed);
         if (parsed != kOK) return Unable(this, kOperationFailed);
     }
 

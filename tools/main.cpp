@@ -151,8 +151,9 @@ const Command kCommands[] = {
      "Pictures and style sheets are read only in the file's directory and below it\n"
      "(\"BasePathname=\" names another), never by an absolute name or a link out of it.\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
-     "parse; 259 with 20032: no such file; 14410: nested more than 1,000 elements deep)\n"
-     "and saves nothing.\n",
+     "parse; 259 with 20032: no such file; 14410: past a bound of the import: larger than\n"
+     "16 MiB, nested more than 1,000 elements deep or an element with more than 1,000\n"
+     "attributes; 1028: a path option longer than its buffer) and saves nothing.\n",
      RunImportHtml},
     {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font SPEC]",
      "Changes a chunk of a rich-text item and saves the note. ACTION and its arguments:\n"

@@ -158,5 +158,62 @@ TEST_F(OutOfMemoryTest, AFailedAllocationGives263AndLeavesTheItemAsItWas) {
     EXPECT_TRUE(finished);
 }
 
+// An HTML import whose memory runs out, at any allocation, fails (263, or
+// the error word of a conversion that failed) and adds nothing to the item,
+// or works around it and adds the whole document: no step after a failure
+// replaces it, and none of the records the walk made before it is kept.
+TEST_F(OutOfMemoryTest, AnHtmlImportWhoseMemoryRunsOutAddsNothing) {
+    std::string html = "<style>p.x { color: red; margin-left: 2em }</style><h1>Title</h1>";
+    for (int n = 0; n < 4; ++n)
+        html += "<p class=x>Paragraph " + std::to_string(n) + " with <b>bold</b>, <a href=\"http://x.com/" +
+                std::to_string(n) + "\">a link</a> and <font size=4>big</font> text</p><ul><li>one<li>two</ul>"
+                "<div style=\"position:absolute; left:10px; top:" + std::to_string(20 * n) + "px\">layer</div>"
+                "<table border=1><tr><td>a<td>b</tr></table>";
+    auto startNote = [&] {
+        Open(NewNote());
+        ZervaRTChunk* everything = Chunk();
+        ASSERT_EQ(everything->AppendText("kept", 0, nullptr), 0);
+        delete everything;
+        Save();
+    };
+    // The item with the whole document, and before it.
+    startNote();
+    ZervaRTChunk* whole = Chunk();
+    ASSERT_EQ(whole->AppendHTML("Inline", html.c_str(), nullptr), 0);
+    delete whole;
+    Save();
+    const std::vector<std::string> imported = Stored(id_).records;
+    ASSERT_NE(Stored(id_).Joined().find("layer"), std::string::npos);
+    startNote();
+    const std::vector<std::string> before = Stored(id_).records;
+
+    unsigned long refused = 0;
+    bool finished = false;
+    for (unsigned long n = 1; !finished && n < 100000; ++n) {
+        std::uint16_t status = 0;
+        ZervaRTChunk* everything = Chunk();
+        ASSERT_NE(everything, nullptr);
+        const bool failed = FailingAt(n, [&] { status = everything->AppendHTML("Inline", html.c_str(), nullptr); });
+        const std::uint16_t errorWord = everything->errorWord;
+        delete everything;
+        Save();
+        const std::vector<std::string> after = Stored(id_).records;
+        if (!failed) {
+            EXPECT_EQ(status, 0);
+            EXPECT_EQ(after, imported);
+            finished = true;
+        } else if (status != 0 || errorWord != 0) {
+            ++refused;
+            if (status != 0) ASSERT_EQ(StatusText(status), "Insufficient memory") << "allocation " << n;
+            ASSERT_EQ(after, before) << "allocation " << n;
+        } else {
+            ASSERT_EQ(after, imported) << "allocation " << n;
+            startNote();
+        }
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_GT(refused, 0u);
+}
+
 } // namespace
 } // namespace chunkops_test

@@ -2,6 +2,7 @@
 // record list with its hand-on to the item.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "builders/append_gate.h"
 #include "core/chunk_work_state.h"
@@ -160,6 +161,41 @@ TEST_F(ImportEntries, OptionsAndTheirDefaults) {
     ASSERT_EQ(talix::CopyImportOptionText(import_.get(), options.c_str(), talix::ImportSource::kItem), 0);
     EXPECT_EQ(import_->optionTextSize, 801u + 1401u);
     EXPECT_EQ(std::string(import_->optionText), options + " indent");
+}
+
+// A path option longer than the room kept for it is refused by every entry,
+// with a message naming the option and its room, and nothing imported; one
+// that fits is kept whole.
+TEST_F(ImportEntries, PathOptionsLongerThanTheirRoomAreRefusedNotCut) {
+    const std::string fits = "/" + std::string(510, 'd');
+    const std::string over = fits + "d";
+    const std::vector<std::uint16_t> before = OutputSignatures();
+    auto refused = [&](const std::string& options, const char* key) {
+        SCOPED_TRACE(key);
+        plat::LogClearRecent();
+        EXPECT_EQ(Text("<p>x</p>", options.c_str()), talix::kArgumentError);
+        EXPECT_EQ(talix::ImportHTMLFile(WriteFile("p.htm", "<p>x</p>").c_str(), options.c_str(), context_.get()),
+                  talix::kArgumentError);
+        talix::ItemRecordList* list = MakeList({import_test::Text("<p>x</p>")});
+        EXPECT_EQ(talix::ImportHTMLFromItem(list, nullptr, options.c_str(), context_.get()), talix::kArgumentError);
+        EXPECT_EQ(OutputSignatures(), before);
+        bool logged = false;
+        for (const plat::LogEntry& entry : plat::LogRecent())
+            logged = logged ||
+                     entry.text.find(std::string("the option ") + key + " is longer than the") != std::string::npos;
+        EXPECT_TRUE(logged);
+    };
+    refused("BasePathname='" + over + "'", "BasePathname=");
+    refused("ImageView=" + over, "ImageView=");
+    // Without a view the resource database's path makes it, "/$QVIV" added.
+    refused("DBResource=" + fits.substr(5), "DBResource=");
+    refused("LocalResourcePrefix=" + std::string(9000, 'p'), "LocalResourcePrefix=");
+
+    talix::HTMLImportContext* import = import_.get();
+    ASSERT_EQ(talix::ReadCommonImportOptions(import, context_.get(), ("ImageView=" + fits).c_str()), 0);
+    EXPECT_EQ(import->imageView, fits);
+    ASSERT_EQ(talix::ReadEntryImportOptions(import, ("BasePathname=" + fits).c_str(), talix::ImportSource::kItem), 0);
+    EXPECT_EQ(import->basePath, fits);
 }
 
 TEST_F(ImportEntries, RecordsAreHandedOnInOrderAtTheirInsertionPoints) {

@@ -77,7 +77,7 @@ TEST_F(WalkTest, AFailedImportBetweenOthersSavesNothingAndChangesNoneAfterIt) {
 
     // Nested past the import's bound: refused, the note's body stays blank.
     std::string deep;
-    for (int i = 0; i < 1200; ++i) deep += "<div>";
+    for (int i = 0; i < 2000; ++i) deep += "<div>";
     deep += "text";
     const Imported refused = Import("<html><body>" + deep + "</body></html>");
     EXPECT_EQ(refused.status, 14410);
