@@ -3,6 +3,7 @@
 // (263, or the platform's own) with the item as it was, or finish its work;
 // the failure never leaves the method.
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -210,6 +211,87 @@ TEST_F(OutOfMemoryTest, AnHtmlImportWhoseMemoryRunsOutAddsNothing) {
             ASSERT_EQ(after, imported) << "allocation " << n;
             startNote();
         }
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_GT(refused, 0u);
+}
+
+} // namespace
+} // namespace chunkops_test
+
+namespace chunkops_test {
+namespace {
+
+// The values of a note's items of a name, each with its flags.
+std::vector<std::string> ItemValues(plat::NOTEHANDLE note, const char* name) {
+    std::vector<std::string> values;
+    const auto length = static_cast<plat::WORD>(std::strlen(name));
+    plat::BLOCKID item, value;
+    plat::DWORD size = 0;
+    plat::STATUS status = plat::ItemInfo(note, name, length, &item, nullptr, &value, &size);
+    while (status == plat::NOERROR) {
+        plat::WORD flags = 0;
+        plat::ItemQuery(item, nullptr, 0, &flags, nullptr, nullptr, nullptr);
+        const auto* data = static_cast<const char*>(plat::BlockLock(value));
+        values.push_back(std::to_string(flags) + ":" + std::string(data != nullptr ? data : "", data != nullptr ? size : 0));
+        plat::BlockUnlock(value);
+        const plat::BLOCKID after = item;
+        status = plat::ItemInfoNext(note, after, name, length, &item, nullptr, &value, &size);
+    }
+    return values;
+}
+
+// A message converted into rich text whose memory runs out at any
+// allocation: the conversion fails with the message's items and files as
+// they were and nothing connected, or the item holds the whole message and
+// the note its attachment.
+TEST_F(OutOfMemoryTest, AMailConversionWhoseMemoryRunsOutKeepsTheMessage) {
+    std::string html;
+    for (int n = 0; n < 3; ++n)
+        html += "<p>Paragraph " + std::to_string(n) + " with <b>bold</b> and <i>slanted</i> words</p>";
+    const std::string message = "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+                                "--b\r\nContent-Type: text/html\r\n\r\n" + html + "\r\n"
+                                "--b\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; "
+                                "filename=notes.txt\r\n\r\nthe notes\r\n--b--\r\n";
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE stored = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    ASSERT_EQ(plat::NoteCreate(db, &stored), 0);
+    ASSERT_EQ(plat::MimeStoreMessage(stored, "Body", 4, message.data(), message.size()), 0);
+    ASSERT_EQ(plat::NoteUpdate(stored, plat::UPDATE_FORCE), 0);
+    plat::NOTEID id = 0;
+    plat::NoteGetInfo(stored, plat::NOTE_FIELD_ID, &id);
+    const std::vector<std::string> parts = ItemValues(stored, "Body");
+    const std::vector<std::string> files = ItemValues(stored, "$FILE");
+    plat::NoteClose(stored);
+    plat::DbClose(db);
+    ASSERT_EQ(parts.size(), 4u);
+
+    unsigned long refused = 0;
+    bool finished = false;
+    for (unsigned long n = 1; !finished && n < 100000; ++n) {
+        ZervaRTItem item(&session_);
+        ASSERT_EQ(item.CopyItem("", path_.c_str(), id, "Body", 0), 0);
+        std::uint16_t status = 0;
+        const bool failed =
+            FailingAt(n, [&] { status = item.ConvertFromMIMEBackend(item.noteHandle, "Body", ""); });
+        EXPECT_EQ(status, 0) << "allocation " << n;
+        if (item.connected == 0) {
+            ++refused;
+            ASSERT_TRUE(failed) << "allocation " << n;
+            EXPECT_EQ(item.defaultChunk, nullptr) << "allocation " << n;
+            EXPECT_NE(item.lastStatus, 0) << "allocation " << n;
+            ASSERT_EQ(ItemValues(item.noteHandle, "Body"), parts) << "allocation " << n;
+            ASSERT_EQ(ItemValues(item.noteHandle, "$FILE"), files) << "allocation " << n;
+            continue;
+        }
+        ASSERT_NE(item.defaultChunk, nullptr) << "allocation " << n;
+        std::string text;
+        ASSERT_EQ(talix::GetWholeChunkText(item.defaultChunk, &text, true), 0) << "allocation " << n;
+        ASSERT_NE(text.find("Paragraph 2 with bold and slanted words"), std::string::npos)
+            << "allocation " << n << ": " << text;
+        ASSERT_EQ(ItemValues(item.noteHandle, "$FILE").size(), files.size() + 1) << "allocation " << n;
+        finished = !failed;
     }
     EXPECT_TRUE(finished);
     EXPECT_GT(refused, 0u);
