@@ -23,12 +23,12 @@ const char* KindOf(mode_t mode) {
     return "it is not a regular file";
 }
 
-void ShowFailure(const std::string& path, const char* why) {
+} // namespace
+
+void ShowFileNotWritten(const std::string& path, const char* why) {
     const std::string text = "cannot write the file '" + path + "': " + why;
     ShowHostMessage(text.c_str());
 }
-
-} // namespace
 
 FolderFile::~FolderFile() {
     failed_ = true;
@@ -40,13 +40,13 @@ int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew) {
     const bool free = ::lstat(path.c_str(), &info) != 0;
     if (madeNew != nullptr) *madeNew = free;
     if (!free && !S_ISREG(info.st_mode)) {
-        ShowFailure(path, KindOf(info.st_mode));
+        ShowFileNotWritten(path, KindOf(info.st_mode));
         errno = EEXIST;
         return -1;
     }
     if (!free && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
         const int error = errno;
-        ShowFailure(path, std::strerror(error));
+        ShowFileNotWritten(path, std::strerror(error));
         errno = error;
         return -1;
     }
@@ -56,7 +56,7 @@ int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew) {
                                                     O_CLOEXEC, permissions);
     if (descriptor < 0) {
         const int error = errno;
-        ShowFailure(path, error == EEXIST ? "something else took the name meanwhile" : std::strerror(error));
+        ShowFileNotWritten(path, error == EEXIST ? "something else took the name meanwhile" : std::strerror(error));
         errno = error;
     }
     return descriptor;
@@ -74,7 +74,7 @@ bool FolderFile::Create(const std::string& path, mode_t permissions) {
 bool FolderFile::Write(const void* data, std::size_t size) {
     if (descriptor_ < 0 || failed_) return false;
     if (WriteAll(descriptor_, data, size)) return true;
-    ShowFailure(path_, std::strerror(errno));
+    ShowFileNotWritten(path_, std::strerror(errno));
     failed_ = true;
     return false;
 }
@@ -83,7 +83,7 @@ bool FolderFile::Finish() {
     if (descriptor_ < 0) return false;
     const bool closed = ::close(descriptor_) == 0;
     descriptor_ = -1;
-    if (!closed && !failed_) ShowFailure(path_, std::strerror(errno));
+    if (!closed && !failed_) ShowFileNotWritten(path_, std::strerror(errno));
     if (failed_ || !closed) {
         ::unlink(path_.c_str());
         return false;
