@@ -8,20 +8,14 @@
 #include <cstring>
 
 #include "core/host_message.h"
+#include "talix_platform/input_file.h"
 
 namespace talix {
 
 namespace {
 
 // What stands under a name that is not a regular file, in words.
-const char* KindOf(mode_t mode) {
-    if (S_ISLNK(mode)) return "it is a symbolic link";
-    if (S_ISDIR(mode)) return "it is a folder";
-    if (S_ISFIFO(mode)) return "it is a FIFO";
-    if (S_ISSOCK(mode)) return "it is a socket";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device";
-    return "it is not a regular file";
-}
+std::string KindOf(mode_t mode) { return std::string("it is ") + plat::FileKindText(mode); }
 
 } // namespace
 
@@ -40,7 +34,7 @@ int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew) {
     const bool free = ::lstat(path.c_str(), &info) != 0;
     if (madeNew != nullptr) *madeNew = free;
     if (!free && !S_ISREG(info.st_mode)) {
-        ShowFileNotWritten(path, KindOf(info.st_mode));
+        ShowFileNotWritten(path, KindOf(info.st_mode).c_str());
         errno = EEXIST;
         return -1;
     }
