@@ -234,16 +234,13 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
     context->session = session;
 
     if (buffer != nullptr && capacity != nullptr && *capacity > 0) {
-        context->buffer = buffer;
-        context->capacity = *capacity;
-        context->callerBuffer = 1;
-        std::memset(buffer, 0, *capacity);
+        UseCallerBuffer(context, buffer, *capacity);
     } else {
         context->buffer = static_cast<char*>(QuorbelAllocate(session, __LINE__, kSourceName, kBlockSize, 1));
         if (context->buffer == nullptr) return;
         context->capacity = kBlockSize;
+        context->writePosition = context->buffer;
     }
-    context->writePosition = context->buffer;
     if (options != nullptr && options[0] != '\0') {
         const std::size_t length = optionsLength > 0 ? strnlen(options, optionsLength) : std::strlen(options);
         context->optionText =

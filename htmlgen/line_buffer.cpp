@@ -244,6 +244,14 @@ STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final) {
     return kOK;
 }
 
+void UseCallerBuffer(XMLGenContext* context, char* buffer, std::uint32_t capacity) {
+    context->buffer = buffer;
+    context->capacity = capacity;
+    context->callerBuffer = 1;
+    context->writePosition = buffer;
+    std::memset(buffer, 0, capacity);
+}
+
 STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
     const std::uint32_t length = TextLength(context);
