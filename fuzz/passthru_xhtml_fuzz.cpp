@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "htmlgen/generation_options.h"
+#include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru_xhtml.h"
 #include "htmlgen/xml_gen_context.h"
 #include "support/markup_validators.h"
@@ -37,10 +38,7 @@ struct Generation {
     Generation() {
         plat::LogSetEcho(false);
         context->session = &session;
-        context->buffer = buffer.data();
-        context->capacity = static_cast<std::uint32_t>(buffer.size());
-        context->callerBuffer = 1;
-        context->writePosition = buffer.data();
+        talix::UseCallerBuffer(context.get(), buffer.data(), static_cast<std::uint32_t>(buffer.size()));
         context->format = talix::kFormatXHTML;
         if (talix::ReadGenerationOptions(context.get()) != 0) abort();
     }

@@ -266,13 +266,16 @@ public:
         stored.clear();
         stored.shrink_to_fit();
         const std::string name = chooser_->Choose(StoredFileName(headers));
+        // Listed first, so that a file attached is always one the
+        // conversion can take back.
+        files_->attached.push_back(name);
         const STATUS status = AttachBufferAsFile(db_, note_, name.c_str(), content.data(),
                                                  static_cast<std::uint32_t>(content.size()));
         if (status != kOK) {
+            files_->attached.pop_back();
             *why = "it cannot be stored as the attachment \"" + plat::LmbcsToNative(name) + "\"";
             return status;
         }
-        files_->attached.push_back(name);
         return kOK;
     }
 

@@ -5,14 +5,35 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/kept_blocks.h"
 
 namespace {
 
+// Takes every block the store holds (what earlier work in the process gave
+// back), so that a test starts from an empty store.
+std::vector<std::pair<void*, std::size_t>> EmptyTheStore() {
+    std::vector<std::pair<void*, std::size_t>> taken;
+    for (std::size_t size = talix::kSmallestKeptBlock; size <= talix::kLargestKeptBlock; size *= 2) {
+        while (talix::KeptBlockBytes() > 0) {
+            const std::size_t held = talix::KeptBlockBytes();
+            void* block = talix::TakeKeptBlock(size);
+            if (talix::KeptBlockBytes() == held) {
+                std::free(block);   // none of that size was kept: a new one
+                break;
+            }
+            taken.emplace_back(block, size);
+        }
+    }
+    return taken;
+}
+
 TEST(KeptBlocks, ReuseBySizeWithinTheBound) {
+    const std::vector<std::pair<void*, std::size_t>> earlier = EmptyTheStore();
     const std::size_t before = talix::KeptBlockBytes();
+    ASSERT_EQ(before, 0u);
     void* block = talix::TakeKeptBlock(64 * 1024);
     ASSERT_NE(block, nullptr);
     std::memset(block, 0xAB, 64 * 1024);
@@ -41,6 +62,7 @@ TEST(KeptBlocks, ReuseBySizeWithinTheBound) {
     for (int i = 0; i < 100; ++i) blocks.push_back(talix::TakeKeptBlock(1024 * 1024));
     for (void* taken : blocks) talix::GiveBackKeptBlock(taken, 1024 * 1024);
     EXPECT_LE(talix::KeptBlockBytes(), 32u * 1024 * 1024);
+    for (const auto& [block, size] : earlier) talix::GiveBackKeptBlock(block, size);
 }
 
 } // namespace

@@ -213,12 +213,7 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     EXPECT_EQ(talix_test::ReadFile(names[0]).size(), 20u);
 
     // An attachment extracted to disk: a link under its name is refused too.
-    Bytes data = TextData("ATT1");
-    const Bytes file = TextData("x.txt");
-    data.insert(data.end(), file.begin(), file.end());
-    ZervaRTChunk* attached = DefineWith({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, data), TextBytes("file"),
-                                         HotspotEnd(0x00AA), Bracket(0xDE, 0x00AA)},
-                                        {}, {{"ATT1", "attachment bytes"}});
+    ZervaRTChunk* attached = DefineWith(FileHotspot("ATT1", "x.txt", "file"), {}, {{"ATT1", "attachment bytes"}});
     std::filesystem::create_directory(dir.file("files"));
     std::filesystem::create_symlink(outside, dir.file("files/x.txt"));
     g_shown.clear();
