@@ -231,6 +231,22 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     Body(attached, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files")).c_str());
     EXPECT_EQ(attached->lastStatus, 0);
     EXPECT_EQ(talix_test::ReadFile(dir.file("files/x.txt")), "attachment bytes");
+
+    // An attachment whose stored name is no file name: nothing extracted,
+    // the run fails and says which attachment.
+    Bytes dots = TextData("ATT1");
+    const Bytes dotsName = TextData("..");
+    dots.insert(dots.end(), dotsName.begin(), dotsName.end());
+    ZervaRTChunk* unnamed = DefineWith({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, dots), TextBytes("file"),
+                                        HotspotEnd(0x00AA), Bracket(0xDE, 0x00AA)},
+                                       {}, {{"ATT1", "attachment bytes"}});
+    g_shown.clear();
+    Body(unnamed, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files/in")).c_str());
+    EXPECT_NE(unnamed->lastStatus, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("files/in")));
+    ASSERT_EQ(g_shown.size(), 1u);
+    EXPECT_EQ(g_shown[0], "cannot extract the attachment '..' into '" + dir.file("files/in") +
+                              "': its name is no file name");
     plat::RegisterMessageProc(nullptr);
 }
 
