@@ -212,6 +212,24 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     EXPECT_NE(chunk->lastStatus, 0);
     EXPECT_EQ(talix_test::ReadFile(names[0]).size(), 20u);
 
+    // A link planted where the run makes the document's sub-folder: nothing
+    // is written through it, and the run says which folder.
+    const std::string elsewhere = dir.file("elsewhere");
+    std::filesystem::create_directory(elsewhere);
+    std::filesystem::create_directory_symlink(elsewhere, dir.file("pictures/sub"));
+    g_shown.clear();
+    Body(chunk, (options + " DefaultSubdirectory=sub").c_str());
+    EXPECT_NE(chunk->lastStatus, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    ASSERT_FALSE(g_shown.empty());
+    EXPECT_EQ(g_shown[0], "cannot write in the folder '" + dir.file("pictures/sub") + "': it is a symbolic link");
+    std::filesystem::remove(dir.file("pictures/sub"));
+    Body(chunk, (options + " DefaultSubdirectory=sub").c_str());
+    EXPECT_EQ(chunk->lastStatus, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("pictures/sub")),
+                            std::filesystem::directory_iterator()),
+              2);
+
     // An attachment extracted to disk: a link under its name is refused too.
     Bytes data = TextData("ATT1");
     const Bytes file = TextData("x.txt");
