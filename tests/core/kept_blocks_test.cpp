@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/address_sanitizer.h"
 #include "core/kept_blocks.h"
 
 namespace {
@@ -17,7 +18,7 @@ TEST(KeptBlocks, ReuseBySizeWithinTheBound) {
     ASSERT_NE(block, nullptr);
     std::memset(block, 0xAB, 64 * 1024);
     talix::GiveBackKeptBlock(block, 64 * 1024);
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(TALIX_ADDRESS_SANITIZER)
     EXPECT_EQ(talix::KeptBlockBytes(), before + 64 * 1024);
     // The next block of that size is the one given back; one of another
     // size is not.
