@@ -52,34 +52,32 @@ struct Case {
     std::string error;   // a line the corpus cannot read
 };
 
-// Splits a line into words as a shell would for plain quoting.
-bool SplitWords(const std::string& line, std::vector<std::string>* words, std::string* error) {
+// Splits a line into words as a shell would for plain quoting; the position
+// of an unquoted ">" word goes to redirect.
+bool SplitWords(const std::string& line, std::vector<std::string>* words, std::size_t* redirect, std::string* error) {
     std::size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
         if (i >= line.size()) break;
         std::string word;
+        bool quoted = false;
         while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
             const char c = line[i++];
             if (c != '\'' && c != '"') {
                 word += c;
                 continue;
             }
-            const std::size_t close = line.find(c, i);
+            quoted = true;
             std::size_t end = i;
-            if (c == '\'') {
-                if (close == std::string::npos) return *error = "unclosed quote", false;
-                word.append(line, i, close - i);
-                i = close + 1;
-                continue;
-            }
-            for (end = i; end < line.size() && line[end] != '"'; ++end) {
-                if (line[end] == '\\' && end + 1 < line.size() && (line[end + 1] == '"' || line[end + 1] == '\\')) ++end;
+            for (; end < line.size() && line[end] != c; ++end) {
+                if (c == '"' && line[end] == '\\' && end + 1 < line.size() && (line[end + 1] == '"' || line[end + 1] == '\\'))
+                    ++end;
                 word += line[end];
             }
             if (end >= line.size()) return *error = "unclosed quote", false;
             i = end + 1;
         }
+        if (!quoted && word == ">" && *redirect == std::string::npos) *redirect = words->size();
         words->push_back(word);
     }
     return true;
@@ -98,20 +96,21 @@ Case ReadCase(const fs::path& file) {
         CommandLine command;
         command.lineNumber = number;
         std::string error;
-        if (!SplitWords(line, &command.words, &error)) {
+        std::size_t redirect = std::string::npos;
+        if (!SplitWords(line, &command.words, &redirect, &error)) {
             read.error = "line " + std::to_string(number) + ": " + error;
             return read;
         }
-        const auto redirect = std::find(command.words.begin(), command.words.end(), ">");
-        if (redirect != command.words.end()) {
+        if (redirect != std::string::npos) {
             // One plain file name in the case's own folder.
-            if (redirect + 2 != command.words.end() || redirect[1].find('/') != std::string::npos ||
-                redirect[1].rfind(".", 0) == 0) {
+            const std::vector<std::string>& words = command.words;
+            if (redirect + 2 != words.size() || words[redirect + 1].find('/') != std::string::npos ||
+                words[redirect + 1].rfind(".", 0) == 0) {
                 read.error = "line " + std::to_string(number) + ": \"> FILE\" ends the line and names a file beside the case";
                 return read;
             }
-            command.output = redirect[1];
-            command.words.erase(redirect, command.words.end());
+            command.output = words[redirect + 1];
+            command.words.resize(redirect);
         }
         if (command.words.empty() || command.words[0] != "talix") {
             read.error = "line " + std::to_string(number) + ": a command line starts with \"talix\"";
