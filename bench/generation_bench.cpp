@@ -82,10 +82,7 @@ struct BenchContext {
     explicit BenchContext(const char* optionText) : options(optionText) {
         plat::LogSetEcho(false);
         context->session = &session;
-        context->buffer = buffer.data();
-        context->capacity = static_cast<std::uint32_t>(buffer.size());
-        context->callerBuffer = 1;
-        context->writePosition = buffer.data();
+        talix::UseCallerBuffer(context.get(), buffer.data(), static_cast<std::uint32_t>(buffer.size()));
         context->optionText = options.data();
         talix::ReadGenerationOptions(context.get());
     }

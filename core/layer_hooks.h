@@ -20,10 +20,11 @@
 //   connect methods carry no converter, so the session holds it.
 //
 // A session without the set-up's tables (or a table without the entry)
-// answers kNotAvailable where it would have needed them. The records of a
-// running HTML import reach the import through a sink the import sets on
-// the record output it builds through (builders/html_import_view.h), for
-// that run alone.
+// answers kNotAvailable where it would have needed them. A running HTML
+// import collects the records built for it by setting itself as the
+// collector of the record output it builds through
+// (builders/record_output.h), for that run alone; the builders do not
+// know it, and its records pass the append gate once, when it hands them on.
 #pragma once
 
 #include <cstddef>

@@ -161,7 +161,10 @@ STATUS AppendIdName(RecordProcessContext* context, const std::uint8_t* old, std:
         }
         std::snprintf(key, sizeof key, "%s%s", prefix, kIdNameKeys[i]);
         const char* given = Value(context, key);
-        const char* source = given != nullptr ? given : reinterpret_cast<const char*>(old + oldOffset);
+        // Without an old record there is no old text to point into.
+        const char* source = given != nullptr ? given
+                             : old != nullptr ? reinterpret_cast<const char*>(old + oldOffset)
+                                              : "";
         lengths[i] = given != nullptr ? static_cast<std::uint32_t>(std::strlen(given)) : oldTextLength;
         texts[i] = static_cast<char*>(QuorbelAllocate(context->session, __LINE__, kSourceName, lengths[i] + 1, 1));
         if (texts[i] == nullptr) status = kOutOfMemory;

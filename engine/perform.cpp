@@ -118,7 +118,7 @@ bool OutputTablesUntouched(const RecordProcessContext* context) {
     const RecordOutput& output = context->output;
     for (std::uint32_t set : output.importParagraphTemplateSet)
         if (set != 0) return false;
-    return context->writesItem == 0 && output.segmentStart == nullptr && output.importSink.import == nullptr;
+    return context->writesItem == 0 && output.segmentStart == nullptr && output.collector.owner == nullptr;
 }
 
 // Makes a used context as new: the bytes of a new one are copied over it,

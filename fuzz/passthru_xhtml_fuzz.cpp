@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
+#include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru_xhtml.h"
 #include "htmlgen/xml_gen_context.h"
 #include "support/markup_validators.h"
@@ -37,10 +39,7 @@ struct Generation {
     Generation() {
         plat::LogSetEcho(false);
         context->session = &session;
-        context->buffer = buffer.data();
-        context->capacity = static_cast<std::uint32_t>(buffer.size());
-        context->callerBuffer = 1;
-        context->writePosition = buffer.data();
+        talix::UseCallerBuffer(context.get(), buffer.data(), static_cast<std::uint32_t>(buffer.size()));
         context->format = talix::kFormatXHTML;
         if (talix::ReadGenerationOptions(context.get()) != 0) abort();
     }
@@ -53,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view html(reinterpret_cast<const char*>(data), size);
     std::string written;
     talix::PassthruAsXhtml(generation->context.get(), html, &written);
+    // As a generation does at its end: the character set tables the writer
+    // loaded are given back (the context outlives every input).
+    talix::ReleaseEncoderTables(generation->context.get());
     const std::string document = kDocumentStart + plat::LmbcsToNative(written) + kDocumentEnd;
     std::string report;
     // (The parser's bounds let elements nest past libxml2's own default.)

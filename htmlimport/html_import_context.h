@@ -1,9 +1,9 @@
 // The state of one HTML import: made by an import entry point, filled with
 // the import's options, given the parsed tree by a parser driver, read and
 // written by the walk, and released before the entry point returns. While
-// it exists the running operation's record output points at it, so that
-// every record built for the import goes to the import's own record list
-// instead of the item.
+// it converts, the running operation's record output has it as its
+// collector, so that every record built for the import goes to the
+// import's own record list instead of the item.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,6 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "builders/html_import_view.h"
 #include "core/font_spec.h"
 #include "core/record_list.h"
 #include "htmlimport/css_rules.h"
@@ -43,10 +42,13 @@ constexpr std::uint16_t kUtf8Charset = 171;
 // The list levels whose paragraph definition the import remembers; a list
 // nested deeper takes the deepest level's.
 constexpr int kImportListLevels = 32;
+// The longest colour a font element or a link gives the font text; the
+// font text has room for that colour and the words a link adds after it
+// (decoration, size, style and weight).
+constexpr int kFontColorChars = 63;
+constexpr int kFontColorTextSize = 128;
 
-// The import's text node and hotspot font, which the record builders read,
-// come first (builders/html_import_view.h).
-struct HTMLImportContext : HTMLImportView {
+struct HTMLImportContext {
     RARIvoSession* session = nullptr;
 
     // ---- The parse ------------------------------------------------------------
@@ -193,6 +195,10 @@ struct HTMLImportContext : HTMLImportView {
     // The universal id of the default view of the item's database as 32
     // upper-case hexadecimal digits; filled by the first link that needs it.
     char defaultViewId[33] = {};
+    // The font text of a hotspot: the colour of a font element or of a
+    // link, with the words a link adds; the text of a URL link takes it in
+    // place of the item's URL font when not empty.
+    char fontColorText[kFontColorTextSize] = {};
     // The point size of the open heading, 0 outside headings.
     std::uint16_t headingSize = 0;
 

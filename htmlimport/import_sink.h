@@ -1,6 +1,7 @@
-// The HTML import as the rest of the system calls it: the record sink into
-// which the append gate hands every record built while an import runs, the
-// hand-on of those records to the item, and the import's entry points.
+// The HTML import as the rest of the system calls it: the record list that
+// collects every record built through the record output while an import
+// runs, the hand-on of those records to the item, and the import's entry
+// points.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +15,10 @@ namespace talix {
 struct BuildContext;
 struct RecordOutput;
 
-// Makes the import the sink of the record output: every record built
-// through it goes to the import's record list (AddImportRecord), and the
-// hotspot builders write a link's text through CalcFontFromHTML. Detaching
-// takes the import off again (nothing when another import, or none, is set).
+// Makes the import the collector of the record output: every record built
+// through it goes to the import's record list (AddImportRecord) and none
+// passes the append gate. Detaching takes the import off again (nothing
+// when another import, or none, is set).
 void AttachImport(RecordOutput* output, HTMLImportContext* import);
 void DetachImport(RecordOutput* output, const HTMLImportContext* import);
 

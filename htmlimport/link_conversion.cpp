@@ -36,6 +36,7 @@
 #include "htmlimport/html_fonts.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_paragraphs.h"
+#include "htmlimport/import_sink.h"
 #include "htmlimport/link_addresses.h"
 #include "htmlimport/node_search.h"
 #include "htmlimport/note_addresses.h"
@@ -176,6 +177,22 @@ private:
     LinkRequest* request_;
 };
 
+// The self-contained link of the chunk's link request, its records built by
+// the link builders and its visible text written here: a text node's text
+// in the fonts its HTML ancestry gives, else the text in the link's font (a
+// URL link's in the anchor's font colour text when there is one).
+STATUS BuildLink(BuildContext* context, HTMLImportContext* import, const char* text, std::uint32_t length,
+                 HtmlNode* textNode) {
+    length = TextLength(text, length);
+    OpenedLink opened = OpenedLink::kNothing;
+    STATUS status = OpenNotesLinkHotspotEx(length, context, &opened);
+    if (status != kOK || opened == OpenedLink::kNothing) return status;
+    status = textNode != nullptr ? CalcFontFromHTML(context, import, textNode)
+                                 : AppendLinkTextRun(text, length, opened, import->fontColorText, context);
+    if (status != kOK) return status;
+    return CloseNotesLinkHotspotEx(context, opened);
+}
+
 // Same-document link: the href begins with '#'.
 STATUS SameDocumentLink(BuildContext* context, HTMLImportContext* import, const Anchor& anchor) {
     LinkSlots slots(context);
@@ -191,8 +208,7 @@ STATUS SameDocumentLink(BuildContext* context, HTMLImportContext* import, const 
     request.description = text.c_str();
     request.hint = "*NONE*";
     request.anchor = name.c_str();
-    const STATUS status =
-        AppendNotesLinkHotspotEx(text.c_str(), static_cast<std::uint32_t>(text.size()), context);
+    const STATUS status = BuildLink(context, import, text.c_str(), static_cast<std::uint32_t>(text.size()), nullptr);
     slots.Clear();
     import->hotspotOpen = 0;
     // A link the builder refused leaves its text to the walk.
@@ -200,12 +216,13 @@ STATUS SameDocumentLink(BuildContext* context, HTMLImportContext* import, const 
     return status;
 }
 
-// Calls the link builder with the ids and texts of a base-path or replica
-// link. The builder closes whatever it opened (a link on text, or the URL
-// hotspot it makes of an address that is not a replica id), so no hotspot
-// is left open for the a's close.
+// Builds the link with the ids and texts of a base-path or replica link,
+// its text that of textNode when given. The link is closed whatever it
+// opened (a link on text, or the URL hotspot the builders make of an
+// address that is not a replica id), so no hotspot is left open for the a's
+// close.
 STATUS BuildNotesLink(BuildContext* context, HTMLImportContext* import, const Anchor& anchor,
-                      const LinkIds& ids, const std::string* text) {
+                      const LinkIds& ids, const std::string* text, HtmlNode* textNode) {
     LinkSlots slots(context);
     if (!slots.Usable()) return kArgumentError;
     LinkRequest& request = slots.Request();
@@ -220,9 +237,8 @@ STATUS BuildNotesLink(BuildContext* context, HTMLImportContext* import, const An
         import->hotspotOpen = 1;
         import->skipText = 1;
     }
-    const STATUS status = AppendNotesLinkHotspotEx(text != nullptr ? text->c_str() : nullptr,
-                                                   text != nullptr ? static_cast<std::uint32_t>(text->size()) : 0,
-                                                   context);
+    const STATUS status = BuildLink(context, import, text != nullptr ? text->c_str() : nullptr,
+                                    text != nullptr ? static_cast<std::uint32_t>(text->size()) : 0, textNode);
     slots.Clear();
     import->hotspotOpen = 0;
     if (status != kOK) import->skipText = 0;
@@ -236,10 +252,10 @@ STATUS BasePathLink(BuildContext* context, HTMLImportContext* import, const Anch
     const HtmlNode* first = anchor.node->firstChild;
     STATUS status;
     if (first == nullptr || first->Is(HtmlTag::kImg)) {
-        status = BuildNotesLink(context, import, anchor, ids, nullptr);
+        status = BuildNotesLink(context, import, anchor, ids, nullptr, nullptr);
     } else {
         const std::string text(anchor.text);
-        status = BuildNotesLink(context, import, anchor, ids, &text);
+        status = BuildNotesLink(context, import, anchor, ids, &text, nullptr);
     }
     import->skipNextImage = 1;
     return status;
@@ -278,11 +294,9 @@ STATUS ReplicaLink(BuildContext* context, HTMLImportContext* import, const Ancho
             withText = true;
             if (import->fontColorText[0] == '\0')
                 std::snprintf(import->fontColorText, sizeof import->fontColorText, "%s", "Blue +Underline");
-            import->listNodeCursor = textNode;
         }
     }
-    const STATUS status = BuildNotesLink(context, import, anchor, ids, withText ? &text : nullptr);
-    import->listNodeCursor = nullptr;
+    const STATUS status = BuildNotesLink(context, import, anchor, ids, withText ? &text : nullptr, textNode);
     import->skipNextImage = 1;
     // The link holds the first text of the anchor only: that text leaves the
     // tree, and the anchor's other texts are still written after the link

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/address_sanitizer.h"
+
 namespace talix {
 
 namespace {
@@ -25,7 +27,7 @@ constexpr std::size_t kWorkPerByte = 32;
 // is the C library's, so that it still sees each block's bounds.
 constexpr std::size_t kGrain = 16;
 constexpr std::size_t kSlabBytes = 64 * 1024;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TALIX_ADDRESS_SANITIZER)
 constexpr bool kSlabsInUse = false;
 #else
 constexpr bool kSlabsInUse = true;

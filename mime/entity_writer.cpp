@@ -4,11 +4,13 @@
 // then the form's own writing.
 #include "mime/entity_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/attachments.h"
+#include "core/folder_file.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
@@ -146,7 +148,8 @@ std::FILE* OpenOutputFile(MimeRun* run, ReplacingFile* output) {
 void WriteHeaderLinesToFile(MimeRun* run, std::FILE* file, const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         const std::string text = plat::LmbcsToNative(line) + "\n";
-        if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) run->Fail(kOperationFailed);
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) run->FailWriting(errno);
     }
 }
 
@@ -163,6 +166,13 @@ void MimeRun::Fail(STATUS failure) {
     status = failure;
     item->lastStatus = failure;
     item->ownError = kErrConversion;
+}
+
+void MimeRun::FailWriting(int error) {
+    if (status != kOK) return;
+    Fail(kFileNotWritten);
+    item->ownError = 0;
+    ShowFileNotWritten(outputName, std::strerror(error != 0 ? error : EIO));
 }
 
 void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write) {
@@ -456,11 +466,13 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
     if (file == nullptr) return;
     WriteHeaderLinesToFile(&run, file, lines);
     if (copyStoredParts) {
-        run.Fail(WriteMIMEPartItems(session, noteHandle, itemName, file));
+        const STATUS copied = WriteMIMEPartItems(session, noteHandle, itemName, file);
+        if (copied == kFileNotWritten) run.FailWriting(errno);
+        else run.Fail(copied);
     } else {
         run.Fail(BodyAttachment(&run));
         WriteFileForm(&run, file);
     }
     // A message that failed leaves no file, and an older one as it was.
-    if (run.status == kOK && !output.Commit()) run.Fail(kOperationFailed);
+    if (run.status == kOK && !output.Commit()) run.FailWriting(errno);
 }

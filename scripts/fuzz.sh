@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for a bounded time
-# (seconds per target, default 20), starting from the project's own samples.
-# TALIX_JOBS sets how many build jobs run at once (default: one per core).
+# (seconds per target, default 20), starting from the project's own samples;
+# as many targets run at once as there are cores, each on a copy of its
+# seeds. The second argument names the preset that builds them: "fuzz" (the
+# default: optimised, nothing else built) or "asan" (the sanitizers' test
+# build, which builds them too, as .ci/run uses it). TALIX_JOBS sets how
+# many build jobs and targets run at once (default: one per core). Exits 1
+# when a target found a fault.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 seconds=${1:-20}
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "${TALIX_JOBS:-$(nproc 2>/dev/null || echo 2)}"
+preset=${2:-fuzz}
+cmake --preset "$preset" >/dev/null
+jobs=${TALIX_JOBS:-$(nproc 2>/dev/null || echo 2)}
+cmake --build --preset "$preset" -j "$jobs"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 mkdir -p "$corpus/dxl" "$corpus/other" "$corpus/driver" "$corpus/html" "$corpus/css" "$corpus/mime" "$corpus/awkward" \
@@ -60,7 +67,13 @@ done
 for set in 0 1 2 3 4 5 6 7 8 9; do
   printf "\\$(printf '%03o' $((set * 6 + 3)))\001\002\003\004\005\006\007" >"$corpus/awkward/set$set"
 done
-for target in build/fuzz/fuzz/*_fuzz; do
+targets=("build/$preset"/fuzz/*_fuzz)
+if [ ! -x "${targets[0]}" ]; then
+  echo "fuzz: the preset $preset builds no fuzz targets" >&2
+  exit 1
+fi
+names=()
+for target in "${targets[@]}"; do
   name=$(basename "$target")
   seeds="$corpus/other"
   [ "$name" = dxl_import_fuzz ] && seeds="$corpus/dxl"
@@ -71,11 +84,26 @@ for target in build/fuzz/fuzz/*_fuzz; do
   [ "$name" = mime_reading_fuzz ] && seeds="$corpus/mime"
   [ "$name" = awkward_generation_fuzz ] && seeds="$corpus/awkward"
   # Seeds kept with the sources, for targets whose input is binary.
-  if [ -d "fuzz/seeds/$name" ]; then
-    mkdir -p "$corpus/$name"
-    cp fuzz/seeds/"$name"/* "$corpus/$name/"
-    seeds="$corpus/$name"
-  fi
-  echo "== $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$seeds" 2>&1 | tail -n 3
+  [ -d "fuzz/seeds/$name" ] && seeds="fuzz/seeds/$name"
+  # The target adds what it finds to its own copy of the seeds.
+  mkdir -p "$corpus/run/$name"
+  cp -r "$seeds"/. "$corpus/run/$name/"
+  while (($(jobs -pr | wc -l) >= jobs)); do wait -n || true; done
+  (status=0
+   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$corpus/run/$name" \
+     >"$corpus/$name.log" 2>&1 || status=$?
+   echo "$status" >"$corpus/$name.status") &
+  names+=("$name")
 done
+wait
+failed=0
+for name in "${names[@]}"; do
+  echo "== $name for ${seconds}s"
+  tail -n 3 "$corpus/$name.log"
+  if [ "$(cat "$corpus/$name.status")" != 0 ]; then
+    echo "fuzz: $name failed (exit $(cat "$corpus/$name.status")); its whole output:" >&2
+    cat "$corpus/$name.log" >&2
+    failed=1
+  fi
+done
+exit "$failed"

@@ -33,6 +33,7 @@ std::uint16_t WriteEvent(ZervaRTChunk*, char* text, std::uint16_t length) {
 std::string Failure(ZervaRTChunk* chunk) {
     if (chunk->errorWord == talix::kErrFormula) return "the image database cannot be opened";
     if (chunk->lastStatus == talix::kOutOfMemory) return "the markup does not fit the generation's buffer";
+    if (chunk->lastStatus == talix::kFileNotWritten) return "its part file was not written whole; nothing was attached";
     if (chunk->lastStatus != talix::kOK) return StatusMessage(chunk->lastStatus);
     return "";
 }

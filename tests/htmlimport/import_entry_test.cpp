@@ -61,7 +61,7 @@ TEST_F(ImportEntries, StatusesOfTheThreeEntries) {
     EXPECT_EQ(context_->errorWord, 0);
     EXPECT_EQ(Text("<img src=\"http://h/a.gif\">"), talix::kRenderingSkipped);
     EXPECT_EQ(OutputSignatures(), before);
-    EXPECT_EQ(context_->output.importSink.import, nullptr);
+    EXPECT_EQ(context_->output.collector.owner, nullptr);
 
     EXPECT_EQ(talix::ImportHTMLFile(WriteFile("a.htm", "<p>x</p>").c_str(), nullptr, context_.get()), 0);
     before = OutputSignatures();
@@ -78,7 +78,7 @@ TEST_F(ImportEntries, StatusesOfTheThreeEntries) {
     EXPECT_EQ(talix::ImportHTMLFromItem(list, nullptr, "Size1=6", context_.get()), 0);
     // The item import starts its paragraph templates afresh.
     EXPECT_EQ(talix::ReadWord(context_->output.importParagraphTemplates[2] + 14), 1440);
-    EXPECT_EQ(context_->output.importSink.import, nullptr);
+    EXPECT_EQ(context_->output.collector.owner, nullptr);
     EXPECT_EQ(OutputTexts().back(), "x");
 
     // Parse only: the caller's context keeps the tree until it releases it.
@@ -218,7 +218,7 @@ TEST_F(ImportEntries, RecordsAreHandedOnInOrderAtTheirInsertionPoints) {
     EXPECT_EQ(talix::HandOnImportRecords(context_.get(), import_.get()), 0);
     EXPECT_EQ(OutputTexts(), (std::vector<std::string>{"A", "X", "Yz", "B", "odd"}));
     EXPECT_EQ(item_.autoMergeText, 0);
-    EXPECT_EQ(context_->output.importSink.import, nullptr);
+    EXPECT_EQ(context_->output.collector.owner, nullptr);
     EXPECT_EQ(import_->listHead, nullptr);
     EXPECT_EQ(talix::HandOnImportRecords(context_.get(), import_.get()), 0);   // nothing more
 

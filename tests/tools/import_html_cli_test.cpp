@@ -38,6 +38,12 @@ TEST_F(ImportHtmlCommand, ImportsAFileAndReportsWhatFails) {
     EXPECT_NE(broken.err.find("import-html failed: status 257: The operation could not be carried out (error 20014"),
               std::string::npos)
         << broken.err;
+    EXPECT_NE(broken.err.find("the HTML parser found 1 error in this HTML; nothing imported"), std::string::npos)
+        << broken.err;
+    CliOutcome comments = Talix({"import-html", db_, id, "Imported", Write("comment.html", "<p>a</p><!-- b")});
+    EXPECT_EQ(comments.status, 1);
+    EXPECT_NE(comments.err.find("the HTML parser found 1 error in this HTML; nothing imported"), std::string::npos)
+        << comments.err;
     EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Title\ntext & more\n");
     // Markup past a bound of the parser, and a path option longer than its
     // buffer: refused with a message that names the bound, nothing saved.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "support/test_support.h"
@@ -49,10 +50,7 @@ TEST(MarkupWriter, PiecesCutAnywhereComeOutAsTheWhole) {
 TEST(MarkupWriter, TellsOfAFileThatTakesNothing) {
     talix_test::TempDir dir;
     const std::string path = dir.file("kept.html");
-    std::FILE* made = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(made, nullptr);
-    std::fputs("kept", made);
-    std::fclose(made);
+    std::ofstream(path) << "kept";
     std::FILE* readOnly = std::fopen(path.c_str(), "rb");
     ASSERT_NE(readOnly, nullptr);
     talix_cli::MarkupWriter writer(readOnly);

@@ -304,4 +304,38 @@ TEST_F(OutputFileCommands, AStandardOutputThatTakesNothingFailsTheCommand) {
     EXPECT_EQ(ReadFile(unwritable), "kept");
 }
 
+// Files larger than the process may write (ulimit -f, the signal it sends
+// ignored): the command fails, says which file could not be written and
+// why, and leaves nothing: no output file, no part file, nothing attached
+// or saved.
+TEST_F(OutputFileCommands, AFileThatCannotBeWrittenWholeFailsTheCommandAndSaysWhy) {
+    std::string words;
+    while (words.size() < 300000) words += "lorem ipsum dolor ";
+    Write("big.html", "<p>" + words + "</p>");
+    ASSERT_EQ(Talix({"import-html", db_, note_, "Big", dir_.file("big.html")}).status, 0);
+    const std::string itemsBefore = Talix({"items", db_, note_}).out;
+    ASSERT_FALSE(Has(itemsBefore, "$FILE")) << itemsBefore;
+    const std::string out = dir_.file("big-out");
+    runAs_ = "bash -c 'trap \"\" XFSZ; ulimit -f 128; exec \"$0\" \"$@\"' ";
+    for (const auto& args : std::vector<std::vector<std::string>>{{"export-html", db_, note_, "Big", out},
+                                                                   {"mime", db_, note_, "Big", "--out", out}}) {
+        SCOPED_TRACE(args[0]);
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "talix: cannot write the file '" + out + "': File too large")) << run.err;
+        EXPECT_FALSE(Has(run.err, "could not be converted")) << run.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+    setenv("TEMP", dir_.path().c_str(), 1);
+    CliOutcome part = Talix({"html", db_, note_, "Big", "--mime", "7"});
+    unsetenv("TEMP");
+    EXPECT_EQ(part.status, 1);
+    EXPECT_TRUE(Has(part.err, "MP7_0.htm': File too large")) << part.err;
+    runAs_.clear();
+    EXPECT_EQ(Talix({"items", db_, note_}).out, itemsBefore);
+    for (const auto& entry : fs::directory_iterator(dir_.path()))
+        EXPECT_FALSE(Has(entry.path().filename().string(), ".talix-") || Has(entry.path().filename().string(), "MP7"))
+            << entry.path();
+}
+
 } // namespace
