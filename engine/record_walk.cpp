@@ -42,6 +42,16 @@ namespace {
 constexpr std::uint32_t kLongestWritableRecord = 65536;
 constexpr std::uint16_t kLowestWritableSignature = 89;
 
+// New text takes the font of a text run's record (its first 8 bytes, as a
+// run without text).
+void TakeTextTemplate(const std::uint8_t* record, RecordProcessContext* context) {
+    ItemWorkState* work = context->chunk->item->work;
+    if (work == nullptr) return;
+    std::memcpy(work->textTemplate, record, 8);
+    work->textTemplate[2] = 8;
+    work->textTemplate[3] = 0;
+}
+
 // Step 2 of the walk: the nesting counters and the running state.
 void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                       RecordProcessContext* context) {
@@ -102,11 +112,7 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
         break;
     case kSigText:
         // New text takes the font of the last run walked.
-        if (length >= 8 && context->chunk->item->work != nullptr) {
-            std::memcpy(context->chunk->item->work->textTemplate, record, 8);
-            context->chunk->item->work->textTemplate[2] = 8;
-            context->chunk->item->work->textTemplate[3] = 0;
-        }
+        if (length >= 8) TakeTextTemplate(record, context);
         break;
     case kSigPabDefinition:
         if (context->tableNesting == 0) {
@@ -547,6 +553,17 @@ CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordP
     context->nextLevel = nullptr;
     bool shown = false;               // whether the executor has seen a record of the stretch
     CDRecordNode* unseen = nullptr;   // the last record walked, not yet shown to a range-only executor
+    // What only the last text run and paragraph reference of the stretch
+    // leave in the running state, taken from them when an executor may see
+    // it, so that the walk needs no look at the other records' bytes (a
+    // range-only executor sees few records).
+    const CDRecordNode* lastText = nullptr;
+    const CDRecordNode* lastReference = nullptr;
+    auto settle = [&] {
+        if (lastText != nullptr) TakeTextTemplate(lastText->bytes, context);
+        if (lastReference != nullptr) std::memcpy(context->paragraphReference + 2, lastReference->bytes + 2, 2);
+        lastText = lastReference = nullptr;
+    };
     for (; node != nullptr && node->length != 0; node = node->next) {
         context->node = node;
         const std::uint16_t signature = node->signature;
@@ -556,13 +573,20 @@ CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordP
         }
         context->recordCounter = context->recordCounter + 1;
         context->skipRecord = 0;
-        KeepRunningState(node->bytes, signature, node->length, context);
+        if (rangeOnly && signature == kSigText) {
+            if (node->length >= 8) lastText = node;
+        } else if (rangeOnly && signature == kSigPabReference) {
+            if (context->tableNesting == 0 && node->length >= 4) lastReference = node;
+        } else {
+            KeepRunningState(node->bytes, signature, node->length, context);
+        }
         context->recordHandled = 1;
         bool ended = false;
         if (rangeOnly && shown && context->consumedThrough == 0) {
             // Shown later only if it turns out the stretch's last.
             unseen = node;
         } else {
+            settle();
             std::uint32_t passOn = node->length;
             *status = RunInsideExecutor(node->bytes, signature, node->length, &passOn, row, context);
             shown = true;
@@ -578,6 +602,7 @@ CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordP
         context->previousSignature = signature;
         if (ended) return *status != kOK ? node : node->next;
     }
+    settle();
     if (unseen != nullptr) {
         context->node = unseen;
         std::uint32_t passOn = unseen->length;

@@ -35,19 +35,23 @@ public:
     }
 
     // The same for the whole character at bytes (its length by its first
-    // byte), three bytes being readable there: no test of the length.
-    const StoredEncoding* FindWhole(const std::uint8_t* bytes) const {
+    // byte), three bytes being readable there: no test of the length. The
+    // character's length in bytes goes to *n.
+    const StoredEncoding* FindWhole(const std::uint8_t* bytes, std::size_t* n) const {
         // A character of one byte from 0x80 up, and one of the Unicode group
         // (which holds most characters outside Latin-1), found without the
         // table of first bytes.
         const StoredEncoding* entry;
         if (bytes[0] >= 0x80) {
             entry = &pages_[0][bytes[0]];
+            *n = 1;
         } else if (bytes[0] == kUnicodeGroup) {
             entry = &pages_[kUnicodePages + bytes[1]][bytes[2]];
+            *n = 3;
         } else {
             const FirstByte& first = firsts_[bytes[0]];
             entry = &pages_[first.page + (bytes[1] & first.secondMask)][bytes[first.last]];
+            *n = first.last + 1u;
         }
         return entry->length != 0 ? entry : nullptr;
     }

@@ -234,13 +234,11 @@ bool ComposeSpan(XMLGenContext* context, const FontId& font, const ColorValue* c
     return true;
 }
 
-// The switches a span's text depends on besides the fonts and the colour.
-inline std::uint16_t SpanSwitches(const XMLGenContext* context, int forceSize, int rightToLeft,
-                                   const Suppressed& suppressed) {
-    return static_cast<std::uint16_t>((suppressed.face ? 1 : 0) | (suppressed.size ? 2 : 0) |
-                                      (suppressed.attributes ? 4 : 0) | (suppressed.colour ? 8 : 0) |
-                                      (context->forceFontSize != 0 ? 16 : 0) | (context->forceFontColor != 0 ? 32 : 0) |
-                                      (context->forceFontFace != 0 ? 64 : 0) | (forceSize != 0 ? 128 : 0) |
+// The switches a span's text depends on besides the fonts and the colour:
+// those the options fix, and the size forced by the caller, the link, the
+// direction.
+inline std::uint16_t SpanSwitches(const XMLGenContext* context, int forceSize, int rightToLeft) {
+    return static_cast<std::uint16_t>(context->fixedSpanSwitches | (forceSize != 0 ? 128 : 0) |
                                       (context->insideLink != 0 ? 256 : 0) | (rightToLeft != 0 ? 512 : 0) |
                                       (context->forceDirection != 0 ? 1024 : 0));
 }
@@ -252,7 +250,7 @@ bool PutSpan(XMLGenContext* context, const FontId& font, const ColorValue* color
              const Suppressed& suppressed, Markup* markup) {
     const std::uint32_t packed = PackFontId(font);
     const std::uint32_t base = PackFontId(context->baseFont);
-    const std::uint16_t switches = SpanSwitches(context, forceSize, rightToLeft, suppressed);
+    const std::uint16_t switches = SpanSwitches(context, forceSize, rightToLeft);
     const ColorValue colour = color != nullptr ? *color : ColorValue{};
     std::uint32_t hash = packed * 2654435761u ^ base * 40503u ^ switches;
     if (color != nullptr) hash ^= (colour.flags * 31u + colour.red * 7u + colour.green * 3u + colour.blue) * 97u;
@@ -374,19 +372,9 @@ bool InlineTop(const XMLGenContext* context, std::uint32_t* kinds, std::uint8_t*
 }
 
 FontChangeMemo& MemoSlot(XMLGenContext* context, const FontChangeKey& key) {
-    std::uint32_t hash = key.font * 2654435761u ^ key.current * 40503u ^ key.base * 97u ^ key.switches ^
-                         key.openBefore * 2246822519u ^ key.countBefore;
-    if (key.colourGiven)
-        hash ^= (key.colour.flags * 31u + key.colour.red * 7u + key.colour.green * 3u + key.colour.blue) * 193u;
-    return context->fontChangeMemos[(hash >> 9) % kFontChangeMemos];
-}
-
-bool SameKey(const FontChangeKey& a, const FontChangeKey& b) {
-    return a.font == b.font && a.current == b.current && a.base == b.base && a.switches == b.switches &&
-           a.openBefore == b.openBefore && a.countBefore == b.countBefore &&
-           a.currentColourGiven == b.currentColourGiven && a.colourGiven == b.colourGiven &&
-           a.colour.flags == b.colour.flags && a.colour.red == b.colour.red && a.colour.green == b.colour.green &&
-           a.colour.blue == b.colour.blue;
+    const std::uint64_t hash =
+        key.fonts * 0x9E3779B97F4A7C15u ^ key.stack * 0xC2B2AE3D27D4EB4Fu ^ key.span * 0x165667B19E3779F9u;
+    return context->fontChangeMemos[(hash >> 40) % kFontChangeMemos];
 }
 
 // Repeats a change from its memo. Where the markup goes straight to the
@@ -411,11 +399,11 @@ void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup, 
 // inline elements on top), the kinds of those it opened, its markup. A
 // change whose markup is too long for a memo, or that may have lost a push
 // for want of memory (the stack is full), is kept in none.
-void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey& key, std::uint32_t depthBefore,
-              std::uint32_t closedTo, const Markup& markup) {
+void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey& key, std::uint8_t countBefore,
+              std::uint32_t depthBefore, std::uint32_t closedTo, const Markup& markup) {
     const std::uint32_t depth = CloseTagDepth(context);
     const std::uint32_t opened = depth - closedTo;
-    if (closedTo + key.countBefore < depthBefore || opened > kMemoDepth || markup.used >= sizeof memo->text ||
+    if (closedTo + countBefore < depthBefore || opened > kMemoDepth || markup.used >= sizeof memo->text ||
         depth >= context->closeTagCapacity)
         return;
     *memo = FontChangeMemo{};
@@ -435,29 +423,31 @@ void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey&
 // its length is then written to *directLength.
 bool ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
                 const Suppressed& suppressed, Markup* markup, bool direct, std::size_t* directLength) {
-    FontChangeKey key{};
     std::uint32_t closedTo = 0;
-    if (!InlineTop(context, &key.openBefore, &key.countBefore)) {
+    std::uint32_t openBefore = 0;
+    std::uint8_t countBefore = 0;
+    if (!InlineTop(context, &openBefore, &countBefore)) {
         BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
         return false;
     }
-    key.font = PackFontId(font);
-    key.base = PackFontId(context->baseFont);
-    key.current = PackFontId(context->currentFont);
-    key.currentColourGiven = context->currentColourGiven != 0;
-    key.colourGiven = color != nullptr;
-    if (color != nullptr) key.colour = *color;
-    key.switches = static_cast<std::uint16_t>(SpanSwitches(context, forceSize, rightToLeft, suppressed) |
-                                              (IsOn(context, sw::kWAICompliant) ? 2048 : 0));
+    FontChangeKey key;
+    key.fonts = PackFontId(font) | std::uint64_t{PackFontId(context->currentFont)} << 32;
+    key.stack = PackFontId(context->baseFont) | std::uint64_t{openBefore} << 32 | std::uint64_t{countBefore} << 60;
+    key.span = SpanSwitches(context, forceSize, rightToLeft) |
+               std::uint64_t{context->currentColourGiven != 0 ? 1u : 0u} << 12;
+    if (color != nullptr) {
+        key.span |= std::uint64_t{1} << 13 | std::uint64_t{color->flags} << 16 | std::uint64_t{color->red} << 32 |
+                    std::uint64_t{color->green} << 40 | std::uint64_t{color->blue} << 48;
+    }
     FontChangeMemo& memo = MemoSlot(context, key);
-    if (memo.used && SameKey(memo.key, key)) {
+    if (memo.used && memo.key == key) {
         Repeat(context, memo, markup, direct);
         *directLength = memo.length;
         return direct;
     }
     const std::uint32_t depthBefore = CloseTagDepth(context);
     BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
-    Remember(context, &memo, key, depthBefore, closedTo, *markup);
+    Remember(context, &memo, key, countBefore, depthBefore, closedTo, *markup);
     return false;
 }
 

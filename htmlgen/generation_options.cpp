@@ -931,6 +931,15 @@ void ApplyPresets(OptionReader& reader) {
     }
 }
 
+// The switches of a span the options fix (see XMLGenContext).
+std::uint16_t FixedSpanSwitches(const XMLGenContext* context) {
+    return static_cast<std::uint16_t>(
+        (IsOn(context, sw::kSuppressFontFace) ? 1 : 0) | (IsOn(context, sw::kSuppressFontSize) ? 2 : 0) |
+        (IsOn(context, sw::kSuppressFontAttributes) ? 4 : 0) | (IsOn(context, sw::kSuppressFontColor) ? 8 : 0) |
+        (context->forceFontSize != 0 ? 16 : 0) | (context->forceFontColor != 0 ? 32 : 0) |
+        (context->forceFontFace != 0 ? 64 : 0) | (IsOn(context, sw::kWAICompliant) ? 2048 : 0));
+}
+
 char* GenTexts::*const kAllTexts[] = {
     &GenTexts::doclinkText, &GenTexts::seeAttachedMsg, &GenTexts::cssTabNoSelBackground,
     &GenTexts::cssTabNoSelText, &GenTexts::cssTabSelBackground, &GenTexts::cssTabSelText,
@@ -967,11 +976,13 @@ STATUS ReadGenerationOptions(XMLGenContext* context) {
         const STATUS status = ReadRow(reader, row);
         if (status != kOK) return status;
     }
-    if (context->format == kFormatText) return kOK;
-    for (const OptionRow& row : kMarkupOnly) {
-        const STATUS status = ReadRow(reader, row);
-        if (status != kOK) return status;
+    if (context->format != kFormatText) {
+        for (const OptionRow& row : kMarkupOnly) {
+            const STATUS status = ReadRow(reader, row);
+            if (status != kOK) return status;
+        }
     }
+    context->fixedSpanSwitches = FixedSpanSwitches(context);
     return kOK;
 }
 

@@ -101,8 +101,20 @@ bool OptionValue(const XMLGenContext* context, const char* key, std::string* val
     return true;
 }
 
-void Vote(std::uint8_t* votes, std::uint8_t index) {
-    if (votes[index] < 0xFF) ++votes[index];
+// Adds votes to an index; its count stops at 255.
+void Vote(std::uint8_t* votes, std::uint8_t index, std::uint32_t count) {
+    votes[index] = static_cast<std::uint8_t>(count < 0xFFu - votes[index] ? votes[index] + count : 0xFFu);
+}
+
+// Each text run of the range votes for its face, size and colour.
+void VoteFonts(XMLGenContext* context, const RangeFonts& fonts) {
+    for (const RangeFont& counted : fonts.fonts()) {
+        if (counted.runs == 0) continue;
+        const FontId font = UnpackFontId(counted.fontId);
+        Vote(context->faceVotes, font.face, counted.runs);
+        Vote(context->sizeVotes, font.size, counted.runs);
+        Vote(context->colourVotes, font.color, counted.runs);
+    }
 }
 
 // The rule of a cell's border code, once per code and up to the table's
@@ -113,7 +125,7 @@ STATUS AddCellBorderRule(XMLGenContext* context, const CDRecordNode* cell) {
     return AddBorderRule(context, code.c_str(), ComposeBorderRule(context, cell).c_str()) ? kOK : kOutOfMemory;
 }
 
-// Step through the range: font votes, the fonts of the runs, table and
+// Step through the range: the fonts of the runs and their counts, table and
 // layer nesting, and the rules of paragraph definitions and cell borders.
 STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
     bool listImageSeen = false;
@@ -121,12 +133,7 @@ STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
         const std::uint16_t signature = node->signature;
         if (node == context->endNode) fonts->NoteEnd();
         if (IsTextRun(signature)) {
-            if (!RunHasText(node)) continue;
-            fonts->Note(node);
-            const FontId font = UnpackFontId(NodeDword(node, 4));
-            Vote(context->faceVotes, font.face);
-            Vote(context->sizeVotes, font.size);
-            Vote(context->colourVotes, font.color);
+            if (RunHasText(node)) fonts->CountRun(node);
         } else if (IsTableBeginRecord(signature)) {
             if (context->tableDepth < 0xFFFF) ++context->tableDepth;
             TableLevelState* level = CurrentTableLevel(context);
@@ -380,6 +387,7 @@ STATUS WriteHeadPass(XMLGenContext* context, RangeFonts* fonts) {
     context->colourVotes[kDefaultFont.color] = kStartVotes;
 
     const STATUS status = ScanRange(context, fonts);
+    VoteFonts(context, *fonts);
     // A range that starts or ends inside a table or layer leaves the walk
     // its own count.
     context->tableDepth = 0;

@@ -46,7 +46,7 @@ bool HasText(const CDRecordNode* node) { return IsText(node) && RunHasText(node)
 bool HasFont(const CDRecordNode* node) {
     return IsText(node) && node->bytes != nullptr && node->length >= kTextRunHeader;
 }
-bool SameFont(const CDRecordNode* a, const CDRecordNode* b) {
+inline bool SameFont(const CDRecordNode* a, const CDRecordNode* b) {
     return HasFont(a) && HasFont(b) && std::memcmp(a->bytes + 4, b->bytes + 4, 4) == 0;
 }
 
@@ -201,7 +201,7 @@ void ApplyRunMappings(XMLGenContext* context, const FontId& font) {
 // become links.
 struct PlainCharacters {
     bool table[256] = {};
-    PlainCharacters(bool links, bool blank) {
+    constexpr PlainCharacters(bool links, bool blank) {
         for (int b = 0x21; b < 0x7F; ++b) table[b] = true;
         table[static_cast<std::uint8_t>(' ')] = blank;
         for (char c : {'&', '<', '>', '"'}) table[static_cast<std::uint8_t>(c)] = false;
@@ -220,6 +220,11 @@ struct PlainCharacters {
     static constexpr std::uint8_t kOtherKind = 0, kPlainKind = 1, kEncodedKind = 2;
     std::uint8_t kind[256] = {};
 };
+
+// The tables of a run without and with automatic links, without and with
+// the blank.
+constexpr PlainCharacters kPlain(false, false), kPlainWithLinks(true, false);
+constexpr PlainCharacters kBlanks(false, true), kBlanksWithLinks(true, true);
 
 #if defined(__SSE2__)
 // Whether all sixteen bytes at text are characters PlainCharacters writes
@@ -248,38 +253,6 @@ constexpr std::size_t kFirstBytes = 4;
 // The longest plain stretch written among characters outside ASCII.
 constexpr std::size_t kShortStretch = 16;
 
-// The length of a character by its first byte, found without a table
-// look-up: where the next character starts waits for it, character after
-// character, and a load is the slowest step of that chain (a byte from 0x20
-// up and the Unicode group's byte are told by tests the processor predicts,
-// another below 0x20 by shifts). The
-// characters of two and three bytes start with a group byte below 0x20;
-// every byte from 0x20 up is a character of its own.
-class CharacterLengths {
-    static constexpr std::uint8_t kUnicodeGroup = 0x14;
-
-public:
-    CharacterLengths() : below20_(Below20()) {}
-    std::size_t Of(std::uint8_t first) const {
-        if (first >= 0x20) return 1;
-        // The Unicode group's byte starts most characters outside Latin-1.
-        if (first == kUnicodeGroup) [[likely]] return 3;
-        return (below20_ >> (2 * first)) & 3;
-    }
-
-private:
-    // Two bits for each byte below 0x20.
-    static std::uint64_t Below20() {
-        static const std::uint64_t bits = [] {
-            std::uint64_t packed = 0;
-            for (unsigned b = 0; b < 0x20; ++b) packed |= static_cast<std::uint64_t>(LmbcsLengths()[b] & 3) << (2 * b);
-            return packed;
-        }();
-        return bits;
-    }
-    std::uint64_t below20_;
-};
-
 // Copies a few bytes (at most 16) in two fixed moves that may overlap: a
 // general copy of a few bytes costs more than the character.
 inline void CopyShort(char* out, const char* text, std::size_t length) {
@@ -304,17 +277,13 @@ public:
           makeLinks_(IsOn(context, sw::kMakeURLHotspots) && HasCloseTag(context, "</a>", 0) == 0),
           preserveSpaces_(IsOn(context, sw::kPreserveSpaces)),
           face_(face),
-          lineBreak_(LineBreakText(context)),
-          lineBreakLength_(std::strlen(lineBreak_)),
-          chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0),
-          xmlEntities_(IsOn(context, sw::kUseXMLEntities)) {
+          chunk_(EventOutputOn(context) ? EventChunkLimit(context) : 0) {
         MoveToTextEnd(context);
-        static const PlainCharacters plain(false, false), plainWithLinks(true, false);
-        static const PlainCharacters blanks(false, true), blanksWithLinks(true, true);
-        plain_ = makeLinks_ ? plainWithLinks.table : plain.table;
+        plain_ = makeLinks_ ? kPlainWithLinks.table : kPlain.table;
         // Without PreserveSpaces a blank is written as it stands too.
-        const PlainCharacters& orBlank =
-            preserveSpaces_ ? (makeLinks_ ? plainWithLinks : plain) : makeLinks_ ? blanksWithLinks : blanks;
+        const PlainCharacters& orBlank = preserveSpaces_ ? (makeLinks_ ? kPlainWithLinks : kPlain)
+                                         : makeLinks_    ? kBlanksWithLinks
+                                                         : kBlanks;
         plainOrBlank_ = orBlank.table;
         kinds_ = orBlank.kind;
     }
@@ -392,7 +361,8 @@ public:
             }
             bool blank = false;
             if (b == 0) {
-                if (!Put(lineBreak_, lineBreakLength_)) return false;
+                const char* lineBreak = LineBreakText(context_);
+                if (!Put(lineBreak, std::strlen(lineBreak))) return false;
                 CurrentTableLevel(context_)->emptyCell = 0;
                 blank = true;
                 ++i;
@@ -484,7 +454,7 @@ private:
         char* out = context_->writePosition;
         std::size_t at = *i;
         bool full = false;
-        if (encodings_ == nullptr) encodings_ = EncodingsFor(context_, xmlEntities_);
+        if (encodings_ == nullptr) encodings_ = EncodingsFor(context_, IsOn(context_, sw::kUseXMLEntities));
         // While the buffer holds less than fastUsed and the text holds a
         // character of three bytes at at, a character (at most fifteen bytes
         // written for a byte it takes) fits, cannot make the buffer due, and
@@ -500,7 +470,6 @@ private:
         // the writer's members as far as the compiler knows.
         const std::uint8_t* const kinds = kinds_;
         const EncodingTable* const encodings = encodings_;
-        const CharacterLengths lengths;
         for (;;) {
             while (fast && at < fastEnd && static_cast<std::size_t>(out - base) < fastUsed) {
                 const std::size_t block =
@@ -508,19 +477,27 @@ private:
                 // Sixteen plain characters in a row go to the writer of
                 // plain text, which takes them faster.
                 while (at < block) {
-                    std::uint8_t c = bytes[at];
+                    const std::uint8_t c = bytes[at];
                     if (kinds[c] == PlainCharacters::kPlainKind) {
-                        // The plain characters from at, each stored as it is
-                        // counted (the room left holds sixteen): what is
-                        // stored of a stretch left to the plain writer is
-                        // written over, or cleared at the end.
-                        const std::size_t most = std::min(kShortStretch, length - at);
-                        out[0] = static_cast<char>(c);
+                        // The plain characters from at, up to sixteen: with
+                        // sixteen bytes of text left, copied in one move and
+                        // then counted (the room left holds sixteen); else
+                        // each stored as it is counted. What is stored of a
+                        // stretch left to the plain writer is written over,
+                        // or cleared at the end.
                         std::size_t count = 1;
-                        for (std::uint8_t next; count < most &&
-                                                kinds[next = bytes[at + count]] == PlainCharacters::kPlainKind;
-                             ++count)
-                            out[count] = static_cast<char>(next);
+                        if (length - at >= kShortStretch) {
+                            std::memcpy(out, text + at, kShortStretch);
+                            while (count < kShortStretch && kinds[bytes[at + count]] == PlainCharacters::kPlainKind)
+                                ++count;
+                        } else {
+                            const std::size_t most = length - at;
+                            out[0] = static_cast<char>(c);
+                            for (std::uint8_t next;
+                                 count < most && kinds[next = bytes[at + count]] == PlainCharacters::kPlainKind;
+                                 ++count)
+                                out[count] = static_cast<char>(next);
+                        }
                         if (count == kShortStretch) break;
                         out += count;
                         at += count;
@@ -528,17 +505,17 @@ private:
                         // next, while the block lasts (it ends before the
                         // text does).
                         if (at >= block) continue;
-                        c = bytes[at];
                     }
                     // Only a character written as an entity or reference has
                     // an entry: one of another kind goes to the steps below.
-                    const StoredEncoding* known = encodings->FindWhole(bytes + at);
+                    std::size_t n = 0;
+                    const StoredEncoding* known = encodings->FindWhole(bytes + at, &n);
                     if (known == nullptr) break;
                     // The entry whole: its count lands past what it
                     // writes, which the room left holds.
                     std::memcpy(out, known, sizeof *known);
                     out += known->length;
-                    at += lengths.Of(c);
+                    at += n;
                 }
                 if (at < block) break;
             }
@@ -608,7 +585,11 @@ private:
         }
         // Pieces are copied in whole blocks of sixteen bytes where there is
         // room: what they left past the text is zero again.
-        std::memset(out, 0, std::min<std::size_t>(kShortStretch + 1, static_cast<std::size_t>(end - out)));
+        if (static_cast<std::size_t>(end - out) > kShortStretch) {
+            std::memset(out, 0, kShortStretch + 1);
+        } else {
+            std::memset(out, 0, static_cast<std::size_t>(end - out));
+        }
         Advance(static_cast<std::size_t>(out - context_->writePosition));
         *i = at;
         return full ? Full() : true;
@@ -740,10 +721,7 @@ private:
     bool makeLinks_;
     bool preserveSpaces_;
     std::uint8_t face_;
-    const char* lineBreak_;
-    std::size_t lineBreakLength_;
     std::uint32_t chunk_;
-    bool xmlEntities_;
     // Taken at the first character outside ASCII: text of ASCII alone
     // needs none.
     EncodingTable* encodings_ = nullptr;

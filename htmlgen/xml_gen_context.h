@@ -189,17 +189,19 @@ constexpr int kSpanMemos = 8;
 
 // What a whole font change of the span form depends on, from a close-tag
 // stack whose inline elements all lie on its top: the span's font state,
-// the current font and the kinds of those elements.
+// the current font and the kinds of those elements; packed into three
+// words, so that keys are made and compared in a few steps.
 struct FontChangeKey {
-    std::uint32_t font = 0;                  // packed font ids: the new font, the base font, the current font
-    std::uint32_t base = 0;
-    std::uint32_t current = 0;
-    bool currentColourGiven = false;
-    bool colourGiven = false;
-    ColorValue colour;                       // all zero unless given
-    std::uint16_t switches = 0;              // as SpanMemo's, and WAICompliant
-    std::uint32_t openBefore = 0;            // kinds on top, innermost in the low bits, four bits each
-    std::uint8_t countBefore = 0;
+    // The packed ids of the new font (low half) and the current font.
+    std::uint64_t fonts = 0;
+    // The packed id of the base font (low half); above it the kinds on top
+    // (innermost in the low bits, four bits each, 28 bits) and their count.
+    std::uint64_t stack = 0;
+    // The switches (as SpanMemo's, and WAICompliant: 12 bits), whether the
+    // current font had a colour value, whether the new one has, and the
+    // value (flags, red, green, blue from bit 16; zero unless given).
+    std::uint64_t span = 0;
+    bool operator==(const FontChangeKey&) const = default;
 };
 
 // Such a change and what it did: how many of those elements it closed, the
@@ -456,6 +458,10 @@ struct XMLGenContext : GenerationWalkState {
     // The spans font changes built, by a hash of their font state (emptied
     // whenever the options are read).
     SpanMemo spanMemos[kSpanMemos];
+    // The switches a span depends on that the options fix (the font parts
+    // suppressed or forced, WAICompliant), as SpanMemo's and
+    // FontChangeKey's; set when the options are read.
+    std::uint16_t fixedSpanSwitches = 0;
     // The font changes made, by a hash of what they depend on (emptied
     // whenever the options are read).
     FontChangeMemo fontChangeMemos[kFontChangeMemos];

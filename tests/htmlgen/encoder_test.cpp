@@ -122,18 +122,21 @@ TEST(EntityEncoding, ACharacterMetBeforeIsWrittenAsItsSwitchesAskEachTime) {
 TEST(EncodingTable, KeepsEntitiesAndReferencesOfWholeCharactersOnly) {
     talix::EncodingTable table(talix::LmbcsLengths());
     auto bytes = [](const char* text) { return reinterpret_cast<const std::uint8_t*>(text); };
+    std::size_t wholeLength = 0;
+    auto whole = [&](const char* text) { return table.FindWhole(bytes(text), &wholeLength); };
     // Characters of one, two and three bytes (Latin-1, an exception form,
     // the Unicode group and a double-byte group), each found whole from its
-    // bytes as it was kept.
+    // bytes as it was kept, with the length of the character.
     const char* characters[] = {"\x82", "\x01\x76", "\x14\x03\xB1", "\x10\x88\xA1", "\x07"};
     for (const char* character : characters) {
         const auto n = static_cast<std::uint16_t>(std::strlen(character));
         const std::string reference = "&#" + std::to_string(n * 100 + static_cast<std::uint8_t>(character[n - 1])) + ";";
         table.Keep(bytes(character), n, reference.data(), reference.size());
-        for (const talix::StoredEncoding* found : {table.Find(bytes(character), n), table.FindWhole(bytes(character))}) {
+        for (const talix::StoredEncoding* found : {table.Find(bytes(character), n), whole(character)}) {
             ASSERT_NE(found, nullptr) << character;
             EXPECT_EQ(std::string(found->text, found->length), reference);
         }
+        EXPECT_EQ(wholeLength, n) << character;
     }
     // What the writer of text runs writes otherwise, and a character cut
     // short, is never kept: an entry stands for a whole character's
@@ -141,15 +144,15 @@ TEST(EncodingTable, KeepsEntitiesAndReferencesOfWholeCharactersOnly) {
     for (const char* other : {"a", " ", "&", "\x7F", "\t", "\n", "\r"}) {
         table.Keep(bytes(other), 1, "&#10;", 5);
         EXPECT_EQ(table.Find(bytes(other), 1), nullptr) << static_cast<int>(other[0]);
-        EXPECT_EQ(table.FindWhole(bytes(other)), nullptr) << static_cast<int>(other[0]);
+        EXPECT_EQ(whole(other), nullptr) << static_cast<int>(other[0]);
     }
     const char zero[3] = {0, 0, 0};
     table.Keep(bytes(zero), 1, "&#0;", 4);
-    EXPECT_EQ(table.FindWhole(bytes(zero)), nullptr);
+    EXPECT_EQ(whole(zero), nullptr);
     table.Keep(bytes("\x14\x20"), 2, "&#65533;", 8);
-    EXPECT_EQ(table.FindWhole(bytes("\x14\x20\xAC")), nullptr);
+    EXPECT_EQ(whole("\x14\x20\xAC"), nullptr);
     table.Keep(bytes("\x02"), 1, "&#65533;", 8);
-    EXPECT_EQ(table.FindWhole(bytes("\x02\xD6")), nullptr);
+    EXPECT_EQ(whole("\x02\xD6"), nullptr);
 }
 
 TEST(EntityTable, RowsNativeFormsAndLookUp) {
