@@ -17,6 +17,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -512,7 +513,7 @@ STATUS SwitchSegment(RecordOutput* output, std::uint32_t length) {
 
 // Whether the item being written must not hold the record.
 bool Dropped(const std::uint8_t* copy, std::uint16_t signature, std::uint32_t length, const RecordOutput* output) {
-    if (signature == kSigText && length == 8 && output->lastKind == kKindEmptyText) return true;
+    if (signature == kSigText && length == kTextRunHeader && output->lastKind == kKindEmptyText) return true;
     const ItemWorkState* work = output->item->work;
     if (work->dropLargeParagraph != 0 && signature == kSigLargeParagraph) return true;
     if (work->imageDataFlag != 0) {

@@ -19,6 +19,7 @@
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
 #include "talix/item.h"
@@ -30,12 +31,9 @@ namespace {
 
 constexpr std::uint16_t kLayerVersion = 2;             // of the layer's CDBEGIN/CDEND
 constexpr std::uint16_t kBackgroundVersion = 1;        // of the background image's pair
-constexpr std::uint32_t kLayerRecordLength = 20;
-constexpr std::uint32_t kBackgroundPropertiesLength = 72;
 constexpr std::uint32_t kHideFormulaStart = 14;
 constexpr std::uint32_t kDefinitionFlags = 62;
 constexpr std::uint16_t kDefinitionHidden = 0x0800;    // the paragraph has a hide formula
-constexpr std::uint32_t kDefaultDefinitionLength = 72;
 
 // Reference flags of a background image found through a file path.
 constexpr std::uint32_t kBackgroundFileFlags = 12;
@@ -183,7 +181,7 @@ void AddParagraph(BuildContext* context, RecordBatch* batch) {
     std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
     if (ReadWord(definition) != kSigPabDefinition) {
         WriteWord(definition, kSigPabDefinition);
-        WriteWord(definition + 2, kDefaultDefinitionLength);
+        WriteWord(definition + 2, kParagraphDefinitionFixedLength);
     }
     const std::uint16_t id = NextParagraphId(&context->output);
     WriteWord(definition + 4, id);
@@ -296,7 +294,7 @@ STATUS AppendLayerRecords(std::uint32_t zIndex, BuildContext* context, const cha
 
     RecordBatch batch;
     batch.push_back(BeginRecord(kSigLayer, kLayerVersion));
-    batch.push_back(BlankRecord(kSigLayer, kLayerRecordLength));
+    batch.push_back(BlankRecord(kSigLayer, kLayerLength));
     if (FindNoCase(options, "LayerHTML") != nullptr) {
         std::vector<std::uint8_t> buffer(kOutputSegmentCapacity, 0);
         WriteWord(buffer.data(), kSigIdName);
@@ -318,7 +316,7 @@ STATUS AppendLayerRecords(std::uint32_t zIndex, BuildContext* context, const cha
     std::string text;
     if (OptionText(options, "Text=", &text)) {
         BuiltRecord run;
-        if (!TextRecord(kSigText, 8, text, &run)) return kArgumentError;
+        if (!TextRecord(kSigText, kTextRunHeader, text, &run)) return kArgumentError;
         std::memcpy(run.bytes.data() + 4, &font, sizeof font);
         batch.push_back(std::move(run));
     } else {

@@ -13,6 +13,7 @@
 #include "core/options.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
@@ -25,7 +26,6 @@ namespace {
 
 constexpr std::uint16_t kTypeSection = 12;
 constexpr std::uint32_t kSectionHotspotFlags = 8;
-constexpr std::uint32_t kHotspotLength = 16;
 constexpr std::uint32_t kBarFixed = 14;          // flags, font id, bar colour
 constexpr std::uint32_t kTabStyleLength = 16;
 
@@ -174,9 +174,9 @@ STATUS AppendSectionRecords(BuildContext* context) {
 
     if (status == kOK) status = AppendBeginRecord(kSigV4HotspotBegin, 0, output);
     if (status == kOK) {
-        std::uint8_t hotspot[kHotspotLength] = {};
+        std::uint8_t hotspot[kHotspotBeginFixedLength] = {};
         WriteWord(hotspot, kSigV4HotspotBegin);
-        WriteWord(hotspot + 2, kHotspotLength);
+        WriteWord(hotspot + 2, kHotspotBeginFixedLength);
         WriteWord(hotspot + 4, kTypeSection);
         WriteDword(hotspot + 8, kSectionHotspotFlags);
         status = AppendRecord(hotspot, kSigV4HotspotBegin, sizeof hotspot, output);

@@ -24,6 +24,7 @@
 #include "core/paragraph_def.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "talix/chunk.h"
@@ -51,7 +52,6 @@ constexpr std::uint16_t kFlagsInCell = 0x0086;
 constexpr std::uint16_t kTableFlags2 = 0x0494;
 constexpr std::uint16_t kCellFlags2 = 0x0440;
 constexpr std::uint16_t kFullRightPercent = 100;
-constexpr std::uint16_t kMarginWordsLength = 84;
 
 // Cell record fields.
 constexpr std::uint8_t kCellFlagsBase = 0x02, kCellColored = 0x01, kCellCentered = 0x20, kCellBottom = 0x80;
@@ -107,7 +107,7 @@ CDPABDEFEXT CurrentDefinition(const TableBuild* build) {
     std::memcpy(&definition, build->context->paragraphDefinition, sizeof definition);
     definition.signature = kSigPabDefinition;
     const std::uint16_t length = std::min<std::uint16_t>(definition.length, sizeof(CDPABDEFEXT));
-    definition.length = std::max(length, kMarginWordsLength);
+    definition.length = static_cast<std::uint16_t>(std::max<std::uint32_t>(length, kParagraphDefinitionMarginsLength));
     return definition;
 }
 
@@ -464,8 +464,8 @@ STATUS AppendRowsAndEnd(TableBuild* build) {
 
     char value[kTableWordCapacity];
     if (TableWord(build->options, "RowCycleMilliseconds=", value)) {
-        std::uint8_t cycle[kRowCycleLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
-                                               static_cast<std::uint8_t>(kRowCycleLength)};
+        std::uint8_t cycle[kTimerInfoLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
+                                               static_cast<std::uint8_t>(kTimerInfoLength)};
         const long interval = std::strtol(value, nullptr, 10);
         WriteDword(cycle + 4, interval > 0 ? static_cast<std::uint32_t>(interval) : 0);
         status = AppendRecord(cycle, kSigTimerInfo, sizeof cycle, output);

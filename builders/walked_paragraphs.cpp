@@ -17,14 +17,10 @@ constexpr std::uint32_t kPabId = 4;
 
 // The paragraph definition the loads start from.
 void DefaultPabDefinition(BuildContext* context) {
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
+    const CDPABDEFEXT definition = DefaultParagraphDefinition(0);
     std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
-    std::memcpy(context->paragraphDefinition, &definition, 72);
-    context->paragraphDefinitionLength = 72;
+    std::memcpy(context->paragraphDefinition, &definition, definition.length);
+    context->paragraphDefinitionLength = definition.length;
     context->paragraphDefinitionId = 0;
 }
 

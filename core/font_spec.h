@@ -35,6 +35,8 @@ inline void WriteFontId(std::uint8_t* at, const FontId& font) {
 }
 // The item's default font.
 FontId ItemDefaultFont(const ZervaRTItem* item);
+// The font of text nothing else gives one: face 1, plain, black, 10 points.
+constexpr FontId kDefaultTextFont{1, 0, 0, 10};
 
 // Attribute bits.
 constexpr std::uint8_t kAttrBold = 0x01, kAttrItalic = 0x02, kAttrUnderline = 0x04, kAttrStrike = 0x08,

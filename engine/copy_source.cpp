@@ -21,6 +21,7 @@
 #include "core/database_open.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
+#include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
@@ -207,15 +208,10 @@ void FillDefaultDefinition(CopyWork* work) {
         work->defaultLength = context->paragraphDefinitionLength;
         return;
     }
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.pabId = 1;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
+    CDPABDEFEXT definition = DefaultParagraphDefinition(1);
     definition.tabs = 1;
-    definition.tab[0] = 720;
     std::memcpy(work->defaultDefinition, &definition, kParagraphImageSize);
-    work->defaultLength = 72;
+    work->defaultLength = definition.length;
 }
 
 void ReleaseSlots(CopyWork* work) {

@@ -9,8 +9,10 @@
 #include "builders/basic_builders.h"
 #include "core/brackets.h"
 #include "core/item_work_state.h"
+#include "core/paragraph_def.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_handlers.h"
@@ -35,7 +37,7 @@ constexpr std::uint32_t kDefinitionId = 4;     // CDPABDEFINITION
 constexpr std::uint32_t kDefinitionFlags = 62;
 constexpr std::uint32_t kReferenceId = 2;      // CDPABREFERENCE
 constexpr std::uint32_t kHideFormulaStart = 14;
-constexpr std::uint32_t kAnchorNameLength = 4, kAnchorNameStart = 12;
+constexpr std::uint32_t kAnchorNameLength = 4;
 
 constexpr std::uint16_t kFlagHidden = 0x0800;  // the paragraph has a hide formula
 constexpr std::uint16_t kFlagPageBreak = 0x0101;
@@ -93,7 +95,7 @@ std::uint8_t* WorkRecord(RecordProcessContext* context, std::uint32_t length) {
 STATUS AppendAnchor(bool atEnd, RecordProcessContext* context) {
     const std::uint32_t nameLength = context->a3;
     if (nameLength > 0 && context->argumentText == nullptr) return kArgumentError;
-    const std::uint32_t length = EvenLength(kAnchorNameStart + nameLength);
+    const std::uint32_t length = EvenLength(kAnchorFixedLength + nameLength);
     // The record's 16-bit length field must hold its length.
     if (length > 0xFFFF) return kArgumentError;
     std::uint8_t* anchor = WorkRecord(context, length);
@@ -101,7 +103,7 @@ STATUS AppendAnchor(bool atEnd, RecordProcessContext* context) {
     WriteWord(anchor, kSigAnchor);
     WriteWord(anchor + 2, static_cast<std::uint16_t>(length));
     WriteWord(anchor + kAnchorNameLength, static_cast<std::uint16_t>(nameLength));
-    if (nameLength > 0) std::memcpy(anchor + kAnchorNameStart, context->argumentText, nameLength);
+    if (nameLength > 0) std::memcpy(anchor + kAnchorFixedLength, context->argumentText, nameLength);
 
     RecordOutput* output = &context->output;
     STATUS status = kOK;
@@ -137,16 +139,11 @@ STATUS AppendPageBreak(RecordProcessContext* context) {
     STATUS status = AppendParagraphRecord(context);
     if (status != kOK) return status;
 
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.pabId = NextParagraphId(output);
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
+    CDPABDEFEXT definition = DefaultParagraphDefinition(NextParagraphId(output));
     definition.flags = kFlagPageBreak;
     std::uint8_t bytes[kParagraphImageSize] = {};
     std::memcpy(bytes, &definition, sizeof bytes);
-    status = AppendRecord(bytes, kSigPabDefinition, 72, output);
+    status = AppendRecord(bytes, kSigPabDefinition, definition.length, output);
     if (status != kOK) return status;
     status = AppendReference(context, definition.pabId);
     if (status != kOK) return status;

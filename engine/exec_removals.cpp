@@ -18,6 +18,7 @@
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -40,7 +41,7 @@ constexpr std::uint32_t kActionType = 8;       // action and event records: type
 // CDFIELD (host form): the lengths of the parts before the name, the name's
 // length and where the variable parts start.
 constexpr std::uint32_t kFieldDefaultLength = 24, kFieldTranslationLength = 26, kFieldValidationLength = 30;
-constexpr std::uint32_t kFieldNameLength = 32, kFieldVariablePart = 40;
+constexpr std::uint32_t kFieldNameLength = 32;
 
 constexpr std::uint16_t kTypeUrl = 11, kTypeUrl32 = 32;
 constexpr std::uint16_t kTypeSection = 12, kTypeSectionCollapsed = 13;
@@ -533,10 +534,10 @@ CDRecordNode* FieldExtent(CDRecordNode* node, CDRecordNode** field) {
 // Whether the field's name matches the whole pattern (wildcards on, case
 // ignored). The name is left in the session's first scratch buffer.
 bool FieldNameMatches(const CDRecordNode* field, RecordProcessContext* context) {
-    const std::uint32_t start = kFieldVariablePart + NodeWord(field, kFieldDefaultLength) +
+    const std::uint32_t start = kFieldFixedLength + NodeWord(field, kFieldDefaultLength) +
                                 NodeWord(field, kFieldTranslationLength) + NodeWord(field, kFieldValidationLength);
     std::uint32_t nameLength = NodeWord(field, kFieldNameLength);
-    if (field->length < kFieldVariablePart || start > field->length) return false;
+    if (field->length < kFieldFixedLength || start > field->length) return false;
     if (nameLength > field->length - start) nameLength = field->length - start;
     char* name = context->session->messageBuffer;
     if (nameLength > kScratchSize - 1) nameLength = kScratchSize - 1;

@@ -17,6 +17,7 @@
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -47,8 +48,7 @@ constexpr std::uint32_t kTextStart = 8;
 constexpr std::uint32_t kSectionTitle = 14;        // 0xFFAC
 constexpr std::uint32_t kLabelText = 4;            // 0xFFE3
 constexpr std::uint32_t kLabelLimit = 127;
-constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;   // 0xFFA7
-constexpr std::uint32_t kButtonText = 16;          // 0xFFAB
+constexpr std::uint32_t kOleNameLength = 14;   // 0xFFA7
 constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
 
 } // namespace
@@ -118,16 +118,16 @@ bool KindText(const char* kind, const std::uint8_t* record, std::uint16_t signat
         return true;
     }
     if (StartsWithNoCase(kind, "OLEFileName")) {
-        if (signature != kSigOleBegin || length <= kOleName) return false;
-        *text = record + kOleName;
+        if (signature != kSigOleBegin || length <= kOleBeginFixedLength) return false;
+        *text = record + kOleBeginFixedLength;
         *textLength = ReadWord(record + kOleNameLength);
-        if (*textLength > length - kOleName) *textLength = length - kOleName;
+        if (*textLength > length - kOleBeginFixedLength) *textLength = length - kOleBeginFixedLength;
         return true;
     }
     if (StartsWithNoCase(kind, "BUTTON")) {
-        if (signature != kSigButton || length <= kButtonText) return false;
-        *text = record + kButtonText;
-        *textLength = length - kButtonText;
+        if (signature != kSigButton || length <= kButtonFixedLength) return false;
+        *text = record + kButtonFixedLength;
+        *textLength = length - kButtonFixedLength;
         return true;
     }
     return false;

@@ -18,6 +18,7 @@
 #include "core/chunk_types.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
@@ -44,9 +45,8 @@ constexpr std::uint32_t kExtensionAutoWidth = 0x01, kExtensionFitToWindow = 0x40
 // Row-cycle record: the interval.
 constexpr std::uint32_t kCycleInterval = 4;
 // Tab label: the label and its longest text.
-constexpr std::uint32_t kLabelText = 4, kLabelTextCapacity = 128, kLabelLength = 140;
+constexpr std::uint32_t kLabelText = 4, kLabelTextCapacity = 128;
 constexpr std::uint32_t kLongestLabel = 127;
-constexpr std::uint32_t kColorLength = 8;
 
 // ---- Appending a table ------------------------------------------------------
 
@@ -121,7 +121,7 @@ STATUS ColourInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t
     } else if (IsTableEndRecord(signature)) {
         if (byRGB && state.colourOwed[slot] != 0) status = AppendCellColour(context);
         state.colourOwed[slot] = 0;
-    } else if (signature == kSigTableCellColor && length >= kColorLength) {
+    } else if (signature == kSigTableCellColor && length >= kTableCellColorLength) {
         state.colourOwed[slot] = 0;
         if (!byRGB) {
             *passOn = 0;
@@ -242,12 +242,12 @@ STATUS RowLabelInside(std::uint8_t* record, std::uint16_t signature, std::uint32
         state.rowDone = 1;
         const std::uint32_t labelLength = LabelLength(context);
         const char* label = context->argumentText;
-        return ReplaceRecord(context, record, signature, length, kLabelLength, passOn,
+        return ReplaceRecord(context, record, signature, length, kTableLabelLength, passOn,
                              [label, labelLength](std::uint8_t* copy, std::uint32_t* newLength) {
                                  std::memset(copy + kLabelText, 0, kLabelTextCapacity);
                                  if (labelLength > 0) std::memcpy(copy + kLabelText, label, labelLength);
                                  // A label record too short for its text is widened.
-                                 if (*newLength < kLabelText + kLabelTextCapacity) *newLength = kLabelLength;
+                                 if (*newLength < kLabelText + kLabelTextCapacity) *newLength = kTableLabelLength;
                                  return kOK;
                              });
     }
@@ -457,8 +457,8 @@ STATUS ChangeTableInside(std::uint8_t* record, std::uint16_t signature, std::uin
             (before != nullptr && before->signature == kSigTimerInfo) ||
             (before != nullptr && before->prev != nullptr && before->prev->signature == kSigTimerInfo);
         if (hasCycle || !RowCycleGiven(context, value)) return kOK;
-        std::uint8_t cycle[kRowCycleLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
-                                               static_cast<std::uint8_t>(kRowCycleLength)};
+        std::uint8_t cycle[kTimerInfoLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
+                                               static_cast<std::uint8_t>(kTimerInfoLength)};
         WriteDword(cycle + kCycleInterval, Interval(value));
         context->chunk->item->modified = 1;
         return AppendRecord(cycle, kSigTimerInfo, sizeof cycle, &context->output);

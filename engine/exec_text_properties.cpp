@@ -9,6 +9,7 @@
 #include "core/brackets.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_results.h"
@@ -58,7 +59,8 @@ void FontOfRun(RecordProcessContext* context) {
     if (!effect) font = NodeDword(node, kFontId);
     const CDRecordNode* colour = node->next;
     // The writer takes the colour record's length from its header byte.
-    const std::uint8_t* colourRecord = colour != nullptr && colour->signature == kSigColor && colour->length >= 8 &&
+    const std::uint8_t* colourRecord = colour != nullptr && colour->signature == kSigColor
+        && colour->length >= kColorLength &&
                                                colour->bytes != nullptr && colour->bytes[1] <= colour->length
                                            ? colour->bytes
                                            : nullptr;

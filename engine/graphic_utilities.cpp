@@ -9,6 +9,7 @@
 #include "builders/append_gate.h"
 #include "core/attachments.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/generation_state.h"
 #include "engine/record_process.h"
@@ -24,7 +25,7 @@ constexpr std::uint16_t kDefaultPixels = 100;
 constexpr std::uint16_t kTypeBmp = 3;
 
 // Host offsets of the size records.
-constexpr std::uint32_t kBitmapWidth = 24, kBitmapHeight = 26, kBitmapHeaderLength = 40;
+constexpr std::uint32_t kBitmapWidth = 24, kBitmapHeight = 26;
 constexpr std::uint32_t kGraphicDestWidth = 8, kGraphicDestHeight = 10, kGraphicResize = 24;
 constexpr std::uint32_t kImageType = 8, kImageWidth = 10, kImageHeight = 12;
 constexpr std::uint32_t kSegmentDataSize = 8, kSegmentData = 12;
@@ -35,7 +36,7 @@ constexpr std::uint32_t kSegmentDataSize = 8, kSegmentData = 12;
 constexpr std::uint32_t kObjectBlockSize = 65406;
 constexpr std::uint32_t kBlockReserve = 2048;
 constexpr plat::WORD kFileObjectType = 58;
-constexpr plat::WORD kStorageLinkType = 515;
+constexpr plat::WORD kStorageLinkType = StructureTypeOf(kSigStorageLink);
 constexpr plat::WORD kHostTypeCdStorage = 0x0800;
 constexpr std::uint32_t kDescriptorHostSize = 40;
 constexpr std::uint32_t kDescriptorObjectId = 4, kDescriptorNameLength = 8, kDescriptorHostType = 10,

@@ -23,7 +23,9 @@
 #include "core/chunk_types.h"
 #include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/chunk_match.h"
@@ -102,11 +104,8 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
         break;
     case kSigText:
         // New text takes the font of the last run walked.
-        if (length >= 8 && context->chunk->item->work != nullptr) {
-            std::memcpy(context->chunk->item->work->textTemplate, record, 8);
-            context->chunk->item->work->textTemplate[2] = 8;
-            context->chunk->item->work->textTemplate[3] = 0;
-        }
+        if (length >= kTextRunHeader && context->chunk->item->work != nullptr)
+            TakeTextTemplate(context->chunk->item->work->textTemplate, record);
         break;
     case kSigPabDefinition:
         if (context->tableNesting == 0) {
@@ -117,7 +116,8 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
         }
         break;
     case kSigPabReference:
-        if (context->tableNesting == 0 && length >= 4) std::memcpy(context->paragraphReference + 2, record + 2, 2);
+        if (context->tableNesting == 0 && length >= kParagraphReferenceLength)
+            std::memcpy(context->paragraphReference + 2, record + 2, 2);
         break;
     case kSigLargeParagraph:
         if (context->chunkOpen == 0) {
@@ -494,10 +494,7 @@ void FollowTextToTheEnd(const CDRecordNode* after, RecordProcessContext* context
         }
     }
     if (last == nullptr || context->chunk->item->work == nullptr) return;
-    std::uint8_t* textTemplate = context->chunk->item->work->textTemplate;
-    std::memcpy(textTemplate, last->bytes, 8);
-    textTemplate[2] = 8;
-    textTemplate[3] = 0;
+    TakeTextTemplate(context->chunk->item->work->textTemplate, last->bytes);
 }
 
 // An existence query that resumes also ends once its outermost level can

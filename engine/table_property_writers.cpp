@@ -11,6 +11,7 @@
 #include "core/font_spec.h"
 #include "core/properties.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/css_format.h"
 #include "engine/font_property_writer.h"
@@ -22,7 +23,6 @@ namespace {
 // The tab settings record: the word that tells a tab font is there, the
 // font and its colour value (flags, red, green, blue).
 constexpr std::uint32_t kTabFontPart = 40, kTabFont = 48, kTabColorValue = 56, kColorValueLength = 6;
-constexpr std::uint16_t kTabFontPartLength = 14;
 
 // Keyword positions of the Table list.
 enum TableWord : std::uint16_t {
@@ -220,14 +220,13 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
 STATUS WriteHTMLAttributeProperties(const std::uint8_t* record, std::uint32_t length, const char* prefix,
                                     std::uint16_t base, std::uint16_t allValue, char* text, std::uint32_t capacity,
                                     std::uint16_t selector, PropertyWriterState* state) {
-    constexpr std::uint32_t kFixed = 26;
-    if (record == nullptr || text == nullptr || state == nullptr || length < kFixed) return kOK;
+    if (record == nullptr || text == nullptr || state == nullptr || length < kIdNameFixedLength) return kOK;
     if (prefix == nullptr) prefix = "";
     for (std::uint16_t i = 0; i < 6; ++i) {
         if (Done(state, static_cast<std::uint16_t>(base + i))) return kOK;
     }
     static const char* const kNames[6] = {"HTMLId", "HTMLClass", "HTMLStyle", "HTMLTitle", "HTMLOther", "HTMLName"};
-    std::uint32_t position = kFixed;
+    std::uint32_t position = kIdNameFixedLength;
     for (std::uint16_t i = 0; i < 6; ++i) {
         std::uint32_t textLength = ReadWord(record + 4 + 2 * i);
         if (textLength > length - position) textLength = length - position;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/font_spec.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/css_format.h"
 #include "htmlgen/close_open_tags.h"
@@ -26,7 +27,6 @@ namespace talix {
 namespace {
 
 // Length values (24 bytes each) of the size and positioning records.
-constexpr std::uint32_t kLengthValueSize = 24;
 constexpr std::uint32_t kSizeWidthAt = 8, kSizeHeightAt = 32;
 constexpr std::uint32_t kSchemeAt = 2, kZIndexAt = 4, kTopAt = 8, kLeftAt = 32;
 // Background colour record: flags, red, green, blue.
@@ -41,8 +41,6 @@ constexpr std::uint32_t kElementLeftAt = 4, kElementTopAt = 6, kElementWidthAt =
 constexpr std::uint32_t kCentre = 0x20000000, kRight = 0x40000000, kMiddle = 0x80000000, kLeftToRight = 0x01000000,
                         kRightToLeft = 0x02000000, kBorder = 0x1, kNoBorder = 0x10000000;
 constexpr std::uint32_t kTwipsPerPixel = 15, kTwipsPerInch = 1440;
-// Paragraph definition and text-effect records an empty layer may hold.
-constexpr std::uint16_t kSigEffect = kSigTextEffect;
 
 bool IsLayerEnd(const CDRecordNode* node) { return node->signature == kSigEnd && InnerSignature(node) == kSigLayer; }
 // The descriptors end at the layer's END or a paragraph record; content
@@ -98,7 +96,7 @@ bool LayerEmpty(const XMLGenContext* context, const CDRecordNode* from) {
     for (const CDRecordNode* node = from; InRange(context, node); node = node->next) {
         if (IsLayerEnd(node)) return true;
         const std::uint16_t signature = node->signature;
-        if (signature != kSigPabReference && signature != kSigPabDefinition && signature != kSigEffect &&
+        if (signature != kSigPabReference && signature != kSigPabDefinition && signature != kSigTextEffect &&
             signature != kSigColor)
             return false;
     }

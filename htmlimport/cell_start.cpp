@@ -46,8 +46,7 @@ constexpr std::uint16_t kMaxSideWidth = 15;   // a side's width has four bits
 constexpr std::uint32_t kJustifyWord = 6;
 constexpr std::uint16_t kJustifyRight = 1, kJustifyBlock = 2, kJustifyCentre = 3;
 
-// The header-cell scope record and the tab-label number.
-constexpr std::uint8_t kSigHeaderScope = 0x57;
+// The header-cell scope (a cell data-flags record) and the tab-label number.
 constexpr std::uint32_t kScopeMark = 0x26FF7B;
 constexpr std::uint32_t kScopeColumn = 1, kScopeRow = 2, kScopeBoth = 3;
 constexpr std::uint16_t kTabLabelNumber = 2;
@@ -359,8 +358,9 @@ void CellStart::HeaderScope() {
         const bool byColumn = ContainsNoCase(scope, "col");
         kind = byRow && byColumn ? kScopeBoth : (byRow ? kScopeRow : kScopeColumn);
     }
-    import_->status = AppendSmallFixedRecord(kSigHeaderScope, kind, kScopeMark, &context_->output);
-    StepBackFrom(import_, kSigHeaderScope);
+    import_->status = AppendSmallFixedRecord(static_cast<std::uint8_t>(kSigTableCellDataFlags), kind, kScopeMark,
+                                             &context_->output);
+    StepBackFrom(import_, kSigTableCellDataFlags);
 }
 
 // Whether the cell's row is a tab row: the rows of a tabbed table were told

@@ -15,6 +15,7 @@
 #include "core/clamp.h"
 #include "core/font_spec.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
@@ -212,7 +213,7 @@ CDRecordNode* OpeningParagraph(TableBuild& build) {
     const bool blockParent = parent != nullptr && (parent->Is(HtmlTag::kDiv) || parent->Is(HtmlTag::kP) ||
                                                    parent->Is(HtmlTag::kCenter) || parent->Is(HtmlTag::kOl) ||
                                                    parent->Is(HtmlTag::kUl));
-    if (entry != nullptr && entry->signature == kSigText && entry->length == 8 && entry->prev != nullptr &&
+    if (entry != nullptr && entry->signature == kSigText && entry->length == kTextRunHeader && entry->prev != nullptr &&
         entry->prev->signature == kSigPabReference && blockParent) {
         import->insertAfter = entry->prev;
         build.reused = true;
