@@ -23,8 +23,8 @@
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
+#include "core/thread_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -485,7 +485,7 @@ STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t
 
     // The thread's message switch (set from the SuppressMessages of the
     // items made) decides, as for every message of the session.
-    if (g_suppressMessages == 0) {
+    if (ThisThread().suppressMessages == 0) {
         std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity, "Adding hypertext link to %s...",
                       text != nullptr ? text : "");
         ShowHostMessage(session->messageBuffer);

@@ -15,7 +15,7 @@
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -138,7 +138,7 @@ STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char
 }
 
 void Message(RARIvoSession* session, const char* format, const char* first, const char* second) {
-    if (g_suppressMessages != 0) return;
+    if (ThisThread().suppressMessages != 0) return;
     std::snprintf(session->messageBuffer, sizeof session->messageBuffer, format, first, second);
     ShowHostMessage(session->messageBuffer);
 }
@@ -147,7 +147,7 @@ void Message(RARIvoSession* session, const char* format, const char* first, cons
 // status.
 void CreationFailed(RARIvoSession* session, const DesignKind& kind, const std::string& name, const char* step,
                     STATUS status) {
-    if (g_suppressMessages != 0) return;
+    if (ThisThread().suppressMessages != 0) return;
     char reason[512] = "";
     if (status != kOK) {
         std::snprintf(reason, sizeof reason, ": ");

@@ -1,6 +1,7 @@
 // The rich-text item: construction and destruction, disconnecting, writing
 // the pending record list back, saving the note, handing out chunks and
 // creating a blank item.
+#include "core/thread_state.h"
 #include "talix/item.h"
 
 #include <cstdio>
@@ -22,7 +23,6 @@
 #include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
-#include "core/temp_directory.h"
 #include "core/view_lookup.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
@@ -216,8 +216,8 @@ ZervaRTItem::ZervaRTItem(RARIvoSession* owner) : session(owner) {
         work->clientPreference = 1;
         work->dropLargeParagraph = 1;
     }
-    g_clientPreference = 1;
-    g_suppressMessages = suppressMessages;
+    ThisThread().clientPreference = 1;
+    ThisThread().suppressMessages = suppressMessages;
     if (session != nullptr) session->AddToRTITEMList(this);
 }
 

@@ -14,7 +14,7 @@
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -254,11 +254,11 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
 
     // The helper item must not reset the thread's switches that making an
     // item sets.
-    std::uint32_t clientPreference = g_clientPreference;
-    std::uint16_t suppressMessages = g_suppressMessages;
+    std::uint32_t clientPreference = ThisThread().clientPreference;
+    std::uint16_t suppressMessages = ThisThread().suppressMessages;
     auto* target = new (std::nothrow) ZervaRTItem(session);
-    g_clientPreference = clientPreference;
-    g_suppressMessages = suppressMessages;
+    ThisThread().clientPreference = clientPreference;
+    ThisThread().suppressMessages = suppressMessages;
     if (target == nullptr) return kOperationFailed;
     // An existing target is connected as it stands, not blanked first: the
     // copy replaces its records only when it succeeds. A target made here

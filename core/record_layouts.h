@@ -182,25 +182,20 @@ inline constexpr SignatureForm kSignatureTable[] = {
 
 constexpr std::size_t kSignatureTableRows = sizeof kSignatureTable / sizeof kSignatureTable[0];
 
-// The entry of a signature, or null for a signature outside the table.
-constexpr const SignatureForm* SignatureFormEntry(std::uint16_t signature) {
-    for (const SignatureForm& entry : kSignatureTable)
-        if (entry.signature == signature) return &entry;
-    return nullptr;
-}
-
 // The host length of a signature's fixed part, header included; 0 outside
 // the table. Meant for constants: it looks the table through.
 constexpr std::uint16_t HostFixedLength(std::uint16_t signature) {
-    const SignatureForm* entry = SignatureFormEntry(signature);
-    return entry != nullptr ? entry->hostLength : 0;
+    for (const SignatureForm& entry : kSignatureTable)
+        if (entry.signature == signature) return entry.hostLength;
+    return 0;
 }
 
 // The platform's structure type code of a signature; kHeaderOnly outside the
 // table.
 constexpr std::uint16_t StructureTypeOf(std::uint16_t signature) {
-    const SignatureForm* entry = SignatureFormEntry(signature);
-    return entry != nullptr ? entry->typeCode : kHeaderOnly;
+    for (const SignatureForm& entry : kSignatureTable)
+        if (entry.signature == signature) return entry.typeCode;
+    return kHeaderOnly;
 }
 
 // ---- Paragraphs and text ----------------------------------------------------

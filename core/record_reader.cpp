@@ -9,13 +9,13 @@
 #include <new>
 
 #include "core/brackets.h"
+#include "core/debug_level.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"

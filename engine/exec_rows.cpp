@@ -429,13 +429,13 @@ STATUS SortRowKeys(RecordProcessContext* context) {
     const bool numeric = std::strstr(order, "NUMERIC") != nullptr;
     const bool reverse = std::strstr(order, "REVERSE") != nullptr;
 
-    g_sortSwitches = (chunk->accentSensitive != 0 ? kSortAccentSensitive : 0) |
-                     (chunk->caseSensitive != 0 ? kSortCaseSensitive : 0);
+    const std::uint32_t switches = (chunk->accentSensitive != 0 ? kSortAccentSensitive : 0) |
+                                   (chunk->caseSensitive != 0 ? kSortCaseSensitive : 0);
     int (*compare)(const void*, const void*) = CompareSortKeysTextAscending;
     if (numeric && reverse) compare = CompareSortKeysNumberDescending;
     else if (numeric) compare = CompareSortKeysNumberAscending;
     else if (reverse) compare = CompareSortKeysTextDescending;
-    std::qsort(context->sortKeys, context->sortKeyCount, sizeof(SortKey), compare);
+    SortKeys(context->sortKeys, context->sortKeyCount, compare, switches);
     return kOK;
 }
 

@@ -26,6 +26,7 @@
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/thread_state.h"
 #include "core/walkers.h"
 #include "engine/chunk_match.h"
 #include "engine/copy_source.h"
@@ -331,7 +332,7 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     // New text starts in the default font; the thread's client preference
     // follows the item.
     WriteTextRunHeader(item->work->textTemplate, kSigText, kTextRunHeader, kDefaultTextFont);
-    g_clientPreference = item->work->clientPreference;
+    ThisThread().clientPreference = item->work->clientPreference;
 
     SetWikiDelimiters(session, context);
     if ((steps.flags & kStepsKeepMargins) == 0) context->output.forceMarginsMode = 1;

@@ -9,6 +9,7 @@
 
 #include "core/attachments.h"
 #include "core/clamp.h"
+#include "core/debug_level.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"

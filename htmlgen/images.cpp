@@ -16,6 +16,7 @@
 
 #include "builders/image_resource.h"
 #include "core/clamp.h"
+#include "core/debug_level.h"
 #include "core/item_work_state.h"
 #include "core/mime_ids.h"
 #include "core/options.h"
@@ -638,10 +639,8 @@ void WriteStoredAttributes(Picture* picture, const CDRecordNode* record) {
                                                        picture->context, picture->hasAttributes ? extra.data() : nullptr));
 }
 
-void SetDebugLevel() {
-    const plat::LONG level = plat::IniGetInt("MirratDebug") - 4;
-    g_debugLevel = static_cast<std::uint16_t>(level < 0 ? 0 : (level > 0xFFFF ? 0xFFFF : level));
-}
+// The picture code's debug level: notes.ini "MirratDebug" less 4.
+void ReadDebugLevel() { SetDebugLevelFromSetting("MirratDebug", 4); }
 
 void Trace(const char* line) {
     if (g_debugLevel > 2) plat::LogLine(0, "%s", line);
@@ -753,7 +752,7 @@ std::uint16_t GraphicNameKey(ZervaRTItem* item, const OutputSegment* segment, co
 STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     (void)kind;
     (void)depth;
-    SetDebugLevel();
+    ReadDebugLevel();
     Trace("PXMLGr - IN");
     CDRecordNode* graphic = context->node;
     if (graphic == nullptr || graphic->bytes == nullptr) return kOK;
@@ -784,7 +783,7 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
         const std::string why = WhyNotHandedOver(&picture);
         if (!why.empty()) {
             WriteInsteadOfPicture(&picture, why);
-            SetDebugLevel();
+            ReadDebugLevel();
             return context->overflow != 0 ? kOutOfMemory : kOK;
         }
     }
@@ -810,7 +809,7 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
         context->buffer[start] = '\0';
         context->writePosition = context->buffer + start;
         context->measuredLength = 0;
-        SetDebugLevel();
+        ReadDebugLevel();
         return kOK;
     }
     if (!picture.srcSettled) {
@@ -852,7 +851,7 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     if (!picture.widthWritten) Put(context, " width=\"" + std::to_string(kDefaultSize) + "\"");
     Put(context, Xhtml(context) ? " />" : ">");
     MoveToTextEnd(context);
-    SetDebugLevel();
+    ReadDebugLevel();
     Trace("PXMLGr - OUT");
     return context->overflow != 0 ? kOutOfMemory : kOK;
 }

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "core/debug_level.h"
 #include "core/options.h"
 #include "core/record_layouts.h"
 #include "core/signature_groups.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "core/debug_level.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
@@ -21,7 +22,6 @@
 #include "core/record_list.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "mime/mime_export.h"
 #include "mime/mime_options.h"
 #include "talix/chunk.h"
@@ -213,7 +213,7 @@ void ZervaRTItem::ExportToHTML(const char* fileName, const char* format, const c
 
 void ZervaRTItem::ConvertToHTML(const char* outputName, const char* format, const char* options,
                                 std::uint16_t optionsLength, ZervaRTChunk::QueryLinkData queryLinkData) {
-    g_debugLevel = static_cast<std::uint16_t>(plat::IniGetInt("MirratDebug"));
+    SetDebugLevelFromSetting("MirratDebug");
     SaveAsHTMLInternal(outputName, format, options, optionsLength, nullptr, 0, nullptr, queryLinkData);
 }
 
