@@ -15,6 +15,7 @@
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/record_layouts.h"
@@ -316,10 +317,8 @@ STATUS ReferenceRule(std::uint8_t* copy, std::uint32_t* length, RecordOutput* ou
     const std::int32_t level = output->tableLevel;
     const std::uint16_t id = ReferenceId(copy, output);
     if (output->inTable[level] != 0) output->cellReferenceId[level] = id;
-    copy[0] = static_cast<std::uint8_t>(kSigPabReference);
-    copy[1] = 4;
-    WriteWord(copy + 2, id);
-    *length = 4;
+    WriteParagraphReference(copy, id);
+    *length = kParagraphReferenceLength;
 
     SessionWorkArea* work = output->session->workArea;
     const int pending = FindPending(work, id);
@@ -347,8 +346,9 @@ STATUS TableBeginRule(const std::uint8_t* copy, RecordOutput* output) {
     const CDRecordNode* last = LastNode(OutputList(output));
     const std::uint16_t previous = last != nullptr ? last->signature : 0;
     if (previous != kSigParagraph && previous != kSigEnd && previous != kSigPreTableBegin) {
-        const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
-        const STATUS status = AppendNode(output, paragraph, kSigParagraph, 2);
+        std::uint8_t paragraph[kParagraphLength];
+        WriteParagraphRecord(paragraph);
+        const STATUS status = AppendNode(output, paragraph, kSigParagraph, kParagraphLength);
         if (status != kOK) return status;
         output->tableJustEnded = 0;
     }

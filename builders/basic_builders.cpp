@@ -30,7 +30,7 @@ constexpr std::uint32_t kFixedRecordLength = 20;
 
 STATUS AppendWrapperRecord(std::uint8_t signature, std::uint16_t innerSignature, std::uint16_t version,
                            RecordOutput* output) {
-    std::uint8_t record[6] = {signature, 6};
+    std::uint8_t record[kBeginLength] = {signature, static_cast<std::uint8_t>(kBeginLength)};
     WriteWord(record + 2, version);
     WriteWord(record + 4, innerSignature);
     return AppendRecord(record, signature, sizeof record, output);
@@ -79,7 +79,7 @@ STATUS AppendEndRecord(std::uint16_t innerSignature, std::uint16_t version, Reco
 }
 
 STATUS AppendColorRecord(std::uint8_t signature, std::uint32_t rgb, std::uint16_t flags, RecordOutput* output) {
-    std::uint8_t record[8] = {signature, 8};
+    std::uint8_t record[kColorLength] = {signature, static_cast<std::uint8_t>(kColorLength)};
     WriteWord(record + 2, static_cast<std::uint16_t>(flags | kColorIsRGB));
     record[4] = static_cast<std::uint8_t>(rgb);
     record[5] = static_cast<std::uint8_t>(rgb >> 8);

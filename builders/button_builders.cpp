@@ -338,7 +338,8 @@ STATUS AppendButtonOrControl(std::uint16_t type, std::uint32_t codeFlags, const 
     if (status != kOK) return status;
 
     if (type == kHotspotPopup || type == kHotspotMouseover) {
-        const std::uint8_t end[2] = {static_cast<std::uint8_t>(kSigHotspotEnd), 2};
+        const std::uint8_t end[kHotspotEndLength] = {static_cast<std::uint8_t>(kSigHotspotEnd),
+                                                     static_cast<std::uint8_t>(kHotspotEndLength)};
         status = AppendRecord(end, kSigHotspotEnd, sizeof end, output);
         if (status == kOK) status = AppendEndRecord(kSigV4HotspotEnd, 0, output);
         return status;

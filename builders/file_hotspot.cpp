@@ -119,7 +119,7 @@ STATUS AppendHotspotRecords(const std::string& attachmentName, const std::string
         status = AppendTextRecord(text.data(), static_cast<std::uint32_t>(text.size()), &font, output);
         if (status != kOK) return status;
     }
-    status = AppendBatch(RecordBatch{BlankRecord(kSigHotspotEnd, 2)}, output);
+    status = AppendBatch(RecordBatch{BlankRecord(kSigHotspotEnd, kHotspotEndLength)}, output);
     if (status == kOK) status = AppendEndRecord(kSigV4HotspotEnd, 0, output);
     return status;
 }

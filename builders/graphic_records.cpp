@@ -131,13 +131,13 @@ void AddImageSegments(const std::uint8_t* data, std::uint32_t size, RecordBatch*
 }
 
 BuiltRecord FloatRecord(std::uint16_t mode) {
-    BuiltRecord record = BlankRecord(kSigFloatPosition, 4);
+    BuiltRecord record = BlankRecord(kSigFloatPosition, HostFixedLength(kSigFloatPosition));
     WriteWord(record.bytes.data() + 2, mode);
     return record;
 }
 
 BuiltRecord VerticalAlignRecord(std::uint16_t alignment) {
-    BuiltRecord record = BlankRecord(kSigVerticalAlign, 4);
+    BuiltRecord record = BlankRecord(kSigVerticalAlign, HostFixedLength(kSigVerticalAlign));
     WriteWord(record.bytes.data() + 2, alignment);
     return record;
 }

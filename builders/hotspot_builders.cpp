@@ -525,7 +525,8 @@ STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t
     }
     if (status == kOK && withOptions) status = AppendHypertextAttributes(text, linkText, options, context);
     if (status != kOK) return status;
-    const std::uint8_t end[2] = {static_cast<std::uint8_t>(kSigV4HotspotEnd), 2};
+    const std::uint8_t end[kHotspotEndLength] = {static_cast<std::uint8_t>(kSigV4HotspotEnd),
+                                                 static_cast<std::uint8_t>(kHotspotEndLength)};
     status = AppendRecord(end, kSigV4HotspotEnd, sizeof end, output);
     if (status == kOK && withOptions) status = AppendEndRecord(kSigV4HotspotEnd, 0, output);
     return status;

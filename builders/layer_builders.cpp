@@ -139,7 +139,7 @@ bool AddBackground(const char* options, RecordBatch* batch) {
         std::uint16_t index = 0;
         std::uint32_t rgb = 0;
         if (ParseColorSpec(value.c_str(), &index, &rgb) == kOK) {
-            BuiltRecord color = BlankRecord(kSigBackgroundColor, 8);
+            BuiltRecord color = BlankRecord(kSigBackgroundColor, HostFixedLength(kSigBackgroundColor));
             WriteWord(color.bytes.data() + 2, kColorIsRGB);
             color.bytes[4] = static_cast<std::uint8_t>(rgb);
             color.bytes[5] = static_cast<std::uint8_t>(rgb >> 8);
@@ -175,7 +175,7 @@ bool AddBackground(const char* options, RecordBatch* batch) {
 // paragraph style (hidden by the formula in the session's text result,
 // when there is one) and a reference to it.
 void AddParagraph(BuildContext* context, RecordBatch* batch) {
-    batch->push_back(BlankRecord(kSigParagraph, 2));
+    batch->push_back(BlankRecord(kSigParagraph, kParagraphLength));
 
     std::uint8_t definition[kParagraphImageSize] = {};
     std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
@@ -209,7 +209,7 @@ void AddParagraph(BuildContext* context, RecordBatch* batch) {
         std::memcpy(hide.bytes.data() + kHideFormulaStart, session->textResult, formulaLength);
         batch->push_back(std::move(hide));
     }
-    BuiltRecord reference = BlankRecord(kSigPabReference, 4);
+    BuiltRecord reference = BlankRecord(kSigPabReference, kParagraphReferenceLength);
     WriteWord(reference.bytes.data() + 2, id);
     batch->push_back(std::move(reference));
 }

@@ -12,6 +12,7 @@
 #include "builders/record_scratch.h"
 #include "core/options.h"
 #include "core/paragraph_def.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
@@ -97,13 +98,14 @@ std::uint32_t BarFlags(const char* options, std::uint16_t* tabStyle) {
 }
 
 STATUS AppendParagraph(RecordOutput* output) {
-    const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
     return AppendRecord(paragraph, kSigParagraph, sizeof paragraph, output);
 }
 
 STATUS AppendReference(std::uint16_t id, RecordOutput* output) {
-    std::uint8_t reference[4] = {static_cast<std::uint8_t>(kSigPabReference), 4};
-    WriteWord(reference + 2, id);
+    std::uint8_t reference[kParagraphReferenceLength];
+    WriteParagraphReference(reference, id);
     return AppendRecord(reference, kSigPabReference, sizeof reference, output);
 }
 

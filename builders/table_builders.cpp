@@ -23,6 +23,7 @@
 #include "core/options.h"
 #include "core/paragraph_def.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
@@ -86,14 +87,15 @@ struct TableBuild {
 };
 
 STATUS AppendParagraph(TableBuild* build) {
-    const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
     return AppendRecord(paragraph, kSigParagraph, sizeof paragraph, build->output);
 }
 
 // A paragraph reference; the gate gives it the id requested.
 STATUS AppendReference(TableBuild* build, std::uint16_t id) {
-    std::uint8_t reference[4] = {static_cast<std::uint8_t>(kSigPabReference), 4};
-    WriteWord(reference + 2, id);
+    std::uint8_t reference[kParagraphReferenceLength];
+    WriteParagraphReference(reference, id);
     build->output->requestedParagraphId = id;
     const STATUS status = AppendRecord(reference, kSigPabReference, sizeof reference, build->output);
     build->output->requestedParagraphId = 0;
@@ -419,7 +421,8 @@ STATUS AppendCell(TableBuild* build, std::uint16_t row, std::uint16_t column, st
     if (status == kOK) status = AppendCellText(build, options);
     if (status == kOK && column == 0) {
         if (TableWord(options, "RowHeight=", value)) {
-            std::uint8_t height[4] = {static_cast<std::uint8_t>(kSigTableRowHeight), 4};
+            std::uint8_t height[kTableRowHeightLength] = {static_cast<std::uint8_t>(kSigTableRowHeight),
+                                                          static_cast<std::uint8_t>(kTableRowHeightLength)};
             WriteWord(height + 2, InchesToTwips(value));
             status = AppendRecord(height, kSigTableRowHeight, sizeof height, output);
         }

@@ -224,7 +224,6 @@ constexpr std::uint32_t kTabFontPartLength = 14;
 constexpr std::uint32_t kTabSettingsLength = HostFixedLength(kSigTableDataExtension) + kTabFontPartLength;
 constexpr std::uint32_t kTableLabelLength = HostFixedLength(kSigTableLabel);
 constexpr std::uint32_t kTableRowHeightLength = HostFixedLength(kSigTableRowHeight);
-constexpr std::uint32_t kTableCellColorLength = HostFixedLength(kSigTableCellColor);
 constexpr std::uint32_t kCellBackgroundDataLength = HostFixedLength(kSigCellBackgroundData);
 // The timer record that cycles a table's rows.
 constexpr std::uint32_t kTimerInfoLength = HostFixedLength(kSigTimerInfo);
@@ -232,7 +231,10 @@ constexpr std::uint32_t kBorderLength = HostFixedLength(kSigBorderInfo);
 
 // ---- Text attributes and pass-through ---------------------------------------
 
+// The colour records of text, of table cells and of backgrounds alike.
 constexpr std::uint32_t kColorLength = HostFixedLength(kSigColor);
+static_assert(HostFixedLength(kSigTableCellColor) == kColorLength &&
+              HostFixedLength(kSigBackgroundColor) == kColorLength);
 // The begin and end records of pass-through HTML: a header and four zero
 // bytes each.
 constexpr std::uint32_t kPassThroughRecordLength = HostFixedLength(kSigHtmlBegin);
@@ -252,6 +254,9 @@ constexpr std::uint32_t kAnchorFixedLength = HostFixedLength(kSigAnchor);
 // alike) before their data, and the V5 begin that accompanies one.
 constexpr std::uint32_t kHotspotBeginFixedLength = HostFixedLength(kSigHotspotBegin);
 constexpr std::uint32_t kV5HotspotBeginLength = HostFixedLength(kSigV5HotspotBegin);
+// The end records of hotspots (kSigHotspotEnd and kSigV4HotspotEnd alike).
+constexpr std::uint32_t kHotspotEndLength = HostFixedLength(kSigHotspotEnd);
+static_assert(HostFixedLength(kSigV4HotspotEnd) == kHotspotEndLength);
 // A link resource before its variable data.
 constexpr std::uint32_t kResourceFixedLength = HostFixedLength(kSigHref);
 // A resource naming a design element carries the database's replica id

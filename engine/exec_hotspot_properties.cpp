@@ -161,7 +161,7 @@ bool InList(std::uint16_t value, const std::uint16_t* list, std::size_t count) {
 // The signature a record stands for in the chunk-type table: an END record
 // stands for the signature it closes.
 std::uint16_t OwnSignature(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    if (signature == kSigEnd && length >= 6) return ReadWord(record + 4);
+    if (signature == kSigEnd && length >= kBeginLength) return ReadWord(record + 4);
     return signature;
 }
 

@@ -252,10 +252,11 @@ STATUS CloseUpAfterRemoval(std::uint8_t*, std::uint16_t signature, RecordProcess
     }
     context->chunk->item->modified = 1;
     STATUS status = kOK;
-    if (both && paragraphFirst) status = AppendRecord(paragraph, kSigParagraph, 2, output);
+    if (both && paragraphFirst) status = AppendRecord(paragraph, kSigParagraph, kParagraphLength, output);
     if (status == kOK) status = DefineClosingReference(context);
-    if (status == kOK) status = AppendRecord(reference, kSigPabReference, 4, output);
-    if (status == kOK && both && !paragraphFirst) status = AppendRecord(paragraph, kSigParagraph, 2, output);
+    if (status == kOK) status = AppendRecord(reference, kSigPabReference, kParagraphReferenceLength, output);
+    if (status == kOK && both && !paragraphFirst)
+        status = AppendRecord(paragraph, kSigParagraph, kParagraphLength, output);
     return status;
 }
 

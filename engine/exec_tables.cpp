@@ -17,6 +17,7 @@
 #include "core/brackets.h"
 #include "core/chunk_types.h"
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
@@ -54,7 +55,8 @@ constexpr std::uint32_t kLongestLabel = 127;
 // empty text run.
 STATUS AppendPrefix(std::uint32_t recordCounter, RecordProcessContext* context) {
     if (recordCounter != 1) return kOK;
-    const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
     STATUS status = AppendRecord(paragraph, kSigParagraph, sizeof paragraph, &context->output);
     const FontId none;
     if (status == kOK) status = AppendTextRecord(nullptr, 0, &none, &context->output);
@@ -121,7 +123,7 @@ STATUS ColourInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t
     } else if (IsTableEndRecord(signature)) {
         if (byRGB && state.colourOwed[slot] != 0) status = AppendCellColour(context);
         state.colourOwed[slot] = 0;
-    } else if (signature == kSigTableCellColor && length >= kTableCellColorLength) {
+    } else if (signature == kSigTableCellColor && length >= kColorLength) {
         state.colourOwed[slot] = 0;
         if (!byRGB) {
             *passOn = 0;
@@ -341,15 +343,16 @@ STATUS MergeCell(std::uint8_t* record, std::uint16_t signature, std::uint32_t le
             cell[kCellColumnSpan] = static_cast<std::uint8_t>(range.lastColumn - range.firstColumn + 1);
             return kOK;
         });
-    const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
     if (status == kOK) status = AppendRecord(paragraph, kSigParagraph, sizeof paragraph, output);
     if (status == kOK) {
         output->requestedParagraphId = 0;
         status = AppendRecord(definition, kSigPabDefinition, ReadWord(definition + 2), output);
     }
     if (status == kOK) {
-        std::uint8_t reference[4] = {static_cast<std::uint8_t>(kSigPabReference), 4};
-        WriteWord(reference + 2, id);
+        std::uint8_t reference[kParagraphReferenceLength];
+        WriteParagraphReference(reference, id);
         output->requestedParagraphId = id;
         status = AppendRecord(reference, kSigPabReference, sizeof reference, output);
         output->requestedParagraphId = 0;

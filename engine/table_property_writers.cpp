@@ -203,7 +203,8 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
             record[kTabFont + 3] != 0) {
             // The font's words, with its colour value as the colour record
             // that would follow a run in that font.
-            const std::uint8_t color[8] = {static_cast<std::uint8_t>(kSigColor), 8, record[kTabColorValue],
+            const std::uint8_t color[kColorLength] = {static_cast<std::uint8_t>(kSigColor),
+                                                      static_cast<std::uint8_t>(kColorLength), record[kTabColorValue],
                                            record[kTabColorValue + 1], record[kTabColorValue + 2],
                                            record[kTabColorValue + 3], record[kTabColorValue + 4], 0};
             char words[kScratchSize];

@@ -24,10 +24,10 @@ constexpr std::uint8_t kDefaultRunFont[4] = {1, 0, 0, 12};
 STATUS AddWrapperRecord(std::uint16_t signature, std::uint16_t enclosed, std::uint16_t version,
                         HTMLImportContext* import) {
     if (import == nullptr) return kArgumentError;
-    CDRecordNode* node = NewImportNode(signature, 6, import);
+    CDRecordNode* node = NewImportNode(signature, kBeginLength, import);
     if (node == nullptr) return kOutOfMemory;
     node->bytes[0] = static_cast<std::uint8_t>(signature);
-    node->bytes[1] = 6;
+    node->bytes[1] = static_cast<std::uint8_t>(kBeginLength);
     WriteWord(node->bytes + 2, version);
     WriteWord(node->bytes + 4, enclosed);
     LinkImportNode(node, import);
