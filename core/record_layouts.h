@@ -9,7 +9,6 @@
 // variable data.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "core/signatures.h"
@@ -180,8 +179,6 @@ inline constexpr SignatureForm kSignatureTable[] = {
     {kSigEmbeddedEditCtl,            64,  816},
 };
 
-constexpr std::size_t kSignatureTableRows = sizeof kSignatureTable / sizeof kSignatureTable[0];
-
 // The host length of a signature's fixed part, header included; 0 outside
 // the table. Meant for constants: it looks the table through.
 constexpr std::uint16_t HostFixedLength(std::uint16_t signature) {
@@ -253,6 +250,7 @@ constexpr std::uint32_t kAnchorFixedLength = HostFixedLength(kSigAnchor);
 // The begin records of hotspots (kSigHotspotBegin and kSigV4HotspotBegin
 // alike) before their data, and the V5 begin that accompanies one.
 constexpr std::uint32_t kHotspotBeginFixedLength = HostFixedLength(kSigHotspotBegin);
+static_assert(HostFixedLength(kSigV4HotspotBegin) == kHotspotBeginFixedLength);
 constexpr std::uint32_t kV5HotspotBeginLength = HostFixedLength(kSigV5HotspotBegin);
 // The end records of hotspots (kSigHotspotEnd and kSigV4HotspotEnd alike).
 constexpr std::uint32_t kHotspotEndLength = HostFixedLength(kSigHotspotEnd);
@@ -275,6 +273,7 @@ constexpr std::uint32_t kFieldFixedLength = HostFixedLength(kSigField);
 constexpr std::uint32_t kEventLength = HostFixedLength(kSigEvent);
 // A piece of code (kSigBlobPart and kSigClientBlobPart alike).
 constexpr std::uint32_t kBlobPartFixedLength = HostFixedLength(kSigBlobPart);
+static_assert(HostFixedLength(kSigClientBlobPart) == kBlobPartFixedLength);
 constexpr std::uint32_t kOleBeginFixedLength = HostFixedLength(kSigOleBegin);
 constexpr std::uint32_t kOleObjectInfoFixedLength = HostFixedLength(kSigOleObjInfo);
 constexpr std::uint32_t kPlaceholderLength = HostFixedLength(kSigPlaceholder);
