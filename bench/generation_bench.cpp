@@ -4,7 +4,9 @@
 // references; and quoted-printable output cut into lines, 1 MB against
 // 4 MB, handed to a file in pieces as the record walk hands them. And the
 // HTML generation of a 10 MB item of prose, all ASCII and with 30% of its
-// characters outside ASCII, against reading its records ("x_read").
+// characters outside ASCII, against reading its records ("x_read"). And
+// XHTML of an item whose one pass-through stretch holds markup made to be
+// slow for the parser (hostile_markup.h), at 100,000 repetitions.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "hostile_markup.h"
 #include "core/pool.h"
 #include "core/record_io.h"
 #include "htmlgen/entity_encoder.h"
@@ -79,10 +82,7 @@ struct BenchContext {
     explicit BenchContext(const char* optionText) : options(optionText) {
         plat::LogSetEcho(false);
         context->session = &session;
-        context->buffer = buffer.data();
-        context->capacity = static_cast<std::uint32_t>(buffer.size());
-        context->callerBuffer = 1;
-        context->writePosition = buffer.data();
+        talix::UseCallerBuffer(context.get(), buffer.data(), static_cast<std::uint32_t>(buffer.size()));
         context->optionText = options.data();
         talix::ReadGenerationOptions(context.get());
     }
@@ -167,5 +167,47 @@ void BM_GenerationTextAgainstRead(benchmark::State& state) { GenerationAgainstRe
 void BM_GenerationMixedAgainstRead(benchmark::State& state) { GenerationAgainstRead(state, true); }
 BENCHMARK(BM_GenerationTextAgainstRead)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_GenerationMixedAgainstRead)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// A database of its own whose note's "Body" holds a paragraph of one
+// pass-through stretch: the markup in text runs of 30,000 bytes.
+struct PassthroughItem : talix_bench::OneNoteDatabase {
+    explicit PassthroughItem(const std::string& markup) : OneNoteDatabase("passthrough.nsf") {
+        std::vector<std::string> records = {std::string("\x81\x02\x83\x04\x01\x00", 6),
+                                            std::string("\xCC\xFF\x08\x00\x00\x00\x00\x00", 8)};
+        for (std::size_t at = 0; at < markup.size(); at += 30000) {
+            std::string text = markup.substr(at, 30000);
+            if (text.size() % 2 != 0) text.push_back(' ');
+            const auto length = static_cast<std::uint16_t>(8 + text.size());
+            records.push_back(std::string{'\x85', '\xFF', static_cast<char>(length & 0xFF),
+                                          static_cast<char>(length >> 8)} +
+                              std::string("\x01\x00\x00\x0A", 4) + text);
+        }
+        records.push_back(std::string("\xCD\xFF\x08\x00\x00\x00\x00\x00", 8));
+        if (ready) ready = talix_bench::StoreBody(path, id, records);
+    }
+};
+
+// The XHTML of the item, streamed to an event that does nothing: the
+// stretch is written back as elements, or as text past a bound.
+void BM_PassthroughHostileAsXhtml(benchmark::State& state) {
+    const talix_bench::HostileMarkup& input = talix_bench::HostileMarkups()[static_cast<std::size_t>(state.range(0))];
+    const std::string markup = plat::NativeToLmbcs(input.html);
+    PassthroughItem note(markup);
+    if (!talix_bench::SkipUnless(state, note.ready, "cannot build the item")) return;
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    if (!talix_bench::ConnectBody(state, &item, note.path, note.id)) return;
+    std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+    state.SetLabel(input.label);
+    for (auto _ : state) {
+        char* block = chunk->GenerateHTML(nullptr, "XHTML", "OutputToEvent=Yes", 0, talix_bench::DiscardText, nullptr);
+        if (block != nullptr) talix::ZervaDeallocate(&session, block);
+        if (!talix_bench::SkipUnless(state, chunk->lastStatus == 0, "the generation failed")) break;
+    }
+}
+BENCHMARK(BM_PassthroughHostileAsXhtml)
+    ->DenseRange(0, static_cast<int>(talix_bench::HostileMarkups().size()) - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
 
 } // namespace

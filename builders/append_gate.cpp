@@ -1,4 +1,4 @@
-// The append gate. AppendRecord copies each record into the session's
+// The append gate. AppendRecordToItem copies each record into the session's
 // last-record copy, applies the gate's rules to the copy (drops, paragraph
 // numbering, reference merging, table, hotspot and layout checks) and links
 // a node holding the copy at the end of the item's output record list.
@@ -559,12 +559,9 @@ void RememberColumnDefinition(RecordOutput* output, const std::uint8_t* definiti
     output->cellJustBegun[level] = 0;
 }
 
-STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length, RecordOutput* output) {
+STATUS AppendRecordToItem(const void* record, std::uint16_t signature, std::uint32_t length,
+                          RecordOutput* output) {
     if (output == nullptr || (record == nullptr && length > 0)) return kArgumentError;
-    if (const ImportSink& sink = output->importSink; sink.import != nullptr) {
-        if (sink.addRecord == nullptr) return kOperationFailed;
-        return sink.addRecord(sink.import, record, signature, length);
-    }
     if (output->session == nullptr || !output->session->IsUsable() || output->item == nullptr ||
         output->item->work == nullptr)
         return kArgumentError;
@@ -621,7 +618,7 @@ STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t l
 STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output) {
     if (node == nullptr || output == nullptr) return kArgumentError;
     const bool toItem =
-        output->importSink.import == nullptr && output->item != nullptr && output->item->work != nullptr;
+        output->collector.owner == nullptr && output->item != nullptr && output->item->work != nullptr;
     const CDRecordNode* before = toItem ? LastNode(OutputList(output)) : nullptr;
     const STATUS status = AppendRecord(node->bytes, node->signature, node->length, output);
     if (status != kOK || !toItem) return status;

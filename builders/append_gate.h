@@ -1,10 +1,13 @@
-// The append gate: the one way into the output of an operation run. Every
-// record that is built, copied or kept on its way into the item being
-// written passes AppendRecord, which turns it into a node at the end of the
+// The append gate: the one way into the item an operation run writes. Every
+// record that is built, copied or kept on its way into the item passes
+// AppendRecordToItem once, which turns it into a node at the end of the
 // item's output record list, numbers paragraph definitions, merges repeated
 // paragraph references, drops records the item must not hold and checks the
 // structure of tables, layout regions and file hotspots as the body grows.
-// While an HTML import runs, every record goes to the import's own list.
+// Builders hand their records to the record output (AppendRecord,
+// builders/record_output.h), which passes them here unless a collector
+// has taken the output over; the collector's owner hands what it collected
+// to the gate afterwards.
 //
 // The output record list is the only output: what the gate adds of its own
 // (the paragraph before a table, a paragraph definition put back before its
@@ -25,22 +28,25 @@ struct SessionWorkArea;
 // The most pending paragraph definitions a session holds.
 constexpr std::uint16_t kPendingParagraphLimit = 1000;
 
-// Appends one record given in host form. A record of odd length may be
+// Appends one record given in host form to the item, whether or not a
+// collector is set on the output. A record of odd length may be
 // handed over one zero byte longer while its own length field keeps the odd
 // length; otherwise the record's length field is made to agree with the
 // length given. The caller's bytes are never changed.
 // Returns 0 (appended, or dropped by a rule of the gate), 1027 after a
 // structure error (the output's error word becomes 20025 and the message
 // goes to the host's message callback; nothing is appended), 263 when memory
-// runs out, 1028 for a record shorter than its header (or a byte-form record
-// longer than 255 bytes), 257 for a record longer than an output segment
-// holds, or the status of the segment switch or of the HTML import's sink.
-STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length,
-                    RecordOutput* output);
+// runs out, 1028 for a null output or record, an output without its
+// session or item, or a record shorter than its header (or a byte-form
+// record longer than 255 bytes), 257 for a record longer than an output
+// segment holds, or the status of the segment switch.
+STATUS AppendRecordToItem(const void* record, std::uint16_t signature, std::uint32_t length,
+                          RecordOutput* output);
 
 // Appends a copy of a node of a record list read from an item, as
-// AppendRecord does; the new node keeps the pad byte the record was stored
-// with, so that a record kept unchanged is written back byte for byte.
+// AppendRecord does; when it goes to the item, the new node keeps the pad
+// byte the record was stored with, so that a record kept unchanged is
+// written back byte for byte.
 STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output);
 
 // The id the gate gives the next paragraph definition that comes without

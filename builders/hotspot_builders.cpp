@@ -11,7 +11,6 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/build_context.h"
-#include "builders/html_import_view.h"
 #include "builders/record_output.h"
 #include "builders/record_scratch.h"
 #include "core/ascii.h"
@@ -45,13 +44,6 @@ constexpr const char* kDefaultLinkFont = "BLUE +UNDERLINE";
 constexpr const char* kDefaultPopupFont = "+Highlight";
 
 ZervaRTItem* Item(BuildContext* context) { return context->output.item; }
-
-// The HTML import's current text node, when the output belongs to an import
-// that stands at one.
-void* ImportTextNode(BuildContext* context) {
-    HTMLImportView* import = context->output.importSink.import;
-    return import != nullptr ? import->listNodeCursor : nullptr;
-}
 
 // The companion record 0xFF7E that precedes a link's target record.
 STATUS AppendCompanionRecord(RecordOutput* output) {
@@ -163,18 +155,6 @@ STATUS AppendTextInFont(const char* text, std::uint32_t length, const char* spec
 
 const char* NonEmpty(const char* text) { return text != nullptr && text[0] != '\0' ? text : nullptr; }
 
-// The visible text of a link, through the HTML import's font calculation
-// when the import stands at a text node.
-STATUS AppendLinkText(const char* text, std::uint32_t length, const char* spec, bool wrapColor,
-                      BuildContext* context) {
-    if (void* node = ImportTextNode(context)) {
-        const ImportSink& sink = context->output.importSink;
-        if (sink.writeNodeText == nullptr) return kOperationFailed;
-        return sink.writeNodeText(context, sink.import, node);
-    }
-    return AppendTextInFont(text, length, spec, wrapColor, context);
-}
-
 bool HasAny(const char* text, const char* characters) {
     return text != nullptr && std::strpbrk(text, characters) != nullptr;
 }
@@ -229,23 +209,46 @@ STATUS PrepareNotesLink(const LinkRequest& request, BuildContext* context, NoteL
     return kOK;
 }
 
-// The two forms of the Notes link. exForm: the self-contained form.
-STATUS NotesLink(const char* text, std::uint32_t textLength, BuildContext* context, bool wrap,
-                 bool exForm) {
+// The records of a URL hotspot before its text: the CDBEGIN, the companion
+// record, the target and the hotspot record, whose data is the URL, its
+// terminator and two more zero bytes. A URL that no record could hold is
+// refused before anything is written.
+STATUS OpenURLHotspot(const char* url, std::uint32_t urlLength, BuildContext* context) {
+    if (urlLength == 0 || kResourceFixedLength + urlLength > kMaxBuiltRecord) return kArgumentError;
+    RecordOutput* output = &context->output;
+    STATUS status = AppendBeginRecord(kSigV4HotspotBegin, 0, output);
+    if (status == kOK) status = AppendCompanionRecord(output);
+    if (status == kOK) status = AppendURLTarget(url, urlLength, context);
+    if (status != kOK) return status;
+    return AppendHotspotRecord(kSigV4HotspotBegin, kTypeURLLink, kURLFlags, url, urlLength,
+                               static_cast<std::uint16_t>(urlLength + 1), urlLength + 3, context);
+}
+
+// What follows a URL hotspot's text: the id/name record of the running
+// operation's options when they name HTML attributes.
+STATUS FinishURLHotspot(BuildContext* context) {
+    const char* options = context->session->workArea->runningOptions;
+    if (FindNoCase(options, "HTML") == nullptr) return kOK;
+    return AppendHTMLAttributeRecord(context->session, "", options, &context->output);
+}
+
+// The records of the chunk's Notes link that come before its visible text
+// (textLength: the text's length, 0 for none). wrapOnly: a hotspot is
+// opened around what the chunk holds even for a link without text.
+STATUS OpenNotesLink(std::uint32_t textLength, BuildContext* context, bool wrapOnly, OpenedLink* opened) {
+    *opened = OpenedLink::kNothing;
     if (context == nullptr || context->session == nullptr || Item(context) == nullptr ||
         context->chunk == nullptr || context->chunk->work == nullptr)
         return kArgumentError;
     LinkRequest& request = context->chunk->work->linkRequest;
     if (request.target == nullptr || request.target[0] == '\0') return kArgumentError;
-    textLength = TextLength(text, textLength);
     RecordOutput* output = &context->output;
 
     if (textLength > 0 && HasAny(request.target, ":/.")) {
         request.kind = kLinkURL;
-        const std::uint32_t urlLength = static_cast<std::uint32_t>(std::strlen(request.target));
-        STATUS status = AppendURLHotspot(text, textLength, request.target, urlLength, context,
-                                         exForm ? 0 : (wrap ? 1 : 0));
-        if (status == kOK && exForm) status = AppendHotspotEnd(context, kSigV4HotspotEnd);
+        const STATUS status =
+            OpenURLHotspot(request.target, static_cast<std::uint32_t>(std::strlen(request.target)), context);
+        if (status == kOK) *opened = OpenedLink::kURLHotspot;
         return status;
     }
 
@@ -255,7 +258,7 @@ STATUS NotesLink(const char* text, std::uint32_t textLength, BuildContext* conte
     if (status != kOK) return status;
 
     const bool onText = request.kind == kLinkOnText;
-    if (onText || (!exForm && wrap)) {
+    if (onText || wrapOnly) {
         status = AppendBeginRecord(kSigV4HotspotBegin, 0, output);
         if (status == kOK) status = AppendCompanionRecord(output);
         if (status == kOK) status = AppendNotesLinkTarget(texts, link, context);
@@ -268,16 +271,23 @@ STATUS NotesLink(const char* text, std::uint32_t textLength, BuildContext* conte
         if (status != kOK) return status;
     }
     status = AppendLinkRecord(texts, true, link, context);
-    if (status != kOK) return status;
-    if (onText && (exForm || !wrap)) {
-        const char* font = NonEmpty(Item(context)->hyperlinkFont);
-        status = AppendLinkText(text, textLength, font != nullptr ? font : kDefaultLinkFont, false, context);
-        if (status != kOK) return status;
-    }
-    // The self-contained form closes the hotspot it opened; a link that
-    // opened none gets no end record.
-    if (exForm && onText) status = AppendHotspotEnd(context, kSigV4HotspotEnd);
+    if (status == kOK && onText) *opened = OpenedLink::kLinkHotspot;
     return status;
+}
+
+// The two forms of the Notes link. exForm: the self-contained form.
+STATUS NotesLink(const char* text, std::uint32_t textLength, BuildContext* context, bool wrap,
+                 bool exForm) {
+    const bool wrapOnly = wrap && !exForm;
+    textLength = TextLength(text, textLength);
+    OpenedLink opened = OpenedLink::kNothing;
+    STATUS status = OpenNotesLink(textLength, context, wrapOnly, &opened);
+    if (status != kOK) return status;
+    if (!wrapOnly) status = AppendLinkTextRun(text, textLength, opened, nullptr, context);
+    if (status != kOK) return status;
+    if (exForm) return CloseNotesLinkHotspotEx(context, opened);
+    // The first form leaves its hotspot open.
+    return opened == OpenedLink::kURLHotspot ? FinishURLHotspot(context) : kOK;
 }
 
 // The group of 8 hexadecimal characters at offset, when the text reaches
@@ -422,32 +432,13 @@ STATUS AppendPopupHotspot(const char* text, const char* popupText, const char* o
 STATUS AppendURLHotspot(const char* text, std::uint32_t textLength, const char* url, std::uint32_t urlLength,
                         BuildContext* context, int noText) {
     if (context == nullptr || context->session == nullptr || Item(context) == nullptr) return kArgumentError;
-    urlLength = TextLength(url, urlLength);
-    // A URL that no record could hold is refused before anything is written.
-    if (urlLength == 0 || kResourceFixedLength + urlLength > kMaxBuiltRecord) return kArgumentError;
-    if (noText == 0) textLength = TextLength(text, textLength);
-
-    RecordOutput* output = &context->output;
-    STATUS status = AppendBeginRecord(kSigV4HotspotBegin, 0, output);
-    if (status == kOK) status = AppendCompanionRecord(output);
-    if (status == kOK) status = AppendURLTarget(url, urlLength, context);
-    // The data: the URL, its terminator and two more zero bytes.
-    if (status == kOK) {
-        status = AppendHotspotRecord(kSigV4HotspotBegin, kTypeURLLink, kURLFlags, url, urlLength,
-                                     static_cast<std::uint16_t>(urlLength + 1), urlLength + 3, context);
-    }
+    STATUS status = OpenURLHotspot(url, TextLength(url, urlLength), context);
     if (status != kOK) return status;
-
     if (noText == 0) {
-        const HTMLImportView* import = output->importSink.import;
-        const char* font = import != nullptr ? NonEmpty(import->fontColorText) : nullptr;
-        if (font == nullptr) font = NonEmpty(Item(context)->urlFont);
-        status = AppendLinkText(text, textLength, font != nullptr ? font : kDefaultLinkFont, true, context);
+        status = AppendLinkTextRun(text, TextLength(text, textLength), OpenedLink::kURLHotspot, nullptr, context);
         if (status != kOK) return status;
     }
-    const char* options = context->session->workArea->runningOptions;
-    if (FindNoCase(options, "HTML") != nullptr) status = AppendHTMLAttributeRecord(context->session, "", options, output);
-    return status;
+    return FinishURLHotspot(context);
 }
 
 STATUS AppendURLHotspotWithEnd(const char* text, std::uint32_t textLength, const char* url,
@@ -464,6 +455,31 @@ STATUS AppendNotesLinkHotspot(const char* text, std::uint32_t textLength, BuildC
 
 STATUS AppendNotesLinkHotspotEx(const char* text, std::uint32_t textLength, BuildContext* context) {
     return NotesLink(text, textLength, context, false, true);
+}
+
+STATUS OpenNotesLinkHotspotEx(std::uint32_t textLength, BuildContext* context, OpenedLink* opened) {
+    OpenedLink ignored = OpenedLink::kNothing;
+    return OpenNotesLink(textLength, context, false, opened != nullptr ? opened : &ignored);
+}
+
+STATUS AppendLinkTextRun(const char* text, std::uint32_t length, OpenedLink opened, const char* urlFont,
+                         BuildContext* context) {
+    if (opened == OpenedLink::kNothing) return kOK;
+    if (context == nullptr || Item(context) == nullptr) return kArgumentError;
+    const bool url = opened == OpenedLink::kURLHotspot;
+    const char* font = url ? NonEmpty(urlFont) : nullptr;
+    if (font == nullptr) font = NonEmpty(url ? Item(context)->urlFont : Item(context)->hyperlinkFont);
+    return AppendTextInFont(text, length, font != nullptr ? font : kDefaultLinkFont, url, context);
+}
+
+STATUS CloseNotesLinkHotspotEx(BuildContext* context, OpenedLink opened) {
+    if (opened == OpenedLink::kNothing) return kOK;
+    if (context == nullptr || context->session == nullptr) return kArgumentError;
+    if (opened == OpenedLink::kURLHotspot) {
+        const STATUS status = FinishURLHotspot(context);
+        if (status != kOK) return status;
+    }
+    return AppendHotspotEnd(context, kSigV4HotspotEnd);
 }
 
 STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t noteId, const char* options,

@@ -47,8 +47,36 @@ STATUS AppendNotesLinkHotspot(const char* text, std::uint32_t textLength,
                               BuildContext* context, int wrap);
 // The same link, self-contained: it writes its visible text (kind 3) and
 // closes the hotspot, except for kind 1 (a link without text).
+// OpenNotesLinkHotspotEx, AppendLinkTextRun and CloseNotesLinkHotspotEx
+// in a row.
 STATUS AppendNotesLinkHotspotEx(const char* text, std::uint32_t textLength,
                                 BuildContext* context);
+
+// What the opening of a self-contained Notes link left open: how its
+// visible text is written and what closes it.
+enum class OpenedLink : std::uint8_t {
+    kNothing,      // a link without text: nothing is open and no text follows
+    kURLHotspot,   // a URL hotspot (a target with ':', '/' or '.')
+    kLinkHotspot,  // the hotspot of a Notes link on text
+};
+
+// The self-contained Notes link in three steps, for a caller that writes
+// the visible text itself: the records before the text (textLength: the
+// length of the text the caller writes; a link on text may have none), the
+// text as AppendNotesLinkHotspotEx writes it, and the records after it.
+// Opening returns what AppendNotesLinkHotspotEx returns for the same
+// request and leaves *opened kNothing when it fails.
+STATUS OpenNotesLinkHotspotEx(std::uint32_t textLength, BuildContext* context, OpenedLink* opened);
+// One text run: a URL hotspot's in the font urlFont names (when not empty),
+// else the item's URLFont, else "BLUE +UNDERLINE", wrapped with a colour
+// record when the font has a colour; a Notes link's in the item's
+// HyperlinkFont, else "BLUE +UNDERLINE". Nothing for kNothing.
+STATUS AppendLinkTextRun(const char* text, std::uint32_t length, OpenedLink opened, const char* urlFont,
+                         BuildContext* context);
+// A URL hotspot's id/name record (when the running operation's options name
+// HTML attributes), then the hotspot end of either hotspot. Nothing for
+// kNothing.
+STATUS CloseNotesLinkHotspotEx(BuildContext* context, OpenedLink opened);
 
 // A hypertext link on text to the note noteId of the session's link database
 // (its replica id and view from the session's work area). The link text is

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "builders/html_import_view.h"
 #include "core/session_work_area.h"
 #include "core/statuses.h"
 #include "talix_platform/types.h"
@@ -20,6 +19,15 @@ constexpr int kTableLevels = 10;         // nesting levels 0 to 9
 constexpr int kColumnSlots = 64;         // remembered paragraph definitions per level
 constexpr int kBorderColumns = 30;       // columns whose bottom border is kept
 constexpr int kHeldHandleCapacity = 64;
+
+// What takes the records built through an output in place of the item: an
+// owner and the function that takes one record into it (returning its
+// status). Records it takes do not pass the append gate; its owner hands
+// them to the output once it has taken the collector off again.
+struct RecordCollector {
+    void* owner = nullptr;
+    STATUS (*take)(void* owner, const void* record, std::uint16_t signature, std::uint32_t length) = nullptr;
+};
 
 // A memory handle the output holds until the operation ends.
 struct HeldHandle {
@@ -88,9 +96,9 @@ struct RecordOutput {
     std::uint32_t savedParagraphId[kTableLevels] = {};
 
     std::uint32_t restartBody = 0;
-    // The running HTML import that takes every record instead of the item
-    // (set and taken off by the import).
-    ImportSink importSink;
+    // What takes every record instead of the item while it is set (owner
+    // null: nothing, the records go through the gate into the item).
+    RecordCollector collector;
     // The paragraph-definition templates of an HTML import (current,
     // default, import), reset by the import from an item, and whether each
     // holds a definition.
@@ -103,6 +111,14 @@ struct RecordOutput {
     std::uint16_t heldHandleCount = 0;
     plat::DHANDLE workHandle = 0;
 };
+
+// Hands one built record, given in host form, to the output: to its
+// collector while one is set (the collector's status is returned; 257 when
+// it has no function), else through the append gate into the item
+// (AppendRecordToItem, builders/append_gate.h, which tells the rest). Returns
+// 1028 for a null output, or a null record with a length.
+STATUS AppendRecord(const void* record, std::uint16_t signature, std::uint32_t length,
+                    RecordOutput* output);
 
 // Starts a new output segment for the record output (making the item's
 // output list on first use). Returns 0 or 263; on failure the output keeps

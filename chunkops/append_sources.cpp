@@ -27,9 +27,6 @@ namespace {
 // What operation 37 is told about the copy that follows it.
 constexpr std::uint16_t kBaseForDesignBody = 2, kBaseForImport = 3, kBaseForItem = 5;
 
-// The kinds of HTML source of operation 2448.
-constexpr std::uint16_t kHTMLFile = 1, kHTMLURL = 2, kHTMLText = 3, kHTMLOwnItem = 4;
-
 // The kinds of graphic of operation 2438.
 constexpr std::uint16_t kPictureAttachment = 1, kPictureURL = 2;
 
@@ -191,12 +188,12 @@ std::uint16_t ZervaRTChunk::AppendImportFile(const char* path, const char* optio
 
 std::uint16_t ZervaRTChunk::AppendHTML(const char* kind, const char* source, const char* options) {
     std::uint16_t htmlKind = 0;
-    if (kind == nullptr || kind[0] == '\0' || strcasecmp(kind, "FILE") == 0) htmlKind = kHTMLFile;
-    else if (strcasecmp(kind, "URL") == 0) htmlKind = kHTMLURL;
-    else if (strcasecmp(kind, "BodyContext") == 0) htmlKind = kHTMLOwnItem;
-    else if (strncasecmp(kind, "IN", 2) == 0) htmlKind = kHTMLText;
+    if (kind == nullptr || kind[0] == '\0' || strcasecmp(kind, "FILE") == 0) htmlKind = kHtmlFromFile;
+    else if (strcasecmp(kind, "URL") == 0) htmlKind = kHtmlFromURL;
+    else if (strcasecmp(kind, "BodyContext") == 0) htmlKind = kHtmlFromOwnItem;
+    else if (strncasecmp(kind, "IN", 2) == 0) htmlKind = kHtmlFromText;
     else return Refuse(this, kArgumentError);
-    if (htmlKind == kHTMLURL) return kOK;
+    if (htmlKind == kHtmlFromURL) return kOK;
     if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
     ParagraphIdBase(this) = 0;
     return RunChunkOperation(this, kOpAppendHtml, htmlKind, 0, 0, 0, source, options);

@@ -1,20 +1,29 @@
-// The searches behind the chunk finders: text runs by font and text, and
-// tables, buttons and layers by name. One pass over the item's record list,
-// comparing the record bytes in place.
-#include "chunkops/find_elements.h"
+// The chunk finders, FindTextChunk and FindNamedChunk: the chunk's target
+// is located by one query run of the engine, then the item's record list is
+// searched in one pass, comparing the record bytes in place, for the first
+// text run whose font and text match, or the first table, button or layer
+// whose name matches.
+#include <strings.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/brackets.h"
+#include "core/chunk_definition.h"
+#include "core/chunk_types.h"
+#include "core/chunk_work_state.h"
 #include "core/font_match.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/record_layouts.h"
 #include "core/record_list.h"
+#include "core/session_work_area.h"
 #include "core/shared_services.h"
 #include "core/signatures.h"
+#include "engine/exec_handlers.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
+#include "talix/session.h"
 
 namespace talix {
 
@@ -107,8 +116,12 @@ struct OpenElement {
     bool named = false;
 };
 
-} // namespace
-
+// The ordinal (counted from the item's first record) of the first text run
+// whose font and text match, or of the first element of a type whose name
+// matches. Records numbered first to last take part (within not 0), or only
+// records after last (within 0); 0 when either bound is 0 or nothing
+// qualifies. Match modes: 0 any, 1 whole text, 2 starts with, 3 ends with,
+// 4 contains, 5 and above any.
 std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint32_t first, std::uint32_t last,
                           const char* search, std::uint16_t searchLength, std::uint16_t matchMode,
                           const ParsedFontSpec* criteria, const FontSpecMask* mask) {
@@ -198,4 +211,91 @@ std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint32_t fi
     return 0;
 }
 
+constexpr std::uint16_t kMaxOccurrence = 0xFFFF;
+constexpr std::uint16_t kTypeText = 9;
+
+// The finders search within one target: every level must be Everything, or
+// plain or After with one occurrence, or Inside with one occurrence and a
+// level inside it.
+bool FinderChainUsable(const ChunkDefInfo* chain) {
+    for (const ChunkDefInfo* level = chain; level != nullptr; level = level->next) {
+        bool one = level->occurrenceCount == 1 && level->occurrenceEnd[0] <= level->occurrenceStart[0];
+        switch (level->relation) {
+        case kRelEverything: break;
+        case kRelPlain:
+        case kRelAfter:
+            if (!one) return false;
+            break;
+        case kRelInside:
+            if (!one || level->next == nullptr) return false;
+            break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+// The match mode named at the start of a match-kind text.
+std::uint16_t MatchModeFromText(const char* text) {
+    if (text == nullptr) return 0;
+    if (strncasecmp(text, "EXACT", 5) == 0 || strncasecmp(text, "ENTIRE", 5) == 0) return 1;
+    if (strncasecmp(text, "STARTS", 6) == 0) return 2;
+    if (strncasecmp(text, "ENDS", 4) == 0) return 3;
+    if (strncasecmp(text, "SUBSTR", 6) == 0) return 4;
+    if (strncasecmp(text, "EVENT", 5) == 0) return 5;
+    return 0;
+}
+
+// Writes "<type> <ordinal>" into the caller's buffer and returns the ordinal
+// as a word.
+std::uint16_t FoundDefinition(std::uint32_t ordinal, std::uint16_t type, char* buffer, std::uint16_t size) {
+    if (ordinal == 0) return 0;
+    if (ordinal > kMaxOccurrence) ordinal = kMaxOccurrence;
+    if (buffer != nullptr && size > 0)
+        std::snprintf(buffer, size, "%s %u", ChunkTypeName(type, "Error"), static_cast<unsigned>(ordinal));
+    return static_cast<std::uint16_t>(ordinal);
+}
+
+// Whether the chunk's definition suits a finder; else the chunk keeps the
+// formula error word as its last status.
+bool FinderUsable(ZervaRTChunk* chunk) {
+    if (FinderChainUsable(chunk->work != nullptr ? chunk->work->chain : nullptr)) return true;
+    chunk->lastStatus = kErrFormula;
+    return false;
+}
+
+std::uint16_t TextLength(const char* text) {
+    return text != nullptr ? static_cast<std::uint16_t>(::strnlen(text, 0xFFFF)) : 0;
+}
+
+} // namespace
+
 } // namespace talix
+
+using namespace talix;
+
+std::uint16_t ZervaRTChunk::FindTextChunk(int n, char* buffer, std::uint16_t bufferSize, const char* matchKind,
+                                          const char* fontSpec, const char* searchText) {
+    if (!FinderUsable(this)) return 0;
+    std::uint16_t mode = MatchModeFromText(matchKind);
+    ParsedFontSpec spec;
+    FontSpecMask mask;
+    if (ParseFontSpec(fontSpec, nullptr, item, &spec, nullptr, &mask, nullptr) != kOK) return 0;
+    if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
+    const SessionWorkArea* area = session->workArea;
+    std::uint32_t ordinal = FindTextRun(this, n, area->foundFirstRecord, area->foundLastRecord, searchText,
+                                        TextLength(searchText), mode, &spec, &mask);
+    return FoundDefinition(ordinal, kTypeText, buffer, bufferSize);
+}
+
+std::uint16_t ZervaRTChunk::FindNamedChunk(int n, const char* typeName, char* buffer, std::uint16_t bufferSize,
+                                           const char* matchKind, const char* name) {
+    if (!FinderUsable(this)) return 0;
+    std::uint16_t mode = MatchModeFromText(matchKind);
+    std::uint16_t type = FindChunkType(typeName);
+    if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
+    const SessionWorkArea* area = session->workArea;
+    std::uint32_t ordinal = FindNamedElement(this, n, area->foundFirstRecord, area->foundLastRecord, name,
+                                             TextLength(name), mode, static_cast<std::int16_t>(type));
+    return FoundDefinition(ordinal, type, buffer, bufferSize);
+}

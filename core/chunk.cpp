@@ -77,8 +77,9 @@ void EmptyChunk(ZervaRTChunk* chunk) {
 STATUS SetChunkDefinition(ZervaRTChunk* chunk, const char* text, const ChunkDefInfo* outer) {
     if (chunk == nullptr || chunk->work == nullptr) return kOutOfMemory;
     std::uint32_t single = 0;
-    ChunkDefInfo* chain = ParseChunkDefinition(chunk->session, 0, outer, text, &single);
-    if (chain == nullptr) return kArgumentError;
+    bool outOfMemory = false;
+    ChunkDefInfo* chain = ParseChunkDefinition(chunk->session, 0, outer, text, &single, &outOfMemory);
+    if (chain == nullptr) return outOfMemory ? kOutOfMemory : kArgumentError;
     char rendered[kScratchSize];
     CalculateDefinition(chain, rendered, sizeof rendered);
     char* definition = CopyOwnedText(rendered);

@@ -1,23 +1,17 @@
 // New design elements: the design note of each kind with its title, flags
-// and other items, and RARIvoSession::CreateDesignElement, which creates one
-// and connects an item to its content.
+// and other items (RARIvoSession::CreateDesignElement, which creates one and
+// connects an item to its content, is setup/design_element.cpp).
 #include "core/design_create.h"
 
 #include <strings.h>
 
 #include <cstdio>
 #include <cstring>
-#include <new>
-#include <string>
 
-#include "core/core_hooks.h"
 #include "core/database_open.h"
 #include "core/host_message.h"
-#include "core/options.h"
 #include "core/signatures.h"
 #include "core/thread_state.h"
-#include "talix/chunk.h"
-#include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
 
@@ -25,37 +19,19 @@ using namespace talix;
 
 namespace {
 
-enum class Kind { Form, ImageResource, Page, SharedField, Subform, FileResource };
-
-struct DesignKind {
-    const char* name;
-    Kind kind;
-    const char* contentItem;
-    const char* flags;          // null: chosen by the name's extension
-    plat::WORD noteClass;
-    bool info;                  // has a "$Info" document record
-};
-
 constexpr DesignKind kKinds[] = {
-    {"Form", Kind::Form, "$Body", "", plat::NOTE_CLASS_FORM, true},
-    {"Image Resource", Kind::ImageResource, "$ImageData", "34CiQ", plat::NOTE_CLASS_FORM, false},
-    {"Page", Kind::Page, "$Body", "C34WQ", plat::NOTE_CLASS_FORM, true},
+    {"Form", DesignKindId::Form, "$Body", "", plat::NOTE_CLASS_FORM, true},
+    {"Image Resource", DesignKindId::ImageResource, "$ImageData", "34CiQ", plat::NOTE_CLASS_FORM, false},
+    {"Page", DesignKindId::Page, "$Body", "C34WQ", plat::NOTE_CLASS_FORM, true},
     // Shared fields are field-class design notes, as their connect looks
     // them up.
-    {"Shared Field", Kind::SharedField, "$Body", "", plat::NOTE_CLASS_FIELD, true},
-    {"Subform", Kind::Subform, "$Body", "CUA3", plat::NOTE_CLASS_FORM, true},
-    {"File Resource", Kind::FileResource, "$FileData", nullptr, plat::NOTE_CLASS_FORM, false},
+    {"Shared Field", DesignKindId::SharedField, "$Body", "", plat::NOTE_CLASS_FIELD, true},
+    {"Subform", DesignKindId::Subform, "$Body", "CUA3", plat::NOTE_CLASS_FORM, true},
+    {"File Resource", DesignKindId::FileResource, "$FileData", nullptr, plat::NOTE_CLASS_FORM, false},
 };
 
 // The document record of "$Info", host form.
 constexpr plat::WORD kDocumentType = 114;
-
-const DesignKind* FindKind(const char* kind) {
-    if (kind == nullptr) return nullptr;
-    for (const DesignKind& each : kKinds)
-        if (strcasecmp(kind, each.name) == 0) return &each;
-    return nullptr;
-}
 
 plat::WORD TextLength(const char* text) { return static_cast<plat::WORD>(::strnlen(text, 0xFFFF)); }
 
@@ -104,7 +80,7 @@ STATUS AppendInfo(plat::NOTEHANDLE note) {
 
 // The items of a new design note of the kind.
 STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char* name) {
-    const bool fileResource = kind.kind == Kind::FileResource;
+    const bool fileResource = kind.kind == DesignKindId::FileResource;
     const char* extension = DotExtension(name);
     STATUS status = SetText(note, "$TITLE", name);
     if (status == kOK && kind.info) status = AppendInfo(note);
@@ -117,7 +93,7 @@ STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char
         status = SetText(note, "$Flags", flags);
     }
     if (status != kOK) return status;
-    if (kind.kind == Kind::ImageResource) {
+    if (kind.kind == DesignKindId::ImageResource) {
         status = SetText(note, "$ImageNames", LastPart(name));
         if (status == kOK) status = SetNumber(note, "$ImagesWide", 1.0);
         if (status == kOK) status = SetNumber(note, "$ImagesHigh", 1.0);
@@ -143,40 +119,16 @@ void Message(RARIvoSession* session, const char* format, const char* first, cons
     ShowHostMessage(session->messageBuffer);
 }
 
-// A creation that failed: which step, and the platform's text for its
-// status.
-void CreationFailed(RARIvoSession* session, const DesignKind& kind, const std::string& name, const char* step,
-                    STATUS status) {
-    if (ThisThread().suppressMessages != 0) return;
-    char reason[512] = "";
-    if (status != kOK) {
-        std::snprintf(reason, sizeof reason, ": ");
-        plat::StatusText(status, reason + 2, static_cast<plat::WORD>(sizeof reason - 2));
-    }
-    std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "TALIX: %s '%s' was not created: %s%s",
-                  kind.name, name.c_str(), step, reason);
-    ShowHostMessage(session->messageBuffer);
-}
-
-bool OptionIsYes(RARIvoSession* session, const char* options, const char* key) {
-    return GetOptionValue(options, key, session->optionValue, sizeof session->optionValue) != 0 &&
-           strcasecmp(session->optionValue, "Yes") == 0;
-}
-
-// The name made safe for URLs: "\" to "/", blank to "+", ":" to "_".
-std::string UrlEncodedName(const char* name) {
-    std::string encoded = name;
-    for (char& c : encoded) {
-        if (c == '\\') c = '/';
-        else if (c == ' ') c = '+';
-        else if (c == ':') c = '_';
-    }
-    return encoded;
-}
-
 } // namespace
 
 namespace talix {
+
+const DesignKind* FindDesignKind(const char* kind) {
+    if (kind == nullptr) return nullptr;
+    for (const DesignKind& each : kKinds)
+        if (strcasecmp(kind, each.name) == 0) return &each;
+    return nullptr;
+}
 
 STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, const char* server, const char* path,
                                const char* name, const char* contentItem, int overwrite, int* existing,
@@ -186,7 +138,7 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
     if (change == nullptr) change = &ignored;
     *change = DesignNoteChange{};
     if (session == nullptr) return kArgumentError;
-    const DesignKind* kind = FindKind(kindName);
+    const DesignKind* kind = FindDesignKind(kindName);
     if (kind == nullptr) return kNoHtmlInput;
     if (name == nullptr || name[0] == '\0' || ::strnlen(name, 0x10000) > 0xFFFF) return kArgumentError;
     if (contentItem == nullptr || contentItem[0] == '\0') contentItem = kind->contentItem;
@@ -253,106 +205,3 @@ STATUS UndoDesignElementNote(RARIvoSession* session, const char* server, const c
 }
 
 } // namespace talix
-
-ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char* server, const char* path,
-                                                const char* name, const char* options) {
-    const DesignKind* kind = FindKind(kindName);
-    if (!IsUsable() || kind == nullptr || name == nullptr) return nullptr;
-    auto* item = new (std::nothrow) ZervaRTItem(this);
-    if (item == nullptr) return nullptr;
-    if (item->work == nullptr) {
-        delete item;
-        return nullptr;
-    }
-
-    // The options: a text without "=" is the path of the source file and
-    // asks for overwriting; otherwise "SourceFile=", "Overwrite=",
-    // "URLEncode=" and "OverrideSave=".
-    const bool bareOptions = options != nullptr && options[0] != '\0' && std::strchr(options, '=') == nullptr;
-    std::string elementName = OptionIsYes(this, options, "URLEncode=") ? UrlEncodedName(name) : std::string(name);
-    const bool overwrite = bareOptions || OptionIsYes(this, options, "Overwrite=");
-    std::string sourceFile;
-    if (bareOptions) sourceFile = options;
-    else if (GetOptionValue(options, "SourceFile=", optionValue, sizeof optionValue) != 0) sourceFile = optionValue;
-    const bool overrideSave = OptionIsYes(this, options, "OverrideSave=");
-
-    // A source file that cannot be read would leave an empty file or image
-    // resource; one that is not a regular file (a FIFO) would never end.
-    if ((kind->kind == Kind::FileResource || kind->kind == Kind::ImageResource) && !sourceFile.empty()) {
-        std::string why;
-        std::FILE* source = plat::OpenInputStream(sourceFile.c_str(), &why);
-        if (source == nullptr) {
-            const std::string step = "its source file '" + sourceFile + "' " + why;
-            CreationFailed(this, *kind, elementName, step.c_str(), kOK);
-            delete item;
-            return nullptr;
-        }
-        std::fclose(source);
-    }
-
-    int existing = 0;
-    DesignNoteChange change;
-    STATUS status = CreateDesignElementNote(this, kind->name, server, path, elementName.c_str(), kind->contentItem,
-                                            overwrite ? 1 : 0, &existing, &change);
-    if (status != kOK) {
-        CreationFailed(this, *kind, elementName, "its design note could not be stored", status);
-        delete item;
-        return nullptr;
-    }
-    const char* step = "its content could not be connected";
-
-    const char* element = elementName.c_str();
-    switch (kind->kind) {
-    case Kind::Form: status = item->ConnectForm(server, path, element, nullptr); break;
-    case Kind::Page: status = item->ConnectPage(server, path, element, nullptr); break;
-    case Kind::SharedField: status = item->ConnectSharedField(server, path, element, nullptr); break;
-    case Kind::Subform: status = item->ConnectSubform(server, path, element, nullptr); break;
-    case Kind::ImageResource:
-        status = item->ConnectImageResource(server, path, element, nullptr);
-        // An element that was kept as it is gets no new graphic.
-        // The graphic's failure is the element's: no blank image is handed out.
-        if (status == kOK && item->connected != 0 && existing == 0 && !sourceFile.empty()) {
-            const CoreHooks& chunks = CoreHooksOf(this);
-            if (chunks.ChunkExists == nullptr || chunks.RemoveChunk == nullptr || chunks.AppendGraphic == nullptr) {
-                delete item;
-                return nullptr;
-            }
-            if (ZervaRTChunk* graphic = item->DefineChunk("Graphic 1")) {
-                if (chunks.ChunkExists(graphic) != 0) status = chunks.RemoveChunk(graphic);
-                delete graphic;
-            }
-            step = "its picture could not be added";
-            ZervaRTChunk* everything = status == kOK ? item->DefineChunk("Everything") : nullptr;
-            if (everything != nullptr) {
-                status = chunks.AppendGraphic(everything, "File", sourceFile.c_str(), bareOptions ? nullptr : options);
-                delete everything;
-            } else if (status == kOK) {
-                status = kOutOfMemory;
-            }
-        }
-        break;
-    case Kind::FileResource:
-        if (sourceFile.empty()) return item;
-        status = item->ConnectFileResource(server, path, element, nullptr);
-        // An element that was kept as it is keeps its content.
-        if (status == kOK && item->connected != 0 && existing == 0) {
-            const char* dot = std::strrchr(element, '.');
-            step = "its file's content could not be stored";
-            status = item->CreateFileResourceRichTextItem(dot != nullptr ? dot + 1 : "txt", sourceFile.c_str());
-            if (status == kOK && !overrideSave) {
-                step = "it could not be saved";
-                status = item->Save();
-            }
-        }
-        break;
-    }
-    if (status != kOK) {
-        // Nothing of the element stays: the note made for it goes, or the
-        // content it replaced comes back.
-        delete item;
-        UndoDesignElementNote(this, server, path, kind->contentItem, change);
-        CreationFailed(this, *kind, elementName, step, status);
-        return nullptr;
-    }
-    return item;
-}

@@ -11,6 +11,23 @@ class RARIvoSession;
 
 namespace talix {
 
+enum class DesignKindId { Form, ImageResource, Page, SharedField, Subform, FileResource };
+
+// A kind of design element the session creates: its name, its content
+// item and what its design note holds.
+struct DesignKind {
+    const char* name;
+    DesignKindId kind;
+    const char* contentItem;
+    const char* flags;          // null: chosen by the name's extension
+    plat::WORD noteClass;
+    bool info;                  // has a "$Info" document record
+};
+
+// The kind of that name ("Form", "Page", "Subform", "Shared Field", "Image
+// Resource", "File Resource", ignoring case), or null.
+const DesignKind* FindDesignKind(const char* kind);
+
 // What CreateDesignElementNote stored: the note it made, or the note whose
 // content item it deleted with that content; so that a creation that fails
 // afterwards can be taken back (UndoDesignElementNote).

@@ -8,27 +8,21 @@
 #include <cstring>
 
 #include "core/host_message.h"
+#include "talix_platform/input_file.h"
 
 namespace talix {
 
 namespace {
 
 // What stands under a name that is not a regular file, in words.
-const char* KindOf(mode_t mode) {
-    if (S_ISLNK(mode)) return "it is a symbolic link";
-    if (S_ISDIR(mode)) return "it is a folder";
-    if (S_ISFIFO(mode)) return "it is a FIFO";
-    if (S_ISSOCK(mode)) return "it is a socket";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device";
-    return "it is not a regular file";
-}
+std::string KindOf(mode_t mode) { return std::string("it is ") + plat::FileKindText(mode); }
 
-void ShowFailure(const std::string& path, const char* why) {
+} // namespace
+
+void ShowFileNotWritten(const std::string& path, const char* why) {
     const std::string text = "cannot write the file '" + path + "': " + why;
     ShowHostMessage(text.c_str());
 }
-
-} // namespace
 
 FolderFile::~FolderFile() {
     failed_ = true;
@@ -40,13 +34,13 @@ int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew) {
     const bool free = ::lstat(path.c_str(), &info) != 0;
     if (madeNew != nullptr) *madeNew = free;
     if (!free && !S_ISREG(info.st_mode)) {
-        ShowFailure(path, KindOf(info.st_mode));
+        ShowFileNotWritten(path, KindOf(info.st_mode).c_str());
         errno = EEXIST;
         return -1;
     }
     if (!free && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
         const int error = errno;
-        ShowFailure(path, std::strerror(error));
+        ShowFileNotWritten(path, std::strerror(error));
         errno = error;
         return -1;
     }
@@ -56,7 +50,7 @@ int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew) {
                                                     O_CLOEXEC, permissions);
     if (descriptor < 0) {
         const int error = errno;
-        ShowFailure(path, error == EEXIST ? "something else took the name meanwhile" : std::strerror(error));
+        ShowFileNotWritten(path, error == EEXIST ? "something else took the name meanwhile" : std::strerror(error));
         errno = error;
     }
     return descriptor;
@@ -74,7 +68,7 @@ bool FolderFile::Create(const std::string& path, mode_t permissions) {
 bool FolderFile::Write(const void* data, std::size_t size) {
     if (descriptor_ < 0 || failed_) return false;
     if (WriteAll(descriptor_, data, size)) return true;
-    ShowFailure(path_, std::strerror(errno));
+    ShowFileNotWritten(path_, std::strerror(errno));
     failed_ = true;
     return false;
 }
@@ -83,7 +77,7 @@ bool FolderFile::Finish() {
     if (descriptor_ < 0) return false;
     const bool closed = ::close(descriptor_) == 0;
     descriptor_ = -1;
-    if (!closed && !failed_) ShowFailure(path_, std::strerror(errno));
+    if (!closed && !failed_) ShowFileNotWritten(path_, std::strerror(errno));
     if (failed_ || !closed) {
         ::unlink(path_.c_str());
         return false;

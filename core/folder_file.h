@@ -63,6 +63,10 @@ bool NameTaken(const std::string& path);
 // for a name that is then empty, "." or "..".
 bool SafeFileName(std::string_view name, std::string* safe);
 
+// Shows the message of a file the library could not write: "cannot write
+// the file 'PATH': " and why.
+void ShowFileNotWritten(const std::string& path, const char* why);
+
 // A directory and a file name joined with one "/" between them.
 std::string JoinFilePath(const std::string& directory, const std::string& name);
 

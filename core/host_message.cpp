@@ -1,5 +1,9 @@
 #include "core/host_message.h"
 
+#include <cstdarg>
+#include <cstdio>
+
+#include "talix/session.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -7,6 +11,21 @@ namespace talix {
 void ShowHostMessage(const char* text) {
     if (text == nullptr) return;
     if (plat::MessageProc proc = plat::HostProcedure(plat::HOST_PROC_MESSAGE)) proc(text, 6);
+}
+
+void ReportRefusal(RARIvoSession* session, const char* format, ...) {
+    if (session == nullptr || format == nullptr) return;
+    char* buffer = session->messageBuffer;
+    const std::size_t size = sizeof session->messageBuffer;
+    const int prefix = std::snprintf(buffer, size, "%s: ", session->messagePrefix);
+    if (prefix >= 0 && static_cast<std::size_t>(prefix) < size) {
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(buffer + prefix, size - static_cast<std::size_t>(prefix), format, args);
+        va_end(args);
+    }
+    plat::LogLine(0, "%s", buffer);
+    ShowHostMessage(buffer);
 }
 
 } // namespace talix

@@ -63,6 +63,8 @@ void FreeWorkContents(ZervaRTItem* item) {
     DropRecordLists(item);
     FreeChunkDefinition(work->definition);
     work->definition = nullptr;
+    if (work->walkMemo != nullptr && work->freeWalkMemo != nullptr) work->freeWalkMemo(work->walkMemo);
+    work->walkMemo = nullptr;
 }
 
 // Destroys every registered chunk defined on the item.
@@ -151,6 +153,10 @@ bool ItemStored(const ZervaRTItem* item) {
     const char* name = item->itemName;
     return name != nullptr && plat::ItemInfo(item->noteHandle, name, NameLength(name), nullptr, nullptr, nullptr,
                                              nullptr) == plat::NOERROR;
+}
+
+bool ItemPresent(plat::NOTEHANDLE note, const char* name) {
+    return name != nullptr && plat::ItemIsPresent(note, name, NameLength(name));
 }
 
 bool ItemReady(const ZervaRTItem* item) {

@@ -1,18 +1,19 @@
 // Connecting an item: to a note the item opens itself (Connect, Create,
-// CopyItem), to a note the caller has open (the Backend family), and copying
-// an item into such a note.
+// CopyItem) and to a note the caller has open (the Backend family). Copying
+// an item into such a note (CopyBackend) is the engine's
+// (engine/link_fixups.cpp).
 #include <strings.h>
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "core/core_hooks.h"
 #include "core/database_open.h"
 #include "core/font_spec.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
+#include "core/layer_hooks.h"
 #include "core/owned_text.h"
 #include "core/thread_state.h"
 #include "talix/item.h"
@@ -37,10 +38,6 @@ bool StoreName(char*& field, const char* name) {
     FreeOwnedText(field);
     field = copy;
     return valid && copy != nullptr;
-}
-
-bool ItemPresent(plat::NOTEHANDLE note, const char* name) {
-    return name != nullptr && plat::ItemIsPresent(note, name, NameLength(name));
 }
 
 // The first step of Connect, Create and CopyItem: drops the previous
@@ -113,15 +110,17 @@ STATUS BorrowNamedNote(ZervaRTItem* item, plat::NOTEHANDLE note, const char* nam
 
 // Connects to the item of the borrowed note: rich text connects, a MIME item
 // is converted first, any other type is refused with a message; a missing
-// item is created blank when asked. Then the face table is loaded. Returns 0
-// or the failure to create the item.
+// item is created blank when asked. Then the face table is loaded. Returns 0,
+// the failure to create the item, or kNotAvailable for a MIME item in a
+// session without its converter (the item is left as it is).
 STATUS ConnectToNamedItem(ZervaRTItem* item, bool createWhenMissing) {
     RARIvoSession* session = item->session;
     if (ItemPresent(item->noteHandle, item->itemName)) {
         std::uint16_t type = GetItemDataType(item->noteHandle, item->itemName);
-        const CoreHooks& hooks = CoreHooksOf(session);
-        if (type == plat::TYPE_MIME_PART && hooks.ConvertFromMIME != nullptr) {
-            hooks.ConvertFromMIME(item);
+        if (type == plat::TYPE_MIME_PART) {
+            const LayerTables& tables = TablesOf(session);
+            if (tables.ConvertFromMIME == nullptr) return kNotAvailable;
+            tables.ConvertFromMIME(item);
             type = GetItemDataType(item->noteHandle, item->itemName);
         }
         if (type == plat::TYPE_COMPOSITE) {
@@ -242,42 +241,4 @@ void ZervaRTItem::ConnectBackendInternal(ZervaRTItem* other, const char* name) {
     ConnectToNamedItem(this, false);
     STATUS chunkStatus = ResetDefaultChunk(this);
     if (chunkStatus != kOK) lastStatus = chunkStatus;
-}
-
-std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int replace) {
-    if (!ItemReady(this)) return kOutOfMemory;
-    if (note == 0 || name == nullptr || name[0] == '\0' || connected == 0) return kArgumentError;
-    // Copying an item onto itself changes nothing.
-    if (note == noteHandle && itemName != nullptr && strcasecmp(name, itemName) == 0) return kOK;
-    const bool existed = ItemPresent(note, name);
-    if (existed && replace == 0) return kOK;
-
-    // The helper item must not reset the thread's switches that making an
-    // item sets.
-    std::uint32_t clientPreference = ThisThread().clientPreference;
-    std::uint16_t suppressMessages = ThisThread().suppressMessages;
-    auto* target = new (std::nothrow) ZervaRTItem(session);
-    ThisThread().clientPreference = clientPreference;
-    ThisThread().suppressMessages = suppressMessages;
-    if (target == nullptr) return kOperationFailed;
-    // An existing target is connected as it stands, not blanked first: the
-    // copy replaces its records only when it succeeds. A target made here
-    // is taken out again when the copy fails.
-    STATUS status = existed ? target->ConnectBackend(note, name, 0) : target->CreateBackend(note, name, 0);
-    if (status == kOK && target->connected == 0) status = kOperationFailed;
-    bool sameNote = target->databaseHandle == databaseHandle && note == noteHandle;
-    if (status == kOK) {
-        const CoreHooks& hooks = CoreHooksOf(session);
-        status = hooks.CopyRichTextWithLinks != nullptr ? hooks.CopyRichTextWithLinks(this, target, sameNote ? 1 : 0, 0)
-                                                        : kOperationFailed;
-        if (status == kOperationComplete) status = kOK;
-    }
-    if (status == kOK) {
-        target->modified = 1;
-        if (sameNote && autoSave != 0) status = plat::NoteUpdate(noteHandle, plat::UPDATE_FORCE);
-    } else if (!existed) {
-        plat::ItemDelete(note, name, static_cast<plat::WORD>(std::strlen(name)));
-    }
-    delete target;
-    return status;
 }

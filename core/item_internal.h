@@ -19,6 +19,9 @@ plat::WORD NameLength(const char* name);
 // True when the item's note holds an item of the item's name.
 bool ItemStored(const ZervaRTItem* item);
 
+// True when the note holds an item of the name (false for a null name).
+bool ItemPresent(plat::NOTEHANDLE note, const char* name);
+
 // True when the item can work: its session has its work area and the item
 // has its work state.
 bool ItemReady(const ZervaRTItem* item);

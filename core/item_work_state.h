@@ -97,6 +97,12 @@ struct ItemWorkState {
     std::uint16_t emptyTextAppended = 0; // set by the append gate
     std::uint32_t clientPreference = 1;  // 1 Notes client, 0 web
     std::uint32_t dropLargeParagraph = 1;// while set the append gate drops 0xFF68 records
+    // What the engine keeps of the existence queries of the item's chunks
+    // (engine/walk_resume.h): where they stopped once nothing more could be
+    // selected, and where the record list's text runs end. Freed with the
+    // work contents by the function the engine leaves beside it.
+    void* walkMemo = nullptr;
+    void (*freeWalkMemo)(void*) = nullptr;
 };
 
 } // namespace talix

@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "core/address_sanitizer.h"
+
 namespace talix {
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TALIX_ADDRESS_SANITIZER)
 constexpr std::size_t kKeptBytesBound = 0;
 #else
 // Enough for the record lists and the document tree of an import of a few

@@ -2,7 +2,6 @@
 // higher ones (filled by the session's set-up, setup/session_setup.cpp).
 #include "core/layer_hooks.h"
 
-#include "core/core_hooks.h"
 #include "core/session_work_area.h"
 #include "talix/session.h"
 
@@ -11,12 +10,6 @@ namespace talix {
 const LayerTables& TablesOf(const RARIvoSession* session) {
     static constexpr LayerTables kNone;
     return session != nullptr && session->workArea != nullptr ? session->workArea->tables : kNone;
-}
-
-const CoreHooks& CoreHooksOf(const RARIvoSession* session) {
-    static constexpr CoreHooks kNone;
-    const CoreHooks* hooks = TablesOf(session).core;
-    return hooks != nullptr ? *hooks : kNone;
 }
 
 } // namespace talix

@@ -163,4 +163,12 @@ enum MatchingMode : std::uint16_t {
     kMatchModeReplace = 2806,          // the result instead of the text found
 };
 
+// The kinds of HTML source of kOpAppendHtml (its second word).
+enum HtmlSourceKind : std::uint16_t {
+    kHtmlFromFile = 1,                 // the file the argument names
+    kHtmlFromURL = 2,                  // a URL: nothing is appended
+    kHtmlFromText = 3,                 // the argument's text
+    kHtmlFromOwnItem = 4,              // the HTML the item (or the item it is rebuilt from) holds
+};
+
 } // namespace talix

@@ -5,12 +5,14 @@
 //
 // The list keeps its order (the first block, then the rest from the largest
 // down, equal sizes in the order they came), and the first free block that
-// fits, in that order, is handed out. An index beside it finds that block
-// and the block of a data address without a walk over the list: after the
-// first block the list's sizes never grow, so the first free block there is
-// the only one that can fit.
+// fits, in that order, is handed out; a block asked for cleared has as many
+// bytes cleared as a new block of the size asked for would hold. An index
+// beside the list finds that block and the block of a data address without
+// a walk over the list: after the first block the list's sizes never grow,
+// so the first free block there is the only one that can fit.
 #include "core/pool.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -147,6 +149,12 @@ void Insert(SessionWorkArea* area, TrackedBlock* block, std::uint32_t requested)
     SetData(area, block, block->data);
 }
 
+// The capacity of a new block for a request: even, at most the largest.
+std::uint32_t Rounded(std::uint32_t size) {
+    const std::uint64_t rounded = static_cast<std::uint64_t>(size) + (size & 1u);
+    return static_cast<std::uint32_t>(rounded > kMaxBlockSize ? kMaxBlockSize : rounded);
+}
+
 // The first free block in list order that holds size bytes, or null.
 TrackedBlock* FirstFit(SessionWorkArea* area, std::uint32_t size) {
     const PoolIndex* index = area->poolIndex;
@@ -176,7 +184,9 @@ TrackedBlock* HandOut(RARIvoSession* session, int line, const char* file, std::u
     if (TrackedBlock* block = FirstFit(area, size)) {
         MarkInUse(session, block, line, file);
         EnsureLocked(area, block);
-        if (zero && block->data != nullptr) std::memset(block->data, 0, block->size);
+        // What a new block of the size would hold is cleared: a small
+        // request handed a large free block does not pay for all of it.
+        if (zero && block->data != nullptr) std::memset(block->data, 0, std::min(Rounded(size), block->size));
         *reused = true;
         return block;
     }
@@ -189,9 +199,7 @@ TrackedBlock* HandOut(RARIvoSession* session, int line, const char* file, std::u
         return nullptr;
     }
     block->owner = session;
-    std::uint64_t rounded = static_cast<std::uint64_t>(size) + (size & 1u);
-    if (rounded > kMaxBlockSize) rounded = kMaxBlockSize;
-    block->size = static_cast<std::uint32_t>(rounded);
+    block->size = Rounded(size);
 
     if (size < kPoolHeapThreshold) {
         block->notesMemory = 1;

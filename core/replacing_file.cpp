@@ -326,8 +326,11 @@ bool ReplacingFile::Commit() {
         errno = EBADF;
         return false;
     }
-    bool ok = std::fflush(file_) == 0;
-    int error = ok ? 0 : errno;
+    // A write that failed before (a full disk, a device that takes nothing)
+    // leaves the stream's error mark even when nothing is left to flush.
+    errno = 0;
+    bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
+    int error = ok ? 0 : (errno != 0 ? errno : EIO);
     if (ok && way_ == Way::kGathered) {
         ok = PassOn(file_, through_);
         if (!ok) error = errno;

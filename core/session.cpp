@@ -18,8 +18,9 @@
 using namespace talix;
 
 // The constructor is the session's set-up, which gives the session the
-// tables of the folders above core: it lives above them
-// (setup/session_setup.cpp).
+// tables of the folders above core, and CreateDesignElement, which calls the
+// chunk methods, is beside it: both live above the folders they call
+// (setup/).
 
 RARIvoSession::~RARIvoSession() {
     // Destructors unregister their objects, so the heads move on.

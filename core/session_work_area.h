@@ -58,7 +58,7 @@ struct ViewCache {
 constexpr std::uint32_t kPendingParagraphCapacity = 1000;
 
 struct SessionWorkArea {
-    // The tables through which the lower folders call the higher ones, as
+    // The tables through which the lower folders reach the higher ones, as
     // the session's set-up gave them (core/layer_hooks.h).
     LayerTables tables;
     LinkMatchingCache* linkMatching = nullptr;

@@ -19,7 +19,9 @@ constexpr STATUS kArgumentError = 1028;
 constexpr STATUS kOperationComplete = 1298;  // the engine's completion status, reported as 0
 constexpr STATUS kRemoteImage = 5081;
 constexpr STATUS kRenderingSkipped = 14409;
-constexpr STATUS kHtmlTooDeep = 14410;      // the HTML import's input nests deeper than the import takes
+constexpr STATUS kHtmlPastBound = 14410;    // HTML past a bound of the import (size, nesting, attributes, fonts)
+constexpr STATUS kNotAvailable = 14411;     // the session was not given what the operation needs (core/layer_hooks.h)
+constexpr STATUS kFileNotWritten = 15155;   // an output file could not be written whole (the platform's number)
 
 // Error words kept by an item or a chunk beside its status.
 constexpr STATUS kErrBadName = 20013;

@@ -1,16 +1,14 @@
 // Navigation of a chunk: the existence test, zooming in and out, sub-chunks,
-// counting targets, moving between targets, and the two finders. Every
+// counting targets and moving between targets (the finders, which search
+// the records once the target is found, are chunkops/find_elements.cpp). Every
 // question whether a definition matches anything is one query run of the
 // operation engine.
-#include <cstdio>
 #include <cstring>
 #include <new>
-#include <strings.h>
 
 #include "core/chunk_definition.h"
 #include "core/chunk_types.h"
 #include "core/chunk_work_state.h"
-#include "core/font_spec.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
@@ -18,7 +16,6 @@
 #include "core/signatures.h"
 #include "engine/chunk_count.h"
 #include "engine/chunk_match.h"
-#include "engine/engine_hooks.h"
 #include "engine/exec_handlers.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
@@ -31,7 +28,6 @@ using namespace talix;
 namespace {
 
 constexpr std::uint16_t kMaxOccurrence = 0xFFFF;
-constexpr std::uint16_t kTypeText = 9;
 
 ChunkDefInfo* Chain(const ZervaRTChunk* chunk) { return chunk->work != nullptr ? chunk->work->chain : nullptr; }
 
@@ -97,48 +93,6 @@ void LowerOccurrences(ChunkDefInfo* level) {
 bool Usable(const ZervaRTChunk* chunk) {
     return chunk->session != nullptr && chunk->session->workArea != nullptr && chunk->item != nullptr &&
            chunk->item->work != nullptr && chunk->work != nullptr;
-}
-
-// The finders search within one target: every level must be Everything, or
-// plain or After with one occurrence, or Inside with one occurrence and a
-// level inside it.
-bool FinderChainUsable(const ChunkDefInfo* chain) {
-    for (const ChunkDefInfo* level = chain; level != nullptr; level = level->next) {
-        bool one = level->occurrenceCount == 1 && level->occurrenceEnd[0] <= level->occurrenceStart[0];
-        switch (level->relation) {
-        case kRelEverything: break;
-        case kRelPlain:
-        case kRelAfter:
-            if (!one) return false;
-            break;
-        case kRelInside:
-            if (!one || level->next == nullptr) return false;
-            break;
-        default: return false;
-        }
-    }
-    return true;
-}
-
-// The match mode named at the start of a match-kind text.
-std::uint16_t MatchModeFromText(const char* text) {
-    if (text == nullptr) return 0;
-    if (strncasecmp(text, "EXACT", 5) == 0 || strncasecmp(text, "ENTIRE", 5) == 0) return 1;
-    if (strncasecmp(text, "STARTS", 6) == 0) return 2;
-    if (strncasecmp(text, "ENDS", 4) == 0) return 3;
-    if (strncasecmp(text, "SUBSTR", 6) == 0) return 4;
-    if (strncasecmp(text, "EVENT", 5) == 0) return 5;
-    return 0;
-}
-
-// Writes "<type> <ordinal>" into the caller's buffer and returns the ordinal
-// as a word.
-std::uint16_t FoundDefinition(std::uint32_t ordinal, std::uint16_t type, char* buffer, std::uint16_t size) {
-    if (ordinal == 0) return 0;
-    if (ordinal > kMaxOccurrence) ordinal = kMaxOccurrence;
-    if (buffer != nullptr && size > 0)
-        std::snprintf(buffer, size, "%s %u", ChunkTypeName(type, "Error"), static_cast<unsigned>(ordinal));
-    return static_cast<std::uint16_t>(ordinal);
 }
 
 } // namespace
@@ -428,42 +382,4 @@ int ZervaRTChunk::GetLastTarget() {
     }
     RenderDefinition(this);
     return found;
-}
-
-std::uint16_t ZervaRTChunk::FindTextChunk(int n, char* buffer, std::uint16_t bufferSize, const char* matchKind,
-                                          const char* fontSpec, const char* searchText) {
-    if (!FinderChainUsable(Chain(this))) {
-        lastStatus = kErrFormula;
-        return 0;
-    }
-    std::uint16_t mode = MatchModeFromText(matchKind);
-    ParsedFontSpec spec;
-    FontSpecMask mask;
-    if (ParseFontSpec(fontSpec, nullptr, item, &spec, nullptr, &mask, nullptr) != kOK) return 0;
-    if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
-    const SessionWorkArea* area = session->workArea;
-    const ChunkOperationHooks& operations = ChunkOperationsOf(session);
-    if (operations.FindTextRun == nullptr) return 0;
-    std::uint32_t ordinal = operations.FindTextRun(
-        this, n, area->foundFirstRecord, area->foundLastRecord, searchText,
-        searchText != nullptr ? static_cast<std::uint16_t>(::strnlen(searchText, 0xFFFF)) : 0, mode, &spec, &mask);
-    return FoundDefinition(ordinal, kTypeText, buffer, bufferSize);
-}
-
-std::uint16_t ZervaRTChunk::FindNamedChunk(int n, const char* typeName, char* buffer, std::uint16_t bufferSize,
-                                           const char* matchKind, const char* name) {
-    if (!FinderChainUsable(Chain(this))) {
-        lastStatus = kErrFormula;
-        return 0;
-    }
-    std::uint16_t mode = MatchModeFromText(matchKind);
-    std::uint16_t type = FindChunkType(typeName);
-    if (RunExistenceTest(this, kQueryFinders) == 0) return 0;
-    const SessionWorkArea* area = session->workArea;
-    std::uint16_t nameLength = name != nullptr ? static_cast<std::uint16_t>(::strnlen(name, 0xFFFF)) : 0;
-    const ChunkOperationHooks& operations = ChunkOperationsOf(session);
-    if (operations.FindNamedElement == nullptr) return 0;
-    std::uint32_t ordinal = operations.FindNamedElement(this, n, area->foundFirstRecord, area->foundLastRecord, name,
-                                                        nameLength, mode, static_cast<std::int16_t>(type));
-    return FoundDefinition(ordinal, type, buffer, bufferSize);
 }

@@ -74,6 +74,12 @@ struct WholeText {
     bool insideLargeParagraph = false;
 };
 
+// The end of a conversion appended to a chunk (operations 2352 and 2448): a
+// failure leaves the conversion error word (20014) for the chunk, unless
+// one is kept already, and the item counts as modified whatever the
+// outcome. Returns status (engine/exec_imports.cpp).
+STATUS FinishImport(RecordProcessContext* context, STATUS status);
+
 // Property codes of the query.
 constexpr std::uint16_t kQueryExists = 2315;
 constexpr std::uint16_t kQueryFirstRecord = 2316;

@@ -1,8 +1,9 @@
 // The append family's imports, written before the chunk's first record (the
 // chunk's append-at-end word 0) or after its last one (the word set): a file
-// attached with its hotspot (2812), a file converted into rich text (2352:
-// text files, HTML files, files through an import filter, record files) and
-// HTML (2448).
+// attached with its hotspot (2812) and a file converted into rich text
+// (2352: text files, HTML files, files through an import filter, record
+// files). HTML (2448) is the HTML import's operation
+// (htmlimport/import_operation.h), through which 2352 imports an HTML file.
 #include <strings.h>
 
 #include <cstdio>
@@ -18,7 +19,6 @@
 #include "core/attachments.h"
 #include "core/filters.h"
 #include "core/host_message.h"
-#include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
@@ -26,7 +26,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
-#include "engine/engine_hooks.h"
+#include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
@@ -45,19 +45,10 @@ constexpr std::size_t kFilterFieldSize = 256;
 constexpr std::uint16_t kGraphicWrapperVersion = 1;
 constexpr std::uint32_t kAltTextLength = 4;
 
-// Kinds of AppendHTML (operation 2448's second word).
-constexpr std::uint16_t kHtmlFile = 1, kHtmlText = 3, kHtmlOwnItem = 4;
-
 // The part of a path after its last "\" or "/".
 std::string LastPart(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A failed import step leaves its error word for the chunk, unless one is
-// already kept.
-void KeepError(RecordProcessContext* context, std::uint16_t word) {
-    if (context->errorWord == 0 && context->chunk->errorWord == 0) context->errorWord = word;
 }
 
 const char* Text(const char* text) { return text != nullptr ? text : ""; }
@@ -137,6 +128,21 @@ STATUS ImportFiltered(const std::string& path, const char* library, const char* 
     return status;
 }
 
+// A file of the library's own HTML type is imported as operation 2448
+// imports an HTML file (its kind kHtmlFromFile, the type its options): by
+// that operation's executor for the chunk's end the run is at, from the
+// session's operation table.
+STATUS ImportHtmlFile(RecordProcessContext* context) {
+    const OperationRow* html = FindOperation(context->session, kOpAppendHtml);
+    if (html == nullptr || html->start == nullptr || html->end == nullptr) return kNotAvailable;
+    const std::uint16_t operation2 = context->operation2;
+    context->operation2 = kHtmlFromFile;
+    const STATUS status =
+        context->chunk->appendAtEnd == 0 ? html->start(nullptr, 0, 0, context) : html->end(nullptr, 0, context);
+    context->operation2 = operation2;
+    return status;
+}
+
 STATUS AppendImportFile(RecordProcessContext* context) {
     const std::string path = Text(context->argumentText);
     const std::string type = Text(context->secondArgument);
@@ -145,11 +151,7 @@ STATUS AppendImportFile(RecordProcessContext* context) {
     const std::string typeExtension = dot == std::string::npos ? std::string() : type.substr(dot);
     const bool ownType = type.size() >= 5 && strncasecmp(type.c_str(), "Zerva", 5) == 0;
     if (ownType && strcasecmp(typeExtension.c_str(), ".txt") == 0) return ImportTextFile(path, type, context);
-    if (ownType && strcasecmp(typeExtension.c_str(), ".htm") == 0) {
-        if (const HtmlImportHooks& import = HtmlImportOf(context->session); import.ImportHTMLFile != nullptr)
-            return import.ImportHTMLFile(path.c_str(), type.c_str(), context);
-        return kOperationFailed;
-    }
+    if (ownType && strcasecmp(typeExtension.c_str(), ".htm") == 0) return ImportHtmlFile(context);
 
     char library[kFilterFieldSize] = {};
     char filter[kFilterFieldSize] = {};
@@ -170,52 +172,18 @@ STATUS AppendImportFile(RecordProcessContext* context) {
     return kArgumentError;
 }
 
-// ---- 2448: HTML ----------------------------------------------------------------
-
-STATUS AppendHtml(RecordProcessContext* context) {
-    const HtmlImportHooks& import = HtmlImportOf(context->session);
-    STATUS status = kOK;
-    switch (context->operation2) {
-    case kHtmlFile:
-        if (import.ImportHTMLFile == nullptr) return kOperationFailed;
-        status = import.ImportHTMLFile(Text(context->argumentText), context->secondArgument, context);
-        break;
-    case kHtmlText:
-        if (import.ImportHTMLText == nullptr) return kOperationFailed;
-        status = import.ImportHTMLText(Text(context->argumentText), 0, context->secondArgument, context, nullptr, 0);
-        if (status == kRenderingSkipped) context->errorWord = kRenderingSkipped;
-        break;
-    case kHtmlOwnItem: {
-        if (import.ImportHTMLFromItem == nullptr) return kOperationFailed;
-        // The HTML another item holds, when the item is being rebuilt from
-        // it; else the HTML the item itself holds.
-        const ItemWorkState* work = context->chunk->item->work;
-        if (work != nullptr && work->htmlSource != nullptr)
-            status = import.ImportHTMLFromItem(work->htmlSource, work->htmlSourceBeside, context->secondArgument,
-                                               context);
-        else
-            status = import.ImportHTMLFromItem(context->records, nullptr, context->secondArgument, context);
-        break;
-    }
-    default:
-        return kOK;
-    }
-    return status;
-}
-
 // ---- Placement --------------------------------------------------------------------
 
 STATUS AppendImport(RecordProcessContext* context) {
-    STATUS status = kOK;
     switch (context->operation) {
-    case kOpAppendFileAttachment: status = AppendFileAttachment(context); break;
-    case kOpAppendImportFile: status = AppendImportFile(context); break;
-    case kOpAppendHtml: status = AppendHtml(context); break;
+    case kOpAppendFileAttachment: {
+        const STATUS status = AppendFileAttachment(context);
+        context->chunk->item->modified = 1;
+        return status;
+    }
+    case kOpAppendImportFile: return FinishImport(context, AppendImportFile(context));
     default: return kOK;
     }
-    if (status != kOK && context->operation != kOpAppendFileAttachment) KeepError(context, kErrConversion);
-    context->chunk->item->modified = 1;
-    return status;
 }
 
 STATUS ImportAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
@@ -226,14 +194,19 @@ STATUS ImportAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) 
     return context->chunk->appendAtEnd != 0 ? AppendImport(context) : kOK;
 }
 
-// File attachment, file import, HTML.
+// File attachment, file import.
 const OperationRow kRows[] = {
     {kOpAppendImportFile, ImportAtStart, nullptr, ImportAtEnd, nullptr, kRebuildsItem},
-    {kOpAppendHtml, ImportAtStart, nullptr, ImportAtEnd, nullptr, kRebuildsItem},
     {kOpAppendFileAttachment, ImportAtStart, nullptr, ImportAtEnd, nullptr, kRebuildsItem},
 };
 
 } // namespace
+
+STATUS FinishImport(RecordProcessContext* context, STATUS status) {
+    if (status != kOK && context->errorWord == 0 && context->chunk->errorWord == 0) context->errorWord = kErrConversion;
+    context->chunk->item->modified = 1;
+    return status;
+}
 
 const OperationFamily kImportOperations = MakeFamily(kRows);
 

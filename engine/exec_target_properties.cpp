@@ -160,7 +160,10 @@ STATUS AppendIdName(RecordProcessContext* context, const std::uint8_t* old, std:
         }
         std::snprintf(key, sizeof key, "%s%s", prefix, kIdNameKeys[i]);
         const char* given = Value(context, key);
-        const char* source = given != nullptr ? given : reinterpret_cast<const char*>(old + oldOffset);
+        // Without an old record there is no old text to point into.
+        const char* source = given != nullptr ? given
+                             : old != nullptr ? reinterpret_cast<const char*>(old + oldOffset)
+                                              : "";
         lengths[i] = given != nullptr ? static_cast<std::uint32_t>(std::strlen(given)) : oldTextLength;
         texts[i] = static_cast<char*>(QuorbelAllocate(context->session, __LINE__, kSourceName, lengths[i] + 1, 1));
         if (texts[i] == nullptr) status = kOutOfMemory;
@@ -654,7 +657,7 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
     switch (context->a3) {
     case kTypeTable: {
         // A table's words are those of its own properties operation.
-        const OperationRow* row = FindOperation(kOpGetTableProperties);
+        const OperationRow* row = FindOperation(session, kOpGetTableProperties);
         if (row != nullptr && row->inside != nullptr) status = row->inside(record, signature, length, passOn, context);
         break;
     }

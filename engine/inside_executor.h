@@ -14,7 +14,7 @@ namespace talix {
 // The executors of the run's operation, looked up once per run.
 inline const OperationRow* OperationExecutors(RecordProcessContext* context) {
     if (context->executorsFor != context->operation + 1u) {
-        context->executors = FindOperation(context->operation);
+        context->executors = FindOperation(context->session, context->operation);
         context->executorsFor = context->operation + 1u;
     }
     return context->executors;

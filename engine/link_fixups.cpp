@@ -1,4 +1,5 @@
-// The two whole-item copy passes. Each builds the target's new records in
+// The two whole-item copy passes, and ZervaRTItem::CopyBackend, which copies
+// an item into a note through the first. Each builds the target's new records in
 // an output list of its own (through the append gate), and only when the
 // whole source was walked are the target's old items replaced, by the
 // item's commit, which puts them back when the write fails. What a pass
@@ -6,6 +7,7 @@
 // over) is undone when the pass fails.
 #include "engine/link_fixups.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -23,6 +25,7 @@
 #include "core/attachments.h"
 #include "core/base64.h"
 #include "core/host_message.h"
+#include "core/font_spec.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/ready_records.h"
@@ -32,6 +35,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "engine/copy_source.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -724,3 +728,41 @@ STATUS RewriteImagesAsURLs(ZervaRTItem* source, ZervaRTItem* target, int sameNot
 }
 
 } // namespace talix
+
+using namespace talix;
+
+std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int replace) {
+    if (!ItemReady(this)) return kOutOfMemory;
+    if (note == 0 || name == nullptr || name[0] == '\0' || connected == 0) return kArgumentError;
+    // Copying an item onto itself changes nothing.
+    if (note == noteHandle && itemName != nullptr && strcasecmp(name, itemName) == 0) return kOK;
+    const bool existed = ItemPresent(note, name);
+    if (existed && replace == 0) return kOK;
+
+    // The helper item must not reset the thread's switches that making an
+    // item sets.
+    std::uint32_t clientPreference = ThisThread().clientPreference;
+    std::uint16_t suppressMessages = ThisThread().suppressMessages;
+    auto* target = new (std::nothrow) ZervaRTItem(session);
+    ThisThread().clientPreference = clientPreference;
+    ThisThread().suppressMessages = suppressMessages;
+    if (target == nullptr) return kOperationFailed;
+    // An existing target is connected as it stands, not blanked first: the
+    // copy replaces its records only when it succeeds. A target made here
+    // is taken out again when the copy fails.
+    STATUS status = existed ? target->ConnectBackend(note, name, 0) : target->CreateBackend(note, name, 0);
+    if (status == kOK && target->connected == 0) status = kOperationFailed;
+    bool sameNote = target->databaseHandle == databaseHandle && note == noteHandle;
+    if (status == kOK) {
+        status = CopyRichTextWithLinks(this, target, sameNote ? 1 : 0, 0);
+        if (status == kOperationComplete) status = kOK;
+    }
+    if (status == kOK) {
+        target->modified = 1;
+        if (sameNote && autoSave != 0) status = plat::NoteUpdate(noteHandle, plat::UPDATE_FORCE);
+    } else if (!existed) {
+        plat::ItemDelete(note, name, static_cast<plat::WORD>(std::strlen(name)));
+    }
+    delete target;
+    return status;
+}

@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "core/layer_hooks.h"
+
 namespace talix {
 
 namespace {
@@ -27,19 +29,29 @@ const OperationFamily* const kFamilies[] = {
     &kMatchingOperations,
     &kImportOperations,
     &kFileNameOperations,
-    &kGenerationOperations,
     &kVisitorOperations,
 };
 
 } // namespace
 
-const OperationRow* FindOperation(std::uint16_t operation) {
-    for (const OperationFamily* family : kFamilies) {
+namespace {
+
+const OperationRow* FindIn(const OperationFamily* const* families, std::size_t count, std::uint16_t operation) {
+    for (std::size_t f = 0; f < count; ++f) {
+        const OperationFamily* family = families[f];
         for (std::size_t i = 0; i < family->count; ++i) {
             if (family->rows[i].operation == operation) return &family->rows[i];
         }
     }
     return nullptr;
+}
+
+} // namespace
+
+const OperationRow* FindOperation(const RARIvoSession* session, std::uint16_t operation) {
+    if (const OperationRow* row = FindIn(kFamilies, std::size(kFamilies), operation)) return row;
+    const LayerTables& tables = TablesOf(session);
+    return tables.operations != nullptr ? FindIn(tables.operations, tables.operationCount, operation) : nullptr;
 }
 
 } // namespace talix

@@ -2,7 +2,11 @@
 // chunk's first record, for each record inside the chunk, and after the
 // chunk's last record. Every family of operations (queries, appends, text,
 // tables, hotspots, graphics ...) lists its rows in a table of its own file;
-// operation_table.cpp lists the families.
+// operation_table.cpp lists the engine's families. The families of the
+// folders above the engine (the generation's, htmlgen/generation_operation.h,
+// and the HTML import's, htmlimport/import_operation.h) are handed to each
+// session by its set-up (core/layer_hooks.h), and a run finds them through
+// its session.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +15,7 @@
 #include "core/operation_codes.h"
 #include "core/statuses.h"
 
+class RARIvoSession;
 class ZervaRTChunk;
 
 namespace talix {
@@ -122,12 +127,12 @@ extern const OperationFamily kRowOperations;     // exec_rows.cpp
 extern const OperationFamily kMatchingOperations; // exec_matching.cpp
 extern const OperationFamily kImportOperations;   // exec_imports.cpp
 extern const OperationFamily kFileNameOperations; // exec_file_names.cpp
-extern const OperationFamily kGenerationOperations; // exec_generation.cpp
 extern const OperationFamily kVisitorOperations;  // exec_visitor.cpp
 
-// The row of an operation, or null when no executor of it is built. A run
-// of an operation without a row is refused.
+// The row of an operation in the session: among the engine's families, then
+// among those the session's set-up handed it; null when neither holds one.
+// A run of an operation without a row is refused.
 // Operation codes are named in core/operation_codes.h.
-const OperationRow* FindOperation(std::uint16_t operation);
+const OperationRow* FindOperation(const RARIvoSession* session, std::uint16_t operation);
 
 } // namespace talix

@@ -19,6 +19,7 @@
 #include "core/chunk_definition.h"
 #include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
+#include "core/layer_hooks.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/ready_records.h"
@@ -30,7 +31,6 @@
 #include "core/walkers.h"
 #include "engine/chunk_match.h"
 #include "engine/copy_source.h"
-#include "engine/engine_hooks.h"
 #include "engine/exec_handlers.h"
 #include "engine/generation_state.h"
 #include "engine/operation_table.h"
@@ -110,7 +110,7 @@ bool OutputTablesUntouched(const RecordProcessContext* context) {
     const RecordOutput& output = context->output;
     for (std::uint32_t set : output.importParagraphTemplateSet)
         if (set != 0) return false;
-    return context->writesItem == 0 && output.segmentStart == nullptr && output.importSink.import == nullptr;
+    return context->writesItem == 0 && output.segmentStart == nullptr && output.collector.owner == nullptr;
 }
 
 // Makes a used context as new: the bytes of a new one are copied over it,
@@ -291,9 +291,10 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     chunk->errorWord = 0;
 
     // An operation whose executors are not built is refused rather than run
-    // as if it had done its work.
-    const OperationRow* row = FindOperation(operation);
-    if (row == nullptr) return kArgumentError;
+    // as if it had done its work: in a session without the operation table
+    // its set-up hands over, as not available; else as an unknown operation.
+    const OperationRow* row = FindOperation(session, operation);
+    if (row == nullptr) return TablesOf(session).operations == nullptr ? kNotAvailable : kArgumentError;
     const bool writes = RunRebuildsItem(*row, operation2);
     // What the run does around its walk beside the executors.
     static const RunSteps kNoSteps;

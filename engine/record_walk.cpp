@@ -619,6 +619,7 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
         context->previousSignature = signature;
         if (status != kOK) break;
         if (ReadingDone(context)) {
+            if (context->resume != nullptr) RememberWalkExit(context, node->next);
             FollowTextToTheEnd(node, context);
             break;
         }

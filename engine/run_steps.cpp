@@ -14,9 +14,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/copy_source.h"
-#include "engine/engine_hooks.h"
 #include "engine/exec_handlers.h"
-#include "engine/generation_state.h"
 #include "engine/record_process.h"
 #include "engine/run_lookups.h"
 #include "engine/writing_run.h"
@@ -132,40 +130,10 @@ STATUS PrepareSectionFont(RecordProcessContext* context) {
     return kOK;
 }
 
-// The generation's element type is the first level's (plain or Start); a
-// run given an extra level chain renders the body once it has ended.
-STATUS PrepareGeneration(RecordProcessContext* context) {
-    GenerationWalkState* generation = context->chunk->work->generation;
-    if (generation == nullptr) return kOK;
-    const ChunkDefInfo* first = context->chunk->work->chain;
-    if (first != nullptr && (first->relation == kRelStart || first->relation == kRelPlain))
-        generation->elementType = first->elementType;
-    if (context->extraChain != nullptr) generation->extraChain = 1;
-    return kOK;
-}
-
 // ---- Once the records are read ---------------------------------------------------
 
 void LoadFirstParagraphDefinition(ItemRecordList*, RecordProcessContext* context) {
     LoadPabDefinition(kAnyParagraphId, kLoadForward, context);
-}
-
-// The item's paragraph definitions and its 166 records, collected for the
-// generator.
-void CollectForGeneration(ItemRecordList* list, RecordProcessContext* context) {
-    GenerationWalkState* generation = context->chunk->work->generation;
-    for (CDRecordNode* node = list->head; node != nullptr; node = node->next) {
-        if (node->signature == kSigPabDefinition && context->definitionCount < kGenerationRecordSlots) {
-            context->definitions[context->definitionCount++] = node;
-        } else if (node->signature == kSigStyleName && context->record166Count < kGenerationRecordSlots) {
-            context->records166[context->record166Count++] = node;
-        }
-    }
-    if (generation == nullptr) return;
-    generation->definitionCount = context->definitionCount;
-    std::memcpy(generation->definitions, context->definitions, sizeof context->definitions);
-    generation->record166Count = context->record166Count;
-    std::memcpy(generation->records166, context->records166, sizeof context->records166);
 }
 
 void RemoveEmptyTextOfItem(ItemRecordList* list, RecordProcessContext* context) {
@@ -196,15 +164,6 @@ STATUS ForgetFailedCleanUp(RecordProcessContext* context, STATUS status) {
         item->work->current = nullptr;
     }
     return status;
-}
-
-// A generation given an extra level chain renders the body once the walk has
-// marked it.
-STATUS RenderGenerationBody(RecordProcessContext* context, STATUS status) {
-    GenerationWalkState* generation = context->chunk->work->generation;
-    if (status != kOK || generation == nullptr || generation->extraChain == 0) return status;
-    const GenerationHooks& render = GenerationOf(context->session);
-    return render.PrXMLStr != nullptr ? render.PrXMLStr(generation, 0, 0, 2) : kHtmlTreeLost;
 }
 
 // Position lists and sort keys stay with the chunk.
@@ -242,8 +201,6 @@ const RunSteps kHideFormulaSteps = {.beforeWalk = LoadFirstParagraphDefinition};
 const RunSteps kChangeFontSteps = {.prepare = PrepareFontChange};
 const RunSteps kFontInUseSteps = {.prepare = PrepareFontQuery};
 const RunSteps kSectionFontSteps = {.prepare = PrepareSectionFont};
-const RunSteps kGenerationSteps = {
-    .prepare = PrepareGeneration, .beforeWalk = CollectForGeneration, .afterRun = RenderGenerationBody};
 const RunSteps kReorderRowsSteps = {.prepare = SortRowKeys};
 const RunSteps kKeyedRowsSteps = {.prepare = TakeRowKeys};
 const RunSteps kCleanUpSteps = {.beforeWalk = RemoveEmptyTextOfItem, .afterRun = ForgetFailedCleanUp};

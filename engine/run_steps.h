@@ -29,7 +29,6 @@ extern const RunSteps kHideFormulaSteps;       // 25
 extern const RunSteps kChangeFontSteps;        // 2363
 extern const RunSteps kFontInUseSteps;         // 2368
 extern const RunSteps kSectionFontSteps;       // 2404
-extern const RunSteps kGenerationSteps;        // 2419
 extern const RunSteps kReorderRowsSteps;       // 2396
 extern const RunSteps kKeyedRowsSteps;         // 2397
 extern const RunSteps kCleanUpSteps;           // 49

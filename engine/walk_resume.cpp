@@ -84,7 +84,32 @@ struct WalkResume {
     std::uint32_t startsBefore = 0;  // the run's chunk starts before it
     std::uint32_t position = 0;      // the current record's place in the list
     std::uint32_t nextPosition = 0;  // the next record's
+    const ItemRecordList* list = nullptr;   // the list of the run under way
+};
 
+namespace {
+
+// Where an existence query stopped because its outermost level could
+// select nothing more, with the walk's state before the next record. A
+// query of any chunk of the item whose outermost level is the same but for
+// its occurrence list, and selects none of the elements counted by then,
+// walks the same records in the same state up to there: its outer level
+// selected nothing, so its inner levels were never matched (their state
+// is cleared) and its chunk never opened.
+struct WalkExit {
+    LevelIdentity outer;             // occurrences left out
+    std::uint32_t counted = 0;       // the elements the outer level counted
+    CDRecordNode* node = nullptr;    // the next record
+    std::uint32_t position = 0;      // its place in the list
+    WalkState state;                 // levelWords[0]: the outer level's; the rest cleared
+};
+
+// What the item keeps of the walks of its chunks' existence queries
+// (ItemWorkState::walkMemo), for one state of one record list.
+struct ItemWalkMemo {
+    std::uint64_t listSerial = 0;
+    std::uint32_t listEdits = 0;
+    std::vector<WalkExit> exits;
     // The list's stretches between records of length 0, made at the first
     // question about the last text run (LastTextRunAfter).
     struct Stretch {
@@ -92,12 +117,45 @@ struct WalkResume {
         std::uint32_t lastTextPosition = 0;     // place of its last text run
         const CDRecordNode* lastText = nullptr; // null: it has none
     };
-    const ItemRecordList* list = nullptr;
     bool stretchesReady = false;
     std::vector<Stretch> stretches;
 };
 
-namespace {
+void FreeItemWalkMemo(void* memo) { delete static_cast<ItemWalkMemo*>(memo); }
+
+// The item's walk memo for the list as it stands now, made or emptied as
+// needed; null when memory is short.
+ItemWalkMemo* ItemMemo(ItemWorkState* work, const ItemRecordList* list) {
+    if (work == nullptr) return nullptr;
+    auto* memo = static_cast<ItemWalkMemo*>(work->walkMemo);
+    if (memo == nullptr) {
+        memo = new (std::nothrow) ItemWalkMemo;
+        if (memo == nullptr) return nullptr;
+        work->walkMemo = memo;
+        work->freeWalkMemo = FreeItemWalkMemo;
+    }
+    if (memo->listSerial != list->serial || memo->listEdits != list->edits) {
+        memo->listSerial = list->serial;
+        memo->listEdits = list->edits;
+        memo->exits.clear();
+        memo->stretches.clear();
+        memo->stretchesReady = false;
+    }
+    return memo;
+}
+
+// Exits kept per item; when full, the oldest goes.
+constexpr std::size_t kWalkExits = 16;
+
+LevelIdentity OuterIdentity(const ChunkDefInfo* level) {
+    LevelIdentity identity;
+    identity.relation = level->relation;
+    identity.elementType = level->elementType;
+    if (level->matchText != nullptr) identity.matchText = level->matchText;
+    identity.hasMatchText = level->hasMatchText;
+    identity.matchKind = level->matchKind;
+    return identity;
+}
 
 std::vector<LevelIdentity> Identify(ChunkDefInfo* const* levels, int count) {
     std::vector<LevelIdentity> chain(static_cast<std::size_t>(count));
@@ -187,6 +245,25 @@ void Remember(WalkResume* resume, const WalkPoint& point) {
     }
 }
 
+// The item's exit after which a walk of a chain whose outermost level is
+// outer can go on, furthest along the records; null when there is none.
+const WalkExit* FurthestExit(const ZervaRTChunk* chunk, const ItemRecordList* list, const ChunkDefInfo* outer) {
+    const ItemWorkState* work = chunk->item != nullptr ? chunk->item->work : nullptr;
+    const auto* memo = work != nullptr ? static_cast<const ItemWalkMemo*>(work->walkMemo) : nullptr;
+    if (memo == nullptr || memo->listSerial != list->serial || memo->listEdits != list->edits ||
+        outer->relation != kRelPlain || outer->occurrenceCount == 0)
+        return nullptr;
+    const std::uint32_t lowest = LowestSelectable(outer);
+    const WalkExit* best = nullptr;
+    for (const WalkExit& exit : memo->exits) {
+        if (exit.counted >= lowest || (best != nullptr && exit.position <= best->position) ||
+            !(exit.outer == OuterIdentity(outer)))
+            continue;
+        best = &exit;
+    }
+    return best;
+}
+
 } // namespace
 
 void PrepareResume(ZervaRTChunk* chunk, ItemRecordList* list, RecordProcessContext* context) {
@@ -218,14 +295,8 @@ void PrepareResume(ZervaRTChunk* chunk, ItemRecordList* list, RecordProcessConte
         resume->listEdits = list->edits;
         resume->chain = std::move(chain);
         resume->points.clear();
-        resume->stretches.clear();
-        resume->stretchesReady = false;
     }
-    if (resume->list != list) {
-        resume->list = list;
-        resume->stretches.clear();
-        resume->stretchesReady = false;
-    }
+    resume->list = list;
     resume->nextPosition = 0;
     resume->levels = count;
     std::copy(levels, levels + count, resume->level);
@@ -234,15 +305,58 @@ void PrepareResume(ZervaRTChunk* chunk, ItemRecordList* list, RecordProcessConte
 
     // The furthest point before which nothing counted can be selected now.
     const std::uint32_t lowest = LowestSelectable(innermost);
+    const WalkPoint* own = nullptr;
     for (auto point = resume->points.rbegin(); point != resume->points.rend(); ++point) {
         if (point->maxCounted >= lowest) continue;
-        Restore(point->state, resume, context);
-        context->node = point->node;
-        resume->maxCounted = point->maxCounted;
-        resume->nextPosition = point->position;
+        own = &*point;
         break;
     }
+    const WalkExit* exit = FurthestExit(chunk, list, levels[0]);
+    if (exit != nullptr && (own == nullptr || exit->position > own->position)) {
+        Restore(exit->state, resume, context);
+        context->node = exit->node;
+        // The outer level is the innermost too, or the inner ones counted nothing.
+        resume->maxCounted = count == 1 ? exit->counted : 0;
+        resume->nextPosition = exit->position;
+    } else if (own != nullptr) {
+        Restore(own->state, resume, context);
+        context->node = own->node;
+        resume->maxCounted = own->maxCounted;
+        resume->nextPosition = own->position;
+    }
     context->resume = resume;
+}
+
+void RememberWalkExit(RecordProcessContext* context, CDRecordNode* next) {
+    const WalkResume* resume = context->resume;
+    ChunkDefInfo* outer = context->firstLevel;
+    if (resume == nullptr || resume->levels == 0 || next == nullptr || next->length == 0 || outer == nullptr ||
+        context->chunkStarts != 0 || context->chunkOpen != 0 || context->singleTargetDone != 0 ||
+        outer->relation != kRelPlain || outer->occurrenceCount == 0 || !NothingLeftToSelect(outer))
+        return;
+    ItemWalkMemo* memo = ItemMemo(context->chunk->item->work, resume->list);
+    if (memo == nullptr) return;
+    WalkExit exit;
+    exit.outer = OuterIdentity(outer);
+    exit.counted = outer->walk.words[kWalkOccurrence];
+    exit.node = next;
+    exit.position = resume->nextPosition;
+    Save(context, resume, &exit.state);
+    for (int i = 1; i < resume->levels; ++i) std::memset(exit.state.levelWords[i], 0, sizeof exit.state.levelWords[i]);
+    try {
+        std::vector<WalkExit>& kept = memo->exits;
+        auto same = std::find_if(kept.begin(), kept.end(), [&](const WalkExit& e) {
+            return e.counted == exit.counted && e.outer == exit.outer;
+        });
+        if (same != kept.end()) {
+            *same = std::move(exit);
+        } else {
+            if (kept.size() == kWalkExits) kept.erase(kept.begin());
+            kept.push_back(std::move(exit));
+        }
+    } catch (const std::bad_alloc&) {
+        memo->exits.clear();
+    }
 }
 
 void BeforeResumableRecord(RecordProcessContext* context) {
@@ -271,28 +385,35 @@ void AfterResumableRecord(RecordProcessContext* context) {
 bool LastTextRunAfter(const RecordProcessContext* context, const CDRecordNode* after, const CDRecordNode** last) {
     WalkResume* resume = context->resume;
     if (resume == nullptr || resume->list == nullptr || after != context->node) return false;
-    if (!resume->stretchesReady) {
-        WalkResume::Stretch stretch;
-        std::uint32_t position = 0;
-        for (const CDRecordNode* node = resume->list->head; node != nullptr; node = node->next, ++position) {
-            if (node->length == 0) {
-                stretch.end = position;
-                resume->stretches.push_back(stretch);
-                stretch = WalkResume::Stretch{};
-            } else if (IsTemplateTextRun(node)) {
-                stretch.lastText = node;
-                stretch.lastTextPosition = position;
+    ItemWalkMemo* memo = ItemMemo(context->chunk->item->work, resume->list);
+    if (memo == nullptr) return false;
+    try {
+        if (!memo->stretchesReady) {
+            ItemWalkMemo::Stretch stretch;
+            std::uint32_t position = 0;
+            for (const CDRecordNode* node = resume->list->head; node != nullptr; node = node->next, ++position) {
+                if (node->length == 0) {
+                    stretch.end = position;
+                    memo->stretches.push_back(stretch);
+                    stretch = ItemWalkMemo::Stretch{};
+                } else if (IsTemplateTextRun(node)) {
+                    stretch.lastText = node;
+                    stretch.lastTextPosition = position;
+                }
             }
+            stretch.end = 0xFFFFFFFFu;
+            memo->stretches.push_back(stretch);
+            memo->stretchesReady = true;
         }
-        stretch.end = 0xFFFFFFFFu;
-        resume->stretches.push_back(stretch);
-        resume->stretchesReady = true;
+    } catch (const std::bad_alloc&) {
+        memo->stretches.clear();
+        return false;
     }
     // The stretch of the current record: the first that ends after it.
     const std::uint32_t at = resume->position;
-    auto stretch = std::upper_bound(resume->stretches.begin(), resume->stretches.end(), at,
-                                    [](std::uint32_t place, const WalkResume::Stretch& s) { return place < s.end; });
-    if (stretch == resume->stretches.end()) return false;
+    auto stretch = std::upper_bound(memo->stretches.begin(), memo->stretches.end(), at,
+                                    [](std::uint32_t place, const ItemWalkMemo::Stretch& s) { return place < s.end; });
+    if (stretch == memo->stretches.end()) return false;
     *last = stretch->lastText != nullptr && stretch->lastTextPosition > at ? stretch->lastText : nullptr;
     return true;
 }

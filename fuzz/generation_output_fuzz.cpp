@@ -29,14 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int mime = 0; mime < 2; ++mime) {
             auto context = std::make_unique<XMLGenContext>();
             context->session = session;
-            context->buffer = buffer.data();
-            context->capacity = static_cast<std::uint32_t>(buffer.size());
-            context->callerBuffer = 1;
-            context->writePosition = buffer.data();
+            UseCallerBuffer(context.get(), buffer.data(), static_cast<std::uint32_t>(buffer.size()));
             context->optionText = options.data();
             context->format = format;
             context->mimeMode = mime;
-            std::fill(buffer.begin(), buffer.end(), '\0');
             if (ReadGenerationOptions(context.get()) == kOK) {
                 const auto length = static_cast<std::uint16_t>(size > 0xFFFF ? 0xFFFF : size);
                 WriteXMLEncodedText(context.get(), text.data(), length, mime, format == kFormatText, 0);

@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const char* html = reinterpret_cast<const char*>(data + 1);
     talix::ImportHTMLText(html, static_cast<std::uint32_t>(size - 1), kOptions[choice % 8], context.get(), nullptr, 0);
-    if (context->output.importSink.import != nullptr) abort();
+    if (context->output.collector.owner != nullptr) abort();
 
     talix::ItemWorkState* work = blank->item.work;
     talix::DeleteItemRecordList(&blank->session, work->output);

@@ -18,6 +18,7 @@
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
+#include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru.h"
 #include "htmlgen/table_writer.h"
 #include "htmlgen/xml_gen_context.h"
@@ -95,10 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto context = std::make_unique<XMLGenContext>();
     context->session = fixture.session;
     context->item = fixture.item;
-    context->buffer = buffer.data();
-    context->capacity = static_cast<std::uint32_t>(buffer.size());
-    context->callerBuffer = 1;
-    context->writePosition = buffer.data();
+    UseCallerBuffer(context.get(), buffer.data(), static_cast<std::uint32_t>(buffer.size()));
     std::string options = kOptions[choice % (sizeof kOptions / sizeof kOptions[0])];
     context->optionText = options.data();
     context->format = (choice & 0x40) != 0 ? kFormatXHTML : ((choice & 0x20) != 0 ? kFormatText : kFormatHTML);

@@ -10,6 +10,7 @@
 #include "core/attachments.h"
 #include "core/clamp.h"
 #include "core/debug_level.h"
+#include "core/host_message.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
@@ -128,8 +129,14 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     // A name that is no file name (".", "..", empty) is neither extracted
     // nor linked.
     std::string file;
-    const bool named = SafeFileName(names.file.empty() ? names.internal : names.file, &file);
-    if (!named) KeepStatus(context, kArgumentError);
+    const std::string& given = names.file.empty() ? names.internal : names.file;
+    const bool named = SafeFileName(given, &file);
+    if (!named) {
+        const std::string text = "cannot extract the attachment '" + plat::LmbcsToNative(given) +
+                                 "' into '" + directory + "': its name is no file name";
+        ShowHostMessage(text.c_str());
+        KeepStatus(context, kArgumentError);
+    }
     const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
     if (named && context->attachmentDirectoryMade > 0) {
         const std::string path = JoinFilePath(directory, file);

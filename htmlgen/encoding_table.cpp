@@ -27,6 +27,12 @@ EncodingTable::~EncodingTable() {
 
 void EncodingTable::Keep(const std::uint8_t* bytes, std::uint16_t n, const char* text, std::size_t length) {
     if (length == 0 || length > sizeof(StoredEncoding::text) || n < 1 || n > 3) return;
+    // A character the writer of text runs writes otherwise (ASCII from the
+    // blank up, the zero byte, tab and the line ends) is not kept: an entry
+    // always stands for an entity or reference.
+    const std::uint8_t first = bytes[0];
+    if (n == 1 && (first >= 0x20 ? first < 0x80 : first == 0 || first == '\t' || first == '\n' || first == '\r'))
+        return;
     // Only the forms a character of that length can have: a page is never
     // shared by characters of different lengths.
     if (n == 2 && (bytes[0] == 0 || bytes[0] >= 0x20)) return;

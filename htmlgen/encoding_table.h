@@ -37,14 +37,26 @@ public:
     // The same for the whole character at bytes (its length by its first
     // byte), three bytes being readable there: no test of the length.
     const StoredEncoding* FindWhole(const std::uint8_t* bytes) const {
-        const FirstByte& first = firsts_[bytes[0]];
-        const StoredEncoding& entry = pages_[first.page + (bytes[1] & first.secondMask)][bytes[first.last]];
-        return entry.length != 0 ? &entry : nullptr;
+        // A character of one byte from 0x80 up, and one of the Unicode group
+        // (which holds most characters outside Latin-1), found without the
+        // table of first bytes.
+        const StoredEncoding* entry;
+        if (bytes[0] >= 0x80) {
+            entry = &pages_[0][bytes[0]];
+        } else if (bytes[0] == kUnicodeGroup) {
+            entry = &pages_[kUnicodePages + bytes[1]][bytes[2]];
+        } else {
+            const FirstByte& first = firsts_[bytes[0]];
+            entry = &pages_[first.page + (bytes[1] & first.secondMask)][bytes[first.last]];
+        }
+        return entry->length != 0 ? entry : nullptr;
     }
 
     // Keeps what the character of n bytes at bytes was written as (the
     // caller keeps none whose writing depends on what follows it). An
-    // encoding too long for an entry or empty is not kept; nor anything when
+    // encoding too long for an entry or empty is not kept, nor a character
+    // of ASCII from the blank up, the zero byte, a tab or a line end (an
+    // entry always stands for an entity or reference); nor anything when
     // memory runs out.
     void Keep(const std::uint8_t* bytes, std::uint16_t n, const char* text, std::size_t length);
 
@@ -53,6 +65,8 @@ private:
     // per first byte (below 0x20); those of three a page per first two
     // bytes (first byte 0x10 up to 0x17).
     static constexpr std::size_t kTriplePages = 8 * 256;
+    static constexpr std::uint8_t kUnicodeGroup = 0x14;
+    static constexpr std::size_t kUnicodePages = 32 + ((kUnicodeGroup - 0x10) << 8);
     static constexpr std::size_t kPages = 32 + kTriplePages;
     static std::size_t PageOf(const std::uint8_t* bytes, std::uint16_t n) {
         if (n == 1) return 0;

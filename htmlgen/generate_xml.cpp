@@ -4,6 +4,7 @@
 // the caller's buffer or file, or a part file attached to the note).
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -13,6 +14,7 @@
 
 #include "core/chunk_work_state.h"
 #include "core/clamp.h"
+#include "core/folder_file.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/operation_codes.h"
@@ -146,7 +148,11 @@ XMLGenContext* AllocateContext(RARIvoSession* session) {
 void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     static_assert(std::is_trivially_destructible_v<XMLGenContext>);
     if (context == nullptr) return;
-    if (context->partFile != nullptr) std::fclose(context->partFile);
+    if (context->partFile != nullptr) {
+        // A part file the run did not finish is nobody's.
+        std::fclose(context->partFile);
+        ::unlink(context->partFilePath);
+    }
     SettleRunFiles(context, chunk->lastStatus);
     ReleaseCloseTags(context);
     ReleaseStyleRules(context);
@@ -183,23 +189,33 @@ void ClearSessionResult(RARIvoSession* session) {
     session->textResultLength = 0;
 }
 
-// Closes the part file and attaches it to the note as "$FILE"; the file is
-// deleted once attached, kept (and the host told why) when attaching fails.
+// Closes the part file and attaches it to the note as "$FILE". A part
+// file that could not be written whole, or attached, fails the run with a
+// message and is not attached; the file on disk goes in every case.
 void AttachPartFile(ZervaRTChunk* chunk, XMLGenContext* context, char* resultName) {
-    std::fflush(context->partFile);
-    std::fclose(context->partFile);
+    std::FILE* file = context->partFile;
     context->partFile = nullptr;
-    const plat::STATUS status = plat::NoteAttachFile(chunk->item->noteHandle, "$FILE", 5, context->partFilePath,
-                                                     context->partFileName, kAttachFlags);
-    if (status != plat::NOERROR) {
-        char text[1024];
-        plat::StatusText(status, text, sizeof text);
-        ShowHostMessage(text);
+    int error = context->fileError;
+    errno = 0;
+    if (error == 0 && (std::fflush(file) != 0 || std::ferror(file) != 0)) error = errno != 0 ? errno : EIO;
+    if (std::fclose(file) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        ShowFileNotWritten(context->partFilePath, std::strerror(error));
+        chunk->lastStatus = kFileNotWritten;
+    } else {
+        const plat::STATUS status = plat::NoteAttachFile(chunk->item->noteHandle, "$FILE", 5, context->partFilePath,
+                                                         context->partFileName, kAttachFlags);
+        if (status != plat::NOERROR) {
+            char text[1024];
+            plat::StatusText(status, text, sizeof text);
+            ShowHostMessage(text);
+            chunk->lastStatus = status & kStatusMask;
+        } else if (resultName != nullptr) {
+            std::strcpy(resultName, context->partFileName);
+        }
     }
-    // The file on disk has a name of this run's that no one else knows: it
-    // goes whether it could be attached or not.
+    // The file on disk has a name of this run's that no one else knows.
     ::unlink(context->partFilePath);
-    if (resultName != nullptr) std::strcpy(resultName, context->partFileName);
 }
 
 } // namespace
@@ -218,16 +234,13 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
     context->session = session;
 
     if (buffer != nullptr && capacity != nullptr && *capacity > 0) {
-        context->buffer = buffer;
-        context->capacity = *capacity;
-        context->callerBuffer = 1;
-        std::memset(buffer, 0, *capacity);
+        UseCallerBuffer(context, buffer, *capacity);
     } else {
         context->buffer = static_cast<char*>(QuorbelAllocate(session, __LINE__, kSourceName, kBlockSize, 1));
         if (context->buffer == nullptr) return;
         context->capacity = kBlockSize;
+        context->writePosition = context->buffer;
     }
-    context->writePosition = context->buffer;
     if (options != nullptr && options[0] != '\0') {
         const std::size_t length = optionsLength > 0 ? strnlen(options, optionsLength) : std::strlen(options);
         context->optionText =
@@ -248,7 +261,10 @@ void ZervaRTChunk::GenerateXML(int unused, int mimeMode, const char* extraDefini
     context->commentDay = local.tm_mday;
     context->commentYear = local.tm_year + 1900;
 
-    if (ReadGenerationOptions(context) != kOK) return;
+    if (const STATUS read = ReadGenerationOptions(context); read != kOK) {
+        lastStatus = read;
+        return;
+    }
     WritePrologue(this, context, extraDefinition);
     ItemRecordList* marked = nullptr;
     DelimitedMarks* marks = nullptr;
@@ -345,7 +361,8 @@ void ZervaRTChunk::GenerateHTMLToMime(int unused, int mimeMode, const char* form
             // The run's last text: its last line ends here.
             FlushOutput(context, 1);
             std::fflush(file);
-        } else if (context->partFile != nullptr) {
+            if (lastStatus == kOK) lastStatus = context->keptStatus;
+        } else if (context->partFile != nullptr && lastStatus == kOK) {
             AttachPartFile(this, context, resultName);
         }
     }

@@ -387,12 +387,18 @@ STATUS ReadOutputToEvent(OptionReader& reader, const OptionRow& row) {
     return kOK;
 }
 
+// A value longer than the path's buffer is refused, with a message, rather
+// than cut into another path.
 STATUS ReadBasePathname(OptionReader& reader, const OptionRow& row) {
     XMLGenContext* context = reader.context;
-    if (reader.Get(row.keyword)) {
-        std::strncpy(context->basePathname, reader.Value(), sizeof context->basePathname - 1);
-        context->basePathname[sizeof context->basePathname - 1] = '\0';
+    if (!reader.Get(row.keyword)) return kOK;
+    const std::size_t length = std::strlen(reader.Value());
+    if (length >= sizeof context->basePathname) {
+        ReportRefusal(context->session, "the option %s is longer than the %zu bytes it may have; nothing generated",
+                      row.keyword, sizeof context->basePathname - 1);
+        return kArgumentError;
     }
+    std::memcpy(context->basePathname, reader.Value(), length + 1);
     return kOK;
 }
 

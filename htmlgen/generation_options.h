@@ -19,8 +19,9 @@ namespace talix {
 // then, for HTML and XHTML only, the other keywords, each in table order, so
 // that a later keyword overrides what a preset or the MIME mode set.
 // ImageHandling=RESOURCE with a database that cannot be opened sets the
-// chunk's error word 20017. Returns 0, or 263 when a tracked copy cannot be
-// made (the values read so far stay, the run ends).
+// chunk's error word 20017. Returns 0, 263 when a tracked copy cannot be
+// made, or 1028 (with a message) for a "BasePathname=" longer than its 255
+// bytes (the values read so far stay, the run ends).
 STATUS ReadGenerationOptions(XMLGenContext* context);
 
 // The value of a keyword the writers read from the option text themselves

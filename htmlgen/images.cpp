@@ -346,7 +346,7 @@ void WriteDiskSource(Picture* picture) {
     const std::size_t slash = path.rfind('/');
     int subfolderMade = 0;
     if (made && (slash == std::string::npos || slash <= directory.size() ||
-                 MakeRunFolder(context, path.substr(0, slash), &subfolderMade)))
+                 MakeRunSubfolder(context, directory, path.substr(0, slash), &subfolderMade)))
         ExportPicture(picture, path);
     Put(context, " src=\"" + AttributeValue(DiskSource(context, relative)) + "\"");
     WriteWAIAlt(picture, std::string("Unidentified ") + (picture->jpeg ? "jpeg" : "gif") + " image");

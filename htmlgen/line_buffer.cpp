@@ -115,12 +115,26 @@ void KeepText(XMLGenContext* context, std::uint32_t length) {
     context->flushMark = length;
 }
 
-// Writes text to the caller's file in the output character set.
-void WriteToCallerFile(const XMLGenContext* context, std::string_view lmbcs) {
+// Writes to the caller's file or the part file; the first failure is kept
+// (and nothing written after it), so that the run fails and says why.
+bool WriteToFile(XMLGenContext* context, std::FILE* file, std::string_view text) {
+    if (context->fileError != 0) return false;
+    errno = 0;
+    if (text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size()) return true;
+    context->fileError = errno != 0 ? errno : EIO;
+    return false;
+}
+
+// Writes text to the caller's file in the output character set. A write
+// that fails fails the run, with a message naming the file.
+void WriteToCallerFile(XMLGenContext* context, std::string_view lmbcs) {
     const OutputCharset charset(context->outputCharset);
     std::string text;
     charset.Append(lmbcs, &text);
-    std::fwrite(text.data(), 1, text.size(), context->callerFile);
+    if (WriteToFile(context, context->callerFile, text) || context->keptStatus != kOK) return;
+    context->keptStatus = kFileNotWritten;
+    const char* name = context->callerFileName != nullptr ? context->callerFileName : "";
+    ShowFileNotWritten(name, std::strerror(context->fileError));
 }
 
 // Replaces the buffer's content by text (which fits).
@@ -230,6 +244,14 @@ STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final) {
     return kOK;
 }
 
+void UseCallerBuffer(XMLGenContext* context, char* buffer, std::uint32_t capacity) {
+    context->buffer = buffer;
+    context->capacity = capacity;
+    context->callerBuffer = 1;
+    context->writePosition = buffer;
+    std::memset(buffer, 0, capacity);
+}
+
 STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
     const std::uint32_t length = TextLength(context);
@@ -242,7 +264,7 @@ STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
         if (context->callerFile != nullptr) {
             WriteToCallerFile(context, std::string_view(context->buffer, length));
         } else if (context->partFile != nullptr) {
-            std::fwrite(context->buffer, 1, length, context->partFile);
+            WriteToFile(context, context->partFile, std::string_view(context->buffer, length));
         } else if (event) {
             RaiseText(context, context->buffer, length);
         } else {
@@ -272,7 +294,7 @@ STATUS FlushXMLLineBuffer(XMLGenContext* context, int final) {
     if (context->callerFile != nullptr) {
         WriteToCallerFile(context, lines);
     } else if (context->partFile != nullptr) {
-        std::fwrite(lines.data(), 1, lines.size(), context->partFile);
+        WriteToFile(context, context->partFile, lines);
     } else if (event) {
         RaiseText(context, lines.data(), lines.size());
     } else {

@@ -91,6 +91,10 @@ STATUS MeasureXMLLineBuffer(XMLGenContext* context, int final);
 // "=0D=0A" elsewhere. Returns 0, or 263 when the encoded text would not fit
 // the buffer (the buffer then stays as it was).
 STATUS EncodeXMLLineBuffer(XMLGenContext* context, int final);
+// Makes the caller's buffer of capacity bytes (kept and freed by the
+// caller) the run's line buffer, cleared, the text starting at its
+// beginning.
+void UseCallerBuffer(XMLGenContext* context, char* buffer, std::uint32_t capacity);
 // Hands the text on (see the header comment). final: the last flush of a
 // run; it opens no part file and raises no event. The caller's file gets
 // the text in the output character set; lines that leave (to a file or an

@@ -297,9 +297,10 @@ void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string*
         const std::string utf8 = plat::LmbcsToNative(html);
         TidyParseRequest request;
         request.utf8 = utf8;
-        request.tagOpenings = static_cast<std::size_t>(std::count(utf8.begin(), utf8.end(), '<'));
+        request.bytes = utf8.size();
         TidyParseResult result;
-        if (ParseWithTidy(request, &result) == kOK && result.document != nullptr) {
+        const STATUS status = ParseWithTidy(request, &result);
+        if (status == kOK && result.document != nullptr) {
             std::string written;
             XhtmlWriter writer(context, *result.document, &written);
             writer.Write(result.document->Root());
@@ -307,6 +308,10 @@ void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string*
             if (holdsBlock != nullptr) *holdsBlock = writer.WroteBlock();
             return;
         }
+        // Markup past a bound of the parser is written as text, as markup
+        // that does not parse is.
+        if (status == kHtmlPastBound)
+            plat::LogLine(0, "Pass-through HTML written as text: %s", DescribeHtmlBound(result.bound).c_str());
     } catch (const std::bad_alloc&) {
     }
     escaper.Put(html, false, out);

@@ -19,11 +19,12 @@ namespace talix {
 // ASCII as the document's other text writes them. The tree's own html,
 // head and body elements (the parser's frame around a fragment) and an
 // empty title are left out; an element or attribute whose name XML does
-// not allow leaves its content or is dropped. Text that cannot be parsed
-// is written as escaped text. Never fails: the result is always appended
-// to *out. *holdsBlock (when given) tells whether the result holds a block
-// element or one of a head (a paragraph, division, list, table, heading,
-// style and the like): no inline element may hold it.
+// not allow leaves its content or is dropped. Text that cannot be parsed,
+// or is past a bound of the parser (markup_bounds.h: nesting, attributes,
+// fonts opened again; logged), is written as escaped text. Never fails: the
+// result is always appended to *out. *holdsBlock (when given) tells whether
+// the result holds a block element or one of a head (a paragraph, division,
+// list, table, heading, style and the like): no inline element may hold it.
 void PassthruAsXhtml(XMLGenContext* context, std::string_view html, std::string* out, bool* holdsBlock = nullptr);
 
 } // namespace talix

@@ -1,5 +1,7 @@
 #include "htmlgen/run_files.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <new>
 #include <vector>
@@ -21,6 +23,24 @@ bool MakeRunFolder(XMLGenContext* context, const std::string& folder, int* made)
     }
     if (*made < 0) KeepStatus(context, kArgumentError);
     return *made > 0;
+}
+
+bool MakeRunSubfolder(XMLGenContext* context, const std::string& base, const std::string& folder, int* made) {
+    if (!MakeRunFolder(context, folder, made)) return false;
+    for (std::size_t at = folder.find('/', base.size() + 1);; at = folder.find('/', at + 1)) {
+        const std::string step = folder.substr(0, at);
+        struct stat info {};
+        const bool link = ::lstat(step.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+        if (link) {
+            const std::string text = "cannot write in the folder '" + step + "': it is " +
+                                     (S_ISLNK(info.st_mode) ? "a symbolic link" : "not a folder");
+            ShowHostMessage(text.c_str());
+            *made = -1;
+            KeepStatus(context, kArgumentError);
+            return false;
+        }
+        if (at == std::string::npos) return true;
+    }
 }
 
 STATUS WriteRunFile(XMLGenContext* context, const std::string& path, const std::function<STATUS()>& write) {

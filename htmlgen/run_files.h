@@ -18,6 +18,13 @@ namespace talix {
 // failure kept for the run, when it cannot be made.
 bool MakeRunFolder(XMLGenContext* context, const std::string& folder, int* made);
 
+// Makes a sub-folder of the run's folder base (folder lies below it) as
+// MakeRunFolder does, then makes sure that each folder below base on the way
+// is a folder itself and no symbolic link, so that the files made in it stay
+// under base. False, with a message naming it and the failure kept for the
+// run, when one is not.
+bool MakeRunSubfolder(XMLGenContext* context, const std::string& base, const std::string& folder, int* made);
+
 // Writes a file of the run: write makes it anew (core/folder_file.h) and
 // returns its status, which the run keeps and which is returned. The name
 // is remembered when nothing had it before.

@@ -251,13 +251,21 @@ constexpr std::size_t kShortStretch = 16;
 // The length of a character by its first byte, found without a table
 // look-up: where the next character starts waits for it, character after
 // character, and a load is the slowest step of that chain (a byte from 0x20
-// up is told by a test the processor predicts, one below by shifts). The
+// up and the Unicode group's byte are told by tests the processor predicts,
+// another below 0x20 by shifts). The
 // characters of two and three bytes start with a group byte below 0x20;
 // every byte from 0x20 up is a character of its own.
 class CharacterLengths {
+    static constexpr std::uint8_t kUnicodeGroup = 0x14;
+
 public:
     CharacterLengths() : below20_(Below20()) {}
-    std::size_t Of(std::uint8_t first) const { return first < 0x20 ? (below20_ >> (2 * first)) & 3 : 1; }
+    std::size_t Of(std::uint8_t first) const {
+        if (first >= 0x20) return 1;
+        // The Unicode group's byte starts most characters outside Latin-1.
+        if (first == kUnicodeGroup) [[likely]] return 3;
+        return (below20_ >> (2 * first)) & 3;
+    }
 
 private:
     // Two bits for each byte below 0x20.
@@ -501,8 +509,7 @@ private:
                 // plain text, which takes them faster.
                 while (at < block) {
                     std::uint8_t c = bytes[at];
-                    std::uint8_t kind = kinds[c];
-                    if (kind == PlainCharacters::kPlainKind) {
+                    if (kinds[c] == PlainCharacters::kPlainKind) {
                         // The plain characters from at, each stored as it is
                         // counted (the room left holds sixteen): what is
                         // stored of a stretch left to the plain writer is
@@ -522,9 +529,9 @@ private:
                         // text does).
                         if (at >= block) continue;
                         c = bytes[at];
-                        kind = kinds[c];
                     }
-                    if (kind != PlainCharacters::kEncodedKind) break;
+                    // Only a character written as an entity or reference has
+                    // an entry: one of another kind goes to the steps below.
                     const StoredEncoding* known = encodings->FindWhole(bytes + at);
                     if (known == nullptr) break;
                     // The entry whole: its count lands past what it

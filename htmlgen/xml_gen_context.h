@@ -421,6 +421,7 @@ struct XMLGenContext : GenerationWalkState {
     std::FILE* partFile = nullptr;           // the part file being written, or none
     char partFileName[128] = {};             // "MP<part>_<sequence>.htm"
     char partFilePath[400] = {};             // the temporary directory and the name
+    int fileError = 0;                       // the first failed write to either file (errno); none after it
 
     // ---- Option values (htmlgen/generation_options.h) --------------------
     std::uint32_t switchWords[kSwitchWords - 1] = {};   // switch words 1 to 6

@@ -147,20 +147,17 @@ StartAction StartBlockParagraph(BuildContext* context, HTMLImportContext* import
     ReplaceCellDefinition(import, node);
     ApplyParagraphStyle(context, image);
 
-    STATUS status = kOK;
     if (firstInBody) {
         import->firstBlockInBody = 1;
     } else if (import->insertAfter == nullptr || import->insertAfter->signature != kSigParagraph) {
-        status = AppendParagraphRecord(context);
+        KeepFailure(import, AppendParagraphRecord(context));
     }
     SetReferenceId(context, id);
     FitToCell(context, import, image);
-    status = AppendDefinitionRecord(context, image);
-    status = AppendReferenceRecord(context);
-    const STATUS border = AppendBorder(context, import, node);
-    if (border != kOK) status = border;
-    status = AppendEmptyRun(context, import);
-    import->status = status;
+    KeepFailure(import, AppendDefinitionRecord(context, image));
+    KeepFailure(import, AppendReferenceRecord(context));
+    KeepFailure(import, AppendBorder(context, import, node));
+    KeepFailure(import, AppendEmptyRun(context, import));
     import->textSinceParagraph = 0;
     return StartAction::kWalkChildren;
 }

@@ -122,7 +122,7 @@ bool SectionFromHeader(BuildContext* context, HTMLImportContext* import, const H
     } else {
         text = title;
     }
-    import->status = OpenReplySection(context, text);
+    KeepFailure(import, OpenReplySection(context, text));
     // What follows goes into the section: after the last text run (or end
     // record) before the section's closing records.
     CDRecordNode* at = import->lastAdded;
@@ -160,7 +160,7 @@ void SectionFromReply(BuildContext* context, HTMLImportContext* import, const Ht
     while (!line.empty() && (css::IsBlank(line.back()) || line.back() == ',')) line.pop_back();
     const std::string_view withoutOn = std::string_view(line).substr(line.size() < 3 ? line.size() : 3);
     const std::string title = sender + "---" + std::string(withoutOn) + "---" + line + ", wrote:";
-    import->status = OpenReplySection(context, title);
+    KeepFailure(import, OpenReplySection(context, title));
 
     // What follows goes into the section: after the nearest cell, definition
     // or text run before its closing records.
@@ -190,7 +190,7 @@ BlockPreamble RunBlockPreamble(BuildContext* context, HTMLImportContext* import,
         // A hidden layer is left out; its content is kept all the same.
         const StyleValue visibility = FindStyleValue(node, "visibility", &import->styleRules1, &import->styleRules2);
         if (!visibility.has_value() || !StartsWithNoCase(*visibility, "hid"))
-            import->status = ConvertLayerFromHTML(context, import, node);
+            KeepFailure(import, ConvertLayerFromHTML(context, import, node));
         return BlockPreamble::kNoParagraph;
     }
     if (!division) return BlockPreamble::kMakeParagraph;
@@ -209,7 +209,7 @@ void StartPassthruSpan(BuildContext* context, HTMLImportContext* import, HtmlNod
     std::uint8_t record[kPassThroughRecordLength] = {};
     WriteWord(record, kSigHtmlBegin);
     WriteWord(record + 2, kPassThroughRecordLength);
-    import->status = AppendRecord(record, kSigHtmlBegin, sizeof record, &context->output);
+    KeepFailure(import, AppendRecord(record, kSigHtmlBegin, sizeof record, &context->output));
 }
 
 } // namespace talix

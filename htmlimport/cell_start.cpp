@@ -319,7 +319,8 @@ void CellStart::BackgroundImage() {
         std::memcpy(record.data() + kIdNameFixedLength, style.data(), style.size());
         record.resize(length);
     }
-    import_->status = AppendRecord(record.data(), signature, static_cast<std::uint32_t>(record.size()), &context_->output);
+    KeepFailure(import_,
+                AppendRecord(record.data(), signature, static_cast<std::uint32_t>(record.size()), &context_->output));
     if (signature == kSigTableCellIdName) StepBackFrom(import_, signature);
 }
 
@@ -345,7 +346,7 @@ void CellStart::BackgroundColour() {
     WriteWord(cell_->bytes + kCellColor, index);
     cell_->bytes[kCellFlags] = static_cast<std::uint8_t>(cell_->bytes[kCellFlags] | kCellColored);
     if (tracing) plat::LogLine(0, "After FSV-#10");
-    import_->status = AppendColorRecord(static_cast<std::uint8_t>(kSigTableCellColor), rgb, 0, &context_->output);
+    KeepFailure(import_, AppendColorRecord(static_cast<std::uint8_t>(kSigTableCellColor), rgb, 0, &context_->output));
     StepBackFrom(import_, kSigTableCellColor);
 }
 
@@ -358,8 +359,8 @@ void CellStart::HeaderScope() {
         const bool byColumn = ContainsNoCase(scope, "col");
         kind = byRow && byColumn ? kScopeBoth : (byRow ? kScopeRow : kScopeColumn);
     }
-    import_->status = AppendSmallFixedRecord(static_cast<std::uint8_t>(kSigTableCellDataFlags), kind, kScopeMark,
-                                             &context_->output);
+    KeepFailure(import_, AppendSmallFixedRecord(static_cast<std::uint8_t>(kSigTableCellDataFlags), kind, kScopeMark,
+                                                &context_->output));
     StepBackFrom(import_, kSigTableCellDataFlags);
 }
 
@@ -385,7 +386,7 @@ void BreakBefore(BuildContext* context, HTMLImportContext* import, const HtmlNod
                  std::uint16_t reference) {
     if (cell->firstChild == nullptr) return;
     if (reference != 0) SetReferenceId(context, reference);
-    import->status = AppendParagraphBreak(context, import);
+    KeepFailure(import, AppendParagraphBreak(context, import));
 }
 
 // The reference of a grid cell's paragraph: the last one before its end.
@@ -443,8 +444,8 @@ StartAction StartTableCellFromHTML(BuildContext* context, HTMLImportContext* imp
     if (level->tabbed && node->prev == nullptr && row != nullptr && row->prev != nullptr) {
         char label[kTabLabelSize] = {};
         if (FindTableTabMarker(import, row->prev, label, sizeof label) != 0) {
-            import->status = AppendNamedRecord(kTabLabelNumber, label, static_cast<std::uint32_t>(std::strlen(label)),
-                                               &context->output);
+            KeepFailure(import, AppendNamedRecord(kTabLabelNumber, label,
+                                                  static_cast<std::uint32_t>(std::strlen(label)), &context->output));
             StepBackFrom(import, kSigTableLabel);
         }
     }

@@ -81,6 +81,9 @@ public:
     SheetScanner(std::string_view text, CSSRuleList* rules, const char* messagePrefix)
         : text_(text), rules_(rules), prefix_(messagePrefix) {}
 
+    // A rule could not be kept.
+    bool Lost() const { return lost_; }
+
     void Run() {
         while (at_ < text_.size()) {
             const char c = text_[at_];
@@ -185,12 +188,14 @@ private:
             if (!block.empty() && block.size() <= kMaxDeclarationText) rule->declarationText.emplace(block);
             rules_->Append(std::move(rule));
         } catch (const std::bad_alloc&) {
-            // The rule is lost; the scan goes on.
+            // The rule is lost; the scan goes on, and says so at its end.
+            lost_ = true;
         }
     }
 
     std::string_view text_;
     std::size_t at_ = 0;
+    bool lost_ = false;
     CSSRuleList* rules_;
     const char* prefix_;
 };
@@ -257,8 +262,9 @@ STATUS ParseCSSRules(HTMLImportContext* import, const char* text, std::size_t le
     if (import == nullptr) return kArgumentError;
     if (text == nullptr || length == 0) return kOK;
     const char* prefix = import->session != nullptr ? import->session->messagePrefix : "Talix";
-    SheetScanner(std::string_view(text, length), &import->styleRules1, prefix).Run();
-    return kOK;
+    SheetScanner scanner(std::string_view(text, length), &import->styleRules1, prefix);
+    scanner.Run();
+    return scanner.Lost() ? kOutOfMemory : kOK;
 }
 
 } // namespace talix

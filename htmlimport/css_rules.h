@@ -143,7 +143,7 @@ const CSSRule* CSSRuleList::FirstCandidate(const HtmlNode* element, const std::s
 // block. The at-rules "@import", "@media", "@charset" and "@font-face" each
 // show "<prefix>: Ignoring @<name> rules for now" through the host's message
 // procedure. A rule that cannot be allocated is lost; the scan goes on.
-// Returns 0 (1028 without a context).
+// Returns 0, 263 when a rule was lost (1028 without a context).
 STATUS ParseCSSRules(HTMLImportContext* import, const char* text, std::size_t length);
 
 // Reads the style sheet a link element names into the context's first rule
@@ -159,8 +159,9 @@ STATUS ParseCSSRules(HTMLImportContext* import, const char* text, std::size_t le
 // left out. The sheet is read whole (as UTF-8, into the platform's text):
 // tabs and line breaks become blanks, runs of blanks one blank, comments are
 // dropped, and the text is handed to ParseCSSRules once.
-// Returns 0 (also when nothing is read), 259 when the sheet cannot be read,
-// 263 when memory runs out or the sheet is larger than the import takes.
+// Returns 0 (also when nothing is read), 259 when the sheet cannot be read
+// (also when it is larger than the import takes; left out, logged), 263
+// when memory runs out.
 STATUS LoadLinkedStyleSheet(HTMLImportContext* import, const HtmlNode* link);
 
 } // namespace talix

@@ -107,7 +107,7 @@ void CloseTable(BuildContext* context, HTMLImportContext* import, const HtmlNode
     if (saved != 0 && !IsBlockElement(parent) && !IsBlockElement(node->next)) {
         SetReferenceId(context, saved);
         const std::uint32_t kept = import->textSinceParagraph;
-        import->status = AppendParagraphBreak(context, import);
+        KeepFailure(import, AppendParagraphBreak(context, import));
         import->textSinceParagraph = kept;
     }
     saved = 0;
@@ -130,7 +130,7 @@ void CloseDiv(BuildContext* context, HTMLImportContext* import, const HtmlNode* 
     SetReferenceId(context, id);
     AppendReferenceRecord(context);
     // The run of a division's end takes the writer's default font.
-    import->status = AddImportTextRecord("", 0, nullptr, import);
+    KeepFailure(import, AddImportTextRecord("", 0, nullptr, import));
     import->textSinceParagraph = 0;
 }
 
@@ -164,7 +164,7 @@ void CloseHeading(BuildContext* context, HTMLImportContext* import, const HtmlNo
     if (next == nullptr || next->Is(HtmlTag::kDiv) || next->Is(HtmlTag::kP) || next->Is(HtmlTag::kBlockquote) ||
         next->Is(HtmlTag::kTable) || next->Is(HtmlTag::kCenter) || IsHeading(next))
         return;
-    import->status = AppendParagraphBreak(context, import);
+    KeepFailure(import, AppendParagraphBreak(context, import));
 }
 
 void CloseBlockquote(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
@@ -175,7 +175,7 @@ void CloseBlockquote(BuildContext* context, HTMLImportContext* import, const Htm
     ParagraphUnlessFirstInBody(context, import, node);
     AppendNewDefinition(context, import, kUndoQuoteIndent, ParagraphReset::kFlagWordsOnly);
     AppendReferenceRecord(context);
-    import->status = AppendEmptyRun(context, import);
+    KeepFailure(import, AppendEmptyRun(context, import));
     import->textSinceParagraph = 0;
 }
 
@@ -193,7 +193,7 @@ void CloseParagraph(BuildContext* context, HTMLImportContext* import, const Html
         else SetReferenceId(context, ReadWord(context->paragraphDefinition + 4));
     }
     AppendReferenceRecord(context);
-    import->status = AppendEmptyRun(context, import);
+    KeepFailure(import, AppendEmptyRun(context, import));
     import->textSinceParagraph = 0;
 }
 
@@ -235,7 +235,7 @@ void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* no
     } else if (node->Is(HtmlTag::kPre)) {
         import->inPre = 0;
     } else if (node->Is(HtmlTag::kDl)) {
-        import->status = AppendLineBreak(context, import);
+        KeepFailure(import, AppendLineBreak(context, import));
     }
     if (tracing) plat::LogLine(0, "POSTPROCESS StartTag done with %s", node->name);
 }

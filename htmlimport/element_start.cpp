@@ -68,31 +68,27 @@ int HeadingLevel(const HtmlNode* node) {
 bool IsBlockElement(const HtmlNode* node) { return node != nullptr && node->IsElement() && IsBlockWithBreak(node->tag); }
 
 // Nothing after text (or at the end of the records), else an empty run.
-STATUS EmptyRunUnlessAfterText(BuildContext* context, HTMLImportContext* import, bool* wrote) {
+void EmptyRunUnlessAfterText(BuildContext* context, HTMLImportContext* import) {
     const CDRecordNode* at = import->insertAfter;
-    *wrote = !(at == nullptr || IsTextRun(at));
-    return *wrote ? AppendEmptyRun(context, import) : kOK;
+    if (at != nullptr && !IsTextRun(at)) AppendEmptyRun(context, import);
 }
 
 void LineBreak(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     if (import->textSinceParagraph >= kLongParagraph) {
         AppendParagraphBreak(context, import);
-        import->status = kOK;
         return;
     }
     const HtmlNode* parent = node->parent;
-    bool wrote = true;
     const bool firstInDiv =
         parent != nullptr && node->prev == nullptr &&
         (parent->Is(HtmlTag::kDiv) ||
          (parent->Is(HtmlTag::kSpan) && parent->prev == nullptr && parent->parent != nullptr &&
           parent->parent->Is(HtmlTag::kDiv)));
     if (firstInDiv || IsBlockElement(node->next)) {
-        EmptyRunUnlessAfterText(context, import, &wrote);
+        EmptyRunUnlessAfterText(context, import);
     } else {
         AppendLineBreak(context, import);
     }
-    if (wrote) import->status = kOK;
 }
 
 void FontElement(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
@@ -127,16 +123,34 @@ void StyleElement(HTMLImportContext* import, const HtmlNode* node) {
         import->inStyleElement = 1;
 }
 
+// A link or picture the conversion could not make is left out (a link's
+// text stays), and the log says which; it ends no import. Memory running
+// out for a link is the import's failure; for a picture, 263 is also the
+// builders' answer to too little image data, and the picture is left out
+// (memory running out for its records is kept by the record list all the
+// same).
+void LeftOutUnlessMade(HTMLImportContext* import, const HtmlNode* node, const char* what, const char* attribute,
+                       STATUS status, bool outOfMemoryFails) {
+    if (status == kOK) return;
+    if (status == kOutOfMemory && outOfMemoryFails) {
+        KeepFailure(import, status);
+        return;
+    }
+    const char* named = AttributeValue(node, attribute);
+    plat::LogLine(0, "%s '%.200s' left out (status %u)", what, named != nullptr ? named : "",
+                  static_cast<unsigned>(status));
+}
+
 void Link(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (import->hotspotOpen != 0) {
         const bool named = FindAttribute(node, "name") != nullptr;
         if (!named || FindAttribute(node, "href") != nullptr) return;
     }
-    import->status = ConvertLinkFromHTML(context, import, node);
+    LeftOutUnlessMade(import, node, "Link", "href", ConvertLinkFromHTML(context, import, node), true);
 }
 
 // The body's class (so that rules for the item's body apply) and its page
-// colour.
+// colour (written to the note when the import has worked, WritePaperColor).
 void Body(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     ZervaRTItem* item = context->output.item;
     if (FindAttribute(node, "class") == nullptr && import->document != nullptr) {
@@ -159,14 +173,7 @@ void Body(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     if (stored == nullptr || length > sizeof import->paperColorData) return;
     std::memcpy(import->paperColorData, stored, length);
     import->paperColorLength = length;
-    // One page colour: an earlier one of the note gives way.
-    const plat::WORD nameLength = static_cast<plat::WORD>(std::strlen(kPaperColorEx));
-    plat::ItemDelete(item->noteHandle, kPaperColorEx, nameLength);
-    import->status = plat::ItemAppend(item->noteHandle, kPaperColorFlags, kPaperColorEx, nameLength, kPaperColorType,
-                                      import->paperColorData, length);
     import->paperColor = index;
-    const plat::NUMBER number = import->paperColor;
-    import->status = plat::ItemSetNumber(item->noteHandle, kPaperColor, &number);
 }
 
 bool IsCellElement(const HtmlNode* node) { return node != nullptr && (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh)); }
@@ -224,7 +231,6 @@ void Heading(BuildContext* context, HTMLImportContext* import, const HtmlNode* n
     SetCurrentImportFont(context, font);
     AppendEmptyRun(context, import);
     import->textSinceParagraph = 0;
-    import->status = kOK;
 }
 
 void HorizontalRule(BuildContext* context, HTMLImportContext* import) {
@@ -237,9 +243,8 @@ void HorizontalRule(BuildContext* context, HTMLImportContext* import) {
     WriteWord(record + 10, kRuleHeight);
     WriteWord(record + 12, kRuleColor);
     WriteWord(record + 14, kRuleColor);
-    import->status = AppendRecord(record, kSigHorizontalRule, sizeof record, &context->output);
+    KeepFailure(import, AppendRecord(record, kSigHorizontalRule, sizeof record, &context->output));
     AppendEmptyRun(context, import);
-    import->status = kOK;
 }
 
 } // namespace
@@ -252,7 +257,12 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
     case HtmlTag::kFont: FontElement(context, import, node); break;
     case HtmlTag::kStyle: StyleElement(import, node); break;
     case HtmlTag::kA: Link(context, import, node); break;
-    case HtmlTag::kLink: import->status = LoadLinkedStyleSheet(import, node); break;
+    case HtmlTag::kLink: {
+        // A style sheet that cannot be read is left out (the log says why).
+        const STATUS sheet = LoadLinkedStyleSheet(import, node);
+        if (sheet != kNoHtmlInput) KeepFailure(import, sheet);
+        break;
+    }
     case HtmlTag::kHead: import->inHead = 1; break;
     case HtmlTag::kBody: Body(context, import, node); break;
     case HtmlTag::kScript: return StartAction::kSkipChildren;
@@ -266,7 +276,7 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
         if (import->skipNextImage != 0) {
             import->skipNextImage = 0;
         } else {
-            import->status = ConvertImageFromHTML(context, import, node);
+            LeftOutUnlessMade(import, node, "Picture", "src", ConvertImageFromHTML(context, import, node), false);
         }
         break;
     case HtmlTag::kHr: HorizontalRule(context, import); break;
@@ -280,17 +290,27 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
     case HtmlTag::kPre:
         import->inPre = 1;
         AppendParagraphBreak(context, import);
-        import->status = kOK;
         break;
     case HtmlTag::kDl:
         AppendLineBreak(context, import);
-        import->status = kOK;
         break;
     default:
         if (const int level = HeadingLevel(node)) Heading(context, import, node, level, memo);
         break;
     }
     return StartAction::kWalkChildren;
+}
+
+void WritePaperColor(BuildContext* context, HTMLImportContext* import) {
+    ZervaRTItem* item = context->output.item;
+    if (import->paperColorLength == 0 || item == nullptr) return;
+    // One page colour: an earlier one of the note gives way.
+    const plat::WORD nameLength = static_cast<plat::WORD>(std::strlen(kPaperColorEx));
+    plat::ItemDelete(item->noteHandle, kPaperColorEx, nameLength);
+    KeepFailure(import, plat::ItemAppend(item->noteHandle, kPaperColorFlags, kPaperColorEx, nameLength,
+                                         kPaperColorType, import->paperColorData, import->paperColorLength));
+    const plat::NUMBER number = import->paperColor;
+    KeepFailure(import, plat::ItemSetNumber(item->noteHandle, kPaperColor, &number));
 }
 
 } // namespace talix

@@ -48,4 +48,9 @@ StartAction StartBlockParagraph(BuildContext* context, HTMLImportContext* import
 void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
                             const ElementMemo& memo);
 
+// Writes the page colour the body gave ("$PaperColorEx" and "$PaperColor"
+// of the note), once the walk has worked; a failure is kept as the
+// import's.
+void WritePaperColor(BuildContext* context, HTMLImportContext* import);
+
 } // namespace talix

@@ -159,7 +159,7 @@ std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& val
 // The font colour text, cut to kFontColorChars characters (every run of a
 // kept font copies it, so without formatting).
 void CopyFontColor(HTMLImportContext* import, const char* value) {
-    constexpr std::size_t kLongest = std::min<std::size_t>(kFontColorChars, sizeof(HTMLImportView::fontColorText) - 1);
+    constexpr std::size_t kLongest = std::min<std::size_t>(kFontColorChars, sizeof(HTMLImportContext::fontColorText) - 1);
     const std::size_t length = strnlen(value, kLongest);
     std::memcpy(import->fontColorText, value, length);
     import->fontColorText[length] = '\0';

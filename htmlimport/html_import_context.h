@@ -1,9 +1,9 @@
 // The state of one HTML import: made by an import entry point, filled with
 // the import's options, given the parsed tree by a parser driver, read and
 // written by the walk, and released before the entry point returns. While
-// it exists the running operation's record output points at it, so that
-// every record built for the import goes to the import's own record list
-// instead of the item.
+// it converts, the running operation's record output has it as its
+// collector, so that every record built for the import goes to the
+// import's own record list instead of the item.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,6 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "builders/html_import_view.h"
 #include "core/font_spec.h"
 #include "core/record_list.h"
 #include "htmlimport/css_rules.h"
@@ -43,10 +42,13 @@ constexpr std::uint16_t kUtf8Charset = 171;
 // The list levels whose paragraph definition the import remembers; a list
 // nested deeper takes the deepest level's.
 constexpr int kImportListLevels = 32;
+// The longest colour a font element or a link gives the font text; the
+// font text has room for that colour and the words a link adds after it
+// (decoration, size, style and weight).
+constexpr int kFontColorChars = 63;
+constexpr int kFontColorTextSize = 128;
 
-// The import's text node and hotspot font, which the record builders read,
-// come first (builders/html_import_view.h).
-struct HTMLImportContext : HTMLImportView {
+struct HTMLImportContext {
     RARIvoSession* session = nullptr;
 
     // ---- The parse ------------------------------------------------------------
@@ -154,8 +156,10 @@ struct HTMLImportContext : HTMLImportView {
     // layer sits in a box of its own, so the page's one-inch left margin is
     // not added to its offsets (see CalcParagraphFromHTML).
     std::uint16_t layerLevel = 0;
-    // The status of the walk's last record call.
-    std::uint16_t status = 0;
+    // The first failure the import met (KeepFailure): once it is set the
+    // walk stops, nothing is handed on to the item, and it is the import's
+    // result. Out of memory for a record is one too.
+    std::uint16_t failure = 0;
     // The first failure of the hand-on of the records to the item.
     std::uint16_t handOnStatus = 0;
     // The import's first block starts the body (the hand-on passes it on as
@@ -166,9 +170,6 @@ struct HTMLImportContext : HTMLImportView {
     // length of the walk; null outside it).
     WalkMemo* walkMemo = nullptr;
 
-    // The first status of a record the import could not keep (out of
-    // memory): the conversion reports it even when later records went in.
-    std::uint16_t lostRecordStatus = 0;
     // The Notes character set the HTML names ("charset=" of the options, else
     // a content-type meta element of the head); the tree's text is already
     // the platform's own.
@@ -194,6 +195,10 @@ struct HTMLImportContext : HTMLImportView {
     // The universal id of the default view of the item's database as 32
     // upper-case hexadecimal digits; filled by the first link that needs it.
     char defaultViewId[33] = {};
+    // The font text of a hotspot: the colour of a font element or of a
+    // link, with the words a link adds; the text of a URL link takes it in
+    // place of the item's URL font when not empty.
+    char fontColorText[kFontColorTextSize] = {};
     // The point size of the open heading, 0 outside headings.
     std::uint16_t headingSize = 0;
 
@@ -238,5 +243,11 @@ struct HTMLImportContext : HTMLImportView {
     HTMLImportContext(const HTMLImportContext&) = delete;
     HTMLImportContext& operator=(const HTMLImportContext&) = delete;
 };
+
+// Keeps a status of a step of the import: the first failure stays (a later
+// success or failure replaces nothing), a success changes nothing.
+inline void KeepFailure(HTMLImportContext* import, std::uint16_t status) {
+    if (status != 0 && import->failure == 0) import->failure = status;
+}
 
 } // namespace talix

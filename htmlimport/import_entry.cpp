@@ -6,6 +6,7 @@
 #include "builders/build_context.h"
 #include "builders/record_output.h"
 #include "core/chunk_work_state.h"
+#include "core/host_message.h"
 #include "core/paragraph_def.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/import_options.h"
@@ -59,9 +60,15 @@ STATUS NoInput(BuildContext* context, STATUS status) {
 }
 
 // Converts the parsed tree and maps the conversion's result.
+// HTML the parser found errors in is refused whole: the message says so,
+// since the status alone (257) does not.
 STATUS Convert(BuildContext* context, HTMLImportContext* import) {
     AttachImport(&context->output, import);
-    return ConversionStatus(ConvertHTMLTreeToRichText(kParserWords, context, import));
+    const std::uint32_t result = ConvertHTMLTreeToRichText(kParserWords, context, import);
+    if (result == kParserErrors)
+        ReportRefusal(import->session, "the HTML parser found %u error%s in this HTML; nothing imported",
+                      import->parseErrors, import->parseErrors == 1 ? "" : "s");
+    return ConversionStatus(result);
 }
 
 bool Usable(const BuildContext* context) { return context != nullptr && context->session != nullptr; }

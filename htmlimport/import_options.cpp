@@ -10,6 +10,7 @@
 #include <string>
 
 #include "builders/build_context.h"
+#include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/owned_text.h"
@@ -40,7 +41,27 @@ plat::DBHANDLE ItemDatabase(BuildContext* context) {
     return item != nullptr ? item->databaseHandle : 0;
 }
 
-void CopyBounded(char* target, std::size_t size, const char* text) { std::snprintf(target, size, "%s", text); }
+// (The path options are refused when they do not fit: see PathFits.)
+void CopyBounded(char* target, std::size_t size, const char* text) {
+    const std::size_t length = strnlen(text, size - 1);
+    std::memcpy(target, text, length);
+    target[length] = '\0';
+}
+
+// The room of a path option kept only as a tracked copy: less than the
+// session's option buffer holds, so that a value cut to fit it is told.
+constexpr std::size_t kTrackedPathRoom = RARIvoSession::kOptionValueCapacity - 2;
+constexpr std::size_t kImageViewSuffix = sizeof "/$QVIV" - 1;
+
+// A path option longer than the room kept for it is refused, with a message,
+// rather than cut into another path. The value has been read into value.
+bool PathFits(const char* value, std::size_t room) { return std::strlen(value) <= room; }
+
+STATUS RefuseLongPath(HTMLImportContext* import, const char* key, std::size_t room) {
+    ReportRefusal(import->session, "the option %s is longer than the %zu bytes it may have; nothing imported", key,
+                  room);
+    return kArgumentError;
+}
 
 // "Yes" and "NO", compared without regard to case: 1 and 0; -1 when the
 // option is absent or has another value.
@@ -67,7 +88,13 @@ STATUS ReadResourceDatabase(HTMLImportContext* import, BuildContext* context, co
     RARIvoSession* session = import->session;
     import->resourceDatabase = ItemDatabase(context);
     import->replicaIDOption[0] = '\0';
+    const bool viewGiven = GetOptionValue(options, "ImageView=", value, size) != 0;
+    if (viewGiven && !PathFits(value, kImportPathSize - 1))
+        return RefuseLongPath(import, "ImageView=", kImportPathSize - 1);
     const bool given = GetOptionValue(options, "DBResource=", value, size) != 0 && value[0] != '\0';
+    // The image view is made of the resource database's path when no view is given.
+    const std::size_t room = viewGiven ? kTrackedPathRoom : kImportPathSize - 1 - kImageViewSuffix;
+    if (given && !PathFits(value, room)) return RefuseLongPath(import, "DBResource=", room);
     if (!given) {
         if (GetOptionValue(options, "ImageView=", value, size) != 0) CopyBounded(import->imageView, kImportPathSize, value);
         else CopyBounded(import->imageView, kImportPathSize, "$QVIV");
@@ -133,6 +160,8 @@ STATUS ReadCommonImportOptions(HTMLImportContext* import, BuildContext* context,
     ReadFontSizes(import, options, value, size);
 
     const bool prefixGiven = GetOptionValue(options, "LocalResourcePrefix=", value, size) != 0 && value[0] != '\0';
+    if (prefixGiven && !PathFits(value, kTrackedPathRoom))
+        return RefuseLongPath(import, "LocalResourcePrefix=", kTrackedPathRoom);
     import->localResourcePrefix = QuorbelAllocateString(session, __LINE__, kPoolTag, prefixGiven ? value : "/images/", 0);
     if (import->localResourcePrefix == nullptr) return kOutOfMemory;
 
@@ -147,6 +176,9 @@ STATUS ReadEntryImportOptions(HTMLImportContext* import, const char* options, Im
     char* value = import->session->optionValue;
     const std::uint32_t size = RARIvoSession::kOptionValueCapacity;
 
+    // (The file import keeps its base path after the parse, SetFileImportDirectory.)
+    if (GetOptionValue(options, "BasePathname=", value, size) != 0 && !PathFits(value, kImportPathSize - 1))
+        return RefuseLongPath(import, "BasePathname=", kImportPathSize - 1);
     if (source == ImportSource::kFile) {
         if (YesNo(options, "ResolveDoclinks=", value, size) == 1) import->resolveDoclinks = 1;
         import->allowZeroSize = YesNo(options, "AllowZeroSize=", value, size) == 1 ? 1 : 0;

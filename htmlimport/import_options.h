@@ -20,7 +20,8 @@ enum class ImportSource : std::uint8_t {
 // The set-up all three entries share: the default font (also put into the
 // item's ready-made text run), "Size1=" to "Size7=", "LocalResourcePrefix=",
 // "DBResource=" with "ImageView=" and the replica option, and
-// "PreserveImageNotes=". Returns 0 or 263.
+// "PreserveImageNotes=". Returns 0, 263, or 1028 (with a message) for a
+// path option longer than the room kept for it.
 STATUS ReadCommonImportOptions(HTMLImportContext* import, BuildContext* context,
                                const char* options);
 
@@ -28,7 +29,8 @@ STATUS ReadCommonImportOptions(HTMLImportContext* import, BuildContext* context,
 // successful parse, the file import before parsing): "Duzuvore=",
 // "BasePathname=", "ResolveLocalResources=", "ResolveDoclinks=",
 // "AllowZeroSize=", "AutoAttachFiles=", "BlankAltString=", as far as the
-// entry knows them. Returns 0 or 263.
+// entry knows them (every entry refuses a "BasePathname=" longer than the
+// base path's 511 bytes). Returns 0, 263 or 1028 (with a message).
 STATUS ReadEntryImportOptions(HTMLImportContext* import, const char* options, ImportSource source);
 
 // Copies the caller's option string into the context's tracked option text,

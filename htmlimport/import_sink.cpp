@@ -1,6 +1,7 @@
-// The import record list: while an import runs, the append gate hands
-// every record here, into the import's own list; at the end of the import
-// the list is handed on, in order, through the gate into the item.
+// The import record list: while an import runs, it is the collector of the
+// record output, and every record built through the output comes here,
+// into the import's own list; at the end of the import the list is handed
+// on, in order, through the append gate into the item.
 #include "htmlimport/import_sink.h"
 
 #include <cstdlib>
@@ -22,16 +23,9 @@ namespace {
 
 constexpr const char* kSourceName = "html";
 
-// The sink's entries: the record output points only at the contexts of
-// running imports, so each view is an import's own context.
-HTMLImportContext* ImportOf(HTMLImportView* view) { return static_cast<HTMLImportContext*>(view); }
-
-STATUS TakeRecord(HTMLImportView* import, const void* record, std::uint16_t signature, std::uint32_t length) {
-    return AddImportRecord(record, signature, length, ImportOf(import));
-}
-
-STATUS WriteNodeText(BuildContext* context, HTMLImportView* import, void* textNode) {
-    return CalcFontFromHTML(context, ImportOf(import), textNode);
+// The collector's function: its owner is always an import's context.
+STATUS TakeRecord(void* owner, const void* record, std::uint16_t signature, std::uint32_t length) {
+    return AddImportRecord(record, signature, length, static_cast<HTMLImportContext*>(owner));
 }
 
 CDRecordNode* LastOf(CDRecordNode* node) {
@@ -59,7 +53,7 @@ CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLI
     CDRecordNode* node = import != nullptr ? NewStoreNode(nullptr, signature, length, import) : nullptr;
     if (node == nullptr) {
         LogOutOfMemory(kSourceName, __LINE__);
-        if (import != nullptr && import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        if (import != nullptr) KeepFailure(import, kOutOfMemory);
     }
     return node;
 }
@@ -115,7 +109,7 @@ STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_
     CDRecordNode* node = NewStoreNode(record, signature, length, import);
     if (node == nullptr) {
         LogOutOfMemory(kSourceName, __LINE__);
-        if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+        KeepFailure(import, kOutOfMemory);
         return kOutOfMemory;
     }
     LinkImportNode(node, import);
@@ -133,12 +127,12 @@ void FreeImportRecords(HTMLImportContext* import) {
 
 void AttachImport(RecordOutput* output, HTMLImportContext* import) {
     if (output == nullptr) return;
-    output->importSink = ImportSink{import, TakeRecord, WriteNodeText};
+    output->collector = RecordCollector{import, TakeRecord};
 }
 
 void DetachImport(RecordOutput* output, const HTMLImportContext* import) {
-    if (output != nullptr && import != nullptr && output->importSink.import == import)
-        output->importSink = ImportSink{};
+    if (output != nullptr && import != nullptr && output->collector.owner == import)
+        output->collector = RecordCollector{};
 }
 
 STATUS HandOnImportRecords(BuildContext* context, HTMLImportContext* import) {
@@ -153,7 +147,7 @@ STATUS HandOnImportRecords(BuildContext* context, HTMLImportContext* import) {
     std::uint32_t index = 0;
     for (CDRecordNode* node = first; node != nullptr; node = node->next) {
         node->index = ++index;
-        const STATUS status = AppendRecord(node->bytes, node->signature, EvenLength(node->length), output);
+        const STATUS status = AppendRecordToItem(node->bytes, node->signature, EvenLength(node->length), output);
         if (firstFailure == kOK) firstFailure = status;
         output->restartBody = 0;
     }

@@ -1,6 +1,7 @@
-// The HTML import as the rest of the system calls it: the record sink into
-// which the append gate hands every record built while an import runs, the
-// hand-on of those records to the item, and the import's entry points.
+// The HTML import as the rest of the system calls it: the record list that
+// collects every record built through the record output while an import
+// runs, the hand-on of those records to the item, and the import's entry
+// points.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +15,10 @@ namespace talix {
 struct BuildContext;
 struct RecordOutput;
 
-// Makes the import the sink of the record output: every record built
-// through it goes to the import's record list (AddImportRecord), and the
-// hotspot builders write a link's text through CalcFontFromHTML. Detaching
-// takes the import off again (nothing when another import, or none, is set).
+// Makes the import the collector of the record output: every record built
+// through it goes to the import's record list (AddImportRecord) and none
+// passes the append gate. Detaching takes the import off again (nothing
+// when another import, or none, is set).
 void AttachImport(RecordOutput* output, HTMLImportContext* import);
 void DetachImport(RecordOutput* output, const HTMLImportContext* import);
 
@@ -26,14 +27,14 @@ void DetachImport(RecordOutput* output, const HTMLImportContext* import);
 // record list: after the insertion cursor, which then moves onto it, or at
 // the end of the list. Returns 0, 263 when memory runs out (the list is
 // unchanged, "Out of memory at <line> in html" is logged, and the context
-// keeps 263 as its lostRecordStatus), or 1028 for a null context or record.
+// keeps 263 as its failure), or 1028 for a null context or record.
 STATUS AddImportRecord(const void* record, std::uint16_t signature, std::uint32_t length,
                                  HTMLImportContext* import);
 
 // The two steps of AddImportRecord, for records an import lays out in
 // place: a node owning zeroed bytes of the length (one more when it is odd),
 // or null when memory runs out (logged, and kept as the context's
-// lostRecordStatus); and the linking of a node by the list's rule (after
+// failure); and the linking of a node by the list's rule (after
 // the cursor, which moves onto it, else at the end), which also makes it
 // the context's lastAdded.
 CDRecordNode* NewImportNode(std::uint16_t signature, std::uint32_t length, HTMLImportContext* import);
@@ -65,10 +66,13 @@ void FreeImportRecords(HTMLImportContext* import);
 STATUS HandOnImportRecords(BuildContext* context, HTMLImportContext* import);
 
 // Converts the parsed tree of the import into records and hands them on,
-// then releases the tree. Returns 2 when the parser counted errors (nothing
-// is converted), else the first failure of the hand-on, else 1 when the
-// parser counted warnings, else the walk's status. With the parser keyword
-// "errors" nothing is converted either.
+// then releases the tree. The first failure of the conversion (out of
+// memory, a record or a conversion that could not be made; a style sheet
+// that cannot be read is left out instead) ends it: its records are
+// dropped and nothing reaches the item or the note. Returns 2 when the
+// parser counted errors (nothing is converted), else that failure, else the
+// first failure of the hand-on, else 1 when the parser counted warnings,
+// else 0. With the parser keyword "errors" nothing is converted either.
 std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, BuildContext* context,
                                         HTMLImportContext* import);
 
@@ -77,7 +81,8 @@ std::uint32_t ConvertHTMLTreeToRichText(const char* parserOptions, BuildContext*
 // releases. Results: 0; 257 when the parser counted errors or the tree lost
 // its integrity; 259 when there is no input (the run's error word becomes
 // 20032); 263 when memory runs out; 14409 when a text holds URL images;
-// any failure of the record gate as it comes.
+// 14410 for HTML past a bound of the parser's work; 1028 for a path option
+// longer than its buffer; any failure of the record gate as it comes.
 //
 // An HTML file.
 STATUS ImportHTMLFile(const char* filePath, const char* options, BuildContext* context);

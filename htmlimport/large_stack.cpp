@@ -11,7 +11,9 @@
 
 #include <cstdint>
 
-#if defined(__SANITIZE_ADDRESS__)
+#include "core/address_sanitizer.h"
+
+#if defined(TALIX_ADDRESS_SANITIZER)
 #include <sanitizer/common_interface_defs.h>
 #define TALIX_SWITCHES_ANNOUNCED 1
 #endif

@@ -97,7 +97,8 @@ STATUS ConvertLayerFromHTML(BuildContext* context, HTMLImportContext* import, co
         const std::string options = LayerOptionText(import, node);
         std::string paragraph;
         CalcParagraphFromHTML(import, node, &paragraph);
-        import->status = ParseImportParagraphStyle(context, import, paragraph.c_str(), ParagraphReset::kBlockDefaults);
+        KeepFailure(import,
+                    ParseImportParagraphStyle(context, import, paragraph.c_str(), ParagraphReset::kBlockDefaults));
         // The layer's paragraph takes a hide formula from the session's
         // text result: an import's layer has none.
         RARIvoSession* session = context->session;

@@ -37,6 +37,7 @@
 #include "htmlimport/html_fonts.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_paragraphs.h"
+#include "htmlimport/import_sink.h"
 #include "htmlimport/link_addresses.h"
 #include "htmlimport/node_search.h"
 #include "htmlimport/note_addresses.h"
@@ -109,11 +110,20 @@ void ReadAttributes(Anchor* anchor) {
 // Whether an address runs script or carries its content inline
 // ("javascript:", "vbscript:", "data:"), read as a browser reads it:
 // control characters and blanks before it, and tabs and line ends inside
-// it, do not count; letters in either case.
+// it, do not count; letters in either case. The address is platform text,
+// where a control character other than a tab or line end is two bytes
+// (0x0F and the character plus 0x20).
 bool RunsOrEmbeds(const std::string& href) {
+    constexpr char kControlGroup = 0x0F;
     std::string scheme;
-    for (const char c : href) {
+    for (std::size_t at = 0; at < href.size(); ++at) {
+        const char c = href[at];
         if (c == '\t' || c == '\n' || c == '\r') continue;
+        if (scheme.empty() && c == kControlGroup && at + 1 < href.size() &&
+            static_cast<unsigned char>(href[at + 1]) < 0x40) {
+            ++at;
+            continue;
+        }
         if (scheme.empty() && static_cast<unsigned char>(c) <= ' ') continue;
         if (c == ':') return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
         if (scheme.size() > 10) return false;
@@ -165,6 +175,22 @@ private:
     LinkRequest* request_;
 };
 
+// The self-contained link of the chunk's link request, its records built by
+// the link builders and its visible text written here: a text node's text
+// in the fonts its HTML ancestry gives, else the text in the link's font (a
+// URL link's in the anchor's font colour text when there is one).
+STATUS BuildLink(BuildContext* context, HTMLImportContext* import, const char* text, std::uint32_t length,
+                 HtmlNode* textNode) {
+    length = TextLength(text, length);
+    OpenedLink opened = OpenedLink::kNothing;
+    STATUS status = OpenNotesLinkHotspotEx(length, context, &opened);
+    if (status != kOK || opened == OpenedLink::kNothing) return status;
+    status = textNode != nullptr ? CalcFontFromHTML(context, import, textNode)
+                                 : AppendLinkTextRun(text, length, opened, import->fontColorText, context);
+    if (status != kOK) return status;
+    return CloseNotesLinkHotspotEx(context, opened);
+}
+
 // Same-document link: the href begins with '#'.
 STATUS SameDocumentLink(BuildContext* context, HTMLImportContext* import, const Anchor& anchor) {
     LinkSlots slots(context);
@@ -180,8 +206,7 @@ STATUS SameDocumentLink(BuildContext* context, HTMLImportContext* import, const 
     request.description = text.c_str();
     request.hint = "*NONE*";
     request.anchor = name.c_str();
-    const STATUS status =
-        AppendNotesLinkHotspotEx(text.c_str(), static_cast<std::uint32_t>(text.size()), context);
+    const STATUS status = BuildLink(context, import, text.c_str(), static_cast<std::uint32_t>(text.size()), nullptr);
     slots.Clear();
     import->hotspotOpen = 0;
     // A link the builder refused leaves its text to the walk.
@@ -189,12 +214,13 @@ STATUS SameDocumentLink(BuildContext* context, HTMLImportContext* import, const 
     return status;
 }
 
-// Calls the link builder with the ids and texts of a base-path or replica
-// link. The builder closes whatever it opened (a link on text, or the URL
-// hotspot it makes of an address that is not a replica id), so no hotspot
-// is left open for the a's close.
+// Builds the link with the ids and texts of a base-path or replica link,
+// its text that of textNode when given. The link is closed whatever it
+// opened (a link on text, or the URL hotspot the builders make of an
+// address that is not a replica id), so no hotspot is left open for the a's
+// close.
 STATUS BuildNotesLink(BuildContext* context, HTMLImportContext* import, const Anchor& anchor,
-                      const LinkIds& ids, const std::string* text) {
+                      const LinkIds& ids, const std::string* text, HtmlNode* textNode) {
     LinkSlots slots(context);
     if (!slots.Usable()) return kArgumentError;
     LinkRequest& request = slots.Request();
@@ -209,9 +235,8 @@ STATUS BuildNotesLink(BuildContext* context, HTMLImportContext* import, const An
         import->hotspotOpen = 1;
         import->skipText = 1;
     }
-    const STATUS status = AppendNotesLinkHotspotEx(text != nullptr ? text->c_str() : nullptr,
-                                                   text != nullptr ? static_cast<std::uint32_t>(text->size()) : 0,
-                                                   context);
+    const STATUS status = BuildLink(context, import, text != nullptr ? text->c_str() : nullptr,
+                                    text != nullptr ? static_cast<std::uint32_t>(text->size()) : 0, textNode);
     slots.Clear();
     import->hotspotOpen = 0;
     if (status != kOK) import->skipText = 0;
@@ -225,10 +250,10 @@ STATUS BasePathLink(BuildContext* context, HTMLImportContext* import, const Anch
     const HtmlNode* first = anchor.node->firstChild;
     STATUS status;
     if (first == nullptr || first->Is(HtmlTag::kImg)) {
-        status = BuildNotesLink(context, import, anchor, ids, nullptr);
+        status = BuildNotesLink(context, import, anchor, ids, nullptr, nullptr);
     } else {
         const std::string text(anchor.text);
-        status = BuildNotesLink(context, import, anchor, ids, &text);
+        status = BuildNotesLink(context, import, anchor, ids, &text, nullptr);
     }
     import->skipNextImage = 1;
     return status;
@@ -267,11 +292,9 @@ STATUS ReplicaLink(BuildContext* context, HTMLImportContext* import, const Ancho
             withText = true;
             if (import->fontColorText[0] == '\0')
                 std::snprintf(import->fontColorText, sizeof import->fontColorText, "%s", "Blue +Underline");
-            import->listNodeCursor = textNode;
         }
     }
-    const STATUS status = BuildNotesLink(context, import, anchor, ids, withText ? &text : nullptr);
-    import->listNodeCursor = nullptr;
+    const STATUS status = BuildNotesLink(context, import, anchor, ids, withText ? &text : nullptr, textNode);
     import->skipNextImage = 1;
     // The link holds the first text of the anchor only: that text leaves the
     // tree, and the anchor's other texts are still written after the link

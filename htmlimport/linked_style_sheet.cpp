@@ -78,7 +78,7 @@ STATUS LoadLinkedStyleSheet(HTMLImportContext* import, const HtmlNode* link) {
         const LocalRead read = ReadLocalFile(import->localDirectory, name, kMaxHtmlInput, &sheet);
         if (read != LocalRead::kRead) {
             plat::LogLine(0, "Style sheet '%s' left out: %s", target.c_str(), LocalReadText(read));
-            return read == LocalRead::kTooLarge ? kOutOfMemory : kNoHtmlInput;
+            return kNoHtmlInput;
         }
         std::string native;
         AppendNativeText(Tidied(sheet), &native);

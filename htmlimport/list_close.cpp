@@ -71,7 +71,7 @@ void FollowingDefinition(BuildContext* context, HTMLImportContext* import, const
     std::memcpy(definition, image, sizeof image);
     context->paragraphDefinitionLength = ReadWord(definition + 2);
     const bool ownsParagraph = follower->Is(HtmlTag::kDiv) || follower->Is(HtmlTag::kTable);
-    if (!ownsParagraph) import->status = AppendParagraphRecord(context);
+    if (!ownsParagraph) KeepFailure(import, AppendParagraphRecord(context));
     CorrectTableMargins(import, definition);
     if (ownsParagraph) return;
     if (enclosing == nullptr) {
@@ -83,7 +83,7 @@ void FollowingDefinition(BuildContext* context, HTMLImportContext* import, const
     AppendDefinitionRecord(context, definition);
     SetReferenceId(context, id);
     AppendReferenceRecord(context);
-    import->status = AppendEmptyRun(context, import);
+    KeepFailure(import, AppendEmptyRun(context, import));
     import->textSinceParagraph = 0;
     import->afterListItem = 0;
 }
@@ -108,7 +108,7 @@ void CloseListFromHTML(BuildContext* context, HTMLImportContext* import, HtmlNod
         // The outermost list ends: the definition in force before it again.
         TakeDefinitionAsCurrent(context, import->savedListPab[0]);
         if (node->next != nullptr && !IsBlockElement(node->next))
-            import->status = AppendParagraphBreak(context, import);
+            KeepFailure(import, AppendParagraphBreak(context, import));
         import->afterListItem = 0;
     } else if (follower != nullptr && !IsBlockElement(follower)) {
         FollowingDefinition(context, import, node, follower);

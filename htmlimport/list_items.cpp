@@ -68,7 +68,7 @@ void AppendItemDefinition(BuildContext* context, HTMLImportContext* import, cons
     const std::uint16_t id = TakeParagraphId(context);
     CopyParagraphDefinition(context, id, image);
     ApplyParagraphStyle(context, image);
-    import->status = AppendDefinitionRecord(context, image);
+    KeepFailure(import, AppendDefinitionRecord(context, image));
     std::memcpy(context->paragraphDefinition, image, kParagraphImageSize);
     SetReferenceId(context, id);
 }
@@ -85,7 +85,7 @@ void ChooseItemDefinition(BuildContext* context, HTMLImportContext* import, bool
         // reference that follows it.
         TakeDefinitionAsCurrent(context, at);
         if (!takesOver && at->next != nullptr && at->next->signature == kSigPabReference)
-            import->status = AppendParagraphRecord(context);
+            KeepFailure(import, AppendParagraphRecord(context));
     }
     if (MatchesParsedStyle(context, CurrentDefinitionImage(context))) return;
     CDRecordNode* saved = import->savedListPab[SavedListIndex(import->listLevel)];
@@ -121,7 +121,6 @@ void StartItemParagraph(BuildContext* context, HTMLImportContext* import) {
     AppendEmptyRun(context, import);
     import->textSinceParagraph = 0;
     import->afterListItem = 0;
-    import->status = kOK;
 }
 
 } // namespace
@@ -140,13 +139,13 @@ StartAction StartListItemFromHTML(BuildContext* context, HTMLImportContext* impo
         } else if (!IsListElement(node->firstChild)) {
             // A plain item: a paragraph under the definition in force.
             AppendParagraphRecord(context);
-            import->status = AppendReferenceRecord(context);
+            KeepFailure(import, AppendReferenceRecord(context));
             import->textSinceParagraph = 0;
             if (ZervaRTItem* item = context->output.item) item->modified = 1;
             return StartAction::kWalkChildren;
         }
     }
-    import->status = ParseImportParagraphStyle(context, import, text.c_str(), ParagraphReset::kFlagWordsOnly);
+    KeepFailure(import, ParseImportParagraphStyle(context, import, text.c_str(), ParagraphReset::kFlagWordsOnly));
     ChooseItemDefinition(context, import, takesOver);
     StartItemParagraph(context, import);
     return StartAction::kWalkChildren;

@@ -254,7 +254,6 @@ StartAction StartListFromHTML(BuildContext* context, HTMLImportContext* import, 
     ParseImportParagraphStyle(context, import, text.c_str(), ParagraphReset::kBlockDefaults);
     CDPABDEFEXT& parsed = context->paragraph.definition[0];
     parsed.flags2 = static_cast<std::uint16_t>(parsed.flags2 & ~lose);
-    import->status = kOK;
 
     if (CDRecordNode* cellDefinition = EmptyCellParagraph(import)) {
         TakeOverCellParagraph(context, import, cellDefinition, index);

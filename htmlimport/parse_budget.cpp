@@ -5,6 +5,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/address_sanitizer.h"
+
 namespace talix {
 
 namespace {
@@ -25,7 +27,7 @@ constexpr std::size_t kWorkPerByte = 32;
 // is the C library's, so that it still sees each block's bounds.
 constexpr std::size_t kGrain = 16;
 constexpr std::size_t kSlabBytes = 64 * 1024;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TALIX_ADDRESS_SANITIZER)
 constexpr bool kSlabsInUse = false;
 #else
 constexpr bool kSlabsInUse = true;
@@ -142,8 +144,23 @@ void ParseBudget::Work() {
 
 void ParseBudget::CountMessage() { Work(); }
 
+// The stack grows down: the parser stands top_ - here bytes deep.
+void ParseBudget::Descend(const char* here) {
+    const auto top = reinterpret_cast<std::uintptr_t>(top_);
+    const auto at = reinterpret_cast<std::uintptr_t>(here);
+    if (top_ == nullptr || at > top) return;
+    const std::size_t depth = top - at;
+    if (depth <= deepest_) return;
+    deepest_ = depth;
+    if (descentLimit_ != 0 && depth > descentLimit_ && inputLeft_ && escape_ != nullptr) {
+        descentPassed_ = true;
+        Leave();
+    }
+}
+
 void* TIDY_CALL ParseBudget::Alloc(TidyAllocator* self, std::size_t bytes) {
     ParseBudget& budget = *reinterpret_cast<BudgetAllocator*>(self)->owner;
+    budget.Descend(static_cast<const char*>(__builtin_frame_address(0)));
     budget.Work();
     Block* block = nullptr;
     if (kSlabsInUse && bytes <= kSizeClasses * kGrain) {

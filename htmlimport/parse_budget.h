@@ -13,6 +13,13 @@
 // them skips no destructor of ours. (Once the input is read, the checks of
 // the whole document that follow have the budget in all only: their work
 // grows with the document, not with a byte.)
+//
+// The parser descends once (a stack frame or two) per level of elements it
+// has open, so how deep it stands below the start of the parse measures the
+// nesting of the tree it builds as it builds it. The budget looks at that
+// depth at each allocation while input is left: past the limit it is given,
+// the parse is left the same way (DescentPassed), with the byte of the
+// input the parser had read by then.
 #pragma once
 
 #include <tidy/tidy.h>
@@ -35,8 +42,24 @@ public:
     // Counts one message of the library (the document's report filter
     // calls this with the budget as the document's application data).
     void CountMessage();
-    // The library read a byte of its input.
-    void InputRead() { sinceInput_ = 0; }
+    // The library read a byte of its input, or gave one back.
+    void InputRead() {
+        sinceInput_ = 0;
+        ++bytesRead_;
+    }
+    void InputGivenBack() {
+        if (bytesRead_ > 0) --bytesRead_;
+    }
+    std::size_t BytesRead() const { return bytesRead_; }
+    // Watches how far below top (an address in the frame that starts the
+    // parse) the parser stands: past limit bytes (0: no limit) the parse is
+    // left. The deepest point reached is kept either way.
+    void WatchDescent(const void* top, std::size_t limit) {
+        top_ = static_cast<const char*>(top);
+        descentLimit_ = limit;
+    }
+    std::size_t Deepest() const { return deepest_; }
+    bool DescentPassed() const { return descentPassed_; }
     // The input is read: what follows (the checks of the whole document)
     // has the budget in all only.
     void InputDone() { inputLeft_ = false; }
@@ -63,6 +86,7 @@ private:
         ParseBudget* owner;
     };
     void Work();
+    void Descend(const char* here);
     [[noreturn]] void Leave();
     void Link(Block* block);
     void Unlink(Block* block);
@@ -78,6 +102,11 @@ private:
     bool inputLeft_ = true;
     std::size_t limit_;
     bool outOfMemory_ = false;
+    std::size_t bytesRead_ = 0;
+    const char* top_ = nullptr;
+    std::size_t descentLimit_ = 0;
+    std::size_t deepest_ = 0;
+    bool descentPassed_ = false;
     Block* blocks_ = nullptr;   // every large block handed out and not yet freed
     // The library makes and frees many small blocks (nodes, attributes,
     // short texts): those come from slabs, each size class keeping the

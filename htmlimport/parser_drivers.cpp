@@ -2,6 +2,7 @@
 #include "htmlimport/parser_drivers.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +19,7 @@
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/html_input.h"
-#include "htmlimport/nesting_bound.h"
+#include "htmlimport/markup_bounds.h"
 #include "htmlimport/passthru_marking.h"
 #include "htmlimport/record_source.h"
 #include "htmlimport/tidy_parse.h"
@@ -55,6 +56,17 @@ STATUS LostIntegrity() {
     plat::LogLine(0, "%s", kLostIntegrity);
     ShowHostMessage(kLostIntegrity);
     return kHtmlTreeLost;
+}
+
+// Refuses an input past a bound of the import, with a message that says
+// which and where.
+STATUS RefuseBound(HTMLImportContext* import, const HtmlBoundMet& met) {
+    ReportRefusal(import->session, "%s; nothing imported", DescribeHtmlBound(met).c_str());
+    return kHtmlPastBound;
+}
+
+STATUS RefuseSize(HTMLImportContext* import, std::size_t size) {
+    return RefuseBound(import, HtmlBoundMet{HtmlBound::kSize, size});
 }
 
 void ReleaseLinkText(HTMLImportContext* import) {
@@ -95,39 +107,15 @@ void RunPasses(HTMLImportContext* import, Driver driver) {
         TrimRowSpans(document);
 }
 
-// Refuses an input the nesting scan found past its bounds, with a message
-// that says why and where.
-STATUS RefuseDeepNesting(HTMLImportContext* import, const NestingScan& scan) {
-    RARIvoSession* session = import->session;
-    if (scan.DepthExceeded()) {
-        std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
-                      "%s: HTML nested more than %zu elements deep (at byte %zu); nothing imported",
-                      session->messagePrefix, kMaxHtmlNesting, scan.ExceededAt());
-    } else {
-        std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
-                      "%s: HTML with unclosed font elements the parser would open more than %zu times again "
-                      "(at byte %zu); nothing imported",
-                      session->messagePrefix, kMaxReopenedFonts, scan.ExceededAt());
-    }
-    plat::LogLine(0, "%s", session->messageBuffer);
-    ShowHostMessage(session->messageBuffer);
-    return kHtmlTooDeep;
-}
-
 // Parses into the context and, unless the input is XML, checks and cleans
 // the tree.
 STATUS ParseInto(HTMLImportContext* import, const TidyParseRequest& request, Driver driver,
                  const ParserKeywords& keywords) {
     TidyParseResult result;
     const STATUS status = ParseWithTidy(request, &result);
-    if (status == kHtmlTreeLost) {
-        RARIvoSession* session = import->session;
-        std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
-                      "%s: the HTML parser does not come to an end on this HTML; nothing imported",
-                      session->messagePrefix);
-        plat::LogLine(0, "%s", session->messageBuffer);
-        ShowHostMessage(session->messageBuffer);
-    }
+    if (status == kHtmlPastBound) return RefuseBound(import, result.bound);
+    if (status == kHtmlTreeLost)
+        ReportRefusal(import->session, "the HTML parser does not come to an end on this HTML; nothing imported");
     if (status != kOK) return status;
     import->document = std::move(result.document);
     import->parseErrors += result.errors;
@@ -142,11 +130,7 @@ STATUS ParseInto(HTMLImportContext* import, const TidyParseRequest& request, Dri
     // (A document the parse made no img element in has no image to look for.)
     if (driver == Driver::kBuffer && import->document->MayHold(HtmlTag::kImg) &&
         plat::IniGetInt("ZelundaNoImageSkip") == 0 && ContainsURLImage(import->document->Root())) {
-        RARIvoSession* session = import->session;
-        std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "%s: Rendering skipped due to URL images",
-                      session->messagePrefix);
-        plat::LogLine(0, "%s", session->messageBuffer);
-        ShowHostMessage(session->messageBuffer);
+        ReportRefusal(import->session, "Rendering skipped due to URL images");
         import->document.reset();
         return kRenderingSkipped;
     }
@@ -166,16 +150,11 @@ STATUS ParseInto(HTMLImportContext* import, const TidyParseRequest& request, Dri
 // Converts the input to UTF-8 and parses it.
 STATUS ParseText(HTMLImportContext* import, std::string_view input, InputCharset charset, Driver driver,
                  const ParserKeywords& keywords) {
-    if (input.size() > kMaxHtmlInput) return kOutOfMemory;
+    if (input.size() > kMaxHtmlInput) return RefuseSize(import, input.size());
     std::string storage;
     TidyParseRequest request;
     const STATUS status = InputAsUtf8(input, charset, &storage, &request.utf8);
     if (status != kOK) return status;
-    if (request.utf8.size() > kMaxHtmlInput) return kOutOfMemory;
-    NestingScan scan(keywords.xml);
-    scan.Feed(request.utf8);
-    if (scan.Exceeded()) return RefuseDeepNesting(import, scan);
-    request.tagOpenings = static_cast<std::size_t>(std::count(request.utf8.begin(), request.utf8.end(), '<'));
     request.bytes = request.utf8.size();
     request.xmlInput = keywords.xml;
     request.clean = keywords.clean;
@@ -204,10 +183,13 @@ STATUS SetLinkText(HTMLImportContext* import) {
 }
 
 // Reads a whole file, refusing one larger than the import takes, and
-// anything but a regular file (a pipe or a device would never end).
-STATUS ReadWholeFile(const char* path, std::string* content) {
+// anything but a regular file (a pipe or a device would never end); *size is
+// the file's size as it stands.
+STATUS ReadWholeFile(const char* path, std::string* content, std::size_t* size) {
     std::FILE* file = plat::OpenInputStream(path);
     if (file == nullptr) return kNoHtmlInput;
+    struct stat info {};
+    *size = ::fstat(::fileno(file), &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
     STATUS status = kOK;
     try {
         char chunk[64 * 1024];
@@ -215,7 +197,8 @@ STATUS ReadWholeFile(const char* path, std::string* content) {
             const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
             content->append(chunk, got);
             if (content->size() > kMaxHtmlInput) {
-                status = kOutOfMemory;
+                *size = std::max(*size, content->size());
+                status = kHtmlPastBound;
                 break;
             }
             if (got < sizeof chunk) {
@@ -281,29 +264,10 @@ STATUS ParseHTMLFromRichText(ItemRecordList* source, void* auxiliary, const char
     STATUS status = MarkPassthru(import, source);
     if (status != kOK) return status;
 
-    std::size_t bytes = 0;
     TidyParseRequest request;
-    RecordTextSource::Measure(source, &bytes, &request.tagOpenings);
-    if (bytes > kMaxHtmlInput) return kOutOfMemory;
-    {
-        NestingScan scan(keywords.xml);
-        RecordTextSource text(source);
-        char chunk[4096];
-        std::size_t held = 0;
-        for (int byte; !scan.Exceeded() && (byte = text.NextByte()) >= 0;) {
-            chunk[held++] = static_cast<char>(byte);
-            if (held == sizeof chunk) {
-                scan.Feed(std::string_view(chunk, held));
-                held = 0;
-            }
-        }
-        scan.Feed(std::string_view(chunk, held));
-        if (text.Failed()) return kOutOfMemory;
-        if (scan.Exceeded()) return RefuseDeepNesting(import, scan);
-    }
-    RecordTextSource records(source);
-    request.records = &records;
-    request.bytes = bytes;
+    RecordTextSource::Measure(source, &request.bytes);
+    if (request.bytes > kMaxHtmlInput) return RefuseSize(import, request.bytes);
+    request.records = source;
     request.xmlInput = keywords.xml;
     request.clean = keywords.clean;
     return ParseInto(import, request, Driver::kRichText, keywords);
@@ -316,7 +280,9 @@ STATUS ParseHTMLFile(const char* path, const char* parserOptions, HTMLImportCont
     ApplyCharEncodingOption(parserOptions, &charset);
     ApplyCharEncodingOption(import->optionText, &charset);
     std::string content;
-    const STATUS status = ReadWholeFile(path, &content);
+    std::size_t size = 0;
+    const STATUS status = ReadWholeFile(path, &content, &size);
+    if (status == kHtmlPastBound) return RefuseSize(import, size);
     if (status != kOK) return status;
     return ParseText(import, content, charset, Driver::kFile, keywords);
 }

@@ -26,9 +26,10 @@
 // only the parser's written output, which the import never asks for.
 //
 // Statuses: 0 (parsed; the parser may have counted errors, which the
-// conversion reports), 257 (the tree lost its integrity), 259 (no input),
-// 263 (out of memory, or an input larger than kMaxHtmlInput), 14409 (URL
-// images, buffer driver only).
+// conversion reports), 257 (the tree lost its integrity, or the parser did
+// not come to an end), 259 (no input), 263 (out of memory), 14409 (URL
+// images, buffer driver only), 14410 (past a bound of the parser's work,
+// markup_bounds.h, with a message naming it and the byte).
 #pragma once
 
 #include <cstdint>

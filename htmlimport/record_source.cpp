@@ -1,7 +1,6 @@
 // Reading the text of record lists for the HTML parser.
 #include "htmlimport/record_source.h"
 
-#include <algorithm>
 #include <new>
 
 #include "core/record_layouts.h"
@@ -95,16 +94,13 @@ bool RecordTextSource::AtEnd() {
     return !SafeRefill();
 }
 
-void RecordTextSource::Measure(ItemRecordList* list, std::size_t* bytes, std::size_t* tagOpenings) {
+void RecordTextSource::Measure(ItemRecordList* list, std::size_t* bytes) {
     *bytes = 0;
-    *tagOpenings = 0;
     for (CDRecordNode* node = NextRecordNode(list, nullptr); node != nullptr; node = NextRecordNode(list, node)) {
         if (node->signature == kSigParagraph) {
             *bytes += 1;
         } else if (IsTextRun(node)) {
-            const std::string_view text = RunText(node);
-            *bytes += text.size();
-            *tagOpenings += static_cast<std::size_t>(std::count(text.begin(), text.end(), '<'));
+            *bytes += RunText(node).size();
         }
     }
 }

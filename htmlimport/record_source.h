@@ -31,8 +31,8 @@ public:
     bool AtEnd();
 
     // What the whole text measures, without reading it: the bytes of record
-    // text (a paragraph counting one) and how many of them are "<".
-    static void Measure(ItemRecordList* list, std::size_t* bytes, std::size_t* tagOpenings);
+    // text (a paragraph counting one).
+    static void Measure(ItemRecordList* list, std::size_t* bytes);
 
 private:
     bool Refill();

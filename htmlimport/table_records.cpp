@@ -81,12 +81,12 @@ struct TableBuild {
     TableRequest* request;         // the fit-to-window switch and the column content slots
     bool widthSet = false;
     bool reused = false;
-    STATUS status = kOK;
 };
 
 STATUS Append(TableBuild& build, const void* record, std::uint16_t signature, std::uint32_t length) {
-    build.status = AppendRecord(record, signature, length, &build.context->output);
-    return build.status;
+    const STATUS status = AppendRecord(record, signature, length, &build.context->output);
+    KeepFailure(build.import, status);
+    return status;
 }
 
 std::uint16_t Twips(double inches) {
@@ -257,7 +257,7 @@ std::int32_t LeadRecords(TableBuild& build, const CDRecordNode* reference, std::
     std::string border;
     CalcBorderSetFromHTML(import, build.table, &border, true);
     const bool wrapper = build.level->tabbed || build.reused || !border.empty();
-    if (wrapper) build.status = AddImportBeginRecord(kSigPreTableBegin, kWrapperVersion, import);
+    if (wrapper) KeepFailure(import, AddImportBeginRecord(kSigPreTableBegin, kWrapperVersion, import));
 
     // Room for a table name the options may give.
     std::vector<std::uint8_t> lead(kTableExtensionLength + std::strlen(build.options) + 2, 0);
@@ -300,10 +300,10 @@ std::int32_t LeadRecords(TableBuild& build, const CDRecordNode* reference, std::
             WriteWord(record, kSigBorderInfo);
             WriteWord(record + 2, static_cast<std::uint16_t>(kBorderLength));
             ParseBorderSpec(session, kSigBorderInfo, record, build.options, 1);
-            import->status = ParseBorderSpec(session, kSigBorderInfo, record, border.c_str(), 0);
+            KeepFailure(import, ParseBorderSpec(session, kSigBorderInfo, record, border.c_str(), 0));
             Append(build, record, kSigBorderInfo, sizeof record);
         }
-        build.status = AddImportEndRecord(kSigPreTableBegin, kWrapperVersion, import);
+        KeepFailure(import, AddImportEndRecord(kSigPreTableBegin, kWrapperVersion, import));
     }
     return width;
 }
@@ -452,7 +452,8 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
             WriteWord(reference + 2, id);
             Append(build, reference, kSigPabReference, sizeof reference);
             const char* slot = build.request->columnOptions[column];
-            if (slot == nullptr || slot[0] == '\0') build.status = AddImportTextRecord("", 0, emptyRun, build.import);
+            if (slot == nullptr || slot[0] == '\0')
+                KeepFailure(build.import, AddImportTextRecord("", 0, emptyRun, build.import));
             if (row == 0) WriteWord(rightMargins[column] + kRightMarginWord, cellRight);
         }
     }
@@ -466,10 +467,7 @@ void ClosingParagraph(TableBuild& build) {
     const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
     Append(build, paragraph, kSigParagraph, sizeof paragraph);
     const std::uint16_t inForce = CurrentReferenceId(context);
-    if (build.depth > 1) {
-        import->status = kOK;
-        ReloadTableParagraph(context, import, build.depth);
-    }
+    if (build.depth > 1) ReloadTableParagraph(context, import, build.depth);
     std::uint8_t reference[4] = {static_cast<std::uint8_t>(kSigPabReference), 4};
     WriteWord(reference + 2, import->savedTablePab[build.depth]);
     Append(build, reference, kSigPabReference, sizeof reference);

@@ -109,7 +109,11 @@ StartAction StartTableFromHTML(BuildContext* context, HTMLImportContext* import,
     // rows, writes no table: its content goes where the walk is.
     if (import->tableLevel >= kImportTableLevels || import->tableRows == 0) return StartAction::kWalkChildren;
     ImportTableLevel* level = TableLevelAt(import, import->tableLevel + 1);
-    if (level == nullptr) return StartAction::kWalkChildren;
+    if (level == nullptr) {
+        // (The table levels could not be made: memory ran out.)
+        if (import->tables == nullptr) KeepFailure(import, kOutOfMemory);
+        return StartAction::kWalkChildren;
+    }
 
     ++import->tableLevel;
     import->savedTablePab[import->tableLevel] = CurrentReferenceId(context);
@@ -118,7 +122,7 @@ StartAction StartTableFromHTML(BuildContext* context, HTMLImportContext* import,
     FillTableSpans(import, node->firstChild);
     {
         const TableOptionText options(import, CellBorderWords(import, node));
-        import->status = ConvertTableFromHTML(import->tableColumns, import->tableRows, import, context, node);
+        KeepFailure(import, ConvertTableFromHTML(import->tableColumns, import->tableRows, import, context, node));
     }
     import->insertAfter = import->lastAdded;
     return StartAction::kWalkChildren;

@@ -1,6 +1,6 @@
 // The HTML Tidy library as the import's parser: configured per parse on a
-// fresh document (nothing carries over from an earlier parse), run on a
-// stack deep enough for the input's nesting, its tree copied node by node
+// fresh document (nothing carries over from an earlier parse), run within
+// the import's bounds on a stack of its own, its tree copied node by node
 // without recursion.
 #include "htmlimport/tidy_parse.h"
 
@@ -22,12 +22,12 @@ namespace talix {
 
 namespace {
 
-// Stack for the parse: a base for the library's own work, and room per
-// possible nesting level (the library takes up to about 150 bytes a level).
+// Stack for the parse: a base for the library's own work, and room for
+// several times the descent the parse is allowed (the descent is looked at
+// only as the parser allocates, and the checks of the whole document after
+// the input descend as deep as the tree).
 constexpr std::size_t kBaseStack = 8u * 1024u * 1024u;
-constexpr std::size_t kStackPerLevel = 256;
-// No input the import accepts nests deeper than this stack holds.
-constexpr std::size_t kMostStack = 1024u * 1024u * 1024u;
+constexpr std::size_t kDescentRooms = 4;
 
 constexpr const char* kEmptyInlineTags = "v:imagedata w:wrap inputtarea";
 constexpr const char* kInlineTags = "o:p";
@@ -51,7 +51,6 @@ struct ParseInput {
 
 int TIDY_CALL SourceGetByte(void* data) {
     auto* input = static_cast<ParseInput*>(data);
-    input->budget->InputRead();
     int byte;
     if (input->records != nullptr) {
         byte = input->records->NextByte();
@@ -63,11 +62,13 @@ int TIDY_CALL SourceGetByte(void* data) {
                                                : static_cast<int>(EndOfStream);
     }
     if (byte == static_cast<int>(EndOfStream)) input->budget->InputDone();
+    else input->budget->InputRead();
     return byte;
 }
 
 void TIDY_CALL SourceUngetByte(void* data, byte value) {
     auto* input = static_cast<ParseInput*>(data);
+    input->budget->InputGivenBack();
     if (input->records != nullptr) {
         input->records->Unget(value);
     } else if (input->at > 0 && static_cast<byte>(input->text[input->at - 1]) == value && input->given.empty()) {
@@ -207,13 +208,44 @@ TidyDoc NewParserDocument(TidyAllocator* allocator) {
 struct ParseJob {
     const TidyParseRequest* request;
     TidyParseResult* result;
+    std::size_t descentLimit = 0;   // 0: none
+    // Measuring (no tree copied): the deepest the parser stood and the
+    // levels of the tree it built.
+    bool measure = false;
+    std::size_t deepest = 0;
+    std::size_t treeLevels = 0;
     STATUS status = kOK;
 };
+
+} // namespace
+
+std::size_t ParserTreeLevels(TidyDoc doc) {
+    TidyNode root = tidyGetRoot(doc);
+    std::size_t level = 1, deepest = 0;
+    for (TidyNode node = root != nullptr ? tidyGetChild(root) : nullptr; node != nullptr;) {
+        deepest = std::max(deepest, level);
+        if (TidyNode child = tidyGetChild(node)) {
+            node = child;
+            ++level;
+            continue;
+        }
+        while (node != nullptr && tidyGetNext(node) == nullptr) {
+            node = tidyGetParent(node);
+            --level;
+            if (node == root) node = nullptr;
+        }
+        if (node != nullptr) node = tidyGetNext(node);
+    }
+    return deepest;
+}
+
+namespace {
 
 void RunParse(void* data) {
     auto* job = static_cast<ParseJob*>(data);
     const TidyParseRequest& request = *job->request;
     ParseBudget budget(request.bytes);
+    budget.WatchDescent(__builtin_frame_address(0), job->descentLimit);
     TidyDoc doc = NewParserDocument(budget.Allocator());
     if (doc == nullptr) {
         job->status = kOutOfMemory;
@@ -221,15 +253,24 @@ void RunParse(void* data) {
     }
     ConfigureImportParser(doc, request.xmlInput);
     tidySetAppData(doc, &budget);
-    ParseInput input{request.records, request.utf8, &budget, 0, {}};
+    std::unique_ptr<RecordTextSource> records;
+    if (request.records != nullptr) records = std::make_unique<RecordTextSource>(request.records);
+    ParseInput input{records.get(), request.utf8, &budget, 0, {}};
     TidyInputSource source;
     tidyInitSource(&source, &input, SourceGetByte, SourceUngetByte, SourceAtEnd);
     std::jmp_buf escape;
     if (setjmp(escape) != 0) {
-        // The parse went past its budget or out of memory: the document is
-        // abandoned, and its memory with it.
+        // The parse went past its budget, its descent or out of memory: the
+        // document is abandoned, and its memory with it.
         budget.FreeAbandoned();
-        job->status = budget.OutOfMemory() ? kOutOfMemory : kHtmlTreeLost;
+        if (budget.OutOfMemory()) {
+            job->status = kOutOfMemory;
+        } else if (budget.DescentPassed()) {
+            job->status = kHtmlPastBound;
+            job->result->bound = HtmlBoundMet{HtmlBound::kNesting, budget.BytesRead()};
+        } else {
+            job->status = kHtmlTreeLost;
+        }
         return;
     }
     budget.Arm(&escape);
@@ -239,7 +280,13 @@ void RunParse(void* data) {
         tidyCleanAndRepair(doc);
     }
     budget.Disarm();
-    if (request.records != nullptr && request.records->Failed()) job->status = kOutOfMemory;
+    if (job->measure) {
+        job->deepest = budget.Deepest();
+        job->treeLevels = ParserTreeLevels(doc);
+        tidyRelease(doc);
+        return;
+    }
+    if (records != nullptr && records->Failed()) job->status = kOutOfMemory;
     job->result->errors = tidyErrorCount(doc);
     job->result->warnings = tidyWarningCount(doc);
 
@@ -257,14 +304,118 @@ void RunParse(void* data) {
     tidyRelease(doc);
 }
 
+// The kinds of nesting the descent is measured on: what stands before the
+// levels, and one level. Each makes the parser descend its own way (blocks,
+// inline elements, lists, tables, options, content taken as text
+// elsewhere, XML).
+struct NestingShape {
+    const char* before;
+    const char* level;
+    bool xml;
+};
+constexpr NestingShape kNestingShapes[] = {
+    {"", "<div>", false},          {"", "<blockquote>", false},    {"", "<ul><li>", false},
+    {"", "<ol><li>", false},       {"", "<dl><dd>", false},        {"", "<table><tr><td>", false},
+    {"", "<b>", false},            {"", "<span>", false},          {"", "<font>", false},
+    {"", "<form>", false},         {"", "<object>", false},        {"", "<center>", false},
+    {"", "<fieldset>", false},     {"", "<p><span>", false},       {"", "<td><div>", false},
+    {"", "<li><div>", false},      {"", "<x:y>", false},           {"<select>", "<optgroup>", false},
+    {"<textarea>", "<div>", false}, {"<title>", "<div>", false},   {"", "<a>", true},
+};
+constexpr std::size_t kMeasuredLevels = 64;
+// Inputs that descend no deeper than their frame, with messages of the
+// library on the way (a stray end tag, an unknown element).
+constexpr const char* kFlatInputs[] = {"x", "<p>x</div></b><x-y>z</x-y><table><td>y"};
+// Room beyond the measured levels for frames no input measured here takes.
+constexpr std::size_t kDescentSlack = 8 * 1024;
+// Used when nothing can be measured: well above what a level takes.
+constexpr std::size_t kFallbackBase = 64 * 1024;
+constexpr std::size_t kFallbackPerLevel = 256;
+
+struct Measured {
+    bool ok = false;
+    std::size_t deepest = 0;
+    std::size_t levels = 0;
+};
+
+Measured Measure(const std::string& text, bool xml) {
+    TidyParseRequest request;
+    request.utf8 = text;
+    request.bytes = text.size();
+    request.xmlInput = xml;
+    TidyParseResult result;
+    ParseJob job{&request, &result};
+    job.measure = true;
+    Measured measured;
+    if (!RunOnLargeStack(kBaseStack, RunParse, &job) || job.status != kOK) return measured;
+    measured.ok = true;
+    measured.deepest = job.deepest;
+    measured.levels = job.treeLevels;
+    return measured;
+}
+
+std::size_t MeasureDescentLimit() {
+    std::size_t base = 0;
+    for (const char* flat : kFlatInputs) {
+        const Measured measured = Measure(flat, false);
+        if (!measured.ok) return kFallbackBase + kMaxHtmlNesting * kFallbackPerLevel;
+        base = std::max(base, measured.deepest);
+    }
+    std::size_t perLevel = 0;
+    for (const NestingShape& shape : kNestingShapes) {
+        const Measured flat = Measure(std::string(shape.before) + "x", shape.xml);
+        std::string nested = shape.before;
+        for (std::size_t n = 0; n < kMeasuredLevels; ++n) nested += shape.level;
+        nested += "x";
+        const Measured deep = Measure(nested, shape.xml);
+        if (!flat.ok || !deep.ok) return kFallbackBase + kMaxHtmlNesting * kFallbackPerLevel;
+        base = std::max(base, flat.deepest);
+        // Shapes the parser does not nest say nothing of a level.
+        if (deep.levels < flat.levels + kMeasuredLevels / 2 || deep.deepest <= flat.deepest) continue;
+        const std::size_t levels = deep.levels - flat.levels;
+        perLevel = std::max(perLevel, (deep.deepest - flat.deepest + levels - 1) / levels);
+    }
+    if (perLevel == 0) return kFallbackBase + kMaxHtmlNesting * kFallbackPerLevel;
+    return base + kMaxHtmlNesting * perLevel + kDescentSlack;
+}
+
 } // namespace
+
+std::size_t ParserDescentLimit() {
+    static const std::size_t limit = MeasureDescentLimit();
+    return limit;
+}
 
 STATUS ParseWithTidy(const TidyParseRequest& request, TidyParseResult* result) {
     *result = TidyParseResult{};
+    if (request.bytes > kMaxHtmlInput) {
+        result->bound = HtmlBoundMet{HtmlBound::kSize, request.bytes};
+        return kHtmlPastBound;
+    }
+    MarkupScan scan(request.xmlInput);
+    if (request.records != nullptr) {
+        RecordTextSource text(request.records);
+        char chunk[4096];
+        std::size_t held = 0;
+        for (int byte; scan.Met().bound == HtmlBound::kNone && (byte = text.NextByte()) >= 0;) {
+            chunk[held++] = static_cast<char>(byte);
+            if (held == sizeof chunk) {
+                scan.Feed(std::string_view(chunk, held));
+                held = 0;
+            }
+        }
+        scan.Feed(std::string_view(chunk, held));
+        if (text.Failed()) return kOutOfMemory;
+    } else {
+        scan.Feed(request.utf8);
+    }
+    if (scan.Met().bound != HtmlBound::kNone) {
+        result->bound = scan.Met();
+        return kHtmlPastBound;
+    }
     ParseJob job{&request, result};
-    const std::size_t stack =
-        kBaseStack + std::min(request.tagOpenings, kMostStack / kStackPerLevel) * kStackPerLevel;
-    if (!RunOnLargeStack(stack, RunParse, &job)) return kOutOfMemory;
+    job.descentLimit = ParserDescentLimit();
+    if (!RunOnLargeStack(kBaseStack + kDescentRooms * job.descentLimit, RunParse, &job)) return kOutOfMemory;
     return job.status;
 }
 

@@ -17,18 +17,17 @@
 
 #include "core/statuses.h"
 #include "htmlimport/html_dom.h"
+#include "htmlimport/markup_bounds.h"
 
 namespace talix {
 
-class RecordTextSource;
+struct ItemRecordList;
 
 struct TidyParseRequest {
-    // The input: UTF-8 text, or the text of a record list.
+    // The input: UTF-8 text, or the text of a record list's records
+    // (record_source.h).
     std::string_view utf8;
-    RecordTextSource* records = nullptr;
-    // How many "<" the input holds: no element nests deeper than that, and
-    // the parse gets a stack for that depth.
-    std::size_t tagOpenings = 0;
+    ItemRecordList* records = nullptr;
     // How many bytes the input has: the parse's budget of work grows with it.
     std::size_t bytes = 0;
     bool xmlInput = false;   // parse as XML
@@ -39,6 +38,7 @@ struct TidyParseResult {
     std::unique_ptr<HtmlDocument> document;
     unsigned errors = 0;     // the library's counts of the parse
     unsigned warnings = 0;
+    HtmlBoundMet bound;      // the bound the markup passed (status 14410)
 };
 
 // Sets a fresh document of the library up as the import parses with: its
@@ -46,10 +46,23 @@ struct TidyParseResult {
 // import would see, the import's own tags declared; XML input when asked.
 void ConfigureImportParser(TidyDoc doc, bool xmlInput);
 
-// Parses the input and copies the tree. Returns 0 (the document is set,
-// also when the library counted errors), 263 when memory or a stack for
-// the parse cannot be had, or 257 when the library worked past the parse's
-// budget (an input it does not end on; see parse_budget.h).
+// Parses the input within the import's bounds (markup_bounds.h) and copies
+// the tree. The size, the attributes of each element and the fonts opened
+// again are measured before the parse; the nesting as the parser builds its
+// tree (parse_budget.h). Returns 0 (the document is set, also when the
+// library counted errors), 14410 when the markup passed a bound
+// (result->bound says which and where), 263 when memory or a stack for the
+// parse cannot be had, or 257 when the library worked past the parse's
+// budget (an input it does not end on).
 STATUS ParseWithTidy(const TidyParseRequest& request, TidyParseResult* result);
+
+// The levels of the library's tree below its root (walked without recursion).
+std::size_t ParserTreeLevels(TidyDoc doc);
+
+// How deep (in bytes of stack) the parser may stand below the start of a
+// parse: what kMaxHtmlNesting levels take, measured once per process on
+// nested inputs of every kind of element, so that it holds for the
+// library as built.
+std::size_t ParserDescentLimit();
 
 } // namespace talix

@@ -1,6 +1,8 @@
 // The tree walk of an HTML import: the set-up of the conversion (units,
 // character set), the walk over the parsed tree node by node, and the
-// hand-on of the records it collected to the item.
+// hand-on of the records it collected to the item. A failure of any step
+// (KeepFailure) ends the walk at the next node; the records are then
+// dropped, and nothing reaches the item.
 //
 // The walk keeps its own stack of sibling lists, one entry per level of
 // the tree, so that however deep the document nests, the C++ stack does
@@ -96,10 +98,9 @@ void TextNode(BuildContext* context, HTMLImportContext* import, HtmlNode* node) 
     if (node->end != 0) {
         if (import->inStyleElement != 0) {
             const std::string_view css = import->document->Text(node);
-            ParseCSSRules(import, css.data(), css.size());
-            import->status = kOK;
+            KeepFailure(import, ParseCSSRules(import, css.data(), css.size()));
         } else if (import->inHead == 0 && import->skipText == 0) {
-            import->status = CalcFontFromHTML(context, import, node);
+            KeepFailure(import, CalcFontFromHTML(context, import, node));
             if (node->end > node->start) import->insertAfter = import->lastAdded;
         }
     }
@@ -164,15 +165,13 @@ void HTMLNodeToRichText(BuildContext* context, HTMLImportContext* import, HtmlNo
     if (context == nullptr || import == nullptr) return;
     if (level == 1 && context->chunk != nullptr && context->chunk->work != nullptr) {
         const ChunkWorkState* work = context->chunk->work;
-        if (work->styleSheetText != nullptr && work->styleSheetLength != 0) {
-            ParseCSSRules(import, work->styleSheetText, work->styleSheetLength);
-            import->status = kOK;
-        }
+        if (work->styleSheetText != nullptr && work->styleSheetLength != 0)
+            KeepFailure(import, ParseCSSRules(import, work->styleSheetText, work->styleSheetLength));
     }
     if (first == nullptr) return;
     std::vector<SiblingList> lists;
     lists.push_back(SiblingList{first, level, {}});
-    while (!lists.empty()) {
+    while (!lists.empty() && import->failure == kOK) {
         SiblingList& list = lists.back();
         if (list.node == nullptr) {
             lists.pop_back();
@@ -208,14 +207,13 @@ std::uint32_t ConvertHTMLTreeToRichText(const char*, BuildContext* context, HTML
         SetDebugLevelFromSetting("MirratDebug", kDebugOffset);
         // New paragraph ids lie above every id of the item.
         FindHighestPabID(context);
-        import->status = kOK;
         import->documentHasTwistie = -1;
         try {
             WalkMemo memo(import);
             import->walkMemo = &memo;
             HTMLNodeToRichText(context, import, import->document->Root(), 1);
         } catch (const std::bad_alloc&) {
-            if (import->lostRecordStatus == kOK) import->lostRecordStatus = kOutOfMemory;
+            KeepFailure(import, kOutOfMemory);
         }
         import->walkMemo = nullptr;
         // What the tables kept points into the records handed on next.
@@ -225,15 +223,21 @@ std::uint32_t ConvertHTMLTreeToRichText(const char*, BuildContext* context, HTML
         import->afterListItem = 0;
         import->documentHasTwistie = -1;
     }
-    HandOnImportRecords(context, import);
+    if (import->failure == kOK) WritePaperColor(context, import);
+    if (import->failure == kOK) {
+        HandOnImportRecords(context, import);
+    } else {
+        DetachImport(&context->output, import);
+        FreeImportRecords(import);
+    }
     import->styleRules1.Clear();
     import->styleRules2.Clear();
     import->document.reset();
     if (import->parseErrors != 0) return kParserErrors;
+    if (import->failure != kOK) return import->failure;
     if (import->handOnStatus != kOK) return import->handOnStatus;
-    if (import->lostRecordStatus != kOK) return import->lostRecordStatus;
     if (import->parseWarnings != 0) return kParserWarnings;
-    return import->status;
+    return kOK;
 }
 
 } // namespace talix

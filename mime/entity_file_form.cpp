@@ -2,6 +2,7 @@
 // multipart/related (multipart/mixed when the item holds file attachments)
 // entity with LF line ends: the text/html part in a multipart/alternative
 // level, the icons, pictures and image resources, then the attachments.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,7 +27,8 @@ public:
 
     void Write(const std::string& text) {
         if (text.empty()) return;
-        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) run_->Fail(kOperationFailed);
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) run_->FailWriting(errno);
         last_ = text.back();
     }
     // A boundary line starts a line of its own.

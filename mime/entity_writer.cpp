@@ -4,11 +4,13 @@
 // then the form's own writing.
 #include "mime/entity_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/attachments.h"
+#include "core/folder_file.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
@@ -53,12 +55,19 @@ std::string Charset(const MimeOptions& options) {
     return charset.empty() ? "us-ascii" : charset;
 }
 
+// The character set a generated part's header names: us-ascii unless
+// "charset=" names another, and then the set its text is written in (UTF-8
+// where the platform cannot write the named one).
+std::string HeaderCharset(const MimeRun& run) {
+    return EqualNoCase(Charset(run.options).c_str(), "us-ascii") ? "us-ascii" : run.textCharset;
+}
+
 // The text/html part's header: the given one, else us-ascii, or
-// quoted-printable in the charset the options name.
-std::string HtmlHeader(const char* given, const MimeOptions& options) {
+// quoted-printable in the set "charset=" names.
+std::string HtmlHeader(const char* given, const MimeRun& run) {
     if (Given(given)) return given;
-    const std::string charset = Charset(options);
-    if (options.Is("QuotedPrintable=", "Yes") || !EqualNoCase(charset.c_str(), "us-ascii"))
+    const std::string charset = HeaderCharset(run);
+    if (run.options.Is("QuotedPrintable=", "Yes") || !EqualNoCase(charset.c_str(), "us-ascii"))
         return "Content-Type: text/html; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     return "Content-Type: text/html; charset=\"us-ascii\"";
 }
@@ -139,7 +148,8 @@ std::FILE* OpenOutputFile(MimeRun* run, ReplacingFile* output) {
 void WriteHeaderLinesToFile(MimeRun* run, std::FILE* file, const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         const std::string text = plat::LmbcsToNative(line) + "\n";
-        if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) run->Fail(kOperationFailed);
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) run->FailWriting(errno);
     }
 }
 
@@ -156,6 +166,13 @@ void MimeRun::Fail(STATUS failure) {
     status = failure;
     item->lastStatus = failure;
     item->ownError = kErrConversion;
+}
+
+void MimeRun::FailWriting(int error) {
+    if (status != kOK) return;
+    Fail(kFileNotWritten);
+    item->ownError = 0;
+    ShowFileNotWritten(outputName, std::strerror(error != 0 ? error : EIO));
 }
 
 void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write) {
@@ -180,7 +197,7 @@ std::string PlainHeader(const MimeRun& run) {
     if (!run.plainHeader.empty()) return run.plainHeader;
     std::string header;
     if (run.options.Get("AltMimeHeader=", &header) && !header.empty()) return header;
-    const std::string charset = Charset(run.options);
+    const std::string charset = HeaderCharset(run);
     if (run.options.Is("QuotedPrintable=", "Yes"))
         return "Content-Type: text/plain; charset=\"" + charset + "\"\r\nContent-Transfer-Encoding: quoted-printable";
     if (!EqualNoCase(charset.c_str(), "us-ascii")) return "Content-Type: text/plain; charset=\"" + charset + "\"";
@@ -390,9 +407,9 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
         run.Fail(kArgumentError);
         return;
     }
-    run.htmlHeader = HtmlHeader(htmlHeader, run.options);
-    if (Given(plainHeader)) run.plainHeader = plainHeader;
     ChooseTextCharset(&run);
+    run.htmlHeader = HtmlHeader(htmlHeader, run);
+    if (Given(plainHeader)) run.plainHeader = plainHeader;
     const STATUS tokenStatus = ReadNoteToken(noteHandle, run.token);
     if (tokenStatus != kOK) {
         run.Fail(tokenStatus);
@@ -449,11 +466,13 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
     if (file == nullptr) return;
     WriteHeaderLinesToFile(&run, file, lines);
     if (copyStoredParts) {
-        run.Fail(WriteMIMEPartItems(session, noteHandle, itemName, file));
+        const STATUS copied = WriteMIMEPartItems(session, noteHandle, itemName, file);
+        if (copied == kFileNotWritten) run.FailWriting(errno);
+        else run.Fail(copied);
     } else {
         run.Fail(BodyAttachment(&run));
         WriteFileForm(&run, file);
     }
     // A message that failed leaves no file, and an older one as it was.
-    if (run.status == kOK && !output.Commit()) run.Fail(kOperationFailed);
+    if (run.status == kOK && !output.Commit()) run.FailWriting(errno);
 }

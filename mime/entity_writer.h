@@ -79,6 +79,9 @@ struct MimeRun {
 
     // Records a failure (the first one is kept) in the run and the item.
     void Fail(STATUS failure);
+    // Records that the output file could not be written (error: errno), as
+    // the first failure, with a message naming the file and why.
+    void FailWriting(int error);
     // The head of the generation's image list, or null.
     ZervaRTChunk::ImageOffsetInfo* ImageList() const { return images.empty() ? nullptr : images.front().get(); }
 };
@@ -106,7 +109,8 @@ void WriteFileForm(MimeRun* run, std::FILE* file);
 void WriteBufferForm(MimeRun* run, const std::vector<std::string>& headerLines);
 // The note form from the target check to the save rules (entity_note_form.cpp).
 void WriteNoteForm(MimeRun* run);
-// Copies the item's stored MIME parts to the file (stored_parts_copy.cpp).
+// Copies the item's stored MIME parts to the file (stored_parts_copy.cpp);
+// a write that fails gives kFileNotWritten, errno saying why.
 STATUS WriteMIMEPartItems(RARIvoSession* session, plat::NOTEHANDLE note, const char* itemName, std::FILE* file);
 STATUS WriteMIMEPartItem(RARIvoSession* session, plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
                          std::uint32_t valueLength, std::FILE* file);

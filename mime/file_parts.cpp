@@ -138,25 +138,25 @@ std::string SafeFileName(std::string_view given) {
 class NameChooser {
 public:
     explicit NameChooser(const std::vector<NoteAttachment>& existing) {
-        for (const NoteAttachment& attachment : existing) taken_.insert(Lower(attachment.name));
+        names_.reserve(existing.size());
+        for (const NoteAttachment& attachment : existing) names_.try_emplace(Lower(attachment.name), 0);
     }
 
     std::string Choose(const std::string& wanted) {
         if (wanted.empty()) return Unnamed();
-        std::string key = Lower(wanted);
-        auto known = next_.find(key);
-        if (known == next_.end()) {
-            if (taken_.insert(key).second) return wanted;
-            known = next_.emplace(std::move(key), 2).first;
-        }
+        // One look-up for a name not seen yet, the common case.
+        auto [known, fresh] = names_.try_emplace(Lower(wanted), 0);
+        if (fresh) return wanted;
         const std::size_t dot = wanted.rfind('.');
         const bool extension = dot != std::string::npos && dot > 0;
         const std::string base = extension ? wanted.substr(0, dot) : wanted;
         const std::string suffix = extension ? wanted.substr(dot) : "";
+        // The table's nodes stay where they are as it grows.
         unsigned& next = known->second;
+        if (next == 0) next = 2;
         for (;; ++next) {
             std::string candidate = base + "_" + std::to_string(next) + suffix;
-            if (taken_.insert(Lower(candidate)).second) {
+            if (names_.try_emplace(Lower(candidate), 0).second) {
                 ++next;
                 return candidate;
             }
@@ -168,12 +168,13 @@ private:
         for (;;) {
             char name[32];
             std::snprintf(name, sizeof name, "file%03u", ++unnamed_);
-            if (taken_.insert(name).second) return name;
+            if (names_.try_emplace(name, 0).second) return name;
         }
     }
 
-    std::unordered_set<std::string> taken_;
-    std::unordered_map<std::string, unsigned> next_;   // by a name found taken: the next number to try
+    // Every name given or held, in small letters: the next number to try
+    // after it, 0 until the name is asked for a second time.
+    std::unordered_map<std::string, unsigned> names_;
     unsigned unnamed_ = 0;
 };
 
@@ -263,13 +264,16 @@ public:
         stored.clear();
         stored.shrink_to_fit();
         const std::string name = chooser_->Choose(StoredFileName(headers));
+        // Listed first, so that a file attached is always one the
+        // conversion can take back.
+        files_->attached.push_back(name);
         const STATUS status = AttachBufferAsFile(db_, note_, name.c_str(), content.data(),
                                                  static_cast<std::uint32_t>(content.size()));
         if (status != kOK) {
+            files_->attached.pop_back();
             *why = "it cannot be stored as the attachment \"" + plat::LmbcsToNative(name) + "\"";
             return status;
         }
-        files_->attached.push_back(name);
         return kOK;
     }
 

@@ -5,12 +5,14 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 
 #include "core/debug_level.h"
+#include "core/folder_file.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
@@ -45,9 +47,11 @@ constexpr std::uint32_t kWorkBlockSize = kFrontRoom + kGenerationCapacity + 1 + 
 
 enum class Form { File, TextRun, RichText };
 
+// A failure of the conversion; an output file that could not be written
+// is not one of the content (its message says which file and why).
 void Fail(ZervaRTItem* item, STATUS status) {
     item->lastStatus = status;
-    item->ownError = kErrConversion;
+    item->ownError = status == kFileNotWritten ? 0 : kErrConversion;
 }
 
 void PutWord(std::uint8_t* at, std::uint16_t value) {
@@ -339,7 +343,8 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         if (generated != kOK) {
             Fail(this, generated);
         } else if (!exported.Commit()) {
-            Fail(this, kOperationFailed);
+            ShowFileNotWritten(outputName, std::strerror(errno));
+            Fail(this, kFileNotWritten);
         }
         return;
     }

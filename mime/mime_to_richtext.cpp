@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "builders/build_context.h"
 #include "core/chunk_work_state.h"
@@ -16,6 +17,7 @@
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
+#include "core/kept_items.h"
 #include "core/options.h"
 #include "core/text_compare.h"
 #include "htmlimport/html_import_context.h"
@@ -96,6 +98,89 @@ STATUS TrialParse(RARIvoSession* session, const Conversion& conversion, const st
     return status;
 }
 
+// Drops what a conversion made of the item: its chunk, its records and
+// its connection.
+void Disconnect(ZervaRTItem* item) {
+    delete item->defaultChunk;
+    item->defaultChunk = nullptr;
+    DropRecordLists(item);
+    item->connected = 0;
+}
+
+// Replaces the item by a blank rich-text item and imports the HTML into
+// it, as the HTML of mail, with the message's pictures. Returns 0, or why
+// the item does not hold the whole message.
+STATUS ImportIntoBlankItem(ZervaRTItem* item, Conversion* conversion, const std::string& options) {
+    STATUS status = item->CreateBlankRichTextItem();
+    if (status != kOK) return status;
+    item->connected = 1;
+    item->InitialFontTable();
+    status = ResetDefaultChunk(item);
+    ZervaRTChunk* chunk = item->defaultChunk;
+    if (status != kOK || chunk == nullptr || chunk->work == nullptr) return status != kOK ? status : kOutOfMemory;
+    FreeInlineImages(chunk->work->inlineImages);
+    chunk->work->inlineImages = conversion->images;
+    conversion->images = nullptr;
+    if (conversion->length == 0) return kOK;
+    chunk->work->htmlFromMail = 1;
+    status = chunk->AppendHTML("IN", conversion->text, options.c_str());
+    chunk->work->htmlFromMail = 0;
+    // An import that met a failure it recorded answers 0 with an error word.
+    if (status == kOK && chunk->errorWord != 0) status = kOperationFailed;
+    return status;
+}
+
+// What a conversion changed in the note so far, to give back when it
+// cannot finish: the files it attached, and the items it replaced.
+struct Changes {
+    MIMEFileParts files;
+    std::vector<KeptItem> kept;
+    bool replaced = false;
+};
+
+// The conversion ends without converting: the item is disconnected, the
+// items it replaced are back as they were and the files it attached are
+// taken back.
+std::uint16_t GiveBack(ZervaRTItem* item, const Changes& changes, STATUS status) {
+    Disconnect(item);
+    if (changes.replaced) RestoreItems(item->noteHandle, item->itemName, changes.kept);
+    RemoveMIMEAttachments(item->noteHandle, changes.files);
+    return Unable(item, status);
+}
+
+std::uint16_t Convert(ZervaRTItem* item, const char* name, const char* options, Changes* changes) {
+    plat::NOTEHANDLE note = item->noteHandle;
+    Conversion conversion;
+    const STATUS body = ImportMIMEHTMLBody(note, name, "text/html", &conversion.text, &conversion.length);
+    if (body != kOK) return Unable(item, body);
+    RemoveNulBytes(&conversion);
+    STATUS imageStatus = kOK;
+    conversion.images = ImportMIMEImages(note, name, &imageStatus, item->session);
+
+    const std::string importOptions = ImportOptions(options);
+    if (conversion.length == 0) {
+        if (imageStatus != kOK) return Unable(item, imageStatus);
+    } else {
+        if (imageStatus == kRenderingSkipped) return Refused(item, kRenderingSkipped);
+        const STATUS parsed = TrialParse(item->session, conversion, importOptions);
+        if (parsed == kRenderingSkipped || parsed == kHtmlPastBound) return Refused(item, parsed);
+        if (parsed != kOK) return Unable(item, parsed == kOutOfMemory ? kOutOfMemory : kOperationFailed);
+    }
+
+    // The items replaced are the item's own: their files go to the note
+    // first, every one or none.
+    const bool sameItems = name != nullptr && item->itemName != nullptr && EqualNoCase(name, item->itemName);
+    const STATUS attached = ImportMIMEAttachments(note, item->itemName, sameItems, &changes->files);
+    if (attached != kOK) return Unable(item, attached);
+    STATUS status = KeepItems(note, item->itemName, &changes->kept);
+    if (status != kOK) return GiveBack(item, *changes, status);
+    changes->replaced = true;
+    status = ImportIntoBlankItem(item, &conversion, importOptions);
+    if (status != kOK) return GiveBack(item, *changes, status);
+    RemoveMIMEBodyFiles(note, changes->files);
+    return kOK;
+}
+
 } // namespace
 
 } // namespace talix
@@ -119,46 +204,11 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
     work->mode = 0;
     ClearMIMECharsetText();
     ClearMimeFilePartFailure();
-
-    Conversion conversion;
-    const STATUS body = ImportMIMEHTMLBody(noteHandle, name, "text/html", &conversion.text, &conversion.length);
-    if (body != kOK) return Unable(this, body);
-    RemoveNulBytes(&conversion);
-    STATUS imageStatus = kOK;
-    conversion.images = ImportMIMEImages(noteHandle, name, &imageStatus, session);
-
-    const std::string importOptions = ImportOptions(options);
-    if (conversion.length == 0) {
-        if (imageStatus != kOK) return Unable(this, imageStatus);
-    } else {
-        if (imageStatus == kRenderingSkipped) return Refused(this, kRenderingSkipped);
-        const STATUS parsed = TrialParse(session, conversion, importOptions);
-        if (parsed == kRenderingSkipped || parsed == kHtmlTooDeep) return Refused(this, parsed);
-        if (parsed != kOK) return Unable(this, kOperationFailed);
+    Changes changes;
+    try {
+        return Convert(this, name, options, &changes);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out outside the import's own steps (which answer 263).
+        return GiveBack(this, changes, kOutOfMemory);
     }
-
-    // The items replaced are the item's own: their files go to the note
-    // first, every one or none.
-    MIMEFileParts files;
-    const bool sameItems = name != nullptr && itemName != nullptr && EqualNoCase(name, itemName);
-    const STATUS attached = ImportMIMEAttachments(noteHandle, itemName, sameItems, &files);
-    if (attached != kOK) return Unable(this, attached);
-    const STATUS blank = CreateBlankRichTextItem();
-    if (blank != kOK) {
-        RemoveMIMEAttachments(noteHandle, files);
-        return Unable(this, blank);
-    }
-    RemoveMIMEBodyFiles(noteHandle, files);
-    connected = 1;
-    InitialFontTable();
-    if (ResetDefaultChunk(this) != kOK || defaultChunk == nullptr || defaultChunk->work == nullptr) return kOK;
-    FreeInlineImages(defaultChunk->work->inlineImages);
-    defaultChunk->work->inlineImages = conversion.images;
-    conversion.images = nullptr;
-    if (conversion.length > 0) {
-        defaultChunk->work->htmlFromMail = 1;
-        defaultChunk->AppendHTML("IN", conversion.text, importOptions.c_str());
-        if (defaultChunk != nullptr && defaultChunk->work != nullptr) defaultChunk->work->htmlFromMail = 0;
-    }
-    return kOK;
 }

@@ -1,6 +1,7 @@
 // Copying an item that is itself stored MIME into a MIME file: each part
 // item's boundary line, header text and body, in note order. A body kept in
 // a "$FILE" attachment is written as the attachment's content.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -53,10 +54,12 @@ STATUS WriteMIMEPartItem(RARIvoSession* session, plat::NOTEHANDLE note, plat::BL
         }
     }
     if (status == kOK) {
-        if (!texts.boundary.empty() && !StartLine(file)) status = kOperationFailed;
+        errno = 0;
+        if (!texts.boundary.empty() && !StartLine(file)) status = kFileNotWritten;
         if ((header.flags & kPartHasHeaders) == 0) texts.headers = {};
-        if (!WriteText(file, texts.boundary) || !WriteText(file, texts.headers) || !WriteText(file, texts.body))
-            status = kOperationFailed;
+        if (status == kOK &&
+            (!WriteText(file, texts.boundary) || !WriteText(file, texts.headers) || !WriteText(file, texts.body)))
+            status = kFileNotWritten;
     }
     plat::BlockUnlock(value);
     return status;
@@ -67,14 +70,19 @@ STATUS WriteMIMEPartItems(RARIvoSession* session, plat::NOTEHANDLE note, const c
     plat::BLOCKID item, value;
     plat::DWORD length = 0;
     STATUS first = kOK;
+    int error = 0;
     plat::STATUS status = plat::ItemInfo(note, itemName, NameLength(itemName), &item, nullptr, &value, &length);
     while (status == plat::NOERROR) {
         // A part that cannot be written is reported; the others still are.
         const STATUS written = WriteMIMEPartItem(session, note, item, value, length, file);
-        if (first == kOK) first = written;
+        if (first == kOK && written != kOK) {
+            first = written;
+            error = errno;
+        }
         status = plat::ItemInfoNext(note, item, itemName, NameLength(itemName), &item, nullptr, &value, &length);
     }
     if (status != plat::ERR_ITEM_NOT_FOUND && first == kOK) first = status;
+    errno = error;
     return first;
 }
 

@@ -382,6 +382,13 @@ bool Reader::Read() {
         failed_ = true;
     }
     if (!failed_ && !sawRoot_) Fail(ERR_DXL_XML, 0, "the DXL has no root element");
+    // An entity declaration makes the parser keep a document of its own (to
+    // hold the entities) even though the reader builds none: it is the
+    // reader's to free, the context does not.
+    if (parser_->myDoc != nullptr) {
+        xmlFreeDoc(parser_->myDoc);
+        parser_->myDoc = nullptr;
+    }
     xmlFreeParserCtxt(parser_);
     parser_ = nullptr;
     return !failed_;

@@ -9,10 +9,9 @@
 
 namespace plat {
 
-namespace {
-
-// What a file that is not a regular one is, for messages.
-const char* KindOf(mode_t mode) {
+const char* FileKindText(mode_t mode) {
+    if (S_ISREG(mode)) return "a regular file";
+    if (S_ISLNK(mode)) return "a symbolic link";
     if (S_ISFIFO(mode)) return "a FIFO";
     if (S_ISCHR(mode)) return "a character device";
     if (S_ISBLK(mode)) return "a block device";
@@ -21,8 +20,10 @@ const char* KindOf(mode_t mode) {
     return "not a file";
 }
 
+namespace {
+
 int Refuse(mode_t mode, std::string* why) {
-    if (why != nullptr) *why = std::string("is ") + KindOf(mode) + ", not a regular file";
+    if (why != nullptr) *why = std::string("is ") + FileKindText(mode) + ", not a regular file";
     errno = EINVAL;
     return -1;
 }

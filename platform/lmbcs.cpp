@@ -7,10 +7,16 @@
 // the optimisation group first, then the group-1 exception forms (0x01 + a
 // byte below 0x80), then the Unicode group (0x14 + the UTF-16 unit, high byte
 // first).
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
@@ -109,6 +115,39 @@ UConverter* Decoder() {
     return holder.converter;
 }
 
+// The characters of a text that LmbcsAppendNative does not copy as they
+// are, gathered for one decoding: each stretch of them with the bytes
+// copied before it.
+struct NativeStretch {
+    size_t plainStart = 0, plainEnd = 0;   // the bytes copied before the stretch
+    size_t packedStart = 0;                // where the stretch begins in the gathered bytes
+};
+struct NativeScratch {
+    std::string packed;
+    std::vector<NativeStretch> stretches;
+    std::vector<UChar> units;
+    std::vector<int32_t> offsets;   // for each unit, the gathered byte it came from
+};
+
+// Decodes the gathered bytes in one call (one byte never gives more than
+// one unit), each unit with its offset; *count receives the units. False
+// when the decoder fails.
+bool DecodeWithOffsets(UConverter* decoder, NativeScratch& scratch, size_t* count) {
+    const size_t length = scratch.packed.size();
+    if (scratch.units.size() < length + 1) {
+        scratch.units.resize(length + 1);
+        scratch.offsets.resize(length + 1);
+    }
+    ucnv_resetToUnicode(decoder);
+    UChar* target = scratch.units.data();
+    const char* source = scratch.packed.data();
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_toUnicode(decoder, &target, scratch.units.data() + scratch.units.size(), &source, source + length,
+                   scratch.offsets.data(), true, &error);
+    *count = static_cast<size_t>(target - scratch.units.data());
+    return U_SUCCESS(error);
+}
+
 // ---- Encoding tables ----------------------------------------------------------
 
 // For each BMP code point from U+00A0 up: 0 (none), 0x00bb for the single
@@ -202,6 +241,34 @@ void AppendUnicodeUnit(std::string& out, UChar unit) {
 // characters take a group byte).
 inline bool SameInLmbcs(unsigned char c) {
     return c >= 0x20 ? c <= 0x7F : (c == 0x00 || c == 0x09 || c == 0x0A || c == 0x0D);
+}
+
+// Whether the Unicode-group character at p (3 bytes) holds the first half
+// of a character beyond 16 bits.
+bool IsHighSurrogateUnit(const BYTE* p) {
+    const BYTE high = p[1] == kUnicodeZeroLow ? p[2] : p[1];
+    return p[0] == kGroupUnicode && U16_IS_LEAD(high << 8);
+}
+
+// The end of the run of such characters from pos, sixteen bytes tested at
+// once where the processor can: markup is mostly such a run.
+size_t PlainRunEnd(const BYTE* bytes, size_t pos, size_t length) {
+#if defined(__SSE2__)
+    while (pos + 16 <= length) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
+        // Signed: the bytes from 0x80 up count as below 0x20.
+        __m128i same = _mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F));
+        same = _mm_or_si128(same, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_setzero_si128()),
+                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+        same = _mm_or_si128(same, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
+                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(same));
+        if (mask != 0xFFFF) return pos + static_cast<size_t>(std::countr_one(mask));
+        pos += 16;
+    }
+#endif
+    while (pos < length && SameInLmbcs(bytes[pos])) ++pos;
+    return pos;
 }
 
 UChar32 NextUtf8(const char* text, int64_t length, int64_t* pos) {
@@ -365,12 +432,89 @@ std::string NativeToLmbcs(std::string_view utf8) {
 }
 
 std::string LmbcsToNative(std::string_view text) {
-    std::u16string units = lmbcs::Decode(text.data(), text.size());
     std::string out;
-    out.reserve(units.size() + units.size() / 2);
-    size_t pos = 0;
-    while (pos < units.size()) lmbcs::AppendUtf8(out, lmbcs::NextUtf16(units, &pos));
+    LmbcsAppendNative(text, out);
     return out;
+}
+
+size_t LmbcsAppendNative(std::string_view text, std::string& out, bool wholeOnly) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+    size_t length = text.size();
+    size_t pos = PlainRunEnd(bytes, 0, length);
+    if (pos == length) {
+        out.append(text);
+        return length;
+    }
+    // A character cut short at the end is left out when asked, and so is
+    // the first half of a character beyond 16 bits that ends the text: its
+    // second half may follow.
+    if (wholeOnly) {
+        size_t end = pos, last = pos;
+        while (end < length) {
+            if (SameInLmbcs(bytes[end])) {
+                end = PlainRunEnd(bytes, end, length);
+                last = end - 1;
+                continue;
+            }
+            const size_t n = FullLength(bytes[end]);
+            if (n > length - end) break;
+            last = end;
+            end += n;
+        }
+        if (end - last == 3 && IsHighSurrogateUnit(bytes + last)) end = last;
+        length = end;
+        text = text.substr(0, length);
+    }
+    // Without the decoder, or when it fails, the text is decoded whole (as
+    // it gives U+FFFD for every byte then).
+    auto decodeWhole = [&] {
+        const std::u16string units = lmbcs::Decode(text.data(), length);
+        size_t at = 0;
+        while (at < units.size()) lmbcs::AppendUtf8(out, lmbcs::NextUtf16(units, &at));
+        return length;
+    };
+    UConverter* decoder = Decoder();
+    if (decoder == nullptr || length > 0x7FFFFFFE) return decodeWhole();
+    // The text in stretches: characters that are the same byte in both (a
+    // byte of its own each) are copied as they are; the others, gathered
+    // one stretch after the other, are decoded in one call, whose offsets
+    // say which stretch each unit came from. A character is never cut, so
+    // the decoder reads each as it would within the whole text.
+    thread_local NativeScratch scratch;
+    scratch.packed.clear();
+    scratch.stretches.clear();
+    size_t plainStart = 0;
+    while (pos < length) {
+        const size_t start = pos;
+        while (pos < length && !SameInLmbcs(bytes[pos]))
+            pos += std::min<size_t>(FullLength(bytes[pos]), length - pos);
+        scratch.stretches.push_back({plainStart, start, scratch.packed.size()});
+        scratch.packed.append(text.data() + start, pos - start);
+        plainStart = pos;
+        pos = PlainRunEnd(bytes, pos, length);
+    }
+    size_t units = 0;
+    if (!DecodeWithOffsets(decoder, scratch, &units)) return decodeWhole();
+    out.reserve(out.size() + length + length / 2);
+    size_t unit = 0;
+    for (size_t s = 0; s < scratch.stretches.size(); ++s) {
+        const NativeStretch& stretch = scratch.stretches[s];
+        out.append(text.data() + stretch.plainStart, stretch.plainEnd - stretch.plainStart);
+        const size_t packedEnd =
+            s + 1 < scratch.stretches.size() ? scratch.stretches[s + 1].packedStart : scratch.packed.size();
+        // The units of the stretch; a surrogate pair is joined only within it.
+        size_t end = unit;
+        while (end < units && (scratch.offsets[end] < 0 || static_cast<size_t>(scratch.offsets[end]) < packedEnd))
+            ++end;
+        while (unit < end) {
+            UChar32 c = scratch.units[unit++];
+            if (U16_IS_LEAD(c) && unit < end && U16_IS_TRAIL(scratch.units[unit]))
+                c = U16_GET_SUPPLEMENTARY(c, scratch.units[unit++]);
+            lmbcs::AppendUtf8(out, c);
+        }
+    }
+    out.append(text.data() + plainStart, length - plainStart);
+    return length;
 }
 
 DWORD NativeToLmbcsBuf(const char* utf8, DWORD length, char* out, DWORD limit) {

@@ -40,6 +40,8 @@ const StatusTextEntry kStatusTexts[] = {
     {12583, "Insufficient memory in the database driver"},
     {12584, "The values do not fit the result"},
     {14409, "Rendering skipped"},
+    {14410, "The HTML is past a bound of the import"},
+    {14411, "The operation is not available in this session"},
     {ERR_INVALID_HANDLE, "Invalid handle"},
     {ERR_NO_MEMORY, "Insufficient memory"},
     {ERR_BAD_ARGUMENT, "Invalid argument"},

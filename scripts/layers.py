@@ -2,10 +2,11 @@
 """Prints the folder include graph of the product (tests, bench, fuzz, tools and
 build trees left out) and checks that its layers run one way, lowest first:
 include and platform, core, builders, engine, then chunkops, htmlgen,
-htmlimport, mime and driver, then tools. The session's set-up (setup/, which
-fills the tables through which the lower folders call the higher ones) sits
-beside the driver, which calls it to make its session, and above every
-folder it fills the tables from. Prints every include that runs against that order and every folder
+htmlimport, mime and driver, then tools. The session's set-up (setup/: the
+session's constructor, which fills the tables through which the lower
+folders reach the higher ones, and CreateDesignElement, which calls the
+chunk methods) sits beside the driver, which calls it to make its session,
+and above every folder it takes from. Prints every include that runs against that order and every folder
 cycle.
 
 With an object directory (the internal library's objects, one sub-folder per
@@ -30,9 +31,10 @@ import sys
 ORDER = [['include', 'platform'], ['core'], ['builders'], ['engine'],
          ['chunkops', 'htmlgen', 'htmlimport', 'mime', 'driver', 'setup'], ['tools']]
 # Folders that sit above some folders of their own level: the set-up (the
-# session's constructor) is called by the driver, its sibling, when the
-# driver makes its session, but lives above every folder whose functions it
-# puts into the session's tables, which therefore may not reach it.
+# session's constructor and CreateDesignElement) is called by the driver, its
+# sibling, when the driver makes its session, but lives above every folder
+# whose functions it puts into the session's tables or calls, which
+# therefore may not reach it.
 ABOVE = {'setup': {'core', 'builders', 'engine', 'chunkops', 'htmlgen', 'htmlimport', 'mime'}}
 SKIP = {'tests', 'bench', 'fuzz', 'tools', 'build', 'samples', 'scripts', 'cmake'}
 INCLUDE = re.compile(r'#\s*include\s*"([^"]+)"')

@@ -8,6 +8,26 @@
 
 namespace talix_cli {
 
+namespace {
+
+// Whether the item's values are rich text to work on (none: only when the
+// item is to be created); prints the reason when not.
+bool ReadableItem(const std::string& noteArg, const std::string& itemName, const std::vector<ItemValue>& values,
+                  bool create, int* exitCode) {
+    if (values.empty() && !create) {
+        *exitCode = Fail("note %s has no item '%s'", noteArg.c_str(), itemName.c_str());
+        return false;
+    }
+    if (!values.empty() && values.front().type != plat::TYPE_COMPOSITE) {
+        *exitCode = Fail("item '%s' is not rich text (data type 0x%04X)", itemName.c_str(),
+                         static_cast<unsigned>(values.front().type));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 ChunkOfItem::~ChunkOfItem() {
     delete chunk_;
     delete item_;
@@ -22,7 +42,15 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
         return false;
     }
     plat::NOTEID id = 0;
-    {
+    if (use == ItemUse::kRead) {
+        // The item is looked at in the note the library opens: a note of
+        // large items is read once.
+        Database db;
+        if (!db.Open(dbPath, false) || !Note::Locate(db.handle(), noteArg, &id)) {
+            *exitCode = kExitFailed;
+            return false;
+        }
+    } else {
         Database db;
         Note note;
         if (!db.Open(dbPath, false) || !note.Open(db.handle(), noteArg)) {
@@ -30,15 +58,7 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
             return false;
         }
         std::vector<ItemValue> values = FindItems(note.handle(), itemName);
-        if (values.empty() && !create) {
-            *exitCode = Fail("note %s has no item '%s'", noteArg.c_str(), itemName.c_str());
-            return false;
-        }
-        if (!values.empty() && values.front().type != plat::TYPE_COMPOSITE) {
-            *exitCode = Fail("item '%s' is not rich text (data type 0x%04X)", itemName.c_str(),
-                             static_cast<unsigned>(values.front().type));
-            return false;
-        }
+        if (!ReadableItem(noteArg, itemName, values, create, exitCode)) return false;
         if ((use == ItemUse::kWrite || use == ItemUse::kCreate) && !ItemUndamaged(command, itemName, values)) {
             *exitCode = kExitFailed;
             return false;
@@ -50,6 +70,13 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
     item_ = new ZervaRTItem(&session_);
     std::string lmbcsName = plat::NativeToLmbcs(itemName);
     talix::STATUS status = item_->Connect("", dbPath.c_str(), id, lmbcsName.c_str(), create ? 1 : 0);
+    if (use == ItemUse::kRead) {
+        if (item_->noteHandle == 0) {
+            *exitCode = Fail("cannot open note %s: %s", noteArg.c_str(), StatusMessage(status).c_str());
+            return false;
+        }
+        if (!ReadableItem(noteArg, itemName, FindItems(item_->noteHandle, itemName), create, exitCode)) return false;
+    }
     if (status != talix::kOK || item_->connected == 0) {
         *exitCode = Fail("cannot connect to item '%s': %s", itemName.c_str(), StatusMessage(status).c_str());
         return false;

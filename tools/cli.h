@@ -56,6 +56,10 @@ std::FILE* OpenInput(const std::string& path);
 // command reads anything of the database, so that it is refused at once. A
 // file that is not there is left to the command to report.
 bool InputIsRegular(const std::string& path);
+// False, having said so, when the output file a command is given is the
+// database it reads (by any name or link): the output would take the
+// database's place.
+bool OutputIsNotTheDatabase(const std::string& output, const std::string& database);
 
 // An open database, closed with the object.
 class Database {
@@ -87,6 +91,9 @@ public:
     // Opens the note a NOTE argument names; on failure prints the reason and
     // returns false.
     bool Open(plat::DBHANDLE db, const std::string& noteArg);
+    // The id of the note a NOTE argument names, found without reading its
+    // items; on failure prints the reason as Open does and returns false.
+    static bool Locate(plat::DBHANDLE db, const std::string& noteArg, plat::NOTEID* id);
     plat::NOTEHANDLE handle() const { return handle_; }
 
 private:

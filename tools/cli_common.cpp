@@ -1,5 +1,6 @@
 // Messages, databases, notes and text forms shared by the commands.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -92,6 +93,14 @@ bool InputIsRegular(const std::string& path) {
     }
     if (errno != EINVAL) return true;
     Fail("%s %s", path.c_str(), why.c_str());
+    return false;
+}
+
+bool OutputIsNotTheDatabase(const std::string& output, const std::string& database) {
+    struct stat written {}, read {};
+    if (::stat(output.c_str(), &written) != 0 || ::stat(database.c_str(), &read) != 0) return true;
+    if (written.st_dev != read.st_dev || written.st_ino != read.st_ino) return true;
+    Fail("cannot write %s: it is the database %s", output.c_str(), database.c_str());
     return false;
 }
 
@@ -197,6 +206,31 @@ bool Note::Open(plat::DBHANDLE db, const std::string& noteArg) {
     }
     if (status != plat::NOERROR) {
         handle_ = 0;
+        Fail("cannot open note %s: %s", noteArg.c_str(), StatusMessage(status).c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Note::Locate(plat::DBHANDLE db, const std::string& noteArg, plat::NOTEID* id) {
+    plat::STATUS status;
+    plat::UNID unid;
+    *id = 0;
+    if (ParseUnid(noteArg, &unid)) {
+        status = plat::DbNoteInfoByUNID(db, &unid, id, nullptr, nullptr, nullptr);
+    } else if (ParseNoteId(noteArg, id)) {
+        // The reserved id of the default view stands for another note.
+        if (*id == plat::NOTEID_DEFAULT_VIEW) {
+            Note note;
+            if (!note.Open(db, noteArg)) return false;
+            return plat::NoteGetInfo(note.handle(), plat::NOTE_FIELD_ID, id) == plat::NOERROR;
+        }
+        status = plat::DbNoteInfo(db, *id, nullptr, nullptr, nullptr);
+    } else {
+        Fail("'%s' is neither a note id nor a UNID", noteArg.c_str());
+        return false;
+    }
+    if (status != plat::NOERROR) {
         Fail("cannot open note %s: %s", noteArg.c_str(), StatusMessage(status).c_str());
         return false;
     }

@@ -14,43 +14,13 @@
 #include "cli.h"
 #include "core/replacing_file.h"
 #include "core/statuses.h"
+#include "markup_writer.h"
 
 namespace talix_cli {
 
 namespace {
 
 constexpr std::uint32_t kMarkupBufferSize = 65406;
-
-// Where the markup goes, as UTF-8: the text of each event, and what the
-// generation leaves in its buffer. An event that ends inside a character
-// keeps its first bytes for the next one.
-struct MarkupWriter {
-    std::FILE* out = stdout;
-    std::string pending;
-    bool failed = false;
-
-    void Write(const char* lmbcs, size_t length) {
-        pending.append(lmbcs, length);
-        size_t whole = 0;
-        while (whole < pending.size()) {
-            // A character's length shows in its first byte.
-            const size_t n = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(pending.data() + whole), 3);
-            if (whole + n > pending.size()) break;
-            whole += n;
-        }
-        const std::string native = plat::LmbcsToNative(std::string_view(pending.data(), whole));
-        if (std::fwrite(native.data(), 1, native.size(), out) != native.size()) failed = true;
-        pending.erase(0, whole);
-    }
-    void Finish() {
-        if (!pending.empty()) {
-            const std::string native = plat::LmbcsToNative(pending);
-            if (std::fwrite(native.data(), 1, native.size(), out) != native.size()) failed = true;
-            pending.clear();
-        }
-        if (std::fflush(out) != 0) failed = true;
-    }
-};
 
 MarkupWriter* g_writer = nullptr;
 
@@ -63,6 +33,7 @@ std::uint16_t WriteEvent(ZervaRTChunk*, char* text, std::uint16_t length) {
 std::string Failure(ZervaRTChunk* chunk) {
     if (chunk->errorWord == talix::kErrFormula) return "the image database cannot be opened";
     if (chunk->lastStatus == talix::kOutOfMemory) return "the markup does not fit the generation's buffer";
+    if (chunk->lastStatus == talix::kFileNotWritten) return "its part file was not written whole; nothing was attached";
     if (chunk->lastStatus != talix::kOK) return StatusMessage(chunk->lastStatus);
     return "";
 }
@@ -84,6 +55,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     if (!RejectOptions(command, args, &exitCode)) return exitCode;
     if (args.size() < 3 || args.size() > 4)
         return UsageError(command, "html needs a database, a note, an item name and at most one chunk");
+    if (hasOut && outPath.empty()) return UsageError(command, "--out needs a file name");
     unsigned long partNumber = 0;
     if (hasMime) {
         char* end = nullptr;
@@ -91,6 +63,8 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
         if (part.empty() || *end != '\0' || partNumber > 0xFFFF)
             return UsageError(command, "--mime takes a part number from 0 to 65535, not '%s'", part.c_str());
     }
+
+    if (hasOut && !OutputIsNotTheDatabase(outPath, args[0])) return kExitFailed;
 
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything",
@@ -109,7 +83,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     talix::ReplacingFile output;
     if (hasOut) {
         if (!output.Open(outPath, "wb")) return Fail("cannot write %s: %s", outPath.c_str(), std::strerror(errno));
-        writer.out = output.file();
+        writer.SetFile(output.file());
     }
     ZervaRTChunk* chunk = target.chunk();
     std::string failure;
@@ -151,7 +125,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     }
     writer.Finish();
     if (!failure.empty()) return Fail("cannot render the chunk: %s", failure.c_str());
-    if (writer.failed || (hasOut && !output.Commit())) return Fail("cannot write the markup");
+    if (writer.failed() || (hasOut && !output.Commit())) return Fail("cannot write the markup");
     return kExitOk;
 }
 

@@ -95,11 +95,13 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
     MimeArguments taken;
     if (!TakeMimeArguments(command, &args, true, &taken, &exitCode)) return exitCode;
     if (args.size() != 3) return UsageError(command, "mime needs a database, a note and an item name");
+    if (taken.hasOut && taken.out.empty()) return UsageError(command, "--out needs a file name");
     if (taken.hasPart && (taken.part.empty() || taken.part.size() > 5 ||
                           taken.part.find_first_not_of("0123456789") != std::string::npos ||
                           std::strtoul(taken.part.c_str(), nullptr, 10) > 0xFFFF))
         return UsageError(command, "--part takes a number from 0 to 65535, not '%s'", taken.part.c_str());
     if (!TextsFit(command, taken, &exitCode)) return exitCode;
+    if (taken.hasOut && !OutputIsNotTheDatabase(taken.out, args[0])) return kExitFailed;
 
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;

@@ -105,8 +105,9 @@ int RunFromMime(const Command& command, const std::vector<std::string>& given) {
                                          static_cast<std::uint16_t>(lmbcsOptions.size()));
     if (status == talix::kRenderingSkipped)
         return Fail("from-mime refused: rendering skipped (status 14409); the MIME items are kept");
-    if (status == talix::kHtmlTooDeep)
-        return Fail("from-mime refused: the HTML nests too deeply (status 14410); the MIME items are kept");
+    if (status == talix::kHtmlPastBound)
+        return Fail("from-mime refused: the HTML is past a bound of the import (status 14410); the MIME items are "
+                    "kept");
     if (item.connected == 0)
         return Fail("from-mime failed: item '%s' cannot be converted: %s; the MIME items are kept", args[2].c_str(),
                     talix::MimeRefusalReason(item.noteHandle, name.c_str(), item.lastStatus).c_str());

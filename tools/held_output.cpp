@@ -16,25 +16,31 @@ void Close(int* fd) {
     *fd = -1;
 }
 
-// Copies what fd holds, from its start, to out.
-void CopyOut(int fd, int out) {
+int g_outputLost = 0;   // errno of a held standard output that could not be written out
+
+// Copies what fd holds, from its start, to out; false (errno set) when out
+// does not take all of it.
+bool CopyOut(int fd, int out) {
     char buffer[65536];
     off_t at = 0;
     for (;;) {
         const ssize_t got = ::pread(fd, buffer, sizeof buffer, at);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return;
+        if (got <= 0) return got == 0;
         at += got;
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
             if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) return;
+            if (put == 0) errno = EIO;
+            if (put <= 0) return false;
             done += put;
         }
     }
 }
 
 } // namespace
+
+int HeldOutput::Lost() { return g_outputLost; }
 
 HeldOutput::HeldOutput() {
     std::fflush(stdout);
@@ -60,7 +66,7 @@ void HeldOutput::Stop(bool write) {
     std::fflush(stderr);
     for (int stream = 0; stream < 2; ++stream) {
         ::dup2(saved_[stream], stream + 1);
-        if (write) CopyOut(held_[stream], stream + 1);
+        if (write && !CopyOut(held_[stream], stream + 1) && stream == 0) g_outputLost = errno;
         Close(&saved_[stream]);
         Close(&held_[stream]);
     }

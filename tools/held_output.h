@@ -20,6 +20,10 @@ public:
     // Stops holding and forgets what was held.
     void Drop() { Stop(false); }
 
+    // The errno of a standard output that was held and could not be written
+    // out in full, 0 when none was lost.
+    static int Lost();
+
 private:
     void Stop(bool write);
 

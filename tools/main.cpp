@@ -7,6 +7,7 @@
 // standard error as "talix: <what went wrong>".
 #include <signal.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "cli.h"
 #include "core/replacing_file.h"
+#include "held_output.h"
 #include "talix/version.h"
 
 namespace talix_cli {
@@ -149,8 +151,9 @@ const Command kCommands[] = {
      "Pictures and style sheets are read only in the file's directory and below it\n"
      "(\"BasePathname=\" names another), never by an absolute name or a link out of it.\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
-     "parse; 259 with 20032: no such file; 14410: nested more than 1,000 elements deep)\n"
-     "and saves nothing.\n",
+     "parse; 259 with 20032: no such file; 14410: past a bound of the import: larger than\n"
+     "16 MiB, nested more than 1,000 elements deep or an element with more than 1,000\n"
+     "attributes; 1028: a path option longer than its buffer) and saves nothing.\n",
      RunImportHtml},
     {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font SPEC]",
      "Changes a chunk of a rich-text item and saves the note. ACTION and its arguments:\n"
@@ -467,6 +470,20 @@ int Main(int argc, char** argv) {
     return status;
 }
 
+// A command that did its work but whose standard output did not take all
+// it printed (a full disk, a pipe with no reader, a file opened only for
+// reading) has not done it: it exits 1 and says so.
+int EndStandardOutput(int status) {
+    errno = 0;
+    int lost = 0;
+    if (std::fflush(stdout) != 0) lost = errno != 0 ? errno : EIO;
+    else if (std::ferror(stdout) != 0) lost = EIO;
+    else lost = HeldOutput::Lost();
+    if (lost == 0 || status != kExitOk) return status;
+    std::fprintf(stderr, "talix: cannot write to standard output: %s\n", std::strerror(lost));
+    return kExitFailed;
+}
+
 } // namespace talix_cli
 
-int main(int argc, char** argv) { return talix_cli::Main(argc, argv); }
+int main(int argc, char** argv) { return talix_cli::EndStandardOutput(talix_cli::Main(argc, argv)); }

@@ -384,6 +384,55 @@ TEST_F(GateTest, LongOutputsMoveToNewSegments) {
     EXPECT_EQ(expectFirst, 13);
 }
 
+// What a collector takes: the records as they were built.
+struct Collected {
+    std::vector<FixtureRecord> records;
+    static talix::STATUS Take(void* owner, const void* record, std::uint16_t signature, std::uint32_t length) {
+        auto* collected = static_cast<Collected*>(owner);
+        FixtureRecord kept;
+        kept.signature = signature;
+        kept.bytes.assign(static_cast<const std::uint8_t*>(record), static_cast<const std::uint8_t*>(record) + length);
+        collected->records.push_back(kept);
+        return signature == 0xFFFF ? talix::kOutOfMemory : talix::kOK;
+    }
+};
+
+TEST_F(GateTest, RecordsOfACollectorPassTheGateOnceWhenHandedOn) {
+    Collected collected;
+    output_.collector = talix::RecordCollector{&collected, Collected::Take};
+    // None of the gate's rules apply while the collector takes the records:
+    // a cell outside a table is no error, definitions keep id 0, two empty
+    // runs stay two, the table level does not move.
+    AppendAll({Definition(0), Text(""), Text(""), Cell(0), TableBegin(), Text("a")});
+    EXPECT_EQ(Append(HostRecord(0xFFFF, 4)), talix::kOutOfMemory);   // the collector's status comes back
+    ASSERT_EQ(collected.records.size(), 7u);
+    EXPECT_EQ(ReadWord(collected.records[0].bytes.data() + 4), 0);
+    EXPECT_EQ(List(), nullptr);
+    EXPECT_EQ(output_.tableLevel, 0);
+    EXPECT_EQ(output_.lastParagraphId, 0);
+    EXPECT_TRUE(g_messages.empty());
+
+    // Handed on to the item, they meet the rules once: numbered, the second
+    // empty run dropped, the cell and the table begin checked.
+    for (int i : {0, 1, 2, 5}) {
+        const FixtureRecord& record = collected.records[static_cast<std::size_t>(i)];
+        ASSERT_EQ(talix::AppendRecordToItem(record.bytes.data(), record.signature,
+                                            static_cast<std::uint32_t>(record.bytes.size()), &output_),
+                  0);
+    }
+    EXPECT_EQ(Signatures(), (std::vector<std::uint16_t>{kDefinition, kText, kText}));
+    EXPECT_EQ(ReadWord(Nodes()[0]->bytes + 4), 1);
+    const FixtureRecord& cell = collected.records[3];
+    EXPECT_EQ(talix::AppendRecordToItem(cell.bytes.data(), cell.signature, 18, &output_), talix::kBodyStructureError);
+    EXPECT_EQ(Signatures().size(), 3u);
+
+    // Taken off, the output writes to the item again.
+    output_.collector = talix::RecordCollector{};
+    AppendAll({Text("c")});
+    EXPECT_EQ(Signatures().size(), 4u);
+    EXPECT_EQ(collected.records.size(), 7u);
+}
+
 TEST_F(GateTest, AnImportTakesEveryRecord) {
     talix::HTMLImportContext import;
     import.session = &session_;

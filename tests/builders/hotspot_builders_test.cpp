@@ -187,6 +187,67 @@ TEST_F(HotspotBuilders, LinkTargetsDecideTheKindOfLink) {
     ExpectWellFormed();
 }
 
+TEST_F(HotspotBuilders, LinksBuiltAroundTheCallersOwnText) {
+    // The records of each step, as bytes.
+    auto bytesOf = [this](std::size_t from) {
+        std::vector<std::string> bytes;
+        const auto nodes = Nodes();
+        for (std::size_t i = from; i < nodes.size(); ++i) bytes.push_back(Text(nodes[i], 0, nodes[i]->length));
+        return bytes;
+    };
+    talix::LinkRequest& request = chunk_.work->linkRequest;
+    request.target = "0123456789abcdef";
+    request.viewId = "00112233445566778899AABBCCDDEEFF";
+    request.description = "Desc";
+
+    // A Notes link on text: the steps write what the one call writes, the
+    // text where the caller writes it; a URL font does not reach it.
+    request.kind = talix::kLinkOnText;
+    ASSERT_EQ(talix::AppendNotesLinkHotspotEx("Doc", 3, context_.get()), 0);
+    const std::vector<std::string> whole = bytesOf(0);
+    Restart();
+    talix::OpenedLink opened = talix::OpenedLink::kNothing;
+    ASSERT_EQ(talix::OpenNotesLinkHotspotEx(3, context_.get(), &opened), 0);
+    EXPECT_EQ(opened, talix::OpenedLink::kLinkHotspot);
+    EXPECT_EQ(Shape(), "<FFAD FF7E FFF6 FFAD <FF92 FF92 >FF92 ");
+    ASSERT_EQ(talix::AppendLinkTextRun("Doc", 3, opened, "RED", context_.get()), 0);
+    ASSERT_EQ(talix::CloseNotesLinkHotspotEx(context_.get(), opened), 0);
+    EXPECT_EQ(bytesOf(0), whole);
+    ExpectWellFormed();
+
+    // A URL link: the caller's font in place of the item's URL font, wrapped
+    // with its colour; the options' HTML attributes before the end.
+    Restart();
+    request.target = "abc.nsf";
+    session_.workArea->runningOptions = "HTMLID=x";
+    ASSERT_EQ(talix::OpenNotesLinkHotspotEx(1, context_.get(), &opened), 0);
+    EXPECT_EQ(opened, talix::OpenedLink::kURLHotspot);
+    ASSERT_EQ(talix::AppendLinkTextRun("A", 1, opened, "RED +BOLD", context_.get()), 0);
+    ASSERT_EQ(talix::CloseNotesLinkHotspotEx(context_.get(), opened), 0);
+    session_.workArea->runningOptions = nullptr;
+    EXPECT_EQ(Shape(), "<FFAD FF7E FFF6 FFAD <FF85 FF85 D2 >FF85 FF7A AE >AE ");
+    ExpectWellFormed();
+    const auto nodes = Nodes();
+    EXPECT_EQ(nodes[5]->bytes[5] & talix::kAttrBold, talix::kAttrBold);
+    EXPECT_EQ(Text(nodes[6], 4, 3), std::string("\xFF\0\0", 3));   // red, lowest byte first
+
+    // A link without text opens nothing: no text, no end. A failed opening
+    // opens nothing either.
+    Restart();
+    request.kind = talix::kLinkWithoutText;
+    request.target = "0123456789abcdef";
+    ASSERT_EQ(talix::OpenNotesLinkHotspotEx(0, context_.get(), &opened), 0);
+    EXPECT_EQ(opened, talix::OpenedLink::kNothing);
+    EXPECT_EQ(talix::AppendLinkTextRun("x", 1, opened, nullptr, context_.get()), 0);
+    EXPECT_EQ(talix::CloseNotesLinkHotspotEx(context_.get(), opened), 0);
+    EXPECT_EQ(Shape(), "<FF92 FF92 >FF92 ");
+    request.target = "0123";
+    opened = talix::OpenedLink::kURLHotspot;
+    EXPECT_EQ(talix::OpenNotesLinkHotspotEx(0, context_.get(), &opened), talix::kOperationFailed);
+    EXPECT_EQ(opened, talix::OpenedLink::kNothing);
+    EXPECT_EQ(Nodes().size(), 3u);
+}
+
 TEST_F(HotspotBuilders, HypertextLinksPointAtANoteOfTheLinkDatabase) {
     talix_test::TempDir dir;
     plat::DBHANDLE db = 0;

@@ -3,6 +3,7 @@
 // (263, or the platform's own) with the item as it was, or finish its work;
 // the failure never leaves the method.
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -156,6 +157,166 @@ TEST_F(OutOfMemoryTest, AFailedAllocationGives263AndLeavesTheItemAsItWas) {
         finished = !failed;
     }
     EXPECT_TRUE(finished);
+}
+
+// An HTML import whose memory runs out, at any allocation, fails (263, or
+// the error word of a conversion that failed) and adds nothing to the item,
+// or works around it and adds the whole document: no step after a failure
+// replaces it, and none of the records the walk made before it is kept.
+TEST_F(OutOfMemoryTest, AnHtmlImportWhoseMemoryRunsOutAddsNothing) {
+    std::string html = "<style>p.x { color: red; margin-left: 2em }</style><h1>Title</h1>";
+    for (int n = 0; n < 4; ++n)
+        html += "<p class=x>Paragraph " + std::to_string(n) + " with <b>bold</b>, <a href=\"http://x.com/" +
+                std::to_string(n) + "\">a link</a> and <font size=4>big</font> text</p><ul><li>one<li>two</ul>"
+                "<div style=\"position:absolute; left:10px; top:" + std::to_string(20 * n) + "px\">layer</div>"
+                "<table border=1><tr><td>a<td>b</tr></table>";
+    auto startNote = [&] {
+        Open(NewNote());
+        ZervaRTChunk* everything = Chunk();
+        ASSERT_EQ(everything->AppendText("kept", 0, nullptr), 0);
+        delete everything;
+        Save();
+    };
+    // The item with the whole document, and before it.
+    startNote();
+    ZervaRTChunk* whole = Chunk();
+    ASSERT_EQ(whole->AppendHTML("Inline", html.c_str(), nullptr), 0);
+    delete whole;
+    Save();
+    const std::vector<std::string> imported = Stored(id_).records;
+    ASSERT_NE(Stored(id_).Joined().find("layer"), std::string::npos);
+    startNote();
+    const std::vector<std::string> before = Stored(id_).records;
+
+    unsigned long refused = 0;
+    bool finished = false;
+    for (unsigned long n = 1; !finished && n < 100000; ++n) {
+        std::uint16_t status = 0;
+        ZervaRTChunk* everything = Chunk();
+        ASSERT_NE(everything, nullptr);
+        const bool failed = FailingAt(n, [&] { status = everything->AppendHTML("Inline", html.c_str(), nullptr); });
+        const std::uint16_t errorWord = everything->errorWord;
+        delete everything;
+        Save();
+        const std::vector<std::string> after = Stored(id_).records;
+        if (!failed) {
+            EXPECT_EQ(status, 0);
+            EXPECT_EQ(after, imported);
+            finished = true;
+        } else if (status != 0 || errorWord != 0) {
+            ++refused;
+            if (status != 0) ASSERT_EQ(StatusText(status), "Insufficient memory") << "allocation " << n;
+            ASSERT_EQ(after, before) << "allocation " << n;
+        } else {
+            ASSERT_EQ(after, imported) << "allocation " << n;
+            startNote();
+        }
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_GT(refused, 0u);
+}
+
+} // namespace
+} // namespace chunkops_test
+
+namespace chunkops_test {
+namespace {
+
+// The values of a note's items of a name, each with its flags.
+std::vector<std::string> ItemValues(plat::NOTEHANDLE note, const char* name) {
+    std::vector<std::string> values;
+    const auto length = static_cast<plat::WORD>(std::strlen(name));
+    plat::BLOCKID item, value;
+    plat::DWORD size = 0;
+    plat::STATUS status = plat::ItemInfo(note, name, length, &item, nullptr, &value, &size);
+    while (status == plat::NOERROR) {
+        plat::WORD flags = 0;
+        plat::ItemQuery(item, nullptr, 0, &flags, nullptr, nullptr, nullptr);
+        const auto* data = static_cast<const char*>(plat::BlockLock(value));
+        values.push_back(std::to_string(flags) + ":" + std::string(data != nullptr ? data : "", data != nullptr ? size : 0));
+        plat::BlockUnlock(value);
+        const plat::BLOCKID after = item;
+        status = plat::ItemInfoNext(note, after, name, length, &item, nullptr, &value, &size);
+    }
+    return values;
+}
+
+// A message converted into rich text whose memory runs out at any
+// allocation: the conversion fails with the message's items and files as
+// they were and nothing connected, or the item holds the whole message and
+// the note its attachment.
+TEST_F(OutOfMemoryTest, AMailConversionWhoseMemoryRunsOutKeepsTheMessage) {
+    std::string html;
+    for (int n = 0; n < 3; ++n)
+        html += "<p>Paragraph " + std::to_string(n) + " with <b>bold</b> and <i>slanted</i> words</p>";
+    const std::string message = "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+                                "--b\r\nContent-Type: text/html\r\n\r\n" + html + "\r\n"
+                                "--b\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; "
+                                "filename=notes.txt\r\n\r\nthe notes\r\n--b--\r\n";
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE stored = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    ASSERT_EQ(plat::NoteCreate(db, &stored), 0);
+    ASSERT_EQ(plat::MimeStoreMessage(stored, "Body", 4, message.data(), message.size()), 0);
+    ASSERT_EQ(plat::NoteUpdate(stored, plat::UPDATE_FORCE), 0);
+    plat::NOTEID id = 0;
+    plat::NoteGetInfo(stored, plat::NOTE_FIELD_ID, &id);
+    const std::vector<std::string> parts = ItemValues(stored, "Body");
+    const std::vector<std::string> files = ItemValues(stored, "$FILE");
+    plat::NoteClose(stored);
+    plat::DbClose(db);
+    ASSERT_EQ(parts.size(), 4u);
+
+    // The conversion called itself, and by a connect to the note's item.
+    for (const bool connect : {false, true}) {
+        unsigned long refused = 0;
+        bool finished = false;
+        for (unsigned long n = 1; !finished && n < 100000; ++n) {
+            SCOPED_TRACE((connect ? "connect, allocation " : "conversion, allocation ") + std::to_string(n));
+            plat::DBHANDLE db = 0;
+            plat::NOTEHANDLE note = 0;
+            if (connect) {
+                ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+                ASSERT_EQ(plat::NoteOpen(db, id, 0, &note), 0);
+            }
+            bool failed = false;
+            {
+                ZervaRTItem item(&session_);
+                std::uint16_t status = 0;
+                if (connect) {
+                    failed = FailingAt(n, [&] { status = item.ConnectBackend(note, "Body", 0); });
+                } else {
+                    ASSERT_EQ(item.CopyItem("", path_.c_str(), id, "Body", 0), 0);
+                    note = item.noteHandle;
+                    failed = FailingAt(n, [&] { status = item.ConvertFromMIMEBackend(note, "Body", ""); });
+                }
+                // A connect whose chunk cannot be made after the conversion
+                // says so; the conversion itself answers 0 either way.
+                if (status != 0) EXPECT_EQ(StatusText(status), "Insufficient memory");
+                if (!connect) EXPECT_EQ(status, 0);
+                if (item.connected == 0) {
+                    ++refused;
+                    ASSERT_TRUE(failed);
+                    EXPECT_EQ(item.defaultChunk, nullptr);
+                    ASSERT_EQ(ItemValues(note, "Body"), parts);
+                    ASSERT_EQ(ItemValues(note, "$FILE"), files);
+                } else if (status == 0) {
+                    ASSERT_NE(item.defaultChunk, nullptr);
+                    std::string text;
+                    ASSERT_EQ(talix::GetWholeChunkText(item.defaultChunk, &text, true), 0);
+                    ASSERT_NE(text.find("Paragraph 2 with bold and slanted words"), std::string::npos) << text;
+                    ASSERT_EQ(ItemValues(note, "$FILE").size(), files.size() + 1);
+                    finished = !failed;
+                }
+            }
+            if (connect) {
+                plat::NoteClose(note);
+                plat::DbClose(db);
+            }
+        }
+        EXPECT_TRUE(finished);
+        EXPECT_GT(refused, 0u);
+    }
 }
 
 } // namespace

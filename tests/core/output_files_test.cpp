@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -120,6 +121,20 @@ TEST(OutputFiles, WhatIsReadBackFromAFifoIsGatheredAndPassedOnWhole) {
     reader.join();
     EXPECT_EQ(got, "line\nend");
     EXPECT_TRUE(fs::is_fifo(fifo));
+
+    // A reader that goes away: a write that failed on the way (and was
+    // flushed by a writer that did not look) fails the commit.
+    const int gone = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(gone, 0);
+    ReplacingFile orphaned;
+    ASSERT_TRUE(orphaned.Open(fifo, "w"));
+    EXPECT_EQ(orphaned.way(), ReplacingFile::Way::kThrough);
+    ::close(gone);
+    void (*const before)(int) = ::signal(SIGPIPE, SIG_IGN);
+    std::fputs("lost", orphaned.file());
+    std::fflush(orphaned.file());
+    EXPECT_FALSE(orphaned.Commit());
+    ::signal(SIGPIPE, before);
 }
 
 TEST(OutputFiles, TemporaryFilesGoWithASignalOrTheNextRun) {

@@ -62,15 +62,24 @@ TEST_F(PoolTest, ReleasedBlocksAreReusedFirstFitInListOrder) {
     QuorbelReleaseBlock(session.get(), work);
 
     // A small request takes the released work buffer, whole, with its tag renewed;
-    // zero clears all of it, not only the bytes asked for.
-    TrackedBlock* again = Take(100, "averylongfilename", 77, 1);
+    // zero clears what a new block of the size would hold (an odd size rounded
+    // up), not the whole buffer.
+    TrackedBlock* again = Take(101, "averylongfilename", 77, 1);
     EXPECT_EQ(again, work);
     EXPECT_EQ(again->size, 65406u);
     EXPECT_EQ(again->useCount, 2u);
     EXPECT_EQ(again->line, 77);
     EXPECT_STREQ(again->file, "averylong");
-    std::vector<std::uint8_t> zeros(again->size, 0);
+    const std::vector<std::uint8_t> zeros(102, 0);
     EXPECT_EQ(std::memcmp(again->data, zeros.data(), zeros.size()), 0);
+    EXPECT_EQ(again->data[102], 0xAB);
+    EXPECT_EQ(again->data[again->size - 1], 0xAB);
+    QuorbelReleaseBlock(session.get(), again);
+    std::memset(again->data, 0xCD, again->size);
+    void* whole = QuorbelAllocate(session.get(), 78, "rtitemi", 65406, 1);
+    ASSERT_EQ(whole, again->data);
+    const std::vector<std::uint8_t> allZeros(again->size, 0);
+    EXPECT_EQ(std::memcmp(whole, allZeros.data(), allZeros.size()), 0);
 
     // Later blocks go behind all larger ones: the list runs work, 100, 50.
     TrackedBlock* hundred = Take(100);

@@ -153,7 +153,7 @@ TEST_F(EveryOperation, EachCodeHasItsExecutorsAndRunsOnASmallItem) {
     codes.insert(codes.end(), std::begin(kPropertyCodes), std::end(kPropertyCodes));
     for (talix::OperationCode code : codes) {
         SCOPED_TRACE(code);
-        EXPECT_NE(talix::FindOperation(code), nullptr);
+        EXPECT_NE(talix::FindOperation(&session_, code), nullptr);
         // Each code on a fresh copy of the item; the design elements the
         // body copies read are there too.
         id_ = db_.AddNote(engine_test::TablesItem());
@@ -175,14 +175,14 @@ TEST_F(EveryOperation, AttachmentOperationsThatAreNotBuiltAreRefused) {
     ZervaRTChunk* chunk = Open(engine_test::Runs({"text"}));
     const std::vector<std::string> before = db_.Stored(id_);
     for (talix::OperationCode code : {talix::kOpRefreshAttachmentIcon, talix::kOpRenameAttachment}) {
-        EXPECT_EQ(talix::FindOperation(code), nullptr);
+        EXPECT_EQ(talix::FindOperation(&session_, code), nullptr);
         EXPECT_EQ(talix_test::RunOperation(chunk, Op(code, 1, 0, "new.txt")), talix::kArgumentError);
     }
     // Codes no operation has are refused too, whether their number lies
     // among the reading or the writing ones, and walk nothing.
     for (int number : {0, 3, 2365, 2400, 2818, 2819, 2821, 9999}) {
         const auto code = static_cast<talix::OperationCode>(number);
-        EXPECT_EQ(talix::FindOperation(code), nullptr) << number;
+        EXPECT_EQ(talix::FindOperation(&session_, code), nullptr) << number;
         chunk->lastStatus = 0;
         EXPECT_EQ(talix::PerformChunkAction(chunk, 0, nullptr, code, talix::kOpMatchingVariant, 0, 0, 0, nullptr,
                                             nullptr, nullptr, nullptr, nullptr),

@@ -39,7 +39,7 @@ using talix_test::RunOperation;
 constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kText = 0xFF85, kPopup = 0xFFA9, kV4 = 0xFFAD, kBar = 0xFFAC,
                         kAnchor = 0xFFCB, kButton = 0xFFAB, kTarget = 0xFFF2, kEvent = 0xFFF9, kPart = 0xFFDC,
                         kField = 0xFF8A, kExtField = 0xFFB0, kExt2Field = 0xFFFE, kMap = 0xFFF4, kArea = 0xFFF5,
-                        kHotspotEnd = 0xAE, kColor = 0xD2, kGraphic = 0x99, kLinkExport = 0xFF92, kHref = 0xFFF6;
+                        kHotspotEnd = 0xAE, kColor = 0xD2, kGraphic = 0x99, kLinkExport = 0xFF92;
 
 // A record of a signature whose fixed part (fixed bytes) is followed by text,
 // with the text's length at lengthWord when that is not 0.

@@ -200,6 +200,20 @@ Found Now(int exists, const talix::SessionWorkArea& area) {
     return Found{exists, area.foundFirstRecord, area.foundLastRecord};
 }
 
+// What a new chunk of the definition on the item finds walking from the
+// first record (what the item kept of earlier walks is dropped first), and
+// the font it leaves for new text.
+Found FromTheStart(ZervaRTItem* item, const std::string& definition, const talix::SessionWorkArea& area,
+                   std::string* font = nullptr) {
+    talix::ItemWorkState* work = item->work;
+    if (work->walkMemo != nullptr) work->freeWalkMemo(work->walkMemo);
+    work->walkMemo = nullptr;
+    ChunkPtr chunk(item->DefineChunk(definition.c_str()));
+    const int exists = chunk != nullptr ? chunk->Exists() : 0;
+    if (font != nullptr) font->assign(reinterpret_cast<const char*>(work->textTemplate), 8);
+    return Now(exists, area);
+}
+
 // Moving from target to target (forward, back, to the last) finds, at
 // every step, what a new chunk of that definition finds walking from the
 // first record; and a count is the number of targets found one after the
@@ -215,9 +229,10 @@ TEST(NavigationRealData, MovingBetweenTargetsFindsWhatAWalkFromTheStartFinds) {
     constexpr int kMostSteps = 150;
     int compared = 0;
     for (const talix_test::NoteItem& each : items) {
-        ZervaRTItem item(&session);
+        ZervaRTItem item(&session), reference(&session);
         // Items the system keeps for itself that do not connect are not this test's.
         if (item.Connect("", path.c_str(), each.first, each.second.c_str(), 0) != 0) continue;
+        ASSERT_EQ(reference.Connect("", path.c_str(), each.first, each.second.c_str(), 0), 0);
         // A walk that stops once it has its text leaves the font of the
         // item's last text run for new text, as a walk to the end does.
         std::vector<std::string> fonts;
@@ -241,11 +256,7 @@ TEST(NavigationRealData, MovingBetweenTargetsFindsWhatAWalkFromTheStartFinds) {
                                        "Table 1; Row", "Table 1; Column", "Table 1; Row 2; Column"}) {
             SCOPED_TRACE(each.second + " of note " + std::to_string(each.first) + ": " + type);
             // What a chunk walking from the first record finds for target n.
-            auto fresh = [&](int n) {
-                ChunkPtr chunk(item.DefineChunk((type + " " + std::to_string(n)).c_str()));
-                const int exists = chunk != nullptr ? chunk->Exists() : 0;
-                return Now(exists, area);
-            };
+            auto fresh = [&](int n) { return FromTheStart(&reference, type + " " + std::to_string(n), area); };
             ChunkPtr moving(item.DefineChunk((type + " 1").c_str()));
             ASSERT_NE(moving, nullptr);
             std::vector<Found> expected{Found{}};
@@ -275,6 +286,62 @@ TEST(NavigationRealData, MovingBetweenTargetsFindsWhatAWalkFromTheStartFinds) {
         }
     }
     EXPECT_GT(compared, 1000);
+}
+
+// A walk of one table's rows after another's, a new chunk for each table
+// (the first row of the next table found from where the walk over the
+// last one stopped), finds at every step what a walk from the first record
+// finds, and leaves the same font for new text. So do chunks of each table
+// in turn, of a column, and of a cell. Over the tables of the engine's
+// fixture, every rich-text item of the samples and the shared files.
+TEST(NavigationRealData, TablesOneAfterAnotherFindWhatAWalkFromTheStartFinds) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("real.nsf");
+    std::vector<talix_test::NoteItem> items;
+    ASSERT_EQ(talix_test::ImportRichTextItems(path, talix_test::SampleAndSharedDxlFiles(), false, &items), 0);
+    FixtureDatabase fixture;
+    const plat::NOTEID tables = fixture.AddNote(TablesItem());
+    items.insert(items.begin(), talix_test::NoteItem{tables, "Body"});
+    RARIvoSession session;
+    const talix::SessionWorkArea& area = *session.workArea;
+    int compared = 0, tablesWalked = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const talix_test::NoteItem& each = items[i];
+        const std::string& database = i == 0 ? fixture.path() : path;
+        ZervaRTItem item(&session), reference(&session);
+        if (item.Connect("", database.c_str(), each.first, each.second.c_str(), 0) != 0) continue;
+        ASSERT_EQ(reference.Connect("", database.c_str(), each.first, each.second.c_str(), 0), 0);
+        for (const std::string pattern : {"Table %d; Row 1", "Table %d; Column 1", "Table %d; Row 2; Column 1",
+                                          "Table %d"}) {
+            SCOPED_TRACE(each.second + " of note " + std::to_string(each.first) + ": " + pattern);
+            for (int table = 1; table <= 40; ++table) {
+                const std::string definition = pattern.substr(0, 6) + std::to_string(table) + pattern.substr(8);
+                std::string font, expectedFont;
+                ChunkPtr moving(item.DefineChunk(definition.c_str()));
+                ASSERT_NE(moving, nullptr);
+                Found found = Now(moving->Exists(), area);
+                font.assign(reinterpret_cast<const char*>(item.work->textTemplate), 8);
+                ASSERT_EQ(found, FromTheStart(&reference, definition, area, &expectedFont)) << definition;
+                ASSERT_EQ(font, expectedFont) << definition;
+                ++compared;
+                if (found.exists == 0) break;
+                ++tablesWalked;
+                // The table's further targets, one after the other.
+                for (int n = 2; n <= 60 && found.exists != 0 && pattern != "Table %d"; ++n) {
+                    found = Now(moving->GetNextTarget(0), area);
+                    font.assign(reinterpret_cast<const char*>(item.work->textTemplate), 8);
+                    std::string next = definition;
+                    const std::size_t one = next.rfind(" 1");
+                    next.replace(one, 2, " " + std::to_string(n));
+                    ASSERT_EQ(found, FromTheStart(&reference, next, area, &expectedFont)) << next;
+                    ASSERT_EQ(font, expectedFont) << next;
+                    ++compared;
+                }
+            }
+        }
+    }
+    EXPECT_GT(tablesWalked, 10);
+    EXPECT_GT(compared, 200);
 }
 
 } // namespace

@@ -31,7 +31,7 @@ using talix_test::Operation;
 using talix_test::PutWord;
 using talix_test::RunOperation;
 
-constexpr std::uint16_t kText = 0xFF85, kParagraph = 0x81, kReference = 0x83, kDefinition = 0xFF82;
+constexpr std::uint16_t kReference = 0x83, kDefinition = 0xFF82;
 constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE;
 constexpr std::uint16_t kV4Hotspot = 0xFFAD, kHotspot = 0xFFA9, kV4End = 0xAE, kEndAA = 0xAA;
 constexpr std::uint16_t kAction = 0xFF71, kDocLink = 0xFF92, kButton = 0xFFAB, kBar = 0xFFAC;

@@ -115,6 +115,16 @@ Records URLHotspot(const std::string& url, const std::string& text, const Record
     return records;
 }
 
+Records FileHotspot(const std::string& attachment, const std::string& fileName, const std::string& text) {
+    Bytes data = TextData(attachment);
+    if (!fileName.empty()) {
+        const Bytes file = TextData(fileName);
+        data.insert(data.end(), file.begin(), file.end());
+    }
+    return {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, data), TextBytes(text), HotspotEnd(0x00AA),
+            Bracket(0xDE, 0x00AA)};
+}
+
 Bytes NoteLink(std::uint32_t replica0, std::uint32_t replica1, const std::uint32_t view[4],
                const std::uint32_t document[4]) {
     Bytes link(40, 0);

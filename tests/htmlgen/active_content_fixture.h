@@ -29,6 +29,9 @@ FixtureRecord URLResource(const std::string& url);
 FixtureRecord NoteLinkResource(const Bytes& link, const std::string& anchor);
 // A URL hotspot around a text: BEGIN, hotspot, text, extra records, end, END.
 Records URLHotspot(const std::string& url, const std::string& text, const Records& extra = {});
+// A file hotspot around a text, naming a note's attachment (stored name)
+// and, when not empty, the file name it was attached under.
+Records FileHotspot(const std::string& attachment, const std::string& fileName, const std::string& text);
 
 // ---- Notes links ----------------------------------------------------------------
 // The 40-byte note link: replica id words, view id (file pair, note pair),

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "generation_fixture.h"
+#include "htmlgen/encoding_table.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlimport/entity_table.h"
 #include "talix/session.h"
@@ -116,6 +117,39 @@ TEST(EntityEncoding, ACharacterMetBeforeIsWrittenAsItsSwitchesAskEachTime) {
     // The trade mark by name unless extended characters are asked for.
     EXPECT_EQ(fresh(false, false, talix::kFormatHTML).substr(0, 21), "&eacute;&trade;&euro;");
     EXPECT_EQ(fresh(true, true, talix::kFormatHTML).substr(0, 13), "&#233;&#8482;");
+}
+
+TEST(EncodingTable, KeepsEntitiesAndReferencesOfWholeCharactersOnly) {
+    talix::EncodingTable table(talix::LmbcsLengths());
+    auto bytes = [](const char* text) { return reinterpret_cast<const std::uint8_t*>(text); };
+    // Characters of one, two and three bytes (Latin-1, an exception form,
+    // the Unicode group and a double-byte group), each found whole from its
+    // bytes as it was kept.
+    const char* characters[] = {"\x82", "\x01\x76", "\x14\x03\xB1", "\x10\x88\xA1", "\x07"};
+    for (const char* character : characters) {
+        const auto n = static_cast<std::uint16_t>(std::strlen(character));
+        const std::string reference = "&#" + std::to_string(n * 100 + static_cast<std::uint8_t>(character[n - 1])) + ";";
+        table.Keep(bytes(character), n, reference.data(), reference.size());
+        for (const talix::StoredEncoding* found : {table.Find(bytes(character), n), table.FindWhole(bytes(character))}) {
+            ASSERT_NE(found, nullptr) << character;
+            EXPECT_EQ(std::string(found->text, found->length), reference);
+        }
+    }
+    // What the writer of text runs writes otherwise, and a character cut
+    // short, is never kept: an entry stands for a whole character's
+    // entity or reference.
+    for (const char* other : {"a", " ", "&", "\x7F", "\t", "\n", "\r"}) {
+        table.Keep(bytes(other), 1, "&#10;", 5);
+        EXPECT_EQ(table.Find(bytes(other), 1), nullptr) << static_cast<int>(other[0]);
+        EXPECT_EQ(table.FindWhole(bytes(other)), nullptr) << static_cast<int>(other[0]);
+    }
+    const char zero[3] = {0, 0, 0};
+    table.Keep(bytes(zero), 1, "&#0;", 4);
+    EXPECT_EQ(table.FindWhole(bytes(zero)), nullptr);
+    table.Keep(bytes("\x14\x20"), 2, "&#65533;", 8);
+    EXPECT_EQ(table.FindWhole(bytes("\x14\x20\xAC")), nullptr);
+    table.Keep(bytes("\x02"), 1, "&#65533;", 8);
+    EXPECT_EQ(table.FindWhole(bytes("\x02\xD6")), nullptr);
 }
 
 TEST(EntityTable, RowsNativeFormsAndLookUp) {

@@ -37,10 +37,7 @@ std::string GenerationTest::Generate(ZervaRTChunk* chunk, const char* format, co
 Context::Context(RARIvoSession* session, std::uint32_t capacity)
     : session_(session), context_(std::make_unique<talix::XMLGenContext>()), buffer_(capacity, '\0') {
     context_->session = session;
-    context_->buffer = buffer_.data();
-    context_->capacity = capacity;
-    context_->callerBuffer = 1;
-    context_->writePosition = buffer_.data();
+    talix::UseCallerBuffer(context_.get(), buffer_.data(), capacity);
 }
 
 Context::~Context() {
@@ -60,10 +57,7 @@ std::uint16_t Context::Read(const char* options, std::uint16_t format, int mimeM
     const auto images = context->images;
     *context = talix::XMLGenContext();
     context->session = session_;
-    context->buffer = buffer_.data();
-    context->capacity = static_cast<std::uint32_t>(buffer_.size());
-    context->callerBuffer = 1;
-    context->writePosition = buffer_.data();
+    talix::UseCallerBuffer(context, buffer_.data(), static_cast<std::uint32_t>(buffer_.size()));
     context->callerFile = files.first;
     context->callerFileName = files.second;
     context->images = images;

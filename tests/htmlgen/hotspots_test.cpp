@@ -168,15 +168,10 @@ TEST_F(HotspotsTest, AHotspotEndsWhereItsRecordsSayAndContentAfterItStaysOutside
 
 TEST_F(HotspotsTest, AttachmentsByHandling) {
     talix_test::TempDir dir;
-    const Records records = {TextBytes("see "), Bracket(0xDD, 0xFFAD),
-                             HotspotBegin(0xFFA9, 4, 0, TextData("ATT1") ), TextBytes("file"), HotspotEnd(0x00AA),
-                             Bracket(0xDE, 0x00AA), TextBytes(" here")};
     // The hotspot names the attachment "ATT1" and the file "../../x".
-    Records named = records;
-    Bytes data = TextData("ATT1");
-    const Bytes file = TextData("../../x");
-    data.insert(data.end(), file.begin(), file.end());
-    named[2] = HotspotBegin(0xFFA9, 4, 0, data);
+    Records named = FileHotspot("ATT1", "../../x", "file");
+    named.insert(named.begin(), TextBytes("see "));
+    named.push_back(TextBytes(" here"));
     ZervaRTChunk* chunk = DefineWith(named, {}, {{"ATT1", "attachment bytes"}});
 
     const std::string server = Body(chunk, "UseUNID=0123456789abcdef0123456789abcdef");
@@ -234,12 +229,7 @@ TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade)
     // the status says so.
     talix_test::TempDir dir;
     { std::ofstream(dir.file("blocker")) << "file"; }
-    Bytes data = TextData("ATT1");
-    const Bytes file = TextData("x.txt");
-    data.insert(data.end(), file.begin(), file.end());
-    ZervaRTChunk* chunk = DefineWith({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, data), TextBytes("file"),
-                                      HotspotEnd(0x00AA), Bracket(0xDE, 0x00AA)},
-                                     {}, {{"ATT1", "bytes"}});
+    ZervaRTChunk* chunk = DefineWith(FileHotspot("ATT1", "x.txt", "file"), {}, {{"ATT1", "bytes"}});
     const std::string options = "AttachmentHandling=DISK AttachmentDirectory=" + dir.file("blocker/sub") +
                                 " AttachmentURLDirectory=http://files/";
     EXPECT_EQ(Body(chunk, options.c_str()), "<a href=\"http://files/x.txt\">x.txtfile</a>");

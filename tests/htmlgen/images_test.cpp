@@ -212,13 +212,26 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     EXPECT_NE(chunk->lastStatus, 0);
     EXPECT_EQ(talix_test::ReadFile(names[0]).size(), 20u);
 
+    // A link planted where the run makes the document's sub-folder: nothing
+    // is written through it, and the run says which folder.
+    const std::string elsewhere = dir.file("elsewhere");
+    std::filesystem::create_directory(elsewhere);
+    std::filesystem::create_directory_symlink(elsewhere, dir.file("pictures/sub"));
+    g_shown.clear();
+    Body(chunk, (options + " DefaultSubdirectory=sub").c_str());
+    EXPECT_NE(chunk->lastStatus, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    ASSERT_FALSE(g_shown.empty());
+    EXPECT_EQ(g_shown[0], "cannot write in the folder '" + dir.file("pictures/sub") + "': it is a symbolic link");
+    std::filesystem::remove(dir.file("pictures/sub"));
+    Body(chunk, (options + " DefaultSubdirectory=sub").c_str());
+    EXPECT_EQ(chunk->lastStatus, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("pictures/sub")),
+                            std::filesystem::directory_iterator()),
+              2);
+
     // An attachment extracted to disk: a link under its name is refused too.
-    Bytes data = TextData("ATT1");
-    const Bytes file = TextData("x.txt");
-    data.insert(data.end(), file.begin(), file.end());
-    ZervaRTChunk* attached = DefineWith({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, data), TextBytes("file"),
-                                         HotspotEnd(0x00AA), Bracket(0xDE, 0x00AA)},
-                                        {}, {{"ATT1", "attachment bytes"}});
+    ZervaRTChunk* attached = DefineWith(FileHotspot("ATT1", "x.txt", "file"), {}, {{"ATT1", "attachment bytes"}});
     std::filesystem::create_directory(dir.file("files"));
     std::filesystem::create_symlink(outside, dir.file("files/x.txt"));
     g_shown.clear();
@@ -231,6 +244,22 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     Body(attached, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files")).c_str());
     EXPECT_EQ(attached->lastStatus, 0);
     EXPECT_EQ(talix_test::ReadFile(dir.file("files/x.txt")), "attachment bytes");
+
+    // An attachment whose stored name is no file name: nothing extracted,
+    // the run fails and says which attachment.
+    Bytes dots = TextData("ATT1");
+    const Bytes dotsName = TextData("..");
+    dots.insert(dots.end(), dotsName.begin(), dotsName.end());
+    ZervaRTChunk* unnamed = DefineWith({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, dots), TextBytes("file"),
+                                        HotspotEnd(0x00AA), Bracket(0xDE, 0x00AA)},
+                                       {}, {{"ATT1", "attachment bytes"}});
+    g_shown.clear();
+    Body(unnamed, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files/in")).c_str());
+    EXPECT_NE(unnamed->lastStatus, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("files/in")));
+    ASSERT_EQ(g_shown.size(), 1u);
+    EXPECT_EQ(g_shown[0], "cannot extract the attachment '..' into '" + dir.file("files/in") +
+                              "': its name is no file name");
     plat::RegisterMessageProc(nullptr);
 }
 

@@ -121,4 +121,64 @@ TEST_F(PassthruXhtml, EveryAwkwardSnippetLeavesTheDocumentWellFormed) {
     }
 }
 
+// Pass-through markup past a bound of the parser (nesting, attributes,
+// fonts opened again) is written as escaped text, the log saying why; the
+// document stays well-formed and goes on after it. (The shapes are kept
+// small enough for the generation's block; the benchmarks time them at
+// 100,000 repetitions.)
+TEST_F(PassthruXhtml, MarkupPastABoundOfTheParserIsWrittenAsText) {
+    auto repeat = [](const std::string& piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) text += piece;
+        return text;
+    };
+    std::string attributes = "<p";
+    for (int i = 0; i < 1200; ++i) attributes += " a" + std::to_string(i) + "=1";
+    attributes += ">x</p>";
+    const struct {
+        std::string markup;
+        const char* why;
+    } cases[] = {
+        {"<textarea>" + repeat("<div>", 3000), "HTML nested more than 1000 elements deep (at byte "},
+        {repeat("<ul><li>", 2000), "HTML nested more than 1000 elements deep (at byte "},
+        {attributes, "an HTML element with more than 1000 attributes (at byte "},
+        {repeat("<div><font>x</div>", 400), "open more than 50000 times again (at byte "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        // The stretch in text runs of 30,000 bytes.
+        std::vector<std::string> pieces;
+        for (std::size_t at = 0; at < c.markup.size(); at += 30000) pieces.push_back(c.markup.substr(at, 30000));
+        plat::LogClearRecent();
+        const std::string xhtml = Generate(Stretch(pieces), "XHTML", nullptr);
+        std::string report;
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report;
+        EXPECT_TRUE(Has(xhtml, "&lt;")) << xhtml.substr(0, 600);
+        EXPECT_TRUE(Has(xhtml, "after"));
+        bool logged = false;
+        for (const plat::LogEntry& entry : plat::LogRecent())
+            logged = logged || (Has(entry.text, "Pass-through HTML written as text: ") && Has(entry.text, c.why));
+        EXPECT_TRUE(logged);
+    }
+    // Below the bounds the markup is written back as elements.
+    const std::string xhtml = Generate(Stretch({repeat("<div>", 300) + "deep"}), "XHTML", nullptr);
+    EXPECT_TRUE(Has(xhtml, "<div><div>")) << xhtml.substr(0, 600);
+}
+
+// A generation's base path longer than its buffer is refused, with a
+// message, instead of being cut into another path.
+TEST_F(PassthruXhtml, ABasePathLongerThanItsBufferIsRefused) {
+    ZervaRTChunk* chunk = Stretch({"<b>x</b>"});
+    const std::string fits = "BasePathname=" + std::string(255, 'p');
+    EXPECT_TRUE(Has(Generate(chunk, "HTML", fits.c_str()), "<b>x</b>"));
+    EXPECT_EQ(chunk->lastStatus, 0);
+    plat::LogClearRecent();
+    Generate(chunk, "HTML", (fits + "p").c_str());
+    EXPECT_EQ(chunk->lastStatus, talix::kArgumentError);
+    bool logged = false;
+    for (const plat::LogEntry& entry : plat::LogRecent())
+        logged = logged || Has(entry.text, "the option BasePathname= is longer than the 255 bytes it may have");
+    EXPECT_TRUE(logged);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 // record list with its hand-on to the item.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "builders/append_gate.h"
 #include "core/chunk_work_state.h"
@@ -60,7 +61,7 @@ TEST_F(ImportEntries, StatusesOfTheThreeEntries) {
     EXPECT_EQ(context_->errorWord, 0);
     EXPECT_EQ(Text("<img src=\"http://h/a.gif\">"), talix::kRenderingSkipped);
     EXPECT_EQ(OutputSignatures(), before);
-    EXPECT_EQ(context_->output.importSink.import, nullptr);
+    EXPECT_EQ(context_->output.collector.owner, nullptr);
 
     EXPECT_EQ(talix::ImportHTMLFile(WriteFile("a.htm", "<p>x</p>").c_str(), nullptr, context_.get()), 0);
     before = OutputSignatures();
@@ -77,7 +78,7 @@ TEST_F(ImportEntries, StatusesOfTheThreeEntries) {
     EXPECT_EQ(talix::ImportHTMLFromItem(list, nullptr, "Size1=6", context_.get()), 0);
     // The item import starts its paragraph templates afresh.
     EXPECT_EQ(talix::ReadWord(context_->output.importParagraphTemplates[2] + 14), 1440);
-    EXPECT_EQ(context_->output.importSink.import, nullptr);
+    EXPECT_EQ(context_->output.collector.owner, nullptr);
     EXPECT_EQ(OutputTexts().back(), "x");
 
     // Parse only: the caller's context keeps the tree until it releases it.
@@ -162,6 +163,41 @@ TEST_F(ImportEntries, OptionsAndTheirDefaults) {
     EXPECT_EQ(std::string(import_->optionText), options + " indent");
 }
 
+// A path option longer than the room kept for it is refused by every entry,
+// with a message naming the option and its room, and nothing imported; one
+// that fits is kept whole.
+TEST_F(ImportEntries, PathOptionsLongerThanTheirRoomAreRefusedNotCut) {
+    const std::string fits = "/" + std::string(510, 'd');
+    const std::string over = fits + "d";
+    const std::vector<std::uint16_t> before = OutputSignatures();
+    auto refused = [&](const std::string& options, const char* key) {
+        SCOPED_TRACE(key);
+        plat::LogClearRecent();
+        EXPECT_EQ(Text("<p>x</p>", options.c_str()), talix::kArgumentError);
+        EXPECT_EQ(talix::ImportHTMLFile(WriteFile("p.htm", "<p>x</p>").c_str(), options.c_str(), context_.get()),
+                  talix::kArgumentError);
+        talix::ItemRecordList* list = MakeList({import_test::Text("<p>x</p>")});
+        EXPECT_EQ(talix::ImportHTMLFromItem(list, nullptr, options.c_str(), context_.get()), talix::kArgumentError);
+        EXPECT_EQ(OutputSignatures(), before);
+        bool logged = false;
+        for (const plat::LogEntry& entry : plat::LogRecent())
+            logged = logged ||
+                     entry.text.find(std::string("the option ") + key + " is longer than the") != std::string::npos;
+        EXPECT_TRUE(logged);
+    };
+    refused("BasePathname='" + over + "'", "BasePathname=");
+    refused("ImageView=" + over, "ImageView=");
+    // Without a view the resource database's path makes it, "/$QVIV" added.
+    refused("DBResource=" + fits.substr(5), "DBResource=");
+    refused("LocalResourcePrefix=" + std::string(9000, 'p'), "LocalResourcePrefix=");
+
+    talix::HTMLImportContext* import = import_.get();
+    ASSERT_EQ(talix::ReadCommonImportOptions(import, context_.get(), ("ImageView=" + fits).c_str()), 0);
+    EXPECT_EQ(import->imageView, fits);
+    ASSERT_EQ(talix::ReadEntryImportOptions(import, ("BasePathname=" + fits).c_str(), talix::ImportSource::kItem), 0);
+    EXPECT_EQ(import->basePath, fits);
+}
+
 TEST_F(ImportEntries, RecordsAreHandedOnInOrderAtTheirInsertionPoints) {
     ASSERT_EQ(Add(TextRun("A")), 0);
     ASSERT_EQ(Add(TextRun("B")), 0);
@@ -182,7 +218,7 @@ TEST_F(ImportEntries, RecordsAreHandedOnInOrderAtTheirInsertionPoints) {
     EXPECT_EQ(talix::HandOnImportRecords(context_.get(), import_.get()), 0);
     EXPECT_EQ(OutputTexts(), (std::vector<std::string>{"A", "X", "Yz", "B", "odd"}));
     EXPECT_EQ(item_.autoMergeText, 0);
-    EXPECT_EQ(context_->output.importSink.import, nullptr);
+    EXPECT_EQ(context_->output.collector.owner, nullptr);
     EXPECT_EQ(import_->listHead, nullptr);
     EXPECT_EQ(talix::HandOnImportRecords(context_.get(), import_.get()), 0);   // nothing more
 

@@ -446,3 +446,43 @@ TEST_F(LinkImport, ResourceNotesOfFileHotspots) {
 }
 
 } // namespace
+
+TEST_F(LinkImport, LinkTextsAreWrittenInsideTheirHotspots) {
+    const char* options = "ResolveDoclinks=Yes";
+    constexpr std::uint8_t kBold = 0x01, kItalic = 0x02;
+    auto styleOf = [](const ItemRecord& run) { return static_cast<std::uint8_t>(run.bytes[5]); };
+
+    // A link within the document: its text in the item's link font, not in
+    // the anchor's own, between the link record and the hotspot's end.
+    const Imported same = Import("<p><a href=\"#top\"><i>up</i></a></p>");
+    ASSERT_EQ(same.status, 0);
+    EXPECT_EQ(same.problem, "");
+    EXPECT_NE(Shown(same).find("B #FF7E #FFF6 #FFAD B #FF92 E 'up' #AE E"), std::string::npos) << Shown(same);
+    EXPECT_EQ(styleOf(same.Run("up")), kUnderline);
+
+    // A Notes link on text: its first text in the fonts the HTML gives it.
+    const std::string address = "notes://srv/0123456789abcdef/" + kView + "/" + kNote + "?OpenDocument";
+    const Imported notes = Import("<p><font color=\"red\"><a href=\"" + address + "\"><b>Doc</b> x</a></font></p>", options);
+    ASSERT_EQ(notes.status, 0);
+    EXPECT_EQ(notes.problem, "");
+    EXPECT_NE(Shown(notes).find("#FF92 E B 'Doc' C1 E #AE E B ' x'"), std::string::npos) << Shown(notes);
+    EXPECT_EQ(styleOf(notes.Run("Doc")), kBold | kUnderline);
+    EXPECT_EQ(notes.Run("Doc").bytes[6], notes.Run(" x").bytes[6]);   // the font element's colour
+
+    // A replica id that is a host name makes a URL hotspot: the text node's
+    // fonts again; without a text node (a "/__" address), the text in the
+    // URL font, blue and underlined, wrapped with its colour.
+    const Imported host = Import("<p><a href=\"notes://srv/0123.56789abcdef/x\"><i>Host</i></a></p>", options);
+    ASSERT_EQ(host.status, 0);
+    EXPECT_EQ(host.problem, "");
+    EXPECT_NE(Shown(host).find("#FFAD B 'Host' C1 E #AE E"), std::string::npos) << Shown(host);
+    EXPECT_EQ(styleOf(host.Run("Host")), kItalic | kUnderline);
+    const Imported site = Import("<p><a href=\"/__0123456.89abcdef.nsf/x\"><i>Site</i></a></p>", options);
+    ASSERT_EQ(site.status, 0);
+    EXPECT_EQ(site.problem, "");
+    EXPECT_NE(Shown(site).find("#FFAD B 'Site' C1 E #AE E"), std::string::npos) << Shown(site);
+    EXPECT_EQ(styleOf(site.Run("Site")), kUnderline);
+    const ItemRecord* color = First(site, talix::kSigColor);
+    ASSERT_NE(color, nullptr);
+    EXPECT_EQ(color->bytes.substr(4, 3), std::string("\0\0\xFF", 3));
+}

@@ -65,6 +65,9 @@ TEST_F(MailCharset, TextOutsideAsciiIsInTheSetItsHeaderNames) {
         // A set that lacks a character carries a reference to it.
         {"charset=windows-1251", "windows-1251", "<p>Configuraci&#243;n <i>\xCB\xE8\xF1\xF2</i> N&#250;mero</p>"},
         {"charset=ISO-8859-1", "ISO-8859-1", "<p>Configuraci\xF3n <i>&#1051;&#1080;&#1089;&#1090;</i> N\xFAmero</p>"},
+        // A set the platform cannot write: the text is in UTF-8 and says so.
+        {"charset=x-unknown-set QuotedPrintable=Yes", "utf-8", "<p>Configuración <i>Лист</i> Número</p>"},
+        {"charset=koi8-r", "utf-8", "<p>Configuración <i>Лист</i> Número</p>"},
     };
     std::vector<std::string> files;
     for (const Case& c : cases) {

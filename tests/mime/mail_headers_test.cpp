@@ -212,7 +212,7 @@ TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
     // Nor can an option's value in a part's header.
     const std::string injected = talix_test::ReadFile(Export("charset=|utf-8\r\nX-Injected: 1|"));
     EXPECT_EQ(injected.find("\nX-Injected"), std::string::npos);
-    EXPECT_NE(injected.find("charset=\"utf-8X-Injected:1\""), std::string::npos);
+    EXPECT_EQ(injected.find("X-Injected"), std::string::npos);
 
     // Without the switch: a date of now, an id of its own in every message.
     const ReadMessage first = ReadMessageFile(Export(""));

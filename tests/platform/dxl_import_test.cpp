@@ -627,6 +627,11 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
         {"<?xml version='1.0'?><!DOCTYPE note [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>"
          "<note class='form'><item name='A'><text>&e;</text></item></note>",
          "entit"},
+        // An internal entity, declared and not used, and one used.
+        {"<?xml version='1.0'?><!DOCTYPE note [<!ENTITY e 'x'><!ENTITY f '<i/>'>]><note class='form'/>", "entit"},
+        {"<?xml version='1.0'?><!DOCTYPE note [<!ENTITY e 'x'>]>"
+         "<note class='form'><item name='A'><text>&e;</text></item></note>",
+         "entit"},
         {"<database>" + good + "<note class='form'><item name='B'><text><bold/></text></item></note></database>",
          "<bold>"},
         {"<database>" + OneNote(unid, "<item name='New'><text>new</text></item>") + "<junk/></database>", "<junk>"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,84 @@ TEST(Lmbcs, InvalidInputIsReplaced) {
     EXPECT_EQ(NativeToLmbcs("\xFF" "b"), "?b");
     EXPECT_EQ(NativeToLmbcs("\xED\xA0\x80"), "???");  // an encoded surrogate
     EXPECT_EQ(NativeToLmbcs("\xC0\xAF"), "??");       // overlong form
+}
+
+// The native form of a text as the conversion into a buffer makes it: the
+// text decoded whole, one character after the other.
+std::string DecodedWhole(const std::string& lmbcs) {
+    std::vector<char> out(4 * lmbcs.size() + 1);
+    const DWORD length = LmbcsToNativeBuf(lmbcs.data(), static_cast<DWORD>(lmbcs.size()), out.data(),
+                                          static_cast<DWORD>(out.size()));
+    return std::string(out.data(), length);
+}
+
+TEST(Lmbcs, TextOfAnyBytesConvertsAsDecodedWhole) {
+    // Every first byte before, between and after plain characters, with
+    // trailing bytes that are group bytes, plain characters, zero bytes and
+    // the halves of surrogates; and texts of such bytes at random.
+    const int trails[] = {0x00, 0x01, 0x0A, 0x0F, 0x14, 0x1F, 0x20, 0x41, 0x7F, 0x80, 0xAC, 0xD8, 0xDC, 0xF6, 0xFF};
+    for (int first = 0; first < 256; ++first) {
+        for (int a : trails) {
+            for (int b : trails) {
+                const std::string texts[] = {Bytes({first, a, b}), Bytes({'x', first, a, 'y', b, first}),
+                                             Bytes({first, a, b, 0x14, a, b, ' ', first})};
+                for (const std::string& text : texts)
+                    ASSERT_EQ(LmbcsToNative(text), DecodedWhole(text)) << Hex(text);
+            }
+        }
+    }
+    std::mt19937 random(54);
+    const int alphabet[] = {0x00, 0x01, 0x07, 0x09, 0x0A, 0x0D, 0x0F, 0x10, 0x14, 0x19, 0x20,
+                            0x41, 0x7F, 0x82, 0xD8, 0xDC, 0xF6, 0xFF, 'a', '<'};
+    for (int n = 0; n < 20000; ++n) {
+        std::string text;
+        const int length = 1 + static_cast<int>(random() % 40);
+        for (int i = 0; i < length; ++i)
+            text += static_cast<char>(random() % 4 == 0 ? random() & 0xFF : alphabet[random() % std::size(alphabet)]);
+        ASSERT_EQ(LmbcsToNative(text), DecodedWhole(text)) << Hex(text);
+    }
+    // A supplementary character is one character whole, and two halves with
+    // a plain character between them.
+    const std::string pair = NativeToLmbcs("\U0001F600");
+    ASSERT_EQ(pair.size(), 6u);
+    EXPECT_EQ(LmbcsToNative(pair), "\U0001F600");
+    const std::string parted = pair.substr(0, 3) + "a" + pair.substr(3);
+    EXPECT_EQ(LmbcsToNative(parted), DecodedWhole(parted));
+    EXPECT_EQ(LmbcsToNative(parted), Utf8(0xFFFD) + "a" + Utf8(0xFFFD));
+    // Long plain stretches, with a character outside ASCII at each place.
+    std::string plain(100, 'p');
+    for (size_t at = 0; at <= plain.size(); at += 7) {
+        const std::string text = plain.substr(0, at) + NativeToLmbcs("\u00E9\u20AC") + plain.substr(at) + "\t\r\n";
+        ASSERT_EQ(LmbcsToNative(text), plain.substr(0, at) + "\u00E9\u20AC" + plain.substr(at) + "\t\r\n");
+    }
+}
+
+TEST(Lmbcs, AppendsWholeCharactersOnly) {
+    const std::string text = NativeToLmbcs("a\u00E9\u2122\u20AC");   // 1 + 1 + 2 + 3 bytes
+    std::string out = "before ";
+    EXPECT_EQ(LmbcsAppendNative(text, out, true), text.size());
+    EXPECT_EQ(out, "before a\u00E9\u2122\u20AC");
+    // A character cut short at the end is left out and not counted.
+    for (size_t cut : {size_t{1}, size_t{2}}) {
+        std::string part;
+        EXPECT_EQ(LmbcsAppendNative(text.substr(0, text.size() - cut), part, true), text.size() - 3);
+        EXPECT_EQ(part, "a\u00E9\u2122");
+    }
+    std::string cutTwo;
+    EXPECT_EQ(LmbcsAppendNative(text.substr(0, 3), cutTwo, true), 2u);   // "a", "é", half of "™"
+    EXPECT_EQ(cutTwo, "a\u00E9");
+    // So is the first half of a character beyond 16 bits: its second half
+    // may follow.
+    const std::string pair = NativeToLmbcs("b\U0001F600");
+    std::string half;
+    EXPECT_EQ(LmbcsAppendNative(pair.substr(0, 4), half, true), 1u);
+    EXPECT_EQ(half, "b");
+    EXPECT_EQ(LmbcsAppendNative(pair, half, true), pair.size());
+    EXPECT_EQ(half, "bb\U0001F600");
+    // Without wholeOnly the cut character is converted as it stands.
+    std::string all;
+    EXPECT_EQ(LmbcsAppendNative(text.substr(0, text.size() - 1), all), text.size() - 1);
+    EXPECT_EQ(all, DecodedWhole(text.substr(0, text.size() - 1)));
 }
 
 TEST(Lmbcs, EveryCodePointRoundTrips) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/address_sanitizer.h"
 #include "support/record_fixture.h"
 #include "talix_platform/types.h"
 
@@ -23,7 +24,7 @@ namespace talix_test {
 // Of a generated set, a test renders every item in the plain build and every
 // fourth under the address sanitizer, which looks for memory faults rather
 // than for more cases (and runs several times slower).
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TALIX_ADDRESS_SANITIZER)
 inline constexpr int kAwkwardSampleStride = 4;
 #else
 inline constexpr int kAwkwardSampleStride = 1;

@@ -29,7 +29,7 @@ void CollectXmlError(void* context, xmlErrorPtr error) {
 // Parses with the DTD loaded through the catalog (never the network);
 // returns whether the parse worked and, with validate, the document was
 // valid.
-bool ParseXml(const std::string& xml, bool validate, std::string* report) {
+bool ParseXml(const std::string& xml, bool validate, std::string* report, bool deep = false) {
     XmlMessages collected;
     collected.validity = validate;
     std::string& messages = collected.text;
@@ -38,6 +38,7 @@ bool ParseXml(const std::string& xml, bool validate, std::string* report) {
     xmlSetStructuredErrorFunc(&collected, CollectXmlError);
     int options = XML_PARSE_NONET | XML_PARSE_DTDLOAD | XML_PARSE_DTDATTR;
     if (validate) options |= XML_PARSE_DTDVALID;
+    if (deep) options |= XML_PARSE_HUGE;
     xmlDocPtr doc = xmlCtxtReadMemory(parser, xml.data(), static_cast<int>(xml.size()), "generated.xhtml", "UTF-8",
                                       options);
     const bool ok = doc != nullptr && parser->wellFormed != 0 && (!validate || parser->valid != 0) &&
@@ -110,7 +111,9 @@ std::string HtmlBodyText(const std::string& html) {
     return text;
 }
 
-bool XmlWellFormed(const std::string& xml, std::string* report) { return ParseXml(xml, false, report); }
+bool XmlWellFormed(const std::string& xml, std::string* report, bool deep) {
+    return ParseXml(xml, false, report, deep);
+}
 
 bool XhtmlValid(const std::string& xhtml, std::string* report) { return ParseXml(xhtml, true, report); }
 

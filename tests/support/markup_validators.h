@@ -17,8 +17,9 @@ int TidyErrors(const std::string& html, std::string* report = nullptr);
 std::string HtmlBodyText(const std::string& html);
 
 // True when the text is well-formed XML (the entities of its DTD known);
-// the parser's messages in *report when given.
-bool XmlWellFormed(const std::string& xml, std::string* report = nullptr);
+// the parser's messages in *report when given. With deep, elements may nest
+// past the 256 levels libxml2 takes by default.
+bool XmlWellFormed(const std::string& xml, std::string* report = nullptr, bool deep = false);
 
 // True when the document is well-formed and valid against the DTD its
 // document type names.

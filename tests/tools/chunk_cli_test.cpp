@@ -81,6 +81,39 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "--help"}).status, 0);
 }
 
+TEST_F(ChunkCommands, ReadingCommandsNameWhatIsMissing) {
+    // The note by id or by UNID; a note, UNID or item that is not there,
+    // and an item that is not rich text, each said in the same words by
+    // every command that reads a chunk.
+    const std::string id = NoteWithText();
+    EXPECT_EQ(Talix({"text", db_, "852559E00078377C052556C20056B593", "Memo"}).out, "start\n");
+    EXPECT_EQ(Talix({"html", db_, id, "Memo", "--format", "text"}).out, "start");
+    struct Case {
+        std::string note, item, message;
+    };
+    const Case cases[] = {
+        {id, "Nothing", "talix: note " + id + " has no item 'Nothing'\n"},
+        {id, "$TITLE", "talix: item '$TITLE' is not rich text (data type 0x0500)\n"},
+        {"0x7FF8", "Memo", "talix: cannot open note 0x7FF8: status 15020: Invalid or nonexistent document\n"},
+        {"0", "Memo", "talix: cannot open note 0: status 15020: Invalid or nonexistent document\n"},
+        {"852559E00078377C052556C20056B594", "Memo",
+         "talix: cannot open note 852559E00078377C052556C20056B594: status 15022: Cannot find a document with that "
+         "universal id\n"},
+    };
+    for (const Case& each : cases) {
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"text", db_, each.note, each.item},
+              std::vector<std::string>{"html", db_, each.note, each.item, "--out", dir_.file("out.html")},
+              std::vector<std::string>{"count", db_, each.note, each.item, "Paragraph"}}) {
+            CliOutcome run = Talix(command);
+            EXPECT_EQ(run.status, 1) << command[0] << " " << each.note << " " << each.item;
+            EXPECT_EQ(run.err, each.message) << command[0];
+            EXPECT_EQ(run.out, "");
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("out.html")));
+}
+
 TEST_F(ChunkCommands, AnImageResourceMadeFromAGifHoldsItsGraphic) {
     // Pictures come in through the import filter of their extension.
     talix_test::TempDir library;

@@ -38,6 +38,27 @@ TEST_F(ImportHtmlCommand, ImportsAFileAndReportsWhatFails) {
     EXPECT_NE(broken.err.find("import-html failed: status 257: The operation could not be carried out (error 20014"),
               std::string::npos)
         << broken.err;
+    EXPECT_NE(broken.err.find("the HTML parser found 1 error in this HTML; nothing imported"), std::string::npos)
+        << broken.err;
+    CliOutcome comments = Talix({"import-html", db_, id, "Imported", Write("comment.html", "<p>a</p><!-- b")});
+    EXPECT_EQ(comments.status, 1);
+    EXPECT_NE(comments.err.find("the HTML parser found 1 error in this HTML; nothing imported"), std::string::npos)
+        << comments.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Title\ntext & more\n");
+    // Markup past a bound of the parser, and a path option longer than its
+    // buffer: refused with a message that names the bound, nothing saved.
+    std::string deep = "<textarea>";
+    for (int i = 0; i < 100000; ++i) deep += "<div>";
+    CliOutcome nested = Talix({"import-html", db_, id, "Imported", Write("deep.html", deep)});
+    EXPECT_EQ(nested.status, 1);
+    EXPECT_NE(nested.err.find("HTML nested more than 1000 elements deep (at byte "), std::string::npos) << nested.err;
+    EXPECT_NE(nested.err.find("status 14410: The HTML is past a bound of the import"), std::string::npos) << nested.err;
+    CliOutcome longBase = Talix({"import-html", db_, id, "Imported", other, "--options",
+                                 "BasePathname=/" + std::string(600, 'b')});
+    EXPECT_EQ(longBase.status, 1);
+    EXPECT_NE(longBase.err.find("the option BasePathname= is longer than the 511 bytes it may have"),
+              std::string::npos)
+        << longBase.err;
     EXPECT_EQ(Talix({"text", db_, id, "Imported"}).out, "Title\ntext & more\n");
 
     // Options reach the import; usage errors exit 2.

@@ -207,7 +207,7 @@ TEST_F(MimeReadCommands, TheHtmlOfMailShowsWhatItSaysAndRunsNothing) {
         "<p>Hi <span class=\"NotesPassthruHTML\">&lt;script&gt;alert(3)&lt;/script&gt;</span></p>"
         "<p><a href=\"javascript:alert(document.cookie)\">run</a> <a href=\" JaVa&#x09;Script:x()\">tabbed</a> "
         "<a href=\"vbscript:msgbox\">vb</a> <a href=\"data:text/html;base64,PHNjcmlwdD4=\">inline</a> "
-        "<a href=\"http://example.com/page\">web</a></p>";
+        "<a href=\"&#x01;&#x1F; &#x0C;javascript:y()\">ctl</a> <a href=\"http://example.com/page\">web</a></p>";
     const std::string eml = Write("passthru.eml", "MIME-Version: 1.0\r\nContent-Type: text/html\r\n\r\n" + html + "\r\n");
     ASSERT_EQ(Talix({"store-eml", db_, note, "Mail", eml}).status, 0);
     CliOutcome converted = Talix({"from-mime", db_, note, "Mail"});
@@ -217,7 +217,7 @@ TEST_F(MimeReadCommands, TheHtmlOfMailShowsWhatItSaysAndRunsNothing) {
     EXPECT_TRUE(Has(page, "&lt;script&gt;alert(3)&lt;/script&gt;")) << page;
     for (const char* scheme : {"javascript", "JaVa", "vbscript", "data:"}) EXPECT_FALSE(Has(page, scheme)) << scheme;
     EXPECT_TRUE(Has(page, "href=\"http://example.com/page\"")) << page;
-    EXPECT_EQ(Words(Talix({"text", db_, note, "Mail"}).out), "Hi <script>alert(3)</script> run tabbed vb inline web");
+    EXPECT_EQ(Words(Talix({"text", db_, note, "Mail"}).out), "Hi <script>alert(3)</script> run tabbed vb inline ctl web");
 
     // The same HTML imported from a file keeps its pass-thru HTML and links.
     const std::string file = Write("page.html", html);

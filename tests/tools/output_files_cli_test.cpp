@@ -135,6 +135,22 @@ TEST_F(OutputFileCommands, EachOutputLandsWhereItsNameLeads) {
         EXPECT_EQ(Steady(ReadFile(dir_.file("piped"))), document);
         EXPECT_TRUE(fs::is_symlink(standardOutput));
 
+        // The database itself, by its name or through a link: refused, and
+        // the database stays whole.
+        const std::string databaseLink = dir_.file("db-link");
+        fs::remove(databaseLink);
+        fs::create_symlink(db_, databaseLink);
+        for (const std::string& name : {db_, databaseLink}) {
+            CliOutcome refused = Talix(Command(which, name));
+            EXPECT_EQ(refused.status, 1);
+            EXPECT_TRUE(Has(refused.err, "it is the database")) << refused.err;
+        }
+        EXPECT_EQ(Talix({"items", db_, note_}).status, 0);
+        // An empty name is no file: a usage error.
+        CliOutcome unnamed = Talix(Command(which, ""));
+        EXPECT_EQ(unnamed.status, 2);
+        EXPECT_TRUE(Has(unnamed.err, "file name")) << unnamed.err;
+
         // No temporary file is left anywhere.
         for (const auto& entry : fs::directory_iterator(dir_.path()))
             EXPECT_FALSE(Has(entry.path().filename().string(), ".talix-")) << entry.path();
@@ -264,6 +280,62 @@ TEST_F(OutputFileCommands, ASignalTakesTheTemporaryFileWithIt) {
         if (WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM && ReadFile(target) == "old") ++caught;
     }
     EXPECT_EQ(caught, 1);
+}
+
+TEST_F(OutputFileCommands, AStandardOutputThatTakesNothingFailsTheCommand) {
+    // Standard output opened for reading only: every write to it fails.
+    const std::string unwritable = Write("read-only", "kept");
+    runAs_ = "sh -c 'exec \"$@\" 1<\"$0\"' " + Quoted(unwritable) + " ";
+    const std::vector<std::vector<std::string>> commands = {
+        {"notes", db_},
+        {"records", db_, note_, "Pic"},
+        {"html", db_, note_, "Pic"},
+        {"mime", db_, note_, "Pic"},
+        {"export-html", db_, note_, "Pic"},
+        {"rewrite", db_, note_, "Pic"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        CliOutcome run = Talix(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "talix: cannot write")) << run.err;
+        EXPECT_EQ(run.err.find("talix: "), run.err.rfind("talix: ")) << run.err;
+    }
+    EXPECT_EQ(ReadFile(unwritable), "kept");
+}
+
+// Files larger than the process may write (ulimit -f, the signal it sends
+// ignored): the command fails, says which file could not be written and
+// why, and leaves nothing: no output file, no part file, nothing attached
+// or saved.
+TEST_F(OutputFileCommands, AFileThatCannotBeWrittenWholeFailsTheCommandAndSaysWhy) {
+    std::string words;
+    while (words.size() < 300000) words += "lorem ipsum dolor ";
+    Write("big.html", "<p>" + words + "</p>");
+    ASSERT_EQ(Talix({"import-html", db_, note_, "Big", dir_.file("big.html")}).status, 0);
+    const std::string itemsBefore = Talix({"items", db_, note_}).out;
+    ASSERT_FALSE(Has(itemsBefore, "$FILE")) << itemsBefore;
+    const std::string out = dir_.file("big-out");
+    runAs_ = "bash -c 'trap \"\" XFSZ; ulimit -f 128; exec \"$0\" \"$@\"' ";
+    for (const auto& args : std::vector<std::vector<std::string>>{{"export-html", db_, note_, "Big", out},
+                                                                   {"mime", db_, note_, "Big", "--out", out}}) {
+        SCOPED_TRACE(args[0]);
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "talix: cannot write the file '" + out + "': File too large")) << run.err;
+        EXPECT_FALSE(Has(run.err, "could not be converted")) << run.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+    setenv("TEMP", dir_.path().c_str(), 1);
+    CliOutcome part = Talix({"html", db_, note_, "Big", "--mime", "7"});
+    unsetenv("TEMP");
+    EXPECT_EQ(part.status, 1);
+    EXPECT_TRUE(Has(part.err, "MP7_0.htm': File too large")) << part.err;
+    runAs_.clear();
+    EXPECT_EQ(Talix({"items", db_, note_}).out, itemsBefore);
+    for (const auto& entry : fs::directory_iterator(dir_.path()))
+        EXPECT_FALSE(Has(entry.path().filename().string(), ".talix-") || Has(entry.path().filename().string(), "MP7"))
+            << entry.path();
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // attachment's contents).
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 
@@ -20,5 +22,11 @@ namespace plat {
 TPLAT_API int OpenInputFile(const char* path, std::string* why = nullptr);
 // The same as a stream ("rb"); null as above.
 TPLAT_API std::FILE* OpenInputStream(const char* path, std::string* why = nullptr);
+
+// What a file of the mode (a stat's st_mode; an lstat's for a link) is, in
+// words for messages: "a regular file", "a symbolic link", "a FIFO", "a
+// character device", "a block device", "a directory", "a socket", else "not
+// a file".
+TPLAT_API const char* FileKindText(mode_t mode);
 
 } // namespace plat

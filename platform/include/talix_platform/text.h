@@ -3,6 +3,7 @@
 // character classes and collation.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -49,6 +50,11 @@ TPLAT_API WORD LmbcsCharClass(const BYTE* p, DWORD available);
 // or U+FFFD; the result is never cut in the middle of a character.
 TPLAT_API std::string NativeToLmbcs(std::string_view utf8);
 TPLAT_API std::string LmbcsToNative(std::string_view lmbcs);
+// LmbcsToNative's result appended to out. With wholeOnly, a character cut
+// short at the end of the text is left out, and so is the first half of a
+// character beyond 16 bits there: text handed on in pieces converts as the
+// whole. Returns the bytes converted.
+TPLAT_API size_t LmbcsAppendNative(std::string_view lmbcs, std::string& out, bool wholeOnly = false);
 // The same into a caller's buffer (terminated, at most limit bytes with the
 // terminator); returns the length written.
 TPLAT_API DWORD NativeToLmbcsBuf(const char* utf8, DWORD length, char* out, DWORD limit);

@@ -1,0 +1,38 @@
+// Markup handed on in pieces of the platform's character set, written to a
+// file as UTF-8: each piece converted in one go, the converted text written
+// in large blocks. A piece that ends inside a character keeps its first
+// bytes for the next one.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace talix_cli {
+
+class MarkupWriter {
+public:
+    explicit MarkupWriter(std::FILE* out = stdout) : out_(out) {}
+    MarkupWriter(const MarkupWriter&) = delete;
+    MarkupWriter& operator=(const MarkupWriter&) = delete;
+
+    // Where the text goes from now on (what was converted before goes to
+    // the file it was meant for first).
+    void SetFile(std::FILE* out);
+    void Write(const char* text, std::size_t length);
+    // Converts what is left of a cut character as it stands, writes
+    // everything and flushes the file.
+    void Finish();
+    // Whether a write or the flush failed.
+    bool failed() const { return failed_; }
+
+private:
+    void WriteConverted();
+
+    std::FILE* out_;
+    std::string pending_;   // the first bytes of a character the last piece cut
+    std::string native_;    // converted, not written yet
+    bool failed_ = false;
+};
+
+} // namespace talix_cli
