@@ -30,8 +30,6 @@ namespace {
 
 // Field record offsets (host form).
 constexpr std::uint32_t kFieldFont = 20;
-constexpr std::uint32_t kFieldDefaultLength = 24, kFieldTranslationLength = 26, kFieldValidationLength = 30,
-                        kFieldNameLength = 32;
 
 constexpr std::uint16_t kLanguageJavaScript = 4;
 constexpr std::uint16_t kFieldCodeWord = 16000, kHotspotCodeWord = 20000;
@@ -56,9 +54,9 @@ bool FieldName(const SavedRecord& field, std::uint32_t* nameStart, std::uint32_t
     if (bytes == nullptr || field.signature != kSigField || field.length < kFieldFixedLength ||
         field.length > kSavedRecordCapacity)
         return false;
-    const std::uint32_t start = kFieldFixedLength + ReadWord(bytes + kFieldDefaultLength) +
-                                ReadWord(bytes + kFieldTranslationLength) + ReadWord(bytes + kFieldValidationLength);
-    const std::uint32_t length = ReadWord(bytes + kFieldNameLength);
+    const std::uint32_t start = kFieldFixedLength + ReadWord(bytes + kFieldDefaultLengthAt) +
+                                ReadWord(bytes + kFieldTranslationLengthAt) + ReadWord(bytes + kFieldValidationLengthAt);
+    const std::uint32_t length = ReadWord(bytes + kFieldNameLengthAt);
     if (start + length > field.length) return false;
     *nameStart = start;
     *nameLength = length;
@@ -75,7 +73,7 @@ bool RenameField(SavedRecord* field, std::uint32_t nameStart, std::uint32_t oldL
     const std::uint32_t tail = nameStart + oldLength;
     std::memmove(bytes + nameStart + newLength, bytes + tail, field->length - tail);
     std::memcpy(bytes + nameStart, name, newLength);
-    WriteWord(bytes + kFieldNameLength, static_cast<std::uint16_t>(newLength));
+    WriteWord(bytes + kFieldNameLengthAt, static_cast<std::uint16_t>(newLength));
     WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
     field->length = length;
     return true;

@@ -27,7 +27,6 @@ namespace {
 
 constexpr std::uint16_t kTypeSection = 12;
 constexpr std::uint32_t kSectionHotspotFlags = 8;
-constexpr std::uint32_t kBarFixed = 14;          // flags, font id, bar colour
 constexpr std::uint32_t kTabStyleLength = 16;
 
 constexpr std::uint32_t kBarBase = 0x04000000;
@@ -153,7 +152,7 @@ STATUS AppendSectionRecords(BuildContext* context) {
     const FontId newText = TemplateFont(output->item);
 
     // The bar record, laid out before anything is appended.
-    const std::uint32_t barLength = kBarFixed + titleLength + 1;
+    const std::uint32_t barLength = kBarTitleAfterColorAt + titleLength + 1;
     RecordScratch scratch(context->session, barLength + 1);
     std::uint8_t* bar = scratch.data();
     if (bar == nullptr) return scratch.failure();
@@ -166,7 +165,7 @@ STATUS AppendSectionRecords(BuildContext* context) {
     bar[10] = titleFont.color;
     bar[11] = titleFont.size;
     WriteWord(bar + 12, context->fontMask.color != 0 ? context->font.font.color : 0);
-    std::memcpy(bar + kBarFixed, title, titleLength);
+    std::memcpy(bar + kBarTitleAfterColorAt, title, titleLength);
 
     std::uint16_t titleId = currentId;
     STATUS status = tabStyle == kTabStylePostReply ? AppendPostReplyParagraph(context, &titleId)

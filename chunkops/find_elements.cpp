@@ -31,7 +31,6 @@ namespace {
 
 constexpr std::uint32_t kTextFontAt = 4;
 constexpr std::uint32_t kColorValueAt = 2;      // of a colour record
-constexpr std::uint32_t kIdNameLengthAt = 4;    // of an HTML-attribute record
 constexpr std::uint32_t kIdNameTextAt = 26;
 constexpr std::uint32_t kButtonTextAt = 16;
 
@@ -104,7 +103,7 @@ bool ElementName(const CDRecordNode* node, std::int16_t type, const char** text,
     }
     if (node->signature != kSigIdName || node->length < kIdNameTextAt) return false;
     const std::uint32_t room = node->length - kIdNameTextAt;
-    const std::uint16_t stated = NodeWord(node, kIdNameLengthAt);
+    const std::uint16_t stated = NodeWord(node, kIdNameLengthsAt);
     *text = reinterpret_cast<const char*>(node->bytes + kIdNameTextAt);
     *length = stated < room ? stated : room;
     return true;

@@ -1,6 +1,7 @@
 // The small records the writers keep ready to append, written in host form:
 // a paragraph, a reference to a paragraph definition and the header of a
-// text run (an item's text template is one, with no text).
+// text run (an item's text template is one, with no text); and the header
+// of any record, in the form its signature calls for.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,16 @@
 #include "core/signatures.h"
 
 namespace talix {
+
+// A record's header in host form: the signature (one byte for byte-form
+// signatures, a word otherwise) and the length where the signature's form
+// keeps it. The record must hold the whole header.
+inline void WriteRecordHeader(std::uint8_t* out, std::uint16_t signature, std::uint32_t length) {
+    const HeaderForm form = LengthFieldForm(signature);
+    if (form == HeaderForm::Byte) out[0] = static_cast<std::uint8_t>(signature);
+    else WriteWord(out, signature);
+    SetLengthFieldOf(out, form, length);
+}
 
 // A paragraph record (kParagraphLength bytes).
 inline void WriteParagraphRecord(std::uint8_t* out) {

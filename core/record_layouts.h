@@ -230,6 +230,9 @@ constexpr std::uint32_t kBorderLength = HostFixedLength(kSigBorderInfo);
 
 // The colour records of text, of table cells and of backgrounds alike.
 constexpr std::uint32_t kColorLength = HostFixedLength(kSigColor);
+// The longer form of a text colour record, which font specifications with
+// the long-record colour flag ask for.
+constexpr std::uint32_t kLongColorLength = 14;
 static_assert(HostFixedLength(kSigTableCellColor) == kColorLength &&
               HostFixedLength(kSigBackgroundColor) == kColorLength);
 // The begin and end records of pass-through HTML: a header and four zero
@@ -299,5 +302,78 @@ constexpr std::uint32_t kBackgroundPropertiesLength = HostFixedLength(kSigBackgr
 // A length value of the positioning and box-size records: flags, number and
 // unit.
 constexpr std::uint32_t kLengthValueSize = 24;
+
+// A length value as it lies inside a record in host form (24 bytes): u16
+// flags at 0, the f64 value at 8, the u8 unit at 16.
+constexpr std::uint32_t kLengthFlagsOffset = 0;
+constexpr std::uint32_t kLengthNumberOffset = 8;
+constexpr std::uint32_t kLengthUnitOffset = 16;
+
+constexpr std::uint16_t kLengthAuto = 1;
+constexpr std::uint16_t kLengthInherit = 2;
+
+// Host offsets of the positioning record (kSigPositioning).
+constexpr std::uint32_t kPositioningScheme = 2;      // u8: 0 static, 1 absolute, 2 relative, 3 fixed
+constexpr std::uint32_t kPositioningZIndex = 4;      // u32
+constexpr std::uint32_t kPositioningTop = 8;         // length values
+constexpr std::uint32_t kPositioningLeft = 32;
+constexpr std::uint32_t kPositioningBottom = 56;
+constexpr std::uint32_t kPositioningRight = 80;
+constexpr std::uint32_t kPositioningBrowserLeft = 104;   // f64
+constexpr std::uint32_t kPositioningBrowserRight = 112;  // f64
+
+// Host offsets of the box size record (kSigBoxSize).
+constexpr std::uint32_t kBoxSizeWidth = 8;
+constexpr std::uint32_t kBoxSizeHeight = 32;
+
+// ---- Field positions that several readers and writers share ----------------
+
+// A section bar record: its flags; its title follows the fixed part, or two
+// bytes later when the bar carries its colour.
+constexpr std::uint32_t kBarFixedLength = HostFixedLength(kSigBar);
+constexpr std::uint32_t kBarFlagsAt = 4;
+constexpr std::uint32_t kBarTitleAfterColorAt = kBarFixedLength + 2;
+
+// The text length of the one-text records: alternative text, caption,
+// frame target and named anchor; the text follows the fixed part.
+constexpr std::uint32_t kAltTextLengthAt = 4;
+constexpr std::uint32_t kCaptionTextLengthAt = 4;
+constexpr std::uint32_t kTargetTextLengthAt = 4;
+constexpr std::uint32_t kAnchorTextLengthAt = 4;
+// A hotspot begin record: its type, its flags and the length of its data,
+// which follows the fixed part.
+constexpr std::uint32_t kHotspotTypeAt = 4;
+constexpr std::uint32_t kHotspotFlagsAt = 8;
+constexpr std::uint32_t kHotspotDataLengthAt = 12;
+// The six text lengths of an id/name record; the texts follow its fixed
+// part in the same order.
+constexpr std::uint32_t kIdNameLengthsAt = 4;
+// A field record: the lengths of its default value, translation and
+// validation formulas and of its name; the four follow its fixed part in
+// that order.
+constexpr std::uint32_t kFieldDefaultLengthAt = 24;
+constexpr std::uint32_t kFieldTranslationLengthAt = 26;
+constexpr std::uint32_t kFieldValidationLengthAt = 30;
+constexpr std::uint32_t kFieldNameLengthAt = 32;
+// An OLE begin record: the length of the object's name, which follows the
+// fixed part.
+constexpr std::uint32_t kOleBeginNameLengthAt = 14;
+// An OLE object information record (kOleObjectInfoFixedLength before its
+// name and description): the two lengths and the flags.
+constexpr std::uint32_t kOleInfoNameLengthAt = 4;
+constexpr std::uint32_t kOleInfoDescriptionLengthAt = 6;
+constexpr std::uint32_t kOleInfoFlagsAt = 32;
+
+// The descriptor of a file object as a "$FILE" item's value holds it, in
+// host form (kFileDescriptorHostSize bytes, the file's name after it): the
+// object id, the name's length, the host type, the file's size and its two
+// times.
+constexpr std::uint32_t kFileDescriptorHostSize = 40;
+constexpr std::uint32_t kFileDescriptorObjectIdAt = 4;
+constexpr std::uint32_t kFileDescriptorNameLengthAt = 8;
+constexpr std::uint32_t kFileDescriptorHostTypeAt = 10;
+constexpr std::uint32_t kFileDescriptorFileSizeAt = 20;
+constexpr std::uint32_t kFileDescriptorCreatedAt = 24;
+constexpr std::uint32_t kFileDescriptorModifiedAt = 32;
 
 } // namespace talix

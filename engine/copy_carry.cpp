@@ -43,14 +43,8 @@ constexpr std::uint32_t kResourceFlags = 4, kResourceType = 8, kServerHint = 14,
 constexpr std::uint32_t kResourceLinkInline = 0x0002;
 constexpr std::uint16_t kResourceNoteLink = 2;
 
-// Hotspot: type, data length, data.
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12;
+// A file hotspot's type.
 constexpr std::uint16_t kFileHotspot = 4;
-// OLE object record: its name's length and the name.
-constexpr std::uint32_t kOleNameLength = 14;
-// "$OLEOBJINFO" values (stored form after the data-type word): the name and
-// description lengths, the flags, then the name and the description.
-constexpr std::uint32_t kInfoNameLength = 4, kInfoDescriptionLength = 6, kInfoFlags = 32;
 
 constexpr std::uint32_t kLongestName = 255;
 
@@ -101,14 +95,14 @@ bool FindOleDescription(plat::NOTEHANDLE note, const std::string& name, std::str
         bool found = false;
         if (bytes != nullptr && length >= 2 + kOleObjectInfoFixedLength) {
             const std::uint8_t* info = bytes + 2;
-            const std::uint32_t nameLength = ReadWord(info + kInfoNameLength);
-            const std::uint32_t descriptionLength = ReadWord(info + kInfoDescriptionLength);
+            const std::uint32_t nameLength = ReadWord(info + kOleInfoNameLengthAt);
+            const std::uint32_t descriptionLength = ReadWord(info + kOleInfoDescriptionLengthAt);
             if (kOleObjectInfoFixedLength + nameLength + descriptionLength <= length - 2 && nameLength == name.size() &&
                 strncasecmp(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength), name.c_str(),
                             nameLength) == 0) {
                 description->assign(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength + nameLength),
                                     descriptionLength);
-                *flags = static_cast<plat::WORD>(ReadDword(info + kInfoFlags));
+                *flags = static_cast<plat::WORD>(ReadDword(info + kOleInfoFlagsAt));
                 found = true;
             }
         }
@@ -123,7 +117,7 @@ bool FindOleDescription(plat::NOTEHANDLE note, const std::string& name, std::str
 // temporary file and written into the target note under its name.
 STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t length) {
     if (length < kOleBeginFixedLength) return kOK;
-    std::uint32_t nameLength = ReadWord(record + kOleNameLength);
+    std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
     if (nameLength > length - kOleBeginFixedLength) nameLength = length - kOleBeginFixedLength;
     const std::string name(reinterpret_cast<const char*>(record + kOleBeginFixedLength),
                            strnlen(reinterpret_cast<const char*>(record + kOleBeginFixedLength), nameLength));
@@ -148,7 +142,7 @@ STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t 
 // target already holds is replaced by a free one, which the hotspot then
 // names.
 STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
     if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
     const char* data = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     const std::uint32_t nameLength = static_cast<std::uint32_t>(strnlen(data, dataLength));
@@ -177,7 +171,7 @@ STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_
     std::memcpy(renamed + kHotspotBeginFixedLength, stored, storedLength);
     std::memcpy(renamed + kHotspotBeginFixedLength + storedLength, record + kHotspotBeginFixedLength + nameLength,
                 length - kHotspotBeginFixedLength - nameLength);
-    WriteWord(renamed + kHotspotDataLength, static_cast<std::uint16_t>(newDataLength));
+    WriteWord(renamed + kHotspotDataLengthAt, static_cast<std::uint16_t>(newDataLength));
     SetHostRecordLength(renamed, signature, newLength);
     const STATUS appended = AppendRecord(renamed, signature, newLength, &work->context->output);
     std::free(renamed);
@@ -241,7 +235,7 @@ STATUS CarryAttachment(CopyWork* work, const std::uint8_t* record, std::uint16_t
                        bool* handled) {
     *handled = false;
     if ((signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length > kHotspotBeginFixedLength &&
-        ReadWord(record + kHotspotType) == kFileHotspot) {
+        ReadWord(record + kHotspotTypeAt) == kFileHotspot) {
         *handled = true;
         return CarryFileHotspot(work, record, signature, length);
     }

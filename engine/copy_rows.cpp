@@ -14,6 +14,7 @@
 #include "core/html_attributes.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
@@ -145,8 +146,8 @@ STATUS AppendCellTail(CopyWork* work, const char* options) {
             const double twips = std::atof(height.get()) * 1440.0;
             const std::uint16_t value =
                 static_cast<std::uint16_t>(twips <= 0 ? 0 : (twips >= 65535.0 ? 65535 : twips));
-            std::uint8_t record[kTableRowHeightLength] = {static_cast<std::uint8_t>(kSigTableRowHeight),
-                                                          kTableRowHeightLength};
+            std::uint8_t record[kTableRowHeightLength] = {};
+            WriteRecordHeader(record, kSigTableRowHeight, kTableRowHeightLength);
             WriteWord(record + 2, value);
             status = AppendRecord(record, kSigTableRowHeight, sizeof record, output);
         }

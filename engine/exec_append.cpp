@@ -11,6 +11,7 @@
 #include "core/item_work_state.h"
 #include "core/paragraph_def.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
@@ -37,7 +38,6 @@ constexpr std::uint32_t kDefinitionId = 4;     // CDPABDEFINITION
 constexpr std::uint32_t kDefinitionFlags = 62;
 constexpr std::uint32_t kReferenceId = 2;      // CDPABREFERENCE
 constexpr std::uint32_t kHideFormulaStart = 14;
-constexpr std::uint32_t kAnchorNameLength = 4;
 
 constexpr std::uint16_t kFlagHidden = 0x0800;  // the paragraph has a hide formula
 constexpr std::uint16_t kFlagPageBreak = 0x0101;
@@ -100,9 +100,8 @@ STATUS AppendAnchor(bool atEnd, RecordProcessContext* context) {
     if (length > 0xFFFF) return kArgumentError;
     std::uint8_t* anchor = WorkRecord(context, length);
     if (anchor == nullptr) return kOutOfMemory;
-    WriteWord(anchor, kSigAnchor);
-    WriteWord(anchor + 2, static_cast<std::uint16_t>(length));
-    WriteWord(anchor + kAnchorNameLength, static_cast<std::uint16_t>(nameLength));
+    WriteRecordHeader(anchor, kSigAnchor, static_cast<std::uint16_t>(length));
+    WriteWord(anchor + kAnchorTextLengthAt, static_cast<std::uint16_t>(nameLength));
     if (nameLength > 0) std::memcpy(anchor + kAnchorFixedLength, context->argumentText, nameLength);
 
     RecordOutput* output = &context->output;
@@ -163,8 +162,7 @@ STATUS AppendHideFormula(std::uint16_t id, RecordProcessContext* context) {
     if (length > 0xFFFF) return kArgumentError;
     std::uint8_t* record = WorkRecord(context, length);
     if (record == nullptr) return kOutOfMemory;
-    WriteWord(record, kSigPabHide);
-    WriteWord(record + 2, static_cast<std::uint16_t>(length));
+    WriteRecordHeader(record, kSigPabHide, static_cast<std::uint16_t>(length));
     WriteWord(record + kDefinitionId, id);
     std::memcpy(record + kHideFormulaStart, session->textResult, formulaLength);
     STATUS status = AppendRecord(record, kSigPabHide, length, &context->output);

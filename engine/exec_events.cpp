@@ -30,11 +30,6 @@ namespace talix {
 
 namespace {
 
-// Field record: formula lengths (default value, input translation, input
-// validation) and the name's length, then the variable parts after the
-// fixed part in the order default value, translation, validation, name,
-// description, text values.
-constexpr std::uint32_t kFieldDefault = 24, kFieldTranslation = 26, kFieldValidation = 30, kFieldNameLength = 32;
 // Extended field: its second flag word.
 constexpr std::uint32_t kExtFieldFlags2 = 8, kExtFieldLength = 12;
 constexpr std::uint32_t kFlagWebEditor = 0x10000, kFlagWebEditorOff = 0x40;
@@ -83,9 +78,9 @@ bool WrapsField(const std::uint8_t* record, std::uint16_t signature, std::uint32
 // for what its lengths say.
 bool FieldName(const std::uint8_t* record, std::uint32_t length, std::uint32_t* start, std::uint32_t* nameLength) {
     if (length < kFieldFixedLength) return false;
-    *start = kFieldFixedLength + ReadWord(record + kFieldDefault) + ReadWord(record + kFieldTranslation) +
-             ReadWord(record + kFieldValidation);
-    *nameLength = ReadWord(record + kFieldNameLength);
+    *start = kFieldFixedLength + ReadWord(record + kFieldDefaultLengthAt) +
+             ReadWord(record + kFieldTranslationLengthAt) + ReadWord(record + kFieldValidationLengthAt);
+    *nameLength = ReadWord(record + kFieldNameLengthAt);
     return *start + *nameLength <= length;
 }
 
@@ -335,7 +330,7 @@ STATUS WebEditorInside(std::uint8_t* record, std::uint16_t signature, std::uint3
         std::memcpy(renamed, record, nameEnd);
         std::memcpy(renamed + nameEnd, kEditorSuffix, kEditorSuffixLength);
         std::memcpy(renamed + nameEnd + kEditorSuffixLength, record + nameEnd, length - nameEnd);
-        WriteWord(renamed + kFieldNameLength, static_cast<std::uint16_t>(nameLength + kEditorSuffixLength));
+        WriteWord(renamed + kFieldNameLengthAt, static_cast<std::uint16_t>(nameLength + kEditorSuffixLength));
         SetHostRecordLength(renamed, signature, length + kEditorSuffixLength);
         status = ReplaceRecord(renamed, signature, length + kEditorSuffixLength, passOn, context);
         ReleaseRecord(context, renamed);

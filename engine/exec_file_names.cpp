@@ -19,8 +19,6 @@ namespace {
 constexpr std::uint16_t kOleName = 2326, kAttachmentName = 2337, kOriginalName = 2621;
 
 // Host offsets.
-constexpr std::uint32_t kOleNameLength = 14;
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12;
 constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kStorageType = 4, kStorageNameLength = 10, kStorageName = 24;
 constexpr std::uint16_t kStorageAttachment = 1, kStorageNamed = 6;
@@ -36,7 +34,7 @@ void PutRecordText(RecordProcessContext* context, const std::uint8_t* record, st
 // The file hotspot's data: the attachment name, a zero byte, the display
 // name, a zero byte.
 void PutHotspotName(RecordProcessContext* context, const std::uint8_t* record, std::uint32_t length) {
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
     if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
     const char* data = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     const std::uint32_t first = static_cast<std::uint32_t>(strnlen(data, dataLength));
@@ -54,11 +52,11 @@ STATUS FileNameInside(std::uint8_t* record, std::uint16_t signature, std::uint32
     if (context->chunkDone != 0) return kOK;
     const std::uint16_t code = context->operation2;
     if (code == kOleName && signature == kSigOleBegin && length >= kOleBeginFixedLength) {
-        PutRecordText(context, record, length, kOleBeginFixedLength, ReadWord(record + kOleNameLength));
+        PutRecordText(context, record, length, kOleBeginFixedLength, ReadWord(record + kOleBeginNameLengthAt));
     } else if ((code == kAttachmentName || code == kOriginalName) &&
                (signature == kSigHotspotBegin || signature == kSigV4HotspotBegin)
                    && length >= kHotspotBeginFixedLength &&
-               ReadWord(record + kHotspotType) == kHotspotFile) {
+               ReadWord(record + kHotspotTypeAt) == kHotspotFile) {
         PutHotspotName(context, record, length);
     } else if ((code == kAttachmentName || code == kOriginalName) && signature == kSigStorageLink &&
                length >= kStorageName) {

@@ -53,7 +53,6 @@ constexpr std::uint32_t kGraphicWidth = 8, kGraphicHeight = 10, kGraphicResize =
 constexpr std::uint8_t kGraphicInPixels = 0x01, kGraphicVersionSet = 2;
 constexpr std::uint32_t kBitmapWidth = 24, kBitmapHeight = 26;
 constexpr std::uint32_t kImageType = 8, kImageWidth = 10, kImageHeight = 12, kImageSegments = 20;
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12;
 constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kLinkStorageType = 4, kLinkDataLength = 10, kLinkData = 24;
 constexpr std::uint16_t kStorageAttachment = 1, kStorageURL = 4;
@@ -447,9 +446,9 @@ void GraphicPlace(std::uint16_t signature, RecordProcessContext* context, bool a
 bool HotspotFileName(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, bool second,
                      char* out) {
     if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length < kHotspotBeginFixedLength ||
-        ReadWord(record + kHotspotType) != kHotspotFile)
+        ReadWord(record + kHotspotTypeAt) != kHotspotFile)
         return false;
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
     if (dataLength == 0) return false;
     if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
     const char* data = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);

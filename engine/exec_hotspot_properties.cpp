@@ -28,16 +28,9 @@ namespace talix {
 
 namespace {
 
-// Hotspot begin records: type, flags and data length, then the data.
-constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12;
 // No border; a formula as data; a URL hotspot whose data is its URL.
 constexpr std::uint32_t kFlagNoBorder = 0x8, kFlagFormula = 0x10, kFlagUrlInData = 0x1000;
 constexpr std::uint16_t kTypePopup = 1, kTypeButton = 3, kTypeUrl = 11, kTypeMouseover = 22;
-// Section bar: the title after flags, font and bar colour.
-constexpr std::uint32_t kBarTitle = 14;
-// Anchor and frame target: the text length and the text.
-constexpr std::uint32_t kAnchorLength = 4;
-constexpr std::uint32_t kTargetLength = 4;
 // Event parts: the owner's signature, the text length and the text.
 constexpr std::uint32_t kPartOwner = 4, kPartLength = 6;
 // Link target records: the data type, the first length and the two hint
@@ -61,9 +54,9 @@ Hotspot ReadHotspot(const std::uint8_t* record, std::uint16_t signature, std::ui
     Hotspot hotspot;
     if (!IsHotspotBegin(signature) || length < kHotspotBeginFixedLength) return hotspot;
     hotspot.valid = true;
-    hotspot.type = ReadWord(record + kHotspotType);
-    hotspot.flags = ReadDword(record + kHotspotFlags);
-    hotspot.dataLength = ReadWord(record + kHotspotDataLength);
+    hotspot.type = ReadWord(record + kHotspotTypeAt);
+    hotspot.flags = ReadDword(record + kHotspotFlagsAt);
+    hotspot.dataLength = ReadWord(record + kHotspotDataLengthAt);
     if (hotspot.dataLength > length - kHotspotBeginFixedLength) hotspot.dataLength = length - kHotspotBeginFixedLength;
     return hotspot;
 }
@@ -92,7 +85,7 @@ std::uint32_t BoundedText(const std::uint8_t* record, std::uint32_t length, std:
 STATUS ReplaceHotspotData(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                           const char* data, std::uint32_t dataLength, std::uint32_t* passOn,
                           RecordProcessContext* context) {
-    return ReplaceVariablePart(record, signature, length, kHotspotBeginFixedLength, kHotspotDataLength, data,
+    return ReplaceVariablePart(record, signature, length, kHotspotBeginFixedLength, kHotspotDataLengthAt, data,
                                dataLength, passOn,
                                context);
 }
@@ -112,11 +105,11 @@ void ReadProperty(const std::uint8_t* record, std::uint16_t signature, std::uint
     }
     case kOpGetSectionTitle:
         if (signature != kSigBar) return;
-        PutScratch1(context, record + kBarTitle, length > kBarTitle ? length - kBarTitle : 0);
+        PutScratch1(context, record + kBarTitleAfterColorAt, length > kBarTitleAfterColorAt ? length - kBarTitleAfterColorAt : 0);
         break;
     case kOpGetAnchorText:
         if (signature != kSigAnchor || length < kAnchorFixedLength) return;
-        PutTextResult(context, record + kAnchorFixedLength, BoundedText(record, length, kAnchorLength,
+        PutTextResult(context, record + kAnchorFixedLength, BoundedText(record, length, kAnchorTextLengthAt,
                                                                         kAnchorFixedLength));
         break;
     case kOpGetHotspotBorder:
@@ -134,7 +127,7 @@ void ReadProperty(const std::uint8_t* record, std::uint16_t signature, std::uint
         break;
     case kOpGetTargetFrame:
         if (signature != kSigTarget || length < kTargetFixedLength) return;
-        PutScratch1(context, record + kTargetFixedLength, BoundedText(record, length, kTargetLength,
+        PutScratch1(context, record + kTargetFixedLength, BoundedText(record, length, kTargetTextLengthAt,
                                                                       kTargetFixedLength));
         break;
     case kOpGetFieldEventText:
@@ -190,7 +183,7 @@ STATUS SetFrameTarget(const std::uint8_t* record, std::uint16_t signature, std::
     const std::uint32_t textLength = context->a3;
     if (signature == kSigTarget) {
         context->frameTargetSeen = 1;
-        return ReplaceVariablePart(record, signature, length, kTargetFixedLength, kTargetLength, text, textLength,
+        return ReplaceVariablePart(record, signature, length, kTargetFixedLength, kTargetTextLengthAt, text, textLength,
                                    passOn,
                                    context);
     }
@@ -209,8 +202,8 @@ STATUS SetFrameTarget(const std::uint8_t* record, std::uint16_t signature, std::
         return kOK;
 
     STATUS status = kOK;
-    std::uint8_t* target = BuildTextRecord(context, kSigTarget, kTargetFixedLength, kTargetLength, text, textLength,
-                                           &status);
+    std::uint8_t* target =
+        BuildTextRecord(context, kSigTarget, kTargetFixedLength, kTargetTextLengthAt, text, textLength, &status);
     if (target == nullptr) return status;
     context->chunk->item->modified = 1;
     if (context->writesItem != 0)
@@ -231,12 +224,12 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
         return ReplaceHotspotData(record, signature, length, text, textLength, passOn, context);
     case kOpSetSectionTitle:
         if (signature != kSigBar) return kOK;
-        return ReplaceVariablePart(record, signature, length, kBarTitle, 0, text, textLength, passOn, context);
+        return ReplaceVariablePart(record, signature, length, kBarTitleAfterColorAt, 0, text, textLength, passOn, context);
     case kOpSetAnchorText:
         // The first anchor only.
         if (signature != kSigAnchor || context->chunkDone != 0) return kOK;
         context->chunkDone = 1;
-        return ReplaceVariablePart(record, signature, length, kAnchorFixedLength, kAnchorLength, text, textLength,
+        return ReplaceVariablePart(record, signature, length, kAnchorFixedLength, kAnchorTextLengthAt, text, textLength,
                                    passOn,
                                    context);
     case kOpSetHotspotBorder: {
@@ -244,7 +237,7 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
         const std::uint32_t flags =
             context->a3 == 0 ? (hotspot.flags | kFlagNoBorder) : (hotspot.flags & ~kFlagNoBorder);
         if (flags == hotspot.flags) return kOK;
-        return ReplaceDwordField(record, signature, length, kHotspotFlags, flags, passOn, context);
+        return ReplaceDwordField(record, signature, length, kHotspotFlagsAt, flags, passOn, context);
     }
     case kOpSetActionFormula: {
         // The compiled formula the caller left in the session's text result.

@@ -20,6 +20,7 @@
 #include "core/filters.h"
 #include "core/host_message.h"
 #include "core/options.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/record_layouts.h"
@@ -43,7 +44,6 @@ constexpr std::uint32_t kDefaultLineLength = 132;
 constexpr std::uint32_t kLongestLine = 32000;
 constexpr std::size_t kFilterFieldSize = 256;
 constexpr std::uint16_t kGraphicWrapperVersion = 1;
-constexpr std::uint32_t kAltTextLength = 4;
 
 // The part of a path after its last "\" or "/".
 std::string LastPart(const std::string& path) {
@@ -119,9 +119,8 @@ STATUS ImportFiltered(const std::string& path, const char* library, const char* 
     if (length > 0xFFFF) return kArgumentError;
     std::string record(EvenLength(length), '\0');
     auto* bytes = reinterpret_cast<std::uint8_t*>(record.data());
-    WriteWord(bytes, kSigAltText);
-    WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
-    WriteWord(bytes + kAltTextLength, static_cast<std::uint16_t>(alt.size()));
+    WriteRecordHeader(bytes, kSigAltText, static_cast<std::uint16_t>(length));
+    WriteWord(bytes + kAltTextLengthAt, static_cast<std::uint16_t>(alt.size()));
     std::memcpy(bytes + kAltTextFixedLength, alt.data(), alt.size());
     status = AppendRecord(bytes, kSigAltText, length, output);
     if (status == kOK) status = AppendEndRecord(kSigGraphic, kGraphicWrapperVersion, output);

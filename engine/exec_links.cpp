@@ -18,6 +18,7 @@
 #include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/signature_groups.h"
@@ -39,8 +40,6 @@ namespace {
 constexpr std::uint16_t kLinkNoteUniversalID = 2322, kLinkReplicaID = 2323, kLinkViewUniversalID = 2324;
 constexpr std::uint16_t kLinkAnchorText = 2338, kLinkHintServer = 2339, kLinkPopupText = 2340, kLinkURL = 2341;
 
-// Hotspot begin: type, flags, data length, data.
-constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12;
 constexpr std::uint16_t kTypeUrl = 11;
 constexpr std::uint32_t kFlagUrlInData = 0x1000;   // a URL hotspot whose data is its URL
 // Link target records.
@@ -155,9 +154,9 @@ void FormatId(const std::uint8_t* words, int count, char* out) {
 // record of data type 1; false for other records.
 bool ReadUrl(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, Span* url) {
     if ((signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length >= kHotspotBeginFixedLength) {
-        if (ReadWord(record + kHotspotType) != kTypeUrl || (ReadDword(record + kHotspotFlags) & kFlagUrlInData) == 0)
+        if (ReadWord(record + kHotspotTypeAt) != kTypeUrl || (ReadDword(record + kHotspotFlagsAt) & kFlagUrlInData) == 0)
             return false;
-        std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+        std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
         if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
         *url = {reinterpret_cast<const char*>(record + kHotspotBeginFixedLength), dataLength};
         return true;
@@ -243,8 +242,7 @@ STATUS BuildInlineLink(const LinkRecord& link, std::uint32_t* passOn, RecordProc
     if (length > 0xFFFE) return kArgumentError;
     std::uint8_t* record = NewRecord(context, length);
     if (record == nullptr) return kOutOfMemory;
-    WriteWord(record, kSigLinkExport2);
-    WriteWord(record + 2, static_cast<std::uint16_t>(length));
+    WriteRecordHeader(record, kSigLinkExport2, static_cast<std::uint16_t>(length));
     std::memcpy(record + 4, link.link, kNoteLinkSize);
     std::uint32_t at = kLinkExportFixedLength;
     for (const Span* span : {&link.description, &link.hint, &link.anchor}) {

@@ -21,6 +21,7 @@
 #include "builders/basic_builders.h"
 #include "core/host_message.h"
 #include "core/pab_match.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
@@ -313,8 +314,8 @@ STATUS AppendHiddenReference(std::uint16_t id, RecordProcessContext* context) {
     STATUS status = AppendReference(id, context);
     if (status != kOK || FormulaLength(context) == 0 || context->hideCarrierId == 0 || id == context->hideCarrierId)
         return status;
-    std::uint8_t formulaRef[kPabFormReferenceLength] = {static_cast<std::uint8_t>(kSigPabFormRef),
-                                                        kPabFormReferenceLength};
+    std::uint8_t formulaRef[kPabFormReferenceLength] = {};
+    WriteRecordHeader(formulaRef, kSigPabFormRef, kPabFormReferenceLength);
     WriteWord(formulaRef + 2, context->hideCarrierId);
     WriteWord(formulaRef + 4, id);
     return AppendRecord(formulaRef, kSigPabFormRef, sizeof formulaRef, &context->output);

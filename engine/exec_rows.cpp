@@ -44,11 +44,8 @@ constexpr std::uint16_t kTypeTable = 1;
 
 // Host offsets.
 constexpr std::uint32_t kCellColumn = 3;
-constexpr std::uint32_t kTextStart = 8;
-constexpr std::uint32_t kSectionTitle = 14;        // 0xFFAC
 constexpr std::uint32_t kLabelText = 4;            // 0xFFE3
 constexpr std::uint32_t kLabelLimit = 127;
-constexpr std::uint32_t kOleNameLength = 14;   // 0xFFA7
 constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
 
 } // namespace
@@ -105,9 +102,9 @@ bool KindText(const char* kind, const std::uint8_t* record, std::uint16_t signat
               const std::uint8_t** text, std::uint32_t* textLength, std::uint32_t* limit) {
     *limit = kLongestKey;
     if (StartsWithNoCase(kind, "SECTION")) {
-        if (signature != kSigBar || length <= kSectionTitle) return false;
-        *text = record + kSectionTitle;
-        *textLength = length - kSectionTitle;
+        if (signature != kSigBar || length <= kBarTitleAfterColorAt) return false;
+        *text = record + kBarTitleAfterColorAt;
+        *textLength = length - kBarTitleAfterColorAt;
         return true;
     }
     if (StartsWithNoCase(kind, "TABLABEL") || StartsWithNoCase(kind, "ROWLABEL")) {
@@ -120,7 +117,7 @@ bool KindText(const char* kind, const std::uint8_t* record, std::uint16_t signat
     if (StartsWithNoCase(kind, "OLEFileName")) {
         if (signature != kSigOleBegin || length <= kOleBeginFixedLength) return false;
         *text = record + kOleBeginFixedLength;
-        *textLength = ReadWord(record + kOleNameLength);
+        *textLength = ReadWord(record + kOleBeginNameLengthAt);
         if (*textLength > length - kOleBeginFixedLength) *textLength = length - kOleBeginFixedLength;
         return true;
     }
@@ -172,9 +169,9 @@ STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint3
     const bool labels = StartsWithNoCase(kind, "TABLABEL") || StartsWithNoCase(kind, "ROWLABEL");
     if (!labels && context->operation2 != 0 && rows.column + 1u != context->operation2) return kOK;
     if (strcasecmp(kind, "TEXT") == 0) {
-        if (signature != kSigText || length <= kTextStart) return kOK;
+        if (signature != kSigText || length <= kTextRunHeader) return kOK;
         if (context->a3 != 0 && key->row == 0) return kOK;
-        return SetKeyText(context, key, record + kTextStart, length - kTextStart, kLongestKey);
+        return SetKeyText(context, key, record + kTextRunHeader, length - kTextRunHeader, kLongestKey);
     }
     const std::uint8_t* text = nullptr;
     std::uint32_t textLength = 0, limit = 0;
@@ -379,9 +376,9 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
     SortKey* key = &context->sortKeys[context->sortKeyCount - 1];
     if (key->text != nullptr) return kOK;
     if (strcasecmp(kind, "TEXT") == 0) {
-        if (signature != kSigText || length <= kTextStart) return kOK;
+        if (signature != kSigText || length <= kTextRunHeader) return kOK;
         if (context->operation2 != 0 && context->rows.column + 1u != context->operation2) return kOK;
-        return SetKeyText(context, key, record + kTextStart, length - kTextStart, kLongestKey);
+        return SetKeyText(context, key, record + kTextRunHeader, length - kTextRunHeader, kLongestKey);
     }
     const std::uint8_t* text = nullptr;
     std::uint32_t textLength = 0, limit = 0;

@@ -8,6 +8,7 @@
 
 #include "builders/append_gate.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
@@ -50,8 +51,7 @@ bool InsidePassThrough(const CDRecordNode* node) {
 
 STATUS AppendPassThrough(std::uint16_t signature, RecordProcessContext* context) {
     std::uint8_t record[kPassThroughRecordLength] = {};
-    WriteWord(record, signature);
-    WriteWord(record + 2, kPassThroughRecordLength);
+    WriteRecordHeader(record, signature, kPassThroughRecordLength);
     context->chunk->item->modified = 1;
     return AppendRecord(record, signature, kPassThroughRecordLength, &context->output);
 }

@@ -460,8 +460,8 @@ STATUS ChangeTableInside(std::uint8_t* record, std::uint16_t signature, std::uin
             (before != nullptr && before->signature == kSigTimerInfo) ||
             (before != nullptr && before->prev != nullptr && before->prev->signature == kSigTimerInfo);
         if (hasCycle || !RowCycleGiven(context, value)) return kOK;
-        std::uint8_t cycle[kTimerInfoLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
-                                               static_cast<std::uint8_t>(kTimerInfoLength)};
+        std::uint8_t cycle[kTimerInfoLength] = {};
+        WriteRecordHeader(cycle, kSigTimerInfo, kTimerInfoLength);
         WriteDword(cycle + kCycleInterval, Interval(value));
         context->chunk->item->modified = 1;
         return AppendRecord(cycle, kSigTimerInfo, sizeof cycle, &context->output);

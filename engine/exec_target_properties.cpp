@@ -26,6 +26,7 @@
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
@@ -55,15 +56,10 @@ constexpr std::uint32_t kDoneAltText = 0x001, kDoneCaption = 0x002, kDoneGraphic
                         kDoneUrlTarget = 0x040, kDoneUrlIdName = 0x080, kAdditionsDone = 0x100;
 
 // Host offsets.
-constexpr std::uint32_t kAltTextLength = 4;
-constexpr std::uint32_t kCaptionLength = 4, kCaptionPosition = 6, kCaptionFont = 8, kCaptionColorFlags = 12,
-                        kCaptionRed = 14;
+constexpr std::uint32_t kCaptionPosition = 6, kCaptionFont = 8, kCaptionColorFlags = 12, kCaptionRed = 14;
 constexpr std::uint16_t kCaptionDefaultColorFlags = 8;
 constexpr std::uint8_t kCaptionDefaultSize = 10;
-constexpr std::uint32_t kTargetLength = 4;
-constexpr std::uint32_t kIdNameLengths = 4, kIdNameTexts = 6;
-constexpr std::uint32_t kFieldDefault = 24, kFieldTranslation = 26, kFieldValidation = 30,
-                        kFieldNameLength = 32;
+constexpr std::uint32_t kIdNameTexts = 6;
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceClass = 10, kResourceNameLength = 12,
                         kResourceServerLength = 14, kResourceFileLength = 16;
 constexpr std::uint16_t kResourceNamedElement = 3, kResourceClassImage = 19;
@@ -155,7 +151,7 @@ STATUS AppendIdName(RecordProcessContext* context, const std::uint8_t* old, std:
     for (std::uint32_t i = 0; i < kIdNameTexts && status == kOK; ++i) {
         std::uint32_t oldTextLength = 0;
         if (old != nullptr && oldLength >= kIdNameFixedLength) {
-            oldTextLength = ReadWord(old + kIdNameLengths + 2 * i);
+            oldTextLength = ReadWord(old + kIdNameLengthsAt + 2 * i);
             if (oldOffset > oldLength || oldTextLength > oldLength - oldOffset) oldTextLength = 0;
         }
         std::snprintf(key, sizeof key, "%s%s", prefix, kIdNameKeys[i]);
@@ -177,11 +173,10 @@ STATUS AppendIdName(RecordProcessContext* context, const std::uint8_t* old, std:
     if (status == kOK && record == nullptr) status = kOutOfMemory;
     if (status == kOK) {
         if (old != nullptr && oldLength >= kIdNameFixedLength) std::memcpy(record, old, kIdNameFixedLength);
-        WriteWord(record, kSigIdName);
-        WriteWord(record + 2, static_cast<std::uint16_t>(length));
+        WriteRecordHeader(record, kSigIdName, static_cast<std::uint16_t>(length));
         std::uint32_t offset = kIdNameFixedLength;
         for (std::uint32_t i = 0; i < kIdNameTexts; ++i) {
-            WriteWord(record + kIdNameLengths + 2 * i, static_cast<std::uint16_t>(lengths[i]));
+            WriteWord(record + kIdNameLengthsAt + 2 * i, static_cast<std::uint16_t>(lengths[i]));
             std::memcpy(record + offset, texts[i], lengths[i]);
             offset += lengths[i];
         }
@@ -235,9 +230,9 @@ STATUS SetCaption(RecordProcessContext* context, const std::uint8_t* record, std
     const char* text = Value(context, "Caption=");
     std::uint8_t* caption = nullptr;
     std::uint32_t newLength = length;
-    if (text != nullptr && std::strlen(text) != ReadWord(record + kCaptionLength)) {
+    if (text != nullptr && std::strlen(text) != ReadWord(record + kCaptionTextLengthAt)) {
         const STATUS status =
-            AppendHeadAndText(context, record, length, kSigCaption, kCaptionFixedLength, kCaptionLength, text,
+            AppendHeadAndText(context, record, length, kSigCaption, kCaptionFixedLength, kCaptionTextLengthAt, text,
                               &caption);
         if (status != kOK) return status;
         newLength = EvenLength(kCaptionFixedLength + static_cast<std::uint32_t>(std::strlen(text)));
@@ -245,7 +240,7 @@ STATUS SetCaption(RecordProcessContext* context, const std::uint8_t* record, std
         caption = CopyRecord(context, record, length, length);
         if (caption == nullptr) return kOutOfMemory;
         if (text != nullptr) {
-            const std::uint32_t size = ReadWord(record + kCaptionLength);
+            const std::uint32_t size = ReadWord(record + kCaptionTextLengthAt);
             if (kCaptionFixedLength + size <= length) std::memcpy(caption + kCaptionFixedLength, text, size);
         }
     }
@@ -259,7 +254,7 @@ STATUS AppendNewCaption(RecordProcessContext* context) {
     const char* text = Value(context, "Caption=");
     if (text == nullptr || text[0] == '\0') return kOK;
     std::uint8_t* caption = nullptr;
-    STATUS status = AppendHeadAndText(context, nullptr, 0, kSigCaption, kCaptionFixedLength, kCaptionLength, text,
+    STATUS status = AppendHeadAndText(context, nullptr, 0, kSigCaption, kCaptionFixedLength, kCaptionTextLengthAt, text,
                                       &caption);
     if (status != kOK) return status;
     const std::uint32_t length = EvenLength(kCaptionFixedLength + static_cast<std::uint32_t>(std::strlen(text)));
@@ -278,8 +273,7 @@ bool HasBorderWords(RecordProcessContext* context) {
 STATUS AppendNewBorder(RecordProcessContext* context) {
     std::uint8_t* border = NewRecord(context, kBorderLength);
     if (border == nullptr) return kOutOfMemory;
-    WriteWord(border, kSigBorderInfo);
-    WriteWord(border + 2, kBorderLength);
+    WriteRecordHeader(border, kSigBorderInfo, kBorderLength);
     const STATUS status = ParseBorderSpec(context->session, kSigBorderInfo, border, Options(context), 1);
     if (status != kOK) {
         ZervaDeallocate(context->session, border);
@@ -313,7 +307,7 @@ STATUS AppendGraphicAdditions(RecordProcessContext* context) {
         done |= kDoneAltText;
         const char* text = Value(context, "AltText=");
         if (text != nullptr && text[0] != '\0')
-            status = AppendHeadAndText(context, nullptr, 0, kSigAltText, kAltTextFixedLength, kAltTextLength, text);
+            status = AppendHeadAndText(context, nullptr, 0, kSigAltText, kAltTextFixedLength, kAltTextLengthAt, text);
     }
     if (status == kOK && (done & kDoneCaption) == 0) {
         done |= kDoneCaption;
@@ -340,7 +334,7 @@ STATUS SetGraphic(const std::uint8_t* record, std::uint16_t signature, std::uint
         const char* text = Value(context, "AltText=");
         if (text == nullptr || length < kAltTextFixedLength) return kOK;
         *passOn = 0;
-        return AppendHeadAndText(context, record, length, kSigAltText, kAltTextFixedLength, kAltTextLength, text);
+        return AppendHeadAndText(context, record, length, kSigAltText, kAltTextFixedLength, kAltTextLengthAt, text);
     }
     case kSigCaption:
         if ((done & kDoneCaption) != 0) return kOK;
@@ -561,7 +555,7 @@ STATUS SetUrlLink(const std::uint8_t* record, std::uint16_t signature, std::uint
         STATUS status = AppendRecord(record, signature, length, &context->output);
         *passOn = 0;
         if (status == kOK) status = AppendHeadAndText(context, nullptr, 0, kSigTarget, kTargetFixedLength,
-                                                      kTargetLength, target);
+                                                      kTargetTextLengthAt, target);
         return status;
     }
     case kSigTarget: {
@@ -571,13 +565,13 @@ STATUS SetUrlLink(const std::uint8_t* record, std::uint16_t signature, std::uint
         done |= kDoneUrlTarget;
         context->chunkDone = 1;
         *passOn = 0;
-        if (std::strlen(target) == ReadWord(record + kTargetLength)) {
+        if (std::strlen(target) == ReadWord(record + kTargetTextLengthAt)) {
             std::uint8_t* copy = CopyRecord(context, record, length, length);
             if (copy == nullptr) return kOutOfMemory;
             std::memcpy(copy + kTargetFixedLength, target, std::strlen(target));
             return AppendBuilt(context, copy, signature, length);
         }
-        return AppendHeadAndText(context, record, length, kSigTarget, kTargetFixedLength, kTargetLength, target);
+        return AppendHeadAndText(context, record, length, kSigTarget, kTargetFixedLength, kTargetTextLengthAt, target);
     }
     case kSigIdName:
         if ((done & kDoneUrlIdName) != 0 || !AnyIdNameKey(context, "")) return kOK;
@@ -674,9 +668,10 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
         break;
     case kTypeField:
         if (signature == kSigField && length >= kFieldFixedLength && context->chunkDone == 0) {
-            const std::uint32_t offset = kFieldFixedLength + ReadWord(record + kFieldDefault) +
-                                         ReadWord(record + kFieldTranslation) + ReadWord(record + kFieldValidation);
-            const std::uint32_t nameLength = ReadWord(record + kFieldNameLength);
+            const std::uint32_t offset = kFieldFixedLength + ReadWord(record + kFieldDefaultLengthAt) +
+                                         ReadWord(record + kFieldTranslationLengthAt) +
+                                         ReadWord(record + kFieldValidationLengthAt);
+            const std::uint32_t nameLength = ReadWord(record + kFieldNameLengthAt);
             if (offset + nameLength <= length) {
                 const std::size_t used = strnlen(text, capacity);
                 std::snprintf(text + used, capacity - used, "Fieldname=%.*s", static_cast<int>(nameLength),
@@ -703,7 +698,7 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
     }
     case kTypeUrlLink:
         if (signature == kSigTarget && length >= kTargetFixedLength) {
-            std::uint32_t size = ReadWord(record + kTargetLength);
+            std::uint32_t size = ReadWord(record + kTargetTextLengthAt);
             if (size > length - kTargetFixedLength) size = length - kTargetFixedLength;
             const std::size_t used = strnlen(text, capacity);
             std::snprintf(text + used, capacity - used, "Target=%.*s", static_cast<int>(size),

@@ -20,6 +20,7 @@
 #include "core/font_match.h"
 #include "core/font_spec.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
@@ -43,20 +44,17 @@ constexpr const char* kSourceName = "rtproc";
 
 constexpr std::uint32_t kFontOffset = 4;            // font id of text and text-effect records
 constexpr std::uint32_t kColorValueOffset = 2;
-constexpr std::uint32_t kLongColorRecordLength = 14;
 constexpr std::uint16_t kColorFlagLongRecord = 0x0010;
 constexpr std::uint32_t kButtonFontOffset = 12, kBarFontOffset = 8;
 
 // The parts of operation 2392.
 constexpr std::uint16_t kPartText = 1, kPartNonText = 2, kPartFormula = 4, kPartHideWhen = 8, kPartUrl = 16;
 
-// Hotspot begin records: type, flags, data length, data.
-constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12;
+// Hotspot begin flags.
 constexpr std::uint32_t kHotspotFormula = 0x10, kHotspotUrl = 0x1000, kHotspotClearedOnRebuild = 0x10000;
 // Script and program code of action hotspots.
 constexpr std::uint32_t kHotspotScript = 0x100, kHotspotJavaScript = 0x200000;
-// Section bars: flags, title (two bytes later with the flag below).
-constexpr std::uint32_t kBarFlags = 4, kBarTitle = 12, kBarTitleShifted = 14;
+// Section bars: the title two bytes later, and a formula as title.
 constexpr std::uint32_t kBarTitleAfterColor = 0x4000000, kBarTitleFormula = 0x2000;
 constexpr std::uint32_t kHideFormula = 14;
 // Link resource records: flags, type, text length, hint lengths, text.
@@ -183,8 +181,7 @@ void MergeLook(NewLook* look, ParsedFontSpec* spec, const FontSpecMask& mask) {
 
 STATUS AppendEffect(const FontId& font, RecordOutput* output) {
     std::uint8_t record[kTextRunHeader] = {};
-    WriteWord(record, kSigTextEffect);
-    WriteWord(record + 2, static_cast<std::uint16_t>(kTextRunHeader));
+    WriteRecordHeader(record, kSigTextEffect, static_cast<std::uint16_t>(kTextRunHeader));
     WriteFontId(record + kFontOffset, font);
     return AppendRecord(record, kSigTextEffect, sizeof record, output);
 }
@@ -193,13 +190,12 @@ STATUS AppendEffect(const FontId& font, RecordOutput* output) {
 // longer form when the font specification's colour flags ask for it).
 STATUS AppendColor(const TextRun& run, const ColorValue& color, std::uint16_t specFlags, RecordOutput* output) {
     std::uint8_t record[256] = {};
-    std::uint32_t length = (specFlags & kColorFlagLongRecord) != 0 ? kLongColorRecordLength : kColorLength;
+    std::uint32_t length = (specFlags & kColorFlagLongRecord) != 0 ? kLongColorLength : kColorLength;
     if (run.color != nullptr && run.color->length <= sizeof record) {
         length = run.color->length;
         std::memcpy(record, run.color->bytes, length);
     } else {
-        record[0] = static_cast<std::uint8_t>(kSigColor);
-        record[1] = static_cast<std::uint8_t>(length);
+        WriteRecordHeader(record, kSigColor, length);
     }
     WriteColor(record + kColorValueOffset, color);
     return AppendRecord(record, kSigColor, length, output);
@@ -455,13 +451,13 @@ bool LocateText(const std::uint8_t* record, std::uint16_t signature, std::uint32
     case kSigHotspotBegin:
     case kSigV4HotspotBegin: {
         if ((parts & (kPartUrl | kPartNonText | kPartFormula)) == 0 || length < kHotspotBeginFixedLength) return false;
-        const std::uint16_t type = WordAt(record, length, kHotspotType);
-        const std::uint32_t flags = DwordAt(record, length, kHotspotFlags);
-        std::uint32_t dataLength = WordAt(record, length, kHotspotDataLength);
+        const std::uint16_t type = WordAt(record, length, kHotspotTypeAt);
+        const std::uint32_t flags = DwordAt(record, length, kHotspotFlagsAt);
+        std::uint32_t dataLength = WordAt(record, length, kHotspotDataLengthAt);
         if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
         where->offset = kHotspotBeginFixedLength;
         where->length = dataLength;
-        where->lengthField = kHotspotDataLength;
+        where->lengthField = kHotspotDataLengthAt;
         where->hotspot = true;
         const bool formulaFlag = (flags & kHotspotFormula) != 0;
         if ((parts & kPartUrl) != 0 && type == 11 && (flags & kHotspotUrl) != 0 && !formulaFlag) return true;
@@ -479,9 +475,9 @@ bool LocateText(const std::uint8_t* record, std::uint16_t signature, std::uint32
         return false;
     }
     case kSigBar: {
-        if ((parts & (kPartNonText | kPartFormula)) == 0 || length < kBarTitle) return false;
-        const std::uint32_t flags = DwordAt(record, length, kBarFlags);
-        where->offset = (flags & kBarTitleAfterColor) != 0 ? kBarTitleShifted : kBarTitle;
+        if ((parts & (kPartNonText | kPartFormula)) == 0 || length < kBarFixedLength) return false;
+        const std::uint32_t flags = DwordAt(record, length, kBarFlagsAt);
+        where->offset = (flags & kBarTitleAfterColor) != 0 ? kBarTitleAfterColorAt : kBarFixedLength;
         if (where->offset > length) return false;
         where->length = length - where->offset;
         if ((flags & kBarTitleFormula) != 0) {
@@ -541,7 +537,8 @@ STATUS WriteRecordText(const std::uint8_t* record, std::uint16_t signature, std:
     if (!sameLength) {
         SetHostRecordLength(copy, signature, total);
         if (where.lengthField != 0) WriteWord(copy + where.lengthField, static_cast<std::uint16_t>(newLength));
-        if (where.hotspot) WriteDword(copy + kHotspotFlags, ReadDword(copy + kHotspotFlags) & ~kHotspotClearedOnRebuild);
+        if (where.hotspot)
+            WriteDword(copy + kHotspotFlagsAt, ReadDword(copy + kHotspotFlagsAt) & ~kHotspotClearedOnRebuild);
     }
     const STATUS status = AppendRecord(copy, signature, total, &context->output);
     QuorbelReleaseBlock(context->session, block);

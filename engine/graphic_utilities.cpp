@@ -8,6 +8,7 @@
 
 #include "builders/append_gate.h"
 #include "core/attachments.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
@@ -38,9 +39,6 @@ constexpr std::uint32_t kBlockReserve = 2048;
 constexpr plat::WORD kFileObjectType = 58;
 constexpr plat::WORD kStorageLinkType = StructureTypeOf(kSigStorageLink);
 constexpr plat::WORD kHostTypeCdStorage = 0x0800;
-constexpr std::uint32_t kDescriptorHostSize = 40;
-constexpr std::uint32_t kDescriptorObjectId = 4, kDescriptorNameLength = 8, kDescriptorHostType = 10,
-                        kDescriptorFileSize = 20, kDescriptorCreated = 24, kDescriptorModified = 32;
 constexpr std::uint32_t kLinkStorageType = 4, kLinkLoadType = 6, kLinkDataLength = 10;
 constexpr plat::WORD kFileItemFlags = plat::ITEM_SIGN | plat::ITEM_SEAL | plat::ITEM_SUMMARY;
 constexpr int kLastNameNumber = 999;
@@ -220,16 +218,16 @@ bool BuildObjectContent(ZervaRTItem* item, const CDRecordNode* first, const CDRe
 plat::STATUS AppendFileItem(plat::NOTEHANDLE note, plat::DWORD objectId, std::uint32_t size, const char* name) {
     const std::uint32_t nameLength = static_cast<std::uint32_t>(std::strlen(name));
     const std::uint32_t storedSize = plat::StructStoredLength(kFileObjectType);
-    if (storedSize == 0 || plat::StructHostLength(kFileObjectType) != kDescriptorHostSize) return kArgumentError;
-    std::uint8_t descriptor[kDescriptorHostSize] = {};
-    WriteDword(descriptor + kDescriptorObjectId, objectId);
-    WriteWord(descriptor + kDescriptorNameLength, static_cast<std::uint16_t>(nameLength));
-    WriteWord(descriptor + kDescriptorHostType, kHostTypeCdStorage);
-    WriteDword(descriptor + kDescriptorFileSize, size);
+    if (storedSize == 0 || plat::StructHostLength(kFileObjectType) != kFileDescriptorHostSize) return kArgumentError;
+    std::uint8_t descriptor[kFileDescriptorHostSize] = {};
+    WriteDword(descriptor + kFileDescriptorObjectIdAt, objectId);
+    WriteWord(descriptor + kFileDescriptorNameLengthAt, static_cast<std::uint16_t>(nameLength));
+    WriteWord(descriptor + kFileDescriptorHostTypeAt, kHostTypeCdStorage);
+    WriteDword(descriptor + kFileDescriptorFileSizeAt, size);
     plat::TIMEDATE now;
     plat::CurrentTime(&now);
-    std::memcpy(descriptor + kDescriptorCreated, &now, sizeof now);
-    std::memcpy(descriptor + kDescriptorModified, &now, sizeof now);
+    std::memcpy(descriptor + kFileDescriptorCreatedAt, &now, sizeof now);
+    std::memcpy(descriptor + kFileDescriptorModifiedAt, &now, sizeof now);
 
     const std::uint32_t valueLength = 2 + storedSize + nameLength;
     plat::DHANDLE block = 0;
@@ -291,8 +289,7 @@ STATUS AppendReplacement(RecordProcessContext* context, const CDRecordNode* firs
         status = AppendRecordNode(bitmapHeader, output);
     } else {
         std::uint8_t header[kBitmapHeaderLength] = {};
-        WriteWord(header, kSigBitmapHeader);
-        WriteDword(header + 4, kBitmapHeaderLength);
+        WriteRecordHeader(header, kSigBitmapHeader, kBitmapHeaderLength);
         std::uint16_t width = kDefaultPixels, height = kDefaultPixels;
         if (imageHeader != nullptr && imageHeader->length >= kImageHeight + 2) {
             width = ReadWord(imageHeader->bytes + kImageWidth);

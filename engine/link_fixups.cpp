@@ -53,17 +53,10 @@ constexpr plat::DWORD kSmallestHotspotItem = 120;
 constexpr plat::WORD kFileObjectType = 58;
 
 // Host offsets.
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12;
 constexpr std::uint16_t kHotspotFile = 4;
-constexpr std::uint32_t kOleNameLength = 14;
 constexpr std::uint32_t kTextFace = 4;
 constexpr std::uint32_t kImageType = 8;
 constexpr std::uint16_t kImageJpeg = 2;
-// A stored "$OLEOBJINFO" value: the type word, then the record: name length
-// at 4, description length at 6, flags at 32, name and description at 48.
-constexpr std::uint32_t kInfoNameLength = 4, kInfoDescriptionLength = 6, kInfoFlags = 32;
-// The descriptor of a "$FILE" value in host form: name length at 8.
-constexpr std::uint32_t kDescriptorHostSize = 40, kDescriptorNameLength = 8;
 
 constexpr std::uint8_t kFirstNoteFace = 5;
 constexpr std::uint8_t kUnusableFace = 200;
@@ -93,14 +86,14 @@ bool FileItemName(plat::BLOCKID item, std::string* name) {
     const std::uint32_t stored = plat::StructStoredLength(kFileObjectType);
     if (plat::ItemQuery(item, nullptr, 0, nullptr, &dataType, &value, &length) != plat::NOERROR ||
         dataType != plat::TYPE_OBJECT || stored == 0 || length < 2 + stored ||
-        plat::StructHostLength(kFileObjectType) != kDescriptorHostSize)
+        plat::StructHostLength(kFileObjectType) != kFileDescriptorHostSize)
         return false;
     const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
     if (bytes == nullptr) return false;
-    std::uint8_t descriptor[kDescriptorHostSize];
+    std::uint8_t descriptor[kFileDescriptorHostSize];
     const void* source = bytes + 2;
     bool ok = plat::StructRead(&source, kFileObjectType, descriptor) == plat::NOERROR;
-    const std::uint32_t nameLength = ReadWord(descriptor + kDescriptorNameLength);
+    const std::uint32_t nameLength = ReadWord(descriptor + kFileDescriptorNameLengthAt);
     ok = ok && nameLength <= length - 2 - stored;
     if (ok) name->assign(reinterpret_cast<const char*>(bytes) + 2 + stored, nameLength);
     plat::BlockUnlock(value);
@@ -153,15 +146,15 @@ bool FindOleInfo(plat::NOTEHANDLE note, const std::string& name, std::string* de
         const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
         if (bytes == nullptr) continue;
         const std::uint8_t* info = bytes + 2;
-        const std::uint32_t nameLength = ReadWord(info + kInfoNameLength);
-        const std::uint32_t descriptionLength = ReadWord(info + kInfoDescriptionLength);
+        const std::uint32_t nameLength = ReadWord(info + kOleInfoNameLengthAt);
+        const std::uint32_t descriptionLength = ReadWord(info + kOleInfoDescriptionLengthAt);
         bool found = false;
         if (2 + kOleObjectInfoFixedLength + nameLength + descriptionLength <= length) {
             const std::string stored(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength), nameLength);
             if (Lower(stored) == Lower(name)) {
                 description->assign(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength + nameLength),
                                     descriptionLength);
-                *flags = static_cast<plat::WORD>(ReadDword(info + kInfoFlags));
+                *flags = static_cast<plat::WORD>(ReadDword(info + kOleInfoFlagsAt));
                 found = true;
             }
         }
@@ -187,16 +180,16 @@ bool ReferencedFile(const std::uint8_t* record, std::uint16_t signature, std::ui
                     bool* ole) {
     if (signature == kSigOleBegin) {
         if (length < kOleBeginFixedLength) return false;
-        std::uint32_t nameLength = ReadWord(record + kOleNameLength);
+        std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
         if (nameLength > length - kOleBeginFixedLength || nameLength > kLongestFileName) return false;
         name->assign(reinterpret_cast<const char*>(record + kOleBeginFixedLength), nameLength);
         *ole = true;
         return !name->empty();
     }
     if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length <= kHotspotBeginFixedLength ||
-        ReadWord(record + kHotspotType) != kHotspotFile)
+        ReadWord(record + kHotspotTypeAt) != kHotspotFile)
         return false;
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
     if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
     const char* text = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     const std::size_t nameLength = strnlen(text, dataLength);

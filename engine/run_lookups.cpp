@@ -23,8 +23,6 @@ namespace {
 // Host offsets of the fields used.
 constexpr std::uint32_t kCellRow = 2, kCellColumn = 3, kCellRowSpan = 14, kCellColumnSpan = 15;
 constexpr std::uint32_t kCellSpansEnd = 16;
-constexpr std::uint32_t kOleNameLength = 14;
-constexpr std::uint32_t kHotspotDataLength = 12;
 
 // The answer of a callback that ends an enumeration on purpose.
 constexpr plat::STATUS kEndEnumeration = kOperationFailed;
@@ -106,7 +104,7 @@ plat::STATUS RemoveHotspotAttachmentCallback(const void* data, plat::WORD signat
     char name[kLongestFileName + 1];
     if (signature == kSigOleBegin) {
         if (length < kOleBeginFixedLength) return plat::NOERROR;
-        std::uint32_t nameLength = ReadWord(record + kOleNameLength);
+        std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
         if (nameLength > length - kOleBeginFixedLength) nameLength = length - kOleBeginFixedLength;
         if (nameLength > kLongestFileName) nameLength = kLongestFileName;
         std::memcpy(name, record + kOleBeginFixedLength, nameLength);
@@ -119,7 +117,7 @@ plat::STATUS RemoveHotspotAttachmentCallback(const void* data, plat::WORD signat
     if (length <= kHotspotBeginFixedLength) return plat::NOERROR;
     // The hotspot's data starts with the file name, ended by a zero byte or
     // by the data.
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
     if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
     const char* text = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     std::uint32_t nameLength = static_cast<std::uint32_t>(strnlen(text, dataLength));

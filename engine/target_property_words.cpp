@@ -18,8 +18,6 @@ namespace talix {
 namespace {
 
 // Host offsets.
-constexpr std::uint32_t kAltTextLength = 4;
-constexpr std::uint32_t kCaptionLength = 4;
 constexpr std::uint32_t kMapNameLength = 8;
 constexpr std::uint32_t kAreaShape = 8, kAreaTabIndex = 10;
 
@@ -108,7 +106,7 @@ void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
 
 STATUS WriteAltTextProperty(const std::uint8_t* record, std::uint32_t length, char* text, std::uint32_t capacity,
                             std::uint16_t selector, PropertyWriterState* state) {
-    WriteQuotedWord(record, length, kAltTextLength, kAltTextFixedLength, "AltText", kPosAltText, text, capacity,
+    WriteQuotedWord(record, length, kAltTextLengthAt, kAltTextFixedLength, "AltText", kPosAltText, text, capacity,
                     selector,
                     state);
     return kOK;
@@ -116,7 +114,7 @@ STATUS WriteAltTextProperty(const std::uint8_t* record, std::uint32_t length, ch
 
 STATUS WriteCaptionProperty(const std::uint8_t* record, std::uint32_t length, char* text, std::uint32_t capacity,
                             std::uint16_t selector, PropertyWriterState* state) {
-    WriteQuotedWord(record, length, kCaptionLength, kCaptionFixedLength, "Caption", kPosCaption, text, capacity,
+    WriteQuotedWord(record, length, kCaptionTextLengthAt, kCaptionFixedLength, "Caption", kPosCaption, text, capacity,
                     selector,
                     state);
     return kOK;

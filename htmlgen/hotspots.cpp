@@ -46,8 +46,6 @@ constexpr std::uint16_t kTypePopup = 1, kTypeAction = 2, kTypeAttachment = 4, kT
                         kTypeSection = 12, kTypeSectionAlternate = 13, kTypeMouseoverPopup = 22;
 constexpr std::uint32_t kFlagLinkRecords = 0x1, kFlagFormula = 0x10, kFlagURLInData = 0x1000,
                         kFlagResultInPlace = 0x40000, kFlagEvents = 0x200000;
-// Target: length, text.
-constexpr std::uint32_t kTargetLengthAt = 4;
 // Event: type, action type, code length; code pieces: length, bytes.
 constexpr std::uint32_t kEventTypeAt = 8, kActionTypeAt = 10, kCodeLengthAt = 12;
 constexpr std::uint16_t kActionJavaScript = 4;
@@ -139,7 +137,7 @@ bool RenderContent(HotspotCall* call) {
 // target, an id/name record's attributes. True for a target.
 bool WriteLinkAttribute(XMLGenContext* context, const CDRecordNode* at) {
     if (at->signature == kSigTarget && at->length >= kTargetFixedLength) {
-        std::uint32_t length = NodeWord(at, kTargetLengthAt);
+        std::uint32_t length = NodeWord(at, kTargetTextLengthAt);
         if (length > at->length - kTargetFixedLength) length = at->length - kTargetFixedLength;
         AppendOutput(context, " target=\"");
         AppendAttributeValue(context,

@@ -60,16 +60,13 @@ constexpr std::uint32_t kResourceFlagsAt = 4, kResourceTypeAt = 8, kResourceClas
                         kServerHintAt = 14, kFileHintAt = 16, kResourceIdAt = 28;
 constexpr std::uint16_t kNamedElement = 3, kImageResourceClass = 19;
 constexpr std::uint32_t kResourceFormula = 0x1;
-// Alternative text: length, text.
-constexpr std::uint32_t kAltLengthAt = 4;
 // Border record: border-off word, width, flags, the four spacing words.
 constexpr std::uint32_t kBorderOffAt = 8, kBorderWidthAt = 12, kBorderFlagsAt = 24, kSpaceTopAt = 36,
                         kSpaceLeftAt = 38, kSpaceBottomAt = 40, kSpaceRightAt = 42;
 constexpr std::uint16_t kBorderOn = 0x1;
 // Float and vertical-alignment records: their word.
 constexpr std::uint32_t kAlignAt = 2;
-// An id/name record: its six text lengths, then the texts.
-constexpr std::uint32_t kIdNameLengthsAt = 4;
+// The texts of an id/name record read here.
 constexpr int kExtraText = 4, kNameText = 5;
 constexpr std::uint32_t kTwipsPerPixel = 15;
 constexpr int kDefaultSize = 100;
@@ -609,7 +606,7 @@ void WriteBorder(Picture* picture, const CDRecordNode* border) {
 
 void WriteAltText(Picture* picture, const CDRecordNode* record) {
     XMLGenContext* context = picture->context;
-    std::string text = NodeText(record, kAltTextFixedLength, NodeWord(record, kAltLengthAt));
+    std::string text = NodeText(record, kAltTextFixedLength, NodeWord(record, kAltTextLengthAt));
     text.resize(strnlen(text.c_str(), text.size()));
     Put(context, " alt=\"");
     const char* blank = context->texts.blankAltString;
@@ -705,7 +702,7 @@ void WriteInsteadOfPicture(Picture* picture, const std::string& why) {
     XMLGenContext* context = picture->context;
     std::string text;
     if (picture->altText != nullptr) {
-        text = NodeText(picture->altText, kAltTextFixedLength, NodeWord(picture->altText, kAltLengthAt));
+        text = NodeText(picture->altText, kAltTextFixedLength, NodeWord(picture->altText, kAltTextLengthAt));
         text.resize(strnlen(text.c_str(), text.size()));
     } else {
         AttributeOption(*picture, "alt=", &text);

@@ -26,9 +26,6 @@ namespace talix {
 
 namespace {
 
-// Length values (24 bytes each) of the size and positioning records.
-constexpr std::uint32_t kSizeWidthAt = 8, kSizeHeightAt = 32;
-constexpr std::uint32_t kSchemeAt = 2, kZIndexAt = 4, kTopAt = 8, kLeftAt = 32;
 // Background colour record: flags, red, green, blue.
 constexpr std::uint32_t kBackFlagsAt = 2, kBackRedAt = 4;
 constexpr std::uint16_t kColourSet = 0x0001;
@@ -64,20 +61,21 @@ void WriteDescriptor(XMLGenContext* context, const CDRecordNode* node) {
     switch (node->signature) {
     case kSigBoxSize:
         AppendOutput(context, "width: ");
-        AppendLength(context, node, kSizeWidthAt);
+        AppendLength(context, node, kBoxSizeWidth);
         AppendOutput(context, "; height: ");
-        AppendLength(context, node, kSizeHeightAt);
+        AppendLength(context, node, kBoxSizeHeight);
         AppendOutput(context, "; ");
         break;
     case kSigPositioning: {
-        const std::uint8_t scheme = NodeByte(node, kSchemeAt);
+        const std::uint8_t scheme = NodeByte(node, kPositioningScheme);
         AppendOutput(context, "position: ");
         AppendOutput(context, scheme == 0 ? "static; " : scheme == 2 ? "relative; " : scheme == 3 ? "fixed; " : "absolute; ");
         AppendOutput(context, "top: ");
-        AppendLength(context, node, kTopAt);
+        AppendLength(context, node, kPositioningTop);
         AppendOutput(context, "; left: ");
-        AppendLength(context, node, kLeftAt);
-        AppendPrintf(context, "; z-index: %ld; ", static_cast<long>(static_cast<std::int32_t>(NodeDword(node, kZIndexAt))));
+        AppendLength(context, node, kPositioningLeft);
+        const auto zIndex = static_cast<std::int32_t>(NodeDword(node, kPositioningZIndex));
+        AppendPrintf(context, "; z-index: %ld; ", static_cast<long>(zIndex));
         break;
     }
     case kSigBackgroundColor:

@@ -29,7 +29,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kIdNameLengthsAt = 4;
 constexpr std::uint32_t kBorderStyleAt = 8, kBorderMarginsAt = 36;
 constexpr std::uint32_t kLargestFitWidth = 28800;
 constexpr int kDataTableKinds = 4;

@@ -32,7 +32,6 @@ namespace talix {
 namespace {
 
 // Id/name record: the length of the other text and where the texts start.
-constexpr std::uint32_t kIdNameLengthsAt = 4;
 constexpr int kIdNameOther = 4, kIdNameTexts = 6;
 
 void PassOver(XMLGenContext* context) {

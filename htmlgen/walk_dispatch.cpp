@@ -37,8 +37,6 @@ constexpr std::uint32_t kTwipsPerPixel = 15;
 // Paragraph definition: its justification.
 constexpr std::uint32_t kJustificationAt = 6;
 constexpr std::uint16_t kJustifyLeft = 0, kJustifyRight = 1, kJustifyFull = 2, kJustifyCentre = 3;
-// Named anchor: the text's length, the text.
-constexpr std::uint32_t kAnchorLengthAt = 4;
 
 StepResult Next(STATUS status = kOK) { return StepResult{WalkStep::Next, status}; }
 StepResult Return(STATUS status = kOK) { return StepResult{WalkStep::Return, status}; }
@@ -308,7 +306,7 @@ StepResult HandleTableEnd(XMLGenContext* context, const WalkCall& call) {
 // the record.
 StepResult HandleAnchor(XMLGenContext* context) {
     const CDRecordNode* anchor = context->node;
-    std::uint32_t length = NodeWord(anchor, kAnchorLengthAt);
+    std::uint32_t length = NodeWord(anchor, kAnchorTextLengthAt);
     const std::uint32_t available = anchor->length > kAnchorFixedLength ? anchor->length - kAnchorFixedLength : 0;
     if (length > available) length = available;
     const char* text = reinterpret_cast<const char*>(anchor->bytes) + kAnchorFixedLength;

@@ -37,7 +37,6 @@ constexpr std::uint32_t kGraphicWidthAt = 8, kGraphicHeightAt = 10, kGraphicResi
 constexpr std::uint32_t kGraphicVersionAt = 26, kGraphicFlagsAt = 27;
 constexpr std::uint8_t kGraphicVersionSized = 2;
 constexpr std::uint32_t kBeginSignatureAt = 4;    // the signature a begin or end record wraps
-constexpr std::uint32_t kIdNameLengthsAt = 4;
 constexpr int kIdNameOtherText = 4;
 
 bool Tracing() { return g_debugLevel > 2; }
