@@ -11,6 +11,7 @@
 #include "core/font_spec.h"
 #include "core/paragraph_def.h"
 #include "core/ready_records.h"
+#include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
@@ -90,6 +91,56 @@ TEST(RecordLayouts, ReadyRecordsAreStoredAndReadBackAsTheyWereMade) {
     EXPECT_EQ(value.size(), 2u + 82 + 26 + 70);
 
     // Read back in host form by the platform, each record is what was made.
+    std::vector<std::vector<std::uint8_t>> read;
+    ASSERT_EQ(plat::EnumItemRecords(note, "Body", Collect, &read), plat::NOERROR);
+    ASSERT_EQ(read.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(read[i], records[i].bytes) << "record " << i;
+
+    plat::NoteClose(note);
+    plat::DbClose(db);
+}
+
+// Headers written for signatures of each form (byte, word and long) are
+// stored in that form and read back by the platform as they were written.
+TEST(RecordLayouts, RecordHeadersOfEachFormAreStoredInTheirFormAndReadBack) {
+    std::uint8_t cycle[talix::kTimerInfoLength] = {};
+    talix::WriteRecordHeader(cycle, talix::kSigTimerInfo, talix::kTimerInfoLength);
+    std::vector<std::uint8_t> alt(talix::kAltTextFixedLength + 4);
+    talix::WriteRecordHeader(alt.data(), talix::kSigAltText, static_cast<std::uint32_t>(alt.size()));
+    talix::WriteWord(alt.data() + talix::kAltTextLengthAt, 4);
+    std::memcpy(alt.data() + talix::kAltTextFixedLength, "Logo", 4);
+    std::uint8_t bitmap[talix::kBitmapHeaderLength] = {};
+    talix::WriteRecordHeader(bitmap, talix::kSigBitmapHeader, talix::kBitmapHeaderLength);
+    const std::vector<FixtureRecord> records = {Made(talix::kSigTimerInfo, cycle, sizeof cycle),
+                                                Made(talix::kSigAltText, alt.data(), alt.size()),
+                                                Made(talix::kSigBitmapHeader, bitmap, sizeof bitmap)};
+
+    talix_test::TempDir dir;
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbCreate(dir.file("h.nsf").c_str(), &db), 0);
+    ASSERT_EQ(plat::NoteCreate(db, &note), 0);
+    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Body", records), 0);
+
+    const std::vector<std::string> values = talix_test::StoredValues(note, "Body");
+    ASSERT_EQ(values.size(), 1u);
+    const auto* at = reinterpret_cast<const std::uint8_t*>(values[0].data()) + 2;
+    std::uint32_t available = static_cast<std::uint32_t>(values[0].size()) - 2;
+    const talix::HeaderForm forms[] = {talix::HeaderForm::Byte, talix::HeaderForm::Word, talix::HeaderForm::Long};
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "record " << i);
+        talix::StoredHeader header;
+        ASSERT_TRUE(talix::DecodeStoredHeader(at, available, &header));
+        EXPECT_EQ(header.form, forms[i]);
+        EXPECT_EQ(header.signature, records[i].signature);
+        EXPECT_TRUE(talix::HeaderFitsSignature(header, at, available));
+        const std::uint32_t stored = talix::EvenLength(header.length);
+        ASSERT_LE(stored, available);
+        at += stored;
+        available -= stored;
+    }
+    EXPECT_EQ(available, 0u);
+
     std::vector<std::vector<std::uint8_t>> read;
     ASSERT_EQ(plat::EnumItemRecords(note, "Body", Collect, &read), plat::NOERROR);
     ASSERT_EQ(read.size(), records.size());
