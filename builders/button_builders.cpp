@@ -31,8 +31,8 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kCodeLinkFixed = 36;
-constexpr std::uint32_t kNoteLinkLength = 68;
+// A resource record holding a note link after its fixed part.
+constexpr std::uint32_t kNoteLinkResourceLength = kResourceFixedLength + kNoteLinkSize;
 
 constexpr std::uint16_t kDefaultButtonWidth = 2880;
 constexpr std::uint16_t kDefaultControlWidth = 5040, kDefaultControlHeight = 2880;
@@ -158,7 +158,7 @@ STATUS AppendButton(const char* text, std::uint32_t textLength, const char* opti
 
 // The control-link record of an embedded control of type 19: the code.
 STATUS AppendCodeLink(const Code& code, BuildContext* context) {
-    const std::uint32_t length = kCodeLinkFixed + code.length;
+    const std::uint32_t length = kNamedElementResourceFixedLength + code.length;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -167,7 +167,7 @@ STATUS AppendCodeLink(const Code& code, BuildContext* context) {
     WriteWord(record + 8, 3);
     WriteWord(record + 10, 2);
     WriteWord(record + 12, static_cast<std::uint16_t>(code.length));
-    if (code.length > 0) std::memcpy(record + kCodeLinkFixed, code.text, code.length);
+    if (code.length > 0) std::memcpy(record + kNamedElementResourceFixedLength, code.text, code.length);
     return AppendPaddedRecord(record, kSigHref2, length, false, &context->output);
 }
 
@@ -182,13 +182,13 @@ STATUS AppendNoteLink(const char* options, BuildContext* context) {
         ParseUniversalIdText(value, link.view);
     if (OptionValue(options, "REPID=", value, sizeof value) && std::strlen(value) == 16)
         ParseReplicaIdText(value, link.replica);
-    std::uint8_t record[kNoteLinkLength] = {};
+    std::uint8_t record[kNoteLinkResourceLength] = {};
     WriteWord(record, kSigHref2);
-    WriteWord(record + 2, kNoteLinkLength);
+    WriteWord(record + 2, kNoteLinkResourceLength);
     WriteDword(record + 4, 2);
     WriteWord(record + 8, 2);
     WriteWord(record + 10, 1);
-    WriteNoteLink(record + 28, link);
+    WriteNoteLink(record + kResourceFixedLength, link);
     return AppendRecord(record, kSigHref2, sizeof record, &context->output);
 }
 

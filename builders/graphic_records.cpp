@@ -131,13 +131,13 @@ void AddImageSegments(const std::uint8_t* data, std::uint32_t size, RecordBatch*
 }
 
 BuiltRecord FloatRecord(std::uint16_t mode) {
-    BuiltRecord record = BlankRecord(kSigFloatPosition, HostFixedLength(kSigFloatPosition));
+    BuiltRecord record = BlankRecord(kSigFloatPosition, kFloatPositionLength);
     WriteWord(record.bytes.data() + 2, mode);
     return record;
 }
 
 BuiltRecord VerticalAlignRecord(std::uint16_t alignment) {
-    BuiltRecord record = BlankRecord(kSigVerticalAlign, HostFixedLength(kSigVerticalAlign));
+    BuiltRecord record = BlankRecord(kSigVerticalAlign, kVerticalAlignLength);
     WriteWord(record.bytes.data() + 2, alignment);
     return record;
 }

@@ -139,7 +139,7 @@ bool AddBackground(const char* options, RecordBatch* batch) {
         std::uint16_t index = 0;
         std::uint32_t rgb = 0;
         if (ParseColorSpec(value.c_str(), &index, &rgb) == kOK) {
-            BuiltRecord color = BlankRecord(kSigBackgroundColor, HostFixedLength(kSigBackgroundColor));
+            BuiltRecord color = BlankRecord(kSigBackgroundColor, kColorLength);
             WriteWord(color.bytes.data() + 2, kColorIsRGB);
             color.bytes[4] = static_cast<std::uint8_t>(rgb);
             color.bytes[5] = static_cast<std::uint8_t>(rgb >> 8);

@@ -30,7 +30,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint32_t kTextFontAt = 4;
-constexpr std::uint32_t kColorValueAt = 2;      // of a colour record
 constexpr std::uint32_t kIdNameTextAt = 26;
 constexpr std::uint32_t kButtonTextAt = 16;
 

@@ -230,6 +230,9 @@ constexpr std::uint32_t kBorderLength = HostFixedLength(kSigBorderInfo);
 
 // The colour records of text, of table cells and of backgrounds alike.
 constexpr std::uint32_t kColorLength = HostFixedLength(kSigColor);
+// Where a colour record's value (flags word, red, green, blue and a pad
+// byte) starts.
+constexpr std::uint32_t kColorValueAt = 2;
 // The longer form of a text colour record, which font specifications with
 // the long-record colour flag ask for.
 constexpr std::uint32_t kLongColorLength = 14;
@@ -289,6 +292,9 @@ constexpr std::uint32_t kEmbeddedEditControlFixedLength = HostFixedLength(kSigEm
 constexpr std::uint32_t kBeginLength = HostFixedLength(kSigBegin);
 static_assert(HostFixedLength(kSigEnd) == kBeginLength);
 constexpr std::uint32_t kGraphicLength = HostFixedLength(kSigGraphic);
+// The one-word records of a picture's float position and vertical alignment.
+constexpr std::uint32_t kFloatPositionLength = HostFixedLength(kSigFloatPosition);
+constexpr std::uint32_t kVerticalAlignLength = HostFixedLength(kSigVerticalAlign);
 constexpr std::uint32_t kImageHeaderLength = HostFixedLength(kSigImageHeader);
 constexpr std::uint32_t kImageSegmentFixedLength = HostFixedLength(kSigImageSegment);
 constexpr std::uint32_t kBitmapHeaderLength = HostFixedLength(kSigBitmapHeader);

@@ -43,7 +43,6 @@ namespace {
 constexpr const char* kSourceName = "rtproc";
 
 constexpr std::uint32_t kFontOffset = 4;            // font id of text and text-effect records
-constexpr std::uint32_t kColorValueOffset = 2;
 constexpr std::uint16_t kColorFlagLongRecord = 0x0010;
 constexpr std::uint32_t kButtonFontOffset = 12, kBarFontOffset = 8;
 
@@ -167,7 +166,7 @@ struct NewLook {
 NewLook LookOf(const TextRun& run) {
     NewLook look;
     look.font = run.RunFont();
-    if (run.color != nullptr) look.color = ReadColor(run.color->bytes + kColorValueOffset);
+    if (run.color != nullptr) look.color = ReadColor(run.color->bytes + kColorValueAt);
     return look;
 }
 
@@ -197,7 +196,7 @@ STATUS AppendColor(const TextRun& run, const ColorValue& color, std::uint16_t sp
     } else {
         WriteRecordHeader(record, kSigColor, length);
     }
-    WriteColor(record + kColorValueOffset, color);
+    WriteColor(record + kColorValueAt, color);
     return AppendRecord(record, kSigColor, length, output);
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/font_spec.h"
 #include "core/properties.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
@@ -203,10 +204,10 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
             record[kTabFont + 3] != 0) {
             // The font's words, with its colour value as the colour record
             // that would follow a run in that font.
-            const std::uint8_t color[kColorLength] = {static_cast<std::uint8_t>(kSigColor),
-                                                      static_cast<std::uint8_t>(kColorLength), record[kTabColorValue],
-                                           record[kTabColorValue + 1], record[kTabColorValue + 2],
-                                           record[kTabColorValue + 3], record[kTabColorValue + 4], 0};
+            // The colour value's last (pad) byte stays 0.
+            std::uint8_t color[kColorLength] = {};
+            WriteRecordHeader(color, kSigColor, kColorLength);
+            std::memcpy(color + kColorValueAt, record + kTabColorValue, kColorValueLength - 1);
             char words[kScratchSize];
             WriteFontProperties(ReadDword(record + kTabFont), color, item, words, kChunkFont);
             const int size = static_cast<int>(strnlen(words, sizeof words));

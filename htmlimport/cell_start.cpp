@@ -18,6 +18,7 @@
 #include "core/font_spec.h"
 #include "core/html_attributes.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
 #include "htmlimport/css_lengths.h"
@@ -53,7 +54,6 @@ constexpr std::uint16_t kTabLabelNumber = 2;
 
 // The records naming a cell's background image: a MIME part by content id
 // (its id after the fixed part, kind 3 of class 19), or a style text.
-constexpr std::uint32_t kPartImageFixed = 36;
 constexpr std::uint16_t kPartImageKind = 3, kPartImageClass = 19;
 constexpr std::uint32_t kLongestRecord = 0xFFF0;
 
@@ -286,7 +286,7 @@ void CellStart::BackgroundImage() {
     std::uint16_t signature = 0;
     if (StartsWithNoCase(std::string_view(value).substr(4), "cid:")) {
         const std::string id = value.substr(8, value.size() > 8 ? value.size() - 9 : 0);
-        std::uint32_t length = kPartImageFixed + static_cast<std::uint32_t>(id.size());
+        std::uint32_t length = kNamedElementResourceFixedLength + static_cast<std::uint32_t>(id.size());
         length += length & 1u;
         if (length > kLongestRecord) return;
         signature = kSigTableCellHref;
@@ -296,7 +296,7 @@ void CellStart::BackgroundImage() {
         WriteWord(record.data() + 8, kPartImageKind);
         WriteWord(record.data() + 10, kPartImageClass);
         WriteWord(record.data() + 12, static_cast<std::uint16_t>(id.size()));
-        std::memcpy(record.data() + kPartImageFixed, id.data(), id.size());
+        std::memcpy(record.data() + kNamedElementResourceFixedLength, id.data(), id.size());
         record.resize(length);
     } else {
         std::string style = "background: ";
