@@ -17,6 +17,7 @@
 #include "core/html_attributes.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
+#include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/record_layouts.h"
@@ -32,7 +33,6 @@ namespace {
 constexpr std::uint16_t kLayerVersion = 2;             // of the layer's CDBEGIN/CDEND
 constexpr std::uint16_t kBackgroundVersion = 1;        // of the background image's pair
 constexpr std::uint32_t kHideFormulaStart = 14;
-constexpr std::uint32_t kDefinitionFlags = 62;
 constexpr std::uint16_t kDefinitionHidden = 0x0800;    // the paragraph has a hide formula
 
 // Reference flags of a background image found through a file path.
@@ -194,8 +194,8 @@ void AddParagraph(BuildContext* context, RecordBatch* batch) {
     std::uint32_t formulaLength = session->textResultLength;
     if (formulaLength > RARIvoSession::kTextResultCapacity) formulaLength = RARIvoSession::kTextResultCapacity;
     if (formulaLength > 0)
-        WriteWord(definition + kDefinitionFlags,
-                  static_cast<std::uint16_t>(ReadWord(definition + kDefinitionFlags) | kDefinitionHidden));
+        WriteWord(definition + kPabFlagsAt,
+                  static_cast<std::uint16_t>(ReadWord(definition + kPabFlagsAt) | kDefinitionHidden));
     std::uint32_t length = ReadWord(definition + 2);
     if (length > kParagraphImageSize) length = kParagraphImageSize;
     BuiltRecord record = BlankRecord(kSigPabDefinition, length);

@@ -21,7 +21,6 @@ namespace {
 constexpr plat::WORD kParagraphDefinitionType = StructureTypeOf(kSigPabDefinition);
 // Host offsets of the fields a record of the file may need changed.
 constexpr std::uint32_t kTextFace = 4;             // CDTEXT: the face byte of its font id
-constexpr std::uint32_t kDefinitionId = 4;         // 0xFF82 and 0xFFBB
 constexpr std::uint32_t kReferenceId = 2;          // 0x83
 constexpr std::uint32_t kFormulaReferenceIds[] = {2, 4};   // 0xBC
 constexpr std::uint32_t kStyleNameId = 8;          // 0xA6
@@ -104,7 +103,7 @@ plat::STATUS ReemitRecordCallback(const void* data, plat::WORD signature, plat::
     int count = 0;
     switch (signature) {
     case kSigPabDefinition:
-    case kSigPabHide: at = &kDefinitionId; count = 1; break;
+    case kSigPabHide: at = &kPabIdAt; count = 1; break;
     case kSigPabReference: at = &kReferenceId; count = 1; break;
     case kSigPabFormRef: at = kFormulaReferenceIds; count = 2; break;
     case kSigStyleName: at = &kStyleNameId; count = 1; break;

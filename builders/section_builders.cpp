@@ -33,7 +33,6 @@ constexpr std::uint32_t kBarBase = 0x04000000;
 constexpr std::uint32_t kBorderShift = 28;
 constexpr std::uint32_t kPostReplyFlags = 0x8010;
 constexpr std::uint16_t kTabStyleTab = 1, kTabStyleDiagonal = 2, kTabStylePostReply = 19;
-constexpr std::uint32_t kDefinitionId = 4;
 
 constexpr const char* kPostReplyParagraph = "Justify='Left' ShiftLeftOffset='-0.25in' ";
 
@@ -123,7 +122,7 @@ STATUS AppendPostReplyParagraph(BuildContext* context, std::uint16_t* id) {
     std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
     WriteWord(definition, kSigPabDefinition);
     *id = NextParagraphId(output);
-    WriteWord(definition + kDefinitionId, *id);
+    WriteWord(definition + kPabIdAt, *id);
     STATUS status = SetParagraphDefinition(definition, &style.definition[0], style.flagsSet, style.flagsClear,
                                            style.flags2Set, style.flags2Clear, style.flags3Set, style.flags3Clear,
                                            style.listType[0], style.listClear[0], style.shiftLeftOffset,
@@ -148,7 +147,7 @@ STATUS AppendSectionRecords(BuildContext* context) {
     const std::uint32_t titleLength = static_cast<std::uint32_t>(std::strlen(title));
     std::uint16_t tabStyle = 0;
     const std::uint32_t flags = BarFlags(options, &tabStyle);
-    const std::uint16_t currentId = ReadWord(context->paragraphDefinition + kDefinitionId);
+    const std::uint16_t currentId = ReadWord(context->paragraphDefinition + kPabIdAt);
     const FontId newText = TemplateFont(output->item);
 
     // The bar record, laid out before anything is appended.

@@ -2,6 +2,7 @@
 // filled from a paragraph-style string.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/record_layouts.h"
@@ -41,6 +42,24 @@ struct CDPABDEFEXT {
 // The host form of a paragraph definition record: its fixed part, then six
 // margin words, then the extension flags.
 static_assert(sizeof(CDPABDEFEXT) == kParagraphImageSize);
+static_assert(offsetof(CDPABDEFEXT, leftMarginOffset) == kParagraphDefinitionFixedLength);
+
+// Where the fields of a paragraph definition lie in host form, for code that
+// reads or patches the record's bytes. The id lies at the same place in the
+// definition's hide-formula record.
+constexpr std::uint32_t kPabIdAt = offsetof(CDPABDEFEXT, pabId);
+constexpr std::uint32_t kPabJustifyAt = offsetof(CDPABDEFEXT, justifyMode);
+constexpr std::uint32_t kPabLineSpacingAt = offsetof(CDPABDEFEXT, lineSpacing);
+constexpr std::uint32_t kPabSpacingBeforeAt = offsetof(CDPABDEFEXT, spacingBefore);
+constexpr std::uint32_t kPabSpacingAfterAt = offsetof(CDPABDEFEXT, spacingAfter);
+constexpr std::uint32_t kPabLeftMarginAt = offsetof(CDPABDEFEXT, leftMargin);
+constexpr std::uint32_t kPabRightMarginAt = offsetof(CDPABDEFEXT, rightMargin);
+constexpr std::uint32_t kPabFirstLineMarginAt = offsetof(CDPABDEFEXT, firstLineLeftMargin);
+constexpr std::uint32_t kPabFlagsAt = offsetof(CDPABDEFEXT, flags);
+constexpr std::uint32_t kPabFlags2At = offsetof(CDPABDEFEXT, flags2);
+constexpr std::uint32_t kPabLeftOffsetAt = offsetof(CDPABDEFEXT, leftMarginOffset);
+constexpr std::uint32_t kPabFirstLineOffsetAt = offsetof(CDPABDEFEXT, firstLineOffset);
+constexpr std::uint32_t kPabRightPercentAt = offsetof(CDPABDEFEXT, rightMarginPercent);
 
 // Twips of the margins and tab stops the default definitions give.
 constexpr std::uint16_t kInchTwips = 1440;

@@ -34,8 +34,6 @@ constexpr const char* kSourceName = "rtproc";
 constexpr std::uint16_t kTypeButton = 3, kTypeSection = 4, kTypeRow = 5;
 
 // Host offsets.
-constexpr std::uint32_t kDefinitionId = 4;     // CDPABDEFINITION
-constexpr std::uint32_t kDefinitionFlags = 62;
 constexpr std::uint32_t kReferenceId = 2;      // CDPABREFERENCE
 constexpr std::uint32_t kHideFormulaStart = 14;
 
@@ -163,7 +161,7 @@ STATUS AppendHideFormula(std::uint16_t id, RecordProcessContext* context) {
     std::uint8_t* record = WorkRecord(context, length);
     if (record == nullptr) return kOutOfMemory;
     WriteRecordHeader(record, kSigPabHide, static_cast<std::uint16_t>(length));
-    WriteWord(record + kDefinitionId, id);
+    WriteWord(record + kPabIdAt, id);
     std::memcpy(record + kHideFormulaStart, session->textResult, formulaLength);
     STATUS status = AppendRecord(record, kSigPabHide, length, &context->output);
     ZervaDeallocate(session, record);
@@ -185,7 +183,7 @@ STATUS AppendNewParagraph(bool atEnd, RecordProcessContext* context) {
     std::uint8_t definition[kParagraphImageSize] = {};
     std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
     const std::uint16_t id = NextParagraphId(output);
-    WriteWord(definition + kDefinitionId, id);
+    WriteWord(definition + kPabIdAt, id);
     const ParagraphStyleState& style = context->paragraph;
     status = SetParagraphDefinition(definition, &style.definition[0], style.flagsSet, style.flagsClear,
                                     style.flags2Set, style.flags2Clear, style.flags3Set, style.flags3Clear,
@@ -195,8 +193,8 @@ STATUS AppendNewParagraph(bool atEnd, RecordProcessContext* context) {
     if (status != kOK) return status;
     const bool hidden = context->session->textResultLength > 0;
     if (hidden) {
-        WriteWord(definition + kDefinitionFlags,
-                  static_cast<std::uint16_t>(ReadWord(definition + kDefinitionFlags) | kFlagHidden));
+        WriteWord(definition + kPabFlagsAt,
+                  static_cast<std::uint16_t>(ReadWord(definition + kPabFlagsAt) | kFlagHidden));
     }
     std::uint32_t length = ReadWord(definition + 2);
     if (length > kParagraphImageSize) length = kParagraphImageSize;

@@ -21,6 +21,7 @@
 #include "builders/basic_builders.h"
 #include "core/host_message.h"
 #include "core/pab_match.h"
+#include "core/paragraph_def.h"
 #include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
@@ -39,7 +40,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kDefinitionId = 4;
 constexpr std::uint32_t kReferenceId = 2;
 constexpr std::uint32_t kFormulaStart = 14;      // hide formula record: the compiled formula
 constexpr std::uint32_t kShortestDefinition = 6; // header and id
@@ -289,7 +289,7 @@ STATUS AppendHideFormula(std::uint16_t id, RecordProcessContext* context) {
     std::uint8_t* record = NewRecord(context, length);
     if (record == nullptr) return kOutOfMemory;
     WriteWord(record, kSigPabHide);
-    WriteWord(record + kDefinitionId, id);
+    WriteWord(record + kPabIdAt, id);
     std::memcpy(record + kFormulaStart, context->session->textResult, formulaLength);
     SetHostRecordLength(record, kSigPabHide, EvenLength(length));
     const STATUS status = AppendRecord(record, kSigPabHide, EvenLength(length), &context->output);
