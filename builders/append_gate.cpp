@@ -15,8 +15,10 @@
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -315,10 +317,8 @@ STATUS ReferenceRule(std::uint8_t* copy, std::uint32_t* length, RecordOutput* ou
     const std::int32_t level = output->tableLevel;
     const std::uint16_t id = ReferenceId(copy, output);
     if (output->inTable[level] != 0) output->cellReferenceId[level] = id;
-    copy[0] = static_cast<std::uint8_t>(kSigPabReference);
-    copy[1] = 4;
-    WriteWord(copy + 2, id);
-    *length = 4;
+    WriteParagraphReference(copy, id);
+    *length = kParagraphReferenceLength;
 
     SessionWorkArea* work = output->session->workArea;
     const int pending = FindPending(work, id);
@@ -346,8 +346,9 @@ STATUS TableBeginRule(const std::uint8_t* copy, RecordOutput* output) {
     const CDRecordNode* last = LastNode(OutputList(output));
     const std::uint16_t previous = last != nullptr ? last->signature : 0;
     if (previous != kSigParagraph && previous != kSigEnd && previous != kSigPreTableBegin) {
-        const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
-        const STATUS status = AppendNode(output, paragraph, kSigParagraph, 2);
+        std::uint8_t paragraph[kParagraphLength];
+        WriteParagraphRecord(paragraph);
+        const STATUS status = AppendNode(output, paragraph, kSigParagraph, kParagraphLength);
         if (status != kOK) return status;
         output->tableJustEnded = 0;
     }
@@ -512,7 +513,7 @@ STATUS SwitchSegment(RecordOutput* output, std::uint32_t length) {
 
 // Whether the item being written must not hold the record.
 bool Dropped(const std::uint8_t* copy, std::uint16_t signature, std::uint32_t length, const RecordOutput* output) {
-    if (signature == kSigText && length == 8 && output->lastKind == kKindEmptyText) return true;
+    if (signature == kSigText && length == kTextRunHeader && output->lastKind == kKindEmptyText) return true;
     const ItemWorkState* work = output->item->work;
     if (work->dropLargeParagraph != 0 && signature == kSigLargeParagraph) return true;
     if (work->imageDataFlag != 0) {

@@ -8,9 +8,11 @@
 
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
+#include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -23,17 +25,12 @@ namespace {
 
 constexpr const char* kSourceName = "rtproc3";
 
-constexpr std::uint32_t kTextHeader = 8;
-constexpr std::uint32_t kTabLabelLength = 140;
 constexpr std::uint32_t kTabLabelText = 127;
 constexpr std::uint32_t kFixedRecordLength = 20;
 
-// The default font: face 1, plain, colour 0, size 10.
-constexpr FontId kDefaultFont{1, 0, 0, 10};
-
 STATUS AppendWrapperRecord(std::uint8_t signature, std::uint16_t innerSignature, std::uint16_t version,
                            RecordOutput* output) {
-    std::uint8_t record[6] = {signature, 6};
+    std::uint8_t record[kBeginLength] = {signature, static_cast<std::uint8_t>(kBeginLength)};
     WriteWord(record + 2, version);
     WriteWord(record + 4, innerSignature);
     return AppendRecord(record, signature, sizeof record, output);
@@ -82,7 +79,7 @@ STATUS AppendEndRecord(std::uint16_t innerSignature, std::uint16_t version, Reco
 }
 
 STATUS AppendColorRecord(std::uint8_t signature, std::uint32_t rgb, std::uint16_t flags, RecordOutput* output) {
-    std::uint8_t record[8] = {signature, 8};
+    std::uint8_t record[kColorLength] = {signature, static_cast<std::uint8_t>(kColorLength)};
     WriteWord(record + 2, static_cast<std::uint16_t>(flags | kColorIsRGB));
     record[4] = static_cast<std::uint8_t>(rgb);
     record[5] = static_cast<std::uint8_t>(rgb >> 8);
@@ -93,7 +90,7 @@ STATUS AppendColorRecord(std::uint8_t signature, std::uint32_t rgb, std::uint16_
 STATUS AppendTextRecord(const char* text, std::uint32_t length, const FontId* font, RecordOutput* output) {
     if (output == nullptr || output->session == nullptr) return kArgumentError;
     if ((text == nullptr && length > 0) || length > kMaxTextRunLength) return kArgumentError;
-    const std::uint32_t recordLength = length + kTextHeader;
+    const std::uint32_t recordLength = length + kTextRunHeader;
     TrackedBlock* block = QuorbelAllocateBlock(output->session, __LINE__, kSourceName, recordLength, 0);
     if (block == nullptr) return kOutOfMemory;
     if (block->data == nullptr) {
@@ -101,14 +98,14 @@ STATUS AppendTextRecord(const char* text, std::uint32_t length, const FontId* fo
         return kOutOfMemory;
     }
     std::uint8_t* record = block->data;
-    const FontId& id = font != nullptr ? *font : kDefaultFont;
+    const FontId& id = font != nullptr ? *font : kDefaultTextFont;
     WriteWord(record, kSigText);
     WriteWord(record + 2, static_cast<std::uint16_t>(recordLength));
     record[4] = id.face;
     record[5] = id.attributes;
     record[6] = id.color;
     record[7] = id.size;
-    if (length > 0) std::memcpy(record + kTextHeader, text, length);
+    if (length > 0) std::memcpy(record + kTextRunHeader, text, length);
     const STATUS status = AppendRecord(record, kSigText, recordLength, output);
     QuorbelReleaseBlock(output->session, block);
     return status;
@@ -116,9 +113,9 @@ STATUS AppendTextRecord(const char* text, std::uint32_t length, const FontId* fo
 
 STATUS AppendNamedRecord(std::uint16_t flags, const char* label, std::uint32_t labelLength, RecordOutput* output) {
     if (label == nullptr && labelLength > 0) return kArgumentError;
-    std::uint8_t record[kTabLabelLength] = {};
+    std::uint8_t record[kTableLabelLength] = {};
     WriteWord(record, kSigTableLabel);
-    WriteWord(record + 2, static_cast<std::uint16_t>(kTabLabelLength));
+    WriteWord(record + 2, static_cast<std::uint16_t>(kTableLabelLength));
     const std::uint32_t kept = std::min(labelLength, kTabLabelText);
     if (kept > 0) std::memcpy(record + 4, label, kept);
     WriteWord(record + 138, flags);
@@ -218,9 +215,10 @@ STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength, Bu
         line[length] = '\0';
         status = AppendTextRecord(line, length, &font, &context->output);
         if (status != kOK || c == EOF) break;
-        status = AppendRecord(context->paragraphRecord, 0x0081, sizeof context->paragraphRecord, &context->output);
+        status = AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord,
+                              &context->output);
         if (status == kOK)
-            status = AppendRecord(context->paragraphReference, 0x0083, sizeof context->paragraphReference,
+            status = AppendRecord(context->paragraphReference, kSigPabReference, sizeof context->paragraphReference,
                                   &context->output);
     }
     session->textResult[0] = '\0';

@@ -10,6 +10,7 @@
 
 #include "builders/record_output.h"
 #include "core/operation_request.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 
 namespace talix {
@@ -19,12 +20,11 @@ struct BuildContext : OperationRequest {
     // its table nesting level (output.tableLevel, 0 to 9).
     RecordOutput output;
 
-    // Ready-made records: a paragraph (0x81, length 2), a paragraph
-    // reference (0x83, length 4) and the current paragraph definition
-    // (0xFF82): the default one until the walk meets a definition outside a
-    // table cell.
-    std::uint8_t paragraphRecord[2] = {};
-    std::uint8_t paragraphReference[4] = {};
+    // Ready-made records (core/ready_records.h): a paragraph, a paragraph
+    // reference and the current paragraph definition: the default one until
+    // the walk meets a definition outside a table cell.
+    std::uint8_t paragraphRecord[kParagraphLength] = {};
+    std::uint8_t paragraphReference[kParagraphReferenceLength] = {};
     std::uint8_t paragraphDefinition[kParagraphImageSize] = {};
     std::uint32_t paragraphDefinitionLength = 0;
     std::uint16_t paragraphDefinitionId = 0; // the id loaded before the walk (2417, 2364, 25)

@@ -20,6 +20,7 @@
 #include "core/operation_inputs.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
@@ -30,13 +31,8 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kButtonFixed = 16;
-constexpr std::uint32_t kControlLength = 64;
-constexpr std::uint32_t kTargetFixed = 12;
-constexpr std::uint32_t kViewLength = 32;
-constexpr std::uint32_t kControlTextFixed = 64;
-constexpr std::uint32_t kCodeLinkFixed = 36;
-constexpr std::uint32_t kNoteLinkLength = 68;
+// A resource record holding a note link after its fixed part.
+constexpr std::uint32_t kNoteLinkResourceLength = kResourceFixedLength + kNoteLinkSize;
 
 constexpr std::uint16_t kDefaultButtonWidth = 2880;
 constexpr std::uint16_t kDefaultControlWidth = 5040, kDefaultControlHeight = 2880;
@@ -147,7 +143,7 @@ STATUS AppendButton(const char* text, std::uint32_t textLength, const char* opti
         area->currentColorFlags = 0;
         ApplyFontOption(context, options, "TextFont=", &font);
     }
-    const std::uint32_t length = kButtonFixed + textLength;
+    const std::uint32_t length = kButtonFixedLength + textLength;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -156,13 +152,13 @@ STATUS AppendButton(const char* text, std::uint32_t textLength, const char* opti
     WriteWord(record + 4, flags);
     WriteWord(record + 6, width);
     WriteFontId(record + 12, font);
-    if (textLength > 0) std::memcpy(record + kButtonFixed, text, textLength);
+    if (textLength > 0) std::memcpy(record + kButtonFixedLength, text, textLength);
     return AppendPaddedRecord(record, kSigButton, length, false, &context->output);
 }
 
 // The control-link record of an embedded control of type 19: the code.
 STATUS AppendCodeLink(const Code& code, BuildContext* context) {
-    const std::uint32_t length = kCodeLinkFixed + code.length;
+    const std::uint32_t length = kNamedElementResourceFixedLength + code.length;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -171,7 +167,7 @@ STATUS AppendCodeLink(const Code& code, BuildContext* context) {
     WriteWord(record + 8, 3);
     WriteWord(record + 10, 2);
     WriteWord(record + 12, static_cast<std::uint16_t>(code.length));
-    if (code.length > 0) std::memcpy(record + kCodeLinkFixed, code.text, code.length);
+    if (code.length > 0) std::memcpy(record + kNamedElementResourceFixedLength, code.text, code.length);
     return AppendPaddedRecord(record, kSigHref2, length, false, &context->output);
 }
 
@@ -186,13 +182,13 @@ STATUS AppendNoteLink(const char* options, BuildContext* context) {
         ParseUniversalIdText(value, link.view);
     if (OptionValue(options, "REPID=", value, sizeof value) && std::strlen(value) == 16)
         ParseReplicaIdText(value, link.replica);
-    std::uint8_t record[kNoteLinkLength] = {};
+    std::uint8_t record[kNoteLinkResourceLength] = {};
     WriteWord(record, kSigHref2);
-    WriteWord(record + 2, kNoteLinkLength);
+    WriteWord(record + 2, kNoteLinkResourceLength);
     WriteDword(record + 4, 2);
     WriteWord(record + 8, 2);
     WriteWord(record + 10, 1);
-    WriteNoteLink(record + 28, link);
+    WriteNoteLink(record + kResourceFixedLength, link);
     return AppendRecord(record, kSigHref2, sizeof record, &context->output);
 }
 
@@ -204,12 +200,12 @@ STATUS AppendControl(std::uint16_t type, const char* text, std::uint32_t textLen
     STATUS status = kOK;
     if (type == kHotspotControl && OptionValue(options, "Target=", value, sizeof value) && value[0] != '\0') {
         const std::uint32_t targetLength = static_cast<std::uint32_t>(std::strlen(value));
-        std::uint8_t target[kTargetFixed + sizeof value + 1] = {};
+        std::uint8_t target[kTargetFixedLength + sizeof value + 1] = {};
         WriteWord(target, kSigTarget);
-        WriteWord(target + 2, static_cast<std::uint16_t>(kTargetFixed + targetLength));
+        WriteWord(target + 2, static_cast<std::uint16_t>(kTargetFixedLength + targetLength));
         WriteWord(target + 4, static_cast<std::uint16_t>(targetLength));
-        std::memcpy(target + kTargetFixed, value, targetLength);
-        status = AppendPaddedRecord(target, kSigTarget, kTargetFixed + targetLength, false, output);
+        std::memcpy(target + kTargetFixedLength, value, targetLength);
+        status = AppendPaddedRecord(target, kSigTarget, kTargetFixedLength + targetLength, false, output);
         if (status != kOK) return status;
     }
 
@@ -225,9 +221,9 @@ STATUS AppendControl(std::uint16_t type, const char* text, std::uint32_t textLen
     FontId sub2 = sub1;
     ApplyFontOption(context, options, "Sub2Font=", &sub2);
 
-    std::uint8_t control[kControlLength] = {};
+    std::uint8_t control[kPlaceholderLength] = {};
     WriteWord(control, kSigPlaceholder);
-    WriteWord(control + 2, kControlLength);
+    WriteWord(control + 2, kPlaceholderLength);
     WriteWord(control + 4, type);
     WriteDword(control + 8, flags);
     WriteWord(control + 12, width);
@@ -243,16 +239,16 @@ STATUS AppendControl(std::uint16_t type, const char* text, std::uint32_t textLen
     if (status != kOK) return status;
 
     if (type == kHotspotControl) {
-        std::uint8_t view[kViewLength] = {};
+        std::uint8_t view[kEmbeddedViewLength] = {};
         WriteWord(view, kSigEmbeddedView);
-        WriteWord(view + 2, kViewLength);
+        WriteWord(view + 2, kEmbeddedViewLength);
         WriteDword(view + 4, 2);
         return AppendRecord(view, kSigEmbeddedView, sizeof view, output);
     }
     std::uint32_t textFlags = textLength > 0 ? kControlTextGiven : 0;
     if (OptionValue(options, "HideActionBar=", value, sizeof value) && !OptionIs(options, "HideActionBar=", "Yes"))
         textFlags |= kControlTextHideBar;
-    const std::uint32_t length = kControlTextFixed + textLength;
+    const std::uint32_t length = kEmbeddedEditControlFixedLength + textLength;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -260,7 +256,7 @@ STATUS AppendControl(std::uint16_t type, const char* text, std::uint32_t textLen
     WriteWord(record + 2, static_cast<std::uint16_t>(length));
     WriteDword(record + 4, textFlags);
     WriteWord(record + 8, static_cast<std::uint16_t>(textLength));
-    if (textLength > 0) std::memcpy(record + kControlTextFixed, text, textLength);
+    if (textLength > 0) std::memcpy(record + kEmbeddedEditControlFixedLength, text, textLength);
     return AppendPaddedRecord(record, kSigEmbeddedEditCtl, length, false, output);
 }
 
@@ -342,7 +338,8 @@ STATUS AppendButtonOrControl(std::uint16_t type, std::uint32_t codeFlags, const 
     if (status != kOK) return status;
 
     if (type == kHotspotPopup || type == kHotspotMouseover) {
-        const std::uint8_t end[2] = {static_cast<std::uint8_t>(kSigHotspotEnd), 2};
+        const std::uint8_t end[kHotspotEndLength] = {static_cast<std::uint8_t>(kSigHotspotEnd),
+                                                     static_cast<std::uint8_t>(kHotspotEndLength)};
         status = AppendRecord(end, kSigHotspotEnd, sizeof end, output);
         if (status == kOK) status = AppendEndRecord(kSigV4HotspotEnd, 0, output);
         return status;

@@ -16,6 +16,7 @@
 #include "core/chunk_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
 #include "talix/chunk.h"
@@ -29,12 +30,7 @@ namespace {
 
 // Field record offsets (host form).
 constexpr std::uint32_t kFieldFont = 20;
-constexpr std::uint32_t kFieldDefaultLength = 24, kFieldTranslationLength = 26, kFieldValidationLength = 30,
-                        kFieldNameLength = 32;
-constexpr std::uint32_t kFieldFixed = 40;
 
-constexpr std::uint32_t kEventRecordLength = 32;
-constexpr std::uint32_t kCodeRecordFixed = 18;
 constexpr std::uint16_t kLanguageJavaScript = 4;
 constexpr std::uint16_t kFieldCodeWord = 16000, kHotspotCodeWord = 20000;
 
@@ -55,12 +51,12 @@ constexpr const char* kJavaScriptPrefix = "Javascript:";
 // when the record is damaged (its parts run past its length).
 bool FieldName(const SavedRecord& field, std::uint32_t* nameStart, std::uint32_t* nameLength) {
     const std::uint8_t* bytes = field.bytes;
-    if (bytes == nullptr || field.signature != kSigField || field.length < kFieldFixed ||
+    if (bytes == nullptr || field.signature != kSigField || field.length < kFieldFixedLength ||
         field.length > kSavedRecordCapacity)
         return false;
-    const std::uint32_t start = kFieldFixed + ReadWord(bytes + kFieldDefaultLength) +
-                                ReadWord(bytes + kFieldTranslationLength) + ReadWord(bytes + kFieldValidationLength);
-    const std::uint32_t length = ReadWord(bytes + kFieldNameLength);
+    const std::uint32_t start = kFieldFixedLength + ReadWord(bytes + kFieldDefaultLengthAt) +
+                                ReadWord(bytes + kFieldTranslationLengthAt) + ReadWord(bytes + kFieldValidationLengthAt);
+    const std::uint32_t length = ReadWord(bytes + kFieldNameLengthAt);
     if (start + length > field.length) return false;
     *nameStart = start;
     *nameLength = length;
@@ -77,7 +73,7 @@ bool RenameField(SavedRecord* field, std::uint32_t nameStart, std::uint32_t oldL
     const std::uint32_t tail = nameStart + oldLength;
     std::memmove(bytes + nameStart + newLength, bytes + tail, field->length - tail);
     std::memcpy(bytes + nameStart, name, newLength);
-    WriteWord(bytes + kFieldNameLength, static_cast<std::uint16_t>(newLength));
+    WriteWord(bytes + kFieldNameLengthAt, static_cast<std::uint16_t>(newLength));
     WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
     field->length = length;
     return true;
@@ -242,14 +238,14 @@ STATUS AppendJavaScriptEvent(std::uint16_t eventSignature, std::uint16_t codeSig
                              BuildContext* context) {
     RecordOutput* output = &context->output;
     const std::uint32_t size = EvenLength(asField ? codeLength + 1 : codeLength);
-    const std::uint32_t length = kCodeRecordFixed + size;
+    const std::uint32_t length = kBlobPartFixedLength + size;
     RecordScratch scratch(context->session, length);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
 
-    std::uint8_t event[kEventRecordLength] = {};
+    std::uint8_t event[kEventLength] = {};
     WriteWord(event, eventSignature);
-    WriteWord(event + 2, kEventRecordLength);
+    WriteWord(event + 2, kEventLength);
     WriteWord(event + 8, eventCode);
     WriteWord(event + 10, kLanguageJavaScript);
     WriteDword(event + 12, asField ? codeLength + 1 : codeLength);
@@ -261,7 +257,7 @@ STATUS AppendJavaScriptEvent(std::uint16_t eventSignature, std::uint16_t codeSig
     WriteWord(record + 4, eventSignature);
     WriteWord(record + 6, static_cast<std::uint16_t>(size));
     WriteWord(record + 8, asField ? kFieldCodeWord : kHotspotCodeWord);
-    if (codeLength > 0) std::memcpy(record + kCodeRecordFixed, code, codeLength);
+    if (codeLength > 0) std::memcpy(record + kBlobPartFixedLength, code, codeLength);
     return AppendRecord(record, codeSignature, length, output);
 }
 

@@ -13,6 +13,7 @@
 #include "builders/graphic_records.h"
 #include "core/filters.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -25,7 +26,7 @@ namespace {
 
 // Host layout of the file hotspot record: type at 4, flags at 8, data length
 // at 12, data (attachment name, zero byte, display name, zero byte) at 16.
-constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12, kHotspotData = 16;
+constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12;
 constexpr std::uint16_t kTypeFile = 4;
 constexpr std::uint32_t kFileHotspotFlags = 8;
 constexpr std::size_t kLibraryNameSize = 256;
@@ -73,7 +74,8 @@ STATUS AppendHotspotRecords(const std::string& attachmentName, const std::string
     RecordOutput* output = &context->output;
     const std::string data = attachmentName + '\0' + displayName + '\0';
     BuiltRecord hotspot;
-    if (data.size() > 0xFFFF || !TextRecord(kSigHotspotBegin, kHotspotData, data, &hotspot)) return kArgumentError;
+    if (data.size() > 0xFFFF || !TextRecord(kSigHotspotBegin, kHotspotBeginFixedLength, data,
+                                            &hotspot)) return kArgumentError;
     WriteWord(hotspot.bytes.data() + kHotspotType, kTypeFile);
     WriteDword(hotspot.bytes.data() + kHotspotFlags, kFileHotspotFlags);
     WriteWord(hotspot.bytes.data() + kHotspotDataLength, static_cast<std::uint16_t>(data.size()));
@@ -117,7 +119,7 @@ STATUS AppendHotspotRecords(const std::string& attachmentName, const std::string
         status = AppendTextRecord(text.data(), static_cast<std::uint32_t>(text.size()), &font, output);
         if (status != kOK) return status;
     }
-    status = AppendBatch(RecordBatch{BlankRecord(kSigHotspotEnd, 2)}, output);
+    status = AppendBatch(RecordBatch{BlankRecord(kSigHotspotEnd, kHotspotEndLength)}, output);
     if (status == kOK) status = AppendEndRecord(kSigV4HotspotEnd, 0, output);
     return status;
 }

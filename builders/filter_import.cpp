@@ -14,6 +14,7 @@
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
@@ -31,10 +32,10 @@ constexpr std::size_t kResultPathSize = 1024;
 static_assert(kFilterNameLimit + 1 == kFilterRequestNameSize);
 
 // Structure type codes of the records of a wrapped picture.
-constexpr plat::WORD kBitmapHeaderType = 162;
-constexpr plat::WORD kGraphicType = 166;
-constexpr plat::WORD kImageHeaderType = 705;
-constexpr plat::WORD kImageSegmentType = 706;
+constexpr plat::WORD kBitmapHeaderType = StructureTypeOf(kSigBitmapHeader);
+constexpr plat::WORD kGraphicType = StructureTypeOf(kSigGraphic);
+constexpr plat::WORD kImageHeaderType = StructureTypeOf(kSigImageHeader);
+constexpr plat::WORD kImageSegmentType = StructureTypeOf(kSigImageSegment);
 constexpr std::size_t kHostScratch = 64;   // room for the host form of each of them
 
 // Host offsets.

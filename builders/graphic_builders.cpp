@@ -10,16 +10,13 @@
 #include "builders/graphic_records.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
 
 namespace talix {
 
 namespace {
-
-constexpr std::uint32_t kImageSourceFixedLength = 24;
-constexpr std::uint32_t kBitmapHeaderLength = 40;
-constexpr std::uint32_t kRepeatRecordLength = 12;
 
 // Reference flags and the kinds of a background kept in the database.
 constexpr std::uint32_t kReferenceUsesFileHint = 8;
@@ -101,7 +98,7 @@ BuiltRecord RepeatRecord(const char* options) {
             }
         }
     }
-    BuiltRecord record = BlankRecord(kSigCellBackgroundData, kRepeatRecordLength);
+    BuiltRecord record = BlankRecord(kSigCellBackgroundData, kCellBackgroundDataLength);
     record.bytes[4] = mode;
     return record;
 }
@@ -137,7 +134,7 @@ STATUS AppendBitmapImage(std::uint16_t sourceKind, const char* source, const cha
 
     const std::string sourceText(source);
     BuiltRecord sourceRecord;
-    if (sourceText.size() > 0xFFFF || !TextRecord(kSigStorageLink, kImageSourceFixedLength, sourceText, &sourceRecord))
+    if (sourceText.size() > 0xFFFF || !TextRecord(kSigStorageLink, kStorageLinkFixedLength, sourceText, &sourceRecord))
         return kArgumentError;
     std::string loadType;
     std::uint16_t load = 0;

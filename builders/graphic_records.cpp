@@ -13,10 +13,12 @@
 #include "builders/graphic_builders.h"
 #include "core/ascii.h"
 #include "core/clamp.h"
+#include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
@@ -28,21 +30,8 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kBeginLength = 6;
-constexpr std::uint32_t kGraphicLength = 32;
-constexpr std::uint32_t kImageHeaderLength = 32;
-constexpr std::uint32_t kSegmentHeaderLength = 12;
-constexpr std::uint32_t kBorderLength = 60;
-constexpr std::uint32_t kCaptionFixedLength = 32;
-constexpr std::uint32_t kAltTextFixedLength = 12;
-constexpr std::uint32_t kIdNameFixedPart = 26;
-constexpr std::uint32_t kResourceFixedLength = 28;
-
 // The longest option value read.
 constexpr std::uint32_t kOptionValueLimit = 8192;
-
-// The default font: face 1, plain, colour 0, 10 points.
-constexpr FontId kDefaultFont{1, 0, 0, 10};
 
 } // namespace
 
@@ -94,7 +83,7 @@ BuiltRecord EndRecord(std::uint16_t innerSignature, std::uint16_t version) {
 }
 
 BuiltRecord EmptyTextRecord(const FontId& font) {
-    BuiltRecord record = BlankRecord(kSigText, 8);
+    BuiltRecord record = BlankRecord(kSigText, kTextRunHeader);
     record.bytes[4] = font.face;
     record.bytes[5] = font.attributes;
     record.bytes[6] = font.color;
@@ -133,22 +122,22 @@ void AddImageSegments(const std::uint8_t* data, std::uint32_t size, RecordBatch*
     for (std::uint64_t offset = 0; offset < size; offset += kImageSegmentData) {
         const auto part = static_cast<std::uint32_t>(std::min<std::uint64_t>(kImageSegmentData, size - offset));
         const std::uint32_t padded = EvenLength(part);
-        BuiltRecord record = BlankRecord(kSigImageSegment, kSegmentHeaderLength + padded);
+        BuiltRecord record = BlankRecord(kSigImageSegment, kImageSegmentFixedLength + padded);
         WriteWord(record.bytes.data() + 8, static_cast<std::uint16_t>(part));
         WriteWord(record.bytes.data() + 10, static_cast<std::uint16_t>(padded));
-        std::memcpy(record.bytes.data() + kSegmentHeaderLength, data + offset, part);
+        std::memcpy(record.bytes.data() + kImageSegmentFixedLength, data + offset, part);
         batch->push_back(std::move(record));
     }
 }
 
 BuiltRecord FloatRecord(std::uint16_t mode) {
-    BuiltRecord record = BlankRecord(kSigFloatPosition, 4);
+    BuiltRecord record = BlankRecord(kSigFloatPosition, kFloatPositionLength);
     WriteWord(record.bytes.data() + 2, mode);
     return record;
 }
 
 BuiltRecord VerticalAlignRecord(std::uint16_t alignment) {
-    BuiltRecord record = BlankRecord(kSigVerticalAlign, 4);
+    BuiltRecord record = BlankRecord(kSigVerticalAlign, kVerticalAlignLength);
     WriteWord(record.bytes.data() + 2, alignment);
     return record;
 }
@@ -179,7 +168,7 @@ bool IdNameRecord(const std::string (&texts)[kIdNameTexts], BuiltRecord* record)
         if (text.size() > 0xFFFF) return false;
         joined += text;
     }
-    if (!TextRecord(kSigIdName, kIdNameFixedPart, joined, record)) return false;
+    if (!TextRecord(kSigIdName, kIdNameFixedLength, joined, record)) return false;
     for (int i = 0; i < kIdNameTexts; ++i)
         WriteWord(record->bytes.data() + 4 + 2 * i, static_cast<std::uint16_t>(texts[i].size()));
     return true;
@@ -240,7 +229,7 @@ std::uint16_t DecimalWord(const char* text) {
 FontId NewTextFont(const BuildContext* context) {
     const ZervaRTItem* item = context->output.item;
     if (item == nullptr || item->work == nullptr || ReadWord(item->work->textTemplate) != kSigText)
-        return kDefaultFont;
+        return kDefaultTextFont;
     const std::uint8_t* font = item->work->textTemplate + 4;
     return FontId{font[0], font[1], font[2], font[3]};
 }

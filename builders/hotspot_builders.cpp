@@ -19,10 +19,11 @@
 #include "core/html_attributes.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
+#include "core/thread_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -35,12 +36,6 @@ namespace {
 constexpr std::uint16_t kTypeURLLink = 11;
 constexpr std::uint16_t kTypePopup = 1, kTypeMouseover = 22;
 
-constexpr std::uint32_t kHotspotFixed = 16;     // 0xFFAD / 0xFFA9 before the data
-constexpr std::uint32_t kCompanionLength = 16;  // 0xFF7E
-constexpr std::uint32_t kTargetFixed = 28;      // 0xFFF6 before the data
-constexpr std::uint32_t kNoteLinkSize = 40;
-constexpr std::uint32_t kLinkFixed = 44;        // 0xFF92: header and note link
-
 constexpr std::uint32_t kPopupFlags = 4, kPopupHighlight = 0x100008, kPopupNoStyle = 8;
 constexpr std::uint32_t kURLFlags = 0x1008, kLinkFlags = 8;
 
@@ -52,9 +47,9 @@ ZervaRTItem* Item(BuildContext* context) { return context->output.item; }
 
 // The companion record 0xFF7E that precedes a link's target record.
 STATUS AppendCompanionRecord(RecordOutput* output) {
-    std::uint8_t record[kCompanionLength] = {};
+    std::uint8_t record[kV5HotspotBeginLength] = {};
     WriteWord(record, kSigV5HotspotBegin);
-    WriteWord(record + 2, kCompanionLength);
+    WriteWord(record + 2, kV5HotspotBeginLength);
     WriteWord(record + 4, 32);
     WriteDword(record + 8, 8);
     return AppendRecord(record, kSigV5HotspotBegin, sizeof record, output);
@@ -62,7 +57,7 @@ STATUS AppendCompanionRecord(RecordOutput* output) {
 
 // The link target record 0xFFF6 in URL form.
 STATUS AppendURLTarget(const char* url, std::uint32_t urlLength, BuildContext* context) {
-    const std::uint32_t length = kTargetFixed + urlLength;
+    const std::uint32_t length = kResourceFixedLength + urlLength;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -70,7 +65,7 @@ STATUS AppendURLTarget(const char* url, std::uint32_t urlLength, BuildContext* c
     WriteWord(record + 2, static_cast<std::uint16_t>(length));
     WriteWord(record + 8, 1);
     WriteWord(record + 12, static_cast<std::uint16_t>(urlLength));
-    std::memcpy(record + kTargetFixed, url, urlLength);
+    std::memcpy(record + kResourceFixedLength, url, urlLength);
     return AppendPaddedRecord(record, kSigHref, length, false, &context->output);
 }
 
@@ -87,7 +82,7 @@ struct LinkTexts {
 // note link and the anchor.
 STATUS AppendNotesLinkTarget(const LinkTexts& texts, const NoteLinkWords& link, BuildContext* context) {
     const std::uint32_t length =
-        kTargetFixed + kNoteLinkSize + texts.hintLength + texts.descriptionLength + texts.anchorLength;
+        kResourceFixedLength + kNoteLinkSize + texts.hintLength + texts.descriptionLength + texts.anchorLength;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -99,7 +94,7 @@ STATUS AppendNotesLinkTarget(const LinkTexts& texts, const NoteLinkWords& link, 
     WriteWord(record + 12, static_cast<std::uint16_t>(texts.anchorLength));
     WriteWord(record + 14, static_cast<std::uint16_t>(texts.hintLength));
     WriteWord(record + 16, static_cast<std::uint16_t>(texts.descriptionLength));
-    std::uint8_t* at = record + kTargetFixed;
+    std::uint8_t* at = record + kResourceFixedLength;
     std::memcpy(at, texts.hint, texts.hintLength);
     at += texts.hintLength;
     std::memcpy(at, texts.description, texts.descriptionLength);
@@ -116,7 +111,7 @@ STATUS AppendNotesLinkTarget(const LinkTexts& texts, const NoteLinkWords& link, 
 STATUS AppendLinkRecord(const LinkTexts& texts, bool withHint, const NoteLinkWords& link,
                         BuildContext* context) {
     RecordOutput* output = &context->output;
-    std::uint32_t length = kLinkFixed + texts.descriptionLength + 1;
+    std::uint32_t length = kLinkExportFixedLength + texts.descriptionLength + 1;
     if (withHint) length += texts.hintLength + 1;
     if (texts.anchorLength > 0) length += texts.anchorLength + 1;
     RecordScratch scratch(context->session, length + 1);
@@ -125,7 +120,7 @@ STATUS AppendLinkRecord(const LinkTexts& texts, bool withHint, const NoteLinkWor
     WriteWord(record, kSigLinkExport2);
     WriteWord(record + 2, static_cast<std::uint16_t>(length));
     WriteNoteLink(record + 4, link);
-    std::uint8_t* at = record + kLinkFixed;
+    std::uint8_t* at = record + kLinkExportFixedLength;
     std::memcpy(at, texts.description, texts.descriptionLength);
     at += texts.descriptionLength + 1;
     if (withHint) {
@@ -210,7 +205,7 @@ STATUS PrepareNotesLink(const LinkRequest& request, BuildContext* context, NoteL
     }
     // Texts that no record could hold are refused before anything is written.
     const std::uint32_t textBytes = texts->descriptionLength + texts->hintLength + texts->anchorLength;
-    if (kTargetFixed + kNoteLinkSize + textBytes > kMaxBuiltRecord) return kArgumentError;
+    if (kResourceFixedLength + kNoteLinkSize + textBytes > kMaxBuiltRecord) return kArgumentError;
     return kOK;
 }
 
@@ -219,7 +214,7 @@ STATUS PrepareNotesLink(const LinkRequest& request, BuildContext* context, NoteL
 // terminator and two more zero bytes. A URL that no record could hold is
 // refused before anything is written.
 STATUS OpenURLHotspot(const char* url, std::uint32_t urlLength, BuildContext* context) {
-    if (urlLength == 0 || kTargetFixed + urlLength > kMaxBuiltRecord) return kArgumentError;
+    if (urlLength == 0 || kResourceFixedLength + urlLength > kMaxBuiltRecord) return kArgumentError;
     RecordOutput* output = &context->output;
     STATUS status = AppendBeginRecord(kSigV4HotspotBegin, 0, output);
     if (status == kOK) status = AppendCompanionRecord(output);
@@ -349,7 +344,7 @@ STATUS AppendHypertextAttributes(const char* text, const char* linkText, const c
 STATUS AppendHotspotRecord(std::uint16_t signature, std::uint16_t type, std::uint32_t flags, const char* data,
                            std::uint32_t dataLength, std::uint16_t dataLengthWord, std::uint32_t dataBytes,
                            BuildContext* context) {
-    const std::uint32_t length = kHotspotFixed + dataBytes;
+    const std::uint32_t length = kHotspotBeginFixedLength + dataBytes;
     RecordScratch scratch(context->session, length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -358,7 +353,7 @@ STATUS AppendHotspotRecord(std::uint16_t signature, std::uint16_t type, std::uin
     WriteWord(record + 4, type);
     WriteDword(record + 8, flags);
     WriteWord(record + 12, dataLengthWord);
-    if (dataLength > 0) std::memcpy(record + kHotspotFixed, data, dataLength);
+    if (dataLength > 0) std::memcpy(record + kHotspotBeginFixedLength, data, dataLength);
     return AppendPaddedRecord(record, signature, length, false, &context->output);
 }
 
@@ -506,7 +501,7 @@ STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t
 
     // The thread's message switch (set from the SuppressMessages of the
     // items made) decides, as for every message of the session.
-    if (g_suppressMessages == 0) {
+    if (ThisThread().suppressMessages == 0) {
         std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity, "Adding hypertext link to %s...",
                       text != nullptr ? text : "");
         ShowHostMessage(session->messageBuffer);
@@ -546,7 +541,8 @@ STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t
     }
     if (status == kOK && withOptions) status = AppendHypertextAttributes(text, linkText, options, context);
     if (status != kOK) return status;
-    const std::uint8_t end[2] = {static_cast<std::uint8_t>(kSigV4HotspotEnd), 2};
+    const std::uint8_t end[kHotspotEndLength] = {static_cast<std::uint8_t>(kSigV4HotspotEnd),
+                                                 static_cast<std::uint8_t>(kHotspotEndLength)};
     status = AppendRecord(end, kSigV4HotspotEnd, sizeof end, output);
     if (status == kOK && withOptions) status = AppendEndRecord(kSigV4HotspotEnd, 0, output);
     return status;

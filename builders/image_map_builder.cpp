@@ -20,6 +20,7 @@
 #include "core/brackets.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
@@ -29,10 +30,7 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kMapHeaderLength = 36;
 constexpr std::uint32_t kMapCounters = 10;   // default, rectangle, circle, polygon
-constexpr std::uint32_t kAreaFixed = 32;
-constexpr std::uint32_t kEventFixed = 32;
 constexpr std::uint16_t kWrapperVersion = 1;
 constexpr std::uint32_t kCodeKindFormula = 1;
 constexpr std::int32_t kDefaultExtent = 20;
@@ -84,7 +82,7 @@ const CDRecordNode* FollowingMap(const CDRecordNode* node, const CDRecordNode** 
 STATUS AppendExistingMap(const CDRecordNode* first, const CDRecordNode* end, std::uint16_t shape,
                          BuildContext* context) {
     for (const CDRecordNode* node = first; node != end; node = node->next) {
-        if (node->signature != kSigMapElement || node->length < kMapHeaderLength) {
+        if (node->signature != kSigMapElement || node->length < kImageMapFixedLength) {
             const STATUS status = AppendRecordNode(node, &context->output);
             if (status != kOK) return status;
             continue;
@@ -103,9 +101,9 @@ STATUS AppendExistingMap(const CDRecordNode* first, const CDRecordNode* end, std
 
 // A new map's header: 2 for the new area's shape, 1 for the others.
 STATUS AppendNewMap(std::uint16_t shape, RecordOutput* output) {
-    std::uint8_t header[kMapHeaderLength] = {};
+    std::uint8_t header[kImageMapFixedLength] = {};
     WriteWord(header, kSigMapElement);
-    WriteWord(header + 2, kMapHeaderLength);
+    WriteWord(header + 2, kImageMapFixedLength);
     for (std::uint16_t each : {kShapeDefault, kShapeRectangle, kShapeCircle, kShapePolygon})
         WriteWord(header + CounterOffset(each), each == shape ? 2 : 1);
     STATUS status = AppendBeginRecord(kSigMapElement, kWrapperVersion, output);
@@ -119,7 +117,7 @@ STATUS AppendAreaEvent(std::uint16_t signature, BuildContext* context) {
     RARIvoSession* session = context->session;
     std::uint32_t codeLength = session->workArea->hotspot.codeLength;
     if (codeLength > RARIvoSession::kTextResultCapacity) codeLength = RARIvoSession::kTextResultCapacity;
-    const std::uint32_t length = kEventFixed + codeLength;
+    const std::uint32_t length = kEventLength + codeLength;
     RecordScratch scratch(session, length + 1);
     std::uint8_t* record = scratch.data();
     if (record == nullptr) return scratch.failure();
@@ -128,7 +126,7 @@ STATUS AppendAreaEvent(std::uint16_t signature, BuildContext* context) {
     WriteWord(record + 8, 1);
     WriteWord(record + 10, 1);
     WriteDword(record + 12, codeLength);
-    std::memcpy(record + kEventFixed, session->textResult, codeLength);
+    std::memcpy(record + kEventLength, session->textResult, codeLength);
     return AppendPaddedRecord(record, signature, length, false, &context->output);
 }
 
@@ -209,15 +207,15 @@ STATUS AppendImageMap(const char* areaText, const char* options, BuildContext* c
     }
     if (status != kOK) return status;
 
-    std::uint8_t area[kAreaFixed + kMaxShapeData + 2] = {};
+    std::uint8_t area[kAreaFixedLength + kMaxShapeData + 2] = {};
     const std::uint32_t data = shape == kShapeDefault ? 0 : ParseImageMapArea(context->session, areaText,
-                                                                                area + kAreaFixed);
+                                                                                area + kAreaFixedLength);
     WriteWord(area, kSigAreaElement);
-    WriteWord(area + 2, static_cast<std::uint16_t>(kAreaFixed + data));
+    WriteWord(area + 2, static_cast<std::uint16_t>(kAreaFixedLength + data));
     WriteWord(area + 8, shape);
     WriteWord(area + 10, static_cast<std::uint16_t>(IntegerOption(options, "TabIndex=")));
     status = AppendBeginRecord(kSigAreaElement, kWrapperVersion, output);
-    if (status == kOK) status = AppendRecord(area, kSigAreaElement, kAreaFixed + data, output);
+    if (status == kOK) status = AppendRecord(area, kSigAreaElement, kAreaFixedLength + data, output);
     if (status == kOK) status = AppendHTMLAttributeRecord(context->session, "Hotspot", options, output);
     if (status == kOK && context->session->workArea->hotspot.codeFlags == kCodeKindFormula) {
         status = AppendAreaEvent(kSigEvent, context);

@@ -14,6 +14,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
 #include "core/view_lookup.h"
@@ -29,7 +30,6 @@ constexpr const char* kSourceName = "rtproc3";
 constexpr const char* kImageDataItem = "$ImageData";
 constexpr const char* kImageResourceFlags = "34CiQP";
 constexpr std::uint32_t kEncodedSlack = 512;
-constexpr std::uint32_t kSegmentHeaderLength = 12;
 
 bool IsImagePart(std::uint16_t signature) {
     return signature == kSigGraphic || signature == kSigImageHeader || signature == kSigImageSegment;
@@ -48,10 +48,10 @@ const CDRecordNode* FindImageHeader(const CDRecordNode* node) {
 
 // The data bytes of an image segment node, never past the node's end.
 std::uint32_t SegmentData(const CDRecordNode* node, const std::uint8_t** data) {
-    if (node->bytes == nullptr || node->length < kSegmentHeaderLength) return 0;
+    if (node->bytes == nullptr || node->length < kImageSegmentFixedLength) return 0;
     std::uint32_t size = ReadWord(node->bytes + 8);
-    if (size > node->length - kSegmentHeaderLength) size = node->length - kSegmentHeaderLength;
-    *data = node->bytes + kSegmentHeaderLength;
+    if (size > node->length - kImageSegmentFixedLength) size = node->length - kImageSegmentFixedLength;
+    *data = node->bytes + kImageSegmentFixedLength;
     return size;
 }
 

@@ -17,8 +17,10 @@
 #include "core/html_attributes.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
+#include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
 #include "talix/item.h"
@@ -30,12 +32,8 @@ namespace {
 
 constexpr std::uint16_t kLayerVersion = 2;             // of the layer's CDBEGIN/CDEND
 constexpr std::uint16_t kBackgroundVersion = 1;        // of the background image's pair
-constexpr std::uint32_t kLayerRecordLength = 20;
-constexpr std::uint32_t kBackgroundPropertiesLength = 72;
 constexpr std::uint32_t kHideFormulaStart = 14;
-constexpr std::uint32_t kDefinitionFlags = 62;
 constexpr std::uint16_t kDefinitionHidden = 0x0800;    // the paragraph has a hide formula
-constexpr std::uint32_t kDefaultDefinitionLength = 72;
 
 // Reference flags of a background image found through a file path.
 constexpr std::uint32_t kBackgroundFileFlags = 12;
@@ -141,7 +139,7 @@ bool AddBackground(const char* options, RecordBatch* batch) {
         std::uint16_t index = 0;
         std::uint32_t rgb = 0;
         if (ParseColorSpec(value.c_str(), &index, &rgb) == kOK) {
-            BuiltRecord color = BlankRecord(kSigBackgroundColor, 8);
+            BuiltRecord color = BlankRecord(kSigBackgroundColor, kColorLength);
             WriteWord(color.bytes.data() + 2, kColorIsRGB);
             color.bytes[4] = static_cast<std::uint8_t>(rgb);
             color.bytes[5] = static_cast<std::uint8_t>(rgb >> 8);
@@ -177,13 +175,13 @@ bool AddBackground(const char* options, RecordBatch* batch) {
 // paragraph style (hidden by the formula in the session's text result,
 // when there is one) and a reference to it.
 void AddParagraph(BuildContext* context, RecordBatch* batch) {
-    batch->push_back(BlankRecord(kSigParagraph, 2));
+    batch->push_back(BlankRecord(kSigParagraph, kParagraphLength));
 
     std::uint8_t definition[kParagraphImageSize] = {};
     std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
     if (ReadWord(definition) != kSigPabDefinition) {
         WriteWord(definition, kSigPabDefinition);
-        WriteWord(definition + 2, kDefaultDefinitionLength);
+        WriteWord(definition + 2, kParagraphDefinitionFixedLength);
     }
     const std::uint16_t id = NextParagraphId(&context->output);
     WriteWord(definition + 4, id);
@@ -196,8 +194,8 @@ void AddParagraph(BuildContext* context, RecordBatch* batch) {
     std::uint32_t formulaLength = session->textResultLength;
     if (formulaLength > RARIvoSession::kTextResultCapacity) formulaLength = RARIvoSession::kTextResultCapacity;
     if (formulaLength > 0)
-        WriteWord(definition + kDefinitionFlags,
-                  static_cast<std::uint16_t>(ReadWord(definition + kDefinitionFlags) | kDefinitionHidden));
+        WriteWord(definition + kPabFlagsAt,
+                  static_cast<std::uint16_t>(ReadWord(definition + kPabFlagsAt) | kDefinitionHidden));
     std::uint32_t length = ReadWord(definition + 2);
     if (length > kParagraphImageSize) length = kParagraphImageSize;
     BuiltRecord record = BlankRecord(kSigPabDefinition, length);
@@ -211,7 +209,7 @@ void AddParagraph(BuildContext* context, RecordBatch* batch) {
         std::memcpy(hide.bytes.data() + kHideFormulaStart, session->textResult, formulaLength);
         batch->push_back(std::move(hide));
     }
-    BuiltRecord reference = BlankRecord(kSigPabReference, 4);
+    BuiltRecord reference = BlankRecord(kSigPabReference, kParagraphReferenceLength);
     WriteWord(reference.bytes.data() + 2, id);
     batch->push_back(std::move(reference));
 }
@@ -296,7 +294,7 @@ STATUS AppendLayerRecords(std::uint32_t zIndex, BuildContext* context, const cha
 
     RecordBatch batch;
     batch.push_back(BeginRecord(kSigLayer, kLayerVersion));
-    batch.push_back(BlankRecord(kSigLayer, kLayerRecordLength));
+    batch.push_back(BlankRecord(kSigLayer, kLayerLength));
     if (FindNoCase(options, "LayerHTML") != nullptr) {
         std::vector<std::uint8_t> buffer(kOutputSegmentCapacity, 0);
         WriteWord(buffer.data(), kSigIdName);
@@ -318,7 +316,7 @@ STATUS AppendLayerRecords(std::uint32_t zIndex, BuildContext* context, const cha
     std::string text;
     if (OptionText(options, "Text=", &text)) {
         BuiltRecord run;
-        if (!TextRecord(kSigText, 8, text, &run)) return kArgumentError;
+        if (!TextRecord(kSigText, kTextRunHeader, text, &run)) return kArgumentError;
         std::memcpy(run.bytes.data() + 4, &font, sizeof font);
         batch.push_back(std::move(run));
     } else {

@@ -5,21 +5,12 @@
 
 #include <cstdint>
 
+#include "core/record_layouts.h"
 #include "core/statuses.h"
 
 namespace talix {
 
 struct BuildContext;
-
-// A length value as it lies inside a record in host form (24 bytes): u16
-// flags at 0, the f64 value at 8, the u8 unit at 16.
-constexpr std::uint32_t kLengthValueSize = 24;
-constexpr std::uint32_t kLengthFlagsOffset = 0;
-constexpr std::uint32_t kLengthNumberOffset = 8;
-constexpr std::uint32_t kLengthUnitOffset = 16;
-
-constexpr std::uint16_t kLengthAuto = 1;
-constexpr std::uint16_t kLengthInherit = 2;
 
 constexpr std::uint8_t kUnitNone = 0;
 constexpr std::uint8_t kUnitTwips = 1;
@@ -28,22 +19,6 @@ constexpr std::uint8_t kUnitPercent = 3;
 constexpr std::uint8_t kUnitEm = 4;
 constexpr std::uint8_t kUnitEx = 5;
 constexpr std::uint8_t kUnitCh = 6;
-
-// Host offsets of the positioning record (byte signature 0x6B, 120 bytes).
-constexpr std::uint32_t kPositioningLength = 120;
-constexpr std::uint32_t kPositioningScheme = 2;      // u8: 0 static, 1 absolute, 2 relative, 3 fixed
-constexpr std::uint32_t kPositioningZIndex = 4;      // u32
-constexpr std::uint32_t kPositioningTop = 8;         // length values
-constexpr std::uint32_t kPositioningLeft = 32;
-constexpr std::uint32_t kPositioningBottom = 56;
-constexpr std::uint32_t kPositioningRight = 80;
-constexpr std::uint32_t kPositioningBrowserLeft = 104;   // f64
-constexpr std::uint32_t kPositioningBrowserRight = 112;  // f64
-
-// Host offsets of the box size record (byte signature 0x6A, 168 bytes).
-constexpr std::uint32_t kBoxSizeLength = 168;
-constexpr std::uint32_t kBoxSizeWidth = 8;
-constexpr std::uint32_t kBoxSizeHeight = 32;
 
 // Reads one length text into the 24-byte length value at lengthValue.
 // "auto" anywhere sets the auto flag, "inherit" the inherit flag; a flagged

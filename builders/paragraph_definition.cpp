@@ -7,6 +7,7 @@
 #include "builders/basic_builders.h"
 #include "core/clamp.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 
 namespace talix {
 
@@ -27,9 +28,6 @@ constexpr std::uint16_t kLeftFromMargin = 0x0100, kFirstFromMargin = 0x0200;
 constexpr std::uint16_t kRightModes = 0x04C0;
 constexpr std::uint16_t kFlags2Words = 0x4001;   // HIDE_WEB and RTL
 constexpr std::uint16_t kExtensionMark = 0x8000;
-
-constexpr std::uint16_t kFullLength = 92;
-constexpr std::uint16_t kWordsLength = 84;
 
 // Twips per 100 percent of a percentage margin.
 constexpr std::int32_t kPercentBase = 12024;
@@ -108,7 +106,7 @@ STATUS SetParagraphDefinition(std::uint8_t* definition, const CDPABDEFEXT* style
     auto has = [given](int switchIndex) { return given[switchIndex] != 0; };
 
     // Bytes beyond the definition's length are not part of it.
-    const std::uint16_t length = std::min<std::uint16_t>(ReadWord(definition + 2), kFullLength);
+    const std::uint16_t length = std::min<std::uint16_t>(ReadWord(definition + 2), kParagraphImageSize);
     CDPABDEFEXT def;   // every field 0 but the signature
     std::memcpy(&def, definition, length);
 
@@ -281,7 +279,7 @@ STATUS SetParagraphDefinition(std::uint8_t* definition, const CDPABDEFEXT* style
     if (markExtension != 0) {
         def.flags2 |= kExtensionMark;
         extensionPresent |= 1u;
-        if (length < kFullLength) def.flags3 = 4;
+        if (length < kParagraphImageSize) def.flags3 = 4;
         marked = true;
     }
     if (changed) {
@@ -296,12 +294,12 @@ STATUS SetParagraphDefinition(std::uint8_t* definition, const CDPABDEFEXT* style
     }
 
     std::uint16_t newLength = length;
-    if (marked && length < kFullLength) {
-        newLength = kFullLength;
-    } else if (wordSet && length < kWordsLength) {
-        newLength = kWordsLength;
+    if (marked && length < kParagraphImageSize) {
+        newLength = kParagraphImageSize;
+    } else if (wordSet && length < kParagraphDefinitionMarginsLength) {
+        newLength = kParagraphDefinitionMarginsLength;
     }
-    if (newLength < kFullLength) {
+    if (newLength < kParagraphImageSize) {
         def.flags2 &= static_cast<std::uint16_t>(~kExtensionMark);
         extensionPresent &= ~1u;
     }

@@ -6,6 +6,7 @@
 #include "builders/build_context.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "talix/chunk.h"
@@ -17,10 +18,9 @@ namespace talix {
 
 namespace {
 
-constexpr plat::WORD kParagraphDefinitionType = 110;
+constexpr plat::WORD kParagraphDefinitionType = StructureTypeOf(kSigPabDefinition);
 // Host offsets of the fields a record of the file may need changed.
 constexpr std::uint32_t kTextFace = 4;             // CDTEXT: the face byte of its font id
-constexpr std::uint32_t kDefinitionId = 4;         // 0xFF82 and 0xFFBB
 constexpr std::uint32_t kReferenceId = 2;          // 0x83
 constexpr std::uint32_t kFormulaReferenceIds[] = {2, 4};   // 0xBC
 constexpr std::uint32_t kStyleNameId = 8;          // 0xA6
@@ -54,12 +54,8 @@ bool MoveIds(std::uint8_t* record, std::uint32_t length, const std::uint32_t* at
 void ResetParagraphDefinition(BuildContext* context) {
     std::uint16_t length = plat::StructStoredLength(kParagraphDefinitionType);
     if (length == 0 || length > kParagraphImageSize) length = 70;
-    CDPABDEFEXT definition;
+    CDPABDEFEXT definition = DefaultParagraphDefinition(context->importParagraphOffset);
     definition.length = length;
-    definition.pabId = context->importParagraphOffset;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
     std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
     std::memcpy(context->paragraphDefinition, &definition, length);
     context->paragraphDefinitionLength = length;
@@ -107,7 +103,7 @@ plat::STATUS ReemitRecordCallback(const void* data, plat::WORD signature, plat::
     int count = 0;
     switch (signature) {
     case kSigPabDefinition:
-    case kSigPabHide: at = &kDefinitionId; count = 1; break;
+    case kSigPabHide: at = &kPabIdAt; count = 1; break;
     case kSigPabReference: at = &kReferenceId; count = 1; break;
     case kSigPabFormRef: at = kFormulaReferenceIds; count = 2; break;
     case kSigStyleName: at = &kStyleNameId; count = 1; break;

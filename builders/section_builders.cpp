@@ -12,7 +12,9 @@
 #include "builders/record_scratch.h"
 #include "core/options.h"
 #include "core/paragraph_def.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
@@ -25,15 +27,12 @@ namespace {
 
 constexpr std::uint16_t kTypeSection = 12;
 constexpr std::uint32_t kSectionHotspotFlags = 8;
-constexpr std::uint32_t kHotspotLength = 16;
-constexpr std::uint32_t kBarFixed = 14;          // flags, font id, bar colour
 constexpr std::uint32_t kTabStyleLength = 16;
 
 constexpr std::uint32_t kBarBase = 0x04000000;
 constexpr std::uint32_t kBorderShift = 28;
 constexpr std::uint32_t kPostReplyFlags = 0x8010;
 constexpr std::uint16_t kTabStyleTab = 1, kTabStyleDiagonal = 2, kTabStylePostReply = 19;
-constexpr std::uint32_t kDefinitionId = 4;
 
 constexpr const char* kPostReplyParagraph = "Justify='Left' ShiftLeftOffset='-0.25in' ";
 
@@ -97,13 +96,14 @@ std::uint32_t BarFlags(const char* options, std::uint16_t* tabStyle) {
 }
 
 STATUS AppendParagraph(RecordOutput* output) {
-    const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
     return AppendRecord(paragraph, kSigParagraph, sizeof paragraph, output);
 }
 
 STATUS AppendReference(std::uint16_t id, RecordOutput* output) {
-    std::uint8_t reference[4] = {static_cast<std::uint8_t>(kSigPabReference), 4};
-    WriteWord(reference + 2, id);
+    std::uint8_t reference[kParagraphReferenceLength];
+    WriteParagraphReference(reference, id);
     return AppendRecord(reference, kSigPabReference, sizeof reference, output);
 }
 
@@ -122,7 +122,7 @@ STATUS AppendPostReplyParagraph(BuildContext* context, std::uint16_t* id) {
     std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
     WriteWord(definition, kSigPabDefinition);
     *id = NextParagraphId(output);
-    WriteWord(definition + kDefinitionId, *id);
+    WriteWord(definition + kPabIdAt, *id);
     STATUS status = SetParagraphDefinition(definition, &style.definition[0], style.flagsSet, style.flagsClear,
                                            style.flags2Set, style.flags2Clear, style.flags3Set, style.flags3Clear,
                                            style.listType[0], style.listClear[0], style.shiftLeftOffset,
@@ -147,11 +147,11 @@ STATUS AppendSectionRecords(BuildContext* context) {
     const std::uint32_t titleLength = static_cast<std::uint32_t>(std::strlen(title));
     std::uint16_t tabStyle = 0;
     const std::uint32_t flags = BarFlags(options, &tabStyle);
-    const std::uint16_t currentId = ReadWord(context->paragraphDefinition + kDefinitionId);
+    const std::uint16_t currentId = ReadWord(context->paragraphDefinition + kPabIdAt);
     const FontId newText = TemplateFont(output->item);
 
     // The bar record, laid out before anything is appended.
-    const std::uint32_t barLength = kBarFixed + titleLength + 1;
+    const std::uint32_t barLength = kBarTitleAfterColorAt + titleLength + 1;
     RecordScratch scratch(context->session, barLength + 1);
     std::uint8_t* bar = scratch.data();
     if (bar == nullptr) return scratch.failure();
@@ -164,7 +164,7 @@ STATUS AppendSectionRecords(BuildContext* context) {
     bar[10] = titleFont.color;
     bar[11] = titleFont.size;
     WriteWord(bar + 12, context->fontMask.color != 0 ? context->font.font.color : 0);
-    std::memcpy(bar + kBarFixed, title, titleLength);
+    std::memcpy(bar + kBarTitleAfterColorAt, title, titleLength);
 
     std::uint16_t titleId = currentId;
     STATUS status = tabStyle == kTabStylePostReply ? AppendPostReplyParagraph(context, &titleId)
@@ -174,9 +174,9 @@ STATUS AppendSectionRecords(BuildContext* context) {
 
     if (status == kOK) status = AppendBeginRecord(kSigV4HotspotBegin, 0, output);
     if (status == kOK) {
-        std::uint8_t hotspot[kHotspotLength] = {};
+        std::uint8_t hotspot[kHotspotBeginFixedLength] = {};
         WriteWord(hotspot, kSigV4HotspotBegin);
-        WriteWord(hotspot + 2, kHotspotLength);
+        WriteWord(hotspot + 2, kHotspotBeginFixedLength);
         WriteWord(hotspot + 4, kTypeSection);
         WriteDword(hotspot + 8, kSectionHotspotFlags);
         status = AppendRecord(hotspot, kSigV4HotspotBegin, sizeof hotspot, output);

@@ -23,7 +23,9 @@
 #include "core/options.h"
 #include "core/paragraph_def.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "talix/chunk.h"
@@ -51,7 +53,6 @@ constexpr std::uint16_t kFlagsInCell = 0x0086;
 constexpr std::uint16_t kTableFlags2 = 0x0494;
 constexpr std::uint16_t kCellFlags2 = 0x0440;
 constexpr std::uint16_t kFullRightPercent = 100;
-constexpr std::uint16_t kMarginWordsLength = 84;
 
 // Cell record fields.
 constexpr std::uint8_t kCellFlagsBase = 0x02, kCellColored = 0x01, kCellCentered = 0x20, kCellBottom = 0x80;
@@ -86,14 +87,15 @@ struct TableBuild {
 };
 
 STATUS AppendParagraph(TableBuild* build) {
-    const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
     return AppendRecord(paragraph, kSigParagraph, sizeof paragraph, build->output);
 }
 
 // A paragraph reference; the gate gives it the id requested.
 STATUS AppendReference(TableBuild* build, std::uint16_t id) {
-    std::uint8_t reference[4] = {static_cast<std::uint8_t>(kSigPabReference), 4};
-    WriteWord(reference + 2, id);
+    std::uint8_t reference[kParagraphReferenceLength];
+    WriteParagraphReference(reference, id);
     build->output->requestedParagraphId = id;
     const STATUS status = AppendRecord(reference, kSigPabReference, sizeof reference, build->output);
     build->output->requestedParagraphId = 0;
@@ -107,7 +109,7 @@ CDPABDEFEXT CurrentDefinition(const TableBuild* build) {
     std::memcpy(&definition, build->context->paragraphDefinition, sizeof definition);
     definition.signature = kSigPabDefinition;
     const std::uint16_t length = std::min<std::uint16_t>(definition.length, sizeof(CDPABDEFEXT));
-    definition.length = std::max(length, kMarginWordsLength);
+    definition.length = static_cast<std::uint16_t>(std::max<std::uint32_t>(length, kParagraphDefinitionMarginsLength));
     return definition;
 }
 
@@ -419,7 +421,8 @@ STATUS AppendCell(TableBuild* build, std::uint16_t row, std::uint16_t column, st
     if (status == kOK) status = AppendCellText(build, options);
     if (status == kOK && column == 0) {
         if (TableWord(options, "RowHeight=", value)) {
-            std::uint8_t height[4] = {static_cast<std::uint8_t>(kSigTableRowHeight), 4};
+            std::uint8_t height[kTableRowHeightLength] = {static_cast<std::uint8_t>(kSigTableRowHeight),
+                                                          static_cast<std::uint8_t>(kTableRowHeightLength)};
             WriteWord(height + 2, InchesToTwips(value));
             status = AppendRecord(height, kSigTableRowHeight, sizeof height, output);
         }
@@ -464,8 +467,8 @@ STATUS AppendRowsAndEnd(TableBuild* build) {
 
     char value[kTableWordCapacity];
     if (TableWord(build->options, "RowCycleMilliseconds=", value)) {
-        std::uint8_t cycle[kRowCycleLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
-                                               static_cast<std::uint8_t>(kRowCycleLength)};
+        std::uint8_t cycle[kTimerInfoLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
+                                               static_cast<std::uint8_t>(kTimerInfoLength)};
         const long interval = std::strtol(value, nullptr, 10);
         WriteDword(cycle + 4, interval > 0 ? static_cast<std::uint32_t>(interval) : 0);
         status = AppendRecord(cycle, kSigTimerInfo, sizeof cycle, output);

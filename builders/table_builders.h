@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "core/record_layouts.h"
 #include "core/statuses.h"
 
 class RARIvoSession;
@@ -18,15 +19,6 @@ class RARIvoSession;
 namespace talix {
 
 struct BuildContext;
-
-// Fixed lengths of the table records the builders write.
-constexpr std::uint32_t kTableBeginLength = 14;
-constexpr std::uint32_t kTableCellLength = 18;
-constexpr std::uint32_t kTableEndLength = 8;
-constexpr std::uint32_t kTableExtensionLength = 48;   // plus the table name
-constexpr std::uint32_t kTabSettingsLength = 62;
-constexpr std::uint32_t kBorderLength = 60;
-constexpr std::uint32_t kRowCycleLength = 16;
 
 // The most rows and columns one table holds: a cell keeps its row and
 // column in a byte, the table extension its row count, and the column

@@ -10,6 +10,7 @@
 #include "core/font_spec.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "talix/chunk.h"
 
@@ -33,7 +34,6 @@ constexpr std::uint32_t kPresetTableColor = 0xC0C0C0, kPresetBodyColor = 0x80808
 // Tab settings record (0xFF5C).
 constexpr std::uint32_t kTabsEqual = 12, kTabIndent = 14, kTabFontLength = 40, kTabFont = 48, kTabColorFlags = 56,
                         kTabColorRGB = 58;
-constexpr std::uint16_t kTabFontPartLength = 14;
 
 // Table begin record (163, 207).
 constexpr std::uint32_t kBeginFlags = 12;

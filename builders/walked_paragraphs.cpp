@@ -13,18 +13,12 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kPabId = 4;
-
 // The paragraph definition the loads start from.
 void DefaultPabDefinition(BuildContext* context) {
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
+    const CDPABDEFEXT definition = DefaultParagraphDefinition(0);
     std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
-    std::memcpy(context->paragraphDefinition, &definition, 72);
-    context->paragraphDefinitionLength = 72;
+    std::memcpy(context->paragraphDefinition, &definition, definition.length);
+    context->paragraphDefinitionLength = definition.length;
     context->paragraphDefinitionId = 0;
 }
 
@@ -33,12 +27,12 @@ void TakePabDefinition(const CDRecordNode* node, BuildContext* context) {
     std::memset(context->paragraphDefinition, 0, sizeof context->paragraphDefinition);
     std::memcpy(context->paragraphDefinition, node->bytes, size);
     context->paragraphDefinitionLength = size;
-    context->paragraphDefinitionId = ReadWord(node->bytes + kPabId);
+    context->paragraphDefinitionId = ReadWord(node->bytes + kPabIdAt);
 }
 
 bool IsWantedPab(const CDRecordNode* node, std::uint16_t wanted, const BuildContext* context) {
-    if (node->signature != kSigPabDefinition || node->length < kPabId + 2 || node->bytes == nullptr) return false;
-    const std::uint16_t id = ReadWord(node->bytes + kPabId);
+    if (node->signature != kSigPabDefinition || node->length < kPabIdAt + 2 || node->bytes == nullptr) return false;
+    const std::uint16_t id = ReadWord(node->bytes + kPabIdAt);
     return (wanted == kAnyParagraphId || id == wanted) && id >= context->paragraphDefinitionId;
 }
 
@@ -47,8 +41,8 @@ bool IsWantedPab(const CDRecordNode* node, std::uint16_t wanted, const BuildCont
 void FindHighestPabID(BuildContext* context) {
     if (context == nullptr || context->records == nullptr) return;
     for (const CDRecordNode* node = context->records->head; node != nullptr; node = node->next) {
-        if (node->signature != kSigPabDefinition || node->length < kPabId + 2 || node->bytes == nullptr) continue;
-        const std::uint16_t id = ReadWord(node->bytes + kPabId);
+        if (node->signature != kSigPabDefinition || node->length < kPabIdAt + 2 || node->bytes == nullptr) continue;
+        const std::uint16_t id = ReadWord(node->bytes + kPabIdAt);
         if (id > context->highestParagraphId) context->highestParagraphId = id;
     }
 }

@@ -15,6 +15,7 @@
 #include "core/font_match.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/session_work_area.h"
 #include "core/shared_services.h"
@@ -28,10 +29,7 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kTextHeader = 8;        // a text run's text follows its header
 constexpr std::uint32_t kTextFontAt = 4;
-constexpr std::uint32_t kColorValueAt = 2;      // of a colour record
-constexpr std::uint32_t kIdNameLengthAt = 4;    // of an HTML-attribute record
 constexpr std::uint32_t kIdNameTextAt = 26;
 constexpr std::uint32_t kButtonTextAt = 16;
 
@@ -104,7 +102,7 @@ bool ElementName(const CDRecordNode* node, std::int16_t type, const char** text,
     }
     if (node->signature != kSigIdName || node->length < kIdNameTextAt) return false;
     const std::uint32_t room = node->length - kIdNameTextAt;
-    const std::uint16_t stated = NodeWord(node, kIdNameLengthAt);
+    const std::uint16_t stated = NodeWord(node, kIdNameLengthsAt);
     *text = reinterpret_cast<const char*>(node->bytes + kIdNameTextAt);
     *length = stated < room ? stated : room;
     return true;
@@ -147,15 +145,15 @@ std::uint32_t FindTextRun(ZervaRTChunk* chunk, int within, std::uint32_t first, 
         if (node->signature != kSigText) continue;
         // Runs inside a group are counted once, with their group.
         if (!inGroup) ++count;
-        if (!InRange(node, within, first, last) || node->bytes == nullptr || node->length < kTextHeader) continue;
+        if (!InRange(node, within, first, last) || node->bytes == nullptr || node->length < kTextRunHeader) continue;
         if (criteria != nullptr && mask != nullptr) {
             const FontId font = ReadFontId(node->bytes + kTextFontAt);
             const ColorValue* color = inGroup && groupHasColor ? &groupColor : nullptr;
             if (MatchFontAttributes(font, color, *criteria, *mask) == 0) continue;
         }
         if (matchMode == 0) return count;
-        const char* text = reinterpret_cast<const char*>(node->bytes + kTextHeader);
-        if (TextMatches(chunk, text, node->length - kTextHeader, search, searchLength, matchMode)) return count;
+        const char* text = reinterpret_cast<const char*>(node->bytes + kTextRunHeader);
+        if (TextMatches(chunk, text, node->length - kTextRunHeader, search, searchLength, matchMode)) return count;
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "core/base64.h"
 #include "core/folder_file.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/text_compare.h"
 #include "talix_platform.h"
 
@@ -23,12 +24,6 @@ constexpr const char* kFileItem = "$FILE";
 constexpr plat::WORD kFileItemLength = 5;
 constexpr plat::WORD kFileObjectType = 58;
 
-// Host offsets of the descriptor's fields.
-constexpr std::uint32_t kObjectId = 4;
-constexpr std::uint32_t kNameLength = 8;
-constexpr std::uint32_t kFileSize = 20;
-constexpr std::uint32_t kDescriptorHostSize = 40;
-
 constexpr std::size_t kMaxStoredName = 255;
 constexpr std::size_t kShortBase = 24;     // bases this long or longer give "attN.ext"
 constexpr int kLastSuffix = 999;
@@ -37,7 +32,7 @@ constexpr std::uint32_t kExtractPiece = 1u << 20;
 struct Attachment {
     plat::BLOCKID item;
     plat::BLOCKID value;
-    std::uint8_t descriptor[kDescriptorHostSize] = {};
+    std::uint8_t descriptor[kFileDescriptorHostSize] = {};
     std::string name;
 };
 
@@ -53,14 +48,14 @@ bool SameName(const std::string& stored, const char* wanted, std::size_t wantedL
 // is too short for them.
 bool ReadFileValue(plat::BLOCKID value, plat::DWORD length, Attachment* out) {
     const std::uint32_t storedSize = plat::StructStoredLength(kFileObjectType);
-    if (storedSize == 0 || plat::StructHostLength(kFileObjectType) != kDescriptorHostSize ||
+    if (storedSize == 0 || plat::StructHostLength(kFileObjectType) != kFileDescriptorHostSize ||
         length < 2 + storedSize)
         return false;
     const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
     if (bytes == nullptr) return false;
     const void* src = bytes + 2;
     bool ok = plat::StructRead(&src, kFileObjectType, out->descriptor) == plat::NOERROR;
-    std::uint32_t nameLength = ReadWord(out->descriptor + kNameLength);
+    std::uint32_t nameLength = ReadWord(out->descriptor + kFileDescriptorNameLengthAt);
     ok = ok && nameLength <= length - 2 - storedSize;
     if (ok) out->name.assign(reinterpret_cast<const char*>(bytes) + 2 + storedSize, nameLength);
     plat::BlockUnlock(value);
@@ -106,7 +101,7 @@ plat::STATUS ReadObject(plat::NOTEHANDLE note, const Attachment& attachment, pla
                         std::uint32_t* size) {
     plat::DBHANDLE db = 0;
     plat::STATUS status = plat::NoteGetInfo(note, plat::NOTE_FIELD_DB, &db);
-    const std::uint32_t objectId = ReadDword(attachment.descriptor + kObjectId);
+    const std::uint32_t objectId = ReadDword(attachment.descriptor + kFileDescriptorObjectIdAt);
     plat::DWORD objectSize = 0;
     if (status == plat::NOERROR) status = plat::DbObjectSize(db, objectId, &objectSize);
     if (status == plat::NOERROR) status = plat::DbReadObject(db, objectId, 0, 0xFFFFFFFF, block);
@@ -170,7 +165,7 @@ STATUS ExtractAttachmentFile(plat::NOTEHANDLE note, const char* fileName, const 
     plat::DBHANDLE db = 0;
     plat::STATUS status = FindAttachment(note, fileName, &attachment);
     if (status == plat::NOERROR) status = plat::NoteGetInfo(note, plat::NOTE_FIELD_DB, &db);
-    const std::uint32_t objectId = ReadDword(attachment.descriptor + kObjectId);
+    const std::uint32_t objectId = ReadDword(attachment.descriptor + kFileDescriptorObjectIdAt);
     plat::DWORD total = 0;
     if (status == plat::NOERROR) status = plat::DbObjectSize(db, objectId, &total);
     if (status != plat::NOERROR) return status & kStatusMask;
@@ -210,11 +205,11 @@ STATUS GetAttachmentSize(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* f
     plat::STATUS status = FindAttachment(note, fileName, &attachment);
     if (status != plat::NOERROR) return status;
     if (fromObject == 0) {
-        *size = ReadDword(attachment.descriptor + kFileSize);
+        *size = ReadDword(attachment.descriptor + kFileDescriptorFileSizeAt);
         return kOK;
     }
     plat::DWORD objectSize = 0;
-    status = plat::DbObjectSize(db, ReadDword(attachment.descriptor + kObjectId), &objectSize);
+    status = plat::DbObjectSize(db, ReadDword(attachment.descriptor + kFileDescriptorObjectIdAt), &objectSize);
     if (status == plat::NOERROR) *size = objectSize;
     return status;
 }
@@ -274,10 +269,10 @@ STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::
     if (status == plat::NOERROR) {
         auto* value = static_cast<std::uint8_t*>(plat::MemLock(valueBlock));
         WriteWord(value, plat::TYPE_OBJECT);
-        std::uint8_t descriptor[kDescriptorHostSize];
+        std::uint8_t descriptor[kFileDescriptorHostSize];
         std::memcpy(descriptor, source.descriptor, sizeof descriptor);
-        WriteDword(descriptor + kObjectId, objectId);
-        WriteWord(descriptor + kNameLength, static_cast<std::uint16_t>(name.size()));
+        WriteDword(descriptor + kFileDescriptorObjectIdAt, objectId);
+        WriteWord(descriptor + kFileDescriptorNameLengthAt, static_cast<std::uint16_t>(name.size()));
         void* dst = value + 2;
         status = plat::StructWrite(&dst, kFileObjectType, descriptor);
         std::memcpy(value + 2 + storedSize, name.data(), name.size());
@@ -303,7 +298,8 @@ STATUS ListAttachments(plat::NOTEHANDLE note, std::vector<NoteAttachment>* attac
     while (status == plat::NOERROR) {
         Attachment found;
         if (ReadFileValue(value, length, &found))
-            attachments->push_back(NoteAttachment{std::move(found.name), item, ReadDword(found.descriptor + kObjectId)});
+            attachments->push_back(
+                NoteAttachment{std::move(found.name), item, ReadDword(found.descriptor + kFileDescriptorObjectIdAt)});
         status = plat::ItemInfoNext(note, item, kFileItem, kFileItemLength, &item, nullptr, &value, &length);
     }
     return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status & kStatusMask;

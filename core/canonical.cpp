@@ -9,6 +9,7 @@
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/statuses.h"
 #include "talix/item.h"
@@ -50,7 +51,8 @@ constexpr std::uint16_t kOdsNoteLink = 33;
 
 bool IsResourceSignature(std::uint16_t signature) {
     switch (signature) {
-    case 0xFF5A: case 0xFF5B: case 0xFF71: case 0xFF78: case 0xFFF6: return true;
+    case kSigTableCellHref2: case kSigHrefBorder: case kSigHref2: case kSigTableCellHref: case kSigHref:
+        return true;
     default: return false;
     }
 }
@@ -75,7 +77,7 @@ int VariableSteps(std::uint16_t signature, const std::uint8_t* hostFixed, Step* 
         steps[count++] = {kRawBytes, ReadWord(hostFixed + 16)};
         std::uint16_t kind = ReadWord(hostFixed + 8);
         if (kind == 2) {
-            if (hostFixed[4] & 0x02) steps[count++] = {kOdsNoteLink, 40};
+            if (hostFixed[4] & 0x02) steps[count++] = {kOdsNoteLink, kNoteLinkSize};
             else steps[count++] = {plat::ODS_WORD, 2};
         } else if (kind == 3) {
             steps[count++] = {kOdsTimedate, 8};

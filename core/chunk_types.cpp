@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "core/chunk_type_table.h"
+#include "core/signatures.h"
 
 namespace talix {
 
@@ -27,63 +28,70 @@ constexpr const char* kChunkTypeNames[kChunkTypeCount] = {
 };
 
 // Signatures the rows share.
-#define HOTSPOT_SIGS {0xFFAD, 0xFFA9, 0xFF7E, 0xFF74}
-#define HOTSPOT_END {0x00AE, 0x00AA}
-#define HOTSPOT_MEMBERS {0xFFAD, 0xFFA9, 0x00AE, 0x00AA}
-#define TEXT_START {0xFF85, 0xFFC3, 0xFFE4, 0xFFE5}
-#define TEXT_PAIR {0xFF85, 0xFFE4}
-#define PARAGRAPH_START {0x0081, 0x0083, 0xFF82}
-#define PARAGRAPH_END {0x00A5, 0x00D1, 0x00A4, 0x00D0}
-#define PARAGRAPH_MEMBERS {0x0081, 0x0083, 0xFF82, 0x00BC, 0xFFBB}
+#define HOTSPOT_SIGS {kSigV4HotspotBegin, kSigHotspotBegin, kSigV5HotspotBegin, kSigV6HotspotBeginContinuation}
+#define HOTSPOT_END {kSigV4HotspotEnd, kSigHotspotEnd}
+#define HOTSPOT_MEMBERS {kSigV4HotspotBegin, kSigHotspotBegin, kSigV4HotspotEnd, kSigHotspotEnd}
+#define TEXT_START {kSigText, kSigTextEffect, kSigBidiText, kSigBidiTextEffect}
+#define TEXT_PAIR {kSigText, kSigBidiText}
+#define PARAGRAPH_START {kSigParagraph, kSigPabReference, kSigPabDefinition}
+#define PARAGRAPH_END {kSigTableEnd, kSigNestedTableEnd, kSigTableCell, kSigNestedTableCell}
+#define PARAGRAPH_MEMBERS {kSigParagraph, kSigPabReference, kSigPabDefinition, kSigPabFormRef, kSigPabHide}
+#define TABLE_START {kSigTableBegin, kSigPreTableBegin, kSigNestedTableBegin}
+#define CELLS {kSigTableCell, kSigNestedTableCell}
+#define CELL_END {kSigTableCell, kSigTableEnd, kSigNestedTableCell, kSigNestedTableEnd}
+#define LINKS {kSigLinkExport2, kSigLink2}
+#define FIELD_MEMBERS {kSigField, kSigExtField, kSigExt2Field, kSigEmbeddedCtl}
 
 // Indexed by type; row 0 (Everything) is unused. The sub-kind offsets, the
 // position bytes and two flag offsets are filled in by FilledRows (below).
 constexpr ChunkTypeRow kWrittenRows[kChunkTypeCount] = {
     {},
-    {.type = 1, .start = {0x00A3, 0xFFFB, 0x00CF}, .wrapper = {0x00A3, 0xFFFB, 0x00CF},
-     .end = {0x00A5, 0x00D1}, .members = {0x00A3, 0x00A5, 0x00A4, 0xFFFB, 0x00CF, 0x00D0, 0x00D1}, .freeStanding = 1},
+    {.type = 1, .start = TABLE_START, .wrapper = TABLE_START, .end = {kSigTableEnd, kSigNestedTableEnd},
+     .members = {kSigTableBegin, kSigTableEnd, kSigTableCell, kSigPreTableBegin, kSigNestedTableBegin,
+                 kSigNestedTableCell, kSigNestedTableEnd},
+     .freeStanding = 1},
     {.type = 2, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .end = HOTSPOT_END, .members = HOTSPOT_MEMBERS,
      .freeStanding = 1},
     {.type = 3, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 1, .subKinds = {3},
      .end = HOTSPOT_END, .members = HOTSPOT_MEMBERS, .freeStanding = 1},
     {.type = 4, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 3, .subKinds = {12, 7, 13},
-     .end = HOTSPOT_END, .members = {0xFFAD, 0xFFA9, 0x00AE, 0x00AA, 0xFFAC}, .freeStanding = 1},
-    {.type = 5, .start = {0x00A4, 0x00D0}, .wrapper = {0x00A4, 0x00D0},
-     .end = {0x00A4, 0x00A5, 0x00D0, 0x00D1}, .members = {0x00A4, 0x00D0}, .endKept = 1},
-    {.type = 6, .start = {0x00A4, 0x00D0}, .wrapper = {0x00A4, 0x00D0},
-     .end = {0x00A4, 0x00A5, 0x00D0, 0x00D1}, .members = {0x00A4, 0x00D0}, .endKept = 1},
+     .end = HOTSPOT_END, .members = {kSigV4HotspotBegin, kSigHotspotBegin, kSigV4HotspotEnd, kSigHotspotEnd, kSigBar},
+     .freeStanding = 1},
+    {.type = 5, .start = CELLS, .wrapper = CELLS, .end = CELL_END, .members = CELLS, .endKept = 1},
+    {.type = 6, .start = CELLS, .wrapper = CELLS, .end = CELL_END, .members = CELLS, .endKept = 1},
     {.type = 7, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 1, .subKinds = {4},
      .end = HOTSPOT_END, .members = HOTSPOT_MEMBERS, .freeStanding = 1},
-    {.type = 8, .start = {0xFF92, 0xFF91}, .wrapper = {0xFF92, 0xFF91}, .end = {0xFF92, 0xFF91}, .freeStanding = 1,
-     .single = 1, .endKept = 1},
-    {.type = 9, .start = {0xFF85, 0xFFC3, 0xFF85, 0xFFE5}, .wrapper = TEXT_PAIR, .end = TEXT_PAIR,
-     .members = TEXT_PAIR, .freeStanding = 1, .single = 1, .endKept = 1},
+    {.type = 8, .start = LINKS, .wrapper = LINKS, .end = LINKS, .freeStanding = 1, .single = 1, .endKept = 1},
+    {.type = 9, .start = {kSigText, kSigTextEffect, kSigText, kSigBidiTextEffect}, .wrapper = TEXT_PAIR,
+     .end = TEXT_PAIR, .members = TEXT_PAIR, .freeStanding = 1, .single = 1, .endKept = 1},
     {.type = 10, .start = TEXT_START, .wrapper = TEXT_PAIR, .end = TEXT_PAIR,
-     .members = {0xFF85, 0x0083, 0x0081, 0xFF82, 0xFFE4}, .freeStanding = 1, .endKept = 1},
+     .members = {kSigText, kSigPabReference, kSigParagraph, kSigPabDefinition, kSigBidiText}, .freeStanding = 1,
+     .endKept = 1},
     {.type = 11, .start = TEXT_PAIR, .wrapper = TEXT_PAIR, .end = TEXT_PAIR, .members = TEXT_PAIR, .freeStanding = 1,
      .single = 1, .endKept = 1},
     {.type = 12, .freeStanding = 1, .single = 1},
-    {.type = 13, .start = {0xFFA7}, .wrapper = {0xFFA7}, .end = {0xFFA8}, .members = {0xFFA7, 0xFFA8},
-     .freeStanding = 1},
-    {.type = 14, .start = {0xFFCB}, .wrapper = {0xFFCB}, .end = {0xFFCB}, .members = {0xFFCB}, .freeStanding = 1,
-     .single = 1, .endKept = 1},
-    {.type = 15, .start = {0x0099}, .wrapper = {0x0099}, .end = {0x0099, 0xFF85, 0x0081, 0x00AA, 0x00AE},
-     .freeStanding = 1, .endKept = 1},
+    {.type = 13, .start = {kSigOleBegin}, .wrapper = {kSigOleBegin}, .end = {kSigOleEnd},
+     .members = {kSigOleBegin, kSigOleEnd}, .freeStanding = 1},
+    {.type = 14, .start = {kSigAnchor}, .wrapper = {kSigAnchor}, .end = {kSigAnchor}, .members = {kSigAnchor},
+     .freeStanding = 1, .single = 1, .endKept = 1},
+    {.type = 15, .start = {kSigGraphic}, .wrapper = {kSigGraphic},
+     .end = {kSigGraphic, kSigText, kSigParagraph, kSigHotspotEnd, kSigV4HotspotEnd}, .freeStanding = 1,
+     .endKept = 1},
     {.type = 16, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 2, .subKinds = {11, 32},
      .end = HOTSPOT_END, .members = HOTSPOT_MEMBERS, .freeStanding = 1},
     {.type = 17, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 1, .subKinds = {2},
      .end = HOTSPOT_END, .members = HOTSPOT_MEMBERS, .freeStanding = 1},
     {.type = 18, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 2, .subKinds = {1, 22},
      .excludedCount = 1, .excluded = {0x40000}, .end = HOTSPOT_END, .members = HOTSPOT_MEMBERS, .freeStanding = 1},
-    {.type = 19, .start = {0xFF8A, 0xFFFE, 0xFFF7}, .wrapper = {0xFF8A, 0xFFF7, 0xFFFE},
-     .end = {0xFF8A, 0xFFB0, 0xFFFE, 0xFFF7}, .members = {0xFF8A, 0xFFB0, 0xFFFE, 0xFFF7}, .freeStanding = 1,
-     .single = 1},
-    {.type = 20, .start = {0xFFF9}, .wrapper = {0xFFF9}, .end = {0x00DE, 0xFF8A, 0xFFF7, 0xFF85, 0xFFF5},
-     .freeStanding = 1, .endKept = 1},
+    {.type = 19, .start = {kSigField, kSigExt2Field, kSigEmbeddedCtl},
+     .wrapper = {kSigField, kSigEmbeddedCtl, kSigExt2Field}, .end = FIELD_MEMBERS, .members = FIELD_MEMBERS,
+     .freeStanding = 1, .single = 1},
+    {.type = 20, .start = {kSigEvent}, .wrapper = {kSigEvent},
+     .end = {kSigEnd, kSigField, kSigEmbeddedCtl, kSigText, kSigAreaElement}, .freeStanding = 1, .endKept = 1},
     {.type = 21, .start = PARAGRAPH_START, .end = PARAGRAPH_END, .members = PARAGRAPH_MEMBERS, .freeStanding = 1,
      .endKept = 1},
     {.type = 22, .start = TEXT_START, .wrapper = TEXT_PAIR, .markers = {"<?xml", "<xml", "<!-- /xml", "</xml>"},
-     .end = TEXT_PAIR, .members = {0xFF85, 0xFFC3, 0xFFE4, 0xFFE5}, .freeStanding = 1},
+     .end = TEXT_PAIR, .members = TEXT_START, .freeStanding = 1},
     {.type = 23, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 1, .subKinds = {14},
      .end = HOTSPOT_END, .members = HOTSPOT_MEMBERS, .freeStanding = 1},
     {.type = 24, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 1, .subKinds = {1},
@@ -93,21 +101,23 @@ constexpr ChunkTypeRow kWrittenRows[kChunkTypeCount] = {
      .freeStanding = 1},
     {.type = 26, .start = TEXT_START, .wrapper = TEXT_PAIR, .markers = {"<!DOCTYPE xhtml ", nullptr, "</html>"},
      .end = TEXT_PAIR, .members = TEXT_PAIR, .freeStanding = 1},
-    {.type = 27, .start = {0xFFC9}, .wrapper = {0xFFC9}, .end = {0xFFC9}, .members = {0xFFC9}, .freeStanding = 1,
-     .single = 1, .endKept = 1},
-    {.type = 28, .start = {0xFFCC}, .wrapper = {0xFFCC}, .end = {0xFFCD}, .members = {0xFFCC, 0xFFCD},
-     .freeStanding = 1},
-    {.type = 29, .start = {0x006C}, .wrapper = {0x006C}, .end = {0x006C},
-     .members = {0x006C, 0xFF7A, 0x006B, 0x006A, 0x0072, 0x0063}, .freeStanding = 1, .positioned = 1},
-    {.type = 30, .start = {0x00B7}, .wrapper = {0x00B7}, .end = {0x00B9}, .members = {0x00B7, 0x00B9},
-     .freeStanding = 1},
+    {.type = 27, .start = {kSigHorizontalRule}, .wrapper = {kSigHorizontalRule}, .end = {kSigHorizontalRule},
+     .members = {kSigHorizontalRule}, .freeStanding = 1, .single = 1, .endKept = 1},
+    {.type = 28, .start = {kSigHtmlBegin}, .wrapper = {kSigHtmlBegin}, .end = {kSigHtmlEnd},
+     .members = {kSigHtmlBegin, kSigHtmlEnd}, .freeStanding = 1},
+    {.type = 29, .start = {kSigLayer}, .wrapper = {kSigLayer}, .end = {kSigLayer},
+     .members = {kSigLayer, kSigIdName, kSigPositioning, kSigBoxSize, kSigBackgroundColor, kSigBackgroundProperties},
+     .freeStanding = 1, .positioned = 1},
+    {.type = 30, .start = {kSigLayout}, .wrapper = {kSigLayout}, .end = {kSigLayoutEnd},
+     .members = {kSigLayout, kSigLayoutEnd}, .freeStanding = 1},
     {.type = 31, .start = HOTSPOT_SIGS, .wrapper = HOTSPOT_SIGS, .subKindCount = 2, .subKinds = {11, 32},
      .requiredCount = 1, .required = {0x1000}, .end = HOTSPOT_END, .members = HOTSPOT_MEMBERS, .freeStanding = 1},
-    {.type = 32, .start = {0xFFF4}, .wrapper = {0xFFF4}, .end = {0xFFF4}, .members = {0xFFF4}, .freeStanding = 1,
-     .positioned = 1},
-    {.type = 33, .start = {0xFFF5}, .wrapper = {0xFFF5}, .end = {0xFFF5}, .members = {0xFFF5}, .freeStanding = 1,
-     .positioned = 1},
-    {.type = 34, .start = {0x0059}, .wrapper = {0x0059}, .end = {0x0059}, .members = {0x0059}, .freeStanding = 1},
+    {.type = 32, .start = {kSigMapElement}, .wrapper = {kSigMapElement}, .end = {kSigMapElement},
+     .members = {kSigMapElement}, .freeStanding = 1, .positioned = 1},
+    {.type = 33, .start = {kSigAreaElement}, .wrapper = {kSigAreaElement}, .end = {kSigAreaElement},
+     .members = {kSigAreaElement}, .freeStanding = 1, .positioned = 1},
+    {.type = 34, .start = {kSigIgnore}, .wrapper = {kSigIgnore}, .end = {kSigIgnore}, .members = {kSigIgnore},
+     .freeStanding = 1},
     {.type = 35, .start = TEXT_START, .wrapper = TEXT_PAIR, .end = TEXT_PAIR, .members = TEXT_PAIR, .freeStanding = 1,
      .single = 1, .endKept = 1},
     {.type = 36, .start = PARAGRAPH_START, .end = PARAGRAPH_END, .members = PARAGRAPH_MEMBERS, .freeStanding = 1,
@@ -124,6 +134,11 @@ constexpr ChunkTypeRow kWrittenRows[kChunkTypeCount] = {
 #undef PARAGRAPH_START
 #undef PARAGRAPH_END
 #undef PARAGRAPH_MEMBERS
+#undef TABLE_START
+#undef CELLS
+#undef CELL_END
+#undef LINKS
+#undef FIELD_MEMBERS
 
 // The table with the columns filled that the rows above leave out: the
 // hotspot types read their sub-kind from the hotspot type word at 4 and

@@ -9,6 +9,7 @@
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/text_compare.h"
+#include "core/thread_state.h"
 
 namespace talix {
 
@@ -122,7 +123,7 @@ const char* NamedColorHex(const char* name) {
 
 void StandardColorName(unsigned index, char* out, std::size_t size) {
     if (index < kStandardColors) {
-        std::snprintf(out, size, "%s", g_clientPreference != 0 ? kClientNames[index] : kWebNames[index]);
+        std::snprintf(out, size, "%s", ThisThread().clientPreference != 0 ? kClientNames[index] : kWebNames[index]);
     } else {
         std::snprintf(out, size, "COLOR%u", index);
     }

@@ -12,7 +12,8 @@ namespace talix {
 const char* NamedColorHex(const char* name);
 
 // Writes the name of a colour index to out (size bytes): one of the sixteen
-// standard colours by the client's names or the web's (g_clientPreference),
+// standard colours by the client's names or the web's (the thread's client
+// preference, core/thread_state.h),
 // any other index as "COLOR<index>".
 void StandardColorName(unsigned index, char* out, std::size_t size);
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/host_message.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "talix/session.h"
 #include "talix_platform.h"
 
@@ -98,7 +98,7 @@ STATUS CopyDesignElementUnique(RARIvoSession* session, plat::DBHANDLE db, plat::
     if (!Empty(designName)) {
         STATUS status = plat::FindDesignNote(db, designName, designClass, &noteId);
         if (status != plat::NOERROR) {
-            if (!g_suppressMessages && session != nullptr) {
+            if (!ThisThread().suppressMessages && session != nullptr) {
                 std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
                               "TALIX: Unable to find design element '%s'.", designName);
                 ShowHostMessage(session->messageBuffer);

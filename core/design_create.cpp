@@ -11,7 +11,7 @@
 #include "core/database_open.h"
 #include "core/host_message.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "talix/session.h"
 #include "talix_platform.h"
 
@@ -114,7 +114,7 @@ STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char
 }
 
 void Message(RARIvoSession* session, const char* format, const char* first, const char* second) {
-    if (g_suppressMessages != 0) return;
+    if (ThisThread().suppressMessages != 0) return;
     std::snprintf(session->messageBuffer, sizeof session->messageBuffer, format, first, second);
     ShowHostMessage(session->messageBuffer);
 }

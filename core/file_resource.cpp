@@ -16,6 +16,7 @@
 #include "core/item_internal.h"
 #include "core/kept_items.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/walkers.h"
 #include "talix/item.h"
@@ -26,8 +27,8 @@ using namespace talix;
 
 namespace {
 
-constexpr plat::WORD kFileHeaderType = 835;
-constexpr plat::WORD kFileSegmentType = 836;
+constexpr plat::WORD kFileHeaderType = StructureTypeOf(kSigFileHeader);
+constexpr plat::WORD kFileSegmentType = StructureTypeOf(kSigFileSegment);
 constexpr std::size_t kFilterNameSize = 256;
 
 // The host forms of the two records (long header: signature, two zero

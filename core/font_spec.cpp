@@ -12,11 +12,11 @@
 #include "core/options.h"
 #include "core/statuses.h"
 #include "core/text_compare.h"
+#include "core/thread_state.h"
 #include "talix/item.h"
 
 namespace talix {
 
-constinit thread_local std::uint32_t g_clientPreference = 1;
 
 namespace {
 
@@ -82,7 +82,7 @@ constexpr ColorWord kColorWords[] = {
 
 // The colour named by a colour word of the text, if any.
 bool FindColorWord(const char* text, std::uint16_t* index) {
-    int preference = g_clientPreference == 0 ? 0 : 1;
+    int preference = ThisThread().clientPreference == 0 ? 0 : 1;
     for (const ColorWord& row : kColorWords) {
         if (row.preference >= 0 && row.preference != preference) continue;
         if (FindWholeWordNoCase(text, row.word) != nullptr) {

@@ -35,6 +35,8 @@ inline void WriteFontId(std::uint8_t* at, const FontId& font) {
 }
 // The item's default font.
 FontId ItemDefaultFont(const ZervaRTItem* item);
+// The font of text nothing else gives one: face 1, plain, black, 10 points.
+constexpr FontId kDefaultTextFont{1, 0, 0, 10};
 
 // Attribute bits.
 constexpr std::uint8_t kAttrBold = 0x01, kAttrItalic = 0x02, kAttrUnderline = 0x04, kAttrStrike = 0x08,
@@ -75,13 +77,6 @@ constexpr int kPaletteSize = 240;
 std::uint32_t PaletteRGB(unsigned index);
 // The first palette index whose value equals rgb, else 0.
 std::uint8_t PaletteIndex(std::uint32_t rgb);
-
-// The client preference: 1 Notes client, 0 web client. Set by an item's
-// construction, its ClientPreference property and the start of every
-// operation run, and read by the colour and font writers of the same call:
-// each thread has its own, so that sessions on several threads do not change
-// one another's colour names.
-extern constinit thread_local std::uint32_t g_clientPreference;
 
 std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32_t* rgb);
 std::uint32_t ParseRGBValue(const char* text);

@@ -8,6 +8,7 @@
 
 #include "core/item_work_state.h"
 #include "core/pool.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/statuses.h"
@@ -22,7 +23,7 @@ namespace {
 
 constexpr char kFontsItem[] = "$Fonts";
 constexpr plat::WORD kFontsItemLength = 6;
-constexpr plat::WORD kFontTableType = 119;
+constexpr plat::WORD kFontTableType = StructureTypeOf(kSigFontTable);
 constexpr plat::WORD kFaceType = 120;
 constexpr std::uint32_t kTableStoredLength = 6;
 constexpr std::uint32_t kFaceStoredLength = 34;

@@ -4,12 +4,11 @@
 
 #include <cstdint>
 
+#include "core/record_layouts.h"
+
 class RARIvoSession;
 
 namespace talix {
-
-// Fixed part of an id/name record: header, six text lengths, 10 reserved bytes.
-constexpr std::uint32_t kIdNameFixedLength = 26;
 
 // Fills the id/name record (whose signature word the caller has set) from the
 // options "<prefix>HTMLID=", "HTMLClass=", "HTMLStyle=", "HTMLTitle=",

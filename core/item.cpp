@@ -1,6 +1,7 @@
 // The rich-text item: construction and destruction, disconnecting, writing
 // the pending record list back, saving the note, handing out chunks and
 // creating a blank item.
+#include "core/thread_state.h"
 #include "talix/item.h"
 
 #include <cstdio>
@@ -19,9 +20,9 @@
 #include "core/owned_text.h"
 #include "core/paragraph_def.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
-#include "core/temp_directory.h"
 #include "core/view_lookup.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
@@ -42,9 +43,9 @@ constexpr struct {
 };
 
 // Structure type codes of the records of a blank item.
-constexpr plat::WORD kParagraphDefinitionType = 110;
-constexpr plat::WORD kParagraphReferenceType = 111;
-constexpr plat::WORD kTextType = 113;
+constexpr plat::WORD kParagraphDefinitionType = StructureTypeOf(kSigPabDefinition);
+constexpr plat::WORD kParagraphReferenceType = StructureTypeOf(kSigPabReference);
+constexpr plat::WORD kTextType = StructureTypeOf(kSigText);
 
 // Frees what the work state holds: style mappings, work buffers, record
 // lists and the definition chain.
@@ -214,16 +215,15 @@ ZervaRTItem::ZervaRTItem(RARIvoSession* owner) : session(owner) {
             std::snprintf(work->faces[i].name, sizeof work->faces[i].name, "%s", kFixedFaces[i].name);
         }
         work->faceCount = kFixedFaceCount;
-        // A text run (signature 0xFF85, length 8) in the item's default font.
-        const std::uint8_t textRun[8] = {0x85, 0xFF, 8, 0, defaultFontFace, defaultFontAttributes,
-                                         defaultFontColor, defaultFontSize};
-        std::memcpy(work->textTemplate, textRun, sizeof textRun);
-        std::memcpy(work->currentFont, textRun, sizeof textRun);
+        // An empty text run in the item's default font.
+        WriteTextRunHeader(work->textTemplate, kSigText, kTextRunHeader,
+                           FontId{defaultFontFace, defaultFontAttributes, defaultFontColor, defaultFontSize});
+        std::memcpy(work->currentFont, work->textTemplate, sizeof work->currentFont);
         work->clientPreference = 1;
         work->dropLargeParagraph = 1;
     }
-    g_clientPreference = 1;
-    g_suppressMessages = suppressMessages;
+    ThisThread().clientPreference = 1;
+    ThisThread().suppressMessages = suppressMessages;
     if (session != nullptr) session->AddToRTITEMList(this);
 }
 
@@ -351,7 +351,8 @@ STATUS WriteBlankBody(const ZervaRTItem* item, void* out) {
     const plat::WORD margins[6] = {definition.leftMarginOffset,  definition.leftMarginPercent,
                                    definition.firstLineOffset,   definition.firstLinePercent,
                                    definition.rightMarginOffset, definition.rightMarginPercent};
-    const std::uint8_t reference[4] = {0x83, 4, 1, 0};
+    std::uint8_t reference[kParagraphReferenceLength];
+    WriteParagraphReference(reference, definition.pabId);
     const plat::WORD dataType = plat::TYPE_COMPOSITE;
 
     void* position = out;

@@ -15,7 +15,7 @@
 #include "core/item_work_state.h"
 #include "core/layer_hooks.h"
 #include "core/owned_text.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"

@@ -5,7 +5,7 @@
 
 #include "core/font_spec.h"
 #include "core/statuses.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "talix_platform/types.h"
 
 class ZervaRTItem;
@@ -46,15 +46,16 @@ class KeptItemSwitches {
 public:
     KeptItemSwitches() = default;
     ~KeptItemSwitches() {
-        g_clientPreference = clientPreference_;
-        g_suppressMessages = suppressMessages_;
+        thread_.clientPreference = clientPreference_;
+        thread_.suppressMessages = suppressMessages_;
     }
     KeptItemSwitches(const KeptItemSwitches&) = delete;
     KeptItemSwitches& operator=(const KeptItemSwitches&) = delete;
 
 private:
-    std::uint32_t clientPreference_ = g_clientPreference;
-    std::uint16_t suppressMessages_ = g_suppressMessages;
+    ThreadState& thread_ = ThisThread();
+    std::uint32_t clientPreference_ = thread_.clientPreference;
+    std::uint16_t suppressMessages_ = thread_.suppressMessages;
 };
 
 } // namespace talix

@@ -13,8 +13,8 @@
 #include "core/owned_text.h"
 #include "core/properties.h"
 #include "core/statuses.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
+#include "core/thread_state.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -195,7 +195,7 @@ std::uint16_t ZervaRTItem::SetPropertyNumber(const char* name, double value) {
     if (std::uint16_t* field = SwitchField(this, row->code)) {
         *field = std::trunc(value) != 0.0 ? 1 : 0;
         // A later change of SuppressMessages reaches the thread's switch too.
-        if (row->code == kPropSuppressMessages) g_suppressMessages = suppressMessages;
+        if (row->code == kPropSuppressMessages) ThisThread().suppressMessages = suppressMessages;
     } else if (row->code == kPropForceToWindow) {
         if (work != nullptr) work->forceToWindow = std::trunc(value) != 0.0 ? 1 : 0;
     } else if (row->code == kPropDefaultTableWidth) {
@@ -260,7 +260,7 @@ int SetTextRow(ZervaRTItem* item, const PropertyTableEntry* row, const char* val
         bool web = length == 3 && (value[0] | 0x20) == 'w' && (value[1] | 0x20) == 'e' && (value[2] | 0x20) == 'b';
         std::uint32_t preference = web ? 0 : 1;
         if (item->work != nullptr) item->work->clientPreference = preference;
-        g_clientPreference = preference;
+        ThisThread().clientPreference = preference;
         return 1;
     }
     if (const char* itemName = FormulaItemName(row->code)) {

@@ -7,6 +7,7 @@
 #include "core/font_spec.h"
 #include "core/pab_match.h"
 #include "core/paragraph_def.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 
 namespace talix {
@@ -88,8 +89,8 @@ struct ItemWorkState {
     StyleMappingInfo* internalMappings = nullptr;
     StyleMappingInfo* internalMappingsTail = nullptr;   // the last internal mapping, for appending
     std::uint32_t forceToWindow = 0;
-    std::uint8_t textTemplate[8] = {};   // a text run record (0xFF85, length 8, the default font)
-    std::uint8_t currentFont[8] = {};
+    std::uint8_t textTemplate[kTextRunHeader] = {};   // an empty text run in the font new text takes
+    std::uint8_t currentFont[kTextRunHeader] = {};
     std::uint32_t designFlag = 0;        // the body of a design element
     std::uint32_t imageDataFlag = 0;     // the item is "$ImageData"
     std::uint16_t connectWord = 0;       // cleared by every connect

@@ -11,6 +11,7 @@
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/pool.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/walkers.h"
 #include "talix/item.h"
@@ -22,10 +23,10 @@ using namespace talix;
 namespace {
 
 // Structure type codes and signatures of the records written here.
-constexpr plat::WORD kEventType = 637;
-constexpr plat::WORD kBlobPartType = 695;
-constexpr plat::WORD kEventEntryType = 847;
-constexpr plat::WORD kHeaderType = 117;
+constexpr plat::WORD kEventType = StructureTypeOf(kSigEvent);
+constexpr plat::WORD kBlobPartType = StructureTypeOf(kSigBlobPart);
+constexpr plat::WORD kEventEntryType = StructureTypeOf(kSigEventLanguageEntry);
+constexpr plat::WORD kHeaderType = StructureTypeOf(kSigHeader);
 
 constexpr plat::WORD kActionJavaScript = 4;
 constexpr plat::WORD kBlobMaximum = 16000;

@@ -1,12 +1,13 @@
 // The two forms of a CD record (stored and host) and the rules that tell
-// them apart: the signature table (host length of each signature's fixed
-// part and the platform's structure type code for it), the header form of a
-// decoded signature, and where a record keeps its length in each form.
+// them apart: look-ups in the signature table (core/record_layouts.h), the
+// header form of a decoded signature, and where a record keeps its length in
+// each form.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 
@@ -19,16 +20,6 @@ namespace talix {
 //         offset 2; host: signature, two zero bytes, length at offset 4
 //         (8-byte header).
 enum class HeaderForm : std::uint8_t { Byte, Word, Long };
-
-// The structure type code of signatures whose stored and host forms are the
-// same and that have no published layout: only their header is known.
-constexpr std::uint16_t kHeaderOnly = 0xFFFF;
-
-struct SignatureForm {
-    std::uint16_t signature;    // as records carry it: byte-form signatures are 0x00nn
-    std::uint16_t hostLength;   // host length of the fixed part, header included
-    std::uint16_t typeCode;     // the platform's structure type code, or kHeaderOnly
-};
 
 // The signature's entry, or null for a signature outside the table (such a
 // record is the same in both forms).
@@ -89,10 +80,11 @@ std::uint32_t ConvertRecordForm(const RecordForm& form, std::uint16_t signature,
 // length; every other one below 0x100 is byte form.
 inline bool IsLongFormSignature(std::uint16_t signature) {
     switch (signature) {
-    case 0x60: case 0x61: case 0x7C: case 0x7D: case 0xC5: case 0xF3:
+    case kSigFileSegment: case kSigFileHeader: case kSigImageSegment: case kSigImageHeader:
+    case kSigTransparentTable: case kSigNativeImage:
         return true;
     default:
-        return signature >= 0x94 && signature <= 0xA0;
+        return signature >= kSigTiff && signature <= kSigMacMetaHeader;
     }
 }
 
@@ -218,7 +210,7 @@ inline bool DecodeSoundRecord(const std::uint8_t* at, std::uint32_t available, s
         size = ReadWord(at + 2);
         header = 4;
         // An action record keeps a 32-bit length there: its high word is 0.
-        if (first == 0xFFBE && size >= 6 && available >= 6 && ReadWord(at + 4) != 0) return false;
+        if (first == kSigAction && size >= 6 && available >= 6 && ReadWord(at + 4) != 0) return false;
     } else {
         size = first >> 8;
         header = 2;

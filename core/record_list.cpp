@@ -10,6 +10,7 @@
 
 #include "core/kept_blocks.h"
 #include "core/pool.h"
+#include "core/record_layouts.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -174,14 +175,14 @@ namespace {
 // its bytes (and so must follow new bytes).
 bool TextFollowsBytes(const CDRecordNode* node) {
     const auto* extra = static_cast<const TextExtra*>(RecordExtra(node));
-    if (extra == nullptr || node->signature != 0xFF85 || node->length < 8) return false;
-    return extra->text == reinterpret_cast<const char*>(node->bytes + 8);
+    if (extra == nullptr || node->signature != kSigText || node->length < kTextRunHeader) return false;
+    return extra->text == reinterpret_cast<const char*>(node->bytes + kTextRunHeader);
 }
 
 void PointTextAtBytes(CDRecordNode* node) {
     auto* extra = static_cast<TextExtra*>(RecordExtra(node));
-    extra->text = reinterpret_cast<const char*>(node->bytes + 8);
-    extra->length = static_cast<std::uint16_t>(node->length >= 8 ? node->length - 8 : 0);
+    extra->text = reinterpret_cast<const char*>(node->bytes + kTextRunHeader);
+    extra->length = static_cast<std::uint16_t>(node->length >= kTextRunHeader ? node->length - kTextRunHeader : 0);
 }
 
 } // namespace
@@ -211,7 +212,7 @@ std::uint8_t* EditRecordBytes(ItemRecordList* list, CDRecordNode* node) {
 void AdoptRecordBytes(ItemRecordList* list, CDRecordNode* node, CDRecordNode* from) {
     if (node == nullptr || from == nullptr) return;
     bool follows = TextFollowsBytes(node);
-    if (RecordExtra(node) != nullptr && node->signature == 0xFF85 && (node->flags & kNodeOwnsExtraText) != 0) {
+    if (RecordExtra(node) != nullptr && node->signature == kSigText && (node->flags & kNodeOwnsExtraText) != 0) {
         // A converted copy of the old text goes with it.
         std::free(const_cast<char*>(static_cast<TextExtra*>(RecordExtra(node))->text));
         node->flags = static_cast<std::uint16_t>(node->flags & ~kNodeOwnsExtraText);

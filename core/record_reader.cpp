@@ -9,12 +9,13 @@
 #include <new>
 
 #include "core/brackets.h"
+#include "core/debug_level.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -52,7 +53,6 @@ namespace {
 
 constexpr const char* kSourceName = "rtproc4";
 
-constexpr std::uint32_t kTextHeader = 8;          // a text run's fixed part
 constexpr std::uint32_t kMaxExtraText = 0xFFFF;   // an extra's text length is 16 bits
 
 bool Tracing() { return g_debugLevel > 2; }
@@ -63,8 +63,8 @@ bool Tracing() { return g_debugLevel > 2; }
 // a character reference ("&#%u;") where its Unicode form is one 16-bit unit.
 // Returns false only when out of memory.
 bool AddCountedText(ItemRecordList* list, CDRecordNode* node) {
-    const std::uint8_t* text = node->bytes + kTextHeader;
-    const std::uint32_t length = node->length - kTextHeader;
+    const std::uint8_t* text = node->bytes + kTextRunHeader;
+    const std::uint32_t length = node->length - kTextRunHeader;
     std::uint32_t count = 0;
     for (std::uint32_t at = 0; at < length;) {
         std::uint32_t size = std::max<std::uint32_t>(1, plat::LmbcsCharLength(text + at, length - at));
@@ -123,13 +123,13 @@ bool AddExtras(RecordWalk* walk, CDRecordNode* node, bool endsValue) {
     OutputSegment* segment = list->lastSegment;
     switch (node->signature) {
     case kSigText:
-        if (node->length < kTextHeader) return true;
+        if (node->length < kTextRunHeader) return true;
         if (walk->countCharactersMode) return AddCountedText(list, node);
         if (walk->textExtraMode) {
             TextExtra* extra = MakeRecordExtra<TextExtra>(node);
             if (extra == nullptr) return false;
-            extra->text = reinterpret_cast<const char*>(node->bytes + kTextHeader);
-            extra->length = static_cast<std::uint16_t>(node->length - kTextHeader);
+            extra->text = reinterpret_cast<const char*>(node->bytes + kTextRunHeader);
+            extra->length = static_cast<std::uint16_t>(node->length - kTextRunHeader);
         }
         return true;
     case kSigTableBegin:
@@ -381,7 +381,7 @@ STATUS ReadAsText(RecordWalk* walk) {
     std::uint16_t textLength = plat::ItemConvertToText(list->note, list->itemName, session->textResult,
                                                        RARIvoSession::kTextResultCapacity + 1, ';');
     session->textResultLength = textLength;
-    const std::uint32_t length = textLength + kTextHeader;
+    const std::uint32_t length = textLength + kTextRunHeader;
 
     CDRecordNode* node = NewListNode(list, nullptr, kSigText, length);
     OutputSegment* segment = node != nullptr ? AddSegment(session, list) : nullptr;
@@ -396,10 +396,10 @@ STATUS ReadAsText(RecordWalk* walk) {
     segment->firstIndex = segment->lastIndex = index;
 
     std::uint8_t* bytes = node->bytes;
-    std::memcpy(bytes, walk->item->work->textTemplate, kTextHeader);
+    std::memcpy(bytes, walk->item->work->textTemplate, kTextRunHeader);
     WriteWord(bytes, kSigText);
     WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
-    std::memcpy(bytes + kTextHeader, session->textResult, textLength);
+    std::memcpy(bytes + kTextRunHeader, session->textResult, textLength);
     node->index = index;
     LinkRecordNode(list, walk->last, node);
     return kOK;

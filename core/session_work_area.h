@@ -6,6 +6,7 @@
 
 #include "core/layer_hooks.h"
 #include "core/operation_inputs.h"
+#include "core/record_layouts.h"
 #include "core/statuses.h"
 #include "talix_platform/types.h"
 
@@ -55,7 +56,6 @@ struct ViewCache {
 };
 
 constexpr std::uint32_t kPendingParagraphCapacity = 1000;
-constexpr std::uint32_t kParagraphImageSize = 92;
 
 struct SessionWorkArea {
     // The tables through which the lower folders reach the higher ones, as

@@ -1,3 +1,4 @@
+#include "core/record_layouts.h"
 #include "core/shared_services.h"
 
 #include <sys/stat.h>
@@ -17,11 +18,6 @@ namespace talix {
 namespace {
 
 constexpr plat::WORD kFileObjectType = 58;
-constexpr std::uint32_t kDescriptorHostSize = 40;
-// Host offsets of the file-object descriptor's fields.
-constexpr std::uint32_t kDescriptorObjectId = 4;
-constexpr std::uint32_t kDescriptorNameLength = 8;
-constexpr std::uint32_t kDescriptorFileSize = 20;
 // The "$FILE" item refers to a database object.
 constexpr plat::WORD kFileItemFlags = 7;
 constexpr std::size_t kLongestFileName = 255;
@@ -47,7 +43,7 @@ STATUS AttachBufferAsFile(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* 
     const std::size_t nameLength = std::strlen(fileName);
     const std::uint32_t storedSize = plat::StructStoredLength(kFileObjectType);
     if (nameLength > kLongestFileName || storedSize == 0 ||
-        plat::StructHostLength(kFileObjectType) != kDescriptorHostSize)
+        plat::StructHostLength(kFileObjectType) != kFileDescriptorHostSize)
         return kArgumentError;
 
     plat::DWORD objectId = 0;
@@ -65,10 +61,10 @@ STATUS AttachBufferAsFile(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* 
         if (value == nullptr) {
             status = kOutOfMemory;
         } else {
-            std::uint8_t descriptor[kDescriptorHostSize] = {};
-            WriteDword(descriptor + kDescriptorObjectId, objectId);
-            WriteWord(descriptor + kDescriptorNameLength, static_cast<std::uint16_t>(nameLength));
-            WriteDword(descriptor + kDescriptorFileSize, size);
+            std::uint8_t descriptor[kFileDescriptorHostSize] = {};
+            WriteDword(descriptor + kFileDescriptorObjectIdAt, objectId);
+            WriteWord(descriptor + kFileDescriptorNameLengthAt, static_cast<std::uint16_t>(nameLength));
+            WriteDword(descriptor + kFileDescriptorFileSizeAt, size);
             WriteWord(value, plat::TYPE_OBJECT);
             void* dest = value + 2;
             status = plat::StructWrite(&dest, kFileObjectType, descriptor);

@@ -5,11 +5,10 @@
 #include <cstring>
 
 #include "core/ascii.h"
+#include "core/thread_state.h"
 #include "talix_platform.h"
 
 namespace talix {
-
-constinit thread_local std::uint32_t g_sortSwitches = 0;
 
 namespace {
 
@@ -51,12 +50,11 @@ double KeyNumber(const SortKey& key) {
     return std::strtod(text + start, nullptr);
 }
 
-int CollateKeys(const SortKey& a, const SortKey& b) {
+int CollateKeys(const SortKey& a, const SortKey& b, std::uint32_t switches) {
     const char* textA = a.text != nullptr ? a.text : "";
     const char* textB = b.text != nullptr ? b.text : "";
     const int result = plat::Collate(textA, a.text != nullptr ? a.length : 0, textB, b.text != nullptr ? b.length : 0,
-                                     (g_sortSwitches & kSortCaseSensitive) == 0,
-                                     (g_sortSwitches & kSortAccentSensitive) == 0);
+                                     (switches & kSortCaseSensitive) == 0, (switches & kSortAccentSensitive) == 0);
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
@@ -75,22 +73,31 @@ int Compare(const void* left, const void* right, Order order) {
     if (flaggedA != flaggedB) return flaggedA ? -1 : 1;
 
     const bool descending = order == Order::NumberDescending || order == Order::TextDescending;
+    const std::uint32_t switches = ThisThread().sortSwitches;
     int result = 0;
     if (order == Order::NumberDescending || order == Order::NumberAscending) {
         const double x = KeyNumber(a), y = KeyNumber(b);
         if (x != y) {
             result = x < y ? -1 : 1;
-        } else if ((g_sortSwitches & kSortNumbersByText) != 0) {
-            result = CollateKeys(a, b);
+        } else if ((switches & kSortNumbersByText) != 0) {
+            result = CollateKeys(a, b, switches);
         }
     } else {
-        result = CollateKeys(a, b);
+        result = CollateKeys(a, b, switches);
     }
     if (descending) result = -result;
     return result != 0 ? result : ByRow(a, b);
 }
 
 } // namespace
+
+void SortKeys(SortKey* keys, std::size_t count, int (*compare)(const void*, const void*), std::uint32_t switches) {
+    ThreadState& thread = ThisThread();
+    const std::uint32_t outer = thread.sortSwitches;
+    thread.sortSwitches = switches;
+    std::qsort(keys, count, sizeof(SortKey), compare);
+    thread.sortSwitches = outer;
+}
 
 int CompareSortKeysNumberDescending(const void* a, const void* b) { return Compare(a, b, Order::NumberDescending); }
 int CompareSortKeysNumberAscending(const void* a, const void* b) { return Compare(a, b, Order::NumberAscending); }

@@ -1,5 +1,5 @@
-// The comparators that order the sort keys of table rows, in the manner of
-// a quicksort comparator (std::qsort over an array of SortKey).
+// Sorting the sort keys of table rows, and the comparators that order them
+// in the manner of a quicksort comparator.
 //
 // Flagged keys sort before all others, in row order. Two unflagged keys
 // compare by number (the key texts read as decimal numbers; a text that is
@@ -7,6 +7,7 @@
 // direction; keys still equal keep their row order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace talix {
@@ -24,15 +25,18 @@ struct SortKey {
 };
 static_assert(sizeof(SortKey) == 32);
 
-// The sort switches, set by the engine before it sorts (the comparators
-// take no argument for them): kSortAccentSensitive and kSortCaseSensitive
-// choose how texts collate; kSortNumbersByText orders keys of equal numbers
-// by their texts. Written and read on the one thread of a sort: each thread
-// has its own.
-extern constinit thread_local std::uint32_t g_sortSwitches;
+// The sort switches: kSortAccentSensitive and kSortCaseSensitive choose how
+// texts collate; kSortNumbersByText orders keys of equal numbers by their
+// texts.
 constexpr std::uint32_t kSortAccentSensitive = 0x0001;
 constexpr std::uint32_t kSortCaseSensitive = 0x0002;
 constexpr std::uint32_t kSortNumbersByText = 0x0100;
+
+// Sorts count keys with one of the comparators below under the switches
+// (std::qsort). The switches hold for this sort only: the comparators read
+// them from the thread's state (core/thread_state.h), where this puts them
+// for the sort's length.
+void SortKeys(SortKey* keys, std::size_t count, int (*compare)(const void*, const void*), std::uint32_t switches);
 
 // Each takes two const SortKey* (as void pointers) and returns -1, 0 or 1.
 int CompareSortKeysNumberDescending(const void* a, const void* b);

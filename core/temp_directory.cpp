@@ -1,5 +1,6 @@
 #include "core/temp_directory.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -8,9 +9,6 @@
 #include "talix_platform.h"
 
 namespace talix {
-
-SharedLevel g_debugLevel;
-constinit thread_local std::uint16_t g_suppressMessages = 0;
 
 namespace {
 

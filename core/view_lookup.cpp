@@ -10,6 +10,7 @@
 
 #include "core/host_message.h"
 #include "core/session_work_area.h"
+#include "core/thread_state.h"
 #include "talix/session.h"
 #include "talix_platform.h"
 
@@ -20,29 +21,22 @@ namespace {
 // How many view entries are read at a time.
 constexpr plat::DWORD kEntryBatch = 1000;
 
-// The note-id array and its count. It is written and read on the one
-// thread of a call (a search leaves it for the link matching that follows):
-// each thread has its own, freed at the latest when the thread ends.
-struct NoteIdArrayHolder {
-    plat::NOTEID* ids = nullptr;
-    std::uint16_t count = 0;
-    ~NoteIdArrayHolder() { std::free(ids); }
-};
-thread_local NoteIdArrayHolder t_noteIds;
-
-// Gives the array, empty, allocating it when there is none yet. False when
-// memory is short.
+// The note-id array is the thread's (a search leaves it for the link
+// matching that follows on the same thread). Gives it, empty, allocating it
+// when there is none yet. False when memory is short.
 bool ResetNoteIdArray() {
-    if (t_noteIds.ids == nullptr) {
-        t_noteIds.ids = static_cast<plat::NOTEID*>(std::calloc(kNoteIdArrayCapacity, sizeof(plat::NOTEID)));
-        if (t_noteIds.ids == nullptr) return false;
+    ThreadState& thread = ThisThread();
+    if (thread.noteIds == nullptr) {
+        thread.noteIds = static_cast<plat::NOTEID*>(std::calloc(kNoteIdArrayCapacity, sizeof(plat::NOTEID)));
+        if (thread.noteIds == nullptr) return false;
     }
-    t_noteIds.count = 0;
+    thread.noteIdCount = 0;
     return true;
 }
 
 void AppendNoteId(plat::NOTEID id) {
-    if (t_noteIds.ids != nullptr && t_noteIds.count < kNoteIdArrayCapacity) t_noteIds.ids[t_noteIds.count++] = id;
+    ThreadState& thread = ThisThread();
+    if (thread.noteIds != nullptr && thread.noteIdCount < kNoteIdArrayCapacity) thread.noteIds[thread.noteIdCount++] = id;
 }
 
 // Writes a message naming the text into the session's text result and shows
@@ -93,7 +87,8 @@ STATUS SearchByFormula(RARIvoSession* session, plat::DBHANDLE db, const char* fo
     if (copyIds != 0) {
         if (!ResetNoteIdArray()) return kOutOfMemory;
         plat::NOTEID id = 0;
-        for (bool more = plat::IdScan(table, true, &id); more && t_noteIds.count < kNoteIdArrayCapacity;
+        const ThreadState& thread = ThisThread();
+        for (bool more = plat::IdScan(table, true, &id); more && thread.noteIdCount < kNoteIdArrayCapacity;
              more = plat::IdScan(table, false, &id))
             AppendNoteId(id);
     }
@@ -206,14 +201,16 @@ STATUS FindNotesByViewOrFormula(RARIvoSession* session, plat::DBHANDLE db, const
 }
 
 const plat::NOTEID* NoteIdArray(std::uint16_t* count) {
-    if (count != nullptr) *count = t_noteIds.ids != nullptr ? t_noteIds.count : 0;
-    return t_noteIds.ids;
+    const ThreadState& thread = ThisThread();
+    if (count != nullptr) *count = thread.noteIds != nullptr ? thread.noteIdCount : 0;
+    return thread.noteIds;
 }
 
 void FreeNoteIdArray() {
-    std::free(t_noteIds.ids);
-    t_noteIds.ids = nullptr;
-    t_noteIds.count = 0;
+    ThreadState& thread = ThisThread();
+    std::free(thread.noteIds);
+    thread.noteIds = nullptr;
+    thread.noteIdCount = 0;
 }
 
 void RefreshDesignCollection(plat::DBHANDLE db) {

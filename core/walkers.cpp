@@ -1,4 +1,5 @@
 // Passes over the stored records of every item of a name.
+#include "core/record_layouts.h"
 #include "core/walkers.h"
 
 #include <cstdio>
@@ -21,7 +22,6 @@ namespace talix {
 namespace {
 
 // Host offsets of the fields used.
-constexpr std::uint32_t kTextStart = 8;
 constexpr std::uint32_t kFileHeaderDataSize = 12;
 constexpr std::uint32_t kFileSegmentDataSize = 8;
 constexpr std::uint32_t kLargestFixedPart = 32;
@@ -112,7 +112,7 @@ STATUS MeasureItemContent(plat::NOTEHANDLE note, const char* itemName, char** te
         return ForEachStoredRecord(value, valueLength, [&](const std::uint8_t* record, std::uint16_t signature,
                                                            std::uint32_t recordLength) -> STATUS {
             if (mode == 0) {
-                if (signature == kSigText && recordLength >= kTextStart) measured += recordLength - kTextStart;
+                if (signature == kSigText && recordLength >= kTextRunHeader) measured += recordLength - kTextRunHeader;
                 else if (signature == kSigParagraph && paragraphFlag) measured += 1;
                 return kOK;
             }
@@ -140,8 +140,8 @@ STATUS MeasureItemContent(plat::NOTEHANDLE note, const char* itemName, char** te
         return ForEachStoredRecord(value, valueLength, [&](const std::uint8_t* record, std::uint16_t signature,
                                                            std::uint32_t recordLength) -> STATUS {
             if (mode == 0) {
-                if (signature == kSigText && recordLength >= kTextStart)
-                    put(record + kTextStart, recordLength - kTextStart);
+                if (signature == kSigText && recordLength >= kTextRunHeader)
+                    put(record + kTextRunHeader, recordLength - kTextRunHeader);
                 else if (signature == kSigParagraph && paragraphFlag)
                     put(" ", 1);
             } else if (signature == kSigFileSegment) {

@@ -29,6 +29,7 @@
 #include <cstring>
 
 #include "chunkops/chunk_frame.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/chunk_definition.h"
 #include "engine/chunk_match.h"
@@ -43,8 +44,6 @@
 namespace talix {
 
 namespace {
-
-constexpr std::uint32_t kTextHeader = 8;   // a text run's header before its text
 
 // The text of one cell being collected, over every target of its position.
 struct CellText {
@@ -72,11 +71,11 @@ struct Collector {
 // runs; the first one alone, or every one with the separator between them.
 void TakeRun(CellText* cell, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
              bool every, const char* separator, std::uint32_t limit) {
-    if (signature != kSigText || length <= kTextHeader || cell->done) return;
+    if (signature != kSigText || length <= kTextRunHeader || cell->done) return;
     std::string& text = *cell->text;
     if (!every) cell->done = true;
     if (every && separator != nullptr && !text.empty()) text.append(separator);
-    text.append(reinterpret_cast<const char*>(record) + kTextHeader, length - kTextHeader);
+    text.append(reinterpret_cast<const char*>(record) + kTextRunHeader, length - kTextRunHeader);
     if (text.size() >= limit) {
         text.resize(limit);
         cell->done = true;
@@ -216,7 +215,7 @@ bool SeekKey(Collector* collector, const CDRecordNode* node, const ScanState& st
     case kSigBidiTextEffect: return false;
     case kSigText:
     case kSigBidiText:
-        if (node->length <= kTextHeader) return true;
+        if (node->length <= kTextRunHeader) return true;
         if (StartsText(state.InnermostBegin())) return false;
         TakeRun(collector->key, node->bytes, node->signature, node->length, false, nullptr,
                 collector->request->textLimit);

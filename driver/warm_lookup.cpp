@@ -6,7 +6,7 @@
 #include <new>
 
 #include "core/font_spec.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -74,8 +74,8 @@ ZervaRTItem* TakeWarmItem(DriverContext* context, const CallState& state) {
     // the item for the call would leave them.
     warm->item->lastStatus = kOK;
     warm->item->ownError = 0;
-    g_clientPreference = 1;
-    g_suppressMessages = warm->item->suppressMessages;
+    ThisThread().clientPreference = 1;
+    ThisThread().suppressMessages = warm->item->suppressMessages;
     return warm->item;
 }
 

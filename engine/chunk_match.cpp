@@ -13,6 +13,7 @@
 #include "core/brackets.h"
 #include "core/chunk_type_table.h"
 #include "core/chunk_types.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -23,7 +24,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kTextHeader = 8;
 // Records looked at when searching ahead for a text run or a wrapped record.
 constexpr int kLookAheadLimit = 4096;
 
@@ -81,7 +81,7 @@ const CDRecordNode* WrappedRecord(const CDRecordNode* begin, std::uint16_t signa
 // The first text run (0xFF85) longer than its header from node on.
 const CDRecordNode* NextNonEmptyTextRun(const CDRecordNode* node) {
     for (int looked = 0; node != nullptr && looked < kLookAheadLimit; node = node->next, ++looked) {
-        if (node->signature == kSigText && node->length > kTextHeader) return node;
+        if (node->signature == kSigText && node->length > kTextRunHeader) return node;
     }
     return nullptr;
 }
@@ -129,8 +129,7 @@ bool TextMatches(const ChunkDefInfo* level, const char* text, std::uint32_t leng
 // Kinds 6 and 7: the id (first text) or the name (last text) of a
 // named-element record compared with the match text.
 bool NameMatches(const ChunkDefInfo* level, const std::uint8_t* record, std::uint32_t length) {
-    constexpr std::uint32_t kFixed = 26;
-    if (length < kFixed) return false;
+    if (length < kIdNameFixedLength) return false;
     std::uint32_t lengths[6];
     std::uint32_t total = 0;
     bool ok = true;
@@ -138,11 +137,11 @@ bool NameMatches(const ChunkDefInfo* level, const std::uint8_t* record, std::uin
         lengths[i] = ReadWord(record, length, 4 + 2 * i, &ok);
         total += lengths[i];
     }
-    if (!ok || kFixed + total > length) return false;
-    std::uint32_t offset = kFixed;
+    if (!ok || kIdNameFixedLength + total > length) return false;
+    std::uint32_t offset = kIdNameFixedLength;
     std::uint32_t size = lengths[0];
     if (level->matchKind == kMatchName) {
-        offset = kFixed + total - lengths[5];
+        offset = kIdNameFixedLength + total - lengths[5];
         size = lengths[5];
     }
     return std::strlen(level->matchText) == size &&
@@ -154,7 +153,7 @@ bool NameMatches(const ChunkDefInfo* level, const std::uint8_t* record, std::uin
 bool NextTextIsNotBlank(const CDRecordNode* node) {
     for (int looked = 0; node != nullptr && looked < kLookAheadLimit; node = node->next, ++looked) {
         std::uint16_t s = node->signature;
-        if (IsTextRun(s)) return node->length > kTextHeader;
+        if (IsTextRun(s)) return node->length > kTextRunHeader;
         if (IsCellRecord(s) || s == kSigHotspotEnd || s == kSigV4HotspotEnd || s == kSigV5HotspotEnd ||
             s == kSigPabReference) {
             return false;
@@ -348,9 +347,9 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
     } else if (hasText || row->markers[0] != nullptr) {
         const CDRecordNode* run = (type == 9 || (!hasText && row->markers[0] != nullptr)) ? OwnTextRun(node)
                                                                                          : NextNonEmptyTextRun(node);
-        if (run == nullptr || run->length < kTextHeader) return 0;
-        const char* text = reinterpret_cast<const char*>(run->bytes + kTextHeader);
-        std::uint32_t textLength = run->length - kTextHeader;
+        if (run == nullptr || run->length < kTextRunHeader) return 0;
+        const char* text = reinterpret_cast<const char*>(run->bytes + kTextRunHeader);
+        std::uint32_t textLength = run->length - kTextRunHeader;
         if (hasText) {
             if (!TextMatches(level, text, textLength)) return 0;
         } else {
@@ -405,7 +404,7 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
             const char* marker = row->markers[i];
             if (marker == nullptr) continue;
             std::uint32_t markerLength = static_cast<std::uint32_t>(std::strlen(marker));
-            ends = run->length >= markerLength + kTextHeader && EndsWithNoCase(text, run->length, marker);
+            ends = run->length >= markerLength + kTextRunHeader && EndsWithNoCase(text, run->length, marker);
         }
         if (!ends) return 0;
         *endKept = row->endKept;
@@ -498,10 +497,11 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
     }
 
     if (type == 15) {
-        const bool belongs = signature == 0x007C || signature == 0x007D || (signature >= 149 && signature <= 160) ||
-                             signature == 0xFFC4 || signature == 0xFFF9 || signature == kSigMapElement ||
-                             signature == kSigAreaElement || signature == kSigIdName || signature == 0xFF76 ||
-                             signature == 0xFFCA ||
+        const bool belongs = signature == kSigImageSegment || signature == kSigImageHeader ||
+                             (signature >= kSigBitmapHeader && signature <= kSigMacMetaHeader) ||
+                             signature == kSigStorageLink || signature == kSigEvent || signature == kSigMapElement ||
+                             signature == kSigAreaElement || signature == kSigIdName || signature == kSigCaption ||
+                             signature == kSigAltText ||
                              (signature == kSigBegin && (BracketedSignature(record, length) == kSigMapElement ||
                                                          BracketedSignature(record, length) == kSigAreaElement));
         if (belongs && !(inFlag == 0 && signature == kSigGraphic)) return 0;

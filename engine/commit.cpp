@@ -9,6 +9,7 @@
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/record_process.h"
 #include "engine/writing_run.h"
@@ -18,8 +19,6 @@
 namespace talix {
 
 namespace {
-
-constexpr std::uint32_t kEmptyTextLength = 8;
 
 void DiscardList(RARIvoSession* session, ItemRecordList* list) {
     if (list == nullptr) return;
@@ -56,10 +55,10 @@ STATUS FinishWritingRun(RecordProcessContext* context, STATUS status) {
         // The item ends with an empty text run in the font of the last run
         // walked; the ready-made header carries that font, the record its
         // own length.
-        std::uint8_t text[kEmptyTextLength];
+        std::uint8_t text[kTextRunHeader];
         std::memcpy(text, work->textTemplate, sizeof text);
-        SetHostRecordLength(text, kSigText, kEmptyTextLength);
-        status = AppendRecord(text, kSigText, kEmptyTextLength, output);
+        SetHostRecordLength(text, kSigText, kTextRunHeader);
+        status = AppendRecord(text, kSigText, kTextRunHeader, output);
     }
     if (status == kOK) status = CloseOutputSegment(output);
     ReleaseHeldHandles(output, 0);

@@ -14,6 +14,7 @@
 #include "core/attachments.h"
 #include "core/host_message.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
@@ -31,28 +32,19 @@ constexpr STATUS kErrMemory = 20024;
 constexpr const char* kBrokenLink = "TALIX: Broken $Links reference";
 constexpr const char* kMemoryError = "TALIX: Memory allocation error";
 
-// A note link: replica id, view id, note id.
-constexpr std::uint32_t kNoteLinkSize = 40;
 // "$Links" values: the data-type word, the count, then the links.
 constexpr std::uint32_t kLinkTableHeader = 4;
 
 // Link record 0xFF91: its index after the header; 0xFF92 holds the link there.
-constexpr std::uint32_t kIndexedLinkFixed = 6, kInlineLinkFixed = 44, kLinkIndex = 4;
+constexpr std::uint32_t kLinkIndex = 4;
 // Resource reference: flags, type, the two hint lengths; then the hints and
 // the link (index or inline link).
 constexpr std::uint32_t kResourceFlags = 4, kResourceType = 8, kServerHint = 14, kFileHint = 16;
-constexpr std::uint32_t kResourceFixed = 28;
 constexpr std::uint32_t kResourceLinkInline = 0x0002;
 constexpr std::uint16_t kResourceNoteLink = 2;
 
-// Hotspot: type, data length, data.
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
+// A file hotspot's type.
 constexpr std::uint16_t kFileHotspot = 4;
-// OLE object record: its name's length and the name.
-constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;
-// "$OLEOBJINFO" values (stored form after the data-type word): the name and
-// description lengths, the flags, then the name and the description.
-constexpr std::uint32_t kInfoNameLength = 4, kInfoDescriptionLength = 6, kInfoFlags = 32, kInfoFixed = 48;
 
 constexpr std::uint32_t kLongestName = 255;
 
@@ -101,14 +93,16 @@ bool FindOleDescription(plat::NOTEHANDLE note, const std::string& name, std::str
     while (status == plat::NOERROR) {
         const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
         bool found = false;
-        if (bytes != nullptr && length >= 2 + kInfoFixed) {
+        if (bytes != nullptr && length >= 2 + kOleObjectInfoFixedLength) {
             const std::uint8_t* info = bytes + 2;
-            const std::uint32_t nameLength = ReadWord(info + kInfoNameLength);
-            const std::uint32_t descriptionLength = ReadWord(info + kInfoDescriptionLength);
-            if (kInfoFixed + nameLength + descriptionLength <= length - 2 && nameLength == name.size() &&
-                strncasecmp(reinterpret_cast<const char*>(info + kInfoFixed), name.c_str(), nameLength) == 0) {
-                description->assign(reinterpret_cast<const char*>(info + kInfoFixed + nameLength), descriptionLength);
-                *flags = static_cast<plat::WORD>(ReadDword(info + kInfoFlags));
+            const std::uint32_t nameLength = ReadWord(info + kOleInfoNameLengthAt);
+            const std::uint32_t descriptionLength = ReadWord(info + kOleInfoDescriptionLengthAt);
+            if (kOleObjectInfoFixedLength + nameLength + descriptionLength <= length - 2 && nameLength == name.size() &&
+                strncasecmp(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength), name.c_str(),
+                            nameLength) == 0) {
+                description->assign(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength + nameLength),
+                                    descriptionLength);
+                *flags = static_cast<plat::WORD>(ReadDword(info + kOleInfoFlagsAt));
                 found = true;
             }
         }
@@ -122,10 +116,11 @@ bool FindOleDescription(plat::NOTEHANDLE note, const std::string& name, std::str
 // The OLE object the record names, read from the source note into a
 // temporary file and written into the target note under its name.
 STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t length) {
-    if (length < kOleName) return kOK;
-    std::uint32_t nameLength = ReadWord(record + kOleNameLength);
-    if (nameLength > length - kOleName) nameLength = length - kOleName;
-    const std::string name(reinterpret_cast<const char*>(record + kOleName), strnlen(reinterpret_cast<const char*>(record + kOleName), nameLength));
+    if (length < kOleBeginFixedLength) return kOK;
+    std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
+    if (nameLength > length - kOleBeginFixedLength) nameLength = length - kOleBeginFixedLength;
+    const std::string name(reinterpret_cast<const char*>(record + kOleBeginFixedLength),
+                           strnlen(reinterpret_cast<const char*>(record + kOleBeginFixedLength), nameLength));
     if (name.empty() || name.size() > kLongestName) return kOK;
     const std::string path = NewTemporaryFile();
     if (path.empty()) return kOperationFailed;
@@ -147,9 +142,9 @@ STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t 
 // target already holds is replaced by a free one, which the hotspot then
 // names.
 STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
-    if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
-    const char* data = reinterpret_cast<const char*>(record + kHotspotData);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
+    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+    const char* data = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     const std::uint32_t nameLength = static_cast<std::uint32_t>(strnlen(data, dataLength));
     if (nameLength == 0 || nameLength > kLongestName) return AppendCopied(work, record, signature, length);
     const std::string name(data, nameLength);
@@ -172,11 +167,11 @@ STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_
     if (newLength > 0xFFFF || newDataLength > 0xFFFF) return kOperationFailed;
     auto* renamed = static_cast<std::uint8_t*>(std::calloc(newLength + 1, 1));
     if (renamed == nullptr) return kOutOfMemory;
-    std::memcpy(renamed, record, kHotspotData);
-    std::memcpy(renamed + kHotspotData, stored, storedLength);
-    std::memcpy(renamed + kHotspotData + storedLength, record + kHotspotData + nameLength,
-                length - kHotspotData - nameLength);
-    WriteWord(renamed + kHotspotDataLength, static_cast<std::uint16_t>(newDataLength));
+    std::memcpy(renamed, record, kHotspotBeginFixedLength);
+    std::memcpy(renamed + kHotspotBeginFixedLength, stored, storedLength);
+    std::memcpy(renamed + kHotspotBeginFixedLength + storedLength, record + kHotspotBeginFixedLength + nameLength,
+                length - kHotspotBeginFixedLength - nameLength);
+    WriteWord(renamed + kHotspotDataLengthAt, static_cast<std::uint16_t>(newDataLength));
     SetHostRecordLength(renamed, signature, newLength);
     const STATUS appended = AppendRecord(renamed, signature, newLength, &work->context->output);
     std::free(renamed);
@@ -192,13 +187,13 @@ STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std
     if (record == nullptr || output == nullptr) return kOK;
     std::uint32_t indexAt = 0;
     if (signature == kSigLink2) {
-        if (length < kIndexedLinkFixed) return kOK;
+        if (length < kLinkFixedLength) return kOK;
         indexAt = kLinkIndex;
     } else if (IsLinkResourceRecord(signature)) {
-        if (length < kResourceFixed || ReadWord(record + kResourceType) != kResourceNoteLink ||
+        if (length < kResourceFixedLength || ReadWord(record + kResourceType) != kResourceNoteLink ||
             (ReadDword(record + kResourceFlags) & kResourceLinkInline) != 0)
             return kOK;
-        indexAt = kResourceFixed + ReadWord(record + kServerHint) + ReadWord(record + kFileHint);
+        indexAt = kResourceFixedLength + ReadWord(record + kServerHint) + ReadWord(record + kFileHint);
         if (indexAt + 2 > length) return kOK;   // damaged: copied as it is
     } else {
         return kOK;
@@ -215,7 +210,7 @@ STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std
     const std::uint32_t head = signature == kSigLink2 ? kLinkIndex : indexAt;
     const std::uint32_t rest = length - indexAt - 2;
     const std::uint32_t newLength = head + kNoteLinkSize + rest;
-    static_assert(kInlineLinkFixed == kLinkIndex + kNoteLinkSize);
+    static_assert(kLinkExportFixedLength == kLinkIndex + kNoteLinkSize);
     if (newLength > 0xFFFF) return kOperationFailed;
     auto* inline_ = static_cast<std::uint8_t*>(std::calloc(newLength + 1, 1));
     if (inline_ == nullptr) {
@@ -239,8 +234,8 @@ STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std
 STATUS CarryAttachment(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                        bool* handled) {
     *handled = false;
-    if ((signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length > kHotspotData &&
-        ReadWord(record + kHotspotType) == kFileHotspot) {
+    if ((signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length > kHotspotBeginFixedLength &&
+        ReadWord(record + kHotspotTypeAt) == kFileHotspot) {
         *handled = true;
         return CarryFileHotspot(work, record, signature, length);
     }

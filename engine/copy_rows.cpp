@@ -14,7 +14,9 @@
 #include "core/html_attributes.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -30,11 +32,10 @@ namespace talix {
 namespace {
 
 // Cell record: column byte, flags byte, background colour index.
-constexpr std::uint32_t kCellColumn = 3, kCellFlags = 11, kCellColor = 16, kCellLength = 18;
+constexpr std::uint32_t kCellColumn = 3, kCellFlags = 11, kCellColor = 16;
 constexpr std::uint8_t kCellColored = 0x01, kCellMiddle = 0x20, kCellBottom = 0x80;
 // The columns that have a text of their own.
 constexpr std::uint16_t kTextColumns = 20;
-constexpr std::uint32_t kRowHeightLength = 4;
 constexpr std::uint16_t kLabelTab = 2, kLabelRowName = 1;
 constexpr std::uint32_t kLabelLimit = 127;
 
@@ -71,8 +72,8 @@ private:
 STATUS AppendCell(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
     const char* options = ColumnText(work);
     // A cell record of another size than the platform's is copied as it is.
-    if (options == nullptr || length != kCellLength) return AppendCopied(work, record, signature, length);
-    std::uint8_t cell[kCellLength];
+    if (options == nullptr || length != kTableCellLength) return AppendCopied(work, record, signature, length);
+    std::uint8_t cell[kTableCellLength];
     std::memcpy(cell, record, length);
 
     const OptionValue colour(options, "CellColor=");
@@ -145,7 +146,8 @@ STATUS AppendCellTail(CopyWork* work, const char* options) {
             const double twips = std::atof(height.get()) * 1440.0;
             const std::uint16_t value =
                 static_cast<std::uint16_t>(twips <= 0 ? 0 : (twips >= 65535.0 ? 65535 : twips));
-            std::uint8_t record[kRowHeightLength] = {static_cast<std::uint8_t>(kSigTableRowHeight), kRowHeightLength};
+            std::uint8_t record[kTableRowHeightLength] = {};
+            WriteRecordHeader(record, kSigTableRowHeight, kTableRowHeightLength);
             WriteWord(record + 2, value);
             status = AppendRecord(record, kSigTableRowHeight, sizeof record, output);
         }

@@ -21,6 +21,7 @@
 #include "core/database_open.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
+#include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
@@ -44,8 +45,6 @@ constexpr std::uint16_t kNoDefinitionBase = 50;
 constexpr std::uint32_t kIdMapSize = 65536;
 
 // Host offsets.
-constexpr std::uint32_t kDefinitionId = 4;
-constexpr std::uint32_t kLeftMargin = 14, kRightMargin = 16, kFirstLineMargin = 18, kDefinitionFlags = 62;
 constexpr std::uint32_t kReferenceId = 2;
 constexpr std::uint32_t kHideFormulaId = 4;                  // 0xFFBB
 constexpr std::uint32_t kFormulaRefFirst = 2, kFormulaRefSecond = 4;   // 0xBC
@@ -202,20 +201,16 @@ STATUS ReadSource(CopyWork* work) {
 // AppendRTChunk keeping paragraphs, the walk's current definition.
 void FillDefaultDefinition(CopyWork* work) {
     RecordProcessContext* context = work->context;
-    if (work->operation == kOpAppendRichTextChunk && context->a3 != 0 && context->paragraphDefinitionLength >= kDefinitionId + 2) {
+    if (work->operation == kOpAppendRichTextChunk && context->a3 != 0 &&
+        context->paragraphDefinitionLength >= kPabIdAt + 2) {
         std::memcpy(work->defaultDefinition, context->paragraphDefinition, kParagraphImageSize);
         work->defaultLength = context->paragraphDefinitionLength;
         return;
     }
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.pabId = 1;
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
+    CDPABDEFEXT definition = DefaultParagraphDefinition(1);
     definition.tabs = 1;
-    definition.tab[0] = 720;
     std::memcpy(work->defaultDefinition, &definition, kParagraphImageSize);
-    work->defaultLength = 72;
+    work->defaultLength = definition.length;
 }
 
 void ReleaseSlots(CopyWork* work) {
@@ -255,14 +250,14 @@ std::uint16_t Shifted(const CopyWork* work, std::uint16_t id) {
 // through the target's definitions by content, made on first use.
 std::uint16_t EqualTargetDefinition(CopyWork* work, const std::uint8_t* definition, std::uint32_t length) {
     const ItemRecordList* target = work->chunk->item->work->current;
-    if (target == nullptr || length < kDefinitionId + 2) return 0;
+    if (target == nullptr || length < kPabIdAt + 2) return 0;
     if (work->targetDefinitions == nullptr) {
         work->targetDefinitions = new (std::nothrow) ParagraphsByContent(target);
         if (work->targetDefinitions == nullptr) {
             for (const CDRecordNode* node = target->head; node != nullptr; node = node->next) {
-                if (node->signature != kSigPabDefinition || node->bytes == nullptr || node->length < kDefinitionId + 2)
+                if (node->signature != kSigPabDefinition || node->bytes == nullptr || node->length < kPabIdAt + 2)
                     continue;
-                if (ParagraphPairEqual(node->bytes, definition, 1) != 0) return ReadWord(node->bytes + kDefinitionId);
+                if (ParagraphPairEqual(node->bytes, definition, 1) != 0) return ReadWord(node->bytes + kPabIdAt);
             }
             return 0;
         }
@@ -272,7 +267,7 @@ std::uint16_t EqualTargetDefinition(CopyWork* work, const std::uint8_t* definiti
 
 // The new id of a source definition, recorded in the map.
 std::uint16_t MapDefinition(CopyWork* work, const std::uint8_t* definition, std::uint32_t length) {
-    const std::uint16_t old = ReadWord(definition + kDefinitionId);
+    const std::uint16_t old = ReadWord(definition + kPabIdAt);
     const std::uint16_t equal = EqualTargetDefinition(work, definition, length);
     const std::uint16_t id = equal != 0 ? equal : Shifted(work, old);
     work->map[old] = id;
@@ -284,7 +279,7 @@ STATUS AppendDefinitionAs(CopyWork* work, const std::uint8_t* definition, std::u
     std::uint8_t copy[kParagraphImageSize] = {};
     const std::uint32_t kept = length < kParagraphImageSize ? length : kParagraphImageSize;
     std::memcpy(copy, definition, kept);
-    WriteWord(copy + kDefinitionId, id);
+    WriteWord(copy + kPabIdAt, id);
     return AppendRecord(copy, kSigPabDefinition, kept, &work->context->output);
 }
 
@@ -328,11 +323,11 @@ STATUS MapIdAt(CopyWork* work, EditableRecord* record, std::uint32_t length, std
 STATUS RenumberParagraphIds(CopyWork* work, std::uint16_t signature, EditableRecord* record, std::uint32_t length) {
     switch (signature) {
     case kSigPabDefinition: {
-        if (length < kDefinitionId + 2) return kOK;
+        if (length < kPabIdAt + 2) return kOK;
         const std::uint16_t id = MapDefinition(work, record->bytes(), length);
         std::uint8_t* bytes = record->edit();
         if (bytes == nullptr) return kOutOfMemory;
-        WriteWord(bytes + kDefinitionId, id);
+        WriteWord(bytes + kPabIdAt, id);
         return kOK;
     }
     case kSigPabReference:
@@ -397,7 +392,7 @@ STATUS FitToTargetCell(CopyWork* work, std::uint16_t signature, EditableRecord* 
             output->requestedParagraphId = output->cellReferenceId[level];
         return kOK;
     }
-    if (signature != kSigPabDefinition || length < kDefinitionFlags + 2) return kOK;
+    if (signature != kSigPabDefinition || length < kPabFlagsAt + 2) return kOK;
     std::uint8_t* bytes = record->edit();
     if (bytes == nullptr) return kOutOfMemory;
     const bool fromCell = output->cellJustBegun[level] != 0 && output->rowCounter[level] == 0;
@@ -406,19 +401,19 @@ STATUS FitToTargetCell(CopyWork* work, std::uint16_t signature, EditableRecord* 
     if (!fromCell && slot == nullptr) return kOK;
     if (output->cellFixed[level] == 0) {
         const std::int32_t offset = output->columnSpacing[level];
-        WriteWord(bytes + kRightMargin, fromCell ? ClampToWord(output->cellRightMargin[level] - offset)
-                                                 : ReadWord(slot + kRightMargin));
+        WriteWord(bytes + kPabRightMarginAt, fromCell ? ClampToWord(output->cellRightMargin[level] - offset)
+                                                 : ReadWord(slot + kPabRightMarginAt));
         if (output->cellSpansColumns[level] == 0) {
             const std::uint16_t left =
-                fromCell ? ClampToWord(offset + output->cellLeftMargin[level]) : ReadWord(slot + kLeftMargin);
-            const std::uint16_t first = fromCell ? left : ReadWord(slot + kFirstLineMargin);
-            WriteWord(bytes + kLeftMargin, left);
-            WriteWord(bytes + kFirstLineMargin, first);
+                fromCell ? ClampToWord(offset + output->cellLeftMargin[level]) : ReadWord(slot + kPabLeftMarginAt);
+            const std::uint16_t first = fromCell ? left : ReadWord(slot + kPabFirstLineMarginAt);
+            WriteWord(bytes + kPabLeftMarginAt, left);
+            WriteWord(bytes + kPabFirstLineMarginAt, first);
         }
     }
-    if ((ReadWord(bytes + kDefinitionFlags) & kListIndentFlags) != 0) {
-        WriteWord(bytes + kLeftMargin, ClampToWord(ReadWord(bytes + kLeftMargin) + kListIndent));
-        WriteWord(bytes + kFirstLineMargin, ClampToWord(ReadWord(bytes + kFirstLineMargin) + kListIndent));
+    if ((ReadWord(bytes + kPabFlagsAt) & kListIndentFlags) != 0) {
+        WriteWord(bytes + kPabLeftMarginAt, ClampToWord(ReadWord(bytes + kPabLeftMarginAt) + kListIndent));
+        WriteWord(bytes + kPabFirstLineMarginAt, ClampToWord(ReadWord(bytes + kPabFirstLineMarginAt) + kListIndent));
     }
     return kOK;
 }
@@ -439,10 +434,10 @@ STATUS PlaceColumnDefinition(CopyWork* work, std::uint16_t signature) {
     if (column >= kColumnSlots) return kOK;
     std::uint8_t definition[kParagraphImageSize];
     std::memcpy(definition, output->columnSlots[level][column], sizeof definition);
-    const std::uint16_t id = ReadWord(definition + kDefinitionId);
+    const std::uint16_t id = ReadWord(definition + kPabIdAt);
     if (id == 0) return kOK;
     const std::uint32_t length =
-        std::clamp<std::uint32_t>(ReadWord(definition + 2), kDefinitionId + 2, kParagraphImageSize);
+        std::clamp<std::uint32_t>(ReadWord(definition + 2), kPabIdAt + 2, kParagraphImageSize);
     output->requestedParagraphId = id;
     const STATUS status = AppendRecord(definition, kSigPabDefinition, length, output);
     // The reference that follows names it.
@@ -703,9 +698,9 @@ STATUS FindCopyParagraphIdBase(ZervaRTChunk* chunk) {
     std::uint16_t highest = 0;
     for (const CDRecordNode* node = state->current != nullptr ? state->current->head : nullptr; node != nullptr;
          node = node->next) {
-        if (node->signature != kSigPabDefinition || node->bytes == nullptr || node->length < kDefinitionId + 2)
+        if (node->signature != kSigPabDefinition || node->bytes == nullptr || node->length < kPabIdAt + 2)
             continue;
-        const std::uint16_t id = ReadWord(node->bytes + kDefinitionId);
+        const std::uint16_t id = ReadWord(node->bytes + kPabIdAt);
         if (id > highest) highest = id;
     }
     chunk->session->workArea->copy.paragraphIdBase = highest != 0 ? highest : kNoDefinitionBase;

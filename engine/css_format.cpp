@@ -10,6 +10,7 @@
 #include "core/color_tables.h"
 #include "core/font_spec.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 
 namespace talix {
 
@@ -17,9 +18,6 @@ namespace {
 
 constexpr unsigned kStandardColors = 16;
 constexpr unsigned kLightGray = 15;
-
-constexpr std::uint16_t kLengthAuto = 0x1, kLengthInherit = 0x2;
-constexpr std::size_t kLengthNumber = 8, kLengthUnit = 16;
 
 // Twips as inches at single precision, kept inside the float range.
 double TwipsAsInches(double twips) {
@@ -92,9 +90,9 @@ void FormatCSSLength(const std::uint8_t* lengthValue, char* output, std::size_t 
     if ((flags & kLengthAuto) != 0) AppendText(output, capacity, "auto ");
     if ((flags & kLengthInherit) != 0) AppendText(output, capacity, "inherit ");
     double number = 0;
-    std::memcpy(&number, lengthValue + kLengthNumber, sizeof number);
+    std::memcpy(&number, lengthValue + kLengthNumberOffset, sizeof number);
     char text[96] = "";
-    switch (lengthValue[kLengthUnit]) {
+    switch (lengthValue[kLengthUnitOffset]) {
     case 1: std::snprintf(text, sizeof text, "%fin", TwipsAsInches(number)); break;
     case 2: std::snprintf(text, sizeof text, "%ldpx", CutTowardZero(number)); break;
     case 3: std::snprintf(text, sizeof text, "%ld%%", CutTowardZero(number)); break;

@@ -9,8 +9,11 @@
 #include "builders/basic_builders.h"
 #include "core/brackets.h"
 #include "core/item_work_state.h"
+#include "core/paragraph_def.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_handlers.h"
@@ -31,11 +34,8 @@ constexpr const char* kSourceName = "rtproc";
 constexpr std::uint16_t kTypeButton = 3, kTypeSection = 4, kTypeRow = 5;
 
 // Host offsets.
-constexpr std::uint32_t kDefinitionId = 4;     // CDPABDEFINITION
-constexpr std::uint32_t kDefinitionFlags = 62;
 constexpr std::uint32_t kReferenceId = 2;      // CDPABREFERENCE
 constexpr std::uint32_t kHideFormulaStart = 14;
-constexpr std::uint32_t kAnchorNameLength = 4, kAnchorNameStart = 12;
 
 constexpr std::uint16_t kFlagHidden = 0x0800;  // the paragraph has a hide formula
 constexpr std::uint16_t kFlagPageBreak = 0x0101;
@@ -93,15 +93,14 @@ std::uint8_t* WorkRecord(RecordProcessContext* context, std::uint32_t length) {
 STATUS AppendAnchor(bool atEnd, RecordProcessContext* context) {
     const std::uint32_t nameLength = context->a3;
     if (nameLength > 0 && context->argumentText == nullptr) return kArgumentError;
-    const std::uint32_t length = EvenLength(kAnchorNameStart + nameLength);
+    const std::uint32_t length = EvenLength(kAnchorFixedLength + nameLength);
     // The record's 16-bit length field must hold its length.
     if (length > 0xFFFF) return kArgumentError;
     std::uint8_t* anchor = WorkRecord(context, length);
     if (anchor == nullptr) return kOutOfMemory;
-    WriteWord(anchor, kSigAnchor);
-    WriteWord(anchor + 2, static_cast<std::uint16_t>(length));
-    WriteWord(anchor + kAnchorNameLength, static_cast<std::uint16_t>(nameLength));
-    if (nameLength > 0) std::memcpy(anchor + kAnchorNameStart, context->argumentText, nameLength);
+    WriteRecordHeader(anchor, kSigAnchor, static_cast<std::uint16_t>(length));
+    WriteWord(anchor + kAnchorTextLengthAt, static_cast<std::uint16_t>(nameLength));
+    if (nameLength > 0) std::memcpy(anchor + kAnchorFixedLength, context->argumentText, nameLength);
 
     RecordOutput* output = &context->output;
     STATUS status = kOK;
@@ -137,16 +136,11 @@ STATUS AppendPageBreak(RecordProcessContext* context) {
     STATUS status = AppendParagraphRecord(context);
     if (status != kOK) return status;
 
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.pabId = NextParagraphId(output);
-    definition.leftMargin = 1440;
-    definition.firstLineLeftMargin = 1440;
-    definition.tab[0] = 720;
+    CDPABDEFEXT definition = DefaultParagraphDefinition(NextParagraphId(output));
     definition.flags = kFlagPageBreak;
     std::uint8_t bytes[kParagraphImageSize] = {};
     std::memcpy(bytes, &definition, sizeof bytes);
-    status = AppendRecord(bytes, kSigPabDefinition, 72, output);
+    status = AppendRecord(bytes, kSigPabDefinition, definition.length, output);
     if (status != kOK) return status;
     status = AppendReference(context, definition.pabId);
     if (status != kOK) return status;
@@ -166,9 +160,8 @@ STATUS AppendHideFormula(std::uint16_t id, RecordProcessContext* context) {
     if (length > 0xFFFF) return kArgumentError;
     std::uint8_t* record = WorkRecord(context, length);
     if (record == nullptr) return kOutOfMemory;
-    WriteWord(record, kSigPabHide);
-    WriteWord(record + 2, static_cast<std::uint16_t>(length));
-    WriteWord(record + kDefinitionId, id);
+    WriteRecordHeader(record, kSigPabHide, static_cast<std::uint16_t>(length));
+    WriteWord(record + kPabIdAt, id);
     std::memcpy(record + kHideFormulaStart, session->textResult, formulaLength);
     STATUS status = AppendRecord(record, kSigPabHide, length, &context->output);
     ZervaDeallocate(session, record);
@@ -190,7 +183,7 @@ STATUS AppendNewParagraph(bool atEnd, RecordProcessContext* context) {
     std::uint8_t definition[kParagraphImageSize] = {};
     std::memcpy(definition, context->paragraphDefinition, kParagraphImageSize);
     const std::uint16_t id = NextParagraphId(output);
-    WriteWord(definition + kDefinitionId, id);
+    WriteWord(definition + kPabIdAt, id);
     const ParagraphStyleState& style = context->paragraph;
     status = SetParagraphDefinition(definition, &style.definition[0], style.flagsSet, style.flagsClear,
                                     style.flags2Set, style.flags2Clear, style.flags3Set, style.flags3Clear,
@@ -200,8 +193,8 @@ STATUS AppendNewParagraph(bool atEnd, RecordProcessContext* context) {
     if (status != kOK) return status;
     const bool hidden = context->session->textResultLength > 0;
     if (hidden) {
-        WriteWord(definition + kDefinitionFlags,
-                  static_cast<std::uint16_t>(ReadWord(definition + kDefinitionFlags) | kFlagHidden));
+        WriteWord(definition + kPabFlagsAt,
+                  static_cast<std::uint16_t>(ReadWord(definition + kPabFlagsAt) | kFlagHidden));
     }
     std::uint32_t length = ReadWord(definition + 2);
     if (length > kParagraphImageSize) length = kParagraphImageSize;

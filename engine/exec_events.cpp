@@ -14,6 +14,7 @@
 #include "core/clamp.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_search.h"
 #include "engine/exec_results.h"
@@ -29,21 +30,14 @@ namespace talix {
 
 namespace {
 
-// Field record: formula lengths (default value, input translation, input
-// validation) and the name's length, then the variable parts after the
-// fixed part in the order default value, translation, validation, name,
-// description, text values.
-constexpr std::uint32_t kFieldDefault = 24, kFieldTranslation = 26, kFieldValidation = 30, kFieldNameLength = 32;
-constexpr std::uint32_t kFieldFixed = 40;
 // Extended field: its second flag word.
 constexpr std::uint32_t kExtFieldFlags2 = 8, kExtFieldLength = 12;
 constexpr std::uint32_t kFlagWebEditor = 0x10000, kFlagWebEditorOff = 0x40;
 // Event header: event and language; event part: its owner, length and text.
-constexpr std::uint32_t kEventCode = 8, kEventLanguage = 10, kEventFixed = 12;
+constexpr std::uint32_t kEventCode = 8, kEventLanguage = 10, kEventLanguageEnd = 12;
 constexpr std::uint16_t kLanguageJavaScript = 4;
-constexpr std::uint32_t kPartOwner = 4, kPartLength = 6, kPartText = 18;
+constexpr std::uint32_t kPartOwner = 4, kPartLength = 6;
 constexpr std::uint32_t kWrapped = 4;
-constexpr std::uint32_t kTextHeader = 8;
 // The longest event text handed back.
 constexpr std::uint32_t kEventTextCap = 65340;
 
@@ -83,10 +77,10 @@ bool WrapsField(const std::uint8_t* record, std::uint16_t signature, std::uint32
 // Where a field record keeps its name; false when the record is too short
 // for what its lengths say.
 bool FieldName(const std::uint8_t* record, std::uint32_t length, std::uint32_t* start, std::uint32_t* nameLength) {
-    if (length < kFieldFixed) return false;
-    *start = kFieldFixed + ReadWord(record + kFieldDefault) + ReadWord(record + kFieldTranslation) +
-             ReadWord(record + kFieldValidation);
-    *nameLength = ReadWord(record + kFieldNameLength);
+    if (length < kFieldFixedLength) return false;
+    *start = kFieldFixedLength + ReadWord(record + kFieldDefaultLengthAt) +
+             ReadWord(record + kFieldTranslationLengthAt) + ReadWord(record + kFieldValidationLengthAt);
+    *nameLength = ReadWord(record + kFieldNameLengthAt);
     return *start + *nameLength <= length;
 }
 
@@ -147,13 +141,13 @@ void TakeJavaScript(const CDRecordNode* node, RecordProcessContext* context) {
                 continue;
             return;
         }
-        if (node->bytes == nullptr || node->length < kEventFixed ||
+        if (node->bytes == nullptr || node->length < kEventLanguageEnd ||
             ReadWord(node->bytes + kEventLanguage) != kLanguageJavaScript || part->signature != kSigBlobPart ||
-            part->bytes == nullptr || part->length < kPartText)
+            part->bytes == nullptr || part->length < kBlobPartFixedLength)
             continue;
         std::uint32_t scriptLength = ReadWord(part->bytes + kPartLength);
-        if (scriptLength > part->length - kPartText) scriptLength = part->length - kPartText;
-        const char* script = reinterpret_cast<const char*>(part->bytes + kPartText);
+        if (scriptLength > part->length - kBlobPartFixedLength) scriptLength = part->length - kBlobPartFixedLength;
+        const char* script = reinterpret_cast<const char*>(part->bytes + kBlobPartFixedLength);
         const void* end = std::memchr(script, 0, scriptLength);
         if (end != nullptr) scriptLength = static_cast<std::uint32_t>(static_cast<const char*>(end) - script);
         const char* name = EventName(ReadWord(node->bytes + kEventCode));
@@ -195,12 +189,13 @@ STATUS AfterField(const std::uint8_t* record, std::uint16_t signature, std::uint
                   RecordProcessContext* context) {
     const bool javaScriptTaken = context->eventFieldOpen == kJavaScriptTaken;
     context->eventFieldOpen = kFieldWritten;
-    if (signature == kSigEvent && length >= kEventFixed && ReadWord(record + kEventLanguage) == kLanguageJavaScript) {
+    if (signature == kSigEvent && length >= kEventLanguageEnd && ReadWord(record + kEventLanguage) == kLanguageJavaScript) {
         context->eventFieldOpen = kJavaScriptTaken;
         *passOn = 0;
         return kOK;
     }
-    if (signature == kSigBlobPart && javaScriptTaken && length >= kPartText && ReadWord(record + kPartOwner) == kSigEvent) {
+    if (signature == kSigBlobPart && javaScriptTaken && length >= kBlobPartFixedLength
+        && ReadWord(record + kPartOwner) == kSigEvent) {
         *passOn = 0;
         return kOK;
     }
@@ -335,7 +330,7 @@ STATUS WebEditorInside(std::uint8_t* record, std::uint16_t signature, std::uint3
         std::memcpy(renamed, record, nameEnd);
         std::memcpy(renamed + nameEnd, kEditorSuffix, kEditorSuffixLength);
         std::memcpy(renamed + nameEnd + kEditorSuffixLength, record + nameEnd, length - nameEnd);
-        WriteWord(renamed + kFieldNameLength, static_cast<std::uint16_t>(nameLength + kEditorSuffixLength));
+        WriteWord(renamed + kFieldNameLengthAt, static_cast<std::uint16_t>(nameLength + kEditorSuffixLength));
         SetHostRecordLength(renamed, signature, length + kEditorSuffixLength);
         status = ReplaceRecord(renamed, signature, length + kEditorSuffixLength, passOn, context);
         ReleaseRecord(context, renamed);
@@ -356,10 +351,10 @@ STATUS WebEditorInside(std::uint8_t* record, std::uint16_t signature, std::uint3
 STATUS CaptureInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                      RecordProcessContext* context) {
     const char* search = context->secondArgument;
-    if (signature != kSigText || length <= kTextHeader || search == nullptr || search[0] == '\0') return kOK;
+    if (signature != kSigText || length <= kTextRunHeader || search == nullptr || search[0] == '\0') return kOK;
     const std::uint32_t searchLength = static_cast<std::uint32_t>(strnlen(search, 0xFFFF));
-    const char* text = reinterpret_cast<const char*>(record) + kTextHeader;
-    const std::uint32_t textLength = ClampToWord(length - kTextHeader);
+    const char* text = reinterpret_cast<const char*>(record) + kTextRunHeader;
+    const std::uint32_t textLength = ClampToWord(length - kTextRunHeader);
     const ZervaRTChunk* chunk = context->chunk;
     const std::int32_t at = FindTextWildcard(text, static_cast<std::uint16_t>(textLength), search,
                                              static_cast<std::uint16_t>(searchLength), context->textWildcards,

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/exec_results.h"
 #include "engine/operation_table.h"
@@ -18,8 +19,6 @@ namespace {
 constexpr std::uint16_t kOleName = 2326, kAttachmentName = 2337, kOriginalName = 2621;
 
 // Host offsets.
-constexpr std::uint32_t kOleNameLength = 14, kOleNameText = 20;
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
 constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kStorageType = 4, kStorageNameLength = 10, kStorageName = 24;
 constexpr std::uint16_t kStorageAttachment = 1, kStorageNamed = 6;
@@ -35,9 +34,9 @@ void PutRecordText(RecordProcessContext* context, const std::uint8_t* record, st
 // The file hotspot's data: the attachment name, a zero byte, the display
 // name, a zero byte.
 void PutHotspotName(RecordProcessContext* context, const std::uint8_t* record, std::uint32_t length) {
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
-    if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
-    const char* data = reinterpret_cast<const char*>(record + kHotspotData);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
+    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+    const char* data = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     const std::uint32_t first = static_cast<std::uint32_t>(strnlen(data, dataLength));
     if (context->operation2 == kAttachmentName || dataLength == 0) {
         PutScratch1(context, data, first);
@@ -52,11 +51,12 @@ STATUS FileNameInside(std::uint8_t* record, std::uint16_t signature, std::uint32
                       RecordProcessContext* context) {
     if (context->chunkDone != 0) return kOK;
     const std::uint16_t code = context->operation2;
-    if (code == kOleName && signature == kSigOleBegin && length >= kOleNameText) {
-        PutRecordText(context, record, length, kOleNameText, ReadWord(record + kOleNameLength));
+    if (code == kOleName && signature == kSigOleBegin && length >= kOleBeginFixedLength) {
+        PutRecordText(context, record, length, kOleBeginFixedLength, ReadWord(record + kOleBeginNameLengthAt));
     } else if ((code == kAttachmentName || code == kOriginalName) &&
-               (signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length >= kHotspotData &&
-               ReadWord(record + kHotspotType) == kHotspotFile) {
+               (signature == kSigHotspotBegin || signature == kSigV4HotspotBegin)
+                   && length >= kHotspotBeginFixedLength &&
+               ReadWord(record + kHotspotTypeAt) == kHotspotFile) {
         PutHotspotName(context, record, length);
     } else if ((code == kAttachmentName || code == kOriginalName) && signature == kSigStorageLink &&
                length >= kStorageName) {

@@ -23,6 +23,7 @@
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -48,19 +49,17 @@ constexpr const char* kBitmapExportMessage =
 
 // Host offsets.
 constexpr std::uint32_t kGraphicWidth = 8, kGraphicHeight = 10, kGraphicResize = 24, kGraphicVersion = 26,
-                        kGraphicFlags = 27, kGraphicLength = 28;
+                        kGraphicFlags = 27, kGraphicFieldsEnd = 28;
 constexpr std::uint8_t kGraphicInPixels = 0x01, kGraphicVersionSet = 2;
 constexpr std::uint32_t kBitmapWidth = 24, kBitmapHeight = 26;
 constexpr std::uint32_t kImageType = 8, kImageWidth = 10, kImageHeight = 12, kImageSegments = 20;
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
 constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kLinkStorageType = 4, kLinkDataLength = 10, kLinkData = 24;
 constexpr std::uint16_t kStorageAttachment = 1, kStorageURL = 4;
 // A resource reference: flags, kind and class, name and hint lengths, then
 // the hints, a replica id for named elements, and the name.
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceClass = 10, kResourceNameLength = 12,
-                        kResourceServerLength = 14, kResourceFileLength = 16, kResourceFixed = 28,
-                        kResourceReplica = 8;
+                        kResourceServerLength = 14, kResourceFileLength = 16, kResourceReplica = 8;
 constexpr std::uint32_t kResourceFormula = 0x1;
 
 // Property codes that tell a file hotspot's names apart.
@@ -80,16 +79,16 @@ void PutScratch(char* scratch, const char* text) {
 
 // A resource reference that names an image resource.
 bool IsImageResource(const CDRecordNode* node) {
-    return node->length >= kResourceFixed && ReadWord(node->bytes + kResourceKind) == kResourceNamedElement &&
+    return node->length >= kResourceFixedLength && ReadWord(node->bytes + kResourceKind) == kResourceNamedElement &&
            ReadWord(node->bytes + kResourceClass) == kResourceClassImage;
 }
 
 // The name of a named-element reference, or false when the record is too
 // short to hold it.
 bool ResourceName(const CDRecordNode* node, const char** name, std::uint32_t* nameLength) {
-    if (node->length < kResourceFixed) return false;
+    if (node->length < kResourceFixedLength) return false;
     const std::uint8_t* bytes = node->bytes;
-    const std::uint32_t offset = kResourceFixed + ReadWord(bytes + kResourceServerLength) +
+    const std::uint32_t offset = kResourceFixedLength + ReadWord(bytes + kResourceServerLength) +
                                  ReadWord(bytes + kResourceFileLength) + kResourceReplica;
     const std::uint32_t length = ReadWord(bytes + kResourceNameLength);
     if (offset + length > node->length) return false;
@@ -261,7 +260,7 @@ void GetDimension(bool height, const std::uint8_t* record, std::uint16_t signatu
     std::uint32_t value = 0;
     switch (signature) {
     case kSigGraphic: {
-        if (length < kGraphicLength) return;
+        if (length < kGraphicFieldsEnd) return;
         if (height && ReadWord(record + kGraphicResize) == 0) return;
         value = ReadWord(record + (height ? kGraphicHeight : kGraphicWidth));
         if (value == 0) return;
@@ -327,7 +326,8 @@ void GetUnit(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
              RecordProcessContext* context) {
     const char* unit = nullptr;
     if (signature == kSigGraphic) {
-        if (length < kGraphicLength || ReadWord(record + kGraphicResize) == 0 || ReadWord(record + kGraphicHeight) == 0)
+        if (length < kGraphicFieldsEnd || ReadWord(record + kGraphicResize) == 0
+            || ReadWord(record + kGraphicHeight) == 0)
             return;
         unit = (record[kGraphicFlags] & kGraphicInPixels) != 0 ? "pixels" : "inches";
     } else if (signature == kSigBitmapHeader || signature == kSigImageHeader || signature == kSigImageSegment) {
@@ -345,7 +345,7 @@ void GetUnit(const std::uint8_t* record, std::uint16_t signature, std::uint32_t 
 template <typename Edit>
 STATUS ReplaceGraphic(const std::uint8_t* record, std::uint32_t length, std::uint32_t* passOn,
                       RecordProcessContext* context, Edit edit) {
-    if (length < kGraphicLength) return kOK;
+    if (length < kGraphicFieldsEnd) return kOK;
     auto* copy = static_cast<std::uint8_t*>(QuorbelAllocate(context->session, __LINE__, kSourceName, length, 1));
     if (copy == nullptr) return kOutOfMemory;
     std::memcpy(copy, record, length);
@@ -445,13 +445,13 @@ void GraphicPlace(std::uint16_t signature, RecordProcessContext* context, bool a
 // file hotspot, into out; false for other records.
 bool HotspotFileName(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, bool second,
                      char* out) {
-    if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length < kHotspotData ||
-        ReadWord(record + kHotspotType) != kHotspotFile)
+    if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length < kHotspotBeginFixedLength ||
+        ReadWord(record + kHotspotTypeAt) != kHotspotFile)
         return false;
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
     if (dataLength == 0) return false;
-    if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
-    const char* data = reinterpret_cast<const char*>(record + kHotspotData);
+    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+    const char* data = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     const std::size_t first = strnlen(data, dataLength);
     const char* name = data;
     std::size_t nameLength = first;
@@ -675,7 +675,7 @@ STATUS GraphicProperty(std::uint8_t* record, std::uint16_t signature, std::uint3
     case kOpGetGraphicHeight: GetDimension(true, record, signature, length, context); break;
     case kOpGetGraphicWidth: GetDimension(false, record, signature, length, context); break;
     case kOpGetImageInPixels:
-        if (signature == kSigGraphic && length >= kGraphicLength) {
+        if (signature == kSigGraphic && length >= kGraphicFieldsEnd) {
             PutScratch(Scratch1(context), (record[kGraphicFlags] & kGraphicInPixels) != 0 ? "TRUE" : "FALSE");
             context->chunkDone = 1;
         }

@@ -14,6 +14,7 @@
 #include "builders/append_gate.h"
 #include "core/chunk_type_table.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/exec_results.h"
@@ -27,24 +28,14 @@ namespace talix {
 
 namespace {
 
-// Hotspot begin records: type, flags and data length, then the data.
-constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12, kHotspotData = 16;
 // No border; a formula as data; a URL hotspot whose data is its URL.
 constexpr std::uint32_t kFlagNoBorder = 0x8, kFlagFormula = 0x10, kFlagUrlInData = 0x1000;
 constexpr std::uint16_t kTypePopup = 1, kTypeButton = 3, kTypeUrl = 11, kTypeMouseover = 22;
-// Section bar: the title after flags, font and bar colour.
-constexpr std::uint32_t kBarTitle = 14;
-// Anchor and frame target: the text length and the text.
-constexpr std::uint32_t kAnchorLength = 4, kAnchorText = 12;
-constexpr std::uint32_t kTargetLength = 4, kTargetText = 12;
-// Button: the label after the fixed part.
-constexpr std::uint32_t kButtonText = 16;
 // Event parts: the owner's signature, the text length and the text.
-constexpr std::uint32_t kPartOwner = 4, kPartLength = 6, kPartText = 18;
+constexpr std::uint32_t kPartOwner = 4, kPartLength = 6;
 // Link target records: the data type, the first length and the two hint
 // lengths, then the hints and the data.
 constexpr std::uint32_t kResourceType = 8, kResourceLength = 12, kResourceHint1 = 14, kResourceHint2 = 16;
-constexpr std::uint32_t kResourceData = 28;
 constexpr std::uint16_t kResourceUrl = 1;
 
 bool IsHotspotBegin(std::uint16_t signature) {
@@ -61,12 +52,12 @@ struct Hotspot {
 
 Hotspot ReadHotspot(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
     Hotspot hotspot;
-    if (!IsHotspotBegin(signature) || length < kHotspotData) return hotspot;
+    if (!IsHotspotBegin(signature) || length < kHotspotBeginFixedLength) return hotspot;
     hotspot.valid = true;
-    hotspot.type = ReadWord(record + kHotspotType);
-    hotspot.flags = ReadDword(record + kHotspotFlags);
-    hotspot.dataLength = ReadWord(record + kHotspotDataLength);
-    if (hotspot.dataLength > length - kHotspotData) hotspot.dataLength = length - kHotspotData;
+    hotspot.type = ReadWord(record + kHotspotTypeAt);
+    hotspot.flags = ReadDword(record + kHotspotFlagsAt);
+    hotspot.dataLength = ReadWord(record + kHotspotDataLengthAt);
+    if (hotspot.dataLength > length - kHotspotBeginFixedLength) hotspot.dataLength = length - kHotspotBeginFixedLength;
     return hotspot;
 }
 
@@ -94,7 +85,8 @@ std::uint32_t BoundedText(const std::uint8_t* record, std::uint32_t length, std:
 STATUS ReplaceHotspotData(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                           const char* data, std::uint32_t dataLength, std::uint32_t* passOn,
                           RecordProcessContext* context) {
-    return ReplaceVariablePart(record, signature, length, kHotspotData, kHotspotDataLength, data, dataLength, passOn,
+    return ReplaceVariablePart(record, signature, length, kHotspotBeginFixedLength, kHotspotDataLengthAt, data,
+                               dataLength, passOn,
                                context);
 }
 
@@ -105,19 +97,20 @@ void ReadProperty(const std::uint8_t* record, std::uint16_t signature, std::uint
     const Hotspot hotspot = ReadHotspot(record, signature, length);
     switch (context->operation) {
     case kOpGetPopupText: {
-        if (!IsPopupText(hotspot) || length <= kHotspotData || hotspot.dataLength == 0) return;
+        if (!IsPopupText(hotspot) || length <= kHotspotBeginFixedLength || hotspot.dataLength == 0) return;
         std::uint32_t textLength = hotspot.dataLength;
-        while (textLength > 0 && record[kHotspotData + textLength - 1] == 0) --textLength;
-        PutTextResult(context, record + kHotspotData, textLength);
+        while (textLength > 0 && record[kHotspotBeginFixedLength + textLength - 1] == 0) --textLength;
+        PutTextResult(context, record + kHotspotBeginFixedLength, textLength);
         break;
     }
     case kOpGetSectionTitle:
         if (signature != kSigBar) return;
-        PutScratch1(context, record + kBarTitle, length > kBarTitle ? length - kBarTitle : 0);
+        PutScratch1(context, record + kBarTitleAfterColorAt, length > kBarTitleAfterColorAt ? length - kBarTitleAfterColorAt : 0);
         break;
     case kOpGetAnchorText:
-        if (signature != kSigAnchor || length < kAnchorText) return;
-        PutTextResult(context, record + kAnchorText, BoundedText(record, length, kAnchorLength, kAnchorText));
+        if (signature != kSigAnchor || length < kAnchorFixedLength) return;
+        PutTextResult(context, record + kAnchorFixedLength, BoundedText(record, length, kAnchorTextLengthAt,
+                                                                        kAnchorFixedLength));
         break;
     case kOpGetHotspotBorder:
         if (!hotspot.valid) return;
@@ -126,22 +119,24 @@ void ReadProperty(const std::uint8_t* record, std::uint16_t signature, std::uint
         break;
     case kOpGetActionFormula:
         if (!HasActionFormula(hotspot)) return;
-        PutTextResult(context, record + kHotspotData, hotspot.dataLength);
+        PutTextResult(context, record + kHotspotBeginFixedLength, hotspot.dataLength);
         break;
     case kOpGetButtonText:
         if (signature != kSigButton) return;
-        PutTextResult(context, record + kButtonText, length > kButtonText ? length - kButtonText : 0);
+        PutTextResult(context, record + kButtonFixedLength, length > kButtonFixedLength ? length - kButtonFixedLength : 0);
         break;
     case kOpGetTargetFrame:
-        if (signature != kSigTarget || length < kTargetText) return;
-        PutScratch1(context, record + kTargetText, BoundedText(record, length, kTargetLength, kTargetText));
+        if (signature != kSigTarget || length < kTargetFixedLength) return;
+        PutScratch1(context, record + kTargetFixedLength, BoundedText(record, length, kTargetTextLengthAt,
+                                                                      kTargetFixedLength));
         break;
     case kOpGetFieldEventText:
     case kOpGetObjectEventText: {
         const std::uint16_t part = context->operation == kOpGetFieldEventText ? kSigClientBlobPart : kSigBlobPart;
         const std::uint16_t owner = context->operation == kOpGetFieldEventText ? kSigClientEvent : kSigEvent;
-        if (signature != part || length < kPartText || ReadWord(record + kPartOwner) != owner) return;
-        PutTextResult(context, record + kPartText, BoundedText(record, length, kPartLength, kPartText));
+        if (signature != part || length < kBlobPartFixedLength || ReadWord(record + kPartOwner) != owner) return;
+        PutTextResult(context, record + kBlobPartFixedLength, BoundedText(record, length, kPartLength,
+                                                                          kBlobPartFixedLength));
         break;
     }
     default:
@@ -159,7 +154,7 @@ bool InList(std::uint16_t value, const std::uint16_t* list, std::size_t count) {
 // The signature a record stands for in the chunk-type table: an END record
 // stands for the signature it closes.
 std::uint16_t OwnSignature(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    if (signature == kSigEnd && length >= 6) return ReadWord(record + 4);
+    if (signature == kSigEnd && length >= kBeginLength) return ReadWord(record + 4);
     return signature;
 }
 
@@ -188,7 +183,8 @@ STATUS SetFrameTarget(const std::uint8_t* record, std::uint16_t signature, std::
     const std::uint32_t textLength = context->a3;
     if (signature == kSigTarget) {
         context->frameTargetSeen = 1;
-        return ReplaceVariablePart(record, signature, length, kTargetText, kTargetLength, text, textLength, passOn,
+        return ReplaceVariablePart(record, signature, length, kTargetFixedLength, kTargetTextLengthAt, text, textLength,
+                                   passOn,
                                    context);
     }
     const ChunkTypeRow* row = GetChunkTypeRow(context->chunk->targetType);
@@ -206,11 +202,12 @@ STATUS SetFrameTarget(const std::uint8_t* record, std::uint16_t signature, std::
         return kOK;
 
     STATUS status = kOK;
-    std::uint8_t* target = BuildTextRecord(context, kSigTarget, kTargetText, kTargetLength, text, textLength, &status);
+    std::uint8_t* target =
+        BuildTextRecord(context, kSigTarget, kTargetFixedLength, kTargetTextLengthAt, text, textLength, &status);
     if (target == nullptr) return status;
     context->chunk->item->modified = 1;
     if (context->writesItem != 0)
-        status = AppendRecord(target, kSigTarget, EvenLength(kTargetText + textLength), &context->output);
+        status = AppendRecord(target, kSigTarget, EvenLength(kTargetFixedLength + textLength), &context->output);
     ReleaseRecord(context, target);
     return status;
 }
@@ -227,19 +224,20 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
         return ReplaceHotspotData(record, signature, length, text, textLength, passOn, context);
     case kOpSetSectionTitle:
         if (signature != kSigBar) return kOK;
-        return ReplaceVariablePart(record, signature, length, kBarTitle, 0, text, textLength, passOn, context);
+        return ReplaceVariablePart(record, signature, length, kBarTitleAfterColorAt, 0, text, textLength, passOn, context);
     case kOpSetAnchorText:
         // The first anchor only.
         if (signature != kSigAnchor || context->chunkDone != 0) return kOK;
         context->chunkDone = 1;
-        return ReplaceVariablePart(record, signature, length, kAnchorText, kAnchorLength, text, textLength, passOn,
+        return ReplaceVariablePart(record, signature, length, kAnchorFixedLength, kAnchorTextLengthAt, text, textLength,
+                                   passOn,
                                    context);
     case kOpSetHotspotBorder: {
         if (!hotspot.valid) return kOK;
         const std::uint32_t flags =
             context->a3 == 0 ? (hotspot.flags | kFlagNoBorder) : (hotspot.flags & ~kFlagNoBorder);
         if (flags == hotspot.flags) return kOK;
-        return ReplaceDwordField(record, signature, length, kHotspotFlags, flags, passOn, context);
+        return ReplaceDwordField(record, signature, length, kHotspotFlagsAt, flags, passOn, context);
     }
     case kOpSetActionFormula: {
         // The compiled formula the caller left in the session's text result.
@@ -250,7 +248,7 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
     }
     case kOpSetButtonText:
         if (signature != kSigButton) return kOK;
-        return ReplaceVariablePart(record, signature, length, kButtonText, 0, text, textLength, passOn, context);
+        return ReplaceVariablePart(record, signature, length, kButtonFixedLength, 0, text, textLength, passOn, context);
     case kOpSetTargetFrame:
         return SetFrameTarget(record, signature, length, passOn, context);
     case kOpSetLinkTarget:
@@ -258,10 +256,10 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
             if (hotspot.type != kTypeUrl || (hotspot.flags & kFlagUrlInData) == 0) return kOK;
             return ReplaceHotspotData(record, signature, length, text, textLength, passOn, context);
         }
-        if (IsLinkResourceRecord(signature) && length >= kResourceData &&
+        if (IsLinkResourceRecord(signature) && length >= kResourceFixedLength &&
             ReadWord(record + kResourceType) == kResourceUrl) {
             const std::uint32_t head =
-                kResourceData + ReadWord(record + kResourceHint1) + ReadWord(record + kResourceHint2);
+                kResourceFixedLength + ReadWord(record + kResourceHint1) + ReadWord(record + kResourceHint2);
             if (head > length) return kOK;   // damaged: left as it is
             return ReplaceVariablePart(record, signature, length, head, kResourceLength, text, textLength, passOn,
                                        context);

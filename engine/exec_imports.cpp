@@ -20,8 +20,10 @@
 #include "core/filters.h"
 #include "core/host_message.h"
 #include "core/options.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
@@ -42,7 +44,6 @@ constexpr std::uint32_t kDefaultLineLength = 132;
 constexpr std::uint32_t kLongestLine = 32000;
 constexpr std::size_t kFilterFieldSize = 256;
 constexpr std::uint16_t kGraphicWrapperVersion = 1;
-constexpr std::uint32_t kAltTextLength = 4, kAltText = 12;
 
 // The part of a path after its last "\" or "/".
 std::string LastPart(const std::string& path) {
@@ -114,14 +115,13 @@ STATUS ImportFiltered(const std::string& path, const char* library, const char* 
     if (status == kOK) status = ImportThroughFilter(context, path.c_str(), library, filter, graphic ? 1 : 0);
     if (status != kOK || alt.empty()) return status;
 
-    const std::uint32_t length = static_cast<std::uint32_t>(kAltText + alt.size());
+    const std::uint32_t length = static_cast<std::uint32_t>(kAltTextFixedLength + alt.size());
     if (length > 0xFFFF) return kArgumentError;
     std::string record(EvenLength(length), '\0');
     auto* bytes = reinterpret_cast<std::uint8_t*>(record.data());
-    WriteWord(bytes, kSigAltText);
-    WriteWord(bytes + 2, static_cast<std::uint16_t>(length));
-    WriteWord(bytes + kAltTextLength, static_cast<std::uint16_t>(alt.size()));
-    std::memcpy(bytes + kAltText, alt.data(), alt.size());
+    WriteRecordHeader(bytes, kSigAltText, static_cast<std::uint16_t>(length));
+    WriteWord(bytes + kAltTextLengthAt, static_cast<std::uint16_t>(alt.size()));
+    std::memcpy(bytes + kAltTextFixedLength, alt.data(), alt.size());
     status = AppendRecord(bytes, kSigAltText, length, output);
     if (status == kOK) status = AppendEndRecord(kSigGraphic, kGraphicWrapperVersion, output);
     return status;

@@ -14,6 +14,7 @@
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_handlers.h"
@@ -29,10 +30,9 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kTextHeader = 8;
 // Cell record: the border byte (two bits a side), the flags byte and the
 // extended border word (four bits a side).
-constexpr std::uint32_t kCellBorder = 10, kCellBorderWord = 12, kCellLength = 18;
+constexpr std::uint32_t kCellBorder = 10, kCellBorderWord = 12;
 // The large paragraph record's flags byte: 1 begins one, 2 ends it.
 constexpr std::uint32_t kLargeParagraphFlags = 6;
 // The most text operation 9 collects.
@@ -55,10 +55,10 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
             whole->pendingLineEnds += 1;
         return;
     }
-    if (signature != kSigText || length <= kTextHeader || context->chunkDone != 0) return;
+    if (signature != kSigText || length <= kTextRunHeader || context->chunkDone != 0) return;
     RARIvoSession* session = context->session;
-    const char* run = reinterpret_cast<const char*>(record) + kTextHeader;
-    std::uint32_t runLength = length - kTextHeader;
+    const char* run = reinterpret_cast<const char*>(record) + kTextRunHeader;
+    std::uint32_t runLength = length - kTextRunHeader;
     if (whole != nullptr) {
         std::string& text = whole->text;
         if (context->a3 == 0) context->chunkDone = context->readDone = 1;
@@ -108,21 +108,22 @@ STATUS WriteNewText(std::uint32_t replacedLength, RecordProcessContext* context)
     }
 
     STATUS status = kOK;
-    if (replacedLength == kTextHeader) {
+    if (replacedLength == kTextRunHeader) {
         status = AppendTextRecord(nullptr, 0, &font, output);
         if (status != kOK) return status;
     }
     if (output->tableJustEnded != 0) {
         // Text right after a table starts a paragraph of the definition the
         // table interrupted.
-        status = AppendRecord(context->paragraphRecord, 0x0081, sizeof context->paragraphRecord, output);
+        status = AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord, output);
         if (status != kOK) return status;
         std::int32_t level = output->tableLevel + 1;
         if (level >= kTableLevels) level = kTableLevels - 1;
         output->requestedParagraphId = static_cast<std::uint16_t>(output->savedParagraphId[level]);
         output->savedParagraphId[level] = 0;
         output->tableJustEnded = 0;
-        status = AppendRecord(context->paragraphReference, 0x0083, sizeof context->paragraphReference, output);
+        status = AppendRecord(context->paragraphReference, kSigPabReference, sizeof context->paragraphReference,
+                              output);
         output->requestedParagraphId = 0;
         if (status != kOK) return status;
     }
@@ -148,7 +149,7 @@ STATUS SetText(std::uint16_t signature, std::uint32_t length, std::uint32_t* pas
                RecordProcessContext* context) {
     if (signature != kSigText) return kOK;
     if (context->chunkDone != 0) {
-        if (length > kTextHeader) *passOn = 0;
+        if (length > kTextRunHeader) *passOn = 0;
         return kOK;
     }
     context->chunkDone = 1;
@@ -191,9 +192,9 @@ void SetBorderSide(char side, int byteShift, int wordShift, std::uint8_t* border
 STATUS SetCellBorders(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                       std::uint32_t* passOn, RecordProcessContext* context) {
     if ((signature != kSigTableCell && signature != kSigNestedTableCell) || length < kCellBorderWord + 2 ||
-        length > kCellLength)
+        length > kTableCellLength)
         return kOK;
-    std::uint8_t cell[kCellLength] = {};
+    std::uint8_t cell[kTableCellLength] = {};
     std::memcpy(cell, record, length);
     const char* sides = context->argumentText != nullptr ? context->argumentText : "";
     char side[4] = {};

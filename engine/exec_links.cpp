@@ -18,7 +18,9 @@
 #include "core/clamp.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/text_search.h"
@@ -38,11 +40,6 @@ namespace {
 constexpr std::uint16_t kLinkNoteUniversalID = 2322, kLinkReplicaID = 2323, kLinkViewUniversalID = 2324;
 constexpr std::uint16_t kLinkAnchorText = 2338, kLinkHintServer = 2339, kLinkPopupText = 2340, kLinkURL = 2341;
 
-constexpr std::uint32_t kNoteLinkSize = 40;
-constexpr std::uint32_t kIndexLinkTexts = 6;       // 0xFF91: header, index
-constexpr std::uint32_t kInlineLinkTexts = 44;     // 0xFF92: header, note link
-// Hotspot begin: type, flags, data length, data.
-constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12, kHotspotData = 16;
 constexpr std::uint16_t kTypeUrl = 11;
 constexpr std::uint32_t kFlagUrlInData = 0x1000;   // a URL hotspot whose data is its URL
 // Link target records.
@@ -50,7 +47,6 @@ constexpr std::uint32_t kResourceFlags = 4, kResourceType = 8, kResourceLength =
                         kResourceHint2 = 16, kResourceData = 28;
 constexpr std::uint16_t kResourceUrl = 1, kResourceNoteLink = 2;
 constexpr std::uint32_t kResourceInline = 0x2;
-constexpr std::uint32_t kTextHeader = 8;
 constexpr std::uint32_t kScratchText = kScratchSize - 1;
 
 constexpr const char* kBrokenLinks = "TALIX: Broken $Links reference";
@@ -117,14 +113,14 @@ bool LinkFromList(plat::NOTEHANDLE note, std::uint16_t index, std::uint8_t* out)
 LinkRecord ReadLinkRecord(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                           RecordProcessContext* context) {
     LinkRecord link;
-    if (signature == kSigLinkExport2 && length >= kInlineLinkTexts) {
+    if (signature == kSigLinkExport2 && length >= kLinkExportFixedLength) {
         link.found = link.resolved = true;
         std::memcpy(link.link, record + 4, kNoteLinkSize);
-        SplitTexts(record, length, kInlineLinkTexts, &link);
-    } else if (signature == kSigLink2 && length >= kIndexLinkTexts) {
+        SplitTexts(record, length, kLinkExportFixedLength, &link);
+    } else if (signature == kSigLink2 && length >= kLinkFixedLength) {
         link.found = true;
         link.resolved = LinkFromList(context->note, ReadWord(record + 4), link.link);
-        SplitTexts(record, length, kIndexLinkTexts, &link);
+        SplitTexts(record, length, kLinkFixedLength, &link);
     } else if (IsLinkResourceRecord(signature) && length >= kResourceData &&
                ReadWord(record + kResourceType) == kResourceNoteLink &&
                (ReadDword(record + kResourceFlags) & kResourceInline) == 0) {
@@ -157,12 +153,12 @@ void FormatId(const std::uint8_t* words, int count, char* out) {
 // The URL of a URL hotspot that carries its target, or of a link target
 // record of data type 1; false for other records.
 bool ReadUrl(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, Span* url) {
-    if ((signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length >= kHotspotData) {
-        if (ReadWord(record + kHotspotType) != kTypeUrl || (ReadDword(record + kHotspotFlags) & kFlagUrlInData) == 0)
+    if ((signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length >= kHotspotBeginFixedLength) {
+        if (ReadWord(record + kHotspotTypeAt) != kTypeUrl || (ReadDword(record + kHotspotFlagsAt) & kFlagUrlInData) == 0)
             return false;
-        std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
-        if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
-        *url = {reinterpret_cast<const char*>(record + kHotspotData), dataLength};
+        std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
+        if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+        *url = {reinterpret_cast<const char*>(record + kHotspotBeginFixedLength), dataLength};
         return true;
     }
     if (IsLinkResourceRecord(signature) && length >= kResourceData &&
@@ -241,15 +237,14 @@ STATUS ChangeId(std::uint16_t property, const char* text, std::uint32_t length, 
 // A 0xFF92 record of the link and its texts: description, hint and, when
 // not empty, anchor, each terminated.
 STATUS BuildInlineLink(const LinkRecord& link, std::uint32_t* passOn, RecordProcessContext* context) {
-    const std::uint32_t length = kInlineLinkTexts + link.description.length + 1 + link.hint.length + 1 +
+    const std::uint32_t length = kLinkExportFixedLength + link.description.length + 1 + link.hint.length + 1 +
                                  (link.anchor.length > 0 ? link.anchor.length + 1 : 0);
     if (length > 0xFFFE) return kArgumentError;
     std::uint8_t* record = NewRecord(context, length);
     if (record == nullptr) return kOutOfMemory;
-    WriteWord(record, kSigLinkExport2);
-    WriteWord(record + 2, static_cast<std::uint16_t>(length));
+    WriteRecordHeader(record, kSigLinkExport2, static_cast<std::uint16_t>(length));
     std::memcpy(record + 4, link.link, kNoteLinkSize);
-    std::uint32_t at = kInlineLinkTexts;
+    std::uint32_t at = kLinkExportFixedLength;
     for (const Span* span : {&link.description, &link.hint, &link.anchor}) {
         if (span == &link.anchor && span->length == 0) break;
         if (span->length > 0) std::memcpy(record + at, span->text, span->length);
@@ -328,11 +323,11 @@ STATUS ChangeLinkProperty(const std::uint8_t* record, std::uint16_t signature, s
 // occurrence as its text; the text around it stays in the run's font.
 STATUS LinkOccurrences(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                        std::uint32_t* passOn, RecordProcessContext* context) {
-    if (signature != kSigText || length <= kTextHeader || context->a3 == 0 || context->secondArgument == nullptr ||
+    if (signature != kSigText || length <= kTextRunHeader || context->a3 == 0 || context->secondArgument == nullptr ||
         context->output.actionHotspotOpen != 0)
         return kOK;
-    const char* text = reinterpret_cast<const char*>(record) + kTextHeader;
-    const std::uint32_t textLength = ClampToWord(length - kTextHeader);
+    const char* text = reinterpret_cast<const char*>(record) + kTextRunHeader;
+    const std::uint32_t textLength = ClampToWord(length - kTextRunHeader);
     // The font of the run being walked: the item's ready-made text-run header.
     const FontId font = ReadFontId(context->chunk->item->work->textTemplate + 4);
     std::uint32_t at = 0;

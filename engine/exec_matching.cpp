@@ -34,6 +34,7 @@
 #include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
@@ -52,7 +53,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kTextHeader = 8;
 constexpr std::uint32_t kFontOffset = 4;
 // The longest formula result taken as a match's addition, URL or pop-up.
 constexpr std::uint32_t kMaxResultLength = 32768;
@@ -69,9 +69,9 @@ struct TextRun {
     const CDRecordNode* text = nullptr;
     const CDRecordNode* last = nullptr;
 
-    const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextHeader; }
+    const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextRunHeader; }
     std::uint32_t Length() const {
-        return ClampToWord(text->length - kTextHeader);
+        return ClampToWord(text->length - kTextRunHeader);
     }
     FontId Font() const {
         return ReadFontId(text->bytes + kFontOffset);
@@ -95,7 +95,7 @@ bool ReadRun(const CDRecordNode* node, TextRun* run) {
         at = at->next;
         if (Is(at, kSigTextEffect)) at = at->next;
     }
-    if (!Is(at, kSigText) || at->length < kTextHeader) return false;
+    if (!Is(at, kSigText) || at->length < kTextRunHeader) return false;
     run->text = run->last = at;
     if (!bracket) return true;
     at = at->next;
@@ -238,9 +238,10 @@ void ReadRunText(const TextRun& run, LinkMatchingCache* cache, RunText* out) {
     }
     // The cache keeps them as record offsets (the text starts at 8), the
     // run's record length standing for none.
-    const std::uint32_t recordLength = out->length + kTextHeader;
+    const std::uint32_t recordLength = out->length + kTextRunHeader;
     for (int i = 0; i < 26; ++i) {
-        const std::uint32_t offset = out->letterStart[i] == kNoWord ? recordLength : out->letterStart[i] + kTextHeader;
+        const std::uint32_t offset =
+            out->letterStart[i] == kNoWord ? recordLength : out->letterStart[i] + kTextRunHeader;
         cache->letterStarts[i] = ClampToWord(offset);
     }
 }
@@ -642,7 +643,7 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
     if (cache == nullptr || cache->keyCount == 0 || cache->keyLists[0] == 0) return kOK;
     TextRun run;
     if (!RunToExamine(record, context, &run)) return kOK;
-    if (run.text->length < static_cast<std::uint32_t>(cache->shortestKeyLength) + kTextHeader) return kOK;
+    if (run.text->length < static_cast<std::uint32_t>(cache->shortestKeyLength) + kTextRunHeader) return kOK;
 
     RunText text;
     ReadRunText(run, cache, &text);

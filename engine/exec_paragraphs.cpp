@@ -21,7 +21,10 @@
 #include "builders/basic_builders.h"
 #include "core/host_message.h"
 #include "core/pab_match.h"
+#include "core/paragraph_def.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_results.h"
@@ -37,11 +40,8 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kDefinitionId = 4;
 constexpr std::uint32_t kReferenceId = 2;
-constexpr std::uint32_t kReferenceLength = 4;
 constexpr std::uint32_t kFormulaStart = 14;      // hide formula record: the compiled formula
-constexpr std::uint32_t kFormulaRefLength = 6;   // formula reference: carrier id at 2, paragraph id at 4
 constexpr std::uint32_t kShortestDefinition = 6; // header and id
 constexpr std::uint16_t kFlagHidden = 0x0800;    // the paragraph has a hide formula
 
@@ -89,7 +89,7 @@ void DefinitionInForce(RecordProcessContext* context, CDPABDEFEXT* image, std::u
             --tables;
         } else if (tables == 0 && (signature == kSigTableCell || signature == kSigNestedTableCell)) {
             break;
-        } else if (tables == 0 && signature == kSigPabReference && node->length >= kReferenceLength) {
+        } else if (tables == 0 && signature == kSigPabReference && node->length >= kParagraphReferenceLength) {
             *id = ReadWord(node->bytes + kReferenceId);
             break;
         }
@@ -147,7 +147,7 @@ STATUS AppendDefinition(const CDPABDEFEXT& image, RecordProcessContext* context)
 }
 
 STATUS AppendReference(std::uint16_t id, RecordProcessContext* context) {
-    std::uint8_t reference[kReferenceLength];
+    std::uint8_t reference[kParagraphReferenceLength];
     std::memcpy(reference, context->paragraphReference, sizeof reference);
     WriteWord(reference + kReferenceId, id);
     return AppendRecord(reference, kSigPabReference, sizeof reference, &context->output);
@@ -207,7 +207,7 @@ STATUS ChangeDefinition(const std::uint8_t* record, std::uint32_t length, std::u
 // whose definition fails the criteria (or cannot be found) stays.
 STATUS ChangeReference(const std::uint8_t* record, std::uint32_t length, std::uint32_t* passOn,
                        RecordProcessContext* context) {
-    if (length < kReferenceLength) return kOK;
+    if (length < kParagraphReferenceLength) return kOK;
     const std::uint16_t oldId = ReadWord(record + kReferenceId);
     std::uint16_t id = RenamedId(context, oldId);
     if (id == 0) {
@@ -289,7 +289,7 @@ STATUS AppendHideFormula(std::uint16_t id, RecordProcessContext* context) {
     std::uint8_t* record = NewRecord(context, length);
     if (record == nullptr) return kOutOfMemory;
     WriteWord(record, kSigPabHide);
-    WriteWord(record + kDefinitionId, id);
+    WriteWord(record + kPabIdAt, id);
     std::memcpy(record + kFormulaStart, context->session->textResult, formulaLength);
     SetHostRecordLength(record, kSigPabHide, EvenLength(length));
     const STATUS status = AppendRecord(record, kSigPabHide, EvenLength(length), &context->output);
@@ -314,7 +314,8 @@ STATUS AppendHiddenReference(std::uint16_t id, RecordProcessContext* context) {
     STATUS status = AppendReference(id, context);
     if (status != kOK || FormulaLength(context) == 0 || context->hideCarrierId == 0 || id == context->hideCarrierId)
         return status;
-    std::uint8_t formulaRef[kFormulaRefLength] = {static_cast<std::uint8_t>(kSigPabFormRef), kFormulaRefLength};
+    std::uint8_t formulaRef[kPabFormReferenceLength] = {};
+    WriteRecordHeader(formulaRef, kSigPabFormRef, kPabFormReferenceLength);
     WriteWord(formulaRef + 2, context->hideCarrierId);
     WriteWord(formulaRef + 4, id);
     return AppendRecord(formulaRef, kSigPabFormRef, sizeof formulaRef, &context->output);
@@ -336,7 +337,7 @@ STATUS HideDefinition(const std::uint8_t* record, std::uint32_t length, std::uin
 
 STATUS HideReference(const std::uint8_t* record, std::uint32_t length, std::uint32_t* passOn,
                      RecordProcessContext* context) {
-    if (length < kReferenceLength) return kOK;
+    if (length < kParagraphReferenceLength) return kOK;
     const std::uint16_t oldId = ReadWord(record + kReferenceId);
     std::uint16_t id = oldId;
     if (!ChangesInPlace(context)) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/item_work_state.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/chunk_match.h"
@@ -18,15 +19,15 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kEmptyTextLength = 8;
-
 // Records that give a chunk structure but no content: paragraph records,
 // BEGIN and END wrappers, paragraph definitions and hide formulas, and an
 // empty text run.
 bool IsStructureOnly(std::uint16_t signature, std::uint32_t length) {
     switch (signature) {
-    case kSigText: return length <= kEmptyTextLength;
-    case 0x0081: case 0x00DD: case 0x00DE: case 0x0083: case 0xFF82: case 0xFFBB: case 0x00BC: return true;
+    case kSigText: return length <= kTextRunHeader;
+    case kSigParagraph: case kSigBegin: case kSigEnd: case kSigPabReference: case kSigPabDefinition:
+    case kSigPabHide: case kSigPabFormRef:
+        return true;
     default: return false;
     }
 }
@@ -68,7 +69,7 @@ STATUS PropertyCodeRecord(std::uint8_t*, std::uint16_t signature, std::uint32_t*
         ++area->containsCount;
         return kItemNotFound;
     case kOpContainsText:
-        if (signature != kSigText || length <= kEmptyTextLength) return kOK;
+        if (signature != kSigText || length <= kTextRunHeader) return kOK;
         ++area->containsCount;
         return kItemNotFound;
     default:

@@ -18,6 +18,7 @@
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -34,14 +35,7 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kHotspotType = 4;      // hotspot begin: type word
-constexpr std::uint32_t kHotspotFlags = 8;     // hotspot begin: 32-bit flags
 constexpr std::uint32_t kActionType = 8;       // action and event records: type word
-// CDFIELD (host form): the lengths of the parts before the name, the name's
-// length and where the variable parts start.
-constexpr std::uint32_t kFieldDefaultLength = 24, kFieldTranslationLength = 26, kFieldValidationLength = 30;
-constexpr std::uint32_t kFieldNameLength = 32, kFieldVariablePart = 40;
-
 constexpr std::uint16_t kTypeUrl = 11, kTypeUrl32 = 32;
 constexpr std::uint16_t kTypeSection = 12, kTypeSectionCollapsed = 13;
 constexpr std::uint32_t kComputedUrl = 0x1000;
@@ -251,10 +245,11 @@ STATUS CloseUpAfterRemoval(std::uint8_t*, std::uint16_t signature, RecordProcess
     }
     context->chunk->item->modified = 1;
     STATUS status = kOK;
-    if (both && paragraphFirst) status = AppendRecord(paragraph, kSigParagraph, 2, output);
+    if (both && paragraphFirst) status = AppendRecord(paragraph, kSigParagraph, kParagraphLength, output);
     if (status == kOK) status = DefineClosingReference(context);
-    if (status == kOK) status = AppendRecord(reference, kSigPabReference, 4, output);
-    if (status == kOK && both && !paragraphFirst) status = AppendRecord(paragraph, kSigParagraph, 2, output);
+    if (status == kOK) status = AppendRecord(reference, kSigPabReference, kParagraphReferenceLength, output);
+    if (status == kOK && both && !paragraphFirst)
+        status = AppendRecord(paragraph, kSigParagraph, kParagraphLength, output);
     return status;
 }
 
@@ -326,9 +321,9 @@ bool HotspotIsLink(const CDRecordNode* from, bool spareComputed) {
         }
         if (IsHotspotBegin(signature)) {
             anyBegin = true;
-            const std::uint16_t type = NodeWord(node, kHotspotType);
+            const std::uint16_t type = NodeWord(node, kHotspotTypeAt);
             if (type != kTypeUrl && type != kTypeUrl32) return false;
-            if (type == kTypeUrl && (NodeDword(node, kHotspotFlags) & kComputedUrl) != 0) computedUrl = true;
+            if (type == kTypeUrl && (NodeDword(node, kHotspotFlagsAt) & kComputedUrl) != 0) computedUrl = true;
         } else if (IsActionRecord(signature)) {
             const std::uint16_t type = NodeWord(node, kActionType);
             if (type != 1 && type != 2) return false;
@@ -442,7 +437,7 @@ CDRecordNode* WalkSection(CDRecordNode* begin, const CDRecordNode* opening, bool
     for (; node != nullptr; node = node->next) {
         const std::uint16_t signature = node->signature;
         if (IsHotspotBegin(signature)) {
-            if (IsSectionType(NodeWord(node, kHotspotType))) {
+            if (IsSectionType(NodeWord(node, kHotspotTypeAt))) {
                 if (mark) Mark(node);
                 ++depth;
                 continue;
@@ -495,7 +490,7 @@ STATUS RemoveSections(std::uint8_t*, std::uint16_t signature, std::uint32_t, std
     const bool bracketed = signature == kSigBegin && IsHotspotBegin(inner);
     if (!bracketed && !IsHotspotBegin(signature)) return kOK;
     CDRecordNode* begin = NextHotspotBegin(node);
-    if (begin == nullptr || !IsSectionType(NodeWord(begin, kHotspotType))) return kOK;
+    if (begin == nullptr || !IsSectionType(NodeWord(begin, kHotspotTypeAt))) return kOK;
     // A section that never closes is left alone.
     if (WalkSection(begin, bracketed ? node : nullptr, false) == nullptr) return kOK;
     MarkRange(node, begin);
@@ -533,10 +528,10 @@ CDRecordNode* FieldExtent(CDRecordNode* node, CDRecordNode** field) {
 // Whether the field's name matches the whole pattern (wildcards on, case
 // ignored). The name is left in the session's first scratch buffer.
 bool FieldNameMatches(const CDRecordNode* field, RecordProcessContext* context) {
-    const std::uint32_t start = kFieldVariablePart + NodeWord(field, kFieldDefaultLength) +
-                                NodeWord(field, kFieldTranslationLength) + NodeWord(field, kFieldValidationLength);
-    std::uint32_t nameLength = NodeWord(field, kFieldNameLength);
-    if (field->length < kFieldVariablePart || start > field->length) return false;
+    const std::uint32_t start = kFieldFixedLength + NodeWord(field, kFieldDefaultLengthAt) +
+                                NodeWord(field, kFieldTranslationLengthAt) + NodeWord(field, kFieldValidationLengthAt);
+    std::uint32_t nameLength = NodeWord(field, kFieldNameLengthAt);
+    if (field->length < kFieldFixedLength || start > field->length) return false;
     if (nameLength > field->length - start) nameLength = field->length - start;
     char* name = context->session->messageBuffer;
     if (nameLength > kScratchSize - 1) nameLength = kScratchSize - 1;

@@ -4,6 +4,7 @@
 
 #include "builders/append_gate.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
@@ -84,8 +85,7 @@ std::uint8_t* BuildTextRecord(RecordProcessContext* context, std::uint16_t signa
         *status = kOutOfMemory;
         return nullptr;
     }
-    WriteWord(record, signature);
-    SetHostRecordLength(record, signature, length);
+    WriteRecordHeader(record, signature, length);
     if (lengthWord != 0) WriteWord(record + lengthWord, static_cast<std::uint16_t>(textLength));
     if (textLength > 0) std::memcpy(record + headLength, text, textLength);
     *status = kOK;

@@ -17,6 +17,7 @@
 #include "core/item_work_state.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
@@ -43,12 +44,8 @@ constexpr std::uint16_t kTypeTable = 1;
 
 // Host offsets.
 constexpr std::uint32_t kCellColumn = 3;
-constexpr std::uint32_t kTextStart = 8;
-constexpr std::uint32_t kSectionTitle = 14;        // 0xFFAC
 constexpr std::uint32_t kLabelText = 4;            // 0xFFE3
 constexpr std::uint32_t kLabelLimit = 127;
-constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;   // 0xFFA7
-constexpr std::uint32_t kButtonText = 16;          // 0xFFAB
 constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
 
 } // namespace
@@ -105,9 +102,9 @@ bool KindText(const char* kind, const std::uint8_t* record, std::uint16_t signat
               const std::uint8_t** text, std::uint32_t* textLength, std::uint32_t* limit) {
     *limit = kLongestKey;
     if (StartsWithNoCase(kind, "SECTION")) {
-        if (signature != kSigBar || length <= kSectionTitle) return false;
-        *text = record + kSectionTitle;
-        *textLength = length - kSectionTitle;
+        if (signature != kSigBar || length <= kBarTitleAfterColorAt) return false;
+        *text = record + kBarTitleAfterColorAt;
+        *textLength = length - kBarTitleAfterColorAt;
         return true;
     }
     if (StartsWithNoCase(kind, "TABLABEL") || StartsWithNoCase(kind, "ROWLABEL")) {
@@ -118,16 +115,16 @@ bool KindText(const char* kind, const std::uint8_t* record, std::uint16_t signat
         return true;
     }
     if (StartsWithNoCase(kind, "OLEFileName")) {
-        if (signature != kSigOleBegin || length <= kOleName) return false;
-        *text = record + kOleName;
-        *textLength = ReadWord(record + kOleNameLength);
-        if (*textLength > length - kOleName) *textLength = length - kOleName;
+        if (signature != kSigOleBegin || length <= kOleBeginFixedLength) return false;
+        *text = record + kOleBeginFixedLength;
+        *textLength = ReadWord(record + kOleBeginNameLengthAt);
+        if (*textLength > length - kOleBeginFixedLength) *textLength = length - kOleBeginFixedLength;
         return true;
     }
     if (StartsWithNoCase(kind, "BUTTON")) {
-        if (signature != kSigButton || length <= kButtonText) return false;
-        *text = record + kButtonText;
-        *textLength = length - kButtonText;
+        if (signature != kSigButton || length <= kButtonFixedLength) return false;
+        *text = record + kButtonFixedLength;
+        *textLength = length - kButtonFixedLength;
         return true;
     }
     return false;
@@ -172,9 +169,9 @@ STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint3
     const bool labels = StartsWithNoCase(kind, "TABLABEL") || StartsWithNoCase(kind, "ROWLABEL");
     if (!labels && context->operation2 != 0 && rows.column + 1u != context->operation2) return kOK;
     if (strcasecmp(kind, "TEXT") == 0) {
-        if (signature != kSigText || length <= kTextStart) return kOK;
+        if (signature != kSigText || length <= kTextRunHeader) return kOK;
         if (context->a3 != 0 && key->row == 0) return kOK;
-        return SetKeyText(context, key, record + kTextStart, length - kTextStart, kLongestKey);
+        return SetKeyText(context, key, record + kTextRunHeader, length - kTextRunHeader, kLongestKey);
     }
     const std::uint8_t* text = nullptr;
     std::uint32_t textLength = 0, limit = 0;
@@ -379,9 +376,9 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
     SortKey* key = &context->sortKeys[context->sortKeyCount - 1];
     if (key->text != nullptr) return kOK;
     if (strcasecmp(kind, "TEXT") == 0) {
-        if (signature != kSigText || length <= kTextStart) return kOK;
+        if (signature != kSigText || length <= kTextRunHeader) return kOK;
         if (context->operation2 != 0 && context->rows.column + 1u != context->operation2) return kOK;
-        return SetKeyText(context, key, record + kTextStart, length - kTextStart, kLongestKey);
+        return SetKeyText(context, key, record + kTextRunHeader, length - kTextRunHeader, kLongestKey);
     }
     const std::uint8_t* text = nullptr;
     std::uint32_t textLength = 0, limit = 0;
@@ -429,13 +426,13 @@ STATUS SortRowKeys(RecordProcessContext* context) {
     const bool numeric = std::strstr(order, "NUMERIC") != nullptr;
     const bool reverse = std::strstr(order, "REVERSE") != nullptr;
 
-    g_sortSwitches = (chunk->accentSensitive != 0 ? kSortAccentSensitive : 0) |
-                     (chunk->caseSensitive != 0 ? kSortCaseSensitive : 0);
+    const std::uint32_t switches = (chunk->accentSensitive != 0 ? kSortAccentSensitive : 0) |
+                                   (chunk->caseSensitive != 0 ? kSortCaseSensitive : 0);
     int (*compare)(const void*, const void*) = CompareSortKeysTextAscending;
     if (numeric && reverse) compare = CompareSortKeysNumberDescending;
     else if (numeric) compare = CompareSortKeysNumberAscending;
     else if (reverse) compare = CompareSortKeysTextDescending;
-    std::qsort(context->sortKeys, context->sortKeyCount, sizeof(SortKey), compare);
+    SortKeys(context->sortKeys, context->sortKeyCount, compare, switches);
     return kOK;
 }
 

@@ -8,7 +8,9 @@
 
 #include "builders/append_gate.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_handlers.h"
@@ -24,7 +26,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kPassThroughLength = 8;
 // Property code of the measurement query that asks for the right margin.
 constexpr std::uint16_t kMaxRightMargin = 2604;
 
@@ -49,11 +50,10 @@ bool InsidePassThrough(const CDRecordNode* node) {
 }
 
 STATUS AppendPassThrough(std::uint16_t signature, RecordProcessContext* context) {
-    std::uint8_t record[kPassThroughLength] = {};
-    WriteWord(record, signature);
-    WriteWord(record + 2, kPassThroughLength);
+    std::uint8_t record[kPassThroughRecordLength] = {};
+    WriteRecordHeader(record, signature, kPassThroughRecordLength);
     context->chunk->item->modified = 1;
-    return AppendRecord(record, signature, kPassThroughLength, &context->output);
+    return AppendRecord(record, signature, kPassThroughRecordLength, &context->output);
 }
 
 // Operation 48 at the start: op2 set brackets the chunk as pass-through

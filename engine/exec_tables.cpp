@@ -17,7 +17,9 @@
 #include "core/brackets.h"
 #include "core/chunk_types.h"
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
@@ -44,9 +46,8 @@ constexpr std::uint32_t kExtensionAutoWidth = 0x01, kExtensionFitToWindow = 0x40
 // Row-cycle record: the interval.
 constexpr std::uint32_t kCycleInterval = 4;
 // Tab label: the label and its longest text.
-constexpr std::uint32_t kLabelText = 4, kLabelTextCapacity = 128, kLabelLength = 140;
+constexpr std::uint32_t kLabelText = 4, kLabelTextCapacity = 128;
 constexpr std::uint32_t kLongestLabel = 127;
-constexpr std::uint32_t kColorLength = 8;
 
 // ---- Appending a table ------------------------------------------------------
 
@@ -54,7 +55,8 @@ constexpr std::uint32_t kColorLength = 8;
 // empty text run.
 STATUS AppendPrefix(std::uint32_t recordCounter, RecordProcessContext* context) {
     if (recordCounter != 1) return kOK;
-    const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
     STATUS status = AppendRecord(paragraph, kSigParagraph, sizeof paragraph, &context->output);
     const FontId none;
     if (status == kOK) status = AppendTextRecord(nullptr, 0, &none, &context->output);
@@ -242,12 +244,12 @@ STATUS RowLabelInside(std::uint8_t* record, std::uint16_t signature, std::uint32
         state.rowDone = 1;
         const std::uint32_t labelLength = LabelLength(context);
         const char* label = context->argumentText;
-        return ReplaceRecord(context, record, signature, length, kLabelLength, passOn,
+        return ReplaceRecord(context, record, signature, length, kTableLabelLength, passOn,
                              [label, labelLength](std::uint8_t* copy, std::uint32_t* newLength) {
                                  std::memset(copy + kLabelText, 0, kLabelTextCapacity);
                                  if (labelLength > 0) std::memcpy(copy + kLabelText, label, labelLength);
                                  // A label record too short for its text is widened.
-                                 if (*newLength < kLabelText + kLabelTextCapacity) *newLength = kLabelLength;
+                                 if (*newLength < kLabelText + kLabelTextCapacity) *newLength = kTableLabelLength;
                                  return kOK;
                              });
     }
@@ -341,15 +343,16 @@ STATUS MergeCell(std::uint8_t* record, std::uint16_t signature, std::uint32_t le
             cell[kCellColumnSpan] = static_cast<std::uint8_t>(range.lastColumn - range.firstColumn + 1);
             return kOK;
         });
-    const std::uint8_t paragraph[2] = {static_cast<std::uint8_t>(kSigParagraph), 2};
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
     if (status == kOK) status = AppendRecord(paragraph, kSigParagraph, sizeof paragraph, output);
     if (status == kOK) {
         output->requestedParagraphId = 0;
         status = AppendRecord(definition, kSigPabDefinition, ReadWord(definition + 2), output);
     }
     if (status == kOK) {
-        std::uint8_t reference[4] = {static_cast<std::uint8_t>(kSigPabReference), 4};
-        WriteWord(reference + 2, id);
+        std::uint8_t reference[kParagraphReferenceLength];
+        WriteParagraphReference(reference, id);
         output->requestedParagraphId = id;
         status = AppendRecord(reference, kSigPabReference, sizeof reference, output);
         output->requestedParagraphId = 0;
@@ -457,8 +460,8 @@ STATUS ChangeTableInside(std::uint8_t* record, std::uint16_t signature, std::uin
             (before != nullptr && before->signature == kSigTimerInfo) ||
             (before != nullptr && before->prev != nullptr && before->prev->signature == kSigTimerInfo);
         if (hasCycle || !RowCycleGiven(context, value)) return kOK;
-        std::uint8_t cycle[kRowCycleLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
-                                               static_cast<std::uint8_t>(kRowCycleLength)};
+        std::uint8_t cycle[kTimerInfoLength] = {};
+        WriteRecordHeader(cycle, kSigTimerInfo, kTimerInfoLength);
         WriteDword(cycle + kCycleInterval, Interval(value));
         context->chunk->item->modified = 1;
         return AppendRecord(cycle, kSigTimerInfo, sizeof cycle, &context->output);

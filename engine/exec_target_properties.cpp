@@ -26,7 +26,9 @@
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
 #include "engine/operation_table.h"
@@ -54,21 +56,14 @@ constexpr std::uint32_t kDoneAltText = 0x001, kDoneCaption = 0x002, kDoneGraphic
                         kDoneUrlTarget = 0x040, kDoneUrlIdName = 0x080, kAdditionsDone = 0x100;
 
 // Host offsets.
-constexpr std::uint32_t kAltTextLength = 4, kAltTextHead = 12;
-constexpr std::uint32_t kCaptionLength = 4, kCaptionPosition = 6, kCaptionFont = 8, kCaptionColorFlags = 12,
-                        kCaptionRed = 14, kCaptionHead = 32;
+constexpr std::uint32_t kCaptionPosition = 6, kCaptionFont = 8, kCaptionColorFlags = 12, kCaptionRed = 14;
 constexpr std::uint16_t kCaptionDefaultColorFlags = 8;
 constexpr std::uint8_t kCaptionDefaultSize = 10;
-constexpr std::uint32_t kTargetLength = 4, kTargetHead = 12;
-constexpr std::uint32_t kIdNameLengths = 4, kIdNameHead = 26, kIdNameTexts = 6;
-constexpr std::uint32_t kFieldFixed = 40, kFieldDefault = 24, kFieldTranslation = 26, kFieldValidation = 30,
-                        kFieldNameLength = 32;
-constexpr std::uint32_t kBorderLength = 60;
+constexpr std::uint32_t kIdNameTexts = 6;
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceClass = 10, kResourceNameLength = 12,
-                        kResourceServerLength = 14, kResourceFileLength = 16, kResourceHead = 36;
+                        kResourceServerLength = 14, kResourceFileLength = 16;
 constexpr std::uint16_t kResourceNamedElement = 3, kResourceClassImage = 19;
 constexpr std::uint32_t kRepeatMode = 2;
-constexpr std::uint32_t kLengthValueBytes = 24;
 
 // The six texts of an id/name record, in record order.
 constexpr const char* kIdNameKeys[kIdNameTexts] = {"ID=", "Class=", "Style=", "Title=", "Other=", "Name="};
@@ -151,12 +146,12 @@ STATUS AppendIdName(RecordProcessContext* context, const std::uint8_t* old, std:
     char* texts[kIdNameTexts] = {};
     std::uint32_t lengths[kIdNameTexts] = {};
     STATUS status = kOK;
-    std::uint32_t oldOffset = kIdNameHead;
+    std::uint32_t oldOffset = kIdNameFixedLength;
     char key[32];
     for (std::uint32_t i = 0; i < kIdNameTexts && status == kOK; ++i) {
         std::uint32_t oldTextLength = 0;
-        if (old != nullptr && oldLength >= kIdNameHead) {
-            oldTextLength = ReadWord(old + kIdNameLengths + 2 * i);
+        if (old != nullptr && oldLength >= kIdNameFixedLength) {
+            oldTextLength = ReadWord(old + kIdNameLengthsAt + 2 * i);
             if (oldOffset > oldLength || oldTextLength > oldLength - oldOffset) oldTextLength = 0;
         }
         std::snprintf(key, sizeof key, "%s%s", prefix, kIdNameKeys[i]);
@@ -171,18 +166,17 @@ STATUS AppendIdName(RecordProcessContext* context, const std::uint8_t* old, std:
         else if (lengths[i] > 0) std::memcpy(texts[i], source, lengths[i]);
         oldOffset += oldTextLength;
     }
-    std::uint32_t length = kIdNameHead;
+    std::uint32_t length = kIdNameFixedLength;
     for (std::uint32_t size : lengths) length += size;
     if (status == kOK && length > 0xFFFF) status = kArgumentError;
     std::uint8_t* record = status == kOK ? NewRecord(context, EvenLength(length)) : nullptr;
     if (status == kOK && record == nullptr) status = kOutOfMemory;
     if (status == kOK) {
-        if (old != nullptr && oldLength >= kIdNameHead) std::memcpy(record, old, kIdNameHead);
-        WriteWord(record, kSigIdName);
-        WriteWord(record + 2, static_cast<std::uint16_t>(length));
-        std::uint32_t offset = kIdNameHead;
+        if (old != nullptr && oldLength >= kIdNameFixedLength) std::memcpy(record, old, kIdNameFixedLength);
+        WriteRecordHeader(record, kSigIdName, static_cast<std::uint16_t>(length));
+        std::uint32_t offset = kIdNameFixedLength;
         for (std::uint32_t i = 0; i < kIdNameTexts; ++i) {
-            WriteWord(record + kIdNameLengths + 2 * i, static_cast<std::uint16_t>(lengths[i]));
+            WriteWord(record + kIdNameLengthsAt + 2 * i, static_cast<std::uint16_t>(lengths[i]));
             std::memcpy(record + offset, texts[i], lengths[i]);
             offset += lengths[i];
         }
@@ -230,23 +224,24 @@ void ApplyCaptionOptions(RecordProcessContext* context, std::uint8_t* caption) {
 // its length is unchanged), then its position and font.
 STATUS SetCaption(RecordProcessContext* context, const std::uint8_t* record, std::uint32_t length,
                   std::uint32_t* passOn) {
-    if (length < kCaptionHead ||
+    if (length < kCaptionFixedLength ||
         !(Has(context, "Caption=") || Has(context, "CaptionPosition=") || Has(context, "CaptionFont=")))
         return kOK;
     const char* text = Value(context, "Caption=");
     std::uint8_t* caption = nullptr;
     std::uint32_t newLength = length;
-    if (text != nullptr && std::strlen(text) != ReadWord(record + kCaptionLength)) {
+    if (text != nullptr && std::strlen(text) != ReadWord(record + kCaptionTextLengthAt)) {
         const STATUS status =
-            AppendHeadAndText(context, record, length, kSigCaption, kCaptionHead, kCaptionLength, text, &caption);
+            AppendHeadAndText(context, record, length, kSigCaption, kCaptionFixedLength, kCaptionTextLengthAt, text,
+                              &caption);
         if (status != kOK) return status;
-        newLength = EvenLength(kCaptionHead + static_cast<std::uint32_t>(std::strlen(text)));
+        newLength = EvenLength(kCaptionFixedLength + static_cast<std::uint32_t>(std::strlen(text)));
     } else {
         caption = CopyRecord(context, record, length, length);
         if (caption == nullptr) return kOutOfMemory;
         if (text != nullptr) {
-            const std::uint32_t size = ReadWord(record + kCaptionLength);
-            if (kCaptionHead + size <= length) std::memcpy(caption + kCaptionHead, text, size);
+            const std::uint32_t size = ReadWord(record + kCaptionTextLengthAt);
+            if (kCaptionFixedLength + size <= length) std::memcpy(caption + kCaptionFixedLength, text, size);
         }
     }
     ApplyCaptionOptions(context, caption);
@@ -259,9 +254,10 @@ STATUS AppendNewCaption(RecordProcessContext* context) {
     const char* text = Value(context, "Caption=");
     if (text == nullptr || text[0] == '\0') return kOK;
     std::uint8_t* caption = nullptr;
-    STATUS status = AppendHeadAndText(context, nullptr, 0, kSigCaption, kCaptionHead, kCaptionLength, text, &caption);
+    STATUS status = AppendHeadAndText(context, nullptr, 0, kSigCaption, kCaptionFixedLength, kCaptionTextLengthAt, text,
+                                      &caption);
     if (status != kOK) return status;
-    const std::uint32_t length = EvenLength(kCaptionHead + static_cast<std::uint32_t>(std::strlen(text)));
+    const std::uint32_t length = EvenLength(kCaptionFixedLength + static_cast<std::uint32_t>(std::strlen(text)));
     caption[kCaptionFont + 3] = kCaptionDefaultSize;
     WriteWord(caption + kCaptionColorFlags, kCaptionDefaultColorFlags);
     ApplyCaptionOptions(context, caption);
@@ -277,8 +273,7 @@ bool HasBorderWords(RecordProcessContext* context) {
 STATUS AppendNewBorder(RecordProcessContext* context) {
     std::uint8_t* border = NewRecord(context, kBorderLength);
     if (border == nullptr) return kOutOfMemory;
-    WriteWord(border, kSigBorderInfo);
-    WriteWord(border + 2, kBorderLength);
+    WriteRecordHeader(border, kSigBorderInfo, kBorderLength);
     const STATUS status = ParseBorderSpec(context->session, kSigBorderInfo, border, Options(context), 1);
     if (status != kOK) {
         ZervaDeallocate(context->session, border);
@@ -312,7 +307,7 @@ STATUS AppendGraphicAdditions(RecordProcessContext* context) {
         done |= kDoneAltText;
         const char* text = Value(context, "AltText=");
         if (text != nullptr && text[0] != '\0')
-            status = AppendHeadAndText(context, nullptr, 0, kSigAltText, kAltTextHead, kAltTextLength, text);
+            status = AppendHeadAndText(context, nullptr, 0, kSigAltText, kAltTextFixedLength, kAltTextLengthAt, text);
     }
     if (status == kOK && (done & kDoneCaption) == 0) {
         done |= kDoneCaption;
@@ -337,9 +332,9 @@ STATUS SetGraphic(const std::uint8_t* record, std::uint16_t signature, std::uint
         if ((done & kDoneAltText) != 0) return kOK;
         done |= kDoneAltText;
         const char* text = Value(context, "AltText=");
-        if (text == nullptr || length < kAltTextHead) return kOK;
+        if (text == nullptr || length < kAltTextFixedLength) return kOK;
         *passOn = 0;
-        return AppendHeadAndText(context, record, length, kSigAltText, kAltTextHead, kAltTextLength, text);
+        return AppendHeadAndText(context, record, length, kSigAltText, kAltTextFixedLength, kAltTextLengthAt, text);
     }
     case kSigCaption:
         if ((done & kDoneCaption) != 0) return kOK;
@@ -418,7 +413,7 @@ STATUS SetRule(const std::uint8_t* record, std::uint16_t signature, std::uint32_
 void SetLength(RecordProcessContext* context, std::uint8_t* value, const char* key) {
     const char* text = Value(context, key);
     if (text == nullptr) return;
-    std::memset(value, 0, kLengthValueBytes);
+    std::memset(value, 0, kLengthValueSize);
     ParseLayerLength(value, text, 0);
 }
 
@@ -472,13 +467,13 @@ STATUS SetBoxSize(const std::uint8_t* record, std::uint32_t length, std::uint32_
 // The background image's name, in place when its length is unchanged.
 STATUS SetBackgroundImage(const std::uint8_t* record, std::uint32_t length, std::uint32_t* passOn,
                           RecordProcessContext* context) {
-    if (length < kResourceHead || ReadWord(record + kResourceKind) != kResourceNamedElement ||
+    if (length < kNamedElementResourceFixedLength || ReadWord(record + kResourceKind) != kResourceNamedElement ||
         ReadWord(record + kResourceClass) != kResourceClassImage || ReadDword(record + kResourceFlags) != 0)
         return kOK;
     const char* name = Value(context, "BackgroundImage=");
     if (name == nullptr) return kOK;
     const std::uint32_t hints = ReadWord(record + kResourceServerLength) + ReadWord(record + kResourceFileLength);
-    const std::uint32_t nameOffset = kResourceHead + hints;
+    const std::uint32_t nameOffset = kNamedElementResourceFixedLength + hints;
     const std::uint32_t oldName = ReadWord(record + kResourceNameLength);
     if (nameOffset + oldName > length) return kOK;
     const std::uint32_t newName = static_cast<std::uint32_t>(std::strlen(name));
@@ -559,23 +554,24 @@ STATUS SetUrlLink(const std::uint8_t* record, std::uint16_t signature, std::uint
         done |= kDoneUrlTarget;
         STATUS status = AppendRecord(record, signature, length, &context->output);
         *passOn = 0;
-        if (status == kOK) status = AppendHeadAndText(context, nullptr, 0, kSigTarget, kTargetHead, kTargetLength, target);
+        if (status == kOK) status = AppendHeadAndText(context, nullptr, 0, kSigTarget, kTargetFixedLength,
+                                                      kTargetTextLengthAt, target);
         return status;
     }
     case kSigTarget: {
-        if ((done & kDoneUrlTarget) != 0 || length < kTargetHead) return kOK;
+        if ((done & kDoneUrlTarget) != 0 || length < kTargetFixedLength) return kOK;
         const char* target = Value(context, "Target=");
         if (target == nullptr) return kOK;
         done |= kDoneUrlTarget;
         context->chunkDone = 1;
         *passOn = 0;
-        if (std::strlen(target) == ReadWord(record + kTargetLength)) {
+        if (std::strlen(target) == ReadWord(record + kTargetTextLengthAt)) {
             std::uint8_t* copy = CopyRecord(context, record, length, length);
             if (copy == nullptr) return kOutOfMemory;
-            std::memcpy(copy + kTargetHead, target, std::strlen(target));
+            std::memcpy(copy + kTargetFixedLength, target, std::strlen(target));
             return AppendBuilt(context, copy, signature, length);
         }
-        return AppendHeadAndText(context, record, length, kSigTarget, kTargetHead, kTargetLength, target);
+        return AppendHeadAndText(context, record, length, kSigTarget, kTargetFixedLength, kTargetTextLengthAt, target);
     }
     case kSigIdName:
         if ((done & kDoneUrlIdName) != 0 || !AnyIdNameKey(context, "")) return kOK;
@@ -671,10 +667,11 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
                                          state);
         break;
     case kTypeField:
-        if (signature == kSigField && length >= kFieldFixed && context->chunkDone == 0) {
-            const std::uint32_t offset = kFieldFixed + ReadWord(record + kFieldDefault) +
-                                         ReadWord(record + kFieldTranslation) + ReadWord(record + kFieldValidation);
-            const std::uint32_t nameLength = ReadWord(record + kFieldNameLength);
+        if (signature == kSigField && length >= kFieldFixedLength && context->chunkDone == 0) {
+            const std::uint32_t offset = kFieldFixedLength + ReadWord(record + kFieldDefaultLengthAt) +
+                                         ReadWord(record + kFieldTranslationLengthAt) +
+                                         ReadWord(record + kFieldValidationLengthAt);
+            const std::uint32_t nameLength = ReadWord(record + kFieldNameLengthAt);
             if (offset + nameLength <= length) {
                 const std::size_t used = strnlen(text, capacity);
                 std::snprintf(text + used, capacity - used, "Fieldname=%.*s", static_cast<int>(nameLength),
@@ -700,12 +697,12 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
         break;
     }
     case kTypeUrlLink:
-        if (signature == kSigTarget && length >= kTargetHead) {
-            std::uint32_t size = ReadWord(record + kTargetLength);
-            if (size > length - kTargetHead) size = length - kTargetHead;
+        if (signature == kSigTarget && length >= kTargetFixedLength) {
+            std::uint32_t size = ReadWord(record + kTargetTextLengthAt);
+            if (size > length - kTargetFixedLength) size = length - kTargetFixedLength;
             const std::size_t used = strnlen(text, capacity);
             std::snprintf(text + used, capacity - used, "Target=%.*s", static_cast<int>(size),
-                          reinterpret_cast<const char*>(record + kTargetHead));
+                          reinterpret_cast<const char*>(record + kTargetFixedLength));
         }
         break;
     case kTypeImageMap:

@@ -9,6 +9,7 @@
 #include "core/brackets.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/exec_results.h"
@@ -24,7 +25,6 @@ namespace talix {
 namespace {
 
 constexpr std::uint32_t kFontId = 4;             // text run and text effect: the packed font id
-constexpr std::uint32_t kDefinitionId = 4;
 constexpr std::uint32_t kReferenceId = 2;
 constexpr std::uint32_t kStyleNameId = 8;        // style name record: definition id, then the name
 constexpr std::uint32_t kStyleName = 10;
@@ -58,7 +58,8 @@ void FontOfRun(RecordProcessContext* context) {
     if (!effect) font = NodeDword(node, kFontId);
     const CDRecordNode* colour = node->next;
     // The writer takes the colour record's length from its header byte.
-    const std::uint8_t* colourRecord = colour != nullptr && colour->signature == kSigColor && colour->length >= 8 &&
+    const std::uint8_t* colourRecord = colour != nullptr && colour->signature == kSigColor
+        && colour->length >= kColorLength &&
                                                colour->bytes != nullptr && colour->bytes[1] <= colour->length
                                            ? colour->bytes
                                            : nullptr;
@@ -79,7 +80,7 @@ void ParagraphStyleText(std::uint16_t signature, RecordProcessContext* context) 
         const std::uint16_t id = ReadWord(node->bytes + kReferenceId);
         for (const CDRecordNode* at = node->prev; at != nullptr && definition == nullptr; at = at->prev) {
             if (at->signature == kSigPabDefinition && at->bytes != nullptr && at->length >= kShortestDefinition &&
-                ReadWord(at->bytes + kDefinitionId) == id)
+                ReadWord(at->bytes + kPabIdAt) == id)
                 definition = at;
         }
     } else {
@@ -111,7 +112,7 @@ void ParagraphId(std::uint8_t* record, std::uint16_t signature, std::uint32_t le
     if (context->chunkDone != 0) return;
     std::uint32_t offset = 0;
     switch (signature) {
-    case kSigPabDefinition: offset = kDefinitionId; break;
+    case kSigPabDefinition: offset = kPabIdAt; break;
     case kSigPabReference: offset = kReferenceId; break;
     case kSigStyleName: offset = kStyleNameId; break;
     default: return;

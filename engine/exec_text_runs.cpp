@@ -20,7 +20,9 @@
 #include "core/font_match.h"
 #include "core/font_spec.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_search.h"
@@ -40,29 +42,23 @@ namespace {
 
 constexpr const char* kSourceName = "rtproc";
 
-constexpr std::uint32_t kTextHeader = 8;            // header and font id of a text record
 constexpr std::uint32_t kFontOffset = 4;            // font id of text and text-effect records
-constexpr std::uint32_t kColorValueOffset = 2;
-constexpr std::uint32_t kColorRecordLength = 8, kLongColorRecordLength = 14;
 constexpr std::uint16_t kColorFlagLongRecord = 0x0010;
 constexpr std::uint32_t kButtonFontOffset = 12, kBarFontOffset = 8;
 
 // The parts of operation 2392.
 constexpr std::uint16_t kPartText = 1, kPartNonText = 2, kPartFormula = 4, kPartHideWhen = 8, kPartUrl = 16;
 
-// Hotspot begin records: type, flags, data length, data.
-constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12, kHotspotData = 16;
+// Hotspot begin flags.
 constexpr std::uint32_t kHotspotFormula = 0x10, kHotspotUrl = 0x1000, kHotspotClearedOnRebuild = 0x10000;
 // Script and program code of action hotspots.
 constexpr std::uint32_t kHotspotScript = 0x100, kHotspotJavaScript = 0x200000;
-// Section bars: flags, title (two bytes later with the flag below).
-constexpr std::uint32_t kBarFlags = 4, kBarTitle = 12, kBarTitleShifted = 14;
+// Section bars: the title two bytes later, and a formula as title.
 constexpr std::uint32_t kBarTitleAfterColor = 0x4000000, kBarTitleFormula = 0x2000;
 constexpr std::uint32_t kHideFormula = 14;
-constexpr std::uint32_t kButtonLabel = 16;
 // Link resource records: flags, type, text length, hint lengths, text.
 constexpr std::uint32_t kResourceFlags = 4, kResourceType = 8, kResourceTextLength = 12, kResourceServerHint = 14,
-                        kResourceFileHint = 16, kResourceFixed = 28;
+                        kResourceFileHint = 16;
 constexpr std::uint16_t kResourceUrl = 1, kResourceFormula = 0x0001;
 // Tab labels: a terminated name in a 128-byte field.
 constexpr std::uint32_t kLabelName = 4, kLabelField = 128, kLabelLongest = 127;
@@ -106,9 +102,9 @@ struct TextRun {
     FontId OwnFont() const { return ReadFontId(text->bytes + kFontOffset); }
     // The font that is tested and changed: the text-effect record's when there is one.
     FontId RunFont() const { return ReadFontId((effect != nullptr ? effect : text)->bytes + kFontOffset); }
-    const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextHeader; }
+    const char* Text() const { return reinterpret_cast<const char*>(text->bytes) + kTextRunHeader; }
     std::uint32_t TextLength() const {
-        return ClampToWord(text->length - kTextHeader);
+        return ClampToWord(text->length - kTextRunHeader);
     }
 };
 
@@ -124,12 +120,12 @@ RunRead ReadRun(const CDRecordNode* first, TextRun* run) {
     for (const CDRecordNode* node = first;; node = node->next) {
         if (node == nullptr || node->length == 0) return run->text != nullptr ? RunRead::Run : RunRead::Malformed;
         if (run->text == nullptr) {
-            if (node->signature == kSigTextEffect && run->effect == nullptr && node->length >= kTextHeader) {
+            if (node->signature == kSigTextEffect && run->effect == nullptr && node->length >= kTextRunHeader) {
                 run->effect = node;
                 run->effectInBracket = run->begin != nullptr;
             } else if (Brackets(node, kSigBegin, kSigText) && run->begin == nullptr) {
                 run->begin = node;
-            } else if (node->signature == kSigText && node->length >= kTextHeader) {
+            } else if (node->signature == kSigText && node->length >= kTextRunHeader) {
                 run->text = node;
                 run->last = node;
                 if (run->begin == nullptr) return RunRead::Run;
@@ -140,7 +136,7 @@ RunRead ReadRun(const CDRecordNode* first, TextRun* run) {
             }
             continue;
         }
-        if (node->signature == kSigColor && run->color == nullptr && node->length >= kColorRecordLength) {
+        if (node->signature == kSigColor && run->color == nullptr && node->length >= kColorLength) {
             run->color = node;
             run->last = node;
             continue;
@@ -170,7 +166,7 @@ struct NewLook {
 NewLook LookOf(const TextRun& run) {
     NewLook look;
     look.font = run.RunFont();
-    if (run.color != nullptr) look.color = ReadColor(run.color->bytes + kColorValueOffset);
+    if (run.color != nullptr) look.color = ReadColor(run.color->bytes + kColorValueAt);
     return look;
 }
 
@@ -183,9 +179,8 @@ void MergeLook(NewLook* look, ParsedFontSpec* spec, const FontSpecMask& mask) {
 }
 
 STATUS AppendEffect(const FontId& font, RecordOutput* output) {
-    std::uint8_t record[kTextHeader] = {};
-    WriteWord(record, kSigTextEffect);
-    WriteWord(record + 2, static_cast<std::uint16_t>(kTextHeader));
+    std::uint8_t record[kTextRunHeader] = {};
+    WriteRecordHeader(record, kSigTextEffect, static_cast<std::uint16_t>(kTextRunHeader));
     WriteFontId(record + kFontOffset, font);
     return AppendRecord(record, kSigTextEffect, sizeof record, output);
 }
@@ -194,15 +189,14 @@ STATUS AppendEffect(const FontId& font, RecordOutput* output) {
 // longer form when the font specification's colour flags ask for it).
 STATUS AppendColor(const TextRun& run, const ColorValue& color, std::uint16_t specFlags, RecordOutput* output) {
     std::uint8_t record[256] = {};
-    std::uint32_t length = (specFlags & kColorFlagLongRecord) != 0 ? kLongColorRecordLength : kColorRecordLength;
+    std::uint32_t length = (specFlags & kColorFlagLongRecord) != 0 ? kLongColorLength : kColorLength;
     if (run.color != nullptr && run.color->length <= sizeof record) {
         length = run.color->length;
         std::memcpy(record, run.color->bytes, length);
     } else {
-        record[0] = static_cast<std::uint8_t>(kSigColor);
-        record[1] = static_cast<std::uint8_t>(length);
+        WriteRecordHeader(record, kSigColor, length);
     }
-    WriteColor(record + kColorValueOffset, color);
+    WriteColor(record + kColorValueAt, color);
     return AppendRecord(record, kSigColor, length, output);
 }
 
@@ -455,14 +449,14 @@ bool LocateText(const std::uint8_t* record, std::uint16_t signature, std::uint32
     switch (signature) {
     case kSigHotspotBegin:
     case kSigV4HotspotBegin: {
-        if ((parts & (kPartUrl | kPartNonText | kPartFormula)) == 0 || length < kHotspotData) return false;
-        const std::uint16_t type = WordAt(record, length, kHotspotType);
-        const std::uint32_t flags = DwordAt(record, length, kHotspotFlags);
-        std::uint32_t dataLength = WordAt(record, length, kHotspotDataLength);
-        if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
-        where->offset = kHotspotData;
+        if ((parts & (kPartUrl | kPartNonText | kPartFormula)) == 0 || length < kHotspotBeginFixedLength) return false;
+        const std::uint16_t type = WordAt(record, length, kHotspotTypeAt);
+        const std::uint32_t flags = DwordAt(record, length, kHotspotFlagsAt);
+        std::uint32_t dataLength = WordAt(record, length, kHotspotDataLengthAt);
+        if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+        where->offset = kHotspotBeginFixedLength;
         where->length = dataLength;
-        where->lengthField = kHotspotDataLength;
+        where->lengthField = kHotspotDataLengthAt;
         where->hotspot = true;
         const bool formulaFlag = (flags & kHotspotFormula) != 0;
         if ((parts & kPartUrl) != 0 && type == 11 && (flags & kHotspotUrl) != 0 && !formulaFlag) return true;
@@ -480,9 +474,9 @@ bool LocateText(const std::uint8_t* record, std::uint16_t signature, std::uint32
         return false;
     }
     case kSigBar: {
-        if ((parts & (kPartNonText | kPartFormula)) == 0 || length < kBarTitle) return false;
-        const std::uint32_t flags = DwordAt(record, length, kBarFlags);
-        where->offset = (flags & kBarTitleAfterColor) != 0 ? kBarTitleShifted : kBarTitle;
+        if ((parts & (kPartNonText | kPartFormula)) == 0 || length < kBarFixedLength) return false;
+        const std::uint32_t flags = DwordAt(record, length, kBarFlagsAt);
+        where->offset = (flags & kBarTitleAfterColor) != 0 ? kBarTitleAfterColorAt : kBarFixedLength;
         if (where->offset > length) return false;
         where->length = length - where->offset;
         if ((flags & kBarTitleFormula) != 0) {
@@ -498,17 +492,17 @@ bool LocateText(const std::uint8_t* record, std::uint16_t signature, std::uint32
         where->formula = true;
         return true;
     case kSigButton:
-        if ((parts & kPartNonText) == 0 || length < kButtonLabel) return false;
-        where->offset = kButtonLabel;
-        where->length = length - kButtonLabel;
+        if ((parts & kPartNonText) == 0 || length < kButtonFixedLength) return false;
+        where->offset = kButtonFixedLength;
+        where->length = length - kButtonFixedLength;
         return true;
     case kSigTableCellHref2:
     case kSigTableCellHref:
     case kSigHref2:
     case kSigHref: {
-        if ((parts & (kPartNonText | kPartUrl)) == 0 || length < kResourceFixed) return false;
+        if ((parts & (kPartNonText | kPartUrl)) == 0 || length < kResourceFixedLength) return false;
         if (WordAt(record, length, kResourceType) != kResourceUrl) return false;
-        const std::uint32_t offset = kResourceFixed + WordAt(record, length, kResourceServerHint) +
+        const std::uint32_t offset = kResourceFixedLength + WordAt(record, length, kResourceServerHint) +
                                      WordAt(record, length, kResourceFileHint);
         const std::uint32_t textLength = WordAt(record, length, kResourceTextLength);
         if (offset + textLength > length) return false;
@@ -542,7 +536,8 @@ STATUS WriteRecordText(const std::uint8_t* record, std::uint16_t signature, std:
     if (!sameLength) {
         SetHostRecordLength(copy, signature, total);
         if (where.lengthField != 0) WriteWord(copy + where.lengthField, static_cast<std::uint16_t>(newLength));
-        if (where.hotspot) WriteDword(copy + kHotspotFlags, ReadDword(copy + kHotspotFlags) & ~kHotspotClearedOnRebuild);
+        if (where.hotspot)
+            WriteDword(copy + kHotspotFlagsAt, ReadDword(copy + kHotspotFlagsAt) & ~kHotspotClearedOnRebuild);
     }
     const STATUS status = AppendRecord(copy, signature, total, &context->output);
     QuorbelReleaseBlock(context->session, block);

@@ -9,6 +9,7 @@
 #include "core/item_work_state.h"
 #include "core/properties.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "engine/css_format.h"
 #include "talix/item.h"
 
@@ -17,8 +18,8 @@ namespace talix {
 namespace {
 
 // The colour record: its length byte, flags, components and a gradient's.
-constexpr std::uint32_t kColorLength = 1, kColorFlags = 2, kColorRed = 4, kGradientRed = 10;
-constexpr std::uint32_t kOneColorLength = 8, kWithGradientLength = kGradientRed + 3;
+constexpr std::uint32_t kColorLengthAt = 1, kColorFlags = 2, kColorRed = 4, kGradientRed = 10;
+constexpr std::uint32_t kWithGradientLength = kGradientRed + 3;
 constexpr std::uint16_t kColorGradient = 0x0010, kColorHighlights = 0xF000;
 constexpr unsigned kStandardColors = 16;
 
@@ -56,7 +57,7 @@ void StyleWords(const FontId& font, const std::uint8_t* colorRecord, char* outpu
 
 void ColorWord(const FontId& font, const std::uint8_t* colorRecord, char* output) {
     char word[64];
-    WriteColorWord(font.color, colorRecord, colorRecord != nullptr ? colorRecord[kColorLength] : 0, word,
+    WriteColorWord(font.color, colorRecord, colorRecord != nullptr ? colorRecord[kColorLengthAt] : 0, word,
                    sizeof word);
     Append(output, kScratchSize, word);
     Append(output, kScratchSize, " ");
@@ -76,12 +77,12 @@ void WriteColorWord(std::uint16_t colorIndex, const std::uint8_t* colorRecord, s
                     std::size_t size) {
     if (out == nullptr || size == 0) return;
     out[0] = '\0';
-    if (colorRecord == nullptr || recordLength < kOneColorLength) colorRecord = nullptr;
+    if (colorRecord == nullptr || recordLength < kColorLength) colorRecord = nullptr;
     bool matches = false;
     std::uint16_t flags = 0;
     if (colorRecord != nullptr) {
         flags = ReadWord(colorRecord + kColorFlags);
-        if (recordLength == kOneColorLength) {
+        if (recordLength == kColorLength) {
             const std::uint32_t rgb = colorRecord[kColorRed] | colorRecord[kColorRed + 1] << 8 |
                                       static_cast<std::uint32_t>(colorRecord[kColorRed + 2]) << 16;
             for (unsigned i = 0; i < kStandardColors; ++i) {

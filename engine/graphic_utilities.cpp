@@ -8,7 +8,10 @@
 
 #include "builders/append_gate.h"
 #include "core/attachments.h"
+#include "core/paragraph_def.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/generation_state.h"
 #include "engine/record_process.h"
@@ -24,7 +27,7 @@ constexpr std::uint16_t kDefaultPixels = 100;
 constexpr std::uint16_t kTypeBmp = 3;
 
 // Host offsets of the size records.
-constexpr std::uint32_t kBitmapWidth = 24, kBitmapHeight = 26, kBitmapHeaderLength = 40;
+constexpr std::uint32_t kBitmapWidth = 24, kBitmapHeight = 26;
 constexpr std::uint32_t kGraphicDestWidth = 8, kGraphicDestHeight = 10, kGraphicResize = 24;
 constexpr std::uint32_t kImageType = 8, kImageWidth = 10, kImageHeight = 12;
 constexpr std::uint32_t kSegmentDataSize = 8, kSegmentData = 12;
@@ -35,11 +38,8 @@ constexpr std::uint32_t kSegmentDataSize = 8, kSegmentData = 12;
 constexpr std::uint32_t kObjectBlockSize = 65406;
 constexpr std::uint32_t kBlockReserve = 2048;
 constexpr plat::WORD kFileObjectType = 58;
-constexpr plat::WORD kStorageLinkType = 515;
+constexpr plat::WORD kStorageLinkType = StructureTypeOf(kSigStorageLink);
 constexpr plat::WORD kHostTypeCdStorage = 0x0800;
-constexpr std::uint32_t kDescriptorHostSize = 40;
-constexpr std::uint32_t kDescriptorObjectId = 4, kDescriptorNameLength = 8, kDescriptorHostType = 10,
-                        kDescriptorFileSize = 20, kDescriptorCreated = 24, kDescriptorModified = 32;
 constexpr std::uint32_t kLinkStorageType = 4, kLinkLoadType = 6, kLinkDataLength = 10;
 constexpr plat::WORD kFileItemFlags = plat::ITEM_SIGN | plat::ITEM_SEAL | plat::ITEM_SUMMARY;
 constexpr int kLastNameNumber = 999;
@@ -219,16 +219,16 @@ bool BuildObjectContent(ZervaRTItem* item, const CDRecordNode* first, const CDRe
 plat::STATUS AppendFileItem(plat::NOTEHANDLE note, plat::DWORD objectId, std::uint32_t size, const char* name) {
     const std::uint32_t nameLength = static_cast<std::uint32_t>(std::strlen(name));
     const std::uint32_t storedSize = plat::StructStoredLength(kFileObjectType);
-    if (storedSize == 0 || plat::StructHostLength(kFileObjectType) != kDescriptorHostSize) return kArgumentError;
-    std::uint8_t descriptor[kDescriptorHostSize] = {};
-    WriteDword(descriptor + kDescriptorObjectId, objectId);
-    WriteWord(descriptor + kDescriptorNameLength, static_cast<std::uint16_t>(nameLength));
-    WriteWord(descriptor + kDescriptorHostType, kHostTypeCdStorage);
-    WriteDword(descriptor + kDescriptorFileSize, size);
+    if (storedSize == 0 || plat::StructHostLength(kFileObjectType) != kFileDescriptorHostSize) return kArgumentError;
+    std::uint8_t descriptor[kFileDescriptorHostSize] = {};
+    WriteDword(descriptor + kFileDescriptorObjectIdAt, objectId);
+    WriteWord(descriptor + kFileDescriptorNameLengthAt, static_cast<std::uint16_t>(nameLength));
+    WriteWord(descriptor + kFileDescriptorHostTypeAt, kHostTypeCdStorage);
+    WriteDword(descriptor + kFileDescriptorFileSizeAt, size);
     plat::TIMEDATE now;
     plat::CurrentTime(&now);
-    std::memcpy(descriptor + kDescriptorCreated, &now, sizeof now);
-    std::memcpy(descriptor + kDescriptorModified, &now, sizeof now);
+    std::memcpy(descriptor + kFileDescriptorCreatedAt, &now, sizeof now);
+    std::memcpy(descriptor + kFileDescriptorModifiedAt, &now, sizeof now);
 
     const std::uint32_t valueLength = 2 + storedSize + nameLength;
     plat::DHANDLE block = 0;
@@ -290,8 +290,7 @@ STATUS AppendReplacement(RecordProcessContext* context, const CDRecordNode* firs
         status = AppendRecordNode(bitmapHeader, output);
     } else {
         std::uint8_t header[kBitmapHeaderLength] = {};
-        WriteWord(header, kSigBitmapHeader);
-        WriteDword(header + 4, kBitmapHeaderLength);
+        WriteRecordHeader(header, kSigBitmapHeader, kBitmapHeaderLength);
         std::uint16_t width = kDefaultPixels, height = kDefaultPixels;
         if (imageHeader != nullptr && imageHeader->length >= kImageHeight + 2) {
             width = ReadWord(imageHeader->bytes + kImageWidth);
@@ -343,9 +342,6 @@ STATUS ExportGraphicToItem(RecordProcessContext* context, CDRecordNode* first, C
 
 namespace {
 
-constexpr std::uint32_t kPabId = 4, kPabJustify = 6, kPabLineSpacing = 8, kPabSpaceBefore = 10,
-                        kPabSpaceAfter = 12, kPabLeft = 14, kPabRight = 16, kPabFirstLine = 18, kPabFlags = 62,
-                        kPabFlags2 = 68, kPabFixedLength = 72;
 constexpr std::uint16_t kExtensionBits = 0xFC, kListFlags = 0x1400, kListFlags2 = 0x3802;
 constexpr std::uint16_t kAgreeingFlags = 0xEA70, kHiddenFlag = 0x0800, kOffsetBelowInch = 0x0100;
 constexpr std::int16_t kInch = 1440;
@@ -364,7 +360,7 @@ bool ExtensionsAgree(const Definition& a, const Definition& b, std::uint16_t ext
     auto differs = [&](std::uint32_t offset) { return a.Word(offset) != b.Word(offset); };
     auto signedWord = [](const Definition& d, std::uint32_t offset) { return SignedWord(d.bytes + offset); };
     if ((extension & 0x04) != 0 && differs(72)) {
-        const bool sameBit = (a.Word(kPabFlags2) & kOffsetBelowInch) == (b.Word(kPabFlags2) & kOffsetBelowInch);
+        const bool sameBit = (a.Word(kPabFlags2At) & kOffsetBelowInch) == (b.Word(kPabFlags2At) & kOffsetBelowInch);
         if (!sameBit || signedWord(a, 72) >= kInch || signedWord(b, 72) >= kInch) return false;
     }
     for (const auto& [bit, offset] : {std::pair{0x08, 74u}, std::pair{0x20, 78u}, std::pair{0x40, 80u}}) {
@@ -383,26 +379,26 @@ bool ExtensionsAgree(const Definition& a, const Definition& b, std::uint16_t ext
 }
 
 bool Equivalent(const Definition& a, const Definition& b, bool flagsAgree) {
-    if (a.Word(kPabId) == b.Word(kPabId) || a.length != b.length) return false;
-    const std::uint16_t extension = a.Word(kPabFlags2) & kExtensionBits;
-    if (extension != (b.Word(kPabFlags2) & kExtensionBits)) return false;
-    const std::uint16_t list = a.Word(kPabFlags) & kListFlags;
-    const std::uint16_t list2 = a.Word(kPabFlags2) & kListFlags2;
-    if (list != (b.Word(kPabFlags) & kListFlags) || list2 != (b.Word(kPabFlags2) & kListFlags2)) return false;
+    if (a.Word(kPabIdAt) == b.Word(kPabIdAt) || a.length != b.length) return false;
+    const std::uint16_t extension = a.Word(kPabFlags2At) & kExtensionBits;
+    if (extension != (b.Word(kPabFlags2At) & kExtensionBits)) return false;
+    const std::uint16_t list = a.Word(kPabFlagsAt) & kListFlags;
+    const std::uint16_t list2 = a.Word(kPabFlags2At) & kListFlags2;
+    if (list != (b.Word(kPabFlagsAt) & kListFlags) || list2 != (b.Word(kPabFlags2At) & kListFlags2)) return false;
     if (extension != 0) {
-        for (std::uint32_t offset : {kPabLeft, kPabRight, kPabFirstLine})
+        for (std::uint32_t offset : {kPabLeftMarginAt, kPabRightMarginAt, kPabFirstLineMarginAt})
             if (a.Word(offset) != b.Word(offset)) return false;
     }
     if (list == 0 && list2 == 0) {
-        for (std::uint32_t offset : {kPabLineSpacing, kPabSpaceBefore, kPabSpaceAfter})
+        for (std::uint32_t offset : {kPabLineSpacingAt, kPabSpacingBeforeAt, kPabSpacingAfterAt})
             if (a.Word(offset) != b.Word(offset)) return false;
     }
     if (flagsAgree) {
-        if ((a.Word(kPabFlags) & kAgreeingFlags) != (b.Word(kPabFlags) & kAgreeingFlags)) return false;
-        if (((a.Word(kPabFlags) | b.Word(kPabFlags)) & kHiddenFlag) != 0) return false;
+        if ((a.Word(kPabFlagsAt) & kAgreeingFlags) != (b.Word(kPabFlagsAt) & kAgreeingFlags)) return false;
+        if (((a.Word(kPabFlagsAt) | b.Word(kPabFlagsAt)) & kHiddenFlag) != 0) return false;
     }
-    if (a.Word(kPabJustify) != b.Word(kPabJustify)) return false;
-    if (a.length > kPabFixedLength && !ExtensionsAgree(a, b, extension)) return false;
+    if (a.Word(kPabJustifyAt) != b.Word(kPabJustifyAt)) return false;
+    if (a.length > kParagraphDefinitionFixedLength && !ExtensionsAgree(a, b, extension)) return false;
     return true;
 }
 
@@ -429,8 +425,8 @@ void CollectPabDefinitions(RecordProcessContext* context, GenerationWalkState* g
             if (generation->equivalenceCount >= kGenEquivalencePairs) return;
             if (!Equivalent(definitions[i], definitions[j], flagsAgree)) continue;
             std::uint16_t* pair = generation->equivalence[generation->equivalenceCount++];
-            pair[0] = definitions[j].Word(kPabId);
-            pair[1] = definitions[i].Word(kPabId);
+            pair[0] = definitions[j].Word(kPabIdAt);
+            pair[1] = definitions[i].Word(kPabIdAt);
         }
     }
 }

@@ -8,6 +8,7 @@
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/css_format.h"
 #include "engine/font_property_writer.h"
@@ -24,7 +25,7 @@ constexpr std::uint32_t kRuleFlags = 4, kRuleWidth = 8, kRuleHeight = 10, kRuleC
 constexpr std::uint32_t kHasColor = 0x1, kHasGradient = 0x2, kFitToWindow = 0x4, kNoShadow = 0x8;
 constexpr std::uint16_t kNoColorIndex = 0xFFFF;
 // The colour record after a rule: its flags.
-constexpr std::uint32_t kColorFlags = 2, kOneColorLength = 8;
+constexpr std::uint32_t kColorFlags = 2;
 
 // Keyword positions of the HR list.
 constexpr std::uint16_t kPosFit = 0, kPosShadow = 7, kPosColor = 8, kPosGradient = 9, kPosWidth = 10,
@@ -34,7 +35,7 @@ constexpr std::uint16_t kPosFit = 0, kPosShadow = 7, kPosColor = 8, kPosGradient
 // record after it when there is one: a system colour, no colour, or the
 // colour word of fonts.
 void RuleColor(std::uint16_t index, const CDRecordNode* colorNode, char (&out)[64]) {
-    if (colorNode == nullptr || colorNode->bytes == nullptr || colorNode->length < kOneColorLength) {
+    if (colorNode == nullptr || colorNode->bytes == nullptr || colorNode->length < kColorLength) {
         ColorToCSS(index, out, kColorAsName);
         return;
     }

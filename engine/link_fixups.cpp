@@ -28,11 +28,14 @@
 #include "core/font_spec.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "engine/copy_source.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -50,17 +53,10 @@ constexpr plat::DWORD kSmallestHotspotItem = 120;
 constexpr plat::WORD kFileObjectType = 58;
 
 // Host offsets.
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
 constexpr std::uint16_t kHotspotFile = 4;
-constexpr std::uint32_t kOleNameLength = 14, kOleName = 20;
 constexpr std::uint32_t kTextFace = 4;
 constexpr std::uint32_t kImageType = 8;
 constexpr std::uint16_t kImageJpeg = 2;
-// A stored "$OLEOBJINFO" value: the type word, then the record: name length
-// at 4, description length at 6, flags at 32, name and description at 48.
-constexpr std::uint32_t kInfoNameLength = 4, kInfoDescriptionLength = 6, kInfoFlags = 32, kInfoFixed = 48;
-// The descriptor of a "$FILE" value in host form: name length at 8.
-constexpr std::uint32_t kDescriptorHostSize = 40, kDescriptorNameLength = 8;
 
 constexpr std::uint8_t kFirstNoteFace = 5;
 constexpr std::uint8_t kUnusableFace = 200;
@@ -90,14 +86,14 @@ bool FileItemName(plat::BLOCKID item, std::string* name) {
     const std::uint32_t stored = plat::StructStoredLength(kFileObjectType);
     if (plat::ItemQuery(item, nullptr, 0, nullptr, &dataType, &value, &length) != plat::NOERROR ||
         dataType != plat::TYPE_OBJECT || stored == 0 || length < 2 + stored ||
-        plat::StructHostLength(kFileObjectType) != kDescriptorHostSize)
+        plat::StructHostLength(kFileObjectType) != kFileDescriptorHostSize)
         return false;
     const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
     if (bytes == nullptr) return false;
-    std::uint8_t descriptor[kDescriptorHostSize];
+    std::uint8_t descriptor[kFileDescriptorHostSize];
     const void* source = bytes + 2;
     bool ok = plat::StructRead(&source, kFileObjectType, descriptor) == plat::NOERROR;
-    const std::uint32_t nameLength = ReadWord(descriptor + kDescriptorNameLength);
+    const std::uint32_t nameLength = ReadWord(descriptor + kFileDescriptorNameLengthAt);
     ok = ok && nameLength <= length - 2 - stored;
     if (ok) name->assign(reinterpret_cast<const char*>(bytes) + 2 + stored, nameLength);
     plat::BlockUnlock(value);
@@ -146,18 +142,19 @@ bool FindOleInfo(plat::NOTEHANDLE note, const std::string& name, std::string* de
     plat::STATUS status = plat::ItemInfo(note, "$OLEOBJINFO", 11, &item, &dataType, &value, &length);
     for (; status == plat::NOERROR;
          status = plat::ItemInfoNext(note, item, "$OLEOBJINFO", 11, &item, &dataType, &value, &length)) {
-        if (length < 2 + kInfoFixed) continue;
+        if (length < 2 + kOleObjectInfoFixedLength) continue;
         const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
         if (bytes == nullptr) continue;
         const std::uint8_t* info = bytes + 2;
-        const std::uint32_t nameLength = ReadWord(info + kInfoNameLength);
-        const std::uint32_t descriptionLength = ReadWord(info + kInfoDescriptionLength);
+        const std::uint32_t nameLength = ReadWord(info + kOleInfoNameLengthAt);
+        const std::uint32_t descriptionLength = ReadWord(info + kOleInfoDescriptionLengthAt);
         bool found = false;
-        if (2 + kInfoFixed + nameLength + descriptionLength <= length) {
-            const std::string stored(reinterpret_cast<const char*>(info + kInfoFixed), nameLength);
+        if (2 + kOleObjectInfoFixedLength + nameLength + descriptionLength <= length) {
+            const std::string stored(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength), nameLength);
             if (Lower(stored) == Lower(name)) {
-                description->assign(reinterpret_cast<const char*>(info + kInfoFixed + nameLength), descriptionLength);
-                *flags = static_cast<plat::WORD>(ReadDword(info + kInfoFlags));
+                description->assign(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength + nameLength),
+                                    descriptionLength);
+                *flags = static_cast<plat::WORD>(ReadDword(info + kOleInfoFlagsAt));
                 found = true;
             }
         }
@@ -182,19 +179,19 @@ std::string TemporaryFile() {
 bool ReferencedFile(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::string* name,
                     bool* ole) {
     if (signature == kSigOleBegin) {
-        if (length < kOleName) return false;
-        std::uint32_t nameLength = ReadWord(record + kOleNameLength);
-        if (nameLength > length - kOleName || nameLength > kLongestFileName) return false;
-        name->assign(reinterpret_cast<const char*>(record + kOleName), nameLength);
+        if (length < kOleBeginFixedLength) return false;
+        std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
+        if (nameLength > length - kOleBeginFixedLength || nameLength > kLongestFileName) return false;
+        name->assign(reinterpret_cast<const char*>(record + kOleBeginFixedLength), nameLength);
         *ole = true;
         return !name->empty();
     }
-    if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length <= kHotspotData ||
-        ReadWord(record + kHotspotType) != kHotspotFile)
+    if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length <= kHotspotBeginFixedLength ||
+        ReadWord(record + kHotspotTypeAt) != kHotspotFile)
         return false;
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
-    if (dataLength > length - kHotspotData) dataLength = length - kHotspotData;
-    const char* text = reinterpret_cast<const char*>(record + kHotspotData);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
+    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+    const char* text = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     const std::size_t nameLength = strnlen(text, dataLength);
     if (nameLength == 0 || nameLength > kLongestFileName) return false;
     name->assign(text, nameLength);
@@ -583,14 +580,34 @@ std::string ImageUrl(const CopyPass* pass, const StoredPlace& header, std::uint1
     return pass->baseUrl + text;
 }
 
+// The ready-made records a pass adds around pictures: a paragraph, a
+// reference to paragraph definition 1 and an empty text run in the default
+// font.
+STATUS AppendParagraph(CopyPass* pass) {
+    std::uint8_t paragraph[kParagraphLength];
+    WriteParagraphRecord(paragraph);
+    return Append(pass, paragraph, kSigParagraph, sizeof paragraph);
+}
+
+STATUS AppendFirstReference(CopyPass* pass) {
+    std::uint8_t reference[kParagraphReferenceLength];
+    WriteParagraphReference(reference, 1);
+    return Append(pass, reference, kSigPabReference, sizeof reference);
+}
+
+STATUS AppendEmptyText(CopyPass* pass) {
+    std::uint8_t text[kTextRunHeader];
+    WriteTextRunHeader(text, kSigText, kTextRunHeader, kDefaultTextFont);
+    return Append(pass, text, kSigText, sizeof text);
+}
+
 // Before the records of an image list's pass: a paragraph reference, then
 // the images its entries carry as Base64 data, each followed by an empty
 // text run; their URLs are given to the entries when the pass succeeds.
 STATUS WriteListedImages(CopyPass* pass) {
     pass->pendingSources.clear();
     if (pass->images == nullptr) return kOK;
-    static const std::uint8_t kReference[4] = {0x83, 4, 1, 0};
-    STATUS status = Append(pass, kReference, kSigPabReference, sizeof kReference);
+    STATUS status = AppendFirstReference(pass);
     for (ImageOffsetInfo* entry = *pass->images; status == kOK && entry != nullptr; entry = entry->next) {
         if (entry->name.size() <= kBase64Start) continue;
         const auto textLength = static_cast<std::uint32_t>(entry->name.size() - kBase64Start);
@@ -602,8 +619,7 @@ STATUS WriteListedImages(CopyPass* pass) {
         StoredPlace header;
         CountAppended(pass, before, &header);
         if (status != kOK) break;
-        static const std::uint8_t kEmptyText[8] = {0x85, 0xFF, 8, 0, 1, 0, 0, 10};
-        status = Append(pass, kEmptyText, kSigText, sizeof kEmptyText);
+        status = AppendEmptyText(pass);
         pass->pendingSources.push_back(PendingImage{entry, ImageUrl(pass, header, kImageTypeGif)});
     }
     return status;
@@ -653,10 +669,8 @@ plat::STATUS ImageURLCallback(const void* data, plat::WORD signature, plat::DWOR
 
     STATUS status = kOK;
     if (signature == kSigGraphic) {
-        static const std::uint8_t kParagraph[2] = {0x81, 2};
-        static const std::uint8_t kReference[4] = {0x83, 4, 1, 0};
-        status = Append(pass, kParagraph, kSigParagraph, sizeof kParagraph);
-        if (status == kOK) status = Append(pass, kReference, kSigPabReference, sizeof kReference);
+        status = AppendParagraph(pass);
+        if (status == kOK) status = AppendFirstReference(pass);
         if (status != kOK) return status;
         pass->graphicOpen = true;
     } else if (pass->graphicOpen &&
@@ -664,8 +678,7 @@ plat::STATUS ImageURLCallback(const void* data, plat::WORD signature, plat::DWOR
                 signature == kSigEnd || signature == kSigBegin || signature == kSigParagraph ||
                 signature == kSigBidiText || signature == kSigText)) {
         pass->graphicOpen = false;
-        static const std::uint8_t kEmptyText[8] = {0x85, 0xFF, 8, 0, 1, 0, 0, 10};
-        status = Append(pass, kEmptyText, kSigText, sizeof kEmptyText);
+        status = AppendEmptyText(pass);
         if (status != kOK) return status;
     }
     if (pass->images != nullptr && !pass->graphicOpen) return plat::NOERROR;
@@ -721,11 +734,11 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
 
     // The helper item must not reset the thread's switches that making an
     // item sets.
-    std::uint32_t clientPreference = g_clientPreference;
-    std::uint16_t suppressMessages = g_suppressMessages;
+    std::uint32_t clientPreference = ThisThread().clientPreference;
+    std::uint16_t suppressMessages = ThisThread().suppressMessages;
     auto* target = new (std::nothrow) ZervaRTItem(session);
-    g_clientPreference = clientPreference;
-    g_suppressMessages = suppressMessages;
+    ThisThread().clientPreference = clientPreference;
+    ThisThread().suppressMessages = suppressMessages;
     if (target == nullptr) return kOperationFailed;
     // An existing target is connected as it stands, not blanked first: the
     // copy replaces its records only when it succeeds. A target made here

@@ -22,10 +22,12 @@
 #include "core/layer_hooks.h"
 #include "core/options.h"
 #include "core/pool.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/thread_state.h"
 #include "core/walkers.h"
 #include "engine/chunk_match.h"
 #include "engine/copy_source.h"
@@ -64,24 +66,14 @@ ChunkDefInfo* LinkWalk(ChunkDefInfo* chain, ChunkDefInfo* extra) {
     return first;
 }
 
-// The ready-made records and the default paragraph definition.
+// The ready-made records and the paragraph definition the run holds until
+// its walk meets one.
 void SetUpReadyRecords(RecordProcessContext* context) {
-    context->paragraphRecord[0] = 0x81;
-    context->paragraphRecord[1] = 2;
-    context->paragraphReference[0] = 0x83;
-    context->paragraphReference[1] = 4;
-    WriteWord(context->paragraphReference + 2, 1);
-
-    CDPABDEFEXT definition;
-    definition.length = 72;
-    definition.pabId = 1;
-    definition.leftMargin = 1440;
-    definition.rightMargin = 1440;
-    definition.firstLineLeftMargin = 0;
-    definition.tab[0] = 720;
-    definition.flags = 1172;
+    WriteParagraphRecord(context->paragraphRecord);
+    WriteParagraphReference(context->paragraphReference, 1);
+    const CDPABDEFEXT definition = RunParagraphDefinition();
     std::memcpy(context->paragraphDefinition, &definition, sizeof definition);
-    context->paragraphDefinitionLength = 72;
+    context->paragraphDefinitionLength = definition.length;
 }
 
 // "WikiDelimiters=" of the running operation's options: four characters
@@ -261,9 +253,9 @@ STATUS WalkTheRecords(ZervaRTChunk* chunk, const OperationRow* row, const RunSte
     if (status == kOK && writes) status = FlushPendingCopies(context, nullptr);
     if (status == kOK && context->chunkOpen != 0) {
         // The item ended inside the chunk.
-        std::uint8_t emptyText[8];
+        std::uint8_t emptyText[kTextRunHeader];
         std::memcpy(emptyText, item->work->textTemplate, sizeof emptyText);
-        status = ProcessChunkEnd(emptyText, 0xFF85, context);
+        status = ProcessChunkEnd(emptyText, kSigText, context);
         context->chunkOpen = 0;
         if (status == kItemNotFound) status = kOK;
     }
@@ -340,9 +332,8 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
 
     // New text starts in the default font; the thread's client preference
     // follows the item.
-    const std::uint8_t textRun[8] = {0x85, 0xFF, 8, 0, 1, 0, 0, 10};
-    std::memcpy(item->work->textTemplate, textRun, sizeof textRun);
-    g_clientPreference = item->work->clientPreference;
+    WriteTextRunHeader(item->work->textTemplate, kSigText, kTextRunHeader, kDefaultTextFont);
+    ThisThread().clientPreference = item->work->clientPreference;
 
     SetWikiDelimiters(session, context);
     if ((steps.flags & kStepsKeepMargins) == 0) context->output.forceMarginsMode = 1;

@@ -2,6 +2,7 @@
 // clean-up of operation 49.
 #include "core/brackets.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/writing_run.h"
 #include "talix/item.h"
@@ -10,13 +11,11 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kEmptyTextLength = 8;
-
 bool Is(const CDRecordNode* node, std::uint16_t signature) {
     return node != nullptr && node->signature == signature;
 }
 
-bool IsEmptyText(const CDRecordNode* node) { return Is(node, kSigText) && node->length == kEmptyTextLength; }
+bool IsEmptyText(const CDRecordNode* node) { return Is(node, kSigText) && node->length == kTextRunHeader; }
 
 // Takes a node out of the list and frees it.
 void Drop(ItemRecordList* list, CDRecordNode* node) {

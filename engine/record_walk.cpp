@@ -23,7 +23,9 @@
 #include "core/chunk_types.h"
 #include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "engine/chunk_match.h"
@@ -42,14 +44,11 @@ namespace {
 constexpr std::uint32_t kLongestWritableRecord = 65536;
 constexpr std::uint16_t kLowestWritableSignature = 89;
 
-// New text takes the font of a text run's record (its first 8 bytes, as a
-// run without text).
-void TakeTextTemplate(const std::uint8_t* record, RecordProcessContext* context) {
+// New text takes the font of a text run's record (its header, as a run
+// without text).
+void TakeTextTemplateOf(const std::uint8_t* record, RecordProcessContext* context) {
     ItemWorkState* work = context->chunk->item->work;
-    if (work == nullptr) return;
-    std::memcpy(work->textTemplate, record, 8);
-    work->textTemplate[2] = 8;
-    work->textTemplate[3] = 0;
+    if (work != nullptr) TakeTextTemplate(work->textTemplate, record);
 }
 
 // Step 2 of the walk: the nesting counters and the running state.
@@ -112,7 +111,7 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
         break;
     case kSigText:
         // New text takes the font of the last run walked.
-        if (length >= 8) TakeTextTemplate(record, context);
+        if (length >= kTextRunHeader) TakeTextTemplateOf(record, context);
         break;
     case kSigPabDefinition:
         if (context->tableNesting == 0) {
@@ -123,7 +122,8 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
         }
         break;
     case kSigPabReference:
-        if (context->tableNesting == 0 && length >= 4) std::memcpy(context->paragraphReference + 2, record + 2, 2);
+        if (context->tableNesting == 0 && length >= kParagraphReferenceLength)
+            std::memcpy(context->paragraphReference + 2, record + 2, 2);
         break;
     case kSigLargeParagraph:
         if (context->chunkOpen == 0) {
@@ -500,10 +500,7 @@ void FollowTextToTheEnd(const CDRecordNode* after, RecordProcessContext* context
         }
     }
     if (last == nullptr || context->chunk->item->work == nullptr) return;
-    std::uint8_t* textTemplate = context->chunk->item->work->textTemplate;
-    std::memcpy(textTemplate, last->bytes, 8);
-    textTemplate[2] = 8;
-    textTemplate[3] = 0;
+    TakeTextTemplate(context->chunk->item->work->textTemplate, last->bytes);
 }
 
 // An existence query that resumes also ends once its outermost level can
@@ -560,7 +557,7 @@ CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordP
     const CDRecordNode* lastText = nullptr;
     const CDRecordNode* lastReference = nullptr;
     auto settle = [&] {
-        if (lastText != nullptr) TakeTextTemplate(lastText->bytes, context);
+        if (lastText != nullptr) TakeTextTemplateOf(lastText->bytes, context);
         if (lastReference != nullptr) std::memcpy(context->paragraphReference + 2, lastReference->bytes + 2, 2);
         lastText = lastReference = nullptr;
     };

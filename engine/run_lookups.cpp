@@ -8,6 +8,7 @@
 #include "core/attachments.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/walkers.h"
 #include "engine/record_process.h"
@@ -21,9 +22,7 @@ namespace {
 
 // Host offsets of the fields used.
 constexpr std::uint32_t kCellRow = 2, kCellColumn = 3, kCellRowSpan = 14, kCellColumnSpan = 15;
-constexpr std::uint32_t kCellFixedPart = 16;
-constexpr std::uint32_t kOleNameLength = 14, kOleFixedPart = 20;
-constexpr std::uint32_t kHotspotDataLength = 12, kHotspotFixedPart = 16;
+constexpr std::uint32_t kCellSpansEnd = 16;
 
 // The answer of a callback that ends an enumeration on purpose.
 constexpr plat::STATUS kEndEnumeration = kOperationFailed;
@@ -38,7 +37,7 @@ plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat:
     if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && search.counter > search.firstCell)
         return kEndEnumeration;
     if (signature != kSigTableCell && signature != kSigNestedTableCell) return plat::NOERROR;
-    if (search.counter < search.firstCell || length < kCellFixedPart) return plat::NOERROR;
+    if (search.counter < search.firstCell || length < kCellSpansEnd) return plat::NOERROR;
 
     const unsigned row = record[kCellRow], column = record[kCellColumn];
     if (search.counter == search.firstCell) {
@@ -104,23 +103,23 @@ plat::STATUS RemoveHotspotAttachmentCallback(const void* data, plat::WORD signat
 
     char name[kLongestFileName + 1];
     if (signature == kSigOleBegin) {
-        if (length < kOleFixedPart) return plat::NOERROR;
-        std::uint32_t nameLength = ReadWord(record + kOleNameLength);
-        if (nameLength > length - kOleFixedPart) nameLength = length - kOleFixedPart;
+        if (length < kOleBeginFixedLength) return plat::NOERROR;
+        std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
+        if (nameLength > length - kOleBeginFixedLength) nameLength = length - kOleBeginFixedLength;
         if (nameLength > kLongestFileName) nameLength = kLongestFileName;
-        std::memcpy(name, record + kOleFixedPart, nameLength);
+        std::memcpy(name, record + kOleBeginFixedLength, nameLength);
         name[nameLength] = '\0';
         if (name[0] == '\0') return plat::NOERROR;
         const plat::STATUS status = plat::NoteRemoveOleObject(context->note, name);
         return status == kItemNotFound ? plat::NOERROR : status;
     }
     if (signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) return plat::NOERROR;
-    if (length <= kHotspotFixedPart) return plat::NOERROR;
+    if (length <= kHotspotBeginFixedLength) return plat::NOERROR;
     // The hotspot's data starts with the file name, ended by a zero byte or
     // by the data.
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLength);
-    if (dataLength > length - kHotspotFixedPart) dataLength = length - kHotspotFixedPart;
-    const char* text = reinterpret_cast<const char*>(record + kHotspotFixedPart);
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
+    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+    const char* text = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
     std::uint32_t nameLength = static_cast<std::uint32_t>(strnlen(text, dataLength));
     if (nameLength == 0 || nameLength > kLongestFileName) return plat::NOERROR;
     std::memcpy(name, text, nameLength);

@@ -10,7 +10,9 @@
 
 #include "core/font_spec.h"
 #include "core/properties.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/css_format.h"
 #include "engine/font_property_writer.h"
@@ -22,7 +24,6 @@ namespace {
 // The tab settings record: the word that tells a tab font is there, the
 // font and its colour value (flags, red, green, blue).
 constexpr std::uint32_t kTabFontPart = 40, kTabFont = 48, kTabColorValue = 56, kColorValueLength = 6;
-constexpr std::uint16_t kTabFontPartLength = 14;
 
 // Keyword positions of the Table list.
 enum TableWord : std::uint16_t {
@@ -203,9 +204,10 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
             record[kTabFont + 3] != 0) {
             // The font's words, with its colour value as the colour record
             // that would follow a run in that font.
-            const std::uint8_t color[8] = {static_cast<std::uint8_t>(kSigColor), 8, record[kTabColorValue],
-                                           record[kTabColorValue + 1], record[kTabColorValue + 2],
-                                           record[kTabColorValue + 3], record[kTabColorValue + 4], 0};
+            // The colour value's last (pad) byte stays 0.
+            std::uint8_t color[kColorLength] = {};
+            WriteRecordHeader(color, kSigColor, kColorLength);
+            std::memcpy(color + kColorValueAt, record + kTabColorValue, kColorValueLength - 1);
             char words[kScratchSize];
             WriteFontProperties(ReadDword(record + kTabFont), color, item, words, kChunkFont);
             const int size = static_cast<int>(strnlen(words, sizeof words));
@@ -220,14 +222,13 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
 STATUS WriteHTMLAttributeProperties(const std::uint8_t* record, std::uint32_t length, const char* prefix,
                                     std::uint16_t base, std::uint16_t allValue, char* text, std::uint32_t capacity,
                                     std::uint16_t selector, PropertyWriterState* state) {
-    constexpr std::uint32_t kFixed = 26;
-    if (record == nullptr || text == nullptr || state == nullptr || length < kFixed) return kOK;
+    if (record == nullptr || text == nullptr || state == nullptr || length < kIdNameFixedLength) return kOK;
     if (prefix == nullptr) prefix = "";
     for (std::uint16_t i = 0; i < 6; ++i) {
         if (Done(state, static_cast<std::uint16_t>(base + i))) return kOK;
     }
     static const char* const kNames[6] = {"HTMLId", "HTMLClass", "HTMLStyle", "HTMLTitle", "HTMLOther", "HTMLName"};
-    std::uint32_t position = kFixed;
+    std::uint32_t position = kIdNameFixedLength;
     for (std::uint16_t i = 0; i < 6; ++i) {
         std::uint32_t textLength = ReadWord(record + 4 + 2 * i);
         if (textLength > length - position) textLength = length - position;

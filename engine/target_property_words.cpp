@@ -8,6 +8,7 @@
 #include "builders/layer_builders.h"
 #include "core/properties.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/css_format.h"
 #include "engine/target_property_writers.h"
@@ -17,9 +18,7 @@ namespace talix {
 namespace {
 
 // Host offsets.
-constexpr std::uint32_t kAltTextLength = 4, kAltText = 12;
-constexpr std::uint32_t kCaptionLength = 4, kCaptionText = 32;
-constexpr std::uint32_t kMapNameLength = 8, kMapName = 36;
+constexpr std::uint32_t kMapNameLength = 8;
 constexpr std::uint32_t kAreaShape = 8, kAreaTabIndex = 10;
 
 // Keyword positions.
@@ -35,7 +34,7 @@ constexpr std::uint16_t kBackgroundIsRGB = 0x0001;
 // A reference to a named image: kind, class, name and hint lengths, then
 // the hints and the name.
 constexpr std::uint32_t kReferenceKind = 8, kReferenceClass = 10, kReferenceName = 12, kReferenceServer = 14,
-                        kReferenceFile = 16, kReferenceHead = 36;
+                        kReferenceFile = 16;
 constexpr std::uint16_t kNamedElement = 3, kImageClass = 19;
 // The background properties record: how the image repeats.
 constexpr std::uint32_t kRepeatMode = 2;
@@ -107,14 +106,16 @@ void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
 
 STATUS WriteAltTextProperty(const std::uint8_t* record, std::uint32_t length, char* text, std::uint32_t capacity,
                             std::uint16_t selector, PropertyWriterState* state) {
-    WriteQuotedWord(record, length, kAltTextLength, kAltText, "AltText", kPosAltText, text, capacity, selector,
+    WriteQuotedWord(record, length, kAltTextLengthAt, kAltTextFixedLength, "AltText", kPosAltText, text, capacity,
+                    selector,
                     state);
     return kOK;
 }
 
 STATUS WriteCaptionProperty(const std::uint8_t* record, std::uint32_t length, char* text, std::uint32_t capacity,
                             std::uint16_t selector, PropertyWriterState* state) {
-    WriteQuotedWord(record, length, kCaptionLength, kCaptionText, "Caption", kPosCaption, text, capacity, selector,
+    WriteQuotedWord(record, length, kCaptionTextLengthAt, kCaptionFixedLength, "Caption", kPosCaption, text, capacity,
+                    selector,
                     state);
     return kOK;
 }
@@ -123,7 +124,7 @@ STATUS WriteMapNameProperty(const std::uint8_t* record, std::uint16_t signature,
                             std::uint32_t capacity, std::uint16_t selector, PropertyWriterState*) {
     if (text == nullptr || signature != kSigMapElement || selector > 1) return kOK;
     const char* name = "";
-    const std::uint32_t size = RecordText(record, length, kMapNameLength, kMapName, &name);
+    const std::uint32_t size = RecordText(record, length, kMapNameLength, kImageMapFixedLength, &name);
     AppendQuoted(text, capacity, "MapName", name, size);
     return kOK;
 }
@@ -198,11 +199,11 @@ STATUS WriteLayerBoxProperties(const std::uint8_t* record, std::uint16_t signatu
                        record[kBackgroundRed + 1], record[kBackgroundRed + 2]);
         break;
     case kSigHref: {
-        if (length < kReferenceHead || ReadWord(record + kReferenceKind) != kNamedElement ||
+        if (length < kNamedElementResourceFixedLength || ReadWord(record + kReferenceKind) != kNamedElement ||
             ReadWord(record + kReferenceClass) != kImageClass)
             break;
         const std::uint32_t start =
-            kReferenceHead + ReadWord(record + kReferenceServer) + ReadWord(record + kReferenceFile);
+            kNamedElementResourceFixedLength + ReadWord(record + kReferenceServer) + ReadWord(record + kReferenceFile);
         const std::uint32_t size = ReadWord(record + kReferenceName);
         if (start > length || size > length - start) break;
         if (wanted(kPosBackgroundImage))

@@ -11,6 +11,7 @@
 #include "core/chunk_types.h"
 #include "core/chunk_work_state.h"
 #include "core/item_work_state.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "engine/chunk_match.h"
@@ -40,8 +41,8 @@ struct WalkState {
     std::uint16_t beginStack[kBeginStackDepth] = {};
     std::uint8_t paragraphDefinition[kParagraphImageSize] = {};
     std::uint32_t paragraphDefinitionLength = 0;
-    std::uint8_t paragraphReference[4] = {};
-    std::uint8_t textTemplate[8] = {};
+    std::uint8_t paragraphReference[kParagraphReferenceLength] = {};
+    std::uint8_t textTemplate[kTextRunHeader] = {};
     std::uint32_t levelWords[kResumeLevels][kWalkWords] = {};
 };
 

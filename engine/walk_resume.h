@@ -19,6 +19,7 @@
 
 #include <cstdint>
 
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 
@@ -57,7 +58,8 @@ void AfterResumableRecord(RecordProcessContext* context);
 bool LastTextRunAfter(const RecordProcessContext* context, const CDRecordNode* after, const CDRecordNode** last);
 
 // A text run whose header the text template can take.
-inline bool IsTemplateTextRun(const CDRecordNode* node) { return node->signature == kSigText && node->length >= 8; }
+inline bool IsTemplateTextRun(const CDRecordNode* node) { return node->signature == kSigText
+                                                         && node->length >= kTextRunHeader; }
 
 // Frees a chunk's points; null-safe.
 void FreeWalkResume(void* resume);

@@ -9,7 +9,9 @@
 
 #include "core/attachments.h"
 #include "core/clamp.h"
+#include "core/debug_level.h"
 #include "core/host_message.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
 #include "htmlgen/close_open_tags.h"
@@ -27,7 +29,7 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kDataLengthAt = 12, kDataAt = 16;
+constexpr std::uint32_t kDataLengthAt = 12;
 constexpr const char* kSeeAttached = "See attached file: ";
 
 // The attachment's internal name and the name of the attached file, each
@@ -38,11 +40,11 @@ struct AttachmentNames {
 };
 
 bool ReadNames(const CDRecordNode* node, AttachmentNames* names) {
-    if (node->length <= kDataAt) return false;
+    if (node->length <= kHotspotBeginFixedLength) return false;
     std::uint32_t length = NodeWord(node, kDataLengthAt);
-    if (length > node->length - kDataAt) length = node->length - kDataAt;
+    if (length > node->length - kHotspotBeginFixedLength) length = node->length - kHotspotBeginFixedLength;
     if (length == 0) return false;
-    const char* data = reinterpret_cast<const char*>(node->bytes) + kDataAt;
+    const char* data = reinterpret_cast<const char*>(node->bytes) + kHotspotBeginFixedLength;
     const std::size_t first = strnlen(data, length);
     names->internal.assign(data, first);
     if (first + 1 < length) names->file.assign(data + first + 1, strnlen(data + first + 1, length - first - 1));

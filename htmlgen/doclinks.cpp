@@ -11,6 +11,7 @@
 #include "core/host_message.h"
 #include "core/pool.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
 #include "core/chunk_work_state.h"
@@ -32,13 +33,12 @@ namespace {
 constexpr const char* kBrokenLinks = "TALIX: Broken $Links reference";
 constexpr const char* kNotInList = "TALIX: Broken $Links reference - not in list";
 
-constexpr std::uint32_t kNoteLinkSize = 40;
 // 0xFF91: the index, then the texts; 0xFF92: the link, then the texts.
-constexpr std::uint32_t kIndexAt = 4, kIndexTexts = 6, kExportLink = 4, kExportTexts = 44;
+constexpr std::uint32_t kIndexAt = 4, kExportLink = 4;
 // A link resource: flags, kind, anchor length, the two hint lengths; the
 // hints from byte 28, then the link (or its index), then the anchor.
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceDataLength = 12, kServerHintLength = 14,
-                        kFileHintLength = 16, kResourceTexts = 28;
+                        kFileHintLength = 16;
 constexpr std::uint32_t kLinkHeld = 0x2;
 constexpr std::uint16_t kNoteLinkKind = 2;
 // "$Links": the data-type word, the count, the links.
@@ -138,11 +138,11 @@ void SplitTexts(const CDRecordNode* node, std::uint32_t at, LinkParts* parts) {
 // anchor, all within the record.
 void ReadResource(XMLGenContext* context, const CDRecordNode* node, LinkParts* parts, STATUS* failure) {
     const std::uint32_t length = node->length;
-    if (length < kResourceTexts || NodeWord(node, kResourceKind) != kNoteLinkKind) {
+    if (length < kResourceFixedLength || NodeWord(node, kResourceKind) != kNoteLinkKind) {
         parts->broken = true;
         return;
     }
-    std::uint32_t at = kResourceTexts;
+    std::uint32_t at = kResourceFixedLength;
     auto take = [&](std::uint32_t size, std::string* text) {
         if (size > length - at) size = length - at;
         if (text != nullptr) text->assign(reinterpret_cast<const char*>(node->bytes + at), size);
@@ -170,15 +170,15 @@ void ReadResource(XMLGenContext* context, const CDRecordNode* node, LinkParts* p
 LinkParts ReadLink(XMLGenContext* context, const CDRecordNode* node, STATUS* failure) {
     LinkParts parts;
     if (node->signature == kSigLinkExport2) {
-        if (node->length < kExportTexts) {
+        if (node->length < kLinkExportFixedLength) {
             parts.broken = true;
             return parts;
         }
         std::memcpy(parts.link, node->bytes + kExportLink, kNoteLinkSize);
-        SplitTexts(node, kExportTexts, &parts);
+        SplitTexts(node, kLinkExportFixedLength, &parts);
     } else if (node->signature == kSigLink2) {
         if (!LinkFromList(context, NodeWord(node, kIndexAt), parts.link, failure)) parts.broken = true;
-        SplitTexts(node, kIndexTexts, &parts);
+        SplitTexts(node, kLinkFixedLength, &parts);
     } else if (IsLinkResourceRecord(node->signature)) {
         ReadResource(context, node, &parts, failure);
     } else {

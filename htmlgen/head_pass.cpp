@@ -25,7 +25,6 @@ namespace talix {
 namespace {
 
 constexpr const char* kStyleStart = "<style type=\"text/css\">";
-constexpr FontId kDefaultFont{1, 0, 0, 10};
 constexpr std::uint8_t kStartVotes = 50;
 constexpr std::uint8_t kStaticFaceInCSS = 255;   // the face of a static font named by a family list
 constexpr std::size_t kClosingSize = 256;
@@ -226,22 +225,22 @@ bool CutDeclarations(const XMLGenContext* context, const std::string& markup, st
 // text in it needs no markup of its own.
 void WriteDominantFont(XMLGenContext* context) {
     FontId elected;
-    elected.face = Elect(context->faceVotes, kDefaultFont.face, 1);
-    elected.size = Elect(context->sizeVotes, kDefaultFont.size, 1);
-    elected.color = Elect(context->colourVotes, kDefaultFont.color, 10);
+    elected.face = Elect(context->faceVotes, kDefaultTextFont.face, 1);
+    elected.size = Elect(context->sizeVotes, kDefaultTextFont.size, 1);
+    elected.color = Elect(context->colourVotes, kDefaultTextFont.color, 10);
     ZervaRTItem* item = context->item;
     if (item != nullptr) {
-        item->defaultFontFace = kDefaultFont.face;
-        item->defaultFontColor = kDefaultFont.color;
-        item->defaultFontSize = kDefaultFont.size;
+        item->defaultFontFace = kDefaultTextFont.face;
+        item->defaultFontColor = kDefaultTextFont.color;
+        item->defaultFontSize = kDefaultTextFont.size;
     }
-    FontId start = kDefaultFont;
+    FontId start = kDefaultTextFont;
     if (std::strchr(context->faces[0].name, ',') != nullptr) start.face = kStaticFaceInCSS;
     context->baseFont = start;
     context->currentFont = start;
     const bool fragment = IsOn(context, sw::kFragment);
-    if (elected.face == kDefaultFont.face && elected.color == kDefaultFont.color &&
-        elected.size == kDefaultFont.size) {
+    if (elected.face == kDefaultTextFont.face && elected.color == kDefaultTextFont.color &&
+        elected.size == kDefaultTextFont.size) {
         if (!fragment) AppendOptionValue(context, "OpeningGlobalStyle=");
         return;
     }
@@ -382,9 +381,9 @@ STATUS WriteHeadPass(XMLGenContext* context, RangeFonts* fonts) {
     const bool startWritten = head && !IsOn(context, sw::kMoveStylesInline);
     if (startWritten) AppendOutput(context, kStyleStart);
     TraceStep("PrXMLStr - Step 3");
-    context->faceVotes[kDefaultFont.face] = kStartVotes;
-    context->sizeVotes[kDefaultFont.size] = kStartVotes;
-    context->colourVotes[kDefaultFont.color] = kStartVotes;
+    context->faceVotes[kDefaultTextFont.face] = kStartVotes;
+    context->sizeVotes[kDefaultTextFont.size] = kStartVotes;
+    context->colourVotes[kDefaultTextFont.color] = kStartVotes;
 
     const STATUS status = ScanRange(context, fonts);
     VoteFonts(context, *fonts);

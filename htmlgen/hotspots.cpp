@@ -18,6 +18,7 @@
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
 #include "htmlgen/close_open_tags.h"
@@ -40,26 +41,23 @@ namespace talix {
 namespace {
 
 // Hotspot begin: type, flags, data length, data.
-constexpr std::uint32_t kTypeAt = 4, kFlagsAt = 8, kDataLengthAt = 12, kDataAt = 16;
+constexpr std::uint32_t kTypeAt = 4, kFlagsAt = 8, kDataLengthAt = 12;
 constexpr std::uint16_t kTypePopup = 1, kTypeAction = 2, kTypeAttachment = 4, kTypeURL = 11,
                         kTypeSection = 12, kTypeSectionAlternate = 13, kTypeMouseoverPopup = 22;
 constexpr std::uint32_t kFlagLinkRecords = 0x1, kFlagFormula = 0x10, kFlagURLInData = 0x1000,
                         kFlagResultInPlace = 0x40000, kFlagEvents = 0x200000;
-// Target: length, text.
-constexpr std::uint32_t kTargetLengthAt = 4, kTargetTextAt = 12;
 // Event: type, action type, code length; code pieces: length, bytes.
 constexpr std::uint32_t kEventTypeAt = 8, kActionTypeAt = 10, kCodeLengthAt = 12;
 constexpr std::uint16_t kActionJavaScript = 4;
-constexpr std::uint32_t kPieceLengthAt = 6, kPieceAt = 18;
+constexpr std::uint32_t kPieceLengthAt = 6;
 // Resource: flags, kind, data length, hint lengths, data after the hints.
 constexpr std::uint32_t kResourceFlagsAt = 4, kResourceKindAt = 8, kResourceDataLengthAt = 12,
-                        kServerHintAt = 14, kFileHintAt = 16, kResourceFixed = 28;
+                        kServerHintAt = 14, kFileHintAt = 16;
 constexpr std::uint32_t kResourceFormula = 0x1;
 constexpr std::uint16_t kResourceURL = 1, kResourceNoteLink = 2;
 // An id/name record: the class and title lengths (the texts from byte 26
 // in the order id, class, style, title, extra, name).
-constexpr std::uint32_t kIdLengthAt = 4, kClassLengthAt = 6, kStyleLengthAt = 8, kTitleLengthAt = 10,
-                        kIdNameTexts = 26;
+constexpr std::uint32_t kIdLengthAt = 4, kClassLengthAt = 6, kStyleLengthAt = 8, kTitleLengthAt = 10;
 constexpr std::uint32_t kLongestURL = 4095;
 
 constexpr const char* kEventNames[] = {
@@ -90,10 +88,10 @@ std::uint32_t Flags(const CDRecordNode* node) { return NodeDword(node, kFlagsAt)
 
 // The data of a hotspot begin, within the record.
 std::string_view HotspotData(const CDRecordNode* node) {
-    if (node->length <= kDataAt) return {};
+    if (node->length <= kHotspotBeginFixedLength) return {};
     std::uint32_t length = NodeWord(node, kDataLengthAt);
-    if (length > node->length - kDataAt) length = node->length - kDataAt;
-    return {reinterpret_cast<const char*>(node->bytes) + kDataAt, length};
+    if (length > node->length - kHotspotBeginFixedLength) length = node->length - kHotspotBeginFixedLength;
+    return {reinterpret_cast<const char*>(node->bytes) + kHotspotBeginFixedLength, length};
 }
 
 // A literal text of a record: up to its first zero byte.
@@ -138,12 +136,13 @@ bool RenderContent(HotspotCall* call) {
 // The attribute a record gives the link it follows: a target record's
 // target, an id/name record's attributes. True for a target.
 bool WriteLinkAttribute(XMLGenContext* context, const CDRecordNode* at) {
-    if (at->signature == kSigTarget && at->length >= kTargetTextAt) {
-        std::uint32_t length = NodeWord(at, kTargetLengthAt);
-        if (length > at->length - kTargetTextAt) length = at->length - kTargetTextAt;
+    if (at->signature == kSigTarget && at->length >= kTargetFixedLength) {
+        std::uint32_t length = NodeWord(at, kTargetTextLengthAt);
+        if (length > at->length - kTargetFixedLength) length = at->length - kTargetFixedLength;
         AppendOutput(context, " target=\"");
         AppendAttributeValue(context,
-                             LiteralText({reinterpret_cast<const char*>(at->bytes) + kTargetTextAt, length}, length));
+                             LiteralText({reinterpret_cast<const char*>(at->bytes) + kTargetFixedLength, length},
+                                         length));
         AppendOutput(context, "\"");
         return true;
     }
@@ -284,7 +283,7 @@ std::string WikiText(const XMLGenContext* context) {
         if (at->signature != kSigIdName) continue;
         const std::uint32_t idLength = NodeWord(at, kIdLengthAt), classLength = NodeWord(at, kClassLengthAt),
                             styleLength = NodeWord(at, kStyleLengthAt), titleLength = NodeWord(at, kTitleLengthAt);
-        const std::uint64_t classAt = kIdNameTexts + idLength;
+        const std::uint64_t classAt = kIdNameFixedLength + idLength;
         const std::uint64_t titleAt = classAt + classLength + styleLength;
         if (titleAt + titleLength > at->length || classLength == 0 || titleLength == 0) return {};
         const char* className = reinterpret_cast<const char*>(at->bytes) + classAt;
@@ -347,10 +346,10 @@ std::string EventCode(const XMLGenContext* context, const CDRecordNode* event) {
     for (const CDRecordNode* at = event->next; left > 0 && InRange(context, at) && at->signature == kSigBlobPart;
          at = at->next) {
         std::uint32_t length = NodeWord(at, kPieceLengthAt);
-        if (at->length < kPieceAt) break;
-        if (length > at->length - kPieceAt) length = at->length - kPieceAt;
+        if (at->length < kBlobPartFixedLength) break;
+        if (length > at->length - kBlobPartFixedLength) length = at->length - kBlobPartFixedLength;
         if (length > left) length = left;
-        code.append(reinterpret_cast<const char*>(at->bytes) + kPieceAt, length);
+        code.append(reinterpret_cast<const char*>(at->bytes) + kBlobPartFixedLength, length);
         left -= length;
     }
     std::replace(code.begin(), code.end(), '\0', '\n');
@@ -465,11 +464,12 @@ void WriteResource(HotspotCall* call) {
         PassOver(context);
         return;
     }
-    if (kind != kResourceURL || node->length < kResourceFixed || IsOn(context, sw::kSuppressLinks) || call->inLink) {
+    if (kind != kResourceURL || node->length < kResourceFixedLength || IsOn(context, sw::kSuppressLinks)
+        || call->inLink) {
         PassOver(context);
         return;
     }
-    const std::uint32_t at = kResourceFixed + NodeWord(node, kServerHintAt) + NodeWord(node, kFileHintAt);
+    const std::uint32_t at = kResourceFixedLength + NodeWord(node, kServerHintAt) + NodeWord(node, kFileHintAt);
     std::uint32_t length = NodeWord(node, kResourceDataLengthAt);
     if (at > node->length) length = 0;
     else if (length > node->length - at) length = node->length - at;

@@ -16,10 +16,12 @@
 
 #include "builders/image_resource.h"
 #include "core/clamp.h"
+#include "core/debug_level.h"
 #include "core/item_work_state.h"
 #include "core/mime_ids.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/shared_services.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
@@ -50,24 +52,21 @@ constexpr std::uint32_t kImageTypeAt = 8, kImageWidthAt = 10, kImageHeightAt = 1
 constexpr std::uint32_t kBitmapWidthAt = 24, kBitmapHeightAt = 26;
 constexpr std::uint16_t kImageJpeg = 2, kImagePng = 4;
 // Image reference: kind, text length, text.
-constexpr std::uint32_t kReferenceKindAt = 4, kReferenceLengthAt = 10, kReferenceTextAt = 24;
+constexpr std::uint32_t kReferenceKindAt = 4, kReferenceLengthAt = 10;
 constexpr std::uint16_t kReferenceAttachment = 1, kReferenceURL = 4;
 // Resource reference: flags, type, class, name length, hint lengths; the
 // database id after the hints, the name after the id.
 constexpr std::uint32_t kResourceFlagsAt = 4, kResourceTypeAt = 8, kResourceClassAt = 10, kResourceNameAt = 12,
-                        kServerHintAt = 14, kFileHintAt = 16, kResourceIdAt = 28, kResourceFixed = 36;
+                        kServerHintAt = 14, kFileHintAt = 16, kResourceIdAt = 28;
 constexpr std::uint16_t kNamedElement = 3, kImageResourceClass = 19;
 constexpr std::uint32_t kResourceFormula = 0x1;
-// Alternative text: length, text.
-constexpr std::uint32_t kAltLengthAt = 4, kAltTextAt = 12;
 // Border record: border-off word, width, flags, the four spacing words.
 constexpr std::uint32_t kBorderOffAt = 8, kBorderWidthAt = 12, kBorderFlagsAt = 24, kSpaceTopAt = 36,
                         kSpaceLeftAt = 38, kSpaceBottomAt = 40, kSpaceRightAt = 42;
 constexpr std::uint16_t kBorderOn = 0x1;
 // Float and vertical-alignment records: their word.
 constexpr std::uint32_t kAlignAt = 2;
-// An id/name record: its six text lengths, then the texts.
-constexpr std::uint32_t kIdNameLengthsAt = 4, kIdNameTexts = 26;
+// The texts of an id/name record read here.
 constexpr int kExtraText = 4, kNameText = 5;
 constexpr std::uint32_t kTwipsPerPixel = 15;
 constexpr int kDefaultSize = 100;
@@ -201,7 +200,7 @@ void ReadPicture(Picture* picture) {
             break;
         case kSigIdName:
         case kSigTableCellIdName: {
-            std::uint32_t offset = kIdNameTexts;
+            std::uint32_t offset = kIdNameFixedLength;
             std::uint32_t lengths[6];
             for (int i = 0; i < 6; ++i) lengths[i] = NodeWord(at, kIdNameLengthsAt + 2 * i);
             for (int i = 0; i < kExtraText; ++i) offset += lengths[i];
@@ -419,7 +418,7 @@ void WriteDefaultSource(Picture* picture) {
     const CDRecordNode* reference = picture->reference;
     const std::uint16_t referenceKind = reference != nullptr ? NodeWord(reference, kReferenceKindAt) : 0;
     if (referenceKind == kReferenceAttachment || referenceKind == kReferenceURL) {
-        std::string text = NodeText(reference, kReferenceTextAt, NodeWord(reference, kReferenceLengthAt));
+        std::string text = NodeText(reference, kStorageLinkFixedLength, NodeWord(reference, kReferenceLengthAt));
         text.resize(strnlen(text.c_str(), text.size()));
         if (referenceKind == kReferenceURL) {
             PutAttribute(context, "src", text);
@@ -470,7 +469,8 @@ void WriteResourceSource(Picture* picture) {
 std::string ResourceName(Picture* picture) {
     XMLGenContext* context = picture->context;
     const CDRecordNode* resource = picture->resource;
-    const std::uint32_t at = kResourceFixed + NodeWord(resource, kServerHintAt) + NodeWord(resource, kFileHintAt);
+    const std::uint32_t at = kNamedElementResourceFixedLength + NodeWord(resource, kServerHintAt) + NodeWord(resource,
+        kFileHintAt);
     const std::string data = NodeText(resource, at, NodeWord(resource, kResourceNameAt));
     std::string name;
     if ((NodeDword(resource, kResourceFlagsAt) & kResourceFormula) != 0) {
@@ -606,7 +606,7 @@ void WriteBorder(Picture* picture, const CDRecordNode* border) {
 
 void WriteAltText(Picture* picture, const CDRecordNode* record) {
     XMLGenContext* context = picture->context;
-    std::string text = NodeText(record, kAltTextAt, NodeWord(record, kAltLengthAt));
+    std::string text = NodeText(record, kAltTextFixedLength, NodeWord(record, kAltTextLengthAt));
     text.resize(strnlen(text.c_str(), text.size()));
     Put(context, " alt=\"");
     const char* blank = context->texts.blankAltString;
@@ -636,10 +636,8 @@ void WriteStoredAttributes(Picture* picture, const CDRecordNode* record) {
                                                        picture->context, picture->hasAttributes ? extra.data() : nullptr));
 }
 
-void SetDebugLevel() {
-    const plat::LONG level = plat::IniGetInt("MirratDebug") - 4;
-    g_debugLevel = static_cast<std::uint16_t>(level < 0 ? 0 : (level > 0xFFFF ? 0xFFFF : level));
-}
+// The picture code's debug level: notes.ini "MirratDebug" less 4.
+void ReadDebugLevel() { SetDebugLevelFromSetting("MirratDebug", 4); }
 
 void Trace(const char* line) {
     if (g_debugLevel > 2) plat::LogLine(0, "%s", line);
@@ -704,7 +702,7 @@ void WriteInsteadOfPicture(Picture* picture, const std::string& why) {
     XMLGenContext* context = picture->context;
     std::string text;
     if (picture->altText != nullptr) {
-        text = NodeText(picture->altText, kAltTextAt, NodeWord(picture->altText, kAltLengthAt));
+        text = NodeText(picture->altText, kAltTextFixedLength, NodeWord(picture->altText, kAltTextLengthAt));
         text.resize(strnlen(text.c_str(), text.size()));
     } else {
         AttributeOption(*picture, "alt=", &text);
@@ -751,7 +749,7 @@ std::uint16_t GraphicNameKey(ZervaRTItem* item, const OutputSegment* segment, co
 STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     (void)kind;
     (void)depth;
-    SetDebugLevel();
+    ReadDebugLevel();
     Trace("PXMLGr - IN");
     CDRecordNode* graphic = context->node;
     if (graphic == nullptr || graphic->bytes == nullptr) return kOK;
@@ -782,7 +780,7 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
         const std::string why = WhyNotHandedOver(&picture);
         if (!why.empty()) {
             WriteInsteadOfPicture(&picture, why);
-            SetDebugLevel();
+            ReadDebugLevel();
             return context->overflow != 0 ? kOutOfMemory : kOK;
         }
     }
@@ -808,7 +806,7 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
         context->buffer[start] = '\0';
         context->writePosition = context->buffer + start;
         context->measuredLength = 0;
-        SetDebugLevel();
+        ReadDebugLevel();
         return kOK;
     }
     if (!picture.srcSettled) {
@@ -850,7 +848,7 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     if (!picture.widthWritten) Put(context, " width=\"" + std::to_string(kDefaultSize) + "\"");
     Put(context, Xhtml(context) ? " />" : ">");
     MoveToTextEnd(context);
-    SetDebugLevel();
+    ReadDebugLevel();
     Trace("PXMLGr - OUT");
     return context->overflow != 0 ? kOutOfMemory : kOK;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/font_spec.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "engine/css_format.h"
 #include "htmlgen/close_open_tags.h"
@@ -25,10 +26,6 @@ namespace talix {
 
 namespace {
 
-// Length values (24 bytes each) of the size and positioning records.
-constexpr std::uint32_t kLengthValueSize = 24;
-constexpr std::uint32_t kSizeWidthAt = 8, kSizeHeightAt = 32;
-constexpr std::uint32_t kSchemeAt = 2, kZIndexAt = 4, kTopAt = 8, kLeftAt = 32;
 // Background colour record: flags, red, green, blue.
 constexpr std::uint32_t kBackFlagsAt = 2, kBackRedAt = 4;
 constexpr std::uint16_t kColourSet = 0x0001;
@@ -41,8 +38,6 @@ constexpr std::uint32_t kElementLeftAt = 4, kElementTopAt = 6, kElementWidthAt =
 constexpr std::uint32_t kCentre = 0x20000000, kRight = 0x40000000, kMiddle = 0x80000000, kLeftToRight = 0x01000000,
                         kRightToLeft = 0x02000000, kBorder = 0x1, kNoBorder = 0x10000000;
 constexpr std::uint32_t kTwipsPerPixel = 15, kTwipsPerInch = 1440;
-// Paragraph definition and text-effect records an empty layer may hold.
-constexpr std::uint16_t kSigEffect = kSigTextEffect;
 
 bool IsLayerEnd(const CDRecordNode* node) { return node->signature == kSigEnd && InnerSignature(node) == kSigLayer; }
 // The descriptors end at the layer's END or a paragraph record; content
@@ -66,20 +61,21 @@ void WriteDescriptor(XMLGenContext* context, const CDRecordNode* node) {
     switch (node->signature) {
     case kSigBoxSize:
         AppendOutput(context, "width: ");
-        AppendLength(context, node, kSizeWidthAt);
+        AppendLength(context, node, kBoxSizeWidth);
         AppendOutput(context, "; height: ");
-        AppendLength(context, node, kSizeHeightAt);
+        AppendLength(context, node, kBoxSizeHeight);
         AppendOutput(context, "; ");
         break;
     case kSigPositioning: {
-        const std::uint8_t scheme = NodeByte(node, kSchemeAt);
+        const std::uint8_t scheme = NodeByte(node, kPositioningScheme);
         AppendOutput(context, "position: ");
         AppendOutput(context, scheme == 0 ? "static; " : scheme == 2 ? "relative; " : scheme == 3 ? "fixed; " : "absolute; ");
         AppendOutput(context, "top: ");
-        AppendLength(context, node, kTopAt);
+        AppendLength(context, node, kPositioningTop);
         AppendOutput(context, "; left: ");
-        AppendLength(context, node, kLeftAt);
-        AppendPrintf(context, "; z-index: %ld; ", static_cast<long>(static_cast<std::int32_t>(NodeDword(node, kZIndexAt))));
+        AppendLength(context, node, kPositioningLeft);
+        const auto zIndex = static_cast<std::int32_t>(NodeDword(node, kPositioningZIndex));
+        AppendPrintf(context, "; z-index: %ld; ", static_cast<long>(zIndex));
         break;
     }
     case kSigBackgroundColor:
@@ -98,7 +94,7 @@ bool LayerEmpty(const XMLGenContext* context, const CDRecordNode* from) {
     for (const CDRecordNode* node = from; InRange(context, node); node = node->next) {
         if (IsLayerEnd(node)) return true;
         const std::uint16_t signature = node->signature;
-        if (signature != kSigPabReference && signature != kSigPabDefinition && signature != kSigEffect &&
+        if (signature != kSigPabReference && signature != kSigPabDefinition && signature != kSigTextEffect &&
             signature != kSigColor)
             return false;
     }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "htmlgen/walk_dispatch.h"
 #include "htmlgen/walk_records.h"
@@ -14,7 +15,6 @@ namespace {
 constexpr std::uint32_t kIdAt = 4, kJustificationAt = 6, kLineSpacingAt = 8, kBeforeAt = 10, kAfterAt = 12,
                         kLeftAt = 14, kFirstLineAt = 18, kFlagsAt = 62, kFlags2At = 68;
 // The margin words after the fixed part.
-constexpr std::uint32_t kFixedLength = 72;
 constexpr std::uint32_t kLeftOffsetAt = 72, kLeftPercentAt = 74, kFirstLineOffsetAt = 76, kFirstLinePercentAt = 78,
                         kRightPercentAt = 82;
 // A cell whose first paragraph is offset by less than this counts as plain.
@@ -45,7 +45,7 @@ ParagraphFields ReadParagraphFields(const CDRecordNode* definition) {
     fields.firstLineMargin = NodeWord(definition, kFirstLineAt);
     fields.flags = NodeWord(definition, kFlagsAt);
     fields.flags2 = NodeWord(definition, kFlags2At);
-    fields.extension = definition->length > kFixedLength;
+    fields.extension = definition->length > kParagraphDefinitionFixedLength;
     if (fields.extension) {
         fields.leftOffset = NodeWord(definition, kLeftOffsetAt);
         fields.leftPercent = NodeWord(definition, kLeftPercentAt);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/passthru_xhtml.h"
@@ -22,7 +23,6 @@ constexpr std::size_t kLongestMarker = 55;
 constexpr const char* kDefaultStart = "<!--DelimitedStart-->";
 constexpr const char* kDefaultEnd = "<!--DelimitedEnd-->";
 constexpr std::uint32_t kDelimiterRecordLength = kTextRunHeader + 2;
-constexpr std::uint32_t kHtmlBracketLength = 8;
 
 // Where a stretch's text goes: into the output as it stands, or, for XHTML,
 // gathered to be parsed and written back whole.
@@ -82,10 +82,10 @@ bool CopyText(const PassthruSink& sink, const char* text, std::size_t length) {
 
 // A new HTML-begin or HTML-end record: its header and four zero bytes.
 CDRecordNode* NewBracket(std::uint16_t signature) {
-    std::uint8_t bytes[kHtmlBracketLength] = {};
+    std::uint8_t bytes[kPassThroughRecordLength] = {};
     WriteWord(bytes, signature);
-    WriteWord(bytes + 2, kHtmlBracketLength);
-    return NewRecordNode(bytes, signature, kHtmlBracketLength);
+    WriteWord(bytes + 2, kPassThroughRecordLength);
+    return NewRecordNode(bytes, signature, kPassThroughRecordLength);
 }
 
 // The marker a generation writes: the option's text, or the default when

@@ -11,10 +11,10 @@
 #include <unordered_set>
 
 #include "core/clamp.h"
+#include "core/debug_level.h"
 #include "core/item_work_state.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/font_change.h"
@@ -37,11 +37,6 @@ namespace {
 constexpr std::uint32_t kRecordReserve = 500;   // room kept for a record's markup without OutputToEvent
 constexpr std::uint32_t kEventMargin = 40;      // ... and below the event chunk size with it
 constexpr std::size_t kClosingSize = 256;       // the closing tags of one font's markup
-
-void ReadDebugLevel() {
-    const plat::LONG level = plat::IniGetInt("ZelundaDebug");
-    g_debugLevel = static_cast<std::uint16_t>(level < 0 ? 0 : (level > 0xFFFF ? 0xFFFF : level));
-}
 
 // Counts the walks in progress for the nesting bound; the outermost walk
 // empties the range's style rules whichever way it returns.
@@ -229,7 +224,7 @@ STATUS Finish(XMLGenContext* context) {
 STATUS PrXMLStr(XMLGenContext* context, std::uint32_t kind, std::uint32_t depth, std::uint16_t mode) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
     NestingGuard nesting(context, depth);
-    ReadDebugLevel();
+    SetDebugLevelFromSetting("ZelundaDebug");
     TraceStep("PrXMLStr - IN");
     MoveToTextEnd(context);
     if (depth == 0 && mode != 2) PrepareTableContinuation(context);

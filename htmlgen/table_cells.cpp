@@ -12,6 +12,7 @@
 #include "core/font_spec.h"
 #include "core/mime_ids.h"
 #include "core/options.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
 #include "htmlgen/cell_navigation.h"
@@ -147,7 +148,7 @@ bool HeaderCell(XMLGenContext* context, TableLevelState* level, const CDRecordNo
     for (const CDRecordNode* node = cell->next; InRange(context, node); node = node->next) {
         const std::uint16_t signature = node->signature;
         if (IsCellRecord(signature) || IsTableEndRecord(signature) || IsTableBeginRecord(signature)) break;
-        if (IsTextRun(signature) && IsOn(context, sw::kAutoTHFont) && !idNameSeen && node->length >= 8) {
+        if (IsTextRun(signature) && IsOn(context, sw::kAutoTHFont) && !idNameSeen && node->length >= kTextRunHeader) {
             // The font of the last run before the id/name record counts; a
             // cell without one keeps the font of an earlier cell.
             level->headerFont = ReadFontId(node->bytes + 4);

@@ -9,6 +9,7 @@
 
 #include "core/clamp.h"
 #include "core/options.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
 #include "htmlgen/cell_navigation.h"
@@ -28,7 +29,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kIdNameLengthsAt = 4, kIdNameTextsAt = 26;
 constexpr std::uint32_t kBorderStyleAt = 8, kBorderMarginsAt = 36;
 constexpr std::uint32_t kLargestFitWidth = 28800;
 constexpr int kDataTableKinds = 4;
@@ -127,8 +127,8 @@ bool TableHidden(XMLGenContext* context, CDRecordNode* begin, CDRecordNode** end
 // A text of an id/name record (0 id, 1 class, 2 style, 3 title, 4 other,
 // 5 name); empty when the record is short.
 std::string IdNameText(const CDRecordNode* record, int which) {
-    if (record == nullptr || record->length < kIdNameTextsAt) return {};
-    std::uint32_t offset = kIdNameTextsAt;
+    if (record == nullptr || record->length < kIdNameFixedLength) return {};
+    std::uint32_t offset = kIdNameFixedLength;
     for (int i = 0; i <= which; ++i) {
         const std::uint32_t length = NodeWord(record, kIdNameLengthsAt + 2 * i);
         if (length > record->length - offset) return {};

@@ -10,9 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "core/debug_level.h"
 #include "core/options.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
@@ -31,7 +32,6 @@ namespace talix {
 namespace {
 
 // Id/name record: the length of the other text and where the texts start.
-constexpr std::uint32_t kIdNameLengthsAt = 4, kIdNameTextsAt = 26;
 constexpr int kIdNameOther = 4, kIdNameTexts = 6;
 
 void PassOver(XMLGenContext* context) {
@@ -152,8 +152,8 @@ bool OtherHas(const TableCall& call, const char* keyword) {
 void TakeOtherText(TableCall* call, const CDRecordNode* idName) {
     call->haveOther = false;
     call->other.clear();
-    if (idName == nullptr || idName->length < kIdNameTextsAt) return;
-    std::uint32_t offset = kIdNameTextsAt;
+    if (idName == nullptr || idName->length < kIdNameFixedLength) return;
+    std::uint32_t offset = kIdNameFixedLength;
     for (int i = 0; i < kIdNameTexts; ++i) {
         const std::uint32_t length = NodeWord(idName, kIdNameLengthsAt + 2 * i);
         if (length > idName->length - offset) return;

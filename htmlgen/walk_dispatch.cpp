@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/options.h"
+#include "core/record_layouts.h"
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
 #include "engine/css_format.h"
@@ -30,18 +31,12 @@ namespace talix {
 namespace {
 
 // Horizontal rule fields.
-constexpr std::uint32_t kRuleFlagsAt = 4, kRuleWidthAt = 8, kRuleHeightAt = 10, kRuleColourAt = 12,
-                        kRuleLength = 16;
+constexpr std::uint32_t kRuleFlagsAt = 4, kRuleWidthAt = 8, kRuleHeightAt = 10, kRuleColourAt = 12;
 constexpr std::uint32_t kRuleWidthInPercent = 0x0004, kRuleNoShade = 0x0008;
 constexpr std::uint32_t kTwipsPerPixel = 15;
 // Paragraph definition: its justification.
 constexpr std::uint32_t kJustificationAt = 6;
 constexpr std::uint16_t kJustifyLeft = 0, kJustifyRight = 1, kJustifyFull = 2, kJustifyCentre = 3;
-// Named anchor: the text's length, the text.
-constexpr std::uint32_t kAnchorLengthAt = 4, kAnchorTextAt = 12;
-// The hotspot begin of the V4 form, which a run that opens a paragraph
-// must not be followed by to count as the paragraph's only content.
-constexpr std::uint16_t kSigV4Hotspot = kSigV4HotspotBegin;
 
 StepResult Next(STATUS status = kOK) { return StepResult{WalkStep::Next, status}; }
 StepResult Return(STATUS status = kOK) { return StepResult{WalkStep::Return, status}; }
@@ -110,16 +105,16 @@ StepResult HandleEnd(XMLGenContext* context, const WalkCall& call) {
 }
 
 // Whether a run without text opens its paragraph (right after the
-// paragraph's reference, or after it and one BEGIN record) and no hotspot
-// follows it: such a run is written as a line break.
+// paragraph's reference, or after it and one BEGIN record) and no V4 hotspot
+// begin follows it: such a run is written as a line break.
 bool OpensEmptyParagraph(const CDRecordNode* run) {
     if (run->length != kTextRunHeader) return false;
     const CDRecordNode* before = run->prev;
     if (before != nullptr && before->signature == kSigBegin) before = before->prev;
     if (before == nullptr || before->signature != kSigPabReference) return false;
     const CDRecordNode* after = run->next;
-    if (after == nullptr || after->signature == kSigV4Hotspot) return false;
-    return !(after->signature == kSigBegin && InnerSignature(after) == kSigV4Hotspot);
+    if (after == nullptr || after->signature == kSigV4HotspotBegin) return false;
+    return !(after->signature == kSigBegin && InnerSignature(after) == kSigV4HotspotBegin);
 }
 
 StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
@@ -201,7 +196,7 @@ const char* RuleAlignment(XMLGenContext* context, const CDRecordNode* rule) {
 // A horizontal rule; a record too short for its fields writes nothing.
 StepResult HandleRule(XMLGenContext* context) {
     const CDRecordNode* rule = context->node;
-    if (rule->length >= kRuleLength) {
+    if (rule->length >= kHorizontalRuleLength) {
         CloseForBlock(context);
         const bool xhtml = context->format == kFormatXHTML;
         const std::uint32_t flags = NodeDword(rule, kRuleFlagsAt);
@@ -311,10 +306,10 @@ StepResult HandleTableEnd(XMLGenContext* context, const WalkCall& call) {
 // the record.
 StepResult HandleAnchor(XMLGenContext* context) {
     const CDRecordNode* anchor = context->node;
-    std::uint32_t length = NodeWord(anchor, kAnchorLengthAt);
-    const std::uint32_t available = anchor->length > kAnchorTextAt ? anchor->length - kAnchorTextAt : 0;
+    std::uint32_t length = NodeWord(anchor, kAnchorTextLengthAt);
+    const std::uint32_t available = anchor->length > kAnchorFixedLength ? anchor->length - kAnchorFixedLength : 0;
     if (length > available) length = available;
-    const char* text = reinterpret_cast<const char*>(anchor->bytes) + kAnchorTextAt;
+    const char* text = reinterpret_cast<const char*>(anchor->bytes) + kAnchorFixedLength;
     length = length > 0 ? static_cast<std::uint32_t>(strnlen(text, length)) : 0;
     AppendOutput(context, "<a name=\"");
     WriteXMLEncodedText(context, text, static_cast<std::uint16_t>(length), 0, 0, 0);

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "core/temp_directory.h"
 #include "htmlgen/line_buffer.h"
 #include "talix_platform.h"
 

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/debug_level.h"
 #include "core/statuses.h"
-#include "core/temp_directory.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/xml_gen_context.h"
 

@@ -7,6 +7,7 @@
 
 #include "core/brackets.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "htmlgen/xml_gen_context.h"
@@ -17,9 +18,6 @@ namespace talix {
 inline std::uint16_t InnerSignature(const CDRecordNode* node) { return BracketedSignature(node); }
 
 inline bool IsTextRun(std::uint16_t signature) { return signature == kSigText || signature == kSigBidiText; }
-
-// A text run's fixed part: its header and font id.
-constexpr std::uint32_t kTextRunHeader = 8;
 
 // Whether a text run holds text.
 inline bool RunHasText(const CDRecordNode* node) {

@@ -8,6 +8,7 @@
 #include "builders/build_context.h"
 #include "builders/table_builders.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "htmlimport/element_walk.h"
@@ -26,9 +27,7 @@ namespace {
 
 constexpr std::uint32_t kFlagsWord = 62;
 constexpr std::uint16_t kBlockFlagsKept = 0xF801;
-constexpr std::uint32_t kFixedDefinition = 72;
 constexpr std::uint32_t kRightMarginWord = 16;
-constexpr std::uint32_t kBorderLength = 60;
 
 bool IsCellElement(const HtmlNode* node) {
     return node != nullptr && (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh));
@@ -93,7 +92,7 @@ int EnclosingCellColumn(const HTMLImportContext* import) {
 // Inside a table: the margin correction, and a right margin from the
 // column when the definition has none.
 void FitToCell(const BuildContext* context, const HTMLImportContext* import, std::uint8_t* image) {
-    if (import->tableLevel < 1 || ReadWord(image + 2) <= kFixedDefinition) return;
+    if (import->tableLevel < 1 || ReadWord(image + 2) <= kParagraphDefinitionFixedLength) return;
     CorrectTableMargins(import, image);
     if (ReadWord(image + kRightMarginWord) != 0) return;
     const int column = EnclosingCellColumn(import);

@@ -14,10 +14,11 @@
 #include "builders/build_context.h"
 #include "builders/hotspot_builders.h"
 #include "builders/section_builders.h"
+#include "core/debug_level.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_dom.h"
@@ -38,7 +39,6 @@ namespace {
 constexpr const char* kReplyClass = "gmail_quote";
 constexpr const char* kPassthruClass = "NotesPassthruHTML";
 constexpr const char* kPostReplyOptions = "BorderStyle='PostReply' ";
-constexpr std::uint32_t kPassthruBeginLength = 8;
 // A reply header ("On <date>, <sender> wrote:") is longer than this.
 constexpr std::size_t kShortestReplyHeader = 33;
 // The parts of a reply's title, each cut to its size without splitting a
@@ -206,9 +206,9 @@ void StartPassthruSpan(BuildContext* context, HTMLImportContext* import, HtmlNod
     const char* spanClass = AttributeValue(node, "class");
     if (spanClass == nullptr || std::strcmp(spanClass, kPassthruClass) != 0) return;
     import->passthruOpen = 1;
-    std::uint8_t record[kPassthruBeginLength] = {};
+    std::uint8_t record[kPassThroughRecordLength] = {};
     WriteWord(record, kSigHtmlBegin);
-    WriteWord(record + 2, kPassthruBeginLength);
+    WriteWord(record + 2, kPassThroughRecordLength);
     KeepFailure(import, AppendRecord(record, kSigHtmlBegin, sizeof record, &context->output));
 }
 

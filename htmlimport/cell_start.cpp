@@ -14,11 +14,12 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/build_context.h"
+#include "core/debug_level.h"
 #include "core/font_spec.h"
 #include "core/html_attributes.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_dom.h"
@@ -46,15 +47,13 @@ constexpr std::uint16_t kMaxSideWidth = 15;   // a side's width has four bits
 constexpr std::uint32_t kJustifyWord = 6;
 constexpr std::uint16_t kJustifyRight = 1, kJustifyBlock = 2, kJustifyCentre = 3;
 
-// The header-cell scope record and the tab-label number.
-constexpr std::uint8_t kSigHeaderScope = 0x57;
+// The header-cell scope (a cell data-flags record) and the tab-label number.
 constexpr std::uint32_t kScopeMark = 0x26FF7B;
 constexpr std::uint32_t kScopeColumn = 1, kScopeRow = 2, kScopeBoth = 3;
 constexpr std::uint16_t kTabLabelNumber = 2;
 
 // The records naming a cell's background image: a MIME part by content id
 // (its id after the fixed part, kind 3 of class 19), or a style text.
-constexpr std::uint32_t kPartImageFixed = 36;
 constexpr std::uint16_t kPartImageKind = 3, kPartImageClass = 19;
 constexpr std::uint32_t kLongestRecord = 0xFFF0;
 
@@ -287,7 +286,7 @@ void CellStart::BackgroundImage() {
     std::uint16_t signature = 0;
     if (StartsWithNoCase(std::string_view(value).substr(4), "cid:")) {
         const std::string id = value.substr(8, value.size() > 8 ? value.size() - 9 : 0);
-        std::uint32_t length = kPartImageFixed + static_cast<std::uint32_t>(id.size());
+        std::uint32_t length = kNamedElementResourceFixedLength + static_cast<std::uint32_t>(id.size());
         length += length & 1u;
         if (length > kLongestRecord) return;
         signature = kSigTableCellHref;
@@ -297,7 +296,7 @@ void CellStart::BackgroundImage() {
         WriteWord(record.data() + 8, kPartImageKind);
         WriteWord(record.data() + 10, kPartImageClass);
         WriteWord(record.data() + 12, static_cast<std::uint16_t>(id.size()));
-        std::memcpy(record.data() + kPartImageFixed, id.data(), id.size());
+        std::memcpy(record.data() + kNamedElementResourceFixedLength, id.data(), id.size());
         record.resize(length);
     } else {
         std::string style = "background: ";
@@ -360,8 +359,9 @@ void CellStart::HeaderScope() {
         const bool byColumn = ContainsNoCase(scope, "col");
         kind = byRow && byColumn ? kScopeBoth : (byRow ? kScopeRow : kScopeColumn);
     }
-    KeepFailure(import_, AppendSmallFixedRecord(kSigHeaderScope, kind, kScopeMark, &context_->output));
-    StepBackFrom(import_, kSigHeaderScope);
+    KeepFailure(import_, AppendSmallFixedRecord(static_cast<std::uint8_t>(kSigTableCellDataFlags), kind, kScopeMark,
+                                                &context_->output));
+    StepBackFrom(import_, kSigTableCellDataFlags);
 }
 
 // Whether the cell's row is a tab row: the rows of a tabbed table were told

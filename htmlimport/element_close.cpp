@@ -11,10 +11,11 @@
 #include "builders/build_context.h"
 #include "builders/hotspot_builders.h"
 #include "builders/walked_paragraphs.h"
+#include "core/debug_level.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "htmlimport/element_walk.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -30,7 +31,6 @@ namespace talix {
 namespace {
 
 constexpr const char* kPassthruClass = "NotesPassthruHTML";
-constexpr std::uint32_t kPassthruEndLength = 8;
 constexpr const char* kUndoQuoteIndent = "ShiftLeftOffset='-0.25' ShiftRightOffset='0.25'";
 constexpr std::uint32_t kJustifyWord = 6;
 constexpr std::uint32_t kLeftMarginWord = 14;
@@ -145,9 +145,9 @@ void CloseSpan(BuildContext* context, HTMLImportContext* import, const HtmlNode*
             return;
         }
     }
-    std::uint8_t record[kPassthruEndLength] = {};
+    std::uint8_t record[kPassThroughRecordLength] = {};
     WriteWord(record, kSigHtmlEnd);
-    WriteWord(record + 2, kPassthruEndLength);
+    WriteWord(record + 2, kPassThroughRecordLength);
     AppendRecord(record, kSigHtmlEnd, sizeof record, &context->output);
 }
 

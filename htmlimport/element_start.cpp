@@ -13,6 +13,7 @@
 #include "builders/build_context.h"
 #include "core/font_spec.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "htmlimport/css_lengths.h"
@@ -41,7 +42,6 @@ constexpr std::uint8_t kHeadingSizes[6] = {20, 16, 12, 10, 9, 7};
 
 // The horizontal rule: flags, width (percent) and height, and two colour
 // words.
-constexpr std::uint32_t kRuleLength = 16;
 constexpr std::uint32_t kRuleFlags = 13;
 constexpr std::uint16_t kRuleWidth = 100, kRuleHeight = 25, kRuleColor = 0xFFFF;
 
@@ -190,7 +190,7 @@ bool HeadingInCell(BuildContext* context, HTMLImportContext* import, const HtmlN
     bool sawText = false;
     for (CDRecordNode* at = import->insertAfter->prev; at != nullptr; at = at->prev) {
         if (IsCell(at)) return true;
-        if (IsTextRun(at) && at->length != 8 && !sawText) {
+        if (IsTextRun(at) && at->length != kTextRunHeader && !sawText) {
             sawText = true;
             SetCurrentImportFont(context, headingFont);
             continue;
@@ -235,9 +235,9 @@ void Heading(BuildContext* context, HTMLImportContext* import, const HtmlNode* n
 
 void HorizontalRule(BuildContext* context, HTMLImportContext* import) {
     AppendEmptyRun(context, import);
-    std::uint8_t record[kRuleLength] = {};
+    std::uint8_t record[kHorizontalRuleLength] = {};
     WriteWord(record, kSigHorizontalRule);
-    WriteWord(record + 2, kRuleLength);
+    WriteWord(record + 2, kHorizontalRuleLength);
     WriteDword(record + 4, kRuleFlags);
     WriteWord(record + 8, kRuleWidth);
     WriteWord(record + 10, kRuleHeight);

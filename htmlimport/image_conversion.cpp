@@ -23,10 +23,11 @@
 #include "builders/table_builders.h"
 #include "core/attachments.h"
 #include "core/chunk_work_state.h"
+#include "core/debug_level.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "core/view_lookup.h"
 #include "htmlimport/css_lengths.h"
@@ -50,7 +51,6 @@ namespace {
 
 constexpr std::uint16_t kDefaultSize = 100;
 constexpr std::size_t kKeyChars = 31;
-constexpr std::uint32_t kBorderRecordLength = 60;
 constexpr std::uint16_t kWrapperVersion = 1;
 constexpr std::size_t kUnidFromMarker = 36;       // "/0/" and 32 digits before "$File"
 constexpr std::uint32_t kAttachmentNameSize = 256;
@@ -231,9 +231,9 @@ STATUS ImageFromMemory(BuildContext* context, HTMLImportContext* import, const I
                                          TextOf(request.align));
     if (!wrapped) return status;
     if (status == kOK && !border.empty()) {
-        std::uint8_t record[kBorderRecordLength] = {};
+        std::uint8_t record[kBorderLength] = {};
         WriteWord(record, kSigBorderInfo);
-        WriteWord(record + 2, kBorderRecordLength);
+        WriteWord(record + 2, kBorderLength);
         status = ParseBorderSpec(context->session, kSigBorderInfo, record, border.c_str(), 0);
         if (status == kOK) status = AppendRecord(record, kSigBorderInfo, sizeof record, output);
     }

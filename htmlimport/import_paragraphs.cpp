@@ -10,7 +10,9 @@
 #include "builders/build_context.h"
 #include "builders/walked_paragraphs.h"
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "htmlimport/html_import_context.h"
@@ -22,7 +24,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kFixedDefinition = 72;       // a definition without its margin words
 constexpr std::uint32_t kLeftOffsetWord = 72, kFirstLineOffsetWord = 76;
 constexpr std::uint16_t kOneInch = 1440;             // twips
 // The set words a block paragraph starts from: 0x86 of the first inside a
@@ -43,7 +44,7 @@ const std::uint8_t* TextTemplate(const BuildContext* context) {
 
 FontId CurrentImportFont(const BuildContext* context) {
     const std::uint8_t* textTemplate = TextTemplate(context);
-    return textTemplate != nullptr ? ReadFontId(textTemplate + 4) : FontId{1, 0, 0, 10};
+    return textTemplate != nullptr ? ReadFontId(textTemplate + 4) : kDefaultTextFont;
 }
 
 void SetCurrentImportFont(BuildContext* context, const FontId& font) {
@@ -60,14 +61,12 @@ STATUS AppendLineBreak(BuildContext* context, HTMLImportContext* import) {
 }
 
 STATUS AppendParagraphRecord(BuildContext* context) {
-    context->paragraphRecord[0] = static_cast<std::uint8_t>(kSigParagraph);
-    context->paragraphRecord[1] = 2;
+    WriteParagraphRecord(context->paragraphRecord);
     return AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord, &context->output);
 }
 
 STATUS AppendReferenceRecord(BuildContext* context) {
-    context->paragraphReference[0] = static_cast<std::uint8_t>(kSigPabReference);
-    context->paragraphReference[1] = 4;
+    WriteParagraphReference(context->paragraphReference, CurrentReferenceId(context));
     return AppendRecord(context->paragraphReference, kSigPabReference, sizeof context->paragraphReference,
                         &context->output);
 }
@@ -162,8 +161,9 @@ std::uint32_t CopyParagraphDefinition(const BuildContext* context, std::uint16_t
     std::memcpy(image, context->paragraphDefinition, kParagraphImageSize);
     WriteWord(image, kSigPabDefinition);
     std::uint32_t length = ReadWord(image + 2);
-    if (length < kFixedDefinition || length > kParagraphImageSize) {
-        length = std::clamp<std::uint32_t>(context->paragraphDefinitionLength, kFixedDefinition, kParagraphImageSize);
+    if (length < kParagraphDefinitionFixedLength || length > kParagraphImageSize) {
+        length = std::clamp<std::uint32_t>(context->paragraphDefinitionLength, kParagraphDefinitionFixedLength,
+                                           kParagraphImageSize);
         WriteWord(image + 2, static_cast<std::uint16_t>(length));
     }
     WriteWord(image + 4, id);
@@ -179,7 +179,7 @@ void ApplyParagraphStyle(const BuildContext* context, std::uint8_t* image) {
 }
 
 void CorrectTableMargins(const HTMLImportContext* import, std::uint8_t* image) {
-    if (import->tableLevel < 1 || ReadWord(image + 2) <= kFixedDefinition) return;
+    if (import->tableLevel < 1 || ReadWord(image + 2) <= kParagraphDefinitionFixedLength) return;
     for (std::uint32_t offset : {kLeftOffsetWord, kFirstLineOffsetWord}) {
         const std::uint16_t value = ReadWord(image + offset);
         if (value >= kOneInch) WriteWord(image + offset, static_cast<std::uint16_t>(value - kOneInch));
@@ -193,7 +193,8 @@ bool ReloadTableParagraph(BuildContext* context, HTMLImportContext* import, int 
     std::uint8_t* definition = context->paragraphDefinition;
     const std::uint32_t length = ReadWord(definition + 2);
     const bool left = ReadWord(definition + kLeftOffsetWord) >= kOneInch;
-    const bool first = length > kFixedDefinition && ReadWord(definition + kFirstLineOffsetWord) >= kOneInch;
+    const bool first = length > kParagraphDefinitionFixedLength
+        && ReadWord(definition + kFirstLineOffsetWord) >= kOneInch;
     if (!left && !first) return false;
     const std::uint16_t id = TakeParagraphId(context);
     for (std::uint32_t offset : {kLeftOffsetWord, kFirstLineOffsetWord}) {

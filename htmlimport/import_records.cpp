@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_sink.h"
@@ -13,7 +14,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kTextHeader = 8;
 // What a text run counts toward the text since the last paragraph break
 // besides its text.
 constexpr std::uint32_t kRunOverhead = 20;
@@ -24,10 +24,10 @@ constexpr std::uint8_t kDefaultRunFont[4] = {1, 0, 0, 12};
 STATUS AddWrapperRecord(std::uint16_t signature, std::uint16_t enclosed, std::uint16_t version,
                         HTMLImportContext* import) {
     if (import == nullptr) return kArgumentError;
-    CDRecordNode* node = NewImportNode(signature, 6, import);
+    CDRecordNode* node = NewImportNode(signature, kBeginLength, import);
     if (node == nullptr) return kOutOfMemory;
     node->bytes[0] = static_cast<std::uint8_t>(signature);
-    node->bytes[1] = 6;
+    node->bytes[1] = static_cast<std::uint8_t>(kBeginLength);
     WriteWord(node->bytes + 2, version);
     WriteWord(node->bytes + 4, enclosed);
     LinkImportNode(node, import);
@@ -59,12 +59,12 @@ STATUS AddImportTextRecord(const char* text, std::uint32_t length, const std::ui
                            HTMLImportContext* import) {
     if (import == nullptr || (text == nullptr && length > 0) || length > kImportRunLength) return kArgumentError;
     const std::uint16_t signature = ImportTextSignature(import);
-    CDRecordNode* node = NewImportNode(signature, kTextHeader + length, import);
+    CDRecordNode* node = NewImportNode(signature, kTextRunHeader + length, import);
     if (node == nullptr) return kOutOfMemory;
     WriteWord(node->bytes, signature);
-    WriteWord(node->bytes + 2, static_cast<std::uint16_t>(kTextHeader + length));
+    WriteWord(node->bytes + 2, static_cast<std::uint16_t>(kTextRunHeader + length));
     std::memcpy(node->bytes + 4, textTemplate != nullptr ? textTemplate + 4 : kDefaultRunFont, 4);
-    if (length > 0) std::memcpy(node->bytes + kTextHeader, text, length);
+    if (length > 0) std::memcpy(node->bytes + kTextRunHeader, text, length);
     LinkImportNode(node, import);
     import->textSinceParagraph += length + kRunOverhead;
     return kOK;

@@ -10,12 +10,13 @@
 #include "builders/build_context.h"
 #include "builders/graphic_records.h"
 #include "builders/record_scratch.h"
+#include "core/debug_level.h"
 #include "core/html_attributes.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/image_sources.h"
@@ -36,9 +37,7 @@ constexpr std::uint32_t kGraphicWidthAt = 8, kGraphicHeightAt = 10, kGraphicResi
 constexpr std::uint32_t kGraphicVersionAt = 26, kGraphicFlagsAt = 27;
 constexpr std::uint8_t kGraphicVersionSized = 2;
 constexpr std::uint32_t kBeginSignatureAt = 4;    // the signature a begin or end record wraps
-constexpr std::uint32_t kIdNameLengthsAt = 4;
 constexpr int kIdNameOtherText = 4;
-constexpr std::uint32_t kAltTextFixed = 12;
 
 bool Tracing() { return g_debugLevel > 2; }
 
@@ -65,7 +64,7 @@ CopiedRecord AltText(const std::string& alt) {
     BuiltRecord built;
     if (!AltTextRecord(alt, &built)) return record;
     record.signature = built.signature;
-    record.length = static_cast<std::uint32_t>(kAltTextFixed + alt.size());
+    record.length = static_cast<std::uint32_t>(kAltTextFixedLength + alt.size());
     record.bytes.assign(built.bytes.begin(), built.bytes.end());
     return record;
 }

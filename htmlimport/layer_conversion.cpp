@@ -8,7 +8,7 @@
 
 #include "builders/build_context.h"
 #include "builders/layer_builders.h"
-#include "core/temp_directory.h"
+#include "core/debug_level.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"

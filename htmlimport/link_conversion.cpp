@@ -23,11 +23,12 @@
 #include "builders/record_scratch.h"
 #include "core/attachments.h"
 #include "core/chunk_work_state.h"
+#include "core/debug_level.h"
 #include "core/options.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "core/view_lookup.h"
 #include "htmlimport/attachment_icon.h"
@@ -53,11 +54,8 @@ namespace {
 
 constexpr std::size_t kCaptionChars = 31;
 constexpr std::size_t kKeyChars = 31;
-constexpr std::uint32_t kAnchorNameAt = 12;      // the name in a named-anchor record
-constexpr std::uint32_t kTargetNameAt = 12;      // the frame name in a target record
 constexpr std::uint16_t kFileHotspotType = 4;
 constexpr std::uint32_t kFileHotspotFlags = 8;
-constexpr std::uint32_t kHotspotFixedLength = 16;   // a hotspot-begin record before its data
 constexpr std::uint32_t kStoredNameSize = 256;
 constexpr char kViewIconName[] = "vwicn005.gif";
 constexpr char kResourceIconName[] = "icon.gif";
@@ -336,7 +334,7 @@ STATUS AppendFileHotspotBegin(BuildContext* context, const std::string& first, c
     data += '\0';
     const auto dataLength = static_cast<std::uint32_t>(data.size());
     // Texts no record can hold are refused before anything is written.
-    if (kHotspotFixedLength + EvenLength(dataLength) > kMaxBuiltRecord) return kArgumentError;
+    if (kHotspotBeginFixedLength + EvenLength(dataLength) > kMaxBuiltRecord) return kArgumentError;
     STATUS status = AppendBeginRecord(kSigV4HotspotBegin, 0, &context->output);
     if (status != kOK) return status;
     return AppendHotspotRecord(kSigHotspotBegin, kFileHotspotType, kFileHotspotFlags, data.data(), dataLength,
@@ -473,7 +471,7 @@ STATUS URLHotspot(BuildContext* context, HTMLImportContext* import, const Anchor
         import->hotspotOpen = 1;
     }
     if (anchor.target == nullptr) return kOK;
-    return AppendNamedTextRecord(kSigTarget, kTargetNameAt, anchor.target, &context->output);
+    return AppendNamedTextRecord(kSigTarget, kTargetFixedLength, anchor.target, &context->output);
 }
 
 STATUS ConvertLink(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
@@ -492,7 +490,7 @@ STATUS ConvertLink(BuildContext* context, HTMLImportContext* import, HtmlNode* n
 
     STATUS status = kOK;
     if (anchor.name != nullptr && anchor.name[0] != '\0') {
-        status = AppendNamedTextRecord(kSigAnchor, kAnchorNameAt, anchor.name, &context->output);
+        status = AppendNamedTextRecord(kSigAnchor, kAnchorFixedLength, anchor.name, &context->output);
         if (status == kOK) status = AppendEmptyRun(context, import);
         if (!anchor.hasHref) import->skipChildren = 1;
     }

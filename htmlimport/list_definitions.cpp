@@ -7,6 +7,7 @@
 #include "builders/build_context.h"
 #include "core/pab_match.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/session_work_area.h"
 #include "htmlimport/html_import_context.h"
@@ -15,8 +16,6 @@
 namespace talix {
 
 namespace {
-
-constexpr std::uint32_t kFixedDefinition = 72;   // a definition without its margin words
 
 CDPABDEFEXT ImageOf(const std::uint8_t* bytes, std::uint32_t length) {
     // Every byte the record does not give is 0 (the value-initialised
@@ -40,8 +39,9 @@ CDPABDEFEXT DefinitionImage(const CDRecordNode* node) { return ImageOf(node->byt
 CDPABDEFEXT CurrentDefinitionImage(const BuildContext* context) {
     const std::uint8_t* definition = context->paragraphDefinition;
     std::uint32_t length = ReadWord(definition + 2);
-    if (length < kFixedDefinition || length > kParagraphImageSize)
-        length = std::clamp<std::uint32_t>(context->paragraphDefinitionLength, kFixedDefinition, kParagraphImageSize);
+    if (length < kParagraphDefinitionFixedLength || length > kParagraphImageSize)
+        length = std::clamp<std::uint32_t>(context->paragraphDefinitionLength, kParagraphDefinitionFixedLength,
+                                           kParagraphImageSize);
     return ImageOf(definition, length);
 }
 
@@ -53,7 +53,7 @@ bool MatchesParsedStyle(const BuildContext* context, const CDPABDEFEXT& definiti
 }
 
 void TakeDefinitionAsCurrent(BuildContext* context, const CDRecordNode* node) {
-    if (node == nullptr || node->length < kFixedDefinition) return;
+    if (node == nullptr || node->length < kParagraphDefinitionFixedLength) return;
     const std::uint32_t length = std::min<std::uint32_t>(node->length, kParagraphImageSize);
     std::memset(context->paragraphDefinition, 0, kParagraphImageSize);
     std::memcpy(context->paragraphDefinition, node->bytes, length);

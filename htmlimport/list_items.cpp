@@ -7,6 +7,7 @@
 
 #include "builders/build_context.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "htmlimport/html_dom.h"
@@ -21,7 +22,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kFixedDefinition = 72;
 // The margin words a definition of the same list keeps: the left margin and
 // the two offsets.
 constexpr std::uint32_t kListMarginWords[] = {14, 72, 76};
@@ -33,7 +33,7 @@ bool IsListElement(const HtmlNode* node) {
 std::uint16_t DefinitionId(const CDRecordNode* node) { return ReadWord(node->bytes + 4); }
 
 bool IsDefinition(const CDRecordNode* node) {
-    return node != nullptr && node->signature == kSigPabDefinition && node->length >= kFixedDefinition;
+    return node != nullptr && node->signature == kSigPabDefinition && node->length >= kParagraphDefinitionFixedLength;
 }
 
 bool SameListMargins(const CDRecordNode* a, const CDRecordNode* b) {

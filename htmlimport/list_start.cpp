@@ -11,6 +11,7 @@
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
@@ -40,7 +41,6 @@ constexpr float kListMarginBase = 1.25f;
 // exceeds (a paragraph margin holds at most 65,535 twips).
 constexpr double kLongestMargin = 1000.0;
 constexpr std::uint32_t kSpacedDefinition = 91;     // a definition longer than this has its margin words
-constexpr std::uint32_t kEmptyRunLength = 8;
 
 template <typename... Args>
 void AppendFormat(std::string* text, const char* format, Args... args) {
@@ -179,7 +179,7 @@ CDRecordNode* DefinitionBeforeLists(const HTMLImportContext* import) {
 CDRecordNode* EmptyCellParagraph(const HTMLImportContext* import) {
     if (import->tableLevel == 0) return nullptr;
     CDRecordNode* run = ImportInsertionPoint(import);
-    if (run == nullptr || run->signature != kSigText || run->length != kEmptyRunLength) return nullptr;
+    if (run == nullptr || run->signature != kSigText || run->length != kTextRunHeader) return nullptr;
     CDRecordNode* reference = run->prev;
     if (reference == nullptr || reference->signature != kSigPabReference) return nullptr;
     CDRecordNode* definition = reference->prev;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "core/statuses.h"
@@ -19,20 +20,19 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kTextHeader = 8;
 // The most text one rewritten run keeps; the rest goes on in further runs.
-constexpr std::size_t kMostRunText = kWorkBufferSize - kTextHeader;
+constexpr std::size_t kMostRunText = kWorkBufferSize - kTextRunHeader;
 
 // A text-like record of the signature: the header's first bytes (none: zero),
 // then the text; a node of the list's own kind.
 CDRecordNode* NewNode(std::uint16_t signature, const std::uint8_t* header, std::string_view text) {
-    const auto length = static_cast<std::uint32_t>(kTextHeader + text.size());
+    const auto length = static_cast<std::uint32_t>(kTextRunHeader + text.size());
     CDRecordNode* node = NewRecordNode(nullptr, signature, length);
     if (node == nullptr) return nullptr;
-    if (header != nullptr) std::memcpy(node->bytes, header, kTextHeader);
+    if (header != nullptr) std::memcpy(node->bytes, header, kTextRunHeader);
     WriteWord(node->bytes, signature);
     WriteWord(node->bytes + 2, static_cast<std::uint16_t>(length));
-    if (!text.empty()) std::memcpy(node->bytes + kTextHeader, text.data(), text.size());
+    if (!text.empty()) std::memcpy(node->bytes + kTextRunHeader, text.data(), text.size());
     return node;
 }
 
@@ -80,8 +80,8 @@ struct MarkState {
 // the further runs it needed, an HTML-end record after them), or null when
 // memory runs out.
 CDRecordNode* MarkRun(ItemRecordList* list, CDRecordNode* node, MarkState& state) {
-    const char* text = reinterpret_cast<const char*>(node->bytes) + kTextHeader;
-    const std::size_t length = node->length - kTextHeader;
+    const char* text = reinterpret_cast<const char*>(node->bytes) + kTextRunHeader;
+    const std::size_t length = node->length - kTextRunHeader;
     std::string out;
     out.reserve(length + 16);
     bool changed = false;
@@ -171,10 +171,10 @@ STATUS MarkPassthruHTML(ItemRecordList* list, HTMLImportContext* import) {
                 state.htmlOpen = false;
                 continue;
             }
-            if (node->signature != kSigText || node->bytes == nullptr || node->length <= kTextHeader ||
-                ReadWord(node->bytes + 2) <= kTextHeader)
+            if (node->signature != kSigText || node->bytes == nullptr || node->length <= kTextRunHeader ||
+                ReadWord(node->bytes + 2) <= kTextRunHeader)
                 continue;
-            if (!state.inRegion && node->length - kTextHeader < state.start.size()) continue;
+            if (!state.inRegion && node->length - kTextRunHeader < state.start.size()) continue;
             node = MarkRun(list, node, state);
             if (node == nullptr) return kOutOfMemory;
         }

@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "talix_platform.h"
@@ -11,10 +12,8 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kTextHeader = 8;
-
 bool IsTextRun(const CDRecordNode* node) {
-    return (node->signature == kSigText || node->signature == kSigBidiText) && node->length > kTextHeader;
+    return (node->signature == kSigText || node->signature == kSigBidiText) && node->length > kTextRunHeader;
 }
 
 // The text of a text run: its separately held text when it has one, else
@@ -25,7 +24,7 @@ std::string_view RunText(const CDRecordNode* node) {
         if (extra->text != nullptr) return std::string_view(extra->text, extra->length);
     }
     if (node->bytes == nullptr) return {};
-    return std::string_view(reinterpret_cast<const char*>(node->bytes) + kTextHeader, node->length - kTextHeader);
+    return std::string_view(reinterpret_cast<const char*>(node->bytes) + kTextRunHeader, node->length - kTextRunHeader);
 }
 
 } // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/temp_directory.h"
+#include "core/debug_level.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/shared_matches.h"

@@ -1,7 +1,7 @@
 // The look-up in one declaration list, with the shorthand expansions.
 #include "htmlimport/style_shorthands.h"
 
-#include "core/temp_directory.h"
+#include "core/debug_level.h"
 #include "htmlimport/style_declarations.h"
 #include "talix_platform.h"
 

@@ -13,11 +13,13 @@
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
 #include "core/clamp.h"
+#include "core/debug_level.h"
 #include "core/font_spec.h"
+#include "core/paragraph_def.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_borders.h"
 #include "htmlimport/html_dom.h"
@@ -56,8 +58,6 @@ constexpr std::uint16_t kWrapperVersion = 1;
 
 // The cell paragraph definition.
 constexpr std::uint32_t kDefinitionLength = kParagraphImageSize;
-constexpr std::uint32_t kLeftMarginWord = 14, kRightMarginWord = 16, kFirstLineWord = 18, kFlagsWord = 62,
-                        kFlags2Word = 68, kLeftOffsetWord = 72, kFirstLineOffsetWord = 76, kRightPercentWord = 82;
 constexpr std::uint16_t kCellParagraphFlags = 0x0186, kCellFlags2 = 0x0494, kCellFitFlags2 = 0x0794;
 constexpr std::uint16_t kFullRightPercent = 100;
 // What the margins of the paragraph before a table say of its indent.
@@ -212,7 +212,7 @@ CDRecordNode* OpeningParagraph(TableBuild& build) {
     const bool blockParent = parent != nullptr && (parent->Is(HtmlTag::kDiv) || parent->Is(HtmlTag::kP) ||
                                                    parent->Is(HtmlTag::kCenter) || parent->Is(HtmlTag::kOl) ||
                                                    parent->Is(HtmlTag::kUl));
-    if (entry != nullptr && entry->signature == kSigText && entry->length == 8 && entry->prev != nullptr &&
+    if (entry != nullptr && entry->signature == kSigText && entry->length == kTextRunHeader && entry->prev != nullptr &&
         entry->prev->signature == kSigPabReference && blockParent) {
         import->insertAfter = entry->prev;
         build.reused = true;
@@ -233,16 +233,16 @@ std::uint16_t LeftMargin(const TableBuild& build, const CDRecordNode* reference)
     if (reference == nullptr || reference->signature != kSigPabReference || reference->length < 4) return kOneInch;
     const std::uint16_t id = ReadWord(reference->bytes + 2);
     for (const CDRecordNode* at = reference->prev; at != nullptr; at = at->prev) {
-        if (at->signature != kSigPabDefinition || at->length < kFlags2Word + 2 || ReadWord(at->bytes + 4) != id)
+        if (at->signature != kSigPabDefinition || at->length < kPabFlags2At + 2 || ReadWord(at->bytes + 4) != id)
             continue;
-        const std::uint16_t flags2 = ReadWord(at->bytes + kFlags2Word);
-        if ((flags2 & kUsesFirstLineOffset) != 0 && at->length >= kFirstLineOffsetWord + 2)
-            return ReadWord(at->bytes + kFirstLineOffsetWord);
-        if ((flags2 & kUsesLeftOffset) != 0 && at->length >= kLeftOffsetWord + 2)
-            return ReadWord(at->bytes + kLeftOffsetWord);
+        const std::uint16_t flags2 = ReadWord(at->bytes + kPabFlags2At);
+        if ((flags2 & kUsesFirstLineOffset) != 0 && at->length >= kPabFirstLineOffsetAt + 2)
+            return ReadWord(at->bytes + kPabFirstLineOffsetAt);
+        if ((flags2 & kUsesLeftOffset) != 0 && at->length >= kPabLeftOffsetAt + 2)
+            return ReadWord(at->bytes + kPabLeftOffsetAt);
         if ((flags2 & kPercentMargins) != 0) return kOneInch;
-        const std::uint16_t firstLine = ReadWord(at->bytes + kFirstLineWord);
-        return firstLine != 0 ? firstLine : ReadWord(at->bytes + kLeftMarginWord);
+        const std::uint16_t firstLine = ReadWord(at->bytes + kPabFirstLineMarginAt);
+        return firstLine != 0 ? firstLine : ReadWord(at->bytes + kPabLeftMarginAt);
     }
     return kOneInch;
 }
@@ -401,7 +401,7 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
 
     // The right margin each column's paragraphs take when they have none.
     std::uint8_t (*rightMargins)[kParagraphImageSize] = context->output.columnSlots[build.depth];
-    for (int column = 0; column < kGridColumns; ++column) WriteWord(rightMargins[column] + kRightMarginWord, 0);
+    for (int column = 0; column < kGridColumns; ++column) WriteWord(rightMargins[column] + kPabRightMarginAt, 0);
 
     for (int row = 0; row < build.rows; ++row) {
         std::int64_t x = cellStart;
@@ -440,12 +440,12 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
             WriteWord(definition, kSigPabDefinition);
             WriteWord(definition + 2, static_cast<std::uint16_t>(kDefinitionLength));
             WriteWord(definition + 4, id);
-            WriteWord(definition + kLeftMarginWord, cellLeft);
-            WriteWord(definition + kFirstLineWord, cellLeft);
-            WriteWord(definition + kRightMarginWord, cellRight);
-            WriteWord(definition + kFlagsWord, kCellParagraphFlags);
-            WriteWord(definition + kFlags2Word, fit ? kCellFitFlags2 : kCellFlags2);
-            WriteWord(definition + kRightPercentWord, kFullRightPercent);
+            WriteWord(definition + kPabLeftMarginAt, cellLeft);
+            WriteWord(definition + kPabFirstLineMarginAt, cellLeft);
+            WriteWord(definition + kPabRightMarginAt, cellRight);
+            WriteWord(definition + kPabFlagsAt, kCellParagraphFlags);
+            WriteWord(definition + kPabFlags2At, fit ? kCellFitFlags2 : kCellFlags2);
+            WriteWord(definition + kPabRightPercentAt, kFullRightPercent);
             Append(build, definition, kSigPabDefinition, sizeof definition);
             std::uint8_t reference[4] = {static_cast<std::uint8_t>(kSigPabReference), 4};
             WriteWord(reference + 2, id);
@@ -453,7 +453,7 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
             const char* slot = build.request->columnOptions[column];
             if (slot == nullptr || slot[0] == '\0')
                 KeepFailure(build.import, AddImportTextRecord("", 0, emptyRun, build.import));
-            if (row == 0) WriteWord(rightMargins[column] + kRightMarginWord, cellRight);
+            if (row == 0) WriteWord(rightMargins[column] + kPabRightMarginAt, cellRight);
         }
     }
 }

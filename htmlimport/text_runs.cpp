@@ -7,7 +7,9 @@
 
 #include "builders/file_hotspot.h"
 #include "core/attachments.h"
+#include "core/ready_records.h"
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "builders/build_context.h"
 #include "htmlimport/css_text.h"
@@ -30,7 +32,6 @@ constexpr std::size_t kFirstClose = 23, kLastClose = 148;
 constexpr std::size_t kShortestMarker = 24, kShortestFurther = 25;
 constexpr const char* kAttachedOptions = "AlreadyAttached='Yes'";
 constexpr std::uint16_t kWrapperVersion = 0;
-constexpr std::uint32_t kColorRecordLength = 8;
 
 bool IsTextNode(const HtmlNode* node) { return node != nullptr && node->type == HtmlNodeType::kText; }
 
@@ -90,7 +91,7 @@ STATUS ConvertFileMarkers(BuildContext* context, std::string_view text, std::str
 }
 
 STATUS AddColorRecord(const RunFont& run, HTMLImportContext* import) {
-    std::uint8_t record[kColorRecordLength] = {static_cast<std::uint8_t>(kSigColor), kColorRecordLength};
+    std::uint8_t record[kColorLength] = {static_cast<std::uint8_t>(kSigColor), kColorLength};
     WriteWord(record + 2, run.colorFlags);
     record[4] = static_cast<std::uint8_t>(run.rgb);
     record[5] = static_cast<std::uint8_t>(run.rgb >> 8);
@@ -118,10 +119,8 @@ STATUS WriteRun(BuildContext* context, HTMLImportContext* import, const HtmlNode
     if (BlankTakenByElementBefore(document, node)) return kOK;
     const RunFont run = CalcRunFont(context, import, node);
     const std::uint16_t signature = ImportTextSignature(import);
-    std::uint8_t textTemplate[8] = {};
-    WriteWord(textTemplate, signature);
-    WriteWord(textTemplate + 2, 8);
-    WriteFontId(textTemplate + 4, run.font);
+    std::uint8_t textTemplate[kTextRunHeader] = {};
+    WriteTextRunHeader(textTemplate, signature, kTextRunHeader, run.font);
 
     STATUS status = kOK;
     if (run.colored) status = AddImportBeginRecord(signature, kWrapperVersion, import);

@@ -20,8 +20,8 @@
 #include "builders/walked_paragraphs.h"
 #include "core/charset_names.h"
 #include "core/chunk_work_state.h"
+#include "core/debug_level.h"
 #include "core/options.h"
-#include "core/temp_directory.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/element_walk.h"
@@ -47,11 +47,6 @@ constexpr const char* kSectionTag = "<<SectionTag>>";
 constexpr std::uint32_t kOptionValueSize = 256;
 
 bool Tracing() { return g_debugLevel > 2; }
-
-void SetDebugLevel() {
-    const long level = plat::IniGetInt("MirratDebug") - kDebugOffset;
-    g_debugLevel = static_cast<std::uint16_t>(level < 0 ? 0 : (level > 0xFFFF ? 0xFFFF : level));
-}
 
 const HtmlNode* ChildElement(const HtmlNode* parent, HtmlTag tag) {
     for (const HtmlNode* node = parent != nullptr ? parent->firstChild : nullptr; node != nullptr; node = node->next)
@@ -209,7 +204,7 @@ std::uint32_t ConvertHTMLTreeToRichText(const char*, BuildContext* context, HTML
     if (context == nullptr || import == nullptr) return kArgumentError;
     ReadWalkOptions(import);
     if (import->errorsOnly == 0 && import->parseErrors == 0 && import->document != nullptr) {
-        SetDebugLevel();
+        SetDebugLevelFromSetting("MirratDebug", kDebugOffset);
         // New paragraph ids lie above every id of the item.
         FindHighestPabID(context);
         import->documentHasTwistie = -1;

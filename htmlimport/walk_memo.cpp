@@ -6,8 +6,8 @@
 #include <new>
 #include <utility>
 
+#include "core/debug_level.h"
 #include "core/font_spec.h"
-#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/html_dom.h"

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 
@@ -12,7 +13,7 @@ namespace talix {
 namespace {
 
 // Host offsets.
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12, kHotspotData = 16;
+constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12;
 constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kLabelFlags = 138;
 constexpr std::uint32_t kPreTableDisplay = 20;
@@ -20,8 +21,7 @@ constexpr std::uint8_t kDisplayTabbed = 4;
 constexpr std::uint16_t kLabelTab = 0x0002;
 constexpr std::uint32_t kParagraphFlags = 62, kParagraphFlags2 = 68;
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceClass = 10, kResourceNameLength = 12,
-                        kResourceServerLength = 14, kResourceFileLength = 16, kResourceFixed = 28,
-                        kResourceReplica = 8;
+                        kResourceServerLength = 14, kResourceFileLength = 16, kResourceReplica = 8;
 constexpr std::uint16_t kResourceNoteLink = 2, kResourceNamedElement = 3, kResourceClassImage = 0x13;
 constexpr std::uint32_t kResourceFormula = 0x1;
 
@@ -39,7 +39,7 @@ bool IsResourceRecord(std::uint16_t signature) {
 // A reference to a named element of the image class that names it and
 // carries no hints.
 bool IsNamedImageReference(const CDRecordNode* node) {
-    return IsResourceRecord(node->signature) && node->length >= kResourceFixed &&
+    return IsResourceRecord(node->signature) && node->length >= kResourceFixedLength &&
            NodeWord(node, kResourceClass) == kResourceClassImage && NodeWord(node, kResourceKind) == kResourceNamedElement &&
            NodeWord(node, kResourceServerLength) == 0 && NodeWord(node, kResourceFileLength) == 0 &&
            NodeWord(node, kResourceNameLength) != 0;
@@ -50,10 +50,10 @@ bool IsNamedImageReference(const CDRecordNode* node) {
 bool FileHotspotNames(const CDRecordNode* node, std::string* attachment, std::string* fileName) {
     if (node == nullptr || node->signature != kSigHotspotBegin || NodeWord(node, kHotspotType) != kHotspotFile) return false;
     const std::uint16_t length = NodeWord(node, kHotspotDataLength);
-    if (length == 0 || node->length < kHotspotData) return false;
-    const std::size_t available = node->length - kHotspotData;
+    if (length == 0 || node->length < kHotspotBeginFixedLength) return false;
+    const std::size_t available = node->length - kHotspotBeginFixedLength;
     const std::size_t size = length < available ? length : available;
-    const char* data = reinterpret_cast<const char*>(node->bytes + kHotspotData);
+    const char* data = reinterpret_cast<const char*>(node->bytes + kHotspotBeginFixedLength);
     const std::size_t first = strnlen(data, size);
     attachment->assign(data, first);
     fileName->clear();
@@ -84,13 +84,13 @@ int CheckBoxKind(const CDRecordNode* node) {
 
 bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference* reference) {
     if (node == nullptr || (node->signature != kSigHref && node->signature != kSigTableCellHref) ||
-        node->length < kResourceFixed || NodeWord(node, kResourceClass) != kResourceClassImage ||
+        node->length < kResourceFixedLength || NodeWord(node, kResourceClass) != kResourceClassImage ||
         NodeWord(node, kResourceKind) != kResourceNamedElement ||
         (ReadDword(node->bytes + kResourceFlags) & kResourceFormula) != 0)
         return false;
     const std::uint32_t nameLength = NodeWord(node, kResourceNameLength);
     const std::uint32_t hints = NodeWord(node, kResourceServerLength) + NodeWord(node, kResourceFileLength);
-    const std::uint32_t replicaAt = kResourceFixed + hints;
+    const std::uint32_t replicaAt = kResourceFixedLength + hints;
     const std::uint32_t nameAt = replicaAt + kResourceReplica;
     if (nameLength == 0 || nameAt + nameLength > node->length) return false;
     reference->hasPath = NodeWord(node, kResourceFileLength) != 0;

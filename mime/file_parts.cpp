@@ -18,6 +18,7 @@
 #include "core/attachments.h"
 #include "core/shared_services.h"
 #include "core/text_compare.h"
+#include "core/thread_state.h"
 #include "mime/mime_reading.h"
 #include "mime/part_walk.h"
 #include "talix_platform.h"
@@ -28,10 +29,6 @@ namespace {
 
 constexpr std::size_t kLongestStoredName = 255;
 constexpr std::size_t kUniqueSuffixRoom = 12;   // "_" and a number before the extension
-
-// What the last conversion on this thread could not store, and its status.
-thread_local std::string g_failure;
-thread_local STATUS g_failureStatus = kOK;
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -317,9 +314,12 @@ std::vector<NoteAttachment> AttachmentsNamed(plat::NOTEHANDLE note, const std::v
 
 } // namespace
 
+// What the last conversion on this thread could not store, and its status,
+// are the thread's.
 void ClearMimeFilePartFailure() {
-    g_failure.clear();
-    g_failureStatus = kOK;
+    ThreadState& thread = ThisThread();
+    thread.filePartFailure.clear();
+    thread.filePartFailureStatus = kOK;
 }
 
 STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool holdsHtmlBody, MIMEFileParts* files) {
@@ -352,15 +352,17 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
         if (result == kOK) result = attacher.Attach(part, &why);
         if (result == kOK) return true;
         const std::string name = SafeFileName(GivenFileName(part.texts.headers));
-        g_failure = "part " + std::to_string(number) + " of the message" +
-                    (name.empty() ? std::string() : " (\"" + name + "\")") + " is a file that was not attached: " +
-                    (why.empty() ? std::string("the note's attachments cannot be read") : why);
+        ThisThread().filePartFailure =
+            "part " + std::to_string(number) + " of the message" +
+            (name.empty() ? std::string() : " (\"" + name + "\")") + " is a file that was not attached: " +
+            (why.empty() ? std::string("the note's attachments cannot be read") : why);
         return false;
     });
     if (result == kOK && walked != kOK && walked != kItemNotFound && walked != 1) result = walked;
     if (result != kOK) {
-        if (g_failure.empty()) g_failure = "the message's parts cannot be read";
-        g_failureStatus = result;
+        ThreadState& thread = ThisThread();
+        if (thread.filePartFailure.empty()) thread.filePartFailure = "the message's parts cannot be read";
+        thread.filePartFailureStatus = result;
         RemoveMIMEAttachments(note, *files);
         files->attached.clear();
         files->bodyFiles.clear();
@@ -377,7 +379,8 @@ void RemoveMIMEBodyFiles(plat::NOTEHANDLE note, const MIMEFileParts& files) {
 }
 
 std::string MimeFilePartFailure(STATUS status) {
-    return status == g_failureStatus && status != kOK ? g_failure : std::string();
+    const ThreadState& thread = ThisThread();
+    return status == thread.filePartFailureStatus && status != kOK ? thread.filePartFailure : std::string();
 }
 
 } // namespace talix

@@ -15,6 +15,7 @@
 #include "core/charset_names.h"
 #include "core/pool.h"
 #include "core/text_compare.h"
+#include "core/thread_state.h"
 #include "htmlimport/entity_table.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
@@ -27,12 +28,13 @@ namespace {
 constexpr std::size_t kCharsetNameLength = 20;
 constexpr std::size_t kImageCheckRoom = 12;   // body bytes left for a "src=" to be looked at
 
-thread_local char g_charsetText[64] = {};
-
+// The character-set text is the thread's: a reading leaves it for the
+// conversion that follows on the same thread.
 void SetCharsetText(std::string_view text) {
-    const std::size_t length = std::min(text.size(), sizeof g_charsetText - 1);
-    std::memcpy(g_charsetText, text.data(), length);
-    g_charsetText[length] = '\0';
+    char* kept = ThisThread().mimeCharsetText;
+    const std::size_t length = std::min(text.size(), sizeof ThreadState::mimeCharsetText - 1);
+    std::memcpy(kept, text.data(), length);
+    kept[length] = '\0';
 }
 
 // The value of the first "charset=" of the header text, at most 20
@@ -338,8 +340,8 @@ STATUS MimeReaderOutOfMemory(int line) {
     return kOutOfMemory;
 }
 
-const char* MIMECharsetText() { return g_charsetText; }
-void ClearMIMECharsetText() { g_charsetText[0] = '\0'; }
+const char* MIMECharsetText() { return ThisThread().mimeCharsetText; }
+void ClearMIMECharsetText() { ThisThread().mimeCharsetText[0] = '\0'; }
 
 STATUS ReadMIMEHTMLPart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value, std::uint32_t valueLength,
                         const char* contentType, char** text, std::uint32_t* length) {

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "core/debug_level.h"
 #include "core/folder_file.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
@@ -18,11 +19,11 @@
 #include "core/owned_text.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/replacing_file.h"
 #include "core/record_list.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
-#include "core/temp_directory.h"
 #include "mime/mime_export.h"
 #include "mime/mime_options.h"
 #include "talix/chunk.h"
@@ -41,9 +42,8 @@ constexpr std::uint32_t kGenerationCapacity = 65394;
 constexpr std::uint32_t kCallerBufferOffset = 8;
 // The records around the text run's text: the pass-thru begin record and
 // the text run's header in front, the pad byte and the end record behind.
-constexpr std::uint32_t kRecordHeader = 8;
-constexpr std::uint32_t kFrontRoom = 2 * kRecordHeader;
-constexpr std::uint32_t kWorkBlockSize = kFrontRoom + kGenerationCapacity + 1 + kRecordHeader;
+constexpr std::uint32_t kFrontRoom = kPassThroughRecordLength + kTextRunHeader;
+constexpr std::uint32_t kWorkBlockSize = kFrontRoom + kGenerationCapacity + 1 + kPassThroughRecordLength;
 
 enum class Form { File, TextRun, RichText };
 
@@ -62,7 +62,7 @@ void PutWord(std::uint8_t* at, std::uint16_t value) {
 // A pass-thru begin or end record: signature, length 8, four zero bytes.
 void PutPassthruRecord(std::uint8_t* at, std::uint16_t signature) {
     PutWord(at, signature);
-    PutWord(at + 2, kRecordHeader);
+    PutWord(at + 2, kPassThroughRecordLength);
     std::memset(at + 4, 0, 4);
 }
 
@@ -102,7 +102,7 @@ void MarkDelimitedHTML(ZervaRTItem* item) {
 // The most text one run holds: the run, with a pass-thru record on either
 // side, fits in one stored item, and every record stays well within what the
 // record reader takes.
-constexpr std::uint32_t kRunTextCapacity = kItemRecordBytes - 3 * kRecordHeader;
+constexpr std::uint32_t kRunTextCapacity = kItemRecordBytes - 2 * kPassThroughRecordLength - kTextRunHeader;
 
 // Where the run of text that starts at `from` ends: the whole rest when it
 // fits; else after the last line end in the back half of what fits; else
@@ -130,20 +130,22 @@ STATUS StoreTextRunItem(ZervaRTItem* item, const char* name, const std::string& 
     ItemRecordList* list = NewItemRecordList();
     if (list == nullptr) return kOutOfMemory;
     CDRecordNode* last = nullptr;
-    // A record of a header and text; false when memory is short.
+    // A record of a header and text (a pass-thru record is as long as a
+    // text run's header); false when memory is short.
+    static_assert(kPassThroughRecordLength == kTextRunHeader);
     auto add = [&](const std::uint8_t* header, const char* text, std::uint32_t textLength) {
         const std::uint16_t signature = ReadWord(header);
-        CDRecordNode* node = NewListNode(list, nullptr, signature, kRecordHeader + textLength);
+        CDRecordNode* node = NewListNode(list, nullptr, signature, kTextRunHeader + textLength);
         if (node == nullptr) return false;
-        std::memcpy(node->bytes, header, kRecordHeader);
-        PutWord(node->bytes + 2, static_cast<std::uint16_t>(kRecordHeader + textLength));
-        if (textLength > 0) std::memcpy(node->bytes + kRecordHeader, text, textLength);
+        std::memcpy(node->bytes, header, kTextRunHeader);
+        PutWord(node->bytes + 2, static_cast<std::uint16_t>(kTextRunHeader + textLength));
+        if (textLength > 0) std::memcpy(node->bytes + kTextRunHeader, text, textLength);
         node->index = last != nullptr ? last->index + 1 : 1;
         LinkRecordNode(list, last, node);
         last = node;
         return true;
     };
-    std::uint8_t begin[kRecordHeader], end[kRecordHeader];
+    std::uint8_t begin[kPassThroughRecordLength], end[kPassThroughRecordLength];
     PutPassthruRecord(begin, kSigHtmlBegin);
     PutPassthruRecord(end, kSigHtmlEnd);
     bool built = !passthru || add(begin, nullptr, 0);
@@ -215,7 +217,7 @@ void ZervaRTItem::ExportToHTML(const char* fileName, const char* format, const c
 
 void ZervaRTItem::ConvertToHTML(const char* outputName, const char* format, const char* options,
                                 std::uint16_t optionsLength, ZervaRTChunk::QueryLinkData queryLinkData) {
-    g_debugLevel = static_cast<std::uint16_t>(plat::IniGetInt("MirratDebug"));
+    SetDebugLevelFromSetting("MirratDebug");
     SaveAsHTMLInternal(outputName, format, options, optionsLength, nullptr, 0, nullptr, queryLinkData);
 }
 

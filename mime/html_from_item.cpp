@@ -6,12 +6,13 @@
 #include <string>
 
 #include "core/chunk_work_state.h"
+#include "core/debug_level.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/record_io.h"
 #include "core/record_list.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "core/walkers.h"
 #include "mime/html_from_item.h"
 #include "talix/chunk.h"
@@ -40,11 +41,11 @@ std::string ReadStyleSheet(ZervaRTItem* item, const char* options) {
     if (name[0] == '\0') return "";
     std::string sheet;
     const KeptItemSwitches kept;
-    const std::uint16_t suppressed = g_suppressMessages;
+    const std::uint16_t suppressed = ThisThread().suppressMessages;
     ZervaRTItem resource(item->session);
     // A database without the default style sheet is the common case, not
     // worth a message; one the options name is reported when it is missing.
-    g_suppressMessages = named ? suppressed : 1;
+    ThisThread().suppressMessages = named ? suppressed : 1;
     if (resource.ConnectFileResource(item->server, item->databasePath, name, nullptr) != kOK ||
         resource.connected == 0)
         return sheet;
@@ -99,7 +100,7 @@ bool ComposeHTMLImportOptions(const char* options, std::uint16_t optionsLength, 
 std::uint16_t ZervaRTItem::ConvertFromHTMLBackend(std::uint32_t, const char* sourceItemName, const char* options,
                                                   std::uint16_t optionsLength, const char* prefix,
                                                   std::uint16_t prefixLength) {
-    g_debugLevel = static_cast<std::uint16_t>(plat::IniGetInt("MirratDebug"));
+    SetDebugLevelFromSetting("MirratDebug");
     if (!ItemReady(this) || session == nullptr || noteHandle == 0 || itemName == nullptr) return kOperationFailed;
     std::string importOptions;
     if (!ComposeHTMLImportOptions(options, optionsLength, prefix, prefixLength, &importOptions)) return kArgumentError;

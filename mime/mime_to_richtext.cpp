@@ -13,13 +13,13 @@
 
 #include "builders/build_context.h"
 #include "core/chunk_work_state.h"
+#include "core/debug_level.h"
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/kept_items.h"
 #include "core/options.h"
 #include "core/text_compare.h"
-#include "core/temp_directory.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_options.h"
 #include "htmlimport/import_sink.h"
@@ -195,7 +195,7 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
     (void)unused;
     (void)unusedLength;
     if (work == nullptr || session == nullptr) return kOutOfMemory;
-    g_debugLevel = static_cast<std::uint16_t>(plat::IniGetInt("MirratDebug"));
+    SetDebugLevelFromSetting("MirratDebug");
     if (defaultChunk != nullptr) {
         ZervaRTChunk* chunk = defaultChunk;
         defaultChunk = nullptr;

@@ -12,7 +12,7 @@
 #include "core/design_create.h"
 #include "core/host_message.h"
 #include "core/options.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -26,7 +26,7 @@ namespace {
 // status.
 void CreationFailed(RARIvoSession* session, const DesignKind& kind, const std::string& name, const char* step,
                     STATUS status) {
-    if (g_suppressMessages != 0) return;
+    if (ThisThread().suppressMessages != 0) return;
     char reason[512] = "";
     if (status != kOK) {
         std::snprintf(reason, sizeof reason, ": ");

@@ -8,6 +8,7 @@
 #include "cli.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -26,8 +27,9 @@ std::string KeyFields(plat::WORD signature, const unsigned char* record, size_t 
     switch (signature) {
     case talix::kSigText:
     case talix::kSigBidiText:
-        if (length >= 8) {
-            std::string run = plat::LmbcsToNative(std::string_view(reinterpret_cast<const char*>(record + 8), length - 8));
+        if (length >= talix::kTextRunHeader) {
+            std::string run = plat::LmbcsToNative(std::string_view(
+                reinterpret_cast<const char*>(record + talix::kTextRunHeader), length - talix::kTextRunHeader));
             std::snprintf(text, sizeof text, "font=0x%08X text=", static_cast<unsigned>(talix::ReadDword(record + 4)));
             return text + Escape(run, kTextCut);
         }
@@ -36,11 +38,12 @@ std::string KeyFields(plat::WORD signature, const unsigned char* record, size_t 
         if (length >= 6) std::snprintf(text, sizeof text, "pabid=%u", talix::ReadWord(record + 4));
         break;
     case talix::kSigPabReference:
-        if (length >= 4) std::snprintf(text, sizeof text, "pabid=%u", talix::ReadWord(record + 2));
+        if (length >= talix::kParagraphReferenceLength)
+            std::snprintf(text, sizeof text, "pabid=%u", talix::ReadWord(record + 2));
         break;
     case talix::kSigTableBegin:
     case talix::kSigNestedTableBegin:
-        if (length >= 14) {
+        if (length >= talix::kTableBeginLength) {
             std::snprintf(text, sizeof text, "leftmargin=%u flags=0x%04X", talix::ReadWord(record + 2),
                           talix::ReadWord(record + 12));
         }
@@ -70,28 +73,29 @@ std::string ExtraText(const talix::CDRecordNode* node) {
     text[0] = '\0';
     if (talix::RecordExtra(node) == nullptr) return text;
     switch (node->signature) {
-    case 0xFF85: {
+    case talix::kSigText: {
         const auto* extra = static_cast<const talix::TextExtra*>(talix::RecordExtra(node));
         std::string run = plat::LmbcsToNative(std::string_view(extra->text, extra->length));
         return "text=" + Escape(run, kTextCut);
     }
-    case 0x00A3:
-    case 0x00CF: {
+    case talix::kSigTableBegin:
+    case talix::kSigNestedTableBegin: {
         const auto* extra = static_cast<const talix::TableExtra*>(talix::RecordExtra(node));
         std::snprintf(text, sizeof text, "rows=%u columns=%u", extra->rows, extra->columns);
         break;
     }
-    case 0x00A4:
-    case 0x00D0: {
+    case talix::kSigTableCell:
+    case talix::kSigNestedTableCell: {
         const auto* extra = static_cast<const talix::CellExtra*>(talix::RecordExtra(node));
         std::snprintf(text, sizeof text, "table=%u pretable=%u", extra->tableBegin->index,
                       extra->preTable != nullptr ? extra->preTable->index : 0);
         break;
     }
-    case 0x0095:
-    case 0x0099: {
+    case talix::kSigBitmapHeader:
+    case talix::kSigGraphic: {
         const auto* extra = static_cast<const talix::GraphicExtra*>(talix::RecordExtra(node));
-        std::snprintf(text, sizeof text, "%s=%u segment=%u", node->signature == 0x0099 ? "key" : "offset", extra->key,
+        std::snprintf(text, sizeof text, "%s=%u segment=%u", node->signature == talix::kSigGraphic ? "key" : "offset",
+                      extra->key,
                       extra->segment);
         break;
     }

@@ -19,7 +19,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
-#include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "engine/record_process.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
@@ -291,9 +291,9 @@ TEST_F(HotspotBuilders, HypertextLinksPointAtANoteOfTheLinkDatabase) {
     EXPECT_EQ(g_messages, std::vector<std::string>{"Adding hypertext link to Other..."});
     Restart();
     item_.suppressMessages = 0;
-    talix::g_suppressMessages = 1;
+    talix::ThisThread().suppressMessages = 1;
     ASSERT_EQ(talix::AppendHypertextLink("Quiet", "", id, nullptr, context_.get()), 0);
-    talix::g_suppressMessages = 0;
+    talix::ThisThread().suppressMessages = 0;
     EXPECT_EQ(g_messages.size(), 1u);
 
     // A note the database does not hold: its status, nothing written.

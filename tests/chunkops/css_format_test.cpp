@@ -7,17 +7,18 @@
 #include <string>
 
 #include "core/font_spec.h"
+#include "core/thread_state.h"
 #include "engine/css_format.h"
 
 namespace {
 
 std::string Color(std::uint16_t index, int mode, std::uint32_t preference) {
-    const std::uint32_t saved = talix::g_clientPreference;
-    talix::g_clientPreference = preference;
+    const std::uint32_t saved = talix::ThisThread().clientPreference;
+    talix::ThisThread().clientPreference = preference;
     char out[talix::kCSSColorSize];
     std::memset(out, 'x', sizeof out);
     talix::ColorToCSS(index, out, mode);
-    talix::g_clientPreference = saved;
+    talix::ThisThread().clientPreference = saved;
     return out;
 }
 

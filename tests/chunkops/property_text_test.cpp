@@ -10,6 +10,7 @@
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/signatures.h"
+#include "core/thread_state.h"
 #include "engine/font_property_writer.h"
 #include "engine/paragraph_property_writer.h"
 #include "engine/table_property_writers.h"
@@ -75,11 +76,11 @@ std::vector<std::uint8_t> Colour(std::uint16_t flags, std::uint8_t r, std::uint8
 
 std::string FontWords(std::uint32_t fontId, const std::vector<std::uint8_t>& colour, std::uint16_t code,
                       std::uint32_t preference = 1) {
-    const std::uint32_t saved = talix::g_clientPreference;
-    talix::g_clientPreference = preference;
+    const std::uint32_t saved = talix::ThisThread().clientPreference;
+    talix::ThisThread().clientPreference = preference;
     std::vector<char> out(4096, 'x');
     talix::WriteFontProperties(fontId, colour.empty() ? nullptr : colour.data(), nullptr, out.data(), code);
-    talix::g_clientPreference = saved;
+    talix::ThisThread().clientPreference = saved;
     return out.data();
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/font_spec.h"
+#include "core/thread_state.h"
 
 using namespace talix;
 
@@ -30,8 +31,8 @@ Applied Apply(const char* text) {
 
 // Restores the process-wide client preference after a test changes it.
 struct ClientPreferenceGuard {
-    std::uint32_t saved = g_clientPreference;
-    ~ClientPreferenceGuard() { g_clientPreference = saved; }
+    std::uint32_t saved = ThisThread().clientPreference;
+    ~ClientPreferenceGuard() { ThisThread().clientPreference = saved; }
 };
 
 constexpr std::uint32_t kUnchanged = 0xFFFFFFFF;
@@ -40,7 +41,7 @@ constexpr std::uint32_t kUnchanged = 0xFFFFFFFF;
 
 TEST(FontSpecTest, KeywordFormsProduceFontsAndColours) {
     ClientPreferenceGuard guard;
-    g_clientPreference = 1;
+    ThisThread().clientPreference = 1;
     struct Row {
         const char* text;
         std::uint8_t face, attributes, color, size;
@@ -108,7 +109,7 @@ TEST(FontSpecTest, KeywordFormsProduceFontsAndColours) {
     }
 
     // GREEN follows the client preference.
-    g_clientPreference = 0;
+    ThisThread().clientPreference = 0;
     EXPECT_EQ(Apply("GREEN +BOLD").font.color, 9);
 
     // Two texts are parsed apart; a null first text is refused.

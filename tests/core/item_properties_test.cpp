@@ -10,6 +10,7 @@
 #include "core/item_work_state.h"
 #include "core/properties.h"
 #include "core/statuses.h"
+#include "core/thread_state.h"
 #include "support/test_support.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -133,10 +134,10 @@ TEST_F(ItemProperties, TextPropertiesAreSetAndReadBack) {
     EXPECT_EQ(Text("URLFont", 6), "GREEN");
 
     EXPECT_EQ(item->SetPropertyText("ClientPreference", "wEb", 0), 1);
-    EXPECT_EQ(g_clientPreference, 0u);
+    EXPECT_EQ(ThisThread().clientPreference, 0u);
     EXPECT_EQ(Text("ClientPreference"), "Web");
     EXPECT_EQ(item->SetPropertyText("ClientPreference", "Webs", 0), 1);
-    EXPECT_EQ(g_clientPreference, 1u);
+    EXPECT_EQ(ThisThread().clientPreference, 1u);
     EXPECT_EQ(Text("ClientPreference"), "Notes");
 
     item->noteID = 0x20FA;

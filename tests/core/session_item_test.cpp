@@ -12,6 +12,7 @@
 #include "core/record_io.h"
 #include "core/session_work_area.h"
 #include "core/temp_directory.h"
+#include "core/thread_state.h"
 #include "platform/testing.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
@@ -76,7 +77,7 @@ protected:
     void TearDown() override {
         plat::RegisterMessageProc(nullptr);
         plat::TestFailUpdateAfterItems(-1);
-        talix::g_suppressMessages = 0;
+        talix::ThisThread().suppressMessages = 0;
     }
 
     plat::NOTEID Import(plat::DBHANDLE db, const char* file) {
@@ -426,7 +427,7 @@ TEST_F(SessionItemTest, DesignNotesAreFoundAndCopiedUnderFreeNames) {
     EXPECT_EQ(note, 0u);
     EXPECT_TRUE(Shown("TALIX: Unable to find design element 'Nothing'."));
     g_messages.clear();
-    talix::g_suppressMessages = 1;
+    talix::ThisThread().suppressMessages = 1;
     EXPECT_NE(talix::OpenDesignNote(&session_, "", path_.c_str(), 0, "Nothing", nullptr, &db, &note, 1, key), 0);
     EXPECT_TRUE(g_messages.empty());
 }

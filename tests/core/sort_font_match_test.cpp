@@ -1,4 +1,4 @@
-// The sort-key comparators (through std::qsort, as the engine sorts table
+// The sort-key comparators (through SortKeys, as the engine sorts table
 // rows) and the font matchers (with specifications parsed from text).
 #include <gtest/gtest.h>
 
@@ -32,9 +32,7 @@ std::vector<std::string> Sorted(const std::vector<KeyText>& texts, Comparator co
         keys[i].length = static_cast<std::uint32_t>(std::string(texts[i].text).size());
         keys[i].flag = texts[i].flagged ? 1 : 0;
     }
-    g_sortSwitches = switches;
-    std::qsort(keys.data(), keys.size(), sizeof(SortKey), compare);
-    g_sortSwitches = 0;
+    SortKeys(keys.data(), keys.size(), compare, switches);
     std::vector<std::string> order;
     for (const SortKey& key : keys) order.emplace_back(key.text);
     return order;
