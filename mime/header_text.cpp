@@ -86,12 +86,6 @@ std::string EncodedWords(std::string_view text) {
     return words;
 }
 
-// A free text as a header value: itself, or encoded words where it holds
-// more than US-ASCII or a word too long for a line.
-std::string TextValue(const std::string& value) {
-    return IsAscii(value) && LongestWord(value) <= kLongestWord ? value : EncodedWords(value);
-}
-
 bool IsAtext(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            (c != '\0' && std::strchr("!#$%&'*+-/=?^_`{|}~", c) != nullptr);
@@ -220,6 +214,17 @@ std::string WithReadyMadeWordsDecoded(std::string_view name) {
         }
     }
     return text;
+}
+
+// A free text as a header value: itself, or encoded words where it holds
+// more than US-ASCII, a word too long for a line, or what a reader could
+// take for an encoded word. As in a display name, ready-made encoded words
+// are decoded first and controls made blanks, so that no decoding of the
+// value gives a line end.
+std::string TextValue(const std::string& value) {
+    const std::string text = WithoutControls(WithReadyMadeWordsDecoded(value));
+    const bool asItIs = IsAscii(text) && LongestWord(text) <= kLongestWord && text.find("=?") == std::string::npos;
+    return asItIs ? text : EncodedWords(text);
 }
 
 // A display name as a quoted string, or as encoded words outside US-ASCII.

@@ -222,7 +222,7 @@ TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
     EXPECT_FALSE(first.Decoded("Date").empty());
 }
 
-TEST_F(MailHeaders, NoDisplayNameDecodesToALineEnd) {
+TEST_F(MailHeaders, NoDisplayNameNorSubjectDecodesToALineEnd) {
     Store(engine_test::Runs({"Mail"}));
     const plat::NOTEHANDLE note = item_.noteHandle;
     // Ready-made encoded words: of a line end and a header line, of a line
@@ -235,6 +235,9 @@ TEST_F(MailHeaders, NoDisplayNameDecodesToALineEnd) {
     for (const std::string& entry : to)
         plat::ItemAppendTextList(note, "SendTo", entry.data(), static_cast<plat::WORD>(entry.size()), true);
     SetText(note, "CopyTo", "=?UTF-8?B?0JjQstCw0L0=?= =?UTF-8?Q?=D0=9F=D0=B5=D1=82=D1=80=D0=BE=D0=B2?= <ip@example.com>");
+    // The subject: a word of a line end and a header line, a word of a
+    // letter outside US-ASCII, and text a reader could take for a word.
+    SetText(note, "Subject", "Hi =?utf-8?q?x=0D=0ABcc:_evil@example.com?= =?iso-8859-1?q?caf=E9?= a=?b");
 
     const ReadMessage message = ReadMessageFile(Export("UseMailFields=Yes"));
     ASSERT_TRUE(message.read);
@@ -247,6 +250,8 @@ TEST_F(MailHeaders, NoDisplayNameDecodesToALineEnd) {
               "<u@example.com>");
     EXPECT_EQ(message.Decoded("Cc"), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xD0\x9F\xD0\xB5\xD1\x82\xD1\x80"
                                      "\xD0\xBE\xD0\xB2 <ip@example.com>");
+    EXPECT_EQ(message.Decoded("Subject"), "Hi x  Bcc: evil@example.com caf\xC3\xA9 a=?b");
+    EXPECT_EQ(message.Header("Subject").find('\r'), std::string::npos);
 }
 
 TEST(Rfc822Date, DayMonthTimeAndZone) {
