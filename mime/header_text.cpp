@@ -227,7 +227,8 @@ std::string TextValue(const std::string& value) {
     return asItIs ? text : EncodedWords(text);
 }
 
-// A display name as a quoted string, or as encoded words outside US-ASCII.
+// A display name as a quoted string, or as encoded words outside US-ASCII
+// or where a word of it is too long for a line.
 // No decoding of what is written gives a line end: ready-made encoded
 // words in the name are decoded here and written again as encoded words
 // of ours, and a name that still holds what a reader could take for an
@@ -235,7 +236,8 @@ std::string TextValue(const std::string& value) {
 // once, to the text itself.
 std::string DisplayName(const std::string& given) {
     const std::string name = WithoutControls(WithReadyMadeWordsDecoded(given));
-    if (!IsAscii(name) || name.find("=?") != std::string::npos) return EncodedWords(name);
+    if (!IsAscii(name) || name.find("=?") != std::string::npos || LongestWord(name) > kLongestWord)
+        return EncodedWords(name);
     std::string quoted = "\"";
     for (const char c : name) {
         if (c == '"' || c == '\\') quoted += '\\';
