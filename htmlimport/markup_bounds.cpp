@@ -126,6 +126,8 @@ std::string DescribeHtmlBound(const HtmlBoundMet& met) {
         return "HTML nested more than " + std::to_string(kMaxHtmlNesting) + " elements deep" + at;
     case HtmlBound::kAttributes:
         return "an HTML element with more than " + std::to_string(kMaxHtmlAttributes) + " attributes" + at;
+    case HtmlBound::kAttributeName:
+        return "an HTML attribute name longer than " + std::to_string(kMaxHtmlAttributeName) + " bytes" + at;
     case HtmlBound::kReopenedFonts:
         return "HTML with unclosed font elements the parser would open more than " +
                std::to_string(kMaxReopenedFonts) + " times again" + at;
@@ -158,6 +160,7 @@ struct MarkupScan::State {
     std::size_t at = 0;          // bytes read so far
 
     std::size_t attributes = 0;  // of the tag being read
+    std::size_t nameLength = 0;  // of the attribute name being read
     std::size_t mostAttributes = 0;
     // A select element is open; the text of a textarea (or an option
     // outside a select) is being read, where the parser takes a script's
@@ -196,10 +199,15 @@ struct MarkupScan::State {
         reading = Reading::kKeyword;
     }
 
+    // An attribute's name starts, or goes on by a character.
     void CountAttribute() {
         ++attributes;
         mostAttributes = std::max(mostAttributes, attributes);
         if (attributes > kMaxHtmlAttributes) Pass(HtmlBound::kAttributes);
+        nameLength = 1;
+    }
+    void LengthenName() {
+        if (++nameLength > kMaxHtmlAttributeName) Pass(HtmlBound::kAttributeName);
     }
 
     // Whether the text content of a textarea, or of an option outside a
@@ -286,7 +294,8 @@ struct MarkupScan::State {
             }
         }
         // Every name counts, also one the parser would drop.
-        if (!inName) CountAttribute();
+        if (inName) LengthenName();
+        else CountAttribute();
         inName = true;
         afterName = false;
     }

@@ -1,18 +1,20 @@
 // The bounds on the HTML parser's work, whatever the markup, and the scan
 // that measures two of them before the parse.
 //
-// The parser's time grows faster than its input in three ways: with the
+// The parser's time grows faster than its input in four ways: with the
 // depth its elements nest to (100,000 nested elements take minutes), with
-// the attributes of one element (60,000 take 20 seconds), and with unclosed
-// font elements, which it opens again in every block that follows. Each has
+// the attributes of one element (60,000 take 20 seconds), with the length
+// of an attribute's name (one of 256 KiB takes 25 seconds), and with
+// unclosed font elements, which it opens again in every block that
+// follows. Each has
 // a bound; markup past one is refused (kHtmlPastBound), with nothing
 // imported and a message that names the bound and the byte where it was
 // met. Below the bounds the worst input parses in a fraction of a second.
 // HTML larger than kMaxHtmlInput is refused the same way.
 //
 // The nesting is counted as the parser builds its tree (tidy_parse.h). The
-// attributes of each element and the fonts opened again are counted by the
-// scan, in one pass over the text before the parse. The scan reads the text
+// attributes of each element, the length of their names and the fonts
+// opened again are counted by the scan, in one pass over the text before the parse. The scan reads the text
 // as the parser does, as far as the parser's way was seen to go: a start
 // tag runs from "<" and a letter to its ">" (a value quoted after "=" runs
 // to its closing quote whatever it holds; a value starting with "<" keeps
@@ -41,6 +43,8 @@ namespace talix {
 constexpr std::size_t kMaxHtmlNesting = 1000;
 // The most attributes of one element.
 constexpr std::size_t kMaxHtmlAttributes = 1000;
+// The longest name of an attribute, in bytes.
+constexpr std::size_t kMaxHtmlAttributeName = 256;
 // The most unclosed font elements the parser may open again, in all.
 constexpr std::size_t kMaxReopenedFonts = 50000;
 
@@ -49,6 +53,7 @@ enum class HtmlBound : std::uint8_t {
     kSize,            // larger than kMaxHtmlInput
     kNesting,         // nested deeper than kMaxHtmlNesting
     kAttributes,      // an element with more than kMaxHtmlAttributes attributes
+    kAttributeName,   // an attribute's name longer than kMaxHtmlAttributeName
     kReopenedFonts,   // fonts opened again more than kMaxReopenedFonts times
 };
 

@@ -86,12 +86,6 @@ std::string EncodedWords(std::string_view text) {
     return words;
 }
 
-// A free text as a header value: itself, or encoded words where it holds
-// more than US-ASCII or a word too long for a line.
-std::string TextValue(const std::string& value) {
-    return IsAscii(value) && LongestWord(value) <= kLongestWord ? value : EncodedWords(value);
-}
-
 bool IsAtext(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            (c != '\0' && std::strchr("!#$%&'*+-/=?^_`{|}~", c) != nullptr);
@@ -222,7 +216,19 @@ std::string WithReadyMadeWordsDecoded(std::string_view name) {
     return text;
 }
 
-// A display name as a quoted string, or as encoded words outside US-ASCII.
+// A free text as a header value: itself, or encoded words where it holds
+// more than US-ASCII, a word too long for a line, or what a reader could
+// take for an encoded word. As in a display name, ready-made encoded words
+// are decoded first and controls made blanks, so that no decoding of the
+// value gives a line end.
+std::string TextValue(const std::string& value) {
+    const std::string text = WithoutControls(WithReadyMadeWordsDecoded(value));
+    const bool asItIs = IsAscii(text) && LongestWord(text) <= kLongestWord && text.find("=?") == std::string::npos;
+    return asItIs ? text : EncodedWords(text);
+}
+
+// A display name as a quoted string, or as encoded words outside US-ASCII
+// or where a word of it is too long for a line.
 // No decoding of what is written gives a line end: ready-made encoded
 // words in the name are decoded here and written again as encoded words
 // of ours, and a name that still holds what a reader could take for an
@@ -230,7 +236,8 @@ std::string WithReadyMadeWordsDecoded(std::string_view name) {
 // once, to the text itself.
 std::string DisplayName(const std::string& given) {
     const std::string name = WithoutControls(WithReadyMadeWordsDecoded(given));
-    if (!IsAscii(name) || name.find("=?") != std::string::npos) return EncodedWords(name);
+    if (!IsAscii(name) || name.find("=?") != std::string::npos || LongestWord(name) > kLongestWord)
+        return EncodedWords(name);
     std::string quoted = "\"";
     for (const char c : name) {
         if (c == '"' || c == '\\') quoted += '\\';

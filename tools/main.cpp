@@ -152,8 +152,9 @@ const Command kCommands[] = {
      "(\"BasePathname=\" names another), never by an absolute name or a link out of it.\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"
      "parse; 259 with 20032: no such file; 14410: past a bound of the import: larger than\n"
-     "16 MiB, nested more than 1,000 elements deep or an element with more than 1,000\n"
-     "attributes; 1028: a path option longer than its buffer) and saves nothing.\n",
+     "16 MiB, nested more than 1,000 elements deep, an element with more than 1,000\n"
+     "attributes or an attribute name longer than 256 bytes; 1028: a path option longer\n"
+     "than its buffer) and saves nothing.\n",
      RunImportHtml},
     {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font SPEC]",
      "Changes a chunk of a rich-text item and saves the note. ACTION and its arguments:\n"

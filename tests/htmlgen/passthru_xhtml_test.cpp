@@ -122,7 +122,7 @@ TEST_F(PassthruXhtml, EveryAwkwardSnippetLeavesTheDocumentWellFormed) {
 }
 
 // Pass-through markup past a bound of the parser (nesting, attributes,
-// fonts opened again) is written as escaped text, the log saying why; the
+// attribute names, fonts opened again) is written as escaped text, the log saying why; the
 // document stays well-formed and goes on after it. (The shapes are kept
 // small enough for the generation's block; the benchmarks time them at
 // 100,000 repetitions.)
@@ -142,6 +142,7 @@ TEST_F(PassthruXhtml, MarkupPastABoundOfTheParserIsWrittenAsText) {
         {"<textarea>" + repeat("<div>", 3000), "HTML nested more than 1000 elements deep (at byte "},
         {repeat("<ul><li>", 2000), "HTML nested more than 1000 elements deep (at byte "},
         {attributes, "an HTML element with more than 1000 attributes (at byte "},
+        {"<p " + std::string(20000, 'a') + "=1>x</p>", "an HTML attribute name longer than 256 bytes (at byte "},
         {repeat("<div><font>x</div>", 400), "open more than 50000 times again (at byte "},
     };
     for (const auto& c : cases) {

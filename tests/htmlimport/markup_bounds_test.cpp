@@ -105,6 +105,16 @@ TEST_F(MarkupBounds, MarkupPastABoundIsRefusedOnEveryRouteAndBelowItParses) {
     // Words inside a quoted value are no attributes.
     EXPECT_EQ(ParseBuffer(Page("<img alt=\"" + Repeat("word ", 5000) + "\" src=\"cid:a\">")), 0);
 
+    // An attribute's name longer than 256 bytes, with or without a value,
+    // in upper case or with a prefix; a long value or element name is no
+    // name of an attribute.
+    const std::string longName = "an HTML attribute name longer than 256 bytes";
+    ExpectRefused(Page("<p " + std::string(300000, 'a') + "=1>x</p>"), longName);
+    for (const std::string& tag : {"<p " + std::string(257, 'A') + ">x", "<p a=1 xmlns:" + std::string(251, 'n') + "=1>x",
+                                   "<img src=a " + std::string(257, 'b') + "=\"1\">"})
+        EXPECT_EQ(ParseBuffer(Page(tag)), talix::kHtmlPastBound) << tag.substr(0, 40);
+    EXPECT_EQ(ParseBuffer(Page("<p " + std::string(256, 'a') + "=1 title=\"" + std::string(300000, 't') + "\">x</p>")), 0);
+
     // An unclosed font element is opened again in every block after it.
     ExpectRefused(Page(Repeat("<div><font>x</div>", 400)),
                   "HTML with unclosed font elements the parser would open more than 50000 times again");

@@ -222,7 +222,7 @@ TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
     EXPECT_FALSE(first.Decoded("Date").empty());
 }
 
-TEST_F(MailHeaders, NoDisplayNameDecodesToALineEnd) {
+TEST_F(MailHeaders, NoDisplayNameNorSubjectDecodesToALineEnd) {
     Store(engine_test::Runs({"Mail"}));
     const plat::NOTEHANDLE note = item_.noteHandle;
     // Ready-made encoded words: of a line end and a header line, of a line
@@ -231,22 +231,36 @@ TEST_F(MailHeaders, NoDisplayNameDecodesToALineEnd) {
     SetText(note, "From", "\"=?UTF-8?B?DQpCY2M6IHhAeQ==?=\" <jo@example.com>");
     const std::string to[] = {"=?iso-8859-1?q?Jos=E9=0D=0AX?= <jose@example.com>",
                               "=?UTF-8?B?PT9VVEYtOD9CP0RRbz0/PQ==?= <n@example.com>",
-                              "=?x-unknown?B?DQo=?= <u@example.com>"};
+                              "=?x-unknown?B?DQo=?= <u@example.com>", std::string(3000, 'w') + " <w@example.com>"};
     for (const std::string& entry : to)
         plat::ItemAppendTextList(note, "SendTo", entry.data(), static_cast<plat::WORD>(entry.size()), true);
     SetText(note, "CopyTo", "=?UTF-8?B?0JjQstCw0L0=?= =?UTF-8?Q?=D0=9F=D0=B5=D1=82=D1=80=D0=BE=D0=B2?= <ip@example.com>");
+    // The subject: a word of a line end and a header line, a word of a
+    // letter outside US-ASCII, and text a reader could take for a word.
+    SetText(note, "Subject", "Hi =?utf-8?q?x=0D=0ABcc:_evil@example.com?= =?iso-8859-1?q?caf=E9?= a=?b");
 
-    const ReadMessage message = ReadMessageFile(Export("UseMailFields=Yes"));
+    const std::string path = Export("UseMailFields=Yes");
+    const ReadMessage message = ReadMessageFile(path);
     ASSERT_TRUE(message.read);
     EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
     // Decoded by a reader, each name is its text, line ends as blanks; a
     // word that cannot be decoded shows as it stands.
     EXPECT_EQ(message.Decoded("From"), "  Bcc: x@y <jo@example.com>");
-    EXPECT_EQ(message.Decoded("To"),
+    const std::string decodedTo = message.Decoded("To");
+    EXPECT_EQ(decodedTo.substr(0, decodedTo.rfind(" | ")),
               "Jos\xC3\xA9 X <jose@example.com> | =?UTF-8?B?DQo=?= <n@example.com> | =?x-unknown?B?DQo=?= "
               "<u@example.com>");
+    // A name of one word too long for a line goes in encoded words (this
+    // reader keeps the blanks between the words of an address's name).
+    std::string longName = decodedTo.substr(decodedTo.rfind(" | ") + 3);
+    longName.erase(std::remove(longName.begin(), longName.end(), ' '), longName.end());
+    EXPECT_EQ(longName, std::string(3000, 'w') + "<w@example.com>");
     EXPECT_EQ(message.Decoded("Cc"), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xD0\x9F\xD0\xB5\xD1\x82\xD1\x80"
                                      "\xD0\xBE\xD0\xB2 <ip@example.com>");
+    EXPECT_EQ(message.Decoded("Subject"), "Hi x  Bcc: evil@example.com caf\xC3\xA9 a=?b");
+    EXPECT_EQ(message.Header("Subject").find('\r'), std::string::npos);
+    // Every line within 998 characters.
+    for (const std::string& line : Lines(talix_test::ReadFile(path))) EXPECT_LE(line.size(), 998u);
 }
 
 TEST(Rfc822Date, DayMonthTimeAndZone) {
