@@ -772,8 +772,10 @@ void DropRepeatedMarkup(XMLGenContext* context, std::size_t markupLength) {
     const std::size_t end = TextLength(context);
     if (end < markupLength) return;
     const std::size_t start = end - markupLength;
-    // Mostly the byte before the markup differs from its last byte already.
+    // Mostly one of the two bytes before the markup differs from its last
+    // two already (the markup mostly ends with a tag, as what it follows).
     if (start > 0 && context->buffer[start - 1] != context->buffer[end - 1]) return;
+    if (start > 1 && markupLength > 1 && context->buffer[start - 2] != context->buffer[end - 2]) return;
     if (!WrittenBefore(context, start, context->buffer + start, markupLength)) return;
     std::memset(context->buffer + start, 0, markupLength);
     context->writePosition = context->buffer + start;
