@@ -358,7 +358,7 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
         } else {
             const std::string style = usePTags ? rule : WithoutZeroMargin(rule, zero);
             AppendOutput(context, std::string("<") + element + " style=\"" + open + style + borderCSS + close + "\"");
-            PushCloseTag(context, closing);
+            PushCloseTagOfKind(context, closing, kInlineNone);
             WriteAttributes(context, reference, border);
             AppendOutput(context, ">");
             return;
@@ -370,7 +370,7 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
     } else {
         AppendOutput(context, usePTags ? "<p" : "<div");
     }
-    PushCloseTag(context, closing);
+    PushCloseTagOfKind(context, closing, kInlineNone);
     WriteAttributes(context, reference, border);
     if (!IsOn(context, sw::kMoveStylesInline) && !IsOn(context, sw::kSuppressDivInfo)) {
         WriteClassAttribute(context, remappedId);

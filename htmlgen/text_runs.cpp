@@ -227,24 +227,39 @@ constexpr PlainCharacters kPlain(false, false), kPlainWithLinks(true, false);
 constexpr PlainCharacters kBlanks(false, true), kBlanksWithLinks(true, true);
 
 #if defined(__SSE2__)
-// Whether all sixteen bytes at text are characters PlainCharacters writes
-// as they stand (blank: with the blank; links: without the first letters
-// of addresses), tested at once: long stretches of text are mostly such.
-bool PlainBlock(const char* text, bool blank, bool links) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    auto equalTo = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-    // Signed: the bytes from 0x80 up count as below the lowest.
-    __m128i mark = _mm_cmplt_epi8(bytes, _mm_set1_epi8(blank ? 0x20 : 0x21));
-    mark = _mm_or_si128(mark, equalTo('\x7F'));
-    mark = _mm_or_si128(mark, _mm_or_si128(_mm_or_si128(equalTo('&'), equalTo('<')),
-                                           _mm_or_si128(equalTo('>'), equalTo('"'))));
-    if (links) {
-        mark = _mm_or_si128(mark, _mm_or_si128(_mm_or_si128(equalTo('h'), equalTo('H')),
-                                               _mm_or_si128(equalTo('m'), equalTo('M'))));
-        mark = _mm_or_si128(mark, _mm_or_si128(equalTo('s'), equalTo('S')));
+// Tests sixteen bytes at once for characters PlainCharacters writes as they
+// stand (blank: with the blank; links: without the first letters of
+// addresses): long stretches of text are mostly such. The constants are
+// made once per stretch; pairs of markup characters one bit apart are told
+// by one comparison after that bit is set (" and &, < and >), and the
+// first letters of addresses by one after folding to lower case.
+class PlainBlocks {
+public:
+    PlainBlocks(bool blank, bool links)
+        : below_(_mm_set1_epi8(blank ? 0x20 : 0x21)), top_(_mm_set1_epi8('\x7E')), bit2_(_mm_set1_epi8(0x04)),
+          quoteOrAmp_(_mm_set1_epi8('&')), bit1_(_mm_set1_epi8(0x02)), angle_(_mm_set1_epi8('>')),
+          lower_(_mm_set1_epi8(0x20)), h_(_mm_set1_epi8('h')), m_(_mm_set1_epi8('m')), s_(_mm_set1_epi8('s')),
+          links_(links) {}
+
+    bool Plain(const char* text) const {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+        // Signed: the bytes from 0x80 up count as below the lowest, 0x7F
+        // alone as above the highest.
+        __m128i mark = _mm_or_si128(_mm_cmplt_epi8(bytes, below_), _mm_cmpgt_epi8(bytes, top_));
+        mark = _mm_or_si128(mark, _mm_cmpeq_epi8(_mm_or_si128(bytes, bit2_), quoteOrAmp_));
+        mark = _mm_or_si128(mark, _mm_cmpeq_epi8(_mm_or_si128(bytes, bit1_), angle_));
+        if (links_) {
+            const __m128i folded = _mm_or_si128(bytes, lower_);
+            mark = _mm_or_si128(mark, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(folded, h_), _mm_cmpeq_epi8(folded, m_)),
+                                                   _mm_cmpeq_epi8(folded, s_)));
+        }
+        return _mm_movemask_epi8(mark) == 0;
     }
-    return _mm_movemask_epi8(mark) == 0;
-}
+
+private:
+    __m128i below_, top_, bit2_, quoteOrAmp_, bit1_, angle_, lower_, h_, m_, s_;
+    bool links_;
+};
 #endif
 
 // The bytes of a stretch of plain characters looked at one by one before
@@ -327,8 +342,14 @@ public:
                 while (end < first && table[static_cast<std::uint8_t>(text[end])]) ++end;
                 if (end == first) {
 #if defined(__SSE2__)
-                    const bool blank = table[static_cast<std::uint8_t>(' ')];
-                    while (end + 16 <= most && PlainBlock(text + end, blank, makeLinks_)) end += 16;
+                    if (end + 16 <= most) {
+                        const PlainBlocks blocks(table[static_cast<std::uint8_t>(' ')], makeLinks_);
+                        while (end + 16 <= most && blocks.Plain(text + end)) end += 16;
+                        // The last sixteen bytes, overlapping those tested,
+                        // end the stretch at once when they are plain too.
+                        if (end < most && end + 16 > most && most - i >= 16 && blocks.Plain(text + most - 16))
+                            end = most;
+                    }
 #endif
                     while (end < most && table[static_cast<std::uint8_t>(text[end])]) ++end;
                 }
@@ -751,8 +772,10 @@ void DropRepeatedMarkup(XMLGenContext* context, std::size_t markupLength) {
     const std::size_t end = TextLength(context);
     if (end < markupLength) return;
     const std::size_t start = end - markupLength;
-    // Mostly the byte before the markup differs from its last byte already.
+    // Mostly one of the two bytes before the markup differs from its last
+    // two already (the markup mostly ends with a tag, as what it follows).
     if (start > 0 && context->buffer[start - 1] != context->buffer[end - 1]) return;
+    if (start > 1 && markupLength > 1 && context->buffer[start - 2] != context->buffer[end - 2]) return;
     if (!WrittenBefore(context, start, context->buffer + start, markupLength)) return;
     std::memset(context->buffer + start, 0, markupLength);
     context->writePosition = context->buffer + start;

@@ -213,6 +213,24 @@ TEST_F(Walk, EveryCharacterOfALongRunIsWrittenWhereverItStands) {
         EXPECT_EQ(Fragment(chunk, "OutputToEvent=Yes"), expected) << offset;
         EXPECT_EQ(Fragment(chunk, "PreserveSpaces=Yes"), expected) << offset;
     }
+    // One special in a stretch that ends the run, before or among its last
+    // sixteen bytes: the stretch stops at it wherever it stands.
+    for (const char special : specials) {
+        for (const std::size_t before : {5u, 17u, 20u, 31u, 36u}) {
+            for (std::size_t after = 0; after < 18; ++after) {
+                const std::string text = std::string(before, 'a') + special + std::string(after, 'b');
+                std::string escaped(1, special);
+                if (special == '<') escaped = "&lt;";
+                if (special == '&') escaped = "&amp;";
+                if (special == '\x82') escaped = "&eacute;";
+                if (special == '>' || special == '"') escaped = special == '>' ? "&gt;" : "&quot;";
+                const std::string expected = std::string(before, 'a') + escaped + std::string(after, 'b');
+                ZervaRTChunk* chunk = Define({TextBytes(text)});
+                EXPECT_EQ(Fragment(chunk), expected) << before << " " << after;
+                EXPECT_EQ(Fragment(chunk, "MakeURLHotspots=Yes"), expected) << before << " " << after;
+            }
+        }
+    }
 }
 
 // The encoding of an LMBCS text by the encoder alone, in a context of its
