@@ -5,6 +5,7 @@
 #include <fstream>
 #include <random>
 #include <stdexcept>
+#include <unistd.h>
 #include <sstream>
 
 #include "talix_platform.h"
@@ -96,5 +97,24 @@ IniOverride::IniOverride(const char* name, const std::string& value) : name_(nam
 }
 
 IniOverride::~IniOverride() { plat::IniSet(name_, ""); }
+
+bool UnprivilegedPrefix(const std::string& path, std::string* prefix) {
+    prefix->clear();
+    std::string program = "'";
+    for (char c : path) program += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    program += "'";
+    if (::geteuid() != 0) return true;
+    if (std::system("setpriv --version >/dev/null 2>&1") != 0) return false;
+    const std::string otherUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    if (std::system((otherUser + program + " --version >/dev/null 2>&1").c_str()) == 0) {
+        *prefix = otherUser;
+        return true;
+    }
+    const std::string withoutOverride =
+        "setpriv --inh-caps=-all --bounding-set=-dac_override,-dac_read_search,-fowner ";
+    if (std::system((withoutOverride + program + " --version >/dev/null 2>&1").c_str()) != 0) return false;
+    *prefix = withoutOverride;
+    return true;
+}
 
 } // namespace talix_test

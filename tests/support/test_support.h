@@ -22,6 +22,14 @@ private:
     std::filesystem::path path_;
 };
 
+// The start of a shell command line (empty, or ending in a blank) that runs
+// the program at PATH without the power to pass over file permissions:
+// nothing for a user other than the superuser; for the superuser, setpriv as
+// user 65534 when that user can run the program where it lies, else setpriv as
+// the superuser without the capabilities that override permissions (a clone
+// in a folder closed to others). False when the superuser has no setpriv.
+bool UnprivilegedPrefix(const std::string& path, std::string* prefix);
+
 // The project's own DXL fixtures (always present).
 std::filesystem::path SampleDxlDir();
 // The folder of real exported notes, from TALIX_DXL_DIR or beside the

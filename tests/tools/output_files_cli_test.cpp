@@ -189,13 +189,11 @@ TEST_F(OutputFileCommands, PicturesOnDiskAreNeverWrittenThroughWhatStandsUnderTh
 }
 
 // The start of a command line that runs the program as a user to whom a
-// folder closed to others is closed: as it is, or, for the superuser, as
-// another user (uid and gid 65534) through setpriv; empty when setpriv is
-// not there.
+// folder closed to others is closed; empty when there is no way to.
 std::string AsAnotherUser() {
-    if (::geteuid() != 0) return Quoted(TALIX_CLI_PATH);
-    if (std::system("setpriv --version >/dev/null 2>&1") != 0) return "";
-    return "setpriv --reuid=65534 --regid=65534 --clear-groups " + Quoted(TALIX_CLI_PATH);
+    std::string prefix;
+    if (!talix_test::UnprivilegedPrefix(TALIX_CLI_PATH, &prefix)) return "";
+    return prefix + Quoted(TALIX_CLI_PATH);
 }
 
 TEST_F(OutputFileCommands, FoldersThatCannotBeWritten) {
