@@ -48,6 +48,42 @@ plat::STATUS Collect(const void* record, plat::WORD, plat::DWORD length, void* c
     return plat::NOERROR;
 }
 
+// A note in a fresh database holding the records given as its "Body": the
+// item's stored value, and the records the platform reads back from it.
+class StoredBody {
+public:
+    explicit StoredBody(const std::vector<FixtureRecord>& records) {
+        ok_ = plat::DbCreate(dir_.file("r.nsf").c_str(), &db_) == 0 && plat::NoteCreate(db_, &note_) == 0 &&
+              talix_test::StoreRichTextItem(note_, "Body", records) == 0;
+        if (!ok_) return;
+        const std::vector<std::string> values = talix_test::StoredValues(note_, "Body");
+        ok_ = values.size() == 1;
+        if (ok_) value_ = values[0];
+    }
+    ~StoredBody() {
+        if (note_ != 0) plat::NoteClose(note_);
+        if (db_ != 0) plat::DbClose(db_);
+    }
+    StoredBody(const StoredBody&) = delete;
+    StoredBody& operator=(const StoredBody&) = delete;
+
+    // True when the item was stored as one value.
+    bool ok() const { return ok_; }
+    const std::string& value() const { return value_; }
+    std::vector<std::vector<std::uint8_t>> ReadBack() const {
+        std::vector<std::vector<std::uint8_t>> read;
+        if (plat::EnumItemRecords(note_, "Body", Collect, &read) != plat::NOERROR) read.clear();
+        return read;
+    }
+
+private:
+    talix_test::TempDir dir_;
+    plat::DBHANDLE db_ = 0;
+    plat::NOTEHANDLE note_ = 0;
+    bool ok_ = false;
+    std::string value_;
+};
+
 TEST(RecordLayouts, ReadyRecordsAreStoredAndReadBackAsTheyWereMade) {
     std::uint8_t paragraph[talix::kParagraphLength];
     talix::WriteParagraphRecord(paragraph);
@@ -69,19 +105,13 @@ TEST(RecordLayouts, ReadyRecordsAreStoredAndReadBackAsTheyWereMade) {
         Made(talix::kSigText, textTemplate, sizeof textTemplate),
         Made(talix::kSigPabDefinition, &runDefault, runDefault.length)};
 
-    talix_test::TempDir dir;
-    plat::DBHANDLE db = 0;
-    plat::NOTEHANDLE note = 0;
-    ASSERT_EQ(plat::DbCreate(dir.file("r.nsf").c_str(), &db), 0);
-    ASSERT_EQ(plat::NoteCreate(db, &note), 0);
-    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Body", records), 0);
+    const StoredBody body(records);
+    ASSERT_TRUE(body.ok());
 
     // Stored: the new item's definition is 82 bytes (a fixed part two bytes
     // shorter than in host form and the six margin words), the run's 70;
     // the small records as they were made, the odd run padded.
-    const std::vector<std::string> values = talix_test::StoredValues(note, "Body");
-    ASSERT_EQ(values.size(), 1u);
-    const std::string& value = values[0];
+    const std::string& value = body.value();
     ASSERT_GE(value.size(), 2u + 82);
     EXPECT_EQ(value.substr(0, 6), std::string("\x01\x00\x82\xFF\x52\x00", 6));
     const std::string small("\x81\x02\x83\x04\x07\x01\x85\xFF\x0B\x00\x04\x01\x02\x0C"
@@ -91,13 +121,9 @@ TEST(RecordLayouts, ReadyRecordsAreStoredAndReadBackAsTheyWereMade) {
     EXPECT_EQ(value.size(), 2u + 82 + 26 + 70);
 
     // Read back in host form by the platform, each record is what was made.
-    std::vector<std::vector<std::uint8_t>> read;
-    ASSERT_EQ(plat::EnumItemRecords(note, "Body", Collect, &read), plat::NOERROR);
+    const std::vector<std::vector<std::uint8_t>> read = body.ReadBack();
     ASSERT_EQ(read.size(), records.size());
     for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(read[i], records[i].bytes) << "record " << i;
-
-    plat::NoteClose(note);
-    plat::DbClose(db);
 }
 
 // Headers written for signatures of each form (byte, word and long) are
@@ -115,17 +141,10 @@ TEST(RecordLayouts, RecordHeadersOfEachFormAreStoredInTheirFormAndReadBack) {
                                                 Made(talix::kSigAltText, alt.data(), alt.size()),
                                                 Made(talix::kSigBitmapHeader, bitmap, sizeof bitmap)};
 
-    talix_test::TempDir dir;
-    plat::DBHANDLE db = 0;
-    plat::NOTEHANDLE note = 0;
-    ASSERT_EQ(plat::DbCreate(dir.file("h.nsf").c_str(), &db), 0);
-    ASSERT_EQ(plat::NoteCreate(db, &note), 0);
-    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Body", records), 0);
-
-    const std::vector<std::string> values = talix_test::StoredValues(note, "Body");
-    ASSERT_EQ(values.size(), 1u);
-    const auto* at = reinterpret_cast<const std::uint8_t*>(values[0].data()) + 2;
-    std::uint32_t available = static_cast<std::uint32_t>(values[0].size()) - 2;
+    const StoredBody body(records);
+    ASSERT_TRUE(body.ok());
+    const auto* at = reinterpret_cast<const std::uint8_t*>(body.value().data()) + 2;
+    std::uint32_t available = static_cast<std::uint32_t>(body.value().size()) - 2;
     const talix::HeaderForm forms[] = {talix::HeaderForm::Byte, talix::HeaderForm::Word, talix::HeaderForm::Long};
     for (std::size_t i = 0; i < records.size(); ++i) {
         SCOPED_TRACE(testing::Message() << "record " << i);
@@ -141,13 +160,9 @@ TEST(RecordLayouts, RecordHeadersOfEachFormAreStoredInTheirFormAndReadBack) {
     }
     EXPECT_EQ(available, 0u);
 
-    std::vector<std::vector<std::uint8_t>> read;
-    ASSERT_EQ(plat::EnumItemRecords(note, "Body", Collect, &read), plat::NOERROR);
+    const std::vector<std::vector<std::uint8_t>> read = body.ReadBack();
     ASSERT_EQ(read.size(), records.size());
     for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(read[i], records[i].bytes) << "record " << i;
-
-    plat::NoteClose(note);
-    plat::DbClose(db);
 }
 
 } // namespace
