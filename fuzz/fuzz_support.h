@@ -1,12 +1,15 @@
 // Scratch space for the fuzz targets that store what they read: a fresh
-// directory under /tmp kept for the whole run, and a database in it. A
-// target cannot run without them, so failing to make them aborts.
+// directory in the temporary folder ($TMPDIR, else /tmp) kept for the whole
+// run, and a database in it, removed when the run ends. A target cannot run
+// without them, so failing to make them aborts.
 #pragma once
 
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "talix_platform.h"
 
@@ -17,9 +20,10 @@ struct ScratchDirectory {
 
     ScratchDirectory() {
         plat::LogSetEcho(false);
-        char dir[] = "/tmp/talix-fuzz-XXXXXX";
-        if (mkdtemp(dir) == nullptr) abort();
-        directory = dir;
+        const char* base = getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/talix-fuzz-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) abort();
+        directory = pattern;
     }
     ~ScratchDirectory() { std::filesystem::remove_all(directory); }
     ScratchDirectory(const ScratchDirectory&) = delete;
@@ -37,9 +41,19 @@ struct ScratchDatabase : ScratchDirectory {
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 };
 
-// The database of the whole run, made with its first input.
+// The database of the whole run, made with its first input. It stays open
+// to the end (the targets' statics may use it until then); its directory is
+// removed as the process exits.
+inline ScratchDatabase* g_runDatabase = nullptr;
 inline ScratchDatabase& RunDatabase() {
-    static ScratchDatabase* database = new ScratchDatabase();
+    static ScratchDatabase* database = [] {
+        g_runDatabase = new ScratchDatabase();
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(g_runDatabase->directory, ignored);
+        });
+        return g_runDatabase;
+    }();
     return *database;
 }
 

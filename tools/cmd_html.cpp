@@ -125,7 +125,11 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     }
     writer.Finish();
     if (!failure.empty()) return Fail("cannot render the chunk: %s", failure.c_str());
-    if (writer.failed() || (hasOut && !output.Commit())) return Fail("cannot write the markup");
+    if (writer.failed()) {
+        return Fail("cannot write the markup to %s: %s", hasOut ? outPath.c_str() : "standard output",
+                    std::strerror(writer.error()));
+    }
+    if (hasOut && !output.Commit()) return Fail("cannot write %s: %s", outPath.c_str(), std::strerror(errno));
     return kExitOk;
 }
 

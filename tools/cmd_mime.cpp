@@ -62,8 +62,11 @@ int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string
         out = output.file();
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    const bool closed = args.hasOut ? written && output.Commit() : std::fflush(out) == 0;
-    if (!written || !closed) return Fail("cannot write the piece");
+    const bool closed = args.hasOut ? written && output.Commit() : written && std::fflush(out) == 0;
+    if (!written || !closed) {
+        return Fail("cannot write the piece to %s: %s", args.hasOut ? args.out.c_str() : "standard output",
+                    std::strerror(errno != 0 ? errno : EIO));
+    }
     return kExitOk;
 }
 

@@ -34,12 +34,12 @@ void MarkupWriter::Finish() {
         pending_.clear();
     }
     WriteConverted();
-    if (std::fflush(out_) != 0) failed_ = true;
+    if (std::fflush(out_) != 0) Failed();
 }
 
 void MarkupWriter::WriteConverted() {
     if (native_.empty()) return;
-    if (std::fwrite(native_.data(), 1, native_.size(), out_) != native_.size()) failed_ = true;
+    if (std::fwrite(native_.data(), 1, native_.size(), out_) != native_.size()) Failed();
     native_.clear();
 }
 

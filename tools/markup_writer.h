@@ -4,6 +4,7 @@
 // bytes for the next one.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -25,6 +26,8 @@ public:
     void Finish();
     // Whether a write or the flush failed.
     bool failed() const { return failed_; }
+    // The error of the first write that failed (EIO when the stream gave none).
+    int error() const { return error_; }
 
 private:
     void WriteConverted();
@@ -32,7 +35,12 @@ private:
     std::FILE* out_;
     std::string pending_;   // the first bytes of a character the last piece cut
     std::string native_;    // converted, not written yet
+    void Failed() {
+        if (!failed_) error_ = errno != 0 ? errno : EIO;
+        failed_ = true;
+    }
     bool failed_ = false;
+    int error_ = 0;
 };
 
 } // namespace talix_cli

@@ -324,6 +324,10 @@ TEST_F(OutputFileCommands, AFileThatCannotBeWrittenWholeFailsTheCommandAndSaysWh
         EXPECT_FALSE(Has(run.err, "could not be converted")) << run.err;
         EXPECT_FALSE(fs::exists(out));
     }
+    CliOutcome html = Talix({"html", db_, note_, "Big", "--out", out});
+    EXPECT_EQ(html.status, 1);
+    EXPECT_TRUE(Has(html.err, "talix: cannot write the markup to " + out + ": File too large")) << html.err;
+    EXPECT_FALSE(fs::exists(out));
     setenv("TEMP", dir_.path().c_str(), 1);
     CliOutcome part = Talix({"html", db_, note_, "Big", "--mime", "7"});
     unsetenv("TEMP");
