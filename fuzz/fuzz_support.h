@@ -6,14 +6,31 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "talix_platform.h"
 
 namespace talix_fuzz {
+
+// The scratch directories alive: those that targets keep for the whole run
+// (never destroyed) are removed when the process exits.
+inline std::vector<std::string>& LiveDirectories() {
+    static auto* live = new std::vector<std::string>();
+    return *live;
+}
+
+inline void RemoveLiveDirectories() {
+    for (const std::string& directory : LiveDirectories()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+    }
+    LiveDirectories().clear();
+}
 
 struct ScratchDirectory {
     std::string directory;
@@ -24,8 +41,16 @@ struct ScratchDirectory {
         std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/talix-fuzz-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) abort();
         directory = pattern;
+        static const bool removedAtExit = std::atexit(RemoveLiveDirectories) == 0;
+        (void)removedAtExit;
+        LiveDirectories().push_back(directory);
     }
-    ~ScratchDirectory() { std::filesystem::remove_all(directory); }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+        auto& live = LiveDirectories();
+        live.erase(std::remove(live.begin(), live.end(), directory), live.end());
+    }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 };
@@ -42,18 +67,9 @@ struct ScratchDatabase : ScratchDirectory {
 };
 
 // The database of the whole run, made with its first input. It stays open
-// to the end (the targets' statics may use it until then); its directory is
-// removed as the process exits.
-inline ScratchDatabase* g_runDatabase = nullptr;
+// to the end (the targets' statics may use it until then).
 inline ScratchDatabase& RunDatabase() {
-    static ScratchDatabase* database = [] {
-        g_runDatabase = new ScratchDatabase();
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(g_runDatabase->directory, ignored);
-        });
-        return g_runDatabase;
-    }();
+    static ScratchDatabase* database = new ScratchDatabase();
     return *database;
 }
 
