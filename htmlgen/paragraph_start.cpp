@@ -115,7 +115,7 @@ struct InnermostBlocks {
     const char* list = nullptr;
 };
 
-InnermostBlocks FindInnermostBlocks(const XMLGenContext* context) {
+[[gnu::always_inline]] inline InnermostBlocks FindInnermostBlocks(const XMLGenContext* context) {
     static constexpr const char* kBlocks[] = {"</div>", "</p>", "</ol>", "</ul>"};
     InnermostBlocks found;
     for (std::uint32_t i = context->closeTagCount; i-- > 0 && found.list == nullptr;) {
@@ -333,6 +333,20 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
     }
 
     const CDRecordNode* border = BorderRecord(reference);
+    // Most paragraphs: no border record and no inline rule, the element
+    // with its alignment and class.
+    if (border == nullptr && !IsOn(context, sw::kMoveStylesInline)) {
+        const bool usePTags = IsOn(context, sw::kUsePTags);
+        AppendOutput(context, usePTags ? "<p" : "<div");
+        PushCloseTagOfKind(context, usePTags ? "</p>" : "</div>", kInlineNone);
+        WriteAttributes(context, reference, nullptr);
+        if (!IsOn(context, sw::kSuppressDivInfo)) {
+            WriteClassAttribute(context, remappedId);
+        } else {
+            AppendOutput(context, ">");
+        }
+        return;
+    }
     std::string borderCSS;
     if (border != nullptr) {
         char css[kBorderCSSSize] = {};
@@ -402,12 +416,12 @@ void WriteParagraphStart(XMLGenContext* context, std::uint16_t remappedId) {
     if (!StartParagraphMapping(context)) {
         if (IsOn(context, sw::kForceParagraphs)) CloseDownTo(context, "</p>", 0);
         context->noBreakBeforeTable = NoBreakBeforeTable(context, reference);
-        const CDRecordNode* numbered = FindNumberedListPAB(context, rawId);
-        const CDRecordNode* list = numbered != nullptr ? numbered : FindBulletListPAB(context, rawId);
+        bool numbered = false;
+        const CDRecordNode* list = FindListPAB(context, rawId, &numbered);
         if (list == nullptr) {
             OpenParagraph(context, reference, remappedId);
         } else {
-            WriteListParagraph(context, reference, list, numbered != nullptr, remappedId);
+            WriteListParagraph(context, reference, list, numbered, remappedId);
         }
     }
 
