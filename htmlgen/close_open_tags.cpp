@@ -158,6 +158,8 @@ int CloseInlineKindBelow(XMLGenContext* context, InlineKind kind) {
     return 1;
 }
 
+void CloseTopToOutput(XMLGenContext* context) { PopToOutput(context, true); }
+
 void ClosePoppedToOutput(XMLGenContext* context, std::uint32_t count) {
     for (std::uint32_t k = 0; k < count && context->closeTagCount > 0; ++k) PopToOutput(context, true);
 }

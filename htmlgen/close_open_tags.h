@@ -45,6 +45,10 @@ inline int CloseInlineKind(XMLGenContext* context, InlineKind kind) {
     return CloseInlineKindBelow(context, kind);
 }
 
+// Pops the top entry (the stack holds one) and writes its closing tag as
+// CloseOpenXMLTagsToOutput writes it.
+void CloseTopToOutput(XMLGenContext* context);
+
 // Closes the given number of elements on top of the stack into the output,
 // as CloseOpenXMLTagsToOutput writes them.
 void ClosePoppedToOutput(XMLGenContext* context, std::uint32_t count);
