@@ -542,6 +542,50 @@ ChunkDefInfo* ReadingIntoOpenChunk(const RecordProcessContext* context) {
 // the stretch's first and last records only. Returns the first record not
 // walked: the walk's end, or the record after the one that ended the
 // stretch.
+// The records of a stretch a range-only executor has started on, which it
+// does not see, up to the walk's end: only the running state is kept (the
+// last text run and paragraph reference noted for it), with the walk's
+// counters and marks left as the last record leaves them. Returns that
+// record.
+CDRecordNode* PassUnseen(CDRecordNode* node, RecordProcessContext* context, const CDRecordNode** lastText,
+                         const CDRecordNode** lastReference) {
+    std::uint32_t counter = context->recordCounter;
+    std::uint16_t previous = context->previousSignature;
+    CDRecordNode* last = node;
+    for (; node != nullptr && node->length != 0; node = node->next) {
+        const std::uint16_t signature = node->signature;
+        ++counter;
+        if (signature == kSigText) {
+            if (node->length >= 8) *lastText = node;
+        } else if (signature == kSigPabReference) {
+            if (context->tableNesting == 0 && node->length >= 4) *lastReference = node;
+        } else {
+            if ((signature == kSigTableBegin || signature == kSigNestedTableBegin) &&
+                context->output.tableLevel < kWalkTableLevels) {
+                context->output.tableLevel += 1;
+            }
+            context->node = node;
+            context->recordCounter = counter;
+            context->previousSignature = previous;
+            KeepRunningState(node->bytes, signature, node->length, context);
+            context->cellMarker = 0;
+            if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && context->output.tableLevel > 0) {
+                context->output.tableLevel -= 1;
+            }
+        }
+        previous = signature;
+        last = node;
+    }
+    context->node = last;
+    context->recordCounter = counter;
+    context->skipRecord = 0;
+    context->recordHandled = 1;
+    context->cellMarker = 0;
+    context->previousIndex = last->index;
+    context->previousSignature = previous;
+    return last;
+}
+
 CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordProcessContext* context,
                                 STATUS* status) {
     const OperationRow* row = OperationExecutors(context);
@@ -562,6 +606,13 @@ CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordP
         lastText = lastReference = nullptr;
     };
     for (; node != nullptr && node->length != 0; node = node->next) {
+        if (rangeOnly && shown && context->consumedThrough == 0) {
+            // Nothing ends the stretch now: the executor sees its last
+            // record only.
+            node = PassUnseen(node, context, &lastText, &lastReference);
+            unseen = node;
+            continue;
+        }
         context->node = node;
         const std::uint16_t signature = node->signature;
         if ((signature == kSigTableBegin || signature == kSigNestedTableBegin) &&
@@ -578,19 +629,13 @@ CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordP
             KeepRunningState(node->bytes, signature, node->length, context);
         }
         context->recordHandled = 1;
-        bool ended = false;
-        if (rangeOnly && shown && context->consumedThrough == 0) {
-            // Shown later only if it turns out the stretch's last.
-            unseen = node;
-        } else {
-            settle();
-            std::uint32_t passOn = node->length;
-            *status = RunInsideExecutor(node->bytes, signature, node->length, &passOn, row, context);
-            shown = true;
-            unseen = nullptr;
-            ended = *status != kOK || context->stopWhenDone != 0 || context->chunkOpen == 0 ||
-                    context->singleTargetDone != 0;
-        }
+        settle();
+        std::uint32_t passOn = node->length;
+        *status = RunInsideExecutor(node->bytes, signature, node->length, &passOn, row, context);
+        shown = true;
+        unseen = nullptr;
+        const bool ended = *status != kOK || context->stopWhenDone != 0 || context->chunkOpen == 0 ||
+                           context->singleTargetDone != 0;
         context->cellMarker = 0;
         if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && context->output.tableLevel > 0) {
             context->output.tableLevel -= 1;

@@ -97,7 +97,7 @@ bool LineFeeds(const XMLGenContext* context) {
 // feed after a block's when the caller allows them and the output mode asks
 // for them (asked only for a block); returns the entry. The stack is not
 // empty (every caller asks first).
-CloseTagEntry PopToOutput(XMLGenContext* context, bool lineFeeds) {
+[[gnu::always_inline]] inline CloseTagEntry PopToOutput(XMLGenContext* context, bool lineFeeds) {
     const CloseTagEntry entry = context->closeTags[--context->closeTagCount];
     UncountInlineEntry(context, entry.kind);
     if (entry.kind != kInlineNone) {
@@ -117,11 +117,9 @@ void AppendTo(char* buffer, std::size_t capacity, const char* tag) {
     std::memcpy(buffer + used, tag, length + 1);
 }
 
-} // namespace
-
-int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mustBeOpen, char* buffer,
-                     std::size_t capacity, int cellCheck, int listCheck) {
-    if (context == nullptr || tag == nullptr || context->closeTagCount == 0) return 0;
+// CloseOpenXMLTags past its first checks: the stack holds entries.
+[[gnu::noinline]] int CloseOpenTagsChecked(XMLGenContext* context, const char* tag, int write, int mustBeOpen,
+                                           char* buffer, std::size_t capacity, int cellCheck, int listCheck) {
     if (mustBeOpen != 0 && HasCloseTag(context, tag, 0) == 0) return 0;
     if (cellCheck != 0 && !CellCheckPasses(context, tag)) return 0;
     if (listCheck != 0 && !ListCheckPasses(context, tag)) return 0;
@@ -139,12 +137,28 @@ int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mus
     return 1;
 }
 
-int CloseInlineKind(XMLGenContext* context, InlineKind kind) {
+} // namespace
+
+int CloseOpenXMLTags(XMLGenContext* context, const char* tag, int write, int mustBeOpen, char* buffer,
+                     std::size_t capacity, int cellCheck, int listCheck) {
+    if (context == nullptr || tag == nullptr || context->closeTagCount == 0) return 0;
+    // The tag on top, as a paragraph's element mostly is when the next one
+    // starts: it is open, passes the list check and alone closes.
+    if (cellCheck == 0 && write != 0 && buffer == nullptr && Same(TopCloseTag(context)->tag, tag)) {
+        PopToOutput(context, true);
+        return 1;
+    }
+    return CloseOpenTagsChecked(context, tag, write, mustBeOpen, buffer, capacity, cellCheck, listCheck);
+}
+
+int CloseInlineKindBelow(XMLGenContext* context, InlineKind kind) {
     if (context == nullptr || !InlineKindOpen(context, kind)) return 0;
     while (context->closeTagCount > 0 && PopToOutput(context, true).kind != kind) {
     }
     return 1;
 }
+
+void CloseTopToOutput(XMLGenContext* context) { PopToOutput(context, true); }
 
 void ClosePoppedToOutput(XMLGenContext* context, std::uint32_t count) {
     for (std::uint32_t k = 0; k < count && context->closeTagCount > 0; ++k) PopToOutput(context, true);
@@ -166,7 +180,9 @@ int CloseInlineElements(XMLGenContext* context) {
     if (OpenInlineKinds(context) == 0) return 0;
     for (const CloseTagEntry* top = TopCloseTag(context); top != nullptr && top->kind != kInlineNone;
          top = TopCloseTag(context)) {
-        PopToOutput(context, false);
+        const CloseTagEntry entry = *top;
+        DropTopCloseTag(context);
+        AppendOutput(context, entry.tag, InlineCloseTagLength(static_cast<InlineKind>(entry.kind)));
         closed = 1;
     }
     return closed;

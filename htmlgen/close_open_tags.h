@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "htmlgen/close_tag_stack.h"
+#include "htmlgen/line_buffer.h"
 #include "htmlgen/xml_gen_context.h"
 
 namespace talix {
@@ -30,8 +31,23 @@ int CloseOpenXMLTagsToOutput(XMLGenContext* context, const char* tag, int write,
 
 // Closes the innermost open element of an inline kind and what was opened
 // after it, as CloseOpenXMLTagsToOutput does for its closing tag. Returns 1
-// when one was open.
-int CloseInlineKind(XMLGenContext* context, InlineKind kind);
+// when one was open. An element on top of the stack, as a run's mostly
+// is, is closed in place; CloseInlineKindBelow closes any.
+int CloseInlineKindBelow(XMLGenContext* context, InlineKind kind);
+inline int CloseInlineKind(XMLGenContext* context, InlineKind kind) {
+    if (kind != kInlineNone && context != nullptr && context->closeTagCount > 0 &&
+        context->closeTags[context->closeTagCount - 1].kind == kind) {
+        const char* tag = context->closeTags[context->closeTagCount - 1].tag;
+        DropTopCloseTag(context);
+        AppendOutput(context, tag, InlineCloseTagLength(kind));
+        return 1;
+    }
+    return CloseInlineKindBelow(context, kind);
+}
+
+// Pops the top entry (the stack holds one) and writes its closing tag as
+// CloseOpenXMLTagsToOutput writes it.
+void CloseTopToOutput(XMLGenContext* context);
 
 // Closes the given number of elements on top of the stack into the output,
 // as CloseOpenXMLTagsToOutput writes them.

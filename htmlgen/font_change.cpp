@@ -380,13 +380,23 @@ FontChangeMemo& MemoSlot(XMLGenContext* context, const FontChangeKey& key) {
 // Repeats a change from its memo. Where the markup goes straight to the
 // output (direct) it is not copied into the scratch markup first: only its
 // length is noted there, as nothing reads the scratch text of such a change.
+// There the closing tags and the markup are written at once when both fit
+// (the elements closed are inline elements on top, as the key says).
 void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup, bool direct) {
-    if (memo.closed != 0) ClosePoppedToOutput(context, memo.closed);
-    MoveToTextEnd(context);
-    if (direct) {
-        if (memo.length > 0) AppendOutput(context, memo.text, memo.length);
+    const char* const text = memo.text + memo.closingLength;
+    const std::size_t both = std::size_t{memo.closingLength} + memo.length;
+    if (direct && AtTextEnd(context) &&
+        both < context->capacity - static_cast<std::size_t>(context->writePosition - context->buffer)) {
+        for (std::uint8_t k = 0; k < memo.closed && context->closeTagCount > 0; ++k) DropTopCloseTag(context);
+        if (both > 0) AppendOutput(context, memo.text, both);
     } else {
-        markup->PutBytes(memo.text, memo.length);
+        if (memo.closed != 0) ClosePoppedToOutput(context, memo.closed);
+        MoveToTextEnd(context);
+        if (direct) {
+            if (memo.length > 0) AppendOutput(context, text, memo.length);
+        } else {
+            markup->PutBytes(text, memo.length);
+        }
     }
     for (std::uint8_t k = 0; k < memo.openedCount; ++k) {
         const auto kind = static_cast<InlineKind>((memo.opened >> (4 * k)) & 0xFu);
@@ -403,18 +413,28 @@ void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey&
               std::uint32_t depthBefore, std::uint32_t closedTo, const Markup& markup) {
     const std::uint32_t depth = CloseTagDepth(context);
     const std::uint32_t opened = depth - closedTo;
-    if (closedTo + countBefore < depthBefore || opened > kMemoDepth || markup.used >= sizeof memo->text ||
+    if (closedTo + countBefore < depthBefore || opened > kMemoDepth || markup.used >= kFontChangeMarkupSize ||
         depth >= context->closeTagCapacity)
         return;
     *memo = FontChangeMemo{};
     memo->key = key;
     memo->closed = static_cast<std::uint8_t>(depthBefore - closedTo);
+    // The closing tags of the elements closed, innermost first: the kinds
+    // on top before the change.
+    const auto kindsBefore = static_cast<std::uint32_t>(key.stack >> 32);
+    std::size_t closing = 0;
+    for (std::uint8_t k = 0; k < memo->closed; ++k) {
+        const auto kind = static_cast<InlineKind>((kindsBefore >> (4 * k)) & 0xFu);
+        std::memcpy(memo->text + closing, InlineCloseTag(kind), InlineCloseTagLength(kind));
+        closing += InlineCloseTagLength(kind);
+    }
+    memo->closingLength = static_cast<std::uint16_t>(closing);
     for (std::uint32_t k = 0; k < opened; ++k)
         memo->opened |= static_cast<std::uint32_t>(context->closeTags[closedTo + k].kind) << (4 * k);
     memo->openedCount = static_cast<std::uint8_t>(opened);
     memo->forceDirection = context->forceDirection;
     memo->length = static_cast<std::uint16_t>(markup.used);
-    std::memcpy(memo->text, markup.out, markup.used);
+    std::memcpy(memo->text + closing, markup.out, markup.used);
     memo->used = true;
 }
 

@@ -42,15 +42,46 @@ inline void MoveToTextEnd(XMLGenContext* context) {
 // buffer's last byte nothing is written, the context's overflow mark is set
 // and false returned: the run then ends with 263.
 bool AppendOutputAtEnd(XMLGenContext* context, const char* text, std::size_t length);
+// Copies a few bytes (at most 16) in two fixed moves that may overlap: a
+// general copy of a few bytes costs more than the bytes.
+inline void CopyShort(char* out, const char* text, std::size_t length) {
+    if (length >= 8) {
+        std::memcpy(out, text, 8);
+        std::memcpy(out + length - 8, text + length - 8, 8);
+    } else if (length >= 4) {
+        std::memcpy(out, text, 4);
+        std::memcpy(out + length - 4, text + length - 4, 4);
+    } else {
+        for (std::size_t k = 0; k < length; ++k) out[k] = text[k];
+    }
+}
+// The same for at most 64 bytes (a tag, a font's markup).
+inline void CopyFew(char* out, const char* text, std::size_t length) {
+    if (length > 32) {
+        std::memcpy(out, text, 32);
+        std::memcpy(out + length - 32, text + length - 32, 32);
+    } else if (length > 16) {
+        std::memcpy(out, text, 16);
+        std::memcpy(out + length - 16, text + length - 16, 16);
+    } else {
+        CopyShort(out, text, length);
+    }
+}
+constexpr std::size_t kFewBytes = 64;
+
 // The same; a write position at the text's end with room for the bytes, as
-// it mostly is, is answered in place (a literal's bytes then copied without
-// a call), the rest out of line.
+// it mostly is, is answered in place (a literal's bytes, and a few bytes of
+// any length, then copied without a call), the rest out of line.
 inline bool AppendOutput(XMLGenContext* context, const char* text, std::size_t length) {
     if (context != nullptr && context->buffer != nullptr) {
         char* const at = context->writePosition;
         const auto used = static_cast<std::size_t>(at - context->buffer);
         if (used < context->capacity && *at == '\0' && length < context->capacity - used) {
-            if (length > 0) std::memcpy(at, text, length);
+            if (length <= kFewBytes) {
+                CopyFew(at, text, length);
+            } else {
+                std::memcpy(at, text, length);
+            }
             at[length] = '\0';
             context->writePosition = at + length;
             context->measuredLength = 0;

@@ -68,8 +68,7 @@ int CloseDownTo(XMLGenContext* context, const char* tag) {
 
 // The list definition of the reference: numbered, else bulleted.
 const CDRecordNode* ReferenceList(XMLGenContext* context, std::uint16_t rawId) {
-    const CDRecordNode* list = FindNumberedListPAB(context, rawId);
-    return list != nullptr ? list : FindBulletListPAB(context, rawId);
+    return FindListPAB(context, rawId, nullptr);
 }
 
 // A list paragraph without content before the reference is kept as an

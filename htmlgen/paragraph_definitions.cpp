@@ -21,16 +21,6 @@ constexpr std::uint32_t kLeftOffsetAt = 72, kLeftPercentAt = 74, kFirstLineOffse
 constexpr std::uint16_t kPlainOffset = 21;
 constexpr std::uint16_t kPara2PlainBits = 0x0500;
 
-const CDRecordNode* FindUsedList(XMLGenContext* context, std::uint16_t id, std::uint16_t flag) {
-    const std::uint16_t mapped = RemapPABID(context, id);
-    for (const CDRecordNode* definition : context->usedListDefinitions) {
-        if (definition == nullptr) break;
-        if (NodeWord(definition, kIdAt) != mapped) continue;
-        return (NodeWord(definition, kFlagsAt) & flag) != 0 ? definition : nullptr;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 ParagraphFields ReadParagraphFields(const CDRecordNode* definition) {
@@ -113,12 +103,21 @@ std::uint16_t RemapPABID(XMLGenContext* context, std::uint16_t id) {
     return id;
 }
 
-const CDRecordNode* FindNumberedListPAB(XMLGenContext* context, std::uint16_t id) {
-    return FindUsedList(context, id, kParaNumbered);
-}
-
-const CDRecordNode* FindBulletListPAB(XMLGenContext* context, std::uint16_t id) {
-    return FindUsedList(context, id, kParaBulleted);
+const CDRecordNode* FindListPAB(XMLGenContext* context, std::uint16_t id, bool* numbered) {
+    if (numbered != nullptr) *numbered = false;
+    const std::uint16_t mapped = RemapPABID(context, id);
+    // The first used definition of the id decides.
+    for (const CDRecordNode* definition : context->usedListDefinitions) {
+        if (definition == nullptr) break;
+        if (NodeWord(definition, kIdAt) != mapped) continue;
+        const std::uint16_t flags = NodeWord(definition, kFlagsAt);
+        if ((flags & kParaNumbered) != 0) {
+            if (numbered != nullptr) *numbered = true;
+            return definition;
+        }
+        return (flags & kParaBulleted) != 0 ? definition : nullptr;
+    }
+    return nullptr;
 }
 
 FillerScan ScanFillersBefore(const CDRecordNode* reference) {

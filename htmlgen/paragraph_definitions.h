@@ -76,9 +76,9 @@ void AddUsedPABDefinition(XMLGenContext* context, CDRecordNode* definition);
 std::uint16_t RemapPABID(XMLGenContext* context, std::uint16_t id);
 
 // The used list definition of the id (remapped first) when it is a
-// numbered, respectively bulleted, list; else null.
-const CDRecordNode* FindNumberedListPAB(XMLGenContext* context, std::uint16_t id);
-const CDRecordNode* FindBulletListPAB(XMLGenContext* context, std::uint16_t id);
+// numbered or a bulleted list, else null; *numbered says which (numbered
+// may be null).
+const CDRecordNode* FindListPAB(XMLGenContext* context, std::uint16_t id, bool* numbered);
 
 // What lies right before a paragraph reference: the stretch of records
 // that carry no content of their own (definitions, style names, paragraph

@@ -156,11 +156,6 @@ const CDRecordNode* FindDefinitionBefore(const XMLGenContext* context, const CDR
     return position > 0 ? context->definitions[position - 1] : nullptr;
 }
 
-const CDRecordNode* CurrentDefinition(const XMLGenContext* context) {
-    const std::uint16_t position = context->currentDefinition;
-    return position > 0 && position <= kGenRecordListSize ? context->definitions[position - 1] : nullptr;
-}
-
 bool ParagraphReferenceHidden(XMLGenContext* context, const CDRecordNode* reference) {
     const std::uint16_t rawId = NodeWord(reference, 2);
     const CDRecordNode* definition = FindDefinitionBefore(context, reference, RemapPABID(context, rawId));

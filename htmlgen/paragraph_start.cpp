@@ -83,7 +83,7 @@ std::uint16_t FindStyleName(const XMLGenContext* context, const CDRecordNode* re
 // Whether the element the previous paragraph opened stays open: the first
 // paragraph of a tab of a tabbed table, the paragraphs that make up a
 // layer's own records, a section body.
-bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* reference) {
+[[gnu::always_inline]] inline bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* reference) {
     const bool tabbed = context->tableDepth < kGenTableLevels && context->tableLevels[context->tableDepth].tabbed != 0;
     if (IsOn(context, sw::kTabbedTablesInCSS) && tabbed &&
         IsTabbedRowLevel(FindCloseTag(context, "</div>", 1)) && HasCloseTag(context, "</td>", 0) != 0) {
@@ -115,7 +115,7 @@ struct InnermostBlocks {
     const char* list = nullptr;
 };
 
-InnermostBlocks FindInnermostBlocks(const XMLGenContext* context) {
+[[gnu::always_inline]] inline InnermostBlocks FindInnermostBlocks(const XMLGenContext* context) {
     static constexpr const char* kBlocks[] = {"</div>", "</p>", "</ol>", "</ul>"};
     InnermostBlocks found;
     for (std::uint32_t i = context->closeTagCount; i-- > 0 && found.list == nullptr;) {
@@ -136,10 +136,19 @@ InnermostBlocks FindInnermostBlocks(const XMLGenContext* context) {
 // element, or the lists this paragraph does not continue.
 void ClosePrevious(XMLGenContext* context, const CDRecordNode* reference, std::uint16_t rawId,
                    std::uint16_t remappedId) {
-    const InnermostBlocks open = FindInnermostBlocks(context);
+    // The previous paragraph's division on top, as mostly: it is the
+    // innermost block and closes alone.
+    const CloseTagEntry* top = TopCloseTag(context);
+    const bool divisionOnTop = top != nullptr && SameCloseTag(top->tag, "</div>");
+    const InnermostBlocks open = divisionOnTop ? InnermostBlocks{"</div>", nullptr} : FindInnermostBlocks(context);
     const auto is = [](const char* found, const char* tag) { return found != nullptr && SameCloseTag(found, tag); };
     if (is(open.block, "</div>")) {
-        CloseDownTo(context, "</div>", 1);
+        if (divisionOnTop) {
+            CloseTopToOutput(context);
+            MoveToTextEnd(context);
+        } else {
+            CloseDownTo(context, "</div>", 1);
+        }
         // A document that is nothing but an empty division keeps nothing
         // (the records are looked at only when the output is that division).
         if (TextLength(context) == std::strlen(kEmptyDivision) &&
@@ -182,6 +191,10 @@ bool MappingMatches(const XMLGenContext* context, const StyleMappingInfo& mappin
 // that matches this paragraph opens instead of any element. True when one
 // did.
 bool StartParagraphMapping(XMLGenContext* context) {
+    // No mapping open and none in the item, as mostly: nothing to do.
+    if (context->paragraphMapping == nullptr &&
+        (context->item == nullptr || context->item->work == nullptr || context->item->work->externalMappings == nullptr))
+        return false;
     const CDRecordNode* current = CurrentDefinition(context);
     if (StyleMappingInfo* open = context->paragraphMapping; open != nullptr) {
         CloseDownTo(context, MappingClosing(*open), 0);
@@ -333,6 +346,20 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
     }
 
     const CDRecordNode* border = BorderRecord(reference);
+    // Most paragraphs: no border record and no inline rule, the element
+    // with its alignment and class.
+    if (border == nullptr && !IsOn(context, sw::kMoveStylesInline)) {
+        const bool usePTags = IsOn(context, sw::kUsePTags);
+        AppendOutput(context, usePTags ? "<p" : "<div");
+        PushCloseTagOfKind(context, usePTags ? "</p>" : "</div>", kInlineNone);
+        WriteAttributes(context, reference, nullptr);
+        if (!IsOn(context, sw::kSuppressDivInfo)) {
+            WriteClassAttribute(context, remappedId);
+        } else {
+            AppendOutput(context, ">");
+        }
+        return;
+    }
     std::string borderCSS;
     if (border != nullptr) {
         char css[kBorderCSSSize] = {};
@@ -402,12 +429,12 @@ void WriteParagraphStart(XMLGenContext* context, std::uint16_t remappedId) {
     if (!StartParagraphMapping(context)) {
         if (IsOn(context, sw::kForceParagraphs)) CloseDownTo(context, "</p>", 0);
         context->noBreakBeforeTable = NoBreakBeforeTable(context, reference);
-        const CDRecordNode* numbered = FindNumberedListPAB(context, rawId);
-        const CDRecordNode* list = numbered != nullptr ? numbered : FindBulletListPAB(context, rawId);
+        bool numbered = false;
+        const CDRecordNode* list = FindListPAB(context, rawId, &numbered);
         if (list == nullptr) {
             OpenParagraph(context, reference, remappedId);
         } else {
-            WriteListParagraph(context, reference, list, numbered != nullptr, remappedId);
+            WriteListParagraph(context, reference, list, numbered, remappedId);
         }
     }
 

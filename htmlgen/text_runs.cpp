@@ -268,20 +268,6 @@ constexpr std::size_t kFirstBytes = 4;
 // The longest plain stretch written among characters outside ASCII.
 constexpr std::size_t kShortStretch = 16;
 
-// Copies a few bytes (at most 16) in two fixed moves that may overlap: a
-// general copy of a few bytes costs more than the character.
-inline void CopyShort(char* out, const char* text, std::size_t length) {
-    if (length >= 8) {
-        std::memcpy(out, text, 8);
-        std::memcpy(out + length - 8, text + length - 8, 8);
-    } else if (length >= 4) {
-        std::memcpy(out, text, 4);
-        std::memcpy(out + length - 4, text + length - 4, 4);
-    } else {
-        for (std::size_t k = 0; k < length; ++k) out[k] = text[k];
-    }
-}
-
 // The characters of a run, written at the end of the output.
 class RunWriter {
 public:
@@ -788,7 +774,7 @@ void DropRepeatedMarkup(XMLGenContext* context, std::size_t markupLength) {
 // its colour among them, are passed over up to the wrapper's END; a further
 // run of text in the wrapper (of another font) stops it, so that its text
 // is written too.
-void Finish(XMLGenContext* context, std::uint16_t kind) {
+[[gnu::always_inline]] inline void Finish(XMLGenContext* context, std::uint16_t kind) {
     if (IsTextRun(kind)) {
         CDRecordNode* node = context->node;
         while (InRange(context, node) && node->signature != kSigEnd && !HasText(node)) node = node->next;
@@ -803,16 +789,21 @@ void Finish(XMLGenContext* context, std::uint16_t kind) {
 STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineBreak) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
     TraceStep("ProcessXMLText - IN");
+    // InRange, with the range's end looked up once: the walk's range stays
+    // as it is while a run is written.
+    const CDRecordNode* const past = context->endNode != nullptr ? context->endNode->next : nullptr;
+    const bool ranged = context->endNode != nullptr;
+    const auto inRange = [past, ranged](const CDRecordNode* at) { return at != nullptr && ranged && at != past; };
     CDRecordNode* node = context->node;
-    while (InRange(context, node) && !IsText(node) && node->signature != kSigEnd) node = node->next;
+    while (inRange(node) && !IsText(node) && node->signature != kSigEnd) node = node->next;
     context->node = node;
-    if (!InRange(context, node) || !IsText(node)) {
+    if (!inRange(node) || !IsText(node)) {
         Finish(context, kind);
         return kOK;
     }
-    const bool lone = !HasText(node) && HasFont(node) && !IsOn(context, sw::kStandardFontTags) &&
-                      StandsAlone(context, node);
-    if (!HasText(node) && !lone) {
+    const bool hasText = RunHasText(node);
+    const bool lone = !hasText && HasFont(node) && !IsOn(context, sw::kStandardFontTags) && StandsAlone(context, node);
+    if (!hasText && !lone) {
         context->node = node->next;
         Finish(context, kind);
         return kOK;
@@ -830,7 +821,7 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
     }
 
     RunWriter writer(context, font.face);
-    if (!HasText(node)) {
+    if (!hasText) {
         // A paragraph of nothing but an empty run: a line break, when asked.
         if (emptyLineBreak != 0) {
             CurrentTableLevel(context)->emptyCell = 0;
@@ -841,8 +832,9 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
     }
     TraceStep("ProcessXMLText - #2");
     CDRecordNode* last = node;
+    // The runs after the first are taken only with text.
     for (CDRecordNode* run = node; run != nullptr;) {
-        if (HasText(run) &&
+        if ((run != node || hasText) &&
             !writer.Write(reinterpret_cast<const char*>(run->bytes) + kTextRunHeader, run->length - kTextRunHeader))
             break;
         last = run;
@@ -850,13 +842,13 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
         // font right after them continues this one without new markup,
         // unless it has a colour record of its own where this one has none.
         CDRecordNode* next = run->next;
-        while (InRange(context, next) && IsText(next) && !HasText(next) && SameFont(next, node)) {
+        while (inRange(next) && IsText(next) && !HasText(next) && SameFont(next, node)) {
             last = next;
             next = next->next;
         }
         const bool ownColour = !hasColour && next != nullptr && next->next != nullptr &&
                                next->next->signature == kSigColor;
-        run = InRange(context, next) && HasText(next) && SameFont(next, node) && !ownColour ? next : nullptr;
+        run = inRange(next) && HasText(next) && SameFont(next, node) && !ownColour ? next : nullptr;
     }
     if (context->pendingLink != nullptr) CompletePendingLink(context);
     CloseRunElements(context);

@@ -54,7 +54,11 @@ std::uint16_t FindDefinitionPosition(const XMLGenContext* context, const CDRecor
 const CDRecordNode* FindDefinitionBefore(const XMLGenContext* context, const CDRecordNode* node,
                                          std::uint16_t id);
 
-// The current paragraph's definition, or null.
-const CDRecordNode* CurrentDefinition(const XMLGenContext* context);
+// The current paragraph's definition, or null (asked several times for
+// each paragraph: answered in place).
+inline const CDRecordNode* CurrentDefinition(const XMLGenContext* context) {
+    const std::uint16_t position = context->currentDefinition;
+    return position > 0 && position <= kGenRecordListSize ? context->definitions[position - 1] : nullptr;
+}
 
 } // namespace talix

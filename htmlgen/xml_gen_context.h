@@ -204,9 +204,11 @@ struct FontChangeKey {
     bool operator==(const FontChangeKey&) const = default;
 };
 
-// Such a change and what it did: how many of those elements it closed, the
-// kinds of the elements it opened, its markup and the direction it leaves
-// forced.
+// Such a change and what it did: how many of those elements it closed and
+// their closing tags, the kinds of the elements it opened, its markup and
+// the direction it leaves forced.
+constexpr std::size_t kFontChangeMarkupSize = 400;
+constexpr std::size_t kFontChangeClosingSize = 64;   // seven closing tags of at most nine bytes
 struct FontChangeMemo {
     bool used = false;
     FontChangeKey key;
@@ -214,8 +216,9 @@ struct FontChangeMemo {
     std::uint32_t opened = 0;                // kinds pushed, first in the low bits, four bits each
     std::uint8_t openedCount = 0;
     int forceDirection = 0;
-    std::uint16_t length = 0;
-    char text[400] = {};
+    std::uint16_t closingLength = 0;         // the closing tags, at the start of text
+    std::uint16_t length = 0;                // the markup, after them
+    char text[kFontChangeClosingSize + kFontChangeMarkupSize] = {};
 };
 constexpr int kFontChangeMemos = 8;
 

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "chunkops/chunk_frame.h"
 #include "core/item_work_state.h"
 #include "core/operation_codes.h"
+#include "core/pool.h"
 #include "edit_fixture.h"
 #include "engine/record_process.h"
 #include "engine/record_visitor.h"
@@ -105,6 +107,40 @@ TEST_F(RecordVisitorTest, AReaderThatHasAllItNeedsEndsTheWalk) {
     EXPECT_EQ(three.inside.size(), 3u);
     EXPECT_EQ(three.ends.size(), 1u);
     EXPECT_EQ(TemplateFont(), kLastFont);
+}
+
+// A generation over the whole item sees the first and the last record
+// only, yet leaves the running state a visit of every record leaves: new
+// text takes the font of the last text run (an empty one too), wherever it
+// lies among tables and paragraphs.
+TEST_F(RecordVisitorTest, AGenerationOfTheWholeItemLeavesTheFontAVisitLeaves) {
+    using talix_test::HostRecord;
+    using talix_test::TextRecord;
+    const Records table = {HostRecord(0x00A3, 14), HostRecord(0x00A4, 18), TextRecord(0x0A000104, "cell"),
+                           HostRecord(0x00A5, 8)};
+    for (int variant = 0; variant < 3; ++variant) {
+        SCOPED_TRACE(variant);
+        Records body = Runs({"one", "two"});
+        body.insert(body.end(), table.begin(), table.end());
+        if (variant > 0) {
+            body.push_back(HostRecord(0x0081, 2));
+            body.push_back(HostRecord(0x0083, 4));
+            body.push_back(TextRecord(variant == 1 ? kLastFont : 0x0C020301, variant == 1 ? "last" : ""));
+            if (variant == 2) body.push_back(HostRecord(0x0081, 2));
+        }
+        ZervaRTChunk* chunk = Open(body, "Everything");
+        ASSERT_NE(chunk, nullptr);
+        Seen all;
+        ASSERT_EQ(Visit(chunk, &all), 0);
+        const std::uint32_t visited = TemplateFont();
+        EXPECT_EQ(visited, variant == 0 ? 0x0A000104u : variant == 1 ? kLastFont : 0x0C020301u);
+        std::memset(item_.work->textTemplate, 0, 8);
+        char* block = chunk->GenerateHTML(nullptr, "HTML", nullptr, 0, nullptr, nullptr);
+        ASSERT_NE(block, nullptr);
+        EXPECT_NE(std::string(block).find("cell"), std::string::npos);
+        talix::ZervaDeallocate(&session_, block);
+        EXPECT_EQ(TemplateFont(), visited);
+    }
 }
 
 } // namespace

@@ -127,6 +127,37 @@ TEST(CloseTags, OpenInlineKindsFollowEveryPushAndPop) {
     EXPECT_EQ(open(), InlineKindBit(talix::kInlineStrong));
 }
 
+// Closing an inline kind: on top, it alone closes; below others, they
+// close first, innermost first; a kind not open (or no kind) closes
+// nothing. The counts of open kinds follow; a block closed from the top
+// gets its line feed, inline elements none.
+TEST(CloseTags, AnInlineKindClosesWithWhatLiesAboveIt) {
+    RARIvoSession session;
+    Context context(&session);
+    context.Read("AddNewlines=Yes");
+    auto open = [&] { return talix::OpenInlineKinds(context.get()); };
+    using talix::InlineKindBit;
+
+    const std::string bold = "</b>";   // a tag of another writer's storage
+    Push(context, {"</div>", "</span>", bold.c_str()});
+    EXPECT_EQ(talix::CloseInlineKind(context.get(), talix::kInlineBold), 1);
+    EXPECT_EQ(context.Text(), "</b>");
+    EXPECT_EQ(open(), InlineKindBit(talix::kInlineSpan));
+    EXPECT_EQ(talix::CloseInlineKind(context.get(), talix::kInlineItalic), 0);
+    EXPECT_EQ(talix::CloseInlineKind(context.get(), talix::kInlineNone), 0);
+    EXPECT_EQ(context.Text(), "</b>");
+
+    Push(context, {"</i>", "</a>", "</sup>"});
+    EXPECT_EQ(talix::CloseInlineKind(context.get(), talix::kInlineSpan), 1);
+    EXPECT_EQ(context.Text(), "</b></sup></a></i></span>");
+    EXPECT_EQ(open(), 0u);
+    EXPECT_EQ(talix::CloseTagDepth(context.get()), 1u);
+
+    talix::CloseTopToOutput(context.get());
+    EXPECT_EQ(context.Text(), "</b></sup></a></i></span></div>\n");
+    EXPECT_EQ(talix::CloseTagDepth(context.get()), 0u);
+}
+
 TEST(CloseTags, SearchesSeeLevelsAndContainers) {
     RARIvoSession session;
     Context context(&session);

@@ -375,4 +375,23 @@ TEST(LineBuffer, AppendsGoToTheTextsEndAndOneThatDoesNotFitChangesNothing) {
     EXPECT_EQ(talix::TextLength(context.get()), 63u);
 }
 
+// Appends of every length up to past the short ones copied in fixed moves:
+// each lands whole at the text's end, the text stays terminated and the
+// bytes after it stay zero.
+TEST(LineBuffer, AppendsOfEveryShortLengthLandWhole) {
+    RARIvoSession session;
+    Context context(&session, 4096);
+    std::string expected;
+    for (std::size_t length = 0; length <= 80; ++length) {
+        std::string piece;
+        for (std::size_t k = 0; k < length; ++k) piece += static_cast<char>('A' + (length + k) % 26);
+        ASSERT_TRUE(talix::AppendOutput(context.get(), piece.data(), piece.size())) << length;
+        expected += piece;
+        ASSERT_EQ(talix::TextLength(context.get()), expected.size()) << length;
+        ASSERT_EQ(std::string(context->buffer, expected.size()), expected) << length;
+        for (std::size_t k = expected.size(); k < expected.size() + 96 && k < 4096; ++k)
+            ASSERT_EQ(context->buffer[k], '\0') << length << " at " << k;
+    }
+}
+
 } // namespace
