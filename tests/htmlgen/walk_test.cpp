@@ -430,6 +430,65 @@ TEST_F(Walk, TextOutsideAsciiLongerThanTheBufferIsHandedOnWholeOrRefused) {
     EXPECT_EQ(chunk->lastStatus, 263);
 }
 
+TEST_F(Walk, TextOutsideAsciiAmongLongWordsBlanksAndAddressesIsWrittenAsTheOptionsAsk) {
+    // Words of letters (some of sixteen bytes and more), single and
+    // repeated blanks, addresses and characters outside ASCII of one, two
+    // and three bytes in runs of a few thousand bytes, whole or handed on
+    // in chunks of any size, each run ending in a character cut short
+    // (whose form completed by zero bytes is met whole before it): each
+    // run as the encoder writes it alone, with PreserveSpaces its blanks
+    // but those between words (one blank, not the run's last byte)
+    // non-breaking; with addresses made links, the same handed on as kept
+    // whole.
+    const std::string pieces[] = {"ab",   "cdefghijklmnopqrstuvw", "x", " ", "   ", "\x82", "\x14\x03\xB1", "\x02\xD6",
+                                  "\x9C", "\x14\x4E\x2D",         std::string("\x14\x03\x00", 3),
+                                  "see http://example.com/a?b=1 or mailto:someone@example.com "};
+    std::uint32_t state = 11;
+    Records records = {Definition(1), Reference(1)};
+    std::vector<std::string> texts(3);
+    for (std::string& text : texts) {
+        while (text.size() < 3000 || text.size() % 2 != 0) {
+            state = state * 1103515245u + 12345u;
+            text += pieces[(state >> 8) % std::size(pieces)];
+        }
+        text += "\x14\x03";
+        records.push_back(TextRun(1, 0, 0, 10, text));
+    }
+    auto preserved = [](const std::string& encoded) {
+        std::string out;
+        for (std::size_t i = 0; i < encoded.size(); ++i) {
+            const bool between = encoded[i] == ' ' && i + 1 < encoded.size() && encoded[i + 1] != ' ' &&
+                                 (i == 0 || encoded[i - 1] != ' ');
+            out += encoded[i] == ' ' && !between ? "&nbsp;" : encoded.substr(i, 1);
+        }
+        return out;
+    };
+    ZervaRTChunk* chunk = Define(records);
+    for (const std::uint16_t format : {talix::kFormatHTML, talix::kFormatXHTML}) {
+        const char* name = format == talix::kFormatHTML ? "HTML" : "XHTML";
+        for (const std::string options : {"", "UseXMLEntities=Yes ", "PreserveSpaces=Yes ", "MakeURLHotspots=Yes ",
+                                          "UseXMLEntities=Yes PreserveSpaces=Yes MakeURLHotspots=Yes "}) {
+            const std::string whole = Fragment(chunk, options + "OutputToEvent=No", name);
+            EXPECT_EQ(chunk->lastStatus, 0);
+            if (options.find("MakeURLHotspots") == std::string::npos) {
+                std::string expected = "<div>";
+                for (const std::string& text : texts) {
+                    const std::string encoded = EncodedAlone(text, options.c_str(), format);
+                    expected += options.find("PreserveSpaces") != std::string::npos ? preserved(encoded) : encoded;
+                }
+                EXPECT_TRUE(whole == expected + "</div>") << name << " " << options;
+            }
+            for (const char* size : {"80", "333", "Yes"}) {
+                g_events.clear();
+                const std::string tail =
+                    Generate(chunk, name, ("Generation=Fragment " + options + "OutputToEvent=" + size).c_str(), nullptr,
+                             Concatenate);
+                EXPECT_TRUE(g_events + tail == whole) << name << " " << options << size;
+            }
+        }
+    }
+}
+
 TEST_F(Walk, RulesAnchorsFieldsAndPassThrough) {
     ZervaRTChunk* rule = Define({Definition(1, 3), Reference(1), Rule(0x8, 7200, 30, 0), TextBytes("t"),
                                  Rule(0x4, 50, 15, kRed), Colour(0, 128, 0)});
