@@ -99,9 +99,20 @@ size_t PositionOf(OpenNote& note, NoteItem& item) {
 
 namespace {
 
+// The item the note handed out last, when its serial is the one asked for.
+NoteItem* RecentItem(const OpenNote& note, DWORD serial) {
+    if (note.recent >= note.items.size()) return nullptr;
+    NoteItem* item = note.items[note.recent].get();
+    return item->serial == serial ? item : nullptr;
+}
+
 NoteItem* ResolveItem(BLOCKID block, OpenNote** note) {
     OpenNote* open = Notes().Find(block.pool);
     if (open == nullptr) return nullptr;
+    if (NoteItem* recent = RecentItem(*open, block.block / 2)) {
+        if (note != nullptr) *note = open;
+        return recent;
+    }
     auto it = open->bySerial.find(block.block / 2);
     if (it == open->bySerial.end()) return nullptr;
     if (note != nullptr) *note = open;
@@ -381,6 +392,7 @@ STATUS ItemInfo(NOTEHANDLE note, const char* name, WORD nameLength, BLOCKID* ite
     OpenNote* open = nullptr;
     size_t index = 0;
     if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
+    open->recent = index;
     Describe(note, *open->items[index], item, dataType, value, valueLength);
     return NOERROR;
 }
@@ -391,12 +403,20 @@ STATUS ItemInfoNext(NOTEHANDLE note, BLOCKID after, const char* name, WORD nameL
     Lock lock(StorageMutex());
     OpenNote* open = Notes().Find(note);
     if (open == nullptr || after.pool != note) return ERR_INVALID_HANDLE;
-    NoteItem* previous = ResolveItem(after, nullptr);
-    if (previous == nullptr) return ERR_INVALID_HANDLE;
-    size_t index = FindFrom(*open, name, nameLength, PositionOf(*open, *previous) + 1);
+    // A walk steps on from the item it was given last, whose place is known.
+    size_t from = open->recent + 1;
+    if (RecentItem(*open, after.block / 2) == nullptr) {
+        NoteItem* previous = ResolveItem(after, nullptr);
+        if (previous == nullptr) return ERR_INVALID_HANDLE;
+        from = PositionOf(*open, *previous) + 1;
+    }
+    size_t index = FindFrom(*open, name, nameLength, from);
     if (index == std::string::npos) return ERR_ITEM_NOT_FOUND;
-    open->items[index]->position = index;
-    Describe(note, *open->items[index], item, dataType, value, valueLength);
+    NoteItem& found = *open->items[index];
+    // Written only when it changed: a walk leaves the items it passes clean.
+    if (found.position != index) found.position = index;
+    open->recent = index;
+    Describe(note, found, item, dataType, value, valueLength);
     return NOERROR;
 }
 
@@ -533,6 +553,43 @@ STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength) {
     OpenNote* open = nullptr;
     size_t index = 0;
     if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
+    EraseNamedFrom(*open, name, nameLength, index);
+    return NOERROR;
+}
+
+STATUS ItemTake(NOTEHANDLE note, const char* name, WORD nameLength, std::vector<TakenItem>* taken) {
+    if (taken == nullptr) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    OpenNote* open = nullptr;
+    size_t index = 0;
+    if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
+    const size_t mark = taken->size();
+    // The values are handed over first, then the items go: a copy that
+    // fails gives the values moved so far back, and the note is as it was.
+    size_t at = index;
+    try {
+        taken->reserve(mark + (open->items.size() - index));
+        for (; at < open->items.size(); ++at) {
+            NoteItem& item = *open->items[at];
+            if (!NameMatches(item.data.name, name, nameLength)) continue;
+            TakenItem& out = taken->emplace_back();
+            out.flags = item.data.flags;
+            // A value a handle still shows stays with the item, which hands
+            // it to the handle as it goes.
+            if (item.kept != nullptr && item.kept.use_count() > 1) out.value = item.data.value;
+            else out.value = std::move(item.data.value);
+        }
+    } catch (const std::bad_alloc&) {
+        size_t back = mark;
+        for (size_t i = index; i < at; ++i) {
+            NoteItem& item = *open->items[i];
+            if (!NameMatches(item.data.name, name, nameLength)) continue;
+            if (item.data.value.empty()) item.data.value = std::move((*taken)[back].value);
+            ++back;
+        }
+        taken->resize(mark);
+        return ERR_NO_MEMORY;
+    }
     EraseNamedFrom(*open, name, nameLength, index);
     return NOERROR;
 }

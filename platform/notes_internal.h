@@ -67,6 +67,11 @@ struct OpenNote {
     std::vector<std::unique_ptr<NoteItem>> items;   // in stored order
     std::unordered_map<DWORD, NoteItem*> bySerial;
     DWORD nextSerial = 1;
+    // The index of the item a look-up or walk of the items handed out last:
+    // a hint, checked against the serial asked for before it is trusted, so
+    // that the next step of a walk, and the value of the item just found,
+    // are reached without a look-up in bySerial.
+    size_t recent = 0;
 };
 
 // The hash NoteItem keeps of an item's flags and value.

@@ -217,6 +217,18 @@ TPLAT_API STATUS ItemAppendByBlock(NOTEHANDLE note, WORD flags, const char* name
                                    DHANDLE valueBlock, DWORD valueLength);
 // Deletes every item of a name; ERR_ITEM_NOT_FOUND when there is none.
 TPLAT_API STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength);
+// An item taken out of its note: its flags and its value (data-type word
+// first).
+struct TakenItem {
+    WORD flags = 0;
+    std::vector<BYTE> value;
+};
+// Deletes every item of a name as ItemDelete does, handing their flags and
+// values over in stored order after what taken holds: the values move out
+// of the note without a copy (a value a BlockKeep handle still shows is
+// copied). ERR_ITEM_NOT_FOUND when there is none; when memory runs out,
+// ERR_NO_MEMORY with the note and taken as they were.
+TPLAT_API STATUS ItemTake(NOTEHANDLE note, const char* name, WORD nameLength, std::vector<TakenItem>* taken);
 // Copies an item (by its block id, possibly of another note) into a note.
 TPLAT_API STATUS ItemCopy(NOTEHANDLE note, BLOCKID item);
 
