@@ -100,13 +100,6 @@ STATUS DbBeginBatch(DBHANDLE db);
 STATUS DbCommitBatch(DBHANDLE db);
 void DbAbortBatch(DBHANDLE db);
 
-// Appends an item whose value (as stored: the data-type word first) the
-// caller hands over, without copying it (the DXL import).
-STATUS ItemAppendValue(NOTEHANDLE note, WORD flags, std::string name, std::vector<BYTE> value);
-// Allocates an object holding bytes the caller hands over, without copying
-// them (the DXL import's attachments).
-STATUS DbAllocObjectHolding(DBHANDLE db, std::vector<BYTE> bytes, WORD objClass, DWORD* objectId);
-
 // Testing controls (testing.cpp).
 int TakeInjectedUpdateFault();   // the pending fault, turned off once taken
 bool ReadOnlyKeptValues();       // TestReadOnlyKeptValues is on

@@ -112,6 +112,9 @@ TPLAT_API STATUS DbCheck(DBHANDLE db, std::vector<DbProblem>* problems);
 constexpr WORD OBJECT_CLASS_FILE = 1;
 
 TPLAT_API STATUS DbAllocObject(DBHANDLE db, DWORD size, WORD objClass, DWORD* objectId);
+// Allocates an object holding bytes the caller hands over, without copying
+// them (the DXL import's attachments, the files of a mail message).
+TPLAT_API STATUS DbAllocObjectHolding(DBHANDLE db, std::vector<BYTE> bytes, WORD objClass, DWORD* objectId);
 // Writes length bytes of a memory block's contents at offset into the object.
 TPLAT_API STATUS DbWriteObject(DBHANDLE db, DWORD objectId, DHANDLE block, DWORD offset, DWORD length);
 // Writes bytes from memory into the object (a convenience the importers use).
@@ -215,6 +218,9 @@ TPLAT_API STATUS ItemAppend(NOTEHANDLE note, WORD flags, const char* name, WORD 
 // keeps and frees the block.
 TPLAT_API STATUS ItemAppendByBlock(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength,
                                    DHANDLE valueBlock, DWORD valueLength);
+// Appends an item whose value (as stored: the data-type word first) the
+// caller hands over, without copying it.
+TPLAT_API STATUS ItemAppendValue(NOTEHANDLE note, WORD flags, std::string name, std::vector<BYTE> value);
 // Deletes every item of a name; ERR_ITEM_NOT_FOUND when there is none.
 TPLAT_API STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength);
 // An item taken out of its note: its flags and its value (data-type word
