@@ -72,6 +72,16 @@ struct OpenNote {
     // that the next step of a walk, and the value of the item just found,
     // are reached without a look-up in bySerial.
     size_t recent = 0;
+    // Where the first item of a name (in small letters) stood when it was
+    // last looked for: valid while no item is removed, as items are only
+    // appended behind the others or replaced in place otherwise; checked
+    // against the item's name before it is trusted. A look-up of a name
+    // then costs no walk past the items before it.
+    std::unordered_map<std::string, size_t> firstOfName;
+    // How many items were given a kept value (BlockKeep) while open.
+    size_t keptValues = 0;
+    // Removes an item from the list (the hints of first places go with it).
+    void EraseItemAt(size_t index);
 };
 
 // The hash NoteItem keeps of an item's flags and value.

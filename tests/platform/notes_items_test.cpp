@@ -227,6 +227,29 @@ TEST_F(NotesTest, WalksGoOnWhileTheListChangesAndTakenItemsLeaveTheirValues) {
     EXPECT_EQ(ItemTake(note, "Body", 4, &taken), ERR_ITEM_NOT_FOUND);
     EXPECT_EQ(taken.size(), 4u);
     EXPECT_EQ(ItemTake(note, "Subject", 7, nullptr), ERR_BAD_ARGUMENT);
+
+    // A name looked up again after items before it went, or after another
+    // item of the name came behind it, is still found at its first item.
+    auto valueOf = [&](const char* name) {
+        BLOCKID found;
+        DWORD size = 0;
+        if (ItemInfo(note, name, static_cast<WORD>(std::strlen(name)), nullptr, nullptr, &found, &size) != NOERROR)
+            return std::string("(none)");
+        return std::string(static_cast<const char*>(BlockLock(found)) + 2, size - 2);
+    };
+    EXPECT_EQ(valueOf("later"), "x");
+    ASSERT_EQ(ItemAppend(note, 0, "Later", 5, TYPE_TEXT, "y", 1), NOERROR);
+    EXPECT_EQ(valueOf("LATER"), "x");
+    ASSERT_EQ(ItemDelete(note, "Subject", 7), NOERROR);
+    EXPECT_EQ(valueOf("Later"), "x");
+    char text[8];
+    ASSERT_EQ(ItemSetText(note, "Later", "z", 1), NOERROR);
+    EXPECT_EQ(valueOf("Later"), "z");
+    EXPECT_EQ(ItemGetText(note, "later", text, sizeof text), 1);
+    ASSERT_EQ(ItemDelete(note, "$Empty", 6), NOERROR);
+    EXPECT_EQ(valueOf("Later"), "z");
+    EXPECT_EQ(valueOf("Subject"), "(none)");
+    EXPECT_EQ(ReadItems(note).size(), 1u);
     NoteClose(note);
 }
 
