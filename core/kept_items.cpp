@@ -23,6 +23,11 @@ STATUS KeepItems(plat::NOTEHANDLE note, const char* name, std::vector<KeptItem>*
     return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
 }
 
+STATUS TakeItems(plat::NOTEHANDLE note, const char* name, std::vector<KeptItem>* kept) {
+    const plat::STATUS status = plat::ItemTake(note, name, NameLength(name), kept);
+    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
+}
+
 void RestoreItems(plat::NOTEHANDLE note, const char* name, const std::vector<KeptItem>& kept) {
     plat::ItemDelete(note, name, NameLength(name));
     for (const KeptItem& item : kept) {

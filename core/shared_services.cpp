@@ -5,7 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "core/chunk_work_state.h"
 #include "core/record_forms.h"
@@ -46,37 +48,31 @@ STATUS AttachBufferAsFile(plat::DBHANDLE db, plat::NOTEHANDLE note, const char* 
         plat::StructHostLength(kFileObjectType) != kFileDescriptorHostSize)
         return kArgumentError;
 
+    // The bytes and the value are handed over to the database and the note
+    // as they are built, without a copy on the way.
     plat::DWORD objectId = 0;
-    plat::STATUS status = plat::DbAllocObject(db, size, plat::OBJECT_CLASS_FILE, &objectId);
-    if (status != plat::NOERROR) return status & kStatusMask;
-    // The bytes go in before the item that names them.
-    if (size > 0) status = plat::DbWriteObjectBytes(db, objectId, buffer, 0, size);
-
-    // The value: the data-type word, the descriptor in stored form, the name.
-    const std::uint32_t valueLength = 2 + storedSize + static_cast<std::uint32_t>(nameLength);
-    plat::DHANDLE block = plat::NULLHANDLE;
-    if (status == plat::NOERROR) status = plat::MemAlloc(valueLength, plat::MEM_GROWABLE, &block);
-    if (status == plat::NOERROR) {
-        auto* value = static_cast<std::uint8_t*>(plat::MemLock(block));
-        if (value == nullptr) {
-            status = kOutOfMemory;
-        } else {
-            std::uint8_t descriptor[kFileDescriptorHostSize] = {};
-            WriteDword(descriptor + kFileDescriptorObjectIdAt, objectId);
-            WriteWord(descriptor + kFileDescriptorNameLengthAt, static_cast<std::uint16_t>(nameLength));
-            WriteDword(descriptor + kFileDescriptorFileSizeAt, size);
-            WriteWord(value, plat::TYPE_OBJECT);
-            void* dest = value + 2;
-            status = plat::StructWrite(&dest, kFileObjectType, descriptor);
-            std::memcpy(value + 2 + storedSize, fileName, nameLength);
-            plat::MemUnlock(block);
-        }
-        if (status == plat::NOERROR)
-            status = plat::ItemAppendByBlock(note, kFileItemFlags, "$FILE", 5, block, valueLength);
-        plat::MemFree(block);
+    plat::STATUS status = plat::NOERROR;
+    try {
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+        status = plat::DbAllocObjectHolding(db, std::vector<std::uint8_t>(bytes, bytes + size), plat::OBJECT_CLASS_FILE,
+                                            &objectId);
+        if (status != plat::NOERROR) return status & kStatusMask;
+        // The value: the data-type word, the descriptor in stored form, the name.
+        std::vector<std::uint8_t> value(2 + storedSize + nameLength);
+        std::uint8_t descriptor[kFileDescriptorHostSize] = {};
+        WriteDword(descriptor + kFileDescriptorObjectIdAt, objectId);
+        WriteWord(descriptor + kFileDescriptorNameLengthAt, static_cast<std::uint16_t>(nameLength));
+        WriteDword(descriptor + kFileDescriptorFileSizeAt, size);
+        WriteWord(value.data(), plat::TYPE_OBJECT);
+        void* dest = value.data() + 2;
+        status = plat::StructWrite(&dest, kFileObjectType, descriptor);
+        std::memcpy(value.data() + 2 + storedSize, fileName, nameLength);
+        if (status == plat::NOERROR) status = plat::ItemAppendValue(note, kFileItemFlags, "$FILE", std::move(value));
+    } catch (const std::bad_alloc&) {
+        status = kOutOfMemory;
     }
     if (status != plat::NOERROR) {
-        plat::DbFreeObject(db, objectId);
+        if (objectId != 0) plat::DbFreeObject(db, objectId);
         return status & kStatusMask;
     }
     return kOK;

@@ -234,7 +234,7 @@ void TIDY_CALL ParseBudget::Panic(TidyAllocator* self, ctmbstr) {
     std::abort();
 }
 
-void ParseBudget::FreeAbandoned() {
+void ParseBudget::FreeAll() {
     while (blocks_ != nullptr) {
         Block* block = blocks_;
         blocks_ = block->next;

@@ -68,9 +68,11 @@ public:
     void Arm(std::jmp_buf* escape) { escape_ = escape; }
     void Disarm() { escape_ = nullptr; }
     bool OutOfMemory() const { return outOfMemory_; }
-    // After leaving the parse: frees every block the library still holds.
-    // (Small blocks live in slabs the budget frees when it goes.)
-    void FreeAbandoned();
+    // Frees every block the library still holds, at once: after leaving
+    // the parse, or in place of releasing a finished document (which
+    // frees its tree node by node, reading each again). Small blocks live
+    // in slabs the budget frees when it goes.
+    void FreeAll();
 
     // The allocator's functions, as the library calls them.
     static void* TIDY_CALL Alloc(TidyAllocator* self, std::size_t bytes);

@@ -262,7 +262,7 @@ void RunParse(void* data) {
     if (setjmp(escape) != 0) {
         // The parse went past its budget, its descent or out of memory: the
         // document is abandoned, and its memory with it.
-        budget.FreeAbandoned();
+        budget.FreeAll();
         if (budget.OutOfMemory()) {
             job->status = kOutOfMemory;
         } else if (budget.DescentPassed()) {
@@ -301,7 +301,8 @@ void RunParse(void* data) {
         job->status = kOutOfMemory;
     }
     tidyBufFree(&state.value);
-    tidyRelease(doc);
+    // Every block of the document is the budget's: they go together.
+    budget.FreeAll();
 }
 
 // The kinds of nesting the descent is measured on: what stands before the

@@ -172,7 +172,9 @@ std::uint16_t Convert(ZervaRTItem* item, const char* name, const char* options, 
     const bool sameItems = name != nullptr && item->itemName != nullptr && EqualNoCase(name, item->itemName);
     const STATUS attached = ImportMIMEAttachments(note, item->itemName, sameItems, &changes->files);
     if (attached != kOK) return Unable(item, attached);
-    STATUS status = KeepItems(note, item->itemName, &changes->kept);
+    // The items are taken out of the note, kept to be put back should the
+    // import not finish; the blank item takes their place.
+    STATUS status = TakeItems(note, item->itemName, &changes->kept);
     if (status != kOK) return GiveBack(item, *changes, status);
     changes->replaced = true;
     status = ImportIntoBlankItem(item, &conversion, importOptions);

@@ -223,7 +223,7 @@ STATUS RemoveNoteItem(NOTEHANDLE note, BLOCKID item) {
     if (found == open->bySerial.end()) return ERR_INVALID_HANDLE;
     const size_t position = PositionOf(*open, *found->second);
     open->bySerial.erase(found);
-    open->items.erase(open->items.begin() + static_cast<std::ptrdiff_t>(position));
+    open->EraseItemAt(position);
     return NOERROR;
 }
 

@@ -83,12 +83,37 @@ size_t FindFrom(const OpenNote& note, const char* name, size_t length, size_t st
     return std::string::npos;
 }
 
-NoteItem* FindFirst(const OpenNote& note, const char* name) {
-    size_t index = FindFrom(note, name, std::strlen(name), 0);
+// The index of the first item of a name; npos when none. The place found
+// is kept as a hint for the next look-up of the name.
+size_t FindFirstIndex(OpenNote& note, const char* name, size_t length) {
+    // The hint is an aid only: without memory for it the list is walked.
+    try {
+        std::string key(name, length);
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const auto hint = note.firstOfName.find(key);
+        if (hint != note.firstOfName.end() && hint->second < note.items.size() &&
+            NameMatches(note.items[hint->second]->data.name, name, length))
+            return hint->second;
+        const size_t index = FindFrom(note, name, length, 0);
+        if (index != std::string::npos) note.firstOfName[key] = index;
+        return index;
+    } catch (const std::bad_alloc&) {
+        return FindFrom(note, name, length, 0);
+    }
+}
+
+NoteItem* FindFirst(OpenNote& note, const char* name) {
+    size_t index = FindFirstIndex(note, name, std::strlen(name));
     return index == std::string::npos ? nullptr : note.items[index].get();
 }
 
 } // namespace
+
+void OpenNote::EraseItemAt(size_t index) {
+    firstOfName.clear();
+    items.erase(items.begin() + static_cast<std::ptrdiff_t>(index));
+}
 
 size_t PositionOf(OpenNote& note, NoteItem& item) {
     if (item.position < note.items.size() && note.items[item.position].get() == &item) return item.position;
@@ -99,9 +124,20 @@ size_t PositionOf(OpenNote& note, NoteItem& item) {
 
 namespace {
 
+// The item the note handed out last, when its serial is the one asked for.
+NoteItem* RecentItem(const OpenNote& note, DWORD serial) {
+    if (note.recent >= note.items.size()) return nullptr;
+    NoteItem* item = note.items[note.recent].get();
+    return item->serial == serial ? item : nullptr;
+}
+
 NoteItem* ResolveItem(BLOCKID block, OpenNote** note) {
     OpenNote* open = Notes().Find(block.pool);
     if (open == nullptr) return nullptr;
+    if (NoteItem* recent = RecentItem(*open, block.block / 2)) {
+        if (note != nullptr) *note = open;
+        return recent;
+    }
     auto it = open->bySerial.find(block.block / 2);
     if (it == open->bySerial.end()) return nullptr;
     if (note != nullptr) *note = open;
@@ -132,7 +168,7 @@ STATUS AppendItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE
     try {
         note.bySerial[added->serial] = added;
     } catch (const std::bad_alloc&) {
-        note.items.pop_back();
+        note.EraseItemAt(note.items.size() - 1);
         throw;
     }
     return NOERROR;
@@ -152,10 +188,18 @@ STATUS ReplaceItem(OpenNote& note, size_t index, WORD flags, std::vector<BYTE> v
 
 // Removes every item of the name at or after start in one pass over the
 // list (erasing them one by one would move the rest of the list each time).
-void EraseNamedFrom(OpenNote& note, const char* name, size_t length, size_t start) {
+// With taken (room made for every item), each item's flags and value go
+// there as it goes.
+void EraseNamedFrom(OpenNote& note, const char* name, size_t length, size_t start,
+                    std::vector<TakenItem>* taken = nullptr) {
+    note.firstOfName.clear();
     size_t kept = start;
     for (size_t i = start; i < note.items.size(); ++i) {
         if (NameMatches(note.items[i]->data.name, name, length)) {
+            if (taken != nullptr) {
+                ItemData& data = note.items[i]->data;
+                taken->push_back(TakenItem{data.flags, std::move(data.value)});
+            }
             note.bySerial.erase(note.items[i]->serial);
             note.items[i].reset();
             continue;
@@ -176,7 +220,7 @@ STATUS SetItem(NOTEHANDLE handle, const char* name, WORD dataType, const void* d
     if (note == nullptr) return ERR_INVALID_HANDLE;
     size_t nameLength = std::strlen(name);
     std::vector<BYTE> value = TypedValue(dataType, data, length);
-    size_t first = FindFrom(*note, name, nameLength, 0);
+    size_t first = FindFirstIndex(*note, name, nameLength);
     if (first == std::string::npos) return AppendItem(*note, ITEM_SUMMARY, name, std::move(value));
     STATUS status = ReplaceItem(*note, first, note->items[first]->data.flags, std::move(value));
     if (status != NOERROR) return status;
@@ -358,7 +402,7 @@ STATUS FindFirstItem(NOTEHANDLE note, const char* name, WORD nameLength, OpenNot
     if (!ValidName(name, nameLength)) return ERR_ITEM_NAME;
     *open = Notes().Find(note);
     if (*open == nullptr) return ERR_INVALID_HANDLE;
-    *index = FindFrom(**open, name, nameLength, 0);
+    *index = FindFirstIndex(**open, name, nameLength);
     return *index == std::string::npos ? ERR_ITEM_NOT_FOUND : NOERROR;
 }
 
@@ -381,6 +425,7 @@ STATUS ItemInfo(NOTEHANDLE note, const char* name, WORD nameLength, BLOCKID* ite
     OpenNote* open = nullptr;
     size_t index = 0;
     if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
+    open->recent = index;
     Describe(note, *open->items[index], item, dataType, value, valueLength);
     return NOERROR;
 }
@@ -391,12 +436,20 @@ STATUS ItemInfoNext(NOTEHANDLE note, BLOCKID after, const char* name, WORD nameL
     Lock lock(StorageMutex());
     OpenNote* open = Notes().Find(note);
     if (open == nullptr || after.pool != note) return ERR_INVALID_HANDLE;
-    NoteItem* previous = ResolveItem(after, nullptr);
-    if (previous == nullptr) return ERR_INVALID_HANDLE;
-    size_t index = FindFrom(*open, name, nameLength, PositionOf(*open, *previous) + 1);
+    // A walk steps on from the item it was given last, whose place is known.
+    size_t from = open->recent + 1;
+    if (RecentItem(*open, after.block / 2) == nullptr) {
+        NoteItem* previous = ResolveItem(after, nullptr);
+        if (previous == nullptr) return ERR_INVALID_HANDLE;
+        from = PositionOf(*open, *previous) + 1;
+    }
+    size_t index = FindFrom(*open, name, nameLength, from);
     if (index == std::string::npos) return ERR_ITEM_NOT_FOUND;
-    open->items[index]->position = index;
-    Describe(note, *open->items[index], item, dataType, value, valueLength);
+    NoteItem& found = *open->items[index];
+    // Written only when it changed: a walk leaves the items it passes clean.
+    if (found.position != index) found.position = index;
+    open->recent = index;
+    Describe(note, found, item, dataType, value, valueLength);
     return NOERROR;
 }
 
@@ -467,10 +520,14 @@ STATUS BlockKeep(BLOCKID block, DHANDLE* handle) {
     Lock lock(StorageMutex());
     // Only a value's block id (odd) names bytes a caller reads.
     if ((block.block & 1u) == 0) return ERR_INVALID_HANDLE;
-    NoteItem* found = ResolveItem(block, nullptr);
+    OpenNote* note = nullptr;
+    NoteItem* found = ResolveItem(block, &note);
     if (found == nullptr) return ERR_INVALID_HANDLE;
     if (ReadOnlyKeptValues()) return KeepReadOnlyCopy(found->data.value, handle);
-    if (found->kept == nullptr) found->kept = std::make_shared<KeptValue>();
+    if (found->kept == nullptr) {
+        found->kept = std::make_shared<KeptValue>();
+        ++note->keptValues;
+    }
     return AddKeptBlock(found->kept, found->data.value.data(), static_cast<DWORD>(found->data.value.size()), handle);
 }
 
@@ -533,6 +590,52 @@ STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength) {
     OpenNote* open = nullptr;
     size_t index = 0;
     if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
+    EraseNamedFrom(*open, name, nameLength, index);
+    return NOERROR;
+}
+
+STATUS ItemTake(NOTEHANDLE note, const char* name, WORD nameLength, std::vector<TakenItem>* taken) {
+    if (taken == nullptr) return ERR_BAD_ARGUMENT;
+    Lock lock(StorageMutex());
+    OpenNote* open = nullptr;
+    size_t index = 0;
+    if (STATUS status = FindFirstItem(note, name, nameLength, &open, &index); status != NOERROR) return status;
+    const size_t mark = taken->size();
+    try {
+        taken->reserve(mark + (open->items.size() - index));
+    } catch (const std::bad_alloc&) {
+        return ERR_NO_MEMORY;
+    }
+    // No value of the note is shown by a handle: each goes as its item goes.
+    if (open->keptValues == 0) {
+        EraseNamedFrom(*open, name, nameLength, index, taken);
+        return NOERROR;
+    }
+    // The values are handed over first, then the items go: a copy that
+    // fails gives the values moved so far back, and the note is as it was.
+    size_t at = index;
+    try {
+        for (; at < open->items.size(); ++at) {
+            NoteItem& item = *open->items[at];
+            if (!NameMatches(item.data.name, name, nameLength)) continue;
+            TakenItem& out = taken->emplace_back();
+            out.flags = item.data.flags;
+            // A value a handle still shows stays with the item, which hands
+            // it to the handle as it goes.
+            if (item.kept != nullptr && item.kept.use_count() > 1) out.value = item.data.value;
+            else out.value = std::move(item.data.value);
+        }
+    } catch (const std::bad_alloc&) {
+        size_t back = mark;
+        for (size_t i = index; i < at; ++i) {
+            NoteItem& item = *open->items[i];
+            if (!NameMatches(item.data.name, name, nameLength)) continue;
+            if (item.data.value.empty()) item.data.value = std::move((*taken)[back].value);
+            ++back;
+        }
+        taken->resize(mark);
+        return ERR_NO_MEMORY;
+    }
     EraseNamedFrom(*open, name, nameLength, index);
     return NOERROR;
 }
@@ -608,7 +711,7 @@ STATUS ItemAppendTextList(NOTEHANDLE note, const char* name, const char* text, W
     OpenNote* open = Notes().Find(note);
     if (open == nullptr) return ERR_INVALID_HANDLE;
     std::string_view entry(text == nullptr ? "" : text, length);
-    size_t index = FindFrom(*open, name, std::strlen(name), 0);
+    size_t index = FindFirstIndex(*open, name, std::strlen(name));
     if (index == std::string::npos) {
         return AppendItem(*open, ITEM_SUMMARY, name, TextListValue({entry}));
     }

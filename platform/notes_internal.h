@@ -67,6 +67,21 @@ struct OpenNote {
     std::vector<std::unique_ptr<NoteItem>> items;   // in stored order
     std::unordered_map<DWORD, NoteItem*> bySerial;
     DWORD nextSerial = 1;
+    // The index of the item a look-up or walk of the items handed out last:
+    // a hint, checked against the serial asked for before it is trusted, so
+    // that the next step of a walk, and the value of the item just found,
+    // are reached without a look-up in bySerial.
+    size_t recent = 0;
+    // Where the first item of a name (in small letters) stood when it was
+    // last looked for: valid while no item is removed, as items are only
+    // appended behind the others or replaced in place otherwise; checked
+    // against the item's name before it is trusted. A look-up of a name
+    // then costs no walk past the items before it.
+    std::unordered_map<std::string, size_t> firstOfName;
+    // How many items were given a kept value (BlockKeep) while open.
+    size_t keptValues = 0;
+    // Removes an item from the list (the hints of first places go with it).
+    void EraseItemAt(size_t index);
 };
 
 // The hash NoteItem keeps of an item's flags and value.
@@ -94,13 +109,6 @@ ORIGINATORID NewOriginatorId();
 STATUS DbBeginBatch(DBHANDLE db);
 STATUS DbCommitBatch(DBHANDLE db);
 void DbAbortBatch(DBHANDLE db);
-
-// Appends an item whose value (as stored: the data-type word first) the
-// caller hands over, without copying it (the DXL import).
-STATUS ItemAppendValue(NOTEHANDLE note, WORD flags, std::string name, std::vector<BYTE> value);
-// Allocates an object holding bytes the caller hands over, without copying
-// them (the DXL import's attachments).
-STATUS DbAllocObjectHolding(DBHANDLE db, std::vector<BYTE> bytes, WORD objClass, DWORD* objectId);
 
 // Testing controls (testing.cpp).
 int TakeInjectedUpdateFault();   // the pending fault, turned off once taken

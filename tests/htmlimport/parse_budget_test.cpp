@@ -92,7 +92,7 @@ TEST(ParseBudget, WorkPastTheBudgetLeavesAndTheAbandonedBlocksAreFreed) {
     budget.Disarm();
     EXPECT_GT(made, 1000);
     EXPECT_FALSE(budget.OutOfMemory());
-    budget.FreeAbandoned();
+    budget.FreeAll();
 }
 
 TEST(ParseBudget, ParsesOnSeveralThreadsShareTheKeptSlabs) {

@@ -179,6 +179,80 @@ TEST_F(NotesTest, WalksOverSameNamedItems) {
     NoteClose(note);
 }
 
+TEST_F(NotesTest, WalksGoOnWhileTheListChangesAndTakenItemsLeaveTheirValues) {
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteOpen(db_, Store(kSample), OPEN_NOTE_DEFAULT, &note), NOERROR);
+    // A walk goes on from its item when items before it go or others come.
+    BLOCKID item, value;
+    DWORD length = 0;
+    ASSERT_EQ(ItemInfo(note, "Body", 4, &item, nullptr, &value, &length), NOERROR);
+    ASSERT_EQ(ItemDelete(note, "$Info", 5), NOERROR);
+    ASSERT_EQ(ItemAppend(note, 0, "Later", 5, TYPE_TEXT, "x", 1), NOERROR);
+    EXPECT_EQ(std::string(static_cast<const char*>(BlockLock(value)) + 2, length - 2), "first part");
+    ASSERT_EQ(ItemInfoNext(note, item, "Body", 4, &item, nullptr, &value, &length), NOERROR);
+    EXPECT_EQ(std::string(static_cast<const char*>(BlockLock(value)) + 2, length - 2), "second part");
+    const BLOCKID second = item;
+    ASSERT_EQ(ItemInfoNext(note, item, "Body", 4, &item, nullptr, &value, &length), NOERROR);
+    EXPECT_EQ(length, 70002u);
+    // Stepping from an earlier item of the walk finds the same next one.
+    BLOCKID again;
+    ASSERT_EQ(ItemInfoNext(note, second, "Body", 4, &again, nullptr, nullptr, nullptr), NOERROR);
+    EXPECT_EQ(again.block, item.block);
+
+    // Taking the items of a name hands over their flags and values in
+    // order, after what the list holds; the other items stay. A value a
+    // handle keeps stays readable through the handle.
+    BLOCKID firstValue;
+    ASSERT_EQ(ItemInfo(note, "Body", 4, nullptr, nullptr, &firstValue, nullptr), NOERROR);
+    DHANDLE kept = NULLHANDLE;
+    ASSERT_EQ(BlockKeep(firstValue, &kept), NOERROR);
+    std::vector<TakenItem> taken(1);
+    taken[0].flags = 7;
+    ASSERT_EQ(ItemTake(note, "BODY", 4, &taken), NOERROR);
+    ASSERT_EQ(taken.size(), 4u);
+    EXPECT_EQ(taken[0].flags, 7);
+    for (std::size_t n = 1; n < taken.size(); ++n) {
+        const StoredItem& expected = kSample[n == 1 ? 1 : n == 2 ? 3 : 5];
+        EXPECT_EQ(taken[n].flags, expected.flags);
+        EXPECT_EQ(std::string(taken[n].value.begin(), taken[n].value.end()), expected.value);
+    }
+    EXPECT_FALSE(ItemIsPresent(note, "Body", 4));
+    EXPECT_EQ(BlockLock(firstValue), nullptr);
+    EXPECT_EQ(std::memcmp(MemLock(kept), "\x01\x00" "first part", 12), 0);
+    MemUnlock(kept);
+    MemFree(kept);
+    std::vector<std::string> names;
+    for (const StoredItem& left : ReadItems(note)) names.push_back(left.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Subject", "$Empty", "Later"}));
+    EXPECT_EQ(ItemTake(note, "Body", 4, &taken), ERR_ITEM_NOT_FOUND);
+    EXPECT_EQ(taken.size(), 4u);
+    EXPECT_EQ(ItemTake(note, "Subject", 7, nullptr), ERR_BAD_ARGUMENT);
+
+    // A name looked up again after items before it went, or after another
+    // item of the name came behind it, is still found at its first item.
+    auto valueOf = [&](const char* name) {
+        BLOCKID found;
+        DWORD size = 0;
+        if (ItemInfo(note, name, static_cast<WORD>(std::strlen(name)), nullptr, nullptr, &found, &size) != NOERROR)
+            return std::string("(none)");
+        return std::string(static_cast<const char*>(BlockLock(found)) + 2, size - 2);
+    };
+    EXPECT_EQ(valueOf("later"), "x");
+    ASSERT_EQ(ItemAppend(note, 0, "Later", 5, TYPE_TEXT, "y", 1), NOERROR);
+    EXPECT_EQ(valueOf("LATER"), "x");
+    ASSERT_EQ(ItemDelete(note, "Subject", 7), NOERROR);
+    EXPECT_EQ(valueOf("Later"), "x");
+    char text[8];
+    ASSERT_EQ(ItemSetText(note, "Later", "z", 1), NOERROR);
+    EXPECT_EQ(valueOf("Later"), "z");
+    EXPECT_EQ(ItemGetText(note, "later", text, sizeof text), 1);
+    ASSERT_EQ(ItemDelete(note, "$Empty", 6), NOERROR);
+    EXPECT_EQ(valueOf("Later"), "z");
+    EXPECT_EQ(valueOf("Subject"), "(none)");
+    EXPECT_EQ(ReadItems(note).size(), 1u);
+    NoteClose(note);
+}
+
 TEST_F(NotesTest, ValueBlocksStayValidWhileOtherItemsChange) {
     NOTEHANDLE note = NULLHANDLE;
     ASSERT_EQ(NoteCreate(db_, &note), NOERROR);

@@ -112,6 +112,9 @@ TPLAT_API STATUS DbCheck(DBHANDLE db, std::vector<DbProblem>* problems);
 constexpr WORD OBJECT_CLASS_FILE = 1;
 
 TPLAT_API STATUS DbAllocObject(DBHANDLE db, DWORD size, WORD objClass, DWORD* objectId);
+// Allocates an object holding bytes the caller hands over, without copying
+// them (the DXL import's attachments, the files of a mail message).
+TPLAT_API STATUS DbAllocObjectHolding(DBHANDLE db, std::vector<BYTE> bytes, WORD objClass, DWORD* objectId);
 // Writes length bytes of a memory block's contents at offset into the object.
 TPLAT_API STATUS DbWriteObject(DBHANDLE db, DWORD objectId, DHANDLE block, DWORD offset, DWORD length);
 // Writes bytes from memory into the object (a convenience the importers use).
@@ -215,8 +218,23 @@ TPLAT_API STATUS ItemAppend(NOTEHANDLE note, WORD flags, const char* name, WORD 
 // keeps and frees the block.
 TPLAT_API STATUS ItemAppendByBlock(NOTEHANDLE note, WORD flags, const char* name, WORD nameLength,
                                    DHANDLE valueBlock, DWORD valueLength);
+// Appends an item whose value (as stored: the data-type word first) the
+// caller hands over, without copying it.
+TPLAT_API STATUS ItemAppendValue(NOTEHANDLE note, WORD flags, std::string name, std::vector<BYTE> value);
 // Deletes every item of a name; ERR_ITEM_NOT_FOUND when there is none.
 TPLAT_API STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength);
+// An item taken out of its note: its flags and its value (data-type word
+// first).
+struct TakenItem {
+    WORD flags = 0;
+    std::vector<BYTE> value;
+};
+// Deletes every item of a name as ItemDelete does, handing their flags and
+// values over in stored order after what taken holds: the values move out
+// of the note without a copy (a value a BlockKeep handle still shows is
+// copied). ERR_ITEM_NOT_FOUND when there is none; when memory runs out,
+// ERR_NO_MEMORY with the note and taken as they were.
+TPLAT_API STATUS ItemTake(NOTEHANDLE note, const char* name, WORD nameLength, std::vector<TakenItem>* taken);
 // Copies an item (by its block id, possibly of another note) into a note.
 TPLAT_API STATUS ItemCopy(NOTEHANDLE note, BLOCKID item);
 
