@@ -341,7 +341,9 @@ TEST(StructConvert, HandCheckedLayouts) {
     }
     {
         // File object: 36 stored, 40 host.
-        FILEOBJECT file = {};
+        // Zeroed whole: "= {}" leaves the padding as the compiler likes.
+        FILEOBJECT file;
+        std::memset(&file, 0, sizeof file);
         file.RRV = 0x12345678;
         file.FileNameLength = 9;
         file.HostType = 0x0800;
