@@ -534,14 +534,19 @@ ChunkDefInfo* ReadingIntoOpenChunk(const RecordProcessContext* context) {
     }
 }
 
-// What the walk does for each record from `node` on while
-// ReadingIntoOpenChunk holds, without asking again per record what cannot
-// have changed: the running state, the table level, then the executor
-// inside the chunk. Only an executor can end the stretch (a status, an early
-// stop, the chunk closed); one that only notes the range, which cannot, sees
-// the stretch's first and last records only. Returns the first record not
-// walked: the walk's end, or the record after the one that ended the
-// stretch.
+// The walk's table level as a record opens or closes a table, within the
+// levels it tracks.
+inline void EnterTableLevel(std::uint16_t signature, RecordProcessContext* context) {
+    if ((signature == kSigTableBegin || signature == kSigNestedTableBegin) &&
+        context->output.tableLevel < kWalkTableLevels) {
+        context->output.tableLevel += 1;
+    }
+}
+inline void LeaveTableLevel(std::uint16_t signature, RecordProcessContext* context) {
+    if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && context->output.tableLevel > 0)
+        context->output.tableLevel -= 1;
+}
+
 // The records of a stretch a range-only executor has started on, which it
 // does not see, up to the walk's end: only the running state is kept (the
 // last text run and paragraph reference noted for it), with the walk's
@@ -560,18 +565,13 @@ CDRecordNode* PassUnseen(CDRecordNode* node, RecordProcessContext* context, cons
         } else if (signature == kSigPabReference) {
             if (context->tableNesting == 0 && node->length >= 4) *lastReference = node;
         } else {
-            if ((signature == kSigTableBegin || signature == kSigNestedTableBegin) &&
-                context->output.tableLevel < kWalkTableLevels) {
-                context->output.tableLevel += 1;
-            }
+            EnterTableLevel(signature, context);
             context->node = node;
             context->recordCounter = counter;
             context->previousSignature = previous;
             KeepRunningState(node->bytes, signature, node->length, context);
             context->cellMarker = 0;
-            if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && context->output.tableLevel > 0) {
-                context->output.tableLevel -= 1;
-            }
+            LeaveTableLevel(signature, context);
         }
         previous = signature;
         last = node;
@@ -586,6 +586,14 @@ CDRecordNode* PassUnseen(CDRecordNode* node, RecordProcessContext* context, cons
     return last;
 }
 
+// What the walk does for each record from `node` on while
+// ReadingIntoOpenChunk holds, without asking again per record what cannot
+// have changed: the running state, the table level, then the executor
+// inside the chunk. Only an executor can end the stretch (a status, an early
+// stop, the chunk closed); one that only notes the range, which cannot, sees
+// the stretch's first and last records only. Returns the first record not
+// walked: the walk's end, or the record after the one that ended the
+// stretch.
 CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordProcessContext* context,
                                 STATUS* status) {
     const OperationRow* row = OperationExecutors(context);
@@ -615,10 +623,7 @@ CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordP
         }
         context->node = node;
         const std::uint16_t signature = node->signature;
-        if ((signature == kSigTableBegin || signature == kSigNestedTableBegin) &&
-            context->output.tableLevel < kWalkTableLevels) {
-            context->output.tableLevel += 1;
-        }
+        EnterTableLevel(signature, context);
         context->recordCounter = context->recordCounter + 1;
         context->skipRecord = 0;
         if (rangeOnly && signature == kSigText) {
@@ -637,9 +642,7 @@ CDRecordNode* WalkIntoOpenChunk(CDRecordNode* node, ChunkDefInfo* level, RecordP
         const bool ended = *status != kOK || context->stopWhenDone != 0 || context->chunkOpen == 0 ||
                            context->singleTargetDone != 0;
         context->cellMarker = 0;
-        if ((signature == kSigTableEnd || signature == kSigNestedTableEnd) && context->output.tableLevel > 0) {
-            context->output.tableLevel -= 1;
-        }
+        LeaveTableLevel(signature, context);
         context->previousIndex = node->index;
         context->previousSignature = signature;
         if (ended) return *status != kOK ? node : node->next;
@@ -674,17 +677,11 @@ STATUS WalkRecords(ItemRecordList* list, RecordProcessContext* context) {
         }
         context->node = node;
         const std::uint16_t signature = node->signature;
-        if (context->writesItem == 0 && (signature == kSigTableBegin || signature == kSigNestedTableBegin) &&
-            context->output.tableLevel < kWalkTableLevels) {
-            context->output.tableLevel += 1;
-        }
+        if (context->writesItem == 0) EnterTableLevel(signature, context);
         if (context->resume != nullptr) BeforeResumableRecord(context);
         status = ProcessInWalk(node->bytes, signature, node->length, context);
         if (context->resume != nullptr) AfterResumableRecord(context);
-        if (context->writesItem == 0 && (signature == kSigTableEnd || signature == kSigNestedTableEnd) &&
-            context->output.tableLevel > 0) {
-            context->output.tableLevel -= 1;
-        }
+        if (context->writesItem == 0) LeaveTableLevel(signature, context);
         context->previousIndex = node->index;
         context->previousSignature = signature;
         if (status != kOK) break;
