@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include <sys/mman.h>
+
 #include "core/address_sanitizer.h"
 
 namespace talix {
@@ -18,7 +20,7 @@ constexpr std::size_t kKeptBytesBound = 0;
 // megabytes of HTML.
 constexpr std::size_t kKeptBytesBound = 32 * 1024 * 1024;
 #endif
-constexpr int kKeptSizes = 7;
+constexpr int kKeptSizes = 8;
 static_assert(kSmallestKeptBlock << (kKeptSizes - 1) == kLargestKeptBlock);
 
 struct KeptBlock {
@@ -44,6 +46,17 @@ int StackOf(std::size_t size) {
     return -1;
 }
 
+// A new block of the largest size, on a boundary of its size, marked for
+// huge pages where the system has them (the mark is only advice: without
+// it the block works the same, in small pages).
+void* NewLargestBlock() {
+    void* block = std::aligned_alloc(kLargestKeptBlock, kLargestKeptBlock);
+#if defined(MADV_HUGEPAGE)
+    if (block != nullptr) ::madvise(block, kLargestKeptBlock, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
 } // namespace
 
 void* TakeKeptBlock(std::size_t size) {
@@ -56,7 +69,7 @@ void* TakeKeptBlock(std::size_t size) {
             return block;
         }
     }
-    return std::malloc(size);
+    return size == kLargestKeptBlock ? NewLargestBlock() : std::malloc(size);
 }
 
 void GiveBackKeptBlock(void* block, std::size_t size) {

@@ -360,8 +360,21 @@ bool ReplacingFile::Commit() {
     pending_ = -1;
     temporary_.clear();
     way_ = Way::kNone;
+    writtenBack_ = 0;
     if (!ok) errno = error;
     return ok;
+}
+
+void ReplacingFile::StartWriteBack() {
+    if (file_ == nullptr || (way_ != Way::kReplace && way_ != Way::kInPlace)) return;
+    if (std::fflush(file_) != 0) return;
+    const int fd = ::fileno(file_);
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    if (end <= writtenBack_) return;
+    // Only a request: where the system does not take it, Commit's sync
+    // writes everything as before.
+    ::sync_file_range(fd, writtenBack_, end - writtenBack_, SYNC_FILE_RANGE_WRITE);
+    writtenBack_ = end;
 }
 
 void ReplacingFile::Discard() {
@@ -375,6 +388,7 @@ void ReplacingFile::Discard() {
     ForgetPendingOutput(pending_);
     pending_ = -1;
     way_ = Way::kNone;
+    writtenBack_ = 0;
     errno = error;
 }
 

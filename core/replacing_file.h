@@ -40,6 +40,11 @@ public:
     // temporary file the path's name; false (errno set) when any of that
     // fails, and then no temporary file is left.
     bool Commit();
+    // Has the disk start on what was written so far, without waiting for
+    // it: a large output written in pieces is then mostly on the disk when
+    // Commit syncs it. Does nothing for an output that is not a regular
+    // file; a failed flush stays marked for Commit.
+    void StartWriteBack();
     // Closes the file and removes a temporary one (as the destructor does
     // when Commit was not called). What was written in place stays written.
     void Discard();
@@ -58,6 +63,7 @@ private:
     int pending_ = -1;        // the temporary file's entry among the pending outputs
     std::string target_;      // the name a temporary file is renamed to
     std::string temporary_;
+    long long writtenBack_ = 0;   // the bytes StartWriteBack has passed on
 };
 
 // Removes every temporary output file this process has open. Safe to call

@@ -83,7 +83,7 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     talix::ReplacingFile output;
     if (hasOut) {
         if (!output.Open(outPath, "wb")) return Fail("cannot write %s: %s", outPath.c_str(), std::strerror(errno));
-        writer.SetFile(output.file());
+        writer.SetFile(output.file(), &output);
     }
     ZervaRTChunk* chunk = target.chunk();
     std::string failure;

@@ -1,5 +1,6 @@
 #include "markup_writer.h"
 
+#include "core/replacing_file.h"
 #include "talix_platform.h"
 
 namespace talix_cli {
@@ -11,9 +12,10 @@ constexpr std::size_t kWriteSize = 1 << 20;
 
 } // namespace
 
-void MarkupWriter::SetFile(std::FILE* out) {
+void MarkupWriter::SetFile(std::FILE* out, talix::ReplacingFile* output) {
     WriteConverted();
     out_ = out;
+    output_ = output;
 }
 
 void MarkupWriter::Write(const char* text, std::size_t length) {
@@ -41,6 +43,7 @@ void MarkupWriter::WriteConverted() {
     if (native_.empty()) return;
     if (std::fwrite(native_.data(), 1, native_.size(), out_) != native_.size()) Failed();
     native_.clear();
+    if (output_ != nullptr) output_->StartWriteBack();
 }
 
 } // namespace talix_cli

@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <string>
 
+namespace talix {
+class ReplacingFile;
+}
+
 namespace talix_cli {
 
 class MarkupWriter {
@@ -18,8 +22,10 @@ public:
     MarkupWriter& operator=(const MarkupWriter&) = delete;
 
     // Where the text goes from now on (what was converted before goes to
-    // the file it was meant for first).
-    void SetFile(std::FILE* out);
+    // the file it was meant for first). With the output file it belongs
+    // to, each block written is passed on to the disk at once, so that the
+    // file's final sync has little left to wait for.
+    void SetFile(std::FILE* out, talix::ReplacingFile* output = nullptr);
     void Write(const char* text, std::size_t length);
     // Converts what is left of a cut character as it stands, writes
     // everything and flushes the file.
@@ -33,6 +39,7 @@ private:
     void WriteConverted();
 
     std::FILE* out_;
+    talix::ReplacingFile* output_ = nullptr;
     std::string pending_;   // the first bytes of a character the last piece cut
     std::string native_;    // converted, not written yet
     void Failed() {

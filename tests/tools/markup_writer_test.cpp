@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <string>
 
+#include "core/replacing_file.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
 #include "tools/markup_writer.h"
@@ -75,6 +78,33 @@ TEST(MarkupWriter, TellsOfAFileThatTakesNothing) {
     EXPECT_FALSE(moving.failed());
     EXPECT_EQ(talix_test::ReadFile(first), "one \xC3\xA9");
     EXPECT_EQ(talix_test::ReadFile(second), "two");
+}
+
+TEST(MarkupWriter, ManyBlocksPassedOnToTheDiskLandWholeUnderTheName) {
+    talix_test::TempDir dir;
+    const std::string path = dir.file("big.html");
+    std::string piece;
+    for (int i = 0; piece.size() < 60000; ++i) piece += "<p>paragraph " + std::to_string(i) + " caf\x82</p>\n";
+    std::string native;
+    // A new name, then the same name again over the file it now has.
+    for (int round = 0; round < 2; ++round) {
+        talix::ReplacingFile output;
+        ASSERT_TRUE(output.Open(path, "wb"));
+        talix_cli::MarkupWriter writer;
+        writer.SetFile(output.file(), &output);
+        native.clear();
+        // About 4 MB: several blocks handed to the disk before the end.
+        for (int i = 0; i < 64 + round; ++i) {
+            writer.Write(piece.data(), piece.size());
+            native += plat::LmbcsToNative(piece);
+        }
+        writer.Finish();
+        ASSERT_FALSE(writer.failed());
+        ASSERT_TRUE(output.Commit());
+        EXPECT_EQ(talix_test::ReadFile(path), native) << "round " << round;
+    }
+    // Nothing but the file is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 }
 
 } // namespace
