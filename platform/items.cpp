@@ -4,6 +4,7 @@
 // (note handle, serial * 2 + 1). The value bytes start with the data-type
 // word, little-endian, exactly as they are stored. Locking either block id
 // gives the address of those value bytes.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -118,11 +119,66 @@ NoteItem* FindFirst(OpenNote& note, const char* name) {
     return index == std::string::npos ? nullptr : note.items[index].get();
 }
 
+// Keeps the note's hints of first places true while a pass removes items
+// at or after start: told of each index from start on, in order, and
+// whether its item goes, it moves each place past the items gone before it.
+// The first item of a name that goes leaves no item of the name before its
+// place; with allOfName (every item of that name from start on goes), none
+// at all. Without memory for the list of places, the hints are dropped.
+class PlaceKeeper {
+public:
+    PlaceKeeper(OpenNote& note, size_t start, bool allOfName) : note_(note), allOfName_(allOfName) {
+        try {
+            for (auto& [name, place] : note.firstOfName)
+                if (place.index >= start) places_.push_back(&place);
+            std::sort(places_.begin(), places_.end(),
+                      [](const NamePlace* a, const NamePlace* b) { return a->index < b->index; });
+            if (allOfName_) lastOfAll_.reserve(places_.size());
+        } catch (const std::bad_alloc&) {
+            note.firstOfName.clear();
+            places_.clear();
+            lastOfAll_.clear();
+        }
+    }
+
+    // Some place lies ahead of the pass.
+    bool Waiting() const { return next_ < places_.size(); }
+
+    // The pass reached index; gone: its item goes.
+    void Reach(size_t index, bool gone) {
+        for (; next_ < places_.size() && places_[next_]->index == index; ++next_) {
+            NamePlace& place = *places_[next_];
+            place.index = index - removed_;
+            if (gone && place.found) {
+                place.found = false;
+                if (allOfName_) lastOfAll_.push_back(&place);
+            }
+        }
+        if (gone) ++removed_;
+    }
+
+    // The pass is over: the places at the end of the list move with it.
+    void Finish() {
+        for (; next_ < places_.size(); ++next_) places_[next_]->index -= removed_;
+        for (NamePlace* place : lastOfAll_) place->index = note_.items.size();
+    }
+
+private:
+    OpenNote& note_;
+    bool allOfName_;
+    std::vector<NamePlace*> places_;   // the places at or after start, in order
+    std::vector<NamePlace*> lastOfAll_;
+    size_t next_ = 0;                  // the first of places_ the pass has not reached
+    size_t removed_ = 0;               // the items gone so far
+};
+
 } // namespace
 
 void OpenNote::EraseItemAt(size_t index) {
-    firstOfName.clear();
+    PlaceKeeper keeper(*this, index, false);
+    for (size_t i = index; i < items.size() && keeper.Waiting(); ++i) keeper.Reach(i, i == index);
     items.erase(items.begin() + static_cast<std::ptrdiff_t>(index));
+    keeper.Finish();
 }
 
 size_t PositionOf(OpenNote& note, NoteItem& item) {
@@ -202,10 +258,12 @@ STATUS ReplaceItem(OpenNote& note, size_t index, WORD flags, std::vector<BYTE> v
 // there as it goes.
 void EraseNamedFrom(OpenNote& note, const char* name, size_t length, size_t start,
                     std::vector<TakenItem>* taken = nullptr) {
-    note.firstOfName.clear();
+    PlaceKeeper keeper(note, start, true);
     size_t kept = start;
     for (size_t i = start; i < note.items.size(); ++i) {
-        if (NameMatches(note.items[i]->data.name, name, length)) {
+        const bool gone = NameMatches(note.items[i]->data.name, name, length);
+        keeper.Reach(i, gone);
+        if (gone) {
             if (taken != nullptr) {
                 ItemData& data = note.items[i]->data;
                 taken->push_back(TakenItem{data.flags, std::move(data.value)});
@@ -218,6 +276,7 @@ void EraseNamedFrom(OpenNote& note, const char* name, size_t length, size_t star
         ++kept;
     }
     note.items.resize(kept);
+    keeper.Finish();
 }
 
 // Sets the one item of a name to a value: the first item of the name takes

@@ -85,14 +85,14 @@ struct OpenNote {
     size_t recent = 0;
     // Where the first item of a name (in small letters) stood when it was
     // last looked for, or, when no item had the name, how many items were
-    // looked at: valid while no item is removed, as items are only
-    // appended behind the others or replaced in place otherwise; a place
-    // found is checked against the item's name before it is trusted. A
-    // look-up of a name then costs no walk past the items before it.
+    // looked at: items are appended behind the others or replaced in place,
+    // and a removal moves the places past the items it took; a place found
+    // is checked against the item's name before it is trusted. A look-up of
+    // a name then costs no walk past the items before it.
     std::unordered_map<std::string, NamePlace> firstOfName;
     // How many items were given a kept value (BlockKeep) while open.
     size_t keptValues = 0;
-    // Removes an item from the list (the hints of first places go with it).
+    // Removes an item from the list (the hints of first places move with it).
     void EraseItemAt(size_t index);
 };
 

@@ -317,15 +317,20 @@ TEST_F(NotesTest, ManyItemsReplacedTakenAndMadeAgainKeepTheirBlockIdsApart) {
     ASSERT_EQ(BlockKeep(partValues[1234], &kept), NOERROR);
 
     // The first mark takes a new value, the other marks go; then the parts
-    // are taken out with their values, and as many new items are made.
+    // are taken out with their values, and more new items are made.
+    // A name looked for in vain before, appended after, is found behind
+    // the items that were looked at.
     NUMBER number = 5;
+    EXPECT_EQ(named("Ghost"), "(none)");
     ASSERT_EQ(ItemSetNumber(note, "Mark", &number), NOERROR);
     std::vector<TakenItem> taken;
     ASSERT_EQ(ItemTake(note, "Part", 4, &taken), NOERROR);
+    ASSERT_EQ(ItemAppend(note, 0, "Ghost", 5, TYPE_TEXT, "ghost", 5), NOERROR);
     ASSERT_EQ(taken.size(), static_cast<std::size_t>(kParts));
     for (int n = 0; n < kParts; n += 499)
         EXPECT_EQ(std::string(taken[n].value.begin() + 2, taken[n].value.end()), "part " + std::to_string(n));
-    for (int n = 0; n < kParts; ++n) {
+    constexpr int kNew = kParts + 300;   // more items than the note held before
+    for (int n = 0; n < kNew; ++n) {
         const std::string text = "new " + std::to_string(n);
         ASSERT_EQ(ItemAppend(note, 0, "New", 3, TYPE_TEXT, text.data(), static_cast<DWORD>(text.size())), NOERROR);
     }
@@ -336,11 +341,13 @@ TEST_F(NotesTest, ManyItemsReplacedTakenAndMadeAgainKeepTheirBlockIdsApart) {
     EXPECT_EQ(named("Part"), "(none)");
     EXPECT_EQ(named("Late"), "late");
     EXPECT_EQ(named("New"), "new 0");
+    EXPECT_EQ(named("Ghost"), "ghost");
     std::vector<StoredItem> items = ReadItems(note);
-    ASSERT_EQ(items.size(), static_cast<std::size_t>(kParts + 2));
+    ASSERT_EQ(items.size(), static_cast<std::size_t>(kNew + 3));
     EXPECT_EQ(items[0].name, "Mark");
     EXPECT_EQ(items[1].name, "Late");
-    EXPECT_EQ(items.back().value, Typed(TYPE_TEXT, "new " + std::to_string(kParts - 1)));
+    EXPECT_EQ(items[2].name, "Ghost");
+    EXPECT_EQ(items.back().value, Typed(TYPE_TEXT, "new " + std::to_string(kNew - 1)));
 
     // Stored and read again, the items come back in their order.
     ASSERT_EQ(NoteUpdate(note, UPDATE_FORCE), NOERROR);
