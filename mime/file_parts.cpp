@@ -181,12 +181,14 @@ private:
     struct Entry {
         std::string lower;      // the name in small letters
         std::size_t hash = 0;   // its hash
-        unsigned next = 0;   // the next number to try after it, 0 until asked for a second time
+        unsigned next = 0;      // the next number to try after it, 0 until asked for a second time
     };
     struct Slot {
         std::uint32_t entry = 0;   // the entry's place plus 1; 0 for an open slot
-        std::uint32_t hash = 0;    // the low bits of the name's hash
+        std::uint32_t hash = 0;    // the high bits of the name's hash (the low ones pick the slot)
     };
+
+    static std::uint32_t HashPart(std::size_t hash) { return static_cast<std::uint32_t>(std::uint64_t{hash} >> 32); }
 
     std::string Unnamed() {
         for (;;) {
@@ -201,7 +203,7 @@ private:
     std::pair<std::size_t, bool> Add(std::string lower) {
         if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
         const std::size_t hash = std::hash<std::string>()(lower);
-        const auto part = static_cast<std::uint32_t>(hash);
+        const auto part = HashPart(hash);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
             Slot& slot = slots_[at];
@@ -223,7 +225,7 @@ private:
             const std::size_t hash = entries_[index].hash;
             std::size_t at = hash & mask;
             while (slots_[at].entry != 0) at = (at + 1) & mask;
-            slots_[at] = Slot{static_cast<std::uint32_t>(index + 1), static_cast<std::uint32_t>(hash)};
+            slots_[at] = Slot{static_cast<std::uint32_t>(index + 1), HashPart(hash)};
         }
     }
 
