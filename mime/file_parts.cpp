@@ -5,14 +5,17 @@
 // transfer encoding undone, under the part's file name made safe and free
 // in the note. When one part cannot be stored, the files attached before it
 // are taken back and the failure names the part.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "core/attachments.h"
@@ -135,46 +138,99 @@ std::string SafeFileName(std::string_view given) {
 // (letters alike in either case): the name itself, else "base_N.ext" with
 // the first free N from 2; files without a name are "file001", "file002"
 // and so on.
+//
+// The names sit one after the other in a list, and a table of open slots
+// (each the place of a name in the list and a part of its hash) finds
+// them: a message of many files costs no memory block per name, and a
+// name looked up touches one slot, and its entry only when the hash parts
+// agree.
 class NameChooser {
 public:
     explicit NameChooser(const std::vector<NoteAttachment>& existing) {
-        names_.reserve(existing.size());
-        for (const NoteAttachment& attachment : existing) names_.try_emplace(Lower(attachment.name), 0);
+        for (const NoteAttachment& attachment : existing) Add(Lower(attachment.name));
+    }
+
+    // Readies the look-up of a name Choose is to be given: the slot it
+    // starts at is fetched while other work goes on (in a large table the
+    // slot is seldom in the cache).
+    void Expect(const std::string& wanted) const {
+        if (wanted.empty() || slots_.empty()) return;
+        const std::size_t hash = std::hash<std::string>()(Lower(wanted));
+        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
     }
 
     std::string Choose(const std::string& wanted) {
         if (wanted.empty()) return Unnamed();
         // One look-up for a name not seen yet, the common case.
-        auto [known, fresh] = names_.try_emplace(Lower(wanted), 0);
+        const auto [known, fresh] = Add(Lower(wanted));
         if (fresh) return wanted;
         const std::size_t dot = wanted.rfind('.');
         const bool extension = dot != std::string::npos && dot > 0;
         const std::string base = extension ? wanted.substr(0, dot) : wanted;
         const std::string suffix = extension ? wanted.substr(dot) : "";
-        // The table's nodes stay where they are as it grows.
-        unsigned& next = known->second;
-        if (next == 0) next = 2;
-        for (;; ++next) {
-            std::string candidate = base + "_" + std::to_string(next) + suffix;
-            if (names_.try_emplace(Lower(candidate), 0).second) {
-                ++next;
-                return candidate;
-            }
+        // Read by place: the list may move as names are added.
+        if (entries_[known].next == 0) entries_[known].next = 2;
+        for (;;) {
+            const unsigned number = entries_[known].next++;
+            std::string candidate = base + "_" + std::to_string(number) + suffix;
+            if (Add(Lower(candidate)).second) return candidate;
         }
     }
 
 private:
+    struct Entry {
+        std::string lower;      // the name in small letters
+        std::size_t hash = 0;   // its hash
+        unsigned next = 0;      // the next number to try after it, 0 until asked for a second time
+    };
+    struct Slot {
+        std::uint32_t entry = 0;   // the entry's place plus 1; 0 for an open slot
+        std::uint32_t hash = 0;    // the high bits of the name's hash (the low ones pick the slot)
+    };
+
+    static std::uint32_t HashPart(std::size_t hash) { return static_cast<std::uint32_t>(std::uint64_t{hash} >> 32); }
+
     std::string Unnamed() {
         for (;;) {
             char name[32];
             std::snprintf(name, sizeof name, "file%03u", ++unnamed_);
-            if (names_.try_emplace(name, 0).second) return name;
+            if (Add(name).second) return name;
         }
     }
 
-    // Every name given or held, in small letters: the next number to try
-    // after it, 0 until the name is asked for a second time.
-    std::unordered_map<std::string, unsigned> names_;
+    // The place of the name (in small letters) in the list, added when it
+    // is not there, and whether it was added.
+    std::pair<std::size_t, bool> Add(std::string lower) {
+        if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
+        const std::size_t hash = std::hash<std::string>()(lower);
+        const auto part = HashPart(hash);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            Slot& slot = slots_[at];
+            if (slot.entry == 0) {
+                entries_.push_back(Entry{std::move(lower), hash, 0});
+                slot = Slot{static_cast<std::uint32_t>(entries_.size()), part};
+                return {entries_.size() - 1, true};
+            }
+            if (slot.hash == part && entries_[slot.entry - 1].lower == lower) return {slot.entry - 1, false};
+        }
+    }
+
+    // Twice the slots (16 at first), every name put in again by the hash
+    // its entry keeps, in the list's order.
+    void Grow() {
+        slots_.assign(slots_.empty() ? 16 : slots_.size() * 2, Slot{});
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t index = 0; index < entries_.size(); ++index) {
+            const std::size_t hash = entries_[index].hash;
+            std::size_t at = hash & mask;
+            while (slots_[at].entry != 0) at = (at + 1) & mask;
+            slots_[at] = Slot{static_cast<std::uint32_t>(index + 1), HashPart(hash)};
+        }
+    }
+
+    std::vector<Entry> entries_;
+    std::vector<Slot> slots_;
     unsigned unnamed_ = 0;
 };
 
@@ -248,6 +304,8 @@ public:
     // Attaches one part's file; on a failure *why says what went wrong.
     STATUS Attach(const LockedPart& part, std::string* why) {
         const std::string_view headers = part.texts.headers;
+        const std::string wanted = StoredFileName(headers);
+        chooser_->Expect(wanted);
         std::string stored;
         std::string_view body = part.texts.body;
         if ((part.header.flags & kPartBodyInFile) != 0) {
@@ -263,7 +321,7 @@ public:
         const std::string content = PartContent(body, headers, (part.header.flags & kPartHasBoundary) != 0);
         stored.clear();
         stored.shrink_to_fit();
-        const std::string name = chooser_->Choose(StoredFileName(headers));
+        const std::string name = chooser_->Choose(wanted);
         // Listed first, so that a file attached is always one the
         // conversion can take back.
         files_->attached.push_back(name);

@@ -219,10 +219,10 @@ STATUS RemoveNoteItem(NOTEHANDLE note, BLOCKID item) {
     std::lock_guard<std::recursive_mutex> lock(StorageMutex());
     OpenNote* open = Notes().Find(note);
     if (open == nullptr || item.pool != note) return ERR_INVALID_HANDLE;
-    auto found = open->bySerial.find(item.block / 2);
-    if (found == open->bySerial.end()) return ERR_INVALID_HANDLE;
-    const size_t position = PositionOf(*open, *found->second);
-    open->bySerial.erase(found);
+    NoteItem* found = open->bySerial.Find(item.block / 2);
+    if (found == nullptr) return ERR_INVALID_HANDLE;
+    const size_t position = PositionOf(*open, *found);
+    open->bySerial.Erase(item.block / 2);
     open->EraseItemAt(position);
     return NOERROR;
 }

@@ -4,6 +4,7 @@
 // (note handle, serial * 2 + 1). The value bytes start with the data-type
 // word, little-endian, exactly as they are stored. Locking either block id
 // gives the address of those value bytes.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -83,20 +84,30 @@ size_t FindFrom(const OpenNote& note, const char* name, size_t length, size_t st
     return std::string::npos;
 }
 
-// The index of the first item of a name; npos when none. The place found
-// is kept as a hint for the next look-up of the name.
+// The index of the first item of a name; npos when none. What the look-up
+// found is kept for the next look-up of the name: the place of the item, or
+// how many items it looked at without finding one (items are appended
+// behind them, so only those appended since are looked at again).
 size_t FindFirstIndex(OpenNote& note, const char* name, size_t length) {
     // The hint is an aid only: without memory for it the list is walked.
     try {
         std::string key(name, length);
         for (char& c : key)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        size_t from = 0;
         const auto hint = note.firstOfName.find(key);
-        if (hint != note.firstOfName.end() && hint->second < note.items.size() &&
-            NameMatches(note.items[hint->second]->data.name, name, length))
-            return hint->second;
-        const size_t index = FindFrom(note, name, length, 0);
-        if (index != std::string::npos) note.firstOfName[key] = index;
+        if (hint != note.firstOfName.end()) {
+            const NamePlace place = hint->second;
+            if (place.found && place.index < note.items.size() &&
+                NameMatches(note.items[place.index]->data.name, name, length))
+                return place.index;
+            if (!place.found && place.index <= note.items.size()) from = place.index;
+        }
+        const size_t index = FindFrom(note, name, length, from);
+        const NamePlace place =
+            index != std::string::npos ? NamePlace{index, true} : NamePlace{note.items.size(), false};
+        if (hint != note.firstOfName.end()) hint->second = place;
+        else note.firstOfName.emplace(std::move(key), place);
         return index;
     } catch (const std::bad_alloc&) {
         return FindFrom(note, name, length, 0);
@@ -108,11 +119,66 @@ NoteItem* FindFirst(OpenNote& note, const char* name) {
     return index == std::string::npos ? nullptr : note.items[index].get();
 }
 
+// Keeps the note's hints of first places true while a pass removes items
+// at or after start: told of each index from start on, in order, and
+// whether its item goes, it moves each place past the items gone before it.
+// The first item of a name that goes leaves no item of the name before its
+// place; with allOfName (every item of that name from start on goes), none
+// at all. Without memory for the list of places, the hints are dropped.
+class PlaceKeeper {
+public:
+    PlaceKeeper(OpenNote& note, size_t start, bool allOfName) : note_(note), allOfName_(allOfName) {
+        try {
+            for (auto& [name, place] : note.firstOfName)
+                if (place.index >= start) places_.push_back(&place);
+            std::sort(places_.begin(), places_.end(),
+                      [](const NamePlace* a, const NamePlace* b) { return a->index < b->index; });
+            if (allOfName_) lastOfAll_.reserve(places_.size());
+        } catch (const std::bad_alloc&) {
+            note.firstOfName.clear();
+            places_.clear();
+            lastOfAll_.clear();
+        }
+    }
+
+    // Some place lies ahead of the pass.
+    bool Waiting() const { return next_ < places_.size(); }
+
+    // The pass reached index; gone: its item goes.
+    void Reach(size_t index, bool gone) {
+        for (; next_ < places_.size() && places_[next_]->index == index; ++next_) {
+            NamePlace& place = *places_[next_];
+            place.index = index - removed_;
+            if (gone && place.found) {
+                place.found = false;
+                if (allOfName_) lastOfAll_.push_back(&place);
+            }
+        }
+        if (gone) ++removed_;
+    }
+
+    // The pass is over: the places at the end of the list move with it.
+    void Finish() {
+        for (; next_ < places_.size(); ++next_) places_[next_]->index -= removed_;
+        for (NamePlace* place : lastOfAll_) place->index = note_.items.size();
+    }
+
+private:
+    OpenNote& note_;
+    bool allOfName_;
+    std::vector<NamePlace*> places_;   // the places at or after start, in order
+    std::vector<NamePlace*> lastOfAll_;
+    size_t next_ = 0;                  // the first of places_ the pass has not reached
+    size_t removed_ = 0;               // the items gone so far
+};
+
 } // namespace
 
 void OpenNote::EraseItemAt(size_t index) {
-    firstOfName.clear();
+    PlaceKeeper keeper(*this, index, false);
+    for (size_t i = index; i < items.size() && keeper.Waiting(); ++i) keeper.Reach(i, i == index);
     items.erase(items.begin() + static_cast<std::ptrdiff_t>(index));
+    keeper.Finish();
 }
 
 size_t PositionOf(OpenNote& note, NoteItem& item) {
@@ -138,18 +204,18 @@ NoteItem* ResolveItem(BLOCKID block, OpenNote** note) {
         if (note != nullptr) *note = open;
         return recent;
     }
-    auto it = open->bySerial.find(block.block / 2);
-    if (it == open->bySerial.end()) return nullptr;
+    NoteItem* found = open->bySerial.Find(block.block / 2);
+    if (found == nullptr) return nullptr;
     if (note != nullptr) *note = open;
-    return it->second;
+    return found;
 }
 
 STATUS NewItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE> value,
-               std::unique_ptr<NoteItem>* made) {
+               ItemHandle* made) {
     if (value.size() < 2) return ERR_BAD_ARGUMENT;
     if (value.size() > kMaxStoredBytes) return ERR_ITEM_TOO_LARGE;
     if (note.nextSerial > kMaxSerial) return ERR_NO_MEMORY;
-    auto item = std::make_unique<NoteItem>();
+    ItemHandle item(note.pool.Make());
     item->data.name = std::move(name);
     item->data.flags = flags;
     item->data.value = std::move(value);
@@ -159,14 +225,14 @@ STATUS NewItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE> v
 }
 
 STATUS AppendItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE> value) {
-    std::unique_ptr<NoteItem> item;
+    ItemHandle item;
     STATUS status = NewItem(note, flags, std::move(name), std::move(value), &item);
     if (status != NOERROR) return status;
     // Memory that runs out leaves the note as it was.
     NoteItem* added = item.get();
     note.items.push_back(std::move(item));
     try {
-        note.bySerial[added->serial] = added;
+        note.bySerial.Add(added->serial, added);
     } catch (const std::bad_alloc&) {
         note.EraseItemAt(note.items.size() - 1);
         throw;
@@ -177,11 +243,11 @@ STATUS AppendItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE
 // Puts a new item in the place of the one at index (a changed value gets a
 // new serial: block ids of the old value are no longer valid).
 STATUS ReplaceItem(OpenNote& note, size_t index, WORD flags, std::vector<BYTE> value) {
-    std::unique_ptr<NoteItem> item;
+    ItemHandle item;
     STATUS status = NewItem(note, flags, note.items[index]->data.name, std::move(value), &item);
     if (status != NOERROR) return status;
-    note.bySerial.erase(note.items[index]->serial);
-    note.bySerial[item->serial] = item.get();
+    note.bySerial.Add(item->serial, item.get());
+    note.bySerial.Erase(note.items[index]->serial);
     note.items[index] = std::move(item);
     return NOERROR;
 }
@@ -192,15 +258,17 @@ STATUS ReplaceItem(OpenNote& note, size_t index, WORD flags, std::vector<BYTE> v
 // there as it goes.
 void EraseNamedFrom(OpenNote& note, const char* name, size_t length, size_t start,
                     std::vector<TakenItem>* taken = nullptr) {
-    note.firstOfName.clear();
+    PlaceKeeper keeper(note, start, true);
     size_t kept = start;
     for (size_t i = start; i < note.items.size(); ++i) {
-        if (NameMatches(note.items[i]->data.name, name, length)) {
+        const bool gone = NameMatches(note.items[i]->data.name, name, length);
+        keeper.Reach(i, gone);
+        if (gone) {
             if (taken != nullptr) {
                 ItemData& data = note.items[i]->data;
                 taken->push_back(TakenItem{data.flags, std::move(data.value)});
             }
-            note.bySerial.erase(note.items[i]->serial);
+            note.bySerial.Erase(note.items[i]->serial);
             note.items[i].reset();
             continue;
         }
@@ -208,6 +276,7 @@ void EraseNamedFrom(OpenNote& note, const char* name, size_t length, size_t star
         ++kept;
     }
     note.items.resize(kept);
+    keeper.Finish();
 }
 
 // Sets the one item of a name to a value: the first item of the name takes
@@ -480,7 +549,7 @@ STATUS ItemScan(NOTEHANDLE note, const std::function<STATUS(BLOCKID item)>& call
     for (const auto& item : open->items) serials.push_back(item->serial);
     for (DWORD serial : serials) {
         if (Notes().Find(note) != open) return ERR_INVALID_HANDLE;   // closed by the callback
-        if (open->bySerial.count(serial) == 0) continue;
+        if (!open->bySerial.Contains(serial)) continue;
         STATUS status = callback(BLOCKID{note, serial * 2});
         if (status != NOERROR) return status;
     }

@@ -47,12 +47,12 @@ Store* FindStore(DBHANDLE db) {
 }
 
 void AddLoadedItem(OpenNote& note, ItemData data, ItemRow row, size_t hash) {
-    auto item = std::make_unique<NoteItem>();
+    ItemHandle item(note.pool.Make());
     item->data = std::move(data);
     item->serial = note.nextSerial++;
     item->row = row;
     item->hash = hash;
-    note.bySerial[item->serial] = item.get();
+    note.bySerial.Add(item->serial, item.get());
     note.items.push_back(std::move(item));
 }
 

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "handles.h"
+#include "item_pool.h"
+#include "serial_index.h"
 #include "store.h"
 
 namespace plat {
@@ -44,6 +46,7 @@ struct NoteItem {
     // hint that the walks check before they trust it, so that stepping from
     // one item to the next costs no search of the list.
     size_t position = 0;
+    ItemPool* pool = nullptr;   // the pool of the note that made it
 
     NoteItem() = default;
     NoteItem(const NoteItem&) = delete;
@@ -52,6 +55,13 @@ struct NoteItem {
     ~NoteItem() {
         if (kept != nullptr && kept.use_count() > 1) kept->bytes = std::move(data.value);
     }
+};
+
+// What the last look-up of a name found: the index of its first item, or,
+// not found, the number of items it looked at.
+struct NamePlace {
+    size_t index = 0;
+    bool found = false;
 };
 
 struct OpenNote {
@@ -64,8 +74,9 @@ struct OpenNote {
     NOTEID readId = 0;
     NoteRevision read;
     std::unordered_map<ItemRow, std::string> readRows;
-    std::vector<std::unique_ptr<NoteItem>> items;   // in stored order
-    std::unordered_map<DWORD, NoteItem*> bySerial;
+    ItemPool pool;                   // before the items: it outlives them
+    std::vector<ItemHandle> items;   // in stored order
+    SerialIndex bySerial;
     DWORD nextSerial = 1;
     // The index of the item a look-up or walk of the items handed out last:
     // a hint, checked against the serial asked for before it is trusted, so
@@ -73,14 +84,15 @@ struct OpenNote {
     // are reached without a look-up in bySerial.
     size_t recent = 0;
     // Where the first item of a name (in small letters) stood when it was
-    // last looked for: valid while no item is removed, as items are only
-    // appended behind the others or replaced in place otherwise; checked
-    // against the item's name before it is trusted. A look-up of a name
-    // then costs no walk past the items before it.
-    std::unordered_map<std::string, size_t> firstOfName;
+    // last looked for, or, when no item had the name, how many items were
+    // looked at: items are appended behind the others or replaced in place,
+    // and a removal moves the places past the items it took; a place found
+    // is checked against the item's name before it is trusted. A look-up of
+    // a name then costs no walk past the items before it.
+    std::unordered_map<std::string, NamePlace> firstOfName;
     // How many items were given a kept value (BlockKeep) while open.
     size_t keptValues = 0;
-    // Removes an item from the list (the hints of first places go with it).
+    // Removes an item from the list (the hints of first places move with it).
     void EraseItemAt(size_t index);
 };
 

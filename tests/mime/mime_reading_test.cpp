@@ -358,6 +358,40 @@ TEST_F(MimeReading, EveryFileOfTheMessageIsAttachedUnderASafeName) {
     EXPECT_EQ(files, expected);
 }
 
+TEST_F(MimeReading, ManyFilesOfTheSameNamesAreNumberedInTheirOrder) {
+    // Three hundred files: every third "same.txt" in either case, the
+    // others of names of their own, among them one of the name a numbered
+    // file would take later ("same_5.txt") and one of the name a numbered
+    // file took before ("Same_3.TXT").
+    std::string message = "Content-Type: multipart/mixed; boundary=m\r\n\r\n"
+                          "--m\r\nContent-Type: text/html\r\n\r\n<p>Files</p>\r\n";
+    std::map<std::string, std::string> expected;
+    int same = 0;
+    auto add = [&](const std::string& given, const std::string& stored, const std::string& content) {
+        message += "--m\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment; "
+                   "filename=\"" + given + "\"\r\n\r\n" + content + "\r\n";
+        expected[stored] = content;
+    };
+    for (int n = 0; n < 300; ++n) {
+        const std::string content = "file " + std::to_string(n);
+        if (n == 4) add("same_5.txt", "same_5.txt", content);
+        else if (n == 200) add("Same_3.TXT", "Same_3_2.TXT", content);
+        else if (n % 3 == 0) {
+            const int number = ++same;
+            const std::string base = n % 2 == 0 ? "same" : "SAME";
+            // From the fifth on, "same_5.txt" being given, the numbers are one higher.
+            const int suffix = number < 5 ? number : number + 1;
+            add(base + ".txt", number == 1 ? base + ".txt" : base + "_" + std::to_string(suffix) + ".txt", content);
+        } else {
+            add("name" + std::to_string(n) + ".bin", "name" + std::to_string(n) + ".bin", content);
+        }
+    }
+    Store(message + "--m--\r\n");
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(NoteFiles(path_, id_), expected);
+}
+
 TEST_F(MimeReading, AFileThatCannotBeStoredKeepsTheMessageAsItWas) {
     // The PDF's body is too long for its item: it is kept in an attachment,
     // which goes missing before the conversion.

@@ -276,6 +276,89 @@ TEST_F(NotesTest, ValueBlocksStayValidWhileOtherItemsChange) {
     EXPECT_EQ(BlockLock(value), nullptr);
 }
 
+TEST_F(NotesTest, ManyItemsReplacedTakenAndMadeAgainKeepTheirBlockIdsApart) {
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(db_, &note), NOERROR);
+    auto valueOf = [](BLOCKID value, DWORD length) {
+        const auto* bytes = static_cast<const char*>(BlockLock(value));
+        return bytes == nullptr ? std::string("(gone)") : std::string(bytes + 2, length - 2);
+    };
+    auto named = [&](const char* name) {
+        BLOCKID value;
+        DWORD length = 0;
+        if (ItemInfo(note, name, static_cast<WORD>(std::strlen(name)), nullptr, nullptr, &value, &length) != NOERROR)
+            return std::string("(none)");
+        return valueOf(value, length);
+    };
+    // Parts with a mark after every tenth; a name looked for before it
+    // is there is found once appended, behind all of them.
+    constexpr int kParts = 2500;
+    EXPECT_EQ(named("Late"), "(none)");
+    for (int n = 0; n < kParts; ++n) {
+        const std::string text = "part " + std::to_string(n);
+        ASSERT_EQ(ItemAppend(note, 0, "Part", 4, TYPE_TEXT, text.data(), static_cast<DWORD>(text.size())), NOERROR);
+        if (n % 10 == 9) ASSERT_EQ(ItemAppend(note, 0, "Mark", 4, TYPE_TEXT, text.data(), 6), NOERROR);
+    }
+    EXPECT_EQ(named("late"), "(none)");
+    ASSERT_EQ(ItemAppend(note, 0, "Late", 4, TYPE_TEXT, "late", 4), NOERROR);
+    EXPECT_EQ(named("LATE"), "late");
+
+    std::vector<BLOCKID> partValues;
+    BLOCKID item, value;
+    DWORD length = 0;
+    STATUS status = ItemInfo(note, "Part", 4, &item, nullptr, &value, &length);
+    while (status == NOERROR) {
+        EXPECT_EQ(valueOf(value, length), "part " + std::to_string(partValues.size()));
+        partValues.push_back(value);
+        status = ItemInfoNext(note, item, "Part", 4, &item, nullptr, &value, &length);
+    }
+    ASSERT_EQ(partValues.size(), static_cast<std::size_t>(kParts));
+    DHANDLE kept = NULLHANDLE;
+    ASSERT_EQ(BlockKeep(partValues[1234], &kept), NOERROR);
+
+    // The first mark takes a new value, the other marks go; then the parts
+    // are taken out with their values, and more new items are made.
+    // A name looked for in vain before, appended after, is found behind
+    // the items that were looked at.
+    NUMBER number = 5;
+    EXPECT_EQ(named("Ghost"), "(none)");
+    ASSERT_EQ(ItemSetNumber(note, "Mark", &number), NOERROR);
+    std::vector<TakenItem> taken;
+    ASSERT_EQ(ItemTake(note, "Part", 4, &taken), NOERROR);
+    ASSERT_EQ(ItemAppend(note, 0, "Ghost", 5, TYPE_TEXT, "ghost", 5), NOERROR);
+    ASSERT_EQ(taken.size(), static_cast<std::size_t>(kParts));
+    for (int n = 0; n < kParts; n += 499)
+        EXPECT_EQ(std::string(taken[n].value.begin() + 2, taken[n].value.end()), "part " + std::to_string(n));
+    constexpr int kNew = kParts + 300;   // more items than the note held before
+    for (int n = 0; n < kNew; ++n) {
+        const std::string text = "new " + std::to_string(n);
+        ASSERT_EQ(ItemAppend(note, 0, "New", 3, TYPE_TEXT, text.data(), static_cast<DWORD>(text.size())), NOERROR);
+    }
+    // No block id of an item that went names one made since.
+    for (BLOCKID gone : partValues) ASSERT_EQ(BlockLock(gone), nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(MemLock(kept)) + 2, 9), "part 1234");
+    MemUnlock(kept);
+    EXPECT_EQ(named("Part"), "(none)");
+    EXPECT_EQ(named("Late"), "late");
+    EXPECT_EQ(named("New"), "new 0");
+    EXPECT_EQ(named("Ghost"), "ghost");
+    std::vector<StoredItem> items = ReadItems(note);
+    ASSERT_EQ(items.size(), static_cast<std::size_t>(kNew + 3));
+    EXPECT_EQ(items[0].name, "Mark");
+    EXPECT_EQ(items[1].name, "Late");
+    EXPECT_EQ(items[2].name, "Ghost");
+    EXPECT_EQ(items.back().value, Typed(TYPE_TEXT, "new " + std::to_string(kNew - 1)));
+
+    // Stored and read again, the items come back in their order.
+    ASSERT_EQ(NoteUpdate(note, UPDATE_FORCE), NOERROR);
+    const NOTEID id = IdOf(note);
+    NoteClose(note);
+    EXPECT_EQ(std::string(static_cast<const char*>(MemLock(kept)) + 2, 9), "part 1234");
+    MemUnlock(kept);
+    MemFree(kept);
+    EXPECT_EQ(Stored(id), items);
+}
+
 TEST_F(NotesTest, UniversalIdsAreKeptAndUnique) {
     NOTEHANDLE note = NULLHANDLE;
     ASSERT_EQ(NoteCreate(db_, &note), NOERROR);
