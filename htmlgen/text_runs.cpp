@@ -609,11 +609,12 @@ private:
         char* out = *outIn;
         bool more = true;
         while (at < block) {
-            if (kinds[bytes[at]] == PlainCharacters::kPlainKind) {
-                std::memcpy(out, bytes + at, kShortStretch);
+            const std::uint8_t* const from = bytes + at;
+            if (kinds[from[0]] == PlainCharacters::kPlainKind) {
+                std::memcpy(out, from, kShortStretch);
                 std::size_t count = 1;
 #pragma GCC unroll 16
-                while (count < kShortStretch && kinds[bytes[at + count]] == PlainCharacters::kPlainKind) ++count;
+                while (count < kShortStretch && kinds[from[count]] == PlainCharacters::kPlainKind) ++count;
                 if (count == kShortStretch) {
                     more = false;
                     break;
