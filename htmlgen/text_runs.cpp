@@ -609,22 +609,22 @@ private:
         char* out = *outIn;
         bool more = true;
         while (at < block) {
+            // The plain characters from at (none, mostly, right after a
+            // character with an entry) copied in one move and then counted.
             const std::uint8_t* const from = bytes + at;
-            if (kinds[from[0]] == PlainCharacters::kPlainKind) {
-                std::memcpy(out, from, kShortStretch);
-                std::size_t count = 1;
+            std::memcpy(out, from, kShortStretch);
+            std::size_t count = 0;
 #pragma GCC unroll 16
-                while (count < kShortStretch && kinds[from[count]] == PlainCharacters::kPlainKind) ++count;
-                if (count == kShortStretch) {
-                    more = false;
-                    break;
-                }
-                out += count;
-                at += count;
-                // The character that ended the stretch is taken next, while
-                // the block lasts.
-                if (at >= block) break;
+            while (count < kShortStretch && kinds[from[count]] == PlainCharacters::kPlainKind) ++count;
+            if (count == kShortStretch) {
+                more = false;
+                break;
             }
+            out += count;
+            at += count;
+            // The character that ended the stretch is taken next, while the
+            // block lasts.
+            if (at >= block) break;
             std::size_t n = 0;
             const StoredEncoding* known = encodings->FindWhole(bytes + at, &n);
             if (known == nullptr || (kNearEnd && n > length - at)) {
