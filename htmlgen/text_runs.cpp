@@ -326,6 +326,15 @@ public:
                 std::size_t end = i + 1;
                 const std::size_t first = most - i > kFirstBytes ? i + kFirstBytes : most;
                 while (end < first && table[static_cast<std::uint8_t>(text[end])]) ++end;
+                if (end < first && Encoded(static_cast<std::uint8_t>(text[end])) &&
+                    (chunk_ == 0 || Written() + 64 < chunk_)) {
+                    // A few plain characters before one outside ASCII, well
+                    // short of where the buffer is due: the writer of such
+                    // characters takes them with it.
+                    if (!WriteEncodedStretch(text, length, &i)) return false;
+                    if (!AfterCharacter(false)) return false;
+                    continue;
+                }
                 if (end == first) {
 #if defined(__SSE2__)
                     if (end + 16 <= most) {
@@ -462,69 +471,50 @@ private:
         std::size_t at = *i;
         bool full = false;
         if (encodings_ == nullptr) encodings_ = EncodingsFor(context_, IsOn(context_, sw::kUseXMLEntities));
-        // While the buffer holds less than fastUsed and the text holds a
-        // character of three bytes at at, a character (at most fifteen bytes
-        // written for a byte it takes) fits, cannot make the buffer due, and
-        // leaves any blank short of where a blank would hand the buffer on:
-        // the characters are written one by one without those checks, in
-        // blocks of as many bytes of text as the room left surely holds.
+        // While the buffer holds less than fastUsed, a character (at most
+        // fifteen bytes written for a byte it takes) fits, cannot make the
+        // buffer due, and leaves any blank short of where a blank would hand
+        // the buffer on: the characters are written one by one without those
+        // checks, in blocks of as many bytes of text as the room left surely
+        // holds. The bytes are read from the text while sixteen and a
+        // character of three bytes lie ahead of the block, then from a copy
+        // of the text's last bytes with zeros past them: a zero is neither
+        // plain nor kept, so every stretch ends where the text does.
         constexpr std::size_t kMostPerByte = sizeof(StoredEncoding::text);
         std::size_t fastUsed = context_->capacity > 18 ? context_->capacity - 18 : 0;
         if (chunk_ != 0) fastUsed = chunk_ >= 23 ? std::min(fastUsed, flushMark + chunk_ - 23) : 0;
-        const std::size_t fastEnd = length > 2 ? length - 2 : 0;
-        const bool fast = fastUsed != 0 && fastEnd != 0 && encodings_ != nullptr;
+        const bool fast = fastUsed != 0 && encodings_ != nullptr;
+        const std::size_t textEnd = length > kShortStretch + 2 ? length - kShortStretch - 2 : 0;
         // The tables in locals: what is written through out could be any of
         // the writer's members as far as the compiler knows.
         const std::uint8_t* const kinds = kinds_;
         const EncodingTable* const encodings = encodings_;
+        char tail[4 * kShortStretch];
+        std::size_t tailStart = SIZE_MAX;
         for (;;) {
-            while (fast && at < fastEnd && static_cast<std::size_t>(out - base) < fastUsed) {
-                const std::size_t block =
-                    std::min(fastEnd, at + (fastUsed - static_cast<std::size_t>(out - base)) / kMostPerByte + 1);
-                // Sixteen plain characters in a row go to the writer of
-                // plain text, which takes them faster.
-                while (at < block) {
-                    const std::uint8_t c = bytes[at];
-                    if (kinds[c] == PlainCharacters::kPlainKind) {
-                        // The plain characters from at, up to sixteen: with
-                        // sixteen bytes of text left, copied in one move and
-                        // then counted (the room left holds sixteen); else
-                        // each stored as it is counted. What is stored of a
-                        // stretch left to the plain writer is written over,
-                        // or cleared at the end.
-                        std::size_t count = 1;
-                        if (length - at >= kShortStretch) {
-                            std::memcpy(out, text + at, kShortStretch);
-                            while (count < kShortStretch && kinds[bytes[at + count]] == PlainCharacters::kPlainKind)
-                                ++count;
-                        } else {
-                            const std::size_t most = length - at;
-                            out[0] = static_cast<char>(c);
-                            for (std::uint8_t next;
-                                 count < most && kinds[next = bytes[at + count]] == PlainCharacters::kPlainKind;
-                                 ++count)
-                                out[count] = static_cast<char>(next);
-                        }
-                        if (count == kShortStretch) break;
-                        out += count;
-                        at += count;
-                        // The character that ended the stretch is taken
-                        // next, while the block lasts (it ends before the
-                        // text does).
-                        if (at >= block) continue;
-                    }
-                    // Only a character written as an entity or reference has
-                    // an entry: one of another kind goes to the steps below.
-                    std::size_t n = 0;
-                    const StoredEncoding* known = encodings->FindWhole(bytes + at, &n);
-                    if (known == nullptr) break;
-                    // The entry whole: its count lands past what it
-                    // writes, which the room left holds.
-                    std::memcpy(out, known, sizeof *known);
-                    out += known->length;
-                    at += n;
+            while (fast && at < length && static_cast<std::size_t>(out - base) < fastUsed) {
+                const std::size_t room = (fastUsed - static_cast<std::size_t>(out - base)) / kMostPerByte + 1;
+                if (at < textEnd) {
+                    if (!WriteKnown<false>(bytes, std::min(textEnd, at + room), length, kinds, encodings, &at, &out))
+                        break;
+                    continue;
                 }
-                if (at < block) break;
+                if (tailStart == SIZE_MAX) {
+                    // The text's last bytes, those from textEnd among them.
+                    tailStart = length > 2 * kShortStretch ? length - 2 * kShortStretch : 0;
+                    std::memset(tail, 0, sizeof tail);
+                    if (tailStart != 0) {
+                        std::memcpy(tail, text + tailStart, 2 * kShortStretch);
+                    } else {
+                        std::memcpy(tail, text, length);
+                    }
+                }
+                std::size_t inTail = at - tailStart;
+                const bool more = WriteKnown<true>(reinterpret_cast<const std::uint8_t*>(tail),
+                                             std::min(length, at + room) - tailStart, length - tailStart, kinds,
+                                             encodings, &inTail, &out);
+                at = inTail + tailStart;
+                if (!more) break;
             }
             // The last character taken that way may end the text.
             if (at >= length) break;
@@ -600,6 +590,55 @@ private:
         Advance(static_cast<std::size_t>(out - context_->writePosition));
         *i = at;
         return full ? Full() : true;
+    }
+
+    // The characters from *at up to block, read from bytes (sixteen bytes
+    // and a character of three readable past block; length ends the text):
+    // each plain stretch copied in one move and then counted, each character
+    // with an entry copied from it whole (the room left holds sixteen bytes
+    // past each piece; what a stretch left to others stored there is written
+    // over or cleared at the end). False at a character of another kind, at
+    // one cut short by length (checked near the end only), or before sixteen
+    // plain bytes in a row, which the writer of plain text takes faster;
+    // *at and *out are where the writing stopped.
+    template <bool kNearEnd>
+    [[gnu::always_inline]] static bool WriteKnown(const std::uint8_t* bytes, std::size_t block, std::size_t length,
+                                                  const std::uint8_t* kinds, const EncodingTable* encodings,
+                                                  std::size_t* atIn, char** outIn) {
+        std::size_t at = *atIn;
+        char* out = *outIn;
+        bool more = true;
+        while (at < block) {
+            // The plain characters from at (none, mostly, right after a
+            // character with an entry) copied in one move and then counted.
+            const std::uint8_t* const from = bytes + at;
+            std::memcpy(out, from, kShortStretch);
+            std::size_t count = 0;
+#pragma GCC unroll 16
+            while (count < kShortStretch && kinds[from[count]] == PlainCharacters::kPlainKind) ++count;
+            if (count == kShortStretch) {
+                more = false;
+                break;
+            }
+            out += count;
+            at += count;
+            // The character that ended the stretch is taken next, while the
+            // block lasts.
+            if (at >= block) break;
+            std::size_t n = 0;
+            const StoredEncoding* known = encodings->FindWhole(bytes + at, &n);
+            if (known == nullptr || (kNearEnd && n > length - at)) {
+                more = false;
+                break;
+            }
+            // The entry whole: its count lands past what it writes.
+            std::memcpy(out, known, sizeof *known);
+            out += known->length;
+            at += n;
+        }
+        *atIn = at;
+        *outIn = out;
+        return more;
     }
 
     // The character at i as an entity or reference.
