@@ -124,20 +124,28 @@ NoteItem* FindFirst(OpenNote& note, const char* name) {
 // whether its item goes, it moves each place past the items gone before it.
 // The first item of a name that goes leaves no item of the name before its
 // place; with allOfName (every item of that name from start on goes), none
-// at all. Without memory for the list of places, the hints are dropped.
+// at all. Without memory for the list of places, or with more places to
+// move than kMostPlacesMoved, the hints are dropped: a note of many names
+// removed one item at a time then costs no sort of them all per removal.
 class PlaceKeeper {
 public:
+    static constexpr size_t kMostPlacesMoved = 256;
+
     PlaceKeeper(OpenNote& note, size_t start, bool allOfName) : note_(note), allOfName_(allOfName) {
         try {
-            for (auto& [name, place] : note.firstOfName)
-                if (place.index >= start) places_.push_back(&place);
+            for (auto& [name, place] : note.firstOfName) {
+                if (place.index < start) continue;
+                if (places_.size() == kMostPlacesMoved) {
+                    Drop();
+                    return;
+                }
+                places_.push_back(&place);
+            }
             std::sort(places_.begin(), places_.end(),
                       [](const NamePlace* a, const NamePlace* b) { return a->index < b->index; });
             if (allOfName_) lastOfAll_.reserve(places_.size());
         } catch (const std::bad_alloc&) {
-            note.firstOfName.clear();
-            places_.clear();
-            lastOfAll_.clear();
+            Drop();
         }
     }
 
@@ -164,6 +172,12 @@ public:
     }
 
 private:
+    void Drop() {
+        note_.firstOfName.clear();
+        places_.clear();
+        lastOfAll_.clear();
+    }
+
     OpenNote& note_;
     bool allOfName_;
     std::vector<NamePlace*> places_;   // the places at or after start, in order

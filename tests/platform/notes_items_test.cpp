@@ -359,6 +359,47 @@ TEST_F(NotesTest, ManyItemsReplacedTakenAndMadeAgainKeepTheirBlockIdsApart) {
     EXPECT_EQ(Stored(id), items);
 }
 
+TEST_F(NotesTest, ItemsOfManyNamesLookedUpThenRemovedOneByOneAreFoundAsTheyStand) {
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(db_, &note), NOERROR);
+    // More names than a removal keeps the look-ups' places for, each
+    // looked up (found or not) before items are removed one at a time.
+    constexpr int kNames = 600;
+    auto nameOf = [](int n) { return "Field" + std::to_string(n); };
+    for (int n = 0; n < kNames; ++n) {
+        const std::string text = "value " + std::to_string(n);
+        ASSERT_EQ(ItemAppend(note, 0, nameOf(n).c_str(), static_cast<WORD>(nameOf(n).size()), TYPE_TEXT, text.data(),
+                             static_cast<DWORD>(text.size())),
+                  NOERROR);
+    }
+    auto lookUp = [&](int n) {
+        BLOCKID value;
+        DWORD length = 0;
+        const std::string name = nameOf(n);
+        if (ItemInfo(note, name.c_str(), static_cast<WORD>(name.size()), nullptr, nullptr, &value, &length) != NOERROR)
+            return std::string("(none)");
+        return std::string(static_cast<const char*>(BlockLock(value)) + 2, length - 2);
+    };
+    for (int n = 0; n < kNames + 10; ++n) lookUp(n);
+    // Every third goes, front to back, with look-ups between removals.
+    for (int n = 0; n < kNames; n += 3) {
+        const std::string name = nameOf(n);
+        ASSERT_EQ(ItemDelete(note, name.c_str(), static_cast<WORD>(name.size())), NOERROR);
+        ASSERT_EQ(lookUp(n + 1), "value " + std::to_string(n + 1));
+    }
+    // Names looked for in vain before are found once appended.
+    ASSERT_EQ(ItemAppend(note, 0, nameOf(kNames + 5).c_str(), static_cast<WORD>(nameOf(kNames + 5).size()), TYPE_TEXT,
+                         "late", 4),
+              NOERROR);
+    for (int n = 0; n < kNames + 10; ++n) {
+        const std::string expected = n == kNames + 5                ? "late"
+                                     : n >= kNames || n % 3 == 0 ? "(none)"
+                                                                  : "value " + std::to_string(n);
+        EXPECT_EQ(lookUp(n), expected) << nameOf(n);
+    }
+    NoteClose(note);
+}
+
 TEST_F(NotesTest, UniversalIdsAreKeptAndUnique) {
     NOTEHANDLE note = NULLHANDLE;
     ASSERT_EQ(NoteCreate(db_, &note), NOERROR);
