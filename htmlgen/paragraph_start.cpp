@@ -317,27 +317,33 @@ void WriteClassAttribute(XMLGenContext* context, std::uint16_t remappedId) {
 // its alignment, then its class attribute or the tag's end. The tag is
 // built once and repeated while paragraphs ask for the same one; where it
 // may not fit whole it is written piece by piece, as each piece fits.
-void WritePlainOpening(XMLGenContext* context, const char* element, const char* alignment, bool classed,
+// Builds the tag WritePlainOpening repeats into its memo (left empty when
+// the tag is too long for it). Out of the writer, whose usual path is the
+// repeat.
+[[gnu::noinline]] void BuildPlainOpening(ParagraphOpeningMemo* memo, const char* element, const char* alignment,
+                                         bool classed, std::uint16_t remappedId) {
+    std::string text = std::string(element) + alignment;
+    if (classed) {
+        text += " class=\"pabid" + std::to_string(remappedId) + "\">";
+    } else {
+        text += ">";
+    }
+    memo->length = 0;
+    if (text.size() >= sizeof memo->text) return;
+    std::memcpy(memo->text, text.data(), text.size());
+    memo->length = static_cast<std::uint8_t>(text.size());
+    memo->element = element;
+    memo->alignment = alignment;
+    memo->classed = classed;
+    memo->id = remappedId;
+}
+
+[[gnu::noinline]] void WritePlainOpening(XMLGenContext* context, const char* element, const char* alignment, bool classed,
                        std::uint16_t remappedId) {
     ParagraphOpeningMemo& memo = context->paragraphOpening;
     if (memo.length == 0 || memo.element != element || memo.alignment != alignment || memo.classed != classed ||
-        memo.id != remappedId) {
-        std::string text = std::string(element) + alignment;
-        if (classed) {
-            text += " class=\"pabid" + std::to_string(remappedId) + "\">";
-        } else {
-            text += ">";
-        }
-        memo.length = 0;
-        if (text.size() < sizeof memo.text) {
-            std::memcpy(memo.text, text.data(), text.size());
-            memo.length = static_cast<std::uint8_t>(text.size());
-            memo.element = element;
-            memo.alignment = alignment;
-            memo.classed = classed;
-            memo.id = remappedId;
-        }
-    }
+        memo.id != remappedId)
+        BuildPlainOpening(&memo, element, alignment, classed, remappedId);
     if (memo.length != 0 && AtTextEnd(context) &&
         memo.length < context->capacity - static_cast<std::size_t>(context->writePosition - context->buffer)) {
         AppendOutput(context, memo.text, memo.length);
