@@ -118,7 +118,8 @@ bool OpensEmptyParagraph(const CDRecordNode* run) {
 }
 
 StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
-    TraceStep("PrXMLStr - Step 5b");
+    const bool tracing = Tracing();
+    TraceStep(tracing, "PrXMLStr - Step 5b");
     CDRecordNode* run = context->node;
     if (context->pendingBreak != 0) {
         context->pendingBreak = 0;
@@ -143,12 +144,12 @@ StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
                 AppendOutput(context, markup.data(), markup.size());
             }
             PassOver(context);
-            TraceStep("PrXMLStr - Step 5b - after");
+            TraceStep(tracing, "PrXMLStr - Step 5b - after");
             return Next();
         }
     }
     ProcessXMLText(context, call.kind, OpensEmptyParagraph(run) ? 1 : 0);
-    TraceStep("PrXMLStr - Step 5b - after");
+    TraceStep(tracing, "PrXMLStr - Step 5b - after");
     return Next();
 }
 
