@@ -181,6 +181,20 @@ TEST_F(Paragraphs, StyleMappingsTakeTheParagraphsTheyMatch) {
     EXPECT_TRUE(talix_test::XhtmlValid(mapped, &report)) << report;
 }
 
+TEST_F(Paragraphs, MappingClosingTextsOfAnyLengthCloseWhole) {
+    // A closing text longer than any tag the generator writes itself, with
+    // line ends after blocks asked for.
+    const Records records = {Definition(1), Reference(1), TextBytes("one"), Reference(1), TextBytes("two")};
+    ZervaRTChunk* chunk = Define(records);
+    ASSERT_NE(item_.work, nullptr);
+    auto* note = new talix::StyleMappingInfo();
+    const std::string closing = "</aside><!-- the end of a note, a closing text of seventy bytes -->";
+    std::strcpy(note->opening, "<aside>");
+    note->longClosing = strdup(closing.c_str());   // held whole, freed with the mapping
+    item_.work->externalMappings = note;
+    EXPECT_EQ(Body(Generate(chunk, "HTML", nullptr)), "<aside>one" + closing + "<aside>two" + closing);
+}
+
 TEST_F(Paragraphs, NoLineBreakBeforeATableInAHiddenCell) {
     FixtureRecord hidden = Plain(0x00A4, 18);
     hidden.bytes[11] = 0x08;
