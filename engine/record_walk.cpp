@@ -564,6 +564,9 @@ CDRecordNode* PassUnseen(CDRecordNode* node, RecordProcessContext* context, cons
             if (node->length >= 8) *lastText = node;
         } else if (signature == kSigPabReference) {
             if (context->tableNesting == 0 && node->length >= 4) *lastReference = node;
+        } else if (signature == kSigParagraph) {
+            // A paragraph's own record changes no running state: what the
+            // other records leave below is what the stretch's end leaves.
         } else {
             EnterTableLevel(signature, context);
             context->node = node;

@@ -100,12 +100,9 @@ bool LineFeeds(const XMLGenContext* context) {
 [[gnu::always_inline]] inline CloseTagEntry PopToOutput(XMLGenContext* context, bool lineFeeds) {
     const CloseTagEntry entry = context->closeTags[--context->closeTagCount];
     UncountInlineEntry(context, entry.kind);
-    if (entry.kind != kInlineNone) {
-        AppendOutput(context, entry.tag, InlineCloseTagLength(static_cast<InlineKind>(entry.kind)));
-    } else {
-        AppendOutput(context, entry.tag);
-        if (lineFeeds && LineFeeds(context) && IsBlockTag(entry.tag)) AppendOutput(context, "\n", 1);
-    }
+    AppendOutput(context, entry.tag, entry.length);
+    if (entry.kind == kInlineNone && lineFeeds && LineFeeds(context) && IsBlockTag(entry.tag))
+        AppendOutput(context, "\n", 1);
     return entry;
 }
 

@@ -28,7 +28,8 @@ bool Reserve(XMLGenContext* context) {
 bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t level) {
     if (context == nullptr || tag == nullptr || !Reserve(context)) return false;
     const InlineKind kind = InlineKindOf(tag);
-    context->closeTags[context->closeTagCount++] = CloseTagEntry{tag, level, kind};
+    context->closeTags[context->closeTagCount++] =
+        CloseTagEntry{tag, level, kind, static_cast<std::uint32_t>(std::strlen(tag))};
     CountInlineEntry(context, kind);
     return true;
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "htmlgen/xml_gen_context.h"
 
@@ -28,6 +29,7 @@ struct CloseTagEntry {
     const char* tag = nullptr;
     std::uint16_t level = 0;   // 0: no level
     std::uint8_t kind = 0;     // its InlineKind
+    std::uint32_t length = 0;  // the tag's length, known when pushed
 };
 
 // Whether two closing tags are the same text (false for a null one).
@@ -129,7 +131,11 @@ bool PushCloseTagLevel(XMLGenContext* context, const char* tag, std::uint16_t le
 // a writer that knows the kind of its element says it.
 inline bool PushCloseTagOfKind(XMLGenContext* context, const char* tag, InlineKind kind) {
     if (context != nullptr && tag != nullptr && context->closeTagCount < context->closeTagCapacity) {
-        context->closeTags[context->closeTagCount++] = CloseTagEntry{tag, 0, kind};
+        context->closeTags[context->closeTagCount++] =
+            CloseTagEntry{tag, 0, kind,
+                          static_cast<std::uint32_t>(kind != kInlineNone && kind < kInlineKinds
+                                                         ? kInlineCloseTagLengths[kind]
+                                                         : std::strlen(tag))};
         CountInlineEntry(context, kind);
         return true;
     }

@@ -131,6 +131,9 @@ STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
     for (CDRecordNode* node = context->node; InRange(context, node); node = node->next) {
         const std::uint16_t signature = node->signature;
         if (node == context->endNode) fonts->NoteEnd();
+        // A paragraph's own record and its reference, half the records of
+        // most bodies, add nothing here.
+        if (signature == kSigParagraph || signature == kSigPabReference) continue;
         if (IsTextRun(signature)) {
             if (RunHasText(node)) fonts->CountRun(node);
         } else if (IsTableBeginRecord(signature)) {

@@ -105,6 +105,8 @@ std::uint16_t RemapPABID(XMLGenContext* context, std::uint16_t id) {
 
 const CDRecordNode* FindListPAB(XMLGenContext* context, std::uint16_t id, bool* numbered) {
     if (numbered != nullptr) *numbered = false;
+    // No list definition used, as in most documents: the id needs no look.
+    if (context->usedListDefinitions[0] == nullptr) return nullptr;
     const std::uint16_t mapped = RemapPABID(context, id);
     // The first used definition of the id decides.
     for (const CDRecordNode* definition : context->usedListDefinitions) {

@@ -313,6 +313,69 @@ void WriteClassAttribute(XMLGenContext* context, std::uint16_t remappedId) {
     AppendOutput(context, text, used);
 }
 
+// The start tag of a paragraph without border or inline rule written piece
+// by piece, as each piece fits: the element, its alignment, then its class
+// attribute or the tag's end.
+[[gnu::noinline]] void WriteOpeningInPieces(XMLGenContext* context, const char* element, const char* alignment,
+                                            bool classed, std::uint16_t remappedId) {
+    AppendOutput(context, element);
+    if (alignment[0] != '\0') AppendOutput(context, alignment);
+    if (classed) {
+        WriteClassAttribute(context, remappedId);
+    } else {
+        AppendOutput(context, ">");
+    }
+}
+
+// The same tag from the memo, whole where it fits, else in pieces.
+inline void WriteOpeningFromMemo(XMLGenContext* context, const char* element, const char* alignment, bool classed,
+                                 std::uint16_t remappedId) {
+    const ParagraphOpeningMemo& memo = context->paragraphOpening;
+    if (memo.length != 0 && AtTextEnd(context) &&
+        memo.length < context->capacity - static_cast<std::size_t>(context->writePosition - context->buffer)) {
+        AppendOutput(context, memo.text, memo.length);
+        return;
+    }
+    WriteOpeningInPieces(context, element, alignment, classed, remappedId);
+}
+
+// Builds the tag into the memo (left empty when the tag is too long for
+// it), then writes it.
+[[gnu::noinline]] void BuildAndWriteOpening(XMLGenContext* context, const char* element, const char* alignment,
+                                            bool classed, std::uint16_t remappedId) {
+    ParagraphOpeningMemo& memo = context->paragraphOpening;
+    std::string text = std::string(element) + alignment;
+    if (classed) {
+        text += " class=\"pabid" + std::to_string(remappedId) + "\">";
+    } else {
+        text += ">";
+    }
+    memo.length = 0;
+    if (text.size() < sizeof memo.text) {
+        std::memcpy(memo.text, text.data(), text.size());
+        memo.length = static_cast<std::uint8_t>(text.size());
+        memo.element = element;
+        memo.alignment = alignment;
+        memo.classed = classed;
+        memo.id = remappedId;
+    }
+    WriteOpeningFromMemo(context, element, alignment, classed, remappedId);
+}
+
+// The start tag of a paragraph without border or inline rule: built once
+// and repeated while paragraphs ask for the same element, alignment, class
+// attribute and id.
+void WritePlainOpening(XMLGenContext* context, const char* element, const char* alignment, bool classed,
+                       std::uint16_t remappedId) {
+    const ParagraphOpeningMemo& memo = context->paragraphOpening;
+    if (memo.length == 0 || memo.element != element || memo.alignment != alignment || memo.classed != classed ||
+        memo.id != remappedId) {
+        BuildAndWriteOpening(context, element, alignment, classed, remappedId);
+        return;
+    }
+    WriteOpeningFromMemo(context, element, alignment, classed, remappedId);
+}
+
 // The inline rule of MoveStylesInline without its zero left margin (and
 // the blank after it); the rule itself when it has none.
 std::string WithoutZeroMargin(const std::string& rule, std::size_t zero) {
@@ -350,14 +413,13 @@ void OpenParagraph(XMLGenContext* context, const CDRecordNode* reference, std::u
     // with its alignment and class.
     if (border == nullptr && !IsOn(context, sw::kMoveStylesInline)) {
         const bool usePTags = IsOn(context, sw::kUsePTags);
-        AppendOutput(context, usePTags ? "<p" : "<div");
-        PushCloseTagOfKind(context, usePTags ? "</p>" : "</div>", kInlineNone);
-        WriteAttributes(context, reference, nullptr);
-        if (!IsOn(context, sw::kSuppressDivInfo)) {
-            WriteClassAttribute(context, remappedId);
+        if (usePTags) {
+            PushCloseTagOfKind(context, "</p>", kInlineNone);
         } else {
-            AppendOutput(context, ">");
+            PushCloseTagOfKind(context, "</div>", kInlineNone);
         }
+        WritePlainOpening(context, usePTags ? "<p" : "<div", AlignmentAttribute(context, reference),
+                          !IsOn(context, sw::kSuppressDivInfo), remappedId);
         return;
     }
     std::string borderCSS;

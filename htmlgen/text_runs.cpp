@@ -813,21 +813,22 @@ void DropRepeatedMarkup(XMLGenContext* context, std::size_t markupLength) {
 // its colour among them, are passed over up to the wrapper's END; a further
 // run of text in the wrapper (of another font) stops it, so that its text
 // is written too.
-[[gnu::always_inline]] inline void Finish(XMLGenContext* context, std::uint16_t kind) {
+[[gnu::always_inline]] inline void Finish(XMLGenContext* context, std::uint16_t kind, bool tracing) {
     if (IsTextRun(kind)) {
         CDRecordNode* node = context->node;
         while (InRange(context, node) && node->signature != kSigEnd && !HasText(node)) node = node->next;
         context->node = node;
         CloseInlineKind(context, kInlineSpan);
     }
-    TraceStep("ProcessXMLText - OUT");
+    TraceStep(tracing, "ProcessXMLText - OUT");
 }
 
 } // namespace
 
 STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineBreak) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
-    TraceStep("ProcessXMLText - IN");
+    const bool tracing = Tracing();
+    TraceStep(tracing, "ProcessXMLText - IN");
     // InRange, with the range's end looked up once: the walk's range stays
     // as it is while a run is written.
     const CDRecordNode* const past = context->endNode != nullptr ? context->endNode->next : nullptr;
@@ -837,20 +838,20 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
     while (inRange(node) && !IsText(node) && node->signature != kSigEnd) node = node->next;
     context->node = node;
     if (!inRange(node) || !IsText(node)) {
-        Finish(context, kind);
+        Finish(context, kind, tracing);
         return kOK;
     }
     const bool hasText = RunHasText(node);
     const bool lone = !hasText && HasFont(node) && !IsOn(context, sw::kStandardFontTags) && StandsAlone(context, node);
     if (!hasText && !lone) {
         context->node = node->next;
-        Finish(context, kind);
+        Finish(context, kind, tracing);
         return kOK;
     }
 
     const FontId font = ReadFontId(node->bytes + 4);
     ApplyRunMappings(context, font);
-    TraceStep("ProcessXMLText - About to check color value");
+    TraceStep(tracing, "ProcessXMLText - About to check color value");
     ColorValue colour;
     const bool hasColour = RunColour(context, node, &colour);
     if (context->paragraphMapping == nullptr || (context->paragraphMapping->flags & kStyleMappingNoFonts) == 0) {
@@ -869,7 +870,7 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
     } else {
         CurrentTableLevel(context)->emptyCell = 0;
     }
-    TraceStep("ProcessXMLText - #2");
+    TraceStep(tracing, "ProcessXMLText - #2");
     CDRecordNode* last = node;
     // The runs after the first are taken only with text.
     for (CDRecordNode* run = node; run != nullptr;) {
@@ -892,7 +893,7 @@ STATUS ProcessXMLText(XMLGenContext* context, std::uint16_t kind, int emptyLineB
     if (context->pendingLink != nullptr) CompletePendingLink(context);
     CloseRunElements(context);
     context->node = last->next;
-    Finish(context, kind);
+    Finish(context, kind, tracing);
     return kOK;
 }
 

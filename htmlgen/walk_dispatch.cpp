@@ -118,7 +118,8 @@ bool OpensEmptyParagraph(const CDRecordNode* run) {
 }
 
 StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
-    TraceStep("PrXMLStr - Step 5b");
+    const bool tracing = Tracing();
+    TraceStep(tracing, "PrXMLStr - Step 5b");
     CDRecordNode* run = context->node;
     if (context->pendingBreak != 0) {
         context->pendingBreak = 0;
@@ -143,12 +144,12 @@ StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
                 AppendOutput(context, markup.data(), markup.size());
             }
             PassOver(context);
-            TraceStep("PrXMLStr - Step 5b - after");
+            TraceStep(tracing, "PrXMLStr - Step 5b - after");
             return Next();
         }
     }
     ProcessXMLText(context, call.kind, OpensEmptyParagraph(run) ? 1 : 0);
-    TraceStep("PrXMLStr - Step 5b - after");
+    TraceStep(tracing, "PrXMLStr - Step 5b - after");
     return Next();
 }
 
@@ -318,9 +319,9 @@ StepResult HandleAnchor(XMLGenContext* context) {
     return Next();
 }
 
-// Every record but text runs and paragraphs (which DispatchRecord takes
-// itself): a large step, kept out of the small one that most records take.
-[[gnu::noinline]] StepResult DispatchOtherRecord(XMLGenContext* context, const WalkCall& call) {
+} // namespace
+
+StepResult DispatchOtherRecord(XMLGenContext* context, const WalkCall& call) {
     CDRecordNode* node = context->node;
     switch (node->signature) {
     case kSigBegin:
@@ -401,29 +402,6 @@ StepResult HandleAnchor(XMLGenContext* context) {
     }
 }
 
-} // namespace
-
-StepResult DispatchRecord(XMLGenContext* context, const WalkCall& call) {
-    CDRecordNode* node = context->node;
-    switch (node->signature) {
-    case kSigText:
-    case kSigBidiText:
-        return HandleTextRun(context, call);
-    case kSigParagraph:
-        if (context->skipParagraphs == 0) context->pendingBreak = 1;
-        PassOver(context);
-        return Next();
-    case kSigPabReference:
-        if (context->skipParagraphs != 0) {
-            PassOver(context);
-        } else {
-            HandleParagraphReference(context);
-            PassOverIfOn(context, node);
-        }
-        return Next();
-    default:
-        return DispatchOtherRecord(context, call);
-    }
-}
+StepResult DispatchTextRun(XMLGenContext* context, const WalkCall& call) { return HandleTextRun(context, call); }
 
 } // namespace talix

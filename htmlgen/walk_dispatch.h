@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "core/record_list.h"
+#include "core/signatures.h"
 #include "core/statuses.h"
 #include "htmlgen/xml_gen_context.h"
 
@@ -33,14 +35,39 @@ struct StepResult {
 // deeper element's content is rendered by the walk it lies in.
 constexpr std::uint16_t kMaxWalkNesting = 100;
 
-// Handles the record at the context's current node and moves the current
-// node past what it consumed.
-StepResult DispatchRecord(XMLGenContext* context, const WalkCall& call);
-
 // A paragraph reference met while hide markers are not in force: the
 // current paragraph definition is looked up; a hidden paragraph is passed
 // over with its content, a visible one starts (htmlgen/walk_writers.h).
 void HandleParagraphReference(XMLGenContext* context);
+
+// The writers DispatchRecord hands records to: a text run, and every record
+// but text runs, paragraph records and paragraph references.
+StepResult DispatchTextRun(XMLGenContext* context, const WalkCall& call);
+StepResult DispatchOtherRecord(XMLGenContext* context, const WalkCall& call);
+
+// Handles the record at the context's current node and moves the current
+// node past what it consumed. The records most bodies are made of are told
+// apart in the walk's own loop; paragraph records and references need no
+// writer of their own.
+inline StepResult DispatchRecord(XMLGenContext* context, const WalkCall& call) {
+    CDRecordNode* node = context->node;
+    switch (node->signature) {
+    case kSigText:
+    case kSigBidiText:
+        return DispatchTextRun(context, call);
+    case kSigParagraph:
+        if (context->skipParagraphs == 0) context->pendingBreak = 1;
+        context->node = node->next;
+        return StepResult{};
+    case kSigPabReference:
+        if (context->skipParagraphs == 0) HandleParagraphReference(context);
+        // The reference is passed over unless its handling moved on already.
+        if (context->node == node) context->node = node->next;
+        return StepResult{};
+    default:
+        return DispatchOtherRecord(context, call);
+    }
+}
 
 // Whether the paragraph of a reference is hidden (RespectHiddenFormulas):
 // by its definition's flags or its hide-when formula. A paragraph whose

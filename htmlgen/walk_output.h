@@ -60,5 +60,11 @@ void WriteTraceStep(const char* line);
 inline void TraceStep(const char* line) {
     if (g_debugLevel > 2) WriteTraceStep(line);
 }
+// The same for a writer of several lines in one step (a text run), which
+// looks at the level once for them.
+inline bool Tracing() { return g_debugLevel > 2; }
+inline void TraceStep(bool tracing, const char* line) {
+    if (tracing) WriteTraceStep(line);
+}
 
 } // namespace talix

@@ -222,6 +222,19 @@ struct FontChangeMemo {
 };
 constexpr int kFontChangeMemos = 8;
 
+// The start tag of a plain paragraph's element as last written: the element,
+// its alignment attribute (one of the writer's fixed texts), whether it has
+// the class attribute and the paragraph id; and the whole tag. Paragraphs
+// mostly repeat the one before.
+struct ParagraphOpeningMemo {
+    const char* element = nullptr;
+    const char* alignment = nullptr;
+    bool classed = false;
+    std::uint16_t id = 0;
+    std::uint8_t length = 0;   // 0: nothing kept
+    char text[64] = {};
+};
+
 // Option texts the generation holds as tracked copies of the session's pool
 // (none when absent or empty unless said otherwise); each is released at
 // the end of the run. Read by the writers of later steps.
@@ -468,6 +481,8 @@ struct XMLGenContext : GenerationWalkState {
     // The font changes made, by a hash of what they depend on (emptied
     // whenever the options are read).
     FontChangeMemo fontChangeMemos[kFontChangeMemos];
+    // The start tag the last plain paragraph wrote.
+    ParagraphOpeningMemo paragraphOpening;
 
     // The database of image resources opened for ImageHandling=RESOURCE (0
     // when none; not closed when it is the item's own).

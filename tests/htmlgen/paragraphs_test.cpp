@@ -65,6 +65,23 @@ TEST_F(Paragraphs, DivisionsParagraphElementsAndAlignment) {
               "<p class=\"pabid1\">a</p><p class=\"pabid1\"><br><br></p><p class=\"pabid1\">b</p>");
 }
 
+TEST_F(Paragraphs, RunsOfLikeParagraphsKeepEachTheirOwnStartTag) {
+    // Paragraphs of one definition in a row, then others of another id or
+    // alignment between them: each start tag says its own id and alignment.
+    const Records records = {Definition(1),  Definition(Fields(2, 3)), Definition(Fields(40000, 3)),
+                             Reference(1),   TextBytes("a"),           Reference(1),
+                             TextBytes("b"), Reference(2),             TextBytes("c"),
+                             Reference(40000), TextBytes("d"),         Reference(1),
+                             TextBytes("e"), Reference(1),             TextBytes("f")};
+    ZervaRTChunk* chunk = Define(records);
+    EXPECT_EQ(Body(Generate(chunk, "HTML", nullptr)),
+              "<div class=\"pabid1\">a</div><div class=\"pabid1\">b</div><div align='center' class=\"pabid2\">c</div>"
+              "<div align='center' class=\"pabid40000\">d</div><div class=\"pabid1\">e</div>"
+              "<div class=\"pabid1\">f</div>");
+    EXPECT_EQ(Body(Generate(chunk, "HTML", "UsePTags=Yes SuppressDivInfo=Yes")),
+              "<p>a</p><p>b</p><p align='center'>c</p><p align='center'>d</p><p>e</p><p>f</p>");
+}
+
 TEST_F(Paragraphs, InlineRulesLoseAZeroLeftMargin) {
     DefinitionFields zero = Fields(1);
     zero.left = 1445;        // 0.00 inches beyond the page margin
@@ -162,6 +179,20 @@ TEST_F(Paragraphs, StyleMappingsTakeTheParagraphsTheyMatch) {
     const std::string mapped = Generate(Define(items), "XHTML", nullptr);
     EXPECT_EQ(Body(mapped), "<ul><li>a</li><li>b</li></ul><div class=\"pabid1\">after</div>") << mapped;
     EXPECT_TRUE(talix_test::XhtmlValid(mapped, &report)) << report;
+}
+
+TEST_F(Paragraphs, MappingClosingTextsOfAnyLengthCloseWhole) {
+    // A closing text longer than any tag the generator writes itself, with
+    // line ends after blocks asked for.
+    const Records records = {Definition(1), Reference(1), TextBytes("one"), Reference(1), TextBytes("two")};
+    ZervaRTChunk* chunk = Define(records);
+    ASSERT_NE(item_.work, nullptr);
+    auto* note = new talix::StyleMappingInfo();
+    const std::string closing = "</aside><!-- the end of a note, a closing text of seventy bytes -->";
+    std::strcpy(note->opening, "<aside>");
+    note->longClosing = strdup(closing.c_str());   // held whole, freed with the mapping
+    item_.work->externalMappings = note;
+    EXPECT_EQ(Body(Generate(chunk, "HTML", nullptr)), "<aside>one" + closing + "<aside>two" + closing);
 }
 
 TEST_F(Paragraphs, NoLineBreakBeforeATableInAHiddenCell) {
