@@ -17,7 +17,7 @@ namespace talix_cli {
 
 class MarkupWriter {
 public:
-    explicit MarkupWriter(std::FILE* out = stdout) : out_(out) {}
+    explicit MarkupWriter(std::FILE* out = stdout);
     MarkupWriter(const MarkupWriter&) = delete;
     MarkupWriter& operator=(const MarkupWriter&) = delete;
 
@@ -36,7 +36,8 @@ public:
     int error() const { return error_; }
 
 private:
-    void WriteConverted();
+    // Writes the converted text: all of it, or the whole blocks it holds.
+    void WriteConverted(bool all);
 
     std::FILE* out_;
     talix::ReplacingFile* output_ = nullptr;
