@@ -28,6 +28,7 @@ void* ArenaTakeFromNewBlock(RecordArena* arena, std::size_t size) {
     // serve the next lists); a request larger than that gets a block of its
     // own size.
     std::size_t whole = block == nullptr ? kSmallestKeptBlock : std::bit_ceil(BlockHeader() + block->size) * 2;
+    if (whole < arena->expected) whole = std::bit_ceil(arena->expected);
     if (whole > kLargestKeptBlock) whole = kLargestKeptBlock;
     std::size_t next = whole - BlockHeader();
     if (next < size) next = size;

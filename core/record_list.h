@@ -98,6 +98,11 @@ struct RecordArena {
     std::uint8_t* free = nullptr;  // the unused rest of the current block
     std::uint8_t* end = nullptr;
     std::size_t held = 0;          // bytes of all blocks, headers included
+    // About what the list will hold in all, when it is known ahead (0:
+    // not known): a new block is made at least that large, up to the
+    // largest kept size, instead of growing through every smaller size
+    // (each faulted in page by page) first.
+    std::size_t expected = 0;
 };
 // size bytes of an arena, 8-byte aligned; null when memory is short.
 void* ArenaTakeFromNewBlock(RecordArena* arena, std::size_t size);

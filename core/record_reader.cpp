@@ -347,6 +347,21 @@ STATUS StartSegment(RecordWalk* walk, plat::BLOCKID value, std::uint32_t valueLe
     return kOK;
 }
 
+// About what the nodes of all stored items of the list's name, from `first`
+// on, will take: a quarter of their stored bytes. Nodes of a value of many
+// small records take about as many bytes as it; a quarter keeps a value of
+// a few large records (a picture) from being given more than it uses.
+std::size_t ExpectedNodeBytes(const ItemRecordList* list, plat::BLOCKID first, std::uint32_t firstLength,
+                              plat::WORD nameLength) {
+    std::uint64_t stored = firstLength;
+    plat::BLOCKID item = first, value;
+    plat::DWORD length = 0;
+    while (plat::ItemInfoNext(list->note, item, list->itemName, nameLength, &item, nullptr, &value, &length) ==
+           plat::NOERROR)
+        stored += length;
+    return static_cast<std::size_t>(stored / 4);
+}
+
 // Walks the records of the current segment's value.
 STATUS WalkValue(RecordWalk* walk) {
     ItemRecordList* list = walk->list;
@@ -519,6 +534,7 @@ STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharacte
     list->valueLength = valueLength;
     list->currentItem = itemBlock;
     if (dataType != plat::TYPE_COMPOSITE) return ReadAsText(&walk);
+    if (list->arena != nullptr) list->arena->expected += ExpectedNodeBytes(list, itemBlock, valueLength, nameLength);
 
     STATUS result = kOK;
     while (result == kOK) {

@@ -254,6 +254,16 @@ bool IsHighSurrogateUnit(const BYTE* p) {
 // once where the processor can: markup is mostly such a run.
 size_t PlainRunEnd(const BYTE* bytes, size_t pos, size_t length) {
 #if defined(__SSE2__)
+    // Printable ASCII alone, 32 bytes at a time: one signed comparison per
+    // 16 bytes (the bytes from 0x80 up count as below 0x20).
+    const __m128i belowBlank = _mm_set1_epi8(0x1F);
+    while (pos + 32 <= length) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos + 16));
+        const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(a, belowBlank), _mm_cmpgt_epi8(b, belowBlank));
+        if (_mm_movemask_epi8(printable) != 0xFFFF) break;
+        pos += 32;
+    }
     while (pos + 16 <= length) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
         // Signed: the bytes from 0x80 up count as below 0x20.
@@ -278,6 +288,31 @@ UChar32 NextUtf8(const char* text, int64_t length, int64_t* pos) {
     *pos = i;
     return c;
 }
+
+// The UTF-8 form of one code point appended to out (a surrogate or a value
+// that is no code point becomes U+FFFD).
+template <typename Out>
+void PutUtf8(Out& out, UChar32 c) {
+    if (c < 0 || c > 0x10FFFF || U_IS_SURROGATE(c)) c = 0xFFFD;
+    char bytes[4];
+    int32_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, c);
+    out.append(bytes, static_cast<size_t>(length));
+}
+
+// A caller's buffer written like a string; the caller has made sure it has
+// the room.
+struct BufferOut {
+    char* data;
+    size_t used;
+    void append(const char* bytes, size_t length) {
+        std::memcpy(data + used, bytes, length);
+        used += length;
+    }
+    void append(std::string_view text) { append(text.data(), text.size()); }
+    size_t size() const { return used; }
+    void reserve(size_t) {}
+};
 
 } // namespace
 
@@ -342,13 +377,7 @@ void AppendCodePoint(std::string& out, UChar32 c) {
     }
 }
 
-void AppendUtf8(std::string& out, UChar32 c) {
-    if (c < 0 || c > 0x10FFFF || U_IS_SURROGATE(c)) c = 0xFFFD;
-    char bytes[4];
-    int32_t length = 0;
-    U8_APPEND_UNSAFE(bytes, length, c);
-    out.append(bytes, static_cast<size_t>(length));
-}
+void AppendUtf8(std::string& out, UChar32 c) { PutUtf8(out, c); }
 
 } // namespace lmbcs
 
@@ -437,7 +466,10 @@ std::string LmbcsToNative(std::string_view text) {
     return out;
 }
 
-size_t LmbcsAppendNative(std::string_view text, std::string& out, bool wholeOnly) {
+namespace {
+
+template <typename Out>
+size_t AppendNative(std::string_view text, Out& out, bool wholeOnly) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
     size_t length = text.size();
     size_t pos = PlainRunEnd(bytes, 0, length);
@@ -470,7 +502,7 @@ size_t LmbcsAppendNative(std::string_view text, std::string& out, bool wholeOnly
     auto decodeWhole = [&] {
         const std::u16string units = lmbcs::Decode(text.data(), length);
         size_t at = 0;
-        while (at < units.size()) lmbcs::AppendUtf8(out, lmbcs::NextUtf16(units, &at));
+        while (at < units.size()) PutUtf8(out, lmbcs::NextUtf16(units, &at));
         return length;
     };
     UConverter* decoder = Decoder();
@@ -510,11 +542,27 @@ size_t LmbcsAppendNative(std::string_view text, std::string& out, bool wholeOnly
             UChar32 c = scratch.units[unit++];
             if (U16_IS_LEAD(c) && unit < end && U16_IS_TRAIL(scratch.units[unit]))
                 c = U16_GET_SUPPLEMENTARY(c, scratch.units[unit++]);
-            lmbcs::AppendUtf8(out, c);
+            PutUtf8(out, c);
         }
     }
     out.append(text.data() + plainStart, length - plainStart);
     return length;
+}
+
+} // namespace
+
+size_t LmbcsAppendNative(std::string_view text, std::string& out, bool wholeOnly) {
+    return AppendNative(text, out, wholeOnly);
+}
+
+size_t LmbcsAppendNative(std::string_view text, char* out, size_t capacity, size_t* used, bool wholeOnly) {
+    // No character takes more than three bytes of UTF-8 for each of its
+    // bytes in LMBCS (a lone byte that is no character gives U+FFFD).
+    if (out == nullptr || used == nullptr || *used > capacity || (capacity - *used) / 3 < text.size()) return 0;
+    BufferOut buffer{out, *used};
+    const size_t converted = AppendNative(text, buffer, wholeOnly);
+    *used = buffer.used;
+    return converted;
 }
 
 DWORD NativeToLmbcsBuf(const char* utf8, DWORD length, char* out, DWORD limit) {

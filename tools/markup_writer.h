@@ -1,7 +1,7 @@
 // Markup handed on in pieces of the platform's character set, written to a
-// file as UTF-8: each piece converted in one go, the converted text written
-// in large blocks. A piece that ends inside a character keeps its first
-// bytes for the next one.
+// file as UTF-8: each piece converted into one buffer of the writer's, the
+// converted text written in large blocks. A piece that ends inside a
+// character keeps its first bytes for the next one.
 #pragma once
 
 #include <cerrno>
@@ -18,6 +18,7 @@ namespace talix_cli {
 class MarkupWriter {
 public:
     explicit MarkupWriter(std::FILE* out = stdout) : out_(out) {}
+    ~MarkupWriter();
     MarkupWriter(const MarkupWriter&) = delete;
     MarkupWriter& operator=(const MarkupWriter&) = delete;
 
@@ -36,12 +37,18 @@ public:
     int error() const { return error_; }
 
 private:
-    void WriteConverted();
+    // Converts text a slice at a time, writing whole blocks as they fill;
+    // returns the bytes converted (with wholeOnly, a character cut at the
+    // end is left).
+    std::size_t Convert(const char* text, std::size_t length, bool wholeOnly);
+    // Writes the converted text: all of it, or the whole blocks it holds.
+    void WriteConverted(bool all);
 
     std::FILE* out_;
     talix::ReplacingFile* output_ = nullptr;
-    std::string pending_;   // the first bytes of a character the last piece cut
-    std::string native_;    // converted, not written yet
+    std::string pending_;       // the first bytes of a character the last piece cut
+    char* native_ = nullptr;    // converted, not written yet: used_ bytes
+    std::size_t used_ = 0;
     void Failed() {
         if (!failed_) error_ = errno != 0 ? errno : EIO;
         failed_ = true;

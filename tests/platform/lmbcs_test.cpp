@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -184,6 +185,32 @@ TEST(Lmbcs, AppendsWholeCharactersOnly) {
     std::string all;
     EXPECT_EQ(LmbcsAppendNative(text.substr(0, text.size() - 1), all), text.size() - 1);
     EXPECT_EQ(all, DecodedWhole(text.substr(0, text.size() - 1)));
+}
+
+TEST(Lmbcs, AppendsIntoABufferAsIntoAString) {
+    const std::string text = NativeToLmbcs("a\u00E9\u2122\u20AC plain b\U0001F600");
+    std::vector<char> buffer(4 + 3 * text.size());
+    std::memcpy(buffer.data(), "pre ", 4);
+    // Cut anywhere, whole characters only or not: what a string gets.
+    for (bool wholeOnly : {false, true}) {
+        for (size_t cut = 0; cut < text.size(); ++cut) {
+            const std::string part = text.substr(0, text.size() - cut);
+            std::string expected = "pre ";
+            const size_t converted = LmbcsAppendNative(part, expected, wholeOnly);
+            size_t used = 4;
+            EXPECT_EQ(LmbcsAppendNative(part, buffer.data(), buffer.size(), &used, wholeOnly), converted);
+            EXPECT_EQ(std::string(buffer.data(), used), expected) << "cut " << cut << " whole " << wholeOnly;
+        }
+    }
+    // Without room for three bytes of each byte nothing is written; a byte
+    // that is no character takes all three.
+    size_t used = 4;
+    EXPECT_EQ(LmbcsAppendNative(text, buffer.data(), buffer.size() - 1, &used), 0u);
+    EXPECT_EQ(used, 4u);
+    char three[3];
+    used = 0;
+    EXPECT_EQ(LmbcsAppendNative("\x10", three, sizeof three, &used), 1u);
+    EXPECT_EQ(std::string(three, used), "\xEF\xBF\xBD");
 }
 
 TEST(Lmbcs, EveryCodePointRoundTrips) {

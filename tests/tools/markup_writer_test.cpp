@@ -44,6 +44,12 @@ TEST(MarkupWriter, PiecesCutAnywhereComeOutAsTheWhole) {
     std::string large;
     while (large.size() < 300000) large += text;
     EXPECT_EQ(WrittenInPieces(large, 65000, path), plat::LmbcsToNative(large));
+    // One piece larger than the writer converts at a time, and one larger
+    // than all it holds: the characters it cuts there come out whole.
+    EXPECT_EQ(WrittenInPieces(large, large.size(), path), plat::LmbcsToNative(large));
+    std::string huge;
+    while (huge.size() < 3000000) huge += large;
+    EXPECT_EQ(WrittenInPieces(huge, huge.size(), path), plat::LmbcsToNative(huge));
 
     // A character cut by the last piece is written as it stands.
     const std::string cut = text.substr(0, text.find('\x14') + 2);

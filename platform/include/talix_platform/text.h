@@ -55,6 +55,12 @@ TPLAT_API std::string LmbcsToNative(std::string_view lmbcs);
 // character beyond 16 bits there: text handed on in pieces converts as the
 // whole. Returns the bytes converted.
 TPLAT_API size_t LmbcsAppendNative(std::string_view lmbcs, std::string& out, bool wholeOnly = false);
+// The same into a buffer of capacity bytes, from out + *used on (not
+// terminated); *used grows by what was written. The room left must hold
+// three bytes for each byte of the text (no character takes more): with
+// less, nothing is converted and 0 is returned.
+TPLAT_API size_t LmbcsAppendNative(std::string_view lmbcs, char* out, size_t capacity, size_t* used,
+                                   bool wholeOnly = false);
 // The same into a caller's buffer (terminated, at most limit bytes with the
 // terminator); returns the length written.
 TPLAT_API DWORD NativeToLmbcsBuf(const char* utf8, DWORD length, char* out, DWORD limit);
