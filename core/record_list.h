@@ -140,6 +140,13 @@ struct ItemRecordList {
     // linked in, bytes or text from std::malloc): freeing the list then
     // visits every node.
     std::uint32_t heapParts = 0;
+    // Kept by a read into an empty list: the position of the last paragraph
+    // definition or style name it read (0: none), and the list's edits
+    // when it ended. While the edits are still those, no such record lies
+    // past that position.
+    std::uint32_t lastDefinitionIndex = 0;
+    std::uint32_t editsAtRead = kNotAsRead;
+    static constexpr std::uint32_t kNotAsRead = 0xFFFFFFFFu;
 };
 
 // ---- The one place nodes are made, linked, unlinked and freed ----------------

@@ -310,6 +310,8 @@ bool HasExtras(std::uint16_t signature, const RecordWalk* walk) {
     node->index = walk->last != nullptr ? walk->last->index + 1 : 1;
     LinkRecordNode(list, walk->last, node);
     walk->last = node;
+    if (node->signature == kSigPabDefinition || node->signature == kSigStyleName)
+        list->lastDefinitionIndex = node->index;
     list->readPosition += step;
     return kOK;
 }
@@ -520,6 +522,10 @@ STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharacte
     walk.last = list->tail;
     walk.counter = list->tail != nullptr ? list->tail->index : 0;
 
+    // Only a read into an empty list knows every record the list holds.
+    const bool fresh = list->head == nullptr;
+    list->editsAtRead = ItemRecordList::kNotAsRead;
+    if (fresh) list->lastDefinitionIndex = 0;
     const auto nameLength = static_cast<plat::WORD>(std::strlen(list->itemName));
     plat::BLOCKID itemBlock, value;
     plat::WORD dataType = 0;
@@ -558,6 +564,7 @@ STATUS SBR(ZervaRTItem* item, int skipMode, int textExtraMode, int countCharacte
         list->valueBlock = value;
         list->valueLength = valueLength;
     }
+    if (fresh) list->editsAtRead = list->edits;
     if (Tracing()) {
         plat::LogLine(0, "SBR - Step 35 (Oot): Remaining length=%ld record_length=%ld record_type=%ld",
                       static_cast<long>(list->remaining), static_cast<long>(list->recordLength),

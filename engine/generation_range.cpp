@@ -35,7 +35,11 @@ STATUS PrepareGeneration(RecordProcessContext* context) {
 
 void CollectForGeneration(ItemRecordList* list, RecordProcessContext* context) {
     GenerationWalkState* generation = context->chunk->work->generation;
+    // A list as its read left it holds none of these records past the last
+    // one the read met: the walk ends there.
+    const bool asRead = list->edits == list->editsAtRead;
     for (CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        if (asRead && node->index > list->lastDefinitionIndex) break;
         if (node->signature == kSigPabDefinition && context->definitionCount < kGenerationRecordSlots) {
             context->definitions[context->definitionCount++] = node;
         } else if (node->signature == kSigStyleName && context->record166Count < kGenerationRecordSlots) {
