@@ -351,8 +351,9 @@ STATUS StartSegment(RecordWalk* walk, plat::BLOCKID value, std::uint32_t valueLe
 
 // About what the nodes of all stored items of the list's name, from `first`
 // on, will take: a quarter of their stored bytes. Nodes of a value of many
-// small records take about as many bytes as it; a quarter keeps a value of
-// a few large records (a picture) from being given more than it uses.
+// small records take about as many bytes as it; with a quarter, a value of
+// a few large records (a picture) starts at a block larger than it uses
+// only when it holds megabytes, and then by one block at most.
 std::size_t ExpectedNodeBytes(const ItemRecordList* list, plat::BLOCKID first, std::uint32_t firstLength,
                               plat::WORD nameLength) {
     std::uint64_t stored = firstLength;
