@@ -376,12 +376,23 @@ void ReleaseEncoderTables(XMLGenContext* context) {
     }
 }
 
+namespace {
+
+// The table of a mode made on first use (out of line: every run of text
+// asks for its table, which is mostly made already).
+[[gnu::noinline]] EncodingTable* MakeEncodings(XMLGenContext* context, std::size_t mode) {
+    EncodingTable*& table = context->encodingTables[mode];
+    table = new (std::nothrow) EncodingTable(LmbcsLengths());
+    return table;
+}
+
+} // namespace
+
 EncodingTable* EncodingsFor(XMLGenContext* context, bool xmlEntities) {
     const std::size_t mode = (context->format == kFormatXHTML ? 1 : 0) | (xmlEntities ? 2 : 0) |
                              (IsOn(context, sw::kExtendedSpecialCharacters) ? 4 : 0);
-    EncodingTable*& table = context->encodingTables[mode];
-    if (table == nullptr) table = new (std::nothrow) EncodingTable(LmbcsLengths());
-    return table;
+    EncodingTable* const table = context->encodingTables[mode];
+    return table != nullptr ? table : MakeEncodings(context, mode);
 }
 
 } // namespace talix

@@ -315,8 +315,10 @@ void CloseEnded(XMLGenContext* context, const FontId& font, bool colourGiven, co
 // The CSS form: a span for face, size and colour, elements for bold,
 // italic, superscript and subscript.
 // closedTo receives the stack's depth once the closing is done.
-void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
-               const Suppressed& suppressed, Markup* markup, std::uint32_t* closedTo) {
+// Out of line: a change mostly comes from its memo.
+[[gnu::noinline]] void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize,
+                                 int rightToLeft, const Suppressed& suppressed, Markup* markup,
+                                 std::uint32_t* closedTo) {
     const FontId& base = context->baseFont;
     const FontId& current = context->currentFont;
 
@@ -438,15 +440,26 @@ void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey&
     memo->used = true;
 }
 
+// A change no memo holds: built, then kept in the memo given. Out of line:
+// the changes repeated from memos run without its frame.
+[[gnu::noinline]] void BuildAndRemember(XMLGenContext* context, const FontId& font, const ColorValue* color,
+                                        int forceSize, int rightToLeft, const Suppressed& suppressed, Markup* markup,
+                                        FontChangeMemo* memo, const FontChangeKey& key, std::uint8_t countBefore) {
+    std::uint32_t closedTo = 0;
+    const std::uint32_t depthBefore = CloseTagDepth(context);
+    BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
+    Remember(context, memo, key, countBefore, depthBefore, closedTo, *markup);
+}
+
 // The span form, from its memo where one holds the change. True when the
 // markup went to the output already (direct, and repeated from a memo);
 // its length is then written to *directLength.
 bool ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize, int rightToLeft,
                 const Suppressed& suppressed, Markup* markup, bool direct, std::size_t* directLength) {
-    std::uint32_t closedTo = 0;
     std::uint32_t openBefore = 0;
     std::uint8_t countBefore = 0;
     if (!InlineTop(context, &openBefore, &countBefore)) {
+        std::uint32_t closedTo = 0;
         BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
         return false;
     }
@@ -465,15 +478,14 @@ bool ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* co
         *directLength = memo.length;
         return direct;
     }
-    const std::uint32_t depthBefore = CloseTagDepth(context);
-    BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
-    Remember(context, &memo, key, countBefore, depthBefore, closedTo, *markup);
+    BuildAndRemember(context, font, color, forceSize, rightToLeft, suppressed, markup, &memo, key, countBefore);
     return false;
 }
 
-// The font-element form.
-void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize,
-                      int rightToLeft, const Suppressed& suppressed, Markup* markup) {
+// The font-element form (out of line: the span form's changes from their
+// memos run without its frame).
+[[gnu::noinline]] void BuildFontElement(XMLGenContext* context, const FontId& font, const ColorValue* color,
+                                        int forceSize, int rightToLeft, const Suppressed& suppressed, Markup* markup) {
     const FontId& base = context->baseFont;
     const int size = HTMLFontSizeFromPoints(context, font.size);
     const bool colourChanged =

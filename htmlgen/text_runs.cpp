@@ -75,7 +75,7 @@ bool EndsLoneRun(const CDRecordNode* node) {
 // end after it before the next reference. The answer for the previous
 // empty run is reused where the scans would pass over it, so that a
 // stretch of empty runs is examined once.
-bool StandsAlone(XMLGenContext* context, const CDRecordNode* run) {
+[[gnu::noinline]] bool StandsAlone(XMLGenContext* context, const CDRecordNode* run) {
     TextRunMemo& memo = context->runMemo;
     bool backward = true, reachedMemo = false, crossed = false;
     for (const CDRecordNode* at = run->prev; at != nullptr; at = at->prev) {
@@ -170,7 +170,7 @@ bool RunColour(XMLGenContext* context, const CDRecordNode* run, ColorValue* valu
 // The caller's text-run mappings: those whose font criteria the run no
 // longer meets close (with what was opened after them); those it meets
 // open, at most ten at a time.
-void ApplyRunMappings(XMLGenContext* context, const FontId& font) {
+[[gnu::noinline]] void ApplyMappings(XMLGenContext* context, const FontId& font) {
     for (std::uint16_t i = context->openMappingCount; i-- > 0;) {
         const StyleMappingInfo* mapping = context->openMappings[i];
         if (i >= context->openMappingCount ||
@@ -193,6 +193,16 @@ void ApplyRunMappings(XMLGenContext* context, const FontId& font) {
         if (MappingClosing(*mapping)[0] != '\0') PushCloseTag(context, MappingClosing(*mapping));
         context->openMappings[context->openMappingCount++] = mapping;
     }
+}
+
+// The same, looked at in place: mostly no mapping is open and the caller
+// gave none.
+inline void ApplyRunMappings(XMLGenContext* context, const FontId& font) {
+    if (context->openMappingCount == 0 &&
+        (context->item == nullptr || context->item->work == nullptr ||
+         context->item->work->externalMappings == nullptr))
+        return;
+    ApplyMappings(context, font);
 }
 
 // The characters a run writes as they stand, whatever the options:
@@ -236,16 +246,26 @@ constexpr PlainCharacters kBlanks(false, true), kBlanksWithLinks(true, true);
 class PlainBlocks {
 public:
     PlainBlocks(bool blank, bool links)
-        : below_(_mm_set1_epi8(blank ? 0x20 : 0x21)), top_(_mm_set1_epi8('\x7E')), bit2_(_mm_set1_epi8(0x04)),
+        : shift_(_mm_set1_epi8(static_cast<char>(0x80 - (blank ? 0x20 : 0x21)))),
+          top_(_mm_set1_epi8(static_cast<char>(0xFE - (blank ? 0x20 : 0x21)))), bit2_(_mm_set1_epi8(0x04)),
           quoteOrAmp_(_mm_set1_epi8('&')), bit1_(_mm_set1_epi8(0x02)), angle_(_mm_set1_epi8('>')),
           lower_(_mm_set1_epi8(0x20)), h_(_mm_set1_epi8('h')), m_(_mm_set1_epi8('m')), s_(_mm_set1_epi8('s')),
           links_(links) {}
 
-    bool Plain(const char* text) const {
+    bool Plain(const char* text) const { return _mm_movemask_epi8(Marks(text)) == 0; }
+    // Thirty-two bytes: one test of both halves' marks.
+    bool PlainPair(const char* text) const {
+        return _mm_movemask_epi8(_mm_or_si128(Marks(text), Marks(text + 16))) == 0;
+    }
+
+private:
+    // Each byte of the sixteen at text that is not plain, marked.
+    __m128i Marks(const char* text) const {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-        // Signed: the bytes from 0x80 up count as below the lowest, 0x7F
-        // alone as above the highest.
-        __m128i mark = _mm_or_si128(_mm_cmplt_epi8(bytes, below_), _mm_cmpgt_epi8(bytes, top_));
+        // Shifted (modulo 256) so that the lowest plain byte becomes the
+        // lowest signed value: the plain bytes then lie at or below the
+        // highest one's shifted value, and every other byte above it.
+        __m128i mark = _mm_cmpgt_epi8(_mm_add_epi8(bytes, shift_), top_);
         mark = _mm_or_si128(mark, _mm_cmpeq_epi8(_mm_or_si128(bytes, bit2_), quoteOrAmp_));
         mark = _mm_or_si128(mark, _mm_cmpeq_epi8(_mm_or_si128(bytes, bit1_), angle_));
         if (links_) {
@@ -253,11 +273,10 @@ public:
             mark = _mm_or_si128(mark, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(folded, h_), _mm_cmpeq_epi8(folded, m_)),
                                                    _mm_cmpeq_epi8(folded, s_)));
         }
-        return _mm_movemask_epi8(mark) == 0;
+        return mark;
     }
 
-private:
-    __m128i below_, top_, bit2_, quoteOrAmp_, bit1_, angle_, lower_, h_, m_, s_;
+    __m128i shift_, top_, bit2_, quoteOrAmp_, bit1_, angle_, lower_, h_, m_, s_;
     bool links_;
 };
 #endif
@@ -339,6 +358,8 @@ public:
 #if defined(__SSE2__)
                     if (end + 16 <= most) {
                         const PlainBlocks blocks(table[static_cast<std::uint8_t>(' ')], makeLinks_);
+                        // Thirty-two bytes at a time, then the last sixteen.
+                        while (end + 32 <= most && blocks.PlainPair(text + end)) end += 32;
                         while (end + 16 <= most && blocks.Plain(text + end)) end += 16;
                         // The last sixteen bytes, overlapping those tested,
                         // end the stretch at once when they are plain too.

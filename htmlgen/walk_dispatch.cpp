@@ -117,6 +117,30 @@ bool OpensEmptyParagraph(const CDRecordNode* run) {
     return !(after->signature == kSigBegin && InnerSignature(after) == kSigV4HotspotBegin);
 }
 
+// With a preset, "[<...]" typed as a run of its own is markup: written as
+// it stands (the zero bytes as blanks) and the run passed over. False for
+// any other run. Out of line: the runs of text go on without its frame.
+[[gnu::noinline]] bool WriteTypedMarkup(XMLGenContext* context, const CDRecordNode* run, bool tracing) {
+    const char* text = reinterpret_cast<const char*>(run->bytes) + kTextRunHeader;
+    const std::size_t length = run->length - kTextRunHeader;
+    if (text[0] != '[' || text[1] != '<' || text[length - 1] != ']') return false;
+    std::vector<char> markup(text + 1, text + length - 1);
+    for (char& c : markup) {
+        if (c == '\0') c = ' ';
+    }
+    if (context->format == kFormatXHTML) {
+        // Written back well-formed, as pass-through HTML is.
+        std::string xhtml;
+        PassthruAsXhtml(context, std::string_view(markup.data(), markup.size()), &xhtml);
+        AppendOutput(context, xhtml.data(), xhtml.size());
+    } else {
+        AppendOutput(context, markup.data(), markup.size());
+    }
+    PassOver(context);
+    TraceStep(tracing, "PrXMLStr - Step 5b - after");
+    return true;
+}
+
 StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
     const bool tracing = Tracing();
     TraceStep(tracing, "PrXMLStr - Step 5b");
@@ -126,28 +150,8 @@ StepResult HandleTextRun(XMLGenContext* context, const WalkCall& call) {
         AppendLineBreak(context);
         CurrentTableLevel(context)->lineBreakNeeded = 0;
     }
-    // With a preset, "[<...]" typed as a run of its own is markup.
-    if (IsOn(context, sw::kPreset) && run->length > kTextRunHeader + 4) {
-        const char* text = reinterpret_cast<const char*>(run->bytes) + kTextRunHeader;
-        const std::size_t length = run->length - kTextRunHeader;
-        if (text[0] == '[' && text[1] == '<' && text[length - 1] == ']') {
-            std::vector<char> markup(text + 1, text + length - 1);
-            for (char& c : markup) {
-                if (c == '\0') c = ' ';
-            }
-            if (context->format == kFormatXHTML) {
-                // Written back well-formed, as pass-through HTML is.
-                std::string xhtml;
-                PassthruAsXhtml(context, std::string_view(markup.data(), markup.size()), &xhtml);
-                AppendOutput(context, xhtml.data(), xhtml.size());
-            } else {
-                AppendOutput(context, markup.data(), markup.size());
-            }
-            PassOver(context);
-            TraceStep(tracing, "PrXMLStr - Step 5b - after");
-            return Next();
-        }
-    }
+    if (IsOn(context, sw::kPreset) && run->length > kTextRunHeader + 4 && WriteTypedMarkup(context, run, tracing))
+        return Next();
     ProcessXMLText(context, call.kind, OpensEmptyParagraph(run) ? 1 : 0);
     TraceStep(tracing, "PrXMLStr - Step 5b - after");
     return Next();

@@ -262,6 +262,25 @@ TEST_F(Walk, EveryCharacterOfALongRunIsWrittenWhereverItStands) {
     }
 }
 
+TEST_F(Walk, BytesAtTheEdgesOfPlainTextEndALongStretchWhereverTheyStand) {
+    // The bytes just inside and just outside the range of bytes written as
+    // they stand (the blank among them, with and without PreserveSpaces),
+    // at every offset of a long stretch of letters: each is written as it
+    // is when it starts a run, and the letters around it as they stand.
+    const std::string edges("\x00\x09\x0A\x0D\x1F\x20\x21\x7E\x7F\x80\xA0\xFE\xFF", 13);
+    const std::string after(20, 'b');
+    for (const char edge : edges) {
+        for (const char* options : {"", "PreserveSpaces=Yes", "OutputToEvent=Yes"}) {
+            const std::string alone = Fragment(Define({TextBytes(std::string(1, edge) + after)}), options);
+            for (std::size_t offset = 0; offset < 40; ++offset) {
+                const std::string text = std::string(offset, 'a') + edge + after;
+                EXPECT_EQ(Fragment(Define({TextBytes(text)}), options), std::string(offset, 'a') + alone)
+                    << static_cast<int>(static_cast<unsigned char>(edge)) << " " << offset << " " << options;
+            }
+        }
+    }
+}
+
 // The encoding of an LMBCS text by the encoder alone, in a context of its
 // own (no character remembered), under the options and format.
 std::string EncodedAlone(const std::string& text, const char* options, std::uint16_t format) {
