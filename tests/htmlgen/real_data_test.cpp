@@ -11,7 +11,6 @@
 
 #include <iterator>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "support/markup_validators.h"
+#include "support/patterns.h"
 #include "support/rich_text_items.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -111,10 +111,7 @@ std::size_t ClassRules(const std::string& markup) {
     const std::size_t start = markup.find("<style type=\"text/css\">");
     const std::size_t end = markup.find("</style>", start);
     if (start == std::string::npos || end == std::string::npos) return 0;
-    static const std::regex rule("(div|ul|ol)\\.pabid[0-9]+ \\{");
-    const std::string sheet = markup.substr(start, end - start);
-    return static_cast<std::size_t>(
-        std::distance(std::sregex_iterator(sheet.begin(), sheet.end(), rule), std::sregex_iterator()));
+    return talix_test::FindAll(markup.substr(start, end - start), "(div|ul|ol)\\.pabid[0-9]+ \\{").size();
 }
 
 std::size_t Definitions(const talix::ItemRecordList* list) {

@@ -3,13 +3,13 @@
 // in CSS, tabbed and animated tables, and damaged tables.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "active_content_fixture.h"
 #include "generation_fixture.h"
 #include "support/markup_validators.h"
-#include "active_content_fixture.h"
+#include "support/patterns.h"
 #include "support/record_fixture.h"
 #include "table_records.h"
 #include "talix_platform.h"
@@ -155,7 +155,7 @@ TEST_F(Tables, DataTableWithCaption) {
     EXPECT_TRUE(Has(body, " headers='c2'")) << body;
     EXPECT_EQ(Count(body, "<th"), 2u) << body;
     EXPECT_EQ(Count(body, "</th>"), 2u) << body;
-    EXPECT_TRUE(std::regex_search(body, std::regex("<table[^>]* width=50%[^>]*><caption>Cap</caption><tr"))) << body;
+    EXPECT_TRUE(talix_test::Search(body, "<table[^>]* width=50%[^>]*><caption>Cap</caption><tr")) << body;
     EXPECT_FALSE(Has(body, "Caption=")) << body;
     EXPECT_FALSE(Has(body, "TalixDataTable")) << body;
     EXPECT_FALSE(Has(body, "width='100%'")) << body;
@@ -178,9 +178,8 @@ TEST_F(Tables, DataTableWithCaption) {
     const std::string columns = Checked(Document(fixed));
     const std::vector<std::string> widths = [&] {
         std::vector<std::string> found;
-        static const std::regex width("<td width='([^']*)'");
-        for (auto it = std::sregex_iterator(columns.begin(), columns.end(), width); it != std::sregex_iterator(); ++it)
-            found.push_back((*it)[1]);
+        for (const std::vector<std::string>& width : talix_test::FindAll(columns, "<td width='([^']*)'"))
+            found.push_back(width[1]);
         return found;
     }();
     ASSERT_EQ(widths.size(), 34u) << columns;
@@ -275,11 +274,11 @@ TEST_F(Tables, RangesOfOneTableGiveOneTable) {
         const std::string xhtml = Generate(chunk, "XHTML", nullptr, extra);
         EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << definition << report << xhtml;
         // The cells' texts, row by row, "|" between rows and "#" between tables.
-        static const std::regex cell("<td[^>]*>(?:<div[^>]*>)?(r[0-9]c[0-9])|(</tr>)|(</table>)");
         std::string shape;
         const std::string body = Body(html);
-        for (auto at = std::sregex_iterator(body.begin(), body.end(), cell); at != std::sregex_iterator(); ++at)
-            shape += (*at)[1].matched ? (*at)[1].str() + " " : ((*at)[2].matched ? "|" : "#");
+        for (const std::vector<std::string>& at :
+             talix_test::FindAll(body, "<td[^>]*>(?:<div[^>]*>)?(r[0-9]c[0-9])|(</tr>)|(</table>)"))
+            shape += !at[1].empty() ? at[1] + " " : (!at[2].empty() ? "|" : "#");
         EXPECT_EQ(shape, expected) << definition << " " << (extra != nullptr ? extra : "") << "\n" << body;
     };
     // Two ranges, the first ending in the second row, the second starting

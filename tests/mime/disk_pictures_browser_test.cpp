@@ -9,7 +9,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "core/signatures.h"
 #include "mime_fixture.h"
 #include "support/headless_browser.h"
+#include "support/patterns.h"
 #include "talix_platform.h"
 
 namespace {
@@ -95,11 +95,10 @@ TEST_F(DiskPicturesBrowser, FilesBesideThePageLoadInABrowser) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder + "/img"))
         files += entry.is_regular_file() ? 1 : 0;
     EXPECT_EQ(files, 3u);
-    const std::regex source("<img src=\"([^\"]+)\"");
     std::size_t images = 0;
-    for (auto it = std::sregex_iterator(markup.begin(), markup.end(), source); it != std::sregex_iterator(); ++it) {
+    for (const std::vector<std::string>& source : talix_test::FindAll(markup, "<img src=\"([^\"]+)\"")) {
         ++images;
-        EXPECT_TRUE(std::filesystem::is_regular_file(folder + "/" + (*it)[1].str())) << (*it)[1];
+        EXPECT_TRUE(std::filesystem::is_regular_file(folder + "/" + source[1])) << source[1];
     }
     EXPECT_EQ(images, 3u) << markup;
     EXPECT_NE(markup.find("old logo"), std::string::npos);
@@ -118,13 +117,10 @@ TEST_F(DiskPicturesBrowser, FilesBesideThePageLoadInABrowser) {
     std::ofstream(folder + "/shown.htm", std::ios::binary) << shown;
     const std::vector<std::string> documents = talix_test::DumpDocuments(chromium, {folder + "/shown.htm"}, 1, 60);
     ASSERT_EQ(documents.size(), 1u);
-    const std::smatch widths = [&] {
-        std::smatch match;
-        std::regex_search(documents[0], match, std::regex("<pre id=\"talix-widths\">WIDTHS ([0-9 ]*)</pre>"));
-        return match;
-    }();
-    ASSERT_FALSE(widths.empty()) << documents[0];
-    EXPECT_EQ(widths[1].str(), "1 4 1");
+    std::vector<std::string> widths;
+    ASSERT_TRUE(talix_test::Search(documents[0], "<pre id=\"talix-widths\">WIDTHS ([0-9 ]*)</pre>", &widths))
+        << documents[0];
+    EXPECT_EQ(widths[1], "1 4 1");
 }
 
 } // namespace

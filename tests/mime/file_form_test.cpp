@@ -7,7 +7,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "core/mime_ids.h"
 #include "core/record_io.h"
 #include "mime_fixture.h"
+#include "support/patterns.h"
 #include "support/record_fixture.h"
 #include "talix_platform.h"
 
@@ -125,10 +125,10 @@ TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
     const std::vector<const ReadPart*> gifs = message.Parts("image/gif");
     const std::vector<const ReadPart*> jpegs = message.Parts("image/jpeg");
     ASSERT_EQ(jpegs.size(), 1u);
-    EXPECT_TRUE(std::regex_match(jpegs[0]->id, std::regex("<_2_[0-9]{6}[0-9A-F]{6,}" + tail + ">"))) << jpegs[0]->id;
+    EXPECT_TRUE(talix_test::FullMatch(jpegs[0]->id, "<_2_[0-9]{6}[0-9A-F]{6,}" + tail + ">")) << jpegs[0]->id;
     EXPECT_EQ(jpegs[0]->payload, Bytes(jpeg));
     ASSERT_EQ(gifs.size(), 5u);
-    EXPECT_TRUE(std::regex_match(gifs[0]->id, std::regex("<_1_[0-9]{6}[0-9A-F]{6,}" + tail + ">"))) << gifs[0]->id;
+    EXPECT_TRUE(talix_test::FullMatch(gifs[0]->id, "<_1_[0-9]{6}[0-9A-F]{6,}" + tail + ">")) << gifs[0]->id;
     // The picture, the table tab and the two boxes once each, the GIF image
     // resource once; the PNG resource and the one that is missing are left
     // out.
@@ -153,9 +153,8 @@ TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
         if (!part.id.empty()) parts.insert(part.id.substr(1, part.id.size() - 2));
     }
     std::set<std::string> named;
-    const std::regex cid("src=\"cid:([^\"]+)\"");
-    for (auto match = std::sregex_iterator(html.begin(), html.end(), cid); match != std::sregex_iterator(); ++match)
-        named.insert((*match)[1].str());
+    for (const std::vector<std::string>& match : talix_test::FindAll(html, "src=\"cid:([^\"]+)\""))
+        named.insert(match[1]);
     for (const std::string& id : {gifs[0]->id, jpegs[0]->id, std::string("<logo.gif>")})
         EXPECT_EQ(named.count(id.substr(1, id.size() - 2)), 1u) << id << " in " << html;
     for (const std::string& id : named) {

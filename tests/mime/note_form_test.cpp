@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "mime/mime_part.h"
 #include "mime_fixture.h"
 #include "platform/testing.h"
+#include "support/patterns.h"
 #include "support/record_fixture.h"
 #include "talix_platform.h"
 
@@ -87,8 +87,8 @@ TEST_F(NoteForm, ASinglePartAndTheItemsOfANativeMimeNote) {
                                  "1.0MIME-Version: 1.0\r\n";
     EXPECT_EQ(version[0], expected);
     EXPECT_EQ(ItemFlags(item_.noteHandle, "MIME_Version"), 4);
-    EXPECT_TRUE(std::regex_match(Text("$MessageID"),
-                                 std::regex("<OF[0-9A-F]{8}\\.[0-9A-F]{8}-ON[0-9A-F]{8}\\.[0-9A-F]{8}@LocalDomain>")))
+    EXPECT_TRUE(talix_test::FullMatch(Text("$MessageID"),
+                                      "<OF[0-9A-F]{8}\\.[0-9A-F]{8}-ON[0-9A-F]{8}\\.[0-9A-F]{8}@LocalDomain>"))
         << Text("$MessageID");
     EXPECT_EQ(Text("$MessageID").substr(23, 8) + Text("$MessageID").substr(32, 8), Tail());
     EXPECT_EQ(Text("$NoteHasNativeMIME"), "1");
@@ -227,16 +227,15 @@ TEST_F(NoteForm, PicturesIconsAndAttachmentsAreStoredParts) {
     // Each picture's src is the URL of its image header in the rendering
     // copy: the byte offset in the copy's stored value.
     std::string copy = Values("MimeBody_M$").at(0);
-    const std::regex source("src=\"[^\"]*/0/[0-9a-f]{32}/MimeBody_M\\$/0\\.([0-9a-f]+)\\?OpenElement&amp;"
+    const std::string source("src=\"[^\"]*/0/[0-9a-f]{32}/MimeBody_M\\$/0\\.([0-9a-f]+)\\?OpenElement&amp;"
                             "FieldElemFormat=(gif|jpeg)\"");
     std::vector<std::string> types;
     const std::string& html = parts[3].body;
-    for (auto match = std::sregex_iterator(html.begin(), html.end(), source); match != std::sregex_iterator();
-         ++match) {
-        const std::size_t offset = std::stoul((*match)[1].str(), nullptr, 16);
+    for (const std::vector<std::string>& match : talix_test::FindAll(html, source)) {
+        const std::size_t offset = std::stoul(match[1], nullptr, 16);
         ASSERT_LT(offset + 1, copy.size());
         EXPECT_EQ(static_cast<unsigned char>(copy[offset]), 0x7D) << "an image header at " << offset;
-        types.push_back((*match)[2].str());
+        types.push_back(match[2]);
     }
     EXPECT_EQ(types, (std::vector<std::string>{"gif", "jpeg", "gif"})) << html;
     EXPECT_NE(copy.find(std::string(gif.begin(), gif.end())), std::string::npos);
@@ -245,7 +244,7 @@ TEST_F(NoteForm, PicturesIconsAndAttachmentsAreStoredParts) {
     char* data = nullptr;
     std::uint32_t size = 0;
     ASSERT_EQ(talix::ReadAttachmentToMemory(item_.noteHandle, parts[7].body.c_str(), &data, &size), 0) << parts[7].body;
-    EXPECT_TRUE(std::regex_match(parts[7].body, std::regex("mime[0-9]+_" + tail.substr(8) + "\\.gif")));
+    EXPECT_TRUE(talix_test::FullMatch(parts[7].body, "mime[0-9]+_" + tail.substr(8) + "\\.gif"));
     std::vector<std::uint8_t> decoded(size);
     decoded.resize(talix::DecodeBase64(data, decoded.data(), size, size));
     std::free(data);
@@ -265,7 +264,7 @@ TEST_F(NoteForm, PicturesIconsAndAttachmentsAreStoredParts) {
     ASSERT_EQ(jpegs.size(), 1u);
     EXPECT_EQ(gifs[1]->payload, "");
     EXPECT_EQ(gifs[0]->payload, std::string(gif.begin(), gif.end()));
-    EXPECT_TRUE(std::regex_match(gifs[0]->id, std::regex("<_1_[0-9]{6}[0-9A-F]{6,}" + tail + ">"))) << gifs[0]->id;
+    EXPECT_TRUE(talix_test::FullMatch(gifs[0]->id, "<_1_[0-9]{6}[0-9A-F]{6,}" + tail + ">")) << gifs[0]->id;
     EXPECT_EQ(jpegs[0]->payload, std::string(jpeg.begin(), jpeg.end()));
     EXPECT_EQ(gifs[2]->id, "<_a_tabletab>");
     ASSERT_EQ(read.Parts("application/octet-stream").size(), 1u);

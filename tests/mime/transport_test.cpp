@@ -7,12 +7,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "mime_fixture.h"
+#include "support/patterns.h"
 #include "table_records.h"
 #include "talix_platform.h"
 
@@ -70,9 +70,8 @@ std::set<std::string> ContentIds(const ReadMessage& message) {
 
 std::vector<std::string> CidsOf(const std::string& html) {
     std::vector<std::string> cids;
-    const std::regex cid("cid:([^\"'\\s>)]+)");
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), cid); it != std::sregex_iterator(); ++it)
-        cids.push_back((*it)[1]);
+    for (const std::vector<std::string>& match : talix_test::FindAll(html, "cid:([^\"'\\s>)]+)"))
+        cids.push_back(match[1]);
     return cids;
 }
 

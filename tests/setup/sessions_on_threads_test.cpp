@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <latch>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/patterns.h"
 #include "support/rich_text_items.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -39,8 +39,6 @@ using Transcript = std::vector<std::string>;
 // links), the day the generator writes into its comments and the mail header
 // lines, and the time and the unique id of a message.
 std::string Comparable(const std::string& text, const std::string& database) {
-    static const std::regex date("[0-9]{2}/[0-9]{2}/[0-9]{4}|\nDate: [^\n]*|\nMessage-ID: [^\n]*");
-    static const std::regex id("[0-9a-fA-F]{32}");
     std::string named;
     for (std::size_t at = 0;;) {
         const std::size_t found = text.find(database, at);
@@ -49,7 +47,9 @@ std::string Comparable(const std::string& text, const std::string& database) {
         named += "<database>";
         at = found + database.size();
     }
-    return std::regex_replace(std::regex_replace(named, date, "<date>"), id, "<id>");
+    const std::string dated =
+        talix_test::ReplaceAll(named, "[0-9]{2}/[0-9]{2}/[0-9]{4}|\nDate: [^\n]*|\nMessage-ID: [^\n]*", "<date>");
+    return talix_test::ReplaceAll(dated, "[0-9a-fA-F]{32}", "<id>");
 }
 
 std::string Status(const char* step, const std::string& what, unsigned status) {

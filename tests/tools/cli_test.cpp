@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli_fixture.h"
+#include "support/patterns.h"
 #include "support/test_support.h"
 
 namespace {
@@ -43,7 +43,7 @@ TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
     ASSERT_EQ(lines.size(), files.size());
     // Each note beside the file it came from.
     for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_TRUE(std::regex_match(lines[i], std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}\t.*"))) << lines[i];
+        EXPECT_TRUE(talix_test::FullMatch(lines[i], "0x[0-9A-F]{8}\t[0-9A-F]{32}\t.*")) << lines[i];
         EXPECT_EQ(lines[i].substr(lines[i].rfind('\t') + 1), files[i].string());
         lines[i].erase(lines[i].rfind('\t'));
     }
@@ -54,7 +54,7 @@ TEST_F(Cli, ImportPrintsTheNotesAndNotesListsThem) {
     ASSERT_EQ(listed.size(), lines.size());
     for (size_t i = 0; i < listed.size(); ++i) {
         EXPECT_EQ(listed[i].substr(0, lines[i].size() + 1), lines[i] + "\t");   // note-id order = import order
-        EXPECT_TRUE(std::regex_match(listed[i], std::regex("0x[0-9A-F]{8}\t[0-9A-F]{32}\t0x[0-9A-F]{4}\t.*")));
+        EXPECT_TRUE(talix_test::FullMatch(listed[i], "0x[0-9A-F]{8}\t[0-9A-F]{32}\t0x[0-9A-F]{4}\t.*"));
     }
     // The class's bits by name as the last column.
     EXPECT_NE(notes.out.find("\t852559E00078377C052556C20056B593\t0x0004\tResponse\tform\n"), std::string::npos);
@@ -114,8 +114,8 @@ TEST_F(Cli, RecordLengthsAddUpToTheRichTextValue) {
     ASSERT_EQ(records.status, 0) << records.err;
     size_t total = 0, index = 0;
     for (const auto& line : records.lines()) {
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(line, m, std::regex("([0-9]+)\t0x[0-9A-F]{4}\t[^\t]+\t([0-9]+)\t.*"))) << line;
+        std::vector<std::string> m;
+        ASSERT_TRUE(talix_test::FullMatch(line, "([0-9]+)\t0x[0-9A-F]{4}\t[^\t]+\t([0-9]+)\t.*", &m)) << line;
         EXPECT_EQ(std::stoul(m[1]), ++index);
         size_t length = std::stoul(m[2]);
         total += length + length % 2;

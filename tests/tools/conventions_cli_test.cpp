@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli_fixture.h"
+#include "support/patterns.h"
 #include "support/test_support.h"
 
 namespace {
@@ -74,16 +74,13 @@ protected:
     // A message that gives no status as a bare number: each "status N" is
     // followed by its text, and no "Error N" stands alone.
     static void ExpectReadableMessages(const std::string& err) {
-        static const std::regex bare("status [0-9]+($|[^:0-9])|Error [0-9]+");
-        EXPECT_FALSE(std::regex_search(err, bare)) << err;
+        EXPECT_FALSE(talix_test::Search(err, "status [0-9]+($|[^:0-9])|Error [0-9]+")) << err;
         // Each line has one prefix: the program's, the library's taken out.
-        static const std::regex line("(talix: |usage: talix )(.*)");
-        static const std::regex second("^@?talix:", std::regex::icase);
         std::istringstream lines(err);
         for (std::string text; std::getline(lines, text);) {
-            std::smatch match;
-            EXPECT_TRUE(std::regex_match(text, match, line)) << text;
-            EXPECT_FALSE(std::regex_search(match[2].str(), second)) << text;
+            std::vector<std::string> match;
+            EXPECT_TRUE(talix_test::FullMatch(text, "(talix: |usage: talix )(.*)", &match)) << text;
+            EXPECT_FALSE(talix_test::Search(match[2], "^@?talix:", nullptr, talix_test::kIgnoreCase)) << text;
         }
     }
 
@@ -97,10 +94,11 @@ TEST_F(Conventions, EveryCommandTreatsHelpOptionsFormatsAndChunksAlike) {
     // The commands of the help are those above: none is left out.
     CliOutcome help = Talix({"--help"});
     ASSERT_EQ(help.status, 0);
-    const std::regex line("\n  talix ([a-z-]+) ");
     std::size_t listed = 0;
-    for (std::sregex_iterator at(help.out.begin(), help.out.end(), line), end; at != end; ++at, ++listed)
-        EXPECT_EQ(commands.count((*at)[1].str()), 1u) << (*at)[1].str() << " is not run by this test";
+    for (const std::vector<std::string>& at : talix_test::FindAll(help.out, "\n  talix ([a-z-]+) ")) {
+        EXPECT_EQ(commands.count(at[1]), 1u) << at[1] << " is not run by this test";
+        ++listed;
+    }
     EXPECT_EQ(listed, commands.size());
 
     const CliOutcome before = Talix({"value", db_, id_, "$Body"});
@@ -151,7 +149,7 @@ TEST_F(Conventions, EveryCommandTreatsHelpOptionsFormatsAndChunksAlike) {
 TEST_F(Conventions, VersionUnknownCommandsAndFailuresReadAsText) {
     CliOutcome version = Talix({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_TRUE(std::regex_match(version.out, std::regex("talix [0-9]+\\.[0-9]+\n"))) << version.out;
+    EXPECT_TRUE(talix_test::FullMatch(version.out, "talix [0-9]+\\.[0-9]+\n")) << version.out;
 
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"frobnicate", db_}, {"help", "frobnicate"}, {"-x", "notes", db_}}) {

@@ -9,13 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli_fixture.h"
 #include "support/markup_validators.h"
+#include "support/patterns.h"
 #include "support/test_support.h"
 
 namespace {
@@ -53,12 +53,11 @@ protected:
 // The files of a folder by name, with what changes from run to run (the
 // generation date, a message's date and id) blanked.
 std::map<std::string, std::string> Files(const fs::path& dir) {
-    static const std::regex date(R"(\d\d/\d\d/\d\d\d\d)");
-    static const std::regex header(R"((^|\n)(Date|Message-ID): [^\n]*)");
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(dir)) {
-        std::string text = std::regex_replace(talix_test::ReadFile(entry.path()), date, "DATE");
-        files[entry.path().filename().string()] = std::regex_replace(text, header, "$1$2: -");
+        std::string text = talix_test::ReplaceAll(talix_test::ReadFile(entry.path()), R"(\d\d/\d\d/\d\d\d\d)", "DATE");
+        files[entry.path().filename().string()] =
+            talix_test::ReplaceAll(text, R"((^|\n)(Date|Message-ID): [^\n]*)", "$1$2: -");
     }
     return files;
 }
@@ -119,21 +118,21 @@ TEST_F(Demo, WritesPagesAndMailThatReadersTakeAndReadsTheTableByFormula) {
     }
     const std::map<std::string, std::vector<std::string>> lookUps = LookUps(run.out);
     ASSERT_EQ(lookUps.size(), 2u) << run.out;
-    const std::regex call(R"re(@Db(Column|Lookup)\("Talix" : ""; ""; "N([0-9A-F]+)"; "([^"]+)" : "([^"]+)"; (?:"((?:[^"\\]|\\.)*)"; )?(\d+)\))re");
+    const std::string call(R"re(@Db(Column|Lookup)\("Talix" : ""; ""; "N([0-9A-F]+)"; "([^"]+)" : "([^"]+)"; (?:"((?:[^"\\]|\\.)*)"; )?(\d+)\))re");
     for (const auto& [formula, values] : lookUps) {
-        std::smatch parts;
-        ASSERT_TRUE(std::regex_match(formula, parts, call)) << formula;
-        const std::string demoId = "0x" + std::string(8 - parts[2].length(), '0') + parts[2].str();
-        const std::regex listed("(^|\n)" + demoId + "\t[^\t]*\t[^\t]*\t([^\t\n]+)\t");
-        std::smatch title;
-        ASSERT_TRUE(std::regex_search(run.out, title, listed)) << demoId << " is not listed";
+        std::vector<std::string> parts;
+        ASSERT_TRUE(talix_test::FullMatch(formula, call, &parts)) << formula;
+        const std::string demoId = "0x" + std::string(8 - parts[2].size(), '0') + parts[2];
+        std::vector<std::string> title;
+        ASSERT_TRUE(talix_test::Search(run.out, "(^|\n)" + demoId + "\t[^\t]*\t[^\t]*\t([^\t\n]+)\t", &title))
+            << demoId << " is not listed";
         std::string note;
         for (const std::string& line : Talix({"notes", db_}).lines()) {
-            if (line.find("\t" + title[2].str() + "\t") != std::string::npos) note = line.substr(0, line.find('\t'));
+            if (line.find("\t" + title[2] + "\t") != std::string::npos) note = line.substr(0, line.find('\t'));
         }
         ASSERT_FALSE(note.empty()) << title[2];
         const std::string item = parts[3], table = parts[4], column = parts[6];
-        const std::string key = std::regex_replace(parts[5].str(), std::regex(R"(\\(.))"), "$1");
+        const std::string key = talix_test::ReplaceAll(parts[5], R"(\\(.))", "$1");
         const int rows = std::stoi(Talix({"count", db_, note, item, "Row", table}).out);
         std::vector<std::string> cells;
         for (int r = 1; r <= rows; ++r) {
