@@ -3,8 +3,9 @@
 # (seconds per target, default 20), starting from the project's own samples;
 # as many targets run at once as there are cores, each on a copy of its
 # seeds. The second argument names the preset that builds them: "fuzz" (the
-# default: optimised, nothing else built) or "asan" (the sanitizers' test
-# build, which builds them too, as .ci/run uses it). TALIX_JOBS sets how
+# default: optimised, nothing else built, the comparisons reported to the
+# fuzzer too) or "asan" (the sanitizers' test build, which builds them too
+# with the edges' counters alone, as .ci/run uses it). TALIX_JOBS sets how
 # many build jobs and targets run at once (default: one per core). Exits 1
 # when a target found a fault.
 set -euo pipefail
