@@ -635,7 +635,11 @@ private:
             const std::uint8_t* const from = bytes + at;
             std::memcpy(out, from, kShortStretch);
             std::size_t count = 0;
+            // Unrolled where the code is optimised (the pragma draws a
+            // warning where it is not).
+#if defined(__OPTIMIZE__)
 #pragma GCC unroll 16
+#endif
             while (count < kShortStretch && kinds[from[count]] == PlainCharacters::kPlainKind) ++count;
             if (count == kShortStretch) {
                 more = false;
