@@ -1,7 +1,10 @@
 // talix text, count and rewrite over every rich-text item of the real data
 // (the project's samples, and the shared set when present), checked against
 // what the stored values hold, read here without the library; and talix
-// html over every one of them in both formats.
+// html over every one of them in both formats. Under the address sanitizer,
+// where each run of the program costs several times as much, every fourth
+// item (with every action bar and every item with tables): that run looks
+// for memory faults in the program rather than for more cases.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "cli_fixture.h"
+#include "core/address_sanitizer.h"
 #include "support/markup_validators.h"
 #include "support/record_fixture.h"
 #include "support/rich_text_items.h"
@@ -20,6 +24,12 @@
 namespace {
 
 using talix_test::CliOutcome;
+
+#if defined(TALIX_ADDRESS_SANITIZER)
+constexpr std::size_t kItemStride = 4;
+#else
+constexpr std::size_t kItemStride = 1;
+#endif
 
 // What the stored records of an item hold: the words of four letters or
 // more of its text runs that hold ASCII only, and its tables that no other
@@ -118,10 +128,12 @@ TEST_F(RealDataCli, TextAndCountOfEveryRichTextItemAgreeWithItsStoredRecords) {
     ASSERT_EQ(talix_test::ImportRichTextItems(db_, talix_test::SampleAndSharedDxlFiles(), true, &items), 0);
     ASSERT_FALSE(items.empty());
     int withWords = 0, withTables = 0, actionBars = 0;
-    for (const auto& [id, name] : items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto& [id, name] = items[i];
         const std::string note = std::to_string(id);
         const std::string where = note + " " + name;
         const StoredContent content = ReadStored(Stored(id, name));
+        if (i % kItemStride != 0 && content.topLevelTables == 0 && name != "$V5ACTIONS") continue;
 
         const CliOutcome text = Talix({"text", db_, note, name});
         ASSERT_EQ(text.status, 0) << where << ": " << text.err;
@@ -152,7 +164,8 @@ TEST_F(RealDataCli, HtmlOfEveryRichTextItemIsWholeInBothFormats) {
     std::vector<talix_test::NoteItem> items;
     ASSERT_EQ(talix_test::ImportRichTextItems(db_, talix_test::SampleAndSharedDxlFiles(), true, &items), 0);
     ASSERT_FALSE(items.empty());
-    for (const auto& [id, name] : items) {
+    for (std::size_t i = 0; i < items.size(); i += kItemStride) {
+        const auto& [id, name] = items[i];
         const std::string where = std::to_string(id) + " " + name;
         for (const char* format : {"html", "xhtml"}) {
             const CliOutcome html = Talix({"html", db_, std::to_string(id), name, "--format", format});
