@@ -11,8 +11,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string_view>
 
+#include "core/background_sync.h"
 #include "core/folder_file.h"
 #include "core/temp_directory.h"
 
@@ -210,6 +212,8 @@ void RemovePendingOutputs() {
 
 // ---- The output file ----------------------------------------------------
 
+ReplacingFile::ReplacingFile() = default;
+
 ReplacingFile::~ReplacingFile() { Discard(); }
 
 bool ReplacingFile::Open(const std::string& path, const char* mode) {
@@ -335,6 +339,16 @@ bool ReplacingFile::Commit() {
         ok = PassOn(file_, through_);
         if (!ok) error = errno;
     }
+    // A sync made on the way that failed fails the output: the failure is
+    // not told again to the sync below.
+    if (syncer_ != nullptr) {
+        const int syncError = syncer_->Stop();
+        syncer_.reset();
+        if (ok && syncError != 0) {
+            ok = false;
+            error = syncError;
+        }
+    }
     // A regular file is on the disk before it takes the name (or before the
     // command says it is written); a FIFO or device has nothing to sync.
     if (ok && (way_ == Way::kReplace || way_ == Way::kInPlace) && ::fsync(::fileno(file_)) != 0) {
@@ -371,14 +385,28 @@ void ReplacingFile::StartWriteBack() {
     const int fd = ::fileno(file_);
     const off_t end = ::lseek(fd, 0, SEEK_CUR);
     if (end <= writtenBack_) return;
+    const off_t from = writtenBack_;
+    writtenBack_ = end;
+    if (syncer_ == nullptr) {
+        try {
+            syncer_ = std::make_unique<BackgroundSync>(fd);
+        } catch (const std::exception&) {
+            // No thread: the write-back is only started, and Commit's sync
+            // waits for the rest.
+        }
+    }
+    if (syncer_ != nullptr) {
+        syncer_->Request();
+        return;
+    }
     // Only a request: where the system does not take it, Commit's sync
     // writes everything as before.
-    ::sync_file_range(fd, writtenBack_, end - writtenBack_, SYNC_FILE_RANGE_WRITE);
-    writtenBack_ = end;
+    ::sync_file_range(fd, from, end - from, SYNC_FILE_RANGE_WRITE);
 }
 
 void ReplacingFile::Discard() {
     const int error = errno;
+    syncer_.reset();
     if (file_ != nullptr) std::fclose(file_);
     file_ = nullptr;
     if (through_ >= 0) ::close(through_);

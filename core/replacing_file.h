@@ -18,13 +18,16 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace talix {
 
+class BackgroundSync;
+
 class ReplacingFile {
 public:
-    ReplacingFile() = default;
+    ReplacingFile();
     ~ReplacingFile();
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
@@ -42,8 +45,10 @@ public:
     bool Commit();
     // Has the disk start on what was written so far, without waiting for
     // it: a large output written in pieces is then mostly on the disk when
-    // Commit syncs it. Does nothing for an output that is not a regular
-    // file; a failed flush stays marked for Commit.
+    // Commit syncs it (synced on a thread of its own, or where no thread
+    // can be started, its write-back started). Does nothing for an output
+    // that is not a regular file; a failed flush, or a failed sync, stays
+    // for Commit to report.
     void StartWriteBack();
     // Closes the file and removes a temporary one (as the destructor does
     // when Commit was not called). What was written in place stays written.
@@ -64,6 +69,7 @@ private:
     std::string target_;      // the name a temporary file is renamed to
     std::string temporary_;
     long long writtenBack_ = 0;   // the bytes StartWriteBack has passed on
+    std::unique_ptr<BackgroundSync> syncer_;   // syncs what StartWriteBack passed on
 };
 
 // Removes every temporary output file this process has open. Safe to call

@@ -28,9 +28,13 @@ bool ReadableItem(const std::string& noteArg, const std::string& itemName, const
 
 } // namespace
 
-ChunkOfItem::~ChunkOfItem() {
+ChunkOfItem::~ChunkOfItem() { Close(); }
+
+void ChunkOfItem::Close() {
     delete chunk_;
+    chunk_ = nullptr;
     delete item_;
+    item_ = nullptr;
 }
 
 bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const std::string& noteArg,

@@ -33,6 +33,10 @@ public:
     bool Open(const Command& command, const std::string& dbPath, const std::string& noteArg,
               const std::string& itemName, const std::string& definition, ItemUse use, int* exitCode,
               bool emptyAllowed = false);
+    // Releases the chunk and the item (their records and the note) ahead of
+    // the object: a command done with them frees them while its output
+    // file is still being synced.
+    void Close();
     ZervaRTChunk* chunk() const { return chunk_; }
     ZervaRTItem* item() const { return item_; }
     const std::string& dbPath() const { return dbPath_; }

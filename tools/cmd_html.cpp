@@ -124,6 +124,8 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
         }
     }
     writer.Finish();
+    // The item's records go while the file's last data is synced.
+    target.Close();
     if (!failure.empty()) return Fail("cannot render the chunk: %s", failure.c_str());
     if (writer.failed()) {
         return Fail("cannot write the markup to %s: %s", hasOut ? outPath.c_str() : "standard output",

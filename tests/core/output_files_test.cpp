@@ -104,6 +104,54 @@ TEST(OutputFiles, RegularFilesAreReplacedWholeAndKeepWhatTheyHad) {
     EXPECT_EQ(errno, EISDIR);
 }
 
+// A large output synced on the way, block by block, while it is written:
+// whole once committed, as it was before when given up, and the same
+// object good for the next output.
+TEST(OutputFiles, OutputsSyncedOnTheWayAreWholeOrNotThere) {
+    talix_test::TempDir dir;
+    const std::string page = dir.file("large.html");
+    Put(page, "old");
+    std::string whole;
+    ReplacingFile output;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(output.Open(page, "wb"));
+        whole.clear();
+        for (int block = 0; block < 6; ++block) {
+            const std::string text(700 * 1024 + block, static_cast<char>('a' + block + round));
+            ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), output.file()), text.size());
+            output.StartWriteBack();
+            whole += text;
+        }
+        std::fputs("tail", output.file());
+        whole += "tail";
+        ASSERT_TRUE(output.Commit());
+        EXPECT_EQ(ReadFile(page), whole);
+        EXPECT_EQ(Temporaries(dir), 0);
+    }
+
+    // Given up after syncs: the last output stays, no temporary is left.
+    ASSERT_TRUE(output.Open(page, "wb"));
+    const std::string lost(3 << 20, 'x');
+    std::fwrite(lost.data(), 1, lost.size(), output.file());
+    output.StartWriteBack();
+    output.StartWriteBack();   // nothing new: no second request
+    output.Discard();
+    EXPECT_EQ(ReadFile(page), whole);
+    EXPECT_EQ(Temporaries(dir), 0);
+
+    // A file written through is not synced, and still passed on whole.
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string got;
+    std::thread reader([&] { got = ReadFile(fifo); });
+    ASSERT_TRUE(output.Open(fifo, "w"));
+    std::fwrite(lost.data(), 1, lost.size(), output.file());
+    output.StartWriteBack();
+    EXPECT_TRUE(output.Commit());
+    reader.join();
+    EXPECT_EQ(got, lost);
+}
+
 TEST(OutputFiles, WhatIsReadBackFromAFifoIsGatheredAndPassedOnWhole) {
     talix_test::TempDir dir;
     const std::string fifo = dir.file("fifo");
