@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -104,15 +105,34 @@ TEST(OutputFiles, RegularFilesAreReplacedWholeAndKeepWhatTheyHad) {
     EXPECT_EQ(errno, EISDIR);
 }
 
+// The threads the process runs (as the system counts them).
+int ThreadsOfProcess() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+    }
+    return -1;
+}
+
+// Whether the process is back to count threads within two seconds (a
+// joined thread leaves the system's count a moment after the join).
+bool BackTo(int count) {
+    for (int wait = 0; wait < 200 && ThreadsOfProcess() != count; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return ThreadsOfProcess() == count;
+}
+
 // A large output synced on the way, block by block, while it is written:
 // whole once committed, as it was before when given up, and the same
-// object good for the next output.
+// object good for the next output; the syncing thread goes with the output.
 TEST(OutputFiles, OutputsSyncedOnTheWayAreWholeOrNotThere) {
     talix_test::TempDir dir;
     const std::string page = dir.file("large.html");
     Put(page, "old");
     std::string whole;
     ReplacingFile output;
+    const int threads = ThreadsOfProcess();
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(output.Open(page, "wb"));
         whole.clear();
@@ -122,11 +142,13 @@ TEST(OutputFiles, OutputsSyncedOnTheWayAreWholeOrNotThere) {
             output.StartWriteBack();
             whole += text;
         }
+        EXPECT_GT(ThreadsOfProcess(), threads);
         std::fputs("tail", output.file());
         whole += "tail";
         ASSERT_TRUE(output.Commit());
         EXPECT_EQ(ReadFile(page), whole);
         EXPECT_EQ(Temporaries(dir), 0);
+        EXPECT_TRUE(BackTo(threads));
     }
 
     // Given up after syncs: the last output stays, no temporary is left.
@@ -138,6 +160,7 @@ TEST(OutputFiles, OutputsSyncedOnTheWayAreWholeOrNotThere) {
     output.Discard();
     EXPECT_EQ(ReadFile(page), whole);
     EXPECT_EQ(Temporaries(dir), 0);
+    EXPECT_TRUE(BackTo(threads));
 
     // A file written through is not synced, and still passed on whole.
     const std::string fifo = dir.file("fifo");
