@@ -1,7 +1,10 @@
 #include "builders/filter_import.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -147,9 +150,8 @@ void ReportFilterFailure(plat::ModuleHandle module, plat::STATUS status) {
     ShowHostMessage(text.data());
 }
 
-// The record file a filter is asked to write: the item's import/export file
-// name (without its directory) in the temporary directory.
-std::string ProposedOutput(const BuildContext* context) {
+// The name of the item's import/export file, without its directory.
+std::string RecordFileName(const BuildContext* context) {
     const ZervaRTItem* item = context->output.item;
     std::string name = item != nullptr && item->importExportFile != nullptr && item->importExportFile[0] != '\0'
                            ? std::string(item->importExportFile)
@@ -157,7 +159,28 @@ std::string ProposedOutput(const BuildContext* context) {
     const std::size_t slash = name.find_last_of("\\/");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     if (name.empty()) name = kDefaultRecordFile;
-    return TempDirectory() + name;
+    return name;
+}
+
+// A record file of this import's own in the temporary directory, named
+// "talix-PID-N-" and then name: made here, new and empty, so that imports
+// running at the same time (in other processes, or on other threads) never
+// share one, and a filter writes into a file of ours, never through a link
+// someone left under a name known ahead. Empty (errno set) when none can
+// be made.
+std::string OwnRecordFile(const std::string& name) {
+    static std::atomic<unsigned> count{0};
+    const std::string prefix = TempDirectory() + "talix-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string path = prefix + std::to_string(count.fetch_add(1)) + "-" + name;
+        const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (descriptor >= 0) {
+            ::close(descriptor);
+            return path;
+        }
+        if (errno != EEXIST) break;
+    }
+    return std::string();
 }
 
 } // namespace
@@ -234,12 +257,15 @@ STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile, co
         imageType = 1;
     }
     if (graphic == 0 || imageType == 0) return kOK;
-    const std::string wrapped = TempDirectory() + kWrappedImageFile;
+    const std::string wrapped = OwnRecordFile(kWrappedImageFile);
     const std::string filterOutput(resultPath);
-    if (wrapped.size() >= resultSize || filterOutput == wrapped) return kOK;
-    if (WrapImageAsCDFile(sourceFile, filterOutput.c_str(), wrapped.c_str(), imageType) == kOK) {
+    if (wrapped.empty()) return kOK;
+    if (wrapped.size() < resultSize &&
+        WrapImageAsCDFile(sourceFile, filterOutput.c_str(), wrapped.c_str(), imageType) == kOK) {
         std::remove(filterOutput.c_str());
         CopyText(resultPath, resultSize, wrapped.c_str());
+    } else {
+        std::remove(wrapped.c_str());
     }
     return kOK;
 }
@@ -247,13 +273,21 @@ STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile, co
 STATUS ImportThroughFilter(BuildContext* context, const char* sourceFile, const char* libraryName,
                            const char* filterName, std::int16_t graphic) {
     if (context == nullptr) return kArgumentError;
-    const std::string proposed = ProposedOutput(context);
+    const std::string proposed = OwnRecordFile(RecordFileName(context));
+    if (proposed.empty()) {
+        ShowFileNotWritten(TempDirectory() + RecordFileName(context), std::strerror(errno));
+        return kOperationFailed;
+    }
     std::vector<char> result(kResultPathSize, '\0');
     STATUS status = ImportFileThroughFilter(context, sourceFile, libraryName, filterName, result.data(),
                                             result.size(), graphic, proposed.c_str());
-    if (status != kOK) return status;
-    status = ConvertItemRecords(result.data(), context);
-    std::remove(result.data());
+    if (status == kOK) {
+        status = ConvertItemRecords(result.data(), context);
+        std::remove(result.data());
+    }
+    // The file made for the filter, whatever became of it (the filter may
+    // have written another, or none).
+    std::remove(proposed.c_str());
     return status;
 }
 

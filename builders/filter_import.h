@@ -1,8 +1,10 @@
 // Import through the platform's import filters: program libraries, listed
 // in notes.ini "EDITIMP%d" and found by FindEditFilter, that turn a file the
 // system cannot read itself into a record file. For pictures the record
-// file is rebuilt from the image file itself ("CONVRTED.CD"), keeping only
-// the graphic record the filter wrote.
+// file is rebuilt from the image file itself ("...CONVRTED.CD"), keeping
+// only the graphic record the filter wrote. The record files are the
+// import's own, in the temporary directory, under names no other import
+// running at the same time uses ("talix-PID-N-" before the name).
 #pragma once
 
 #include <cstddef>
@@ -14,8 +16,8 @@ namespace talix {
 
 struct BuildContext;
 
-// The record file that holds a picture wrapped by WrapImageAsCDFile, in the
-// temporary directory.
+// The name (after "talix-PID-N-") of the record file that holds a picture
+// wrapped by WrapImageAsCDFile, in the temporary directory.
 constexpr const char* kWrappedImageFile = "CONVRTED.CD";
 // The longest output name a filter request holds (its block has 100 bytes
 // with the terminator).
@@ -27,9 +29,9 @@ constexpr std::size_t kFilterNameLimit = 99;
 // another name), and unloads it. On success the path of the record file is
 // copied into resultPath (terminated, cut to resultSize). With
 // graphic set and a library name that holds "IJPEG" (else "IGIF"), ignoring
-// case, the record file is rebuilt from the image as "CONVRTED.CD" in the
-// temporary directory and the filter's own file is deleted; when that fails
-// the filter's file stays the result. Returns 0, 1028 for a missing
+// case, the record file is rebuilt from the image as a file of its own in
+// the temporary directory ("talix-PID-N-CONVRTED.CD") and the filter's own
+// file is deleted; when that fails the filter's file stays the result. Returns 0, 1028 for a missing
 // argument or an output name that does not fit the request, the status of
 // the library load, or the filter's status (its text is shown through the
 // host's message procedure and the proposed output file is removed).
@@ -37,11 +39,12 @@ STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile,
                                          const char* libraryName, const char* filterParameter, char* resultPath,
                                          std::size_t resultSize, std::int16_t graphic, const char* proposedOutput);
 
-// Converts sourceFile through the filter library into a record file in the
-// temporary directory (named like the item's import/export file), appends
-// its records to the run's output (ConvertItemRecords) and deletes it.
-// graphic as for ImportFileThroughFilter. Returns 0 or the failure of the
-// conversion or of an append.
+// Converts sourceFile through the filter library into a record file of its
+// own in the temporary directory (the item's import/export file name after
+// "talix-PID-N-"), appends its records to the run's output
+// (ConvertItemRecords) and deletes it. graphic as for
+// ImportFileThroughFilter. Returns 0, 257 when no record file can be made
+// (shown as a message), or the failure of the conversion or of an append.
 STATUS ImportThroughFilter(BuildContext* context, const char* sourceFile, const char* libraryName,
                                      const char* filterName, std::int16_t graphic);
 

@@ -131,6 +131,12 @@ TEST_F(ImportOperations, APictureThroughItsFilterIsAGraphicWithAllItsBytesInSegm
     }
     EXPECT_EQ(picturePart, (std::vector<std::uint16_t>{0xDD, 0x99, 0x7D, 0x7C, 0x7C, 0xFFCA, 0xDE}));
     EXPECT_EQ(data, jpeg);
+
+    // A filter that does not load: refused, and the record file made for it
+    // is gone too.
+    plat::IniSet("EDITIMP1", "JPEG Image,0,_NOSUCH.dll,JPEG Image,.JPG");
+    EXPECT_NE(talix_test::RunOperation(chunk, operation), 0);
+    EXPECT_EQ(TemporaryFiles(), 0u);
 }
 
 TEST_F(ImportOperations, RecordFilesTakeTheItemsFacesAndParagraphIdsAboveItsBase) {
