@@ -1,9 +1,7 @@
 #include "builders/filter_import.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -150,38 +148,14 @@ void ReportFilterFailure(plat::ModuleHandle module, plat::STATUS status) {
     ShowHostMessage(text.data());
 }
 
-// The name of the item's import/export file, without its directory.
+// The name of the item's import/export file.
 std::string RecordFileName(const BuildContext* context) {
     const ZervaRTItem* item = context->output.item;
-    std::string name = item != nullptr && item->importExportFile != nullptr && item->importExportFile[0] != '\0'
-                           ? std::string(item->importExportFile)
-                           : std::string(kDefaultRecordFile);
-    const std::size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos) name.erase(0, slash + 1);
-    if (name.empty()) name = kDefaultRecordFile;
-    return name;
+    return item != nullptr && item->importExportFile != nullptr && item->importExportFile[0] != '\0'
+               ? std::string(item->importExportFile)
+               : std::string(kDefaultRecordFile);
 }
 
-// A record file of this import's own in the temporary directory, named
-// "talix-PID-N-" and then name: made here, new and empty, so that imports
-// running at the same time (in other processes, or on other threads) never
-// share one, and a filter writes into a file of ours, never through a link
-// someone left under a name known ahead. Empty (errno set) when none can
-// be made.
-std::string OwnRecordFile(const std::string& name) {
-    static std::atomic<unsigned> count{0};
-    const std::string prefix = TempDirectory() + "talix-" + std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string path = prefix + std::to_string(count.fetch_add(1)) + "-" + name;
-        const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (descriptor >= 0) {
-            ::close(descriptor);
-            return path;
-        }
-        if (errno != EEXIST) break;
-    }
-    return std::string();
-}
 
 } // namespace
 
@@ -257,7 +231,7 @@ STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile, co
         imageType = 1;
     }
     if (graphic == 0 || imageType == 0) return kOK;
-    const std::string wrapped = OwnRecordFile(kWrappedImageFile);
+    const std::string wrapped = MakeOwnTemporaryFile(kWrappedImageFile);
     const std::string filterOutput(resultPath);
     if (wrapped.empty()) return kOK;
     if (wrapped.size() < resultSize &&
@@ -273,7 +247,7 @@ STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile, co
 STATUS ImportThroughFilter(BuildContext* context, const char* sourceFile, const char* libraryName,
                            const char* filterName, std::int16_t graphic) {
     if (context == nullptr) return kArgumentError;
-    const std::string proposed = OwnRecordFile(RecordFileName(context));
+    const std::string proposed = MakeOwnTemporaryFile(RecordFileName(context));
     if (proposed.empty()) {
         ShowFileNotWritten(TempDirectory() + RecordFileName(context), std::strerror(errno));
         return kOperationFailed;

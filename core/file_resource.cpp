@@ -5,19 +5,23 @@
 
 #include <strings.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/filters.h"
+#include "core/folder_file.h"
 #include "core/item_internal.h"
 #include "core/kept_items.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
+#include "core/temp_directory.h"
 #include "core/walkers.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -290,11 +294,25 @@ std::uint16_t ZervaRTItem::Export(const char* filePath, const char* type) {
         if (extension == nullptr) extension = Extension(filePath);
         if (extension != nullptr && strcasecmp(extension, ".cd") == 0) status = ExportItemWithFonts(this, filePath);
     } else {
-        status = ExportItemWithFonts(this, importExportFile);
-        if (status == kOK) {
-            char outName[kFilterNameSize] = {};
-            status = ExportThroughFilter(session, importExportFile, library, filter, outName, sizeof outName,
-                                         filePath);
+        // The records the filter reads go to a file of this export's own,
+        // named like the item's import/export file, in the temporary
+        // directory (not where the program happens to run, where another
+        // export at the same time would write the same name), and go with
+        // the export.
+        const std::string name =
+            importExportFile != nullptr && importExportFile[0] != '\0' ? importExportFile : "default.cd";
+        const std::string records = MakeOwnTemporaryFile(name);
+        if (records.empty()) {
+            ShowFileNotWritten(TempDirectory() + name, std::strerror(errno));
+            status = kOperationFailed;
+        } else {
+            status = ExportItemWithFonts(this, records.c_str());
+            if (status == kOK) {
+                char outName[kFilterNameSize] = {};
+                status = ExportThroughFilter(session, records.c_str(), library, filter, outName, sizeof outName,
+                                             filePath);
+            }
+            std::remove(records.c_str());
         }
     }
     if (status != kOK && ownError != 0) return ownError;

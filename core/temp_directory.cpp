@@ -1,6 +1,10 @@
 #include "core/temp_directory.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -73,6 +77,23 @@ void FixTempDirectory() {
         return;
     }
     Store(kFallbackDirectory, true);
+}
+
+std::string MakeOwnTemporaryFile(const std::string& name) {
+    static std::atomic<unsigned> count{0};
+    const std::size_t slash = name.find_last_of("\\/");
+    const std::string last = slash == std::string::npos ? name : name.substr(slash + 1);
+    const std::string prefix = TempDirectory() + "talix-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string path = prefix + std::to_string(count.fetch_add(1)) + "-" + last;
+        const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (descriptor >= 0) {
+            ::close(descriptor);
+            return path;
+        }
+        if (errno != EEXIST) break;
+    }
+    return std::string();
 }
 
 } // namespace talix

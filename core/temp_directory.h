@@ -21,4 +21,11 @@ const std::string& TempDirectory();
 // is passed over.
 void FixTempDirectory();
 
+// Makes a new, empty file of the caller's own in the temporary directory,
+// named "talix-PID-N-" and then name (its last path component), and returns
+// its path. No other run or thread is given the same name, and the file is
+// never one someone left under a name known ahead: it is made exclusively,
+// without following a link. Empty (errno set) when none can be made.
+std::string MakeOwnTemporaryFile(const std::string& name);
+
 } // namespace talix

@@ -97,6 +97,45 @@ TEST(RawExport, WritesTheFontTableThenEveryItemOrNothing) {
     plat::DbClose(db);
 }
 
+// An item exported through a filter: the records the filter reads are a
+// file of the export's own in the temporary directory, gone once the
+// export is done, never "default.cd" where the program runs.
+TEST(RawExport, RecordsForAFilterAreTheExportsOwnAndGoWithIt) {
+    talix_test::TempDir dir, temp;
+    plat::IniSet("$TalixTempDirectory", (temp.path().string() + "/").c_str());
+    plat::IniSet("EDITEXP1", std::string("Rich,1,").append(TALIX_TEST_FILTER_PATH).append(",Rich Text,.RTF").c_str());
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbCreate(dir.file("export.nsf").c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Body", {talix_test::TextRecord(0, "words")}), 0);
+    {
+        RARIvoSession session;
+        session.SetUp();
+        ZervaRTItem item(&session);
+        ASSERT_EQ(item.ConnectBackend(note, "Body", 0), 0);
+        // Run from a folder of the test's own, to see what lands there.
+        const std::filesystem::path before = std::filesystem::current_path();
+        std::filesystem::current_path(dir.path());
+        const std::string target = dir.file("out.rtf");
+        EXPECT_EQ(item.Export(target.c_str(), nullptr), 0);
+        std::filesystem::current_path(before);
+        EXPECT_EQ(talix_test::ReadFile(target).substr(0, 2), std::string("\x01\x00", 2));
+        EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
+        EXPECT_FALSE(std::filesystem::exists(dir.file("default.cd")));
+
+        // A filter that fails leaves nothing behind either.
+        plat::IniSet("EDITEXP1", "Rich,1,_NOSUCH,Rich Text,.RTF");
+        EXPECT_NE(item.Export(dir.file("other.rtf").c_str(), nullptr), 0);
+        EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
+    }
+    plat::IniSet("EDITEXP1", "");
+    plat::IniSet("$TalixTempDirectory", "");
+    RARIvoSession().SetUp();
+    plat::NoteClose(note);
+    plat::DbClose(db);
+}
+
 TEST(ChunkCallbacks, ProceduresAreLookedUpByKind) {
     RARIvoSession session;
     ZervaRTChunk chunk(&session, nullptr);
