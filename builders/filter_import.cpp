@@ -156,7 +156,6 @@ std::string RecordFileName(const BuildContext* context) {
                : std::string(kDefaultRecordFile);
 }
 
-
 } // namespace
 
 STATUS WrapImageAsCDFile(const char* imageFile, const char* filterFile, const char* outputFile,
@@ -247,9 +246,11 @@ STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile, co
 STATUS ImportThroughFilter(BuildContext* context, const char* sourceFile, const char* libraryName,
                            const char* filterName, std::int16_t graphic) {
     if (context == nullptr) return kArgumentError;
-    const std::string proposed = MakeOwnTemporaryFile(RecordFileName(context));
+    const std::string name = RecordFileName(context);
+    const std::string proposed = MakeOwnTemporaryFile(name);
     if (proposed.empty()) {
-        ShowFileNotWritten(TempDirectory() + RecordFileName(context), std::strerror(errno));
+        const int error = errno;
+        ShowFileNotWritten(TempDirectory() + name, std::strerror(error));
         return kOperationFailed;
     }
     std::vector<char> result(kResultPathSize, '\0');

@@ -31,10 +31,11 @@ constexpr std::size_t kFilterNameLimit = 99;
 // graphic set and a library name that holds "IJPEG" (else "IGIF"), ignoring
 // case, the record file is rebuilt from the image as a file of its own in
 // the temporary directory ("talix-PID-N-CONVRTED.CD") and the filter's own
-// file is deleted; when that fails the filter's file stays the result. Returns 0, 1028 for a missing
-// argument or an output name that does not fit the request, the status of
-// the library load, or the filter's status (its text is shown through the
-// host's message procedure and the proposed output file is removed).
+// file is deleted; when that fails the filter's file stays the result.
+// Returns 0, 1028 for a missing argument or an output name that does not
+// fit the request, the status of the library load, or the filter's status
+// (its text is shown through the host's message procedure and the proposed
+// output file is removed).
 STATUS ImportFileThroughFilter(BuildContext* context, const char* sourceFile,
                                          const char* libraryName, const char* filterParameter, char* resultPath,
                                          std::size_t resultSize, std::int16_t graphic, const char* proposedOutput);

@@ -137,6 +137,12 @@ TEST_F(ImportOperations, APictureThroughItsFilterIsAGraphicWithAllItsBytesInSegm
     plat::IniSet("EDITIMP1", "JPEG Image,0,_NOSUCH.dll,JPEG Image,.JPG");
     EXPECT_NE(talix_test::RunOperation(chunk, operation), 0);
     EXPECT_EQ(TemporaryFiles(), 0u);
+
+    // A temporary folder that is not there: no record file, a failure.
+    plat::IniSet("EDITIMP1", "JPEG Image,0,_IJPEG.dll,JPEG Image,.JPG");
+    plat::IniSet("$TalixTempDirectory", (temp_.path().string() + "/gone/").c_str());
+    session_.SetUp();
+    EXPECT_EQ(talix_test::RunOperation(chunk, operation), talix::kOperationFailed);
 }
 
 TEST_F(ImportOperations, RecordFilesTakeTheItemsFacesAndParagraphIdsAboveItsBase) {
