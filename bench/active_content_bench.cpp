@@ -175,8 +175,6 @@ MixedItem& Item(int blocks) {
     return *item;
 }
 
-std::uint16_t Discard(ZervaRTChunk*, char*, std::uint16_t) { return 0; }
-
 void BM_ActiveContent(benchmark::State& state) {
     MixedItem& mixed = Item(static_cast<int>(state.range(0)));
     if (!talix_bench::SkipUnless(state, mixed.ready, "cannot build the item")) return;
@@ -185,7 +183,8 @@ void BM_ActiveContent(benchmark::State& state) {
     if (!talix_bench::ConnectBody(state, &item, mixed.path, mixed.id)) return;
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     for (auto _ : state) {
-        char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes SectionsInCSS=Yes", 0, Discard, nullptr);
+        char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes SectionsInCSS=Yes", 0,
+                                          talix_bench::DiscardText, nullptr);
         if (block == nullptr || chunk->lastStatus != 0) {
             state.SkipWithError("generation failed");
             break;

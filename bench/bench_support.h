@@ -59,6 +59,12 @@ private:
     std::string path_;
 };
 
+// Appends a word in stored form (low byte first) to a record being built.
+inline void AppendWord(std::string* out, std::uint16_t value) {
+    out->push_back(static_cast<char>(value & 0xFF));
+    out->push_back(static_cast<char>(value >> 8));
+}
+
 // Stores records in stored form (each of even length) as the rich-text
 // items of a name in a note, each item holding whole records and at most
 // 49,022 bytes of them. Failures are not reported here: reading the item

@@ -102,8 +102,6 @@ ListItem& Item(int paragraphs, int definitions) {
     return *item;
 }
 
-std::uint16_t Discard(ZervaRTChunk*, char*, std::uint16_t) { return 0; }
-
 void Generate(benchmark::State& state, int paragraphs, const char* format, int definitions = kDefinitions) {
     ListItem& list = Item(paragraphs, definitions);
     if (!talix_bench::SkipUnless(state, list.ready, "cannot build the item")) return;
@@ -112,7 +110,7 @@ void Generate(benchmark::State& state, int paragraphs, const char* format, int d
     if (!talix_bench::ConnectBody(state, &item, list.path, list.id)) return;
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     for (auto _ : state) {
-        char* block = chunk->GenerateHTML(nullptr, format, "OutputToEvent=Yes", 0, Discard, nullptr);
+        char* block = chunk->GenerateHTML(nullptr, format, "OutputToEvent=Yes", 0, talix_bench::DiscardText, nullptr);
         if (block == nullptr || chunk->lastStatus != 0) {
             state.SkipWithError("generation failed");
             break;

@@ -133,21 +133,21 @@ std::string Typed(plat::WORD type, const void* data, std::size_t size) {
     if (size > 0) std::memcpy(value.data() + 2, data, size);
     return value;
 }
-std::string Text(const std::string& text) { return Typed(plat::TYPE_TEXT, text.data(), text.size()); }
-std::string Number(double number) { return Typed(plat::TYPE_NUMBER, &number, sizeof number); }
+std::string TextValue(const std::string& text) { return Typed(plat::TYPE_TEXT, text.data(), text.size()); }
+std::string NumberValue(double number) { return Typed(plat::TYPE_NUMBER, &number, sizeof number); }
 
 // The host's side of the driver: a driver block, an open context pointed
 // at the tables' database, and calls whose result blocks are freed.
-struct Host {
+struct DriverHost {
     void* block[8] = {};
     void* context = nullptr;
 
-    explicit Host(const std::string& path) {
+    explicit DriverHost(const std::string& path) {
         DBDInit(block);
         DBDOpen(nullptr, &context);
         DBDSetOpenContext(nullptr, context, path.c_str(), nullptr);
     }
-    ~Host() {
+    ~DriverHost() {
         DBDClose(nullptr, context);
         DBDTerm(nullptr);
     }
@@ -176,13 +176,14 @@ int KeyRow(int rows) {
 std::vector<std::string> LookupArgs(plat::NOTEID id, int rows) {
     char note[16];
     std::snprintf(note, sizeof note, "N%X", static_cast<unsigned>(id));
-    return {Text(""), Text(note), Text("Body"), Text(CellText(KeyRow(rows), 1)), Number(kColumns), Text("")};
+    return {TextValue(""), TextValue(note), TextValue("Body"), TextValue(CellText(KeyRow(rows), 1)),
+            NumberValue(kColumns), TextValue("")};
 }
 
 std::vector<std::string> ColumnArgs(plat::NOTEID id) {
     char note[16];
     std::snprintf(note, sizeof note, "N%X", static_cast<unsigned>(id));
-    return {Text(""), Text(note), Text("Body"), Number(kColumns), Text("")};
+    return {TextValue(""), TextValue(note), TextValue("Body"), NumberValue(kColumns), TextValue("")};
 }
 
 bool Ready(benchmark::State& state, int rows) {
@@ -229,7 +230,7 @@ void BM_ReadRecords(benchmark::State& state) {
 
 // A timed call that must succeed with a result of at least the given bytes
 // (a look-up that finds its row holds the value's 20 characters).
-double TimedCall(Host& host, plat::WORD function, const std::vector<std::string>& args, long atLeast) {
+double TimedCall(DriverHost& host, plat::WORD function, const std::vector<std::string>& args, long atLeast) {
     long length = -1;
     const double seconds = talix_bench::TimeStep([&] { return (length = host.Call(function, args)) >= atLeast; });
     return seconds;
@@ -242,7 +243,7 @@ void Warm(benchmark::State& state, plat::WORD function, talix::LookUpRoute route
     if (!Ready(state, rows)) return;
     const plat::NOTEID id = Tables().notes[rows];
     const std::vector<std::string> args = function == 0 ? LookupArgs(id, rows) : ColumnArgs(id);
-    Host host(Tables().path);
+    DriverHost host(Tables().path);
     static_cast<talix::DriverContext*>(host.context)->lookUpRoute = route;
     if (host.Call(function, args) < kFoundValue) {
         state.SkipWithError("the first call failed or found nothing");
@@ -267,7 +268,7 @@ void BM_DbLookupCold(benchmark::State& state) {
     RecordRead read(state, rows);
     if (!read.connected) return;
     auto cold = [&] {
-        auto host = std::make_unique<Host>(Tables().path);
+        auto host = std::make_unique<DriverHost>(Tables().path);
         const double seconds = TimedCall(*host, 0, args, kFoundValue);
         return seconds;
     };
@@ -282,7 +283,7 @@ void Scaling(benchmark::State& state, plat::WORD function) {
     const plat::NOTEID small = Tables().notes[250], large = Tables().notes[1000];
     const auto smallArgs = function == 0 ? LookupArgs(small, 250) : ColumnArgs(small);
     const auto largeArgs = function == 0 ? LookupArgs(large, 1000) : ColumnArgs(large);
-    Host host(Tables().path);
+    DriverHost host(Tables().path);
     auto warmAndTime = [&](const std::vector<std::string>& args) {
         return host.Call(function, args) >= kFoundValue ? TimedCall(host, function, args, kFoundValue) : -1.0;
     };

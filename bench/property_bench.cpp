@@ -17,10 +17,7 @@ namespace {
 
 constexpr int kRuns = 1000;
 
-void PutWord(std::string* out, std::uint16_t value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>(value >> 8));
-}
+using talix_bench::AppendWord;
 
 // One paragraph in stored form: a paragraph record, a reference to
 // paragraph definition 1 and a text run in a font of its own.
@@ -28,8 +25,8 @@ std::string StoredParagraph(int number) {
     std::string text = "Run " + std::to_string(number) + " of the benchmark item";
     if (text.size() % 2 != 0) text.push_back('.');
     std::string out = {'\x81', '\x02', '\x83', '\x04', '\x01', '\x00'};
-    PutWord(&out, 0xFF85);
-    PutWord(&out, static_cast<std::uint16_t>(8 + text.size()));
+    AppendWord(&out, 0xFF85);
+    AppendWord(&out, static_cast<std::uint16_t>(8 + text.size()));
     const char attributes = static_cast<char>(number % 4);   // plain, bold, italic, bold italic
     const char colour = static_cast<char>(number % 16);
     out += std::string{'\x01', attributes, colour, '\x0A'};

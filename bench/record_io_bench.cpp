@@ -120,7 +120,7 @@ struct BigItem {
     }
 };
 
-BigItem& Item(int kind) {
+BigItem& BigItemOf(int kind) {
     static std::unique_ptr<BigItem> items[2];
     if (items[kind] == nullptr) items[kind] = std::make_unique<BigItem>(kind);
     return *items[kind];
@@ -151,7 +151,7 @@ bool RoundTrip(BigItem& big, ZervaRTItem* item) {
 // holding other bytes; "x_alone_memcpy" sets it against memcpy repeated on
 // its own before the iterations (the median of 21).
 void ReadWriteAgainstMemcpy(benchmark::State& state, int kind) {
-    BigItem& big = Item(kind);
+    BigItem& big = BigItemOf(kind);
     if (!Ready(state, big)) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -183,7 +183,7 @@ BENCHMARK(BM_ReadAndWriteBack_LargestShared)->Unit(benchmark::kMillisecond)->Use
 // Fifty round trips in one process: the mean of the last ten against the
 // mean of the first ten ("slowdown" 1.0 is none).
 void Repeated(benchmark::State& state, int kind) {
-    BigItem& big = Item(kind);
+    BigItem& big = BigItemOf(kind);
     if (!Ready(state, big)) return;
     constexpr int kTrips = 50, kWindow = 10;
     for (auto _ : state) {
@@ -217,7 +217,7 @@ BENCHMARK(BM_FiftyRoundTrips_LargestShared)->Unit(benchmark::kMillisecond)->Iter
 // The heap a record list of the item holds (what the read allocated and
 // kept), against the item's size ("x_item").
 void ListMemory(benchmark::State& state, int kind) {
-    BigItem& big = Item(kind);
+    BigItem& big = BigItemOf(kind);
     if (!Ready(state, big)) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -246,7 +246,7 @@ BENCHMARK(BM_RecordListMemory_LargestShared)->Iterations(1);
 // The two halves alone on the samples' item: reading it into a record list
 // (and freeing the list), and writing a list read once back.
 void BM_ReadOnly(benchmark::State& state) {
-    BigItem& big = Item(0);
+    BigItem& big = BigItemOf(0);
     if (!Ready(state, big)) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -264,7 +264,7 @@ void BM_ReadOnly(benchmark::State& state) {
 BENCHMARK(BM_ReadOnly)->Unit(benchmark::kMillisecond);
 
 void BM_WriteOnly(benchmark::State& state) {
-    BigItem& big = Item(0);
+    BigItem& big = BigItemOf(0);
     if (!Ready(state, big)) return;
     RARIvoSession session;
     ZervaRTItem item(&session);

@@ -23,30 +23,27 @@
 
 namespace {
 
-void PutWord(std::string* out, std::uint16_t value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>(value >> 8));
-}
+using talix_bench::AppendWord;
 
 // A paragraph with a definition of its own (id number, margins varying),
 // a paragraph record, a reference to the definition and a text run; in
 // stored form.
 std::string DefinedParagraph(std::uint16_t number) {
     std::string out;
-    PutWord(&out, 0xFF82);
-    PutWord(&out, 72);
-    PutWord(&out, number);                                      // id
+    AppendWord(&out, 0xFF82);
+    AppendWord(&out, 72);
+    AppendWord(&out, number);                                   // id
     out += std::string(8, '\0');                                // justification, spacing
-    PutWord(&out, static_cast<std::uint16_t>(1440 + number % 7 * 72));   // left margin
-    PutWord(&out, 0);                                           // right margin
-    PutWord(&out, 1440);                                        // first-line left margin
+    AppendWord(&out, static_cast<std::uint16_t>(1440 + number % 7 * 72));   // left margin
+    AppendWord(&out, 0);                                        // right margin
+    AppendWord(&out, 1440);                                     // first-line left margin
     out += std::string(72 - out.size(), '\0');
     out += std::string{'\x81', '\x02', '\x83', '\x04'};
-    PutWord(&out, number);
+    AppendWord(&out, number);
     std::string text = "Paragraph " + std::to_string(number) + " of the item.";
     if (text.size() % 2 != 0) text.push_back(' ');
-    PutWord(&out, 0xFF85);
-    PutWord(&out, static_cast<std::uint16_t>(8 + text.size()));
+    AppendWord(&out, 0xFF85);
+    AppendWord(&out, static_cast<std::uint16_t>(8 + text.size()));
     out += std::string("\x01\x00\x00\x0A", 4);
     out += text;
     return out;

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr std::uint16_t kColumns = 5;
+constexpr std::uint16_t kTableColumns = 5;
 
 // The keys of column 1: distinct, in a scrambled order, or ten texts each
 // repeated (equal keys keep their order).
@@ -39,7 +39,8 @@ struct SortNote : talix_bench::OneNoteDatabase {
         ZervaRTItem item(&session);
         if (item.Connect("", path.c_str(), id, "Body", 1) != 0) return false;
         std::vector<std::string> texts;
-        for (int column = 0; column < kColumns; ++column) texts.push_back("Text='c" + std::to_string(column) + "'");
+        for (int column = 0; column < kTableColumns; ++column)
+            texts.push_back("Text='c" + std::to_string(column) + "'");
         std::vector<const char*> options;
         for (const std::string& text : texts) options.push_back(text.c_str());
         ZervaRTChunk* everything = item.DefineChunk("Everything");
@@ -48,13 +49,13 @@ struct SortNote : talix_bench::OneNoteDatabase {
         // by one with their key as the text of their first cell, since "Row
         // n" cannot name them.
         const std::uint16_t first = rows < 255 ? rows : 255;
-        bool ok = everything->AppendTable(first, kColumns, 0, nullptr, options.data()) == 0;
+        bool ok = everything->AppendTable(first, kTableColumns, 0, nullptr, options.data()) == 0;
         delete everything;
         ZervaRTChunk* table = item.DefineChunk("Table 1");
         for (std::uint16_t row = first + 1; ok && row <= rows; ++row) {
             texts[0] = "Text='" + KeyOf(row, keys) + "'";
             options[0] = texts[0].c_str();
-            ok = table->AppendRow(0, 1, options.data(), kColumns) == 0;
+            ok = table->AppendRow(0, 1, options.data(), kTableColumns) == 0;
         }
         for (std::uint16_t row = 1; ok && row <= first; ++row) {
             const std::string cell = "Row " + std::to_string(row) + "; Column 1";

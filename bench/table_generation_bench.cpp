@@ -22,10 +22,7 @@
 
 namespace {
 
-void PutWord(std::string* out, std::uint16_t value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>(value >> 8));
-}
+using talix_bench::AppendWord;
 
 // Records in stored form.
 std::string ByteRecord(std::uint8_t signature, std::string body) {
@@ -41,8 +38,8 @@ std::string Text(const std::string& text) {
     std::string body = std::string("\x01\x00\x00\x0A", 4) + text;
     if (body.size() % 2 != 0) body.push_back(' ');
     std::string out;
-    PutWord(&out, 0xFF85);
-    PutWord(&out, static_cast<std::uint16_t>(4 + body.size()));
+    AppendWord(&out, 0xFF85);
+    AppendWord(&out, static_cast<std::uint16_t>(4 + body.size()));
     return out + body;
 }
 
@@ -180,8 +177,6 @@ TableItem& Item(Kind kind, int copies) {
     return *item;
 }
 
-std::uint16_t Discard(ZervaRTChunk*, char*, std::uint16_t) { return 0; }
-
 void Generate(benchmark::State& state, Kind kind, int copies) {
     TableItem& tables = Item(kind, copies);
     if (!talix_bench::SkipUnless(state, tables.ready, "cannot build the item")) return;
@@ -190,7 +185,8 @@ void Generate(benchmark::State& state, Kind kind, int copies) {
     if (!talix_bench::ConnectBody(state, &item, tables.path, tables.id)) return;
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     for (auto _ : state) {
-        char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes CSSBorders=Yes", 0, Discard, nullptr);
+        char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes CSSBorders=Yes", 0,
+                                          talix_bench::DiscardText, nullptr);
         if (block == nullptr || chunk->lastStatus != 0) {
             state.SkipWithError("generation failed");
             break;

@@ -14,6 +14,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "htmlimport/import_sink.h"
 #include "support/record_fixture.h"
 #include "support/structure_checker.h"
@@ -28,32 +29,37 @@ using talix::ReadWord;
 using talix_test::FixtureRecord;
 using talix_test::HostRecord;
 
-constexpr std::uint16_t kText = 0xFF85, kDefinition = 0xFF82, kReference = 0x83, kParagraph = 0x81;
-constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
+using talix::kSigPabDefinition;
+using talix::kSigPabReference;
+using talix::kSigParagraph;
+using talix::kSigTableBegin;
+using talix::kSigTableCell;
+using talix::kSigTableEnd;
+using talix::kSigText;
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 FixtureRecord Definition(std::uint16_t id, std::uint16_t left = 0) {
-    FixtureRecord record = HostRecord(kDefinition, 72);
+    FixtureRecord record = HostRecord(kSigPabDefinition, 72);
     talix_test::PutWord(&record, 4, id);
     talix_test::PutWord(&record, 14, left);
     return record;
 }
 FixtureRecord Reference(std::uint16_t id) {
-    FixtureRecord record = HostRecord(kReference, 4);
+    FixtureRecord record = HostRecord(kSigPabReference, 4);
     talix_test::PutWord(&record, 2, id);
     return record;
 }
 FixtureRecord Cell(std::uint8_t column, std::uint16_t left = 0, std::uint16_t right = 0) {
-    FixtureRecord record = HostRecord(kCell, 18);
+    FixtureRecord record = HostRecord(kSigTableCell, 18);
     record.bytes[3] = column;
     talix_test::PutWord(&record, 4, left);
     talix_test::PutWord(&record, 6, right);
     return record;
 }
 FixtureRecord TableBegin(std::uint16_t spacing = 0) {
-    FixtureRecord record = HostRecord(kTableBegin, 14);
+    FixtureRecord record = HostRecord(kSigTableBegin, 14);
     talix_test::PutWord(&record, 8, spacing);
     return record;
 }
@@ -94,8 +100,8 @@ TEST_F(GateTest, DropsAndMergesRecords) {
     AppendAll({Definition(0), Definition(0), Definition(0), Reference(2), Reference(3), Text(""), Text(""),
                Text("a"), Text(""), HostRecord(0xFF68, 16)});
     const auto nodes = Nodes();
-    ASSERT_EQ(Signatures(), (std::vector<std::uint16_t>{kDefinition, kDefinition, kDefinition, kReference, kText,
-                                                         kText, kText}));
+    ASSERT_EQ(Signatures(), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabDefinition, kSigPabDefinition,
+                                                         kSigPabReference, kSigText, kSigText, kSigText}));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadWord(nodes[i]->bytes + 4), i + 1);
     EXPECT_EQ(ReadWord(nodes[3]->bytes + 2), 3);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -117,19 +123,19 @@ TEST_F(GateTest, DropsAndMergesRecords) {
     output_.requestedParagraphId = 2;
     AppendAll({Reference(9), Definition(0)});
     const auto merged = Nodes();
-    EXPECT_EQ(merged[merged.size() - 2]->signature, kReference);
+    EXPECT_EQ(merged[merged.size() - 2]->signature, kSigPabReference);
     EXPECT_EQ(ReadWord(merged[merged.size() - 2]->bytes + 2), 2);
     EXPECT_EQ(ReadWord(merged.back()->bytes + 4), 5);
     EXPECT_EQ(output_.requestedParagraphId, 0);
 
     // The session keeps a copy of the last record appended.
-    EXPECT_EQ(session_.workArea->lastRecord[0], kDefinition & 0xFF);
+    EXPECT_EQ(session_.workArea->lastRecord[0], kSigPabDefinition & 0xFF);
 }
 
 TEST_F(GateTest, ImageDataItemsHoldNoTextOrParagraphs) {
     item_.work->imageDataFlag = 1;
     FixtureRecord wrapper = HostRecord(0xDD, 6);
-    talix_test::PutWord(&wrapper, 4, kText);
+    talix_test::PutWord(&wrapper, 4, kSigText);
     AppendAll({Definition(0), Reference(1), wrapper, Text("x"), HostRecord(0xFFC3, 8), HostRecord(0x7D, 32)});
     EXPECT_EQ(Signatures(), std::vector<std::uint16_t>{0x7D});
 }
@@ -144,11 +150,11 @@ TEST_F(GateTest, RefusesBadTableStructure) {
     FixtureRecord fileHotspot = HostRecord(0xFFA9, 16);
     talix_test::PutWord(&fileHotspot, 4, 4);
     const std::vector<Case> cases = {
-        {"no cell", {TableBegin()}, HostRecord(kTableEnd, 8),
+        {"no cell", {TableBegin()}, HostRecord(kSigTableEnd, 8),
          "TALIX: Table must contain at least one cell. Operation failed!"},
         {"cell outside", {Text("a")}, Cell(0), "TALIX: Table cell outside of table.  Operation failed!"},
         {"text before the first cell", {TableBegin()}, Text("a"), "TALIX: Invalid table format.  Operation failed!"},
-        {"end outside", {}, HostRecord(kTableEnd, 8), "TALIX: Table end outside of table.  Operation failed!"},
+        {"end outside", {}, HostRecord(kSigTableEnd, 8), "TALIX: Table end outside of table.  Operation failed!"},
         {"layout in table", {TableBegin(), Cell(0)}, HostRecord(0xB7, 28),
          "TALIX: Layout region cannot be inside table.  Operation failed!"},
         {"nested file hotspot", {fileHotspot}, fileHotspot, "TALIX: Non-nestable file hotspot.  Operation failed!"},
@@ -178,15 +184,16 @@ TEST_F(GateTest, RefusesBadTableStructure) {
 TEST_F(GateTest, TablesStartAParagraphAndKeepTheirCellState) {
     // A table right after a text run gets a paragraph before it.
     AppendAll({Definition(0), Reference(0), Text("before"), TableBegin(100), Cell(0, 50, 2000), Definition(0),
-               Reference(0), Text("r0c0"), Cell(1), Text("r0c1"), Cell(0, 50, 2000), Text("r1c0"), HostRecord(kTableEnd, 8)});
+               Reference(0), Text("r0c0"), Cell(1), Text("r0c1"), Cell(0, 50, 2000), Text("r1c0"),
+               HostRecord(kSigTableEnd, 8)});
     const auto nodes = Nodes();
-    EXPECT_EQ(nodes[3]->signature, kParagraph);
-    EXPECT_EQ(nodes[4]->signature, kTableBegin);
+    EXPECT_EQ(nodes[3]->signature, kSigParagraph);
+    EXPECT_EQ(nodes[4]->signature, kSigTableBegin);
     EXPECT_EQ(talix_test::CheckStructure(List()), "");
     // Rows are counted from the cells: a cell of column 0 starts a new row.
     std::vector<int> rows;
     for (auto* node : nodes)
-        if (node->signature == kCell) rows.push_back(node->bytes[2]);
+        if (node->signature == kSigTableCell) rows.push_back(node->bytes[2]);
     EXPECT_EQ(rows, (std::vector<int>{0, 0, 1}));
     EXPECT_EQ(output_.tableLevel, 0);
     EXPECT_EQ(output_.tableJustEnded, 1u);
@@ -196,10 +203,10 @@ TEST_F(GateTest, TablesStartAParagraphAndKeepTheirCellState) {
 
     // After a paragraph no second one is added; the paragraph ends the
     // table's just-ended state.
-    AppendAll({HostRecord(kParagraph, 2), TableBegin(), Cell(0), HostRecord(kTableEnd, 8)});
+    AppendAll({HostRecord(kSigParagraph, 2), TableBegin(), Cell(0), HostRecord(kSigTableEnd, 8)});
     const auto more = Nodes();
-    EXPECT_EQ(more[more.size() - 4]->signature, kParagraph);
-    EXPECT_EQ(more[more.size() - 5]->signature, kTableEnd);
+    EXPECT_EQ(more[more.size() - 4]->signature, kSigParagraph);
+    EXPECT_EQ(more[more.size() - 5]->signature, kSigTableEnd);
 
     // What the gate adds is stored: the list written back and read again.
     talix_test::TempDir dir;
@@ -226,7 +233,7 @@ TEST_F(GateTest, CellMarginsAndBordersFollowTheTable) {
     AppendAll({TableBegin(60), first, Definition(0, 5000), Reference(0), Text("x"), below});
     const auto nodes = Nodes();
     const talix::CDRecordNode* definition = nodes[3];
-    ASSERT_EQ(definition->signature, kDefinition);
+    ASSERT_EQ(definition->signature, kSigPabDefinition);
     EXPECT_EQ(ReadWord(definition->bytes + 14), 100);
     EXPECT_EQ(ReadWord(definition->bytes + 18), 100);
     EXPECT_EQ(ReadWord(definition->bytes + 16), 2940);
@@ -265,17 +272,17 @@ TEST_F(GateTest, LengthsFollowTheRecord) {
     shortCell.bytes.resize(12);
     FixtureRecord longCell = Cell(1, 2000, 4000);
     longCell.bytes.resize(20, 0x5A);
-    AppendAll({shortBegin, shortCell, Text("x"), longCell, Text("y"), HostRecord(kTableEnd, 8)});
+    AppendAll({shortBegin, shortCell, Text("x"), longCell, Text("y"), HostRecord(kSigTableEnd, 8)});
     std::vector<std::size_t> lengths;
     for (const auto* node : Nodes()) {
-        if (node->signature == kTableBegin || node->signature == kCell) {
+        if (node->signature == kSigTableBegin || node->signature == kSigTableCell) {
             lengths.push_back(node->length);
             EXPECT_EQ(node->bytes[1], node->length);
         }
     }
     EXPECT_EQ(lengths, (std::vector<std::size_t>{14, 18, 20}));
     for (const auto* node : Nodes())
-        if (node->signature == kCell && node->length == 20) EXPECT_EQ(node->bytes[19], 0x5A);
+        if (node->signature == kSigTableCell && node->length == 20) EXPECT_EQ(node->bytes[19], 0x5A);
 
     // Records the output cannot hold are refused.
     FixtureRecord huge = HostRecord(0xFF85, 8);
@@ -321,7 +328,8 @@ TEST_F(GateTest, PendingDefinitionsReturnBeforeTheirFirstReference) {
         ASSERT_EQ(talix::SavePendingParagraph(session_.workArea, definition->bytes.data(), 72), 0);
     // A definition of the same id passing the gate takes the saved one's place.
     AppendAll({Definition(8), Reference(8), Text("a"), Reference(7)});
-    EXPECT_EQ(Signatures(), (std::vector<std::uint16_t>{kDefinition, kReference, kText, kDefinition, kReference}));
+    EXPECT_EQ(Signatures(), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText,
+                                                         kSigPabDefinition, kSigPabReference}));
     EXPECT_EQ(ReadWord(Nodes()[3]->bytes + 14), 720);
     EXPECT_EQ(session_.workArea->pendingParagraphCount, 1);
     EXPECT_EQ(ReadWord(session_.workArea->pendingParagraphs[0] + 4), 9);
@@ -330,7 +338,7 @@ TEST_F(GateTest, PendingDefinitionsReturnBeforeTheirFirstReference) {
     AppendAll({Reference(9)});
     const auto nodes = Nodes();
     ASSERT_EQ(nodes.size(), 6u);
-    EXPECT_EQ(nodes[4]->signature, kDefinition);
+    EXPECT_EQ(nodes[4]->signature, kSigPabDefinition);
     EXPECT_EQ(ReadWord(nodes[4]->bytes + 4), 9);
     EXPECT_EQ(ReadWord(nodes[5]->bytes + 2), 9);
     EXPECT_EQ(session_.workArea->pendingParagraphCount, 0);
@@ -360,7 +368,7 @@ TEST_F(GateTest, LinkMarkAndStoredPadsCarryOver) {
     // A node read with a non-zero pad byte keeps it when copied.
     FixtureRecord odd = Text("odd");
     talix::CDRecordNode source;
-    source.signature = kText;
+    source.signature = kSigText;
     source.length = 11;
     source.bytes = odd.bytes.data();
     source.flags = static_cast<std::uint16_t>(talix::kNodeKeptPad | (0x5A << talix::kNodePadShift));
@@ -420,7 +428,7 @@ TEST_F(GateTest, RecordsOfACollectorPassTheGateOnceWhenHandedOn) {
                                             static_cast<std::uint32_t>(record.bytes.size()), &output_),
                   0);
     }
-    EXPECT_EQ(Signatures(), (std::vector<std::uint16_t>{kDefinition, kText, kText}));
+    EXPECT_EQ(Signatures(), (std::vector<std::uint16_t>{kSigPabDefinition, kSigText, kSigText}));
     EXPECT_EQ(ReadWord(Nodes()[0]->bytes + 4), 1);
     const FixtureRecord& cell = collected.records[3];
     EXPECT_EQ(talix::AppendRecordToItem(cell.bytes.data(), cell.signature, 18, &output_), talix::kBodyStructureError);
@@ -446,7 +454,7 @@ TEST_F(GateTest, AnImportTakesEveryRecord) {
     for (auto* node = import.listHead; node != nullptr; node = node->next) lengths.push_back(node->length);
     EXPECT_EQ(lengths, (std::vector<std::uint32_t>{9, 11, 4, 8}));
     EXPECT_EQ(import.listTail->length, 8u);
-    EXPECT_EQ(import.lastAdded->signature, kReference);
+    EXPECT_EQ(import.lastAdded->signature, kSigPabReference);
     EXPECT_EQ(import.listHead->next->bytes[11], 0);   // odd records get a zero pad
     talix::FreeImportRecords(&import);
     EXPECT_EQ(import.listHead, nullptr);

@@ -13,6 +13,7 @@
 #include "core/item_work_state.h"
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
+#include "core/signatures.h"
 #include "support/record_fixture.h"
 #include "support/structure_checker.h"
 #include "talix/item.h"
@@ -23,7 +24,7 @@ namespace {
 using talix::ReadDword;
 using talix::ReadWord;
 
-constexpr std::uint16_t kText = 0xFF85;
+using talix::kSigText;
 
 class BuilderTest : public ::testing::Test {
 protected:
@@ -60,9 +61,9 @@ TEST_F(BuilderTest, RecordsAreLaidOutAsStored) {
     const talix::FontId courier{4, talix::kAttrBold, 2, 12};
     ASSERT_EQ(talix::AppendTextRecord("odd", 3, &courier, &output_), 0);
     ASSERT_EQ(talix::AppendTextRecord(nullptr, 0, nullptr, &output_), 0);
-    ASSERT_EQ(talix::AppendBeginRecord(kText, 1, &output_), 0);
+    ASSERT_EQ(talix::AppendBeginRecord(kSigText, 1, &output_), 0);
     ASSERT_EQ(talix::AppendColorRecord(0xD2, 0x00332211, 0, &output_), 0);
-    ASSERT_EQ(talix::AppendEndRecord(kText, 1, &output_), 0);
+    ASSERT_EQ(talix::AppendEndRecord(kSigText, 1, &output_), 0);
     const std::string label(200, 'L');
     ASSERT_EQ(talix::AppendNamedRecord(2, label.data(), 200, &output_), 0);
     ASSERT_EQ(talix::AppendSmallFixedRecord(0x57, 3, 0x26FF7B, &output_), 0);
@@ -102,7 +103,7 @@ TEST_F(BuilderTest, WrappedRunsAreWrittenAgainAroundNewText) {
     using talix_test::HostRecord;
     auto wrapper = [](std::uint8_t signature) {
         talix_test::FixtureRecord record = HostRecord(signature, 6);
-        talix_test::PutWord(&record, 4, kText);
+        talix_test::PutWord(&record, 4, kSigText);
         return record;
     };
     talix_test::FixtureRecord effect = HostRecord(0xFFC3, 8);

@@ -2,8 +2,8 @@
 // tests: a context that appends to an item's output, the records in order,
 // a short text of their signatures, a check that fits hotspots as they are
 // stored (a CDBEGIN of a hotspot begin is closed by a CDEND that names the
-// hotspot's end record), and the output list stored as an item and read
-// back.
+// hotspot's end record), the output list stored as an item and read back,
+// and the messages shown while the builders run.
 #pragma once
 
 #include <cstdint>
@@ -51,5 +51,10 @@ talix::ItemRecordList* StoreOutput(ZervaRTItem* item, plat::NOTEHANDLE note);
 // StoreOutput, then every record read back must be the one built, byte for
 // byte and in order.
 void ExpectStoredAsBuilt(ZervaRTItem* item, plat::NOTEHANDLE note);
+
+// The texts of the messages shown while CollectMessage is the registered
+// message procedure, in order; a test clears them as it starts.
+extern std::vector<std::string> g_messages;
+void CollectMessage(const char* text, plat::WORD code);
 
 } // namespace talix_test

@@ -22,17 +22,17 @@ namespace {
 namespace fs = std::filesystem;
 using talix::ReadWord;
 
-std::vector<std::string> g_messages;
-void CaptureMessage(const char* text, plat::WORD) { g_messages.push_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
-struct HostRecord {
+struct FileRecord {
     plat::WORD signature;
     std::vector<std::uint8_t> bytes;
 };
 
 plat::STATUS Collect(const void* record, plat::WORD signature, plat::DWORD length, void* state) {
     const auto* bytes = static_cast<const std::uint8_t*>(record);
-    static_cast<std::vector<HostRecord>*>(state)->push_back({signature, {bytes, bytes + length}});
+    static_cast<std::vector<FileRecord>*>(state)->push_back({signature, {bytes, bytes + length}});
     return plat::NOERROR;
 }
 
@@ -60,7 +60,7 @@ protected:
         plat::IniSet("LibraryDirectory", dir_.path().c_str());
         plat::IniSet("$TalixTempDirectory", (dir_.path().string() + "/").c_str());
         session_.SetUp();
-        plat::RegisterMessageProc(&CaptureMessage);
+        plat::RegisterMessageProc(&CollectMessage);
         g_messages.clear();
     }
     ~FilterImport() override {
@@ -112,10 +112,10 @@ TEST_F(FilterImport, APictureBecomesItsGraphicRecordAnImageHeaderAndTheWholeFile
     ASSERT_EQ(file.size(), 2u + 28 + 28 + 2 * (10 + 10240) + (10 + 4520));
     EXPECT_EQ(file[2 + 24], 2);
     EXPECT_EQ(ReadWord(reinterpret_cast<const std::uint8_t*>(file.data()) + 2 + 28 + 6), 2);
-    std::vector<HostRecord> records;
+    std::vector<FileRecord> records;
     ASSERT_EQ(plat::EnumRecordFile(wrapped.c_str(), Collect, &records), plat::NOERROR);
     std::vector<std::uint8_t> joined;
-    for (const HostRecord& record : records) {
+    for (const FileRecord& record : records) {
         if (record.signature != 0x7C) continue;
         const auto data = record.bytes.begin() + 12;
         joined.insert(joined.end(), data, data + ReadWord(record.bytes.data() + 8));

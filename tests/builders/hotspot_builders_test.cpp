@@ -33,10 +33,10 @@ namespace {
 using talix::ReadDword;
 using talix::ReadWord;
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
-std::string Text(const talix::CDRecordNode* node, std::uint32_t offset, std::uint32_t length) {
+std::string TextAt(const talix::CDRecordNode* node, std::uint32_t offset, std::uint32_t length) {
     return std::string(reinterpret_cast<const char*>(node->bytes + offset), length);
 }
 
@@ -77,7 +77,7 @@ TEST_F(HotspotBuilders, URLLinkOverText) {
     // The target record carries the URL from byte 28.
     EXPECT_EQ(ReadWord(nodes[2]->bytes + 2), 28 + 12);
     EXPECT_EQ(ReadWord(nodes[2]->bytes + 12), 12);
-    EXPECT_EQ(Text(nodes[2], 28, 12), "http://a.b/c");
+    EXPECT_EQ(TextAt(nodes[2], 28, 12), "http://a.b/c");
     // The hotspot: type 11, flags 0x1008, the URL and three zero bytes.
     EXPECT_EQ(ReadWord(nodes[3]->bytes + 2), 12 + 19);
     EXPECT_EQ(ReadWord(nodes[3]->bytes + 4), 11);
@@ -85,7 +85,7 @@ TEST_F(HotspotBuilders, URLLinkOverText) {
     EXPECT_EQ(ReadWord(nodes[3]->bytes + 12), 13);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(nodes[3]->bytes + 16)), "http://a.b/c");
     // The text in the URL font: blue (index 4), underlined, its colour beside it.
-    EXPECT_EQ(Text(nodes[5], 8, 4), "Home");
+    EXPECT_EQ(TextAt(nodes[5], 8, 4), "Home");
     EXPECT_EQ(nodes[5]->bytes[6], 4);
     EXPECT_EQ(nodes[5]->bytes[5] & talix::kAttrUnderline, talix::kAttrUnderline);
     EXPECT_EQ(ReadWord(nodes[8]->bytes + 6), 3);   // the class "nav"
@@ -134,16 +134,16 @@ TEST_F(HotspotBuilders, DocumentLinksCarryTheirIdsAndTexts) {
     const std::uint32_t view[4] = {0x44556677, 0x00112233, 0xCCDDEEFF, 0x8899AABB};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(ReadDword(link->bytes + 12 + 4 * i), view[i]);
     EXPECT_EQ(ReadDword(link->bytes + 28), 0xBBAA9988u);
-    EXPECT_EQ(Text(link, 44, description.size() + 6), description + std::string("\0\0top\0", 6));
+    EXPECT_EQ(TextAt(link, 44, description.size() + 6), description + std::string("\0\0top\0", 6));
     // The target record: hint, description, the note link, the anchor.
     const talix::CDRecordNode* target = nodes[2];
     EXPECT_EQ(ReadWord(target->bytes + 12), 3);
     EXPECT_EQ(ReadWord(target->bytes + 14), 0);
     EXPECT_EQ(ReadWord(target->bytes + 16), description.size());
-    EXPECT_EQ(Text(target, 28 + description.size() + 40, 3), "top");
+    EXPECT_EQ(TextAt(target, 28 + description.size() + 40, 3), "top");
     // The hotspot is handed over as the signature its bytes carry.
     EXPECT_EQ(nodes[3]->signature, 0xFFAD);
-    EXPECT_EQ(Text(nodes[7], 8, 3), "Doc");
+    EXPECT_EQ(TextAt(nodes[7], 8, 3), "Doc");
 }
 
 TEST_F(HotspotBuilders, LinkTargetsDecideTheKindOfLink) {
@@ -182,7 +182,7 @@ TEST_F(HotspotBuilders, LinkTargetsDecideTheKindOfLink) {
     context_->a3 = 2;   // the description's length
     ASSERT_EQ(talix::AppendNotesLinkHotspot("x", 1, context_.get(), 1), 0);
     EXPECT_EQ(Nodes().back()->signature, 0xDE);
-    EXPECT_EQ(Text(Nodes()[Nodes().size() - 2], 44, 3), std::string("De\0", 3));
+    EXPECT_EQ(TextAt(Nodes()[Nodes().size() - 2], 44, 3), std::string("De\0", 3));
     ASSERT_EQ(talix::AppendHotspotEnd(context_.get(), 0xAE), 0);
     ExpectWellFormed();
 }
@@ -192,7 +192,7 @@ TEST_F(HotspotBuilders, LinksBuiltAroundTheCallersOwnText) {
     auto bytesOf = [this](std::size_t from) {
         std::vector<std::string> bytes;
         const auto nodes = Nodes();
-        for (std::size_t i = from; i < nodes.size(); ++i) bytes.push_back(Text(nodes[i], 0, nodes[i]->length));
+        for (std::size_t i = from; i < nodes.size(); ++i) bytes.push_back(TextAt(nodes[i], 0, nodes[i]->length));
         return bytes;
     };
     talix::LinkRequest& request = chunk_.work->linkRequest;
@@ -229,7 +229,7 @@ TEST_F(HotspotBuilders, LinksBuiltAroundTheCallersOwnText) {
     ExpectWellFormed();
     const auto nodes = Nodes();
     EXPECT_EQ(nodes[5]->bytes[5] & talix::kAttrBold, talix::kAttrBold);
-    EXPECT_EQ(Text(nodes[6], 4, 3), std::string("\xFF\0\0", 3));   // red, lowest byte first
+    EXPECT_EQ(TextAt(nodes[6], 4, 3), std::string("\xFF\0\0", 3));   // red, lowest byte first
 
     // A link without text opens nothing: no text, no end. A failed opening
     // opens nothing either.
@@ -275,10 +275,10 @@ TEST_F(HotspotBuilders, HypertextLinksPointAtANoteOfTheLinkDatabase) {
     EXPECT_EQ(ReadDword(link->bytes + 24), 0x22u);
     EXPECT_EQ(ReadDword(link->bytes + 28), oid.File.Innards[0]);
     EXPECT_EQ(ReadDword(link->bytes + 40), oid.Note.Innards[1]);
-    EXPECT_EQ(Text(link, 44, 10), std::string("Page\0sec\0", 10));
+    EXPECT_EQ(TextAt(link, 44, 10), std::string("Page\0sec\0", 10));
     const talix::CDRecordNode* names = nodes[8];
     EXPECT_EQ(ReadWord(names->bytes + 6), 11);
-    EXPECT_EQ(Text(names, 26, 18), "WikiLinkTagPage ()");
+    EXPECT_EQ(TextAt(names, 26, 18), "WikiLinkTagPage ()");
     EXPECT_EQ(ReadWord(names->bytes + 10), 7);
 
     EXPECT_EQ(g_messages, std::vector<std::string>{"Adding hypertext link to Page..."});
@@ -352,10 +352,10 @@ TEST_F(HotspotBuilders, ButtonsClampAndReadTheirOptions) {
         EXPECT_EQ(Shape(), "<FFAD FFAD FFAB AE >AE ");
         const auto nodes = Nodes();
         EXPECT_EQ(ReadDword(nodes[1]->bytes + 8), talix::kCodeFormula + 12);
-        EXPECT_EQ(Text(nodes[1], 16, code.size()), code);
+        EXPECT_EQ(TextAt(nodes[1], 16, code.size()), code);
         EXPECT_EQ(ReadWord(nodes[2]->bytes + 6), each.width) << each.options;
         EXPECT_EQ(ReadWord(nodes[2]->bytes + 4), each.flags) << each.options;
-        EXPECT_EQ(Text(nodes[2], 16, 4), "Save");
+        EXPECT_EQ(TextAt(nodes[2], 16, 4), "Save");
         EXPECT_EQ(g_messages, each.message != nullptr ? std::vector<std::string>{each.message}
                                                       : std::vector<std::string>{});
         ExpectWellFormed();
@@ -375,7 +375,7 @@ TEST_F(HotspotBuilders, ActionsPopupsAndControlsWriteTheirCode) {
     EXPECT_EQ(ReadDword(nodes[2]->bytes + 12), script.size());
     EXPECT_EQ(ReadWord(nodes[3]->bytes + 4), 0xFFF9);
     EXPECT_EQ(ReadWord(nodes[3]->bytes + 8), 20000);
-    EXPECT_EQ(Text(nodes[3], 18, script.size() + 1), script + std::string(1, '\0'));
+    EXPECT_EQ(TextAt(nodes[3], 18, script.size() + 1), script + std::string(1, '\0'));
     EXPECT_EQ(ReadWord(nodes[5]->bytes + 4), 0xFF66);
     ExpectWellFormed();
 
@@ -400,8 +400,8 @@ TEST_F(HotspotBuilders, ActionsPopupsAndControlsWriteTheirCode) {
               0);
     EXPECT_EQ(Shape(), "<FFAD FF71 FFAD FFF2 FFEA FFED AE >AE ");
     nodes = Nodes();
-    EXPECT_EQ(Text(nodes[1], 36, 4), "@Now");
-    EXPECT_EQ(Text(nodes[3], 12, 4), "main");
+    EXPECT_EQ(TextAt(nodes[1], 36, 4), "@Now");
+    EXPECT_EQ(TextAt(nodes[3], 12, 4), "main");
     const talix::CDRecordNode* control = nodes[4];
     EXPECT_EQ(ReadWord(control->bytes + 12), 4320);
     EXPECT_EQ(ReadWord(control->bytes + 14), 240);
@@ -423,7 +423,7 @@ TEST_F(HotspotBuilders, ActionsPopupsAndControlsWriteTheirCode) {
     EXPECT_EQ(ReadDword(nodes[1]->bytes + 28), 0x89ABCDEFu);
     EXPECT_EQ(ReadDword(nodes[1]->bytes + 52), 0x44556677u);
     EXPECT_EQ(ReadDword(nodes[4]->bytes + 4), 5u);
-    EXPECT_EQ(Text(nodes[4], 64, 5), "Label");
+    EXPECT_EQ(TextAt(nodes[4], 64, 5), "Label");
     ExpectWellFormed();
 }
 
@@ -467,7 +467,7 @@ TEST_F(HotspotBuilders, ImageMapAreas) {
     const std::uint32_t circle[4] = {1, 2, 5, 9};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(ReadDword(nodes[6]->bytes + 32 + 4 * i), circle[i]);
     EXPECT_EQ(ReadWord(nodes[8]->bytes + 10), 1);
-    EXPECT_EQ(Text(nodes[8], 32, 20), "@Command([OpenView])");
+    EXPECT_EQ(TextAt(nodes[8], 32, 20), "@Command([OpenView])");
 
     // At the map's own end record only the area is written.
     Restart();

@@ -26,7 +26,7 @@ namespace {
 
 using talix::ReadWord;
 
-std::vector<std::uint8_t> GifData(std::size_t size) {
+std::vector<std::uint8_t> Gif77x55Data(std::size_t size) {
     std::vector<std::uint8_t> data(size);
     for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
     std::memcpy(data.data(), "GIF89a", 6);
@@ -87,7 +87,7 @@ protected:
 };
 
 TEST_F(ImageResources, AGraphicSavedAsResourceComesBackWhole) {
-    const auto data = GifData(60000);
+    const auto data = Gif77x55Data(60000);
     const talix::CDRecordNode* graphic = Graphic(data, "left");
     ASSERT_EQ(talix::SaveGraphicAsImageResource(&session_, "sky.gif", graphic, db_, 0), 0);
     const plat::NOTEID id = Find("sky.gif");
@@ -142,7 +142,7 @@ TEST_F(ImageResources, AGraphicSavedAsResourceComesBackWhole) {
     EXPECT_EQ(std::vector<std::uint8_t>(written.begin(), written.end()), data);
 
     // The same name again: kept without the replace switch, replaced with it.
-    const auto other = GifData(500);
+    const auto other = Gif77x55Data(500);
     const talix::CDRecordNode* second = Graphic(other);
     ASSERT_EQ(talix::SaveGraphicAsImageResource(&session_, "sky.gif", second, db_, 0), 0);
     EXPECT_EQ(Find("sky.gif"), id);
@@ -163,7 +163,7 @@ TEST_F(ImageResources, AGraphicSavedAsResourceComesBackWhole) {
 }
 
 TEST_F(ImageResources, PicturesOfARecordListAreWrittenToFiles) {
-    const auto data = GifData(12000);
+    const auto data = Gif77x55Data(12000);
     const talix::CDRecordNode* graphic = Graphic(data);
     const std::string file = dir_.file("out.gif");
     ASSERT_EQ(talix::WriteImageSegmentsToFile(file.c_str(), graphic), 0);

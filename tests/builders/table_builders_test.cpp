@@ -17,6 +17,7 @@
 #include "core/paragraph_def.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "engine/record_process.h"
 #include "support/structure_checker.h"
 #include "talix/chunk.h"
@@ -28,9 +29,16 @@ namespace {
 using talix::ReadDword;
 using talix::ReadWord;
 
-constexpr std::uint16_t kText = 0xFF85, kDefinition = 0xFF82, kReference = 0x83, kParagraph = 0x81;
+using talix::kSigPabDefinition;
+using talix::kSigPabReference;
+using talix::kSigParagraph;
+using talix::kSigTableBegin;
+using talix::kSigTableCell;
+using talix::kSigTableEnd;
+using talix::kSigText;
+
 constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kColor = 0xD2, kCellColour = 0xD3;
-constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5, kRowHeight = 0xE2, kRowCycle = 0xE1;
+constexpr std::uint16_t kRowHeight = 0xE2, kRowCycle = 0xE1;
 constexpr std::uint16_t kExtension = 0xFFFB, kTabs = 0xFF5C, kBorder = 0xFFFC, kIdName = 0xFF7A, kCellIdName = 0xFF7B;
 constexpr std::uint16_t kLabel = 0xFFE3;
 
@@ -52,8 +60,8 @@ protected:
         context_->paragraphDefinitionLength = 72;
         const std::uint8_t reference[4] = {0x83, 4, 1, 0};
         std::memcpy(context_->paragraphReference, reference, sizeof reference);
-        EXPECT_EQ(talix::AppendRecord(&definition, kDefinition, 72, &context_->output), 0);
-        EXPECT_EQ(talix::AppendRecord(reference, kReference, 4, &context_->output), 0);
+        EXPECT_EQ(talix::AppendRecord(&definition, kSigPabDefinition, 72, &context_->output), 0);
+        EXPECT_EQ(talix::AppendRecord(reference, kSigPabReference, 4, &context_->output), 0);
         Request().tableWidth = 8640;
     }
 
@@ -104,26 +112,27 @@ protected:
 TEST_F(TableBuilderTest, ATableWithoutOptionsHasItsCellsParagraphsAndDefinitions) {
     EqualColumns(2);
     ASSERT_EQ(Build(2, 3, ""), 0);
-    std::vector<std::uint16_t> expected = {kParagraph, kExtension, kTableBegin};
+    std::vector<std::uint16_t> expected = {kSigParagraph, kExtension, kSigTableBegin};
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 2; ++column) {
-            for (std::uint16_t signature : {kCell, kParagraph}) expected.push_back(signature);
-            if (row == 0) expected.push_back(kDefinition);
-            for (std::uint16_t signature : {kReference, kText}) expected.push_back(signature);
+            for (std::uint16_t signature : {kSigTableCell, kSigParagraph}) expected.push_back(signature);
+            if (row == 0) expected.push_back(kSigPabDefinition);
+            for (std::uint16_t signature : {kSigPabReference, kSigText}) expected.push_back(signature);
         }
     }
-    for (std::uint16_t signature : {kTableEnd, kParagraph, kReference, kText}) expected.push_back(signature);
+    for (std::uint16_t signature : {kSigTableEnd, kSigParagraph, kSigPabReference, kSigText})
+        expected.push_back(signature);
     EXPECT_EQ(Signatures(), expected);
     EXPECT_EQ(Structure(), "");
     EXPECT_EQ(item_.modified, 1);
 
-    const auto* begin = First(kTableBegin);
+    const auto* begin = First(kSigTableBegin);
     EXPECT_EQ(ReadWord(begin->bytes + 2), 1440);
     EXPECT_EQ(ReadWord(begin->bytes + 4), 40);
     EXPECT_EQ(ReadWord(begin->bytes + 6), 60);
     EXPECT_EQ(ReadWord(begin->bytes + 12), 2);
 
-    const auto cells = All(kCell);
+    const auto cells = All(kSigTableCell);
     ASSERT_EQ(cells.size(), 6u);
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const std::uint8_t* cell = cells[i]->bytes;
@@ -140,7 +149,7 @@ TEST_F(TableBuilderTest, ATableWithoutOptionsHasItsCellsParagraphsAndDefinitions
     }
 
     // Each column's definition sits inside its cell; later rows refer to it.
-    const auto definitions = All(kDefinition);
+    const auto definitions = All(kSigPabDefinition);
     ASSERT_EQ(definitions.size(), 2u);
     for (int column = 0; column < 2; ++column) {
         const std::uint8_t* definition = definitions[column]->bytes;
@@ -152,7 +161,7 @@ TEST_F(TableBuilderTest, ATableWithoutOptionsHasItsCellsParagraphsAndDefinitions
         EXPECT_EQ(ReadWord(definition + 68), 0x0440);
         EXPECT_EQ(ReadWord(definition + 82), 100);
     }
-    const auto references = All(kReference);
+    const auto references = All(kSigPabReference);
     ASSERT_EQ(references.size(), 7u);
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(ReadWord(references[i]->bytes + 2), 3 + i % 2);
     EXPECT_EQ(ReadWord(references[6]->bytes + 2), 1);   // back to the paragraph the table interrupted
@@ -182,7 +191,7 @@ TEST_F(TableBuilderTest, CellBordersAreSetInBothEncodings) {
     for (const Case& c : cases) {
         Restart();
         ASSERT_EQ(Build(1, 1, c.options), 0) << c.options;
-        const auto* cell = First(kCell);
+        const auto* cell = First(kSigTableCell);
         ASSERT_NE(cell, nullptr);
         EXPECT_EQ(cell->bytes[10], c.borderByte) << c.options;
         EXPECT_EQ(ReadWord(cell->bytes + 12), c.borderWord) << c.options;
@@ -195,24 +204,25 @@ TEST_F(TableBuilderTest, MarginsAndFitToWindowPlaceTheTable) {
     // The table's own definition and a reference to it come first.
     const std::vector<std::uint16_t> signatures = Signatures();
     EXPECT_EQ(std::vector<std::uint16_t>(signatures.begin(), signatures.begin() + 5),
-              (std::vector<std::uint16_t>{kParagraph, kDefinition, kReference, kExtension, kTableBegin}));
-    const std::uint8_t* definition = First(kDefinition)->bytes;
+              (std::vector<std::uint16_t>{kSigParagraph, kSigPabDefinition, kSigPabReference, kExtension,
+                                          kSigTableBegin}));
+    const std::uint8_t* definition = First(kSigPabDefinition)->bytes;
     for (std::size_t offset : {14u, 18u, 72u, 76u}) EXPECT_EQ(ReadWord(definition + offset), 720) << offset;
     EXPECT_EQ(ReadWord(definition + 16), 0);
     EXPECT_EQ(ReadWord(definition + 82), 100);
     EXPECT_EQ(ReadWord(definition + 68), 0x0494);
-    EXPECT_EQ(ReadWord(All(kReference)[0]->bytes + 2), ReadWord(definition + 4));
-    EXPECT_EQ(ReadWord(First(kTableBegin)->bytes + 2), 720);
-    EXPECT_EQ(ReadWord(First(kCell)->bytes + 4), 720);
+    EXPECT_EQ(ReadWord(All(kSigPabReference)[0]->bytes + 2), ReadWord(definition + 4));
+    EXPECT_EQ(ReadWord(First(kSigTableBegin)->bytes + 2), 720);
+    EXPECT_EQ(ReadWord(First(kSigTableCell)->bytes + 4), 720);
     EXPECT_EQ(Structure(), "");
 
     Restart();
     ASSERT_EQ(Build(2, 1, "TableWidth=FIT_TO_WINDOW"), 0);
     EXPECT_EQ(Signatures()[1], kExtension);   // no margins of its own
     EXPECT_EQ(ReadDword(First(kExtension)->bytes + 4) & 0x41, 0x41u);
-    EXPECT_EQ(ReadWord(First(kTableBegin)->bytes + 2), 1080);
-    EXPECT_EQ(ReadWord(First(kTableBegin)->bytes + 12) & 1, 1);
-    EXPECT_EQ(ReadWord(First(kCell)->bytes + 4), 1080);
+    EXPECT_EQ(ReadWord(First(kSigTableBegin)->bytes + 2), 1080);
+    EXPECT_EQ(ReadWord(First(kSigTableBegin)->bytes + 12) & 1, 1);
+    EXPECT_EQ(ReadWord(First(kSigTableCell)->bytes + 4), 1080);
 
     // Table mode: widths become fractions of the total, and a table without
     // options fits the window.
@@ -222,9 +232,9 @@ TEST_F(TableBuilderTest, MarginsAndFitToWindowPlaceTheTable) {
     Request().columnWidths[1] = 6480;
     Request().columnRelative[1] = 1;
     ASSERT_EQ(Build(2, 1, ""), 0);
-    EXPECT_EQ(ReadWord(First(kTableBegin)->bytes + 12), 3);
-    EXPECT_EQ(ReadWord(All(kCell)[0]->bytes + 8), 7200);
-    EXPECT_EQ(ReadWord(All(kCell)[1]->bytes + 8), 21600);
+    EXPECT_EQ(ReadWord(First(kSigTableBegin)->bytes + 12), 3);
+    EXPECT_EQ(ReadWord(All(kSigTableCell)[0]->bytes + 8), 7200);
+    EXPECT_EQ(ReadWord(All(kSigTableCell)[1]->bytes + 8), 21600);
     EXPECT_EQ(ReadDword(First(kExtension)->bytes + 12), 0x2u);
 }
 
@@ -237,9 +247,10 @@ TEST_F(TableBuilderTest, TheExtensionGroupCarriesBordersTabsAndNames) {
                     "TableColorStyle=ALTERNATING_ROWS TableColor=RGB10,20,30 MinRowHeight=0.25 "
                     "RowCycleMilliseconds=500"),
               0);
-    EXPECT_EQ(Signatures(), (std::vector<std::uint16_t>{kParagraph, kBegin, kExtension, kTabs, kBorder, kIdName, kEnd,
-                                                        kTableBegin, kCell, kParagraph, kDefinition, kReference, kText,
-                                                        kRowCycle, kTableEnd, kParagraph, kReference, kText}));
+    EXPECT_EQ(Signatures(), (std::vector<std::uint16_t>{kSigParagraph, kBegin, kExtension, kTabs, kBorder, kIdName, kEnd,
+                                                        kSigTableBegin, kSigTableCell, kSigParagraph, kSigPabDefinition,
+                                                        kSigPabReference, kSigText, kRowCycle, kSigTableEnd, kSigParagraph,
+                                                        kSigPabReference, kSigText}));
     EXPECT_EQ(Structure(), "");
 
     const auto* extension = First(kExtension);
@@ -279,7 +290,7 @@ TEST_F(TableBuilderTest, TheExtensionGroupCarriesBordersTabsAndNames) {
     EXPECT_EQ(ReadWord(names->bytes + 14), 6);   // name
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(names->bytes) + 26, 10), "gridPrices");
 
-    EXPECT_EQ(ReadWord(First(kTableBegin)->bytes + 12), 2 | 0x40 | 0x0800);
+    EXPECT_EQ(ReadWord(First(kSigTableBegin)->bytes + 12), 2 | 0x40 | 0x0800);
     EXPECT_EQ(ReadDword(First(kRowCycle)->bytes + 4), 500u);
 }
 
@@ -291,7 +302,7 @@ TEST_F(TableBuilderTest, ColumnOptionsFillEveryCellOfTheirColumn) {
     Request().columnOptions[1] = "VertAlign=Bottom CellColor=BLUE";
     ASSERT_EQ(Build(2, 2, ""), 0);
     EXPECT_EQ(Structure(), "");
-    const auto cells = All(kCell);
+    const auto cells = All(kSigTableCell);
     ASSERT_EQ(cells.size(), 4u);
     for (int row = 0; row < 2; ++row) {
         EXPECT_EQ(cells[2 * row]->bytes[11], 0x02 | 0x01 | 0x20);
@@ -301,11 +312,12 @@ TEST_F(TableBuilderTest, ColumnOptionsFillEveryCellOfTheirColumn) {
     // The first cell: its text in the text font, bracketed with its colour;
     // row height, labels, cell colour and attributes after it.
     std::vector<std::uint16_t> signatures = Signatures();
-    const auto from = std::find(signatures.begin(), signatures.end(), kCell);
+    const auto from = std::find(signatures.begin(), signatures.end(), kSigTableCell);
     EXPECT_EQ(std::vector<std::uint16_t>(from, from + 14),
-              (std::vector<std::uint16_t>{kCell, kParagraph, kDefinition, kReference, kBegin, kText, kColor, kEnd,
-                                          kRowHeight, kLabel, kLabel, kCellColour, kCellIdName, kCell}));
-    const auto texts = All(kText);
+              (std::vector<std::uint16_t>{kSigTableCell, kSigParagraph, kSigPabDefinition, kSigPabReference, kBegin,
+                                          kSigText, kColor, kEnd, kRowHeight, kLabel, kLabel, kCellColour, kCellIdName,
+                                          kSigTableCell}));
+    const auto texts = All(kSigText);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(texts[0]->bytes) + 8, texts[0]->length - 8), "Hello");
     EXPECT_EQ(texts[0]->bytes[6], 2);   // red
     EXPECT_EQ(ReadWord(First(kRowHeight)->bytes + 2), 720);
@@ -331,8 +343,8 @@ TEST_F(TableBuilderTest, RefusesWhatACellOrTableRecordCannotHold) {
         EXPECT_TRUE(Built().empty());
     }
     ASSERT_EQ(Build(64, 255, ""), 0);
-    EXPECT_EQ(All(kCell).size(), 64u * 255u);
-    EXPECT_EQ(All(kCell).back()->bytes[2], 254);
+    EXPECT_EQ(All(kSigTableCell).size(), 64u * 255u);
+    EXPECT_EQ(All(kSigTableCell).back()->bytes[2], 254);
     EXPECT_EQ(First(kExtension)->bytes[8], 255);
     EXPECT_EQ(Structure(), "");
 }
@@ -374,13 +386,13 @@ TEST(TableProperties, WordsChangeAnExistingRecord) {
     EXPECT_EQ(ReadWord(extension + 2), 50);
 
     // Table begin: the width, border style and colour style words.
-    std::uint8_t begin[14] = {static_cast<std::uint8_t>(kTableBegin), 14};
+    std::uint8_t begin[14] = {static_cast<std::uint8_t>(kSigTableBegin), 14};
     talix::WriteWord(begin + 12, 0x0003);
-    ASSERT_EQ(talix::ParseTableProperties(&session, nullptr, kTableBegin, begin, sizeof begin,
+    ASSERT_EQ(talix::ParseTableProperties(&session, nullptr, kSigTableBegin, begin, sizeof begin,
                                           "TableWidth=FIXED CellBorderStyle=Ridge TableColorStyle=SOLID", 0),
               0);
     EXPECT_EQ(ReadWord(begin + 12), 0x0002 | 0x0008 | 0x6F80);
-    ASSERT_EQ(talix::ParseTableProperties(&session, nullptr, kTableBegin, begin, sizeof begin,
+    ASSERT_EQ(talix::ParseTableProperties(&session, nullptr, kSigTableBegin, begin, sizeof begin,
                                           "CellBorderStyle=plain TableColorStyle=TOP TabSide=Left", 0),
               0);
     EXPECT_EQ(ReadWord(begin + 12), 0x0002 | 0x0100 | 0x0040);
@@ -407,7 +419,8 @@ TEST(TableProperties, WordsChangeAnExistingRecord) {
     std::uint8_t other[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(talix::ParseBorderSpec(&session, 0xFF85, other, "BorderStyle=SOLID", 1), 0);
     EXPECT_EQ(other[7], 8);
-    EXPECT_EQ(talix::ParseTableProperties(&session, nullptr, kTableBegin, nullptr, 14, "", 0), talix::kArgumentError);
+    EXPECT_EQ(talix::ParseTableProperties(&session, nullptr, kSigTableBegin, nullptr, 14, "", 0),
+              talix::kArgumentError);
 }
 
 } // namespace

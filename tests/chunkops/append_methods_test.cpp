@@ -18,9 +18,6 @@
 namespace chunkops_test {
 namespace {
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
-
 class AppendMethodsTest : public ChunkTest {
 protected:
     AppendMethodsTest() {

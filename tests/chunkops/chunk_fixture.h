@@ -1,6 +1,7 @@
 // A fixture for the chunk methods' tests: a database of the test's own,
 // notes with a "Body" item, an item connected to one of them, and the body
-// read back from the database (checked by the structure checker).
+// read back from the database (checked by the structure checker), and the
+// messages shown while a method runs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -62,5 +63,10 @@ protected:
 talix_test::FixtureRecord TextRun(const std::string& text, bool bold = false);
 // A paragraph definition (id 1) and a reference to it.
 std::vector<talix_test::FixtureRecord> ParagraphStart();
+
+// The texts of the messages shown while CollectMessage is the registered
+// message procedure, in order; a test clears them as it starts.
+extern std::vector<std::string> g_messages;
+void CollectMessage(const char* text, plat::WORD code);
 
 } // namespace chunkops_test

@@ -22,14 +22,16 @@ using talix::PropertyTableEntry;
 using talix_test::FixtureRecord;
 
 // The messages the host was shown, with their codes.
-std::vector<std::pair<std::string, int>> g_messages;
-void CollectMessage(const char* text, plat::WORD code) { g_messages.emplace_back(text != nullptr ? text : "", code); }
+std::vector<std::pair<std::string, int>> g_codedMessages;
+void CollectCodedMessage(const char* text, plat::WORD code) {
+    g_codedMessages.emplace_back(text != nullptr ? text : "", code);
+}
 
 class ChunkPropertiesTest : public ChunkTest {
 protected:
     ChunkPropertiesTest() {
-        g_messages.clear();
-        plat::RegisterMessageProc(CollectMessage);
+        g_codedMessages.clear();
+        plat::RegisterMessageProc(CollectCodedMessage);
     }
     ~ChunkPropertiesTest() override { plat::RegisterMessageProc(nullptr); }
 
@@ -113,7 +115,7 @@ TEST_F(ChunkPropertiesTest, TextIsCutToTheSizeAndNumbersAgreeWithTheirText) {
     ZervaRTChunk* missing = Chunk("Table 1");
     EXPECT_EQ(missing->GetPropertyNumber("Exists"), 0.0);
     delete missing;
-    EXPECT_TRUE(g_messages.empty());
+    EXPECT_TRUE(g_codedMessages.empty());
 
     // A character of several bytes that does not fit whole is left out.
     const std::string lmbcs = plat::NativeToLmbcs("ab\u03A9");
@@ -166,7 +168,7 @@ TEST_F(ChunkPropertiesTest, SearchSwitchesLiveInTheChunk) {
     EXPECT_EQ(chunk->regularExpression, 0);
     EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", 65537.5), 1);
     EXPECT_EQ(chunk->regularExpression, 1);
-    EXPECT_TRUE(g_messages.empty());
+    EXPECT_TRUE(g_codedMessages.empty());
     delete chunk;
 }
 
@@ -176,16 +178,16 @@ TEST_F(ChunkPropertiesTest, RefusalsAndWhatCannotBeSet) {
     EXPECT_EQ(chunk->SetPropertyNumber("Exists", 1), 0);
     EXPECT_EQ(chunk->SetPropertyNumber("PointSize", 12), 0);
     EXPECT_EQ(chunk->SetPropertyText("ContainsText", "1", 0), 0);
-    ASSERT_EQ(g_messages.size(), 3u);
-    EXPECT_EQ(g_messages[0].first, "Talix: Unable to set read-only property 'Exists'");
-    EXPECT_EQ(g_messages[1].first, "Talix: No handler enabled to set property 'PointSize'");
-    EXPECT_EQ(g_messages[2].first, "Talix: Unable to set read-only property 'ContainsText'");
-    for (const auto& message : g_messages) EXPECT_EQ(message.second, 6);
+    ASSERT_EQ(g_codedMessages.size(), 3u);
+    EXPECT_EQ(g_codedMessages[0].first, "Talix: Unable to set read-only property 'Exists'");
+    EXPECT_EQ(g_codedMessages[1].first, "Talix: No handler enabled to set property 'PointSize'");
+    EXPECT_EQ(g_codedMessages[2].first, "Talix: Unable to set read-only property 'ContainsText'");
+    for (const auto& message : g_codedMessages) EXPECT_EQ(message.second, 6);
     EXPECT_EQ(chunk->lastStatus, 77);
 
     // Silent: unknown or empty names, special rows without a setter, lists
     // naming nothing settable.
-    g_messages.clear();
+    g_codedMessages.clear();
     EXPECT_EQ(chunk->SetPropertyText("Font", "Bold", 0), 0);
     EXPECT_EQ(chunk->SetPropertyNumber("Font", 1), 0);
     EXPECT_EQ(chunk->SetPropertyText("NoSuchProperty", "x", 0), 0);
@@ -196,7 +198,7 @@ TEST_F(ChunkPropertiesTest, RefusalsAndWhatCannotBeSet) {
     EXPECT_EQ(chunk->SetPropertyText("Bogus=1 Other=2", nullptr, 0), 0);
     // A read-only row is not set through a list either.
     EXPECT_EQ(chunk->SetPropertyText("LinkURL=http://x", nullptr, 0), 0);
-    EXPECT_TRUE(g_messages.empty());
+    EXPECT_TRUE(g_codedMessages.empty());
     delete chunk;
     EXPECT_EQ(Stored(id_).Joined(), "abc");
 }
@@ -211,7 +213,7 @@ TEST_F(ChunkPropertiesTest, TextAndListsSetTheTargetAndTheNoteKeepsIt) {
     delete chunk;
     Save();
     EXPECT_EQ(Stored(id_).Joined(), "abc|xyz");
-    EXPECT_TRUE(g_messages.empty());
+    EXPECT_TRUE(g_codedMessages.empty());
 }
 
 TEST_F(ChunkPropertiesTest, PassThroughIsBracketedAndTheRunsCleanedUp) {
@@ -238,12 +240,12 @@ TEST_F(ChunkPropertiesTest, ActionFormulaIsCompiledAndGivenBackAsText) {
     const std::string formula = "@Uppercase(\"go\")";
     EXPECT_EQ(hotspot->SetPropertyText("ActionFormula", formula.c_str(), 0), 1);
     EXPECT_EQ(Text(hotspot, "ActionFormula"), formula);
-    EXPECT_TRUE(g_messages.empty());
+    EXPECT_TRUE(g_codedMessages.empty());
 
     EXPECT_EQ(hotspot->SetPropertyText("ActionFormula", "Form = (", 0), 0);
-    ASSERT_EQ(g_messages.size(), 1u);
-    EXPECT_EQ(g_messages[0].first.rfind("Talix: ", 0), 0u);
-    EXPECT_GT(g_messages[0].first.size(), 7u);
+    ASSERT_EQ(g_codedMessages.size(), 1u);
+    EXPECT_EQ(g_codedMessages[0].first.rfind("Talix: ", 0), 0u);
+    EXPECT_GT(g_codedMessages[0].first.size(), 7u);
     EXPECT_EQ(Text(hotspot, "ActionFormula"), formula);
     delete hotspot;
 

@@ -19,9 +19,6 @@
 namespace chunkops_test {
 namespace {
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
-
 class LinkMatchingTest : public ChunkTest {
 protected:
     LinkMatchingTest() : keys_(dir_.file("keys.nsf")) {

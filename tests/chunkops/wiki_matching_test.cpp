@@ -16,9 +16,6 @@
 namespace chunkops_test {
 namespace {
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
-
 // What a chunk's target shows: its text, class, title and formula.
 struct Target {
     bool exists = false;

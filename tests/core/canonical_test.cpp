@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "core_fixture.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using core_test::Bytes;
+using core_test::Filled;
 
 class Canonical : public testing::Test {
 protected:
@@ -36,12 +38,6 @@ protected:
     RARIvoSession session_;
     ZervaRTItem item_{&session_};
 };
-
-Bytes Filled(std::size_t length, std::uint8_t seed) {
-    Bytes bytes(length);
-    for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
-    return bytes;
-}
 
 void PutWord(Bytes& bytes, std::size_t at, std::uint16_t value) {
     bytes[at] = static_cast<std::uint8_t>(value);

@@ -10,6 +10,7 @@
 #include "core/base64.h"
 #include "core/charset_names.h"
 #include "core/record_list.h"
+#include "core_fixture.h"
 
 using namespace talix;
 
@@ -70,14 +71,10 @@ struct Image {
     std::list<CDRecordNode> nodes;
 };
 
-std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t first) {
-    std::vector<std::uint8_t> bytes(count);
-    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(first + i * 7);
-    return bytes;
-}
+using core_test::Filled;
 
 TEST(Base64, ImageDataEncodesInLinesOf76) {
-    Image one({Bytes(57, 1)});
+    Image one({Filled(57, 1)});
     char out[200];
     EXPECT_EQ(EncodeImageBase64(out, sizeof out, one.header(), nullptr, 0, 0), 76u);
     EXPECT_EQ(std::strlen(out), 76u);
@@ -87,7 +84,7 @@ TEST(Base64, ImageDataEncodesInLinesOf76) {
     EXPECT_EQ(Base64ImageLength(one.header(), 1, 1), 77u);
 
     // Segments whose sizes are not multiples of three encode as one stream.
-    std::vector<std::uint8_t> a = Bytes(10, 3), b = Bytes(51, 100);
+    std::vector<std::uint8_t> a = Filled(10, 3), b = Filled(51, 100);
     Image two({a, b});
     std::vector<char> text(Base64ImageLength(two.header(), 0, 1) + 1);
     EXPECT_EQ(EncodeImageBase64(text.data(), static_cast<std::uint32_t>(text.size()), two.header(), nullptr, 0, 1),
@@ -109,21 +106,21 @@ TEST(Base64, ImageDataEncodesInLinesOf76) {
 
 TEST(Base64, ImageEncodingRefusesWhatItCannotDoWhole) {
     char out[100];
-    Image graphic({Bytes(10, 1)}, 0x0099);
+    Image graphic({Filled(10, 1)}, 0x0099);
     EXPECT_EQ(EncodeImageBase64(out, sizeof out, graphic.header(), nullptr, 0, 1), 0u);
     Image empty({});
     EXPECT_EQ(EncodeImageBase64(out, sizeof out, empty.header(), nullptr, 0, 1), 0u);
     EXPECT_EQ(Base64ImageLength(empty.header(), 0, 1), 0u);
 
     // A buffer too small for the whole text gets nothing but a terminator.
-    Image big({Bytes(90, 1)});
+    Image big({Filled(90, 1)});
     std::memset(out, 'G', sizeof out);
     EXPECT_EQ(EncodeImageBase64(out, 100, big.header(), nullptr, 0, 1), 0u);
     EXPECT_EQ(out[0], '\0');
     EXPECT_EQ(out[1], 'G');
 
     // A segment claiming more data than its record holds gives only what is there.
-    Image damaged({Bytes(6, 1)});
+    Image damaged({Filled(6, 1)});
     std::uint16_t claimed = 5000;
     std::memcpy(damaged.header()->next->bytes + 8, &claimed, 2);
     EXPECT_EQ(EncodeImageBase64(out, sizeof out, damaged.header(), nullptr, 0, 0), 8u);

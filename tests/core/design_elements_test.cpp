@@ -12,6 +12,7 @@
 
 #include "core/record_io.h"
 #include "core/walkers.h"
+#include "core_fixture.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
 #include "talix/item.h"
@@ -23,9 +24,9 @@ namespace {
 using Connector = std::uint16_t (ZervaRTItem::*)(const char*, const char*, const char*, const char*);
 using talix_test::StoredValues;
 
-std::vector<std::string> g_messages;
-void Capture(const char* text, plat::WORD) { g_messages.emplace_back(text); }
-bool Shown(const std::string& text) { return std::find(g_messages.begin(), g_messages.end(), text) != g_messages.end(); }
+using core_test::CaptureMessage;
+using core_test::g_messages;
+using core_test::Shown;
 
 // A stored note, open for the test's reads.
 struct Stored {
@@ -60,7 +61,7 @@ protected:
         ASSERT_EQ(plat::DbCreate(path_.c_str(), &db), 0);
         plat::DbClose(db);
         g_messages.clear();
-        plat::RegisterMessageProc(&Capture);
+        plat::RegisterMessageProc(&CaptureMessage);
     }
     void TearDown() override { plat::RegisterMessageProc(nullptr); }
 

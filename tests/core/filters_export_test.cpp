@@ -8,6 +8,7 @@
 
 #include "core/chunk_work_state.h"
 #include "core/filters.h"
+#include "core_fixture.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
 #include "talix/chunk.h"
@@ -17,9 +18,8 @@
 
 namespace {
 
-std::vector<std::string> g_messages;
-
-void CaptureMessage(const char* text, plat::WORD) { g_messages.push_back(text); }
+using core_test::CaptureMessage;
+using core_test::g_messages;
 
 TEST(Filters, EntriesAreFoundByExtensionAndRunFromTheirLibrary) {
     RARIvoSession session;

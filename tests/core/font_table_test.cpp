@@ -10,6 +10,7 @@
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/session_work_area.h"
+#include "core_fixture.h"
 #include "support/test_support.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -20,7 +21,7 @@ using namespace talix;
 namespace {
 
 using Faces = std::vector<std::pair<int, std::string>>;
-using Bytes = std::vector<std::uint8_t>;
+using core_test::Bytes;
 
 // A font-table record in stored form (without the type word); declared
 // overrides the face count the record claims.
@@ -135,8 +136,6 @@ protected:
     std::vector<plat::NOTEHANDLE> notes;
     std::unique_ptr<RARIvoSession> session = std::make_unique<RARIvoSession>();
 };
-
-} // namespace
 
 TEST_F(FontTableTest, LoadsTheNoteFacesAfterTheFixedOnes) {
     ZervaRTItem* item = Connect(Open(dollarNote));
@@ -362,3 +361,5 @@ TEST_F(FontTableTest, StyleMappings) {
     EXPECT_STREQ(MappingOpening(*item->GetStyleMappingByFontID(2, 1)), "<u>");
     delete item;
 }
+
+} // namespace

@@ -11,6 +11,7 @@
 #include "core/properties.h"
 #include "core/statuses.h"
 #include "core/thread_state.h"
+#include "core_fixture.h"
 #include "support/test_support.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -20,16 +21,16 @@ using namespace talix;
 
 namespace {
 
-std::vector<std::string> g_shown;
-void RecordMessage(const char* text, plat::WORD) { g_shown.push_back(text); }
+using core_test::CaptureMessage;
+using core_test::g_messages;
 
 class ItemProperties : public testing::Test {
 protected:
     void SetUp() override {
         session = std::make_unique<RARIvoSession>();
         item = new ZervaRTItem(session.get());
-        g_shown.clear();
-        plat::RegisterMessageProc(RecordMessage);
+        g_messages.clear();
+        plat::RegisterMessageProc(CaptureMessage);
     }
     void TearDown() override {
         plat::RegisterMessageProc(nullptr);
@@ -93,29 +94,29 @@ TEST_F(ItemProperties, NumbersAndSwitches) {
     EXPECT_EQ(item->GetPropertyNumber("Handle"), 1234.0);
     item->noteHandle = 0;
     EXPECT_EQ(item->GetPropertyNumber("NoSuchProperty"), 0.0);
-    EXPECT_TRUE(g_shown.empty());
+    EXPECT_TRUE(g_messages.empty());
 }
 
 TEST_F(ItemProperties, ReadOnlyPropertiesAreRefusedWithAMessage) {
     for (const PropertyTableEntry* row = ItemPropertyTable(); row->name != nullptr; ++row) {
         if (!row->readOnly) continue;
         SCOPED_TRACE(row->name);
-        g_shown.clear();
+        g_messages.clear();
         std::string expected = std::string("Talix: Unable to set read-only property '") + row->name + "'";
         if (row->valueType == kPropertyText)
             EXPECT_EQ(item->SetPropertyText(row->name, "x", 0), 0);
         else
             EXPECT_EQ(item->SetPropertyNumber(row->name, 1.0), 0);
-        ASSERT_EQ(g_shown.size(), 1u);
-        EXPECT_EQ(g_shown[0], expected);
+        ASSERT_EQ(g_messages.size(), 1u);
+        EXPECT_EQ(g_messages[0], expected);
         EXPECT_EQ(std::string(session->textResult, session->textResultLength), expected);
     }
 
     // A number row set as text, and an unknown name, are refused quietly.
-    g_shown.clear();
+    g_messages.clear();
     EXPECT_EQ(item->SetPropertyText("AutoSave", "1", 0), 0);
     EXPECT_EQ(item->SetPropertyText("NoSuchProperty", "1", 0), 0);
-    EXPECT_TRUE(g_shown.empty());
+    EXPECT_TRUE(g_messages.empty());
 }
 
 TEST_F(ItemProperties, TextPropertiesAreSetAndReadBack) {
@@ -152,8 +153,8 @@ TEST_F(ItemProperties, BulkStringsSetEveryTextPropertyTheyName) {
               1);
     EXPECT_STREQ(item->highlightFont, "GREEN +ITALIC");
     EXPECT_STREQ(item->urlFont, "RED");
-    ASSERT_EQ(g_shown.size(), 1u);
-    EXPECT_EQ(g_shown[0], "Talix: Unable to set read-only property 'NoteID'");
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0], "Talix: Unable to set read-only property 'NoteID'");
 }
 
 TEST_F(ItemProperties, FormulaPropertiesAreStoredAsCompiledItems) {
@@ -166,8 +167,8 @@ TEST_F(ItemProperties, FormulaPropertiesAreStoredAsCompiledItems) {
     // A formula that does not compile is refused; the stored one stays.
     EXPECT_EQ(item->SetPropertyText("WindowTitle", "\"unclosed", 0), 0);
     EXPECT_EQ(item->ownError, kErrFormula);
-    ASSERT_EQ(g_shown.size(), 1u);
-    EXPECT_EQ(g_shown[0].rfind("Talix: ", 0), 0u);
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0].rfind("Talix: ", 0), 0u);
     EXPECT_EQ(Text("WindowTitle"), formula);
 
     EXPECT_EQ(item->SetPropertyText("WindowTitle", "", 0), 1);

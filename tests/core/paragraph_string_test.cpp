@@ -60,8 +60,6 @@ protected:
     ZervaRTItem* item = new ZervaRTItem(session.get());   // owned by the session
 };
 
-} // namespace
-
 TEST_F(ParagraphStringTest, KeywordFormsProduceParagraphDefinitions) {
     struct Row {
         const char* text;
@@ -226,3 +224,5 @@ TEST_F(ParagraphStringTest, TwoStringsInOneCall) {
     p = Parse(nullptr, "Justify=FULL", start);
     EXPECT_EQ(p.status, 1028);
 }
+
+} // namespace

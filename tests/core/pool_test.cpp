@@ -7,6 +7,7 @@
 
 #include "core/pool.h"
 #include "core/session_work_area.h"
+#include "core_fixture.h"
 #include "talix/session.h"
 #include "talix_platform.h"
 
@@ -14,21 +15,16 @@ using namespace talix;
 
 namespace {
 
-std::vector<std::string> g_shown;
-void RecordMessage(const char* text, plat::WORD) { g_shown.push_back(text); }
-
-bool LogHas(const std::string& text) {
-    for (const plat::LogEntry& entry : plat::LogRecent())
-        if (entry.text.find(text) != std::string::npos) return true;
-    return false;
-}
+using core_test::CaptureMessage;
+using core_test::g_messages;
+using core_test::Logged;
 
 class PoolTest : public testing::Test {
 protected:
     void SetUp() override {
-        g_shown.clear();
+        g_messages.clear();
         plat::LogClearRecent();
-        plat::RegisterMessageProc(RecordMessage);
+        plat::RegisterMessageProc(CaptureMessage);
     }
     void TearDown() override { plat::RegisterMessageProc(nullptr); }
     TrackedBlock* Take(std::uint32_t size, const char* file = "rtitemi", int line = 1, int zero = 0) {
@@ -126,13 +122,13 @@ TEST_F(PoolTest, StringsAndOptionValuesAreTrackedCopies) {
 TEST_F(PoolTest, UnknownAddressIsReportedAndNamesNearbyBlocks) {
     TrackedBlock* block = Take(200, "rtproc2", 42);
     ZervaDeallocate(session.get(), block->data + 10);
-    ASSERT_EQ(g_shown.size(), 1u);
-    EXPECT_EQ(g_shown[0], "Attempted to deallocate a pointer not allocated through system.");
-    EXPECT_TRUE(LogHas("1) Might be related to item of size 200 allocated at line 42 in file rtproc2"));
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0], "Attempted to deallocate a pointer not allocated through system.");
+    EXPECT_TRUE(Logged("1) Might be related to item of size 200 allocated at line 42 in file rtproc2"));
     EXPECT_NE(Take(16), block);   // still in use
     ZervaDeallocate(session.get(), nullptr);
     QuorbelReleaseBlock(session.get(), nullptr);
-    EXPECT_EQ(g_shown.size(), 1u);
+    EXPECT_EQ(g_messages.size(), 1u);
 }
 
 TEST_F(PoolTest, FreeAllNamesBlocksStillInUse) {
@@ -146,7 +142,7 @@ TEST_F(PoolTest, FreeAllNamesBlocksStillInUse) {
     ZervaDeallocateAll(session.get(), 1);
     EXPECT_EQ(session->workArea->trackedBlocks, nullptr);
     EXPECT_EQ(plat::MemLiveCount(), before);
-    EXPECT_TRUE(LogHas("ZervaDeallocate all: Freeing item of size 300 allocated at line 3 in file rtitemi"));
+    EXPECT_TRUE(Logged("ZervaDeallocate all: Freeing item of size 300 allocated at line 3 in file rtitemi"));
 }
 
 // Many blocks taken and given back in a mixed order, by block and by
@@ -190,7 +186,7 @@ TEST_F(PoolTest, HandOutsFollowTheListOrderThroughManyBlocks) {
     const TrackedBlock* first = session->workArea->trackedBlocks;
     for (const TrackedBlock* block = first->next; block != nullptr && block->next != nullptr; block = block->next)
         EXPECT_GE(block->size, block->next->size);
-    EXPECT_TRUE(g_shown.empty());
+    EXPECT_TRUE(g_messages.empty());
 }
 
 } // namespace

@@ -66,7 +66,7 @@ protected:
     std::vector<ItemRecordList*> lists_;
 };
 
-std::string Bytes(std::initializer_list<int> values) {
+std::string ByteString(std::initializer_list<int> values) {
     std::string bytes;
     for (int v : values) bytes.push_back(static_cast<char>(v));
     return bytes;
@@ -166,19 +166,19 @@ TEST(RecordRoundTrip, EveryRichTextItemOfTheRealFilesComesBackByteForByte) {
 }
 
 TEST_F(RecordIo, DamagedValuesEndTheReadWithAStatusAndKeepWhatWasRead) {
-    const std::string good = Bytes({0x85, 0xFF, 10, 0, 0, 0, 0, 0, 'h', 'i'});   // a text run
+    const std::string good = ByteString({0x85, 0xFF, 10, 0, 0, 0, 0, 0, 'h', 'i'});   // a text run
     struct Case {
         const char* what;
         std::string damage;
     } cases[] = {
-        {"length past the end", Bytes({0x85, 0xFF, 40, 0, 0, 0, 0, 0})},
-        {"zero length", Bytes({0x85, 0xFF, 0, 0, 0, 0})},
-        {"length below the header", Bytes({0x85, 0xFF, 2, 0, 0, 0})},
-        {"zero signature", Bytes({0x00, 0x04, 0, 0})},
-        {"truncated long header", Bytes({0x99, 0x00, 0x20, 0})},
-        {"truncated word header", Bytes({0x85, 0xFF, 8})},
-        {"long header on a byte-form signature", Bytes({0x81, 0x00, 6, 0, 0, 0})},
-        {"byte header on a long-form signature", Bytes({0x99, 4, 0, 0})},
+        {"length past the end", ByteString({0x85, 0xFF, 40, 0, 0, 0, 0, 0})},
+        {"zero length", ByteString({0x85, 0xFF, 0, 0, 0, 0})},
+        {"length below the header", ByteString({0x85, 0xFF, 2, 0, 0, 0})},
+        {"zero signature", ByteString({0x00, 0x04, 0, 0})},
+        {"truncated long header", ByteString({0x99, 0x00, 0x20, 0})},
+        {"truncated word header", ByteString({0x85, 0xFF, 8})},
+        {"long header on a byte-form signature", ByteString({0x81, 0x00, 6, 0, 0, 0})},
+        {"byte header on a long-form signature", ByteString({0x99, 4, 0, 0})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -196,7 +196,7 @@ TEST_F(RecordIo, DamagedValuesEndTheReadWithAStatusAndKeepWhatWasRead) {
     // A damaged second item keeps the records of the first.
     plat::ItemDelete(note_, "Body", 4);
     AppendRaw("Body", good);
-    AppendRaw("Body", Bytes({0x81, 0x00}));
+    AppendRaw("Body", ByteString({0x81, 0x00}));
     talix::STATUS status = 0;
     ItemRecordList* list = Read("Body", &status);
     EXPECT_EQ(status, talix::kDamagedRecords);
@@ -206,9 +206,9 @@ TEST_F(RecordIo, DamagedValuesEndTheReadWithAStatusAndKeepWhatWasRead) {
 TEST_F(RecordIo, OddRecordsArePaddedAndAnOddLastRecordWithoutPadComesBackWithoutIt) {
     // A byte-form record of 7 bytes with its pad, then a paragraph, then a
     // 5-byte record that ends the value without a pad byte.
-    const std::string seven = Bytes({0x52, 7, 1, 2, 3, 4, 5});
-    const std::string paragraph = Bytes({0x81, 2});
-    const std::string five = Bytes({0x52, 5, 9, 8, 7});
+    const std::string seven = ByteString({0x52, 7, 1, 2, 3, 4, 5});
+    const std::string paragraph = ByteString({0x81, 2});
+    const std::string five = ByteString({0x52, 5, 9, 8, 7});
     AppendRaw("Body", seven + '\0' + paragraph + five);
     talix::STATUS status = 1;
     ItemRecordList* list = Read("Body", &status);

@@ -13,6 +13,7 @@
 #include "core/session_work_area.h"
 #include "core/temp_directory.h"
 #include "core/thread_state.h"
+#include "core_fixture.h"
 #include "platform/testing.h"
 #include "support/record_fixture.h"
 #include "support/test_support.h"
@@ -23,25 +24,16 @@
 
 namespace {
 
+using core_test::g_messages;
+using core_test::Logged;
+using core_test::Shown;
 using talix_test::StoredValues;
 
-std::vector<std::string> g_messages;
-
-void CaptureMessage(const char* text, plat::WORD code) {
+// Captures a message, checking that it comes with the code the system
+// always passes.
+void CaptureSystemMessage(const char* text, plat::WORD code) {
     EXPECT_EQ(code, 6);
     g_messages.push_back(text);
-}
-
-bool Shown(const std::string& text) {
-    for (const auto& message : g_messages)
-        if (message == text) return true;
-    return false;
-}
-
-bool Logged(const std::string& text) {
-    for (const auto& entry : plat::LogRecent())
-        if (entry.text.find(text) != std::string::npos) return true;
-    return false;
 }
 
 // The value a blank rich-text item is stored with: data type, a paragraph
@@ -72,7 +64,7 @@ protected:
         plat::DbClose(db);
         g_messages.clear();
         plat::LogClearRecent();
-        plat::RegisterMessageProc(&CaptureMessage);
+        plat::RegisterMessageProc(&CaptureSystemMessage);
     }
     void TearDown() override {
         plat::RegisterMessageProc(nullptr);
@@ -514,37 +506,42 @@ private:
 };
 
 TEST(Session, SetUpFixesTheTemporaryDirectory) {
-    EnvironmentValue temp("TEMP"), tmp("TMP");
-    RARIvoSession session;
-    auto directory = [&] {
-        session.SetUp();
-        return talix::TempDirectory();
-    };
-    plat::IniSet("$TalixTempDirectory", "D:\\T\\");
-    temp.Set("/ignored");
-    EXPECT_EQ(directory(), "D:\\T\\");
-    plat::IniSet("$TalixTempDirectory", "D:\\T");
-    EXPECT_EQ(directory(), "D:\\T");
-    plat::IniSet("$TalixTempDirectory", "");
+    {
+        EnvironmentValue temp("TEMP"), tmp("TMP");
+        RARIvoSession session;
+        auto directory = [&] {
+            session.SetUp();
+            return talix::TempDirectory();
+        };
+        plat::IniSet("$TalixTempDirectory", "D:\\T\\");
+        temp.Set("/ignored");
+        EXPECT_EQ(directory(), "D:\\T\\");
+        plat::IniSet("$TalixTempDirectory", "D:\\T");
+        EXPECT_EQ(directory(), "D:\\T");
+        plat::IniSet("$TalixTempDirectory", "");
 
-    temp.Set("D:\\Work");
-    EXPECT_EQ(directory(), "D:\\Work/");
-    temp.Set("/var/tmp/");
-    EXPECT_EQ(directory(), "/var/tmp/");
-    temp.Set("");
-    tmp.Set(nullptr);
-    EXPECT_EQ(directory(), "/tmp/");
-    tmp.Set("/scratch");
-    EXPECT_EQ(directory(), "/scratch/");
-    // A value that does not fit is passed over, not cut.
-    temp.Set(std::string(300, 'd').c_str());
-    EXPECT_EQ(directory(), "/scratch/");
+        temp.Set("D:\\Work");
+        EXPECT_EQ(directory(), "D:\\Work/");
+        temp.Set("/var/tmp/");
+        EXPECT_EQ(directory(), "/var/tmp/");
+        temp.Set("");
+        tmp.Set(nullptr);
+        EXPECT_EQ(directory(), "/tmp/");
+        tmp.Set("/scratch");
+        EXPECT_EQ(directory(), "/scratch/");
+        // A value that does not fit is passed over, not cut.
+        temp.Set(std::string(300, 'd').c_str());
+        EXPECT_EQ(directory(), "/scratch/");
 
-    plat::LogClearRecent();
-    plat::IniSet("TalixDebug", "1");
-    directory();
-    plat::IniSet("TalixDebug", "");
-    EXPECT_TRUE(Logged("TalixDebug: Temp directory='/scratch/'"));
+        plat::LogClearRecent();
+        plat::IniSet("TalixDebug", "1");
+        directory();
+        plat::IniSet("TalixDebug", "");
+        EXPECT_TRUE(Logged("TalixDebug: Temp directory='/scratch/'"));
+    }
+    // The environment is back: a set-up fixes the temporary directory from it
+    // again, for the tests that run after this one.
+    RARIvoSession().SetUp();
 }
 
 } // namespace

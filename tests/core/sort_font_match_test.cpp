@@ -76,8 +76,8 @@ TEST(SortComparators, FlaggedKeysComeFirstInRowOrder) {
     }
 }
 
-struct Parsed {
-    explicit Parsed(const char* text) {
+struct ParsedSpec {
+    explicit ParsedSpec(const char* text) {
         EXPECT_EQ(ParseFontSpec(text, nullptr, nullptr, &spec, nullptr, &mask, nullptr), 0) << text;
     }
     ParsedFontSpec spec;
@@ -103,24 +103,24 @@ ColorValue Rgb(std::uint32_t rgb, std::uint16_t flags = kColorIsRGB) {
 }
 
 TEST(FontMatchers, SelectedCriteriaOfTheFontId) {
-    const Parsed bold("+BOLD");
+    const ParsedSpec bold("+BOLD");
     EXPECT_EQ(MatchFontID(Font(1, kAttrBold, 0, 10), bold.spec, bold.mask), 1);
     EXPECT_EQ(MatchFontID(Font(4, kAttrBold | kAttrItalic, 2, 24), bold.spec, bold.mask), 1);
     EXPECT_EQ(MatchFontID(Font(1, 0, 0, 10), bold.spec, bold.mask), 0);
 
-    const Parsed redTwelveNotItalic("RED 12 -ITALIC");
+    const ParsedSpec redTwelveNotItalic("RED 12 -ITALIC");
     EXPECT_EQ(MatchFontID(Font(1, kAttrBold, 2, 12), redTwelveNotItalic.spec, redTwelveNotItalic.mask), 1);
     EXPECT_EQ(MatchFontID(Font(1, kAttrItalic, 2, 12), redTwelveNotItalic.spec, redTwelveNotItalic.mask), 0);
     EXPECT_EQ(MatchFontID(Font(1, kAttrBold, 2, 10), redTwelveNotItalic.spec, redTwelveNotItalic.mask), 0);
     EXPECT_EQ(MatchFontID(Font(1, kAttrBold, 4, 12), redTwelveNotItalic.spec, redTwelveNotItalic.mask), 0);
 
     // Attributes in place must be exactly those.
-    const Parsed exactlyBold("BOLD");
+    const ParsedSpec exactlyBold("BOLD");
     EXPECT_EQ(MatchFontID(Font(1, kAttrBold | kAttrItalic, 0, 10), exactlyBold.spec, exactlyBold.mask), 0);
 }
 
 TEST(FontMatchers, ColourValuesOfTheRun) {
-    const Parsed red("RED"), blueSpec("BLUE");
+    const ParsedSpec red("RED"), blueSpec("BLUE");
     const std::uint32_t redRgb = red.spec.rgb;
     ASSERT_NE(redRgb, 0u);
     // By index, without a colour record.
@@ -133,16 +133,16 @@ TEST(FontMatchers, ColourValuesOfTheRun) {
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 2, 10), &blue, red.spec, red.mask), 0);
 
     // Highlights: set, clear and "none in place" (PLAIN).
-    const Parsed yellow("+HIGHLIGHTYELLOW");
+    const ParsedSpec yellow("+HIGHLIGHTYELLOW");
     const ColorValue highlighted = Rgb(0, kColorIsRGB | kColorHighlightYellow), plain = Rgb(0);
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 0, 10), &highlighted, yellow.spec, yellow.mask), 1);
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 0, 10), &plain, yellow.spec, yellow.mask), 0);
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 0, 10), nullptr, yellow.spec, yellow.mask), 0);
-    const Parsed noYellow("-HIGHLIGHTYELLOW");
+    const ParsedSpec noYellow("-HIGHLIGHTYELLOW");
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 0, 10), &highlighted, noYellow.spec, noYellow.mask), 0);
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 0, 10), &plain, noYellow.spec, noYellow.mask), 1);
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 0, 10), nullptr, noYellow.spec, noYellow.mask), 1);
-    const Parsed plainText("PLAIN");
+    const ParsedSpec plainText("PLAIN");
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 0, 10), &highlighted, plainText.spec, plainText.mask), 0);
     EXPECT_EQ(MatchFontAttributes(Font(1, 0, 0, 10), &plain, plainText.spec, plainText.mask), 1);
     EXPECT_EQ(MatchFontAttributes(Font(1, kAttrBold, 0, 10), &plain, plainText.spec, plainText.mask), 0);

@@ -8,6 +8,7 @@
 
 #include "core/session_work_area.h"
 #include "core/view_lookup.h"
+#include "core_fixture.h"
 #include "platform/view_index.h"
 #include "support/test_support.h"
 #include "talix/session.h"
@@ -17,9 +18,8 @@ namespace {
 
 using IdSet = std::set<plat::NOTEID>;
 
-std::vector<std::string> g_messages;
-
-void CaptureMessage(const char* text, plat::WORD) { g_messages.push_back(text); }
+using core_test::CaptureMessage;
+using core_test::g_messages;
 
 class ViewLookup : public testing::Test {
 protected:

@@ -11,8 +11,11 @@ namespace {
 
 using namespace talix_test;
 
-constexpr plat::STATUS kMissing = 12545, kWrongType = 12546, kNotRecognized = 12550, kUnknownKind = 12551,
-                       kUnknownType = 12552;
+using talix::kDrvMissingArgument;
+using talix::kDrvUnknownDesignKind;
+using talix::kDrvUnknownFunction;
+using talix::kDrvUnknownValueType;
+using talix::kDrvWrongArgumentType;
 
 std::vector<std::string> Join(std::vector<std::string> head, const std::vector<std::string>& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
@@ -30,22 +33,22 @@ using CallSequence = DriverCallTest;
 TEST_F(CallSequence, NamesAreResolvedThroughAliasesAndTables) {
     // An alias replaces the name before the tables are searched.
     DriverOutcome run = Command(Join({TextArg("connectFORM")}, At()));
-    EXPECT_EQ(run.status, kNotRecognized);
+    EXPECT_EQ(run.status, kDrvUnknownFunction);
     EXPECT_TRUE(Shown("@Talix: Function 'ConnectFormBody' not recognized.")) << testing::PrintToString(ShownMessages());
 
     run = Command(Join({TextArg("Foo")}, At()));
-    EXPECT_EQ(run.status, kNotRecognized);
+    EXPECT_EQ(run.status, kDrvUnknownFunction);
     EXPECT_TRUE(Shown("@Talix: Function 'Foo' not recognized."));
     EXPECT_FALSE(Logged("AtTalix #4"));   // the call ended at its name
 
     // A name longer than the name field is refused under its first 31 characters.
     run = Command(Join({TextArg(std::string(40, 'z'))}, At()));
-    EXPECT_EQ(run.status, kNotRecognized);
+    EXPECT_EQ(run.status, kDrvUnknownFunction);
     EXPECT_TRUE(Shown("@Talix: Function '" + std::string(31, 'z') + "' not recognized."));
 
     // A number in the name's place leaves the call without a name.
     run = Command(Join({NumberArg(5)}, At()));
-    EXPECT_EQ(run.status, kNotRecognized);
+    EXPECT_EQ(run.status, kDrvUnknownFunction);
     EXPECT_TRUE(Shown("@Talix: No function name or property specified."));
 
     // "dblookup" named by @DbCommand finds the same row as @DbLookup itself;
@@ -56,7 +59,7 @@ TEST_F(CallSequence, NamesAreResolvedThroughAliasesAndTables) {
     EXPECT_TRUE(Logged("AtTalix #21"));
     EXPECT_TRUE(ShownMessages().empty());
     plat::LogClearRecent();
-    DriverOutcome lookup = Call(0, At());
+    DriverOutcome lookup = Call(kDbLookup, At());
     EXPECT_TRUE(Logged("AtTalix #21"));
     EXPECT_EQ(lookup.status, run.status);
     EXPECT_TRUE(ShownMessages().empty());
@@ -87,7 +90,7 @@ TEST_F(CallSequence, TheFirstCallOfASessionTracesItsSetUp) {
 
     // A failure ends the session: the next call starts a new one.
     EXPECT_EQ(Command(Join({TextArg("ItemNOOP"), TextArg(""), TextListArg({"Frameset", "F"})}, {})).status,
-              kUnknownKind);
+              kDrvUnknownDesignKind);
     plat::LogClearRecent();
     ASSERT_EQ(Command(noop).status, 0);
     EXPECT_TRUE(Logged("AtTalix #1"));
@@ -104,7 +107,7 @@ TEST_F(CallSequence, NotesAreAddressedByIdTextUniversalIdOrTheCurrentDatabase) {
     EXPECT_EQ(create({TextArg(""), TextArg(hex)}, "B").status, 0);
     std::string padded = std::string(17 - hex.size(), '0') + hex;
     EXPECT_EQ(create({TextArg(""), TextArg("N" + padded)}, "C").status, 0);
-    EXPECT_EQ(create({TextArg(""), TextArg(padded)}, "D").status, kMissing);   // 17 characters
+    EXPECT_EQ(create({TextArg(""), TextArg(padded)}, "D").status, kDrvMissingArgument);   // 17 characters
     EXPECT_NE(create({TextArg("calls.nsf"), TextArg("NT" + hex)}, "E").status, 0);   // note id 0
     // The current database: an empty file entry, or a universal id alone.
     EXPECT_EQ(create({TextListArg({"", ""}), TextArg(hex)}, "F").status, 0);
@@ -115,7 +118,7 @@ TEST_F(CallSequence, NotesAreAddressedByIdTextUniversalIdOrTheCurrentDatabase) {
     EXPECT_FALSE(StoredItem("E"));
 
     // Without a note, or in a database that does not exist, nothing is made.
-    EXPECT_EQ(Command({TextArg("Create"), TextArg("calls.nsf")}).status, kMissing);
+    EXPECT_EQ(Command({TextArg("Create"), TextArg("calls.nsf")}).status, kDrvMissingArgument);
     // A note id given as a number is refused as of the wrong type, and said so.
     ShownMessages().clear();
     EXPECT_EQ(Command({TextArg("Create"), TextArg("calls.nsf"), NumberArg(5), TextArg("I")}).status, 12546);
@@ -138,18 +141,18 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
         plat::STATUS status;
     };
     const Case cases[] = {
-        {{}, kMissing},
-        {Join({TimeArg()}, At()), kWrongType},
-        {Join({TextListArg({})}, At()), kMissing},
-        {Join({TextArg("Create"), TypeWord(0x9999)}, At()), kUnknownType},
+        {{}, kDrvMissingArgument},
+        {Join({TimeArg()}, At()), kDrvWrongArgumentType},
+        {Join({TextListArg({})}, At()), kDrvMissingArgument},
+        {Join({TextArg("Create"), TypeWord(0x9999)}, At()), kDrvUnknownValueType},
         {Join({TextArg("Create"), TextArg(""), TypeWord(plat::TYPE_TEXT_LIST) + std::string("\x05\x00", 2)}, {}),
-         kUnknownType},
-        {args65, kMissing},
-        {{TextArg("Create"), TextArg(""), TextArg(std::string(17, '1')), TextArg("Body")}, kMissing},
-        {{TextArg("Create"), TextArg(""), TextListArg({"Frameset", "F"}), TextArg("Body")}, kUnknownKind},
-        {{TextArg("Create"), TimeArg(), TextArg("1")}, kMissing},
-        {{TextArg("Create"), TextArg(""), TextArg(""), TextArg("Body")}, kMissing},
-        {{TextArg("Create"), TextArg(""), TextArg("N" + HexNoteId(noteId_)), TextArg("")}, kMissing},
+         kDrvUnknownValueType},
+        {args65, kDrvMissingArgument},
+        {{TextArg("Create"), TextArg(""), TextArg(std::string(17, '1')), TextArg("Body")}, kDrvMissingArgument},
+        {{TextArg("Create"), TextArg(""), TextListArg({"Frameset", "F"}), TextArg("Body")}, kDrvUnknownDesignKind},
+        {{TextArg("Create"), TimeArg(), TextArg("1")}, kDrvMissingArgument},
+        {{TextArg("Create"), TextArg(""), TextArg(""), TextArg("Body")}, kDrvMissingArgument},
+        {{TextArg("Create"), TextArg(""), TextArg("N" + HexNoteId(noteId_)), TextArg("")}, kDrvMissingArgument},
         // Names that do not fit their fields are refused, never cut.
         {{TextArg("Create"), TextListArg({"", std::string(257, 'f')}), TextArg("1"), TextArg("Body")}, 1028},
         {{TextArg("Create"), TextArg(""), TextListArg({"Form", std::string(256, 'f')}), TextArg("Body")}, 1028},

@@ -27,6 +27,10 @@ std::string TypeWord(plat::WORD type);
 // The note id as the driver's note argument takes it ("1F2A").
 std::string HexNoteId(plat::NOTEID id);
 
+// The host's function codes of a call: the look-ups name themselves, the
+// command takes its name from the first argument.
+constexpr plat::WORD kDbLookup = 0, kDbColumn = 1, kDbCommand = 2;
+
 struct DriverOutcome {
     plat::STATUS status = 0;
     bool block = false;    // the driver handed out a result block
@@ -44,9 +48,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // One call of the function (0 @DbLookup, 1 @DbColumn, 2 @DbCommand).
+    // One call of the function (kDbLookup, kDbColumn or kDbCommand).
     DriverOutcome Call(plat::WORD function, const std::vector<std::string>& args);
-    DriverOutcome Command(const std::vector<std::string>& args) { return Call(2, args); }
+    DriverOutcome Command(const std::vector<std::string>& args) { return Call(kDbCommand, args); }
     // The addressing arguments of the note, then the item name.
     std::vector<std::string> At(const std::string& item = "Body") const;
 

@@ -28,7 +28,6 @@ using namespace talix_test;
 using Strings = std::vector<std::string>;
 using talix::LookUpRoute;
 
-constexpr plat::WORD kDbLookup = 0, kDbColumn = 1;
 constexpr int kMostColumns = 64;
 
 class LookUpRoutes : public DriverCallTest {

@@ -16,8 +16,10 @@ namespace {
 
 using namespace talix_test;
 
-constexpr plat::STATUS kMissing = 12545, kWrongType = 12546, kTooLarge = 12584, kNotFound = 546;
-constexpr plat::WORD kDbLookup = 0, kDbColumn = 1;
+using talix::kDrvMissingArgument;
+using talix::kDrvResultTooLarge;
+using talix::kDrvWrongArgumentType;
+using talix::kItemNotFound;
 using Strings = std::vector<std::string>;
 
 class TableLookUps : public DriverCallTest, public testing::WithParamInterface<talix::LookUpRoute> {
@@ -205,31 +207,31 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     EXPECT_EQ(ColumnTexts(id, 1), (Strings{"a", "b", "c"}));
     EXPECT_FALSE(Logged("AtTalix #1"));   // the session lives on
     run = Column(id, NumberArg(1), "RaiseError=yes", "Table 9");
-    EXPECT_EQ(run.status, kNotFound);
+    EXPECT_EQ(run.status, kItemNotFound);
     plat::LogClearRecent();
     EXPECT_EQ(ColumnTexts(id, 1), (Strings{"a", "b", "c"}));
     EXPECT_TRUE(Logged("AtTalix #1"));    // the failure ended the session
 
-    EXPECT_EQ(Column(id, NumberArg(0)).status, kMissing);
-    EXPECT_EQ(Column(id, TextArg("")).status, kMissing);
-    EXPECT_EQ(Column(id, NumberArg(65)).status, kMissing);
-    EXPECT_EQ(Column(id, NumberArg(-1)).status, kMissing);
-    EXPECT_EQ(Column(id, TimeArg()).status, kWrongType);
-    EXPECT_EQ(Lookup(id, TimeArg(), NumberArg(1)).status, kWrongType);
+    EXPECT_EQ(Column(id, NumberArg(0)).status, kDrvMissingArgument);
+    EXPECT_EQ(Column(id, TextArg("")).status, kDrvMissingArgument);
+    EXPECT_EQ(Column(id, NumberArg(65)).status, kDrvMissingArgument);
+    EXPECT_EQ(Column(id, NumberArg(-1)).status, kDrvMissingArgument);
+    EXPECT_EQ(Column(id, TimeArg()).status, kDrvWrongArgumentType);
+    EXPECT_EQ(Lookup(id, TimeArg(), NumberArg(1)).status, kDrvWrongArgumentType);
     Strings args = Address(id);
     args.push_back(NumberArg(1));
     args.push_back(NumberArg(5));
-    EXPECT_EQ(Call(kDbColumn, args).status, kWrongType);
+    EXPECT_EQ(Call(kDbColumn, args).status, kDrvWrongArgumentType);
     // A column is one number or one name: a list is refused, and said so.
     ShownMessages().clear();
-    EXPECT_EQ(Column(id, NumberListArg({1, 2, 3})).status, kWrongType);
-    EXPECT_EQ(Lookup(id, TextArg("a"), TextListArg({"RowLabel", "Text"})).status, kWrongType);
+    EXPECT_EQ(Column(id, NumberListArg({1, 2, 3})).status, kDrvWrongArgumentType);
+    EXPECT_EQ(Lookup(id, TextArg("a"), TextListArg({"RowLabel", "Text"})).status, kDrvWrongArgumentType);
     EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn takes one column, not a list of 3.",
                                         "@Talix: DBLookup takes one column, not a list of 2."}));
     // A look-up names the item that holds its table.
     ShownMessages().clear();
-    EXPECT_EQ(Call(kDbLookup, {TextArg(""), TextArg("N" + HexNoteId(id))}).status, kMissing);
-    EXPECT_EQ(Call(kDbColumn, {TextArg(""), TextArg("N" + HexNoteId(id)), NumberArg(1)}).status, kMissing);
+    EXPECT_EQ(Call(kDbLookup, {TextArg(""), TextArg("N" + HexNoteId(id))}).status, kDrvMissingArgument);
+    EXPECT_EQ(Call(kDbColumn, {TextArg(""), TextArg("N" + HexNoteId(id)), NumberArg(1)}).status, kDrvMissingArgument);
     EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBLookup needs the name of the item that holds the table.",
                                         "@Talix: DBColumn needs the name of the item that holds the table."}));
     // The column's own limit.
@@ -272,7 +274,7 @@ TEST_P(TableLookUps, ResultsThatDoNotFitAreRefused) {
     const plat::NOTEID full = Table(texts);
     ShownMessages().clear();
     DriverOutcome run = Column(full, NumberArg(1));
-    EXPECT_EQ(run.status, kTooLarge);
+    EXPECT_EQ(run.status, kDrvResultTooLarge);
     ASSERT_EQ(ShownMessages().size(), 1u);
     EXPECT_NE(ShownMessages().front().find("do not fit"), std::string::npos);
     // Fewer rows fit, whole.

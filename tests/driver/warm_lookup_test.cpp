@@ -24,7 +24,6 @@ namespace {
 
 using namespace talix_test;
 
-constexpr plat::WORD kDbLookup = 0, kDbColumn = 1;
 using Strings = std::vector<std::string>;
 
 class WarmLookUps : public DriverCallTest {

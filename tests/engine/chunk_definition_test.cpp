@@ -9,7 +9,22 @@
 
 namespace {
 
-using namespace talix;
+using talix::CalculateDefinition;
+using talix::ChunkDefInfo;
+using talix::ChunkTypeName;
+using talix::CopyChunkLevel;
+using talix::FindChunkType;
+using talix::FreeChunkDefinition;
+using talix::kChunkTypeCount;
+using talix::kMatchStarts;
+using talix::kRelBefore;
+using talix::kRelEverything;
+using talix::kRelInside;
+using talix::kRelPlain;
+using talix::kTypeEverything;
+using talix::kTypeRow;
+using talix::kTypeTable;
+using talix::ParseChunkDefinition;
 
 // Parses a definition (after outer, which may be null) and renders it back;
 // nothing when it does not parse.

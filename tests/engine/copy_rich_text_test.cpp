@@ -14,6 +14,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "edit_fixture.h"
 #include "engine/record_process.h"
 #include "support/op_runner.h"
@@ -31,6 +32,9 @@ using engine_test::FileHotspot;
 using engine_test::Rec;
 using engine_test::ReferenceTo;
 using engine_test::Records;
+using talix::kSigPabDefinition;
+using talix::kSigPabReference;
+using talix::kSigText;
 using talix_test::FixtureRecord;
 using talix_test::HostRecord;
 using talix_test::Op;
@@ -38,7 +42,6 @@ using talix_test::Operation;
 using talix_test::PutWord;
 using talix_test::RunOperation;
 
-constexpr std::uint16_t kDefinition = 0xFF82, kReference = 0x83, kText = 0xFF85;
 constexpr std::uint16_t kIndexedLink = 0xFF91, kInlineLink = 0xFF92, kResourceLink = 0xFF5A;
 
 std::vector<std::string> g_messages;
@@ -174,15 +177,15 @@ TEST_F(CopyTest, AnItemOfAnotherNoteComesWithNewParagraphIdsItsFontsAndInlineLin
     // Ids above the target's highest (3); an equal definition keeps the
     // target's id.
     std::vector<std::uint16_t> ids;
-    for (const Rec* definition : Only(records, kDefinition)) ids.push_back(definition->Word(4));
+    for (const Rec* definition : Only(records, kSigPabDefinition)) ids.push_back(definition->Word(4));
     EXPECT_EQ(ids, (std::vector<std::uint16_t>{1, 3, 1, 6}));
     std::vector<std::uint16_t> references;
-    for (const Rec* reference : Only(records, kReference)) references.push_back(reference->Word(2));
+    for (const Rec* reference : Only(records, kSigPabReference)) references.push_back(reference->Word(2));
     EXPECT_EQ(references, (std::vector<std::uint16_t>{1, 3, 1, 6}));
 
     // The source's face 5 (Arial) is face 6 here; face 1 stays.
     std::vector<std::pair<std::string, int>> faces;
-    for (const Rec* text : Only(records, kText))
+    for (const Rec* text : Only(records, kSigText))
         if (!text->Text().empty()) faces.emplace_back(text->Text(), text->bytes[4]);
     EXPECT_EQ(faces, (std::vector<std::pair<std::string, int>>{{"t1", 1}, {"t3", 1}, {"s1", 6}, {"s2", 1}}));
 
@@ -286,7 +289,7 @@ TEST_F(CopyTest, AChunkOfAnotherItemIsCopiedAloneAndAMissingSourceCopiesNothing)
 std::string TextOf(const talix::ItemRecordList* list) {
     std::string text;
     for (const talix::CDRecordNode* node = list != nullptr ? list->head : nullptr; node != nullptr; node = node->next)
-        if (node->signature == kText && node->length > 8)
+        if (node->signature == kSigText && node->length > 8)
             text.append(reinterpret_cast<const char*>(node->bytes) + 8, node->length - 8);
     return text;
 }

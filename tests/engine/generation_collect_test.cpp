@@ -8,6 +8,7 @@
 
 #include "core/record_list.h"
 #include "core/record_io.h"
+#include "core/signatures.h"
 #include "engine/generation_range.h"
 #include "engine/record_process.h"
 #include "fixture_items.h"
@@ -18,8 +19,8 @@
 namespace {
 
 using engine_test::Records;
-
-constexpr std::uint16_t kDefinition = 0xFF82, kStyleName = 0x00A6;
+using talix::kSigPabDefinition;
+using talix::kSigStyleName;
 
 // The definitions and style names CollectForGeneration finds in the list.
 std::pair<int, int> Collected(ZervaRTChunk* chunk, talix::ItemRecordList* list) {
@@ -43,8 +44,8 @@ TEST(GenerationCollect, FindsEveryDefinitionAsReadAndAfterChanges) {
     // A definition first, one in the middle, none after the last paragraph.
     Records early = engine_test::Runs({"a", "b"});
     early.push_back(engine_test::Paragraph());
-    early.push_back(talix_test::HostRecord(kDefinition, 72));
-    early.push_back(talix_test::HostRecord(kStyleName, 4 + 32));
+    early.push_back(talix_test::HostRecord(kSigPabDefinition, 72));
+    early.push_back(talix_test::HostRecord(kSigStyleName, 4 + 32));
     for (int i = 0; i < 50; ++i) {
         early.push_back(engine_test::Paragraph());
         early.push_back(engine_test::Text("more"));
@@ -67,8 +68,8 @@ TEST(GenerationCollect, FindsEveryDefinitionAsReadAndAfterChanges) {
         ASSERT_NE(list, nullptr);
         EXPECT_EQ(Collected(chunk.get(), list), expected);
         // Records linked in after the read are found too.
-        LinkAtEnd(list, kDefinition, 72);
-        LinkAtEnd(list, kStyleName, 4 + 32);
+        LinkAtEnd(list, kSigPabDefinition, 72);
+        LinkAtEnd(list, kSigStyleName, 4 + 32);
         EXPECT_EQ(Collected(chunk.get(), list), std::pair(expected.first + 1, expected.second + 1));
         talix::DeleteItemRecordList(&session, list);
     }

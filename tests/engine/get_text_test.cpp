@@ -16,7 +16,12 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::FixtureDatabase;
+using engine_test::Paragraph;
+using engine_test::Records;
+using engine_test::Runs;
+using engine_test::TablesItem;
+using engine_test::Text;
 
 using ChunkPtr = std::unique_ptr<ZervaRTChunk>;
 

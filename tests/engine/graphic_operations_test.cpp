@@ -16,6 +16,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "engine/graphic_utilities.h"
 #include "engine/record_process.h"
 #include "graphic_fixtures.h"
@@ -26,8 +27,36 @@
 
 namespace {
 
-using namespace graphic_test;
 using engine_test::FileHotspot;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::Signatures;
+using graphic_test::Begin;
+using graphic_test::BitmapHeader;
+using graphic_test::Bytes;
+using graphic_test::End;
+using graphic_test::Find;
+using graphic_test::GifData;
+using graphic_test::GifPicture;
+using graphic_test::Graphic;
+using graphic_test::ImageHeader;
+using graphic_test::ImageResource;
+using graphic_test::ImageSegment;
+using graphic_test::ItemTest;
+using graphic_test::JpegData;
+using talix::kSigBegin;
+using talix::kSigBitmapHeader;
+using talix::kSigBoxSize;
+using talix::kSigEnd;
+using talix::kSigGraphic;
+using talix::kSigHref;
+using talix::kSigImageSegment;
+using talix::kSigPabDefinition;
+using talix::kSigParagraph;
+using talix::kSigPositioning;
+using talix::kSigStorageLink;
+using talix::kSigText;
+using talix_test::FixtureRecord;
 using talix_test::HostRecord;
 using talix_test::Op;
 using talix_test::Operation;
@@ -93,7 +122,7 @@ TEST(GraphicPixelSize, ComesFromTheFirstSizeRecordOrTheImageData) {
 Records DistinctDefinitions(int count) {
     Records records;
     for (int id = 1; id <= count; ++id) {
-        FixtureRecord definition = HostRecord(kSigDefinition, 72);
+        FixtureRecord definition = HostRecord(kSigPabDefinition, 72);
         talix_test::PutWord(&definition, 4, static_cast<std::uint16_t>(id));
         talix_test::PutWord(&definition, 14, static_cast<std::uint16_t>(id * 10));
         talix_test::PutWord(&definition, 68, 0x0004);

@@ -17,6 +17,7 @@
 #include "core/record_forms.h"
 #include "core/record_io.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "hotspot_fixture.h"
 #include "support/op_runner.h"
 #include "support/rich_text_items.h"
@@ -27,7 +28,27 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Bracket;
+using engine_test::Count;
+using engine_test::Hotspot;
+using engine_test::HotspotTest;
+using engine_test::NonEmptyTexts;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::Runs;
+using engine_test::Text;
+using talix::kSigAnchor;
+using talix::kSigBar;
+using talix::kSigBegin;
+using talix::kSigButton;
+using talix::kSigColor;
+using talix::kSigEnd;
+using talix::kSigExt2Field;
+using talix::kSigExtField;
+using talix::kSigField;
+using talix::kSigLinkExport2;
+using talix::kSigText;
+using talix::kSigV4HotspotEnd;
 using talix_test::FixtureRecord;
 using talix_test::HostRecord;
 using talix_test::Op;
@@ -36,10 +57,8 @@ using talix_test::PutDword;
 using talix_test::PutWord;
 using talix_test::RunOperation;
 
-constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kText = 0xFF85, kPopup = 0xFFA9, kV4 = 0xFFAD, kBar = 0xFFAC,
-                        kAnchor = 0xFFCB, kButton = 0xFFAB, kTarget = 0xFFF2, kEvent = 0xFFF9, kPart = 0xFFDC,
-                        kField = 0xFF8A, kExtField = 0xFFB0, kExt2Field = 0xFFFE, kMap = 0xFFF4, kArea = 0xFFF5,
-                        kHotspotEnd = 0xAE, kColor = 0xD2, kGraphic = 0x99, kLinkExport = 0xFF92;
+constexpr std::uint16_t kPopup = 0xFFA9, kV4 = 0xFFAD, kTarget = 0xFFF2, kEvent = 0xFFF9, kPart = 0xFFDC,
+                        kMap = 0xFFF4, kArea = 0xFFF5, kGraphic = 0x99;
 
 // A record of a signature whose fixed part (fixed bytes) is followed by text,
 // with the text's length at lengthWord when that is not 0.
@@ -50,7 +69,7 @@ FixtureRecord TextRecord(std::uint16_t signature, std::uint32_t fixed, std::stri
     std::copy(text.begin(), text.end(), record.bytes.begin() + fixed);
     return record;
 }
-FixtureRecord Field(std::string_view name) { return TextRecord(kField, 40, name, 32); }
+FixtureRecord Field(std::string_view name) { return TextRecord(kSigField, 40, name, 32); }
 FixtureRecord Event(std::uint16_t code) {
     FixtureRecord record = HostRecord(kEvent, 32);
     PutWord(&record, 8, code);
@@ -64,11 +83,11 @@ FixtureRecord Part(std::uint16_t signature, std::uint16_t owner, std::string_vie
 }
 // A wrapped hotspot: CDBEGIN, the hotspot, its records, the end and CDEND.
 void AddHotspot(Records* records, const FixtureRecord& hotspot, const Records& inside) {
-    records->push_back(Bracket(kBegin, kV4));
+    records->push_back(Bracket(kSigBegin, kV4));
     records->push_back(hotspot);
     records->insert(records->end(), inside.begin(), inside.end());
-    records->push_back(HostRecord(kHotspotEnd, 2));
-    records->push_back(Bracket(kEnd, kHotspotEnd));
+    records->push_back(HostRecord(kSigV4HotspotEnd, 2));
+    records->push_back(Bracket(kSigEnd, kSigV4HotspotEnd));
 }
 
 std::string Data(const Rec& record, std::size_t offset) {
@@ -77,7 +96,7 @@ std::string Data(const Rec& record, std::size_t offset) {
                                         : std::string();
 }
 std::string CString(const Rec& record, std::size_t offset) { return Data(record, offset).c_str(); }
-const Rec* Find(const std::vector<Rec>& records, std::uint16_t signature, std::size_t nth = 0) {
+const Rec* FindNth(const std::vector<Rec>& records, std::uint16_t signature, std::size_t nth = 0) {
     for (const Rec& record : records)
         if (record.signature == signature && nth-- == 0) return &record;
     return nullptr;
@@ -115,9 +134,10 @@ protected:
         AddHotspot(&body, Hotspot(kV4, 3, 0x10, std::string("\x01\x02\x03", 3)), {Text("act")});
         AddHotspot(&body, Hotspot(kV4, 11, 0x1008, std::string("http://old/\0\0\0", 14)), {Text("url")});
         for (const FixtureRecord& record :
-             {TextRecord(kBar, 14, std::string("First\0", 6)), TextRecord(kBar, 14, std::string("Second\0", 7)),
-              TextRecord(kAnchor, 12, "here", 4), TextRecord(kAnchor, 12, "there", 4), TextRecord(kButton, 16, "Press"),
-              TextRecord(kTarget, 12, "_blank", 4), Event(1), Part(kPart, kEvent, std::string("js()\0", 5)),
+             {TextRecord(kSigBar, 14, std::string("First\0", 6)), TextRecord(kSigBar, 14, std::string("Second\0", 7)),
+              TextRecord(kSigAnchor, 12, "here", 4), TextRecord(kSigAnchor, 12, "there", 4),
+              TextRecord(kSigButton, 16, "Press"), TextRecord(kTarget, 12, "_blank", 4), Event(1),
+              Part(kPart, kEvent, std::string("js()\0", 5)),
               HostRecord(0xFF66, 32), Part(0xFF65, 0xFF66, "common()"), Text("z")})
             body.push_back(record);
         return body;
@@ -163,19 +183,19 @@ TEST_F(HotspotOperations, PropertyCodesReadAndRewriteTheirRecords) {
     EXPECT_EQ(TextResult(chunk, talix::kOpGetActionFormula), "\x07\x08");
     EXPECT_EQ(TextResult(chunk, talix::kOpGetButtonText), button);
     const std::vector<Rec> records = Stored();
-    const Rec* pop = Find(records, kPopup);
+    const Rec* pop = FindNth(records, kPopup);
     ASSERT_NE(pop, nullptr);
     EXPECT_EQ(pop->Word(2), 16 + popup.size());
     EXPECT_EQ(Dword(*pop, 8), 4u | 8u);   // the other flags stay
-    EXPECT_EQ(CString(*Find(records, kBar, 1), 14), "New");   // every title
-    EXPECT_EQ(Find(records, kBar)->Word(2), 14 + 3);
-    EXPECT_EQ(std::string(Data(*Find(records, kAnchor, 1), 12)), "there");   // the first anchor only
-    EXPECT_EQ(Data(*Find(records, kV4, 1), 16).substr(0, url.size()), url);
-    EXPECT_EQ(Find(records, kV4, 1)->Word(12), url.size());
+    EXPECT_EQ(CString(*FindNth(records, kSigBar, 1), 14), "New");   // every title
+    EXPECT_EQ(FindNth(records, kSigBar)->Word(2), 14 + 3);
+    EXPECT_EQ(std::string(Data(*FindNth(records, kSigAnchor, 1), 12)), "there");   // the first anchor only
+    EXPECT_EQ(Data(*FindNth(records, kV4, 1), 16).substr(0, url.size()), url);
+    EXPECT_EQ(FindNth(records, kV4, 1)->Word(12), url.size());
 
     // The border comes back; the other flags stay as they were.
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetHotspotBorder, 0, 1)), 0);
-    EXPECT_EQ(Dword(*Find(Stored(), kPopup), 8), 4u);
+    EXPECT_EQ(Dword(*FindNth(Stored(), kPopup), 8), 4u);
 }
 
 TEST_F(HotspotOperations, FrameTargetsAreRewrittenOrGivenToEachElement) {
@@ -195,12 +215,13 @@ TEST_F(HotspotOperations, FrameTargetsAreRewrittenOrGivenToEachElement) {
     std::vector<std::uint16_t> before;
     for (std::size_t i = 1; i < records.size(); ++i)
         if (records[i].signature == kV4) before.push_back(records[i - 1].signature);
-    EXPECT_EQ(before, (std::vector<std::uint16_t>{kTarget, kBegin}));
+    EXPECT_EQ(before, (std::vector<std::uint16_t>{kTarget, kSigBegin}));
 }
 
 TEST_F(HotspotOperations, LinksAndSectionsAroundAChunk) {
     Records body = Runs({});
-    for (const FixtureRecord& record : {Bracket(kBegin, kText), Text("red"), HostRecord(kColor, 8), Bracket(kEnd, kText)})
+    for (const FixtureRecord& record :
+         {Bracket(kSigBegin, kSigText), Text("red"), HostRecord(kSigColor, 8), Bracket(kSigEnd, kSigText)})
         body.push_back(record);
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
@@ -211,22 +232,23 @@ TEST_F(HotspotOperations, LinksAndSectionsAroundAChunk) {
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpLinkAroundChunk)), 0);
     std::vector<Rec> records = Stored();
     // The chunk's text, without its colour, is the link's text.
-    EXPECT_EQ(Count(records, kColor), 0u);
+    EXPECT_EQ(Count(records, kSigColor), 0u);
     std::vector<std::uint16_t> tail;
     for (std::size_t i = 0; i < records.size(); ++i)
-        if (records[i].signature == kLinkExport)
+        if (records[i].signature == kSigLinkExport2)
             for (std::size_t j = i + 1; j < records.size(); ++j) tail.push_back(records[j].signature);
-    EXPECT_EQ(tail, (std::vector<std::uint16_t>{kEnd, 0xFF82, 0x83, kText, kHotspotEnd, kEnd, kText}));
+    EXPECT_EQ(tail, (std::vector<std::uint16_t>{kSigEnd, 0xFF82, 0x83, kSigText, kSigV4HotspotEnd, kSigEnd, kSigText}));
 
     // A chunk that holds the start of a coloured run but not its end: the
     // run's bracket is closed again after the link.
     body = Runs({"a"});
-    for (const FixtureRecord& record : {Bracket(kBegin, kText), Text("red"), HostRecord(kColor, 8), Bracket(kEnd, kText)})
+    for (const FixtureRecord& record :
+         {Bracket(kSigBegin, kSigText), Text("red"), HostRecord(kSigColor, 8), Bracket(kSigEnd, kSigText)})
         body.push_back(record);
     chunk = Open(body, "Text 2");
     chunk->work->linkRequest = request;
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpLinkAroundChunk)), 0);
-    EXPECT_EQ(Count(Stored(), kLinkExport), 1u);
+    EXPECT_EQ(Count(Stored(), kSigLinkExport2), 1u);
 
     // A section with a boxed bar and no title round the second text run.
     chunk = Open(Runs({"a", "b"}), "Text 2");
@@ -234,7 +256,7 @@ TEST_F(HotspotOperations, LinksAndSectionsAroundAChunk) {
     section.options = "BorderStyle=Box";
     EXPECT_EQ(RunOperation(chunk, section), 0);
     records = Stored();
-    const Rec* bar = Find(records, kBar);
+    const Rec* bar = FindNth(records, kSigBar);
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->Word(2), 15);
     EXPECT_EQ(Dword(*bar, 4) & 0x70000000u, 0u);
@@ -242,7 +264,7 @@ TEST_F(HotspotOperations, LinksAndSectionsAroundAChunk) {
     std::size_t b = 0;
     while (b < records.size() && records[b].Text() != "b") ++b;
     ASSERT_LT(b + 5, records.size());
-    EXPECT_EQ(records[b + 1].signature, kHotspotEnd);
+    EXPECT_EQ(records[b + 1].signature, kSigV4HotspotEnd);
     EXPECT_EQ(records[b + 3].signature, 0x81);
 
     // A section round an item that starts with its text: every paragraph
@@ -275,11 +297,11 @@ TEST_F(HotspotOperations, ButtonsAreWrittenFromTheRequestWithTheirWidthsClamped)
         button.textResult = std::string(16, ' ') + "code";
         EXPECT_EQ(RunOperation(chunk, button), 0);
         const std::vector<Rec> records = Stored();
-        const Rec* hotspot = Find(records, kV4);
+        const Rec* hotspot = FindNth(records, kV4);
         ASSERT_NE(hotspot, nullptr);
         EXPECT_EQ(hotspot->Word(4), 3);
         EXPECT_EQ(Data(*hotspot, 16).substr(0, 4), "code");
-        const Rec* record = Find(records, kButton);
+        const Rec* record = FindNth(records, kSigButton);
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(record->Word(6), each.width);
         EXPECT_EQ(record->Word(4) & 0x400, each.fit);
@@ -291,8 +313,8 @@ TEST_F(HotspotOperations, ButtonsAreWrittenFromTheRequestWithTheirWidthsClamped)
 
 TEST_F(HotspotOperations, ImageAreasStartAMapAfterTheGraphicThenJoinIt) {
     Records body = Runs({"a"});
-    for (const FixtureRecord& record : {Bracket(kBegin, kGraphic), HostRecord(kGraphic, 32), HostRecord(0x7D, 32),
-                                        Bracket(kEnd, kGraphic), Text("after")})
+    for (const FixtureRecord& record : {Bracket(kSigBegin, kGraphic), HostRecord(kGraphic, 32), HostRecord(0x7D, 32),
+                                        Bracket(kSigEnd, kGraphic), Text("after")})
         body.push_back(record);
     ZervaRTChunk* chunk = Open(body, "Graphic 1");
     ASSERT_NE(chunk, nullptr);
@@ -300,10 +322,10 @@ TEST_F(HotspotOperations, ImageAreasStartAMapAfterTheGraphicThenJoinIt) {
     EXPECT_EQ(RunOperation(chunk, area), 0);
     std::vector<Rec> records = Stored();
     ASSERT_EQ(Count(records, kMap), 1u);
-    const Rec* map = Find(records, kMap);
+    const Rec* map = FindNth(records, kMap);
     EXPECT_EQ(map->Word(12), 2);   // rectangles
     EXPECT_EQ(map->Word(14), 1);   // circles
-    const Rec* rectangle = Find(records, kArea);
+    const Rec* rectangle = FindNth(records, kArea);
     ASSERT_NE(rectangle, nullptr);
     EXPECT_EQ(rectangle->Word(8), 1);
     EXPECT_EQ(Dword(*rectangle, 32), 10u);
@@ -317,9 +339,9 @@ TEST_F(HotspotOperations, ImageAreasStartAMapAfterTheGraphicThenJoinIt) {
     records = Stored();
     ASSERT_EQ(Count(records, kMap), 1u);
     EXPECT_EQ(Count(records, kArea), 2u);
-    EXPECT_EQ(Find(records, kMap)->Word(12), 2);
-    EXPECT_EQ(Find(records, kMap)->Word(14), 2);
-    EXPECT_EQ(Find(records, kArea, 1)->Word(8), 2);
+    EXPECT_EQ(FindNth(records, kMap)->Word(12), 2);
+    EXPECT_EQ(FindNth(records, kMap)->Word(14), 2);
+    EXPECT_EQ(FindNth(records, kArea, 1)->Word(8), 2);
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "after"}));
 }
 
@@ -331,7 +353,7 @@ TEST_F(HotspotOperations, FieldsGetFreeNamesAndTheirEventCodeIsRewritten) {
     const FixtureRecord field = Field("Total1");
     talix::SavedRecord& slot = chunk->work->savedFields.slots[talix::kSavedField];
     std::memcpy(slot.bytes, field.bytes.data(), field.bytes.size());
-    slot.signature = kField;
+    slot.signature = kSigField;
     slot.length = static_cast<std::uint32_t>(field.bytes.size());
     talix::EventTexts& events = chunk->work->eventTexts;
     events.count = 2;
@@ -340,11 +362,11 @@ TEST_F(HotspotOperations, FieldsGetFreeNamesAndTheirEventCodeIsRewritten) {
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendEventCode)), 0);
 
     std::vector<Rec> records = Stored();
-    ASSERT_NE(Find(records, kField), nullptr);
-    EXPECT_EQ(Data(*Find(records, kField), 40).substr(0, 8), "Total1_1");
-    ASSERT_NE(Find(records, kEvent), nullptr);
-    EXPECT_EQ(Find(records, kEvent)->Word(8), 1);
-    EXPECT_EQ(CString(*Find(records, kPart), 18), "code()");
+    ASSERT_NE(FindNth(records, kSigField), nullptr);
+    EXPECT_EQ(Data(*FindNth(records, kSigField), 40).substr(0, 8), "Total1_1");
+    ASSERT_NE(FindNth(records, kEvent), nullptr);
+    EXPECT_EQ(FindNth(records, kEvent)->Word(8), 1);
+    EXPECT_EQ(CString(*FindNth(records, kPart), 18), "code()");
     char text[4096] = {};
     plat::WORD length = 0;
     bool listed = false;
@@ -361,9 +383,10 @@ TEST_F(HotspotOperations, FieldsGetFreeNamesAndTheirEventCodeIsRewritten) {
     Records body = Runs({"a"});
     for (const char* name : {"Total", "Other"}) {
         const std::string code = std::string(name) + "()";
-        for (const FixtureRecord& record : {Bracket(kBegin, kExt2Field), HostRecord(kExt2Field, 88), Field(name),
-                                            Event(1), Part(kPart, kEvent, code + std::string(1, '\0')),
-                                            HostRecord(0xFF5F, 16), Bracket(kEnd, kExt2Field), Text("")})
+        for (const FixtureRecord& record :
+             {Bracket(kSigBegin, kSigExt2Field), HostRecord(kSigExt2Field, 88), Field(name), Event(1),
+              Part(kPart, kEvent, code + std::string(1, '\0')), HostRecord(0xFF5F, 16), Bracket(kSigEnd, kSigExt2Field),
+              Text("")})
             body.push_back(record);
     }
     chunk = Open(body);
@@ -373,19 +396,19 @@ TEST_F(HotspotOperations, FieldsGetFreeNamesAndTheirEventCodeIsRewritten) {
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetEventCode, 0, 0, "total")), 0);
     EXPECT_EQ(std::string(session_.textResult), "JavaScript:OnClick:Total()");
     records = Stored();
-    EXPECT_EQ(CString(*Find(records, kPart, 0), 18), "fresh()");
-    EXPECT_EQ(CString(*Find(records, kPart, 1), 18), "Other()");
+    EXPECT_EQ(CString(*FindNth(records, kPart, 0), 18), "fresh()");
+    EXPECT_EQ(CString(*FindNth(records, kPart, 1), 18), "Other()");
     EXPECT_EQ(Count(records, kPart), 2u);
-    EXPECT_EQ(Count(records, kExt2Field), 2u);
+    EXPECT_EQ(Count(records, kSigExt2Field), 2u);
     EXPECT_EQ(Count(records, 0xFF5F), 2u);
-    EXPECT_EQ(CString(*Find(records, kField, 0), 40), "Total");
+    EXPECT_EQ(CString(*FindNth(records, kSigField, 0), 40), "Total");
 }
 
 TEST_F(HotspotOperations, WebEditorRenamesMarkedFieldsAndCaptureKeepsTheLastMatch) {
     Records body = Runs({"one key1", "two key2"});
-    FixtureRecord marked = HostRecord(kExtField, 20);
+    FixtureRecord marked = HostRecord(kSigExtField, 20);
     PutDword(&marked, 8, 0x10040);
-    for (const FixtureRecord& record : {marked, Field("Body2"), HostRecord(kExtField, 20), Field("Plain"), Text("")})
+    for (const FixtureRecord& record : {marked, Field("Body2"), HostRecord(kSigExtField, 20), Field("Plain"), Text("")})
         body.push_back(record);
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
@@ -400,10 +423,10 @@ TEST_F(HotspotOperations, WebEditorRenamesMarkedFieldsAndCaptureKeepsTheLastMatc
     EXPECT_TRUE(plat::ItemIsPresent(item_.noteHandle, "$HTMLCode", 9));
     EXPECT_TRUE(plat::ItemIsPresent(item_.noteHandle, "$HTMLHeadTag", 12));
     const std::vector<Rec> records = Stored();
-    EXPECT_EQ(Dword(*Find(records, kExtField), 8), 0u);
-    EXPECT_EQ(Find(records, kField)->Word(32), 9);
-    EXPECT_EQ(Data(*Find(records, kField), 40), "Body2_QVE");
-    EXPECT_EQ(Data(*Find(records, kField, 1), 40), "Plain");
+    EXPECT_EQ(Dword(*FindNth(records, kSigExtField), 8), 0u);
+    EXPECT_EQ(FindNth(records, kSigField)->Word(32), 9);
+    EXPECT_EQ(Data(*FindNth(records, kSigField), 40), "Body2_QVE");
+    EXPECT_EQ(Data(*FindNth(records, kSigField, 1), 40), "Plain");
 }
 
 // Every hotspot, button, section, field and link of the exported items is

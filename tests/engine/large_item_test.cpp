@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "edit_fixture.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -16,10 +17,12 @@
 namespace {
 
 using engine_test::Rec;
+using talix::kSigTableCell;
+using talix::kSigTableEnd;
+using talix::kSigText;
 using ChunkPtr = std::unique_ptr<ZervaRTChunk>;
 
 constexpr int kParagraphs = 23500;   // three records each
-constexpr std::uint16_t kCell = 0xA4, kTableEnd = 0xA5, kText = 0xFF85;
 
 class LargeItemTest : public engine_test::EditTest {
 protected:
@@ -61,13 +64,13 @@ protected:
         *texts = engine_test::NonEmptyTexts(records);
         bool inTable = false;
         for (const Rec& record : records) {
-            if (record.signature == kCell) {
+            if (record.signature == kSigTableCell) {
                 inTable = true;
                 if (record.bytes[3] == 0) cells->emplace_back();
                 cells->back().emplace_back();
-            } else if (record.signature == kText && inTable && !record.Text().empty()) {
+            } else if (record.signature == kSigText && inTable && !record.Text().empty()) {
                 cells->back().back() += record.Text();
-            } else if (record.signature == kTableEnd) {
+            } else if (record.signature == kSigTableEnd) {
                 break;
             }
         }
@@ -94,7 +97,7 @@ TEST_F(LargeItemTest, NavigationFindsTheTargetsPastTheSixteenBitIndexes) {
 
     // Counts over the whole item (every text run) and within the table.
     ChunkPtr everything(item_.DefineChunk("Everything"));
-    const std::size_t runs = engine_test::Count(Saved(), kText);
+    const std::size_t runs = engine_test::Count(Saved(), kSigText);
     EXPECT_GT(runs, static_cast<std::size_t>(kParagraphs));
     EXPECT_EQ(everything->GetCount("Text"), static_cast<std::int16_t>(runs));
     EXPECT_EQ(everything->GetCount("Table"), 1);

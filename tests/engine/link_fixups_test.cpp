@@ -35,7 +35,7 @@ std::vector<std::string> g_messages;
 void CaptureMessage(const char* text, plat::WORD) { g_messages.push_back(text); }
 
 // A file hotspot naming an attachment, with a text inside.
-Records FileHotspot(const std::string& name) {
+Records BracketedFileHotspot(const std::string& name) {
     return {Bracket(0xDD, 0xFFAD), Hotspot(0xFFA9, 4, 8, name + '\0' + name + '\0'), Text(name),
             HostRecord(0xAA, 2), Bracket(0xDE, 0xAE)};
 }
@@ -115,7 +115,7 @@ TEST_F(LinkFixups, AnItemCopiedToAnotherNoteKeepsItsLinksFontsAndAttachments) {
     talix_test::PutWord(&broken, 4, 5);
     const Records body = Join(Join(engine_test::Runs({"plain"}), {talix_test::TextRecord(0x0A000005, "mono"), link,
                                                                   broken}),
-                              FileHotspot("a.txt"));
+                              BracketedFileHotspot("a.txt"));
     std::string links(2 + 40, '\0');
     links[0] = 1;
     for (int i = 0; i < 40; ++i) links[2 + i] = static_cast<char>(i + 1);
@@ -125,7 +125,7 @@ TEST_F(LinkFixups, AnItemCopiedToAnotherNoteKeepsItsLinksFontsAndAttachments) {
         Attach(note, "a.txt", "alpha");
     });
     // The target's old body refers to an attachment that goes with it.
-    const Records old = Join(engine_test::Runs({std::string(150, 'o')}), FileHotspot("old.txt"));
+    const Records old = Join(engine_test::Runs({std::string(150, 'o')}), BracketedFileHotspot("old.txt"));
     const plat::NOTEID targetId = Note(old, [&](plat::NOTEHANDLE note) {
         EXPECT_EQ(talix_test::StoreRichTextItem(note, "$Fonts", {FontTable(5, "Arial Narrow")}), 0);
         Attach(note, "old.txt", "old");
@@ -172,7 +172,7 @@ TEST_F(LinkFixups, AnItemCopiedToAnotherNoteKeepsItsLinksFontsAndAttachments) {
 
 TEST_F(LinkFixups, AFailedCopyLeavesTheTargetAsItWasAndACopyInOneNoteSharesItsAttachments) {
     // The source's second item of the name is not rich text.
-    const plat::NOTEID sourceId = Note(Join(engine_test::Runs({"first"}), FileHotspot("a.txt")),
+    const plat::NOTEID sourceId = Note(Join(engine_test::Runs({"first"}), BracketedFileHotspot("a.txt")),
                                        [&](plat::NOTEHANDLE note) {
                                            Attach(note, "a.txt", "alpha");
                                            EXPECT_EQ(plat::ItemAppend(note, 0, "Body", 4, plat::TYPE_TEXT, "x", 1), 0);
@@ -187,7 +187,8 @@ TEST_F(LinkFixups, AFailedCopyLeavesTheTargetAsItWasAndACopyInOneNoteSharesItsAt
     EXPECT_FALSE(HasAttachment(target_.noteHandle, "a.txt"));
 
     // Within one note the copy refers to the note's own attachment.
-    const plat::NOTEID oneId = Note(FileHotspot("a.txt"), [&](plat::NOTEHANDLE note) { Attach(note, "a.txt", "a"); });
+    const plat::NOTEID oneId =
+        Note(BracketedFileHotspot("a.txt"), [&](plat::NOTEHANDLE note) { Attach(note, "a.txt", "a"); });
     ZervaRTItem one(&session_);
     ASSERT_EQ(one.Connect("", db_.path().c_str(), oneId, "Body", 0), 0);
     ASSERT_EQ(one.CopyBackend(one.noteHandle, "Copy", 1), 0);

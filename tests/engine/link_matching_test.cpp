@@ -13,6 +13,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "hotspot_fixture.h"
 #include "platform/view_index.h"
 #include "support/op_runner.h"
@@ -21,13 +22,24 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Bracket;
+using engine_test::Count;
+using engine_test::Hotspot;
+using engine_test::HotspotTest;
+using engine_test::NonEmptyTexts;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::Runs;
+using engine_test::Text;
+using engine_test::With;
+using talix::kSigIdName;
+using talix::kSigV4HotspotBegin;
 using talix_test::Op;
 using talix_test::Operation;
 using talix_test::RunOperation;
 
 constexpr talix::OperationCode kMatch = talix::kOpLinkMatching, kWiki = talix::kOpWikiMatching;
-constexpr std::uint16_t kUrlBegin = 0xFFAD, kPopupBegin = 0xFFA9, kLinkRecord = 0xFF92, kIdName = 0xFF7A;
+constexpr std::uint16_t kPopupBegin = 0xFFA9, kLinkRecord = 0xFF92;
 
 using Keys = std::vector<std::pair<std::string, plat::NOTEID>>;
 
@@ -150,7 +162,7 @@ TEST_F(MatchingTest, KeysBecomeLinksOnceAndKeywordsLeaveTheItemAsItWas) {
     EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeLink)), 0);
     std::vector<Rec> records = Stored();
     // "Alpha" alone is linked (the text as written), to the key's document.
-    EXPECT_EQ(Count(records, kUrlBegin), 1u);
+    EXPECT_EQ(Count(records, kSigV4HotspotBegin), 1u);
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"Alpha", " beta alphabet"}));
     plat::ORIGINATORID oid;
     ASSERT_EQ(plat::DbNoteInfo(keys_, alpha_, &oid, nullptr, nullptr), plat::NOERROR);
@@ -159,7 +171,7 @@ TEST_F(MatchingTest, KeysBecomeLinksOnceAndKeywordsLeaveTheItemAsItWas) {
 
     // A second run finds the linked text inside its link and adds nothing.
     EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeLink)), 0);
-    EXPECT_EQ(Count(Stored(), kUrlBegin), 1u);
+    EXPECT_EQ(Count(Stored(), kSigV4HotspotBegin), 1u);
 
     // Coloured text keeps its bracket and colour round the text left beside the link.
     Records colored = Runs({});
@@ -173,7 +185,7 @@ TEST_F(MatchingTest, KeysBecomeLinksOnceAndKeywordsLeaveTheItemAsItWas) {
     records = Stored();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"be ", "Alpha"}));
     EXPECT_EQ(Count(records, 0xD2), 1u);
-    EXPECT_EQ(Count(records, kUrlBegin), 1u);
+    EXPECT_EQ(Count(records, kSigV4HotspotBegin), 1u);
 
     // Keywords come as the key list spells them; nothing is written.
     chunk = Open(Runs({"Alpha beta alphabet, be BE"}));
@@ -230,8 +242,8 @@ TEST_F(MatchingTest, EachModeWritesItsResultBesideTheTextFound) {
     ResultFormula("\"http://k.example/\" + Code");
     EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeLink, 0, "\"http://k.example/\" + Code")), 0);
     std::vector<Rec> records = Stored();
-    ASSERT_NE(First(records, kUrlBegin), nullptr);
-    EXPECT_EQ(DataText(*First(records, kUrlBegin)), "http://k.example/A1");
+    ASSERT_NE(First(records, kSigV4HotspotBegin), nullptr);
+    EXPECT_EQ(DataText(*First(records, kSigV4HotspotBegin)), "http://k.example/A1");
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"see ", "alpha"}));
 
     // A result formula that names an item brings in the rich text of the
@@ -276,8 +288,8 @@ TEST_F(MatchingTest, MatchKindsShortKeysAndHotspotsDecideWhatIsFound) {
     // Text inside a hotspot is left alone; a key is cut to 80 characters.
     const std::string word(80, 'q');
     Records inside = Runs({});
-    inside.push_back(Bracket(0xDD, kUrlBegin));
-    inside.push_back(Hotspot(kUrlBegin, 11, 0x1008, std::string("http://a.example/\0\0\0", 20)));
+    inside.push_back(Bracket(0xDD, kSigV4HotspotBegin));
+    inside.push_back(Hotspot(kSigV4HotspotBegin, 11, 0x1008, std::string("http://a.example/\0\0\0", 20)));
     inside.push_back(Text("alpha"));
     inside.push_back(With(0xAE, 2));
     inside.push_back(Bracket(0xDE, 0xAE));
@@ -303,12 +315,12 @@ TEST_F(MatchingTest, WikiReferencesBecomeLinksToThePagesFound) {
     EXPECT_EQ(talix::ReadDword(link->bytes.data() + 28), oid.File.Innards[0]);
     std::vector<std::pair<std::string, std::string>> attributes;
     for (const Rec& record : records)
-        if (record.signature == kIdName) attributes.push_back(ClassAndTitle(record));
+        if (record.signature == kSigIdName) attributes.push_back(ClassAndTitle(record));
     EXPECT_EQ(attributes, (std::vector<std::pair<std::string, std::string>>{
                               {"WikiLink", "Page#Sec 1"}, {"WikiLinkhttp", "http://example.org/a"}}));
     std::size_t urls = 0;
     for (const Rec& record : records)
-        if (record.signature == kUrlBegin && DataText(record) == "http://example.org/a") ++urls;
+        if (record.signature == kSigV4HotspotBegin && DataText(record) == "http://example.org/a") ++urls;
     EXPECT_EQ(urls, 1u);
 
     // Other delimiters and a tag: only references written with them count.
@@ -319,8 +331,8 @@ TEST_F(MatchingTest, WikiReferencesBecomeLinksToThePagesFound) {
     EXPECT_EQ(RunOperation(chunk, operation), 0);
     records = Stored();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"((Page))", "Page", "[[Page]]"}));
-    ASSERT_NE(First(records, kIdName), nullptr);
-    EXPECT_EQ(ClassAndTitle(*First(records, kIdName)).first, "WikiLinkhelp");
+    ASSERT_NE(First(records, kSigIdName), nullptr);
+    EXPECT_EQ(ClassAndTitle(*First(records, kSigIdName)).first, "WikiLinkhelp");
 
     // A missing look-up view fails the run; the item stays as it was.
     chunk = Open(Runs({"((Page))"}));

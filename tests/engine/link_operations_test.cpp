@@ -12,6 +12,7 @@
 #include "core/chunk_work_state.h"
 #include "core/operation_inputs.h"
 #include "core/record_forms.h"
+#include "core/signatures.h"
 #include "core/statuses.h"
 #include "hotspot_fixture.h"
 #include "support/op_runner.h"
@@ -20,13 +21,21 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Count;
+using engine_test::HotspotTest;
+using engine_test::NonEmptyTexts;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::Runs;
+using talix::kSigLinkExport2;
+using talix::kSigText;
+using talix::kSigV4HotspotBegin;
+using talix::kSigV4HotspotEnd;
 using talix_test::FixtureRecord;
 using talix_test::Op;
 using talix_test::RunOperation;
 
-constexpr std::uint16_t kLink = 0xFF91, kLinkExport = 0xFF92, kHref = 0xFFF6, kUrlBegin = 0xFFAD;
-constexpr std::uint16_t kHotspotEnd = 0xAE, kText = 0xFF85;
+constexpr std::uint16_t kLink = 0xFF91, kHref = 0xFFF6;
 constexpr std::uint16_t kReplica = 2323, kView = 2324, kNote = 2322, kAnchorText = 2338, kHint = 2339,
                         kPopupText = 2340, kUrl = 2341;
 
@@ -105,10 +114,10 @@ TEST_F(LinkTest, UrlAndDocumentLinksAreAppendedAtTheChunk) {
     // Begin, link target, hotspot, its text, end.
     std::vector<std::uint16_t> order;
     for (const Rec& record : records)
-        if (record.signature == kHref || record.signature == kUrlBegin || record.Text() == "Site" ||
-            record.signature == kHotspotEnd)
+        if (record.signature == kHref || record.signature == kSigV4HotspotBegin || record.Text() == "Site" ||
+            record.signature == kSigV4HotspotEnd)
             order.push_back(record.signature);
-    EXPECT_EQ(order, (std::vector<std::uint16_t>{kHref, kUrlBegin, kText, kHotspotEnd}));
+    EXPECT_EQ(order, (std::vector<std::uint16_t>{kHref, kSigV4HotspotBegin, kSigText, kSigV4HotspotEnd}));
     EXPECT_EQ(Property(item_.DefineChunk("Everything"), kUrl), "http://example.org/");
 
     // Without text a URL cannot be shown; an empty target is refused.
@@ -130,9 +139,9 @@ TEST_F(LinkTest, UrlAndDocumentLinksAreAppendedAtTheChunk) {
     document.description = "";
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpAppendLink, 0, 0, "Doc")), 0);
     records = Stored();
-    ASSERT_EQ(Count(records, kLinkExport), 1u);
+    ASSERT_EQ(Count(records, kSigLinkExport2), 1u);
     for (const Rec& record : records)
-        if (record.signature == kLinkExport) EXPECT_EQ(record.Word(2), 44 + 22 + 1);   // description, empty hint
+        if (record.signature == kSigLinkExport2) EXPECT_EQ(record.Word(2), 44 + 22 + 1);   // description, empty hint
     ZervaRTChunk* link = item_.DefineChunk("Doclink 1");
     EXPECT_EQ(Property(link, kReplica), "0123456789ABCDEF");
     EXPECT_EQ(Property(link, kView), "00112233445566778899AABBCCDDEEFF");
@@ -184,7 +193,7 @@ TEST_F(LinkTest, ChangingALinkWritesItInlineAndLeavesTheListAlone) {
 
     const std::vector<Rec> records = Stored();
     ASSERT_EQ(Count(records, kLink), 0u);
-    ASSERT_EQ(Count(records, kLinkExport), 1u);
+    ASSERT_EQ(Count(records, kSigLinkExport2), 1u);
     ZervaRTChunk* saved = item_.DefineChunk("Everything");
     EXPECT_EQ(Property(saved, kReplica), "00000AAA00000BBB");
     EXPECT_EQ(Property(saved, kView), Hex(0x103, 0x102) + Hex(0x105, 0x104));
@@ -204,13 +213,13 @@ TEST_F(LinkTest, EveryOccurrenceBecomesALinkAndRegularExpressionLinksKeepTheItem
     occurrences.second = "abc";
     EXPECT_EQ(RunOperation(chunk, occurrences), 0);
     std::vector<Rec> records = Stored();
-    EXPECT_EQ(Count(records, kLinkExport), 2u);
+    EXPECT_EQ(Count(records, kSigLinkExport2), 2u);
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"see ", "abc", " and ", "abc"}));
     EXPECT_STREQ(session_.messageBuffer, "abc");
 
     // Without a search length every run stays.
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpLinkOccurrences)), 0);
-    EXPECT_EQ(Count(Stored(), kLinkExport), 2u);
+    EXPECT_EQ(Count(Stored(), kSigLinkExport2), 2u);
 
     // The bitmap's records stay as they were.
     Records bitmap = Runs({"x"});

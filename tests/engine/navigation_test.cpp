@@ -20,7 +20,9 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::FixtureDatabase;
+using engine_test::Runs;
+using engine_test::TablesItem;
 
 using ChunkPtr = std::unique_ptr<ZervaRTChunk>;
 

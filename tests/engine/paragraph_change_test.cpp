@@ -9,6 +9,7 @@
 
 #include "core/pab_match.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "edit_fixture.h"
 #include "support/op_runner.h"
 #include "talix/chunk.h"
@@ -16,15 +17,27 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Count;
+using engine_test::Definition;
+using engine_test::EditTest;
+using engine_test::NonEmptyTexts;
+using engine_test::Paragraph;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::ReferenceTo;
+using engine_test::Text;
+using engine_test::With;
+using talix::kSigPabDefinition;
+using talix::kSigPabHide;
+using talix::kSigPabReference;
+using talix::kSigStyleName;
 using talix_test::FixtureRecord;
 using talix_test::Op;
 using talix_test::Operation;
 using talix_test::PutWord;
 using talix_test::RunOperation;
 
-constexpr std::uint16_t kReference = 0x83, kDefinition = 0xFF82, kHide = 0xFFBB, kFormulaRef = 0xBC;
-constexpr std::uint16_t kStyleName = 0xA6;
+constexpr std::uint16_t kFormulaRef = 0xBC;
 constexpr std::uint16_t kHidden = 0x0800;
 
 // ChangeParagraph: the style and the criteria the definitions must meet.
@@ -38,14 +51,14 @@ Operation Change(const char* style, const char* criteria = nullptr) {
 std::vector<std::uint16_t> ReferenceIds(const std::vector<Rec>& records) {
     std::vector<std::uint16_t> ids;
     for (const Rec& record : records)
-        if (record.signature == kReference) ids.push_back(record.Word(2));
+        if (record.signature == kSigPabReference) ids.push_back(record.Word(2));
     return ids;
 }
 
 // The definitions by id (the first of each id).
 const Rec* DefinitionOf(const std::vector<Rec>& records, std::uint16_t id) {
     for (const Rec& record : records)
-        if (record.signature == kDefinition && record.Word(4) == id) return &record;
+        if (record.signature == kSigPabDefinition && record.Word(4) == id) return &record;
     return nullptr;
 }
 
@@ -63,7 +76,7 @@ TEST_F(ParagraphChangeTest, OnEverythingMatchingDefinitionsChangeInPlace) {
     ASSERT_NE(chunk, nullptr);
     EXPECT_EQ(RunOperation(chunk, Change("LeftMargin=2")), 0);
     std::vector<Rec> records = Saved();
-    EXPECT_EQ(Count(records, kDefinition), 2u);
+    EXPECT_EQ(Count(records, kSigPabDefinition), 2u);
     EXPECT_EQ(LeftMargin(records, 1), 2880);
     EXPECT_EQ(LeftMargin(records, 2), 2880);
     EXPECT_EQ(ReferenceIds(records), (std::vector<std::uint16_t>{1, 2}));
@@ -130,7 +143,7 @@ TEST_F(ParagraphChangeTest, ReferencesInTheChunkToOneDefinitionShareOneNewDefini
     EXPECT_NE(ids[1], ids[4]);
     for (std::uint16_t id : {ids[1], ids[4]}) {
         EXPECT_EQ(std::count_if(records.begin(), records.end(),
-                                [id](const Rec& r) { return r.signature == kDefinition && r.Word(4) == id; }),
+                                [id](const Rec& r) { return r.signature == kSigPabDefinition && r.Word(4) == id; }),
                   1);
         EXPECT_EQ(DefinitionOf(records, id)->Word(16), 1440);
     }
@@ -157,7 +170,7 @@ TEST_F(ParagraphChangeTest, HideFormulasGoOnEveryParagraphOfTheChunk) {
     const std::string formula = "\x01\x02\x03\x04";
     Operation hide = Op(talix::kOpSetHideFormula);
     hide.textResult = formula;
-    FixtureRecord oldFormula = With(kHide, 16, 4, 2);
+    FixtureRecord oldFormula = With(kSigPabHide, 16, 4, 2);
     const Records body = {Definition(1), ReferenceTo(1), Text("a"), Paragraph(), Definition(2, 720), oldFormula,
                           ReferenceTo(2), Text("b"), Paragraph(), ReferenceTo(2), Text("c")};
 
@@ -167,11 +180,11 @@ TEST_F(ParagraphChangeTest, HideFormulasGoOnEveryParagraphOfTheChunk) {
     ASSERT_NE(chunk, nullptr);
     EXPECT_EQ(RunOperation(chunk, hide), 0);
     std::vector<Rec> records = Saved();
-    EXPECT_EQ(Count(records, kDefinition), 2u);
+    EXPECT_EQ(Count(records, kSigPabDefinition), 2u);
     for (std::uint16_t id : {1, 2}) EXPECT_EQ(DefinitionOf(records, id)->Word(62) & kHidden, kHidden);
-    ASSERT_EQ(Count(records, kHide), 1u);
+    ASSERT_EQ(Count(records, kSigPabHide), 1u);
     for (const Rec& record : records) {
-        if (record.signature == kHide) {
+        if (record.signature == kSigPabHide) {
             EXPECT_EQ(record.Word(4), 1);
             EXPECT_EQ(std::string(record.bytes.begin() + 14, record.bytes.begin() + 18), formula);
         }
@@ -193,24 +206,24 @@ TEST_F(ParagraphChangeTest, HideFormulasGoOnEveryParagraphOfTheChunk) {
     EXPECT_EQ(DefinitionOf(records, 3)->Word(62) & kHidden, kHidden);
     EXPECT_EQ(DefinitionOf(records, 2)->bytes, plain[4].bytes);
     EXPECT_EQ(DefinitionOf(records, 1)->bytes, plain[0].bytes);
-    ASSERT_EQ(Count(records, kHide), 1u);
+    ASSERT_EQ(Count(records, kSigPabHide), 1u);
     for (const Rec& record : records)
-        if (record.signature == kHide) EXPECT_EQ(record.Word(4), 3);
+        if (record.signature == kSigPabHide) EXPECT_EQ(record.Word(4), 3);
 
     // No formula: the flag and the old formula go.
     chunk = Open(body);
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetHideFormula)), 0);
     records = Saved();
-    EXPECT_EQ(Count(records, kHide) + Count(records, kFormulaRef), 0u);
+    EXPECT_EQ(Count(records, kSigPabHide) + Count(records, kFormulaRef), 0u);
     for (std::uint16_t id : {1, 2}) EXPECT_EQ(DefinitionOf(records, id)->Word(62) & kHidden, 0);
 }
 
 TEST_F(ParagraphChangeTest, PropertyCodesReadTheChunksFirstParagraphRecords) {
-    FixtureRecord style = talix_test::HostRecord(kStyleName, 48);
+    FixtureRecord style = talix_test::HostRecord(kSigStyleName, 48);
     PutWord(&style, 8, 9);
     const std::string name = "Heading";
     std::copy(name.begin(), name.end(), style.bytes.begin() + 10);
-    FixtureRecord formula = With(kHide, 18, 4, 2);
+    FixtureRecord formula = With(kSigPabHide, 18, 4, 2);
     formula.bytes[14] = 'F';
     formula.bytes[15] = 0;
     formula.bytes[16] = 'G';
@@ -231,7 +244,7 @@ TEST_F(ParagraphChangeTest, PropertyCodesReadTheChunksFirstParagraphRecords) {
 }
 
 TEST_F(ParagraphChangeTest, ShortDefinitionsAreWidenedToTheirFullForm) {
-    FixtureRecord full = talix_test::HostRecord(kDefinition, 92);
+    FixtureRecord full = talix_test::HostRecord(kSigPabDefinition, 92);
     PutWord(&full, 4, 3);
     const Records body = {Definition(1, 720), ReferenceTo(1), Text("a"), Paragraph(), full, ReferenceTo(3),
                           Text("b")};

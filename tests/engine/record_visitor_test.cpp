@@ -20,7 +20,9 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::EditTest;
+using engine_test::Records;
+using engine_test::Runs;
 
 constexpr std::uint32_t kLastFont = 0x0C030002;
 

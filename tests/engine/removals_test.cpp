@@ -12,6 +12,7 @@
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "edit_fixture.h"
 #include "engine/record_process.h"
 #include "support/op_runner.h"
@@ -23,7 +24,33 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Bracket;
+using engine_test::Count;
+using engine_test::Definition;
+using engine_test::EditTest;
+using engine_test::Hotspot;
+using engine_test::NonEmptyTexts;
+using engine_test::Paragraph;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::ReferenceTo;
+using engine_test::Runs;
+using engine_test::TablesItem;
+using engine_test::Text;
+using engine_test::With;
+using talix::kSigBar;
+using talix::kSigBegin;
+using talix::kSigButton;
+using talix::kSigEnd;
+using talix::kSigExt2Field;
+using talix::kSigExtField;
+using talix::kSigField;
+using talix::kSigHotspotBegin;
+using talix::kSigPabDefinition;
+using talix::kSigPabReference;
+using talix::kSigTableBegin;
+using talix::kSigTableCell;
+using talix::kSigTableEnd;
 using talix_test::FixtureRecord;
 using talix_test::HostRecord;
 using talix_test::Op;
@@ -31,52 +58,48 @@ using talix_test::Operation;
 using talix_test::PutWord;
 using talix_test::RunOperation;
 
-constexpr std::uint16_t kReference = 0x83, kDefinition = 0xFF82;
-constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE;
-constexpr std::uint16_t kV4Hotspot = 0xFFAD, kHotspot = 0xFFA9, kV4End = 0xAE, kEndAA = 0xAA;
-constexpr std::uint16_t kAction = 0xFF71, kDocLink = 0xFF92, kButton = 0xFFAB, kBar = 0xFFAC;
-constexpr std::uint16_t kField = 0xFF8A, kExt2Field = 0xFFFE, kExtField = 0xFFB0;
-constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
+constexpr std::uint16_t kV4Hotspot = 0xFFAD, kV4End = 0xAE, kEndAA = 0xAA;
+constexpr std::uint16_t kAction = 0xFF71, kDocLink = 0xFF92;
 
 FixtureRecord ActionOfType(std::uint16_t type) { return With(kAction, 28, 8, type); }
 
 // A URL link bracketed as stored items hold it: CDBEGIN, its action record,
 // the hotspot, its text, the hotspot end, CDEND.
 void AddUrlLink(Records* records, const std::string& text, std::uint32_t flags = 0) {
-    for (auto record : {Bracket(kBegin, kV4Hotspot), ActionOfType(1), Hotspot(kV4Hotspot, 11, flags, "http://a.b/"),
-                        Text(text), With(kV4End, 2), Bracket(kEnd, kV4Hotspot)})
+    for (auto record : {Bracket(kSigBegin, kV4Hotspot), ActionOfType(1), Hotspot(kV4Hotspot, 11, flags, "http://a.b/"),
+                        Text(text), With(kV4End, 2), Bracket(kSigEnd, kV4Hotspot)})
         records->push_back(record);
 }
 
 // A button: hotspot of type 3, the button record, its label text, the end.
 void AddButton(Records* records, const std::string& label) {
-    for (auto record : {Hotspot(kHotspot, 3, 0, ""), With(kButton, 16), Text(label), With(kEndAA, 2)})
+    for (auto record : {Hotspot(kSigHotspotBegin, 3, 0, ""), With(kSigButton, 16), Text(label), With(kEndAA, 2)})
         records->push_back(record);
 }
 
 // A document link icon in its bracket.
 void AddDocLink(Records* records) {
-    for (auto record : {Bracket(kBegin, kDocLink), With(kDocLink, 44), Bracket(kEnd, kDocLink)})
+    for (auto record : {Bracket(kSigBegin, kDocLink), With(kDocLink, 44), Bracket(kSigEnd, kDocLink)})
         records->push_back(record);
 }
 
 // A field named name: optionally bracketed, its extension records and the
 // CDFIELD.
 void AddField(Records* records, const std::string& name, bool bracketed) {
-    FixtureRecord field = HostRecord(kField, static_cast<std::uint32_t>(40 + name.size()));
+    FixtureRecord field = HostRecord(kSigField, static_cast<std::uint32_t>(40 + name.size()));
     PutWord(&field, 32, static_cast<std::uint16_t>(name.size()));
     std::copy(name.begin(), name.end(), field.bytes.begin() + 40);
-    if (bracketed) records->push_back(Bracket(kBegin, kExt2Field));
-    records->push_back(With(kExt2Field, 88));
-    records->push_back(With(kExtField, 20));
+    if (bracketed) records->push_back(Bracket(kSigBegin, kSigExt2Field));
+    records->push_back(With(kSigExt2Field, 88));
+    records->push_back(With(kSigExtField, 20));
     records->push_back(field);
-    if (bracketed) records->push_back(Bracket(kEnd, kExt2Field));
+    if (bracketed) records->push_back(Bracket(kSigEnd, kSigExt2Field));
 }
 
 std::vector<std::string> FieldNames(const std::vector<Rec>& records) {
     std::vector<std::string> names;
     for (const Rec& record : records) {
-        if (record.signature == kField)
+        if (record.signature == kSigField)
             names.emplace_back(record.bytes.begin() + 40, record.bytes.begin() + 40 + record.Word(32));
     }
     return names;
@@ -89,10 +112,10 @@ TEST_F(RemovalTest, RemovingHotspotsLeavesTheirTextAsPlainText) {
     AddUrlLink(&body, "link");
     body.push_back(Text("b"));
     // Whatever a link's bracket holds goes with it, text included.
-    body.push_back(Bracket(kBegin, kDocLink));
+    body.push_back(Bracket(kSigBegin, kDocLink));
     body.push_back(With(kDocLink, 44));
     body.push_back(Text("icon"));
-    body.push_back(Bracket(kEnd, kDocLink));
+    body.push_back(Bracket(kSigEnd, kDocLink));
     AddButton(&body, "press");
     body.push_back(Text("c"));
     ZervaRTChunk* chunk = Open(body);
@@ -101,7 +124,8 @@ TEST_F(RemovalTest, RemovingHotspotsLeavesTheirTextAsPlainText) {
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveHotspots)), 0);
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "link", "b", "press", "c"}));
-    for (std::uint16_t gone : {kV4Hotspot, kHotspot, kV4End, kEndAA, kAction, kDocLink, kButton, kBegin, kEnd})
+    for (std::uint16_t gone :
+         {kV4Hotspot, kSigHotspotBegin, kV4End, kEndAA, kAction, kDocLink, kSigButton, kSigBegin, kSigEnd})
         EXPECT_EQ(Count(records, gone), 0u) << std::hex << gone;
     EXPECT_EQ(item_.modified, 1);
 }
@@ -123,10 +147,10 @@ TEST_F(RemovalTest, RemovingLinksLeavesButtonsAndWithASwitchComputedLinks) {
     EXPECT_EQ(Count(records, kAction), 0u);
     EXPECT_EQ(Count(records, kV4End), 0u);
     EXPECT_EQ(Count(records, kDocLink), 0u);
-    EXPECT_EQ(Count(records, kBegin), 0u);
+    EXPECT_EQ(Count(records, kSigBegin), 0u);
     // The button is left whole.
-    EXPECT_EQ(Count(records, kHotspot), 1u);
-    EXPECT_EQ(Count(records, kButton), 1u);
+    EXPECT_EQ(Count(records, kSigHotspotBegin), 1u);
+    EXPECT_EQ(Count(records, kSigButton), 1u);
     EXPECT_EQ(Count(records, kEndAA), 1u);
 
     // With the switch a computed URL link with a URL action stays.
@@ -136,15 +160,15 @@ TEST_F(RemovalTest, RemovingLinksLeavesButtonsAndWithASwitchComputedLinks) {
     ASSERT_EQ(Count(records, kV4Hotspot), 1u);
     for (const Rec& record : records)
         if (record.signature == kV4Hotspot) EXPECT_EQ(record.Word(8), 0x1000);
-    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(Count(records, kSigBegin), 1u);
     EXPECT_EQ(Count(records, kV4End), 1u);
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "plain", "press", "computed", "z"}));
 }
 
 TEST_F(RemovalTest, RemovingSectionsKeepsTheirContentAndOtherHotspots) {
     Records body = Runs({"a"});
-    for (auto record : {Hotspot(kV4Hotspot, 12, 0, ""), Bracket(kBegin, kBar), With(kBar, 12), Text("Title"),
-                        Bracket(kEnd, kBar), Paragraph(), ReferenceTo(1), Text("inside")})
+    for (auto record : {Hotspot(kV4Hotspot, 12, 0, ""), Bracket(kSigBegin, kSigBar), With(kSigBar, 12), Text("Title"),
+                        Bracket(kSigEnd, kSigBar), Paragraph(), ReferenceTo(1), Text("inside")})
         body.push_back(record);
     AddButton(&body, "press");
     body.push_back(With(kV4End, 2));
@@ -155,15 +179,15 @@ TEST_F(RemovalTest, RemovingSectionsKeepsTheirContentAndOtherHotspots) {
     ASSERT_NE(chunk, nullptr);
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveSections)), 0);
     const std::vector<Rec> records = Saved();
-    EXPECT_EQ(Count(records, kBar), 0u);
+    EXPECT_EQ(Count(records, kSigBar), 0u);
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "inside", "press", "link", "after"}));
     // The section's title bracket went with it; the button and the link stay
     // whole.
-    EXPECT_EQ(Count(records, kHotspot), 1u);
+    EXPECT_EQ(Count(records, kSigHotspotBegin), 1u);
     EXPECT_EQ(Count(records, kEndAA), 1u);
     EXPECT_EQ(Count(records, kV4Hotspot), 1u);
     EXPECT_EQ(Count(records, kV4End), 1u);
-    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(Count(records, kSigBegin), 1u);
     EXPECT_EQ(Count(records, kAction), 1u);
 }
 
@@ -182,9 +206,9 @@ TEST_F(RemovalTest, RemovingFieldsByPatternTakesTheMatchingOnes) {
     EXPECT_EQ(RunOperation(chunk, remove), 0);
     std::vector<Rec> records = Saved();
     EXPECT_EQ(FieldNames(records), (std::vector<std::string>{"Name", "SubTotal"}));
-    EXPECT_EQ(Count(records, kExt2Field), 2u);
-    EXPECT_EQ(Count(records, kExtField), 2u);
-    EXPECT_EQ(Count(records, kBegin), 1u);
+    EXPECT_EQ(Count(records, kSigExt2Field), 2u);
+    EXPECT_EQ(Count(records, kSigExtField), 2u);
+    EXPECT_EQ(Count(records, kSigBegin), 1u);
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "b", "c"}));
 
     // A length of 0 takes every field.
@@ -192,7 +216,7 @@ TEST_F(RemovalTest, RemovingFieldsByPatternTakesTheMatchingOnes) {
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveFields, 0, 0, "Tot*")), 0);
     records = Saved();
     EXPECT_TRUE(FieldNames(records).empty());
-    EXPECT_EQ(Count(records, kExt2Field) + Count(records, kExtField) + Count(records, kBegin), 0u);
+    EXPECT_EQ(Count(records, kSigExt2Field) + Count(records, kSigExtField) + Count(records, kSigBegin), 0u);
 }
 
 TEST_F(RemovalTest, RemovingAParagraphKeepsTheDefinitionsOthersStillUse) {
@@ -203,9 +227,9 @@ TEST_F(RemovalTest, RemovingAParagraphKeepsTheDefinitionsOthersStillUse) {
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemove)), 0);
     std::vector<Rec> records = Saved();   // every reference names a definition before it
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "c"}));
-    ASSERT_EQ(Count(records, kDefinition), 2u);
+    ASSERT_EQ(Count(records, kSigPabDefinition), 2u);
     for (const Rec& record : records)
-        if (record.signature == kDefinition && record.Word(4) == 2) EXPECT_EQ(record.bytes, body[4].bytes);
+        if (record.signature == kSigPabDefinition && record.Word(4) == 2) EXPECT_EQ(record.bytes, body[4].bytes);
 
     // Removing everything leaves an empty but well-formed item.
     chunk = Open(body);
@@ -225,17 +249,17 @@ TEST_F(RemovalTest, RemovingTheInsideOfATableKeepsTheTable) {
     for (const char* kept : {"Intro", "r1c1", "n22", "r5c3", "Between", "End"})
         EXPECT_EQ(std::count(texts.begin(), texts.end(), kept), 1) << kept;
     // Both tables keep their begin, their cells and their end.
-    EXPECT_EQ(Count(records, kTableBegin), 2u);
-    EXPECT_EQ(Count(records, kCell), 15u + 4u);
-    EXPECT_EQ(Count(records, kTableEnd), 2u);
+    EXPECT_EQ(Count(records, kSigTableBegin), 2u);
+    EXPECT_EQ(Count(records, kSigTableCell), 15u + 4u);
+    EXPECT_EQ(Count(records, kSigTableEnd), 2u);
 }
 
 TEST_F(RemovalTest, RemovingATableBeforeTheFirstDefinitionLeavesNoReferenceWithoutOne) {
     // An item whose first paragraph has no definition of its own (such as
     // the body of a file resource), then a table whose cells use one, then
     // a paragraph of a definition of its own.
-    Records body = {Text("before"), Paragraph(), With(kTableBegin, 14), With(kCell, 18), Paragraph(),
-                    Definition(3, 1500), ReferenceTo(3), Text("cell"), With(kTableEnd, 8), Paragraph(),
+    Records body = {Text("before"), Paragraph(), With(kSigTableBegin, 14), With(kSigTableCell, 18), Paragraph(),
+                    Definition(3, 1500), ReferenceTo(3), Text("cell"), With(kSigTableEnd, 8), Paragraph(),
                     Definition(5, 720), ReferenceTo(5), Text("after")};
     ZervaRTChunk* chunk = Open(body, "Table 1");
     ASSERT_NE(chunk, nullptr);
@@ -243,11 +267,11 @@ TEST_F(RemovalTest, RemovingATableBeforeTheFirstDefinitionLeavesNoReferenceWitho
     // The checker finds every reference's definition before it.
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"before", "after"}));
-    EXPECT_EQ(Count(records, kTableBegin) + Count(records, kCell) + Count(records, kTableEnd), 0u);
+    EXPECT_EQ(Count(records, kSigTableBegin) + Count(records, kSigTableCell) + Count(records, kSigTableEnd), 0u);
     // The paragraph after the table keeps its own definition.
     std::uint16_t last = 0;
     for (const Rec& record : records)
-        if (record.signature == kReference) last = record.Word(2);
+        if (record.signature == kSigPabReference) last = record.Word(2);
     EXPECT_EQ(last, 5);
 }
 
@@ -273,7 +297,8 @@ TEST_F(RemovalTest, ADefinitionRemovedFromAFirstRowCellStaysRememberedForItsColu
     FixtureRecord definition = Definition(7, 100);
     PutWord(&definition, 6, 3);
     std::vector<std::uint8_t> bytes = definition.bytes;
-    EXPECT_EQ(talix::ProcessChunkRecord(bytes.data(), kDefinition, static_cast<std::uint32_t>(bytes.size()), &context),
+    EXPECT_EQ(talix::ProcessChunkRecord(bytes.data(), kSigPabDefinition, static_cast<std::uint32_t>(bytes.size()),
+                                        &context),
               0);
     const std::uint8_t* slot = context.output.columnSlots[1][2];
     EXPECT_EQ(talix::ReadWord(slot + 4), 7);
@@ -289,7 +314,8 @@ TEST_F(RemovalTest, ADefinitionRemovedFromAFirstRowCellStaysRememberedForItsColu
     context.output.rowCounter[1] = 1;
     FixtureRecord later = Definition(8, 100);
     bytes = later.bytes;
-    EXPECT_EQ(talix::ProcessChunkRecord(bytes.data(), kDefinition, static_cast<std::uint32_t>(bytes.size()), &context),
+    EXPECT_EQ(talix::ProcessChunkRecord(bytes.data(), kSigPabDefinition, static_cast<std::uint32_t>(bytes.size()),
+                                        &context),
               0);
     EXPECT_EQ(talix::ReadWord(slot + 4), 7);
     EXPECT_EQ(session_.workArea->pendingParagraphCount, 2);
@@ -314,7 +340,7 @@ TEST_F(RemovalTest, DefinitionsBeyondTheThousandthAreReportedAndStillRemoved) {
     const std::vector<Rec> records = Saved();
     EXPECT_TRUE(NonEmptyTexts(records).empty());
     // The definition the closing reference names came back.
-    EXPECT_EQ(Count(records, kDefinition), 1u);
+    EXPECT_EQ(Count(records, kSigPabDefinition), 1u);
 }
 
 TEST_F(RemovalTest, RemovingAFileHotspotRemovesItsAttachment) {

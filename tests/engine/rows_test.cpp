@@ -13,6 +13,7 @@
 #include "core/chunk_work_state.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "edit_fixture.h"
 #include "engine/record_process.h"
 #include "support/op_runner.h"
@@ -23,14 +24,16 @@
 namespace {
 
 using engine_test::Rec;
+using talix::kSigPreTableBegin;
+using talix::kSigTableCell;
+using talix::kSigTableCellColor;
+using talix::kSigTableEnd;
+using talix::kSigText;
 using talix_test::Op;
 using talix_test::Operation;
 using talix_test::RunOperation;
 
 using Table = std::vector<std::vector<std::string>>;
-
-constexpr std::uint16_t kCell = 0xA4, kTableEnd = 0xA5, kExtension = 0xFFFB, kCellColour = 0xD3;
-constexpr std::uint16_t kText = 0xFF85;
 
 class RowTest : public engine_test::EditTest {
 protected:
@@ -111,12 +114,12 @@ protected:
     Table SavedCells() {
         Table table;
         for (const Rec& record : Saved()) {
-            if (record.signature == kCell) {
+            if (record.signature == kSigTableCell) {
                 if (record.bytes[3] == 0) table.emplace_back();
                 table.back().emplace_back();
-            } else if (record.signature == kText && !table.empty() && !record.Text().empty()) {
+            } else if (record.signature == kSigText && !table.empty() && !record.Text().empty()) {
                 table.back().back() += record.Text();
-            } else if (record.signature == kTableEnd) {
+            } else if (record.signature == kSigTableEnd) {
                 break;
             }
         }
@@ -127,7 +130,7 @@ protected:
 
     int SavedRowCount() {
         for (const Rec& record : Saved())
-            if (record.signature == kExtension) return record.bytes[8];
+            if (record.signature == kSigPreTableBegin) return record.bytes[8];
         return -1;
     }
 };
@@ -154,7 +157,7 @@ TEST_F(RowTest, RowsAreCopiedWithTheirContentsWhereTheChunkSays) {
     // The cells of the copies are numbered by their new rows.
     int row = -1;
     for (const Rec& record : Saved())
-        if (record.signature == kCell) {
+        if (record.signature == kSigTableCell) {
             if (record.bytes[3] == 0) ++row;
             EXPECT_EQ(record.bytes[2], row);
         }
@@ -176,8 +179,8 @@ TEST_F(RowTest, AnEmptyRowTakesItsCellsFromTheCellTexts) {
     const Rec* label = nullptr;
     const Rec* height = nullptr;
     for (const Rec& record : records) {
-        if (record.signature == kCell) cells.push_back(&record);
-        if (cells.size() == 7 && record.signature == kCellColour) colour = &record;
+        if (record.signature == kSigTableCell) cells.push_back(&record);
+        if (cells.size() == 7 && record.signature == kSigTableCellColor) colour = &record;
         if (cells.size() == 7 && record.signature == 0xFFE3) label = &record;
         if (cells.size() == 7 && record.signature == 0xE2) height = &record;
     }
@@ -306,7 +309,7 @@ TEST_F(RowTest, TheFirstRowWrittenStartsWithTheDefinitionRememberedForItsColumn)
     std::vector<std::size_t> begins, cells;
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (records[i].signature == 0xA3) begins.push_back(i);
-        if (records[i].signature == kCell) cells.push_back(i);
+        if (records[i].signature == kSigTableCell) cells.push_back(i);
     }
     ASSERT_EQ(begins.size(), 2u);
     ASSERT_EQ(cells.size(), 10u);
@@ -328,7 +331,7 @@ TEST_F(RowTest, TheFirstRowWrittenStartsWithTheDefinitionRememberedForItsColumn)
     EXPECT_EQ(records[cell + 3].Word(2), columnId);
     std::vector<std::string> texts;
     for (std::size_t i = begins[1]; i < records.size(); ++i)
-        if (records[i].signature == kText && !records[i].Text().empty()) texts.push_back(records[i].Text());
+        if (records[i].signature == kSigText && !records[i].Text().empty()) texts.push_back(records[i].Text());
     EXPECT_EQ(texts, (std::vector<std::string>{"y", "1", "z", "2", "x", "3"}));
 }
 

@@ -44,7 +44,7 @@ FixtureRecord FileHotspot(const std::string& fileName) {
     return hotspot;
 }
 
-FixtureRecord Definition(std::uint16_t id) {
+FixtureRecord BareDefinition(std::uint16_t id) {
     FixtureRecord definition = HostRecord(0xFF82, 72);
     PutWord(&definition, 4, id);
     return definition;
@@ -77,7 +77,7 @@ TEST_F(ContextWalkers, TheCellThatCoversASpannedCellIsFoundWithinItsTable) {
     // A 2 x 3 table whose rows 1-2 and columns 1-2 are merged: the block's
     // last (bottom-right) cell carries the spans. A second table has a cell
     // that would cover column 3.
-    const std::vector<FixtureRecord> body = {Definition(1), Cell(0, 0), Cell(0, 1), Cell(0, 2), Cell(1, 0),
+    const std::vector<FixtureRecord> body = {BareDefinition(1), Cell(0, 0), Cell(0, 1), Cell(0, 2), Cell(1, 0),
                                              Cell(1, 1, 2, 2), Cell(1, 2), HostRecord(0x00A5, 8),
                                              HostRecord(0x00A3, 14), Cell(1, 2, 2, 1), HostRecord(0x00A5, 8)};
     std::vector<FixtureRecord> records = {body[0], HostRecord(0x00A3, 14)};
@@ -109,7 +109,7 @@ TEST_F(ContextWalkers, TheCellThatCoversASpannedCellIsFoundWithinItsTable) {
 TEST_F(ContextWalkers, AttachmentsNamedByHotspotsAreRemovedWithinTheRange) {
     const std::string path = dir_.file("file.txt");
     std::ofstream(path) << "content";
-    plat::NOTEHANDLE note = NewNote({Definition(1), FileHotspot("missing.txt"), talix_test::TextRecord(0, "m"),
+    plat::NOTEHANDLE note = NewNote({BareDefinition(1), FileHotspot("missing.txt"), talix_test::TextRecord(0, "m"),
                                      HostRecord(0x00AA, 2), FileHotspot("file.txt"), talix_test::TextRecord(0, "f"),
                                      HostRecord(0x00AA, 2)});
     ASSERT_EQ(plat::NoteAttachFile(note, "$FILE", 5, path.c_str(), "file.txt", plat::ATTACH_DEFAULT), 0);
@@ -139,8 +139,8 @@ TEST_F(ContextWalkers, AttachmentsNamedByHotspotsAreRemovedWithinTheRange) {
 }
 
 TEST_F(ContextWalkers, ParagraphDefinitionsAreLoadedByIdAndDirection) {
-    std::vector<FixtureRecord> records = {Definition(3), HostRecord(0x0083, 4), Definition(5),
-                                          talix_test::TextRecord(0, "t"), Definition(2)};
+    std::vector<FixtureRecord> records = {BareDefinition(3), HostRecord(0x0083, 4), BareDefinition(5),
+                                          talix_test::TextRecord(0, "t"), BareDefinition(2)};
     std::vector<talix::CDRecordNode> nodes(records.size());
     talix::ItemRecordList list;
     for (std::size_t i = 0; i < nodes.size(); ++i) {

@@ -10,6 +10,7 @@
 
 #include "core/item_work_state.h"
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "edit_fixture.h"
 #include "support/op_runner.h"
 #include "support/rich_text_items.h"
@@ -20,16 +21,35 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Count;
+using engine_test::Definition;
+using engine_test::EditTest;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::ReferenceTo;
+using engine_test::Runs;
+using engine_test::Text;
+using engine_test::With;
+using talix::kSigBegin;
+using talix::kSigEnd;
+using talix::kSigIdName;
+using talix::kSigPabDefinition;
+using talix::kSigPabReference;
+using talix::kSigParagraph;
+using talix::kSigPreTableBegin;
+using talix::kSigTableBegin;
+using talix::kSigTableCell;
+using talix::kSigTableCellColor;
+using talix::kSigTableEnd;
+using talix::kSigTableLabel;
+using talix::kSigText;
 using talix_test::Op;
 using talix_test::Operation;
 using talix_test::RunOperation;
 
-constexpr std::uint16_t kText = 0xFF85, kParagraph = 0x81, kReference = 0x83, kDefinition = 0xFF82;
-constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kExtension = 0xFFFB, kIdName = 0xFF7A, kCellIdName = 0xFF7B;
-constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
+constexpr std::uint16_t kCellIdName = 0xFF7B;
 constexpr std::uint16_t kNestedBegin = 0xCF, kNestedCell = 0xD0, kNestedEnd = 0xD1;
-constexpr std::uint16_t kCellColour = 0xD3, kRowCycle = 0xE1, kLabel = 0xFFE3;
+constexpr std::uint16_t kRowCycle = 0xE1;
 
 std::vector<Rec> Only(const std::vector<Rec>& records, std::uint16_t signature) {
     std::vector<Rec> found;
@@ -48,7 +68,7 @@ Operation Words(talix::OperationCode code, std::uint16_t op2, std::uint16_t a3, 
 }
 
 // The index of the first record of a signature from a position on.
-std::size_t Find(const std::vector<Rec>& records, std::uint16_t signature, std::size_t from = 0) {
+std::size_t IndexOf(const std::vector<Rec>& records, std::uint16_t signature, std::size_t from = 0) {
     for (std::size_t i = from; i < records.size(); ++i)
         if (records[i].signature == signature) return i;
     return records.size();
@@ -97,24 +117,25 @@ TEST_F(TableOperationTest, AnAppendedTableIsStoredInOrderAndReadsBackByRowAndCol
     NewTable(3, 2, "", {"Text=left", "Text=right"});
     const std::vector<Rec> records = Saved();
     // The blank body, then the table and the paragraph after it.
-    const std::size_t start = Find(records, kExtension) - 1;
+    const std::size_t start = IndexOf(records, kSigPreTableBegin) - 1;
     ASSERT_LT(start + 1, records.size());
-    std::vector<std::uint16_t> expected = {kParagraph, kExtension, kTableBegin};
+    std::vector<std::uint16_t> expected = {kSigParagraph, kSigPreTableBegin, kSigTableBegin};
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 2; ++column) {
-            expected.push_back(kCell);
-            expected.push_back(kParagraph);
-            if (row == 0) expected.push_back(kDefinition);
-            expected.push_back(kReference);
-            expected.push_back(kText);
+            expected.push_back(kSigTableCell);
+            expected.push_back(kSigParagraph);
+            if (row == 0) expected.push_back(kSigPabDefinition);
+            expected.push_back(kSigPabReference);
+            expected.push_back(kSigText);
         }
     }
-    for (std::uint16_t signature : {kTableEnd, kParagraph, kReference, kText}) expected.push_back(signature);
+    for (std::uint16_t signature : {kSigTableEnd, kSigParagraph, kSigPabReference, kSigText})
+        expected.push_back(signature);
     std::vector<std::uint16_t> stored;
     for (std::size_t i = start; i < records.size(); ++i) stored.push_back(records[i].signature);
     EXPECT_EQ(stored, expected);
 
-    const std::vector<Rec> cells = Only(records, kCell);
+    const std::vector<Rec> cells = Only(records, kSigTableCell);
     ASSERT_EQ(cells.size(), 6u);
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(cells[i].bytes[2], i / 2);
@@ -122,7 +143,7 @@ TEST_F(TableOperationTest, AnAppendedTableIsStoredInOrderAndReadsBackByRowAndCol
         EXPECT_EQ(cells[i].Word(4), i % 2 == 0 ? 1440 : 5760);
         EXPECT_EQ(cells[i].Word(6), i % 2 == 0 ? 5760 : 10080);
     }
-    const Rec extension = Only(records, kExtension)[0];
+    const Rec extension = Only(records, kSigPreTableBegin)[0];
     EXPECT_EQ(extension.bytes[8], 3);
     EXPECT_EQ(extension.bytes[9], 2);
 
@@ -139,10 +160,10 @@ TEST_F(TableOperationTest, AnAppendedTableIsStoredInOrderAndReadsBackByRowAndCol
     EXPECT_EQ(RunOperation(first, Op(talix::kOpAppendTableOfRequest, 1, 1)), 0);
     delete first;
     const std::vector<Rec> after = Saved();
-    EXPECT_EQ(after[0].signature, kParagraph);
-    EXPECT_EQ(after[1].signature, kText);
-    EXPECT_EQ(after[2].signature, kParagraph);
-    EXPECT_EQ(after[3].signature, kExtension);
+    EXPECT_EQ(after[0].signature, kSigParagraph);
+    EXPECT_EQ(after[1].signature, kSigText);
+    EXPECT_EQ(after[2].signature, kSigParagraph);
+    EXPECT_EQ(after[3].signature, kSigPreTableBegin);
     EXPECT_EQ(CountIn("Everything", "Table"), 2);
 }
 
@@ -154,14 +175,14 @@ TEST_F(TableOperationTest, ATableInsideACellUsesTheNestedSignatures) {
     EXPECT_EQ(Count(records, kNestedBegin), 1u);
     EXPECT_EQ(Count(records, kNestedCell), 4u);
     EXPECT_EQ(Count(records, kNestedEnd), 1u);
-    EXPECT_EQ(Count(records, kTableBegin), 1u);
-    EXPECT_EQ(Count(records, kCell), 6u);
+    EXPECT_EQ(Count(records, kSigTableBegin), 1u);
+    EXPECT_EQ(Count(records, kSigTableCell), 6u);
     // The nested table lies in the first cell; the outer table keeps its rows.
-    EXPECT_LT(Find(records, kNestedEnd), Find(records, kCell, Find(records, kCell) + 1));
+    EXPECT_LT(IndexOf(records, kNestedEnd), IndexOf(records, kSigTableCell, IndexOf(records, kSigTableCell) + 1));
     EXPECT_EQ(CountIn("Table 1", "Row"), 3);
     EXPECT_EQ(CountIn("Table 1; Row 1; Column 1", "Table"), 1);
-    EXPECT_EQ(Only(records, kExtension)[0].bytes[8], 3);
-    const std::vector<Rec> outerCells = Only(records, kCell);
+    EXPECT_EQ(Only(records, kSigPreTableBegin)[0].bytes[8], 3);
+    const std::vector<Rec> outerCells = Only(records, kSigTableCell);
     EXPECT_EQ(outerCells.back().bytes[2], 2);
 }
 
@@ -174,7 +195,7 @@ TEST_F(TableOperationTest, MergingMarksTheBlockAndPutsTheSpansOnItsLastCell) {
 
     EXPECT_EQ(Run("Table 1", Words(talix::kOpMergeCells, 1, 1, 2, 2)), 0);
     std::vector<Rec> records = Saved();
-    std::vector<Rec> cells = Only(records, kCell);
+    std::vector<Rec> cells = Only(records, kSigTableCell);
     ASSERT_EQ(cells.size(), 9u);
     EXPECT_EQ(cells[0].bytes[11] & 0x0C, 0x08);
     EXPECT_EQ(cells[1].bytes[11] & 0x0C, 0x08);
@@ -190,17 +211,18 @@ TEST_F(TableOperationTest, MergingMarksTheBlockAndPutsTheSpansOnItsLastCell) {
     // the inter-cell space) and one reference to it.
     std::size_t owner = 0;
     for (std::size_t i = 0, seen = 0; i < records.size(); ++i)
-        if (records[i].signature == kCell && seen++ == 4) owner = i;
-    ASSERT_EQ(records[owner + 1].signature, kParagraph);
-    ASSERT_EQ(records[owner + 2].signature, kDefinition);
-    ASSERT_EQ(records[owner + 3].signature, kReference);
-    EXPECT_EQ(records[owner + 4].signature, kText);
+        if (records[i].signature == kSigTableCell && seen++ == 4) owner = i;
+    ASSERT_EQ(records[owner + 1].signature, kSigParagraph);
+    ASSERT_EQ(records[owner + 2].signature, kSigPabDefinition);
+    ASSERT_EQ(records[owner + 3].signature, kSigPabReference);
+    EXPECT_EQ(records[owner + 4].signature, kSigText);
     const Rec& block = records[owner + 2];
     EXPECT_EQ(block.Word(14), cells[0].Word(4) + 40);
     EXPECT_EQ(block.Word(16), cells[4].Word(6) - 40);
     EXPECT_EQ(records[owner + 3].Word(2), block.Word(4));
     std::size_t sameId = 0;
-    for (const Rec& definition : Only(records, kDefinition)) sameId += definition.Word(4) == block.Word(4) ? 1 : 0;
+    for (const Rec& definition : Only(records, kSigPabDefinition))
+        sameId += definition.Word(4) == block.Word(4) ? 1 : 0;
     EXPECT_EQ(sameId, 1u);   // an id of its own
 
     EXPECT_EQ(Answer("Table 1; Row 1; Column 1", Op(talix::kOpCellIsMerged)), "TRUE");
@@ -215,7 +237,7 @@ TEST_F(TableOperationTest, MergingMarksTheBlockAndPutsTheSpansOnItsLastCell) {
     EXPECT_EQ(db_.Stored(id_), merged);
 
     EXPECT_EQ(Run("Table 1", Op(talix::kOpUnmergeCells)), 0);
-    cells = Only(Saved(), kCell);
+    cells = Only(Saved(), kSigTableCell);
     for (const Rec& cell : cells) {
         EXPECT_EQ(cell.bytes[11] & 0x0C, 0);
         EXPECT_EQ(cell.bytes[14], 1);
@@ -230,25 +252,25 @@ TEST_F(TableOperationTest, AMergedBlockTakesTheDefinitionKeptForItsColumns) {
     talix_test::PutWord(&centred, 6, 3);
     talix_test::FixtureRecord right = Definition(2, 0);
     talix_test::PutWord(&right, 6, 1);
-    Records records = {centred, ReferenceTo(1), Text("body"), talix_test::HostRecord(kParagraph, 2),
-                       With(kTableBegin, 14, 4, 40)};
+    Records records = {centred, ReferenceTo(1), Text("body"), talix_test::HostRecord(kSigParagraph, 2),
+                       With(kSigTableBegin, 14, 4, 40)};
     for (std::uint8_t row = 0; row < 3; ++row) {
         for (std::uint8_t column = 0; column < 3; ++column) {
-            talix_test::FixtureRecord cell = talix_test::HostRecord(kCell, 18);
+            talix_test::FixtureRecord cell = talix_test::HostRecord(kSigTableCell, 18);
             cell.bytes[2] = row;
             cell.bytes[3] = column;
             talix_test::PutWord(&cell, 4, static_cast<std::uint16_t>(1440 + column * 2880));
             talix_test::PutWord(&cell, 6, static_cast<std::uint16_t>(1440 + (column + 1) * 2880));
             cell.bytes[14] = cell.bytes[15] = 1;
             records.push_back(cell);
-            records.push_back(talix_test::HostRecord(kParagraph, 2));
+            records.push_back(talix_test::HostRecord(kSigParagraph, 2));
             if (row == 0 && column == 0) records.push_back(right);
             records.push_back(ReferenceTo(2));
             records.push_back(Text("r" + std::to_string(row + 1) + "c" + std::to_string(column + 1)));
         }
     }
-    for (auto record : {talix_test::HostRecord(kTableEnd, 8), talix_test::HostRecord(kParagraph, 2), ReferenceTo(1),
-                        Text("after")})
+    for (auto record : {talix_test::HostRecord(kSigTableEnd, 8), talix_test::HostRecord(kSigParagraph, 2),
+                        ReferenceTo(1), Text("after")})
         records.push_back(record);
     ASSERT_NE(Open(records), nullptr);
 
@@ -259,12 +281,12 @@ TEST_F(TableOperationTest, AMergedBlockTakesTheDefinitionKeptForItsColumns) {
     const std::vector<Rec> saved = Saved();
     std::vector<std::size_t> cells;
     for (std::size_t i = 0; i < saved.size(); ++i)
-        if (saved[i].signature == kCell) cells.push_back(i);
+        if (saved[i].signature == kSigTableCell) cells.push_back(i);
     ASSERT_EQ(cells.size(), 9u);
     const std::size_t owner = cells[8];
     EXPECT_EQ(saved[owner].bytes[14], 2);
     EXPECT_EQ(saved[owner].bytes[15], 2);
-    ASSERT_EQ(saved[owner + 2].signature, kDefinition);
+    ASSERT_EQ(saved[owner + 2].signature, kSigPabDefinition);
     const Rec& block = saved[owner + 2];
     // The column's definition is the body's (centred), not the one the
     // block's first cell refers to (right-aligned); its margins span the
@@ -281,8 +303,8 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     EXPECT_EQ(Run("Table 1", Op(talix::kOpChangeTable, 0, 0, "RowCycleMilliseconds=500")), 0);
     std::vector<Rec> records = Saved();
     ASSERT_EQ(Count(records, kRowCycle), 1u);
-    const std::size_t cycle = Find(records, kRowCycle);
-    EXPECT_EQ(records[cycle + 1].signature, kTableEnd);
+    const std::size_t cycle = IndexOf(records, kRowCycle);
+    EXPECT_EQ(records[cycle + 1].signature, kSigTableEnd);
     EXPECT_EQ(records[cycle].bytes.size(), 16u);
     EXPECT_EQ(records[cycle].Dword(4), 500u);
 
@@ -293,17 +315,17 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     EXPECT_EQ(Only(records, kRowCycle)[0].Dword(4), 700u);
 
     // A name longer than the room kept for the record.
-    const std::size_t lengthBefore = Only(records, kExtension)[0].bytes.size();
+    const std::size_t lengthBefore = Only(records, kSigPreTableBegin)[0].bytes.size();
     const std::string name(300, 'n');
     const std::string options = "TableName='" + name + "' TableWidth=FIT_TO_WINDOW";
     EXPECT_EQ(Run("Table 1", Op(talix::kOpChangeTable, 0, 0, options.c_str())), 0);
     records = Saved();
-    const Rec extension = Only(records, kExtension)[0];
+    const Rec extension = Only(records, kSigPreTableBegin)[0];
     EXPECT_EQ(extension.bytes.size(), lengthBefore + 300);
     EXPECT_EQ(extension.Word(42), 300);
     EXPECT_EQ(std::string(extension.bytes.begin() + 48, extension.bytes.end()), name);
     EXPECT_EQ(extension.Dword(4) & 0x41, 0x41u);
-    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 1);
+    EXPECT_EQ(Only(records, kSigTableBegin)[0].Word(12) & 1, 1);
     EXPECT_EQ(Answer("Table 1", Op(talix::kOpGetTableFitToWindow)),
               "");   // the answer goes to the first scratch buffer
     EXPECT_STREQ(session_.messageBuffer, "TRUE");
@@ -318,9 +340,9 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     records = Saved();
     ASSERT_EQ(Count(records, kNestedBegin), 1u);
     EXPECT_EQ(Only(records, kNestedBegin)[0].Word(12) & 0x6F80, 0x6F80);
-    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 0x6F80, 0);
+    EXPECT_EQ(Only(records, kSigTableBegin)[0].Word(12) & 0x6F80, 0);
     EXPECT_EQ(Count(records, kRowCycle), 2u);
-    EXPECT_EQ(records[Find(records, kNestedEnd) - 1].signature, kRowCycle);
+    EXPECT_EQ(records[IndexOf(records, kNestedEnd) - 1].signature, kRowCycle);
 
     // On the outer table's chunk the change reaches every table in it, the
     // nested one too, each keeping its signatures.
@@ -328,7 +350,7 @@ TEST_F(TableOperationTest, ChangeTableAddsOneRowCycleAndTakesLongNames) {
     records = Saved();
     ASSERT_EQ(Count(records, kRowCycle), 2u);
     for (const Rec& cycle : Only(records, kRowCycle)) EXPECT_EQ(cycle.Dword(4), 300u);
-    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 0x6F80, 0x6F80);
+    EXPECT_EQ(Only(records, kSigTableBegin)[0].Word(12) & 0x6F80, 0x6F80);
     EXPECT_EQ(Count(records, kNestedBegin), 1u);
     EXPECT_EQ(Count(records, kNestedEnd), 1u);
 }
@@ -344,12 +366,14 @@ TEST_F(TableOperationTest, CellColoursGoToEveryCellOnceAndReadBack) {
     // colour record.
     std::vector<std::uint16_t> order;
     for (const Rec& record : records)
-        if (record.signature == kCell || record.signature == kCellColour || record.signature == kTableEnd)
+        if (record.signature == kSigTableCell || record.signature == kSigTableCellColor ||
+            record.signature == kSigTableEnd)
             order.push_back(record.signature);
-    EXPECT_EQ(order, (std::vector<std::uint16_t>{kCell, kCellColour, kCell, kCellColour, kCell, kCellColour, kCell,
-                                                 kCellColour, kTableEnd}));
-    for (const Rec& cell : Only(records, kCell)) EXPECT_EQ(cell.bytes[11] & 1, 1);
-    for (const Rec& colour : Only(records, kCellColour)) {
+    EXPECT_EQ(order, (std::vector<std::uint16_t>{kSigTableCell, kSigTableCellColor, kSigTableCell, kSigTableCellColor,
+                                                 kSigTableCell, kSigTableCellColor, kSigTableCell, kSigTableCellColor,
+                                                 kSigTableEnd}));
+    for (const Rec& cell : Only(records, kSigTableCell)) EXPECT_EQ(cell.bytes[11] & 1, 1);
+    for (const Rec& colour : Only(records, kSigTableCellColor)) {
         EXPECT_EQ(colour.bytes[4], 1);
         EXPECT_EQ(colour.bytes[5], 2);
         EXPECT_EQ(colour.bytes[6], 3);
@@ -359,8 +383,8 @@ TEST_F(TableOperationTest, CellColoursGoToEveryCellOnceAndReadBack) {
     request.cellColorRGB = 0x0A0B0C;
     EXPECT_EQ(Run("Table 1", Op(talix::kOpColorCells)), 0);
     records = Saved();
-    ASSERT_EQ(Count(records, kCellColour), 4u);
-    EXPECT_EQ(Only(records, kCellColour)[3].bytes[4], 0x0C);
+    ASSERT_EQ(Count(records, kSigTableCellColor), 4u);
+    EXPECT_EQ(Only(records, kSigTableCellColor)[3].bytes[4], 0x0C);
 
     // One cell; then the colour read back.
     request.cellColorRGB = 0x112233;
@@ -375,8 +399,8 @@ TEST_F(TableOperationTest, CellColoursGoToEveryCellOnceAndReadBack) {
     request.cellColorRGB = 0;
     EXPECT_EQ(Run("Table 1", Op(talix::kOpColorCells)), 0);
     records = Saved();
-    EXPECT_EQ(Count(records, kCellColour), 0u);
-    for (const Rec& cell : Only(records, kCell)) EXPECT_EQ(cell.Word(16), 4);
+    EXPECT_EQ(Count(records, kSigTableCellColor), 0u);
+    for (const Rec& cell : Only(records, kSigTableCell)) EXPECT_EQ(cell.Word(16), 4);
     request = talix::TableRequest();
     EXPECT_EQ(Run("Table 1; Row 1; Column 2", Op(talix::kOpGetCellColor)), 0);
     EXPECT_EQ(request.cellColorIndex, 4);
@@ -388,18 +412,18 @@ TEST_F(TableOperationTest, FitToWindowRecomputesTheCellWidths) {
     item_.defaultTableWidth = 7200;
     EXPECT_EQ(Run("Table 1", Op(talix::kOpSetTableFitToWindow, 0, 1)), 0);
     std::vector<Rec> records = Saved();
-    for (const Rec& cell : Only(records, kCell)) {
+    for (const Rec& cell : Only(records, kSigTableCell)) {
         const bool first = cell.bytes[3] == 0;
         EXPECT_EQ(cell.Word(4), first ? 1440 : 1440 + 3600);
         EXPECT_EQ(cell.Word(6), first ? 1440 + 3600 : 1440 + 7200);
     }
-    EXPECT_EQ(Only(records, kExtension)[0].Dword(4) & 0x41, 0x41u);
-    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 1);
+    EXPECT_EQ(Only(records, kSigPreTableBegin)[0].Dword(4) & 0x41, 0x41u);
+    EXPECT_EQ(Only(records, kSigTableBegin)[0].Word(12) & 1, 1);
 
     EXPECT_EQ(Run("Table 1", Op(talix::kOpSetTableFitToWindow, 0, 0)), 0);
     records = Saved();
-    EXPECT_EQ(Only(records, kExtension)[0].Dword(4) & 0x41, 0u);
-    EXPECT_EQ(Only(records, kTableBegin)[0].Word(12) & 1, 0);
+    EXPECT_EQ(Only(records, kSigPreTableBegin)[0].Dword(4) & 0x41, 0u);
+    EXPECT_EQ(Only(records, kSigTableBegin)[0].Word(12) & 1, 0);
     Run("Table 1", Op(talix::kOpGetTableFitToWindow));
     EXPECT_STREQ(session_.messageBuffer, "FALSE");
 
@@ -421,15 +445,16 @@ TEST_F(TableOperationTest, RowLabelsAreSetOncePerRowAndCut) {
     const char* label = "Renamed";
     EXPECT_EQ(Run("Table 1", Words(talix::kOpSetRowLabel, 0, 7, 0, 0, label)), 0);
     std::vector<Rec> records = Saved();
-    ASSERT_EQ(Count(records, kLabel), 2u);
-    for (const Rec& record : Only(records, kLabel)) {
+    ASSERT_EQ(Count(records, kSigTableLabel), 2u);
+    for (const Rec& record : Only(records, kSigTableLabel)) {
         EXPECT_STREQ(reinterpret_cast<const char*>(record.bytes.data() + 4), "Renamed");
         EXPECT_EQ(record.bytes.size(), 140u);
     }
     std::vector<std::uint16_t> order;
     for (const Rec& record : records)
-        if (record.signature == kCell || record.signature == kLabel) order.push_back(record.signature);
-    EXPECT_EQ(order, (std::vector<std::uint16_t>{kCell, kLabel, kCell, kCell, kLabel, kCell}));
+        if (record.signature == kSigTableCell || record.signature == kSigTableLabel) order.push_back(record.signature);
+    EXPECT_EQ(order, (std::vector<std::uint16_t>{kSigTableCell, kSigTableLabel, kSigTableCell, kSigTableCell,
+                                                 kSigTableLabel, kSigTableCell}));
 
     // A one-column table: labels go before the next row and the table end;
     // a label is cut to 127 bytes.
@@ -437,9 +462,9 @@ TEST_F(TableOperationTest, RowLabelsAreSetOncePerRowAndCut) {
     const std::string longLabel(200, 'L');
     EXPECT_EQ(Run("Table 1", Words(talix::kOpSetRowLabel, 0, 200, 0, 0, longLabel.c_str())), 0);
     records = Saved();
-    ASSERT_EQ(Count(records, kLabel), 2u);
-    EXPECT_EQ(records[Find(records, kTableEnd) - 1].signature, kLabel);
-    EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(Only(records, kLabel)[0].bytes.data() + 4)), 127u);
+    ASSERT_EQ(Count(records, kSigTableLabel), 2u);
+    EXPECT_EQ(records[IndexOf(records, kSigTableEnd) - 1].signature, kSigTableLabel);
+    EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(Only(records, kSigTableLabel)[0].bytes.data() + 4)), 127u);
     EXPECT_EQ(Run("Table 1; Row 2", Op(talix::kOpGetRowLabel)), 0);
     EXPECT_EQ(std::string(session_.messageBuffer), std::string(127, 'L'));
 }
@@ -451,14 +476,14 @@ TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
     set.second = "grid";
     EXPECT_EQ(Run("Table 1", set), 0);
     std::vector<Rec> records = Saved();
-    EXPECT_EQ(Count(records, kBegin), 1u);
-    EXPECT_EQ(Count(records, kEnd), 1u);
-    ASSERT_EQ(Count(records, kIdName), 1u);
-    const std::size_t begin = Find(records, kBegin);
-    EXPECT_EQ(records[begin].Word(4), kExtension);
-    EXPECT_EQ(records[begin + 1].signature, kExtension);
-    EXPECT_EQ(records[begin + 2].signature, kIdName);
-    EXPECT_EQ(records[begin + 3].signature, kEnd);
+    EXPECT_EQ(Count(records, kSigBegin), 1u);
+    EXPECT_EQ(Count(records, kSigEnd), 1u);
+    ASSERT_EQ(Count(records, kSigIdName), 1u);
+    const std::size_t begin = IndexOf(records, kSigBegin);
+    EXPECT_EQ(records[begin].Word(4), kSigPreTableBegin);
+    EXPECT_EQ(records[begin + 1].signature, kSigPreTableBegin);
+    EXPECT_EQ(records[begin + 2].signature, kSigIdName);
+    EXPECT_EQ(records[begin + 3].signature, kSigEnd);
     EXPECT_EQ(Answer("Table 1", Words(talix::kOpGetHtmlAttribute, 3, 1)), "grid");
 
     // Changing it replaces the text in place: still one pair, one record.
@@ -468,8 +493,8 @@ TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
     set.second = "t1";
     EXPECT_EQ(Run("Table 1", set), 0);
     records = Saved();
-    EXPECT_EQ(Count(records, kBegin), 1u);
-    EXPECT_EQ(Count(records, kIdName), 1u);
+    EXPECT_EQ(Count(records, kSigBegin), 1u);
+    EXPECT_EQ(Count(records, kSigIdName), 1u);
     EXPECT_EQ(Answer("Table 1", Words(talix::kOpGetHtmlAttribute, 3, 1)), "wide-grid");
     EXPECT_EQ(Answer("Table 1", Words(talix::kOpGetHtmlAttribute, 2, 1)), "t1");
 
@@ -479,9 +504,9 @@ TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
     set.second = "color: red";
     EXPECT_EQ(Run("Table 1", set), 0);
     records = Saved();
-    EXPECT_EQ(Count(records, kBegin), 1u);
-    EXPECT_EQ(Count(records, kEnd), 1u);
-    EXPECT_EQ(Find(records, kIdName) + 1, Find(records, kEnd));
+    EXPECT_EQ(Count(records, kSigBegin), 1u);
+    EXPECT_EQ(Count(records, kSigEnd), 1u);
+    EXPECT_EQ(IndexOf(records, kSigIdName) + 1, IndexOf(records, kSigEnd));
     EXPECT_EQ(Answer("Table 1", Words(talix::kOpGetHtmlAttribute, 4, 1)), "color: red");
 
     // Cells: a record after each cell of a row, changed on a second run.
@@ -492,7 +517,8 @@ TEST_F(TableOperationTest, HTMLAttributesOfTablesAndCellsKeepOneBracketPair) {
     EXPECT_EQ(Run("Table 1; Row 1; Column 2", set), 0);
     records = Saved();
     ASSERT_EQ(Count(records, kCellIdName), 2u);
-    EXPECT_EQ(Find(records, kCellIdName) < Find(records, kCell, Find(records, kCell) + 1), true);
+    EXPECT_EQ(IndexOf(records, kCellIdName) < IndexOf(records, kSigTableCell, IndexOf(records, kSigTableCell) + 1),
+              true);
     EXPECT_EQ(Answer("Table 1; Row 1; Column 1", Words(talix::kOpGetHtmlAttribute, 5, 2)), "tip");
     EXPECT_EQ(Answer("Table 1; Row 1; Column 2", Words(talix::kOpGetHtmlAttribute, 5, 2)), "other tip");
     EXPECT_EQ(Answer("Table 1; Row 1; Column 2", Words(talix::kOpGetHtmlAttribute, 3, 2)), "");

@@ -8,13 +8,52 @@
 #include <string>
 #include <vector>
 
+#include "core/signatures.h"
 #include "graphic_fixtures.h"
 #include "support/op_runner.h"
 #include "talix_platform.h"
 
 namespace {
 
-using namespace graphic_test;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::Signatures;
+using graphic_test::Begin;
+using graphic_test::BitmapHeader;
+using graphic_test::End;
+using graphic_test::Find;
+using graphic_test::GifData;
+using graphic_test::GifPicture;
+using graphic_test::Graphic;
+using graphic_test::IdName;
+using graphic_test::ImageResource;
+using graphic_test::ItemTest;
+using graphic_test::kSigBackground;
+using graphic_test::kSigBorder;
+using graphic_test::kSigDefinition;
+using graphic_test::kSigReference;
+using graphic_test::kSigRule;
+using graphic_test::kSigUrlBegin;
+using graphic_test::kSigUrlEnd;
+using talix::kSigAltText;
+using talix::kSigBegin;
+using talix::kSigBitmapHeader;
+using talix::kSigBoxSize;
+using talix::kSigCaption;
+using talix::kSigEnd;
+using talix::kSigField;
+using talix::kSigGraphic;
+using talix::kSigHref;
+using talix::kSigIdName;
+using talix::kSigImageHeader;
+using talix::kSigImageSegment;
+using talix::kSigLayer;
+using talix::kSigParagraph;
+using talix::kSigPositioning;
+using talix::kSigTarget;
+using talix::kSigText;
+using talix_test::FixtureRecord;
+using talix_test::HeadAndText;
 using talix_test::HostRecord;
 using talix_test::Op;
 using talix_test::Operation;

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "change_font.h"
 #include "core/record_forms.h"
+#include "core/signatures.h"
 #include "edit_fixture.h"
 #include "support/op_runner.h"
 #include "support/rich_text_items.h"
@@ -18,7 +20,24 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Bracket;
+using engine_test::ChangeFont;
+using engine_test::FixtureDatabase;
+using engine_test::ReadItemRecords;
+using engine_test::Records;
+using engine_test::Runs;
+using talix::kSigBar;
+using talix::kSigBegin;
+using talix::kSigButton;
+using talix::kSigColor;
+using talix::kSigEnd;
+using talix::kSigPabDefinition;
+using talix::kSigPabHide;
+using talix::kSigPabReference;
+using talix::kSigTableLabel;
+using talix::kSigText;
+using talix::kSigTextEffect;
+using talix::kSigV4HotspotBegin;
 using talix_test::FixtureRecord;
 using talix_test::HostRecord;
 using talix_test::Op;
@@ -26,35 +45,33 @@ using talix_test::Operation;
 using talix_test::RunOperation;
 using talix_test::TextRecord;
 
-constexpr std::uint16_t kText = 0xFF85, kReference = 0x83, kDefinition = 0xFF82, kBegin = 0xDD, kEnd = 0xDE,
-                        kColor = 0xD2, kEffect = 0xFFC3, kButton = 0xFFAB, kBar = 0xFFAC, kHotspot = 0xFFAD,
-                        kHide = 0xFFBB, kLabel = 0xFFE3;
 constexpr std::uint32_t kPlain = 0x0A000001, kItalic = 0x0A000201, kBold = 0x0A000101;
 
-struct Rec {
+// A stored record read back, its bytes as a string.
+struct StringRec {
     std::uint16_t signature = 0;
     std::string bytes;
     std::uint32_t Font() const { return talix::ReadDword(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4); }
     std::uint16_t Word(std::size_t at) const { return talix::ReadWord(reinterpret_cast<const std::uint8_t*>(&bytes[at])); }
 };
-using Saved = std::vector<Rec>;
+using Saved = std::vector<StringRec>;
 
 std::vector<std::uint16_t> Signatures(const Saved& records) {
     std::vector<std::uint16_t> signatures;
-    for (const Rec& record : records) signatures.push_back(record.signature);
+    for (const StringRec& record : records) signatures.push_back(record.signature);
     return signatures;
 }
 std::vector<std::string> Texts(const Saved& records) {
     std::vector<std::string> texts;
-    for (const Rec& record : records)
-        if (record.signature == kText && record.bytes.size() > 8) texts.push_back(record.bytes.substr(8));
+    for (const StringRec& record : records)
+        if (record.signature == kSigText && record.bytes.size() > 8) texts.push_back(record.bytes.substr(8));
     return texts;
 }
 // The first record of a signature whose bytes hold the text.
-const Rec& Find(const Saved& records, std::uint16_t signature, const std::string& holding = "") {
-    for (const Rec& record : records)
+const StringRec& Find(const Saved& records, std::uint16_t signature, const std::string& holding = "") {
+    for (const StringRec& record : records)
         if (record.signature == signature && record.bytes.find(holding) != std::string::npos) return record;
-    static const Rec none;
+    static const StringRec none;
     ADD_FAILURE() << "no record " << signature << " holding " << holding;
     return none;
 }
@@ -68,16 +85,16 @@ FixtureRecord Make(std::uint16_t signature, std::uint32_t fixed, std::size_t at 
     std::memcpy(record.bytes.data() + fixed, text.data(), text.size());
     return record;
 }
-FixtureRecord OpenText() { return Bracket(kBegin, kText); }
-FixtureRecord CloseText() { return Bracket(kEnd, kText); }
-FixtureRecord Green() { return Make(kColor, 8, 2, 0x80000001); }
+FixtureRecord OpenText() { return Bracket(kSigBegin, kSigText); }
+FixtureRecord CloseText() { return Bracket(kSigEnd, kSigText); }
+FixtureRecord Green() { return Make(kSigColor, 8, 2, 0x80000001); }
 FixtureRecord Label(const std::string& name) {
-    FixtureRecord record = HostRecord(kLabel, 140);
+    FixtureRecord record = HostRecord(kSigTableLabel, 140);
     std::memcpy(record.bytes.data() + 4, name.data(), name.size());
     return record;
 }
 FixtureRecord UrlHotspot(const std::string& url) {
-    FixtureRecord record = Make(kHotspot, 16, 8, 0x1000 | 0x10000, url);
+    FixtureRecord record = Make(kSigV4HotspotBegin, 16, 8, 0x1000 | 0x10000, url);
     talix_test::PutWord(&record, 4, 11);
     talix_test::PutWord(&record, 12, static_cast<std::uint16_t>(url.size()));
     return record;
@@ -107,11 +124,6 @@ Operation Search(talix::OperationCode code, const char* search, const char* repl
     Operation operation = Op(code, 0, static_cast<std::uint16_t>(std::strlen(search)), replacement);
     operation.second = search;
     operation.a4 = parts;
-    return operation;
-}
-Operation ChangeFont(const char* font, const char* criteria = nullptr, std::uint16_t controls = 0) {
-    Operation operation = Op(talix::kOpChangeFont, controls, 0, font);
-    operation.second = criteria;
     return operation;
 }
 
@@ -153,11 +165,12 @@ protected:
 TEST_F(TextRunTest, ChangeFontChangesTheRunsAndControlsThatMeetTheCriteria) {
     const Records body = Body({TextRecord(kPlain, "plain"), TextRecord(kItalic, "italic"), OpenText(),
                                TextRecord(kItalic, "green"), Green(), CloseText(),
-                               Make(kButton, 16, 12, kItalic, "Press"), Make(kBar, 12, 8, kPlain, "Section")});
+                               Make(kSigButton, 16, 12, kItalic, "Press"), Make(kSigBar, 12, 8, kPlain, "Section")});
     Open(body);
     Saved records = Run(ChangeFont("+BOLD", "+ITALIC"));
-    ASSERT_EQ(Signatures(records), (std::vector<std::uint16_t>{kDefinition, kReference, kText, kText, kBegin, kText,
-                                                               kColor, kEnd, kButton, kBar, kText}));
+    ASSERT_EQ(Signatures(records), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText, kSigText,
+                                                               kSigBegin, kSigText, kSigColor, kSigEnd, kSigButton,
+                                                               kSigBar, kSigText}));
     // What does not meet the criteria stays byte for byte; the button too,
     // as controls were not asked for.
     EXPECT_EQ(records[2].bytes, Bytes(body[2]));
@@ -171,15 +184,15 @@ TEST_F(TextRunTest, ChangeFontChangesTheRunsAndControlsThatMeetTheCriteria) {
     records = Run(ChangeFont("BLUE", nullptr, 1));
     EXPECT_EQ(Texts(records), (std::vector<std::string>{"plain", "italic", "green"}));
     for (std::size_t i = 2; i + 1 < records.size(); i += 4) {
-        EXPECT_EQ(records[i].signature, kBegin);
+        EXPECT_EQ(records[i].signature, kSigBegin);
         EXPECT_EQ(records[i].Word(4), records[i + 1].signature);
-        EXPECT_EQ(records[i + 2].signature, kColor);
+        EXPECT_EQ(records[i + 2].signature, kSigColor);
         EXPECT_EQ(records[i + 2].bytes.substr(2, 5), std::string("\x01\x00\x00\x00\xFF", 5));   // RGB blue
-        EXPECT_EQ(records[i + 3].signature, kEnd);
+        EXPECT_EQ(records[i + 3].signature, kSigEnd);
     }
-    EXPECT_EQ(Find(records, kText, "plain").bytes[6], 4);   // colour index of blue
-    EXPECT_EQ(Find(records, kButton).bytes[14], 4);
-    EXPECT_EQ(Find(records, kBar).bytes.substr(10), std::string("\x04\x0A", 2) + "Section");
+    EXPECT_EQ(Find(records, kSigText, "plain").bytes[6], 4);   // colour index of blue
+    EXPECT_EQ(Find(records, kSigButton).bytes[14], 4);
+    EXPECT_EQ(Find(records, kSigBar).bytes.substr(10), std::string("\x04\x0A", 2) + "Section");
 }
 
 TEST_F(TextRunTest, HighlightingSplitsRunsAtEveryMatchAndKeepsTheRest) {
@@ -188,9 +201,10 @@ TEST_F(TextRunTest, HighlightingSplitsRunsAtEveryMatchAndKeepsTheRest) {
     const Saved records = Run(Search(talix::kOpHighlightText, "ab"));
     EXPECT_EQ(Texts(records), (std::vector<std::string>{"xx", "ab", "yy", "ab", "none here", "1", "ab", "2"}));
     EXPECT_EQ(Signatures(records),
-              (std::vector<std::uint16_t>{kDefinition, kReference, kText, kBegin, kText, kColor, kEnd, kText, kBegin,
-                                          kText, kColor, kEnd, kText, kBegin, kText, kColor, kEnd, kBegin, kText,
-                                          kColor, kEnd, kBegin, kText, kColor, kEnd, kText}));
+              (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText, kSigBegin, kSigText, kSigColor,
+                                          kSigEnd, kSigText, kSigBegin, kSigText, kSigColor, kSigEnd, kSigText,
+                                          kSigBegin, kSigText, kSigColor, kSigEnd, kSigBegin, kSigText, kSigColor,
+                                          kSigEnd, kSigBegin, kSigText, kSigColor, kSigEnd, kSigText}));
     // The matches are red and bold; the pieces between keep the run's look.
     EXPECT_EQ(records[4].Font(), 0x0A020101u);
     EXPECT_EQ(records[7].Font(), kPlain);
@@ -213,39 +227,39 @@ TEST_F(TextRunTest, FontInUseAndHighlightLookAtEveryRun) {
     item_.highlightFont = const_cast<char*>("+UNDERLINE");
     const Saved records = Run(Op(talix::kOpHighlight));
     item_.highlightFont = highlightFont;
-    EXPECT_EQ(Find(records, kText, "a").Font(), 0x0A000401u);
-    EXPECT_EQ(Find(records, kText, "b").Font(), 0x0A000601u);
+    EXPECT_EQ(Find(records, kSigText, "a").Font(), 0x0A000401u);
+    EXPECT_EQ(Find(records, kSigText, "b").Font(), 0x0A000601u);
 }
 
 TEST_F(TextRunTest, QuickReplaceChangesOnlyThePartsItIsGiven) {
-    const Records body = Body({TextRecord(kPlain, "Go to site"), Make(kButton, 16, 12, kPlain, "Go button"),
-                               Make(kBar, 12, 8, kPlain, "Go section"), UrlHotspot("http://go.example/"),
-                               Make(kHide, 14, 0, 0, Formula("Subject = \"go\"", true)),
+    const Records body = Body({TextRecord(kPlain, "Go to site"), Make(kSigButton, 16, 12, kPlain, "Go button"),
+                               Make(kSigBar, 12, 8, kPlain, "Go section"), UrlHotspot("http://go.example/"),
+                               Make(kSigPabHide, 14, 0, 0, Formula("Subject = \"go\"", true)),
                                Label("go tab")});
     Open(body);
     Saved records = Run(Search(talix::kOpReplaceText, "go", "went", 2));
     EXPECT_EQ(Texts(records), std::vector<std::string>{"Go to site"});
-    EXPECT_EQ(Find(records, kButton).bytes.substr(16), "went button");
-    EXPECT_EQ(Find(records, kButton).Word(2), 27);   // an odd label keeps its exact length
-    EXPECT_EQ(Find(records, kBar).bytes.substr(12), "went section");
-    EXPECT_EQ(Find(records, kHotspot).bytes, Bytes(body[5]));
-    EXPECT_EQ(Find(records, kHide).bytes, Bytes(body[6]));
-    EXPECT_STREQ(Find(records, kLabel).bytes.c_str() + 4, "went tab");
+    EXPECT_EQ(Find(records, kSigButton).bytes.substr(16), "went button");
+    EXPECT_EQ(Find(records, kSigButton).Word(2), 27);   // an odd label keeps its exact length
+    EXPECT_EQ(Find(records, kSigBar).bytes.substr(12), "went section");
+    EXPECT_EQ(Find(records, kSigV4HotspotBegin).bytes, Bytes(body[5]));
+    EXPECT_EQ(Find(records, kSigPabHide).bytes, Bytes(body[6]));
+    EXPECT_STREQ(Find(records, kSigTableLabel).bytes.c_str() + 4, "went tab");
 
     // A longer URL: an even record length and its data length updated; the
     // same length keeps the record's length.
     records = Run(Search(talix::kOpReplaceText, "go", "went", 16));
-    EXPECT_EQ(Find(records, kHotspot).bytes.substr(0, 16 + 20),
+    EXPECT_EQ(Find(records, kSigV4HotspotBegin).bytes.substr(0, 16 + 20),
               std::string("\xAD\xFF\x24\x00\x0B\x00\x00\x00\x00\x10\x00\x00\x14\x00\x00\x00", 16) +
                   "http://went.example/");
     records = Run(Search(talix::kOpReplaceText, "went", "came", 16));
-    EXPECT_EQ(Find(records, kHotspot).bytes.substr(2, 2), std::string("\x24\x00", 2));
-    EXPECT_EQ(Find(records, kHotspot).bytes.substr(16, 20), "http://came.example/");
+    EXPECT_EQ(Find(records, kSigV4HotspotBegin).bytes.substr(2, 2), std::string("\x24\x00", 2));
+    EXPECT_EQ(Find(records, kSigV4HotspotBegin).bytes.substr(16, 20), "http://came.example/");
 
     // A hide-when formula is replaced through its text; text runs only when
     // asked (and then split like a highlight).
     records = Run(Search(talix::kOpReplaceText, "go", "stay", 8));
-    EXPECT_EQ(Formula(Find(records, kHide).bytes.substr(14), false), "Subject = \"stay\"");
+    EXPECT_EQ(Formula(Find(records, kSigPabHide).bytes.substr(14), false), "Subject = \"stay\"");
     records = Run(Search(talix::kOpReplaceText, "go", "went", 1));
     EXPECT_EQ(Texts(records), (std::vector<std::string>{"went", " to site"}));
 }
@@ -257,7 +271,7 @@ TEST_F(TextRunTest, RestyleKeepsTheMatchedLengthInTheSecondSpecification) {
     chunk->eventReturn[1] = nullptr;
     const Saved records = Run(Op(talix::kOpGetText));
     EXPECT_EQ(Texts(records), (std::vector<std::string>{"one ", "TWO"}));
-    EXPECT_EQ(Find(records, kText, "TWO").Font(), kBold);
+    EXPECT_EQ(Find(records, kSigText, "TWO").Font(), kBold);
 }
 
 TEST_F(TextRunTest, WhatCannotBeStoredFailsAndLeavesTheItem) {
@@ -281,8 +295,8 @@ TEST_F(TextRunTest, WhatCannotBeStoredFailsAndLeavesTheItem) {
     Open(Body({Label("ab")}));
     const std::string longName(200, 'n');
     const Saved records = Run(Search(talix::kOpReplaceText, "b", longName.c_str(), 2));
-    EXPECT_EQ(Find(records, kLabel).bytes.size(), 140u);
-    EXPECT_EQ(std::string(Find(records, kLabel).bytes.c_str() + 4), "a" + longName.substr(0, 126));
+    EXPECT_EQ(Find(records, kSigTableLabel).bytes.size(), 140u);
+    EXPECT_EQ(std::string(Find(records, kSigTableLabel).bytes.c_str() + 4), "a" + longName.substr(0, 126));
 }
 
 TEST_F(TextRunTest, ARunIsReadWholeAndWrittenOnce) {
@@ -292,14 +306,16 @@ TEST_F(TextRunTest, ARunIsReadWholeAndWrittenOnce) {
     ASSERT_EQ(RunOperation(Open(body, "Before Record 5"), ChangeFont("+BOLD")), 0);
     Saved records = Run(Op(talix::kOpGetText));
     ASSERT_EQ(Signatures(records),
-              (std::vector<std::uint16_t>{kDefinition, kReference, kBegin, kText, kColor, kEnd, kText, kText}));
+              (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigBegin, kSigText, kSigColor, kSigEnd,
+                                          kSigText, kSigText}));
     EXPECT_EQ(records[3].Font(), kBold);
     EXPECT_EQ(records[6].Font(), kPlain);
 
     // A text-effect record carries the font that is changed.
-    Open(Body({Make(kEffect, 8, 4, 0x0A008001), TextRecord(kPlain, "shadow")}));
+    Open(Body({Make(kSigTextEffect, 8, 4, 0x0A008001), TextRecord(kPlain, "shadow")}));
     records = Run(ChangeFont("+BOLD"));
-    ASSERT_EQ(Signatures(records), (std::vector<std::uint16_t>{kDefinition, kReference, kEffect, kText, kText}));
+    ASSERT_EQ(Signatures(records),
+              (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigTextEffect, kSigText, kSigText}));
     EXPECT_EQ(records[2].Font(), 0x0A008101u);
     EXPECT_EQ(records[3].Font(), 0x0A008101u);
 }

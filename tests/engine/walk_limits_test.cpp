@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "change_font.h"
 #include "core/record_io.h"
+#include "core/signatures.h"
 #include "core/statuses.h"
 #include "edit_fixture.h"
 #include "support/op_runner.h"
@@ -18,24 +20,30 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Bracket;
+using engine_test::ChangeFont;
+using engine_test::Count;
+using engine_test::EditTest;
+using engine_test::NonEmptyTexts;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::Runs;
+using engine_test::Text;
+using talix::kSigBegin;
+using talix::kSigEnd;
+using talix::kSigText;
 using talix_test::HostRecord;
 using talix_test::Op;
 using talix_test::RunOperation;
-
-constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kText = 0xFF85;
-
-// ChangeFont over a chunk, as the chunk method runs it.
-talix_test::Operation ChangeFont(const char* font) { return Op(talix::kOpChangeFont, 0, 0, font); }
 
 class WalkLimits : public EditTest {};
 
 TEST_F(WalkLimits, BeginRecordsNestedPastTheTrackedDepthAreWalkedAndKept) {
     // 60 nested brackets around a text run: the walk tracks 50 of them.
     Records body = Runs({"before"});
-    for (int i = 0; i < 60; ++i) body.push_back(Bracket(kBegin, 0x0099));
+    for (int i = 0; i < 60; ++i) body.push_back(Bracket(kSigBegin, 0x0099));
     body.push_back(Text("deep"));
-    for (int i = 0; i < 60; ++i) body.push_back(Bracket(kEnd, 0x0099));
+    for (int i = 0; i < 60; ++i) body.push_back(Bracket(kSigEnd, 0x0099));
     body.push_back(Text("after"));
     ASSERT_NE(Open(body), nullptr);
     EXPECT_EQ(TextOf("Everything"), "beforedeepafter");
@@ -44,16 +52,16 @@ TEST_F(WalkLimits, BeginRecordsNestedPastTheTrackedDepthAreWalkedAndKept) {
     EXPECT_EQ(Run("Everything", ChangeFont("+BOLD")), 0);
     std::vector<Rec> records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"before", "deep", "after"}));
-    EXPECT_EQ(Count(records, kBegin), 60u);
-    EXPECT_EQ(Count(records, kEnd), 60u);
+    EXPECT_EQ(Count(records, kSigBegin), 60u);
+    EXPECT_EQ(Count(records, kSigEnd), 60u);
     for (const Rec& record : records)
-        if (record.signature == kText && !record.Text().empty()) EXPECT_EQ(record.bytes[5] & 0x01, 0x01);
+        if (record.signature == kSigText && !record.Text().empty()) EXPECT_EQ(record.bytes[5] & 0x01, 0x01);
 
     // The text inside goes; every bracket stays.
     EXPECT_EQ(Run("Text 2", Op(talix::kOpRemove)), 0);
     records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"before", "after"}));
-    EXPECT_EQ(Count(records, kBegin), 60u);
+    EXPECT_EQ(Count(records, kSigBegin), 60u);
 }
 
 TEST_F(WalkLimits, TablesNestedPastTheTrackedDepthAreReadAndARefusedChangeLeavesThemAsTheyWere) {
@@ -121,7 +129,7 @@ TEST_F(WalkLimits, RecordsAsLargeAsASegmentAreKeptAndOneLargerIsRefused) {
     plat::NOTEHANDLE note = 0;
     ASSERT_EQ(plat::DbOpen(db_.path().c_str(), &db), plat::NOERROR);
     ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
-    const std::string tooLarge = talix_test::StoredRecord(talix_test::StoredHeader::Word, kText,
+    const std::string tooLarge = talix_test::StoredRecord(talix_test::StoredHeader::Word, kSigText,
                                                           talix_test::StoredDword(0x0A000001) + large + "X");
     ASSERT_EQ(talix_test::StoreStoredItems(note, "Body", {{tooLarge}}), plat::NOERROR);
     ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);

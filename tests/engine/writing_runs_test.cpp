@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/session_work_area.h"
+#include "core/signatures.h"
 #include "fixture_items.h"
 #include "edit_fixture.h"
 #include "platform/testing.h"
@@ -21,17 +22,36 @@
 
 namespace {
 
-using namespace engine_test;
+using engine_test::Definition;
+using engine_test::EditTest;
+using engine_test::NonEmptyTexts;
+using engine_test::Paragraph;
+using engine_test::Rec;
+using engine_test::Records;
+using engine_test::ReferenceTo;
+using engine_test::Runs;
+using engine_test::Signatures;
+using engine_test::Text;
+using engine_test::With;
+using talix::kSigAnchor;
+using talix::kSigBegin;
+using talix::kSigColor;
+using talix::kSigEnd;
+using talix::kSigHtmlBegin;
+using talix::kSigHtmlEnd;
+using talix::kSigPabDefinition;
+using talix::kSigPabHide;
+using talix::kSigPabReference;
+using talix::kSigParagraph;
+using talix::kSigTableBegin;
+using talix::kSigTableCell;
+using talix::kSigTableEnd;
+using talix::kSigText;
 using talix_test::HostRecord;
 using talix_test::Op;
 using talix_test::Operation;
 using talix_test::RunOperation;
 using talix_test::TextOperation;
-
-constexpr std::uint16_t kText = 0xFF85, kParagraph = 0x81, kReference = 0x83, kDefinition = 0xFF82;
-constexpr std::uint16_t kBegin = 0xDD, kEnd = 0xDE, kColor = 0xD2, kAnchor = 0xFFCB, kHide = 0xFFBB;
-constexpr std::uint16_t kHtmlBegin = 0xFFCC, kHtmlEnd = 0xFFCD;
-constexpr std::uint16_t kTableBegin = 0xA3, kCell = 0xA4, kTableEnd = 0xA5;
 
 class WritingRunTest : public EditTest {};
 
@@ -52,11 +72,11 @@ TEST_F(WritingRunTest, TextAppendedToABlankItemIsStoredInTheDefaultFontOrBracket
     EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpAppendText, "Hello", "RED")), 0);
     records = Saved();
     ASSERT_EQ(records.size(), 8u);
-    EXPECT_EQ(Signatures(records, 3), (std::vector<std::uint16_t>{kBegin, kText, kColor, kEnd, kText}));
-    EXPECT_EQ(records[3].Word(4), kText);
+    EXPECT_EQ(Signatures(records, 3), (std::vector<std::uint16_t>{kSigBegin, kSigText, kSigColor, kSigEnd, kSigText}));
+    EXPECT_EQ(records[3].Word(4), kSigText);
     EXPECT_EQ(records[4].Text(), "Hello");
     EXPECT_NE(records[4].bytes[6], 0);   // a colour index of its own
-    EXPECT_EQ(records[6].Word(4), kText);
+    EXPECT_EQ(records[6].Word(4), kSigText);
 }
 
 TEST_F(WritingRunTest, SetTextReplacesTheFirstRunAndKeepsEveryOtherRecord) {
@@ -70,7 +90,8 @@ TEST_F(WritingRunTest, SetTextReplacesTheFirstRunAndKeepsEveryOtherRecord) {
     EXPECT_EQ(NonEmptyTexts(records), std::vector<std::string>{"new"});
     // "b" and "c" are gone; a closing empty run ends the item.
     EXPECT_EQ(Signatures(records),
-              (std::vector<std::uint16_t>{kDefinition, kReference, kText, kText, kParagraph, kText}));
+              (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText, kSigText, kSigParagraph,
+                                          kSigText}));
     EXPECT_EQ(records[0].bytes, body[0].bytes);
     EXPECT_EQ(records[1].bytes, body[1].bytes);
     EXPECT_EQ(records[2].Word(4), 0x0001);   // the font of the run it replaced
@@ -82,25 +103,26 @@ TEST_F(WritingRunTest, SetTextReplacesTheFirstRunAndKeepsEveryOtherRecord) {
     chunk->appendAtEnd = 0;
     EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpAppendText, "new")), 0);
     EXPECT_EQ(RunOperation(chunk, TextOperation(talix::kOpSetText, "blue", "BLUE +BOLD")), 0);
-    EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kDefinition, kReference, kText, kBegin, kText, kColor,
-                                                               kEnd, kText, kText}));
+    EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText, kSigBegin,
+                                                               kSigText, kSigColor, kSigEnd, kSigText, kSigText}));
     EXPECT_EQ(TextOf("Everything"), "xbluey");
 }
 
 TEST_F(WritingRunTest, CleanUpDropsEmptyTextAndTheGateOpensAParagraphBeforeATable) {
     Records body = Runs({"x"});
     for (const auto& record :
-         {HostRecord(kTableBegin, 14), HostRecord(kCell, 18), ReferenceTo(1), Text("c"), HostRecord(kTableEnd, 8),
-          Paragraph(), ReferenceTo(1), Text(""), Text("y"), With(kBegin, 6, 4, kText), Text(""),
-          With(kEnd, 6, 4, kText), HostRecord(kHtmlBegin, 8), HostRecord(kHtmlEnd, 8), HostRecord(kHtmlBegin, 8),
-          Text(""), HostRecord(kHtmlEnd, 8), Text("z")})
+         {HostRecord(kSigTableBegin, 14), HostRecord(kSigTableCell, 18), ReferenceTo(1), Text("c"),
+          HostRecord(kSigTableEnd, 8), Paragraph(), ReferenceTo(1), Text(""), Text("y"),
+          With(kSigBegin, 6, 4, kSigText), Text(""), With(kSigEnd, 6, 4, kSigText), HostRecord(kSigHtmlBegin, 8),
+          HostRecord(kSigHtmlEnd, 8), HostRecord(kSigHtmlBegin, 8), Text(""), HostRecord(kSigHtmlEnd, 8), Text("z")})
         body.push_back(record);
     ZervaRTChunk* chunk = Open(body);
     ASSERT_NE(chunk, nullptr);
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpCleanUp)), 0);
     EXPECT_EQ(Signatures(Saved()),
-              (std::vector<std::uint16_t>{kDefinition, kReference, kText, kParagraph, kTableBegin, kCell, kReference,
-                                          kText, kTableEnd, kParagraph, kReference, kText, kText, kText}));
+              (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText, kSigParagraph, kSigTableBegin,
+                                          kSigTableCell, kSigPabReference, kSigText, kSigTableEnd, kSigParagraph,
+                                          kSigPabReference, kSigText, kSigText, kSigText}));
 }
 
 TEST_F(WritingRunTest, PageBreaksAndParagraphsGetDefinitionsOfNewIds) {
@@ -112,7 +134,8 @@ TEST_F(WritingRunTest, PageBreaksAndParagraphsGetDefinitionsOfNewIds) {
     std::vector<Rec> records = Saved();
     ASSERT_EQ(records.size(), 13u);
     EXPECT_EQ(Signatures(records, 7),
-              (std::vector<std::uint16_t>{kParagraph, kDefinition, kReference, kText, kParagraph, kText}));
+              (std::vector<std::uint16_t>{kSigParagraph, kSigPabDefinition, kSigPabReference, kSigText, kSigParagraph,
+                                          kSigText}));
     EXPECT_EQ(records[8].Word(4), 8);          // above every id the item uses
     EXPECT_EQ(records[8].Word(62), 0x0101);    // page break
     EXPECT_EQ(records[8].Word(14), 1440);
@@ -125,7 +148,8 @@ TEST_F(WritingRunTest, PageBreaksAndParagraphsGetDefinitionsOfNewIds) {
     EXPECT_EQ(RunOperation(chunk, paragraph), 0);
     records = Saved();
     ASSERT_EQ(records.size(), 12u);
-    EXPECT_EQ(Signatures(records, 7), (std::vector<std::uint16_t>{kParagraph, kDefinition, kHide, kReference, kText}));
+    EXPECT_EQ(Signatures(records, 7), (std::vector<std::uint16_t>{kSigParagraph, kSigPabDefinition, kSigPabHide,
+                                                                  kSigPabReference, kSigText}));
     EXPECT_EQ(records[8].Word(4), 8);
     EXPECT_EQ(records[8].Word(14), 1440);
     EXPECT_NE(records[8].Word(62) & 0x0800, 0);
@@ -145,8 +169,9 @@ TEST_F(WritingRunTest, NewLinesTabsAndAnchorsAtEitherEnd) {
 
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(Signatures(records),
-              (std::vector<std::uint16_t>{kAnchor, kText, kDefinition, kReference, kText, kText, kParagraph,
-                                          kReference, kText, kText, kText, kAnchor, kText}));
+              (std::vector<std::uint16_t>{kSigAnchor, kSigText, kSigPabDefinition, kSigPabReference, kSigText, kSigText,
+                                          kSigParagraph, kSigPabReference, kSigText, kSigText, kSigText, kSigAnchor,
+                                          kSigText}));
     EXPECT_EQ(records[0].Word(4), 5);
     EXPECT_EQ(records[0].bytes.size(), 18u);   // 12 + 5, rounded up to even
     EXPECT_EQ(std::string(records[0].bytes.begin() + 12, records[0].bytes.begin() + 17), "start");
@@ -157,7 +182,7 @@ TEST_F(WritingRunTest, NewLinesTabsAndAnchorsAtEitherEnd) {
 
 TEST_F(WritingRunTest, PassThroughBracketsAndCellBorders) {
     Records body = Runs({"a"});
-    for (const auto& record : {HostRecord(kHtmlBegin, 8), Text("b"), HostRecord(kHtmlEnd, 8), Text("c")})
+    for (const auto& record : {HostRecord(kSigHtmlBegin, 8), Text("b"), HostRecord(kSigHtmlEnd, 8), Text("c")})
         body.push_back(record);
     ZervaRTChunk* chunk = Open(body, "Text 2");
     ASSERT_NE(chunk, nullptr);
@@ -169,18 +194,19 @@ TEST_F(WritingRunTest, PassThroughBracketsAndCellBorders) {
     EXPECT_EQ(RunOperation(last, Op(talix::kOpSetPassThroughHtml, 1)), 0);
     EXPECT_EQ(RunOperation(last, Op(talix::kOpInPassThroughHtml)), 0);
     EXPECT_STREQ(session_.textResult, "TRUE");
-    EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kDefinition, kReference, kText, kHtmlBegin, kText,
-                                                               kHtmlEnd, kHtmlBegin, kText, kHtmlEnd, kText}));
+    EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText,
+                                                               kSigHtmlBegin, kSigText, kSigHtmlEnd, kSigHtmlBegin,
+                                                               kSigText, kSigHtmlEnd, kSigText}));
 
     // Cell borders, one character a side: top, bottom, left, right.
     Records table = Runs({"x"});
-    for (const auto& record : {HostRecord(kTableBegin, 14), With(kCell, 18, 10, 0x03), ReferenceTo(1), Text("c"),
-                               HostRecord(kTableEnd, 8)})
+    for (const auto& record : {HostRecord(kSigTableBegin, 14), With(kSigTableCell, 18, 10, 0x03), ReferenceTo(1),
+                               Text("c"), HostRecord(kSigTableEnd, 8)})
         table.push_back(record);
     chunk = Open(table, "Table 1");
     EXPECT_EQ(RunOperation(chunk, Op(talix::kOpSetCellBorders, 0, 0, "12x0")), 0);
     const std::vector<Rec> records = Saved();
-    ASSERT_EQ(records[5].signature, kCell);
+    ASSERT_EQ(records[5].signature, kSigTableCell);
     EXPECT_EQ(records[5].bytes[10], 0x10 | 0x80 | 0x03);   // the left border stays
     EXPECT_EQ(records[5].Word(12), 0x2100);
 }

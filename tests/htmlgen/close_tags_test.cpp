@@ -244,7 +244,7 @@ TEST(CellBorders, BorderRecordsAsCSS) {
 }
 
 // A list of cell records over fixture bytes: rows and columns with spans.
-struct Table {
+struct CellRecordList {
     std::vector<talix_test::FixtureRecord> records;
     std::vector<talix::CDRecordNode> nodes;
 
@@ -275,7 +275,7 @@ struct Table {
 TEST(CellNavigation, CellsSpansAndTableEnds) {
     // A 2 x 3 table merged whole: five hidden cells, the owner last; a
     // nested table in the first cell.
-    Table table;
+    CellRecordList table;
     table.Add(talix_test::HostRecord(0x00A3, 14));
     table.Cell(0, 0, 1, 1, true);
     table.Add(talix_test::HostRecord(0x00CF, 14));
@@ -305,7 +305,7 @@ TEST(CellNavigation, CellsSpansAndTableEnds) {
     EXPECT_EQ(talix::IsSpanOrigin(first, nullptr), 0);
 
     // A table without its end: nothing found past the list.
-    Table open;
+    CellRecordList open;
     open.Add(talix_test::HostRecord(0x00A3, 14));
     open.Cell(0, 0, 1, 1, true);
     open.Cell(0, 1);
@@ -313,7 +313,7 @@ TEST(CellNavigation, CellsSpansAndTableEnds) {
     EXPECT_EQ(talix::FindTableEnd(cell), nullptr);
     EXPECT_EQ(talix::FindSpanOwnerCell(cell), nullptr);
     // A cell record cut short reads as row and column 0, no spans.
-    Table shortCell;
+    CellRecordList shortCell;
     shortCell.Add(talix_test::HostRecord(0x00A4, 2));
     talix::CDRecordNode* shortNode = shortCell.Link();
     EXPECT_EQ(talix::FindSpanOwnerCell(shortNode), shortNode);

@@ -21,6 +21,7 @@
 namespace {
 
 using htmlgen_test::GenerationTest;
+using htmlgen_test::Has;
 using htmlgen_test::Records;
 using htmlgen_test::TextBytes;
 
@@ -33,7 +34,6 @@ bool StartsWith(const std::string& text, const std::string& prefix) { return tex
 bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // What the text event received, in order.
 std::string g_events;

@@ -18,8 +18,9 @@ using talix::IsOn;
 using talix::kFormatText;
 using talix::kFormatXHTML;
 
-std::string g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages += text; }
+// The messages shown while the options are read, run together.
+std::string g_readMessages;
+void CollectReadMessage(const char* text, plat::WORD) { g_readMessages += text; }
 
 TEST(GenerationOptions, NumbersAreClamped) {
     RARIvoSession session;
@@ -161,12 +162,12 @@ TEST(GenerationOptions, TextsTheirDefaultsAndFallbacks) {
     EXPECT_EQ(context->useUnid, 1);
     EXPECT_EQ(context->unidWords[1], 0x89abcdefu);
     context->callerFile = nullptr;
-    g_messages.clear();
-    plat::RegisterMessageProc(CollectMessage);
+    g_readMessages.clear();
+    plat::RegisterMessageProc(CollectReadMessage);
     context.Read("UseUNID=0123456789abcdef0123456789ABCDEG");
     plat::RegisterMessageProc(nullptr);
     EXPECT_EQ(context->useUnid, 0);
-    EXPECT_EQ(g_messages, "UseUNID property pair specifies invalid UNID.  Ignored!");
+    EXPECT_EQ(g_readMessages, "UseUNID property pair specifies invalid UNID.  Ignored!");
 
     // Plain text reads only the keywords every format reads.
     context.Read("DoclinkText=Go Translation=Yes", kFormatText);

@@ -10,7 +10,16 @@
 
 namespace {
 
-using namespace htmlgen_test;
+using htmlgen_test::Body;
+using htmlgen_test::Definition;
+using htmlgen_test::GenerationTest;
+using htmlgen_test::Has;
+using htmlgen_test::ParagraphBreak;
+using htmlgen_test::Plain;
+using htmlgen_test::Records;
+using htmlgen_test::Reference;
+using htmlgen_test::TextBytes;
+using htmlgen_test::TextRun;
 
 class PassthruXhtml : public GenerationTest {
 protected:

@@ -23,7 +23,7 @@
 
 namespace {
 
-std::string Render(ZervaRTChunk* chunk, const char* format, const std::string& options) {
+std::string Markup(ZervaRTChunk* chunk, const char* format, const std::string& options) {
     char* block = chunk->GenerateHTML(nullptr, format, options.c_str(), 0, nullptr, nullptr);
     if (block == nullptr) return "<none>";
     const std::string markup = plat::LmbcsToNative(std::string(block, chunk->session->textResultLength));
@@ -48,13 +48,13 @@ TEST(GenerationRealData, PicturesKeepTheirKeysAndExportAsExportGraphicDoes) {
         const std::string where = "note " + std::to_string(id) + " item " + name;
         const std::string images = dir.file("images/" + std::to_string(id));
         const std::string options = "ImageHandling=DISK ImageDirectory=" + images;
-        const std::string xhtml = Render(chunk.get(), "XHTML", options);
+        const std::string xhtml = Markup(chunk.get(), "XHTML", options);
         if (item.work == nullptr || item.work->current == nullptr) continue;
         std::string report;
         EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << where << "\n" << report;
-        EXPECT_EQ(talix_test::TidyErrors(Render(chunk.get(), "HTML", options), &report), 0) << where << "\n" << report;
+        EXPECT_EQ(talix_test::TidyErrors(Markup(chunk.get(), "HTML", options), &report), 0) << where << "\n" << report;
         // Exporting the pictures keeps every text the default rendering has.
-        EXPECT_EQ(talix_test::XhtmlBodyText(xhtml), talix_test::XhtmlBodyText(Render(chunk.get(), "XHTML", "")))
+        EXPECT_EQ(talix_test::XhtmlBodyText(xhtml), talix_test::XhtmlBodyText(Markup(chunk.get(), "XHTML", "")))
             << where;
 
         // Every graphic, in order: its key, and its exported file (compared

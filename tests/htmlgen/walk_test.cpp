@@ -26,6 +26,7 @@ using htmlgen_test::Colour;
 using htmlgen_test::Definition;
 using htmlgen_test::Field;
 using htmlgen_test::GenerationTest;
+using htmlgen_test::Has;
 using htmlgen_test::HideMarker;
 using htmlgen_test::HideWhen;
 using htmlgen_test::ParagraphBreak;
@@ -38,8 +39,6 @@ using htmlgen_test::TextBytes;
 
 constexpr std::uint8_t kBold = 0x01, kItalic = 0x02, kUnderline = 0x04, kStrike = 0x08;
 constexpr std::uint8_t kRed = 2;
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string g_events;
 int g_pieces = 0;

@@ -14,17 +14,12 @@
 
 namespace {
 
+using import_test::First;
 using import_test::Imported;
 using import_test::ItemRecord;
 using import_test::StyleTest;
 using import_test::WalkTest;
 using import_test::Shown;
-
-const ItemRecord* First(const Imported& imported, std::uint16_t signature) {
-    for (const ItemRecord& record : imported.records)
-        if (record.signature == signature) return &record;
-    return nullptr;
-}
 
 double LengthNumber(const ItemRecord* record, std::size_t offset) {
     double value = 0;

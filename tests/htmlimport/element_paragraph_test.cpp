@@ -3,6 +3,7 @@
 // definitions, and the paragraph breaks after blocks.
 #include <string>
 
+#include "core/font_spec.h"
 #include "core/signatures.h"
 #include "walk_fixture.h"
 
@@ -14,14 +15,14 @@ using import_test::WalkTest;
 using import_test::Definition;
 using import_test::Shown;
 
-constexpr std::uint8_t kBold = 0x01;
+using talix::kAttrBold;
 
 TEST_F(WalkTest, HeadingsStartParagraphsInTheirFont) {
     const Imported heading = Import("<h2>T</h2>text");
     ASSERT_EQ(heading.status, 0);
     EXPECT_EQ(Shown(heading), "P R1 '' 'T' P R1 '' 'text' ''");
     EXPECT_EQ(heading.Run("T").Font().size, 16);
-    EXPECT_EQ(heading.Run("T").Font().attributes, kBold);
+    EXPECT_EQ(heading.Run("T").Font().attributes, kAttrBold);
     // The run after the heading is back in the size before it, not bold.
     EXPECT_EQ(heading.Run("text").Font().size, 10);
     EXPECT_EQ(heading.Run("text").Font().attributes, 0);
@@ -32,8 +33,8 @@ TEST_F(WalkTest, HeadingsStartParagraphsInTheirFont) {
     const Imported small = Import("<p>a</p><h4>b</h4>c");
     EXPECT_EQ(Shown(small), "D2 R2 '' 'a' P R1 '' 'b' P R1 '' 'c' ''");
     EXPECT_EQ(small.Run("b").Font().size, 10);
-    EXPECT_EQ(small.Run("b").Font().attributes, kBold);
-    EXPECT_EQ(small.records[6].Font().attributes, kBold);   // the heading's own empty run
+    EXPECT_EQ(small.Run("b").Font().attributes, kAttrBold);
+    EXPECT_EQ(small.records[6].Font().attributes, kAttrBold);   // the heading's own empty run
 }
 
 TEST_F(WalkTest, LineBreaksRulesAndDefinitionLists) {

@@ -29,17 +29,12 @@
 
 namespace {
 
+using import_test::First;
 using import_test::Imported;
 using import_test::ItemRecord;
 using import_test::WalkTest;
 
 const std::string kIcon(reinterpret_cast<const char*>(talix::kAttachmentIcon), talix::kAttachmentIconSize);
-
-const ItemRecord* First(const Imported& imported, std::uint16_t signature) {
-    for (const ItemRecord& record : imported.records)
-        if (record.signature == signature) return &record;
-    return nullptr;
-}
 
 // Whether any record holds the text.
 bool AnyRecordHolds(const Imported& imported, const std::string& text) {

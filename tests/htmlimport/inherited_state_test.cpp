@@ -17,7 +17,9 @@ namespace {
 using import_test::Imported;
 using import_test::ItemRecord;
 
-constexpr std::uint8_t kBold = 0x01, kItalic = 0x02, kUnderline = 0x04;
+using talix::kAttrBold;
+using talix::kAttrItalic;
+using talix::kAttrUnderline;
 
 class InheritedState : public import_test::WalkTest {};
 
@@ -30,7 +32,7 @@ TEST_F(InheritedState, SizesFacesAndAttributesPassedDownSeveralLevels) {
     ASSERT_EQ(sizes.problem, "");
     // From 20pt: a half, then half again as much.
     EXPECT_EQ(sizes.Run("rel").Font().size, 15);
-    EXPECT_EQ(sizes.Run("rel").Font().attributes, kBold);
+    EXPECT_EQ(sizes.Run("rel").Font().attributes, kAttrBold);
     EXPECT_EQ(sizes.Run("face").Font().size, 10);
     EXPECT_EQ(sizes.Run("half").Font().size, 10);
     EXPECT_EQ(sizes.Run("rel").Font().face, sizes.Run("face").Font().face);
@@ -38,17 +40,17 @@ TEST_F(InheritedState, SizesFacesAndAttributesPassedDownSeveralLevels) {
     // search for sizes above it.
     EXPECT_EQ(sizes.Run("twice").Font().size, 36);
     EXPECT_EQ(sizes.Run("five").Font().size, 18);
-    EXPECT_EQ(sizes.Run("five").Font().attributes, kItalic);
+    EXPECT_EQ(sizes.Run("five").Font().attributes, kAttrItalic);
     EXPECT_EQ(sizes.Run("stop").Font().size, 10);
 
     const Imported headings = Import(
         "<font size=\"+1\"><h2>head<span style=\"font-weight: lighter\">light</span></h2>after</font>"
         "<u><span style=\"text-decoration: none\">plain</span>under</u>");
     ASSERT_EQ(headings.problem, "");
-    EXPECT_EQ(headings.Run("head").Font().attributes & kBold, kBold);
-    EXPECT_EQ(headings.Run("after").Font().attributes & kBold, 0);
-    EXPECT_EQ(headings.Run("plain").Font().attributes & kUnderline, 0);
-    EXPECT_EQ(headings.Run("under").Font().attributes & kUnderline, kUnderline);
+    EXPECT_EQ(headings.Run("head").Font().attributes & kAttrBold, kAttrBold);
+    EXPECT_EQ(headings.Run("after").Font().attributes & kAttrBold, 0);
+    EXPECT_EQ(headings.Run("plain").Font().attributes & kAttrUnderline, 0);
+    EXPECT_EQ(headings.Run("under").Font().attributes & kAttrUnderline, kAttrUnderline);
 }
 
 TEST_F(InheritedState, TextAfterAStyleElementTakesTheNewRules) {
@@ -61,11 +63,11 @@ TEST_F(InheritedState, TextAfterAStyleElementTakesTheNewRules) {
     ASSERT_EQ(changed.problem, "");
     const std::uint8_t before = changed.Run("before").Font().attributes;
     const std::uint8_t in = changed.Run("in").Font().attributes;
-    EXPECT_EQ(changed.Run("bold").Font().attributes, kBold | kItalic);
-    EXPECT_EQ(changed.Run("after").Font().attributes & kItalic, kItalic);
-    EXPECT_EQ(changed.Run("below").Font().attributes & kItalic, kItalic);
+    EXPECT_EQ(changed.Run("bold").Font().attributes, kAttrBold | kAttrItalic);
+    EXPECT_EQ(changed.Run("after").Font().attributes & kAttrItalic, kAttrItalic);
+    EXPECT_EQ(changed.Run("below").Font().attributes & kAttrItalic, kAttrItalic);
     // What was written before the rule stays as it was asked then.
-    EXPECT_EQ(before & kItalic, in & kItalic);
+    EXPECT_EQ(before & kAttrItalic, in & kAttrItalic);
 }
 
 std::uint8_t Byte(const ItemRecord& record, std::size_t offset) {
@@ -164,9 +166,9 @@ TEST_F(InheritedState, LikeCellsOfOtherRowsTakeTheirOwnFonts) {
     EXPECT_EQ(together.Run("r1").Font().size, 20);
     EXPECT_EQ(together.Run("r9").Font().size, 20);
     EXPECT_NE(together.Run("r2").Font().size, 20);
-    EXPECT_EQ(together.Run("r3").Font().attributes & kBold, kBold);
-    EXPECT_EQ(together.Run("r4").Font().attributes & kBold, 0);
-    EXPECT_EQ(together.Run("r7").Font().attributes & kBold, kBold);
+    EXPECT_EQ(together.Run("r3").Font().attributes & kAttrBold, kAttrBold);
+    EXPECT_EQ(together.Run("r4").Font().attributes & kAttrBold, 0);
+    EXPECT_EQ(together.Run("r7").Font().attributes & kAttrBold, kAttrBold);
     EXPECT_EQ(together.Run("r6").Font().size, 16);
     EXPECT_NE(together.Run("r11").Font().color, together.Run("r10").Font().color);
     EXPECT_EQ(together.Run("r12").Font().size, 30);

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/font_spec.h"
 #include "core/signatures.h"
 #include "htmlimport/attachment_icon.h"
 #include "htmlimport/html_fonts.h"
@@ -19,11 +20,15 @@
 
 namespace {
 
+using import_test::First;
 using import_test::Imported;
 using import_test::ItemRecord;
 using import_test::WalkTest;
 
-constexpr std::uint8_t kUnderline = 0x04;
+using talix::kAttrBold;
+using talix::kAttrItalic;
+using talix::kAttrUnderline;
+
 constexpr std::uint32_t kLinkViewAt = 12;   // the view's universal id in a link record (after the replica id)
 constexpr std::uint32_t kLinkNoteAt = 28;
 
@@ -34,12 +39,6 @@ const std::string kNote = "fedcba9876543210FEDCBA9876543210";
 std::string TextAt(const ItemRecord& record, std::size_t offset) {
     if (offset >= record.bytes.size()) return std::string();
     return std::string(record.bytes.c_str() + offset);
-}
-
-const ItemRecord* First(const Imported& imported, std::uint16_t signature) {
-    for (const ItemRecord& record : imported.records)
-        if (record.signature == signature) return &record;
-    return nullptr;
 }
 
 class LinkImport : public WalkTest {
@@ -100,7 +99,7 @@ TEST_F(LinkImport, UrlHotspotsHoldTheirTextAndTarget) {
     EXPECT_LT(end, on);
     EXPECT_EQ(link.Count(talix::kSigV4HotspotEnd), 1u);
     EXPECT_EQ(link.Run("go").Font().color, 4);
-    EXPECT_NE(link.Run("go").Font().attributes & kUnderline, 0);
+    EXPECT_NE(link.Run("go").Font().attributes & kAttrUnderline, 0);
     const ItemRecord* target = First(link, talix::kSigTarget);
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(target->Word(4), 6);
@@ -445,11 +444,8 @@ TEST_F(LinkImport, ResourceNotesOfFileHotspots) {
     plat::DbClose(db);
 }
 
-} // namespace
-
 TEST_F(LinkImport, LinkTextsAreWrittenInsideTheirHotspots) {
     const char* options = "ResolveDoclinks=Yes";
-    constexpr std::uint8_t kBold = 0x01, kItalic = 0x02;
     auto styleOf = [](const ItemRecord& run) { return static_cast<std::uint8_t>(run.bytes[5]); };
 
     // A link within the document: its text in the item's link font, not in
@@ -458,7 +454,7 @@ TEST_F(LinkImport, LinkTextsAreWrittenInsideTheirHotspots) {
     ASSERT_EQ(same.status, 0);
     EXPECT_EQ(same.problem, "");
     EXPECT_NE(Shown(same).find("B #FF7E #FFF6 #FFAD B #FF92 E 'up' #AE E"), std::string::npos) << Shown(same);
-    EXPECT_EQ(styleOf(same.Run("up")), kUnderline);
+    EXPECT_EQ(styleOf(same.Run("up")), kAttrUnderline);
 
     // A Notes link on text: its first text in the fonts the HTML gives it.
     const std::string address = "notes://srv/0123456789abcdef/" + kView + "/" + kNote + "?OpenDocument";
@@ -466,7 +462,7 @@ TEST_F(LinkImport, LinkTextsAreWrittenInsideTheirHotspots) {
     ASSERT_EQ(notes.status, 0);
     EXPECT_EQ(notes.problem, "");
     EXPECT_NE(Shown(notes).find("#FF92 E B 'Doc' C1 E #AE E B ' x'"), std::string::npos) << Shown(notes);
-    EXPECT_EQ(styleOf(notes.Run("Doc")), kBold | kUnderline);
+    EXPECT_EQ(styleOf(notes.Run("Doc")), kAttrBold | kAttrUnderline);
     EXPECT_EQ(notes.Run("Doc").bytes[6], notes.Run(" x").bytes[6]);   // the font element's colour
 
     // A replica id that is a host name makes a URL hotspot: the text node's
@@ -476,13 +472,15 @@ TEST_F(LinkImport, LinkTextsAreWrittenInsideTheirHotspots) {
     ASSERT_EQ(host.status, 0);
     EXPECT_EQ(host.problem, "");
     EXPECT_NE(Shown(host).find("#FFAD B 'Host' C1 E #AE E"), std::string::npos) << Shown(host);
-    EXPECT_EQ(styleOf(host.Run("Host")), kItalic | kUnderline);
+    EXPECT_EQ(styleOf(host.Run("Host")), kAttrItalic | kAttrUnderline);
     const Imported site = Import("<p><a href=\"/__0123456.89abcdef.nsf/x\"><i>Site</i></a></p>", options);
     ASSERT_EQ(site.status, 0);
     EXPECT_EQ(site.problem, "");
     EXPECT_NE(Shown(site).find("#FFAD B 'Site' C1 E #AE E"), std::string::npos) << Shown(site);
-    EXPECT_EQ(styleOf(site.Run("Site")), kUnderline);
+    EXPECT_EQ(styleOf(site.Run("Site")), kAttrUnderline);
     const ItemRecord* color = First(site, talix::kSigColor);
     ASSERT_NE(color, nullptr);
     EXPECT_EQ(color->bytes.substr(4, 3), std::string("\0\0\xFF", 3));
 }
+
+} // namespace

@@ -15,8 +15,12 @@ namespace {
 using import_test::Imported;
 using import_test::WalkTest;
 
-constexpr std::uint8_t kBold = 0x01, kItalic = 0x02, kUnderline = 0x04, kStrike = 0x08, kSuper = 0x10,
-                       kSub = 0x20;
+using talix::kAttrBold;
+using talix::kAttrItalic;
+using talix::kAttrStrike;
+using talix::kAttrSubscript;
+using talix::kAttrSuperscript;
+using talix::kAttrUnderline;
 
 class TextRuns : public WalkTest {
 protected:
@@ -50,26 +54,26 @@ TEST_F(TextRuns, RunsTakeTheFontOfTheirElements) {
     EXPECT_EQ(plain.face, 1);
     EXPECT_EQ(plain.size, 10);
     EXPECT_EQ(plain.attributes, 0);
-    EXPECT_EQ(hello.Run("bold").Font().attributes, kBold);
+    EXPECT_EQ(hello.Run("bold").Font().attributes, kAttrBold);
     EXPECT_EQ(hello.Run(" ").Font().attributes, 0);
-    EXPECT_EQ(hello.Run("it").Font().attributes, kItalic);
+    EXPECT_EQ(hello.Run("it").Font().attributes, kAttrItalic);
     EXPECT_EQ(BodyText(hello.note), "Hello bold it");
 
     const Imported styles = Import(
         "<p><u>u</u><s>s</s><strike>k</strike><sub>b</sub><sup>p</sup><strong><em>x</em></strong>"
         "<a href=\"http://a\">link</a><span style=\"text-decoration:none\"><u>no</u></span>"
         "<span style=\"font-weight:bold;font-style:italic\">css</span><b style=\"font-weight:lighter\">light</b></p>");
-    EXPECT_EQ(styles.Run("u").Font().attributes, kUnderline);
-    EXPECT_EQ(styles.Run("s").Font().attributes, kStrike);
-    EXPECT_EQ(styles.Run("k").Font().attributes, kStrike);
-    EXPECT_EQ(styles.Run("b").Font().attributes, kSub);
-    EXPECT_EQ(styles.Run("p").Font().attributes, kSuper);
-    EXPECT_EQ(styles.Run("x").Font().attributes, kBold | kItalic);
+    EXPECT_EQ(styles.Run("u").Font().attributes, kAttrUnderline);
+    EXPECT_EQ(styles.Run("s").Font().attributes, kAttrStrike);
+    EXPECT_EQ(styles.Run("k").Font().attributes, kAttrStrike);
+    EXPECT_EQ(styles.Run("b").Font().attributes, kAttrSubscript);
+    EXPECT_EQ(styles.Run("p").Font().attributes, kAttrSuperscript);
+    EXPECT_EQ(styles.Run("x").Font().attributes, kAttrBold | kAttrItalic);
     // Link text without a colour of its own: underlined, in colour 4.
-    EXPECT_EQ(styles.Run("link").Font().attributes, kUnderline);
+    EXPECT_EQ(styles.Run("link").Font().attributes, kAttrUnderline);
     EXPECT_EQ(styles.Run("link").Font().color, 4);
     EXPECT_EQ(styles.Run("no").Font().attributes, 0);
-    EXPECT_EQ(styles.Run("css").Font().attributes, kBold | kItalic);
+    EXPECT_EQ(styles.Run("css").Font().attributes, kAttrBold | kAttrItalic);
     EXPECT_EQ(styles.Run("light").Font().attributes, 0);
 }
 
@@ -145,9 +149,9 @@ TEST_F(TextRuns, RunsBelowSharedAncestorsEndTheirWalksWhereTheirOwnWould) {
         "<p style=\"background-color:yellow\"><span>n</span> <b>o</b></p>");
     ASSERT_EQ(walks.status, 0);
     EXPECT_EQ(walks.problem, "");
-    EXPECT_EQ(walks.Run("a ").Font().attributes, kUnderline);
-    EXPECT_EQ(walks.Run("b ").Font().attributes, kUnderline);
-    EXPECT_EQ(walks.Run("c").Font().attributes, kUnderline | kStrike);
+    EXPECT_EQ(walks.Run("a ").Font().attributes, kAttrUnderline);
+    EXPECT_EQ(walks.Run("b ").Font().attributes, kAttrUnderline);
+    EXPECT_EQ(walks.Run("c").Font().attributes, kAttrUnderline | kAttrStrike);
     // "none" nearer than the div clears what u and the div give.
     EXPECT_EQ(walks.Run("d").Font().attributes, 0);
     EXPECT_EQ(walks.Run(" e").Font().attributes, 0);

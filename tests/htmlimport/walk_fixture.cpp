@@ -98,6 +98,12 @@ const ItemRecord* Definition(const Imported& imported, std::uint16_t id) {
     return nullptr;
 }
 
+const ItemRecord* First(const Imported& imported, std::uint16_t signature) {
+    for (const ItemRecord& record : imported.records)
+        if (record.signature == signature) return &record;
+    return nullptr;
+}
+
 std::size_t Imported::Count(std::uint16_t signature) const {
     std::size_t count = 0;
     for (const ItemRecord& record : records) count += record.signature == signature ? 1 : 0;

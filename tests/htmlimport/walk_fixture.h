@@ -51,6 +51,8 @@ struct Imported {
 std::string Shown(const Imported& imported);
 // The paragraph definition of the id; null when there is none.
 const ItemRecord* Definition(const Imported& imported, std::uint16_t id);
+// The first record of the signature; null when there is none.
+const ItemRecord* First(const Imported& imported, std::uint16_t signature);
 
 class WalkTest : public ::testing::Test {
 protected:

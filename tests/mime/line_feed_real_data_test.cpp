@@ -18,10 +18,11 @@
 
 namespace {
 
-std::string* g_events = nullptr;
+// Where the generation's events append their text, while a test collects it.
+std::string* g_eventText = nullptr;
 
 std::uint16_t CollectEvent(ZervaRTChunk*, char* text, std::uint16_t length) {
-    if (g_events != nullptr) g_events->append(text, length);
+    if (g_eventText != nullptr) g_eventText->append(text, length);
     return 0;
 }
 
@@ -50,12 +51,12 @@ TEST(LineFeedsRealData, NothingThatLeavesHoldsAZeroByte) {
             EXPECT_TRUE(talix_test::XmlWellFormed(page, &report)) << where << ": " << report;
 
             std::string events;
-            g_events = &events;
+            g_eventText = &events;
             std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
             ASSERT_NE(chunk, nullptr);
             const std::string options = std::string("OutputToEvent=80 ") + mode;
             chunk->GenerateHTML(nullptr, "XHTML", options.c_str(), 0, CollectEvent, nullptr);
-            g_events = nullptr;
+            g_eventText = nullptr;
             EXPECT_EQ(events.find('\0'), std::string::npos) << where;
 
             item.ExportToMIME(mail.c_str(), nullptr, nullptr, nullptr, "", 0, mode, 0, nullptr);

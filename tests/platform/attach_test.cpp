@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "platform_fixture.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
@@ -13,12 +14,9 @@
 namespace {
 
 using namespace plat;
+using platform_test::WriteFile;
 using talix_test::ReadFile;
 using talix_test::TempDir;
-
-void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 std::string RandomBytes(size_t size, unsigned seed) {
     std::mt19937 engine(seed);

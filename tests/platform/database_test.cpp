@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/testing.h"
+#include "platform_fixture.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
@@ -13,14 +14,9 @@
 namespace {
 
 using namespace plat;
+using platform_test::WriteFile;
 using talix_test::IniOverride;
 using talix_test::TempDir;
-
-void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
-
 
 bool SameId(const DBID& a, const DBID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 // ---- Reading what the database holds ------------------------------------------
 
-struct StoredItem {
+struct StoredNoteItem {
     std::string name;    // as stored (LMBCS)
     WORD flags = 0;
     WORD type = 0;
@@ -34,7 +34,7 @@ struct StoredItem {
 struct StoredNote {
     WORD noteClass = 0;
     ORIGINATORID oid;
-    std::vector<StoredItem> items;
+    std::vector<StoredNoteItem> items;
 };
 
 StoredNote ReadNote(DBHANDLE db, NOTEID id) {
@@ -46,7 +46,7 @@ StoredNote ReadNote(DBHANDLE db, NOTEID id) {
     NoteGetInfo(note, NOTE_FIELD_OID, &stored.oid);
     ItemScan(note, [&](BLOCKID item) -> STATUS {
         char name[1024];
-        StoredItem each;
+        StoredNoteItem each;
         BLOCKID value;
         DWORD length = 0;
         EXPECT_EQ(ItemQuery(item, name, sizeof name, &each.flags, &each.type, &value, &length), NOERROR);
@@ -83,18 +83,20 @@ std::string UnidText(const ORIGINATORID& oid) {
     return text;
 }
 
-void WriteFile(const fs::path& path, const std::string& text) {
+void WriteDxl(const fs::path& path, const std::string& text) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
 }
 
-WORD Word(const std::string& bytes, size_t at) {
+WORD WordAt(const std::string& bytes, size_t at) {
     return static_cast<WORD>(static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8));
 }
 
-DWORD Dword(const std::string& bytes, size_t at) { return Word(bytes, at) | (static_cast<DWORD>(Word(bytes, at + 2)) << 16); }
+DWORD DwordAt(const std::string& bytes, size_t at) {
+    return WordAt(bytes, at) | (static_cast<DWORD>(WordAt(bytes, at + 2)) << 16);
+}
 
 // LMBCS with 0x00 separators to UTF-8, piece by piece.
 std::string Native(const std::string& lmbcs) {
@@ -155,7 +157,7 @@ std::string TextOf(xmlNode* node) {
 }
 
 // Checks one <item> against the item read back; where names the place.
-void CheckItem(DBHANDLE db, xmlNode* item, const StoredItem& stored, const std::string& where) {
+void CheckItem(DBHANDLE db, xmlNode* item, const StoredNoteItem& stored, const std::string& where) {
     SCOPED_TRACE(where + " item " + Prop(item, "name"));
     EXPECT_EQ(LmbcsToNative(stored.name), Prop(item, "name"));
     WORD flags = 0;
@@ -177,10 +179,10 @@ void CheckItem(DBHANDLE db, xmlNode* item, const StoredItem& stored, const std::
     } else if (kind == "textlist") {
         EXPECT_EQ(stored.type, TYPE_TEXT_LIST);
         auto entries = Children(value, "text");
-        ASSERT_EQ(Word(stored.value, 0), entries.size());
+        ASSERT_EQ(WordAt(stored.value, 0), entries.size());
         size_t at = 2 + 2 * entries.size();
         for (size_t i = 0; i < entries.size(); ++i) {
-            WORD length = Word(stored.value, 2 + 2 * i);
+            WORD length = WordAt(stored.value, 2 + 2 * i);
             ASSERT_LE(at + length, stored.value.size());
             EXPECT_EQ(Native(stored.value.substr(at, length)), TextOf(entries[i]));
             at += length;
@@ -204,9 +206,9 @@ void CheckItem(DBHANDLE db, xmlNode* item, const StoredItem& stored, const std::
         } else {
             std::string source = NativeToLmbcs(TextOf(value));
             ASSERT_EQ(stored.value.size(), 6 + source.size() + source.size() % 2);
-            EXPECT_EQ(Word(stored.value, 0), 0x5446);
-            EXPECT_EQ(Word(stored.value, 2), 1);
-            EXPECT_EQ(Word(stored.value, 4), source.size());
+            EXPECT_EQ(WordAt(stored.value, 0), 0x5446);
+            EXPECT_EQ(WordAt(stored.value, 2), 1);
+            EXPECT_EQ(WordAt(stored.value, 4), source.size());
             EXPECT_EQ(stored.value.substr(6, source.size()), source);
         }
     } else if (kind == "object") {
@@ -215,12 +217,12 @@ void CheckItem(DBHANDLE db, xmlNode* item, const StoredItem& stored, const std::
         std::string name = NativeToLmbcs(Prop(file, "name"));
         std::string data = Base64(TextOf(Children(file, "filedata").at(0)));
         ASSERT_EQ(stored.value.size(), 36 + name.size());
-        EXPECT_EQ(Word(stored.value, 0), 0);                  // ObjectType
-        EXPECT_EQ(Word(stored.value, 6), name.size());        // FileNameLength
-        EXPECT_EQ(Dword(stored.value, 16), data.size());      // FileSize
+        EXPECT_EQ(WordAt(stored.value, 0), 0);                  // ObjectType
+        EXPECT_EQ(WordAt(stored.value, 6), name.size());        // FileNameLength
+        EXPECT_EQ(DwordAt(stored.value, 16), data.size());      // FileSize
         EXPECT_EQ(stored.value.substr(36), name);
         DHANDLE block = NULLHANDLE;
-        ASSERT_EQ(DbReadObject(db, Dword(stored.value, 2), 0, 0xFFFFFFFF, &block), NOERROR);
+        ASSERT_EQ(DbReadObject(db, DwordAt(stored.value, 2), 0, 0xFFFFFFFF, &block), NOERROR);
         EXPECT_EQ(std::string(static_cast<const char*>(MemLock(block)), MemSize(block)), data);
         MemUnlock(block);
         MemFree(block);
@@ -361,7 +363,7 @@ line two<break/>after</text></item>
 
 TEST(DxlImport, ValuesOfEveryKindAreStoredInTheirFormat) {
     talix_test::TempDir dir;
-    WriteFile(dir.path() / "kinds.xml", kAllKinds);
+    WriteDxl(dir.path() / "kinds.xml", kAllKinds);
     std::vector<StoredNote> notes = ImportAndCheck(dir.path() / "kinds.xml");
     ASSERT_EQ(notes.size(), 2u);
     const auto& items = notes[0].items;
@@ -375,15 +377,15 @@ TEST(DxlImport, ValuesOfEveryKindAreStoredInTheirFormat) {
     // Number lists and date lists: RANGE (entries, pairs), then the values.
     EXPECT_EQ(items[3].type, TYPE_NUMBER_RANGE);
     ASSERT_EQ(items[3].value.size(), 4u + 16u);
-    EXPECT_EQ(Word(items[3].value, 0), 2);
-    EXPECT_EQ(Word(items[3].value, 2), 0);
+    EXPECT_EQ(WordAt(items[3].value, 0), 2);
+    EXPECT_EQ(WordAt(items[3].value, 2), 0);
     double second = 0;
     std::memcpy(&second, items[3].value.data() + 12, 8);
     EXPECT_EQ(second, 0.25);
     EXPECT_EQ(items[5].type, TYPE_TIME_RANGE);
     ASSERT_EQ(items[5].value.size(), 4u + 8u + 16u);
-    EXPECT_EQ(Word(items[5].value, 0), 1);
-    EXPECT_EQ(Word(items[5].value, 2), 1);
+    EXPECT_EQ(WordAt(items[5].value, 0), 1);
+    EXPECT_EQ(WordAt(items[5].value, 2), 1);
     // Formula sources: an odd total gets one zero pad byte.
     EXPECT_EQ(items[6].value, std::string("\x46\x54\x01\x00\x04\x00\"ab\"", 10));
     EXPECT_EQ(items[7].value, std::string("\x46\x54\x01\x00\x04\x00@Now", 10));
@@ -392,9 +394,9 @@ TEST(DxlImport, ValuesOfEveryKindAreStoredInTheirFormat) {
     EXPECT_EQ(items[9].value, "");
     // The file object: host type, compression, flags, size and dates.
     const std::string& file = items[10].value;
-    EXPECT_EQ(Word(file, 8), 0x0800);
-    EXPECT_EQ(Word(file, 10), 2);
-    EXPECT_EQ(Word(file, 14), 0x0006);
+    EXPECT_EQ(WordAt(file, 8), 0x0800);
+    EXPECT_EQ(WordAt(file, 10), 2);
+    EXPECT_EQ(WordAt(file, 14), 0x0006);
     TIMEDATE created;
     ASSERT_EQ(TimeFromExchangeText("20210619T150226,17-04", false, &created), NOERROR);
     EXPECT_EQ(file.substr(20, 8), std::string(reinterpret_cast<const char*>(&created), 8));
@@ -581,7 +583,7 @@ TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
     EXPECT_EQ(changed.notes, first.notes);
     StoredNote withFile = ReadNote(t.db, first.notes[0]);
     ASSERT_EQ(withFile.items.size(), 1u);
-    DWORD object = Dword(withFile.items[0].value, 2), size = 0;
+    DWORD object = DwordAt(withFile.items[0].value, 2), size = 0;
     EXPECT_EQ(DbObjectSize(t.db, object, &size), NOERROR);
     EXPECT_EQ(size, 5u);
 
@@ -686,8 +688,8 @@ TEST(DxlImport, ADamagedNoteAmidAStreamStoresNothingOfTheImport) {
     const std::string text = kinds.substr(0, end) + damaged + again + "</database>";
     const long badLine = std::count(text.begin(), text.begin() + text.find("<item name='Bad'>"), '\n') + 1;
     const std::string path = t.dir.file("stream.xml"), good = t.dir.file("good.xml");
-    WriteFile(path, text);
-    WriteFile(good, kinds);
+    WriteDxl(path, text);
+    WriteDxl(good, kinds);
 
     DxlImportResult result;
     EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &result), ERR_DXL_VALUE);
@@ -705,7 +707,7 @@ TEST(DxlImport, ADamagedNoteAmidAStreamStoresNothingOfTheImport) {
     std::string mended = text;
     mended[mended.find("AA*A") + 2] = 'A';
     const std::string fixed = t.dir.file("fixed.xml");
-    WriteFile(fixed, mended);
+    WriteDxl(fixed, mended);
     EXPECT_EQ(ImportAndCheck(fixed).size(), 5u);
     ASSERT_EQ(DxlImportFiles(t.db, {good, fixed}, &result), NOERROR) << result.error;
     // good.xml: the stored note of the UNID, a new note; fixed.xml: that
@@ -805,7 +807,7 @@ TEST(DxlImport, AFileReadInManyPiecesKeepsEveryValueAndNamesTheLine) {
                                 "</rawitemdata></item>\n</note>\n</database>\n";
     ImportDb t;
     const std::string path = t.dir.file("long.xml");
-    WriteFile(path, dxl + damaged);
+    WriteDxl(path, dxl + damaged);
     ASSERT_GT(dxl.size(), 3000000u);
 
     DxlImportResult result;
@@ -814,7 +816,7 @@ TEST(DxlImport, AFileReadInManyPiecesKeepsEveryValueAndNamesTheLine) {
               path + ":" + std::to_string(badLine) + ": invalid character '*' in base64 data in <rawitemdata>");
     EXPECT_TRUE(Snapshot(t.db).empty());
 
-    WriteFile(path, dxl + "</database>\n");
+    WriteDxl(path, dxl + "</database>\n");
     ASSERT_EQ(DxlImportFile(t.db, path.c_str(), &result), NOERROR) << result.error;
     ASSERT_EQ(result.notes.size(), values.size());
     for (size_t i = 0; i < values.size(); ++i) {

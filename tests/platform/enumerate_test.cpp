@@ -49,7 +49,7 @@ DWORD GetDword(const std::string& s, size_t at) { return GetWord(s, at) | (DWORD
 
 std::string Paragraph() { return "\x81\x02"; }
 // A text record; an odd one gets its pad byte unless told otherwise.
-std::string Text(const std::string& text, bool pad = true) {
+std::string TextRun(const std::string& text, bool pad = true) {
     std::string record = Word(0xFF85) + Word(static_cast<WORD>(8 + text.size())) + Dword(0x0A000001) + text;
     return pad && record.size() % 2 != 0 ? record + '\0' : record;
 }
@@ -83,12 +83,13 @@ std::string ToStored(const Seen& seen) {
     return out;
 }
 
-struct NoteFixture {
-    explicit NoteFixture(const TempDir& dir) {
+// An open note of a fresh database, given its items by the test.
+struct EnumeratedNote {
+    explicit EnumeratedNote(const TempDir& dir) {
         EXPECT_EQ(DbCreate(dir.file("enum.nsf").c_str(), &db), NOERROR);
         EXPECT_EQ(NoteCreate(db, &note), NOERROR);
     }
-    ~NoteFixture() {
+    ~EnumeratedNote() {
         NoteClose(note);
         DbClose(db);
     }
@@ -103,9 +104,9 @@ struct NoteFixture {
 
 TEST(EnumRecords, RecordsReachTheCallbackInHostForm) {
     TempDir dir;
-    NoteFixture fixture(dir);
+    EnumeratedNote fixture(dir);
     std::string hotspot = Hotspot(), image = ImageHeader();
-    fixture.Add("Body", Composite(Paragraph() + Text("Hello") + hotspot + image));
+    fixture.Add("Body", Composite(Paragraph() + TextRun("Hello") + hotspot + image));
     Recorder seen;
     ASSERT_EQ(EnumItemRecords(fixture.note, "body", Record, &seen), NOERROR);
     ASSERT_EQ(seen.records.size(), 4u);
@@ -186,9 +187,9 @@ TEST(EnumRecords, RealItemsConvertWithoutLoss) {
 
 TEST(EnumRecords, CallbackStatusesStopOrRestartTheWalk) {
     TempDir dir;
-    NoteFixture fixture(dir);
-    fixture.Add("Body", Composite(Paragraph() + Text("one")));
-    fixture.Add("Body", Composite(Paragraph() + Text("two")));
+    EnumeratedNote fixture(dir);
+    fixture.Add("Body", Composite(Paragraph() + TextRun("one")));
+    fixture.Add("Body", Composite(Paragraph() + TextRun("two")));
     fixture.Add("Other", Word(TYPE_TEXT) + "not rich text");
 
     // 772 at the first record of the second item: the walk starts again once.
@@ -229,7 +230,7 @@ TEST(EnumRecords, DamagedValuesEndTheWalkWithAStatus) {
         {Composite(Word(0x007D) + Dword(0xFFFFFFF0) + "xx"), 0, ERR_RECORD_DAMAGED},
         {Word(TYPE_TEXT) + "text", 0, ERR_ITEM_TYPE},
         {"\x01", 0, ERR_RECORD_DAMAGED},
-        {Composite(Paragraph() + Text("odd", false)), 2, NOERROR},   // the last pad left out
+        {Composite(Paragraph() + TextRun("odd", false)), 2, NOERROR},   // the last pad left out
     };
     for (const auto& each : cases) {
         std::vector<char> exact(each.value.begin(), each.value.end());   // no byte to spare
@@ -246,8 +247,8 @@ TEST(EnumRecords, RecordFilesAreStreamed) {
         return dir.file(name);
     };
     // Odd records with and without their pad byte, the last one unpadded.
-    std::string content = Word(1) + Paragraph() + Text("Hello") + Text("abc", false) + Paragraph() + ImageHeader() +
-                          Text("end", false);
+    std::string content = Word(1) + Paragraph() + TextRun("Hello") + TextRun("abc", false) + Paragraph() +
+                          ImageHeader() + TextRun("end", false);
     std::string good = write("good.cd", content);
     Recorder seen;
     ASSERT_EQ(EnumRecordFile(good.c_str(), Record, &seen), NOERROR);

@@ -16,15 +16,15 @@ using namespace plat;
 using talix_test::TempDir;
 
 // A typed value read back from a result block.
-struct Typed {
+struct TypedValue {
     WORD type = 0;
     std::vector<std::string> texts;
     std::vector<double> numbers;
     std::vector<DWORD> times;   // Innards[0] and Innards[1] of each time
-    bool operator==(const Typed&) const = default;
+    bool operator==(const TypedValue&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Typed& typed) {
+std::ostream& operator<<(std::ostream& out, const TypedValue& typed) {
     out << "type 0x" << std::hex << typed.type << std::dec;
     for (const auto& text : typed.texts) out << " \"" << text << "\"";
     for (double number : typed.numbers) out << " " << number;
@@ -32,15 +32,15 @@ std::ostream& operator<<(std::ostream& out, const Typed& typed) {
     return out;
 }
 
-Typed Text(const std::string& text) { return Typed{TYPE_TEXT, {text}, {}, {}}; }
-Typed Texts(std::vector<std::string> texts) { return Typed{TYPE_TEXT_LIST, std::move(texts), {}, {}}; }
-Typed Number(double number) { return Typed{TYPE_NUMBER, {}, {number}, {}}; }
-Typed Numbers(std::vector<double> numbers) { return Typed{TYPE_NUMBER_RANGE, {}, std::move(numbers), {}}; }
-Typed Time(const TIMEDATE& time) { return Typed{TYPE_TIME, {}, {}, {time.Innards[0], time.Innards[1]}}; }
+TypedValue Text(const std::string& text) { return TypedValue{TYPE_TEXT, {text}, {}, {}}; }
+TypedValue Texts(std::vector<std::string> texts) { return TypedValue{TYPE_TEXT_LIST, std::move(texts), {}, {}}; }
+TypedValue Number(double number) { return TypedValue{TYPE_NUMBER, {}, {number}, {}}; }
+TypedValue Numbers(std::vector<double> numbers) { return TypedValue{TYPE_NUMBER_RANGE, {}, std::move(numbers), {}}; }
+TypedValue Time(const TIMEDATE& time) { return TypedValue{TYPE_TIME, {}, {}, {time.Innards[0], time.Innards[1]}}; }
 
-WORD Word(const unsigned char* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
+WORD ReadWord(const unsigned char* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
 
-DWORD Dword(const unsigned char* p) { return Word(p) | (static_cast<DWORD>(Word(p + 2)) << 16); }
+DWORD ReadDword(const unsigned char* p) { return ReadWord(p) | (static_cast<DWORD>(ReadWord(p + 2)) << 16); }
 
 double Double(const unsigned char* p) {
     double number;
@@ -49,19 +49,19 @@ double Double(const unsigned char* p) {
 }
 
 // Reads a result value; every count is checked against the length.
-Typed ReadTyped(const unsigned char* p, size_t length) {
-    Typed typed;
+TypedValue ReadTyped(const unsigned char* p, size_t length) {
+    TypedValue typed;
     if (p == nullptr || length < 2) return typed;
-    typed.type = Word(p);
+    typed.type = ReadWord(p);
     const unsigned char* data = p + 2;
     size_t size = length - 2;
     switch (typed.type) {
     case TYPE_TEXT: typed.texts.emplace_back(reinterpret_cast<const char*>(data), size); break;
     case TYPE_TEXT_LIST: {
-        size_t count = Word(data);
+        size_t count = ReadWord(data);
         size_t offset = 2 + 2 * count;
         for (size_t i = 0; i < count && offset <= size; ++i) {
-            size_t entry = Word(data + 2 + 2 * i);
+            size_t entry = ReadWord(data + 2 + 2 * i);
             if (offset + entry > size) break;
             typed.texts.emplace_back(reinterpret_cast<const char*>(data + offset), entry);
             offset += entry;
@@ -70,15 +70,15 @@ Typed ReadTyped(const unsigned char* p, size_t length) {
     }
     case TYPE_NUMBER: typed.numbers.push_back(Double(data)); break;
     case TYPE_NUMBER_RANGE:
-        for (size_t i = 0; i < Word(data) && 4 + 8 * (i + 1) <= size; ++i) typed.numbers.push_back(Double(data + 4 + 8 * i));
+        for (size_t i = 0; i < ReadWord(data) && 4 + 8 * (i + 1) <= size; ++i) typed.numbers.push_back(Double(data + 4 + 8 * i));
         break;
     case TYPE_TIME:
-        typed.times = {Dword(data), Dword(data + 4)};
+        typed.times = {ReadDword(data), ReadDword(data + 4)};
         break;
     case TYPE_TIME_RANGE:
-        for (size_t i = 0; i < Word(data) && 4 + 8 * (i + 1) <= size; ++i) {
-            typed.times.push_back(Dword(data + 4 + 8 * i));
-            typed.times.push_back(Dword(data + 8 + 8 * i));
+        for (size_t i = 0; i < ReadWord(data) && 4 + 8 * (i + 1) <= size; ++i) {
+            typed.times.push_back(ReadDword(data + 4 + 8 * i));
+            typed.times.push_back(ReadDword(data + 8 + 8 * i));
         }
         break;
     default: break;
@@ -88,7 +88,7 @@ Typed ReadTyped(const unsigned char* p, size_t length) {
 
 // Compiles a formula and evaluates it on a note; the status of the first
 // step that fails.
-STATUS Evaluate(NOTEHANDLE note, const std::string& text, Typed* result, bool* matches = nullptr) {
+STATUS Evaluate(NOTEHANDLE note, const std::string& text, TypedValue* result, bool* matches = nullptr) {
     std::string value;
     const STATUS status = talix_test::EvaluateFormula(note, text, &value, matches);
     if (status == NOERROR) *result = ReadTyped(reinterpret_cast<const unsigned char*>(value.data()), value.size());
@@ -256,7 +256,7 @@ TEST(FormulaCompile, HostileInputFailsCleanly) {
 
     // 200 nested parentheses compile and evaluate; far deeper nesting is
     // refused without exhausting the stack.
-    Typed result;
+    TypedValue result;
     EXPECT_EQ(Evaluate(NULLHANDLE, std::string(200, '(') + "1 + 2" + std::string(200, ')'), &result), NOERROR)
         << FormulaLastError();
     EXPECT_EQ(result, Number(3));
@@ -325,7 +325,7 @@ protected:
 TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
     struct Case {
         std::string formula;
-        Typed expected;
+        TypedValue expected;
     };
     std::vector<Case> cases = {
         // Literals and item references.
@@ -408,13 +408,13 @@ TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
         {R"("a" + @NewLine + "b")", Text("a\nb")},
     };
     for (const Case& c : cases) {
-        Typed result;
+        TypedValue result;
         ASSERT_EQ(Evaluate(note_, c.formula, &result), NOERROR) << c.formula << ": " << FormulaLastError();
         EXPECT_EQ(result, c.expected) << c.formula;
     }
 
     // Text functions work on whole characters, never on parts of one.
-    Typed result;
+    TypedValue result;
     std::string umlauts = NativeToLmbcs("grüße");
     ASSERT_EQ(Evaluate(note_, "@UpperCase(\"" + umlauts + "\")", &result), NOERROR);
     EXPECT_EQ(result, Text(NativeToLmbcs("GRÜSSE")));
@@ -425,7 +425,7 @@ TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
 }
 
 TEST_F(FormulaOnNote, DocumentFunctionsAndSelection) {
-    Typed result;
+    TypedValue result;
     ORIGINATORID oid;
     NOTEID id = 0;
     TIMEDATE created;
@@ -491,7 +491,7 @@ TEST_F(FormulaOnNote, FailuresSayWhatWentWrong) {
         {"x := (1:2:3:4:5:6:7:8:9:10:11:12:13:14:15:16); x *+ x *+ x *+ x *+ x", ERR_FORMULA_EVAL, "list too long"},
     };
     for (const Case& c : cases) {
-        Typed result;
+        TypedValue result;
         EXPECT_EQ(Evaluate(note_, c.formula, &result), c.status) << c.formula;
         EXPECT_NE(std::string(FormulaLastError()).find(c.named), std::string::npos)
             << c.formula << ": " << FormulaLastError();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform_fixture.h"
 #include "status_codes.h"
 #include "support/picture_files.h"
 #include "support/test_support.h"
@@ -16,22 +17,18 @@
 namespace {
 
 using namespace plat;
+using platform_test::FilterEntry;
+using platform_test::FilterRequest;
 
-using FilterEntry = STATUS (*)(void* request, WORD command, void* module, const void* parameter, const char* source);
-
-struct FilterRequest {
-    char output[100] = {};
-    DWORD mark = 0x0A000001;
-    void* module = nullptr;
-};
-
-struct Record {
+// A record the filter wrote, as the walk hands it over.
+struct WrittenRecord {
     WORD signature;
     std::string host;
 };
 
 STATUS Collect(const void* record, WORD signature, DWORD length, void* context) {
-    static_cast<std::vector<Record>*>(context)->push_back({signature, std::string(static_cast<const char*>(record), length)});
+    static_cast<std::vector<WrittenRecord>*>(context)->push_back(
+        {signature, std::string(static_cast<const char*>(record), length)});
     return NOERROR;
 }
 
@@ -51,7 +48,7 @@ protected:
     }
     // Runs a filter library over the file; the records it wrote, or the
     // filter's status and text.
-    STATUS Run(const char* library, const std::string& source, std::vector<Record>* records, std::string* text) {
+    STATUS Run(const char* library, const std::string& source, std::vector<WrittenRecord>* records, std::string* text) {
         ModuleHandle module = nullptr;
         void* entry = nullptr;
         STATUS status = LibraryLoad(library, &module, &entry);
@@ -77,7 +74,7 @@ protected:
 };
 
 TEST_F(ImportFilters, ServedWithoutALibraryFileTheyRefuseWhatTheyCannotReadAndSayWhy) {
-    std::vector<Record> records;
+    std::vector<WrittenRecord> records;
     std::string text;
     // A picture becomes a record file of a graphic record and its picture.
     ASSERT_EQ(Run("_IGIF.dll", Write("logo.gif", talix_test::GifPicture(24, 12)), &records, &text), NOERROR) << text;

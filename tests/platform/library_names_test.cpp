@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform_fixture.h"
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
@@ -13,21 +14,12 @@
 namespace {
 
 using namespace plat;
+using platform_test::FilterEntry;
+using platform_test::FilterRequest;
 using talix_test::IniOverride;
 using talix_test::TempDir;
 
-
-// The filter entry point: (request block, command, module, parameter, source).
-using FilterEntry = STATUS (*)(void* request, WORD command, void* module, const void* parameter, const char* source);
-
 constexpr WORD kFilterCommand = 3;
-
-// The request block an importer hands to a filter.
-struct FilterRequest {
-    char output[100] = {};
-    DWORD mark = 0x0A000001;
-    void* module = nullptr;
-};
 
 STATUS CollectText(const void* record, WORD signature, DWORD length, void* context) {
     if (signature == 0xFF85) {

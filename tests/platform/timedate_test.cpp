@@ -47,7 +47,7 @@ std::string Describe(const TimeFields& f) {
     return out;
 }
 
-std::string Text(const TIMEDATE& time) {
+std::string TimeText(const TIMEDATE& time) {
     char buf[80];
     WORD length = 0;
     EXPECT_EQ(TimeToText(&time, buf, sizeof buf, &length), NOERROR);
@@ -68,8 +68,6 @@ protected:
         for (const char* name : {"DateOrder", "DateSeparator", "TimeSeparator", "TimeZone", "DST"}) IniSet(name, "");
     }
 };
-
-} // namespace
 
 TEST(Time, ExchangeTextRoundTrips) {
     struct Case {
@@ -210,25 +208,25 @@ TEST_F(TimeSettings, TextFollowsTheSettingsAndReadsBack) {
         return a.Innards[0] / 100 == b.Innards[0] / 100 && (a.Innards[1] & 0xFFFFFF) == (b.Innards[1] & 0xFFFFFF);
     };
 
-    std::string text = Text(summer);
+    std::string text = TimeText(summer);
     EXPECT_EQ(text.substr(0, 19), "07/28/2020 12:22:40");
     EXPECT_TRUE(sameSecond(Parse(text), summer)) << text;
-    TIMEDATE back = Parse(Text(gmt));
+    TIMEDATE back = Parse(TimeText(gmt));
     EXPECT_EQ(back.Innards[0], gmt.Innards[0]);
     EXPECT_EQ(back.Innards[1], gmt.Innards[1]);
 
     IniSet("DateOrder", "DMY");
     IniSet("DateSeparator", ".");
-    text = Text(summer);
+    text = TimeText(summer);
     EXPECT_EQ(text.substr(0, 19), "28.07.2020 12:22:40");
     EXPECT_TRUE(sameSecond(Parse(text), summer)) << text;
 
     IniSet("DateOrder", "YMD");
     IniSet("DateSeparator", "-");
     IniSet("TimeSeparator", ".");
-    EXPECT_EQ(Text(gmt), "1989-11-09 21.53.06");
-    EXPECT_EQ(Text(FromExchange("20200727", false)), "2020-07-27");
-    EXPECT_EQ(Text(FromExchange("T101112,00", false)), "10.11.12");
+    EXPECT_EQ(TimeText(gmt), "1989-11-09 21.53.06");
+    EXPECT_EQ(TimeText(FromExchange("20200727", false)), "2020-07-27");
+    EXPECT_EQ(TimeText(FromExchange("T101112,00", false)), "10.11.12");
     EXPECT_EQ(Parse("2020-07-27").Innards[0], ALLDAY);
     EXPECT_EQ(Parse("2020-07-27").Innards[1], FromExchange("20200727", false).Innards[1]);
     EXPECT_EQ(Parse("10.11.12").Innards[0], 3667200u);
@@ -245,7 +243,7 @@ TEST_F(TimeSettings, RangesAndLimits) {
     char buf[163];
     WORD length = 0;
     ASSERT_EQ(TimeRangeToText(&range, buf, sizeof buf, &length), NOERROR);
-    EXPECT_EQ(std::string(buf), Text(range.Lower) + " - " + Text(range.Upper));
+    EXPECT_EQ(std::string(buf), TimeText(range.Lower) + " - " + TimeText(range.Upper));
     EXPECT_EQ(length, std::strlen(buf));
     // A text that does not fit is refused, never cut short.
     EXPECT_NE(TimeToText(&range.Lower, buf, 12, &length), NOERROR);
@@ -269,3 +267,5 @@ TEST_F(TimeSettings, CurrentTimeInTheConfiguredZone) {
     EXPECT_EQ(now.Innards[1] >> 24, 0x85u);
     EXPECT_EQ(Fields(now).zone, 5);
 }
+
+} // namespace

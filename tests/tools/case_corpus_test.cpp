@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_fixture.h"
 #include "support/patterns.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
@@ -36,6 +37,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using talix_test::Quoted;
 
 const fs::path kCasesDir = TALIX_CASES_DIR;
 
@@ -121,12 +123,6 @@ Case ReadCase(const fs::path& file) {
     }
     if (read.commands.empty()) read.error = "no command";
     return read;
-}
-
-std::string Quoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
 }
 
 struct Outcome {

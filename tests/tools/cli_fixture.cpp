@@ -10,12 +10,6 @@ namespace talix_test {
 
 namespace {
 
-std::string Quoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // Standard error without the address checker's own notice (sanitizer
 // builds) that it cannot follow the HTML parser's switch to its large
 // stack: that line is the checker's, not the program's.
@@ -32,6 +26,14 @@ std::string WithoutCheckerNotices(const std::string& err) {
 }
 
 } // namespace
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string Quoted(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
 
 std::vector<std::string> CliOutcome::lines() const {
     std::vector<std::string> result;

@@ -10,6 +10,12 @@
 
 namespace talix_test {
 
+// True when the text holds the part.
+bool Has(const std::string& text, const std::string& part);
+// The argument quoted for the shell: in single quotes, each single quote
+// written as '\''.
+std::string Quoted(const std::string& arg);
+
 struct CliOutcome {
     int status = -1;
     std::string out, err;

@@ -15,8 +15,7 @@
 namespace {
 
 using talix_test::CliOutcome;
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using talix_test::Has;
 
 class FailedCommands : public talix_test::CliTest {
 protected:

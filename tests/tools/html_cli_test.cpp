@@ -17,8 +17,7 @@
 namespace {
 
 using talix_test::CliOutcome;
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using talix_test::Has;
 
 std::string WithoutCarriageReturns(std::string text) {
     std::string out;

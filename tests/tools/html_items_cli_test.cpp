@@ -13,8 +13,7 @@
 namespace {
 
 using talix_test::CliOutcome;
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using talix_test::Has;
 
 class HtmlItemCommands : public talix_test::CliTest {};
 

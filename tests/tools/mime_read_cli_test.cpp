@@ -19,10 +19,9 @@
 namespace {
 
 using talix_test::CliOutcome;
+using talix_test::Has;
 
 const std::filesystem::path kMessages = std::filesystem::path(TALIX_MIME_MESSAGES);
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string Words(const std::string& text) {
     std::istringstream in(text);

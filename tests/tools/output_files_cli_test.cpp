@@ -31,15 +31,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using talix_test::CliOutcome;
+using talix_test::Has;
+using talix_test::Quoted;
 using talix_test::ReadFile;
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::string Quoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 // The document without what differs from one run to the next (the date,
 // the message id).
