@@ -343,7 +343,7 @@ TEST(StructConvert, HandCheckedLayouts) {
         // File object: 36 stored, 40 host.
         // Zeroed whole: "= {}" leaves the padding as the compiler likes.
         FILEOBJECT file;
-        std::memset(&file, 0, sizeof file);
+        std::memset(static_cast<void*>(&file), 0, sizeof file);
         file.RRV = 0x12345678;
         file.FileNameLength = 9;
         file.HostType = 0x0800;
