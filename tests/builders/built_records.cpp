@@ -115,8 +115,4 @@ void ExpectStoredAsBuilt(ZervaRTItem* item, plat::NOTEHANDLE note) {
     talix::DeleteItemRecordList(item->session, read);
 }
 
-std::vector<std::string> g_messages;
-
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
-
 } // namespace talix_test

@@ -52,9 +52,4 @@ talix::ItemRecordList* StoreOutput(ZervaRTItem* item, plat::NOTEHANDLE note);
 // byte and in order.
 void ExpectStoredAsBuilt(ZervaRTItem* item, plat::NOTEHANDLE note);
 
-// The texts of the messages shown while CollectMessage is the registered
-// message procedure, in order; a test clears them as it starts.
-extern std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD code);
-
 } // namespace talix_test

@@ -126,8 +126,4 @@ std::vector<FixtureRecord> ParagraphStart() {
     return {definition, reference};
 }
 
-std::vector<std::string> g_messages;
-
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
-
 } // namespace chunkops_test

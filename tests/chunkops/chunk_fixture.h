@@ -59,14 +59,13 @@ protected:
     plat::NOTEID id_ = 0;
 };
 
+// The messages shown while a method runs, as the test support gathers them.
+using talix_test::CollectMessage;
+using talix_test::g_messages;
+
 // Text runs of face 1 in the styles given ("" plain, "B" bold).
 talix_test::FixtureRecord TextRun(const std::string& text, bool bold = false);
 // A paragraph definition (id 1) and a reference to it.
 std::vector<talix_test::FixtureRecord> ParagraphStart();
-
-// The texts of the messages shown while CollectMessage is the registered
-// message procedure, in order; a test clears them as it starts.
-extern std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD code);
 
 } // namespace chunkops_test

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
 #include "talix_platform.h"
 
 namespace core_test {
@@ -23,16 +24,11 @@ inline Bytes Filled(std::size_t length, std::uint8_t seed) {
     return bytes;
 }
 
-// The texts shown through the host's message procedure while CaptureMessage
-// is the registered one (plat::RegisterMessageProc); a test clears them
-// before it registers it.
-inline std::vector<std::string> g_messages;
-
-inline void CaptureMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
-
-// Whether one of the captured messages is the text.
+// Whether one of the messages talix_test::CollectMessage gathered is the
+// text.
 inline bool Shown(const std::string& text) {
-    return std::find(g_messages.begin(), g_messages.end(), text) != g_messages.end();
+    const std::vector<std::string>& shown = talix_test::g_messages;
+    return std::find(shown.begin(), shown.end(), text) != shown.end();
 }
 
 // Whether a line of the recent log holds the text.

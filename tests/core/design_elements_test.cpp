@@ -24,8 +24,8 @@ namespace {
 using Connector = std::uint16_t (ZervaRTItem::*)(const char*, const char*, const char*, const char*);
 using talix_test::StoredValues;
 
-using core_test::CaptureMessage;
-using core_test::g_messages;
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 using core_test::Shown;
 
 // A stored note, open for the test's reads.
@@ -61,7 +61,7 @@ protected:
         ASSERT_EQ(plat::DbCreate(path_.c_str(), &db), 0);
         plat::DbClose(db);
         g_messages.clear();
-        plat::RegisterMessageProc(&CaptureMessage);
+        plat::RegisterMessageProc(&CollectMessage);
     }
     void TearDown() override { plat::RegisterMessageProc(nullptr); }
 

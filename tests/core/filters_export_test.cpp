@@ -18,8 +18,8 @@
 
 namespace {
 
-using core_test::CaptureMessage;
-using core_test::g_messages;
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 TEST(Filters, EntriesAreFoundByExtensionAndRunFromTheirLibrary) {
     RARIvoSession session;
@@ -53,7 +53,7 @@ TEST(Filters, EntriesAreFoundByExtensionAndRunFromTheirLibrary) {
 
     // A failing filter's own text is shown.
     g_messages.clear();
-    plat::RegisterMessageProc(&CaptureMessage);
+    plat::RegisterMessageProc(&CollectMessage);
     EXPECT_EQ(talix::ExportThroughFilter(&session, dir.file("none").c_str(), library, "p", outName, sizeof outName,
                                          target.c_str()), 15902);
     plat::RegisterMessageProc(nullptr);

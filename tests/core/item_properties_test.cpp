@@ -21,8 +21,8 @@ using namespace talix;
 
 namespace {
 
-using core_test::CaptureMessage;
-using core_test::g_messages;
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 class ItemProperties : public testing::Test {
 protected:
@@ -30,7 +30,7 @@ protected:
         session = std::make_unique<RARIvoSession>();
         item = new ZervaRTItem(session.get());
         g_messages.clear();
-        plat::RegisterMessageProc(CaptureMessage);
+        plat::RegisterMessageProc(CollectMessage);
     }
     void TearDown() override {
         plat::RegisterMessageProc(nullptr);

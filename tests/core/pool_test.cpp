@@ -15,8 +15,8 @@ using namespace talix;
 
 namespace {
 
-using core_test::CaptureMessage;
-using core_test::g_messages;
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 using core_test::Logged;
 
 class PoolTest : public testing::Test {
@@ -24,7 +24,7 @@ protected:
     void SetUp() override {
         g_messages.clear();
         plat::LogClearRecent();
-        plat::RegisterMessageProc(CaptureMessage);
+        plat::RegisterMessageProc(CollectMessage);
     }
     void TearDown() override { plat::RegisterMessageProc(nullptr); }
     TrackedBlock* Take(std::uint32_t size, const char* file = "rtitemi", int line = 1, int zero = 0) {

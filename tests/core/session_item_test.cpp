@@ -24,7 +24,7 @@
 
 namespace {
 
-using core_test::g_messages;
+using talix_test::g_messages;
 using core_test::Logged;
 using core_test::Shown;
 using talix_test::StoredValues;

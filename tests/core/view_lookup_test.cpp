@@ -18,8 +18,8 @@ namespace {
 
 using IdSet = std::set<plat::NOTEID>;
 
-using core_test::CaptureMessage;
-using core_test::g_messages;
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 class ViewLookup : public testing::Test {
 protected:
@@ -127,7 +127,7 @@ TEST_F(ViewLookup, EachViewAndDatabaseIsSearchedInItsOwnCollection) {
 
 TEST_F(ViewLookup, FailuresAreShownAndReturnNoTable) {
     g_messages.clear();
-    plat::RegisterMessageProc(&CaptureMessage);
+    plat::RegisterMessageProc(&CollectMessage);
     talix::STATUS status[3] = {};
     Find("Nope", "alpha", 1, 0, &status[0]);
     EXPECT_EQ(std::string(session_.textResult, session_.textResultLength), "TALIX: View 'Nope' not found");

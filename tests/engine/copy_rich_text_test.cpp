@@ -20,6 +20,7 @@
 #include "support/op_runner.h"
 #include "support/record_fixture.h"
 #include "support/structure_checker.h"
+#include "support/test_support.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -44,8 +45,8 @@ using talix_test::RunOperation;
 
 constexpr std::uint16_t kIndexedLink = 0xFF91, kInlineLink = 0xFF92, kResourceLink = 0xFF5A;
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 // A text run in a face of its own.
 FixtureRecord FaceText(std::uint8_t face, const std::string& text) {

@@ -15,6 +15,7 @@
 #include "edit_fixture.h"
 #include "engine/link_fixups.h"
 #include "support/record_fixture.h"
+#include "support/test_support.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -31,8 +32,8 @@ using talix::ReadWord;
 using talix_test::FixtureRecord;
 using talix_test::HostRecord;
 
-std::vector<std::string> g_messages;
-void CaptureMessage(const char* text, plat::WORD) { g_messages.push_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 // A file hotspot naming an attachment, with a text inside.
 Records BracketedFileHotspot(const std::string& name) {
@@ -71,7 +72,7 @@ std::vector<std::pair<std::uint16_t, std::uint32_t>> StoredRecords(const std::st
 class LinkFixups : public ::testing::Test {
 protected:
     LinkFixups() {
-        plat::RegisterMessageProc(&CaptureMessage);
+        plat::RegisterMessageProc(&CollectMessage);
         g_messages.clear();
     }
     ~LinkFixups() override { plat::RegisterMessageProc(nullptr); }

@@ -322,8 +322,8 @@ TEST_F(RemovalTest, ADefinitionRemovedFromAFirstRowCellStaysRememberedForItsColu
     talix::FreePendingParagraphs(session_.workArea);
 }
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 TEST_F(RemovalTest, DefinitionsBeyondTheThousandthAreReportedAndStillRemoved) {
     Records body;

@@ -117,4 +117,8 @@ bool UnprivilegedPrefix(const std::string& path, std::string* prefix) {
     return true;
 }
 
+std::vector<std::string> g_messages;
+
+void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+
 } // namespace talix_test

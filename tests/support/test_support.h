@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "talix_platform/types.h"
+
 namespace talix_test {
 
 // A fresh, empty directory under the system's temporary directory, removed
@@ -46,6 +48,12 @@ std::vector<std::filesystem::path> SampleAndSharedDxlFiles();
 std::string ReadFile(const std::filesystem::path& path);
 // Bytes as base64 text in one run, padded (as DXL values are written).
 std::string Base64Encode(const std::string& bytes);
+
+// The texts of the messages shown while CollectMessage is the registered
+// message procedure (plat::RegisterMessageProc), in order; a test clears
+// them before it registers it.
+extern std::vector<std::string> g_messages;
+void CollectMessage(const char* text, plat::WORD code);
 
 // Sets a notes.ini variable (in memory) for the length of a test.
 class IniOverride {
