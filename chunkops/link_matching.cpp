@@ -187,15 +187,15 @@ void RunMatchingOperation(ZervaRTChunk* chunk, void* data) {
 // The matching switches of the options: "MatchText=", and "ReplaceExtra="
 // only beside it; "SingleMatch=".
 void ReadMatchSwitches(LinkMatchingCache* cache, const char* options, std::uint16_t mode) {
-    cache->matchKind = kMatchWholeWord;
+    cache->matchKind = kKeyWholeWord;
     cache->replaceExtra = 0;
     cache->singleMatch = mode == kMatchModeKeyword ? 1 : 0;
     if (options == nullptr) return;
     char value[64] = {};
     if (GetOptionValue(options, "MatchText=", value, sizeof value) != 0) {
-        if (StartsWithNoCase(value, "Starts")) cache->matchKind = kMatchStarts;
-        else if (StartsWithNoCase(value, "Ends")) cache->matchKind = kMatchEnds;
-        else if (StartsWithNoCase(value, "Substr")) cache->matchKind = kMatchSubstring;
+        if (StartsWithNoCase(value, "Starts")) cache->matchKind = kKeyStartsWord;
+        else if (StartsWithNoCase(value, "Ends")) cache->matchKind = kKeyEndsWord;
+        else if (StartsWithNoCase(value, "Substr")) cache->matchKind = kKeyAnywhere;
         value[0] = '\0';
         if (GetOptionValue(options, "ReplaceExtra=", value, sizeof value) != 0 && EqualNoCase(value, "Yes"))
             cache->replaceExtra = 1;

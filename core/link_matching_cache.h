@@ -27,10 +27,10 @@ constexpr std::uint32_t kKeywordBufferSize = 65406;
 constexpr std::uint32_t kKeywordListLimit = 64906;
 
 // How a key must stand in the text.
-constexpr std::uint16_t kMatchWholeWord = 1;
-constexpr std::uint16_t kMatchStarts = 2;     // a word of the text starts with the key
-constexpr std::uint16_t kMatchEnds = 3;       // a word of the text ends with the key
-constexpr std::uint16_t kMatchSubstring = 4;  // anywhere
+constexpr std::uint16_t kKeyWholeWord = 1;
+constexpr std::uint16_t kKeyStartsWord = 2;  // a word of the text starts with the key
+constexpr std::uint16_t kKeyEndsWord = 3;    // a word of the text ends with the key
+constexpr std::uint16_t kKeyAnywhere = 4;    // anywhere
 
 struct LinkMatchingCache {
     RARIvoSession* session = nullptr;
@@ -53,7 +53,7 @@ struct LinkMatchingCache {
     // a letter a-z, else 0 (session pool, kMaxMatchingKeys bytes).
     std::uint8_t* keyFirstLetters = nullptr;
     std::uint16_t shortestKeyLength = 0;
-    std::uint16_t matchKind = kMatchWholeWord;
+    std::uint16_t matchKind = kKeyWholeWord;
     // Act on each key only once.
     std::uint32_t singleMatch = 0;
     // A partial match (kinds 2-4) takes in the whole word it lies in.

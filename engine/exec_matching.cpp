@@ -331,7 +331,7 @@ std::vector<Key> CandidateKeys(const LinkMatchingCache* cache, const LockedLists
             // looked for from the first word starting with that letter; the
             // other kinds may stand inside a word and are looked for
             // everywhere.
-            const bool startsWord = cache->matchKind != kMatchSubstring && cache->matchKind != kMatchEnds;
+            const bool startsWord = cache->matchKind != kKeyAnywhere && cache->matchKind != kKeyEndsWord;
             if (startsWord && IsAsciiLetter(text[0])) {
                 const std::uint32_t start = run.letterStart[LowerAscii(text[0]) - 'a'];
                 if (start == kNoWord) continue;
@@ -346,9 +346,9 @@ std::vector<Key> CandidateKeys(const LinkMatchingCache* cache, const LockedLists
 // Whether a place found for a key stands as the cache's match kind asks.
 bool Accepted(const RunText& run, std::uint32_t start, std::uint32_t end, std::uint16_t kind) {
     switch (kind) {
-    case kMatchStarts: return run.StartsWord(start);
-    case kMatchEnds: return run.EndsWord(end);
-    case kMatchSubstring: return true;
+    case kKeyStartsWord: return run.StartsWord(start);
+    case kKeyEndsWord: return run.EndsWord(end);
+    case kKeyAnywhere: return true;
     default: return run.StartsWord(start) && run.EndsWord(end);
     }
 }
@@ -377,7 +377,7 @@ int PlainCompare(const char* text, std::uint32_t available, const char* key, std
 void SearchKey(const RunText& run, const LinkMatchingCache* cache, bool ignoreAccents, std::uint32_t from, Key* key) {
     key->searched = true;
     key->start = -1;
-    const bool startsWord = cache->matchKind == kMatchWholeWord || cache->matchKind == kMatchStarts;
+    const bool startsWord = cache->matchKind == kKeyWholeWord || cache->matchKind == kKeyStartsWord;
     // An LMBCS character takes at most three bytes.
     const std::uint32_t window = 3 * CountChars(key->text, key->length);
     for (std::uint32_t at = from > key->searchFrom ? from : key->searchFrom; at < run.length; ++at) {
@@ -430,7 +430,7 @@ std::vector<Match> FindMatches(const RunText& run, LinkMatchingCache* cache, std
         }
         if (best == nullptr) break;
         Match match{static_cast<std::uint32_t>(best->start), best->end, best};
-        if (cache->replaceExtra != 0 && cache->matchKind != kMatchWholeWord) WidenToWord(run, &match);
+        if (cache->replaceExtra != 0 && cache->matchKind != kKeyWholeWord) WidenToWord(run, &match);
         if (match.start < cursor) match.start = cursor;
         matches.push_back(match);
         cursor = match.end;

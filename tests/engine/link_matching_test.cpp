@@ -103,7 +103,7 @@ protected:
     }
 
     // The key cache as LinkMatching leaves it (the session frees it).
-    talix::LinkMatchingCache* Cache(const Keys& keys, std::uint16_t kind = talix::kMatchWholeWord,
+    talix::LinkMatchingCache* Cache(const Keys& keys, std::uint16_t kind = talix::kKeyWholeWord,
                                     std::uint32_t single = 0, std::uint32_t extra = 0) {
         delete session_.workArea->linkMatching;
         auto* cache = new talix::LinkMatchingCache();
@@ -192,7 +192,7 @@ TEST_F(MatchingTest, KeysBecomeLinksOnceAndKeywordsLeaveTheItemAsItWas) {
     const std::vector<std::string> before = db_.Stored(id_);
     Cache({{"alpha", alpha_}, {"be", beta_}, {"x", beta_}});
     EXPECT_EQ(Keywords(chunk, "Separator=';'"), "alpha;be;be");
-    Cache({{"alpha", alpha_}, {"be", beta_}}, talix::kMatchWholeWord, 1);
+    Cache({{"alpha", alpha_}, {"be", beta_}}, talix::kKeyWholeWord, 1);
     EXPECT_EQ(Keywords(chunk), "alpha,be");
     EXPECT_EQ(db_.Stored(id_), before);
     // No buffer for the keywords: refused.
@@ -271,11 +271,11 @@ TEST_F(MatchingTest, MatchKindsShortKeysAndHotspotsDecideWhatIsFound) {
         std::vector<std::string> texts;
     };
     const std::vector<Case> cases = {
-        {talix::kMatchStarts, 0, {"alp", "habet ", "Alp", "ha xalp"}},
-        {talix::kMatchStarts, 1, {"alphabet", " ", "Alpha", " xalp"}},
-        {talix::kMatchEnds, 0, {"alphabet Alpha x", "alp"}},
-        {talix::kMatchSubstring, 0, {"alp", "habet ", "Alp", "ha x", "alp"}},
-        {talix::kMatchWholeWord, 0, {"alphabet Alpha xalp"}},
+        {talix::kKeyStartsWord, 0, {"alp", "habet ", "Alp", "ha xalp"}},
+        {talix::kKeyStartsWord, 1, {"alphabet", " ", "Alpha", " xalp"}},
+        {talix::kKeyEndsWord, 0, {"alphabet Alpha x", "alp"}},
+        {talix::kKeyAnywhere, 0, {"alp", "habet ", "Alp", "ha x", "alp"}},
+        {talix::kKeyWholeWord, 0, {"alphabet Alpha xalp"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind * 10 + c.extra);

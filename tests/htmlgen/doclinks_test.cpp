@@ -24,8 +24,8 @@ constexpr std::uint32_t kNone[4] = {0, 0, 0, 0};
 const std::string kPath = "//__9ABCDEF012345678.NSF/22222222111111114444444433333333/"
                           "BBBBBBBBAAAAAAAADDDDDDDDCCCCCCCC";
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, std::uint16_t) { g_messages.emplace_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 struct DocEvent {
     std::string database, comment;

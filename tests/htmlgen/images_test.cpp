@@ -168,9 +168,8 @@ TEST_F(ImagesTest, NamesTakenFromRecordsStayInTheDirectory) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("escape.gif")));
 }
 
-// The messages the library shows, collected.
-std::vector<std::string> g_shown;
-void CollectMessage(const char* text, plat::WORD) { g_shown.push_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     talix_test::TempDir dir;
@@ -201,8 +200,8 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     EXPECT_NE(chunk->lastStatus, 0);
     EXPECT_FALSE(std::filesystem::exists(names[0]));
     EXPECT_TRUE(std::filesystem::is_symlink(names[1]));
-    ASSERT_EQ(g_shown.size(), 1u);
-    EXPECT_EQ(g_shown[0], "cannot write the file '" + names[1] + "': it is a symbolic link");
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0], "cannot write the file '" + names[1] + "': it is a symbolic link");
     EXPECT_EQ(talix_test::ReadFile(outside), "outside");
 
     // A picture that was there before is replaced whole and stays when the
@@ -217,12 +216,12 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     const std::string elsewhere = dir.file("elsewhere");
     std::filesystem::create_directory(elsewhere);
     std::filesystem::create_directory_symlink(elsewhere, dir.file("pictures/sub"));
-    g_shown.clear();
+    g_messages.clear();
     Body(chunk, (options + " DefaultSubdirectory=sub").c_str());
     EXPECT_NE(chunk->lastStatus, 0);
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
-    ASSERT_FALSE(g_shown.empty());
-    EXPECT_EQ(g_shown[0], "cannot write in the folder '" + dir.file("pictures/sub") + "': it is a symbolic link");
+    ASSERT_FALSE(g_messages.empty());
+    EXPECT_EQ(g_messages[0], "cannot write in the folder '" + dir.file("pictures/sub") + "': it is a symbolic link");
     std::filesystem::remove(dir.file("pictures/sub"));
     Body(chunk, (options + " DefaultSubdirectory=sub").c_str());
     EXPECT_EQ(chunk->lastStatus, 0);
@@ -234,12 +233,12 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     ZervaRTChunk* attached = DefineWith(FileHotspot("ATT1", "x.txt", "file"), {}, {{"ATT1", "attachment bytes"}});
     std::filesystem::create_directory(dir.file("files"));
     std::filesystem::create_symlink(outside, dir.file("files/x.txt"));
-    g_shown.clear();
+    g_messages.clear();
     Body(attached, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files")).c_str());
     EXPECT_NE(attached->lastStatus, 0);
     EXPECT_EQ(talix_test::ReadFile(outside), "outside");
-    ASSERT_FALSE(g_shown.empty());
-    EXPECT_NE(g_shown[0].find("x.txt': it is a symbolic link"), std::string::npos) << g_shown[0];
+    ASSERT_FALSE(g_messages.empty());
+    EXPECT_NE(g_messages[0].find("x.txt': it is a symbolic link"), std::string::npos) << g_messages[0];
     std::filesystem::remove(dir.file("files/x.txt"));
     Body(attached, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files")).c_str());
     EXPECT_EQ(attached->lastStatus, 0);
@@ -253,12 +252,12 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     ZervaRTChunk* unnamed = DefineWith({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 4, 0, dots), TextBytes("file"),
                                         HotspotEnd(0x00AA), Bracket(0xDE, 0x00AA)},
                                        {}, {{"ATT1", "attachment bytes"}});
-    g_shown.clear();
+    g_messages.clear();
     Body(unnamed, ("AttachmentHandling=DISK AttachmentDirectory=" + dir.file("files/in")).c_str());
     EXPECT_NE(unnamed->lastStatus, 0);
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("files/in")));
-    ASSERT_EQ(g_shown.size(), 1u);
-    EXPECT_EQ(g_shown[0], "cannot extract the attachment '..' into '" + dir.file("files/in") +
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0], "cannot extract the attachment '..' into '" + dir.file("files/in") +
                               "': its name is no file name");
     plat::RegisterMessageProc(nullptr);
 }

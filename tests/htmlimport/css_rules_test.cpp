@@ -5,14 +5,15 @@
 
 #include "htmlimport/local_files.h"
 #include "style_fixture.h"
+#include "support/test_support.h"
 #include "talix_platform.h"
 
 namespace {
 
 using import_test::StyleTest;
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 
 class CssRules : public StyleTest {
 protected:

@@ -18,6 +18,7 @@
 #include "mime_fixture.h"
 #include "support/patterns.h"
 #include "support/record_fixture.h"
+#include "support/test_support.h"
 #include "talix_platform.h"
 
 namespace {
@@ -199,19 +200,16 @@ TEST_F(FileForm, FileHotspotsMakeAMixedLevelWithTheirAttachments) {
     EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
 }
 
-std::vector<std::string> g_messages;
-void KeepMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
-
 TEST_F(FileForm, BadOutputAndInputEndWithAStatus) {
     Store(engine_test::Runs({"Text"}));
-    g_messages.clear();
-    plat::RegisterMessageProc(KeepMessage);
+    talix_test::g_messages.clear();
+    plat::RegisterMessageProc(talix_test::CollectMessage);
     const std::string missing = dir_.file("no/such/dir/out.eml");
     item_.ExportToMIME(missing.c_str(), nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
     plat::RegisterMessageProc(nullptr);
     EXPECT_EQ(item_.lastStatus, 546);
     EXPECT_EQ(item_.ownError, 546);
-    EXPECT_EQ(g_messages, std::vector<std::string>{"TALIX: Export to MIME filename '" + missing + "' invalid"});
+    EXPECT_EQ(talix_test::g_messages, std::vector<std::string>{"TALIX: Export to MIME filename '" + missing + "' invalid"});
 
     // An unterminated quote runs to the end; a long charset (of no set the
     // platform writes) makes a quoted-printable part in UTF-8 that still

@@ -23,8 +23,8 @@
 
 namespace {
 
-std::vector<std::string> g_messages;
-void CollectMessage(const char* text, plat::WORD) { g_messages.emplace_back(text); }
+using talix_test::CollectMessage;
+using talix_test::g_messages;
 bool Shown(const std::string& message) {
     return std::find(g_messages.begin(), g_messages.end(), message) != g_messages.end();
 }
