@@ -150,7 +150,7 @@ protected:
     std::uint16_t base_ = 0;   // the paragraph-id base the last prologue left
 };
 
-std::vector<const Rec*> Only(const std::vector<Rec>& records, std::uint16_t signature) {
+std::vector<const Rec*> PointersTo(const std::vector<Rec>& records, std::uint16_t signature) {
     std::vector<const Rec*> found;
     for (const Rec& record : records)
         if (record.signature == signature) found.push_back(&record);
@@ -178,25 +178,25 @@ TEST_F(CopyTest, AnItemOfAnotherNoteComesWithNewParagraphIdsItsFontsAndInlineLin
     // Ids above the target's highest (3); an equal definition keeps the
     // target's id.
     std::vector<std::uint16_t> ids;
-    for (const Rec* definition : Only(records, kSigPabDefinition)) ids.push_back(definition->Word(4));
+    for (const Rec* definition : PointersTo(records, kSigPabDefinition)) ids.push_back(definition->Word(4));
     EXPECT_EQ(ids, (std::vector<std::uint16_t>{1, 3, 1, 6}));
     std::vector<std::uint16_t> references;
-    for (const Rec* reference : Only(records, kSigPabReference)) references.push_back(reference->Word(2));
+    for (const Rec* reference : PointersTo(records, kSigPabReference)) references.push_back(reference->Word(2));
     EXPECT_EQ(references, (std::vector<std::uint16_t>{1, 3, 1, 6}));
 
     // The source's face 5 (Arial) is face 6 here; face 1 stays.
     std::vector<std::pair<std::string, int>> faces;
-    for (const Rec* text : Only(records, kSigText))
+    for (const Rec* text : PointersTo(records, kSigText))
         if (!text->Text().empty()) faces.emplace_back(text->Text(), text->bytes[4]);
     EXPECT_EQ(faces, (std::vector<std::pair<std::string, int>>{{"t1", 1}, {"t3", 1}, {"s1", 6}, {"s2", 1}}));
 
     // Link 0 inline; index 7 dropped with the message; the resource
     // reference carries link 1 inline before its anchor.
-    const std::vector<const Rec*> inline_ = Only(records, kInlineLink);
+    const std::vector<const Rec*> inline_ = PointersTo(records, kInlineLink);
     ASSERT_EQ(inline_.size(), 1u);
     EXPECT_EQ(std::string(inline_[0]->bytes.begin() + 4, inline_[0]->bytes.begin() + 44), Link(1));
-    EXPECT_EQ(Only(records, kIndexedLink).size(), 0u);
-    const std::vector<const Rec*> resources = Only(records, kResourceLink);
+    EXPECT_EQ(PointersTo(records, kIndexedLink).size(), 0u);
+    const std::vector<const Rec*> resources = PointersTo(records, kResourceLink);
     ASSERT_EQ(resources.size(), 1u);
     const Rec& resource = *resources[0];
     EXPECT_EQ(resource.bytes[4] & 0x02, 0x02);
@@ -249,7 +249,7 @@ TEST_F(CopyTest, AttachmentsComeAlongIntoAnotherNoteOnly) {
     Close(source);
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(Attachments(id_), 2);
-    const std::vector<const Rec*> hotspots = Only(records, 0xFFA9);
+    const std::vector<const Rec*> hotspots = PointersTo(records, 0xFFA9);
     ASSERT_EQ(hotspots.size(), 1u);
     const std::string named(reinterpret_cast<const char*>(hotspots[0]->bytes.data() + 16));
     EXPECT_NE(named, "a.txt");

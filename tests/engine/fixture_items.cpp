@@ -68,6 +68,12 @@ Records Runs(const std::vector<std::string>& texts) {
     return records;
 }
 
+Records Join(std::initializer_list<Records> parts) {
+    Records all;
+    for (const Records& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 // Table records: begin, a cell of 0-based row and column, end.
 void AddTable(Records* records, const std::vector<std::string>& cells, int columns, bool nested,
               const Records& extra = {}, std::size_t extraAfter = 0) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,8 @@ private:
 // A paragraph definition (id 1) and a reference to it, then a text run for
 // each text.
 Records Runs(const std::vector<std::string>& texts);
+// The records of the parts, one after the other.
+Records Join(std::initializer_list<Records> parts);
 talix_test::FixtureRecord Text(std::string_view text);
 talix_test::FixtureRecord Paragraph();
 // A font table of one face: its number and name.

@@ -35,7 +35,7 @@ FixtureRecord Cell(std::uint8_t row, std::uint8_t column, std::uint8_t rowSpan =
     return cell;
 }
 
-FixtureRecord FileHotspot(const std::string& fileName) {
+FixtureRecord AttachmentHotspot(const std::string& fileName) {
     const std::string data = fileName + '\0';
     FixtureRecord hotspot = HostRecord(0xFFA9, static_cast<std::uint32_t>(16 + data.size()));
     PutWord(&hotspot, 4, 4);
@@ -109,8 +109,8 @@ TEST_F(ContextWalkers, TheCellThatCoversASpannedCellIsFoundWithinItsTable) {
 TEST_F(ContextWalkers, AttachmentsNamedByHotspotsAreRemovedWithinTheRange) {
     const std::string path = dir_.file("file.txt");
     std::ofstream(path) << "content";
-    plat::NOTEHANDLE note = NewNote({BareDefinition(1), FileHotspot("missing.txt"), talix_test::TextRecord(0, "m"),
-                                     HostRecord(0x00AA, 2), FileHotspot("file.txt"), talix_test::TextRecord(0, "f"),
+    plat::NOTEHANDLE note = NewNote({BareDefinition(1), AttachmentHotspot("missing.txt"), talix_test::TextRecord(0, "m"),
+                                     HostRecord(0x00AA, 2), AttachmentHotspot("file.txt"), talix_test::TextRecord(0, "f"),
                                      HostRecord(0x00AA, 2)});
     ASSERT_EQ(plat::NoteAttachFile(note, "$FILE", 5, path.c_str(), "file.txt", plat::ATTACH_DEFAULT), 0);
     plat::NOTEID id = 0;

@@ -15,6 +15,7 @@
 
 namespace {
 
+using engine_test::Join;
 using engine_test::Rec;
 using engine_test::Records;
 using engine_test::Signatures;
@@ -111,7 +112,7 @@ Records UrlLink(const char* target, bool idName) {
 }
 
 // A field named name (a two-byte default formula before the name).
-FixtureRecord Field(const std::string& name) {
+FixtureRecord FieldWithFormula(const std::string& name) {
     FixtureRecord field = HostRecord(kSigField, static_cast<std::uint32_t>(40 + 2 + name.size()));
     PutWord(&field, 24, 2);
     PutWord(&field, 32, static_cast<std::uint16_t>(name.size()));
@@ -130,19 +131,13 @@ FixtureRecord Rule(std::uint32_t flags, std::uint16_t width, std::uint16_t heigh
     return rule;
 }
 
-Records Join(std::initializer_list<Records> parts) {
-    Records all;
-    for (const Records& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 TEST_F(TargetPropertiesTest, PropertyWordsOfGraphicsFieldsLinksLayersAndRules) {
     const Records body =
         Join({engine_test::Runs({"a"}),
               GifPicture(GifData(16, 16, 40), 16, 16,
                          {HeadAndText(kSigAltText, 12, 4, "it's"), HeadAndText(kSigCaption, 32, 4, "Logo"),
                           IdName({"", "cls", "", "", "", ""})}),
-              {Field("Subject")}, UrlLink("_blank", false), Layer(false), {Rule(0x4, 100, 25, 0)},
+              {FieldWithFormula("Subject")}, UrlLink("_blank", false), Layer(false), {Rule(0x4, 100, 25, 0)},
               {engine_test::Text("z")}});
     ASSERT_NE(Open(body), nullptr);
 

@@ -75,7 +75,7 @@ const StringRec& Find(const Saved& records, std::uint16_t signature, const std::
     ADD_FAILURE() << "no record " << signature << " holding " << holding;
     return none;
 }
-std::string Bytes(const FixtureRecord& record) { return std::string(record.bytes.begin(), record.bytes.end()); }
+std::string RecordBytes(const FixtureRecord& record) { return std::string(record.bytes.begin(), record.bytes.end()); }
 
 // A record of a fixed part with a word set in it and a text after it.
 FixtureRecord Make(std::uint16_t signature, std::uint32_t fixed, std::size_t at = 0, std::uint32_t value = 0,
@@ -173,11 +173,11 @@ TEST_F(TextRunTest, ChangeFontChangesTheRunsAndControlsThatMeetTheCriteria) {
                                                                kSigBar, kSigText}));
     // What does not meet the criteria stays byte for byte; the button too,
     // as controls were not asked for.
-    EXPECT_EQ(records[2].bytes, Bytes(body[2]));
-    EXPECT_EQ(records[8].bytes, Bytes(body[8]));
+    EXPECT_EQ(records[2].bytes, RecordBytes(body[2]));
+    EXPECT_EQ(records[8].bytes, RecordBytes(body[8]));
     EXPECT_EQ(records[3].Font(), 0x0A000301u);
     EXPECT_EQ(records[5].Font(), 0x0A000301u);
-    EXPECT_EQ(records[6].bytes, Bytes(body[6]));   // the run keeps its colour
+    EXPECT_EQ(records[6].bytes, RecordBytes(body[6]));   // the run keeps its colour
 
     // A colour gives every run its colour record in a bracket of its own;
     // controls get theirs in a bracket of their own signature.
@@ -208,9 +208,9 @@ TEST_F(TextRunTest, HighlightingSplitsRunsAtEveryMatchAndKeepsTheRest) {
     // The matches are red and bold; the pieces between keep the run's look.
     EXPECT_EQ(records[4].Font(), 0x0A020101u);
     EXPECT_EQ(records[7].Font(), kPlain);
-    EXPECT_EQ(records[15].bytes, Bytes(Green()));
+    EXPECT_EQ(records[15].bytes, RecordBytes(Green()));
     EXPECT_EQ(records[19].bytes.substr(2, 4), std::string("\x01\x00\xFF\x00", 4));   // RGB red
-    EXPECT_EQ(records[23].bytes, Bytes(Green()));
+    EXPECT_EQ(records[23].bytes, RecordBytes(Green()));
 }
 
 TEST_F(TextRunTest, FontInUseAndHighlightLookAtEveryRun) {
@@ -242,8 +242,8 @@ TEST_F(TextRunTest, QuickReplaceChangesOnlyThePartsItIsGiven) {
     EXPECT_EQ(Find(records, kSigButton).bytes.substr(16), "went button");
     EXPECT_EQ(Find(records, kSigButton).Word(2), 27);   // an odd label keeps its exact length
     EXPECT_EQ(Find(records, kSigBar).bytes.substr(12), "went section");
-    EXPECT_EQ(Find(records, kSigV4HotspotBegin).bytes, Bytes(body[5]));
-    EXPECT_EQ(Find(records, kSigPabHide).bytes, Bytes(body[6]));
+    EXPECT_EQ(Find(records, kSigV4HotspotBegin).bytes, RecordBytes(body[5]));
+    EXPECT_EQ(Find(records, kSigPabHide).bytes, RecordBytes(body[6]));
     EXPECT_STREQ(Find(records, kSigTableLabel).bytes.c_str() + 4, "went tab");
 
     // A longer URL: an even record length and its data length updated; the

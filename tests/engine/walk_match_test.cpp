@@ -47,7 +47,7 @@ FixtureRecord TableBegin(bool nested = false) { return HostRecord(nested ? 0x00C
 FixtureRecord TableEnd(bool nested = false) { return HostRecord(nested ? 0x00D1 : 0x00A5, 8); }
 
 // A cell of 0-based row and column.
-FixtureRecord Cell(std::uint8_t row, std::uint8_t column, bool nested = false) {
+FixtureRecord GridCell(std::uint8_t row, std::uint8_t column, bool nested = false) {
     FixtureRecord record = HostRecord(nested ? 0x00D0 : 0x00A4, 18);
     record.bytes[2] = row;
     record.bytes[3] = column;
@@ -59,17 +59,17 @@ FixtureRecord Cell(std::uint8_t row, std::uint8_t column, bool nested = false) {
 // "Intro", a table of 5 rows and 3 columns (the cell of row 2, column 2
 // also holds a nested table of 2 x 2 cells), "Between", a table of 2 x 2
 // cells, "End".
-Records TablesItem() {
+Records NumberedTablesItem() {
     Records records = {Definition(1, 0), ReferenceTo(1), Text("Intro"), Paragraph(), TableBegin()};
     for (std::uint8_t row = 0; row < 5; ++row) {
         for (std::uint8_t column = 0; column < 3; ++column) {
-            records.push_back(Cell(row, column));
+            records.push_back(GridCell(row, column));
             records.push_back(ReferenceTo(1));
             records.push_back(Text("r" + std::to_string(row + 1) + "c" + std::to_string(column + 1)));
             if (row == 1 && column == 1) {
                 records.push_back(TableBegin(true));
                 for (std::uint8_t inner = 0; inner < 4; ++inner) {
-                    records.push_back(Cell(inner / 2, inner % 2, true));
+                    records.push_back(GridCell(inner / 2, inner % 2, true));
                     records.push_back(Text("n" + std::to_string(inner)));
                 }
                 records.push_back(TableEnd(true));
@@ -79,7 +79,7 @@ Records TablesItem() {
     for (auto record : {TableEnd(), Paragraph(), ReferenceTo(1), Text("Between"), Paragraph(), TableBegin()})
         records.push_back(record);
     for (std::uint8_t cell = 0; cell < 4; ++cell) {
-        records.push_back(Cell(cell / 2, cell % 2));
+        records.push_back(GridCell(cell / 2, cell % 2));
         records.push_back(Text("t" + std::to_string(cell)));
     }
     for (auto record : {TableEnd(), Paragraph(), ReferenceTo(1), Text("End")}) records.push_back(record);
@@ -95,8 +95,8 @@ Records PlainItem(const std::vector<std::string>& runs) {
 constexpr talix::OperationCode kQuery = talix::kOpQuery;
 constexpr std::uint16_t kLastRecordCode = talix::kQueryLastRecord;
 
-FixtureRecord Begin(std::uint16_t inner) { return Bracket(0x00DD, inner); }
-FixtureRecord End(std::uint16_t inner) { return Bracket(0x00DE, inner); }
+FixtureRecord BracketBegin(std::uint16_t inner) { return Bracket(0x00DD, inner); }
+FixtureRecord BracketEnd(std::uint16_t inner) { return Bracket(0x00DE, inner); }
 
 // A hotspot begin of a type with its flag word.
 FixtureRecord Hotspot(std::uint16_t type, std::uint32_t flags, std::uint16_t signature = 0xFFA9) {
@@ -190,7 +190,7 @@ protected:
 };
 
 TEST_F(WalkMatchTest, TablesRowsAndColumnsAreFoundInTheTableTheOuterLevelEntered) {
-    const Records records = TablesItem();
+    const Records records = NumberedTablesItem();
     const plat::NOTEID id = db_.AddNote(records);
     const std::uint32_t table1 = IndexOf(records, Signature(0x00A3), 1);
     const std::uint32_t table2 = IndexOf(records, Signature(0x00A3), 2);
@@ -232,7 +232,7 @@ TEST_F(WalkMatchTest, TablesRowsAndColumnsAreFoundInTheTableTheOuterLevelEntered
 }
 
 TEST_F(WalkMatchTest, RelationsTakeTheRecordsAroundAndWithinAnElement) {
-    const Records records = TablesItem();
+    const Records records = NumberedTablesItem();
     const plat::NOTEID id = db_.AddNote(records);
     const std::uint32_t table1 = IndexOf(records, Signature(0x00A3), 1);
     const std::uint32_t end1 = IndexOf(records, Signature(0x00A5), 1);
@@ -261,7 +261,7 @@ TEST_F(WalkMatchTest, HotspotTypesAreToldApartByKindAndFlags) {
         Hotspot(1, 0), Text("popup"), HotspotEnd(),                   // a pop-up
         Hotspot(1, 0x40000), Text("computed"), HotspotEnd(),          // computed text
         Hotspot(2, 0x10), Text("formula"), HotspotEnd(),              // an action hotspot with a formula flag
-        Begin(0xFFAD), Hotspot(3, 0, 0xFFAD), Text("wrapped"), HotspotEnd(0x00AE), End(0x00AE),
+        BracketBegin(0xFFAD), Hotspot(3, 0, 0xFFAD), Text("wrapped"), HotspotEnd(0x00AE), BracketEnd(0x00AE),
         Hotspot(2, 0), Text("action"), HotspotEnd(),
     };
     const plat::NOTEID id = db_.AddNote(records);
@@ -362,7 +362,7 @@ TEST_F(WalkMatchTest, ParagraphsRunFromOneParagraphRecordToTheNext) {
 }
 
 TEST_F(WalkMatchTest, AQueryLeavesTheCompletionStatusAndTheStoredItemAsItWas) {
-    const plat::NOTEID id = db_.AddNote(TablesItem());
+    const plat::NOTEID id = db_.AddNote(NumberedTablesItem());
     const auto before = db_.Stored(id);
     ZervaRTChunk* chunk = Define(id, "Table 1; Row 2");
     ASSERT_NE(chunk, nullptr);
@@ -443,7 +443,7 @@ TEST_F(WalkMatchTest, RecordsOfAnotherNoteAreWalkedWithoutReplacingTheItemsOwn) 
 }
 
 TEST_F(WalkMatchTest, AnExtraChainNarrowsTheChunkForOneRun) {
-    const Records records = TablesItem();
+    const Records records = NumberedTablesItem();
     const plat::NOTEID id = db_.AddNote(records);
     ZervaRTChunk* chunk = Define(id, "Table 1");
     ASSERT_NE(chunk, nullptr);

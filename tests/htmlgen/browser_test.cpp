@@ -17,6 +17,7 @@
 
 #include "active_content_fixture.h"
 #include "core/pool.h"
+#include "support/awkward_checks.h"
 #include "support/record_fixture.h"
 #include "support/headless_browser.h"
 #include "support/rich_text_items.h"
@@ -90,20 +91,10 @@ constexpr const char* kMeasuringScript = R"(<script>
 // Pages shown in one browser.
 constexpr std::size_t kPagesPerBrowser = 40;
 
-std::string g_streamed;
-std::uint16_t Stream(ZervaRTChunk*, char* text, std::uint16_t length) {
-    g_streamed.append(text, length);
-    return 0;
-}
-
 // The item as talix html writes it: HTML 4.01, streamed, as UTF-8.
 std::string Render(ZervaRTChunk* chunk) {
-    g_streamed.clear();
-    char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes", 0, Stream, nullptr);
-    if (block == nullptr) return std::string();
-    g_streamed.append(block, chunk->session->textResultLength);
-    talix::ZervaDeallocate(chunk->session, block);
-    return plat::LmbcsToNative(g_streamed);
+    std::string html, failure;
+    return talix_test::RenderStreamed(chunk, "HTML", "", &html, &failure) ? html : std::string();
 }
 
 // The measuring script's lines for each page number in a serialized

@@ -25,7 +25,7 @@ struct LinkEvent {
 };
 LinkEvent g_event;
 
-std::uint16_t QueryLink(ZervaRTChunk* chunk, std::uint16_t kind, char* replica, std::uint16_t length, void*, void*,
+std::uint16_t RecordLinkEvent(ZervaRTChunk* chunk, std::uint16_t kind, char* replica, std::uint16_t length, void*, void*,
                         void*, char*, std::uint16_t, char*, std::uint16_t, char*, std::uint16_t) {
     ++g_event.calls;
     g_event.kind = kind;
@@ -74,7 +74,7 @@ TEST_F(HotspotsTest, TheLinkEventMayRewriteAURL) {
     ZervaRTChunk* chunk = Define(URLHotspot("http://x.example/a", "site"));
     g_event = LinkEvent();
     g_event.answer = "http://r.example";
-    char* block = chunk->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=URL", 0, nullptr, QueryLink);
+    char* block = chunk->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=URL", 0, nullptr, RecordLinkEvent);
     ASSERT_NE(block, nullptr);
     const std::string body = BodyOf(block);
     talix::ZervaDeallocate(&session_, block);
@@ -86,7 +86,7 @@ TEST_F(HotspotsTest, TheLinkEventMayRewriteAURL) {
     // A procedure that answers nothing leaves the URL; so does an answer
     // left from an earlier link.
     g_event.answer = nullptr;
-    block = chunk->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=All", 0, nullptr, QueryLink);
+    block = chunk->GenerateHTML(nullptr, "HTML", "RaiseLinkEvent=All", 0, nullptr, RecordLinkEvent);
     EXPECT_EQ(BodyOf(block), "<a href=\"http://x.example/a\">site</a>");
     talix::ZervaDeallocate(&session_, block);
 }

@@ -19,6 +19,7 @@
 #include "core/record_list.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
+#include "support/awkward_checks.h"
 #include "support/markup_validators.h"
 #include "support/patterns.h"
 #include "support/rich_text_items.h"
@@ -30,21 +31,11 @@
 
 namespace {
 
-std::string g_streamed;
-std::uint16_t Stream(ZervaRTChunk*, char* text, std::uint16_t length) {
-    g_streamed.append(text, length);
-    return 0;
-}
-
 // The whole markup of a generation as UTF-8: what was streamed and what
 // the block holds.
 std::string Render(ZervaRTChunk* chunk, const char* format) {
-    g_streamed.clear();
-    char* block = chunk->GenerateHTML(nullptr, format, "OutputToEvent=Yes", 0, Stream, nullptr);
-    if (block == nullptr) return "<none>";
-    g_streamed.append(block, chunk->session->textResultLength);
-    talix::ZervaDeallocate(chunk->session, block);
-    return plat::LmbcsToNative(g_streamed);
+    std::string markup, failure;
+    return talix_test::RenderStreamed(chunk, format, "", &markup, &failure) ? markup : "<none>";
 }
 
 // GetText's text as plain text writes it.

@@ -40,11 +40,11 @@ using htmlgen_test::TextBytes;
 constexpr std::uint8_t kBold = 0x01, kItalic = 0x02, kUnderline = 0x04, kStrike = 0x08;
 constexpr std::uint8_t kRed = 2;
 
-std::string g_events;
+std::string g_joined;
 int g_pieces = 0;
 std::vector<std::string> g_pieceTexts;
 std::uint16_t Concatenate(ZervaRTChunk*, char* text, std::uint16_t length) {
-    g_events.append(text, length);
+    g_joined.append(text, length);
     g_pieceTexts.emplace_back(text, length);
     ++g_pieces;
     return 0;
@@ -74,11 +74,11 @@ protected:
                     << name << " " << options;
                 EXPECT_EQ(chunk->lastStatus, 0);
                 for (const char* size : sizes) {
-                    g_events.clear();
+                    g_joined.clear();
                     const std::string streamed =
                         std::string("Generation=Fragment ") + options + "OutputToEvent=" + size;
                     const std::string tail = Generate(chunk, name, streamed.c_str(), nullptr, Concatenate);
-                    EXPECT_EQ(g_events + tail, expected) << name << " " << options << size;
+                    EXPECT_EQ(g_joined + tail, expected) << name << " " << options << size;
                 }
             }
         }
@@ -348,10 +348,10 @@ TEST_F(Walk, TextOutsideAsciiIsWrittenAsTheEncoderWritesItWhateverStandsAround) 
             EXPECT_EQ(chunk->lastStatus, 0);
             EXPECT_EQ(whole, expected) << name << " " << options;
             for (const char* size : {"5", "200", "Yes"}) {
-                g_events.clear();
+                g_joined.clear();
                 const std::string streamed = std::string("Generation=Fragment ") + options + "OutputToEvent=" + size;
                 const std::string tail = Generate(chunk, name, streamed.c_str(), nullptr, Concatenate);
-                EXPECT_EQ(g_events + tail, whole) << name << " " << options << size;
+                EXPECT_EQ(g_joined + tail, whole) << name << " " << options << size;
             }
         }
     }
@@ -409,10 +409,10 @@ TEST_F(Walk, ACharacterCutByTheEndOfItsRunIsWrittenAsTheEncoderWritesIt) {
                         "<div>" + EncodedAlone(first, options, format) + EncodedAlone(second, options, format) + "</div>";
                     EXPECT_EQ(Fragment(chunk, std::string(options) + "OutputToEvent=No", name), expected)
                         << name << " " << options << character.size() << " cut " << cut;
-                    g_events.clear();
+                    g_joined.clear();
                     const std::string streamed = std::string("Generation=Fragment ") + options + "OutputToEvent=5";
                     const std::string tail = Generate(chunk, name, streamed.c_str(), nullptr, Concatenate);
-                    EXPECT_EQ(g_events + tail, expected) << name << " " << options << character.size() << " cut " << cut;
+                    EXPECT_EQ(g_joined + tail, expected) << name << " " << options << character.size() << " cut " << cut;
                 }
             }
         }
@@ -479,11 +479,11 @@ TEST_F(Walk, TextOutsideAsciiLongerThanTheBufferIsHandedOnWholeOrRefused) {
     expected += "</div>";
     ZervaRTChunk* chunk = Define(records);
     for (const char* size : {"80", "81", "997", "Yes"}) {
-        g_events.clear();
+        g_joined.clear();
         const std::string tail =
             Generate(chunk, "HTML", (std::string("Generation=Fragment OutputToEvent=") + size).c_str(), nullptr, Concatenate);
         EXPECT_EQ(chunk->lastStatus, 0) << size;
-        EXPECT_TRUE(g_events + tail == expected) << size;
+        EXPECT_TRUE(g_joined + tail == expected) << size;
     }
     Fragment(chunk, "OutputToEvent=No");
     EXPECT_EQ(chunk->lastStatus, 263);
@@ -538,11 +538,11 @@ TEST_F(Walk, TextOutsideAsciiAmongLongWordsBlanksAndAddressesIsWrittenAsTheOptio
                 EXPECT_TRUE(whole == expected + "</div>") << name << " " << options;
             }
             for (const char* size : {"80", "333", "Yes"}) {
-                g_events.clear();
+                g_joined.clear();
                 const std::string tail =
                     Generate(chunk, name, ("Generation=Fragment " + options + "OutputToEvent=" + size).c_str(), nullptr,
                              Concatenate);
-                EXPECT_TRUE(g_events + tail == whole) << name << " " << options << size;
+                EXPECT_TRUE(g_joined + tail == whole) << name << " " << options << size;
             }
         }
     }
@@ -630,12 +630,12 @@ TEST_F(Walk, TextEventsHandOnWhatTheBufferWouldHold) {
     EXPECT_TRUE(talix_test::XhtmlValid(whole, &report)) << report;
 
     for (const char* size : {"Yes", "5", "200"}) {
-        g_events.clear();
+        g_joined.clear();
         g_pieces = 0;
         const std::string options = std::string("MakeURLHotspots=Yes OutputToEvent=") + size;
         const std::string tail = Generate(chunk, "XHTML", options.c_str(), nullptr, Concatenate);
         EXPECT_EQ(chunk->lastStatus, 0);
-        EXPECT_EQ(g_events + tail, whole) << size;
+        EXPECT_EQ(g_joined + tail, whole) << size;
         EXPECT_GT(g_pieces, std::string(size) == "Yes" ? 3 : 100) << size;
     }
 
@@ -644,14 +644,14 @@ TEST_F(Walk, TextEventsHandOnWhatTheBufferWouldHold) {
     Records big = records;
     for (int i = 0; i < 3; ++i) big.insert(big.end(), records.begin() + 2, records.end());
     ZervaRTChunk* large = Define(big);
-    g_events.clear();
+    g_joined.clear();
     const std::string kept = Generate(large, "XHTML", "MakeURLHotspots=Yes OutputToEvent=No");
     EXPECT_EQ(large->lastStatus, 263);
     EXPECT_LE(kept.size(), 65405u);
     EXPECT_GT(kept.size(), 60000u);
     const std::string full = Generate(large, "XHTML", "MakeURLHotspots=Yes", nullptr, Concatenate);
     EXPECT_EQ(large->lastStatus, 0);
-    const std::string streamed = g_events + full;
+    const std::string streamed = g_joined + full;
     EXPECT_EQ(streamed.substr(0, kept.size() - 200), kept.substr(0, kept.size() - 200));
 }
 
@@ -666,11 +666,11 @@ TEST_F(Walk, TextEventsAreCutAfterABlankNearTheChunkSize) {
     for (const char* options : {"", "MakeURLHotspots=Yes "}) {
         const std::string whole = Fragment(chunk, std::string(options) + "OutputToEvent=No");
         ASSERT_NE(whole.find("ab&eacute;z&amp;y word word ab&eacute;z&amp;y "), std::string::npos);
-        g_events.clear();
+        g_joined.clear();
         g_pieceTexts.clear();
         const std::string streamed = std::string("Generation=Fragment ") + options + "OutputToEvent=5";
         const std::string tail = Generate(chunk, "HTML", streamed.c_str(), nullptr, Concatenate);
-        EXPECT_EQ(g_events + tail, whole);
+        EXPECT_EQ(g_joined + tail, whole);
         ASSERT_GT(g_pieceTexts.size(), 20u);
         for (std::size_t i = 0; i + 1 < g_pieceTexts.size(); ++i) {
             const std::string& piece = g_pieceTexts[i];
@@ -684,10 +684,10 @@ TEST_F(Walk, TextEventsAreCutAfterABlankNearTheChunkSize) {
     // do not, wherever the chunks end.
     Records spaced = {Definition(1), Reference(1), TextRun(1, 0, 0, 10, "a  b \x82 c   d")};
     ZervaRTChunk* preserved = Define(spaced);
-    g_events.clear();
+    g_joined.clear();
     const std::string end =
         Generate(preserved, "HTML", "Generation=Fragment PreserveSpaces=Yes OutputToEvent=5", nullptr, Concatenate);
-    EXPECT_TRUE(Has(g_events + end, "a&nbsp;&nbsp;b &eacute; c&nbsp;&nbsp;&nbsp;d")) << g_events + end;
+    EXPECT_TRUE(Has(g_joined + end, "a&nbsp;&nbsp;b &eacute; c&nbsp;&nbsp;&nbsp;d")) << g_joined + end;
 }
 
 TEST_F(Walk, DamagedRecordsAreClosedOrPassedOver) {

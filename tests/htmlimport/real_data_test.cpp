@@ -17,6 +17,7 @@
 #include "core/record_io.h"
 #include "core/record_list.h"
 #include "engine/chunk_count.h"
+#include "support/awkward_checks.h"
 #include "support/structure_checker.h"
 #include "support/rich_text_items.h"
 #include "support/test_support.h"
@@ -31,21 +32,11 @@ namespace {
 // (note id and item name as "<id> <name>").
 const std::map<std::string, const char*> kLeftOut = {};
 
-std::string g_streamed;
-std::uint16_t Stream(ZervaRTChunk*, char* text, std::uint16_t length) {
-    g_streamed.append(text, length);
-    return 0;
-}
-
 // The chunk as HTML, in UTF-8, pictures and links included (the pictures
 // as URLs into the item, which the import reads back from it).
 std::string Render(ZervaRTChunk* chunk) {
-    g_streamed.clear();
-    char* block = chunk->GenerateHTML(nullptr, "HTML", "OutputToEvent=Yes", 0, Stream, nullptr);
-    if (block == nullptr) return std::string();
-    g_streamed.append(block, chunk->session->textResultLength);
-    talix::ZervaDeallocate(chunk->session, block);
-    return plat::LmbcsToNative(g_streamed);
+    std::string html, failure;
+    return talix_test::RenderStreamed(chunk, "HTML", "", &html, &failure) ? html : std::string();
 }
 
 // The text of a chunk without its whitespace: the words run together, so

@@ -26,10 +26,8 @@ namespace {
 
 using namespace mime_test;
 
-// Pictures a browser decodes: a GIF of 1 x 1 and a JPEG of 4 x 3 pixels.
-const Bytes kGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00, 0x00, 0xFF, 0xFF,
-                    0xFF, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
-                    0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+// Pictures a browser decodes: a GIF of 1 x 1 (kOnePixelGif) and a JPEG of
+// 4 x 3 pixels.
 constexpr const char* kJpegBase64 = "/9j/4AAQSkZJRgABAQAAAQABAAD/4gHYSUNDX1BST0ZJTEUAAQEAAAHIAAAAAAQwAABtbnRyUkdCIFhZWiAH4AABAAEAAAAAAABhY3NwAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAQAA9tYAAQAAAADTLQAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAlkZXNjAAAA8AAAACRyWFlaAAABFAAAABRnWFlaAAABKAAAABRiWFlaAAABPAAAABR3dHB0AAABUAAAABRyVFJDAAABZAAAAChnVFJDAAABZAAAAChiVFJDAAABZAAAAChjcHJ0AAABjAAAADxtbHVjAAAAAAAAAAEAAAAMZW5VUwAAAAgAAAAcAHMAUgBHAEJYWVogAAAAAAAAb6IAADj1AAADkFhZWiAAAAAAAABimQAAt4UAABjaWFlaIAAAAAAAACSgAAAPhAAAts9YWVogAAAAAAAA9tYAAQAAAADTLXBhcmEAAAAAAAQAAAACZmYAAPKnAAANWQAAE9AAAApbAAAAAAAAAABtbHVjAAAAAAAAAAEAAAAMZW5VUwAAACAAAAAcAEcAbwBvAGcAbABlACAASQBuAGMALgAgADIAMAAxADb/2wBDABALDA4MChAODQ4SERATGCgaGBYWGDEjJR0oOjM9PDkzODdASFxOQERXRTc4UG1RV19iZ2hnPk1xeXBkeFxlZ2P/2wBDARESEhgVGC8aGi9jQjhCY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2NjY2P/wAARCAADAAQDASIAAhEBAxEB/8QAFQABAQAAAAAAAAAAAAAAAAAAAAX/xAAUEAEAAAAAAAAAAAAAAAAAAAAA/8QAFQEBAQAAAAAAAAAAAAAAAAAABAX/xAAUEQEAAAAAAAAAAAAAAAAAAAAA/9oADAMBAAIRAxEAPwCaAtAP/9k=";
 
 Bytes Jpeg() {
@@ -51,7 +49,7 @@ class DiskPicturesBrowser : public MimeTest {};
 
 TEST_F(DiskPicturesBrowser, FilesBesideThePageLoadInABrowser) {
     // The image resource: the GIF of a picture of another note saved as one.
-    Store(graphic_test::GifPicture(kGif, 1, 1));
+    Store(graphic_test::GifPicture(kOnePixelGif, 1, 1));
     {
         talix::STATUS status = 0;
         talix::ItemRecordList* list = talix::SIAR(&item_, 0, nullptr, 1, 0, 0, nullptr, &status);
@@ -77,7 +75,7 @@ TEST_F(DiskPicturesBrowser, FilesBesideThePageLoadInABrowser) {
                             graphic_test::BitmapHeader(16, 16), talix_test::HostRecord(0x0096, 40), alt,
                             graphic_test::End(graphic_test::kSigGraphic)};
     Records records = engine_test::Runs({"Pictures"});
-    for (const Records& part : {graphic_test::GifPicture(kGif, 1, 1), JpegPicture(Jpeg(), 4, 3), resource, bitmap})
+    for (const Records& part : {graphic_test::GifPicture(kOnePixelGif, 1, 1), JpegPicture(Jpeg(), 4, 3), resource, bitmap})
         records.insert(records.end(), part.begin(), part.end());
     Store(records);
 

@@ -24,6 +24,7 @@
 namespace {
 
 using namespace mime_test;
+using engine_test::Join;
 using graphic_test::GifData;
 using graphic_test::GifPicture;
 using graphic_test::JpegData;
@@ -37,14 +38,6 @@ std::string Token(plat::NOTEHANDLE note) {
 }
 
 std::string FileText(const std::string& path) { return talix_test::ReadFile(path); }
-
-std::string Bytes(const std::vector<std::uint8_t>& data) { return std::string(data.begin(), data.end()); }
-
-Records Join(std::initializer_list<Records> parts) {
-    Records all;
-    for (const Records& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 class FileForm : public MimeTest {};
 
@@ -127,7 +120,7 @@ TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
     const std::vector<const ReadPart*> jpegs = message.Parts("image/jpeg");
     ASSERT_EQ(jpegs.size(), 1u);
     EXPECT_TRUE(talix_test::FullMatch(jpegs[0]->id, "<_2_[0-9]{6}[0-9A-F]{6,}" + tail + ">")) << jpegs[0]->id;
-    EXPECT_EQ(jpegs[0]->payload, Bytes(jpeg));
+    EXPECT_EQ(jpegs[0]->payload, std::string(jpeg.begin(), jpeg.end()));
     ASSERT_EQ(gifs.size(), 5u);
     EXPECT_TRUE(talix_test::FullMatch(gifs[0]->id, "<_1_[0-9]{6}[0-9A-F]{6,}" + tail + ">")) << gifs[0]->id;
     // The picture, the table tab and the two boxes once each, the GIF image
@@ -141,8 +134,8 @@ TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
         EXPECT_EQ(part->payload.substr(0, 6), "GIF89a") << part->id;
         EXPECT_NE(htmlParts[0]->path.substr(0, 3), part->path.substr(0, 3) + ".") << "not in the alternative level";
     }
-    EXPECT_EQ(gifs[0]->payload, Bytes(gif));
-    EXPECT_EQ(gifs[4]->payload, Bytes(gif));
+    EXPECT_EQ(gifs[0]->payload, std::string(gif.begin(), gif.end()));
+    EXPECT_EQ(gifs[4]->payload, std::string(gif.begin(), gif.end()));
     EXPECT_EQ(gifs[1]->filename, "tabletab.gif");
 
     // The generation names the pictures and the resource by the writer's
@@ -287,9 +280,9 @@ TEST_F(FileForm, StoredPicturesAndAttachmentsAreCopiedWhole) {
     ASSERT_TRUE(message.read);
     EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
     ASSERT_EQ(message.Parts("image/gif").size(), 1u);
-    EXPECT_EQ(message.Parts("image/gif")[0]->payload, Bytes(gif));
+    EXPECT_EQ(message.Parts("image/gif")[0]->payload, std::string(gif.begin(), gif.end()));
     ASSERT_EQ(message.Parts("image/jpeg").size(), 1u);
-    EXPECT_EQ(message.Parts("image/jpeg")[0]->payload, Bytes(jpeg));
+    EXPECT_EQ(message.Parts("image/jpeg")[0]->payload, std::string(jpeg.begin(), jpeg.end()));
     ASSERT_EQ(message.Parts("application/octet-stream").size(), 1u);
     EXPECT_EQ(message.Parts("application/octet-stream")[0]->payload, content);
 }

@@ -89,6 +89,8 @@ const std::vector<std::string>& InjectedHeaderNames();
 
 // The records of a JPEG picture (begin, graphic, header, segment, end).
 Records JpegPicture(const Bytes& jpeg, std::uint16_t width, std::uint16_t height);
+// A GIF of 1 x 1 pixels that browsers and image readers decode.
+extern const Bytes kOnePixelGif;
 // A table label that shows a tab.
 talix_test::FixtureRecord TableTab();
 // A paragraph definition of a check list with a checked (or unchecked) box.

@@ -16,6 +16,7 @@
 #include "edit_fixture.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
+#include "mime_fixture.h"
 #include "support/test_support.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -29,8 +30,6 @@ bool Shown(const std::string& message) {
     return std::find(g_messages.begin(), g_messages.end(), message) != g_messages.end();
 }
 
-const char kGif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00\x00,"
-                    "\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
 
 class MimeReading : public testing::Test {
 protected:
@@ -223,7 +222,7 @@ TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
 }
 
 TEST_F(MimeReading, PicturesByContentId) {
-    const std::string gif(kGif, sizeof kGif - 1);
+    const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
     const std::string related = "Content-Type: multipart/related; boundary=b\r\n\r\n"
                                 "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:IMG1\"> dot</p>\r\n"
                                 "--b\r\nContent-Type: image/gif\r\nContent-ID: <img1>\r\n\r\n" +

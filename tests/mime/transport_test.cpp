@@ -19,18 +19,13 @@
 namespace {
 
 using namespace mime_test;
+using engine_test::Join;
 using graphic_test::BitmapHeader;
 using graphic_test::GifData;
 using graphic_test::GifPicture;
 using graphic_test::IdName;
 using graphic_test::ImageHeader;
 using graphic_test::ImageSegment;
-
-Records Join(std::initializer_list<Records> parts) {
-    Records all;
-    for (const Records& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 // An alternative-text record: its length, then the text.
 talix_test::FixtureRecord AltText(const std::string& text) {

@@ -85,7 +85,7 @@ TEST(MailWords, EveryRealItemShowsTheWordsOfItsPage) {
 // by side.
 constexpr int kGenerated = 1000;
 constexpr int kShards = 10;
-constexpr std::uint64_t kFirstSeed = 52000;
+constexpr std::uint64_t kFirstTextSeed = 52000;
 
 class GeneratedMailWords : public testing::TestWithParam<int> {};
 
@@ -100,7 +100,7 @@ TEST_P(GeneratedMailWords, EveryItemShowsTheWordsOfItsPage) {
     const int perShard = kGenerated / kShards;
     for (int i = GetParam() * perShard; i < (GetParam() + 1) * perShard; i += kAwkwardSampleStride) {
         AwkwardSpec spec;
-        spec.seed = kFirstSeed + static_cast<std::uint64_t>(i);
+        spec.seed = kFirstTextSeed + static_cast<std::uint64_t>(i);
         spec.size = 5;
         spec.foreignWords = true;
         const AwkwardDocument document = MakeAwkwardDocument(spec);
