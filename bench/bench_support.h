@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/item_work_state.h"
+#include "core/ready_records.h"
 #include "core/record_io.h"
 #include "core/record_list.h"
 #include "talix/chunk.h"
@@ -32,6 +33,9 @@ namespace talix_bench {
 
 // The buffer the benchmarks hand GetText.
 constexpr std::uint32_t kTextBufferSize = 65342;
+
+// The bytes of a megabyte, in which the benchmarks give their sizes.
+constexpr std::size_t kMegabyte = 1024 * 1024;
 
 // A fresh directory in the system's temporary folder, removed with
 // everything in it when the object goes; its path is empty when it cannot
@@ -63,6 +67,14 @@ private:
 inline void AppendWord(std::string* out, std::uint16_t value) {
     out->push_back(static_cast<char>(value & 0xFF));
     out->push_back(static_cast<char>(value >> 8));
+}
+
+// A host-form record of a signature and length, zero-filled, its header
+// written in the form the signature calls for.
+inline std::vector<std::uint8_t> HostRecord(std::uint16_t signature, std::uint32_t length) {
+    std::vector<std::uint8_t> record(length, 0);
+    talix::WriteRecordHeader(record.data(), signature, length);
+    return record;
 }
 
 // Stores records in stored form (each of even length) as the rich-text

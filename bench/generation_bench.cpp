@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr std::size_t kMegabyte = 1024 * 1024;
+using talix_bench::kMegabyte;
 constexpr std::size_t kPiece = 8000;   // what the walk hands on at a time in MIME mode
 
 // An LMBCS text of about size bytes: words of ASCII letters, and with

@@ -22,10 +22,10 @@ namespace {
 
 using talix_bench::kTextBufferSize;
 
-constexpr std::size_t kItemSize = 10u * 1024 * 1024;
+constexpr std::size_t kParagraphsItemSize = 10 * talix_bench::kMegabyte;
 
 talix_bench::ParagraphsNote& Item() {
-    static talix_bench::ParagraphsNote note(kItemSize);
+    static talix_bench::ParagraphsNote note(kParagraphsItemSize);
     return note;
 }
 

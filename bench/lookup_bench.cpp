@@ -36,17 +36,7 @@ namespace {
 
 constexpr int kColumns = 5;
 
-// A host-form record of a length, its header written.
-std::vector<std::uint8_t> HostRecord(std::uint16_t signature, std::uint32_t length) {
-    std::vector<std::uint8_t> record(length, 0);
-    if (signature < 0x100) {
-        record[0] = static_cast<std::uint8_t>(signature);
-    } else {
-        talix::WriteWord(record.data(), signature);
-    }
-    talix::SetHostRecordLength(record.data(), signature, length);
-    return record;
-}
+using talix_bench::HostRecord;
 
 std::string CellText(int row, int column) {
     char text[32];

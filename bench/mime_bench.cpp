@@ -24,21 +24,16 @@ namespace {
 constexpr std::size_t kTextSize = 1024 * 1024;
 constexpr std::size_t kGifSize = 10000;
 
-// A host-form record of the signature and length, zero-filled, in stored
-// form.
-std::string Stored(ZervaRTItem* item, std::uint16_t signature, std::vector<std::uint8_t> host) {
-    talix::SetHostRecordLength(host.data(), signature, static_cast<std::uint32_t>(host.size()));
+using talix_bench::HostRecord;
+
+// A host-form record of the signature in stored form, padded to even
+// length; empty when it cannot be converted.
+std::string Stored(ZervaRTItem* item, std::uint16_t signature, const std::vector<std::uint8_t>& host) {
     std::uint32_t length = static_cast<std::uint32_t>(host.size());
     const void* stored = item->ConvertToCanonicalData(host.data(), signature, &length);
     if (stored == nullptr) return "";
     std::string record(static_cast<const char*>(stored), length);
     if (record.size() % 2 != 0) record.push_back('\0');
-    return record;
-}
-
-std::vector<std::uint8_t> Host(std::uint16_t signature, std::size_t length) {
-    std::vector<std::uint8_t> record(length, 0);
-    talix::WriteWord(record.data(), signature);
     return record;
 }
 
@@ -48,20 +43,20 @@ std::vector<std::string> Picture(ZervaRTItem* item, std::size_t number) {
     std::vector<std::uint8_t> gif(kGifSize);
     for (std::size_t i = 0; i < gif.size(); ++i) gif[i] = static_cast<std::uint8_t>(i * 31 + number);
     std::memcpy(gif.data(), "GIF89a", 6);
-    std::vector<std::uint8_t> begin = Host(0x00DD, 6), end = Host(0x00DE, 6);
+    std::vector<std::uint8_t> begin = HostRecord(0x00DD, 6), end = HostRecord(0x00DE, 6);
     talix::WriteWord(begin.data() + 2, 1);
     talix::WriteWord(end.data() + 2, 1);
     talix::WriteWord(begin.data() + 4, 0x0099);
     talix::WriteWord(end.data() + 4, 0x0099);
-    std::vector<std::uint8_t> graphic = Host(0x0099, 32);
+    std::vector<std::uint8_t> graphic = HostRecord(0x0099, 32);
     graphic[26] = 2;
-    std::vector<std::uint8_t> header = Host(0x007D, 32);
+    std::vector<std::uint8_t> header = HostRecord(0x007D, 32);
     talix::WriteWord(header.data() + 8, 1);
     talix::WriteWord(header.data() + 10, 64);
     talix::WriteWord(header.data() + 12, 48);
     talix::WriteDword(header.data() + 16, static_cast<std::uint32_t>(gif.size()));
     talix::WriteDword(header.data() + 20, 1);
-    std::vector<std::uint8_t> segment = Host(0x007C, 12 + gif.size());
+    std::vector<std::uint8_t> segment = HostRecord(0x007C, static_cast<std::uint32_t>(12 + gif.size()));
     talix::WriteWord(segment.data() + 8, static_cast<std::uint16_t>(gif.size()));
     talix::WriteWord(segment.data() + 10, static_cast<std::uint16_t>(gif.size()));
     std::memcpy(segment.data() + 12, gif.data(), gif.size());
@@ -119,26 +114,20 @@ struct MimeItem {
     }
 };
 
-MimeItem& Item(int pictures) {
+MimeItem& MimeItemOf(int pictures) {
     static MimeItem plain(0), withPictures(10);
     return pictures == 0 ? plain : withPictures;
 }
 
-void ForgetRecords(ZervaRTItem* item) {
-    if (item->work->current == nullptr) return;
-    talix::DeleteItemRecordList(item->session, item->work->current);
-    item->work->current = nullptr;
-}
-
 void BM_MimeFileExport(benchmark::State& state) {
-    MimeItem& mime = Item(static_cast<int>(state.range(0)));
+    MimeItem& mime = MimeItemOf(static_cast<int>(state.range(0)));
     if (!talix_bench::SkipUnless(state, mime.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
     if (!talix_bench::ConnectBody(state, &item, mime.path, mime.id)) return;
     const std::string out = mime.directory.File("out.eml");
     for (auto _ : state) {
-        ForgetRecords(&item);
+        talix_bench::ForgetRecords(&item);
         item.ExportToMIME(out.c_str(), nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
         if (item.lastStatus != 0) {
             state.SkipWithError("the export failed");
@@ -149,7 +138,7 @@ void BM_MimeFileExport(benchmark::State& state) {
 BENCHMARK(BM_MimeFileExport)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_GenerateHtmlToMimeFile(benchmark::State& state) {
-    MimeItem& mime = Item(static_cast<int>(state.range(0)));
+    MimeItem& mime = MimeItemOf(static_cast<int>(state.range(0)));
     if (!talix_bench::SkipUnless(state, mime.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -157,7 +146,7 @@ void BM_GenerateHtmlToMimeFile(benchmark::State& state) {
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     const std::string out = mime.directory.File("out.htm");
     for (auto _ : state) {
-        ForgetRecords(&item);
+        talix_bench::ForgetRecords(&item);
         std::FILE* file = std::fopen(out.c_str(), "w");
         std::uint32_t capacity = 0;
         char name[128] = {};

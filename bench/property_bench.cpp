@@ -59,7 +59,7 @@ struct RunsItem {
     }
 };
 
-RunsItem& Item() {
+RunsItem& TheRunsItem() {
     static RunsItem item;
     return item;
 }
@@ -67,7 +67,7 @@ RunsItem& Item() {
 // Runs read over the 1,000 chunks "Text 1" to "Text 1000" per iteration.
 template <typename Read>
 void EachRun(benchmark::State& state, Read read) {
-    RunsItem& runs = Item();
+    RunsItem& runs = TheRunsItem();
     if (!talix_bench::SkipUnless(state, runs.ready, "cannot build the item")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);

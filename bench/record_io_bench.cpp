@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kItemSize = 10u * 1024 * 1024;
+constexpr std::size_t kBigItemSize = 10 * talix_bench::kMegabyte;
 
 // The stored records (each padded to even length) of a rich-text value.
 std::vector<std::string> ValueRecords(const std::uint8_t* value, std::uint32_t length) {
@@ -107,7 +107,7 @@ struct BigItem {
             return;
         }
         std::vector<std::string> repeated;
-        for (std::size_t i = 0; bytes.size() < kItemSize; i = (i + 1) % records.size()) {
+        for (std::size_t i = 0; bytes.size() < kBigItemSize; i = (i + 1) % records.size()) {
             repeated.push_back(records[i]);
             bytes += records[i];
         }

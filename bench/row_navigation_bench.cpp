@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr std::uint16_t kColumns = 5;
+constexpr std::uint16_t kColumnsPerTable = 5;
 
 // A database of its own whose note's "Body" holds tables of the given rows,
 // each with a text in each cell.
@@ -39,13 +39,14 @@ struct TableNote : talix_bench::OneNoteDatabase {
         ZervaRTItem item(&session);
         if (item.Connect("", path.c_str(), id, "Body", 1) != 0) return false;
         std::vector<std::string> texts;
-        for (int column = 0; column < kColumns; ++column) texts.push_back("Text='cell " + std::to_string(column) + "'");
+        for (int column = 0; column < kColumnsPerTable; ++column)
+            texts.push_back("Text='cell " + std::to_string(column) + "'");
         std::vector<const char*> options;
         for (const std::string& text : texts) options.push_back(text.c_str());
         std::unique_ptr<ZervaRTChunk> everything(item.DefineChunk("Everything"));
         bool ok = true;
         for (int table = 0; ok && table < tables; ++table)
-            ok = everything->AppendTable(rows, kColumns, 0, nullptr, options.data()) == 0;
+            ok = everything->AppendTable(rows, kColumnsPerTable, 0, nullptr, options.data()) == 0;
         return ok && item.Save() == 0;
     }
 };

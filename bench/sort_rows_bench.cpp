@@ -29,8 +29,8 @@ std::string KeyOf(std::uint16_t row, Keys keys) {
 
 // A database with one note whose "Body" holds a table of rows x 5 columns;
 // column 1 holds the keys, the others a fixed text.
-struct SortNote : talix_bench::OneNoteDatabase {
-    SortNote(std::uint16_t rows, Keys keys) : OneNoteDatabase("sort.nsf") {
+struct KeyedTableNote : talix_bench::OneNoteDatabase {
+    KeyedTableNote(std::uint16_t rows, Keys keys) : OneNoteDatabase("sort.nsf") {
         if (ready) ready = Fill(rows, keys);
     }
 
@@ -69,7 +69,7 @@ struct SortNote : talix_bench::OneNoteDatabase {
 // One sort of the note's table; its seconds, or -1 when it fails. The
 // order alternates, so that every sort moves the rows.
 struct TableSort {
-    SortNote note;
+    KeyedTableNote note;
     RARIvoSession session;
     ZervaRTItem item{&session};
     bool connected = false;

@@ -19,16 +19,12 @@ namespace {
 
 using talix_bench::kTextBufferSize;
 
-constexpr std::uint16_t kRows = 200;
-constexpr std::uint16_t kColumns = 10;
+constexpr std::uint16_t kAppendedRows = 200;
+constexpr std::uint16_t kAppendedColumns = 10;
 
 // A database with one note; its "Body" item is made blank by each use.
-struct TableNote : talix_bench::OneNoteDatabase {
-    TableNote() : OneNoteDatabase("table.nsf") {}
-};
-
-TableNote& Note() {
-    static TableNote note;
+talix_bench::OneNoteDatabase& AppendTableNote() {
+    static talix_bench::OneNoteDatabase note("table.nsf");
     return note;
 }
 
@@ -39,27 +35,27 @@ bool AppendTable(ZervaRTItem* item, const std::vector<std::string>& columnOption
     talix::TableRequest& request = session->workArea->table;
     request = talix::TableRequest();
     request.tableWidth = item->defaultTableWidth;
-    for (std::uint16_t column = 0; column < kColumns; ++column) {
-        request.columnWidths[column] = static_cast<std::uint16_t>(request.tableWidth / kColumns);
+    for (std::uint16_t column = 0; column < kAppendedColumns; ++column) {
+        request.columnWidths[column] = static_cast<std::uint16_t>(request.tableWidth / kAppendedColumns);
         request.columnOptions[column] = columnOptions[column].c_str();
     }
     ZervaRTChunk* chunk = item->DefineChunk("Everything");
     const std::uint16_t status =
-        talix::PerformChunkAction(chunk, 0, nullptr, talix::kOpAppendTable, kColumns, kRows, 0, 0, "CellBorder=S",
-                                  nullptr, nullptr, nullptr, nullptr);
+        talix::PerformChunkAction(chunk, 0, nullptr, talix::kOpAppendTable, kAppendedColumns, kAppendedRows, 0, 0,
+                                  "CellBorder=S", nullptr, nullptr, nullptr, nullptr);
     delete chunk;
     return status == 0;
 }
 
 std::vector<std::string> ColumnOptions() {
     std::vector<std::string> options;
-    for (std::uint16_t column = 0; column < kColumns; ++column)
+    for (std::uint16_t column = 0; column < kAppendedColumns; ++column)
         options.push_back("Text='column " + std::to_string(column + 1) + "'");
     return options;
 }
 
 void BM_AppendTable200x10(benchmark::State& state) {
-    TableNote& note = Note();
+    talix_bench::OneNoteDatabase& note = AppendTableNote();
     if (!talix_bench::SkipUnless(state, note.ready, "cannot build the note")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -71,13 +67,13 @@ void BM_AppendTable200x10(benchmark::State& state) {
             break;
         }
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kRows * kColumns);
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kAppendedRows * kAppendedColumns);
 }
 BENCHMARK(BM_AppendTable200x10)->Unit(benchmark::kMillisecond);
 
 // The walks over an item holding the table.
 void WalkTable(benchmark::State& state, int walk) {
-    TableNote& note = Note();
+    talix_bench::OneNoteDatabase& note = AppendTableNote();
     if (!talix_bench::SkipUnless(state, note.ready, "cannot build the note")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -90,7 +86,8 @@ void WalkTable(benchmark::State& state, int walk) {
         if (walk == 0) {
             ZervaRTChunk* table = item.DefineChunk("Table 1");
             const std::uint32_t length = table->GetText(nullptr, buffer.data(), kTextBufferSize, 1, " ");
-            const bool ok = table->GetCount("Row") == kRows && table->GetCount("Column") == kColumns && length > 0;
+            const bool ok = table->GetCount("Row") == kAppendedRows &&
+                            table->GetCount("Column") == kAppendedColumns && length > 0;
             delete table;
             if (!ok) {
                 state.SkipWithError("walk failed");
@@ -101,7 +98,7 @@ void WalkTable(benchmark::State& state, int walk) {
             int rows = row->Exists();
             while (row->GetNextTarget() != 0) ++rows;
             delete row;
-            if (rows != kRows) {
+            if (rows != kAppendedRows) {
                 state.SkipWithError("row walk failed");
                 break;
             }

@@ -34,7 +34,7 @@ std::string ByteRecord(std::uint8_t signature, std::string body) {
     return out;
 }
 
-std::string Text(const std::string& text) {
+std::string StoredTextRun(const std::string& text) {
     std::string body = std::string("\x01\x00\x00\x0A", 4) + text;
     if (body.size() % 2 != 0) body.push_back(' ');
     std::string out;
@@ -44,7 +44,7 @@ std::string Text(const std::string& text) {
 }
 
 std::string Paragraph(const std::string& text) {
-    return ByteRecord(0x81, "") + ByteRecord(0x83, std::string("\x01\x00", 2)) + Text(text);
+    return ByteRecord(0x81, "") + ByteRecord(0x83, std::string("\x01\x00", 2)) + StoredTextRun(text);
 }
 
 std::string TableBegin(bool nested) { return ByteRecord(nested ? 0xCF : 0xA3, std::string(12, '\0')); }

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr std::size_t kMegabyte = 1024 * 1024;
+using talix_bench::kMegabyte;
 
 // HTML of the whole item, streamed to the event; the records are read again
 // for every run (readEach), or read once and held by the item as it holds
