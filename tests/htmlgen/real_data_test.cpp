@@ -35,7 +35,7 @@ namespace {
 // the block holds.
 std::string Render(ZervaRTChunk* chunk, const char* format) {
     std::string markup, failure;
-    return talix_test::RenderStreamed(chunk, format, "", &markup, &failure) ? markup : "<none>";
+    return talix_test::RenderStreamed(chunk, format, "", &markup, &failure) ? markup : "<none>: " + failure;
 }
 
 // GetText's text as plain text writes it.

@@ -32,13 +32,6 @@ namespace {
 // (note id and item name as "<id> <name>").
 const std::map<std::string, const char*> kLeftOut = {};
 
-// The chunk as HTML, in UTF-8, pictures and links included (the pictures
-// as URLs into the item, which the import reads back from it).
-std::string Render(ZervaRTChunk* chunk) {
-    std::string html, failure;
-    return talix_test::RenderStreamed(chunk, "HTML", "", &html, &failure) ? html : std::string();
-}
-
 // The text of a chunk without its whitespace: the words run together, so
 // that line ends and paragraph breaks, however each side writes them, do not
 // count.
@@ -227,7 +220,10 @@ TEST(ImportRealData, GeneratedHtmlOfEveryItemImportsWithItsWords) {
             continue;
         }
         const TableShape tables = ShapeOf(&original);
-        const std::string html = Render(chunk.get());
+        // The chunk as HTML, in UTF-8, pictures and links included (the
+        // pictures as URLs into the item, which the import reads back).
+        std::string html, failure;
+        ASSERT_TRUE(talix_test::RenderStreamed(chunk.get(), "HTML", "", &html, &failure)) << where << ": " << failure;
         ASSERT_FALSE(html.empty()) << where;
 
         plat::DBHANDLE db = 0;
