@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/database_files.h"
 #include "core/host_message.h"
 #include "talix_platform/input_file.h"
 
@@ -30,6 +31,17 @@ FolderFile::~FolderFile() {
 }
 
 int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew) {
+    // Never over a database this process has open, nor the log files kept
+    // beside it (a file taken from a document may bear such a name).
+    const DatabaseAt database = DatabaseWrittenBy(path);
+    if (database.kind != DatabaseFile::kNone) {
+        ShowFileNotWritten(path, (database.kind == DatabaseFile::kDatabase
+                                      ? "it is the open database " + database.database
+                                      : "the open database " + database.database + " keeps its log there")
+                                     .c_str());
+        errno = EBUSY;
+        return -1;
+    }
     struct stat info {};
     const bool free = ::lstat(path.c_str(), &info) != 0;
     if (madeNew != nullptr) *madeNew = free;

@@ -15,6 +15,8 @@
 #include <string_view>
 
 #include "core/background_sync.h"
+#include "core/database_files.h"
+#include "core/file_destination.h"
 #include "core/folder_file.h"
 #include "core/temp_directory.h"
 
@@ -22,7 +24,6 @@ namespace talix {
 
 namespace {
 
-constexpr int kLinkHops = 40;          // as many links as the system follows in one name
 constexpr int kTemporaryTries = 100;
 constexpr const char* kTemporaryMark = ".talix-";
 constexpr const char* kTemporaryEnd = ".tmp";
@@ -39,74 +40,10 @@ struct PendingEntry {
 };
 PendingEntry g_pending[kPendingEntries];
 
-// ---- Names --------------------------------------------------------------
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string Join(const std::string& folder, const std::string& name) {
-    return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
-bool InProc(const std::string& folder) { return folder == "/proc" || folder.rfind("/proc/", 0) == 0; }
-
-// What a name leads to once every link is followed.
-struct Destination {
-    std::string path;      // the final name, its folder without links
-    struct stat info {};
-    bool exists = false;
-    bool throughProc = false;   // a link into /proc: the name of an open file, written through as it stands
-};
-
-// Follows the links of path one by one (a link's folder made free of links
-// first, so that a relative link is read from where it stands). False
-// (errno set) when a folder on the way is missing or the links go round.
-bool FindDestination(const std::string& path, Destination* found) {
-    std::string current = path;
-    for (int hop = 0; hop < kLinkHops; ++hop) {
-        char* folder = ::realpath(FolderOf(current).c_str(), nullptr);
-        if (folder == nullptr) return false;
-        const std::string realFolder = folder;
-        std::free(folder);
-        if (InProc(realFolder)) {
-            found->throughProc = true;
-            found->path = path;
-            found->exists = ::stat(path.c_str(), &found->info) == 0;
-            return true;
-        }
-        const std::string name = NameOf(current);
-        found->path = name.empty() ? realFolder : Join(realFolder, name);
-        if (::lstat(found->path.c_str(), &found->info) != 0) {
-            if (errno != ENOENT) return false;
-            found->exists = false;
-            return true;
-        }
-        if (!S_ISLNK(found->info.st_mode)) {
-            found->exists = true;
-            return true;
-        }
-        std::string link(PATH_MAX, '\0');
-        const ssize_t length = ::readlink(found->path.c_str(), link.data(), link.size());
-        if (length < 0) return false;
-        link.resize(static_cast<std::size_t>(length));
-        current = !link.empty() && link[0] == '/' ? link : Join(realFolder, link);
-    }
-    errno = ELOOP;
-    return false;
-}
-
 // A temporary name for name in folder: "NAME.talix-PID-N.tmp".
 std::string TemporaryName(const std::string& folder, const std::string& name) {
     static std::atomic<unsigned> count{0};
-    return Join(folder, name + kTemporaryMark + std::to_string(::getpid()) + "-" +
+    return JoinFolderAndName(folder, name + kTemporaryMark + std::to_string(::getpid()) + "-" +
                             std::to_string(count.fetch_add(1)) + kTemporaryEnd);
 }
 
@@ -155,7 +92,7 @@ int ScratchFile() {
     const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (unnamed >= 0) return unnamed;
 #endif
-    std::string pattern = Join(FolderOf(folder + "x"), "talix-scratch-XXXXXX");
+    std::string pattern = JoinFolderAndName(FolderOfPath(folder + "x"), "talix-scratch-XXXXXX");
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd >= 0) ::unlink(pattern.c_str());
     return fd;
@@ -223,11 +160,17 @@ bool ReplacingFile::Open(const std::string& path, const char* mode) {
         return false;
     }
     const bool readBack = std::strchr(mode, '+') != nullptr;
-    Destination found;
-    if (!FindDestination(path, &found)) return false;
+    FileDestination found;
+    if (!FindFileDestination(path, &found)) return false;
+    // Never over a database this process has open, nor the log files kept
+    // beside it.
+    if (DatabaseWrittenBy(found).kind != DatabaseFile::kNone) {
+        errno = EBUSY;
+        return false;
+    }
     if (found.throughProc || (found.exists && !S_ISREG(found.info.st_mode)))
         return OpenDirect(path, mode, readBack, readBack ? Way::kGathered : Way::kThrough);
-    RemoveLeftTemporaries(FolderOf(found.path), NameOf(found.path));
+    RemoveLeftTemporaries(FolderOfPath(found.path), NameOfPath(found.path));
     if (!found.exists) return OpenReplacing(found.path, mode);
     // A file that has other names, or another owner the program cannot
     // give it back to, is written where it is.
@@ -257,7 +200,7 @@ bool ReplacingFile::Open(const std::string& path, const char* mode) {
 }
 
 bool ReplacingFile::OpenReplacing(const std::string& target, const char* mode) {
-    const std::string folder = FolderOf(target), name = NameOf(target);
+    const std::string folder = FolderOfPath(target), name = NameOfPath(target);
     for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
         const std::string temporary = TemporaryName(folder, name);
         // Named for the signal handler before it exists: a signal between

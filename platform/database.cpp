@@ -1,4 +1,5 @@
 // Paths, databases and database objects.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -269,6 +270,20 @@ STATUS DbPath(DBHANDLE db, char* out, WORD limit) {
     if (open->shownPath.size() >= limit) return ERR_PATH_TOO_LONG;
     CopyOut(open->shownPath, out);
     return NOERROR;
+}
+
+std::vector<DatabaseFiles> OpenDatabaseFiles() {
+    std::vector<std::string> paths;
+    {
+        Lock lock(StorageMutex());
+        Databases().ForEach([&](const OpenDatabase& open) {
+            const std::string& path = open.store->Path();
+            if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
+        });
+    }
+    std::vector<DatabaseFiles> files;
+    for (std::string& path : paths) files.push_back({path, Store::LogFilesOf(path)});
+    return files;
 }
 
 STATUS DbReplicaId(DBHANDLE db, DBID* id) {

@@ -43,6 +43,11 @@ public:
 
     DWORD Count() const { return static_cast<DWORD>(objects_.size()); }
 
+    template <typename Visit>
+    void ForEach(Visit visit) const {
+        for (const auto& entry : objects_) visit(*entry.second);
+    }
+
 private:
     std::unordered_map<DWORD, std::unique_ptr<T>> objects_;
 };

@@ -65,11 +65,11 @@ const char* const kKeepUserVersion = "PRAGMA user_version = 0";
 
 bool ReservedNoteId(NOTEID id) { return id == NOTEID_DEFAULT_VIEW || id == NOTEID_DESIGN_COLLECTION; }
 
+constexpr const char* kLogSuffixes[] = {"-journal", "-wal", "-shm"};
+
 void RemoveFiles(const std::string& path) {
     ::unlink(path.c_str());
-    ::unlink((path + "-journal").c_str());
-    ::unlink((path + "-wal").c_str());
-    ::unlink((path + "-shm").c_str());
+    for (const char* suffix : kLogSuffixes) ::unlink((path + suffix).c_str());
 }
 
 // The size of a page of a new file. Pages of 16 KiB hold most items whole
@@ -256,6 +256,17 @@ std::string FileUri(const std::string& path) {
 }
 
 } // namespace
+
+std::vector<std::string> Store::LogFilesOf(const std::string& path) {
+    std::vector<std::string> names;
+    for (const char* suffix : kLogSuffixes) names.push_back(path + suffix);
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved != nullptr && path != resolved) {
+        for (const char* suffix : kLogSuffixes) names.push_back(resolved + std::string(suffix));
+    }
+    std::free(resolved);
+    return names;
+}
 
 STATUS Store::OpenReadOnly(const std::string& path, std::shared_ptr<Store>* store) {
     // With log files beside it (a writer has the file open, or left them),

@@ -162,6 +162,13 @@ public:
     Store& operator=(const Store&) = delete;
 
     const DBID& ReplicaId() const { return replicaId_; }
+    // The full path the file was opened by.
+    const std::string& Path() const { return path_; }
+    // The files SQLite keeps beside the file at path while it is open (its
+    // log, the log's index, a rollback journal): by the name given and, where
+    // links lead elsewhere, by the name they lead to, which is where SQLite
+    // makes them.
+    static std::vector<std::string> LogFilesOf(const std::string& path);
     bool ReadOnly() const { return readOnly_; }
     bool InBatch() const { return batchDepth_ > 0; }
 

@@ -56,10 +56,11 @@ std::FILE* OpenInput(const std::string& path);
 // command reads anything of the database, so that it is refused at once. A
 // file that is not there is left to the command to report.
 bool InputIsRegular(const std::string& path);
-// False, having said so, when the output file a command is given is the
-// database it reads (by any name or link): the output would take the
-// database's place.
-bool OutputIsNotTheDatabase(const std::string& output, const std::string& database);
+// False, having said so, when the output file a command is given is a
+// database the command has open (by any name or link) or one of the log
+// files kept beside it: the output would take the database's place, or be
+// taken for its log. Asked once the command has its database open.
+bool OutputIsNotTheDatabase(const std::string& output);
 
 // An open database, closed with the object.
 class Database {

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "cli.h"
+#include "core/database_files.h"
 #include "core/replacing_file.h"
 #include "core/temp_directory.h"
 
@@ -96,11 +97,14 @@ bool InputIsRegular(const std::string& path) {
     return false;
 }
 
-bool OutputIsNotTheDatabase(const std::string& output, const std::string& database) {
-    struct stat written {}, read {};
-    if (::stat(output.c_str(), &written) != 0 || ::stat(database.c_str(), &read) != 0) return true;
-    if (written.st_dev != read.st_dev || written.st_ino != read.st_ino) return true;
-    Fail("cannot write %s: it is the database %s", output.c_str(), database.c_str());
+bool OutputIsNotTheDatabase(const std::string& output) {
+    const talix::DatabaseAt written = talix::DatabaseWrittenBy(output);
+    if (written.kind == talix::DatabaseFile::kNone) return true;
+    if (written.kind == talix::DatabaseFile::kDatabase) {
+        Fail("cannot write %s: it is the database %s", output.c_str(), written.database.c_str());
+    } else {
+        Fail("cannot write %s: the database %s keeps its log there", output.c_str(), written.database.c_str());
+    }
     return false;
 }
 

@@ -64,12 +64,11 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
             return UsageError(command, "--mime takes a part number from 0 to 65535, not '%s'", part.c_str());
     }
 
-    if (hasOut && !OutputIsNotTheDatabase(outPath, args[0])) return kExitFailed;
-
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args.size() == 4 ? args[3] : "Everything",
                      hasMime ? ItemUse::kWrite : ItemUse::kRead, &exitCode))
         return exitCode;
+    if (hasOut && !OutputIsNotTheDatabase(outPath)) return kExitFailed;
     std::string lmbcsOptions = plat::NativeToLmbcs(options);
     if (!hasMime && lmbcsOptions.find("OutputToEvent=") == std::string::npos) lmbcsOptions += " OutputToEvent=Yes";
     // Plain text keeps its paragraphs on lines of their own unless the

@@ -67,10 +67,9 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     if (args.size() != 3 && args.size() != 4)
         return UsageError(command, "export-html needs a database, a note, an item name and perhaps a file");
     if (args.size() == 4 && args[3].empty()) return UsageError(command, "export-html needs a file name, not an empty one");
-    if (args.size() == 4 && !OutputIsNotTheDatabase(args[3], args[0])) return kExitFailed;
-
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
+    if (args.size() == 4 && !OutputIsNotTheDatabase(args[3])) return kExitFailed;
     const bool toStandardOutput = args.size() == 3;
     const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
     if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));

@@ -104,10 +104,9 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
                           std::strtoul(taken.part.c_str(), nullptr, 10) > 0xFFFF))
         return UsageError(command, "--part takes a number from 0 to 65535, not '%s'", taken.part.c_str());
     if (!TextsFit(command, taken, &exitCode)) return exitCode;
-    if (taken.hasOut && !OutputIsNotTheDatabase(taken.out, args[0])) return kExitFailed;
-
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
+    if (taken.hasOut && !OutputIsNotTheDatabase(taken.out)) return kExitFailed;
     const std::string options = plat::NativeToLmbcs(taken.options);
     const std::string htmlOptions = plat::NativeToLmbcs(taken.htmlOptions);
     if (taken.hasPart) return WritePiece(taken, &target, options, htmlOptions);

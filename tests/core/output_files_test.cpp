@@ -22,6 +22,8 @@
 #include "core/folder_file.h"
 #include "core/replacing_file.h"
 #include "support/test_support.h"
+#include "talix_platform/database.h"
+#include "talix_platform/log.h"
 
 namespace {
 
@@ -288,6 +290,62 @@ TEST(FolderFiles, MadeNewNeverThroughWhatStandsUnderTheName) {
     }
     EXPECT_FALSE(fs::exists(dir.file("pictures/unfinished.gif")));
 
+}
+
+// A database the process has open, and the log files beside it, are never
+// written over, by their names, through a link or by another name of the
+// file: neither as an output nor as a file made in a folder (a picture or
+// attachment may bear such a name). Names that merely look alike are files
+// like any other.
+TEST(OutputFiles, AnOpenDatabaseAndItsLogsAreNeverWrittenOver) {
+    talix_test::TempDir dir;
+    const std::string database = dir.file("mail.nsf");
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbCreate(database.c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    ASSERT_EQ(plat::ItemSetText(note, "Subject", "kept", 4), plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NOTEID id = 0;
+    ASSERT_EQ(plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id), plat::NOERROR);
+    plat::NoteClose(note);
+
+    fs::create_directory(dir.file("elsewhere"));
+    ASSERT_EQ(::symlink(database.c_str(), dir.file("elsewhere/db-link").c_str()), 0);
+    ASSERT_EQ(::symlink((database + "-wal").c_str(), dir.file("elsewhere/log-link").c_str()), 0);
+    ASSERT_EQ(::link(database.c_str(), dir.file("elsewhere/other-name.nsf").c_str()), 0);
+    talix_test::g_messages.clear();
+    plat::RegisterMessageProc(&talix_test::CollectMessage);
+    for (const std::string& name :
+         {database, database + "-wal", database + "-shm", database + "-journal", dir.file("elsewhere/db-link"),
+          dir.file("elsewhere/log-link"), dir.file("elsewhere/other-name.nsf"), dir.file("elsewhere/../mail.nsf-wal")}) {
+        errno = 0;
+        EXPECT_FALSE(WriteOutput(name, "output")) << name;
+        EXPECT_EQ(errno, EBUSY) << name;
+        talix::FolderFile file;
+        EXPECT_FALSE(file.Create(name, 0600)) << name;
+    }
+    plat::RegisterMessageProc(nullptr);
+    ASSERT_EQ(talix_test::g_messages.size(), 8u);
+    EXPECT_EQ(talix_test::g_messages[0], "cannot write the file '" + database + "': it is the open database " + database);
+    EXPECT_EQ(talix_test::g_messages[1],
+              "cannot write the file '" + database + "-wal': the open database " + database + " keeps its log there");
+    EXPECT_EQ(Temporaries(dir), 0);
+    EXPECT_FALSE(fs::exists(database + "-journal"));
+
+    // Names that only look alike.
+    for (const std::string& name : {database + "-wal2", database + ".html", dir.file("elsewhere/mail.nsf-wal")})
+        EXPECT_TRUE(WriteOutput(name, "output")) << name;
+
+    // The database reads as it did, once closed and opened again.
+    EXPECT_EQ(plat::DbClose(db), plat::NOERROR);
+    ASSERT_EQ(plat::DbOpen(database.c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteOpen(db, id, 0, &note), plat::NOERROR);
+    char subject[16] = {};
+    EXPECT_EQ(plat::ItemGetText(note, "Subject", subject, sizeof subject), 4);
+    EXPECT_STREQ(subject, "kept");
+    plat::NoteClose(note);
+    plat::DbClose(db);
 }
 
 } // namespace

@@ -139,6 +139,19 @@ TEST_F(OutputFileCommands, EachOutputLandsWhereItsNameLeads) {
             EXPECT_EQ(refused.status, 1);
             EXPECT_TRUE(Has(refused.err, "it is the database")) << refused.err;
         }
+        // The log files kept beside it while it is open, whether they are
+        // there now or not, by their names or through a link: refused too.
+        // A file written there would be taken for the log, or removed with
+        // it when the database closes, while the command said it was done.
+        const std::string logLink = dir_.file("log-link");
+        fs::remove(logLink);
+        fs::create_symlink(db_ + "-wal", logLink);
+        for (const std::string& name : {db_ + "-wal", db_ + "-shm", db_ + "-journal", logLink}) {
+            CliOutcome refused = Talix(Command(which, name));
+            EXPECT_EQ(refused.status, 1) << name;
+            EXPECT_TRUE(Has(refused.err, "keeps its log there")) << refused.err;
+        }
+        EXPECT_FALSE(fs::exists(db_ + "-journal"));
         EXPECT_EQ(Talix({"items", db_, note_}).status, 0);
         // An empty name is no file: a usage error.
         CliOutcome unnamed = Talix(Command(which, ""));

@@ -85,6 +85,16 @@ TPLAT_API STATUS DbDelete(const char* path);
 // it lies below it ("" when the handle is invalid); limit counts the
 // terminator.
 TPLAT_API STATUS DbPath(DBHANDLE db, char* out, WORD limit);
+// The files of a database this process has open: the file, by the full
+// path it was opened by (links in it not followed), and the names of the log
+// files kept beside it while it is open, which may not exist. A file written
+// over any of them would destroy the database or what it logged.
+struct DatabaseFiles {
+    std::string database;
+    std::vector<std::string> logs;
+};
+// Each database this process has open, once.
+TPLAT_API std::vector<DatabaseFiles> OpenDatabaseFiles();
 // The 8-byte database identifier (replica id).
 TPLAT_API STATUS DbReplicaId(DBHANDLE db, DBID* id);
 // The data directory, without a trailing "/"; returns its length.
