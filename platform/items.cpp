@@ -234,6 +234,8 @@ STATUS NewItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE> v
     item->data.flags = flags;
     item->data.value = std::move(value);
     item->serial = note.nextSerial++;
+    DWORD object = 0;
+    if (ObjectNamedBy(item->data.value.data(), item->data.value.size(), &object)) note.namedObjects.push_back(object);
     *made = std::move(item);
     return NOERROR;
 }

@@ -203,6 +203,30 @@ STATUS WriteOpenNote(OpenNote* open, WORD flags, bool keep) {
     return NOERROR;
 }
 
+// Takes an open note out of the table; the caller holds the lock. The new
+// objects its items named and no update stored go with it, unless another
+// open note of the file named them too: nothing else can store them, and
+// kept they would stay in memory for as long as the file is open (a note
+// made, given attachments and closed unsaved, again and again).
+bool RemoveOpenNote(NOTEHANDLE note) {
+    std::unique_ptr<OpenNote> closed = Notes().Remove(note);
+    if (closed == nullptr) return false;
+    if (closed->namedObjects.empty()) return true;
+    Store* store = FindStore(closed->db);
+    if (store == nullptr) return true;
+    std::unordered_set<DWORD> only(closed->namedObjects.begin(), closed->namedObjects.end());
+    Notes().ForEach([&](const OpenNote& other) {
+        if (only.empty() || other.namedObjects.empty()) return;
+        // A note whose database handle closed first may still hand its
+        // items to another note: its objects are kept too.
+        const Store* otherStore = FindStore(other.db);
+        if (otherStore != nullptr && !otherStore->SharesPendingObjects(*store)) return;
+        for (DWORD object : other.namedObjects) only.erase(object);
+    });
+    store->DropPendingObjects(std::vector<DWORD>(only.begin(), only.end()));
+    return true;
+}
+
 } // namespace
 
 STATUS NoteUpdate(NOTEHANDLE note, WORD flags) {
@@ -218,14 +242,13 @@ STATUS NoteUpdateAndClose(NOTEHANDLE note, WORD flags, NOTEID* id) {
     if (open == nullptr) return ERR_INVALID_HANDLE;
     const STATUS status = WriteOpenNote(open, flags, false);
     if (status == NOERROR && id != nullptr) *id = open->header.id;
-    Notes().Remove(note);
+    RemoveOpenNote(note);
     return status;
 }
 
 STATUS NoteClose(NOTEHANDLE note) {
     Lock lock(StorageMutex());
-    if (Notes().Remove(note) == nullptr) return ERR_INVALID_HANDLE;
-    return NOERROR;
+    return RemoveOpenNote(note) ? NOERROR : ERR_INVALID_HANDLE;
 }
 
 STATUS NoteDelete(DBHANDLE db, NOTEID id, WORD flags) {

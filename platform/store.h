@@ -207,6 +207,12 @@ public:
     STATUS WriteObject(DWORD objectId, const void* data, DWORD offset, DWORD length);
     STATUS ReadObject(DWORD objectId, void* out, DWORD offset, DWORD length);
     STATUS FreeObject(DWORD objectId);
+    // Drops those of the objects that are still held in memory (allocated and
+    // never stored): nothing can store them any more. Stored objects stay.
+    void DropPendingObjects(const std::vector<DWORD>& objectIds);
+    // Whether two stores hold their new objects in one place (they have one
+    // file open).
+    bool SharesPendingObjects(const Store& other) const { return pending_ == other.pending_; }
 
     // Checks the file: SQLite's integrity check, objects no note names,
     // objects named but missing, notes whose header or items do not read.

@@ -288,6 +288,10 @@ STATUS Store::ReadObject(DWORD objectId, void* out, DWORD offset, DWORD length) 
     return rc == SQLITE_OK ? NOERROR : Fail(rc, "read object");
 }
 
+void Store::DropPendingObjects(const std::vector<DWORD>& objectIds) {
+    for (DWORD object : objectIds) pending_->objects.erase(object);
+}
+
 STATUS Store::FreeObject(DWORD objectId) {
     if (pending_->objects.erase(objectId) != 0) return NOERROR;
     WriteScope scope(this);

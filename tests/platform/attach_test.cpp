@@ -5,6 +5,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform_fixture.h"
 #include "status_codes.h"
@@ -142,6 +143,61 @@ TEST(Attachments, DetachFreesTheObjectOnceTheNoteIsStored) {
     EXPECT_EQ(DbObjectSize(fixture.db, file.objectId, &size), ERR_OBJECT_NOT_FOUND);
     fixture.Reopen();
     EXPECT_FALSE(ItemIsPresent(fixture.note, "$FILE", 5));
+}
+
+// The objects of attachments a note never stored go when it closes, unless
+// another open note took the attachment meanwhile: a process that makes
+// notes with attachments and drops them, again and again, holds none of
+// them. An object no note named yet stays.
+TEST(Attachments, ObjectsOfANoteClosedUnsavedGoWithIt) {
+    TempDir dir;
+    NoteFixture fixture(dir);
+    WriteFile(dir.file("a.txt"), "attachment text");
+    DWORD size = 0;
+    DWORD loose = 0;
+    ASSERT_EQ(DbAllocObject(fixture.db, 8, OBJECT_CLASS_FILE, &loose), NOERROR);
+
+    // Attached, detached again, or left: gone with the unsaved note.
+    std::vector<DWORD> dropped;
+    for (bool detach : {false, true}) {
+        NOTEHANDLE scratch = NULLHANDLE;
+        ASSERT_EQ(NoteCreate(fixture.db, &scratch), NOERROR);
+        ASSERT_EQ(NoteAttachFile(scratch, "$FILE", 5, dir.file("a.txt").c_str(), "a.txt", ATTACH_DEFAULT), NOERROR);
+        FileItem file;
+        ASSERT_TRUE(NthFileItem(scratch, 0, &file));
+        EXPECT_EQ(DbObjectSize(fixture.db, file.objectId, &size), NOERROR);
+        if (detach) ASSERT_EQ(NoteDetachFile(scratch, file.item), NOERROR);
+        ASSERT_EQ(NoteClose(scratch), NOERROR);
+        EXPECT_EQ(DbObjectSize(fixture.db, file.objectId, &size), ERR_OBJECT_NOT_FOUND);
+        dropped.push_back(file.objectId);
+    }
+
+    // Copied into the stored note before the unsaved one closed: kept, and
+    // stored with the note that names it.
+    NOTEHANDLE scratch = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(fixture.db, &scratch), NOERROR);
+    ASSERT_EQ(NoteAttachFile(scratch, "$FILE", 5, dir.file("a.txt").c_str(), "a.txt", ATTACH_DEFAULT), NOERROR);
+    FileItem copied;
+    ASSERT_TRUE(NthFileItem(scratch, 0, &copied));
+    ASSERT_EQ(ItemCopy(fixture.note, copied.item), NOERROR);
+    ASSERT_EQ(NoteClose(scratch), NOERROR);
+    EXPECT_EQ(DbObjectSize(fixture.db, copied.objectId, &size), NOERROR);
+    ASSERT_EQ(NoteUpdate(fixture.note, 0), NOERROR);
+    fixture.Reopen();
+    FileItem file;
+    ASSERT_TRUE(NthFileItem(fixture.note, 0, &file));
+    EXPECT_EQ(file.objectId, copied.objectId);
+    ASSERT_EQ(NoteExtractFile(fixture.note, file.item, dir.file("back.txt").c_str()), NOERROR);
+    EXPECT_EQ(ReadFile(dir.file("back.txt")), "attachment text");
+
+    // Stored attachments stay when a note that let go of them closes unsaved
+    // (the detach above); the object no note named is still there to attach.
+    ASSERT_EQ(NoteDetachFile(fixture.note, file.item), NOERROR);
+    fixture.Reopen();
+    EXPECT_TRUE(ItemIsPresent(fixture.note, "$FILE", 5));
+    EXPECT_EQ(DbObjectSize(fixture.db, loose, &size), NOERROR);
+    EXPECT_EQ(size, 8u);
+    for (DWORD object : dropped) EXPECT_NE(object, loose);
 }
 
 TEST(Attachments, BadInputGivesAStatusAndWritesNothing) {
