@@ -56,13 +56,6 @@ struct Switches {
     bool urlMode = false;
 };
 
-// Code points an XML document cannot refer to: C0 controls but tab and the
-// line ends, surrogates, U+FFFE and U+FFFF.
-bool XmlAllows(std::uint32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-           (c >= 0x10000 && c <= 0x10FFFF);
-}
-
 void PutReference(const XMLGenContext* context, Sink* sink, std::uint32_t codePoint) {
     if (context->format == kFormatXHTML && !XmlAllows(codePoint)) return;
     char digits[12];
@@ -361,6 +354,32 @@ std::size_t EncodeCharacter(XMLGenContext* context, const char* text, std::size_
     if (sink.full) return 0;
     *written = sink.used;
     return taken;
+}
+
+std::string KeptInXml(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::uint8_t b = bytes[i];
+        if ((b >= 0x20 && b < 0x7F) || b == '\t' || b == '\n' || b == '\r') {
+            kept.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        const std::size_t available = text.size() - i;
+        std::uint16_t n = LmbcsLengthOf(b);
+        if (n == 0) n = 1;
+        if (n > available) n = static_cast<std::uint16_t>(available);
+        // The two halves of a character beyond the 16-bit range stay
+        // together; a lone half goes.
+        if (StartsSurrogatePair(bytes + i, n, available) && LmbcsCodePoint(text.data() + i, 6) >= 0x10000) n = 6;
+        const std::int32_t codePoint = LmbcsCodePoint(text.data() + i, n);
+        if (codePoint >= 0 && XmlAllows(static_cast<std::uint32_t>(codePoint))) kept.append(text.substr(i, n));
+        i += n;
+    }
+    return kept;
 }
 
 void ReleaseEncoderTables(XMLGenContext* context) {

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "core/statuses.h"
 #include "htmlgen/encoding_table.h"
@@ -58,6 +60,18 @@ inline const std::uint8_t* LmbcsLengths() {
     return lengths.data();
 }
 inline std::uint16_t LmbcsLengthOf(std::uint8_t first) { return LmbcsLengths()[first]; }
+
+// Whether an XML document may hold a code point: not the C0 controls but
+// tab and the line ends, nor surrogates, U+FFFE and U+FFFF.
+inline bool XmlAllows(std::uint32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The LMBCS text as it stands but for the characters an XML document may not
+// hold, which leave nothing: for a comment or a CDATA section, which cannot
+// refer to a character.
+std::string KeptInXml(std::string_view text);
 
 // Whether the Unicode-group character at p (3 bytes) holds a high
 // surrogate: a character beyond the 16-bit range written as two characters.

@@ -143,10 +143,11 @@ private:
     XMLGenContext* context_;
 };
 
-// Text XML takes in a comment: no "--", not ending with "-".
+// Text XML takes in a comment: no "--", not ending with "-", and no
+// character XML forbids.
 std::string CommentText(std::string_view text) {
     std::string out;
-    for (char c : text) {
+    for (char c : KeptInXml(text)) {
         if (c == '-' && !out.empty() && out.back() == '-') out.push_back(' ');
         out.push_back(c);
     }
@@ -156,7 +157,10 @@ std::string CommentText(std::string_view text) {
 
 // Script or style content in a CDATA section, inside the comment marks of
 // its language so that a reader of HTML passes the section's marks over.
-void PutCData(std::string_view content, bool script, std::string* out) {
+// Characters XML forbids leave nothing: a section cannot refer to them.
+void PutCData(std::string_view given, bool script, std::string* out) {
+    const std::string kept = KeptInXml(given);
+    const std::string_view content = kept;
     if (content.find_first_not_of(" \t\r\n") == std::string_view::npos) return;
     *out += script ? "//<![CDATA[\n" : "/*<![CDATA[*/\n";
     std::size_t from = 0;

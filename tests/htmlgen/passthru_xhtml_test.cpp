@@ -76,6 +76,22 @@ TEST_F(PassthruXhtml, AwkwardMarkupIsWrittenBackWellFormed) {
     EXPECT_TRUE(Has(body, "after")) << body;
 }
 
+// Control characters XML forbids anywhere leave nothing in script, style
+// and comments, where no reference can stand for them; everything else
+// there stays as it was (a zero byte in a record is a line end).
+TEST_F(PassthruXhtml, CharactersXmlForbidsLeaveNothingInScriptsStylesAndComments) {
+    const std::string zero(1, '\0');
+    ZervaRTChunk* chunk = Stretch({"<script>\r" + zero + "var a = '\x01\x1b\xc3\xa9';</script>",
+                                   "<style>p{}\x0b\x1f</style><!-- a\x01" + zero + "b \xc3\xa9\x7f -->"});
+    const std::string xhtml = plat::LmbcsToNative(Generate(chunk, "XHTML", nullptr));
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+    const std::string body = Body(xhtml);
+    EXPECT_TRUE(Has(body, "<script>//<![CDATA[\n\r\nvar a = '\xc3\xa9';\n//]]></script>")) << body;
+    EXPECT_TRUE(Has(body, "<style>/*<![CDATA[*/\np{}\n/*]]>*/</style>")) << body;
+    EXPECT_TRUE(Has(body, "<!-- a\nb \xc3\xa9\x7f -->")) << body;
+}
+
 TEST_F(PassthruXhtml, MarkupStandsInsideTheFormattingOfTheTextAroundIt) {
     // Bold 14-point text around pass-through: inline markup stays inside the
     // span of the size in both formats (the bold ends with each run); a
