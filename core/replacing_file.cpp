@@ -44,7 +44,7 @@ PendingEntry g_pending[kPendingEntries];
 std::string TemporaryName(const std::string& folder, const std::string& name) {
     static std::atomic<unsigned> count{0};
     return JoinFolderAndName(folder, name + kTemporaryMark + std::to_string(::getpid()) + "-" +
-                            std::to_string(count.fetch_add(1)) + kTemporaryEnd);
+                                         std::to_string(count.fetch_add(1)) + kTemporaryEnd);
 }
 
 // The process id in a temporary name of name left in a folder ("NAME.talix-
