@@ -235,7 +235,12 @@ STATUS NewItem(OpenNote& note, WORD flags, std::string name, std::vector<BYTE> v
     item->data.value = std::move(value);
     item->serial = note.nextSerial++;
     DWORD object = 0;
-    if (ObjectNamedBy(item->data.value.data(), item->data.value.size(), &object)) note.namedObjects.push_back(object);
+    if (ObjectNamedBy(item->data.value.data(), item->data.value.size(), &object) &&
+        note.namedObjects.insert(object).second) {
+        // A note whose database handle closed first is not counted: its
+        // objects are then kept.
+        if (OpenDatabase* open = Databases().Find(note.db)) open->store->OpenNoteNamesObject(object);
+    }
     *made = std::move(item);
     return NOERROR;
 }

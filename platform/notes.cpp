@@ -207,23 +207,14 @@ STATUS WriteOpenNote(OpenNote* open, WORD flags, bool keep) {
 // objects its items named and no update stored go with it, unless another
 // open note of the file named them too: nothing else can store them, and
 // kept they would stay in memory for as long as the file is open (a note
-// made, given attachments and closed unsaved, again and again).
+// made, given attachments and closed unsaved, again and again). A note
+// whose database handle closed first lets go of nothing: its objects stay.
 bool RemoveOpenNote(NOTEHANDLE note) {
     std::unique_ptr<OpenNote> closed = Notes().Remove(note);
     if (closed == nullptr) return false;
-    if (closed->namedObjects.empty()) return true;
     Store* store = FindStore(closed->db);
     if (store == nullptr) return true;
-    std::unordered_set<DWORD> only(closed->namedObjects.begin(), closed->namedObjects.end());
-    Notes().ForEach([&](const OpenNote& other) {
-        if (only.empty() || other.namedObjects.empty()) return;
-        // A note whose database handle closed first may still hand its
-        // items to another note: its objects are kept too.
-        const Store* otherStore = FindStore(other.db);
-        if (otherStore != nullptr && !otherStore->SharesPendingObjects(*store)) return;
-        for (DWORD object : other.namedObjects) only.erase(object);
-    });
-    store->DropPendingObjects(std::vector<DWORD>(only.begin(), only.end()));
+    for (DWORD object : closed->namedObjects) store->OpenNoteLetGoOfObject(object);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "handles.h"
@@ -92,10 +93,10 @@ struct OpenNote {
     std::unordered_map<std::string, NamePlace> firstOfName;
     // How many items were given a kept value (BlockKeep) while open.
     size_t keptValues = 0;
-    // The objects that items made while the note was open named (perhaps
-    // more than once): those never stored go with the note when it closes
-    // and no other open note named them.
-    std::vector<DWORD> namedObjects;
+    // The objects that items made while the note was open named, each
+    // counted once with its file's store: those never stored go when the
+    // last open note that named them closes.
+    std::unordered_set<DWORD> namedObjects;
     // Removes an item from the list (the hints of first places move with it).
     void EraseItemAt(size_t index);
 };

@@ -207,12 +207,13 @@ public:
     STATUS WriteObject(DWORD objectId, const void* data, DWORD offset, DWORD length);
     STATUS ReadObject(DWORD objectId, void* out, DWORD offset, DWORD length);
     STATUS FreeObject(DWORD objectId);
-    // Drops those of the objects that are still held in memory (allocated and
-    // never stored): nothing can store them any more. Stored objects stay.
-    void DropPendingObjects(const std::vector<DWORD>& objectIds);
-    // Whether two stores hold their new objects in one place (they have one
-    // file open).
-    bool SharesPendingObjects(const Store& other) const { return pending_ == other.pending_; }
+    // The open notes of the file that name an object, counted: an open note
+    // whose item names it came (each note once), and one that did went.
+    // When the last such note goes, an object still held in memory
+    // (allocated and never stored) goes with it: nothing can store it any
+    // more. Stored objects stay.
+    void OpenNoteNamesObject(DWORD objectId);
+    void OpenNoteLetGoOfObject(DWORD objectId);
 
     // Checks the file: SQLite's integrity check, objects no note names,
     // objects named but missing, notes whose header or items do not read.

@@ -16,6 +16,8 @@ namespace plat {
 
 struct PendingObjects {
     std::unordered_map<DWORD, PendingObject> objects;
+    // How many open notes of the file name each object.
+    std::unordered_map<DWORD, unsigned> openNotesNaming;
 };
 
 namespace {
@@ -288,8 +290,13 @@ STATUS Store::ReadObject(DWORD objectId, void* out, DWORD offset, DWORD length) 
     return rc == SQLITE_OK ? NOERROR : Fail(rc, "read object");
 }
 
-void Store::DropPendingObjects(const std::vector<DWORD>& objectIds) {
-    for (DWORD object : objectIds) pending_->objects.erase(object);
+void Store::OpenNoteNamesObject(DWORD objectId) { ++pending_->openNotesNaming[objectId]; }
+
+void Store::OpenNoteLetGoOfObject(DWORD objectId) {
+    auto found = pending_->openNotesNaming.find(objectId);
+    if (found == pending_->openNotesNaming.end() || --found->second != 0) return;
+    pending_->openNotesNaming.erase(found);
+    pending_->objects.erase(objectId);
 }
 
 STATUS Store::FreeObject(DWORD objectId) {

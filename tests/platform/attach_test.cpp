@@ -172,6 +172,21 @@ TEST(Attachments, ObjectsOfANoteClosedUnsavedGoWithIt) {
         dropped.push_back(file.objectId);
     }
 
+    // Named by two unsaved notes: kept until the second closes.
+    {
+        NOTEHANDLE first = NULLHANDLE, second = NULLHANDLE;
+        ASSERT_EQ(NoteCreate(fixture.db, &first), NOERROR);
+        ASSERT_EQ(NoteCreate(fixture.db, &second), NOERROR);
+        ASSERT_EQ(NoteAttachFile(first, "$FILE", 5, dir.file("a.txt").c_str(), "a.txt", ATTACH_DEFAULT), NOERROR);
+        FileItem shared;
+        ASSERT_TRUE(NthFileItem(first, 0, &shared));
+        ASSERT_EQ(ItemCopy(second, shared.item), NOERROR);
+        ASSERT_EQ(NoteClose(first), NOERROR);
+        EXPECT_EQ(DbObjectSize(fixture.db, shared.objectId, &size), NOERROR);
+        ASSERT_EQ(NoteClose(second), NOERROR);
+        EXPECT_EQ(DbObjectSize(fixture.db, shared.objectId, &size), ERR_OBJECT_NOT_FOUND);
+    }
+
     // Copied into the stored note before the unsaved one closed: kept, and
     // stored with the note that names it.
     NOTEHANDLE scratch = NULLHANDLE;
