@@ -23,6 +23,7 @@
 #include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "mime/mime_reading.h"
+#include "mime/parameter_values.h"
 #include "mime/part_walk.h"
 #include "talix_platform.h"
 
@@ -32,6 +33,7 @@ namespace {
 
 constexpr std::size_t kLongestStoredName = 255;
 constexpr std::size_t kUniqueSuffixRoom = 12;   // "_" and a number before the extension
+constexpr std::size_t kLongestExtension = 32;   // kept when a long name is cut, with its dot
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -71,11 +73,14 @@ bool PictureForTheHtml(const LockedPart& part) {
            part.texts.body.size() < kLargestReadBody;
 }
 
-// The file name the part gives: "filename=" of its header text, else the
-// "name=" parameter of its Content-Type; empty when it gives none.
+// The file name the part gives (UTF-8): the "filename" parameter of its
+// Content-Disposition, else the "name" parameter of its Content-Type, in
+// any of the forms mail programs write them; else a "filename=" anywhere
+// in its header text. Empty when it gives none.
 std::string GivenFileName(std::string_view headers) {
-    std::string name = MimeParameterValue(headers, "filename=");
-    if (name.empty()) name = MimeParameterValue(HeaderValue(headers, "Content-Type"), "name=");
+    std::string name = MimeFileNameParameter(HeaderValue(headers, "Content-Disposition"), "filename");
+    if (name.empty()) name = MimeFileNameParameter(HeaderValue(headers, "Content-Type"), "name");
+    if (name.empty()) name = MimeParameterValue(headers, "filename=");
     return name;
 }
 
@@ -235,10 +240,29 @@ private:
 };
 
 // The stored name (LMBCS) of a part's file: its safe name, or none when the
-// message gives no usable name or the name would not fit a stored one.
+// message gives no usable name. A name too long for a stored one loses
+// characters at the end of its base, so that its extension stays.
 std::string StoredFileName(std::string_view headers) {
-    const std::string lmbcs = plat::NativeToLmbcs(SafeFileName(GivenFileName(headers)));
-    return lmbcs.size() + kUniqueSuffixRoom <= kLongestStoredName ? lmbcs : "";
+    const std::string native = SafeFileName(GivenFileName(headers));
+    std::string lmbcs = plat::NativeToLmbcs(native);
+    constexpr std::size_t room = kLongestStoredName - kUniqueSuffixRoom;
+    if (lmbcs.size() <= room) return lmbcs;
+    const std::size_t dot = native.rfind('.');
+    const bool extension = dot != std::string::npos && dot > 0 && native.size() - dot <= kLongestExtension;
+    const std::string suffix = extension ? plat::NativeToLmbcs(native.substr(dot)) : "";
+    const std::string_view base = std::string_view(native).substr(0, extension ? dot : native.size());
+    // Whole characters of the base while they fit.
+    std::size_t kept = 0;
+    std::size_t size = suffix.size();
+    while (kept < base.size()) {
+        std::size_t next = kept + 1;
+        while (next < base.size() && (static_cast<unsigned char>(base[next]) & 0xC0) == 0x80) ++next;
+        size += plat::NativeToLmbcs(base.substr(kept, next - kept)).size();
+        if (size > room) break;
+        kept = next;
+    }
+    while (kept > 0 && (base[kept - 1] == ' ' || base[kept - 1] == '.')) --kept;
+    return kept == 0 ? "" : plat::NativeToLmbcs(base.substr(0, kept)) + suffix;
 }
 
 int HexValue(char c) {

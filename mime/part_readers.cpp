@@ -13,41 +13,17 @@
 #include "core/text_compare.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
+#include "mime/parameter_values.h"
 #include "mime/part_walk.h"
 #include "talix/session.h"
 
 namespace talix {
-
-namespace {
-
-constexpr std::size_t kLongestParameterValue = 132;
-
-} // namespace
 
 std::string DecodedBase64(std::string_view text) {
     std::string out(text.size() * 3 / 4 + 4, '\0');
     out.resize(DecodeBase64(text.data(), reinterpret_cast<std::uint8_t*>(out.data()),
                             static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(out.size())));
     return out;
-}
-
-std::string MimeParameterValue(std::string_view text, std::string_view key) {
-    const std::size_t found = FindNoCaseIn(text, key);
-    if (found == std::string_view::npos) return "";
-    std::size_t at = found + key.size();
-    char closing = '\0';
-    if (at < text.size() && (text[at] == '"' || text[at] == '\'')) closing = text[at++];
-    std::string value;
-    while (at < text.size() && value.size() < kLongestParameterValue) {
-        const char c = text[at++];
-        if (c == '\r' || c == '\n' || c == '\0') break;
-        if (closing != '\0' ? c == closing : c == ';') break;
-        value.push_back(c);
-    }
-    if (closing == '\0') {
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
-    }
-    return value;
 }
 
 STATUS ImportMIMEHTMLBody(plat::NOTEHANDLE note, const char* itemName, const char* contentType, char** text,

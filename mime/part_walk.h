@@ -77,12 +77,6 @@ STATUS WalkParts(plat::NOTEHANDLE note, const char* itemName, Each each) {
 enum class MimeDecoding { kPlain, kQuotedPrintable, kBase64, kBinary };
 MimeDecoding MimeTransferDecoding(std::string_view headers);
 
-// The value of the first parameter key (such as "filename=") of the text:
-// a quoted value to its closing quote, an unquoted one to the end of its
-// parameter; at most 132 characters, never past a line end. Empty when
-// there is none.
-std::string MimeParameterValue(std::string_view text, std::string_view key);
-
 // Base64 text decoded (characters outside the alphabet passed over).
 std::string DecodedBase64(std::string_view text);
 

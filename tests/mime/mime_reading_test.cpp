@@ -357,6 +357,51 @@ TEST_F(MimeReading, EveryFileOfTheMessageIsAttachedUnderASafeName) {
     EXPECT_EQ(files, expected);
 }
 
+TEST_F(MimeReading, FileNamesKeepTheirTextInEveryFormMailProgramsWriteThem) {
+    std::string message = "Content-Type: multipart/mixed; boundary=m\r\n\r\n"
+                          "--m\r\nContent-Type: text/html\r\n\r\n<p>Files</p>\r\n";
+    std::map<std::string, std::string> expected;
+    auto add = [&](const std::string& headers, const std::string& stored, const std::string& content) {
+        message += "--m\r\n" + headers + "\r\n\r\n" + content + "\r\n";
+        expected[plat::NativeToLmbcs(stored)] = content;
+    };
+    // Quotes and backslashes escaped in a quoted name, as the MIME writer
+    // writes them; a backslash before any other character stands for itself.
+    add("Content-Type: application/octet-stream\r\nContent-Disposition: attachment; "
+        "filename=\"say \\\"hi\\\"; now.txt\"",
+        "say \"hi\"; now.txt", "one");
+    add("Content-Type: application/octet-stream\r\nContent-Disposition: attachment; "
+        "filename=\"C:\\temp\\report.doc\"",
+        "report.doc", "two");
+    // A name with its character set, in UTF-8 and in ISO-8859-1.
+    add("Content-Type: application/octet-stream\r\nContent-Disposition: attachment; "
+        "filename*=UTF-8''na%C3%AFve%20%E2%82%AC.txt",
+        "na\xC3\xAFve \xE2\x82\xAC.txt", "three");
+    add("Content-Type: application/octet-stream\r\nContent-Disposition: attachment;\r\n "
+        "filename*=iso-8859-1'de'Gr%F6%DFe.csv",
+        "Gr\xC3\xB6\xC3\x9F" "e.csv", "four");
+    // A name continued over numbered parameters, escaped and plain pieces
+    // mixed, the pieces given out of order.
+    add("Content-Type: application/octet-stream\r\nContent-Disposition: attachment;\r\n"
+        " filename*1=\" and more\";\r\n filename*0*=UTF-8''long%C3%A9;\r\n filename*2*=%20end.pdf",
+        "long\xC3\xA9 and more end.pdf", "five");
+    // Encoded words, Base64 and Q, a character split over two words; the
+    // name only in the Content-Type ("filename" does not hold "name").
+    add("Content-Type: application/octet-stream; name=\"=?UTF-8?B?w6nD?= =?UTF-8?B?qS50eHQ=?=\"\r\n"
+        "Content-Disposition: attachment",
+        "\xC3\xA9\xC3\xA9.txt", "six");
+    add("Content-Type: application/octet-stream; xname=wrong; name==?iso-8859-1?Q?caf=E9_bar.txt?=",
+        "caf\xC3\xA9 bar.txt", "seven");
+    // A name longer than any stored one keeps its start and its extension.
+    add("Content-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"" +
+            std::string(400, 'n') + ".xlsx\"",
+        std::string(238, 'n') + ".xlsx", "eight");
+    Store(message + "--m--\r\n");
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(NoteFiles(path_, id_), expected);
+}
+
 TEST_F(MimeReading, ManyFilesOfTheSameNamesAreNumberedInTheirOrder) {
     // Three hundred files: every third "same.txt" in either case, the
     // others of names of their own, among them one of the name a numbered
