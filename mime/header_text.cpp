@@ -8,7 +8,6 @@
 #include <ctime>
 
 #include "core/base64.h"
-#include "core/charset_names.h"
 #include "core/text_compare.h"
 #include "htmlimport/html_input.h"
 #include "talix_platform.h"
@@ -309,20 +308,6 @@ bool IsHeaderLine(const std::string& line) {
 }
 
 } // namespace
-
-std::uint16_t MimeCharsetId(const std::string& name) {
-    if (EqualNoCase(name.c_str(), "us-ascii")) return plat::CHARSET_ASCII;
-    std::uint32_t id = CharsetNameToId(name.c_str(), 0);
-    if (id == 0) {
-        // "ISO-8859-5" as the table writes it, "ISO88595".
-        std::string squeezed;
-        for (const char c : name) {
-            if (c != '-' && c != '_') squeezed += c;
-        }
-        id = CharsetNameToId(squeezed.c_str(), 0);
-    }
-    return static_cast<std::uint16_t>(id <= 0xFFFF ? id : 0);
-}
 
 std::string HeaderValue(std::string_view lmbcs) {
     const std::string native = plat::LmbcsToNative(lmbcs);

@@ -9,15 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "mime/mime_charsets.h"
+
 namespace talix {
 
 // The address that stands beside a name that is not an Internet address
 // (".invalid" never delivers).
 constexpr const char* kUndeliverableAddress = "talix@localhost.invalid";
 
-// The platform's id of a character-set name as MIME writes it ("us-ascii",
-// "ISO-8859-5", "windows-1251" ...), 0 for a set it does not know.
-std::uint16_t MimeCharsetId(const std::string& name);
 
 // A value from a note or the options (in the platform's character set) as
 // native text on one line: line ends and other control characters become

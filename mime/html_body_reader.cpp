@@ -17,6 +17,7 @@
 #include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "htmlimport/entity_table.h"
+#include "mime/mime_charsets.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
 #include "mime/part_walk.h"
@@ -290,8 +291,10 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
         std::free(allocated);
         if (status != kOK) return status;
         if (!passed) return kRemoteImage;
-        const std::uint16_t id =
-            named ? static_cast<std::uint16_t>(CharsetNameToId(charset.c_str(), plat::CHARSET_UTF8)) : plat::CHARSET_UTF8;
+        // A set known by its mail name ("koi8-r", "Shift_JIS") as well as
+        // by the platform's; a set no table knows is read as UTF-8.
+        std::uint16_t id = named ? MessageCharsetId(charset) : plat::CHARSET_UTF8;
+        if (id == 0) id = plat::CHARSET_UTF8;
         if (id != 0 && id != plat::CHARSET_UTF8 && id != plat::CHARSET_ASCII) {
             status = TranslateToNative(id, &writer.out);
             if (status != kOK) return status;

@@ -7,7 +7,7 @@
 
 #include "core/base64.h"
 #include "core/text_compare.h"
-#include "mime/header_text.h"
+#include "mime/mime_charsets.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -129,7 +129,7 @@ std::string InUtf8(const std::string& bytes, std::string charset) {
     const std::size_t star = charset.find('*');
     if (star != std::string::npos) charset.resize(star);
     if (charset.empty() || bytes.empty()) return bytes;
-    const std::uint16_t id = MimeCharsetId(charset);
+    const std::uint16_t id = MessageCharsetId(charset);
     if (id == 0 || id == plat::CHARSET_UTF8 || id == plat::CHARSET_ASCII) return bytes;
     plat::CharsetHandle table = 0;
     if (plat::CharsetLoad(id, &table) != plat::NOERROR) return bytes;

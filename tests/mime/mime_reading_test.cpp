@@ -181,6 +181,36 @@ TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
     EXPECT_EQ(html, "<p>bom</p>");
 }
 
+TEST_F(MimeReading, SetsKnownByTheirMailNamesAreTranslated) {
+    // The names mail gives sets the platform's table spells otherwise
+    // ("KOI8", "EUCJ", "NECESJIS", "GB") or not at all.
+    const struct {
+        const char* charset;
+        const char* bytes;
+        const char* utf8;
+    } cases[] = {
+        {"koi8-r", "\xF0\xD2\xC9\xD7\xC5\xD4", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
+        {"\"Shift_JIS\"", "\x93\xFA\x96\x7B\x8C\xEA", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+        {"EUC-JP", "\xC6\xFC\xCB\xDC\xB8\xEC", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+        {"gb2312", "\xD6\xD0\xCE\xC4", "\xE4\xB8\xAD\xE6\x96\x87"},
+        {"ks_c_5601-1987", "\xC7\xD1\xB1\xB9\xBE\xEE", "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4"},
+        {"latin1", "caf\xE9", "caf\xC3\xA9"},
+    };
+    for (const auto& c : cases) {
+        std::string html;
+        ASSERT_EQ(Read(Html(std::string("; charset=") + c.charset, std::string("<p>") + c.bytes + "</p>"), &html), 0)
+            << c.charset;
+        EXPECT_EQ(html, plat::NativeToLmbcs(std::string("<p>") + c.utf8 + "</p>")) << c.charset;
+        EXPECT_EQ(std::string(talix::MIMECharsetText()), "CharEncoding='raw' ") << c.charset;
+    }
+    // A whole message, read into rich text.
+    Store("Content-Type: text/html; charset=koi8-r\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+          "PHA+8NLJ18XUPC9wPg==\r\n");
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text(), plat::NativeToLmbcs("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"));
+}
+
 TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
     std::string html;
     // No text/html part: 546, also for a plain-text message.
