@@ -339,7 +339,6 @@ public:
                 *why = "its content, kept in the attachment \"" + plat::LmbcsToNative(bodyFile) + "\", cannot be read";
                 return read;
             }
-            files_->bodyFiles.push_back(bodyFile);
             body = stored;
         }
         const std::string content = PartContent(body, headers, (part.header.flags & kPartHasBoundary) != 0);
@@ -417,6 +416,12 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
     const STATUS walked = WalkParts(note, itemName, [&](plat::BLOCKID, plat::BLOCKID value, plat::DWORD size, bool) {
         ++number;
         LockedPart part(value, size);
+        // A body kept in an attachment of its own (a body too large for its
+        // item) goes with the items once they are converted, whatever the
+        // part; the note's own files that the writer's attachment parts
+        // name stay.
+        if ((part.header.flags & kPartBodyInFile) != 0 && (part.header.flags & kPartAttachment) == 0)
+            files->bodyFiles.emplace_back(part.texts.body.substr(0, kPartFileNameLength));
         if (!part.BodyPart()) return true;
         if (!bodySeen && ContainsNoCase(part.texts.headers, "text/html")) {
             bodySeen = true;

@@ -59,7 +59,9 @@ std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATU
 
 // The files of a message a conversion attached to the note, to take them
 // back when the conversion cannot go on, and the attachments the stored
-// message kept those parts' bodies in (stored names).
+// message kept the bodies of its parts in (stored names; any part's, the
+// HTML body's too, but not the note's own files that the writer's
+// attachment parts name), to remove once the conversion is done.
 struct MIMEFileParts {
     std::vector<std::string> attached;
     std::vector<std::string> bodyFiles;

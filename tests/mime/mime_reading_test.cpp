@@ -466,6 +466,29 @@ TEST_F(MimeReading, ManyFilesOfTheSameNamesAreNumberedInTheirOrder) {
     EXPECT_EQ(NoteFiles(path_, id_), expected);
 }
 
+TEST_F(MimeReading, BodiesKeptInAttachmentsGoWithTheConvertedItems) {
+    // The HTML body, the plain version and a PDF, each too long for its
+    // item: the stored message keeps them in attachments of the note.
+    std::string html = "<p>";
+    for (int n = 0; n < 9000; ++n) html += "word" + std::to_string(n) + " ";
+    html += "</p>";
+    const std::string plain(70000, 'p');
+    const std::string pdf(70000, 'x');
+    Store("Content-Type: multipart/mixed; boundary=m\r\n\r\n"
+          "--m\r\nContent-Type: multipart/alternative; boundary=a\r\n\r\n"
+          "--a\r\nContent-Type: text/plain\r\n\r\n" + plain + "\r\n"
+          "--a\r\nContent-Type: text/html\r\n\r\n" + html + "\r\n--a--\r\n"
+          "--m\r\nContent-Type: application/pdf\r\nContent-Disposition: attachment; filename=big.pdf\r\n\r\n" +
+          pdf + "\r\n--m--\r\n");
+    EXPECT_EQ(NoteFiles(path_, id_).size(), 3u);
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text().substr(0, 12), "word0 word1 ");
+    // Only the message's file is left in the note.
+    const std::map<std::string, std::string> expected = {{"big.pdf", pdf}};
+    EXPECT_EQ(NoteFiles(path_, id_), expected);
+}
+
 TEST_F(MimeReading, AFileThatCannotBeStoredKeepsTheMessageAsItWas) {
     // The PDF's body is too long for its item: it is kept in an attachment,
     // which goes missing before the conversion.
