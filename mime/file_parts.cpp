@@ -91,8 +91,7 @@ std::string GivenFileName(std::string_view headers) {
 // attachments of any type, inline ones, and parts of any other type.
 bool IsFilePart(const LockedPart& part) {
     const std::string_view headers = part.texts.headers;
-    const bool attachment = StartsWithNoCase(HeaderValue(headers, "Content-Disposition"), "attachment");
-    if (attachment) return true;
+    if (MimePartIsAttachment(headers)) return true;
     if (PictureForTheHtml(part)) return false;
     const std::string_view type = HeaderValue(headers, "Content-Type");
     const bool text = type.empty() || StartsWithNoCase(type, "text/");
@@ -395,6 +394,10 @@ std::vector<NoteAttachment> AttachmentsNamed(plat::NOTEHANDLE note, const std::v
 
 } // namespace
 
+bool MimePartIsAttachment(std::string_view headers) {
+    return StartsWithNoCase(HeaderValue(headers, "Content-Disposition"), "attachment");
+}
+
 // What the last conversion on this thread could not store, and its status,
 // are the thread's.
 void ClearMimeFilePartFailure() {
@@ -423,7 +426,7 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
         if ((part.header.flags & kPartBodyInFile) != 0 && (part.header.flags & kPartAttachment) == 0)
             files->bodyFiles.emplace_back(part.texts.body.substr(0, kPartFileNameLength));
         if (!part.BodyPart()) return true;
-        if (!bodySeen && ContainsNoCase(part.texts.headers, "text/html")) {
+        if (!bodySeen && ContainsNoCase(part.texts.headers, "text/html") && !MimePartIsAttachment(part.texts.headers)) {
             bodySeen = true;
             return true;
         }

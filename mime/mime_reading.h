@@ -31,10 +31,16 @@ void ClearMIMECharsetText();
 std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from);
 STATUS MimeReaderOutOfMemory(int line);
 
+// Whether a part's header text marks it as an attachment
+// ("Content-Disposition: attachment"): a file of the message, never the
+// body read into rich text, whatever its type.
+bool MimePartIsAttachment(std::string_view headers);
+
 // Reads one part item: when it is a body part (part type 2, with headers)
-// whose header text holds contentType, 0 with *text a new terminated text
-// (std::malloc; the caller frees it) and *length its length. The text may
-// hold NUL bytes where line breaks were, unless it was translated. Returns
+// whose header text holds contentType and does not mark it as an
+// attachment, 0 with *text a new terminated text (std::malloc; the caller
+// frees it) and *length its length. The text may hold NUL bytes where line
+// breaks were, unless it was translated. Returns
 // 546 for any other part (and for one whose lengths do not fit its value),
 // 5081 for an image source outside the message while the note's
 // "$DelayedImagesOK" is not "ok", 257 when the part's character set cannot

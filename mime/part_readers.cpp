@@ -54,11 +54,13 @@ std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATU
     }
     // No text/html body part: what the stored parts say of the message.
     std::size_t parts = 0;
-    bool prolog = false, mime = false;
+    bool prolog = false, mime = false, attachedHtml = false;
     const STATUS walked = WalkParts(note, itemName, [&](plat::BLOCKID, plat::BLOCKID value, plat::DWORD size, bool first) {
         ++parts;
-        if (!first) return true;
         LockedPart part(value, size);
+        if (ContainsNoCase(part.texts.headers, "text/html") && MimePartIsAttachment(part.texts.headers))
+            attachedHtml = true;
+        if (!first) return true;
         prolog = part.header.partType == kPartProlog;
         mime = ContainsNoCase(part.texts.headers, "Content-Type:") || ContainsNoCase(part.texts.headers, "MIME-Version:");
         return true;
@@ -66,7 +68,7 @@ std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATU
     if (walked == kItemNotFound) return "the note has no MIME items of that name";
     if (walked == 1 || !mime) return "it is not a MIME message";
     if (prolog && parts == 1) return "no part of it begins with the boundary its header names";
-    return "it has no text/html part";
+    return attachedHtml ? "it has no text/html part but HTML files attached to it" : "it has no text/html part";
 }
 
 namespace {

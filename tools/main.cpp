@@ -296,10 +296,11 @@ const Command kCommands[] = {
      "the name; \"file001\" when it has none). Refused when the note has no items of\n"
      "the name; refused with the reason, the MIME items kept, when the message is not a\n"
      "MIME message, when no part of it begins with the boundary its header names, when it\n"
-     "has no text/html part, when its HTML shows images from outside the message (unless\n"
-     "the note's \"$DelayedImagesOK\" is \"ok\" and notes.ini ZelundaNoImageSkip is set),\n"
-     "when it holds PNG, SVG or other pictures that cannot be shown (rendering skipped)\n"
-     "or when one of its files cannot be stored (the part is named).\n",
+     "has no text/html part (an HTML file attached is none), when its HTML shows images\n"
+     "from outside the message (unless the note's \"$DelayedImagesOK\" is \"ok\" and\n"
+     "notes.ini ZelundaNoImageSkip is set), when it holds PNG, SVG or other pictures\n"
+     "that cannot be shown (rendering skipped) or when one of its files cannot be stored\n"
+     "(the part is named).\n",
      RunFromMime},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"

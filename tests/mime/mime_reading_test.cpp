@@ -489,6 +489,35 @@ TEST_F(MimeReading, BodiesKeptInAttachmentsGoWithTheConvertedItems) {
     EXPECT_EQ(NoteFiles(path_, id_), expected);
 }
 
+TEST_F(MimeReading, AnAttachedHtmlFileIsNeverTheBody) {
+    // A plain message with an HTML page attached: nothing to read into rich
+    // text, so the message stays as it is, its plain text with it.
+    Store("Content-Type: multipart/mixed; boundary=m\r\n\r\n"
+          "--m\r\nContent-Type: text/plain\r\n\r\nThe plain body\r\n"
+          "--m\r\nContent-Type: text/html; name=page.html\r\nContent-Disposition: attachment; filename=page.html\r\n"
+          "\r\n<p>Attached page</p>\r\n--m--\r\n");
+    g_messages.clear();
+    Connect();
+    EXPECT_EQ(item_.connected, 0);
+    EXPECT_EQ(talix::MimeRefusalReason(note_, "Body", item_.lastStatus),
+              "it has no text/html part but HTML files attached to it");
+    plat::WORD type = 0;
+    plat::ItemInfo(note_, "Body", 4, nullptr, &type, nullptr, nullptr);
+    EXPECT_EQ(type, plat::TYPE_MIME_PART);
+    EXPECT_TRUE(NoteFiles(path_, id_).empty());
+
+    // An attached page before the body: the body is read, the page is a file.
+    Store("Content-Type: multipart/mixed; boundary=m\r\n\r\n"
+          "--m\r\nContent-Type: text/html\r\nContent-Disposition: ATTACHMENT; filename=\"page.html\"\r\n"
+          "\r\n<p>Attached page</p>\r\n"
+          "--m\r\nContent-Type: text/html; charset=utf-8\r\nContent-Disposition: inline\r\n\r\n<p>The body</p>\r\n--m--\r\n");
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text(), "The body");
+    const std::map<std::string, std::string> expected = {{"page.html", "<p>Attached page</p>"}};
+    EXPECT_EQ(NoteFiles(path_, id_), expected);
+}
+
 TEST_F(MimeReading, AFileThatCannotBeStoredKeepsTheMessageAsItWas) {
     // The PDF's body is too long for its item: it is kept in an attachment,
     // which goes missing before the conversion.
