@@ -5,6 +5,7 @@
 // transfer encoding undone, under the part's file name made safe and free
 // in the note. When one part cannot be stored, the files attached before it
 // are taken back and the failure names the part.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -87,16 +88,51 @@ std::string GivenFileName(std::string_view headers) {
 // Whether the body part is a file of the message. The HTML body and the
 // pictures the HTML shows are read into the rich text; a text part that
 // names no file and is not marked as an attachment is a text the message
-// shows (its plain-text version, most often). Every other part is a file:
-// attachments of any type, inline ones, and parts of any other type.
-bool IsFilePart(const LockedPart& part) {
+// shows when it is another version of the body: a part of a
+// multipart/alternative level (the plain-text version, most often), or of
+// a level whose kind is not known. Every other part is a file: attachments
+// of any type, inline ones, parts of any other type, and texts beside the
+// body in another kind of level (a footer a mailing list adds, a second
+// HTML part), which the rich text does not hold.
+bool IsFilePart(const LockedPart& part, std::string_view level) {
     const std::string_view headers = part.texts.headers;
     if (MimePartIsAttachment(headers)) return true;
     if (PictureForTheHtml(part)) return false;
     const std::string_view type = HeaderValue(headers, "Content-Type");
     const bool text = type.empty() || StartsWithNoCase(type, "text/");
-    return !text || !GivenFileName(headers).empty();
+    if (!text || !GivenFileName(headers).empty()) return true;
+    return !level.empty() && !EqualNoCase(level, "alternative");
 }
+
+// The multipart levels of a message, by boundary, as its prolog parts name
+// them: "mixed", "alternative", "related" ...
+class MultipartLevels {
+public:
+    void Add(const LockedPart& part) {
+        const std::string_view type = HeaderValue(part.texts.headers, "Content-Type");
+        if (!StartsWithNoCase(type, "multipart/")) return;
+        std::string_view kind = type.substr(10);
+        kind = kind.substr(0, std::min(kind.size(), kind.find_first_of("; \t\r\n")));
+        const std::string boundary = MimeParameterValue(type, "boundary=");
+        if (!boundary.empty()) kinds_.emplace(boundary, kind);
+    }
+
+    // The kind of level the part belongs to by its boundary line; empty when
+    // it has none or its level is not known.
+    std::string_view Of(const LockedPart& part) const {
+        std::string_view line = part.texts.boundary;
+        if (line.substr(0, 2) != "--") return {};
+        line.remove_prefix(2);
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ' ||
+                                 line.back() == '\t'))
+            line.remove_suffix(1);
+        const auto found = kinds_.find(std::string(line));
+        return found == kinds_.end() ? std::string_view() : std::string_view(found->second);
+    }
+
+private:
+    std::unordered_map<std::string, std::string> kinds_;
+};
 
 // A name as a file system takes it without surprise, from the name a
 // message gives (UTF-8): only what follows its last "/" or "\", each
@@ -413,12 +449,14 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
     *files = MIMEFileParts();
     FileAttacher attacher(note, files);
     STATUS result = kOK;
+    MultipartLevels levels;
     bool bodySeen = !holdsHtmlBody;
     bool started = false;
     std::size_t number = 0;
     const STATUS walked = WalkParts(note, itemName, [&](plat::BLOCKID, plat::BLOCKID value, plat::DWORD size, bool) {
         ++number;
         LockedPart part(value, size);
+        if (part.header.partType == kPartProlog) levels.Add(part);
         // A body kept in an attachment of its own (a body too large for its
         // item) goes with the items once they are converted, whatever the
         // part; the note's own files that the writer's attachment parts
@@ -433,7 +471,7 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
         // A part whose body names an attachment of the document itself (as
         // the MIME writer makes for the note's own files) is that file.
         if ((part.header.flags & kPartAttachment) != 0 && (part.header.flags & kPartBodyInFile) != 0) return true;
-        if (!IsFilePart(part)) return true;
+        if (!IsFilePart(part, levels.Of(part))) return true;
         if (!started) {
             started = true;
             result = attacher.Start();

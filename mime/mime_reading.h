@@ -77,8 +77,9 @@ struct MIMEFileParts {
 // file of the message: every body part except the HTML body (the first
 // text/html part, when holdsHtmlBody says the items hold the body read),
 // the GIF and JPEG pictures the HTML shows, and text parts that name no
-// file and are not marked as attachments (the message's plain-text
-// version). A part whose body names an attachment of the document itself
+// file and are not marked as attachments in a multipart/alternative level
+// or one of unknown kind (the message's plain-text version). A part whose
+// body names an attachment of the document itself
 // is that attachment already. The file holds the part's content with its
 // transfer encoding undone, under the part's file name ("filename=", else
 // the type's "name=") with any path before it, control characters, ":" and

@@ -518,6 +518,29 @@ TEST_F(MimeReading, AnAttachedHtmlFileIsNeverTheBody) {
     EXPECT_EQ(NoteFiles(path_, id_), expected);
 }
 
+TEST_F(MimeReading, TextsBesideTheBodyAreKeptAsFiles) {
+    // The plain version of the body (in the alternative level, and in one
+    // nested deeper) is the body again; a footer beside the body in the
+    // mixed level and a second HTML part are texts of their own, kept as
+    // files of the note.
+    Store("Content-Type: multipart/mixed; boundary=\"=_m 1_=\"\r\n\r\n"
+          "--=_m 1_=\r\nContent-Type: multipart/alternative;\r\n\tboundary=\"=_a 1_=\"\r\n\r\n"
+          "--=_a 1_=\r\nContent-Type: text/plain\r\n\r\nThe plain version\r\n"
+          "--=_a 1_=\r\nContent-Type: multipart/related; boundary=r\r\n\r\n"
+          "--r\r\nContent-Type: text/html\r\n\r\n<p>The body</p>\r\n"
+          "--r\r\nContent-Type: text/plain\r\n\r\nRelated text\r\n--r--\r\n"
+          "--=_a 1_=--\r\n"
+          "--=_m 1_=\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>More</p>\r\n"
+          "--=_m 1_=\r\nContent-Type: text/plain\r\n\r\nA list's footer\r\n"
+          "--=_m 1_=--\r\n");
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text(), "The body");
+    const std::map<std::string, std::string> expected = {
+        {"file001", "Related text"}, {"file002", "<p>More</p>"}, {"file003", "A list's footer"}};
+    EXPECT_EQ(NoteFiles(path_, id_), expected);
+}
+
 TEST_F(MimeReading, AFileThatCannotBeStoredKeepsTheMessageAsItWas) {
     // The PDF's body is too long for its item: it is kept in an attachment,
     // which goes missing before the conversion.
