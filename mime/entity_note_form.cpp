@@ -67,6 +67,18 @@ std::string CrLfLines(const std::string& text) {
     return lines;
 }
 
+// The text with each LF that no CR stands before made CR LF: the line
+// ends of mail, whatever mix of them the generator wrote.
+std::string CanonicalLineEnds(const std::string& text) {
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 38);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\n' && (at == 0 || text[at - 1] != '\r')) lines += '\r';
+        lines += text[at];
+    }
+    return lines;
+}
+
 class NoteWriter {
 public:
     explicit NoteWriter(MimeRun* run)
@@ -211,7 +223,7 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
     // A stored part holds the message's bytes: the text in its character set.
     std::string bytes;
     OutputCharset(run_->textCharsetId).Append(text, &bytes);
-    text.swap(bytes);
+    text = CanonicalLineEnds(bytes);
     // The headers end in an empty line.
     std::string header = headers.substr(0, headers.size() >= 4 ? headers.size() - 4 : 0);
     FinishGeneratedPart(*run_, &header, &text, false, false);

@@ -174,6 +174,13 @@ TEST_F(NoteForm, AlternativeLevelsAndAPlainPart) {
     EXPECT_EQ(parts[1].headers, "Content-Type: text/plain; charset=\"us-ascii\"\r\n\r\n");
     EXPECT_NE(parts[1].body.find("Plain words"), std::string::npos) << parts[1].body;
     EXPECT_EQ(parts[2].headers.substr(0, 23), "Content-Type: text/html");
+    // Every line of every part ends in CR LF, as mail's lines do, though the
+    // generator ends some of the HTML's lines in LF alone.
+    for (const StoredPart& part : parts) {
+        const std::string bytes = part.boundary + part.headers + part.body;
+        for (std::size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1))
+            EXPECT_TRUE(at > 0 && bytes[at - 1] == '\r') << "a line feed alone at " << at << " of " << bytes;
+    }
 
     // Put together, the parts are a message a mail reader reads whole.
     std::string message = "MIME-Version: 1.0\r\n";
