@@ -220,10 +220,12 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
     }
     text.append(reinterpret_cast<const char*>(body + 2), capacity);
     NoteNamedPictures(run_, text);
-    // A stored part holds the message's bytes: the text in its character set.
+    // A stored part holds the message's bytes: the text in its character set,
+    // its line ends made CR LF first (in a set of two bytes a character, a
+    // line end is no single byte).
     std::string bytes;
-    OutputCharset(run_->textCharsetId).Append(text, &bytes);
-    text = CanonicalLineEnds(bytes);
+    OutputCharset(run_->textCharsetId).Append(CanonicalLineEnds(text), &bytes);
+    text.swap(bytes);
     // The headers end in an empty line.
     std::string header = headers.substr(0, headers.size() >= 4 ? headers.size() - 4 : 0);
     FinishGeneratedPart(*run_, &header, &text, false, false);

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/ascii.h"
 #include "core/attachments.h"
 #include "core/shared_services.h"
 #include "core/text_compare.h"
@@ -300,12 +301,6 @@ std::string StoredFileName(std::string_view headers) {
     return kept == 0 ? "" : plat::NativeToLmbcs(base.substr(0, kept)) + suffix;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    const char lower = LowerAscii(c);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
 // Quoted-printable text as the bytes it stands for: "=" and a line end is a
 // soft line break, "=" and two hexadecimal digits a byte; anything else is
 // taken as it stands.
@@ -322,8 +317,8 @@ std::string DecodedQuotedPrintable(std::string_view text) {
             ++at;
         } else if (at + 2 < text.size() && text[at + 1] == '\r' && text[at + 2] == '\n') {
             at += 2;
-        } else if (at + 2 < text.size() && HexValue(text[at + 1]) >= 0 && HexValue(text[at + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexValue(text[at + 1]) * 16 + HexValue(text[at + 2])));
+        } else if (at + 2 < text.size() && HexDigitValue(text[at + 1]) >= 0 && HexDigitValue(text[at + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexDigitValue(text[at + 1]) * 16 + HexDigitValue(text[at + 2])));
             at += 2;
         } else {
             out.push_back(c);

@@ -7,12 +7,35 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/ascii.h"
 #include "core/base64.h"
 #include "core/text_compare.h"
 #include "htmlimport/html_input.h"
 #include "talix_platform.h"
 
 namespace talix {
+
+std::string EncodedBytes(char encoding, std::string_view encoded) {
+    std::string bytes;
+    if (encoding == 'B' || encoding == 'b') {
+        bytes.resize(encoded.size() * 3 / 4 + 3);
+        bytes.resize(DecodeBase64(encoded.data(), reinterpret_cast<std::uint8_t*>(bytes.data()),
+                                  static_cast<std::uint32_t>(encoded.size()), static_cast<std::uint32_t>(bytes.size())));
+        return bytes;
+    }
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        const char c = encoded[i];
+        if (c == '_') {
+            bytes += ' ';
+        } else if (c == '=' && i + 2 < encoded.size() && IsHexDigit(encoded[i + 1]) && IsHexDigit(encoded[i + 2])) {
+            bytes += static_cast<char>(HexDigitValue(encoded[i + 1]) * 16 + HexDigitValue(encoded[i + 2]));
+            i += 2;
+        } else {
+            bytes += c;
+        }
+    }
+    return bytes;
+}
 
 namespace {
 
@@ -137,34 +160,6 @@ std::string WithoutControls(std::string_view text) {
     return out;
 }
 
-// The bytes of the encoded text of an encoded word: Base64 ("B") or the
-// "Q" form ("_" a blank, "=" and two hexadecimal digits a byte).
-std::string EncodedBytes(char encoding, std::string_view encoded) {
-    std::string bytes;
-    if (encoding == 'B' || encoding == 'b') {
-        bytes.resize(encoded.size() * 3 / 4 + 3);
-        bytes.resize(DecodeBase64(encoded.data(), reinterpret_cast<std::uint8_t*>(bytes.data()),
-                                  static_cast<std::uint32_t>(encoded.size()), static_cast<std::uint32_t>(bytes.size())));
-        return bytes;
-    }
-    auto hex = [](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
-    for (std::size_t i = 0; i < encoded.size(); ++i) {
-        const char c = encoded[i];
-        if (c == '_') {
-            bytes += ' ';
-        } else if (c == '=' && i + 2 < encoded.size() && hex(encoded[i + 1]) >= 0 && hex(encoded[i + 2]) >= 0) {
-            bytes += static_cast<char>(hex(encoded[i + 1]) * 16 + hex(encoded[i + 2]));
-            i += 2;
-        } else {
-            bytes += c;
-        }
-    }
-    return bytes;
-}
 
 // The ready-made encoded word ("=?charset?B?text?=" or with Q) that begins
 // at text[at]: its length in *length and its text, decoded, in *decoded.

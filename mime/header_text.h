@@ -49,6 +49,10 @@ std::string MessageIdHeader(std::string_view lmbcs);
 // "Name: value" for a value the writer made itself (a date, an id), folded.
 std::string GeneratedHeader(const char* name, const std::string& value);
 
+// The bytes of the encoded text of an encoded word: Base64 ("B") or the
+// "Q" form ("_" a blank, "=" and two hexadecimal digits a byte).
+std::string EncodedBytes(char encoding, std::string_view encoded);
+
 // A Message-ID no other message has: the note's token, the time, the
 // process and a count, at the undeliverable domain.
 std::string NewMessageId(const char* token);

@@ -5,8 +5,9 @@
 #include <map>
 #include <vector>
 
-#include "core/base64.h"
+#include "core/ascii.h"
 #include "core/text_compare.h"
+#include "mime/header_text.h"
 #include "mime/mime_charsets.h"
 #include "talix_platform.h"
 
@@ -100,20 +101,14 @@ std::vector<Parameter> ParametersOf(std::string_view text) {
     return parameters;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    const char lower = LowerAscii(c);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
 // "%" and two hexadecimal digits as the byte they stand for; anything else
 // as it stands.
 std::string PercentDecoded(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '%' && at + 2 < text.size() && HexDigit(text[at + 1]) >= 0 && HexDigit(text[at + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexDigit(text[at + 1]) * 16 + HexDigit(text[at + 2])));
+        if (text[at] == '%' && at + 2 < text.size() && HexDigitValue(text[at + 1]) >= 0 && HexDigitValue(text[at + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexDigitValue(text[at + 1]) * 16 + HexDigitValue(text[at + 2])));
             at += 2;
         } else {
             out.push_back(text[at]);
@@ -168,25 +163,7 @@ bool EncodedWordAt(std::string_view text, std::size_t at, std::string* charset, 
     const std::string_view encoded = text.substr(q1 + 3, close - q1 - 3);
     if (encoded.find_first_of(" \t\r\n") != std::string_view::npos) return false;
     charset->assign(text.substr(at + 2, q1 - at - 2));
-    if (kind == 'b') {
-        bytes->assign(encoded.size() * 3 / 4 + 4, '\0');
-        bytes->resize(DecodeBase64(encoded.data(), reinterpret_cast<std::uint8_t*>(bytes->data()),
-                                   static_cast<std::uint32_t>(encoded.size()),
-                                   static_cast<std::uint32_t>(bytes->size())));
-    } else {
-        bytes->clear();
-        for (std::size_t i = 0; i < encoded.size(); ++i) {
-            if (encoded[i] == '_') {
-                bytes->push_back(' ');
-            } else if (encoded[i] == '=' && i + 2 < encoded.size() && HexDigit(encoded[i + 1]) >= 0 &&
-                       HexDigit(encoded[i + 2]) >= 0) {
-                bytes->push_back(static_cast<char>(HexDigit(encoded[i + 1]) * 16 + HexDigit(encoded[i + 2])));
-                i += 2;
-            } else {
-                bytes->push_back(encoded[i]);
-            }
-        }
-    }
+    *bytes = EncodedBytes(kind, encoded);
     *end = close + 2;
     return true;
 }
