@@ -201,7 +201,7 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     for (const CDRecordNode* node = layer->next; InRange(context, node) && !StopsDescriptors(node); node = node->next) {
         if (node->signature == kSigIdName && node->bytes != nullptr) {
             const std::vector<std::uint8_t> rest = TakeIDNameStyle(node->bytes, node->length, &storedStyle);
-            WriteIDNameAttributes(rest.data(), static_cast<std::uint32_t>(rest.size()), context, nullptr);
+            WriteIDNameAttributes(rest.data(), static_cast<std::uint32_t>(rest.size()), context, nullptr, {"style"});
             break;
         }
     }

@@ -8,6 +8,7 @@
 #include "core/pool.h"
 #include "core/record_forms.h"
 #include "htmlgen/entity_encoder.h"
+#include "htmlgen/extra_attributes.h"
 #include "htmlgen/line_buffer.h"
 #include "talix_platform.h"
 
@@ -35,14 +36,25 @@ void RemoveOwnKeys(char* text) {
     }
 }
 
-// What is left of an extra text, after a blank unless it begins with one.
-void WriteExtra(XMLGenContext* context, const char* text) {
-    if (text[0] != ' ') AppendOutput(context, " ", 1);
-    AppendOutput(context, text);
-}
-
-void WriteAutoQuoted(XMLGenContext* context, const char* text, std::size_t length) {
-    const std::string out = " " + AutoQuoteAttributes(std::string_view(text, length));
+// What is left of an extra text: after a blank unless it begins with one,
+// and never able to end the start tag it stands in. XHTML takes it as
+// well-formed attributes, leaving out those the start tag already has.
+void WriteExtra(XMLGenContext* context, const char* text, std::size_t length, bool quote,
+                const std::vector<std::string>& later) {
+    const std::string_view given(text, length);
+    std::string out;
+    if (context->format == kFormatXHTML || quote || given.empty() || given[0] != ' ') out = " ";
+    if (context->format == kFormatXHTML) {
+        MoveToTextEnd(context);
+        std::vector<std::string> taken = OpenStartTagNames(
+            std::string_view(context->buffer, static_cast<std::size_t>(context->writePosition - context->buffer)));
+        taken.insert(taken.end(), later.begin(), later.end());
+        out += QuotedAttributes(given, &taken);
+    } else if (quote) {
+        out += HtmlQuotedAttributes(given);
+    } else {
+        out += ContainedAttributes(given);
+    }
     AppendOutput(context, out.data(), out.size());
 }
 
@@ -76,33 +88,10 @@ void WriteStoredStyle(XMLGenContext* context, const std::string& style) {
     AppendOutput(context, style[end] == ';' ? " " : "; ");
 }
 
-std::string AutoQuoteAttributes(std::string_view text) {
-    std::string out;
-    bool inValue = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '<') {
-            out += "&lt;";
-        } else if (c == '>') {
-            out += "&gt;";
-        } else if (!inValue && c == '=' && i + 1 < text.size() && text[i + 1] != '"' && text[i + 1] != '\'') {
-            out += "=\"";
-            inValue = true;
-        } else if (inValue && (c == '"' || c == '\'')) {
-            out += "&quot;";
-        } else if (inValue && c == ' ') {
-            out += "\" ";
-            inValue = false;
-        } else {
-            out += c;
-        }
-    }
-    if (inValue) out += '"';
-    return out;
-}
+std::string AutoQuoteAttributes(std::string_view text) { return HtmlQuotedAttributes(text); }
 
 STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, XMLGenContext* context,
-                             char* extraText) {
+                             char* extraText, const std::vector<std::string>& later) {
     if (record == nullptr || context == nullptr || length < kIdNameFixedLength) return kArgumentError;
     std::uint32_t lengths[kIdNameTexts];
     const char* texts[kIdNameTexts];
@@ -123,28 +112,19 @@ STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, X
     if (lengths[kExtra] > 0) {
         // XHTML needs every value quoted: the text is always written as
         // AutoQuoteHTMLParams writes it there.
-        const bool quote = context->format == kFormatXHTML;
         if (extraText != nullptr) {
             RemoveOwnKeys(extraText);
-            if (quote) {
-                WriteAutoQuoted(context, extraText, std::strlen(extraText));
-            } else {
-                WriteExtra(context, extraText);
-            }
+            WriteExtra(context, extraText, std::strlen(extraText), false, later);
         } else if (!IsOn(context, sw::kAutoQuoteHTMLParams)) {
             auto* copy = static_cast<char*>(
                 QuorbelAllocate(context->session, __LINE__, kSourceName, lengths[kExtra] + 1, 1));
             if (copy == nullptr) return kOutOfMemory;
             std::memcpy(copy, texts[kExtra], lengths[kExtra]);
             RemoveOwnKeys(copy);
-            if (quote) {
-                WriteAutoQuoted(context, copy, std::strlen(copy));
-            } else {
-                WriteExtra(context, copy);
-            }
+            WriteExtra(context, copy, std::strlen(copy), false, later);
             ZervaDeallocate(context->session, copy);
         } else {
-            WriteAutoQuoted(context, texts[kExtra], lengths[kExtra]);
+            WriteExtra(context, texts[kExtra], strnlen(texts[kExtra], lengths[kExtra]), true, later);
         }
     }
     MoveToTextEnd(context);

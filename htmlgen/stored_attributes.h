@@ -21,12 +21,15 @@ namespace talix {
 // TalixDataTable=, TalixTH=, TalixTHEAD=, TalixTBODY=, TalixTFOOT= and src=
 // are removed and the rest written after a blank. With AutoQuoteHTMLParams
 // on the record's extra text is written with its unquoted values quoted; in
-// XHTML every extra text is written quoted so.
+// XHTML every extra text is written quoted so. The extra text never ends the
+// start tag (extra_attributes.h); in XHTML an attribute of it that the start
+// tag already has, or that later (lower-case names) says the caller writes
+// after it, is left out, so that each name stands once.
 // record: the id/name record in host form, length bytes. Returns 0, 263 when
 // a work block cannot be had (what comes before the extra text is written)
 // or the output does not fit, 1028 for a record shorter than its fixed part.
 STATUS WriteIDNameAttributes(const std::uint8_t* record, std::uint32_t length, XMLGenContext* context,
-                             char* extraText);
+                             char* extraText, const std::vector<std::string>& later = {});
 
 // The record's style text into *style, and a copy of the record without
 // it: a writer that writes a style attribute of its own takes the stored
@@ -39,9 +42,9 @@ std::vector<std::uint8_t> TakeIDNameStyle(const std::uint8_t* record, std::uint3
 // a blank.
 void WriteStoredStyle(XMLGenContext* context, const std::string& style);
 
-// Other attributes with every unquoted value put in double quotes (up to
-// the next blank), "<" and ">" as entities and quote characters inside a
-// value as "&quot;".
+// Other attributes with every value in quotes (an unquoted one in double
+// quotes up to the next white space, its quote characters as "&quot;"; one
+// never closed closed), "<" and ">" as entities: HtmlQuotedAttributes.
 std::string AutoQuoteAttributes(std::string_view text);
 
 // Joins the entries of a text-list value (a 16-bit entry count, the 16-bit

@@ -16,6 +16,7 @@
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/entity_encoder.h"
+#include "htmlgen/extra_attributes.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/span_owners.h"
 #include "htmlgen/stored_attributes.h"
@@ -302,14 +303,20 @@ void WriteTableStartTag(XMLGenContext* context, TableCall* call, CDRecordNode* b
             call->other = rest.data();
         }
         if (!call->other.empty()) {
-            // XHTML needs every value quoted.
-            if (context->format == kFormatXHTML || IsOn(context, sw::kAutoQuoteHTMLParams)) {
-                const std::string quoted = " " + AutoQuoteAttributes(call->other);
-                AppendOutput(context, quoted.data(), quoted.size());
+            // XHTML needs every value quoted and each name once; in no form
+            // may the text end the start tag.
+            std::string attributes = " ";
+            if (context->format == kFormatXHTML) {
+                MoveToTextEnd(context);
+                std::vector<std::string> taken = OpenStartTagNames(std::string_view(
+                    context->buffer, static_cast<std::size_t>(context->writePosition - context->buffer)));
+                attributes += QuotedAttributes(call->other, &taken);
+            } else if (IsOn(context, sw::kAutoQuoteHTMLParams)) {
+                attributes += HtmlQuotedAttributes(call->other);
             } else {
-                AppendOutput(context, " ");
-                AppendOutput(context, call->other.c_str());
+                attributes += ContainedAttributes(call->other);
             }
+            AppendOutput(context, attributes.data(), attributes.size());
         }
     }
     if (level->preTable == nullptr) {

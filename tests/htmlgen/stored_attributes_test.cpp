@@ -8,7 +8,9 @@
 
 #include "core/chunk_work_state.h"
 #include "generation_fixture.h"
+#include "htmlgen/extra_attributes.h"
 #include "htmlgen/stored_attributes.h"
+#include "support/markup_validators.h"
 #include "talix/session.h"
 
 namespace {
@@ -72,6 +74,63 @@ TEST(StoredAttributes, WrittenInOrderEncodedAndQuoted) {
     context.SetText("<td");
     EXPECT_EQ(talix::WriteIDNameAttributes(damaged.data(), 27, context.get(), nullptr), 1028);
     EXPECT_EQ(context.Text(), "<td");
+}
+
+// The extra text an author typed stays attributes of its element: in HTML
+// nothing of it ends the start tag, in XHTML the tag stays well-formed with
+// each name once.
+TEST(StoredAttributes, ExtraTextNeverLeavesItsStartTag) {
+    RARIvoSession session;
+    Context context(&session);
+    context.Read(nullptr);
+    // As typed, where the text is sound; what would end the tag, or a value
+    // never closed that would take the markup after it, is made harmless.
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "onclick=\"if (a>b) go()\" width=5 checked", ""}),
+              " onclick=\"if (a>b) go()\" width=5 checked");
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "x=1><script>alert(1)</script", ""}),
+              " x=1&gt;&lt;script&gt;alert(1)&lt;/script");
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "title=\"abc", ""}), " title=\"abc\"");
+    char prepared[] = "width=5 title='x><b";
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "ignored", ""}, prepared), " width=5 title='x><b'");
+    context.Read("AutoQuoteHTMLParams=Yes");
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "title=\"abc onclick=go()", ""}), " title=\"abc onclick=go()\"");
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "a=x>y checked", ""}), " a=\"x&gt;y\" checked");
+
+    // XHTML: every attribute with a quoted value, references XML reads,
+    // no name twice (the record's own among them), none XML cannot take.
+    context.Read(nullptr, talix::kFormatXHTML);
+    const std::vector<std::string> hostile = {
+        "title=\"abc",
+        "checked",
+        "a=b&c d=&amp; e=&#1; f=&nosuch;",
+        "id=dup ID=again class=x",
+        "a=\"x\"\"y\" b=\"1\"c=\"2\"",
+        "o<x=1 9y=2 :z=3 w>=3 q=a>b<c",
+        "=lonely \"quoted\" 'single' on\x01click=x v=\x7F",
+        "x='a\"b' y=\"c'd\" z=e'f\"g",
+    };
+    for (const std::string& text : hostile) {
+        const std::string written = Attributes(context, {"i", "c", "", "", text, ""});
+        std::string report;
+        EXPECT_TRUE(talix_test::XmlWellFormed("<td" + written + "/>", &report)) << text << ": " << written << report;
+    }
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "checked a=b&c e=&#1; f=&eacute;", ""}),
+              " checked=\"checked\" a=\"b&amp;c\" e=\"&amp;#1;\" f=\"&eacute;\"");
+    EXPECT_EQ(Attributes(context, {"i", "", "", "", "ID=dup onclick=go() Onclick=again", ""}),
+              " id=\"i\"  onclick=\"go()\" ");
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "b=\"1\"c=\"2\" title=\"abc", ""}), " b=\"1\" c=\"2\" title=\"abc\"");
+    // What the start tag holds before, and what its writer adds after.
+    context.SetText("<div href=\"a>b\" Align='x'");
+    const std::vector<std::uint8_t> record = IdName({"", "", "", "", "HREF=y align=z style=s width=5", ""});
+    EXPECT_EQ(talix::WriteIDNameAttributes(record.data(), static_cast<std::uint32_t>(record.size()), context.get(),
+                                           nullptr, {"style"}),
+              0);
+    EXPECT_EQ(context.Text(), "<div href=\"a>b\" Align='x'    width=\"5\"");
+    // A sound text comes out as AutoQuoteHTMLParams always wrote it.
+    EXPECT_EQ(Attributes(context, {"", "", "", "", "onclick=go() title='x' alt=a\"b<c", ""}),
+              " onclick=\"go()\" title='x' alt=\"a&quot;b&lt;c\"");
+    EXPECT_EQ(talix::OpenStartTagNames("<p>x</p><td a=\"1\" B='2' c"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_TRUE(talix::OpenStartTagNames("<td a=\"1\">text").empty());
 }
 
 // A text list in memory: count, lengths, entries.
