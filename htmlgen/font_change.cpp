@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "engine/css_format.h"
 #include "core/text_compare.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
+#include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/style_text.h"
 #include "talix/item.h"
@@ -99,8 +101,11 @@ void FaceName(XMLGenContext* context, std::uint8_t face, char* name) {
             break;
         }
     }
-    const std::size_t length = strnlen(chosen, kFaceNameSize - 1);
-    std::memcpy(name, chosen, length);
+    // A control character in a stored name is none of a face's and no
+    // document may hold it (XML takes none): it leaves nothing.
+    const std::string kept = KeptInXml(std::string_view(chosen, strnlen(chosen, kFaceNameSize - 1)));
+    const std::size_t length = kept.size();
+    std::memcpy(name, kept.data(), length);
     name[length] = '\0';
     memo.used = true;
     memo.face = face;

@@ -257,6 +257,31 @@ TEST_F(StyleSheet, TheDominantFontIsTheBodys) {
     EXPECT_TRUE(Has(Generate(Define(coloured), "HTML", nullptr), "<body text='#0000ff' bgcolor='#ffffff'>"));
 }
 
+// A face name with control characters in it (as an import may store one)
+// writes the name without them, in the body rule, in spans and in font
+// elements: the documents stay readable.
+TEST_F(StyleSheet, ControlCharactersOfAFaceNameLeaveNothing) {
+    Records records = {Definition(1), Reference(1)};
+    for (int i = 0; i < 60; ++i) records.push_back(TextRun(5, 0, 0, 12, "word "));
+    records.push_back(TextRun(6, 0, 2, 10, "red"));
+    ZervaRTChunk* chunk = Define(records);
+    // U+0008, U+000B and U+001B, as the group of control characters
+    // writes them.
+    ASSERT_EQ(item_.DefineFont("Zq\x0F\x28" "Face\x0F\x2B"), 5);
+    ASSERT_EQ(item_.DefineFont("Other \x0F\x3B;face"), 6);
+    const std::string html = Generate(chunk, "HTML", nullptr);
+    EXPECT_TRUE(Has(html, "body {font-size: 12pt; font-family: ZqFace; }</style>")) << html;
+    EXPECT_TRUE(Has(html, "font-family: 'Other \\3b face'; \">red")) << html;
+    ExpectValid(plat::LmbcsToNative(html), plat::LmbcsToNative(Generate(chunk, "XHTML", nullptr)));
+    const std::string elements = Generate(chunk, "HTML", "StandardFontTags=Yes");
+    EXPECT_TRUE(Has(elements, "face='Other ;face'>red")) << elements;
+    std::string report;
+    for (const char* options : {"StandardFontTags=Yes", "HybridFontTags=Yes"}) {
+        const std::string xhtml = plat::LmbcsToNative(Generate(chunk, "XHTML", options));
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << options << report << xhtml;
+    }
+}
+
 TEST_F(StyleSheet, ScriptsAndTheHeadTag) {
     ZervaRTChunk* chunk = Define({Definition(1), Reference(1), TextBytes("A")});
     const std::string sections = Generate(chunk, "XHTML", "SectionsInCSS=Yes SupportRico=Yes TabbedTablesInCSS=Yes "
