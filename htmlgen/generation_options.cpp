@@ -16,6 +16,7 @@
 #include "htmlgen/generation_options.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -692,6 +693,23 @@ STATUS ReadLinkGraphic(OptionReader& reader, const OptionRow& row) {
     return ReadText(reader, graphic);
 }
 
+// A part of an address: the characters that would end a quoted attribute
+// or script string, or begin a query, fragment or escape, as "%XX".
+std::string UrlPathText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (std::strchr("\"'<>&#?%`\r\n", c) != nullptr && c != '\0') {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // The URL prefix of wiki links: the database's path under the data
 // directory, and the form given by Form=, the note's Form item, or
 // "Document".
@@ -724,6 +742,12 @@ STATUS ReadResolveWiki(OptionReader& reader, const OptionRow& row) {
         if (c == '\\') c = '/';
         if (c == ' ') c = '+';
     }
+    // The path and the form name are the database's and the note's: a
+    // character that would end the attribute or the script string the
+    // prefix is written into, or change what the address says, is written
+    // as its escape.
+    database = UrlPathText(database);
+    form = UrlPathText(form);
     const bool javaScript = reader.Get("UseJavaScript=") && !Equal(reader.Value(), "no");
     const std::string url = javaScript ? database + "/" + form + "?OpenForm"
                                        : database + "/ResolveWikiLink?OpenAgent&amp;Form=" + form + "&amp;WikiText=";

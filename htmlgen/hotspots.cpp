@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/chunk_work_state.h"
@@ -294,6 +295,33 @@ std::string WikiText(const XMLGenContext* context) {
     return {};
 }
 
+// The text as the inside of a double-quoted script string: a backslash,
+// either quote and a line end written as escapes, so that no text ends the
+// string (a character of several bytes is copied whole).
+std::string ScriptStringText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<std::uint8_t>(text[i]);
+        if (b < 0x20 && b != '\n' && b != '\r') {
+            const std::size_t n = std::min<std::size_t>(std::max<std::size_t>(LmbcsLengthOf(b), 1), text.size() - i);
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        switch (b) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\'': out += "\\'"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += static_cast<char>(b); break;
+        }
+        ++i;
+    }
+    return out;
+}
+
 // A link to the agent that resolves a wiki text; false when the hotspot is
 // no wiki link.
 bool WriteWikiLink(HotspotCall* call) {
@@ -305,7 +333,8 @@ bool WriteWikiLink(HotspotCall* call) {
     std::string script;
     if (GenerationOption(context, "UseJavaScript=", &script) && !EqualNoCase(script.c_str(), "no")) {
         script = "var newWin = window.open(\"" + std::string(resolve) +
-                 "\"); newWin.document.getElementsByName(\"Subject\")[0].value = \"" + wiki + "\";";
+                 "\"); newWin.document.getElementsByName(\"Subject\")[0].value = \"" + ScriptStringText(wiki) +
+                 "\";";
         AppendOutput(context, Xhtml(context) ? "<a href=\"\" class=\"WikiLink\" onclick=\""
                                              : "<a href=\"\" class=\"WikiLink\" onClick=\"");
         AppendAttributeValue(context, script);

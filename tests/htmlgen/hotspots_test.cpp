@@ -151,6 +151,36 @@ TEST_F(HotspotsTest, WikiLinksAndLinksOfFollowingRecords) {
         << xhtml;
 }
 
+// A wiki text is data inside the script string it is written into, and the
+// form name of the built prefix (the note's, or Form=) data inside the
+// address: neither ends its string or attribute.
+TEST_F(HotspotsTest, AWikiTextAndAFormNameStayInsideTheirStringAndAttribute) {
+    const std::string wiki = "x\"); alert(1); ('\\";
+    ZervaRTChunk* chunk = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x10, CompiledFormula("1")),
+                                  IdName({"", "WikiLink", "", wiki, "", ""}), TextBytes("w"), HotspotEnd(),
+                                  Bracket(0xDE, 0x00AE)});
+    const std::string script = Body(chunk, "UseJavaScript=Yes ResolveWiki=/db.nsf/Form?OpenForm");
+    EXPECT_NE(script.find("[0].value = &quot;x\\&quot;); alert(1); (\\'\\\\&quot;;; return false;\">w</a>"),
+              std::string::npos)
+        << script;
+    // Built from a form name with what would end the attribute or the
+    // string, or change the address.
+    const char* form = "Form='a\"><b>c&d#e?f%g'";
+    const std::string link = Body(chunk, form);
+    EXPECT_NE(link.find("/ResolveWikiLink?OpenAgent&amp;Form=a%22%3E%3Cb%3Ec%26d%23e%3Ff%25g&amp;WikiText=x&quot;);+"
+                        "alert(1);+('\\\" class=\"WikiLink\" target=\"_top\">w</a>"),
+              std::string::npos)
+        << link;
+    const std::string opened = Body(chunk, (std::string(form) + " UseJavaScript=Yes").c_str());
+    EXPECT_NE(opened.find("/a%22%3E%3Cb%3Ec%26d%23e%3Ff%25g?OpenForm&quot;); newWin"), std::string::npos) << opened;
+    std::string report;
+    for (const std::string& options : {std::string(form), std::string(form) + " UseJavaScript=Yes"}) {
+        const std::string xhtml = Generate(chunk, "XHTML", options.c_str());
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+        EXPECT_EQ(talix_test::XhtmlElementTexts(xhtml, {"b"}).size(), 0u) << xhtml;
+    }
+}
+
 TEST_F(HotspotsTest, AHotspotEndsWhereItsRecordsSayAndContentAfterItStaysOutside) {
     // Two hotspots in one paragraph inside a table cell: each anchor holds
     // its own text only, and the table keeps its cells.
