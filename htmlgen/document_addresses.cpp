@@ -5,6 +5,7 @@
 
 #include "core/formula_result.h"
 #include "core/text_compare.h"
+#include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -59,7 +60,19 @@ const std::uint32_t* DocumentUnid(XMLGenContext* context) {
     return context->documentUnid;
 }
 
-std::string AttributeValue(std::string_view text) {
+std::string AttributeValue(std::string_view given) {
+    // A control character (of those bytes, or of the group that writes
+    // them) is no document's: it leaves nothing, as XML takes none.
+    std::string kept;
+    std::string_view text = given;
+    for (const char c : given) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') {
+            kept = KeptInXml(given);
+            text = kept;
+            break;
+        }
+    }
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {

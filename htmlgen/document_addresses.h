@@ -29,7 +29,8 @@ std::string DatabaseURLPath(const XMLGenContext* context);
 const std::uint32_t* DocumentUnid(XMLGenContext* context);
 
 // A text taken from a record, made fit for an attribute value: "&", the
-// double quote and "<" become entities; other bytes stay as they are.
+// double quote and "<" become entities; control characters (but tab and
+// line ends) leave nothing; other bytes stay as they are.
 std::string AttributeValue(std::string_view text);
 // The same, appended at the end of the output.
 void AppendAttributeValue(XMLGenContext* context, std::string_view text);

@@ -229,6 +229,27 @@ TEST_F(HotspotsTest, AttachmentsByHandling) {
     EXPECT_NE(missing->lastStatus, 0);
 }
 
+// A control character in a link's target, an attachment's name or a
+// link's address leaves nothing in the attribute: the XHTML stays readable.
+TEST_F(HotspotsTest, ControlCharactersInAttributeValuesLeaveNothing) {
+    // U+0001 and U+001B as the group of control characters writes them.
+    const std::string controls = "a\x0F\x21" "b\x0F\x3B" "c";
+    Records records = URLHotspot("http://h/" + controls, "go", {Target("_" + controls)});
+    const Records file = FileHotspot("ATT" + controls, "f" + controls + ".txt", "file");
+    records.insert(records.end(), file.begin(), file.end());
+    ZervaRTChunk* chunk = DefineWith(records, {}, {{"ATT" + controls, "bytes"}});
+    const std::string html = Body(chunk, "UseUNID=0123456789abcdef0123456789abcdef");
+    EXPECT_NE(html.find("<a href=\"http://h/abc\" target=\"_abc\">go</a>"), std::string::npos) << html;
+    EXPECT_NE(html.find("/$FILE/ATTabc\">file</a>"), std::string::npos) << html;
+    EXPECT_EQ(Body(chunk, "AttachmentHandling=NAME AttachmentTextInLink=No"),
+              "<a href=\"http://h/abc\" target=\"_abc\">go</a><a name=\"fabc.txt\"></a>file");
+    std::string report;
+    for (const char* options : {"UseUNID=0123456789abcdef0123456789abcdef", "AttachmentHandling=NAME"}) {
+        const std::string xhtml = plat::LmbcsToNative(Generate(chunk, "XHTML", options));
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << options << report << xhtml;
+    }
+}
+
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
     // A formula that does not evaluate: its status, and the text gathered
     // so far (none, so no anchor).
