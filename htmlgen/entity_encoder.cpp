@@ -371,7 +371,9 @@ std::string KeptInXml(std::string_view text) {
         const std::size_t available = text.size() - i;
         std::uint16_t n = LmbcsLengthOf(b);
         if (n == 0) n = 1;
-        if (n > available) n = static_cast<std::uint16_t>(available);
+        // A character the text's end cuts short leaves nothing: its bytes
+        // would join the markup written after the text into a character.
+        if (n > available) break;
         // The two halves of a character beyond the 16-bit range stay
         // together; a lone half goes.
         if (StartsSurrogatePair(bytes + i, n, available) && LmbcsCodePoint(text.data() + i, 6) >= 0x10000) n = 6;

@@ -69,8 +69,9 @@ inline bool XmlAllows(std::uint32_t c) {
 }
 
 // The LMBCS text as it stands but for the characters an XML document may not
-// hold, which leave nothing: for a comment or a CDATA section, which cannot
-// refer to a character.
+// hold, and a last character the text's end cuts short, which leave nothing:
+// for a comment or a CDATA section, which cannot refer to a character, and
+// for record texts written into markup as they stand.
 std::string KeptInXml(std::string_view text);
 
 // Whether the Unicode-group character at p (3 bytes) holds a high

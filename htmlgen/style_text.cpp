@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
 
 namespace talix {
@@ -37,10 +38,31 @@ namespace {
 bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
+// The bytes of the character at i: one from 0x20 up, else the LMBCS
+// character's length (never past the text), so that no byte of a character
+// of several is taken for a comma, quote or other mark of its own.
+std::size_t CharacterBytes(std::string_view text, std::size_t i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b >= 0x20) return 1;
+    const std::size_t n = std::max<std::size_t>(LmbcsLengthOf(b), 1);
+    return std::min(n, text.size() - i);
+}
+
+// The first place of the character c (a mark below 0x80) at or after
+// from, by whole characters; the text's size when there is none.
+std::size_t FindMark(std::string_view text, char c, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); i += CharacterBytes(text, i)) {
+        if (text[i] == c) return i;
+    }
+    return text.size();
+}
+
 // A character CSS takes in an identifier: letters, digits, "-", "_" and
-// every character past ASCII (and the platform's lead bytes of those).
-bool IsNameCharacter(unsigned char c) {
-    return IsAsciiLetter(c) || IsDigit(c) || c == '-' || c == '_' || c >= 0x80 ||
+// every character past ASCII (one of several bytes whole, and a byte below
+// the blank that starts none).
+bool IsNameCharacter(std::string_view character) {
+    const auto c = static_cast<unsigned char>(character[0]);
+    return IsAsciiLetter(c) || IsDigit(c) || c == '-' || c == '_' || c >= 0x80 || character.size() > 1 ||
            (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f');
 }
 
@@ -49,14 +71,17 @@ bool IsIdentifierRun(std::string_view family) {
     if (family.empty()) return false;
     std::size_t at = 0;
     while (at < family.size()) {
-        const std::size_t end = std::min(family.find(' ', at), family.size());
+        const std::size_t end = FindMark(family, ' ', at);
         const std::string_view word = family.substr(at, end - at);
         if (word.empty()) return false;
         const auto first = static_cast<unsigned char>(word[0]);
         const auto second = word.size() > 1 ? static_cast<unsigned char>(word[1]) : 0;
         if (IsDigit(first) || (first == '-' && (word.size() == 1 || IsDigit(second) || second == '-'))) return false;
-        for (const char c : word)
-            if (!IsNameCharacter(static_cast<unsigned char>(c))) return false;
+        for (std::size_t i = 0; i < word.size();) {
+            const std::size_t n = CharacterBytes(word, i);
+            if (!IsNameCharacter(word.substr(i, n))) return false;
+            i += n;
+        }
         at = end + 1;
     }
     return family.back() != ' ';
@@ -64,12 +89,15 @@ bool IsIdentifierRun(std::string_view family) {
 
 void AppendCssString(std::string* out, std::string_view text) {
     out->push_back('\'');
-    for (const char c : text) {
-        if (std::strchr("'\"\\\n\r\f;{}<>&", c) != nullptr && c != '\0') {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = CharacterBytes(text, i);
+        const char c = text[i];
+        if (n == 1 && c != '\0' && std::strchr("'\"\\\n\r\f;{}<>&", c) != nullptr) {
             AppendFormat(out, "\\%x ", static_cast<unsigned>(static_cast<unsigned char>(c)));
         } else {
-            out->push_back(c);
+            out->append(text.substr(i, n));
         }
+        i += n;
     }
     out->push_back('\'');
 }
@@ -88,14 +116,13 @@ void AppendFontFamilies(std::string* out, std::string_view families) {
         }
         std::string_view family;
         if (c == '\'' || c == '"') {
-            const std::size_t close = families.find(c, at + 1);
-            const std::size_t end = close == std::string_view::npos ? families.size() : close;
+            const std::size_t end = FindMark(families, c, at + 1);
             family = families.substr(at + 1, end - at - 1);
             at = std::min(end + 1, families.size());
             AppendCssString(out, family);
             continue;
         }
-        std::size_t end = std::min(families.find(',', at), families.size());
+        std::size_t end = FindMark(families, ',', at);
         while (end > at && (families[end - 1] == ' ' || families[end - 1] == '\t')) --end;
         family = families.substr(at, end - at);
         at = end;

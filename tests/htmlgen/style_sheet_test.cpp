@@ -282,6 +282,34 @@ TEST_F(StyleSheet, ControlCharactersOfAFaceNameLeaveNothing) {
     }
 }
 
+// A character of several bytes in a face name stays whole, whatever its
+// bytes after the first look like ("," "{" "\\" or a quote), and one the
+// name's end cuts short leaves nothing rather than swallow the quote that
+// closes the attribute.
+TEST_F(StyleSheet, FaceNamesKeepTheirCharactersWhole) {
+    Records records = {Definition(1), Reference(1), TextRun(5, 0, 0, 12, "one "), TextRun(6, 0, 0, 12, "two "),
+                       TextRun(7, 0, 0, 12, "three"), TextRun(1, 0, 0, 10, " plain")};
+    for (int i = 0; i < 3; ++i) records.push_back(TextRun(1, 0, 0, 10, " more"));
+    ZervaRTChunk* chunk = Define(records);
+    // U+5C4B and U+7B2C as Unicode units (second bytes "\\" and "{", third
+    // bytes "K" and ","); U+7B27 cut after its second byte.
+    ASSERT_EQ(item_.DefineFont("\x14\x5C\x4B" "x"), 5);
+    ASSERT_EQ(item_.DefineFont("\x14\x7B\x2C" "y z"), 6);
+    ASSERT_EQ(item_.DefineFont("Ab\x14\x7B"), 7);
+    const std::string html = plat::LmbcsToNative(Generate(chunk, "HTML", nullptr));
+    EXPECT_TRUE(Has(html, "font-family: \u5C4Bx; \">one")) << html;
+    EXPECT_TRUE(Has(html, "font-family: \u7B2Cy z; \">two")) << html;
+    EXPECT_TRUE(Has(html, "font-family: Ab; \">three")) << html;
+    const std::string elements = plat::LmbcsToNative(Generate(chunk, "HTML", "StandardFontTags=Yes"));
+    EXPECT_TRUE(Has(elements, "face='\u5C4Bx'>one")) << elements;
+    EXPECT_TRUE(Has(elements, "face='\u7B2Cy z'>two")) << elements;
+    EXPECT_TRUE(Has(elements, "face='Ab'>three")) << elements;
+    ExpectValid(html, plat::LmbcsToNative(Generate(chunk, "XHTML", nullptr)));
+    std::string report;
+    const std::string xhtml = plat::LmbcsToNative(Generate(chunk, "XHTML", "StandardFontTags=Yes"));
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
+}
+
 TEST_F(StyleSheet, ScriptsAndTheHeadTag) {
     ZervaRTChunk* chunk = Define({Definition(1), Reference(1), TextBytes("A")});
     const std::string sections = Generate(chunk, "XHTML", "SectionsInCSS=Yes SupportRico=Yes TabbedTablesInCSS=Yes "
