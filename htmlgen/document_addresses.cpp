@@ -1,5 +1,6 @@
 #include "htmlgen/document_addresses.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -75,13 +76,23 @@ std::string AttributeValue(std::string_view given) {
     }
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x20) {
+            // A character of several bytes is copied whole: a later byte
+            // of it may look like "&" or a quote.
+            const std::size_t n = std::min<std::size_t>(std::max<std::size_t>(LmbcsLengthOf(b), 1), text.size() - i);
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        switch (b) {
         case '&': out += "&amp;"; break;
         case '"': out += "&quot;"; break;
         case '<': out += "&lt;"; break;
-        default: out += c; break;
+        default: out += static_cast<char>(b); break;
         }
+        ++i;
     }
     return out;
 }

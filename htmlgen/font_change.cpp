@@ -56,14 +56,25 @@ struct Markup {
     // characters that would end the value or open markup are written as
     // references.
     void PutAttributeText(const char* text) {
-        for (const char* p = text; *p != '\0'; ++p) {
-            switch (*p) {
+        for (const char* p = text; *p != '\0';) {
+            const auto b = static_cast<unsigned char>(*p);
+            if (b < 0x20) {
+                // A character of several bytes goes whole: a later byte
+                // of it may look like a quote or "&".
+                std::size_t n = 1;
+                while (n < LmbcsLengthOf(b) && p[n] != '\0') ++n;
+                PutBytes(p, n);
+                p += n;
+                continue;
+            }
+            switch (b) {
             case '&': PutBytes("&amp;", 5); break;
             case '<': PutBytes("&lt;", 4); break;
             case '"': PutBytes("&quot;", 6); break;
             case '\'': PutBytes("&#39;", 5); break;
             default: PutBytes(p, 1); break;
             }
+            ++p;
         }
     }
 };

@@ -250,6 +250,24 @@ TEST_F(HotspotsTest, ControlCharactersInAttributeValuesLeaveNothing) {
     }
 }
 
+// A character of several bytes whose later bytes look like "&", "<" or a
+// quote (U+4F26, U+4E3C, U+4E22 as Unicode units) stays whole in a link's
+// address and target and an attachment's name.
+TEST_F(HotspotsTest, CharactersOfSeveralBytesStayWholeInAttributeValues) {
+    const std::string cjk = "\x14\x4F\x26" "\x14\x4E\x3C" "\x14\x4E\x22";
+    Records records = URLHotspot("http://h/" + cjk, "go", {Target(cjk)});
+    const Records file = FileHotspot("ATT" + cjk, "f" + cjk, "file");
+    records.insert(records.end(), file.begin(), file.end());
+    ZervaRTChunk* chunk = DefineWith(records, {}, {{"ATT" + cjk, "bytes"}});
+    const std::string html = plat::LmbcsToNative(Body(chunk, "UseUNID=0123456789abcdef0123456789abcdef"));
+    EXPECT_NE(html.find("<a href=\"http://h/\u4F26\u4E3C\u4E22\" target=\"\u4F26\u4E3C\u4E22\">go</a>"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("/$FILE/ATT\u4F26\u4E3C\u4E22\">file</a>"), std::string::npos) << html;
+    const std::string named = plat::LmbcsToNative(Body(chunk, "AttachmentHandling=NAME AttachmentTextInLink=No"));
+    EXPECT_NE(named.find("<a name=\"f\u4F26\u4E3C\u4E22\"></a>file"), std::string::npos) << named;
+}
+
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
     // A formula that does not evaluate: its status, and the text gathered
     // so far (none, so no anchor).

@@ -288,7 +288,7 @@ TEST_F(StyleSheet, ControlCharactersOfAFaceNameLeaveNothing) {
 // closes the attribute.
 TEST_F(StyleSheet, FaceNamesKeepTheirCharactersWhole) {
     Records records = {Definition(1), Reference(1), TextRun(5, 0, 0, 12, "one "), TextRun(6, 0, 0, 12, "two "),
-                       TextRun(7, 0, 0, 12, "three"), TextRun(1, 0, 0, 10, " plain")};
+                       TextRun(7, 0, 0, 12, "three"), TextRun(8, 0, 0, 12, "four"), TextRun(1, 0, 0, 10, " plain")};
     for (int i = 0; i < 3; ++i) records.push_back(TextRun(1, 0, 0, 10, " more"));
     ZervaRTChunk* chunk = Define(records);
     // U+5C4B and U+7B2C as Unicode units (second bytes "\\" and "{", third
@@ -296,6 +296,8 @@ TEST_F(StyleSheet, FaceNamesKeepTheirCharactersWhole) {
     ASSERT_EQ(item_.DefineFont("\x14\x5C\x4B" "x"), 5);
     ASSERT_EQ(item_.DefineFont("\x14\x7B\x2C" "y z"), 6);
     ASSERT_EQ(item_.DefineFont("Ab\x14\x7B"), 7);
+    // U+4F26, whose third byte is "&", in a font element's face.
+    ASSERT_EQ(item_.DefineFont("\x14\x4F\x26" "q"), 8);
     const std::string html = plat::LmbcsToNative(Generate(chunk, "HTML", nullptr));
     EXPECT_TRUE(Has(html, "font-family: \u5C4Bx; \">one")) << html;
     EXPECT_TRUE(Has(html, "font-family: \u7B2Cy z; \">two")) << html;
@@ -304,6 +306,7 @@ TEST_F(StyleSheet, FaceNamesKeepTheirCharactersWhole) {
     EXPECT_TRUE(Has(elements, "face='\u5C4Bx'>one")) << elements;
     EXPECT_TRUE(Has(elements, "face='\u7B2Cy z'>two")) << elements;
     EXPECT_TRUE(Has(elements, "face='Ab'>three")) << elements;
+    EXPECT_TRUE(Has(elements, "face='\u4F26q'>four")) << elements;
     ExpectValid(html, plat::LmbcsToNative(Generate(chunk, "XHTML", nullptr)));
     std::string report;
     const std::string xhtml = plat::LmbcsToNative(Generate(chunk, "XHTML", "StandardFontTags=Yes"));
