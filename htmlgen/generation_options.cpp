@@ -15,6 +15,7 @@
 //   row.
 #include "htmlgen/generation_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,7 @@
 #include "core/pool.h"
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
+#include "htmlgen/entity_encoder.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -693,19 +695,31 @@ STATUS ReadLinkGraphic(OptionReader& reader, const OptionRow& row) {
     return ReadText(reader, graphic);
 }
 
-// A part of an address: the characters that would end a quoted attribute
-// or script string, or begin a query, fragment or escape, as "%XX".
-std::string UrlPathText(const std::string& text) {
+// A part of an address: backslashes as "/" (and, when asked, blanks as
+// "+"); the characters that would end a quoted attribute or script string,
+// or begin a query, fragment or escape, as "%XX". A character of several
+// bytes goes whole, whatever its later bytes look like.
+std::string UrlPathText(const std::string& text, bool blanksAsPlus) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        if (std::strchr("\"'<>&#?%`\r\n", c) != nullptr && c != '\0') {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const std::size_t n =
+            b < 0x20 ? std::min<std::size_t>(std::max<std::size_t>(LmbcsLengthOf(b), 1), text.size() - i) : 1;
+        if (n > 1) {
+            out.append(text, i, n);
+        } else if (b == '\\') {
+            out += '/';
+        } else if (b == ' ' && blanksAsPlus) {
+            out += '+';
+        } else if (b != 0 && std::strchr("\"'<>&#?%`\r\n", b) != nullptr) {
             char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned>(b));
             out += escape;
         } else {
-            out += c;
+            out += static_cast<char>(b);
         }
+        i += n;
     }
     return out;
 }
@@ -735,19 +749,12 @@ STATUS ReadResolveWiki(OptionReader& reader, const OptionRow& row) {
         if (note != 0 && plat::ItemGetText(note, "Form", item, sizeof item) > 0) form = item;
     }
     if (form.empty()) form = "Document";
-    for (char& c : database) {
-        if (c == '\\') c = '/';
-    }
-    for (char& c : form) {
-        if (c == '\\') c = '/';
-        if (c == ' ') c = '+';
-    }
     // The path and the form name are the database's and the note's: a
     // character that would end the attribute or the script string the
     // prefix is written into, or change what the address says, is written
     // as its escape.
-    database = UrlPathText(database);
-    form = UrlPathText(form);
+    database = UrlPathText(database, false);
+    form = UrlPathText(form, true);
     const bool javaScript = reader.Get("UseJavaScript=") && !Equal(reader.Value(), "no");
     const std::string url = javaScript ? database + "/" + form + "?OpenForm"
                                        : database + "/ResolveWikiLink?OpenAgent&amp;Form=" + form + "&amp;WikiText=";

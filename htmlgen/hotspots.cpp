@@ -340,9 +340,13 @@ bool WriteWikiLink(HotspotCall* call) {
         AppendAttributeValue(context, script);
         AppendOutput(context, "; return false;\">");
     } else {
+        // Blanks after the first character as "+" (a character of several
+        // bytes whole, whatever its later bytes look like).
         std::string words = wiki;
-        for (std::size_t i = 1; i < words.size(); ++i) {
-            if (words[i] == ' ') words[i] = '+';
+        for (std::size_t i = 0; i < words.size();) {
+            const auto b = static_cast<unsigned char>(words[i]);
+            if (i > 0 && b == ' ') words[i] = '+';
+            i += b < 0x20 ? std::max<std::size_t>(LmbcsLengthOf(b), 1) : 1;
         }
         // "http:" and a prefix that begins with one slash (the built one:
         // "/" and the database) name a path on the host that serves the

@@ -179,6 +179,13 @@ TEST_F(HotspotsTest, AWikiTextAndAFormNameStayInsideTheirStringAndAttribute) {
         EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
         EXPECT_EQ(talix_test::XhtmlElementTexts(xhtml, {"b"}).size(), 0u) << xhtml;
     }
+    // Characters of several bytes stay whole: U+5C4B in the form name (its
+    // second byte a backslash), U+4E20 in the wiki text (its third a blank).
+    ZervaRTChunk* wide = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x10, CompiledFormula("1")),
+                                 IdName({"", "WikiLink", "", "a\x14\x4E\x20" "b c", "", ""}), TextBytes("w"),
+                                 HotspotEnd(), Bracket(0xDE, 0x00AE)});
+    const std::string wideLink = Body(wide, "Form=\x14\x5C\x4B" "d");
+    EXPECT_NE(wideLink.find("Form=\x14\x5C\x4B" "d&amp;WikiText=a\x14\x4E\x20" "b+c\""), std::string::npos) << wideLink;
 }
 
 TEST_F(HotspotsTest, AHotspotEndsWhereItsRecordsSayAndContentAfterItStaysOutside) {
