@@ -160,9 +160,7 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
         AppendOutput(context, "<a href=\"");
         AppendAttributeValue(context, urlDirectory + "/");
         if (IsOn(context, sw::kURLEncodeFilenames)) {
-            std::string encoded;
-            for (const char c : file) encoded += c == ' ' ? std::string("%20") : std::string(1, c == '\\' ? '/' : c);
-            AppendAttributeValue(context, encoded);
+            AppendAttributeValue(context, AddressText(file, true));
         } else {
             AppendAttributeValue(context, file);
         }

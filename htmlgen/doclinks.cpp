@@ -188,17 +188,7 @@ LinkParts ReadLink(XMLGenContext* context, const CDRecordNode* node, STATUS* fai
 }
 
 // The anchor after "#", blanks as "%20", fit for an attribute.
-std::string AnchorFragment(const std::string& anchor) {
-    std::string fragment;
-    for (const char c : anchor) {
-        if (c == ' ') {
-            fragment += "%20";
-        } else {
-            fragment += c;
-        }
-    }
-    return AttributeValue(fragment);
-}
+std::string AnchorFragment(const std::string& anchor) { return AttributeValue(AddressText(anchor, false)); }
 
 std::string Upper(std::string text) {
     for (char& c : text) c = UpperAscii(c);

@@ -97,6 +97,25 @@ std::string AttributeValue(std::string_view given) {
     return out;
 }
 
+std::string AddressText(std::string_view text, bool backslashesAsSlashes) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const std::size_t n =
+            b < 0x20 ? std::min<std::size_t>(std::max<std::size_t>(LmbcsLengthOf(b), 1), text.size() - i) : 1;
+        if (n == 1 && b == ' ') {
+            out += "%20";
+        } else if (n == 1 && b == '\\' && backslashesAsSlashes) {
+            out += '/';
+        } else {
+            out.append(text.substr(i, n));
+        }
+        i += n;
+    }
+    return out;
+}
+
 void AppendAttributeValue(XMLGenContext* context, std::string_view text) {
     const std::string value = AttributeValue(text);
     AppendOutput(context, value.data(), value.size());

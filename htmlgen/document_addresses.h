@@ -34,6 +34,10 @@ const std::uint32_t* DocumentUnid(XMLGenContext* context);
 std::string AttributeValue(std::string_view text);
 // The same, appended at the end of the output.
 void AppendAttributeValue(XMLGenContext* context, std::string_view text);
+// A text for an address: blanks as "%20" and, when asked, backslashes as
+// "/"; a character of several bytes whole, whatever its later bytes look
+// like.
+std::string AddressText(std::string_view text, bool backslashesAsSlashes);
 
 // The longest formula a record's formula evaluation takes.
 constexpr std::uint32_t kLongestStoredFormula = 65341;

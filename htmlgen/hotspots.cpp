@@ -183,17 +183,7 @@ void WriteURLStart(HotspotCall* call, const std::string& url) {
     }
     AppendOutput(context, "<a href=\"");
     if (IsOn(context, sw::kURLEncodeFilenames)) {
-        std::string encoded;
-        for (const char c : url) {
-            if (c == '\\') {
-                encoded += '/';
-            } else if (c == ' ') {
-                encoded += "%20";
-            } else {
-                encoded += c;
-            }
-        }
-        AppendAttributeValue(context, encoded);
+        AppendAttributeValue(context, AddressText(url, true));
     } else {
         AppendAttributeValue(context, url);
     }

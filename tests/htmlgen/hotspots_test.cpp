@@ -273,6 +273,13 @@ TEST_F(HotspotsTest, CharactersOfSeveralBytesStayWholeInAttributeValues) {
     EXPECT_NE(html.find("/$FILE/ATT\u4F26\u4E3C\u4E22\">file</a>"), std::string::npos) << html;
     const std::string named = plat::LmbcsToNative(Body(chunk, "AttachmentHandling=NAME AttachmentTextInLink=No"));
     EXPECT_NE(named.find("<a name=\"f\u4F26\u4E3C\u4E22\"></a>file"), std::string::npos) << named;
+
+    // URLEncodeFilenames: blanks as "%20" and backslashes as "/", but not
+    // the later bytes of U+5C4B (a backslash) and U+4E20 (a blank).
+    const std::string wide = "\x14\x5C\x4B" "\x14\x4E\x20";
+    ZervaRTChunk* encoded = Define(URLHotspot("http://h/" + wide + " a\\b", "go"));
+    const std::string address = plat::LmbcsToNative(Body(encoded, "URLEncodeFilenames=Yes"));
+    EXPECT_EQ(address, "<a href=\"http://h/\u5C4B\u4E20%20a/b\">go</a>");
 }
 
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
