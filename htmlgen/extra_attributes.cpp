@@ -271,6 +271,25 @@ std::string ContainedAttributes(std::string_view text) {
     return out;
 }
 
+bool TakeAttribute(std::string* text, std::string_view name, std::string* value) {
+    const std::string lower = LowerCase(name);
+    const std::string_view view = *text;
+    std::size_t i = 0;
+    while (i < view.size()) {
+        const std::size_t blanks = i;
+        while (i < view.size() && Blank(view[i])) ++i;
+        if (i >= view.size()) break;
+        const std::size_t before = i;
+        const Attribute attribute = ReadAttribute(view, &i);
+        if (i == before) ++i;
+        if (LowerCase(attribute.name) != lower) continue;
+        value->assign(attribute.value);
+        text->erase(blanks, i - blanks);
+        return true;
+    }
+    return false;
+}
+
 std::vector<std::string> OpenStartTagNames(std::string_view text) {
     std::vector<std::string> names;
     const std::size_t open = text.rfind('<');

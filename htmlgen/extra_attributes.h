@@ -35,6 +35,12 @@ std::string HtmlQuotedAttributes(std::string_view text);
 // "&lt;" and "&gt;", and a quoted value that is never closed is closed.
 std::string ContainedAttributes(std::string_view text);
 
+// Takes the first attribute of the name (any case) out of the text, as a
+// start tag's reader finds it, with the white space before it: its value
+// (without its quotes) into *value. False, the text unchanged, when the text
+// has no such attribute.
+bool TakeAttribute(std::string* text, std::string_view name, std::string* value);
+
 // The names (in lower case) of the attributes of the start tag the text
 // ends in: the text after its last "<", when that holds an element name and
 // no ">". Empty when the text does not end in an open start tag.

@@ -20,6 +20,7 @@
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/document_addresses.h"
+#include "htmlgen/extra_attributes.h"
 #include "htmlgen/images.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/paragraph_definitions.h"
@@ -371,13 +372,24 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     AppendOutput(context, scope);
     level->cellWritten = 1;
     // The cell's stored style goes into the style attribute of its borders.
-    std::string storedStyle;
+    // In XHTML, where a start tag may hold one style attribute, so does a
+    // style among its other attributes.
+    std::string storedStyle, otherStyle;
+    if (context->format == kFormatXHTML && call->haveOther && TakeAttribute(&call->other, "style", &otherStyle))
+        call->haveOther = !call->other.empty();
     if (idName != nullptr) {
         std::vector<char> extra(call->other.begin(), call->other.end());
         extra.push_back('\0');
         const std::vector<std::uint8_t> rest = TakeIDNameStyle(idName->bytes, idName->length, &storedStyle);
         WriteIDNameAttributes(rest.data(), static_cast<std::uint32_t>(rest.size()), context, extra.data());
     }
+    const std::size_t styleEnd = storedStyle.find_last_not_of(" \t");
+    if (styleEnd != std::string::npos && !otherStyle.empty()) {
+        storedStyle.resize(styleEnd + 1);
+        if (storedStyle.back() != ';') storedStyle += ';';
+        storedStyle += ' ';
+    }
+    storedStyle += otherStyle;
     const bool sparse = IsOn(context, sw::kSparseTable);
     // Width and justification.
     const CDRecordNode* definition = columnSpan >= 2 ? SpanningDefinition(context, cell) : nullptr;

@@ -196,6 +196,22 @@ TEST_F(Tables, DataTableWithCaption) {
     EXPECT_TRUE(Has(safe, "<caption>&lt;b&gt;</caption>")) << safe;
 }
 
+// A style among a cell's other attributes joins, in XHTML, the style
+// attribute the cell writes for its borders: the start tag holds one.
+TEST_F(Tables, ACellsOtherStyleJoinsItsBorderStyleInXhtml) {
+    std::vector<CellFields> cells = Grid(1, 2);
+    cells[0].extra.push_back(htmlgen_test::OtherText("width=5 style='color: red' title=t", true, "cid"));
+    const Records table = Table(cells);
+    const std::string body = Checked(Document(table), "", false);
+    // HTML as it always was.
+    EXPECT_TRUE(Has(body, "<td id=\"cid\" width=5 style='color: red' title=t border=\"1\" "
+                          "style=\"border: 1px solid black; \">"))
+        << body;
+    const std::string xhtml = Generate(Define(table), "XHTML", nullptr);
+    EXPECT_TRUE(Has(xhtml, "<td id=\"cid\" width=\"5\" title=\"t\" style=\"color: red; border: 1px solid black; \">"))
+        << xhtml;
+}
+
 TEST_F(Tables, NestedTablesAndRowGroups) {
     std::vector<CellFields> outer = Grid(2, 2);
     outer[1].extra = Table(Grid(1, 2), true);
