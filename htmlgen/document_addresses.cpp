@@ -81,7 +81,7 @@ std::string AttributeValue(std::string_view given) {
         if (b < 0x20) {
             // A character of several bytes is copied whole: a later byte
             // of it may look like "&" or a quote.
-            const std::size_t n = std::min<std::size_t>(std::max<std::size_t>(LmbcsLengthOf(b), 1), text.size() - i);
+            const std::size_t n = CharacterBytesAt(text, i);
             out.append(text.substr(i, n));
             i += n;
             continue;
@@ -102,8 +102,7 @@ std::string AddressText(std::string_view text, bool backslashesAsSlashes) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
-        const std::size_t n =
-            b < 0x20 ? std::min<std::size_t>(std::max<std::size_t>(LmbcsLengthOf(b), 1), text.size() - i) : 1;
+        const std::size_t n = CharacterBytesAt(text, i);
         if (n == 1 && b == ' ') {
             out += "%20";
         } else if (n == 1 && b == '\\' && backslashesAsSlashes) {

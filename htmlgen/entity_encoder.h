@@ -60,6 +60,15 @@ inline const std::uint8_t* LmbcsLengths() {
     return lengths.data();
 }
 inline std::uint16_t LmbcsLengthOf(std::uint8_t first) { return LmbcsLengths()[first]; }
+// The bytes of the character at text[i], never past the text's end: one
+// from 0x20 up, else its LMBCS length, so that no later byte of a character
+// of several is taken for a mark (a comma, quote or "&") of its own.
+inline std::size_t CharacterBytesAt(std::string_view text, std::size_t i) {
+    const auto b = static_cast<std::uint8_t>(text[i]);
+    if (b >= 0x20) return 1;
+    const std::size_t n = LmbcsLengthOf(b) == 0 ? 1 : LmbcsLengthOf(b);
+    return n < text.size() - i ? n : text.size() - i;
+}
 
 // Whether an XML document may hold a code point: not the C0 controls but
 // tab and the line ends, nor surrogates, U+FFFE and U+FFFF.

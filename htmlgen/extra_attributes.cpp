@@ -21,16 +21,6 @@ std::string LowerCase(std::string_view text) {
     return lower;
 }
 
-// The bytes of the character at i: one for ASCII, else the LMBCS
-// character's length (never past the text), so that no byte of a character
-// of several is read as a quote or a blank.
-std::size_t Step(std::string_view text, std::size_t i) {
-    const auto b = static_cast<std::uint8_t>(text[i]);
-    if (b >= 0x20 && b < 0x80) return 1;
-    const std::size_t n = std::max<std::size_t>(LmbcsLengthOf(b), 1);
-    return std::min(n, text.size() - i);
-}
-
 // One attribute as a start tag's reader takes it.
 struct Attribute {
     std::string_view name;
@@ -47,7 +37,7 @@ Attribute ReadAttribute(std::string_view text, std::size_t* i) {
     const std::size_t n = text.size();
     std::size_t at = *i;
     const std::size_t start = at;
-    while (at < n && !Blank(text[at]) && text[at] != '=') at += Step(text, at);
+    while (at < n && !Blank(text[at]) && text[at] != '=') at += CharacterBytesAt(text, at);
     attribute.name = text.substr(start, at - start);
     std::size_t look = at;
     while (look < n && Blank(text[look])) ++look;
@@ -58,13 +48,13 @@ Attribute ReadAttribute(std::string_view text, std::size_t* i) {
         if (at < n && (text[at] == '"' || text[at] == '\'')) {
             attribute.quote = text[at];
             const std::size_t begin = ++at;
-            while (at < n && text[at] != attribute.quote) at += Step(text, at);
+            while (at < n && text[at] != attribute.quote) at += CharacterBytesAt(text, at);
             attribute.value = text.substr(begin, at - begin);
             attribute.closed = at < n;
             if (at < n) ++at;
         } else {
             const std::size_t begin = at;
-            while (at < n && !Blank(text[at])) at += Step(text, at);
+            while (at < n && !Blank(text[at])) at += CharacterBytesAt(text, at);
             attribute.value = text.substr(begin, at - begin);
         }
     }
@@ -114,10 +104,10 @@ std::size_t ReferenceLength(std::string_view text, std::size_t i) {
     return 0;
 }
 
-// A value's text for a quoted XML value: "<" and ">" as entities, an "&"
-// that starts no reference as "&amp;", and with quotes when the value had
-// none of its own, its quote characters as "&quot;".
-void AppendXmlValue(std::string* out, std::string_view value, bool quotesToo) {
+// A value's text for a quoted value: "<" and ">" as entities and, when
+// the value had no quotes of its own, its quote characters as "&quot;";
+// for XML also an "&" that starts no reference as "&amp;".
+void AppendValueText(std::string* out, std::string_view value, bool quotesToo, bool xml) {
     for (std::size_t i = 0; i < value.size();) {
         const char c = value[i];
         if (c == '<') {
@@ -126,7 +116,7 @@ void AppendXmlValue(std::string* out, std::string_view value, bool quotesToo) {
             *out += "&gt;";
         } else if (quotesToo && (c == '"' || c == '\'')) {
             *out += "&quot;";
-        } else if (c == '&') {
+        } else if (c == '&' && xml) {
             const std::size_t reference = ReferenceLength(value, i);
             if (reference == 0) {
                 *out += "&amp;";
@@ -136,28 +126,7 @@ void AppendXmlValue(std::string* out, std::string_view value, bool quotesToo) {
                 continue;
             }
         } else {
-            const std::size_t n = Step(value, i);
-            out->append(value.substr(i, n));
-            i += n;
-            continue;
-        }
-        ++i;
-    }
-}
-
-// The same for HTML: only "<" and ">" (and, without quotes of its own, the
-// quote characters) are written as entities.
-void AppendHtmlText(std::string* out, std::string_view value, bool quotesToo) {
-    for (std::size_t i = 0; i < value.size();) {
-        const char c = value[i];
-        if (c == '<') {
-            *out += "&lt;";
-        } else if (c == '>') {
-            *out += "&gt;";
-        } else if (quotesToo && (c == '"' || c == '\'')) {
-            *out += "&quot;";
-        } else {
-            const std::size_t n = Step(value, i);
+            const std::size_t n = CharacterBytesAt(value, i);
             out->append(value.substr(i, n));
             i += n;
             continue;
@@ -192,7 +161,7 @@ std::string Quote(const std::vector<std::string>* taken, std::string_view given,
         if (xml) {
             out.append(attribute.name);
         } else {
-            AppendHtmlText(&out, attribute.name, false);
+            AppendValueText(&out, attribute.name, false, false);
         }
         touching = true;
         if (!attribute.hasValue) {
@@ -206,11 +175,7 @@ std::string Quote(const std::vector<std::string>* taken, std::string_view given,
         const char quote = attribute.quote != 0 ? attribute.quote : '"';
         out += '=';
         out += quote;
-        if (xml) {
-            AppendXmlValue(&out, attribute.value, attribute.quote == 0);
-        } else {
-            AppendHtmlText(&out, attribute.value, attribute.quote == 0);
-        }
+        AppendValueText(&out, attribute.value, attribute.quote == 0, xml);
         out += quote;
     }
     return out;
@@ -247,7 +212,7 @@ std::string ContainedAttributes(std::string_view text) {
                 const char quote = text[i];
                 out += text[i++];
                 while (i < n && text[i] != quote) {
-                    const std::size_t step = Step(text, i);
+                    const std::size_t step = CharacterBytesAt(text, i);
                     out.append(text.substr(i, step));
                     i += step;
                 }
@@ -263,7 +228,7 @@ std::string ContainedAttributes(std::string_view text) {
             out += "&gt;";
             ++i;
         } else {
-            const std::size_t step = Step(text, i);
+            const std::size_t step = CharacterBytesAt(text, i);
             out.append(text.substr(i, step));
             i += step;
         }

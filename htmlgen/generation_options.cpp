@@ -704,8 +704,7 @@ std::string UrlPathText(const std::string& text, bool blanksAsPlus) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
-        const std::size_t n =
-            b < 0x20 ? std::min<std::size_t>(std::max<std::size_t>(LmbcsLengthOf(b), 1), text.size() - i) : 1;
+        const std::size_t n = CharacterBytesAt(text, i);
         if (n > 1) {
             out.append(text, i, n);
         } else if (b == '\\') {

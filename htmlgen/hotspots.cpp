@@ -294,7 +294,7 @@ std::string ScriptStringText(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto b = static_cast<std::uint8_t>(text[i]);
         if (b < 0x20 && b != '\n' && b != '\r') {
-            const std::size_t n = std::min<std::size_t>(std::max<std::size_t>(LmbcsLengthOf(b), 1), text.size() - i);
+            const std::size_t n = CharacterBytesAt(text, i);
             out.append(text.substr(i, n));
             i += n;
             continue;
@@ -336,7 +336,7 @@ bool WriteWikiLink(HotspotCall* call) {
         for (std::size_t i = 0; i < words.size();) {
             const auto b = static_cast<unsigned char>(words[i]);
             if (i > 0 && b == ' ') words[i] = '+';
-            i += b < 0x20 ? std::max<std::size_t>(LmbcsLengthOf(b), 1) : 1;
+            i += CharacterBytesAt(words, i);
         }
         // "http:" and a prefix that begins with one slash (the built one:
         // "/" and the database) name a path on the host that serves the

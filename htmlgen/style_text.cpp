@@ -38,20 +38,10 @@ namespace {
 bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
-// The bytes of the character at i: one from 0x20 up, else the LMBCS
-// character's length (never past the text), so that no byte of a character
-// of several is taken for a comma, quote or other mark of its own.
-std::size_t CharacterBytes(std::string_view text, std::size_t i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b >= 0x20) return 1;
-    const std::size_t n = std::max<std::size_t>(LmbcsLengthOf(b), 1);
-    return std::min(n, text.size() - i);
-}
-
 // The first place of the character c (a mark below 0x80) at or after
 // from, by whole characters; the text's size when there is none.
 std::size_t FindMark(std::string_view text, char c, std::size_t from) {
-    for (std::size_t i = from; i < text.size(); i += CharacterBytes(text, i)) {
+    for (std::size_t i = from; i < text.size(); i += CharacterBytesAt(text, i)) {
         if (text[i] == c) return i;
     }
     return text.size();
@@ -78,7 +68,7 @@ bool IsIdentifierRun(std::string_view family) {
         const auto second = word.size() > 1 ? static_cast<unsigned char>(word[1]) : 0;
         if (IsDigit(first) || (first == '-' && (word.size() == 1 || IsDigit(second) || second == '-'))) return false;
         for (std::size_t i = 0; i < word.size();) {
-            const std::size_t n = CharacterBytes(word, i);
+            const std::size_t n = CharacterBytesAt(word, i);
             if (!IsNameCharacter(word.substr(i, n))) return false;
             i += n;
         }
@@ -90,7 +80,7 @@ bool IsIdentifierRun(std::string_view family) {
 void AppendCssString(std::string* out, std::string_view text) {
     out->push_back('\'');
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = CharacterBytes(text, i);
+        const std::size_t n = CharacterBytesAt(text, i);
         const char c = text[i];
         if (n == 1 && c != '\0' && std::strchr("'\"\\\n\r\f;{}<>&", c) != nullptr) {
             AppendFormat(out, "\\%x ", static_cast<unsigned>(static_cast<unsigned char>(c)));
