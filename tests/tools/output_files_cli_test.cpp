@@ -347,4 +347,57 @@ TEST_F(OutputFileCommands, AFileThatCannotBeWrittenWholeFailsTheCommandAndSaysWh
             << entry.path();
 }
 
+// Standard output a pipe whose reader has gone (its read end closed before
+// the program starts, so that every write fails): the command is not ended
+// by the signal such a write raises but exits 1 and says why; what an
+// import saved stays saved.
+TEST_F(OutputFileCommands, APipeWithoutAReaderFailsTheCommandWithAMessage) {
+    const auto runIntoClosedPipe = [&](const std::vector<std::string>& args) {
+        std::vector<char*> argv = {const_cast<char*>(TALIX_CLI_PATH)};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        const std::string errors = dir_.file("err");
+        int ends[2];
+        EXPECT_EQ(::pipe(ends), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(ends[0]);
+            ::dup2(ends[1], 1);
+            const int sink = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(sink, 2);
+            ::signal(SIGPIPE, SIG_DFL);
+            ::execv(TALIX_CLI_PATH, argv.data());
+            ::_exit(127);
+        }
+        ::close(ends[0]);
+        ::close(ends[1]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        CliOutcome run;
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.err = ReadFile(dir_.file("err"));
+        return run;
+    };
+    const std::string fresh = dir_.file("fresh.nsf");
+    const std::vector<std::vector<std::string>> commands = {
+        {"--version"},
+        {"notes", db_},
+        {"records", db_, note_, "Pic"},
+        {"text", db_, note_, "Pic"},
+        {"html", db_, note_, "Pic"},
+        {"mime", db_, note_, "Pic"},
+        {"export-html", db_, note_, "Pic"},
+        {"import", fresh, Sample("styledtext.xml")},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        CliOutcome run = runIntoClosedPipe(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "talix: cannot write")) << run.err;
+    }
+    CliOutcome notes = Talix({"notes", fresh});
+    EXPECT_EQ(notes.status, 0) << notes.err;
+    EXPECT_EQ(notes.lines().size(), 1u) << notes.out;
+}
+
 } // namespace
