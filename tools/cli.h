@@ -40,7 +40,8 @@ bool RejectOptions(const Command& command, const std::vector<std::string>& args,
 // platform's text for it. With an error word of the library (not 0), what
 // that word means follows: "status 1028: ... (error 20014: ...)".
 std::string StatusMessage(plat::STATUS status, unsigned errorWord = 0);
-// Copies a file to standard output as it is; false when it cannot.
+// Copies a file to standard output as it is; false, with errno saying why,
+// when it cannot.
 bool CopyToStandardOutput(const std::string& path);
 // A new empty file "<temporary directory>talix-XXXXXX<suffix>" (the suffix
 // four characters, such as ".eml"); an empty name when none can be made.

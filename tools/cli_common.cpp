@@ -379,14 +379,18 @@ bool CopyToStandardOutput(const std::string& path) {
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) return false;
     char buffer[65536];
-    bool ok = true;
+    int lost = 0;   // the errno of the first read or write that failed
     std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-        if (std::fwrite(buffer, 1, n, stdout) != n) ok = false;
+    while (lost == 0 && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        errno = 0;
+        if (std::fwrite(buffer, 1, n, stdout) != n) lost = errno != 0 ? errno : EIO;
     }
-    if (std::ferror(in) != 0) ok = false;
+    if (lost == 0 && std::ferror(in) != 0) lost = EIO;
     std::fclose(in);
-    return std::fflush(stdout) == 0 && ok;
+    errno = 0;
+    if (std::fflush(stdout) != 0 && lost == 0) lost = errno != 0 ? errno : EIO;
+    errno = lost;
+    return lost == 0;
 }
 
 std::string TemporaryFile(const char* suffix) {

@@ -79,7 +79,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     int result = kExitOk;
     if (item->lastStatus != talix::kOK) result = ConversionFailed("export-html", item, path);
     else if (toStandardOutput && !CopyToStandardOutput(path))
-        result = Fail("cannot write the markup to standard output");
+        result = Fail("cannot write the markup to standard output: %s", std::strerror(errno));
     if (toStandardOutput) ::unlink(path.c_str());
     return result;
 }

@@ -122,7 +122,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
     if (item->lastStatus != talix::kOK) {
         result = ConversionFailed("mime", item, "");
     } else if (!taken.hasOut && !CopyToStandardOutput(path)) {
-        result = Fail("cannot write the message to standard output");
+        result = Fail("cannot write the message to standard output: %s", std::strerror(errno));
     }
     if (!taken.hasOut) ::unlink(path.c_str());
     return result;

@@ -349,8 +349,8 @@ TEST_F(OutputFileCommands, AFileThatCannotBeWrittenWholeFailsTheCommandAndSaysWh
 
 // Standard output a pipe whose reader has gone (its read end closed before
 // the program starts, so that every write fails): the command is not ended
-// by the signal such a write raises but exits 1 and says why; what an
-// import saved stays saved.
+// by the signal such a write raises but exits 1 and says why (the
+// system's reason too); what an import saved stays saved.
 TEST_F(OutputFileCommands, APipeWithoutAReaderFailsTheCommandWithAMessage) {
     const auto runIntoClosedPipe = [&](const std::vector<std::string>& args) {
         std::vector<char*> argv = {const_cast<char*>(TALIX_CLI_PATH)};
@@ -394,6 +394,7 @@ TEST_F(OutputFileCommands, APipeWithoutAReaderFailsTheCommandWithAMessage) {
         CliOutcome run = runIntoClosedPipe(command);
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(Has(run.err, "talix: cannot write")) << run.err;
+        EXPECT_TRUE(Has(run.err, ": Broken pipe\n")) << run.err;
     }
     CliOutcome notes = Talix({"notes", fresh});
     EXPECT_EQ(notes.status, 0) << notes.err;
