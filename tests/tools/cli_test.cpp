@@ -106,6 +106,50 @@ TEST_F(Cli, ItemsAndValuesOfANote) {
     EXPECT_NE(beyond.err.find("index 2"), std::string::npos);
 }
 
+// Values that hold tabs, line ends, backslashes or bytes that are no UTF-8
+// (a title, an item name, the name of an imported file): each listing keeps
+// one row per line and its columns, and each value reads back as it was.
+TEST_F(Cli, ListingsKeepValuesOnTheirLinesAndReadBack) {
+    const auto unescape = [](const std::string& field) {
+        std::string text;
+        for (size_t i = 0; i < field.size(); ++i) {
+            if (field[i] != '\\' || i + 1 == field.size()) {
+                text += field[i];
+                continue;
+            }
+            const char next = field[++i];
+            if (next == 't') text += '\t';
+            else if (next == 'n') text += '\n';
+            else if (next == 'r') text += '\r';
+            else if (next == 'x') text += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16)), i += 2;
+            else text += next;
+        }
+        return text;
+    };
+    const std::string file = Write("a\tb\xFE\\c.xml", "<note class='document'><item name='$TITLE'><text>T&#10;i\\tle"
+                                                       "&#9;x</text></item><item name='a&#9;b\\c'><text>v</text>"
+                                                       "</item></note>");
+    CliOutcome imported = Talix({"import", db_, file});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    ASSERT_EQ(imported.lines().size(), 1u) << imported.out;
+    const std::string row = imported.lines()[0];
+    const std::string fileName = "/a\\tb\\xFE\\\\c.xml";
+    ASSERT_GT(row.size(), fileName.size());
+    EXPECT_EQ(row.substr(row.size() - fileName.size()), fileName) << row;
+    EXPECT_EQ(unescape(row.substr(row.rfind('\t') + 1)), file);
+    const std::string id = row.substr(0, 10);
+
+    CliOutcome notes = Talix({"notes", db_});
+    ASSERT_EQ(notes.lines().size(), 1u) << notes.out;
+    EXPECT_TRUE(talix_test::Has(notes.out, "\tT\\ni\\\\tle\\tx\tdocument\n")) << notes.out;
+
+    CliOutcome items = Talix({"items", db_, id});
+    ASSERT_EQ(items.lines().size(), 2u) << items.out;
+    const std::string name = items.lines()[1].substr(0, items.lines()[1].find('\t'));
+    EXPECT_EQ(name, "a\\tb\\\\c");
+    EXPECT_EQ(Talix({"value", db_, id, unescape(name)}).out, std::string("\x00\x05v", 3));
+}
+
 TEST_F(Cli, RecordLengthsAddUpToTheRichTextValue) {
     CliOutcome imported = Talix({"import", db_, Sample("form-layout.xml")});
     ASSERT_EQ(imported.status, 0) << imported.err;
