@@ -30,6 +30,10 @@ constexpr const char* kSourceName = "rtproc3";
 constexpr const char* kImageDataItem = "$ImageData";
 constexpr const char* kImageResourceFlags = "34CiQP";
 constexpr std::uint32_t kEncodedSlack = 512;
+// Pictures and icons written to disk are read by whoever shows the page
+// beside them: they get the permissions the process's umask leaves, as the
+// page and the extracted attachments do, not the owner's alone.
+constexpr mode_t kPictureFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
 
 bool IsImagePart(std::uint16_t signature) {
     return signature == kSigGraphic || signature == kSigImageHeader || signature == kSigImageSegment;
@@ -56,11 +60,12 @@ std::uint32_t SegmentData(const CDRecordNode* node, const std::uint8_t** data) {
 }
 
 // Writes the data of the image segments after the header to a new file
-// (owner read and write). A file that cannot be written whole is removed.
+// (readable and writable as the umask allows). A file that cannot be
+// written whole is removed.
 // Returns false on failure.
 bool WriteSegmentsToFile(const char* filePath, const CDRecordNode* header) {
     FolderFile file;
-    if (!file.Create(filePath, S_IRUSR | S_IWUSR)) return false;
+    if (!file.Create(filePath, kPictureFileMode)) return false;
     for (const CDRecordNode* node = header->next; node != nullptr && node->signature == kSigImageSegment;
          node = node->next) {
         const std::uint8_t* data = nullptr;
@@ -304,7 +309,7 @@ STATUS WriteImageSegmentsToFile(const char* filePath, const CDRecordNode* node) 
 STATUS WriteBufferToFile(const char* filePath, const void* buffer, std::uint32_t length) {
     if (filePath == nullptr || (buffer == nullptr && length > 0)) return kArgumentError;
     FolderFile file;
-    const bool written = file.Create(filePath, S_IRUSR | S_IWUSR) && (length == 0 || file.Write(buffer, length)) &&
+    const bool written = file.Create(filePath, kPictureFileMode) && (length == 0 || file.Write(buffer, length)) &&
                          file.Finish();
     return written ? kOK : kArgumentError;
 }

@@ -195,6 +195,36 @@ TEST_F(OutputFileCommands, PicturesOnDiskAreNeverWrittenThroughWhatStandsUnderTh
     EXPECT_EQ(ReadFile(outside), "outside");
 }
 
+// The pictures an export writes to disk, and a graphic exported from a
+// chunk, get the permissions the umask leaves, as the page does: a page
+// others may read shows its pictures to them too.
+TEST_F(OutputFileCommands, PicturesOnDiskAreAsReadableAsTheirPage) {
+    const std::string folder = dir_.file("pictures"), page = dir_.file("page-out.html");
+    const std::string graphic = dir_.file("graphic.gif");
+    for (const mode_t mask : {022, 077}) {
+        SCOPED_TRACE(mask);
+        fs::remove_all(folder);
+        fs::remove(page);
+        fs::remove(graphic);
+        runAs_ = "sh -c 'umask " + std::to_string(mask == 022 ? 22 : 77) + "; exec \"$0\" \"$@\"' ";
+        CliOutcome exported = Talix({"export-html", db_, note_, "Pic", page, "--options",
+                                     "ImageHandling=DISK ImageDirectory=" + folder});
+        ASSERT_EQ(exported.status, 0) << exported.err;
+        CliOutcome extracted = Talix({"edit", db_, note_, "Pic", "Graphic 1", "export-graphic", graphic});
+        ASSERT_EQ(extracted.status, 0) << extracted.err;
+        runAs_.clear();
+        std::vector<std::string> files = {page, graphic};
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) files.push_back(entry.path().string());
+        ASSERT_EQ(files.size(), 3u);
+        for (const auto& file : files) {
+            struct stat info {};
+            ASSERT_EQ(::stat(file.c_str(), &info), 0) << file;
+            EXPECT_EQ(info.st_mode & 0777, 0666u & ~mask) << file;
+        }
+    }
+}
+
 // The start of a command line that runs the program as a user to whom a
 // folder closed to others is closed; empty when there is no way to.
 std::string AsAnotherUser() {
