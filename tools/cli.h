@@ -47,6 +47,9 @@ bool CopyToStandardOutput(const std::string& path);
 // four characters, such as ".eml"); an empty name when none can be made.
 // It is removed when a signal ends the program (see main.cpp).
 std::string TemporaryFile(const char* suffix);
+// The folder TemporaryFile makes its files in (the temporary directory the
+// environment names), for the message when it cannot.
+std::string TemporaryFolder();
 
 // Opens a file a command reads (plat::OpenInputStream): null, having said
 // why ("talix: F is a FIFO, not a regular file"), when it is not a regular

@@ -432,9 +432,12 @@ bool CopyToStandardOutput(const std::string& path) {
     return lost == 0;
 }
 
+std::string TemporaryFolder() {
+    return !talix::TempDirectory().empty() ? talix::TempDirectory() : std::string("/tmp/");
+}
+
 std::string TemporaryFile(const char* suffix) {
-    std::string pattern = (!talix::TempDirectory().empty() ? talix::TempDirectory() : std::string("/tmp/")) +
-                          "talix-XXXXXX" + suffix;
+    std::string pattern = TemporaryFolder() + "talix-XXXXXX" + suffix;
     // A run ended by a signal takes it with it, as it does its outputs: the
     // signals wait while it is made and named for the handler.
     sigset_t ending, before;

@@ -72,7 +72,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     if (args.size() == 4 && !OutputIsNotTheDatabase(args[3])) return kExitFailed;
     const bool toStandardOutput = args.size() == 3;
     const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
-    if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
+    if (path.empty()) return Fail("cannot make a temporary file in %s: %s", TemporaryFolder().c_str(), std::strerror(errno));
     ZervaRTItem* item = target.item();
     item->ExportToHTML(path.c_str(), taken.format,
                        plat::NativeToLmbcs(taken.options).c_str(), 0, nullptr);

@@ -114,7 +114,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
     // Without --out the file is made in the temporary directory and copied
     // to standard output.
     const std::string path = taken.hasOut ? taken.out : TemporaryFile(".eml");
-    if (path.empty()) return Fail("cannot make a temporary file: %s", std::strerror(errno));
+    if (path.empty()) return Fail("cannot make a temporary file in %s: %s", TemporaryFolder().c_str(), std::strerror(errno));
     ZervaRTItem* item = target.item();
     item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0,
                        htmlOptions.c_str(), 0, nullptr);

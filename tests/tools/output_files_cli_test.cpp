@@ -225,6 +225,24 @@ TEST_F(OutputFileCommands, PicturesOnDiskAreAsReadableAsTheirPage) {
     }
 }
 
+// export-html and mime on standard output make their document in the
+// temporary folder first: one that is not there fails them with a message
+// that names it.
+TEST_F(OutputFileCommands, AMissingTemporaryFolderIsNamed) {
+    const std::string missing = dir_.file("missing");
+    environment_ = "TEMP=" + missing;
+    for (const auto& args : std::vector<std::vector<std::string>>{{"export-html", db_, note_, "Pic"},
+                                                                   {"mime", db_, note_, "Pic"}}) {
+        SCOPED_TRACE(args[0]);
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "talix: cannot make a temporary file in " + missing + "/: No such file or directory\n");
+    }
+    environment_.clear();
+    EXPECT_FALSE(fs::exists(missing));
+}
+
 // The start of a command line that runs the program as a user to whom a
 // folder closed to others is closed; empty when there is no way to.
 std::string AsAnotherUser() {
