@@ -34,7 +34,7 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
         return Fail("%s refused: the note already has items named '%s' (--options Overwrite=Yes replaces them)",
                     what, target.c_str());
     if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
-        return Fail("%s failed: the file cannot be written", what);
+        return Fail("%s failed: the file '%s' cannot be written", what, target.c_str());
     return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
@@ -120,7 +120,7 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
                        htmlOptions.c_str(), 0, nullptr);
     int result = kExitOk;
     if (item->lastStatus != talix::kOK) {
-        result = ConversionFailed("mime", item, "");
+        result = ConversionFailed("mime", item, path);
     } else if (!taken.hasOut && !CopyToStandardOutput(path)) {
         result = Fail("cannot write the message to standard output: %s", std::strerror(errno));
     }

@@ -227,8 +227,8 @@ TEST_F(OutputFileCommands, PicturesOnDiskAreAsReadableAsTheirPage) {
 
 // export-html and mime on standard output make their document in the
 // temporary folder first: one that is not there fails them with a message
-// that names it.
-TEST_F(OutputFileCommands, AMissingTemporaryFolderIsNamed) {
+// that names it; so does a file of theirs in a folder that is not there.
+TEST_F(OutputFileCommands, AFolderThatIsNotThereIsNamed) {
     const std::string missing = dir_.file("missing");
     environment_ = "TEMP=" + missing;
     for (const auto& args : std::vector<std::vector<std::string>>{{"export-html", db_, note_, "Pic"},
@@ -240,6 +240,16 @@ TEST_F(OutputFileCommands, AMissingTemporaryFolderIsNamed) {
         EXPECT_EQ(run.err, "talix: cannot make a temporary file in " + missing + "/: No such file or directory\n");
     }
     environment_.clear();
+    // An output file in that missing folder: the message names it.
+    const std::string file = missing + "/x.eml";
+    for (const auto& args : std::vector<std::vector<std::string>>{{"export-html", db_, note_, "Pic", file},
+                                                                   {"mime", db_, note_, "Pic", "--out", file}}) {
+        SCOPED_TRACE(args[0]);
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "talix: " + args[0] + " failed: the file '" + file + "' cannot be written\n"))
+            << run.err;
+    }
     EXPECT_FALSE(fs::exists(missing));
 }
 
