@@ -33,6 +33,13 @@ void Warn(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Prints "talix: <message>" and the command's usage line on standard error
 // and returns kExitUsage.
 int UsageError(const Command& command, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// The arguments after a lone "--" are operands whatever they look like (a
+// text beginning with "--", an item named "-h"): main takes the "--" out and
+// says how many of the command's arguments, the last ones, follow it. Taking
+// options out of the arguments never moves those, so that they stay the last.
+void SetTrailingOperands(size_t count);
+// Whether args[i] is one of those operands, never an option.
+bool IsOperand(const std::vector<std::string>& args, size_t i);
 // False, with *exitCode set by UsageError, when an argument looks like an
 // option ("--...") that the command does not take.
 bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode);

@@ -241,9 +241,22 @@ bool Note::Locate(plat::DBHANDLE db, const std::string& noteArg, plat::NOTEID* i
     return true;
 }
 
+namespace {
+
+size_t g_trailingOperands = 0;
+
+} // namespace
+
+void SetTrailingOperands(size_t count) { g_trailingOperands = count; }
+
+bool IsOperand(const std::vector<std::string>& args, size_t i) {
+    return i < args.size() && args.size() - i <= g_trailingOperands;
+}
+
 bool RejectOptions(const Command& command, const std::vector<std::string>& args, int* exitCode) {
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-' && !IsOperand(args, i)) {
             *exitCode = UsageError(command, "unknown option '%s'", arg.c_str());
             return false;
         }
@@ -255,7 +268,7 @@ bool TakeValueOption(const Command& command, std::vector<std::string>* args, con
                      bool* given, int* exitCode) {
     *given = false;
     for (size_t i = 0; i < args->size(); ++i) {
-        if ((*args)[i] != name) continue;
+        if ((*args)[i] != name || IsOperand(*args, i)) continue;
         if (i + 1 >= args->size()) {
             *exitCode = UsageError(command, "%s needs a value", name);
             return false;

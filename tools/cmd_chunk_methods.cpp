@@ -45,7 +45,7 @@ bool TakeOptions(const Command& command, std::vector<std::string>* args, const s
     std::vector<std::string> rest;
     for (std::size_t i = 0; i < args->size(); ++i) {
         const std::string& arg = (*args)[i];
-        if (arg.rfind("--", 0) != 0) {
+        if (arg.rfind("--", 0) != 0 || IsOperand(*args, i)) {
             rest.push_back(arg);
             continue;
         }

@@ -89,8 +89,8 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
     std::string list;
     bool listed = false;
     for (std::size_t i = 0; i < given.size(); ++i) {
-        if (given[i] != "--list") {
-            if (given[i].rfind("--", 0) == 0) return UsageError(command, "unknown option '%s'", given[i].c_str());
+        if (given[i] != "--list" || IsOperand(given, i)) {
+            if (given[i].rfind("--", 0) == 0 && !IsOperand(given, i)) return UsageError(command, "unknown option '%s'", given[i].c_str());
             args.push_back(given[i]);
             continue;
         }

@@ -40,7 +40,7 @@ bool FirstTextEntry(plat::NOTEHANDLE note, const char* name, std::string* text) 
 bool TakeIndexOption(const Command& command, std::vector<std::string>* args, long* index, int* exitCode) {
     *index = -1;
     for (size_t i = 0; i < args->size(); ++i) {
-        if ((*args)[i] != "--index") continue;
+        if ((*args)[i] != "--index" || IsOperand(*args, i)) continue;
         if (i + 1 >= args->size()) {
             *exitCode = UsageError(command, "--index needs a number");
             return false;

@@ -318,6 +318,7 @@ void PrintUsage(std::FILE* out) {
     for (const auto& command : kCommands) std::fprintf(out, "  talix %s\n", command.usage);
     std::fputs("\nNOTE is a note id (0x20FA or decimal) or a UNID of 32 hexadecimal digits.\n"
                "--verbose shows the platform log on standard error.\n"
+               "A lone -- ends the options: the arguments after it are taken as they are.\n"
                "Run 'talix COMMAND --help' (or -h, or 'talix help COMMAND') for what a command does.\n",
                out);
 }
@@ -332,8 +333,8 @@ bool ChangesNotes(const Command& command, const std::vector<std::string>& args) 
                                            "from-html", "store-eml",    "from-mime"};
     if (args.empty()) return false;
     if (std::strcmp(command.name, "html") == 0) {
-        for (const std::string& arg : args)
-            if (arg == "--mime") return true;
+        for (size_t i = 0; i < args.size(); ++i)
+            if (args[i] == "--mime" && !IsOperand(args, i)) return true;
         return false;
     }
     if (std::strcmp(command.name, "formula") == 0) {
@@ -473,8 +474,14 @@ int Main(int argc, char** argv) {
     if (args[next] == "help") return RunHelp(commandArgs);
     const Command* command = FindCommand(args[next]);
     if (command == nullptr) return UnknownWord("command", args[next]);
-    for (const auto& arg : commandArgs) {
-        if (IsHelp(arg)) {
+    for (auto arg = commandArgs.begin(); arg != commandArgs.end(); ++arg) {
+        if (*arg == "--") {
+            // What follows is taken as it is, never as an option.
+            SetTrailingOperands(static_cast<size_t>(commandArgs.end() - arg) - 1);
+            commandArgs.erase(arg);
+            break;
+        }
+        if (IsHelp(*arg)) {
             PrintHelp(*command);
             return kExitOk;
         }

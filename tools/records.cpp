@@ -244,9 +244,9 @@ int RunRecords(const Command& command, const std::vector<std::string>& args) {
 int RunRecordsCommand(const Command& command, const std::vector<std::string>& args) {
     std::vector<std::string> rest;
     bool host = false;
-    for (const auto& arg : args) {
-        if (arg == "--host") host = true;
-        else rest.push_back(arg);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--host" && !IsOperand(args, i)) host = true;
+        else rest.push_back(args[i]);
     }
     // Any other option is refused where the arguments are checked.
     return ListRecords(command, rest, host);

@@ -146,6 +146,39 @@ TEST_F(Conventions, EveryCommandTreatsHelpOptionsFormatsAndChunksAlike) {
     EXPECT_EQ(Talix({"value", db_, id_, "$Body"}).out, before.out);
 }
 
+// A lone "--" ends the options: the arguments after it are taken as they
+// are, texts and names beginning with "-" included; before it, options and
+// help work as ever.
+TEST_F(Conventions, ADoubleDashEndsTheOptions) {
+    CliOutcome refused = Talix({"append", db_, id_, "Fresh", "text", "--- end ---"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(talix_test::Has(refused.err, "unknown option '--- end ---'")) << refused.err;
+
+    CliOutcome appended = Talix({"append", db_, id_, "Fresh", "text", "--chunk", "Everything", "--", "--- end ---"});
+    EXPECT_EQ(appended.status, 0) << appended.err;
+    EXPECT_EQ(Talix({"text", db_, id_, "Fresh"}).out, "--- end ---\n");
+    EXPECT_EQ(Talix({"set-property", db_, id_, "Fresh", "Text", "--", "-h"}).status, 0);
+    EXPECT_EQ(Talix({"get-property", db_, id_, "Fresh", "Text", "--", "Everything"}).out, "-h\n");
+    CliOutcome edited = Talix({"edit", db_, id_, "Fresh", "Paragraph 1", "set-text", "--", "--help"});
+    EXPECT_EQ(edited.status, 0) << edited.err;
+    EXPECT_EQ(Talix({"text", db_, id_, "Fresh"}).out, "--help\n");
+
+    // Option names after it are names, not options.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"value", db_, id_, "--", "--index"}, {"records", db_, id_, "--", "--host"}}) {
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1) << args[0];
+        EXPECT_EQ(run.err, "talix: note " + id_ + " has no item '" + args.back() + "'\n");
+    }
+    const std::string items = Talix({"items", db_, id_}).out;
+    CliOutcome chunk = Talix({"html", db_, id_, "Fresh", "--", "--mime"});
+    EXPECT_EQ(chunk.status, 1);
+    EXPECT_EQ(Talix({"items", db_, id_}).out, items);
+    CliOutcome help = Talix({"text", "-h", "--", "x"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: talix text", 0), 0u) << help.out;
+}
+
 TEST_F(Conventions, VersionUnknownCommandsAndFailuresReadAsText) {
     CliOutcome version = Talix({"--version"});
     EXPECT_EQ(version.status, 0);
