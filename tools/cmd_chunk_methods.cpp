@@ -13,6 +13,7 @@
 #include "cli.h"
 #include "core/chunk_types.h"
 #include "core/clamp.h"
+#include "core/folder_file.h"
 #include "core/operation_codes.h"
 #include "core/statuses.h"
 
@@ -299,6 +300,12 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     const std::string what = args[3];
     const std::vector<std::string> rest(args.begin() + 4, args.end());
     if (!CheckArity(command, kAppendKinds, what, rest.size(), &exitCode)) return exitCode;
+    // An attachment's name is what follows its last slash: one that leaves
+    // no file name ("..", ".", "dir/") would be stored, and then every
+    // export that extracts the note's attachments would fail on it.
+    std::string fileName;
+    if (what == "attachment" && rest.size() > 1 && !rest[1].empty() && !talix::SafeFileName(rest[1], &fileName))
+        return UsageError(command, "'%s' is no file name for an attachment", rest[1].c_str());
     const std::string* file = AppendedFile(what, rest);
     if (file != nullptr && !InputIsRegular(*file)) return kExitFailed;
     ChunkOfItem target;

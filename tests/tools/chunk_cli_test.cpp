@@ -81,6 +81,31 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "--help"}).status, 0);
 }
 
+// An attachment named so that no file name is left ("..", ".", a folder)
+// is refused before anything is stored; the attachments appended under
+// proper names are extracted by an export.
+TEST_F(ChunkCommands, AnAttachmentNeedsAFileName) {
+    const std::string id = NoteWithText();
+    const std::string file = Write("att.txt", "attached");
+    const std::string items = Talix({"items", db_, id}).out;
+    for (const char* name : {"..", ".", "dir/", "a/..", "x\\."}) {
+        SCOPED_TRACE(name);
+        CliOutcome run = Talix({"append", db_, id, "Memo", "attachment", file, name});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(talix_test::Has(run.err, "talix: '" + std::string(name) + "' is no file name for an attachment\n"))
+            << run.err;
+    }
+    EXPECT_EQ(Talix({"items", db_, id}).out, items);
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "attachment", file, "dir/named.txt"}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "attachment", file}).status, 0);
+    const std::string folder = dir_.file("extracted");
+    CliOutcome exported = Talix({"html", db_, id, "Memo", "--out", dir_.file("page.html"), "--options",
+                                 "AttachmentHandling=DISK AttachmentDirectory=" + folder});
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(talix_test::ReadFile(folder + "/named.txt"), "attached");
+    EXPECT_EQ(talix_test::ReadFile(folder + "/att.txt"), "attached");
+}
+
 TEST_F(ChunkCommands, ReadingCommandsNameWhatIsMissing) {
     // The note by id or by UNID; a note, UNID or item that is not there,
     // and an item that is not rich text, each said in the same words by
