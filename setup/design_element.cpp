@@ -28,9 +28,10 @@ void CreationFailed(RARIvoSession* session, const DesignKind& kind, const std::s
                     STATUS status) {
     if (ThisThread().suppressMessages != 0) return;
     char reason[512] = "";
+    // The status by its number and its text, as every failure is told.
     if (status != kOK) {
-        std::snprintf(reason, sizeof reason, ": ");
-        plat::StatusText(status, reason + 2, static_cast<plat::WORD>(sizeof reason - 2));
+        const int used = std::snprintf(reason, sizeof reason, ": status %u: ", static_cast<unsigned>(status));
+        plat::StatusText(status, reason + used, static_cast<plat::WORD>(sizeof reason - static_cast<std::size_t>(used)));
     }
     std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "TALIX: %s '%s' was not created: %s%s",
                   kind.name, name.c_str(), step, reason);

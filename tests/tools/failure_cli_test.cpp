@@ -75,6 +75,16 @@ TEST_F(FailedCommands, ADesignElementThatCannotBeMadeLeavesNothingBehind) {
     EXPECT_EQ(replaced.status, 1);
     EXPECT_TRUE(Contents() == made);
     EXPECT_EQ(Talix({"check", db_}).status, 0);
+
+    // A file that is no database: the message gives the status by number
+    // and text, and the file stays as it was.
+    const std::string words = Write("words.nsf", "not a database");
+    CliOutcome notDatabase = Talix({"create-design", words, "form", "F"});
+    EXPECT_EQ(notDatabase.status, 1);
+    EXPECT_TRUE(Has(notDatabase.err, "Form 'F' was not created: its design note could not be stored: status 15011: "
+                                     "File is not a database\n"))
+        << notDatabase.err;
+    EXPECT_EQ(talix_test::ReadFile(words), "not a database");
 }
 
 TEST_F(FailedCommands, AnImportThatFailsLeavesNoDatabaseAndNoNote) {
