@@ -22,10 +22,33 @@ namespace talix_cli {
 
 namespace {
 
+// One message, one line after the prefix: a control character that a name
+// or a text in it holds (a line end, a tab) is written as \n, \t, \r or
+// \xHH, so that the message neither breaks into lines without the prefix nor
+// hides what the name holds.
 void PrintMessage(const char* format, va_list args) {
-    std::fputs("talix: ", stderr);
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
+    va_list counting;
+    va_copy(counting, args);
+    const int length = std::vsnprintf(nullptr, 0, format, counting);
+    va_end(counting);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
+    std::string line = "talix: ";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') line += "\\n";
+        else if (c == '\t') line += "\\t";
+        else if (c == '\r') line += "\\r";
+        else if (byte < 0x20 || byte == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", byte);
+            line += code;
+        } else {
+            line += c;
+        }
+    }
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
 }
 
 bool IsHexDigits(const std::string& text, size_t from) {

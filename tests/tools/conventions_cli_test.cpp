@@ -210,6 +210,15 @@ TEST_F(Conventions, VersionUnknownCommandsAndFailuresReadAsText) {
         EXPECT_NE(run.err, "");
         ExpectReadableMessages(run.err);
     }
+    // A name that holds a line end or a tab stays on the message's one line.
+    CliOutcome named = Talix({"value", db_, id_, "two\nlines\tand a tab"});
+    EXPECT_EQ(named.status, 1);
+    EXPECT_EQ(named.err, "talix: note " + id_ + " has no item 'two\\nlines\\tand a tab'\n");
+    CliOutcome file = Talix({"html", db_, id_, "$Body", "--out", dir_.file("none") + "/a\nb"});
+    EXPECT_EQ(file.status, 1);
+    EXPECT_EQ(std::count(file.err.begin(), file.err.end(), '\n'), 1) << file.err;
+    ExpectReadableMessages(file.err);
+
     CliOutcome driver = Talix(failing[3]);
     EXPECT_NE(driver.err.find("status 12550: Unknown function or property name"), std::string::npos) << driver.err;
     EXPECT_NE(driver.err.find("talix: Function 'Nonsense' not recognized.\n"), std::string::npos) << driver.err;
