@@ -101,7 +101,7 @@ void WriteHtmlPart(MimeRun* run, BufferWriter* out) {
                               ClampToWord(options.size()), at, &capacity, 2, name, nullptr,
                               run->outputName.c_str(), run->actOnText, run->queryLinkData, run->linkFlags,
                               &run->sectionFlag, run->ImageList());
-    if (chunk->lastStatus != kOK) run->Fail(chunk->lastStatus);
+    run->Fail(GenerationOutcome(chunk));
     const std::uint32_t written = capacity < out->Room() ? capacity : static_cast<std::uint32_t>(out->Room() - 1);
     std::string body;
     const STATUS taken = name[0] != '\0' ? TakeAttachment(run->item->noteHandle, name, &body) : kOK;

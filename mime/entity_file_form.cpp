@@ -74,7 +74,7 @@ std::string Generate(MimeRun* run, const char* kind, const std::string& options,
                               ClampToWord(options.size()), nullptr, &capacity, partNumber, name, memory,
                               run->outputName.c_str(), run->actOnText,
                               run->queryLinkData, run->linkFlags, &run->sectionFlag, nullptr);
-    if (chunk->lastStatus != kOK) run->Fail(chunk->lastStatus);
+    run->Fail(GenerationOutcome(chunk));
     const bool written = std::fclose(memory) == 0;
     std::string text(data != nullptr ? data : "", data != nullptr ? size : 0);
     std::free(data);

@@ -203,9 +203,9 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
                               reinterpret_cast<char*>(body + 2), &capacity, partNumber, name, nullptr,
                               run_->outputName.c_str(), run_->actOnText, run_->queryLinkData, run_->linkFlags,
                               &run_->sectionFlag, images);
-    if (chunk->lastStatus != kOK) {
+    if (GenerationOutcome(chunk) != kOK) {
         if (name[0] != '\0') attached_.push_back(name);
-        run_->Fail(chunk->lastStatus);
+        run_->Fail(GenerationOutcome(chunk));
         return;
     }
     // The whole text: the part file's, then what stayed in the block.

@@ -36,6 +36,16 @@ std::string BoundaryParameter(MimeLevel level, const std::string& tail);
 std::string PartLine(MimeLevel level, const std::string& tail);
 std::string CloseLine(MimeLevel level, const std::string& tail);
 
+// What a generation of an item's HTML came to: its chunk's status, or the
+// error word it was left with when it rendered no body because the image
+// database ImageHandling=RESOURCE names cannot be opened (the page around
+// the body is still written): a document without its body is no
+// conversion, and must not pass for one.
+inline STATUS GenerationOutcome(const ZervaRTChunk* chunk) {
+    if (chunk->lastStatus != kOK) return chunk->lastStatus;
+    return chunk->errorWord == kErrFormula ? kErrFormula : kOK;
+}
+
 struct MimeRun {
     ZervaRTItem* item = nullptr;
     RARIvoSession* session = nullptr;

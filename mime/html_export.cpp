@@ -24,6 +24,7 @@
 #include "core/record_list.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "mime/entity_writer.h"
 #include "mime/mime_export.h"
 #include "mime/mime_options.h"
 #include "talix/chunk.h"
@@ -328,7 +329,7 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
                                          attachment, file, outputName.c_str(), procedure, queryLinkData, iconFlags,
                                          &sectionFlag, nullptr);
         if (length > kGenerationCapacity) length = kGenerationCapacity;
-        generated = defaultChunk->lastStatus;
+        generated = GenerationOutcome(defaultChunk);
     }
     // What the generation kept separates its lines by zero bytes in the NL
     // mode; the pieces it handed on end them in line feeds, and so does this.
@@ -363,13 +364,19 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         // forms do. The items of the name give way only now: the item's own
         // may be what was rendered.
         const bool cut = defaultChunk != nullptr && defaultChunk->lastStatus == kOutOfMemory;
-        const STATUS status = cut ? kOutOfMemory
-                                  : StoreTextRunItem(this, outputName.c_str(), converted,
+        const STATUS status = cut                       ? kOutOfMemory
+                              : generated == kErrFormula ? kErrFormula
+                                                         : StoreTextRunItem(this, outputName.c_str(), converted,
                                                      !read.Is("PassthruHTML=", "No"));
         if (status != kOK) {
             Fail(this, status);
             return;
         }
+    } else if (generated == kErrFormula) {
+        // The body was not rendered: the item made for it is left unwritten.
+        Fail(this, generated);
+        session->workArea->outputChunk = nullptr;
+        return;
     } else {
         if (output != nullptr) MarkPassthru(created, output, read);
         if (created->work->current != nullptr) {

@@ -33,6 +33,7 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
     if (item->lastStatus == kTargetExists)
         return Fail("%s refused: the note already has items named '%s' (--options Overwrite=Yes replaces them)",
                     what, target.c_str());
+    if (item->lastStatus == talix::kErrFormula) return Fail("%s failed: the image database cannot be opened", what);
     if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
         return Fail("%s failed: the file '%s' cannot be written", what, target.c_str());
     return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());

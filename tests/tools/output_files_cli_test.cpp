@@ -253,6 +253,34 @@ TEST_F(OutputFileCommands, AFolderThatIsNotThereIsNamed) {
     EXPECT_FALSE(fs::exists(missing));
 }
 
+// ImageHandling=RESOURCE naming an image database that cannot be opened
+// renders no body: every conversion of the whole item fails and says why,
+// and leaves the file it was to write, and the note, as they were.
+TEST_F(OutputFileCommands, AnImageDatabaseThatCannotBeOpenedFailsTheConversion) {
+    const std::string options = "ImageHandling=RESOURCE ImageFilePath=" + dir_.file("none.nsf");
+    const std::string out = Write("kept.html", "old");
+    const std::string items = Talix({"items", db_, note_}).out;
+    const std::vector<std::vector<std::string>> commands = {
+        {"export-html", db_, note_, "Pic", out, "--options", options},
+        {"export-html", db_, note_, "Pic", "--options", options},
+        {"mime", db_, note_, "Pic", "--out", out, "--html-options", options},
+        {"mime", db_, note_, "Pic", "--html-options", options},
+        {"to-html", db_, note_, "Pic", "--into", "Html", "--options", options},
+        {"to-mime", db_, note_, "Pic", "--name", "Mail", "--html-options", options},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0] + " " + command[4]);
+        CliOutcome run = Talix(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(Has(run.err, "talix: " + command[0] + " failed: the image database cannot be opened\n")) << run.err;
+        EXPECT_EQ(ReadFile(out), "old");
+    }
+    EXPECT_EQ(Talix({"items", db_, note_}).out, items);
+    EXPECT_EQ(Talix({"export-html", db_, note_, "Pic", out}).status, 0);
+    EXPECT_TRUE(Has(ReadFile(out), "Hi ")) << ReadFile(out);
+}
+
 // The start of a command line that runs the program as a user to whom a
 // folder closed to others is closed; empty when there is no way to.
 std::string AsAnotherUser() {
