@@ -147,8 +147,9 @@ std::string UnidText(const plat::UNID& unid);
 // Text for one field of a tab-separated line: control characters written
 // as \t, \n, \r or \xHH, a byte that is no UTF-8 as \xHH and a backslash as
 // \\, so that the field stays on its line, is UTF-8 and reads back as it
-// was; cut first at maxChars characters (0: no limit).
-std::string Escape(std::string_view utf8, size_t maxChars = 0);
+// was; cut first at maxChars characters (0: no limit). A message keeps its
+// backslashes (backslashes false): it is read, not parsed.
+std::string Escape(std::string_view utf8, size_t maxChars = 0, bool backslashes = true);
 
 // The values of every item of a name in an open note, in stored order.
 struct ItemValue {

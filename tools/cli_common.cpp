@@ -24,8 +24,8 @@ namespace {
 
 // One message, one line after the prefix: a control character that a name
 // or a text in it holds (a line end, a tab) is written as \n, \t, \r or
-// \xHH, so that the message neither breaks into lines without the prefix nor
-// hides what the name holds.
+// \xHH, and a byte that is no UTF-8 as \xHH, so that the message neither
+// breaks into lines without the prefix nor hides what the name holds.
 void PrintMessage(const char* format, va_list args) {
     va_list counting;
     va_copy(counting, args);
@@ -33,20 +33,7 @@ void PrintMessage(const char* format, va_list args) {
     va_end(counting);
     std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
     if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
-    std::string line = "talix: ";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') line += "\\n";
-        else if (c == '\t') line += "\\t";
-        else if (c == '\r') line += "\\r";
-        else if (byte < 0x20 || byte == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\x%02X", byte);
-            line += code;
-        } else {
-            line += c;
-        }
-    }
+    std::string line = "talix: " + Escape(text, 0, false);
     line += '\n';
     std::fputs(line.c_str(), stderr);
 }
@@ -371,7 +358,7 @@ size_t Utf8CharLength(std::string_view text, size_t i) {
 
 } // namespace
 
-std::string Escape(std::string_view utf8, size_t maxChars) {
+std::string Escape(std::string_view utf8, size_t maxChars, bool backslashes) {
     std::string out;
     size_t chars = 0;
     for (size_t i = 0; i < utf8.size();) {
@@ -385,7 +372,7 @@ std::string Escape(std::string_view utf8, size_t maxChars) {
         }
         ++i;
         switch (c) {
-        case '\\': out += "\\\\"; break;
+        case '\\': out += backslashes ? "\\\\" : "\\"; break;
         case '\t': out += "\\t"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
