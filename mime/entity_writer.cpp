@@ -21,6 +21,7 @@
 #include "htmlgen/quoted_printable.h"
 #include "mime/header_text.h"
 #include "mime/mail_headers.h"
+#include "mime/mime_charsets.h"
 #include "mime/mime_icons.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -207,11 +208,17 @@ std::string PlainHeader(const MimeRun& run) {
 void ChooseTextCharset(MimeRun* run) {
     const std::string named = Charset(run->options);
     if (EqualNoCase(named.c_str(), "us-ascii")) return;
-    const std::uint16_t id = MimeCharsetId(named);
-    if (id == 0) return;   // a set the platform does not know: UTF-8
+    // The option names a set as the platform's table does ("KOI8") or as
+    // mail does ("koi8-r"). A set the platform does not know, or one that
+    // mail readers know by no name, leaves the text in UTF-8.
+    const std::uint16_t id = MessageCharsetId(named);
+    const char* label = MessageCharsetLabel(id);
+    if (label == nullptr) return;
     const OutputCharset charset(id);
     if (charset.IsUtf8() && id != plat::CHARSET_UTF8) return;
-    run->textCharset = named;
+    // The header names the set as mail does: the option's own spelling where
+    // it is the registered name, else the registered name.
+    run->textCharset = EqualNoCase(named.c_str(), label) ? named : label;
     if (!charset.IsUtf8()) run->textCharsetId = id;
 }
 

@@ -79,9 +79,10 @@ struct MimeRun {
     bool tabPictureNamed = false;  // the HTML names the tab picture
     std::string bodyAttachment;    // UseAttachedFile= or the file AttachedFile= attached
     bool bodyAttached = false;     // ... attached by this run
-    // The character set of generated text that is not ASCII alone: the one
-    // "charset=" names when the platform can write it, else UTF-8; and its
-    // id (0 for UTF-8).
+    // The character set of generated text that is not ASCII alone, by the
+    // name mail knows it by: the one "charset=" names when the platform can
+    // write it and it has a registered name, else UTF-8; and its id (0 for
+    // UTF-8).
     std::string textCharset = "utf-8";
     std::uint16_t textCharsetId = 0;
 

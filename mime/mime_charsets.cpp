@@ -11,24 +11,40 @@ namespace {
 struct MailCharsetName {
     const char* name;
     std::uint16_t id;
+    bool registered;   // the name mail labels text of the set with
 };
 
 // Names mail gives sets that the platform's own table spells otherwise
 // ("KOI8", "EUCJ", "NECESJIS", "GB" ...) or not at all: the registered
-// names and the aliases mail programs use.
+// names, one to a set the writer labels text with, and the aliases mail
+// programs use. A set without a registered row is one mail readers know by
+// no name (EUC-TW, the IBM code pages without a registered name ...).
+// GB2312 labels EUC-CN too: it is the registered name of that encoding, and
+// a message naming it is read as the platform's GB set, the row before.
 const MailCharsetName kMailCharsetNames[] = {
-    {"latin1", 32},        {"l1", 32},            {"iso-ir-100", 32},       {"cp819", 32},
-    {"ibm819", 32},        {"us", 31},            {"ansi_x3.4-1968", 31},   {"iso646-us", 31},
-    {"cp367", 31},         {"ibm367", 31},        {"koi8-r", 3308},         {"koi8r", 3308},
-    {"cskoi8r", 3308},     {"euc-jp", 3301},      {"eucjp", 3301},          {"x-euc-jp", 3301},
-    {"euc-cn", 3304},      {"euc-tw", 3302},      {"gb2312", 27},           {"csgb2312", 27},
-    {"shift_jis", 28},     {"shift-jis", 28},     {"sjis", 28},             {"x-sjis", 28},
-    {"ms_kanji", 28},      {"csshiftjis", 28},    {"windows-31j", 28},      {"cp932", 28},
-    {"ks_c_5601-1987", 3303}, {"ksc5601", 3303},  {"korean", 3303},         {"cseuckr", 3303},
-    {"big5-hkscs", 26},    {"cn-big5", 26},       {"x-x-big5", 26},         {"csbig5", 26},
-    {"tis-620", 144},      {"windows-874", 144},  {"cp874", 144},           {"macintosh", plat::CHARSET_MAC_ROMAN},
-    {"mac", plat::CHARSET_MAC_ROMAN}, {"x-mac-roman", plat::CHARSET_MAC_ROMAN}, {"utf-16le", 160},
-    {"csiso2022jp", 3276},
+    {"US-ASCII", 31, true},      {"ISO-8859-1", 32, true},    {"ISO-8859-2", 33, true},
+    {"ISO-8859-3", 34, true},    {"ISO-8859-4", 35, true},    {"ISO-8859-5", 36, true},
+    {"ISO-8859-6", 37, true},    {"ISO-8859-7", 38, true},    {"ISO-8859-8", 39, true},
+    {"ISO-8859-9", 40, true},    {"ISO-8859-10", 3311, true}, {"ISO-8859-8-I", 3356, true},
+    {"ISO-8859-8-E", 3357, true}, {"windows-1250", 80, true}, {"windows-1251", 81, true},
+    {"windows-1252", 82, true},  {"KOI8-R", 3308, true},      {"EUC-KR", 3303, true},
+    {"Big5", 26, true},          {"GB2312", 27, true},        {"GB2312", 3304, true},
+    {"Shift_JIS", 28, true},     {"EUC-JP", 3301, true},      {"ISO-2022-JP", 3276, true},
+    {"TIS-620", 144, true},      {"macintosh", plat::CHARSET_MAC_ROMAN, true},
+    {"UTF-8", 171, true},        {"UTF-7", 170, true},        {"UTF-16LE", 160, true},
+    {"latin1", 32, false},       {"l1", 32, false},           {"iso-ir-100", 32, false},
+    {"cp819", 32, false},        {"ibm819", 32, false},       {"us", 31, false},
+    {"ansi_x3.4-1968", 31, false}, {"iso646-us", 31, false},  {"cp367", 31, false},
+    {"ibm367", 31, false},       {"koi8r", 3308, false},      {"cskoi8r", 3308, false},
+    {"eucjp", 3301, false},      {"x-euc-jp", 3301, false},   {"euc-cn", 3304, false},
+    {"euc-tw", 3302, false},     {"csgb2312", 27, false},     {"shift-jis", 28, false},
+    {"sjis", 28, false},         {"x-sjis", 28, false},       {"ms_kanji", 28, false},
+    {"csshiftjis", 28, false},   {"windows-31j", 28, false},  {"cp932", 28, false},
+    {"ks_c_5601-1987", 3303, false}, {"ksc5601", 3303, false}, {"korean", 3303, false},
+    {"cseuckr", 3303, false},    {"big5-hkscs", 26, false},   {"cn-big5", 26, false},
+    {"x-x-big5", 26, false},     {"csbig5", 26, false},       {"windows-874", 144, false},
+    {"cp874", 144, false},       {"mac", plat::CHARSET_MAC_ROMAN, false},
+    {"x-mac-roman", plat::CHARSET_MAC_ROMAN, false},          {"csiso2022jp", 3276, false},
 };
 
 } // namespace
@@ -54,6 +70,14 @@ std::uint16_t MessageCharsetId(const std::string& name) {
         if (EqualNoCase(name.c_str(), row.name)) return row.id;
     }
     return 0;
+}
+
+const char* MessageCharsetLabel(std::uint16_t id) {
+    if (id == 0) return nullptr;
+    for (const MailCharsetName& row : kMailCharsetNames) {
+        if (row.registered && row.id == id) return row.name;
+    }
+    return nullptr;
 }
 
 } // namespace talix

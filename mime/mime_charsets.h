@@ -15,4 +15,9 @@ std::uint16_t MimeCharsetId(const std::string& name);
 // platform does not know.
 std::uint16_t MessageCharsetId(const std::string& name);
 
+// The registered name mail labels text of the set with ("KOI8-R" for the
+// set the platform calls "KOI8"), null for 0 and for a set mail readers know
+// by no name.
+const char* MessageCharsetLabel(std::uint16_t id);
+
 } // namespace talix

@@ -67,7 +67,7 @@ TEST_F(MailCharset, TextOutsideAsciiIsInTheSetItsHeaderNames) {
         {"charset=ISO-8859-1", "ISO-8859-1", "<p>Configuraci\xF3n <i>&#1051;&#1080;&#1089;&#1090;</i> N\xFAmero</p>"},
         // A set the platform cannot write: the text is in UTF-8 and says so.
         {"charset=x-unknown-set QuotedPrintable=Yes", "utf-8", "<p>Configuración <i>Лист</i> Número</p>"},
-        {"charset=koi8-r", "utf-8", "<p>Configuración <i>Лист</i> Número</p>"},
+        {"charset=koi8-r", "koi8-r", "<p>Configuraci&#243;n <i>\xEC\xC9\xD3\xD4</i> N&#250;mero</p>"},
     };
     std::vector<std::string> files;
     for (const Case& c : cases) {
@@ -116,6 +116,66 @@ TEST_F(MailCharset, TextOutsideAsciiIsInTheSetItsHeaderNames) {
     ASSERT_EQ(ascii.Parts("text/html").size(), 1u);
     EXPECT_NE(talix_test::ReadFile(dir_.file("out.eml")).find("text/html; charset=\"us-ascii\""), std::string::npos);
     EXPECT_NE(ascii.Parts("text/html")[0]->payload.find("e acute: &eacute;"), std::string::npos);
+}
+
+TEST_F(MailCharset, HeaderNamesTheSetAsMailDoes) {
+    Store(ItemWithPassthrough("Plain words"));
+    struct Case {
+        const char* options;
+        const char* label;   // the name the text/html part's header gives
+        const char* text;    // pass-through text a reader decodes from the part
+    };
+    // Sets named as the platform's table spells them, by mail's own names
+    // and aliases, and a registered name kept as the option spells it.
+    const Case cases[] = {
+        {"charset=KOI8", "KOI8-R", "<i>Лист</i>"},
+        {"charset=KOI8 QuotedPrintable=Yes", "KOI8-R", "<i>Лист</i>"},
+        {"charset=ISO88595", "ISO-8859-5", "<i>Лист</i>"},
+        {"charset=iso-8859-5", "iso-8859-5", "<i>Лист</i>"},
+        {"charset=1251", "windows-1251", "<i>Лист</i>"},
+        {"charset=UTF8", "UTF-8", "<p>Configuración <i>Лист</i> Número</p>"},
+        {"charset=EUCJ", "EUC-JP", "<i>Лист</i>"},
+        {"charset=NECESJIS", "Shift_JIS", "<i>Лист</i>"},
+        {"charset=GB", "GB2312", "<i>Лист</i>"},
+        {"charset=EUCC", "GB2312", "<i>Лист</i>"},
+        {"charset=ANSI", "windows-1252", "<p>Configuración"},
+        {"charset=macintosh", "macintosh", "<p>Configuración"},
+        // Sets mail readers know by no name: the text goes in UTF-8.
+        {"charset=EUCT", "utf-8", "<p>Configuración <i>Лист</i> Número</p>"},
+    };
+    std::vector<std::string> files;
+    for (const Case& c : cases) {
+        files.push_back(Export(c.options, "", "n" + std::to_string(files.size()) + ".eml"));
+        ASSERT_EQ(item_.lastStatus, 0) << c.options;
+    }
+    const std::vector<ReadMessage> messages = ReadMessageFiles(files);
+    ASSERT_EQ(messages.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(cases[i].options);
+        const std::vector<const ReadPart*> html = messages[i].Parts("text/html");
+        ASSERT_EQ(html.size(), 1u);
+        EXPECT_NE(talix_test::ReadFile(files[i]).find(std::string("text/html; charset=\"") + cases[i].label + "\""),
+                  std::string::npos);
+        ASSERT_TRUE(html[0]->textRead);
+        EXPECT_NE(Joined(html[0]->text).find(cases[i].text), std::string::npos) << html[0]->text;
+    }
+
+    // The note form's part says the same.
+    item_.ConvertToMIME("Mail", nullptr, nullptr, nullptr, "charset=KOI8", 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<std::string> stored = Values("Mail");
+    ASSERT_EQ(stored.size(), 1u);
+    talix::MIMEPartHeader header;
+    talix::MimePartTexts texts;
+    ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(stored[0].data()),
+                                   static_cast<std::uint32_t>(stored[0].size()), &header, &texts),
+              0);
+    EXPECT_NE(texts.headers.find("charset=\"KOI8-R\""), std::string::npos) << texts.headers;
+
+    // A ready-made encoded word in a set named as mail names it reaches the
+    // reader as its text, not as the word's own characters.
+    const ReadMessage subject = ReadMessageFile(Export("ExpSubject='=?koi8-r?B?7MnT1A==?= of words'"));
+    EXPECT_EQ(subject.Decoded("Subject"), "Лист of words");
 }
 
 } // namespace

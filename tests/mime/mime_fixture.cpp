@@ -102,8 +102,17 @@ std::vector<ReadMessage> ReadMessageFiles(const std::vector<std::string>& paths)
         } else if (fields.size() >= 3 && fields[0] == "defect") {
             messages.back().defects.push_back(fields[1] + " " + fields[2]);
         } else if (fields.size() >= 6 && fields[0] == "part") {
-            messages.back().parts.push_back(
-                {fields[1], fields[2], Unescape(fields[3]), Unescape(fields[4]), FromHex(fields[5])});
+            ReadPart part;
+            part.path = fields[1];
+            part.type = fields[2];
+            part.id = Unescape(fields[3]);
+            part.filename = Unescape(fields[4]);
+            part.payload = FromHex(fields[5]);
+            if (fields.size() >= 7 && !fields[6].empty() && fields[6] != "-") {
+                part.text = FromHex(fields[6]);
+                part.textRead = true;
+            }
+            messages.back().parts.push_back(std::move(part));
         }
     }
     EXPECT_EQ(messages.size(), paths.size());

@@ -29,6 +29,10 @@ struct ReadPart {
     std::string id;         // the Content-ID header as it stands
     std::string filename;
     std::string payload;    // the decoded payload of a leaf part
+    // A text part's content as the package decodes it in the set its header
+    // names (UTF-8); textRead false when it cannot.
+    std::string text;
+    bool textRead = false;
 };
 
 struct ReadMessage {

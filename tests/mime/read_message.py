@@ -9,9 +9,13 @@ line each:
                                    joined by " | "
   defect  PATH  DEFECT             every defect of the message, a part or a
                                    header
-  part    PATH  TYPE  CONTENT-ID  FILENAME  HEX
+  part    PATH  TYPE  CONTENT-ID  FILENAME  HEX  TEXT
                                    every part, depth first; HEX is the
-                                   decoded payload of a leaf part
+                                   decoded payload of a leaf part, TEXT
+                                   the UTF-8 of what get_content() gives
+                                   of a text part, in hexadecimal ("-"
+                                   when it cannot decode it, "" for
+                                   other parts)
 Values have backslashes, tabs and line ends escaped with a backslash.
 PATH is "0" for the message and "0.1.2" for the second part of its first
 part."""
@@ -47,10 +51,16 @@ def describe(path, out):
         content_id = part.get('Content-ID', '')
         filename = part.get_filename() or ''
         payload = b''
+        text = ''
         if not part.is_multipart():
             payload = part.get_payload(decode=True) or b''
-        out.append('part\t%s\t%s\t%s\t%s\t%s' % (path, part.get_content_type(), clean(content_id), clean(filename),
-                                                 payload.hex()))
+            if part.get_content_maintype() == 'text':
+                try:
+                    text = part.get_content().encode('utf-8').hex()
+                except (LookupError, UnicodeError):
+                    text = '-'
+        out.append('part\t%s\t%s\t%s\t%s\t%s\t%s' % (path, part.get_content_type(), clean(content_id),
+                                                     clean(filename), payload.hex(), text))
         if part.is_multipart():
             for number, child in enumerate(part.iter_parts(), 1):
                 walk(child, '%s.%d' % (path, number))
