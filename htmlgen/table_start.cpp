@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/brackets.h"
 #include "core/clamp.h"
 #include "core/options.h"
 #include "core/record_layouts.h"
@@ -378,9 +379,15 @@ void WriteCaption(XMLGenContext* context, TableCall* call) {
 
 } // namespace
 
+// The table's own records (its extension record, tab settings, border and
+// id/name record) are stored in a BEGIN/END bracket of the extension record
+// right before the table begin, by the table builder and in documents alike:
+// the walk enters that bracket and ends at the extension record in it. Any
+// other bracket ends the walk.
 void LookBackForTableRecords(XMLGenContext* context, TableCall* call, const CDRecordNode* from) {
     for (const CDRecordNode* node = from->prev; node != nullptr; node = node->prev) {
         const std::uint16_t signature = node->signature;
+        if (signature == kSigEnd && node == from->prev && BracketedSignature(node) == kSigPreTableBegin) continue;
         if (signature == kSigPabReference || IsTextRun(signature) || IsCellRecord(signature) ||
             IsTableEndRecord(signature) || signature == kSigBegin || signature == kSigEnd)
             return;

@@ -196,6 +196,27 @@ TEST_F(Tables, DataTableWithCaption) {
     EXPECT_TRUE(Has(safe, "<caption>&lt;b&gt;</caption>")) << safe;
 }
 
+// The table's id/name record is stored with its extension record in a
+// bracket right before the table begin (so the table builder stores it, and
+// so do documents): its attributes reach the table element. An id/name
+// record beyond another bracket belongs to something else.
+TEST_F(Tables, AnIdNameRecordInTheTablesBracketNamesTheTable) {
+    Records bracketed = {htmlgen_test::Bracket(0xDD, 0xFFFB), htmlgen_test::PreTable(),
+                         htmlgen_test::IdName({"tid", "zq", "", "", "", ""}), htmlgen_test::Bracket(0xDE, 0xFFFB)};
+    const Records table = Table(Grid(1, 1));
+    bracketed.insert(bracketed.end(), table.begin(), table.end());
+    const std::string body = Checked(Document(bracketed));
+    EXPECT_TRUE(Has(body, "<table id='tid' class='zq'")) << body;
+    const std::string xhtml = Generate(Define(Document(bracketed)), "XHTML", nullptr);
+    EXPECT_TRUE(Has(xhtml, "<table id='tid' class='zq'")) << xhtml;
+
+    Records other = {htmlgen_test::IdName({"", "far", "", "", "", ""}), htmlgen_test::Bracket(0xDD, 0xFF7A),
+                     htmlgen_test::Bracket(0xDE, 0xFF7A)};
+    other.insert(other.end(), table.begin(), table.end());
+    const std::string apart = Checked(Document(other));
+    EXPECT_FALSE(Has(apart, "far")) << apart;
+}
+
 // A style among a cell's other attributes joins, in XHTML, the style
 // attribute the cell writes for its borders: the start tag holds one.
 TEST_F(Tables, ACellsOtherStyleJoinsItsBorderStyleInXhtml) {

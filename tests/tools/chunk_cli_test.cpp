@@ -32,6 +32,9 @@ TEST_F(ChunkCommands, AppendEditAndQueryAChunk) {
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "bold", "--font", "+Bold"}).status, 0);
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "newlines", "40"}).status, 0);
     EXPECT_EQ(Talix({"count", db_, id, "Memo", "Row", "Table 1"}).out, "3\n");
+    // The table's HTML attributes reach its element.
+    const std::string html = Talix({"html", db_, id, "Memo"}).out;
+    EXPECT_NE(html.find("<table id='prices'"), std::string::npos) << html;
 
     CliOutcome named = Talix({"query", db_, id, "Memo", "Everything", "named", "1", "Table", "EXACT", "prices"});
     EXPECT_EQ(named.status, 0) << named.err;
