@@ -20,6 +20,7 @@
 #include "htmlimport/style_lookup.h"
 #include "htmlimport/walk_memo.h"
 #include "talix/item.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -119,14 +120,61 @@ std::uint8_t FaceOfFamily(BuildContext* context, const HTMLImportContext* import
     return face;
 }
 
+// Face names are LMBCS: a later byte of a character of several bytes (as
+// in the Unicode group, 0x14 and two bytes) may look like a comma, quote or
+// blank, so face names are cut and trimmed by whole characters.
+std::size_t CharacterBytes(std::string_view text, std::size_t at) {
+    const auto* p = reinterpret_cast<const plat::BYTE*>(text.data() + at);
+    const std::size_t step = plat::LmbcsCharLength(p, static_cast<plat::DWORD>(text.size() - at));
+    return std::clamp<std::size_t>(step, 1, text.size() - at);
+}
+
+// The first place of the mark c at or after from, by whole characters; npos
+// when there is none.
+std::size_t FindMark(std::string_view text, char c, std::size_t from = 0) {
+    for (std::size_t at = from; at < text.size(); at += CharacterBytes(text, at))
+        if (text[at] == c) return at;
+    return std::string_view::npos;
+}
+
+// The first whole characters of text within limit bytes.
+std::string_view WholeCharactersWithin(std::string_view text, std::size_t limit) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t step = CharacterBytes(text, end);
+        if (end + step > limit) break;
+        end += step;
+    }
+    return text.substr(0, end);
+}
+
+// The text without the characters of one byte that strip picks at its
+// start and end.
+template <typename Strip>
+std::string_view TrimCharacters(std::string_view text, Strip strip) {
+    while (!text.empty() && strip(text.front())) text.remove_prefix(1);
+    std::size_t end = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t step = CharacterBytes(text, at);
+        if (step > 1 || !strip(text[at])) end = at + step;
+        at += step;
+    }
+    return text.substr(0, end);
+}
+
+// Whether the last character of text is the mark c.
+bool EndsWithMark(std::string_view text, char c) {
+    std::size_t last = std::string_view::npos;
+    for (std::size_t at = 0; at < text.size(); at += CharacterBytes(text, at)) last = at;
+    return last != std::string_view::npos && last + 1 == text.size() && text[last] == c;
+}
+
 // A family value cut at its first comma, with enclosing quotes and blanks
 // removed.
 std::string FirstFamily(std::string_view value) {
-    const std::size_t comma = value.find(',');
-    if (comma != std::string_view::npos) value = value.substr(0, comma);
-    value = css::TrimBlanks(value);
-    while (value.size() >= 2 && (value.front() == '\'' || value.front() == '"') && value.back() == value.front())
-        value = css::TrimBlanks(value.substr(1, value.size() - 2));
+    value = TrimCharacters(value.substr(0, FindMark(value, ',')), css::IsBlank);
+    while (value.size() >= 2 && (value.front() == '\'' || value.front() == '"') && EndsWithMark(value, value.front()))
+        value = TrimCharacters(value.substr(1, value.size() - 2), css::IsBlank);
     return std::string(value);
 }
 
@@ -364,12 +412,12 @@ void ApplyFontShorthand(BuildContext* context, const HTMLImportContext* import, 
     while (!family.empty() && css::IsBlank(family.front())) family.remove_prefix(1);
     if (family.empty()) return;
     if (family.front() == '\'' || family.front() == '"') {
-        const std::size_t close = family.find(family.front(), 1);
+        const std::size_t close = FindMark(family, family.front(), 1);
         family = family.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
     } else {
-        family = family.substr(0, family.find(','));
+        family = family.substr(0, FindMark(family, ','));
     }
-    while (!family.empty() && css::IsBlank(family.back())) family.remove_suffix(1);
+    family = TrimCharacters(family, css::IsBlank);
     if (!family.empty()) font->face = FaceOfFamily(context, import, std::string(family));
 }
 
@@ -407,11 +455,9 @@ std::uint8_t FontSizeKeywordToPoints(const HTMLImportContext* import, const char
 
 int ImportFaceId(BuildContext* context, HTMLImportContext* import, const char* name, std::size_t maxChars) {
     if (name == nullptr) return -1;
-    std::string_view value(name, strnlen(name, maxChars));
-    value = value.substr(0, value.find(','));
-    auto strip = [](char c) { return c == ' ' || c == '\t' || c == '\'' || c == '"'; };
-    while (!value.empty() && strip(value.back())) value.remove_suffix(1);
-    while (!value.empty() && strip(value.front())) value.remove_prefix(1);
+    std::string_view value = WholeCharactersWithin(std::string_view(name, strnlen(name, maxChars + 1)), maxChars);
+    value = value.substr(0, FindMark(value, ','));
+    value = TrimCharacters(value, [](char c) { return c == ' ' || c == '\t' || c == '\'' || c == '"'; });
     if (value.empty()) return -1;
     const std::string face(value);
     for (const GenericFace& generic : kGenericFaces)

@@ -135,6 +135,24 @@ TEST_F(TextRuns, FacesAreDefinedOnceAndGenericNamesTouchNoTable) {
     EXPECT_EQ(FaceCount(generic.note), talix::kFixedFaceCount);
 }
 
+// A face name of characters of several bytes, some of whose later bytes
+// look like a comma, blank or quote (U+7B2C ends in 0x2C, U+4E20 in 0x20,
+// U+5F27 in 0x27): the name is cut and trimmed by whole characters.
+TEST_F(TextRuns, FaceNamesAreCutByWholeCharacters) {
+    const Imported faces = Import(
+        "<p><font face=\"\xE7\xAC\xAC\xE5\xB1\x8B, serif\">a</font>"
+        "<span style=\"font-family:'\xE7\xAC\xAC\xE5\xB1\x8B', serif\">b</span>"
+        "<font face=\"\xE4\xB8\xA0\">c</font><font face=\"'\xE5\xBC\xA7'\">d</font></p>");
+    ASSERT_EQ(faces.status, 0);
+    const int first = faces.Run("a").Font().face;
+    EXPECT_GT(first, 4);
+    EXPECT_EQ(faces.Run("b").Font().face, first);
+    EXPECT_EQ(FacesNamed(faces.note, plat::NativeToLmbcs("\xE7\xAC\xAC\xE5\xB1\x8B").c_str()), 1);
+    EXPECT_EQ(FacesNamed(faces.note, plat::NativeToLmbcs("\xE4\xB8\xA0").c_str()), 1);
+    EXPECT_EQ(FacesNamed(faces.note, plat::NativeToLmbcs("\xE5\xBC\xA7").c_str()), 1);
+    EXPECT_EQ(FaceCount(faces.note), talix::kFixedFaceCount + 3);
+}
+
 // Runs whose elements share ancestors: each run's decoration, family and
 // highlight end where its own walk up the tree would, whichever run asked
 // first.
