@@ -255,6 +255,20 @@ bool TakeAttribute(std::string* text, std::string_view name, std::string* value)
     return false;
 }
 
+bool HasAttribute(std::string_view text, std::string_view name, bool withValue) {
+    const std::string lower = LowerCase(name);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && Blank(text[i])) ++i;
+        if (i >= text.size()) break;
+        const std::size_t before = i;
+        const Attribute attribute = ReadAttribute(text, &i);
+        if (i == before) ++i;
+        if ((attribute.hasValue || !withValue) && LowerCase(attribute.name) == lower) return true;
+    }
+    return false;
+}
+
 std::vector<std::string> OpenStartTagNames(std::string_view text) {
     std::vector<std::string> names;
     const std::size_t open = text.rfind('<');

@@ -41,6 +41,11 @@ std::string ContainedAttributes(std::string_view text);
 // has no such attribute.
 bool TakeAttribute(std::string* text, std::string_view name, std::string* value);
 
+// Whether the text holds an attribute of the name (any case), as a start
+// tag's reader finds it: a whole name, not a part of a longer one nor text
+// inside another attribute's value; with withValue, only one given a value.
+bool HasAttribute(std::string_view text, std::string_view name, bool withValue);
+
 // The names (in lower case) of the attributes of the start tag the text
 // ends in: the text after its last "<", when that holds an element name and
 // no ">". Empty when the text does not end in an open start tag.

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "core/debug_level.h"
@@ -17,6 +18,7 @@
 #include "core/text_compare.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
+#include "htmlgen/extra_attributes.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/list_paragraphs.h"
 #include "htmlgen/record_walk.h"
@@ -146,7 +148,11 @@ void ReleaseCallTexts(TableCall* call, const CleanUpPlace& place) {
 }
 
 bool OtherHas(const TableCall& call, const char* keyword) {
-    return call.haveOther && FindNoCase(call.other.c_str(), keyword) != nullptr;
+    if (!call.haveOther) return false;
+    std::string_view name(keyword);
+    const bool withValue = !name.empty() && name.back() == '=';
+    if (withValue) name.remove_suffix(1);
+    return HasAttribute(call.other, name, withValue);
 }
 
 void TakeOtherText(TableCall* call, const CDRecordNode* idName) {

@@ -77,7 +77,9 @@ constexpr CleanUpPlace kCleanUpRangeEnd{"#4", "#4"};           // the range's en
 // than 0 each one held is named in the log with its place.
 void ReleaseCallTexts(TableCall* call, const CleanUpPlace& place);
 
-// Whether the other text of the call holds a keyword (case-insensitive).
+// Whether the other text of the call holds the attribute a keyword names
+// ("width=": an attribute width with a value; any case), by whole attribute
+// names: "data-width=5" holds no width.
 bool OtherHas(const TableCall& call, const char* keyword);
 
 // Takes an id/name record's other text into the call: the caption is taken

@@ -233,6 +233,25 @@ TEST_F(Tables, ACellsOtherStyleJoinsItsBorderStyleInXhtml) {
         << xhtml;
 }
 
+// The attributes a table or cell writes give way only to an attribute of
+// the same whole name among its other attributes.
+TEST_F(Tables, OtherAttributesStopOnlyAttributesOfTheirOwnName) {
+    std::vector<CellFields> cells = Grid(1, 3);
+    cells[0].extra.push_back(htmlgen_test::OtherText("data-width=5 data-valign=x title='width=3'", true));
+    cells[1].extra.push_back(htmlgen_test::OtherText("WIDTH=7", true));
+    cells[2].extra.push_back(htmlgen_test::OtherText("width = '8'", true));
+    Records table = Table(cells);
+    table.insert(table.begin(), htmlgen_test::OtherText("data-border=2"));
+    // (Attributes of the data- kind are not in the XHTML DTD.)
+    const std::string body = Checked(Document(table), "", false);
+    EXPECT_TRUE(Has(body, "<table data-border=2 border='1'>")) << body;
+    EXPECT_TRUE(Has(body, "<tr valign='top'>")) << body;
+    EXPECT_TRUE(Has(body, "<td data-width=5 data-valign=x title='width=3' width='95'")) << body;
+    EXPECT_TRUE(Has(body, "<td WIDTH=7 border=")) << body;
+    EXPECT_TRUE(Has(body, "<td width = '8' border=")) << body;
+    EXPECT_EQ(Count(body, "width='95'"), 1u) << body;
+}
+
 TEST_F(Tables, NestedTablesAndRowGroups) {
     std::vector<CellFields> outer = Grid(2, 2);
     outer[1].extra = Table(Grid(1, 2), true);
