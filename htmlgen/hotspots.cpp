@@ -9,6 +9,7 @@
 #include "htmlgen/hotspots.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -312,6 +313,33 @@ std::string ScriptStringText(std::string_view text) {
     return out;
 }
 
+// The wiki text as the value that ends the address of the agent's query:
+// blanks after the first character as "+"; what would end the value or the
+// address, or be read as an escape or a blank ("&", "#", "?", "%", "+",
+// quotes, "<", ">", backslash, control characters), as "%XX". A character
+// of several bytes is copied whole, whatever its later bytes look like.
+std::string WikiQueryText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const std::size_t n = CharacterBytesAt(text, i);
+        if (n > 1) {
+            out.append(text.substr(i, n));
+        } else if (b == ' ' && i > 0) {
+            out += '+';
+        } else if (b < 0x20 || b == 0x7F || std::strchr("\"'<>&#?%+\\`", b) != nullptr) {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned>(b));
+            out += escape;
+        } else {
+            out += static_cast<char>(b);
+        }
+        i += n;
+    }
+    return out;
+}
+
 // A link to the agent that resolves a wiki text; false when the hotspot is
 // no wiki link.
 bool WriteWikiLink(HotspotCall* call) {
@@ -330,14 +358,7 @@ bool WriteWikiLink(HotspotCall* call) {
         AppendAttributeValue(context, script);
         AppendOutput(context, "; return false;\">");
     } else {
-        // Blanks after the first character as "+" (a character of several
-        // bytes whole, whatever its later bytes look like).
-        std::string words = wiki;
-        for (std::size_t i = 0; i < words.size();) {
-            const auto b = static_cast<unsigned char>(words[i]);
-            if (i > 0 && b == ' ') words[i] = '+';
-            i += CharacterBytesAt(words, i);
-        }
+        const std::string words = WikiQueryText(wiki);
         // "http:" and a prefix that begins with one slash (the built one:
         // "/" and the database) name a path on the host that serves the
         // page, not a host of the database's name.

@@ -167,8 +167,8 @@ TEST_F(HotspotsTest, AWikiTextAndAFormNameStayInsideTheirStringAndAttribute) {
     // string, or change the address.
     const char* form = "Form='a\"><b>c&d#e?f%g'";
     const std::string link = Body(chunk, form);
-    EXPECT_NE(link.find("/ResolveWikiLink?OpenAgent&amp;Form=a%22%3E%3Cb%3Ec%26d%23e%3Ff%25g&amp;WikiText=x&quot;);+"
-                        "alert(1);+('\\\" class=\"WikiLink\" target=\"_top\">w</a>"),
+    EXPECT_NE(link.find("/ResolveWikiLink?OpenAgent&amp;Form=a%22%3E%3Cb%3Ec%26d%23e%3Ff%25g&amp;WikiText=x%22);+"
+                        "alert(1);+(%27%5C\" class=\"WikiLink\" target=\"_top\">w</a>"),
               std::string::npos)
         << link;
     const std::string opened = Body(chunk, (std::string(form) + " UseJavaScript=Yes").c_str());
@@ -186,6 +186,20 @@ TEST_F(HotspotsTest, AWikiTextAndAFormNameStayInsideTheirStringAndAttribute) {
                                  HotspotEnd(), Bracket(0xDE, 0x00AE)});
     const std::string wideLink = Body(wide, "Form=\x14\x5C\x4B" "d");
     EXPECT_NE(wideLink.find("Form=\x14\x5C\x4B" "d&amp;WikiText=a\x14\x4E\x20" "b+c\""), std::string::npos) << wideLink;
+}
+
+// The wiki text is the value of the address's last query parameter: what
+// would end that value or the address, or read as an escape or a blank,
+// goes as its escape, and the agent gets the text as it is.
+TEST_F(HotspotsTest, AWikiTextIsOneQueryValueOfItsAddress) {
+    ZervaRTChunk* chunk = Define({Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x10, CompiledFormula("1")),
+                                  IdName({"", "WikiLink", "", "R&D #1? 50% C++", "", ""}), TextBytes("w"),
+                                  HotspotEnd(), Bracket(0xDE, 0x00AE)});
+    const std::string link = Body(chunk, "Form=Page");
+    EXPECT_NE(link.find("/ResolveWikiLink?OpenAgent&amp;Form=Page&amp;WikiText="
+                        "R%26D+%231%3F+50%25+C%2B%2B\" class=\"WikiLink\""),
+              std::string::npos)
+        << link;
 }
 
 TEST_F(HotspotsTest, AHotspotEndsWhereItsRecordsSayAndContentAfterItStaysOutside) {
