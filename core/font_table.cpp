@@ -50,17 +50,35 @@ struct FontTableImage {
     FaceEntry faces[kFaceTableCapacity];
 };
 
-// Compares at most limit characters of two face names, ignoring case.
-bool SameFaceName(const char* a, const char* b, std::size_t limit) {
-    for (std::size_t i = 0; i < limit; ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-        if (a[i] == '\0') return true;
+// The bytes of a face name that a table keeps of it within limit bytes:
+// whole LMBCS characters up to its end, so that no character of several
+// bytes is cut in the middle.
+std::size_t KeptFaceLength(const char* name, std::size_t limit) {
+    const std::size_t available = strnlen(name, limit);
+    std::size_t length = 0;
+    while (length < available) {
+        // A character's length depends on its first byte alone.
+        const plat::BYTE probe[4] = {static_cast<plat::BYTE>(name[length]), 0, 0, 0};
+        std::size_t step = plat::LmbcsCharLength(probe, 4);
+        if (step == 0) step = 1;
+        if (length + step > available) break;
+        length += step;
     }
+    return length;
+}
+
+// Compares the kept parts (at most limit bytes, by whole characters) of two
+// face names, ignoring case.
+bool SameFaceName(const char* a, const char* b, std::size_t limit) {
+    const std::size_t length = KeptFaceLength(a, limit);
+    if (KeptFaceLength(b, limit) != length) return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
     return true;
 }
 
 void CopyFaceName(char* out, std::size_t size, const char* name) {
-    std::size_t length = strnlen(name, size - 1);
+    const std::size_t length = KeptFaceLength(name, size - 1);
     std::memcpy(out, name, length);
     std::memset(out + length, 0, size - length);
 }

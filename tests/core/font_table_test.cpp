@@ -203,6 +203,13 @@ TEST_F(FontTableTest, AddingFacesWritesATableThatReadsBack) {
     EXPECT_EQ(StoredFaces(note), (Faces{{5, "Verdana"}, {6, "Arial"}, {7, std::string(31, 'x')}}));
     EXPECT_EQ(item->work->faceCount, 11);
     EXPECT_EQ(item->DefineFont((std::string(31, 'X') + "yz").c_str()), 7);   // same first 31 characters
+    // A long name of characters of three bytes keeps whole characters: ten
+    // (30 bytes) of eleven, and names the same face when defined again.
+    std::string wide;
+    for (int i = 0; i < 11; ++i) wide += "\x14\x7B\x2C";
+    EXPECT_EQ(item->DefineFont(wide.c_str()), 8);
+    EXPECT_EQ(StoredFaces(note).back(), (std::pair<int, std::string>{8, wide.substr(0, 30)}));
+    EXPECT_EQ(item->DefineFont(wide.c_str()), 8);
 
     // Stored and read again by another item.
     ASSERT_EQ(plat::NoteUpdate(note, 0), 0);
