@@ -1,6 +1,8 @@
 #include "htmlgen/document_addresses.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -97,22 +99,32 @@ std::string AttributeValue(std::string_view given) {
     return out;
 }
 
-std::string AddressText(std::string_view text, bool backslashesAsSlashes) {
+std::string EscapedAddressPart(std::string_view text, const AddressEscapes& how) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
         const std::size_t n = CharacterBytesAt(text, i);
-        if (n == 1 && b == ' ') {
-            out += "%20";
-        } else if (n == 1 && b == '\\' && backslashesAsSlashes) {
-            out += '/';
-        } else {
+        if (n > 1) {
             out.append(text.substr(i, n));
+        } else if (b == '\\' && how.backslashesAsSlashes) {
+            out += '/';
+        } else if (b == ' ' && i >= how.plusFrom) {
+            out += '+';
+        } else if ((how.controls && (b < 0x20 || b == 0x7F)) || (b != 0 && std::strchr(how.marks, b) != nullptr)) {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned>(b));
+            out += escape;
+        } else {
+            out += static_cast<char>(b);
         }
         i += n;
     }
     return out;
+}
+
+std::string AddressText(std::string_view text, bool backslashesAsSlashes) {
+    return EscapedAddressPart(text, AddressEscapes{" ", false, backslashesAsSlashes, SIZE_MAX});
 }
 
 void AppendAttributeValue(XMLGenContext* context, std::string_view text) {

@@ -39,6 +39,19 @@ void AppendAttributeValue(XMLGenContext* context, std::string_view text);
 // like.
 std::string AddressText(std::string_view text, bool backslashesAsSlashes);
 
+// How a part of an address is escaped: a byte among marks (and, with
+// controls, a control character) as "%XX"; a backslash as "/" with
+// backslashesAsSlashes; a blank as "+" from the place plusFrom on (SIZE_MAX:
+// never). A character of several bytes goes whole, whatever its later bytes
+// look like.
+struct AddressEscapes {
+    const char* marks;
+    bool controls;
+    bool backslashesAsSlashes;
+    std::size_t plusFrom;
+};
+std::string EscapedAddressPart(std::string_view text, const AddressEscapes& how);
+
 // The longest formula a record's formula evaluation takes.
 constexpr std::uint32_t kLongestStoredFormula = 65341;
 

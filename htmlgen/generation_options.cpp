@@ -30,6 +30,7 @@
 #include "core/pool.h"
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
+#include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -700,27 +701,7 @@ STATUS ReadLinkGraphic(OptionReader& reader, const OptionRow& row) {
 // or begin a query, fragment or escape, as "%XX". A character of several
 // bytes goes whole, whatever its later bytes look like.
 std::string UrlPathText(const std::string& text, bool blanksAsPlus) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const std::size_t n = CharacterBytesAt(text, i);
-        if (n > 1) {
-            out.append(text, i, n);
-        } else if (b == '\\') {
-            out += '/';
-        } else if (b == ' ' && blanksAsPlus) {
-            out += '+';
-        } else if (b != 0 && std::strchr("\"'<>&#?%`\r\n", b) != nullptr) {
-            char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned>(b));
-            out += escape;
-        } else {
-            out += static_cast<char>(b);
-        }
-        i += n;
-    }
-    return out;
+    return EscapedAddressPart(text, AddressEscapes{"\"'<>&#?%`\r\n", false, true, blanksAsPlus ? 0 : SIZE_MAX});
 }
 
 // The URL prefix of wiki links: the database's path under the data

@@ -319,25 +319,7 @@ std::string ScriptStringText(std::string_view text) {
 // quotes, "<", ">", backslash, control characters), as "%XX". A character
 // of several bytes is copied whole, whatever its later bytes look like.
 std::string WikiQueryText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const std::size_t n = CharacterBytesAt(text, i);
-        if (n > 1) {
-            out.append(text.substr(i, n));
-        } else if (b == ' ' && i > 0) {
-            out += '+';
-        } else if (b < 0x20 || b == 0x7F || std::strchr("\"'<>&#?%+\\`", b) != nullptr) {
-            char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned>(b));
-            out += escape;
-        } else {
-            out += static_cast<char>(b);
-        }
-        i += n;
-    }
-    return out;
+    return EscapedAddressPart(text, AddressEscapes{"\"'<>&#?%+\\`", true, false, 1});
 }
 
 // A link to the agent that resolves a wiki text; false when the hotspot is
