@@ -7,6 +7,7 @@
 
 #include "core/ascii.h"
 #include "core/text_compare.h"
+#include "htmlimport/html_input.h"
 #include "mime/header_text.h"
 #include "mime/mime_charsets.h"
 #include "talix_platform.h"
@@ -126,18 +127,13 @@ std::string InUtf8(const std::string& bytes, std::string charset) {
     if (charset.empty() || bytes.empty()) return bytes;
     const std::uint16_t id = MessageCharsetId(charset);
     if (id == 0 || id == plat::CHARSET_UTF8 || id == plat::CHARSET_ASCII) return bytes;
-    plat::CharsetHandle table = 0;
-    if (plat::CharsetLoad(id, &table) != plat::NOERROR) return bytes;
-    // No character of any set takes more than three bytes of LMBCS.
-    std::string lmbcs(bytes.size() * 3 + 16, '\0');
-    plat::DWORD written = 0;
-    const plat::STATUS status =
-        plat::CharsetTranslate(table, plat::XLATE_SET_TO_LMBCS, bytes.data(), static_cast<plat::DWORD>(bytes.size()),
-                               lmbcs.data(), static_cast<plat::DWORD>(lmbcs.size()), &written);
-    plat::CharsetUnload(table);
-    if (status != plat::NOERROR) return bytes;
-    lmbcs.resize(written);
-    return plat::LmbcsToNative(lmbcs);
+    InputCharset set;
+    set.encoding = HtmlEncoding::kCharset;
+    set.charsetId = id;
+    std::string converted;
+    std::string_view utf8;
+    if (InputAsUtf8(bytes, set, &converted, &utf8) != kOK) return bytes;
+    return std::string(utf8);
 }
 
 // A value that names its character set: "charset'language'%XX...".
