@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <unordered_set>
+#include <utility>
 
 #include "htmlgen/entity_encoder.h"
 #include "htmlimport/entity_table.h"
@@ -78,8 +80,9 @@ bool XmlAttributeName(std::string_view name) {
 // The length of the character reference that starts at the "&" at i, or 0
 // when none does (or when it names a character XML does not allow).
 std::size_t ReferenceLength(std::string_view text, std::size_t i) {
-    const std::size_t end = text.find(';', i + 1);
-    if (end == std::string_view::npos || end == i + 1 || end - i > 40) return 0;
+    // No reference is longer than 40 bytes: the ";" is sought that far only.
+    const std::size_t end = text.substr(0, std::min(text.size(), i + 41)).find(';', i + 1);
+    if (end == std::string_view::npos || end == i + 1) return 0;
     const std::string_view body = text.substr(i + 1, end - i - 1);
     if (body[0] == '#') {
         const bool hex = body.size() > 1 && (body[1] == 'x' || body[1] == 'X');
@@ -137,6 +140,9 @@ void AppendValueText(std::string* out, std::string_view value, bool quotesToo, b
 
 std::string Quote(const std::vector<std::string>* taken, std::string_view given, bool xml,
                   std::vector<std::string>* names) {
+    // The names met so far, the start tag's among them, looked up at once.
+    std::unordered_set<std::string> seen;
+    if (taken != nullptr) seen.insert(taken->begin(), taken->end());
     const std::string kept = xml ? KeptInXml(given) : std::string(given);
     const std::string_view text = kept;
     std::string out;
@@ -152,10 +158,9 @@ std::string Quote(const std::vector<std::string>* taken, std::string_view given,
         if (attribute.name.empty()) continue;
         if (xml) {
             if (!XmlAttributeName(attribute.name)) continue;
-            const std::string lower = LowerCase(attribute.name);
-            if (std::find(names->begin(), names->end(), lower) != names->end()) continue;
-            if (taken != nullptr && std::find(taken->begin(), taken->end(), lower) != taken->end()) continue;
-            names->push_back(lower);
+            std::string lower = LowerCase(attribute.name);
+            if (!seen.insert(lower).second) continue;
+            names->push_back(std::move(lower));
         }
         if (touching) out += ' ';
         if (xml) {
