@@ -22,6 +22,7 @@ namespace {
 
 constexpr std::uint32_t kPieceBufferSize = 1048577;   // one output cache block and its terminator
 constexpr talix::STATUS kTargetExists = 260;
+constexpr std::uint32_t kLastPart = 0xFFFF;            // the highest piece number a part asks for
 
 struct MimeArguments {
     std::string out, part, options, htmlOptions, name;
@@ -39,23 +40,49 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
     return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
-int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string& options,
-               const std::string& htmlOptions) {
-    char* end = nullptr;
-    const unsigned long part = std::strtoul(args.part.c_str(), &end, 10);
+// The pieces of the entity as the library hands them out: part 0 runs the
+// writer, which leaves one block of the session's output cache per piece,
+// and parts 1, 2 ... answer those blocks in turn; the first empty answer
+// ends them (the writer hands over no empty piece). False, having said
+// why, when the writer failed.
+bool FetchPieces(ZervaRTItem* item, const std::string& options, const std::string& htmlOptions,
+                 std::vector<std::string>* pieces) {
     std::vector<char> buffer(kPieceBufferSize);
     std::uint32_t size = kPieceBufferSize;
-    ZervaRTItem* item = target->item();
-    // The pieces after the first are those the first run left.
-    if (part != 0) {
-        item->GenerateMIMEForRTItem(0, nullptr, nullptr, nullptr, options.c_str(), 0, htmlOptions.c_str(), 0,
-                                    buffer.data(), &size, nullptr, nullptr);
-        size = kPieceBufferSize;
+    item->GenerateMIMEForRTItem(0, nullptr, nullptr, nullptr, options.c_str(), 0, htmlOptions.c_str(), 0,
+                                buffer.data(), &size, nullptr, nullptr);
+    if (item->lastStatus != talix::kOK) {
+        ConversionFailed("mime", item, "");
+        return false;
     }
-    item->GenerateMIMEForRTItem(static_cast<std::uint16_t>(part), nullptr, nullptr, nullptr, options.c_str(), 0,
-                                htmlOptions.c_str(), 0, buffer.data(), &size, nullptr, nullptr);
-    if (item->lastStatus != talix::kOK) return ConversionFailed("mime", item, "");
-    const std::string text = plat::LmbcsToNative(std::string_view(buffer.data(), size));
+    for (std::uint32_t part = 1; part <= kLastPart; ++part) {
+        size = kPieceBufferSize;
+        item->GenerateMIMEForRTItem(static_cast<std::uint16_t>(part), nullptr, nullptr, nullptr, options.c_str(), 0,
+                                    htmlOptions.c_str(), 0, buffer.data(), &size, nullptr, nullptr);
+        if (size == 0) break;
+        pieces->emplace_back(buffer.data(), size);
+    }
+    return true;
+}
+
+int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string& options,
+               const std::string& htmlOptions) {
+    const unsigned long part = std::strtoul(args.part.c_str(), nullptr, 10);
+    std::vector<std::string> pieces;
+    if (!FetchPieces(target->item(), options, htmlOptions, &pieces)) return kExitFailed;
+    // Part 0 is the whole entity: every piece, in order.
+    if (part == 0 && pieces.size() == kLastPart)
+        return Fail("the message has more than %u pieces, more than --part numbers; 'talix mime' without --part "
+                    "writes it whole", static_cast<unsigned>(kLastPart));
+    std::string joined;
+    if (part == 0) {
+        std::size_t total = 0;
+        for (const std::string& piece : pieces) total += piece.size();
+        joined.reserve(total);
+        for (const std::string& piece : pieces) joined += piece;
+    }
+    const std::string& chosen = part == 0 ? joined : part <= pieces.size() ? pieces[part - 1] : joined;
+    const std::string text = plat::LmbcsToNative(chosen);
     std::FILE* out = stdout;
     talix::ReplacingFile output;
     if (args.hasOut) {

@@ -235,9 +235,9 @@ const Command kCommands[] = {
      "items; \"ExpSubject=...\", \"ExpFrom=...\" and the other Exp options give them;\n"
      "\"charset=\", \"QuotedPrintable=Yes\", \"SkipHTML=Yes\", \"FileHandling=DISK\" ...);\n"
      "after --html-options the generation's options. --part N prints piece N of the\n"
-     "entity as the library hands it out piece by piece: 0 all pieces joined (at most\n"
-     "65,404 bytes), 1 the header lines, 2 the HTML part's header, 3 its body, then one\n"
-     "piece per picture or icon; a piece past the last is empty. The note is not saved.\n",
+     "entity as the library hands it out piece by piece: 0 all pieces joined, 1 the\n"
+     "header lines, 2 the HTML part's header, 3 its body, then one piece per picture or\n"
+     "icon; a piece past the last is empty. The note is not saved.\n",
      RunMime},
     {"to-mime", "to-mime DB NOTE ITEM [--name OUT] [--options TEXT] [--html-options TEXT]",
      "Stores a rich-text item as MIME part items of its own note, named OUT (default:\n"

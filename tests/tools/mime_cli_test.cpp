@@ -19,6 +19,28 @@ using talix_test::Has;
 
 class MimeCommands : public talix_test::CliTest {};
 
+// The text without its Date and Message-ID lines, which each run writes
+// anew.
+std::string WithoutRunLines(const std::string& text) {
+    std::string kept;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);
+        if (line.rfind("Message-ID: ", 0) != 0 && line.rfind("Date: ", 0) != 0) kept += line + "\n";
+        at = end + 1;
+    }
+    return kept;
+}
+
+// An HTML page of that many paragraphs.
+std::string Paragraphs(int count) {
+    std::string html = "<html><body>";
+    for (int i = 0; i < count; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " with some text to make it longer, lorem ipsum dolor.</p>\n";
+    return html + "</body></html>";
+}
+
 TEST_F(MimeCommands, MessagesAndPieces) {
     const std::string note = Import(Sample("styledtext.xml"));
     CliOutcome out = Talix({"mime", db_, note, "Body"});
@@ -54,6 +76,25 @@ TEST_F(MimeCommands, MessagesAndPieces) {
     CliOutcome beyond = Talix({"mime", db_, note, "Body", "--part", "9"});
     EXPECT_EQ(beyond.status, 0);
     EXPECT_EQ(beyond.out, "");
+}
+
+TEST_F(MimeCommands, PartZeroIsEveryPieceJoined) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    ASSERT_EQ(Talix({"import-html", db_, note, "Big", Write("big.html", Paragraphs(3000))}).status, 0);
+    const std::string file = dir_.file("all.eml");
+    CliOutcome all = Talix({"mime", db_, note, "Big", "--part", "0", "--out", file});
+    ASSERT_EQ(all.status, 0) << all.err;
+    const std::string joined = talix_test::ReadFile(file);
+    EXPECT_GT(joined.size(), 200000u);
+    EXPECT_TRUE(Has(joined, "Paragraph 2999 with")) << joined.substr(joined.size() - 500);
+    EXPECT_EQ(Talix({"mime", db_, note, "Big", "--part", "0"}).out.size(), joined.size());
+    std::string pieces;
+    for (int part = 1; part < 10; ++part) {
+        CliOutcome piece = Talix({"mime", db_, note, "Big", "--part", std::to_string(part)});
+        if (piece.status != 0 || piece.out.empty()) break;
+        pieces += piece.out;
+    }
+    EXPECT_EQ(WithoutRunLines(pieces), WithoutRunLines(joined));
 }
 
 TEST_F(MimeCommands, ToMimeStoresPartItemsOnce) {
