@@ -74,6 +74,9 @@ int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string
     if (part == 0 && pieces.size() == kLastPart)
         return Fail("the message has more than %u pieces, more than --part numbers; 'talix mime' without --part "
                     "writes it whole", static_cast<unsigned>(kLastPart));
+    if (part > pieces.size())
+        return Fail("the message has no piece %lu: it has %zu pieces (--part 1 to %zu, or 0 for all of them)", part,
+                    pieces.size(), pieces.size());
     std::string joined;
     if (part == 0) {
         std::size_t total = 0;
@@ -81,7 +84,7 @@ int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string
         joined.reserve(total);
         for (const std::string& piece : pieces) joined += piece;
     }
-    const std::string& chosen = part == 0 ? joined : part <= pieces.size() ? pieces[part - 1] : joined;
+    const std::string& chosen = part == 0 ? joined : pieces[part - 1];
     const std::string text = plat::LmbcsToNative(chosen);
     std::FILE* out = stdout;
     talix::ReplacingFile output;

@@ -73,9 +73,19 @@ TEST_F(MimeCommands, MessagesAndPieces) {
     };
     CliOutcome all = Talix({"mime", db_, note, "Body", "--part", "0"});
     EXPECT_EQ(stable(all.out).rfind(stable(headers.out), 0), 0u);
-    CliOutcome beyond = Talix({"mime", db_, note, "Body", "--part", "9"});
-    EXPECT_EQ(beyond.status, 0);
+    // A piece past the last is refused, and the message says how many
+    // there are; no file is left for it.
+    CliOutcome last = Talix({"mime", db_, note, "Body", "--part", "3"});
+    ASSERT_EQ(last.status, 0) << last.err;
+    EXPECT_FALSE(last.out.empty());
+    EXPECT_EQ(stable(all.out).substr(stable(all.out).size() - last.out.size()), last.out);
+    const std::string file4 = dir_.file("piece4.eml");
+    CliOutcome beyond = Talix({"mime", db_, note, "Body", "--part", "4", "--out", file4});
+    EXPECT_EQ(beyond.status, 1);
     EXPECT_EQ(beyond.out, "");
+    EXPECT_TRUE(Has(beyond.err, "has no piece 4: it has 3 pieces")) << beyond.err;
+    EXPECT_FALSE(std::filesystem::exists(file4));
+    EXPECT_EQ(Talix({"mime", db_, note, "Body", "--part", "65535"}).status, 1);
 }
 
 TEST_F(MimeCommands, PartZeroIsEveryPieceJoined) {
@@ -89,11 +99,12 @@ TEST_F(MimeCommands, PartZeroIsEveryPieceJoined) {
     EXPECT_TRUE(Has(joined, "Paragraph 2999 with")) << joined.substr(joined.size() - 500);
     EXPECT_EQ(Talix({"mime", db_, note, "Big", "--part", "0"}).out.size(), joined.size());
     std::string pieces;
-    for (int part = 1; part < 10; ++part) {
+    for (int part = 1; part < 4; ++part) {
         CliOutcome piece = Talix({"mime", db_, note, "Big", "--part", std::to_string(part)});
-        if (piece.status != 0 || piece.out.empty()) break;
+        ASSERT_EQ(piece.status, 0) << piece.err;
         pieces += piece.out;
     }
+    EXPECT_EQ(Talix({"mime", db_, note, "Big", "--part", "4"}).status, 1);
     EXPECT_EQ(WithoutRunLines(pieces), WithoutRunLines(joined));
 }
 
