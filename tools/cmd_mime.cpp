@@ -77,6 +77,13 @@ int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string
     if (part > pieces.size())
         return Fail("the message has no piece %lu: it has %zu pieces (--part 1 to %zu, or 0 for all of them)", part,
                     pieces.size(), pieces.size());
+    // A piece fills its block of the output cache only when what was handed
+    // over for it ran past the block's end and was cut there.
+    for (std::size_t n = part == 0 ? 1 : part; n <= (part == 0 ? pieces.size() : part); ++n) {
+        if (pieces[n - 1].size() >= kPieceBufferSize - 1)
+            return Fail("piece %zu of the message reaches the 1,048,576 bytes a piece holds, so it may be cut; "
+                        "'talix mime' without --part writes the whole message", n);
+    }
     std::string joined;
     if (part == 0) {
         std::size_t total = 0;

@@ -108,6 +108,25 @@ TEST_F(MimeCommands, PartZeroIsEveryPieceJoined) {
     EXPECT_EQ(WithoutRunLines(pieces), WithoutRunLines(joined));
 }
 
+TEST_F(MimeCommands, PiecesCutByTheLibraryAreRefused) {
+    // Over 1 MiB of HTML: the library keeps the first 1 MiB of its piece.
+    const std::string note = Import(Sample("styledtext.xml"));
+    ASSERT_EQ(Talix({"import-html", db_, note, "Huge", Write("huge.html", Paragraphs(16000))}).status, 0);
+    for (const char* part : {"0", "3"}) {
+        const std::string file = dir_.file(std::string("piece") + part);
+        CliOutcome cut = Talix({"mime", db_, note, "Huge", "--part", part, "--out", file});
+        EXPECT_EQ(cut.status, 1) << part;
+        EXPECT_TRUE(Has(cut.err, "piece 3 of the message reaches the 1,048,576 bytes")) << cut.err;
+        EXPECT_FALSE(std::filesystem::exists(file));
+    }
+    // The pieces that are whole still come out, and so does the whole message
+    // without --part.
+    EXPECT_EQ(Talix({"mime", db_, note, "Huge", "--part", "2"}).status, 0);
+    CliOutcome whole = Talix({"mime", db_, note, "Huge"});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    EXPECT_TRUE(Has(whole.out, "Paragraph 15999 with")) << whole.out.substr(whole.out.size() - 300);
+}
+
 TEST_F(MimeCommands, ToMimeStoresPartItemsOnce) {
     const std::string note = Import(Sample("styledtext.xml"));
     CliOutcome converted = Talix({"to-mime", db_, note, "Body", "--name", "MimeBody"});
