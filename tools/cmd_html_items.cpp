@@ -4,6 +4,7 @@
 // holds).
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 
 #include "chunk_target.h"
 #include "cli.h"
+#include "core/options.h"
 #include "core/statuses.h"
 
 namespace talix_cli {
@@ -58,6 +60,18 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
     return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
 }
 
+// True when the options have the generation write pictures as files
+// (ImageHandling= naming DISK and not IGNORE, as the generation reads it).
+bool PicturesGoToDisk(const std::string& lmbcsOptions) {
+    std::vector<char> value(lmbcsOptions.size() + 1);
+    if (talix::GetOptionValue(lmbcsOptions.c_str(), "ImageHandling=", value.data(),
+                              static_cast<std::uint32_t>(value.size())) == 0)
+        return false;
+    std::string words(value.data());
+    for (char& c : words) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return words.find("IGNORE") == std::string::npos && words.find("DISK") != std::string::npos;
+}
+
 } // namespace
 
 int RunExportHtml(const Command& command, const std::vector<std::string>& given) {
@@ -68,15 +82,22 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     if (args.size() != 3 && args.size() != 4)
         return UsageError(command, "export-html needs a database, a note, an item name and perhaps a file");
     if (args.size() == 4 && args[3].empty()) return UsageError(command, "export-html needs a file name, not an empty one");
+    const bool toStandardOutput = args.size() == 3;
+    const std::string options = plat::NativeToLmbcs(taken.options);
+    // Pictures written as files are placed and named from the page's own
+    // file: a page on standard output has none (the temporary file it is
+    // rendered into would take them away with it).
+    if (toStandardOutput && (taken.format == nullptr || std::strcmp(taken.format, "Plain Text") != 0) &&
+        PicturesGoToDisk(options))
+        return UsageError(command, "ImageHandling=DISK places the pictures by the page's file: export-html needs a "
+                                   "FILE for it (talix html places them from the current directory)");
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
     if (args.size() == 4 && !OutputIsNotTheDatabase(args[3])) return kExitFailed;
-    const bool toStandardOutput = args.size() == 3;
     const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
     if (path.empty()) return Fail("cannot make a temporary file in %s: %s", TemporaryFolder().c_str(), std::strerror(errno));
     ZervaRTItem* item = target.item();
-    item->ExportToHTML(path.c_str(), taken.format,
-                       plat::NativeToLmbcs(taken.options).c_str(), 0, nullptr);
+    item->ExportToHTML(path.c_str(), taken.format, options.c_str(), 0, nullptr);
     int result = kExitOk;
     if (item->lastStatus != talix::kOK) result = ConversionFailed("export-html", item, path);
     else if (toStandardOutput && !CopyToStandardOutput(path))

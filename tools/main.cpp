@@ -256,7 +256,8 @@ const Command kCommands[] = {
      "Writes a rich-text item rendered as HTML to FILE, or as UTF-8 to standard output.\n"
      "F is the kind of markup (\"HTML\", the default, or \"XHTML 1.0\"); T the generation's\n"
      "options, and \"MarkDelimitedHTML=Yes\", which first highlights the texts \"[<\" and\n"
-     "\">]\" in the item (not saved). The note is not saved.\n",
+     "\">]\" in the item (not saved). With \"ImageHandling=DISK\" the pictures are placed\n"
+     "from FILE's folder and name, so it needs a FILE. The note is not saved.\n",
      RunExportHtml},
     {"to-html", "to-html DB NOTE ITEM [--into NAME] [--options T]",
      "Stores a rich-text item rendered as HTML in the item NAME of its note (default: the\n"

@@ -225,6 +225,50 @@ TEST_F(OutputFileCommands, PicturesOnDiskAreAsReadableAsTheirPage) {
     }
 }
 
+// Pictures written as files are placed by the page's file: export-html
+// with a page on standard output refuses them and writes nothing anywhere,
+// while a page in a file has its pictures where its src names them.
+TEST_F(OutputFileCommands, PicturesOnDiskNeedThePagesFile) {
+    const std::string temporary = dir_.file("temporary");
+    fs::create_directory(temporary);
+    environment_ = "TEMP=" + temporary;
+    const std::vector<std::string> disk = {"ImageHandling=DISK", "ImageHandling=disk ImageDirectory=pictures",
+                                           "ImageDirectory=" + dir_.file("pictures") + " ImageHandling='Disk'"};
+    for (const std::string& options : disk) {
+        SCOPED_TRACE(options);
+        CliOutcome refused = Talix({"export-html", db_, note_, "Pic", "--options", options});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_TRUE(Has(refused.err, "ImageHandling=DISK places the pictures by the page's file: export-html needs a "
+                                     "FILE")) << refused.err;
+    }
+    EXPECT_TRUE(fs::is_empty(temporary));
+    EXPECT_FALSE(fs::exists(dir_.file("pictures")));
+    // Other handlings, and the plain-text form that shows no pictures, still
+    // come out on standard output.
+    for (const std::vector<std::string> extra : {std::vector<std::string>{"--options", "ImageHandling=IGNORE DISK"},
+                                                 {"--options", "ImageHandling=DISK", "--format", "text"}, {}}) {
+        std::vector<std::string> args = {"export-html", db_, note_, "Pic"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        CliOutcome shown = Talix(args);
+        EXPECT_EQ(shown.status, 0) << shown.err;
+        EXPECT_TRUE(Has(shown.out, "there")) << shown.out;
+    }
+    EXPECT_TRUE(fs::is_empty(temporary));
+    environment_.clear();
+
+    const std::string page = dir_.file("site/page.html");
+    fs::create_directory(dir_.file("site"));
+    CliOutcome exported =
+        Talix({"export-html", db_, note_, "Pic", page, "--options", "ImageHandling=DISK ImageDirectory=pictures"});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    const std::string html = ReadFile(page);
+    const std::size_t src = html.find("src=\"pictures/");
+    ASSERT_NE(src, std::string::npos) << html;
+    const std::string name = html.substr(src + 5, html.find('"', src + 5) - src - 5);
+    EXPECT_TRUE(fs::is_regular_file(dir_.file("site/" + name))) << name;
+}
+
 // export-html and mime on standard output make their document in the
 // temporary folder first: one that is not there fails them with a message
 // that names it; so does a file of theirs in a folder that is not there.
