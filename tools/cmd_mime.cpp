@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,51 @@ bool FetchPieces(ZervaRTItem* item, const std::string& options, const std::strin
     return true;
 }
 
+// The first picture or icon the pieces' HTML names by "cid:" (a quoted
+// attribute value or a style's url() within a tag) that no piece's
+// Content-ID gives, or empty: the buffer form leaves out a part larger than
+// its buffer, while the HTML still names it. A quoted-printable body is read through its soft line breaks
+// and its "=3D".
+std::string MissingContentId(const std::vector<std::string>& pieces) {
+    std::set<std::string> ids;
+    std::vector<std::string> named;
+    constexpr const char* kIdLine = "\nContent-ID: <";
+    for (const std::string& piece : pieces) {
+        for (std::size_t at = piece.find(kIdLine); at != std::string::npos; at = piece.find(kIdLine, at + 1)) {
+            const std::size_t start = at + std::strlen(kIdLine), end = piece.find('>', start);
+            if (end != std::string::npos) ids.insert(piece.substr(start, end - start));
+        }
+        std::string text;
+        text.reserve(piece.size());
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            text.push_back(piece[i]);
+            if (piece[i] != '=') continue;
+            if (piece.compare(i + 1, 1, "\n") == 0) {
+                text.pop_back();
+                i += 1;
+            } else if (piece.compare(i + 1, 2, "\r\n") == 0) {
+                text.pop_back();
+                i += 2;
+            } else if (piece.compare(i + 1, 2, "3D") == 0) {
+                i += 2;
+            }
+        }
+        for (std::size_t at = text.find("cid:"); at != std::string::npos; at = text.find("cid:", at + 1)) {
+            // Only within a tag, as an attribute's value or in url().
+            const std::size_t opened = text.rfind('<', at), closed = text.rfind('>', at);
+            if (opened == std::string::npos || (closed != std::string::npos && closed > opened)) continue;
+            const bool value = at >= 2 && (text.compare(at - 2, 2, "=\"") == 0 || text.compare(at - 2, 2, "='") == 0);
+            if (!value && !(at >= 4 && text.compare(at - 4, 4, "url(") == 0)) continue;
+            const std::size_t end = text.find_first_of("\"'> \t\r\n)", at + 4);
+            if (end != std::string::npos && end > at + 4) named.push_back(text.substr(at + 4, end - at - 4));
+        }
+    }
+    for (const std::string& id : named) {
+        if (ids.count(id) == 0) return id;
+    }
+    return "";
+}
+
 int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string& options,
                const std::string& htmlOptions) {
     const unsigned long part = std::strtoul(args.part.c_str(), nullptr, 10);
@@ -83,6 +129,12 @@ int WritePiece(const MimeArguments& args, ChunkOfItem* target, const std::string
         if (pieces[n - 1].size() >= kPieceBufferSize - 1)
             return Fail("piece %zu of the message reaches the 1,048,576 bytes a piece holds, so it may be cut; "
                         "'talix mime' without --part writes the whole message", n);
+    }
+    if (part == 0) {
+        const std::string missing = MissingContentId(pieces);
+        if (!missing.empty())
+            return Fail("the picture cid:%s is larger than a piece holds and the library left it out; 'talix mime' "
+                        "without --part writes the whole message", missing.c_str());
     }
     std::string joined;
     if (part == 0) {

@@ -238,7 +238,8 @@ const Command kCommands[] = {
      "entity as the library hands it out piece by piece: 0 all pieces joined, 1 the\n"
      "header lines, 2 the HTML part's header, 3 its body, then one piece per picture or\n"
      "icon; a piece past the last, or one of 1 MiB or more (which the library cuts), is\n"
-     "refused. The note is not saved.\n",
+     "refused, and so is 0 when the library left out a picture too large for a piece.\n"
+     "The note is not saved.\n",
      RunMime},
     {"to-mime", "to-mime DB NOTE ITEM [--name OUT] [--options TEXT] [--html-options TEXT]",
      "Stores a rich-text item as MIME part items of its own note, named OUT (default:\n"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli_fixture.h"
+#include "support/picture_files.h"
 #include "support/test_support.h"
 
 namespace {
@@ -125,6 +126,42 @@ TEST_F(MimeCommands, PiecesCutByTheLibraryAreRefused) {
     CliOutcome whole = Talix({"mime", db_, note, "Huge"});
     ASSERT_EQ(whole.status, 0) << whole.err;
     EXPECT_TRUE(Has(whole.out, "Paragraph 15999 with")) << whole.out.substr(whole.out.size() - 300);
+}
+
+TEST_F(MimeCommands, PicturesLeftOutOfThePiecesAreRefused) {
+    // A JPEG of about 840 KB (its Base64 past a piece's 1 MiB) and a small one.
+    std::string large = talix_test::JpegPicture(8, 6);
+    for (int i = 0; i < 14; ++i) {
+        std::string comment("\xFF\xFE\xEA\x62", 4);
+        for (int j = 0; j < 60000; ++j) comment.push_back(static_cast<char>((i * 7 + j * 13) & 0xFF));
+        large.insert(2, comment);
+    }
+    const std::string note = Import(Sample("styledtext.xml"));
+    ASSERT_EQ(Talix({"append", db_, note, "Small", "graphic", "FILE", Write("small.jpg", talix_test::JpegPicture(8, 6))})
+                  .status, 0);
+    Write("large.jpg", large);
+    for (const char* file : {"large.jpg", "small.jpg"}) {
+        ASSERT_EQ(Talix({"append", db_, note, "Pics", "graphic", "FILE", dir_.file(file)}).status, 0) << file;
+    }
+    for (const char* options : {"", "QuotedPrintable=Yes"}) {
+        const std::string out = dir_.file("all.eml");
+        CliOutcome refused = Talix({"mime", db_, note, "Pics", "--part", "0", "--out", out, "--options", options});
+        EXPECT_EQ(refused.status, 1) << options;
+        EXPECT_TRUE(Has(refused.err, "is larger than a piece holds and the library left it out")) << refused.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+        // The pictures that fit still come out, and so does the whole message
+        // without --part.
+        CliOutcome small = Talix({"mime", db_, note, "Small", "--part", "0", "--options", options});
+        ASSERT_EQ(small.status, 0) << small.err;
+        EXPECT_TRUE(Has(small.out, "\nContent-Type: image/jpeg\n")) << small.out;
+    }
+    CliOutcome whole = Talix({"mime", db_, note, "Pics"});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    std::size_t pictures = 0;
+    for (std::size_t at = whole.out.find("Content-Type: image/jpeg"); at != std::string::npos;
+         at = whole.out.find("Content-Type: image/jpeg", at + 1))
+        ++pictures;
+    EXPECT_EQ(pictures, 2u);
 }
 
 TEST_F(MimeCommands, ToMimeStoresPartItemsOnce) {
