@@ -57,6 +57,10 @@ std::string TemporaryFile(const char* suffix);
 // The folder TemporaryFile makes its files in (the temporary directory the
 // environment names), for the message when it cannot.
 std::string TemporaryFolder();
+// True when the generation's options (in LMBCS) have it write pictures as
+// files (ImageHandling= naming DISK and not IGNORE), which it places by the
+// name of the file the document goes to.
+bool PicturesGoToDisk(const std::string& lmbcsOptions);
 
 // Opens a file a command reads (plat::OpenInputStream): null, having said
 // why ("talix: F is a FIFO, not a regular file"), when it is not a regular

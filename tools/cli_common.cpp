@@ -15,6 +15,7 @@
 
 #include "cli.h"
 #include "core/database_files.h"
+#include "core/options.h"
 #include "core/replacing_file.h"
 #include "core/temp_directory.h"
 
@@ -453,6 +454,18 @@ bool CopyToStandardOutput(const std::string& path) {
     if (std::fflush(stdout) != 0 && lost == 0) lost = errno != 0 ? errno : EIO;
     errno = lost;
     return lost == 0;
+}
+
+// True when the options have the generation write pictures as files
+// (ImageHandling= naming DISK and not IGNORE, as the generation reads it).
+bool PicturesGoToDisk(const std::string& lmbcsOptions) {
+    std::vector<char> value(lmbcsOptions.size() + 1);
+    if (talix::GetOptionValue(lmbcsOptions.c_str(), "ImageHandling=", value.data(),
+                              static_cast<std::uint32_t>(value.size())) == 0)
+        return false;
+    std::string words(value.data());
+    for (char& c : words) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return words.find("IGNORE") == std::string::npos && words.find("DISK") != std::string::npos;
 }
 
 std::string TemporaryFolder() {

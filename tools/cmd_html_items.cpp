@@ -4,7 +4,6 @@
 // holds).
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +13,6 @@
 
 #include "chunk_target.h"
 #include "cli.h"
-#include "core/options.h"
 #include "core/statuses.h"
 
 namespace talix_cli {
@@ -58,18 +56,6 @@ int ConversionFailed(const char* what, const ZervaRTItem* item, const std::strin
     if (item->lastStatus == talix::kItemNotFound && item->ownError == talix::kItemNotFound)
         return Fail("%s failed: the file '%s' cannot be written", what, target.c_str());
     return Fail("%s failed: %s", what, StatusMessage(item->lastStatus, item->ownError).c_str());
-}
-
-// True when the options have the generation write pictures as files
-// (ImageHandling= naming DISK and not IGNORE, as the generation reads it).
-bool PicturesGoToDisk(const std::string& lmbcsOptions) {
-    std::vector<char> value(lmbcsOptions.size() + 1);
-    if (talix::GetOptionValue(lmbcsOptions.c_str(), "ImageHandling=", value.data(),
-                              static_cast<std::uint32_t>(value.size())) == 0)
-        return false;
-    std::string words(value.data());
-    for (char& c : words) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return words.find("IGNORE") == std::string::npos && words.find("DISK") != std::string::npos;
 }
 
 } // namespace

@@ -194,11 +194,17 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
                           std::strtoul(taken.part.c_str(), nullptr, 10) > 0xFFFF))
         return UsageError(command, "--part takes a number from 0 to 65535, not '%s'", taken.part.c_str());
     if (!TextsFit(command, taken, &exitCode)) return exitCode;
+    const std::string options = plat::NativeToLmbcs(taken.options);
+    const std::string htmlOptions = plat::NativeToLmbcs(taken.htmlOptions);
+    // Pictures written as files are placed and named from the message's
+    // file: one on standard output has none (the temporary file it is made
+    // in would take them away with it).
+    if (!taken.hasOut && !taken.hasPart && PicturesGoToDisk(htmlOptions))
+        return UsageError(command, "ImageHandling=DISK places the pictures by the message's file: mime needs --out "
+                                   "FILE for it (--part places them from the current directory)");
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
     if (taken.hasOut && !OutputIsNotTheDatabase(taken.out)) return kExitFailed;
-    const std::string options = plat::NativeToLmbcs(taken.options);
-    const std::string htmlOptions = plat::NativeToLmbcs(taken.htmlOptions);
     if (taken.hasPart) return WritePiece(taken, &target, options, htmlOptions);
 
     // Without --out the file is made in the temporary directory and copied

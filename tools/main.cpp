@@ -234,12 +234,12 @@ const Command kCommands[] = {
      "of MIME options (\"UseMailFields=Yes\" takes the header lines from the note's mail\n"
      "items; \"ExpSubject=...\", \"ExpFrom=...\" and the other Exp options give them;\n"
      "\"charset=\", \"QuotedPrintable=Yes\", \"SkipHTML=Yes\", \"FileHandling=DISK\" ...);\n"
-     "after --html-options the generation's options. --part N prints piece N of the\n"
-     "entity as the library hands it out piece by piece: 0 all pieces joined, 1 the\n"
-     "header lines, 2 the HTML part's header, 3 its body, then one piece per picture or\n"
-     "icon; a piece past the last, or one of 1 MiB or more (which the library cuts), is\n"
-     "refused, and so is 0 when the library left out a picture too large for a piece.\n"
-     "The note is not saved.\n",
+     "after --html-options the generation's options (\"ImageHandling=DISK\" needs --out\n"
+     "or --part). --part N prints piece N of the entity as the library hands it out\n"
+     "piece by piece: 0 all pieces joined, 1 the header lines, 2 the HTML part's header,\n"
+     "3 its body, then one piece per picture or icon; a piece past the last, or one of\n"
+     "1 MiB or more (which the library cuts), is refused, and so is 0 when the library\n"
+     "left out a picture too large for a piece. The note is not saved.\n",
      RunMime},
     {"to-mime", "to-mime DB NOTE ITEM [--name OUT] [--options TEXT] [--html-options TEXT]",
      "Stores a rich-text item as MIME part items of its own note, named OUT (default:\n"

@@ -226,8 +226,9 @@ TEST_F(OutputFileCommands, PicturesOnDiskAreAsReadableAsTheirPage) {
 }
 
 // Pictures written as files are placed by the page's file: export-html
-// with a page on standard output refuses them and writes nothing anywhere,
-// while a page in a file has its pictures where its src names them.
+// and mime with a document on standard output refuse them and write nothing
+// anywhere, while a page in a file has its pictures where its src names
+// them.
 TEST_F(OutputFileCommands, PicturesOnDiskNeedThePagesFile) {
     const std::string temporary = dir_.file("temporary");
     fs::create_directory(temporary);
@@ -242,11 +243,24 @@ TEST_F(OutputFileCommands, PicturesOnDiskNeedThePagesFile) {
         EXPECT_TRUE(Has(refused.err, "ImageHandling=DISK places the pictures by the page's file: export-html needs a "
                                      "FILE")) << refused.err;
     }
+    // So does mime with a message on standard output; --out and --part,
+    // which places them from the current directory, take them.
+    for (const std::string& options : disk) {
+        CliOutcome refused = Talix({"mime", db_, note_, "Pic", "--html-options", options});
+        EXPECT_EQ(refused.status, 2) << options;
+        EXPECT_EQ(refused.out, "");
+        EXPECT_TRUE(Has(refused.err, "ImageHandling=DISK places the pictures by the message's file: mime needs --out"))
+            << refused.err;
+    }
     EXPECT_TRUE(fs::is_empty(temporary));
     EXPECT_FALSE(fs::exists(dir_.file("pictures")));
+    const std::string folder = "ImageHandling=DISK ImageDirectory=" + dir_.file("pictures");
+    EXPECT_EQ(Talix({"mime", db_, note_, "Pic", "--html-options", folder, "--out", dir_.file("m.eml")}).status, 0);
+    EXPECT_EQ(Talix({"mime", db_, note_, "Pic", "--html-options", folder, "--part", "3"}).status, 0);
+    EXPECT_TRUE(fs::exists(dir_.file("pictures")));
     // Other handlings, and the plain-text form that shows no pictures, still
     // come out on standard output.
-    for (const std::vector<std::string> extra : {std::vector<std::string>{"--options", "ImageHandling=IGNORE DISK"},
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{"--options", "ImageHandling=IGNORE DISK"},
                                                  {"--options", "ImageHandling=DISK", "--format", "text"}, {}}) {
         std::vector<std::string> args = {"export-html", db_, note_, "Pic"};
         args.insert(args.end(), extra.begin(), extra.end());
