@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "formula_eval.h"
 #include "handles.h"
@@ -182,8 +183,17 @@ STATUS Evaluator::Assign(const Node& node, Value* out) {
     }
     STATUS status = Evaluate(*node.operands[0], out);
     if (status != NOERROR) return status;
-    if (node.assign == AssignKind::Default) defaults_[FoldName(node.text)] = *out;
-    else variables_[FoldName(node.text)] = *out;
+    std::map<std::string, Value>& values = node.assign == AssignKind::Default ? defaults_ : variables_;
+    std::string name = FoldName(node.text);
+    auto before = values.find(name);
+    size_t held = heldBytes_ - (before != values.end() ? before->second.Bytes() : 0) + out->Bytes();
+    if (held > kMaxHeldBytes) {
+        return Fail(ERR_FORMULA_EVAL, "the variables of the formula would hold more than " +
+                                          std::to_string(kMaxHeldBytes / (1024 * 1024)) + " MB (assigning " +
+                                          LmbcsToNative(node.text) + ")");
+    }
+    values[name] = *out;
+    heldBytes_ = held;
     return NOERROR;
 }
 
@@ -255,6 +265,10 @@ STATUS Evaluator::Binary(ChainOp op, const Value& left, const Value& right, Valu
                                               TypeName(right.type));
         }
         if (left.Count() + right.Count() > kMaxEntries) return Fail(ERR_FORMULA_EVAL, "list too long");
+        if (left.Bytes() + right.Bytes() > kMaxValueBytes) {
+            return Fail(ERR_FORMULA_EVAL, "list too large: its entries would hold more than " +
+                                              std::to_string(kMaxValueBytes / (1024 * 1024)) + " MB");
+        }
         *out = left;
         out->texts.insert(out->texts.end(), right.texts.begin(), right.texts.end());
         out->numbers.insert(out->numbers.end(), right.numbers.begin(), right.numbers.end());
@@ -408,7 +422,13 @@ STATUS ComputeEvaluate(HCOMPUTE compute, NOTEHANDLE note, DHANDLE* result, WORD*
     formula::Evaluator evaluator(note);
     formula::Value value;
     bool selected = false;
-    STATUS status = evaluator.Run(*parsed, &value, &selected);
+    STATUS status = NOERROR;
+    try {
+        status = evaluator.Run(*parsed, &value, &selected);
+    } catch (const std::bad_alloc&) {
+        formula::SetLastError("out of memory while evaluating the formula");
+        return ERR_NO_MEMORY;
+    }
     if (status != NOERROR) {
         formula::SetLastError(evaluator.error());
         return status;

@@ -15,6 +15,10 @@ namespace plat::formula {
 // Lists and texts longer than these are refused rather than built.
 constexpr size_t kMaxEntries = 65535;
 constexpr size_t kMaxValueBytes = 16 * 1024 * 1024;
+// The most bytes the variables and DEFAULT values of one evaluation hold
+// together, so that a formula that assigns many large values stops with an
+// error rather than exhausting memory.
+constexpr size_t kMaxHeldBytes = 4 * kMaxValueBytes;
 
 class Evaluator {
 public:
@@ -51,6 +55,7 @@ private:
     NOTEHANDLE note_;
     std::map<std::string, Value> variables_;   // by folded name
     std::map<std::string, Value> defaults_;    // DEFAULT values, by folded name
+    size_t heldBytes_ = 0;                     // the bytes the two hold
     std::string error_;
 };
 

@@ -241,6 +241,8 @@ STATUS ChangeCase(Evaluator& e, const Node& call, Value* out, bool upper) {
         unicode.toUTF8String(utf8);
         entry = NativeToLmbcs(utf8);
     }
+    // A change of case can lengthen a text (ß becomes SS).
+    if (text.Bytes() > kMaxValueBytes) return e.Fail(ERR_FORMULA_EVAL, Name(call) + ": text too long");
     *out = std::move(text);
     return NOERROR;
 }
@@ -438,7 +440,15 @@ STATUS DriverCall(Evaluator& e, const Node& call, Value* out, WORD function) {
     STATUS status = CheckArguments(e, call, 1, SIZE_MAX);
     if (status != NOERROR) return status;
     std::vector<Value> arguments(call.operands.size());
-    for (size_t i = 0; i < call.operands.size() && status == NOERROR; ++i) status = Argument(e, call, i, &arguments[i]);
+    size_t bytes = 0;
+    for (size_t i = 0; i < call.operands.size() && status == NOERROR; ++i) {
+        status = Argument(e, call, i, &arguments[i]);
+        bytes += arguments[i].Bytes();
+        if (status == NOERROR && bytes > kMaxValueBytes) {
+            return e.Fail(ERR_FORMULA_EVAL, Name(call) + ": the arguments hold more than " +
+                                                std::to_string(kMaxValueBytes / (1024 * 1024)) + " MB");
+        }
+    }
     if (status != NOERROR) return status;
     const Value& driverClass = arguments.front();
     if (driverClass.type != ValueType::Text || driverClass.texts.empty()) {

@@ -72,6 +72,13 @@ size_t Value::Count() const {
     return 0;
 }
 
+size_t Value::Bytes() const {
+    size_t bytes = 0;
+    for (const std::string& text : texts) bytes += text.size();
+    return bytes + sizeof(double) * numbers.size() + sizeof(TIMEDATE) * times.size() +
+           sizeof(TIMEDATE_PAIR) * ranges.size();
+}
+
 void Value::MakeNonEmpty() {
     if (Count() != 0 || !ranges.empty()) return;
     *this = Text("");

@@ -29,6 +29,9 @@ struct Value {
 
     // Entries of the list (ranges not counted).
     size_t Count() const;
+    // The bytes its entries hold: the texts' bytes, 8 for a number or a
+    // time, 16 for a range.
+    size_t Bytes() const;
     // A value with no entries and no ranges is the empty text, so that every
     // value has at least one entry.
     void MakeNonEmpty();

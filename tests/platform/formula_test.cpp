@@ -287,6 +287,47 @@ TEST(FormulaCompile, HostileInputFailsCleanly) {
     EXPECT_EQ(ComputeStop(12345), ERR_INVALID_HANDLE);
 }
 
+// A formula that doubles an 8 MB text: the statements that follow it in
+// each case would need gigabytes.
+std::string EightMegabytes() {
+    std::string formula = R"(x := "0123456789abcdef")";
+    for (int i = 0; i < 19; ++i) formula += "; x := x + x";
+    return formula;
+}
+
+TEST(FormulaEvaluate, LargeValuesAreRefusedBeforeTheyAreBuilt) {
+    const std::string x = EightMegabytes();
+    std::string lists = x + "; l := x : x";
+    for (int i = 0; i < 12; ++i) lists += "; l := l : l";
+    std::string variables = x;
+    for (int i = 0; i < 400; ++i) variables += "; v" + std::to_string(i) + " := x + \"\"";
+    std::string defaults = x;
+    for (int i = 0; i < 400; ++i) defaults += "; DEFAULT d" + std::to_string(i) + " := x + \"\"";
+    struct Case {
+        std::string formula;
+        std::string named;
+    };
+    for (const Case& c : std::vector<Case>{
+             {lists + "; @Elements(l)", "list too large"},
+             {variables + "; 1", "more than 64 MB (assigning v7)"},
+             {defaults + "; 1", "more than 64 MB (assigning d7)"},
+             {x + R"(; @DbCommand("NoSuchDriver"; x; x; x))", "@DbCommand: the arguments hold more than 16 MB"},
+         }) {
+        TypedValue result;
+        EXPECT_EQ(Evaluate(NULLHANDLE, c.formula, &result), ERR_FORMULA_EVAL) << c.named;
+        EXPECT_NE(std::string(FormulaLastError()).find(c.named), std::string::npos) << FormulaLastError();
+    }
+
+    // Values within the limits: an 8 MB text in a list of two, a variable
+    // given a new value in place of its old one, and a result that fits.
+    TypedValue result;
+    std::string reassigned = x + "; l := x : x";
+    for (int i = 0; i < 20; ++i) reassigned += "; y := x + \"\"";
+    EXPECT_EQ(Evaluate(NULLHANDLE, reassigned + "; @Elements(l) + @Elements(y)", &result), NOERROR)
+        << FormulaLastError();
+    EXPECT_EQ(result, Number(3));
+}
+
 // A document with items of every kind the formulas read.
 class FormulaOnNote : public testing::Test {
 protected:
