@@ -5,6 +5,7 @@
 // in for the entries it lacks; permuted operators (*+, *= ...) combine every
 // entry of the left list with every entry of the right one. A comparison of
 // lists is true when any pair compared satisfies it.
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -326,6 +327,12 @@ STATUS Evaluator::Arithmetic(ChainOp op, const Value& left, const Value& right, 
             value = a / b;
             break;
         default: return Fail(ERR_FORMULA_EVAL, "unknown operator");
+        }
+        // Past the largest double the result would be an infinity, or no
+        // number at all (an infinity less another).
+        if (!std::isfinite(value)) {
+            return Fail(ERR_FORMULA_EVAL, std::string("number out of range: the result of '") + OperatorName(op) +
+                                              "' is not a finite number");
         }
         result.numbers.push_back(value);
     }

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -42,6 +43,8 @@ STATUS TypedArgument(Evaluator& e, const Node& call, size_t index, ValueType typ
     return e.Fail(ERR_FORMULA_EVAL, Name(call) + " needs " + TypeName(type) + " as argument " + std::to_string(index + 1) +
                                         ", not " + TypeName(out->type));
 }
+
+bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
 // ---- LMBCS characters ------------------------------------------------------
 
@@ -162,11 +165,26 @@ STATUS FnTextToNumber(Evaluator& e, const Node& call, Value* out) {
         size_t last = text.find_last_not_of(' ');
         std::string_view digits = first == std::string::npos ? std::string_view() :
                                   std::string_view(text).substr(first, last - first + 1);
-        if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+        // A decimal number: one sign at most, then a digit or a point
+        // ("inf" and "nan" are no numbers of the formula language).
+        bool plus = !digits.empty() && digits.front() == '+';
+        if (plus) digits.remove_prefix(1);
+        std::string_view magnitude = !plus && !digits.empty() && digits.front() == '-' ? digits.substr(1) : digits;
+        bool decimal = !magnitude.empty() && (IsDecimalDigit(magnitude.front()) || magnitude.front() == '.');
         double number = 0;
         auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
+        if (!decimal || (error != std::errc() && error != std::errc::result_out_of_range) ||
+            end != digits.data() + digits.size()) {
             return e.Fail(ERR_FORMULA_EVAL, "@TextToNumber: '" + LmbcsToNative(text) + "' is not a number");
+        }
+        if (error == std::errc::result_out_of_range) {
+            // Too small a number reads as 0 (or the nearest double); too
+            // large a one is refused.
+            number = std::strtod(std::string(digits).c_str(), nullptr);
+            if (!std::isfinite(number)) {
+                return e.Fail(ERR_FORMULA_EVAL,
+                              "@TextToNumber: '" + LmbcsToNative(text) + "' is out of the range of numbers");
+            }
         }
         numbers.numbers.push_back(number);
     }
