@@ -101,14 +101,23 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
                                operation == kOpDBLookup ? "DBLookup" : "DBColumn",
                                static_cast<unsigned>(NextArgCount(context)));
     if (IsNextArgNumber(context)) {
-        args->column = NextArgWord(context, 1);
+        // The fraction is dropped; a column outside 1 to 64 names none, and
+        // is not taken for another by its low 16 bits (65,538 is not 2).
+        const double column = std::trunc(NextArgDouble(context, 1.0));
+        if (!(column >= 1.0 && column <= kMaxColumn))
+            return RefuseArguments(context, kDrvMissingArgument, "%s: the column %.15g is not one of 1 to %u.",
+                                   operation == kOpDBLookup ? "DBLookup" : "DBColumn", column + 0.0,
+                                   static_cast<unsigned>(kMaxColumn));
+        args->column = static_cast<std::uint16_t>(column);
     } else if (IsNextArgText(context)) {
         args->columnProperty = NextText(context);
         args->column = 0;
     } else if (ArgumentLeft(context)) {
         return kDrvWrongArgumentType;
     }
-    if ((args->column == 0 && args->columnProperty.empty()) || args->column > kMaxColumn) return kDrvMissingArgument;
+    if (args->column == 0 && args->columnProperty.empty())
+        return RefuseArguments(context, kDrvMissingArgument, "%s: the column is an empty text.",
+                               operation == kOpDBLookup ? "DBLookup" : "DBColumn");
     if (IsNextArgText(context))
         args->options = NextText(context);
     else if (ArgumentLeft(context))

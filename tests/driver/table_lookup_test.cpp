@@ -212,10 +212,26 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     EXPECT_EQ(ColumnTexts(id, 1), (Strings{"a", "b", "c"}));
     EXPECT_TRUE(Logged("AtTalix #1"));    // the failure ended the session
 
+    // A column outside 1 to 64 is refused, and said so; its low 16 bits do
+    // not name another column.
+    ShownMessages().clear();
     EXPECT_EQ(Column(id, NumberArg(0)).status, kDrvMissingArgument);
     EXPECT_EQ(Column(id, TextArg("")).status, kDrvMissingArgument);
     EXPECT_EQ(Column(id, NumberArg(65)).status, kDrvMissingArgument);
     EXPECT_EQ(Column(id, NumberArg(-1)).status, kDrvMissingArgument);
+    EXPECT_EQ(Column(id, NumberArg(65538)).status, kDrvMissingArgument);
+    EXPECT_EQ(Lookup(id, TextArg("b"), NumberArg(-65535)).status, kDrvMissingArgument);
+    EXPECT_EQ(Column(id, NumberArg(4294967298.0)).status, kDrvMissingArgument);
+    EXPECT_EQ(Column(id, NumberArg(0.5)).status, kDrvMissingArgument);
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn: the column 0 is not one of 1 to 64.",
+                                        "@Talix: DBColumn: the column is an empty text.",
+                                        "@Talix: DBColumn: the column 65 is not one of 1 to 64.",
+                                        "@Talix: DBColumn: the column -1 is not one of 1 to 64.",
+                                        "@Talix: DBColumn: the column 65538 is not one of 1 to 64.",
+                                        "@Talix: DBLookup: the column -65535 is not one of 1 to 64.",
+                                        "@Talix: DBColumn: the column 4294967298 is not one of 1 to 64.",
+                                        "@Talix: DBColumn: the column 0 is not one of 1 to 64."}));
+    EXPECT_EQ(ColumnTexts(id, 2.9), (Strings{"1", "2", "3"}));
     EXPECT_EQ(Column(id, TimeArg()).status, kDrvWrongArgumentType);
     EXPECT_EQ(Lookup(id, TimeArg(), NumberArg(1)).status, kDrvWrongArgumentType);
     Strings args = Address(id);
