@@ -332,6 +332,15 @@ std::uint16_t NextArgText(DriverContext* context, const char* defaultText, char*
     return CopyText(defaultText, std::strlen(defaultText), buffer, size);
 }
 
+std::string NextArgWholeText(DriverContext* context) {
+    const ArgValue* value = Current(context);
+    bool text = value != nullptr && (value->type == kValueText || value->type == kValueTextList);
+    Advance(context);
+    if (!text || value->count == 0) return std::string();
+    const auto* data = reinterpret_cast<const char*>(value->entries[0].data);
+    return std::string(data, strnlen(data, value->entries[0].size));
+}
+
 // ---- The result block ------------------------------------------------------------
 
 void* AllocResultValue(std::uint32_t* handle, std::uint16_t type, std::uint32_t size) {

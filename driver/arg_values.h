@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "driver/driver_context.h"
@@ -71,6 +72,10 @@ void NextArgWordList(DriverContext* context, std::uint16_t defaultValue, std::ui
 // rule; without a default 0 is returned and the buffer is not touched.
 std::uint16_t NextArgText(DriverContext* context, const char* defaultText, char* buffer,
                           std::uint16_t size);
+
+// The first entry of the current text argument, whole, up to a zero byte
+// in it ("" when the argument is missing or not text); advances.
+std::string NextArgWholeText(DriverContext* context);
 
 // Refuses the call's arguments: "@Talix: " and the message are shown
 // through the host's message procedure; returns status.

@@ -3,9 +3,15 @@
 // look-up's text list into the call's result.
 #include "driver/row_handlers.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 
+#include "core/ascii.h"
+#include "core/statuses.h"
 #include "driver/arg_values.h"
 #include "driver/function_tables.h"
 #include "driver/table_lookup.h"
@@ -19,6 +25,30 @@ namespace {
 
 // The longest property text a result block can carry after its type word.
 constexpr std::uint16_t kPropertyTextLimit = kListResultSize - 2;
+
+// The longest text a property setter takes (its length is 16 bits).
+constexpr std::size_t kPropertyValueLimit = 0xFFFF;
+// The most bytes of a refused value a message quotes.
+constexpr std::size_t kQuotedValueLimit = 64;
+
+// A decimal number written as a text, blanks around it allowed: a sign at
+// most, then a digit or a point; false for anything else, "inf" and "nan"
+// included, and for a number beyond the range of doubles.
+bool ReadDecimal(const std::string& text, double* number) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return false;
+    const std::size_t last = text.find_last_not_of(' ');
+    std::string_view digits = std::string_view(text).substr(first, last - first + 1);
+    const bool plus = digits.front() == '+';
+    if (plus) digits.remove_prefix(1);
+    const std::string_view magnitude = !plus && !digits.empty() && digits.front() == '-' ? digits.substr(1) : digits;
+    if (magnitude.empty() || !(IsAsciiDigit(magnitude.front()) || magnitude.front() == '.')) return false;
+    double read = 0.0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), read);
+    if (error != std::errc() || end != digits.data() + digits.size() || !std::isfinite(read)) return false;
+    *number = read;
+    return true;
+}
 
 // Writes a number into the number result that the call sequence prepared.
 void WriteNumberResult(DriverContext* context, double number) {
@@ -70,23 +100,33 @@ STATUS SetChunkProperty(DriverContext* context) {
     const PropertyTableEntry* row = context->propertyRow;
     if (row == nullptr) return kDrvUnknownFunction;
     ZervaRTChunk* chunk = context->chunk;
-    char* text = context->scratchText;
     if (row->valueType == kPropertyText) {
         if (!IsNextArgText(context)) return kDrvWrongArgumentType;
-        text[0] = '\0';
-        NextArgText(context, "", text, kScratchTextSize);
-        if (!chunk->SetPropertyText(row->name, text, static_cast<std::uint16_t>(std::strlen(text))))
+        // The whole text is set: one cut to fit a buffer would be stored as
+        // if it were the text given.
+        const std::string text = NextArgWholeText(context);
+        if (text.size() > kPropertyValueLimit)
+            return RefuseArguments(context, kArgumentError,
+                                   "The value of %s is %zu bytes long; a property takes at most %u bytes.", row->name,
+                                   text.size(), static_cast<unsigned>(kPropertyValueLimit));
+        if (!chunk->SetPropertyText(row->name, text.c_str(), static_cast<std::uint16_t>(text.size())))
             return kDrvUnknownFunction;
     } else if (row->valueType == kPropertyNumber) {
         double number = 0.0;
         if (IsNextArgNumber(context)) {
             number = NextArgDouble(context, 0.0);
+            if (!std::isfinite(number))
+                return RefuseArguments(context, kDrvWrongArgumentType, "The value of %s is not a finite number.",
+                                       row->name);
         } else {
             if (!IsNextArgText(context)) return kDrvWrongArgumentType;
-            text[0] = '\0';
-            NextArgText(context, "", text, kScratchTextSize);
-            if (text[0] == '\0') return kDrvMissingArgument;
-            number = std::strtod(text, nullptr);
+            const std::string text = NextArgWholeText(context);
+            if (text.empty()) return kDrvMissingArgument;
+            // A text that is not a decimal number is refused rather than
+            // set as 0.
+            if (!ReadDecimal(text, &number))
+                return RefuseArguments(context, kDrvWrongArgumentType, "The value of %s is not a number: '%s'.",
+                                       row->name, text.substr(0, kQuotedValueLimit).c_str());
         }
         if (!chunk->SetPropertyNumber(row->name, number)) return kDrvUnknownFunction;
     } else {

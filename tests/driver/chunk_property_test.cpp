@@ -2,6 +2,7 @@
 // arguments alone, set with one argument more.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,57 @@ TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
     EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("")})).status, 12545);
     EXPECT_EQ(Command(Property("CaseSensitive", {TimeArg()})).status, 12546);
     EXPECT_EQ(Command(Property("Text", {NumberArg(1)})).status, 12546);
+
+    // A text that is not a decimal number is refused, not set as 0; so is a
+    // number that is not finite.
+    ShownMessages().clear();
+    EXPECT_EQ(Command(Property("CaseSensitive", {TextArg(" 2.5 ")})).status, 0);
+    EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("yes")})).status, 12546);
+    EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("nan")})).status, 12546);
+    EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("1abc")})).status, 12546);
+    EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("1e999")})).status, 12546);
+    EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(HUGE_VAL)})).status, 12546);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                   "@Talix: The value of CaseSensitive is not a number: 'yes'.",
+                                   "@Talix: The value of CaseSensitive is not a number: 'nan'.",
+                                   "@Talix: The value of CaseSensitive is not a number: '1abc'.",
+                                   "@Talix: The value of CaseSensitive is not a number: '1e999'.",
+                                   "@Talix: The value of CaseSensitive is not a finite number.",
+                               }));
+}
+
+TEST_F(ChunkProperties, LongTextsAreSetWholeOrRefused) {
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    plat::NOTEHANDLE note = plat::NULLHANDLE;
+    ASSERT_EQ(plat::DbOpen("calls.nsf", &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteOpen(db, noteId_, 0, &note), plat::NOERROR);
+    ASSERT_EQ(plat::ItemAppend(note, 0, "Long", 4, plat::TYPE_COMPOSITE, nullptr, 0), plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    std::vector<std::string> args = {TextArg("Text")};
+    for (const std::string& arg : At("Long")) args.push_back(arg);
+
+    // Longer than the driver's 8,192-byte scratch text: every byte is kept.
+    std::string text;
+    for (int i = 0; text.size() < 20000; ++i) text += "word" + std::to_string(i) + " ";
+    std::vector<std::string> set = args;
+    set.push_back(TextArg(text));
+    ASSERT_EQ(Command(set).status, 0);
+    DriverOutcome read = Command(args);
+    ASSERT_EQ(read.status, 0);
+    EXPECT_EQ(read.result, TypeWord(plat::TYPE_TEXT) + text);
+
+    // Longer than a property takes: refused, and the text before stays.
+    ShownMessages().clear();
+    set = args;
+    set.push_back(TextArg(std::string(70000, 'x')));
+    EXPECT_EQ(Command(set).status, 1028);
+    EXPECT_EQ(ShownMessages(), std::vector<std::string>{
+                                   "@Talix: The value of Text is 70000 bytes long; a property takes at most 65535 bytes."});
+    read = Command(args);
+    ASSERT_EQ(read.status, 0);
+    EXPECT_EQ(read.result, TypeWord(plat::TYPE_TEXT) + text);
 }
 
 } // namespace
