@@ -337,8 +337,7 @@ std::string NextArgWholeText(DriverContext* context) {
     bool text = value != nullptr && (value->type == kValueText || value->type == kValueTextList);
     Advance(context);
     if (!text || value->count == 0) return std::string();
-    const auto* data = reinterpret_cast<const char*>(value->entries[0].data);
-    return std::string(data, strnlen(data, value->entries[0].size));
+    return std::string(reinterpret_cast<const char*>(value->entries[0].data), value->entries[0].size);
 }
 
 // ---- The result block ------------------------------------------------------------

@@ -73,8 +73,8 @@ void NextArgWordList(DriverContext* context, std::uint16_t defaultValue, std::ui
 std::uint16_t NextArgText(DriverContext* context, const char* defaultText, char* buffer,
                           std::uint16_t size);
 
-// The first entry of the current text argument, whole, up to a zero byte
-// in it ("" when the argument is missing or not text); advances.
+// The first entry of the current text argument, whole ("" when the
+// argument is missing or not text); advances.
 std::string NextArgWholeText(DriverContext* context);
 
 // Refuses the call's arguments: "@Talix: " and the message are shown

@@ -71,12 +71,9 @@ struct Values {
     std::vector<double> figures;
 };
 
-// The text argument at the cursor, whole (at most 8,191 bytes); advances.
-std::string NextText(DriverContext* context) {
-    std::uint16_t length = NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
-    if (length >= kScratchTextSize) length = kScratchTextSize - 1;
-    return std::string(context->scratchText, length);
-}
+// The text argument at the cursor, whole; advances. Options cut to fit a
+// buffer would lose the keywords after the cut.
+std::string NextText(DriverContext* context) { return NextArgWholeText(context); }
 
 bool ArgumentLeft(const DriverContext* context) { return context->argCursor < context->argCount; }
 

@@ -111,6 +111,9 @@ TEST_P(TableLookUps, ColumnsAndKeysSelectTheRows) {
     wild.push_back(NumberArg(2));
     run = Command(wild);
     EXPECT_EQ(Texts(run.result), (Strings{"2", "4"}));
+    // Options after 8,192 bytes of others are read too.
+    EXPECT_EQ(LookupTexts(abbc, TextArg("b"), 2, "Separator='" + std::string(9000, 'x') + "' KeyMatch=STARTS"),
+              (Strings{"2", "4"}));
 
     // Keywords glued to a letter are not keywords.
     run = Lookup(abbc, TextArg("c"), NumberArg(2), "KeyMatch='ENDS' Format=Number");
