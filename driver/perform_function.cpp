@@ -294,7 +294,11 @@ STATUS PerformAttempt(DriverContext* context, std::uint16_t argumentCount, const
     STATUS status = ReadName(context, &state, lengths, values, function, &nameLength);
     if (status != kOK) return end(status);
     std::uint16_t skipped = state.consumed ? 1 : 0;
-    if (argumentCount - skipped > kMaxDriverArgs) return end(kDrvMissingArgument);
+    if (argumentCount - skipped > kMaxDriverArgs)
+        return end(RefuseArguments(context, kDrvMissingArgument,
+                                   "A call takes at most %u arguments after the function name, not %u.",
+                                   static_cast<unsigned>(kMaxDriverArgs),
+                                   static_cast<unsigned>(argumentCount - skipped)));
     context->argCount = static_cast<std::uint16_t>(argumentCount - skipped);
     for (std::uint16_t i = 0; i < context->argCount; ++i) {
         status = DecodeArgValue(values[i + skipped], lengths[i + skipped], &context->args[i]);

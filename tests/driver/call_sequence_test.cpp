@@ -167,6 +167,11 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
         EXPECT_EQ(plat::MemLiveCount(), live);
     }
     EXPECT_FALSE(StoredItem("Body"));
+    // Too many arguments are refused by their count, and said so.
+    ShownMessages().clear();
+    EXPECT_EQ(Command(args65).status, kDrvMissingArgument);
+    EXPECT_EQ(ShownMessages(), std::vector<std::string>{
+                                   "@Talix: A call takes at most 64 arguments after the function name, not 65."});
     // The session went with the first failure.
     plat::LogClearRecent();
     ASSERT_EQ(Command(Join({TextArg("ItemNOOP")}, At())).status, 0);
