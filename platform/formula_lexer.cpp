@@ -2,7 +2,10 @@
 // stepped over whole, so a trailing byte that looks like a quote or a brace
 // never ends a string.
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "formula_ast.h"
 #include "talix_platform/text.h"
@@ -161,6 +164,12 @@ private:
         const char* first = source_.data() + start;
         const char* last = source_.data() + pos_;
         auto [end, error] = std::from_chars(first, last, value);
+        if (error == std::errc::result_out_of_range && end == last) {
+            // Too small a number is its nearest double, 0 at the least;
+            // only too large a one is out of range.
+            value = std::strtod(std::string(first, last).c_str(), nullptr);
+            if (std::isfinite(value)) error = std::errc();
+        }
         if (error != std::errc() || end != last) return Fail(start, "number out of range");
         Add(TokenKind::Number, start).number = value;
         return true;

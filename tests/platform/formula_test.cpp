@@ -219,6 +219,7 @@ TEST(FormulaCompile, SyntaxErrorsNameWhereTheyWereFound) {
         {"x := @", 5},                            // "@" without a name
         {"@If(SELECT 1; 2; 3)", 4},               // SELECT inside arguments
         {"FIELD := 1", 6},                        // FIELD without a name
+        {"x := 1 + 1e400", 9},                    // a number beyond the doubles
     };
     for (const Case& c : cases) {
         DHANDLE compiled = NULLHANDLE;
@@ -423,6 +424,7 @@ TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
         {"@Text(1.5 : 2 : -0.25)", Texts({"1.5", "2", "-0.25"})},
         {R"(@TextToNumber(" 42 " : "-1.5e1") + 1)", Numbers({43, -14})},
         {R"(@TextToNumber("+.5" : "1e-400" : "1.7976931348623157e308"))", Numbers({0.5, 0, 1.7976931348623157e308})},
+        {"1e-400 : 2.5e-400 : -1e-999", Numbers({0, 0, -0.0})},
         {"1.7976931348623157e308 * 1 - 1e308 / 10 * 10", Number(1.7976931348623157e308 - 1e308 / 10 * 10)},
         {"@Left(Subject; 5)", Text("Hello")},
         {R"(@Left(Subject; " "))", Text("Hello")},
