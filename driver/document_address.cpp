@@ -4,6 +4,7 @@
 
 #include <strings.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -132,7 +133,14 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
     TraceStep(5);
     if (IsNextArgNoteRef(context)) return LookUpUniversalId(context, state);
     if (IsNextArgNumber(context)) {
-        state->noteHandle = static_cast<std::uint32_t>(NextArgInt(context, 0));
+        // A handle is a whole number from 1 to 32 bits (the fraction is
+        // dropped); 0, a negative number or one beyond 32 bits names no
+        // note, and would otherwise be taken for a missing database.
+        const double handle = std::trunc(NextArgDouble(context, 0.0));
+        if (!(handle >= 1.0 && handle <= 4294967295.0))
+            return RefuseArguments(context, kDrvMissingArgument, "The note handle %.15g names no open note.",
+                                   handle + 0.0);
+        state->noteHandle = static_cast<std::uint32_t>(handle);
         state->byHandle = true;
         return kOK;
     }

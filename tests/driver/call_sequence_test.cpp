@@ -167,6 +167,15 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
         EXPECT_EQ(plat::MemLiveCount(), live);
     }
     EXPECT_FALSE(StoredItem("Body"));
+    // A note handle that cannot name a note is refused as such, not taken
+    // for a missing database.
+    ShownMessages().clear();
+    for (double handle : {0.0, 0.5, -1.0, 4294967296.0})
+        EXPECT_EQ(Command({TextArg("Text"), NumberArg(handle), TextArg("Body")}).status, kDrvMissingArgument);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{"@Talix: The note handle 0 names no open note.",
+                                                         "@Talix: The note handle 0 names no open note.",
+                                                         "@Talix: The note handle -1 names no open note.",
+                                                         "@Talix: The note handle 4294967296 names no open note."}));
     // Too many arguments are refused by their count, and said so.
     ShownMessages().clear();
     EXPECT_EQ(Command(args65).status, kDrvMissingArgument);
