@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "core/ascii.h"
 #include "core/record_forms.h"
@@ -144,7 +145,10 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
         state->byHandle = true;
         return kOK;
     }
-    if (!IsNextArgText(context)) return kDrvMissingArgument;
+    if (!IsNextArgText(context))
+        return RefuseArguments(context, kDrvMissingArgument,
+                               "No database and note are given: a database text, a universal id or a note handle "
+                               "must follow the name.");
 
     TraceStep(6);
     STATUS status = SplitServerPath(context, state->server, state->file);
@@ -163,13 +167,24 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
         return kArgumentError;
     context->scratchText[0] = '\0';
     NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
-    if (context->scratchText[0] == '\0') return kDrvMissingArgument;
+    if (context->scratchText[0] == '\0')
+        return RefuseArguments(context, kDrvMissingArgument, "The note is an empty text.");
 
-    if (context->designElementName[0] == '\0')
-        return ParseNoteId(context->scratchText, &state->noteId) ? kOK : kDrvMissingArgument;
+    // The text is copied before a message is formatted into the scratch text.
+    const std::string note(context->scratchText);
+    if (context->designElementName[0] == '\0') {
+        if (ParseNoteId(note.c_str(), &state->noteId)) return kOK;
+        return RefuseArguments(context, kDrvMissingArgument,
+                               "The note '%s' is not a note id in hexadecimal (\"20FA\" or \"N20FA\").",
+                               note.c_str());
+    }
 
-    DesignConnect connect = DesignConnectFor(context->scratchText);
-    if (connect == nullptr) return kDrvUnknownDesignKind;
+    DesignConnect connect = DesignConnectFor(note.c_str());
+    if (connect == nullptr)
+        return RefuseArguments(context, kDrvUnknownDesignKind,
+                               "'%s' is not a kind of design element (Form, Page, Subform, SharedField, "
+                               "ImageResource).",
+                               note.c_str());
     status = TakeNoteWriteLock(state);
     if (status != kOK) return status;
     auto* item = new (std::nothrow) ZervaRTItem(context->session);
@@ -199,7 +214,8 @@ STATUS ReadItemAndChunk(DriverContext* context, CallState* state) {
         return kArgumentError;
     context->scratchText[0] = '\0';
     NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
-    if (context->scratchText[0] == '\0') return kDrvMissingArgument;
+    if (context->scratchText[0] == '\0')
+        return RefuseArguments(context, kDrvMissingArgument, "The item name is an empty text.");
     std::size_t length = strnlen(context->scratchText, kItemNameFieldSize);
     if (length >= kItemNameFieldSize) return kArgumentError;
     std::memcpy(state->itemName, context->scratchText, length + 1);

@@ -167,6 +167,27 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
         EXPECT_EQ(plat::MemLiveCount(), live);
     }
     EXPECT_FALSE(StoredItem("Body"));
+    // Refused addressing arguments say what is wrong with them.
+    ShownMessages().clear();
+    EXPECT_EQ(Command({TextArg("Create"), TimeArg(), TextArg("1")}).status, kDrvMissingArgument);
+    EXPECT_EQ(Command({TextArg("Create"), TextArg(""), TextArg(std::string(17, '1')), TextArg("Body")}).status,
+              kDrvMissingArgument);
+    EXPECT_EQ(Command({TextArg("Create"), TextArg(""), TextArg(""), TextArg("Body")}).status, kDrvMissingArgument);
+    EXPECT_EQ(Command({TextArg("Create"), TextArg(""), TextListArg({"Frameset", "F"}), TextArg("Body")}).status,
+              kDrvUnknownDesignKind);
+    EXPECT_EQ(Command({TextArg("Create"), TextArg(""), TextArg("N" + HexNoteId(noteId_)), TextArg("")}).status,
+              kDrvMissingArgument);
+    EXPECT_EQ(ShownMessages(),
+              (std::vector<std::string>{
+                  "@Talix: No database and note are given: a database text, a universal id or a note handle must "
+                  "follow the name.",
+                  "@Talix: The note '" + std::string(17, '1') +
+                      "' is not a note id in hexadecimal (\"20FA\" or \"N20FA\").",
+                  "@Talix: The note is an empty text.",
+                  "@Talix: 'Frameset' is not a kind of design element (Form, Page, Subform, SharedField, "
+                  "ImageResource).",
+                  "@Talix: The item name is an empty text.",
+              }));
     // A note handle that cannot name a note is refused as such, not taken
     // for a missing database.
     ShownMessages().clear();
