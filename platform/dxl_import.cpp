@@ -251,6 +251,7 @@ bool Importer::ReadFile(const std::string& path, DxlSource* source) {
     }
     source->text = nullptr;
     source->left = 0;
+    source->drained = false;
     const bool ok = Read(source, path);
     ::close(source->file);
     source->file = -1;

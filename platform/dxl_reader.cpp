@@ -219,6 +219,9 @@ private:
     bool failed_ = false;
     bool sawRoot_ = false;
     std::string firstXmlError_;   // the first error libxml2 reports (later ones are mostly consequences)
+    bool textStopped_ = false;    // it came where the input layer stopped giving the parser text
+    std::string encoding_;        // the encoding declared, when the parser switched to it
+    std::string inputError_;      // the first error of the input layer
 
     std::vector<Frame> frames_;
     int skipDepth_ = 0;           // > 0 inside an element whose content is not read
@@ -311,12 +314,31 @@ void Reader::OnUnparsedEntityDeclaration(void* context, const xmlChar* name, con
     OnEntityDeclaration(context, name, 0, nullptr, nullptr, nullptr);
 }
 
+// The first error of the parse is kept for the message. Errors of the input
+// layer (bytes that are not in the declared encoding, a conversion that
+// fails) come apart from the parser's, with no line: the first is kept on
+// its own, and so is whether the parser's first error came where the text
+// it was given ran out, as it does when the input layer stops converting.
 void Reader::OnError(void* context, xmlErrorPtr error) {
     Reader& reader = Of(context);
-    if (!reader.firstXmlError_.empty() || error == nullptr || error->level < XML_ERR_ERROR) return;
+    if (error == nullptr || error->level < XML_ERR_ERROR) return;
     std::string message = error->message != nullptr ? error->message : "unknown error";
     while (!message.empty() && DxlIsSpace(message.back())) message.pop_back();
+    if (error->domain == XML_FROM_I18N || error->domain == XML_FROM_IO) {
+        if (reader.inputError_.empty()) reader.inputError_ = message;
+        return;
+    }
+    if (!reader.firstXmlError_.empty()) return;
     reader.firstXmlError_ = std::to_string(error->line) + ": not well-formed XML: " + message;
+    const xmlParserInputPtr input = reader.parser_ != nullptr ? reader.parser_->input : nullptr;
+    if (input == nullptr || input->cur == nullptr || input->cur < input->end) return;
+    // The text ran out: bytes the input layer did not convert remain, or
+    // were never read.
+    const xmlParserInputBufferPtr buffer = input->buf;
+    const bool unconverted = buffer != nullptr && buffer->encoder != nullptr && buffer->raw != nullptr &&
+                             xmlBufUse(buffer->raw) > 0;
+    reader.textStopped_ = unconverted || !reader.source_->drained;
+    if (input->encoding != nullptr) reader.encoding_ = reinterpret_cast<const char*>(input->encoding);
 }
 
 // Gives libxml2 the next piece of the text; a file is read a buffer at a
@@ -337,6 +359,7 @@ int Reader::ReadSource(void* context, char* buffer, int length) {
         source->left = static_cast<size_t>(got);
     }
     const size_t count = std::min(source->left, static_cast<size_t>(length));
+    if (count == 0) source->drained = true;
     if (count > 0) std::memcpy(buffer, source->text, count);
     source->text += count;
     source->left -= count;
@@ -361,11 +384,29 @@ bool Reader::Read() {
     if (parser_ == nullptr) return failure_->Set(ERR_NO_MEMORY, name_, 0, "out of memory");
     parser_->_private = this;
     xmlCtxtUseOptions(parser_, kParseOptions);
+    // The input layer's errors go to the thread's error handler, not the
+    // parser's: for the parse that is the reader's too (else libxml2 would
+    // print them on the process's standard error), then it is put back.
+    const xmlStructuredErrorFunc previousHandler = xmlStructuredError;
+    void* const previousContext = xmlStructuredErrorContext;
+    xmlSetStructuredErrorFunc(parser_, OnError);
     xmlParseDocument(parser_);
+    xmlSetStructuredErrorFunc(previousContext, previousHandler);
     const bool wellFormed = parser_->wellFormed != 0;
     if (!failed_ && source_->readError != 0) {
         failure_->status = ERR_DXL_FILE;
         failure_->message = name_ + ": cannot read the file: " + std::strerror(source_->readError);
+        failed_ = true;
+    }
+    const bool inputStopped = textStopped_ || (firstXmlError_.empty() && !inputError_.empty());
+    if (!failed_ && !wellFormed && inputStopped) {
+        // The parse stopped where the input layer could no longer convert
+        // the text (it gives the parser no more, and may say why in an error
+        // of its own): that is what is wrong, at the line the text stops.
+        failure_->status = ERR_DXL_XML;
+        failure_->message = name_ + ":" + std::to_string(Line()) + ": the text is not in its declared encoding" +
+                            (encoding_.empty() ? "" : " (" + DxlQuote(encoding_) + ")") +
+                            (inputError_.empty() ? "" : ": " + inputError_);
         failed_ = true;
     }
     if (!failed_ && (!wellFormed || !frames_.empty())) {

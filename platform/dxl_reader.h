@@ -66,6 +66,7 @@ struct DxlSource {
     const char* text = nullptr;       // the text not yet parsed
     size_t left = 0;
     int readError = 0;                // errno of a read of the file that failed
+    bool drained = false;             // the parser was given all of the text
 };
 
 // Reads one DXL text, named name in messages. Each note goes to the handler

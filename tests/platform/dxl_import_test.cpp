@@ -827,3 +827,56 @@ TEST(DxlImport, AFileReadInManyPiecesKeepsEveryValueAndNamesTheLine) {
 }
 
 } // namespace
+
+namespace {
+
+// Text that is not in the encoding its declaration names stops the import
+// at the line where it stops being so, with a message that says so, and
+// nothing of it is written on standard error; short or longer than what is
+// read of a file at a time, converted with a message of the converter's own
+// or without one.
+TEST(DxlImport, TextNotInItsDeclaredEncodingIsNamedWhereItStops) {
+    ImportDb t;
+    auto dxl = [](const char* encoding, int filler, const std::string& text) {
+        std::string out = std::string("<?xml version='1.0' encoding='") + encoding + "'?>\n<database>\n";
+        for (int i = 0; i < filler; ++i) out += "<note class='form'><item name='A'><text>a</text></item></note>\n";
+        return out + "<note class='form'>\n<item name='B'><text>" + text + "</text></item></note>\n</database>\n";
+    };
+    struct Case {
+        std::string text;
+        long line;
+        const char* message;
+    } cases[] = {
+        // 0x81 has no character in windows-1252; UTF-8 is not ASCII.
+        {dxl("windows-1252", 0, "Dr\x81" "aft"), 4, ": the text is not in its declared encoding (windows-1252): "},
+        {dxl("us-ascii", 0, "Dr\xC3\xA4" "ft"), 4, ": the text is not in its declared encoding (us-ascii)"},
+        {dxl("windows-1252", 20000, "Dr\x81" "aft"), 20004,
+         ": the text is not in its declared encoding (windows-1252): "},
+        {dxl("us-ascii", 20000, "Dr\xC3\xA4" "ft"), 20004, ": the text is not in its declared encoding (us-ascii)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string path = t.dir.file("enc.xml");
+        WriteDxl(path, c.text);
+        DxlImportResult result;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &result), ERR_DXL_XML);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(result.error.rfind(path + ":" + std::to_string(c.line) + c.message, 0), 0u) << result.error;
+        EXPECT_TRUE(Snapshot(t.db).empty());
+    }
+    // Truncated text and a syntax error are told as they are, as before.
+    DxlImportResult result;
+    const std::string whole = dxl("windows-1252", 20000, "Dr\xE4" "ft");
+    EXPECT_EQ(t.Import(whole.substr(0, whole.size() - 30), &result), ERR_DXL_XML);
+    EXPECT_NE(result.error.find(": not well-formed XML: "), std::string::npos) << result.error;
+    EXPECT_EQ(t.Import(dxl("utf-8", 0, "a<b"), &result), ERR_DXL_XML);
+    EXPECT_NE(result.error.find("in.xml:4: not well-formed XML: "), std::string::npos) << result.error;
+    // Text that is in its encoding is read through it.
+    ASSERT_EQ(t.Import(dxl("windows-1252", 0, "Dr\xE4" "ft \x80"), &result), NOERROR) << result.error;
+    const StoredNote note = ReadNote(t.db, result.notes.at(0));
+    ASSERT_EQ(note.items.size(), 1u);
+    EXPECT_EQ(Native(note.items[0].value), "Dr\xC3\xA4" "ft \xE2\x82\xAC");
+}
+
+} // namespace
