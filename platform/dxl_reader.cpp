@@ -479,8 +479,13 @@ void Reader::Characters(std::string_view text) {
         } else if (target->size() > kLargestValue) {
             Fail(ERR_ITEM_TOO_LARGE, frame.line, "<%s> holds more than %zu bytes", frame.name, kLargestValue);
         }
+    } else if (!DxlTrim(text).empty()) {
+        // Between elements only whitespace belongs: a value written there
+        // (a number straight in a <numberlist>, a word beside an item's
+        // value) would be lost.
+        Fail(ERR_DXL_VALUE, Line(), "text '%s' in <%s>, where only elements belong",
+             DxlQuote(DxlTrim(text)).c_str(), frame.name);
     }
-    // Text anywhere else (between elements) is passed over.
 }
 
 bool Reader::UnknownChild(const char* name, const Frame& parent) {

@@ -649,6 +649,13 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
              OneNote(unid, "<item name='" + std::string(300, 'n') + "'><text/></item>") + "</database>",
          "Invalid item name"},
         {"", "not well-formed"},
+        // Text where only elements belong would be lost: refused, named.
+        {"<note class='form'><item name='N'><numberlist>1 2</numberlist></item></note>",
+         "in.xml:1: text '1 2' in <numberlist>, where only elements belong"},
+        {"<note class='form'>\n<item name='A'>\n lost <text>a</text></item></note>", "in.xml:3: text 'lost' in <item>"},
+        {"<note class='form'><item name='L'><textlist>one<text>two</text></textlist></item></note>",
+         "text 'one' in <textlist>"},
+        {"<database>" + good + "stray &amp; text" + good + "</database>", "in.xml:1: text 'stray' in <database>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dxl);
