@@ -300,7 +300,7 @@ void Reader::OnReference(void* context, const xmlChar* name) {
     const Kind kind = reader.frames_.back().kind;
     if (GathersText(kind) || DecodesBase64(kind)) {
         reader.Fail(ERR_DXL_VALUE, reader.Line(), "entity references are not supported (&%s;)",
-                    reinterpret_cast<const char*>(name));
+                    DxlQuote(reinterpret_cast<const char*>(name)).c_str());
     }
 }
 
@@ -489,7 +489,7 @@ void Reader::Characters(std::string_view text) {
 }
 
 bool Reader::UnknownChild(const char* name, const Frame& parent) {
-    return Fail(ERR_DXL_ELEMENT, Line(), "unknown element <%s> in <%s>", name, parent.name);
+    return Fail(ERR_DXL_ELEMENT, Line(), "unknown element <%s> in <%s>", DxlQuote(name).c_str(), parent.name);
 }
 
 bool Reader::StartRoot(const char* name, Attributes attributes, Frame* frame) {
@@ -497,7 +497,7 @@ bool Reader::StartRoot(const char* name, Attributes attributes, Frame* frame) {
     if (Is(name, "sharedfield")) return StartNote(name, attributes, true, frame);
     if (!Is(name, "database")) {
         return Fail(ERR_DXL_ELEMENT, Line(), "%s: the root element <%s> is not <note>, <document> or <database>",
-                    kBinaryOnly, name);
+                    kBinaryOnly, DxlQuote(name).c_str());
     }
     frame->kind = Kind::Database;
     return true;
@@ -509,7 +509,7 @@ bool Reader::StartChild(Frame& parent, const char* name, Attributes attributes, 
         if (Is(name, "note") || Is(name, "document")) return StartNote(name, attributes, false, frame);
         if (Is(name, "sharedfield")) return StartNote(name, attributes, true, frame);
         return Fail(ERR_DXL_ELEMENT, Line(), "%s: <%s> in <database> is not a <note> or <document>", kBinaryOnly,
-                    name);
+                    DxlQuote(name).c_str());
     case Kind::Note:
         if (Is(name, "item")) return StartItem(attributes, frame);
         if (Is(name, "noteinfo")) {
@@ -582,7 +582,8 @@ bool Reader::StartChild(Frame& parent, const char* name, Attributes attributes, 
     case Kind::DateTimePair:
         if (parent.elements > 2) return Fail(ERR_DXL_VALUE, Line(), "<datetimepair> has more than two dates");
         if (!Is(name, "datetime")) {
-            return Fail(ERR_DXL_ELEMENT, Line(), "unknown element <%s> where a <datetime> belongs", name);
+            return Fail(ERR_DXL_ELEMENT, Line(), "unknown element <%s> where a <datetime> belongs",
+                        DxlQuote(name).c_str());
         }
         return StartDateTime(Kind::DateTime, attributes, frame);
     case Kind::Object:
@@ -748,7 +749,7 @@ bool Reader::StartValue(const char* name, Attributes attributes, Frame* frame) {
         return true;
     }
     if (Is(name, "richtext")) return Fail(ERR_DXL_ELEMENT, Line(), "%s: an item holds <richtext>", kBinaryOnly);
-    return Fail(ERR_DXL_ELEMENT, Line(), "unknown element <%s> in <item>", name);
+    return Fail(ERR_DXL_ELEMENT, Line(), "unknown element <%s> in <item>", DxlQuote(name).c_str());
 }
 
 bool Reader::StartDateTime(Kind kind, Attributes attributes, Frame* frame) {

@@ -595,6 +595,13 @@ TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
     EXPECT_NE(DbObjectSize(t.db, object, &size), NOERROR);
 }
 
+// An element name of 3,000 two-byte characters.
+std::string LongName() {
+    std::string name;
+    for (int i = 0; i < 3000; ++i) name += "\xC3\xA9";
+    return name;
+}
+
 TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
     ImportDb t;
     DxlImportResult seed;
@@ -656,6 +663,13 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
         {"<note class='form'><item name='L'><textlist>one<text>two</text></textlist></item></note>",
          "text 'one' in <textlist>"},
         {"<database>" + good + "stray &amp; text" + good + "</database>", "in.xml:1: text 'stray' in <database>"},
+        // A long element name is quoted in part, on a whole character, and
+        // the message still says where it stands.
+        {"<note class='form'><" + LongName() + "/></note>", "unknown element <\xC3\xA9\xC3\xA9\xC3\xA9"},
+        {"<note class='form'><" + LongName() + "/></note>", "\xC3\xA9...> in <note>"},
+        {"<note class='form'><item name='D'><datetimelist><datetimepair><" + LongName() +
+             "/></datetimepair></datetimelist></item></note>",
+         "\xC3\xA9...> where a <datetime> belongs"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dxl);
