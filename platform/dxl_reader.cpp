@@ -210,6 +210,7 @@ private:
     long Line() const;
     bool Fail(STATUS status, long line, const char* format, ...) __attribute__((format(printf, 4, 5)));
     void Stop();
+    bool Stopped() const;
 
     DxlSource* source_;
     const std::string& name_;
@@ -266,6 +267,12 @@ bool Reader::Fail(STATUS status, long line, const char* format, ...) {
     return false;
 }
 
+// Whether what libxml2 still hands over is passed over: after the reader
+// failed, and after the text was found not well-formed, when libxml2 may
+// still hand over what it made of the text after the error (the pieces of
+// a name too long, as text): the first error is the one reported.
+bool Reader::Stopped() const { return failed_ || parser_->wellFormed == 0; }
+
 // Ends the parse: libxml2 makes no further calls.
 void Reader::Stop() {
     failed_ = true;
@@ -277,18 +284,18 @@ void Reader::Stop() {
 void Reader::OnStart(void* context, const xmlChar* localName, const xmlChar*, const xmlChar*, int, const xmlChar**,
                      int attributeCount, int defaultedCount, const xmlChar** attributes) {
     Reader& reader = Of(context);
-    if (reader.failed_) return;
+    if (reader.Stopped()) return;
     reader.Start(reinterpret_cast<const char*>(localName), Attributes{attributes, attributeCount - defaultedCount});
 }
 
 void Reader::OnEnd(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
     Reader& reader = Of(context);
-    if (!reader.failed_) reader.End();
+    if (!reader.Stopped()) reader.End();
 }
 
 void Reader::OnCharacters(void* context, const xmlChar* text, int length) {
     Reader& reader = Of(context);
-    if (reader.failed_ || reader.skipDepth_ > 0 || reader.frames_.empty() || length <= 0) return;
+    if (reader.Stopped() || reader.skipDepth_ > 0 || reader.frames_.empty() || length <= 0) return;
     reader.Characters(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
 }
 
@@ -296,7 +303,7 @@ void Reader::OnCharacters(void* context, const xmlChar* text, int length) {
 // passed over where it is not (as any text is there).
 void Reader::OnReference(void* context, const xmlChar* name) {
     Reader& reader = Of(context);
-    if (reader.failed_ || reader.skipDepth_ > 0 || reader.frames_.empty()) return;
+    if (reader.Stopped() || reader.skipDepth_ > 0 || reader.frames_.empty()) return;
     const Kind kind = reader.frames_.back().kind;
     if (GathersText(kind) || DecodesBase64(kind)) {
         reader.Fail(ERR_DXL_VALUE, reader.Line(), "entity references are not supported (&%s;)",
@@ -306,7 +313,7 @@ void Reader::OnReference(void* context, const xmlChar* name) {
 
 void Reader::OnEntityDeclaration(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*) {
     Reader& reader = Of(context);
-    if (!reader.failed_) reader.Fail(ERR_DXL_XML, reader.Line(), "entity declarations are not supported");
+    if (!reader.Stopped()) reader.Fail(ERR_DXL_XML, reader.Line(), "entity declarations are not supported");
 }
 
 void Reader::OnUnparsedEntityDeclaration(void* context, const xmlChar* name, const xmlChar*, const xmlChar*,

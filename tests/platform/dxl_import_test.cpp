@@ -670,6 +670,11 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
         {"<note class='form'><item name='D'><datetimelist><datetimepair><" + LongName() +
              "/></datetimepair></datetimelist></item></note>",
          "\xC3\xA9...> where a <datetime> belongs"},
+        // Markup libxml2 cannot read is told as such, not as what it made
+        // of the rest of it.
+        {"<note class='form'><" + std::string(60000, 'x') + "/></note>", "in.xml:1: not well-formed XML: Name too long"},
+        {"<note class='form'><item name='A' " + std::string(60000, 'a') + "='x'><text/></item></note>",
+         "in.xml:1: not well-formed XML: Name too long"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dxl);
