@@ -11,6 +11,7 @@
 #include "dxl_reader.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
@@ -321,6 +322,23 @@ void Reader::OnUnparsedEntityDeclaration(void* context, const xmlChar* name, con
     OnEntityDeclaration(context, name, 0, nullptr, nullptr, nullptr);
 }
 
+// libxml2 tells the limits it keeps to (nesting, the length of a tag) in
+// terms of its own options and workings, which the reader's callers cannot
+// set or see: they are told what the text does instead.
+std::string LimitText(std::string message) {
+    if (message.rfind("Excessive depth in document", 0) == 0) {
+        return "elements are nested more than " + std::to_string(xmlParserMaxDepth) + " deep";
+    }
+    if (message.find("Huge input lookup") != std::string::npos) {
+        return "a piece of markup (a tag with its attributes) is longer than " +
+               std::to_string(XML_MAX_LOOKUP_LIMIT) + " bytes";
+    }
+    const std::string option = " use XML_PARSE_HUGE option";
+    const size_t at = message.find(option);
+    if (at != std::string::npos) message.erase(at, option.size());
+    return message;
+}
+
 // The first error of the parse is kept for the message. Errors of the input
 // layer (bytes that are not in the declared encoding, a conversion that
 // fails) come apart from the parser's, with no line: the first is kept on
@@ -336,7 +354,7 @@ void Reader::OnError(void* context, xmlErrorPtr error) {
         return;
     }
     if (!reader.firstXmlError_.empty()) return;
-    reader.firstXmlError_ = std::to_string(error->line) + ": not well-formed XML: " + message;
+    reader.firstXmlError_ = std::to_string(error->line) + ": not well-formed XML: " + LimitText(message);
     const xmlParserInputPtr input = reader.parser_ != nullptr ? reader.parser_->input : nullptr;
     if (input == nullptr || input->cur == nullptr || input->cur < input->end) return;
     // The text ran out: bytes the input layer did not convert remain, or
@@ -420,8 +438,8 @@ bool Reader::Read() {
         if (firstXmlError_.empty()) {
             const xmlError* last = xmlCtxtGetLastError(parser_);
             if (last != nullptr && last->message != nullptr) {
-                firstXmlError_ =
-                    std::to_string(last->line) + ": not well-formed XML: " + std::string(DxlTrim(last->message));
+                firstXmlError_ = std::to_string(last->line) +
+                                 ": not well-formed XML: " + LimitText(std::string(DxlTrim(last->message)));
             }
         }
         failure_->status = ERR_DXL_XML;

@@ -595,6 +595,12 @@ TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
     EXPECT_NE(DbObjectSize(t.db, object, &size), NOERROR);
 }
 
+std::string Repeat(const std::string& text, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += text;
+    return out;
+}
+
 // An element name of 3,000 two-byte characters.
 std::string LongName() {
     std::string name;
@@ -675,6 +681,9 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
         {"<note class='form'><" + std::string(60000, 'x') + "/></note>", "in.xml:1: not well-formed XML: Name too long"},
         {"<note class='form'><item name='A' " + std::string(60000, 'a') + "='x'><text/></item></note>",
          "in.xml:1: not well-formed XML: Name too long"},
+        // Limits of the parser are told as what the text does.
+        {"<note class='form'><updatedby>" + Repeat("<a>", 300) + Repeat("</a>", 300) + "</updatedby></note>",
+         "in.xml:1: not well-formed XML: elements are nested more than 256 deep"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dxl);
@@ -903,6 +912,20 @@ TEST(DxlImport, TextNotInItsDeclaredEncodingIsNamedWhereItStops) {
     const StoredNote note = ReadNote(t.db, result.notes.at(0));
     ASSERT_EQ(note.items.size(), 1u);
     EXPECT_EQ(Native(note.items[0].value), "Dr\xC3\xA4" "ft \xE2\x82\xAC");
+}
+
+// A tag longer than the parser reads at once, in a file: told as such.
+TEST(DxlImport, ATagLongerThanTheParserReadsIsToldAsSuch) {
+    ImportDb t;
+    const std::string path = t.dir.file("long-tag.xml");
+    WriteDxl(path, "<note class='form'>\n<item name='A'" + std::string(12000000, ' ') + "><text/></item></note>\n");
+    DxlImportResult result;
+    EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &result), ERR_DXL_XML);
+    const std::string expected =
+        ": not well-formed XML: a piece of markup (a tag with its attributes) is longer than 10000000 bytes";
+    EXPECT_NE(result.error.find(expected), std::string::npos) << result.error.substr(0, 300);
+    EXPECT_EQ(result.error.rfind(path + ":2", 0), 0u) << result.error.substr(0, 300);
+    EXPECT_TRUE(Snapshot(t.db).empty());
 }
 
 } // namespace
