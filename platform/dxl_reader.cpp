@@ -122,6 +122,7 @@ enum class Kind : std::uint8_t {
     CompiledFormula, // base64
     FileData,        // base64
     Text,            // an item's <text>, or an entry of a <textlist>
+    Break,           // a <break/> in a <text>: holds nothing
     TextList,
     Number,          // an item's <number>, or an entry of a <numberlist>
     NumberList,
@@ -504,6 +505,12 @@ void Reader::Characters(std::string_view text) {
         } else if (target->size() > kLargestValue) {
             Fail(ERR_ITEM_TOO_LARGE, frame.line, "<%s> holds more than %zu bytes", frame.name, kLargestValue);
         }
+    } else if (frame.kind == Kind::Break) {
+        // Text written in a <break> would be lost.
+        if (!DxlTrim(text).empty()) {
+            Fail(ERR_DXL_VALUE, Line(), "text '%s' in <break>, which holds nothing",
+                 DxlQuote(DxlTrim(text)).c_str());
+        }
     } else if (!DxlTrim(text).empty()) {
         // Between elements only whitespace belongs: a value written there
         // (a number straight in a <numberlist>, a word beside an item's
@@ -580,7 +587,7 @@ bool Reader::StartChild(Frame& parent, const char* name, Attributes attributes, 
     case Kind::Text:
         if (!Is(name, "break")) return UnknownChild(name, parent);
         text_.push_back('\0');   // a line break: 0x00 in the stored text
-        skipDepth_ = 1;
+        frame->kind = Kind::Break;
         return true;
     case Kind::TextList:
         if (!Is(name, "text")) return UnknownChild(name, parent);

@@ -681,6 +681,11 @@ TEST(DxlImport, BadInputIsReportedAndStoresNothing) {
         {"<note class='form'><" + std::string(60000, 'x') + "/></note>", "in.xml:1: not well-formed XML: Name too long"},
         {"<note class='form'><item name='A' " + std::string(60000, 'a') + "='x'><text/></item></note>",
          "in.xml:1: not well-formed XML: Name too long"},
+        // A <break> holds nothing: text or elements in it would be lost.
+        {"<note class='form'><item name='T'><text>a<break>b</break>c</text></item></note>",
+         "in.xml:1: text 'b' in <break>, which holds nothing"},
+        {"<note class='form'><item name='T'><text>a<break><i/></break>c</text></item></note>",
+         "unknown element <i> in <break>"},
         // Limits of the parser are told as what the text does.
         {"<note class='form'><updatedby>" + Repeat("<a>", 300) + Repeat("</a>", 300) + "</updatedby></note>",
          "in.xml:1: not well-formed XML: elements are nested more than 256 deep"},
