@@ -155,6 +155,14 @@ std::string UnidText(const plat::UNID& unid);
 // backslashes (backslashes false): it is read, not parsed.
 std::string Escape(std::string_view utf8, size_t maxChars = 0, bool backslashes = true);
 
+// Whether text is well-formed UTF-8 throughout.
+bool IsUtf8(std::string_view text);
+
+// False, with *exitCode set by UsageError, when an argument that the
+// command takes as a name or a text is not UTF-8 (see text_arguments.cpp).
+// Asked by main before the command runs.
+bool ArgumentsAreUtf8(const Command& command, const std::vector<std::string>& args, int* exitCode);
+
 // The values of every item of a name in an open note, in stored order.
 struct ItemValue {
     plat::BLOCKID value;

@@ -359,6 +359,15 @@ size_t Utf8CharLength(std::string_view text, size_t i) {
 
 } // namespace
 
+bool IsUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8CharLength(text, i);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
 std::string Escape(std::string_view utf8, size_t maxChars, bool backslashes) {
     std::string out;
     size_t chars = 0;

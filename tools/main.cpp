@@ -489,6 +489,8 @@ int Main(int argc, char** argv) {
             return kExitOk;
         }
     }
+    int refused = kExitOk;
+    if (!ArgumentsAreUtf8(*command, commandArgs, &refused)) return refused;
     RemoveOutputsOnSignals();
     plat::RegisterMessageProc(ShowMessage);
     plat::LogSetEcho(verbose);

@@ -1,0 +1,72 @@
+// The program's arguments as a careless or hostile user gives them: each
+// one that cannot be what the command takes is refused with a message and
+// the usage exit status, and nothing is done on another name than the one
+// given.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "support/test_support.h"
+
+namespace {
+
+using talix_test::CliOutcome;
+using talix_test::Has;
+
+class HostileArguments : public talix_test::CliTest {
+protected:
+    void SetUp() override { id_ = Import(Sample("2194.xml")); }
+    // The item listing of the note, to see that a refused command left it.
+    std::string Items() { return Talix({"items", db_, id_}).out; }
+    std::string id_;
+};
+
+TEST_F(HostileArguments, NamesThatAreNotUtf8AreRefusedAndPathsKeepTheirBytes) {
+    const std::string before = Items();
+    const std::string bad = "bad\xFF";
+    const std::vector<std::vector<std::string>> refused = {
+        {"append", db_, id_, bad, "text", "x"},
+        {"append", db_, id_, "Body", "text", "x\xC3"},
+        {"append", db_, id_, "Body", "text", "x", "--chunk", "Table \xFE"},
+        {"text", db_, id_, bad},
+        {"value", db_, id_, bad},
+        {"records", db_, id_, "$Body", "--", "\x80"},
+        {"view", db_, "SELECT Form = \"\xE9\""},
+        {"design", db_, "form", "Memo\xC0\xAF"},
+        {"create-design", db_, "form", bad},
+        {"to-mime", db_, id_, "$Body", "--name", bad},
+        {"html", db_, id_, "$Body", "--options", "Title=\xFF"},
+    };
+    for (const auto& args : refused) {
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 2) << args[0] << ": " << run.err;
+        EXPECT_TRUE(Has(run.err, "is not UTF-8")) << run.err;
+        EXPECT_TRUE(Has(run.err, "usage: talix " + args[0])) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    // The refusal printed the bytes escaped; nothing named "bad?" was made.
+    EXPECT_TRUE(Has(Talix({"text", db_, id_, bad}).err, "'bad\\xFF' is not UTF-8"));
+    EXPECT_EQ(Items(), before);
+    EXPECT_FALSE(Has(Talix({"notes", db_}).out, "bad"));
+
+    // Files keep whatever bytes their names hold: the database, the HTML
+    // read, the markup written and an attachment's file.
+    const std::string db = dir_.file("d\xFF.nsf");
+    ASSERT_EQ(Talix({"import", db, Sample("2194.xml")}).status, 0);
+    const std::string html = Write("page\xE9.html", "<p>from a Latin-1 name</p>");
+    CliOutcome imported = Talix({"import-html", db, id_, "Page", html});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    const std::string out = dir_.file("out\xE9.html");
+    CliOutcome rendered = Talix({"html", db, id_, "Page", "--out", out});
+    EXPECT_EQ(rendered.status, 0) << rendered.err;
+    EXPECT_TRUE(Has(talix_test::ReadFile(out), "from a Latin-1 name"));
+    CliOutcome attached = Talix({"append", db, id_, "Page", "attachment", html, "page.html"});
+    EXPECT_EQ(attached.status, 0) << attached.err;
+    // HTML given inline may be in the set its options name.
+    CliOutcome inlined = Talix({"append", db, id_, "Page", "html", "INLINE", "<p>caf\xE9</p>"});
+    EXPECT_EQ(inlined.status, 0) << inlined.err;
+}
+
+} // namespace
