@@ -38,9 +38,10 @@ struct CommandOptions {
     }
 };
 
-// Takes the options out of args. False, with the exit code set, for an
-// option the command does not take, one without its value or one given
-// twice (--column alone repeats), as every command refuses them.
+// Takes the options out of args, their values in LMBCS but for --chunk's.
+// False, with the exit code set, for an option the command does not take,
+// one without its value or one given twice (--column alone repeats), as
+// every command refuses them.
 bool TakeOptions(const Command& command, std::vector<std::string>* args, const std::vector<std::string>& valued,
                  const std::vector<std::string>& switches, CommandOptions* options, int* exitCode) {
     std::vector<std::string> rest;
@@ -66,7 +67,10 @@ bool TakeOptions(const Command& command, std::vector<std::string>* args, const s
                 *exitCode = UsageError(command, "%s needs a value", arg.c_str());
                 return false;
             }
-            const std::string value = plat::NativeToLmbcs((*args)[++i]);
+            // The chunk's definition stays as given: the chunk is defined
+            // from it as every command defines one (converted there).
+            const std::string& given = (*args)[++i];
+            const std::string value = name == "chunk" ? given : plat::NativeToLmbcs(given);
             if (name == "column") {
                 options->columns.push_back(value);
             } else if (!options->values.emplace(name, value).second) {

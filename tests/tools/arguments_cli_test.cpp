@@ -69,4 +69,17 @@ TEST_F(HostileArguments, NamesThatAreNotUtf8AreRefusedAndPathsKeepTheirBytes) {
     EXPECT_EQ(inlined.status, 0) << inlined.err;
 }
 
+TEST_F(HostileArguments, AppendFindsAChunkNamedOutsideAsciiAsEveryCommandDoes) {
+    ASSERT_EQ(Talix({"append", db_, id_, "Memo", "text", "voil\u00E0 caf\u00E9"}).status, 0);
+    const std::string chunk = "Paragraph \"voil\u00E0 caf\u00E9\"";
+    ASSERT_EQ(Talix({"text", db_, id_, "Memo", chunk}).out, "voil\u00E0 caf\u00E9\n");
+    CliOutcome appended = Talix({"append", db_, id_, "Memo", "text", " au lait", "--chunk", chunk});
+    EXPECT_EQ(appended.status, 0) << appended.err;
+    EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, "voil\u00E0 caf\u00E9 au lait\n");
+    // A chunk that is not there is named in the message as it was given.
+    CliOutcome missing = Talix({"append", db_, id_, "Memo", "text", "x", "--chunk", "Paragraph \"cr\u00E8me\""});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(Has(missing.err, "'Paragraph \"cr\u00E8me\"' matches nothing in 'Memo'")) << missing.err;
+}
+
 } // namespace
