@@ -4,6 +4,7 @@
 // edit save the note when the method worked; query changes nothing.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <strings.h>
 #include <map>
 #include <string>
@@ -169,6 +170,35 @@ bool CheckArity(const Command& command, const Arity (&rows)[N], const std::strin
     return true;
 }
 
+// The arguments of a WHAT (append) or an ACTION (edit) that reach the
+// library with their length in 16 bits: the link's text (the URL when it
+// has none), the hotspot's code and text, the table's properties and the
+// texts of a replace.
+std::vector<std::size_t> WordLengthTexts(const Command& command, const std::string& word) {
+    if (std::strcmp(command.name, "append") == 0) {
+        if (word == "link") return {0, 1};
+        if (word == "hotspot") return {1, 2};
+    } else {
+        if (word == "replace") return {0, 1};
+        if (word == "table") return {0};
+    }
+    return {};
+}
+
+// False, with the exit code set, when one of those texts is longer than
+// 65,535 bytes in LMBCS: cut to its length, the method would act on its
+// start alone (replace a part of the text sought, store a part of a code).
+bool TextsFitWords(const Command& command, const std::string& word, const std::vector<std::string>& a,
+                   int* exitCode) {
+    for (const std::size_t i : WordLengthTexts(command, word)) {
+        if (i < a.size() && Lmbcs(a[i]).size() > 0xFFFF) {
+            *exitCode = UsageError(command, "%s takes texts of at most 65,535 bytes", word.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 // The file an append reads, or null: what follows attachment and import,
 // and the source of a graphic or HTML of kind FILE.
 const std::string* AppendedFile(const std::string& what, const std::vector<std::string>& a) {
@@ -303,7 +333,9 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     if (args.size() < 4) return UsageError(command, "append needs a database, a note, an item name and what to append");
     const std::string what = args[3];
     const std::vector<std::string> rest(args.begin() + 4, args.end());
-    if (!CheckArity(command, kAppendKinds, what, rest.size(), &exitCode)) return exitCode;
+    if (!CheckArity(command, kAppendKinds, what, rest.size(), &exitCode) ||
+        !TextsFitWords(command, what, rest, &exitCode))
+        return exitCode;
     // An attachment's name is what follows its last slash: one that leaves
     // no file name ("..", ".", "dir/") would be stored, and then every
     // export that extracts the note's attachments would fail on it.
@@ -348,7 +380,9 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
         return UsageError(command, "edit needs a database, a note, an item name, a chunk and an action");
     const std::string action = args[4];
     const std::vector<std::string> rest(args.begin() + 5, args.end());
-    if (!CheckArity(command, kEditActions, action, rest.size(), &exitCode)) return exitCode;
+    if (!CheckArity(command, kEditActions, action, rest.size(), &exitCode) ||
+        !TextsFitWords(command, action, rest, &exitCode))
+        return exitCode;
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kWrite, &exitCode)) return exitCode;
     bool usage = false;

@@ -10,7 +10,6 @@
 #include "cli.h"
 #include "core/chunk_definition.h"
 #include "core/chunk_types.h"
-#include "core/clamp.h"
 #include "core/properties.h"
 #include "core/statuses.h"
 #include "talix/chunk.h"
@@ -25,9 +24,6 @@ constexpr std::uint16_t kPropertyTextSize = 65535;
 
 std::string Lmbcs(const std::string& text) { return plat::NativeToLmbcs(text); }
 
-std::uint16_t Length16(const std::string& text) {
-    return talix::ClampToWord(text.size());
-}
 
 // A whole argument read as a number; false when it is not one.
 bool Number(const std::string& text, double* value) {
@@ -112,6 +108,10 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         if (row == nullptr) return exitCode;
         if (row->valueType == talix::kPropertyNumber && !Number(args[4], &number))
             return UsageError(command, "'%s' takes a number, not '%s'", row->name, args[4].c_str());
+        // The value reaches the library with its length in 16 bits: a
+        // longer one would be cut and a part of it set.
+        if (row->valueType != talix::kPropertyNumber && Lmbcs(args[4]).size() > 0xFFFF)
+            return UsageError(command, "'%s' takes a text of at most 65,535 bytes", row->name);
     }
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args.size() > named ? args[named] : "Everything",
@@ -128,7 +128,7 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         what += std::string(" ") + row->name;
     } else {
         const std::string value = Lmbcs(args[4]);
-        set = chunk->SetPropertyText(row->name, value.c_str(), Length16(value));
+        set = chunk->SetPropertyText(row->name, value.c_str(), static_cast<std::uint16_t>(value.size()));
         what += std::string(" ") + row->name;
     }
     if (set == 0) return NotSet(chunk, what, messages);

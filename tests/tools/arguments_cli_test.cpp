@@ -82,4 +82,33 @@ TEST_F(HostileArguments, AppendFindsAChunkNamedOutsideAsciiAsEveryCommandDoes) {
     EXPECT_TRUE(Has(missing.err, "'Paragraph \"cr\u00E8me\"' matches nothing in 'Memo'")) << missing.err;
 }
 
+TEST_F(HostileArguments, TextsPastSixteenBitLengthsAreRefusedNotCut) {
+    const std::string text(5000, 'b');
+    ASSERT_EQ(Talix({"append", db_, id_, "Memo", "text", text}).status, 0);
+    // Cut to 16 bits, 70,000 bytes sought were 4,464: the start of the text
+    // was found and replaced.
+    const std::string longer(70000, 'b');
+    const std::vector<std::vector<std::string>> refused = {
+        {"edit", db_, id_, "Memo", "Everything", "replace", longer, "Y"},
+        {"edit", db_, id_, "Memo", "Everything", "replace", "b", longer},
+        {"edit", db_, id_, "Memo", "Everything", "table", longer},
+        {"append", db_, id_, "Memo", "hotspot", "ACTION FORMULA", "\"" + longer + "\""},
+        {"append", db_, id_, "Memo", "link", "http://example.com/" + longer},
+        {"set-property", db_, id_, "Memo", "Text", longer},
+    };
+    for (const auto& args : refused) {
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 2) << args[4] << ": " << run.err;
+        EXPECT_TRUE(Has(run.err, "at most 65,535 bytes")) << run.err;
+    }
+    EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, text + "\n");
+    // At the bound the text is taken whole.
+    const std::string most(65535, 'b');
+    CliOutcome replaced = Talix({"edit", db_, id_, "Memo", "Everything", "replace", text, "Y"});
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, "Y\n");
+    EXPECT_EQ(Talix({"edit", db_, id_, "Memo", "Everything", "replace", most, "Z"}).status, 0);
+    EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, "Y\n");
+}
+
 } // namespace
