@@ -245,8 +245,11 @@ talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::stri
                                     text.c_str(), static_cast<std::uint16_t>(text.size()));
     }
     if (what == "link") {
-        const std::string text = a.size() > 1 ? Lmbcs(a[1]) : a[0];
-        return chunk->AppendLink(text.c_str(), static_cast<std::uint16_t>(text.size()), a[0].c_str(), nullptr,
+        // The URL is a text of the item like the link's own (which it is
+        // when the link has none), not a file: both in LMBCS.
+        const std::string url = Lmbcs(a[0]);
+        const std::string text = a.size() > 1 ? Lmbcs(a[1]) : url;
+        return chunk->AppendLink(text.c_str(), static_cast<std::uint16_t>(text.size()), url.c_str(), nullptr,
                                  nullptr, nullptr, 0, nullptr, 0, nullptr, 0);
     }
     if (what == "layer") {
@@ -254,7 +257,11 @@ talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::stri
                                                    optionText, nullptr, nullptr, 0);
         return compiled != talix::kOK ? compiled : chunk->lastStatus;
     }
-    if (what == "graphic") return chunk->AppendGraphic(a[0].c_str(), a[1].c_str(), optionText);
+    if (what == "graphic") {
+        // A file is read by its path as given; a URL is stored as text.
+        const std::string source = strcasecmp(a[0].c_str(), "FILE") == 0 ? a[1] : Lmbcs(a[1]);
+        return chunk->AppendGraphic(a[0].c_str(), source.c_str(), optionText);
+    }
     if (what == "chunk" || what == "item") {
         plat::NOTEID source = 0;
         if (!NoteIdOf(target->dbPath(), a[0], &source)) return talix::kArgumentError;

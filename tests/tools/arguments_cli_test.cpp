@@ -111,4 +111,16 @@ TEST_F(HostileArguments, TextsPastSixteenBitLengthsAreRefusedNotCut) {
     EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, "Y\n");
 }
 
+TEST_F(HostileArguments, UrlsOutsideAsciiKeepTheirCharacters) {
+    const std::string url = "http://example.com/caf\u00E9";
+    ASSERT_EQ(Talix({"append", db_, id_, "Link", "link", url}).status, 0);
+    // A link without a text of its own shows its URL.
+    EXPECT_EQ(Talix({"text", db_, id_, "Link"}).out, url + "\n");
+    EXPECT_TRUE(Has(Talix({"html", db_, id_, "Link"}).out, "href=\"" + url + "\"")) << url;
+    ASSERT_EQ(Talix({"append", db_, id_, "Linked", "link", url, "Caf\u00E9"}).status, 0);
+    EXPECT_TRUE(Has(Talix({"html", db_, id_, "Linked"}).out, "href=\"" + url + "\""));
+    ASSERT_EQ(Talix({"append", db_, id_, "Picture", "graphic", "URL", url + ".gif"}).status, 0);
+    EXPECT_TRUE(Has(Talix({"html", db_, id_, "Picture"}).out, "src=\"" + url + ".gif\""));
+}
+
 } // namespace
