@@ -17,6 +17,7 @@
 #include "core/folder_file.h"
 #include "core/operation_codes.h"
 #include "core/statuses.h"
+#include "engine/chunk_count.h"
 
 namespace talix_cli {
 
@@ -349,6 +350,9 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     std::string fileName;
     if (what == "attachment" && rest.size() > 1 && !rest[1].empty() && !talix::SafeFileName(rest[1], &fileName))
         return UsageError(command, "'%s' is no file name for an attachment", rest[1].c_str());
+    std::uint16_t row = 0;
+    if (what == "row" && !rest.empty() && (!Word(rest[0], &row) || row == 0))
+        return UsageError(command, "row takes a row number from 1 to 65535, not '%s'", rest[0].c_str());
     const std::string* file = AppendedFile(what, rest);
     if (file != nullptr && !InputIsRegular(*file)) return kExitFailed;
     ChunkOfItem target;
@@ -356,6 +360,14 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     if (!target.Open(command, args[0], args[1], args[2], chunk != nullptr ? chunk : "Everything",
                      ItemUse::kCreate, &exitCode))
         return exitCode;
+    // A row the table does not have would append nothing and the command
+    // still succeed.
+    if (row != 0 && target.chunk()->targetType == talix::kTypeTable) {
+        const std::int64_t rows = talix::CountChunkTargets(target.chunk(), "Row");
+        if (rows >= 0 && rows < row)
+            return Fail("'%s' has no row %u: it has %lld", target.chunk()->definition, static_cast<unsigned>(row),
+                        static_cast<long long>(rows));
+    }
     bool usage = false;
     const talix::STATUS status = RunAppendKind(what, rest, options, &target, &usage);
     if (usage) return UsageError(command, "%s needs numbers of 0 to 65535 where it takes counts", what.c_str());

@@ -123,4 +123,22 @@ TEST_F(HostileArguments, UrlsOutsideAsciiKeepTheirCharacters) {
     EXPECT_TRUE(Has(Talix({"html", db_, id_, "Picture"}).out, "src=\"" + url + ".gif\""));
 }
 
+TEST_F(HostileArguments, RowNumbersMustNameARowOfTheTable) {
+    ASSERT_EQ(Talix({"append", db_, id_, "Grid", "table", "3", "2"}).status, 0);
+    const auto rows = [&] { return Talix({"count", db_, id_, "Grid", "Row", "Table 1"}).out; };
+    for (const char* bad : {"0", "-1", "", "x", "65536"}) {
+        CliOutcome run = Talix({"append", db_, id_, "Grid", "row", bad, "--chunk", "Table 1"});
+        EXPECT_EQ(run.status, 2) << bad << ": " << run.err;
+        EXPECT_TRUE(Has(run.err, "row number from 1")) << run.err;
+    }
+    // A row past the table's last appends nothing: refused, not a success.
+    CliOutcome past = Talix({"append", db_, id_, "Grid", "row", "4", "--chunk", "Table 1"});
+    EXPECT_EQ(past.status, 1);
+    EXPECT_TRUE(Has(past.err, "'Table 1' has no row 4: it has 3")) << past.err;
+    EXPECT_EQ(rows(), "3\n");
+    CliOutcome last = Talix({"append", db_, id_, "Grid", "row", "3", "--chunk", "Table 1"});
+    EXPECT_EQ(last.status, 0) << last.err;
+    EXPECT_EQ(rows(), "4\n");
+}
+
 } // namespace
