@@ -146,7 +146,10 @@ const char* ErrorWordMeaning(unsigned word) {
     } kErrorWords[] = {
         {20013, "a server or database name is not valid"},
         {20014, "the content could not be converted"},
+        {20016, "the chunk is neither a table nor a row"},
         {20017, "a formula or an argument is not valid"},
+        {20023, "the chunk is not a table"},
+        {20024, "out of memory"},
         {20025, "the rich text's structure does not allow it"},
         {20029, "the item is not rich text"},
         {20032, "the file to import does not exist"},

@@ -203,6 +203,8 @@ TEST_F(Conventions, VersionUnknownCommandsAndFailuresReadAsText) {
         {"formula", db_, id_, "@Left("},
         {"view", db_, "No such view"},
         {"rewrite", db_, id_, "$Missing"},
+        {"append", db_, id_, "$Body", "row"},
+        {"edit", db_, id_, "$Body", "Everything", "sort-rows", "1"},
     };
     for (const auto& args : failing) {
         CliOutcome run = Talix(args);
