@@ -1,6 +1,7 @@
 // The commands get-property and set-property (chunk properties by name)
 // and property-text (the keyword=value words of a chunk's targets, its
 // table or its first cell's border).
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -25,11 +26,14 @@ constexpr std::uint16_t kPropertyTextSize = 65535;
 std::string Lmbcs(const std::string& text) { return plat::NativeToLmbcs(text); }
 
 
-// A whole argument read as a number; false when it is not one.
+// A whole argument read as a number; false when it is not one, or not one
+// a whole number can be cut from ("nan", "inf", 1e999, beyond 64 bits):
+// the library keeps the low word of the whole number.
 bool Number(const std::string& text, double* value) {
     char* end = nullptr;
     *value = std::strtod(text.c_str(), &end);
-    return !text.empty() && end != nullptr && *end == '\0';
+    return !text.empty() && end != nullptr && *end == '\0' && std::isfinite(*value) &&
+           std::fabs(*value) < 9223372036854775808.0;
 }
 
 // The row of a property name; prints the reason when there is none.

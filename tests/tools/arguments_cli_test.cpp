@@ -141,4 +141,17 @@ TEST_F(HostileArguments, RowNumbersMustNameARowOfTheTable) {
     EXPECT_EQ(rows(), "4\n");
 }
 
+TEST_F(HostileArguments, NumberPropertiesTakeFiniteNumbersOnly) {
+    ASSERT_EQ(Talix({"append", db_, id_, "Memo", "text", "x"}).status, 0);
+    for (const char* bad : {"nan", "inf", "-inf", "1e999", "1e300", "-1e19", "1x", ""}) {
+        CliOutcome run = Talix({"set-property", db_, id_, "Memo", "PassthruHTML", bad});
+        EXPECT_EQ(run.status, 2) << bad << ": " << run.err;
+        EXPECT_TRUE(Has(run.err, "'PassthruHTML' takes a number, not '" + std::string(bad) + "'")) << run.err;
+    }
+    for (const char* good : {"1", "0"}) {
+        CliOutcome run = Talix({"set-property", db_, id_, "Memo", "PassthruHTML", good});
+        EXPECT_EQ(run.status, 0) << good << ": " << run.err;
+    }
+}
+
 } // namespace
