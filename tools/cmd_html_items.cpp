@@ -40,7 +40,9 @@ bool TakeArguments(const Command& command, std::vector<std::string>* args, HtmlI
         (prefix && !TakeValueOption(command, args, "--prefix", &taken->prefix, &taken->hasPrefix, exitCode)) ||
         !RejectOptions(command, *args, exitCode))
         return false;
-    if (taken->options.size() > 0xFFFF || taken->prefix.size() > 0xFFFF) {
+    // Measured as the library takes them: a control character or one past
+    // 16 bits takes more bytes in LMBCS than in UTF-8.
+    if (plat::NativeToLmbcs(taken->options).size() > 0xFFFF || plat::NativeToLmbcs(taken->prefix).size() > 0xFFFF) {
         *exitCode = UsageError(command, "an option text is longer than 65,535 bytes");
         return false;
     }

@@ -173,7 +173,7 @@ bool TakeMimeArguments(const Command& command, std::vector<std::string>* args, b
 }
 
 bool TextsFit(const Command& command, const MimeArguments& args, int* exitCode) {
-    if (args.options.size() > 0xFFFF || args.htmlOptions.size() > 0xFFFF) {
+    if (plat::NativeToLmbcs(args.options).size() > 0xFFFF || plat::NativeToLmbcs(args.htmlOptions).size() > 0xFFFF) {
         *exitCode = UsageError(command, "an option text is longer than 65,535 bytes");
         return false;
     }

@@ -79,7 +79,10 @@ int RunFromMime(const Command& command, const std::vector<std::string>& given) {
         return exitCode;
     if (args.size() != 3) return UsageError(command, "from-mime needs a database, a note and an item name");
     if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
-    if (options.size() > 0xFFFF) return UsageError(command, "the option text is longer than 65,535 bytes");
+    // Measured as the library takes it: a control character or one past
+    // 16 bits takes more bytes in LMBCS than in UTF-8.
+    if (plat::NativeToLmbcs(options).size() > 0xFFFF)
+        return UsageError(command, "the option text is longer than 65,535 bytes");
     plat::NOTEID id = 0;
     {
         Database db;

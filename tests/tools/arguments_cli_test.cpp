@@ -109,6 +109,21 @@ TEST_F(HostileArguments, TextsPastSixteenBitLengthsAreRefusedNotCut) {
     EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, "Y\n");
     EXPECT_EQ(Talix({"edit", db_, id_, "Memo", "Everything", "replace", most, "Z"}).status, 0);
     EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, "Y\n");
+
+    // Option texts are measured as the library takes them: 40,000 control
+    // characters are 80,000 bytes there.
+    const std::string controls(40000, '\x01');
+    const std::vector<std::vector<std::string>> options = {
+        {"from-mime", db_, id_, "Memo", "--options", controls},
+        {"to-html", db_, id_, "Memo", "--options", controls},
+        {"from-html", db_, id_, "Page", "Memo", "--prefix", controls},
+        {"mime", db_, id_, "Memo", "--html-options", controls},
+    };
+    for (const auto& args : options) {
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 2) << args[0] << ": " << run.err;
+        EXPECT_TRUE(Has(run.err, "longer than 65,535 bytes")) << run.err;
+    }
 }
 
 TEST_F(HostileArguments, UrlsOutsideAsciiKeepTheirCharacters) {
