@@ -230,6 +230,9 @@ int RunToMime(const Command& command, const std::vector<std::string>& given) {
     MimeArguments taken;
     if (!TakeMimeArguments(command, &args, false, &taken, &exitCode)) return exitCode;
     if (args.size() != 3) return UsageError(command, "to-mime needs a database, a note and an item name");
+    // An empty name would stand for the item's own (its MIME parts would
+    // take the rich text's place, as without --name).
+    if (taken.hasName && taken.name.empty()) return UsageError(command, "--name needs an item name");
     if (!TextsFit(command, taken, &exitCode)) return exitCode;
 
     ChunkOfItem target;

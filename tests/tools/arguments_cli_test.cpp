@@ -169,4 +169,14 @@ TEST_F(HostileArguments, NumberPropertiesTakeFiniteNumbersOnly) {
     }
 }
 
+TEST_F(HostileArguments, AnEmptyNameForTheMimePartsIsRefused) {
+    ASSERT_EQ(Talix({"append", db_, id_, "Memo", "text", "x"}).status, 0);
+    const std::string before = Items();
+    CliOutcome run = Talix({"to-mime", db_, id_, "Memo", "--name", "", "--options", "Overwrite=Yes"});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_TRUE(Has(run.err, "--name needs an item name")) << run.err;
+    // The rich text is still there, not replaced by MIME parts.
+    EXPECT_EQ(Items(), before);
+}
+
 } // namespace
