@@ -20,6 +20,8 @@ bool TakesCharacterByCharacter(std::uint16_t id) {
     case plat::CHARSET_ASCII:   // what a part of ASCII alone is labelled; other text goes in UTF-8
     case plat::CHARSET_UTF8:
     case plat::CHARSET_UNICODE:
+    case plat::CHARSET_UTF16:
+    case plat::CHARSET_UTF16BE:
     case plat::CHARSET_UTF7:
     case plat::CHARSET_LMBCS:
     case plat::CHARSET_LMBCS + 1:

@@ -301,32 +301,6 @@ std::string StoredFileName(std::string_view headers) {
     return kept == 0 ? "" : plat::NativeToLmbcs(base.substr(0, kept)) + suffix;
 }
 
-// Quoted-printable text as the bytes it stands for: "=" and a line end is a
-// soft line break, "=" and two hexadecimal digits a byte; anything else is
-// taken as it stands.
-std::string DecodedQuotedPrintable(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at];
-        if (c != '=') {
-            out.push_back(c);
-            continue;
-        }
-        if (at + 1 < text.size() && text[at + 1] == '\n') {
-            ++at;
-        } else if (at + 2 < text.size() && text[at + 1] == '\r' && text[at + 2] == '\n') {
-            at += 2;
-        } else if (at + 2 < text.size() && HexDigitValue(text[at + 1]) >= 0 && HexDigitValue(text[at + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexDigitValue(text[at + 1]) * 16 + HexDigitValue(text[at + 2])));
-            at += 2;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 // The content of a part from its body as stored: the transfer encoding
 // undone. In a multipart message the line end before the next boundary
 // line belongs to that line, not to the content.

@@ -180,7 +180,7 @@ bool ReadyMadeWord(std::string_view text, std::size_t at, std::size_t* length, s
     // A language after "*" (RFC 2231) does not change the set.
     std::string charset(text.substr(at + 2, charsetEnd - at - 2));
     charset = charset.substr(0, charset.find('*'));
-    const std::uint16_t id = MessageCharsetId(charset);
+    const std::uint16_t id = MessageReadingCharsetId(charset);
     if (id == 0) return false;
     InputCharset set;
     set.encoding = HtmlEncoding::kCharset;

@@ -240,6 +240,45 @@ STATUS TranslateToNative(std::uint16_t charsetId, std::string* text) {
     return kOK;
 }
 
+// Whether the set has two bytes to a character: its text is no ASCII with
+// more above it, so no byte of it can be looked at alone.
+bool TwoBytesToACharacter(std::uint16_t charsetId) {
+    return charsetId == plat::CHARSET_UNICODE || charsetId == plat::CHARSET_UTF16 ||
+           charsetId == plat::CHARSET_UTF16BE;
+}
+
+// The bytes of a body in a set of two bytes to a character as UTF-8, its
+// transfer encoding undone first and a byte-order mark left out. Returns 0
+// or 257.
+STATUS TwoByteBodyAsUtf8(std::uint16_t charsetId, MimeDecoding decoding, std::string_view body,
+                         std::string* utf8) {
+    std::string bytes;
+    switch (decoding) {
+    case MimeDecoding::kQuotedPrintable: bytes = DecodedQuotedPrintable(body); break;
+    case MimeDecoding::kBase64: bytes = DecodedBase64(body); break;
+    case MimeDecoding::kBinary:
+    case MimeDecoding::kPlain: bytes.assign(body); break;
+    }
+    utf8->clear();
+    if (bytes.empty()) return kOK;
+    if (bytes.size() > 0x1FFFFFFF) return kHtmlTreeLost;
+    plat::CharsetHandle table = 0;
+    if (plat::CharsetLoad(charsetId, &table) != plat::NOERROR) return kHtmlTreeLost;
+    // Two bytes become at most three of LMBCS, four (a pair of surrogates)
+    // at most six.
+    std::string lmbcs(bytes.size() * 3 / 2 + 16, '\0');
+    plat::DWORD written = 0;
+    const plat::STATUS status =
+        plat::CharsetTranslate(table, plat::XLATE_SET_TO_LMBCS, bytes.data(), static_cast<plat::DWORD>(bytes.size()),
+                               lmbcs.data(), static_cast<plat::DWORD>(lmbcs.size()), &written);
+    plat::CharsetUnload(table);
+    if (status != plat::NOERROR) return kHtmlTreeLost;
+    lmbcs.resize(written);
+    *utf8 = plat::LmbcsToNative(lmbcs);
+    if (utf8->compare(0, 3, "\xEF\xBB\xBF") == 0) utf8->erase(0, 3);
+    return kOK;
+}
+
 // The body of a part: its own bytes, or those of the attachment a flag-4
 // part names (empty when it cannot be read).
 std::string_view PartBody(plat::NOTEHANDLE note, const MIMEPartHeader& header, std::string_view body,
@@ -268,8 +307,17 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
     const MimeDecoding decoding = MimeTransferDecoding(texts.headers);
     std::string charset;
     const bool named = CharsetName(texts.headers, &charset);
+    // A set known by its mail name ("koi8-r", "Shift_JIS") as well as by
+    // the platform's; a set no table knows is read as UTF-8.
+    std::uint16_t id = named ? MessageReadingCharsetId(charset) : plat::CHARSET_UTF8;
+    if (id == 0) id = plat::CHARSET_UTF8;
+    // Text of two bytes to a character is made UTF-8 before anything looks
+    // at its bytes, and read on as a UTF-8 part.
+    const bool twoByte = TwoBytesToACharacter(id);
     bool utf8Aware = true;
-    if (named) {
+    if (twoByte) {
+        SetCharsetText("Charset='UTF-8");
+    } else if (named) {
         SetCharsetText("Charset='" + charset);
         utf8Aware = ContainsNoCase(charset, "ascii") ||
                     (ContainsNoCase(charset, "utf") && !ContainsNoCase(charset, "16"));
@@ -277,13 +325,21 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
 
     char* allocated = nullptr;
     STATUS status = kOK;
-    const std::string_view body = PartBody(note, header, texts.body, &allocated, &status);
+    std::string_view body = PartBody(note, header, texts.body, &allocated, &status);
     try {
-        BodyWriter writer(note, utf8Aware, decoding);
+        std::string utf8;
+        if (twoByte && status == kOK) {
+            status = TwoByteBodyAsUtf8(id, decoding, body, &utf8);
+            body = utf8;
+            id = plat::CHARSET_UTF8;
+        }
+        const MimeDecoding bytesDecoding =
+            twoByte && decoding != MimeDecoding::kBinary ? MimeDecoding::kPlain : decoding;
+        BodyWriter writer(note, utf8Aware, bytesDecoding);
         writer.out.reserve(body.size() * 2);
         bool passed = true;
         if (status == kOK) {
-            switch (decoding) {
+            switch (bytesDecoding) {
             case MimeDecoding::kQuotedPrintable: passed = DecodeQuotedPrintable(body, &writer); break;
             case MimeDecoding::kBase64: passed = DecodeBytes(DecodedBase64(body), &writer); break;
             case MimeDecoding::kBinary: DecodeBinary(body, &writer.out); break;
@@ -293,10 +349,6 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
         std::free(allocated);
         if (status != kOK) return status;
         if (!passed) return kRemoteImage;
-        // A set known by its mail name ("koi8-r", "Shift_JIS") as well as
-        // by the platform's; a set no table knows is read as UTF-8.
-        std::uint16_t id = named ? MessageCharsetId(charset) : plat::CHARSET_UTF8;
-        if (id == 0) id = plat::CHARSET_UTF8;
         if (id != 0 && id != plat::CHARSET_UTF8 && id != plat::CHARSET_ASCII) {
             status = TranslateToNative(id, &writer.out);
             if (status != kOK) return status;

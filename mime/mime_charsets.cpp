@@ -45,6 +45,20 @@ const MailCharsetName kMailCharsetNames[] = {
     {"x-x-big5", 26, false},     {"csbig5", 26, false},       {"windows-874", 144, false},
     {"cp874", 144, false},       {"mac", plat::CHARSET_MAC_ROMAN, false},
     {"x-mac-roman", plat::CHARSET_MAC_ROMAN, false},          {"csiso2022jp", 3276, false},
+    {"ISO-8859-15", plat::CHARSET_LATIN9, true},             {"windows-1253", plat::CHARSET_WINDOWS_1253, true},
+    {"windows-1254", plat::CHARSET_WINDOWS_1254, true},       {"windows-1255", plat::CHARSET_WINDOWS_1255, true},
+    {"windows-1256", plat::CHARSET_WINDOWS_1256, true},       {"windows-1257", plat::CHARSET_WINDOWS_1257, true},
+    {"windows-1258", plat::CHARSET_WINDOWS_1258, true},       {"GBK", plat::CHARSET_GBK, true},
+    {"GB18030", plat::CHARSET_GB18030, true},                 {"UTF-16", plat::CHARSET_UTF16, true},
+    {"UTF-16BE", plat::CHARSET_UTF16BE, true},
+    {"latin9", plat::CHARSET_LATIN9, false},                  {"latin-9", plat::CHARSET_LATIN9, false},
+    {"iso_8859-15", plat::CHARSET_LATIN9, false},             {"iso8859-15", plat::CHARSET_LATIN9, false},
+    {"cp1253", plat::CHARSET_WINDOWS_1253, false},            {"cp1254", plat::CHARSET_WINDOWS_1254, false},
+    {"cp1255", plat::CHARSET_WINDOWS_1255, false},            {"cp1256", plat::CHARSET_WINDOWS_1256, false},
+    {"cp1257", plat::CHARSET_WINDOWS_1257, false},            {"cp1258", plat::CHARSET_WINDOWS_1258, false},
+    {"cp936", plat::CHARSET_GBK, false},                      {"ms936", plat::CHARSET_GBK, false},
+    {"windows-936", plat::CHARSET_GBK, false},                {"x-gbk", plat::CHARSET_GBK, false},
+    {"utf16", plat::CHARSET_UTF16, false},
 };
 
 } // namespace
@@ -70,6 +84,13 @@ std::uint16_t MessageCharsetId(const std::string& name) {
         if (EqualNoCase(name.c_str(), row.name)) return row.id;
     }
     return 0;
+}
+
+std::uint16_t MessageReadingCharsetId(const std::string& name) {
+    const std::uint16_t id = MessageCharsetId(name);
+    // Mail labelled GB2312 is often GBK: its added characters are read too.
+    if (id == 27 || id == 3304) return plat::CHARSET_GB2312_GBK;
+    return id;
 }
 
 const char* MessageCharsetLabel(std::uint16_t id) {

@@ -15,6 +15,11 @@ std::uint16_t MimeCharsetId(const std::string& name);
 // platform does not know.
 std::uint16_t MessageCharsetId(const std::string& name);
 
+// The set a message's text named so is read with: MessageCharsetId's,
+// but GB2312 (and EUC-CN) read with the characters GBK adds, which mail
+// labelled GB2312 often holds.
+std::uint16_t MessageReadingCharsetId(const std::string& name);
+
 // The registered name mail labels text of the set with ("KOI8-R" for the
 // set the platform calls "KOI8"), null for 0 and for a set mail readers know
 // by no name.

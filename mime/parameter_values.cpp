@@ -125,7 +125,7 @@ std::string InUtf8(const std::string& bytes, std::string charset) {
     const std::size_t star = charset.find('*');
     if (star != std::string::npos) charset.resize(star);
     if (charset.empty() || bytes.empty()) return bytes;
-    const std::uint16_t id = MessageCharsetId(charset);
+    const std::uint16_t id = MessageReadingCharsetId(charset);
     if (id == 0 || id == plat::CHARSET_UTF8 || id == plat::CHARSET_ASCII) return bytes;
     InputCharset set;
     set.encoding = HtmlEncoding::kCharset;

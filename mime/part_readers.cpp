@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ascii.h"
 #include "core/attachments.h"
 #include "core/base64.h"
 #include "core/host_message.h"
@@ -23,6 +24,29 @@ std::string DecodedBase64(std::string_view text) {
     std::string out(text.size() * 3 / 4 + 4, '\0');
     out.resize(DecodeBase64(text.data(), reinterpret_cast<std::uint8_t*>(out.data()),
                             static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(out.size())));
+    return out;
+}
+
+std::string DecodedQuotedPrintable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c != '=') {
+            out.push_back(c);
+            continue;
+        }
+        if (at + 1 < text.size() && text[at + 1] == '\n') {
+            ++at;
+        } else if (at + 2 < text.size() && text[at + 1] == '\r' && text[at + 2] == '\n') {
+            at += 2;
+        } else if (at + 2 < text.size() && HexDigitValue(text[at + 1]) >= 0 && HexDigitValue(text[at + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexDigitValue(text[at + 1]) * 16 + HexDigitValue(text[at + 2])));
+            at += 2;
+        } else {
+            out.push_back(c);
+        }
+    }
     return out;
 }
 

@@ -80,4 +80,9 @@ MimeDecoding MimeTransferDecoding(std::string_view headers);
 // Base64 text decoded (characters outside the alphabet passed over).
 std::string DecodedBase64(std::string_view text);
 
+// Quoted-printable text as the bytes it stands for: "=" and a line end is a
+// soft line break, "=" and two hexadecimal digits a byte; anything else is
+// taken as it stands.
+std::string DecodedQuotedPrintable(std::string_view text);
+
 } // namespace talix

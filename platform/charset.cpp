@@ -11,6 +11,7 @@
 #include <unicode/uset.h>
 #include <unicode/utf16.h>
 
+#include "gb_with_gbk.h"
 #include "lmbcs_codec.h"
 #include "status_codes.h"
 #include "talix_platform/text.h"
@@ -25,6 +26,7 @@ namespace {
 struct CharsetEntry {
     WORD id;
     const char* converter;
+    bool gbkCharacters = false;   // reads the characters GBK adds as well
 };
 
 const CharsetEntry kCharsets[] = {
@@ -67,12 +69,25 @@ const CharsetEntry kCharsets[] = {
     {3307, "ibm-922"},
     {3309, "ibm-720"},
     {3310, "ibm-1258"},
+    {CHARSET_LATIN9, "ISO-8859-15"},
+    {CHARSET_WINDOWS_1253, "windows-1253"},
+    {CHARSET_WINDOWS_1254, "windows-1254"},
+    {CHARSET_WINDOWS_1255, "windows-1255"},
+    {CHARSET_WINDOWS_1256, "windows-1256"},
+    {CHARSET_WINDOWS_1257, "windows-1257"},
+    {CHARSET_WINDOWS_1258, "windows-1258"},
+    {CHARSET_GBK, "GBK"},
+    {CHARSET_GB18030, "GB18030"},
+    {CHARSET_UTF16, "UTF-16"},
+    {CHARSET_UTF16BE, "UTF-16BE"},
+    {CHARSET_GB2312_GBK, "GB2312", true},
 };
 
 struct Table {
     WORD charsetId = 0;
     UConverter* converter = nullptr;  // null for LMBCS
     USet* representable = nullptr;    // what the converter maps both ways
+    bool gbkCharacters = false;
 };
 
 // Loaded tables. ICU converters keep state, so one translation runs at a time.
@@ -189,6 +204,7 @@ STATUS DecodeSet(const Table& table, const char* src, DWORD length, std::u16stri
     units->clear();
     if (length == 0) return NOERROR;
     if (length > 0x1FFFFFFF) return ERR_TRANSLATE;
+    if (table.gbkCharacters) return gb::DecodeGb2312WithGbk(src, length, units) ? NOERROR : ERR_TRANSLATE;
     // No set here gives more than two UTF-16 units per input byte.
     units->resize(static_cast<size_t>(length) * 2 + 2);
     UErrorCode error = U_ZERO_ERROR;
@@ -212,6 +228,7 @@ STATUS CharsetLoad(WORD charsetId, CharsetHandle* table) {
 
     Table loaded;
     loaded.charsetId = charsetId;
+    loaded.gbkCharacters = entry->gbkCharacters;
     if (entry->converter[0] != '\0') {
         UErrorCode error = U_ZERO_ERROR;
         loaded.converter = ucnv_open(entry->converter, &error);  // an alias warning is no failure

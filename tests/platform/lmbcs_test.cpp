@@ -365,6 +365,35 @@ TEST(Charset, LoadingAndHandles) {
     EXPECT_EQ(CharsetTranslate(handle, XLATE_SET_TO_LMBCS, "a", 1, out, sizeof out, &length), ERR_INVALID_HANDLE);
 }
 
+TEST(Charset, SetsMailIsWrittenIn) {
+    EXPECT_EQ(Table(CHARSET_LATIN9).Translate(XLATE_SET_TO_LMBCS, "\xA4\xBD"), NativeToLmbcs("\u20AC\u0153"));
+    EXPECT_EQ(Table(CHARSET_WINDOWS_1253).Translate(XLATE_SET_TO_LMBCS, "\xE1\xF9"), NativeToLmbcs("\u03B1\u03C9"));
+    EXPECT_EQ(Table(CHARSET_WINDOWS_1258).Translate(XLATE_LMBCS_TO_SET, NativeToLmbcs("\u01B0\u20AB\u4E2D")),
+              "\xFD\xFE?");
+    EXPECT_EQ(Table(CHARSET_GBK).Translate(XLATE_SET_TO_LMBCS, "\x81\x40\xD6\xD0"), NativeToLmbcs("\u4E02\u4E2D"));
+    EXPECT_EQ(Table(CHARSET_GB18030).Translate(XLATE_SET_TO_LMBCS, "\x95\x32\x82\x36"), NativeToLmbcs("\U00020000"));
+
+    // GB2312 as mail holds it: its own codes as the GB2312 table reads them,
+    // GBK's beside them (leads below 0xA1, codes GB2312 leaves unassigned);
+    // written as GB2312.
+    Table gb(CHARSET_GB2312_GBK);
+    EXPECT_EQ(gb.Translate(XLATE_SET_TO_LMBCS, "a\xD6\xD0\xA1\xA4\x81\x40\xA2\xA1\x80\xFF"),
+              NativeToLmbcs("a\u4E2D") + Table(27).Translate(XLATE_SET_TO_LMBCS, "\xA1\xA4") +
+                  NativeToLmbcs("\u4E02\u2170\u20AC\uFFFD"));
+    EXPECT_EQ(gb.Translate(XLATE_SET_TO_LMBCS, "\xD6"), NativeToLmbcs("\uFFFD"));
+    EXPECT_EQ(gb.Translate(XLATE_LMBCS_TO_SET, NativeToLmbcs("\u4E2D\u4E02")),
+              Table(27).Translate(XLATE_LMBCS_TO_SET, NativeToLmbcs("\u4E2D\u4E02")));
+
+    // UTF-16: the byte-order mark says the order, else high byte first.
+    Table utf16(CHARSET_UTF16);
+    EXPECT_EQ(utf16.Translate(XLATE_SET_TO_LMBCS, Bytes({0xFF, 0xFE, 0x2D, 0x4E, 'a', 0})), NativeToLmbcs("\u4E2Da"));
+    EXPECT_EQ(utf16.Translate(XLATE_SET_TO_LMBCS, Bytes({0xFE, 0xFF, 0x4E, 0x2D})), NativeToLmbcs("\u4E2D"));
+    EXPECT_EQ(utf16.Translate(XLATE_SET_TO_LMBCS, Bytes({0x4E, 0x2D, 0xD8, 0x34, 0xDD, 0x1E})),
+              NativeToLmbcs("\u4E2D\U0001D11E"));
+    EXPECT_EQ(Table(CHARSET_UTF16BE).Translate(XLATE_SET_TO_LMBCS, Bytes({0x4E, 0x2D, 0, 'a'})),
+              NativeToLmbcs("\u4E2Da"));
+}
+
 TEST(Collation, SwitchesForCaseAndAccents) {
     auto compare = [](const char* a, const char* b, bool ignoreCase, bool ignoreAccents) {
         std::string x = NativeToLmbcs(a), y = NativeToLmbcs(b);

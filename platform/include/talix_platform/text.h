@@ -21,6 +21,22 @@ constexpr WORD CHARSET_LMBCS = 256;
 // The stand-in's own id for the Macintosh Roman set, which no character-set
 // name maps to: the HTML import reads "mac" input through it.
 constexpr WORD CHARSET_MAC_ROMAN = 3400;
+// The stand-in's own ids for sets mail is written in that the platform's
+// name table does not list: mail names them ("ISO-8859-15", "GBK" ...).
+constexpr WORD CHARSET_LATIN9 = 3401;          // ISO-8859-15
+constexpr WORD CHARSET_WINDOWS_1253 = 3402;    // Greek
+constexpr WORD CHARSET_WINDOWS_1254 = 3403;    // Turkish
+constexpr WORD CHARSET_WINDOWS_1255 = 3404;    // Hebrew
+constexpr WORD CHARSET_WINDOWS_1256 = 3405;    // Arabic
+constexpr WORD CHARSET_WINDOWS_1257 = 3406;    // Baltic
+constexpr WORD CHARSET_WINDOWS_1258 = 3407;    // Vietnamese
+constexpr WORD CHARSET_GBK = 3408;
+constexpr WORD CHARSET_GB18030 = 3409;
+constexpr WORD CHARSET_UTF16 = 3410;           // a byte-order mark says the order, else high byte first
+constexpr WORD CHARSET_UTF16BE = 3411;         // two bytes per character, high byte first
+// GB2312 as mail programs write it: read with the characters GBK adds,
+// written as GB2312.
+constexpr WORD CHARSET_GB2312_GBK = 3412;
 
 // Translation modes.
 constexpr WORD XLATE_LMBCS_TO_SET = 144;     // LMBCS into the loaded set
