@@ -18,15 +18,17 @@ struct MailCharsetName {
 // ("KOI8", "EUCJ", "NECESJIS", "GB" ...) or not at all: the registered
 // names, one to a set the writer labels text with, and the aliases mail
 // programs use. A set without a registered row is one mail readers know by
-// no name (EUC-TW, the IBM code pages without a registered name ...).
+// no name (EUC-TW, the IBM code pages without a registered name ...) or
+// not all of them read: Hebrew in logical order (ISO-8859-8-I, -E) is
+// read, but written in UTF-8.
 // GB2312 labels EUC-CN too: it is the registered name of that encoding, and
 // a message naming it is read as the platform's GB set, the row before.
 const MailCharsetName kMailCharsetNames[] = {
     {"US-ASCII", 31, true},      {"ISO-8859-1", 32, true},    {"ISO-8859-2", 33, true},
     {"ISO-8859-3", 34, true},    {"ISO-8859-4", 35, true},    {"ISO-8859-5", 36, true},
     {"ISO-8859-6", 37, true},    {"ISO-8859-7", 38, true},    {"ISO-8859-8", 39, true},
-    {"ISO-8859-9", 40, true},    {"ISO-8859-10", 3311, true}, {"ISO-8859-8-I", 3356, true},
-    {"ISO-8859-8-E", 3357, true}, {"windows-1250", 80, true}, {"windows-1251", 81, true},
+    {"ISO-8859-9", 40, true},    {"ISO-8859-10", 3311, true}, {"ISO-8859-8-I", 3356, false},
+    {"ISO-8859-8-E", 3357, false}, {"windows-1250", 80, true}, {"windows-1251", 81, true},
     {"windows-1252", 82, true},  {"KOI8-R", 3308, true},      {"EUC-KR", 3303, true},
     {"Big5", 26, true},          {"GB2312", 27, true},        {"GB2312", 3304, true},
     {"Shift_JIS", 28, true},     {"EUC-JP", 3301, true},      {"ISO-2022-JP", 3276, true},

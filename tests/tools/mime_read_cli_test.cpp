@@ -272,7 +272,8 @@ TEST_F(MimeReadCommands, MailInEachCharacterSetKeepsEveryWord) {
 
     // Written in the set again, as the part's header names it: a reader
     // decodes the same words. A set whose text is not ASCII with more
-    // above it goes in UTF-8.
+    // above it, and Hebrew in logical order, which not every reader knows
+    // by its name, go in UTF-8.
     const struct {
         const char* item;
         const char* option;
@@ -291,6 +292,7 @@ TEST_F(MimeReadCommands, MailInEachCharacterSetKeepsEveryWord) {
         {"utf16", "charset=utf-16", "utf-8"},
         {"utf16le", "charset=UTF-16LE QuotedPrintable=Yes", "utf-8"},
         {"utf16be", "charset=UTF-16BE", "utf-8"},
+        {"hebrew_logical", "charset=ISO-8859-8-I", "utf-8"},
     };
     std::string command = "python3 '" + script + "' --read";
     for (const auto& set : sets) {
