@@ -1,6 +1,7 @@
 // Paragraph-style strings: margins, spacing, tabs, justification and flag
 // words ("LEFTMARGIN=1.5 Tabs=L1,R2.5 +HIDE_READ BULLET") turned into an
 // extended paragraph definition with masks and flag words to set and clear.
+#include <cmath>
 #include <cstring>
 
 #include "core/ascii.h"
@@ -35,8 +36,14 @@ double ReadDecimal(const char* text) {
 
 // Whole units, truncated toward zero. The small allowance keeps decimal
 // inches that are exact in twips (0.7 inch is 1,008 twips) from losing a
-// twip to binary rounding.
+// twip to binary rounding. A number past the 32-bit range the fields are
+// clamped from (a long run of digits, inches of a huge length) stops at
+// its end: converted as it stands it has no whole value.
 long long Truncate(double value) {
+    constexpr double kLimit = 2147483647.0;
+    if (std::isnan(value)) return 0;
+    if (value >= kLimit) return 2147483647LL;
+    if (value <= -kLimit) return -2147483647LL;
     return static_cast<long long>(value < 0 ? value - 1e-7 : value + 1e-7);
 }
 

@@ -76,6 +76,16 @@ TEST_F(ParagraphStringTest, KeywordFormsProduceParagraphDefinitions) {
              EXPECT_EQ(p.def[0].leftMargin, 65535);   // too large for the field: the largest it holds
              EXPECT_EQ(p.def[0].rightMargin, 0);
          }},
+        // Past any whole number: still the largest (or smallest) the field holds.
+        {"LEFTMARGIN=1000000000000000000000000000000 RIGHTMARGIN=-1000000000000000000000000000000 "
+         "LeftMarginPercent=99999999999999999999999999 Tabs=L1000000000000000000000,-1000000000000000000000",
+         [](const Parsed& p) {
+             EXPECT_EQ(p.def[0].leftMargin, 65535);
+             EXPECT_EQ(p.def[0].rightMargin, 0);
+             EXPECT_EQ(p.def[0].leftMarginPercent, 65535);
+             EXPECT_EQ(p.def[0].tabs, 1);
+             EXPECT_EQ(p.def[0].tab[0], 32767);
+         }},
         {"Tabs=L1,R2.5;C4", [](const Parsed& p) {
              EXPECT_EQ(p.def[0].tabs, 3);
              EXPECT_EQ((std::vector<int>{p.def[0].tab[0], p.def[0].tab[1], p.def[0].tab[2]}),
