@@ -258,6 +258,14 @@ void SetFileImportDirectory(HTMLImportContext* import, const char* path, const c
     const std::string_view file = path != nullptr ? path : "";
     const std::size_t last = file.find_last_of("/\\");
     import->localDirectory = LocalDirectory(last == std::string_view::npos ? "." : file.substr(0, last + 1));
+    // A file named from the working directory ("page.htm", "site/page.htm")
+    // has its directory by its full name as its base, as one named in full
+    // has: its pictures and style sheets are read the same whichever way the
+    // file was named.
+    const std::string_view base(import->basePath);
+    const bool rooted = !base.empty() && (base[0] == '/' || base[0] == '\\' || (base.size() >= 2 && base[1] == ':'));
+    if (!rooted && !import->localDirectory.empty() && import->localDirectory.size() < kImportPathSize)
+        CopyBounded(import->basePath, kImportPathSize, import->localDirectory.c_str());
 }
 
 void ReleaseImportContext(HTMLImportContext* import, BuildContext* context) {

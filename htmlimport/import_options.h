@@ -44,7 +44,9 @@ STATUS CopyImportOptionText(HTMLImportContext* import, const char* options, Impo
 // backslash, else its last slash; empty when it has neither.
 void SetBasePathFromFile(HTMLImportContext* import, const char* path);
 // The directory whose files a file import may read: the file's own, unless
-// "BasePathname=" names another, which is then the base path too. (The text
+// "BasePathname=" names another, which is then the base path too. A file
+// named relative to the working directory gets its directory's full name
+// as its base path. (The text
 // and item imports may read files only in the directory "BasePathname="
 // names, ReadEntryImportOptions.)
 void SetFileImportDirectory(HTMLImportContext* import, const char* path, const char* options);

@@ -1,6 +1,7 @@
 // talix import-html, run as a user runs it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "cli_fixture.h"
@@ -69,6 +70,33 @@ TEST_F(ImportHtmlCommand, ImportsAFileAndReportsWhatFails) {
     CliOutcome help = Talix({"import-html", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--replace"), std::string::npos);
+}
+
+TEST_F(ImportHtmlCommand, AFileNamedFromTheWorkingDirectoryReadsItsPicturesAndSheet) {
+    const std::string id = Import(Sample("2194.xml"));
+    const std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00"
+                          "\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+                          43);
+    std::filesystem::create_directory(dir_.file("site"));
+    Write("site/pic.gif", gif);
+    Write("site/style.css", "h2 { color: #ff0000 }");
+    const std::string page = Write("site/page.html",
+                                   "<html><head><link rel=\"stylesheet\" href=\"style.css\"></head>"
+                                   "<body><h2>Red</h2><p>a<img src=\"pic.gif\">b</p></body></html>");
+    ASSERT_EQ(Talix({"import-html", db_, id, "Full", page}).status, 0);
+    runAs_ = "cd " + talix_test::Quoted(dir_.path().string()) + " && ";
+    ASSERT_EQ(Talix({"import-html", db_, id, "FromFolder", "site/page.html"}).status, 0);
+    runAs_ = "cd " + talix_test::Quoted(dir_.file("site")) + " && ";
+    ASSERT_EQ(Talix({"import-html", db_, id, "Beside", "page.html"}).status, 0);
+    runAs_.clear();
+
+    const std::string full = Talix({"records", db_, id, "Full"}).out;
+    EXPECT_NE(full.find("CD_IMAGESEGMENT"), std::string::npos) << full;
+    EXPECT_NE(full.find("CD_COLOR"), std::string::npos) << full;
+    EXPECT_EQ(full.find("CD_STORAGELINK"), std::string::npos) << full;
+    // Named from the working directory, the page gives the same records.
+    EXPECT_EQ(Talix({"records", db_, id, "FromFolder"}).out, full);
+    EXPECT_EQ(Talix({"records", db_, id, "Beside"}).out, full);
 }
 
 } // namespace
