@@ -489,10 +489,11 @@ STATUS ConvertLink(BuildContext* context, HTMLImportContext* import, HtmlNode* n
     }
 
     STATUS status = kOK;
+    // A named anchor marks its place; what the element holds (its text,
+    // its pictures) is walked after it as any other content.
     if (anchor.name != nullptr && anchor.name[0] != '\0') {
         status = AppendNamedTextRecord(kSigAnchor, kAnchorFixedLength, anchor.name, &context->output);
         if (status == kOK) status = AppendEmptyRun(context, import);
-        if (!anchor.hasHref) import->skipChildren = 1;
     }
     context->a3 = context->a4 = context->a5 = 0;
     if (!anchor.hasHref) return status;

@@ -167,15 +167,21 @@ TEST_F(LinkFontText, FromTheAnchorsStyle) {
 }
 
 TEST_F(LinkImport, NamedAnchorsAndLinksWithinTheDocument) {
-    const Imported named = Import("<p>a<a name=\"top\">hidden</a>b</p>");
+    const Imported named = Import("<p>a<a name=\"top\">here</a>b</p>");
     ASSERT_EQ(named.status, 0);
     EXPECT_EQ(named.problem, "");
-    EXPECT_NE(named.Layout().find("#FFCB ''"), std::string::npos) << named.Layout();
+    EXPECT_NE(named.Layout().find("#FFCB '' 'here'"), std::string::npos) << named.Layout();
     const ItemRecord* anchor = First(named, talix::kSigAnchor);
     ASSERT_NE(anchor, nullptr);
     EXPECT_EQ(anchor->Word(4), 3);
     EXPECT_EQ(anchor->bytes.substr(12, 3), "top");
-    EXPECT_EQ(named.Texts(), "a|b");
+    // What the anchor holds stays: its text, and a heading's text in it.
+    EXPECT_EQ(named.Texts(), "a|here|b");
+    const Imported heading = Import("<h2><a name=\"intro\"><b>Introduction</b></a></h2><p>text</p>");
+    ASSERT_EQ(heading.status, 0);
+    EXPECT_EQ(heading.problem, "");
+    EXPECT_EQ(heading.Texts(), "Introduction|text");
+    EXPECT_EQ(heading.Count(talix::kSigAnchor), 1u);
 
     // Without a default view the link's view id is 32 zeros.
     const Imported noView = Import("<p><a href=\"#top\">up</a></p>");
