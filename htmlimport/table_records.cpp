@@ -94,9 +94,12 @@ std::uint16_t Twips(double inches) {
     return twips >= 65535.0 ? 65535 : static_cast<std::uint16_t>(twips);
 }
 
-// A share of a width: width x percent / 100.
+// A share of a width: width x percent / 100, within what a word holds (a
+// percentage of any size stops at the word's largest value).
 std::uint16_t Share(std::uint16_t width, const char* percent) {
-    return ClampToWord(static_cast<std::int64_t>(width * LeadingNumber(percent) / 100.0));
+    const double share = width * LeadingNumber(percent) / 100.0;
+    if (!(share > 0.0)) return 0;
+    return share >= 65535.0 ? 65535 : static_cast<std::uint16_t>(share);
 }
 
 StyleValue OwnStyle(const TableBuild& build, const HtmlNode* node, const char* property) {
@@ -314,7 +317,10 @@ std::uint16_t Spacing(const TableBuild& build, const char* option, const char* a
     if (TableWord(build.options, option, value))
         return ClampToWord(std::llround(std::strtod(value, nullptr) * kOneInch));
     const char* given = AttributeValue(build.table, attribute);
-    return given != nullptr ? ClampToWord(static_cast<std::int64_t>(LeadingInteger(given)) * kSpacingPerPixel) : 0;
+    if (given == nullptr) return 0;
+    // Pixels past a word are past its largest value in twips as well.
+    const long pixels = std::clamp(LeadingInteger(given), 0L, 0xFFFFL);
+    return ClampToWord(static_cast<std::int64_t>(pixels) * kSpacingPerPixel);
 }
 
 // The table begin. Returns the column spacing the cells' margins keep and

@@ -168,6 +168,24 @@ TEST_F(TableImport, WidthsAndSpacing) {
         EXPECT_EQ(begin[0]->Word(8), twips) << spacing;
         EXPECT_EQ(begin[0]->Word(4), std::max(40, twips)) << spacing;
     }
+    // Numbers past what a field holds stop at its largest (or smallest) value.
+    for (const auto& [spacing, twips] : std::vector<std::pair<std::string, int>>{
+             {"99999999999999999999", 65535}, {"999999999999999999", 65535}, {"-99999999999999999999", 0}}) {
+        const Imported spaced = Import("<table cellspacing=\"" + spacing + "\"><tr><td>a</td></tr></table>");
+        const auto begin = Of(spaced, talix::kSigTableBegin);
+        ASSERT_EQ(begin.size(), 1u);
+        EXPECT_EQ(begin[0]->Word(8), twips) << spacing;
+    }
+    auto firstColumn = [this](const std::string& percent) {
+        const Imported shared = Import("<table width=\"576\"><tr><td width=\"" + percent +
+                                       "\">a</td><td>b</td></tr></table>");
+        const auto cells = Cells(shared);
+        return cells.size() == 2u ? cells.at({0, 0})->Word(6) - cells.at({0, 0})->Word(4) : -1;
+    };
+    const int huge = firstColumn("1e30%");
+    EXPECT_GT(huge, 4320);
+    EXPECT_EQ(huge, firstColumn("99999%"));
+    EXPECT_EQ(firstColumn("50%"), 4320);
 }
 
 TEST_F(TableImport, SpanningCellsFindTheirPlaces) {
