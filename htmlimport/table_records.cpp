@@ -310,12 +310,20 @@ std::int32_t LeadRecords(TableBuild& build, const CDRecordNode* reference, std::
     return width;
 }
 
+// Inches as whole twips, rounded, within what a word holds (a length past
+// it is its largest value, none or a negative one 0).
+std::uint16_t RoundedTwips(double inches) {
+    const double twips = inches * kOneInch;
+    if (!(twips > 0.0)) return 0;
+    return twips >= 65535.0 ? 65535 : ClampToWord(std::llround(twips));
+}
+
 // The spacing of the cells: an option in inches, else the attribute in
 // pixels.
 std::uint16_t Spacing(const TableBuild& build, const char* option, const char* attribute) {
     char value[kTableWordCapacity];
     if (TableWord(build.options, option, value))
-        return ClampToWord(std::llround(std::strtod(value, nullptr) * kOneInch));
+        return RoundedTwips(std::strtod(value, nullptr));
     const char* given = AttributeValue(build.table, attribute);
     if (given == nullptr) return 0;
     // Pixels past a word are past its largest value in twips as well.
@@ -335,9 +343,9 @@ std::uint16_t TableBegin(TableBuild& build, std::uint16_t left, std::int32_t wid
                                  &import->styleRules1, &import->styleRules2);
         };
         if (StyleValue top = padding("padding-top"))
-            vertical = ClampToWord(std::llround(ParseCSSLength(import, top->c_str(), 0.0f) * kOneInch));
+            vertical = RoundedTwips(ParseCSSLength(import, top->c_str(), 0.0f));
         if (StyleValue right = padding("padding-right"))
-            horizontal = ClampToWord(std::llround(ParseCSSLength(import, right->c_str(), 0.0f) * kOneInch));
+            horizontal = RoundedTwips(ParseCSSLength(import, right->c_str(), 0.0f));
     }
     const std::uint16_t signature = build.depth > 1 ? kSigNestedTableBegin : kSigTableBegin;
     std::uint8_t record[kTableBeginLength] = {};

@@ -176,6 +176,15 @@ TEST_F(TableImport, WidthsAndSpacing) {
         ASSERT_EQ(begin.size(), 1u);
         EXPECT_EQ(begin[0]->Word(8), twips) << spacing;
     }
+    // So do paddings of a huge length.
+    for (const std::string& length : {"1e30in", "99999in"}) {
+        const Imported padded = Import("<table><tr><td style=\"padding-top:" + length + "; padding-right:" + length +
+                                       "\">a</td></tr></table>");
+        const auto begin = Of(padded, talix::kSigTableBegin);
+        ASSERT_EQ(begin.size(), 1u);
+        EXPECT_EQ(begin[0]->Word(8), 65535) << length;
+        EXPECT_EQ(begin[0]->Word(10), 65535) << length;
+    }
     auto firstColumn = [this](const std::string& percent) {
         const Imported shared = Import("<table width=\"576\"><tr><td width=\"" + percent +
                                        "\">a</td><td>b</td></tr></table>");
