@@ -21,7 +21,7 @@
 #include "htmlgen/quoted_printable.h"
 #include "mime/header_text.h"
 #include "mime/mail_headers.h"
-#include "mime/mime_charsets.h"
+#include "core/charset_labels.h"
 #include "mime/mime_icons.h"
 #include "talix/item.h"
 #include "talix/session.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mime/mime_charsets.h"
+#include "core/charset_labels.h"
 
 namespace talix {
 

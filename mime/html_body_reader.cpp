@@ -17,7 +17,7 @@
 #include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "htmlimport/entity_table.h"
-#include "mime/mime_charsets.h"
+#include "core/charset_labels.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
 #include "mime/part_walk.h"

@@ -9,7 +9,7 @@
 #include "core/text_compare.h"
 #include "htmlimport/html_input.h"
 #include "mime/header_text.h"
-#include "mime/mime_charsets.h"
+#include "core/charset_labels.h"
 #include "talix_platform.h"
 
 namespace talix {

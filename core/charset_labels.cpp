@@ -1,4 +1,4 @@
-#include "mime/mime_charsets.h"
+#include "core/charset_labels.h"
 
 #include "core/charset_names.h"
 #include "core/text_compare.h"

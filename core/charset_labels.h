@@ -1,4 +1,4 @@
-// Character-set names as mail labels its text with them.
+// Character-set names as mail and web pages label text with them.
 #pragma once
 
 #include <cstdint>
