@@ -3,8 +3,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cctype>
 #include <new>
 
+#include "core/charset_labels.h"
 #include "core/charset_names.h"
 #include "core/options.h"
 #include "talix_platform.h"
@@ -33,6 +36,63 @@ bool PlainAscii(std::string_view text) {
         if (byte >= 0x80 || (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')) return false;
     }
     return true;
+}
+
+// The set a name stands for when the platform can translate it, UTF-8
+// otherwise. Names are read as pages and mail give them ("koi8-r",
+// "Shift_JIS", "iso-8859-15") as well as by the platform's own spellings.
+InputCharset NamedSet(const std::string& name) {
+    if (strcasecmp(name.c_str(), "ascii") == 0 || strcasecmp(name.c_str(), "us-ascii") == 0)
+        return {HtmlEncoding::kAscii, 0};
+    if (strcasecmp(name.c_str(), "latin1") == 0) return {HtmlEncoding::kLatin1, 0};
+    const std::uint16_t id = MessageReadingCharsetId(name);
+    if (id == 0 || id == plat::CHARSET_UTF8) return {};
+    plat::CharsetHandle table = 0;
+    if (plat::CharsetLoad(id, &table) != plat::NOERROR) return {};
+    plat::CharsetUnload(table);
+    return {HtmlEncoding::kCharset, id};
+}
+
+// How far into a page its meta elements are looked for: a declaration
+// further on comes after text it should have governed.
+constexpr std::size_t kDeclarationReach = 4096;
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Where word begins in text at or after from, ignoring case; npos when not.
+std::size_t FindFolded(std::string_view text, std::string_view word, std::size_t from) {
+    for (std::size_t at = from; at + word.size() <= text.size(); ++at) {
+        std::size_t k = 0;
+        while (k < word.size() && LowerAscii(text[at + k]) == word[k]) ++k;
+        if (k == word.size()) return at;
+    }
+    return std::string_view::npos;
+}
+
+// The set name the first meta element that names one gives: its charset
+// attribute, or the "charset=" of its content type. Empty when none does.
+std::string DeclaredName(std::string_view content) {
+    const std::string_view head = content.substr(0, std::min(content.size(), kDeclarationReach));
+    for (std::size_t meta = FindFolded(head, "<meta", 0); meta != std::string_view::npos;
+         meta = FindFolded(head, "<meta", meta + 5)) {
+        const std::size_t end = head.find('>', meta);
+        const std::string_view tag = head.substr(meta, end == std::string_view::npos ? head.size() - meta : end - meta);
+        for (std::size_t at = FindFolded(tag, "charset", 0); at != std::string_view::npos;
+             at = FindFolded(tag, "charset", at + 7)) {
+            std::size_t k = at + 7;
+            while (k < tag.size() && (tag[k] == ' ' || tag[k] == '\t')) ++k;
+            if (k >= tag.size() || tag[k] != '=') continue;
+            ++k;
+            while (k < tag.size() && (tag[k] == ' ' || tag[k] == '\t')) ++k;
+            if (k < tag.size() && (tag[k] == '"' || tag[k] == '\'')) ++k;
+            std::size_t stop = k;
+            while (stop < tag.size() && (std::isalnum(static_cast<unsigned char>(tag[stop])) != 0 ||
+                                         tag[stop] == '-' || tag[stop] == '_' || tag[stop] == '.' || tag[stop] == ':'))
+                ++stop;
+            if (stop > k && stop - k < kValueSize) return std::string(tag.substr(k, stop - k));
+        }
+    }
+    return std::string();
 }
 
 } // namespace
@@ -83,6 +143,35 @@ InputCharset BufferInputCharset(const char* importOptions, const char* parserOpt
         return charset;
     ApplyCharEncodingOption(parserOptions, &charset);
     return charset;
+}
+
+InputCharset FileInputCharset(std::string_view content, const char* importOptions, const char* parserOptions) {
+    InputCharset charset;
+    char value[kValueSize] = {};
+    const bool encodingGiven = GetOptionValue(parserOptions, "CharEncoding=", value, sizeof value) != 0 ||
+                               GetOptionValue(importOptions, "CharEncoding=", value, sizeof value) != 0;
+    if (encodingGiven) {
+        ApplyCharEncodingOption(parserOptions, &charset);
+        ApplyCharEncodingOption(importOptions, &charset);
+        return charset;
+    }
+    if (GetOptionValue(importOptions, "Charset=", value, sizeof value) != 0) return NamedSet(value);
+    if (content.substr(0, 3) == "\xEF\xBB\xBF") return charset;
+    if (content.substr(0, 2) == "\xFF\xFE" || content.substr(0, 2) == "\xFE\xFF") {
+        // The set reads the mark and drops it.
+        InputCharset twoByte = NamedSet("UTF-16");
+        return twoByte.encoding == HtmlEncoding::kCharset ? twoByte : charset;
+    }
+    const std::string declared = DeclaredName(content);
+    if (declared.empty()) return charset;
+    const InputCharset named = NamedSet(declared);
+    // A page of ASCII bytes cannot be in a set of two bytes to a character
+    // (it names one as a browser's save would): it is read as UTF-8.
+    if (named.encoding == HtmlEncoding::kCharset &&
+        (named.charsetId == plat::CHARSET_UTF16 || named.charsetId == plat::CHARSET_UTF16BE ||
+         named.charsetId == plat::CHARSET_UNICODE))
+        return charset;
+    return named;
 }
 
 STATUS InputAsUtf8(std::string_view input, InputCharset charset, std::string* storage, std::string_view* utf8) {

@@ -48,6 +48,15 @@ void ApplyCharEncodingOption(const char* options, InputCharset* charset);
 // the import options, else of the parser options, else UTF-8.
 InputCharset BufferInputCharset(const char* importOptions, const char* parserOptions);
 
+// The encoding of a file import, from what the file and the options say:
+// "CharEncoding=" of the parser options or the import options when either
+// holds one (the import options' winning); else "Charset=" of the import
+// options; else a byte-order mark (UTF-8, UTF-16); else the set the page
+// declares in a meta element among its first bytes (charset="..." or a
+// content type's "charset=", by the names pages and mail give sets); else
+// UTF-8. A set the platform cannot translate leaves UTF-8.
+InputCharset FileInputCharset(std::string_view content, const char* importOptions, const char* parserOptions);
+
 // The input as UTF-8: the input itself when it is UTF-8 already, else its
 // conversion, kept in storage. Returns 0, 257 when the platform cannot
 // translate the set, or 263 when memory runs out.

@@ -276,14 +276,12 @@ STATUS ParseHTMLFromRichText(ItemRecordList* source, void* auxiliary, const char
 STATUS ParseHTMLFile(const char* path, const char* parserOptions, HTMLImportContext* import) {
     if (import == nullptr || import->session == nullptr) return kArgumentError;
     const ParserKeywords keywords = ReadKeywords(parserOptions);
-    InputCharset charset;
-    ApplyCharEncodingOption(parserOptions, &charset);
-    ApplyCharEncodingOption(import->optionText, &charset);
     std::string content;
     std::size_t size = 0;
     const STATUS status = ReadWholeFile(path, &content, &size);
     if (status == kHtmlPastBound) return RefuseSize(import, size);
     if (status != kOK) return status;
+    const InputCharset charset = FileInputCharset(content, import->optionText, parserOptions);
     return ParseText(import, content, charset, Driver::kFile, keywords);
 }
 

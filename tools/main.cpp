@@ -148,6 +148,8 @@ const Command kCommands[] = {
      "headings, rules, line breaks, lists, tables, links, images, layers, quoted mail\n"
      "replies and pass-thru HTML become rich text. --options gives the import options\n"
      "(\"PixelMultiplier=\", \"EMMultiplier=\", \"Size1=\" to \"Size7=\", \"CharEncoding=\" ...).\n"
+     "The page is read in the set \"CharEncoding=\" or \"Charset=\" names, else a byte-order\n"
+     "mark, else the set a meta element declares in its first 4 KB, else UTF-8.\n"
      "Pictures and style sheets are read only in the file's directory and below it\n"
      "(\"BasePathname=\" names another), never by an absolute name or a link out of it.\n"
      "A failed import prints its status and error word (257 with 20014: the HTML did not\n"

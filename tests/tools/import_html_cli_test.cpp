@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "cli_fixture.h"
 
@@ -97,6 +98,39 @@ TEST_F(ImportHtmlCommand, AFileNamedFromTheWorkingDirectoryReadsItsPicturesAndSh
     // Named from the working directory, the page gives the same records.
     EXPECT_EQ(Talix({"records", db_, id, "FromFolder"}).out, full);
     EXPECT_EQ(Talix({"records", db_, id, "Beside"}).out, full);
+}
+
+TEST_F(ImportHtmlCommand, APageIsReadInTheSetItDeclares) {
+    const std::string id = Import(Sample("2194.xml"));
+    auto imported = [&](const std::string& name, const std::string& bytes, const std::string& options = "") {
+        std::vector<std::string> args = {"import-html", db_, id, "Page", Write(name, bytes), "--replace"};
+        if (!options.empty()) args.insert(args.end(), {"--options", options});
+        const CliOutcome outcome = Talix(args);
+        EXPECT_EQ(outcome.status, 0) << name << ": " << outcome.err;
+        return Talix({"text", db_, id, "Page"}).out;
+    };
+    const std::string privet1251("\xCF\xF0\xE8\xE2\xE5\xF2", 6), privetKoi("\xF0\xD2\xC9\xD7\xC5\xD4", 6);
+    // A meta element's charset, or its content type's, by the names pages give.
+    EXPECT_EQ(imported("a.html", "<html><head><meta charset=\"windows-1251\"></head><body><p>" + privet1251 +
+                                     "</p></body></html>"),
+              "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\n");
+    EXPECT_EQ(imported("b.html", "<HTML><HEAD><META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=KOI8-R'>"
+                                 "</HEAD><BODY><P>" + privetKoi + "</P></BODY></HTML>"),
+              "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\n");
+    EXPECT_EQ(imported("c.html", "<head><meta name=content-type content='text/html; charset=iso-8859-15'></head>"
+                                 "<p>\xA4 caf\xE9</p>"),
+              "\xE2\x82\xAC caf\xC3\xA9\n");
+    // A byte-order mark of UTF-16.
+    std::string utf16("\xFF\xFE", 2);
+    for (const char c : std::string("<p>Hi \xE9</p>")) utf16 += std::string{c, '\0'};
+    EXPECT_EQ(imported("d.html", utf16), "Hi \xC3\xA9\n");
+    // The options win over the page; a page that declares nothing is UTF-8.
+    const std::string latin = "<head><meta charset=\"utf-8\"></head><p>caf\xE9</p>";
+    EXPECT_EQ(imported("e.html", latin, "Charset=windows-1252"), "caf\xC3\xA9\n");
+    EXPECT_EQ(imported("f.html", latin, "CharEncoding=latin1"), "caf\xC3\xA9\n");
+    EXPECT_EQ(imported("g.html", "<p>caf\xC3\xA9</p>"), "caf\xC3\xA9\n");
+    // A set no table knows leaves UTF-8.
+    EXPECT_EQ(imported("h.html", "<meta charset=\"x-unknown\"><p>caf\xC3\xA9</p>"), "caf\xC3\xA9\n");
 }
 
 } // namespace
