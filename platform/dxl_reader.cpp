@@ -386,6 +386,10 @@ int Reader::ReadSource(void* context, char* buffer, int length) {
     }
     const size_t count = std::min(source->left, static_cast<size_t>(length));
     if (count == 0) source->drained = true;
+    if (!source->tags.Scan(source->text, count)) {
+        source->tooManyAttributes = true;
+        return -1;
+    }
     if (count > 0) std::memcpy(buffer, source->text, count);
     source->text += count;
     source->left -= count;
@@ -422,6 +426,12 @@ bool Reader::Read() {
     if (!failed_ && source_->readError != 0) {
         failure_->status = ERR_DXL_FILE;
         failure_->message = name_ + ": cannot read the file: " + std::strerror(source_->readError);
+        failed_ = true;
+    }
+    if (!failed_ && source_->tooManyAttributes) {
+        failure_->status = ERR_DXL_XML;
+        failure_->message = name_ + ":" + std::to_string(source_->tags.line()) + ": a tag holds more than " +
+                            std::to_string(TagScanner::kMostAttributes) + " attributes";
         failed_ = true;
     }
     const bool inputStopped = textStopped_ || (firstXmlError_.empty() && !inputError_.empty());
@@ -1055,6 +1065,88 @@ bool Reader::ParseTime(const Frame& frame, bool emptyAllowed, std::optional<TIME
 }
 
 } // namespace
+
+bool TagScanner::Scan(const char* text, size_t length) {
+    // The marks that end the stretches passed over.
+    static constexpr std::string_view kCommentStart = "--", kCommentEnd = "-->", kCdataStart = "[CDATA[",
+                                      kCdataEnd = "]]>";
+    for (size_t i = 0; i < length; ++i) {
+        const char c = text[i];
+        if (c == '\n') ++line_;
+        switch (state_) {
+        case State::Text:
+            if (c == '<') state_ = State::Open;
+            break;
+        case State::Open:
+            if (c == '!') {
+                state_ = State::Bang;
+                matched_ = 0;
+            } else if (c == '?') {
+                state_ = State::Instruction;
+                matched_ = 0;
+            } else {
+                // A start tag, or an end tag (which holds no attributes).
+                state_ = State::Tag;
+                attributes_ = 0;
+            }
+            break;
+        case State::Tag:
+            if (c == '"' || c == '\'') {
+                quote_ = c;
+                state_ = State::Quoted;
+            } else if (c == '=') {
+                if (++attributes_ > kMostAttributes) return false;
+            } else if (c == '>') {
+                state_ = State::Text;
+            }
+            break;
+        case State::Quoted:
+            if (c == quote_) state_ = State::Tag;
+            break;
+        case State::Bang:
+            // "<!--" opens a comment, "<![CDATA[" a CDATA section; anything
+            // else is a declaration.
+            if (matched_ == 0) cdata_ = c == '[';
+            if (c == (cdata_ ? kCdataStart : kCommentStart)[matched_]) {
+                if (++matched_ == (cdata_ ? kCdataStart : kCommentStart).size()) {
+                    state_ = cdata_ ? State::Cdata : State::Comment;
+                    matched_ = 0;
+                }
+            } else {
+                state_ = c == '>' ? State::Text : State::Declaration;
+                quote_ = c == '"' || c == '\'' ? c : 0;
+            }
+            break;
+        case State::Comment:
+        case State::Cdata: {
+            const std::string_view end = state_ == State::Comment ? kCommentEnd : kCdataEnd;
+            if (c == end[matched_]) {
+                if (++matched_ == end.size()) state_ = State::Text;
+            } else {
+                // Past two of the mark's first character, a third keeps them.
+                matched_ = c == end[0] ? 2 : 0;
+            }
+            break;
+        }
+        case State::Declaration:
+            // Up to a ">" outside quotes (an internal subset's declarations
+            // are refused by the reader in any case).
+            if (quote_ != 0) {
+                if (c == quote_) quote_ = 0;
+            } else if (c == '"' || c == '\'') {
+                quote_ = c;
+            } else if (c == '>') {
+                state_ = State::Text;
+            }
+            break;
+        case State::Instruction:
+            if (c == '>' && matched_ == 1) state_ = State::Text;
+            matched_ = c == '?' ? 1 : 0;
+            break;
+        }
+    }
+    return true;
+}
 
 bool ReadDxl(DxlSource* source, const std::string& name, DxlFailure* failure,
              const std::function<bool(DxlNote&)>& handler) {

@@ -59,6 +59,32 @@ struct DxlNote {
 
 // Where DXL text comes from: an open file (read a buffer at a time), or
 // text in memory.
+// Follows the text as it is handed to the parser, far enough to count the
+// attributes of each start tag: the parser checks every attribute of a tag
+// against all those before it, so a tag of many thousands would cost time
+// in the square of their number. Comments, CDATA sections, processing
+// instructions and declarations are passed over; so are quoted values.
+class TagScanner {
+public:
+    // The most attributes a start tag may have; no element of a DXL export
+    // has more than a few dozen.
+    static constexpr size_t kMostAttributes = 1000;
+
+    // Reads the next bytes; false once a start tag has held more than
+    // kMostAttributes attributes (line() is then the line it reached).
+    bool Scan(const char* text, size_t length);
+    long line() const { return line_; }
+
+private:
+    enum class State : unsigned char { Text, Open, Tag, Quoted, Bang, Comment, Cdata, Declaration, Instruction };
+    State state_ = State::Text;
+    char quote_ = 0;
+    bool cdata_ = false;   // the mark after "<!" begins as a CDATA section's
+    size_t attributes_ = 0;
+    size_t matched_ = 0;   // the bytes of an opening or closing mark matched so far
+    long line_ = 1;
+};
+
 struct DxlSource {
     int file = -1;
     std::unique_ptr<char[]> buffer;   // of a file: what was read and not yet parsed
@@ -67,6 +93,8 @@ struct DxlSource {
     size_t left = 0;
     int readError = 0;                // errno of a read of the file that failed
     bool drained = false;             // the parser was given all of the text
+    TagScanner tags;
+    bool tooManyAttributes = false;   // the text was stopped at a tag of too many attributes
 };
 
 // Reads one DXL text, named name in messages. Each note goes to the handler

@@ -933,4 +933,31 @@ TEST(DxlImport, ATagLongerThanTheParserReadsIsToldAsSuch) {
     EXPECT_TRUE(Snapshot(t.db).empty());
 }
 
+
+TEST(DxlImport, ATagOfTooManyAttributesIsRefusedBeforeTheParserWeighsThem) {
+    ImportDb t;
+    auto tag = [](std::size_t count) {
+        std::string attributes;
+        for (std::size_t i = 0; i < count; ++i) attributes += " a" + std::to_string(i) + "='x=>'";
+        return attributes;
+    };
+    // Marks of other kinds hold "=" and ">" that are no attributes' and end
+    // no tag: a comment, a declaration, a processing instruction, CDATA.
+    const std::string fine = "<?xml version='1.0'?>\n<!-- a=b > c=d --><!DOCTYPE note>\n<?pi x=1 > y=2?>\n"
+                             "<note class='form'><item name='A'" + tag(999) +
+                             "><text><![CDATA[p=q>r=s]]]></text></item></note>\n";
+    const std::string path = t.dir.file("fine.xml");
+    WriteDxl(path, fine);
+    DxlImportResult result;
+    ASSERT_EQ(DxlImportFile(t.db, path.c_str(), &result), NOERROR) << result.error;
+    EXPECT_EQ(Snapshot(t.db).size(), 1u);
+
+    ImportDb refused;
+    const std::string many = refused.dir.file("many.xml");
+    WriteDxl(many, "<note class='form'>\n\n<item name='A'" + tag(200000) + "><text/></item></note>\n");
+    DxlImportResult failed;
+    EXPECT_EQ(DxlImportFile(refused.db, many.c_str(), &failed), ERR_DXL_XML);
+    EXPECT_EQ(failed.error, many + ":3: a tag holds more than 1000 attributes");
+    EXPECT_TRUE(Snapshot(refused.db).empty());
+}
 } // namespace
