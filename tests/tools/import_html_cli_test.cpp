@@ -75,9 +75,9 @@ TEST_F(ImportHtmlCommand, ImportsAFileAndReportsWhatFails) {
 
 TEST_F(ImportHtmlCommand, AFileNamedFromTheWorkingDirectoryReadsItsPicturesAndSheet) {
     const std::string id = Import(Sample("2194.xml"));
-    const std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00"
-                          "\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
-                          43);
+    static const char kGif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00"
+                               "\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+    const std::string gif(kGif, sizeof kGif - 1);
     std::filesystem::create_directory(dir_.file("site"));
     Write("site/pic.gif", gif);
     Write("site/style.css", "h2 { color: #ff0000 }");
