@@ -185,9 +185,11 @@ STATUS InputAsUtf8(std::string_view input, InputCharset charset, std::string* st
             *utf8 = *storage;
             return kOK;
         }
+        // Every character of a set becomes at most three bytes of LMBCS, and
+        // the platform counts them in 32 bits.
+        if (input.size() > (0xFFFFFFFFu - 16) / 3) return kOutOfMemory;
         plat::CharsetHandle table = 0;
         if (plat::CharsetLoad(SetOf(charset), &table) != plat::NOERROR) return kHtmlTreeLost;
-        // Every character of a set becomes at most three bytes of LMBCS.
         std::string lmbcs(input.size() * 3 + 16, '\0');
         plat::DWORD length = 0;
         const plat::STATUS status =

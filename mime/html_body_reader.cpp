@@ -17,6 +17,7 @@
 #include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "htmlimport/entity_table.h"
+#include "htmlimport/html_input.h"
 #include "core/charset_labels.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
@@ -248,8 +249,8 @@ bool TwoBytesToACharacter(std::uint16_t charsetId) {
 }
 
 // The bytes of a body in a set of two bytes to a character as UTF-8, its
-// transfer encoding undone first and a byte-order mark left out. Returns 0
-// or 257.
+// transfer encoding undone first and a byte-order mark left out. Returns 0,
+// 257 when the set cannot be translated, or 263 when memory runs out.
 STATUS TwoByteBodyAsUtf8(std::uint16_t charsetId, MimeDecoding decoding, std::string_view body,
                          std::string* utf8) {
     std::string bytes;
@@ -261,20 +262,13 @@ STATUS TwoByteBodyAsUtf8(std::uint16_t charsetId, MimeDecoding decoding, std::st
     }
     utf8->clear();
     if (bytes.empty()) return kOK;
-    if (bytes.size() > 0x1FFFFFFF) return kHtmlTreeLost;
-    plat::CharsetHandle table = 0;
-    if (plat::CharsetLoad(charsetId, &table) != plat::NOERROR) return kHtmlTreeLost;
-    // Two bytes become at most three of LMBCS, four (a pair of surrogates)
-    // at most six.
-    std::string lmbcs(bytes.size() * 3 / 2 + 16, '\0');
-    plat::DWORD written = 0;
-    const plat::STATUS status =
-        plat::CharsetTranslate(table, plat::XLATE_SET_TO_LMBCS, bytes.data(), static_cast<plat::DWORD>(bytes.size()),
-                               lmbcs.data(), static_cast<plat::DWORD>(lmbcs.size()), &written);
-    plat::CharsetUnload(table);
-    if (status != plat::NOERROR) return kHtmlTreeLost;
-    lmbcs.resize(written);
-    *utf8 = plat::LmbcsToNative(lmbcs);
+    InputCharset charset;
+    charset.encoding = HtmlEncoding::kCharset;
+    charset.charsetId = charsetId;
+    std::string_view converted;
+    const STATUS status = InputAsUtf8(bytes, charset, utf8, &converted);
+    if (status != kOK) return status;
+    if (converted.data() != utf8->data()) utf8->assign(converted);
     if (utf8->compare(0, 3, "\xEF\xBB\xBF") == 0) utf8->erase(0, 3);
     return kOK;
 }

@@ -16,6 +16,7 @@
 #include "cli.h"
 #include "core/replacing_file.h"
 #include "core/statuses.h"
+#include "mime/part_walk.h"
 
 namespace talix_cli {
 
@@ -80,21 +81,8 @@ std::string MissingContentId(const std::vector<std::string>& pieces) {
             const std::size_t start = at + std::strlen(kIdLine), end = piece.find('>', start);
             if (end != std::string::npos) ids.insert(piece.substr(start, end - start));
         }
-        std::string text;
-        text.reserve(piece.size());
-        for (std::size_t i = 0; i < piece.size(); ++i) {
-            text.push_back(piece[i]);
-            if (piece[i] != '=') continue;
-            if (piece.compare(i + 1, 1, "\n") == 0) {
-                text.pop_back();
-                i += 1;
-            } else if (piece.compare(i + 1, 2, "\r\n") == 0) {
-                text.pop_back();
-                i += 2;
-            } else if (piece.compare(i + 1, 2, "3D") == 0) {
-                i += 2;
-            }
-        }
+        // The HTML of a piece may be quoted-printable.
+        const std::string text = talix::DecodedQuotedPrintable(piece);
         for (std::size_t at = text.find("cid:"); at != std::string::npos; at = text.find("cid:", at + 1)) {
             // Only within a tag, as an attribute's value or in url().
             const std::size_t opened = text.rfind('<', at), closed = text.rfind('>', at);
