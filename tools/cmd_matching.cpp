@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "core/operation_codes.h"
 #include "core/statuses.h"
+#include "note_items_picture.h"
 
 namespace talix_cli {
 
@@ -52,10 +53,28 @@ int RunMatch(const Command& command, const std::vector<std::string>& given) {
     const std::string resultText = plat::NativeToLmbcs(result);
     const std::string optionText = plat::NativeToLmbcs(options);
     ZervaRTChunk* chunk = target.chunk();
-    const talix::STATUS status =
+    // The formulas of the match run on the key documents while it works and
+    // may change this very note through the formula driver, which stores it
+    // at once: the note as read is kept to tell what they changed.
+    const NoteItemsPicture before = NoteItemsPicture::Of(target.item()->noteHandle);
+    talix::STATUS status =
         chunk->LinkMatching("", args[4].c_str(), view.c_str(), field.c_str(), hasResult ? resultText.c_str() : nullptr,
                             hasOptions ? optionText.c_str() : nullptr, mode->mode);
-    if (mode->mode != talix::kMatchModeKeyword) return SaveAfterMethod("match", &target, status);
+    if (mode->mode != talix::kMatchModeKeyword) {
+        if (status == talix::kOK) status = target.item()->Commit();
+        NoteItemsPicture stored;
+        if (status == talix::kOK && NoteItemsPicture::Stored(target.dbPath(), target.item()->noteID, &stored)) {
+            // Saving would put the match's values of an item over those a
+            // formula stored meanwhile: the formula's stay, the match's go.
+            const std::vector<std::string> clash =
+                ItemsChangedByBoth(before, NoteItemsPicture::Of(target.item()->noteHandle), stored);
+            if (!clash.empty())
+                return Fail("a formula of the match changed the item '%s' of the note while the match changed it "
+                            "too: the match's changes are not saved, the formula's stand",
+                            plat::LmbcsToNative(clash.front()).c_str());
+        }
+        return SaveAfterMethod("match", &target, status);
+    }
     if (status != talix::kOK) return MethodFailed("match", chunk, status);
     std::printf("%s\n", plat::LmbcsToNative(chunk->session->textResult).c_str());
     return kExitOk;

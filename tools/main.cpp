@@ -214,7 +214,9 @@ const Command kCommands[] = {
      "FORMULA is evaluated on the key's document (without it the result is the key).\n"
      "TEXT is an option string: MinLength=N (shortest key kept, default 3), MatchText=\n"
      "Starts|Ends|Substr, ReplaceExtra=Yes, SingleMatch=Yes, Hotspot=, Separator=.\n"
-     "The other modes save the note.\n",
+     "The other modes save the note; when a formula changed an item of it through\n"
+     "@DbCommand while the match changed that item too, the formula's value stands\n"
+     "and the match fails, saving nothing.\n",
      RunMatch},
     {"wiki", "wiki DB NOTE ITEM KEYDB VIEW [CHUNK] [--options TEXT] [--server S]",
      "Resolves the wiki texts of a chunk of a rich-text item (default \"Everything\"), such\n"

@@ -81,6 +81,30 @@ TEST_F(MatchingCommands, KeysFromASelectionFormulaAsFromAView) {
     EXPECT_EQ(Talix({"view", keys_, "SELECT Term = \"alpha\""}).lines().size(), 1u);
 }
 
+// A result formula that writes to the note being matched, through the
+// formula driver: what it writes to other items lands beside the match's
+// changes; what it writes to the matched item is not overwritten by them.
+TEST_F(MatchingCommands, WritesOfAResultFormulaToTheNoteStand) {
+    const std::string id = Prepare("alpha and de");
+    const std::string driverNote = "N" + id.substr(2);
+    auto writing = [&](const std::string& item, const std::string& text, const std::string& added) {
+        return "@DbCommand(\"Talix\"; \"Text\"; \"" + db_ + "\"; \"" + driverNote + "\"; \"" + item + "\"; \"" +
+               text + "\") + \"" + added + "\"";
+    };
+    CliOutcome beside = Talix({"match", db_, id, "Memo", "append", keys_, "Terms", "Term", "--result",
+                               writing("Log", "logged", "!")});
+    ASSERT_EQ(beside.status, 0) << beside.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha! and de\n");
+    EXPECT_EQ(Talix({"text", db_, id, "Log"}).out, "logged\n");
+
+    CliOutcome same = Talix({"match", db_, id, "Memo", "append", keys_, "Terms", "Term", "--result",
+                             writing("Memo", "rewritten", "?")});
+    EXPECT_EQ(same.status, 1);
+    EXPECT_TRUE(talix_test::Has(same.err, "'Memo'")) << same.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "rewritten\n");
+    EXPECT_EQ(Talix({"text", db_, id, "Log"}).out, "logged\n");
+}
+
 TEST_F(MatchingCommands, RefusalsAndUsageErrors) {
     const std::string id = Prepare("alpha");
     EXPECT_EQ(Talix({"match", db_, id, "Memo", "shout", keys_, "Terms", "Term"}).status, 2);
