@@ -41,6 +41,7 @@
 #include "core/text_search.h"
 #include "core/view_lookup.h"
 #include "engine/copy_source.h"
+#include "engine/matching_key_index.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
@@ -173,13 +174,6 @@ bool IsWordChar(const char* p, std::uint32_t available) {
     return kind == plat::CHAR_CLASS_ALPHA || kind == plat::CHAR_CLASS_DIGIT;
 }
 
-// The byte length of the first chars characters of a text.
-std::uint32_t CharsPrefix(const char* text, std::uint32_t length, std::uint32_t chars) {
-    std::uint32_t at = 0;
-    for (std::uint32_t n = 0; n < chars && at < length; ++n) at += CharLength(text + at, length - at);
-    return at < length ? at : length;
-}
-
 // The first character c (a one-byte character) from from on, or length.
 std::uint32_t FindChar(const char* text, std::uint32_t length, std::uint32_t from, char c) {
     for (std::uint32_t at = from; at < length; at += CharLength(text + at, length - at)) {
@@ -246,102 +240,11 @@ void ReadRunText(const TextRun& run, LinkMatchingCache* cache, RunText* out) {
     }
 }
 
-struct Key {
-    const char* text = nullptr;
-    std::uint16_t length = 0;          // bytes, at most kMaxKeyLength characters
-    std::uint16_t number = 0;          // its number over all lists
-    std::uint32_t searchFrom = 0;      // where its next place was looked for from
-    std::int32_t start = -1;           // its next place (-1: none), valid while searched
-    std::uint32_t end = 0;
-    bool searched = false;
-};
-
 struct Match {
     std::uint32_t start = 0;
     std::uint32_t end = 0;
-    const Key* key = nullptr;
+    const MatchingKey* key = nullptr;
 };
-
-// The key lists locked for one run; unlocked when it goes.
-class LockedLists {
-public:
-    explicit LockedLists(const LinkMatchingCache* cache) {
-        for (plat::DHANDLE list : cache->keyLists) {
-            if (list == 0) break;
-            const void* address = plat::MemLock(list);
-            if (address == nullptr) break;
-            handles_[count_] = list;
-            sizes_[count_] = plat::MemSize(list);
-            addresses_[count_++] = static_cast<const std::uint8_t*>(address);
-        }
-    }
-    ~LockedLists() {
-        for (int i = 0; i < count_; ++i) plat::MemUnlock(handles_[i]);
-    }
-    LockedLists(const LockedLists&) = delete;
-    LockedLists& operator=(const LockedLists&) = delete;
-    int count() const { return count_; }
-    const std::uint8_t* list(int i) const { return addresses_[i]; }
-    std::uint32_t size(int i) const { return sizes_[i]; }
-
-private:
-    plat::DHANDLE handles_[kKeyListSlots] = {};
-    const std::uint8_t* addresses_[kKeyListSlots] = {};
-    std::uint32_t sizes_[kKeyListSlots] = {};
-    int count_ = 0;
-};
-
-// The keys worth looking for in the run: at least 2 characters, no longer
-// than the run, not used up, and (when they begin with a letter) with a word
-// of the run starting with that letter. Keys are cut to kMaxKeyLength
-// characters. The entries of a list (its type word, count, lengths, texts)
-// are read in order; an entry past the list's block ends that list, its
-// keys keeping their numbers.
-std::vector<Key> CandidateKeys(const LinkMatchingCache* cache, const LockedLists& lists, const RunText& run) {
-    std::vector<Key> keys;
-    const std::uint32_t runChars = CountChars(run.text, run.length);
-    std::uint32_t number = 0;
-    for (int l = 0; l < lists.count() && number < cache->keyCount; ++l) {
-        const std::uint8_t* list = lists.list(l);
-        const std::uint32_t size = lists.size(l);
-        const plat::WORD entries = size >= 4 ? plat::ListEntryCount(list, true) : 0;
-        std::uint32_t offset = 4 + 2u * entries;
-        for (plat::WORD e = 0; e < entries && number < cache->keyCount; ++e, ++number) {
-            const std::uint32_t length = offset <= size ? ReadWord(list + 4 + 2u * e) : 0;
-            if (offset > size || length > size - offset) {
-                number += entries - e;
-                break;
-            }
-            const char* text = reinterpret_cast<const char*>(list + offset);
-            offset += length;
-            if (cache->singleMatch != 0 && cache->keyUsedFlags != nullptr && cache->keyUsedFlags[number] != 0)
-                continue;
-            std::uint32_t chars = CountChars(text, length);
-            std::uint32_t bytes = length;
-            if (chars > kMaxKeyLength) {
-                bytes = CharsPrefix(text, length, kMaxKeyLength);
-                chars = kMaxKeyLength;
-            }
-            if (chars < 2 || chars > runChars) continue;
-            Key key;
-            key.text = text;
-            key.length = static_cast<std::uint16_t>(bytes);
-            key.number = static_cast<std::uint16_t>(number);
-            // A key that must start a word and begins with a letter is
-            // looked for from the first word starting with that letter; the
-            // other kinds may stand inside a word and are looked for
-            // everywhere.
-            const bool startsWord = cache->matchKind != kKeyAnywhere && cache->matchKind != kKeyEndsWord;
-            if (startsWord && IsAsciiLetter(text[0])) {
-                const std::uint32_t start = run.letterStart[LowerAscii(text[0]) - 'a'];
-                if (start == kNoWord) continue;
-                key.searchFrom = start;
-            }
-            keys.push_back(key);
-        }
-    }
-    return keys;
-}
 
 // Whether a place found for a key stands as the cache's match kind asks.
 bool Accepted(const RunText& run, std::uint32_t start, std::uint32_t end, std::uint16_t kind) {
@@ -369,37 +272,105 @@ int PlainCompare(const char* text, std::uint32_t available, const char* key, std
     return 1;
 }
 
-// The key's next accepted place at or after from (key->start -1 when none).
-// Each place is tried where the key would begin: places where a key that
-// must start a word cannot are passed over, plain characters are compared
-// at once, and the collation's search is anchored in a window as long as
-// the key's characters can be.
-void SearchKey(const RunText& run, const LinkMatchingCache* cache, bool ignoreAccents, std::uint32_t from, Key* key) {
-    key->searched = true;
-    key->start = -1;
-    const bool startsWord = cache->matchKind == kKeyWholeWord || cache->matchKind == kKeyStartsWord;
-    // An LMBCS character takes at most three bytes.
-    const std::uint32_t window = 3 * CountChars(key->text, key->length);
-    for (std::uint32_t at = from > key->searchFrom ? from : key->searchFrom; at < run.length; ++at) {
-        if ((run.kinds[at] & kCharStart) == 0 || (startsWord && !run.StartsWord(at))) continue;
-        std::uint32_t matchLength = 0;
-        const int plain = PlainCompare(run.text + at, run.length - at, key->text, key->length, &matchLength);
-        if (plain == 0) continue;
-        if (plain < 0) {
-            const std::uint32_t available = run.length - at < window ? run.length - at : window;
-            std::uint16_t found = 0;
-            if (FindTextWildcard(run.text + at, static_cast<std::uint16_t>(available), key->text, key->length, 0, 1,
-                                 ignoreAccents ? 1 : 0, 0, &found) != 0)
-                continue;
-            matchLength = found;
-        }
-        if (Accepted(run, at, at + matchLength, cache->matchKind)) {
-            key->start = static_cast<std::int32_t>(at);
-            key->end = at + matchLength;
-            return;
+// The keys of the index as they may stand in one run: at least 2
+// characters and no longer than the run, not used up under single
+// matching, and (when they must start a word and begin with a letter) not
+// before the run's first word starting with that letter.
+class RunSearch {
+public:
+    RunSearch(const RunText& run, const LinkMatchingCache* cache, const MatchingKeyIndex& index, bool ignoreAccents)
+        : run_(run), cache_(cache), index_(index), ignoreAccents_(ignoreAccents),
+          startsWord_(cache->matchKind == kKeyWholeWord || cache->matchKind == kKeyStartsWord),
+          runChars_(CountChars(run.text, run.length)), plainBytes_(run.length + 1, 0) {
+        // The plain bytes from each place on, counted up to the longest
+        // plain key.
+        const std::uint32_t longest = index.longestPlain();
+        for (std::uint32_t at = run.length; at-- > 0;) {
+            const bool plain = (static_cast<unsigned char>(run.text[at]) & 0x80u) == 0;
+            const std::uint32_t next = plainBytes_[at + 1];
+            plainBytes_[at] = plain ? (next < longest ? next + 1 : longest) : 0;
         }
     }
-}
+
+    bool startsWord() const { return startsWord_; }
+
+    // The first key (in key order) that stands at the place, *end where it
+    // ends; null when none does. Each group of candidates is in key order,
+    // so a group is left at its first key that stands or at the best so far.
+    const MatchingKey* BestAt(std::uint32_t at, std::uint32_t* end) const {
+        const std::vector<MatchingKey>& keys = index_.keys();
+        std::uint32_t best = static_cast<std::uint32_t>(keys.size());
+        auto tryGroup = [&](const std::vector<std::uint32_t>& group, std::uint32_t shortest) {
+            for (const std::uint32_t i : group) {
+                if (i >= best) return;
+                if (keys[i].text.size() < shortest) continue;
+                if (Stands(keys[i], at, end)) {
+                    best = i;
+                    return;
+                }
+            }
+        };
+        // Plain keys that the plain bytes here spell, ignoring case.
+        const std::uint32_t plain = plainBytes_[at];
+        std::uint64_t hash = MatchingKeyIndex::HashStart();
+        for (std::uint32_t length = 1; length <= plain; ++length) {
+            hash = MatchingKeyIndex::HashNext(hash, LowerAscii(run_.text[at + length - 1]));
+            if (!index_.plainLength(length)) continue;
+            if (const std::vector<std::uint32_t>* group = index_.plainCandidates(hash, length)) tryGroup(*group, 0);
+        }
+        // Plain keys longer than the plain bytes here, which a character
+        // that is not plain follows: the collation decides.
+        if (at + plain < run_.length && plain < index_.longestPlain())
+            tryGroup(plain == 0 ? index_.plain() : index_.plainStartingWith(static_cast<unsigned char>(run_.text[at])),
+                     plain + 1);
+        tryGroup(index_.mixed(), 0);
+        return best < keys.size() ? &keys[best] : nullptr;
+    }
+
+private:
+    bool Eligible(const MatchingKey& key, std::uint32_t at) const {
+        if (key.chars < 2 || key.chars > runChars_) return false;
+        if (cache_->singleMatch != 0 && cache_->keyUsedFlags != nullptr && cache_->keyUsedFlags[key.number] != 0)
+            return false;
+        if (startsWord_ && IsAsciiLetter(key.text[0])) {
+            const std::uint32_t first = run_.letterStart[LowerAscii(key.text[0]) - 'a'];
+            if (first == kNoWord || at < first) return false;
+        }
+        return true;
+    }
+
+    // Whether the key stands at the place as the match kind asks: plain
+    // characters are compared at once, and the collation's search is
+    // anchored in a window as long as the key's characters can be.
+    bool Stands(const MatchingKey& key, std::uint32_t at, std::uint32_t* end) const {
+        if (!Eligible(key, at)) return false;
+        std::uint32_t matchLength = 0;
+        const auto keyLength = static_cast<std::uint32_t>(key.text.size());
+        const int plain = PlainCompare(run_.text + at, run_.length - at, key.text.data(), keyLength, &matchLength);
+        if (plain == 0) return false;
+        if (plain < 0) {
+            // An LMBCS character takes at most three bytes.
+            const std::uint32_t window = 3 * key.chars;
+            const std::uint32_t available = run_.length - at < window ? run_.length - at : window;
+            std::uint16_t found = 0;
+            if (FindTextWildcard(run_.text + at, static_cast<std::uint16_t>(available), key.text.data(),
+                                 static_cast<std::uint16_t>(keyLength), 0, 1, ignoreAccents_ ? 1 : 0, 0, &found) != 0)
+                return false;
+            matchLength = found;
+        }
+        if (matchLength == 0 || !Accepted(run_, at, at + matchLength, cache_->matchKind)) return false;
+        *end = at + matchLength;
+        return true;
+    }
+
+    const RunText& run_;
+    const LinkMatchingCache* cache_;
+    const MatchingKeyIndex& index_;
+    bool ignoreAccents_;
+    bool startsWord_;
+    std::uint32_t runChars_;
+    std::vector<std::uint32_t> plainBytes_;
+};
 
 // A partial match takes in the whole word it lies in.
 void WidenToWord(const RunText& run, Match* match) {
@@ -415,30 +386,29 @@ void WidenToWord(const RunText& run, Match* match) {
 // the key found first wins (the earlier list and entry on a tie). A key
 // used once is not tried again under single matching. The used flags of the
 // keys found are set.
-std::vector<Match> FindMatches(const RunText& run, LinkMatchingCache* cache, std::vector<Key>* keys,
+std::vector<Match> FindMatches(const RunText& run, LinkMatchingCache* cache, const MatchingKeyIndex& index,
                                bool ignoreAccents) {
     std::vector<Match> matches;
+    if (index.keys().empty()) return matches;
+    const RunSearch search(run, cache, index, ignoreAccents);
+    // The end of the last match, where the search goes on.
     std::uint32_t cursor = 0;
-    while (cursor < run.length) {
-        Key* best = nullptr;
-        for (Key& key : *keys) {
-            if (key.searched && key.start < 0) continue;
-            if (!key.searched || static_cast<std::uint32_t>(key.start) < cursor)
-                SearchKey(run, cache, ignoreAccents, cursor, &key);
-            if (key.start < 0) continue;
-            if (best == nullptr || key.start < best->start) best = &key;
+    std::uint32_t at = 0;
+    while (at < run.length) {
+        std::uint32_t end = 0;
+        const MatchingKey* key = nullptr;
+        if ((run.kinds[at] & kCharStart) != 0 && (!search.startsWord() || run.StartsWord(at)))
+            key = search.BestAt(at, &end);
+        if (key == nullptr) {
+            ++at;
+            continue;
         }
-        if (best == nullptr) break;
-        Match match{static_cast<std::uint32_t>(best->start), best->end, best};
+        Match match{at, end, key};
         if (cache->replaceExtra != 0 && cache->matchKind != kKeyWholeWord) WidenToWord(run, &match);
         if (match.start < cursor) match.start = cursor;
         matches.push_back(match);
-        cursor = match.end;
-        if (cache->keyUsedFlags != nullptr && best->number < cache->keyCount) cache->keyUsedFlags[best->number] = 1;
-        if (cache->singleMatch != 0) {
-            best->searched = true;
-            best->start = -1;
-        }
+        cursor = at = match.end;
+        if (cache->keyUsedFlags != nullptr && key->number < cache->keyCount) cache->keyUsedFlags[key->number] = 1;
     }
     return matches;
 }
@@ -477,7 +447,7 @@ bool Evaluate(std::uint32_t compute, plat::NOTEHANDLE note, std::string* out) {
 }
 
 // The key as the key list spells it.
-std::string KeyText(const Key& key) { return std::string(key.text, key.length); }
+std::string KeyText(const MatchingKey& key) { return key.text; }
 
 bool HasResultFormula(const RecordProcessContext* context) {
     return context->argumentText != nullptr && context->argumentText[0] != '\0';
@@ -647,10 +617,10 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
 
     RunText text;
     ReadRunText(run, cache, &text);
-    LockedLists lists(cache);
-    std::vector<Key> keys = CandidateKeys(cache, lists, text);
-    if (keys.empty()) return kOK;
-    const std::vector<Match> matches = FindMatches(text, cache, &keys, context->chunk->accentSensitive == 0);
+    // The keys are read once a run (memory running out is caught as in any run).
+    if (context->keyIndex == nullptr) context->keyIndex = new MatchingKeyIndex(cache);
+    const std::vector<Match> matches =
+        FindMatches(text, cache, *context->keyIndex, context->chunk->accentSensitive == 0);
     if (matches.empty()) return kOK;
 
     ConsumeRun(run, passOn, context);

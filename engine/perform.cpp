@@ -35,6 +35,7 @@
 #include "engine/generation_state.h"
 #include "engine/operation_table.h"
 #include "engine/paragraph_index.h"
+#include "engine/matching_key_index.h"
 #include "engine/record_process.h"
 #include "engine/run_lookups.h"
 #include "engine/run_steps.h"
@@ -385,6 +386,8 @@ STATUS PerformChunkAction(ZervaRTChunk* chunk, plat::NOTEHANDLE note, const char
     }
     delete context->paragraphIndex;
     context->paragraphIndex = nullptr;
+    delete context->keyIndex;
+    context->keyIndex = nullptr;
     GiveBackRunContext(session, context);
     if (temporaryList) {
         DeleteItemRecordList(session, list);

@@ -27,6 +27,7 @@ struct ChunkDefInfo;
 struct LinkMatchingCache;
 struct WalkResume;
 class ParagraphIndex;
+class MatchingKeyIndex;
 
 // The run's paragraph index of the records it walks, made on first use;
 // null when memory is short.
@@ -126,6 +127,9 @@ struct RecordProcessContext : BuildContext {
     // The paragraph definitions of the walked records by id, made on first
     // use and freed with the run (engine/paragraph_index.h).
     ParagraphIndex* paragraphIndex = nullptr;
+    // The keys of the matching operation, read on first use and freed with
+    // the run (engine/matching_key_index.h).
+    MatchingKeyIndex* keyIndex = nullptr;
 
     // State the executors keep within one run.
     std::uint32_t chunkDone = 0;             // once-per-chunk operations are done

@@ -4,6 +4,7 @@
 // the session gives the key cache's memory back when it goes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -297,6 +298,28 @@ TEST_F(MatchingTest, MatchKindsShortKeysAndHotspotsDecideWhatIsFound) {
     ZervaRTChunk* chunk = Open(inside);
     Cache({{"alpha", alpha_}, {word + "tail", beta_}});
     EXPECT_EQ(Keywords(chunk), word);
+}
+
+// Thousands of keys that share their start: each place takes the first key
+// (in key order) that stands there, a used key gives way to its duplicate
+// under single matching, and only whole words are taken.
+TEST_F(MatchingTest, ManyKeysSharingTheirStartAreFoundInKeyOrder) {
+    Keys keys;
+    for (int i = 0; i < 3000; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "item%04d", i);
+        keys.emplace_back(text, i % 2 == 0 ? alpha_ : beta_);
+    }
+    keys.emplace_back("item10", alpha_);   // after its longer fellows
+    keys.emplace_back("item0007", beta_);  // a duplicate
+    ZervaRTChunk* chunk = Open(Runs({"see item0007 ITEM2999, item0007x item0007 item10 item0007 item3000"}));
+    Cache(keys, talix::kKeyWholeWord, 1);
+    EXPECT_EQ(Keywords(chunk), "item0007,item2999,item0007,item10");
+
+    chunk = Open(Runs({"item1000x item10x"}));
+    Cache(keys, talix::kKeyStartsWord);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeHighlight)), 0);
+    EXPECT_EQ(NonEmptyTexts(Stored()), (std::vector<std::string>{"item1000", "x ", "item10", "x"}));
 }
 
 TEST_F(MatchingTest, WikiReferencesBecomeLinksToThePagesFound) {
