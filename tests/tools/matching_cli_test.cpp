@@ -114,6 +114,11 @@ TEST_F(MatchingCommands, RefusalsAndUsageErrors) {
     EXPECT_NE(missingView.err.find("View 'Nowhere' not found"), std::string::npos) << missingView.err;
     EXPECT_EQ(Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--server", "Far/Away"}).status, 1);
     EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha\n");
+    // The library's messages name what it holds in its character set: they
+    // are shown in UTF-8.
+    CliOutcome accented = Talix({"match", db_, id, "Memo", "link", keys_, "Caf\u00e9 \u65e5\u672c", "Term"});
+    EXPECT_EQ(accented.status, 1);
+    EXPECT_TRUE(talix_test::Has(accented.err, "View 'Caf\u00e9 \u65e5\u672c' not found")) << accented.err;
 }
 
 } // namespace
