@@ -91,11 +91,13 @@ bool TakeOptions(const Command& command, std::vector<std::string>* args, const s
 
 std::string Lmbcs(const std::string& text) { return plat::NativeToLmbcs(text); }
 
-// A number argument of 0-65535; false when it is not one.
+// A number argument of 0-65535, in decimal digits alone as the program's
+// other numbers (--index, --part) are written; false when it is not one.
+// A sign, a blank or a trailing character is no part of a count.
 bool Word(const std::string& text, std::uint16_t* value) {
-    char* end = nullptr;
-    const long number = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || number < 0 || number > 0xFFFF) return false;
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    const unsigned long number = std::strtoul(text.c_str(), nullptr, 10);
+    if (number > 0xFFFF) return false;
     *value = static_cast<std::uint16_t>(number);
     return true;
 }
@@ -350,6 +352,15 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     std::string fileName;
     if (what == "attachment" && rest.size() > 1 && !rest[1].empty() && !talix::SafeFileName(rest[1], &fileName))
         return UsageError(command, "'%s' is no file name for an attachment", rest[1].c_str());
+    // The counts of newlines, tabs and a table, refused before the item is
+    // opened.
+    std::uint16_t count = 0;
+    const std::size_t counts = what == "table" ? 2 : what == "newlines" || what == "tabs" ? 1 : 0;
+    for (std::size_t i = 0; i < counts; ++i) {
+        if (!Word(rest[i], &count))
+            return UsageError(command, "%s takes counts of 0 to 65535 in digits, not '%s'", what.c_str(),
+                              rest[i].c_str());
+    }
     std::uint16_t row = 0;
     if (what == "row" && !rest.empty() && (!Word(rest[0], &row) || row == 0))
         return UsageError(command, "row takes a row number from 1 to 65535, not '%s'", rest[0].c_str());
@@ -370,7 +381,7 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     }
     bool usage = false;
     const talix::STATUS status = RunAppendKind(what, rest, options, &target, &usage);
-    if (usage) return UsageError(command, "%s needs numbers of 0 to 65535 where it takes counts", what.c_str());
+    if (usage) return UsageError(command, "%s takes counts of 0 to 65535 in digits alone", what.c_str());
     return SaveAfterMethod("append " + what, &target, status);
 }
 
