@@ -102,6 +102,30 @@ bool Word(const std::string& text, std::uint16_t* value) {
     return true;
 }
 
+// The largest number a layer's length takes, in any of its units: far
+// beyond any page, and, in inches, still within 32 bits once stored as
+// twips.
+constexpr double kLargestLayerLength = 1000000.0;
+
+// True when text is a length a layer's box takes: "auto", "inherit", or a
+// number of 0 to kLargestLayerLength in decimal digits (one decimal point
+// at most) followed by nothing or by one of the units px, %, in, em, ex and
+// ch, written in any case. The library reads any text as a length: a word
+// would give 0, a sign or an exponent a box of a negative or endless size,
+// and a unit found anywhere in the text would count.
+bool LayerLength(const std::string& text) {
+    if (strcasecmp(text.c_str(), "auto") == 0 || strcasecmp(text.c_str(), "inherit") == 0) return true;
+    const std::size_t digits = text.find_first_not_of("0123456789.");
+    const std::string number = text.substr(0, digits);
+    const std::string unit = digits == std::string::npos ? std::string() : text.substr(digits);
+    if (number.find_first_of("0123456789") == std::string::npos || number.find('.') != number.rfind('.'))
+        return false;
+    static const char* const kUnits[] = {"", "px", "%", "in", "em", "ex", "ch"};
+    bool known = false;
+    for (const char* each : kUnits) known = known || strcasecmp(unit.c_str(), each) == 0;
+    return known && std::strtod(number.c_str(), nullptr) <= kLargestLayerLength;
+}
+
 // The note id a NOTE argument names in the database.
 bool NoteIdOf(const std::string& dbPath, const std::string& noteArg, plat::NOTEID* id) {
     Database db;
@@ -360,6 +384,16 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
         if (!Word(rest[i], &count))
             return UsageError(command, "%s takes counts of 0 to 65535 in digits, not '%s'", what.c_str(),
                               rest[i].c_str());
+    }
+    if (what == "layer") {
+        static const char* const kEdges[] = {"TOP", "LEFT", "HEIGHT", "WIDTH"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (!LayerLength(rest[i]))
+                return UsageError(command,
+                                  "layer takes lengths of 0 to 1000000 (120px, 50%%, 1.5in, 2em, 3ex, 4ch), "
+                                  "auto or inherit; '%s' is no %s",
+                                  rest[i].c_str(), kEdges[i]);
+        }
     }
     std::uint16_t row = 0;
     if (what == "row" && !rest.empty() && (!Word(rest[0], &row) || row == 0))

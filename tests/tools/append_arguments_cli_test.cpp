@@ -1,5 +1,5 @@
-// The arguments of talix append that are numbers: what is refused as
-// usage, before anything is stored, and what a taken one builds.
+// The arguments of talix append that are numbers or lengths: what is
+// refused as usage, before anything is stored, and what a taken one builds.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -50,6 +50,29 @@ TEST_F(AppendArguments, CountsAreDigitsAlone) {
     EXPECT_EQ(Talix({"count", db_, id_, "Memo", "Row", "Table 1"}).out, "2\n");
     ASSERT_EQ(Talix({"append", db_, id_, "Memo", "tabs", "0003"}).status, 0);
     EXPECT_TRUE(Has(Talix({"text", db_, id_, "Memo"}).out, "\t\t\t")) << Talix({"text", db_, id_, "Memo"}).out;
+}
+
+// A layer's TOP, LEFT, HEIGHT and WIDTH are lengths of the box model; words,
+// signs, exponents, blanks, units the box does not know and numbers past
+// any page are refused.
+TEST_F(AppendArguments, LayerGeometryIsLengths) {
+    const std::vector<std::string> good = {"10px", "0", "1.5in", "50%", "2EM", "3ex", "4ch", "auto", "INHERIT", ".5in"};
+    const std::vector<std::string> bad = {"abc",  "-5px", "+5px", "1e3px", "nan",   "inf",   "1e999", "1000001px",
+                                          "10pt", "px",   "5 px", "5;6",   "1..2",  "1.2.3", "autox", "99999999999999999999"};
+    for (const std::string& each : bad) {
+        ExpectRefused({"layer", each, "0", "10px", "10px"}, each);
+        ExpectRefused({"layer", "0", "0", "10px", each}, each);
+    }
+    for (const std::string& each : good) {
+        const CliOutcome run = Talix({"append", db_, id_, "Layers", "layer", each, each, each, each});
+        EXPECT_EQ(run.status, 0) << each << ": " << run.err;
+    }
+    EXPECT_EQ(Talix({"count", db_, id_, "Layers", "Layer"}).out, std::to_string(good.size()) + "\n");
+    const CliOutcome largest = Talix({"append", db_, id_, "Large", "layer", "0px", "0px", "1000000px", "1000000in"});
+    EXPECT_EQ(largest.status, 0) << largest.err;
+    const std::string html = Talix({"html", db_, id_, "Large"}).out;
+    EXPECT_TRUE(Has(html, "height: 1000000px")) << html;
+    EXPECT_TRUE(Has(html, "width: 1000000.000000in")) << html;
 }
 
 } // namespace

@@ -63,8 +63,8 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     EXPECT_EQ(hotspot.status, 1);
     EXPECT_NE(hotspot.err.find("talix: Error in argument #1"), std::string::npos) << hotspot.err;
     CliOutcome layer = Talix({"append", db_, id, "Memo", "layer", "1px", "1px", "1 px", "20px"});
-    EXPECT_EQ(layer.status, 1);
-    EXPECT_NE(layer.err.find("Invalid 'height'"), std::string::npos) << layer.err;
+    EXPECT_EQ(layer.status, 2);
+    EXPECT_NE(layer.err.find("'1 px' is no HEIGHT"), std::string::npos) << layer.err;
     // A status that is one of the library's own error words reads as its meaning.
     CliOutcome table = Talix({"append", db_, id, "Memo", "table", "0", "2"});
     EXPECT_EQ(table.status, 1);
