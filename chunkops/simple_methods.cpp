@@ -23,23 +23,6 @@ namespace {
 // The query code that leaves the chunk's first and last record numbers.
 constexpr std::uint16_t kQueryRecordRange = 2321;
 
-// The engine writes at most this many new-line or tab characters a run.
-constexpr std::uint16_t kCharactersPerRun = 32;
-
-// Runs count characters of an operation (new lines or tabs) in runs of at
-// most 32; the new paragraph, when asked for, follows the last run.
-STATUS AppendCharacters(ZervaRTChunk* chunk, std::uint16_t operation, std::uint16_t count, int newParagraph) {
-    std::uint16_t left = count;
-    do {
-        const std::uint16_t now = left > kCharactersPerRun ? kCharactersPerRun : left;
-        left = static_cast<std::uint16_t>(left - now);
-        const std::uint16_t paragraph = left == 0 && newParagraph != 0 ? 1 : 0;
-        const STATUS status = RunChunkOperation(chunk, operation, now, paragraph);
-        if (status != kOK) return status;
-    } while (left > 0);
-    return kOK;
-}
-
 } // namespace
 
 std::uint16_t ZervaRTChunk::RemoveSections() { return RunChunkOperation(this, kOpRemoveSections); }
@@ -103,11 +86,13 @@ std::uint16_t ZervaRTChunk::HighlightText(const char* text, std::uint16_t length
     return RunChunkOperation(this, kOpHighlightText, 0, CharactersToBytes(text, length), 0, 0, nullptr, text);
 }
 
+// The engine writes every character in one pass, in runs of at most 32;
+// the new paragraph, when asked for, follows the last run.
 std::uint16_t ZervaRTChunk::AppendNewLines(std::uint16_t count, int newParagraph) {
-    return AppendCharacters(this, kOpAppendNewLines, count, newParagraph);
+    return RunChunkOperation(this, kOpAppendNewLines, count, newParagraph != 0 ? 1 : 0);
 }
 
-std::uint16_t ZervaRTChunk::AppendTabs(std::uint16_t count) { return AppendCharacters(this, kOpAppendTabs, count, 0); }
+std::uint16_t ZervaRTChunk::AppendTabs(std::uint16_t count) { return RunChunkOperation(this, kOpAppendTabs, count, 0); }
 
 std::uint16_t ZervaRTChunk::AppendPageBreak() { return RunChunkOperation(this, kOpAppendPageBreak); }
 

@@ -115,14 +115,20 @@ STATUS AppendAnchor(bool atEnd, RecordProcessContext* context) {
     return status;
 }
 
-// 2354 and 2360: op2 line breaks or tabs (at most 32) as one text run; new
-// lines with a3 set close the paragraph after them.
+// 2354 and 2360: op2 line breaks or tabs as text runs of at most 32 (one
+// empty run for 0), all of them in this one pass over the item; new lines
+// with a3 set close the paragraph after them.
 STATUS AppendRepeated(char character, RecordProcessContext* context) {
     char text[kMaxRepeatedCharacters];
-    std::uint32_t count = context->operation2 < kMaxRepeatedCharacters ? context->operation2 : kMaxRepeatedCharacters;
-    std::memset(text, character, count);
+    std::memset(text, character, sizeof text);
     const FontId font = TextFont(context, true);
-    STATUS status = AppendTextRecord(text, count, &font, &context->output);
+    std::uint32_t left = context->operation2;
+    STATUS status = kOK;
+    do {
+        const std::uint32_t count = left < kMaxRepeatedCharacters ? left : kMaxRepeatedCharacters;
+        left -= count;
+        status = AppendTextRecord(text, count, &font, &context->output);
+    } while (status == kOK && left > 0);
     if (status != kOK || character != '\0' || context->a3 == 0) return status;
     status = AppendParagraphRecord(context);
     if (status == kOK) status = AppendReference(context);

@@ -1,5 +1,6 @@
 // The appends: small appends, copies from other notes, graphics, HTML,
 // hotspots, links and layers; and the removal of a chunk.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -70,6 +71,40 @@ TEST_F(AppendMethodsTest, NewLinesAndTabsOfAnyCountAreWrittenInFull) {
     EXPECT_EQ(newLines, 70u);
     EXPECT_EQ(tabs, 43u);
     EXPECT_TRUE(body.Holds("place"));
+}
+
+// Any count is written in one pass over the item: runs of at most 32
+// characters, one after another, where a pass a run left an empty run
+// between each two (and took time growing with the square of the count).
+TEST_F(AppendMethodsTest, ManyNewLinesAndTabsAreWrittenInOnePass) {
+    OpenText();
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendTabs(65535), 0);
+    EXPECT_EQ(chunk->AppendNewLines(100, 1), 0);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    ASSERT_EQ(body.problem, "");
+    std::size_t tabs = 0, newLines = 0, shortRuns = 0, emptyRuns = 0;
+    for (const std::string& text : body.texts) {
+        const bool tabRun = text.find_first_not_of('\t') == std::string::npos;
+        const bool lineRun = text.find_first_not_of('\0') == std::string::npos;
+        if (!tabRun && !lineRun) continue;
+        (tabRun ? tabs : newLines) += text.size();
+        EXPECT_LE(text.size(), 32u);
+        shortRuns += text.size() < 32 ? 1 : 0;
+    }
+    for (std::size_t i = 0; i < body.records.size() && i < body.signatures.size(); ++i)
+        emptyRuns += body.signatures[i] == talix::kSigText && body.records[i].size() == 8 ? 1 : 0;
+    EXPECT_EQ(tabs, 65535u);
+    EXPECT_EQ(newLines, 100u);
+    EXPECT_EQ(shortRuns, 2u);   // the last run of each count
+    EXPECT_LE(emptyRuns, 3u);
+    // The new paragraph follows the last new line.
+    const std::vector<std::uint16_t>& signatures = body.signatures;
+    ASSERT_GE(signatures.size(), 2u);
+    EXPECT_EQ(signatures.back() == talix::kSigText ? signatures[signatures.size() - 2] : signatures.back(),
+              talix::kSigPabReference);
 }
 
 TEST_F(AppendMethodsTest, ParagraphsTablePropertiesAndFieldBlocks) {

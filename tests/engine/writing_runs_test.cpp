@@ -170,14 +170,16 @@ TEST_F(WritingRunTest, NewLinesTabsAndAnchorsAtEitherEnd) {
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(Signatures(records),
               (std::vector<std::uint16_t>{kSigAnchor, kSigText, kSigPabDefinition, kSigPabReference, kSigText, kSigText,
-                                          kSigParagraph, kSigPabReference, kSigText, kSigText, kSigText, kSigAnchor,
-                                          kSigText}));
+                                          kSigParagraph, kSigPabReference, kSigText, kSigText, kSigText, kSigText,
+                                          kSigAnchor, kSigText}));
     EXPECT_EQ(records[0].Word(4), 5);
     EXPECT_EQ(records[0].bytes.size(), 18u);   // 12 + 5, rounded up to even
     EXPECT_EQ(std::string(records[0].bytes.begin() + 12, records[0].bytes.begin() + 17), "start");
     EXPECT_EQ(records[5].Text(), std::string(3, '\0'));
+    // Forty tabs: every one written, in runs of at most 32.
     EXPECT_EQ(records[9].Text(), std::string(32, '\t'));
-    EXPECT_EQ(std::string(records[11].bytes.begin() + 12, records[11].bytes.begin() + 15), "end");
+    EXPECT_EQ(records[10].Text(), std::string(8, '\t'));
+    EXPECT_EQ(std::string(records[12].bytes.begin() + 12, records[12].bytes.begin() + 15), "end");
 }
 
 TEST_F(WritingRunTest, PassThroughBracketsAndCellBorders) {
