@@ -280,8 +280,14 @@ talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::stri
                                  nullptr, nullptr, 0, nullptr, 0, nullptr, 0);
     }
     if (what == "layer") {
-        const talix::STATUS compiled = chunk->AppendLayer(a[0].c_str(), a[1].c_str(), a[2].c_str(), a[3].c_str(), 0,
-                                                   optionText, nullptr, nullptr, 0);
+        // A bare number is pixels for every edge, as a box's height and
+        // width already read it: the library keeps no unit for a bare top
+        // or left, and such an edge is written out with no length at all.
+        std::vector<std::string> lengths = a;
+        for (std::string& length : lengths)
+            if (length.find_first_not_of("0123456789.") == std::string::npos) length += "px";
+        const talix::STATUS compiled = chunk->AppendLayer(lengths[0].c_str(), lengths[1].c_str(), lengths[2].c_str(),
+                                                          lengths[3].c_str(), 0, optionText, nullptr, nullptr, 0);
         return compiled != talix::kOK ? compiled : chunk->lastStatus;
     }
     if (what == "graphic") {

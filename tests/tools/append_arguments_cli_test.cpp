@@ -68,6 +68,11 @@ TEST_F(AppendArguments, LayerGeometryIsLengths) {
         EXPECT_EQ(run.status, 0) << each << ": " << run.err;
     }
     EXPECT_EQ(Talix({"count", db_, id_, "Layers", "Layer"}).out, std::to_string(good.size()) + "\n");
+    // A bare number is pixels for every edge, the top and left as well.
+    ASSERT_EQ(Talix({"append", db_, id_, "Bare", "layer", "10", "20", "30", "40.5"}).status, 0);
+    const std::string bare = Talix({"html", db_, id_, "Bare"}).out;
+    EXPECT_TRUE(Has(bare, "top: 10px; left: 20px;")) << bare;
+    EXPECT_TRUE(Has(bare, "width: 40px; height: 30px;")) << bare;
     const CliOutcome largest = Talix({"append", db_, id_, "Large", "layer", "0px", "0px", "1000000px", "1000000in"});
     EXPECT_EQ(largest.status, 0) << largest.err;
     const std::string html = Talix({"html", db_, id_, "Large"}).out;
