@@ -58,9 +58,11 @@ int RunHtml(const Command& command, const std::vector<std::string>& given) {
     if (hasOut && outPath.empty()) return UsageError(command, "--out needs a file name");
     unsigned long partNumber = 0;
     if (hasMime) {
-        char* end = nullptr;
-        partNumber = std::strtoul(part.c_str(), &end, 10);
-        if (part.empty() || *end != '\0' || partNumber > 0xFFFF)
+        // Decimal digits alone, as --part and --index take their numbers:
+        // no sign or blank is read past.
+        const bool digits = !part.empty() && part.find_first_not_of("0123456789") == std::string::npos;
+        partNumber = digits ? std::strtoul(part.c_str(), nullptr, 10) : 0;
+        if (!digits || partNumber > 0xFFFF)
             return UsageError(command, "--mime takes a part number from 0 to 65535, not '%s'", part.c_str());
     }
 

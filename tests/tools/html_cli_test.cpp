@@ -279,7 +279,8 @@ TEST_F(HtmlCommand, FaceNamesStayOneDeclaration) {
 TEST_F(HtmlCommand, RefusesBadUsage) {
     const std::string id = Note({"x"});
     EXPECT_EQ(Talix({"html", db_, id, "Body", "--format", "pdf"}).status, 2);
-    EXPECT_EQ(Talix({"html", db_, id, "Body", "--mime", "x"}).status, 2);
+    for (const std::string bad : {"x", "+7", " 7", "-0", "7 ", "65536", ""})
+        EXPECT_EQ(Talix({"html", db_, id, "Body", "--mime", bad}).status, 2) << bad;
     EXPECT_EQ(Talix({"html", db_, id, "Body", "--format"}).status, 2);
     EXPECT_EQ(Talix({"html", db_, id}).status, 2);
     EXPECT_EQ(Talix({"html", db_, id, "Body", "--bogus", "1"}).status, 2);
