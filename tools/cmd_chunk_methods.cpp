@@ -110,13 +110,15 @@ constexpr double kLargestLayerLength = 1000000.0;
 // True when text is a length a layer's box takes: "auto", "inherit", or a
 // number of 0 to kLargestLayerLength in decimal digits (one decimal point
 // at most) followed by nothing or by one of the units px, %, in, em, ex and
-// ch, written in any case. The library reads any text as a length: a word
-// would give 0, a sign or an exponent a box of a negative or endless size,
-// and a unit found anywhere in the text would count.
-bool LayerLength(const std::string& text) {
+// ch, written in any case; an offset (the top and left) may be negative,
+// placing the layer partly off the page. The library reads any text as a
+// length: a word would give 0, a sign or an exponent a box of a negative or
+// endless size, and a unit found anywhere in the text would count.
+bool LayerLength(const std::string& text, bool offset) {
     if (strcasecmp(text.c_str(), "auto") == 0 || strcasecmp(text.c_str(), "inherit") == 0) return true;
-    const std::size_t digits = text.find_first_not_of("0123456789.");
-    const std::string number = text.substr(0, digits);
+    const std::size_t sign = offset && !text.empty() && text[0] == '-' ? 1 : 0;
+    const std::size_t digits = text.find_first_not_of("0123456789.", sign);
+    const std::string number = text.substr(sign, digits == std::string::npos ? std::string::npos : digits - sign);
     const std::string unit = digits == std::string::npos ? std::string() : text.substr(digits);
     if (number.find_first_of("0123456789") == std::string::npos || number.find('.') != number.rfind('.'))
         return false;
@@ -394,10 +396,10 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     if (what == "layer") {
         static const char* const kEdges[] = {"TOP", "LEFT", "HEIGHT", "WIDTH"};
         for (std::size_t i = 0; i < 4; ++i) {
-            if (!LayerLength(rest[i]))
+            if (!LayerLength(rest[i], i < 2))
                 return UsageError(command,
                                   "layer takes lengths of 0 to 1000000 (120px, 50%%, 1.5in, 2em, 3ex, 4ch), "
-                                  "auto or inherit; '%s' is no %s",
+                                  "auto or inherit, the TOP and LEFT also negative; '%s' is no %s",
                                   rest[i].c_str(), kEdges[i]);
         }
     }

@@ -57,12 +57,19 @@ TEST_F(AppendArguments, CountsAreDigitsAlone) {
 // any page are refused.
 TEST_F(AppendArguments, LayerGeometryIsLengths) {
     const std::vector<std::string> good = {"10px", "0", "1.5in", "50%", "2EM", "3ex", "4ch", "auto", "INHERIT", ".5in"};
-    const std::vector<std::string> bad = {"abc",  "-5px", "+5px", "1e3px", "nan",   "inf",   "1e999", "1000001px",
+    const std::vector<std::string> bad = {"abc",  "-", "+5px", "1e3px", "nan",   "inf",   "1e999", "1000001px",
                                           "10pt", "px",   "5 px", "5;6",   "1..2",  "1.2.3", "autox", "99999999999999999999"};
     for (const std::string& each : bad) {
         ExpectRefused({"layer", each, "0", "10px", "10px"}, each);
         ExpectRefused({"layer", "0", "0", "10px", each}, each);
     }
+    // The top and left may place a layer partly off the page; its box has
+    // no negative size.
+    ExpectRefused({"layer", "-5px", "0", "-10px", "10px"}, "-10px");
+    ExpectRefused({"layer", "--5px", "0", "10px", "10px"}, "--5px");
+    ASSERT_EQ(Talix({"append", db_, id_, "Off", "layer", "-5px", "-1.5in", "10px", "10px"}).status, 0);
+    const std::string off = Talix({"html", db_, id_, "Off"}).out;
+    EXPECT_TRUE(Has(off, "top: -5px; left: -1.500000in;")) << off;
     for (const std::string& each : good) {
         const CliOutcome run = Talix({"append", db_, id_, "Layers", "layer", each, each, each, each});
         EXPECT_EQ(run.status, 0) << each << ": " << run.err;
