@@ -49,33 +49,32 @@ bool StopsDescriptors(const CDRecordNode* node) {
            signature == kSigBegin || IsTextRun(signature);
 }
 
-// A length value of a record, or nothing when the record is too short.
-void AppendLength(XMLGenContext* context, const CDRecordNode* node, std::uint32_t at) {
+// "name: length; " for a length value of a record. A record too short to
+// hold the value, or a value that gives no length (no auto or inherit
+// switch and a unit that is none of the known ones), writes nothing: an
+// empty value would leave the declaration without one.
+void AppendLength(XMLGenContext* context, const CDRecordNode* node, const char* name, std::uint32_t at) {
     if (node->bytes == nullptr || node->length < at + kLengthValueSize) return;
     char text[96] = {};
     FormatCSSLength(node->bytes + at, text, sizeof text);
-    AppendOutput(context, text);
+    if (text[0] == '\0') return;
+    AppendPrintf(context, "%s: %s; ", name, text);
 }
 
 void WriteDescriptor(XMLGenContext* context, const CDRecordNode* node) {
     switch (node->signature) {
     case kSigBoxSize:
-        AppendOutput(context, "width: ");
-        AppendLength(context, node, kBoxSizeWidth);
-        AppendOutput(context, "; height: ");
-        AppendLength(context, node, kBoxSizeHeight);
-        AppendOutput(context, "; ");
+        AppendLength(context, node, "width", kBoxSizeWidth);
+        AppendLength(context, node, "height", kBoxSizeHeight);
         break;
     case kSigPositioning: {
         const std::uint8_t scheme = NodeByte(node, kPositioningScheme);
         AppendOutput(context, "position: ");
         AppendOutput(context, scheme == 0 ? "static; " : scheme == 2 ? "relative; " : scheme == 3 ? "fixed; " : "absolute; ");
-        AppendOutput(context, "top: ");
-        AppendLength(context, node, kPositioningTop);
-        AppendOutput(context, "; left: ");
-        AppendLength(context, node, kPositioningLeft);
+        AppendLength(context, node, "top", kPositioningTop);
+        AppendLength(context, node, "left", kPositioningLeft);
         const auto zIndex = static_cast<std::int32_t>(NodeDword(node, kPositioningZIndex));
-        AppendPrintf(context, "; z-index: %ld; ", static_cast<long>(zIndex));
+        AppendPrintf(context, "z-index: %ld; ", static_cast<long>(zIndex));
         break;
     }
     case kSigBackgroundColor:

@@ -2,6 +2,7 @@
 // divisions with their sizes, positions and content.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "generation_fixture.h"
@@ -77,6 +78,30 @@ TEST_F(Layers, LayerDivisionsCarryTheirPosition) {
                        htmlgen_test::LayerRecord(), htmlgen_test::BoxSize(5, 5)};
     const std::string unendedBody = Checked(unended);
     EXPECT_TRUE(Has(unendedBody, "width: 5px; height: 5px; \"></div>")) << unendedBody;
+}
+
+TEST_F(Layers, LengthsThatGiveNoValueLeaveTheirDeclarationOut) {
+    // A top given in no known unit and a size record too short for its
+    // height: the style holds no declaration without a value.
+    htmlgen_test::FixtureRecord position = htmlgen_test::Positioning(1, 4, 12, 30);
+    position.bytes[8 + 16] = 0;
+    const htmlgen_test::FixtureRecord whole = htmlgen_test::BoxSize(200, 100);
+    htmlgen_test::FixtureRecord size = talix_test::HostRecord(0x006A, 40);
+    std::copy(whole.bytes.begin() + 8, whole.bytes.begin() + 32, size.bytes.begin() + 8);
+    Records records = {Definition(1),
+                       Reference(1),
+                       TextBytes("Before"),
+                       Bracket(kBegin, kLayer),
+                       htmlgen_test::LayerRecord(),
+                       size,
+                       position,
+                       Reference(1),
+                       TextBytes("Inside"),
+                       Bracket(kEnd, kLayer)};
+    const std::string body = Checked(records);
+    EXPECT_TRUE(Has(body, "<div style=\"width: 200px; position: absolute; left: 30px; z-index: 4; \">")) << body;
+    EXPECT_FALSE(Has(body, ": ;")) << body;
+    EXPECT_TRUE(Has(body, "Inside")) << body;
 }
 
 TEST_F(Layers, LayoutRegionsPlaceTheirElements) {
