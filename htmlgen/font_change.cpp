@@ -564,6 +564,29 @@ int HTMLFontSizeFromPoints(const XMLGenContext* context, std::uint8_t points) {
     return 7;
 }
 
+std::string FontStyleDeclarations(XMLGenContext* context, const FontId& font) {
+    const Suppressed suppressed = ReadSuppressed(context);
+    if (suppressed.All() || IsOn(context, sw::kStandardFontTags) || IsOn(context, sw::kHybridFontTags)) return {};
+    char text[kFontMarkupSize];
+    Markup span(text, sizeof text);
+    if (!ComposeSpan(context, font, nullptr, 0, suppressed, &span)) return {};
+    // The span is <span style="{declarations}">: what lies between the
+    // braces.
+    std::string_view markup(span.out, span.used);
+    const std::string_view open = "<span style=\"";
+    const std::string_view close = "\">";
+    if (markup.size() < open.size() + close.size() || markup.substr(0, open.size()) != open ||
+        markup.substr(markup.size() - close.size()) != close)
+        return {};
+    markup = markup.substr(open.size(), markup.size() - open.size() - close.size());
+    const std::string_view openBrace = context->openBrace;
+    const std::string_view closeBrace = context->closeBrace;
+    if (markup.substr(0, openBrace.size()) == openBrace) markup.remove_prefix(openBrace.size());
+    if (markup.size() >= closeBrace.size() && markup.substr(markup.size() - closeBrace.size()) == closeBrace)
+        markup.remove_suffix(closeBrace.size());
+    return std::string(markup);
+}
+
 void CloseForFontChange(XMLGenContext* context, const FontId& font, bool colourGiven) {
     const Suppressed suppressed = ReadSuppressed(context);
     if (suppressed.All() || IsOn(context, sw::kStandardFontTags) || IsOn(context, sw::kHybridFontTags)) return;

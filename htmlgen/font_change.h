@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/font_spec.h"
 #include "core/statuses.h"
@@ -41,6 +42,13 @@ inline bool ColourValueGivesColour(const ColorValue* color) {
 // to open (a link's anchor) then holds the font's markup and text. Nothing
 // in the font-element form, which closes nothing.
 void CloseForFontChange(XMLGenContext* context, const FontId& font, bool colourGiven);
+
+// The style declarations the span form gives a font ("font-size: 12pt;
+// color: ..."), as the text of a style attribute without the inline-style
+// braces; empty when the font needs none or fonts are written as font
+// elements. Closes, opens and writes nothing: an element's own style
+// attribute takes them.
+std::string FontStyleDeclarations(XMLGenContext* context, const FontId& font);
 
 // The HTML font size (1 to 7) of a point size, by the context's six
 // thresholds (8, 10, 12, 14, 18 and 24 points unless Font1= to Font6= say

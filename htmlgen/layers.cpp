@@ -5,6 +5,7 @@
 // holds the element's content (its text, picture, field or button).
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/font_spec.h"
 #include "core/record_layouts.h"
@@ -130,25 +131,14 @@ void WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t d
     AppendPrintf(context, "width:%upx;height:%upx; ", Pixels(NodeWord(element, kElementWidthAt)),
                  Pixels(NodeWord(element, kElementHeightAt)));
     if (element->length >= kElementFontAt + 4) {
-        // The element's font as style text, made in scratch.
+        // The element's font as declarations of its own style: what text
+        // before the region left open stays open and untouched.
         const FontId font = ReadFontId(element->bytes + kElementFontAt);
-        const FontId current = context->currentFont;
-        const std::uint32_t fontPushes = context->fontPushes;
-        const std::uint32_t before = CloseTagDepth(context);
-        WriteXMLFontChange(&font, nullptr, context, 1, 0, 0);
-        // Only the text is wanted: what the change recorded as open goes.
-        PopCloseTags(context, before, nullptr, 0);
-        context->currentFont = current;
-        context->fontPushes = fontPushes;
-        const char* style = std::strstr(context->fontMarkup, "style=\"");
-        if (style != nullptr) {
-            style += std::strlen("style=\"");
-            const char* end = std::strchr(style, '"');
-            if (end != nullptr && end > style) {
-                AppendOutput(context, " ");
-                AppendOutput(context, style, static_cast<std::size_t>(end - style));
-                AppendOutput(context, " ");
-            }
+        const std::string style = FontStyleDeclarations(context, font);
+        if (!style.empty()) {
+            AppendOutput(context, " ");
+            AppendOutput(context, style.data(), style.size());
+            AppendOutput(context, " ");
         }
     }
     if ((NodeWord(element, kElementColourFlagsAt) & kColourSet) != 0)
@@ -251,6 +241,10 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
 STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
     CDRecordNode* node = context->node;
     if (node == nullptr || node->signature != kSigLayout) return kOK;
+    // The region's divisions are blocks: what text left open inline (a
+    // span of its font) closes before them, as it does before a layer,
+    // and its elements' text opens its own.
+    CloseForBlock(context);
     STATUS status = kOK;
     const std::uint32_t mark = CloseTagDepth(context);
     while (InRange(context, node)) {

@@ -132,4 +132,44 @@ TEST_F(Layers, LayoutRegionsPlaceTheirElements) {
     EXPECT_EQ(Count(open, "<div style=\"position:"), 2u) << open;
 }
 
+TEST_F(Layers, ElementFontsLeaveWhatTextOpenedAlone) {
+    // Coloured text leaves its span open where the region begins: the
+    // element's own font goes into its style, the span stays open around
+    // the region and the text after it keeps its colour.
+    htmlgen_test::FixtureRecord element = htmlgen_test::LayoutElement(2880, 720, 1500, 300);
+    element.bytes[12] = 1;
+    element.bytes[15] = 18;
+    Records records = {Definition(1),
+                       Reference(1),
+                       htmlgen_test::TextRun(1, 0, 2, 10, "Red before"),
+                       htmlgen_test::LayoutRegion(2880, 4320, 1440),
+                       element,
+                       TextBytes("element text"),
+                       htmlgen_test::LayoutEnd(),
+                       htmlgen_test::TextRun(1, 0, 2, 10, "Red after")};
+    for (const char* options : {"", "ForceFontSize=Yes", "Zelunda=Yes", "UseCurlyBracesInline=Yes"}) {
+        ZervaRTChunk* chunk = Define(records);
+        for (const char* format : {"HTML", "XHTML"}) {
+            const std::string markup = Generate(chunk, format, options);
+            std::string report;
+            // The fragment of the preset is checked inside a division.
+            const bool whole = markup.find("<html") != std::string::npos;
+            if (std::string(format) == "XHTML") {
+                EXPECT_TRUE(whole ? talix_test::XhtmlValid(markup, &report)
+                                  : talix_test::XmlWellFormed("<div>" + markup + "</div>", &report))
+                    << options << report << markup;
+            } else if (whole) {
+                EXPECT_EQ(talix_test::TidyErrors(markup, &report), 0) << options << report << markup;
+            }
+            const std::size_t style = markup.find("position:absolute");
+            ASSERT_NE(style, std::string::npos) << markup;
+            const std::string value = markup.substr(style, markup.find('"', style) - style);
+            EXPECT_TRUE(Has(value, "height:20px;  font-size: 18pt; ")) << options << markup;
+            EXPECT_FALSE(Has(value, "<")) << options << markup;
+            EXPECT_FALSE(Has(value, "{")) << options << markup;
+            EXPECT_LT(markup.find("element text"), markup.find("Red after")) << options << markup;
+        }
+    }
+}
+
 } // namespace
