@@ -162,6 +162,10 @@ void WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t d
     PushCloseTag(context, "</div>");
     // The element's content, up to the next element or the region's end,
     // rendered as the walk renders it: text, pictures, fields, buttons.
+    // Its first paragraph opens inside the element's division rather than
+    // taking that division for the previous paragraph's.
+    const std::uint32_t outerElementDepth = context->layoutElementDepth;
+    context->layoutElementDepth = CloseTagDepth(context);
     const WalkCall call{kSigLayout, depth};
     context->node = element->next;
     while (context->overflow == 0 && InRange(context, context->node) && !IsLayoutRecord(context->node->signature)) {
@@ -171,6 +175,7 @@ void WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t d
         if (result.step != WalkStep::Next || result.status != kOK) break;
         if (context->node == before) context->node = before->next;
     }
+    context->layoutElementDepth = outerElementDepth;
     CloseDownTo(context, mark);
 }
 

@@ -82,8 +82,10 @@ std::uint16_t FindStyleName(const XMLGenContext* context, const CDRecordNode* re
 
 // Whether the element the previous paragraph opened stays open: the first
 // paragraph of a tab of a tabbed table, the paragraphs that make up a
-// layer's own records, a section body.
+// layer's own records, a section body, the first paragraph of a layout
+// element (its division is on top, with nothing opened in it yet).
 [[gnu::always_inline]] inline bool KeepsPreviousElement(const XMLGenContext* context, const CDRecordNode* reference) {
+    if (context->layoutElementDepth != 0 && CloseTagDepth(context) == context->layoutElementDepth) return true;
     const bool tabbed = context->tableDepth < kGenTableLevels && context->tableLevels[context->tableDepth].tabbed != 0;
     if (IsOn(context, sw::kTabbedTablesInCSS) && tabbed &&
         IsTabbedRowLevel(FindCloseTag(context, "</div>", 1)) && HasCloseTag(context, "</td>", 0) != 0) {

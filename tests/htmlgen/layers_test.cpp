@@ -132,6 +132,39 @@ TEST_F(Layers, LayoutRegionsPlaceTheirElements) {
     EXPECT_EQ(Count(open, "<div style=\"position:"), 2u) << open;
 }
 
+TEST_F(Layers, ElementParagraphsStayInsideTheirElement) {
+    // Each element's content begins with a paragraph of its own: its
+    // paragraphs open inside the element's division, which closes after
+    // them, before the next element.
+    Records records = {Definition(1),
+                       Reference(1),
+                       TextBytes("Before"),
+                       htmlgen_test::ParagraphBreak(),
+                       htmlgen_test::LayoutRegion(2880, 4320, 1440),
+                       htmlgen_test::ParagraphBreak(),
+                       htmlgen_test::LayoutElement(2880, 720, 1500, 300),
+                       Definition(2),
+                       Reference(2),
+                       TextBytes("first line"),
+                       htmlgen_test::ParagraphBreak(),
+                       Reference(2),
+                       TextBytes("second line"),
+                       htmlgen_test::ParagraphBreak(),
+                       htmlgen_test::LayoutElement(1440, 1440, 1500, 300),
+                       Reference(1),
+                       TextBytes("other element"),
+                       htmlgen_test::ParagraphBreak(),
+                       htmlgen_test::LayoutEnd(),
+                       Reference(1),
+                       TextBytes("After")};
+    const std::string body = Checked(records);
+    EXPECT_TRUE(Has(body, "width:100px;height:20px; \"><div class=\"pabid2\">first line</div><div "
+                          "class=\"pabid2\">second line</div></div><div style=\"position:absolute;top:96px;"))
+        << body;
+    EXPECT_TRUE(Has(body, "\"><div class=\"pabid1\">other element</div></div></div>")) << body;
+    EXPECT_LT(body.find("other element"), body.find("After")) << body;
+}
+
 TEST_F(Layers, ElementFontsLeaveWhatTextOpenedAlone) {
     // Coloured text leaves its span open where the region begins: the
     // element's own font goes into its style, the span stays open around
