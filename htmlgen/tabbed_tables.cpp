@@ -87,9 +87,12 @@ void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
     unsigned k = 0;
     ForEachLabel(preTable, [&](const CDRecordNode* label) {
         ++k;
+        // XHTML names its event attributes in lower case.
         AppendPrintf(context,
-                     "<li class=\"tab%u\"><a href=\"#ttbl%u\" id='t%ulink%u' onClick=\"switchTab(%u, %u, %u)\" ", k,
-                     table, table, k, count, table, k);
+                     context->format == kFormatXHTML
+                         ? "<li class=\"tab%u\"><a href=\"#ttbl%u\" id='t%ulink%u' onclick=\"switchTab(%u, %u, %u)\" "
+                         : "<li class=\"tab%u\"><a href=\"#ttbl%u\" id='t%ulink%u' onClick=\"switchTab(%u, %u, %u)\" ",
+                     k, table, table, k, count, table, k);
         if (k == 1) {
             AppendPrintf(context, "style=\"color: %s; background: %s\">",
                          texts.cssTabSelText != nullptr ? texts.cssTabSelText : "#ffffcc",

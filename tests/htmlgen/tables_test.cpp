@@ -437,7 +437,7 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     for (int i = 0; i < 3; ++i) cells[i].extra = {htmlgen_test::TabLabel(labels[i])};
     Records table = Table(cells);
     table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
-    const std::string body = Checked(Document(table), "TabbedTablesInCSS=Yes", false);
+    const std::string body = Checked(Document(table), "TabbedTablesInCSS=Yes", true);
     EXPECT_EQ(Count(body, "<li class=\"tab"), 3u) << body;
     EXPECT_TRUE(Has(body, "<a name=\"ttbl1\"></a><ul id=\"tabnav\">")) << body;
     for (int k = 1; k <= 3; ++k) EXPECT_TRUE(Has(body, "switchTab(3, 1, " + std::to_string(k) + ")")) << body;
