@@ -67,11 +67,12 @@ struct Collector {
     STATUS status = kOK;
 };
 
-// Adds a text run to a cell as the text reader adds it: only non-empty
-// runs; the first one alone, or every one with the separator between them.
+// Adds a text run (of either direction) to a cell as the text reader adds
+// it: only non-empty runs; the first one alone, or every one with the
+// separator between them.
 void TakeRun(CellText* cell, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
              bool every, const char* separator, std::uint32_t limit) {
-    if (signature != kSigText || length <= kTextRunHeader || cell->done) return;
+    if ((signature != kSigText && signature != kSigBidiText) || length <= kTextRunHeader || cell->done) return;
     std::string& text = *cell->text;
     if (!every) cell->done = true;
     if (every && separator != nullptr && !text.empty()) text.append(separator);
@@ -199,10 +200,9 @@ bool StartsText(std::uint16_t signature) {
 }
 
 // One record of a key cell that has not found its non-blank text yet. A text
-// run longer than its header is that text (a run of the other direction
-// too, which gives no text): its text is the key, unless a BEGIN group that
-// wraps text is open. Other BEGIN groups (a hotspot's) and their ENDs start
-// nothing. False for a record after which the key is not decided as the
+// run longer than its header, of either direction, is that text: its text
+// is the key, unless a BEGIN group that wraps text is open. Other BEGIN
+// groups (a hotspot's) and their ENDs start nothing. False for a record after which the key is not decided as the
 // walk decides it: a BEGIN around a text run, a text effect.
 bool SeekKey(Collector* collector, const CDRecordNode* node, const ScanState& state) {
     switch (node->signature) {

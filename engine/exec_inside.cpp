@@ -38,8 +38,10 @@ constexpr std::uint32_t kLargeParagraphFlags = 6;
 // The most text operation 9 collects.
 constexpr std::uint32_t kTextCap = 65340;
 
-// Operation 9: the text of the chunk's non-empty text runs goes to the
-// session's text result; a3 = 0 takes the first run only, else every run
+// Operation 9: the text of the chunk's non-empty text runs (left-to-right
+// and right-to-left runs alike: both hold their text after the same 8-byte
+// header) goes to the session's text result; a3 = 0 takes the first run
+// only, else every run
 // with the argument text written between runs. The result never grows past
 // kTextCap bytes and stays terminated. A run given a WholeText (the run's
 // pointer) collects the same text into it instead, whole.
@@ -55,7 +57,8 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
             whole->pendingLineEnds += 1;
         return;
     }
-    if (signature != kSigText || length <= kTextRunHeader || context->chunkDone != 0) return;
+    if ((signature != kSigText && signature != kSigBidiText) || length <= kTextRunHeader || context->chunkDone != 0)
+        return;
     RARIvoSession* session = context->session;
     const char* run = reinterpret_cast<const char*>(record) + kTextRunHeader;
     std::uint32_t runLength = length - kTextRunHeader;

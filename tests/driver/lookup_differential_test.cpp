@@ -251,6 +251,12 @@ TEST_F(LookUpRoutes, TheScanAssignsRecordsToCellsAsTheWalkDoes) {
     args = address;
     args.insert(args.end(), {TextArg(" "), NumberArg(2)});
     EXPECT_EQ(Texts(Call(kDbLookup, args).result), (Strings{"2"}));
+    // The key of the other direction is the text of its cell's first run.
+    args = {TextArg("calls.nsf"), TextArg("N" + HexNoteId(bracketedId)), TextArg("Body"), NumberArg(1)};
+    EXPECT_EQ(Texts(Call(kDbColumn, args).result), (Strings{"a", "rtl", "c"}));
+    args = {TextArg("calls.nsf"), TextArg("N" + HexNoteId(bracketedId)), TextArg("Body"), TextArg("rtl"),
+            NumberArg(2)};
+    EXPECT_EQ(Texts(Call(kDbLookup, args).result), (Strings{"2"}));
 
     // What the scan leaves to the walk: a text effect, or a BEGIN group
     // around a text run, in a key cell still looking for its text; a table

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chunkops/chunk_text.h"
 #include "core/record_io.h"
 #include "fixture_items.h"
 #include "support/rich_text_items.h"
@@ -17,6 +18,7 @@
 namespace {
 
 using engine_test::FixtureDatabase;
+using engine_test::Join;
 using engine_test::Paragraph;
 using engine_test::Records;
 using engine_test::Runs;
@@ -66,6 +68,28 @@ TEST_F(GetTextTest, JoinsTheRunsOfTheChunk) {
     EXPECT_EQ(All(Define(Runs({""})).get(), 1, ", "), "");
 }
 
+// A right-to-left run: a text run under the other signature.
+talix_test::FixtureRecord RightToLeft(std::string_view text) {
+    talix_test::FixtureRecord run = Text(text);
+    run.signature = 0xFFE4;
+    run.bytes[0] = 0xE4;
+    return run;
+}
+
+TEST_F(GetTextTest, RightToLeftRunsGiveTheirText) {
+    Records records = Runs({"a"});
+    for (auto record : {RightToLeft("b"), Paragraph(), RightToLeft(""), Text("c")}) records.push_back(record);
+    ChunkPtr chunk = Define(records);
+    EXPECT_EQ(All(chunk.get(), 1, ", "), "a, b, c");
+    std::string whole;
+    EXPECT_EQ(talix::GetWholeChunkText(chunk.get(), &whole, true), 0);
+    EXPECT_EQ(whole, std::string("ab\0c", 4));
+
+    // The first run that holds text, when it runs right to left.
+    ChunkPtr first = Define(Join({Runs({""}), {RightToLeft("b"), Text("c")}}));
+    EXPECT_EQ(All(first.get(), 0, nullptr), "b");
+}
+
 TEST_F(GetTextTest, StopsAtTheCap) {
     // Seven runs of 10,000 bytes: 70,000 in all.
     std::vector<std::string> runs;
@@ -104,7 +128,7 @@ bool ExpectedText(ZervaRTItem* item, std::string* text) {
     talix::ItemRecordList* list = talix::SIAR(item, 0, nullptr, 0, 0, 0, nullptr, &status);
     if (list == nullptr) return false;
     for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next) {
-        if (node->signature == 0xFF85 && node->length > 8)
+        if ((node->signature == 0xFF85 || node->signature == 0xFFE4) && node->length > 8)
             text->append(reinterpret_cast<const char*>(node->bytes) + 8, node->length - 8);
     }
     talix::DeleteItemRecordList(item->session, list);
