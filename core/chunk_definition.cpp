@@ -103,9 +103,20 @@ std::uint16_t ReadNumber(const char* text, std::size_t begin, std::size_t end) {
     return static_cast<std::uint16_t>(value);
 }
 
+// Whether a negative number ("-" and a digit, blanks between allowed)
+// begins at `at`, after any blanks. Occurrences count from 1: "Row -1" would
+// otherwise be read as row 1 and act on a row the caller did not name.
+bool NegativeNumberAt(const Part& part, std::size_t at, std::size_t end) {
+    at = SkipBlanks(part, at);
+    if (at >= end || part.upper[at] != '-') return false;
+    at = SkipBlanks(part, at + 1);
+    return at < end && IsAsciiDigit(part.upper[at]);
+}
+
 // Fills the level's occurrences from the list [begin, part.end): empty means
 // the first occurrence, "*" anywhere means every occurrence, otherwise
-// comma-separated entries "n" or "n-m". More entries than a level holds fail.
+// comma-separated entries "n" or "n-m". More entries than a level holds, and
+// an entry or range end written as a negative number, fail.
 bool ParseOccurrences(const Part& part, std::size_t begin, ChunkDefInfo* level) {
     if (begin >= part.end) {
         level->occurrenceCount = 1;
@@ -123,7 +134,9 @@ bool ParseOccurrences(const Part& part, std::size_t begin, ChunkDefInfo* level) 
         std::size_t entryEnd = comma == kNone ? part.end : comma;
         if (count == kMaxOccurrences) return false;
         // A "-" that is the entry's first character is not a range mark.
+        if (NegativeNumberAt(part, entry, entryEnd)) return false;
         std::size_t dash = FindBefore(part, entry + 1, entryEnd, '-');
+        if (dash != kNone && NegativeNumberAt(part, dash + 1, entryEnd)) return false;
         level->occurrenceStart[count] = ReadNumber(part.upper, entry, dash == kNone ? entryEnd : dash);
         level->occurrenceEnd[count] = dash == kNone ? 0 : ReadNumber(part.upper, dash + 1, entryEnd);
         ++count;
@@ -163,6 +176,7 @@ bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo
             break;
         }
         if (IsAsciiDigit(c) || c == '*') break;
+        if (c == '-' && NegativeNumberAt(part, scan, part.end)) return false;
     }
     if (quote == kNone) return ParseOccurrences(part, scan, level);
 

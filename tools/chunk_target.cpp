@@ -26,6 +26,20 @@ bool ReadableItem(const std::string& noteArg, const std::string& itemName, const
     return true;
 }
 
+// Whether a definition holds a negative number: a "-" before a digit that
+// does not follow a number (where it would make a range).
+bool HoldsNegativeNumber(const std::string& definition) {
+    for (size_t at = 0; at < definition.size(); ++at) {
+        if (definition[at] != '-') continue;
+        size_t next = definition.find_first_not_of(' ', at + 1);
+        size_t before = at == 0 ? std::string::npos : definition.find_last_not_of(' ', at - 1);
+        const bool digitAfter = next != std::string::npos && definition[next] >= '0' && definition[next] <= '9';
+        const bool numberBefore = before != std::string::npos && definition[before] >= '0' && definition[before] <= '9';
+        if (digitAfter && !numberBefore) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 ChunkOfItem::~ChunkOfItem() { Close(); }
@@ -94,7 +108,10 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
     }
     chunk_ = item_->DefineChunk(plat::NativeToLmbcs(definition).c_str());
     if (chunk_ == nullptr) {
-        *exitCode = Fail("'%s' is not a chunk definition", definition.c_str());
+        *exitCode = Fail(HoldsNegativeNumber(definition) ? "'%s' is not a chunk definition: occurrences are numbered "
+                                                           "from 1"
+                                                         : "'%s' is not a chunk definition",
+                         definition.c_str());
         return false;
     }
     // A command acting on a chunk that is not there says so rather than

@@ -140,6 +140,16 @@ TEST(ChunkDefinition, TextsThatDoNotParse) {
     }
     EXPECT_EQ(ParseChunkDefinition(nullptr, 0, nullptr, nullptr, nullptr), nullptr);
 
+    // Occurrences count from 1: a negative number, where an occurrence or a
+    // range end is read, is refused rather than read as its digits.
+    for (const char* text : {"Paragraph -1", "Paragraph  - 2", "Table 1; Row -3", "Table 1,-2", "Table 2--3",
+                             "Text Starts -1", "Text 'x' -1", "Table 1, -2-4"}) {
+        EXPECT_EQ(Render(text), std::nullopt) << '"' << text << '"';
+    }
+    // A dash between two numbers is a range, blanks or not.
+    EXPECT_EQ(Render("Table 2 - 4"), std::optional<std::string>("Table 2-4"));
+    EXPECT_EQ(Render("Text 'a-1' 2"), std::optional<std::string>("Text \"a-1\" 2"));
+
     // A level holds at most 100 occurrences; a longer list is refused.
     std::string hundred = "Table 1";
     for (int i = 2; i <= 100; ++i) hundred += "," + std::to_string(i);

@@ -45,6 +45,15 @@ TEST_F(TextCommand, PrintsTheTextOfAChunk) {
     CliOutcome bad = Talix({"text", db_, tables, "$Body", "Nonsense 1"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("not a chunk definition"), std::string::npos) << bad.err;
+    // A negative occurrence is refused with why, where it was read as its
+    // digits ("Row -1" as row 1).
+    for (const char* negative : {"Table 1; Row -1", "Table -2"}) {
+        CliOutcome refused = Talix({"text", db_, tables, "$Body", negative});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, std::string("talix: '") + negative +
+                                   "' is not a chunk definition: occurrences are numbered from 1\n");
+    }
     EXPECT_EQ(Talix({"text", db_, tables, "$Missing"}).status, 1);
     EXPECT_EQ(Talix({"text", db_, tables}).status, 2);
 
