@@ -60,7 +60,6 @@ constexpr std::uint16_t kResourceURL = 1, kResourceNoteLink = 2;
 // An id/name record: the class and title lengths (the texts from byte 26
 // in the order id, class, style, title, extra, name).
 constexpr std::uint32_t kIdLengthAt = 4, kClassLengthAt = 6, kStyleLengthAt = 8, kTitleLengthAt = 10;
-constexpr std::uint32_t kLongestURL = 4095;
 
 constexpr const char* kEventNames[] = {
     "OnClick",    "OnClick",   "OnDblClick", "OnMouseDown", "OnMouseUp", "OnMouseOver", "OnMouseMove", "OnMouseOut",
@@ -501,7 +500,7 @@ void WriteResource(HotspotCall* call) {
     else if (length > node->length - at) length = node->length - at;
     const std::string_view data(reinterpret_cast<const char*>(node->bytes) + at, length);
     const bool formula = (NodeDword(node, kResourceFlagsAt) & kResourceFormula) != 0;
-    const std::string url = DataText(context, data, formula, formula ? data.size() : kLongestURL);
+    const std::string url = DataText(context, data, formula, data.size());
     if (url.empty()) {
         PassOver(context);
         return;
@@ -527,7 +526,7 @@ void WriteURLHotspot(HotspotCall* call) {
     }
     const std::string_view data = HotspotData(node);
     const bool formula = (flags & kFlagFormula) != 0;
-    const std::string url = DataText(context, data, formula, formula ? data.size() : kLongestURL);
+    const std::string url = DataText(context, data, formula, data.size());
     if (!url.empty()) {
         CloseBeforeAnchor(context, node);
         WriteURLStart(call, url);

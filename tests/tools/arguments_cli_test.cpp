@@ -136,6 +136,11 @@ TEST_F(HostileArguments, UrlsOutsideAsciiKeepTheirCharacters) {
     EXPECT_TRUE(Has(Talix({"html", db_, id_, "Linked"}).out, "href=\"" + url + "\""));
     ASSERT_EQ(Talix({"append", db_, id_, "Picture", "graphic", "URL", url + ".gif"}).status, 0);
     EXPECT_TRUE(Has(Talix({"html", db_, id_, "Picture"}).out, "src=\"" + url + ".gif\""));
+    // A long address is written as it is stored: a link cut short leads
+    // elsewhere.
+    const std::string longUrl = "http://example.com/?q=" + std::string(10000, 'x') + "&end=1";
+    ASSERT_EQ(Talix({"append", db_, id_, "Long", "link", longUrl, "far"}).status, 0);
+    EXPECT_TRUE(Has(Talix({"html", db_, id_, "Long"}).out, "href=\"" + longUrl.substr(0, longUrl.size() - 6) + "&amp;end=1\""));
 }
 
 TEST_F(HostileArguments, RowNumbersMustNameARowOfTheTable) {
