@@ -92,6 +92,16 @@ int UseWriteAheadLog(sqlite3* db) {
     return sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
 }
 
+// Whether a failed SQLite call (result rc, system error number systemErrno)
+// failed for want of room: the disk or the user's quota is full, or the
+// file would pass the size limit of the process. SQLite reports the full
+// disk itself; the others come back as an I/O error of the write.
+bool NoRoom(int rc, int systemErrno) {
+    const int primary = rc & 0xFF;
+    if (primary == SQLITE_FULL) return true;
+    return primary == SQLITE_IOERR && (systemErrno == ENOSPC || systemErrno == EFBIG || systemErrno == EDQUOT);
+}
+
 } // namespace
 
 int BusyWaitSeconds() {
@@ -129,6 +139,10 @@ bool Store::ChangedSinceRead(int rc) const {
 }
 
 STATUS Store::Fail(int rc, const char* what) {
+    // The system's reason for a failed write: SQLite keeps it only for some
+    // calls, and what it does after a failed write (taking the transaction
+    // back) leaves errno as the write left it.
+    const int systemErrno = sqlite3_system_errno(db_) != 0 ? sqlite3_system_errno(db_) : errno;
     int primary = rc & 0xFF;
     if (rc == SQLITE_READONLY || (readOnly_ && primary == SQLITE_READONLY)) {
         LogLine(ERR_DB_READ_ONLY, "Database %s: %s: the database is read-only", path_.c_str(), what);
@@ -147,6 +161,11 @@ STATUS Store::Fail(int rc, const char* what) {
         LogLine(ERR_DB_BUSY, "Database %s: %s: another process held the write lock for %d seconds", path_.c_str(),
                 what, BusyWaitSeconds());
         return ERR_DB_BUSY;
+    }
+    if (NoRoom(rc, systemErrno)) {
+        LogLine(ERR_DB_FULL, "Database %s: %s failed: %s", path_.c_str(), what,
+                primary == SQLITE_FULL ? sqlite3_errmsg(db_) : std::strerror(systemErrno));
+        return ERR_DB_FULL;
     }
     LogLine(NOERROR, "Database %s: %s failed: %s", path_.c_str(), what, sqlite3_errmsg(db_));
     return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : ERR_DB_IO;
@@ -391,6 +410,9 @@ STATUS CreateStatus(int error) {
     case ENOENT:
     case ENOTDIR: return ERR_BAD_PATH;
     case ENAMETOOLONG: return ERR_PATH_TOO_LONG;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return ERR_DB_FULL;
     default: return ERR_DB_IO;
     }
 }
@@ -411,14 +433,15 @@ STATUS Store::Create(const std::string& path, const DBID& replicaId, std::shared
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(building.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK) rc = WriteSchema(db, replicaId);
+    const int systemErrno = sqlite3_system_errno(db) != 0 ? sqlite3_system_errno(db) : errno;
     if (rc != SQLITE_OK) LogLine(NOERROR, "Database %s: create failed: %s", path.c_str(), sqlite3_errmsg(db));
     // Closing the only connection folds the log into the file.
     if (sqlite3_close(db) != SQLITE_OK && rc == SQLITE_OK) rc = SQLITE_IOERR;
     STATUS status = NOERROR;
     if (rc != SQLITE_OK) {
-        status = rc == SQLITE_NOMEM ? ERR_NO_MEMORY : ERR_DB_IO;
+        status = rc == SQLITE_NOMEM ? ERR_NO_MEMORY : NoRoom(rc, systemErrno) ? ERR_DB_FULL : ERR_DB_IO;
     } else if (!SyncFile(building)) {
-        status = ERR_DB_IO;
+        status = CreateStatus(errno);
     } else if (::link(building.c_str(), path.c_str()) != 0) {
         status = CreateStatus(errno);
     }

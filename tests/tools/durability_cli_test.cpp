@@ -201,6 +201,37 @@ TEST_F(Durability, ABusyDatabaseIsReportedAndLeftAsItWas) {
     ExpectSound(db_);
 }
 
+// A database that cannot grow (a file size limit, the signal it sends
+// ignored, stands in for a full disk): an import, an HTML import and an
+// attachment appended fail, say why, and leave the database as it was.
+TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
+    const std::string id = Import(Sample("2194.xml"));
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
+    std::string words;
+    while (words.size() < 2000000) words += "lorem ipsum dolor ";
+    const std::string html = Write("big.html", "<p>" + words + "</p>");
+    const std::string dxl = Write("many.xml", DxlFile(kBigFileNotes, "v1"));
+    const std::string notes = Talix({"notes", db_}).out;
+    const std::string items = Talix({"items", db_, id}).out;
+
+    runAs_ = "bash -c 'trap \"\" XFSZ; ulimit -f 512; exec \"$0\" \"$@\"' ";
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"import", db_, dxl}, {"import-html", db_, id, "Big", html}, {"append", db_, id, "Memo", "attachment", html}}) {
+        SCOPED_TRACE(args[0]);
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(talix_test::Has(run.err, "status 15027: The database cannot grow: the disk is full, or the file "
+                                             "is at its size limit"))
+            << run.err;
+        EXPECT_FALSE(talix_test::Has(run.err, "read or write failed")) << run.err;
+    }
+    runAs_.clear();
+    EXPECT_EQ(Talix({"notes", db_}).out, notes);
+    EXPECT_EQ(Talix({"items", db_, id}).out, items);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "first\n");
+    ExpectSound(db_);
+}
+
 // Processes changing one note at once, each a series of commands: appends
 // to one item, appends to items of their own, and formulas that read an
 // item and write it back with @DbCommand. Every command finishes and every
