@@ -324,7 +324,10 @@ std::uint16_t ZervaRTItem::Save() {
         if (work->designFlag != 0) RefreshDesignCollection(databaseHandle);
     } else {
         plat::StatusText(status, session->messageBuffer, 1024);
-        ShowHostMessage(session->messageBuffer);
+        // A save that another writer outdated (its write lock taken with its
+        // first write) is not shown: the change is made again from its start,
+        // by what took the lock, and only a failure of that shows.
+        if (status != plat::ERR_DB_CHANGED) ShowHostMessage(session->messageBuffer);
     }
     return status;
 }

@@ -281,6 +281,47 @@ TEST_F(Durability, WritersOfOneNoteAtOnceKeepEveryChange) {
     ExpectSound(db_);
 }
 
+// A formula whose @DbCommand changes another database, which a second
+// process holds for a while: the call is made again until it lands, and
+// says nothing of the attempts that gave way; held for good, the formula
+// fails once, saying the database is busy.
+TEST_F(Durability, AChangeOfAnotherDatabaseMadeAgainSaysNothingOfItsRetries) {
+    const std::string id = Import(Sample("2194.xml"));
+    const std::string other = dir_.file("other.nsf");
+    CliOutcome imported = Talix({"import", other, Sample("2194.xml")});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    const std::string otherId = imported.out.substr(0, imported.out.find('\t'));
+    const std::string formula = "@DbCommand(\"Talix\"; \"Text\"; \"" + other + "\"; \"N" + otherId.substr(2) +
+                                "\"; \"Formula\"; \"written\")";
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(other.c_str(), &holder), SQLITE_OK);
+
+    Settings("DatabaseBusyWait=1\n");
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    pid_t run = Start({"formula", db_, id, formula}, "retried");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(sqlite3_exec(holder, "UPDATE dbinfo SET next_note_id = next_note_id + 4; COMMIT", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(Wait(run), 0) << Err("retried");
+    EXPECT_EQ(Err("retried"), "");
+    EXPECT_EQ(Talix({"text", other, otherId, "Formula"}).out, "written\n");
+
+    Settings("DatabaseBusyWait=0\n");
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    CliOutcome busy = Talix({"formula", db_, id, "@DbCommand(\"Talix\"; \"Text\"; \"" + other + "\"; \"N" +
+                                                     otherId.substr(2) + "\"; \"Formula\"; \"again\")"});
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    unsetenv("NOTES_INI");
+    EXPECT_EQ(busy.status, 1);
+    EXPECT_FALSE(talix_test::Has(busy.err, "Another process wrote")) << busy.err;
+    EXPECT_EQ(busy.err.find("talix: "), busy.err.rfind("talix: ")) << busy.err;
+    EXPECT_TRUE(talix_test::Has(busy.err, "the database is busy")) << busy.err;
+    EXPECT_EQ(Talix({"text", other, otherId, "Formula"}).out, "written\n");
+    ExpectSound(other);
+}
+
 // While an import parses a large HTML file, appends by other processes to
 // the same note land without waiting for it (before the import has stored
 // anything); the import then lands too, every paragraph of it, next to the
