@@ -162,6 +162,7 @@ STATUS DbOpen(const char* path, DBHANDLE* db) {
     struct stat info;
     if (::stat(full.c_str(), &info) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return ERR_FILE_NOT_FOUND;
+        if (errno == EACCES) return ERR_DB_NO_ACCESS;
         return errno == ENAMETOOLONG ? ERR_PATH_TOO_LONG : ERR_DB_IO;
     }
     if (!S_ISREG(info.st_mode)) return ERR_NOT_A_DATABASE;

@@ -65,6 +65,7 @@ const StatusTextEntry kStatusTexts[] = {
     {ERR_NOT_ENCRYPTED, "Document is not encrypted"},
     {ERR_NOTE_CONFLICT, "Document was changed by another writer since it was opened"},
     {ERR_DB_FULL, "The database cannot grow: the disk is full, or the file is at its size limit"},
+    {ERR_DB_NO_ACCESS, "This user may not read the database file"},
     {ERR_OBJECT_NOT_FOUND, "Object does not exist"},
     {ERR_OBJECT_RANGE, "Position is outside the object"},
     {ERR_ITEM_TOO_LARGE, "Item value too large"},

@@ -310,6 +310,12 @@ STATUS Store::OpenReadOnly(const std::string& path, std::shared_ptr<Store>* stor
 }
 
 STATUS Store::OpenConnection(const std::string& path, std::shared_ptr<Store>* store) {
+    // A file this user may not read is said to be so, rather than failing
+    // as a read that went wrong.
+    if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES) {
+        LogLine(ERR_DB_NO_ACCESS, "Database %s: this user may not read the file", path.c_str());
+        return ERR_DB_NO_ACCESS;
+    }
     if (!WritableDatabase(path)) return OpenReadOnly(path, store);
     sqlite3* db = nullptr;
     std::unique_ptr<StatementCache> statements;

@@ -457,6 +457,43 @@ TEST_F(Durability, ADatabaseTheUserCannotWriteIsReadWithoutHarm) {
     ExpectSound(db_);
 }
 
+// A database file the user may not read, or that lies in a folder the user
+// may not enter: every command says so, not that a read failed.
+TEST_F(Durability, ADatabaseTheUserMayNotReadIsSaidToBeSo) {
+    std::string reader;
+    if (!talix_test::UnprivilegedPrefix(TALIX_CLI_PATH, &reader)) {
+        GTEST_SKIP() << "no setpriv to drop privileges";
+    }
+    const std::string id = Import(Sample("2194.xml"));
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
+    const std::string closed = dir_.file("closed");
+    ASSERT_TRUE(std::filesystem::create_directory(closed));
+    const std::string inside = closed + "/t.nsf";
+    std::filesystem::copy_file(db_, inside);
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(db_.c_str(), 0), 0);
+    ASSERT_EQ(chmod(closed.c_str(), 0), 0);
+
+    runAs_ = reader;
+    for (const std::string& db : {db_, inside}) {
+        for (const auto& args : std::vector<std::vector<std::string>>{
+                 {"notes", db}, {"text", db, id, "Memo"}, {"append", db, id, "Memo", "text", "x"}, {"check", db}}) {
+            SCOPED_TRACE(args[0] + " " + db);
+            CliOutcome run = Talix(args);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(talix_test::Has(run.err, "cannot open " + db + ": status 15028: This user may not read the "
+                                                 "database file"))
+                << run.err;
+        }
+    }
+    runAs_.clear();
+    ASSERT_EQ(chmod(db_.c_str(), 0644), 0);
+    ASSERT_EQ(chmod(closed.c_str(), 0755), 0);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "first\n");
+    EXPECT_EQ(Talix({"text", inside, id, "Memo"}).out, "first\n");
+    ExpectSound(db_);
+}
+
 TEST_F(Durability, CheckListsWhatIsWrong) {
     std::string sound = Import(Write("s.xml", DxlFile(2, "v1")));
     // A paragraph, then a text record claiming 32 bytes where 6 are left.
