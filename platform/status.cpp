@@ -66,6 +66,8 @@ const StatusTextEntry kStatusTexts[] = {
     {ERR_NOTE_CONFLICT, "Document was changed by another writer since it was opened"},
     {ERR_DB_FULL, "The database cannot grow: the disk is full, or the file is at its size limit"},
     {ERR_DB_NO_ACCESS, "This user may not read the database file"},
+    {ERR_DB_LOG_UNINDEXED, "The database's log holds writes that cannot be read without its index file: a user who "
+                           "may write the database must open it first"},
     {ERR_OBJECT_NOT_FOUND, "Object does not exist"},
     {ERR_OBJECT_RANGE, "Position is outside the object"},
     {ERR_ITEM_TOO_LARGE, "Item value too large"},

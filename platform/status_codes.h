@@ -32,6 +32,7 @@ enum : STATUS {
     ERR_NOTE_CONFLICT = 15026,      // another writer stored the note since it was opened
     ERR_DB_FULL = 15027,            // the database cannot grow: the disk or quota is full, or the file size limit reached
     ERR_DB_NO_ACCESS = 15028,       // this user may not read the database file, or reach its folder
+    ERR_DB_LOG_UNINDEXED = 15029,   // a read-only database's log holds writes and its index is missing
     ERR_OBJECT_NOT_FOUND = 15030,   // no database object of that id
     ERR_OBJECT_RANGE = 15031,       // outside the object's bytes
     ERR_ITEM_TOO_LARGE = 15040,     // the item value is too large

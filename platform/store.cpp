@@ -66,6 +66,8 @@ const char* const kKeepUserVersion = "PRAGMA user_version = 0";
 bool ReservedNoteId(NOTEID id) { return id == NOTEID_DEFAULT_VIEW || id == NOTEID_DESIGN_COLLECTION; }
 
 constexpr const char* kLogSuffixes[] = {"-journal", "-wal", "-shm"};
+// The header of a write-ahead log; the writes it holds follow it.
+constexpr off_t kLogHeaderBytes = 32;
 
 void RemoveFiles(const std::string& path) {
     ::unlink(path.c_str());
@@ -294,6 +296,16 @@ STATUS Store::OpenReadOnly(const std::string& path, std::shared_ptr<Store>* stor
     // (immutable): a reader that made them would leave log files that it
     // owns and others cannot write.
     const bool logs = Exists(path + "-wal") && Exists(path + "-shm");
+    // A log that holds writes (more than its header) without its index (the
+    // file was copied without it, or the index was removed) cannot be read
+    // without making the index, and the file alone would show the database
+    // as it was before those writes.
+    struct stat wal {};
+    if (!logs && ::stat((path + "-wal").c_str(), &wal) == 0 && wal.st_size > kLogHeaderBytes) {
+        LogLine(ERR_DB_LOG_UNINDEXED, "Database %s: its log %s-wal holds writes and its index %s-shm is missing",
+                path.c_str(), path.c_str(), path.c_str());
+        return ERR_DB_LOG_UNINDEXED;
+    }
     const std::string uri = FileUri(path) + (logs ? "?mode=ro" : "?mode=ro&immutable=1");
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);

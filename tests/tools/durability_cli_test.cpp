@@ -494,6 +494,51 @@ TEST_F(Durability, ADatabaseTheUserMayNotReadIsSaidToBeSo) {
     ExpectSound(db_);
 }
 
+// A copy of a database taken while a writer had it open (its log holds
+// writes) but without the log's index: a user who cannot write it is told
+// so, rather than shown the database as it was before those writes; once
+// its owner opened it, everyone reads it whole.
+TEST_F(Durability, ALogWithoutItsIndexIsNotSkippedByAReader) {
+    std::string reader;
+    if (!talix_test::UnprivilegedPrefix(TALIX_CLI_PATH, &reader)) {
+        GTEST_SKIP() << "no setpriv to drop privileges";
+    }
+    const std::string id = Import(Sample("2194.xml"));
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
+    // Read here meanwhile, the file keeps the next write in its log.
+    sqlite3* owner = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &owner), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(owner, "BEGIN; SELECT count(*) FROM notes", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "second"}).status, 0);
+    const std::string copy = dir_.file("copy.nsf");
+    std::filesystem::copy_file(db_, copy);
+    std::filesystem::copy_file(db_ + "-wal", copy + "-wal");
+    sqlite3_exec(owner, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(owner);
+    ASSERT_GT(std::filesystem::file_size(copy + "-wal"), 32u);
+    ASSERT_FALSE(std::filesystem::exists(copy + "-shm"));
+    ASSERT_EQ(chmod(copy.c_str(), 0444), 0);
+    // The reader reaches the folder but cannot make files in it.
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+
+    runAs_ = reader;
+    CliOutcome read = Talix({"text", copy, id, "Memo"});
+    EXPECT_EQ(read.status, 1);
+    EXPECT_EQ(read.out, "");
+    EXPECT_TRUE(talix_test::Has(read.err, "cannot open " + copy + ": status 15029: The database's log holds writes"))
+        << read.err;
+    EXPECT_FALSE(std::filesystem::exists(copy + "-shm"));
+
+    runAs_.clear();
+    ASSERT_EQ(chmod(copy.c_str(), 0644), 0);
+    EXPECT_EQ(Talix({"text", copy, id, "Memo"}).out, "firstsecond\n");
+    ASSERT_EQ(chmod(copy.c_str(), 0444), 0);
+    runAs_ = reader;
+    EXPECT_EQ(Talix({"text", copy, id, "Memo"}).out, "firstsecond\n");
+    runAs_.clear();
+    ExpectSound(copy);
+}
+
 TEST_F(Durability, CheckListsWhatIsWrong) {
     std::string sound = Import(Write("s.xml", DxlFile(2, "v1")));
     // A paragraph, then a text record claiming 32 bytes where 6 are left.
