@@ -8,7 +8,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <map>
 #include <mutex>
 #include <sqlite3.h>
@@ -422,6 +424,48 @@ bool SyncFile(const std::string& path) {
     return synced;
 }
 
+// Whether name is that of a file a creation of the database named base
+// builds it in, or of SQLite's files beside it: base ".new-" PID "-" N, and
+// perhaps a log suffix. *pid is the creating process.
+bool BuildingFileName(const std::string& name, const std::string& base, long* pid) {
+    const std::string prefix = base + ".new-";
+    if (name.compare(0, prefix.size(), prefix) != 0) return false;
+    const char* at = name.c_str() + prefix.size();
+    auto digits = [&at] {
+        const char* start = at;
+        while (*at >= '0' && *at <= '9') ++at;
+        return at > start && at - start <= 10;
+    };
+    const char* pidStart = at;
+    if (!digits() || *at != '-') return false;
+    *pid = std::strtol(pidStart, nullptr, 10);
+    ++at;
+    if (!digits()) return false;
+    if (*at == '\0') return true;
+    for (const char* suffix : kLogSuffixes) {
+        if (std::strcmp(at, suffix) == 0) return true;
+    }
+    return false;
+}
+
+// Removes the files that creations of the database at path left when their
+// process ended before they were done (killed): no one links them any more.
+// Those of processes still running are theirs.
+void RemoveAbandonedBuilds(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        long pid = 0;
+        if (!BuildingFileName(entry->d_name, base, &pid) || pid <= 0 || pid == ::getpid()) continue;
+        if (pid > INT_MAX || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 STATUS CreateStatus(int error) {
     switch (error) {
     case EEXIST: return ERR_DB_EXISTS;
@@ -442,6 +486,7 @@ STATUS CreateStatus(int error) {
 // creators cannot both succeed, and no one ever opens a file half made.
 STATUS Store::Create(const std::string& path, const DBID& replicaId, std::shared_ptr<Store>* store) {
     if (::access(path.c_str(), F_OK) == 0) return ERR_DB_EXISTS;
+    RemoveAbandonedBuilds(path);
     static std::atomic<unsigned> counter{0};
     std::string building = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     int fd = ::open(building.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);

@@ -151,6 +151,23 @@ TEST_F(Durability, AnImportEndedAtAnyPointLeavesAllOrNothing) {
     ExpectSound(db_);
 }
 
+// The files a creation of the database left when its process was killed
+// (its half-made file under a name of its own, with SQLite's journal) go
+// with the next creation of the database; those of a process still running,
+// and files of other names, stay.
+TEST_F(Durability, WhatAKilledCreationLeftGoesWithTheNextCreation) {
+    pid_t gone = Start({"--version"}, "version");
+    ASSERT_EQ(Wait(gone), 0);
+    const std::string dead = "t.nsf.new-" + std::to_string(gone) + "-0";
+    const std::vector<std::string> left = {Write(dead, "half made"), Write(dead + "-journal", "journal")};
+    const std::vector<std::string> kept = {Write("t.nsf.new-" + std::to_string(getpid()) + "-3", "being made"),
+                                           Write(dead + ".saved", "someone's file")};
+    Import(Sample("2194.xml"));
+    for (const std::string& file : left) EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    for (const std::string& file : kept) EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    ExpectSound(db_);
+}
+
 TEST_F(Durability, TwoImportsAtOnceBothFinishAndStoreEachNoteOnce) {
     const std::string file = Write("small.xml", DxlFile(5, "v1"));
     const std::string shared = dir_.file("shared.nsf");
