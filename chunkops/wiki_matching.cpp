@@ -122,7 +122,10 @@ bool LinkClassQualifies(const WikiSettings& settings, const std::string& cls) {
     if (!StartsWithNoCase(std::string_view(cls), kWikiClass)) return false;
     const std::string_view rest = std::string_view(cls).substr(std::strlen(kWikiClass));
     if (EqualNoCase(rest, "https") || EqualNoCase(rest, "talix") || EqualNoCase(rest, "file")) return true;
-    if (settings.tag.empty()) return rest.empty() || EqualNoCase(rest, "google") || EqualNoCase(rest, "http");
+    // Mail addresses are made into links as web addresses are, and come
+    // back as those of "http:" do.
+    if (settings.tag.empty())
+        return rest.empty() || EqualNoCase(rest, "google") || EqualNoCase(rest, "http") || EqualNoCase(rest, "mailto");
     return EqualNoCase(rest, settings.tag);
 }
 

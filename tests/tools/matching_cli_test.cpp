@@ -67,6 +67,20 @@ TEST_F(MatchingCommands, KeywordsLinksAndWikiTexts) {
     EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha gamma de! ((Home)) ((New))\n");
 }
 
+TEST_F(MatchingCommands, WikiAddressesComeBackAsTheirTexts) {
+    const std::string source = "mail ((mailto:a@b.org|write)) web ((http://x.org/)) search ((google:two words))";
+    const std::string id = Prepare(source);
+    CliOutcome resolved = Talix({"wiki", db_, id, "Memo", keys_, "Pages"});
+    ASSERT_EQ(resolved.status, 0) << resolved.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "mail write web http://x.org/ search google:two words\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "HyperLink"}).out, "3\n");
+    // Every address link, a mail address's too, gives its text back.
+    CliOutcome back = Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--options", "ResolveTags=No"});
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, source + "\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "HyperLink"}).out, "0\n");
+}
+
 TEST_F(MatchingCommands, KeysFromASelectionFormulaAsFromAView) {
     const std::string id = Prepare("alpha and beta");
     // Link mode needs a view for its document links: the key database's
