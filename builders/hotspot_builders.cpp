@@ -405,7 +405,7 @@ STATUS AppendPopupHotspot(const char* text, const char* popupText, const char* o
     RARIvoSession* session = context->session;
     std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity, "Adding popup text to %s...",
                   text != nullptr ? text : "");
-    ShowHostMessage(session->messageBuffer);
+    ShowLmbcsHostMessage(session->messageBuffer);
 
     const std::uint16_t type = OptionIs(options, "Hotspot=", "Mouseover") ? kTypeMouseover : kTypePopup;
     std::uint32_t flags = kPopupFlags;
@@ -504,7 +504,7 @@ STATUS AppendHypertextLink(const char* text, const char* linkText, std::uint32_t
     if (ThisThread().suppressMessages == 0) {
         std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity, "Adding hypertext link to %s...",
                       text != nullptr ? text : "");
-        ShowHostMessage(session->messageBuffer);
+        ShowLmbcsHostMessage(session->messageBuffer);
     }
 
     if (text == nullptr) text = "";

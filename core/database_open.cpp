@@ -101,7 +101,7 @@ STATUS CopyDesignElementUnique(RARIvoSession* session, plat::DBHANDLE db, plat::
             if (!ThisThread().suppressMessages && session != nullptr) {
                 std::snprintf(session->messageBuffer, sizeof session->messageBuffer,
                               "TALIX: Unable to find design element '%s'.", designName);
-                ShowHostMessage(session->messageBuffer);
+                ShowLmbcsHostMessage(session->messageBuffer);
             }
             return status;
         }

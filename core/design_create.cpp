@@ -167,7 +167,7 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
             if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
         }
     } else {
-        Message(session, "TALIX: %s '%s' already exists.", kindName, name);
+        Message(session, "TALIX: %s '%s' already exists.", kindName, plat::LmbcsToNative(name).c_str());
         if (existing != nullptr) *existing = 1;
         plat::DbClose(db);
         return kOK;

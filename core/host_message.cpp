@@ -13,6 +13,11 @@ void ShowHostMessage(const char* text) {
     if (plat::MessageProc proc = plat::HostProcedure(plat::HOST_PROC_MESSAGE)) proc(text, 6);
 }
 
+void ShowLmbcsHostMessage(const char* text) {
+    if (text == nullptr) return;
+    ShowHostMessage(plat::LmbcsToNative(text).c_str());
+}
+
 void ReportRefusal(RARIvoSession* session, const char* format, ...) {
     if (session == nullptr || format == nullptr) return;
     char* buffer = session->messageBuffer;

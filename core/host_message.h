@@ -9,6 +9,11 @@ namespace talix {
 // when no host procedure is registered.
 void ShowHostMessage(const char* text);
 
+// Shows text that names what the library holds in its own character set
+// (LMBCS: item texts, design-element, view and item names) in the host's,
+// as every other message is shown. The text itself is left as it is.
+void ShowLmbcsHostMessage(const char* text);
+
 // Formats "<the session's message prefix>: <text>" into the session's
 // message buffer (cut to its size), writes it as a log line and shows it
 // to the host: the message of a refusal the caller then returns.

@@ -47,7 +47,7 @@ void Report(RARIvoSession* session, const char* format, const char* text) {
     if (static_cast<std::size_t>(length) >= sizeof session->textResult)
         length = static_cast<int>(sizeof session->textResult - 1);
     session->textResultLength = static_cast<std::uint16_t>(length);
-    ShowHostMessage(session->textResult);
+    ShowLmbcsHostMessage(session->textResult);
 }
 
 void CloseCache(ViewCache& cache) {

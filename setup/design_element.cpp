@@ -34,7 +34,7 @@ void CreationFailed(RARIvoSession* session, const DesignKind& kind, const std::s
         plat::StatusText(status, reason + used, static_cast<plat::WORD>(sizeof reason - static_cast<std::size_t>(used)));
     }
     std::snprintf(session->messageBuffer, sizeof session->messageBuffer, "TALIX: %s '%s' was not created: %s%s",
-                  kind.name, name.c_str(), step, reason);
+                  kind.name, plat::LmbcsToNative(name).c_str(), step, reason);
     ShowHostMessage(session->messageBuffer);
 }
 

@@ -58,6 +58,22 @@ TEST_F(DesignCommands, CreateDesignMakesElementsThatDesignLists) {
     EXPECT_EQ(Talix({"create-design", db_, "xpage", "x"}).status, 2);
 }
 
+TEST_F(DesignCommands, MessagesShowNamesOutsideAsciiAsTyped) {
+    ASSERT_EQ(Talix({"import", db_, (talix_test::SampleDxlDir() / "form-layout.xml").string()}).status, 0);
+    const std::string name = "Caf\xC3\xA9 \xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8";   // "Café ページ"
+    CliOutcome made = Talix({"create-design", db_, "page", name});
+    ASSERT_EQ(made.status, 0) << made.err;
+    CliOutcome again = Talix({"create-design", db_, "page", name, "Overwrite=No"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.err, "talix: Page '" + name + "' already exists.\n");
+    CliOutcome missing = Talix({"design", db_, "page", "Caf\xC3\xA8"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(talix_test::Has(missing.err, "talix: Unable to find design element 'Caf\xC3\xA8'.\n")) << missing.err;
+    CliOutcome view = Talix({"match", db_, made.out.substr(0, 10), "$Body", "link", db_, "Vue \xC3\xA9t\xC3\xA9", "F"});
+    EXPECT_EQ(view.status, 1);
+    EXPECT_TRUE(talix_test::Has(view.err, "talix: View 'Vue \xC3\xA9t\xC3\xA9' not found\n")) << view.err;
+}
+
 TEST_F(DesignCommands, NotesNamesEachDesignElementByItsKind) {
     for (const char* sample : {"form-layout.xml", "imageres-untitled2.xml", "fileres-test.xml", "field-testfield.xml"})
         ASSERT_EQ(Talix({"import", db_, (talix_test::SampleDxlDir() / sample).string()}).status, 0) << sample;
