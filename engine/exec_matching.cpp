@@ -59,6 +59,7 @@ constexpr std::uint32_t kFontOffset = 4;
 constexpr std::uint32_t kMaxResultLength = 32768;
 // The view wiki pages are looked up in when the operation names none.
 constexpr const char* kDefaultWikiView = "$QVWL";
+constexpr std::size_t kMaxViewKey = 255;
 // Where "google:" and "talix:" wiki targets lead (settings of this system).
 constexpr const char* kWebSearchAddress = "https://www.google.com/search?q=";
 constexpr const char* kHelpPageAddress = "https://talix.example.org/help/";
@@ -763,6 +764,9 @@ bool WikiAddress(const std::string& target, std::string* url, std::string* schem
 STATUS FindWikiPage(RecordProcessContext* context, const std::string& page, plat::NOTEID* id) {
     *id = 0;
     if (page.empty()) return kOK;   // an empty key would select every page
+    // A view is looked up by keys of at most 255 bytes: a longer title is
+    // no page's, and its text stays as it is.
+    if (page.size() > kMaxViewKey && !IsSelectionFormula(context->argumentText)) return kOK;
     const plat::DBHANDLE db = context->session->workArea->linkDatabase.database;
     if (db == 0) return kArgumentError;
     const char* view = context->argumentText != nullptr && context->argumentText[0] != '\0' ? context->argumentText

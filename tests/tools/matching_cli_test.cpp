@@ -81,6 +81,15 @@ TEST_F(MatchingCommands, WikiAddressesComeBackAsTheirTexts) {
     EXPECT_EQ(Talix({"count", db_, id, "Memo", "HyperLink"}).out, "0\n");
 }
 
+TEST_F(MatchingCommands, AWikiTextOfAnOverlongTitleStaysTextAndTheOthersResolve) {
+    const std::string longText = "((" + std::string(300, 'p') + "))";
+    const std::string id = Prepare("long " + longText + " home ((Home))");
+    CliOutcome wiki = Talix({"wiki", db_, id, "Memo", keys_, "Pages"});
+    ASSERT_EQ(wiki.status, 0) << wiki.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "long " + longText + " home Home\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "HyperLink"}).out, "1\n");
+}
+
 TEST_F(MatchingCommands, KeysFromASelectionFormulaAsFromAView) {
     const std::string id = Prepare("alpha and beta");
     // Link mode needs a view for its document links: the key database's
