@@ -38,9 +38,11 @@ namespace {
 constexpr const char* kMethod = "WikiMatching";
 constexpr const char* kWikiClass = "WikiLink";
 // The longest tag, rebuilt source text, wiki text read, compose formula and
-// hotspot option text or form name, in bytes.
+// hotspot option text or form name, in bytes. A rebuilt source text is as
+// long as the wiki text a link was made of: it may take all a text property
+// holds.
 constexpr std::size_t kMaxTag = 31;
-constexpr std::size_t kMaxSourceText = 255;
+constexpr std::size_t kMaxSourceText = 0xFFFF;
 constexpr std::size_t kMaxWikiText = 1024;
 constexpr std::size_t kMaxComposeFormula = 1023;
 constexpr std::size_t kMaxOptionText = 255;

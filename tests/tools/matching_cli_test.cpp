@@ -90,6 +90,17 @@ TEST_F(MatchingCommands, AWikiTextOfAnOverlongTitleStaysTextAndTheOthersResolve)
     EXPECT_EQ(Talix({"count", db_, id, "Memo", "HyperLink"}).out, "1\n");
 }
 
+TEST_F(MatchingCommands, ALinkOfALongWikiTextComesBackWhole) {
+    const std::string source = "see ((Home#" + std::string(400, 'a') + "|there)) and ((Home))";
+    const std::string id = Prepare(source);
+    ASSERT_EQ(Talix({"wiki", db_, id, "Memo", keys_, "Pages"}).status, 0);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "see there and Home\n");
+    CliOutcome back = Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--options", "ResolveTags=No"});
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, source + "\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "HyperLink"}).out, "0\n");
+}
+
 TEST_F(MatchingCommands, KeysFromASelectionFormulaAsFromAView) {
     const std::string id = Prepare("alpha and beta");
     // Link mode needs a view for its document links: the key database's
