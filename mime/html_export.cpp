@@ -294,9 +294,13 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
             plat::ItemDelete(noteHandle, outputName.c_str(), nameLength);
             const KeptItemSwitches kept;
             created = new (std::nothrow) ZervaRTItem(session);
-            if (created == nullptr || created->CreateBackend(noteHandle, outputName.c_str(), 1) != kOK) {
+            // The item's failure is told as it is (a name no item can
+            // have is not a want of memory).
+            const STATUS made =
+                created == nullptr ? kOutOfMemory : created->CreateBackend(noteHandle, outputName.c_str(), 1);
+            if (made != kOK) {
                 delete created;
-                Fail(this, kOutOfMemory);
+                Fail(this, made);
                 return;
             }
             output = created->defaultChunk != nullptr ? created->defaultChunk : created->DefineChunk("Everything");

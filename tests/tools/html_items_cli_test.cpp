@@ -87,6 +87,19 @@ TEST_F(HtmlItemCommands, StoreTheHtmlAndRebuildAnItemFromIt) {
     EXPECT_EQ(Talix({"from-html", db_, note, "Body"}).status, 2);
 }
 
+TEST_F(HtmlItemCommands, ANameNoItemCanHaveIsRefusedAsSuch) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::string items = Talix({"items", db_, note}).out;
+    for (const char* form : {"CreateRTItem=Yes", "CreateRTItem=No"}) {
+        CliOutcome run = Talix({"to-html", db_, note, "Body", "--into", std::string(256, 'n'), "--options", form});
+        EXPECT_EQ(run.status, 1) << form;
+        EXPECT_TRUE(Has(run.err, "Invalid item name")) << run.err;
+        EXPECT_FALSE(Has(run.err, "memory")) << run.err;
+    }
+    EXPECT_EQ(Talix({"items", db_, note}).out, items);
+    ASSERT_EQ(Talix({"to-html", db_, note, "Body", "--into", std::string(255, 'n')}).status, 0);
+}
+
 TEST_F(HtmlItemCommands, HtmlOfAMegabyteIsStoredWholeAsTextRuns) {
     const std::string note = Import(Sample("styledtext.xml"));
     std::string page = "<html><body>";
