@@ -222,8 +222,11 @@ bool SplitWikiText(const WikiSettings& settings, const std::string& text, WikiTe
         while (out->label.size() > 1 && out->label.back() == settings.right[0]) out->label.pop_back();
     } else {
         out->target = inner;
-        out->label = anchored ? inner.substr(0, hash) : inner;
     }
+    // Without a label (none, or nothing after the "|") the page is shown,
+    // as a link to a page found shows it.
+    if (bar == std::string::npos || out->label.empty())
+        out->label = anchored ? out->target.substr(0, hash) : out->target;
     out->page = anchored ? out->target.substr(0, hash) : out->target;
     return true;
 }

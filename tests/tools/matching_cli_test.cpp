@@ -101,6 +101,15 @@ TEST_F(MatchingCommands, ALinkOfALongWikiTextComesBackWhole) {
     EXPECT_EQ(Talix({"count", db_, id, "Memo", "HyperLink"}).out, "0\n");
 }
 
+TEST_F(MatchingCommands, AWikiTextWithAnEmptyLabelShowsItsPage) {
+    const std::string id = Prepare("new ((Nope|)) part ((Later#Part|)) home ((Home|))");
+    ASSERT_EQ(Talix({"wiki", db_, id, "Memo", keys_, "Pages"}).status, 0);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "new Nope part Later home Home\n");
+    // Turned back, no label is made up for them.
+    ASSERT_EQ(Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--options", "ResolveTags=No"}).status, 0);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "new ((Nope)) part ((Later#Part)) home ((Home))\n");
+}
+
 TEST_F(MatchingCommands, KeysFromASelectionFormulaAsFromAView) {
     const std::string id = Prepare("alpha and beta");
     // Link mode needs a view for its document links: the key database's
