@@ -10,6 +10,7 @@
 
 #include "core/database_open.h"
 #include "core/host_message.h"
+#include "core/options.h"
 #include "core/signatures.h"
 #include "core/thread_state.h"
 #include "talix/session.h"
@@ -113,6 +114,14 @@ STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char
     return status;
 }
 
+// Whether the option key is "Yes" (ignoring case).
+bool OptionIsYes(const char* options, const char* key) {
+    if (options == nullptr) return false;
+    std::string value(::strnlen(options, 0x10000) + 1, '\0');
+    return GetOptionValue(options, key, value.data(), static_cast<std::uint32_t>(value.size())) != 0 &&
+           strcasecmp(value.c_str(), "Yes") == 0;
+}
+
 void Message(RARIvoSession* session, const char* format, const char* first, const char* second) {
     if (ThisThread().suppressMessages != 0) return;
     std::snprintf(session->messageBuffer, sizeof session->messageBuffer, format, first, second);
@@ -122,6 +131,22 @@ void Message(RARIvoSession* session, const char* format, const char* first, cons
 } // namespace
 
 namespace talix {
+
+std::string DesignElementName(const char* name, const char* options) {
+    std::string encoded = name != nullptr ? name : "";
+    if (!OptionIsYes(options, "URLEncode=")) return encoded;
+    for (char& c : encoded) {
+        if (c == '\\') c = '/';
+        else if (c == ' ') c = '+';
+        else if (c == ':') c = '_';
+    }
+    return encoded;
+}
+
+bool OverwritesDesignElement(const char* options) {
+    const bool bare = options != nullptr && options[0] != '\0' && std::strchr(options, '=') == nullptr;
+    return bare || OptionIsYes(options, "Overwrite=");
+}
 
 const DesignKind* FindDesignKind(const char* kind) {
     if (kind == nullptr) return nullptr;

@@ -1,6 +1,7 @@
 // Creating the notes of new design elements.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "core/kept_items.h"
@@ -27,6 +28,15 @@ struct DesignKind {
 // The kind of that name ("Form", "Page", "Subform", "Shared Field", "Image
 // Resource", "File Resource", ignoring case), or null.
 const DesignKind* FindDesignKind(const char* kind);
+
+// The name an element is created under with the options of its creation:
+// with "URLEncode=Yes" made safe for URLs ("\" to "/", blank to "+", ":" to
+// "_"), else as given.
+std::string DesignElementName(const char* name, const char* options);
+
+// Whether the options of a creation ask for an existing element to be
+// emptied: a text without "=" (a source file's path), or "Overwrite=Yes".
+bool OverwritesDesignElement(const char* options);
 
 // What CreateDesignElementNote stored: the note it made, or the note whose
 // content item it deleted with that content; so that a creation that fails

@@ -43,17 +43,6 @@ bool OptionIsYes(RARIvoSession* session, const char* options, const char* key) {
            strcasecmp(session->optionValue, "Yes") == 0;
 }
 
-// The name made safe for URLs: "\" to "/", blank to "+", ":" to "_".
-std::string UrlEncodedName(const char* name) {
-    std::string encoded = name;
-    for (char& c : encoded) {
-        if (c == '\\') c = '/';
-        else if (c == ' ') c = '+';
-        else if (c == ':') c = '_';
-    }
-    return encoded;
-}
-
 } // namespace
 
 ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char* server, const char* path,
@@ -71,8 +60,8 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     // asks for overwriting; otherwise "SourceFile=", "Overwrite=",
     // "URLEncode=" and "OverrideSave=".
     const bool bareOptions = options != nullptr && options[0] != '\0' && std::strchr(options, '=') == nullptr;
-    std::string elementName = OptionIsYes(this, options, "URLEncode=") ? UrlEncodedName(name) : std::string(name);
-    const bool overwrite = bareOptions || OptionIsYes(this, options, "Overwrite=");
+    std::string elementName = DesignElementName(name, options);
+    const bool overwrite = OverwritesDesignElement(options);
     std::string sourceFile;
     if (bareOptions) sourceFile = options;
     else if (GetOptionValue(options, "SourceFile=", optionValue, sizeof optionValue) != 0) sourceFile = optionValue;

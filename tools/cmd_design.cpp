@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli.h"
+#include "core/design_create.h"
 #include "talix/item.h"
 #include "talix/session.h"
 
@@ -41,6 +42,21 @@ const DesignKind* FindKind(const std::string& text) {
     for (const DesignKind& kind : kKinds)
         if (word == kind.word) return &kind;
     return nullptr;
+}
+
+// Whether the database has an element the creation finds by the name and
+// keeps as it is (the options ask for no overwrite). False when the
+// database does not open: the creation says why.
+bool KeepsExistingElement(const std::string& path, const char* kind, const std::string& name, const char* options) {
+    const talix::DesignKind* made = talix::FindDesignKind(kind);
+    if (made == nullptr || talix::OverwritesDesignElement(options)) return false;
+    plat::DBHANDLE db = 0;
+    if (plat::DbOpen(path.c_str(), &db) != plat::NOERROR) return false;
+    plat::NOTEID id = 0;
+    const std::string element = talix::DesignElementName(name.c_str(), options);
+    const bool found = plat::FindDesignNote(db, element.c_str(), made->noteClass, &id) == plat::NOERROR;
+    plat::DbClose(db);
+    return found;
 }
 
 std::string NoteIdText(plat::NOTEID id) {
@@ -91,6 +107,9 @@ int RunCreateDesign(const Command& command, const std::vector<std::string>& args
     session.SetUp();
     std::string name = plat::NativeToLmbcs(args[2]);
     const char* options = args.size() == 4 ? args[3].c_str() : "";
+    // An element that exists is named as it is: saving it would store what
+    // its connect made up (a blank content item for an element without one).
+    const bool kept = KeepsExistingElement(args[0], kind->libraryName, name, options);
     ZervaRTItem* item = session.CreateDesignElement(kind->libraryName, "", args[0].c_str(), name.c_str(), options);
     if (item == nullptr) return Fail("cannot create %s '%s' in %s", kind->libraryName, args[2].c_str(), args[0].c_str());
     if (item->connected == 0) {
@@ -98,7 +117,7 @@ int RunCreateDesign(const Command& command, const std::vector<std::string>& args
         std::printf("-\t%s\n", Escape(args[2]).c_str());
         return kExitOk;
     }
-    plat::STATUS status = item->Save();
+    plat::STATUS status = kept ? plat::NOERROR : item->Save();
     if (status != plat::NOERROR) {
         return Fail("cannot save %s '%s': %s", kind->libraryName, args[2].c_str(), StatusMessage(status).c_str());
     }

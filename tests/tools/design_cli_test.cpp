@@ -74,6 +74,29 @@ TEST_F(DesignCommands, MessagesShowNamesOutsideAsciiAsTyped) {
     EXPECT_TRUE(talix_test::Has(view.err, "talix: View 'Vue \xC3\xA9t\xC3\xA9' not found\n")) << view.err;
 }
 
+TEST_F(DesignCommands, CreatingAnElementThatExistsLeavesItAsItIs) {
+    const std::string form = Import((talix_test::SampleDxlDir() / "form-layout.xml").string());
+    const std::string image = Import((talix_test::SampleDxlDir() / "imageres-untitled2.xml").string());
+    const std::string formItems = Talix({"items", db_, form}).out;
+    const std::string imageItems = Talix({"items", db_, image}).out;
+    // The image resource is a design note of the form class without "$Body":
+    // it is found, named, and not given one.
+    for (const std::vector<std::string>& kept :
+         {std::vector<std::string>{"form", "Layout Form"}, {"form", "Untitled 2.gif"}, {"page", "Layout Form", "Overwrite=No"}}) {
+        std::vector<std::string> args = {"create-design", db_};
+        args.insert(args.end(), kept.begin(), kept.end());
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(talix_test::Has(run.err, "already exists")) << run.err;
+        EXPECT_EQ(run.out.substr(0, 10), (kept[1] == "Layout Form" ? form : image)) << run.out;
+    }
+    EXPECT_EQ(Talix({"items", db_, form}).out, formItems);
+    EXPECT_EQ(Talix({"items", db_, image}).out, imageItems);
+    // Asked for, the element is emptied.
+    ASSERT_EQ(Talix({"create-design", db_, "form", "Layout Form", "Overwrite=Yes"}).status, 0);
+    EXPECT_EQ(Talix({"design", db_, "form", "Layout Form"}).lines().size(), 3u);
+}
+
 TEST_F(DesignCommands, NotesNamesEachDesignElementByItsKind) {
     for (const char* sample : {"form-layout.xml", "imageres-untitled2.xml", "fileres-test.xml", "field-testfield.xml"})
         ASSERT_EQ(Talix({"import", db_, (talix_test::SampleDxlDir() / sample).string()}).status, 0) << sample;
