@@ -71,12 +71,19 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
         return UsageError(command, "export-html needs a database, a note, an item name and perhaps a file");
     if (args.size() == 4 && args[3].empty()) return UsageError(command, "export-html needs a file name, not an empty one");
     const bool toStandardOutput = args.size() == 3;
-    const std::string options = plat::NativeToLmbcs(taken.options);
+    std::string options = plat::NativeToLmbcs(taken.options);
+    // Plain text keeps its paragraphs on lines of their own, as html gives
+    // it, unless the options say otherwise: run together, the last word of
+    // one paragraph and the first of the next made one.
+    const bool plainText = taken.format != nullptr && std::strcmp(taken.format, "Plain Text") == 0;
+    if (plainText && strcasestr(options.c_str(), "NewlineOnParagraph=") == nullptr) {
+        options += " NewlineOnParagraph=Yes";
+        if (options.size() > 0xFFFF) return UsageError(command, "an option text is longer than 65,535 bytes");
+    }
     // Pictures written as files are placed and named from the page's own
     // file: a page on standard output has none (the temporary file it is
     // rendered into would take them away with it).
-    if (toStandardOutput && (taken.format == nullptr || std::strcmp(taken.format, "Plain Text") != 0) &&
-        PicturesGoToDisk(options))
+    if (toStandardOutput && !plainText && PicturesGoToDisk(options))
         return UsageError(command, "ImageHandling=DISK places the pictures by the page's file: export-html needs a "
                                    "FILE for it (talix html places them from the current directory)");
     ChunkOfItem target;

@@ -262,7 +262,9 @@ const Command kCommands[] = {
      "F is the kind of markup (\"HTML\", the default, or \"XHTML 1.0\"); T the generation's\n"
      "options, and \"MarkDelimitedHTML=Yes\", which first highlights the texts \"[<\" and\n"
      "\">]\" in the item (not saved). With \"ImageHandling=DISK\" the pictures are placed\n"
-     "from FILE's folder and name, so it needs a FILE. The note is not saved.\n",
+     "from FILE's folder and name, so it needs a FILE. Plain text (--format text) puts\n"
+     "each paragraph on a line of its own (NewlineOnParagraph=Yes unless T sets it).\n"
+     "The note is not saved.\n",
      RunExportHtml},
     {"to-html", "to-html DB NOTE ITEM [--into NAME] [--options T]",
      "Stores a rich-text item rendered as HTML in the item NAME of its note (default: the\n"

@@ -44,6 +44,18 @@ TEST_F(HtmlItemCommands, ExportOnStandardOutputOrIntoAFile) {
     EXPECT_TRUE(Has(help.out, "usage: talix export-html DB NOTE ITEM [FILE]"));
 }
 
+TEST_F(HtmlItemCommands, PlainTextKeepsTheWordsOfEachParagraphApart) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    CliOutcome text = Talix({"export-html", db_, note, "Body", "--format", "text"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out, Talix({"html", db_, note, "Body", "--format", "text"}).out);
+    EXPECT_TRUE(Has(text.out, "This is normal text.\r\n")) << text.out;
+    EXPECT_FALSE(Has(text.out, "textThis")) << text.out;
+    // Asked for, the paragraphs run on.
+    CliOutcome joined = Talix({"export-html", db_, note, "Body", "--format", "text", "--options", "NewlineOnParagraph=No"});
+    EXPECT_TRUE(Has(joined.out, "text.This")) << joined.out;
+}
+
 TEST_F(HtmlItemCommands, StoreTheHtmlAndRebuildAnItemFromIt) {
     const std::string note = Import(Sample("styledtext.xml"));
     const std::string words = Talix({"text", db_, note, "Body"}).out;
