@@ -2,6 +2,7 @@
 // or onto standard output), to-html (the HTML stored in an item of the
 // note) and from-html (a rich-text item rebuilt from the HTML another item
 // holds).
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +14,8 @@
 
 #include "chunk_target.h"
 #include "cli.h"
+#include "core/kept_items.h"
+#include "core/options.h"
 #include "core/statuses.h"
 
 namespace talix_cli {
@@ -113,9 +116,21 @@ int RunToHtml(const Command& command, const std::vector<std::string>& given) {
     if (!target.Open(command, args[0], args[1], args[2], "Everything", ItemUse::kRead, &exitCode)) return exitCode;
     ZervaRTItem* item = target.item();
     const std::string name = taken.hasInto ? taken.into : args[2];
-    item->ConvertToHTML(plat::NativeToLmbcs(name).c_str(), nullptr, plat::NativeToLmbcs(taken.options).c_str(), 0,
-                        nullptr);
+    const std::string options = plat::NativeToLmbcs(taken.options);
+    const std::string source = plat::NativeToLmbcs(args[2]), into = plat::NativeToLmbcs(name);
+    // MarkDelimitedHTML=Yes highlights texts of the item for the rendering
+    // only: the item is put back as it was before the note is saved, unless
+    // the HTML took its place.
+    std::string marks(options.size() + 1, '\0');
+    const bool restore = talix::GetOptionValue(options.c_str(), "MarkDelimitedHTML=", marks.data(),
+                                               static_cast<std::uint32_t>(marks.size())) != 0 &&
+                         strcasecmp(marks.c_str(), "Yes") == 0 && strcasecmp(source.c_str(), into.c_str()) != 0;
+    std::vector<talix::KeptItem> rendered;
+    if (restore && talix::KeepItems(item->noteHandle, source.c_str(), &rendered) != talix::kOK)
+        return Fail("to-html failed: item '%s' cannot be read", args[2].c_str());
+    item->ConvertToHTML(into.c_str(), nullptr, options.c_str(), 0, nullptr);
     if (item->lastStatus != talix::kOK) return ConversionFailed("to-html", item, name);
+    if (restore) talix::RestoreItems(item->noteHandle, source.c_str(), rendered);
     const talix::STATUS saved = item->Save();
     if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
     return kExitOk;

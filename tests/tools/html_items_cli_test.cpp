@@ -56,6 +56,18 @@ TEST_F(HtmlItemCommands, PlainTextKeepsTheWordsOfEachParagraphApart) {
     EXPECT_TRUE(Has(joined.out, "text.This")) << joined.out;
 }
 
+TEST_F(HtmlItemCommands, DelimitedHtmlIsMarkedInTheHtmlOnly) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    ASSERT_EQ(Talix({"append", db_, note, "Memo", "text", "a [<b>] c"}).status, 0);
+    const std::string records = Talix({"records", db_, note, "Memo"}).out;
+    CliOutcome run = Talix({"to-html", db_, note, "Memo", "--into", "Page", "--options", "MarkDelimitedHTML=Yes"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Has(Talix({"text", db_, note, "Page"}).out, "a <!--DelimitedStart--><b><!--DelimitedEnd--> c"));
+    // The item rendered is saved as it was, not highlighted.
+    EXPECT_EQ(Talix({"records", db_, note, "Memo"}).out, records);
+    EXPECT_EQ(Talix({"text", db_, note, "Memo"}).out, "a [<b>] c\n");
+}
+
 TEST_F(HtmlItemCommands, StoreTheHtmlAndRebuildAnItemFromIt) {
     const std::string note = Import(Sample("styledtext.xml"));
     const std::string words = Talix({"text", db_, note, "Body"}).out;
