@@ -73,6 +73,7 @@ int RunDesign(const Command& command, const std::vector<std::string>& args) {
     if (args.size() != 3) return UsageError(command, "design needs a database, a kind and a name");
     const DesignKind* kind = FindKind(args[1]);
     if (kind == nullptr) return UsageError(command, "unknown design-element kind '%s'", args[1].c_str());
+    if (args[2].empty()) return UsageError(command, "design needs the name of an element, not an empty one");
 
     plat::NOTEID id = 0;
     std::string itemName;
@@ -102,6 +103,7 @@ int RunCreateDesign(const Command& command, const std::vector<std::string>& args
     if (kind == nullptr || kind->libraryName == nullptr) {
         return UsageError(command, "cannot create a design element of kind '%s'", args[1].c_str());
     }
+    if (args[2].empty()) return UsageError(command, "create-design needs a name for the element, not an empty one");
 
     RARIvoSession session;
     session.SetUp();

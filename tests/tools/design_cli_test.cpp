@@ -34,6 +34,12 @@ TEST_F(DesignCommands, DesignListsTheRecordsOfAnElementsContent) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("talix: Unable to find design element 'No Page'."), std::string::npos);
     EXPECT_EQ(Talix({"design", db_, "view", "Layout Form"}).status, 2);
+    // An empty name is no element's: said as such, not as a bad database.
+    for (const char* command : {"design", "create-design"}) {
+        CliOutcome empty = Talix({command, db_, "form", ""});
+        EXPECT_EQ(empty.status, 2) << command;
+        EXPECT_TRUE(talix_test::Has(empty.err, "not an empty one")) << empty.err;
+    }
 }
 
 TEST_F(DesignCommands, CreateDesignMakesElementsThatDesignLists) {
