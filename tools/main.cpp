@@ -409,12 +409,7 @@ void ShowMessage(const char* text, plat::WORD) {
                 break;
             }
         }
-        // The library writes its messages in its own character set (LMBCS),
-        // naming keys, items and views as it holds them; a line that is not
-        // UTF-8 is converted, one that is (a file path as given, plain
-        // text) is shown as it is.
-        const std::string shown = IsUtf8(line) ? std::string(line) : plat::LmbcsToNative(line);
-        std::fprintf(stderr, "talix: %.*s\n", static_cast<int>(shown.size()), shown.data());
+        std::fprintf(stderr, "talix: %.*s\n", static_cast<int>(line.size()), line.data());
     } while (!rest.empty());
 }
 
