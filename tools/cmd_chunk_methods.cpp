@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "builders/basic_builders.h"
 #include "chunk_target.h"
 #include "cli.h"
 #include "core/chunk_types.h"
@@ -207,6 +208,7 @@ std::vector<std::size_t> WordLengthTexts(const Command& command, const std::stri
     if (std::strcmp(command.name, "append") == 0) {
         if (word == "link") return {0, 1};
         if (word == "hotspot") return {1, 2};
+        if (word == "text") return {0};
     } else {
         if (word == "replace") return {0, 1};
         if (word == "table") return {0};
@@ -217,11 +219,16 @@ std::vector<std::size_t> WordLengthTexts(const Command& command, const std::stri
 // False, with the exit code set, when one of those texts is longer than
 // 65,535 bytes in LMBCS: cut to its length, the method would act on its
 // start alone (replace a part of the text sought, store a part of a code).
+// Appended text becomes one text run, which holds less.
 bool TextsFitWords(const Command& command, const std::string& word, const std::vector<std::string>& a,
                    int* exitCode) {
+    static_assert(talix::kMaxTextRunLength == 64374, "the message below names the longest text run");
+    const bool run = std::strcmp(command.name, "append") == 0 && word == "text";
+    const std::size_t limit = run ? talix::kMaxTextRunLength : 0xFFFF;
     for (const std::size_t i : WordLengthTexts(command, word)) {
-        if (i < a.size() && Lmbcs(a[i]).size() > 0xFFFF) {
-            *exitCode = UsageError(command, "%s takes texts of at most 65,535 bytes", word.c_str());
+        if (i < a.size() && Lmbcs(a[i]).size() > limit) {
+            *exitCode = UsageError(command, "%s takes texts of at most %s bytes%s", word.c_str(),
+                                   run ? "64,374" : "65,535", run ? ", the most one text run holds" : "");
             return false;
         }
     }

@@ -109,6 +109,16 @@ TEST_F(HostileArguments, TextsPastSixteenBitLengthsAreRefusedNotCut) {
     EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, "Y\n");
     EXPECT_EQ(Talix({"edit", db_, id_, "Memo", "Everything", "replace", most, "Z"}).status, 0);
     EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, "Y\n");
+    // Appended text is one text run: the most it holds is taken, measured
+    // as the library stores it (an e with an accent is one byte there), and
+    // a byte more is refused with the reason.
+    ASSERT_EQ(Talix({"append", db_, id_, "Run", "text", std::string(64374, 'r')}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, id_, "Run", "text", std::string(64373, 'r') + "\u00E9"}).status, 0);
+    CliOutcome over = Talix({"append", db_, id_, "Run", "text", std::string(64375, 'r')});
+    EXPECT_EQ(over.status, 2) << over.err;
+    EXPECT_TRUE(Has(over.err, "at most 64,374 bytes, the most one text run holds")) << over.err;
+    EXPECT_EQ(Talix({"text", db_, id_, "Run"}).out,
+              std::string(64374, 'r') + std::string(64373, 'r') + "\u00E9\n");
 
     // Option texts are measured as the library takes them: 40,000 control
     // characters are 80,000 bytes there.
