@@ -462,6 +462,8 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     if (!CheckArity(command, kEditActions, action, rest.size(), &exitCode) ||
         !TextsFitWords(command, action, rest, &exitCode))
         return exitCode;
+    // An empty text is found nowhere: the replace would change nothing.
+    if (action == "replace" && rest[0].empty()) return UsageError(command, "replace needs a text to find");
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kWrite, &exitCode)) return exitCode;
     bool usage = false;

@@ -102,6 +102,9 @@ TEST_F(HostileArguments, TextsPastSixteenBitLengthsAreRefusedNotCut) {
         EXPECT_TRUE(Has(run.err, "at most 65,535 bytes")) << run.err;
     }
     EXPECT_EQ(Talix({"text", db_, id_, "Memo"}).out, text + "\n");
+    CliOutcome nothing = Talix({"edit", db_, id_, "Memo", "Everything", "replace", "", "Y"});
+    EXPECT_EQ(nothing.status, 2);
+    EXPECT_TRUE(Has(nothing.err, "replace needs a text to find")) << nothing.err;
     // At the bound the text is taken whole.
     const std::string most(65535, 'b');
     CliOutcome replaced = Talix({"edit", db_, id_, "Memo", "Everything", "replace", text, "Y"});
