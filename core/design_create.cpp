@@ -114,14 +114,6 @@ STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char
     return status;
 }
 
-// Whether the option key is "Yes" (ignoring case).
-bool OptionIsYes(const char* options, const char* key) {
-    if (options == nullptr) return false;
-    std::string value(::strnlen(options, 0x10000) + 1, '\0');
-    return GetOptionValue(options, key, value.data(), static_cast<std::uint32_t>(value.size())) != 0 &&
-           strcasecmp(value.c_str(), "Yes") == 0;
-}
-
 void Message(RARIvoSession* session, const char* format, const char* first, const char* second) {
     if (ThisThread().suppressMessages != 0) return;
     std::snprintf(session->messageBuffer, sizeof session->messageBuffer, format, first, second);
@@ -132,9 +124,16 @@ void Message(RARIvoSession* session, const char* format, const char* first, cons
 
 namespace talix {
 
+bool DesignOptionIsYes(const char* options, const char* key) {
+    if (options == nullptr) return false;
+    std::string value(::strnlen(options, 0x10000) + 1, '\0');
+    return GetOptionValue(options, key, value.data(), static_cast<std::uint32_t>(value.size())) != 0 &&
+           strcasecmp(value.c_str(), "Yes") == 0;
+}
+
 std::string DesignElementName(const char* name, const char* options) {
     std::string encoded = name != nullptr ? name : "";
-    if (!OptionIsYes(options, "URLEncode=")) return encoded;
+    if (!DesignOptionIsYes(options, "URLEncode=")) return encoded;
     for (char& c : encoded) {
         if (c == '\\') c = '/';
         else if (c == ' ') c = '+';
@@ -145,7 +144,7 @@ std::string DesignElementName(const char* name, const char* options) {
 
 bool OverwritesDesignElement(const char* options) {
     const bool bare = options != nullptr && options[0] != '\0' && std::strchr(options, '=') == nullptr;
-    return bare || OptionIsYes(options, "Overwrite=");
+    return bare || DesignOptionIsYes(options, "Overwrite=");
 }
 
 const DesignKind* FindDesignKind(const char* kind) {

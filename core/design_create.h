@@ -29,6 +29,9 @@ struct DesignKind {
 // Resource", "File Resource", ignoring case), or null.
 const DesignKind* FindDesignKind(const char* kind);
 
+// Whether an option of a creation is "Yes" (ignoring case).
+bool DesignOptionIsYes(const char* options, const char* key);
+
 // The name an element is created under with the options of its creation:
 // with "URLEncode=Yes" made safe for URLs ("\" to "/", blank to "+", ":" to
 // "_"), else as given.

@@ -2,7 +2,6 @@
 // (core/design_create.h), an item connected to its content, and the content
 // an image or file resource is made with: a picture appended through the
 // chunk methods, or a file's bytes.
-#include <strings.h>
 
 #include <cstdio>
 #include <cstring>
@@ -38,11 +37,6 @@ void CreationFailed(RARIvoSession* session, const DesignKind& kind, const std::s
     ShowHostMessage(session->messageBuffer);
 }
 
-bool OptionIsYes(RARIvoSession* session, const char* options, const char* key) {
-    return GetOptionValue(options, key, session->optionValue, sizeof session->optionValue) != 0 &&
-           strcasecmp(session->optionValue, "Yes") == 0;
-}
-
 } // namespace
 
 ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char* server, const char* path,
@@ -65,7 +59,7 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     std::string sourceFile;
     if (bareOptions) sourceFile = options;
     else if (GetOptionValue(options, "SourceFile=", optionValue, sizeof optionValue) != 0) sourceFile = optionValue;
-    const bool overrideSave = OptionIsYes(this, options, "OverrideSave=");
+    const bool overrideSave = DesignOptionIsYes(options, "OverrideSave=");
 
     // A source file that cannot be read would leave an empty file or image
     // resource; one that is not a regular file (a FIFO) would never end.
