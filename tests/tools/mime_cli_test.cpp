@@ -98,7 +98,8 @@ TEST_F(MimeCommands, PartZeroIsEveryPieceJoined) {
     const std::string joined = talix_test::ReadFile(file);
     EXPECT_GT(joined.size(), 200000u);
     EXPECT_TRUE(Has(joined, "Paragraph 2999 with")) << joined.substr(joined.size() - 500);
-    EXPECT_EQ(Talix({"mime", db_, note, "Big", "--part", "0"}).out.size(), joined.size());
+    // The message id holds the process number, so its length differs between runs.
+    EXPECT_EQ(WithoutRunLines(Talix({"mime", db_, note, "Big", "--part", "0"}).out), WithoutRunLines(joined));
     std::string pieces;
     for (int part = 1; part < 4; ++part) {
         CliOutcome piece = Talix({"mime", db_, note, "Big", "--part", std::to_string(part)});
