@@ -179,6 +179,10 @@ STATUS ConnectItem(DriverContext* context, CallState* state, bool noop) {
         context->chunk = item->DefineChunk(state->chunkDefinition);
         if (context->chunk != nullptr) item->defaultChunk = context->chunk;
         TraceStep(14);
+        // Without a chunk the handler could only say that nothing is
+        // connected: the message names the definition that made none.
+        if (context->chunk == nullptr)
+            return RefuseArguments(context, kDrvNoObject, "'%s' is not a chunk definition.", state->chunkDefinition);
     }
     return kOK;
 }

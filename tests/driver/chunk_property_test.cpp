@@ -154,3 +154,35 @@ TEST_F(ChunkProperties, LongTextsAreSetWholeOrRefused) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace talix_test;
+
+class ChunkDefinitions : public ChunkProperties {
+protected:
+    std::vector<std::string> InChunk(const std::string& name, const std::string& chunk,
+                                     std::vector<std::string> value = {}) {
+        std::vector<std::string> args = {TextArg(name), TextArg(""), TextArg("N" + HexNoteId(noteId_)),
+                                         TextListArg({"Body", chunk})};
+        for (const std::string& arg : value) args.push_back(arg);
+        return args;
+    }
+};
+
+TEST_F(ChunkDefinitions, ADefinitionThatIsNoneIsNamed) {
+    ShownMessages().clear();
+    EXPECT_EQ(Command(InChunk("Text", "bogus words")).status, 12572);
+    EXPECT_EQ(Command(InChunk("Text", "bogus words", {TextArg("x")})).status, 12572);
+    EXPECT_EQ(Call(kDbColumn, {TextArg(""), TextArg("N" + HexNoteId(noteId_)), TextListArg({"Body", "Table -1"}),
+                               NumberArg(1)})
+                  .status,
+              12572);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                   "@Talix: 'bogus words' is not a chunk definition.",
+                                   "@Talix: 'bogus words' is not a chunk definition.",
+                                   "@Talix: 'Table -1' is not a chunk definition.",
+                               }));
+}
+
+} // namespace
