@@ -3,6 +3,8 @@
 // look-up's text list into the call's result.
 #include "driver/row_handlers.h"
 
+#include <strings.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -100,6 +102,17 @@ STATUS SetChunkProperty(DriverContext* context) {
     const PropertyTableEntry* row = context->propertyRow;
     if (row == nullptr) return kDrvUnknownFunction;
     ZervaRTChunk* chunk = context->chunk;
+    // A chunk that matches nothing takes no value: the setter would do
+    // nothing and the call would say it was done. The whole item is always
+    // there, even when it holds no records yet.
+    const bool whole = chunk->definition != nullptr && strcasecmp(chunk->definition, "Everything") == 0;
+    if (!whole && chunk->Exists() == 0) {
+        if (chunk->lastStatus != kOK) return chunk->lastStatus;
+        const ZervaRTItem* item = context->item;
+        return RefuseArguments(context, kItemNotFound, "'%s' matches nothing in '%s': %s is not set.",
+                               chunk->definition != nullptr ? chunk->definition : "",
+                               item->itemName != nullptr ? item->itemName : "", row->name);
+    }
     if (row->valueType == kPropertyText) {
         if (!IsNextArgText(context)) return kDrvWrongArgumentType;
         // The whole text is set: one cut to fit a buffer would be stored as

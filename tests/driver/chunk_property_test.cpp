@@ -170,6 +170,35 @@ protected:
     }
 };
 
+TEST_F(ChunkDefinitions, AChunkThatMatchesNothingTakesNoValue) {
+    const std::string before = Command(Property("Text")).result;
+    const plat::TIMEDATE modified = Modified();
+
+    // Set into a chunk that is not there: refused, named, and nothing saved.
+    ShownMessages().clear();
+    EXPECT_EQ(Command(InChunk("Text", "Table 9", {TextArg("lost")})).status, 546);
+    EXPECT_EQ(Command(InChunk("Text", "Paragraph 999", {TextArg("lost")})).status, 546);
+    EXPECT_EQ(Command(InChunk("CaseSensitive", "Table 9", {NumberArg(1)})).status, 546);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                   "@Talix: 'Table 9' matches nothing in 'Body': Text is not set.",
+                                   "@Talix: 'Paragraph 999' matches nothing in 'Body': Text is not set.",
+                                   "@Talix: 'Table 9' matches nothing in 'Body': CaseSensitive is not set.",
+                               }));
+    const plat::TIMEDATE after = Modified();
+    EXPECT_EQ(std::vector<plat::DWORD>(std::begin(modified.Innards), std::end(modified.Innards)),
+              std::vector<plat::DWORD>(std::begin(after.Innards), std::end(after.Innards)));
+    EXPECT_EQ(Command(Property("Text")).result, before);
+
+    // Reading one is not refused: Exists says it is not there.
+    DriverOutcome exists = Command(InChunk("Exists", "Table 9"));
+    ASSERT_EQ(exists.status, 0);
+    EXPECT_EQ(exists.result, NumberArg(0));
+
+    // A chunk that is there still takes its value.
+    ASSERT_EQ(Command(InChunk("Text", "Paragraph 1", {TextArg("First")})).status, 0);
+    EXPECT_EQ(Command(InChunk("Text", "Paragraph 1")).result, TypeWord(plat::TYPE_TEXT) + "First");
+}
+
 TEST_F(ChunkDefinitions, ADefinitionThatIsNoneIsNamed) {
     ShownMessages().clear();
     EXPECT_EQ(Command(InChunk("Text", "bogus words")).status, 12572);
