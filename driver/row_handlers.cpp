@@ -113,6 +113,11 @@ STATUS SetChunkProperty(DriverContext* context) {
                                chunk->definition != nullptr ? chunk->definition : "",
                                item->itemName != nullptr ? item->itemName : "", row->name);
     }
+    // One value: the other entries of a list, or nothing at all for an
+    // empty one, would be set as if given.
+    if ((IsNextArgText(context) || IsNextArgNumber(context)) && NextArgCount(context) != 1)
+        return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one value, not a list of %u.", row->name,
+                               static_cast<unsigned>(NextArgCount(context)));
     if (row->valueType == kPropertyText) {
         if (!IsNextArgText(context)) return kDrvWrongArgumentType;
         // The whole text is set: one cut to fit a buffer would be stored as

@@ -78,8 +78,13 @@ std::string NextText(DriverContext* context) { return NextArgWholeText(context);
 bool ArgumentLeft(const DriverContext* context) { return context->argCursor < context->argCount; }
 
 STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs* args) {
+    const char* function = operation == kOpDBLookup ? "DBLookup" : "DBColumn";
     if (operation == kOpDBLookup) {
         if (IsNextArgText(context)) {
+            // One key: a list would be matched by its first entry alone.
+            if (NextArgCount(context) > 1)
+                return RefuseArguments(context, kDrvWrongArgumentType, "DBLookup takes one key text, not a list of %u.",
+                                       static_cast<unsigned>(NextArgCount(context)));
             args->key = NextText(context);
             args->keyText = !args->key.empty();
         } else if (IsNextArgNumber(context)) {
@@ -94,8 +99,7 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
     }
     // One column: a list would be read as its first entry alone.
     if ((IsNextArgNumber(context) || IsNextArgText(context)) && NextArgCount(context) > 1)
-        return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one column, not a list of %u.",
-                               operation == kOpDBLookup ? "DBLookup" : "DBColumn",
+        return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one column, not a list of %u.", function,
                                static_cast<unsigned>(NextArgCount(context)));
     if (IsNextArgNumber(context)) {
         // The fraction is dropped; a column outside 1 to 64 names none, and
@@ -103,8 +107,7 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
         const double column = std::trunc(NextArgDouble(context, 1.0));
         if (!(column >= 1.0 && column <= kMaxColumn))
             return RefuseArguments(context, kDrvMissingArgument, "%s: the column %.15g is not one of 1 to %u.",
-                                   operation == kOpDBLookup ? "DBLookup" : "DBColumn", column + 0.0,
-                                   static_cast<unsigned>(kMaxColumn));
+                                   function, column + 0.0, static_cast<unsigned>(kMaxColumn));
         args->column = static_cast<std::uint16_t>(column);
     } else if (IsNextArgText(context)) {
         args->columnProperty = NextText(context);
@@ -113,11 +116,15 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
         return kDrvWrongArgumentType;
     }
     if (args->column == 0 && args->columnProperty.empty())
-        return RefuseArguments(context, kDrvMissingArgument, "%s: the column is an empty text.",
-                               operation == kOpDBLookup ? "DBLookup" : "DBColumn");
-    if (IsNextArgText(context))
+        return RefuseArguments(context, kDrvMissingArgument, "%s: the column is an empty text.", function);
+    if (IsNextArgText(context)) {
+        // The options are one text: the keywords of a second entry would be
+        // passed over.
+        if (NextArgCount(context) > 1)
+            return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one option text, not a list of %u.",
+                                   function, static_cast<unsigned>(NextArgCount(context)));
         args->options = NextText(context);
-    else if (ArgumentLeft(context))
+    } else if (ArgumentLeft(context))
         return kDrvWrongArgumentType;
     return kOK;
 }

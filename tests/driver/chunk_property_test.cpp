@@ -119,6 +119,26 @@ TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
                                }));
 }
 
+TEST_F(ChunkProperties, AValueIsOneEntryNotAList) {
+    const std::string before = Command(Property("Text")).result;
+    ShownMessages().clear();
+    EXPECT_EQ(Command(Property("Text", {TextListArg({"first", "second"})})).status, 12546);
+    EXPECT_EQ(Command(Property("Text", {TextListArg({})})).status, 12546);
+    EXPECT_EQ(Command(Property("CaseSensitive", {NumberListArg({1, 0})})).status, 12546);
+    EXPECT_EQ(Command(Property("CaseSensitive", {NumberListArg({})})).status, 12546);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                   "@Talix: Text takes one value, not a list of 2.",
+                                   "@Talix: Text takes one value, not a list of 0.",
+                                   "@Talix: CaseSensitive takes one value, not a list of 2.",
+                                   "@Talix: CaseSensitive takes one value, not a list of 0.",
+                               }));
+    EXPECT_EQ(Command(Property("Text")).result, before);
+    // A list of one entry is that value.
+    ASSERT_EQ(Command(Property("Text", {TextListArg({"only"})})).status, 0);
+    EXPECT_NE(Command(Property("Text")).result.find("only"), std::string::npos);
+    EXPECT_EQ(Command(Property("CaseSensitive", {NumberListArg({1})})).status, 0);
+}
+
 TEST_F(ChunkProperties, LongTextsAreSetWholeOrRefused) {
     plat::DBHANDLE db = plat::NULLHANDLE;
     plat::NOTEHANDLE note = plat::NULLHANDLE;

@@ -247,6 +247,17 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     EXPECT_EQ(Lookup(id, TextArg("a"), TextListArg({"RowLabel", "Text"})).status, kDrvWrongArgumentType);
     EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn takes one column, not a list of 3.",
                                         "@Talix: DBLookup takes one column, not a list of 2."}));
+    // So is a key text or an option text: the other entries of a list would
+    // be passed over.
+    ShownMessages().clear();
+    EXPECT_EQ(Lookup(id, TextListArg({"b", "c"}), NumberArg(2)).status, kDrvWrongArgumentType);
+    args = Address(id);
+    args.push_back(NumberArg(2));
+    args.push_back(TextListArg({"Format=Number", "SkipTitle=yes"}));
+    EXPECT_EQ(Call(kDbColumn, args).status, kDrvWrongArgumentType);
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBLookup takes one key text, not a list of 2.",
+                                        "@Talix: DBColumn takes one option text, not a list of 2."}));
+    EXPECT_EQ(Texts(Lookup(id, TextListArg({"b"}), NumberArg(2)).result), Strings{"2"});
     // A look-up names the item that holds its table.
     ShownMessages().clear();
     EXPECT_EQ(Call(kDbLookup, {TextArg(""), TextArg("N" + HexNoteId(id))}).status, kDrvMissingArgument);
