@@ -36,6 +36,13 @@ bool CopyEntry(const ArgEntry& entry, char* out, std::size_t outSize) {
     return true;
 }
 
+// CopyEntry, or the refusal of a text too long for its field, naming it.
+STATUS CopyField(DriverContext* context, const ArgEntry& entry, char* out, std::size_t outSize, const char* what) {
+    if (CopyEntry(entry, out, outSize)) return kOK;
+    return RefuseArguments(context, kArgumentError, "The %s is %zu bytes long; it may have at most %zu.", what,
+                           strnlen(reinterpret_cast<const char*>(entry.data), entry.size), outSize - 1);
+}
+
 const ArgValue& CurrentArg(const DriverContext* context) { return context->args[context->argCursor]; }
 
 void Consume(DriverContext* context) {
@@ -117,9 +124,9 @@ STATUS SplitServerPath(DriverContext* context, char* server, char* file) {
     if (NextArgCount(context) >= 2) {
         const ArgValue& value = CurrentArg(context);
         Consume(context);
-        if (!CopyEntry(value.entries[0], server, kServerFieldSize) ||
-            !CopyEntry(value.entries[1], file, kServerFieldSize))
-            return kArgumentError;
+        STATUS status = CopyField(context, value.entries[0], server, kServerFieldSize, "server name");
+        if (status == kOK) status = CopyField(context, value.entries[1], file, kServerFieldSize, "database file name");
+        if (status != kOK) return status;
         return file[0] == '\0' ? plat::PathNetSplit(g_defaultDatabasePath, server, file) : kOK;
     }
     NextArgText(context, g_defaultDatabasePath, context->scratchText, kScratchTextSize);
@@ -162,9 +169,11 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
     if (!IsNextArgText(context)) return RefuseArguments(context, kDrvMissingArgument, "No note follows the database.");
 
     context->designElementName[0] = '\0';
-    if (NextArgCount(context) >= 2 &&
-        !CopyEntry(CurrentArg(context).entries[1], context->designElementName, kDesignNameSize))
-        return kArgumentError;
+    if (NextArgCount(context) >= 2) {
+        status = CopyField(context, CurrentArg(context).entries[1], context->designElementName, kDesignNameSize,
+                           "design element name");
+        if (status != kOK) return status;
+    }
     context->scratchText[0] = '\0';
     NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
     if (context->scratchText[0] == '\0')
@@ -200,24 +209,32 @@ STATUS ReadItemAndChunk(DriverContext* context, CallState* state) {
     const ArgValue& value = CurrentArg(context);
     if (state->designElement) {
         Consume(context);
-        bool fits = true;
-        if (value.count == 1) {
-            fits = CopyEntry(value.entries[0], state->chunkDefinition, kChunkDefinitionSize);
-        } else if (value.count >= 2) {
-            fits = CopyEntry(value.entries[0], state->itemName, kItemNameFieldSize) &&
-                   CopyEntry(value.entries[1], state->chunkDefinition, kChunkDefinitionSize);
-        }
-        return fits ? kOK : kArgumentError;
+        if (value.count == 1)
+            return CopyField(context, value.entries[0], state->chunkDefinition, kChunkDefinitionSize,
+                             "chunk definition");
+        if (value.count < 2) return kOK;
+        const STATUS status = CopyField(context, value.entries[0], state->itemName, kItemNameFieldSize, "item name");
+        return status != kOK ? status
+                             : CopyField(context, value.entries[1], state->chunkDefinition, kChunkDefinitionSize,
+                                         "chunk definition");
     }
     TraceStep(8);
-    if (value.count >= 2 && !CopyEntry(value.entries[1], state->chunkDefinition, kChunkDefinitionSize))
-        return kArgumentError;
+    if (value.count >= 2) {
+        const STATUS status =
+            CopyField(context, value.entries[1], state->chunkDefinition, kChunkDefinitionSize, "chunk definition");
+        if (status != kOK) return status;
+    }
+    // The length as given: the scratch text holds a long name cut.
+    const std::size_t given =
+        value.count > 0 ? strnlen(reinterpret_cast<const char*>(value.entries[0].data), value.entries[0].size) : 0;
     context->scratchText[0] = '\0';
     NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
     if (context->scratchText[0] == '\0')
         return RefuseArguments(context, kDrvMissingArgument, "The item name is an empty text.");
+    if (given >= kItemNameFieldSize)
+        return RefuseArguments(context, kArgumentError, "The item name is %zu bytes long; it may have at most %zu.",
+                               given, kItemNameFieldSize - 1);
     std::size_t length = strnlen(context->scratchText, kItemNameFieldSize);
-    if (length >= kItemNameFieldSize) return kArgumentError;
     std::memcpy(state->itemName, context->scratchText, length + 1);
     state->itemGiven = true;
     return kOK;

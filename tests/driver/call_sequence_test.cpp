@@ -188,6 +188,21 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
                   "ImageResource).",
                   "@Talix: The item name is an empty text.",
               }));
+    // So do names too long for their fields: which name, and its limit.
+    ShownMessages().clear();
+    for (const Case& c : cases)
+        if (c.status == 1028) EXPECT_EQ(Command(c.args).status, 1028);
+    EXPECT_EQ(Command({TextArg("Create"), TextListArg({std::string(257, 's'), "x"}), TextArg("1"), TextArg("Body")})
+                  .status,
+              1028);
+    EXPECT_EQ(ShownMessages(),
+              (std::vector<std::string>{
+                  "@Talix: The database file name is 257 bytes long; it may have at most 256.",
+                  "@Talix: The design element name is 256 bytes long; it may have at most 255.",
+                  "@Talix: The item name is 256 bytes long; it may have at most 255.",
+                  "@Talix: The chunk definition is 128 bytes long; it may have at most 127.",
+                  "@Talix: The server name is 257 bytes long; it may have at most 256.",
+              }));
     // A note handle that cannot name a note is refused as such, not taken
     // for a missing database.
     ShownMessages().clear();
