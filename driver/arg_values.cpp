@@ -464,6 +464,10 @@ bool EncodeResultValue(const ArgValue& value, std::uint8_t* out, std::uint32_t c
     return true;
 }
 
+bool EntryHoldsZero(const ArgEntry& entry) {
+    return entry.size > 0 && std::memchr(entry.data, 0, entry.size) != nullptr;
+}
+
 STATUS RefuseArguments(DriverContext* context, STATUS status, const char* format, ...) {
     const int prefix = std::snprintf(context->scratchText, kScratchTextSize, "@Talix: ");
     va_list args;

@@ -77,6 +77,9 @@ std::uint16_t NextArgText(DriverContext* context, const char* defaultText, char*
 // argument is missing or not text); advances.
 std::string NextArgWholeText(DriverContext* context);
 
+// Whether an entry's bytes hold a zero byte.
+bool EntryHoldsZero(const ArgEntry& entry);
+
 // Refuses the call's arguments: "@Talix: " and the message are shown
 // through the host's message procedure; returns status.
 STATUS RefuseArguments(DriverContext* context, STATUS status, const char* format, ...)

@@ -36,8 +36,25 @@ bool CopyEntry(const ArgEntry& entry, char* out, std::size_t outSize) {
     return true;
 }
 
-// CopyEntry, or the refusal of a text too long for its field, naming it.
+// Refuses a name that holds a zero byte: read up to it, it would name
+// another database, note or item than the one given.
+STATUS RefuseZero(DriverContext* context, const ArgEntry& entry, const char* what) {
+    if (!EntryHoldsZero(entry)) return kOK;
+    return RefuseArguments(context, kArgumentError, "The %s holds a NUL character.", what);
+}
+
+// The text argument at the cursor, refused when its first entry holds a
+// zero byte.
+STATUS RefuseZeroInNext(DriverContext* context, const char* what) {
+    if (!IsNextArgText(context) || NextArgCount(context) == 0) return kOK;
+    return RefuseZero(context, context->args[context->argCursor].entries[0], what);
+}
+
+// CopyEntry, or the refusal of a text too long for its field or holding a
+// zero byte, naming it.
 STATUS CopyField(DriverContext* context, const ArgEntry& entry, char* out, std::size_t outSize, const char* what) {
+    const STATUS status = RefuseZero(context, entry, what);
+    if (status != kOK) return status;
     if (CopyEntry(entry, out, outSize)) return kOK;
     return RefuseArguments(context, kArgumentError, "The %s is %zu bytes long; it may have at most %zu.", what,
                            strnlen(reinterpret_cast<const char*>(entry.data), entry.size), outSize - 1);
@@ -129,6 +146,8 @@ STATUS SplitServerPath(DriverContext* context, char* server, char* file) {
         if (status != kOK) return status;
         return file[0] == '\0' ? plat::PathNetSplit(g_defaultDatabasePath, server, file) : kOK;
     }
+    const STATUS status = RefuseZeroInNext(context, "database name");
+    if (status != kOK) return status;
     NextArgText(context, g_defaultDatabasePath, context->scratchText, kScratchTextSize);
     return plat::PathNetSplit(context->scratchText, server, file);
 }
@@ -174,6 +193,8 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
                            "design element name");
         if (status != kOK) return status;
     }
+    status = RefuseZeroInNext(context, "note");
+    if (status != kOK) return status;
     context->scratchText[0] = '\0';
     NextArgText(context, nullptr, context->scratchText, kScratchTextSize);
     if (context->scratchText[0] == '\0')
@@ -224,6 +245,8 @@ STATUS ReadItemAndChunk(DriverContext* context, CallState* state) {
             CopyField(context, value.entries[1], state->chunkDefinition, kChunkDefinitionSize, "chunk definition");
         if (status != kOK) return status;
     }
+    const STATUS zero = RefuseZeroInNext(context, "item name");
+    if (zero != kOK) return zero;
     // The length as given: the scratch text holds a long name cut.
     const std::size_t given =
         value.count > 0 ? strnlen(reinterpret_cast<const char*>(value.entries[0].data), value.entries[0].size) : 0;

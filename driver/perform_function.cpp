@@ -81,6 +81,9 @@ STATUS ReadName(DriverContext* context, CallState* state, const std::uint32_t* l
         if (context->postProperties == nullptr) return kDrvOutOfMemory;
     }
     const ArgEntry& first = name.entries[0];
+    // Read up to a zero byte, the name would be another.
+    if (EntryHoldsZero(first))
+        return RefuseArguments(context, kArgumentError, "The function name holds a NUL character.");
     std::size_t length = strnlen(reinterpret_cast<const char*>(first.data), first.size);
     std::size_t kept = length < kFunctionNameSize ? length : kFunctionNameSize - 1;
     std::memcpy(state->name, first.data, kept);

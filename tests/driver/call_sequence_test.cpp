@@ -203,6 +203,29 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
                   "@Talix: The chunk definition is 128 bytes long; it may have at most 127.",
                   "@Talix: The server name is 257 bytes long; it may have at most 256.",
               }));
+    // Names holding a zero byte are refused, not read up to it as other
+    // names ("Body" is not created).
+    ShownMessages().clear();
+    const std::string zero("\0", 1);
+    const std::string note = "N" + HexNoteId(noteId_);
+    const std::vector<std::string> zeroCalls[] = {
+        Join({TextArg("Create" + zero + "x")}, At()),
+        Join({TextArg("Create")}, At("Body" + zero + "x")),
+        {TextArg("Create"), TextArg("calls.nsf" + zero + "x"), TextArg(note), TextArg("Body")},
+        {TextArg("Create"), TextListArg({"", "calls.nsf" + zero}), TextArg(note), TextArg("Body")},
+        {TextArg("Create"), TextArg(""), TextArg(note + zero), TextArg("Body")},
+        {TextArg("Create"), TextArg(""), TextArg(note), TextListArg({"Body", "Everything" + zero})},
+    };
+    for (const auto& args : zeroCalls) EXPECT_EQ(Command(args).status, 1028);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                   "@Talix: The function name holds a NUL character.",
+                                   "@Talix: The item name holds a NUL character.",
+                                   "@Talix: The database name holds a NUL character.",
+                                   "@Talix: The database file name holds a NUL character.",
+                                   "@Talix: The note holds a NUL character.",
+                                   "@Talix: The chunk definition holds a NUL character.",
+                               }));
+    EXPECT_FALSE(StoredItem("Body"));
     // A note handle that cannot name a note is refused as such, not taken
     // for a missing database.
     ShownMessages().clear();
