@@ -18,6 +18,7 @@
 #include "core/replacing_file.h"
 #include "core/text_compare.h"
 #include "engine/link_fixups.h"
+#include "htmlgen/line_cutter.h"
 #include "htmlgen/quoted_printable.h"
 #include "mime/header_text.h"
 #include "mime/mail_headers.h"
@@ -263,6 +264,32 @@ void NameCharset(std::string* header, const std::string& charset) {
     }
 }
 
+// Whether the text can travel as it is in a part of the entity: no line of
+// it may begin as one of the entity's boundary lines does (a text that
+// holds line ends of its own, such as a text run with a line feed in it,
+// would otherwise close the levels around it early and lose the rest of
+// the message), and it may hold neither a NUL byte nor a carriage return
+// that ends no line (readers take it for a line end of its own).
+// Quoted-printable writes "=" as "=3D", so that no line of it can begin so,
+// and escapes the others.
+bool TravelsAsItIs(const MimeRun& run, const std::string& body, bool lmbcs) {
+    const std::string lines[] = {PartLine(MimeLevel::Mixed, run.tail), PartLine(MimeLevel::Related, run.tail),
+                                 PartLine(MimeLevel::Alternative, run.tail)};
+    bool lineStart = true;
+    for (std::size_t at = 0; at < body.size();) {
+        const char c = body[at];
+        if (lineStart && c == '-') {
+            for (const std::string& line : lines)
+                if (body.compare(at, line.size(), line) == 0) return false;
+        }
+        if (c == '\0') return false;
+        if (c == '\r' && (at + 1 >= body.size() || body[at + 1] != '\n')) return false;
+        lineStart = c == '\n';
+        at += lmbcs ? LmbcsCharBytes(body.data() + at, body.size() - at) : 1;
+    }
+    return true;
+}
+
 } // namespace
 
 void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* body, bool lfOnly, bool lmbcs) {
@@ -277,7 +304,7 @@ void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* b
         at = end + 1;
     }
     bool quotedPrintable = ContainsNoCase(*header, "quoted-printable");
-    if (longest > kLongestLine && !quotedPrintable) {
+    if ((longest > kLongestLine || !TravelsAsItIs(run, *body, lmbcs)) && !quotedPrintable) {
         // Any other transfer encoding the header names gives way.
         std::string lines;
         for (std::size_t at = 0; at <= header->size();) {

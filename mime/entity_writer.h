@@ -147,8 +147,9 @@ void ChooseTextCharset(MimeRun* run);
 std::string GenerationOptions(const MimeRun& run, const std::string& header, std::string options);
 // A generated part's header (lines separated by CR LF) and text made fit to
 // travel and labelled truthfully: a text with a line of more than 998
-// characters (which no cut could shorten without changing it) is sent
-// quoted-printable, its header saying so; a header that says us-ascii names
+// characters (which no cut could shorten without changing it), a line that
+// begins as a boundary line of the entity, a NUL or a carriage return that
+// ends no line is sent quoted-printable, its header saying so; a header that says us-ascii names
 // the run's text character set when the text is not ASCII alone. The text
 // is native, or with lmbcs in the platform's set (and handed on so, to be
 // made native by its reader); lfOnly: its lines end in LF alone, and so do

@@ -84,6 +84,50 @@ TEST_F(FileForm, PlainItemIsAWellFormedMessage) {
     EXPECT_EQ(text.find('\r'), std::string::npos);
 }
 
+// A text with line ends of its own whose lines read as the entity's
+// boundary lines, and a carriage return alone: the part goes
+// quoted-printable, so that the message keeps its levels and every word,
+// in the file and in the note alike.
+TEST_F(FileForm, TextThatReadsAsBoundaryLinesCannotEndTheLevels) {
+    Store(engine_test::Runs({"placeholder"}));
+    const std::string tail = Token(item_.noteHandle).substr(16);
+    const std::vector<std::string> lines = {"first",
+                                            "--=_related " + tail + "_=--",
+                                            "--=_alternative " + tail + "_=",
+                                            "--=_mixed " + tail + "_=",
+                                            "second\rthird",
+                                            "last words"};
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+    ASSERT_EQ(talix_test::StoreRichTextItem(item_.noteHandle, "Tricky", engine_test::Runs({text})), 0);
+    ASSERT_EQ(plat::NoteUpdate(item_.noteHandle, 0), plat::NOERROR);
+
+    ZervaRTItem item(&session_);
+    ASSERT_EQ(item.Connect("", path_.c_str(), noteId_, "Tricky", 0), 0);
+    const std::string path = dir_.file("tricky.eml");
+    item.ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
+    ASSERT_EQ(item.lastStatus, 0);
+    const ReadMessage message = ReadMessageFile(path);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    const std::vector<const ReadPart*> html = message.Parts("text/html");
+    ASSERT_EQ(html.size(), 1u);
+    EXPECT_EQ(html[0]->path, "0.1.1");
+    EXPECT_EQ(message.parts.size(), 3u);
+    EXPECT_NE(html[0]->payload.find(text), std::string::npos) << html[0]->payload;
+
+    // The stored parts: no line of a body begins as a boundary line.
+    item.ConvertToMIME("Stored", nullptr, nullptr, nullptr, "MultiPart=Yes", 0, "", 0, nullptr);
+    ASSERT_EQ(item.lastStatus, 0);
+    const std::vector<std::string> values = talix_test::StoredValues(item.noteHandle, "Stored");
+    ASSERT_GE(values.size(), 2u);
+    for (const std::string& value : values) {
+        EXPECT_EQ(value.find("\n--=_"), std::string::npos);
+        EXPECT_EQ(value.find("\r--=_"), std::string::npos);
+    }
+    EXPECT_NE(values[1].find("Content-Transfer-Encoding: quoted-printable"), std::string::npos);
+}
+
 TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
     const std::vector<std::uint8_t> gif = GifData(12, 9, 300), jpeg = JpegData(20, 10);
     Store(Join({engine_test::Runs({"Pictures"}), GifPicture(gif, 12, 9), JpegPicture(jpeg, 20, 10),
