@@ -95,9 +95,10 @@ void WriteHtmlPart(MimeRun* run, BufferWriter* out) {
     std::uint32_t capacity = static_cast<std::uint32_t>(out->Room() - 1);
     char name[128] = {};
     ZervaRTChunk* chunk = run->chunk;
-    const std::string options = GenerationOptions(*run, run->htmlHeader, run->htmlOptions);
+    const char* kind = run->kind.empty() ? nullptr : run->kind.c_str();
+    const std::string options = GenerationOptions(*run, kind, run->htmlHeader, run->htmlOptions);
     char* at = run->buffer + run->used;
-    chunk->GenerateHTMLToMime(0, 1, run->kind.empty() ? nullptr : run->kind.c_str(), options.c_str(),
+    chunk->GenerateHTMLToMime(0, 1, kind, options.c_str(),
                               ClampToWord(options.size()), at, &capacity, 2, name, nullptr,
                               run->outputName.c_str(), run->actOnText, run->queryLinkData, run->linkFlags,
                               &run->sectionFlag, run->ImageList());

@@ -86,7 +86,7 @@ std::string Generate(MimeRun* run, const char* kind, const std::string& options,
 // quoted-printable when a line would be too long to travel.
 void WriteGenerated(MimeRun* run, FileWriter* out, std::string header, const char* kind, const std::string& options,
                     std::uint16_t partNumber) {
-    std::string body = Generate(run, kind, GenerationOptions(*run, header, options), partNumber);
+    std::string body = Generate(run, kind, GenerationOptions(*run, kind, header, options), partNumber);
     NoteNamedPictures(run, body);
     FinishGeneratedPart(*run, &header, &body, true, false);
     out->Write(plat::LmbcsToNative(LfLines(header)) + "\n\n");

@@ -198,7 +198,7 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
     std::uint8_t* body = work_ + offset + texts;
     std::uint32_t capacity = static_cast<std::uint32_t>(kPartSpace - MimePartHeaderLength() - texts - 2);
     char name[128] = {};
-    const std::string generation = GenerationOptions(*run_, headers, options);
+    const std::string generation = GenerationOptions(*run_, kind, headers, options);
     chunk->GenerateHTMLToMime(0, 1, kind, generation.c_str(), ClampToWord(generation.size()),
                               reinterpret_cast<char*>(body + 2), &capacity, partNumber, name, nullptr,
                               run_->outputName.c_str(), run_->actOnText, run_->queryLinkData, run_->linkFlags,

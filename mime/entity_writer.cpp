@@ -223,9 +223,14 @@ void ChooseTextCharset(MimeRun* run) {
     if (!charset.IsUtf8()) run->textCharsetId = id;
 }
 
-std::string GenerationOptions(const MimeRun& run, const std::string& header, std::string options) {
+std::string GenerationOptions(const MimeRun& run, const char* kind, const std::string& header, std::string options) {
     if (ContainsNoCase(header, "quoted-printable") && !ContainsNoCase(options, "ContentTransferEncoding="))
         options += " ContentTransferEncoding=quoted-printable";
+    // Plain text keeps each paragraph on a line of its own unless the
+    // options say otherwise: run together, the last word of one paragraph
+    // and the first of the next would read as one.
+    if (kind != nullptr && EqualNoCase(kind, "Plain Text") && !ContainsNoCase(options, "NewlineOnParagraph="))
+        options += " NewlineOnParagraph=Yes";
     if (run.textCharsetId != 0 && !ContainsNoCase(options, "Charset"))
         options += " CharsetNum=" + std::to_string(run.textCharsetId);
     return options;

@@ -142,9 +142,10 @@ void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&
 std::string PlainHeader(const MimeRun& run);
 // Chooses the run's text character set from "charset=".
 void ChooseTextCharset(MimeRun* run);
-// The generation options of a part with the header: quoted-printable when
-// the header says so, in the run's text character set.
-std::string GenerationOptions(const MimeRun& run, const std::string& header, std::string options);
+// The generation options of a part of the kind with the header:
+// quoted-printable when the header says so, in the run's text character
+// set; plain text a paragraph per line unless the options say otherwise.
+std::string GenerationOptions(const MimeRun& run, const char* kind, const std::string& header, std::string options);
 // A generated part's header (lines separated by CR LF) and text made fit to
 // travel and labelled truthfully: a text with a line of more than 998
 // characters (which no cut could shorten without changing it), a line that

@@ -193,6 +193,26 @@ TEST_F(NoteForm, AlternativeLevelsAndAPlainPart) {
     EXPECT_EQ(read.parts[1].type, "text/plain");
     EXPECT_NE(read.parts[1].payload.find("Plain words"), std::string::npos);
     EXPECT_EQ(read.parts[2].type, "text/html");
+
+    // The plain text keeps each paragraph on a line of its own, so that the
+    // last word of one and the first of the next stay two words; the
+    // options may still run them together.
+    ASSERT_EQ(talix_test::StoreRichTextItem(
+                  item_.noteHandle, "Paragraphs",
+                  engine_test::Join({engine_test::Runs({"first words"}),
+                                     {engine_test::Paragraph(), engine_test::Text("second words")},
+                                     {engine_test::Paragraph(), engine_test::Text("last")}})),
+              0);
+    Convert("Plain", "AltMimeField=Paragraphs");
+    ASSERT_EQ(item_.lastStatus, 0);
+    parts = Parts(Values("Plain"));
+    ASSERT_EQ(parts.size(), 4u);
+    EXPECT_NE(parts[1].body.find("first words\r\nsecond words\r\nlast"), std::string::npos) << parts[1].body;
+    Convert("RunOn", "AltMimeField=Paragraphs NewlineOnParagraph=No");
+    ASSERT_EQ(item_.lastStatus, 0);
+    parts = Parts(Values("RunOn"));
+    ASSERT_EQ(parts.size(), 4u);
+    EXPECT_NE(parts[1].body.find("first wordssecond wordslast"), std::string::npos) << parts[1].body;
 }
 
 // The related and mixed levels: the pictures, the icons and the
