@@ -114,7 +114,7 @@ void WriteHtmlPart(MimeRun* run, BufferWriter* out) {
     }
     NoteNamedPictures(run, body);
     std::string header = run->htmlHeader;
-    FinishGeneratedPart(*run, &header, &body, false, true);
+    FinishGeneratedPart(*run, &header, &body, false, true, GeneratesQuotedPrintable(options));
     if (!out->Append(PartLine(MimeLevel::Related, run->tail) + "\n" + LfLines(header) + "\n\n")) {
         run->Fail(kOutOfMemory);
         return;

@@ -86,9 +86,10 @@ std::string Generate(MimeRun* run, const char* kind, const std::string& options,
 // quoted-printable when a line would be too long to travel.
 void WriteGenerated(MimeRun* run, FileWriter* out, std::string header, const char* kind, const std::string& options,
                     std::uint16_t partNumber) {
-    std::string body = Generate(run, kind, GenerationOptions(*run, kind, header, options), partNumber);
+    const std::string generation = GenerationOptions(*run, kind, header, options);
+    std::string body = Generate(run, kind, generation, partNumber);
     NoteNamedPictures(run, body);
-    FinishGeneratedPart(*run, &header, &body, true, false);
+    FinishGeneratedPart(*run, &header, &body, true, false, GeneratesQuotedPrintable(generation));
     out->Write(plat::LmbcsToNative(LfLines(header)) + "\n\n");
     out->Write(body);
 }

@@ -228,7 +228,7 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
     text.swap(bytes);
     // The headers end in an empty line.
     std::string header = headers.substr(0, headers.size() >= 4 ? headers.size() - 4 : 0);
-    FinishGeneratedPart(*run_, &header, &text, false, false);
+    FinishGeneratedPart(*run_, &header, &text, false, false, GeneratesQuotedPrintable(generation));
     const std::string partHeaders = header + kCrLf + kCrLf;
     if (offset + boundary.size() + partHeaders.size() + 2 + text.size() <= kPartSpace - 2) {
         AppendPart(flags, kPartBody, boundary, partHeaders, kCrLf + text);

@@ -14,6 +14,7 @@
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
+#include "core/options.h"
 #include "core/record_io.h"
 #include "core/replacing_file.h"
 #include "core/text_compare.h"
@@ -258,6 +259,21 @@ bool DecodesToAscii(const std::string& body, bool quotedPrintable, bool lmbcs) {
     return true;
 }
 
+// Makes the header name quoted-printable as the transfer encoding: any
+// other encoding it names gives way.
+void SayQuotedPrintable(std::string* header) {
+    std::string lines;
+    for (std::size_t at = 0; at <= header->size();) {
+        std::size_t end = header->find("\r\n", at);
+        if (end == std::string::npos) end = header->size();
+        const std::string line = header->substr(at, end - at);
+        if (!StartsWithNoCase(line.c_str(), "Content-Transfer-Encoding:") && !line.empty())
+            lines += (lines.empty() ? "" : "\r\n") + line;
+        at = end + 2;
+    }
+    *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
+}
+
 // Makes a header that says us-ascii name the character set instead.
 void NameCharset(std::string* header, const std::string& charset) {
     static const char kAscii[] = "charset=\"us-ascii\"";
@@ -297,7 +313,14 @@ bool TravelsAsItIs(const MimeRun& run, const std::string& body, bool lmbcs) {
 
 } // namespace
 
-void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* body, bool lfOnly, bool lmbcs) {
+bool GeneratesQuotedPrintable(const std::string& options) {
+    char value[32];
+    return ApplyFlagOption(options.c_str(), "ContentTransferEncoding=", value, sizeof value, 1, 0,
+                           "quoted-printable", nullptr) != 0;
+}
+
+void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* body, bool lfOnly, bool lmbcs,
+                         bool generatedQuotedPrintable) {
     constexpr std::size_t kLongestLine = 998;
     std::size_t longest = 0;
     for (std::size_t at = 0; at < body->size();) {
@@ -308,22 +331,17 @@ void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* b
         if (length > longest) longest = length;
         at = end + 1;
     }
-    bool quotedPrintable = ContainsNoCase(*header, "quoted-printable");
-    if ((longest > kLongestLine || !TravelsAsItIs(run, *body, lmbcs)) && !quotedPrintable) {
-        // Any other transfer encoding the header names gives way.
-        std::string lines;
-        for (std::size_t at = 0; at <= header->size();) {
-            std::size_t end = header->find("\r\n", at);
-            if (end == std::string::npos) end = header->size();
-            const std::string line = header->substr(at, end - at);
-            if (!StartsWithNoCase(line.c_str(), "Content-Transfer-Encoding:") && !line.empty())
-                lines += (lines.empty() ? "" : "\r\n") + line;
-            at = end + 2;
-        }
-        *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
+    // The header and the text agree on the transfer encoding: a text the
+    // generation wrote quoted-printable (its options asked for it) gets a
+    // header that says so; a text the header calls quoted-printable, or one
+    // that cannot travel as it is, is encoded.
+    const bool headerSays = ContainsNoCase(*header, "quoted-printable");
+    bool quotedPrintable = generatedQuotedPrintable;
+    if (!quotedPrintable && (headerSays || longest > kLongestLine || !TravelsAsItIs(run, *body, lmbcs))) {
         *body = QuotedPrintableText(*body, lfOnly, lmbcs);
         quotedPrintable = true;
     }
+    if (quotedPrintable && !headerSays) SayQuotedPrintable(header);
     if (!DecodesToAscii(*body, quotedPrintable, lmbcs)) NameCharset(header, run.textCharset);
 }
 

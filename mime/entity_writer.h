@@ -150,12 +150,18 @@ std::string GenerationOptions(const MimeRun& run, const char* kind, const std::s
 // travel and labelled truthfully: a text with a line of more than 998
 // characters (which no cut could shorten without changing it), a line that
 // begins as a boundary line of the entity, a NUL or a carriage return that
-// ends no line is sent quoted-printable, its header saying so; a header that says us-ascii names
-// the run's text character set when the text is not ASCII alone. The text
+// ends no line is sent quoted-printable, its header saying so; a header
+// that says us-ascii names the run's text character set when the text is
+// not ASCII alone. The text
 // is native, or with lmbcs in the platform's set (and handed on so, to be
 // made native by its reader); lfOnly: its lines end in LF alone, and so do
-// the new.
-void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* body, bool lfOnly, bool lmbcs);
+// the new. generatedQuotedPrintable: the generation wrote the text
+// quoted-printable already (the header is made to say so); else a header
+// that says quoted-printable has the text encoded.
+void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* body, bool lfOnly, bool lmbcs,
+                         bool generatedQuotedPrintable);
+// Whether a generation with these options writes its text quoted-printable.
+bool GeneratesQuotedPrintable(const std::string& options);
 // Takes note of the pictures the generated HTML names that the writer
 // supplies only when they are named (the tab picture).
 void NoteNamedPictures(MimeRun* run, const std::string& html);

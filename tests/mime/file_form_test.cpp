@@ -128,6 +128,30 @@ TEST_F(FileForm, TextThatReadsAsBoundaryLinesCannotEndTheLevels) {
     EXPECT_NE(values[1].find("Content-Transfer-Encoding: quoted-printable"), std::string::npos);
 }
 
+// The part's header and its text agree on the transfer encoding whichever
+// of the two options asks for it: text the generation writes
+// quoted-printable is labelled so, and text the header calls
+// quoted-printable is encoded, so that "=41" in the text stays "=41".
+TEST_F(FileForm, TheHeaderAndTheTextAgreeOnQuotedPrintable) {
+    Store(engine_test::Runs({"x=41y a=3Db end"}));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "ContentTransferEncoding=quoted-printable"},
+        {"QuotedPrintable=Yes", "ContentTransferEncoding=none"},
+        {"QuotedPrintable=Yes", ""},
+        {"", ""},
+    };
+    for (const auto& [options, htmlOptions] : cases) {
+        const ReadMessage message = ReadMessageFile(Export(options, htmlOptions));
+        ASSERT_EQ(item_.lastStatus, 0);
+        ASSERT_TRUE(message.read);
+        EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+        const std::vector<const ReadPart*> html = message.Parts("text/html");
+        ASSERT_EQ(html.size(), 1u);
+        EXPECT_NE(html[0]->text.find("x=41y a=3Db end"), std::string::npos)
+            << options << " / " << htmlOptions << ": " << html[0]->payload;
+    }
+}
+
 TEST_F(FileForm, PicturesIconsAndImageResourcesArePartsOfTheirOwn) {
     const std::vector<std::uint8_t> gif = GifData(12, 9, 300), jpeg = JpegData(20, 10);
     Store(Join({engine_test::Runs({"Pictures"}), GifPicture(gif, 12, 9), JpegPicture(jpeg, 20, 10),
