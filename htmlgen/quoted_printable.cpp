@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_cutter.h"
 
 namespace talix {
@@ -81,7 +82,14 @@ void OutputCharset::Append(std::string_view lmbcs, std::string* out) const {
         return;
     }
     for (std::size_t i = 0; i < lmbcs.size();) {
-        const std::size_t n = LmbcsCharBytes(lmbcs.data() + i, lmbcs.size() - i);
+        std::size_t n = LmbcsCharBytes(lmbcs.data() + i, lmbcs.size() - i);
+        // A character beyond the 16-bit range is two characters of the text
+        // (a surrogate pair), and one of the output: apart, each half would
+        // be no character at all.
+        const auto* start = reinterpret_cast<const std::uint8_t*>(lmbcs.data() + i);
+        if (StartsSurrogatePair(start, static_cast<std::uint16_t>(n), lmbcs.size() - i) &&
+            LmbcsCharBytes(lmbcs.data() + i + 3, lmbcs.size() - i - 3) == 3)
+            n = 6;
         const std::string_view character = lmbcs.substr(i, n);
         char bytes[16];
         plat::DWORD written = 0;

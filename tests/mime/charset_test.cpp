@@ -178,4 +178,37 @@ TEST_F(MailCharset, HeaderNamesTheSetAsMailDoes) {
     EXPECT_EQ(subject.Decoded("Subject"), "Лист of words");
 }
 
+// A character beyond the 16-bit range (two characters of the platform's
+// text) is one character in a set that lacks it, and one reference: in the
+// pass-through HTML of the file and in the plain text stored in the note.
+TEST_F(MailCharset, CharactersBeyondSixteenBitsStayWhole) {
+    const std::string smile("\x14\xD8\x3D\x14\xDE\x00", 6);   // U+1F600 as the platform holds it
+    Records records = engine_test::Runs({"Smile " + smile + " end"});
+    records.push_back(talix_test::HostRecord(talix::kSigHtmlBegin, 8));
+    records.push_back(engine_test::Text("<p>Passed " + smile + " through</p>"));
+    records.push_back(talix_test::HostRecord(talix::kSigHtmlEnd, 8));
+    Store(records);
+
+    const ReadMessage message = ReadMessageFile(Export("charset=ISO-8859-1"));
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<const ReadPart*> html = message.Parts("text/html");
+    ASSERT_EQ(html.size(), 1u);
+    EXPECT_NE(Joined(html[0]->payload).find("<p>Passed &#128512; through</p>"), std::string::npos)
+        << html[0]->payload;
+    EXPECT_EQ(html[0]->payload.find("&#65533;"), std::string::npos) << html[0]->payload;
+
+    item_.ConvertToMIME("Mail", nullptr, nullptr, nullptr, "AltMimeField=Body charset=ISO-8859-1", 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<std::string> stored = Values("Mail");
+    ASSERT_EQ(stored.size(), 4u);
+    talix::MIMEPartHeader header;
+    talix::MimePartTexts texts;
+    ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(stored[1].data()),
+                                   static_cast<std::uint32_t>(stored[1].size()), &header, &texts),
+              0);
+    EXPECT_NE(texts.headers.find("text/plain"), std::string::npos) << texts.headers;
+    EXPECT_NE(texts.body.find("Smile &#128512; end"), std::string::npos) << texts.body;
+    EXPECT_EQ(texts.body.find("&#65533;"), std::string::npos) << texts.body;
+}
+
 } // namespace
