@@ -254,7 +254,13 @@ STATUS AppendTextAtStart(std::uint16_t signature, RecordProcessContext* context)
 }
 
 // 2361 at the end: unless the chunk ends in text, a cell, a table end or a
-// hotspot, a paragraph is opened after it; then the text.
+// hotspot, a paragraph is opened after it; then the text. Where the record
+// after the chunk opens the next paragraph (a paragraph record, or the
+// definition or reference that starts one), the text ends the paragraph
+// before it and no reference is written: the paragraph's own reference is
+// in force there, and a second one would split the paragraph for every
+// later walk (and every rendering), so that text appended later would land
+// before this text and "Paragraph N+1" would name it.
 STATUS AppendTextAtEnd(RecordProcessContext* context) {
     const CDRecordNode* node = context->node;
     const std::uint16_t type = context->chunk->targetType;
@@ -267,8 +273,9 @@ STATUS AppendTextAtEnd(RecordProcessContext* context) {
                         (signature == kSigEnd &&
                          OneOf(BracketedSignature(node), {kSigText, kSigTableBegin, kSigTableEnd, kSigV4HotspotBegin,
                                                       kSigHotspotBegin, kSigHotspotEnd, kSigV4HotspotEnd}));
+    const bool closesParagraph = OneOf(signature, {kSigParagraph, kSigPabReference, kSigPabDefinition});
     STATUS status = kOK;
-    if (!inText && node != nullptr) {
+    if (!inText && !closesParagraph && node != nullptr) {
         if (signature == kSigTableBegin || signature == kSigNestedTableBegin) status = AppendParagraphRecord(context);
         if (status == kOK) status = AppendDefinitionAgain(context);
         if (status == kOK) status = AppendReference(context);

@@ -22,6 +22,7 @@
 
 namespace {
 
+using engine_test::Count;
 using engine_test::Definition;
 using engine_test::EditTest;
 using engine_test::NonEmptyTexts;
@@ -106,6 +107,38 @@ TEST_F(WritingRunTest, SetTextReplacesTheFirstRunAndKeepsEveryOtherRecord) {
     EXPECT_EQ(Signatures(Saved()), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText, kSigBegin,
                                                                kSigText, kSigColor, kSigEnd, kSigText, kSigText}));
     EXPECT_EQ(TextOf("Everything"), "xbluey");
+}
+
+TEST_F(WritingRunTest, TextAppendedAtAParagraphsEndStaysInThatParagraph) {
+    const Records body = {Definition(1, 0), ReferenceTo(1), Text("a"), Paragraph(),     Definition(2, 0), ReferenceTo(2),
+                          Text("b"),        Paragraph(),    Definition(3, 0), ReferenceTo(3), Text("c")};
+    ASSERT_NE(Open(body), nullptr);
+    EXPECT_EQ(Run("Paragraph 2", TextOperation(talix::kOpAppendText, "x")), 0);
+    EXPECT_EQ(Run("Paragraph 2", TextOperation(talix::kOpAppendText, "y")), 0);
+    EXPECT_EQ(Run("Before Paragraph 3", TextOperation(talix::kOpAppendText, "z")), 0);
+    // The appended texts follow one another in the paragraph, and the third
+    // paragraph is still the third.
+    EXPECT_EQ(TextOf("Paragraph 2"), "bxyz");
+    EXPECT_EQ(TextOf("Paragraph 3"), "c");
+    EXPECT_EQ(Run("Paragraph 2", TextOperation(talix::kOpSetText, "new")), 0);
+    EXPECT_EQ(TextOf("Paragraph 2"), "new");
+    EXPECT_EQ(TextOf("Paragraph 3"), "c");
+    // No reference was added in the middle of a paragraph.
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(Count(records, kSigPabReference), 3u);
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "new", "c"}));
+
+    // A chunk that ends before a table still opens a paragraph for the text.
+    Records table = Runs({"t"});
+    for (const auto& record : {HostRecord(kSigTableBegin, 14), HostRecord(kSigTableCell, 18), ReferenceTo(1),
+                               Text("c"), HostRecord(kSigTableEnd, 8)})
+        table.push_back(record);
+    ASSERT_NE(Open(table), nullptr);
+    EXPECT_EQ(Run("Before Table 1", TextOperation(talix::kOpAppendText, "u")), 0);
+    EXPECT_EQ(Signatures(Saved(), 2),
+              (std::vector<std::uint16_t>{kSigText, kSigParagraph, kSigPabReference, kSigText, kSigParagraph,
+                                          kSigTableBegin, kSigTableCell, kSigPabReference, kSigText, kSigTableEnd,
+                                          kSigText}));
 }
 
 TEST_F(WritingRunTest, CleanUpDropsEmptyTextAndTheGateOpensAParagraphBeforeATable) {
