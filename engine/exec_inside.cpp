@@ -216,6 +216,15 @@ STATUS SetCellBorders(const std::uint8_t* record, std::uint16_t signature, std::
     return AppendRecord(cell, signature, length, &context->output);
 }
 
+// Operation 10 after the chunk: a chunk that held no text run (a paragraph
+// whose text was removed, say) gets the new text at its end, where the
+// walk would otherwise finish with nothing written and the text lost.
+STATUS SetTextAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
+    if (context->chunkDone != 0 || context->writesItem == 0) return kOK;
+    context->chunkDone = 1;
+    return WriteNewText(0, context);
+}
+
 // Uniform executors over the handlers above.
 STATUS CollectTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                          RecordProcessContext* context) {
@@ -241,7 +250,7 @@ STATUS SetCellBordersInside(std::uint8_t* record, std::uint16_t signature, std::
 // StripTextColourInside).
 const OperationRow kRows[] = {
     {kOpGetText, nullptr, CollectTextInside, nullptr},
-    {kOpSetText, nullptr, SetTextInside, nullptr, &kTextFontSteps, kRebuildsItem},
+    {kOpSetText, nullptr, SetTextInside, SetTextAtEnd, &kTextFontSteps, kRebuildsItem},
     {kOpSetCellBorders, nullptr, SetCellBordersInside, nullptr, nullptr, kRebuildsItem},
 };
 

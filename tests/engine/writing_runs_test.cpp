@@ -141,6 +141,22 @@ TEST_F(WritingRunTest, TextAppendedAtAParagraphsEndStaysInThatParagraph) {
                                           kSigText}));
 }
 
+TEST_F(WritingRunTest, SetTextOfAChunkWithoutATextRunWritesTheTextAtItsEnd) {
+    // The second paragraph holds no text run (its text was removed).
+    const Records body = {Definition(1, 0), ReferenceTo(1), Text("a"), Paragraph(), Definition(2, 0),
+                          ReferenceTo(2),   Paragraph(),    Definition(3, 0), ReferenceTo(3), Text("c")};
+    ASSERT_NE(Open(body), nullptr);
+    EXPECT_EQ(Run("Paragraph 2", TextOperation(talix::kOpSetText, "new")), 0);
+    EXPECT_EQ(TextOf("Paragraph 2"), "new");
+    EXPECT_EQ(TextOf("Paragraph 3"), "c");
+    // Once written, the text is replaced as any other.
+    EXPECT_EQ(Run("Paragraph 2", TextOperation(talix::kOpSetText, "newer", "RED")), 0);
+    EXPECT_EQ(TextOf("Paragraph 2"), "newer");
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "newer", "c"}));
+    EXPECT_EQ(Count(records, kSigParagraph), 2u);
+}
+
 TEST_F(WritingRunTest, CleanUpDropsEmptyTextAndTheGateOpensAParagraphBeforeATable) {
     Records body = Runs({"x"});
     for (const auto& record :
