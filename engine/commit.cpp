@@ -6,6 +6,7 @@
 #include <new>
 
 #include "builders/append_gate.h"
+#include "core/brackets.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
@@ -23,6 +24,27 @@ namespace {
 void DiscardList(RARIvoSession* session, ItemRecordList* list) {
     if (list == nullptr) return;
     DeleteItemRecordList(session, list);
+}
+
+// Whether the list built so far ends with an empty text run in a colour
+// bracket: CDBEGIN, an empty CDTEXT, the colour record and CDEND. Such a
+// run already ends the item, so a closing run after it adds nothing; each
+// highlight or colour change of the whole item would bracket the last
+// closing run and add a new one, and the item would grow by four records
+// at every such run.
+bool EndsWithBracketedEmptyText(const ItemRecordList* list) {
+    if (list == nullptr) return false;
+    const CDRecordNode* node = list->tail;
+    if (node == nullptr) {
+        node = list->head;
+        while (node != nullptr && node->next != nullptr) node = node->next;
+    }
+    if (node == nullptr || !Brackets(node, kSigEnd, kSigText)) return false;
+    node = node->prev;
+    if (node != nullptr && node->signature == kSigColor) node = node->prev;
+    if (node == nullptr || node->signature != kSigText || node->length != kTextRunHeader) return false;
+    node = node->prev;
+    return node != nullptr && Brackets(node, kSigBegin, kSigText);
 }
 
 } // namespace
@@ -51,7 +73,7 @@ STATUS FinishWritingRun(RecordProcessContext* context, STATUS status) {
     ItemWorkState* work = item->work;
     RecordOutput* output = &context->output;
 
-    if (status == kOK && context->finalText == 0) {
+    if (status == kOK && context->finalText == 0 && !EndsWithBracketedEmptyText(work->output)) {
         // The item ends with an empty text run in the font of the last run
         // walked; the ready-made header carries that font, the record its
         // own length.

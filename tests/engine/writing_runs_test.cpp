@@ -157,6 +157,19 @@ TEST_F(WritingRunTest, SetTextOfAChunkWithoutATextRunWritesTheTextAtItsEnd) {
     EXPECT_EQ(Count(records, kSigParagraph), 2u);
 }
 
+TEST_F(WritingRunTest, HighlightingTheWholeItemAgainAndAgainAddsNothing) {
+    ASSERT_NE(Open(Runs({"abc"})), nullptr);
+    EXPECT_EQ(Run("Everything", Op(talix::kOpHighlight)), 0);
+    EXPECT_EQ(Run("Everything", Op(talix::kOpHighlight)), 0);
+    const std::size_t settled = Saved().size();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Run("Everything", Op(talix::kOpHighlight)), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(records.size(), settled);
+    EXPECT_EQ(NonEmptyTexts(records), std::vector<std::string>{"abc"});
+    EXPECT_EQ(Count(records, kSigBegin), Count(records, kSigEnd));
+    EXPECT_EQ(records.back().signature, kSigEnd);   // the item ends in the empty run of the highlight
+}
+
 TEST_F(WritingRunTest, CleanUpDropsEmptyTextAndTheGateOpensAParagraphBeforeATable) {
     Records body = Runs({"x"});
     for (const auto& record :
