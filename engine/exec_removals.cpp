@@ -15,6 +15,7 @@
 #include "core/brackets.h"
 #include "core/chunk_definition.h"
 #include "core/chunk_type_table.h"
+#include "core/chunk_types.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -152,6 +153,13 @@ STATUS RemoveContent(std::uint8_t* record, std::uint16_t signature, std::uint32_
     const ChunkDefInfo* level = context->matchedLevel;
     if (level != nullptr && level->relation == kRelInside &&
         IsContainerRecord(level->elementType, context->node, signature))
+        return kOK;
+    // A cell of a table cannot go alone: the rows are numbered anew as the
+    // item is written, by the cells of the first column, so that without its
+    // cell record the rest of the cell's row would join the row above it (or
+    // the row would lack a cell). Removing a cell removes what it holds.
+    if (level != nullptr && level->elementType == kTypeColumn &&
+        (signature == kSigTableCell || signature == kSigNestedTableCell))
         return kOK;
     *passOn = 0;
     if (signature == kSigPabDefinition) return SaveRemovedDefinition(record, length, context);

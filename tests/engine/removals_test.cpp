@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -252,6 +253,26 @@ TEST_F(RemovalTest, RemovingTheInsideOfATableKeepsTheTable) {
     EXPECT_EQ(Count(records, kSigTableBegin), 2u);
     EXPECT_EQ(Count(records, kSigTableCell), 15u + 4u);
     EXPECT_EQ(Count(records, kSigTableEnd), 2u);
+}
+
+TEST_F(RemovalTest, RemovingACellEmptiesItAndKeepsEveryCellInItsRow) {
+    for (const char* cell : {"Table 2; Row 2; Column 1", "Table 2; Row 1; Column 1", "Table 2; Row 2; Column 2"}) {
+        SCOPED_TRACE(cell);
+        ZervaRTChunk* chunk = Open(TablesItem(), cell);
+        ASSERT_NE(chunk, nullptr);
+        EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemove)), 0);
+        const std::vector<Rec> records = Saved();
+        EXPECT_EQ(Count(records, kSigTableCell), 15u + 4u);
+        EXPECT_EQ(TextOf(cell), "");
+        // The other cells stay where they were.
+        const std::vector<std::pair<const char*, const char*>> others = {{"Table 2; Row 1; Column 1", "t2a"},
+                                                                         {"Table 2; Row 1; Column 2", "t2b"},
+                                                                         {"Table 2; Row 2; Column 1", "t2c"},
+                                                                         {"Table 2; Row 2; Column 2", "t2d"}};
+        for (const auto& [other, text] : others)
+            if (std::strcmp(other, cell) != 0) EXPECT_EQ(TextOf(other), text) << other;
+        EXPECT_EQ(TextOf("Table 1; Row 5; Column 3"), "r5c3");
+    }
 }
 
 TEST_F(RemovalTest, RemovingATableBeforeTheFirstDefinitionLeavesNoReferenceWithoutOne) {
