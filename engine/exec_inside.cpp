@@ -148,8 +148,31 @@ STATUS WriteNewText(std::uint32_t replacedLength, RecordProcessContext* context)
 
 // Operation 10: the chunk's first text run is replaced by the new text;
 // later non-empty runs go, empty runs and every other record stay.
+// The CDEND that closes a colour bracket round one non-empty text run
+// (CDBEGIN, the run, its colour records, CDEND) starting at begin; null when
+// begin does not open such a bracket.
+const CDRecordNode* BracketedRunEnd(const CDRecordNode* begin) {
+    if (begin == nullptr || !Brackets(begin, kSigBegin, kSigText)) return nullptr;
+    const CDRecordNode* node = begin->next;
+    if (node == nullptr || node->signature != kSigText || node->length <= kTextRunHeader) return nullptr;
+    for (node = node->next; node != nullptr && node->signature == kSigColor; node = node->next) {
+    }
+    return node != nullptr && Brackets(node, kSigEnd, kSigText) ? node : nullptr;
+}
+
 STATUS SetText(std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                RecordProcessContext* context) {
+    if (context->chunkDone != 0 && signature == kSigBegin) {
+        // A later run that goes takes its colour bracket with it: kept, the
+        // bracket would stay behind empty at every setting of the text.
+        const CDRecordNode* end = BracketedRunEnd(context->node);
+        if (end != nullptr) {
+            *passOn = 0;
+            context->consumedThrough = end->index;
+            context->chunk->item->modified = 1;
+        }
+        return kOK;
+    }
     if (signature != kSigText) return kOK;
     if (context->chunkDone != 0) {
         if (length > kTextRunHeader) *passOn = 0;

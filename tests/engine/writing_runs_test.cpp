@@ -22,6 +22,7 @@
 
 namespace {
 
+using engine_test::Bracket;
 using engine_test::Count;
 using engine_test::Definition;
 using engine_test::EditTest;
@@ -155,6 +156,24 @@ TEST_F(WritingRunTest, SetTextOfAChunkWithoutATextRunWritesTheTextAtItsEnd) {
     const std::vector<Rec> records = Saved();
     EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "newer", "c"}));
     EXPECT_EQ(Count(records, kSigParagraph), 2u);
+}
+
+TEST_F(WritingRunTest, SetTextTakesTheColourBracketsOfTheRunsItRemoves) {
+    const Records body = {Definition(1, 0), ReferenceTo(1),
+                          Bracket(kSigBegin, kSigText), Text("a"), With(kSigColor, 8), Bracket(kSigEnd, kSigText),
+                          Bracket(kSigBegin, kSigText), Text("b"), With(kSigColor, 8), Bracket(kSigEnd, kSigText),
+                          Bracket(kSigBegin, kSigText), Text(""),  With(kSigColor, 8), Bracket(kSigEnd, kSigText),
+                          Text("c")};
+    ASSERT_NE(Open(body), nullptr);
+    EXPECT_EQ(Run("Everything", TextOperation(talix::kOpSetText, "new")), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(NonEmptyTexts(records), std::vector<std::string>{"new"});
+    // The first run's bracket holds the new text; the second run went with
+    // its bracket; the empty run stays in its own, and ends the item.
+    EXPECT_EQ(Signatures(records, 2),
+              (std::vector<std::uint16_t>{kSigBegin, kSigText, kSigColor, kSigEnd, kSigBegin, kSigText, kSigColor,
+                                          kSigEnd}));
+    EXPECT_EQ(records[3].Text(), "new");
 }
 
 TEST_F(WritingRunTest, HighlightingTheWholeItemAgainAndAgainAddsNothing) {
