@@ -138,6 +138,17 @@ std::uint32_t CharLength(const char* p, std::uint32_t available) {
     return length == 0 ? 1 : length;
 }
 
+bool IsFirstHalfOfPair(const char* p, std::uint32_t length) {
+    // The Unicode group byte, then the unit high byte first; a unit whose
+    // low byte is zero is written with a marker before its high byte.
+    constexpr unsigned char kGroupUnicode = 0x14;
+    constexpr unsigned char kZeroLowMarker = 0xF6;
+    if (p == nullptr || length != 3 || static_cast<unsigned char>(p[0]) != kGroupUnicode) return false;
+    const auto second = static_cast<unsigned char>(p[1]);
+    const auto high = second == kZeroLowMarker ? static_cast<unsigned char>(p[2]) : second;
+    return high >= 0xD8 && high <= 0xDB;
+}
+
 std::uint32_t CountChars(const char* text, std::uint32_t length) {
     std::uint32_t count = 0;
     for (std::uint32_t at = 0; at < length; at += CharLength(text + at, length - at)) ++count;

@@ -13,6 +13,10 @@ struct OperationRequest;
 // The byte length of the character at p, never past available bytes (a byte
 // that starts no character counts as one).
 std::uint32_t CharLength(const char* p, std::uint32_t available);
+// Whether the character at p, of length bytes, is a 16-bit unit holding
+// the first half of a character beyond 16 bits (the next character holds
+// the second).
+bool IsFirstHalfOfPair(const char* p, std::uint32_t length);
 // The number of characters in length bytes of text.
 std::uint32_t CountChars(const char* text, std::uint32_t length);
 

@@ -140,12 +140,17 @@ ChunkDefInfo* InnermostLevel(const ZervaRTChunk* chunk) {
 void FitCellText(std::string* text) {
     if (text->size() <= kCellTextLimit) return;
     std::uint32_t at = 0;
+    std::uint32_t last = 0;   // where the last character kept starts
     const auto size = static_cast<std::uint32_t>(text->size());
     while (at < size) {
         const std::uint32_t next = at + CharLength(text->data() + at, size - at);
         if (next > kCellTextLimit) break;
+        last = at;
         at = next;
     }
+    // A character beyond 16 bits is two units: the first alone would come
+    // out as a replacement character.
+    if (at > 0 && IsFirstHalfOfPair(text->data() + last, at - last)) at = last;
     text->resize(at);
 }
 
@@ -162,10 +167,11 @@ STATUS ReadText(ZervaRTChunk* chunk, const std::string& definition, bool complet
 
 // A chunk property as text.
 STATUS ReadProperty(ZervaRTChunk* chunk, const std::string& name, std::string* text) {
-    char buffer[kCellTextLimit + 1];
-    const std::uint16_t length = chunk->GetPropertyText(name.c_str(), buffer, kCellTextLimit);
+    char buffer[kCellReadSize + 1];
+    const std::uint16_t length = chunk->GetPropertyText(name.c_str(), buffer, kCellReadSize);
     if (chunk->lastStatus != kOK) return chunk->lastStatus;
-    text->assign(buffer, std::min<std::uint32_t>(length, kCellTextLimit));
+    text->assign(buffer, std::min<std::uint32_t>(length, kCellReadSize));
+    FitCellText(text);
     return kOK;
 }
 

@@ -184,6 +184,22 @@ TEST_P(TableLookUps, CellsAreReadWholeOrByTheirFirstRun) {
     const plat::NOTEID longCells = Table({{std::string(300, 'a'), cut + omega}});
     EXPECT_EQ(ColumnTexts(longCells, 1), Strings{std::string(255, 'a')});
     EXPECT_EQ(ColumnTexts(longCells, 2), Strings{cut + (cut.size() + omega.size() <= 255 ? omega : "")});
+
+    // A character beyond 16 bits is two units: one that does not fit is
+    // left out whole, not cut to its first unit, read as a cell or as a
+    // chunk property (the table's Text, its first cell's).
+    const std::string face = plat::NativeToLmbcs("\U0001F600");
+    ASSERT_EQ(face.size(), 6u);
+    const std::string before(252, 'y');
+    const plat::NOTEID wide = Table({{before + face, before + "z" + face}});
+    EXPECT_EQ(ColumnTexts(wide, 1), Strings{before});
+    EXPECT_EQ(ColumnTexts(wide, 2), Strings{before + "z"});
+    EXPECT_EQ(LookupTexts(wide, TextArg(before), 2, "KeyMatch=STARTS"), Strings{before + "z"});
+    DriverOutcome run = Column(wide, TextArg("Text"));
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(Texts(run.result), Strings{before});
+    const std::string fits(249, 'w');
+    EXPECT_EQ(ColumnTexts(Table({{fits + face}}), 1), Strings{fits + face});
 }
 
 TEST_P(TableLookUps, LabelsAndPropertiesStandForCells) {
