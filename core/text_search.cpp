@@ -65,6 +65,9 @@ std::int32_t MatchPart(const char* text, std::uint32_t length, std::uint32_t at,
         if (!any && !CharsEqual(part + p, partChar, text + at, textChar, mode)) return -1;
         at += textChar;
         p += partChar;
+        // "?" takes a character beyond 16 bits whole: both of its units.
+        if (any && IsFirstHalfOfPair(text + at - textChar, textChar) && at < length)
+            at += CharLength(text + at, length - at);
     }
     return static_cast<std::int32_t>(at);
 }

@@ -56,6 +56,15 @@ TEST(FindTextWildcard, WildcardsAndSwitchesDecideWhatMatchesAndHowMuch) {
     EXPECT_EQ(Find("a " + word, "szor"), Match(-1, 0));
     EXPECT_EQ(Find("a " + word, "szor", kNoAccents), Match(2, length));
     EXPECT_EQ(Find("a " + word, "sz?r", kWild), Match(2, length));
+
+    // So does a character beyond 16 bits, stored as two units.
+    const std::string face = plat::NativeToLmbcs("\U0001F600");
+    ASSERT_EQ(face.size(), 6u);
+    EXPECT_EQ(Find("a" + face + "b", "a?b", kWild), Match(0, 8));
+    EXPECT_EQ(Find("a" + face + "b", "a??b", kWild), Match(-1, 0));
+    EXPECT_EQ(Find("x" + face, "x?", kWild), Match(0, 7));
+    EXPECT_EQ(Find(face + face + "b", "?b", kWild), Match(6, 7));
+    EXPECT_EQ(Find("a" + face + "b", "a*b", kWild), Match(0, 8));
 }
 
 TEST(FindTextWildcard, PlainAsciiIsSearchedAsTextWithOtherCharacters) {
