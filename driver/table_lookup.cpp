@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/clamp.h"
+#include "core/properties.h"
 #include "core/record_forms.h"
 #include "core/shared_services.h"
 #include "core/text_search.h"
@@ -112,6 +113,12 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
     } else if (IsNextArgText(context)) {
         args->columnProperty = NextText(context);
         args->column = 0;
+        // A name that is no chunk property would read as an empty value in
+        // every row.
+        if (!args->columnProperty.empty() && FindChunkProperty(args->columnProperty.c_str()) == nullptr)
+            return RefuseArguments(context, kDrvUnknownFunction,
+                                   "%s: the column '%s' is neither a number from 1 to %u nor a chunk property.",
+                                   function, args->columnProperty.c_str(), static_cast<unsigned>(kMaxColumn));
     } else if (ArgumentLeft(context)) {
         return kDrvWrongArgumentType;
     }
@@ -388,6 +395,11 @@ STATUS TableLookUp(DriverContext* context, std::uint32_t operation) {
         return StoreValues(context, values);
     }
     ReadCellOptions(look.args.options, look.args.keyText, &look.options);
+    // A key property that is none would match only an empty key.
+    if (!look.options.keyProperty.empty() && !look.options.rowLabel &&
+        FindChunkProperty(look.options.keyProperty.c_str()) == nullptr)
+        return RefuseArguments(context, kDrvUnknownFunction, "DBLookup: KeyProperty '%s' is not a chunk property.",
+                               look.options.keyProperty.c_str());
 
     const bool walk = SingleWalkCovers(look);
     TableCells cells;

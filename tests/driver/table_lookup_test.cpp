@@ -18,6 +18,7 @@ using namespace talix_test;
 
 using talix::kDrvMissingArgument;
 using talix::kDrvResultTooLarge;
+using talix::kDrvUnknownFunction;
 using talix::kDrvWrongArgumentType;
 using talix::kItemNotFound;
 using Strings = std::vector<std::string>;
@@ -274,6 +275,15 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBLookup takes one key text, not a list of 2.",
                                         "@Talix: DBColumn takes one option text, not a list of 2."}));
     EXPECT_EQ(Texts(Lookup(id, TextListArg({"b"}), NumberArg(2)).result), Strings{"2"});
+    // A column or key property that names no chunk property is refused,
+    // not read as an empty value in every row.
+    ShownMessages().clear();
+    EXPECT_EQ(Column(id, TextArg("Colour")).status, kDrvUnknownFunction);
+    EXPECT_EQ(Lookup(id, TextArg("a"), NumberArg(2), "KeyProperty=Bogus").status, kDrvUnknownFunction);
+    EXPECT_EQ(ShownMessages(),
+              (Strings{"@Talix: DBColumn: the column 'Colour' is neither a number from 1 to 64 nor a chunk property.",
+                       "@Talix: DBLookup: KeyProperty 'Bogus' is not a chunk property."}));
+    EXPECT_EQ(Texts(Column(id, TextArg("definition")).result), (Strings{"Table 1", "Table 1", "Table 1"}));
     // A look-up names the item that holds its table.
     ShownMessages().clear();
     EXPECT_EQ(Call(kDbLookup, {TextArg(""), TextArg("N" + HexNoteId(id))}).status, kDrvMissingArgument);
