@@ -14,6 +14,7 @@
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/xml_gen_context.h"
 #include "support/markup_validators.h"
+#include "support/test_support.h"
 #include "table_records.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -635,7 +636,8 @@ TEST_F(Walk, TextEventsHandOnWhatTheBufferWouldHold) {
         const std::string options = std::string("MakeURLHotspots=Yes OutputToEvent=") + size;
         const std::string tail = Generate(chunk, "XHTML", options.c_str(), nullptr, Concatenate);
         EXPECT_EQ(chunk->lastStatus, 0);
-        EXPECT_EQ(g_joined + tail, whole) << size;
+        // Apart from the day in the comment, which a run over midnight changes.
+        EXPECT_EQ(talix_test::WithoutRunDates(g_joined + tail), talix_test::WithoutRunDates(whole)) << size;
         EXPECT_GT(g_pieces, std::string(size) == "Yes" ? 3 : 100) << size;
     }
 

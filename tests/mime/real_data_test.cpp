@@ -79,7 +79,8 @@ TEST(MimeRealData, EveryItemIsAMessageTheEmailPackageReads) {
         EXPECT_TRUE(message.defects.empty()) << names[i] << ": " << testing::PrintToString(message.defects);
         const std::vector<const ReadPart*> html = message.Parts("text/html");
         ASSERT_EQ(html.size(), 1u) << names[i];
-        EXPECT_EQ(html[0]->payload, expected[i]) << names[i];
+        // The day in the markup's comment is that of each generation.
+        EXPECT_EQ(talix_test::WithoutRunDates(html[0]->payload), talix_test::WithoutRunDates(expected[i])) << names[i];
     }
     // As mail readers take them: every "cid:" a part, short lines, a Date,
     // Message-ID, From and To that parse, no attribute value cut, and no
@@ -130,7 +131,7 @@ TEST(MimeRealData, EveryItemConvertsIntoTextRunsTheReaderTakes) {
         for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
             text.append(reinterpret_cast<const char*>(node->bytes) + 8, node->length - 8);
         talix::DeleteItemRecordList(&session, list);
-        EXPECT_EQ(text, html) << where;
+        EXPECT_EQ(talix_test::WithoutRunDates(text), talix_test::WithoutRunDates(html)) << where;
         ++converted;
     }
     EXPECT_EQ(converted + refused, targets.size());

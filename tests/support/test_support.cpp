@@ -92,6 +92,34 @@ std::string Base64Encode(const std::string& bytes) {
     return out;
 }
 
+std::string WithoutRunDates(const std::string& text) {
+    static const std::string kName = "Talix";
+    const auto digit = [&](std::size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t at = text.find(kName); at != std::string::npos; at = text.find(kName, at)) {
+        at += kName.size();
+        std::size_t date = at;
+        if (date < text.size() && text[date] == ' ' && digit(date + 1)) {
+            ++date;
+            while (digit(date) || (date < text.size() && text[date] == '.')) ++date;
+        }
+        if (text.compare(date, 2, ", ") != 0) continue;
+        date += 2;
+        // mm/dd/yyyy
+        bool isDate = date + 10 <= text.size();
+        for (std::size_t i = 0; isDate && i < 10; ++i)
+            isDate = i == 2 || i == 5 ? text[date + i] == '/' : digit(date + i);
+        if (!isDate) continue;
+        out.append(text, copied, date - copied);
+        out += "[today]";
+        copied = date + 10;
+        at = copied;
+    }
+    out.append(text, copied, std::string::npos);
+    return out;
+}
+
 IniOverride::IniOverride(const char* name, const std::string& value) : name_(name) {
     plat::IniSet(name, value.c_str());
 }

@@ -443,7 +443,7 @@ TEST_F(Durability, ADatabaseTheUserCannotWriteIsReadWithoutHarm) {
     for (size_t i = 0; i < reads.size(); ++i) {
         CliOutcome read = Talix(reads[i]);
         EXPECT_EQ(read.status, 0) << reads[i][0] << ": " << read.err;
-        EXPECT_EQ(read.out, seen[i]) << reads[i][0];
+        EXPECT_EQ(talix_test::WithoutRunDates(read.out), talix_test::WithoutRunDates(seen[i])) << reads[i][0];
     }
     const std::string refused = "the database " + db_ + " is read-only";
     for (const std::vector<std::string>& change :
