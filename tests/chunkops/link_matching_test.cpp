@@ -3,6 +3,7 @@
 // keys are kept for the calls of the hour; bad arguments and formulas are
 // refused with their messages; the passes end.
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -104,13 +105,26 @@ protected:
         return oid.File.Innards[0];
     }
 
+    // Dates the cached keys as built at this moment: the call that follows
+    // falls in their hour wherever in the hour the test runs (keys built a
+    // moment before the hour turns would not serve a call after it).
+    // Keys never dated (none kept) stay so.
+    void KeysBuiltNow() {
+        std::int64_t& built = session_.workArea->matchingIdentity.cacheTime;
+        if (built != 0) built = static_cast<std::int64_t>(std::time(nullptr));
+    }
+
     std::string keys_;
     plat::NOTEID alpha_ = 0, gamma_ = 0;
 };
 
 TEST_F(LinkMatchingTest, KeysBecomeLinksAndAreKeptForTheCallsOfTheHour) {
     OpenText("alpha gamma de");
+    const std::time_t builtFrom = std::time(nullptr);
     EXPECT_GT(Match(talix::kMatchModeLink), 0u);
+    // The keys are dated when they were built.
+    EXPECT_GE(session_.workArea->matchingIdentity.cacheTime, builtFrom);
+    EXPECT_LE(session_.workArea->matchingIdentity.cacheTime, std::time(nullptr));
     // Committed: the note saved as it stands holds the links.
     Save();
     Body body = Stored(id_);
@@ -122,21 +136,27 @@ TEST_F(LinkMatchingTest, KeysBecomeLinksAndAreKeptForTheCallsOfTheHour) {
     // The same call again, twice: the cached keys serve and no key note is
     // opened (and a mode that is none of the others acts as LinkMatching).
     OpenText("then gamma");
+    KeysBuiltNow();
     EXPECT_EQ(Match(talix::kMatchModeLink), 0u);
     OpenText("gamma and alpha");
+    KeysBuiltNow();
     EXPECT_EQ(Match(7), 0u);
     Save();
     EXPECT_EQ(Stored(id_).Count(talix::kSigV4HotspotBegin), 2u);
     // Another view, or the hour gone, builds the keys again.
     EXPECT_GT(Match(talix::kMatchModeLink, "Other"), 0u);
-    session_.workArea->matchingIdentity.cacheTime -= 3600;
+    // (Two hours back: where the clocks went back an hour, one hour back can
+    // still read as the same hour.)
+    session_.workArea->matchingIdentity.cacheTime -= 2 * 3600;
     EXPECT_GT(Match(talix::kMatchModeLink, "Other"), 0u);
     // Options are no part of the identity: another MinLength reuses the keys.
+    KeysBuiltNow();
     EXPECT_EQ(Match(talix::kMatchModeLink, "Other", "Term", nullptr, "MinLength=2"), 0u);
     // Keys built with a result formula serve a call without one, whose
     // document links then name the view.
     EXPECT_GT(Match(talix::kMatchModeKeyword, "Terms", "Term", "Code + \"\""), 0u);
     OpenText("alpha");
+    KeysBuiltNow();
     EXPECT_EQ(Match(talix::kMatchModeLink), 0u);
     Save();
     body = Stored(id_);
