@@ -456,10 +456,16 @@ TEST_F(Durability, ADatabaseTheUserCannotWriteIsReadWithoutHarm) {
     EXPECT_FALSE(logFiles());
     // With the owner's log files there (the owner has it open), the reader
     // reads through them.
+    // The owner opens it while it may write it: a user other than the
+    // superuser cannot write a 0444 file, even of their own, and a
+    // connection that cannot write leaves its log files behind.
     {
+        ASSERT_EQ(chmod(db_.c_str(), 0644), 0);
         sqlite3* owner = nullptr;
         ASSERT_EQ(sqlite3_open(db_.c_str(), &owner), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(owner, "SELECT count(*) FROM notes", nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_EQ(chmod(db_.c_str(), 0444), 0);
+        EXPECT_TRUE(logFiles());
         runAs_ = reader;
         EXPECT_EQ(Talix(reads[2]).out, seen[2]);
         sqlite3_close(owner);
