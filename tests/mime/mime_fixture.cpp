@@ -266,6 +266,18 @@ Records FileHotspot(const std::string& attachment, const std::string& fileName) 
     return {hotspot, engine_test::Text(fileName), talix_test::HostRecord(0x00AA, 2)};
 }
 
+MimeTest::MimeTest() {
+    plat::IniSet("$TalixTempDirectory", (temporary_.path().string() + "/").c_str());
+    session_.SetUp();
+}
+
+MimeTest::~MimeTest() {
+    // The folder goes with the test: later sessions take theirs from the
+    // environment again.
+    plat::IniSet("$TalixTempDirectory", "");
+    session_.SetUp();
+}
+
 void MimeTest::Store(const Records& records, const std::vector<std::pair<std::string, std::string>>& attachments) {
     plat::DBHANDLE db = 0;
     plat::NOTEHANDLE note = 0;

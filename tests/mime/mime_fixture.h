@@ -109,6 +109,12 @@ Records FileHotspot(const std::string& attachment, const std::string& fileName);
 // connected to it.
 class MimeTest : public testing::Test {
 protected:
+    // The session's temporary folder is the test's own: the files a
+    // conversion extracts there (attachments under their own names) are
+    // neither shared with other tests running at once nor blocked by files
+    // another user left in the system's folder.
+    MimeTest();
+    ~MimeTest() override;
     // Stores the records as "Body" of a new note with the attachments
     // (stored name, content) and connects item_ to it.
     void Store(const Records& records, const std::vector<std::pair<std::string, std::string>>& attachments = {});
@@ -123,6 +129,7 @@ protected:
     std::string Text(const char* name) const;
 
     talix_test::TempDir dir_;
+    talix_test::TempDir temporary_;
     std::string path_ = dir_.file("mime.nsf");
     plat::NOTEID noteId_ = 0;
     RARIvoSession session_;
