@@ -26,6 +26,11 @@ const std::string kUnid = "0123456789abcdef0123456789abcdef";
 
 class ImagesTest : public ActiveContentTest {
 protected:
+    // The data directory lies apart from the test's database: by default it
+    // is the current directory, under which the temporary folder may lie.
+    talix_test::TempDir dataDirectory_;
+    talix_test::IniOverride directory_{"Directory", dataDirectory_.path().string()};
+
     // The universal id of the note the chunk's item is in.
     std::string NoteUnid() {
         plat::ORIGINATORID oid;
