@@ -618,6 +618,17 @@ STATUS SetTargetPropertiesAtEnd(std::uint8_t*, std::uint16_t, RecordProcessConte
 
 // ---- 2436 ------------------------------------------------------------------
 
+// The length of the words gathered in the session's text result, at most
+// capacity: the length the session keeps, when the text ends there, else
+// counted. The words of every target go to one text, and each record of the
+// walk asks where it ends, so that the question must not read them all.
+std::uint32_t TextResultUsed(const RARIvoSession* session, std::uint32_t capacity) {
+    const char* text = session->textResult;
+    const std::uint32_t kept = session->textResultLength;
+    if (kept < capacity && text[kept] == '\0' && (kept == 0 || text[kept - 1] != '\0')) return kept;
+    return static_cast<std::uint32_t>(strnlen(text, capacity));
+}
+
 // At the start of each target after the first of a run over several targets
 // (a definition such as "Graphic *"): the words of the targets before it end
 // with a line end, and the flags that let a keyword be written once start
@@ -626,7 +637,7 @@ STATUS SetTargetPropertiesAtEnd(std::uint8_t*, std::uint16_t, RecordProcessConte
 STATUS StartTargetWords(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->chunkStarts <= 1) return kOK;
     RARIvoSession* session = context->session;
-    std::uint32_t length = strnlen(session->textResult, RARIvoSession::kTextResultCapacity);
+    std::uint32_t length = TextResultUsed(session, RARIvoSession::kTextResultCapacity);
     if (length < RARIvoSession::kTextResultCapacity) {
         session->textResult[length++] = '\n';
         session->textResult[length] = '\0';
@@ -643,8 +654,13 @@ STATUS StartTargetWords(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProce
 STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                            std::uint32_t* passOn, RecordProcessContext* context) {
     RARIvoSession* session = context->session;
-    char* text = session->textResult;
-    const std::uint32_t capacity = RARIvoSession::kTextResultCapacity + 1;
+    // The writers append at the end of the text they are given: they are
+    // given the part after the words already gathered, so that none reads
+    // those again.
+    const std::uint32_t whole = RARIvoSession::kTextResultCapacity + 1;
+    const std::uint32_t before = TextResultUsed(session, whole);
+    char* text = session->textResult + before;
+    const std::uint32_t capacity = whole - before;
     const std::uint16_t selector = context->operation2;
     PropertyWriterState* state = &context->writerState;
     STATUS status = kOK;
@@ -714,7 +730,12 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
     default:
         break;
     }
-    session->textResultLength = static_cast<std::uint16_t>(strnlen(text, capacity));
+    // A table's words are written by its own operation, into the whole text.
+    const char* wholeText = session->textResult;
+    const std::uint32_t used = before == 0 || wholeText[before - 1] != '\0'
+                                   ? before + static_cast<std::uint32_t>(strnlen(text, capacity))
+                                   : static_cast<std::uint32_t>(strnlen(wholeText, whole));
+    session->textResultLength = static_cast<std::uint16_t>(used);
     return status;
 }
 

@@ -245,6 +245,39 @@ TEST_F(PropertyTextTest, AChunkOfSeveralTargetsGivesALineOfWordsForEach) {
     delete last;
 }
 
+// The words of thousands of targets: each line holds its own target's words,
+// in order, until the text is full; a word that does not fit is left out and
+// the lines after it are empty.
+TEST_F(PropertyTextTest, ManyTargetsFillTheTextLineByLineUpToItsCapacity) {
+    constexpr int kTargets = 6000;
+    std::vector<FixtureRecord> body;
+    std::string expected, values;
+    const std::size_t capacity = RARIvoSession::kTextResultCapacity + 1;
+    for (int i = 0; i < kTargets; ++i) {
+        const std::string caption = "c" + std::to_string(i);
+        const std::vector<FixtureRecord> picture = Picture({HeadAndText(talix::kSigCaption, 32, 4, caption)});
+        body.insert(body.end(), picture.begin(), picture.end());
+        if (i > 0 && expected.size() < capacity - 1) {
+            expected += '\n';
+            values += '\n';
+        }
+        const std::string word = "Caption='" + caption + "' ";
+        if (expected.size() + word.size() + 1 <= capacity) {
+            expected += word;
+            values += caption;
+        }
+    }
+    ASSERT_GT(expected.size(), capacity - 32);
+    Open(NewNote(body));
+    ZervaRTChunk* graphics = Chunk("Graphic *");
+    ASSERT_NE(graphics, nullptr);
+    EXPECT_EQ(graphics->GetTargetProperties("Graphic", nullptr), expected);
+    EXPECT_EQ(session_.textResultLength, expected.size());
+    // One keyword: the value on each line the words reached.
+    EXPECT_EQ(graphics->GetTargetProperties("Graphic", "Caption"), values);
+    delete graphics;
+}
+
 TEST_F(PropertyTextTest, GraphicAndRuleWordsAndTheRuleChangedByOptions) {
     std::vector<FixtureRecord> body = Picture({HeadAndText(talix::kSigCaption, 32, 4, "it's")});
     body.push_back(Rule(0x4, 100, 25, 0));
