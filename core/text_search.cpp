@@ -107,12 +107,32 @@ bool HasWildcard(const char* pattern, std::uint32_t length) {
     return std::memchr(pattern, '?', length) != nullptr || std::memchr(pattern, '*', length) != nullptr;
 }
 
-// The search below for a text and a pattern of printable ASCII without
-// wildcards: the same first match, found byte by byte.
+bool PlainByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte < 0x80;
+}
+
+// The search below for a pattern of printable ASCII without wildcards, over
+// the text's printable ASCII: the same first match, found byte by byte. The
+// text is found printable as far as the search reads it, not beyond: a
+// search from each match on to the next reads each byte of the text about
+// once. Returns the match's position, -1 for none in a text that is
+// printable ASCII throughout, or -2 with *resume the first start that the
+// search below must try (a match from there would reach a byte that is
+// not printable ASCII).
 std::int32_t FindPlainAscii(const char* text, std::uint32_t textLength, const char* pattern,
-                            std::uint32_t patternLength, const SearchMode& mode) {
-    if (patternLength > textLength) return -1;
-    for (std::uint32_t at = 0; at + patternLength <= textLength; ++at) {
+                            std::uint32_t patternLength, const SearchMode& mode, std::uint32_t* resume) {
+    std::uint32_t checked = 0;   // text[0, checked) is printable ASCII
+    for (std::uint32_t at = 0; at < textLength; ++at) {
+        const std::uint32_t reach = at + patternLength < textLength ? at + patternLength : textLength;
+        while (checked < reach) {
+            if (!PlainByte(text[checked])) {
+                *resume = at;
+                return -2;
+            }
+            ++checked;
+        }
+        if (at + patternLength > textLength) return -1;
         if (mode.wholeWord && at > 0 && IsAsciiLetterOrDigit(text[at - 1])) continue;
         std::uint32_t p = 0;
         if (mode.ignoreCase) {
@@ -125,6 +145,13 @@ std::int32_t FindPlainAscii(const char* text, std::uint32_t textLength, const ch
         return static_cast<std::int32_t>(at);
     }
     return -1;
+}
+
+// The number of characters in length bytes of text, counted up to limit.
+std::uint32_t CountCharsUpTo(const char* text, std::uint32_t length, std::uint32_t limit) {
+    std::uint32_t count = 0;
+    for (std::uint32_t at = 0; at < length && count < limit; at += CharLength(text + at, length - at)) ++count;
+    return count;
 }
 
 bool Append(char* out, std::uint32_t capacity, std::uint32_t* used, const char* bytes, std::uint32_t length) {
@@ -169,13 +196,18 @@ std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const 
     mode.ignoreAccents = ignoreAccents != 0;
     mode.wholeWord = wholeWord != 0;
 
-    if (PlainAscii(text, textLength) && PlainAscii(pattern, patternLength) &&
-        !(mode.wildcards && HasWildcard(pattern, patternLength))) {
-        return FindPlainAscii(text, textLength, pattern, patternLength, mode);
+    // Where the character search starts: the text's start, or the first
+    // start the printable ASCII search could not try.
+    std::uint32_t from = 0;
+    if (PlainAscii(pattern, patternLength) && !(mode.wildcards && HasWildcard(pattern, patternLength))) {
+        const std::int32_t found = FindPlainAscii(text, textLength, pattern, patternLength, mode, &from);
+        if (found != -2) return found;
     }
 
-    const std::uint32_t textChars = CountChars(text, textLength);
+    // A text of fewer characters than the pattern needs holds no match; the
+    // text is counted only as far as that question reads.
     const std::uint32_t patternChars = CountChars(pattern, patternLength);
+    const std::uint32_t textChars = CountCharsUpTo(text + from, textLength - from, patternChars + 1);
     if (!mode.wildcards && patternChars > textChars) return -1;
     if (mode.wildcards && textChars + 1 < patternChars) return -1;
 
@@ -185,8 +217,10 @@ std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const 
     const char* tail = pattern + star + 1;
     const std::uint32_t tailLength = hasStar ? patternLength - star - 1 : 0;
 
-    bool afterBoundary = true;   // the start of the text counts as one
-    for (std::uint32_t at = 0; at < textLength; at += CharLength(text + at, textLength - at)) {
+    // The start of the text counts as a boundary; a later start follows a
+    // printable ASCII character.
+    bool afterBoundary = from == 0 || !IsAsciiLetterOrDigit(text[from - 1]);
+    for (std::uint32_t at = from; at < textLength; at += CharLength(text + at, textLength - at)) {
         const bool startCounts = !mode.wholeWord || afterBoundary;
         afterBoundary = IsBoundary(text + at, textLength - at);
         if (!startCounts) continue;

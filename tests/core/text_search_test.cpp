@@ -93,6 +93,31 @@ TEST(FindTextWildcard, PlainAsciiIsSearchedAsTextWithOtherCharacters) {
     EXPECT_EQ(Find("row 1000 column 1 ..", "ROW 1000 column 1 ..", 0), Match(-1, 0));
 }
 
+TEST(FindTextWildcard, ACharacterOutsideAsciiAnywhereLeavesTheMatchesOfTheAsciiAroundIt) {
+    // A letter outside ASCII (e acute) and a character the word search takes
+    // for no letter (o with double acute), each of more than one byte or
+    // of a byte above ASCII.
+    const std::string letter = plat::NativeToLmbcs("\xC3\xA9");
+    const std::string other = plat::NativeToLmbcs("\xC5\x91");
+    const int l = static_cast<int>(letter.size());
+    const int o = static_cast<int>(other.size());
+    ASSERT_GT(o, 1);
+    // Before, right after and long after a match, at a word's end and start.
+    EXPECT_EQ(Find(letter + " ab", "ab"), Match(l + 1, 2));
+    EXPECT_EQ(Find(letter + "ab", "ab", kWord), Match(-1, 0));
+    EXPECT_EQ(Find(other + "ab", "ab", kWord), Match(o, 2));
+    EXPECT_EQ(Find("xab" + letter, "ab"), Match(1, 2));
+    EXPECT_EQ(Find("x ab" + letter, "ab", kWord), Match(-1, 0));
+    EXPECT_EQ(Find("x ab" + other, "ab", kWord), Match(2, 2));
+    EXPECT_EQ(Find("x ab" + letter + " ab", "ab", kWord), Match(l + 5, 2));
+    EXPECT_EQ(Find("x ab " + letter, "AB", kWord | kNoCase), Match(2, 2));
+    EXPECT_EQ(Find("xa" + other + "b ab", "ab"), Match(o + 4, 2));
+    EXPECT_EQ(Find("ab" + other, "abx"), Match(-1, 0));
+    EXPECT_EQ(Find(std::string(3000, 'a') + other + "b", "ab"), Match(-1, 0));
+    EXPECT_EQ(Find(std::string(3000, 'a') + other + "ab", "ab"), Match(3000 + o, 2));
+    EXPECT_EQ(Find("a" + other + "b", "a?b", kWild), Match(0, o + 2));
+}
+
 class SearchInRunTest : public ::testing::Test {
 protected:
     SearchInRunTest() {
@@ -131,6 +156,26 @@ TEST_F(SearchInRunTest, EveryOccurrenceIsReplacedUnderTheChunksSwitches) {
     context_->replacementCutToMatch = 1;
     EXPECT_EQ(Rewrite("x word y", "word", "WORDS"), "x WORD y");
     EXPECT_EQ(Rewrite("x word y", "word", "WO"), "x WO y");
+}
+
+TEST_F(SearchInRunTest, EveryOccurrenceOfALongTextIsReplacedAroundCharactersOfMoreBytes) {
+    const std::string wide = plat::NativeToLmbcs("\xC5\x91");
+    const std::string letter = plat::NativeToLmbcs("\xC3\xA9");
+    std::string text, expected;
+    for (int i = 0; i < 1500; ++i) {
+        text += i % 500 == 250 ? "ab1" + wide + " " : "ab1 ";
+        expected += i % 500 == 250 ? "ab2" + wide + " " : "ab2 ";
+    }
+    EXPECT_EQ(Rewrite(text, "1", "2"), expected);
+    chunk_.searchWordBoundaries = 1;
+    std::string words;
+    for (int i = 0; i < 1500; ++i) words += i % 500 == 250 ? "ab1" + letter + " " : "ab1 ";
+    std::string wordsExpected = words;
+    for (std::size_t at = 0; (at = wordsExpected.find("ab1 ", at)) != std::string::npos; at += 2)
+        wordsExpected.replace(at, 4, "X ");
+    EXPECT_EQ(Rewrite(words, "ab1", "X"), wordsExpected);
+    // "ab" before a letter is no whole word.
+    EXPECT_EQ(Rewrite("ab" + letter + " ab", "ab", "Y"), "ab" + letter + " Y");
 }
 
 TEST_F(SearchInRunTest, ARewriteThatOutgrowsTheBufferIsRefused) {
