@@ -136,9 +136,17 @@ STATUS CellBorderInside(std::uint8_t* record, std::uint16_t signature, std::uint
 STATUS TablePropertiesInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                              RecordProcessContext* context) {
     RARIvoSession* session = context->session;
-    char* text = session->textResult;
-    const std::uint32_t capacity = RARIvoSession::kTextResultCapacity + 1;
-    text[std::min<std::uint32_t>(session->textResultLength, RARIvoSession::kTextResultCapacity)] = '\0';
+    char* whole = session->textResult;
+    const std::uint32_t kept = std::min<std::uint32_t>(session->textResultLength, RARIvoSession::kTextResultCapacity);
+    whole[kept] = '\0';
+    // The words of every table of a run go to one text, and each record of
+    // the walk comes here: the writers, which append at the end of the text
+    // they are given, are given the part after the words gathered, found
+    // from the kept length without reading those again.
+    const std::uint32_t before =
+        kept == 0 || whole[kept - 1] != '\0' ? kept : static_cast<std::uint32_t>(strnlen(whole, kept));
+    char* text = whole + before;
+    const std::uint32_t capacity = RARIvoSession::kTextResultCapacity + 1 - before;
     const std::uint16_t selector = context->operation2;
     PropertyWriterState* state = &context->writerState;
     const std::int32_t level = TableLevelOf(context, signature);
@@ -160,7 +168,8 @@ STATUS TablePropertiesInside(std::uint8_t* record, std::uint16_t signature, std:
                (firstTable || context->table.levelKnown == 0)) {
         WriteHTMLAttributeProperties(record, length, "Table", 19, kTableWordAll, text, capacity, selector, state);
     }
-    session->textResultLength = static_cast<std::uint16_t>(strnlen(text, RARIvoSession::kTextResultCapacity));
+    session->textResultLength =
+        static_cast<std::uint16_t>(before + strnlen(text, RARIvoSession::kTextResultCapacity - before));
     return kOK;
 }
 

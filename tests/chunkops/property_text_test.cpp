@@ -1,6 +1,7 @@
 // The property text of targets, tables, fonts and paragraph definitions:
 // the words the chunk methods give for records built here, and the words
 // read back by the builders that take them.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -276,6 +277,40 @@ TEST_F(PropertyTextTest, ManyTargetsFillTheTextLineByLineUpToItsCapacity) {
     // One keyword: the value on each line the words reached.
     EXPECT_EQ(graphics->GetTargetProperties("Graphic", "Caption"), values);
     delete graphics;
+}
+
+// The words of many tables, each long: a line of the same words for each
+// table until the text is full, whatever tables came before.
+TEST_F(PropertyTextTest, ManyTablesGiveTheirWordsLineByLineUpToTheTextsCapacity) {
+    constexpr int kTables = 90;
+    const std::string options = "RowDisplay=TABBED TableBodyColor=Red TableHTMLTitle=" + std::string(900, 'x');
+    Open(NewNote(ParagraphStart()));
+    ZervaRTChunk* everything = Chunk();
+    for (int i = 0; i < kTables; ++i) ASSERT_EQ(everything->AppendTable(1, 1, 0, options.c_str(), nullptr), 0);
+    delete everything;
+    ZervaRTChunk* first = Chunk("Table 1");
+    const std::string words = first->GetTargetProperties("Table", nullptr);
+    delete first;
+    ASSERT_GT(words.size(), 900u);
+    ZervaRTChunk* tables = Chunk("Table *");
+    ASSERT_NE(tables, nullptr);
+    const std::string all = tables->GetTargetProperties("Table", nullptr);
+    EXPECT_LE(all.size(), RARIvoSession::kTextResultCapacity);
+    EXPECT_GT(all.size() + words.size() + 1, RARIvoSession::kTextResultCapacity);
+    EXPECT_EQ(session_.textResultLength, all.size());
+    // The lines that fit whole; past them a word that does not fit is left
+    // out, a shorter one after it still written.
+    const std::size_t fitting = (RARIvoSession::kTextResultCapacity + 1) / (words.size() + 1);
+    std::size_t start = 0;
+    for (std::size_t line = 0; line < fitting; ++line) {
+        const std::size_t end = all.find('\n', start);
+        ASSERT_NE(end, std::string::npos);
+        ASSERT_EQ(all.substr(start, end - start), words) << "line " << line + 1;
+        start = end + 1;
+    }
+    EXPECT_EQ(all.compare(start, 17, "TableWidth=FIXED "), 0);
+    EXPECT_LE(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')), kTables - 1u);
+    delete tables;
 }
 
 TEST_F(PropertyTextTest, GraphicAndRuleWordsAndTheRuleChangedByOptions) {
