@@ -111,8 +111,11 @@ constexpr std::uint32_t kRunTextCapacity = kItemRecordBytes - 2 * kPassThroughRe
 std::size_t RunEnd(const std::string& text, std::size_t from) {
     if (text.size() - from <= kRunTextCapacity) return text.size();
     const std::size_t limit = from + kRunTextCapacity;
-    const std::size_t lineEnd = text.rfind('\n', limit - 1);
-    if (lineEnd != std::string::npos && lineEnd >= from + kRunTextCapacity / 2) return lineEnd + 1;
+    // The line end is looked for in the back half alone: markup without line
+    // ends is not read back to its start for each run.
+    const std::size_t half = from + kRunTextCapacity / 2;
+    const void* lineEnd = memrchr(text.data() + half, '\n', limit - half);
+    if (lineEnd != nullptr) return static_cast<std::size_t>(static_cast<const char*>(lineEnd) - text.data()) + 1;
     const auto* bytes = reinterpret_cast<const plat::BYTE*>(text.data());
     std::size_t end = from;
     while (end < limit) {

@@ -344,4 +344,47 @@ TEST_F(HtmlConversion, LongMarkupIsStoredWholeInRunsTheReaderTakes) {
     talix::DeleteItemRecordList(&session_, list);
 }
 
+TEST_F(HtmlConversion, LongMarkupRunsEndAfterALineEndOrWhereTheRunIsFull) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3300; ++i)
+        texts.push_back("Run " + std::to_string(i) + " " + std::string(300, static_cast<char>('a' + i % 26)));
+    Store({{"Body", Runs(texts)}});
+    // The most text one run holds: a stored item less two pass-thru records
+    // and the run's header.
+    const std::size_t full = talix::kItemRecordBytes - 3 * 8;
+    const auto runsOf = [&](const char* name) {
+        std::vector<std::string> runs;
+        for (const std::string& value : Values(name))
+            for (const StoredRecord& record : WordRecords(value))
+                if (record.signature == talix::kSigText) runs.push_back(record.bytes.substr(8));
+        return runs;
+    };
+    // Markup without line ends: every run but the last is full.
+    item_.ConvertToHTML("Flat", nullptr, "CreateRTItem=No", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    std::vector<std::string> runs = runsOf("Flat");
+    ASSERT_GT(runs.size(), 15u);
+    for (std::size_t i = 0; i + 1 < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].size(), full) << "run " << i;
+        EXPECT_EQ(runs[i].find('\n'), std::string::npos);
+    }
+    // Markup of lines: each run but the last ends after the last line end
+    // that fits.
+    item_.ConvertToHTML("Lines", nullptr, "CreateRTItem=No AddNewlines=Yes", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    runs = runsOf("Lines");
+    ASSERT_GT(runs.size(), 15u);
+    std::string joined;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        joined += runs[i];
+        if (i + 1 == runs.size()) break;
+        EXPECT_LE(runs[i].size(), full);
+        EXPECT_GT(runs[i].size(), full / 2);
+        ASSERT_EQ(runs[i].back(), '\n') << "run " << i;
+        const std::size_t next = runs[i + 1].find('\n');
+        EXPECT_GT(runs[i].size() + (next == std::string::npos ? runs[i + 1].size() : next + 1), full) << "run " << i;
+    }
+    EXPECT_NE(joined.find("3299"), std::string::npos);   // the last paragraph
+}
+
 } // namespace
