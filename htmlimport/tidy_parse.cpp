@@ -133,9 +133,22 @@ void CopyText(CopyState& state, TidyNode from, HtmlNode* to) {
     if (tidyNodeGetType(from) == TidyNode_ProcIns) return;
     tidyBufClear(&state.value);
     if (!tidyNodeGetValue(state.doc, from, &state.value)) return;
+    std::string_view value(reinterpret_cast<const char*>(state.value.bp), state.value.size);
+    // A zero byte in a text can only come of a reference to character 0
+    // ("&#0;"), which stands for the replacement character; kept as a zero
+    // byte it would be a line break within the paragraph, and a link's text
+    // would end at it.
+    std::string replaced;
+    if (tidyNodeGetType(from) == TidyNode_Text && value.find('\0') != std::string_view::npos) {
+        replaced.reserve(value.size() + 8);
+        for (const char c : value) {
+            if (c == '\0') replaced += "\xEF\xBF\xBD";
+            else replaced.push_back(c);
+        }
+        value = replaced;
+    }
     state.native.clear();
-    AppendNativeText(std::string_view(reinterpret_cast<const char*>(state.value.bp), state.value.size),
-                     &state.native);
+    AppendNativeText(value, &state.native);
     to->start = state.target->AppendText(state.native);
     to->end = state.target->TextEnd();
 }

@@ -282,6 +282,15 @@ TEST_F(TextRuns, BlanksPreTextAndLongTexts) {
     EXPECT_EQ(plat::LmbcsToNative(joined), text.substr(0, text.size() - 1));
 }
 
+TEST_F(TextRuns, ReferencesToCharacterZeroAreReplacementCharacters) {
+    // "&#0;" stands for U+FFFD: no line break in plain text, and the text of
+    // a link goes on past it.
+    const Imported plain = Import("<p>a&#0;b c</p>");
+    EXPECT_EQ(BodyText(plain.note), "a\xEF\xBF\xBD" "b c");
+    const Imported link = Import("<p>x <a href=\"#top\">one&#0;two three</a> y</p>");
+    EXPECT_EQ(BodyText(link.note), "x one\xEF\xBF\xBD" "two three y");
+}
+
 TEST_F(TextRuns, AttachedFileMarkersBecomeFileHotspots) {
     const Imported marked = Import("<p>(See attached file: 'report.doc')</p>", nullptr, NoteWithAttachment("report.doc"));
     ASSERT_EQ(marked.status, 0);
