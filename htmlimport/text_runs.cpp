@@ -41,18 +41,65 @@ bool IsSingleBlank(const HtmlDocument& document, const HtmlNode* node) {
     return IsTextNode(node) && document.Text(node) == " ";
 }
 
+bool WrittenAsText(const HtmlNode* node) { return !node->Is(HtmlTag::kScript) && !node->Is(HtmlTag::kStyle); }
+
+// The last text within the element that the walk writes (the content of
+// script and style elements is not written as text); null when none.
+const HtmlNode* LastTextWithin(const HtmlNode* element) {
+    for (const HtmlNode* at = element->lastChild; at != nullptr;) {
+        if (IsTextNode(at) && at->end > at->start) return at;
+        if (at->lastChild != nullptr && WrittenAsText(at)) {
+            at = at->lastChild;
+            continue;
+        }
+        while (at != element && at->prev == nullptr) at = at->parent;
+        at = at == element ? nullptr : at->prev;
+    }
+    return nullptr;
+}
+
 // A blank between a span or font element and what follows belongs to the
 // text that ends the element: the blank itself writes nothing when the
 // element before it begins with text, and that element's last text gains
-// it.
+// it. The text of a link is written by the link's conversion, which adds
+// nothing: when the element ends in a link, the blank stays where it is.
 bool BlankTakenByElementBefore(const HtmlDocument& document, const HtmlNode* node) {
     if (!IsSingleBlank(document, node) || !IsSpanOrFont(node->prev)) return false;
     const HtmlNode* first = node->prev->firstChild;
-    return IsTextNode(first) && first->end > first->start;
+    if (!IsTextNode(first) || first->end <= first->start) return false;
+    for (const HtmlNode* at = LastTextWithin(node->prev); at != nullptr && at != node->prev; at = at->parent) {
+        if (at->Is(HtmlTag::kA)) return false;
+    }
+    return true;
 }
 
+// Whether the subtree of node holds text that the walk writes (the content
+// of script and style elements is not written as text).
+bool HoldsText(const HtmlNode* node) {
+    for (const HtmlNode* at = node; at != nullptr;) {
+        if (IsTextNode(at) && at->end > at->start) return true;
+        if (at->firstChild != nullptr && WrittenAsText(at)) {
+            at = at->firstChild;
+            continue;
+        }
+        while (at != node && at->next == nullptr) at = at->parent;
+        at = at == node ? nullptr : at->next;
+    }
+    return false;
+}
+
+// Whether the text node ends a span or font element whose blank after it
+// the element takes: the node is that element's last text, however deep
+// within it (the element may end in a b or a small of its own).
 bool GainsBlank(const HtmlDocument& document, const HtmlNode* node) {
-    return IsSpanOrFont(node->parent) && IsSingleBlank(document, node->parent->next);
+    for (const HtmlNode* at = node; at->parent != nullptr; at = at->parent) {
+        for (const HtmlNode* after = at->next; after != nullptr; after = after->next) {
+            if (HoldsText(after)) return false;
+        }
+        const HtmlNode* element = at->parent;
+        if (IsSpanOrFont(element) && BlankTakenByElementBefore(document, element->next)) return true;
+    }
+    return false;
 }
 
 // The attached-file markers at the start of the text. Each marker whose

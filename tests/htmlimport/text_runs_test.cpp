@@ -259,6 +259,15 @@ TEST_F(TextRuns, BlanksPreTextAndLongTexts) {
     // A blank after a span that begins with text goes to the span's text.
     EXPECT_EQ(blanks.Texts(), "a |b |c| |d| e");
 
+    // The blank goes to the text that ends the span, however deep within
+    // it, not to an earlier text of the span: no two words run together.
+    const Imported deep = Import("<p><span>a <small>b</small></span> <i>c</i> <font>d <b>e</b></font> f</p>");
+    EXPECT_EQ(deep.Texts(), "a |b |c| |d |e| f");
+    EXPECT_EQ(BodyText(deep.note), "a b c d e f");
+    EXPECT_EQ(BodyText(Import("<p><span>x<small>y <b>z</b></small></span> <i>w</i></p>").note), "xy z w");
+    // A span that ends in a link keeps the blank after it as it stands.
+    EXPECT_EQ(BodyText(Import("<p><span>a <a href=\"#top\">b</a></span> <i>c</i></p>").note), "a b c");
+
     const Imported pre = Import("<pre>one\ntwo</pre><p>after</p>");
     EXPECT_EQ(pre.Run(std::string("one\0two", 7)).Font().face, 4);
     EXPECT_EQ(pre.Run("after").Font().face, 1);
