@@ -53,10 +53,11 @@ bool FirstInBody(const HtmlNode* node) {
            node->parent->type == HtmlNodeType::kStartTag;
 }
 
-// The paragraph record, unless the block is the first of the body (the
-// hand-on then restarts the body with it).
+// The paragraph record that ends the block and parts it from what follows.
+// A block first in the body that opened no paragraph of its own (an empty
+// one) writes none: the hand-on then restarts the body with what follows.
 STATUS ParagraphUnlessFirstInBody(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
-    if (FirstInBody(node)) {
+    if (FirstInBody(node) && import->firstBlockInBody == 0) {
         import->firstBlockInBody = 1;
         return kOK;
     }

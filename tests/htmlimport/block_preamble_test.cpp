@@ -153,7 +153,7 @@ TEST_F(WalkTest, DirectionAndPassthruSpans) {
     // A right-to-left paragraph: its runs and the run after its close are
     // right to left, and its definition says so; the next block clears it.
     const Imported rtl = Import("<p dir='RTL'>r</p>t<p>l</p>");
-    EXPECT_EQ(Shown(rtl), "D2 R2 <> <r> R1 <> 't' P D3 R3 '' 'l' ''");
+    EXPECT_EQ(Shown(rtl), "D2 R2 <> <r> P R1 <> 't' P D3 R3 '' 'l' ''");
     EXPECT_NE(rtl.records[0].Word(68) & 0x4000, 0);
     const Imported css = Import("<style>p.r { direction: rtl }</style><p class=r>r</p>");
     EXPECT_EQ(css.Run("r").signature, talix::kSigBidiText);

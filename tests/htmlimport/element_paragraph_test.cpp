@@ -56,8 +56,10 @@ TEST_F(WalkTest, LineBreaksRulesAndDefinitionLists) {
 
     const Imported rule = Import("<p>a</p><hr><p>b</p>");
     ASSERT_EQ(rule.status, 0);
-    EXPECT_EQ(Shown(rule), "D2 R2 '' 'a' R1 '' HR '' P D3 R3 '' 'b' ''");
-    const ItemRecord& hr = rule.records[6];
+    // The paragraph first in the body ends with a paragraph record, as any
+    // other paragraph does.
+    EXPECT_EQ(Shown(rule), "D2 R2 '' 'a' P R1 '' HR '' P D3 R3 '' 'b' ''");
+    const ItemRecord& hr = rule.records[7];
     ASSERT_EQ(hr.signature, talix::kSigHorizontalRule);
     EXPECT_EQ(hr.bytes.size(), 16u);
     EXPECT_EQ(hr.Dword(4), 13u);
@@ -83,10 +85,14 @@ TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
     EXPECT_EQ(plain->Word(6), 0);
     EXPECT_EQ(plain->Word(14), 1440);
 
-    // A block quote first in the body: no paragraph record at its start or
-    // close, its indent undone by a definition of its own at the close.
+    // A block quote first in the body: no paragraph record at its start;
+    // its close parts it from what follows, its indent undone by a
+    // definition of its own.
     const Imported quote = Import("<blockquote>q</blockquote>after");
-    EXPECT_EQ(Shown(quote), "D2 R2 '' 'q' D3 R3 '' 'after' ''");
+    EXPECT_EQ(Shown(quote), "D2 R2 '' 'q' P D3 R3 '' 'after' ''");
+    // So does a paragraph first in the body; an empty one writes nothing.
+    EXPECT_EQ(Shown(Import("<p>x</p>y <b>z</b>")), "D2 R2 '' 'x' P R1 '' 'y ' 'z' ''");
+    EXPECT_EQ(Shown(Import("<p></p>y")), "R1 '' 'y' ''");
     EXPECT_GT(Definition(quote, 2)->Word(14), Definition(quote, 3)->Word(14));
     EXPECT_EQ(Shown(Import("<p>x</p><blockquote>q</blockquote>after")),
               "D2 R2 '' 'x' P D3 R3 '' 'q' P D4 R4 '' 'after' ''");
