@@ -198,6 +198,15 @@ void CloseParagraph(BuildContext* context, HTMLImportContext* import, const Html
     import->textSinceParagraph = 0;
 }
 
+// Text or an inline element after preformatted text starts a paragraph of
+// its own, where it ran on into the last line of the preformatted text; a
+// block or table that follows starts its own.
+void ClosePre(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    const HtmlNode* next = node->next;
+    if (next == nullptr || next->Is(HtmlTag::kTable) || IsBlockElement(next)) return;
+    KeepFailure(import, AppendParagraphBreak(context, import));
+}
+
 bool IsListElement(const HtmlNode* node) { return node->Is(HtmlTag::kUl) || node->Is(HtmlTag::kOl); }
 
 } // namespace
@@ -223,7 +232,9 @@ void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* no
         CloseTable(context, import, node, memo);
     } else if (IsListElement(node)) {
         CloseListFromHTML(context, import, node);
-    } else if (node->Is(HtmlTag::kDiv)) {
+    } else if (node->Is(HtmlTag::kDiv) || node->Is(HtmlTag::kCenter)) {
+        // A centred block ends as a division does: what follows it starts
+        // a paragraph of its own, not centred.
         CloseDiv(context, import, node);
     } else if (node->Is(HtmlTag::kSpan)) {
         CloseSpan(context, import, node);
@@ -235,6 +246,7 @@ void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* no
         CloseParagraph(context, import, node);
     } else if (node->Is(HtmlTag::kPre)) {
         import->inPre = 0;
+        ClosePre(context, import, node);
     } else if (node->Is(HtmlTag::kDl)) {
         KeepFailure(import, AppendLineBreak(context, import));
     }

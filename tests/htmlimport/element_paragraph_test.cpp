@@ -71,6 +71,20 @@ TEST_F(WalkTest, LineBreaksRulesAndDefinitionLists) {
     EXPECT_EQ(Shown(Import("<dl><dt>t</dt><dd>d</dd></dl>z")), "'~' 't' 'd' '~' 'z' ''");
 }
 
+TEST_F(WalkTest, TextAfterABlockStartsALineOfItsOwn) {
+    // Text after preformatted text starts a paragraph, where it ran on into
+    // the last line of the preformatted text; a block after it starts its
+    // own.
+    EXPECT_EQ(Shown(Import("<pre>a1</pre> b1")), "P R1 '' 'a1' P R1 '' 'b1' ''");
+    EXPECT_EQ(Shown(Import("<div><pre>a1</pre><b>b1</b> c1</div>")), "D2 R2 '' P R2 '' 'a1' P R2 '' 'b1' ' c1' ''");
+    EXPECT_EQ(Shown(Import("<pre>a1</pre><p>b1</p>")), "P R1 '' 'a1' P D2 R2 '' 'b1' ''");
+    // A centred block ends as a division does.
+    const Imported centred = Import("<p>x</p><center>a1</center>b1");
+    EXPECT_EQ(Shown(centred), "D2 R2 '' 'x' P D3 R3 '' 'a1' P D4 R4 '' 'b1' ''");
+    EXPECT_EQ(Definition(centred, 3)->Word(6), 3);   // the centred block
+    EXPECT_EQ(Definition(centred, 4)->Word(6), 0);   // what follows it is not centred
+}
+
 TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
     const Imported centred = Import("<p style=\"margin-left:0.5in;text-align:center\">c</p><p>d</p>");
     ASSERT_EQ(centred.status, 0);
