@@ -294,6 +294,12 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
     case HtmlTag::kDl:
         AppendLineBreak(context, import);
         break;
+    case HtmlTag::kDt:
+    case HtmlTag::kDd:
+        // Terms and descriptions stand on lines of their own: the first
+        // follows the list's own line break, each later one starts a line.
+        if (node->prev != nullptr) AppendLineBreak(context, import);
+        break;
     default:
         if (const int level = HeadingLevel(node)) Heading(context, import, node, level, memo);
         break;

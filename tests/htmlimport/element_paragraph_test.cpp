@@ -68,7 +68,10 @@ TEST_F(WalkTest, LineBreaksRulesAndDefinitionLists) {
     EXPECT_EQ(hr.Word(12), 0xFFFF);
     EXPECT_EQ(hr.Word(14), 0xFFFF);
 
-    EXPECT_EQ(Shown(Import("<dl><dt>t</dt><dd>d</dd></dl>z")), "'~' 't' 'd' '~' 'z' ''");
+    // Each term and description after the first starts a line.
+    EXPECT_EQ(Shown(Import("<dl><dt>t</dt><dd>d</dd></dl>z")), "'~' 't' '~' 'd' '~' 'z' ''");
+    EXPECT_EQ(Shown(Import("<dl><dt>t1 <b>b</b></dt><dd>d1</dd><dt>t2</dt><dd>d2</dd></dl>")),
+              "'~' 't1 ' 'b' '~' 'd1' '~' 't2' '~' 'd2' '~' ''");
 }
 
 TEST_F(WalkTest, TextAfterABlockStartsALineOfItsOwn) {
