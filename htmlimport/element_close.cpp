@@ -207,6 +207,18 @@ void ClosePre(BuildContext* context, HTMLImportContext* import, const HtmlNode* 
     KeepFailure(import, AppendParagraphBreak(context, import));
 }
 
+// Text or an inline element after a block that has no handling of its own
+// starts a line of its own (blanks and comments between them aside); a
+// block that follows starts its own, or not, as it begins.
+void ClosePlainBlock(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    const HtmlNode* next = node->next;
+    while (next != nullptr && (IsBlankText(*import->document, next) ||
+                               (next->type != HtmlNodeType::kText && !next->IsElement())))
+        next = next->next;
+    if (next == nullptr || (next->IsElement() && (StandsApart(next->tag) || IsPlainBlock(next->tag)))) return;
+    KeepFailure(import, AppendParagraphBreak(context, import));
+}
+
 bool IsListElement(const HtmlNode* node) { return node->Is(HtmlTag::kUl) || node->Is(HtmlTag::kOl); }
 
 } // namespace
@@ -249,6 +261,8 @@ void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* no
         ClosePre(context, import, node);
     } else if (node->Is(HtmlTag::kDl)) {
         KeepFailure(import, AppendLineBreak(context, import));
+    } else if (IsPlainBlock(node->tag)) {
+        ClosePlainBlock(context, import, node);
     }
     if (tracing) plat::LogLine(0, "POSTPROCESS StartTag done with %s", node->name);
 }

@@ -247,6 +247,37 @@ void HorizontalRule(BuildContext* context, HTMLImportContext* import) {
     AppendEmptyRun(context, import);
 }
 
+// Whether the node shows nothing between blocks: blanks, a comment.
+bool ShowsNothing(const HtmlDocument& document, const HtmlNode* node) {
+    return IsBlankText(document, node) || (node->type != HtmlNodeType::kText && !node->IsElement());
+}
+
+// Whether the block begins with text or an inline element, looking into the
+// plain blocks it begins with: a block that begins with a block of its own
+// (a p, a list, a table) leaves the line to that block.
+bool BeginsInline(const HtmlDocument& document, const HtmlNode* node) {
+    for (const HtmlNode* at = node->firstChild; at != nullptr;) {
+        if (ShowsNothing(document, at)) {
+            at = at->next;
+        } else if (at->IsElement() && IsPlainBlock(at->tag)) {
+            at = at->firstChild;
+        } else {
+            return at->type == HtmlNodeType::kText || !StandsApart(at->tag);
+        }
+    }
+    return false;
+}
+
+// Whether a block that begins with text would run on from what stands
+// before it: text, an inline element or a block without handling of its
+// own (blanks and comments between them aside).
+bool RunsOnFrom(const HtmlDocument& document, const HtmlNode* node) {
+    const HtmlNode* prev = node->prev;
+    while (prev != nullptr && ShowsNothing(document, prev)) prev = prev->prev;
+    if (prev == nullptr || (prev->IsElement() && StandsApart(prev->tag))) return false;
+    return BeginsInline(document, node);
+}
+
 } // namespace
 
 StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
@@ -301,10 +332,19 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
         if (node->prev != nullptr) AppendLineBreak(context, import);
         break;
     default:
-        if (const int level = HeadingLevel(node)) Heading(context, import, node, level, memo);
+        if (IsPlainBlock(node->tag)) {
+            if (RunsOnFrom(*import->document, node)) KeepFailure(import, AppendParagraphBreak(context, import));
+        } else if (const int level = HeadingLevel(node)) {
+            Heading(context, import, node, level, memo);
+        }
         break;
     }
     return StartAction::kWalkChildren;
+}
+
+bool IsBlankText(const HtmlDocument& document, const HtmlNode* node) {
+    return node->type == HtmlNodeType::kText &&
+           document.Text(node).find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 void WritePaperColor(BuildContext* context, HTMLImportContext* import) {

@@ -10,6 +10,7 @@ namespace talix {
 
 struct HTMLImportContext;
 struct HtmlNode;
+class HtmlDocument;
 struct BuildContext;
 
 // What the walk does after an element's start pass.
@@ -47,6 +48,10 @@ StartAction StartBlockParagraph(BuildContext* context, HTMLImportContext* import
 // writes the records that end its structure.
 void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
                             const ElementMemo& memo);
+
+// Whether the node is a text node of blanks, tabs and line ends only: what
+// stands between two blocks and shows nothing.
+bool IsBlankText(const HtmlDocument& document, const HtmlNode* node);
 
 // Writes the page colour the body gave ("$PaperColorEx" and "$PaperColor"
 // of the note), once the walk has worked; a failure is kept as the

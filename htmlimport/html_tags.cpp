@@ -101,4 +101,21 @@ bool IsListTag(HtmlTag tag) {
     return tag == HtmlTag::kUl || tag == HtmlTag::kOl || tag == HtmlTag::kDir || tag == HtmlTag::kMenu;
 }
 
+bool IsPlainBlock(HtmlTag tag) {
+    switch (tag) {
+    case HtmlTag::kAddress: case HtmlTag::kArticle: case HtmlTag::kAside: case HtmlTag::kDetails:
+    case HtmlTag::kFieldset: case HtmlTag::kFigcaption: case HtmlTag::kFigure: case HtmlTag::kFooter:
+    case HtmlTag::kForm: case HtmlTag::kHeader: case HtmlTag::kLegend: case HtmlTag::kMain:
+    case HtmlTag::kNav: case HtmlTag::kOption: case HtmlTag::kSection: case HtmlTag::kSummary:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool StandsApart(HtmlTag tag) {
+    return IsBlockWithBreak(tag) || IsListTag(tag) || tag == HtmlTag::kTable || tag == HtmlTag::kDl ||
+           tag == HtmlTag::kHr || tag == HtmlTag::kBr;
+}
+
 } // namespace talix

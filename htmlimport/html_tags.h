@@ -44,4 +44,14 @@ bool IsDeclaredImageTag(HtmlTag tag);
 // ul, ol, dir and menu.
 bool IsListTag(HtmlTag tag);
 
+// The blocks the walk has no handling of its own for (address, article,
+// aside, details, fieldset, figcaption, figure, footer, form, header,
+// legend, main, nav, option, section and summary): each stands on lines of
+// its own, apart from the text around it.
+bool IsPlainBlock(HtmlTag tag);
+
+// The elements that already begin or end a line of their own where they
+// stand: the blocks of IsBlockWithBreak, tables, lists, dl, hr and br.
+bool StandsApart(HtmlTag tag);
+
 } // namespace talix

@@ -86,8 +86,25 @@ TEST_F(WalkTest, TextAfterABlockStartsALineOfItsOwn) {
     EXPECT_EQ(Shown(centred), "D2 R2 '' 'x' P D3 R3 '' 'a1' P D4 R4 '' 'b1' ''");
     EXPECT_EQ(Definition(centred, 3)->Word(6), 3);   // the centred block
     EXPECT_EQ(Definition(centred, 4)->Word(6), 0);   // what follows it is not centred
+    // Forms, addresses, sections, figures and the options of a list box
+    // stand on lines of their own, apart from the text around them.
+    EXPECT_EQ(Shown(Import("x1<form action=\"f\">a1 a2<input type=\"text\"></form>b1")),
+              "'x1' P R1 '' 'a1 a2' P R1 '' 'b1' ''");
+    EXPECT_EQ(Shown(Import("x1<address>a1</address><section>s1</section><b>b1</b>")),
+              "'x1' P R1 '' 'a1' P R1 '' 's1' P R1 '' 'b1' ''");
+    EXPECT_EQ(Shown(Import("<p>x1 <select><option>o1</option>\n<option>o2</option></select></p>")),
+              "D2 R2 '' 'x1 ' 'o1' P R2 '' 'o2' ''");
+    EXPECT_EQ(Shown(Import("<figure>f1<figcaption>c1</figcaption></figure><p>p1</p>")),
+              "'f1' P R1 '' 'c1' P D2 R2 '' 'p1' ''");
+    // One that begins with a block of its own leaves the line to that block.
+    EXPECT_EQ(Shown(Import("<p>x</p><form>a1</form><article><section><p>p1</p></section></article>")),
+              "D2 R2 '' 'x' P R1 '' 'a1' P D3 R3 '' 'p1' ''");
+    // One first in its cell, or after a block or a rule, adds no paragraph.
+    EXPECT_EQ(Shown(Import("<p>x</p><form>a1</form><hr><div>d1</div>")),
+              "D2 R2 '' 'x' P R1 '' 'a1' '' HR '' P D3 R3 '' 'd1' ''");
+    EXPECT_EQ(Shown(Import("<table><tr><td><form>a1</form></td></tr></table>")),
+              "P R1 #FFFB #A3 #A4 P D2 R2 '' 'a1' #A5 P R1 '' P R1 ''");
 }
-
 TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
     const Imported centred = Import("<p style=\"margin-left:0.5in;text-align:center\">c</p><p>d</p>");
     ASSERT_EQ(centred.status, 0);
