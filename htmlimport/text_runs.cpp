@@ -43,17 +43,23 @@ bool IsSingleBlank(const HtmlDocument& document, const HtmlNode* node) {
 
 bool WrittenAsText(const HtmlNode* node) { return !node->Is(HtmlTag::kScript) && !node->Is(HtmlTag::kStyle); }
 
-// The last text within the element that the walk writes (the content of
-// script and style elements is not written as text); null when none.
-const HtmlNode* LastTextWithin(const HtmlNode* element) {
-    for (const HtmlNode* at = element->lastChild; at != nullptr;) {
+enum class Towards { kFirst, kLast };
+
+// The first or last text within the element that the walk writes (the
+// content of script and style elements is not written as text); null when
+// none.
+const HtmlNode* TextWithin(const HtmlNode* element, Towards towards) {
+    const bool last = towards == Towards::kLast;
+    const auto child = [last](const HtmlNode* node) { return last ? node->lastChild : node->firstChild; };
+    const auto sibling = [last](const HtmlNode* node) { return last ? node->prev : node->next; };
+    for (const HtmlNode* at = child(element); at != nullptr;) {
         if (IsTextNode(at) && at->end > at->start) return at;
-        if (at->lastChild != nullptr && WrittenAsText(at)) {
-            at = at->lastChild;
+        if (child(at) != nullptr && WrittenAsText(at)) {
+            at = child(at);
             continue;
         }
-        while (at != element && at->prev == nullptr) at = at->parent;
-        at = at == element ? nullptr : at->prev;
+        while (at != element && sibling(at) == nullptr) at = at->parent;
+        at = at == element ? nullptr : sibling(at);
     }
     return nullptr;
 }
@@ -67,25 +73,16 @@ bool BlankTakenByElementBefore(const HtmlDocument& document, const HtmlNode* nod
     if (!IsSingleBlank(document, node) || !IsSpanOrFont(node->prev)) return false;
     const HtmlNode* first = node->prev->firstChild;
     if (!IsTextNode(first) || first->end <= first->start) return false;
-    for (const HtmlNode* at = LastTextWithin(node->prev); at != nullptr && at != node->prev; at = at->parent) {
+    for (const HtmlNode* at = TextWithin(node->prev, Towards::kLast); at != nullptr && at != node->prev; at = at->parent) {
         if (at->Is(HtmlTag::kA)) return false;
     }
     return true;
 }
 
-// Whether the subtree of node holds text that the walk writes (the content
-// of script and style elements is not written as text).
+// Whether the subtree of node holds text that the walk writes.
 bool HoldsText(const HtmlNode* node) {
-    for (const HtmlNode* at = node; at != nullptr;) {
-        if (IsTextNode(at) && at->end > at->start) return true;
-        if (at->firstChild != nullptr && WrittenAsText(at)) {
-            at = at->firstChild;
-            continue;
-        }
-        while (at != node && at->next == nullptr) at = at->parent;
-        at = at == node ? nullptr : at->next;
-    }
-    return false;
+    if (IsTextNode(node)) return node->end > node->start;
+    return WrittenAsText(node) && TextWithin(node, Towards::kFirst) != nullptr;
 }
 
 // Whether the text node ends a span or font element whose blank after it
