@@ -55,11 +55,27 @@ CDPABDEFEXT ParagraphImage(const CDRecordNode* definition) {
     return image;
 }
 
+namespace {
+
+// The nearest definition of the id before the node among those the engine
+// collected (kept in record order), or null.
+const CDRecordNode* CollectedDefinitionBefore(const XMLGenContext* context, const CDRecordNode* node,
+                                              std::uint16_t id) {
+    for (std::uint16_t i = context->definitionCount; i-- > 0;) {
+        const CDRecordNode* definition = context->definitions[i];
+        if (definition != nullptr && definition->index < node->index && NodeWord(definition, kIdAt) == id)
+            return definition;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 const CDRecordNode* NearestDefinitionBefore(XMLGenContext* context, const CDRecordNode* node, std::uint16_t id) {
     if (node == nullptr) return nullptr;
     // The engine collects every definition of the item unless there are
     // more than its list holds.
-    if (context->definitionCount < kGenRecordListSize) return FindDefinitionBefore(context, node, id);
+    if (context->definitionCount < kGenRecordListSize) return CollectedDefinitionBefore(context, node, id);
     // Otherwise walk back over the records, stopping where an earlier walk
     // for the id began: what it found holds from there on back.
     DefinitionMemo& memo = context->definitionMemo[id & (kDefinitionMemoSlots - 1)];

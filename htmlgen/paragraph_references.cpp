@@ -138,40 +138,22 @@ bool IsHidden(XMLGenContext* context, const CDRecordNode* reference, const CDRec
 
 } // namespace
 
-std::uint16_t FindDefinitionPosition(const XMLGenContext* context, const CDRecordNode* node, std::uint16_t id) {
-    const std::uint16_t count = context->definitionCount < kGenRecordListSize ? context->definitionCount
-                                                                               : kGenRecordListSize;
-    for (std::uint16_t i = count; i-- > 0;) {
-        const CDRecordNode* definition = context->definitions[i];
-        if (definition != nullptr && definition->index < node->index &&
-            NodeWord(definition, kDefinitionIdAt) == id)
-            return static_cast<std::uint16_t>(i + 1);
-    }
-    return 0;
-}
-
-const CDRecordNode* FindDefinitionBefore(const XMLGenContext* context, const CDRecordNode* node,
-                                         std::uint16_t id) {
-    const std::uint16_t position = FindDefinitionPosition(context, node, id);
-    return position > 0 ? context->definitions[position - 1] : nullptr;
-}
-
 bool ParagraphReferenceHidden(XMLGenContext* context, const CDRecordNode* reference) {
     const std::uint16_t rawId = NodeWord(reference, 2);
-    const CDRecordNode* definition = FindDefinitionBefore(context, reference, RemapPABID(context, rawId));
+    const CDRecordNode* definition = NearestDefinitionBefore(context, reference, RemapPABID(context, rawId));
     return definition != nullptr && IsHidden(context, reference, definition, rawId);
 }
 
 void HandleParagraphReference(XMLGenContext* context) {
     CDRecordNode* reference = context->node;
     context->previousDefinition = context->currentDefinition;
-    context->currentDefinition = 0;
+    context->currentDefinition = nullptr;
     context->pendingBreak = 0;
 
     const std::uint16_t rawId = NodeWord(reference, 2);
     const std::uint16_t id = RemapPABID(context, rawId);
-    context->currentDefinition = FindDefinitionPosition(context, reference, id);
-    const CDRecordNode* definition = CurrentDefinition(context);
+    context->currentDefinition = NearestDefinitionBefore(context, reference, id);
+    const CDRecordNode* definition = context->currentDefinition;
     if (definition != nullptr && IsOn(context, sw::kRespectHiddenFormulas) &&
         IsHidden(context, reference, definition, rawId)) {
         CDRecordNode* node = reference->next;

@@ -45,8 +45,7 @@ bool IsListDefinition(const CDRecordNode* definition) {
 }
 
 const CDRecordNode* PreviousDefinition(const XMLGenContext* context) {
-    const std::uint16_t position = context->previousDefinition;
-    return position > 0 && position <= kGenRecordListSize ? context->definitions[position - 1] : nullptr;
+    return context->previousDefinition;
 }
 
 void WriteBreak(XMLGenContext* context) {

@@ -186,7 +186,7 @@ const CDRecordNode* SpanningDefinition(XMLGenContext* context, const CDRecordNod
             return nullptr;
         if (signature == kSigPabDefinition) return node;
         if (signature == kSigPabReference)
-            return FindDefinitionBefore(context, node, RemapPABID(context, NodeWord(node, 2)));
+            return NearestDefinitionBefore(context, node, RemapPABID(context, NodeWord(node, 2)));
     }
     return nullptr;
 }

@@ -12,6 +12,7 @@
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
 #include "engine/css_format.h"
+#include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/entity_encoder.h"
@@ -188,7 +189,7 @@ const char* RuleAlignment(XMLGenContext* context, const CDRecordNode* rule) {
     context->ruleMemo = rule;
     context->ruleMemoReference = reference;
     if (reference == nullptr) return "";
-    const CDRecordNode* definition = FindDefinitionBefore(context, reference, NodeWord(reference, 2));
+    const CDRecordNode* definition = NearestDefinitionBefore(context, reference, NodeWord(reference, 2));
     if (definition == nullptr) return "";
     switch (NodeWord(definition, kJustificationAt)) {
     case kJustifyLeft: return " align='left'";

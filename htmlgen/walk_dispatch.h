@@ -74,18 +74,8 @@ inline StepResult DispatchRecord(XMLGenContext* context, const WalkCall& call) {
 // definition is not found is shown.
 bool ParagraphReferenceHidden(XMLGenContext* context, const CDRecordNode* reference);
 
-// The paragraph definition of the id nearest before the node (one of the
-// definitions the engine collected), or null; and its position + 1 in the
-// context's definitions, or 0.
-std::uint16_t FindDefinitionPosition(const XMLGenContext* context, const CDRecordNode* node, std::uint16_t id);
-const CDRecordNode* FindDefinitionBefore(const XMLGenContext* context, const CDRecordNode* node,
-                                         std::uint16_t id);
-
 // The current paragraph's definition, or null (asked several times for
 // each paragraph: answered in place).
-inline const CDRecordNode* CurrentDefinition(const XMLGenContext* context) {
-    const std::uint16_t position = context->currentDefinition;
-    return position > 0 && position <= kGenRecordListSize ? context->definitions[position - 1] : nullptr;
-}
+inline const CDRecordNode* CurrentDefinition(const XMLGenContext* context) { return context->currentDefinition; }
 
 } // namespace talix

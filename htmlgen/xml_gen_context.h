@@ -517,8 +517,8 @@ struct XMLGenContext : GenerationWalkState {
     int pendingBreak = 0;                    // a paragraph record was met and no paragraph reference since
     int skipParagraphs = 0;                  // paragraph records are passed over (a hide marker is in force)
     int rightToLeftSeen = 0;                 // a right-to-left paragraph definition was rendered
-    std::uint16_t currentDefinition = 0;     // position + 1 in definitions of the current paragraph's, 0 none
-    std::uint16_t previousDefinition = 0;    // ... of the previous paragraph's
+    const CDRecordNode* currentDefinition = nullptr;   // the current paragraph's definition, or none
+    const CDRecordNode* previousDefinition = nullptr;  // the previous paragraph's
     std::uint16_t tableDepth = 0;            // tables begun and not ended
     std::uint16_t layerDepth = 0;            // layers begun and not ended
     std::uint16_t outermostLayerDepth = 0;   // the walk depth at which the outermost layer began, 0 none

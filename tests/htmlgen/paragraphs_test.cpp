@@ -268,4 +268,23 @@ TEST_F(Paragraphs, DamagedAndMissingDefinitions) {
     EXPECT_FALSE(Has(plain, "pabid99 {")) << plain;
 }
 
+TEST_F(Paragraphs, ParagraphsPastTheCollectedDefinitionsKeepTheirOwn) {
+    // More definitions than the engine collects for the generation: the
+    // later paragraphs are still aligned and hidden by their own.
+    Records records;
+    constexpr std::uint16_t kParagraphs = 300;
+    for (std::uint16_t id = 1; id <= kParagraphs; ++id) {
+        DefinitionFields fields = Fields(id, id == 290 ? 3 : 0);
+        if (id == 295) fields.flags = 0x0010;   // hidden from Notes
+        records.push_back(Definition(fields));
+        records.push_back(Reference(id));
+        records.push_back(TextBytes("p" + std::to_string(id)));
+    }
+    const std::string body = Body(Generate(Define(records), "HTML", "RespectHiddenFormulas=Yes"));
+    EXPECT_TRUE(Has(body, "<div align='center' class=\"pabid290\">p290</div>")) << body;
+    EXPECT_TRUE(Has(body, "<div class=\"pabid291\">p291</div>")) << body;
+    EXPECT_FALSE(Has(body, "p295")) << body;
+    EXPECT_TRUE(Has(body, "<div class=\"pabid300\">p300</div>")) << body;
+}
+
 } // namespace
