@@ -126,8 +126,10 @@ void WriteAttachments(MimeRun* run, FileWriter* out) {
     if (eml ? run->options.Holds("FileHandling=", "DISK") : !run->options.Holds("FileHandling=", "PLACE")) return;
     ForEachAttachment(run, [&](const std::string& attachment, const std::string& fileName) {
         out->PartLine(MimeLevel::Mixed);
-        out->Write("Content-Type: application/octet-stream; name=" + QuotedParameter(plat::LmbcsToNative(attachment)) +
-                   "\nContent-Disposition: attachment; filename=" + QuotedParameter(plat::LmbcsToNative(fileName)) +
+        out->Write("Content-Type: application/octet-stream" +
+                   FileNameParameter("name", plat::LmbcsToNative(attachment), "\n") +
+                   "\nContent-Disposition: attachment" +
+                   FileNameParameter("filename", plat::LmbcsToNative(fileName), "\n") +
                    "\nContent-Transfer-Encoding: base64\n\n");
         run->Fail(SetupBase64Alphabet(run->item->noteHandle, 0, attachment.c_str(), nullptr, out->file(), 1));
         out->Resync();

@@ -334,10 +334,11 @@ void NoteWriter::AttachmentParts() {
     ForEachAttachment(run_, [&](const std::string& attachment, const std::string& fileName) {
         if (run_->status != kOK) return;
         AppendPart(kPartHasBoundary | kPartHasHeaders | kPartBodyInFile | kPartAttachment, kPartBody, boundary,
-                   "Content-Type: application/octet-stream; name=" +
-                       QuotedParameter(plat::LmbcsToNative(attachment)) + kCrLf +
-                       "Content-Disposition: attachment; filename=" + QuotedParameter(plat::LmbcsToNative(fileName)) +
-                       kCrLf + "Content-Transfer-Encoding: binary" + kCrLf + kCrLf,
+                   "Content-Type: application/octet-stream" +
+                       FileNameParameter("name", plat::LmbcsToNative(attachment), kCrLf) + kCrLf +
+                       "Content-Disposition: attachment" +
+                       FileNameParameter("filename", plat::LmbcsToNative(fileName), kCrLf) + kCrLf +
+                       "Content-Transfer-Encoding: binary" + kCrLf + kCrLf,
                    attachment);
     });
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/attachments.h"
 #include "core/folder_file.h"
@@ -359,6 +360,56 @@ std::string QuotedParameter(const std::string& text) {
         quoted += c;
     }
     return quoted + "\"";
+}
+
+std::string FileNameParameter(const char* key, const std::string& text, const char* lineEnd) {
+    std::string name;
+    bool ascii = true;
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+        if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
+        name += c;
+    }
+    if (ascii) return std::string("; ") + key + "=" + QuotedParameter(name);
+
+    // A name outside US-ASCII goes as the extended value of the mail
+    // standards (charset, empty language, "%" escapes of its UTF-8 bytes):
+    // raw UTF-8 in a header reads as garbage for readers of plain mail. It
+    // starts a line of its own; a long name is continued over numbered
+    // pieces, a line each, each ending on a whole character, so that no
+    // line passes 78 characters.
+    constexpr std::size_t kPieceLength = 56;
+    auto plain = [](unsigned char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               (c != 0 && std::strchr("!#$&+-.^_`|~", c) != nullptr);
+    };
+    std::vector<std::string> pieces(1);
+    for (std::size_t at = 0; at < name.size();) {
+        std::size_t end = at + 1;
+        while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) ++end;
+        std::string encoded;
+        for (std::size_t i = at; i < end; ++i) {
+            const auto c = static_cast<unsigned char>(name[i]);
+            if (plain(c)) {
+                encoded += static_cast<char>(c);
+            } else {
+                static const char kHex[] = "0123456789ABCDEF";
+                encoded += '%';
+                encoded += kHex[c >> 4];
+                encoded += kHex[c & 0xF];
+            }
+        }
+        if (!pieces.back().empty() && pieces.back().size() + encoded.size() > kPieceLength) pieces.emplace_back();
+        pieces.back() += encoded;
+        at = end;
+    }
+    const std::string fold = std::string(";") + lineEnd + "\t";
+    if (pieces.size() == 1) return fold + key + "*=UTF-8''" + pieces[0];
+    std::string written;
+    for (std::size_t number = 0; number < pieces.size(); ++number) {
+        written += fold + key + "*" + std::to_string(number) + "*=" + (number == 0 ? "UTF-8''" : "") + pieces[number];
+    }
+    return written;
 }
 
 std::string LfLines(std::string text) {

@@ -169,6 +169,12 @@ void NoteNamedPictures(MimeRun* run, const std::string& html);
 // A text as a quoted header parameter value: in double quotes, with
 // backslashes and double quotes escaped.
 std::string QuotedParameter(const std::string& text);
+// A file-name parameter ("name", "filename") of native text with the ";"
+// before it: "; key=\"text\"" quoted as above for US-ASCII; otherwise the
+// extended form key*=UTF-8'' with "%" escapes on a line of its own (";",
+// lineEnd and a tab before it), continued over numbered pieces of a line
+// each when long. Control characters become blanks.
+std::string FileNameParameter(const char* key, const std::string& text, const char* lineEnd);
 // The text with each CR LF made LF.
 std::string LfLines(std::string text);
 

@@ -271,6 +271,41 @@ TEST_F(FileForm, FileHotspotsMakeAMixedLevelWithTheirAttachments) {
     EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
 }
 
+// Names outside US-ASCII travel in the extended parameter form of the mail
+// standards: the header stays US-ASCII, and a reader gets each name whole,
+// a long one put together from its pieces.
+TEST_F(FileForm, AttachmentNamesOutsideAsciiReachTheReaderWhole) {
+    const std::string shortName = "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80 \"x\";%.txt";
+    std::string longName = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D ";
+    for (int i = 0; i < 12; ++i) longName += "e\xCC\x81\xF0\x9D\x90\x80 \xE6\x97\xA5";
+    longName += ".bin";
+    Store(Join({engine_test::Runs({"Files"}), FileHotspot(plat::NativeToLmbcs(shortName), plat::NativeToLmbcs("C:\\in\\" + shortName)),
+                FileHotspot(plat::NativeToLmbcs(longName), plat::NativeToLmbcs(longName))}),
+          {{plat::NativeToLmbcs(shortName), "one"}, {plat::NativeToLmbcs(longName), "two"}});
+    const std::string path = Export();
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::string whole = FileText(path);
+    const std::string text = whole.substr(whole.find("Content-Type: application/octet-stream"));
+    for (const char c : text) ASSERT_LT(static_cast<unsigned char>(c), 0x80u) << text;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        EXPECT_LE(end - at, 78u) << text.substr(at, end - at);
+    }
+    EXPECT_NE(text.find("name*=UTF-8''Gr%C3%BC%C3%9Fe%20%F0%9F%98%80%20%22x%22%3B%25.txt"), std::string::npos);
+    EXPECT_NE(text.find("filename*1*="), std::string::npos);
+
+    const ReadMessage message = ReadMessageFile(path);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    const std::vector<const ReadPart*> files = message.Parts("application/octet-stream");
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0]->filename, "C:\\in\\" + shortName);
+    EXPECT_EQ(files[0]->payload, "one");
+    EXPECT_EQ(files[1]->filename, longName);
+    EXPECT_EQ(files[1]->payload, "two");
+}
+
 TEST_F(FileForm, BadOutputAndInputEndWithAStatus) {
     Store(engine_test::Runs({"Text"}));
     talix_test::g_messages.clear();
