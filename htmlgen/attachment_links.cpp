@@ -128,9 +128,14 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
 
     // A name that is no file name (".", "..", empty) is neither extracted
     // nor linked.
-    std::string file;
+    // The name is made safe in the native character set, in which the file
+    // is created: in the platform's set, the bytes of a character outside
+    // ASCII that fall below 0x20 would be taken for control characters.
+    // The markup takes it in the platform's set.
+    std::string nativeFile;
     const std::string& given = names.file.empty() ? names.internal : names.file;
-    const bool named = SafeFileName(given, &file);
+    const bool named = SafeFileName(plat::LmbcsToNative(given), &nativeFile);
+    const std::string file = named ? plat::NativeToLmbcs(nativeFile) : std::string();
     if (!named) {
         const std::string text = "cannot extract the attachment '" + plat::LmbcsToNative(given) +
                                  "' into '" + directory + "': its name is no file name";
@@ -139,7 +144,7 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     }
     const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
     if (named && context->attachmentDirectoryMade > 0) {
-        const std::string path = JoinFilePath(directory, file);
+        const std::string path = JoinFilePath(directory, nativeFile);
         WriteRunFile(context, path, [&] {
             STATUS status =
                 note != 0 ? ExtractAttachmentFile(note, names.internal.c_str(), path) : kItemNotFound;

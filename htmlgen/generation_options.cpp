@@ -666,7 +666,10 @@ STATUS ReadDirectoryURL(OptionReader& reader, const OptionRow& row) {
 
 STATUS ReadAttachmentDirectory(OptionReader& reader, const OptionRow& row) {
     XMLGenContext* context = reader.context;
-    std::string directory = reader.Get(row.keyword) && reader.Value()[0] != '\0' ? reader.Value() : TempDirectory();
+    // Kept as the native path the files are made under, as the temporary
+    // directory is: the option is text in the platform's character set.
+    std::string directory = reader.Get(row.keyword) && reader.Value()[0] != '\0' ? plat::LmbcsToNative(reader.Value())
+                                                                                : TempDirectory();
     TrimOneSeparator(&directory, true);
     return StoreText(context, &context->texts.attachmentDirectory, directory.c_str());
 }

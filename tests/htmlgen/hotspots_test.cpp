@@ -296,6 +296,25 @@ TEST_F(HotspotsTest, CharactersOfSeveralBytesStayWholeInAttributeValues) {
     EXPECT_EQ(address, "<a href=\"http://h/\u5C4B\u4E20%20a/b\">go</a>");
 }
 
+// An attachment whose name holds characters outside ASCII is extracted
+// under that name in UTF-8 into the folder named in UTF-8, and the link
+// names it whole; a control character in it still becomes "_".
+TEST_F(HotspotsTest, AttachmentsOutsideAsciiAreExtractedUnderTheirNames) {
+    talix_test::TempDir dir;
+    const std::string native = "Gr\u00FC\u00DFe \U0001F600 \u05E9\u05DC\u05D5\u05DD \u4F26e\u0301\u0001.txt";
+    const std::string lmbcs = plat::NativeToLmbcs(native);
+    ZervaRTChunk* chunk = DefineWith(FileHotspot("ATT", lmbcs, "file"), {}, {{"ATT", "attachment bytes"}});
+    const std::string options = "AttachmentHandling=DISK AttachmentDirectory=" + plat::NativeToLmbcs(dir.file("\u00E4tt")) +
+                                " AttachmentURLDirectory=http://files";
+    const std::string safe = "Gr\u00FC\u00DFe \U0001F600 \u05E9\u05DC\u05D5\u05DD \u4F26e\u0301_.txt";
+    const std::string html = plat::LmbcsToNative(Body(chunk, options.c_str()));
+    EXPECT_EQ(html.rfind("<a href=\"http://files/" + safe + "\">Gr&uuml;&szlig;e &#128512; &#1513;", 0), 0u) << html;
+    EXPECT_EQ(chunk->lastStatus, 0);
+    EXPECT_EQ(talix_test::ReadFile(dir.file("\u00E4tt/" + safe)), "attachment bytes");
+    const std::string encoded = plat::LmbcsToNative(Body(chunk, (options + " URLEncodeFilenames=Yes").c_str()));
+    EXPECT_NE(encoded.find("href=\"http://files/Gr\u00FC\u00DFe%20\U0001F600%20"), std::string::npos) << encoded;
+}
+
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
     // A formula that does not evaluate: its status, and the text gathered
     // so far (none, so no anchor).
