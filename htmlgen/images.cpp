@@ -264,7 +264,7 @@ std::string PageDirectory(const XMLGenContext* context) {
 // relative; the temporary directory when it is not given.
 std::string ImageDirectoryPath(const XMLGenContext* context) {
     const char* given = context->texts.imageDirectory;
-    if (given == nullptr || given[0] == '\0') return TempDirectory();
+    if (given == nullptr || given[0] == '\0') return plat::NativeToLmbcs(TempDirectory());
     return AbsolutePath(given) ? std::string(given) : JoinFilePath(PageDirectory(context), given);
 }
 
@@ -290,22 +290,38 @@ std::string DiskSource(const XMLGenContext* context, const std::string& relative
 bool ExportDirectory(XMLGenContext* context, std::string* directory) {
     *directory = ImageDirectoryPath(context);
     if (context->texts.imageDirectory == nullptr || context->texts.imageDirectory[0] == '\0') return true;
-    return MakeRunFolder(context, *directory, &context->imageDirectoryMade);
+    return MakeRunFolder(context, plat::LmbcsToNative(*directory), &context->imageDirectoryMade);
+}
+
+// A name from the document made safe as a file name, in the platform's
+// character set as the markup takes it. It is made safe as native text: in
+// the platform's set, the bytes of a character outside ASCII that fall
+// below 0x20 would be taken for control characters and the character
+// broken. The paths the markup names are made native where files are made.
+bool SafeDocumentFileName(const std::string& name, std::string* safe) {
+    std::string native;
+    if (!SafeFileName(plat::LmbcsToNative(name), &native)) {
+        safe->clear();
+        return false;
+    }
+    *safe = plat::NativeToLmbcs(native);
+    return true;
 }
 
 // The item's name as part of a file name.
 std::string ItemFileName(const XMLGenContext* context) {
     std::string name = context->item != nullptr && context->item->itemName != nullptr ? context->item->itemName : "";
     std::string safe;
-    return SafeFileName(name, &safe) ? safe : "item";
+    return SafeDocumentFileName(name, &safe) ? safe : "item";
 }
 
-// Writes the picture's image data to the file unless ImageOverwrite=No
-// keeps one that exists.
+// Writes the picture's image data to the file (its path in the platform's
+// character set) unless ImageOverwrite=No keeps one that exists.
 void ExportPicture(Picture* picture, const std::string& path) {
     XMLGenContext* context = picture->context;
-    if (IsOn(context, sw::kImageOverwrite) && FileExists(path)) return;
-    WriteRunFile(context, path, [&] { return WriteImageSegmentsToFile(path.c_str(), picture->graphic); });
+    const std::string native = plat::LmbcsToNative(path);
+    if (IsOn(context, sw::kImageOverwrite) && FileExists(native)) return;
+    WriteRunFile(context, native, [&] { return WriteImageSegmentsToFile(native.c_str(), picture->graphic); });
 }
 
 // The alternative text WAICompliant asks for when the picture has none.
@@ -319,7 +335,7 @@ void WriteWAIAlt(Picture* picture, const std::string& text) {
 void WriteDiskSource(Picture* picture) {
     XMLGenContext* context = picture->context;
     std::string name;
-    if (IsOn(context, sw::kImageUseName) && SafeFileName(picture->htmlName, &name)) {
+    if (IsOn(context, sw::kImageUseName) && SafeDocumentFileName(picture->htmlName, &name)) {
         if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
         std::string directory;
         if (ExportDirectory(context, &directory)) ExportPicture(picture, JoinFilePath(directory, name));
@@ -343,7 +359,8 @@ void WriteDiskSource(Picture* picture) {
     const std::size_t slash = path.rfind('/');
     int subfolderMade = 0;
     if (made && (slash == std::string::npos || slash <= directory.size() ||
-                 MakeRunSubfolder(context, directory, path.substr(0, slash), &subfolderMade)))
+                 MakeRunSubfolder(context, plat::LmbcsToNative(directory), plat::LmbcsToNative(path.substr(0, slash)),
+                                  &subfolderMade)))
         ExportPicture(picture, path);
     Put(context, " src=\"" + AttributeValue(DiskSource(context, relative)) + "\"");
     WriteWAIAlt(picture, std::string("Unidentified ") + (picture->jpeg ? "jpeg" : "gif") + " image");
@@ -448,7 +465,7 @@ void WriteDefaultSource(Picture* picture) {
 void WriteResourceSource(Picture* picture) {
     XMLGenContext* context = picture->context;
     std::string name;
-    if (IsOn(context, sw::kImageUseName) && SafeFileName(picture->htmlName, &name)) {
+    if (IsOn(context, sw::kImageUseName) && SafeDocumentFileName(picture->htmlName, &name)) {
         if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
     } else {
         name = Hex4(DocumentUnid(context)) + "_" + ItemFileName(context) + "_" + Decimal(picture->instance) + "_" +
@@ -491,8 +508,8 @@ void WriteImageResource(Picture* picture) {
     if (context->imageHandling == kHandlingDisk && IsOn(context, sw::kImageResourceToDisk)) {
         std::string file;
         std::string directory;
-        if (SafeFileName(name, &file) && context->item != nullptr && ExportDirectory(context, &directory)) {
-            const std::string path = JoinFilePath(directory, file);
+        if (SafeDocumentFileName(name, &file) && context->item != nullptr && ExportDirectory(context, &directory)) {
+            const std::string path = plat::LmbcsToNative(JoinFilePath(directory, file));
             WriteRunFile(context, path, [&] {
                 return WriteImageResourceFile(context->session, context->item->server, context->item->databasePath,
                                               name.c_str(), path.c_str());

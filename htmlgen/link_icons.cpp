@@ -7,6 +7,7 @@
 #include "core/text_compare.h"
 #include "htmlgen/document_addresses.h"
 #include "htmlgen/run_files.h"
+#include "talix_platform.h"
 
 namespace talix {
 
@@ -81,7 +82,8 @@ STATUS WriteLinkIconFile(XMLGenContext* context, LinkIcon icon) {
     context->iconWritten[row.fileSlot] = 1;
     std::string directory;
     if (context->texts.imageDirectory != nullptr && context->texts.imageDirectory[0] != '\0') {
-        directory = context->texts.imageDirectory;
+        // The folder the pictures go to, by its native name.
+        directory = plat::LmbcsToNative(context->texts.imageDirectory);
         // A directory that could not be made: the markup stands, the run
         // reports that the file is missing.
         if (!MakeRunFolder(context, directory, &context->imageDirectoryMade)) return kArgumentError;

@@ -173,6 +173,26 @@ TEST_F(ImagesTest, NamesTakenFromRecordsStayInTheDirectory) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("escape.gif")));
 }
 
+// A picture's name and the image directory outside ASCII: the file is
+// written under both in UTF-8, and the src names it whole.
+TEST_F(ImagesTest, NamesOutsideAsciiNameTheFilesWritten) {
+    talix_test::TempDir dir;
+    const std::string name = "Gr\u00FC\u00DFe \U0001F600 \u4F26\u05E9";
+    const Records records = Picture(GifBytes(20), {IdName({"", "", "", "", "", plat::NativeToLmbcs(name)})});
+    ZervaRTChunk* chunk = Define(records);
+    const std::string folder = dir.file("\u00E4/in");
+    const std::string options = "ImageHandling=DISK ImageUseName=Yes ImageDirectory=" + plat::NativeToLmbcs(folder);
+    const std::string html = plat::LmbcsToNative(Body(chunk, options.c_str()));
+    EXPECT_EQ(html.rfind("<img src=\"file://" + folder + "/" + name + ".gif\"", 0), 0u) << html;
+    EXPECT_TRUE(std::filesystem::exists(folder + "/" + name + ".gif"));
+    EXPECT_EQ(chunk->lastStatus, 0);
+    // Without ImageUseName the file is named after the item.
+    const std::string unnamed = plat::LmbcsToNative(Body(chunk, ("ImageHandling=DISK ImageDirectory=" +
+                                                                 plat::NativeToLmbcs(folder)).c_str()));
+    EXPECT_NE(unnamed.find("file://" + folder + "/Body_0_"), std::string::npos) << unnamed;
+    EXPECT_EQ(chunk->lastStatus, 0);
+}
+
 using talix_test::CollectMessage;
 using talix_test::g_messages;
 
