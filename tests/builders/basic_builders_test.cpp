@@ -18,6 +18,7 @@
 #include "support/structure_checker.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform.h"
 
 namespace {
 
@@ -82,6 +83,29 @@ TEST_F(BuilderTest, RecordsAreLaidOutAsStored) {
     EXPECT_EQ(Bytes(nodes[7]), (std::vector<std::uint8_t>{0x57, 20, 2, 0, 0x83, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0,
                                                             0x7B, 0xFF, 0x26, 0}));
     EXPECT_EQ(talix_test::CheckStructure(item_.work->output), "");
+}
+
+// A label longer than its record holds loses whole characters at its end:
+// a character of three bytes, or a character beyond 16 bits (two units of
+// three bytes), is never cut in half.
+TEST_F(BuilderTest, LongLabelsKeepWholeCharacters) {
+    std::string cjk;
+    for (int i = 0; i < 42; ++i) cjk += "\x14\x4F\x26";
+    const std::string emoji = plat::NativeToLmbcs("\U0001F600");
+    ASSERT_EQ(emoji.size(), 6u);
+    const std::vector<std::string> labels = {"ab" + cjk, "a" + cjk, "abcd" + cjk.substr(0, 120) + emoji,
+                                             std::string(127, 'L') + "\x14\x4F\x26"};
+    for (const std::string& label : labels)
+        ASSERT_EQ(talix::AppendNamedRecord(0, label.data(), static_cast<std::uint32_t>(label.size()), &output_), 0);
+    const auto nodes = Nodes();
+    ASSERT_EQ(nodes.size(), labels.size());
+    std::vector<std::string> kept;
+    for (const auto* node : nodes) kept.emplace_back(reinterpret_cast<const char*>(node->bytes + 4));
+    EXPECT_EQ(kept[0], "ab" + cjk.substr(0, 123));
+    EXPECT_EQ(kept[1], "a" + cjk);
+    EXPECT_EQ(kept[2], "abcd" + cjk.substr(0, 120));
+    EXPECT_EQ(kept[3], std::string(127, 'L'));
+    for (const std::string& text : kept) EXPECT_EQ(plat::LmbcsToNative(text).find("\uFFFD"), std::string::npos);
 }
 
 TEST_F(BuilderTest, TextRunsNeverOutgrowTheirLengthField) {
