@@ -8,6 +8,7 @@
 #include "core/options.h"
 #include "core/text_compare.h"
 #include "talix/session.h"
+#include "talix_platform.h"
 
 using namespace talix;
 
@@ -49,6 +50,26 @@ TEST(OptionValues, KeywordsQuotesAndCutValues) {
         }
         EXPECT_EQ(buffer[c.expected != nullptr ? c.size : 0], 'G');   // nothing written past the size
     }
+}
+
+// A value cut to the buffer ends on a whole character: a character of
+// three bytes, or one beyond 16 bits (two units of three bytes), is left
+// out whole rather than cut.
+TEST(OptionValues, ValuesCutToTheBufferKeepWholeCharacters) {
+    const std::string cjk = "\x14\x4F\x26";
+    const std::string emoji = plat::NativeToLmbcs("\U0001F600");
+    const std::string options = "Label=ab" + cjk + cjk + " Pair=abcd" + emoji + " Plain=abcdefgh";
+    char buffer[16];
+    ASSERT_EQ(GetOptionValue(options.c_str(), "Label=", buffer, 8), 1);
+    EXPECT_EQ(std::string(buffer), "ab" + cjk);
+    ASSERT_EQ(GetOptionValue(options.c_str(), "Label=", buffer, 9), 1);
+    EXPECT_EQ(std::string(buffer), "ab" + cjk + cjk);
+    ASSERT_EQ(GetOptionValue(options.c_str(), "Pair=", buffer, 10), 1);
+    EXPECT_EQ(std::string(buffer), "abcd");
+    ASSERT_EQ(GetOptionValue(options.c_str(), "Pair=", buffer, 11), 1);
+    EXPECT_EQ(std::string(buffer), "abcd" + emoji);
+    ASSERT_EQ(GetOptionValue(options.c_str(), "Plain=", buffer, 5), 1);
+    EXPECT_EQ(std::string(buffer), "abcd");
 }
 
 TEST(OptionValues, YesNoSwitches) {
