@@ -48,8 +48,25 @@ bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
 // ---- LMBCS characters ------------------------------------------------------
 
+// The 16-bit unit of the Unicode group at text[at] (three bytes: the group
+// byte, then high byte first, or a marker and the high byte when the low
+// byte is 0), or -1 when none stands there.
+long UnicodeUnitAt(std::string_view text, size_t at) {
+    constexpr unsigned char kGroupUnicode = 0x14, kZeroLow = 0xF6;
+    if (at + 3 > text.size() || static_cast<unsigned char>(text[at]) != kGroupUnicode) return -1;
+    const auto first = static_cast<unsigned char>(text[at + 1]), second = static_cast<unsigned char>(text[at + 2]);
+    return first == kZeroLow ? static_cast<long>(second) << 8 : static_cast<long>(first) << 8 | second;
+}
+
+// A character beyond 16 bits (an emoji) is two units, the halves of a
+// surrogate pair: it counts as one character, so that no text function
+// keeps one half of it without the other.
 size_t CharLength(std::string_view text, size_t at) {
     size_t length = LmbcsCharLength(reinterpret_cast<const BYTE*>(text.data() + at), static_cast<DWORD>(text.size() - at));
+    if (length == 3) {
+        const long high = UnicodeUnitAt(text, at), low = UnicodeUnitAt(text, at + 3);
+        if (high >= 0xD800 && high <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) return 6;
+    }
     return length == 0 ? 1 : length;
 }
 

@@ -467,6 +467,15 @@ TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
     EXPECT_EQ(result, Text(NativeToLmbcs("grü")));
     ASSERT_EQ(Evaluate(note_, "@Right(\"" + umlauts + "\"; 2)", &result), NOERROR);
     EXPECT_EQ(result, Text(NativeToLmbcs("ße")));
+    // A character beyond 16 bits (an emoji, U+1D400, U+10000 whose units
+    // have zero low bytes) is one character: never cut in half.
+    const std::string wide = NativeToLmbcs("a\U0001F600\U0001D400\U00010000b");
+    ASSERT_EQ(Evaluate(note_, "@Left(\"" + wide + "\"; 2)", &result), NOERROR);
+    EXPECT_EQ(result, Text(NativeToLmbcs("a\U0001F600")));
+    ASSERT_EQ(Evaluate(note_, "@Right(\"" + wide + "\"; 3)", &result), NOERROR);
+    EXPECT_EQ(result, Text(NativeToLmbcs("\U0001D400\U00010000b")));
+    ASSERT_EQ(Evaluate(note_, "@Left(\"" + wide + "\"; 4)", &result), NOERROR);
+    EXPECT_EQ(result, Text(NativeToLmbcs("a\U0001F600\U0001D400\U00010000")));
 }
 
 TEST_F(FormulaOnNote, DocumentFunctionsAndSelection) {
