@@ -37,23 +37,6 @@ STATUS AppendWrapperRecord(std::uint8_t signature, std::uint16_t innerSignature,
     return AppendRecord(record, signature, sizeof record, output);
 }
 
-// How much of a label its record keeps: whole characters within the
-// record's 127 bytes, never the first half of a character beyond 16 bits
-// without its second, so that a long label loses whole characters at its
-// end rather than ending in a broken one.
-std::uint32_t LabelBytesKept(const char* label, std::uint32_t length) {
-    if (length <= kTabLabelText) return length;
-    std::uint32_t at = 0, last = 0;
-    while (at < length) {
-        const std::uint32_t next = at + CharLength(label + at, length - at);
-        if (next > kTabLabelText) break;
-        last = at;
-        at = next;
-    }
-    if (at > 0 && IsFirstHalfOfPair(label + last, at - last)) at = last;
-    return at;
-}
-
 bool IsEnd(const CDRecordNode* node) { return node->signature == kSigEnd; }
 bool IsText(const CDRecordNode* node) { return node->signature == kSigText; }
 
@@ -134,7 +117,9 @@ STATUS AppendNamedRecord(std::uint16_t flags, const char* label, std::uint32_t l
     std::uint8_t record[kTableLabelLength] = {};
     WriteWord(record, kSigTableLabel);
     WriteWord(record + 2, static_cast<std::uint16_t>(kTableLabelLength));
-    const std::uint32_t kept = LabelBytesKept(label, labelLength);
+    // Whole characters within the record's room: a long label loses whole
+    // characters at its end rather than ending in a broken one.
+    const std::uint32_t kept = WholeCharsWithin(label, labelLength, kTabLabelText);
     if (kept > 0) std::memcpy(record + 4, label, kept);
     WriteWord(record + 138, flags);
     return AppendRecord(record, kSigTableLabel, sizeof record, output);

@@ -35,28 +35,16 @@ bool FindValue(const char* options, const char* key, const char** value, std::si
     return false;
 }
 
-// The bytes of the whole characters of a value of length bytes that fit in
-// limit bytes: a value cut to a buffer never ends in part of a character,
-// nor in the first half of a character beyond 16 bits without its second.
-std::size_t WholeCharsWithin(const char* value, std::size_t length, std::size_t limit) {
-    std::size_t at = 0, last = 0;
-    while (at < length) {
-        const std::size_t next = at + CharLength(value + at, static_cast<std::uint32_t>(length - at));
-        if (next > limit) break;
-        last = at;
-        at = next;
-    }
-    if (at > 0 && IsFirstHalfOfPair(value + last, static_cast<std::uint32_t>(at - last))) at = last;
-    return at;
-}
-
 // Reads a key as GetOptionValue does; *value and *length describe the whole
 // value even when the copy in the buffer had to be cut.
 bool ReadValue(const char* options, const char* key, char* buffer, std::uint32_t bufferSize, const char** value,
                std::size_t* length) {
     if (!FindValue(options, key, value, length)) return false;
     if (buffer != nullptr && bufferSize > 0) {
-        std::size_t copy = *length < bufferSize ? *length : WholeCharsWithin(*value, *length, bufferSize - 1);
+        // A value cut to the buffer keeps whole characters (what lies past
+        // the buffer's size is never kept, nor needed to tell them).
+        const std::size_t copy =
+            *length < bufferSize ? *length : WholeCharsWithin(*value, bufferSize, bufferSize - 1);
         std::memmove(buffer, *value, copy);
         buffer[copy] = '\0';
     }

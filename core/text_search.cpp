@@ -179,6 +179,20 @@ bool IsFirstHalfOfPair(const char* p, std::uint32_t length) {
     return high >= 0xD8 && high <= 0xDB;
 }
 
+std::uint32_t WholeCharsWithin(const char* text, std::uint32_t length, std::uint32_t limit) {
+    if (length <= limit) return length;
+    std::uint32_t at = 0;
+    std::uint32_t last = 0;   // where the last character kept starts
+    while (at < length) {
+        const std::uint32_t next = at + CharLength(text + at, length - at);
+        if (next > limit) break;
+        last = at;
+        at = next;
+    }
+    if (at > 0 && IsFirstHalfOfPair(text + last, at - last)) at = last;
+    return at;
+}
+
 std::uint32_t CountChars(const char* text, std::uint32_t length) {
     std::uint32_t count = 0;
     for (std::uint32_t at = 0; at < length; at += CharLength(text + at, length - at)) ++count;

@@ -17,6 +17,10 @@ std::uint32_t CharLength(const char* p, std::uint32_t available);
 // the first half of a character beyond 16 bits (the next character holds
 // the second).
 bool IsFirstHalfOfPair(const char* p, std::uint32_t length);
+// The bytes of the whole characters of length bytes of text that fit in
+// limit bytes: a text cut there never ends in part of a character, nor in
+// the first half of a character beyond 16 bits without its second.
+std::uint32_t WholeCharsWithin(const char* text, std::uint32_t length, std::uint32_t limit);
 // The number of characters in length bytes of text.
 std::uint32_t CountChars(const char* text, std::uint32_t length);
 

@@ -145,20 +145,7 @@ ChunkDefInfo* InnermostLevel(const ZervaRTChunk* chunk) {
 // Cuts a text to the limit before the first character that does not fit
 // whole.
 void FitCellText(std::string* text) {
-    if (text->size() <= kCellTextLimit) return;
-    std::uint32_t at = 0;
-    std::uint32_t last = 0;   // where the last character kept starts
-    const auto size = static_cast<std::uint32_t>(text->size());
-    while (at < size) {
-        const std::uint32_t next = at + CharLength(text->data() + at, size - at);
-        if (next > kCellTextLimit) break;
-        last = at;
-        at = next;
-    }
-    // A character beyond 16 bits is two units: the first alone would come
-    // out as a replacement character.
-    if (at > 0 && IsFirstHalfOfPair(text->data() + last, at - last)) at = last;
-    text->resize(at);
+    text->resize(WholeCharsWithin(text->data(), static_cast<std::uint32_t>(text->size()), kCellTextLimit));
 }
 
 // The text of a definition within the chunk as GetText reads it.
