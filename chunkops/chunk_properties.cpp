@@ -383,6 +383,15 @@ int ZervaRTChunk::SetPropertyNumber(const char* name, double value) {
     const PropertyTableEntry* row = FindSettableChunkProperty(name);
     if (row == nullptr || !ChunkUsable(this)) return 0;
     if (RefusedRow(session, row)) return 0;
+    // Every number setter stores or passes a 16-bit word: a value whose
+    // whole part does not fit one (signed or unsigned) would arrive as some
+    // other number, so it is refused and nothing is set.
+    const double whole = std::trunc(value);
+    if (!(whole >= -32768.0 && whole <= 65535.0)) {
+        RefuseProperty(session, "%s: Unable to set property '%s': the value must be a whole number from -32768 to 65535",
+                       row->name);
+        return 0;
+    }
     // The value is staged as a word in the row's text place: "TRUE" for 0,
     // "FALSE" for anything else.
     const char* staged = value == 0.0 ? "TRUE" : "FALSE";

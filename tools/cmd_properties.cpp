@@ -27,8 +27,8 @@ std::string Lmbcs(const std::string& text) { return plat::NativeToLmbcs(text); }
 
 
 // A whole argument read as a number; false when it is not one, or not one
-// a whole number can be cut from ("nan", "inf", 1e999, beyond 64 bits):
-// the library keeps the low word of the whole number.
+// a whole number can be cut from ("nan", "inf", 1e999, beyond 64 bits).
+// The library refuses a whole number that its 16-bit fields cannot hold.
 bool Number(const std::string& text, double* value) {
     char* end = nullptr;
     *value = std::strtod(text.c_str(), &end);

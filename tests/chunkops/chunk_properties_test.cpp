@@ -158,16 +158,24 @@ TEST_F(ChunkPropertiesTest, SearchSwitchesLiveInTheChunk) {
     EXPECT_EQ(chunk->SetPropertyNumber("TextWildcards", -1), 1);
     EXPECT_EQ(static_cast<std::int16_t>(chunk->textWildcards), -1);
     EXPECT_EQ(chunk->GetPropertyNumber("TextWildcards"), 1.0);
-    // Values that are no integer of the range: NaN is 0, the others are held
-    // at the ends of the range before the low 16 bits are taken.
-    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", std::numeric_limits<double>::quiet_NaN()), 1);
-    EXPECT_EQ(chunk->regularExpression, 0);
-    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", 1e12), 1);
+    // The ends of the 16-bit range are stored; a value past them, or no
+    // number at all, is refused with a message and the switch keeps its value.
+    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", 65535.9), 1);
     EXPECT_EQ(chunk->regularExpression, 0xFFFF);
-    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", -1e12), 1);
-    EXPECT_EQ(chunk->regularExpression, 0);
-    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", 65537.5), 1);
-    EXPECT_EQ(chunk->regularExpression, 1);
+    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", -32768), 1);
+    EXPECT_EQ(chunk->regularExpression, 0x8000);
+    EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", 1), 1);
+    EXPECT_TRUE(g_codedMessages.empty());
+    for (double wrong : {65536.0, 65537.5, -32769.0, 1e10, -1e12, std::numeric_limits<double>::quiet_NaN(),
+                         std::numeric_limits<double>::infinity()}) {
+        g_codedMessages.clear();
+        EXPECT_EQ(chunk->SetPropertyNumber("RegularExpression", wrong), 0) << wrong;
+        EXPECT_EQ(chunk->regularExpression, 1) << wrong;
+        ASSERT_EQ(g_codedMessages.size(), 1u) << wrong;
+        EXPECT_EQ(g_codedMessages[0].first, "Talix: Unable to set property 'RegularExpression': the value must be a "
+                                            "whole number from -32768 to 65535");
+    }
+    g_codedMessages.clear();
     EXPECT_TRUE(g_codedMessages.empty());
     delete chunk;
 }
@@ -218,6 +226,8 @@ TEST_F(ChunkPropertiesTest, TextAndListsSetTheTargetAndTheNoteKeepsIt) {
 
 TEST_F(ChunkPropertiesTest, PassThroughIsBracketedAndTheRunsCleanedUp) {
     ZervaRTChunk* chunk = Runs({{0x0A000001, "<b>x</b>"}}, "Text 1");
+    // A value past 16 bits is refused before anything runs.
+    EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 65536), 0);
     EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", -1), 1);
     delete chunk;
     Save();

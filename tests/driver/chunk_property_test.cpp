@@ -94,6 +94,16 @@ TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
         shown = shown || message.find("Unable to set read-only property 'Exists'") != std::string::npos;
     EXPECT_TRUE(shown);
 
+    // A number that a 16-bit field cannot hold is refused, not cut to 0.
+    for (const std::string& value : {NumberArg(65536), TextArg("65536"), NumberArg(-32769), NumberArg(1e10)}) {
+        ShownMessages().clear();
+        EXPECT_EQ(Command(Property("CaseSensitive", {value})).status, 12550);
+        EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                       "Talix: Unable to set property 'CaseSensitive': the value must be a whole "
+                                       "number from -32768 to 65535"}));
+    }
+    EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(65535)})).status, 0);
+
     // A number property takes a number, or a text holding one.
     EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(1)})).status, 0);
     EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("1")})).status, 0);

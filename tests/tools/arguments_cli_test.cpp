@@ -181,6 +181,14 @@ TEST_F(HostileArguments, NumberPropertiesTakeFiniteNumbersOnly) {
         EXPECT_EQ(run.status, 2) << bad << ": " << run.err;
         EXPECT_TRUE(Has(run.err, "'PassthruHTML' takes a number, not '" + std::string(bad) + "'")) << run.err;
     }
+    // Numbers past the 16 bits the setter stores are refused, not cut.
+    for (const char* wide : {"65536", "-32769", "1e10"}) {
+        CliOutcome run = Talix({"set-property", db_, id_, "Memo", "CaseSensitive", wide});
+        EXPECT_EQ(run.status, 1) << wide << ": " << run.err;
+        EXPECT_TRUE(Has(run.err, "Unable to set property 'CaseSensitive': the value must be a whole number from "
+                                 "-32768 to 65535"))
+            << run.err;
+    }
     for (const char* good : {"1", "0"}) {
         CliOutcome run = Talix({"set-property", db_, id_, "Memo", "PassthruHTML", good});
         EXPECT_EQ(run.status, 0) << good << ": " << run.err;
