@@ -1,5 +1,7 @@
 #include "htmlgen/span_owners.h"
 
+#include <vector>
+
 #include "core/signature_groups.h"
 #include "htmlgen/table_writer.h"
 #include "htmlgen/walk_records.h"
@@ -22,22 +24,66 @@ CDRecordNode* NextCellInRange(const XMLGenContext* context, CDRecordNode* cell) 
     return nullptr;
 }
 
+namespace {
+
+// Whether the cell holds words: a text run with text, or a table nested in
+// it, before the next cell of its table.
+bool HoldsWords(const XMLGenContext* context, const CDRecordNode* cell) {
+    for (const CDRecordNode* node = cell->next; InRange(context, node); node = node->next) {
+        const std::uint16_t signature = node->signature;
+        if (IsTableBeginRecord(signature)) return true;
+        if (IsCellRecord(signature) || IsTableEndRecord(signature)) return false;
+        if (IsTextRun(signature) && RunHasText(node)) return true;
+    }
+    return false;
+}
+
+// The first position of the block a cell carries; false when its spans
+// reach before the table's first row or column.
+bool BlockStart(const CDRecordNode* cell, std::uint32_t* first) {
+    const std::uint8_t rows = NodeByte(cell, kCellRowSpanAt), columns = NodeByte(cell, kCellColumnSpanAt);
+    const int firstRow = NodeByte(cell, kCellRowAt) - (rows > 0 ? rows : 1) + 1;
+    const int firstColumn = NodeByte(cell, kCellColumnAt) - (columns > 0 ? columns : 1) + 1;
+    if (firstRow < 0 || firstColumn < 0) return false;
+    *first = CellPosition(static_cast<std::uint8_t>(firstRow), static_cast<std::uint8_t>(firstColumn));
+    return true;
+}
+
+bool Spanning(const CDRecordNode* cell) {
+    return NodeByte(cell, kCellRowSpanAt) > 1 || NodeByte(cell, kCellColumnSpanAt) > 1;
+}
+
+} // namespace
+
+bool WrittenAtBlockStart(const SpanOwners* owners, const CDRecordNode* cell) {
+    std::uint32_t first = 0;
+    if (owners == nullptr || !Spanning(cell) || !BlockStart(cell, &first)) return false;
+    const auto found = owners->owners.find(first);
+    return found != owners->owners.end() && found->second == cell;
+}
+
 const SpanOwners* SpanOwnersOf(XMLGenContext* context, TableLevelState* level, CDRecordNode* from) {
     if (level == &context->spareTableLevel) return nullptr;
     if (level->owners != nullptr) return level->owners;
     auto* owners = new SpanOwners();
+    std::vector<CDRecordNode*> spanning;
     for (CDRecordNode* cell = from; cell != nullptr && IsCellRecord(cell->signature);
          cell = NextCellInRange(context, cell)) {
         const std::uint8_t row = NodeByte(cell, kCellRowAt), column = NodeByte(cell, kCellColumnAt);
-        if ((NodeByte(cell, kCellFlagsAt) & kCellHidden) != 0) owners->hidden.insert(CellPosition(row, column));
-        const std::uint8_t rows = NodeByte(cell, kCellRowSpanAt), columns = NodeByte(cell, kCellColumnSpanAt);
-        if (rows <= 1 && columns <= 1) continue;
-        const int firstRow = row - (rows > 0 ? rows : 1) + 1, firstColumn = column - (columns > 0 ? columns : 1) + 1;
-        if (firstRow < 0 || firstColumn < 0) continue;
-        owners->owners.emplace(CellPosition(static_cast<std::uint8_t>(firstRow), static_cast<std::uint8_t>(firstColumn)),
-                               cell);
-        for (int r = firstRow; r <= row; ++r) {
-            for (int c = firstColumn; c <= column; ++c)
+        if ((NodeByte(cell, kCellFlagsAt) & kCellHidden) != 0 && !HoldsWords(context, cell))
+            owners->hidden.insert(CellPosition(row, column));
+        if (Spanning(cell)) spanning.push_back(cell);
+    }
+    // A block is written at its first position only when a hidden cell
+    // stands there to give it its place, and only one block per position.
+    for (CDRecordNode* cell : spanning) {
+        std::uint32_t first = 0;
+        if (!BlockStart(cell, &first)) continue;
+        if (owners->hidden.count(first) != 0) owners->owners.emplace(first, cell);
+        const unsigned firstRow = first / 256u, firstColumn = first % 256u;
+        const unsigned row = NodeByte(cell, kCellRowAt), column = NodeByte(cell, kCellColumnAt);
+        for (unsigned r = firstRow; r <= row; ++r) {
+            for (unsigned c = firstColumn; c <= column; ++c)
                 owners->covered.insert(CellPosition(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(c)));
         }
     }

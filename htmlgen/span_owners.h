@@ -1,6 +1,6 @@
 // The merged blocks of one table: for each block, the cell that carries it
 // (its last, bottom-right cell, the owner) by the position of the block's
-// first cell. Built once per table by one pass over its cells, so that
+// first cell. Built once per table by a pass over its cells, so that
 // finding the owner of each hidden cell does not walk the rest of the
 // table again.
 #pragma once
@@ -16,13 +16,18 @@ namespace talix {
 
 struct SpanOwners {
     // Block's first position (row * 256 + column) -> its owner: the first
-    // owner in record order whose block begins there.
+    // owner in record order whose block begins at a hidden cell.
     std::unordered_map<std::uint32_t, CDRecordNode*> owners;
     // The positions of the table's hidden cells, and those that a block
-    // covers.
+    // covers. A hidden cell that holds words is not among the hidden: it
+    // is written where it stands, as a cell of its own, so that its words
+    // are not lost under a block.
     std::unordered_set<std::uint32_t> hidden;
     std::unordered_set<std::uint32_t> covered;
 };
+
+// Whether the cell is the owner written at its block's first position.
+bool WrittenAtBlockStart(const SpanOwners* owners, const CDRecordNode* cell);
 
 inline std::uint32_t CellPosition(std::uint8_t row, std::uint8_t column) {
     return static_cast<std::uint32_t>(row) * 256u + column;

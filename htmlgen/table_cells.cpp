@@ -590,29 +590,29 @@ STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall) {
         const SpanOwners* owners = (hidden || spanning) ? SpanOwnersOf(context, level, position) : nullptr;
         if (!hidden && !spanning) {
             write = position;
-        } else if (hidden) {
-            CDRecordNode* owner = nullptr;
-            if (owners != nullptr) {
+        } else if (owners != nullptr) {
+            if (WrittenAtBlockStart(owners, position)) {
+                // Written at its block's first position, which came before.
+            } else if (hidden && owners->hidden.count(where) != 0) {
+                // An empty hidden cell gives its place to the block that
+                // begins there; one that no block covers is written where
+                // it stands.
                 const auto found = owners->owners.find(where);
-                owner = found != owners->owners.end() ? found->second : nullptr;
+                if (found != owners->owners.end()) {
+                    write = found->second;
+                } else if (owners->covered.count(where) == 0) {
+                    write = position;
+                }
             } else {
-                owner = FindSpanOwnerCell(position);
-                if (owner != nullptr && !InRange(context, owner)) owner = nullptr;
+                // A spanning cell whose block has no hidden first cell of
+                // its own, and a hidden cell that holds words: written where
+                // it stands, so that nothing it holds is lost.
+                write = position;
             }
+        } else if (hidden) {
+            CDRecordNode* owner = FindSpanOwnerCell(position);
+            if (owner != nullptr && !InRange(context, owner)) owner = nullptr;
             write = owner;
-            // A hidden cell that no block covers is written where it
-            // stands, so that what it holds is not lost.
-            if (owner == nullptr && owners != nullptr && owners->covered.count(where) == 0) write = position;
-        } else {
-            // A visible spanning cell is written at its block's first
-            // position; one whose first position is no hidden cell of the
-            // table is written where it stands.
-            const int firstRow = NodeByte(position, kCellRowAt) - (rows > 0 ? rows : 1) + 1;
-            const int firstColumn = NodeByte(position, kCellColumnAt) - (columns > 0 ? columns : 1) + 1;
-            const bool origin = owners != nullptr && firstRow >= 0 && firstColumn >= 0 &&
-                                owners->hidden.count(CellPosition(static_cast<std::uint8_t>(firstRow),
-                                                                  static_cast<std::uint8_t>(firstColumn))) != 0;
-            if (!origin && owners != nullptr) write = position;
         }
         if (write != nullptr) break;
         CDRecordNode* next = NextCellInRange(context, position);

@@ -112,6 +112,52 @@ TEST_F(Tables, MergedBlocksAreWrittenAtTheirFirstPosition) {
     EXPECT_EQ(cells_, std::vector<std::string>{"all"}) << merged;
 }
 
+TEST_F(Tables, OverlappingBlocksAndHiddenCellsWithWordsLoseNoWords) {
+    // Each word of the table is in exactly one written cell.
+    auto wordsOnce = [this](const std::vector<std::string>& words, const std::string& body) {
+        std::string all;
+        for (const std::string& cell : cells_) all += cell + "|";
+        for (const std::string& word : words) EXPECT_EQ(Count(all, word), 1u) << word << ": " << all << "\n" << body;
+    };
+    // Two blocks in two columns, the one of the second column beginning at
+    // a hidden cell that holds words: that cell is written as a cell of its
+    // own and the block where it is stored.
+    std::vector<CellFields> cells = Grid(3, 2);
+    for (int i : {0, 2, 3}) {
+        cells[i].flags = 0x0C;
+        cells[i].text.clear();
+    }
+    cells[3].text = "covered";
+    cells[1].text = "plain";
+    cells[4].rowSpan = 3;
+    cells[4].text = "tall";
+    cells[5].rowSpan = 2;
+    cells[5].text = "short";
+    std::string body = Checked(Document(Table(cells)), "", false);
+    wordsOnce({"covered", "plain", "tall", "short"}, body);
+    EXPECT_EQ(Count(body, "rowspan='3'"), 1u) << body;
+
+    // Two blocks beginning at the same hidden cell: the first is written
+    // there, the second where it is stored.
+    cells = Grid(3, 2);
+    cells[0].flags = 0x0C;
+    cells[0].text.clear();
+    cells[2].rowSpan = 2;
+    cells[2].text = "first";
+    cells[4].rowSpan = 3;
+    cells[4].text = "second";
+    body = Checked(Document(Table(cells)), "", false);
+    wordsOnce({"first", "second", "r0c1", "r1c1", "r2c1"}, body);
+
+    // A hidden cell that carries a block whose first cell is not hidden.
+    cells = Grid(2, 2);
+    cells[2].flags = 0x0C;
+    cells[2].rowSpan = 2;
+    cells[2].text = "carried";
+    body = Checked(Document(Table(cells)), "", false);
+    wordsOnce({"r0c0", "carried", "r0c1", "r1c1"}, body);
+}
+
 TEST_F(Tables, AMergedBlockInANestedTableClosesOnlyItsOwnRows) {
     // An outer table of three cells; the second holds a table of three rows
     // merged whole, with a list around it. The nested table's covered rows
