@@ -233,7 +233,17 @@ void Heading(BuildContext* context, HTMLImportContext* import, const HtmlNode* n
     import->textSinceParagraph = 0;
 }
 
-void HorizontalRule(BuildContext* context, HTMLImportContext* import) {
+// Whether text or an inline element stands next to the node among its
+// siblings, before it or after it (blanks and comments between them aside).
+bool InlineBeside(const HtmlDocument& document, const HtmlNode* node, bool before);
+
+// The rule stands on a line of its own: text or an inline element before
+// it ends its paragraph, and text or an inline element after it starts
+// one, where the words on either side of the rule ran together.
+void HorizontalRule(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    const bool textBefore = import->document != nullptr && InlineBeside(*import->document, node, true);
+    const bool textAfter = import->document != nullptr && InlineBeside(*import->document, node, false);
+    if (textBefore) KeepFailure(import, AppendParagraphBreak(context, import));
     AppendEmptyRun(context, import);
     std::uint8_t record[kHorizontalRuleLength] = {};
     WriteWord(record, kSigHorizontalRule);
@@ -245,11 +255,21 @@ void HorizontalRule(BuildContext* context, HTMLImportContext* import) {
     WriteWord(record + 14, kRuleColor);
     KeepFailure(import, AppendRecord(record, kSigHorizontalRule, sizeof record, &context->output));
     AppendEmptyRun(context, import);
+    if (textAfter) KeepFailure(import, AppendParagraphBreak(context, import));
 }
 
 // Whether the node shows nothing between blocks: blanks, a comment.
 bool ShowsNothing(const HtmlDocument& document, const HtmlNode* node) {
     return IsBlankText(document, node) || (node->type != HtmlNodeType::kText && !node->IsElement());
+}
+
+bool InlineBeside(const HtmlDocument& document, const HtmlNode* node, bool before) {
+    const HtmlNode* at = before ? node->prev : node->next;
+    while (at != nullptr && (ShowsNothing(document, at) || at->Is(HtmlTag::kScript) || at->Is(HtmlTag::kStyle)))
+        at = before ? at->prev : at->next;
+    if (at == nullptr) return false;
+    if (at->type == HtmlNodeType::kText) return true;
+    return at->IsElement() && !StandsApart(at->tag) && !IsPlainBlock(at->tag);
 }
 
 // Whether the block begins with text or an inline element, looking into the
@@ -310,7 +330,7 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
             LeftOutUnlessMade(import, node, "Picture", "src", ConvertImageFromHTML(context, import, node), false);
         }
         break;
-    case HtmlTag::kHr: HorizontalRule(context, import); break;
+    case HtmlTag::kHr: HorizontalRule(context, import, node); break;
     case HtmlTag::kTable: return StartTableFromHTML(context, import, node, memo);
     case HtmlTag::kTr: return StartTableRowFromHTML(context, import, node);
     case HtmlTag::kTd:

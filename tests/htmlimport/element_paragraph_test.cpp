@@ -68,6 +68,12 @@ TEST_F(WalkTest, LineBreaksRulesAndDefinitionLists) {
     EXPECT_EQ(hr.Word(12), 0xFFFF);
     EXPECT_EQ(hr.Word(14), 0xFFFF);
 
+    // A rule between words stands on a line of its own, where the words on
+    // either side of it ran together; one between blocks adds no paragraph.
+    EXPECT_EQ(Shown(Import("x<hr>y")), "'x' P R1 '' HR '' P R1 '' 'y' ''");
+    EXPECT_EQ(Shown(Import("<b>x</b> <hr> <!-- c --> <i>y</i>")), "'x' P R1 '' HR '' P R1 '' 'y' ''");
+    EXPECT_EQ(Shown(Import("<p>a</p><hr>y")), "D2 R2 '' 'a' P R1 '' HR '' P R1 '' 'y' ''");
+
     // Each term and description after the first starts a line.
     EXPECT_EQ(Shown(Import("<dl><dt>t</dt><dd>d</dd></dl>z")), "'~' 't' '~' 'd' '~' 'z' ''");
     EXPECT_EQ(Shown(Import("<dl><dt>t1 <b>b</b></dt><dd>d1</dd><dt>t2</dt><dd>d2</dd></dl>")),
