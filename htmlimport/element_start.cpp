@@ -233,6 +233,22 @@ void Heading(BuildContext* context, HTMLImportContext* import, const HtmlNode* n
     import->textSinceParagraph = 0;
 }
 
+bool InsideSvg(const HtmlNode* node) {
+    for (const HtmlNode* at = node->parent; at != nullptr; at = at->parent)
+        if (at->Is(HtmlTag::kSvg)) return true;
+    return false;
+}
+
+// Whether the element's content is never shown with the page: a script, a
+// style sheet, a title, and the description and metadata of a picture in
+// SVG.
+bool ContentUnshown(const HtmlNode* node) {
+    if (!node->IsElement()) return false;
+    if (node->Is(HtmlTag::kScript) || node->Is(HtmlTag::kStyle) || node->Is(HtmlTag::kTitle)) return true;
+    return node->tag == HtmlTag::kUnknown && node->name != nullptr && InsideSvg(node) &&
+           (strcasecmp(node->name, "desc") == 0 || strcasecmp(node->name, "metadata") == 0);
+}
+
 // Whether text or an inline element stands next to the node among its
 // siblings, before it or after it (blanks and comments between them aside).
 bool InlineBeside(const HtmlDocument& document, const HtmlNode* node, bool before);
@@ -265,7 +281,7 @@ bool ShowsNothing(const HtmlDocument& document, const HtmlNode* node) {
 
 bool InlineBeside(const HtmlDocument& document, const HtmlNode* node, bool before) {
     const HtmlNode* at = before ? node->prev : node->next;
-    while (at != nullptr && (ShowsNothing(document, at) || at->Is(HtmlTag::kScript) || at->Is(HtmlTag::kStyle)))
+    while (at != nullptr && (ShowsNothing(document, at) || ContentUnshown(at)))
         at = before ? at->prev : at->next;
     if (at == nullptr) return false;
     if (at->type == HtmlNodeType::kText) return true;
@@ -277,7 +293,7 @@ bool InlineBeside(const HtmlDocument& document, const HtmlNode* node, bool befor
 // (a p, a list, a table) leaves the line to that block.
 bool BeginsInline(const HtmlDocument& document, const HtmlNode* node) {
     for (const HtmlNode* at = node->firstChild; at != nullptr;) {
-        if (ShowsNothing(document, at)) {
+        if (ShowsNothing(document, at) || ContentUnshown(at)) {
             at = at->next;
         } else if (at->IsElement() && IsPlainBlock(at->tag)) {
             at = at->firstChild;
@@ -293,7 +309,7 @@ bool BeginsInline(const HtmlDocument& document, const HtmlNode* node) {
 // own (blanks and comments between them aside).
 bool RunsOnFrom(const HtmlDocument& document, const HtmlNode* node) {
     const HtmlNode* prev = node->prev;
-    while (prev != nullptr && ShowsNothing(document, prev)) prev = prev->prev;
+    while (prev != nullptr && (ShowsNothing(document, prev) || ContentUnshown(prev))) prev = prev->prev;
     if (prev == nullptr || (prev->IsElement() && StandsApart(prev->tag))) return false;
     return BeginsInline(document, node);
 }
@@ -352,6 +368,9 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
         if (node->prev != nullptr) AppendLineBreak(context, import);
         break;
     default:
+        // A title, wherever it stands, and the description and metadata of
+        // a picture in SVG are not shown with the page.
+        if (ContentUnshown(node)) return StartAction::kSkipChildren;
         if (IsPlainBlock(node->tag)) {
             if (RunsOnFrom(*import->document, node)) KeepFailure(import, AppendParagraphBreak(context, import));
         } else if (const int level = HeadingLevel(node)) {

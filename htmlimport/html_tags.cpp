@@ -52,6 +52,7 @@ const TagRow kTags[] = {
     {"small", HtmlTag::kSmall}, {"spacer", HtmlTag::kSpacer}, {"span", HtmlTag::kSpan},
     {"strike", HtmlTag::kStrike}, {"strong", HtmlTag::kStrong}, {"style", HtmlTag::kStyle},
     {"sub", HtmlTag::kSub}, {"summary", HtmlTag::kSummary}, {"sup", HtmlTag::kSup},
+    {"svg", HtmlTag::kSvg}, {"text", HtmlTag::kSvgText},
     {"table", HtmlTag::kTable}, {"tbody", HtmlTag::kTbody}, {"td", HtmlTag::kTd},
     {"textarea", HtmlTag::kTextarea}, {"tfoot", HtmlTag::kTfoot}, {"th", HtmlTag::kTh},
     {"thead", HtmlTag::kThead}, {"time", HtmlTag::kTime}, {"title", HtmlTag::kTitle},
@@ -107,6 +108,7 @@ bool IsPlainBlock(HtmlTag tag) {
     case HtmlTag::kFieldset: case HtmlTag::kFigcaption: case HtmlTag::kFigure: case HtmlTag::kFooter:
     case HtmlTag::kForm: case HtmlTag::kHeader: case HtmlTag::kLegend: case HtmlTag::kMain:
     case HtmlTag::kNav: case HtmlTag::kOption: case HtmlTag::kSection: case HtmlTag::kSummary:
+    case HtmlTag::kSvg: case HtmlTag::kSvgText:
         return true;
     default:
         return false;

@@ -24,7 +24,7 @@ enum class HtmlTag : std::uint16_t {
     kP, kParam, kPlaintext, kPre, kQ,
     kRb, kRbc, kRp, kRt, kRtc, kRuby,
     kS, kSamp, kScript, kSection, kSelect, kServer, kServlet, kSmall, kSpacer, kSpan, kStrike,
-    kStrong, kStyle, kSub, kSummary, kSup,
+    kStrong, kStyle, kSub, kSummary, kSup, kSvg, kSvgText,
     kTable, kTbody, kTd, kTextarea, kTfoot, kTh, kThead, kTime, kTitle, kTr, kTt,
     kU, kUl, kVar, kVmlImageData, kWbr, kWordWrap, kXmp,
 };
@@ -46,8 +46,9 @@ bool IsListTag(HtmlTag tag);
 
 // The blocks the walk has no handling of its own for (address, article,
 // aside, details, fieldset, figcaption, figure, footer, form, header,
-// legend, main, nav, option, section and summary): each stands on lines of
-// its own, apart from the text around it.
+// legend, main, nav, option, section and summary, and an inline picture in
+// SVG and each text element of one): each stands on lines of its own,
+// apart from the text around it.
 bool IsPlainBlock(HtmlTag tag);
 
 // The elements that already begin or end a line of their own where they

@@ -111,6 +111,17 @@ TEST_F(WalkTest, TextAfterABlockStartsALineOfItsOwn) {
     EXPECT_EQ(Shown(Import("<table><tr><td><form>a1</form></td></tr></table>")),
               "P R1 #FFFB #A3 #A4 P D2 R2 '' 'a1' #A5 P R1 '' P R1 ''");
 }
+TEST_F(WalkTest, APictureInSvgShowsItsTextApartAndNoTitle) {
+    // The text elements of a picture in SVG stand on lines of their own,
+    // apart from the words around the picture and from each other; its
+    // title and description, and a title in the body, are not shown.
+    EXPECT_EQ(Shown(Import("one<svg><title>t1</title><desc>d1</desc><text>a1</text><text>b1</text></svg>two")),
+              "'one' P R1 '' 'a1' P R1 '' 'b1' P R1 '' 'two' ''");
+    EXPECT_EQ(Shown(Import("<p>x1<svg><g><metadata>m1</metadata><text>a1</text></g></svg></p>")),
+              "D2 R2 '' 'x1' P R2 '' 'a1' ''");
+    EXPECT_EQ(Shown(Import("x1<title>t1</title>y1")), "'x1' 'y1' ''");
+}
+
 TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
     const Imported centred = Import("<p style=\"margin-left:0.5in;text-align:center\">c</p><p>d</p>");
     ASSERT_EQ(centred.status, 0);
