@@ -291,21 +291,25 @@ const char* Or(const char* text, const char* otherwise) { return text != nullptr
 
 void WriteTabScript(XMLGenContext* context) {
     const GenTexts& texts = context->texts;
+    // A tab or a row's division that the page does not hold (a row without
+    // a cell of its own, a label beyond the rows) is passed over, so that
+    // one missing element does not stop the switch half-way.
     std::string script = "\n<script language=\"javascript\" type=\"text/javascript\">\n<!--\n"
                          "function switchTab(numberOfTabs, tbl, i){\n"
                          "  if (document.getElementById){\n"
+                         "    var f, row, link;\n"
                          "    for (f=1;f<numberOfTabs+1;f++){\n"
-                         "      document.getElementById('ttbl'+tbl+'row'+f).style.display='none';\n";
-    AppendFormat(&script, "      document.getElementById('t'+tbl+'link'+f).style.background='%s';\n",
-                 Or(texts.cssTabNoSelBackground, "#999966"));
-    AppendFormat(&script, "      document.getElementById('t'+tbl+'link'+f).style.color='%s';\n",
-                 Or(texts.cssTabNoSelText, "#333333"));
+                         "      row=document.getElementById('ttbl'+tbl+'row'+f);\n"
+                         "      if (row) row.style.display='none';\n"
+                         "      link=document.getElementById('t'+tbl+'link'+f);\n";
+    AppendFormat(&script, "      if (link){ link.style.background='%s'; link.style.color='%s'; }\n",
+                 Or(texts.cssTabNoSelBackground, "#999966"), Or(texts.cssTabNoSelText, "#333333"));
     script += "    }\n"
-              "    document.getElementById('ttbl'+tbl+'row'+i).style.display='block';\n";
-    AppendFormat(&script, "    document.getElementById('t'+tbl+'link'+i).style.background='%s';\n",
-                 Or(texts.cssTabSelBackground, "#cccc99"));
-    AppendFormat(&script, "    document.getElementById('t'+tbl+'link'+i).style.color='%s';\n",
-                 Or(texts.cssTabSelText, "#ffffcc"));
+              "    row=document.getElementById('ttbl'+tbl+'row'+i);\n"
+              "    if (row) row.style.display='block';\n"
+              "    link=document.getElementById('t'+tbl+'link'+i);\n";
+    AppendFormat(&script, "    if (link){ link.style.background='%s'; link.style.color='%s'; }\n",
+                 Or(texts.cssTabSelBackground, "#cccc99"), Or(texts.cssTabSelText, "#ffffcc"));
     script += "  }\n}\n-->\n</script>\n";
     AppendOutput(context, script);
     WriteLines(context, kTabStyle, sizeof kTabStyle / sizeof kTabStyle[0]);
