@@ -4,6 +4,7 @@
 // (SupportRico).
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/signature_groups.h"
 #include "htmlgen/close_open_tags.h"
@@ -21,6 +22,8 @@ namespace {
 // Tab label record: the text, its flags.
 constexpr std::uint32_t kLabelTextAt = 4, kLabelTextSize = 128, kLabelFlagsAt = 138;
 constexpr std::uint16_t kIsTabLabel = 0x0002;
+// The name of a tab whose row has no label.
+constexpr const char* kNoTabLabel = "&lt;No&nbsp;tab&nbsp;label&gt;";
 
 // The level the accordion's stand-in for the table's closing tag carries:
 // it is never written, only taken off at the table's end.
@@ -35,20 +38,26 @@ void WriteLabel(XMLGenContext* context, const CDRecordNode* label) {
     WriteXMLEncodedText(context, text.data(), static_cast<std::uint16_t>(text.size()), 1, 0, 0);
 }
 
-// The labels of the table after a pre-table record (its own depth only),
-// in record order, while the visitor asks for more.
-template <typename Visit>
-void ForEachLabel(const CDRecordNode* preTable, Visit visit) {
+// The rows of the table after a pre-table record (its own cells only, by
+// their row numbers), each with the first tab label of its cells, or none.
+std::vector<const CDRecordNode*> RowLabels(const CDRecordNode* preTable) {
+    std::vector<const CDRecordNode*> rows;
     int nesting = 0;
+    std::size_t row = 0;
     for (const CDRecordNode* node = preTable->next; node != nullptr; node = node->next) {
         if (IsTableBeginRecord(node->signature)) {
             ++nesting;
         } else if (IsTableEndRecord(node->signature)) {
-            if (--nesting <= 0) return;
+            if (--nesting <= 0) break;
+        } else if (nesting == 1 && IsCellRecord(node->signature)) {
+            row = NodeByte(node, kCellRowAt);
+            if (rows.size() <= row) rows.resize(row + 1, nullptr);
         } else if (nesting == 1 && IsLabel(node)) {
-            if (!visit(node)) return;
+            if (rows.size() <= row) rows.resize(row + 1, nullptr);
+            if (rows[row] == nullptr) rows[row] = node;
         }
     }
+    return rows;
 }
 
 } // namespace
@@ -79,14 +88,15 @@ const CDRecordNode* FindTabLabel(const CDRecordNode* cell, bool restOfTable) {
 
 void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
     const unsigned table = context->tableNumber + 1u;
-    unsigned count = 0;
-    ForEachLabel(preTable, [&](const CDRecordNode*) { return ++count > 0; });
+    // One tab for each row, named by the row's label: a row without one
+    // still gets its tab, which alone shows the row, and a second label of
+    // a row takes no row of the next.
+    const std::vector<const CDRecordNode*> rows = RowLabels(preTable);
+    const unsigned count = static_cast<unsigned>(rows.size());
     // The anchor is closed at once: it only names the place.
     AppendPrintf(context, "<a name=\"ttbl%u\"></a><ul id=\"tabnav\">", table);
     const GenTexts& texts = context->texts;
-    unsigned k = 0;
-    ForEachLabel(preTable, [&](const CDRecordNode* label) {
-        ++k;
+    for (unsigned k = 1; k <= count; ++k) {
         // XHTML names its event attributes in lower case.
         AppendPrintf(context,
                      context->format == kFormatXHTML
@@ -102,10 +112,13 @@ void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
                          texts.cssTabNoSelText != nullptr ? texts.cssTabNoSelText : "#333333",
                          texts.cssTabNoSelBackground != nullptr ? texts.cssTabNoSelBackground : "#999966");
         }
-        WriteLabel(context, label);
+        if (rows[k - 1] != nullptr) {
+            WriteLabel(context, rows[k - 1]);
+        } else {
+            AppendOutput(context, kNoTabLabel);
+        }
         AppendOutput(context, "</a></li>");
-        return true;
-    });
+    }
     AppendOutput(context, "</ul>");
 }
 
@@ -150,7 +163,7 @@ void WriteTabRow(XMLGenContext* context, const CDRecordNode* cell) {
     if (label != nullptr) {
         WriteLabel(context, label);
     } else {
-        AppendOutput(context, "&lt;No&nbsp;tab&nbsp;label&gt;");
+        AppendOutput(context, kNoTabLabel);
     }
     AppendOutput(context, "&nbsp;</span></td></tr></table></div></td></tr>");
 }
