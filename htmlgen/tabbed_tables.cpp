@@ -124,7 +124,9 @@ void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
 
 void WriteCSSTabbedRow(XMLGenContext* context, const CDRecordNode* cell) {
     const TableLevelState* level = CurrentTableLevel(context);
-    const unsigned row = NodeByte(cell, kCellRowAt);
+    // The row being written, not the cell's own: a merged block whose
+    // visible cell is stored in a later row is written at its first position.
+    const unsigned row = level->rowStartRow >= 0 ? static_cast<unsigned>(level->rowStartRow) : NodeByte(cell, kCellRowAt);
     const char* quote = context->format == kFormatXHTML ? "\"" : "";
     AppendPrintf(context, "<div id=%sttbl%urow%u%s style=\"display: %s\">", quote, level->tableNumber, row + 1, quote,
                  row == 0 ? "block" : "none");

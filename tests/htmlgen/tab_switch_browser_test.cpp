@@ -113,4 +113,24 @@ TEST_F(TabSwitchInBrowser, EveryRowHasATabAndEveryTabSwitchesWithoutError) {
         << html;
 }
 
+TEST_F(TabSwitchInBrowser, AMergedBlockWrittenAtItsFirstRowIsShownByThatRowsTab) {
+    const std::string chromium = talix_test::ChromiumPath();
+    if (chromium.empty()) {
+        if (talix_test::BrowserRequired()) FAIL() << "Chromium is required here (TALIX_REQUIRE_BROWSER) but absent";
+        GTEST_SKIP() << "no Chromium here (scripts/setup.sh installs it)";
+    }
+    std::string html;
+    // A merged block stored with its visible cell last (in the second row)
+    // and written at its first position: its division is the first row's,
+    // shown at first; the second row has no first cell and no division of
+    // its own, and its tab hides the first row's and raises nothing.
+    std::vector<htmlgen_test::CellFields> merged = htmlgen_test::Grid(2, 2);
+    merged[0].flags = 0x04;
+    merged[1].extra = {htmlgen_test::TabLabel("first")};
+    merged[2].rowSpan = 2;
+    merged[3].extra = {htmlgen_test::TabLabel("second")};
+    EXPECT_EQ(ClicksOf(this, chromium, htmlgen_test::Table(merged), &html), "TAB 1 block - -\nTAB 2 none - -")
+        << html;
+}
+
 } // namespace
