@@ -83,6 +83,10 @@ void EndTable(XMLGenContext* context) {
     ReleaseSpanOwners(level);
     level->resumeNode = nullptr;
     level->resumeFlag = 0;
+    // The display kind belongs to this table alone: a later table at this
+    // level without a pre-table record of its own is an ordinary one.
+    level->tabbed = 0;
+    level->animated = 0;
     if (context->tableDepth > 0) --context->tableDepth;
     PassOver(context);
 }

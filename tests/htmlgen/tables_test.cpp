@@ -503,6 +503,35 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_EQ(Count(rows, "alt='TableTab'"), 2u) << rows;
 }
 
+TEST_F(Tables, ATableWithoutAPreTableRecordIsPlainAfterATabbedOrAnimatedOne) {
+    // Two tables one after the other, only the first with a pre-table
+    // record: the second is an ordinary table under every tab option, its
+    // rows all shown.
+    for (const std::uint8_t kind : {4, 8}) {
+        std::vector<CellFields> first = Grid(2, 1), second = Grid(2, 1);
+        first[0].extra = {htmlgen_test::TabLabel("one")};
+        first[1].extra = {htmlgen_test::TabLabel("two")};
+        second[0].text = "plain0";
+        second[1].text = "plain1";
+        Records records = Table(first);
+        records.insert(records.begin(), htmlgen_test::PreTable(0, kind));
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("Between"));
+        const Records plain = Table(second);
+        records.insert(records.end(), plain.begin(), plain.end());
+        for (const char* options : {"TabbedTablesInCSS=Yes", "ZelundaTabs=Yes", "SupportRico=Yes"}) {
+            const std::string body = Checked(Document(records), options, false);
+            const std::string after = body.substr(body.find("Between"));
+            EXPECT_FALSE(Has(after, "display: none")) << options << body;
+            EXPECT_FALSE(Has(after, "ttbl2row")) << options << body;
+            EXPECT_FALSE(Has(after, "TableTab")) << options << body;
+            EXPECT_FALSE(Has(after, "accordion")) << options << body;
+            EXPECT_EQ(Count(after, "<tr"), 2u) << options << body;
+            EXPECT_TRUE(Has(after, "plain0")) << options << body;
+        }
+    }
+}
+
 TEST_F(Tables, TablesWhoseRowsAFieldPicksShowEveryRowAsAPlainTable) {
     // Display kind 5 (the row a field picks), its rows named by tab labels:
     // only tabbed tables get tabs, so every row shows under each tab option
