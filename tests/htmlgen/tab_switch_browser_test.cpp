@@ -126,6 +126,7 @@ TEST_F(TabSwitchInBrowser, AMergedBlockWrittenAtItsFirstRowIsShownByThatRowsTab)
     // its own, and its tab hides the first row's and raises nothing.
     std::vector<htmlgen_test::CellFields> merged = htmlgen_test::Grid(2, 2);
     merged[0].flags = 0x04;
+    merged[0].text.clear();   // a hidden cell of words is written where it stands
     merged[1].extra = {htmlgen_test::TabLabel("first")};
     merged[2].rowSpan = 2;
     merged[3].extra = {htmlgen_test::TabLabel("second")};
