@@ -472,6 +472,19 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
     }
 }
 
+// What follows the table: its next sibling or, for a table that ends a
+// division (or a centred block), what follows that block. Such a block
+// followed by a block writes no paragraph at its close, so that the block
+// after it starts the line after the table; a paragraph written here as
+// well was an empty line the HTML does not show.
+const HtmlNode* FollowingElement(const HtmlNode* table) {
+    const HtmlNode* at = table;
+    while (at->next == nullptr && at->parent != nullptr &&
+           (at->parent->Is(HtmlTag::kDiv) || at->parent->Is(HtmlTag::kCenter)))
+        at = at->parent;
+    return at->next;
+}
+
 // The paragraph after the table, unless a block follows it: inside a table
 // it goes back to the paragraph the table interrupted.
 void ClosingParagraph(TableBuild& build) {
@@ -526,7 +539,7 @@ STATUS ConvertTableFromHTML(std::uint8_t columns, std::uint8_t rows, HTMLImportC
                       static_cast<long>(endSignature), static_cast<long>(kTableEndLength),
                       static_cast<long>(kTableEndLength));
 
-    const HtmlNode* next = table->next;
+    const HtmlNode* next = FollowingElement(table);
     STATUS result = kOK;
     if (next != nullptr && (next->Is(HtmlTag::kDiv) || next->Is(HtmlTag::kP) || next->Is(HtmlTag::kH1) ||
                             next->Is(HtmlTag::kH2) || next->Is(HtmlTag::kH3) || next->Is(HtmlTag::kCenter))) {

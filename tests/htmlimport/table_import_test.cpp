@@ -275,6 +275,33 @@ TEST_F(TableImport, NestedTablesStayInTheirCell) {
     EXPECT_NE(layout.find("#A5 P D"), std::string::npos) << layout;
 }
 
+TEST_F(TableImport, ATableEndingADivisionAddsNoEmptyLine) {
+    // The generation writes each table inside a division of its own, the
+    // next paragraph in the next division: the table ends, and the next
+    // division's paragraph follows it at once, as after "<table>...<div>".
+    const Imported divided = Import(
+        "<div><br><table><tr><td>a<div><br><table><tr><td>i</td></tr></table></div>"
+        "<div>after</div></td><td>z</td></tr></table></div><div>next</div>");
+    ASSERT_EQ(divided.status, 0);
+    EXPECT_EQ(divided.problem, "");
+    // The layout without the paragraph ids ("D3" and "R3" read "D" and "R").
+    std::string layout;
+    for (const char c : divided.Layout())
+        if (!(c >= '0' && c <= '9' && layout.size() >= 2 && layout[layout.size() - 2] == ' ' &&
+              (layout.back() == 'D' || layout.back() == 'R')))
+            layout += c;
+    EXPECT_NE(layout.find("#A5 '' P D R '' 'next'"), std::string::npos) << layout;
+    EXPECT_NE(layout.find("#D1 P D R '' 'after'"), std::string::npos) << layout;
+    EXPECT_EQ(CellTexts(divided).at({0, 0}), "a|i|after");
+    EXPECT_EQ(Of(divided, talix::kSigParagraph).size(), 6u) << layout;
+
+    // A division that ends in a table and is followed by text still gets
+    // the line after the table.
+    const Imported text = Import("<div><table><tr><td>a</td></tr></table></div>tail");
+    ASSERT_EQ(text.status, 0);
+    EXPECT_NE(text.Layout().find("#A5 P R2 ''"), std::string::npos) << text.Layout();
+}
+
 TEST_F(TableImport, CellColoursScopesBordersAndAlignment) {
     auto colourOf = [](const Imported& imported, const std::string& text) -> int {
         const ItemRecord* colour = InCellOf(imported, text, talix::kSigTableCellColor);
