@@ -17,6 +17,7 @@
 #include "htmlimport/html_fonts.h"
 #include "htmlimport/import_records.h"
 #include "htmlimport/import_sink.h"
+#include "htmlimport/marked_files.h"
 #include "talix/item.h"
 
 namespace talix {
@@ -119,9 +120,14 @@ STATUS ConvertFileMarkers(BuildContext* context, std::string_view text, std::str
         if (apostrophe == std::string_view::npos || apostrophe + 1 < kFirstClose || apostrophe + 1 > kLastClose)
             return status;
         const std::string name(marker.substr(kMarkerName, apostrophe - kMarkerName));
+        // The marker names the file; the note may store it under a name of
+        // its own (files of one name are kept apart so).
+        const std::string stored = name.empty() ? std::string() : TakeMarkedFile(name);
+        const std::string& attachment = stored.empty() ? name : stored;
         plat::BLOCKID found;
-        if (name.empty() || FindAttachmentItem(item->noteHandle, name.c_str(), &found, 0) != kOK) return status;
-        const STATUS made = AppendFileHotspot(name.c_str(), name.c_str(), nullptr, kAttachedOptions, context);
+        if (name.empty() || FindAttachmentItem(item->noteHandle, attachment.c_str(), &found, 0) != kOK) return status;
+        const STATUS made = AppendFileHotspot(attachment.c_str(), attachment.c_str(),
+                                              stored.empty() ? nullptr : name.c_str(), kAttachedOptions, context);
         if (made != kOK) return status;
         status = made;
         std::string_view after = marker.substr(apostrophe + 2);

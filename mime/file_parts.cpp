@@ -439,7 +439,12 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
         }
         // A part whose body names an attachment of the document itself (as
         // the MIME writer makes for the note's own files) is that file.
-        if ((part.header.flags & kPartAttachment) != 0 && (part.header.flags & kPartBodyInFile) != 0) return true;
+        if ((part.header.flags & kPartAttachment) != 0 && (part.header.flags & kPartBodyInFile) != 0) {
+            std::string stored(part.texts.body.substr(0, kPartFileNameLength));
+            stored.resize(std::min(stored.size(), stored.find('\0')));
+            files->ownFiles.emplace_back(plat::NativeToLmbcs(GivenFileName(part.texts.headers)), stored);
+            return true;
+        }
         if (!IsFilePart(part, levels.Of(part))) return true;
         if (!started) {
             started = true;

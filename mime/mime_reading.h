@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/chunk_work_state.h"
@@ -71,6 +72,9 @@ std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATU
 struct MIMEFileParts {
     std::vector<std::string> attached;
     std::vector<std::string> bodyFiles;
+    // The note's own files that parts name, in the parts' order: each
+    // file's name (LMBCS) and the name the note stores it under.
+    std::vector<std::pair<std::string, std::string>> ownFiles;
 };
 
 // Attaches to the note every part of the item name's MIME items that is a

@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "builders/build_context.h"
@@ -23,6 +24,7 @@
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_options.h"
 #include "htmlimport/import_sink.h"
+#include "htmlimport/marked_files.h"
 #include "mime/mime_reading.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -177,7 +179,14 @@ std::uint16_t Convert(ZervaRTItem* item, const char* name, const char* options, 
     STATUS status = TakeItems(note, item->itemName, &changes->kept);
     if (status != kOK) return GiveBack(item, *changes, status);
     changes->replaced = true;
-    status = ImportIntoBlankItem(item, &conversion, importOptions);
+    {
+        // The markers of the note's own files name them by their file names;
+        // the parts say which attachment holds each.
+        std::vector<MarkedFile> marked;
+        for (const auto& [file, stored] : changes->files.ownFiles) marked.push_back({file, stored});
+        const MarkedFilesScope scope(std::move(marked));
+        status = ImportIntoBlankItem(item, &conversion, importOptions);
+    }
     if (status != kOK) return GiveBack(item, *changes, status);
     RemoveMIMEBodyFiles(note, changes->files);
     return kOK;

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -251,6 +252,45 @@ std::map<std::string, std::vector<std::string>> TabbedLines(const std::string& c
         lines[name] = fields;
     }
     return lines;
+}
+
+TEST_F(MimeReadCommands, FilesOfOneNameComeBackEachToItsOwnHotspot) {
+    // Three files of one name attached to an item (the note keeps them
+    // apart under stored names of their own), stored as MIME part items
+    // and read back: each hotspot opens its own file, the message written
+    // from the rich text holds each file's content once.
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::vector<std::string> contents = {"first file\n", "second file\n", "third file\n"};
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        const std::filesystem::path folder = dir_.file("f" + std::to_string(i));
+        std::filesystem::create_directory(folder);
+        std::ofstream(folder / "same.txt", std::ios::binary) << contents[i];
+        ASSERT_EQ(Talix({"append", db_, note, "Files", "attachment", (folder / "same.txt").string()}).status, 0);
+    }
+    const std::string before = Talix({"records", db_, note, "Files", "--host"}).out;
+    ASSERT_EQ(Talix({"to-mime", db_, note, "Files", "--options", "Overwrite=Yes"}).status, 0);
+    CliOutcome converted = Talix({"from-mime", db_, note, "Files"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    const auto hotspots = [](const std::string& records) {
+        std::vector<std::string> lines;
+        std::istringstream in(records);
+        for (std::string line; std::getline(in, line);)
+            if (Has(line, "CD_HOTSPOTBEGIN")) lines.push_back(line.substr(line.find('\t')));
+        return lines;
+    };
+    const std::string value = Talix({"value", db_, note, "Files"}).out;
+    EXPECT_EQ(hotspots(Talix({"records", db_, note, "Files", "--host"}).out), hotspots(before));
+    // Each hotspot names its stored attachment, then the file's name.
+    for (const std::string stored : {"same.txt", "Att0.txt", "Att1.txt"})
+        EXPECT_TRUE(Has(value, stored + '\0' + "same.txt")) << stored;
+    CliOutcome message = Talix({"mime", db_, note, "Files"});
+    ASSERT_EQ(message.status, 0) << message.err;
+    // "Zmlyc3QgZmlsZQo=" and the others: each content's Base64, once.
+    for (const char* base64 : {"Zmlyc3QgZmlsZQo=", "c2Vjb25kIGZpbGUK", "dGhpcmQgZmlsZQo="}) {
+        const std::size_t at = message.out.find(base64);
+        EXPECT_NE(at, std::string::npos) << base64 << message.out;
+        EXPECT_EQ(message.out.find(base64, at + 1), std::string::npos) << base64;
+    }
 }
 
 TEST_F(MimeReadCommands, MailInEachCharacterSetKeepsEveryWord) {

@@ -1,0 +1,38 @@
+// The files that the attached-file markers of an import name, where the
+// note keeps them under stored names of their own (several files of one
+// name are kept apart so). A conversion that knows them (a MIME message
+// whose parts name the note's own attachments) sets them for the length of
+// its import; each marker then takes the first file of its name not yet
+// taken.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talix {
+
+// A file's own name and the name the note stores it under (both LMBCS).
+struct MarkedFile {
+    std::string file;
+    std::string stored;
+};
+
+// Sets the files for the scope's life; what was set before comes back at
+// its end.
+class MarkedFilesScope {
+public:
+    explicit MarkedFilesScope(std::vector<MarkedFile> files);
+    ~MarkedFilesScope();
+    MarkedFilesScope(const MarkedFilesScope&) = delete;
+    MarkedFilesScope& operator=(const MarkedFilesScope&) = delete;
+
+private:
+    std::vector<MarkedFile> before_;
+};
+
+// The stored name of the first file named `file` not yet taken, now taken;
+// empty when there is none.
+std::string TakeMarkedFile(std::string_view file);
+
+} // namespace talix
