@@ -85,6 +85,7 @@ public:
 
     // One byte by the rules of the decoding.
     void Emit(unsigned char c) {
+        Track(c);
         if (!utf8Aware_) {
             out.push_back(static_cast<char>(c));
             return;
@@ -125,6 +126,9 @@ public:
         if (lifted_ || rest.size() < kImageCheckRoom || (rest[0] != 's' && rest[0] != 'S')) return false;
         const std::string_view marker = decoding_ == MimeDecoding::kQuotedPrintable ? "src=3D" : "src=";
         if (!StartsWithNoCase(rest, marker)) return false;
+        // Only an attribute of a tag shows a picture: "src=" in the text (a
+        // mail about HTML) or ending a longer name ("data-src=") shows none.
+        if (!escaped_ && !(inTag_ && quote_ == 0 && AfterAttributeGap())) return false;
         std::string_view value = rest.substr(marker.size());
         if (!value.empty() && (value[0] == '"' || value[0] == '\'')) value.remove_prefix(1);
         if (StartsWithNoCase(value, "cid:")) return false;
@@ -138,11 +142,61 @@ public:
     }
 
 private:
+    // Whether the text written so far stands inside a tag ("<" seen, its
+    // ">" not yet) and there in a quoted attribute value (a quote right
+    // after "=" opens one, the same quote or a "<" closes it; a ">" within
+    // it ends no tag). A set that writes its characters with ASCII bytes after an
+    // escape byte (ISO-2022-JP) can hold "<", ">" and quotes in its words:
+    // once an escape is met the place is not known, and every "src=" counts.
+    void Track(unsigned char c) {
+        if (c == 0x1B) {
+            escaped_ = true;
+            return;
+        }
+        if (!inTag_) {
+            if (c == '<') {
+                inTag_ = true;
+                quote_ = 0;
+                afterEquals_ = false;
+            }
+            return;
+        }
+        if (quote_ != 0) {
+            // A "<" in a value is taken for a tag that a value left open
+            // begins: a parser that ends such a value there may find one.
+            if (c == quote_ || c == '<') quote_ = 0;
+            return;
+        }
+        if (c == '>') {
+            inTag_ = false;
+        } else if (afterEquals_ && (c == '"' || c == '\'')) {
+            quote_ = static_cast<char>(c);
+            afterEquals_ = false;
+        } else if (c == '=') {
+            afterEquals_ = true;
+        } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f') {
+            afterEquals_ = false;
+        }
+    }
+
+    // Whether what was written last parts an attribute from what is before
+    // it: a blank, a line end or "/".
+    bool AfterAttributeGap() const {
+        if (out.empty()) return false;
+        const char last = out.back();
+        return last == ' ' || last == '\t' || last == '\n' || last == '\r' || last == '\0' || last == '/' ||
+               last == '\f';
+    }
+
     plat::NOTEHANDLE note_;
     bool utf8Aware_;
     MimeDecoding decoding_;
     int pending_ = 0;
     bool lifted_ = false;
+    bool inTag_ = false;
+    bool afterEquals_ = false;
+    char quote_ = 0;
+    bool escaped_ = false;
 };
 
 // Each decoder returns false when the reading stops at a refused image

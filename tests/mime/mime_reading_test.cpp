@@ -224,6 +224,25 @@ TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
                    &html),
               talix::kRemoteImage);
     EXPECT_EQ(Read(Html("", "<img src='cid:a'> and more text"), &html), 0);
+    // Pictures however the tag is written: a line end or "/" before the
+    // attribute, an attribute after others, an entity-encoded address.
+    for (const char* tag : {"<img\r\nsrc=\"http://x/a.gif\">", "<img/src=http://x/a.gif>",
+                            "<img alt=\"a > b\" width=1 src='http://x/a.gif'>", "<img alt=it's src=http://x/a.gif>",
+                            "<p title=\"open>text</p><img src=\"http://x/a.gif\">",
+                            "<IMG SRC=&#104;ttp://x/a.gif>"})
+        EXPECT_EQ(Read(Html("", std::string("<p>") + tag + "</p>"), &html), talix::kRemoteImage) << tag;
+    // "src=" in the text, or ending another attribute's name, shows no
+    // picture: the message is read.
+    for (const char* text : {"<p>set src=\"http://x/a.js\" in the tag</p>",
+                             "<p>Use <code>&lt;img src=&quot;http://x/a.gif&quot;&gt;</code></p>",
+                             "<p><img data-src=\"http://x/a.gif\" src=\"cid:a\"></p>",
+                             "<p><img alt=\"see src=http://x/a.gif\" src=\"cid:a\"></p>"}) {
+        EXPECT_EQ(Read(Html("", text), &html), 0) << text;
+        EXPECT_NE(html.find("src="), std::string::npos) << html;
+    }
+    EXPECT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "<p>write src=3D\"http://x/y.gif\"</p>"),
+                   &html),
+              0);
 
     // Parts built by hand: a body kept in an attachment the note lacks
     // reads as empty; a part whose lengths run past its value is skipped.
