@@ -62,6 +62,18 @@ const char* const kSchemaChecks[] = {
     "SELECT object_id, class, bytes FROM objects LIMIT 0",
 };
 
+// Finds what a file of ours never holds: a part of its schema that runs
+// code the file brings with it. A view can stand in a table's place and
+// yield rows without end (a read that never finishes), a column computed as
+// it is read can make a small file give values of any size, a virtual table
+// reads through code of its own, and a trigger runs with every write and
+// changes what it likes. Tables and their indexes alone are ours.
+const char* const kForeignSchema =
+    "SELECT name FROM sqlite_master WHERE type IN ('view', 'trigger')"
+    " OR (type = 'table' AND sql LIKE 'CREATE VIRTUAL%')"
+    " UNION ALL SELECT t.name FROM sqlite_master AS t, pragma_table_xinfo(t.name) AS c"
+    " WHERE t.type = 'table' AND c.hidden <> 0 LIMIT 1";
+
 // A write that leaves the file as it is (its user version is never set).
 const char* const kKeepUserVersion = "PRAGMA user_version = 0";
 
@@ -370,6 +382,22 @@ STATUS Store::LoadInfo(bool reused) {
         int rc = id.Step();
         if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM) return Fail(rc, "open");
         if (rc != SQLITE_ROW || id.ColumnInt(0) != kApplicationId) return ERR_NOT_A_DATABASE;
+    }
+    {
+        Statement foreign(*statements_, kForeignSchema);
+        const int rc = foreign.Step();
+        if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM) return Fail(rc, "open");
+        if (rc == SQLITE_ROW) {
+            const BYTE* name = foreign.ColumnBlob(0);
+            LogLine(ERR_NOT_A_DATABASE, "Database %s: its schema holds code of its own (a view, a trigger, a virtual "
+                    "table or a computed column) in '%.*s'", path_.c_str(), static_cast<int>(foreign.ColumnBytes(0)),
+                    name != nullptr ? reinterpret_cast<const char*>(name) : "");
+            return ERR_NOT_A_DATABASE;
+        }
+        if (rc != SQLITE_DONE) {
+            LogLine(ERR_NOT_A_DATABASE, "Database %s: its schema cannot be read", path_.c_str());
+            return ERR_NOT_A_DATABASE;
+        }
     }
     Statement info(*statements_, "SELECT format, replica FROM dbinfo WHERE id = 1");
     if (info.prepareStatus() != SQLITE_OK || info.Step() != SQLITE_ROW) return ERR_NOT_A_DATABASE;

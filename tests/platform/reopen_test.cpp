@@ -115,6 +115,56 @@ TEST(Reopen, AClosedDatabaseOpensAgainAsTheFileIsNow) {
     EXPECT_EQ(DbOpen(copy.c_str(), &db), ERR_NOT_A_DATABASE);
 }
 
+// A file whose schema brings code of its own (a trigger, a view in a
+// table's place, a column computed as it is read, a virtual table) is not
+// one of ours: it is refused at open, before any of that code runs, and the
+// file is left as it was.
+TEST(Reopen, AFileWhoseSchemaRunsCodeOfItsOwnIsRefused) {
+    TempDir dir;
+    const std::string path = dir.file("r.nsf");
+    DBHANDLE db = NULLHANDLE;
+    ASSERT_EQ(DbCreate(path.c_str(), &db), NOERROR);
+    const NOTEID id = StoreNote(db, "first");
+    ASSERT_NE(id, 0u);
+    DbClose(db);
+
+    // A trigger that empties the database with the next item written.
+    ASSERT_EQ(RunElsewhere(path, "CREATE TRIGGER wipe AFTER INSERT ON items BEGIN DELETE FROM notes; "
+                                 "DELETE FROM items; END"),
+              SQLITE_OK);
+    EXPECT_EQ(DbOpen(path.c_str(), &db), ERR_NOT_A_DATABASE);
+    ASSERT_EQ(RunElsewhere(path, "DROP TRIGGER wipe"), SQLITE_OK);
+    EXPECT_EQ(Reopened(path, id), "first");
+
+    // A view in the place of the notes, yielding rows without end.
+    ASSERT_EQ(RunElsewhere(path, "ALTER TABLE notes RENAME TO kept; CREATE VIEW notes AS WITH RECURSIVE n(id) AS "
+                                 "(SELECT 256 UNION ALL SELECT id + 4 FROM n) SELECT n.id AS note_id, k.unid, k.oid, "
+                                 "k.class, k.created, k.modified, k.accessed, k.added, k.encrypted FROM n, kept AS k"),
+              SQLITE_OK);
+    EXPECT_EQ(DbOpen(path.c_str(), &db), ERR_NOT_A_DATABASE);
+    ASSERT_EQ(RunElsewhere(path, "DROP VIEW notes; ALTER TABLE kept RENAME TO notes"), SQLITE_OK);
+    EXPECT_EQ(Reopened(path, id), "first");
+
+    // Objects read through a module's code.
+    if (RunElsewhere(path, "ALTER TABLE objects RENAME TO kept; "
+                           "CREATE VIRTUAL TABLE objects USING fts5(object_id, class, bytes)") == SQLITE_OK) {
+        EXPECT_EQ(DbOpen(path.c_str(), &db), ERR_NOT_A_DATABASE);
+        ASSERT_EQ(RunElsewhere(path, "DROP TABLE objects; ALTER TABLE kept RENAME TO objects"), SQLITE_OK);
+        EXPECT_EQ(Reopened(path, id), "first");
+    }
+
+    // Item values computed as they are read: a small file would give values
+    // of hundreds of megabytes.
+    ASSERT_EQ(RunElsewhere(path, "ALTER TABLE items RENAME TO kept; CREATE TABLE items(item_id INTEGER PRIMARY KEY, "
+                                 "note_id INTEGER NOT NULL, position INTEGER NOT NULL, name BLOB NOT NULL, flags "
+                                 "INTEGER NOT NULL, data_type INTEGER NOT NULL, value BLOB AS "
+                                 "(X'0005' || zeroblob(300000000)) VIRTUAL); INSERT INTO items SELECT item_id, "
+                                 "note_id, position, name, flags, data_type FROM kept; DROP TABLE kept"),
+              SQLITE_OK);
+    EXPECT_EQ(DbOpen(path.c_str(), &db), ERR_NOT_A_DATABASE);
+    EXPECT_EQ(Reopened(path, id), "(no database)");
+}
+
 // Whether this process holds a lock on the file (as /proc/locks lists them:
 // "1: POSIX ADVISORY READ <pid> <device>:<inode> <start> <end>").
 bool HoldsLockOn(const std::string& path) {
