@@ -13,6 +13,7 @@
 #include "status_codes.h"
 #include "talix_platform/database.h"
 #include "talix_platform/formula.h"
+#include "talix_platform/log.h"
 #include "talix_platform/memory.h"
 #include "talix_platform/text.h"
 #include "talix_platform/timedate.h"
@@ -40,6 +41,36 @@ std::vector<std::string> TextEntries(NOTEHANDLE note, const char* name) {
         entries.emplace_back(buffer.data(), length);
     }
     return entries;
+}
+
+// The entries of an item of a view's definition, as TextEntries reads them
+// (none when the view has no such item). An item that is not text, or a
+// list that counts entries its value does not hold, fails with
+// ERR_ITEM_TYPE: read as no entries, it would give a view without columns
+// (or without their flags) and no word of the damage.
+STATUS DefinitionEntries(NOTEHANDLE view, NOTEID viewId, const char* name, std::vector<std::string>* entries) {
+    entries->clear();
+    WORD type = 0;
+    BLOCKID value;
+    DWORD length = 0;
+    const STATUS status = ItemInfo(view, name, static_cast<WORD>(std::strlen(name)), nullptr, &type, &value, &length);
+    if (status == ERR_ITEM_NOT_FOUND) return NOERROR;
+    if (status != NOERROR) return status;
+    // Only a list whose count word is 0 holds no entries.
+    bool emptyList = false;
+    if (type == TYPE_TEXT_LIST && length >= 4) {
+        const auto* bytes = static_cast<const BYTE*>(BlockLock(value));
+        if (bytes == nullptr) return ERR_INVALID_HANDLE;
+        emptyList = GetWord(bytes + 2) == 0;
+        BlockUnlock(value);
+    }
+    *entries = TextEntries(view, name);
+    if ((type != TYPE_TEXT && type != TYPE_TEXT_LIST) || (entries->empty() && !emptyList)) {
+        LogLine(ERR_ITEM_TYPE, "View 0x%X: its item %s is not a text list, or a damaged one", viewId, name);
+        entries->clear();
+        return ERR_ITEM_TYPE;
+    }
+    return NOERROR;
 }
 
 struct ColumnFlags {
@@ -319,8 +350,9 @@ STATUS BuildFromView(DBHANDLE db, NOTEID viewId, ViewIndex* index) {
     std::vector<BYTE> selection;
     if (status == NOERROR && (noteClass & ~NOTE_CLASS_DEFAULT) != NOTE_CLASS_VIEW) status = ERR_NOT_A_VIEW;
     if (status == NOERROR) status = ReadSelection(view, &selection);
-    std::vector<std::string> columnTexts = TextEntries(view, kColumnsItem);
-    std::vector<std::string> flagTexts = TextEntries(view, kFlagsItem);
+    std::vector<std::string> columnTexts, flagTexts;
+    if (status == NOERROR) status = DefinitionEntries(view, viewId, kColumnsItem, &columnTexts);
+    if (status == NOERROR) status = DefinitionEntries(view, viewId, kFlagsItem, &flagTexts);
     NoteClose(view);
     if (status != NOERROR) return status;
 

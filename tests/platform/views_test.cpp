@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -316,6 +317,57 @@ TEST_F(Views, UpdatesAndBadInput) {
     EXPECT_NE(ViewNoteCreate(db_, ViewDefinition{"Bad", "SELECT Form = \"Memo", {"Subject"}, {}}, &bad), NOERROR);
     EXPECT_EQ(bad, 0u);
     EXPECT_EQ(countNotes(), before);
+}
+
+// A view whose column formulas or column flags are not a readable text list
+// (a list counting entries its value does not hold, an item of another
+// type) does not open, rather than listing its documents without columns
+// or unsorted; an empty list is a view without columns.
+TEST_F(Views, ADamagedDefinitionDoesNotOpen) {
+    AddNote({{"Subject", "b"}});
+    AddNote({{"Subject", "a"}});
+    const NOTEID view = AddView("Damaged", "", {"Subject"}, {"descending"});
+    auto replace = [&](const char* name, std::vector<BYTE> value) {
+        NOTEHANDLE note = NULLHANDLE;
+        ASSERT_EQ(NoteOpen(db_, view, OPEN_NOTE_DEFAULT, &note), NOERROR);
+        ItemDelete(note, name, static_cast<WORD>(std::strlen(name)));
+        ASSERT_EQ(ItemAppendValue(note, 0, name, std::move(value)), NOERROR);
+        ASSERT_EQ(NoteUpdate(note, 0), NOERROR);
+        NoteClose(note);
+    };
+    auto opens = [&](std::vector<std::string>* firstColumn) {
+        HCOLLECTION collection = 0;
+        const STATUS status = CollectionOpen(db_, view, &collection);
+        if (status != NOERROR) return status;
+        for (DWORD i = 1;; ++i) {
+            std::string text;
+            if (CollectionEntryText(collection, i, &text) != NOERROR) break;
+            firstColumn->push_back(text);
+        }
+        CollectionClose(collection);
+        return NOERROR;
+    };
+    std::vector<std::string> texts;
+    ASSERT_EQ(opens(&texts), NOERROR);
+    EXPECT_EQ(texts, (std::vector<std::string>{"b", "a"}));
+
+    // Three entries counted, one held.
+    replace("$ViewColumns", {0x01, 0x05, 0x03, 0x00, 0x07, 0x00, 'S', 'u', 'b', 'j', 'e', 'c', 't'});
+    EXPECT_EQ(opens(&texts), ERR_ITEM_TYPE);
+    replace("$ViewColumns", {0x01, 0x05, 0x01, 0x00, 0x07, 0x00, 'S', 'u', 'b', 'j', 'e', 'c', 't'});
+    texts.clear();
+    ASSERT_EQ(opens(&texts), NOERROR);
+    EXPECT_EQ(texts, (std::vector<std::string>{"b", "a"}));
+    // Flags cut short; flags of another type.
+    replace("$ViewColumnFlags", {0x01, 0x05, 0x01, 0x00, 0x0A, 0x00, 'd', 'e', 's', 'c'});
+    EXPECT_EQ(opens(&texts), ERR_ITEM_TYPE);
+    replace("$ViewColumnFlags", {0x00, 0x03, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F});
+    EXPECT_EQ(opens(&texts), ERR_ITEM_TYPE);
+    // An empty list: the view has no columns and opens.
+    replace("$ViewColumnFlags", {0x01, 0x05, 0x00, 0x00});
+    replace("$ViewColumns", {0x01, 0x05, 0x00, 0x00});
+    texts.clear();
+    EXPECT_EQ(opens(&texts), NOERROR);
 }
 
 } // namespace
