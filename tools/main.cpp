@@ -437,19 +437,25 @@ void RemoveOutputsOnSignals() {
 // A write to a pipe whose reader has gone fails with EPIPE rather than
 // ending the program unseen: the command then says that its standard output
 // did not take what it printed and exits 1, and removes the files it was
-// making, as it does for any output that cannot be written. A handler that
-// does nothing rather than an ignored signal, so that no program started
-// from here inherits the choice. One the caller had ignored stays ignored.
-void NoteClosedPipe(int) {}
+// making, as it does for any output that cannot be written. Likewise a write
+// that would take a file past the size limit of the process (ulimit -f)
+// fails with EFBIG rather than ending the program with SIGXFSZ: the
+// database write then fails whole and the command says that the database
+// cannot grow, as on a full disk. A handler that does nothing rather than an
+// ignored signal, so that no program started from here inherits the choice.
+// One the caller had ignored stays ignored.
+void NoteFailedWrite(int) {}
 
-void FailWritesToClosedPipes() {
-    struct sigaction before {};
-    if (::sigaction(SIGPIPE, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) return;
-    struct sigaction action {};
-    action.sa_handler = NoteClosedPipe;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGPIPE, &action, nullptr);
+void FailWritesInsteadOfSignals() {
+    for (int number : {SIGPIPE, SIGXFSZ}) {
+        struct sigaction before {};
+        if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = NoteFailedWrite;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(number, &action, nullptr);
+    }
 }
 
 } // namespace
@@ -457,7 +463,7 @@ void FailWritesToClosedPipes() {
 int MessagesShown() { return g_messagesShown; }
 
 int Main(int argc, char** argv) {
-    FailWritesToClosedPipes();
+    FailWritesInsteadOfSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     bool verbose = false;
     size_t next = 0;
