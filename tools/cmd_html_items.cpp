@@ -52,8 +52,16 @@ bool TakeArguments(const Command& command, std::vector<std::string>* args, HtmlI
     return true;
 }
 
-// Why a conversion of the item failed, in words.
-int ConversionFailed(const char* what, const ZervaRTItem* item, const std::string& target) {
+// Why a conversion of the item failed, in words. A failed read of the
+// item's records (status 263, whose text speaks of memory) is, as a rule,
+// damage in the item: where it is, is said as the commands that write
+// the item say it.
+int ConversionFailed(const Command& command, const std::string& itemName, const ZervaRTItem* item,
+                     const std::string& target) {
+    const char* what = command.name;
+    if (item->lastStatus == talix::kOutOfMemory && item->ownError == talix::kErrConversion &&
+        !ItemUndamaged(command, itemName, FindItems(item->noteHandle, itemName)))
+        return kExitFailed;
     if (item->lastStatus == kTargetExists)
         return Fail("%s refused: the note already has an item named '%s' (--options Overwrite=Yes replaces it)",
                     what, target.c_str());
@@ -97,7 +105,7 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     ZervaRTItem* item = target.item();
     item->ExportToHTML(path.c_str(), taken.format, options.c_str(), 0, nullptr);
     int result = kExitOk;
-    if (item->lastStatus != talix::kOK) result = ConversionFailed("export-html", item, path);
+    if (item->lastStatus != talix::kOK) result = ConversionFailed(command, args[2], item, path);
     else if (toStandardOutput && !CopyToStandardOutput(path))
         result = Fail("cannot write the markup to standard output: %s", std::strerror(errno));
     if (toStandardOutput) ::unlink(path.c_str());
@@ -129,7 +137,7 @@ int RunToHtml(const Command& command, const std::vector<std::string>& given) {
     if (restore && talix::KeepItems(item->noteHandle, source.c_str(), &rendered) != talix::kOK)
         return Fail("to-html failed: item '%s' cannot be read", args[2].c_str());
     item->ConvertToHTML(into.c_str(), nullptr, options.c_str(), 0, nullptr);
-    if (item->lastStatus != talix::kOK) return ConversionFailed("to-html", item, name);
+    if (item->lastStatus != talix::kOK) return ConversionFailed(command, args[2], item, name);
     if (restore) talix::RestoreItems(item->noteHandle, source.c_str(), rendered);
     const talix::STATUS saved = item->Save();
     if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());

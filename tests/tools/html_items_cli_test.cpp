@@ -3,6 +3,7 @@
 // and an item rebuilt from the HTML another item holds.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,29 @@ TEST_F(HtmlItemCommands, HtmlOfAMegabyteIsStoredWholeAsTextRuns) {
             << into << ": " << text.out.size();
         EXPECT_EQ(Talix({"check", db_}).status, 0);
     }
+}
+
+// An item whose records do not read (a text record claiming more bytes than
+// are left) is named with where the damage is, as the commands that write
+// it name it, not as a want of memory; nothing is written or stored.
+TEST_F(HtmlItemCommands, ADamagedItemIsNamedWithItsDamage) {
+    const std::string note = Import(Write("d.xml", "<note class='document'><item name='Body'><rawitemdata type='1'>"
+                                                   "gQKF/yAAAQAAAA==</rawitemdata></item></note>"));
+    const std::string items = Talix({"items", db_, note}).out;
+    const std::string file = dir_.file("damaged.htm");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"export-html", db_, note, "Body"}, {"export-html", db_, note, "Body", file},
+             {"to-html", db_, note, "Body", "--into", "Page"}}) {
+        SCOPED_TRACE(args.size() == 5 ? "into a file" : args[0]);
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "talix: cannot " + args[0] + " item 'Body': item 1: damaged data at byte 4: record 0xFF85 "
+                           "of length 32 runs past the end of the value (8 bytes left): status 15150: Damaged "
+                           "rich-text data; nothing was written\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(Talix({"items", db_, note}).out, items);
 }
 
 } // namespace
