@@ -63,11 +63,26 @@ STATUS Store::Check(std::vector<DbProblem>* problems) {
         if (named.count(object) == 0) problems->push_back({0, object, "no note names it"});
     }
 
-    std::vector<std::pair<NOTEID, WORD>> notes;
-    STATUS status = ListNotes(&notes);
-    if (status != NOERROR) return status;
+    // A note stored under an id no note can have (0, or one past 32 bits,
+    // which would be read as another id) is named by the id it has, and
+    // read no further.
+    std::vector<NOTEID> notes;
+    {
+        Statement select(*statements_, "SELECT note_id FROM notes ORDER BY note_id");
+        while ((rc = select.Step()) == SQLITE_ROW) {
+            const sqlite3_int64 id = select.ColumnInt(0);
+            if (id > 0 && id <= 0xFFFFFFFF) {
+                notes.push_back(static_cast<NOTEID>(id));
+            } else {
+                problems->push_back({0, 0, "a note is stored under id " + std::to_string(id) +
+                                               ", which no note can have"});
+            }
+        }
+        if (rc != SQLITE_DONE) return Fail(rc, "check");
+    }
+    STATUS status = NOERROR;
     char text[256];
-    for (const auto& [id, noteClass] : notes) {
+    for (NOTEID id : notes) {
         NoteHeader header;
         std::vector<StoredItem> items;
         status = ReadHeader(id, &header);

@@ -482,6 +482,31 @@ TEST(WriteSafety, TheCheckFindsOrphansMissingObjectsAndUnreadableNotes) {
     EXPECT_EQ(problems[1].what, "no note names it");
     EXPECT_EQ(problems[2].note, result.notes[1]);
     EXPECT_EQ(problems[2].what.rfind("its items do not read back", 0), 0u) << problems[2].what;
+
+    // Notes stored under ids no note can have: 0, one past 32 bits (which
+    // read as the id of the first note) and a negative one are named by the
+    // ids they have, and the note whose id the long one would read as is
+    // not blamed for it.
+    const std::string past = std::to_string((1LL << 32) + result.notes[0]);
+    {
+        OtherConnection other(t.path);
+        const std::string first = std::to_string(result.notes[0]);
+        for (const std::string& id : {std::string("0"), past, std::string("-4")}) {
+            ASSERT_EQ(other.Run("INSERT INTO notes SELECT " + id + ", randomblob(16), oid, class, created, modified, "
+                                "accessed, added, encrypted FROM notes WHERE note_id = " + first),
+                      SQLITE_OK);
+        }
+    }
+    problems = Problems(t.db);
+    ASSERT_EQ(problems.size(), 6u);
+    std::vector<std::string> database;
+    for (const DbProblem& problem : problems) {
+        if (problem.note == 0 && problem.object == 0) database.push_back(problem.what);
+        EXPECT_NE(problem.note, result.notes[0]) << problem.what;
+    }
+    EXPECT_EQ(database, (std::vector<std::string>{"a note is stored under id -4, which no note can have",
+                                                  "a note is stored under id 0, which no note can have",
+                                                  "a note is stored under id " + past + ", which no note can have"}));
 }
 
 TEST(WriteSafety, ADatabaseIsCreatedWholeOrNotAtAll) {
