@@ -2,13 +2,20 @@
 // multipart/related (multipart/mixed when the item holds file attachments)
 // entity with LF line ends: the text/html part in a multipart/alternative
 // level, the icons, pictures and image resources, then the attachments.
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "core/attachments.h"
 #include "core/clamp.h"
+#include "core/options.h"
+#include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "mime/entity_records.h"
 #include "mime/entity_writer.h"
@@ -57,9 +64,66 @@ private:
     char last_ = '\n';
 };
 
+// Whether the message takes each file hotspot's attachment as a part of its
+// own: a ".eml" file unless "FileHandling=" holds "DISK", another file only
+// when it holds "PLACE".
+bool CarriesAttachments(const MimeRun& run) {
+    const bool eml = ContainsNoCase(run.outputName, ".eml");
+    return eml ? !run.options.Holds("FileHandling=", "DISK") : run.options.Holds("FileHandling=", "PLACE");
+}
+
+// A folder of the run's own in the temporary folder, removed with the files
+// in it when the object goes. Into a ".eml" file the generation extracts
+// each attachment a file hotspot names, by default into the temporary
+// folder; when the message carries the attachments themselves those copies
+// serve no one, and they go here instead of staying behind. The links in
+// the text still name the temporary folder, as they did.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = TempDirectory() + "talix-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~ScratchFolder() {
+        if (path_.empty()) return;
+        if (DIR* dir = ::opendir(path_.c_str())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") ::unlinkat(::dirfd(dir), entry->d_name, 0);
+            }
+            ::closedir(dir);
+        }
+        ::rmdir(path_.c_str());
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // The options with the folder as the attachments' directory: as they
+    // are when the caller names a directory, the folder could not be made,
+    // or its name cannot stand in an option (not ASCII, or holding every
+    // quote character).
+    std::string Options(const std::string& options) const {
+        if (path_.empty() || FindOptionKey(options.c_str(), "AttachmentDirectory") != nullptr) return options;
+        for (const char c : path_) {
+            if (static_cast<unsigned char>(c) >= 0x80 || static_cast<unsigned char>(c) < 0x20) return options;
+        }
+        for (const char quote : {'"', '\'', '|', '~'}) {
+            if (path_.find(quote) == std::string::npos)
+                return options + " AttachmentDirectory=" + quote + path_ + quote;
+        }
+        return options;
+    }
+
+private:
+    std::string path_;
+};
+
 // The generated text of a part (native, lines ended by LF), as the
 // generation writes it into a file.
-std::string Generate(MimeRun* run, const char* kind, const std::string& options, std::uint16_t partNumber) {
+std::string Generate(MimeRun* run, const char* kind, const std::string& given, std::uint16_t partNumber) {
+    std::unique_ptr<ScratchFolder> scratch;
+    if (run->mixed && CarriesAttachments(*run)) scratch = std::make_unique<ScratchFolder>();
+    const std::string options = scratch != nullptr ? scratch->Options(given) : given;
     char* data = nullptr;
     std::size_t size = 0;
     std::FILE* memory = ::open_memstream(&data, &size);
@@ -118,12 +182,9 @@ void WriteMainBody(MimeRun* run, FileWriter* out) {
     std::free(data);
 }
 
-// Each file hotspot's attachment, encoded, when the output takes them: a
-// ".eml" file unless "FileHandling=" holds "DISK", another file only when
-// it holds "PLACE".
+// Each file hotspot's attachment, encoded, when the output takes them.
 void WriteAttachments(MimeRun* run, FileWriter* out) {
-    const bool eml = ContainsNoCase(run->outputName, ".eml");
-    if (eml ? run->options.Holds("FileHandling=", "DISK") : !run->options.Holds("FileHandling=", "PLACE")) return;
+    if (!CarriesAttachments(*run)) return;
     ForEachAttachment(run, [&](const std::string& attachment, const std::string& fileName) {
         out->PartLine(MimeLevel::Mixed);
         out->Write("Content-Type: application/octet-stream" +

@@ -546,4 +546,34 @@ TEST_F(OutputFileCommands, APipeWithoutAReaderFailsTheCommandWithAMessage) {
     EXPECT_EQ(notes.lines().size(), 1u) << notes.out;
 }
 
+// A message carries the attachments of its file hotspots as parts of its
+// own: making it (into a file, or on standard output) leaves no copy of
+// them in the temporary folder. Under FileHandling=DISK the message links
+// to the copy there instead, and the copy stays.
+TEST_F(OutputFileCommands, AMessageLeavesNoCopyOfItsAttachmentsBehind) {
+    const std::string temporary = dir_.file("temporary");
+    fs::create_directory(temporary);
+    Write("report.txt", "the report\n");
+    CliOutcome attached = Talix({"append", db_, note_, "Pic", "attachment", dir_.file("report.txt")});
+    ASSERT_EQ(attached.status, 0) << attached.err;
+    environment_ = "TEMP=" + temporary;
+    const std::string base64 = "dGhlIHJlcG9ydAo=";   // "the report\n"
+    CliOutcome filed = Talix({"mime", db_, note_, "Pic", "--out", dir_.file("m.eml")});
+    ASSERT_EQ(filed.status, 0) << filed.err;
+    const std::string message = ReadFile(dir_.file("m.eml"));
+    EXPECT_TRUE(Has(message, "filename=\"report.txt\"")) << message;
+    EXPECT_TRUE(Has(message, base64)) << message;
+    EXPECT_TRUE(Has(message, "href=\"" + temporary + "/report.txt\"")) << message;
+    CliOutcome shown = Talix({"mime", db_, note_, "Pic"});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(Steady(shown.out), Steady(message));
+    EXPECT_TRUE(fs::is_empty(temporary));
+
+    CliOutcome onDisk = Talix({"mime", db_, note_, "Pic", "--out", dir_.file("d.eml"), "--options", "FileHandling=DISK"});
+    ASSERT_EQ(onDisk.status, 0) << onDisk.err;
+    EXPECT_FALSE(Has(ReadFile(dir_.file("d.eml")), base64));
+    EXPECT_EQ(ReadFile(temporary + "/report.txt"), "the report\n");
+    environment_.clear();
+}
+
 } // namespace
