@@ -189,6 +189,71 @@ STATUS DbCreate(const char* path, DBHANDLE* db) {
     return Register(std::move(store), std::move(shown), db);
 }
 
+STATUS DbCreateAside(const char* path, DBHANDLE* db, std::string* asidePath) {
+    if (db == nullptr) return ERR_BAD_ARGUMENT;
+    *db = NULLHANDLE;
+    std::string full, shown;
+    STATUS status = ResolvePath(path, &full, &shown);
+    if (status != NOERROR) return status;
+    TIMEDATE now;
+    CurrentTime(&now);
+    DBID replica;
+    replica.Innards[0] = RandomDword();
+    replica.Innards[1] = now.Innards[1];
+    std::shared_ptr<Store> store;
+    std::string aside;
+    status = Store::CreateAside(full, replica, &aside, &store);
+    if (status != NOERROR) return status;
+    status = Register(std::move(store), std::move(shown), db);
+    if (status != NOERROR) {
+        Store::DiscardAside(aside);
+        return status;
+    }
+    Lock lock(StorageMutex());
+    FindDatabase(*db)->publishAs = full;
+    if (asidePath != nullptr) *asidePath = aside;
+    return NOERROR;
+}
+
+namespace {
+
+// Closes a handle DbCreateAside gave; the database's file (not yet under its
+// name) in *aside and the path it was made for in *target.
+STATUS CloseAside(DBHANDLE db, std::string* aside, std::string* target) {
+    {
+        Lock lock(StorageMutex());
+        OpenDatabase* open = FindDatabase(db);
+        if (open == nullptr) return ERR_INVALID_HANDLE;
+        if (open->publishAs.empty()) return ERR_BAD_ARGUMENT;
+        *aside = open->store->Path();
+        *target = open->publishAs;
+    }
+    return DbClose(db);
+}
+
+} // namespace
+
+STATUS DbPublish(DBHANDLE db) {
+    std::string aside, target;
+    STATUS status = CloseAside(db, &aside, &target);
+    if (status == ERR_INVALID_HANDLE || status == ERR_BAD_ARGUMENT) return status;
+    if (status != NOERROR) {
+        Store::DiscardAside(aside);
+        return status;
+    }
+    Lock lock(StorageMutex());
+    return Store::Publish(aside, target);
+}
+
+STATUS DbDiscard(DBHANDLE db) {
+    std::string aside, target;
+    const STATUS status = CloseAside(db, &aside, &target);
+    if (status == ERR_INVALID_HANDLE || status == ERR_BAD_ARGUMENT) return status;
+    Lock lock(StorageMutex());
+    Store::DiscardAside(aside);
+    return status;
+}
+
 STATUS DbClose(DBHANDLE db) {
     Lock lock(StorageMutex());
     OpenDatabase* open = FindDatabase(db);

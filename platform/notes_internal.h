@@ -22,6 +22,7 @@ struct OpenDatabase {
     std::shared_ptr<Store> store;   // shared by the handles of the file
     std::string shownPath;   // relative to the data directory when it lies below it
     int writeLocks = 0;      // DbWriteLock levels this handle holds
+    std::string publishAs;   // DbCreateAside: the full path the file is made for
 };
 
 // The value bytes of an item that memory handles keep (BlockKeep): the

@@ -16,7 +16,7 @@ enum : STATUS {
     ERR_UNKNOWN_STRUCT = 15005,     // unknown structure type code
     ERR_FILE_NOT_FOUND = 15010,     // the database file does not exist
     ERR_NOT_A_DATABASE = 15011,     // the file is not a database
-    ERR_DB_EXISTS = 15012,          // the database already exists
+    // 15012, ERR_DB_EXISTS: callers react to it (database.h)
     ERR_SERVER_UNREACHABLE = 15013, // the server cannot be reached
     ERR_DB_IO = 15014,              // a database read or write failed
     ERR_PATH_TOO_LONG = 15015,      // the path is too long

@@ -507,16 +507,17 @@ STATUS CreateStatus(int error) {
     }
 }
 
-} // namespace
-
-// The file is built complete under a name of its own beside the target and
-// then linked to the target's name, which fails when the name is taken: two
-// creators cannot both succeed, and no one ever opens a file half made.
-STATUS Store::Create(const std::string& path, const DBID& replicaId, std::shared_ptr<Store>* store) {
-    if (::access(path.c_str(), F_OK) == 0) return ERR_DB_EXISTS;
-    RemoveAbandonedBuilds(path);
+// A name of its own beside path for a file that is to take path's name:
+// path ".new-" PID "-" N.
+std::string BuildingName(const std::string& path) {
     static std::atomic<unsigned> counter{0};
-    std::string building = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    return path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// Makes the new file building (which must not exist) with the schema, its
+// log folded into it and synced. Files under its name are left for the
+// caller to remove on a failure.
+STATUS BuildFile(const std::string& building, const std::string& path, const DBID& replicaId) {
     int fd = ::open(building.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return CreateStatus(errno == EEXIST ? EIO : errno);
     ::close(fd);
@@ -528,20 +529,64 @@ STATUS Store::Create(const std::string& path, const DBID& replicaId, std::shared
     if (rc != SQLITE_OK) LogLine(NOERROR, "Database %s: create failed: %s", path.c_str(), sqlite3_errmsg(db));
     // Closing the only connection folds the log into the file.
     if (sqlite3_close(db) != SQLITE_OK && rc == SQLITE_OK) rc = SQLITE_IOERR;
-    STATUS status = NOERROR;
-    if (rc != SQLITE_OK) {
-        status = rc == SQLITE_NOMEM ? ERR_NO_MEMORY : NoRoom(rc, systemErrno) ? ERR_DB_FULL : ERR_DB_IO;
-    } else if (!SyncFile(building)) {
-        status = CreateStatus(errno);
-    } else if (::link(building.c_str(), path.c_str()) != 0) {
-        status = CreateStatus(errno);
-    }
+    if (rc != SQLITE_OK) return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : NoRoom(rc, systemErrno) ? ERR_DB_FULL : ERR_DB_IO;
+    if (!SyncFile(building)) return CreateStatus(errno);
+    return NOERROR;
+}
+
+} // namespace
+
+// The file is built complete under a name of its own beside the target and
+// then linked to the target's name, which fails when the name is taken: two
+// creators cannot both succeed, and no one ever opens a file half made.
+STATUS Store::Create(const std::string& path, const DBID& replicaId, std::shared_ptr<Store>* store) {
+    if (::access(path.c_str(), F_OK) == 0) return ERR_DB_EXISTS;
+    RemoveAbandonedBuilds(path);
+    std::string building = BuildingName(path);
+    STATUS status = BuildFile(building, path, replicaId);
+    if (status == NOERROR && ::link(building.c_str(), path.c_str()) != 0) status = CreateStatus(errno);
     RemoveFiles(building);
     if (status != NOERROR) return status;
     status = Open(path, store);
     if (status == NOERROR) status = (*store)->StartLog();
     if (status != NOERROR) store->reset();
     return status;
+}
+
+// The file is built under the name a creation of path builds in, and stays
+// there, open, until Publish.
+STATUS Store::CreateAside(const std::string& path, const DBID& replicaId, std::string* aside,
+                          std::shared_ptr<Store>* store) {
+    if (::access(path.c_str(), F_OK) == 0) return ERR_DB_EXISTS;
+    RemoveAbandonedBuilds(path);
+    *aside = BuildingName(path);
+    STATUS status = BuildFile(*aside, path, replicaId);
+    if (status == NOERROR) status = Open(*aside, store);
+    if (status == NOERROR) status = (*store)->StartLog();
+    if (status != NOERROR) {
+        store->reset();
+        DiscardAside(*aside);
+    }
+    return status;
+}
+
+STATUS Store::Publish(const std::string& aside, const std::string& path) {
+    // A connection kept for the file closes first: everything written is
+    // then in the file, and its log files go with it.
+    CloseSpareConnections(aside);
+    STATUS status = NOERROR;
+    if (!SyncFile(aside)) {
+        status = CreateStatus(errno);
+    } else if (::link(aside.c_str(), path.c_str()) != 0) {
+        status = CreateStatus(errno);
+    }
+    RemoveFiles(aside);
+    return status;
+}
+
+void Store::DiscardAside(const std::string& aside) {
+    CloseSpareConnections(aside);
+    RemoveFiles(aside);
 }
 
 // The first write after the log is made writes the log's header and syncs

@@ -153,6 +153,19 @@ public:
     // file appears complete or not at all: a process that finds it can open
     // it.
     static STATUS Create(const std::string& path, const DBID& replicaId, std::shared_ptr<Store>* store);
+    // Creates a new database for path (which must not exist) under a name of
+    // its own beside it (*aside), the one a creation of path builds in, and
+    // opens it: it takes path's name only with Publish. A process that ends
+    // before then leaves it to the next creation of path to remove.
+    static STATUS CreateAside(const std::string& path, const DBID& replicaId, std::string* aside,
+                              std::shared_ptr<Store>* store);
+    // Gives a database CreateAside made, which no store of this process has
+    // open any more, the name path: ERR_DB_EXISTS when the name was taken
+    // meanwhile. The file goes from its own name either way.
+    static STATUS Publish(const std::string& aside, const std::string& path);
+    // Removes a database CreateAside made, which no store of this process
+    // has open any more, with its log files.
+    static void DiscardAside(const std::string& aside);
     // Opens an existing file (the store of this process that has it open
     // already, when there is one); ERR_NOT_A_DATABASE when it is not one of
     // ours.

@@ -88,13 +88,10 @@ public:
     // on failure prints the reason and returns false.
     bool Open(const std::string& path, bool create);
     plat::DBHANDLE handle() const { return handle_; }
-    // Whether Open made the database.
-    bool created() const { return created_; }
     void Close();
 
 private:
     plat::DBHANDLE handle_ = 0;
-    bool created_ = false;
 };
 
 // An open note, closed with the object.

@@ -191,10 +191,7 @@ bool Database::Open(const std::string& path, bool create) {
         // create it meanwhile, and then it opens. When both fail (something
         // else is there, the folder is missing) both reasons count.
         plat::STATUS created = plat::DbCreate(path.c_str(), &handle_);
-        if (created == plat::NOERROR) {
-            created_ = true;
-            return true;
-        }
+        if (created == plat::NOERROR) return true;
         handle_ = 0;
         if (plat::DbOpen(path.c_str(), &handle_) == plat::NOERROR) return true;
         handle_ = 0;

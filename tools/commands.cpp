@@ -1,10 +1,13 @@
 // The commands import, notes, items and value.
+#include <signal.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "cli.h"
+#include "core/replacing_file.h"
 
 namespace talix_cli {
 
@@ -61,17 +64,63 @@ bool TakeIndexOption(const Command& command, std::vector<std::string>* args, lon
     return true;
 }
 
-// After an import that failed: a database the command made, which holds no
-// notes (none stored meanwhile by another process), is removed again.
-void RemoveNewDatabase(Database* db, const std::string& path) {
-    if (!db->created()) return;
-    bool empty = true;
-    plat::DbScanNotes(db->handle(), [&](plat::NOTEID, plat::WORD) -> plat::STATUS {
-        empty = false;
-        return 1;
-    });
-    db->Close();
-    if (empty && plat::DbDelete(path.c_str()) == plat::NOERROR) Fail("nothing was imported: the new database was removed again");
+// A database an import makes. It is built under a name of its own beside
+// the one it is made for and takes that name only once the import is whole:
+// an import that fails, or a process that ends before, leaves nothing under
+// the name. A signal that ends the program takes the file with it.
+class NewDatabase {
+public:
+    NewDatabase() = default;
+    ~NewDatabase() { Discard(); }
+    NewDatabase(const NewDatabase&) = delete;
+    NewDatabase& operator=(const NewDatabase&) = delete;
+
+    plat::STATUS Create(const std::string& path) {
+        // The signals wait while the file is made and named for the handler.
+        sigset_t ending, before;
+        sigemptyset(&ending);
+        for (const int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, number);
+        ::sigprocmask(SIG_BLOCK, &ending, &before);
+        std::string aside;
+        const plat::STATUS status = plat::DbCreateAside(path.c_str(), &handle_, &aside);
+        if (status == plat::NOERROR) {
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+                pending_.push_back(talix::RememberPendingOutput((aside + suffix).c_str()));
+        } else {
+            handle_ = 0;
+        }
+        ::sigprocmask(SIG_SETMASK, &before, nullptr);
+        return status;
+    }
+    plat::DBHANDLE handle() const { return handle_; }
+    // Gives the database its name (ERR_DB_EXISTS, the database gone, when
+    // another process made one under it meanwhile).
+    plat::STATUS Publish() {
+        const plat::STATUS status = plat::DbPublish(handle_);
+        handle_ = 0;
+        Forget();
+        return status;
+    }
+    void Discard() {
+        if (handle_ != 0) plat::DbDiscard(handle_);
+        handle_ = 0;
+        Forget();
+    }
+
+private:
+    void Forget() {
+        for (const int entry : pending_) talix::ForgetPendingOutput(entry);
+        pending_.clear();
+    }
+
+    plat::DBHANDLE handle_ = 0;
+    std::vector<int> pending_;
+};
+
+// Says why an import failed.
+void ImportFailed(plat::STATUS status, const plat::DxlImportResult& result) {
+    if (result.error.empty()) Fail("%s", StatusMessage(status).c_str());
+    else Fail("%s (%s)", result.error.c_str(), StatusMessage(status).c_str());
 }
 
 // A note's "$Flags" text (empty when it has none).
@@ -110,39 +159,72 @@ std::string NoteTitle(plat::NOTEHANDLE note) {
     return "";
 }
 
-int RunImport(const Command& command, const std::vector<std::string>& args) {
+// Lists the notes an import stored: id, UNID and the file of each.
+int ListImported(plat::DBHANDLE db, const plat::DxlImportResult& result) {
     int exitCode = kExitOk;
-    if (!RejectOptions(command, args, &exitCode)) return exitCode;
-    if (args.size() < 2) return UsageError(command, "import needs a database and at least one DXL file");
-    Database db;
-    if (!db.Open(args[0], true)) return kExitFailed;
-    if (plat::DbIsReadOnly(db.handle())) return ReadOnlyDatabase(args[0]);
-    // The files are imported together, all or none: a file that fails
-    // leaves the database as it was (and a database the command made is
-    // removed again).
-    plat::DxlImportResult result;
-    plat::STATUS status = plat::DxlImportFiles(db.handle(), {args.begin() + 1, args.end()}, &result);
-    if (status != plat::NOERROR) {
-        if (result.error.empty()) Fail("%s", StatusMessage(status).c_str());
-        else Fail("%s (%s)", result.error.c_str(), StatusMessage(status).c_str());
-        RemoveNewDatabase(&db, args[0]);
-        return kExitFailed;
-    }
     for (size_t i = 0; i < result.notes.size(); ++i) {
         const plat::NOTEID id = result.notes[i];
         plat::ORIGINATORID oid;
         plat::TIMEDATE modified;
         plat::WORD noteClass = 0;
-        status = plat::DbNoteInfo(db.handle(), id, &oid, &modified, &noteClass);
+        const plat::STATUS status = plat::DbNoteInfo(db, id, &oid, &modified, &noteClass);
         if (status != plat::NOERROR) {
             exitCode = Fail("cannot read note 0x%08X: %s", static_cast<unsigned>(id), StatusMessage(status).c_str());
             continue;
         }
         std::printf("0x%08X\t%s\t%s\n", static_cast<unsigned>(id), UnidText(plat::UNID{oid.File, oid.Note}).c_str(),
                     Escape(i < result.files.size() ? result.files[i] : std::string()).c_str());
-        ReportEmptyResource(db.handle(), id);
+        ReportEmptyResource(db, id);
     }
     return exitCode;
+}
+
+int RunImport(const Command& command, const std::vector<std::string>& args) {
+    int exitCode = kExitOk;
+    if (!RejectOptions(command, args, &exitCode)) return exitCode;
+    if (args.size() < 2) return UsageError(command, "import needs a database and at least one DXL file");
+    const std::string& path = args[0];
+    const std::vector<std::string> files(args.begin() + 1, args.end());
+    // The files are imported together, all or none: a file that fails
+    // leaves the database as it was. A database that is not there is made
+    // with the import, whole or not at all; when another process makes it
+    // meanwhile, the files go into that one.
+    plat::DxlImportResult result;
+    for (int round = 0;; ++round) {
+        Database db;
+        plat::DBHANDLE existing = 0;
+        const plat::STATUS opened = plat::DbOpen(path.c_str(), &existing);
+        if (opened == plat::NOERROR) {
+            plat::DbClose(existing);
+            if (!db.Open(path, false)) return kExitFailed;
+            if (plat::DbIsReadOnly(db.handle())) return ReadOnlyDatabase(path);
+            const plat::STATUS status = plat::DxlImportFiles(db.handle(), files, &result);
+            if (status != plat::NOERROR) {
+                ImportFailed(status, result);
+                return kExitFailed;
+            }
+            return ListImported(db.handle(), result);
+        }
+        NewDatabase made;
+        const plat::STATUS created = made.Create(path);
+        if (created == plat::ERR_DB_EXISTS && round == 0) continue;
+        if (created != plat::NOERROR)
+            return Fail("cannot open %s: %s; cannot create it: %s", path.c_str(), StatusMessage(opened).c_str(),
+                        StatusMessage(created).c_str());
+        const plat::STATUS status = plat::DxlImportFiles(made.handle(), files, &result);
+        if (status != plat::NOERROR) {
+            ImportFailed(status, result);
+            made.Discard();
+            Fail("nothing was imported: the new database was removed again");
+            return kExitFailed;
+        }
+        const plat::STATUS published = made.Publish();
+        if (published == plat::ERR_DB_EXISTS && round == 0) continue;
+        if (published != plat::NOERROR)
+            return Fail("cannot create %s: %s", path.c_str(), StatusMessage(published).c_str());
+        if (!db.Open(path, false)) return kExitFailed;
+        return ListImported(db.handle(), result);
+    }
 }
 
 int RunNotes(const Command& command, const std::vector<std::string>& args) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/testing.h"
 #include "platform_fixture.h"
@@ -142,6 +144,63 @@ TEST(Databases, NetworkPaths) {
     std::string longName(MAXPATH, 'x');
     EXPECT_EQ(PathNetBuild("Hub", longName.c_str(), built), ERR_PATH_TOO_LONG);
     EXPECT_STREQ(built, "");
+}
+
+// A database made aside is under no name until it is published: it then
+// holds what was written into it, and nothing is left beside it. One whose
+// name another file took meanwhile, or that is discarded, leaves nothing.
+TEST(Databases, ADatabaseMadeAsideTakesItsNameWhenPublished) {
+    TempDir dir;
+    const std::string path = dir.file("aside.nsf");
+    const auto names = [&] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            found.push_back(entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    DWORD open = TestOpenDatabases();
+    DBHANDLE db = NULLHANDLE;
+    std::string aside;
+    ASSERT_EQ(DbCreateAside(path.c_str(), &db, &aside), NOERROR);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(std::filesystem::exists(aside));
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(db, &note), NOERROR);
+    ASSERT_EQ(ItemAppend(note, 0, "Subject", 7, TYPE_TEXT, "hello", 5), NOERROR);
+    ASSERT_EQ(NoteUpdate(note, 0), NOERROR);
+    NOTEID id = 0;
+    NoteGetInfo(note, NOTE_FIELD_ID, &id);
+    NoteClose(note);
+    EXPECT_EQ(DbClose(NULLHANDLE), ERR_INVALID_HANDLE);
+    ASSERT_EQ(DbPublish(db), NOERROR);
+    EXPECT_EQ(TestOpenDatabases(), open);
+    EXPECT_EQ(names(), std::vector<std::string>{"aside.nsf"});
+    ASSERT_EQ(DbOpen(path.c_str(), &db), NOERROR);
+    ASSERT_EQ(NoteOpen(db, id, OPEN_NOTE_DEFAULT, &note), NOERROR);
+    char subject[16] = {};
+    ItemGetText(note, "Subject", subject, sizeof subject);
+    EXPECT_STREQ(subject, "hello");
+    NoteClose(note);
+    EXPECT_EQ(DbPublish(db), ERR_BAD_ARGUMENT);   // not made aside
+    DbClose(db);
+
+    // A name already taken: refused at once, or at publishing.
+    EXPECT_EQ(DbCreateAside(path.c_str(), &db, &aside), ERR_DB_EXISTS);
+    const std::string other = dir.file("other.nsf");
+    ASSERT_EQ(DbCreateAside(other.c_str(), &db, &aside), NOERROR);
+    WriteFile(other, "someone's file");
+    EXPECT_EQ(DbPublish(db), ERR_DB_EXISTS);
+    EXPECT_EQ(talix_test::ReadFile(other), "someone's file");
+    std::filesystem::remove(other);
+
+    ASSERT_EQ(DbCreateAside(other.c_str(), &db, &aside), NOERROR);
+    EXPECT_EQ(DbDiscard(db), NOERROR);
+    // The published database, with the log files of the connection this
+    // process keeps for it.
+    for (const std::string& name : names()) EXPECT_EQ(name.rfind("aside.nsf", 0), 0u) << name;
+    for (const std::string& name : names()) EXPECT_EQ(name.find(".new-"), std::string::npos) << name;
+    EXPECT_EQ(TestOpenDatabases(), open);
 }
 
 TEST(Databases, ObjectsHoldBytes) {

@@ -99,6 +99,17 @@ protected:
 
     std::string Err(const std::string& name) { return talix_test::ReadFile(dir_.file(name + ".err")); }
 
+    // The names in the folder that begin with the database's, sorted.
+    std::vector<std::string> FilesBeside() {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("t.nsf", 0) == 0) names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     // The stand-in's settings for the talix processes started from here on.
     void Settings(const std::string& lines) {
         std::string ini = Write("notes.ini", lines);
@@ -118,15 +129,18 @@ TEST_F(Durability, AnImportEndedAtAnyPointLeavesAllOrNothing) {
     const std::string first = Write("v1.xml", DxlFile(kBigFileNotes, "v1"));
     const std::string second = Write("v2.xml", DxlFile(kBigFileNotes, "v2"));
 
-    // Ended at its last note, all the others written: nothing lands.
+    // Ended at its last note, all the others written: nothing lands, not
+    // even the database the import was making.
     Settings("TestKillAtNoteWrite=" + std::to_string(kBigFileNotes) + "\n");
     EXPECT_TRUE(Killed(Talix({"import", db_, first}).status));
     unsetenv("NOTES_INI");
-    EXPECT_EQ(Talix({"notes", db_}).out, "");
-    ExpectSound(db_);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) EXPECT_FALSE(std::filesystem::exists(db_ + suffix)) << suffix;
+    EXPECT_EQ(Talix({"notes", db_}).status, 1);
 
+    // What it left beside the name goes with the next import.
     CliOutcome imported = Talix({"import", db_, first});
     ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(FilesBeside(), std::vector<std::string>{"t.nsf"});
     const CliOutcome listed = Talix({"notes", db_});
     ASSERT_EQ(listed.lines().size(), static_cast<size_t>(kBigFileNotes));
     const std::string sample = Talix({"value", db_, listed.out.substr(0, 10), "$FILE"}).out;
@@ -149,6 +163,37 @@ TEST_F(Durability, AnImportEndedAtAnyPointLeavesAllOrNothing) {
     EXPECT_TRUE(old || after.out.find("note 4999 v2") != std::string::npos);
     EXPECT_EQ(after.out.find(old ? " v2\n" : " v1\n"), std::string::npos);
     ExpectSound(db_);
+}
+
+// An import into a database that is not there yet, ended from outside while
+// it runs: nothing is under the database's name. An interrupt or a
+// termination request takes everything the import made with it; what a
+// kill left beside the name goes with the next import.
+TEST_F(Durability, AnImportEndedWhileItMakesTheDatabaseLeavesNoDatabase) {
+    const std::string file = Write("v1.xml", DxlFile(kBigFileNotes, "v1"));
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        pid_t pid = Start({"import", db_, file}, "ended");
+        // Ended once it has made the database it fills.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (FilesBeside().empty() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        kill(pid, signal);
+        const int status = Wait(pid);
+        if (status == 0) {   // it finished first
+            std::filesystem::remove(db_);
+            continue;
+        }
+        EXPECT_EQ(status, -1);
+        EXPECT_FALSE(std::filesystem::exists(db_));
+        if (signal != SIGKILL) EXPECT_EQ(FilesBeside(), std::vector<std::string>{});
+    }
+    std::filesystem::remove(db_);
+    CliOutcome imported = Talix({"import", db_, file});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(FilesBeside(), std::vector<std::string>{"t.nsf"});
+    EXPECT_EQ(Talix({"notes", db_}).lines().size(), static_cast<size_t>(kBigFileNotes));
 }
 
 // The files a creation of the database left when its process was killed

@@ -24,6 +24,8 @@ constexpr STATUS ERR_DB_READ_ONLY = 15018;
 // DbWriteLockDeferred), after another process wrote to the database since
 // the change read it: nothing of the change lands; it is to start again.
 constexpr STATUS ERR_DB_CHANGED = 15019;
+// A database is to be made under a name that another file has.
+constexpr STATUS ERR_DB_EXISTS = 15012;
 
 // ---- Paths and databases --------------------------------------------------
 
@@ -76,6 +78,19 @@ TPLAT_API STATUS DbOpen(const char* path, DBHANDLE* db);
 // exists. The file appears whole: another process finds it complete or not
 // at all.
 TPLAT_API STATUS DbCreate(const char* path, DBHANDLE* db);
+// Creates a new, empty database for path as DbCreate does, but under a name
+// of its own beside it: path names nothing until DbPublish gives the
+// database its name, so that a process that ends before then leaves nothing
+// under path (what it leaves beside it goes with the next creation of path).
+// *aside (when not null) gets the full path of the file it is in; SQLite's
+// log files beside it end in "-wal", "-shm" and "-journal".
+TPLAT_API STATUS DbCreateAside(const char* path, DBHANDLE* db, std::string* aside);
+// Closes a database DbCreateAside made and gives it the name it was made
+// for: ERR_DB_EXISTS, the database removed, when that name was taken
+// meanwhile. ERR_BAD_ARGUMENT for a handle DbCreateAside did not give.
+TPLAT_API STATUS DbPublish(DBHANDLE db);
+// Closes a database DbCreateAside made and removes it.
+TPLAT_API STATUS DbDiscard(DBHANDLE db);
 TPLAT_API STATUS DbClose(DBHANDLE db);
 // Deletes a database file, which every handle of this process must have
 // closed: ERR_FILE_NOT_FOUND when there is none, ERR_NOT_A_DATABASE for a
