@@ -16,6 +16,7 @@
 #include "htmlgen/record_walk.h"
 #include "htmlgen/style_rules.h"
 #include "htmlgen/style_text.h"
+#include "htmlgen/table_writer.h"
 #include "htmlgen/walk_output.h"
 #include "htmlgen/walk_records.h"
 #include "talix/item.h"
@@ -287,8 +288,6 @@ void WriteLines(XMLGenContext* context, const char* const* lines, std::size_t co
     }
 }
 
-const char* Or(const char* text, const char* otherwise) { return text != nullptr ? text : otherwise; }
-
 void WriteTabScript(XMLGenContext* context) {
     const GenTexts& texts = context->texts;
     // A tab or a row's division that the page does not hold (a row without
@@ -303,13 +302,13 @@ void WriteTabScript(XMLGenContext* context) {
                          "      if (row) row.style.display='none';\n"
                          "      link=document.getElementById('t'+tbl+'link'+f);\n";
     AppendFormat(&script, "      if (link){ link.style.background='%s'; link.style.color='%s'; }\n",
-                 Or(texts.cssTabNoSelBackground, "#999966"), Or(texts.cssTabNoSelText, "#333333"));
+                 TabColour(texts.cssTabNoSelBackground, "#999966"), TabColour(texts.cssTabNoSelText, "#333333"));
     script += "    }\n"
               "    row=document.getElementById('ttbl'+tbl+'row'+i);\n"
               "    if (row) row.style.display='block';\n"
               "    link=document.getElementById('t'+tbl+'link'+i);\n";
     AppendFormat(&script, "    if (link){ link.style.background='%s'; link.style.color='%s'; }\n",
-                 Or(texts.cssTabSelBackground, "#cccc99"), Or(texts.cssTabSelText, "#ffffcc"));
+                 TabColour(texts.cssTabSelBackground, "#cccc99"), TabColour(texts.cssTabSelText, "#ffffcc"));
     script += "  }\n}\n-->\n</script>\n";
     AppendOutput(context, script);
     WriteLines(context, kTabStyle, sizeof kTabStyle / sizeof kTabStyle[0]);

@@ -62,6 +62,17 @@ std::vector<const CDRecordNode*> RowLabels(const CDRecordNode* preTable) {
 
 } // namespace
 
+const char* TabColour(const char* given, const char* fallback) {
+    if (given == nullptr || given[0] == '\0') return fallback;
+    for (const char* at = given; *at != '\0'; ++at) {
+        const unsigned char c = static_cast<unsigned char>(*at);
+        const bool colour = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                            std::strchr("#(),.% -", c) != nullptr;
+        if (!colour) return fallback;
+    }
+    return given;
+}
+
 std::string TabLabelText(const CDRecordNode* label) {
     if (label == nullptr || label->length <= kLabelTextAt) return {};
     const std::uint32_t available = label->length - kLabelTextAt;
@@ -104,13 +115,11 @@ void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
                          : "<li class=\"tab%u\"><a href=\"#ttbl%u\" id='t%ulink%u' onClick=\"switchTab(%u, %u, %u)\" ",
                      k, table, table, k, count, table, k);
         if (k == 1) {
-            AppendPrintf(context, "style=\"color: %s; background: %s\">",
-                         texts.cssTabSelText != nullptr ? texts.cssTabSelText : "#ffffcc",
-                         texts.cssTabSelBackground != nullptr ? texts.cssTabSelBackground : "#cccc99");
+            AppendPrintf(context, "style=\"color: %s; background: %s\">", TabColour(texts.cssTabSelText, "#ffffcc"),
+                         TabColour(texts.cssTabSelBackground, "#cccc99"));
         } else {
-            AppendPrintf(context, "style=\"color: %s; background: %s\">",
-                         texts.cssTabNoSelText != nullptr ? texts.cssTabNoSelText : "#333333",
-                         texts.cssTabNoSelBackground != nullptr ? texts.cssTabNoSelBackground : "#999966");
+            AppendPrintf(context, "style=\"color: %s; background: %s\">", TabColour(texts.cssTabNoSelText, "#333333"),
+                         TabColour(texts.cssTabNoSelBackground, "#999966"));
         }
         if (rows[k - 1] != nullptr) {
             WriteLabel(context, rows[k - 1]);

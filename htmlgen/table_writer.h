@@ -125,6 +125,12 @@ void ReleaseSpanOwners(TableLevelState* level);
 void ReleaseTableState(XMLGenContext* context);
 
 // Tabbed and animated tables (htmlgen/tabbed_tables.cpp).
+// A colour option of the CSS tabs as the page's style attributes and tab
+// script take it: the given text when it holds only what a colour is
+// written with (letters, digits, "#", parentheses, commas, dots, "%", "-"
+// and blanks), else the fallback, so that no quote, "<" or backslash of an
+// option ends an attribute, a script string or the script.
+const char* TabColour(const char* given, const char* fallback);
 // The CSS tab strip before a tabbed table, at its pre-table record.
 void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable);
 // The division of a row of a CSS tabbed table, after its first cell's tag.

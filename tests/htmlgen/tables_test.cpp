@@ -493,6 +493,17 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_TRUE(Has(body, "ttbl1row2 style=\"display: none\"")) << body;
     EXPECT_TRUE(Has(body, "ttbl1row3 style=\"display: none\"")) << body;
 
+    // Colours as given, when they are colours; a value that would end the
+    // script's string or the style attribute is not taken.
+    const std::string page = Generate(Define(Document(table)), "HTML",
+                                      "TabbedTablesInCSS=Yes CSSTabSelTextColor=rgb(1,2,3) "
+                                      "CSSTabSelBackgroundColor=red';alert(1);' CSSTabNoSelTextColor=x\"onmouseover=y");
+    EXPECT_EQ(Count(page, "color: rgb(1,2,3); background: #cccc99"), 1u) << page;
+    EXPECT_EQ(Count(page, "color: #333333; background: #999966"), 2u) << page;
+    EXPECT_TRUE(Has(page, "link.style.background='#cccc99'; link.style.color='rgb(1,2,3)';")) << page;
+    EXPECT_FALSE(Has(page, "alert")) << page;
+    EXPECT_FALSE(Has(page, "onmouseover")) << page;
+
     std::vector<CellFields> tabs = Grid(2, 1);
     tabs[0].extra = {htmlgen_test::TabLabel(std::string(40, 'x'))};
     Records tabbed = Table(tabs);
