@@ -21,7 +21,7 @@ namespace talix {
 namespace {
 
 // Paragraph definition fields.
-constexpr std::uint32_t kDefinitionIdAt = 4, kFlagsAt = 62, kFlags2At = 68;
+constexpr std::uint32_t kFlagsAt = 62, kFlags2At = 68;
 constexpr std::uint16_t kHiddenFromNotes = 0x0010, kHiddenFromPreview = 0x0040, kHideWhen = 0x0800,
                         kHiddenFromWeb = 0x8000, kHiddenFromWebMode = 0x0001;
 // Hide-when formula record: the paragraph id, the compiled formula after
