@@ -172,17 +172,27 @@ STATUS DbOpen(const char* path, DBHANDLE* db) {
     return Register(std::move(store), std::move(shown), db);
 }
 
+namespace {
+
+// A replica id for a new database: random, with the creation time beside it.
+DBID NewReplicaId() {
+    TIMEDATE now;
+    CurrentTime(&now);
+    DBID replica;
+    replica.Innards[0] = RandomDword();
+    replica.Innards[1] = now.Innards[1];
+    return replica;
+}
+
+} // namespace
+
 STATUS DbCreate(const char* path, DBHANDLE* db) {
     if (db == nullptr) return ERR_BAD_ARGUMENT;
     *db = NULLHANDLE;
     std::string full, shown;
     STATUS status = ResolvePath(path, &full, &shown);
     if (status != NOERROR) return status;
-    TIMEDATE now;
-    CurrentTime(&now);
-    DBID replica;
-    replica.Innards[0] = RandomDword();
-    replica.Innards[1] = now.Innards[1];
+    const DBID replica = NewReplicaId();
     std::shared_ptr<Store> store;
     status = Store::Create(full, replica, &store);
     if (status != NOERROR) return status;
@@ -195,11 +205,7 @@ STATUS DbCreateAside(const char* path, DBHANDLE* db, std::string* asidePath) {
     std::string full, shown;
     STATUS status = ResolvePath(path, &full, &shown);
     if (status != NOERROR) return status;
-    TIMEDATE now;
-    CurrentTime(&now);
-    DBID replica;
-    replica.Innards[0] = RandomDword();
-    replica.Innards[1] = now.Innards[1];
+    const DBID replica = NewReplicaId();
     std::shared_ptr<Store> store;
     std::string aside;
     status = Store::CreateAside(full, replica, &aside, &store);
