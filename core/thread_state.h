@@ -11,11 +11,19 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/statuses.h"
 #include "talix_platform/types.h"
 
 namespace talix {
+
+// A file that an attached-file marker of an HTML import names: its own name
+// and the name the note stores it under (both LMBCS).
+struct MarkedFile {
+    std::string file;
+    std::string stored;
+};
 
 struct ThreadState {
     // The client preference of the item being worked on: 1 Notes client, 0
@@ -42,6 +50,9 @@ struct ThreadState {
     // (mime/mime_reading.h).
     std::string filePartFailure;
     STATUS filePartFailureStatus = kOK;
+    // The files the attached-file markers of the HTML import running name,
+    // not yet taken by a marker (htmlimport/marked_files.h).
+    std::vector<MarkedFile> markedFiles;
 
     ThreadState() = default;
     ThreadState(const ThreadState&) = delete;

@@ -6,24 +6,18 @@
 
 namespace talix {
 
-namespace {
-
-// One import at a time on a thread: the files of the import running.
-thread_local std::vector<MarkedFile> g_files;
-
-} // namespace
-
-MarkedFilesScope::MarkedFilesScope(std::vector<MarkedFile> files) : before_(std::move(g_files)) {
-    g_files = std::move(files);
+MarkedFilesScope::MarkedFilesScope(std::vector<MarkedFile> files) : before_(std::move(ThisThread().markedFiles)) {
+    ThisThread().markedFiles = std::move(files);
 }
 
-MarkedFilesScope::~MarkedFilesScope() { g_files = std::move(before_); }
+MarkedFilesScope::~MarkedFilesScope() { ThisThread().markedFiles = std::move(before_); }
 
 std::string TakeMarkedFile(std::string_view file) {
-    for (auto at = g_files.begin(); at != g_files.end(); ++at) {
+    std::vector<MarkedFile>& files = ThisThread().markedFiles;
+    for (auto at = files.begin(); at != files.end(); ++at) {
         if (at->file != file) continue;
         std::string stored = std::move(at->stored);
-        g_files.erase(at);
+        files.erase(at);
         return stored;
     }
     return std::string();

@@ -10,13 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace talix {
+#include "core/thread_state.h"
 
-// A file's own name and the name the note stores it under (both LMBCS).
-struct MarkedFile {
-    std::string file;
-    std::string stored;
-};
+namespace talix {
 
 // Sets the files for the scope's life; what was set before comes back at
 // its end.
