@@ -241,6 +241,16 @@ bool WriteAttachmentHotspot(HotspotCall* call) {
         break;
     case kHandlingMimeParts:
         WriteSeeAttached(context, names.file);
+        // The line stands for the whole hotspot, as its picture does not
+        // show either: the file travels as a part of the message, and a
+        // reader of the message makes the line a hotspot again, with its
+        // picture and caption. The caption written beside the line would
+        // come back as text of its own, once more on every round trip.
+        MoveToTextEnd(context);
+        if (PassOverRange(context)) {
+            context->attachmentOpen = 0;
+            return true;
+        }
         break;
     default:
         break;

@@ -293,6 +293,34 @@ TEST_F(MimeReadCommands, FilesOfOneNameComeBackEachToItsOwnHotspot) {
     }
 }
 
+TEST_F(MimeReadCommands, AFileHotspotKeepsOneCaptionOverRoundTrips) {
+    // Text, a file hotspot and text, stored as MIME part items and read back
+    // three times: the text keeps the hotspot's caption once, and the item
+    // one hotspot whose caption is the one text that names the file.
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::filesystem::path file = dir_.file("report.txt");
+    std::ofstream(file, std::ios::binary) << "report\n";
+    ASSERT_EQ(Talix({"append", db_, note, "Files", "text", "Before"}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, note, "Files", "attachment", file.string()}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, note, "Files", "text", "After"}).status, 0);
+    const std::string before = Talix({"text", db_, note, "Files"}).out;
+    ASSERT_TRUE(Has(before, "report.txt")) << before;
+    const auto count = [](const std::string& text, const std::string& what) {
+        std::size_t found = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++found;
+        return found;
+    };
+    for (int trip = 1; trip <= 3; ++trip) {
+        ASSERT_EQ(Talix({"to-mime", db_, note, "Files", "--options", "Overwrite=Yes"}).status, 0) << trip;
+        const CliOutcome converted = Talix({"from-mime", db_, note, "Files"});
+        ASSERT_EQ(converted.status, 0) << converted.err;
+        EXPECT_EQ(Words(Talix({"text", db_, note, "Files"}).out), Words(before)) << "trip " << trip;
+        const std::string records = Talix({"records", db_, note, "Files"}).out;
+        EXPECT_EQ(count(records, "CD_HOTSPOTBEGIN"), 1u) << "trip " << trip << records;
+        EXPECT_EQ(count(records, "report.txt"), 1u) << "trip " << trip << records;
+    }
+}
+
 TEST_F(MimeReadCommands, MailInEachCharacterSetKeepsEveryWord) {
     // Messages Python's email package wrote in each set: every letter of
     // the set, and what it lacks as character references.
