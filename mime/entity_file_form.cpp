@@ -218,7 +218,14 @@ void WriteFileForm(MimeRun* run, std::FILE* file) {
     out.PartLine(MimeLevel::Related);
     out.Write("Content-Type: multipart/alternative;\n\tboundary=\"" +
               BoundaryParameter(MimeLevel::Alternative, run->tail) + "\"\n\n");
-    if (!run->options.Is("SkipHTML=", "Yes")) WriteMainBody(run, &out);
+    if (!run->options.Is("SkipHTML=", "Yes")) {
+        WriteMainBody(run, &out);
+    } else {
+        // Without the HTML the alternative level holds an empty text part:
+        // a multipart needs one part at least.
+        out.PartLine(MimeLevel::Alternative);
+        out.Write(plat::LmbcsToNative(LfLines(PlainHeader(*run))) + "\n\n");
+    }
     out.CloseLine(MimeLevel::Alternative);
 
     const STATUS status = WalkRelatedParts(*run, [&](const RelatedPart& part) {

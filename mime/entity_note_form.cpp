@@ -98,8 +98,9 @@ private:
     void GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std::string& options, std::uint16_t partNumber,
                        std::uint32_t flags, const std::string& boundary, const std::string& headers,
                        ZervaRTChunk::ImageOffsetInfo* images);
-    void PlainPart();
+    bool PlainPart();
     void MainPart();
+    void EmptyTextPart();
     void RelatedParts();
     STATUS AttachText(const std::string& prefix, const char* type, const std::string& text, std::string* name);
     void AttachmentParts();
@@ -245,16 +246,26 @@ void NoteWriter::GeneratedPart(ZervaRTChunk* chunk, const char* kind, const std:
 
 // The text/plain part: the rich text of the field "AltMimeField=" names, as
 // plain text.
-void NoteWriter::PlainPart() {
+bool NoteWriter::PlainPart() {
     std::string field = run_->options.Value("AltMimeField=");
     if (field.size() > kFieldNameLength) field.resize(kFieldNameLength);
-    if (field.empty()) return;
+    if (field.empty()) return false;
     ZervaRTItem alternative(run_->session);
     alternative.ConnectBackendInternal(item_, field.c_str());
-    if (alternative.connected == 0 || alternative.defaultChunk == nullptr) return;
+    if (alternative.connected == 0 || alternative.defaultChunk == nullptr) return false;
     GeneratedPart(alternative.defaultChunk, "Plain Text", run_->options.text(), 1,
                   kPartHasBoundary | kPartHasHeaders, PartLine(MimeLevel::Alternative, run_->tail) + kCrLf,
                   PlainHeader(*run_) + kCrLf + kCrLf, nullptr);
+    return true;
+}
+
+// An empty text/plain part: the body of a message that leaves the HTML out
+// and has no other text, so that the message (and its alternative level,
+// which a multipart needs one part in at least) is whole.
+void NoteWriter::EmptyTextPart() {
+    AppendPart(kPartHasHeaders | (run_->multipart ? kPartHasBoundary : 0), kPartBody,
+               run_->multipart ? PartLine(MimeLevel::Alternative, run_->tail) + kCrLf : "",
+               PlainHeader(*run_) + kCrLf + kCrLf, kCrLf);
 }
 
 // The text/html part (in body mode 0 a text/plain main body), a member of
@@ -425,6 +436,7 @@ void NoteWriter::Write() {
     const std::string field = run_->options.Value("AltMimeField=");
     run_->multipart = run_->related || run_->options.Is("MultiPart=", "Yes") || !field.empty();
     const std::uint32_t member = kPartHasBoundary | kPartHasHeaders;
+    bool plainWritten = false;
     if (run_->mixed) {
         AppendPart(kPartHasHeaders, kPartProlog, "",
                    "Content-Type: multipart/mixed; boundary=\"" + BoundaryParameter(MimeLevel::Mixed, run_->tail) +
@@ -444,9 +456,10 @@ void NoteWriter::Write() {
                    "Content-Type: multipart/alternative; boundary=\"" +
                        BoundaryParameter(MimeLevel::Alternative, run_->tail) + "\"" + kCrLf + kCrLf,
                    kCrLf);
-        PlainPart();
+        plainWritten = PlainPart();
     }
     if (!run_->options.Is("SkipHTML=", "Yes")) MainPart();
+    else if (!plainWritten) EmptyTextPart();
     if (run_->multipart) {
         AppendPart(kPartHasBoundary, kPartClosing, CloseLine(MimeLevel::Alternative, run_->tail) + kCrLf, "", "");
     }

@@ -3,6 +3,7 @@
 // the save rules, and a failed run that leaves the note as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -140,6 +141,66 @@ TEST_F(NoteForm, ForceSaveUpdatesTheNote) {
     EXPECT_EQ(item_.lastStatus, 0);
     EXPECT_EQ(StoredValues("Saved").size(), 1u);
     EXPECT_EQ(StoredValues("NotSaved").size(), 1u);   // the one update stores the note as it stands
+}
+
+TEST_F(NoteForm, WithoutTheHtmlEveryLevelHoldsAPart) {
+    // "SkipHTML=Yes" leaves the HTML out; the message is still whole: each
+    // multipart holds a part (an empty text part where nothing else is), as
+    // a mail reader reads it in the note form and in the file form alike.
+    Store(engine_test::Runs({"Rich words"}));
+    ASSERT_EQ(talix_test::StoreRichTextItem(item_.noteHandle, "Alt", engine_test::Runs({"Plain words"})), 0);
+    const auto read = [this](const char* name) {
+        std::string message = "MIME-Version: 1.0\r\n";
+        for (const StoredPart& part : Parts(Values(name))) message += part.boundary + part.headers + part.body;
+        const std::string path = dir_.file(std::string(name) + ".eml");
+        std::ofstream(path, std::ios::binary) << message;
+        return ReadMessageFile(path);
+    };
+    const auto types = [](const ReadMessage& message) {
+        std::vector<std::string> types;
+        for (const ReadPart& part : message.parts) types.push_back(part.type);
+        return types;
+    };
+    // A part's text, its line ends aside (a stored part's body starts with
+    // one).
+    const auto text = [](const ReadMessage& message, const char* type) {
+        const std::vector<const ReadPart*> parts = message.Parts(type);
+        if (parts.empty()) return std::string("<none>");
+        std::string payload = parts[0]->payload;
+        payload.erase(std::remove_if(payload.begin(), payload.end(), [](char c) { return c == '\r' || c == '\n'; }),
+                      payload.end());
+        return payload;
+    };
+
+    Convert("Single", "SkipHTML=Yes");
+    ASSERT_EQ(item_.lastStatus, 0);
+    ReadMessage message = read("Single");
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    EXPECT_EQ(types(message), (std::vector<std::string>{"text/plain"}));
+    EXPECT_EQ(text(message, "text/plain"), "");
+
+    Convert("Multi", "SkipHTML=Yes MultiPart=Yes");
+    ASSERT_EQ(item_.lastStatus, 0);
+    message = read("Multi");
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    EXPECT_EQ(types(message), (std::vector<std::string>{"multipart/alternative", "text/plain"}));
+    EXPECT_EQ(text(message, "text/plain"), "");
+
+    // The plain part of "AltMimeField=" is the level's part: no other.
+    Convert("WithPlain", "SkipHTML=Yes AltMimeField=Alt");
+    ASSERT_EQ(item_.lastStatus, 0);
+    message = read("WithPlain");
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    EXPECT_EQ(types(message), (std::vector<std::string>{"multipart/alternative", "text/plain"}));
+    EXPECT_NE(text(message, "text/plain").find("Plain words"), std::string::npos);
+
+    message = ReadMessageFile(Export("SkipHTML=Yes"));
+    ASSERT_EQ(item_.lastStatus, 0);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    EXPECT_EQ(types(message), (std::vector<std::string>{"multipart/related", "multipart/alternative", "text/plain"}));
+    EXPECT_EQ(text(message, "text/plain"), "");
 }
 
 TEST_F(NoteForm, AlternativeLevelsAndAPlainPart) {
