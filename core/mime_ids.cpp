@@ -82,6 +82,24 @@ std::string ResourceContentId(std::string_view name) {
     return id;
 }
 
+std::string ResourceMailContentId(std::string_view resourceId) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const std::string utf8 = plat::LmbcsToNative(std::string(resourceId));
+    std::string id;
+    id.reserve(utf8.size());
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 || c == '%') {
+            id += '=';
+            id += kHex[byte >> 4];
+            id += kHex[byte & 0xF];
+        } else {
+            id += c;
+        }
+    }
+    return id;
+}
+
 const char* PictureMimeType(const CDRecordNode* header) {
     constexpr std::uint16_t kGif = 1, kJpeg = 2, kPng = 4;
     if (header == nullptr || header->bytes == nullptr || header->length < kImageDataSize + 4 ||

@@ -69,6 +69,14 @@ std::uint16_t ImageHeaderType(const CDRecordNode* header);
 // it can end neither as a URL nor as a declaration) and a header alike.
 std::string ResourceContentId(std::string_view name);
 
+// The Content-ID under which a mail message carries an image resource (and
+// which its HTML names after "cid:"), from the ResourceContentId of its
+// name: a header holds ASCII only, so the name is taken in UTF-8 and each
+// byte outside ASCII written "=" and two upper-case hexadecimal digits, and
+// so is "%", which a "cid:" address would read as an escape. Any other
+// ASCII name stays as it is.
+std::string ResourceMailContentId(std::string_view resourceId);
+
 // The type under which the picture of an image header travels to a mail
 // reader or a browser ("gif", "jpeg", "png"), or null when it does not: a
 // format none of them reads for certain (BMP, SVG, TIFF, PDF), or a header

@@ -280,14 +280,15 @@ CellBackground ReadCellBackground(XMLGenContext* context, const CDRecordNode* ce
         const int repeat = placement != nullptr && placement->signature == kSigCellBackgroundData
                                ? NodeByte(placement, kPlacementAt)
                                : -1;
-        background.css = "background-image: url(cid:" + name + ");";
+        const std::string contentId = ResourceMailContentId(name);
+        background.css = "background-image: url(cid:" + contentId + ");";
         background.css += repeat < 0 || repeat == 4 ? "background-repeat:repeat;"
                           : repeat == 2            ? "background-repeat:repeat-y;"
                           : repeat == 3            ? "background-repeat:repeat-x;"
                           : repeat == 5            ? "background-size:100%;"
                                                    : "background-repeat:no-repeat;";
         background.css += repeat == 6 ? "background-position:center;" : "background-position:left top;";
-        background.attribute = " background=\"cid:" + name + "\"";
+        background.attribute = " background=\"cid:" + contentId + "\"";
         break;
     }
     return background;

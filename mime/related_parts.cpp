@@ -8,6 +8,7 @@
 
 #include "builders/image_resource.h"
 #include "core/base64.h"
+#include "core/mime_ids.h"
 #include "core/pool.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
@@ -68,8 +69,11 @@ bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& referen
         return false;
     part->body.assign(text, length);
     ZervaDeallocate(run.session, text);
-    part->headers = std::string("Content-Type: image/") + type + "; name=" + QuotedParameter(name) +
-                    "\nContent-Transfer-Encoding: base64\nContent-ID: <" + name + ">\n\n";
+    // The name in UTF-8, as the mail standards write a name outside ASCII;
+    // the Content-ID in ASCII, as the HTML names it.
+    part->headers = std::string("Content-Type: image/") + type +
+                    FileNameParameter("name", plat::LmbcsToNative(name), "\n") +
+                    "\nContent-Transfer-Encoding: base64\nContent-ID: <" + ResourceMailContentId(name) + ">\n\n";
     part->fileType = type[0] == 'j' ? "jpg" : type;
     return true;
 }
