@@ -257,8 +257,9 @@ void LayOut(std::vector<Row> rows, const std::vector<SortColumn>& sortColumns, V
     index->entries.clear();
     index->entries.reserve(rows.size());
     NOTEID categories = 0;
-    const Row* previous = nullptr;
+    const std::vector<ViewValue>* previous = nullptr;
     for (Row& row : rows) {
+        auto values = std::make_shared<const std::vector<ViewValue>>(std::move(row.values));
         // The first sort column (in column order) where this row's group
         // differs from the previous row's; every categorized column from
         // there on starts a new group.
@@ -267,7 +268,7 @@ void LayOut(std::vector<Row> rows, const std::vector<SortColumn>& sortColumns, V
             changedFrom = sortColumns.size();
             for (size_t i = 0; i < sortColumns.size(); ++i) {
                 size_t column = sortColumns[i].column;
-                if (CompareViewValues(previous->values[column], row.values[column]) != 0) {
+                if (CompareViewValues((*previous)[column], (*values)[column]) != 0) {
                     changedFrom = i;
                     break;
                 }
@@ -278,14 +279,14 @@ void LayOut(std::vector<Row> rows, const std::vector<SortColumn>& sortColumns, V
             ViewEntry category;
             category.id = NOTEID_CATEGORY | ++categories;
             category.categoryColumn = static_cast<int>(sortColumns[i].column);
-            category.values.assign(row.values.begin(), row.values.begin() + sortColumns[i].column + 1);
+            category.values = values;
             index->entries.push_back(std::move(category));
         }
         ViewEntry entry;
         entry.id = row.id;
-        entry.values = row.values;
+        entry.values = values;
         index->entries.push_back(std::move(entry));
-        previous = &row;
+        previous = values.get();
     }
 }
 

@@ -15,6 +15,7 @@
 // first sorted column.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,13 @@ struct ViewValue {
     TIMEDATE time;
 };
 
+// A category entry shares the values of the first document of its group
+// (its own column and those before it are the category's), so that the
+// entries of a document and its categories hold one copy of its values.
 struct ViewEntry {
     NOTEID id = 0;                  // NOTEID_CATEGORY | n for the n-th category entry
     int categoryColumn = -1;        // the column a category entry stands for; -1 for a document
-    std::vector<ViewValue> values;  // one per column (a category: its sorted columns up to its own)
+    std::shared_ptr<const std::vector<ViewValue>> values;   // one per column
 };
 
 struct ViewIndex {

@@ -67,7 +67,7 @@ bool TitleNames(const std::string& title, const char* name, size_t nameLength) {
 // How the key column's value of an entry orders against a text key, in the
 // collection's order: values that are not texts come before every text.
 int KeyOrder(const ViewIndex& index, const ViewEntry& entry, const char* key, WORD keyLength) {
-    const ViewValue& value = entry.values[static_cast<size_t>(index.keyColumn)];
+    const ViewValue& value = (*entry.values)[static_cast<size_t>(index.keyColumn)];
     int order = value.kind != ViewValue::kText
                     ? -1
                     : Collate(value.text.data(), static_cast<DWORD>(value.text.size()), key, keyLength, true, false);
@@ -77,7 +77,7 @@ int KeyOrder(const ViewIndex& index, const ViewEntry& entry, const char* key, WO
 // True when the key column's value starts with the key (ignoring case).
 bool StartsWithKey(const ViewIndex& index, const ViewEntry& entry, const char* key, WORD keyLength,
                    DWORD keyChars) {
-    const ViewValue& value = entry.values[static_cast<size_t>(index.keyColumn)];
+    const ViewValue& value = (*entry.values)[static_cast<size_t>(index.keyColumn)];
     if (value.kind != ViewValue::kText) return false;
     DWORD prefix = keyChars == 0 ? 0
                                  : LmbcsByteLength(value.text.data(), keyChars, static_cast<DWORD>(value.text.size()));
@@ -258,7 +258,7 @@ STATUS CollectionEntryText(HCOLLECTION collection, DWORD position, std::string* 
     if (position == 0 || position > entries.size()) return ERR_NO_SUCH_ENTRY;
     const ViewEntry& entry = entries[position - 1];
     size_t column = entry.categoryColumn >= 0 ? static_cast<size_t>(entry.categoryColumn) : 0;
-    if (column < entry.values.size()) *text = entry.values[column].text;
+    if (entry.values != nullptr && column < entry.values->size()) *text = (*entry.values)[column].text;
     return NOERROR;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <sys/resource.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -368,6 +369,47 @@ TEST_F(Views, ADamagedDefinitionDoesNotOpen) {
     replace("$ViewColumns", {0x01, 0x05, 0x00, 0x00});
     texts.clear();
     EXPECT_EQ(opens(&texts), NOERROR);
+}
+
+// Every categorized column of a view gives a category entry before the
+// documents of its group; with thousands of such columns the entries still
+// read back whole, and the memory they take grows with the entries, not
+// with the square of the columns.
+TEST_F(Views, ThousandsOfCategorizedColumns) {
+    constexpr size_t kColumns = 3000;
+    const NOTEID a = AddNote({{"Subject", "a"}});
+    const NOTEID b = AddNote({{"Subject", "b"}});
+    const NOTEID view = AddView("Deep", "", std::vector<std::string>(kColumns, "Subject"),
+                                std::vector<std::string>(kColumns, "categorized"));
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    HCOLLECTION collection = 0;
+    ASSERT_EQ(CollectionOpen(db_, view, &collection), NOERROR);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    // Two documents and their categories hold a few megabytes at most.
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 128L * 1024);
+
+    const std::vector<NOTEID> entries = ReadFrom(collection, CollectionPosition(), 1000, 10000);
+    ASSERT_EQ(entries.size(), 2 * (kColumns + 1));
+    EXPECT_EQ(entries[kColumns], a);
+    EXPECT_EQ(entries.back(), b);
+    std::set<NOTEID> categories;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i == kColumns || i + 1 == entries.size()) continue;
+        EXPECT_NE(entries[i] & NOTEID_CATEGORY, 0u);
+        categories.insert(entries[i]);
+    }
+    EXPECT_EQ(categories.size(), 2 * kColumns);
+    // The deepest category of each group shows its own column's value.
+    EXPECT_EQ(EntryText(collection, kColumns), "a");
+    EXPECT_EQ(EntryText(collection, 2 * kColumns + 1), "b");
+    CollectionPosition position;
+    DWORD matches = 0;
+    ASSERT_EQ(CollectionFindByKey(collection, "B", 1, 0, &position, &matches), NOERROR);
+    EXPECT_EQ(position.index, kColumns + 2);
+    EXPECT_EQ(matches, kColumns + 1);
+    EXPECT_EQ(CollectionClose(collection), NOERROR);
 }
 
 } // namespace
