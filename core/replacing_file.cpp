@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -30,7 +31,8 @@ constexpr const char* kTemporaryEnd = ".tmp";
 
 // ---- Temporary files a signal removes -----------------------------------
 
-// An entry is free (0), being filled (1) or names a file (2). The states
+// An entry is free (0), being filled (1), names a file (2) or a folder
+// whose entries go with it (3). The states
 // are lock-free atomics and the paths fixed arrays, so that a signal handler
 // may read them at any moment.
 constexpr int kPendingEntries = 32;
@@ -125,17 +127,60 @@ bool PermissionDenied(int error) { return error == EACCES || error == EPERM || e
 
 // ---- Pending outputs ----------------------------------------------------
 
-int RememberPendingOutput(const char* path) {
+namespace {
+
+constexpr int kNamesFile = 2;
+constexpr int kNamesFolder = 3;
+
+int RememberPending(const char* path, int kind) {
     if (path == nullptr || std::strlen(path) >= PATH_MAX) return -1;
     for (int i = 0; i < kPendingEntries; ++i) {
         int free = 0;
         if (!g_pending[i].state.compare_exchange_strong(free, 1)) continue;
         std::strcpy(g_pending[i].path, path);
-        g_pending[i].state.store(2);
+        g_pending[i].state.store(kind);
         return i;
     }
     return -1;
 }
+
+// Removes the entries of a folder (not those of folders in it) and then the
+// folder, with system calls alone, as a signal handler may: no directory
+// stream, no memory taken.
+void RemoveFolder(const char* path) {
+    const int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder >= 0) {
+        alignas(8) char buffer[4096];
+        // Each pass reads the folder from its start and removes what it
+        // reads; a pass that removes nothing ends the work.
+        for (bool removed = true; removed && ::lseek(folder, 0, SEEK_SET) == 0;) {
+            removed = false;
+            long got = 0;
+            while ((got = ::syscall(SYS_getdents64, folder, buffer, sizeof buffer)) > 0) {
+                for (long at = 0; at + 19 < got;) {
+                    // A linux_dirent64: inode (8), offset (8), record
+                    // length (2), type (1), then the name.
+                    unsigned short length = 0;
+                    std::memcpy(&length, buffer + at + 16, sizeof length);
+                    if (length == 0) break;
+                    const char* name = buffer + at + 19;
+                    if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 &&
+                        ::unlinkat(folder, name, 0) == 0)
+                        removed = true;
+                    at += length;
+                }
+            }
+        }
+        ::close(folder);
+    }
+    ::rmdir(path);
+}
+
+} // namespace
+
+int RememberPendingOutput(const char* path) { return RememberPending(path, kNamesFile); }
+
+int RememberPendingFolder(const char* path) { return RememberPending(path, kNamesFolder); }
 
 void ForgetPendingOutput(int entry) {
     if (entry >= 0 && entry < kPendingEntries) g_pending[entry].state.store(0);
@@ -143,7 +188,9 @@ void ForgetPendingOutput(int entry) {
 
 void RemovePendingOutputs() {
     for (PendingEntry& entry : g_pending) {
-        if (entry.state.load() == 2) ::unlink(entry.path);
+        const int state = entry.state.load();
+        if (state == kNamesFile) ::unlink(entry.path);
+        else if (state == kNamesFolder) RemoveFolder(entry.path);
     }
 }
 

@@ -72,9 +72,9 @@ private:
     std::unique_ptr<BackgroundSync> syncer_;   // syncs what StartWriteBack passed on
 };
 
-// Removes every temporary output file this process has open. Safe to call
-// from a signal handler: a program that ends on SIGINT or SIGTERM calls it
-// from its handler so that no temporary file outlives it.
+// Removes every temporary output file and folder this process has open.
+// Safe to call from a signal handler: a program that ends on SIGINT or
+// SIGTERM calls it from its handler so that no temporary file outlives it.
 void RemovePendingOutputs();
 
 // Records a file of the caller's to be removed by RemovePendingOutputs, and
@@ -82,6 +82,9 @@ void RemovePendingOutputs();
 // the file. -1 when no entry is free (the file is then not removed on a
 // signal).
 int RememberPendingOutput(const char* path);
+// The same for a folder of the caller's own: RemovePendingOutputs removes
+// the files in it, then the folder.
+int RememberPendingFolder(const char* path);
 void ForgetPendingOutput(int entry);
 
 } // namespace talix

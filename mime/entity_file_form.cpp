@@ -15,6 +15,7 @@
 #include "core/attachments.h"
 #include "core/clamp.h"
 #include "core/options.h"
+#include "core/replacing_file.h"
 #include "core/temp_directory.h"
 #include "core/text_compare.h"
 #include "mime/entity_records.h"
@@ -77,12 +78,16 @@ bool CarriesAttachments(const MimeRun& run) {
 // each attachment a file hotspot names, by default into the temporary
 // folder; when the message carries the attachments themselves those copies
 // serve no one, and they go here instead of staying behind. The links in
-// the text still name the temporary folder, as they did.
+// the text still name the temporary folder, as they did. A run that an
+// interrupt or a termination request ends removes the folder too.
 class ScratchFolder {
 public:
     ScratchFolder() {
         std::string pattern = TempDirectory() + "talix-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+            pending_ = RememberPendingFolder(path_.c_str());
+        }
     }
     ~ScratchFolder() {
         if (path_.empty()) return;
@@ -94,6 +99,7 @@ public:
             ::closedir(dir);
         }
         ::rmdir(path_.c_str());
+        ForgetPendingOutput(pending_);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -116,6 +122,7 @@ public:
 
 private:
     std::string path_;
+    int pending_ = -1;   // the folder's entry among the outputs a signal removes
 };
 
 // The generated text of a part (native, lines ended by LF), as the

@@ -244,6 +244,32 @@ TEST(OutputFiles, TemporaryFilesGoWithASignalOrTheNextRun) {
     EXPECT_EQ(ReadFile(page), "new");
 }
 
+// A folder of the process's own goes with a signal, whatever it holds: many
+// files (more than one read of the folder lists), a FIFO and a link, whose
+// target stays. One given back stays.
+TEST(OutputFiles, PendingFoldersGoWithASignalWithTheirFiles) {
+    talix_test::TempDir dir;
+    const std::string folder = dir.file("scratch"), kept = dir.file("kept"), target = dir.file("target.txt");
+    Put(target, "target");
+    for (const std::string& made : {folder, kept}) {
+        fs::create_directory(made);
+        for (int i = 0; i < 400; ++i) Put(made + "/attachment-with-a-long-name-" + std::to_string(i) + ".bin", "x");
+        ASSERT_EQ(::mkfifo((made + "/pipe").c_str(), 0600), 0);
+        fs::create_symlink(target, made + "/link");
+    }
+    const int entry = talix::RememberPendingFolder(folder.c_str());
+    ASSERT_GE(entry, 0);
+    talix::ForgetPendingOutput(talix::RememberPendingFolder(kept.c_str()));
+    talix::RemovePendingOutputs();
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(fs::exists(kept + "/pipe"));
+    EXPECT_EQ(ReadFile(target), "target");
+    // A folder already gone is no failure.
+    talix::RemovePendingOutputs();
+    EXPECT_TRUE(fs::exists(kept));
+    talix::ForgetPendingOutput(entry);
+}
+
 TEST(FolderFiles, MadeNewNeverThroughWhatStandsUnderTheName) {
     talix_test::TempDir dir;
     const std::string outside = dir.file("outside.txt");

@@ -2,8 +2,12 @@
 // Python's email package reads from the file, its header lines, levels,
 // pictures, icons and attachments, and what goes wrong with bad input.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +19,8 @@
 #include "core/item_work_state.h"
 #include "core/mime_ids.h"
 #include "core/record_io.h"
+#include "core/replacing_file.h"
+#include "core/temp_directory.h"
 #include "mime_fixture.h"
 #include "support/patterns.h"
 #include "support/record_fixture.h"
@@ -269,6 +275,69 @@ TEST_F(FileForm, FileHotspotsMakeAMixedLevelWithTheirAttachments) {
     message = ReadMessageFile(Export("FileHandling=DISK", "", "disk.eml"));
     EXPECT_TRUE(message.Parts("application/octet-stream").empty());
     EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+}
+
+// The folder an export makes for the attachments it extracts goes with the
+// run when a termination request ends it while it writes the HTML part,
+// files and all, as it does when the export ends of itself.
+std::vector<std::string> ScratchFolders(const std::filesystem::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_directory() && entry.path().filename().string().rfind("talix-", 0) == 0)
+            found.push_back(entry.path().filename().string());
+    return found;
+}
+
+// Seen by the link event: the scratch folder's files at that moment; then
+// the process is asked to end.
+std::filesystem::path g_scratchRoot;
+std::uint16_t EndDuringGeneration(ZervaRTChunk*, std::uint16_t, char*, std::uint16_t, void*, void*, void*, char*,
+                                  std::uint16_t, char*, std::uint16_t, char*, std::uint16_t) {
+    int files = 0;
+    for (const std::string& name : ScratchFolders(g_scratchRoot))
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(g_scratchRoot / name)) ++files;
+    // Exit code 5: the folder or its extracted file was not there to remove.
+    if (files == 0) ::_exit(5);
+    ::raise(SIGTERM);
+    return 0;
+}
+
+void RemoveOutputsAndEnd(int) {
+    talix::RemovePendingOutputs();
+    ::_exit(3);
+}
+
+TEST_F(FileForm, AnInterruptedExportLeavesNoFolderBehind) {
+    std::string content(4096, 'x');
+    talix_test::FixtureRecord link = talix_test::HostRecord(0xFF92, 44 + 4);
+    const std::string link40(40, '\x11');
+    std::memcpy(link.bytes.data() + 4, link40.data(), link40.size());
+    Store(Join({engine_test::Runs({"Files"}), FileHotspot("report.bin", "report.bin"),
+                {link}, engine_test::Runs({"after"})}),
+          {{"report.bin", content}});
+    // The export's temporary folder is the fixture's.
+    g_scratchRoot = talix::TempDirectory();
+    ASSERT_TRUE(ScratchFolders(g_scratchRoot).empty());
+
+    const std::string path = dir_.file("ended.eml");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGTERM, RemoveOutputsAndEnd);
+        item_.ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, "", 0, "RaiseLinkEvent=Doc", 0,
+                           EndDuringGeneration);
+        ::_exit(4);   // the link event never came
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_TRUE(ScratchFolders(g_scratchRoot).empty()) << testing::PrintToString(ScratchFolders(g_scratchRoot));
+
+    // The same export run to its end leaves none either.
+    item_.ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
+    EXPECT_EQ(item_.lastStatus, 0);
+    EXPECT_TRUE(ScratchFolders(g_scratchRoot).empty());
 }
 
 // Names outside US-ASCII travel in the extended parameter form of the mail
