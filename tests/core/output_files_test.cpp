@@ -99,6 +99,22 @@ TEST(OutputFiles, RegularFilesAreReplacedWholeAndKeepWhatTheyHad) {
         EXPECT_EQ(after.st_gid, 65534u);
     }
 
+    // A replaced file keeps its mode; one its owner made read-only is
+    // refused and stays as it was (the superuser may write any file).
+    ASSERT_EQ(::chmod(page.c_str(), 0640), 0);
+    ASSERT_TRUE(WriteOutput(page, "kept mode"));
+    ::stat(page.c_str(), &after);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(page.c_str(), 0444), 0);
+        ReplacingFile refused;
+        EXPECT_FALSE(refused.Open(page, "w"));
+        EXPECT_EQ(errno, EACCES);
+        EXPECT_EQ(ReadFile(page), "kept mode");
+        EXPECT_EQ(Temporaries(dir), 0);
+        ASSERT_EQ(::chmod(page.c_str(), 0644), 0);
+    }
+
     // A folder that cannot be made into: nothing to write, a clear errno.
     ReplacingFile nowhere;
     EXPECT_FALSE(nowhere.Open(dir.file("no/such/folder/x.html"), "w"));

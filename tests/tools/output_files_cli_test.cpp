@@ -385,6 +385,22 @@ TEST_F(OutputFileCommands, FoldersThatCannotBeWritten) {
     EXPECT_TRUE(Has(pictures.err, closed)) << pictures.err;
     EXPECT_FALSE(fs::exists(target));
     fs::permissions(closed, fs::perms::owner_all);
+
+    // The user's own file, made read-only, in a folder the user may write:
+    // refused as the shell's "> F" would be, and left as it was.
+    const std::string kept = Write("kept.html", "old");
+    if (::geteuid() == 0 && Has(runner, "--reuid=65534")) ASSERT_EQ(::chown(kept.c_str(), 65534, 65534), 0);
+    fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"html", db_, note_, "Pic", "--out", kept},
+                                                 std::vector<std::string>{"export-html", db_, note_, "Pic", kept},
+                                                 std::vector<std::string>{"mime", db_, note_, "Pic", "--out", kept}}) {
+        CliOutcome refused = run(args);
+        EXPECT_EQ(refused.status, 1) << args[0];
+        EXPECT_TRUE(Has(refused.err, kept)) << refused.err;
+        EXPECT_EQ(ReadFile(kept), "old") << args[0];
+    }
+    for (const auto& entry : fs::directory_iterator(dir_.path()))
+        EXPECT_FALSE(Has(entry.path().filename().string(), "kept.html.talix-")) << entry.path();
 }
 
 TEST_F(OutputFileCommands, ASignalTakesTheTemporaryFileWithIt) {
