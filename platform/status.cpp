@@ -70,6 +70,7 @@ const StatusTextEntry kStatusTexts[] = {
                            "may write the database must open it first"},
     {ERR_OBJECT_NOT_FOUND, "Object does not exist"},
     {ERR_OBJECT_RANGE, "Position is outside the object"},
+    {ERR_DB_CREATE_DENIED, "This user may not make files in the database's folder"},
     {ERR_ITEM_TOO_LARGE, "Item value too large"},
     {ERR_ITEM_TYPE, "Item is of the wrong type"},
     {ERR_ITEM_NAME, "Invalid item name"},

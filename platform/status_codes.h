@@ -35,6 +35,7 @@ enum : STATUS {
     ERR_DB_LOG_UNINDEXED = 15029,   // a read-only database's log holds writes and its index is missing
     ERR_OBJECT_NOT_FOUND = 15030,   // no database object of that id
     ERR_OBJECT_RANGE = 15031,       // outside the object's bytes
+    ERR_DB_CREATE_DENIED = 15032,   // this user may not make files in the folder of a database to be created
     ERR_ITEM_TOO_LARGE = 15040,     // the item value is too large
     ERR_ITEM_TYPE = 15041,          // the item is not of the expected type
     ERR_ITEM_NAME = 15042,          // the item name is not valid

@@ -500,6 +500,8 @@ STATUS CreateStatus(int error) {
     case ENOENT:
     case ENOTDIR: return ERR_BAD_PATH;
     case ENAMETOOLONG: return ERR_PATH_TOO_LONG;
+    case EACCES:
+    case EROFS: return ERR_DB_CREATE_DENIED;
     case ENOSPC:
     case EDQUOT:
     case EFBIG: return ERR_DB_FULL;

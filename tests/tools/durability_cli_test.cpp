@@ -567,6 +567,30 @@ TEST_F(Durability, ADatabaseTheUserMayNotReadIsSaidToBeSo) {
     ExpectSound(db_);
 }
 
+// A database to be made in a folder the user may not write in: the import
+// says so, rather than that a write failed, and leaves nothing there.
+TEST_F(Durability, ADatabaseTheUserMayNotMakeIsSaidToBeSo) {
+    std::string maker;
+    if (!talix_test::UnprivilegedPrefix(TALIX_CLI_PATH, &maker)) {
+        GTEST_SKIP() << "no setpriv to drop privileges";
+    }
+    const std::string closed = dir_.file("closed");
+    ASSERT_TRUE(std::filesystem::create_directory(closed));
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(closed.c_str(), 0555), 0);
+    const std::string db = closed + "/new.nsf";
+
+    runAs_ = maker;
+    CliOutcome run = Talix({"import", db, Sample("2194.xml")});
+    runAs_.clear();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(talix_test::Has(run.err, "cannot create it: status 15032: This user may not make files in the "
+                                         "database's folder"))
+        << run.err;
+    ASSERT_EQ(chmod(closed.c_str(), 0755), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(closed));
+}
+
 // A copy of a database taken while a writer had it open (its log holds
 // writes) but without the log's index: a user who cannot write it is told
 // so, rather than shown the database as it was before those writes; once
