@@ -68,8 +68,9 @@ bool PicturesGoToDisk(const std::string& lmbcsOptions);
 std::FILE* OpenInput(const std::string& path);
 // False, having said why, when an input file of a command is there but is
 // not a regular file (a FIFO, a device, a directory): checked before the
-// command reads anything of the database, so that it is refused at once. A
-// file that is not there is left to the command to report.
+// command reads anything of the database, so that it is refused at once, as
+// is a file this user may not read. A file that is not there is left to the
+// command to report.
 bool InputIsRegular(const std::string& path);
 // False, having said so, when the output file a command is given is a
 // database the command has open (by any name or link) or one of the log

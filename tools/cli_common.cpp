@@ -103,7 +103,10 @@ bool InputIsRegular(const std::string& path) {
         ::close(fd);
         return true;
     }
-    if (errno != EINVAL) return true;
+    // A missing file is left for the command, which reports it as such; a
+    // file this user may not read is said to be so here, not taken for one
+    // that is not there.
+    if (errno != EINVAL && errno != EACCES && errno != EPERM) return true;
     Fail("%s %s", path.c_str(), why.c_str());
     return false;
 }

@@ -591,6 +591,33 @@ TEST_F(Durability, ADatabaseTheUserMayNotMakeIsSaidToBeSo) {
     EXPECT_TRUE(std::filesystem::is_empty(closed));
 }
 
+// An input file the user may not read is said to be so, naming it, before
+// anything of the database is read; not taken for a file that is missing.
+TEST_F(Durability, InputsTheUserMayNotReadAreSaidToBeSo) {
+    std::string reader;
+    if (!talix_test::UnprivilegedPrefix(TALIX_CLI_PATH, &reader)) {
+        GTEST_SKIP() << "no setpriv to drop privileges";
+    }
+    const std::string id = Import(Sample("2194.xml"));
+    const std::string before = Talix({"text", db_, id, "Memo"}).out;
+    const std::string closed = Write("closed.html", "<p>x</p>");
+    ASSERT_EQ(chmod(closed.c_str(), 0), 0);
+    // The database is one the reader may write.
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(db_.c_str(), 0666), 0);
+    runAs_ = reader;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"import-html", db_, id, "Memo", closed},
+          std::vector<std::string>{"append", db_, id, "Memo", "attachment", closed},
+          std::vector<std::string>{"append", db_, id, "Memo", "html", "FILE", closed}}) {
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1) << args[0];
+        EXPECT_TRUE(talix_test::Has(run.err, closed + " cannot be read: Permission denied")) << run.err;
+    }
+    runAs_.clear();
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, before);
+}
+
 // A copy of a database taken while a writer had it open (its log holds
 // writes) but without the log's index: a user who cannot write it is told
 // so, rather than shown the database as it was before those writes; once
