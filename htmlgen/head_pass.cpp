@@ -129,6 +129,7 @@ STATUS AddCellBorderRule(XMLGenContext* context, const CDRecordNode* cell) {
 // layer nesting, and the rules of paragraph definitions and cell borders.
 STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
     bool listImageSeen = false;
+    int tabbedTables = 0;
     for (CDRecordNode* node = context->node; InRange(context, node); node = node->next) {
         const std::uint16_t signature = node->signature;
         if (node == context->endNode) fonts->NoteEnd();
@@ -145,6 +146,8 @@ STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
         } else if (IsTableEndRecord(signature)) {
             CurrentTableLevel(context)->cellNode = nullptr;
             if (context->tableDepth > 0) --context->tableDepth;
+        } else if (signature == kSigPreTableBegin) {
+            if (NodeByte(node, kPreKindAt) == kPreTabbed && tabbedTables < 2) ++tabbedTables;
         } else if (signature == kSigBegin && InnerSignature(node) == kSigLayer) {
             if (context->layerDepth < 0xFFFF) ++context->layerDepth;
         } else if (signature == kSigEnd && InnerSignature(node) == kSigLayer) {
@@ -162,6 +165,9 @@ STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
                 return kOutOfMemory;
         }
     }
+    // Strips after the first are of the tabnav class: the tab rules then
+    // select the class as well as the first strip's id.
+    context->severalTabStrips = tabbedTables > 1 ? 1 : 0;
     return kOK;
 }
 
@@ -311,7 +317,21 @@ void WriteTabScript(XMLGenContext* context) {
                  TabColour(texts.cssTabSelBackground, "#cccc99"), TabColour(texts.cssTabSelText, "#ffffcc"));
     script += "  }\n}\n-->\n</script>\n";
     AppendOutput(context, script);
-    WriteLines(context, kTabStyle, sizeof kTabStyle / sizeof kTabStyle[0]);
+    if (context->severalTabStrips == 0) {
+        WriteLines(context, kTabStyle, sizeof kTabStyle / sizeof kTabStyle[0]);
+        return;
+    }
+    for (const char* line : kTabStyle) {
+        std::string text = line;
+        if (text.find("#tabnav") != std::string::npos && text.back() == '{') {
+            std::string byClass = text.substr(0, text.size() - 2);
+            const std::size_t id = byClass.find("#tabnav");
+            byClass.replace(id, 7, ".tabnav");
+            text.insert(text.size() - 2, ", " + byClass);
+        }
+        AppendOutput(context, text);
+        AppendOutput(context, "\n", 1);
+    }
 }
 
 // The scripts and styles the options ask for and the end of the head,

@@ -104,8 +104,13 @@ void WriteCSSTabStrip(XMLGenContext* context, const CDRecordNode* preTable) {
     // a row takes no row of the next.
     const std::vector<const CDRecordNode*> rows = RowLabels(preTable);
     const unsigned count = static_cast<unsigned>(rows.size());
-    // The anchor is closed at once: it only names the place.
-    AppendPrintf(context, "<a name=\"ttbl%u\"></a><ul id=\"tabnav\">", table);
+    // The anchor is closed at once: it only names the place. The first
+    // strip of the page carries the id the head's tab rules select; a
+    // later one, which may not repeat the id, is of their class instead.
+    AppendPrintf(context, context->tabStrips == 0 ? "<a name=\"ttbl%u\"></a><ul id=\"tabnav\">"
+                                                  : "<a name=\"ttbl%u\"></a><ul class=\"tabnav\">",
+                 table);
+    if (context->tabStrips < 0xFFFF) ++context->tabStrips;
     const GenTexts& texts = context->texts;
     for (unsigned k = 1; k <= count; ++k) {
         // XHTML names its event attributes in lower case.

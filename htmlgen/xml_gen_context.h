@@ -529,6 +529,8 @@ struct XMLGenContext : GenerationWalkState {
     const CDRecordNode* lastPreTable = nullptr;  // the last pre-table record the table writer met
     int tableEncapsulated = 0;               // EncapsulateTable: a table element was written for a range inside one
     int tabPictureNeeded = 0;                // MIME: the tab rows refer to the tab picture
+    std::uint16_t tabStrips = 0;             // CSS tab strips written so far
+    int severalTabStrips = 0;                // the head's tab rules also select the strips after the first
     int noBreakBeforeTable = 0;              // the paragraph start asks for no line break before a table
     int sectionBox = 0;                      // a message-header section's division is open
     TableLevelState tableLevels[kGenTableLevels];

@@ -51,6 +51,58 @@ std::string TabClicks(const std::string& dom) {
     return dom.substr(from, dom.find("</pre>", from) - from);
 }
 
+// For a page of several tabbed tables: a line per table for each click of
+// its tabs ("T<table> TAB <k>" and the display of that table's row
+// divisions 1 to 2, or ERROR), a line "END" with the display of every
+// table's row divisions after the last click, a line "STRIPS" with, for each tab strip,
+// whether its items float and its bottom border's colour, and last a line
+// "IDS" naming every id the page holds twice.
+constexpr const char* kTablesClicker = R"(<script>
+(function () {
+  var out = [];
+  for (var t = 1; t <= 3; t++) {
+    for (var k = 1; k <= 2; k++) {
+      var line = 'T' + t + ' TAB ' + k, link = document.getElementById('t' + t + 'link' + k);
+      try {
+        link.onclick();
+        for (var r = 1; r <= 2; r++) {
+          var row = document.getElementById('ttbl' + t + 'row' + r);
+          line += ' ' + (row ? row.style.display : '-');
+        }
+      } catch (e) {
+        line += ' ERROR ' + e.message;
+      }
+      out.push(line);
+    }
+  }
+  var end = 'END';
+  for (var t = 1; t <= 3; t++) {
+    for (var r = 1; r <= 2; r++) {
+      var row = document.getElementById('ttbl' + t + 'row' + r);
+      end += ' ' + (row ? row.style.display : '-');
+    }
+  }
+  out.push(end);
+  var strips = document.querySelectorAll('ul'), look = 'STRIPS';
+  for (var i = 0; i < strips.length; i++) {
+    var item = strips[i].querySelector('li');
+    look += ' ' + getComputedStyle(item).cssFloat + '/' + getComputedStyle(strips[i]).borderBottomColor;
+  }
+  out.push(look);
+  var seen = {}, twice = 'IDS', all = document.querySelectorAll('[id]');
+  for (var i = 0; i < all.length; i++) {
+    if (seen[all[i].id]) twice += ' ' + all[i].id;
+    seen[all[i].id] = true;
+  }
+  out.push(twice);
+  var pre = document.createElement('pre');
+  pre.id = 'talix-tabs';
+  pre.textContent = out.join('\n');
+  document.body.appendChild(pre);
+})();
+</script>
+)";
+
 class TabSwitchInBrowser : public htmlgen_test::GenerationTest {
 public:
     std::string GenerateTabs(const Records& records) {
@@ -131,6 +183,40 @@ TEST_F(TabSwitchInBrowser, AMergedBlockWrittenAtItsFirstRowIsShownByThatRowsTab)
     merged[2].rowSpan = 2;
     merged[3].extra = {htmlgen_test::TabLabel("second")};
     EXPECT_EQ(ClicksOf(this, chromium, htmlgen_test::Table(merged), &html), "TAB 1 block - -\nTAB 2 none - -")
+        << html;
+}
+
+TEST_F(TabSwitchInBrowser, SeveralTabbedTablesOnOnePageEachSwitchAndKeepTheirLook) {
+    const std::string chromium = talix_test::ChromiumPath();
+    if (chromium.empty()) {
+        if (talix_test::BrowserRequired()) FAIL() << "Chromium is required here (TALIX_REQUIRE_BROWSER) but absent";
+        GTEST_SKIP() << "no Chromium here (scripts/setup.sh installs it)";
+    }
+    // Three tabbed tables of two rows one after the other: each tab shows
+    // its own table's row and leaves the other tables as they were; every
+    // strip is drawn as the first one is, and no id stands twice.
+    Records records = {htmlgen_test::Definition(1), htmlgen_test::Reference(1), htmlgen_test::TextBytes("Before")};
+    for (int t = 1; t <= 3; ++t) {
+        std::vector<htmlgen_test::CellFields> cells = htmlgen_test::Grid(2, 2);
+        cells[0].extra = {htmlgen_test::TabLabel("first" + std::to_string(t))};
+        cells[2].extra = {htmlgen_test::TabLabel("second" + std::to_string(t))};
+        records.push_back(htmlgen_test::PreTable(0, 4));
+        const Records table = htmlgen_test::Table(cells);
+        records.insert(records.end(), table.begin(), table.end());
+        records.push_back(htmlgen_test::Reference(1));
+        records.push_back(htmlgen_test::TextBytes("After" + std::to_string(t)));
+    }
+    const std::string html = GenerateTabs(records);
+    talix_test::TempDir dir;
+    const std::string page = dir.file("tables.html");
+    std::ofstream(page, std::ios::binary) << html << kTablesClicker;
+    EXPECT_EQ(TabClicks(talix_test::DumpDocuments(chromium, {page}, 1, 120).front()),
+              "T1 TAB 1 block none\nT1 TAB 2 none block\n"
+              "T2 TAB 1 block none\nT2 TAB 2 none block\n"
+              "T3 TAB 1 block none\nT3 TAB 2 none block\n"
+              "END none block none block none block\n"
+              "STRIPS left/rgb(102, 204, 102) left/rgb(102, 204, 102) left/rgb(102, 204, 102)\n"
+              "IDS")
         << html;
 }
 

@@ -514,6 +514,50 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_EQ(Count(rows, "alt='TableTab'"), 2u) << rows;
 }
 
+TEST_F(Tables, SeveralTabbedTablesInCSSOnOnePageRepeatNoIdAndShareTheTabRules) {
+    auto tabbed = [](const std::string& name) {
+        std::vector<CellFields> cells = Grid(2, 1);
+        cells[0].extra = {htmlgen_test::TabLabel(name + "1")};
+        cells[1].extra = {htmlgen_test::TabLabel(name + "2")};
+        Records table = Table(cells);
+        table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
+        return table;
+    };
+    // One table: its strip carries the id the head's rules select, and the
+    // rules name nothing else.
+    const std::string single = Generate(Define(Document(tabbed("a"))), "HTML", "TabbedTablesInCSS=Yes");
+    EXPECT_TRUE(Has(single, "\nul#tabnav {\n")) << single;
+    EXPECT_TRUE(Has(single, "\n#tabnav a:hover {\n")) << single;
+    EXPECT_FALSE(Has(single, ".tabnav")) << single;
+
+    // Three tables, the last nested in a cell of the second: the id stands
+    // once (the XHTML is valid), the later strips are of the class, and
+    // every rule of the strip selects the class too.
+    Records records = tabbed("a");
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("Between"));
+    std::vector<CellFields> outer = Grid(2, 1);
+    outer[0].extra = {htmlgen_test::TabLabel("b1")};
+    outer[1].extra = {htmlgen_test::TabLabel("b2")};
+    std::vector<CellFields> inner = Grid(2, 1);
+    inner[0].extra = {htmlgen_test::TabLabel("c1")};
+    inner[1].extra = {htmlgen_test::TabLabel("c2")};
+    Records nested = Table(inner, true);
+    nested.insert(nested.begin(), htmlgen_test::PreTable(0, 4));
+    outer[0].extra.insert(outer[0].extra.end(), nested.begin(), nested.end());
+    Records second = Table(outer);
+    second.insert(second.begin(), htmlgen_test::PreTable(0, 4));
+    records.insert(records.end(), second.begin(), second.end());
+    const std::string body = Checked(Document(records), "TabbedTablesInCSS=Yes", true);
+    EXPECT_EQ(Count(body, "id=\"tabnav\""), 1u) << body;
+    EXPECT_EQ(Count(body, "<ul class=\"tabnav\">"), 2u) << body;
+    EXPECT_LT(body.find("id=\"tabnav\""), body.find("Between")) << body;
+    const std::string page = Generate(Define(Document(records)), "HTML", "TabbedTablesInCSS=Yes");
+    for (const char* rule : {"\nul#tabnav, ul.tabnav {\n", "\nul#tabnav li, ul.tabnav li {\n", "\n#tabnav a, .tabnav a {\n",
+                             "\n#tabnav a:hover, .tabnav a:hover {\n"})
+        EXPECT_TRUE(Has(page, rule)) << rule << page;
+}
+
 TEST_F(Tables, ATableWithoutAPreTableRecordIsPlainAfterATabbedOrAnimatedOne) {
     // Two tables one after the other, only the first with a pre-table
     // record: the second is an ordinary table under every tab option, its
