@@ -482,7 +482,16 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     }
     AppendOutput(context, ">");
     PushCloseTag(context, header ? "</th>" : "</td>");
-    if (IsOn(context, sw::kTabbedTablesInCSS) && level->tabbed != 0 && column == 0) WriteCSSTabbedRow(context, cell);
+    // The row's division of a tabbed table opens in the row's first cell:
+    // that of column 0, or the first after it when a block from a row above
+    // covers column 0 (or the row stores no cell there), so that the row's
+    // tab still has the row to show.
+    const bool rowKnown = level->rowStartRow >= 0;
+    if (IsOn(context, sw::kTabbedTablesInCSS) && level->tabbed != 0 &&
+        (rowKnown ? level->tabDivisionRow != level->rowStartRow : column == 0)) {
+        WriteCSSTabbedRow(context, cell);
+        level->tabDivisionRow = level->rowStartRow;
+    }
     call->other.clear();
     call->haveOther = false;
 }

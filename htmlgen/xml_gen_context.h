@@ -304,6 +304,7 @@ struct TableLevelState {
     int dataTableKind = 0;                   // TalixDataTable=, 0 to 4
     int cellWritten = 0;                     // a cell element was written at this level
     int rowStartRow = -1;                    // the row whose "<tr" was written last, -1 none
+    int tabDivisionRow = -1;                 // the row whose tab division was written last, -1 none
     std::uint8_t rowFlags = 0;               // the flags of the first cell written in that row
     int headerFontKnown = 0;                 // a text-run font is remembered for AutoTHFont
     FontId headerFont;

@@ -131,13 +131,15 @@ TEST_F(TabSwitchInBrowser, EveryTabSwitchesWithoutErrorWhereARowHasNoDivision) {
         GTEST_SKIP() << "no Chromium here (scripts/setup.sh installs it)";
     }
     std::string html;
-    // The second row stores no first cell: it has a tab but no division of
-    // its own. Its tab hides the first row's and raises nothing.
+    // The second row stores no first cell: its division opens in the cell
+    // it has, and its tab shows it.
     std::vector<htmlgen_test::CellFields> cells = htmlgen_test::Grid(2, 2);
     cells[0].extra = {htmlgen_test::TabLabel("first")};
     cells[3].extra = {htmlgen_test::TabLabel("second")};
     cells.erase(cells.begin() + 2);
-    EXPECT_EQ(ClicksOf(this, chromium, htmlgen_test::Table(cells), &html), "TAB 1 block - -\nTAB 2 none - -") << html;
+    EXPECT_EQ(ClicksOf(this, chromium, htmlgen_test::Table(cells), &html), "TAB 1 block none -\nTAB 2 none block -")
+        << html;
+    EXPECT_LT(html.find("ttbl1row2"), html.find("r1c1")) << html;
 }
 
 TEST_F(TabSwitchInBrowser, EveryRowHasATabAndEveryTabSwitchesWithoutError) {
@@ -174,15 +176,15 @@ TEST_F(TabSwitchInBrowser, AMergedBlockWrittenAtItsFirstRowIsShownByThatRowsTab)
     std::string html;
     // A merged block stored with its visible cell last (in the second row)
     // and written at its first position: its division is the first row's,
-    // shown at first; the second row has no first cell and no division of
-    // its own, and its tab hides the first row's and raises nothing.
+    // shown at first; the block covers the second row's first cell, and
+    // that row's division opens in its next cell, which its tab shows.
     std::vector<htmlgen_test::CellFields> merged = htmlgen_test::Grid(2, 2);
     merged[0].flags = 0x04;
     merged[0].text.clear();   // a hidden cell of words is written where it stands
     merged[1].extra = {htmlgen_test::TabLabel("first")};
     merged[2].rowSpan = 2;
     merged[3].extra = {htmlgen_test::TabLabel("second")};
-    EXPECT_EQ(ClicksOf(this, chromium, htmlgen_test::Table(merged), &html), "TAB 1 block - -\nTAB 2 none - -")
+    EXPECT_EQ(ClicksOf(this, chromium, htmlgen_test::Table(merged), &html), "TAB 1 block none -\nTAB 2 none block -")
         << html;
 }
 
