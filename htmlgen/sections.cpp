@@ -142,7 +142,15 @@ void WritePlainSection(XMLGenContext* context, const CDRecordNode* node) {
     } else if (!css) {
         AppendOutput(context, includeGiven && !EqualNoCase(includeTitle.c_str(), "YES") ? "<hr /><h3>" : "<hr />");
     } else {
-        if (HasCloseTag(context, "</div>", 1) != 0) CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+        // A division left open on top closes first; but not the body of an
+        // enclosing section (of a lower level) nor the division of a tabbed
+        // table's row, which hold this section: closing them would leave it
+        // and what follows it outside what they show and hide.
+        const std::uint16_t topLevel = FindCloseTag(context, "</div>", 1);
+        const bool holdsSection = IsTabbedRowLevel(topLevel) ||
+                                  (IsSectionLevel(topLevel) && topLevel < context->hotspotLevel);
+        if (HasCloseTag(context, "</div>", 1) != 0 && !holdsSection)
+            CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
         WriteSwitchBlock(context, "\n<div id=\"sctn%dc\" style=\"display: %s\">\n", id, expanded ? "none" : "block",
                          'e', context->texts.expandGraphic != nullptr ? context->texts.expandGraphic : "/icons/expand.gif",
                          "expand section");
