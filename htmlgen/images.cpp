@@ -699,7 +699,7 @@ std::string WhyNotHandedOver(Picture* picture) {
     if (!name.empty()) {
         const bool copied = context->mimeMode != 0 ||
                             (context->imageHandling == kHandlingDisk && IsOn(context, sw::kImageResourceToDisk));
-        if (!copied || ImageResourceTravels(context, picture->resource, ResourceContentId(name))) return "";
+        if (!copied || ImageResourceTravels(context, picture->resource, name)) return "";
         return "image resource '" + name + "' without a picture that travels";
     }
     const std::uint16_t referenceKind = picture->reference != nullptr ? NodeWord(picture->reference, kReferenceKindAt) : 0;

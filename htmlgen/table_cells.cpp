@@ -272,15 +272,17 @@ CellBackground ReadCellBackground(XMLGenContext* context, const CDRecordNode* ce
         } else {
             name.assign(reinterpret_cast<const char*>(stored), strnlen(reinterpret_cast<const char*>(stored), nameLength));
         }
-        name = ResourceContentId(name);
-        if (name.empty()) break;
+        // The resource is looked up under its stored name; the HTML names it
+        // by its Content-ID.
+        name = name.substr(0, name.find('|'));
+        if (name.empty() || ResourceContentId(name).empty()) break;
         // A MIME message carries the picture only when it can be handed over.
         if (context->mimeMode != 0 && !ImageResourceTravels(context, node, name)) break;
         const CDRecordNode* placement = node->next;
         const int repeat = placement != nullptr && placement->signature == kSigCellBackgroundData
                                ? NodeByte(placement, kPlacementAt)
                                : -1;
-        const std::string contentId = ResourceMailContentId(name);
+        const std::string contentId = ResourceMailContentId(ResourceContentId(name));
         background.css = "background-image: url(cid:" + contentId + ");";
         background.css += repeat < 0 || repeat == 4 ? "background-repeat:repeat;"
                           : repeat == 2            ? "background-repeat:repeat-y;"

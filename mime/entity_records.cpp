@@ -98,8 +98,10 @@ bool ReadImageResourceReference(const CDRecordNode* node, ImageResourceReference
     reference->replica.Innards[1] = ReadDword(node->bytes + replicaAt + 4);
     std::string name(reinterpret_cast<const char*>(node->bytes + nameAt), nameLength);
     name.resize(strnlen(name.c_str(), name.size()));
-    reference->name = ResourceContentId(name);
-    return !name.empty();
+    // The resource is found under its stored name; only its Content-ID is
+    // made fit for a header.
+    reference->name = name.substr(0, name.find('|'));
+    return !reference->name.empty();
 }
 
 EntityScan ScanEntityRecords(const CDRecordNode* first) {

@@ -26,9 +26,9 @@ bool IsTableTab(const CDRecordNode* node);
 // box, 0 neither.
 int CheckBoxKind(const CDRecordNode* node);
 
-// A reference to a shared image resource (not by formula): its name (each
-// "\" and "/" made "_", cut at the first "|"), whether the reference names
-// a database path, and the replica id of its database.
+// A reference to a shared image resource (not by formula): its stored name
+// (cut at the first "|"), under which the resource is found, whether the
+// reference names a database path, and the replica id of its database.
 struct ImageResourceReference {
     std::string name;
     bool hasPath = false;

@@ -58,7 +58,9 @@ bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& referen
                        RelatedPart* part) {
     const std::string& name = reference.name;
     const char* type = ImageResourceType(name);
-    if (type == nullptr || !written->insert(name).second) return false;
+    // One part for each Content-ID: the HTML names no other.
+    const std::string contentId = ResourceMailContentId(ResourceContentId(name));
+    if (type == nullptr || !written->insert(contentId).second) return false;
     ResourceDatabase database;
     database.handle =
         OpenImageResourceDatabase(run.item->databaseHandle, reference.hasPath, reference.replica, &database.opened);
@@ -69,11 +71,14 @@ bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& referen
         return false;
     part->body.assign(text, length);
     ZervaDeallocate(run.session, text);
-    // The name in UTF-8, as the mail standards write a name outside ASCII;
-    // the Content-ID in ASCII, as the HTML names it.
-    part->headers = std::string("Content-Type: image/") + type +
-                    FileNameParameter("name", plat::LmbcsToNative(name), "\n") +
-                    "\nContent-Transfer-Encoding: base64\nContent-ID: <" + ResourceMailContentId(name) + ">\n\n";
+    // The name in UTF-8, as the mail standards write a name outside ASCII,
+    // a slash or backslash made "_" so that no reader takes it for a
+    // folder; the Content-ID in ASCII, as the HTML names it.
+    std::string fileName = plat::LmbcsToNative(name);
+    for (char& c : fileName)
+        if (c == '/' || c == '\\') c = '_';
+    part->headers = std::string("Content-Type: image/") + type + FileNameParameter("name", fileName, "\n") +
+                    "\nContent-Transfer-Encoding: base64\nContent-ID: <" + contentId + ">\n\n";
     part->fileType = type[0] == 'j' ? "jpg" : type;
     return true;
 }

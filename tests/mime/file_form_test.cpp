@@ -434,6 +434,66 @@ TEST_F(FileForm, ImageResourceNamesOutsideAsciiReachTheReaderWhole) {
     EXPECT_EQ(ids.size(), 3u);
 }
 
+TEST_F(FileForm, ImageResourcesNamedWithBlanksOrFoldersTravel) {
+    // Resources whose stored names hold a blank or a backslash are found
+    // under those names; each travels under a Content-ID the HTML names,
+    // the file name keeping its blank. Two names that share a Content-ID
+    // make one part.
+    const std::vector<std::uint8_t> gif = GifData(12, 9, 300), other = GifData(7, 5, 40);
+    const std::vector<std::string> names = {"Untitled 2.gif", "Bild \xC3\xA4.gif", "Icons\\logo.gif",
+                                            "Untitled_2.gif"};
+    engine_test::Records records = Join({engine_test::Runs({"Pictures"}), GifPicture(gif, 12, 9), GifPicture(other, 7, 5)});
+    for (const std::string& name : names) {
+        records.insert(records.end(), {graphic_test::Begin(0x99), graphic_test::Graphic(),
+                                       graphic_test::ImageResource(plat::NativeToLmbcs(name) + "|alias"),
+                                       graphic_test::End(0x99)});
+    }
+    Store(records);
+    {
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = talix::SIAR(&item_, 0, nullptr, 0, 0, 0, nullptr, &status);
+        ASSERT_NE(list, nullptr);
+        std::vector<const talix::CDRecordNode*> graphics;
+        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
+            if (node->signature == 0x99) graphics.push_back(node);
+        ASSERT_GE(graphics.size(), 2u);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(talix::SaveGraphicAsImageResource(&session_, plat::NativeToLmbcs(names[i]).c_str(),
+                                                        graphics[i == 1 ? 1 : 0], item_.databaseHandle, 1),
+                      0);
+        talix::DeleteItemRecordList(&session_, list);
+    }
+
+    const std::string path = Export();
+    ASSERT_EQ(item_.lastStatus, 0);
+    const ReadMessage message = ReadMessageFile(path);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    const std::vector<const ReadPart*> htmlParts = message.Parts("text/html");
+    ASSERT_EQ(htmlParts.size(), 1u);
+    std::vector<std::string> named;
+    for (const std::vector<std::string>& match : talix_test::FindAll(htmlParts[0]->payload, "src=\"cid:([^\"]+)\""))
+        named.push_back(match[1]);
+    std::vector<const ReadPart*> resources;
+    for (const ReadPart* part : message.Parts("image/gif"))
+        if (!part->filename.empty()) resources.push_back(part);
+    ASSERT_EQ(resources.size(), 3u) << FileText(path);
+    const std::vector<std::string> files = {"Untitled 2.gif", "Bild \xC3\xA4.gif", "Icons_logo.gif"};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(resources[i]->filename, files[i]);
+        const std::vector<std::uint8_t>& content = i == 1 ? other : gif;
+        EXPECT_EQ(resources[i]->payload, std::string(content.begin(), content.end())) << files[i];
+        const std::string& id = resources[i]->id;
+        ASSERT_GE(id.size(), 2u);
+        EXPECT_EQ(id.find(' '), std::string::npos) << id;
+        EXPECT_NE(std::find(named.begin(), named.end(), id.substr(1, id.size() - 2)), named.end())
+            << id << " in " << htmlParts[0]->payload;
+    }
+    // The fourth picture names the first resource's part.
+    ASSERT_EQ(named.size(), 6u) << htmlParts[0]->payload;
+    EXPECT_EQ(named[5], named[2]);
+}
+
 TEST_F(FileForm, BadOutputAndInputEndWithAStatus) {
     Store(engine_test::Runs({"Text"}));
     talix_test::g_messages.clear();
