@@ -731,7 +731,10 @@ bool Store::InJoinedBatch() const {
     return false;
 }
 
+bool NoteIdStorable(long long id) { return id >= 1 && id < kNoteIdLimit; }
+
 STATUS Store::ReadHeader(NOTEID id, NoteHeader* header) {
+    if (!NoteIdStorable(id)) return ERR_NOTE_NOT_FOUND;
     Statement select(*statements_, "SELECT oid, class, created, modified, accessed, added, encrypted FROM notes"
                           " WHERE note_id = ?");
     if (select.prepareStatus() != SQLITE_OK) return Fail(select.prepareStatus(), "read note");
@@ -760,7 +763,9 @@ STATUS Store::FindUnid(const UNID& unid, NOTEID* id) {
     int rc = select.Step();
     if (rc == SQLITE_DONE) return ERR_UNID_NOT_FOUND;
     if (rc != SQLITE_ROW) return Fail(rc, "find note");
-    *id = static_cast<NOTEID>(select.ColumnInt(0));
+    const sqlite3_int64 found = select.ColumnInt(0);
+    if (!NoteIdStorable(found)) return ERR_UNID_NOT_FOUND;
+    *id = static_cast<NOTEID>(found);
     return NOERROR;
 }
 
@@ -810,6 +815,7 @@ STATUS Store::NextNoteId(NOTEID* id) {
 }
 
 STATUS Store::DeleteNote(NOTEID id) {
+    if (!NoteIdStorable(id)) return ERR_NOTE_NOT_FOUND;
     WriteScope scope(this);
     int rc = scope.Begin();
     if (rc != SQLITE_OK) return Fail(rc, "delete note");
@@ -832,8 +838,9 @@ STATUS Store::DeleteNote(NOTEID id) {
 }
 
 STATUS Store::ListNotes(std::vector<std::pair<NOTEID, WORD>>* notes) {
-    Statement select(*statements_, "SELECT note_id, class FROM notes ORDER BY note_id");
+    Statement select(*statements_, "SELECT note_id, class FROM notes WHERE note_id BETWEEN 1 AND ? ORDER BY note_id");
     if (select.prepareStatus() != SQLITE_OK) return Fail(select.prepareStatus(), "list notes");
+    select.Int(1, kNoteIdLimit - 1);
     notes->clear();
     int rc;
     while ((rc = select.Step()) == SQLITE_ROW) {

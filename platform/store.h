@@ -147,6 +147,12 @@ enum class BatchLock { Now, AtFirstWrite };
 
 class StatementCache;
 
+// True for an id a stored note can have: not 0, within 32 bits, and
+// without the top bit, which marks the category entries of a view's
+// collection (a note under such an id would read as a category there, and
+// a category's id would open it).
+bool NoteIdStorable(long long id);
+
 class Store {
 public:
     // Creates a new database file (which must not exist) and opens it. The
@@ -196,6 +202,9 @@ public:
     // Abandons the innermost batch.
     void AbortBatch();
 
+    // A note stored under an id no note can have (see NoteIdStorable) is
+    // not found by ReadHeader, FindUnid and DeleteNote, nor listed by
+    // ListNotes; only Check names it.
     STATUS ReadHeader(NOTEID id, NoteHeader* header);
     STATUS FindUnid(const UNID& unid, NOTEID* id);
     STATUS ReadItems(NOTEID id, std::vector<StoredItem>* items);
@@ -210,7 +219,8 @@ public:
     STATUS WriteNote(NoteHeader* header, const NoteWrite& write, int failAfterItems, std::vector<ItemRow>* rows);
     // Deletes a note with its items, and the objects no other note names.
     STATUS DeleteNote(NOTEID id);
-    // Every stored note (id, class) in note-id order.
+    // Every stored note (id, class) in note-id order, of the notes whose
+    // ids a note can have.
     STATUS ListNotes(std::vector<std::pair<NOTEID, WORD>>* notes);
 
     STATUS AllocObject(DWORD size, WORD objClass, DWORD* objectId);

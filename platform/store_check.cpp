@@ -63,15 +63,16 @@ STATUS Store::Check(std::vector<DbProblem>* problems) {
         if (named.count(object) == 0) problems->push_back({0, object, "no note names it"});
     }
 
-    // A note stored under an id no note can have (0, or one past 32 bits,
-    // which would be read as another id) is named by the id it has, and
-    // read no further.
+    // A note stored under an id no note can have (0, one past 32 bits,
+    // which would be read as another id, or one with the top bit that marks
+    // a view's category entries) is named by the id it has, and read no
+    // further.
     std::vector<NOTEID> notes;
     {
         Statement select(*statements_, "SELECT note_id FROM notes ORDER BY note_id");
         while ((rc = select.Step()) == SQLITE_ROW) {
             const sqlite3_int64 id = select.ColumnInt(0);
-            if (id > 0 && id <= 0xFFFFFFFF) {
+            if (NoteIdStorable(id)) {
                 notes.push_back(static_cast<NOTEID>(id));
             } else {
                 problems->push_back({0, 0, "a note is stored under id " + std::to_string(id) +
@@ -80,6 +81,24 @@ STATUS Store::Check(std::vector<DbProblem>* problems) {
         }
         if (rc != SQLITE_DONE) return Fail(rc, "check");
     }
+
+    // Items stored for a note that is not there: no note reads them.
+    {
+        Statement select(*statements_, "SELECT note_id, COUNT(*) FROM items"
+                                       " WHERE note_id NOT IN (SELECT note_id FROM notes) GROUP BY note_id");
+        while ((rc = select.Step()) == SQLITE_ROW) {
+            const sqlite3_int64 id = select.ColumnInt(0);
+            const std::string items = std::to_string(select.ColumnInt(1)) + " item(s)";
+            if (NoteIdStorable(id)) {
+                problems->push_back({static_cast<NOTEID>(id), 0, items + " stored for it, but no such note"});
+            } else {
+                problems->push_back({0, 0, items + " stored for note id " + std::to_string(id) +
+                                               ", which no note is stored under"});
+            }
+        }
+        if (rc != SQLITE_DONE) return Fail(rc, "check");
+    }
+
     STATUS status = NOERROR;
     char text[256];
     for (NOTEID id : notes) {

@@ -17,6 +17,7 @@
 #include "status_codes.h"
 #include "support/test_support.h"
 #include "talix_platform.h"
+#include "view_index.h"
 
 namespace {
 
@@ -507,6 +508,75 @@ TEST(WriteSafety, TheCheckFindsOrphansMissingObjectsAndUnreadableNotes) {
     EXPECT_EQ(database, (std::vector<std::string>{"a note is stored under id -4, which no note can have",
                                                   "a note is stored under id 0, which no note can have",
                                                   "a note is stored under id " + past + ", which no note can have"}));
+}
+
+// A note stored under an id with the top bit set (the mark of a view's
+// category entries) and items stored for no note are what the check
+// reports; such a note is read by nothing else, so that no view takes it
+// for a category and no category's id opens it.
+TEST(WriteSafety, NotesUnderCategoryIdsAndItemsOfNoNote) {
+    Fixture t;
+    DxlImportResult result;
+    ASSERT_EQ(t.Import(Dxl({DxlNote(1, "one", false), DxlNote(2, "two", false)}), &result), NOERROR) << result.error;
+    NOTEID view = 0;
+    ASSERT_EQ(ViewNoteCreate(t.db, ViewDefinition{"Subjects", "", {"Subject"}, {"categorized"}}, &view), NOERROR);
+    const NOTEID high = NOTEID_CATEGORY | 1;   // the id of the view's first category entry
+    const long long past = (1LL << 32) + 0x500;
+    long long items = 0;
+    {
+        OtherConnection other(t.path);
+        const std::string first = std::to_string(result.notes[0]), second = std::to_string(result.notes[1]);
+        for (const char* table : {"notes", "items"}) {
+            ASSERT_EQ(other.Run(std::string("UPDATE ") + table + " SET note_id = " + std::to_string(high) +
+                                " WHERE note_id = " + second),
+                      SQLITE_OK);
+        }
+        for (long long orphan : {0x500LL, past}) {
+            ASSERT_EQ(other.Run("INSERT INTO items(note_id, position, name, flags, data_type, value) SELECT " +
+                                std::to_string(orphan) + ", position, name, flags, data_type, value FROM items"
+                                " WHERE note_id = " + first),
+                      SQLITE_OK);
+        }
+        items = other.Number("SELECT count(*) FROM items WHERE note_id = " + first);
+    }
+    ASSERT_GT(items, 0);
+    const std::vector<DbProblem> problems = Problems(t.db);
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(problems[0].note, 0u);
+    EXPECT_EQ(problems[0].what, "a note is stored under id " + std::to_string(high) + ", which no note can have");
+    EXPECT_EQ(problems[1].note, 0x500u);
+    EXPECT_EQ(problems[1].what, std::to_string(items) + " item(s) stored for it, but no such note");
+    EXPECT_EQ(problems[2].note, 0u);
+    EXPECT_EQ(problems[2].what, std::to_string(items) + " item(s) stored for note id " + std::to_string(past) +
+                                    ", which no note is stored under");
+
+    std::vector<NOTEID> listed;
+    ASSERT_EQ(DbScanNotes(t.db, [&](NOTEID id, WORD) -> STATUS {
+                  listed.push_back(id);
+                  return NOERROR;
+              }),
+              NOERROR);
+    EXPECT_EQ(listed, (std::vector<NOTEID>{result.notes[0], view}));
+    NOTEHANDLE note = NULLHANDLE;
+    EXPECT_EQ(NoteOpen(t.db, high, OPEN_NOTE_DEFAULT, &note), ERR_NOTE_NOT_FOUND);
+    EXPECT_EQ(note, NULLHANDLE);
+    EXPECT_EQ(NoteDelete(t.db, high, 0), ERR_NOTE_NOT_FOUND);
+
+    // The view holds the category of the one document and the document.
+    HCOLLECTION collection = 0;
+    ASSERT_EQ(CollectionOpen(t.db, view, &collection), NOERROR);
+    CollectionPosition position;
+    DHANDLE block = NULLHANDLE;
+    DWORD count = 0;
+    bool more = true;
+    ASSERT_EQ(CollectionReadEntries(collection, &position, 10, &block, &count, &more), NOERROR);
+    ASSERT_EQ(count, 2u);
+    const auto* ids = static_cast<const NOTEID*>(MemLock(block));
+    EXPECT_EQ(ids[0], high);
+    EXPECT_EQ(ids[1], result.notes[0]);
+    MemUnlock(block);
+    MemFree(block);
+    EXPECT_EQ(CollectionClose(collection), NOERROR);
 }
 
 TEST(WriteSafety, ADatabaseIsCreatedWholeOrNotAtAll) {

@@ -682,6 +682,24 @@ TEST_F(Durability, CheckListsWhatIsWrong) {
                              "the value (8 bytes left)\n"
                              "object\t90000\tno note names it\n");
     EXPECT_NE(check.err.find("2 problem(s) found"), std::string::npos) << check.err;
+
+    // A copy of a note under an id past 32 bits is one finding, not also
+    // one about a note that its low bits would name.
+    const long long past = (1LL << 32) + 0x7FF0;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, ("INSERT INTO notes SELECT " + std::to_string(past) + ", randomblob(16), oid, class,"
+                                   " created, modified, accessed, added, encrypted FROM notes WHERE note_id = " +
+                                   std::to_string(std::stoll(sound, nullptr, 16))).c_str(),
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+    check = Talix({"check", db_});
+    EXPECT_EQ(check.out.rfind("database\t-\ta note is stored under id " + std::to_string(past) +
+                                  ", which no note can have\nnote\t" + damaged + "\t",
+                              0),
+              0u)
+        << check.out;
+    EXPECT_NE(check.err.find("3 problem(s) found"), std::string::npos) << check.err;
     EXPECT_EQ(Talix({"check", dir_.file("missing.nsf")}).status, 1);
     EXPECT_EQ(Talix({"check"}).status, 2);
     EXPECT_FALSE(sound.empty());
