@@ -44,13 +44,6 @@ constexpr const char* kSectionClicker = R"(<script>
 </script>
 )";
 
-std::string Report(const std::string& dom) {
-    const std::size_t start = dom.find("<pre id=\"talix-sections\">");
-    if (start == std::string::npos) return {};
-    const std::size_t from = dom.find('>', start) + 1;
-    return dom.substr(from, dom.find("</pre>", from) - from);
-}
-
 // A section as the section builder writes one: its hotspot, its bar between
 // brackets, the body records, the hotspot's end.
 Records Section(const std::string& title, const Records& body) {
@@ -70,7 +63,7 @@ protected:
         const std::string page = dir.file("sections.html");
         std::ofstream(page, std::ios::binary) << *html << "<script>var clicks = [" << clicks << "];</script>"
                                               << kSectionClicker;
-        return Report(talix_test::DumpDocuments(chromium_, {page}, 1, 120).front());
+        return talix_test::ReportedText(talix_test::DumpDocuments(chromium_, {page}, 1, 120).front(), "talix-sections");
     }
     std::string chromium_ = talix_test::ChromiumPath();
 };

@@ -44,13 +44,6 @@ constexpr const char* kTabClicker = R"(<script>
 </script>
 )";
 
-std::string TabClicks(const std::string& dom) {
-    const std::size_t start = dom.find("<pre id=\"talix-tabs\">");
-    if (start == std::string::npos) return {};
-    const std::size_t from = dom.find('>', start) + 1;
-    return dom.substr(from, dom.find("</pre>", from) - from);
-}
-
 // For a page of several tabbed tables: a line per table for each click of
 // its tabs ("T<table> TAB <k>" and the display of that table's row
 // divisions 1 to 2, or ERROR), a line "END" with the display of every
@@ -121,7 +114,7 @@ std::string ClicksOf(TabSwitchInBrowser* test, const std::string& chromium, cons
     talix_test::TempDir dir;
     const std::string page = dir.file("tabs.html");
     std::ofstream(page, std::ios::binary) << *html << kTabClicker;
-    return TabClicks(talix_test::DumpDocuments(chromium, {page}, 1, 120).front());
+    return talix_test::ReportedText(talix_test::DumpDocuments(chromium, {page}, 1, 120).front(), "talix-tabs");
 }
 
 TEST_F(TabSwitchInBrowser, EveryTabSwitchesWithoutErrorWhereARowHasNoDivision) {
@@ -212,7 +205,7 @@ TEST_F(TabSwitchInBrowser, SeveralTabbedTablesOnOnePageEachSwitchAndKeepTheirLoo
     talix_test::TempDir dir;
     const std::string page = dir.file("tables.html");
     std::ofstream(page, std::ios::binary) << html << kTablesClicker;
-    EXPECT_EQ(TabClicks(talix_test::DumpDocuments(chromium, {page}, 1, 120).front()),
+    EXPECT_EQ(talix_test::ReportedText(talix_test::DumpDocuments(chromium, {page}, 1, 120).front(), "talix-tabs"),
               "T1 TAB 1 block none\nT1 TAB 2 none block\n"
               "T2 TAB 1 block none\nT2 TAB 2 none block\n"
               "T3 TAB 1 block none\nT3 TAB 2 none block\n"

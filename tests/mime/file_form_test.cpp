@@ -45,7 +45,36 @@ std::string Token(plat::NOTEHANDLE note) {
 
 std::string FileText(const std::string& path) { return talix_test::ReadFile(path); }
 
-class FileForm : public MimeTest {};
+class FileForm : public MimeTest {
+public:
+    // Stores a paragraph and two GIF pictures, then a picture of each image
+    // resource named (each name followed by suffix), and saves each name as
+    // an image resource of the database: the second name holds the second
+    // picture, the others the first.
+    void StoreImageResources(const std::vector<std::string>& names, const std::string& suffix,
+                             const std::vector<std::uint8_t>& first, const std::vector<std::uint8_t>& second) {
+        engine_test::Records records =
+            Join({engine_test::Runs({"Pictures"}), GifPicture(first, 12, 9), GifPicture(second, 7, 5)});
+        for (const std::string& name : names) {
+            records.insert(records.end(), {graphic_test::Begin(0x99), graphic_test::Graphic(),
+                                           graphic_test::ImageResource(plat::NativeToLmbcs(name) + suffix),
+                                           graphic_test::End(0x99)});
+        }
+        Store(records);
+        talix::STATUS status = 0;
+        talix::ItemRecordList* list = talix::SIAR(&item_, 0, nullptr, 0, 0, 0, nullptr, &status);
+        ASSERT_NE(list, nullptr);
+        std::vector<const talix::CDRecordNode*> graphics;
+        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
+            if (node->signature == 0x99) graphics.push_back(node);
+        ASSERT_GE(graphics.size(), 2u);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(talix::SaveGraphicAsImageResource(&session_, plat::NativeToLmbcs(names[i]).c_str(),
+                                                        graphics[i == 1 ? 1 : 0], item_.databaseHandle, 1),
+                      0);
+        talix::DeleteItemRecordList(&session_, list);
+    }
+};
 
 // The local day as mm/dd/yyyy.
 std::string Today() {
@@ -381,26 +410,8 @@ TEST_F(FileForm, ImageResourceNamesOutsideAsciiReachTheReaderWhole) {
     // HTML names, with its name in UTF-8.
     const std::vector<std::uint8_t> gif = GifData(12, 9, 300), other = GifData(7, 5, 40);
     const std::vector<std::string> names = {"Bild-\xC3\xA4.gif", "Bild-\xC3\xB6.gif", "50%.gif"};
-    engine_test::Records records = Join({engine_test::Runs({"Pictures"}), GifPicture(gif, 12, 9), GifPicture(other, 7, 5)});
-    for (const std::string& name : names) {
-        records.insert(records.end(), {graphic_test::Begin(0x99), graphic_test::Graphic(),
-                                       graphic_test::ImageResource(plat::NativeToLmbcs(name)), graphic_test::End(0x99)});
-    }
-    Store(records);
-    {
-        talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&item_, 0, nullptr, 0, 0, 0, nullptr, &status);
-        ASSERT_NE(list, nullptr);
-        std::vector<const talix::CDRecordNode*> graphics;
-        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
-            if (node->signature == 0x99) graphics.push_back(node);
-        ASSERT_GE(graphics.size(), 2u);
-        for (std::size_t i = 0; i < names.size(); ++i)
-            EXPECT_EQ(talix::SaveGraphicAsImageResource(&session_, plat::NativeToLmbcs(names[i]).c_str(),
-                                                        graphics[i == 1 ? 1 : 0], item_.databaseHandle, 1),
-                      0);
-        talix::DeleteItemRecordList(&session_, list);
-    }
+    StoreImageResources(names, "", gif, other);
+    if (HasFatalFailure()) return;
 
     const std::string path = Export();
     ASSERT_EQ(item_.lastStatus, 0);
@@ -442,27 +453,8 @@ TEST_F(FileForm, ImageResourcesNamedWithBlanksOrFoldersTravel) {
     const std::vector<std::uint8_t> gif = GifData(12, 9, 300), other = GifData(7, 5, 40);
     const std::vector<std::string> names = {"Untitled 2.gif", "Bild \xC3\xA4.gif", "Icons\\logo.gif",
                                             "Untitled_2.gif"};
-    engine_test::Records records = Join({engine_test::Runs({"Pictures"}), GifPicture(gif, 12, 9), GifPicture(other, 7, 5)});
-    for (const std::string& name : names) {
-        records.insert(records.end(), {graphic_test::Begin(0x99), graphic_test::Graphic(),
-                                       graphic_test::ImageResource(plat::NativeToLmbcs(name) + "|alias"),
-                                       graphic_test::End(0x99)});
-    }
-    Store(records);
-    {
-        talix::STATUS status = 0;
-        talix::ItemRecordList* list = talix::SIAR(&item_, 0, nullptr, 0, 0, 0, nullptr, &status);
-        ASSERT_NE(list, nullptr);
-        std::vector<const talix::CDRecordNode*> graphics;
-        for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
-            if (node->signature == 0x99) graphics.push_back(node);
-        ASSERT_GE(graphics.size(), 2u);
-        for (std::size_t i = 0; i < names.size(); ++i)
-            EXPECT_EQ(talix::SaveGraphicAsImageResource(&session_, plat::NativeToLmbcs(names[i]).c_str(),
-                                                        graphics[i == 1 ? 1 : 0], item_.databaseHandle, 1),
-                      0);
-        talix::DeleteItemRecordList(&session_, list);
-    }
+    StoreImageResources(names, "|alias", gif, other);
+    if (HasFatalFailure()) return;
 
     const std::string path = Export();
     ASSERT_EQ(item_.lastStatus, 0);

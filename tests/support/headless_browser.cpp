@@ -97,4 +97,11 @@ std::vector<std::string> DumpDocuments(const std::string& chromium, const std::v
     return documents;
 }
 
+std::string ReportedText(const std::string& dom, const std::string& id) {
+    const std::size_t start = dom.find("<pre id=\"" + id + "\">");
+    if (start == std::string::npos) return {};
+    const std::size_t from = dom.find('>', start) + 1;
+    return dom.substr(from, dom.find("</pre>", from) - from);
+}
+
 } // namespace talix_test

@@ -25,4 +25,8 @@ bool BrowserRequired();
 std::vector<std::string> DumpDocuments(const std::string& chromium, const std::vector<std::string>& pages,
                                        unsigned parallel, unsigned timeoutSeconds);
 
+// The text of the <pre id="ID"> element a page's own script added to report
+// what it saw, from the serialized document; empty when there is none.
+std::string ReportedText(const std::string& dom, const std::string& id);
+
 } // namespace talix_test
