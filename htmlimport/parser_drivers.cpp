@@ -112,7 +112,11 @@ void RunPasses(HTMLImportContext* import, Driver driver) {
 STATUS ParseInto(HTMLImportContext* import, const TidyParseRequest& request, Driver driver,
                  const ParserKeywords& keywords) {
     TidyParseResult result;
-    const STATUS status = ParseWithTidy(request, &result);
+    // A page's elements the parser does not know are imported with their
+    // content, as a browser shows it.
+    TidyParseRequest page = request;
+    page.unknownAsInline = true;
+    const STATUS status = ParseWithTidy(page, &result);
     if (status == kHtmlPastBound) return RefuseBound(import, result.bound);
     if (status == kHtmlTreeLost)
         ReportRefusal(import->session, "the HTML parser does not come to an end on this HTML; nothing imported");

@@ -32,11 +32,65 @@ constexpr std::size_t kDescentRooms = 4;
 constexpr const char* kEmptyInlineTags = "v:imagedata w:wrap inputtarea";
 constexpr const char* kInlineTags = "o:p";
 
+// What a parse keeps beside the library's document: its budget, and the
+// names of the elements the library did not know.
+struct ParseWatch {
+    ParseBudget* budget = nullptr;
+    std::string unknownNames;   // separated by blanks, each once
+    bool namesLost = false;     // a name could not be kept
+};
+
 // Shows nothing; counts the message as work of the parse's budget, when
 // the document has one.
 Bool TIDY_CALL Silence(TidyDoc doc, TidyReportLevel, uint, uint, ctmbstr) {
-    if (auto* budget = static_cast<ParseBudget*>(tidyGetAppData(doc))) budget->CountMessage();
+    auto* watch = static_cast<ParseWatch*>(tidyGetAppData(doc));
+    if (watch != nullptr && watch->budget != nullptr) watch->budget->CountMessage();
     return no;
+}
+
+// Whether the text can stand in the library's list of declared tags as
+// one name (the list is split at blanks and commas).
+bool DeclarableName(std::string_view name) {
+    if (name.empty()) return false;
+    for (const char c : name) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letter && c != '-' && c != '_' && c != '.' && c != ':') return false;
+    }
+    return true;
+}
+
+// Notes the name of an element the library does not know ("<name>" in the
+// message's first argument): the library drops such an element with an
+// error, where a browser shows its content as that of an inline element.
+Bool TIDY_CALL NoteUnknownElement(TidyMessage message) {
+    const uint code = tidyGetMessageCode(message);
+    if (code != UNKNOWN_ELEMENT && code != UNKNOWN_ELEMENT_LOOKS_CUSTOM) return yes;
+    auto* watch = static_cast<ParseWatch*>(tidyGetAppData(tidyGetMessageDoc(message)));
+    if (watch == nullptr) return yes;
+    TidyIterator at = tidyGetMessageArguments(message);
+    if (at == nullptr) return yes;
+    TidyMessageArgument argument = tidyGetNextMessageArgument(message, &at);
+    if (tidyGetArgType(message, &argument) != tidyFormatType_STRING) return yes;
+    const char* described = tidyGetArgValueString(message, &argument);
+    std::string_view name = described != nullptr ? described : "";
+    if (name.size() < 3 || name.front() != '<' || name.back() != '>') return yes;
+    name = name.substr(1, name.size() - 2);
+    if (!DeclarableName(name)) return yes;
+    const std::string& known = watch->unknownNames;
+    for (std::size_t from = 0; from < known.size();) {
+        std::size_t end = known.find(' ', from);
+        if (end == std::string::npos) end = known.size();
+        if (std::string_view(known).substr(from, end - from) == name) return yes;
+        from = end + 1;
+    }
+    // Nothing may be thrown through the library's frames.
+    try {
+        if (!watch->unknownNames.empty()) watch->unknownNames.push_back(' ');
+        watch->unknownNames.append(name);
+    } catch (const std::bad_alloc&) {
+        watch->namesLost = true;
+    }
+    return yes;
 }
 
 // The parse's input as the library reads it, byte by byte: the text of a
@@ -95,6 +149,7 @@ Bool TIDY_CALL SourceAtEnd(void* data) {
 
 void ConfigureImportParser(TidyDoc doc, bool xmlInput) {
     tidySetReportFilter(doc, Silence);
+    tidySetMessageCallback(doc, NoteUnknownElement);
     tidyOptSetBool(doc, TidyQuiet, yes);
     tidyOptSetBool(doc, TidyShowInfo, no);
     tidySetInCharEncoding(doc, "utf8");
@@ -219,6 +274,7 @@ TidyDoc NewParserDocument(TidyAllocator* allocator) {
 }
 
 struct ParseJob {
+    ParseJob(const TidyParseRequest* given, TidyParseResult* into) : request(given), result(into) {}
     const TidyParseRequest* request;
     TidyParseResult* result;
     std::size_t descentLimit = 0;   // 0: none
@@ -228,6 +284,11 @@ struct ParseJob {
     std::size_t deepest = 0;
     std::size_t treeLevels = 0;
     STATUS status = kOK;
+    // Names of elements the library does not know: those to declare as
+    // inline elements before the parse, and those the parse met undeclared
+    // (the tree is then not copied: the parse is to run again).
+    std::string declaredNames;
+    std::string unknownNames;
 };
 
 } // namespace
@@ -265,7 +326,14 @@ void RunParse(void* data) {
         return;
     }
     ConfigureImportParser(doc, request.xmlInput);
-    tidySetAppData(doc, &budget);
+    if (!job->declaredNames.empty()) {
+        // The import's own inline tags, and the names the page uses.
+        const std::string inlineTags = std::string(kInlineTags) + " " + job->declaredNames;
+        tidyOptSetValue(doc, TidyInlineTags, inlineTags.c_str());
+    }
+    ParseWatch watch;
+    watch.budget = &budget;
+    tidySetAppData(doc, &watch);
     std::unique_ptr<RecordTextSource> records;
     if (request.records != nullptr) records = std::make_unique<RecordTextSource>(request.records);
     ParseInput input{records.get(), request.utf8, &budget, 0, {}};
@@ -293,6 +361,12 @@ void RunParse(void* data) {
         tidyCleanAndRepair(doc);
     }
     budget.Disarm();
+    if (!job->measure && request.unknownAsInline && job->declaredNames.empty() && !watch.unknownNames.empty() &&
+        !watch.namesLost) {
+        job->unknownNames = std::move(watch.unknownNames);
+        budget.FreeAll();
+        return;
+    }
     if (job->measure) {
         job->deepest = budget.Deepest();
         job->treeLevels = ParserTreeLevels(doc);
@@ -358,7 +432,7 @@ Measured Measure(const std::string& text, bool xml) {
     request.bytes = text.size();
     request.xmlInput = xml;
     TidyParseResult result;
-    ParseJob job{&request, &result};
+    ParseJob job(&request, &result);
     job.measure = true;
     Measured measured;
     if (!RunOnLargeStack(kBaseStack, RunParse, &job) || job.status != kOK) return measured;
@@ -427,9 +501,18 @@ STATUS ParseWithTidy(const TidyParseRequest& request, TidyParseResult* result) {
         result->bound = scan.Met();
         return kHtmlPastBound;
     }
-    ParseJob job{&request, result};
+    ParseJob job(&request, result);
     job.descentLimit = ParserDescentLimit();
-    if (!RunOnLargeStack(kBaseStack + kDescentRooms * job.descentLimit, RunParse, &job)) return kOutOfMemory;
+    const std::size_t stack = kBaseStack + kDescentRooms * job.descentLimit;
+    if (!RunOnLargeStack(stack, RunParse, &job)) return kOutOfMemory;
+    if (job.status == kOK && !job.unknownNames.empty()) {
+        // Elements the library did not know (custom elements, names of
+        // other vocabularies) are parsed again as inline elements, as a
+        // browser takes them, so that their content is imported.
+        job.declaredNames = std::move(job.unknownNames);
+        job.unknownNames.clear();
+        if (!RunOnLargeStack(stack, RunParse, &job)) return kOutOfMemory;
+    }
     return job.status;
 }
 

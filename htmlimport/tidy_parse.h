@@ -32,6 +32,11 @@ struct TidyParseRequest {
     std::size_t bytes = 0;
     bool xmlInput = false;   // parse as XML
     bool clean = false;      // the library's clean-and-repair (presentational markup to style rules)
+    // Elements the library does not know (custom elements, names of other
+    // vocabularies) taken as inline elements, as a browser takes them: the
+    // input is parsed again with their names declared. Otherwise the
+    // library drops their tags and counts an error.
+    bool unknownAsInline = false;
 };
 
 struct TidyParseResult {

@@ -188,7 +188,7 @@ TEST_F(ImportOperations, HtmlIsParsedAndItsFailuresReported) {
     EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 3, 0, "<p>Hello</p>")), 0);
     EXPECT_EQ(chunk->errorWord, 0);
     // A parse error imports nothing; no text is no input.
-    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 3, 0, "<p>Hello<blorf></p>")),
+    EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 3, 0, "<p>Hello<!-- unclosed")),
               talix::kHtmlTreeLost);
     EXPECT_EQ(chunk->errorWord, talix::kErrConversion);
     EXPECT_EQ(talix_test::RunOperation(chunk, Op(talix::kOpAppendHtml, 3, 0, nullptr)), talix::kNoHtmlInput);

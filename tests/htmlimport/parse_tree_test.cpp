@@ -185,9 +185,12 @@ TEST_F(ParseTree, BadInputEndsWithAStatusAndAnIntactTree) {
     EXPECT_EQ(talix::ParseHTMLFromRichText(nullptr, nullptr, "indent", import_.get()), talix::kNoHtmlInput);
     // Input larger than the parser is given is refused before parsing.
     EXPECT_EQ(ParseBuffer(std::string(talix::kMaxHtmlInput + 1, 'a')), talix::kHtmlPastBound);
-    // An element the parser does not know is counted as an error.
-    EXPECT_EQ(ParseBuffer("<p><blorf>x</blorf></p>"), 0);
+    // A comment left open to the end is counted as an error.
+    EXPECT_EQ(ParseBuffer("<p>x<!-- y</p>"), 0);
     EXPECT_GT(import_->parseErrors, 0u);
+    // An element the parser does not know is none: it is taken as inline.
+    EXPECT_EQ(ParseBuffer("<p><blorf>x</blorf></p>"), 0);
+    EXPECT_EQ(import_->parseErrors, 0u);
     // The elements declared besides the standard ones are no errors.
     EXPECT_EQ(ParseBuffer("<p><v:imagedata src=a.gif><w:wrap type=none><inputtarea name=f>x</p>"), 0);
     EXPECT_EQ(import_->parseErrors, 0u);

@@ -84,10 +84,10 @@ TEST_F(WalkTest, AFailedImportBetweenOthersSavesNothingAndChangesNoneAfterIt) {
     EXPECT_EQ(refused.status, 14410);
     EXPECT_TRUE(refused.records.empty());
 
-    // Failed after the whole of a large page was parsed: an element the
-    // parser does not know, near its end. Nothing written.
+    // Failed after the whole of a large page was parsed: a comment left
+    // open near its end. Nothing written.
     std::string broken = BigPage(200, "gamma");
-    broken.insert(broken.rfind("</body>"), "<p>a<blorf>b</blorf></p>");
+    broken.insert(broken.rfind("</body>"), "<p>a<!-- b</p>");
     const Imported failed = Import(broken);
     EXPECT_EQ(failed.status, 257);
     EXPECT_EQ(failed.errorWord, 20014);

@@ -62,6 +62,11 @@ TEST_F(RichTextSource, TextAndParagraphRecordsReadAsOneText) {
     // The driver parses what the records hold.
     ASSERT_EQ(ParseRecords(MakeList({Text("<p>ab"), Paragraph(), Text("cd</p><p>caf\x82</p>")}), nullptr), 0);
     EXPECT_EQ(BodyDump(), "body(p('ab cd') p('caf\x82'))");
+    // Records holding an element the parser does not know are read again
+    // whole, with the element taken as an inline one.
+    ASSERT_EQ(ParseRecords(MakeList({Text("<p>a <my-tag>b"), Paragraph(), Text("c</my-tag></p>")}), nullptr), 0);
+    EXPECT_EQ(BodyDump(), "body(p('a ' my-tag('b c')))");
+    EXPECT_EQ(import_->parseErrors, 0u);
 }
 
 TEST_F(RichTextSource, ParserKeywordsOfTheCallersOptionsReachTheParser) {

@@ -37,7 +37,7 @@ TEST_F(WalkTest, ResultsOfTheWalk) {
         EXPECT_EQ(nothing.Texts(), "") << empty;
     }
     // A parse error: nothing written, 257 with the error word 20014.
-    const Imported broken = Import("<p>a<blorf>b</blorf></p>");
+    const Imported broken = Import("<p>a<!-- b</p>");
     EXPECT_EQ(broken.status, 257);
     EXPECT_EQ(broken.errorWord, 20014);
     EXPECT_EQ(broken.records.size(), 0u);
