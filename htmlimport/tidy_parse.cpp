@@ -12,6 +12,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <unordered_set>
 
 #include "htmlimport/html_input.h"
 #include "htmlimport/large_stack.h"
@@ -31,12 +32,15 @@ constexpr std::size_t kDescentRooms = 4;
 
 constexpr const char* kEmptyInlineTags = "v:imagedata w:wrap inputtarea";
 constexpr const char* kInlineTags = "o:p";
+// The most names of unknown elements declared for a second parse.
+constexpr std::size_t kMostUnknownNames = 1000;
 
 // What a parse keeps beside the library's document: its budget, and the
 // names of the elements the library did not know.
 struct ParseWatch {
     ParseBudget* budget = nullptr;
     std::string unknownNames;   // separated by blanks, each once
+    std::unordered_set<std::string> namesSeen;
     bool namesLost = false;     // a name could not be kept
 };
 
@@ -76,15 +80,18 @@ Bool TIDY_CALL NoteUnknownElement(TidyMessage message) {
     if (name.size() < 3 || name.front() != '<' || name.back() != '>') return yes;
     name = name.substr(1, name.size() - 2);
     if (!DeclarableName(name)) return yes;
-    const std::string& known = watch->unknownNames;
-    for (std::size_t from = 0; from < known.size();) {
-        std::size_t end = known.find(' ', from);
-        if (end == std::string::npos) end = known.size();
-        if (std::string_view(known).substr(from, end - from) == name) return yes;
-        from = end + 1;
-    }
     // Nothing may be thrown through the library's frames.
     try {
+        if (watch->namesSeen.count(std::string(name)) != 0) return yes;
+        // The library's work for declared names grows with the square of
+        // their count: a page of more such names than a page has kinds of
+        // elements is parsed as it stands (and refused, as its unknown
+        // elements are errors).
+        if (watch->namesSeen.size() >= kMostUnknownNames) {
+            watch->namesLost = true;
+            return yes;
+        }
+        watch->namesSeen.emplace(name);
         if (!watch->unknownNames.empty()) watch->unknownNames.push_back(' ');
         watch->unknownNames.append(name);
     } catch (const std::bad_alloc&) {

@@ -1,6 +1,7 @@
 // Markup as real pages write it: elements the parser does not know, and
 // content a browser does not show. What is imported is compared with the
 // words a browser shows of the same page.
+#include <algorithm>
 #include <string>
 
 #include "walk_fixture.h"
@@ -48,6 +49,20 @@ TEST_F(PageMarkup, ElementsTheParserDoesNotKnowKeepTheirContent) {
     EXPECT_EQ(bold.Run("label").Font().attributes, bold.Run("x ").Font().attributes);
     // A page without such elements imports as it did.
     EXPECT_EQ(Words("<p>plain <b>text</b></p>"), "plain text");
+    // A thousand names of unknown elements are taken; a page of more is
+    // parsed as it stands, whose unknown elements fail it, in bounded time.
+    const auto manyNames = [](int count) {
+        std::string page = "<p>";
+        for (int i = 0; i < count; ++i) page += "<u" + std::to_string(i) + ">w</u" + std::to_string(i) + "> ";
+        return page + "</p>";
+    };
+    const Imported thousand = Import(manyNames(1000));
+    EXPECT_EQ(thousand.status, 0);
+    const std::string words = BodyText(thousand.note);
+    EXPECT_EQ(std::count(words.begin(), words.end(), 'w'), 1000);
+    const Imported more = Import(manyNames(1001));
+    EXPECT_NE(more.status, 0);
+    EXPECT_EQ(more.Texts(), "");
 }
 
 } // namespace
