@@ -240,11 +240,13 @@ bool InsideSvg(const HtmlNode* node) {
 }
 
 // Whether the element's content is never shown with the page: a script, a
-// style sheet, a title, and the description and metadata of a picture in
-// SVG.
+// style sheet, a title, a template (markup a script copies into the page),
+// and the description and metadata of a picture in SVG.
 bool ContentUnshown(const HtmlNode* node) {
     if (!node->IsElement()) return false;
-    if (node->Is(HtmlTag::kScript) || node->Is(HtmlTag::kStyle) || node->Is(HtmlTag::kTitle)) return true;
+    if (node->Is(HtmlTag::kScript) || node->Is(HtmlTag::kStyle) || node->Is(HtmlTag::kTitle) ||
+        node->Is(HtmlTag::kTemplate))
+        return true;
     return node->tag == HtmlTag::kUnknown && node->name != nullptr && InsideSvg(node) &&
            (strcasecmp(node->name, "desc") == 0 || strcasecmp(node->name, "metadata") == 0);
 }
@@ -368,8 +370,8 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
         if (node->prev != nullptr) AppendLineBreak(context, import);
         break;
     default:
-        // A title, wherever it stands, and the description and metadata of
-        // a picture in SVG are not shown with the page.
+        // A title, wherever it stands, a template, and the description and
+        // metadata of a picture in SVG are not shown with the page.
         if (ContentUnshown(node)) return StartAction::kSkipChildren;
         if (IsPlainBlock(node->tag)) {
             if (RunsOnFrom(*import->document, node)) KeepFailure(import, AppendParagraphBreak(context, import));

@@ -26,7 +26,7 @@ const TagRow kTags[] = {
     {"caption", HtmlTag::kCaption}, {"center", HtmlTag::kCenter}, {"cite", HtmlTag::kCite},
     {"code", HtmlTag::kCode}, {"col", HtmlTag::kCol}, {"colgroup", HtmlTag::kColgroup},
     {"comment", HtmlTag::kComment}, {"dd", HtmlTag::kDd}, {"del", HtmlTag::kDel},
-    {"details", HtmlTag::kDetails}, {"dfn", HtmlTag::kDfn}, {"dir", HtmlTag::kDir},
+    {"details", HtmlTag::kDetails}, {"dfn", HtmlTag::kDfn}, {"dialog", HtmlTag::kDialog}, {"dir", HtmlTag::kDir},
     {"div", HtmlTag::kDiv}, {"dl", HtmlTag::kDl}, {"dt", HtmlTag::kDt}, {"em", HtmlTag::kEm},
     {"embed", HtmlTag::kEmbed}, {"fieldset", HtmlTag::kFieldset}, {"figcaption", HtmlTag::kFigcaption},
     {"figure", HtmlTag::kFigure}, {"font", HtmlTag::kFont}, {"footer", HtmlTag::kFooter},
@@ -53,7 +53,7 @@ const TagRow kTags[] = {
     {"strike", HtmlTag::kStrike}, {"strong", HtmlTag::kStrong}, {"style", HtmlTag::kStyle},
     {"sub", HtmlTag::kSub}, {"summary", HtmlTag::kSummary}, {"sup", HtmlTag::kSup},
     {"svg", HtmlTag::kSvg}, {"text", HtmlTag::kSvgText},
-    {"table", HtmlTag::kTable}, {"tbody", HtmlTag::kTbody}, {"td", HtmlTag::kTd},
+    {"table", HtmlTag::kTable}, {"tbody", HtmlTag::kTbody}, {"td", HtmlTag::kTd}, {"template", HtmlTag::kTemplate},
     {"textarea", HtmlTag::kTextarea}, {"tfoot", HtmlTag::kTfoot}, {"th", HtmlTag::kTh},
     {"thead", HtmlTag::kThead}, {"time", HtmlTag::kTime}, {"title", HtmlTag::kTitle},
     {"tr", HtmlTag::kTr}, {"tt", HtmlTag::kTt}, {"u", HtmlTag::kU}, {"ul", HtmlTag::kUl},
@@ -105,6 +105,7 @@ bool IsListTag(HtmlTag tag) {
 bool IsPlainBlock(HtmlTag tag) {
     switch (tag) {
     case HtmlTag::kAddress: case HtmlTag::kArticle: case HtmlTag::kAside: case HtmlTag::kDetails:
+    case HtmlTag::kDialog:
     case HtmlTag::kFieldset: case HtmlTag::kFigcaption: case HtmlTag::kFigure: case HtmlTag::kFooter:
     case HtmlTag::kForm: case HtmlTag::kHeader: case HtmlTag::kLegend: case HtmlTag::kMain:
     case HtmlTag::kNav: case HtmlTag::kOption: case HtmlTag::kSection: case HtmlTag::kSummary:

@@ -14,7 +14,7 @@ enum class HtmlTag : std::uint16_t {
     kA, kAbbr, kAcronym, kAddress, kAlign, kApplet, kArea, kArticle, kAside, kAudio,
     kB, kBase, kBaseFont, kBdo, kBig, kBlink, kBlockquote, kBody, kBr, kButton,
     kCanvas, kCaption, kCenter, kCite, kCode, kCol, kColgroup, kComment,
-    kDd, kDel, kDetails, kDfn, kDir, kDiv, kDl, kDt,
+    kDd, kDel, kDetails, kDfn, kDialog, kDir, kDiv, kDl, kDt,
     kEm, kEmbed, kFieldset, kFigcaption, kFigure, kFont, kFooter, kForm, kFrame, kFrameset,
     kH1, kH2, kH3, kH4, kH5, kH6, kHead, kHeader, kHr, kHtml,
     kI, kIframe, kILayer, kImg, kInput, kInputTextArea, kIns, kIsIndex,
@@ -25,7 +25,7 @@ enum class HtmlTag : std::uint16_t {
     kRb, kRbc, kRp, kRt, kRtc, kRuby,
     kS, kSamp, kScript, kSection, kSelect, kServer, kServlet, kSmall, kSpacer, kSpan, kStrike,
     kStrong, kStyle, kSub, kSummary, kSup, kSvg, kSvgText,
-    kTable, kTbody, kTd, kTextarea, kTfoot, kTh, kThead, kTime, kTitle, kTr, kTt,
+    kTable, kTbody, kTd, kTemplate, kTextarea, kTfoot, kTh, kThead, kTime, kTitle, kTr, kTt,
     kU, kUl, kVar, kVmlImageData, kWbr, kWordWrap, kXmp,
 };
 
@@ -45,10 +45,10 @@ bool IsDeclaredImageTag(HtmlTag tag);
 bool IsListTag(HtmlTag tag);
 
 // The blocks the walk has no handling of its own for (address, article,
-// aside, details, fieldset, figcaption, figure, footer, form, header,
-// legend, main, nav, option, section and summary, and an inline picture in
-// SVG and each text element of one): each stands on lines of its own,
-// apart from the text around it.
+// aside, details, dialog, fieldset, figcaption, figure, footer, form,
+// header, legend, main, nav, option, section and summary, and an inline
+// picture in SVG and each text element of one): each stands on lines of its
+// own, apart from the text around it.
 bool IsPlainBlock(HtmlTag tag);
 
 // The elements that already begin or end a line of their own where they

@@ -10,6 +10,7 @@ namespace {
 
 using import_test::Imported;
 using import_test::WalkTest;
+using import_test::Shown;
 
 class PageMarkup : public WalkTest {
 protected:
@@ -63,6 +64,40 @@ TEST_F(PageMarkup, ElementsTheParserDoesNotKnowKeepTheirContent) {
     const Imported more = Import(manyNames(1001));
     EXPECT_NE(more.status, 0);
     EXPECT_EQ(more.Texts(), "");
+}
+
+TEST_F(PageMarkup, ContentTheReaderCanRevealIsKeptTemplatesAreNot) {
+    // A template holds markup for a script to copy into the page: never
+    // shown, so not imported.
+    const Imported templates =
+        Import("<p>a</p><template><p>tmpl</p>t<b>u</b></template><p>b</p><div><template>x</template></div>");
+    ASSERT_EQ(templates.status, 0);
+    EXPECT_EQ(templates.problem, "");
+    EXPECT_EQ(templates.Texts(), "a|b") << Shown(templates);
+    // A dialog, open or not, is a block of its own: its words do not run
+    // into those after it.
+    for (const char* dialog : {"<p>a</p><dialog>d</dialog>b", "<p>a</p><dialog open>d</dialog>b"}) {
+        const Imported imported = Import(dialog);
+        ASSERT_EQ(imported.status, 0) << dialog;
+        EXPECT_EQ(imported.problem, "") << dialog;
+        EXPECT_EQ(imported.Texts(), "a|d|b") << dialog;
+        EXPECT_NE(Shown(imported).find("'d' P"), std::string::npos) << Shown(imported);
+    }
+    // What pages hide and show by script (hidden, display:none), the body
+    // of a closed details element, and the parentheses of ruby for readers
+    // without ruby are content of the page.
+    EXPECT_EQ(Words("<style>.x{display:none}</style><p>a <span hidden>h</span> "
+                    "<span style=\"display:none\">n</span> b <span class=\"x\">tab</span></p>"),
+              "a h n b tab");
+    const Imported hidden = Import("<div hidden>panel</div><div style=\"display:none\">tab</div>");
+    ASSERT_EQ(hidden.status, 0);
+    EXPECT_EQ(hidden.Texts(), "panel|tab");
+    const Imported details = Import("<details><summary>S</summary>body</details>after");
+    ASSERT_EQ(details.status, 0);
+    EXPECT_EQ(details.Texts(), "S|body|after");
+    const Imported ruby = Import("<p>x <ruby>kan<rp>(</rp><rt>ji</rt><rp>)</rp></ruby> y</p>");
+    ASSERT_EQ(ruby.status, 0);
+    EXPECT_EQ(ruby.Texts(), "x |kan|(|ji|)| y");
 }
 
 } // namespace
