@@ -184,35 +184,42 @@ DBID NewReplicaId() {
     return replica;
 }
 
-} // namespace
-
-STATUS DbCreate(const char* path, DBHANDLE* db) {
+// A new database for path, made by create (given the full path and a new
+// replica id) and registered under a handle; *full is the full path.
+template <typename Create>
+STATUS CreateDatabase(const char* path, DBHANDLE* db, std::string* full, Create create) {
     if (db == nullptr) return ERR_BAD_ARGUMENT;
     *db = NULLHANDLE;
-    std::string full, shown;
-    STATUS status = ResolvePath(path, &full, &shown);
+    std::string shown;
+    STATUS status = ResolvePath(path, full, &shown);
     if (status != NOERROR) return status;
-    const DBID replica = NewReplicaId();
     std::shared_ptr<Store> store;
-    status = Store::Create(full, replica, &store);
+    status = create(*full, NewReplicaId(), &store);
     if (status != NOERROR) return status;
     return Register(std::move(store), std::move(shown), db);
 }
 
+} // namespace
+
+STATUS DbCreate(const char* path, DBHANDLE* db) {
+    std::string full;
+    return CreateDatabase(path, db, &full, Store::Create);
+}
+
 STATUS DbCreateAside(const char* path, DBHANDLE* db, std::string* asidePath) {
-    if (db == nullptr) return ERR_BAD_ARGUMENT;
-    *db = NULLHANDLE;
-    std::string full, shown;
-    STATUS status = ResolvePath(path, &full, &shown);
-    if (status != NOERROR) return status;
-    const DBID replica = NewReplicaId();
-    std::shared_ptr<Store> store;
-    std::string aside;
-    status = Store::CreateAside(full, replica, &aside, &store);
-    if (status != NOERROR) return status;
-    status = Register(std::move(store), std::move(shown), db);
+    std::string full, aside;
+    bool made = false;
+    const STATUS status = CreateDatabase(path, db, &full,
+                                         [&](const std::string& target, const DBID& replica,
+                                             std::shared_ptr<Store>* store) {
+                                             const STATUS created = Store::CreateAside(target, replica, &aside, store);
+                                             made = created == NOERROR;
+                                             return created;
+                                         });
     if (status != NOERROR) {
-        Store::DiscardAside(aside);
+        // Only a database this call made goes: a failed creation may have
+        // met another's under the same name.
+        if (made) Store::DiscardAside(aside);
         return status;
     }
     Lock lock(StorageMutex());
