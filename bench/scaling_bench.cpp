@@ -4,7 +4,8 @@
 // a row past the 255 of one append comes by copying a row) and copying an
 // item into another (N = 2.5 MB) and generating the HTML of an item of
 // prose, all ASCII or with 30% of its characters outside ASCII (N = 2.5 MB,
-// the records read for each run). Each iteration times both sizes; "x_4n"
+// the records read for each run), also stored as a new rich-text item of
+// its note. Each iteration times both sizes; "x_4n"
 // is the ratio of the sums.
 #include <benchmark/benchmark.h>
 
@@ -175,3 +176,20 @@ BENCHMARK(BM_GenerateProseText)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_GenerateProseMixed)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace
+
+// The HTML of a whole item of prose stored as a new rich-text item of its
+// note, a line per piece the generation hands on.
+void BM_ConvertToHtmlItem(benchmark::State& state) {
+    talix_bench::ProseItem& small = talix_bench::ProseItemOf(2621440, false);
+    talix_bench::ProseItem& large = talix_bench::ProseItemOf(10485760, false);
+    if (!talix_bench::SkipUnless(state, small.ready && large.ready, "cannot build the items")) return;
+    RARIvoSession session;
+    ZervaRTItem items[2] = {ZervaRTItem(&session), ZervaRTItem(&session)};
+    if (!talix_bench::ConnectBody(state, &items[0], small.path, small.id)) return;
+    if (!talix_bench::ConnectBody(state, &items[1], large.path, large.id)) return;
+    Scaling(state, [&](int which) {
+        items[which].ConvertToHTML("Converted", nullptr, "Overwrite=Yes", 0, nullptr);
+        return items[which].lastStatus == 0;
+    });
+}
+BENCHMARK(BM_ConvertToHtmlItem)->Unit(benchmark::kMillisecond)->UseManualTime();

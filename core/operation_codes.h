@@ -149,6 +149,7 @@ enum OperationCode : std::uint16_t {
 
     // ---- Readers above the engine ----------------------------------------------
     kOpVisitRecords = 2901,            // 2901: the chunk's records handed to a RecordVisitor
+    kOpAppendLines = 2902,             // 2902: lines of text, each closed by a line break, in one pass
 };
 
 // The modes of kOpLinkMatching (its second word): what becomes of each key

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/layer_hooks.h"
 #include "core/operation_inputs.h"
@@ -76,6 +77,9 @@ struct SessionWorkArea {
     // While set, released pool blocks stay locked for reuse.
     std::uint32_t keepLocked = 1;
     ZervaRTChunk* outputChunk = nullptr;
+    // While set, the lines meant for the output chunk are kept here, to be
+    // appended to it in one run when the generation is over.
+    std::vector<std::string>* pendingLines = nullptr;
     // While an item is converted into one of HTML text runs: the markup the
     // generation has handed out so far.
     std::string* convertedMarkup = nullptr;

@@ -68,20 +68,24 @@ STATUS FlushPendingCopies(RecordProcessContext* context, const CDRecordNode* sto
     return kOK;
 }
 
+STATUS AppendClosingTextRun(RecordProcessContext* context) {
+    ItemWorkState* work = context->chunk->item->work;
+    if (EndsWithBracketedEmptyText(work->output)) return kOK;
+    // The ready-made header carries the font of the last run walked, the
+    // record its own length.
+    std::uint8_t text[kTextRunHeader];
+    std::memcpy(text, work->textTemplate, sizeof text);
+    SetHostRecordLength(text, kSigText, kTextRunHeader);
+    return AppendRecord(text, kSigText, kTextRunHeader, &context->output);
+}
+
 STATUS FinishWritingRun(RecordProcessContext* context, STATUS status) {
     ZervaRTItem* item = context->chunk->item;
     ItemWorkState* work = item->work;
     RecordOutput* output = &context->output;
 
-    if (status == kOK && context->finalText == 0 && !EndsWithBracketedEmptyText(work->output)) {
-        // The item ends with an empty text run in the font of the last run
-        // walked; the ready-made header carries that font, the record its
-        // own length.
-        std::uint8_t text[kTextRunHeader];
-        std::memcpy(text, work->textTemplate, sizeof text);
-        SetHostRecordLength(text, kSigText, kTextRunHeader);
-        status = AppendRecord(text, kSigText, kTextRunHeader, output);
-    }
+    // The item ends with an empty text run.
+    if (status == kOK && context->finalText == 0) status = AppendClosingTextRun(context);
     if (status == kOK) status = CloseOutputSegment(output);
     ReleaseHeldHandles(output, 0);
 

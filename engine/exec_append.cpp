@@ -4,6 +4,8 @@
 // one (the word set).
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
@@ -20,6 +22,7 @@
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
+#include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -284,6 +287,36 @@ STATUS AppendTextAtEnd(RecordProcessContext* context) {
     return AppendColouredText(context);
 }
 
+// 2902 at the end: the lines of context->pointer (a vector of strings),
+// each written as 2361 writes text at the end and closed by one line break
+// as 2354 writes it, with the empty text run that closes each of those runs
+// between them: the records that the two operations, run line by line,
+// would write. After that empty run the chunk ends in text, so no later
+// line opens a paragraph. One pass serves every line where a run per line
+// would copy the whole item again for each.
+STATUS AppendLinesAtEnd(RecordProcessContext* context) {
+    const auto* lines = static_cast<const std::vector<std::string>*>(context->pointer);
+    if (lines == nullptr) return kArgumentError;
+    STATUS status = kOK;
+    bool first = true;
+    for (const std::string& line : *lines) {
+        if (line.size() > 0xFFFF) return kArgumentError;
+        if (!first) status = AppendClosingTextRun(context);
+        if (status != kOK) return status;
+        context->argumentText = line.c_str();
+        context->a3 = static_cast<std::uint16_t>(line.size());
+        status = first ? AppendTextAtEnd(context) : AppendColouredText(context);
+        first = false;
+        if (status == kOK) status = AppendClosingTextRun(context);
+        if (status != kOK) return status;
+        context->operation2 = 1;
+        context->a3 = 0;
+        status = AppendRepeated('\0', context);
+        if (status != kOK) return status;
+    }
+    return kOK;
+}
+
 // Writes the operation's records at the chunk's start (atEnd false;
 // signature is the chunk's first record) or after its end, and marks the
 // item modified. Returns 0 or the failure of an append.
@@ -296,6 +329,7 @@ STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* 
     case kOpAppendText: status = atEnd ? AppendTextAtEnd(context) : AppendTextAtStart(signature, context); break;
     case kOpAppendPageBreak: status = AppendPageBreak(context); break;
     case kOpAppendParagraph: status = AppendNewParagraph(atEnd, context); break;
+    case kOpAppendLines: status = atEnd ? AppendLinesAtEnd(context) : kArgumentError; break;
     default: return kOK;
     }
     context->chunk->item->modified = 1;
@@ -310,7 +344,7 @@ STATUS AppendAtEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext*
     return context->chunk->appendAtEnd != 0 ? AppendAtChunk(signature, true, context) : kOK;
 }
 
-// Anchor, new lines, tabs, text, page break, paragraph.
+// Anchor, new lines, tabs, text, page break, paragraph, lines.
 const OperationRow kRows[] = {
     {kOpAppendAnchor, AppendAtStart, nullptr, AppendAtEnd, nullptr, kRebuildsItem},
     {kOpAppendNewLines, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
@@ -318,6 +352,7 @@ const OperationRow kRows[] = {
     {kOpAppendText, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
     {kOpAppendPageBreak, AppendAtStart, nullptr, AppendAtEnd, nullptr, kRebuildsItem},
     {kOpAppendParagraph, AppendAtStart, nullptr, AppendAtEnd, &kAppendParagraphSteps, kRebuildsItem},
+    {kOpAppendLines, AppendAtStart, nullptr, AppendAtEnd, &kTextFontSteps, kRebuildsItem},
 };
 
 } // namespace

@@ -24,6 +24,11 @@ STATUS StartWritingRun(RecordProcessContext* context);
 // Returns 0 or the gate's failure.
 STATUS FlushPendingCopies(RecordProcessContext* context, const CDRecordNode* stopBefore);
 
+// The empty text run that closes what a run wrote: in the font of the last
+// run walked, unless the output already ends with an empty run in a colour
+// bracket. Returns 0 or the gate's failure.
+STATUS AppendClosingTextRun(RecordProcessContext* context);
+
 // Ends a writing run. On success (status 0): the closing empty text run
 // (unless the executors wrote it), the last segment closed, the new list
 // made the item's list and, unless the item caches its records, committed;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/debug_level.h"
 #include "core/folder_file.h"
@@ -212,6 +213,18 @@ private:
     std::uint8_t* data_ = nullptr;
 };
 
+// Clears the session's pending lines when the conversion ends, on every path.
+class PendingLinesGuard {
+public:
+    explicit PendingLinesGuard(SessionWorkArea* area) : area_(area) {}
+    ~PendingLinesGuard() { area_->pendingLines = nullptr; }
+    PendingLinesGuard(const PendingLinesGuard&) = delete;
+    PendingLinesGuard& operator=(const PendingLinesGuard&) = delete;
+
+private:
+    SessionWorkArea* area_;
+};
+
 } // namespace
 
 void ZervaRTItem::ExportToHTML(const char* fileName, const char* format, const char* options,
@@ -269,6 +282,8 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
 
     // Where the markup goes.
     std::string converted;
+    std::vector<std::string> lines;
+    const PendingLinesGuard keptLines(session->workArea);
     std::FILE* file = nullptr;
     ReplacingFile exported;
     ZervaRTItem* created = nullptr;
@@ -309,6 +324,9 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
             output = created->defaultChunk != nullptr ? created->defaultChunk : created->DefineChunk("Everything");
             created->cacheRecords = 1;
             session->workArea->outputChunk = output;
+            // Lines are kept and appended in one run at the end: a run per
+            // line would copy the growing item again for every line.
+            if (output != nullptr && output->appendAtEnd != 0) session->workArea->pendingLines = &lines;
             procedure = AppendLineToChunk;
         } else {
             // The markup is kept whole, however long: it is stored in as
@@ -345,6 +363,11 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
     // keeps the last of it in the buffer: that goes to the new item too.
     if (output != nullptr && markup != nullptr && length > 0)
         AppendLineToChunk(output, markup, static_cast<std::uint16_t>(length));
+    STATUS appended = kOK;
+    if (session->workArea->pendingLines != nullptr) {
+        session->workArea->pendingLines = nullptr;
+        appended = AppendLinesToChunk(output, lines);
+    }
 
     if (file != nullptr) {
         // A generation that failed leaves no file, and an older one as it was.
@@ -379,9 +402,10 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
             Fail(this, status);
             return;
         }
-    } else if (generated == kErrFormula) {
-        // The body was not rendered: the item made for it is left unwritten.
-        Fail(this, generated);
+    } else if (generated == kErrFormula || appended != kOK) {
+        // The body was not rendered, or its lines could not be written: the
+        // item made for it is left unwritten.
+        Fail(this, generated == kErrFormula ? generated : appended);
         session->workArea->outputChunk = nullptr;
         return;
     } else {

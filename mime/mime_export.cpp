@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "chunkops/chunk_frame.h"
+#include "core/item_work_state.h"
+#include "core/operation_codes.h"
 #include "core/session_work_area.h"
 #include "core/text_compare.h"
 #include "talix/chunk.h"
@@ -65,11 +68,31 @@ std::uint16_t AppendToEventBuffer(ZervaRTChunk* chunk, char* data, std::uint16_t
 
 std::uint16_t AppendLineToChunk(ZervaRTChunk* chunk, char* text, std::uint16_t length) {
     if (chunk == nullptr || chunk->session == nullptr || chunk->session->workArea == nullptr) return 0;
-    ZervaRTChunk* output = chunk->session->workArea->outputChunk;
+    SessionWorkArea* area = chunk->session->workArea;
+    ZervaRTChunk* output = area->outputChunk;
     if (output == nullptr || text == nullptr || length == 0) return 0;
+    if (area->pendingLines != nullptr) {
+        area->pendingLines->emplace_back(text, strnlen(text, length));
+        return 0;
+    }
     if (output->AppendText(text, length, nullptr) != 0) return 0;
     output->AppendNewLines(1, 0);
     return 0;
+}
+
+STATUS AppendLinesToChunk(ZervaRTChunk* output, const std::vector<std::string>& lines) {
+    if (lines.empty()) return kOK;
+    if (!ChunkUsable(output)) return kArgumentError;
+    ChunkOperation run;
+    run.operation = kOpAppendLines;
+    run.pointer = const_cast<std::vector<std::string>*>(&lines);
+    ItemWorkState* state = output->item->work;
+    STATUS status = RunChunkOperation(output, run);
+    // Empty text runs the appends left inside a group are merged away, as
+    // AppendText does after its run.
+    if (status == kOK && state->emptyTextAppended != 0) status = RunChunkOperation(output, kOpCleanUp);
+    state->emptyTextAppended = 0;
+    return status;
 }
 
 } // namespace talix

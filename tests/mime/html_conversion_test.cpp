@@ -344,6 +344,45 @@ TEST_F(HtmlConversion, LongMarkupIsStoredWholeInRunsTheReaderTakes) {
     talix::DeleteItemRecordList(&session_, list);
 }
 
+TEST_F(HtmlConversion, LongMarkupInARichTextItemIsALinePerPieceInOrder) {
+    // About 1.2 MB of markup, handed on in many pieces while it is made.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3300; ++i)
+        texts.push_back("Run " + std::to_string(i) + " " + std::string(300, static_cast<char>('a' + i % 26)));
+    Store({{"Body", Runs(texts)}});
+    const std::string file = dir_.file("whole.htm");
+    item_.ExportToHTML(file.c_str(), nullptr, nullptr, 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::string whole = talix_test::ReadFile(file);
+
+    item_.ConvertToHTML("Lines", nullptr, nullptr, 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    // After the item's opening paragraph, each piece is a text run, then a
+    // line break, each followed by an empty run, as appending the piece and
+    // then a new line writes them.
+    std::vector<StoredRecord> records;
+    for (const std::string& value : Values("Lines"))
+        for (StoredRecord& record : WordRecords(value)) records.push_back(std::move(record));
+    ASSERT_GT(records.size(), 3u);
+    EXPECT_EQ(records[0].signature, talix::kSigPabDefinition);
+    EXPECT_EQ(records[1].signature, talix::kSigPabReference);
+    std::string joined;
+    std::size_t pieces = 0;
+    std::size_t at = 3;   // past the opening paragraph's empty run
+    for (; at + 3 < records.size(); at += 4, ++pieces) {
+        const std::string piece = records[at].bytes.substr(8);
+        ASSERT_EQ(records[at].signature, talix::kSigText) << "record " << at;
+        ASSERT_FALSE(piece.empty()) << "record " << at;
+        EXPECT_EQ(records[at + 1].length, 8u) << "record " << at + 1;
+        EXPECT_EQ(records[at + 2].bytes.substr(8), std::string(1, '\0')) << "record " << at + 2;
+        EXPECT_EQ(records[at + 3].length, 8u) << "record " << at + 3;
+        joined += piece;
+    }
+    EXPECT_EQ(at, records.size());
+    EXPECT_GT(pieces, 15u);
+    EXPECT_EQ(joined, whole);
+}
+
 TEST_F(HtmlConversion, LongMarkupRunsEndAfterALineEndOrWhereTheRunIsFull) {
     std::vector<std::string> texts;
     for (int i = 0; i < 3300; ++i)
