@@ -54,6 +54,9 @@ struct Switches {
     bool dropLineEnds = false;
     bool allSpacesNonBreaking = false;
     bool urlMode = false;
+    // Blanks as they are and tabs as references, whatever PreserveSpaces
+    // and PreserveTabs say: a value read back character for character.
+    bool keepBlanks = false;
 };
 
 void PutReference(const XMLGenContext* context, Sink* sink, std::uint32_t codePoint) {
@@ -220,7 +223,7 @@ void Encode(XMLGenContext* context, const char* text, std::size_t length, const 
                 sink->Put("&quot;", 6);
                 break;
             case ' ':
-                if (!switches.urlMode &&
+                if (!switches.urlMode && !switches.keepBlanks &&
                     (switches.allSpacesNonBreaking || (preserveSpaces && (i + 1 == length || text[i + 1] == ' ')))) {
                     PutBlankRun(sink, text, length, &i);
                     continue;
@@ -235,7 +238,9 @@ void Encode(XMLGenContext* context, const char* text, std::size_t length, const 
             continue;
         }
         if (b == '\t') {
-            if (context->tabSpaces == 0) {
+            if (switches.keepBlanks) {
+                sink->Put("&#9;", 4);
+            } else if (context->tabSpaces == 0) {
                 sink->Put(' ');
             } else {
                 for (std::uint16_t k = 0; k < context->tabSpaces; ++k) sink->Put("&nbsp;", 6);
@@ -295,18 +300,17 @@ void EncodeInto(XMLGenContext* context, const char* text, std::size_t length, co
 
 } // namespace
 
-STATUS WriteXMLEncodedText(XMLGenContext* context, const char* text, std::uint16_t length, int dropLineEnds,
-                           int allSpacesNonBreaking, int evaluateFormula) {
+namespace {
+
+STATUS WriteEncoded(XMLGenContext* context, const char* text, std::uint16_t length, const Switches& switches,
+                    bool evaluateFormula) {
     if (context == nullptr || context->buffer == nullptr) return kArgumentError;
     MoveToTextEnd(context);
     if (text == nullptr || length == 0) return kOK;
     Sink sink;
     sink.base = context->writePosition;
     sink.capacity = context->capacity - static_cast<std::size_t>(context->writePosition - context->buffer);
-    Switches switches;
-    switches.dropLineEnds = dropLineEnds != 0;
-    switches.allSpacesNonBreaking = allSpacesNonBreaking != 0;
-    EncodeInto(context, text, length, switches, evaluateFormula != 0, &sink);
+    EncodeInto(context, text, length, switches, evaluateFormula, &sink);
     if (sink.full) {
         NoteBufferSpoilt(context);
         *context->writePosition = '\0';
@@ -317,6 +321,23 @@ STATUS WriteXMLEncodedText(XMLGenContext* context, const char* text, std::uint16
     *context->writePosition = '\0';
     context->measuredLength = 0;
     return kOK;
+}
+
+} // namespace
+
+STATUS WriteXMLEncodedText(XMLGenContext* context, const char* text, std::uint16_t length, int dropLineEnds,
+                           int allSpacesNonBreaking, int evaluateFormula) {
+    Switches switches;
+    switches.dropLineEnds = dropLineEnds != 0;
+    switches.allSpacesNonBreaking = allSpacesNonBreaking != 0;
+    return WriteEncoded(context, text, length, switches, evaluateFormula != 0);
+}
+
+STATUS WriteXMLEncodedValue(XMLGenContext* context, const char* text, std::uint16_t length, int dropLineEnds) {
+    Switches switches;
+    switches.dropLineEnds = dropLineEnds != 0;
+    switches.keepBlanks = true;
+    return WriteEncoded(context, text, length, switches, false);
 }
 
 STATUS WriteXMLEncodedTextTo(XMLGenContext* context, const char* text, std::uint32_t length, char* output,

@@ -27,6 +27,12 @@ namespace talix {
 STATUS WriteXMLEncodedText(XMLGenContext* context, const char* text, std::uint16_t length,
                            int dropLineEnds, int allSpacesNonBreaking, int evaluateFormula);
 
+// The same for a value whose characters are read back as they stand (the
+// code of an event, a name that links point to): blanks are written as
+// they are and tabs as "&#9;", whatever PreserveSpaces and PreserveTabs
+// say, so that no blank of it turns into another character.
+STATUS WriteXMLEncodedValue(XMLGenContext* context, const char* text, std::uint16_t length, int dropLineEnds);
+
 // The same, appended to the zero-terminated text in output (capacity bytes
 // with the terminator). urlMode: "&" and blanks stay as they are. Returns 0,
 // or 263 when the result does not fit (output then unchanged).

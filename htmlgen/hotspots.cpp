@@ -415,11 +415,13 @@ void WriteEvents(HotspotCall* call) {
         AppendOutput(context, name.c_str());
         AppendOutput(context, "=\"");
         for (const CDRecordNode* event : events) {
-            // Line ends stay: they may separate the code's statements. The
+            // Line ends stay: they may separate the code's statements; and
+            // blanks and tabs stay as they are, whatever the text's spacing
+            // options, since they may stand in the code's strings. The
             // code's own last character (not that of an entity written for
             // it) says whether a statement ends there.
             const std::string code = EventCode(context, event);
-            WriteEncoded(context, code, 0);
+            if (!code.empty()) WriteXMLEncodedValue(context, code.data(), ClampToWord(code.size()), 0);
             const std::size_t last = code.find_last_not_of(" \t\r\n");
             if (last == std::string::npos || code[last] != ';') AppendOutput(context, "; ");
         }

@@ -1,0 +1,131 @@
+// The active parts of a generated page in a real browser (headless
+// Chromium): event code run by a click, pop-up texts, computed text and
+// links to anchors of the same page, as the page's own script finds them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "active_content_fixture.h"
+#include "support/headless_browser.h"
+#include "support/markup_validators.h"
+#include "support/test_support.h"
+#include "talix_platform.h"
+
+namespace htmlgen_test {
+namespace {
+
+// Writes a line per anchor of the page: "CLICK" and what the anchor's
+// click handler left in window.clicked, "TITLE" and its title, "HASH" and
+// whether an anchor of the page carries the name its fragment points to;
+// then "TEXT" and the body's words, and "ERROR" for each script error.
+// Written as CDATA so that an XHTML page holds it too.
+constexpr const char* kReporter = R"(<script>//<![CDATA[
+(function () {
+  var out = [];
+  window.addEventListener('error', function (e) { out.push('ERROR ' + e.message); });
+  var links = document.getElementsByTagName('a');
+  for (var i = 0; i < links.length; i++) {
+    var a = links[i];
+    if (a.getAttribute('onclick') !== null && a.getAttribute('title') === null) {
+      window.clicked = undefined;
+      try { a.onclick(); out.push('CLICK ' + JSON.stringify(window.clicked)); }
+      catch (e) { out.push('ERROR ' + e.message); }
+    }
+    if (a.getAttribute('title') !== null && a.getAttribute('href') === null)
+      out.push('TITLE ' + JSON.stringify(a.title));
+    var href = a.getAttribute('href');
+    if (href !== null && href.charAt(0) === '#') {
+      var name = decodeURIComponent(a.hash.substring(1)), found = false;
+      var named = document.getElementsByName(name);
+      for (var k = 0; k < named.length; k++) found = found || named[k].tagName.toLowerCase() === 'a';
+      out.push('HASH ' + JSON.stringify(name) + ' ' + (found ? 'found' : 'missing'));
+    }
+  }
+  var body = document.body.cloneNode(true), scripts = body.getElementsByTagName('script');
+  while (scripts.length > 0) scripts[0].parentNode.removeChild(scripts[0]);
+  out.push('TEXT ' + body.textContent.replace(/\s+/g, ' ').trim());
+  var pre = document.createElement('pre');
+  pre.id = 'talix-active';
+  pre.textContent = out.join('\n');
+  document.body.appendChild(pre);
+})();
+//]]></script>
+)";
+
+// The report's text with the entities of its serialization read.
+std::string Unescaped(std::string text) {
+    for (const auto& [entity, character] : {std::pair<std::string, std::string>{"&lt;", "<"}, {"&gt;", ">"},
+                                            {"&quot;", "\""}, {"&amp;", "&"}}) {
+        for (std::size_t at = 0; (at = text.find(entity, at)) != std::string::npos; at += character.size())
+            text.replace(at, entity.size(), character);
+    }
+    return text;
+}
+
+class ActivePartsInBrowser : public ActiveContentTest {
+protected:
+    // The report of each page (UTF-8 markup; an XHTML document is read as
+    // XML).
+    std::vector<std::string> Reports(const std::vector<std::string>& markups, const std::vector<bool>& xhtml) {
+        talix_test::TempDir dir;
+        std::vector<std::string> pages;
+        for (std::size_t i = 0; i < markups.size(); ++i) {
+            std::string page = markups[i];
+            const std::size_t end = page.rfind("</body>");
+            page.insert(end == std::string::npos ? page.size() : end, kReporter);
+            // A fragment has no document element to read as XML.
+            const bool xml = xhtml[i] && page.find("<html") != std::string::npos;
+            pages.push_back(dir.file("page" + std::to_string(i) + (xml ? ".xhtml" : ".html")));
+            std::ofstream(pages.back(), std::ios::binary) << page;
+        }
+        std::vector<std::string> reports;
+        for (const std::string& dom : talix_test::DumpDocuments(chromium_, pages, 4, 120))
+            reports.push_back(Unescaped(talix_test::ReportedText(dom, "talix-active")));
+        return reports;
+    }
+    bool Skip() {
+        if (!chromium_.empty()) return false;
+        if (talix_test::BrowserRequired()) ADD_FAILURE() << "Chromium is required here (TALIX_REQUIRE_BROWSER) but absent";
+        return true;
+    }
+    std::string chromium_ = talix_test::ChromiumPath();
+};
+
+Records Wrap(const FixtureRecord& begin, const Records& inside) {
+    Records records = {Bracket(0xDD, 0xFFAD), begin};
+    records.insert(records.end(), inside.begin(), inside.end());
+    records.push_back(HotspotEnd());
+    records.push_back(Bracket(0xDE, 0x00AE));
+    return records;
+}
+
+// The code of an event keeps its blanks and tabs whatever the spacing
+// options of the text: a run of blanks or a tab in one of its strings is
+// that string's, not non-breaking spaces.
+TEST_F(ActivePartsInBrowser, EventCodeRunsAsStoredWhateverTheSpacingOptions) {
+    Records inside = Event(1, "window.clicked = \"a  b\\tc\td \" + '<&>';");
+    inside.push_back(TextBytes("press"));
+    ZervaRTChunk* chunk = Define(Wrap(HotspotBegin(0xFFAD, 2, 0x200000, {}), inside));
+    std::vector<std::string> markups;
+    std::vector<bool> xhtml;
+    for (const char* format : {"HTML", "XHTML"}) {
+        for (const char* options : {"", "Zelunda=Yes", "PreserveSpaces=Yes PreserveTabs=3"}) {
+            markups.push_back(plat::LmbcsToNative(Generate(chunk, format, options)));
+            xhtml.push_back(format[0] == 'X');
+            EXPECT_NE(markups.back().find("clicked = &quot;a  b\\tc&#9;d &quot; + '&lt;&amp;&gt;';return false;\""),
+                      std::string::npos)
+                << options << markups.back();
+        }
+    }
+    std::string report;
+    EXPECT_TRUE(talix_test::XhtmlValid(markups[3], &report)) << report;
+    if (Skip()) GTEST_SKIP() << "no Chromium here (scripts/setup.sh installs it)";
+    const std::vector<std::string> reports = Reports(markups, xhtml);
+    for (std::size_t i = 0; i < reports.size(); ++i)
+        EXPECT_EQ(reports[i], "CLICK \"a  b\\tc\\td <&>\"\nTEXT press") << markups[i];
+}
+
+} // namespace
+} // namespace htmlgen_test
