@@ -3,6 +3,7 @@
 // an anchor whose URL names the database by its replica id, the view and
 // the document by their universal ids. The caller's link event may rewrite
 // it; a link on its own is completed with its icon.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -187,8 +188,11 @@ LinkParts ReadLink(XMLGenContext* context, const CDRecordNode* node, STATUS* fai
     return parts;
 }
 
-// The anchor after "#", blanks as "%20", fit for an attribute.
-std::string AnchorFragment(const std::string& anchor) { return AttributeValue(AddressText(anchor, false)); }
+// The anchor after "#", blanks as "%20" and tabs as "%09" (a browser
+// drops a tab from an address), fit for an attribute.
+std::string AnchorFragment(const std::string& anchor) {
+    return AttributeValue(EscapedAddressPart(anchor, AddressEscapes{" \t", false, false, SIZE_MAX}));
+}
 
 std::string Upper(std::string text) {
     for (char& c : text) c = UpperAscii(c);

@@ -309,7 +309,8 @@ StepResult HandleTableEnd(XMLGenContext* context, const WalkCall& call) {
 }
 
 // A named anchor: its name, encoded, up to its first zero byte and within
-// the record.
+// the record. Links find it by that name, so its blanks and tabs are
+// written as they are, whatever the text's spacing options.
 StepResult HandleAnchor(XMLGenContext* context) {
     const CDRecordNode* anchor = context->node;
     std::uint32_t length = NodeWord(anchor, kAnchorTextLengthAt);
@@ -318,7 +319,7 @@ StepResult HandleAnchor(XMLGenContext* context) {
     const char* text = reinterpret_cast<const char*>(anchor->bytes) + kAnchorFixedLength;
     length = length > 0 ? static_cast<std::uint32_t>(strnlen(text, length)) : 0;
     AppendOutput(context, "<a name=\"");
-    WriteXMLEncodedText(context, text, static_cast<std::uint16_t>(length), 0, 0, 0);
+    WriteXMLEncodedValue(context, text, static_cast<std::uint16_t>(length), 0);
     AppendOutput(context, "\"></a>");
     PassOver(context);
     return Next();

@@ -127,5 +127,52 @@ TEST_F(ActivePartsInBrowser, EventCodeRunsAsStoredWhateverTheSpacingOptions) {
         EXPECT_EQ(reports[i], "CLICK \"a  b\\tc\\td <&>\"\nTEXT press") << markups[i];
 }
 
+
+// A link to an anchor of the same page (shown with a preset, which turns
+// on PreserveSpaces and PreserveTabs) reaches the anchor of its name: the
+// anchor's name keeps blanks in a row, a blank at its end and a tab as
+// they are, and the link's address writes them as escapes.
+TEST_F(ActivePartsInBrowser, LinksReachTheAnchorsOfTheirNameOnTheSamePage) {
+    const std::uint32_t view[4] = {0x11, 0x22, 0x33, 0x44}, document[4] = {0x55, 0x66, 0x77, 0x88};
+    const Bytes link = NoteLink(1, 2, view, document);
+    // The note was sent as the linked document: its anchors are this page's.
+    std::string keepSent(2, '\0');
+    keepSent.append(reinterpret_cast<const char*>(link.data()) + 24, 16);
+    const std::vector<std::string> names = {"plain", "two  blanks", "end ", "tab\there", "caf\x82 <&>"};
+    Records records;
+    for (const std::string& name : names) {
+        records.push_back(talix_test::HeadAndText(0xFFCB, 12, 4, name));
+        records.push_back(TextBytes("at " + name + ". "));
+    }
+    for (const std::string& name : names) {
+        const Records linked = Wrap(HotspotBegin(0xFFAD, 11, 0x1, {}),
+                                    {ExportedLink(link, "c", "", name), TextBytes("go")});
+        records.insert(records.end(), linked.begin(), linked.end());
+    }
+    ZervaRTChunk* chunk = DefineWith(records, {{"$KeepSent", keepSent}});
+    std::vector<std::string> markups;
+    for (const char* format : {"HTML", "XHTML"}) {
+        for (const char* options : {"Zelunda=Yes", "Duzuvore=Yes"}) {
+            markups.push_back(plat::LmbcsToNative(Generate(chunk, format, options)));
+            const std::string& markup = markups.back();
+            EXPECT_NE(markup.find("<a name=\"two  blanks\"></a>"), std::string::npos) << markup;
+            EXPECT_NE(markup.find("<a name=\"tab&#9;here\"></a>"), std::string::npos) << markup;
+            EXPECT_NE(markup.find("<a href=\"#tab%09here\""), std::string::npos) << markup;
+            // Other names and the text around them are written as before.
+            EXPECT_NE(markup.find("<a name=\"caf&eacute; &lt;&amp;&gt;\"></a>at caf&eacute; &lt;&amp;&gt;."),
+                      std::string::npos)
+                << markup;
+        }
+    }
+    if (Skip()) GTEST_SKIP() << "no Chromium here (scripts/setup.sh installs it)";
+    const std::vector<std::string> reports = Reports(markups, {false, false, true, true});
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i], "HASH \"plain\" found\nHASH \"two  blanks\" found\nHASH \"end \" found\n"
+                              "HASH \"tab\\there\" found\nHASH \"caf\u00e9 <&>\" found\n"
+                              "TEXT at plain. at two blanks. at end . at tab here. at caf\u00e9 <&>. gogogogogo")
+            << markups[i];
+    }
+}
+
 } // namespace
 } // namespace htmlgen_test
