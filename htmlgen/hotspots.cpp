@@ -438,8 +438,11 @@ void WritePopup(HotspotCall* call) {
     const std::uint32_t flags = Flags(node);
     const std::string_view data = HotspotData(node);
     const bool formula = (flags & kFlagFormula) != 0;
+    // The pop-up's text keeps its line ends, as references: its lines show
+    // apart in the pop-up, and as text in place they keep the words on
+    // either side apart.
     if (formula && (flags & kFlagResultInPlace) != 0) {
-        WriteEncoded(context, DataText(context, data, true, data.size()));
+        WriteEncoded(context, DataText(context, data, true, data.size()), 0);
         PassOver(context);
         return;
     }
@@ -456,7 +459,7 @@ void WritePopup(HotspotCall* call) {
     if (!data.empty() && !call->inLink) {
         const std::string text = DataText(context, data, formula, data.size());
         AppendOutput(context, "<a onclick=\"return false;\" title=\"");
-        WriteEncoded(context, text);
+        WriteEncoded(context, text, 0);
         AppendOutput(context, IsOn(context, sw::kStandardFontTags)
                                   ? "\" href=\"\""
                                   : "\" style=\"text-decoration: none; background: #ffffc2\"");

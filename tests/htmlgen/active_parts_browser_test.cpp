@@ -174,5 +174,37 @@ TEST_F(ActivePartsInBrowser, LinksReachTheAnchorsOfTheirNameOnTheSamePage) {
     }
 }
 
+// The text of a pop-up, stored or a formula's result, and computed text
+// keep their line ends: the pop-up's lines show apart and the words on
+// either side of a line end stay apart.
+TEST_F(ActivePartsInBrowser, PopupsAndComputedTextKeepTheirLineEnds) {
+    Records records = Wrap(HotspotBegin(0xFFA9, 1, 0, TextData("first \"line\"\nsecond <line>")), {TextBytes("tip")});
+    const Records parts[] = {
+        Wrap(HotspotBegin(0xFFA9, 22, 0x10, CompiledFormula("\"one\" + @NewLine + \"two\"")), {TextBytes("over")}),
+        Wrap(HotspotBegin(0xFFA9, 1, 0x40010, CompiledFormula("\"three\" + @NewLine + \"<four>\"")), {}),
+        {TextBytes(" end")},
+    };
+    for (const Records& part : parts) records.insert(records.end(), part.begin(), part.end());
+    ZervaRTChunk* chunk = Define(records);
+    std::vector<std::string> markups;
+    for (const char* format : {"HTML", "XHTML"}) {
+        for (const char* options : {"", "Zelunda=Yes"}) {
+            markups.push_back(plat::LmbcsToNative(Generate(chunk, format, options)));
+            const std::string& markup = markups.back();
+            EXPECT_NE(markup.find(" title=\"first &quot;line&quot;&#10;second &lt;line&gt;\""), std::string::npos)
+                << markup;
+        }
+    }
+    std::string report;
+    EXPECT_TRUE(talix_test::XhtmlValid(markups[2], &report)) << report << markups[2];
+    if (Skip()) GTEST_SKIP() << "no Chromium here (scripts/setup.sh installs it)";
+    const std::vector<std::string> reports = Reports(markups, {false, false, true, true});
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i], "TITLE \"first \\\"line\\\"\\nsecond <line>\"\nTITLE \"one\\ntwo\"\n"
+                              "TEXT tipoverthree <four> end")
+            << markups[i];
+    }
+}
+
 } // namespace
 } // namespace htmlgen_test
