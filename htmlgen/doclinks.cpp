@@ -273,12 +273,18 @@ LinkPath BuildPath(const XMLGenContext* context, const LinkParts& parts) {
     return built;
 }
 
-// The directory and the path joined with one slash where both bring one.
+// The directory and the path joined with one slash where both bring one,
+// and with one where neither does: a relative path ("__<replica>.NSF/...")
+// after a directory given without its last slash (the option's reading
+// takes it off) would otherwise run into the directory's last name.
 void WriteDirectoryAndPath(XMLGenContext* context, const std::string& path) {
     const std::string directory = OrDefault(context->texts.linkURLDirectory, "");
     AppendOutput(context, directory.c_str());
     if (!directory.empty() && directory.back() == '/' && !path.empty() && path.front() == '/') {
         AppendOutput(context, path.c_str() + 1);
+    } else if (!directory.empty() && directory.back() != '/' && !path.empty() && path.front() != '/') {
+        AppendOutput(context, "/");
+        AppendOutput(context, path.c_str());
     } else {
         AppendOutput(context, path.c_str());
     }

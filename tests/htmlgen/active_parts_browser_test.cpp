@@ -17,7 +17,8 @@ namespace htmlgen_test {
 namespace {
 
 // Writes a line per anchor of the page: "CLICK" and what the anchor's
-// click handler left in window.clicked, "TITLE" and its title, "HASH" and
+// click handler left in window.clicked, "TITLE" and its title, "HREF" and
+// the address it leads to (made absolute by the browser), "HASH" and
 // whether an anchor of the page carries the name its fragment points to;
 // then "TEXT" and the body's words, and "ERROR" for each script error.
 // Written as CDATA so that an XHTML page holds it too.
@@ -36,6 +37,7 @@ constexpr const char* kReporter = R"(<script>//<![CDATA[
     if (a.getAttribute('title') !== null && a.getAttribute('href') === null)
       out.push('TITLE ' + JSON.stringify(a.title));
     var href = a.getAttribute('href');
+    if (href !== null && href !== '' && href.charAt(0) !== '#') out.push('HREF ' + a.href);
     if (href !== null && href.charAt(0) === '#') {
       var name = decodeURIComponent(a.hash.substring(1)), found = false;
       var named = document.getElementsByName(name);
@@ -203,6 +205,47 @@ TEST_F(ActivePartsInBrowser, PopupsAndComputedTextKeepTheirLineEnds) {
         EXPECT_EQ(reports[i], "TITLE \"first \\\"line\\\"\\nsecond <line>\"\nTITLE \"one\\ntwo\"\n"
                               "TEXT tipoverthree <four> end")
             << markups[i];
+    }
+}
+
+// A link to a document of a database, relative to the database's folder
+// (DoclinksRelative, or the preset that turns it on), under a link
+// directory given with its last slash: the address leads into that
+// directory, where the replica's name ran into the directory's last name.
+TEST_F(ActivePartsInBrowser, RelativeLinksLeadIntoTheLinkDirectory) {
+    const std::uint32_t view[4] = {0x11, 0x22, 0x33, 0x44}, document[4] = {0x55, 0x66, 0x77, 0x88};
+    const std::uint32_t none[4] = {};
+    const std::string database = "__0000000200000001.NSF", viewId = "/00000022000000110000004400000033";
+    const Records link = Wrap(HotspotBegin(0xFFAD, 11, 0x1, {}),
+                              {ExportedLink(NoteLink(1, 2, view, document), "c", ""), TextBytes("doc")});
+    Records records = link;
+    records.push_back(ExportedLink(NoteLink(1, 2, view, none), "c", "srv"));
+    ZervaRTChunk* chunk = Define(records);
+    const std::string document0 = viewId + "/00000066000000550000008800000077";
+    struct Case {
+        const char* options;
+        std::string first, second;
+    } cases[] = {
+        {"LinkURLDirectory=http://srv/ DoclinksRelative=Yes", "http://srv/" + database + document0 + "?OpenDocument",
+         "http://srv/" + database + viewId + "?OpenView"},
+        {"LinkURLDirectory=http://srv/base/ Duzuvore=Yes", "http://srv/base/" + database + document0,
+         "http://srv/base/" + database + viewId},
+        // As before: the default directory, and paths that begin with a
+        // slash of their own.
+        {"DoclinksRelative=Yes", "/" + database + document0 + "?OpenDocument", "/" + database + viewId + "?OpenView"},
+        {"LinkURLDirectory=http://srv/", "http://srv//" + database + document0 + "?OpenDocument",
+         "http://srv/srv/" + database + viewId + "?OpenView"},
+    };
+    std::vector<std::string> markups;
+    for (const Case& c : cases) {
+        markups.push_back(Body(chunk, c.options));
+        EXPECT_NE(markups.back().find("<a href=\"" + c.first + "\""), std::string::npos) << c.options << markups.back();
+        EXPECT_NE(markups.back().find("<a href=\"" + c.second + "\""), std::string::npos) << c.options << markups.back();
+    }
+    if (Skip()) GTEST_SKIP() << "no Chromium here (scripts/setup.sh installs it)";
+    const std::vector<std::string> reports = Reports({markups[0], markups[1]}, {false, false});
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i], "HREF " + cases[i].first + "\nHREF " + cases[i].second + "\nTEXT doc") << markups[i];
     }
 }
 
