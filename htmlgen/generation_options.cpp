@@ -723,6 +723,10 @@ STATUS ReadResolveWiki(OptionReader& reader, const OptionRow& row) {
         StartsWithNoCase(database.c_str() + 1, std::string(dataDirectory, dataLength).c_str())) {
         database = database.substr(1 + dataLength);
     }
+    // A database outside the data directory has an absolute path of its
+    // own: the part begins with one slash, as a path on the host that
+    // serves the page; two would name the path's first folder as a host.
+    while (database.size() > 1 && database[0] == '/' && database[1] == '/') database.erase(0, 1);
     std::string form;
     if (reader.Get("Form=") && reader.Value()[0] != '\0') {
         form = reader.Value();

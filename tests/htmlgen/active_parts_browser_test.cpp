@@ -17,7 +17,7 @@ namespace htmlgen_test {
 namespace {
 
 // Writes a line per anchor of the page: "CLICK" and what the anchor's
-// click handler left in window.clicked, "TITLE" and its title, "HREF" and
+// click handler left in window.clicked (a window it opens: its address), "TITLE" and its title, "HREF" and
 // the address it leads to (made absolute by the browser), "HASH" and
 // whether an anchor of the page carries the name its fragment points to;
 // then "TEXT" and the body's words, and "ERROR" for each script error.
@@ -26,6 +26,11 @@ constexpr const char* kReporter = R"(<script>//<![CDATA[
 (function () {
   var out = [];
   window.addEventListener('error', function (e) { out.push('ERROR ' + e.message); });
+  // A window a click opens: its address, as the page's base resolves it.
+  window.open = function (address) {
+    window.clicked = new URL(address, document.baseURI).href;
+    return {document: {getElementsByName: function () { return [{}]; }}};
+  };
   var links = document.getElementsByTagName('a');
   for (var i = 0; i < links.length; i++) {
     var a = links[i];
@@ -247,6 +252,33 @@ TEST_F(ActivePartsInBrowser, RelativeLinksLeadIntoTheLinkDirectory) {
     for (std::size_t i = 0; i < reports.size(); ++i) {
         EXPECT_EQ(reports[i], "HREF " + cases[i].first + "\nHREF " + cases[i].second + "\nTEXT doc") << markups[i];
     }
+}
+
+// A wiki link of a note whose database lies outside the data directory
+// leads to the resolving agent or form of that database on the host that
+// serves the page: the database's absolute path is a path there, where its
+// first folder was taken for a host.
+TEST_F(ActivePartsInBrowser, WikiLinksLeadToTheirDatabaseOnTheServingHost) {
+    ZervaRTChunk* chunk = Define(Wrap(HotspotBegin(0xFFAD, 2, 0x10, CompiledFormula("1")),
+                                      {IdName({"", "WikiLink", "", "Big Topic", "", ""}), TextBytes("wiki")}));
+    const std::string path = chunk->item->databasePath;
+    ASSERT_EQ(path.front(), '/') << path;
+    const std::string agent = path + "/ResolveWikiLink?OpenAgent&Form=Document&WikiText=Big+Topic";
+    std::vector<std::string> markups;
+    for (const char* options : {"", "UseJavaScript=Yes"}) {
+        markups.push_back(Generate(chunk, "HTML", options));
+        EXPECT_EQ(markups.back().find("//" + path.substr(1)), std::string::npos) << markups.back();
+        // As a page served from a host would read it.
+        markups.back().insert(markups.back().find("<head>") + 6, "<base href=\"http://served.example/page.html\">");
+    }
+    EXPECT_NE(markups[0].find("<a href=\"http:" + path + "/ResolveWikiLink?OpenAgent&amp;Form=Document&amp;WikiText=Big+Topic\""),
+              std::string::npos)
+        << markups[0];
+    if (Skip()) GTEST_SKIP() << "no Chromium here (scripts/setup.sh installs it)";
+    const std::vector<std::string> reports = Reports(markups, {false, false});
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0], "HREF http://served.example" + agent + "\nTEXT wiki") << markups[0];
+    EXPECT_EQ(reports[1], "CLICK \"http://served.example" + path + "/Document?OpenForm\"\nTEXT wiki") << markups[1];
 }
 
 } // namespace
