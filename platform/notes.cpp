@@ -60,10 +60,8 @@ void AddLoadedItem(OpenNote& note, ItemData data, ItemRow row, size_t hash) {
 STATUS OpenStored(DBHANDLE db, Store& store, NOTEID id, NOTEHANDLE* note) {
     auto open = std::make_unique<OpenNote>();
     open->db = db;
-    STATUS status = store.ReadHeader(id, &open->header);
-    if (status != NOERROR) return status;
     std::vector<StoredItem> items;
-    status = store.ReadItems(id, &items);
+    STATUS status = store.ReadNote(id, &open->header, &items);
     if (status != NOERROR) return status;
     open->readId = id;
     open->read = NoteRevision{open->header.oid, open->header.modified};

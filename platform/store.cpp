@@ -796,6 +796,24 @@ STATUS Store::ReadItems(NOTEID id, std::vector<StoredItem>* items) {
     return NOERROR;
 }
 
+STATUS Store::ReadNote(NOTEID id, NoteHeader* header, std::vector<StoredItem>* items) {
+    // Inside a transaction (a batch) the reads share its view already.
+    const bool own = sqlite3_get_autocommit(db_) != 0;
+    if (own) {
+        const int rc = Run(kBeginRead);
+        if (rc != SQLITE_OK) return Fail(rc, "read note");
+    }
+    STATUS status = ReadHeader(id, header);
+    if (status == NOERROR) status = ReadItems(id, items);
+    if (own) {
+        // A transaction that only read has nothing to keep: ending it cannot
+        // lose anything, and it frees the log for others to fold.
+        const int rc = Run(kCommit);
+        if (rc != SQLITE_OK) Run(kRollback);
+    }
+    return status;
+}
+
 STATUS Store::NextNoteId(NOTEID* id) {
     Statement select(*statements_, "SELECT next_note_id FROM dbinfo WHERE id = 1");
     int rc = select.Step();

@@ -208,6 +208,10 @@ public:
     STATUS ReadHeader(NOTEID id, NoteHeader* header);
     STATUS FindUnid(const UNID& unid, NOTEID* id);
     STATUS ReadItems(NOTEID id, std::vector<StoredItem>* items);
+    // The header and the items of a note as one state of the database: read
+    // in one read transaction (or in the open batch's), so that a writer in
+    // another process cannot land between the two.
+    STATUS ReadNote(NOTEID id, NoteHeader* header, std::vector<StoredItem>* items);
     // Writes a note in one transaction: a note of id 0 gets the next note id
     // and all its items; a stored one gets its header and the items that
     // changed (see NoteWrite), in the note's order. header->id and, when it

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -599,3 +600,53 @@ TEST(WriteSafety, ADatabaseIsCreatedWholeOrNotAtAll) {
 }
 
 } // namespace
+
+// A note opened while another process rewrites it again and again is read
+// as one of its states: its header and its items always of the same write.
+TEST(WriteSafety, ANoteOpenedWhileAnotherProcessWritesItIsReadWhole) {
+    Fixture t;
+    DxlImportResult seed;
+    ASSERT_EQ(t.Import(Dxl({DxlNote(1, "0", false)}), &seed), NOERROR) << seed.error;
+    const NOTEID id = seed.notes[0];
+    std::atomic<bool> stop{false};
+    std::atomic<int> written{0};
+    // Each write stores its number both as the note's modified time and as
+    // its Subject.
+    std::thread writer([&] {
+        OtherConnection other(t.path);
+        other.Run("PRAGMA synchronous=OFF");
+        for (int k = 1; !stop.load() && k < 200000; ++k) {
+            // The Subject's value: the data-type word, then the digits.
+            std::string value = "0005";
+            for (const char digit : std::to_string(k)) value += "3" + std::string(1, digit);
+            char sql[512];
+            std::snprintf(sql, sizeof sql,
+                          "BEGIN IMMEDIATE; UPDATE notes SET modified = X'%02X%02X%02X%02X00000000' WHERE note_id = %u;"
+                          " UPDATE items SET value = X'%s' WHERE note_id = %u AND name = CAST('Subject' AS BLOB);"
+                          " COMMIT",
+                          k & 0xFF, (k >> 8) & 0xFF, (k >> 16) & 0xFF, (k >> 24) & 0xFF, id, value.c_str(), id);
+            if (other.Run(sql) != SQLITE_OK) {
+                other.Run("ROLLBACK");
+                continue;
+            }
+            written.store(k);
+        }
+    });
+    int torn = 0, reads = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < until && written.load() < 3000 && torn == 0) {
+        NOTEHANDLE note = NULLHANDLE;
+        if (NoteOpen(t.db, id, 0, &note) != NOERROR) continue;
+        ++reads;
+        TIMEDATE modified;
+        NoteGetInfo(note, NOTE_FIELD_MODIFIED, &modified);
+        char subject[32] = {};
+        ItemGetText(note, "Subject", subject, sizeof subject);
+        NoteClose(note);
+        if (modified.Innards[1] == 0 && std::to_string(modified.Innards[0]) != subject) ++torn;
+    }
+    stop.store(true);
+    writer.join();
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(torn, 0) << "after " << reads << " reads and " << written.load() << " writes";
+}
