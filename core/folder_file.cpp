@@ -50,6 +50,12 @@ int MakeFolderFile(const std::string& path, mode_t permissions, bool* madeNew) {
         errno = EEXIST;
         return -1;
     }
+    if (!free && WriteProtected(path)) {
+        const int error = errno;
+        ShowFileNotWritten(path, std::strerror(error));
+        errno = error;
+        return -1;
+    }
     if (!free && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
         const int error = errno;
         ShowFileNotWritten(path, std::strerror(error));
@@ -115,6 +121,10 @@ bool WriteAll(int descriptor, const void* data, std::size_t size) {
 bool NameTaken(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool WriteProtected(const std::string& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT;
 }
 
 bool SafeFileName(std::string_view name, std::string* safe) {

@@ -4,7 +4,7 @@
 // through a symbolic link, a FIFO or a device that someone left under that
 // name. An existing regular file of the name is replaced: it is removed
 // first and the name made anew, so that no other name of that file (a hard
-// link elsewhere) changes. A failure is shown as a message that names the
+// link elsewhere) changes; one this process may not write is refused. A failure is shown as a message that names the
 // file, and a file that cannot be written whole is removed.
 #pragma once
 
@@ -56,6 +56,12 @@ bool WriteAll(int descriptor, const void* data, std::size_t size);
 // Whether something (a file, a link, anything) has the name; links are not
 // followed.
 bool NameTaken(const std::string& path);
+
+// Whether the existing file at path is one this process may not write (its
+// owner made it read-only, or it is another's that it may not write); errno
+// then says why. Such a file is refused, as writing into it would be, and
+// never replaced behind its owner's back.
+bool WriteProtected(const std::string& path);
 
 // A file name taken from a record, made safe to create in a folder the
 // caller names: only its last path component is kept (after the last "/" or

@@ -225,7 +225,7 @@ bool ReplacingFile::Open(const std::string& path, const char* mode) {
     if (found.info.st_nlink > 1 || !ownerKept) return OpenDirect(found.path, mode, readBack, Way::kInPlace);
     // A file its owner made read-only is not replaced behind its back: it
     // is refused as writing into it would be.
-    if (::faccessat(AT_FDCWD, found.path.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    if (WriteProtected(found.path)) return false;
     if (OpenReplacing(found.path, mode)) {
         // The new file takes the old one's owner and permissions (the owner
         // first: a change of owner clears set-id bits).

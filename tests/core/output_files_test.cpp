@@ -332,6 +332,19 @@ TEST(FolderFiles, MadeNewNeverThroughWhatStandsUnderTheName) {
     }
     EXPECT_FALSE(fs::exists(dir.file("pictures/unfinished.gif")));
 
+    // A file its owner made read-only is refused and stays as it was, as an
+    // output is (the superuser may write any file).
+    if (::geteuid() != 0) {
+        const std::string locked = dir.file("pictures/locked.gif");
+        Put(locked, "mine");
+        ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+        EXPECT_FALSE(make("locked.gif", "x"));
+        EXPECT_EQ(errno, EACCES);
+        EXPECT_EQ(ReadFile(locked), "mine");
+        struct stat info {};
+        ::stat(locked.c_str(), &info);
+        EXPECT_EQ(info.st_mode & 07777, 0444u);
+    }
 }
 
 // A database the process has open, and the log files beside it, are never

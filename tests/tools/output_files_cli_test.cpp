@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -401,6 +402,33 @@ TEST_F(OutputFileCommands, FoldersThatCannotBeWritten) {
     }
     for (const auto& entry : fs::directory_iterator(dir_.path()))
         EXPECT_FALSE(Has(entry.path().filename().string(), "kept.html.talix-")) << entry.path();
+
+    // So are a graphic exported from a chunk and a picture an export writes
+    // to disk over such a file (the picture made by a first export).
+    const std::string folder = dir_.file("pictures");
+    const std::vector<std::string> disk = {"export-html", db_, note_, "Pic", dir_.file("pictures.html"), "--options",
+                                           "ImageHandling=DISK ImageDirectory=" + folder};
+    CliOutcome first = run(disk);
+    ASSERT_EQ(first.status, 0) << first.err;
+    std::string picture;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) picture = entry.path().string();
+    ASSERT_FALSE(picture.empty());
+    const std::string graphic = Write("kept.gif", "old");
+    if (::geteuid() == 0 && Has(runner, "--reuid=65534")) ASSERT_EQ(::chown(graphic.c_str(), 65534, 65534), 0);
+    for (const auto& [file, args] :
+         {std::pair<std::string, std::vector<std::string>>{
+              graphic, {"edit", db_, note_, "Pic", "Graphic 1", "export-graphic", graphic}},
+          std::pair<std::string, std::vector<std::string>>{picture, disk}}) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << "old";
+        fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        CliOutcome refused = run(args);
+        EXPECT_EQ(refused.status, 1) << args[0];
+        EXPECT_TRUE(Has(refused.err, "cannot write the file '" + file + "': Permission denied")) << refused.err;
+        EXPECT_EQ(ReadFile(file), "old") << file;
+        EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
 }
 
 TEST_F(OutputFileCommands, ASignalTakesTheTemporaryFileWithIt) {
