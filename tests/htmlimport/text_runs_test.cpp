@@ -1,6 +1,8 @@
 // Text nodes imported as text runs: the fonts, colours, highlights and
 // direction their HTML and CSS give them, long texts, blanks, pre text and
 // attached-file markers.
+#include <gtest/gtest-spi.h>
+
 #include <string>
 
 #include "core/font_spec.h"
@@ -252,6 +254,23 @@ TEST_F(TextRuns, RepeatedColoursAndTheColourOfTheText) {
     EXPECT_EQ(imported.Run("e ").Font().color, 0);
     ASSERT_EQ(talix::ParseColorSpec("#ff0000", &index, &rgb), 0);
     EXPECT_EQ(imported.Run("f").Font().color, index);
+}
+
+// The fixture's reading of a body: a note without one fails the test that
+// asks, with a message, and the run goes on.
+TEST_F(TextRuns, ANoteWithoutABodyFailsTheReadingOfItsText) {
+    ::testing::TestPartResultArray failures;
+    std::string text;
+    {
+        ::testing::ScopedFakeTestPartResultReporter reporter(
+            ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+        text = BodyText(NewNote());
+    }
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.GetTestPartResult(0).nonfatally_failed());
+    EXPECT_NE(std::string(failures.GetTestPartResult(0).message()).find("has no Body"), std::string::npos);
+    EXPECT_EQ(text, "<no body>");
+    EXPECT_EQ(BodyText(Import("<p>here</p>").note), "here");
 }
 
 TEST_F(TextRuns, BlanksPreTextAndLongTexts) {

@@ -184,6 +184,10 @@ std::string WalkTest::BodyText(plat::NOTEID note) {
     ZervaRTItem item(&session_);
     if (item.Connect("", path_.c_str(), note, "Body", 0) != 0) return "<not connected>";
     std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+    if (chunk == nullptr) {
+        ADD_FAILURE() << "note " << note << " has no Body to read";
+        return "<no body>";
+    }
     std::vector<char> buffer(1 << 20);
     const std::uint32_t length =
         chunk->GetText(nullptr, buffer.data(), static_cast<std::uint32_t>(buffer.size()), 1, nullptr);
