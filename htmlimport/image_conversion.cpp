@@ -493,8 +493,12 @@ STATUS ConvertImage(BuildContext* context, HTMLImportContext* import, HtmlNode* 
         status = CopyItemGraphic(context, import, request, &copied);
         if (copied) return status;
     }
-    // 11: a URL, loaded when the picture is shown.
-    return AppendBitmapImage(kImageSourceUrl, source.c_str(), DeferredOptions(request, false).c_str(), context);
+    // 11: a URL, loaded when the picture is shown. Its alternative text
+    // stays with it: the words of the page stand in for a picture that does
+    // not load.
+    std::string options = DeferredOptions(request, false);
+    if (request.alt.has_value()) AddOption(&options, "AltText=", *request.alt);
+    return AppendBitmapImage(kImageSourceUrl, source.c_str(), options.c_str(), context);
 }
 
 } // namespace

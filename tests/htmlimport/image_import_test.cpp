@@ -160,6 +160,16 @@ TEST_F(ImageImport, PicturesFromDiskAndUrls) {
         ASSERT_NE(bitmap, nullptr);
         EXPECT_EQ(bitmap->Word(24), 30);
     }
+    // Its alternative text stays with it, quotes and all; none is made up
+    // for a picture without one.
+    const Imported described = Import("<p><img src=\"http://x.com/p.gif\" alt=\"Tom's &quot;view&quot;\"></p>");
+    ASSERT_EQ(described.status, 0);
+    EXPECT_EQ(described.problem, "");
+    const ItemRecord* alt = First(described, talix::kSigAltText);
+    ASSERT_NE(alt, nullptr);
+    EXPECT_EQ(alt->Word(4), 12);
+    EXPECT_EQ(alt->bytes.substr(12, 12), "Tom's \"view\"");
+    EXPECT_EQ(Import("<p><img src=\"http://x.com/p.gif\"></p>").Count(talix::kSigAltText), 0u);
 
     // A source of 1 MB is refused by the builder; the import neither
     // crashes nor writes half a picture.
