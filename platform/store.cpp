@@ -520,7 +520,8 @@ std::string BuildingName(const std::string& path) {
 // log folded into it and synced. Files under its name are left for the
 // caller to remove on a failure.
 STATUS BuildFile(const std::string& building, const std::string& path, const DBID& replicaId) {
-    int fd = ::open(building.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // Readable and writable as the umask allows, as any new file.
+    int fd = ::open(building.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return CreateStatus(errno == EEXIST ? EIO : errno);
     ::close(fd);
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -201,6 +202,31 @@ TEST(Databases, ADatabaseMadeAsideTakesItsNameWhenPublished) {
     for (const std::string& name : names()) EXPECT_EQ(name.rfind("aside.nsf", 0), 0u) << name;
     for (const std::string& name : names()) EXPECT_EQ(name.find(".new-"), std::string::npos) << name;
     EXPECT_EQ(TestOpenDatabases(), open);
+}
+
+// A new database gets the permissions the umask leaves, as any new file
+// does: a group the umask lets write may write it, one it shuts out may not
+// read it; made directly or aside.
+TEST(Databases, ANewDatabaseHasThePermissionsTheUmaskLeaves) {
+    TempDir dir;
+    const mode_t saved = ::umask(0);
+    int made = 0;
+    for (const mode_t mask : {002, 022, 077}) {
+        ::umask(mask);
+        for (const bool aside : {false, true}) {
+            SCOPED_TRACE(std::to_string(mask) + (aside ? " aside" : ""));
+            const std::string path = dir.file("mode" + std::to_string(made++) + ".nsf");
+            DBHANDLE db = NULLHANDLE;
+            std::string building;
+            ASSERT_EQ(aside ? DbCreateAside(path.c_str(), &db, &building) : DbCreate(path.c_str(), &db), NOERROR);
+            if (aside) ASSERT_EQ(DbPublish(db), NOERROR);
+            else DbClose(db);
+            struct stat info {};
+            ASSERT_EQ(::stat(path.c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0666u & ~mask);
+        }
+    }
+    ::umask(saved);
 }
 
 TEST(Databases, ObjectsHoldBytes) {
