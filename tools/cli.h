@@ -10,6 +10,8 @@
 
 #include "talix_platform.h"
 
+class ZervaRTItem;
+
 namespace talix_cli {
 
 constexpr int kExitOk = 0;
@@ -77,6 +79,13 @@ bool InputIsRegular(const std::string& path);
 // files kept beside it: the output would take the database's place, or be
 // taken for its log. Asked once the command has its database open.
 bool OutputIsNotTheDatabase(const std::string& output);
+// Runs convert, a conversion of item into the file path. When it fails for
+// want of opening that file, the library's message for it names the file
+// but not why, and the command's own would repeat it: both give way to one
+// line that says why ("cannot write PATH: REASON"), and *exitCode is set;
+// true then. Anything else the conversion printed goes out as it was.
+bool FileNotWritten(const ZervaRTItem* item, const std::string& path, const std::function<void()>& convert,
+                    int* exitCode);
 
 // An open database, closed with the object.
 class Database {

@@ -14,9 +14,12 @@
 #include <utility>
 
 #include "cli.h"
+#include "held_output.h"
+#include "talix/item.h"
 #include "core/database_files.h"
 #include "core/options.h"
 #include "core/replacing_file.h"
+#include "core/statuses.h"
 #include "core/temp_directory.h"
 
 namespace talix_cli {
@@ -120,6 +123,19 @@ bool OutputIsNotTheDatabase(const std::string& output) {
         Fail("cannot write %s: the database %s keeps its log there", output.c_str(), written.database.c_str());
     }
     return false;
+}
+
+bool FileNotWritten(const ZervaRTItem* item, const std::string& path, const std::function<void()>& convert,
+                    int* exitCode) {
+    HeldOutput held;
+    errno = 0;
+    convert();
+    // The reason the file did not open, as the conversion left it.
+    const int error = errno;
+    if (item->lastStatus != talix::kItemNotFound || item->ownError != talix::kItemNotFound || error == 0) return false;
+    held.Drop();
+    *exitCode = Fail("cannot write %s: %s", path.c_str(), std::strerror(error));
+    return true;
 }
 
 void Warn(const char* format, ...) {

@@ -103,9 +103,12 @@ int RunExportHtml(const Command& command, const std::vector<std::string>& given)
     const std::string path = toStandardOutput ? TemporaryFile(".htm") : args[3];
     if (path.empty()) return Fail("cannot make a temporary file in %s: %s", TemporaryFolder().c_str(), std::strerror(errno));
     ZervaRTItem* item = target.item();
-    item->ExportToHTML(path.c_str(), taken.format, options.c_str(), 0, nullptr);
     int result = kExitOk;
-    if (item->lastStatus != talix::kOK) result = ConversionFailed(command, args[2], item, path);
+    const bool notWritten = FileNotWritten(
+        item, path, [&] { item->ExportToHTML(path.c_str(), taken.format, options.c_str(), 0, nullptr); }, &result);
+    if (notWritten) {
+        // Said already.
+    } else if (item->lastStatus != talix::kOK) result = ConversionFailed(command, args[2], item, path);
     else if (toStandardOutput && !CopyToStandardOutput(path))
         result = Fail("cannot write the markup to standard output: %s", std::strerror(errno));
     if (toStandardOutput) ::unlink(path.c_str());

@@ -200,10 +200,13 @@ int RunMime(const Command& command, const std::vector<std::string>& given) {
     const std::string path = taken.hasOut ? taken.out : TemporaryFile(".eml");
     if (path.empty()) return Fail("cannot make a temporary file in %s: %s", TemporaryFolder().c_str(), std::strerror(errno));
     ZervaRTItem* item = target.item();
-    item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0,
-                       htmlOptions.c_str(), 0, nullptr);
     int result = kExitOk;
-    if (item->lastStatus != talix::kOK) {
+    const bool notWritten = FileNotWritten(item, path, [&] {
+        item->ExportToMIME(path.c_str(), nullptr, nullptr, nullptr, options.c_str(), 0, htmlOptions.c_str(), 0, nullptr);
+    }, &result);
+    if (notWritten) {
+        // Said already.
+    } else if (item->lastStatus != talix::kOK) {
         result = ConversionFailed("mime", item, path);
     } else if (!taken.hasOut && !CopyToStandardOutput(path)) {
         result = Fail("cannot write the message to standard output: %s", std::strerror(errno));
