@@ -71,7 +71,6 @@ private:
     bool Write(DxlNote& note);
     bool Build(DxlNote& note, NOTEHANDLE* handle, bool* replaces);
     bool AddItem(NOTEHANDLE handle, DxlItem& item);
-    bool ClearItems(NOTEHANDLE note);
 
     DBHANDLE db_;
     std::string name_;            // the file being read or written
@@ -85,24 +84,6 @@ private:
     std::vector<std::string> files_;
     std::unordered_map<NOTEID, size_t> written_;   // index in notes_
 };
-
-// Deletes every item of an open note.
-bool Importer::ClearItems(NOTEHANDLE note) {
-    std::vector<std::string> names;
-    std::vector<char> name(0x10000);
-    STATUS status = ItemScan(note, [&](BLOCKID item) -> STATUS {
-        STATUS queried = ItemQuery(item, name.data(), static_cast<WORD>(name.size() - 1), nullptr, nullptr, nullptr,
-                                   nullptr);
-        if (queried == NOERROR) names.emplace_back(name.data());
-        return queried;
-    });
-    for (const auto& each : names) {
-        if (status != NOERROR) break;
-        STATUS deleted = ItemDelete(note, each.c_str(), static_cast<WORD>(each.size()));
-        if (deleted != NOERROR && deleted != ERR_ITEM_NOT_FOUND) status = deleted;   // an earlier name may repeat
-    }
-    return status == NOERROR;
-}
 
 // Appends an item, its value handed over; an attachment's contents become a
 // database object first, and its value the FILEOBJECT that names it and the
@@ -150,7 +131,7 @@ bool Importer::Build(DxlNote& note, NOTEHANDLE* handle, bool* replaces) {
             if (status != NOERROR) {
                 return failure_.SetStatus(status, name_, note.line, "cannot open the stored note of that UNID");
             }
-            if (!ClearItems(*handle)) {
+            if (ItemDeleteAll(*handle) != NOERROR) {
                 return failure_.SetStatus(ERR_NOTE_UPDATE, name_, note.line, "cannot replace the stored note");
             }
         } else if (status != ERR_UNID_NOT_FOUND && status != ERR_NOTE_DELETED) {

@@ -684,6 +684,18 @@ STATUS ItemDelete(NOTEHANDLE note, const char* name, WORD nameLength) {
     return NOERROR;
 }
 
+STATUS ItemDeleteAll(NOTEHANDLE note) {
+    Lock lock(StorageMutex());
+    OpenNote* open = Notes().Find(note);
+    if (open == nullptr) return ERR_INVALID_HANDLE;
+    // One pass over the list: removing a name at a time would walk the
+    // items after it for each name, the square of their count in all.
+    for (ItemHandle& item : open->items) open->bySerial.Erase(item->serial);
+    open->items.clear();
+    open->firstOfName.clear();
+    return NOERROR;
+}
+
 STATUS ItemTake(NOTEHANDLE note, const char* name, WORD nameLength, std::vector<TakenItem>* taken) {
     if (taken == nullptr) return ERR_BAD_ARGUMENT;
     Lock lock(StorageMutex());

@@ -144,5 +144,8 @@ STATUS NoteOpenUncounted(DBHANDLE db, NOTEID id, WORD flags, NOTEHANDLE* note);
 // Updates a note (as NoteUpdate) and closes it, whether or not the update
 // succeeds; *id is the note's id once stored (the DXL import).
 STATUS NoteUpdateAndClose(NOTEHANDLE note, WORD flags, NOTEID* id);
+// Deletes every item of an open note (an import replacing a stored note's
+// content).
+STATUS ItemDeleteAll(NOTEHANDLE note);
 
 } // namespace plat

@@ -595,6 +595,35 @@ TEST(DxlImport, ReimportReplacesTheNoteWithTheSameUnid) {
     EXPECT_NE(DbObjectSize(t.db, object, &size), NOERROR);
 }
 
+// A stored note of many items, some names repeated, replaced by content of
+// other names and more items: the note holds the new items alone, in order.
+TEST(DxlImport, ReimportReplacesANoteOfManyItems) {
+    ImportDb t;
+    const std::string unid = "0123456789ABCDEF0123456789ABCDEF";
+    auto items = [](const char* prefix, int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i) {
+            const std::string name = prefix + std::to_string(i % 3 == 2 ? i - 1 : i);
+            out += "<item name='" + name + "'><text>" + std::to_string(i) + "</text></item>";
+        }
+        return out;
+    };
+    DxlImportResult first, second;
+    ASSERT_EQ(t.Import(OneNote(unid, items("Old", 20000)), &first), NOERROR) << first.error;
+    ASSERT_EQ(first.notes.size(), 1u);
+    ASSERT_EQ(ReadNote(t.db, first.notes[0]).items.size(), 20000u);
+    ASSERT_EQ(t.Import(OneNote(unid, items("New", 30000)), &second), NOERROR) << second.error;
+    EXPECT_EQ(second.notes, first.notes);
+    StoredNote note = ReadNote(t.db, first.notes[0]);
+    ASSERT_EQ(note.items.size(), 30000u);
+    for (size_t i = 0; i < note.items.size(); ++i) {
+        const size_t named = i % 3 == 2 ? i - 1 : i;
+        ASSERT_EQ(note.items[i].name, "New" + std::to_string(named)) << i;
+        ASSERT_EQ(note.items[i].value, std::to_string(i)) << i;
+    }
+    EXPECT_EQ(Snapshot(t.db).size(), 1u);
+}
+
 std::string Repeat(const std::string& text, int count) {
     std::string out;
     for (int i = 0; i < count; ++i) out += text;
