@@ -988,5 +988,11 @@ TEST(DxlImport, ATagOfTooManyAttributesIsRefusedBeforeTheParserWeighsThem) {
     EXPECT_EQ(DxlImportFile(refused.db, many.c_str(), &failed), ERR_DXL_XML);
     EXPECT_EQ(failed.error, many + ":3: a tag holds more than 1000 attributes");
     EXPECT_TRUE(Snapshot(refused.db).empty());
+
+    // After other files, the line is the one in the file that holds the tag.
+    DxlImportResult afterOthers;
+    EXPECT_EQ(DxlImportFiles(refused.db, {path, path, many}, &afterOthers), ERR_DXL_XML);
+    EXPECT_EQ(afterOthers.error, many + ":3: a tag holds more than 1000 attributes");
+    EXPECT_TRUE(Snapshot(refused.db).empty());
 }
 } // namespace
