@@ -1067,83 +1067,118 @@ bool Reader::ParseTime(const Frame& frame, bool emptyAllowed, std::optional<TIME
 } // namespace
 
 bool TagScanner::Scan(const char* text, size_t length) {
+    size_t i = 0;
+    if (width_ == Width::Unknown) {
+        if (length == 0) return true;
+        if (pending_ < 0) {
+            pending_ = static_cast<unsigned char>(text[i++]);
+            if (i == length) return true;
+        }
+        const int first = pending_, second = static_cast<unsigned char>(text[i]);
+        if ((first == 0xFF && second == 0xFE) || (first == '<' && second == 0)) {
+            width_ = Width::Utf16Little;
+        } else if ((first == 0xFE && second == 0xFF) || (first == 0 && second == '<')) {
+            width_ = Width::Utf16Big;
+        } else {
+            width_ = Width::Bytes;
+            pending_ = -1;
+            if (!Step(static_cast<char>(first))) return false;
+        }
+    }
+    if (width_ == Width::Bytes) {
+        for (; i < length; ++i) {
+            if (!Step(text[i])) return false;
+        }
+        return true;
+    }
+    for (; i < length; ++i) {
+        const int byte = static_cast<unsigned char>(text[i]);
+        if (pending_ < 0) {
+            pending_ = byte;
+            continue;
+        }
+        const int unit = width_ == Width::Utf16Little ? (pending_ | byte << 8) : (pending_ << 8 | byte);
+        pending_ = -1;
+        if (!Step(unit < 0x80 ? static_cast<char>(unit) : '\x80')) return false;
+    }
+    return true;
+}
+
+bool TagScanner::Step(char c) {
     // The marks that end the stretches passed over.
     static constexpr std::string_view kCommentStart = "--", kCommentEnd = "-->", kCdataStart = "[CDATA[",
                                       kCdataEnd = "]]>";
-    for (size_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (c == '\n') ++line_;
-        switch (state_) {
-        case State::Text:
-            if (c == '<') state_ = State::Open;
-            break;
-        case State::Open:
-            if (c == '!') {
-                state_ = State::Bang;
-                matched_ = 0;
-            } else if (c == '?') {
-                state_ = State::Instruction;
-                matched_ = 0;
-            } else {
-                // A start tag, or an end tag (which holds no attributes).
-                state_ = State::Tag;
-                attributes_ = 0;
-            }
-            break;
-        case State::Tag:
-            if (c == '"' || c == '\'') {
-                quote_ = c;
-                state_ = State::Quoted;
-            } else if (c == '=') {
-                if (++attributes_ > kMostAttributes) return false;
-            } else if (c == '>') {
-                state_ = State::Text;
-            }
-            break;
-        case State::Quoted:
-            if (c == quote_) state_ = State::Tag;
-            break;
-        case State::Bang:
-            // "<!--" opens a comment, "<![CDATA[" a CDATA section; anything
-            // else is a declaration.
-            if (matched_ == 0) cdata_ = c == '[';
-            if (c == (cdata_ ? kCdataStart : kCommentStart)[matched_]) {
-                if (++matched_ == (cdata_ ? kCdataStart : kCommentStart).size()) {
-                    state_ = cdata_ ? State::Cdata : State::Comment;
-                    matched_ = 0;
-                }
-            } else {
-                state_ = c == '>' ? State::Text : State::Declaration;
-                quote_ = c == '"' || c == '\'' ? c : 0;
-            }
-            break;
-        case State::Comment:
-        case State::Cdata: {
-            const std::string_view end = state_ == State::Comment ? kCommentEnd : kCdataEnd;
-            if (c == end[matched_]) {
-                if (++matched_ == end.size()) state_ = State::Text;
-            } else {
-                // Past two of the mark's first character, a third keeps them.
-                matched_ = c == end[0] ? 2 : 0;
-            }
-            break;
+    if (c == '\n') ++line_;
+    switch (state_) {
+    case State::Text:
+        if (c == '<') state_ = State::Open;
+        break;
+    case State::Open:
+        if (c == '!') {
+            state_ = State::Bang;
+            matched_ = 0;
+        } else if (c == '?') {
+            state_ = State::Instruction;
+            matched_ = 0;
+        } else {
+            // A start tag, or an end tag (which holds no attributes).
+            state_ = State::Tag;
+            attributes_ = 0;
         }
-        case State::Declaration:
-            // Up to a ">" outside quotes (an internal subset's declarations
-            // are refused by the reader in any case).
-            if (quote_ != 0) {
-                if (c == quote_) quote_ = 0;
-            } else if (c == '"' || c == '\'') {
-                quote_ = c;
-            } else if (c == '>') {
-                state_ = State::Text;
-            }
-            break;
-        case State::Instruction:
-            if (c == '>' && matched_ == 1) state_ = State::Text;
-            matched_ = c == '?' ? 1 : 0;
-            break;
+        break;
+    case State::Tag:
+        if (c == '"' || c == '\'') {
+            quote_ = c;
+            state_ = State::Quoted;
+        } else if (c == '=') {
+            if (++attributes_ > kMostAttributes) return false;
+        } else if (c == '>') {
+            state_ = State::Text;
         }
+        break;
+    case State::Quoted:
+        if (c == quote_) state_ = State::Tag;
+        break;
+    case State::Bang:
+        // "<!--" opens a comment, "<![CDATA[" a CDATA section; anything
+        // else is a declaration.
+        if (matched_ == 0) cdata_ = c == '[';
+        if (c == (cdata_ ? kCdataStart : kCommentStart)[matched_]) {
+            if (++matched_ == (cdata_ ? kCdataStart : kCommentStart).size()) {
+                state_ = cdata_ ? State::Cdata : State::Comment;
+                matched_ = 0;
+            }
+        } else {
+            state_ = c == '>' ? State::Text : State::Declaration;
+            quote_ = c == '"' || c == '\'' ? c : 0;
+        }
+        break;
+    case State::Comment:
+    case State::Cdata: {
+        const std::string_view end = state_ == State::Comment ? kCommentEnd : kCdataEnd;
+        if (c == end[matched_]) {
+            if (++matched_ == end.size()) state_ = State::Text;
+        } else {
+            // Past two of the mark's first character, a third keeps them.
+            matched_ = c == end[0] ? 2 : 0;
+        }
+        break;
+    }
+    case State::Declaration:
+        // Up to a ">" outside quotes (an internal subset's declarations
+        // are refused by the reader in any case).
+        if (quote_ != 0) {
+            if (c == quote_) quote_ = 0;
+        } else if (c == '"' || c == '\'') {
+            quote_ = c;
+        } else if (c == '>') {
+            state_ = State::Text;
+        }
+        break;
+    case State::Instruction:
+        if (c == '>' && matched_ == 1) state_ = State::Text;
+        matched_ = c == '?' ? 1 : 0;
+        break;
     }
     return true;
 }

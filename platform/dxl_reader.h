@@ -63,7 +63,9 @@ struct DxlNote {
 // attributes of each start tag: the parser checks every attribute of a tag
 // against all those before it, so a tag of many thousands would cost time
 // in the square of their number. Comments, CDATA sections, processing
-// instructions and declarations are passed over; so are quoted values.
+// instructions and declarations are passed over; so are quoted values. A
+// text in UTF-16 is followed a character at a time, so that a byte of
+// another character that equals a mark's is not taken for it.
 class TagScanner {
 public:
     // The most attributes a start tag may have; no element of a DXL export
@@ -76,12 +78,22 @@ public:
     long line() const { return line_; }
 
 private:
+    // One character: any past ASCII comes as 0x80.
+    bool Step(char c);
+
+    // How the marks are written, found from the first two bytes: a text in
+    // UTF-16 begins with its byte order mark or with "<" in two bytes; the
+    // other encodings write them in single bytes.
+    enum class Width : unsigned char { Unknown, Bytes, Utf16Little, Utf16Big };
+    Width width_ = Width::Unknown;
+    int pending_ = -1;     // a byte of the next two, when a piece ended between them
+
     enum class State : unsigned char { Text, Open, Tag, Quoted, Bang, Comment, Cdata, Declaration, Instruction };
     State state_ = State::Text;
     char quote_ = 0;
     bool cdata_ = false;   // the mark after "<!" begins as a CDATA section's
     size_t attributes_ = 0;
-    size_t matched_ = 0;   // the bytes of an opening or closing mark matched so far
+    size_t matched_ = 0;   // the characters of an opening or closing mark matched so far
     long line_ = 1;
 };
 

@@ -994,5 +994,46 @@ TEST(DxlImport, ATagOfTooManyAttributesIsRefusedBeforeTheParserWeighsThem) {
     EXPECT_EQ(DxlImportFiles(refused.db, {path, path, many}, &afterOthers), ERR_DXL_XML);
     EXPECT_EQ(afterOthers.error, many + ":3: a tag holds more than 1000 attributes");
     EXPECT_TRUE(Snapshot(refused.db).empty());
+
+    // The same in UTF-16 of either byte order: the marks are told by their
+    // characters, not by bytes of other characters that look like them
+    // (U+4E27 holds the byte of "'", U+4E3C that of "<", U+4E3D that of "=").
+    auto utf16 = [](const std::u16string& text, bool little) {
+        std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (char16_t unit : text) {
+            const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+            bytes += little ? std::string{low, high} : std::string{high, low};
+        }
+        return bytes;
+    };
+    const std::u16string equals(1200, u'=');
+    const std::u16string wide = u"<?xml version='1.0' encoding='UTF-16'?>\n<!-- " + equals + u" -->\n"
+                                u"<note class='form'><item name='\u4E27'><text>\u4E3C" + equals + u"\u4E3D</text>"
+                                u"</item></note>\n";
+    for (bool little : {true, false}) {
+        SCOPED_TRACE(little ? "UTF-16LE" : "UTF-16BE");
+        ImportDb w;
+        const std::string widePath = w.dir.file("wide.xml");
+        WriteDxl(widePath, utf16(wide, little));
+        DxlImportResult read;
+        ASSERT_EQ(DxlImportFile(w.db, widePath.c_str(), &read), NOERROR) << read.error.substr(0, 300);
+        ASSERT_EQ(read.notes.size(), 1u);
+        StoredNote note = ReadNote(w.db, read.notes[0]);
+        ASSERT_EQ(note.items.size(), 1u);
+        EXPECT_EQ(LmbcsToNative(note.items[0].name), "\xE4\xB8\xA7");
+        EXPECT_EQ(Native(note.items[0].value), "\xE4\xB8\xBC" + std::string(1200, '=') + "\xE4\xB8\xBD");
+
+        std::u16string attributes;
+        for (int i = 0; i < 2000; ++i) {
+            const std::string number = std::to_string(i);
+            attributes += u" a" + std::u16string(number.begin(), number.end()) + u"='x'";
+        }
+        const std::string wideMany = w.dir.file("many.xml");
+        WriteDxl(wideMany, utf16(u"<note class='form'>\n\n<item name='A'" + attributes + u"><text/></item></note>\n",
+                                 little));
+        DxlImportResult wideFailed;
+        EXPECT_EQ(DxlImportFile(w.db, wideMany.c_str(), &wideFailed), ERR_DXL_XML);
+        EXPECT_EQ(wideFailed.error, wideMany + ":3: a tag holds more than 1000 attributes");
+    }
 }
 } // namespace
