@@ -234,6 +234,7 @@ bool Importer::ReadFile(const std::string& path, DxlSource* source) {
     source->left = 0;
     source->drained = false;
     source->tags = TagScanner();   // lines are counted from the file's first
+    source->lineFeedAfterCr = false;
     const bool ok = Read(source, path);
     ::close(source->file);
     source->file = -1;

@@ -367,22 +367,50 @@ void Reader::OnError(void* context, xmlErrorPtr error) {
     if (input->encoding != nullptr) reader.encoding_ = reinterpret_cast<const char*>(input->encoding);
 }
 
+// A CR that no LF follows ends a line, as a LF does; libxml2 reads it as a
+// line feed but counts only LFs as the ends of lines, so that its lines (and
+// the reader's messages) would not move on in a file whose lines end in CR:
+// each such CR of a piece is given as the LF it stands for. A CR at the end
+// of the piece is given as a LF too, and a LF that comes next is passed
+// over. A CR LF stays as it is.
+void EndLinesAtCr(DxlSource* source, char* piece, size_t length) {
+    for (char* cr = piece; (cr = static_cast<char*>(std::memchr(cr, '\r', piece + length - cr))) != nullptr; ++cr) {
+        if (cr + 1 < piece + length) {
+            if (cr[1] != '\n') *cr = '\n';
+        } else if (source->left > 0) {
+            if (*source->text != '\n') *cr = '\n';
+        } else {
+            *cr = '\n';
+            source->lineFeedAfterCr = true;
+        }
+    }
+}
+
 // Gives libxml2 the next piece of the text; a file is read a buffer at a
 // time (libxml2 asks for a few kilobytes at a time).
 int Reader::ReadSource(void* context, char* buffer, int length) {
     auto* source = static_cast<DxlSource*>(context);
     if (length <= 0) return 0;
-    if (source->left == 0 && source->file >= 0) {
-        ssize_t got = 0;
-        do {
-            got = ::read(source->file, source->buffer.get(), source->bufferSize);
-        } while (got < 0 && errno == EINTR);
-        if (got < 0) {
-            source->readError = errno;
-            return -1;
+    for (;;) {
+        if (source->left == 0 && source->file >= 0) {
+            ssize_t got = 0;
+            do {
+                got = ::read(source->file, source->buffer.get(), source->bufferSize);
+            } while (got < 0 && errno == EINTR);
+            if (got < 0) {
+                source->readError = errno;
+                return -1;
+            }
+            source->text = source->buffer.get();
+            source->left = static_cast<size_t>(got);
         }
-        source->text = source->buffer.get();
-        source->left = static_cast<size_t>(got);
+        // The line feed of a CR LF whose CR ended the last piece (and was
+        // given as a line feed) is passed over.
+        if (!source->lineFeedAfterCr || source->left == 0) break;
+        source->lineFeedAfterCr = false;
+        if (*source->text != '\n') break;
+        ++source->text;
+        --source->left;
     }
     const size_t count = std::min(source->left, static_cast<size_t>(length));
     if (count == 0) source->drained = true;
@@ -393,6 +421,7 @@ int Reader::ReadSource(void* context, char* buffer, int length) {
     if (count > 0) std::memcpy(buffer, source->text, count);
     source->text += count;
     source->left -= count;
+    if (source->tags.ByteWide()) EndLinesAtCr(source, buffer, count);
     return static_cast<int>(count);
 }
 
@@ -1080,12 +1109,12 @@ bool TagScanner::Scan(const char* text, size_t length) {
         } else if ((first == 0xFE && second == 0xFF) || (first == 0 && second == '<')) {
             width_ = Width::Utf16Big;
         } else {
-            width_ = Width::Bytes;
+            width_ = first == 0 && second == 0 ? Width::Utf32Big : Width::Bytes;
             pending_ = -1;
             if (!Step(static_cast<char>(first))) return false;
         }
     }
-    if (width_ == Width::Bytes) {
+    if (width_ == Width::Bytes || width_ == Width::Utf32Big) {
         for (; i < length; ++i) {
             if (!Step(text[i])) return false;
         }
@@ -1108,7 +1137,9 @@ bool TagScanner::Step(char c) {
     // The marks that end the stretches passed over.
     static constexpr std::string_view kCommentStart = "--", kCommentEnd = "-->", kCdataStart = "[CDATA[",
                                       kCdataEnd = "]]>";
-    if (c == '\n') ++line_;
+    // A line ends in LF, CR LF or CR.
+    if (c == '\r' || (c == '\n' && !afterCr_)) ++line_;
+    afterCr_ = c == '\r';
     switch (state_) {
     case State::Text:
         if (c == '<') state_ = State::Open;

@@ -76,6 +76,9 @@ public:
     // kMostAttributes attributes (line() is then the line it reached).
     bool Scan(const char* text, size_t length);
     long line() const { return line_; }
+    // Whether every character up to U+007F is written in one byte of its
+    // own (not in UTF-16 or UTF-32), as far as the text read so far tells.
+    bool ByteWide() const { return width_ == Width::Bytes || width_ == Width::Unknown; }
 
 private:
     // One character: any past ASCII comes as 0x80.
@@ -83,8 +86,9 @@ private:
 
     // How the marks are written, found from the first two bytes: a text in
     // UTF-16 begins with its byte order mark or with "<" in two bytes; the
-    // other encodings write them in single bytes.
-    enum class Width : unsigned char { Unknown, Bytes, Utf16Little, Utf16Big };
+    // other encodings write them in single bytes, UTF-32 (beginning with
+    // two zero bytes when big-endian) with zero bytes beside them.
+    enum class Width : unsigned char { Unknown, Bytes, Utf16Little, Utf16Big, Utf32Big };
     Width width_ = Width::Unknown;
     int pending_ = -1;     // a byte of the next two, when a piece ended between them
 
@@ -95,6 +99,7 @@ private:
     size_t attributes_ = 0;
     size_t matched_ = 0;   // the characters of an opening or closing mark matched so far
     long line_ = 1;
+    bool afterCr_ = false;   // the last character was a CR
 };
 
 struct DxlSource {
@@ -107,6 +112,7 @@ struct DxlSource {
     bool drained = false;             // the parser was given all of the text
     TagScanner tags;
     bool tooManyAttributes = false;   // the text was stopped at a tag of too many attributes
+    bool lineFeedAfterCr = false;     // a CR ended the last piece given: a LF next is passed over
 };
 
 // Reads one DXL text, named name in messages. Each note goes to the handler

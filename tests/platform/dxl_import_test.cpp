@@ -904,6 +904,59 @@ namespace {
 // nothing of it is written on standard error; short or longer than what is
 // read of a file at a time, converted with a message of the converter's own
 // or without one.
+// Lines ended by LF, CR LF or CR alone: the values hold a line feed for
+// each line end, as XML reads them, and a message names the line in the
+// file, also where the file is read in many pieces and a line end falls
+// between two of them (the parser takes 4,000 bytes at a time, a file is
+// read 262,144 at a time: a comment before a note puts its line end there).
+TEST(DxlImport, LinesEndedInEveryWayAreCountedAndReadAsLineFeeds) {
+    const std::string open = "<note class='form'><item name='T'><text>";
+    for (const std::string end : {"\n", "\r\n", "\r"}) {
+        SCOPED_TRACE(end == "\n" ? "LF" : end == "\r" ? "CR" : "CR LF");
+        std::string dxl = "<?xml version='1.0'?>" + end + "<database>" + end;
+        long lines = 2;
+        std::vector<std::string> values;
+        for (const size_t at : {size_t{3999}, size_t{7999}, size_t{262143}, size_t{0}}) {
+            while (at > 0 && dxl.size() + 400 < at) {
+                const std::string x(values.size() % 97, 'x');
+                dxl += open + x + end + "y" + end + "</text></item></note>" + end;
+                values.push_back(x + "\ny\n");
+                lines += 3;
+            }
+            if (at > 0) {
+                dxl += "<!--" + std::string(at - dxl.size() - open.size() - 7, ' ') + "-->" + open;
+                ASSERT_EQ(dxl.size(), at);
+                dxl += end + "y" + end + "</text></item></note>" + end;
+                values.push_back("\ny\n");
+                lines += 3;
+            }
+        }
+        ImportDb t;
+        const std::string path = t.dir.file("lines.xml");
+        WriteDxl(path, dxl + "</database>" + end);
+        DxlImportResult result;
+        ASSERT_EQ(DxlImportFile(t.db, path.c_str(), &result), NOERROR) << result.error;
+        ASSERT_EQ(result.notes.size(), values.size());
+        for (size_t note = 0; note < values.size(); ++note) {
+            const StoredNote stored = ReadNote(t.db, result.notes[note]);
+            ASSERT_EQ(stored.items.size(), 1u);
+            ASSERT_EQ(stored.items[0].value, values[note]) << note;
+        }
+
+        WriteDxl(path, dxl + end + "<note class='form'><item name='N'><number>zz</number></item></note>" + end +
+                           "</database>" + end);
+        DxlImportResult failed;
+        EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &failed), ERR_DXL_VALUE);
+        EXPECT_EQ(failed.error, path + ":" + std::to_string(lines + 2) + ": 'zz' is not a number");
+
+        std::string attributes;
+        for (int i = 0; i < 1500; ++i) attributes += " a" + std::to_string(i) + "='x'";
+        WriteDxl(path, dxl + end + "<note class='form'><item name='A'" + attributes + "><text/></item></note>");
+        EXPECT_EQ(DxlImportFile(t.db, path.c_str(), &failed), ERR_DXL_XML);
+        EXPECT_EQ(failed.error, path + ":" + std::to_string(lines + 2) + ": a tag holds more than 1000 attributes");
+    }
+}
+
 TEST(DxlImport, TextNotInItsDeclaredEncodingIsNamedWhereItStops) {
     ImportDb t;
     auto dxl = [](const char* encoding, int filler, const std::string& text) {
