@@ -7,6 +7,7 @@
 // lists is true when any pair compared satisfies it.
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -158,11 +159,24 @@ STATUS Evaluator::Evaluate(const Node& node, Value* out) {
     case NodeKind::Prefix: return Prefix(node, out);
     case NodeKind::Chain: {
         STATUS status = Evaluate(*node.operands[0], out);
+        // A run of ":" adds each operand to the list built so far, whose
+        // bytes are counted once and then kept up to date: a list of n
+        // operands costs what its entries do, not n copies of the list.
+        size_t listBytes = 0;
+        bool listCounted = false;
         for (size_t i = 0; status == NOERROR && i < node.ops.size(); ++i) {
             Value right;
             status = Evaluate(*node.operands[i + 1], &right);
+            if (status != NOERROR) break;
+            if (node.ops[i].op == Op::List) {
+                if (!listCounted) listBytes = out->Bytes();
+                listCounted = true;
+                status = Join(out, std::move(right), &listBytes);
+                continue;
+            }
+            listCounted = false;
             Value combined;
-            if (status == NOERROR) status = Binary(node.ops[i], *out, right, &combined);
+            status = Binary(node.ops[i], *out, right, &combined);
             if (status == NOERROR) *out = std::move(combined);
         }
         return status;
@@ -259,24 +273,27 @@ STATUS Evaluator::Prefix(const Node& node, Value* out) {
     return NOERROR;
 }
 
-STATUS Evaluator::Binary(ChainOp op, const Value& left, const Value& right, Value* out) {
-    if (op.op == Op::List) {
-        if (left.type != right.type) {
-            return Fail(ERR_FORMULA_EVAL, std::string("a list cannot join ") + TypeName(left.type) + " and " +
-                                              TypeName(right.type));
-        }
-        if (left.Count() + right.Count() > kMaxEntries) return Fail(ERR_FORMULA_EVAL, "list too long");
-        if (left.Bytes() + right.Bytes() > kMaxValueBytes) {
-            return Fail(ERR_FORMULA_EVAL, "list too large: its entries would hold more than " +
-                                              std::to_string(kMaxValueBytes / (1024 * 1024)) + " MB");
-        }
-        *out = left;
-        out->texts.insert(out->texts.end(), right.texts.begin(), right.texts.end());
-        out->numbers.insert(out->numbers.end(), right.numbers.begin(), right.numbers.end());
-        out->times.insert(out->times.end(), right.times.begin(), right.times.end());
-        out->ranges.insert(out->ranges.end(), right.ranges.begin(), right.ranges.end());
-        return NOERROR;
+STATUS Evaluator::Join(Value* list, Value&& right, size_t* listBytes) {
+    if (list->type != right.type) {
+        return Fail(ERR_FORMULA_EVAL, std::string("a list cannot join ") + TypeName(list->type) + " and " +
+                                          TypeName(right.type));
     }
+    if (list->Count() + right.Count() > kMaxEntries) return Fail(ERR_FORMULA_EVAL, "list too long");
+    const size_t rightBytes = right.Bytes();
+    if (*listBytes + rightBytes > kMaxValueBytes) {
+        return Fail(ERR_FORMULA_EVAL, "list too large: its entries would hold more than " +
+                                          std::to_string(kMaxValueBytes / (1024 * 1024)) + " MB");
+    }
+    list->texts.insert(list->texts.end(), std::make_move_iterator(right.texts.begin()),
+                       std::make_move_iterator(right.texts.end()));
+    list->numbers.insert(list->numbers.end(), right.numbers.begin(), right.numbers.end());
+    list->times.insert(list->times.end(), right.times.begin(), right.times.end());
+    list->ranges.insert(list->ranges.end(), right.ranges.begin(), right.ranges.end());
+    *listBytes += rightBytes;
+    return NOERROR;
+}
+
+STATUS Evaluator::Binary(ChainOp op, const Value& left, const Value& right, Value* out) {
     if (op.op == Op::And || op.op == Op::Or) {
         bool a = false, b = false;
         std::string where = std::string("operator '") + OperatorName(op) + "'";

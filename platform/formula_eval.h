@@ -48,6 +48,9 @@ private:
     STATUS Reference(const Node& node, Value* out);
     STATUS ReadItem(const std::string& name, Value* out, bool* found);
     STATUS Prefix(const Node& node, Value* out);
+    // Adds the entries of right to the end of *list; *listBytes holds the
+    // bytes of the list's entries and is kept up to date.
+    STATUS Join(Value* list, Value&& right, size_t* listBytes);
     STATUS Binary(ChainOp op, const Value& left, const Value& right, Value* out);
     STATUS Arithmetic(ChainOp op, const Value& left, const Value& right, Value* out);
     STATUS Comparison(ChainOp op, const Value& left, const Value& right, Value* out);

@@ -329,6 +329,45 @@ TEST(FormulaEvaluate, LargeValuesAreRefusedBeforeTheyAreBuilt) {
     EXPECT_EQ(result, Number(3));
 }
 
+// A list written as a long run of ":" holds every operand in order, a
+// variable used in it keeps its value, and the bounds of a list are met at
+// the operand that passes them.
+TEST(FormulaEvaluate, LongListsKeepEveryOperandInOrder) {
+    const int count = 9000;
+    std::string numbers = "n := 1";
+    for (int i = 2; i <= count; ++i) numbers += ":" + std::to_string(i);
+    TypedValue result;
+    ASSERT_EQ(Evaluate(NULLHANDLE, numbers + "; @Elements(n) : @Member(1; n) : @Member(4500; n) : @Member(9000; n)",
+                       &result),
+              NOERROR)
+        << FormulaLastError();
+    EXPECT_EQ(result, Numbers({9000, 1, 4500, 9000}));
+    ASSERT_EQ(Evaluate(NULLHANDLE,
+                       numbers + "; m := (n * 2) : 0 : n; @Elements(m) : @Member(18000; m) : @Member(0; m) : "
+                                 "@Member(1; m) : @Member(9000; m)",
+                       &result),
+              NOERROR)
+        << FormulaLastError();
+    EXPECT_EQ(result, Numbers({18001, 9000, 9001, 9002, 4500}));
+
+    ASSERT_EQ(Evaluate(NULLHANDLE, R"(t := "a" : "b"; l := t : "c" : t : "d" : t; l : t)", &result), NOERROR)
+        << FormulaLastError();
+    EXPECT_EQ(result, Texts({"a", "b", "c", "a", "b", "d", "a", "b", "a", "b"}));
+
+    // 32,768 numbers joined to themselves pass the 65,535 entries; a text
+    // at the end of a long run of numbers is named.
+    std::string doubled = "l := 1";
+    for (int i = 0; i < 15; ++i) doubled += "; l := l : l";
+    for (const auto& [formula, named] : std::vector<std::pair<std::string, std::string>>{
+             {doubled + "; l := l : l; 0", "list too long"},
+             {numbers + R"(; n : 1 : 2 : "x" : 3)", "a list cannot join number and text"},
+             {doubled + "; l : 1 : l : 1", "list too long"},
+         }) {
+        EXPECT_EQ(Evaluate(NULLHANDLE, formula, &result), ERR_FORMULA_EVAL) << named;
+        EXPECT_NE(std::string(FormulaLastError()).find(named), std::string::npos) << FormulaLastError();
+    }
+}
+
 // A document with items of every kind the formulas read.
 class FormulaOnNote : public testing::Test {
 protected:

@@ -1,0 +1,52 @@
+// Formulas whose work follows the size of their values, on a size N and on
+// 4N: a list written as a run of ":" (N = 8,000 numbers). Each iteration
+// times both sizes; "x_4n" is the ratio of the sums.
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <string>
+
+#include "bench_support.h"
+#include "talix_platform.h"
+
+namespace {
+
+// Compiles and evaluates a formula without a note; false when a step fails.
+bool EvaluateFormula(const std::string& text) {
+    plat::DHANDLE compiled = plat::NULLHANDLE;
+    plat::WORD length = 0;
+    if (text.size() > 0xFFFF ||
+        plat::FormulaCompile(text.data(), static_cast<plat::WORD>(text.size()), &compiled, &length) != plat::NOERROR)
+        return false;
+    plat::HCOMPUTE compute = 0;
+    plat::STATUS status = plat::ComputeStart(plat::MemLock(compiled), &compute);
+    plat::DHANDLE result = plat::NULLHANDLE;
+    plat::WORD resultLength = 0;
+    if (status == plat::NOERROR) {
+        status = plat::ComputeEvaluate(compute, plat::NULLHANDLE, &result, &resultLength);
+        plat::ComputeStop(compute);
+    }
+    plat::MemFree(compiled);
+    if (result != plat::NULLHANDLE) plat::MemFree(result);
+    return status == plat::NOERROR;
+}
+
+// Times the formula of size 4N and that of size N in each iteration.
+void Scaling(benchmark::State& state, const std::function<std::string(int)>& formula) {
+    const std::string small = formula(1), large = formula(4);
+    talix_bench::RatioOfSteps(state, [&] { return talix_bench::TimeStep([&] { return EvaluateFormula(large); }); },
+                              [&] { return talix_bench::TimeStep([&] { return EvaluateFormula(small); }); }, "n_ms",
+                              "x_4n");
+}
+
+void BM_ListOfManyOperands(benchmark::State& state) {
+    Scaling(state, [](int scale) {
+        std::string list = "l := 1";
+        for (int i = 1; i < 8000 * scale; ++i) list += ":1";
+        return list + "; @Elements(l)";
+    });
+}
+
+} // namespace
+
+BENCHMARK(BM_ListOfManyOperands)->Unit(benchmark::kMillisecond)->UseManualTime();
