@@ -1,6 +1,7 @@
 // Formulas whose work follows the size of their values, on a size N and on
-// 4N: a list written as a run of ":" (N = 8,000 numbers). Each iteration
-// times both sizes; "x_4n" is the ratio of the sums.
+// 4N: a list written as a run of ":" (N = 8,000 numbers) and a text of
+// 1 MB given N = 500 more texts by a run of "+". Each iteration times both
+// sizes; "x_4n" is the ratio of the sums.
 #include <benchmark/benchmark.h>
 
 #include <functional>
@@ -47,6 +48,17 @@ void BM_ListOfManyOperands(benchmark::State& state) {
     });
 }
 
+void BM_TextOfManyOperands(benchmark::State& state) {
+    Scaling(state, [](int scale) {
+        std::string text = R"(x := "0123456789abcdef")";
+        for (int i = 0; i < 16; ++i) text += "; x := x + x";
+        text += "; y := x";
+        for (int i = 0; i < 500 * scale; ++i) text += R"( + "a")";
+        return text + "; 0";
+    });
+}
+
 } // namespace
 
 BENCHMARK(BM_ListOfManyOperands)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_TextOfManyOperands)->Unit(benchmark::kMillisecond)->UseManualTime();

@@ -176,7 +176,7 @@ STATUS Evaluator::Evaluate(const Node& node, Value* out) {
             }
             listCounted = false;
             Value combined;
-            status = Binary(node.ops[i], *out, right, &combined);
+            status = Binary(node.ops[i], std::move(*out), right, &combined);
             if (status == NOERROR) *out = std::move(combined);
         }
         return status;
@@ -293,7 +293,7 @@ STATUS Evaluator::Join(Value* list, Value&& right, size_t* listBytes) {
     return NOERROR;
 }
 
-STATUS Evaluator::Binary(ChainOp op, const Value& left, const Value& right, Value* out) {
+STATUS Evaluator::Binary(ChainOp op, Value&& left, const Value& right, Value* out) {
     if (op.op == Op::And || op.op == Op::Or) {
         bool a = false, b = false;
         std::string where = std::string("operator '") + OperatorName(op) + "'";
@@ -309,20 +309,26 @@ STATUS Evaluator::Binary(ChainOp op, const Value& left, const Value& right, Valu
                                           TypeName(left.type) + " and " + TypeName(right.type));
     }
     if (IsComparison(op.op)) return Comparison(op, left, right, out);
-    return Arithmetic(op, left, right, out);
+    return Arithmetic(op, std::move(left), right, out);
 }
 
 // + joins texts; + - * / work on numbers.
-STATUS Evaluator::Arithmetic(ChainOp op, const Value& left, const Value& right, Value* out) {
+STATUS Evaluator::Arithmetic(ChainOp op, Value&& left, const Value& right, Value* out) {
     auto pairs = Pairs(left.Count(), right.Count(), op.permuted);
     Value result;
     result.type = left.type;
     if (left.type == ValueType::Text && op.op == Op::Add) {
         size_t total = 0;
-        for (auto [i, j] : pairs) {
+        for (size_t k = 0; k < pairs.size(); ++k) {
+            const auto [i, j] = pairs[k];
             total += left.texts[i].size() + right.texts[j].size();
             if (total > kMaxValueBytes) return Fail(ERR_FORMULA_EVAL, "text too long");
-            result.texts.push_back(left.texts[i] + right.texts[j]);
+            // The pairs take the left entries in order: the last pair of an
+            // entry extends its text where it stands, so that a text grown
+            // by a run of "+" is not copied at every operand.
+            const bool lastUse = k + 1 == pairs.size() || pairs[k + 1].first != i;
+            if (lastUse) result.texts.push_back(std::move(left.texts[i]) + right.texts[j]);
+            else result.texts.push_back(left.texts[i] + right.texts[j]);
         }
         *out = std::move(result);
         return NOERROR;

@@ -51,8 +51,9 @@ private:
     // Adds the entries of right to the end of *list; *listBytes holds the
     // bytes of the list's entries and is kept up to date.
     STATUS Join(Value* list, Value&& right, size_t* listBytes);
-    STATUS Binary(ChainOp op, const Value& left, const Value& right, Value* out);
-    STATUS Arithmetic(ChainOp op, const Value& left, const Value& right, Value* out);
+    // Binary and Arithmetic may take the texts of left for the result.
+    STATUS Binary(ChainOp op, Value&& left, const Value& right, Value* out);
+    STATUS Arithmetic(ChainOp op, Value&& left, const Value& right, Value* out);
     STATUS Comparison(ChainOp op, const Value& left, const Value& right, Value* out);
 
     NOTEHANDLE note_;

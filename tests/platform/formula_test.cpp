@@ -350,6 +350,14 @@ TEST(FormulaEvaluate, LongListsKeepEveryOperandInOrder) {
         << FormulaLastError();
     EXPECT_EQ(result, Numbers({18001, 9000, 9001, 9002, 4500}));
 
+    // So does a text written as a long run of "+".
+    std::string text = R"(x := "<")";
+    for (int i = 0; i < 4000; ++i) text += R"( + "ab")";
+    ASSERT_EQ(Evaluate(NULLHANDLE, text + R"( + ">"; @Left(x; 4) : @Right(x; 4) : @Left(@Right(x; 4002); 3))", &result),
+              NOERROR)
+        << FormulaLastError();
+    EXPECT_EQ(result, Texts({"<aba", "bab>", "bab"}));
+
     ASSERT_EQ(Evaluate(NULLHANDLE, R"(t := "a" : "b"; l := t : "c" : t : "d" : t; l : t)", &result), NOERROR)
         << FormulaLastError();
     EXPECT_EQ(result, Texts({"a", "b", "c", "a", "b", "d", "a", "b", "a", "b"}));
@@ -432,6 +440,13 @@ TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
         {R"("a" + "b")", Text("ab")},
         {R"(Tags + "!")", Texts({"red!", "green!", "blue!"})},
         {R"("x" : Tags)", Texts({"x", "red", "green", "blue"})},
+        // A run of "+" over texts, the shorter list's last entry and the
+        // permuted operator's entries used more than once.
+        {R"(Tags + "!" + "?" + Subject)", Texts({"red!?Hello World", "green!?Hello World", "blue!?Hello World"})},
+        {R"(("a" : "b") + ("1" : "2" : "3") + "x")", Texts({"a1x", "b2x", "b3x"})},
+        {R"(("a" : "b") *+ ("1" : "2") + "x" + ("y" : "z"))", Texts({"a1xy", "a2xz", "b1xz", "b2xz"})},
+        {R"(t := Tags + ""; u := t + "1" + "2"; t : u : Tags)",
+         Texts({"red", "green", "blue", "red12", "green12", "blue12", "red", "green", "blue"})},
         // Comparisons and logic: a list comparison holds when any pair does.
         {R"(Form = "Memo")", Number(1)},
         {R"(Form = "memo")", Number(0)},
