@@ -1,7 +1,8 @@
 // Formulas whose work follows the size of their values, on a size N and on
 // 4N: a list written as a run of ":" (N = 8,000 numbers) and a text of
-// 1 MB given N = 500 more texts by a run of "+". Each iteration times both
-// sizes; "x_4n" is the ratio of the sums.
+// 1 MB given N = 500 more texts by a run of "+", and a text of N = 64 KB
+// split at the characters of a separator text of as many bytes. Each
+// iteration times both sizes; "x_4n" is the ratio of the sums.
 #include <benchmark/benchmark.h>
 
 #include <functional>
@@ -58,7 +59,23 @@ void BM_TextOfManyOperands(benchmark::State& state) {
     });
 }
 
+// A text of 2^k times sixteen characters.
+std::string Doubled(const char* name, const char* sixteen, int k) {
+    std::string text = std::string(name) + " := \"" + sixteen + "\"";
+    for (int i = 0; i < k; ++i) text += std::string("; ") + name + " := " + name + " + " + name;
+    return text;
+}
+
+void BM_ExplodeAtManySeparators(benchmark::State& state) {
+    Scaling(state, [](int scale) {
+        const int k = scale == 1 ? 12 : 14;
+        return Doubled("x", "abcdefghijklmnop", k) + "; " + Doubled("s", "qrstuvwxyz012345", k) +
+               "; @Elements(@Explode(x; s))";
+    });
+}
+
 } // namespace
 
 BENCHMARK(BM_ListOfManyOperands)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_TextOfManyOperands)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_ExplodeAtManySeparators)->Unit(benchmark::kMillisecond)->UseManualTime();

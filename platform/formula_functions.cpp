@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -379,14 +380,16 @@ STATUS FnExplode(Evaluator& e, const Node& call, Value* out) {
     if (status == NOERROR && call.operands.size() > 3) status = Argument(e, call, 3, &flag);
     if (status == NOERROR && call.operands.size() > 3) status = e.Truth(flag, "@Explode argument 4", &newLines);
     if (status != NOERROR) return status;
-    std::vector<std::string_view> marks;
+    // Each separating character once, looked up by value: a text is split
+    // in time that follows its length, however many separators are given.
+    std::set<std::string_view> marks;
     const std::string& chars = separators.texts.front();
     for (size_t at = 0; at < chars.size(); at += CharLength(chars, at)) {
-        marks.push_back(std::string_view(chars).substr(at, CharLength(chars, at)));
+        marks.insert(std::string_view(chars).substr(at, CharLength(chars, at)));
     }
     if (newLines) {
-        marks.push_back("\r");
-        marks.push_back("\n");
+        marks.insert("\r");
+        marks.insert("\n");
     }
     Value parts;
     for (const std::string& entry : text.texts) {
@@ -395,8 +398,7 @@ STATUS FnExplode(Evaluator& e, const Node& call, Value* out) {
             bool end = at == entry.size();
             size_t length = end ? 0 : CharLength(entry, at);
             std::string_view c = end ? std::string_view() : std::string_view(entry).substr(at, length);
-            bool separates = false;
-            for (std::string_view mark : marks) separates = separates || (!end && c == mark);
+            const bool separates = !end && marks.count(c) != 0;
             if (end || separates) {
                 if (!part.empty() || keepEmpty) parts.texts.push_back(std::move(part));
                 if (parts.texts.size() > kMaxEntries) return e.Fail(ERR_FORMULA_EVAL, "@Explode: list too long");

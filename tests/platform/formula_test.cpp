@@ -503,6 +503,11 @@ TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
         {R"(@Explode("a,,b"; ","; @True))", Texts({"a", "", "b"})},
         {R"(@Explode("a" + @NewLine + "b"; ","))", Texts({"a", "b"})},
         {R"(@Explode("a" + @NewLine + "b"; ","; 0; 0))", Text("a\nb")},
+        {R"(@Explode("a" + @NewLine + "b-c;d"; "-"; 0; 0))", Texts({"a\nb", "c;d"})},
+        // Separators given many times over (32 KB of them) split as once.
+        {R"(s := "-/"; s := s + s + s + s; s := s + s + s + s; s := s + s + s + s; s := s + s + s + s; )"
+         R"(s := s + s + s + s; s := s + s + s + s; s := s + s + s + s; @Explode("a-b//c d;e/"; s + ";"; 1))",
+         Texts({"a", "b", "", "c d", "e", ""})},
         {"@IsAvailable(Subject) : @IsAvailable(Missing)", Numbers({1, 0})},
         {R"("a" + @NewLine + "b")", Text("a\nb")},
     };
