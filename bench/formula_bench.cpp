@@ -1,8 +1,9 @@
 // Formulas whose work follows the size of their values, on a size N and on
 // 4N: a list written as a run of ":" (N = 8,000 numbers) and a text of
 // 1 MB given N = 500 more texts by a run of "+", and a text of N = 64 KB
-// split at the characters of a separator text of as many bytes. Each
-// iteration times both sizes; "x_4n" is the ratio of the sums.
+// split at the characters of a separator text of as many bytes, and a
+// text of N = 64 KB of one letter searched for a quarter of it and another
+// letter. Each iteration times both sizes; "x_4n" is the ratio of the sums.
 #include <benchmark/benchmark.h>
 
 #include <functional>
@@ -74,8 +75,17 @@ void BM_ExplodeAtManySeparators(benchmark::State& state) {
     });
 }
 
+void BM_ContainsLongText(benchmark::State& state) {
+    Scaling(state, [](int scale) {
+        const int k = scale == 1 ? 12 : 14;
+        return Doubled("x", "aaaaaaaaaaaaaaaa", k) + "; y := @Left(x; " + std::to_string(4096 * scale * 4) +
+               R"() + "b"; @Contains(x; y))";
+    });
+}
+
 } // namespace
 
 BENCHMARK(BM_ListOfManyOperands)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_TextOfManyOperands)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_ExplodeAtManySeparators)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_ContainsLongText)->Unit(benchmark::kMillisecond)->UseManualTime();

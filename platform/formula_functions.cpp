@@ -84,10 +84,29 @@ size_t CharOffset(std::string_view text, size_t chars) {
     return at;
 }
 
-// The first occurrence of needle that starts on a character boundary.
+// The first occurrence of needle that starts on a character boundary. The
+// text is read once, byte by byte: the needle's border table (the longest
+// start of it that also ends it, for each of its starts) tells how much of
+// a partial match still stands after a mismatch, so that the time follows
+// the two lengths whatever they hold.
 size_t FindText(std::string_view text, std::string_view needle) {
-    for (size_t at = 0; at + needle.size() <= text.size(); at += CharLength(text, at)) {
-        if (text.compare(at, needle.size(), needle) == 0) return at;
+    if (needle.empty()) return 0;
+    if (needle.size() > text.size()) return std::string_view::npos;
+    std::vector<size_t> border(needle.size(), 0);
+    for (size_t i = 1, k = 0; i < needle.size(); ++i) {
+        while (k > 0 && needle[i] != needle[k]) k = border[k - 1];
+        if (needle[i] == needle[k]) ++k;
+        border[i] = k;
+    }
+    size_t boundary = 0;   // the first character boundary not before the last match's start
+    for (size_t i = 0, k = 0; i < text.size(); ++i) {
+        while (k > 0 && text[i] != needle[k]) k = border[k - 1];
+        if (text[i] == needle[k]) ++k;
+        if (k < needle.size()) continue;
+        const size_t start = i + 1 - k;
+        while (boundary < start) boundary += CharLength(text, boundary);
+        if (boundary == start) return start;
+        k = border[k - 1];
     }
     return std::string_view::npos;
 }

@@ -489,6 +489,12 @@ TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
         {R"(@Contains(Subject; "lo W"))", Number(1)},
         {R"(@Contains(Tags; "x" : "ee"))", Number(1)},
         {R"(@Begins(Subject; "World"))", Number(0)},
+        // Texts sought that overlap what they follow.
+        {R"(@Left("aaaab"; "aab") : @Right("abababcX"; "ababc") : @Left("abcab"; "cab"))", Texts({"aa", "X", "ab"})},
+        {R"(@Contains("abcabd" : "x"; "abd") : @Contains("aab"; "ab" : "aaa"))", Numbers({1, 1})},
+        {R"(a := "aaaaaaaaaaaaaaaa"; a := a + a + a + a; a := a + a + a + a; )"
+         R"(@Contains(a + a + a; a + "b") : @Contains(a + a + "b" + a; a + "b") : @Contains("b"; a))",
+         Numbers({0, 1, 0})},
         {"@LowerCase(Subject)", Text("hello world")},
         {"@UpperCase(Tags)", Texts({"RED", "GREEN", "BLUE"})},
         {R"(@Trim("  a   b  "))", Text("a b")},
@@ -526,6 +532,14 @@ TEST_F(FormulaOnNote, FormulasGiveTypedResults) {
     EXPECT_EQ(result, Text(NativeToLmbcs("grü")));
     ASSERT_EQ(Evaluate(note_, "@Right(\"" + umlauts + "\"; 2)", &result), NOERROR);
     EXPECT_EQ(result, Text(NativeToLmbcs("ße")));
+    // A text sought is found where a character starts, never in the second
+    // byte of a double-byte character ("ア" ends in the byte of "A").
+    const std::string katakana = NativeToLmbcs("アxアAy");
+    ASSERT_EQ(Evaluate(note_, "@Left(\"" + katakana + "\"; \"A\") : @Right(\"" + katakana + "\"; \"A\")", &result),
+              NOERROR);
+    EXPECT_EQ(result, Texts({NativeToLmbcs("アxア"), "y"}));
+    ASSERT_EQ(Evaluate(note_, "@Contains(\"" + NativeToLmbcs("アxア") + "\"; \"A\")", &result), NOERROR);
+    EXPECT_EQ(result, Number(0));
     // A character beyond 16 bits (an emoji, U+1D400, U+10000 whose units
     // have zero low bytes) is one character: never cut in half.
     const std::string wide = NativeToLmbcs("a\U0001F600\U0001D400\U00010000b");
