@@ -7,8 +7,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "byte_order.h"
+#include "formula_eval.h"
 #include "notes_internal.h"
 #include "status_codes.h"
 #include "talix_platform/database.h"
@@ -97,42 +99,33 @@ ColumnFlags ParseColumnFlags(const std::string& text) {
     return flags;
 }
 
-// A compiled column formula with an evaluation context open on it. The
-// compiled block stays locked while the context lives.
+// A column formula, parsed once and evaluated on each document. It is run
+// by the evaluator itself rather than through an evaluation context, so
+// that the column takes the first entry of any value: a typed result block
+// holds at most 64 KB, which a document's long list would pass.
 class ColumnFormula {
 public:
-    ColumnFormula() = default;
-    ~ColumnFormula() {
-        if (compute_ != 0) ComputeStop(compute_);
-        if (compiled_ != NULLHANDLE) {
-            MemUnlock(compiled_);
-            MemFree(compiled_);
-        }
-    }
-    ColumnFormula(const ColumnFormula&) = delete;
-    ColumnFormula& operator=(const ColumnFormula&) = delete;
-
     STATUS Start(const std::string& text) {
         if (text.size() > 0xFFFF) return ERR_BAD_ARGUMENT;
+        // Compiled first, so that a formula that does not compile fails
+        // with the compiler's status.
+        DHANDLE compiled = NULLHANDLE;
         WORD length = 0;
-        STATUS status = FormulaCompile(text.data(), static_cast<WORD>(text.size()), &compiled_, &length);
-        if (status != NOERROR) {
-            compiled_ = NULLHANDLE;
-            return status;
+        STATUS status = FormulaCompile(text.data(), static_cast<WORD>(text.size()), &compiled, &length);
+        if (status != NOERROR) return status;
+        MemFree(compiled);
+        formula::SyntaxError error;
+        if (!formula::Parse(text, &formula_, &error)) {
+            formula::SetLastError(error.message + " at offset " + std::to_string(error.offset));
+            return ERR_FORMULA_SYNTAX;
         }
-        void* bytes = MemLock(compiled_);
-        if (bytes == nullptr) return ERR_INVALID_HANDLE;
-        HCOMPUTE compute = 0;
-        status = ComputeStart(bytes, &compute);
-        if (status == NOERROR) compute_ = compute;
-        return status;
+        return NOERROR;
     }
 
     STATUS Evaluate(NOTEHANDLE note, ViewValue* value) const;
 
 private:
-    DHANDLE compiled_ = NULLHANDLE;
-    HCOMPUTE compute_ = 0;
+    formula::Formula formula_;
 };
 
 ViewValue NumberValue(NUMBER number) {
@@ -155,75 +148,46 @@ ViewValue TimeValue(const TIMEDATE& time) {
     return value;
 }
 
-// The first number or time of a value's body: the value itself, or, for a
-// list or range value (WORD list count, WORD range count, the values, then
-// the pairs), its first value or the lower end of its first range. False
-// when there is none or the body is cut short.
-template <typename Fixed>
-bool FirstOf(const BYTE* body, size_t length, bool counted, Fixed* first) {
-    size_t at = 0;
-    if (counted) {
-        if (length < 4 || GetWord(body) + GetWord(body + 2) == 0) return false;
-        at = 4;
-    }
-    if (length < at + sizeof(Fixed)) return false;
-    std::memcpy(first, body + at, sizeof(Fixed));
-    return true;
-}
-
-// The value a column shows for a typed result (data-type word first): a
-// text, the first entry of a list, a number or a time. Anything else, or a
-// value cut short, shows as an empty text.
-ViewValue ResultValue(const BYTE* data, size_t size) {
-    ViewValue value;
-    if (size < 2) return value;
-    WORD type = GetWord(data);
-    const BYTE* body = data + 2;
-    size_t length = size - 2;
-    switch (type) {
-    case TYPE_TEXT:
-        value.text.assign(reinterpret_cast<const char*>(body), length);
+// The value a column shows for a formula's result: its first text, number
+// or time (the lower end of its first range when it holds ranges alone);
+// a result without entries shows as an empty text.
+ViewValue ResultValue(const formula::Value& result) {
+    switch (result.type) {
+    case formula::ValueType::Text:
+        if (!result.texts.empty()) {
+            ViewValue value;
+            value.text = result.texts.front();
+            return value;
+        }
         break;
-    case TYPE_TEXT_LIST: {
-        if (length < 2) break;
-        size_t count = GetWord(body);
-        if (count == 0 || length < 2 + 2 * count) break;
-        size_t first = GetWord(body + 2);
-        if (first > length - 2 - 2 * count) break;
-        value.text.assign(reinterpret_cast<const char*>(body + 2 + 2 * count), first);
+    case formula::ValueType::Number:
+        if (!result.numbers.empty()) return NumberValue(result.numbers.front());
+        break;
+    case formula::ValueType::Time:
+        if (!result.times.empty()) return TimeValue(result.times.front());
+        if (!result.ranges.empty()) return TimeValue(result.ranges.front().Lower);
         break;
     }
-    case TYPE_NUMBER:
-    case TYPE_NUMBER_RANGE: {
-        NUMBER number;
-        if (FirstOf(body, length, type == TYPE_NUMBER_RANGE, &number)) value = NumberValue(number);
-        break;
-    }
-    case TYPE_TIME:
-    case TYPE_TIME_RANGE: {
-        TIMEDATE time;
-        if (FirstOf(body, length, type == TYPE_TIME_RANGE, &time)) value = TimeValue(time);
-        break;
-    }
-    default:
-        break;
-    }
-    return value;
+    return ViewValue();
 }
 
 STATUS ColumnFormula::Evaluate(NOTEHANDLE note, ViewValue* value) const {
-    DHANDLE result = NULLHANDLE;
-    WORD length = 0;
-    STATUS status = ComputeEvaluate(compute_, note, &result, &length);
+    formula::SetLastError("");
+    formula::Evaluator evaluator(note);
+    formula::Value result;
+    bool selected = false;
+    STATUS status = NOERROR;
+    try {
+        status = evaluator.Run(formula_, &result, &selected);
+    } catch (const std::bad_alloc&) {
+        formula::SetLastError("out of memory while evaluating the formula");
+        return ERR_NO_MEMORY;
+    }
     if (status != NOERROR) {
-        if (result != NULLHANDLE) MemFree(result);
+        formula::SetLastError(evaluator.error());
         return status;
     }
-    const auto* data = static_cast<const BYTE*>(MemLock(result));
-    size_t size = std::min<size_t>(length, MemSize(result));
-    *value = data == nullptr ? ViewValue() : ResultValue(data, size);
-    if (data != nullptr) MemUnlock(result);
-    MemFree(result);
+    *value = ResultValue(result);
     return NOERROR;
 }
 

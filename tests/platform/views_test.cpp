@@ -404,4 +404,45 @@ TEST_F(Views, ThousandsOfCategorizedColumns) {
     EXPECT_EQ(CollectionClose(collection), NOERROR);
 }
 
+// A column shows the first entry of a document's list however long the list
+// is: lists of more than 64 KB (8,000 texts, 10,000 numbers) sort and show
+// as their first entries do, beside documents of one value.
+TEST_F(Views, LongListsShowTheirFirstEntry) {
+    const NOTEID small = AddNote({{"Tags", "m"}, {"#Size", "5"}});
+    NOTEHANDLE note = NULLHANDLE;
+    ASSERT_EQ(NoteCreate(db_, &note), NOERROR);
+    for (int i = 0; i < 8000; ++i) {
+        char tag[16];
+        std::snprintf(tag, sizeof tag, "t%06d", 7999 - i);
+        ASSERT_EQ(ItemAppendTextList(note, "Tags", tag, 7, true), NOERROR);
+    }
+    std::vector<double> sizes(10000);
+    for (size_t i = 0; i < sizes.size(); ++i) sizes[i] = 1.5 + static_cast<double>(i);
+    std::string numbers(4, '\0');
+    numbers[0] = static_cast<char>(sizes.size() & 0xFF);
+    numbers[1] = static_cast<char>(sizes.size() >> 8);
+    numbers.append(reinterpret_cast<const char*>(sizes.data()), sizes.size() * sizeof(double));
+    ASSERT_EQ(ItemAppend(note, 0, "Size", 4, TYPE_NUMBER_RANGE, numbers.data(), static_cast<DWORD>(numbers.size())),
+              NOERROR);
+    ASSERT_EQ(NoteUpdate(note, 0), NOERROR);
+    NOTEID large = 0;
+    ASSERT_EQ(NoteGetInfo(note, NOTE_FIELD_ID, &large), NOERROR);
+    NoteClose(note);
+
+    HCOLLECTION collection = 0;
+    ASSERT_EQ(CollectionOpen(db_, AddView("Tags", "", {"Tags", "Size"}, {"sorted descending"}), &collection), NOERROR);
+    EXPECT_EQ(ReadFrom(collection, CollectionPosition(), 10, 10), (std::vector<NOTEID>{large, small}));
+    EXPECT_EQ(EntryText(collection, 1), "t007999");
+    CollectionPosition position;
+    DWORD matches = 0;
+    ASSERT_EQ(CollectionFindByKey(collection, "T007999", 7, 0, &position, &matches), NOERROR);
+    EXPECT_EQ(matches, 1u);
+    EXPECT_EQ(CollectionClose(collection), NOERROR);
+
+    ASSERT_EQ(CollectionOpen(db_, AddView("Sizes", "", {"Size", "Tags"}, {"sorted"}), &collection), NOERROR);
+    EXPECT_EQ(ReadFrom(collection, CollectionPosition(), 10, 10), (std::vector<NOTEID>{large, small}));
+    EXPECT_EQ(EntryText(collection, 1), "1.5");
+    EXPECT_EQ(CollectionClose(collection), NOERROR);
+}
+
 } // namespace
