@@ -5,12 +5,14 @@
 // in for the entries it lacks; permuted operators (*+, *= ...) combine every
 // entry of the left list with every entry of the right one. A comparison of
 // lists is true when any pair compared satisfies it.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string_view>
 
 #include "formula_eval.h"
 #include "handles.h"
@@ -75,10 +77,74 @@ int CompareTimes(const TIMEDATE& a, const TIMEDATE& b) {
     return 0;
 }
 
-int CompareTexts(const std::string& a, const std::string& b) {
+int CompareTexts(std::string_view a, std::string_view b) {
     int order = Collate(a.data(), static_cast<DWORD>(a.size()), b.data(), static_cast<DWORD>(b.size()), false, false);
     if (order != 0) return order;
     return a.compare(b);
+}
+
+int CompareNumbers(double a, double b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+// Whether some entry of left and some entry of right satisfy a comparison,
+// the answer of a permuted comparison. An ordering holds for some pair
+// exactly when it holds between the least entry of one list and the
+// greatest of the other; equality when the lists share an entry; inequality
+// unless every entry of both is one value. So the answer takes time that
+// follows the lengths of the lists, not their product. order is the
+// comparison's ordering (a total one); less orders entries so that those
+// that tie are the ones equal to each other.
+template <typename T, typename Order, typename Less>
+bool AnyPairSatisfies(Op op, std::vector<T> left, std::vector<T> right, Order order, Less less) {
+    if (left.empty() || right.empty()) return false;
+    auto before = [&](const T& a, const T& b) { return order(a, b) < 0; };
+    auto least = [&](const std::vector<T>& list) { return *std::min_element(list.begin(), list.end(), before); };
+    auto greatest = [&](const std::vector<T>& list) { return *std::max_element(list.begin(), list.end(), before); };
+    switch (op) {
+    case Op::Less: return order(least(left), greatest(right)) < 0;
+    case Op::LessEqual: return order(least(left), greatest(right)) <= 0;
+    case Op::Greater: return order(greatest(left), least(right)) > 0;
+    case Op::GreaterEqual: return order(greatest(left), least(right)) >= 0;
+    case Op::Equal:
+        std::sort(right.begin(), right.end(), less);
+        return std::any_of(left.begin(), left.end(),
+                           [&](const T& entry) { return std::binary_search(right.begin(), right.end(), entry, less); });
+    case Op::NotEqual: {
+        const T first = left.front();
+        auto same = [&](const T& entry) { return !less(entry, first) && !less(first, entry); };
+        return !std::all_of(left.begin(), left.end(), same) || !std::all_of(right.begin(), right.end(), same);
+    }
+    default: return false;
+    }
+}
+
+// A permuted comparison of two lists of one type.
+bool PermutedComparison(Op op, const Value& left, const Value& right) {
+    switch (left.type) {
+    case ValueType::Text: {
+        // Equality of texts is exact; the collation only orders them.
+        std::vector<std::string_view> a(left.texts.begin(), left.texts.end());
+        std::vector<std::string_view> b(right.texts.begin(), right.texts.end());
+        return AnyPairSatisfies(op, std::move(a), std::move(b), CompareTexts,
+                                [](std::string_view x, std::string_view y) { return x < y; });
+    }
+    case ValueType::Number: {
+        // A number that is not a number compares as equal to every other:
+        // paired with any entry it satisfies =, <= and >=, and nothing else.
+        auto isNan = [](double number) { return std::isnan(number); };
+        const bool nan = std::any_of(left.numbers.begin(), left.numbers.end(), isNan) ||
+                         std::any_of(right.numbers.begin(), right.numbers.end(), isNan);
+        if (nan && (op == Op::Equal || op == Op::LessEqual || op == Op::GreaterEqual)) return true;
+        std::vector<double> a, b;
+        std::remove_copy_if(left.numbers.begin(), left.numbers.end(), std::back_inserter(a), isNan);
+        std::remove_copy_if(right.numbers.begin(), right.numbers.end(), std::back_inserter(b), isNan);
+        return AnyPairSatisfies(op, std::move(a), std::move(b), CompareNumbers,
+                                [](double x, double y) { return x < y; });
+    }
+    case ValueType::Time:
+        return AnyPairSatisfies(op, left.times, right.times, CompareTimes,
+                                [](const TIMEDATE& x, const TIMEDATE& y) { return CompareTimes(x, y) < 0; });
+    }
+    return false;
 }
 
 bool Satisfies(Op op, int order) {
@@ -303,7 +369,11 @@ STATUS Evaluator::Binary(ChainOp op, Value&& left, const Value& right, Value* ou
         return status;
     }
     if (left.Count() == 0 || right.Count() == 0) return Fail(ERR_FORMULA_EVAL, "an operand has no entries");
-    if (op.permuted && left.Count() * right.Count() > kMaxEntries) return Fail(ERR_FORMULA_EVAL, "list too long");
+    // A permuted comparison gives one number, whatever the lists' lengths;
+    // permuted arithmetic gives an entry for every pair.
+    if (op.permuted && !IsComparison(op.op) && left.Count() * right.Count() > kMaxEntries) {
+        return Fail(ERR_FORMULA_EVAL, "list too long");
+    }
     if (left.type != right.type) {
         return Fail(ERR_FORMULA_EVAL, std::string("operator '") + OperatorName(op) + "' cannot combine " +
                                           TypeName(left.type) + " and " + TypeName(right.type));
@@ -364,8 +434,12 @@ STATUS Evaluator::Arithmetic(ChainOp op, Value&& left, const Value& right, Value
 }
 
 STATUS Evaluator::Comparison(ChainOp op, const Value& left, const Value& right, Value* out) {
+    if (op.permuted) {
+        *out = Value::Number(PermutedComparison(op.op, left, right) ? 1 : 0);
+        return NOERROR;
+    }
     bool any = false;
-    for (auto [i, j] : Pairs(left.Count(), right.Count(), op.permuted)) {
+    for (auto [i, j] : Pairs(left.Count(), right.Count(), false)) {
         int order = 0;
         switch (left.type) {
         case ValueType::Text:

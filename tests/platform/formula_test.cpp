@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -590,6 +591,68 @@ TEST_F(FormulaOnNote, DocumentFunctionsAndSelection) {
     EXPECT_EQ(result, Text("x"));
     EXPECT_EQ(Evaluate(NULLHANDLE, "@NoteID", &result), ERR_FORMULA_EVAL);
     EXPECT_NE(std::string(FormulaLastError()).find("@NoteID"), std::string::npos);
+}
+
+// A permuted comparison holds when some pair of its entries does: each is
+// checked against its pairs compared one by one, over lists with repeated
+// entries, texts whose collation and bytes order differently, a negative
+// zero, times and a stored number that is not a number. Lists of more than
+// 65,535 pairs are compared too: the answer is one number.
+TEST_F(FormulaOnNote, PermutedComparisonsHoldWhenSomePairDoes) {
+    const std::vector<std::vector<std::vector<std::string>>> families = {
+        {{R"("a")"}, {R"("B")", R"("a")"}, {R"("b")", R"("A")", R"("b")"}, {R"("")", R"("ab")"}, {R"("A")", R"("A")"}},
+        {{"1"}, {"2", "1"}, {"-0", "0"}, {"3", "3"}, {"1", "2", "3"}, {"0", "-1e10"}, {"Count"}},
+        {{"[01/02/2020]"}, {"[01/02/2020]", "[01/03/2020 10:00]"}, {"[01/01/2020]", "When"}, {"When", "When"}},
+    };
+    const std::vector<std::string> ops = {"=", "!=", "<", ">", "<=", ">="};
+    for (const auto& lists : families) {
+        for (const auto& left : lists) {
+            for (const auto& right : lists) {
+                for (const std::string& op : ops) {
+                    std::string joinedLeft, joinedRight, pairs;
+                    for (const std::string& a : left) joinedLeft += (joinedLeft.empty() ? "" : " : ") + a;
+                    for (const std::string& b : right) joinedRight += (joinedRight.empty() ? "" : " : ") + b;
+                    for (const std::string& a : left) {
+                        for (const std::string& b : right) pairs += (pairs.empty() ? "" : " | ") + ("(" + a + " " + op + " " + b + ")");
+                    }
+                    const std::string permuted = "(" + joinedLeft + ") *" + op + " (" + joinedRight + ")";
+                    TypedValue expected, result;
+                    ASSERT_EQ(Evaluate(note_, pairs, &expected), NOERROR) << pairs << ": " << FormulaLastError();
+                    ASSERT_EQ(Evaluate(note_, permuted, &result), NOERROR) << permuted << ": " << FormulaLastError();
+                    EXPECT_EQ(result, expected) << permuted;
+                }
+            }
+        }
+    }
+
+    // A stored number that is not a number, beside 5: paired with any
+    // entry it satisfies =, <= and >= alone.
+    unsigned char odd[4 + 16] = {2, 0, 0, 0};
+    const double values[2] = {std::nan(""), 5};
+    std::memcpy(odd + 4, values, sizeof values);
+    ASSERT_EQ(ItemAppend(note_, 0, "Odd", 3, TYPE_NUMBER_RANGE, odd, sizeof odd), NOERROR);
+    for (const std::string& op : ops) {
+        for (const std::string& other : {"5", "7", "3"}) {
+            TypedValue expected, result;
+            ASSERT_EQ(Evaluate(note_, "Odd " + op + " " + other, &expected), NOERROR) << FormulaLastError();
+            ASSERT_EQ(Evaluate(note_, "Odd *" + op + " " + other, &result), NOERROR) << FormulaLastError();
+            EXPECT_EQ(result, expected) << "Odd *" << op << " " << other;
+            ASSERT_EQ(Evaluate(note_, other + " " + op + " Odd", &expected), NOERROR) << FormulaLastError();
+            ASSERT_EQ(Evaluate(note_, other + " *" + op + " Odd", &result), NOERROR) << FormulaLastError();
+            EXPECT_EQ(result, expected) << other << " *" << op << " Odd";
+        }
+    }
+
+    std::string hundreds = "l := 1";
+    for (int i = 2; i <= 300; ++i) hundreds += " : " + std::to_string(i);
+    hundreds += "; m := l + 300; t := @Text(l); ";
+    for (const auto& [formula, answer] : std::vector<std::pair<std::string, double>>{
+             {"l *= m", 0}, {"(l : 450) *= m", 1}, {"l *< m", 1}, {"m *< l", 0}, {"m *>= l", 1}, {"l *!= l", 1},
+             {"t *= @Text(m)", 0}, {R"(t *= "150")", 1}, {R"(t *> "99")", 0}, {R"(t *>= "99")", 1}}) {
+        TypedValue result;
+        ASSERT_EQ(Evaluate(note_, hundreds + formula, &result), NOERROR) << formula << ": " << FormulaLastError();
+        EXPECT_EQ(result, Number(answer)) << formula;
+    }
 }
 
 TEST_F(FormulaOnNote, FailuresSayWhatWentWrong) {
