@@ -271,12 +271,22 @@ void CopyTree(CopyState& state) {
     }
 }
 
-// The parser sets the process's locale (from the environment) each time it
-// makes a document, and the C library's locale set-up must not run twice at
-// once: parses on several threads make their documents one at a time.
+// Unless it has been given a language, the parser sets the process's locale
+// from the environment each time it makes a document. That locale would then
+// rule every case-insensitive compare and every number read or written in the
+// process (a Turkish locale makes "solid" and "SOLID" differ, a German one
+// reads "1.5" as 1), so the parser is given its own language, English, before
+// its first document: its messages are silenced anyway, and the process's
+// locale stays what the program set. Parses on several threads make their
+// documents one at a time.
 TidyDoc NewParserDocument(TidyAllocator* allocator) {
     static std::mutex creation;
+    static bool languageSet = false;
     const std::lock_guard<std::mutex> lock(creation);
+    if (!languageSet) {
+        tidySetLanguage("en");
+        languageSet = true;
+    }
     return tidyCreateWithAllocator(allocator);
 }
 
