@@ -271,6 +271,23 @@ TEST(Rfc822Date, DayMonthTimeAndZone) {
     const plat::TIMEDATE summer = Time(2025, 7, 8, 23, 0, 0, 5, true);
     ASSERT_EQ(talix::FormatRFC822Date(&summer, &text), 1);
     EXPECT_EQ(text, "Tue,  8 Jul 2025 23:00:00 -0400");
+    // Zones with half hours, west and east of GMT, in standard and daylight
+    // time: one sign before hours and minutes.
+    const struct {
+        plat::TIMEDATE time;
+        const char* text;
+    } kHalfHours[] = {
+        {Time(2025, 1, 15, 12, 0, 0, 3003, false), "Wed, 15 Jan 2025 12:00:00 -0330"},
+        {Time(2025, 7, 8, 12, 0, 0, 3003, true), "Tue,  8 Jul 2025 12:00:00 -0230"},
+        {Time(2025, 1, 15, 12, 0, 0, -3005, false), "Wed, 15 Jan 2025 12:00:00 +0530"},
+        {Time(2025, 1, 15, 12, 0, 0, 4509, false), "Wed, 15 Jan 2025 12:00:00 -0945"},
+        {Time(2025, 1, 15, 12, 0, 0, 3000, false), "Wed, 15 Jan 2025 12:00:00 -0030"},
+        {Time(2025, 7, 8, 12, 0, 0, 3000, true), "Tue,  8 Jul 2025 12:00:00 +0030"},
+    };
+    for (const auto& each : kHalfHours) {
+        ASSERT_EQ(talix::FormatRFC822Date(&each.time, &text), 1);
+        EXPECT_EQ(text, each.text);
+    }
 
     // The zone is read as the platform's zone value gives it: -100 is one
     // minute east; daylight saving past hour 11 comes back to 0.
