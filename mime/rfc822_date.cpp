@@ -23,10 +23,7 @@ void FormatRFC822Fields(const plat::TimeFields& fields, std::string* out) {
     const int z = -fields.zone;
     const int magnitude = z < 0 ? -z : z;
     int offset = (z < 0 ? -1 : 1) * (magnitude % 100 * 60 + magnitude / 100);
-    if (fields.dst) {
-        offset += 60;
-        if (offset >= 12 * 60) offset %= 60;
-    }
+    if (fields.dst) offset += 60;
     const int offsetMagnitude = offset < 0 ? -offset : offset;
     char text[96];
     std::snprintf(text, sizeof text, "%s, %2d %s %4d %02d:%02d:%02d %c%02d%02d", day, fields.day, month, fields.year,

@@ -290,7 +290,8 @@ TEST(Rfc822Date, DayMonthTimeAndZone) {
     }
 
     // The zone is read as the platform's zone value gives it: -100 is one
-    // minute east; daylight saving past hour 11 comes back to 0.
+    // minute east; daylight saving in a zone of 11 hours or more east is
+    // written as the offset in force, past 12 hours.
     plat::TimeFields fields;
     fields.year = 2025;
     fields.month = 3;
@@ -302,7 +303,13 @@ TEST(Rfc822Date, DayMonthTimeAndZone) {
     fields.zone = -11;
     fields.dst = true;
     talix::FormatRFC822Fields(fields, &text);
-    EXPECT_EQ(text.substr(text.size() - 5), "+0000");
+    EXPECT_EQ(text.substr(text.size() - 5), "+1200");
+    fields.zone = -4512;
+    talix::FormatRFC822Fields(fields, &text);
+    EXPECT_EQ(text.substr(text.size() - 5), "+1345");
+    const plat::TIMEDATE farEast = Time(2024, 7, 15, 12, 0, 0, -12, true);
+    ASSERT_EQ(talix::FormatRFC822Date(&farEast, &text), 1);
+    EXPECT_EQ(text, "Mon, 15 Jul 2024 12:00:00 +1300");
     fields.weekday = 9;
     fields.month = 13;
     talix::FormatRFC822Fields(fields, &text);
