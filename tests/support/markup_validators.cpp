@@ -5,6 +5,8 @@
 #include <tidy/tidy.h>
 #include <tidy/tidybuffio.h>
 
+#include <mutex>
+
 namespace talix_test {
 
 namespace {
@@ -54,10 +56,20 @@ bool ParseXml(const std::string& xml, bool validate, std::string* report, bool d
 
 namespace {
 
+// A new Tidy document. Tidy is given its language first: without one it
+// sets the process's locale from the environment as it makes a document, and
+// the code under test would then run under the tester's locale, and Tidy's
+// diagnostics be written in its language.
+TidyDoc NewTidyDocument() {
+    static std::once_flag language;
+    std::call_once(language, [] { tidySetLanguage("en"); });
+    return tidyCreate();
+}
+
 // An HTML document parsed by Tidy (UTF-8), its diagnostics kept.
 class TidyParse {
 public:
-    explicit TidyParse(const std::string& html) : doc_(tidyCreate()) {
+    explicit TidyParse(const std::string& html) : doc_(NewTidyDocument()) {
         tidyBufInit(&errors_);
         tidySetErrorBuffer(doc_, &errors_);
         tidySetInCharEncoding(doc_, "utf8");
