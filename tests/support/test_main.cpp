@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/testing.h"
 #include "talix_platform.h"
@@ -40,6 +41,11 @@ private:
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    // The Python helpers that read messages and pages talk UTF-8 with the
+    // tests whatever the tester's locale: under a Latin-1 locale Python would
+    // write its standard output in Latin-1 and fail on other characters.
+    setenv("PYTHONUTF8", "1", 1);
+    setenv("PYTHONIOENCODING", "utf-8", 1);
     plat::LogSetEcho(false);
     plat::TestReadOnlyKeptValues(true);
     auto* check = new LeakCheck;
