@@ -14,17 +14,33 @@ namespace talix_test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The folder for the tests' own folders: the first of the usual variables
+// that is set and not empty, else /tmp. A variable set to nothing counts as
+// unset, as it does for the program under test.
+fs::path TempRoot() {
+    for (const char* name : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') return value;
+    }
+    return "/tmp";
+}
+
+} // namespace
+
 TempDir::TempDir() {
     std::random_device rd;
+    const fs::path root = TempRoot();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = fs::temp_directory_path() / ("talix-test-" + std::to_string(rd()));
+        fs::path candidate = root / ("talix-test-" + std::to_string(rd()));
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
             path_ = candidate;
             return;
         }
     }
-    throw std::runtime_error("cannot create a temporary directory");
+    throw std::runtime_error("cannot create a temporary directory in " + root.string());
 }
 
 TempDir::~TempDir() {
