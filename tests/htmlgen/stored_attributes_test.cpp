@@ -195,6 +195,7 @@ std::uint16_t RecordLink(ZervaRTChunk*, std::uint16_t kind, char* replica, std::
 }
 
 TEST(LinkEvents, IdsAreReadFromTheirTexts) {
+    g_link = LinkEvent();
     RARIvoSession session;
     ZervaRTChunk chunk(&session, nullptr);
     char replica[] = "1234567:89ABCDEF";
