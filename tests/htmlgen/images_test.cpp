@@ -216,6 +216,7 @@ TEST_F(ImagesTest, FilesOnDiskAreNeverWrittenThroughWhatStandsUnderTheirNames) {
     ASSERT_EQ(names.size(), 2u);
 
     plat::RegisterMessageProc(CollectMessage);
+    g_messages.clear();
     // A link to a file outside under one picture's name: the run fails
     // naming the file, nothing outside changes, and the other picture,
     // which the run made, goes too.
