@@ -321,6 +321,7 @@ void RunAndAskAgain(ZervaRTChunk* chunk, void*) {
 }
 
 TEST_F(LinkMatchingTest, PassesEndAtTheFiftiethRun) {
+    g_runs = 0;
     OpenText("alpha");
     ZervaRTChunk* chunk = Chunk();
     EXPECT_EQ(talix::RunMatchingPasses(chunk, RunAndAskAgain, nullptr), 50);
