@@ -68,14 +68,35 @@ bool StillNames(const std::string& path, const FileState& file) {
     return ::stat(path.c_str(), &info) == 0 && info.st_dev == file.device && info.st_ino == file.inode;
 }
 
-// The file's identity and header; false when it cannot be read. The header
+// Whether the connection's file was removed or replaced under the name it
+// was opened by since the connection opened it.
+bool FileMoved(sqlite3* db) {
+    int moved = 0;
+    return sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
+// Whether the path now leads to another file than the connection's: the
+// file moved, or the path is a symbolic link pointed elsewhere since. The
+// path's identity would then describe the other file, not the one the
+// connection reads and writes.
+bool PathNamesAnotherFile(sqlite3* db, const std::string& path) {
+    if (FileMoved(db)) return true;
+    // The name the connection opened, its links resolved.
+    const char* opened = sqlite3_db_filename(db, "main");
+    struct stat named, own;
+    return opened != nullptr && opened[0] != '\0' && ::stat(path.c_str(), &named) == 0 && ::stat(opened, &own) == 0 &&
+           (named.st_dev != own.st_dev || named.st_ino != own.st_ino);
+}
+
+// The file's identity and header; false when it cannot be read, or when the
+// path no longer names the connection's file. The header
 // is read through the connection's own handle of the file: opening and
 // closing another one would end every lock this process holds on the file
 // (such locks belong to the process and go with any of its handles), and
 // another process could then fold and remove the log this one still uses.
 bool ReadFileState(sqlite3* db, const std::string& path, FileState* state) {
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (PathNamesAnotherFile(db, path) || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     sqlite3_file* file = nullptr;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
         file->pMethods == nullptr ||
@@ -210,6 +231,25 @@ void KeepConnection(const std::string& path, sqlite3* db, std::unique_ptr<Statem
     spare.process = ::getpid();
     spare.db = db;
     spare.statements = std::move(statements);
+    // The name the connection opened (its links resolved), which its log
+    // files are named after.
+    const char* opened = sqlite3_db_filename(db, "main");
+    const std::string own = opened != nullptr && opened[0] != '\0' ? opened : path;
+    struct stat info;
+    if (FileMoved(db) && ::stat(own.c_str(), &info) == 0) {
+        // Its file was replaced while it was open: kept, it would be handed
+        // out for the file at the path now. Its log is not folded (the log
+        // files under its name may be the newer file's); it is closed as a
+        // kept connection whose file went. (A file removed with nothing in
+        // its place is closed below, as it always was.)
+        spare.path = own;
+        spare.file.logInode = InodeOf(own + "-wal");
+        spare.file.sharedInode = InodeOf(own + "-shm");
+        SparePool& pool = Pool();
+        std::lock_guard<std::mutex> lock(pool.mutex);
+        CloseSpare(pool, std::move(spare));
+        return;
+    }
     if (!FoldLog(db) || !ReadFileState(db, path, &spare.file)) {
         CloseConnection(db, std::move(spare.statements));
         return;

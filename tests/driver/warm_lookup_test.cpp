@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -183,6 +184,30 @@ TEST_F(WarmLookUps, APathThatNamesAnotherFileNowIsReadThere) {
 
     plat::IniSet("Directory", data_.path().string().c_str());
     EXPECT_EQ(LookupTexts(id, "a"), Strings{"1"});
+}
+
+// The database file removed with its log files and another put in its
+// place, as another process would: the calls that follow read the new file,
+// and so does every later one.
+TEST_F(WarmLookUps, ADatabaseReplacedWholeBetweenTwoCallsIsReadThereAfter) {
+    const plat::NOTEID id = Table({{"a", "1"}});
+    EXPECT_EQ(LookupTexts(id, "a"), Strings{"1"});
+    // Made as the fixture makes its database: a first note, then the table's.
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    ASSERT_EQ(plat::DbCreate("replacement.nsf", &db), plat::NOERROR);
+    plat::NOTEHANDLE note = plat::NULLHANDLE;
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    ASSERT_EQ(AddBodyNote("replacement.nsf", TableRecords({{"a", "2"}})), id);
+    const std::string database = (data_.path() / "calls.nsf").string();
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(database + suffix);
+    std::filesystem::rename(data_.path() / "replacement.nsf", database);
+    EXPECT_EQ(LookupTexts(id, "a"), Strings{"2"});
+    EXPECT_EQ(LookupTexts(id, "a"), Strings{"2"});
+    ReplaceBody(id, TableRecords({{"a", "3"}}));
+    EXPECT_EQ(LookupTexts(id, "a"), Strings{"3"});
 }
 
 TEST_F(WarmLookUps, ANoteNamedByItsUniversalIdIsReadAgainAfterAChange) {

@@ -115,6 +115,56 @@ TEST(Reopen, AClosedDatabaseOpensAgainAsTheFileIsNow) {
     EXPECT_EQ(DbOpen(copy.c_str(), &db), ERR_NOT_A_DATABASE);
 }
 
+// A file replaced at its path while a handle of this process still holds
+// the old one: once that handle closes, every later open of the path reads
+// the new file, never the old one that handle held.
+TEST(Reopen, AFileReplacedWhileOpenIsNotReadAgainAfterItsHandleCloses) {
+    TempDir dir;
+    const std::string path = dir.file("r.nsf");
+    const std::string other = dir.file("other.nsf");
+    DBHANDLE held = NULLHANDLE;
+    ASSERT_EQ(DbCreate(path.c_str(), &held), NOERROR);
+    const NOTEID id = StoreNote(held, "old");
+    ASSERT_NE(id, 0u);
+    DBHANDLE db = NULLHANDLE;
+    ASSERT_EQ(DbCreate(other.c_str(), &db), NOERROR);
+    ASSERT_EQ(StoreNote(db, "new"), id);
+    DbClose(db);
+    // As another process would: the file and its log files removed, the
+    // other database put in its place.
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
+    std::filesystem::rename(other, path);
+
+    EXPECT_EQ(Reopened(path, id), "new");
+    EXPECT_EQ(Subject(held, id), "old");
+    DbClose(held);
+    EXPECT_EQ(Reopened(path, id), "new");
+    EXPECT_EQ(Reopened(path, id), "new");
+    // Written after that, the new file keeps what it is given.
+    ASSERT_EQ(DbOpen(path.c_str(), &db), NOERROR);
+    const NOTEID added = StoreNote(db, "added");
+    DbClose(db);
+    EXPECT_EQ(Reopened(path, added), "added");
+    EXPECT_EQ(Reopened(path, id), "new");
+
+    // Opened through a symbolic link that is then pointed at another file.
+    const std::string link = dir.file("link.nsf"), first = dir.file("first.nsf"), second = dir.file("second.nsf");
+    ASSERT_EQ(DbCreate(first.c_str(), &db), NOERROR);
+    ASSERT_EQ(StoreNote(db, "first"), id);
+    DbClose(db);
+    ASSERT_EQ(DbCreate(second.c_str(), &db), NOERROR);
+    ASSERT_EQ(StoreNote(db, "second"), id);
+    DbClose(db);
+    std::filesystem::create_symlink(first, link);
+    ASSERT_EQ(DbOpen(link.c_str(), &held), NOERROR);
+    EXPECT_EQ(Subject(held, id), "first");
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(second, link);
+    DbClose(held);
+    EXPECT_EQ(Reopened(link, id), "second");
+    EXPECT_EQ(Reopened(first, id), "first");
+}
+
 // A file whose schema brings code of its own (a trigger, a view in a
 // table's place, a column computed as it is read, a virtual table) is not
 // one of ours: it is refused at open, before any of that code runs, and the
