@@ -3,10 +3,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <utility>
 #include <vector>
 
 #include "core/record_forms.h"
+#include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "talix_platform.h"
@@ -98,6 +100,66 @@ std::string ResourceMailContentId(std::string_view resourceId) {
         }
     }
     return id;
+}
+
+namespace {
+
+// Host offsets of a resource reference naming an image resource.
+constexpr std::uint32_t kReferenceFlags = 4, kReferenceKind = 8, kReferenceClass = 10, kReferenceNameLength = 12,
+                        kReferenceServerLength = 14, kReferenceFileLength = 16;
+constexpr std::uint16_t kNamedElement = 3, kImageClass = 0x13;
+constexpr std::uint32_t kReferenceFormula = 0x1;
+
+// The stored name of the image resource a reference record names, cut at
+// its first "|"; empty for any other record and for a name a formula
+// computes.
+std::string StoredImageResourceName(const CDRecordNode* node) {
+    if (node->signature != kSigHref && node->signature != kSigHref2 && node->signature != kSigTableCellHref &&
+        node->signature != kSigTableCellHref2)
+        return "";
+    if (node->bytes == nullptr || node->length < kNamedElementResourceFixedLength ||
+        NodeWord(node, kReferenceKind) != kNamedElement || NodeWord(node, kReferenceClass) != kImageClass ||
+        (ReadDword(node->bytes + kReferenceFlags) & kReferenceFormula) != 0)
+        return "";
+    const std::uint32_t nameAt = kNamedElementResourceFixedLength + NodeWord(node, kReferenceServerLength) +
+                                 NodeWord(node, kReferenceFileLength);
+    const std::uint32_t nameLength = NodeWord(node, kReferenceNameLength);
+    if (nameAt > node->length || nameLength > node->length - nameAt) return "";
+    const char* text = reinterpret_cast<const char*>(node->bytes + nameAt);
+    const std::string name(text, strnlen(text, nameLength));
+    return name.substr(0, name.find('|'));
+}
+
+} // namespace
+
+std::string ResourceMailContentIdIn(const CDRecordNode* node, const std::string& name) {
+    const std::string cut = name.substr(0, name.find('|'));
+    const std::string id = ResourceMailContentId(ResourceContentId(cut));
+    if (node == nullptr) return id;
+    while (node->prev != nullptr) node = node->prev;
+    // Every name the list refers to with the Content-ID it would have, and
+    // those that share this name's.
+    std::set<std::string> ids, sharing{cut};
+    for (; node != nullptr; node = node->next) {
+        const std::string other = StoredImageResourceName(node);
+        if (other.empty()) continue;
+        const std::string otherId = ResourceMailContentId(ResourceContentId(other));
+        ids.insert(otherId);
+        if (otherId == id) sharing.insert(other);
+    }
+    if (sharing.size() < 2) return id;
+    const std::string keeper = sharing.count(id) != 0 ? id : *sharing.begin();
+    if (cut == keeper) return id;
+    int number = 1;
+    std::string own;
+    for (const std::string& other : sharing) {
+        if (other == keeper) continue;
+        do {
+            own = id + "-" + std::to_string(++number);
+        } while (ids.count(own) != 0);
+        if (other == cut) break;
+    }
+    return own;
 }
 
 const char* PictureMimeType(const CDRecordNode* header) {

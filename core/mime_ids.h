@@ -77,6 +77,16 @@ std::string ResourceContentId(std::string_view name);
 // ASCII name stays as it is.
 std::string ResourceMailContentId(std::string_view resourceId);
 
+// The Content-ID under which a mail message made from the record list that
+// node belongs to carries the image resource of this name (cut at its
+// first "|"): ResourceMailContentId(ResourceContentId(name)), unless other
+// names the list refers to (stored, not computed by a formula) come to the
+// same one. Each of such names then gets a Content-ID of its own: the name
+// that is its Content-ID unchanged (else the first in byte order) keeps
+// it, and each other, in byte order, has "-2", "-3", ... added, the first
+// number that makes it no other name's Content-ID.
+std::string ResourceMailContentIdIn(const CDRecordNode* node, const std::string& name);
+
 // The type under which the picture of an image header travels to a mail
 // reader or a browser ("gif", "jpeg", "png"), or null when it does not: a
 // format none of them reads for certain (BMP, SVG, TIFF, PDF), or a header

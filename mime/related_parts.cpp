@@ -54,12 +54,12 @@ struct ResourceDatabase {
 // The part of a shared image resource, or false when it is not to be
 // written (a PNG, bitmap or SVG resource, one already written, one that
 // cannot be read).
-bool ImageResourcePart(const MimeRun& run, const ImageResourceReference& reference, std::set<std::string>* written,
-                       RelatedPart* part) {
+bool ImageResourcePart(const MimeRun& run, const CDRecordNode* node, const ImageResourceReference& reference,
+                       std::set<std::string>* written, RelatedPart* part) {
     const std::string& name = reference.name;
     const char* type = ImageResourceType(name);
     // One part for each Content-ID: the HTML names no other.
-    const std::string contentId = ResourceMailContentId(ResourceContentId(name));
+    const std::string contentId = ResourceMailContentIdIn(node, name);
     if (type == nullptr || !written->insert(contentId).second) return false;
     ResourceDatabase database;
     database.handle =
@@ -128,7 +128,7 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
         if (status != kOK) break;
         part.recordIndex = node->index;
         if (ReadImageResourceReference(node, &reference)) {
-            if (ImageResourcePart(run, reference, &resources, &part)) status = emit(part);
+            if (ImageResourcePart(run, node, reference, &resources, &part)) status = emit(part);
         } else if (node->signature == kSigGraphic) {
             const auto found = headers.find(node);
             if (found != headers.end() && PicturePart(run, node, found->second, &part)) status = emit(part);

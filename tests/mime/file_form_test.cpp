@@ -448,8 +448,7 @@ TEST_F(FileForm, ImageResourceNamesOutsideAsciiReachTheReaderWhole) {
 TEST_F(FileForm, ImageResourcesNamedWithBlanksOrFoldersTravel) {
     // Resources whose stored names hold a blank or a backslash are found
     // under those names; each travels under a Content-ID the HTML names,
-    // the file name keeping its blank. Two names that share a Content-ID
-    // make one part.
+    // the file name keeping its blank.
     const std::vector<std::uint8_t> gif = GifData(12, 9, 300), other = GifData(7, 5, 40);
     const std::vector<std::string> names = {"Untitled 2.gif", "Bild \xC3\xA4.gif", "Icons\\logo.gif",
                                             "Untitled_2.gif"};
@@ -469,8 +468,8 @@ TEST_F(FileForm, ImageResourcesNamedWithBlanksOrFoldersTravel) {
     std::vector<const ReadPart*> resources;
     for (const ReadPart* part : message.Parts("image/gif"))
         if (!part->filename.empty()) resources.push_back(part);
-    ASSERT_EQ(resources.size(), 3u) << FileText(path);
-    const std::vector<std::string> files = {"Untitled 2.gif", "Bild \xC3\xA4.gif", "Icons_logo.gif"};
+    ASSERT_EQ(resources.size(), 4u) << FileText(path);
+    const std::vector<std::string> files = {"Untitled 2.gif", "Bild \xC3\xA4.gif", "Icons_logo.gif", "Untitled_2.gif"};
     for (std::size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(resources[i]->filename, files[i]);
         const std::vector<std::uint8_t>& content = i == 1 ? other : gif;
@@ -481,9 +480,46 @@ TEST_F(FileForm, ImageResourcesNamedWithBlanksOrFoldersTravel) {
         EXPECT_NE(std::find(named.begin(), named.end(), id.substr(1, id.size() - 2)), named.end())
             << id << " in " << htmlParts[0]->payload;
     }
-    // The fourth picture names the first resource's part.
     ASSERT_EQ(named.size(), 6u) << htmlParts[0]->payload;
-    EXPECT_EQ(named[5], named[2]);
+}
+
+TEST_F(FileForm, ImageResourcesWhoseContentIdsWouldMeetTravelApart) {
+    // "a b.gif" and "a_b.gif" come to the same Content-ID form, and so do
+    // "50%.gif" and "50=25.gif": each resource is a part of its own under a
+    // Content-ID of its own that its picture names, the name that is its
+    // Content-ID keeping it. A name that meets no other keeps its own.
+    const std::vector<std::uint8_t> gif = GifData(12, 9, 300), other = GifData(7, 5, 40);
+    const std::vector<std::string> names = {"a_b.gif", "a b.gif", "50%.gif", "50=25.gif", "logo x.gif"};
+    StoreImageResources(names, "", gif, other);
+    if (HasFatalFailure()) return;
+
+    const std::string path = Export();
+    ASSERT_EQ(item_.lastStatus, 0);
+    const ReadMessage message = ReadMessageFile(path);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    const std::vector<const ReadPart*> htmlParts = message.Parts("text/html");
+    ASSERT_EQ(htmlParts.size(), 1u);
+    std::vector<std::string> named;
+    for (const std::vector<std::string>& match : talix_test::FindAll(htmlParts[0]->payload, "src=\"cid:([^\"]+)\""))
+        named.push_back(match[1]);
+    ASSERT_EQ(named.size(), 7u) << htmlParts[0]->payload;
+    std::vector<const ReadPart*> resources;
+    for (const ReadPart* part : message.Parts("image/gif"))
+        if (!part->filename.empty()) resources.push_back(part);
+    ASSERT_EQ(resources.size(), 5u) << FileText(path);
+    std::set<std::string> ids;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(resources[i]->filename, names[i]);
+        const std::vector<std::uint8_t>& content = i == 1 ? other : gif;
+        EXPECT_EQ(resources[i]->payload, std::string(content.begin(), content.end())) << names[i];
+        EXPECT_EQ(resources[i]->id, "<" + named[2 + i] + ">") << names[i];
+        ids.insert(resources[i]->id);
+    }
+    EXPECT_EQ(ids.size(), names.size());
+    EXPECT_EQ(resources[0]->id, "<a_b.gif>");
+    EXPECT_EQ(resources[3]->id, "<50=25.gif>");
+    EXPECT_EQ(resources[4]->id, "<logo_x.gif>");
 }
 
 TEST_F(FileForm, BadOutputAndInputEndWithAStatus) {
