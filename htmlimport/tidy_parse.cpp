@@ -31,7 +31,9 @@ constexpr std::size_t kBaseStack = 8u * 1024u * 1024u;
 constexpr std::size_t kDescentRooms = 4;
 
 constexpr const char* kEmptyInlineTags = "v:imagedata w:wrap inputtarea";
-constexpr const char* kInlineTags = "o:p";
+// The spans of SVG text are inline as in a browser: the library would
+// otherwise drop the blanks between them and around them.
+constexpr const char* kInlineTags = "o:p tspan";
 // The most names of unknown elements declared for a second parse.
 constexpr std::size_t kMostUnknownNames = 1000;
 

@@ -122,6 +122,21 @@ TEST_F(WalkTest, APictureInSvgShowsItsTextApartAndNoTitle) {
     EXPECT_EQ(Shown(Import("x1<title>t1</title>y1")), "'x1' 'y1' ''");
 }
 
+TEST_F(WalkTest, BlanksBetweenTheSpansOfSvgTextStay) {
+    // A browser shows "one two three four" for each: the blanks between
+    // and around the spans of a text element are kept.
+    const char* const pages[] = {
+        "<svg><text><tspan>one</tspan> <tspan>two</tspan> <tspan>three</tspan>\n <tspan>four</tspan></text></svg>",
+        "<svg><text>one <tspan>two</tspan><tspan> three</tspan> four</text></svg>",
+    };
+    for (const char* page : pages) {
+        std::string text;
+        for (const ItemRecord& record : Import(page).records)
+            if (record.signature == talix::kSigText) text += record.Text();
+        EXPECT_EQ(text, "one two three four") << page;
+    }
+}
+
 TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
     const Imported centred = Import("<p style=\"margin-left:0.5in;text-align:center\">c</p><p>d</p>");
     ASSERT_EQ(centred.status, 0);
